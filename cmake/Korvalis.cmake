@@ -1,22 +1,48 @@
+# Build conventions shared by every folder.
+#
+# korvalis_folder(<name> [LIBS <targets...>] [TEST_LIBS <targets...>])
+#   Builds the folder's sources (every *.cpp but *_test.cpp and *_fuzz.cpp) into the static
+#   library <name>, and its *_test.cpp files into one GoogleTest executable <name>_test that
+#   CTest runs as one test: a fixture that builds a database pays its set-up once per process.
+#   Project libraries (korvalis_*) named in LIBS that no earlier folder defined are skipped,
+#   so a folder can name a sibling before that sibling has code.
+function(korvalis_folder name)
+  cmake_parse_arguments(ARG "" "" "LIBS;TEST_LIBS" ${ARGN})
+  set(libs "")
+  foreach(lib IN LISTS ARG_LIBS)
+    if(lib MATCHES "^korvalis_" AND NOT TARGET ${lib})
+      continue()
+    endif()
+    list(APPEND libs ${lib})
+  endforeach()
+
+  file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
+  file(GLOB tests CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp")
+  list(FILTER sources EXCLUDE REGEX "_(test|fuzz)\\.cpp$")
+
+  if(sources)
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${libs})
+    set(under_test ${name})
+  else()
+    set(under_test ${libs})
+  endif()
+
+  if(tests)
+    korvalis_add_test(${name}_test SOURCES ${tests} LIBS ${under_test} ${ARG_TEST_LIBS})
+  endif()
+endfunction()
+
 # korvalis_add_test(<name> SOURCES <files...> LIBS <targets...>)
-# One GoogleTest executable per folder, registered with CTest as one test, so a fixture
-# that builds a database pays its set-up once per process rather than once per case.
 function(korvalis_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main
+    Threads::Threads)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   set_tests_properties(${name} PROPERTIES
     ENVIRONMENT "KORVALIS_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
-endfunction()
-
-# korvalis_add_library(<name> SOURCES <files...> LIBS <targets...>)
-# A static library of one folder; the product's shared library links them all.
-function(korvalis_add_library name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
-  add_library(${name} STATIC ${ARG_SOURCES})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
-  target_link_libraries(${name} PUBLIC ${ARG_LIBS})
 endfunction()
