@@ -1,0 +1,17 @@
+// Conversions between UTF-8 (the narrow text of this system: messages, logs, files) and
+// UTF-16 (the wide text of every interface). Ill-formed input never fails: each invalid
+// sequence (a stray or truncated UTF-8 sequence, an overlong form, an encoded surrogate, a
+// lone UTF-16 surrogate) becomes U+FFFD, one per maximal invalid part.
+//
+// Thread-safety: pure functions.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace korvalis {
+
+std::string ToUtf8(std::u16string_view text);
+std::u16string FromUtf8(std::string_view text);
+
+}  // namespace korvalis
