@@ -1,0 +1,150 @@
+#include "platform/sys/event_log.h"
+
+#include <fcntl.h>
+#include <syslog.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+
+#include "platform/com/unicode.h"
+
+namespace korvalis::sys {
+namespace {
+
+// syslog keeps the ident pointer, so it must outlive every call.
+constexpr char kSyslogIdent[] = "电子病历";
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+int SyslogPriority(std::uint16_t type) {
+  switch (type) {
+    case kEventError:
+      return LOG_ERR;
+    case kEventWarning:
+      return LOG_WARNING;
+    case kEventInformation:
+      return LOG_INFO;
+    default:
+      return LOG_NOTICE;
+  }
+}
+
+std::string Hex(const std::uint8_t* raw, std::uint32_t length) {
+  std::string out;
+  out.reserve(std::size_t{length} * 2);
+  for (std::uint32_t i = 0; i < length; ++i) {
+    out.push_back(kHexDigits[raw[i] >> 4]);
+    out.push_back(kHexDigits[raw[i] & 0x0F]);
+  }
+  return out;
+}
+
+std::string Escape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '\t': out += "\\t"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      default: out.push_back(c);
+    }
+  }
+  return out;
+}
+
+std::string Unescape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\' || i + 1 == text.size()) {
+      out.push_back(text[i]);
+      continue;
+    }
+    switch (text[++i]) {
+      case 't': out.push_back('\t'); break;
+      case 'n': out.push_back('\n'); break;
+      case 'r': out.push_back('\r'); break;
+      default: out.push_back(text[i]);
+    }
+  }
+  return out;
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+void WriteToSyslog(std::uint16_t type, const std::string& text, const std::string& hex) {
+  static std::once_flag opened;
+  std::call_once(opened, [] { openlog(kSyslogIdent, LOG_PID, LOG_USER); });
+  if (hex.empty()) {
+    syslog(SyslogPriority(type), "%s", text.c_str());
+  } else {
+    syslog(SyslogPriority(type), "%s [%s]", text.c_str(), hex.c_str());
+  }
+}
+
+void AppendToFile(const char* path, const std::string& line) {
+  const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return;
+  std::size_t written = 0;
+  while (written < line.size()) {
+    const ssize_t n = ::write(fd, line.data() + written, line.size() - written);
+    if (n <= 0) break;
+    written += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+}
+
+}  // namespace
+
+void ReportEvent(std::uint16_t type, std::u16string_view text, const std::uint8_t* raw,
+                 std::uint32_t raw_length) {
+  const std::string utf8 = ToUtf8(text);
+  const std::string hex = raw != nullptr ? Hex(raw, raw_length) : std::string();
+  WriteToSyslog(type, utf8, hex);
+  const char* path = std::getenv(kEventLogFileVariable);
+  if (path == nullptr || *path == 0) return;
+  AppendToFile(path, std::to_string(type) + '\t' + Escape(utf8) + '\t' + hex + '\n');
+}
+
+std::vector<EventRecord> ReadEventLogFile(const std::string& path) {
+  std::vector<EventRecord> records;
+  std::ifstream in(path, std::ios::binary);
+  std::string line;
+  while (std::getline(in, line)) {
+    const std::size_t first_tab = line.find('\t');
+    const std::size_t second_tab =
+        first_tab == std::string::npos ? std::string::npos : line.find('\t', first_tab + 1);
+    if (second_tab == std::string::npos || first_tab == 0 || first_tab > 5) continue;
+    EventRecord record;
+    unsigned type = 0;
+    bool well_formed = true;
+    for (std::size_t i = 0; i < first_tab; ++i) {
+      if (line[i] < '0' || line[i] > '9') well_formed = false;
+      type = type * 10 + static_cast<unsigned>(line[i] - '0');
+    }
+    const std::string_view hex = std::string_view(line).substr(second_tab + 1);
+    if (!well_formed || type > 0xFFFF || hex.size() % 2 != 0) continue;
+    for (std::size_t i = 0; i < hex.size() && well_formed; i += 2) {
+      const int high = HexValue(hex[i]);
+      const int low = HexValue(hex[i + 1]);
+      well_formed = high >= 0 && low >= 0;
+      record.raw.push_back(static_cast<std::uint8_t>(high * 16 + low));
+    }
+    if (!well_formed) continue;
+    record.type = static_cast<std::uint16_t>(type);
+    record.text = FromUtf8(
+        Unescape(std::string_view(line).substr(first_tab + 1, second_tab - first_tab - 1)));
+    records.push_back(std::move(record));
+  }
+  return records;
+}
+
+}  // namespace korvalis::sys
