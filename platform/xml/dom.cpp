@@ -1,0 +1,370 @@
+#include "platform/xml/dom.h"
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <libxml/xpath.h>
+
+#include <iterator>
+#include <mutex>
+
+namespace korvalis::xml {
+
+// Owns the libxml2 document and every node that an edit took out of the tree: handles to
+// such nodes may still exist, so they are freed only with the document.
+struct DocumentData {
+  xmlDocPtr doc = nullptr;
+  std::vector<xmlNodePtr> detached;
+
+  DocumentData() : doc(xmlNewDoc(BAD_CAST "1.0")) {}
+  explicit DocumentData(xmlDocPtr parsed) : doc(parsed) {}
+  ~DocumentData() {
+    for (xmlNodePtr node : detached) xmlFreeNode(node);
+    xmlFreeDoc(doc);
+  }
+  DocumentData(const DocumentData&) = delete;
+  DocumentData& operator=(const DocumentData&) = delete;
+};
+
+namespace {
+
+const xmlChar* Chars(std::string_view text) {
+  return reinterpret_cast<const xmlChar*>(text.data());
+}
+
+std::string ToString(const xmlChar* text) {
+  return text == nullptr ? std::string() : std::string(reinterpret_cast<const char*>(text));
+}
+
+// Takes ownership of a string that libxml2 allocated.
+std::string TakeString(xmlChar* text) {
+  std::string result = ToString(text);
+  xmlFree(text);
+  return result;
+}
+
+void IgnoreError(void*, xmlErrorPtr) {}
+
+bool IsBlank(const xmlChar* text) {
+  if (text == nullptr) return true;
+  for (; *text != 0; ++text) {
+    if (*text != ' ' && *text != '\t' && *text != '\n' && *text != '\r') return false;
+  }
+  return true;
+}
+
+// Drops the text nodes that hold only white space, except where xml:space="preserve" holds.
+// Iterative, so that no document depth can exhaust the stack.
+void DropBlankTextNodes(xmlNodePtr root) {
+  std::vector<xmlNodePtr> pending{root};
+  while (!pending.empty()) {
+    xmlNodePtr parent = pending.back();
+    pending.pop_back();
+    if (xmlNodeGetSpacePreserve(parent) == 1) continue;
+    for (xmlNodePtr child = parent->children; child != nullptr;) {
+      xmlNodePtr next = child->next;
+      if (child->type == XML_TEXT_NODE && IsBlank(child->content)) {
+        xmlUnlinkNode(child);
+        xmlFreeNode(child);
+      } else if (child->type == XML_ELEMENT_NODE) {
+        pending.push_back(child);
+      }
+      child = next;
+    }
+  }
+}
+
+// A plain element name: no character that would make an XPath query of it mean more.
+bool IsPlainName(std::string_view query) {
+  if (query.empty()) return false;
+  for (char c : query) {
+    if (c == '/' || c == '[' || c == ']' || c == '@' || c == '(' || c == ')' || c == '*' ||
+        c == '|' || c == '=' || c == '\'' || c == '"' || c == ' ' || c == '$' || c == ',' ||
+        c == '<' || c == '>' || c == '!') {
+      return false;
+    }
+  }
+  return query != "." && query != "..";
+}
+
+std::string QualifiedName(xmlNodePtr node) {
+  std::string name = ToString(node->name);
+  if (node->ns != nullptr && node->ns->prefix != nullptr) {
+    name = ToString(node->ns->prefix) + ":" + name;
+  }
+  return name;
+}
+
+}  // namespace
+
+void EnsureLibraryStarted() {
+  static std::once_flag started;
+  std::call_once(started, [] { xmlInitParser(); });
+}
+
+// ---- Node ----
+
+NodeType Node::Type() const {
+  if (node_ == nullptr) return NodeType::kNone;
+  switch (node_->type) {
+    case XML_ELEMENT_NODE: return NodeType::kElement;
+    case XML_ATTRIBUTE_NODE: return NodeType::kAttribute;
+    case XML_TEXT_NODE: return NodeType::kText;
+    case XML_CDATA_SECTION_NODE: return NodeType::kCData;
+    case XML_ENTITY_REF_NODE: return NodeType::kEntityReference;
+    case XML_PI_NODE: return NodeType::kProcessingInstruction;
+    case XML_COMMENT_NODE: return NodeType::kComment;
+    case XML_DOCUMENT_NODE: return NodeType::kDocument;
+    default: return NodeType::kOther;
+  }
+}
+
+std::string Node::Name() const {
+  switch (Type()) {
+    case NodeType::kNone: return std::string();
+    case NodeType::kElement:
+    case NodeType::kAttribute: return QualifiedName(node_);
+    case NodeType::kText: return "#text";
+    case NodeType::kCData: return "#cdata-section";
+    case NodeType::kComment: return "#comment";
+    case NodeType::kDocument: return "#document";
+    default: return ToString(node_->name);
+  }
+}
+
+std::string Node::Text() const {
+  if (node_ == nullptr) return std::string();
+  return TakeString(xmlNodeGetContent(node_));
+}
+
+void Node::SetText(std::string_view text) {
+  if (node_ == nullptr) return;
+  const std::string value(text);
+  if (node_->type != XML_ELEMENT_NODE && node_->type != XML_DOCUMENT_NODE) {
+    xmlNodeSetContent(node_, Chars(value));
+    return;
+  }
+  for (xmlNodePtr child = node_->children; child != nullptr;) {
+    xmlNodePtr next = child->next;
+    xmlUnlinkNode(child);
+    doc_->detached.push_back(child);
+    child = next;
+  }
+  if (!value.empty()) {
+    xmlAddChild(node_, xmlNewDocTextLen(doc_->doc, Chars(value), static_cast<int>(value.size())));
+  }
+}
+
+std::string Node::Xml() const {
+  if (node_ == nullptr) return std::string();
+  xmlBufferPtr buffer = xmlBufferCreate();
+  if (buffer == nullptr) return std::string();
+  std::string result;
+  if (node_->type == XML_DOCUMENT_NODE) {
+    for (xmlNodePtr child = node_->children; child != nullptr; child = child->next) {
+      xmlNodeDump(buffer, doc_->doc, child, 0, 0);
+      xmlBufferAdd(buffer, BAD_CAST "\r\n", 2);
+    }
+  } else {
+    xmlNodeDump(buffer, doc_->doc, node_, 0, 0);
+  }
+  result = ToString(xmlBufferContent(buffer));
+  xmlBufferFree(buffer);
+  return result;
+}
+
+std::vector<std::pair<std::string, std::string>> Node::Attributes() const {
+  std::vector<std::pair<std::string, std::string>> result;
+  if (node_ == nullptr || node_->type != XML_ELEMENT_NODE) return result;
+  for (xmlNsPtr ns = node_->nsDef; ns != nullptr; ns = ns->next) {
+    std::string name = ns->prefix == nullptr ? "xmlns" : "xmlns:" + ToString(ns->prefix);
+    result.emplace_back(std::move(name), ToString(ns->href));
+  }
+  for (xmlAttrPtr attr = node_->properties; attr != nullptr; attr = attr->next) {
+    result.emplace_back(QualifiedName(reinterpret_cast<xmlNodePtr>(attr)),
+                        TakeString(xmlNodeListGetString(doc_->doc, attr->children, 1)));
+  }
+  return result;
+}
+
+bool Node::GetAttribute(std::string_view name, std::string& value) const {
+  if (node_ == nullptr || node_->type != XML_ELEMENT_NODE || name.empty()) return false;
+  for (xmlAttrPtr attr = node_->properties; attr != nullptr; attr = attr->next) {
+    if (QualifiedName(reinterpret_cast<xmlNodePtr>(attr)) == name) {
+      value = TakeString(xmlNodeListGetString(doc_->doc, attr->children, 1));
+      return true;
+    }
+  }
+  return false;
+}
+
+bool Node::SetAttribute(std::string_view name, std::string_view value) {
+  if (node_ == nullptr || node_->type != XML_ELEMENT_NODE) return false;
+  const std::string attr_name(name);
+  if (xmlValidateName(Chars(attr_name), 0) != 0) return false;
+  const std::string attr_value(value);
+  for (xmlAttrPtr attr = node_->properties; attr != nullptr; attr = attr->next) {
+    if (QualifiedName(reinterpret_cast<xmlNodePtr>(attr)) == attr_name) {
+      xmlNodePtr old_children = attr->children;
+      attr->children = attr->last = nullptr;
+      xmlNodePtr text = xmlNewDocText(doc_->doc, Chars(attr_value));
+      attr->children = attr->last = text;
+      text->parent = reinterpret_cast<xmlNodePtr>(attr);
+      xmlFreeNodeList(old_children);
+      return true;
+    }
+  }
+  // xmlNewProp keeps a prefixed name as written: no namespace is bound to it.
+  return xmlNewProp(node_, Chars(attr_name), Chars(attr_value)) != nullptr;
+}
+
+std::size_t Node::ChildCount() const {
+  std::size_t count = 0;
+  if (node_ == nullptr || node_->type == XML_ATTRIBUTE_NODE) return 0;
+  for (xmlNodePtr child = node_->children; child != nullptr; child = child->next) ++count;
+  return count;
+}
+
+Node Node::ChildAt(std::size_t index) const {
+  if (node_ == nullptr || node_->type == XML_ATTRIBUTE_NODE) return Node();
+  for (xmlNodePtr child = node_->children; child != nullptr; child = child->next) {
+    if (index-- == 0) return Node(doc_, child);
+  }
+  return Node();
+}
+
+std::vector<Node> Node::Children() const {
+  std::vector<Node> result;
+  if (node_ == nullptr || node_->type == XML_ATTRIBUTE_NODE) return result;
+  for (xmlNodePtr child = node_->children; child != nullptr; child = child->next) {
+    result.push_back(Node(doc_, child));
+  }
+  return result;
+}
+
+Node Node::FirstChildElement(std::string_view name) const {
+  if (node_ == nullptr || node_->type == XML_ATTRIBUTE_NODE) return Node();
+  for (xmlNodePtr child = node_->children; child != nullptr; child = child->next) {
+    if (child->type == XML_ELEMENT_NODE && QualifiedName(child) == name) return Node(doc_, child);
+  }
+  return Node();
+}
+
+Node Node::SelectSingleNode(std::string_view query) const {
+  if (node_ == nullptr) return Node();
+  if (IsPlainName(query)) return FirstChildElement(query);
+  const std::string expression(query);
+  xmlXPathContextPtr context = xmlXPathNewContext(doc_->doc);
+  if (context == nullptr) return Node();
+  context->error = IgnoreError;
+  Node found;
+  if (xmlXPathObjectPtr result = xmlXPathNodeEval(node_, Chars(expression), context)) {
+    if (result->type == XPATH_NODESET && result->nodesetval != nullptr &&
+        result->nodesetval->nodeNr > 0) {
+      found = Node(doc_, result->nodesetval->nodeTab[0]);
+    }
+    xmlXPathFreeObject(result);
+  }
+  xmlXPathFreeContext(context);
+  return found;
+}
+
+std::vector<Node> Node::ElementsByTagName(std::string_view tag) const {
+  std::vector<Node> result;
+  if (node_ == nullptr || (node_->type != XML_ELEMENT_NODE && node_->type != XML_DOCUMENT_NODE)) {
+    return result;
+  }
+  const bool all = tag == "*";
+  // Depth-first, document order, without recursion.
+  xmlNodePtr current = node_->children;
+  while (current != nullptr) {
+    if (current->type == XML_ELEMENT_NODE) {
+      if (all || QualifiedName(current) == tag) result.push_back(Node(doc_, current));
+      if (current->children != nullptr) {
+        current = current->children;
+        continue;
+      }
+    }
+    while (current != nullptr && current->next == nullptr) {
+      current = current->parent;
+      if (current == node_) current = nullptr;
+    }
+    if (current != nullptr) current = current->next;
+  }
+  return result;
+}
+
+Node Node::CreateElement(std::string_view name) const {
+  if (doc_ == nullptr) return Node();
+  const std::string element_name(name);
+  if (element_name.empty() || xmlValidateName(Chars(element_name), 0) != 0) return Node();
+  xmlNodePtr element = xmlNewDocNode(doc_->doc, nullptr, Chars(element_name), nullptr);
+  if (element == nullptr) return Node();
+  doc_->detached.push_back(element);
+  return Node(doc_, element);
+}
+
+void Node::AppendChild(const Node& child) {
+  if (node_ == nullptr || child.node_ == nullptr || child.doc_ != doc_) return;
+  // A fresh element is usually the last one created, so the search starts at the back.
+  auto& detached = doc_->detached;
+  for (auto it = detached.rbegin(); it != detached.rend(); ++it) {
+    if (*it == child.node_) {
+      detached.erase(std::next(it).base());
+      xmlAddChild(node_, child.node_);
+      return;
+    }
+  }
+}
+
+Node Node::AppendCopy(const Node& source) {
+  if (node_ == nullptr || source.node_ == nullptr) return Node();
+  xmlNodePtr copy = xmlDocCopyNode(source.node_, doc_->doc, 1);
+  if (copy == nullptr) return Node();
+  // Text nodes appended next to text are merged by libxml2; the merged node is the answer.
+  xmlNodePtr added = xmlAddChild(node_, copy);
+  if (added == nullptr) {
+    xmlFreeNode(copy);
+    return Node();
+  }
+  if (added->type == XML_ELEMENT_NODE) xmlReconciliateNs(doc_->doc, added);
+  return Node(doc_, added);
+}
+
+// ---- Document ----
+
+Document::Document() : data_(std::make_shared<DocumentData>()) { EnsureLibraryStarted(); }
+Document::~Document() = default;
+Document::Document(Document&&) noexcept = default;
+Document& Document::operator=(Document&&) noexcept = default;
+
+bool Document::LoadXml(std::string_view text) {
+  EnsureLibraryStarted();
+  constexpr int kOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+  xmlDocPtr parsed = nullptr;
+  if (!text.empty() && text.size() <= static_cast<std::size_t>(INT32_MAX)) {
+    parsed = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, "UTF-8", kOptions);
+  }
+  if (parsed == nullptr || xmlDocGetRootElement(parsed) == nullptr) {
+    xmlFreeDoc(parsed);
+    data_ = std::make_shared<DocumentData>();
+    return false;
+  }
+  DropBlankTextNodes(xmlDocGetRootElement(parsed));
+  data_ = std::make_shared<DocumentData>(parsed);
+  return true;
+}
+
+bool Document::HasDocumentElement() const { return xmlDocGetRootElement(data_->doc) != nullptr; }
+
+Node Document::DocumentElement() const {
+  xmlNodePtr root = xmlDocGetRootElement(data_->doc);
+  return root == nullptr ? Node() : Node(data_, root);
+}
+
+Node Document::CreateElement(std::string_view name) const {
+  return Node(data_, reinterpret_cast<xmlNodePtr>(data_->doc)).CreateElement(name);
+}
+
+_xmlDoc* Document::Native() const { return data_->doc; }
+
+}  // namespace korvalis::xml

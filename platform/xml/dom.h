@@ -1,0 +1,139 @@
+// korvalis::xml::Document and korvalis::xml::Node: the XML document object model that the
+// system's document wrappers stand on, over libxml2.
+//
+// A document loads text the way the system's clients expect of their platform's DOM:
+//   - the text is already decoded (UTF-8 here), so an encoding named in its declaration is
+//     ignored, whatever it says;
+//   - text nodes holding only white space are dropped on load (outside xml:space="preserve");
+//   - no DTD or external entity is ever fetched, from the file system or the network;
+//   - a text that does not parse leaves the document without any node.
+// A Node is a shared handle: it keeps its whole document alive, and nodes that an edit takes
+// out of the tree stay valid until the last handle of the document is gone, so a handle can
+// never dangle.
+//
+// All texts are UTF-8. A document and its nodes belong to one thread at a time; distinct
+// documents may be used on distinct threads.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+struct _xmlDoc;
+struct _xmlNode;
+
+namespace korvalis::xml {
+
+struct DocumentData;
+
+enum class NodeType {
+  kNone,  // an empty handle
+  kElement,
+  kAttribute,
+  kText,
+  kCData,
+  kEntityReference,
+  kProcessingInstruction,
+  kComment,
+  kDocument,
+  kOther,
+};
+
+class Node {
+ public:
+  Node() = default;
+
+  bool IsNull() const { return node_ == nullptr; }
+  NodeType Type() const;
+  bool IsElement() const { return Type() == NodeType::kElement; }
+
+  // The node's name as written, prefix included ("#text", "#comment", "#cdata-section" and
+  // "#document" for those nodes). Empty for an empty handle.
+  std::string Name() const;
+
+  // The node's text: for an element or the document, the text and CDATA of all descendants
+  // joined; for any other node its own value.
+  std::string Text() const;
+
+  // Replaces the node's content by the text: an element loses all its children and gets one
+  // text node (none for an empty text); any other node gets the text as its value.
+  void SetText(std::string_view text);
+
+  // The node's markup, without pretty printing; the escaped text for a text node.
+  std::string Xml() const;
+
+  // Attributes of an element, in document order (namespace declarations first).
+  std::vector<std::pair<std::string, std::string>> Attributes() const;
+  // Precondition: the name is not empty. Answers false when the node has no such attribute.
+  bool GetAttribute(std::string_view name, std::string& value) const;
+  // Sets an attribute of an element; answers false for any other node or an invalid name.
+  bool SetAttribute(std::string_view name, std::string_view value);
+
+  std::size_t ChildCount() const;
+  // Any child of any type; an empty handle when the index is out of range.
+  Node ChildAt(std::size_t index) const;
+  std::vector<Node> Children() const;
+
+  // The first child element whose name is exactly `name`.
+  Node FirstChildElement(std::string_view name) const;
+  // The first node (document order) that an XPath query, relative to this node, selects.
+  // A plain name is looked up among the child elements directly. An invalid query selects
+  // nothing.
+  Node SelectSingleNode(std::string_view query) const;
+  // All descendant elements named `tag` ("*" for all), in document order.
+  std::vector<Node> ElementsByTagName(std::string_view tag) const;
+
+  // Creates an element of this node's document; an empty handle when the name is not a
+  // valid element name.
+  Node CreateElement(std::string_view name) const;
+  // Appends a node created for this document (CreateElement) as the last child.
+  // Precondition: `child` is not yet in the tree.
+  void AppendChild(const Node& child);
+  // Appends an exact deep copy of `source` (from any document) as the last child and
+  // answers it: element, attributes, namespaces and all content, nested and mixed.
+  Node AppendCopy(const Node& source);
+
+  friend bool operator==(const Node& a, const Node& b) { return a.node_ == b.node_; }
+
+ private:
+  friend class Document;
+  Node(std::shared_ptr<DocumentData> doc, _xmlNode* node) : doc_(std::move(doc)), node_(node) {}
+
+  std::shared_ptr<DocumentData> doc_;
+  _xmlNode* node_ = nullptr;
+};
+
+class Document {
+ public:
+  // An empty document, without any node.
+  Document();
+  ~Document();
+  Document(Document&&) noexcept;
+  Document& operator=(Document&&) noexcept;
+  Document(const Document&) = delete;
+  Document& operator=(const Document&) = delete;
+
+  // Replaces the document by the parsed text. On failure the document is left empty (no
+  // node at all) and false is answered. Parsing is bounded: no network, no external DTD or
+  // entity, libxml2's limits on depth and entity expansion.
+  bool LoadXml(std::string_view text);
+
+  bool HasDocumentElement() const;
+  Node DocumentElement() const;
+  Node CreateElement(std::string_view name) const;
+
+  // The libxml2 document, for the XSLT processor; null before a successful load.
+  _xmlDoc* Native() const;
+
+ private:
+  std::shared_ptr<DocumentData> data_;
+};
+
+// Starts libxml2 once per process; every entry point of this folder calls it.
+void EnsureLibraryStarted();
+
+}  // namespace korvalis::xml
+

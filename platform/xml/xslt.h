@@ -1,0 +1,29 @@
+// korvalis::xml::TransformToText: XSLT 1.0 transformation of one document by a stylesheet
+// document, over libxslt, giving the output as text the way the system's clients expect of
+// their platform's transformer:
+//   - the extension function node-set of the namespace "urn:schemas-microsoft-com:xslt" is
+//     available (result tree fragments, node-sets, and other values as one text node);
+//   - the output is text, so an XML declaration, when written, names UTF-16 whatever the
+//     stylesheet's xsl:output says, and so does the content-type META of HTML output;
+//   - a stylesheet can read no file and reach no network, and writes nothing.
+//
+// Thread-safe: distinct calls may run on distinct threads at once.
+#pragma once
+
+#include <string>
+
+#include "platform/xml/dom.h"
+
+namespace korvalis::xml {
+
+// The namespace under which node-set is registered.
+inline constexpr char kMsxslNamespace[] = "urn:schemas-microsoft-com:xslt";
+
+// Transforms `source` by `stylesheet` into `output` (UTF-8). Answers false, leaving
+// `output` unchanged, when the stylesheet does not compile or the transformation fails or
+// is stopped (xsl:message terminate="yes").
+// Precondition: both documents have a document element.
+bool TransformToText(const Document& source, const Document& stylesheet, std::string& output);
+
+}  // namespace korvalis::xml
+
