@@ -1,0 +1,30 @@
+// The type information of IMonitorService: dispatch identifiers, names, help strings and parameters
+// as the type library declares them.
+#include "interface/monitor_service.h"
+
+namespace {
+
+using korvalis::com::Invoker;
+using korvalis::com::MethodInfo;
+using korvalis::com::Param;
+using korvalis::com::ParamInfo;
+
+constexpr ParamInfo kAddServiceListParams[] = {Param::In(u"bstrServiceList", VT_BSTR)};
+constexpr ParamInfo kGetServiceListParams[] = {Param::In(u"bstrCondition", VT_BSTR),
+                                               Param::Retval(u"pbstrList", VT_BSTR)};
+constexpr ParamInfo kDeleteServiceListParams[] = {Param::In(u"bstrServiceList", VT_BSTR)};
+
+constexpr MethodInfo kMethods[] = {
+    {1, u"MonitorService", u"method MonitorService", {}, Invoker<&IMonitorService::MonitorService>},
+    {2, u"AddServiceList", u"method AddServiceList", kAddServiceListParams,
+     Invoker<&IMonitorService::AddServiceList>},
+    {3, u"GetServiceList", u"method GetServiceList", kGetServiceListParams,
+     Invoker<&IMonitorService::GetServiceList>},
+    {4, u"DeleteServiceList", u"method DeleteServiceList", kDeleteServiceListParams,
+     Invoker<&IMonitorService::DeleteServiceList>},
+};
+
+}  // namespace
+
+constexpr korvalis::com::InterfaceInfo kIMonitorServiceInfo{IID_IMonitorService, u"IMonitorService",
+                                                            u"IMonitorService 接口", kMethods};

@@ -1,0 +1,61 @@
+#include "interface/type_library.h"
+
+#include "interface/archive_patient.h"
+#include "interface/archive_report.h"
+#include "interface/config_task.h"
+#include "interface/core_system.h"
+#include "interface/dept_qc_patient.h"
+#include "interface/emr_dict_t.h"
+#include "interface/emr_library.h"
+#include "interface/emr_report.h"
+#include "interface/event_register.h"
+#include "interface/event_trigger.h"
+#include "interface/function_admin.h"
+#include "interface/monitor_service.h"
+#include "interface/my_service.h"
+#include "interface/patient_paper_mag.h"
+#include "interface/qc_admin.h"
+#include "interface/qc_collector.h"
+#include "interface/qc_grade_summary.h"
+#include "interface/qc_patient.h"
+#include "interface/qc_task.h"
+#include "interface/quality_rule.h"
+#include "interface/quality_trigger.h"
+#include "interface/repository.h"
+#include "interface/sys_event.h"
+#include "interface/terminal_qc_patient.h"
+
+namespace {
+
+constexpr korvalis::com::CoClassInfo kCoClasses[] = {
+    {u"EMRLibrary", CLSID_EMRLibrary, u"EMRLibrary Class", &kIEMRLibraryInfo},
+    {u"MyService", CLSID_MyService, u"MyService Class", &kIMyServiceInfo},
+    {u"ArchiveReport", CLSID_ArchiveReport, u"ArchiveReport Class", &kIArchiveReportInfo},
+    {u"ArchivePatient", CLSID_ArchivePatient, u"ArchivePatient Class", &kIArchivePatientInfo},
+    {u"EMRReport", CLSID_EMRReport, u"EMRReport Class", &kIEMRReportInfo},
+    {u"EventRegister", CLSID_EventRegister, u"EventRegister Class", &kIEventRegisterInfo},
+    {u"EventTrigger", CLSID_EventTrigger, u"EventTrigger Class", &kIEventTriggerInfo},
+    {u"QCPatient", CLSID_QCPatient, u"QCPatient Class", &kIQCPatientInfo},
+    {u"QCAdmin", CLSID_QCAdmin, u"QCAdmin Class", &kIQCAdminInfo},
+    {u"QCTask", CLSID_QCTask, u"QCTask Class", &kIQCTaskInfo},
+    {u"TerminalQCPatient", CLSID_TerminalQCPatient, u"TerminalQCPatient Class",
+     &kITerminalQCPatientInfo},
+    {u"QCCollector", CLSID_QCCollector, u"QCCollector Class", &kIQCCollectorInfo},
+    {u"DeptQCPatient", CLSID_DeptQCPatient, u"DeptQCPatient Class", &kIDeptQCPatientInfo},
+    {u"ConfigTask", CLSID_ConfigTask, u"ConfigTask Class", &kIConfigTaskInfo},
+    {u"SysEvent", CLSID_SysEvent, u"SysEvent Class", &kISysEventInfo},
+    {u"QualityTrigger", CLSID_QualityTrigger, u"QualityTrigger Class", &kIQualityTriggerInfo},
+    {u"QualityRule", CLSID_QualityRule, u"QualityRule Class", &kIQualityRuleInfo},
+    {u"QCGradeSummary", CLSID_QCGradeSummary, u"QCGradeSummary Class", &kIQCGradeSummaryInfo},
+    {u"PatientPaperMag", CLSID_PatientPaperMag, u"PatientPaperMag Class", &kIPatientPaperMagInfo},
+    {u"EMRDictT", CLSID_EMRDictT, u"EMRDictT Class", &kIEMRDictTInfo},
+    {u"MonitorService", CLSID_MonitorService, u"MonitorService Class", &kIMonitorServiceInfo},
+    {u"Repository", CLSID_Repository, u"Repository Class", &kIRepositoryInfo},
+    {u"FunctionAdmin", CLSID_FunctionAdmin, u"FunctionAdmin Class", &kIFunctionAdminInfo},
+    {u"CoreSystem", CLSID_CoreSystem, u"CoreSystem Class", &kICoreSystemInfo},
+};
+
+}  // namespace
+
+constexpr korvalis::com::TypeLibraryInfo kKorvalisTypeLibrary{
+    LIBID_korvalisLib, u"korvalisLib", 1, 0, u"korvalis 1.0 Type Library", kCoClasses};

@@ -1,0 +1,37 @@
+// CBQCPatient: the bodies behind the automation class QCPatient: the review of one patient's
+// records: rectification notices, grades and content QC findings.
+//
+// The method wrappers of CQCPatient call each member with the call's data source first and the
+// interface arguments unchanged and in their order, result pointers last. A member returns 0, which
+// the wrapper ignores, writes its results only through those pointers and fails by throwing
+// CEMRException.
+//
+// Thread-safety: static members without state of their own; concurrent calls work on
+// their own data sources.
+#pragma once
+
+#include "platform/com/bstr.h"
+#include "platform/com/types.h"
+
+class CEMRDataSource;
+
+class CBQCPatient {
+ public:
+  static long SendRectifyInfo(CEMRDataSource* pDataSource, BSTR bstrInfo, LONG lngRectifyType,
+                              BSTR* pbstrRectifyID);
+  static long GetEmrRectifyProperty(CEMRDataSource* pDataSource, BSTR bstrRectifyID,
+                                    BSTR* pbstrInfo);
+  static long GetRectifyInfo(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR* pbstrInfo);
+  static long FeedBackRectifyInfo(CEMRDataSource* pDataSource, BSTR bstrRectifyID, BSTR bstrInfo);
+  static long GetRectificationPatientList(CEMRDataSource* pDataSource, BSTR bstrFilter,
+                                          BSTR* pbstrPatientList);
+  static long GetEmrGradeInfo(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR* pbstrList);
+  static long SaveEmrGrade(CEMRDataSource* pDataSource, BSTR bstrList);
+  static long GetQCPatientGradeList(CEMRDataSource* pDataSource, BSTR bstrCondition,
+                                    BSTR* pbstrList);
+  static long UpdateRectifyInfo(CEMRDataSource* pDataSource, BSTR bstrInfo);
+  static long GetContentQCInfo(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR* pbstrList);
+  static long SaveContentQCInfo(CEMRDataSource* pDataSource, BSTR bstrList, BSTR bstrContent);
+  static long GetPatientProperty(CEMRDataSource* pDataSource, BSTR bstrCondition,
+                                 BSTR* pbstrPatientList);
+};
