@@ -1,0 +1,477 @@
+#include "platform/html/parser.h"
+
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "platform/html/entities.h"
+#include "platform/html/tag_table.h"
+
+namespace korvalis::html {
+namespace {
+
+bool IsSpace(char16_t c) {
+  return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
+}
+bool IsAsciiAlpha(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+char16_t ToUpperAscii(char16_t c) { return (c >= u'a' && c <= u'z') ? c - 32 : c; }
+char16_t ToLowerAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? c + 32 : c; }
+
+bool IsAllSpace(std::u16string_view text) {
+  for (char16_t c : text) {
+    if (!IsSpace(c)) return false;
+  }
+  return true;
+}
+
+std::u16string UpperAscii(std::u16string_view text) {
+  std::u16string out(text);
+  for (char16_t& c : out) c = ToUpperAscii(c);
+  return out;
+}
+
+struct TagName {
+  std::u16string prefix;  // upper case, empty for plain HTML
+  std::u16string name;    // upper case
+  uint32_t flags = 0;     // TagFlag bits; 0 for prefixed names
+
+  bool Is(std::u16string_view plain) const { return prefix.empty() && name == plain; }
+  bool Matches(const Element& e) const { return e.prefix() == prefix && e.tagName() == name; }
+};
+
+TagName SplitTagName(std::u16string_view raw) {
+  TagName t;
+  std::u16string upper = UpperAscii(raw);
+  size_t colon = upper.find(u':');
+  if (colon != std::u16string::npos && colon > 0 && colon + 1 < upper.size()) {
+    t.prefix = upper.substr(0, colon);
+    t.name = upper.substr(colon + 1);
+  } else {
+    t.name = std::move(upper);
+    t.flags = TagFlags(t.name);
+  }
+  return t;
+}
+
+struct StartTag {
+  TagName tag;
+  std::vector<Attribute> attributes;
+  bool self_closing = false;
+};
+
+// Builds the tree while it reads the text. The open elements form a stack; the element at
+// `base_` (BODY of a page, the context of a fragment) is never closed by markup.
+class TreeBuilder {
+ public:
+  TreeBuilder(std::u16string_view input, Document& document, Element* fragment_context)
+      : in_(input), doc_(document), fragment_(fragment_context != nullptr) {
+    if (fragment_) {
+      stack_.push_back(fragment_context);
+      body_started_ = true;
+      seen_content_ = true;
+    } else {
+      stack_.push_back(document.documentElement());
+    }
+  }
+
+  void Run() {
+    while (pos_ < in_.size()) {
+      if (in_[pos_] != u'<') {
+        size_t next = in_.find(u'<', pos_);
+        if (next == std::u16string_view::npos) next = in_.size();
+        std::u16string text;
+        AppendDecoded(in_.substr(pos_, next - pos_), false, text);
+        InsertText(std::move(text));
+        pos_ = next;
+        continue;
+      }
+      if (!ReadMarkup()) {
+        InsertText(std::u16string(1, u'<'));
+        ++pos_;
+      }
+    }
+  }
+
+ private:
+  // Reads the markup at the '<' at pos_. Returns false when it is not markup (or is cut off
+  // by the end of the text), so that the '<' is kept as text.
+  bool ReadMarkup() {
+    const size_t n = in_.size();
+    if (pos_ + 1 >= n) return false;
+    char16_t c = in_[pos_ + 1];
+    if (IsAsciiAlpha(c)) return ReadStartTag();
+    if (c == u'/') {
+      if (pos_ + 2 < n && IsAsciiAlpha(in_[pos_ + 2])) return ReadEndTag();
+      if (pos_ + 2 < n && in_[pos_ + 2] == u'>') {  // "</>" means nothing
+        pos_ += 3;
+        return true;
+      }
+      return false;
+    }
+    if (c == u'!') {
+      if (in_.substr(pos_, 4) == u"<!--") return ReadComment();
+      return ReadDelimited(NodeKind::kDeclaration, 2);
+    }
+    if (c == u'?') return ReadDelimited(NodeKind::kProcessingInstruction, 2);
+    return false;
+  }
+
+  bool ReadComment() {
+    size_t data_begin = pos_ + 4;
+    size_t close = in_.find(u"-->", data_begin);
+    size_t data_end = close == std::u16string_view::npos ? in_.size() : close;
+    InsertOther(NodeKind::kComment, std::u16string(in_.substr(data_begin, data_end - data_begin)));
+    pos_ = close == std::u16string_view::npos ? in_.size() : close + 3;
+    return true;
+  }
+
+  // <!...> and <?...>: everything up to the first '>'.
+  bool ReadDelimited(NodeKind kind, size_t opener_length) {
+    size_t data_begin = pos_ + opener_length;
+    size_t close = in_.find(u'>', data_begin);
+    if (close == std::u16string_view::npos) return false;
+    InsertOther(kind, std::u16string(in_.substr(data_begin, close - data_begin)));
+    pos_ = close + 1;
+    return true;
+  }
+
+  // Reads the tag name at p; p ends on the first character after it.
+  std::u16string_view ReadName(size_t& p) const {
+    size_t begin = p;
+    while (p < in_.size() && !IsSpace(in_[p]) && in_[p] != u'/' && in_[p] != u'>') ++p;
+    return in_.substr(begin, p - begin);
+  }
+
+  void SkipSpaces(size_t& p) const {
+    while (p < in_.size() && IsSpace(in_[p])) ++p;
+  }
+
+  // Reads attributes up to and including '>'. Returns false when the text ends first.
+  bool ReadAttributes(size_t& p, StartTag& tag) {
+    std::unordered_set<std::u16string> seen_many;  // used only for long attribute lists
+    for (;;) {
+      while (p < in_.size() && (IsSpace(in_[p]) || in_[p] == u'/')) {
+        if (in_[p] == u'/' && p + 1 < in_.size() && in_[p + 1] == u'>') tag.self_closing = true;
+        ++p;
+      }
+      if (p >= in_.size()) return false;
+      if (in_[p] == u'>') {
+        ++p;
+        return true;
+      }
+      tag.self_closing = false;
+      size_t name_begin = p++;
+      while (p < in_.size() && !IsSpace(in_[p]) && in_[p] != u'/' && in_[p] != u'>' &&
+             in_[p] != u'=') {
+        ++p;
+      }
+      Attribute attribute{std::u16string(in_.substr(name_begin, p - name_begin)), {}};
+      size_t after_name = p;
+      SkipSpaces(p);
+      if (p < in_.size() && in_[p] == u'=') {
+        ++p;
+        SkipSpaces(p);
+        if (p >= in_.size()) return false;
+        if (in_[p] == u'"' || in_[p] == u'\'') {
+          size_t close = in_.find(in_[p], p + 1);
+          if (close == std::u16string_view::npos) return false;
+          AppendDecoded(in_.substr(p + 1, close - p - 1), true, attribute.value);
+          p = close + 1;
+        } else {
+          size_t value_begin = p;
+          while (p < in_.size() && !IsSpace(in_[p]) && in_[p] != u'>') ++p;
+          AppendDecoded(in_.substr(value_begin, p - value_begin), true, attribute.value);
+        }
+      } else {
+        p = after_name;
+      }
+      AddAttribute(tag.attributes, std::move(attribute), seen_many);
+    }
+  }
+
+  static void AddAttribute(std::vector<Attribute>& list, Attribute attribute,
+                           std::unordered_set<std::u16string>& seen_many) {
+    constexpr size_t kLinearLimit = 16;
+    if (list.size() < kLinearLimit) {
+      for (const Attribute& a : list) {
+        if (EqualsIgnoreAsciiCase(a.name, attribute.name)) return;
+      }
+    } else {
+      if (seen_many.empty()) {
+        for (const Attribute& a : list) seen_many.insert(LowerKey(a.name));
+      }
+      if (!seen_many.insert(LowerKey(attribute.name)).second) return;
+    }
+    list.push_back(std::move(attribute));
+  }
+
+  static std::u16string LowerKey(std::u16string_view name) {
+    std::u16string key(name);
+    for (char16_t& c : key) c = ToLowerAscii(c);
+    return key;
+  }
+
+  bool ReadStartTag() {
+    size_t p = pos_ + 1;
+    StartTag tag;
+    std::u16string_view raw_name = ReadName(p);
+    if (!ReadAttributes(p, tag)) return false;
+    tag.tag = SplitTagName(raw_name);
+    pos_ = p;
+    InsertStartTag(std::move(tag));
+    return true;
+  }
+
+  bool ReadEndTag() {
+    size_t p = pos_ + 2;
+    std::u16string_view raw_name = ReadName(p);
+    size_t close = in_.find(u'>', p);
+    if (close == std::u16string_view::npos) return false;
+    pos_ = close + 1;
+    InsertEndTag(SplitTagName(raw_name));
+    return true;
+  }
+
+  // The text of a raw-text or RCDATA element, up to its end tag (or the end of the input).
+  std::u16string ReadRawText(const std::u16string& upper_name, bool decode) {
+    const size_t n = in_.size();
+    size_t search = pos_;
+    size_t text_end = n;
+    size_t resume = n;
+    while (search < n) {
+      size_t lt = in_.find(u"</", search);
+      if (lt == std::u16string_view::npos) break;
+      size_t p = lt + 2;
+      size_t k = 0;
+      while (k < upper_name.size() && p + k < n && ToUpperAscii(in_[p + k]) == upper_name[k]) ++k;
+      size_t after = p + k;
+      if (k == upper_name.size() &&
+          (after == n || IsSpace(in_[after]) || in_[after] == u'/' || in_[after] == u'>')) {
+        text_end = lt;
+        size_t close = in_.find(u'>', after);
+        resume = close == std::u16string_view::npos ? n : close + 1;
+        break;
+      }
+      search = lt + 2;
+    }
+    std::u16string text;
+    std::u16string_view raw = in_.substr(pos_, text_end - pos_);
+    if (decode) {
+      AppendDecoded(raw, false, text);
+    } else {
+      text.assign(raw);
+    }
+    pos_ = resume;
+    return text;
+  }
+
+  Element* Current() const { return stack_.back(); }
+  size_t Base() const { return fragment_ ? 0 : 1; }
+
+  void StartBody() {
+    if (body_started_) return;
+    body_started_ = true;
+    stack_.resize(1);
+    stack_.push_back(doc_.body());
+  }
+
+  // Appends to the current element, merging with a text node that ends it.
+  void AppendText(Element* parent, std::u16string&& text) {
+    if (text.empty()) return;
+    const auto& kids = parent->children();
+    if (!kids.empty() && kids.back()->kind() == NodeKind::kText) {
+      static_cast<CharacterData*>(kids.back())->mutable_data().append(text);
+      return;
+    }
+    parent->AppendChild(doc_.CreateCharacterData(NodeKind::kText, std::move(text)));
+  }
+
+  void InsertText(std::u16string&& text) {
+    if (!body_started_) {
+      if (IsAllSpace(text)) {
+        if (head_open_) AppendText(doc_.head(), std::move(text));
+        return;
+      }
+      StartBody();
+    }
+    if (after_body_) {
+      if (IsAllSpace(text)) return;
+      after_body_ = false;
+    }
+    seen_content_ = true;
+    AppendText(Current(), std::move(text));
+  }
+
+  void InsertOther(NodeKind kind, std::u16string data) {
+    Node* node = doc_.CreateCharacterData(kind, std::move(data));
+    if (!seen_content_) {
+      doc_.AppendToPrologue(node);
+    } else if (!body_started_) {
+      doc_.head()->AppendChild(node);
+    } else {
+      Current()->AppendChild(node);
+    }
+  }
+
+  static void MergeAttributes(Element* target, const std::vector<Attribute>& attributes) {
+    for (const Attribute& a : attributes) {
+      if (!target->HasAttribute(a.name)) target->SetAttribute(a.name, a.value);
+    }
+  }
+
+  void InsertStartTag(StartTag tag) {
+    const TagName& t = tag.tag;
+    if (t.Is(u"HTML") || t.Is(u"HEAD") || t.Is(u"BODY")) {
+      if (fragment_) return;
+      seen_content_ = true;
+      if (t.Is(u"HTML")) {
+        MergeAttributes(doc_.documentElement(), tag.attributes);
+      } else if (t.Is(u"HEAD")) {
+        if (!body_started_) {
+          MergeAttributes(doc_.head(), tag.attributes);
+          head_open_ = true;
+        }
+      } else {
+        MergeAttributes(doc_.body(), tag.attributes);
+        StartBody();
+      }
+      return;
+    }
+    seen_content_ = true;
+
+    Element* parent;
+    if (!body_started_ && (t.flags & kTagHeadContent)) {
+      parent = doc_.head();
+    } else {
+      StartBody();
+      if (after_body_) after_body_ = false;
+      if (t.prefix.empty()) CloseImpliedBy(t);
+      parent = Current();
+    }
+
+    Element* element = doc_.CreateElement(t.prefix, t.name);
+    for (Attribute& a : tag.attributes) element->SetAttribute(a.name, a.value);
+    parent->AppendChild(element);
+
+    if (t.flags & (kTagRawText | kTagRcData)) {
+      std::u16string text = ReadRawText(t.name, (t.flags & kTagRcData) != 0);
+      if (!text.empty()) {
+        element->AppendChild(doc_.CreateCharacterData(NodeKind::kText, std::move(text)));
+      }
+      return;
+    }
+    if (t.flags & kTagVoid) return;
+    // A self-closed tag is empty only for elements outside HTML's vocabulary, as in XML.
+    if (tag.self_closing && t.flags == 0) return;
+    if (parent != Current()) return;  // head content: nothing is left open
+    if (stack_.size() < kMaxDepth) stack_.push_back(element);
+  }
+
+  // Index of the nearest open element for which `match` holds, searching down from the top
+  // and giving up at an element for which `stop` holds; 0 when none (index 0 is never a
+  // candidate since it is the page's HTML or the fragment's context).
+  template <typename Match, typename Stop>
+  size_t FindOpen(Match match, Stop stop) const {
+    for (size_t i = stack_.size() - 1; i > Base(); --i) {
+      const Element* e = stack_[i];
+      if (match(*e)) return i;
+      if (stop(*e)) return 0;
+    }
+    return 0;
+  }
+
+  void PopThrough(size_t index) {
+    if (index > Base() && index < stack_.size()) stack_.resize(index);
+  }
+
+  static bool IsPlain(const Element& e, std::u16string_view name) {
+    return e.prefix().empty() && e.tagName() == name;
+  }
+
+  static bool IsScopeBoundary(const Element& e) { return (e.flags() & kTagScopeBoundary) != 0; }
+
+  void ClosePIfOpen() {
+    PopThrough(FindOpen([](const Element& e) { return IsPlain(e, u"P"); }, IsScopeBoundary));
+  }
+
+  void CloseImpliedBy(const TagName& t) {
+    const std::u16string& name = t.name;
+    if (name == u"LI") {
+      PopThrough(FindOpen([](const Element& e) { return IsPlain(e, u"LI"); },
+                          [](const Element& e) {
+                            return IsScopeBoundary(e) || IsPlain(e, u"UL") || IsPlain(e, u"OL") ||
+                                   IsPlain(e, u"MENU") || IsPlain(e, u"DIR");
+                          }));
+    } else if (name == u"DT" || name == u"DD") {
+      PopThrough(FindOpen(
+          [](const Element& e) { return IsPlain(e, u"DT") || IsPlain(e, u"DD"); },
+          [](const Element& e) { return IsScopeBoundary(e) || IsPlain(e, u"DL"); }));
+    } else if (name == u"TR") {
+      PopThrough(FindOpen([](const Element& e) { return IsPlain(e, u"TR"); },
+                          [](const Element& e) { return IsPlain(e, u"TABLE"); }));
+    } else if (name == u"TD" || name == u"TH") {
+      PopThrough(FindOpen(
+          [](const Element& e) { return IsPlain(e, u"TD") || IsPlain(e, u"TH"); },
+          [](const Element& e) { return IsPlain(e, u"TR") || IsPlain(e, u"TABLE"); }));
+    } else if (name == u"THEAD" || name == u"TBODY" || name == u"TFOOT") {
+      PopThrough(FindOpen(
+          [](const Element& e) {
+            return IsPlain(e, u"THEAD") || IsPlain(e, u"TBODY") || IsPlain(e, u"TFOOT");
+          },
+          [](const Element& e) { return IsPlain(e, u"TABLE"); }));
+    } else if (name == u"OPTION" || name == u"OPTGROUP") {
+      if (IsPlain(*Current(), u"OPTION") && stack_.size() - 1 > Base()) stack_.pop_back();
+      if (name == u"OPTGROUP" && IsPlain(*Current(), u"OPTGROUP") && stack_.size() - 1 > Base()) {
+        stack_.pop_back();
+      }
+    } else if ((t.flags & kTagHeading) && (Current()->flags() & kTagHeading) &&
+               stack_.size() - 1 > Base()) {
+      stack_.pop_back();
+    }
+    if (t.flags & kTagClosesP) ClosePIfOpen();
+  }
+
+  void InsertEndTag(const TagName& t) {
+    if (t.Is(u"BR")) {  // </BR> is read as <BR>, as browsers do
+      InsertStartTag(StartTag{t, {}, false});
+      return;
+    }
+    if (t.Is(u"HTML") || t.Is(u"BODY") || t.Is(u"HEAD")) {
+      if (fragment_) return;
+      if (t.Is(u"HEAD")) {
+        head_open_ = false;
+      } else if (body_started_) {
+        after_body_ = true;
+      }
+      return;
+    }
+    if (!body_started_) return;
+    const bool table_part = (t.flags & kTagTableStructure) != 0;
+    PopThrough(FindOpen([&t](const Element& e) { return t.Matches(e); },
+                        [table_part](const Element& e) {
+                          return table_part ? IsPlain(e, u"TABLE") : IsScopeBoundary(e);
+                        }));
+  }
+
+  std::u16string_view in_;
+  size_t pos_ = 0;
+  Document& doc_;
+  const bool fragment_;
+  std::vector<Element*> stack_;
+  bool body_started_ = false;
+  bool head_open_ = false;     // an explicit HEAD start tag was read and not yet closed
+  bool after_body_ = false;    // </BODY> or </HTML> was read; white space there is dropped
+  bool seen_content_ = false;  // anything but comments and declarations has been read
+};
+
+}  // namespace
+
+void ParseDocument(std::u16string_view html, Document& document) {
+  TreeBuilder(html, document, nullptr).Run();
+}
+
+void ParseFragment(std::u16string_view html, Element& context) {
+  TreeBuilder(html, *context.owner(), &context).Run();
+}
+
+}  // namespace korvalis::html

@@ -1,0 +1,152 @@
+#include "platform/html/serializer.h"
+
+#include <utility>
+#include <vector>
+
+#include "platform/html/tag_table.h"
+
+namespace korvalis::html {
+namespace {
+
+void AppendEscapedText(std::u16string_view text, std::u16string& out) {
+  size_t plain_begin = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t* replacement;
+    switch (text[i]) {
+      case u'&': replacement = u"&amp;"; break;
+      case u'<': replacement = u"&lt;"; break;
+      case u'>': replacement = u"&gt;"; break;
+      case u'\u00A0': replacement = u"&nbsp;"; break;
+      default: continue;
+    }
+    out.append(text.substr(plain_begin, i - plain_begin));
+    out.append(replacement);
+    plain_begin = i + 1;
+  }
+  out.append(text.substr(plain_begin));
+}
+
+bool IsPlainWord(std::u16string_view value) {
+  for (char16_t c : value) {
+    bool plain = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
+                 (c >= u'0' && c <= u'9') || c == u'-' || c == u'_' || c == u'.' || c == u'#';
+    if (!plain) return false;
+  }
+  return true;
+}
+
+void AppendAttribute(const Attribute& a, std::u16string& out) {
+  out.push_back(u' ');
+  out.append(a.name);
+  if (a.value.empty()) return;
+  out.push_back(u'=');
+  if (IsPlainWord(a.value)) {
+    out.append(a.value);
+    return;
+  }
+  out.push_back(u'"');
+  size_t plain_begin = 0;
+  std::u16string_view v = a.value;
+  for (size_t i = 0; i < v.size(); ++i) {
+    const char16_t* replacement;
+    switch (v[i]) {
+      case u'&': replacement = u"&amp;"; break;
+      case u'"': replacement = u"&quot;"; break;
+      case u'\u00A0': replacement = u"&nbsp;"; break;
+      default: continue;
+    }
+    out.append(v.substr(plain_begin, i - plain_begin));
+    out.append(replacement);
+    plain_begin = i + 1;
+  }
+  out.append(v.substr(plain_begin));
+  out.push_back(u'"');
+}
+
+void AppendQualifiedName(const Element& e, std::u16string& out) {
+  if (!e.prefix().empty()) {
+    out.append(e.prefix());
+    out.push_back(u':');
+  }
+  out.append(e.tagName());
+}
+
+void AppendStartTag(const Element& e, std::u16string& out) {
+  out.push_back(u'<');
+  AppendQualifiedName(e, out);
+  for (const Attribute& a : e.attributes()) AppendAttribute(a, out);
+  out.push_back(u'>');
+}
+
+void AppendEndTag(const Element& e, std::u16string& out) {
+  out.append(u"</");
+  AppendQualifiedName(e, out);
+  out.push_back(u'>');
+}
+
+void AppendLeaf(const CharacterData& node, std::u16string& out) {
+  switch (node.kind()) {
+    case NodeKind::kText: {
+      const Element* parent = node.parent();
+      if (parent != nullptr && (parent->flags() & kTagRawText)) {
+        out.append(node.data());
+      } else {
+        AppendEscapedText(node.data(), out);
+      }
+      break;
+    }
+    case NodeKind::kComment:
+      out.append(u"<!--").append(node.data()).append(u"-->");
+      break;
+    case NodeKind::kDeclaration:
+      out.append(u"<!").append(node.data()).push_back(u'>');
+      break;
+    case NodeKind::kProcessingInstruction:
+      out.append(u"<?").append(node.data()).push_back(u'>');
+      break;
+    case NodeKind::kElement:
+      break;
+  }
+}
+
+// Writes the children of `root` (and, when `with_root`, its tags around them) iteratively.
+void AppendTree(const Element& root, bool with_root, std::u16string& out) {
+  if (with_root) {
+    AppendStartTag(root, out);
+    if (root.IsVoid()) return;
+  }
+  std::vector<std::pair<const Element*, size_t>> stack;
+  stack.emplace_back(&root, 0);
+  while (!stack.empty()) {
+    auto& [element, next] = stack.back();
+    if (next == element->children().size()) {
+      if (stack.size() > 1 || with_root) AppendEndTag(*element, out);
+      stack.pop_back();
+      continue;
+    }
+    const Node* child = element->children()[next++];
+    if (!child->IsElement()) {
+      AppendLeaf(static_cast<const CharacterData&>(*child), out);
+      continue;
+    }
+    const auto* child_element = static_cast<const Element*>(child);
+    AppendStartTag(*child_element, out);
+    if (!child_element->IsVoid()) stack.emplace_back(child_element, 0);
+  }
+}
+
+}  // namespace
+
+void AppendOuterHtml(const Node& node, std::u16string& out) {
+  if (node.IsElement()) {
+    AppendTree(static_cast<const Element&>(node), true, out);
+  } else {
+    AppendLeaf(static_cast<const CharacterData&>(node), out);
+  }
+}
+
+void AppendInnerHtml(const Element& element, std::u16string& out) {
+  AppendTree(element, false, out);
+}
+
+}  // namespace korvalis::html
