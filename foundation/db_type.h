@@ -11,8 +11,7 @@
 //
 // Texts passed as values (the expression flag false) are placed between single quotes as
 // they are: a quote inside them is not doubled. Callers quote untrusted values first.
-#ifndef KORVALIS_FOUNDATION_DB_TYPE_H_
-#define KORVALIS_FOUNDATION_DB_TYPE_H_
+#pragma once
 
 #include <string>
 #include <string_view>
@@ -97,5 +96,3 @@ class CDBSQLServer : public CDBType {
   std::u16string Decode(std::u16string_view a, std::u16string_view b, std::u16string_view c,
                         std::u16string_view d) const override;
 };
-
-#endif  // KORVALIS_FOUNDATION_DB_TYPE_H_

@@ -1,0 +1,63 @@
+// Helpers for the codec tests: an owner for the codecs' output arrays and a probe that
+// returns the message of the CEMRException a call throws.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "foundation/emr_exception.h"
+#include "platform/com/types.h"
+
+namespace korvalis::codec::testing {
+
+// An output pointer and length as callers of the codecs keep them, released at the end.
+struct CodecOutput {
+  BYTE* pb = nullptr;
+  ULONG cb = 0;
+
+  CodecOutput() = default;
+  CodecOutput(const CodecOutput&) = delete;
+  CodecOutput& operator=(const CodecOutput&) = delete;
+  ~CodecOutput() { delete[] pb; }
+
+  std::vector<BYTE> Bytes() const {
+    return pb == nullptr ? std::vector<BYTE>() : std::vector<BYTE>(pb, pb + cb);
+  }
+};
+
+inline std::vector<BYTE> Hex(const std::string& hex) {
+  std::vector<BYTE> bytes;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+    bytes.push_back(static_cast<BYTE>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  }
+  return bytes;
+}
+
+inline std::vector<BYTE> Ascii(const std::string& text) {
+  return std::vector<BYTE>(text.begin(), text.end());
+}
+
+// Deterministic bytes that do not compress.
+inline std::vector<BYTE> Noise(size_t size) {
+  std::vector<BYTE> bytes(size);
+  unsigned state = 2463534242u;
+  for (BYTE& b : bytes) {
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    b = static_cast<BYTE>(state);
+  }
+  return bytes;
+}
+
+template <class Call>
+std::u16string FailureOf(Call call) {
+  try {
+    call();
+  } catch (const CEMRException& e) {
+    return e.GetText();
+  }
+  return u"(no failure)";
+}
+
+}  // namespace korvalis::codec::testing

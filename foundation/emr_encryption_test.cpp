@@ -1,0 +1,140 @@
+#include "foundation/emr_encryption.h"
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "foundation/codec_test_util.h"
+#include "foundation/emr_compression.h"
+
+namespace {
+
+using korvalis::codec::testing::Ascii;
+using korvalis::codec::testing::CodecOutput;
+using korvalis::codec::testing::FailureOf;
+using korvalis::codec::testing::Hex;
+using korvalis::codec::testing::Noise;
+
+std::vector<BYTE> Encrypt(CEMREncryption& codec, const std::vector<BYTE>& plain) {
+  CodecOutput out;
+  codec.Encrypt(plain.data(), static_cast<ULONG>(plain.size()), out.pb, out.cb);
+  return out.Bytes();
+}
+
+std::vector<BYTE> Decrypt(CEMREncryption& codec, const std::vector<BYTE>& stored) {
+  CodecOutput out;
+  codec.Decrypt(stored.data(), static_cast<ULONG>(stored.size()), out.pb, out.cb);
+  return out.Bytes();
+}
+
+std::vector<BYTE> Uncompress(const std::vector<BYTE>& stored) {
+  CodecOutput out;
+  CGzipCompression().Uncompress(stored.data(), static_cast<ULONG>(stored.size()), out.pb,
+                                out.cb);
+  return out.Bytes();
+}
+
+// Vectors computed independently of the library used here: two-key triple DES in 64-bit
+// CFB and RC4 keyed with MD5 of the key material, over a message whose last block is
+// partial.
+const std::vector<BYTE> kFox = Ascii("The quick brown fox");
+
+TEST(DES2EncryptionTest, MatchesKnownVector) {
+  CDES2Encryption des;
+  EXPECT_EQ(Encrypt(des, kFox), Hex("245a3be378719ab317ee24cfb07f9385c14567"));
+  EXPECT_EQ(Decrypt(des, Hex("245a3be378719ab317ee24cfb07f9385c14567")), kFox);
+}
+
+TEST(WinApiEncryptionTest, MatchesKnownVector) {
+  CWinApiEncryption rc4;
+  EXPECT_EQ(Encrypt(rc4, kFox), Hex("49e8c50f1de2d58e163f79e15c1b571610f0ec"));
+  EXPECT_EQ(Decrypt(rc4, Hex("49e8c50f1de2d58e163f79e15c1b571610f0ec")), kFox);
+}
+
+class StreamCipherTest : public ::testing::TestWithParam<size_t> {};
+
+TEST_P(StreamCipherTest, KeepsLengthRoundTripsAndRestartsEveryMessage) {
+  const std::vector<BYTE> plain = Noise(GetParam());
+  CDES2Encryption des;
+  CWinApiEncryption rc4;
+  for (CEMREncryption* codec : {static_cast<CEMREncryption*>(&des),
+                                static_cast<CEMREncryption*>(&rc4)}) {
+    SCOPED_TRACE(codec->GetType());
+    const std::vector<BYTE> stored = Encrypt(*codec, plain);
+    EXPECT_EQ(stored.size(), plain.size());
+    EXPECT_EQ(Encrypt(*codec, plain), stored);
+    if (plain.size() >= 8) {
+      EXPECT_NE(stored, plain);
+    }
+    EXPECT_EQ(Decrypt(*codec, stored), plain);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, StreamCipherTest,
+                         ::testing::Values(0, 1, 7, 8, 9, 13, 100000));
+
+TEST(MD5EncryptionTest, GivesUpperCaseHexDigitsAndAZeroByte) {
+  CMD5Encryption md5;
+  const std::string expected = "A2004F37730B9445670A738FA0FC9EE5";
+  std::vector<BYTE> digest = Ascii(expected);
+  digest.push_back(0);
+  EXPECT_EQ(Encrypt(md5, kFox), digest);
+
+  digest = Ascii("D41D8CD98F00B204E9800998ECF8427E");
+  digest.push_back(0);
+  EXPECT_EQ(Encrypt(md5, {}), digest);
+  EXPECT_EQ(Encrypt(md5, Noise(100000)).size(), 33u);
+}
+
+TEST(MD5EncryptionTest, DecryptLeavesTheOutputAlone) {
+  CMD5Encryption md5;
+  CodecOutput out;
+  out.cb = 77;
+  md5.Decrypt(kFox.data(), static_cast<ULONG>(kFox.size()), out.pb, out.cb);
+  EXPECT_EQ(out.pb, nullptr);
+  EXPECT_EQ(out.cb, 77u);
+}
+
+TEST(EnzipEncryptionTest, StoresBase64TextAsUtf16WithTerminatorCompressed) {
+  CEnzipEncryption enzip;
+  EXPECT_EQ(Uncompress(Encrypt(enzip, Ascii("abc"))),
+            std::vector<BYTE>({'Y', 0, 'W', 0, 'J', 0, 'j', 0, '\n', 0, 0, 0}));
+
+  // Nothing to encrypt: only the empty text's terminator is compressed.
+  const std::vector<BYTE> empty = Encrypt(enzip, {});
+  ASSERT_GE(empty.size(), 4u);
+  EXPECT_EQ(std::vector<BYTE>(empty.end() - 4, empty.end()), Hex("02000000"));
+  EXPECT_EQ(Uncompress(empty), std::vector<BYTE>({0, 0}));
+  CodecOutput out;
+  enzip.Decrypt(empty.data(), static_cast<ULONG>(empty.size()), out.pb, out.cb);
+  EXPECT_EQ(out.pb, nullptr);
+  EXPECT_EQ(out.cb, 0u);
+
+  const std::vector<BYTE> plain = Noise(5000);
+  EXPECT_EQ(Decrypt(enzip, Encrypt(enzip, plain)), plain);
+}
+
+TEST(EnzipEncryptionTest, RefusesDamagedInput) {
+  CEnzipEncryption enzip;
+  std::vector<BYTE> damaged = Encrypt(enzip, Noise(300));
+  damaged[damaged.size() / 2] ^= 0xFF;
+  EXPECT_EQ(FailureOf([&] { Decrypt(enzip, damaged); }), u"GZIP执行解压缩错误");
+
+  // A sound zlib layer around text that is not Base64.
+  CodecOutput notBase64;
+  const std::vector<BYTE> text = {'#', 0, '#', 0, 0, 0};
+  CGzipCompression().Compress(text.data(), static_cast<ULONG>(text.size()), notBase64.pb,
+                              notBase64.cb);
+  EXPECT_EQ(FailureOf([&] { Decrypt(enzip, notBase64.Bytes()); }), u"Base64执行解码错误");
+}
+
+TEST(DummyEncryptionTest, CopiesTheInput) {
+  CDummyEncryption none;
+  const std::vector<BYTE> plain = Noise(9);
+  EXPECT_EQ(Encrypt(none, plain), plain);
+  EXPECT_EQ(Decrypt(none, plain), plain);
+  EXPECT_EQ(Encrypt(none, {}), std::vector<BYTE>());
+}
+
+}  // namespace
