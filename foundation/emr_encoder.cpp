@@ -3,23 +3,17 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <mutex>
 
 #include <xercesc/util/Base64.hpp>
-#include <xercesc/util/PlatformUtils.hpp>
 
 #include "foundation/codec_buffer.h"
 #include "foundation/emr_exception.h"
+#include "foundation/xml_parser.h"
 
 using korvalis::codec::HandOver;
 using korvalis::codec::NewBytes;
 
 namespace {
-
-void StartXerces() {
-  static std::once_flag started;
-  std::call_once(started, [] { xercesc::XMLPlatformUtils::Initialize(); });
-}
 
 // Buffers that Base64 allocates without a memory manager come from operator new.
 struct XercesBytesDeleter {
@@ -39,7 +33,7 @@ void CBase64Encoder::Encode(const BYTE* pbIn, ULONG cbIn, std::u16string& strOut
     strOut.clear();
     return;
   }
-  StartXerces();
+  StartXmlLibrary();
   XMLSize_t cchEncoded = 0;
   XercesBytes encoded(xercesc::Base64::encode(pbIn, cbIn, &cchEncoded));
   if (!encoded) ThrowEncodeFailed();
@@ -68,7 +62,7 @@ void CBase64Encoder::Decode(std::u16string_view strIn, BYTE*& pbOut, ULONG& cbOu
     cbOut = 0;
     return;
   }
-  StartXerces();
+  StartXmlLibrary();
   XMLSize_t cbDecoded = 0;
   XercesBytes decoded(xercesc::Base64::decode(reinterpret_cast<const XMLByte*>(narrow.c_str()),
                                               &cbDecoded, nullptr,
