@@ -2,58 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/com/dispatch.h"
+#include "platform/com/sample_shapes_test.h"
 
 namespace korvalis::com {
 namespace {
 
-struct IShapes : IDispatch {
-  virtual HRESULT Area(BSTR bstrShape, LONG lngSide, LONG* plngArea) = 0;
-  virtual HRESULT Rename(BSTR* pbstrName) = 0;
-  virtual HRESULT Clear() = 0;
-};
-
-// Records what reached the vtable.
-struct Shapes : IShapes {
-  std::u16string shape;
-  LONG side = 0;
-  int cleared = 0;
-  HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-  ULONG AddRef() override { return 1; }
-  ULONG Release() override { return 1; }
-  HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT Area(BSTR bstrShape, LONG lngSide, LONG* plngArea) override {
-    shape = BstrView(bstrShape);
-    side = lngSide;
-    *plngArea = lngSide * lngSide;
-    return S_OK;
-  }
-  HRESULT Rename(BSTR* pbstrName) override {
-    SysReAllocString(pbstrName, u"renamed");
-    return S_FALSE;
-  }
-  HRESULT Clear() override {
-    ++cleared;
-    return S_OK;
-  }
-};
-
-constexpr ParamInfo kAreaParams[] = {Param::In(u"bstrShape", VT_BSTR),
-                                     Param::In(u"lngSide", VT_I4),
-                                     Param::Retval(u"plngArea", VT_I4)};
-constexpr ParamInfo kRenameParams[] = {Param::InOut(u"pbstrName", VT_BSTR)};
-constexpr MethodInfo kMethods[] = {
-    {1, u"Area", u"method Area", kAreaParams, Invoker<&IShapes::Area>},
-    {2, u"Rename", u"method Rename", kRenameParams, Invoker<&IShapes::Rename>},
-    {4, u"Clear", u"method Clear", {}, Invoker<&IShapes::Clear>},
-};
-constexpr InterfaceInfo kIShapesInfo{MakeGuid("53448940-3066-493e-8FDC-1D79B9FD12A0"),
-                                     u"IShapes", u"IShapes Interface", kMethods};
+using testing::CShapes;
+using testing::IShapes;
+using testing::kAreaParams;
+using testing::kIShapesInfo;
+using testing::kShapesMethods;
 
 TEST(TypeInfoTable, GuidTextParsesAtCompileTime) {
   constexpr GUID iid = kIShapesInfo.iid;
@@ -65,35 +23,43 @@ TEST(TypeInfoTable, GuidTextParsesAtCompileTime) {
 TEST(TypeInfoTable, FindsMethodsByDispidAndNameAcrossGaps) {
   EXPECT_EQ(kIShapesInfo.FindMethod(4)->name, u"Clear");
   EXPECT_EQ(kIShapesInfo.FindMethod(3), nullptr);
+  EXPECT_EQ(kIShapesInfo.FindMethod(7), nullptr);
   EXPECT_EQ(kIShapesInfo.FindMethod(0), nullptr);
-  EXPECT_EQ(kIShapesInfo.FindMethod(5), nullptr);
+  EXPECT_EQ(kIShapesInfo.FindMethod(-1), nullptr);
   EXPECT_EQ(kIShapesInfo.FindMethod(u"aREA")->dispid, 1);
   EXPECT_EQ(kIShapesInfo.FindMethod(u"Areas"), nullptr);
   EXPECT_EQ(kIShapesInfo.FindMethod(u""), nullptr);
 }
 
 TEST(TypeInfoTable, InvokerCallsThroughTheVtable) {
-  Shapes shapes;
+  ComObject<CShapes>* object = new ComObject<CShapes>();
+  object->AddRef();
+  IShapes* shapes_interface = object;
+  CShapes& shapes = *object;
   BSTR square = AllocBstr(u"square");
   LONG area = 0;
   DispatchArgument args[3];
   args[0].bstr = square;
   args[1].i4 = 7;
   args[2].pi4 = &area;
-  EXPECT_EQ(kIShapesInfo.FindMethod(1)->invoker.invoke(&shapes, args), S_OK);
-  EXPECT_EQ(shapes.shape, u"square");
-  EXPECT_EQ(shapes.side, 7);
+  EXPECT_EQ(kIShapesInfo.FindMethod(1)->invoker.invoke(shapes_interface, args), S_OK);
+  EXPECT_EQ(shapes.last_shape, u"square");
+  EXPECT_EQ(shapes.last_side, 7);
   EXPECT_EQ(area, 49);
   SysFreeString(square);
 
+  BSTR suffix = AllocBstr(u"-new");
   BSTR name = AllocBstr(u"old");
-  args[0].pbstr = &name;
-  EXPECT_EQ(kIShapesInfo.FindMethod(2)->invoker.invoke(&shapes, args), S_FALSE);
-  EXPECT_EQ(BstrView(name), u"renamed");
+  args[0].bstr = suffix;
+  args[1].pbstr = &name;
+  EXPECT_EQ(kIShapesInfo.FindMethod(2)->invoker.invoke(shapes_interface, args), S_OK);
+  EXPECT_EQ(BstrView(name), u"old-new");
   SysFreeString(name);
+  SysFreeString(suffix);
 
-  EXPECT_EQ(kIShapesInfo.FindMethod(4)->invoker.invoke(&shapes, nullptr), S_OK);
-  EXPECT_EQ(shapes.cleared, 1);
+  EXPECT_EQ(kIShapesInfo.FindMethod(4)->invoker.invoke(shapes_interface, nullptr), S_OK);
+  EXPECT_EQ(shapes.clears, 1);
+  object->Release();
 }
 
 TEST(TypeInfoTable, CheckAcceptsASoundTable) { EXPECT_EQ(CheckInterfaceInfo(kIShapesInfo), ""); }
@@ -104,7 +70,7 @@ TEST(TypeInfoTable, CheckFindsTablesThatDisagreeWithTheirMethods) {
                                       Param::Retval(u"plngArea", VT_I4)};
   constexpr ParamInfo kMissing[] = {Param::In(u"bstrShape", VT_BSTR),
                                     Param::Retval(u"plngArea", VT_I4)};
-  constexpr ParamInfo kInNotRef[] = {Param::In(u"pbstrName", VT_BSTR)};
+  constexpr ParamInfo kInNotRef[] = {Param::In(u"bstrWhy", VT_BSTR), Param::In(u"pbstrResult", VT_BSTR)};
   constexpr ParamInfo kRepeated[] = {Param::In(u"a", VT_BSTR), Param::In(u"A", VT_I4),
                                      Param::Retval(u"c", VT_I4)};
   struct Case {
@@ -113,7 +79,8 @@ TEST(TypeInfoTable, CheckFindsTablesThatDisagreeWithTheirMethods) {
   } cases[] = {
       {{1, u"Area", u"", kWrongType, Invoker<&IShapes::Area>}, "does not match"},
       {{1, u"Area", u"", kMissing, Invoker<&IShapes::Area>}, "the C++ method has 3"},
-      {{1, u"Rename", u"", kInNotRef, Invoker<&IShapes::Rename>}, "does not match"},
+      {{1, u"Fail", u"", kInNotRef, Invoker<&IShapes::Fail>}, "does not match"},
+      {{1, u"Clear", u"", kInNotRef, Invoker<&IShapes::Clear>}, "the C++ method has 0"},
       {{1, u"Area", u"", kRepeated, Invoker<&IShapes::Area>}, "repeated"},
       {{0, u"Clear", u"", {}, Invoker<&IShapes::Clear>}, "positive"},
   };
@@ -123,10 +90,10 @@ TEST(TypeInfoTable, CheckFindsTablesThatDisagreeWithTheirMethods) {
         << CheckInterfaceInfo(info);
   }
 
-  const MethodInfo unordered[] = {kMethods[1], kMethods[0]};
+  const MethodInfo unordered[] = {kShapesMethods[1], kShapesMethods[0]};
   EXPECT_NE(CheckInterfaceInfo({GUID_NULL, u"IShapes", u"", unordered}).find("ascend"),
             std::string::npos);
-  const MethodInfo twice[] = {kMethods[0], {3, u"AREA", u"", kAreaParams, Invoker<&IShapes::Area>}};
+  const MethodInfo twice[] = {kShapesMethods[0], {3, u"AREA", u"", kAreaParams, Invoker<&IShapes::Area>}};
   EXPECT_NE(CheckInterfaceInfo({GUID_NULL, u"IShapes", u"", twice}).find("repeated"),
             std::string::npos);
 }
