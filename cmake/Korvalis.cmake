@@ -42,6 +42,9 @@ function(korvalis_add_test name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main
     Threads::Threads)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  # Exported symbols let the libraries a test loads share the process-wide state of the
+  # platform layer (per-thread error information) with the test's own copy.
+  set_target_properties(${name} PROPERTIES ENABLE_EXPORTS ON)
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   set_tests_properties(${name} PROPERTIES
     ENVIRONMENT "KORVALIS_SOURCE_DIR=${PROJECT_SOURCE_DIR}"

@@ -1,5 +1,7 @@
 #include "platform/com/error_info.h"
 
+#include <pthread.h>
+
 #include <atomic>
 #include <new>
 #include <string>
@@ -82,28 +84,44 @@ class ErrorObject final : public IErrorInfo, public ICreateErrorInfo {
   DWORD help_context_ = 0;
 };
 
-// The calling thread's error object; released when the thread ends.
-class ThreadSlot {
- public:
-  ~ThreadSlot() {
-    if (info_ != nullptr) info_->Release();
-  }
-  void Replace(IErrorInfo* info) {
-    IErrorInfo* old = info_;
-    info_ = info;
-    if (old != nullptr) old->Release();
-  }
-  IErrorInfo* Take() {
-    IErrorInfo* info = info_;
-    info_ = nullptr;
-    return info;
-  }
+void ReleaseAtThreadExit(void* info) { static_cast<IErrorInfo*>(info)->Release(); }
 
- private:
-  IErrorInfo* info_ = nullptr;
+}  // namespace
+
+namespace korvalis::error_info_detail {
+
+// The key of the per-thread error slot, plus one (0 while no key exists). A static data
+// member of a class template has vague linkage, which the toolchain gives unique binding:
+// every shared object of the process that carries a copy of this code (the product library,
+// the sibling stand-ins) uses the same member, so an error set in one is read in another.
+struct ErrorSlotTag;
+template <typename Tag>
+struct ProcessWide {
+  static inline std::atomic<unsigned long> thread_key_plus_one{0};
 };
 
-thread_local ThreadSlot t_error_slot;
+}  // namespace korvalis::error_info_detail
+
+namespace {
+
+// The process's thread-specific key for error objects; false when none can be created.
+bool ErrorSlotKey(pthread_key_t* key) {
+  auto& shared = korvalis::error_info_detail::ProcessWide<
+      korvalis::error_info_detail::ErrorSlotTag>::thread_key_plus_one;
+  unsigned long current = shared.load(std::memory_order_acquire);
+  if (current == 0) {
+    pthread_key_t created;
+    if (pthread_key_create(&created, ReleaseAtThreadExit) != 0) return false;
+    const unsigned long mine = static_cast<unsigned long>(created) + 1;
+    if (shared.compare_exchange_strong(current, mine, std::memory_order_acq_rel)) {
+      current = mine;
+    } else {
+      pthread_key_delete(created);
+    }
+  }
+  *key = static_cast<pthread_key_t>(current - 1);
+  return true;
+}
 
 }  // namespace
 
@@ -116,8 +134,15 @@ HRESULT CreateErrorInfo(ICreateErrorInfo** pperrinfo) {
 
 HRESULT SetErrorInfo(ULONG dwReserved, IErrorInfo* perrinfo) {
   if (dwReserved != 0) return E_INVALIDARG;
+  pthread_key_t key;
+  if (!ErrorSlotKey(&key)) return E_OUTOFMEMORY;
+  auto* old = static_cast<IErrorInfo*>(pthread_getspecific(key));
   if (perrinfo != nullptr) perrinfo->AddRef();
-  t_error_slot.Replace(perrinfo);
+  if (pthread_setspecific(key, perrinfo) != 0) {
+    if (perrinfo != nullptr) perrinfo->Release();
+    return E_OUTOFMEMORY;
+  }
+  if (old != nullptr) old->Release();
   return S_OK;
 }
 
@@ -125,6 +150,10 @@ HRESULT GetErrorInfo(ULONG dwReserved, IErrorInfo** pperrinfo) {
   if (pperrinfo == nullptr) return E_POINTER;
   *pperrinfo = nullptr;
   if (dwReserved != 0) return E_INVALIDARG;
-  *pperrinfo = t_error_slot.Take();
-  return *pperrinfo == nullptr ? S_FALSE : S_OK;
+  pthread_key_t key;
+  if (!ErrorSlotKey(&key)) return S_FALSE;
+  *pperrinfo = static_cast<IErrorInfo*>(pthread_getspecific(key));
+  if (*pperrinfo == nullptr) return S_FALSE;
+  pthread_setspecific(key, nullptr);
+  return S_OK;
 }

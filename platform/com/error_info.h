@@ -8,7 +8,9 @@
 //                    slot (S_FALSE and null when there is none).
 //
 // Thread-safety: each thread sees only its own error object; the error objects themselves
-// count references atomically and may be passed between threads.
+// count references atomically and may be passed between threads. The slot is one per process
+// even when several loaded libraries carry this code, provided its symbols keep default
+// visibility (and executables export theirs, as the build does).
 #pragma once
 
 #include "platform/com/bstr.h"

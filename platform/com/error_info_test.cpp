@@ -1,5 +1,6 @@
 #include "platform/com/error_info.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -81,6 +82,20 @@ TEST(ErrorInfo, UnsetFieldsReadAsNullAndReservedMustBeZero) {
   EXPECT_EQ(CreateErrorInfo(nullptr), E_POINTER);
   info->Release();
   create->Release();
+}
+
+TEST(ErrorInfo, CopiesInOtherLibrariesShareTheThreadSlot) {
+  void* module = dlopen(KORVALIS_ERROR_INFO_COPY, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(module, nullptr) << dlerror();
+  using SetInOtherCopy = HRESULT (*)(const char16_t*);
+  auto set_in_other_copy =
+      reinterpret_cast<SetInOtherCopy>(dlsym(module, "SetErrorInOtherCopy"));
+  ASSERT_NE(set_in_other_copy, nullptr);
+  ASSERT_EQ(set_in_other_copy(u"set by a sibling"), S_OK);
+  std::u16string seen_by_other_thread;
+  std::thread([&] { seen_by_other_thread = TakeDescription(); }).join();
+  EXPECT_EQ(seen_by_other_thread, u"<none>");
+  EXPECT_EQ(TakeDescription(), u"set by a sibling");
 }
 
 }  // namespace
