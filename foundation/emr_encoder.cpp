@@ -23,8 +23,13 @@ using XercesBytes = std::unique_ptr<XMLByte, XercesBytesDeleter>;
 
 bool IsBase64WhiteSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
 
-[[noreturn]] void ThrowEncodeFailed() { throw CEMRException(std::u16string(u"Base64执行编码错误")); }
-[[noreturn]] void ThrowInvalidBase64() { throw CEMRException(std::u16string(u"Base64执行解码错误")); }
+[[noreturn]] void ThrowEncodeFailed() {
+  throw CEMRException(std::u16string(u"Base64执行编码错误"));
+}
+
+[[noreturn]] void ThrowInvalidBase64() {
+  throw CEMRException(std::u16string(u"Base64执行解码错误"));
+}
 
 }  // namespace
 

@@ -76,7 +76,8 @@ TEST(Base64EncoderTest, EmptyTextGivesNoBytesAndKeepsThePointer) {
 }
 
 TEST(Base64EncoderTest, RefusesTextThatIsNotBase64) {
-  for (std::u16string_view text : {u"YWJ", u"Y!Jj", u"YW=j", u"====", u"病历病历", u"YWJj====="}) {
+  for (std::u16string_view text :
+       {u"YWJ", u"Y!Jj", u"YW=j", u"====", u"病历病历", u"YWJj====="}) {
     SCOPED_TRACE(std::string(text.begin(), text.end()));
     CodecOutput out;
     EXPECT_EQ(FailureOf([&] { CBase64Encoder().Decode(text, out.pb, out.cb); }), kInvalid);

@@ -1,5 +1,6 @@
 #include "foundation/emr_encryption.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,21 @@ TEST_P(StreamCipherTest, KeepsLengthRoundTripsAndRestartsEveryMessage) {
 
 INSTANTIATE_TEST_SUITE_P(Lengths, StreamCipherTest,
                          ::testing::Values(0, 1, 7, 8, 9, 13, 100000));
+
+TEST(DES2EncryptionTest, OutputMayReplaceTheInputArray) {
+  // Callers that decrypt "in place" pass their input array as the output too: the codec
+  // reads it completely before releasing it.
+  const std::vector<BYTE> plain = Noise(1000);
+  CodecOutput data;
+  data.pb = new BYTE[plain.size()];
+  std::copy(plain.begin(), plain.end(), data.pb);
+  data.cb = static_cast<ULONG>(plain.size());
+  CDES2Encryption des;
+  des.Encrypt(data.pb, data.cb, data.pb, data.cb);
+  EXPECT_NE(data.Bytes(), plain);
+  des.Decrypt(data.pb, data.cb, data.pb, data.cb);
+  EXPECT_EQ(data.Bytes(), plain);
+}
 
 TEST(MD5EncryptionTest, GivesUpperCaseHexDigitsAndAZeroByte) {
   CMD5Encryption md5;
