@@ -3,7 +3,7 @@
 // whatever the body throws into the thread's error information and E_FAIL. No exception leaves
 // a frame.
 //
-//   return korvalis::frame::RunMethod(korvalis::frame::Vote::kYes, "CQualityRule::InitNew",
+//   return korvalis::frame::Run(korvalis::frame::Vote::kYes, "CQualityRule::InitNew",
 //                               [&](CEMRDataSource* data_source) {
 //                                 CBQualityRule::InitNew(data_source, bstrProperty, plngNewID);
 //                               });
@@ -54,7 +54,7 @@ CallScopeRunner SetCallScopeRunner(CallScopeRunner runner);
 HRESULT RunFrame(Vote vote, const char* method, CallBody body, void* context) noexcept;
 
 template <class Body>
-HRESULT RunMethod(Vote vote, const char* method, Body&& body) noexcept {
+HRESULT Run(Vote vote, const char* method, Body&& body) noexcept {
   using BodyType = std::remove_reference_t<Body>;
   return RunFrame(
       vote, method,

@@ -87,7 +87,7 @@ class MethodFrameTest : public ::testing::Test {
 TEST_F(MethodFrameTest, VotingMethodVotesCompleteBeforeTheDataSourceCloses) {
   ScopedObjectContext installed(&context_);
   CEMRDataSource* seen = nullptr;
-  HRESULT hr = RunMethod(Vote::kYes, "CQualityRule::SaveProperty", [&](CEMRDataSource* data_source) {
+  HRESULT hr = frame::Run(Vote::kYes, "CQualityRule::SaveProperty", [&](CEMRDataSource* data_source) {
     seen = data_source;
     log_.events.push_back("body");
   });
@@ -103,7 +103,7 @@ TEST_F(MethodFrameTest, VotingMethodVotesCompleteBeforeTheDataSourceCloses) {
 
 TEST_F(MethodFrameTest, EMRExceptionAbortsAndBecomesTheDescription) {
   ScopedObjectContext installed(&context_);
-  HRESULT hr = RunMethod(Vote::kYes, "CQCTask::SetTaskSummarize", [&](CEMRDataSource*) {
+  HRESULT hr = frame::Run(Vote::kYes, "CQCTask::SetTaskSummarize", [&](CEMRDataSource*) {
     throw CEMRException(std::u16string(u"任务ID与用户ID不能为空!"));
   });
   EXPECT_EQ(hr, E_FAIL);
@@ -117,12 +117,12 @@ TEST_F(MethodFrameTest, EMRExceptionAbortsAndBecomesTheDescription) {
 
 TEST_F(MethodFrameTest, OtherExceptionsNameTheMethod) {
   ScopedObjectContext installed(&context_);
-  EXPECT_EQ(RunMethod(Vote::kYes, "CQualityRule::InitNew",
+  EXPECT_EQ(frame::Run(Vote::kYes, "CQualityRule::InitNew",
                 [](CEMRDataSource*) { throw std::runtime_error("boom"); }),
             E_FAIL);
   EXPECT_EQ(TakeErrorDescription(), u"函数:'CQualityRule::InitNew' 出现异常错误.");
   EXPECT_EQ(context_.votes(), "A");
-  EXPECT_EQ(RunMethod(Vote::kNo, "CArchivePatient::GetInPatientList",
+  EXPECT_EQ(frame::Run(Vote::kNo, "CArchivePatient::GetInPatientList",
                 [](CEMRDataSource*) { throw 42; }),
             E_FAIL);
   EXPECT_EQ(TakeErrorDescription(), u"函数:'CArchivePatient::GetInPatientList' 出现异常错误.");
@@ -131,8 +131,8 @@ TEST_F(MethodFrameTest, OtherExceptionsNameTheMethod) {
 
 TEST_F(MethodFrameTest, NonVotingMethodsNeverTouchTheContext) {
   ScopedObjectContext installed(&context_);
-  EXPECT_EQ(RunMethod(Vote::kNo, "CQCTask::DispatchPatient", [](CEMRDataSource*) {}), S_OK);
-  EXPECT_EQ(RunMethod(Vote::kNo, "CQCTask::RemovePatient",
+  EXPECT_EQ(frame::Run(Vote::kNo, "CQCTask::DispatchPatient", [](CEMRDataSource*) {}), S_OK);
+  EXPECT_EQ(frame::Run(Vote::kNo, "CQCTask::RemovePatient",
                 [](CEMRDataSource*) { throw CEMRException(std::u16string(u"失败")); }),
             E_FAIL);
   EXPECT_EQ(context_.votes(), "");
@@ -142,7 +142,7 @@ TEST_F(MethodFrameTest, NonVotingMethodsNeverTouchTheContext) {
 TEST_F(MethodFrameTest, OutputsWrittenBeforeAThrowAreKept) {
   BSTR out = nullptr;
   int32_t id = 7;
-  HRESULT hr = RunMethod(Vote::kYes, "CQCTask::New", [&](CEMRDataSource*) {
+  HRESULT hr = frame::Run(Vote::kYes, "CQCTask::New", [&](CEMRDataSource*) {
     out = SysAllocString(u"partial");
     id = 12;
     throw CEMRException(std::u16string(u"late failure"));
@@ -154,8 +154,8 @@ TEST_F(MethodFrameTest, OutputsWrittenBeforeAThrowAreKept) {
 }
 
 TEST_F(MethodFrameTest, OutsideAnyContextVotingMethodsBehaveAlike) {
-  EXPECT_EQ(RunMethod(Vote::kYes, "CQCTask::Delete", [](CEMRDataSource*) {}), S_OK);
-  EXPECT_EQ(RunMethod(Vote::kYes, "CQCTask::Delete",
+  EXPECT_EQ(frame::Run(Vote::kYes, "CQCTask::Delete", [](CEMRDataSource*) {}), S_OK);
+  EXPECT_EQ(frame::Run(Vote::kYes, "CQCTask::Delete",
                 [](CEMRDataSource*) { throw CEMRException(std::u16string(u"x")); }),
             E_FAIL);
   EXPECT_EQ(TakeErrorDescription(), u"x");
@@ -165,7 +165,7 @@ TEST_F(MethodFrameTest, OutsideAnyContextVotingMethodsBehaveAlike) {
 TEST_F(MethodFrameTest, AFailedCommitFailsTheCall) {
   ScopedObjectContext installed(&context_);
   log_.fail_commit = true;
-  EXPECT_EQ(RunMethod(Vote::kYes, "CQCTask::Modify", [](CEMRDataSource*) {}), E_FAIL);
+  EXPECT_EQ(frame::Run(Vote::kYes, "CQCTask::Modify", [](CEMRDataSource*) {}), E_FAIL);
   EXPECT_EQ(TakeErrorDescription(), u"提交失败");
   EXPECT_EQ(context_.votes(), "CA");
   EXPECT_EQ(log_.events.back(), "roll back");
@@ -174,7 +174,7 @@ TEST_F(MethodFrameTest, AFailedCommitFailsTheCall) {
 TEST_F(MethodFrameTest, WithoutADataLayerTheCallFailsCleanly) {
   SetCallScopeRunner(nullptr);
   bool ran = false;
-  EXPECT_EQ(RunMethod(Vote::kNo, "CQCTask::GetProperty", [&](CEMRDataSource*) { ran = true; }), E_FAIL);
+  EXPECT_EQ(frame::Run(Vote::kNo, "CQCTask::GetProperty", [&](CEMRDataSource*) { ran = true; }), E_FAIL);
   EXPECT_FALSE(ran);
   EXPECT_EQ(TakeErrorDescription(), u"函数:'CQCTask::GetProperty' 出现异常错误.");
 }
@@ -214,7 +214,7 @@ TEST_F(MethodFrameTest, EmptyResultAndEmptyBody) {
 
   ScopedObjectContext installed(&context_);
   BSTR untouched = nullptr;
-  EXPECT_EQ(RunMethod(Vote::kYes, "CQCAdmin::SaveEMRAndQCMap",
+  EXPECT_EQ(frame::Run(Vote::kYes, "CQCAdmin::SaveEMRAndQCMap",
                 [&](CEMRDataSource* ds) { DoNothing(ds, untouched); }),
             S_OK);
   EXPECT_EQ(untouched, nullptr);

@@ -5,12 +5,12 @@
 //
 //   class CQualityRule : public korvalis::com::ComObjectRoot,
 //                        public korvalis::com::DispatchImpl<IQualityRule, kIQualityRuleInfo>,
-//                        public korvalis::com::SupportErrorInfoImpl<kIQualityRuleInfo> {
+//                        public korvalis::com::SupportErrorInfoImpl<IID_IQualityRule> {
 //    public:
 //     static std::span<const korvalis::com::InterfaceMapEntry> InterfaceMap() {
 //       using korvalis::com::MapEntry;
 //       static constexpr korvalis::com::InterfaceMapEntry kMap[] = {
-//           MapEntry<CQualityRule, IQualityRule>(kIQualityRuleInfo.iid),
+//           MapEntry<CQualityRule, IQualityRule>(IID_IQualityRule),
 //           MapEntry<CQualityRule, IDispatch>(IID_IDispatch),
 //           MapEntry<CQualityRule, ISupportErrorInfo>(IID_ISupportErrorInfo)};
 //       return kMap;

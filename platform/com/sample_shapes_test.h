@@ -38,18 +38,18 @@ inline constexpr MethodInfo kShapesMethods[] = {
     {5, u"Fail", u"method Fail", kFailParams, Invoker<&IShapes::Fail>},
     {6, u"Flags", u"method Flags", kFlagsParams, Invoker<&IShapes::Flags>},
 };
-inline constexpr InterfaceInfo kIShapesInfo{MakeGuid("53448940-3066-493e-8FDC-1D79B9FD12A0"),
-                                            u"IShapes", u"IShapes Interface", kShapesMethods};
+inline constexpr IID IID_IShapes = MakeGuid("53448940-3066-493e-8FDC-1D79B9FD12A0");
+inline constexpr InterfaceInfo kIShapesInfo{IID_IShapes, u"IShapes", u"IShapes Interface", kShapesMethods};
 
 inline int shapes_alive = 0;
 
 class CShapes : public ComObjectRoot,
                 public DispatchImpl<IShapes, kIShapesInfo>,
-                public SupportErrorInfoImpl<kIShapesInfo> {
+                public SupportErrorInfoImpl<IID_IShapes> {
  public:
   static std::span<const InterfaceMapEntry> InterfaceMap() {
     static constexpr InterfaceMapEntry kMap[] = {
-        MapEntry<CShapes, IShapes>(kIShapesInfo.iid),
+        MapEntry<CShapes, IShapes>(IID_IShapes),
         MapEntry<CShapes, IDispatch>(IID_IDispatch),
         MapEntry<CShapes, ISupportErrorInfo>(IID_ISupportErrorInfo)};
     return kMap;

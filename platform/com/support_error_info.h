@@ -5,7 +5,6 @@
 // Thread-safety: stateless.
 #pragma once
 
-#include "platform/com/type_info_table.h"
 #include "platform/com/unknown.h"
 
 inline constexpr IID IID_ISupportErrorInfo = {
@@ -21,11 +20,11 @@ struct ISupportErrorInfo : IUnknown {
 namespace korvalis::com {
 
 // For a class whose interface map offers ISupportErrorInfo: S_OK for the class's own interface
-// (kInfo.iid), S_FALSE for any other.
-template <const InterfaceInfo& kInfo>
+// `kIid`, S_FALSE for any other.
+template <const IID& kIid>
 class SupportErrorInfoImpl : public ISupportErrorInfo {
  public:
-  HRESULT InterfaceSupportsErrorInfo(REFIID riid) override { return riid == kInfo.iid ? S_OK : S_FALSE; }
+  HRESULT InterfaceSupportsErrorInfo(REFIID riid) override { return riid == kIid ? S_OK : S_FALSE; }
 
  protected:
   ~SupportErrorInfoImpl() = default;
