@@ -93,7 +93,8 @@ bool FormatInteger(std::u16string* out, const Spec& spec, const Arg& arg) {
   if (arg.kind != Arg::kSigned && arg.kind != Arg::kUnsigned) return false;
   const int bits = spec.length_bits != 0 ? spec.length_bits : arg.bits;
   const std::uint64_t mask = bits >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1;
-  const std::uint64_t raw = (arg.kind == Arg::kSigned ? static_cast<std::uint64_t>(arg.i) : arg.u) & mask;
+  const std::uint64_t value = arg.kind == Arg::kSigned ? static_cast<std::uint64_t>(arg.i) : arg.u;
+  const std::uint64_t raw = value & mask;
   const char conversion = static_cast<char>(spec.conversion);
   if (conversion == 'd' || conversion == 'i') {
     // The low `bits` read as a signed number of that width, as printf reads its argument.
@@ -373,7 +374,10 @@ std::u16string Formatted(const char16_t* format, auto value) {
 
 }  // namespace
 
-void ReplaceAll(std::u16string& text, std::u16string_view pattern, std::u16string_view replacement) {
+void ReplaceAll(std::u16string& text, korvalis::TextRef pattern_ref,
+                korvalis::TextRef replacement_ref) {
+  const std::u16string_view pattern = pattern_ref;
+  const std::u16string_view replacement = replacement_ref;
   if (pattern.empty()) return;
   std::size_t found = text.find(pattern);
   if (found == std::u16string::npos) return;
@@ -390,7 +394,8 @@ void ReplaceAll(std::u16string& text, std::u16string_view pattern, std::u16strin
   text.swap(result);
 }
 
-std::u16string ToUpperAscii(std::u16string_view text) {
+std::u16string ToUpperAscii(korvalis::TextRef text_ref) {
+  const std::u16string_view text = text_ref;
   std::u16string upper(text);
   for (char16_t& c : upper) {
     if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
@@ -398,16 +403,16 @@ std::u16string ToUpperAscii(std::u16string_view text) {
   return upper;
 }
 
-double StringToDouble(std::u16string_view text, bool* read_anything, double fallback) {
-  return StringToNumber(text, read_anything, fallback);
+double StringToDouble(korvalis::TextRef text_ref, bool* read_anything, double fallback) {
+  return StringToNumber(text_ref.view(), read_anything, fallback);
 }
 
-int StringToInt(std::u16string_view text, bool* read_anything, int fallback) {
-  return StringToNumber(text, read_anything, fallback);
+int StringToInt(korvalis::TextRef text_ref, bool* read_anything, int fallback) {
+  return StringToNumber(text_ref.view(), read_anything, fallback);
 }
 
-long StringToLong(std::u16string_view text, bool* read_anything, long fallback) {
-  return StringToNumber(text, read_anything, fallback);
+long StringToLong(korvalis::TextRef text_ref, bool* read_anything, long fallback) {
+  return StringToNumber(text_ref.view(), read_anything, fallback);
 }
 
 std::u16string DoubleToString(float value) { return Formatted(u"%f", static_cast<double>(value)); }
@@ -418,12 +423,14 @@ std::u16string LongToString(long value, const char16_t* format) {
   return Formatted(format != nullptr ? format : u"%ld", value);
 }
 
-std::u16string LeftString(std::u16string_view text, unsigned count) {
-  return std::u16string(text.substr(0, count));
+std::u16string LeftString(korvalis::TextRef text_ref, unsigned count) {
+  return std::u16string(text_ref.view().substr(0, count));
 }
 
-void SplitString(std::u16string_view text, std::u16string_view separator,
+void SplitString(korvalis::TextRef text_ref, korvalis::TextRef separator_ref,
                  std::vector<std::u16string>& pieces) {
+  const std::u16string_view text = text_ref;
+  const std::u16string_view separator = separator_ref;
   if (separator.empty()) {
     pieces.emplace_back(text);
     return;
@@ -440,8 +447,10 @@ void SplitString(std::u16string_view text, std::u16string_view separator,
   }
 }
 
-void SplitByChars(std::u16string_view text, std::u16string_view separators,
+void SplitByChars(korvalis::TextRef text_ref, korvalis::TextRef separators_ref,
                   std::vector<std::u16string>& pieces) {
+  const std::u16string_view text = text_ref;
+  const std::u16string_view separators = separators_ref;
   if (separators.empty()) {
     if (!text.empty()) pieces.emplace_back(text);
     return;

@@ -61,7 +61,8 @@ Arg MakeArg(T value) {
   return arg;
 }
 template <typename T>
-  requires(!std::is_same_v<std::remove_cv_t<T>, char16_t> && !std::is_same_v<std::remove_cv_t<T>, char>)
+  requires(!std::is_same_v<std::remove_cv_t<T>, char16_t> &&
+           !std::is_same_v<std::remove_cv_t<T>, char>)
 Arg MakeArg(T* value) {
   Arg arg;
   arg.kind = Arg::kPointer;
@@ -84,6 +85,24 @@ int FormatInto(char16_t* buffer, std::size_t size, const char16_t* format, const
 
 }  // namespace korvalis::format_internal
 
+namespace korvalis {
+
+// Wide text handed to the utilities: a string, a view, or a zero-terminated pointer such as a
+// BSTR, where a null pointer reads as the empty text (a plain std::u16string_view would crash).
+class TextRef {
+ public:
+  TextRef(const char16_t* text) : view_(text == nullptr ? std::u16string_view() : text) {}
+  TextRef(const std::u16string& text) : view_(text) {}
+  TextRef(std::u16string_view text) : view_(text) {}
+  operator std::u16string_view() const { return view_; }
+  std::u16string_view view() const { return view_; }
+
+ private:
+  std::u16string_view view_;
+};
+
+}  // namespace korvalis
+
 // Formats into `buffer` of `size` characters, always zero-terminated when size > 0. Returns
 // the number of characters written (without the terminator), or a negative number when the
 // output does not fit (the buffer then holds its first size-1 characters) or the format fails.
@@ -96,18 +115,20 @@ int FormatString(char16_t* buffer, std::size_t size, const char16_t* format, con
 
 // Replaces every occurrence of `pattern` in `text`; text produced by a replacement is not
 // searched again. An empty pattern does nothing.
-void ReplaceAll(std::u16string& text, std::u16string_view pattern, std::u16string_view replacement);
+void ReplaceAll(std::u16string& text, korvalis::TextRef pattern,
+                korvalis::TextRef replacement);
 
 // A copy with "a" to "z" made capital; every other character stays.
-std::u16string ToUpperAscii(std::u16string_view text);
+std::u16string ToUpperAscii(korvalis::TextRef text);
 
 // Text to number: leading white space is skipped and the number ends at the first character
 // that cannot belong to it ("12abc" reads 12). When no number is read, or it is out of the
 // type's range, the fallback is answered. *read_anything (when given) is set to whether the
 // text holds anything but white space, even when no number could be read.
-double StringToDouble(std::u16string_view text, bool* read_anything = nullptr, double fallback = 0);
-int StringToInt(std::u16string_view text, bool* read_anything = nullptr, int fallback = 0);
-long StringToLong(std::u16string_view text, bool* read_anything = nullptr, long fallback = 0);
+double StringToDouble(korvalis::TextRef text, bool* read_anything = nullptr,
+                      double fallback = 0);
+int StringToInt(korvalis::TextRef text, bool* read_anything = nullptr, int fallback = 0);
+long StringToLong(korvalis::TextRef text, bool* read_anything = nullptr, long fallback = 0);
 
 // Number to text: "%f" (six decimals) of the single-precision value widened to double.
 std::u16string DoubleToString(float value);
@@ -118,16 +139,16 @@ std::u16string IntToString(int value);
 std::u16string LongToString(long value, const char16_t* format = nullptr);
 
 // The first `count` UTF-16 units of `text`, or all of it when it is shorter.
-std::u16string LeftString(std::u16string_view text, unsigned count);
+std::u16string LeftString(korvalis::TextRef text, unsigned count);
 
 // Splits `text` at each occurrence of `separator`, appending the pieces to `pieces` (which is
 // not cleared). Leading characters that occur anywhere in the separator are skipped; empty
 // pieces between adjacent separators remain; a separator at the end adds no empty piece. An
 // empty separator appends the whole text as one piece, even when the text is empty.
-void SplitString(std::u16string_view text, std::u16string_view separator,
+void SplitString(korvalis::TextRef text, korvalis::TextRef separator,
                  std::vector<std::u16string>& pieces);
 
 // As SplitString, but every character of `separators` separates. An empty set appends the
 // whole text as one piece (nothing for an empty text).
-void SplitByChars(std::u16string_view text, std::u16string_view separators,
+void SplitByChars(korvalis::TextRef text, korvalis::TextRef separators,
                   std::vector<std::u16string>& pieces);

@@ -10,13 +10,13 @@ namespace {
 
 using Pieces = std::vector<std::u16string>;
 
-Pieces Split(std::u16string_view text, std::u16string_view separator) {
+Pieces Split(korvalis::TextRef text, korvalis::TextRef separator) {
   Pieces pieces;
   SplitString(text, separator, pieces);
   return pieces;
 }
 
-Pieces SplitChars(std::u16string_view text, std::u16string_view separators) {
+Pieces SplitChars(korvalis::TextRef text, korvalis::TextRef separators) {
   Pieces pieces;
   SplitByChars(text, separators, pieces);
   return pieces;
@@ -131,6 +131,20 @@ TEST(ReplaceAll, NeverRescansReplacements) {
   text = u"{$DEPT_ID$} and {$DEPT_ID$}";
   ReplaceAll(text, u"{$DEPT_ID$}", u"");
   EXPECT_EQ(text, u" and ");
+}
+
+TEST(StringUtil, NullBstrReadsAsEmptyText) {
+  const BSTR null_bstr = nullptr;
+  bool read = true;
+  EXPECT_EQ(StringToInt(null_bstr, &read, 9), 9);
+  EXPECT_FALSE(read);
+  EXPECT_EQ(LeftString(null_bstr, 3), u"");
+  EXPECT_EQ(ToUpperAscii(null_bstr), u"");
+  EXPECT_EQ(Split(null_bstr, u","), Pieces{});
+  EXPECT_EQ(Split(u"a", null_bstr), (Pieces{u"a"}));
+  std::u16string text = u"abc";
+  ReplaceAll(text, u"b", null_bstr);
+  EXPECT_EQ(text, u"ac");
 }
 
 TEST(FormatString, WideStringsAndPrintfMeaning) {

@@ -37,7 +37,9 @@ TEST(Guid, NewGuidsAreDistinctLowerCaseAndRoundTrip) {
   for (int i = 0; i < 100; ++i) {
     const std::u16string text = korvalis::NewGuidString();
     ASSERT_EQ(text.size(), 36u);
-    for (char16_t c : text) EXPECT_TRUE(c == u'-' || (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f'));
+    for (char16_t c : text) {
+      EXPECT_TRUE(c == u'-' || (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f'));
+    }
     GUID parsed;
     ASSERT_TRUE(korvalis::GuidFromString(text, &parsed));
     EXPECT_EQ(korvalis::GuidToString(parsed), text);
