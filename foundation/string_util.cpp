@@ -114,7 +114,8 @@ bool FormatFloat(std::u16string* out, const Spec& spec, const Arg& arg) {
 
 bool FormatCharacter(std::u16string* out, const Spec& spec, const Arg& arg) {
   if (arg.kind != Arg::kSigned && arg.kind != Arg::kUnsigned) return false;
-  const std::uint64_t value = arg.kind == Arg::kSigned ? static_cast<std::uint64_t>(arg.i) : arg.u;
+  std::uint64_t value = arg.kind == Arg::kSigned ? static_cast<std::uint64_t>(arg.i) : arg.u;
+  if (arg.bits < 64) value &= (std::uint64_t{1} << arg.bits) - 1;  // a negative char is a byte
   // A narrow character (%C, %hc) is one byte; a wide one is one UTF-16 unit.
   const bool narrow = spec.conversion == u'C' || spec.length_bits == 16;
   const char16_t unit = narrow ? static_cast<char16_t>(value & 0xFF) : static_cast<char16_t>(value);

@@ -160,6 +160,7 @@ TEST(FormatString, WideStringsAndPrintfMeaning) {
   EXPECT_EQ(Fmt(u"%08.3f|%-6d|%+d|%e", 3.14159, 12, 5, 1500.0), u"0003.142|12    |+5|1.500000e+03");
   EXPECT_EQ(Fmt(u"%*d|%-*d|%.*f", 4, 1, 3, 2, 1, 2.25), u"   1|2  |2.2");
   EXPECT_EQ(Fmt(u"%c%c%%", u'病', 'x'), u"病x%");
+  EXPECT_EQ(Fmt(u"%c", static_cast<char>(0xE9)), u"\u00e9");
   EXPECT_EQ(Fmt(u"%s", static_cast<const char16_t*>(nullptr)), u"(null)");
   EXPECT_EQ(Fmt(u"no conversions"), u"no conversions");
 }
