@@ -94,3 +94,7 @@ class Document {
 };
 
 }  // namespace korvalis::html
+
+// The platform's names for a document and its elements, as the system's code uses them.
+using IHTMLDocument2 = korvalis::html::Document;
+using IHTMLElement = korvalis::html::Element;

@@ -1,0 +1,140 @@
+#include "foundation/emr_element.h"
+
+#include <array>
+#include <string_view>
+#include <vector>
+
+#include "foundation/emr_exception.h"
+#include "platform/com/unicode.h"
+#include "platform/xml/dom.h"
+
+namespace {
+
+constexpr std::array<std::u16string_view, 6> kCustomTags = {u"LABEL", u"DE_Y",  u"DE_N",
+                                                            u"DED_Y", u"DED_N", u"MARK"};
+
+std::u16string UpperTagName(const IHTMLElement& element) {
+  std::u16string name = element.tagName();
+  for (char16_t& c : name) {
+    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+  }
+  return name;
+}
+
+void AppendEscaped(std::u16string_view text, std::u16string& out) {
+  for (char16_t c : text) {
+    switch (c) {
+      case u'&': out += u"&amp;"; break;
+      case u'<': out += u"&lt;"; break;
+      case u'>': out += u"&gt;"; break;
+      default: out.push_back(c);
+    }
+  }
+}
+
+struct Diagnosis {
+  std::u16string name;
+  std::u16string id;
+  std::u16string parent;
+};
+
+std::u16string AttributeOf(const korvalis::xml::Node& node, std::string_view name) {
+  std::string value;
+  if (!node.GetAttribute(name, value)) return std::u16string();
+  return korvalis::FromUtf8(value);
+}
+
+}  // namespace
+
+bool IsDataElementId(const std::u16string& id) {
+  std::u16string head = id.substr(0, 6);
+  for (char16_t& c : head) {
+    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+  }
+  return head == u"STD_DE" || head == u"EXT_DE";
+}
+
+bool IsDataElementTag(IHTMLElement* element, BSTR* tag) {
+  if (element == nullptr) return false;
+  const std::u16string name = UpperTagName(*element);
+  if (tag != nullptr) *tag = korvalis::AllocBstr(name);
+  for (std::u16string_view custom : kCustomTags) {
+    if (name == custom) return true;
+  }
+  return false;
+}
+
+bool IsMarkElement(IHTMLElement* element) {
+  if (element == nullptr) return false;
+  return UpperTagName(*element) == u"MARK";
+}
+
+void ReadElementAttribute(IHTMLElement* element, const std::u16string& name,
+                          std::u16string& value) {
+  if (element == nullptr) return;
+  const std::u16string* found = element->FindAttribute(name);
+  if (found != nullptr && !found->empty()) value = *found;
+}
+
+std::u16string GetElementAttribute(IHTMLElement* element, const std::u16string& name) {
+  std::u16string value;
+  ReadElementAttribute(element, name, value);
+  return value;
+}
+
+void SetElementAttribute(IHTMLElement* element, const std::u16string& name,
+                         const std::u16string& value) {
+  if (element == nullptr) return;
+  element->SetAttribute(name, value);
+}
+
+void FormatDiagnosisList(IHTMLElement* element, std::u16string& text) {
+  if (text.empty()) return;
+
+  const std::u16string display_type = GetElementAttribute(element, u"displaytype");
+  std::u16string_view before_line, before_sub, after_line;
+  if (display_type == u"3") {
+    before_line = u"<P>";
+    before_sub = u"<P>&nbsp;&nbsp;";
+    after_line = u"</P>";
+  } else if (display_type == u"2") {
+    before_sub = u"，";
+    after_line = u"；";
+  }
+
+  korvalis::xml::Document list;
+  list.LoadXml(korvalis::ToUtf8(text));
+  if (!list.HasDocumentElement()) throw CEMRException(std::u16string(u"无效XML!"));
+
+  std::vector<Diagnosis> diagnoses;
+  for (const korvalis::xml::Node& child : list.DocumentElement().Children()) {
+    if (!child.IsElement() || child.Name() != "diag") continue;
+    diagnoses.push_back(Diagnosis{korvalis::FromUtf8(child.Text()), AttributeOf(child, "id"),
+                                  AttributeOf(child, "parent")});
+  }
+
+  std::u16string out;
+  int number = 0;
+  for (const Diagnosis& top : diagnoses) {
+    if (top.id.empty() || !top.parent.empty()) continue;
+    ++number;
+    out += before_line;
+    out += korvalis::FromUtf8(std::to_string(number));
+    out += u'.';
+    AppendEscaped(top.name, out);
+    std::u16string subs;
+    bool any_sub = false;
+    for (const Diagnosis& sub : diagnoses) {
+      if (sub.parent.empty() || sub.parent != top.id) continue;
+      if (any_sub) subs += u'，';
+      AppendEscaped(sub.name, subs);
+      any_sub = true;
+    }
+    if (any_sub) {
+      out += before_sub;
+      out += subs;
+    }
+    out += after_line;
+  }
+  text = std::move(out);
+}

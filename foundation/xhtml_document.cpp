@@ -1,0 +1,143 @@
+#include "foundation/xhtml_document.h"
+
+#include <cstring>
+#include <new>
+#include <unordered_set>
+#include <vector>
+
+#include "foundation/event_log_entry.h"
+#include "platform/com/unicode.h"
+#include "platform/html/stream_loader.h"
+
+using korvalis::html::Document;
+using korvalis::html::Element;
+
+HRESULT XHTMLDocument::LoadBytes(const unsigned char* bytes, std::uint32_t length) {
+  document_.reset();
+  try {
+    document_ = std::make_shared<Document>();
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+  CMyStream stream(bytes, length);
+  return korvalis::html::LoadFromStream(*document_, &stream);
+}
+
+HRESULT XHTMLDocument::Load(const std::u16string& html) {
+  const std::u16string_view text = html.empty() ? std::u16string_view(kEmptyEmrHtml) : html;
+  // UTF-16LE with its byte-order mark, so the document reads the text unchanged.
+  std::vector<unsigned char> bytes;
+  bytes.reserve(2 + text.size() * 2);
+  bytes.push_back(0xFF);
+  bytes.push_back(0xFE);
+  for (char16_t c : text) {
+    bytes.push_back(static_cast<unsigned char>(c & 0xFF));
+    bytes.push_back(static_cast<unsigned char>(c >> 8));
+  }
+  if (bytes.size() > UINT32_MAX) return E_OUTOFMEMORY;
+  HRESULT hr = LoadBytes(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+  if (FAILED(hr)) {
+    CEventLogEntry(u"IPersistStreamInit加载内容时，发生错误：" +
+                       korvalis::FromUtf8(std::to_string(hr)) + u"。尝试重新注册ole32.dll",
+                   CEventLogEntry::kError)
+        .Report();
+  }
+  return hr;
+}
+
+HRESULT XHTMLDocument::Load(const std::string& html) {
+  const std::string text = html.empty() ? korvalis::ToUtf8(kEmptyEmrHtml) : html;
+  if (text.size() > UINT32_MAX) return E_OUTOFMEMORY;
+  return LoadBytes(reinterpret_cast<const unsigned char*>(text.data()),
+                   static_cast<std::uint32_t>(text.size()));
+}
+
+void XHTMLDocument::WaitForComplete() {}
+
+HRESULT XHTMLDocument::GetDocument(std::shared_ptr<IHTMLDocument2>* document) const {
+  if (document == nullptr) return E_POINTER;
+  *document = document_;
+  return S_OK;
+}
+
+HRESULT XHTMLDocument::GetOuterHtml(BSTR* html) const {
+  if (html == nullptr) return E_POINTER;
+  *html = nullptr;
+  if (!document_) return E_FAIL;
+  *html = korvalis::AllocBstr(document_->documentElement()->OuterHtml());
+  return *html == nullptr ? E_OUTOFMEMORY : S_OK;
+}
+
+HRESULT XHTMLDocument::GetHtml(std::u16string& html) const {
+  BSTR outer = nullptr;
+  if (FAILED(GetOuterHtml(&outer))) return E_FAIL;
+  html.assign(korvalis::BstrView(outer));
+  SysFreeString(outer);
+  return S_OK;
+}
+
+void XHTMLDocument::RemoveDuplicateStyles() {
+  if (!document_) return;
+  std::unordered_set<std::u16string> seen;
+  for (Element* style : document_->GetElementsByTagName(u"STYLE")) {
+    std::u16string key = style->id();
+    if (key.empty()) key = style->OuterHtml();
+    if (seen.insert(std::move(key)).second) continue;
+    document_->RemoveBetween({style, 0}, {style, style->children().size()});
+    style->Remove();
+  }
+}
+
+HRESULT XHTMLDocument::SetStyleSheet(const std::u16string& id, const std::u16string& css) {
+  if (!document_) return E_FAIL;
+  RemoveDuplicateStyles();
+  Element* sheet = document_->StyleSheetById(id);
+  if (sheet == nullptr) {
+    std::vector<Element*> sheets = document_->StyleSheets();
+    if (sheets.size() < Document::kMaxStyleSheets) {
+      sheet = document_->CreateStyleSheet();
+    } else {
+      sheet = sheets[Document::kMaxStyleSheets - 1];
+    }
+    if (sheet == nullptr) return E_FAIL;
+    sheet->SetAttribute(u"id", id);
+  }
+  Document::SetStyleSheetText(*sheet, css);
+  return S_OK;
+}
+
+CMyStream::CMyStream(const unsigned char* bytes, std::uint32_t length) {
+  if (bytes == nullptr) return;
+  buffer_ = std::make_unique<unsigned char[]>(length == 0 ? 1 : length);
+  std::memcpy(buffer_.get(), bytes, length);
+  length_ = length;
+}
+
+CMyStream::~CMyStream() = default;
+
+HRESULT CMyStream::QueryInterface(REFIID riid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  if (riid == IID_IUnknown || riid == IID_IStream || riid == IID_ISequentialStream) {
+    AddRef();
+    *object = static_cast<IStream*>(this);
+    return S_OK;
+  }
+  *object = nullptr;
+  return E_NOINTERFACE;
+}
+
+HRESULT CMyStream::Read(void* destination, ULONG count, ULONG* read) {
+  if (read != nullptr) *read = 0;
+  if (destination == nullptr) return E_POINTER;
+  if (!buffer_) return E_UNEXPECTED;
+  if (position_ >= length_) return S_FALSE;
+  const std::uint32_t n = std::min<std::uint32_t>(length_ - position_, count);
+  if (n == 0) {
+    position_ = 0;
+    return S_FALSE;
+  }
+  std::memcpy(destination, buffer_.get() + position_, n);
+  if (read != nullptr) *read = n;
+  position_ += n;
+  return S_OK;
+}
