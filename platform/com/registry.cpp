@@ -1,0 +1,302 @@
+#include "platform/com/registry.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "platform/com/unicode.h"
+
+namespace korvalis::com {
+namespace {
+
+char16_t Fold(char16_t c) { return c >= u'a' && c <= u'z' ? c - u'a' + u'A' : c; }
+
+// Splits "a\b\c" into its first name and the rest.
+std::pair<std::u16string_view, std::u16string_view> SplitFirst(std::u16string_view path) {
+  size_t slash = path.find(u'\\');
+  if (slash == std::u16string_view::npos) return {path, {}};
+  return {path.substr(0, slash), path.substr(slash + 1)};
+}
+
+std::string Quote(std::u16string_view text) {
+  std::string out = "\"";
+  for (char c : ToUtf8(text)) {
+    if (c == '\\' || c == '"') {
+      out += '\\';
+      out += c;
+    } else if (c == '\n') {
+      out += "\\n";
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+void FormatKey(const RegistryKey& key, const std::string& path, std::string* out) {
+  if (!path.empty()) {
+    *out += "[" + path + "]\n";
+    for (const auto& [name, data] : key.values()) {
+      *out += (name.empty() ? std::string("@") : Quote(name)) + "=" + Quote(data) + "\n";
+    }
+  }
+  for (const auto& [name, subkey] : key.subkeys()) {
+    FormatKey(subkey, path.empty() ? ToUtf8(name) : path + "\\" + ToUtf8(name), out);
+  }
+}
+
+// Reads a quoted text starting at line[*pos] == '"'; advances *pos past the closing quote.
+bool Unquote(std::string_view line, size_t* pos, std::string* text) {
+  text->clear();
+  for (size_t i = *pos + 1; i < line.size(); ++i) {
+    char c = line[i];
+    if (c == '"') {
+      *pos = i + 1;
+      return true;
+    }
+    if (c == '\\') {
+      if (++i >= line.size()) return false;
+      char e = line[i];
+      if (e == 'n') {
+        *text += '\n';
+      } else if (e == '\\' || e == '"') {
+        *text += e;
+      } else {
+        return false;
+      }
+    } else {
+      *text += c;
+    }
+  }
+  return false;
+}
+
+std::string DefaultPath() {
+  if (const char* path = std::getenv("KORVALIS_REGISTRY"); path != nullptr && *path != '\0') {
+    return path;
+  }
+  const char* home = std::getenv("HOME");
+  return std::string(home != nullptr && *home != '\0' ? home : ".") + "/.korvalis/registry";
+}
+
+std::string Directory(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Creates the directories of `path` that are missing.
+void CreateDirectories(const std::string& directory) {
+  for (size_t i = 1; i <= directory.size(); ++i) {
+    if (i == directory.size() || directory[i] == '/') {
+      ::mkdir(directory.substr(0, i).c_str(), 0755);
+    }
+  }
+}
+
+HRESULT ReadFile(const std::string& path, RegistryKey* root, std::string* error) {
+  *root = RegistryKey();
+  struct stat status;
+  if (::stat(path.c_str(), &status) != 0 && errno == ENOENT) return S_OK;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    if (error) *error = path + ": cannot be read";
+    return REGDB_E_READREGDB;
+  }
+  std::stringstream text;
+  text << in.rdbuf();
+  std::string reason;
+  if (!ParseRegistry(text.str(), root, &reason)) {
+    if (error) *error = path + ": " + reason;
+    return REGDB_E_READREGDB;
+  }
+  return S_OK;
+}
+
+bool WriteAll(int fd, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Holds an exclusive lock on "<path>.lock" while it lives.
+class FileLock {
+ public:
+  explicit FileLock(const std::string& path) {
+    fd_ = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ >= 0) {
+      while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+      }
+    }
+  }
+  ~FileLock() {
+    if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+  }
+  bool held() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace
+
+bool NameLess::operator()(std::u16string_view a, std::u16string_view b) const {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                      [](char16_t x, char16_t y) { return Fold(x) < Fold(y); });
+}
+
+const RegistryKey* RegistryKey::Find(std::u16string_view path) const {
+  if (path.empty()) return this;
+  auto [first, rest] = SplitFirst(path);
+  auto it = subkeys_.find(first);
+  return it == subkeys_.end() ? nullptr : it->second.Find(rest);
+}
+
+RegistryKey* RegistryKey::Find(std::u16string_view path) {
+  return const_cast<RegistryKey*>(static_cast<const RegistryKey*>(this)->Find(path));
+}
+
+RegistryKey& RegistryKey::Create(std::u16string_view path) {
+  if (path.empty()) return *this;
+  auto [first, rest] = SplitFirst(path);
+  auto it = subkeys_.find(first);
+  if (it == subkeys_.end()) it = subkeys_.emplace(std::u16string(first), RegistryKey()).first;
+  return it->second.Create(rest);
+}
+
+bool RegistryKey::RemoveSubkey(std::u16string_view name) {
+  auto it = subkeys_.find(name);
+  if (it == subkeys_.end()) return false;
+  subkeys_.erase(it);
+  return true;
+}
+
+const std::u16string* RegistryKey::Value(std::u16string_view name) const {
+  auto it = values_.find(name);
+  return it == values_.end() ? nullptr : &it->second;
+}
+
+void RegistryKey::SetValue(std::u16string_view name, std::u16string_view data) {
+  auto it = values_.find(name);
+  if (it == values_.end()) {
+    values_.emplace(std::u16string(name), std::u16string(data));
+  } else {
+    it->second.assign(data);
+  }
+}
+
+bool RegistryKey::RemoveValue(std::u16string_view name) {
+  auto it = values_.find(name);
+  if (it == values_.end()) return false;
+  values_.erase(it);
+  return true;
+}
+
+std::string FormatRegistry(const RegistryKey& root) {
+  std::string out;
+  FormatKey(root, "", &out);
+  return out;
+}
+
+bool ParseRegistry(std::string_view text, RegistryKey* root, std::string* error) {
+  RegistryKey* current = nullptr;
+  size_t line_number = 0;
+  while (!text.empty()) {
+    size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    ++line_number;
+    auto fail = [&](const char* what) {
+      if (error) *error = "line " + std::to_string(line_number) + ": " + what;
+      return false;
+    };
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty() || line.front() == ';') continue;
+    if (line.front() == '[') {
+      if (line.size() < 3 || line.back() != ']') return fail("a key must be written [path]");
+      std::u16string path = FromUtf8(line.substr(1, line.size() - 2));
+      if (path.front() == u'\\' || path.back() == u'\\' ||
+          path.find(u"\\\\") != std::u16string::npos) {
+        return fail("empty key name");
+      }
+      current = &root->Create(path);
+      continue;
+    }
+    if (current == nullptr) return fail("a value before the first key");
+    size_t pos = 0;
+    std::string name;
+    if (line.front() == '@') {
+      pos = 1;
+    } else if (line.front() != '"' || !Unquote(line, &pos, &name)) {
+      return fail("a value name must be @ or quoted");
+    }
+    if (pos >= line.size() || line[pos] != '=') return fail("expected = after the value name");
+    ++pos;
+    std::string data;
+    if (pos >= line.size() || line[pos] != '"' || !Unquote(line, &pos, &data)) {
+      return fail("a value must be quoted");
+    }
+    if (pos != line.size()) return fail("text after the value");
+    current->SetValue(FromUtf8(name), FromUtf8(data));
+  }
+  return true;
+}
+
+RegistryFile::RegistryFile() : path_(DefaultPath()) {}
+RegistryFile::RegistryFile(std::string path) : path_(std::move(path)) {}
+
+HRESULT RegistryFile::Read(RegistryKey* root, std::string* error) const {
+  return ReadFile(path_, root, error);
+}
+
+HRESULT RegistryFile::Update(const std::function<HRESULT(RegistryKey& root)>& change,
+                             std::string* error) const {
+  std::string directory = Directory(path_);
+  CreateDirectories(directory);
+  FileLock lock(path_);
+  if (!lock.held()) {
+    if (error) *error = path_ + ".lock: " + std::strerror(errno);
+    return REGDB_E_WRITEREGDB;
+  }
+  RegistryKey root;
+  HRESULT hr = ReadFile(path_, &root, error);
+  if (FAILED(hr)) return hr;
+  hr = change(root);
+  if (FAILED(hr)) return hr;
+
+  std::string temporary = path_ + ".new";
+  int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  bool written = fd >= 0 && WriteAll(fd, FormatRegistry(root)) && ::fsync(fd) == 0;
+  int saved = errno;
+  if (fd >= 0) ::close(fd);
+  if (!written || ::rename(temporary.c_str(), path_.c_str()) != 0) {
+    if (written) saved = errno;
+    ::unlink(temporary.c_str());
+    if (error) *error = path_ + ": " + std::strerror(saved);
+    return REGDB_E_WRITEREGDB;
+  }
+  int dir = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+  return hr;
+}
+
+}  // namespace korvalis::com
