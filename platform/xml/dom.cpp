@@ -305,6 +305,7 @@ Node Node::CreateElement(std::string_view name) const {
 
 void Node::AppendChild(const Node& child) {
   if (node_ == nullptr || child.node_ == nullptr || child.doc_ != doc_) return;
+  if (node_->type != XML_ELEMENT_NODE && node_->type != XML_DOCUMENT_NODE) return;
   // A fresh element is usually the last one created, so the search starts at the back.
   auto& detached = doc_->detached;
   for (auto it = detached.rbegin(); it != detached.rend(); ++it) {
@@ -317,7 +318,9 @@ void Node::AppendChild(const Node& child) {
 }
 
 Node Node::AppendCopy(const Node& source) {
-  if (node_ == nullptr || source.node_ == nullptr) return Node();
+  if (node_ == nullptr || source.node_ == nullptr || node_->type != XML_ELEMENT_NODE) {
+    return Node();
+  }
   xmlNodePtr copy = xmlDocCopyNode(source.node_, doc_->doc, 1);
   if (copy == nullptr) return Node();
   // Text nodes appended next to text are merged by libxml2; the merged node is the answer.

@@ -89,11 +89,12 @@ class Node {
   // Creates an element of this node's document; an empty handle when the name is not a
   // valid element name.
   Node CreateElement(std::string_view name) const;
-  // Appends a node created for this document (CreateElement) as the last child.
-  // Precondition: `child` is not yet in the tree.
+  // Appends a node created for this document (CreateElement) and not yet in the tree as the
+  // last child of this element; nothing for any other node or child.
   void AppendChild(const Node& child);
-  // Appends an exact deep copy of `source` (from any document) as the last child and
-  // answers it: element, attributes, namespaces and all content, nested and mixed.
+  // Appends an exact deep copy of `source` (from any document) as the last child of this
+  // element and answers it: element, attributes, namespaces and all content, nested and
+  // mixed. A text appended after text merges with it; the merged node is answered.
   Node AppendCopy(const Node& source);
 
   friend bool operator==(const Node& a, const Node& b) { return a.node_ == b.node_; }

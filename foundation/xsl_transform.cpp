@@ -1,0 +1,33 @@
+#include "foundation/xsl_transform.h"
+
+#include <new>
+#include <optional>
+#include <string>
+
+#include "foundation/emr_exception.h"
+#include "platform/com/unicode.h"
+#include "platform/xml/dom.h"
+#include "platform/xml/xslt.h"
+
+bool XslTransform(BSTR xml, BSTR xsl, BSTR* out) {
+  std::optional<korvalis::xml::Document> source;
+  std::optional<korvalis::xml::Document> stylesheet;
+  try {
+    source.emplace();
+    stylesheet.emplace();
+  } catch (const std::bad_alloc&) {
+    throw CEMRException(std::u16string(u"构造MSXML解析器错误."));
+  }
+  const std::u16string failed = u"转换XSLT内容错误.";
+  // A text that does not load would otherwise be transformed as an empty document.
+  if (!source->LoadXml(korvalis::ToUtf8(korvalis::BstrView(xml))) ||
+      !stylesheet->LoadXml(korvalis::ToUtf8(korvalis::BstrView(xsl))) || out == nullptr) {
+    throw CEMRException(failed);
+  }
+  std::string output;
+  if (!korvalis::xml::TransformToText(*source, *stylesheet, output)) throw CEMRException(failed);
+  BSTR result = korvalis::AllocBstr(korvalis::FromUtf8(output));
+  if (result == nullptr) throw std::bad_alloc();
+  *out = result;
+  return true;
+}
