@@ -1,5 +1,6 @@
 #include "platform/html/stream_loader.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -38,13 +39,12 @@ HRESULT LoadFromStream(Document& document, ISequentialStream* stream) {
   document.Load(std::u16string_view());
   if (stream == nullptr) return E_POINTER;
   std::vector<unsigned char> bytes;
+  std::vector<unsigned char> chunk(kReadChunk);
   for (;;) {
-    const size_t used = bytes.size();
-    bytes.resize(used + kReadChunk);
     ULONG read = 0;
-    HRESULT hr = stream->Read(bytes.data() + used, kReadChunk, &read);
+    HRESULT hr = stream->Read(chunk.data(), kReadChunk, &read);
     if (FAILED(hr)) return hr;
-    bytes.resize(used + (read <= kReadChunk ? read : kReadChunk));
+    bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + std::min(read, kReadChunk));
     if (hr == S_FALSE || read == 0) break;
   }
   document.Load(Decode(bytes));
