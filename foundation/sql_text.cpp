@@ -1,0 +1,57 @@
+#include "foundation/sql_text.h"
+
+#include "foundation/emr_exception.h"
+
+namespace korvalis {
+
+std::u16string SqlEscaped(TextRef value) {
+  std::u16string_view text = value;
+  std::u16string out;
+  out.reserve(text.size() + 2);
+  for (char16_t c : text) {
+    out.push_back(c);
+    if (c == u'\'') out.push_back(u'\'');
+  }
+  return out;
+}
+
+std::u16string SqlQuoted(TextRef value) {
+  std::u16string out = u"'";
+  out += SqlEscaped(value);
+  out.push_back(u'\'');
+  return out;
+}
+
+bool IsSqlNumber(TextRef value) {
+  std::u16string_view text = value;
+  std::size_t i = 0;
+  if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) ++i;
+  bool digits = false;
+  bool point = false;
+  for (; i < text.size(); ++i) {
+    char16_t c = text[i];
+    if (c >= u'0' && c <= u'9') {
+      digits = true;
+    } else if (c == u'.' && !point) {
+      point = true;
+    } else {
+      return false;
+    }
+  }
+  return digits;
+}
+
+std::u16string SqlNumber(TextRef value, std::u16string_view what) {
+  if (IsSqlNumber(value)) return std::u16string(value.view());
+  std::u16string message = u"不是有效的数字: '";
+  message += value.view();
+  message += u"'";
+  if (!what.empty()) {
+    message += u" (";
+    message += what;
+    message += u")";
+  }
+  throw CEMRException(message);
+}
+
+}  // namespace korvalis

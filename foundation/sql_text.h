@@ -1,0 +1,32 @@
+// The one place where values enter SQL text that is built by concatenation.
+//
+// Every text value placed between single quotes goes through SqlQuoted (or SqlEscaped when
+// the caller writes the quotes itself, as in LIKE patterns built piece by piece); every value
+// placed bare (an identifier, a count, a type number) goes through SqlNumber, which refuses
+// anything that is not a plain decimal number. Texts that are SQL by contract (condition
+// pieces, ORDER BY lists, report SQL) are not values and do not pass through here.
+//
+// Thread-safety: stateless functions.
+#pragma once
+
+#include <string>
+
+#include "foundation/string_util.h"
+
+namespace korvalis {
+
+// The text with every single quote doubled, without surrounding quotes.
+std::u16string SqlEscaped(TextRef value);
+
+// The text as an SQL string literal: quoted, with every single quote doubled.
+std::u16string SqlQuoted(TextRef value);
+
+// True when the text is a plain decimal number: optional sign, digits with at most one
+// decimal point (at least one digit), no blanks, no exponent.
+bool IsSqlNumber(TextRef value);
+
+// The text itself when IsSqlNumber holds; otherwise throws CEMRException naming the value
+// (and `what`, the name of the argument, when given) as not a number.
+std::u16string SqlNumber(TextRef value, std::u16string_view what = {});
+
+}  // namespace korvalis

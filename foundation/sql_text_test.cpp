@@ -1,0 +1,46 @@
+#include "foundation/sql_text.h"
+
+#include <gtest/gtest.h>
+
+#include "foundation/emr_exception.h"
+#include "platform/com/unicode.h"
+
+namespace korvalis {
+namespace {
+
+TEST(SqlTextTest, QuotesAreDoubledSoNoValueEndsTheLiteral) {
+  EXPECT_EQ(SqlQuoted(u"O'Brien"), u"'O''Brien'");
+  EXPECT_EQ(SqlQuoted(u"'; DELETE FROM TELV_PATIENT --"), u"'''; DELETE FROM TELV_PATIENT --'");
+  EXPECT_EQ(SqlQuoted(u"''"), u"''''''");
+  EXPECT_EQ(SqlEscaped(u"%张'三%"), u"%张''三%");
+}
+
+TEST(SqlTextTest, NullAndEmptyValuesGiveTheEmptyLiteral) {
+  const char16_t* null_text = nullptr;
+  EXPECT_EQ(SqlQuoted(null_text), u"''");
+  EXPECT_EQ(SqlEscaped(u""), u"");
+}
+
+TEST(SqlTextTest, OnlyPlainDecimalsPassAsBareNumbers) {
+  for (const char16_t* ok : {u"0", u"42", u"-7", u"+3", u"2.5", u".5", u"5."}) {
+    EXPECT_TRUE(IsSqlNumber(ok)) << ToUtf8(ok);
+  }
+  for (const char16_t* bad : {u"", u"-", u".", u"1e5", u" 1", u"1 ", u"1.2.3", u"1 OR 1=1",
+                              u"0x10", u"1;DROP TABLE T"}) {
+    EXPECT_FALSE(IsSqlNumber(bad));
+  }
+}
+
+TEST(SqlTextTest, SqlNumberRefusesTextWithAMessageNamingTheValue) {
+  EXPECT_EQ(SqlNumber(u"11"), u"11");
+  try {
+    SqlNumber(u"1 OR 1=1", u"maxrow");
+    FAIL() << "a non-number passed";
+  } catch (const CEMRException& e) {
+    EXPECT_NE(e.GetText().find(u"1 OR 1=1"), std::u16string::npos);
+    EXPECT_NE(e.GetText().find(u"maxrow"), std::u16string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace korvalis
