@@ -1,0 +1,147 @@
+#include "platform/db/catalog.h"
+
+#include <sqlite3.h>
+
+#include "platform/db/sql_error.h"
+
+namespace korvalis::db {
+
+const char* const kCatalogBootstrapSql = R"(
+CREATE TABLE IF NOT EXISTS KORVALIS_TABLES (
+  TABLE_NAME TEXT NOT NULL PRIMARY KEY,
+  TABLE_TYPE TEXT NOT NULL,
+  COMMENTS TEXT);
+CREATE TABLE IF NOT EXISTS KORVALIS_COLUMNS (
+  TABLE_NAME TEXT NOT NULL,
+  COLUMN_NAME TEXT NOT NULL,
+  COLUMN_ID INTEGER NOT NULL,
+  DATA_TYPE TEXT NOT NULL,
+  DATA_LENGTH INTEGER,
+  DATA_PRECISION INTEGER,
+  DATA_SCALE INTEGER,
+  CHAR_LENGTH INTEGER,
+  NULLABLE TEXT NOT NULL,
+  DATA_DEFAULT TEXT,
+  COMMENTS TEXT,
+  PRIMARY KEY (TABLE_NAME, COLUMN_NAME));
+CREATE TABLE IF NOT EXISTS KORVALIS_CONSTRAINTS (
+  CONSTRAINT_NAME TEXT NOT NULL PRIMARY KEY,
+  TABLE_NAME TEXT NOT NULL,
+  CONSTRAINT_TYPE TEXT NOT NULL,
+  R_CONSTRAINT_NAME TEXT,
+  R_TABLE_NAME TEXT,
+  DELETE_RULE TEXT,
+  SEARCH_CONDITION TEXT);
+CREATE TABLE IF NOT EXISTS KORVALIS_CONS_COLUMNS (
+  CONSTRAINT_NAME TEXT NOT NULL,
+  TABLE_NAME TEXT NOT NULL,
+  COLUMN_NAME TEXT NOT NULL,
+  POSITION INTEGER NOT NULL,
+  PRIMARY KEY (CONSTRAINT_NAME, POSITION));
+CREATE VIEW IF NOT EXISTS DUAL AS SELECT 'X' AS DUMMY;
+)";
+
+SqlType TypeOfDeclared(const sql::TypeName& type) {
+  const std::string& n = type.name;
+  if (n == "NUMBER" || n == "INTEGER" || n == "INT" || n == "SMALLINT" || n == "FLOAT" ||
+      n == "DECIMAL" || n == "NUMERIC" || n == "REAL") {
+    return SqlType::kNumber;
+  }
+  if (n == "DATE" || n == "TIMESTAMP") return SqlType::kDate;
+  if (n == "BLOB" || n == "RAW" || n == "LONG RAW") return SqlType::kBlob;
+  return SqlType::kText;
+}
+
+const ColumnInfo* TableInfo::Find(std::string_view column) const {
+  for (const ColumnInfo& c : columns) {
+    if (c.name.size() != column.size()) continue;
+    bool same = true;
+    for (size_t i = 0; i < column.size() && same; ++i) {
+      char a = c.name[i], b = column[i];
+      if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 32);
+      if (b >= 'a' && b <= 'z') b = static_cast<char>(b - 32);
+      same = a == b;
+    }
+    if (same) return &c;
+  }
+  return nullptr;
+}
+
+namespace {
+
+std::string UpperAscii(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  }
+  return out;
+}
+
+const char* ColumnText(sqlite3_stmt* stmt, int i) {
+  const unsigned char* t = sqlite3_column_text(stmt, i);
+  return t ? reinterpret_cast<const char*>(t) : "";
+}
+
+}  // namespace
+
+std::shared_ptr<const Catalog> Catalog::Load(sqlite3* db) {
+  auto catalog = std::make_shared<Catalog>();
+  sqlite3_stmt* stmt = nullptr;
+  // Every table and view of the database, described or not.
+  if (sqlite3_prepare_v2(db,
+                         "SELECT name, type FROM sqlite_schema WHERE type IN ('table','view') "
+                         "AND name NOT LIKE 'sqlite_%'",
+                         -1, &stmt, nullptr) != SQLITE_OK) {
+    throw DbError(kProviderFailed, sqlite3_errmsg(db));
+  }
+  while (sqlite3_step(stmt) == SQLITE_ROW) {
+    TableInfo info;
+    info.name = UpperAscii(ColumnText(stmt, 0));
+    info.is_view = std::string_view(ColumnText(stmt, 1)) == "view";
+    catalog->tables_.emplace(info.name, std::move(info));
+  }
+  sqlite3_finalize(stmt);
+
+  if (sqlite3_prepare_v2(db,
+                         "SELECT TABLE_NAME, COLUMN_NAME, DATA_TYPE, DATA_SCALE, DATA_PRECISION FROM "
+                         "KORVALIS_COLUMNS ORDER BY TABLE_NAME, COLUMN_ID",
+                         -1, &stmt, nullptr) != SQLITE_OK) {
+    throw DbError(kProviderFailed, sqlite3_errmsg(db));
+  }
+  while (sqlite3_step(stmt) == SQLITE_ROW) {
+    auto it = catalog->tables_.find(ColumnText(stmt, 0));
+    if (it == catalog->tables_.end()) continue;
+    ColumnInfo col;
+    col.name = ColumnText(stmt, 1);
+    sql::TypeName declared;
+    declared.name = ColumnText(stmt, 2);
+    col.type = declared.name.empty() ? SqlType::kUnknown : TypeOfDeclared(declared);
+    col.scale = sqlite3_column_type(stmt, 3) == SQLITE_NULL ? -1 : sqlite3_column_int(stmt, 3);
+    col.precision = sqlite3_column_type(stmt, 4) == SQLITE_NULL ? -1 : sqlite3_column_int(stmt, 4);
+    it->second.columns.push_back(std::move(col));
+  }
+  sqlite3_finalize(stmt);
+
+  // Tables the metadata does not describe: columns by name, of unknown type.
+  for (auto& [name, info] : catalog->tables_) {
+    if (!info.columns.empty()) continue;
+    std::string pragma = "SELECT name FROM pragma_table_info(?1)";
+    if (sqlite3_prepare_v2(db, pragma.c_str(), -1, &stmt, nullptr) != SQLITE_OK) continue;
+    sqlite3_bind_text(stmt, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+      ColumnInfo col;
+      col.name = UpperAscii(ColumnText(stmt, 0));
+      info.columns.push_back(std::move(col));
+    }
+    sqlite3_finalize(stmt);
+  }
+  return catalog;
+}
+
+const TableInfo* Catalog::FindTable(std::string_view name) const {
+  auto it = tables_.find(std::string(name));
+  if (it != tables_.end()) return &it->second;
+  return nullptr;
+}
+
+}  // namespace korvalis::db

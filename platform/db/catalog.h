@@ -1,0 +1,57 @@
+// What the front end knows of the schema: every table and view with its columns and their
+// declared Oracle types. The declared types, lengths, precisions, constraints and comments
+// are kept in metadata tables of the embedded database (KORVALIS_TABLES, KORVALIS_COLUMNS,
+// KORVALIS_CONSTRAINTS, KORVALIS_CONS_COLUMNS), which the DDL statements maintain.
+//
+// Thread-safety: a Catalog is immutable once built; share it through shared_ptr<const>.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/db/sql_ast.h"
+
+struct sqlite3;
+
+namespace korvalis::db {
+
+// The value classes the translator tells apart.
+enum class SqlType { kUnknown, kNull, kNumber, kText, kDate, kBlob };
+
+// The value class of a declared Oracle type name (VARCHAR2 → text, NUMBER → number ...).
+SqlType TypeOfDeclared(const sql::TypeName& type);
+
+struct ColumnInfo {
+  std::string name;
+  SqlType type = SqlType::kUnknown;
+  int scale = -1;      // NUMBER(p,s): s; INTEGER: 0; otherwise -1
+  int precision = -1;  // NUMBER(p,s): p; otherwise -1
+};
+
+struct TableInfo {
+  std::string name;
+  bool is_view = false;
+  std::vector<ColumnInfo> columns;
+
+  const ColumnInfo* Find(std::string_view column) const;
+};
+
+class Catalog {
+ public:
+  // Reads the metadata tables; tables of the database that they do not describe are known by
+  // name with columns of unknown type.
+  static std::shared_ptr<const Catalog> Load(sqlite3* db);
+
+  const TableInfo* FindTable(std::string_view name) const;
+
+ private:
+  std::unordered_map<std::string, TableInfo> tables_;
+};
+
+// The DDL that creates the metadata tables and the one-row DUAL.
+extern const char* const kCatalogBootstrapSql;
+
+}  // namespace korvalis::db

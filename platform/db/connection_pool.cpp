@@ -1,0 +1,109 @@
+#include "platform/db/connection_pool.h"
+
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/db/connection_string.h"
+#include "platform/db/sqlite_connection.h"
+
+namespace korvalis::db {
+namespace {
+
+// Idle connections kept per initialisation string; more are closed when handed back.
+constexpr size_t kMaxIdle = 8;
+
+std::string Lower(std::string s) {
+  for (char& c : s) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  }
+  return s;
+}
+
+std::shared_ptr<EmbeddedDatabase> DatabaseFor(std::string_view init_string) {
+  ConnectionString cs = ConnectionString::Parse(init_string);
+  std::string provider = Lower(cs.Get("Provider").value_or(""));
+  if (provider != "sqlite") {
+    throw DbError(kCannotConnect, "the provider '" + cs.Get("Provider").value_or("") +
+                                      "' is not available; use Provider=SQLite");
+  }
+  std::optional<std::string> source = cs.Get("Data Source");
+  if (!source || source->empty()) {
+    throw DbError(kCannotConnect, "the initialisation string names no Data Source");
+  }
+  return std::make_shared<EmbeddedDatabase>(*source);
+}
+
+}  // namespace
+
+struct PooledConnection::Entry {
+  std::shared_ptr<EmbeddedDatabase> database;
+  std::mutex mutex;
+  std::vector<std::unique_ptr<Connection>> idle;
+};
+
+PooledConnection::PooledConnection(std::shared_ptr<Entry> entry,
+                                   std::unique_ptr<Connection> connection)
+    : entry_(std::move(entry)), connection_(std::move(connection)) {}
+
+PooledConnection::PooledConnection(PooledConnection&& other) noexcept
+    : entry_(std::move(other.entry_)), connection_(std::move(other.connection_)) {}
+
+PooledConnection& PooledConnection::operator=(PooledConnection&& other) noexcept {
+  if (this != &other) {
+    Release();
+    entry_ = std::move(other.entry_);
+    connection_ = std::move(other.connection_);
+  }
+  return *this;
+}
+
+PooledConnection::~PooledConnection() { Release(); }
+
+void PooledConnection::Release() {
+  if (!connection_) return;
+  try {
+    if (connection_->InTransaction()) connection_->Rollback();
+  } catch (const DbError&) {
+    connection_.reset();  // a connection that cannot roll back is not reused
+    return;
+  }
+  std::lock_guard<std::mutex> lock(entry_->mutex);
+  if (entry_->idle.size() < kMaxIdle) entry_->idle.push_back(std::move(connection_));
+  connection_.reset();
+}
+
+PooledConnection ConnectionPools::Acquire(std::string_view init_string) {
+  static std::mutex mutex;
+  static std::unordered_map<std::string, std::shared_ptr<PooledConnection::Entry>> entries;
+  std::shared_ptr<PooledConnection::Entry> entry;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    auto it = entries.find(std::string(init_string));
+    if (it != entries.end()) {
+      entry = it->second;
+    }
+  }
+  if (!entry) {
+    auto fresh = std::make_shared<PooledConnection::Entry>();
+    fresh->database = DatabaseFor(init_string);
+    std::lock_guard<std::mutex> lock(mutex);
+    entry = entries.emplace(std::string(init_string), fresh).first->second;
+  }
+  {
+    std::lock_guard<std::mutex> lock(entry->mutex);
+    if (!entry->idle.empty()) {
+      std::unique_ptr<Connection> c = std::move(entry->idle.back());
+      entry->idle.pop_back();
+      return PooledConnection(entry, std::move(c));
+    }
+  }
+  return PooledConnection(entry, std::make_unique<SqliteConnection>(entry->database));
+}
+
+std::unique_ptr<Connection> OpenConnection(std::string_view init_string) {
+  return std::make_unique<SqliteConnection>(DatabaseFor(init_string));
+}
+
+}  // namespace korvalis::db

@@ -1,0 +1,53 @@
+// Connections pooled per initialisation string. `Provider=SQLite;Data Source=<file>` selects
+// the embedded database (":memory:" for a private in-memory one, shared by the connections of
+// its pool entry). A connection goes back to its pool when its handle ends; an open
+// transaction is rolled back first.
+//
+// Thread-safety: Acquire may be called from any thread; a handle belongs to one thread at a
+// time.
+#pragma once
+
+#include <memory>
+#include <string_view>
+
+#include "platform/db/provider.h"
+
+namespace korvalis::db {
+
+class ConnectionPool;
+
+// The use of one pooled connection; returns it to its pool on destruction.
+class PooledConnection {
+ public:
+  PooledConnection() = default;
+  PooledConnection(PooledConnection&& other) noexcept;
+  PooledConnection& operator=(PooledConnection&& other) noexcept;
+  ~PooledConnection();
+
+  Connection* get() const { return connection_.get(); }
+  Connection* operator->() const { return connection_.get(); }
+  Connection& operator*() const { return *connection_; }
+  explicit operator bool() const { return connection_ != nullptr; }
+
+ private:
+  friend class ConnectionPools;
+  struct Entry;
+  PooledConnection(std::shared_ptr<Entry> entry, std::unique_ptr<Connection> connection);
+  void Release();
+
+  std::shared_ptr<Entry> entry_;
+  std::unique_ptr<Connection> connection_;
+};
+
+class ConnectionPools {
+ public:
+  // A connection for `init_string`, idle from the pool or newly opened. Throws DbError
+  // (kCannotConnect) for an unknown provider, a missing data source, or a database that
+  // cannot be opened.
+  static PooledConnection Acquire(std::string_view init_string);
+};
+
+// A connection of its own, outside any pool (tools and tests).
+std::unique_ptr<Connection> OpenConnection(std::string_view init_string);
+
+}  // namespace korvalis::db

@@ -1,0 +1,55 @@
+// One embedded database file as the process sees it: its location, the catalog the front end
+// translates against, and the translations already made, shared by every connection to it.
+//
+// Thread-safety: thread-safe. The catalog is replaced (never changed) when the schema changes;
+// the schema generation tells connections that their prepared statements are stale.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "platform/db/catalog.h"
+#include "platform/db/sql_translator.h"
+
+struct sqlite3;
+
+namespace korvalis::db {
+
+class EmbeddedDatabase {
+ public:
+  // `path` is a file name, or ":memory:" for a private in-memory database.
+  explicit EmbeddedDatabase(std::string path);
+
+  const std::string& path() const { return path_; }
+  // The name SQLite opens (a shared in-memory database for ":memory:").
+  const std::string& open_name() const { return open_name_; }
+  bool in_memory() const { return in_memory_; }
+
+  uint64_t generation() const { return generation_.load(std::memory_order_acquire); }
+  // After DDL (or the rollback of a transaction that ran DDL): catalog and translations are
+  // rebuilt on next use.
+  void SchemaChanged();
+
+  // The translation of `oracle_sql`, from the cache or made now; `db` reads the catalog when it
+  // must be loaded. Throws SqlError.
+  std::shared_ptr<const Translation> Translate(std::string_view oracle_sql, sqlite3* db);
+  std::shared_ptr<const Catalog> CurrentCatalog(sqlite3* db);
+
+ private:
+  std::string path_;
+  std::string open_name_;
+  bool in_memory_;
+  std::atomic<uint64_t> generation_{1};
+
+  std::mutex mutex_;
+  std::shared_ptr<const Catalog> catalog_;
+  uint64_t catalog_generation_ = 0;
+  std::unordered_map<std::string, std::shared_ptr<const Translation>> translations_;
+};
+
+}  // namespace korvalis::db

@@ -1,0 +1,443 @@
+#include "platform/db/ora_date.h"
+
+#include <cmath>
+
+#include "platform/db/sql_error.h"
+
+namespace korvalis::db {
+namespace {
+
+// Days from 0000-03-01 (proleptic Gregorian), the classic civil-from-days algorithm.
+int64_t DaysFromCivil(int y, int m, int d) {
+  y -= m <= 2;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const int64_t yoe = y - era * 400;
+  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+void CivilFromDays(int64_t z, int* y, int* m, int* d) {
+  z += 719468;
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const int64_t doe = z - era * 146097;
+  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const int64_t mp = (5 * doy + 2) / 153;
+  *d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  *m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  *y = static_cast<int>(yoe + era * 400 + (*m <= 2));
+}
+
+void Append2(int v, std::string* out) {
+  out->push_back(static_cast<char>('0' + v / 10 % 10));
+  out->push_back(static_cast<char>('0' + v % 10));
+}
+void AppendN(int v, int width, std::string* out) {
+  std::string digits = std::to_string(v < 0 ? -v : v);
+  if (v < 0) out->push_back('-');
+  if (static_cast<int>(digits.size()) < width) out->append(width - digits.size(), '0');
+  out->append(digits);
+}
+
+char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+
+bool StartsWithCi(std::string_view s, size_t at, std::string_view what) {
+  if (s.size() - at < what.size()) return false;
+  for (size_t i = 0; i < what.size(); ++i) {
+    if (Upper(s[at + i]) != what[i]) return false;
+  }
+  return true;
+}
+
+enum class Element { kYYYY, kYYY, kYY, kY, kRRRR, kRR, kMM, kDD, kDDD, kHH24, kHH12, kMI, kSS,
+                     kD, kQ, kAM, kPM, kFM, kLiteral, kEnd };
+
+struct FormatToken {
+  Element element;
+  std::string literal;
+  size_t length;
+};
+
+// Reads the format element at `at`.
+FormatToken ReadElement(std::string_view f, size_t at) {
+  struct Entry { std::string_view name; Element element; };
+  static constexpr Entry kEntries[] = {
+      {"YYYY", Element::kYYYY}, {"SYYYY", Element::kYYYY}, {"RRRR", Element::kRRRR},
+      {"HH24", Element::kHH24}, {"HH12", Element::kHH12}, {"DDD", Element::kDDD},
+      {"YYY", Element::kYYY},   {"YY", Element::kYY},     {"RR", Element::kRR},
+      {"MM", Element::kMM},     {"DD", Element::kDD},     {"HH", Element::kHH12},
+      {"MI", Element::kMI},     {"SS", Element::kSS},     {"FM", Element::kFM},
+      {"AM", Element::kAM},     {"PM", Element::kPM},     {"A.M.", Element::kAM},
+      {"P.M.", Element::kPM},   {"Y", Element::kY},       {"D", Element::kD},
+      {"Q", Element::kQ}};
+  if (at >= f.size()) return {Element::kEnd, "", 0};
+  for (const Entry& e : kEntries) {
+    if (StartsWithCi(f, at, e.name)) return {e.element, "", e.name.size()};
+  }
+  char c = f[at];
+  if (c == '"') {
+    size_t close = f.find('"', at + 1);
+    if (close == std::string_view::npos) throw SqlError("ORA-01861: literal does not match format string");
+    return {Element::kLiteral, std::string(f.substr(at + 1, close - at - 1)), close - at + 1};
+  }
+  if (c == '-' || c == '/' || c == ',' || c == '.' || c == ';' || c == ':' || c == ' ' ||
+      static_cast<unsigned char>(c) >= 0x80) {
+    // Punctuation, blanks and non-ASCII text (年, 月, 日 ...) stand as written.
+    size_t len = 1;
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      while (at + len < f.size() && (static_cast<unsigned char>(f[at + len]) & 0xC0) == 0x80) ++len;
+    }
+    return {Element::kLiteral, std::string(f.substr(at, len)), len};
+  }
+  throw SqlError("ORA-01821: date format not recognized: " + std::string(f));
+}
+
+}  // namespace
+
+double DateTime::ToDays() const {
+  return static_cast<double>(DaysFromCivil(year, month, day)) +
+         (hour * 3600 + minute * 60 + second) / 86400.0;
+}
+
+DateTime DateTime::FromDays(double days) {
+  double whole = std::floor(days);
+  int64_t seconds = std::llround((days - whole) * 86400.0);
+  int64_t day_number = static_cast<int64_t>(whole);
+  if (seconds >= 86400) {
+    seconds -= 86400;
+    ++day_number;
+  }
+  DateTime d;
+  CivilFromDays(day_number, &d.year, &d.month, &d.day);
+  d.hour = static_cast<int>(seconds / 3600);
+  d.minute = static_cast<int>(seconds / 60 % 60);
+  d.second = static_cast<int>(seconds % 60);
+  return d;
+}
+
+int DaysInMonth(int year, int month) {
+  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (month == 2) {
+    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return leap ? 29 : 28;
+  }
+  return kDays[month - 1];
+}
+
+bool IsValid(const DateTime& d) {
+  return d.year >= -4712 && d.year <= 9999 && d.year != 0 && d.month >= 1 && d.month <= 12 &&
+         d.day >= 1 && d.day <= DaysInMonth(d.year, d.month) && d.hour >= 0 && d.hour < 24 &&
+         d.minute >= 0 && d.minute < 60 && d.second >= 0 && d.second < 60;
+}
+
+void AppendDate(const DateTime& d, std::string* out) {
+  AppendN(d.year, 4, out);
+  out->push_back('-');
+  Append2(d.month, out);
+  out->push_back('-');
+  Append2(d.day, out);
+  out->push_back(' ');
+  Append2(d.hour, out);
+  out->push_back(':');
+  Append2(d.minute, out);
+  out->push_back(':');
+  Append2(d.second, out);
+}
+
+std::string FormatDate(const DateTime& d) {
+  std::string out;
+  out.reserve(19);
+  AppendDate(d, &out);
+  return out;
+}
+
+std::optional<DateTime> ParseStoredDate(std::string_view s) {
+  auto digits = [&](size_t at, size_t count, int* v) {
+    if (at + count > s.size()) return false;
+    int value = 0;
+    for (size_t i = 0; i < count; ++i) {
+      char c = s[at + i];
+      if (c < '0' || c > '9') return false;
+      value = value * 10 + (c - '0');
+    }
+    *v = value;
+    return true;
+  };
+  DateTime d;
+  if (!digits(0, 4, &d.year) || s.size() < 10 || s[4] != '-' || !digits(5, 2, &d.month) ||
+      s[7] != '-' || !digits(8, 2, &d.day)) {
+    return std::nullopt;
+  }
+  if (s.size() > 10) {
+    if (s[10] != ' ' || !digits(11, 2, &d.hour) || s.size() < 16 || s[13] != ':' ||
+        !digits(14, 2, &d.minute)) {
+      return std::nullopt;
+    }
+    if (s.size() > 16) {
+      if (s.size() != 19 || s[16] != ':' || !digits(17, 2, &d.second)) return std::nullopt;
+    }
+  }
+  if (!IsValid(d)) return std::nullopt;
+  return d;
+}
+
+std::string FormatDateModel(const DateTime& d, std::string_view f) {
+  std::string out;
+  bool fill_mode = false;  // FM: no leading zeros
+  size_t at = 0;
+  auto num = [&](int v, int width) {
+    if (fill_mode) {
+      out.append(std::to_string(v));
+    } else {
+      AppendN(v, width, &out);
+    }
+  };
+  for (;;) {
+    FormatToken t = ReadElement(f, at);
+    if (t.element == Element::kEnd) break;
+    at += t.length;
+    int hour12 = d.hour % 12 == 0 ? 12 : d.hour % 12;
+    switch (t.element) {
+      case Element::kYYYY: case Element::kRRRR: num(d.year, 4); break;
+      case Element::kYYY: AppendN(d.year % 1000, 3, &out); break;
+      case Element::kYY: case Element::kRR: AppendN(d.year % 100, 2, &out); break;
+      case Element::kY: AppendN(d.year % 10, 1, &out); break;
+      case Element::kMM: num(d.month, 2); break;
+      case Element::kDD: num(d.day, 2); break;
+      case Element::kDDD:
+        num(static_cast<int>(DaysFromCivil(d.year, d.month, d.day) - DaysFromCivil(d.year, 1, 1) + 1), 3);
+        break;
+      case Element::kHH24: num(d.hour, 2); break;
+      case Element::kHH12: num(hour12, 2); break;
+      case Element::kMI: num(d.minute, 2); break;
+      case Element::kSS: num(d.second, 2); break;
+      case Element::kD: {
+        int64_t days = DaysFromCivil(d.year, d.month, d.day);  // 1970-01-01 was a Thursday
+        out.append(std::to_string(((days % 7) + 7 + 4) % 7 + 1));
+        break;
+      }
+      case Element::kQ: out.append(std::to_string((d.month - 1) / 3 + 1)); break;
+      case Element::kAM: case Element::kPM: out.append(d.hour < 12 ? "AM" : "PM"); break;
+      case Element::kFM: fill_mode = !fill_mode; break;
+      case Element::kLiteral: out.append(t.literal); break;
+      case Element::kEnd: break;
+    }
+  }
+  return out;
+}
+
+DateTime ParseDateModel(std::string_view text, std::string_view f) {
+  auto fail = [&]() -> DateTime {
+    throw DbError(kConversionFailed, "ORA-01861: literal does not match format string: '" +
+                                         std::string(text) + "'");
+  };
+  DateTime d;
+  // Oracle fills missing year and month from the current date; a date text always carries
+  // them in this system, so the defaults are the first day of the year 1 month 1 only when
+  // the format has no such element.
+  bool pm = false, has_meridian = false;
+  size_t at = 0, pos = 0;
+  while (pos < text.size() && text[pos] == ' ') ++pos;
+  auto read_int = [&](size_t max_digits, int* v) {
+    size_t start = pos;
+    int value = 0;
+    bool negative = false;
+    if (pos < text.size() && text[pos] == '-' && max_digits == 4) {
+      negative = true;
+      ++pos;
+    }
+    while (pos < text.size() && pos - start < max_digits && text[pos] >= '0' && text[pos] <= '9') {
+      value = value * 10 + (text[pos] - '0');
+      ++pos;
+    }
+    if (pos == start || (negative && pos == start + 1)) return false;
+    *v = negative ? -value : value;
+    return true;
+  };
+  bool has_year = false;
+  for (;;) {
+    FormatToken t = ReadElement(f, at);
+    if (t.element == Element::kEnd) break;
+    at += t.length;
+    if (pos >= text.size()) {
+      // The text ended early: the remaining elements keep their defaults, provided the rest of
+      // the format is only time fields and separators.
+      if (t.element == Element::kLiteral || t.element == Element::kHH24 ||
+          t.element == Element::kHH12 || t.element == Element::kMI ||
+          t.element == Element::kSS || t.element == Element::kFM || t.element == Element::kAM ||
+          t.element == Element::kPM) {
+        continue;
+      }
+      return fail();
+    }
+    int v = 0;
+    switch (t.element) {
+      case Element::kYYYY: case Element::kRRRR:
+        if (!read_int(4, &v)) return fail();
+        d.year = v;
+        has_year = true;
+        break;
+      case Element::kYY: case Element::kRR:
+        if (!read_int(2, &v)) return fail();
+        // RR and YY both read two digits as a year of the current century window.
+        d.year = v < 50 ? 2000 + v : 1900 + v;
+        has_year = true;
+        break;
+      case Element::kYYY: case Element::kY:
+        return fail();
+      case Element::kMM:
+        if (!read_int(2, &v) || v < 1 || v > 12) {
+          throw DbError(kConversionFailed, "ORA-01843: not a valid month: '" + std::string(text) + "'");
+        }
+        d.month = v;
+        break;
+      case Element::kDD:
+        if (!read_int(2, &v) || v < 1 || v > 31) {
+          throw DbError(kConversionFailed, "ORA-01847: day of month must be between 1 and last day of month: '" + std::string(text) + "'");
+        }
+        d.day = v;
+        break;
+      case Element::kDDD:
+        return fail();
+      case Element::kHH24:
+        if (!read_int(2, &v) || v > 23) {
+          throw DbError(kConversionFailed, "ORA-01850: hour must be between 0 and 23: '" + std::string(text) + "'");
+        }
+        d.hour = v;
+        break;
+      case Element::kHH12:
+        if (!read_int(2, &v) || v < 1 || v > 12) {
+          throw DbError(kConversionFailed, "ORA-01849: hour must be between 1 and 12: '" + std::string(text) + "'");
+        }
+        d.hour = v % 12;
+        break;
+      case Element::kMI:
+        if (!read_int(2, &v) || v > 59) {
+          throw DbError(kConversionFailed, "ORA-01851: minutes must be between 0 and 59: '" + std::string(text) + "'");
+        }
+        d.minute = v;
+        break;
+      case Element::kSS:
+        if (!read_int(2, &v) || v > 59) {
+          throw DbError(kConversionFailed, "ORA-01852: seconds must be between 0 and 59: '" + std::string(text) + "'");
+        }
+        d.second = v;
+        break;
+      case Element::kAM: case Element::kPM:
+        has_meridian = true;
+        if (StartsWithCi(text, pos, "PM")) {
+          pm = true;
+          pos += 2;
+        } else if (StartsWithCi(text, pos, "AM")) {
+          pos += 2;
+        } else {
+          return fail();
+        }
+        break;
+      case Element::kFM:
+        break;
+      case Element::kD: case Element::kQ:
+        return fail();
+      case Element::kLiteral: {
+        // Oracle matches punctuation leniently: any one separator character stands for another.
+        const std::string& lit = t.literal;
+        bool punct = lit.size() == 1 && (lit[0] == '-' || lit[0] == '/' || lit[0] == ',' ||
+                                          lit[0] == '.' || lit[0] == ';' || lit[0] == ':' ||
+                                          lit[0] == ' ');
+        if (punct) {
+          char c = text[pos];
+          if (c == '-' || c == '/' || c == ',' || c == '.' || c == ';' || c == ':' || c == ' ') {
+            ++pos;
+          } else {
+            return fail();
+          }
+        } else {
+          if (text.substr(pos, lit.size()) != lit) return fail();
+          pos += lit.size();
+        }
+        break;
+      }
+      case Element::kEnd:
+        break;
+    }
+  }
+  if (has_meridian && pm) d.hour += 12;
+  while (pos < text.size() && text[pos] == ' ') ++pos;
+  if (pos != text.size()) {
+    throw DbError(kConversionFailed, "ORA-01830: date format picture ends before converting entire input string: '" + std::string(text) + "'");
+  }
+  (void)has_year;
+  if (!IsValid(d)) {
+    throw DbError(kConversionFailed, "ORA-01839: date not valid for month specified: '" + std::string(text) + "'");
+  }
+  return d;
+}
+
+DateTime TruncateDate(const DateTime& d, std::string_view format) {
+  std::string f;
+  for (char c : format) f.push_back(Upper(c));
+  DateTime r = d;
+  r.hour = r.minute = r.second = 0;
+  if (f == "DD" || f == "DDD" || f == "J") return r;
+  if (f == "YYYY" || f == "YEAR" || f == "YY" || f == "Y" || f == "SYYYY" || f == "RRRR" || f == "RR") {
+    r.month = 1;
+    r.day = 1;
+    return r;
+  }
+  if (f == "MM" || f == "MONTH" || f == "MON" || f == "RM") {
+    r.day = 1;
+    return r;
+  }
+  if (f == "Q") {
+    r.month = (d.month - 1) / 3 * 3 + 1;
+    r.day = 1;
+    return r;
+  }
+  if (f == "HH" || f == "HH24" || f == "HH12") {
+    r.hour = d.hour;
+    return r;
+  }
+  if (f == "MI") {
+    r.hour = d.hour;
+    r.minute = d.minute;
+    return r;
+  }
+  if (f == "IW" || f == "D" || f == "DAY" || f == "DY") {
+    int64_t days = DaysFromCivil(d.year, d.month, d.day);
+    int weekday = static_cast<int>(((days % 7) + 7 + 3) % 7);  // 0 = Monday
+    if (f != "IW") weekday = (weekday + 1) % 7;                // 0 = Sunday
+    CivilFromDays(days - weekday, &r.year, &r.month, &r.day);
+    return r;
+  }
+  throw SqlError("ORA-01898: too many precision specifiers: '" + std::string(format) + "'");
+}
+
+DateTime AddMonths(const DateTime& d, int64_t months) {
+  int64_t total = static_cast<int64_t>(d.year) * 12 + (d.month - 1) + months;
+  DateTime r = d;
+  r.year = static_cast<int>(total >= 0 ? total / 12 : (total - 11) / 12);
+  r.month = static_cast<int>(total - static_cast<int64_t>(r.year) * 12) + 1;
+  int last = DaysInMonth(r.year, r.month);
+  // The last day of a month maps to the last day of the target month.
+  if (d.day == DaysInMonth(d.year, d.month) || d.day > last) r.day = last;
+  return r;
+}
+
+double MonthsBetween(const DateTime& a, const DateTime& b) {
+  double months = (a.year - b.year) * 12.0 + (a.month - b.month);
+  bool a_last = a.day == DaysInMonth(a.year, a.month);
+  bool b_last = b.day == DaysInMonth(b.year, b.month);
+  if (a.day == b.day || (a_last && b_last)) return months;
+  double seconds_a = a.hour * 3600 + a.minute * 60 + a.second;
+  double seconds_b = b.hour * 3600 + b.minute * 60 + b.second;
+  return months + ((a.day - b.day) + (seconds_a - seconds_b) / 86400.0) / 31.0;
+}
+
+DateTime LastDay(const DateTime& d) {
+  DateTime r = d;
+  r.day = DaysInMonth(d.year, d.month);
+  return r;
+}
+
+}  // namespace korvalis::db

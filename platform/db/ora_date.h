@@ -1,0 +1,52 @@
+// Oracle DATE values: a calendar date with a time of day to the second, stored and rendered
+// as "YYYY-MM-DD HH:MM:SS", with the arithmetic of Oracle (days as numbers) and the format
+// models of TO_CHAR and TO_DATE.
+//
+// Thread-safety: pure functions.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace korvalis::db {
+
+struct DateTime {
+  int year = 1, month = 1, day = 1;
+  int hour = 0, minute = 0, second = 0;
+
+  // Days since an epoch, with the time of day as the fraction.
+  double ToDays() const;
+  static DateTime FromDays(double days);  // rounded to the nearest second
+  bool operator==(const DateTime&) const = default;
+};
+
+int DaysInMonth(int year, int month);
+bool IsValid(const DateTime& d);
+
+// "YYYY-MM-DD HH:MM:SS".
+std::string FormatDate(const DateTime& d);
+void AppendDate(const DateTime& d, std::string* out);
+
+// Reads the stored form: "YYYY-MM-DD" with an optional " HH:MM[:SS]" (the default format of
+// values written into DATE columns). No value for anything else, invalid dates included.
+std::optional<DateTime> ParseStoredDate(std::string_view text);
+
+// TO_CHAR(date, format). Throws SqlError for a format element it does not know.
+std::string FormatDateModel(const DateTime& d, std::string_view format);
+
+// TO_DATE(text, format): fields missing at the end of the text take their defaults (a date
+// alone where the format also has a time); leading blanks are skipped. Throws DbError with
+// kConversionFailed for text that does not match, SqlError for an unknown format element.
+DateTime ParseDateModel(std::string_view text, std::string_view format);
+
+// TRUNC(date, format): 'YYYY' / 'YEAR', 'Q', 'MM' / 'MONTH' / 'MON', 'DD' / 'DDD' / 'J',
+// 'HH' / 'HH24', 'MI', 'IW', 'D' / 'DAY' / 'DY'.
+DateTime TruncateDate(const DateTime& d, std::string_view format);
+
+DateTime AddMonths(const DateTime& d, int64_t months);
+double MonthsBetween(const DateTime& a, const DateTime& b);
+DateTime LastDay(const DateTime& d);
+
+}  // namespace korvalis::db

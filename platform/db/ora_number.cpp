@@ -1,0 +1,136 @@
+#include "platform/db/ora_number.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace korvalis::db {
+
+void AppendInteger(int64_t value, std::string* out) {
+  char buf[24];
+  auto res = std::to_chars(buf, buf + sizeof buf, value);
+  out->append(buf, res.ptr);
+}
+
+void AppendNumber(double value, std::string* out) {
+  if (std::isnan(value)) {
+    out->append("NaN");
+    return;
+  }
+  if (std::isinf(value)) {
+    out->append(value > 0 ? "~" : "-~");
+    return;
+  }
+  if (value == 0) {
+    out->push_back('0');
+    return;
+  }
+  if (std::fabs(value) < 9.2e18 && value == std::trunc(value)) {
+    AppendInteger(static_cast<int64_t>(value), out);
+    return;
+  }
+  // 15 significant digits as digits and a decimal exponent, then laid out without exponent.
+  char buf[40];
+  int len = std::snprintf(buf, sizeof buf, "%.14e", value);
+  std::string_view s(buf, static_cast<size_t>(len));
+  bool negative = s[0] == '-';
+  if (negative) s.remove_prefix(1);
+  size_t e = s.find('e');
+  int exponent = std::atoi(std::string(s.substr(e + 1)).c_str());
+  std::string digits;
+  digits.push_back(s[0]);
+  digits.append(s.substr(2, e - 2));
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+  if (negative) out->push_back('-');
+  int point = exponent + 1;  // digits before the decimal point
+  if (point <= 0) {
+    out->append("0.");
+    out->append(static_cast<size_t>(-point), '0');
+    out->append(digits);
+  } else if (static_cast<size_t>(point) >= digits.size()) {
+    out->append(digits);
+    out->append(static_cast<size_t>(point) - digits.size(), '0');
+  } else {
+    out->append(digits, 0, static_cast<size_t>(point));
+    out->push_back('.');
+    out->append(digits, static_cast<size_t>(point), std::string::npos);
+  }
+}
+
+std::string FormatNumber(double value) {
+  std::string out;
+  AppendNumber(value, &out);
+  return out;
+}
+
+std::optional<double> ParseNumber(std::string_view text) {
+  size_t i = 0, n = text.size();
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+  while (i < n && blank(text[i])) ++i;
+  while (n > i && blank(text[n - 1])) --n;
+  if (i == n) return std::nullopt;
+  std::string buf;
+  buf.reserve(n - i);
+  size_t j = i;
+  if (text[j] == '+' || text[j] == '-') buf.push_back(text[j++]);
+  size_t digits = 0;
+  while (j < n && text[j] >= '0' && text[j] <= '9') {
+    buf.push_back(text[j++]);
+    ++digits;
+  }
+  if (j < n && text[j] == '.') {
+    buf.push_back(text[j++]);
+    while (j < n && text[j] >= '0' && text[j] <= '9') {
+      buf.push_back(text[j++]);
+      ++digits;
+    }
+  }
+  if (digits == 0) return std::nullopt;
+  if (j < n && (text[j] == 'e' || text[j] == 'E')) {
+    buf.push_back(text[j++]);
+    if (j < n && (text[j] == '+' || text[j] == '-')) buf.push_back(text[j++]);
+    size_t exp_digits = 0;
+    while (j < n && text[j] >= '0' && text[j] <= '9') {
+      buf.push_back(text[j++]);
+      ++exp_digits;
+    }
+    if (exp_digits == 0) return std::nullopt;
+  }
+  if (j != n) return std::nullopt;
+  return std::strtod(buf.c_str(), nullptr);
+}
+
+bool ParseInteger(std::string_view text, int64_t* value) {
+  if (text.empty()) return false;
+  const char* begin = text.data();
+  if (*begin == '+') ++begin;
+  auto res = std::from_chars(begin, text.data() + text.size(), *value);
+  return res.ec == std::errc() && res.ptr == text.data() + text.size();
+}
+
+double RoundHalfAway(double value, int places) {
+  if (places > 15 || !std::isfinite(value)) return value;
+  double scale = std::pow(10.0, places);
+  double scaled = value * scale;
+  // Correct representation error (2.675 is 2.67499999...) by rounding at 15 significant digits
+  // before rounding half away from zero.
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.15g", scaled);
+  scaled = std::strtod(buf, nullptr);
+  double rounded = scaled < 0 ? -std::floor(-scaled + 0.5) : std::floor(scaled + 0.5);
+  double result = rounded / scale;
+  return result == 0 ? 0.0 : result;
+}
+
+double TruncateTo(double value, int places) {
+  if (places > 15 || !std::isfinite(value)) return value;
+  double scale = std::pow(10.0, places);
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.15g", value * scale);
+  double scaled = std::strtod(buf, nullptr);
+  double result = std::trunc(scaled) / scale;
+  return result == 0 ? 0.0 : result;
+}
+
+}  // namespace korvalis::db

@@ -1,0 +1,32 @@
+// Numbers as Oracle reads and writes them as text: plain decimals without exponent or
+// trailing zeros (3, 2.5, -0.5, 0.25), and the strict reading of numeric text whose failure
+// is Oracle's "invalid number".
+//
+// Thread-safety: pure functions.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace korvalis::db {
+
+// Renders a number with at most 15 significant digits, never in exponent form.
+std::string FormatNumber(double value);
+void AppendNumber(double value, std::string* out);
+void AppendInteger(int64_t value, std::string* out);
+
+// Reads numeric text: optional blanks, an optional sign, digits with an optional decimal
+// point, an optional exponent, optional blanks. Anything else gives no value.
+std::optional<double> ParseNumber(std::string_view text);
+
+// True when `text` holds an integer that fits 64 bits; the value goes to *value.
+bool ParseInteger(std::string_view text, int64_t* value);
+
+// Rounds half away from zero to `places` decimals (negative places round to tens, hundreds).
+double RoundHalfAway(double value, int places);
+// Truncates towards zero to `places` decimals.
+double TruncateTo(double value, int places);
+
+}  // namespace korvalis::db

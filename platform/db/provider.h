@@ -1,0 +1,69 @@
+// The provider interface through which the data sources reach a database: open from an
+// initialisation string, run one Oracle SQL statement, read its rows forward as text with a
+// NULL status, read and write a BLOB, and run the statements of one call in a transaction.
+// Every failure is a DbError carrying a result code and a description.
+//
+// Thread-safety: a Connection and its Rowsets belong to one thread at a time. Connections
+// are pooled per initialisation string (connection_pool.h); the pool is thread-safe.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/db/sql_error.h"
+
+namespace korvalis::db {
+
+// The rows of one statement, read forward.
+class Rowset {
+ public:
+  virtual ~Rowset() = default;
+
+  // 0 for a statement that returns no rows (INSERT, UPDATE, DDL ...).
+  virtual int ColumnCount() const = 0;
+  // The column's name as Oracle reports it: unquoted names and aliases in upper case.
+  virtual const std::string& ColumnName(int column) const = 0;
+
+  // Moves to the next row; false after the last. Throws DbError when fetching fails.
+  virtual bool Next() = 0;
+
+  // Precondition for both: Next() returned true, 0 <= column < ColumnCount().
+  virtual bool IsNull(int column) const = 0;
+  // The value as UTF-8 text: numbers as plain decimals, dates as "YYYY-MM-DD HH:MM:SS", BLOBs
+  // as their bytes. Valid until the next call of Next() or the rowset's end.
+  virtual std::string_view Text(int column) const = 0;
+};
+
+// What a BLOB read found: no row, a NULL value, or bytes (possibly none).
+struct BlobValue {
+  enum State { kNoRow, kNull, kBytes } state = kNoRow;
+  std::string bytes;
+};
+
+class Connection {
+ public:
+  virtual ~Connection() = default;
+
+  // Runs one statement. The returned rowset must end before the connection's next Begin,
+  // Commit or Rollback. Throws DbError.
+  virtual std::unique_ptr<Rowset> Execute(std::string_view sql) = 0;
+
+  // `sql` selects one column of a single table (with or without alias); the first row is read.
+  virtual BlobValue ReadBlob(std::string_view sql) = 0;
+  // Writes `bytes` (nullopt: NULL) into that column of the query's first row; false when the
+  // query finds no row.
+  virtual bool WriteBlob(std::string_view sql, std::optional<std::string_view> bytes) = 0;
+
+  // Transactions. A writing transaction takes the database's write lock at its start, so that
+  // values read in it (MAX(ID) + 1) stay valid until it ends; a reading one does not block
+  // other readers or the writer. Statements outside a transaction commit one by one.
+  enum class TransactionMode { kReading, kWriting };
+  virtual void Begin(TransactionMode mode) = 0;
+  virtual void Commit() = 0;
+  virtual void Rollback() = 0;
+  virtual bool InTransaction() const = 0;
+};
+
+}  // namespace korvalis::db

@@ -1,0 +1,185 @@
+// The syntax tree of one Oracle SQL statement, as the parser builds it and the translator
+// reads and rewrites it.
+//
+// Thread-safety: plain data; a tree belongs to one thread at a time.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace korvalis::db::sql {
+
+struct Select;
+struct Expr;
+using ExprPtr = std::unique_ptr<Expr>;
+using SelectPtr = std::unique_ptr<Select>;
+
+// A name as written: unquoted names are kept in upper case, quoted ones as written.
+struct Name {
+  std::string text;
+  bool quoted = false;
+  bool empty() const { return text.empty(); }
+};
+
+// A declared Oracle type: VARCHAR2(20), NUMBER(10,2), DATE ...
+struct TypeName {
+  std::string name;     // upper case: VARCHAR2, NVARCHAR2, CHAR, NUMBER, INTEGER, DATE, BLOB, CLOB ...
+  int length = -1;      // VARCHAR2(n), CHAR(n); -1 when not given
+  int precision = -1;   // NUMBER(p[,s])
+  int scale = -1;
+};
+
+enum class ExprKind {
+  kNull,        // NULL (and the empty text literal)
+  kNumber,      // text holds the literal
+  kString,      // text holds the value
+  kColumn,      // parts: [schema.][table.]column; text is the column
+  kStar,        // * or t.* (only in a select list and COUNT(*))
+  kUnary,       // op: "-", "+", "NOT", "PRIOR"
+  kBinary,      // op: OR AND = <> < <= > >= + - * / ||
+  kFunction,    // text: upper-case name (DBMS_RANDOM.VALUE included); args; distinct; over
+  kCase,        // args: [operand] (when, then)* [else]; has_operand, has_else
+  kSubquery,    // scalar subquery
+  kExists,      // EXISTS (subquery); negated
+  kInList,      // args[0] IN (args[1..]); negated
+  kInSubquery,  // args[0] IN (subquery) or (a, b) IN (subquery); negated
+  kBetween,     // args: value, low, high; negated
+  kLike,        // args: value, pattern[, escape]; negated
+  kIsNull,      // args[0] IS [NOT] NULL; negated
+  kCast,        // CAST(args[0] AS type)
+  kRownum,      // ROWNUM
+  kSysdate,     // SYSDATE
+  kLevel,       // LEVEL (hierarchical queries)
+  kRow,         // (a, b): a row of values, left side of IN
+};
+
+struct OrderItem {
+  ExprPtr expr;
+  bool descending = false;
+  enum Nulls { kDefault, kFirst, kLast } nulls = kDefault;
+};
+
+struct Window {
+  std::vector<ExprPtr> partition_by;
+  std::vector<OrderItem> order_by;
+};
+
+struct Expr {
+  ExprKind kind;
+  std::string text;                 // literal, function or column name, operator
+  std::vector<Name> parts;          // kColumn, kStar: the qualifying names then the column
+  std::vector<ExprPtr> args;
+  SelectPtr subquery;
+  TypeName type;                    // kCast
+  std::unique_ptr<Window> over;     // kFunction with OVER (...)
+  bool negated = false;
+  bool distinct = false;            // kFunction: COUNT(DISTINCT x)
+  bool outer_join = false;          // kColumn followed by (+)
+  bool has_operand = false;         // kCase
+  bool has_else = false;            // kCase
+  size_t begin = 0, end = 0;        // source span, for result column names
+
+  explicit Expr(ExprKind k) : kind(k) {}
+};
+
+struct SelectItem {
+  ExprPtr expr;
+  Name alias;
+  std::string source_text;  // the expression as written, for the column name Oracle reports
+};
+
+enum class JoinKind { kNone, kInner, kLeft, kRight, kFull, kCross };
+
+// One item of a FROM list: a table, an inline view, or a join of two items.
+struct TableRef {
+  enum Kind { kTable, kSubquery, kJoin } kind = kTable;
+  Name schema;
+  Name table;
+  SelectPtr subquery;
+  Name alias;
+  JoinKind join = JoinKind::kNone;
+  std::unique_ptr<TableRef> left, right;
+  ExprPtr on;
+  std::vector<Name> using_columns;
+};
+
+struct SelectCore {
+  bool distinct = false;
+  std::vector<SelectItem> items;
+  std::vector<TableRef> from;
+  ExprPtr where;
+  std::vector<ExprPtr> group_by;
+  ExprPtr having;
+  ExprPtr connect_by;   // hierarchical queries: parsed so that they can be refused by name
+  ExprPtr start_with;
+};
+
+enum class SetOp { kUnion, kUnionAll, kMinus, kIntersect };
+
+struct Select {
+  std::vector<SelectCore> cores;  // cores[i] is joined to cores[i-1] by ops[i-1]
+  std::vector<SetOp> ops;
+  std::vector<OrderItem> order_by;
+  bool for_update = false;
+};
+
+struct ColumnDef {
+  Name name;
+  TypeName type;
+  ExprPtr default_value;
+  std::string default_text;  // the DEFAULT expression as written
+  bool not_null = false;
+  bool primary_key = false;
+  bool unique = false;
+  Name constraint_name;      // of an inline PRIMARY KEY / UNIQUE
+  ExprPtr check;
+  Name references_table;
+  std::vector<Name> references_columns;
+};
+
+struct TableConstraint {
+  enum Kind { kPrimaryKey, kUnique, kForeignKey, kCheck } kind;
+  Name name;
+  std::vector<Name> columns;
+  Name references_table;
+  std::vector<Name> references_columns;
+  bool on_delete_cascade = false;
+  ExprPtr check;
+};
+
+struct Assignment {
+  std::vector<Name> columns;  // one column, or (a, b) = (subquery)
+  ExprPtr value;
+};
+
+enum class StatementKind {
+  kSelect, kInsert, kUpdate, kDelete,
+  kCreateTable, kCreateIndex, kCreateView, kComment,
+  kDropTable, kDropView, kDropIndex, kTruncate,
+  kCommit, kRollback,
+};
+
+struct Statement {
+  StatementKind kind;
+  SelectPtr select;                  // kSelect, INSERT ... SELECT, CREATE VIEW
+  Name table;                        // DML and DDL target
+  Name alias;                        // DML table alias
+  std::vector<Name> columns;         // INSERT column list, CREATE INDEX columns, view columns
+  std::vector<bool> descending;      // CREATE INDEX column order
+  std::vector<ExprPtr> values;       // INSERT ... VALUES
+  std::vector<Assignment> assignments;  // UPDATE SET
+  ExprPtr where;                     // UPDATE, DELETE
+  std::vector<ColumnDef> column_defs;   // CREATE TABLE
+  std::vector<TableConstraint> constraints;
+  Name index;                        // CREATE INDEX name, DROP INDEX
+  bool unique = false;               // CREATE UNIQUE INDEX
+  bool or_replace = false;           // CREATE OR REPLACE VIEW
+  Name comment_column;               // COMMENT ON COLUMN t.c
+  std::string comment;               // COMMENT ... IS 'text'
+  bool comment_on_column = false;
+
+  explicit Statement(StatementKind k) : kind(k) {}
+};
+
+}  // namespace korvalis::db::sql

@@ -1,0 +1,19 @@
+// The parser of the Oracle SQL statements the system runs: queries (subqueries, inline
+// views, set operators, grouping, ordering, window functions), INSERT, UPDATE, DELETE and
+// the DDL of the schema. Hierarchical queries and the (+) marker are parsed so that the
+// translator can name them when it refuses them.
+//
+// Thread-safety: a pure function.
+#pragma once
+
+#include <string_view>
+
+#include "platform/db/sql_ast.h"
+
+namespace korvalis::db::sql {
+
+// Parses one statement; a trailing ";" is allowed. Throws SqlError naming what is wrong and
+// where.
+std::unique_ptr<Statement> Parse(std::string_view sql);
+
+}  // namespace korvalis::db::sql

@@ -1,0 +1,150 @@
+#include "platform/db/sql_token.h"
+
+#include "platform/db/sql_error.h"
+
+namespace korvalis::db::sql {
+namespace {
+
+bool IsWordStart(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
+}
+bool IsWordChar(unsigned char c) {
+  return IsWordStart(c) || (c >= '0' && c <= '9') || c == '$' || c == '#';
+}
+bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+bool IsBlank(unsigned char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+std::string Upper(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return out;
+}
+
+std::string Where(std::string_view sql, size_t at) {
+  return " at offset " + std::to_string(at) + " near \"" +
+         std::string(sql.substr(at, 20)) + "\"";
+}
+
+}  // namespace
+
+std::vector<Token> Tokenize(std::string_view sql) {
+  std::vector<Token> tokens;
+  tokens.reserve(sql.size() / 4 + 4);
+  const size_t n = sql.size();
+  size_t i = 0;
+  auto push = [&](TokenKind kind, std::string text, size_t begin, size_t end) {
+    tokens.push_back(Token{kind, std::move(text), begin, end});
+  };
+  while (i < n) {
+    const unsigned char c = static_cast<unsigned char>(sql[i]);
+    if (IsBlank(c)) {
+      ++i;
+      continue;
+    }
+    const size_t start = i;
+    if (c == '-' && i + 1 < n && sql[i + 1] == '-') {
+      while (i < n && sql[i] != '\n') ++i;
+      continue;
+    }
+    if (c == '/' && i + 1 < n && sql[i + 1] == '*') {
+      size_t close = sql.find("*/", i + 2);
+      if (close == std::string_view::npos) throw SqlError("unterminated comment" + Where(sql, start));
+      i = close + 2;
+      continue;
+    }
+    if (IsWordStart(c)) {
+      // N'...' is a national string literal: the same text here.
+      if ((c == 'N' || c == 'n') && i + 1 < n && sql[i + 1] == '\'') {
+        ++i;
+        continue;  // the string is read by the next round
+      }
+      while (i < n && IsWordChar(static_cast<unsigned char>(sql[i]))) ++i;
+      push(TokenKind::kWord, Upper(sql.substr(start, i - start)), start, i);
+      continue;
+    }
+    if (IsDigit(c) || (c == '.' && i + 1 < n && IsDigit(static_cast<unsigned char>(sql[i + 1])))) {
+      while (i < n && IsDigit(static_cast<unsigned char>(sql[i]))) ++i;
+      if (i < n && sql[i] == '.') {
+        ++i;
+        while (i < n && IsDigit(static_cast<unsigned char>(sql[i]))) ++i;
+      }
+      // An exponent only when digits follow, so that "1AND" or "1ELSE" stay a number and a word.
+      if (i < n && (sql[i] == 'e' || sql[i] == 'E')) {
+        size_t j = i + 1;
+        if (j < n && (sql[j] == '+' || sql[j] == '-')) ++j;
+        if (j < n && IsDigit(static_cast<unsigned char>(sql[j]))) {
+          i = j;
+          while (i < n && IsDigit(static_cast<unsigned char>(sql[i]))) ++i;
+        }
+      }
+      push(TokenKind::kNumber, std::string(sql.substr(start, i - start)), start, i);
+      continue;
+    }
+    if (c == '\'') {
+      std::string value;
+      ++i;
+      for (;;) {
+        if (i >= n) throw SqlError("ORA-01756: quoted string not properly terminated" + Where(sql, start));
+        if (sql[i] == '\'') {
+          if (i + 1 < n && sql[i + 1] == '\'') {
+            value.push_back('\'');
+            i += 2;
+            continue;
+          }
+          ++i;
+          break;
+        }
+        value.push_back(sql[i++]);
+      }
+      push(TokenKind::kString, std::move(value), start, i);
+      continue;
+    }
+    if (c == '"') {
+      size_t close = sql.find('"', i + 1);
+      if (close == std::string_view::npos) throw SqlError("ORA-01740: missing double quote in identifier" + Where(sql, start));
+      if (close == i + 1) throw SqlError("ORA-01741: illegal zero-length identifier" + Where(sql, start));
+      push(TokenKind::kQuotedName, std::string(sql.substr(i + 1, close - i - 1)), start, close + 1);
+      i = close + 1;
+      continue;
+    }
+    if (c == '(') {
+      size_t j = i + 1;
+      while (j < n && IsBlank(static_cast<unsigned char>(sql[j]))) ++j;
+      if (j < n && sql[j] == '+') {
+        size_t k = j + 1;
+        while (k < n && IsBlank(static_cast<unsigned char>(sql[k]))) ++k;
+        if (k < n && sql[k] == ')') {
+          push(TokenKind::kOuterJoinMarker, "(+)", start, k + 1);
+          i = k + 1;
+          continue;
+        }
+      }
+    }
+    auto two = [&](const char* op) { return i + 1 < n && sql[i] == op[0] && sql[i + 1] == op[1]; };
+    if (two("<>") || two("!=") || two("^=") || two("<=") || two(">=") || two("||")) {
+      std::string op(sql.substr(i, 2));
+      if (op == "!=" || op == "^=") op = "<>";
+      push(TokenKind::kOperator, std::move(op), start, i + 2);
+      i += 2;
+      continue;
+    }
+    switch (c) {
+      case '=': case '<': case '>': case '+': case '-': case '*': case '/':
+      case '(': case ')': case ',': case '.': case ';':
+        push(TokenKind::kOperator, std::string(1, static_cast<char>(c)), start, i + 1);
+        ++i;
+        continue;
+      default:
+        break;
+    }
+    throw SqlError("ORA-00911: invalid character" + Where(sql, start));
+  }
+  push(TokenKind::kEnd, "", n, n);
+  return tokens;
+}
+
+}  // namespace korvalis::db::sql

@@ -1,0 +1,40 @@
+// Tokens of the Oracle SQL dialect that the system's statements are written in, and the
+// tokenizer that produces them.
+//
+// Thread-safety: Tokenize is a pure function; tokens point into the text they were made from.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvalis::db::sql {
+
+enum class TokenKind {
+  kWord,            // unquoted identifier or keyword; `text` is upper case
+  kQuotedName,      // "Name": `text` is the name as written, without quotes
+  kString,          // 'text': `text` is the value, doubled quotes undone
+  kNumber,          // 12, 1.5, .5, 1e3: `text` as written
+  kOperator,        // = <> != ^= < <= > >= + - * / || ( ) , . ;
+  kOuterJoinMarker, // (+), with or without blanks inside
+  kEnd,
+};
+
+struct Token {
+  TokenKind kind;
+  std::string text;
+  size_t begin = 0;  // byte offsets of the token in the statement text
+  size_t end = 0;
+
+  bool Is(TokenKind k, std::string_view t) const { return kind == k && text == t; }
+  bool IsWord(std::string_view w) const { return kind == TokenKind::kWord && text == w; }
+  bool IsOp(std::string_view o) const { return kind == TokenKind::kOperator && text == o; }
+};
+
+// Splits `sql` into tokens, dropping blanks and comments (optimiser hints are comments).
+// Always ends with one kEnd token. Throws SqlError on an unterminated string, quoted name
+// or comment, and on a character that has no place in SQL.
+std::vector<Token> Tokenize(std::string_view sql);
+
+}  // namespace korvalis::db::sql

@@ -1,0 +1,451 @@
+#include "platform/db/sqlite_connection.h"
+
+#include <sqlite3.h>
+
+#include <cstring>
+#include <vector>
+
+#include "platform/db/ora_number.h"
+#include "platform/db/oracle_functions.h"
+
+namespace korvalis::db {
+namespace {
+
+constexpr int kBusyTimeoutMs = 30000;
+constexpr size_t kMaxCachedStatements = 512;
+
+bool StartsWith(std::string_view s, std::string_view prefix) {
+  return s.substr(0, prefix.size()) == prefix;
+}
+
+// The rows of a prepared statement; hands the statement back to its cache entry at the end.
+class SqliteRowset final : public Rowset {
+ public:
+  SqliteRowset(sqlite3* db, sqlite3_stmt* stmt, SqliteConnection::CachedStatement* lease,
+               std::string oracle_sql, bool first_step_done, bool has_row)
+      : db_(db), stmt_(stmt), lease_(lease), oracle_sql_(std::move(oracle_sql)),
+        pending_row_(first_step_done && has_row), done_(first_step_done && !has_row) {
+    const int n = sqlite3_column_count(stmt_);
+    names_.reserve(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+      const char* name = sqlite3_column_name(stmt_, i);
+      names_.emplace_back(name ? name : "");
+    }
+    buffers_.resize(static_cast<size_t>(n));
+  }
+  ~SqliteRowset() override {
+    if (lease_) {
+      sqlite3_reset(stmt_);
+      sqlite3_clear_bindings(stmt_);
+      lease_->in_use = false;
+    } else {
+      sqlite3_finalize(stmt_);
+    }
+  }
+
+  int ColumnCount() const override { return static_cast<int>(names_.size()); }
+  const std::string& ColumnName(int column) const override {
+    return names_[static_cast<size_t>(column)];
+  }
+
+  bool Next() override {
+    if (done_) return false;
+    if (pending_row_) {
+      pending_row_ = false;
+      return true;
+    }
+    int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) return true;
+    done_ = true;
+    if (rc == SQLITE_DONE) return false;
+    throw ErrorFromSqlite(db_, rc, oracle_sql_);
+  }
+
+  bool IsNull(int column) const override {
+    return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
+  }
+
+  std::string_view Text(int column) const override {
+    switch (sqlite3_column_type(stmt_, column)) {
+      case SQLITE_INTEGER: {
+        std::string& b = buffers_[static_cast<size_t>(column)];
+        b.clear();
+        AppendInteger(sqlite3_column_int64(stmt_, column), &b);
+        return b;
+      }
+      case SQLITE_FLOAT: {
+        std::string& b = buffers_[static_cast<size_t>(column)];
+        b.clear();
+        AppendNumber(sqlite3_column_double(stmt_, column), &b);
+        return b;
+      }
+      case SQLITE_BLOB: {
+        const void* p = sqlite3_column_blob(stmt_, column);
+        int n = sqlite3_column_bytes(stmt_, column);
+        return p ? std::string_view(static_cast<const char*>(p), static_cast<size_t>(n))
+                 : std::string_view();
+      }
+      case SQLITE_NULL:
+        return std::string_view();
+      default: {
+        const unsigned char* p = sqlite3_column_text(stmt_, column);
+        int n = sqlite3_column_bytes(stmt_, column);
+        return p ? std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(n))
+                 : std::string_view();
+      }
+    }
+  }
+
+ private:
+  sqlite3* db_;
+  sqlite3_stmt* stmt_;
+  SqliteConnection::CachedStatement* lease_;
+  std::string oracle_sql_;
+  bool pending_row_;
+  bool done_;
+  std::vector<std::string> names_;
+  mutable std::vector<std::string> buffers_;
+};
+
+// The rowset of a statement that returns no rows.
+class EmptyRowset final : public Rowset {
+ public:
+  int ColumnCount() const override { return 0; }
+  const std::string& ColumnName(int) const override {
+    static const std::string kNone;
+    return kNone;
+  }
+  bool Next() override { return false; }
+  bool IsNull(int) const override { return true; }
+  std::string_view Text(int) const override { return {}; }
+};
+
+// Finalises a statement on every path.
+struct StatementGuard {
+  sqlite3_stmt* stmt = nullptr;
+  ~StatementGuard() { sqlite3_finalize(stmt); }
+};
+
+}  // namespace
+
+DbError ErrorFromSqlite(sqlite3* db, int rc, std::string_view oracle_sql) {
+  const int extended = sqlite3_extended_errcode(db);
+  std::string message = sqlite3_errmsg(db);
+  int32_t code = kErrorsInCommand;
+  std::string text;
+  switch (rc & 0xFF) {
+    case SQLITE_CONSTRAINT:
+      code = kIntegrityViolation;
+      switch (extended) {
+        case SQLITE_CONSTRAINT_UNIQUE:
+        case SQLITE_CONSTRAINT_PRIMARYKEY:
+          text = "ORA-00001: unique constraint violated (" + message + ")";
+          break;
+        case SQLITE_CONSTRAINT_NOTNULL:
+          text = "ORA-01400: cannot insert NULL (" + message + ")";
+          break;
+        case SQLITE_CONSTRAINT_FOREIGNKEY:
+          text = "ORA-02291: integrity constraint violated - parent key not found or child record found (" + message + ")";
+          break;
+        case SQLITE_CONSTRAINT_CHECK:
+          text = "ORA-02290: check constraint violated (" + message + ")";
+          break;
+        default:
+          text = message;
+      }
+      break;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      code = kBusy;
+      text = "ORA-00054: resource busy: " + message;
+      break;
+    case SQLITE_NOMEM:
+      code = kProviderFailed;
+      text = "out of memory";
+      break;
+    case SQLITE_CANTOPEN:
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+    case SQLITE_IOERR:
+    case SQLITE_FULL:
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+      code = kProviderFailed;
+      text = message;
+      break;
+    default:
+      if (StartsWith(message, "ORA-01722") || StartsWith(message, "ORA-018") ||
+          StartsWith(message, "ORA-01830") || StartsWith(message, "ORA-00932")) {
+        code = kConversionFailed;
+        text = message;
+      } else if (StartsWith(message, "ORA-01438")) {
+        code = kDataOverflow;
+        text = message;
+      } else if (StartsWith(message, "ORA-")) {
+        code = kProviderFailed;
+        text = message;
+      } else if (StartsWith(message, "no such table")) {
+        code = kNoSuchTable;
+        text = "ORA-00942: table or view does not exist (" + message + ")";
+      } else if (StartsWith(message, "no such column")) {
+        text = "ORA-00904: invalid identifier (" + message + ")";
+      } else if (StartsWith(message, "ambiguous column name")) {
+        text = "ORA-00918: column ambiguously defined (" + message + ")";
+      } else {
+        text = message;
+      }
+  }
+  (void)oracle_sql;
+  return DbError(code, text);
+}
+
+SqliteConnection::SqliteConnection(std::shared_ptr<EmbeddedDatabase> database)
+    : database_(std::move(database)) {
+  const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX |
+                    (database_->in_memory() ? SQLITE_OPEN_URI : 0);
+  int rc = sqlite3_open_v2(database_->open_name().c_str(), &db_, flags, nullptr);
+  if (rc != SQLITE_OK) {
+    std::string message = db_ ? sqlite3_errmsg(db_) : "out of memory";
+    sqlite3_close(db_);
+    db_ = nullptr;
+    throw DbError(kCannotConnect,
+                  "cannot open the database '" + database_->path() + "': " + message);
+  }
+  sqlite3_extended_result_codes(db_, 1);
+  sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+  // Double-quoted names are names, never string literals.
+  sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+  sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+  rc = RegisterOracleFunctions(db_);
+  try {
+    if (rc != SQLITE_OK) throw ErrorFromSqlite(db_, rc, "");
+    if (!database_->in_memory()) RunPlain("PRAGMA journal_mode=WAL");
+    RunPlain("PRAGMA synchronous=FULL");
+    RunPlain("PRAGMA foreign_keys=ON");
+    RunPlain("PRAGMA case_sensitive_like=ON");
+    RunPlain("PRAGMA cache_size=-16384");
+    RunPlain("PRAGMA mmap_size=268435456");
+    RunPlain("PRAGMA temp_store=MEMORY");
+    char* error = nullptr;
+    rc = sqlite3_exec(db_, kCatalogBootstrapSql, nullptr, nullptr, &error);
+    if (rc != SQLITE_OK) {
+      std::string message = error ? error : "unknown error";
+      sqlite3_free(error);
+      throw DbError(kCannotConnect, "cannot prepare the database '" + database_->path() +
+                                        "': " + message);
+    }
+  } catch (const DbError& e) {
+    sqlite3_close(db_);
+    db_ = nullptr;
+    throw DbError(kCannotConnect, e.what());
+  }
+}
+
+SqliteConnection::~SqliteConnection() {
+  for (auto& [text, cached] : statements_) sqlite3_finalize(cached->stmt);
+  if (db_ && !sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close_v2(db_);
+}
+
+void SqliteConnection::RunPlain(const char* sql) {
+  int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) throw ErrorFromSqlite(db_, rc, sql);
+}
+
+void SqliteConnection::Fail(int rc, std::string_view oracle_sql) {
+  throw ErrorFromSqlite(db_, rc, oracle_sql);
+}
+
+sqlite3_stmt* SqliteConnection::Prepare(const std::string& sqlite_sql) {
+  sqlite3_stmt* stmt = nullptr;
+  int rc = sqlite3_prepare_v3(db_, sqlite_sql.c_str(), static_cast<int>(sqlite_sql.size()),
+                              SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+  if (rc != SQLITE_OK) {
+    sqlite3_finalize(stmt);
+    Fail(rc, sqlite_sql);
+  }
+  return stmt;
+}
+
+// Runs the statements of a translation as one unit: all or none.
+void SqliteConnection::RunScript(const Translation& t) {
+  RunPlain("SAVEPOINT korvalis_statement");
+  try {
+    for (const std::string& s : t.statements) {
+      StatementGuard guard;
+      int rc = sqlite3_prepare_v2(db_, s.c_str(), static_cast<int>(s.size()), &guard.stmt, nullptr);
+      if (rc != SQLITE_OK) Fail(rc, s);
+      while ((rc = sqlite3_step(guard.stmt)) == SQLITE_ROW) {
+      }
+      if (rc != SQLITE_DONE) Fail(rc, s);
+    }
+  } catch (...) {
+    sqlite3_exec(db_, "ROLLBACK TO korvalis_statement", nullptr, nullptr, nullptr);
+    sqlite3_exec(db_, "RELEASE korvalis_statement", nullptr, nullptr, nullptr);
+    throw;
+  }
+  RunPlain("RELEASE korvalis_statement");
+}
+
+std::unique_ptr<Rowset> SqliteConnection::Execute(std::string_view sql) {
+  const uint64_t generation = database_->generation();
+  std::string key(sql);
+  auto it = statements_.find(key);
+  CachedStatement* cached = nullptr;
+  if (it != statements_.end() && it->second->generation == generation && !it->second->in_use) {
+    cached = it->second.get();
+  } else {
+    std::shared_ptr<const Translation> t = database_->Translate(sql, db_);
+    switch (t->kind) {
+      case sql::StatementKind::kCommit:
+        if (InTransaction()) {
+          TransactionMode mode = mode_;
+          Commit();
+          Begin(mode);
+        }
+        return std::make_unique<EmptyRowset>();
+      case sql::StatementKind::kRollback:
+        if (InTransaction()) {
+          TransactionMode mode = mode_;
+          Rollback();
+          Begin(mode);
+        }
+        return std::make_unique<EmptyRowset>();
+      default:
+        break;
+    }
+    if (t->statements.size() != 1 || t->changes_schema) {
+      RunScript(*t);
+      if (t->changes_schema) {
+        database_->SchemaChanged();
+        if (InTransaction()) schema_changed_in_transaction_ = true;
+      }
+      return std::make_unique<EmptyRowset>();
+    }
+    sqlite3_stmt* stmt = Prepare(t->statements[0]);
+    if (it != statements_.end() && it->second->in_use) {
+      // The same text is still being read (a nested query): this run gets its own statement.
+      cached = nullptr;
+      int rc = sqlite3_step(stmt);
+      if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+        DbError e = ErrorFromSqlite(db_, rc, sql);
+        sqlite3_finalize(stmt);
+        throw e;
+      }
+      if (sqlite3_column_count(stmt) == 0) {
+        sqlite3_finalize(stmt);
+        return std::make_unique<EmptyRowset>();
+      }
+      return std::make_unique<SqliteRowset>(db_, stmt, nullptr, std::string(sql), true,
+                                            rc == SQLITE_ROW);
+    }
+    if (it != statements_.end()) {
+      sqlite3_finalize(it->second->stmt);
+      it->second->stmt = stmt;
+      it->second->generation = generation;
+      cached = it->second.get();
+    } else {
+      if (statements_.size() >= kMaxCachedStatements) {
+        for (auto i = statements_.begin(); i != statements_.end();) {
+          if (i->second->in_use) {
+            ++i;
+          } else {
+            sqlite3_finalize(i->second->stmt);
+            i = statements_.erase(i);
+          }
+        }
+      }
+      auto entry = std::make_unique<CachedStatement>();
+      entry->stmt = stmt;
+      entry->generation = generation;
+      cached = entry.get();
+      statements_.emplace(std::move(key), std::move(entry));
+    }
+  }
+  sqlite3_stmt* stmt = cached->stmt;
+  int rc = sqlite3_step(stmt);
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+    DbError e = ErrorFromSqlite(db_, rc, sql);
+    sqlite3_reset(stmt);
+    throw e;
+  }
+  if (sqlite3_column_count(stmt) == 0) {
+    sqlite3_reset(stmt);
+    return std::make_unique<EmptyRowset>();
+  }
+  cached->in_use = true;
+  return std::make_unique<SqliteRowset>(db_, stmt, cached, std::string(), true, rc == SQLITE_ROW);
+}
+
+BlobValue SqliteConnection::ReadBlob(std::string_view sql) {
+  BlobStatement b = TranslateBlobSelect(sql, *database_->CurrentCatalog(db_));
+  StatementGuard guard;
+  int rc = sqlite3_prepare_v2(db_, b.read_sql.c_str(), -1, &guard.stmt, nullptr);
+  if (rc != SQLITE_OK) Fail(rc, sql);
+  rc = sqlite3_step(guard.stmt);
+  BlobValue value;
+  if (rc == SQLITE_DONE) return value;
+  if (rc != SQLITE_ROW) Fail(rc, sql);
+  if (sqlite3_column_type(guard.stmt, 0) == SQLITE_NULL) {
+    value.state = BlobValue::kNull;
+    return value;
+  }
+  value.state = BlobValue::kBytes;
+  const void* p = sqlite3_column_blob(guard.stmt, 0);
+  int n = sqlite3_column_bytes(guard.stmt, 0);
+  if (p && n > 0) value.bytes.assign(static_cast<const char*>(p), static_cast<size_t>(n));
+  return value;
+}
+
+bool SqliteConnection::WriteBlob(std::string_view sql, std::optional<std::string_view> bytes) {
+  BlobStatement b = TranslateBlobSelect(sql, *database_->CurrentCatalog(db_));
+  StatementGuard find;
+  int rc = sqlite3_prepare_v2(db_, b.rowid_sql.c_str(), -1, &find.stmt, nullptr);
+  if (rc != SQLITE_OK) Fail(rc, sql);
+  rc = sqlite3_step(find.stmt);
+  if (rc == SQLITE_DONE) return false;
+  if (rc != SQLITE_ROW) Fail(rc, sql);
+  const sqlite3_int64 rowid = sqlite3_column_int64(find.stmt, 0);
+  StatementGuard update;
+  rc = sqlite3_prepare_v2(db_, b.update_sql.c_str(), -1, &update.stmt, nullptr);
+  if (rc != SQLITE_OK) Fail(rc, sql);
+  if (bytes) {
+    sqlite3_bind_blob64(update.stmt, 1, bytes->data(), bytes->size(), SQLITE_STATIC);
+  } else {
+    sqlite3_bind_null(update.stmt, 1);
+  }
+  sqlite3_bind_int64(update.stmt, 2, rowid);
+  rc = sqlite3_step(update.stmt);
+  if (rc != SQLITE_DONE) Fail(rc, sql);
+  return true;
+}
+
+void SqliteConnection::Begin(TransactionMode mode) {
+  if (InTransaction()) throw DbError(kProviderFailed, "a transaction is already open");
+  RunPlain(mode == TransactionMode::kWriting ? "BEGIN IMMEDIATE" : "BEGIN DEFERRED");
+  mode_ = mode;
+  schema_changed_in_transaction_ = false;
+}
+
+void SqliteConnection::Commit() {
+  if (!InTransaction()) return;
+  RunPlain("COMMIT");
+  schema_changed_in_transaction_ = false;
+}
+
+void SqliteConnection::Rollback() {
+  if (!InTransaction()) return;
+  for (auto& [text, cached] : statements_) {
+    if (!cached->in_use) sqlite3_reset(cached->stmt);
+  }
+  int rc = sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  if (schema_changed_in_transaction_) {
+    database_->SchemaChanged();
+    schema_changed_in_transaction_ = false;
+  }
+  if (rc != SQLITE_OK) throw ErrorFromSqlite(db_, rc, "ROLLBACK");
+}
+
+bool SqliteConnection::InTransaction() const { return sqlite3_get_autocommit(db_) == 0; }
+
+}  // namespace korvalis::db

@@ -1,0 +1,63 @@
+// The embedded provider: one SQLite connection that runs Oracle SQL through the front end.
+// Opened in WAL mode with a busy timeout, case-sensitive LIKE, foreign keys enforced, a page
+// cache and memory mapping, double-quoted names never read as strings, and the functions of
+// oracle_functions.h. Prepared statements are kept per statement text.
+//
+// Thread-safety: one thread at a time (see provider.h).
+#pragma once
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "platform/db/embedded_database.h"
+#include "platform/db/provider.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace korvalis::db {
+
+class SqliteConnection final : public Connection {
+ public:
+  // Opens the database; creates the metadata tables when they are missing. Throws DbError
+  // (kCannotConnect).
+  explicit SqliteConnection(std::shared_ptr<EmbeddedDatabase> database);
+  ~SqliteConnection() override;
+  SqliteConnection(const SqliteConnection&) = delete;
+  SqliteConnection& operator=(const SqliteConnection&) = delete;
+
+  std::unique_ptr<Rowset> Execute(std::string_view sql) override;
+  BlobValue ReadBlob(std::string_view sql) override;
+  bool WriteBlob(std::string_view sql, std::optional<std::string_view> bytes) override;
+  void Begin(TransactionMode mode) override;
+  void Commit() override;
+  void Rollback() override;
+  bool InTransaction() const override;
+
+  const EmbeddedDatabase& database() const { return *database_; }
+
+  // A statement kept prepared for one statement text.
+  struct CachedStatement {
+    sqlite3_stmt* stmt = nullptr;
+    uint64_t generation = 0;
+    bool in_use = false;
+  };
+
+ private:
+  sqlite3_stmt* Prepare(const std::string& sqlite_sql);
+  void RunScript(const Translation& t);
+  void RunPlain(const char* sql);
+  [[noreturn]] void Fail(int rc, std::string_view oracle_sql);
+
+  std::shared_ptr<EmbeddedDatabase> database_;
+  sqlite3* db_ = nullptr;
+  TransactionMode mode_ = TransactionMode::kReading;
+  bool schema_changed_in_transaction_ = false;
+  std::unordered_map<std::string, std::unique_ptr<CachedStatement>> statements_;
+};
+
+// Turns an SQLite failure into a DbError with an Oracle-style description.
+DbError ErrorFromSqlite(sqlite3* db, int rc, std::string_view oracle_sql);
+
+}  // namespace korvalis::db
