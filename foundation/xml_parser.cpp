@@ -69,14 +69,15 @@ bool IsBlank(const void* source, std::size_t byte_count, bool wide) {
   return true;
 }
 
-// Walks the tree without recursion and tells whether it nests deeper than kMaxXmlDepth.
+// Walks the tree without recursion and tells whether elements nest deeper than kMaxXmlDepth.
 bool NestsTooDeep(const DOMDocument* document) {
   const DOMNode* node = document->getFirstChild();
   std::size_t depth = 1;
   while (node != nullptr) {
+    if (depth > kMaxXmlDepth && node->getNodeType() == DOMNode::ELEMENT_NODE) return true;
     if (node->getFirstChild() != nullptr) {
       node = node->getFirstChild();
-      if (++depth > kMaxXmlDepth) return true;
+      ++depth;
       continue;
     }
     while (node != nullptr && node->getNextSibling() == nullptr) {

@@ -119,6 +119,7 @@ TEST(CXmlStringParserTest, RefusesNestingBeyondTheLimit) {
   auto nested = [](std::size_t depth) {
     std::u16string text;
     for (std::size_t i = 0; i < depth; ++i) text += u"<a>";
+    text += u"text";
     for (std::size_t i = 0; i < depth; ++i) text += u"</a>";
     return text;
   };

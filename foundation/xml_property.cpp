@@ -104,27 +104,32 @@ class FragmentChecker : public DefaultHandler {
   bool holds_elements_ = false;
 };
 
-// A streaming reader configured for bounded parsing, made once per thread: making one costs
-// as much as reading a small bag.
-SAX2XMLReader& ThreadReader() {
+// A streaming reader configured for bounded parsing. Making one costs as much as reading a
+// small bag, so each thread keeps two: one that only checks well-formedness (no grammar is
+// built for the names met, which makes it the faster) and one that also reads a document
+// type declaration, for the texts that carry one.
+SAX2XMLReader& ThreadReader(bool reads_document_type) {
   StartXmlLibrary();
   static SecurityManager entity_limits;
-  thread_local std::unique_ptr<SAX2XMLReader> reader = [] {
+  auto make = [](bool with_document_type) {
     std::unique_ptr<SAX2XMLReader> made(XMLReaderFactory::createXMLReader());
     made->setFeature(XMLUni::fgSAX2CoreNameSpaces, false);
     made->setFeature(XMLUni::fgXercesLoadExternalDTD, false);
     made->setFeature(XMLUni::fgXercesDisableDefaultEntityResolution, true);
     made->setProperty(XMLUni::fgXercesSecurityManager, &entity_limits);
-    // Well-formedness only: no grammar is built for the names met.
-    made->setProperty(XMLUni::fgXercesScannerName, const_cast<XMLCh*>(XMLUni::fgWFXMLScanner));
+    if (!with_document_type) {
+      made->setProperty(XMLUni::fgXercesScannerName, const_cast<XMLCh*>(XMLUni::fgWFXMLScanner));
+    }
     return made;
-  }();
-  return *reader;
+  };
+  thread_local std::unique_ptr<SAX2XMLReader> plain = make(false);
+  thread_local std::unique_ptr<SAX2XMLReader> with_document_type = make(true);
+  return reads_document_type ? *with_document_type : *plain;
 }
 
 // Runs one bounded streaming parse of a wide text; false when it is not well formed.
 bool ReadWide(std::u16string_view text, DefaultHandler& handler) {
-  SAX2XMLReader& reader = ThreadReader();
+  SAX2XMLReader& reader = ThreadReader(text.find(u"<!DOCTYPE") != std::u16string_view::npos);
   reader.setContentHandler(&handler);
   reader.setErrorHandler(&handler);
   MemBufInputSource input(reinterpret_cast<const XMLByte*>(text.data()), text.size() * 2, u"",

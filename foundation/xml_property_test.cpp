@@ -59,6 +59,37 @@ TEST(CXmlPropertyTest, MalformedTextFailsEmptyTextIsEmptyBag) {
   EXPECT_TRUE(bare_root.GetMap().empty());
 }
 
+TEST(CXmlPropertyTest, DocumentTypeIsReadButNothingIsFetched) {
+  CXmlProperty internal(u"<!DOCTYPE root [<!ENTITY dept \"内科\">]><root><a>&dept;</a></root>");
+  EXPECT_EQ(internal.GetValue(u"a"), u"内科");
+  CXmlProperty external(
+      u"<!DOCTYPE root [<!ENTITY secret SYSTEM \"file:///etc/hostname\">]>"
+      u"<root><a>&secret;</a><b>2</b></root>");
+  std::u16string leaked;
+  try {
+    leaked = external.GetValue(u"a");
+  } catch (const CEMRException&) {
+  }
+  EXPECT_EQ(leaked, u"");
+  std::u16string bomb = u"<!DOCTYPE root [<!ENTITY e0 \"xxxxxxxxxx\">";
+  for (int level = 1; level <= 8; ++level) {
+    const std::u16string previous = u"&e" + std::u16string(1, u'0' + level - 1) + u";";
+    bomb += u"<!ENTITY e" + std::u16string(1, u'0' + level) + u" \"";
+    for (int i = 0; i < 10; ++i) bomb += previous;
+    bomb += u"\">";
+  }
+  bomb += u"]><root><a>&e8;</a></root>";
+  EXPECT_EQ(ParseError(CXmlProperty(bomb)), u"解析属性信息错误.");
+}
+
+TEST(CXmlPropertyTest, NestingBeyondTheLimitFails) {
+  std::u16string deep = u"<root><a>";
+  for (int i = 0; i < 5000; ++i) deep += u"<x>";
+  for (int i = 0; i < 5000; ++i) deep += u"</x>";
+  deep += u"</a></root>";
+  EXPECT_EQ(ParseError(CXmlProperty(deep)), u"解析属性信息错误.");
+}
+
 TEST(CXmlPropertyTest, TextBuiltBagSerialisesAsGiven) {
   const std::u16string text = u"<root>\n  <b>2</b>\n  <a>1</a>\n</root>";
   CXmlProperty bag(text);

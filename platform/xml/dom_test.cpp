@@ -1,0 +1,66 @@
+#include "platform/xml/dom.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace korvalis::xml {
+namespace {
+
+TEST(DocumentTest, DropsBlankTextUnlessSpaceIsPreserved) {
+  Document document;
+  ASSERT_TRUE(document.LoadXml(
+      "<r>\n  <a> x </a>\n  <p xml:space=\"preserve\">  <q/>  </p><![CDATA[  ]]>\t</r>"));
+  const Node root = document.DocumentElement();
+  EXPECT_EQ(root.Xml(), "<r><a> x </a><p xml:space=\"preserve\">  <q/>  </p><![CDATA[  ]]></r>");
+  EXPECT_EQ(root.ChildCount(), 3u);
+}
+
+TEST(DocumentTest, FailedLoadLeavesNoNodeAndDeclarationsAreIgnored) {
+  Document document;
+  ASSERT_TRUE(document.LoadXml("<?xml version=\"1.0\" encoding=\"UTF-16\"?><r>内科</r>"));
+  EXPECT_EQ(document.DocumentElement().Text(), "内科");
+  EXPECT_FALSE(document.LoadXml("<r>"));
+  EXPECT_FALSE(document.HasDocumentElement());
+  EXPECT_TRUE(document.DocumentElement().IsNull());
+  EXPECT_FALSE(document.CreateElement("still-usable").IsNull());
+  EXPECT_FALSE(document.LoadXml(""));
+}
+
+TEST(DocumentTest, LoadsNoExternalEntity) {
+  Document document;
+  const bool loaded = document.LoadXml(
+      "<!DOCTYPE r [<!ENTITY s SYSTEM \"file:///etc/hostname\">]><r>[&s;]</r>");
+  EXPECT_TRUE(!loaded || document.DocumentElement().Text() == "[]");
+}
+
+TEST(NodeTest, SelectSingleNodeByNameOrPath) {
+  Document document;
+  ASSERT_TRUE(document.LoadXml("<r><a id=\"1\"/><b><a id=\"2\"/></b><a id=\"3\"/></r>"));
+  const Node root = document.DocumentElement();
+  std::string id;
+  ASSERT_TRUE(root.SelectSingleNode("a").GetAttribute("id", id));
+  EXPECT_EQ(id, "1");
+  ASSERT_TRUE(root.SelectSingleNode("a[@id='3']").GetAttribute("id", id));
+  EXPECT_EQ(id, "3");
+  ASSERT_TRUE(root.SelectSingleNode("b/a").GetAttribute("id", id));
+  EXPECT_EQ(id, "2");
+  EXPECT_TRUE(root.SelectSingleNode("a[").IsNull());
+  EXPECT_TRUE(root.SelectSingleNode("count(a)").IsNull());
+}
+
+TEST(NodeTest, AppendCopyKeepsNamespacesAndMixedContent) {
+  Document source;
+  ASSERT_TRUE(source.LoadXml(
+      "<x:a xmlns:x=\"urn:one\" x:k=\"v\">t<x:b>u</x:b><!--c-->w<?p d?></x:a>"));
+  Document target;
+  ASSERT_TRUE(target.LoadXml("<t/>"));
+  Node root = target.DocumentElement();
+  const Node copy = root.AppendCopy(source.DocumentElement());
+  EXPECT_EQ(copy.Xml(), source.DocumentElement().Xml());
+  EXPECT_EQ(copy.Attributes().front(), (std::pair<std::string, std::string>("xmlns:x", "urn:one")));
+  EXPECT_TRUE(copy.ChildAt(0).AppendCopy(root).IsNull()) << "only elements take children";
+}
+
+}  // namespace
+}  // namespace korvalis::xml
