@@ -1,0 +1,18 @@
+#include "com/object_construct.h"
+
+namespace korvalis::com {
+
+HRESULT ReadConstructString(IDispatch* construction_object) {
+  if (construction_object == nullptr) return E_POINTER;
+  IObjectConstructString* construct_string = nullptr;
+  HRESULT hr = construction_object->QueryInterface(
+      IID_IObjectConstructString, reinterpret_cast<void**>(&construct_string));
+  if (FAILED(hr)) return hr;
+  BSTR text = nullptr;
+  hr = construct_string->get_ConstructString(&text);
+  SysFreeString(text);
+  construct_string->Release();
+  return hr;
+}
+
+}  // namespace korvalis::com
