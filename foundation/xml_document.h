@@ -91,8 +91,6 @@ class CXmlNode {
   // "无效XML!" when the fragment is not well formed. Answers true.
   bool AppendXml(const std::u16string& fragment);
 
-  const korvalis::xml::Node& node() const { return node_; }
-
  private:
   bool IsReadOnly() const { return read_only_ != nullptr && *read_only_; }
 

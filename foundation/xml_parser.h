@@ -79,7 +79,6 @@ class XmlWriter {
   XmlWriter(const XmlWriter&) = delete;
   XmlWriter& operator=(const XmlWriter&) = delete;
 
-  xercesc::DOMLSSerializer* get() const { return serializer_; }
   // The node serialised with the writer's settings (an XML declaration only for a document).
   std::u16string Write(const xercesc::DOMNode* node);
 

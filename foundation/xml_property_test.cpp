@@ -114,6 +114,8 @@ TEST(CXmlPropertyTest, EveryPropertyRoundTripsUnchanged) {
       {u"markup", u"<b>not markup</b> & \"quoted\" 'x'"},
       {u"extend", u"<item code=\"a&amp;b\">x &lt; y</item><item/>"},
       {u"名称", u"内科"},
+      {u"lines", u"a\r\nb\tc\r"},
+      {u"emoji", u"\U0001F600"},
   };
   const std::u16string xml = CXmlProperty(map).ToXml();
   EXPECT_EQ(xml.find(u"<b>not"), std::u16string::npos) << "a plain value never turns into markup";
@@ -150,9 +152,18 @@ TEST(CXmlPropertyTest, SetMapReplacesTextAndMap) {
   EXPECT_NE(xml.find(u"<new>2</new>"), std::u16string::npos);
 }
 
-TEST(CXmlPropertyTest, InvalidNameFailsWithTheLibraryException) {
-  CXmlProperty bag(Map{{u"1bad", u"x"}});
-  EXPECT_THROW(bag.ToXml(), xercesc::DOMException);
+TEST(CXmlPropertyTest, InvalidNameOrCharacterFailsSerialising) {
+  EXPECT_THROW(CXmlProperty(Map{{u"1bad", u"x"}}).ToXml(), xercesc::DOMException);
+  EXPECT_THROW(CXmlProperty(Map{{u"", u"x"}}).ToXml(), xercesc::DOMException);
+  for (const std::u16string& value : {std::u16string(u"a\x01"), std::u16string(u"\xD800x"),
+                                      std::u16string(u"\xFFFE")}) {
+    try {
+      CXmlProperty(Map{{u"a", value}}).ToXml();
+      ADD_FAILURE() << "no exception";
+    } catch (const CEMRException& error) {
+      EXPECT_EQ(error.GetText(), u"属性信息含有XML不允许的字符.");
+    }
+  }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <libxml/xpath.h>
 
 #include <iterator>
+#include <new>
 #include <mutex>
 
 namespace korvalis::xml {
@@ -15,7 +16,9 @@ struct DocumentData {
   xmlDocPtr doc = nullptr;
   std::vector<xmlNodePtr> detached;
 
-  DocumentData() : doc(xmlNewDoc(BAD_CAST "1.0")) {}
+  DocumentData() : doc(xmlNewDoc(BAD_CAST "1.0")) {
+    if (doc == nullptr) throw std::bad_alloc();
+  }
   explicit DocumentData(xmlDocPtr parsed) : doc(parsed) {}
   ~DocumentData() {
     for (xmlNodePtr node : detached) xmlFreeNode(node);
@@ -258,8 +261,10 @@ Node Node::SelectSingleNode(std::string_view query) const {
   context->error = IgnoreError;
   Node found;
   if (xmlXPathObjectPtr result = xmlXPathNodeEval(node_, Chars(expression), context)) {
+    // A namespace node of a result is a copy that dies with the result: never handed out.
     if (result->type == XPATH_NODESET && result->nodesetval != nullptr &&
-        result->nodesetval->nodeNr > 0) {
+        result->nodesetval->nodeNr > 0 &&
+        result->nodesetval->nodeTab[0]->type != XML_NAMESPACE_DECL) {
       found = Node(doc_, result->nodesetval->nodeTab[0]);
     }
     xmlXPathFreeObject(result);
@@ -362,10 +367,6 @@ bool Document::HasDocumentElement() const { return xmlDocGetRootElement(data_->d
 Node Document::DocumentElement() const {
   xmlNodePtr root = xmlDocGetRootElement(data_->doc);
   return root == nullptr ? Node() : Node(data_, root);
-}
-
-Node Document::CreateElement(std::string_view name) const {
-  return Node(data_, reinterpret_cast<xmlNodePtr>(data_->doc)).CreateElement(name);
 }
 
 _xmlDoc* Document::Native() const { return data_->doc; }

@@ -97,8 +97,6 @@ class Node {
   // mixed. A text appended after text merges with it; the merged node is answered.
   Node AppendCopy(const Node& source);
 
-  friend bool operator==(const Node& a, const Node& b) { return a.node_ == b.node_; }
-
  private:
   friend class Document;
   Node(std::shared_ptr<DocumentData> doc, _xmlNode* node) : doc_(std::move(doc)), node_(node) {}
@@ -109,7 +107,7 @@ class Node {
 
 class Document {
  public:
-  // An empty document, without any node.
+  // An empty document, without any node. Throws std::bad_alloc when none can be made.
   Document();
   ~Document();
   Document(Document&&) noexcept;
@@ -124,7 +122,6 @@ class Document {
 
   bool HasDocumentElement() const;
   Node DocumentElement() const;
-  Node CreateElement(std::string_view name) const;
 
   // The libxml2 document, for the XSLT processor; null before a successful load.
   _xmlDoc* Native() const;

@@ -68,6 +68,21 @@ void StartProcessor() {
   });
 }
 
+// Keeps libxml2's messages of this thread off stderr while it lives.
+class QuietErrors {
+ public:
+  QuietErrors() : handler_(xmlGenericError), context_(xmlGenericErrorContext) {
+    xmlSetGenericErrorFunc(nullptr, DiscardMessage);
+  }
+  ~QuietErrors() { xmlSetGenericErrorFunc(context_, handler_); }
+  QuietErrors(const QuietErrors&) = delete;
+  QuietErrors& operator=(const QuietErrors&) = delete;
+
+ private:
+  xmlGenericErrorFunc handler_;
+  void* context_;
+};
+
 struct StylesheetDeleter {
   void operator()(xsltStylesheetPtr style) const { xsltFreeStylesheet(style); }
 };
@@ -85,8 +100,7 @@ struct OutputBufferDeleter {
 
 bool TransformToText(const Document& source, const Document& stylesheet, std::string& output) {
   StartProcessor();
-  xsltSetGenericErrorFunc(nullptr, DiscardMessage);
-  xmlSetGenericErrorFunc(nullptr, DiscardMessage);
+  QuietErrors quiet;
   // The compiled stylesheet takes its document over, so it compiles a copy.
   xmlDocPtr style_doc = xmlCopyDoc(stylesheet.Native(), 1);
   if (style_doc == nullptr) return false;
