@@ -13,8 +13,8 @@ namespace korvalis {
 // The description of a body that is not yet available: "函数:'<method>' 尚不可用.".
 std::string NotAvailableText(std::string_view method);
 
-// Throws CEMRException with NotAvailableText(method). `method` names the body as
-// "CBClass::Method".
+// Throws CEMRException with NotAvailableText(method). `method` names a body as
+// "CBClass::Method", a shared function by its name.
 [[noreturn]] void ThrowNotAvailable(std::string_view method);
 
 }  // namespace korvalis
