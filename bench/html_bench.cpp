@@ -1,0 +1,100 @@
+// Load and save of a 120 KB EMR page: the project's HTML document side by side with libxml2's
+// HTML parser and serializer on the same page.
+#include <benchmark/benchmark.h>
+#include <libxml/HTMLparser.h>
+#include <libxml/HTMLtree.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+
+#include "foundation/xhtml_document.h"
+#include "platform/com/unicode.h"
+
+namespace {
+
+constexpr size_t kPageBytes = 120 * 1024;
+
+// The admission record of the conformance suite, its body repeated up to 120 KB of UTF-8.
+const std::string& PageUtf8() {
+  static const std::string page = [] {
+    const char* root = std::getenv("KORVALIS_SOURCE_DIR");
+    const std::string dir = root != nullptr
+                                ? std::string(root)
+                                : std::filesystem::path(__FILE__).parent_path().parent_path().string();
+    std::ifstream in(dir + "/foundation/testdata/emr_admission.html", std::ios::binary);
+    if (!in) throw std::runtime_error("emr_admission.html not found; set KORVALIS_SOURCE_DIR");
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string source = text.str();
+    const size_t body_begin = source.find('>', source.find("<BODY")) + 1;
+    const size_t body_end = source.find("</BODY>");
+    const std::string body = source.substr(body_begin, body_end - body_begin);
+    std::string built = source.substr(0, body_end);
+    while (built.size() < kPageBytes) built += body;
+    built += source.substr(body_end);
+    return built;
+  }();
+  return page;
+}
+
+const std::u16string& PageUtf16() {
+  static const std::u16string page = korvalis::FromUtf8(PageUtf8());
+  return page;
+}
+
+void SetCounters(benchmark::State& state) {
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(PageUtf8().size()));
+  state.counters["page_kb"] = static_cast<double>(PageUtf8().size()) / 1024.0;
+}
+
+// The record's Unicode text, as the record store hands it over.
+void BM_XhtmlLoadSave(benchmark::State& state) {
+  const std::u16string& page = PageUtf16();
+  for (auto _ : state) {
+    XHTMLDocument doc;
+    doc.Load(page);
+    std::u16string saved;
+    doc.GetHtml(saved);
+    benchmark::DoNotOptimize(saved.data());
+  }
+  SetCounters(state);
+}
+BENCHMARK(BM_XhtmlLoadSave)->Unit(benchmark::kMicrosecond);
+
+// The same page given as UTF-8, libxml2's own input form, decoded on load.
+void BM_XhtmlLoadSaveUtf8(benchmark::State& state) {
+  const std::string& page = PageUtf8();
+  for (auto _ : state) {
+    XHTMLDocument doc;
+    doc.Load(page);
+    std::u16string saved;
+    doc.GetHtml(saved);
+    benchmark::DoNotOptimize(saved.data());
+  }
+  SetCounters(state);
+}
+BENCHMARK(BM_XhtmlLoadSaveUtf8)->Unit(benchmark::kMicrosecond);
+
+void BM_Libxml2HtmlLoadSave(benchmark::State& state) {
+  const std::string& page = PageUtf8();
+  xmlInitParser();
+  for (auto _ : state) {
+    htmlDocPtr doc = htmlReadMemory(page.data(), static_cast<int>(page.size()), nullptr, "UTF-8",
+                                    HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET);
+    xmlChar* saved = nullptr;
+    int size = 0;
+    htmlDocDumpMemoryFormat(doc, &saved, &size, 0);
+    benchmark::DoNotOptimize(saved);
+    xmlFree(saved);
+    xmlFreeDoc(doc);
+  }
+  SetCounters(state);
+}
+BENCHMARK(BM_Libxml2HtmlLoadSave)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
