@@ -424,11 +424,14 @@ class TreeBuilder {
       if (name == u"OPTGROUP" && IsPlain(*Current(), u"OPTGROUP") && stack_.size() - 1 > Base()) {
         stack_.pop_back();
       }
-    } else if ((t.flags & kTagHeading) && (Current()->flags() & kTagHeading) &&
-               stack_.size() - 1 > Base()) {
-      stack_.pop_back();
     }
     if (t.flags & kTagClosesP) ClosePIfOpen();
+    // A heading right inside another heading closes it; tested after P has been closed, so
+    // that the tree reads back the same once its end tags are written out.
+    if ((t.flags & kTagHeading) && (Current()->flags() & kTagHeading) &&
+        stack_.size() - 1 > Base()) {
+      stack_.pop_back();
+    }
   }
 
   void InsertEndTag(const TagName& t) {

@@ -60,6 +60,10 @@ TEST(HtmlParser, AttributesQuotedUnquotedBareAndRepeated) {
   // Query strings in attributes keep entity-like names that have no ';'.
   EXPECT_EQ(Body(u"<a href=\"?x=1&copy=2&amp;z\">l</a>"),
             u"<A href=\"?x=1&amp;copy=2&amp;z\">l</A>");
+  // A name that begins with '=' stays a name: the valueless attribute before it is written
+  // with an empty value, so that it reads back the same.
+  EXPECT_EQ(Body(u"<td nowrap/=0>"), u"<TD nowrap=\"\" =0></TD>");
+  EXPECT_EQ(Body(u"<td nowrap=\"\" =0>"), u"<TD nowrap=\"\" =0></TD>");
   // A value with a no-break space writes it back as &nbsp;.
   EXPECT_EQ(Body(u"<p title=\"a&nbsp;b\">x</p>"), u"<P title=\"a&nbsp;b\">x</P>");
 }
@@ -84,6 +88,8 @@ TEST(HtmlParser, OmittedEndTagsAreImplied) {
   EXPECT_EQ(Body(u"<select><option>a<option>b</select>"),
             u"<SELECT><OPTION>a</OPTION><OPTION>b</OPTION></SELECT>");
   EXPECT_EQ(Body(u"<h1>a<h2>b"), u"<H1>a</H1><H2>b</H2>");
+  // A heading whose open P closes first still closes the heading around it.
+  EXPECT_EQ(Body(u"<h1><p>a<h2>b"), u"<H1><P>a</P></H1><H2>b</H2>");
 }
 
 TEST(HtmlParser, VoidAndSelfClosedElements) {

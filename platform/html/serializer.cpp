@@ -35,10 +35,15 @@ bool IsPlainWord(std::u16string_view value) {
   return true;
 }
 
-void AppendAttribute(const Attribute& a, std::u16string& out) {
+// `before_equals`: the next attribute's name begins with '=', so an empty value must be
+// written out, or the next name would read as this attribute's value.
+void AppendAttribute(const Attribute& a, bool before_equals, std::u16string& out) {
   out.push_back(u' ');
   out.append(a.name);
-  if (a.value.empty()) return;
+  if (a.value.empty()) {
+    if (before_equals) out.append(u"=\"\"");
+    return;
+  }
   out.push_back(u'=');
   if (IsPlainWord(a.value)) {
     out.append(a.value);
@@ -74,7 +79,12 @@ void AppendQualifiedName(const Element& e, std::u16string& out) {
 void AppendStartTag(const Element& e, std::u16string& out) {
   out.push_back(u'<');
   AppendQualifiedName(e, out);
-  for (const Attribute& a : e.attributes()) AppendAttribute(a, out);
+  const std::vector<Attribute>& attributes = e.attributes();
+  for (size_t i = 0; i < attributes.size(); ++i) {
+    const bool before_equals =
+        i + 1 < attributes.size() && attributes[i + 1].name.starts_with(u'=');
+    AppendAttribute(attributes[i], before_equals, out);
+  }
   out.push_back(u'>');
 }
 
