@@ -4,22 +4,16 @@
 #include <string_view>
 #include <vector>
 
-#include "foundation/emr_exception.h"
+#include "foundation/string_util.h"
+#include "foundation/xml_document.h"
 #include "platform/com/unicode.h"
-#include "platform/xml/dom.h"
 
 namespace {
 
 constexpr std::array<std::u16string_view, 6> kCustomTags = {u"LABEL", u"DE_Y",  u"DE_N",
                                                             u"DED_Y", u"DED_N", u"MARK"};
 
-std::u16string UpperTagName(const IHTMLElement& element) {
-  std::u16string name = element.tagName();
-  for (char16_t& c : name) {
-    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-  }
-  return name;
-}
+std::u16string UpperTagName(const IHTMLElement& element) { return ToUpperAscii(element.tagName()); }
 
 void AppendEscaped(std::u16string_view text, std::u16string& out) {
   for (char16_t c : text) {
@@ -38,19 +32,10 @@ struct Diagnosis {
   std::u16string parent;
 };
 
-std::u16string AttributeOf(const korvalis::xml::Node& node, std::string_view name) {
-  std::string value;
-  if (!node.GetAttribute(name, value)) return std::u16string();
-  return korvalis::FromUtf8(value);
-}
-
 }  // namespace
 
 bool IsDataElementId(const std::u16string& id) {
-  std::u16string head = id.substr(0, 6);
-  for (char16_t& c : head) {
-    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-  }
+  const std::u16string head = ToUpperAscii(std::u16string_view(id).substr(0, 6));
   return head == u"STD_DE" || head == u"EXT_DE";
 }
 
@@ -102,15 +87,15 @@ void FormatDiagnosisList(IHTMLElement* element, std::u16string& text) {
     after_line = u"；";
   }
 
-  korvalis::xml::Document list;
-  list.LoadXml(korvalis::ToUtf8(text));
-  if (!list.HasDocumentElement()) throw CEMRException(std::u16string(u"无效XML!"));
-
+  CXmlDocument list(text, false, true);
+  CXmlNode root = list.GetRootNode();
   std::vector<Diagnosis> diagnoses;
-  for (const korvalis::xml::Node& child : list.DocumentElement().Children()) {
-    if (!child.IsElement() || child.Name() != "diag") continue;
-    diagnoses.push_back(Diagnosis{korvalis::FromUtf8(child.Text()), AttributeOf(child, "id"),
-                                  AttributeOf(child, "parent")});
+  const int count = root.GetChildCount(std::u16string());
+  for (int i = 0; i < count; ++i) {
+    CXmlNode child = root.GetChildAt(i);
+    if (child.GetName() != u"diag") continue;
+    diagnoses.push_back(
+        Diagnosis{child.GetText(), child.GetAttribute(u"id"), child.GetAttribute(u"parent")});
   }
 
   std::u16string out;
