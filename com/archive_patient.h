@@ -226,7 +226,5 @@ class CArchivePatientT : public korvalis::com::ComObjectRoot,
 using CArchivePatient = CArchivePatientT<CBArchivePatient>;
 extern template class CArchivePatientT<CBArchivePatient>;
 
-// What the registration script of ArchivePatient writes.
-extern const korvalis::com::ClassRegistration kArchivePatientRegistration;
 // Creates one ArchivePatient object; accepts an outer object that asks for IUnknown.
 HRESULT CreateArchivePatient(IUnknown* outer, REFIID riid, void** ppv);

@@ -69,7 +69,5 @@ class CArchiveReportT : public korvalis::com::ComObjectRoot,
 using CArchiveReport = CArchiveReportT<CBArchiveReport>;
 extern template class CArchiveReportT<CBArchiveReport>;
 
-// What the registration script of ArchiveReport writes.
-extern const korvalis::com::ClassRegistration kArchiveReportRegistration;
 // Creates one ArchiveReport object; refuses an outer object.
 HRESULT CreateArchiveReport(IUnknown* outer, REFIID riid, void** ppv);

@@ -152,6 +152,14 @@ class DepartureTest : public ::testing::Test {
   frame::CallScopeRunner previous_runner_ = nullptr;
 };
 
+TEST_F(DepartureTest, QCTaskHasNoMemberSix) {
+  IDispatch* task = Create<IDispatch>(u"QCTask");
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  EXPECT_EQ(task->Invoke(6, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
+            DISP_E_MEMBERNOTFOUND);
+  EXPECT_TRUE(Script().calls.empty());
+}
+
 TEST_F(DepartureTest, AResultWrittenBeforeAFailureStaysWithTheCaller) {
   auto* patients = Create<IArchivePatient>(u"ArchivePatient");
   Script().action = BodyAction::kWriteAndThrow;

@@ -82,7 +82,5 @@ class CConfigTaskT : public korvalis::com::ComObjectRoot,
 using CConfigTask = CConfigTaskT<CBConfigTask>;
 extern template class CConfigTaskT<CBConfigTask>;
 
-// What the registration script of ConfigTask writes.
-extern const korvalis::com::ClassRegistration kConfigTaskRegistration;
 // Creates one ConfigTask object; accepts an outer object that asks for IUnknown.
 HRESULT CreateConfigTask(IUnknown* outer, REFIID riid, void** ppv);

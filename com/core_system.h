@@ -158,7 +158,5 @@ class CCoreSystemT : public korvalis::com::ComObjectRoot,
 using CCoreSystem = CCoreSystemT<CBCoreSystem>;
 extern template class CCoreSystemT<CBCoreSystem>;
 
-// What the registration script of CoreSystem writes.
-extern const korvalis::com::ClassRegistration kCoreSystemRegistration;
 // Creates one CoreSystem object; refuses an outer object.
 HRESULT CreateCoreSystem(IUnknown* outer, REFIID riid, void** ppv);

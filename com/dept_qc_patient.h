@@ -96,7 +96,5 @@ class CDeptQCPatientT : public korvalis::com::ComObjectRoot,
 using CDeptQCPatient = CDeptQCPatientT<CBDeptQCPatient>;
 extern template class CDeptQCPatientT<CBDeptQCPatient>;
 
-// What the registration script of DeptQCPatient writes.
-extern const korvalis::com::ClassRegistration kDeptQCPatientRegistration;
 // Creates one DeptQCPatient object; refuses an outer object.
 HRESULT CreateDeptQCPatient(IUnknown* outer, REFIID riid, void** ppv);

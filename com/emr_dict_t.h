@@ -93,7 +93,5 @@ class CEMRDictTT : public korvalis::com::ComObjectRoot,
 using CEMRDictT = CEMRDictTT<CBEMRDictT>;
 extern template class CEMRDictTT<CBEMRDictT>;
 
-// What the registration script of EMRDictT writes.
-extern const korvalis::com::ClassRegistration kEMRDictTRegistration;
 // Creates one EMRDictT object; refuses an outer object.
 HRESULT CreateEMRDictT(IUnknown* outer, REFIID riid, void** ppv);

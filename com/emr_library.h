@@ -224,7 +224,5 @@ class CEMRLibraryT : public korvalis::com::ComObjectRoot,
 using CEMRLibrary = CEMRLibraryT<CBEMRLibrary>;
 extern template class CEMRLibraryT<CBEMRLibrary>;
 
-// What the registration script of EMRLibrary writes.
-extern const korvalis::com::ClassRegistration kEMRLibraryRegistration;
 // Creates one EMRLibrary object; refuses an outer object.
 HRESULT CreateEMRLibrary(IUnknown* outer, REFIID riid, void** ppv);

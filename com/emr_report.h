@@ -283,7 +283,5 @@ class CEMRReportT : public korvalis::com::ComObjectRoot,
 using CEMRReport = CEMRReportT<CBEMRReport>;
 extern template class CEMRReportT<CBEMRReport>;
 
-// What the registration script of EMRReport writes.
-extern const korvalis::com::ClassRegistration kEMRReportRegistration;
 // Creates one EMRReport object; accepts an outer object that asks for IUnknown.
 HRESULT CreateEMRReport(IUnknown* outer, REFIID riid, void** ppv);

@@ -73,7 +73,5 @@ class CEventRegisterT : public korvalis::com::ComObjectRoot,
 using CEventRegister = CEventRegisterT<CBEventRegister>;
 extern template class CEventRegisterT<CBEventRegister>;
 
-// What the registration script of EventRegister writes.
-extern const korvalis::com::ClassRegistration kEventRegisterRegistration;
 // Creates one EventRegister object; accepts an outer object that asks for IUnknown.
 HRESULT CreateEventRegister(IUnknown* outer, REFIID riid, void** ppv);

@@ -55,7 +55,5 @@ class CEventTriggerT : public korvalis::com::ComObjectRoot,
 using CEventTrigger = CEventTriggerT<CBEventTrigger>;
 extern template class CEventTriggerT<CBEventTrigger>;
 
-// What the registration script of EventTrigger writes.
-extern const korvalis::com::ClassRegistration kEventTriggerRegistration;
 // Creates one EventTrigger object; accepts an outer object that asks for IUnknown.
 HRESULT CreateEventTrigger(IUnknown* outer, REFIID riid, void** ppv);

@@ -80,7 +80,5 @@ class CFunctionAdminT : public korvalis::com::ComObjectRoot,
 using CFunctionAdmin = CFunctionAdminT<CBFunctionAdmin>;
 extern template class CFunctionAdminT<CBFunctionAdmin>;
 
-// What the registration script of FunctionAdmin writes.
-extern const korvalis::com::ClassRegistration kFunctionAdminRegistration;
 // Creates one FunctionAdmin object; refuses an outer object.
 HRESULT CreateFunctionAdmin(IUnknown* outer, REFIID riid, void** ppv);

@@ -67,7 +67,5 @@ class CMonitorServiceT : public korvalis::com::ComObjectRoot,
 using CMonitorService = CMonitorServiceT<CBMonitorService>;
 extern template class CMonitorServiceT<CBMonitorService>;
 
-// What the registration script of MonitorService writes.
-extern const korvalis::com::ClassRegistration kMonitorServiceRegistration;
 // Creates one MonitorService object; refuses an outer object.
 HRESULT CreateMonitorService(IUnknown* outer, REFIID riid, void** ppv);

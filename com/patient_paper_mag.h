@@ -76,7 +76,5 @@ class CPatientPaperMagT
 using CPatientPaperMag = CPatientPaperMagT<CBPatientPaperMag>;
 extern template class CPatientPaperMagT<CBPatientPaperMag>;
 
-// What the registration script of PatientPaperMag writes.
-extern const korvalis::com::ClassRegistration kPatientPaperMagRegistration;
 // Creates one PatientPaperMag object; refuses an outer object.
 HRESULT CreatePatientPaperMag(IUnknown* outer, REFIID riid, void** ppv);

@@ -328,7 +328,5 @@ class CQCAdminT : public korvalis::com::ComObjectRoot,
 using CQCAdmin = CQCAdminT<CBQCAdmin>;
 extern template class CQCAdminT<CBQCAdmin>;
 
-// What the registration script of QCAdmin writes.
-extern const korvalis::com::ClassRegistration kQCAdminRegistration;
 // Creates one QCAdmin object; accepts an outer object that asks for IUnknown.
 HRESULT CreateQCAdmin(IUnknown* outer, REFIID riid, void** ppv);

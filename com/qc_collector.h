@@ -271,7 +271,5 @@ class CQCCollectorT : public korvalis::com::ComObjectRoot,
 using CQCCollector = CQCCollectorT<CBQCCollector>;
 extern template class CQCCollectorT<CBQCCollector>;
 
-// What the registration script of QCCollector writes.
-extern const korvalis::com::ClassRegistration kQCCollectorRegistration;
 // Creates one QCCollector object; refuses an outer object.
 HRESULT CreateQCCollector(IUnknown* outer, REFIID riid, void** ppv);

@@ -137,7 +137,5 @@ class CQCGradeSummaryT : public korvalis::com::ComObjectRoot,
 using CQCGradeSummary = CQCGradeSummaryT<CBQCGradeSummary>;
 extern template class CQCGradeSummaryT<CBQCGradeSummary>;
 
-// What the registration script of QCGradeSummary writes.
-extern const korvalis::com::ClassRegistration kQCGradeSummaryRegistration;
 // Creates one QCGradeSummary object; refuses an outer object.
 HRESULT CreateQCGradeSummary(IUnknown* outer, REFIID riid, void** ppv);

@@ -133,7 +133,5 @@ class CQCPatientT : public korvalis::com::ComObjectRoot,
 using CQCPatient = CQCPatientT<CBQCPatient>;
 extern template class CQCPatientT<CBQCPatient>;
 
-// What the registration script of QCPatient writes.
-extern const korvalis::com::ClassRegistration kQCPatientRegistration;
 // Creates one QCPatient object; accepts an outer object that asks for IUnknown.
 HRESULT CreateQCPatient(IUnknown* outer, REFIID riid, void** ppv);

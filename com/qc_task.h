@@ -150,7 +150,5 @@ class CQCTaskT : public korvalis::com::ComObjectRoot,
 using CQCTask = CQCTaskT<CBQCTask>;
 extern template class CQCTaskT<CBQCTask>;
 
-// What the registration script of QCTask writes.
-extern const korvalis::com::ClassRegistration kQCTaskRegistration;
 // Creates one QCTask object; refuses an outer object.
 HRESULT CreateQCTask(IUnknown* outer, REFIID riid, void** ppv);

@@ -134,7 +134,5 @@ class CQualityRuleT : public korvalis::com::ComObjectRoot,
 using CQualityRule = CQualityRuleT<CBQualityRule>;
 extern template class CQualityRuleT<CBQualityRule>;
 
-// What the registration script of QualityRule writes.
-extern const korvalis::com::ClassRegistration kQualityRuleRegistration;
 // Creates one QualityRule object; refuses an outer object.
 HRESULT CreateQualityRule(IUnknown* outer, REFIID riid, void** ppv);

@@ -86,7 +86,5 @@ class CQualityTriggerT : public korvalis::com::ComObjectRoot,
 using CQualityTrigger = CQualityTriggerT<CBQualityTrigger>;
 extern template class CQualityTriggerT<CBQualityTrigger>;
 
-// What the registration script of QualityTrigger writes.
-extern const korvalis::com::ClassRegistration kQualityTriggerRegistration;
 // Creates one QualityTrigger object; refuses an outer object.
 HRESULT CreateQualityTrigger(IUnknown* outer, REFIID riid, void** ppv);

@@ -167,7 +167,5 @@ class CRepositoryT : public korvalis::com::ComObjectRoot,
 using CRepository = CRepositoryT<CBRepository>;
 extern template class CRepositoryT<CBRepository>;
 
-// What the registration script of Repository writes.
-extern const korvalis::com::ClassRegistration kRepositoryRegistration;
 // Creates one Repository object; refuses an outer object.
 HRESULT CreateRepository(IUnknown* outer, REFIID riid, void** ppv);

@@ -92,7 +92,5 @@ class CSysEventT : public korvalis::com::ComObjectRoot,
 using CSysEvent = CSysEventT<CBSysEvent>;
 extern template class CSysEventT<CBSysEvent>;
 
-// What the registration script of SysEvent writes.
-extern const korvalis::com::ClassRegistration kSysEventRegistration;
 // Creates one SysEvent object; refuses an outer object.
 HRESULT CreateSysEvent(IUnknown* outer, REFIID riid, void** ppv);

@@ -100,7 +100,5 @@ class CTerminalQCPatientT
 using CTerminalQCPatient = CTerminalQCPatientT<CBTerminalQCPatient>;
 extern template class CTerminalQCPatientT<CBTerminalQCPatient>;
 
-// What the registration script of TerminalQCPatient writes.
-extern const korvalis::com::ClassRegistration kTerminalQCPatientRegistration;
 // Creates one TerminalQCPatient object; refuses an outer object.
 HRESULT CreateTerminalQCPatient(IUnknown* outer, REFIID riid, void** ppv);

@@ -9,11 +9,5 @@
 inline constexpr GUID LIBID_korvalisLib =
     korvalis::com::MakeGuid("70E00E12-28B2-44CA-BEBA-CDC02A7148A6");
 
-// The TypeLib value that the registration scripts of SysEvent, QualityTrigger and QualityRule
-// write in place of the library's own identifier. No type library has it; late-bound calls do
-// not depend on it, since every object answers from its own tables.
-inline constexpr GUID kUnregisteredTypeLibValue =
-    korvalis::com::MakeGuid("F218A471-CFCB-4BD1-BBDE-50D0DADDB6A6");
-
 // The library in the order of its registration scripts.
 extern const korvalis::com::TypeLibraryInfo kKorvalisTypeLibrary;
