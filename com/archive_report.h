@@ -18,7 +18,6 @@
 #include "interface/method_frame.h"
 #include "platform/com/com_object.h"
 #include "platform/com/dispatch_impl.h"
-#include "platform/com/object_map.h"
 
 template <class Body>
 class CArchiveReportT : public korvalis::com::ComObjectRoot,

@@ -18,7 +18,6 @@
 #include "interface/method_frame.h"
 #include "platform/com/com_object.h"
 #include "platform/com/dispatch_impl.h"
-#include "platform/com/object_map.h"
 #include "quality/review/core_system.h"
 
 template <class Body>

@@ -19,7 +19,6 @@
 #include "interface/method_frame.h"
 #include "platform/com/com_object.h"
 #include "platform/com/dispatch_impl.h"
-#include "platform/com/object_map.h"
 #include "platform/com/support_error_info.h"
 #include "report/emr_report.h"
 

@@ -15,7 +15,6 @@
 #include "interface/method_frame.h"
 #include "platform/com/com_object.h"
 #include "platform/com/dispatch_impl.h"
-#include "platform/com/object_map.h"
 #include "report/function_admin.h"
 
 template <class Body>

@@ -15,7 +15,6 @@
 #include "interface/monitor_service.h"
 #include "platform/com/com_object.h"
 #include "platform/com/dispatch_impl.h"
-#include "platform/com/object_map.h"
 #include "report/monitor_service.h"
 
 template <class Body>

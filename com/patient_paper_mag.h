@@ -16,7 +16,6 @@
 #include "interface/patient_paper_mag.h"
 #include "platform/com/com_object.h"
 #include "platform/com/dispatch_impl.h"
-#include "platform/com/object_map.h"
 
 template <class Body>
 class CPatientPaperMagT

@@ -18,7 +18,6 @@
 #include "interface/qc_admin.h"
 #include "platform/com/com_object.h"
 #include "platform/com/dispatch_impl.h"
-#include "platform/com/object_map.h"
 #include "platform/com/support_error_info.h"
 #include "quality/rules/qc_admin.h"
 

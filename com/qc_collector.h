@@ -17,7 +17,6 @@
 #include "interface/qc_collector.h"
 #include "platform/com/com_object.h"
 #include "platform/com/dispatch_impl.h"
-#include "platform/com/object_map.h"
 #include "quality/review/qc_collector.h"
 
 template <class Body>

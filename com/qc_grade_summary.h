@@ -14,7 +14,6 @@
 #include "interface/qc_grade_summary.h"
 #include "platform/com/com_object.h"
 #include "platform/com/dispatch_impl.h"
-#include "platform/com/object_map.h"
 #include "report/qc_grade_summary.h"
 
 template <class Body>

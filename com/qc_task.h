@@ -16,7 +16,6 @@
 #include "interface/qc_task.h"
 #include "platform/com/com_object.h"
 #include "platform/com/dispatch_impl.h"
-#include "platform/com/object_map.h"
 #include "quality/rules/qc_task.h"
 
 template <class Body>

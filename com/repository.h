@@ -15,7 +15,6 @@
 #include "interface/repository.h"
 #include "platform/com/com_object.h"
 #include "platform/com/dispatch_impl.h"
-#include "platform/com/object_map.h"
 #include "report/repository.h"
 
 template <class Body>

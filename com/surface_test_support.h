@@ -38,6 +38,7 @@
 #include "com/terminal_qc_patient.h"
 #include "com/recording_body.h"
 #include "interface/method_frame.h"
+#include "platform/com/class_factory.h"
 #include "platform/com/bstr.h"
 #include "platform/com/type_info_table.h"
 #include "platform/com/unicode.h"

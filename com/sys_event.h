@@ -17,7 +17,6 @@
 #include "interface/sys_event.h"
 #include "platform/com/com_object.h"
 #include "platform/com/dispatch_impl.h"
-#include "platform/com/object_map.h"
 #include "platform/com/support_error_info.h"
 #include "quality/rules/sys_event.h"
 

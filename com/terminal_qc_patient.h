@@ -15,7 +15,6 @@
 #include "interface/terminal_qc_patient.h"
 #include "platform/com/com_object.h"
 #include "platform/com/dispatch_impl.h"
-#include "platform/com/object_map.h"
 #include "quality/rules/terminal_qc_patient.h"
 
 template <class Body>
