@@ -361,8 +361,11 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
         Emit(*core.where, &inner_scope, &inner);
         core.where.reset();
       }
+      // OFFSET 0 keeps SQLite from merging the view into the outer query, which would move the
+      // limit after the outer sort.
       inner.append(" LIMIT ");
       AppendInteger(limit, &inner);
+      inner.append(" OFFSET 0");
       Source s = inner_scope.sources.back();
       s.alias = UpperAscii(alias_text);
       scope.sources.push_back(std::move(s));
@@ -437,6 +440,7 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
   if (limited && !wrap_from) {
     out->append(" LIMIT ");
     AppendInteger(limit, out);
+    if (wrap_core) out->append(" OFFSET 0");
   }
   if (wrap_core) out->append(")");
   return columns;

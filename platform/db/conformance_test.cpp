@@ -1,0 +1,262 @@
+// Statements run through the provider, compared with the rows Oracle gives for them.
+#include <gtest/gtest.h>
+
+#include "platform/db/connection_pool.h"
+#include "platform/db/database_clock.h"
+#include "platform/db/db_test_util.h"
+#include "platform/db/script_runner.h"
+
+namespace korvalis::db {
+namespace {
+
+using testing::ColumnNames;
+using testing::Query;
+using testing::Rows;
+using testing::Scalar;
+
+class FixedClock : public DatabaseClock {
+ public:
+  DateTime Now() const override { return DateTime{2009, 3, 31, 14, 30, 5}; }
+};
+
+class ConformanceTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { SetDatabaseClock(std::make_shared<FixedClock>()); }
+  static void TearDownTestSuite() { SetDatabaseClock(nullptr); }
+
+  void SetUp() override {
+    c_ = OpenConnection("Provider=SQLite;Data Source=:memory:");
+    RunScript(*c_, R"(
+CREATE TABLE T (ID NUMBER, NAME VARCHAR2(20), D DATE, GRP VARCHAR2(5), CODE VARCHAR2(10));
+INSERT INTO T VALUES (1, 'b', '2008-01-01', 'x', '01');
+INSERT INTO T VALUES (2, NULL, '2008-01-03', 'x', '2');
+INSERT INTO T VALUES (3, 'a', NULL, 'y', NULL);
+INSERT INTO T VALUES (4, 'C', '2008-01-02 12:00:00', 'y', '4');
+)");
+  }
+  // The first column of each row, joined by ",".
+  std::string Column(std::string_view sql) {
+    std::string out;
+    for (const auto& row : Query(*c_, sql)) {
+      if (!out.empty()) out.push_back(',');
+      out += row[0];
+    }
+    return out;
+  }
+  std::vector<std::string> Row(std::string_view sql) {
+    Rows rows = Query(*c_, sql);
+    return rows.empty() ? std::vector<std::string>{} : rows[0];
+  }
+  std::string Error(std::string_view sql) {
+    try {
+      Query(*c_, sql);
+    } catch (const DbError& e) {
+      return e.what();
+    }
+    return "no error";
+  }
+  std::unique_ptr<Connection> c_;
+};
+
+using V = std::vector<std::string>;
+
+TEST_F(ConformanceTest, EmptyTextIsNull) {
+  EXPECT_EQ(Column("SELECT CASE WHEN '' = '' THEN 'eq' ELSE 'ne' END FROM DUAL"), "ne");
+  EXPECT_EQ(Column("SELECT CASE WHEN '' IS NULL THEN 'null' END FROM DUAL"), "null");
+  EXPECT_EQ(Row("SELECT NVL2('', 1, 2), COALESCE(NULL, '', 'x'), NVL('', 'y') FROM DUAL"), (V{"2", "x", "y"}));
+  // || ignores NULL and gives NULL for an empty result.
+  EXPECT_EQ(Row("SELECT 'a' || NULL || 1.50, '' || '', NULL || 2 FROM DUAL"), (V{"a1.5", "<null>", "2"}));
+  // Functions whose result is empty give NULL.
+  EXPECT_EQ(Row("SELECT REPLACE('aa', 'a'), TRIM('  '), SUBSTR('abc', 5), LENGTH('') FROM DUAL"),
+            (V{"<null>", "<null>", "<null>", "<null>"}));
+  c_->Execute("UPDATE T SET NAME = '' WHERE ID = 1");
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE NAME IS NULL ORDER BY ID"), "1,2");
+  EXPECT_EQ(Column("SELECT COUNT(*) FROM T WHERE NAME = ''"), "0");
+}
+
+TEST_F(ConformanceTest, NullsSortLastAscendingFirstDescendingAndTextSortsByCode) {
+  EXPECT_EQ(Column("SELECT ID FROM T ORDER BY NAME"), "4,3,1,2");
+  EXPECT_EQ(Column("SELECT ID FROM T ORDER BY NAME DESC"), "2,1,3,4");
+  EXPECT_EQ(Column("SELECT ID FROM T ORDER BY D NULLS FIRST"), "3,1,4,2");
+  EXPECT_EQ(Column("SELECT ID FROM T ORDER BY D DESC NULLS LAST"), "2,4,1,3");
+  EXPECT_EQ(Column("SELECT ID FROM T ORDER BY GRP DESC, NAME"), "4,3,1,2");
+}
+
+TEST_F(ConformanceTest, LikeIsCaseSensitive) {
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE NAME LIKE 'c%'"), "");
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE NAME LIKE 'C%'"), "4");
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE NAME NOT LIKE '_' ORDER BY ID"), "");
+  EXPECT_EQ(Column("SELECT COUNT(*) FROM DUAL WHERE 'a_b' LIKE 'a\\_b' ESCAPE '\\'"), "1");
+}
+
+TEST_F(ConformanceTest, ArithmeticAndNumbers) {
+  EXPECT_EQ(Row("SELECT 7/2, 1/3, 2.0 * 1, -0.5, 0.25, 1e20, 1/8, 6/2 FROM DUAL"),
+            (V{"3.5", "0.333333333333333", "2", "-0.5", "0.25", "100000000000000000000", "0.125", "3"}));
+  EXPECT_NE(Error("SELECT 1/0 FROM DUAL").find("ORA-01476"), std::string::npos);
+  EXPECT_NE(Error("SELECT ID / (ID - 1) FROM T").find("ORA-01476"), std::string::npos);
+  // Numbers compared with numeric texts compare as numbers.
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE CODE = 1"), "1");
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE ID = '2'"), "2");
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE ID IN ('3', '4') ORDER BY ID"), "3,4");
+  EXPECT_EQ(Row("SELECT TO_NUMBER('12.5') + 1, TO_NUMBER(' 3 '), '2' * 3 FROM DUAL"), (V{"13.5", "3", "6"}));
+  EXPECT_NE(Error("SELECT TO_NUMBER('1x') FROM DUAL").find("ORA-01722"), std::string::npos);
+  EXPECT_NE(Error("SELECT ID FROM T WHERE NAME = 1").find("ORA-01722"), std::string::npos);
+}
+
+TEST_F(ConformanceTest, NumberFunctions) {
+  EXPECT_EQ(Row("SELECT TRUNC(15.79, 1), TRUNC(15.79), TRUNC(-15.79), ROUND(15.75, 1), ROUND(-2.5), "
+                "ROUND(1234, -2), ROUND(2.675, 2) FROM DUAL"),
+            (V{"15.7", "15", "-15", "15.8", "-3", "1200", "2.68"}));
+  EXPECT_EQ(Row("SELECT FLOOR(2.7), CEIL(2.1), FLOOR(-2.5), CEIL(-2.5), MOD(11, 4), MOD(-11, 4), MOD(5, 0), "
+                "SIGN(-3), SIGN(0), ABS(-2.5) FROM DUAL"),
+            (V{"2", "3", "-3", "-2", "3", "-3", "5", "-1", "0", "2.5"}));
+  EXPECT_EQ(Row("SELECT GREATEST(1, 3, 2), LEAST('b', 'a'), GREATEST(1, NULL) FROM DUAL"), (V{"3", "a", "<null>"}));
+  EXPECT_EQ(Row("SELECT CAST(1 / 3 AS NUMBER(5,2)), CAST(7 AS VARCHAR2(10)), CAST('2008-01-01' AS DATE) FROM DUAL"),
+            (V{"0.33", "7", "2008-01-01 00:00:00"}));
+}
+
+TEST_F(ConformanceTest, ToCharOfNumbers) {
+  EXPECT_EQ(Row("SELECT TO_CHAR(12.345, 'FM999990.99'), TO_CHAR(0.5, 'FM990.99'), TO_CHAR(12, 'FM999990.99'), "
+                "TO_CHAR(123456, 'fm999999'), TO_CHAR(1234567, 'fm999999'), TO_CHAR(2.675, 'FM990.99') FROM DUAL"),
+            (V{"12.35", "0.5", "12.", "123456", "#######", "2.68"}));
+  EXPECT_EQ(Row("SELECT TO_CHAR(-0.005, 'FM990.99'), TO_CHAR(1.5, '990.99'), TO_CHAR(99.999, 'FM990.99'), "
+                "TO_CHAR(0.04, 'fm9999990.9'), TO_CHAR(3), TO_CHAR(2.50) FROM DUAL"),
+            (V{"-0.01", "   1.50", "100.", "0.", "3", "2.5"}));
+  EXPECT_NE(Error("SELECT TO_CHAR(1, 'X9') FROM DUAL").find("ORA-01481"), std::string::npos);
+}
+
+TEST_F(ConformanceTest, TextFunctions) {
+  EXPECT_EQ(Row("SELECT SUBSTR('abcdef', 0, 2), SUBSTR('abcdef', -3), SUBSTR('abcdef', 2), SUBSTR('中文字符', 2, 2), "
+                "SUBSTR('abc', 2, 0) FROM DUAL"),
+            (V{"ab", "def", "bcdef", "文字", "<null>"}));
+  EXPECT_EQ(Row("SELECT INSTR('abcabc', 'b'), INSTR('abcabc', 'b', 3), INSTR('abcabc', 'b', 1, 2), "
+                "INSTR('abcabc', 'b', -1), INSTR('abcabc', 'z'), INSTR('中文中', '中', 2) FROM DUAL"),
+            (V{"2", "5", "5", "5", "0", "3"}));
+  EXPECT_EQ(Row("SELECT LPAD('7', 3, '0'), RPAD('ab', 4, '*'), LPAD('abc', 2), LTRIM('xxab', 'x'), RTRIM('ab  '), "
+                "TRIM('  ab  '), TRIM(LEADING '0' FROM '007'), RTRIM('a,b,,', ',') FROM DUAL"),
+            (V{"007", "ab**", "ab", "ab", "ab", "ab", "7", "a,b"}));
+  EXPECT_EQ(Row("SELECT UPPER('aB'), LOWER('Ab'), REPLACE('abcabc', 'b', 'x'), TRANSLATE('abc', 'ab', 'x'), "
+                "LENGTH('中文'), INITCAP('hello world') FROM DUAL"),
+            (V{"AB", "ab", "axcaxc", "xc", "2", "Hello World"}));
+}
+
+TEST_F(ConformanceTest, DecodeAndCase) {
+  EXPECT_EQ(Row("SELECT DECODE(1, '1', 'num'), DECODE('1', 1, 'text-num'), DECODE(NULL, NULL, 'nn', 'x'), "
+                "DECODE(2, 1, 'a', 'other'), DECODE(3, 1, 'a') FROM DUAL"),
+            (V{"num", "text-num", "nn", "other", "<null>"}));
+  EXPECT_EQ(Column("SELECT DECODE(NAME, NULL, '-', NAME) FROM T ORDER BY ID"), "b,-,a,C");
+  EXPECT_EQ(Column("SELECT DECODE(CODE, 1, 'one', 2, 'two', 'other') FROM T WHERE CODE IS NOT NULL ORDER BY ID"),
+            "one,two,other");
+  EXPECT_EQ(Column("SELECT CASE GRP WHEN 'x' THEN 1 ELSE 0 END FROM T ORDER BY ID"), "1,1,0,0");
+}
+
+TEST_F(ConformanceTest, DatesAndTheirArithmetic) {
+  EXPECT_EQ(Row("SELECT TO_DATE('2008-01-02','yyyy-MM-dd') - TO_DATE('2008-01-01 18:00:00','YYYY-MM-DD HH24:MI:SS'), "
+                "(TO_DATE('2008-01-02','yyyy-MM-dd') - TO_DATE('2008-01-01 18:00:00','YYYY-MM-DD HH24:MI:SS')) * 24 FROM DUAL"),
+            (V{"0.25", "6"}));
+  EXPECT_EQ(Row("SELECT D + 1.5, D - 1, 1 + D, D + 1/24 FROM T WHERE ID = 1"),
+            (V{"2008-01-02 12:00:00", "2007-12-31 00:00:00", "2008-01-02 00:00:00", "2008-01-01 01:00:00"}));
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE D > TO_DATE('2008-01-01','yyyy-mm-dd') ORDER BY D"), "4,2");
+  EXPECT_EQ(Column("SELECT TRUNC(SYSDATE - D) FROM T WHERE ID = 4"), "454");
+  EXPECT_EQ(Column("SELECT sysdate FROM dual"), "2009-03-31 14:30:05");
+  EXPECT_EQ(Row("SELECT ADD_MONTHS(TO_DATE('2008-01-31','YYYY-MM-DD'), 1), ADD_MONTHS(TO_DATE('2008-02-29','YYYY-MM-DD'), 12), "
+                "ADD_MONTHS(TO_DATE('2008-02-28','YYYY-MM-DD'), 1), ADD_MONTHS(TO_DATE('2008-04-30','YYYY-MM-DD'), -2), "
+                "ADD_MONTHS(SYSDATE, -1) FROM DUAL"),
+            (V{"2008-02-29 00:00:00", "2009-02-28 00:00:00", "2008-03-28 00:00:00", "2008-02-29 00:00:00",
+               "2009-02-28 14:30:05"}));
+  EXPECT_EQ(Row("SELECT MONTHS_BETWEEN(TO_DATE('2008-03-15','YYYY-MM-DD'), TO_DATE('2008-01-01','YYYY-MM-DD')), "
+                "MONTHS_BETWEEN(TO_DATE('2008-02-29','YYYY-MM-DD'), TO_DATE('2008-01-31','YYYY-MM-DD')), "
+                "MONTHS_BETWEEN(TO_DATE('2008-01-01 12:00','YYYY-MM-DD HH24:MI'), TO_DATE('2008-01-02','YYYY-MM-DD')) FROM DUAL"),
+            (V{"2.45161290322581", "1", "-0.0161290322580645"}));
+  EXPECT_EQ(Row("SELECT TRUNC(TO_DATE('2008-05-17 13:14:15','YYYY-MM-DD HH24:MI:SS')), "
+                "TRUNC(TO_DATE('2008-05-17 13:14:15','YYYY-MM-DD HH24:MI:SS'), 'MM'), "
+                "TRUNC(TO_DATE('2008-05-17','YYYY-MM-DD'), 'yyyy'), LAST_DAY(TO_DATE('2008-02-10','YYYY-MM-DD')) FROM DUAL"),
+            (V{"2008-05-17 00:00:00", "2008-05-01 00:00:00", "2008-01-01 00:00:00", "2008-02-29 00:00:00"}));
+}
+
+TEST_F(ConformanceTest, ToCharAndToDateOfDates) {
+  EXPECT_EQ(Row("SELECT TO_CHAR(D, 'yyyy-MM-dd HH24:MI'), TO_CHAR(D, 'YYYY'), TO_CHAR(D, 'mm'), TO_CHAR(D, 'dd'), "
+                "TO_CHAR(D, 'hh:mi:ss') FROM T WHERE ID = 4"),
+            (V{"2008-01-02 12:00", "2008", "01", "02", "12:00:00"}));
+  EXPECT_EQ(Column("SELECT TO_CHAR(TO_DATE('2008-05-07 15:04:05','YYYY-MM-DD HH24:MI:SS'), "
+                   "'YYYY\"年\"FMMM\"月\"DD\"日\" HH:MI:SS') FROM DUAL"),
+            "2008年5月7日 3:4:5");
+  EXPECT_EQ(Row("SELECT TO_DATE(' 2008-05-07', 'YYYY-MM-DD HH24:MI:SS'), TO_DATE('', 'YYYY-MM-DD'), "
+                "TO_DATE('2008-5-7 8:05', 'yyyy-mm-dd hh24:mi') FROM DUAL"),
+            (V{"2008-05-07 00:00:00", "<null>", "2008-05-07 08:05:00"}));
+  EXPECT_NE(Error("SELECT TO_DATE('2008-13-07', 'YYYY-MM-DD') FROM DUAL").find("ORA-01843"), std::string::npos);
+  EXPECT_NE(Error("SELECT TO_DATE('2008-02-30', 'YYYY-MM-DD') FROM DUAL").find("ORA-01839"), std::string::npos);
+  EXPECT_NE(Error("SELECT TO_DATE('yesterday', 'YYYY-MM-DD') FROM DUAL").find("ORA-01"), std::string::npos);
+  EXPECT_NE(Error("SELECT TO_DATE('2008-01-01 10:00', 'YYYY-MM-DD') FROM DUAL").find("ORA-01830"), std::string::npos);
+}
+
+TEST_F(ConformanceTest, Rownum) {
+  EXPECT_EQ(Column("SELECT ID FROM (SELECT ID FROM T ORDER BY ID DESC) WHERE ROWNUM <= 2"), "4,3");
+  EXPECT_EQ(Column("SELECT ID FROM (SELECT ID FROM T ORDER BY ID DESC) WHERE ROWNUM < 3 AND ID < 4"), "3,2");
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE ROWNUM = 1"), "1");
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE ROWNUM < 1"), "");
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE ROWNUM = 2"), "");
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE 3 > ROWNUM AND GRP = 'y'"), "3,4");
+  // The limit applies before the sort and the count of its own level.
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE ROWNUM <= 2 ORDER BY ID DESC"), "2,1");
+  EXPECT_EQ(Column("SELECT COUNT(*) FROM T WHERE ROWNUM <= 2"), "2");
+  EXPECT_EQ(Column("SELECT t.GRP FROM T t WHERE ROWNUM <= 3 GROUP BY t.GRP ORDER BY 1"), "x,y");
+  // In a select list: the number before sorting.
+  EXPECT_EQ(Query(*c_, "SELECT ROWNUM, ID FROM T ORDER BY ID DESC"),
+            (Rows{{"4", "4"}, {"3", "3"}, {"2", "2"}, {"1", "1"}}));
+  EXPECT_EQ(Column("SELECT (SELECT 1 FROM T B WHERE B.GRP = A.GRP AND ROWNUM = 1) FROM T A WHERE ID = 1"), "1");
+  EXPECT_NE(Error("SELECT ID FROM T WHERE ROWNUM > 0 OR ID = 1").find("ROWNUM"), std::string::npos);
+}
+
+TEST_F(ConformanceTest, QueriesSetsGroupsAndWindows) {
+  EXPECT_EQ(Query(*c_, "SELECT GRP, COUNT(*), MAX(D) FROM T GROUP BY GRP HAVING COUNT(*) > 1 ORDER BY GRP"),
+            (Rows{{"x", "2", "2008-01-03 00:00:00"}, {"y", "2", "2008-01-02 12:00:00"}}));
+  EXPECT_EQ(Query(*c_, "SELECT ID, ROW_NUMBER() OVER (PARTITION BY GRP ORDER BY ID DESC) RN, "
+                       "FIRST_VALUE(NAME) OVER (PARTITION BY GRP ORDER BY ID) FV FROM T ORDER BY ID"),
+            (Rows{{"1", "2", "b"}, {"2", "1", "b"}, {"3", "2", "a"}, {"4", "1", "a"}}));
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE ID IN (SELECT ID FROM T WHERE GRP = 'x') UNION SELECT 10 FROM DUAL "
+                   "MINUS SELECT 1 FROM DUAL ORDER BY 1"),
+            "2,10");
+  EXPECT_EQ(Column("SELECT ID FROM T INTERSECT SELECT ID + 2 FROM T ORDER BY ID"), "3,4");
+  EXPECT_EQ(Column("SELECT COUNT(*) FROM (SELECT GRP FROM T UNION ALL SELECT GRP FROM T)"), "8");
+  EXPECT_EQ(Column("SELECT X.N FROM (SELECT COUNT(DISTINCT GRP) N FROM T) X"), "2");
+  EXPECT_EQ(Column("SELECT ID FROM T A WHERE EXISTS (SELECT 1 FROM T B WHERE B.ID = A.ID + 1) AND NOT A.ID = 2 ORDER BY 1"),
+            "1,3");
+  EXPECT_EQ(Column("SELECT /*+rule*/ ID FROM T WHERE ID BETWEEN '2' AND 3 AND (ID=2 OR ID = 3)ORDER BY ID"), "2,3");
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE ID = 1AND GRP = 'x'"), "1");
+  EXPECT_EQ(Column("SELECT DBMS_RANDOM.VALUE * 0 FROM DUAL"), "0");
+  EXPECT_EQ(Column("SELECT COUNT(*) FROM DUAL"), "1");
+}
+
+TEST_F(ConformanceTest, ResultColumnNames) {
+  EXPECT_EQ(ColumnNames(*c_, "select id, name \"Mixed\", grp g, count(*) over () from t"),
+            (V{"ID", "Mixed", "G", "COUNT(*)OVER()"}));
+  EXPECT_EQ(ColumnNames(*c_, "select t.*, 'a' || id from t where rownum = 1"),
+            (V{"ID", "NAME", "D", "GRP", "CODE", "'a'||ID"}));
+  EXPECT_EQ(ColumnNames(*c_, "select * from (select id x from t) v"), (V{"X"}));
+}
+
+TEST_F(ConformanceTest, ErrorsWhereOracleErrors) {
+  EXPECT_NE(Error("SELECT (SELECT ID FROM T) FROM DUAL").find("ORA-01427"), std::string::npos);
+  EXPECT_EQ(Column("SELECT (SELECT MAX(ID) FROM T) FROM DUAL"), "4");
+  EXPECT_EQ(Column("SELECT (SELECT NAME FROM T B WHERE B.ID = A.ID) FROM T A ORDER BY A.ID"), "b,<null>,a,C");
+  EXPECT_NE(Error("SELECT ID FROM T A, T B").find("ORA-00918"), std::string::npos);
+  EXPECT_NE(Error("SELECT ID FROM T WHERE ID IN ()").find("ORA-00936"), std::string::npos);
+  EXPECT_NE(Error("SELECT FOO(1) FROM DUAL").find("ORA-00904"), std::string::npos);
+  EXPECT_NE(Error("SELECT NOPE FROM T").find("ORA-00904"), std::string::npos);
+  EXPECT_NE(Error("SELECT ID FROM T WHERE").find("ORA-00936"), std::string::npos);
+  EXPECT_NE(Error("SELECT 'abc FROM DUAL").find("ORA-01756"), std::string::npos);
+}
+
+TEST_F(ConformanceTest, ConstructsOfTheSecondPartAreRefusedByName) {
+  EXPECT_NE(Error("SELECT A.ID FROM T A, T B WHERE A.ID = B.ID(+)").find("(+) outer join"), std::string::npos);
+  EXPECT_NE(Error("SELECT A.ID FROM T A, T B WHERE A.ID = B.ID (+)").find("(+) outer join"), std::string::npos);
+  EXPECT_NE(Error("SELECT ID FROM T START WITH ID = 1 CONNECT BY PRIOR ID = ID - 1").find("CONNECT BY"), std::string::npos);
+  EXPECT_NE(Error("SELECT ID FROM T WHERE CONTAINS(NAME, 'a') > 0").find("CONTAINS"), std::string::npos);
+  EXPECT_NE(Error("SELECT EXTRACTVALUE(NAME, '/a') FROM T").find("EXTRACTVALUE"), std::string::npos);
+  EXPECT_NE(Error("SELECT COLUMN_NAME FROM USER_TAB_COLUMNS").find("USER_TAB_COLUMNS"), std::string::npos);
+  EXPECT_NE(Error("SELECT * FROM DBA_COL_COMMENTS").find("DBA_COL_COMMENTS"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace korvalis::db
