@@ -13,6 +13,7 @@ namespace {
 const Command kCommands[] = {
     {"version", "print the version of the command", RunVersion},
     {"selfcheck", "check that the libraries the system needs load and work", RunSelfCheck},
+    {"sql", "[--db FILE] [--xml] [SQL]: run Oracle SQL on the embedded database", RunSql},
 };
 
 void PrintUsage(FILE* out) {
