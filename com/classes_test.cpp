@@ -152,6 +152,31 @@ class DepartureTest : public ::testing::Test {
   frame::CallScopeRunner previous_runner_ = nullptr;
 };
 
+TEST_F(DepartureTest, ClientsPassArgumentsByTheirMisspelledNames) {
+  IDispatch* reports = Create<IDispatch>(u"EMRReport");
+  std::u16string method = u"SetReportProperty", id = u"lngReprotID", property = u"bstrProperty";
+  LPOLESTR names[] = {method.data(), property.data(), id.data()};
+  DISPID ids[3] = {};
+  ASSERT_EQ(reports->GetIDsOfNames(IID_NULL, names, 3, 0, ids), S_OK);
+  EXPECT_EQ(ids[0], 10);
+  VARIANT args[2];
+  VariantInit(&args[0]);
+  VariantInit(&args[1]);
+  args[0].vt = VT_BSTR;  // named arguments in the order the caller chose
+  args[0].bstrVal = AllocBstr(u"<root><name>周报</name></root>");
+  args[1].vt = VT_I4;
+  args[1].lVal = 42;
+  DISPID named[2] = {ids[1], ids[2]};
+  DISPPARAMS params{args, named, 2, 2};
+  EXPECT_EQ(reports->Invoke(10, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
+            S_OK);
+  ASSERT_EQ(Script().calls.size(), 1u);
+  EXPECT_EQ(Script().calls[0].body, "SetReportProperty");
+  EXPECT_EQ(Script().calls[0].arguments[0].value, 42);
+  EXPECT_EQ(Script().calls[0].arguments[1].text, u"<root><name>周报</name></root>");
+  VariantClear(&args[0]);
+}
+
 TEST_F(DepartureTest, QCTaskHasNoMemberSix) {
   IDispatch* task = Create<IDispatch>(u"QCTask");
   DISPPARAMS none{nullptr, nullptr, 0, 0};
