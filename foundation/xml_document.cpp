@@ -211,10 +211,11 @@ bool CXmlNode::AppendXml(const std::u16string& fragment) {
   const CXmlNode root = pasted.GetRootNode();
   CheckValid();
   const std::vector<korvalis::xml::Node> nodes = root.node_.Children();
-  const bool holds_element = std::any_of(nodes.begin(), nodes.end(),
-                                         [](const korvalis::xml::Node& n) { return n.IsElement(); });
+  const bool holds_markup = std::any_of(nodes.begin(), nodes.end(), [](const korvalis::xml::Node& n) {
+    return n.Type() != korvalis::xml::NodeType::kText;
+  });
   for (const auto& node : nodes) {
-    if (holds_element) {
+    if (holds_markup) {
       node_.AppendCopy(node);
     } else {
       AppendCopy(CXmlNode(&pasted, node), *this);

@@ -86,8 +86,9 @@ class CXmlNode {
   // replaces the target's content). Nothing for an empty source.
   static void AppendCopy(const CXmlNode& source, CXmlNode& target);
   // Pastes a fragment under this node: the empty text adds nothing; a fragment of text
-  // alone becomes this node's text (replacing its children); otherwise exact copies of all
-  // its nodes (elements, text, and the rest, in order) are appended. Throws CEMRException
+  // alone (no markup but entities) becomes this node's text, replacing its children;
+  // otherwise exact copies of all its nodes (elements, text, comments, CDATA sections and
+  // processing instructions, in order) are appended. Throws CEMRException
   // "无效XML!" when the fragment is not well formed. Answers true.
   bool AppendXml(const std::u16string& fragment);
 

@@ -165,6 +165,10 @@ TEST(CXmlNodeTest, AppendXmlOfTextEmptyAndMalformed) {
   EXPECT_EQ(Failure([&] { root.AppendXml(u"<unclosed>"); }), u"无效XML!");
   EXPECT_EQ(root.GetText(), u"plain & text");
 
+  EXPECT_TRUE(root.AppendXml(u"<!--note--><![CDATA[a<b]]>"));
+  EXPECT_EQ(root.GetXml(), u"<root>plain &amp; text<!--note--><![CDATA[a<b]]></root>")
+      << "markup other than elements is copied too";
+
   CXmlDocument read_only(u"<root><old/></root>", false, true);
   CXmlNode fixed = read_only.GetRootNode();
   fixed.AppendXml(u"text only");
