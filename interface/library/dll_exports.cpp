@@ -1,0 +1,59 @@
+// The entry points of the component library libkorvalis.so: the four of every in-process server
+// and the type library it carries.
+#include <dlfcn.h>
+
+#include <climits>
+#include <cstdlib>
+#include <string>
+
+#include "interface/module.h"
+#include "interface/object_map.h"
+#include "interface/type_library.h"
+
+extern "C" {
+HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv);
+HRESULT DllCanUnloadNow();
+HRESULT DllRegisterServer();
+HRESULT DllUnregisterServer();
+HRESULT DllGetTypeLibrary(const korvalis::com::TypeLibraryInfo** library);
+}
+
+namespace {
+
+CkorvalisModule& Module() {
+  static CkorvalisModule module(ObjectMap(), kKorvalisTypeLibrary);
+  return module;
+}
+
+// The absolute path of the file this code was loaded from.
+std::string ModulePath() {
+  Dl_info info{};
+  if (::dladdr(reinterpret_cast<void*>(&DllGetClassObject), &info) == 0 ||
+      info.dli_fname == nullptr) {
+    return {};
+  }
+  char resolved[PATH_MAX];
+  return ::realpath(info.dli_fname, resolved) != nullptr ? resolved : info.dli_fname;
+}
+
+}  // namespace
+
+HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
+  return Module().GetClassObject(rclsid, riid, ppv);
+}
+
+HRESULT DllCanUnloadNow() { return Module().CanUnloadNow(); }
+
+HRESULT DllRegisterServer() {
+  std::string path = ModulePath();
+  if (path.empty()) return SELFREG_E_CLASS;
+  return Module().RegisterServer(path, korvalis::com::RegistryFile());
+}
+
+HRESULT DllUnregisterServer() { return Module().UnregisterServer(korvalis::com::RegistryFile()); }
+
+HRESULT DllGetTypeLibrary(const korvalis::com::TypeLibraryInfo** library) {
+  if (library == nullptr) return E_POINTER;
+  *library = &Module().type_library();
+  return S_OK;
+}
