@@ -21,5 +21,6 @@ struct Command {
 int RunVersion(const std::vector<std::string>& args);
 int RunSelfCheck(const std::vector<std::string>& args);
 int RunSql(const std::vector<std::string>& args);
+int RunInitDb(const std::vector<std::string>& args);
 
 }  // namespace korvalis::tools

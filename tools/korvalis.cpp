@@ -14,6 +14,7 @@ const Command kCommands[] = {
     {"version", "print the version of the command", RunVersion},
     {"selfcheck", "check that the libraries the system needs load and work", RunSelfCheck},
     {"sql", "[--db FILE] [--xml] [SQL]: run Oracle SQL on the embedded database", RunSql},
+    {"initdb", "[--sample] FILE: create a database with the schema (and the sample hospital)", RunInitDb},
 };
 
 void PrintUsage(FILE* out) {

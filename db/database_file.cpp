@@ -1,0 +1,110 @@
+#include "db/database_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <stdexcept>
+#include <system_error>
+
+#include "platform/db/connection_pool.h"
+
+namespace korvalis::schema {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The path as an initialisation-string value: quoted when it holds a ';', a quote or blanks
+// at either end.
+std::string DataSourceValue(const std::string& path) {
+  const bool needs_quotes = path.find_first_of(";'\"") != std::string::npos ||
+                            path.front() == ' ' || path.back() == ' ';
+  if (!needs_quotes) return path;
+  if (path.find('"') == std::string::npos) return "\"" + path + "\"";
+  if (path.find('\'') == std::string::npos) return "'" + path + "'";
+  throw std::runtime_error(path + ": a path with both kinds of quote cannot be configured");
+}
+
+std::string XmlEscaped(const std::string& text) {
+  std::string escaped;
+  for (char c : text) {
+    switch (c) {
+      case '&': escaped += "&amp;"; break;
+      case '<': escaped += "&lt;"; break;
+      case '>': escaped += "&gt;"; break;
+      default: escaped += c;
+    }
+  }
+  return escaped;
+}
+
+void RemoveDatabaseFiles(const std::string& path) {
+  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+    std::error_code ignored;
+    fs::remove(path + suffix, ignored);
+  }
+}
+
+}  // namespace
+
+std::string CreateDatabaseFile(const std::string& path, DatabaseContents contents) {
+  if (path.empty()) throw std::runtime_error("no database file given");
+  const std::string absolute = fs::absolute(path).lexically_normal().string();
+  const std::string init_string = "Provider=SQLite;Data Source=" + DataSourceValue(absolute);
+
+  // Creating the file exclusively is what refuses to overwrite: an existing database, or one
+  // made by someone else meanwhile, is never opened for building.
+  int fd = ::open(absolute.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    if (errno == EEXIST) throw std::runtime_error(absolute + " exists; refusing to overwrite it");
+    throw std::runtime_error("cannot create " + absolute + ": " + std::strerror(errno));
+  }
+  ::close(fd);
+
+  try {
+    std::unique_ptr<db::Connection> connection = db::OpenConnection(init_string);
+    BuildDatabase(*connection, contents);
+  } catch (...) {
+    RemoveDatabaseFiles(absolute);
+    throw;
+  }
+  return init_string;
+}
+
+std::string DatabaseConfigText(const std::string& init_string) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+         "<config>\n"
+         "  <db>\n"
+         "    <datasource dbtype=\"oracle\" encrypt=\"\">" +
+         XmlEscaped(init_string) +
+         "</datasource>\n"
+         "  </db>\n"
+         "</config>\n";
+}
+
+bool WriteDatabaseConfig(const std::string& directory, const std::string& init_string) {
+  const fs::path config = fs::path(directory) / kDatabaseConfigFile;
+  const fs::path temporary = fs::path(directory) / (std::string(kDatabaseConfigFile) + ".tmp");
+  std::error_code error;
+  if (fs::exists(config, error)) return false;
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << DatabaseConfigText(init_string);
+    if (!out.flush()) throw std::runtime_error("cannot write " + temporary.string());
+  }
+  // A configuration written meanwhile by someone else wins: link fails when the name exists.
+  if (::link(temporary.c_str(), config.c_str()) != 0) {
+    const int link_error = errno;
+    fs::remove(temporary, error);
+    if (link_error == EEXIST) return false;
+    throw std::runtime_error("cannot write " + config.string() + ": " + std::strerror(link_error));
+  }
+  fs::remove(temporary, error);
+  return true;
+}
+
+}  // namespace korvalis::schema

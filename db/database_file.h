@@ -1,0 +1,29 @@
+// An embedded database file made for the system, and the configuration file that points the
+// system at it. Used by `korvalis initdb`.
+//
+// Thread-safety: functions of the file system; do not race them on one path.
+#pragma once
+
+#include <string>
+
+#include "db/database_builder.h"
+
+namespace korvalis::schema {
+
+// The name under which the system looks for its database configuration.
+inline constexpr char kDatabaseConfigFile[] = "telv.config.xml";
+
+// Creates the database file `path` (made absolute), refusing with a std::runtime_error when
+// anything exists there, and builds `contents` in it. A failed build removes the file again
+// and rethrows. Returns the initialisation string that opens the database.
+std::string CreateDatabaseFile(const std::string& path, DatabaseContents contents);
+
+// The configuration file's text: one `db` element whose `datasource` holds `init_string`
+// with the Oracle dialect and no encryption.
+std::string DatabaseConfigText(const std::string& init_string);
+
+// Writes the configuration file into `directory` unless one is there. Returns false when one
+// was there (it is left unchanged); throws std::runtime_error when it cannot be written.
+bool WriteDatabaseConfig(const std::string& directory, const std::string& init_string);
+
+}  // namespace korvalis::schema
