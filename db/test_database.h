@@ -28,20 +28,20 @@ namespace korvalis::schema {
 
 // Dates are texts "YYYY-MM-DD HH:MM:SS"; an empty optional writes NULL.
 struct PatientRow {
-  std::string id;
+  std::string id{};
   std::string name = "测试病人";
   int sex = 1;  // 1 male, 0 female
   std::string birthday = "1970-01-01 00:00:00";
-  std::string case_no;
+  std::string case_no{};
 };
 
 struct VisitRow {
-  std::string patient_id;
-  std::string event_no;
+  std::string patient_id{};
+  std::string event_no{};
   std::string dept_id = "0101";
   std::string dept_name = "心血管内科";
   std::string in_time = "2026-01-05 08:00:00";
-  std::optional<std::string> out_time;  // set: discharged from dept_id
+  std::optional<std::string> out_time{};  // set: discharged from dept_id
   std::string bed_no = "01";
   std::string doctor_name = "测试医生";
   std::string doctor_id = "D001";
@@ -49,13 +49,13 @@ struct VisitRow {
   int emr_status = 1;
   std::string forbid_flag = "0";
   int paper_emr_status = 0;
-  std::optional<int> code_status;
+  std::optional<int> code_status{};
 };
 
 struct RecordRow {
-  std::string id;  // empty: a new identifier is made
-  std::string patient_id;
-  std::string event_no;
+  std::string id{};  // empty: a new identifier is made
+  std::string patient_id{};
+  std::string event_no{};
   int catalog_id = 2;
   int template_id = 2;
   int emr_type = 2;
@@ -63,25 +63,25 @@ struct RecordRow {
   std::string creator_id = "D001";
   std::string creator = "测试医生";
   std::string create_date = "2026-01-05 10:00:00";
-  std::optional<std::string> confirm_time;  // CONTENT_VERIFICATION_TIME
+  std::optional<std::string> confirm_time{};  // CONTENT_VERIFICATION_TIME
   int status = 1;
-  std::optional<std::string> html;  // stored as UTF-16LE with a byte-order mark, no codec
+  std::optional<std::string> html{};  // stored as UTF-16LE with a byte-order mark, no codec
 };
 
 struct CatalogRow {  // TELV_EMR_CATALOG
   int id = 0;
-  std::string code;
-  std::string name;
+  std::string code{};
+  std::string name{};
   std::string parent_code = "###";
   int system_flag = 1;
   int status = 1;
   int sort_code = 0;
-  std::optional<int> limit_high;
+  std::optional<int> limit_high{};
 };
 
 struct TemplateRow {  // TELV_EMR_TEMPLATE
   int id = 0;
-  std::string name;
+  std::string name{};
   int emr_type = 0;
   int catalog_id = 0;
   int superior_sign_flag = 0;
@@ -92,36 +92,36 @@ struct TemplateRow {  // TELV_EMR_TEMPLATE
 // the events that open it (PEV_EVENT_RULE, relation 1, under RULE_ID and RULE_CODE).
 struct RuleRow {
   int id = 0;
-  std::string name;
-  std::vector<int> emr_types;
+  std::string name{};
+  std::vector<int> emr_types{};
   std::string quantity = "1";
   double time_out = 24;
-  std::optional<int> point_id;
+  std::optional<int> point_id{};
   int status = 1;
-  std::vector<std::string> open_events;
+  std::vector<std::string> open_events{};
 };
 
 struct RuleInstanceRow {  // PEV_TIME_RULE_RECORD
-  std::string patient_id;
-  std::string event_no;
+  std::string patient_id{};
+  std::string event_no{};
   int serial = 1;
   int rule_id = 0;
-  std::string start_time;
-  std::string over_time;
+  std::string start_time{};
+  std::string over_time{};
   int status = 1;  // 0 undone, 1 open, 2 closed, 3 suspended
-  std::optional<int> emr_type;
+  std::optional<int> emr_type{};
   std::string open_event_code = "A01";
-  std::optional<std::string> emr_id;
-  std::optional<std::string> finish_time;
-  std::optional<int> over_hour;
+  std::optional<std::string> emr_id{};
+  std::optional<std::string> finish_time{};
+  std::optional<int> over_hour{};
   int superior_sign_flag = 0;
 };
 
 struct StandardCatalogRow {  // PEV_STANDARD_CATALOG
   int id = 0;
-  std::string name;
+  std::string name{};
   int parent_id = 0;
-  std::string emr_type_list;
+  std::string emr_type_list{};
   std::string grade_area = "0";
   double total_point = 0;
   int status = 1;
@@ -129,10 +129,10 @@ struct StandardCatalogRow {  // PEV_STANDARD_CATALOG
 
 struct StandardItemRow {  // PEV_STANDARD_ITEM
   int id = 0;
-  std::string standard;
+  std::string standard{};
   double point = 1;
   int catalog_id = 0;
-  std::string code;
+  std::string code{};
   int type_veto = 1;
   int type = 0;
   int status = 1;
@@ -140,10 +140,10 @@ struct StandardItemRow {  // PEV_STANDARD_ITEM
 
 // A user in the staff dictionary, the user table and the identity table at once.
 struct StaffRow {
-  std::string id;
+  std::string id{};
   std::string name = "测试医生";
-  std::string login;
-  std::string password_digest;  // upper-case hex MD5 of the UTF-16LE password
+  std::string login{};
+  std::string password_digest{};  // upper-case hex MD5 of the UTF-16LE password
   std::string title_id = "10";
   std::string identity = "10";
   std::string super_level = "1";

@@ -129,6 +129,7 @@ struct ColumnDef {
   TypeName type;
   ExprPtr default_value;
   std::string default_text;  // the DEFAULT expression as written
+  ExprPtr generated;         // a virtual column: GENERATED ALWAYS AS (expr) VIRTUAL
   bool not_null = false;
   bool primary_key = false;
   bool unique = false;

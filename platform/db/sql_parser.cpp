@@ -1046,6 +1046,15 @@ class Parser {
         col.default_text = SourceText(begin, PrevEnd());
         continue;
       }
+      if (AcceptWord("GENERATED")) {
+        ExpectWord("ALWAYS");
+        ExpectWord("AS");
+        ExpectOp("(");
+        col.generated = ParseExpr();
+        ExpectOp(")");
+        AcceptWord("VIRTUAL");
+        continue;
+      }
       Name constraint_name;
       if (AcceptWord("CONSTRAINT")) constraint_name = ParseName("constraint name");
       if (AcceptWord("NOT")) {

@@ -1619,6 +1619,20 @@ Translation Translator::CreateTable(Statement& stmt) {
       out.append(v);
       out.push_back(')');
     }
+    if (col.generated) {
+      // Computed from the other columns of the row, as Oracle's virtual columns are.
+      std::string v;
+      Scope row_scope;
+      Source s;
+      for (const auto& cd : stmt.column_defs) {
+        s.derived.push_back(ColumnInfo{NameOf(cd.name), TypeOfDeclared(cd.type), cd.type.scale});
+      }
+      row_scope.sources.push_back(s);
+      Emit(*col.generated, &row_scope, &v);
+      out.append(" GENERATED ALWAYS AS (");
+      out.append(v);
+      out.append(") VIRTUAL");
+    }
     if (col.check) {
       std::string v;
       Scope check_scope;

@@ -1,0 +1,135 @@
+// Creating the database file of `korvalis initdb` and its configuration file.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "db/database_file.h"
+#include "db/test_database.h"
+#include "platform/db/connection_pool.h"
+#include "platform/db/connection_string.h"
+#include "platform/db/sql_error.h"
+
+namespace korvalis::schema {
+namespace {
+
+namespace fs = std::filesystem;
+
+class DatabaseFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "korvalis-initdb-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  static std::string Read(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  std::string QueryScalar(const std::string& init_string, const std::string& sql) {
+    std::unique_ptr<db::Connection> connection = db::OpenConnection(init_string);
+    std::unique_ptr<db::Rowset> rows = connection->Execute(sql);
+    return rows->Next() ? std::string(rows->Text(0)) : "";
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(DatabaseFileTest, CreatesTheDatabaseAndRefusesToOverwriteIt) {
+  const std::string path = (dir_ / "emr.db").string();
+  const std::string init_string = CreateDatabaseFile(path, DatabaseContents::kInstallation);
+  EXPECT_EQ(init_string, "Provider=SQLite;Data Source=" + path);
+  EXPECT_EQ(QueryScalar(init_string, "SELECT COUNT(*) FROM TELV_PROPERTY_MAP WHERE MAP_NAME = 'telv_report'"), "12");
+  EXPECT_EQ(QueryScalar(init_string, "SELECT COUNT(*) FROM TELV_PATIENT"), "0");
+
+  const auto size = fs::file_size(path);
+  try {
+    CreateDatabaseFile(path, DatabaseContents::kSampleHospital);
+    FAIL() << "an existing database was overwritten";
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string(e.what()).find("refusing to overwrite"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(fs::file_size(path), size);
+  EXPECT_EQ(QueryScalar(init_string, "SELECT COUNT(*) FROM TELV_PATIENT"), "0");
+
+  // Any file counts, not only a database.
+  std::ofstream(dir_ / "notes.txt") << "keep me";
+  EXPECT_THROW(CreateDatabaseFile((dir_ / "notes.txt").string(), DatabaseContents::kInstallation),
+               std::runtime_error);
+  EXPECT_EQ(Read(dir_ / "notes.txt"), "keep me");
+}
+
+TEST_F(DatabaseFileTest, RelativePathsBecomeAbsoluteAndMissingDirectoriesFail) {
+  const fs::path previous = fs::current_path();
+  fs::current_path(dir_);
+  std::string init_string;
+  EXPECT_NO_THROW(init_string = CreateDatabaseFile("./sub/../rel.db", DatabaseContents::kInstallation));
+  fs::current_path(previous);
+  EXPECT_EQ(init_string, "Provider=SQLite;Data Source=" + (dir_ / "rel.db").string());
+  EXPECT_THROW(CreateDatabaseFile((dir_ / "missing" / "x.db").string(), DatabaseContents::kInstallation),
+               std::runtime_error);
+  EXPECT_FALSE(fs::exists(dir_ / "missing"));
+}
+
+TEST_F(DatabaseFileTest, SampleHospitalGoesInOnRequest) {
+  const std::string init_string =
+      CreateDatabaseFile((dir_ / "sample.db").string(), DatabaseContents::kSampleHospital);
+  EXPECT_EQ(QueryScalar(init_string, "SELECT NAME FROM TELV_PATIENT WHERE ID = 'P0001'"), "李建华");
+}
+
+TEST_F(DatabaseFileTest, ConfigurationPointsAtTheDatabaseOnce) {
+  // A path with the characters the two formats treat specially survives both.
+  const std::string path = (dir_ / "a;b&<c>.db").string();
+  const std::string init_string = CreateDatabaseFile(path, DatabaseContents::kInstallation);
+  ASSERT_TRUE(WriteDatabaseConfig(dir_.string(), init_string));
+  const std::string text = Read(dir_ / kDatabaseConfigFile);
+  EXPECT_NE(text.find("<datasource dbtype=\"oracle\" encrypt=\"\">"), std::string::npos) << text;
+  EXPECT_NE(text.find("a;b&amp;&lt;c&gt;.db"), std::string::npos) << text;
+  EXPECT_EQ(text.find("<db>"), text.rfind("<db>"));
+  std::optional<std::string> source = db::ConnectionString::Parse(init_string).Get("data source");
+  ASSERT_TRUE(source.has_value());
+  EXPECT_EQ(*source, path);
+  EXPECT_EQ(QueryScalar(init_string, "SELECT COUNT(*) FROM TELV_EVENT WHERE CODE = 'E03'"), "1");
+
+  // An existing configuration is never replaced.
+  EXPECT_FALSE(WriteDatabaseConfig(dir_.string(), "Provider=SQLite;Data Source=/elsewhere.db"));
+  EXPECT_EQ(Read(dir_ / kDatabaseConfigFile), text);
+  EXPECT_FALSE(fs::exists(dir_ / (std::string(kDatabaseConfigFile) + ".tmp")));
+}
+
+TEST(DatabaseBuilderTest, AFailedBuildLeavesNothingBehind) {
+  // A database that already holds one of the last tables of the schema: the build fails late,
+  // after every earlier table was created, and must take all of them back.
+  std::string pattern = (fs::temp_directory_path() / "korvalis-build-XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const std::string init_string = "Provider=SQLite;Data Source=" + pattern + "/partial.db";
+  {
+    std::unique_ptr<db::Connection> connection = db::OpenConnection(init_string);
+    std::unique_ptr<db::Rowset> rows =
+        connection->Execute("CREATE TABLE VKT_ELEMENT (ITEM_ID VARCHAR2(64))");
+    try {
+      BuildDatabase(*connection, DatabaseContents::kInstallation);
+      FAIL() << "the build ignored an existing table";
+    } catch (const db::DbError& e) {
+      EXPECT_NE(std::string(e.description()).find("db/schema/08_report.sql"), std::string::npos)
+          << e.description();
+    }
+    EXPECT_FALSE(connection->InTransaction());
+    EXPECT_THROW(connection->Execute("SELECT COUNT(*) FROM TELV_PATIENT"), db::DbError);
+    EXPECT_THROW(connection->Execute("SELECT COUNT(*) FROM TELV_SYS_PARAM"), db::DbError);
+  }
+  fs::remove_all(pattern);
+}
+
+}  // namespace
+}  // namespace korvalis::schema
