@@ -10,7 +10,6 @@
 #include <string>
 
 #include "db/database_file.h"
-#include "db/test_database.h"
 #include "platform/db/connection_pool.h"
 #include "platform/db/connection_string.h"
 #include "platform/db/sql_error.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "db/test_database.h"
+#include "db/testing/test_database.h"
 #include "platform/com/unicode.h"
 
 namespace korvalis::schema {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "db/schema_files.h"
-#include "db/test_database.h"
+#include "db/testing/test_database.h"
 #include "platform/db/sql_error.h"
 
 namespace korvalis::schema {

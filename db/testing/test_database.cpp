@@ -1,4 +1,4 @@
-#include "db/test_database.h"
+#include "db/testing/test_database.h"
 
 #include <stdlib.h>
 #include <unistd.h>

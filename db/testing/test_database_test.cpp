@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "db/stored_text.h"
-#include "db/test_database.h"
+#include "db/testing/test_database.h"
 
 namespace korvalis::schema {
 namespace {
