@@ -22,5 +22,8 @@ int RunVersion(const std::vector<std::string>& args);
 int RunSelfCheck(const std::vector<std::string>& args);
 int RunSql(const std::vector<std::string>& args);
 int RunInitDb(const std::vector<std::string>& args);
+int RunRegsvr(const std::vector<std::string>& args);
+int RunCall(const std::vector<std::string>& args);
+int RunClasses(const std::vector<std::string>& args);
 
 }  // namespace korvalis::tools

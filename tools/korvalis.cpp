@@ -15,6 +15,9 @@ const Command kCommands[] = {
     {"selfcheck", "check that the libraries the system needs load and work", RunSelfCheck},
     {"sql", "[--db FILE] [--xml] [SQL]: run Oracle SQL on the embedded database", RunSql},
     {"initdb", "[--sample] FILE: create a database with the schema (and the sample hospital)", RunInitDb},
+    {"regsvr", "[-u] <library>: register a component library (-u: unregister it)", RunRegsvr},
+    {"classes", "list every method of the registered classes", RunClasses},
+    {"call", "<class> <method> [args...]: call a method of a registered class", RunCall},
 };
 
 void PrintUsage(FILE* out) {

@@ -1,0 +1,140 @@
+// Runs the `korvalis` command as a newcomer would: register the built library in a fresh
+// registry, list the classes, call methods, unregister.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include "interface/type_library.h"
+#include "platform/com/unicode.h"
+
+namespace {
+
+struct Outcome {
+  int status;
+  std::string out;  // standard output and standard error, in that order
+};
+
+class CommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    directory_ = ::testing::TempDir() + "/korvalis_command." + std::to_string(::getpid());
+    std::system(("rm -rf '" + directory_ + "'").c_str());
+  }
+  void TearDown() override { std::system(("rm -rf '" + directory_ + "'").c_str()); }
+
+  Outcome Run(const std::string& arguments) {
+    std::string command = "KORVALIS_REGISTRY='" + directory_ + "/registry' " KORVALIS_COMMAND " " +
+                          arguments + " 2>" + directory_ + ".err";
+    Outcome outcome{0, ""};
+    FILE* pipe = ::popen(command.c_str(), "r");
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) outcome.out.append(buffer, n);
+    int status = ::pclose(pipe);
+    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    FILE* err = std::fopen((directory_ + ".err").c_str(), "r");
+    while (err != nullptr && (n = std::fread(buffer, 1, sizeof buffer, err)) > 0) {
+      outcome.out.append(buffer, n);
+    }
+    if (err != nullptr) std::fclose(err);
+    std::remove((directory_ + ".err").c_str());
+    return outcome;
+  }
+
+  std::string directory_;
+};
+
+TEST_F(CommandTest, RegisterThenListEveryMethodOfTheRegisteredClasses) {
+  Outcome before = Run("classes");
+  EXPECT_EQ(before.status, 1);
+  EXPECT_NE(before.out.find("no classes are registered"), std::string::npos);
+
+  Outcome registered = Run("regsvr " KORVALIS_LIBRARY);
+  ASSERT_EQ(registered.status, 0) << registered.out;
+  EXPECT_NE(registered.out.find("registered"), std::string::npos);
+
+  Outcome listing = Run("classes");
+  ASSERT_EQ(listing.status, 0) << listing.out;
+  std::istringstream lines(listing.out);
+  std::string line;
+  std::map<std::string, std::vector<std::string>> methods;
+  const std::regex format(R"(([A-Za-z]+)\t([0-9]+)\t([A-Za-z0-9_]+)\(([A-Za-z0-9_, ]*)\))");
+  while (std::getline(lines, line)) {
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(line, m, format)) << line;
+    methods[m[1]].push_back(std::string(m[2]) + " " + std::string(m[3]) + "(" + std::string(m[4]) +
+                            ")");
+  }
+  size_t registered_classes = 0;
+  for (const auto& coclass : kKorvalisTypeLibrary.coclasses) {
+    auto it = methods.find(korvalis::ToUtf8(coclass.name));
+    if (it == methods.end()) continue;
+    ++registered_classes;
+    ASSERT_EQ(it->second.size(), coclass.interface->methods.size());
+    for (size_t i = 0; i < it->second.size(); ++i) {
+      const auto& method = coclass.interface->methods[i];
+      std::string expected =
+          std::to_string(method.dispid) + " " + korvalis::ToUtf8(method.name) + "(";
+      for (size_t k = 0; k < method.params.size(); ++k) {
+        expected += (k > 0 ? ", " : "") + korvalis::ToUtf8(method.params[k].name);
+      }
+      EXPECT_EQ(it->second[i], expected + ")");
+    }
+  }
+  EXPECT_EQ(registered_classes, methods.size());  // nothing listed outside the type library
+  EXPECT_GE(registered_classes, 23u);
+  EXPECT_NE(listing.out.find("QCTask\t7\tGetPatientList(bstrCondition, pbstrPatientList)\n"),
+            std::string::npos);  // the identifiers keep their gap at 6
+  EXPECT_EQ(listing.out.find("QCTask\t6\t"), std::string::npos);
+
+  ASSERT_EQ(Run("regsvr -u " KORVALIS_LIBRARY).status, 0);
+  EXPECT_EQ(Run("classes").status, 1);
+}
+
+TEST_F(CommandTest, CallsByNameAndReportsFailures) {
+  Outcome unregistered = Run("call QualityRule DeleteOpenRule a b c");
+  EXPECT_EQ(unregistered.status, 1);
+  EXPECT_NE(unregistered.out.find("korvalis.QualityRule is not a registered class"),
+            std::string::npos);
+  ASSERT_EQ(Run("regsvr " KORVALIS_LIBRARY).status, 0);
+
+  Outcome empty_method = Run("call QualityRule deleteopenrule a b c");
+  EXPECT_EQ(empty_method.status, 0) << empty_method.out;
+  EXPECT_EQ(empty_method.out, "");
+
+  Outcome full_progid = Run("call korvalis.QualityTrigger.1 Cancel p e 3");
+  EXPECT_EQ(full_progid.status, 0) << full_progid.out;
+
+  Outcome count = Run("call QualityRule DeleteOpenRule a");
+  EXPECT_EQ(count.status, 1);
+  EXPECT_NE(count.out.find("takes 3 arguments, not 1 (HRESULT 0x8002000E)"), std::string::npos)
+      << count.out;
+
+  Outcome type = Run("call QualityRule GetProperty twelve");
+  EXPECT_EQ(type.status, 1);
+  EXPECT_NE(type.out.find("argument 1 does not fit"), std::string::npos) << type.out;
+
+  Outcome member = Run("call QualityRule Vanish");
+  EXPECT_EQ(member.status, 1);
+  EXPECT_NE(member.out.find("has no method Vanish"), std::string::npos);
+
+  Outcome usage = Run("call QualityRule");
+  EXPECT_EQ(usage.status, 2);
+}
+
+TEST_F(CommandTest, RegsvrRefusesWhatIsNoLibrary) {
+  Outcome missing = Run("regsvr /nonexistent/libnothing.so");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.out.find("no such library"), std::string::npos);
+  Outcome not_a_component = Run("regsvr " KORVALIS_COMMAND);
+  EXPECT_EQ(not_a_component.status, 1);
+  EXPECT_EQ(Run("regsvr").status, 2);
+}
+
+}  // namespace

@@ -1,0 +1,29 @@
+// What the `korvalis` subcommands that work with registered component libraries share: the
+// classes registered in the registry, the type library their library carries, and HRESULT
+// texts for messages.
+//
+// Thread-safety: main thread only.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/com/registry.h"
+#include "platform/com/type_info_table.h"
+
+namespace korvalis::tools {
+
+struct RegisteredClass {
+  const com::CoClassInfo* coclass;  // in its library's type library
+  std::string library_path;
+};
+
+// The classes registered with an in-process library whose type library names them, sorted by
+// class name. Libraries that cannot be loaded are reported in *problems.
+std::vector<RegisteredClass> RegisteredClasses(const com::RegistryKey& root,
+                                               std::vector<std::string>* problems);
+
+// "0x80004005".
+std::string HresultText(HRESULT hr);
+
+}  // namespace korvalis::tools
