@@ -106,8 +106,8 @@ class FragmentChecker : public DefaultHandler {
 
 // A streaming reader configured for bounded parsing. Making one costs as much as reading a
 // small bag, so each thread keeps two: one that only checks well-formedness (no grammar is
-// built for the names met, which makes it the faster) and one that also reads a document
-// type declaration, for the texts that carry one.
+// built for the names met, which makes it the faster, but it would skip a document type
+// declaration unread) and one that also reads the declaration, for the texts that carry one.
 SAX2XMLReader& ThreadReader(bool reads_document_type) {
   StartXmlLibrary();
   static SecurityManager entity_limits;
@@ -127,9 +127,7 @@ SAX2XMLReader& ThreadReader(bool reads_document_type) {
   return reads_document_type ? *with_document_type : *plain;
 }
 
-// Runs one bounded streaming parse of a wide text; false when it is not well formed.
-bool ReadWide(std::u16string_view text, DefaultHandler& handler) {
-  SAX2XMLReader& reader = ThreadReader(text.find(u"<!DOCTYPE") != std::u16string_view::npos);
+bool RunReader(SAX2XMLReader& reader, std::u16string_view text, DefaultHandler& handler) {
   reader.setContentHandler(&handler);
   reader.setErrorHandler(&handler);
   MemBufInputSource input(reinterpret_cast<const XMLByte*>(text.data()), text.size() * 2, u"",
@@ -147,6 +145,12 @@ bool ReadWide(std::u16string_view text, DefaultHandler& handler) {
   reader.setContentHandler(nullptr);
   reader.setErrorHandler(nullptr);
   return well_formed;
+}
+
+// Runs one bounded streaming parse of a wide text; false when it is not well formed.
+bool ReadWide(std::u16string_view text, DefaultHandler& handler) {
+  const bool declares_type = text.find(u"<!DOCTYPE") != std::u16string_view::npos;
+  return RunReader(ThreadReader(declares_type), text, handler);
 }
 
 bool IsBlank(std::u16string_view text) {
@@ -170,6 +174,7 @@ std::u16string InnerXmlOf(const std::u16string& xml, const std::u16string& tag) 
 }
 
 // Appends `text` as element content, escaped as the library's serialiser escapes it.
+// Throws CEMRException for a character that XML cannot carry.
 void AppendEscaped(std::u16string& out, std::u16string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char16_t c = text[i];
@@ -179,6 +184,10 @@ void AppendEscaped(std::u16string& out, std::u16string_view text) {
       case u'>': out += u"&gt;"; continue;
       case u'\r': out += u"&#xD;"; continue;
       default: break;
+    }
+    if ((c >= 0x20 && c < 0xD800) || c == u'\t' || c == u'\n') {
+      out += c;
+      continue;
     }
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() &&
         XMLChar1_0::isXMLChar(c, text[i + 1])) {
@@ -246,6 +255,9 @@ std::u16string CXmlProperty::ToXml() const {
   if (!xml_.empty()) return xml_;
   std::u16string xml(kDeclaration);
   if (properties_.empty()) return xml + u"<root/>";
+  std::size_t size = xml.size() + 16;
+  for (const auto& [name, value] : properties_) size += 2 * name.size() + value.size() + 5;
+  xml.reserve(size + size / 8);
   xml += u"<root>";
   for (const auto& [name, value] : properties_) {
     CheckName(name);

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <thread>
+#include <vector>
+
 #include <xercesc/dom/DOMException.hpp>
 
 #include "foundation/emr_exception.h"
@@ -150,6 +154,30 @@ TEST(CXmlPropertyTest, SetMapReplacesTextAndMap) {
   const std::u16string xml = bag.ToXml();
   EXPECT_EQ(xml.find(u"old"), std::u16string::npos);
   EXPECT_NE(xml.find(u"<new>2</new>"), std::u16string::npos);
+}
+
+TEST(CXmlPropertyTest, BagsOnManyThreadsAtOnce) {
+  std::vector<std::thread> threads;
+  std::vector<int> wrong(8, 0);
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([t, &wrong] {
+      for (int i = 0; i < 200; ++i) {
+        const std::u16string value = u"v" + std::u16string(1, u'a' + t) + u"&<";
+        const Map map{{u"thread", value}, {u"extend", u"<i n=\"1\"/>"}};
+        const CXmlProperty read(CXmlProperty(map).ToXml());
+        if (read.GetMap() != map) ++wrong[t];
+        if (i % 50 == 0) {
+          try {
+            CXmlProperty(u"<root><a>").GetValue(u"a");
+            ++wrong[t];
+          } catch (const CEMRException&) {
+          }
+        }
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(wrong, std::vector<int>(8, 0));
 }
 
 TEST(CXmlPropertyTest, InvalidNameOrCharacterFailsSerialising) {

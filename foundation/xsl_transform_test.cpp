@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "foundation/emr_exception.h"
 
@@ -113,6 +115,28 @@ TEST(XslTransformTest, TextsThatDoNotLoadFail) {
             u"转换XSLT内容错误.");
   Bstr source(kScores), stylesheet(identity);
   EXPECT_THROW(XslTransform(source.get(), stylesheet.get(), nullptr), CEMRException);
+}
+
+TEST(XslTransformTest, TransformsOnManyThreadsAtOnce) {
+  const std::u16string xsl =
+      u"<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\""
+      u" xmlns:msxsl=\"urn:schemas-microsoft-com:xslt\"><xsl:output method=\"text\"/>"
+      u"<xsl:template match=\"/\"><xsl:variable name=\"v\"><n><xsl:value-of select=\"sum(root/item/@score)\"/></n>"
+      u"</xsl:variable><xsl:value-of select=\"msxsl:node-set($v)/n\"/></xsl:template></xsl:stylesheet>";
+  std::vector<std::thread> threads;
+  std::vector<int> wrong(6, 0);
+  for (int t = 0; t < 6; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 50; ++i) {
+        Bstr source(kScores), stylesheet(xsl), output;
+        if (!XslTransform(source.get(), stylesheet.get(), output.out()) || output.text() != u"12") {
+          ++wrong[t];
+        }
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(wrong, std::vector<int>(6, 0));
 }
 
 TEST(XslTransformTest, StylesheetReadsNoFile) {
