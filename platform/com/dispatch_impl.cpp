@@ -311,7 +311,7 @@ HRESULT DispatchInvoke(const InterfaceInfo& info, IDispatch* object, DISPID disp
       VARIANT value;
       hr = Dereference(given, &value) ? Coerce(value, p.type, &args[k], &owned.strings[k])
                                       : DISP_E_TYPEMISMATCH;
-    } else if (given.vt == (VT_BYREF | p.type)) {
+    } else if (given.vt == (VT_BYREF | p.type) && given.byref != nullptr) {
       args[k].pbstr = static_cast<BSTR*>(given.byref);  // same pointer for every by-ref kind
       if (p.type == VT_I4) args[k].pi4 = given.plVal;
       if (p.type == VT_I2 || p.type == VT_BOOL) args[k].pi2 = static_cast<SHORT*>(given.byref);

@@ -7,7 +7,7 @@
 //     named by rgdispidNamedArgs (the parameter's position, as GetIDsOfNames gives it);
 //   - [in] values of kind VT_I2, VT_I4, VT_BOOL, VT_BSTR and VT_EMPTY, also by reference, are
 //     coerced to the declared VT_BSTR, VT_I4, VT_I2 or VT_BOOL; [in,out] and [out] parameters
-//     take a VT_BYREF variant of exactly the declared type, passed on unchanged;
+//     take a VT_BYREF variant of exactly the declared type with a pointer, passed on unchanged;
 //   - the [out,retval] value becomes *pVarResult (freed when pVarResult is null); it is handed
 //     over even when the method fails, since the method may have written it before failing;
 //   - a failing method gives DISP_E_EXCEPTION with its HRESULT in EXCEPINFO::scode and the

@@ -227,6 +227,12 @@ TEST_F(DispatchTest, WrongCountsAndTypesNeverReachTheMethod) {
   EXPECT_EQ(Call(2, by_value), DISP_E_TYPEMISMATCH);
   EXPECT_EQ(arg_err_, 0u);
 
+  VARIANT null_reference{};
+  null_reference.vt = VT_BYREF | VT_BSTR;
+  Arguments no_storage;
+  no_storage.Text(u"-x").Raw(null_reference);
+  EXPECT_EQ(Call(2, no_storage), DISP_E_TYPEMISMATCH);
+
   DISPPARAMS broken{nullptr, nullptr, 2, 0};
   EXPECT_EQ(dispatch_->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &broken, nullptr, nullptr,
                               nullptr),
