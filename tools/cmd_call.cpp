@@ -64,7 +64,7 @@ std::string DescribeInvokeFailure(HRESULT hr, const EXCEPINFO& excep, UINT arg_e
 }  // namespace
 
 int RunCall(const std::vector<std::string>& args) {
-  if (args.size() < 2) {
+  if (args.size() < 2 || args[0].empty()) {
     std::fprintf(stderr, "usage: korvalis call <class> <method> [args...]\n");
     return 2;
   }

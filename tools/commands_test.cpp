@@ -124,8 +124,8 @@ TEST_F(CommandTest, CallsByNameAndReportsFailures) {
   EXPECT_EQ(member.status, 1);
   EXPECT_NE(member.out.find("has no method Vanish"), std::string::npos);
 
-  Outcome usage = Run("call QualityRule");
-  EXPECT_EQ(usage.status, 2);
+  EXPECT_EQ(Run("call QualityRule").status, 2);
+  EXPECT_EQ(Run("call '' Init").status, 2);
 }
 
 TEST_F(CommandTest, RegsvrRefusesWhatIsNoLibrary) {
