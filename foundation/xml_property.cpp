@@ -176,28 +176,30 @@ std::u16string InnerXmlOf(const std::u16string& xml, const std::u16string& tag) 
 // Appends `text` as element content, escaped as the library's serialiser escapes it.
 // Throws CEMRException for a character that XML cannot carry.
 void AppendEscaped(std::u16string& out, std::u16string_view text) {
+  std::size_t run = 0;  // start of the characters not yet appended, which need no escape
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char16_t c = text[i];
-    switch (c) {
-      case u'&': out += u"&amp;"; continue;
-      case u'<': out += u"&lt;"; continue;
-      case u'>': out += u"&gt;"; continue;
-      case u'\r': out += u"&#xD;"; continue;
-      default: break;
-    }
-    if ((c >= 0x20 && c < 0xD800) || c == u'\t' || c == u'\n') {
-      out += c;
+    if ((c >= 0x20 && c < 0xD800 && c != u'&' && c != u'<' && c != u'>') || c == u'\t' ||
+        c == u'\n') {
       continue;
     }
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() &&
         XMLChar1_0::isXMLChar(c, text[i + 1])) {
-      out += c;
-      out += text[++i];
+      ++i;
       continue;
     }
-    if (!XMLChar1_0::isXMLChar(c)) throw CEMRException(std::u16string(kInvalidCharacter));
-    out += c;
+    if (c >= 0xE000 && XMLChar1_0::isXMLChar(c)) continue;
+    out.append(text.substr(run, i - run));
+    run = i + 1;
+    switch (c) {
+      case u'&': out += u"&amp;"; break;
+      case u'<': out += u"&lt;"; break;
+      case u'>': out += u"&gt;"; break;
+      case u'\r': out += u"&#xD;"; break;
+      default: throw CEMRException(std::u16string(kInvalidCharacter));
+    }
   }
+  out.append(text.substr(run));
 }
 
 void CheckName(const std::u16string& name) {
