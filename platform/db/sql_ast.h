@@ -81,12 +81,16 @@ struct Expr {
   size_t begin = 0, end = 0;        // source span, for result column names
 
   explicit Expr(ExprKind k) : kind(k) {}
+
+  // Nodes are many and short-lived: they come from a per-thread free list.
+  static void* operator new(size_t size);
+  static void operator delete(void* p);
 };
 
 struct SelectItem {
   ExprPtr expr;
   Name alias;
-  std::string source_text;  // the expression as written, for the column name Oracle reports
+  size_t begin = 0, end = 0;  // the expression as written (statement offsets), for its column name
 };
 
 enum class JoinKind { kNone, kInner, kLeft, kRight, kFull, kCross };

@@ -8,24 +8,16 @@
 namespace korvalis::db::sql {
 namespace {
 
-// Words that end an expression or cannot be a table alias or an unquoted column alias.
-bool IsReserved(std::string_view w) {
-  static constexpr std::string_view kReserved[] = {
-      "ALL", "AND", "ANY", "AS", "ASC", "BETWEEN", "BY", "CASE", "CONNECT", "CREATE",
-      "CROSS", "DELETE", "DESC", "DISTINCT", "ELSE", "END", "EXISTS", "FOR", "FROM", "FULL",
-      "GROUP", "HAVING", "IN", "INNER", "INSERT", "INTERSECT", "INTO", "IS", "JOIN", "LEFT",
-      "LIKE", "MINUS", "NATURAL", "NOT", "NULL", "ON", "OR", "ORDER", "OUTER", "PRIOR",
-      "RIGHT", "SELECT", "SET", "START", "THEN", "UNION", "UNIQUE", "UPDATE", "USING",
-      "VALUES", "WHEN", "WHERE", "WITH"};
-  for (std::string_view r : kReserved) {
-    if (r == w) return true;
-  }
-  return false;
+bool IsComparisonOperator(std::string_view op) {
+  return op == "=" || op == "<>" || op == "<" || op == "<=" || op == ">" || op == ">=";
 }
 
 class Parser {
  public:
-  explicit Parser(std::string_view sql) : sql_(sql), tokens_(Tokenize(sql)) {}
+  // `tokens` is scratch space, reused from one statement to the next.
+  Parser(std::string_view sql, std::vector<Token>* tokens) : sql_(sql), tokens_(*tokens) {
+    Tokenize(sql, &tokens_);
+  }
 
   std::unique_ptr<Statement> ParseStatement() {
     std::unique_ptr<Statement> stmt;
@@ -123,7 +115,7 @@ class Parser {
   // ---- names ----
   bool PeekName() const {
     const Token& t = Peek();
-    return t.kind == TokenKind::kQuotedName || (t.kind == TokenKind::kWord && !IsReserved(t.text));
+    return t.kind == TokenKind::kQuotedName || (t.kind == TokenKind::kWord && !t.reserved);
   }
   Name ParseName(const char* what) {
     const Token& t = Peek();
@@ -131,7 +123,7 @@ class Parser {
       Next();
       return Name{t.text, true};
     }
-    if (t.kind == TokenKind::kWord && !IsReserved(t.text)) {
+    if (t.kind == TokenKind::kWord && !t.reserved) {
       Next();
       return Name{t.text, false};
     }
@@ -204,7 +196,6 @@ class Parser {
       SelectCore core;
       SelectItem star;
       star.expr = std::make_unique<Expr>(ExprKind::kStar);
-      star.source_text = "*";
       core.items.push_back(std::move(star));
       TableRef ref;
       ref.kind = TableRef::kSubquery;
@@ -261,7 +252,6 @@ class Parser {
     if (Peek().IsOp("*")) {
       Next();
       item.expr = std::make_unique<Expr>(ExprKind::kStar);
-      item.source_text = "*";
       return item;
     }
     // t.* and schema.t.*
@@ -270,11 +260,11 @@ class Parser {
       item.expr->parts.push_back(ParseName("table"));
       Next();
       Next();
-      item.source_text = SourceText(begin, PrevEnd());
       return item;
     }
     item.expr = ParseExpr();
-    item.source_text = SourceText(begin, PrevEnd());
+    item.begin = begin;
+    item.end = PrevEnd();
     if (AcceptWord("AS")) {
       item.alias = ParseAliasName();
     } else if (PeekName()) {
@@ -288,7 +278,7 @@ class Parser {
       Next();
       return Name{t.text, true};
     }
-    if (t.kind == TokenKind::kWord && !IsReserved(t.text)) {
+    if (t.kind == TokenKind::kWord && !t.reserved) {
       Next();
       return Name{t.text, false};
     }
@@ -386,7 +376,7 @@ class Parser {
       if (Peek().IsOp("@")) Fail("database links are not supported");
     }
     if (Peek().kind == TokenKind::kQuotedName ||
-        (Peek().kind == TokenKind::kWord && !IsReserved(Peek().text) &&
+        (Peek().kind == TokenKind::kWord && !Peek().reserved &&
          !Peek().IsWord("LEFT") && !Peek().IsWord("RIGHT") && !Peek().IsWord("FULL") &&
          !Peek().IsWord("INNER") && !Peek().IsWord("CROSS") && !Peek().IsWord("JOIN"))) {
       ref.alias = ParseName("alias");
@@ -445,8 +435,7 @@ class Parser {
     for (;;) {
       const Token& t = Peek();
       if (t.kind == TokenKind::kOperator &&
-          (t.text == "=" || t.text == "<>" || t.text == "<" || t.text == "<=" || t.text == ">" ||
-           t.text == ">=")) {
+          IsComparisonOperator(t.text)) {
         std::string op = Next().text;
         if (Peek().IsWord("ANY") || Peek().IsWord("SOME") || Peek().IsWord("ALL")) {
           Fail("comparisons with ANY, SOME or ALL are not supported");
@@ -621,7 +610,7 @@ class Parser {
   ExprPtr ParseWordExpr() {
     const Token& t = Peek();
     if (t.kind == TokenKind::kWord) {
-      const std::string& w = t.text;
+      const std::string_view w = t.text;
       if (w == "NULL") {
         Next();
         return std::make_unique<Expr>(ExprKind::kNull);
@@ -653,7 +642,7 @@ class Parser {
         f->args.push_back(std::move(fmt));
         return f;
       }
-      if (IsReserved(w)) Fail("ORA-00936: missing expression");
+      if (t.reserved) Fail("ORA-00936: missing expression");
     }
     // name[.name[.name]] possibly followed by ( args ) for a function, or (+).
     std::vector<Name> parts;
@@ -966,7 +955,7 @@ class Parser {
       ExpectOp("(");
       do {
         if (Peek().kind != TokenKind::kQuotedName &&
-            !(Peek().kind == TokenKind::kWord && !IsReserved(Peek().text)))
+            !(Peek().kind == TokenKind::kWord && !Peek().reserved))
           Fail("only column names can be indexed");
         stmt->columns.push_back(ParseName("column name"));
         if (Peek().IsOp("(")) Fail("function-based indexes are not supported");
@@ -1181,14 +1170,15 @@ class Parser {
   static constexpr const char* s_ansi_date_format = "YYYY-MM-DD HH24:MI:SS";
 
   std::string_view sql_;
-  std::vector<Token> tokens_;
+  std::vector<Token>& tokens_;
   size_t pos_ = 0;
 };
 
 }  // namespace
 
 std::unique_ptr<Statement> Parse(std::string_view sql) {
-  Parser parser(sql);
+  thread_local std::vector<Token> tokens;
+  Parser parser(sql, &tokens);
   return parser.ParseStatement();
 }
 

@@ -24,6 +24,22 @@ std::string Upper(std::string_view s) {
   return out;
 }
 
+// Words that end an expression or cannot be a table alias or an unquoted column alias.
+bool IsReservedWord(std::string_view w) {
+  static constexpr std::string_view kReserved[] = {
+      "ALL", "AND", "ANY", "AS", "ASC", "BETWEEN", "BY", "CASE", "CONNECT", "CREATE",
+      "CROSS", "DELETE", "DESC", "DISTINCT", "ELSE", "END", "EXISTS", "FOR", "FROM", "FULL",
+      "GROUP", "HAVING", "IN", "INNER", "INSERT", "INTERSECT", "INTO", "IS", "JOIN", "LEFT",
+      "LIKE", "MINUS", "NATURAL", "NOT", "NULL", "ON", "OR", "ORDER", "OUTER", "PRIOR",
+      "RIGHT", "SELECT", "SET", "START", "THEN", "UNION", "UNIQUE", "UPDATE", "USING",
+      "VALUES", "WHEN", "WHERE", "WITH"};
+  if (w.size() < 2 || w.size() > 9) return false;
+  for (std::string_view r : kReserved) {
+    if (r.size() == w.size() && r == w) return true;
+  }
+  return false;
+}
+
 std::string Where(std::string_view sql, size_t at) {
   return " at offset " + std::to_string(at) + " near \"" +
          std::string(sql.substr(at, 20)) + "\"";
@@ -31,9 +47,9 @@ std::string Where(std::string_view sql, size_t at) {
 
 }  // namespace
 
-std::vector<Token> Tokenize(std::string_view sql) {
-  std::vector<Token> tokens;
-  tokens.reserve(sql.size() / 4 + 4);
+void Tokenize(std::string_view sql, std::vector<Token>* out) {
+  std::vector<Token>& tokens = *out;
+  tokens.clear();
   const size_t n = sql.size();
   size_t i = 0;
   auto push = [&](TokenKind kind, std::string text, size_t begin, size_t end) {
@@ -64,6 +80,7 @@ std::vector<Token> Tokenize(std::string_view sql) {
       }
       while (i < n && IsWordChar(static_cast<unsigned char>(sql[i]))) ++i;
       push(TokenKind::kWord, Upper(sql.substr(start, i - start)), start, i);
+      tokens.back().reserved = IsReservedWord(tokens.back().text);
       continue;
     }
     if (IsDigit(c) || (c == '.' && i + 1 < n && IsDigit(static_cast<unsigned char>(sql[i + 1])))) {
@@ -144,7 +161,6 @@ std::vector<Token> Tokenize(std::string_view sql) {
     throw SqlError("ORA-00911: invalid character" + Where(sql, start));
   }
   push(TokenKind::kEnd, "", n, n);
-  return tokens;
 }
 
 }  // namespace korvalis::db::sql

@@ -26,15 +26,21 @@ struct Token {
   std::string text;
   size_t begin = 0;  // byte offsets of the token in the statement text
   size_t end = 0;
+  bool reserved = false;  // kWord: a reserved word, never a name or an alias
 
-  bool Is(TokenKind k, std::string_view t) const { return kind == k && text == t; }
-  bool IsWord(std::string_view w) const { return kind == TokenKind::kWord && text == w; }
-  bool IsOp(std::string_view o) const { return kind == TokenKind::kOperator && text == o; }
+  // Called for every keyword the parser looks for: the first character decides most cases.
+  bool IsWord(std::string_view w) const {
+    return kind == TokenKind::kWord && text.size() == w.size() && text[0] == w[0] && text == w;
+  }
+  bool IsOp(std::string_view o) const {
+    return kind == TokenKind::kOperator && text.size() == o.size() && text[0] == o[0] &&
+           (o.size() == 1 || text[1] == o[1]);
+  }
 };
 
 // Splits `sql` into tokens, dropping blanks and comments (optimiser hints are comments).
 // Always ends with one kEnd token. Throws SqlError on an unterminated string, quoted name
 // or comment, and on a character that has no place in SQL.
-std::vector<Token> Tokenize(std::string_view sql);
+void Tokenize(std::string_view sql, std::vector<Token>* tokens);
 
 }  // namespace korvalis::db::sql

@@ -26,9 +26,13 @@ namespace {
 
 void AppendQuotedName(std::string_view name, std::string* out) {
   out->push_back('"');
-  for (char c : name) {
-    if (c == '"') out->push_back('"');
-    out->push_back(c);
+  if (name.find('"') == std::string_view::npos) {
+    out->append(name);
+  } else {
+    for (char c : name) {
+      if (c == '"') out->push_back('"');
+      out->push_back(c);
+    }
   }
   out->push_back('"');
 }
@@ -42,6 +46,17 @@ void AppendStringLiteral(std::string_view value, std::string* out) {
   out->push_back('\'');
 }
 
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
+    if (x != y) return false;
+  }
+  return true;
+}
+
 std::string UpperAscii(std::string_view s) {
   std::string out(s);
   for (char& c : out) {
@@ -52,12 +67,12 @@ std::string UpperAscii(std::string_view s) {
 
 // The column name Oracle reports for a select item without alias: the expression as written,
 // upper case outside quoted text, without blanks.
-std::string OracleColumnName(const sql::SelectItem& item) {
+std::string OracleColumnName(const sql::SelectItem& item, std::string_view statement) {
   if (!item.alias.empty()) return item.alias.text;
   if (item.expr->kind == ExprKind::kColumn) return item.expr->parts.back().text;
   std::string out;
   char quote = 0;
-  for (char c : item.source_text) {
+  for (char c : statement.substr(item.begin, item.end - item.begin)) {
     if (quote) {
       out.push_back(c);
       if (c == quote) quote = 0;
@@ -125,7 +140,7 @@ struct Source {
   const ColumnInfo* Find(std::string_view column) const {
     if (table) return table->Find(column);
     for (const ColumnInfo& c : derived) {
-      if (c.name == column) return &c;
+      if (EqualsIgnoringCase(c.name, column)) return &c;
     }
     return nullptr;
   }
@@ -139,7 +154,8 @@ struct Scope {
 
 class Translator {
  public:
-  explicit Translator(const Catalog& catalog) : catalog_(catalog) {}
+  Translator(const Catalog& catalog, std::string_view statement)
+      : catalog_(catalog), statement_(statement) {}
 
   Translation Run(Statement& stmt);
   BlobStatement Blob(Statement& stmt);
@@ -187,6 +203,7 @@ class Translator {
   const TableInfo* RequireTable(const Name& name);
 
   const Catalog& catalog_;
+  std::string_view statement_;
 };
 
 // ============================================================================ queries
@@ -412,7 +429,7 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
     }
     SqlType type = Emit(*item.expr, &scope, out);
     std::string name = forced_names && i < forced_names->size() ? (*forced_names)[i]
-                                                                 : OracleColumnName(item);
+                                                                 : OracleColumnName(item, statement_);
     out->append(" AS ");
     AppendQuotedName(name, out);
     columns.push_back(ColumnInfo{name, type, -1});
@@ -541,12 +558,12 @@ const TableInfo* Translator::RequireTable(const Name& name) {
 // ============================================================================ expressions
 
 SqlType Translator::ResolveColumnType(const Expr& e, const Scope* scope) {
-  const std::string column = UpperAscii(e.parts.back().text);
-  std::string qualifier;
-  if (e.parts.size() >= 2) qualifier = UpperAscii(e.parts[e.parts.size() - 2].text);
+  const std::string_view column = e.parts.back().text;
+  std::string_view qualifier;
+  if (e.parts.size() >= 2) qualifier = e.parts[e.parts.size() - 2].text;
   for (const Scope* s = scope; s; s = s->parent) {
     for (const Source& src : s->sources) {
-      if (!qualifier.empty() && src.alias != qualifier) continue;
+      if (!qualifier.empty() && !EqualsIgnoringCase(src.alias, qualifier)) continue;
       if (const ColumnInfo* c = src.Find(column)) return c->type;
     }
   }
@@ -556,9 +573,9 @@ SqlType Translator::ResolveColumnType(const Expr& e, const Scope* scope) {
 SqlType Translator::EmitColumn(const Expr& e, const Scope* scope, std::string* out) {
   if (e.outer_join) Refuse("the (+) outer join");
   if (e.parts.size() == 1 && !e.parts[0].quoted) {
-    const std::string& w = e.parts[0].text;
+    const std::string_view w = e.parts[0].text;
     if (w == "ROWID") Refuse("ROWID");
-    if (w == "USER" || w == "UID") Refuse(w);
+    if (w == "USER" || w == "UID") Refuse(e.parts[0].text);
   }
   size_t first = e.parts.size() > 2 ? e.parts.size() - 2 : 0;  // a schema qualifier is dropped
   for (size_t i = first; i < e.parts.size(); ++i) {
@@ -596,19 +613,16 @@ void Translator::EmitArgs(const Expr& e, size_t first, const Scope* scope, std::
 // Emits an operand of arithmetic: numbers stay as they are, anything else is converted as
 // Oracle converts text to a number (failing on invalid text).
 void Translator::EmitNumberOperand(const Expr& e, const Scope* scope, std::string* out) {
-  std::string inner;
-  SqlType t = Emit(e, scope, &inner);
-  if (t == SqlType::kNumber || t == SqlType::kNull) {
-    out->append(inner);
-    return;
-  }
+  const size_t start = out->size();
+  SqlType t = Emit(e, scope, out);
+  if (t == SqlType::kNumber || t == SqlType::kNull) return;
   double v;
   if (e.kind == ExprKind::kString && LiteralNumber(e, &v)) {
+    out->resize(start);
     AppendNumber(v, out);
     return;
   }
-  out->append("ora_num(");
-  out->append(inner);
+  out->insert(start, "ora_num(");
   out->push_back(')');
 }
 
@@ -796,7 +810,7 @@ SqlType Translator::Emit(const Expr& e, const Scope* scope, std::string* out) {
 }
 
 SqlType Translator::EmitBinary(const Expr& e, const Scope* scope, std::string* out) {
-  const std::string& op = e.text;
+  const std::string_view op = e.text;
   if (op == "AND" || op == "OR") {
     out->push_back('(');
     Emit(*e.args[0], scope, out);
@@ -828,87 +842,91 @@ SqlType Translator::EmitBinary(const Expr& e, const Scope* scope, std::string* o
     return SqlType::kText;
   }
   if (op == "=" || op == "<>" || op == "<" || op == "<=" || op == ">" || op == ">=") {
-    std::string left, right;
-    SqlType lt = Emit(*e.args[0], scope, &left);
-    SqlType rt = Emit(*e.args[1], scope, &right);
-    double v;
-    // A number compared with text compares as numbers, converting the text (Oracle's rule).
-    if (lt == SqlType::kNumber && rt == SqlType::kText) {
-      if (e.args[1]->kind == ExprKind::kString && LiteralNumber(*e.args[1], &v)) {
-        right.clear();
-        AppendNumber(v, &right);
-      } else {
-        right = "ora_num(" + right + ")";
-      }
-    } else if (rt == SqlType::kNumber && lt == SqlType::kText) {
-      if (e.args[0]->kind == ExprKind::kString && LiteralNumber(*e.args[0], &v)) {
-        left.clear();
-        AppendNumber(v, &left);
-      } else {
-        left = "ora_num(" + left + ")";
-      }
-    }
+    // Printed in place; rebuilt only in the rare case that an operand must be converted.
     out->push_back('(');
-    out->append(left);
+    const size_t l0 = out->size();
+    SqlType lt = Emit(*e.args[0], scope, out);
+    const size_t l1 = out->size();
     out->push_back(' ');
-    out->append(op == "<>" ? "<>" : op);
+    out->append(op);
     out->push_back(' ');
-    out->append(right);
+    const size_t r0 = out->size();
+    SqlType rt = Emit(*e.args[1], scope, out);
+    // A number compared with text compares as numbers, converting the text (Oracle's rule).
+    const bool convert_right = lt == SqlType::kNumber && rt == SqlType::kText;
+    const bool convert_left = rt == SqlType::kNumber && lt == SqlType::kText;
+    if (convert_left || convert_right) {
+      std::string left = out->substr(l0, l1 - l0);
+      std::string right = out->substr(r0);
+      const Expr& text_side = convert_right ? *e.args[1] : *e.args[0];
+      std::string& text_sql = convert_right ? right : left;
+      double v;
+      if (text_side.kind == ExprKind::kString && LiteralNumber(text_side, &v)) {
+        text_sql.clear();
+        AppendNumber(v, &text_sql);
+      } else {
+        text_sql = "ora_num(" + text_sql + ")";
+      }
+      out->resize(l0);
+      out->append(left);
+      out->push_back(' ');
+      out->append(op);
+      out->push_back(' ');
+      out->append(right);
+    }
     out->push_back(')');
     return SqlType::kNumber;
   }
   if (op == "+" || op == "-") {
-    std::string left, right;
-    SqlType lt = Emit(*e.args[0], scope, &left);
-    SqlType rt = Emit(*e.args[1], scope, &right);
-    if (lt == SqlType::kDate && (rt == SqlType::kNumber || rt == SqlType::kNull)) {
-      out->append(op == "+" ? "ora_date_add(" : "ora_date_sub(");
-      out->append(left);
-      out->append(", ");
-      out->append(right);
-      out->push_back(')');
-      return SqlType::kDate;
-    }
-    if (op == "+" && rt == SqlType::kDate && (lt == SqlType::kNumber || lt == SqlType::kNull)) {
-      out->append("ora_date_add(");
-      out->append(right);
-      out->append(", ");
-      out->append(left);
-      out->push_back(')');
-      return SqlType::kDate;
-    }
-    if (op == "-" && lt == SqlType::kDate && rt == SqlType::kDate) {
-      out->append("ora_date_diff(");
-      out->append(left);
-      out->append(", ");
-      out->append(right);
+    const size_t start = out->size();
+    out->push_back('(');
+    const size_t l0 = out->size();
+    SqlType lt = Emit(*e.args[0], scope, out);
+    const size_t l1 = out->size();
+    out->append(op == "+" ? " + " : " - ");
+    const size_t r0 = out->size();
+    SqlType rt = Emit(*e.args[1], scope, out);
+    const bool numeric_l = lt == SqlType::kNumber || lt == SqlType::kNull;
+    const bool numeric_r = rt == SqlType::kNumber || rt == SqlType::kNull;
+    if (numeric_l && numeric_r) {
       out->push_back(')');
       return SqlType::kNumber;
     }
-    bool numeric_l = lt == SqlType::kNumber || lt == SqlType::kNull;
-    bool numeric_r = rt == SqlType::kNumber || rt == SqlType::kNull;
-    if (numeric_l && numeric_r) {
+    // Dates, text or values of unknown type: rebuilt around the function that decides.
+    std::string left = out->substr(l0, l1 - l0);
+    std::string right = out->substr(r0);
+    out->resize(start);
+    auto call = [&](const char* fn, const std::string& a, const std::string& b) {
+      out->append(fn);
       out->push_back('(');
-      out->append(left);
-      out->append(op == "+" ? " + " : " - ");
-      out->append(right);
+      out->append(a);
+      out->append(", ");
+      out->append(b);
       out->push_back(')');
+    };
+    if (lt == SqlType::kDate && numeric_r) {
+      call(op == "+" ? "ora_date_add" : "ora_date_sub", left, right);
+      return SqlType::kDate;
+    }
+    if (op == "+" && rt == SqlType::kDate && numeric_l) {
+      call("ora_date_add", right, left);
+      return SqlType::kDate;
+    }
+    if (op == "-" && lt == SqlType::kDate && rt == SqlType::kDate) {
+      call("ora_date_diff", left, right);
       return SqlType::kNumber;
     }
     if (lt == SqlType::kDate || rt == SqlType::kDate || lt == SqlType::kUnknown ||
         rt == SqlType::kUnknown) {
       // Decided when the values are known: a date and a number, two dates, or two numbers.
-      out->append(op == "+" ? "ora_add(" : "ora_sub(");
-      out->append(left);
-      out->append(", ");
-      out->append(right);
-      out->push_back(')');
+      call(op == "+" ? "ora_add" : "ora_sub", left, right);
       return lt == SqlType::kDate && rt != SqlType::kDate ? SqlType::kDate : SqlType::kUnknown;
     }
+    // Text operands are read as numbers, failing on invalid text.
     out->push_back('(');
-    EmitNumberOperand(*e.args[0], scope, out);
+    out->append(numeric_l ? left : "ora_num(" + left + ")");
     out->append(op == "+" ? " + " : " - ");
-    EmitNumberOperand(*e.args[1], scope, out);
+    out->append(numeric_r ? right : "ora_num(" + right + ")");
     out->push_back(')');
     return SqlType::kNumber;
   }
@@ -928,7 +946,7 @@ SqlType Translator::EmitBinary(const Expr& e, const Scope* scope, std::string* o
     out->push_back(')');
     return SqlType::kNumber;
   }
-  throw SqlError("ORA-00920: invalid relational operator " + op);
+  throw SqlError("ORA-00920: invalid relational operator " + e.text);
 }
 
 SqlType Translator::EmitSubquery(const Expr& e, const Scope* scope, std::string* out) {
@@ -1026,10 +1044,10 @@ void Translator::EmitWindow(const sql::Window& w, const Scope* scope, std::strin
 }
 
 SqlType Translator::EmitFunction(const Expr& e, const Scope* scope, std::string* out) {
-  const std::string& f = e.text;
+  const std::string_view f = e.text;  // compared often: a view checks lengths first
   const size_t n = e.args.size();
   auto arity = [&](size_t lo, size_t hi) {
-    if (n < lo || n > hi) throw SqlError("ORA-00909: invalid number of arguments for " + f);
+    if (n < lo || n > hi) throw SqlError("ORA-00909: invalid number of arguments for " + e.text);
   };
   auto call = [&](const char* name, SqlType result) {
     out->append(name);
@@ -1049,8 +1067,8 @@ SqlType Translator::EmitFunction(const Expr& e, const Scope* scope, std::string*
         {"FIRST_VALUE", "first_value"}, {"LAST_VALUE", "last_value"}, {"LAG", "lag"},
         {"LEAD", "lead"}, {"COUNT", "count"}, {"SUM", "sum"}, {"AVG", "avg"}, {"MIN", "min"},
         {"MAX", "max"}};
-    auto it = kWindow.find(f);
-    if (it == kWindow.end()) Refuse("the analytic function " + f);
+    auto it = kWindow.find(e.text);
+    if (it == kWindow.end()) Refuse("the analytic function " + e.text);
     out->append(it->second);
     out->push_back('(');
     if (e.distinct) Refuse("DISTINCT in an analytic function");
@@ -1066,7 +1084,7 @@ SqlType Translator::EmitFunction(const Expr& e, const Scope* scope, std::string*
   }
   if (IsAggregateName(f)) {
     arity(1, 1);
-    if (f == "STDDEV" || f == "VARIANCE") Refuse(f);
+    if (f == "STDDEV" || f == "VARIANCE") Refuse(e.text);
     out->append(f == "COUNT" ? "count" : f == "SUM" ? "sum" : f == "AVG" ? "avg" : f == "MIN" ? "min" : "max");
     out->push_back('(');
     if (e.distinct) out->append("DISTINCT ");
@@ -1081,7 +1099,7 @@ SqlType Translator::EmitFunction(const Expr& e, const Scope* scope, std::string*
     return (f == "MIN" || f == "MAX") ? t : SqlType::kNumber;
   }
   for (const auto& a : e.args) {
-    if (a->kind == ExprKind::kStar) throw SqlError("ORA-00936: missing expression in " + f);
+    if (a->kind == ExprKind::kStar) throw SqlError("ORA-00936: missing expression in " + e.text);
   }
 
   if (f == "NVL") {
@@ -1259,7 +1277,7 @@ SqlType Translator::EmitFunction(const Expr& e, const Scope* scope, std::string*
     } else {
       arity(1, 1);
     }
-    std::string name = "ora_" + UpperAscii(f);
+    std::string name = "ora_" + UpperAscii(e.text);
     for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
     out->append(name);
     out->push_back('(');
@@ -1337,10 +1355,10 @@ SqlType Translator::EmitFunction(const Expr& e, const Scope* scope, std::string*
   }
   if (f == "CONTAINS" || f == "EXTRACTVALUE" || f == "EXTRACT" || f == "EXISTSNODE" ||
       f == "XMLTYPE" || f == "SCORE") {
-    Refuse(f);
+    Refuse(e.text);
   }
-  if (f.find('.') != std::string::npos) Refuse("the package function " + f);
-  throw SqlError("ORA-00904: \"" + f + "\": invalid identifier");
+  if (f.find('.') != std::string_view::npos) Refuse("the package function " + e.text);
+  throw SqlError("ORA-00904: \"" + e.text + "\": invalid identifier");
 }
 
 // ============================================================================ DML
@@ -1898,6 +1916,7 @@ Translation Translator::Run(Statement& stmt) {
     case StatementKind::kSelect: {
       Translation tr{StatementKind::kSelect, {}, false};
       std::string out;
+      out.reserve(statement_.size() * 2);
       EmitSelect(*stmt.select, nullptr, &out);
       tr.statements.push_back(std::move(out));
       return tr;
@@ -1977,13 +1996,13 @@ BlobStatement Translator::Blob(Statement& stmt) {
 
 Translation Translate(std::string_view oracle_sql, const Catalog& catalog) {
   auto stmt = sql::Parse(oracle_sql);
-  Translator t(catalog);
+  Translator t(catalog, oracle_sql);
   return t.Run(*stmt);
 }
 
 BlobStatement TranslateBlobSelect(std::string_view oracle_sql, const Catalog& catalog) {
   auto stmt = sql::Parse(oracle_sql);
-  Translator t(catalog);
+  Translator t(catalog, oracle_sql);
   return t.Blob(*stmt);
 }
 

@@ -1,0 +1,119 @@
+// A point query through the provider against the same query on raw SQLite, on a file
+// database of 10,000 patients: the same statement text each time (translation and prepared
+// statement cached), and a new literal each time (as bodies build their statements).
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <string>
+
+#include "platform/db/connection_pool.h"
+#include "platform/db/script_runner.h"
+
+namespace {
+
+using namespace korvalis::db;
+
+constexpr int kPatients = 10000;
+
+const std::string& DatabaseFile() {
+  static const std::string file = [] {
+    std::string path = (std::filesystem::temp_directory_path() /
+                        ("korvalis_bench_" + std::to_string(::getpid()) + ".db")).string();
+    auto c = OpenConnection("Provider=SQLite;Data Source=" + path);
+    c->Execute("CREATE TABLE TELV_PATIENT (ID VARCHAR2(20) PRIMARY KEY, NAME VARCHAR2(40), "
+               "SEX VARCHAR2(2), BIRTHDAY DATE)");
+    c->Begin(Connection::TransactionMode::kWriting);
+    for (int i = 0; i < kPatients; ++i) {
+      c->Execute("INSERT INTO TELV_PATIENT VALUES ('p" + std::to_string(i) + "', 'name" +
+                 std::to_string(i) + "', '1', '1970-01-01')");
+    }
+    c->Commit();
+    return path;
+  }();
+  return file;
+}
+
+std::string PointQuery(int i) {
+  return "SELECT NAME, BIRTHDAY FROM TELV_PATIENT WHERE ID = 'p" + std::to_string(i) + "'";
+}
+
+void BM_ProviderPointQuerySameText(benchmark::State& state) {
+  auto c = OpenConnection("Provider=SQLite;Data Source=" + DatabaseFile());
+  const std::string sql = PointQuery(4242);
+  size_t bytes = 0;
+  for (auto _ : state) {
+    auto rows = c->Execute(sql);
+    while (rows->Next()) bytes += rows->Text(0).size() + rows->Text(1).size();
+  }
+  benchmark::DoNotOptimize(bytes);
+}
+BENCHMARK(BM_ProviderPointQuerySameText);
+
+void BM_RawSqlitePointQuerySameText(benchmark::State& state) {
+  sqlite3* db = nullptr;
+  sqlite3_open_v2(DatabaseFile().c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+  const std::string sql = "SELECT \"NAME\", \"BIRTHDAY\" FROM \"TELV_PATIENT\" WHERE \"ID\" = 'p4242'";
+  sqlite3_stmt* stmt = nullptr;
+  sqlite3_prepare_v3(db, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+  size_t bytes = 0;
+  for (auto _ : state) {
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+      bytes += static_cast<size_t>(sqlite3_column_bytes(stmt, 0)) +
+               static_cast<size_t>(sqlite3_column_bytes(stmt, 1));
+      benchmark::DoNotOptimize(sqlite3_column_text(stmt, 0));
+      benchmark::DoNotOptimize(sqlite3_column_text(stmt, 1));
+    }
+    sqlite3_reset(stmt);
+  }
+  sqlite3_finalize(stmt);
+  sqlite3_close(db);
+  benchmark::DoNotOptimize(bytes);
+}
+BENCHMARK(BM_RawSqlitePointQuerySameText);
+
+void BM_ProviderPointQueryNewLiteral(benchmark::State& state) {
+  auto c = OpenConnection("Provider=SQLite;Data Source=" + DatabaseFile());
+  int i = 0;
+  size_t bytes = 0;
+  for (auto _ : state) {
+    auto rows = c->Execute(PointQuery(i++ % kPatients));
+    while (rows->Next()) bytes += rows->Text(0).size() + rows->Text(1).size();
+  }
+  benchmark::DoNotOptimize(bytes);
+}
+BENCHMARK(BM_ProviderPointQueryNewLiteral);
+
+void BM_RawSqlitePointQueryNewLiteral(benchmark::State& state) {
+  sqlite3* db = nullptr;
+  sqlite3_open_v2(DatabaseFile().c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+  int i = 0;
+  size_t bytes = 0;
+  for (auto _ : state) {
+    const std::string sql = "SELECT \"NAME\", \"BIRTHDAY\" FROM \"TELV_PATIENT\" WHERE \"ID\" = 'p" +
+                            std::to_string(i++ % kPatients) + "'";
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr);
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+      bytes += static_cast<size_t>(sqlite3_column_bytes(stmt, 0)) +
+               static_cast<size_t>(sqlite3_column_bytes(stmt, 1));
+      benchmark::DoNotOptimize(sqlite3_column_text(stmt, 0));
+    }
+    sqlite3_finalize(stmt);
+  }
+  sqlite3_close(db);
+  benchmark::DoNotOptimize(bytes);
+}
+BENCHMARK(BM_RawSqlitePointQueryNewLiteral);
+
+// Removes the database file when the benchmarks end.
+struct Cleanup {
+  ~Cleanup() {
+    std::error_code ec;
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+      std::filesystem::remove(DatabaseFile() + suffix, ec);
+    }
+  }
+} cleanup;
+
+}  // namespace
