@@ -7,12 +7,33 @@
 #include <vector>
 
 #include "db/testing/test_database.h"
+#include "foundation/emr_compression.h"
 #include "platform/com/unicode.h"
 
 namespace korvalis::schema {
 namespace {
 
 using Rows = std::vector<std::vector<std::string>>;
+
+std::string FromUtf16(std::string_view bytes) {
+  std::u16string text;
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                         static_cast<unsigned char>(bytes[i + 1]) << 8));
+  }
+  return ToUtf8(text);
+}
+
+std::string Uncompressed(const std::string& bytes) {
+  CGzipCompression compression;
+  BYTE* out = nullptr;
+  ULONG size = 0;
+  compression.Uncompress(reinterpret_cast<const BYTE*>(bytes.data()),
+                         static_cast<ULONG>(bytes.size()), out, size);
+  std::string result(reinterpret_cast<const char*>(out), size);
+  delete[] out;
+  return result;
+}
 
 class SampleTest : public ::testing::Test {
  protected:
@@ -107,15 +128,42 @@ TEST_F(SampleTest, RecordContentsAreStoredTextWithTheirTitle) {
     ASSERT_GE(blob.bytes.size(), 2u);
     ASSERT_EQ(blob.bytes.substr(0, 2), "\xFF\xFE") << record[0];
     ASSERT_EQ(blob.bytes.size() % 2, 0u);
-    std::u16string text;
-    for (size_t i = 2; i < blob.bytes.size(); i += 2) {
-      text.push_back(static_cast<char16_t>(static_cast<unsigned char>(blob.bytes[i]) |
-                                           static_cast<unsigned char>(blob.bytes[i + 1]) << 8));
-    }
-    std::string html = ToUtf8(text);
+    std::string html = FromUtf16(std::string_view(blob.bytes).substr(2));
     EXPECT_TRUE(html.starts_with("<HTML>")) << html;
     EXPECT_NE(html.find("<TITLE>" + record[1] + "</TITLE>"), std::string::npos) << html;
   }
+}
+
+TEST_F(SampleTest, ReportsRunTheirStatementsAndCarryTheirStyleSheets) {
+  Rows reports = db_.Query("SELECT ID FROM TELV_REPORT WHERE STATUS = 1 AND NEW_FORMAT = 1 ORDER BY ID");
+  ASSERT_EQ(reports.size(), 2u);
+  for (const auto& report : reports) {
+    SCOPED_TRACE(report[0]);
+    const std::string where = " FROM TELV_REPORT WHERE ID = " + report[0];
+    // The multi-SQL document: UTF-16LE without mark or codec.
+    db::BlobValue multi = db_.connection().ReadBlob("SELECT MULTI_SQL" + where);
+    ASSERT_EQ(multi.state, db::BlobValue::kBytes);
+    std::string document = FromUtf16(multi.bytes);
+    size_t begin = document.find("<gramar>"), end = document.find("</gramar>");
+    ASSERT_NE(end, std::string::npos) << document;
+    std::string statement = document.substr(begin + 8, end - begin - 8);
+    for (size_t at; (at = statement.find("{dept}")) != std::string::npos;) {
+      statement.replace(at, 6, "'0101'");
+    }
+    EXPECT_FALSE(db_.Query(statement).empty()) << statement;
+    // The style sheet and the parameters: compressed UTF-16LE behind a byte-order mark.
+    for (const char* column : {"XSLT", "SQL_PARAM"}) {
+      db::BlobValue blob = db_.connection().ReadBlob(std::string("SELECT ") + column + where);
+      ASSERT_EQ(blob.state, db::BlobValue::kBytes) << column;
+      std::string stored = Uncompressed(blob.bytes);
+      ASSERT_EQ(stored.substr(0, 2), "\xFF\xFE") << column;
+      EXPECT_TRUE(FromUtf16(stored.substr(2)).starts_with("<?xml")) << column;
+    }
+  }
+  db::BlobValue summary =
+      db_.connection().ReadBlob("SELECT CONTENT2 FROM PEV_SUMMARY_TEMPLATE WHERE ID = 1");
+  ASSERT_EQ(summary.state, db::BlobValue::kBytes);
+  EXPECT_NE(FromUtf16(summary.bytes.substr(2)).find("xsl:stylesheet"), std::string::npos);
 }
 
 TEST_F(SampleTest, SampleUsersLogInWithTheDocumentedPassword) {

@@ -1,5 +1,5 @@
 -- The EMR catalogue, record templates and the records of the sample visits. The record
--- contents are written by the loader from record_content.txt.
+-- contents are written by the loader from blobs.txt.
 
 INSERT INTO TELV_EMR_CATALOG (ID, CODE, NAME, PARENT_CODE, SYSTEM_FLAG, STATUS, SORT_CODE, LIMIT_HIGH, MULTIEMR_FLAG) VALUES (1, '001', '病案首页', '###', 1, 1, 1, 1, '0');
 INSERT INTO TELV_EMR_CATALOG (ID, CODE, NAME, PARENT_CODE, SYSTEM_FLAG, STATUS, SORT_CODE, LIMIT_HIGH, MULTIEMR_FLAG) VALUES (2, '002', '入院记录', '###', 1, 1, 2, 1, '0');
@@ -63,3 +63,9 @@ INSERT INTO TELV_EMR_SIGNATURE (ID, SUB_ID, USER_ID, NAME, SIGN_DATE, SIGN_TYPE,
 
 INSERT INTO MOLB_XML_TEXT (EMR_ID, FULL_TEXT, XML_TEXT) VALUES ('5e3a9c10-0014-4c6b-9d2e-000000000014', '出院诊断: 社区获得性肺炎(治愈)。', '<root><diagnosis>社区获得性肺炎</diagnosis><outcome>治愈</outcome></root>');
 INSERT INTO MOLB_XML_TEXT (EMR_ID, FULL_TEXT, XML_TEXT) VALUES ('5e3a9c10-0013-4c6b-9d2e-000000000013', '主诉: 发热、咳嗽5天。诊断: 社区获得性肺炎。', '<root><complaint>发热、咳嗽5天</complaint><diagnosis>社区获得性肺炎</diagnosis></root>');
+
+-- The adult temperature chart: its template, the first chart week of a visit, and the
+-- parameter that lets the browse catalogue list it.
+INSERT INTO TELV_EMR_TEMPLATE (ID, NAME, CREATOR_ID, CREATOR, CREATE_DATE, TYPE, EMR_TYPE, SORT_CODE, CATALOG_ID, PRINT_FLAG, SUPERIOR_SIGN_FLAG) VALUES (11, '体温单', '9001', '韩志强', TO_DATE('2026-01-05 09:00:00', 'YYYY-MM-DD HH24:MI:SS'), 0, 6, '00011', 12, 1, 0);
+INSERT INTO TELV_TEMPERATURE_WEEK_EMR (PATIENT_ID, EVENT_NO, WEEK, EMR_ID) VALUES ('P0001', '2026120101', 1, '###');
+UPDATE TELV_SYS_PARAM SET VALUE = '<root><template>11</template><babytp>0</babytp></root>' WHERE NAME = 'temperature_record_property';

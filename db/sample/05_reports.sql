@@ -1,5 +1,5 @@
--- Report catalogue and reports of the sample hospital. The multi-SQL documents of the reports
--- are written by the loader.
+-- Report catalogue and reports of the sample hospital, menu configuration and a summary
+-- template. Their definitions (multi-SQL, parameters, XSLT) are written from blobs.txt.
 
 INSERT INTO TELV_REPORT_CATALOG (ID, NAME, CODE, PARENT_CODE, SORT, STATUS, NOTE) VALUES (1, '病案统计', '001', '###', 1, 1, NULL);
 INSERT INTO TELV_REPORT_CATALOG (ID, NAME, CODE, PARENT_CODE, SORT, STATUS, NOTE) VALUES (2, '质控报表', '002', '###', 2, 1, NULL);
