@@ -48,7 +48,9 @@ class CBenchTask : public korvalis::com::ComObjectRoot,
 };
 
 // A call scope without a database: the body runs with no data source.
-void NoDatabaseScope(korvalis::frame::CallBody body, void* context) { body(context, nullptr); }
+void NoDatabaseScope(korvalis::frame::Vote, korvalis::frame::CallBody body, void* context) {
+  body(context, nullptr);
+}
 
 void BM_InvokeTwoBstrArguments(benchmark::State& state) {
   korvalis::frame::SetCallScopeRunner(&NoDatabaseScope);

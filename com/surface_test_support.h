@@ -560,7 +560,7 @@ struct CountingCallScope {
     static char tag;
     return reinterpret_cast<CEMRDataSource*>(&tag);
   }
-  static void Run(frame::CallBody body, void* context) {
+  static void Run(frame::Vote, frame::CallBody body, void* context) {
     ++scopes();
     body(context, data_source());
   }

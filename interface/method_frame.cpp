@@ -14,10 +14,10 @@ namespace {
 
 std::atomic<CallScopeRunner> call_scope_runner{nullptr};
 
-void RunInCallScope(CallBody body, void* context) {
+void RunInCallScope(Vote vote, CallBody body, void* context) {
   CallScopeRunner runner = call_scope_runner.load(std::memory_order_acquire);
   if (runner == nullptr) throw std::logic_error("no data layer is installed for method calls");
-  runner(body, context);
+  runner(vote, body, context);
 }
 
 // Sets the thread's error description; a failure to do so (memory) is dropped, since the frame
@@ -64,7 +64,7 @@ HRESULT RunFrame(Vote vote, const char* method, CallBody body, void* context) no
   if (vote == Vote::kYes) guard.emplace(true);
   FrameCall call{body, context, guard ? &*guard : nullptr};
   try {
-    RunInCallScope(&RunBodyThenVote, &call);
+    RunInCallScope(vote, &RunBodyThenVote, &call);
     return S_OK;
   } catch (const CEMRException& e) {
     if (guard) guard->SetAbort();
@@ -86,7 +86,7 @@ HRESULT RunVoteOnly() noexcept {
 HRESULT RunAnswering(CallBody body, void* context, BSTR* result) noexcept {
   bool succeeded = false;
   try {
-    RunInCallScope(body, context);
+    RunInCallScope(Vote::kNo, body, context);
     succeeded = true;
   } catch (...) {
   }

@@ -42,8 +42,10 @@ using CallBody = void (*)(void* context, CEMRDataSource* data_source);
 // Runs `body(context, &data_source)` within one call scope: opens the call's transaction scope,
 // constructs the call's CEMRDataSource, runs the body, destroys the data source, and commits.
 // When the body throws, the data source is destroyed, the scope rolls back and the exception
-// propagates. The data layer installs the runner; tests install their own.
-using CallScopeRunner = void (*)(CallBody body, void* context);
+// propagates. `vote` says whether the method votes (most voting methods write), for a data
+// layer that opens writing calls differently. The data layer installs the runner; tests install
+// their own.
+using CallScopeRunner = void (*)(Vote vote, CallBody body, void* context);
 
 // Installs `runner` for every frame of the process; returns the one it replaces. Install before
 // the first call (the module does so when it is constructed).

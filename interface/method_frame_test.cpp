@@ -34,8 +34,8 @@ CallLog* call_log = nullptr;
 
 std::string Votes() { return call_log->context ? call_log->context->votes() : "-"; }
 
-void RecordingRunner(CallBody body, void* context) {
-  call_log->events.push_back("open scope");
+void RecordingRunner(Vote vote, CallBody body, void* context) {
+  call_log->events.push_back(vote == Vote::kYes ? "open writing scope" : "open scope");
   bool committed = false;
   struct Scope {
     bool* committed;
@@ -93,7 +93,7 @@ TEST_F(MethodFrameTest, VotingMethodVotesCompleteBeforeTheDataSourceCloses) {
   });
   EXPECT_EQ(hr, S_OK);
   EXPECT_NE(seen, nullptr);
-  EXPECT_EQ(log_.events, (std::vector<std::string>{"open scope", "body",
+  EXPECT_EQ(log_.events, (std::vector<std::string>{"open writing scope", "body",
                                                    "destroy data source after votes C",
                                                    "commit"}));
   EXPECT_EQ(context_.votes(), "C");
@@ -109,7 +109,7 @@ TEST_F(MethodFrameTest, EMRExceptionAbortsAndBecomesTheDescription) {
   EXPECT_EQ(hr, E_FAIL);
   EXPECT_EQ(TakeErrorDescription(), u"任务ID与用户ID不能为空!");
   EXPECT_EQ(context_.votes(), "A");  // one abort, no complete
-  EXPECT_EQ(log_.events, (std::vector<std::string>{"open scope",
+  EXPECT_EQ(log_.events, (std::vector<std::string>{"open writing scope",
                                                    "destroy data source after votes ",
                                                    "roll back"}));
   EXPECT_EQ(context_.outside_references(), 1u);
