@@ -45,11 +45,11 @@ void* FindLibraryExport(const std::string& path, const char* symbol, std::string
 HRESULT GetClassObject(REFCLSID rclsid, REFIID riid, void** ppv, std::string* error) {
   if (ppv == nullptr) return E_POINTER;
   *ppv = nullptr;
-  RegistryKey root;
-  HRESULT hr = RegistryFile().Read(&root, error);
+  std::shared_ptr<const RegistryKey> root;
+  HRESULT hr = RegistryFile().ReadShared(&root, error);
   if (FAILED(hr)) return hr;
   std::u16string key = u"CLSID\\" + GuidToRegistryString(rclsid) + u"\\InprocServer32";
-  const RegistryKey* server = root.Find(key);
+  const RegistryKey* server = root->Find(key);
   const std::u16string* path = server != nullptr ? server->Value(u"") : nullptr;
   if (path == nullptr || path->empty()) {
     if (error) *error = "class " + ToUtf8(GuidToRegistryString(rclsid)) + " is not registered";
@@ -74,10 +74,10 @@ HRESULT CLSIDFromProgID(LPCOLESTR lpszProgID, CLSID* lpclsid) {
   if (lpszProgID == nullptr || lpclsid == nullptr) return E_INVALIDARG;
   std::u16string_view progid(lpszProgID);
   if (korvalis::GuidFromRegistryString(progid, lpclsid)) return S_OK;
-  korvalis::com::RegistryKey root;
-  if (FAILED(korvalis::com::RegistryFile().Read(&root))) return REGDB_E_READREGDB;
+  std::shared_ptr<const korvalis::com::RegistryKey> root;
+  if (FAILED(korvalis::com::RegistryFile().ReadShared(&root))) return REGDB_E_READREGDB;
   if (progid.empty() || progid.find(u'\\') != std::u16string_view::npos) return CO_E_CLASSSTRING;
-  const korvalis::com::RegistryKey* key = root.Find(std::u16string(progid) + u"\\CLSID");
+  const korvalis::com::RegistryKey* key = root->Find(std::u16string(progid) + u"\\CLSID");
   const std::u16string* text = key != nullptr ? key->Value(u"") : nullptr;
   if (text == nullptr || !korvalis::GuidFromRegistryString(*text, lpclsid)) {
     return CO_E_CLASSSTRING;

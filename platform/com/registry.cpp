@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <vector>
 
@@ -103,8 +104,9 @@ void CreateDirectories(const std::string& directory) {
   }
 }
 
-HRESULT ReadFile(const std::string& path, RegistryKey* root, std::string* error) {
-  *root = RegistryKey();
+// The file's text; a missing file reads as empty.
+HRESULT ReadText(const std::string& path, std::string* text, std::string* error) {
+  text->clear();
   struct stat status;
   if (::stat(path.c_str(), &status) != 0 && errno == ENOENT) return S_OK;
   std::ifstream in(path, std::ios::binary);
@@ -112,10 +114,19 @@ HRESULT ReadFile(const std::string& path, RegistryKey* root, std::string* error)
     if (error) *error = path + ": cannot be read";
     return REGDB_E_READREGDB;
   }
-  std::stringstream text;
-  text << in.rdbuf();
+  std::stringstream contents;
+  contents << in.rdbuf();
+  *text = contents.str();
+  return S_OK;
+}
+
+HRESULT ReadFile(const std::string& path, RegistryKey* root, std::string* error) {
+  *root = RegistryKey();
+  std::string text;
+  HRESULT hr = ReadText(path, &text, error);
+  if (FAILED(hr)) return hr;
   std::string reason;
-  if (!ParseRegistry(text.str(), root, &reason)) {
+  if (!ParseRegistry(text, root, &reason)) {
     if (error) *error = path + ": " + reason;
     return REGDB_E_READREGDB;
   }
@@ -263,6 +274,40 @@ RegistryFile::RegistryFile(std::string path) : path_(std::move(path)) {}
 
 HRESULT RegistryFile::Read(RegistryKey* root, std::string* error) const {
   return ReadFile(path_, root, error);
+}
+
+HRESULT RegistryFile::ReadShared(std::shared_ptr<const RegistryKey>* root,
+                                 std::string* error) const {
+  // File times are too coarse to tell two quick updates apart, so the text itself is compared:
+  // reading the file is cheap, parsing it is what the cache saves.
+  struct Cached {
+    std::string text;
+    std::shared_ptr<const RegistryKey> root;
+  };
+  static std::mutex mutex;
+  static auto* cache = new std::map<std::string, Cached>();  // lives as long as the process
+
+  std::string text;
+  HRESULT hr = ReadText(path_, &text, error);
+  if (FAILED(hr)) return hr;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    auto it = cache->find(path_);
+    if (it != cache->end() && it->second.text == text) {
+      *root = it->second.root;
+      return S_OK;
+    }
+  }
+  auto fresh = std::make_shared<RegistryKey>();
+  std::string reason;
+  if (!ParseRegistry(text, fresh.get(), &reason)) {
+    if (error) *error = path_ + ": " + reason;
+    return REGDB_E_READREGDB;
+  }
+  *root = fresh;
+  std::lock_guard<std::mutex> lock(mutex);
+  (*cache)[path_] = Cached{std::move(text), std::move(fresh)};
+  return S_OK;
 }
 
 HRESULT RegistryFile::Update(const std::function<HRESULT(RegistryKey& root)>& change,

@@ -24,6 +24,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -78,6 +79,11 @@ class RegistryFile {
   // Reads the whole tree; a missing file is an empty tree. REGDB_E_READREGDB when the file
   // cannot be read or does not parse (with the reason in *error when given).
   HRESULT Read(RegistryKey* root, std::string* error = nullptr) const;
+
+  // As Read, for lookups on every object creation: the tree is parsed again only when the
+  // file's text changed since the last shared read of this path in the process.
+  HRESULT ReadShared(std::shared_ptr<const RegistryKey>* root,
+                     std::string* error = nullptr) const;
 
   // Reads the tree under the lock, lets `change` edit it, and writes it back when `change`
   // succeeds. A failure of `change` writes nothing and is returned; REGDB_E_READREGDB and

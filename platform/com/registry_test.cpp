@@ -112,6 +112,36 @@ TEST(RegistryFile, UpdatesAtomicallyAndRefusesToOverwriteAnUnreadableFile) {
   std::remove((path + ".lock").c_str());
 }
 
+TEST(RegistryFile, SharedReadsFollowEveryChange) {
+  std::string path = TempPath("shared_registry");
+  std::remove(path.c_str());
+  RegistryFile file(path);
+  std::shared_ptr<const RegistryKey> first;
+  ASSERT_EQ(file.ReadShared(&first), S_OK);
+  EXPECT_TRUE(first->subkeys().empty());
+  ASSERT_EQ(file.Update([](RegistryKey& r) {
+    r.Create(u"A");
+    return S_OK;
+  }),
+            S_OK);
+  std::shared_ptr<const RegistryKey> second;
+  ASSERT_EQ(file.ReadShared(&second), S_OK);
+  EXPECT_NE(second->Find(u"A"), nullptr);
+  std::shared_ptr<const RegistryKey> again;
+  ASSERT_EQ(file.ReadShared(&again), S_OK);
+  EXPECT_EQ(again, second);  // unchanged file: the same parsed tree
+  ASSERT_EQ(file.Update([](RegistryKey& r) {
+    r.RemoveSubkey(u"A");
+    return S_OK;
+  }),
+            S_OK);
+  ASSERT_EQ(file.ReadShared(&again), S_OK);
+  EXPECT_EQ(again->Find(u"A"), nullptr);
+  EXPECT_NE(second->Find(u"A"), nullptr);  // an earlier tree stays valid for its holder
+  std::remove(path.c_str());
+  std::remove((path + ".lock").c_str());
+}
+
 TEST(RegistryFile, PathComesFromTheEnvironment) {
   ::setenv("KORVALIS_REGISTRY", "/tmp/somewhere/registry.txt", 1);
   EXPECT_EQ(RegistryFile().path(), "/tmp/somewhere/registry.txt");
