@@ -89,6 +89,12 @@ bool IsPlainName(std::string_view query) {
   return query != "." && query != "..";
 }
 
+// Only elements and the document hold a child list of their own: an entity reference's
+// children are the entity's shared declaration, and an attribute's are its value.
+bool HasChildList(const xmlNode* node) {
+  return node != nullptr && (node->type == XML_ELEMENT_NODE || node->type == XML_DOCUMENT_NODE);
+}
+
 std::string QualifiedName(xmlNodePtr node) {
   std::string name = ToString(node->name);
   if (node->ns != nullptr && node->ns->prefix != nullptr) {
@@ -142,9 +148,19 @@ std::string Node::Text() const {
 void Node::SetText(std::string_view text) {
   if (node_ == nullptr) return;
   const std::string value(text);
-  if (node_->type != XML_ELEMENT_NODE && node_->type != XML_DOCUMENT_NODE) {
-    xmlNodeSetContent(node_, Chars(value));
-    return;
+  switch (node_->type) {
+    case XML_ELEMENT_NODE:
+    case XML_DOCUMENT_NODE:
+      break;
+    case XML_ATTRIBUTE_NODE:
+    case XML_TEXT_NODE:
+    case XML_CDATA_SECTION_NODE:
+    case XML_COMMENT_NODE:
+    case XML_PI_NODE:
+      xmlNodeSetContent(node_, Chars(value));
+      return;
+    default:  // an entity reference stands for its declaration and is not changed
+      return;
   }
   for (xmlNodePtr child = node_->children; child != nullptr;) {
     xmlNodePtr next = child->next;
@@ -222,13 +238,13 @@ bool Node::SetAttribute(std::string_view name, std::string_view value) {
 
 std::size_t Node::ChildCount() const {
   std::size_t count = 0;
-  if (node_ == nullptr || node_->type == XML_ATTRIBUTE_NODE) return 0;
+  if (!HasChildList(node_)) return 0;
   for (xmlNodePtr child = node_->children; child != nullptr; child = child->next) ++count;
   return count;
 }
 
 Node Node::ChildAt(std::size_t index) const {
-  if (node_ == nullptr || node_->type == XML_ATTRIBUTE_NODE) return Node();
+  if (!HasChildList(node_)) return Node();
   for (xmlNodePtr child = node_->children; child != nullptr; child = child->next) {
     if (index-- == 0) return Node(doc_, child);
   }
@@ -237,7 +253,7 @@ Node Node::ChildAt(std::size_t index) const {
 
 std::vector<Node> Node::Children() const {
   std::vector<Node> result;
-  if (node_ == nullptr || node_->type == XML_ATTRIBUTE_NODE) return result;
+  if (!HasChildList(node_)) return result;
   for (xmlNodePtr child = node_->children; child != nullptr; child = child->next) {
     result.push_back(Node(doc_, child));
   }
@@ -245,7 +261,7 @@ std::vector<Node> Node::Children() const {
 }
 
 Node Node::FirstChildElement(std::string_view name) const {
-  if (node_ == nullptr || node_->type == XML_ATTRIBUTE_NODE) return Node();
+  if (!HasChildList(node_)) return Node();
   for (xmlNodePtr child = node_->children; child != nullptr; child = child->next) {
     if (child->type == XML_ELEMENT_NODE && QualifiedName(child) == name) return Node(doc_, child);
   }
@@ -275,9 +291,7 @@ Node Node::SelectSingleNode(std::string_view query) const {
 
 std::vector<Node> Node::ElementsByTagName(std::string_view tag) const {
   std::vector<Node> result;
-  if (node_ == nullptr || (node_->type != XML_ELEMENT_NODE && node_->type != XML_DOCUMENT_NODE)) {
-    return result;
-  }
+  if (!HasChildList(node_)) return result;
   const bool all = tag == "*";
   // Depth-first, document order, without recursion.
   xmlNodePtr current = node_->children;
@@ -309,8 +323,7 @@ Node Node::CreateElement(std::string_view name) const {
 }
 
 void Node::AppendChild(const Node& child) {
-  if (node_ == nullptr || child.node_ == nullptr || child.doc_ != doc_) return;
-  if (node_->type != XML_ELEMENT_NODE && node_->type != XML_DOCUMENT_NODE) return;
+  if (!HasChildList(node_) || child.node_ == nullptr || child.doc_ != doc_) return;
   // A fresh element is usually the last one created, so the search starts at the back.
   auto& detached = doc_->detached;
   for (auto it = detached.rbegin(); it != detached.rend(); ++it) {

@@ -33,6 +33,23 @@ TEST(DocumentTest, LoadsNoExternalEntity) {
   EXPECT_TRUE(!loaded || document.DocumentElement().Text() == "[]");
 }
 
+TEST(NodeTest, EntityReferencesAreLeavesThatEditsLeaveAlone) {
+  Document document;
+  ASSERT_TRUE(document.LoadXml("<!DOCTYPE r [<!ENTITY e \"x<b>y</b>\">]><r>&e;<c/></r>"));
+  Node root = document.DocumentElement();
+  Node reference = root.ChildAt(0);
+  ASSERT_EQ(reference.Type(), NodeType::kEntityReference);
+  EXPECT_EQ(reference.Name(), "e");
+  EXPECT_EQ(root.Text(), "xy");
+  EXPECT_EQ(reference.ChildCount(), 0u);
+  EXPECT_TRUE(reference.FirstChildElement("b").IsNull());
+  reference.SetText("z");
+  EXPECT_EQ(root.Xml(), "<r>&e;<c/></r>");
+  root.SetText("replaced");
+  EXPECT_EQ(root.Xml(), "<r>replaced</r>");
+  EXPECT_EQ(reference.Text(), "xy") << "a removed reference still reads";
+}
+
 TEST(NodeTest, SelectSingleNodeByNameOrPath) {
   Document document;
   ASSERT_TRUE(document.LoadXml("<r><a id=\"1\"/><b><a id=\"2\"/></b><a id=\"3\"/></r>"));
