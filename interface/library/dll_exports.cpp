@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "interface/emr_call_scope.h"
 #include "interface/module.h"
 #include "interface/object_map.h"
 #include "interface/type_library.h"
@@ -21,6 +22,9 @@ HRESULT DllGetTypeLibrary(const korvalis::com::TypeLibraryInfo** library);
 namespace {
 
 CkorvalisModule& Module() {
+  // Method calls work through the database from the moment the module exists.
+  static const bool data_layer_installed = (korvalis::frame::InstallEMRCallScope(), true);
+  (void)data_layer_installed;
   static CkorvalisModule module(ObjectMap(), kKorvalisTypeLibrary);
   return module;
 }

@@ -1,0 +1,129 @@
+#include "foundation/call_scope.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <thread>
+
+#include "foundation/comm_data_source.h"
+#include "foundation/data_source_test_util.h"
+#include "foundation/emr_exception.h"
+
+namespace {
+
+using korvalis::datasource::testing::EventLogCapture;
+using korvalis::datasource::testing::ScratchDatabase;
+
+class CallScopeTest : public ::testing::Test {
+ protected:
+  CCommDataSource Source() { return CCommDataSource(database_.connection_string(), u"oracle"); }
+  int Rules() { return std::stoi(database_.Scalar("SELECT COUNT(*) FROM PEV_RULE")); }
+
+  ScratchDatabase database_;
+  EventLogCapture events_;
+};
+
+TEST_F(CallScopeTest, ACallThatFailsHalfWayLeavesNoTrace) {
+  try {
+    CCallScope scope(CCallScope::Mode::kWriting);
+    CCommDataSource source = Source();
+    source.Execute(u"INSERT INTO PEV_RULE (ID, NAME) VALUES (1, 'a')");
+    // A second data source of the same call sees the first one's work.
+    {
+      CCommDataSource other = Source();
+      std::u16string count;
+      other.QueryScalar(u"SELECT COUNT(*) FROM PEV_RULE", count);
+      EXPECT_EQ(count, u"1");
+      other.Execute(u"INSERT INTO PEV_RULE (ID, NAME) VALUES (2, 'b')");
+    }
+    source.Execute(u"INSERT INTO PEV_RULE (ID, NAME) VALUES (1, 'duplicate')");
+    scope.Commit();
+    ADD_FAILURE() << "the third statement succeeded";
+  } catch (const CEMRException& e) {
+    EXPECT_EQ(e.GetText(), kDatabaseErrorMessage);
+  }
+  EXPECT_EQ(Rules(), 0);
+}
+
+TEST_F(CallScopeTest, ASuccessfulCallCommitsEveryStatement) {
+  {
+    CCallScope scope(CCallScope::Mode::kReading);
+    {
+      CCommDataSource source = Source();
+      source.Execute(u"INSERT INTO PEV_RULE (ID, NAME) VALUES (1, 'a')");
+      source.Execute(u"UPDATE PEV_RULE SET NAME = 'b' WHERE ID = 1");
+    }
+    EXPECT_EQ(Rules(), 0) << "visible before the call commits";
+    scope.Commit();
+  }
+  EXPECT_EQ(database_.Scalar("SELECT NAME FROM PEV_RULE WHERE ID = 1"), "b");
+}
+
+TEST_F(CallScopeTest, AFailedNestedCallDoomsTheCallAroundIt) {
+  CCallScope outer(CCallScope::Mode::kWriting);
+  {
+    CCommDataSource source = Source();
+    source.Execute(u"INSERT INTO PEV_RULE (ID, NAME) VALUES (1, 'a')");
+  }
+  {
+    CCallScope inner(CCallScope::Mode::kReading);
+    EXPECT_EQ(CCallScope::Current(), &inner);
+    CCommDataSource source = Source();
+    source.Execute(u"INSERT INTO PEV_RULE (ID, NAME) VALUES (2, 'b')");
+    // Destroyed without Commit: the nested call failed.
+  }
+  EXPECT_EQ(CCallScope::Current(), &outer);
+  try {
+    outer.Commit();
+    ADD_FAILURE() << "a doomed call committed";
+  } catch (const CEMRException& e) {
+    EXPECT_EQ(e.GetText(), u"调用中的事务已被中止, 所做修改均已撤销.");
+  }
+  EXPECT_EQ(Rules(), 0);
+}
+
+TEST_F(CallScopeTest, ConcurrentWritersNeverAllocateTheSameId) {
+  constexpr int kCallsPerThread = 20;
+  std::atomic<int> failures{0};
+  auto writer = [&](const char16_t* name) {
+    for (int i = 0; i < kCallsPerThread; ++i) {
+      try {
+        CCallScope scope(CCallScope::Mode::kWriting);
+        {
+          CCommDataSource source(database_.connection_string(), u"oracle");
+          std::u16string id;
+          source.QueryScalar(u"SELECT NVL(MAX(ID), 0) + 1 FROM PEV_RULE", id);
+          std::this_thread::yield();
+          source.Execute(u"INSERT INTO PEV_RULE (ID, NAME) VALUES (" + id + u", '" + name + u"')");
+        }
+        scope.Commit();
+      } catch (const CEMRException&) {
+        ++failures;
+      }
+    }
+  };
+  std::thread first(writer, u"first");
+  std::thread second(writer, u"second");
+  first.join();
+  second.join();
+  EXPECT_EQ(failures, 0);
+  EXPECT_EQ(Rules(), 2 * kCallsPerThread);
+  EXPECT_EQ(database_.Scalar("SELECT COUNT(DISTINCT ID) FROM PEV_RULE"), std::to_string(2 * kCallsPerThread));
+}
+
+TEST_F(CallScopeTest, OutsideACallEachDataSourceCommitsUnlessUnwinding) {
+  {
+    CCommDataSource source = Source();
+    source.Execute(u"INSERT INTO PEV_RULE (ID, NAME) VALUES (1, 'kept')");
+  }
+  EXPECT_EQ(Rules(), 1);
+  try {
+    CCommDataSource source = Source();
+    source.Execute(u"INSERT INTO PEV_RULE (ID, NAME) VALUES (2, 'dropped')");
+    throw CEMRException(std::u16string(u"body failed"));
+  } catch (const CEMRException&) {
+  }
+  EXPECT_EQ(Rules(), 1);
+}
+
+}  // namespace

@@ -1,0 +1,139 @@
+// Helpers of the data-source tests: a scratch database file of the embedded provider, and a
+// capture of the event log's records.
+#pragma once
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <thread>
+#include <string>
+#include <vector>
+
+#include "db/testing/test_database.h"
+#include "platform/com/unicode.h"
+#include "platform/db/connection_pool.h"
+#include "platform/db/db_test_util.h"
+#include "platform/sys/event_log.h"
+
+namespace korvalis::datasource::testing {
+
+// A directory of its own under the temporary directory, removed with the object.
+class TempDirectory {
+ public:
+  TempDirectory() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "korvalis_ds_XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
+  }
+  ~TempDirectory() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// A fresh database with the system's schema and installation rows, in a file of its own.
+class ScratchDatabase {
+ public:
+  const std::string& init_string() const { return database_.init_string(); }
+  std::u16string connection_string() const { return korvalis::FromUtf8(database_.init_string()); }
+  // Runs a statement on the fixture's own connection, committed at once.
+  void Run(const std::string& sql) { database_.Execute(sql); }
+  // The first column of the first row ("" for none or NULL).
+  std::string Scalar(const std::string& sql) { return database_.QueryScalar(sql); }
+  korvalis::schema::TestDatabase& database() { return database_; }
+
+ private:
+  korvalis::schema::TestDatabase database_;
+};
+
+// Sends the event log's records to a file of its own while the object lives.
+class EventLogCapture {
+ public:
+  EventLogCapture() : path_(directory_.path() + "/events.log") {
+    ::setenv(korvalis::sys::kEventLogFileVariable, path_.c_str(), 1);
+  }
+  ~EventLogCapture() { ::unsetenv(korvalis::sys::kEventLogFileVariable); }
+  std::vector<korvalis::sys::EventRecord> Records() const {
+    return korvalis::sys::ReadEventLogFile(path_);
+  }
+  void Clear() const { std::filesystem::remove(path_); }
+
+ private:
+  TempDirectory directory_;
+  std::string path_;
+};
+
+// The 4 raw bytes of a result code as the event log keeps them.
+inline std::vector<std::uint8_t> CodeBytes(std::int32_t code) {
+  std::vector<std::uint8_t> bytes(4);
+  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(code) >> (8 * i));
+  return bytes;
+}
+
+// A listener on the loopback interface that keeps the bytes of the first connection.
+class LoopbackListener {
+ public:
+  LoopbackListener() {
+    socket_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+    socklen_t length = sizeof(address);
+    ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    ::listen(socket_, 4);
+    thread_ = std::thread([this] {
+      const int connection = ::accept(socket_, nullptr, nullptr);
+      if (connection < 0) return;
+      char buffer[4096];
+      ssize_t n;
+      while ((n = ::read(connection, buffer, sizeof(buffer))) > 0) received_.append(buffer, n);
+      ::close(connection);
+      done_ = true;
+    });
+  }
+  ~LoopbackListener() {
+    ::shutdown(socket_, SHUT_RDWR);
+    ::close(socket_);
+    thread_.join();
+  }
+  int port() const { return port_; }
+  // The bytes received, once the client closed the connection.
+  std::string Received() {
+    thread_.join();
+    thread_ = std::thread([] {});
+    return received_;
+  }
+  bool done() const { return done_; }
+
+ private:
+  int socket_;
+  int port_ = 0;
+  std::thread thread_;
+  std::string received_;
+  std::atomic<bool> done_{false};
+};
+
+// A port of the loopback interface on which nothing listens.
+inline int UnusedLoopbackPort() {
+  const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+  socklen_t length = sizeof(address);
+  ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+  ::close(probe);
+  return ntohs(address.sin_port);
+}
+
+}  // namespace korvalis::datasource::testing

@@ -1,0 +1,192 @@
+// The process-wide reactions to database failures: the clean-up of in-doubt transactions on
+// every eighth failing statement, and the watchdog report after a fast run of connection
+// failures.
+#include <gtest/gtest.h>
+
+#include "foundation/comm_data_source.h"
+#include "foundation/connection_failures.h"
+#include "foundation/data_source_test_util.h"
+#include "foundation/emr_exception.h"
+#include "foundation/single_data_source.h"
+
+namespace {
+
+using korvalis::datasource::testing::CodeBytes;
+using korvalis::datasource::testing::EventLogCapture;
+using korvalis::datasource::testing::LoopbackListener;
+using korvalis::datasource::testing::ScratchDatabase;
+using korvalis::datasource::testing::UnusedLoopbackPort;
+
+// The Oracle dialect, observed: its in-doubt transaction query lists the IDs of a table of
+// the test, and each forced rollback is recorded in another.
+class ObservedOracle : public CDBOracle {
+ public:
+  std::u16string GetPendingTransactionSql() const override {
+    ++pending_queries;
+    return u"SELECT TRAN_ID FROM T_PENDING ORDER BY SEQ";
+  }
+  std::u16string GetRollbackForceSql(std::u16string_view id) const override {
+    return u"INSERT INTO T_FORCED VALUES ('" + std::u16string(id) + u"')";
+  }
+  mutable int pending_queries = 0;
+};
+
+class ObservedSource : public CCommDataSource {
+ public:
+  ObservedSource(const std::u16string& connection_string, ObservedOracle& dialect)
+      : CCommDataSource(connection_string, u"oracle"), dialect_(dialect) {}
+  CDBType* GetDBType() override { return &dialect_; }
+
+ private:
+  ObservedOracle& dialect_;
+};
+
+class CleanUpTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    database_.Run("CREATE TABLE T_PENDING (SEQ NUMBER(3), TRAN_ID VARCHAR2(20))");
+    database_.Run("CREATE TABLE T_FORCED (TRAN_ID VARCHAR2(20))");
+    database_.Run("CREATE TABLE T_BLOB (ID NUMBER(3), DATA BLOB)");
+    database_.Run("INSERT INTO T_PENDING VALUES (1, '1.2.3')");
+    database_.Run("INSERT INTO T_PENDING VALUES (2, NULL)");
+    database_.Run("INSERT INTO T_PENDING VALUES (3, '4.5.6')");
+  }
+
+  // One failing Execute (or Query); true when it ran the clean-up.
+  bool FailOnce(bool query) {
+    const int before = dialect_.pending_queries;
+    ObservedSource source(database_.connection_string(), dialect_);
+    try {
+      if (query) {
+        std::vector<std::u16string> values;
+        source.Query(u"SELECT NOPE FROM T_PENDING", 1, values);
+      } else {
+        source.Execute(u"UPDATE T_PENDING SET NOPE = 1");
+      }
+    } catch (const CEMRException& e) {
+      EXPECT_EQ(e.GetText(), kDatabaseErrorMessage);
+    }
+    return dialect_.pending_queries != before;
+  }
+
+  ScratchDatabase database_;
+  ObservedOracle dialect_;
+  EventLogCapture events_;
+};
+
+TEST_F(CleanUpTest, EveryEighthFailingStatementRollsBackTheListedTransactions) {
+  // Align with the process-wide count, which other tests have moved.
+  int failures = 0;
+  while (!FailOnce(false)) ASSERT_LT(++failures, 8);
+  database_.Run("DELETE FROM T_FORCED");
+
+  // BLOB statements do not count.
+  for (int i = 0; i < 9; ++i) {
+    ObservedSource source(database_.connection_string(), dialect_);
+    BYTE* data = nullptr;
+    ULONG length = 0;
+    EXPECT_THROW(source.ReadBlob(u"SELECT DATA FROM T_BLOB WHERE ID = 1", data, length, 0, 0, false),
+                 CEMRException);
+  }
+  for (int i = 1; i <= 7; ++i) EXPECT_FALSE(FailOnce(i % 2 == 0)) << "failure " << i;
+  EXPECT_EQ(database_.Scalar("SELECT COUNT(*) FROM T_FORCED"), "0");
+  EXPECT_TRUE(FailOnce(true)) << "the eighth failure";
+  EXPECT_FALSE(FailOnce(false)) << "the ninth failure";
+  // Each listed identifier is rolled back once, empty ones skipped.
+  EXPECT_EQ(database_.Scalar("SELECT COUNT(*) FROM T_FORCED"), "2");
+  EXPECT_EQ(database_.Scalar("SELECT MIN(TRAN_ID) || ',' || MAX(TRAN_ID) FROM T_FORCED"), "1.2.3,4.5.6");
+}
+
+class ConnectionFailureTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    run_.Reset();
+    run_.SetClock([this] { return now_; });
+  }
+  void TearDown() override {
+    run_.Reset();
+    run_.SetClock([] { return std::chrono::steady_clock::now(); });
+    run_.SetWatchdog(ConnectionFailureRun::DefaultWatchdog());
+  }
+  // One statement on a database that cannot be opened.
+  void FailToConnect() {
+    CCommDataSource source(u"Provider=SQLite;Data Source=" + missing_ + u";Password=topsecret;Mode=x",
+                           u"oracle");
+    try {
+      std::u16string value;
+      source.QueryScalar(u"SELECT 1 FROM DUAL", value);
+      ADD_FAILURE() << "connected";
+    } catch (const CEMRException& e) {
+      EXPECT_EQ(e.GetText(), kDatabaseErrorMessage);
+    }
+  }
+
+  ConnectionFailureRun& run_ = ConnectionFailureRun::Process();
+  std::chrono::steady_clock::time_point now_{};
+  std::u16string missing_ = u"/nonexistent-korvalis-dir/none.db";
+  EventLogCapture events_;
+};
+
+TEST_F(ConnectionFailureTest, AFailedConnectionIsLoggedWithTheMaskedString) {
+  FailToConnect();
+  const auto records = events_.Records();
+  ASSERT_EQ(records.size(), 2u);
+  const std::u16string reason_prefix = u"连接数据库错误，错误代码: -2147467259，错误原因：";
+  EXPECT_EQ(records[0].text.substr(0, reason_prefix.size()), reason_prefix);
+  const std::u16string masked = u"，连接串:Provider=SQLite;Data Source=" + missing_ + u";Password=******;Mode=x";
+  ASSERT_GT(records[0].text.size(), masked.size());
+  EXPECT_EQ(records[0].text.substr(records[0].text.size() - masked.size()), masked);
+  EXPECT_EQ(records[0].raw, CodeBytes(-2147467259));
+  // The statement's own record: the message without the string, raw data 0.
+  EXPECT_EQ(records[1].text, records[0].text.substr(0, records[0].text.size() - masked.size()));
+  EXPECT_EQ(records[1].raw, CodeBytes(0));
+  EXPECT_EQ(run_.count(), 1);
+}
+
+TEST_F(ConnectionFailureTest, TheThirtyThirdFastFailureReportsToTheWatchdog) {
+  LoopbackListener watchdog;
+  run_.SetWatchdog({u"127.0.0.1", u"/tennal/tennal.dll?Handler=Default", watchdog.port()});
+  for (int i = 1; i <= 32; ++i) {
+    FailToConnect();
+    EXPECT_EQ(run_.count(), i);
+    now_ += std::chrono::seconds(10);
+  }
+  EXPECT_FALSE(watchdog.done());
+  FailToConnect();
+  EXPECT_EQ(run_.count(), 0);
+  const std::string request = watchdog.Received();
+  EXPECT_EQ(request.substr(0, request.find("\r\n")), "POST /tennal/tennal.dll?Handler=Default HTTP/1.1");
+  EXPECT_NE(request.find("\r\nSOAPAction: \"urn:tennal:service/ServerError\"\r\n"), std::string::npos);
+  EXPECT_NE(request.find("<ServerError xmlns=\"urn:tennal:service\"/>"), std::string::npos);
+  // The 34th failure starts a new run.
+  now_ += std::chrono::seconds(10);
+  FailToConnect();
+  EXPECT_EQ(run_.count(), 1);
+}
+
+TEST_F(ConnectionFailureTest, ASlowFailureEndsTheRun) {
+  FailToConnect();
+  now_ += std::chrono::seconds(59);
+  FailToConnect();
+  EXPECT_EQ(run_.count(), 2);
+  now_ += std::chrono::seconds(60);
+  FailToConnect();
+  EXPECT_EQ(run_.count(), 0);
+  FailToConnect();
+  EXPECT_EQ(run_.count(), 1);
+}
+
+TEST_F(ConnectionFailureTest, AnUndeliveredReportReplacesTheConnectionError) {
+  run_.SetWatchdog({u"127.0.0.1", u"/tennal/tennal.dll?Handler=Default", UnusedLoopbackPort()});
+  ::unsetenv("SOAPCLIENT_STANDBY_SERVER");
+  for (int i = 0; i < 32; ++i) FailToConnect();
+  events_.Clear();
+  FailToConnect();
+  const auto records = events_.Records();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].text, u"链接WebService服务器错误.");
+  EXPECT_EQ(records[0].raw, CodeBytes(0));
+  EXPECT_EQ(run_.count(), 0);
+}
+
+}  // namespace

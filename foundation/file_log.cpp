@@ -1,0 +1,74 @@
+#include "foundation/file_log.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "platform/com/unicode.h"
+
+namespace korvalis::filelog {
+namespace {
+
+constexpr char kSeparator[] =
+    "-------------------------------------------------------------------\r\n";
+
+bool EnsureFolder(const std::string& folder) {
+  struct stat info;
+  if (stat(folder.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
+  return mkdir(folder.c_str(), 0755) == 0 || errno == EEXIST;
+}
+
+bool WriteAll(int fd, const std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string LogFolder() {
+  char path[4096];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof(path) - 1);
+  if (n <= 0) return "Log";
+  std::string executable(path, static_cast<std::size_t>(n));
+  const std::size_t slash = executable.rfind('/');
+  return executable.substr(0, slash + 1) + "Log";
+}
+
+bool AppendEntry(const std::string& folder, const std::tm& local_time, const std::u16string& text) {
+  if (!EnsureFolder(folder)) return false;
+  char name[32];
+  std::snprintf(name, sizeof(name), "/%d-%02d.log", local_time.tm_year + 1900,
+                local_time.tm_mon + 1);
+  char stamp[64];
+  std::snprintf(stamp, sizeof(stamp), "-----%d-%02d-%02d %02d:%02d:%02d\n",
+                local_time.tm_year + 1900, local_time.tm_mon + 1, local_time.tm_mday,
+                local_time.tm_hour, local_time.tm_min, local_time.tm_sec);
+  std::string entry = stamp;
+  entry += kSeparator;
+  entry += korvalis::ToUtf8(text);
+  entry += "\r\n\r\n";
+
+  const int fd = open((folder + name).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  const bool written = WriteAll(fd, entry);
+  close(fd);
+  return written;
+}
+
+}  // namespace korvalis::filelog
+
+void WriteLogFile(const std::u16string& text, int /*flag*/) {
+  const std::time_t now = std::time(nullptr);
+  std::tm local_time{};
+  if (localtime_r(&now, &local_time) == nullptr) return;
+  korvalis::filelog::AppendEntry(korvalis::filelog::LogFolder(), local_time, text);
+}

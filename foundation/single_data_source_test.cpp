@@ -1,0 +1,211 @@
+#include "foundation/single_data_source.h"
+
+#include <gtest/gtest.h>
+
+#include <xercesc/dom/DOM.hpp>
+
+#include "foundation/comm_data_source.h"
+#include "foundation/connection_failures.h"
+#include "foundation/data_source_test_util.h"
+#include "foundation/emr_exception.h"
+#include "foundation/sql_text.h"
+#include "foundation/xml_parser.h"
+#include "platform/db/sql_error.h"
+
+namespace {
+
+using korvalis::datasource::MaskPassword;
+using korvalis::datasource::testing::CodeBytes;
+using korvalis::datasource::testing::EventLogCapture;
+using korvalis::datasource::testing::ScratchDatabase;
+
+std::u16string Text(BSTR text) {
+  std::u16string copy(korvalis::BstrView(text));
+  SysFreeString(text);
+  return copy;
+}
+
+// Expects `statement` to fail with the generic message.
+template <class Statement>
+void ExpectDatabaseError(Statement statement) {
+  try {
+    statement();
+    ADD_FAILURE() << "the statement did not fail";
+  } catch (const CEMRException& e) {
+    EXPECT_EQ(e.GetText(), kDatabaseErrorMessage);
+  }
+}
+
+class StatementTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    database_ = new ScratchDatabase;
+    database_->Run("CREATE TABLE T_ROW (ID NUMBER(10), NAME VARCHAR2(40), NOTE VARCHAR2(40))");
+    database_->Run("INSERT INTO T_ROW VALUES (1, 'x', NULL)");
+    database_->Run("INSERT INTO T_ROW VALUES (2, '<a&b>\"c''', 'n')");
+    database_->Run("CREATE TABLE T_EMPTY (ID NUMBER(10))");
+  }
+  static void TearDownTestSuite() { delete database_; }
+
+  CCommDataSource Source() { return CCommDataSource(database_->connection_string(), u"oracle"); }
+
+  static ScratchDatabase* database_;
+  EventLogCapture events_;
+};
+
+ScratchDatabase* StatementTest::database_ = nullptr;
+
+TEST_F(StatementTest, ExecuteWritesRowsWithColumnNamesAndEscapedValues) {
+  CCommDataSource source = Source();
+  std::u16string rows = u"previous";
+  source.Execute(u"SELECT ID, NAME, NOTE FROM T_ROW ORDER BY ID", &rows);
+  EXPECT_EQ(rows,
+            u"<?xml version=\"1.0\"?><root>"
+            u"<row><ID>1</ID><NAME>x</NAME><NOTE></NOTE></row>"
+            u"<row><ID>2</ID><NAME>&lt;a&amp;b&gt;\"c'</NAME><NOTE>n</NOTE></row></root>");
+  // The document is well formed whatever the values.
+  CXmlStringParser parser(rows);
+  EXPECT_NE(parser.GetDocument(), nullptr);
+
+  source.Execute(u"SELECT ID FROM T_EMPTY", &rows);
+  EXPECT_EQ(rows, u"<?xml version=\"1.0\"?><root></root>");
+  source.Execute(u"UPDATE T_EMPTY SET ID = 1", &rows);
+  EXPECT_EQ(rows, u"<?xml version=\"1.0\"?><root></root>");
+}
+
+TEST_F(StatementTest, QueryFillsMissingColumnsAndNullsWithEmptyText) {
+  CCommDataSource source = Source();
+  std::vector<std::u16string> values{u"stale"};
+  source.Query(u"SELECT ID, NOTE FROM T_ROW ORDER BY ID", 3, values);
+  EXPECT_EQ(values, (std::vector<std::u16string>{u"1", u"", u"", u"2", u"n", u""}));
+  source.Query(u"SELECT ID FROM T_EMPTY", 2, values);
+  EXPECT_TRUE(values.empty());
+  source.QueryColumn(u"SELECT NAME FROM T_ROW ORDER BY ID DESC", values);
+  EXPECT_EQ(values, (std::vector<std::u16string>{u"<a&b>\"c'", u"x"}));
+}
+
+TEST_F(StatementTest, ScalarKeepsTheCallersValueWithoutARow) {
+  CCommDataSource source = Source();
+  std::u16string value = u"kept";
+  source.QueryScalar(u"SELECT ID FROM T_EMPTY", value);
+  EXPECT_EQ(value, u"kept");
+  source.QueryValue(u"SELECT NAME FROM T_ROW WHERE ID = 1", value, u"ignored");
+  EXPECT_EQ(value, u"x");
+  source.QueryScalar(u"SELECT NOTE FROM T_ROW WHERE ID = 1", value);
+  EXPECT_EQ(value, u"");
+}
+
+TEST_F(StatementTest, QueryElementsWritesOneElementPerRow) {
+  CCommDataSource source = Source();
+  BSTR result = nullptr;
+  source.QueryElements(u"SELECT NAME, ID, NOTE FROM T_ROW ORDER BY ID",
+                       {u"patient", u"id", u"note"}, &result);
+  EXPECT_EQ(Text(result),
+            u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?><root>"
+            u"<patient id=\"1\" note=\"\">x</patient>"
+            u"<patient id=\"2\" note=\"n\">&lt;a&amp;b&gt;\"c'</patient></root>");
+
+  source.QueryElements(u"SELECT ID FROM T_EMPTY", {u"patient", u"id"}, &result);
+  EXPECT_EQ(Text(result), u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?><root/>");
+
+  // More names than columns: the missing columns are empty attributes.
+  source.QueryElements(u"SELECT NAME FROM T_ROW WHERE ID = 1", {u"p", u"a", u"b"}, &result);
+  EXPECT_EQ(Text(result),
+            u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?><root><p a=\"\" b=\"\">x</p></root>");
+  source.QueryElements(u"SELECT ID FROM T_ROW", {u"p"}, nullptr);
+}
+
+// The document must read as the XML library's serialiser would have written it.
+TEST_F(StatementTest, QueryElementsMatchesTheLibrarySerialiser) {
+  CCommDataSource source = Source();
+  const std::u16string value = u"a<b>&c\"d'e\r\n\tf]]>中文😀";
+  {
+    CCommDataSource writer = Source();
+    writer.Execute(u"CREATE TABLE T_TEXT (V VARCHAR2(100), W VARCHAR2(100))");
+    writer.Execute(u"INSERT INTO T_TEXT VALUES (" + korvalis::SqlQuoted(value) + u", " +
+                   korvalis::SqlQuoted(value) + u")");
+    writer.Execute(u"INSERT INTO T_TEXT VALUES (NULL, 'w')");
+  }
+  BSTR result = nullptr;
+  source.QueryElements(u"SELECT V, W FROM T_TEXT ORDER BY W", {u"item", u"w"}, &result);
+  const std::u16string written = Text(result);
+
+  StartXmlLibrary();
+  xercesc::DOMImplementation* implementation = GetDomImplementation();
+  xercesc::DOMDocument* document = implementation->createDocument(nullptr, u"root", nullptr);
+  xercesc::DOMElement* first = document->createElement(u"item");
+  first->setAttribute(u"w", value.c_str());
+  first->setTextContent(value.c_str());
+  document->getDocumentElement()->appendChild(first);
+  xercesc::DOMElement* second = document->createElement(u"item");
+  second->setAttribute(u"w", u"w");
+  document->getDocumentElement()->appendChild(second);
+  XmlWriter writer(implementation->createLSSerializer());
+  const std::u16string expected = writer.Write(document);
+  document->release();
+  EXPECT_EQ(written, expected);
+}
+
+TEST_F(StatementTest, QueryElementsRefusesWhatXmlCannotCarry) {
+  CCommDataSource source = Source();
+  BSTR result = nullptr;
+  try {
+    source.QueryElements(u"SELECT ID FROM T_ROW", {}, &result);
+    ADD_FAILURE();
+  } catch (const CEMRException& e) {
+    EXPECT_EQ(e.GetText(), u"查询元素名称列表为空.");
+  }
+  try {
+    source.QueryElements(u"SELECT ID FROM T_ROW", {u"a b"}, &result);
+    ADD_FAILURE();
+  } catch (const CEMRException& e) {
+    EXPECT_EQ(e.GetText(), u"查询元素名称无效: a b");
+  }
+  try {
+    source.QueryElements(u"SELECT 'a' || CHR(1) FROM DUAL", {u"p"}, &result);
+    ADD_FAILURE();
+  } catch (const CEMRException& e) {
+    EXPECT_EQ(e.GetText(), u"查询结果含有XML不允许的字符.");
+  }
+  EXPECT_EQ(result, nullptr);
+}
+
+TEST_F(StatementTest, AFailingStatementIsLoggedInFullAndReportedGenerically) {
+  CCommDataSource source = Source();
+  ExpectDatabaseError([&] { source.Execute(u"SELEC ID FROM T_ROW"); });
+  const auto records = events_.Records();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].type, 1);
+  const std::u16string prefix = u"执行SQL语句错误：\n错误代码: " +
+                                korvalis::FromUtf8(std::to_string(korvalis::db::kErrorsInCommand)) +
+                                u"\n错误原因: ";
+  EXPECT_EQ(records[0].text.substr(0, prefix.size()), prefix);
+  const std::u16string suffix = u"\n错误语句:SELEC ID FROM T_ROW";
+  ASSERT_GT(records[0].text.size(), prefix.size() + suffix.size());
+  EXPECT_EQ(records[0].text.substr(records[0].text.size() - suffix.size()), suffix);
+  EXPECT_EQ(records[0].raw, CodeBytes(korvalis::db::kErrorsInCommand));
+
+  // The data source stays usable after a failure.
+  std::u16string value;
+  source.QueryScalar(u"SELECT COUNT(*) FROM T_ROW", value);
+  EXPECT_EQ(value, u"2");
+}
+
+TEST_F(StatementTest, AFailingRowFetchFailsTheStatement) {
+  CCommDataSource source = Source();
+  std::vector<std::u16string> values;
+  ExpectDatabaseError([&] { source.Query(u"SELECT 1 / (ID - 2) FROM T_ROW ORDER BY ID", 1, values); });
+  EXPECT_EQ(events_.Records().size(), 1u);
+}
+
+TEST(MaskPassword, MasksEveryPasswordItemInAnyCase) {
+  EXPECT_EQ(MaskPassword(u"Provider=x;Password=secret;User ID=a"), u"Provider=x;Password=******;User ID=a");
+  EXPECT_EQ(MaskPassword(u"Provider=x;Password=secret"), u"Provider=x;Password=******");
+  EXPECT_EQ(MaskPassword(u"provider=x;password=s;PWD=t;pwd = 'a;b';x=1"),
+            u"provider=x;password=******;PWD=******;pwd =******;x=1");
+  EXPECT_EQ(MaskPassword(u"Provider=SQLite;Data Source=/tmp/a.db"), u"Provider=SQLite;Data Source=/tmp/a.db");
+  EXPECT_EQ(MaskPassword(u"junk;Password=;"), u"junk;Password=******;");
+  EXPECT_EQ(MaskPassword(u""), u"");
+}
+
+}  // namespace

@@ -1,0 +1,249 @@
+#include "foundation/soap_client.h"
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include <ace/ACE.h>
+#include <ace/Init_ACE.h>
+#include <ace/INET_Addr.h>
+#include <ace/SOCK_Connector.h>
+#include <ace/SOCK_Stream.h>
+#include <ace/Time_Value.h>
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/framework/MemBufFormatTarget.hpp>
+#include <xercesc/util/XMLChar.hpp>
+
+#include "foundation/emr_exception.h"
+#include "foundation/xml_parser.h"
+#include "platform/com/unicode.h"
+
+using namespace xercesc;
+
+namespace {
+
+constexpr char16_t kXsiNamespace[] = u"http://www.w3.org/2001/XMLSchema-instance";
+constexpr char16_t kXsdNamespace[] = u"http://www.w3.org/2001/XMLSchema";
+constexpr char16_t kSoap11Namespace[] = u"http://schemas.xmlsoap.org/soap/envelope/";
+constexpr std::size_t kMaxStandbyVariableLength = 1024;
+
+// The socket library is started once for the process and stopped when it unloads.
+void StartSocketLibrary() {
+  struct AceSession {
+    AceSession() { ACE::init(); }
+    ~AceSession() { ACE::fini(); }
+  };
+  static AceSession session;
+}
+
+void CheckXmlName(const std::u16string& name) {
+  if (name.empty() || !XMLChar1_0::isValidName(name.c_str(), name.size())) {
+    throw CEMRException(u"SOAP请求的名称无效: " + name);
+  }
+}
+
+void CheckXmlText(const std::u16string& text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && XMLChar1_0::isXMLChar(c, text[i + 1])) {
+      ++i;
+      continue;
+    }
+    if (!XMLChar1_0::isXMLChar(c)) throw CEMRException(std::u16string(u"SOAP请求含有XML不允许的字符."));
+  }
+}
+
+// A DOM document released when it goes out of scope.
+struct DocumentOwner {
+  DOMDocument* document;
+  ~DocumentOwner() { document->release(); }
+};
+
+std::string SerializeUtf8(const DOMDocument* document) {
+  DOMImplementation* implementation = GetDomImplementation();
+  DOMLSSerializer* serializer = implementation->createLSSerializer();
+  DOMLSOutput* output = implementation->createLSOutput();
+  MemBufFormatTarget target;
+  output->setByteStream(&target);
+  output->setEncoding(u"utf-8");
+  bool written = false;
+  try {
+    written = serializer->write(document, output);
+  } catch (...) {
+  }
+  output->release();
+  serializer->release();
+  if (!written) throw CEMRException(std::u16string(u"SOAP请求含有XML不允许的字符."));
+  return std::string(reinterpret_cast<const char*>(target.getRawBuffer()), target.getLen());
+}
+
+void SetPiece(iovec& piece, const std::string& text) {
+  piece.iov_base = const_cast<char*>(text.data());
+  piece.iov_len = text.size();
+}
+
+bool ConnectTo(const std::string& host, int port, ACE_SOCK_Stream& stream) {
+  ACE_INET_Addr address;
+  if (address.set(static_cast<u_short>(port), host.c_str()) != 0) return false;
+  ACE_SOCK_Connector connector;
+  ACE_Time_Value timeout(kSoapConnectTimeoutSeconds);
+  return connector.connect(stream, address, &timeout) == 0;
+}
+
+// Sends every piece; a peer that has gone away makes the write fail instead of raising SIGPIPE,
+// which would end the host process.
+ssize_t SendWithoutSigpipe(ACE_SOCK_Stream& stream, SoapRequest& request, std::size_t* sent) {
+  sigset_t pipe_signal;
+  sigset_t previous;
+  sigemptyset(&pipe_signal);
+  sigaddset(&pipe_signal, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipe_signal, &previous);
+  sigset_t pending;
+  sigpending(&pending);
+  const bool already_pending = sigismember(&pending, SIGPIPE) == 1;
+
+  ACE_Time_Value timeout(kSoapSendTimeoutSeconds);
+  const ssize_t result = ACE::sendv_n(stream.get_handle(), request.pieces,
+                                      SoapRequest::kPieceCount, &timeout, sent);
+
+  if (!already_pending) {
+    const timespec no_wait{0, 0};
+    while (sigtimedwait(&pipe_signal, nullptr, &no_wait) > 0) {
+    }
+  }
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  return result;
+}
+
+}  // namespace
+
+std::string SoapRequest::Bytes() const {
+  std::string bytes;
+  for (const iovec& piece : pieces) bytes.append(static_cast<const char*>(piece.iov_base), piece.iov_len);
+  return bytes;
+}
+
+SoapProtocol::SoapProtocol() : host_(korvalis::ToUtf8(kLocalHostName)), namespace_(kSuiteServiceNamespace) {}
+
+SoapProtocol::~SoapProtocol() = default;
+
+void SoapProtocol::SetEndpoint(const std::u16string& host, const std::u16string& path, int port) {
+  host_ = korvalis::ToUtf8(host);
+  path_ = path;
+  request_line_ = "POST " + korvalis::ToUtf8(path) + " HTTP/1.1\r\n";
+  port_ = port;
+}
+
+void SoapProtocol11::BuildRequest(const std::u16string& method,
+                                  const std::map<std::u16string, std::u16string>& parameters,
+                                  SoapRequest& request) const {
+  CheckXmlName(method);
+  DOMImplementation* implementation = GetDomImplementation();
+  DocumentOwner owner{implementation->createDocument()};
+  DOMDocument* document = owner.document;
+  DOMElement* envelope = document->createElement(u"soap:Envelope");
+  envelope->setAttribute(u"xmlns:xsi", kXsiNamespace);
+  envelope->setAttribute(u"xmlns:xsd", kXsdNamespace);
+  envelope->setAttribute(u"xmlns:soap", kSoap11Namespace);
+  document->appendChild(envelope);
+  DOMElement* body = document->createElement(u"soap:Body");
+  envelope->appendChild(body);
+  DOMElement* call = document->createElement(method.c_str());
+  call->setAttribute(u"xmlns", korvalis::FromUtf8(namespace_).c_str());
+  body->appendChild(call);
+  for (const auto& [name, value] : parameters) {
+    CheckXmlName(name);
+    CheckXmlText(value);
+    DOMElement* parameter = document->createElement(name.c_str());
+    parameter->setTextContent(value.c_str());
+    call->appendChild(parameter);
+  }
+
+  request.body = SerializeUtf8(document);
+  request.request_line = request_line_;
+  request.host_header = "Host: " + host_ + ":" + std::to_string(port_) + "\r\n";
+  request.content_type_header = "Content-Type: text/xml; charset=utf-8\r\n";
+  request.content_length_header = "Content-Length: " + std::to_string(request.body.size()) + "\r\n";
+  std::string action = "SOAPAction: \"" + namespace_;
+  if (action.back() != '/') action += '/';
+  request.action_header = action + korvalis::ToUtf8(method) + "\"\r\n";
+
+  static const std::string kEndOfHeaders = "\r\n";
+  SetPiece(request.pieces[0], request.request_line);
+  SetPiece(request.pieces[1], request.host_header);
+  SetPiece(request.pieces[2], request.content_type_header);
+  SetPiece(request.pieces[3], request.content_length_header);
+  SetPiece(request.pieces[4], request.action_header);
+  SetPiece(request.pieces[5], kEndOfHeaders);
+  SetPiece(request.pieces[6], request.body);
+  SetPiece(request.pieces[7], kEndOfHeaders);
+}
+
+StandbyServers::StandbyServers(std::string variable) : variable_(std::move(variable)) {}
+
+StandbyServers& StandbyServers::Process() {
+  static StandbyServers list;
+  return list;
+}
+
+std::vector<std::u16string> StandbyServers::Get() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!hosts_.empty()) return hosts_;
+  const char* value = std::getenv(variable_.c_str());
+  if (value == nullptr) return {};
+  const std::u16string text = korvalis::FromUtf8(value);
+  if (text.size() >= kMaxStandbyVariableLength) return {};
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find(u';', start);
+    if (end == std::u16string::npos) end = text.size();
+    std::u16string piece = text.substr(start, end - start);
+    if (!piece.empty()) {
+      const std::size_t scheme = piece.find(u"://");
+      if (scheme != std::u16string::npos) piece.erase(0, scheme + 3);
+      hosts_.push_back(piece);
+    }
+    start = end + 1;
+  }
+  return hosts_;
+}
+
+SoapClient::SoapClient(StandbyServers& standby)
+    : standby_(standby), protocol_(std::make_unique<SoapProtocol11>()) {
+  StartSocketLibrary();
+}
+
+SoapClient::~SoapClient() = default;
+
+void SoapClient::SetEndpoint(const std::u16string& host, const std::u16string& path, int port) {
+  protocol_->SetEndpoint(host, path, port);
+}
+
+void SoapClient::Call(const std::u16string& method,
+                      const std::map<std::u16string, std::u16string>& parameters) {
+  SoapRequest request;
+  protocol_->BuildRequest(method, parameters, request);
+
+  ACE_SOCK_Stream stream;
+  bool connected = ConnectTo(protocol_->GetHost(), protocol_->GetPort(), stream);
+  if (!connected) {
+    for (const std::u16string& host : GetStandbyServers()) {
+      protocol_->SetEndpoint(host, protocol_->GetPath(), protocol_->GetPort());
+      protocol_->BuildRequest(method, parameters, request);
+      if (ConnectTo(protocol_->GetHost(), protocol_->GetPort(), stream)) {
+        connected = true;
+        break;
+      }
+    }
+  }
+  if (!connected) throw CEMRException(std::u16string(u"链接WebService服务器错误."));
+
+  std::size_t total = 0;
+  for (const iovec& piece : request.pieces) total += piece.iov_len;
+  std::size_t sent = 0;
+  const ssize_t result = SendWithoutSigpipe(stream, request, &sent);
+  stream.close();
+  if (result < 0 || sent != total) throw CEMRException(std::u16string(u"发送WebService请求错误."));
+}
