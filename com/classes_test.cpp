@@ -4,11 +4,14 @@
 
 #include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "com/surface_test_support.h"
 #include "foundation/emr_error.h"
 #include "platform/com/class_factory.h"
 #include "platform/com/error_info.h"
+#include "platform/com/module_lock.h"
 #include "platform/complus/recording_object_context.h"
 
 namespace korvalis::testing {
@@ -379,6 +382,66 @@ TEST_F(DepartureTest, TheReportsServerTimeRunsWithoutAVote) {
   EXPECT_EQ(report->GetCurrTime(&time), E_FAIL);
   EXPECT_EQ(CEMRRemoteError().GetError(), u"函数:'CEMRReport::GetCurrTime' 出现异常错误.");
   EXPECT_EQ(context_->votes(), "");
+}
+
+TEST_F(DepartureTest, NullStringsAndNullResultsReachTheBodyUnchanged) {
+  auto* repository = Create<IRepository>(u"Repository");
+  EXPECT_EQ(repository->SetVktCatalog(nullptr, nullptr), S_OK);
+  ASSERT_EQ(Script().calls.size(), 1u);
+  EXPECT_TRUE(Script().calls[0].arguments[0].null_text);
+  EXPECT_EQ(Script().calls[0].arguments[1].pointer, nullptr);
+}
+
+TEST_F(DepartureTest, ReFireOpenReadsANullEventDocumentAsAnEmptyOne) {
+  auto* trigger = Create<IQualityTrigger>(u"QualityTrigger");
+  ScopedObjectContext scope(context_);
+  EXPECT_EQ(trigger->ReFireOpen(nullptr), S_OK);
+  ASSERT_EQ(Script().calls.size(), 1u);
+  EXPECT_EQ(Script().calls[0].arguments[0].text, u"");
+  EXPECT_EQ(Script().calls[0].arguments[1].text, u"");
+  EXPECT_EQ(Script().calls[0].arguments[2].pointer, nullptr);
+  EXPECT_EQ(context_->votes(), "C");
+}
+
+// A call scope that any number of threads may run at once.
+std::atomic<int> concurrent_scopes{0};
+void ConcurrentScope(frame::Vote, frame::CallBody body, void* context) {
+  concurrent_scopes.fetch_add(1);
+  body(context, CountingCallScope::data_source());
+}
+
+TEST(ConcurrencyTest, ThreadsShareOneObjectOfAClassRegisteredNeutralOrBoth) {
+  frame::CallScopeRunner previous = frame::SetCallScopeRunner(&ConcurrentScope);
+  concurrent_scopes = 0;
+  int32_t locks_before = com::ModuleLockCount();
+  for (std::u16string_view name : {u"QualityRule", u"CoreSystem"}) {
+    SCOPED_TRACE(ToUtf8(name));
+    IDispatch* object = CreateDispatch(FindClass(name).library);
+    constexpr int kThreads = 8, kCalls = 500;
+    std::vector<std::thread> threads;
+    std::atomic<int> failures{0};
+    for (int t = 0; t < kThreads; ++t) {
+      threads.emplace_back([&] {
+        for (int i = 0; i < kCalls; ++i) {
+          void* copy = nullptr;
+          if (object->QueryInterface(FindClass(name).info->iid, &copy) != S_OK) ++failures;
+          HRESULT hr = name == u"QualityRule"
+                           ? static_cast<IQualityRule*>(copy)->DeleteOpenRule(nullptr, nullptr,
+                                                                              nullptr)
+                           : static_cast<ICoreSystem*>(copy)->SaveDoctorShiftRecord(nullptr);
+          if (hr != S_OK) ++failures;
+          static_cast<IUnknown*>(copy)->Release();
+        }
+      });
+    }
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(object->Release(), 0u) << "every reference taken by a thread was given back";
+  }
+  // DeleteOpenRule needs no data source; each SaveDoctorShiftRecord ran in its own call scope.
+  EXPECT_EQ(concurrent_scopes, 8 * 500);
+  EXPECT_EQ(com::ModuleLockCount(), locks_before);
+  frame::SetCallScopeRunner(previous);
 }
 
 }  // namespace
