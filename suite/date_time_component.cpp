@@ -1,0 +1,68 @@
+// The date-time components: the suite's current date and time for the records (date-time
+// component) and for the work-list service (server date and time).
+#include "suite/date_time_component.h"
+
+#include <ctime>
+
+#include "foundation/emr_exception.h"
+#include "foundation/suite_interfaces.h"
+#include "platform/com/unicode.h"
+#include "suite/components.h"
+#include "suite/stand_in.h"
+#include "suite/suite_config.h"
+
+namespace korvalis::suite {
+
+bool IsDateTimeText(std::u16string_view text) {
+  constexpr std::u16string_view kPattern = u"0000-00-00 00:00:00";
+  if (text.size() != kPattern.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    bool digit = text[i] >= u'0' && text[i] <= u'9';
+    if (kPattern[i] == u'0' ? !digit : text[i] != kPattern[i]) return false;
+  }
+  return true;
+}
+
+std::u16string SuiteDateTime(const SuiteConfig& config) {
+  if (!config.fixed_datetime.empty()) {
+    if (!IsDateTimeText(config.fixed_datetime)) {
+      throw CEMRException(u"日期时间配置格式错误: " + config.fixed_datetime);
+    }
+    return config.fixed_datetime;
+  }
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  return FromUtf8(text);
+}
+
+namespace {
+
+class DateTimeComponent : public StandIn<IDateTimeService, IID_IDateTimeService> {
+ public:
+  HRESULT GetDateTime(BSTR* pbstrDateTime) override {
+    return Serve([&] { return Answer(pbstrDateTime, SuiteDateTime(SuiteConfig::Load())); });
+  }
+};
+
+class ServerDateTimeComponent : public StandIn<IServerDateTime, IID_IServerDateTime> {
+ public:
+  HRESULT GetDateTime(BSTR* pbstrDateTime) override {
+    return Serve([&] { return Answer(pbstrDateTime, SuiteDateTime(SuiteConfig::Load())); });
+  }
+};
+
+}  // namespace
+
+HRESULT CreateDateTimeComponent(IUnknown* outer, REFIID riid, void** ppv) {
+  return com::CreateComInstance<DateTimeComponent, com::Aggregation::kRefused>(outer, riid, ppv);
+}
+
+HRESULT CreateServerDateTimeComponent(IUnknown* outer, REFIID riid, void** ppv) {
+  return com::CreateComInstance<ServerDateTimeComponent, com::Aggregation::kRefused>(outer, riid,
+                                                                                   ppv);
+}
+
+}  // namespace korvalis::suite

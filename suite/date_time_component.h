@@ -1,0 +1,20 @@
+// The suite's clock as the date-time components answer it.
+//
+// Thread-safety: stateless.
+#pragma once
+
+#include <string>
+
+namespace korvalis::suite {
+
+struct SuiteConfig;
+
+// Whether `text` has the form "YYYY-MM-DD HH:MM:SS" (digits and separators only; the values
+// are not range-checked).
+bool IsDateTimeText(std::u16string_view text);
+
+// The configured fixed time, or the local time of the system clock, as "YYYY-MM-DD HH:MM:SS".
+// Throws CEMRException "日期时间配置格式错误: <text>" for a fixed time of another form.
+std::u16string SuiteDateTime(const SuiteConfig& config);
+
+}  // namespace korvalis::suite
