@@ -104,6 +104,7 @@ TestDatabase::TestDatabase(DatabaseContents contents) : directory_(MakeTemporary
 
 TestDatabase::~TestDatabase() {
   connection_.reset();
+  db::ConnectionPools::Close(init_string_);
   std::error_code ignored;
   fs::remove_all(directory_, ignored);
 }

@@ -9,8 +9,8 @@
 //   std::string record = db.AddRecord({.patient_id = "P1", .event_no = "E1", .emr_type = 2});
 //
 // The first database of a process is built from the embedded scripts; every later one is a
-// copy of that file, so a fixture costs a file copy. The directory of the file is removed
-// when the object ends.
+// copy of that file, so a fixture costs a file copy. When the object ends, the pooled
+// connections of its database are closed and the directory of the file is removed.
 //
 // Thread-safety: one thread at a time per object; objects are independent.
 #pragma once

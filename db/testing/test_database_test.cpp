@@ -8,6 +8,7 @@
 
 #include "db/stored_text.h"
 #include "db/testing/test_database.h"
+#include "platform/db/connection_pool.h"
 
 namespace korvalis::schema {
 namespace {
@@ -28,6 +29,33 @@ TEST(TestDatabaseTest, EachFixtureIsItsOwnDatabaseAndGoesAway) {
   }
   EXPECT_FALSE(std::filesystem::exists(path));
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(path).parent_path()));
+}
+
+// Open descriptors of the process that refer to files under `directory`.
+int OpenFilesUnder(const std::string& directory) {
+  int count = 0;
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code error;
+    std::string target = std::filesystem::read_symlink(fd.path(), error).string();
+    if (!error && target.starts_with(directory)) ++count;
+  }
+  return count;
+}
+
+TEST(TestDatabaseTest, PooledConnectionsOfTheCodeUnderTestCloseWithTheFixture) {
+  std::string directory;
+  {
+    TestDatabase db;
+    directory = std::filesystem::path(db.path()).parent_path().string();
+    {
+      db::PooledConnection first = db::ConnectionPools::Acquire(db.init_string());
+      db::PooledConnection second = db::ConnectionPools::Acquire(db.init_string());
+      first->Execute("SELECT COUNT(*) FROM TELV_PATIENT");
+      second->Execute("SELECT COUNT(*) FROM TELV_VISIT_RECORD");
+    }
+    EXPECT_GT(OpenFilesUnder(directory), 0);  // idle in the pool
+  }
+  EXPECT_EQ(OpenFilesUnder(directory), 0);
 }
 
 TEST(TestDatabaseTest, VisitsAndRecordsAsTheReadersExpectThem) {

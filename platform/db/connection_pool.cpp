@@ -74,9 +74,28 @@ void PooledConnection::Release() {
   connection_.reset();
 }
 
+namespace {
+
+// The pool entries of the process, by initialisation string. A template so that only the
+// members of ConnectionPools name the entry type, which is private to PooledConnection.
+template <class Entry>
+struct PoolEntries {
+  std::mutex mutex;
+  std::unordered_map<std::string, std::shared_ptr<Entry>> entries;
+};
+
+template <class Entry>
+PoolEntries<Entry>& Pools() {
+  static PoolEntries<Entry> pools;
+  return pools;
+}
+
+}  // namespace
+
 PooledConnection ConnectionPools::Acquire(std::string_view init_string) {
-  static std::mutex mutex;
-  static std::unordered_map<std::string, std::shared_ptr<PooledConnection::Entry>> entries;
+  auto& pools = Pools<PooledConnection::Entry>();
+  std::mutex& mutex = pools.mutex;
+  auto& entries = pools.entries;
   std::shared_ptr<PooledConnection::Entry> entry;
   {
     std::lock_guard<std::mutex> lock(mutex);
@@ -100,6 +119,23 @@ PooledConnection ConnectionPools::Acquire(std::string_view init_string) {
     }
   }
   return PooledConnection(entry, std::make_unique<SqliteConnection>(entry->database));
+}
+
+void ConnectionPools::Close(std::string_view init_string) {
+  auto& pools = Pools<PooledConnection::Entry>();
+  std::shared_ptr<PooledConnection::Entry> entry;
+  {
+    std::lock_guard<std::mutex> lock(pools.mutex);
+    auto it = pools.entries.find(std::string(init_string));
+    if (it == pools.entries.end()) return;
+    entry = std::move(it->second);
+    pools.entries.erase(it);
+  }
+  std::vector<std::unique_ptr<Connection>> idle;
+  {
+    std::lock_guard<std::mutex> lock(entry->mutex);
+    idle.swap(entry->idle);
+  }
 }
 
 std::unique_ptr<Connection> OpenConnection(std::string_view init_string) {

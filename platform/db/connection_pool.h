@@ -45,6 +45,10 @@ class ConnectionPools {
   // (kCannotConnect) for an unknown provider, a missing data source, or a database that
   // cannot be opened.
   static PooledConnection Acquire(std::string_view init_string);
+
+  // Closes the idle connections kept for `init_string` and forgets its pool entry; handles
+  // still in use close when they end. For owners that remove a database file (test fixtures).
+  static void Close(std::string_view init_string);
 };
 
 // A connection of its own, outside any pool (tools and tests).
