@@ -10,6 +10,8 @@
 #include <string>
 
 #include "db/database_file.h"
+#include "foundation/db_config.h"
+#include "platform/com/unicode.h"
 #include "platform/db/connection_pool.h"
 #include "platform/db/connection_string.h"
 #include "platform/db/sql_error.h"
@@ -99,6 +101,13 @@ TEST_F(DatabaseFileTest, ConfigurationPointsAtTheDatabaseOnce) {
   ASSERT_TRUE(source.has_value());
   EXPECT_EQ(*source, path);
   EXPECT_EQ(QueryScalar(init_string, "SELECT COUNT(*) FROM TELV_EVENT WHERE CODE = 'E03'"), "1");
+
+  // The system reads it back as written: the same initialisation string, the Oracle dialect.
+  const std::u16string config = FromUtf8((dir_ / kDatabaseConfigFile).string());
+  EXPECT_EQ(ReadDBConfig(config), FromUtf8(init_string));
+  std::optional<std::u16string> dialect = ReadDBTypeName(config);
+  ASSERT_TRUE(dialect.has_value());
+  EXPECT_TRUE(IsOracleTypeName(*dialect));
 
   // An existing configuration is never replaced.
   EXPECT_FALSE(WriteDatabaseConfig(dir_.string(), "Provider=SQLite;Data Source=/elsewhere.db"));
