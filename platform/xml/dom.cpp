@@ -95,6 +95,15 @@ bool HasChildList(const xmlNode* node) {
   return node != nullptr && (node->type == XML_ELEMENT_NODE || node->type == XML_DOCUMENT_NODE);
 }
 
+// Replaces an attribute's value by the text taken literally ("&" is no entity here).
+void SetAttributeValue(xmlAttrPtr attr, const std::string& value) {
+  xmlNodePtr old_children = attr->children;
+  xmlNodePtr text = xmlNewDocText(attr->doc, Chars(value));
+  attr->children = attr->last = text;
+  if (text != nullptr) text->parent = reinterpret_cast<xmlNodePtr>(attr);
+  xmlFreeNodeList(old_children);
+}
+
 std::string QualifiedName(xmlNodePtr node) {
   std::string name = ToString(node->name);
   if (node->ns != nullptr && node->ns->prefix != nullptr) {
@@ -153,6 +162,8 @@ void Node::SetText(std::string_view text) {
     case XML_DOCUMENT_NODE:
       break;
     case XML_ATTRIBUTE_NODE:
+      SetAttributeValue(reinterpret_cast<xmlAttrPtr>(node_), value);
+      return;
     case XML_TEXT_NODE:
     case XML_CDATA_SECTION_NODE:
     case XML_COMMENT_NODE:
@@ -223,12 +234,7 @@ bool Node::SetAttribute(std::string_view name, std::string_view value) {
   const std::string attr_value(value);
   for (xmlAttrPtr attr = node_->properties; attr != nullptr; attr = attr->next) {
     if (QualifiedName(reinterpret_cast<xmlNodePtr>(attr)) == attr_name) {
-      xmlNodePtr old_children = attr->children;
-      attr->children = attr->last = nullptr;
-      xmlNodePtr text = xmlNewDocText(doc_->doc, Chars(attr_value));
-      attr->children = attr->last = text;
-      text->parent = reinterpret_cast<xmlNodePtr>(attr);
-      xmlFreeNodeList(old_children);
+      SetAttributeValue(attr, attr_value);
       return true;
     }
   }

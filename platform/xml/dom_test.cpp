@@ -64,7 +64,10 @@ TEST(NodeTest, SelectSingleNodeByNameOrPath) {
   EXPECT_TRUE(root.SelectSingleNode("a[").IsNull());
   EXPECT_TRUE(root.SelectSingleNode("count(a)").IsNull());
   EXPECT_TRUE(root.SelectSingleNode("namespace::*").IsNull());
-  EXPECT_EQ(root.SelectSingleNode("b/a/@id").Text(), "2");
+  Node attribute = root.SelectSingleNode("b/a/@id");
+  EXPECT_EQ(attribute.Text(), "2");
+  attribute.SetText("&amp; <");
+  EXPECT_EQ(attribute.Text(), "&amp; <") << "taken literally";
 }
 
 TEST(NodeTest, AppendCopyKeepsNamespacesAndMixedContent) {
