@@ -64,6 +64,22 @@ class Parser {
   }
 
  private:
+  // Nesting (parentheses, subqueries, NOT and signs) is limited so that no statement can
+  // exhaust the stack of the parser or of the translator that walks the tree.
+  static constexpr int kMaxDepth = 200;
+  class DepthGuard {
+   public:
+    explicit DepthGuard(Parser* p) : p_(p) {
+      if (++p_->depth_ > kMaxDepth) p_->Fail("ORA-01000: statement nested too deeply");
+    }
+    ~DepthGuard() { --p_->depth_; }
+    DepthGuard(const DepthGuard&) = delete;
+    DepthGuard& operator=(const DepthGuard&) = delete;
+
+   private:
+    Parser* p_;
+  };
+
   // ---- token access ----
   const Token& Peek(size_t ahead = 0) const {
     size_t i = pos_ + ahead;
@@ -147,6 +163,7 @@ class Parser {
 
   // ---- queries ----
   SelectPtr ParseSelect() {
+    DepthGuard guard(this);
     auto select = std::make_unique<Select>();
     select->cores.push_back(ParseSelectCore(*select));
     for (;;) {
@@ -353,6 +370,7 @@ class Parser {
   }
 
   TableRef ParseTablePrimary() {
+    DepthGuard guard(this);
     TableRef ref;
     if (AcceptOp("(")) {
       if (Peek().IsWord("SELECT") || Peek().IsOp("(")) {
@@ -397,17 +415,30 @@ class Parser {
     return e;
   }
 
+  // A chain of one operator builds a tree as deep as the chain is long.
+  static constexpr int kMaxChain = 500;
+  void CheckChain(int length) const {
+    if (length >= kMaxChain) Fail("ORA-01000: expression too long: more than 500 operators in a row");
+  }
+
   ExprPtr ParseOr() {
     ExprPtr left = ParseAnd();
-    while (AcceptWord("OR")) left = MakeBinary("OR", std::move(left), ParseAnd());
+    for (int n = 0; AcceptWord("OR"); ++n) {
+      CheckChain(n);
+      left = MakeBinary("OR", std::move(left), ParseAnd());
+    }
     return left;
   }
   ExprPtr ParseAnd() {
     ExprPtr left = ParseNot();
-    while (AcceptWord("AND")) left = MakeBinary("AND", std::move(left), ParseNot());
+    for (int n = 0; AcceptWord("AND"); ++n) {
+      CheckChain(n);
+      left = MakeBinary("AND", std::move(left), ParseNot());
+    }
     return left;
   }
   ExprPtr ParseNot() {
+    DepthGuard guard(this);
     if (Peek().IsWord("NOT")) {
       size_t begin = Next().begin;
       auto e = std::make_unique<Expr>(ExprKind::kUnary);
@@ -432,7 +463,8 @@ class Parser {
       return e;
     }
     ExprPtr left = ParseAdditive();
-    for (;;) {
+    for (int n = 0;; ++n) {
+      CheckChain(n);
       const Token& t = Peek();
       if (t.kind == TokenKind::kOperator &&
           IsComparisonOperator(t.text)) {
@@ -524,9 +556,10 @@ class Parser {
 
   ExprPtr ParseAdditive() {
     ExprPtr left = ParseMultiplicative();
-    for (;;) {
+    for (int n = 0;; ++n) {
       const Token& t = Peek();
       if (t.IsOp("+") || t.IsOp("-") || t.IsOp("||")) {
+        CheckChain(n);
         std::string op = Next().text;
         left = MakeBinary(op, std::move(left), ParseMultiplicative());
       } else {
@@ -536,9 +569,10 @@ class Parser {
   }
   ExprPtr ParseMultiplicative() {
     ExprPtr left = ParseUnary();
-    for (;;) {
+    for (int n = 0;; ++n) {
       const Token& t = Peek();
       if (t.IsOp("*") || t.IsOp("/")) {
+        CheckChain(n);
         std::string op = Next().text;
         left = MakeBinary(op, std::move(left), ParseUnary());
       } else {
@@ -547,6 +581,7 @@ class Parser {
     }
   }
   ExprPtr ParseUnary() {
+    DepthGuard guard(this);
     if (Peek().IsOp("-") || Peek().IsOp("+") || Peek().IsWord("PRIOR")) {
       const Token& t = Next();
       auto e = std::make_unique<Expr>(ExprKind::kUnary);
@@ -1172,6 +1207,7 @@ class Parser {
   std::string_view sql_;
   std::vector<Token>& tokens_;
   size_t pos_ = 0;
+  int depth_ = 0;
 };
 
 }  // namespace

@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+
+#include "platform/db/sql_error.h"
+#include "platform/db/sql_parser.h"
+#include "platform/db/sql_token.h"
+
+namespace korvalis::db::sql {
+namespace {
+
+std::vector<Token> Tokens(std::string_view sql) {
+  std::vector<Token> tokens;
+  Tokenize(sql, &tokens);
+  return tokens;
+}
+
+std::string Kinds(std::string_view sql) {
+  std::string out;
+  for (const Token& t : Tokens(sql)) {
+    switch (t.kind) {
+      case TokenKind::kWord: out += "w:" + t.text; break;
+      case TokenKind::kQuotedName: out += "q:" + t.text; break;
+      case TokenKind::kString: out += "s:" + t.text; break;
+      case TokenKind::kNumber: out += "n:" + t.text; break;
+      case TokenKind::kOperator: out += "o:" + t.text; break;
+      case TokenKind::kOuterJoinMarker: out += "(+)"; break;
+      case TokenKind::kEnd: out += "$"; break;
+    }
+    out += ' ';
+  }
+  return out;
+}
+
+TEST(TokenizerTest, ReadsTheOracleLexicon) {
+  EXPECT_EQ(Kinds("select 'it''s', \"Mixed Name\", n'x' from dual"),
+            "w:SELECT s:it's o:, q:Mixed Name o:, s:x w:FROM w:DUAL $ ");
+  EXPECT_EQ(Kinds("a=1AND b=.5 OR c=1e3 OR d=2ELSE"),
+            "w:A o:= n:1 w:AND w:B o:= n:.5 w:OR w:C o:= n:1e3 w:OR w:D o:= n:2 w:ELSE $ ");
+  EXPECT_EQ(Kinds("SELECT/*+rule*/ x -- note\n FROM t /* c */"), "w:SELECT w:X w:FROM w:T $ ");
+  EXPECT_EQ(Kinds("a.b(+) = c.d (+) and e( + )"), "w:A o:. w:B (+) o:= w:C o:. w:D (+) w:AND w:E (+) $ ");
+  EXPECT_EQ(Kinds("a != b ^= c <> d <= e >= f || g"),
+            "w:A o:<> w:B o:<> w:C o:<> w:D o:<= w:E o:>= w:F o:|| w:G $ ");
+  EXPECT_EQ(Kinds("名称 = '中文'"), "w:名称 o:= s:中文 $ ");
+  EXPECT_THROW(Tokens("select 'open"), SqlError);
+  EXPECT_THROW(Tokens("select \"open"), SqlError);
+  EXPECT_THROW(Tokens("select /* open"), SqlError);
+  EXPECT_THROW(Tokens("select \"\" from t"), SqlError);
+  EXPECT_THROW(Tokens("select :bind from t"), SqlError);
+}
+
+TEST(ParserTest, StatementForms) {
+  auto s = Parse("DELETE TELV_X t WHERE t.A = 1;");
+  EXPECT_EQ(s->kind, StatementKind::kDelete);
+  EXPECT_EQ(s->table.text, "TELV_X");
+  EXPECT_EQ(s->alias.text, "T");
+  s = Parse("INSERT INTO T a (a.X, Y) SELECT 1, 2 FROM DUAL");
+  EXPECT_EQ(s->columns.size(), 2u);
+  EXPECT_EQ(s->columns[0].text, "X");
+  EXPECT_TRUE(s->select != nullptr);
+  s = Parse("UPDATE T SET (A, B) = (SELECT 1, 2 FROM DUAL) WHERE C IN (1, 2)");
+  ASSERT_EQ(s->assignments.size(), 1u);
+  EXPECT_EQ(s->assignments[0].columns.size(), 2u);
+  s = Parse("SELECT A FROM T UNION ALL (SELECT B FROM U) MINUS SELECT C FROM V ORDER BY 1");
+  EXPECT_EQ(s->select->cores.size(), 3u);
+  EXPECT_EQ(s->select->order_by.size(), 1u);
+  s = Parse("SELECT TRIM(LEADING '0' FROM X), CAST(A AS NUMBER(5,2)) FROM T");
+  EXPECT_EQ(s->select->cores[0].items[0].expr->args.size(), 3u);
+  EXPECT_EQ(s->select->cores[0].items[1].expr->type.scale, 2);
+  s = Parse("CREATE TABLE T (A VARCHAR2(10 BYTE) DEFAULT 'x' NOT NULL, B NUMBER(5,2), "
+            "CONSTRAINT PK_T PRIMARY KEY (A)) TABLESPACE USERS");
+  EXPECT_EQ(s->column_defs.size(), 2u);
+  EXPECT_EQ(s->column_defs[0].type.length, 10);
+  EXPECT_EQ(s->column_defs[0].default_text, "'x'");
+  EXPECT_EQ(s->constraints[0].name.text, "PK_T");
+  s = Parse("COMMENT ON COLUMN T.A IS '说明'");
+  EXPECT_TRUE(s->comment_on_column);
+  EXPECT_EQ(s->comment, "说明");
+}
+
+TEST(ParserTest, MistakesAreNamed) {
+  auto message = [](std::string_view sql) {
+    try {
+      Parse(sql);
+    } catch (const SqlError& e) {
+      return std::string(e.what());
+    }
+    return std::string("parsed");
+  };
+  EXPECT_NE(message("SELECT A FROM T WHERE A IN ()").find("ORA-00936"), std::string::npos);
+  EXPECT_NE(message("SELECT A B C FROM T").find("ORA-00923"), std::string::npos);
+  EXPECT_NE(message("SELECT (A FROM T").find("ORA-00907"), std::string::npos);
+  EXPECT_NE(message("SELECT A FROM T; SELECT B FROM T").find("ORA-00933"), std::string::npos);
+  EXPECT_NE(message("").find("ORA-00900"), std::string::npos);
+  EXPECT_NE(message("GRANT ALL ON T TO U").find("ORA-00900"), std::string::npos);
+  EXPECT_NE(message("WITH Q AS (SELECT 1 FROM DUAL) SELECT * FROM Q").find("WITH"), std::string::npos);
+  EXPECT_NE(message("SELECT A FROM T WHERE A = ANY (SELECT 1 FROM DUAL)").find("ANY"), std::string::npos);
+}
+
+TEST(ParserTest, NestingIsBoundedInsteadOfExhaustingTheStack) {
+  std::string deep = "SELECT " + std::string(5000, '(') + "1" + std::string(5000, ')') + " FROM DUAL";
+  EXPECT_THROW(Parse(deep), SqlError);
+  std::string nots = "SELECT 1 FROM DUAL WHERE ";
+  for (int i = 0; i < 5000; ++i) nots += "NOT ";
+  EXPECT_THROW(Parse(nots + "1 = 1"), SqlError);
+  std::string chain = "SELECT 1";
+  for (int i = 0; i < 5000; ++i) chain += " + 1";
+  EXPECT_THROW(Parse(chain + " FROM DUAL"), SqlError);
+  std::string subqueries = "SELECT 1 FROM DUAL";
+  for (int i = 0; i < 300; ++i) subqueries = "SELECT * FROM (" + subqueries + ")";
+  EXPECT_THROW(Parse(subqueries), SqlError);
+  // Ordinary depths pass.
+  std::string fine = "SELECT " + std::string(40, '(') + "1" + std::string(40, ')') + " FROM DUAL";
+  EXPECT_NO_THROW(Parse(fine));
+}
+
+}  // namespace
+}  // namespace korvalis::db::sql
