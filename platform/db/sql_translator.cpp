@@ -1,9 +1,12 @@
 #include "platform/db/sql_translator.h"
 
+#include "platform/db/sql_translator_internal.h"
+
 #include <cmath>
 #include <unordered_map>
 
 #include "platform/db/ora_number.h"
+#include "platform/db/outer_join_rewrite.h"
 #include "platform/db/sql_error.h"
 #include "platform/db/sql_parser.h"
 
@@ -18,7 +21,7 @@ using sql::Statement;
 using sql::StatementKind;
 using sql::TableRef;
 
-namespace {
+namespace detail {
 
 [[noreturn]] void Refuse(const std::string& construct) {
   throw SqlError(construct + " is not supported by the embedded database", kNotSupported);
@@ -131,80 +134,6 @@ bool LiteralNumber(const Expr& e, double* value) {
   return true;
 }
 
-struct Source {
-  std::string alias;  // upper case; the table name when the table has no alias
-  const TableInfo* table = nullptr;
-  std::vector<ColumnInfo> derived;  // columns of an inline view
-  bool is_derived = false;
-
-  const ColumnInfo* Find(std::string_view column) const {
-    if (table) return table->Find(column);
-    for (const ColumnInfo& c : derived) {
-      if (EqualsIgnoringCase(c.name, column)) return &c;
-    }
-    return nullptr;
-  }
-};
-
-struct Scope {
-  std::vector<Source> sources;
-  const Scope* parent = nullptr;
-  bool rownum_in_select_list = false;  // ROWNUM is allowed as a select item here
-};
-
-class Translator {
- public:
-  Translator(const Catalog& catalog, std::string_view statement)
-      : catalog_(catalog), statement_(statement) {}
-
-  Translation Run(Statement& stmt);
-  BlobStatement Blob(Statement& stmt);
-
- private:
-  // ---- queries ----
-  // Prints a query; returns the names and types of its result columns.
-  std::vector<ColumnInfo> EmitSelect(Select& select, const Scope* parent, std::string* out,
-                                     const std::vector<std::string>* forced_names = nullptr);
-  std::vector<ColumnInfo> EmitCore(SelectCore& core, const Scope* parent, std::string* out,
-                                   bool alone, Select* owner,
-                                   const std::vector<std::string>* forced_names);
-  void EmitFrom(std::vector<TableRef>& from, Scope* scope, std::string* out);
-  void EmitTableRef(TableRef& ref, Scope* scope, std::string* out);
-  void EmitOrderBy(std::vector<sql::OrderItem>& items, const Scope* scope, std::string* out);
-  bool ExtractRownumLimit(sql::ExprPtr* where, int64_t* limit);
-
-  // ---- expressions ----
-  SqlType Emit(const Expr& e, const Scope* scope, std::string* out);
-  SqlType EmitBinary(const Expr& e, const Scope* scope, std::string* out);
-  SqlType EmitFunction(const Expr& e, const Scope* scope, std::string* out);
-  SqlType EmitColumn(const Expr& e, const Scope* scope, std::string* out);
-  SqlType EmitSubquery(const Expr& e, const Scope* scope, std::string* out);
-  void EmitArgs(const Expr& e, size_t first, const Scope* scope, std::string* out,
-                std::vector<SqlType>* types = nullptr);
-  SqlType TypeOf(const Expr& e, const Scope* scope);
-  SqlType ResolveColumnType(const Expr& e, const Scope* scope);
-  void EmitNumberOperand(const Expr& e, const Scope* scope, std::string* out);
-  void EmitWindow(const sql::Window& w, const Scope* scope, std::string* out);
-
-  // ---- DML and DDL ----
-  void EmitValueFor(const ColumnInfo* column, const Expr& value, const Scope* scope,
-                    std::string* out);
-  void ConvertFor(const ColumnInfo* column, SqlType value_type, std::string* value_sql,
-                  const Expr* literal);
-  Translation Insert(Statement& stmt);
-  Translation Update(Statement& stmt);
-  Translation Delete(Statement& stmt);
-  Translation CreateTable(Statement& stmt);
-  Translation CreateIndex(Statement& stmt);
-  Translation CreateView(Statement& stmt);
-  Translation Comment(Statement& stmt);
-  Translation Drop(Statement& stmt);
-
-  const TableInfo* RequireTable(const Name& name);
-
-  const Catalog& catalog_;
-  std::string_view statement_;
-};
 
 // ============================================================================ queries
 
@@ -325,6 +254,7 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
                                              std::string* out, bool alone, Select* owner,
                                              const std::vector<std::string>* forced_names) {
   if (core.connect_by || core.start_with) Refuse("CONNECT BY (hierarchical query)");
+  RewriteOuterJoins(core, catalog_);
   int64_t limit = 0;
   bool limited = ExtractRownumLimit(&core.where, &limit);
 
@@ -1992,17 +1922,17 @@ BlobStatement Translator::Blob(Statement& stmt) {
   return b;
 }
 
-}  // namespace
+}  // namespace detail
 
 Translation Translate(std::string_view oracle_sql, const Catalog& catalog) {
   auto stmt = sql::Parse(oracle_sql);
-  Translator t(catalog, oracle_sql);
+  detail::Translator t(catalog, oracle_sql);
   return t.Run(*stmt);
 }
 
 BlobStatement TranslateBlobSelect(std::string_view oracle_sql, const Catalog& catalog) {
   auto stmt = sql::Parse(oracle_sql);
-  Translator t(catalog, oracle_sql);
+  detail::Translator t(catalog, oracle_sql);
   return t.Blob(*stmt);
 }
 

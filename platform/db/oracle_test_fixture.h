@@ -1,0 +1,47 @@
+// A test fixture for the statements of the Oracle front end: an in-memory database built
+// from a script, and the rows of a statement as text.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/db/connection_pool.h"
+#include "platform/db/db_test_util.h"
+#include "platform/db/script_runner.h"
+
+namespace korvalis::db::testing {
+
+class OracleFixture : public ::testing::Test {
+ protected:
+  void Open(std::string_view script) {
+    c_ = OpenConnection("Provider=SQLite;Data Source=:memory:");
+    RunScript(*c_, script);
+  }
+  // Each row's columns joined by "|", rows joined by ",".
+  std::string Rows(std::string_view sql) {
+    std::string out;
+    for (const auto& row : Query(*c_, sql)) {
+      if (!out.empty()) out.push_back(',');
+      for (size_t i = 0; i < row.size(); ++i) {
+        if (i) out.push_back('|');
+        out += row[i];
+      }
+    }
+    return out;
+  }
+  // The description of the failure of `sql`, or "no error".
+  std::string Error(std::string_view sql) {
+    try {
+      Query(*c_, sql);
+    } catch (const DbError& e) {
+      return e.what();
+    }
+    return "no error";
+  }
+  std::unique_ptr<Connection> c_;
+};
+
+}  // namespace korvalis::db::testing

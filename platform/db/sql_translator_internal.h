@@ -1,0 +1,114 @@
+// The rewriter and printer behind Translate (sql_translator.h), shared by the files that
+// print its parts: the queries and expressions of the Oracle dialect (sql_translator.cpp),
+// hierarchical queries (hierarchy.cpp), the dictionary views (dictionary_views.cpp) and the
+// text and XML search functions (text_search.cpp).
+//
+// Thread-safety: a Translator belongs to one translation on one thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/db/catalog.h"
+#include "platform/db/sql_ast.h"
+#include "platform/db/sql_translator.h"
+
+namespace korvalis::db::detail {
+
+using sql::Expr;
+using sql::ExprKind;
+using sql::Name;
+using sql::Select;
+using sql::SelectCore;
+using sql::Statement;
+using sql::StatementKind;
+using sql::TableRef;
+
+// Throws the SqlError (kNotSupported) that names a construct the embedded database refuses.
+[[noreturn]] void Refuse(const std::string& construct);
+void AppendQuotedName(std::string_view name, std::string* out);
+void AppendStringLiteral(std::string_view value, std::string* out);
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+std::string UpperAscii(std::string_view s);
+bool ContainsRownum(const Expr& e);
+// A literal number (or numeric text) as a double.
+bool LiteralNumber(const Expr& e, double* value);
+
+struct Source {
+  std::string alias;  // upper case; the table name when the table has no alias
+  const TableInfo* table = nullptr;
+  std::vector<ColumnInfo> derived;  // columns of an inline view
+  bool is_derived = false;
+
+  const ColumnInfo* Find(std::string_view column) const {
+    if (table) return table->Find(column);
+    for (const ColumnInfo& c : derived) {
+      if (EqualsIgnoringCase(c.name, column)) return &c;
+    }
+    return nullptr;
+  }
+};
+
+struct Scope {
+  std::vector<Source> sources;
+  const Scope* parent = nullptr;
+  bool rownum_in_select_list = false;  // ROWNUM is allowed as a select item here
+};
+
+class Translator {
+ public:
+  Translator(const Catalog& catalog, std::string_view statement)
+      : catalog_(catalog), statement_(statement) {}
+
+  Translation Run(Statement& stmt);
+  BlobStatement Blob(Statement& stmt);
+
+ private:
+  // ---- queries ----
+  // Prints a query; returns the names and types of its result columns.
+  std::vector<ColumnInfo> EmitSelect(Select& select, const Scope* parent, std::string* out,
+                                     const std::vector<std::string>* forced_names = nullptr);
+  std::vector<ColumnInfo> EmitCore(SelectCore& core, const Scope* parent, std::string* out,
+                                   bool alone, Select* owner,
+                                   const std::vector<std::string>* forced_names);
+  void EmitFrom(std::vector<TableRef>& from, Scope* scope, std::string* out);
+  void EmitTableRef(TableRef& ref, Scope* scope, std::string* out);
+  void EmitOrderBy(std::vector<sql::OrderItem>& items, const Scope* scope, std::string* out);
+  bool ExtractRownumLimit(sql::ExprPtr* where, int64_t* limit);
+
+  // ---- expressions ----
+  SqlType Emit(const Expr& e, const Scope* scope, std::string* out);
+  SqlType EmitBinary(const Expr& e, const Scope* scope, std::string* out);
+  SqlType EmitFunction(const Expr& e, const Scope* scope, std::string* out);
+  SqlType EmitColumn(const Expr& e, const Scope* scope, std::string* out);
+  SqlType EmitSubquery(const Expr& e, const Scope* scope, std::string* out);
+  void EmitArgs(const Expr& e, size_t first, const Scope* scope, std::string* out,
+                std::vector<SqlType>* types = nullptr);
+  SqlType TypeOf(const Expr& e, const Scope* scope);
+  SqlType ResolveColumnType(const Expr& e, const Scope* scope);
+  void EmitNumberOperand(const Expr& e, const Scope* scope, std::string* out);
+  void EmitWindow(const sql::Window& w, const Scope* scope, std::string* out);
+
+  // ---- DML and DDL ----
+  void EmitValueFor(const ColumnInfo* column, const Expr& value, const Scope* scope,
+                    std::string* out);
+  void ConvertFor(const ColumnInfo* column, SqlType value_type, std::string* value_sql,
+                  const Expr* literal);
+  Translation Insert(Statement& stmt);
+  Translation Update(Statement& stmt);
+  Translation Delete(Statement& stmt);
+  Translation CreateTable(Statement& stmt);
+  Translation CreateIndex(Statement& stmt);
+  Translation CreateView(Statement& stmt);
+  Translation Comment(Statement& stmt);
+  Translation Drop(Statement& stmt);
+
+  const TableInfo* RequireTable(const Name& name);
+
+  const Catalog& catalog_;
+  std::string_view statement_;
+};
+
+}  // namespace korvalis::db::detail
