@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 #include <string>
 #include <vector>
@@ -53,6 +54,18 @@ class ScratchDatabase {
  private:
   korvalis::schema::TestDatabase database_;
 };
+
+// The database of the process's CEMRDataSource: made on first use, with "telv.config.xml" in
+// the current directory naming it (the data source keeps the first connection string it reads).
+inline korvalis::schema::TestDatabase& EMRDatabase() {
+  static korvalis::schema::TestDatabase* database = [] {
+    auto* made = new korvalis::schema::TestDatabase;
+    std::ofstream("telv.config.xml") << "<config><db><datasource dbtype=\"oracle\">"
+                                     << made->init_string() << "</datasource></db></config>";
+    return made;
+  }();
+  return *database;
+}
 
 // Sends the event log's records to a file of its own while the object lives.
 class EventLogCapture {

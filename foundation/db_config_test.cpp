@@ -125,28 +125,23 @@ TEST(DBTypeNames, OnlyThreeSpellingsSelectOracle) {
 
 // The configuration file of every call, read from the current directory.
 TEST(EMRDataSourceConfig, TheFirstConnectionStringReadIsKeptForTheProcess) {
-  const std::string file = "telv.config.xml";
-  std::string previous;
-  {
-    std::ifstream in(file, std::ios::binary);
-    previous.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
-  if (previous.empty()) {
-    std::ofstream(file) << "<db><datasource dbtype=\"oracle\">Provider=SQLite;Data Source=first.db</datasource></db>";
-  }
+  korvalis::datasource::testing::EMRDatabase();
   CEMRDataSource source;
   const std::u16string first = source.GetConnectionString();
   EXPECT_FALSE(first.empty());
   CDBType* dialect = source.GetDBType();
-  std::ofstream(file) << "<db><datasource dbtype=\"other\">Provider=SQLite;Data Source=second.db</datasource></db>";
+  EXPECT_NE(dynamic_cast<CDBOracle*>(dialect), nullptr);
+
+  std::string previous;
+  {
+    std::ifstream in("telv.config.xml", std::ios::binary);
+    previous.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  std::ofstream("telv.config.xml") << "<db><datasource dbtype=\"other\">Provider=SQLite;Data Source=second.db</datasource></db>";
   CEMRDataSource later;
   EXPECT_EQ(later.GetConnectionString(), first);
   EXPECT_EQ(later.GetDBType(), dialect);
-  if (previous.empty()) {
-    std::remove(file.c_str());
-  } else {
-    std::ofstream(file, std::ios::binary) << previous;
-  }
+  std::ofstream("telv.config.xml", std::ios::binary) << previous;
 }
 
 }  // namespace

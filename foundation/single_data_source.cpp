@@ -1,6 +1,7 @@
 #include "foundation/single_data_source.h"
 
 #include <exception>
+#include <map>
 #include <mutex>
 
 #include <xercesc/util/XMLChar.hpp>
@@ -341,7 +342,7 @@ struct RowXmlWriter {
 struct ElementWriter {
   std::u16string* out;
   const std::vector<std::u16string>* names;
-  std::vector<int> attribute_of;  // for names[i], the column whose value it finally holds
+  std::vector<std::pair<const std::u16string*, int>> attributes;  // name, column
   bool invalid = false;
   bool any_row = false;
   int available = 0;
@@ -359,12 +360,11 @@ struct ElementWriter {
     const std::u16string& element = (*names)[0];
     out->push_back(u'<');
     out->append(element);
-    for (std::size_t i = 1; i < names->size(); ++i) {
-      if (attribute_of[i] < 0) continue;
+    for (const auto& [name, column] : attributes) {
       out->push_back(u' ');
-      out->append((*names)[i]);
+      out->append(*name);
       out->append(u"=\"");
-      AppendColumn(rows, attribute_of[i], true);
+      AppendColumn(rows, column, true);
       out->push_back(u'"');
     }
     if (available == 0 || rows.IsNull(0) || rows.Text(0).empty()) {
@@ -426,22 +426,15 @@ void CSingleDataSource::QueryElements(const std::u16string& sql,
                                       const std::vector<std::u16string>& names, BSTR* result) {
   if (names.empty()) throw CEMRException(std::u16string(u"查询元素名称列表为空."));
   for (const std::u16string& name : names) CheckElementName(name);
-  // A name given twice is one attribute, placed where it first appears, holding the value of
-  // its last column.
-  std::vector<int> attribute_of(names.size(), -1);
-  for (std::size_t i = 1; i < names.size(); ++i) {
-    std::size_t first = i;
-    for (std::size_t j = 1; j < i; ++j) {
-      if (names[j] == names[i]) {
-        first = j;
-        break;
-      }
-    }
-    attribute_of[first] = static_cast<int>(i);
-  }
+  // The attributes as the XML library's writer orders them: by name. A name given twice is
+  // one attribute holding the value of its last column.
+  std::map<std::u16string, int> columns;
+  for (std::size_t i = 1; i < names.size(); ++i) columns[names[i]] = static_cast<int>(i);
+  std::vector<std::pair<const std::u16string*, int>> attributes;
+  for (const auto& [name, column] : columns) attributes.emplace_back(&name, column);
 
   std::u16string xml = u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?>";
-  ElementWriter writer{&xml, &names, std::move(attribute_of), false, false, 0, {}};
+  ElementWriter writer{&xml, &names, std::move(attributes), false, false, 0, {}};
   // The rows are counted as a Query of as many columns as there are names.
   RunStatement(sql, true, &writer);
   if (writer.invalid) throw CEMRException(std::u16string(korvalis::datasource::kInvalidCharacterMessage));

@@ -76,7 +76,8 @@ class CSingleDataSource {
   // As QueryScalar; the third argument is not used.
   void QueryValue(const std::u16string& sql, std::u16string& value, const std::u16string& unused);
   // The rows as a serialised document: `root`, one element per row named names[0] whose text
-  // is column 1 and whose attribute names[i] holds column i+1. Stores a new BSTR through
+  // is column 1 and whose attribute names[i] holds column i+1 (attributes in name order, as
+  // the XML library writes them). Stores a new BSTR through
   // `result` (nothing when it is null). Throws CEMRException "查询元素名称列表为空." for an
   // empty `names` and "查询结果含有XML不允许的字符." for a value XML cannot carry.
   void QueryElements(const std::u16string& sql, const std::vector<std::u16string>& names,

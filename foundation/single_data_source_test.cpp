@@ -98,8 +98,9 @@ TEST_F(StatementTest, ScalarKeepsTheCallersValueWithoutARow) {
 TEST_F(StatementTest, QueryElementsWritesOneElementPerRow) {
   CCommDataSource source = Source();
   BSTR result = nullptr;
-  source.QueryElements(u"SELECT NAME, ID, NOTE FROM T_ROW ORDER BY ID",
-                       {u"patient", u"id", u"note"}, &result);
+  source.QueryElements(u"SELECT NAME, NOTE, ID FROM T_ROW ORDER BY ID",
+                       {u"patient", u"note", u"id"}, &result);
+  // Attributes come in name order, as the XML library writes them.
   EXPECT_EQ(Text(result),
             u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?><root>"
             u"<patient id=\"1\" note=\"\">x</patient>"
@@ -127,7 +128,7 @@ TEST_F(StatementTest, QueryElementsMatchesTheLibrarySerialiser) {
     writer.Execute(u"INSERT INTO T_TEXT VALUES (NULL, 'w')");
   }
   BSTR result = nullptr;
-  source.QueryElements(u"SELECT V, W FROM T_TEXT ORDER BY W", {u"item", u"w"}, &result);
+  source.QueryElements(u"SELECT V, W, V, W FROM T_TEXT ORDER BY W", {u"item", u"w", u"b", u"b"}, &result);
   const std::u16string written = Text(result);
 
   StartXmlLibrary();
@@ -135,10 +136,14 @@ TEST_F(StatementTest, QueryElementsMatchesTheLibrarySerialiser) {
   xercesc::DOMDocument* document = implementation->createDocument(nullptr, u"root", nullptr);
   xercesc::DOMElement* first = document->createElement(u"item");
   first->setAttribute(u"w", value.c_str());
+  first->setAttribute(u"b", value.c_str());
+  first->setAttribute(u"b", value.c_str());
   first->setTextContent(value.c_str());
   document->getDocumentElement()->appendChild(first);
   xercesc::DOMElement* second = document->createElement(u"item");
   second->setAttribute(u"w", u"w");
+  second->setAttribute(u"b", u"");
+  second->setAttribute(u"b", u"w");
   document->getDocumentElement()->appendChild(second);
   XmlWriter writer(implementation->createLSSerializer());
   const std::u16string expected = writer.Write(document);

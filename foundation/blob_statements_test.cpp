@@ -1,0 +1,195 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "foundation/codec_factory.h"
+#include "foundation/comm_data_source.h"
+#include "foundation/data_source_test_util.h"
+#include "foundation/emr_exception.h"
+#include "foundation/iss_helper.h"
+#include "platform/com/guid.h"
+
+namespace {
+
+using korvalis::datasource::testing::EventLogCapture;
+using korvalis::datasource::testing::ScratchDatabase;
+
+constexpr char16_t kRecordSql[] = u"SELECT CONTENT FROM TELV_EMR_CONTENT WHERE ID = 'R1'";
+
+class BlobTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    database_.Run("INSERT INTO TELV_EMR_CONTENT (ID, PATIENT_ID, EVENT_NO) VALUES ('R1', 'P1', 'E1')");
+  }
+  CCommDataSource Source() { return CCommDataSource(database_.connection_string(), u"oracle"); }
+
+  void Write(const std::string& bytes, int compression, int encryption, bool text) {
+    CCommDataSource source = Source();
+    source.WriteBlob(kRecordSql, reinterpret_cast<const BYTE*>(bytes.data()),
+                     static_cast<ULONG>(bytes.size()), compression, encryption, text);
+  }
+  // The bytes read back, or "<null>" when the statement handed none.
+  std::string Read(int compression, int encryption, bool text) {
+    CCommDataSource source = Source();
+    BYTE* data = nullptr;
+    ULONG length = 12345;
+    source.ReadBlob(kRecordSql, data, length, compression, encryption, text);
+    if (data == nullptr) {
+      EXPECT_EQ(length, 0u);
+      return "<null>";
+    }
+    std::string bytes(reinterpret_cast<const char*>(data), length);
+    delete[] data;
+    return bytes;
+  }
+  // The stored bytes as they are.
+  std::string Stored() { return Read(0, 0, false); }
+
+  ScratchDatabase database_;
+  EventLogCapture events_;
+};
+
+// UTF-16LE text, as record contents are held in memory.
+std::string Utf16Bytes(std::u16string_view text) {
+  std::string bytes;
+  for (char16_t c : text) {
+    bytes.push_back(static_cast<char>(c & 0xFF));
+    bytes.push_back(static_cast<char>(c >> 8));
+  }
+  return bytes;
+}
+
+TEST_F(BlobTest, EveryCodecCombinationRoundTrips) {
+  const std::string content = Utf16Bytes(u"<HTML><BODY>病历内容 ✓ " + std::u16string(3000, u'x') + u"</BODY></HTML>");
+  for (int compression : {-1, 0, 1}) {
+    for (int encryption : {-1, 0, 1, 2, 3}) {
+      for (bool text : {false, true}) {
+        SCOPED_TRACE(testing::Message() << "compression " << compression << " encryption "
+                                        << encryption << " text " << text);
+        Write(content, compression, encryption, text);
+        EXPECT_EQ(Read(compression, encryption, text), content);
+        // What is stored is the bytes after the byte-order mark, compression and encryption.
+        std::string expected = (text ? std::string("\xFF\xFE", 2) : std::string()) + content;
+        if (compression > 0) {
+          BYTE* out = nullptr;
+          ULONG n = 0;
+          CreateCompression(compression)->Compress(reinterpret_cast<const BYTE*>(expected.data()),
+                                                   static_cast<ULONG>(expected.size()), out, n);
+          expected.assign(reinterpret_cast<char*>(out), n);
+          delete[] out;
+        }
+        if (encryption > 0) {
+          BYTE* out = nullptr;
+          ULONG n = 0;
+          CreateEncryption(encryption)->Encrypt(reinterpret_cast<const BYTE*>(expected.data()),
+                                                static_cast<ULONG>(expected.size()), out, n);
+          expected.assign(reinterpret_cast<char*>(out), n);
+          delete[] out;
+        }
+        EXPECT_EQ(Stored(), expected);
+      }
+    }
+  }
+}
+
+TEST_F(BlobTest, TheByteOrderMarkIsDroppedOnlyBeforeContent) {
+  Write(std::string("\xFF\xFE", 2), 0, 0, false);
+  EXPECT_EQ(Read(0, 0, true), std::string("\xFF\xFE", 2));
+  Write(std::string("\xFF\xFE" "a\0", 4), 0, 0, false);
+  EXPECT_EQ(Read(0, 0, true), std::string("a\0", 2));
+  EXPECT_EQ(Read(0, 0, false), std::string("\xFF\xFE" "a\0", 4));
+}
+
+TEST_F(BlobTest, NullAndEmptyBlobsReadAsNoBytes) {
+  EXPECT_EQ(Read(1, 3, true), "<null>");
+  database_.Run("UPDATE TELV_EMR_CONTENT SET CONTENT = EMPTY_BLOB() WHERE ID = 'R1'");
+  EXPECT_EQ(Read(1, 3, true), "<null>");
+  // Writing no bytes stores NULL whatever the type numbers and the text flag say.
+  Write("abc", 0, 0, false);
+  Write("", 1, 3, true);
+  EXPECT_EQ(database_.Scalar("SELECT COUNT(*) FROM TELV_EMR_CONTENT WHERE CONTENT IS NULL"), "1");
+}
+
+TEST_F(BlobTest, AMissingRowIsADatabaseError) {
+  CCommDataSource source = Source();
+  const std::u16string sql = u"SELECT CONTENT FROM TELV_EMR_CONTENT WHERE ID = 'none'";
+  BYTE* data = nullptr;
+  ULONG length = 0;
+  EXPECT_THROW(source.ReadBlob(sql, data, length, 0, 0, false), CEMRException);
+  EXPECT_THROW(source.WriteBlob(sql, reinterpret_cast<const BYTE*>("x"), 1, 0, 0, false), CEMRException);
+  const auto records = events_.Records();
+  ASSERT_EQ(records.size(), 2u);
+  for (const auto& record : records) {
+    EXPECT_EQ(record.text, u"没有找到数据: " + sql);
+    EXPECT_EQ(record.raw, korvalis::datasource::testing::CodeBytes(0));
+  }
+}
+
+TEST_F(BlobTest, TheDigestCodecIsRefusedAndTheContentKept) {
+  Write("keep me", 0, 0, false);
+  CCommDataSource source = Source();
+  try {
+    source.WriteBlob(kRecordSql, reinterpret_cast<const BYTE*>("new"), 3, 0, 4, false);
+    ADD_FAILURE();
+  } catch (const CEMRException& e) {
+    EXPECT_EQ(e.GetText(), kDatabaseErrorMessage);
+  }
+  BYTE* data = nullptr;
+  ULONG length = 0;
+  EXPECT_THROW(source.ReadBlob(kRecordSql, data, length, 0, 4, false), CEMRException);
+  EXPECT_EQ(data, nullptr);
+  const auto records = events_.Records();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].text, u"不正确的加密类型");
+  EXPECT_EQ(Stored(), "keep me");
+}
+
+TEST_F(BlobTest, DamagedContentIsADatabaseErrorNotACrash) {
+  Write("not a zlib stream at all", 0, 0, false);
+  CCommDataSource source = Source();
+  BYTE* data = nullptr;
+  ULONG length = 0;
+  EXPECT_THROW(source.ReadBlob(kRecordSql, data, length, 1, 0, true), CEMRException);
+  EXPECT_THROW(source.ReadBlob(kRecordSql, data, length, 0, 1, true), CEMRException);
+  EXPECT_THROW(source.ReadBlob(kRecordSql, data, length, 7, 0, true), CEMRException);
+  EXPECT_EQ(data, nullptr);
+  EXPECT_EQ(events_.Records().size(), 3u);
+}
+
+TEST(ISSHelper, WritesAppendAndReadsConsume) {
+  CISSHelper stream;
+  ULONG count = 99;
+  EXPECT_EQ(stream.Write(nullptr, 3, &count), STG_E_INVALIDPOINTER);
+  EXPECT_EQ(count, 99u);
+  EXPECT_EQ(stream.Write("abc", 3, &count), S_OK);
+  EXPECT_EQ(count, 3u);
+  EXPECT_EQ(stream.Write("de", 2, nullptr), S_OK);
+  EXPECT_EQ(stream.Bytes(), "abcde");
+
+  char buffer[8] = {};
+  EXPECT_EQ(stream.Read(nullptr, 1, &count), STG_E_INVALIDPOINTER);
+  EXPECT_EQ(count, 0u);
+  EXPECT_EQ(stream.Read(buffer, 2, &count), S_OK);
+  EXPECT_EQ(std::string(buffer, count), "ab");
+  EXPECT_EQ(stream.Read(buffer, 8, &count), S_FALSE);
+  EXPECT_EQ(std::string(buffer, count), "cde");
+  EXPECT_EQ(stream.Read(buffer, 8, &count), S_FALSE);
+  EXPECT_EQ(count, 0u);
+  EXPECT_EQ(stream.Read(buffer, 0, &count), S_OK);
+
+  void* object = nullptr;
+  EXPECT_EQ(stream.QueryInterface(IID_ISequentialStream, &object), S_OK);
+  EXPECT_EQ(object, static_cast<ISequentialStream*>(&stream));
+  EXPECT_EQ(stream.AddRef(), 2u);
+  EXPECT_EQ(stream.Release(), 1u);
+  EXPECT_EQ(stream.QueryInterface(IID_IStream, &object), E_NOINTERFACE);
+  EXPECT_EQ(object, nullptr);
+
+  stream.Clear();
+  EXPECT_EQ(stream.Bytes(), "");
+  EXPECT_EQ(stream.AddRef(), 1u);
+  EXPECT_EQ(stream.Read(buffer, 1, &count), S_FALSE);
+}
+
+}  // namespace

@@ -1,0 +1,63 @@
+#include "foundation/file_log.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "foundation/data_source_test_util.h"
+
+namespace {
+
+using korvalis::datasource::testing::TempDirectory;
+
+std::string Contents(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream all;
+  all << in.rdbuf();
+  return all.str();
+}
+
+std::tm LocalTime(int year, int month, int day, int hour, int minute, int second) {
+  std::tm time{};
+  time.tm_year = year - 1900;
+  time.tm_mon = month - 1;
+  time.tm_mday = day;
+  time.tm_hour = hour;
+  time.tm_min = minute;
+  time.tm_sec = second;
+  return time;
+}
+
+const std::string kSeparator(67, '-');
+
+TEST(FileLog, EntriesGoToTheMonthsFileInAFolderMadeOnDemand) {
+  TempDirectory directory;
+  const std::string folder = directory.path() + "/Log";
+  ASSERT_TRUE(korvalis::filelog::AppendEntry(folder, LocalTime(2005, 3, 7, 8, 9, 10), u"病历内容已更新"));
+  ASSERT_TRUE(korvalis::filelog::AppendEntry(folder, LocalTime(2005, 3, 31, 23, 59, 59), u"second"));
+  const std::string march = Contents(folder + "/2005-03.log");
+  EXPECT_EQ(march, "-----2005-03-07 08:09:10\n" + kSeparator + "\r\n病历内容已更新\r\n\r\n"
+                   "-----2005-03-31 23:59:59\n" + kSeparator + "\r\nsecond\r\n\r\n");
+  // The first day of a month begins a new file and leaves the previous one as it was.
+  ASSERT_TRUE(korvalis::filelog::AppendEntry(folder, LocalTime(2005, 4, 1, 0, 0, 0), u"april"));
+  EXPECT_EQ(Contents(folder + "/2005-04.log"), "-----2005-04-01 00:00:00\n" + kSeparator + "\r\napril\r\n\r\n");
+  EXPECT_EQ(Contents(folder + "/2005-03.log"), march);
+}
+
+TEST(FileLog, AnUnwritableFolderLosesTheEntryQuietly) {
+  TempDirectory directory;
+  const std::string blocker = directory.path() + "/Log";
+  std::ofstream(blocker) << "a file where the folder should be";
+  EXPECT_FALSE(korvalis::filelog::AppendEntry(blocker, LocalTime(2005, 3, 7, 8, 9, 10), u"x"));
+  WriteLogFile(u"never fails", 1);
+}
+
+TEST(FileLog, TheFolderLiesBesideTheExecutable) {
+  const std::string folder = korvalis::filelog::LogFolder();
+  EXPECT_EQ(std::filesystem::path(folder).filename(), "Log");
+  EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(folder).parent_path() / "korvalis_foundation_test"));
+}
+
+}  // namespace
