@@ -98,6 +98,8 @@ TEST_F(ConformanceTest, ArithmeticAndNumbers) {
   EXPECT_EQ(Column("SELECT ID FROM T WHERE CODE = 1"), "1");
   EXPECT_EQ(Column("SELECT ID FROM T WHERE ID = '2'"), "2");
   EXPECT_EQ(Column("SELECT ID FROM T WHERE ID IN ('3', '4') ORDER BY ID"), "3,4");
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE CODE IN (1, 4) ORDER BY ID"), "1,4");
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE CODE BETWEEN 1 AND 2 ORDER BY ID"), "1,2");
   EXPECT_EQ(Row("SELECT TO_NUMBER('12.5') + 1, TO_NUMBER(' 3 '), '2' * 3 FROM DUAL"), (V{"13.5", "3", "6"}));
   EXPECT_NE(Error("SELECT TO_NUMBER('1x') FROM DUAL").find("ORA-01722"), std::string::npos);
   EXPECT_NE(Error("SELECT ID FROM T WHERE NAME = 1").find("ORA-01722"), std::string::npos);

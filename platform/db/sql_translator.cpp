@@ -635,11 +635,24 @@ SqlType Translator::Emit(const Expr& e, const Scope* scope, std::string* out) {
       return SqlType::kNumber;
     }
     case ExprKind::kInList: {
+      const size_t mark = out->size();
       SqlType left = Emit(*e.args[0], scope, out);
+      double v;
+      if (left == SqlType::kText) {
+        // Text compared with numbers is read as a number (Oracle's rule).
+        for (size_t i = 1; i < e.args.size(); ++i) {
+          if (e.args[i]->kind == ExprKind::kNumber ||
+              (e.args[i]->kind == ExprKind::kUnary && LiteralNumber(*e.args[i], &v))) {
+            out->insert(mark, "ora_num(");
+            out->push_back(')');
+            left = SqlType::kNumber;
+            break;
+          }
+        }
+      }
       out->append(e.negated ? " NOT IN (" : " IN (");
       for (size_t i = 1; i < e.args.size(); ++i) {
         if (i > 1) out->append(", ");
-        double v;
         // A number compared with numeric texts compares as numbers.
         if (left == SqlType::kNumber && e.args[i]->kind == ExprKind::kString &&
             LiteralNumber(*e.args[i], &v)) {
@@ -659,9 +672,16 @@ SqlType Translator::Emit(const Expr& e, const Scope* scope, std::string* out) {
       return SqlType::kNumber;
     }
     case ExprKind::kBetween: {
+      const size_t mark = out->size();
       SqlType t = Emit(*e.args[0], scope, out);
-      out->append(e.negated ? " NOT BETWEEN " : " BETWEEN ");
       double v;
+      if (t == SqlType::kText && (e.args[1]->kind == ExprKind::kNumber ||
+                                  e.args[2]->kind == ExprKind::kNumber)) {
+        out->insert(mark, "ora_num(");
+        out->push_back(')');
+        t = SqlType::kNumber;
+      }
+      out->append(e.negated ? " NOT BETWEEN " : " BETWEEN ");
       for (int i = 1; i <= 2; ++i) {
         if (i == 2) out->append(" AND ");
         if (t == SqlType::kNumber && e.args[i]->kind == ExprKind::kString &&
