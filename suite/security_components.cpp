@@ -49,8 +49,8 @@ class StaffDirectory {
   std::u16string UserProperty(std::u16string_view user_id) {
     std::unique_ptr<db::Rowset> rows = connection_->Execute(ToUtf8(
         u"SELECT S.NAME, S.SEX, S.PY_CODE, S.WB_CODE, S.TITLE_ID, S.DUTY_ID, S.WORK_KIND, "
-        u"U.SUPER_LEVEL FROM TELV_STAFF_DICT S, TELV_USER_TABLE U "
-        u"WHERE S.ID = U.ID(+) AND S.ID = " +
+        u"U.SUPER_LEVEL FROM TELV_STAFF_DICT S LEFT JOIN TELV_USER_TABLE U ON U.ID = S.ID "
+        u"WHERE S.ID = " +
         SqlQuoted(user_id) + u" AND S.VALID_FLAG = '1'"));
     if (!rows->Next()) return u"";
     auto text = [&rows](int column) { return XmlEscaped(FromUtf8(rows->Text(column))); };

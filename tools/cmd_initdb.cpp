@@ -1,6 +1,7 @@
 // `korvalis initdb [--sample] <file>`: creates an embedded database with the system's schema
 // and installation rows (and, with --sample, the sample hospital), and writes a
-// "telv.config.xml" pointing at it into the current directory unless one is there.
+// "telv.config.xml" pointing at it into the current directory unless one is there, and beside
+// it the configuration of the suite's stand-in components ("suite.config.xml").
 #include <chrono>
 #include <cstdio>
 #include <exception>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "db/database_file.h"
+#include "suite/sample_config.h"
 #include "tools/command.h"
 
 namespace korvalis::tools {
@@ -45,6 +47,12 @@ int RunInitDb(const std::vector<std::string>& args) {
     } else {
       std::printf("%s exists in the current directory; left unchanged\n",
                   schema::kDatabaseConfigFile);
+    }
+    if (suite::WriteSuiteConfig(".", init_string, sample)) {
+      std::printf("wrote %s (the suite's stand-in components)\n", suite::kSuiteConfigFile);
+    } else {
+      std::printf("%s exists in the current directory; left unchanged\n",
+                  suite::kSuiteConfigFile);
     }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "korvalis initdb: %s\n", e.what());

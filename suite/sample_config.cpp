@@ -1,0 +1,157 @@
+#include "suite/sample_config.h"
+
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+#include "foundation/string_util.h"
+#include "platform/com/unicode.h"
+#include "suite/components.h"
+#include "suite/stand_in.h"
+
+namespace korvalis::suite {
+namespace {
+
+struct SampleDepartment {
+  const char16_t* id;
+  const char16_t* name;
+  const char16_t* diagnosis;
+  const char16_t* icd;
+};
+
+constexpr SampleDepartment kDepartments[] = {
+    {u"0101", u"心血管内科", u"急性心肌梗死", u"I21.9"},
+    {u"0102", u"呼吸内科", u"社区获得性肺炎", u"J18.9"},
+    {u"0201", u"普通外科", u"急性阑尾炎", u"K35.8"},
+    {u"0202", u"骨科", u"股骨颈骨折", u"S72.0"},
+    {u"0301", u"妇产科", u"妊娠期高血压", u"O13"},
+    {u"0401", u"儿科", u"支气管肺炎", u"J18.0"},
+};
+
+struct SampleVisit {
+  const char16_t* patient_id;
+  const char16_t* event_no;
+  const char16_t* dept_id;
+  const char16_t* in_time;
+  const char16_t* out_time;  // empty: in hospital
+};
+
+// The visits of the sample hospital's database.
+constexpr SampleVisit kVisits[] = {
+    {u"P0001", u"2025061501", u"0101", u"2025-06-15 10:20:00", u"2025-06-24 09:00:00"},
+    {u"P0001", u"2026120101", u"0101", u"2026-12-01 09:30:00", u""},
+    {u"P0002", u"2026120301", u"0101", u"2026-12-03 14:10:00", u""},
+    {u"P0004", u"2026120601", u"0101", u"2026-12-06 10:45:00", u""},
+    {u"P0003", u"2026120201", u"0201", u"2026-12-02 08:00:00", u""},
+    {u"P0005", u"2026112801", u"0102", u"2026-11-28 22:40:00", u""},
+    {u"P0009", u"2026120501", u"0401", u"2026-12-05 16:20:00", u""},
+    {u"P0012", u"2026120401", u"0301", u"2026-12-04 07:15:00", u""},
+    {u"P0006", u"2026111001", u"0102", u"2026-11-10 11:00:00", u"2026-11-20 10:00:00"},
+    {u"P0007", u"2026110501", u"0202", u"2026-11-05 09:10:00", u"2026-11-18 10:30:00"},
+    {u"P0008", u"2026111501", u"0301", u"2026-11-15 13:00:00", u"2026-11-22 09:40:00"},
+    {u"P0010", u"2026102001", u"0101", u"2026-10-20 15:00:00", u"2026-11-02 10:00:00"},
+    {u"P0011", u"2026111201", u"0201", u"2026-11-12 10:00:00", u"2026-11-25 15:00:00"},
+};
+
+const SampleDepartment& DepartmentOf(const SampleVisit& visit) {
+  for (const SampleDepartment& dept : kDepartments) {
+    if (std::u16string_view(dept.id) == visit.dept_id) return dept;
+  }
+  return kDepartments[0];
+}
+
+std::u16string VisitText(const SampleVisit& visit) {
+  const SampleDepartment& dept = DepartmentOf(visit);
+  auto dept_at = [&dept](const char16_t* time) {
+    return u"<dept id=\"" + std::u16string(dept.id) + u"\" time=\"" + time + u"\">" + dept.name +
+           u"</dept>";
+  };
+  const std::u16string diagnosis = u"<diag icd=\"" + std::u16string(dept.icd) +
+                                   u"\" issue=\"" + visit.in_time + u"\">" + dept.diagnosis +
+                                   u"</diag>";
+  const bool discharged = visit.out_time[0] != u'\0';
+  std::u16string text = u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<visit>\n";
+  text += u"  <residence_no>Z" + std::u16string(visit.event_no) + u"</residence_no>\n";
+  text += u"  <in_out><root><in>" + dept_at(visit.in_time) + u"</in><warddept id=\"" + dept.id +
+          u"\">" + dept.name + u"</warddept>" +
+          (discharged ? u"<out>" + dept_at(visit.out_time) + u"</out>" : std::u16string(u"<out/>")) +
+          u"</root></in_out>\n";
+  text += u"  <discharged>" + std::u16string(discharged ? u"1" : u"0") + u"</discharged>\n";
+  text += u"  <diagnosis><root><clinic>" + diagnosis + u"</clinic><residence>" + diagnosis +
+          u"</residence><finish doctor=\"\" confirm=\"\"/></root></diagnosis>\n";
+  text += u"  <fee><root><item name=\"床位费\">120</item><item name=\"药品费\">860.5</item>"
+          u"</root></fee>\n";
+  text += u"  <fee_list><root><fee code=\"01\">120</fee><fee code=\"02\">860.5</fee></root>"
+          u"</fee_list>\n";
+  if (!discharged) {
+    text += u"  <record_plan><root>"
+            u"<record id=\"2\" code=\"E01\" timeout=\"24\">入院记录</record>"
+            u"<record id=\"3\" code=\"E02\" timeout=\"8\">首次病程记录</record>"
+            u"</root></record_plan>\n";
+  }
+  text += u"  <data key=\"emr.residence.diagnosis.first\">" + std::u16string(dept.diagnosis) +
+          u"</data>\n";
+  return text + u"</visit>\n";
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+  out.close();
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+}  // namespace
+
+std::string SuiteConfigText(const std::string& init_string, bool sample_hospital) {
+  std::u16string text = u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<suite>\n  <interfaces>\n";
+  for (const StandInClass& c : StandInClasses()) {
+    if (c.iid == StandInClasses().front().iid) continue;  // the registry component itself
+    text += u"    <interface iid=\"" + ToUpperAscii(GuidToString(*c.iid)) + u"\" clsid=\"" +
+            ToUpperAscii(GuidToString(c.clsid)) + u"\"/>\n";
+  }
+  text += u"  </interfaces>\n";
+  text += u"  <!-- fixed=\"YYYY-MM-DD HH:MM:SS\" stops the clock; empty: the system clock -->\n";
+  text += u"  <datetime fixed=\"\"/>\n";
+  text += u"  <database>" + XmlEscaped(FromUtf8(init_string)) + u"</database>\n";
+  if (sample_hospital) {
+    text += u"  <visits dir=\"his\"/>\n";
+    text += u"  <hospitals><hospital id=\"H01\" name=\"示例市人民医院\"/></hospitals>\n";
+    text += u"  <departments>\n";
+    for (const SampleDepartment& dept : kDepartments) {
+      text += u"    <dept id=\"" + std::u16string(dept.id) + u"\" name=\"" + dept.name +
+              u"\" hospital=\"H01\"/>\n";
+    }
+    text += u"  </departments>\n";
+    text += u"  <dictionaries>\n"
+            u"    <dictionary number=\"1\"><root><item id=\"1\">男</item><item id=\"0\">女</item>"
+            u"</root></dictionary>\n"
+            u"    <dictionary number=\"2\"><root><item id=\"01\">汉族</item>"
+            u"<item id=\"03\">回族</item><item id=\"06\">满族</item></root></dictionary>\n"
+            u"  </dictionaries>\n";
+    text += u"  <notices><notice dept=\"0101\" user=\"\">本周五下午科室业务学习</notice></notices>\n";
+    text += u"  <parameters>\n"
+            u"    <parameter name=\"inpatient_commit_timeout\">72;1</parameter>\n"
+            u"    <parameter name=\"inrollbackpatient_commit_timeout\">48</parameter>\n"
+            u"  </parameters>\n";
+  }
+  return ToUtf8(text + u"</suite>\n");
+}
+
+bool WriteSuiteConfig(const std::string& directory, const std::string& init_string,
+                      bool sample_hospital) {
+  const std::filesystem::path config = std::filesystem::path(directory) / kSuiteConfigFile;
+  if (std::filesystem::exists(config)) return false;
+  if (sample_hospital) {
+    const std::filesystem::path visits = std::filesystem::path(directory) / "his";
+    std::filesystem::create_directories(visits);
+    for (const SampleVisit& visit : kVisits) {
+      WriteFile(visits / (ToUtf8(visit.patient_id) + "_" + ToUtf8(visit.event_no) + ".xml"),
+                ToUtf8(VisitText(visit)));
+    }
+  }
+  WriteFile(config, SuiteConfigText(init_string, sample_hospital));
+  return true;
+}
+
+}  // namespace korvalis::suite
