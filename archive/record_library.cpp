@@ -2,10 +2,6 @@
 
 #include "foundation/not_available.h"
 
-long GetSystemDateTime(CSingleDataSource*, BSTR*) {
-  korvalis::ThrowNotAvailable("GetSystemDateTime");
-}
-
 long GetEmrIdOfType(CSingleDataSource*, BSTR, BSTR, int, BSTR*) {
   korvalis::ThrowNotAvailable("GetEmrIdOfType");
 }

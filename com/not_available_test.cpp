@@ -318,7 +318,6 @@ const char* const kNotYetAvailable[] = {
     "CBTerminalQCPatient::SearchPatient",
     "CBTerminalQCPatient::ScorePatient",
     "CBTerminalQCPatient::GetPatientScore",
-    "GetSystemDateTime",
     "GetEmrIdOfType",
     "GetHeaderEmrId",
     "GetResidenceEmrId",
@@ -404,7 +403,6 @@ TEST(NotAvailableTest, EachListedBodyFailsItsCallsWithTheOneMessage) {
     void (*call)();
   };
   static const Lookup kLookups[] = {
-      {"GetSystemDateTime", [] { GetSystemDateTime(nullptr, nullptr); }},
       {"GetEmrIdOfType", [] { GetEmrIdOfType(nullptr, nullptr, nullptr, 1, nullptr); }},
       {"GetHeaderEmrId", [] { GetHeaderEmrId(nullptr, nullptr, nullptr, nullptr); }},
       {"GetResidenceEmrId", [] { GetResidenceEmrId(nullptr, nullptr, nullptr, nullptr); }},
