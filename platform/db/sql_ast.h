@@ -115,8 +115,9 @@ struct SelectCore {
   ExprPtr where;
   std::vector<ExprPtr> group_by;
   ExprPtr having;
-  ExprPtr connect_by;   // hierarchical queries: parsed so that they can be refused by name
+  ExprPtr connect_by;   // hierarchical queries
   ExprPtr start_with;
+  bool nocycle = false; // CONNECT BY NOCYCLE
 };
 
 enum class SetOp { kUnion, kUnionAll, kMinus, kIntersect };

@@ -242,7 +242,7 @@ class Parser {
       } else if (Peek().IsWord("CONNECT") && Peek(1).IsWord("BY")) {
         Next();
         Next();
-        AcceptWord("NOCYCLE");
+        core.nocycle = AcceptWord("NOCYCLE");
         core.connect_by = ParseExpr();
       } else if (Peek().IsWord("START") && Peek(1).IsWord("WITH")) {
         Next();

@@ -1,7 +1,6 @@
 // The parser of the Oracle SQL statements the system runs: queries (subqueries, inline
 // views, set operators, grouping, ordering, window functions), INSERT, UPDATE, DELETE and
-// the DDL of the schema. Hierarchical queries and the (+) marker are parsed so that the
-// translator can name them when it refuses them.
+// the DDL of the schema, with Oracle's hierarchical queries and (+) outer-join markers.
 //
 // Thread-safety: a pure function.
 #pragma once

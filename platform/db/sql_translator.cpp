@@ -253,7 +253,8 @@ bool Translator::ExtractRownumLimit(sql::ExprPtr* where, int64_t* limit) {
 std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* parent,
                                              std::string* out, bool alone, Select* owner,
                                              const std::vector<std::string>* forced_names) {
-  if (core.connect_by || core.start_with) Refuse("CONNECT BY (hierarchical query)");
+  const bool hierarchical = core.connect_by || core.start_with;
+  if (hierarchical) CheckHierarchy(core);
   RewriteOuterJoins(core, catalog_);
   int64_t limit = 0;
   bool limited = ExtractRownumLimit(&core.where, &limit);
@@ -322,7 +323,11 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
       AppendQuotedName(alias_text, &from_sql);
     } else {
       from_sql.append(" FROM ");
-      EmitFrom(core.from, &scope, &from_sql);
+      if (hierarchical) {
+        EmitHierarchy(core, &scope, &from_sql);
+      } else {
+        EmitFrom(core.from, &scope, &from_sql);
+      }
     }
   }
 
@@ -383,6 +388,8 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
   }
   if (alone && owner && !owner->order_by.empty()) {
     EmitOrderBy(owner->order_by, &scope, out);
+  } else if (alone && hierarchical) {
+    EmitHierarchyOrder(scope, out);
   }
   if (limited && !wrap_from) {
     out->append(" LIMIT ");
@@ -748,7 +755,11 @@ SqlType Translator::Emit(const Expr& e, const Scope* scope, std::string* out) {
       out->append("ora_sysdate()");
       return SqlType::kDate;
     case ExprKind::kLevel:
-      Refuse("LEVEL (hierarchical query)");
+      if (!scope || scope->level_sql.empty()) {
+        throw SqlError("ORA-01788: CONNECT BY clause required in this query block (LEVEL)");
+      }
+      out->append(scope->level_sql);
+      return SqlType::kNumber;
     case ExprKind::kRow: {
       out->push_back('(');
       EmitArgs(e, 0, scope, out);

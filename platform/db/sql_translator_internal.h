@@ -33,6 +33,7 @@ void AppendStringLiteral(std::string_view value, std::string* out);
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 std::string UpperAscii(std::string_view s);
 bool ContainsRownum(const Expr& e);
+bool ContainsAggregate(const Expr& e);
 // A literal number (or numeric text) as a double.
 bool LiteralNumber(const Expr& e, double* value);
 
@@ -55,6 +56,8 @@ struct Scope {
   std::vector<Source> sources;
   const Scope* parent = nullptr;
   bool rownum_in_select_list = false;  // ROWNUM is allowed as a select item here
+  std::string level_sql;  // a hierarchical query: what LEVEL reads here
+  std::string hierarchy_order_sql;  // a hierarchical query: its rows in depth-first order
 };
 
 class Translator {
@@ -77,6 +80,14 @@ class Translator {
   void EmitTableRef(TableRef& ref, Scope* scope, std::string* out);
   void EmitOrderBy(std::vector<sql::OrderItem>& items, const Scope* scope, std::string* out);
   bool ExtractRownumLimit(sql::ExprPtr* where, int64_t* limit);
+
+  // ---- hierarchical queries (hierarchy.cpp) ----
+  // Refuses the hierarchical queries that cannot be printed exactly.
+  void CheckHierarchy(SelectCore& core);
+  // Prints the rows of the hierarchy as the FROM item of `core` and sets what LEVEL reads.
+  void EmitHierarchy(SelectCore& core, Scope* scope, std::string* out);
+  // ORDER BY of the rows of a hierarchy in depth-first pre-order.
+  void EmitHierarchyOrder(const Scope& scope, std::string* out);
 
   // ---- expressions ----
   SqlType Emit(const Expr& e, const Scope* scope, std::string* out);

@@ -1,0 +1,198 @@
+// Hierarchical queries: SELECT ... FROM t [WHERE w] START WITH s CONNECT BY [NOCYCLE] c,
+// printed as a recursive common table expression over the single FROM item.
+//
+// The rows of the item get a row identity (the rowid of a table, a row number for a view or
+// an inline view). The tree starts with the rows that satisfy START WITH (every row when it
+// is absent) and adds, level by level, the rows that satisfy CONNECT BY with the columns
+// under PRIOR read from the parent row. Each row carries its LEVEL, the identities of its
+// ancestors (a child found among them is Oracle's "CONNECT BY loop in user data", or, with
+// NOCYCLE, is left out) and a sort path of fixed-width identities, so that ordering by the
+// path gives Oracle's depth-first pre-order with siblings in the order they are stored.
+// WHERE filters the rows of the tree afterwards, as Oracle does for a single FROM item.
+#include <string>
+
+#include "platform/db/sql_error.h"
+#include "platform/db/sql_translator_internal.h"
+
+namespace korvalis::db::detail {
+namespace {
+
+constexpr const char* kPrior = "H$PRIOR";
+
+// Points the columns of the hierarchy's item at the parent row (under PRIOR) or at the child
+// row (elsewhere), so that neither is ambiguous in the recursive step. Nested queries keep
+// their own names.
+void Requalify(sql::ExprPtr& e, bool under_prior, const Source& source, const Name& alias) {
+  if (!e) return;
+  if (e->kind == ExprKind::kUnary && e->text == "PRIOR") {
+    if (under_prior) throw SqlError("ORA-00936: missing expression (PRIOR within PRIOR)");
+    sql::ExprPtr operand = std::move(e->args[0]);
+    Requalify(operand, true, source, alias);
+    e = std::move(operand);
+    return;
+  }
+  if (e->kind == ExprKind::kColumn) {
+    auto& parts = e->parts;
+    const bool here = parts.size() == 1 ||
+                      (parts.size() == 2 && EqualsIgnoringCase(parts[0].text, alias.text));
+    if (here && source.Find(parts.back().text)) {
+      Name column = parts.back();
+      parts.clear();
+      parts.push_back(under_prior ? Name{kPrior, true} : alias);
+      parts.push_back(std::move(column));
+    }
+    return;
+  }
+  for (auto& a : e->args) Requalify(a, under_prior, source, alias);
+}
+
+bool IsGrouped(const SelectCore& core) {
+  if (core.distinct || !core.group_by.empty() || core.having) return true;
+  for (const auto& item : core.items) {
+    if (ContainsAggregate(*item.expr)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void Translator::CheckHierarchy(SelectCore& core) {
+  if (!core.connect_by) {
+    throw SqlError("ORA-01788: CONNECT BY clause required in this query block");
+  }
+  if (core.from.size() != 1 || core.from[0].kind == TableRef::kJoin) {
+    Refuse("CONNECT BY over several tables");
+  }
+  bool rownum = ContainsRownum(*core.connect_by) ||
+                (core.start_with && ContainsRownum(*core.start_with)) ||
+                (core.where && ContainsRownum(*core.where));
+  for (const auto& item : core.items) rownum = rownum || ContainsRownum(*item.expr);
+  if (rownum) Refuse("ROWNUM in a hierarchical query");
+}
+
+void Translator::EmitHierarchy(SelectCore& core, Scope* scope, std::string* out) {
+  TableRef& ref = core.from[0];
+  Source source;
+  std::string rows;  // the rows of the item, each with its identity "H$RID"
+  bool stored_table = false;
+  if (ref.kind == TableRef::kTable) {
+    const TableInfo* table = RequireTable(ref.table);
+    source.table = table;
+    stored_table = !table->is_view;
+    rows = stored_table ? "SELECT *, rowid AS \"H$RID\" FROM "
+                        : "SELECT *, row_number() OVER () AS \"H$RID\" FROM ";
+    AppendQuotedName(table->name, &rows);
+  } else {
+    source.is_derived = true;
+    rows = "SELECT *, row_number() OVER () AS \"H$RID\" FROM (";
+    source.derived = EmitSelect(*ref.subquery, scope->parent, &rows);
+    rows.push_back(')');
+  }
+  const Name alias = !ref.alias.empty()                ? ref.alias
+                     : ref.kind == TableRef::kTable ? Name{UpperAscii(ref.table.text), false}
+                                                    : Name{"H$VIEW", true};
+  source.alias = UpperAscii(alias.text);
+  std::string a;
+  AppendQuotedName(alias.text, &a);
+
+  // * lists the item's own columns, never the bookkeeping of the tree.
+  std::vector<sql::SelectItem> items;
+  for (sql::SelectItem& item : core.items) {
+    const Expr& e = *item.expr;
+    if (e.kind != ExprKind::kStar ||
+        (!e.parts.empty() && !EqualsIgnoringCase(e.parts.back().text, alias.text))) {
+      items.push_back(std::move(item));
+      continue;
+    }
+    const auto& columns = source.table ? source.table->columns : source.derived;
+    for (const ColumnInfo& c : columns) {
+      sql::SelectItem column;
+      column.expr = std::make_unique<Expr>(ExprKind::kColumn);
+      column.expr->parts.push_back(alias);
+      column.expr->parts.push_back(Name{c.name, true});
+      items.push_back(std::move(column));
+    }
+  }
+  core.items = std::move(items);
+
+  Scope start_scope;
+  start_scope.parent = scope->parent;
+  start_scope.sources.push_back(source);
+  std::string start;
+  if (core.start_with) Emit(*core.start_with, &start_scope, &start);
+
+  Requalify(core.connect_by, false, source, alias);
+  Scope connect_scope;
+  connect_scope.parent = scope->parent;
+  connect_scope.sources.push_back(source);
+  Source prior = source;
+  prior.alias = kPrior;
+  connect_scope.sources.push_back(std::move(prior));
+  connect_scope.level_sql = std::string("(\"") + kPrior + "\".\"H$LEVEL\" + 1)";
+  std::string connect;
+  Emit(*core.connect_by, &connect_scope, &connect);
+
+  const std::string id = a + ".\"H$RID\"";
+  const std::string found_above =
+      std::string("instr(\"") + kPrior + "\".\"H$IDS\", '/' || " + id + " || '/') > 0";
+  const std::string ancestors = std::string("\"") + kPrior + "\".\"H$IDS\" || " + id + " || '/'";
+
+  out->append("(WITH RECURSIVE \"H$ROWS\" AS ");
+  // Rows of a table are read through its indexes; computed row numbers are kept once.
+  out->append(stored_table ? "NOT MATERIALIZED (" : "MATERIALIZED (");
+  out->append(rows);
+  out->append("), \"H$TREE\" AS (SELECT ");
+  out->append(a);
+  out->append(".*, 1 AS \"H$LEVEL\", printf('%020d', ");
+  out->append(id);
+  out->append(") AS \"H$PATH\", '/' || ");
+  out->append(id);
+  out->append(" || '/' AS \"H$IDS\" FROM \"H$ROWS\" AS ");
+  out->append(a);
+  if (!start.empty()) {
+    out->append(" WHERE ");
+    out->append(start);
+  }
+  out->append(" UNION ALL SELECT ");
+  out->append(a);
+  out->append(".*, \"");
+  out->append(kPrior);
+  out->append("\".\"H$LEVEL\" + 1, \"");
+  out->append(kPrior);
+  out->append("\".\"H$PATH\" || printf('%020d', ");
+  out->append(id);
+  out->append("), ");
+  if (core.nocycle) {
+    out->append(ancestors);
+  } else {
+    out->append("CASE WHEN ");
+    out->append(found_above);
+    out->append(" THEN ora_raise('ORA-01436: CONNECT BY loop in user data') ELSE ");
+    out->append(ancestors);
+    out->append(" END");
+  }
+  out->append(" FROM \"H$TREE\" AS \"");
+  out->append(kPrior);
+  out->append("\" JOIN \"H$ROWS\" AS ");
+  out->append(a);
+  out->append(" ON ");
+  out->append(connect);
+  if (core.nocycle) {
+    out->append(" WHERE NOT ");
+    out->append(found_above);
+  }
+  out->append(") SELECT * FROM \"H$TREE\") AS ");
+  out->append(a);
+
+  scope->sources.push_back(std::move(source));
+  scope->level_sql = a + ".\"H$LEVEL\"";
+  if (!IsGrouped(core)) scope->hierarchy_order_sql = a + ".\"H$PATH\"";
+}
+
+void Translator::EmitHierarchyOrder(const Scope& scope, std::string* out) {
+  if (scope.hierarchy_order_sql.empty()) return;
+  out->append(" ORDER BY ");
+  out->append(scope.hierarchy_order_sql);
+}
+
+}  // namespace korvalis::db::detail
