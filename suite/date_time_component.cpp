@@ -20,7 +20,9 @@ bool IsDateTimeText(std::u16string_view text) {
     bool digit = text[i] >= u'0' && text[i] <= u'9';
     if (kPattern[i] == u'0' ? !digit : text[i] != kPattern[i]) return false;
   }
-  return true;
+  auto number = [text](size_t at) { return (text[at] - u'0') * 10 + (text[at + 1] - u'0'); };
+  return number(5) >= 1 && number(5) <= 12 && number(8) >= 1 && number(8) <= 31 &&
+         number(11) < 24 && number(14) < 60 && number(17) < 60;
 }
 
 std::u16string SuiteDateTime(const SuiteConfig& config) {

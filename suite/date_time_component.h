@@ -9,8 +9,8 @@ namespace korvalis::suite {
 
 struct SuiteConfig;
 
-// Whether `text` has the form "YYYY-MM-DD HH:MM:SS" (digits and separators only; the values
-// are not range-checked).
+// Whether `text` has the form "YYYY-MM-DD HH:MM:SS" with a month of 1 to 12, a day of 1 to 31,
+// an hour below 24 and minutes and seconds below 60.
 bool IsDateTimeText(std::u16string_view text);
 
 // The configured fixed time, or the local time of the system clock, as "YYYY-MM-DD HH:MM:SS".

@@ -146,8 +146,9 @@ bool WriteSuiteConfig(const std::string& directory, const std::string& init_stri
     const std::filesystem::path visits = std::filesystem::path(directory) / "his";
     std::filesystem::create_directories(visits);
     for (const SampleVisit& visit : kVisits) {
-      WriteFile(visits / (ToUtf8(visit.patient_id) + "_" + ToUtf8(visit.event_no) + ".xml"),
-                ToUtf8(VisitText(visit)));
+      const std::filesystem::path patient = visits / ToUtf8(visit.patient_id);
+      std::filesystem::create_directories(patient);
+      WriteFile(patient / (ToUtf8(visit.event_no) + ".xml"), ToUtf8(VisitText(visit)));
     }
   }
   WriteFile(config, SuiteConfigText(init_string, sample_hospital));

@@ -1,7 +1,7 @@
 // The stand-ins' configuration that `korvalis initdb` writes beside "telv.config.xml": the
 // registry component's list of every stand-in class, the staff database and the system clock,
 // and, for the sample hospital, its hospital, departments, dictionaries, notices, work-list
-// parameters and one HIS file per sample visit in the folder "his".
+// parameters and one HIS file per sample visit in the folder "his" (his/<patient>/<event>.xml).
 //
 // Thread-safety: functions of the file system; do not race them on one directory.
 #pragma once

@@ -150,7 +150,7 @@ std::optional<VisitAnswers> SuiteConfig::LoadVisit(std::u16string_view patient_i
   if (visits_dir.empty() || !IsSafeFileNamePart(patient_id) || !IsSafeFileNamePart(event_no)) {
     return std::nullopt;
   }
-  std::string file = Resolve(visits_dir, ToUtf8(patient_id) + "_" + ToUtf8(event_no) + ".xml");
+  std::string file = Resolve(visits_dir, ToUtf8(patient_id) + "/" + ToUtf8(event_no) + ".xml");
   std::ifstream probe(file, std::ios::binary);
   if (!probe) return std::nullopt;
   probe.close();

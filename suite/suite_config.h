@@ -9,7 +9,7 @@
 //     </interfaces>
 //     <datetime fixed="2026-12-07 09:30:00"/>   without `fixed` (or empty): the system clock
 //     <database>Provider=SQLite;Data Source=emr.db</database>   the staff tables
-//     <visits dir="his"/>               one file per visit: <patient id>_<event no>.xml
+//     <visits dir="his"/>               one file per visit: <patient id>/<event no>.xml
 //     <hospitals><hospital id="H01" name="..."/></hospitals>
 //     <departments><dept id="0101" name="..." hospital="H01"/></departments>
 //     <dictionaries><dictionary number="1">...</dictionary></dictionaries>

@@ -108,8 +108,10 @@ class SuiteTest : public ::testing::Test {
         << korvalis::ToUtf8(more) << "</suite>\n";
   }
 
-  void WriteVisit(const std::string& name, const std::string& content) {
-    std::ofstream(directory_ / "his" / name) << content;
+  void WriteVisit(const std::string& patient, const std::string& event,
+                  const std::string& content) {
+    fs::create_directories(directory_ / "his" / patient);
+    std::ofstream(directory_ / "his" / patient / (event + ".xml")) << content;
   }
 
   fs::path directory_;
@@ -175,6 +177,10 @@ TEST_F(SuiteTest, DateTimeIsTheFixedTimeOrTheSystemClock) {
   Component<IServerDateTime> server(factory_, IID_IServerDateTime);
   EXPECT_EQ(Text([&](BSTR* out) { return server->GetDateTime(out); }), u"2026-12-07 09:30:00");
 
+  for (std::u16string_view wrong : {u"2026-13-07 09:30:00", u"2026-12-00 09:30:00",
+                                    u"2026-12-07 24:00:00", u"2026-12-07 09:60:00"}) {
+    EXPECT_FALSE(korvalis::suite::IsDateTimeText(wrong)) << korvalis::ToUtf8(wrong);
+  }
   WriteConfig(u"<datetime fixed=\"2026-12-07T09:30\"/>");
   try {
     Text([&](BSTR* out) { return clock->GetDateTime(out); });
@@ -196,7 +202,7 @@ TEST_F(SuiteTest, AMissingConfigurationIsTheRegistryComponentsError) {
 }
 
 TEST_F(SuiteTest, PatientInformationComesFromTheVisitsFile) {
-  WriteVisit("P1_E1.xml",
+  WriteVisit("P1", "E1",
              "<visit><residence_no>R0001</residence_no>"
              "<in_out><root><in><dept time=\"2026-01-05 08:00:00\">0101</dept></in></root></in_out>"
              "<discharged>1</discharged><fee_list><root><fee code=\"01\">12.5</fee></root></fee_list>"
@@ -226,27 +232,31 @@ TEST_F(SuiteTest, PatientInformationComesFromTheVisitsFile) {
 }
 
 TEST_F(SuiteTest, VisitIdentifiersNeverReachFilesOutsideTheVisitsDirectory) {
-  std::ofstream(directory_ / "secret_1.xml") << "<visit><residence_no>LEAK</residence_no></visit>";
-  WriteVisit("x_1.xml", "<visit><residence_no>R</residence_no></visit>");
+  fs::create_directories(directory_ / "secret");
+  std::ofstream(directory_ / "secret" / "1.xml") << "<visit><residence_no>LEAK</residence_no></visit>";
+  WriteVisit("x", "1", "<visit><residence_no>R</residence_no></visit>");
   Component<IHISPatientInfo> his(factory_, IID_IHISPatientInfo);
   for (std::u16string_view patient : {u"../secret", u"..", u"a/../../secret", u""}) {
     Arg p(patient), e(u"1");
     EXPECT_EQ(Text([&](BSTR* out) { return his->GetResidenceNo(p, e, out); }), u"")
         << korvalis::ToUtf8(patient);
   }
-  Arg x(u"x"), one(u"1");
+  Arg x(u"x"), secret(u"../secret/1"), dots(u"..");
+  EXPECT_EQ(Text([&](BSTR* out) { return his->GetResidenceNo(x, secret, out); }), u"");
+  EXPECT_EQ(Text([&](BSTR* out) { return his->GetResidenceNo(dots, dots, out); }), u"");
+  Arg one(u"1");
   EXPECT_EQ(Text([&](BSTR* out) { return his->GetResidenceNo(x, one, out); }), u"R");
 }
 
 TEST_F(SuiteTest, AVisitFileThatIsNotXmlFailsWithItsName) {
-  WriteVisit("P1_E1.xml", "<visit><residence_no>");
+  WriteVisit("P1", "E1", "<visit><residence_no>");
   Component<IHISPatientInfo> his(factory_, IID_IHISPatientInfo);
   Arg p1(u"P1"), e1(u"E1");
   try {
     Text([&](BSTR* out) { return his->GetResidenceNo(p1, e1, out); });
     FAIL() << "a broken visit file was answered";
   } catch (const CEMRException& e) {
-    EXPECT_EQ(e.GetTextA(), "组件配置文件格式错误: " + (directory_ / "his" / "P1_E1.xml").string());
+    EXPECT_EQ(e.GetTextA(), "组件配置文件格式错误: " + (directory_ / "his" / "P1" / "E1.xml").string());
   }
 }
 
@@ -303,7 +313,7 @@ TEST_F(SuiteTest, DictionariesNoticesAndParameters) {
 }
 
 TEST_F(SuiteTest, RecordPlanAndVisitDataComeFromTheVisitsFile) {
-  WriteVisit("P1_E1.xml",
+  WriteVisit("P1", "E1",
              "<visit><record_plan><root><record id=\"1\" code=\"E01\" timeout=\"24\">入院记录"
              "</record></root></record_plan>"
              "<data key=\"emr.residence.diagnosis.first\">急性心肌梗死</data></visit>");
