@@ -681,6 +681,7 @@ class Parser {
     }
     // name[.name[.name]] possibly followed by ( args ) for a function, or (+).
     std::vector<Name> parts;
+    parts.reserve(2);
     parts.push_back(ParseName("name"));
     while (Peek().IsOp(".") && (Peek(1).kind == TokenKind::kWord ||
                                 Peek(1).kind == TokenKind::kQuotedName)) {

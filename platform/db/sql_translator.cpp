@@ -1623,9 +1623,8 @@ Translation Translator::CreateTable(Statement& stmt) {
       s.derived = self.columns;
       check_scope.sources.push_back(s);
       Emit(*col.check, &check_scope, &v);
-      out.append(" CHECK (");
-      out.append(v);
-      out.push_back(')');
+      // Kept as a table constraint, so that the dictionary lists it like any other.
+      keys.push_back({constraint_name(Name{}), 'C', {name}, "", {}, false, v});
     }
     if (col.primary_key) keys.push_back({constraint_name(col.constraint_name), 'P', {name}, "", {}, false, ""});
     if (col.unique) keys.push_back({constraint_name(col.primary_key ? Name{} : col.constraint_name), 'U', {name}, "", {}, false, ""});

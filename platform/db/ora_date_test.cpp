@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include "platform/db/ora_date.h"
+#include "platform/db/sql_error.h"
+
+namespace korvalis::db {
+namespace {
+
+DateTime D(int y, int m, int d, int hh = 0, int mi = 0, int ss = 0) {
+  return DateTime{y, m, d, hh, mi, ss};
+}
+
+TEST(OraDateTest, DaysRoundTripAcrossCenturiesAndSeconds) {
+  for (DateTime d : {D(1900, 2, 28), D(2000, 2, 29, 23, 59, 59), D(1970, 1, 1), D(2038, 1, 19, 3, 14, 8),
+                     D(9999, 12, 31, 23, 59, 59), D(1, 1, 1)}) {
+    EXPECT_EQ(DateTime::FromDays(d.ToDays()), d) << FormatDate(d);
+  }
+  // A day and a half later; an hour as a fraction; rounding to the nearest second.
+  EXPECT_EQ(FormatDate(DateTime::FromDays(D(2008, 12, 31, 12).ToDays() + 1.5)), "2009-01-02 00:00:00");
+  EXPECT_EQ(FormatDate(DateTime::FromDays(D(2008, 1, 1).ToDays() + 1.0 / 24)), "2008-01-01 01:00:00");
+  EXPECT_EQ(FormatDate(DateTime::FromDays(D(2008, 1, 1).ToDays() - 0.4 / 86400)), "2008-01-01 00:00:00");
+  EXPECT_EQ(FormatDate(DateTime::FromDays(D(2008, 1, 1).ToDays() - 1.0 / 86400)), "2007-12-31 23:59:59");
+}
+
+TEST(OraDateTest, StoredFormIsStrict) {
+  EXPECT_EQ(ParseStoredDate("2008-02-29"), D(2008, 2, 29));
+  EXPECT_EQ(ParseStoredDate("2008-02-29 13:05"), D(2008, 2, 29, 13, 5));
+  EXPECT_EQ(ParseStoredDate("2008-02-29 13:05:09"), D(2008, 2, 29, 13, 5, 9));
+  for (const char* bad : {"2007-02-29", "2008-2-29", "2008-02-29T13:05:09", "2008-02-29 24:00:00",
+                          "2008-13-01", "2008-00-10", "20080229", "2008-02-29 13:05:09.5", "", "abc"}) {
+    EXPECT_FALSE(ParseStoredDate(bad).has_value()) << bad;
+  }
+}
+
+TEST(OraDateTest, FormatModels) {
+  DateTime d = D(2008, 5, 7, 15, 4, 5);
+  EXPECT_EQ(FormatDateModel(d, "YYYY-MM-DD HH24:MI:SS"), "2008-05-07 15:04:05");
+  EXPECT_EQ(FormatDateModel(d, "yyyy/mm/dd hh:mi:ss"), "2008/05/07 03:04:05");
+  EXPECT_EQ(FormatDateModel(d, "YY.MM"), "08.05");
+  EXPECT_EQ(FormatDateModel(d, "FMMM/DD HH24"), "5/7 15");
+  EXPECT_EQ(FormatDateModel(d, "YYYY\"年\"MM\"月\""), "2008年05月");
+  EXPECT_EQ(FormatDateModel(d, "YYYY年MM月DD日"), "2008年05月07日");
+  EXPECT_EQ(FormatDateModel(d, "HH:MI AM"), "03:04 PM");
+  EXPECT_EQ(FormatDateModel(D(2008, 1, 1, 0, 30), "HH12"), "12");
+  EXPECT_EQ(FormatDateModel(d, "Q DDD"), "2 128");
+  EXPECT_THROW(FormatDateModel(d, "YYYY-XX"), SqlError);
+}
+
+TEST(OraDateTest, ParsingWithModels) {
+  EXPECT_EQ(ParseDateModel("2008-05-07", "YYYY-MM-DD HH24:MI:SS"), D(2008, 5, 7));
+  EXPECT_EQ(ParseDateModel("  2008-5-7 9:3", "yyyy-mm-dd hh24:mi"), D(2008, 5, 7, 9, 3));
+  EXPECT_EQ(ParseDateModel("2008/05/07", "YYYY-MM-DD"), D(2008, 5, 7));
+  EXPECT_EQ(ParseDateModel("07.05.2008", "DD.MM.YYYY"), D(2008, 5, 7));
+  EXPECT_EQ(ParseDateModel("2008年05月07日", "YYYY\"年\"MM\"月\"DD\"日\""), D(2008, 5, 7));
+  EXPECT_EQ(ParseDateModel("2008-05", "YYYY-MM"), D(2008, 5, 1));
+  EXPECT_EQ(ParseDateModel("08-05-07", "YY-MM-DD"), D(2008, 5, 7));
+  EXPECT_EQ(ParseDateModel("03:04 PM 2008-05-07", "HH:MI AM YYYY-MM-DD"), D(2008, 5, 7, 15, 4));
+  for (const char* bad : {"2008-05-07x", "2008-02-30", "2008-05-07 25:00", "2008-05-07 10:61",
+                          "x2008-05-07", "2008", "-05-07"}) {
+    EXPECT_THROW(ParseDateModel(bad, "YYYY-MM-DD HH24:MI"), DbError) << bad;
+  }
+  try {
+    ParseDateModel("2008-05-07 10:00", "YYYY-MM-DD");
+    FAIL();
+  } catch (const DbError& e) {
+    EXPECT_EQ(e.code(), kConversionFailed);
+  }
+}
+
+TEST(OraDateTest, CalendarArithmetic) {
+  EXPECT_EQ(AddMonths(D(2008, 1, 31), 1), D(2008, 2, 29));
+  EXPECT_EQ(AddMonths(D(2009, 1, 31), 1), D(2009, 2, 28));
+  EXPECT_EQ(AddMonths(D(2008, 2, 29), 12), D(2009, 2, 28));
+  EXPECT_EQ(AddMonths(D(2009, 2, 28), 12), D(2010, 2, 28));
+  EXPECT_EQ(AddMonths(D(2009, 2, 28), 1), D(2009, 3, 31));  // a month end stays a month end
+  EXPECT_EQ(AddMonths(D(2008, 3, 15, 10, 30), -3), D(2007, 12, 15, 10, 30));
+  EXPECT_EQ(AddMonths(D(2008, 1, 10), -25), D(2005, 12, 10));
+  EXPECT_DOUBLE_EQ(MonthsBetween(D(2008, 3, 31), D(2008, 2, 29)), 1);
+  EXPECT_DOUBLE_EQ(MonthsBetween(D(2008, 1, 1), D(2008, 3, 15)), -2 - 14.0 / 31);
+  EXPECT_DOUBLE_EQ(MonthsBetween(D(2008, 1, 15, 12), D(2008, 1, 15)), 0);
+  EXPECT_EQ(LastDay(D(2100, 2, 3, 4, 5, 6)), D(2100, 2, 28, 4, 5, 6));
+  EXPECT_EQ(TruncateDate(D(2008, 5, 17, 13, 14, 15), "Q"), D(2008, 4, 1));
+  EXPECT_EQ(TruncateDate(D(2008, 5, 17, 13, 14, 15), "hh24"), D(2008, 5, 17, 13));
+  EXPECT_EQ(TruncateDate(D(2008, 5, 17, 13, 14, 15), "MI"), D(2008, 5, 17, 13, 14));
+  EXPECT_EQ(TruncateDate(D(2008, 5, 17), "IW"), D(2008, 5, 12));  // Monday
+  EXPECT_EQ(TruncateDate(D(2008, 5, 17), "D"), D(2008, 5, 11));   // Sunday
+  EXPECT_THROW(TruncateDate(D(2008, 5, 17), "XX"), SqlError);
+}
+
+}  // namespace
+}  // namespace korvalis::db

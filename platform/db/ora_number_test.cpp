@@ -1,0 +1,80 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "platform/db/ora_number.h"
+#include "platform/db/oracle_functions.h"
+#include "platform/db/sql_error.h"
+
+namespace korvalis::db {
+namespace {
+
+TEST(OraNumberTest, RendersPlainDecimals) {
+  EXPECT_EQ(FormatNumber(3), "3");
+  EXPECT_EQ(FormatNumber(2.5), "2.5");
+  EXPECT_EQ(FormatNumber(-0.5), "-0.5");
+  EXPECT_EQ(FormatNumber(0.25), "0.25");
+  EXPECT_EQ(FormatNumber(2.0), "2");
+  EXPECT_EQ(FormatNumber(-0.0), "0");
+  EXPECT_EQ(FormatNumber(0.1 + 0.2), "0.3");
+  EXPECT_EQ(FormatNumber(1e-7), "0.0000001");
+  EXPECT_EQ(FormatNumber(1.5e-10), "0.00000000015");
+  EXPECT_EQ(FormatNumber(1e20), "100000000000000000000");
+  EXPECT_EQ(FormatNumber(123456789.123), "123456789.123");
+  EXPECT_EQ(FormatNumber(-1234.5678), "-1234.5678");
+  EXPECT_EQ(FormatNumber(1.0 / 3), "0.333333333333333");
+  EXPECT_EQ(FormatNumber(9007199254740993.0), "9007199254740992");
+}
+
+TEST(OraNumberTest, ReadsNumericTextStrictly) {
+  EXPECT_EQ(ParseNumber(" 12.5 "), 12.5);
+  EXPECT_EQ(ParseNumber("-.5"), -0.5);
+  EXPECT_EQ(ParseNumber("+3"), 3);
+  EXPECT_EQ(ParseNumber("1e3"), 1000);
+  EXPECT_EQ(ParseNumber("5."), 5);
+  for (const char* bad : {"", " ", "1x", "1 2", "--1", ".", "e5", "1e", "0x10", "1,000", "NaN", "inf"}) {
+    EXPECT_FALSE(ParseNumber(bad).has_value()) << bad;
+  }
+  int64_t v = 0;
+  EXPECT_TRUE(ParseInteger("9223372036854775807", &v));
+  EXPECT_EQ(v, INT64_MAX);
+  EXPECT_FALSE(ParseInteger("9223372036854775808", &v));
+  EXPECT_FALSE(ParseInteger("1.0", &v));
+}
+
+TEST(OraNumberTest, RoundsHalfAwayFromZeroLikeDecimals) {
+  EXPECT_EQ(RoundHalfAway(2.675, 2), 2.68);
+  EXPECT_EQ(RoundHalfAway(1.005, 2), 1.01);
+  EXPECT_EQ(RoundHalfAway(-2.5, 0), -3);
+  EXPECT_EQ(RoundHalfAway(2.5, 0), 3);
+  EXPECT_EQ(RoundHalfAway(1250, -2), 1300);
+  EXPECT_EQ(RoundHalfAway(-0.004, 2), 0);
+  EXPECT_FALSE(std::signbit(RoundHalfAway(-0.004, 2)));
+  EXPECT_EQ(TruncateTo(15.79, 1), 15.7);
+  EXPECT_EQ(TruncateTo(-15.79, 0), -15);
+  EXPECT_EQ(TruncateTo(1299, -2), 1200);
+  EXPECT_EQ(TruncateTo(0.29 * 100, 0), 29);  // 28.999999999999996 is 29 as a decimal
+}
+
+TEST(NumberFormatModelTest, OracleMasks) {
+  struct Case {
+    double value;
+    const char* mask;
+    const char* expected;
+  } cases[] = {
+      {12.345, "FM999990.99", "12.35"}, {0.5, "FM990.99", "0.5"},   {12, "FM999990.99", "12."},
+      {0, "FM990.99", "0."},            {0.004, "FM990.99", "0."},  {99.999, "FM990.99", "100."},
+      {-3.456, "FM990.99", "-3.46"},    {1234567, "fm999999", "#######"},
+      {1.5, "990.99", "   1.50"},       {-1.5, "990.99", "  -1.50"}, {0.5, "999.99", "    .50"},
+      {1234.5, "9,999.00", " 1,234.50"}, {12, "FM9,999", "12"},     {7, "000", " 007"},
+      {12.5, "FM00.000", "12.500"},     {1e10, "FM9999990.9", "##########"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FormatNumberModel(c.value, c.mask), c.expected) << c.value << " " << c.mask;
+  }
+  EXPECT_THROW(FormatNumberModel(1, "99.9.9"), SqlError);
+  EXPECT_THROW(FormatNumberModel(1, "$99"), SqlError);
+}
+
+}  // namespace
+}  // namespace korvalis::db
