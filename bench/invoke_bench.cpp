@@ -3,6 +3,7 @@
 // does no database work. Goal: under 2 µs per call.
 #include <benchmark/benchmark.h>
 
+#include "interface/emr_call_scope.h"
 #include "interface/method_frame.h"
 #include "platform/com/com_object.h"
 #include "platform/com/dispatch_impl.h"
@@ -52,8 +53,14 @@ void NoDatabaseScope(korvalis::frame::Vote, korvalis::frame::CallBody body, void
   body(context, nullptr);
 }
 
-void BM_InvokeTwoBstrArguments(benchmark::State& state) {
-  korvalis::frame::SetCallScopeRunner(&NoDatabaseScope);
+// `with_data_layer`: the call scope and CEMRDataSource of the product (no statement runs, so no
+// connection opens); otherwise a scope without any data source, the frame's own cost.
+void InvokeTwoBstrArguments(benchmark::State& state, bool with_data_layer) {
+  if (with_data_layer) {
+    korvalis::frame::InstallEMRCallScope();
+  } else {
+    korvalis::frame::SetCallScopeRunner(&NoDatabaseScope);
+  }
   IDispatch* dispatch = nullptr;
   korvalis::com::CreateComInstance<CBenchTask, korvalis::com::Aggregation::kRefused>(
       nullptr, IID_IDispatch, reinterpret_cast<void**>(&dispatch));
@@ -79,6 +86,13 @@ void BM_InvokeTwoBstrArguments(benchmark::State& state) {
   dispatch->Release();
   korvalis::frame::SetCallScopeRunner(nullptr);
 }
+
+void BM_InvokeTwoBstrArguments(benchmark::State& state) { InvokeTwoBstrArguments(state, false); }
 BENCHMARK(BM_InvokeTwoBstrArguments);
+
+void BM_InvokeTwoBstrArgumentsWithDataLayer(benchmark::State& state) {
+  InvokeTwoBstrArguments(state, true);
+}
+BENCHMARK(BM_InvokeTwoBstrArgumentsWithDataLayer);
 
 }  // namespace
