@@ -7,6 +7,7 @@
 
 #include "platform/db/ora_number.h"
 #include "platform/db/outer_join_rewrite.h"
+#include "platform/db/rownum_rewrite.h"
 #include "platform/db/sql_error.h"
 #include "platform/db/sql_parser.h"
 
@@ -256,6 +257,7 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
   const bool hierarchical = core.connect_by || core.start_with;
   if (hierarchical) CheckHierarchy(core);
   RewriteOuterJoins(core, catalog_);
+  MoveRownumOutOfAggregates(core);
   int64_t limit = 0;
   bool limited = ExtractRownumLimit(&core.where, &limit);
 
