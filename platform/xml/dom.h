@@ -5,7 +5,10 @@
 //   - the text is already decoded (UTF-8 here), so an encoding named in its declaration is
 //     ignored, whatever it says;
 //   - text nodes holding only white space are dropped on load (outside xml:space="preserve");
-//   - no DTD or external entity is ever fetched, from the file system or the network;
+//   - no DTD or external entity is ever fetched, from the file system or the network; the
+//     entities of an internal subset stay entity references, leaves whose text reads through;
+//   - libxml2's limits hold: elements nested deeper than 256 levels, or entities expanding
+//     out of proportion, make the text fail to load;
 //   - a text that does not parse leaves the document without any node.
 // A Node is a shared handle: it keeps its whole document alive, and nodes that an edit takes
 // out of the tree stay valid until the last handle of the document is gone, so a handle can
@@ -72,6 +75,7 @@ class Node {
   // Sets an attribute of an element; answers false for any other node or an invalid name.
   bool SetAttribute(std::string_view name, std::string_view value);
 
+  // Children exist for elements and the document only; other nodes have none.
   std::size_t ChildCount() const;
   // Any child of any type; an empty handle when the index is out of range.
   Node ChildAt(std::size_t index) const;
