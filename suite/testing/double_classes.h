@@ -41,9 +41,12 @@ class DoubleScript {
   std::shared_ptr<State> state_;
 };
 
-// The one script of the process. The test executable exports it, so the double library,
-// loaded later, finds the same object.
-DoubleScript& Script();
+// The one script of the process. An inline function's static is one object per process
+// (a unique symbol), so the double library, loaded later, finds the test's own script.
+inline DoubleScript& Script() {
+  static DoubleScript script;
+  return script;
+}
 
 // The instance creator of the double of `iid`.
 com::InstanceCreator DoubleCreator(const IID& iid);

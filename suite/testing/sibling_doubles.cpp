@@ -60,12 +60,6 @@ const std::string kModulePath = KORVALIS_SIBLING_DOUBLES_MODULE;
 
 }  // namespace
 
-// The script and the record, shared by the test executable and the double library.
-DoubleScript& Script() {
-  static DoubleScript script;
-  return script;
-}
-
 struct DoubleScript::State {
   std::mutex mutex;
   // Each answer with whether a call has used it; a used answer stays only while it is the last.

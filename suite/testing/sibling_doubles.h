@@ -16,8 +16,8 @@
 //   ... code under test ...
 //   EXPECT_EQ(doubles.Calls(IID_IDateTimeService).size(), 1u);
 //
-// The double library finds its script through symbols that the test executable exports (as
-// the build's test executables do), so only one SiblingDoubles may live at a time.
+// The double library shares the test's script (one per process), so only one SiblingDoubles
+// may live at a time.
 //
 // Thread-safety: scripting and recording are locked; doubles may be called from any thread.
 #pragma once
