@@ -242,6 +242,91 @@ TEST(ConnectionPoolTest, PoolsPerInitialisationStringAndRollsBackOnReturn) {
   std::filesystem::remove(file + "-shm");
 }
 
+TEST(ConnectionPoolTest, SchemaChangesReachEveryConnectionOfTheDatabase) {
+  const std::string init = "Provider=SQLite;Data Source=:memory:;Name=schema-change-test";
+  PooledConnection a = ConnectionPools::Acquire(init);
+  PooledConnection b = ConnectionPools::Acquire(init);
+  a->Execute("CREATE TABLE T_GEN (A VARCHAR2(10))");
+  a->Execute("INSERT INTO T_GEN VALUES ('2001-01-01')");
+  const char* sql = "SELECT A FROM T_GEN";
+  EXPECT_EQ(Scalar(*b, sql), "2001-01-01");
+  // The column becomes a DATE: the statement b prepared before is translated again.
+  a->Execute("DROP TABLE T_GEN");
+  a->Execute("CREATE TABLE T_GEN (A DATE)");
+  a->Execute("INSERT INTO T_GEN VALUES ('2001-01-01')");
+  EXPECT_EQ(Scalar(*b, sql), "2001-01-01 00:00:00");
+  EXPECT_EQ(Scalar(*b, "SELECT A + 1 FROM T_GEN"), "2001-01-02 00:00:00");
+}
+
+TEST(ConnectionPoolTest, ReadersSeeCommittedRowsOnlyAndDoNotBlockTheWriter) {
+  const std::string file = (std::filesystem::temp_directory_path() /
+                            ("korvalis_wal_" + std::to_string(::getpid()) + ".db")).string();
+  std::filesystem::remove(file);
+  const std::string init = "Provider=SQLite;Data Source=" + file;
+  {
+    auto writer = OpenConnection(init);
+    auto reader = OpenConnection(init);
+    writer->Execute("CREATE TABLE T_WAL (ID NUMBER)");
+    writer->Execute("INSERT INTO T_WAL VALUES (1)");
+    reader->Begin(Connection::TransactionMode::kReading);
+    EXPECT_EQ(Scalar(*reader, "SELECT COUNT(*) FROM T_WAL"), "1");
+    writer->Begin(Connection::TransactionMode::kWriting);
+    writer->Execute("INSERT INTO T_WAL VALUES (2)");
+    EXPECT_EQ(Scalar(*reader, "SELECT COUNT(*) FROM T_WAL"), "1");
+    writer->Commit();
+    EXPECT_EQ(Scalar(*reader, "SELECT COUNT(*) FROM T_WAL"), "1");  // its snapshot stands
+    reader->Commit();
+    EXPECT_EQ(Scalar(*reader, "SELECT COUNT(*) FROM T_WAL"), "2");
+    // COMMIT and ROLLBACK written as statements end the work so far and go on in a new
+    // transaction of the same kind.
+    writer->Begin(Connection::TransactionMode::kWriting);
+    writer->Execute("INSERT INTO T_WAL VALUES (3)");
+    writer->Execute("COMMIT");
+    EXPECT_TRUE(writer->InTransaction());
+    writer->Execute("INSERT INTO T_WAL VALUES (4)");
+    writer->Execute("ROLLBACK");
+    writer->Rollback();
+    EXPECT_EQ(Scalar(*reader, "SELECT COUNT(*) || ':' || MAX(ID) FROM T_WAL"), "3:3");
+    EXPECT_TRUE(std::filesystem::exists(file + "-wal"));
+  }
+  for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(file + suffix);
+}
+
+TEST_F(ProviderTest, RowsetsRenderEveryStorageClass) {
+  auto r = c().Execute("SELECT 42, 2.50, -0.125, 'text', NULL, EMPTY_BLOB(), 1e11 + 0.5 FROM DUAL");
+  ASSERT_EQ(r->ColumnCount(), 7);
+  ASSERT_TRUE(r->Next());
+  EXPECT_EQ(r->Text(0), "42");
+  EXPECT_EQ(r->Text(1), "2.5");
+  EXPECT_EQ(r->Text(2), "-0.125");
+  EXPECT_EQ(r->Text(3), "text");
+  EXPECT_TRUE(r->IsNull(4));
+  EXPECT_EQ(r->Text(4), "");
+  EXPECT_FALSE(r->IsNull(5));
+  EXPECT_EQ(r->Text(5), "");
+  EXPECT_EQ(r->Text(6), "100000000000.5");
+  EXPECT_FALSE(r->Next());
+  EXPECT_FALSE(r->Next());
+  EXPECT_EQ(c().Execute("INSERT INTO TELV_PATIENT (PATIENT_ID) VALUES ('x')")->ColumnCount(), 0);
+  // A failure while fetching is an error, not a shortened result.
+  c().Execute("INSERT INTO TELV_PATIENT (PATIENT_ID, NAME) VALUES ('y', 'not a number')");
+  auto rows = c().Execute("SELECT TO_NUMBER(NVL(NAME, '1')) FROM TELV_PATIENT ORDER BY PATIENT_ID");
+  ASSERT_TRUE(rows->Next());
+  EXPECT_THROW(rows->Next(), DbError);
+}
+
+TEST_F(ProviderTest, LargeBlobsRoundTrip) {
+  c().Execute("INSERT INTO TELV_PATIENT (PATIENT_ID) VALUES ('big')");
+  std::string bytes(3 * 1024 * 1024 + 7, '\0');
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 131 + (i >> 9));
+  ASSERT_TRUE(c().WriteBlob("SELECT PHOTO FROM TELV_PATIENT WHERE PATIENT_ID = 'big'", bytes));
+  EXPECT_EQ(c().ReadBlob("SELECT PHOTO FROM TELV_PATIENT WHERE PATIENT_ID = 'big'").bytes, bytes);
+  ASSERT_TRUE(c().WriteBlob("SELECT PHOTO FROM TELV_PATIENT WHERE PATIENT_ID = 'big'", std::string_view()));
+  BlobValue empty = c().ReadBlob("SELECT PHOTO FROM TELV_PATIENT WHERE PATIENT_ID = 'big'");
+  EXPECT_EQ(empty.state, BlobValue::kBytes);
+  EXPECT_TRUE(empty.bytes.empty());
+}
+
 TEST(ScriptRunnerTest, SplitsAtSemicolonsAtLineEndsAndSlashLines) {
   auto s = SplitScript(
       "CREATE TABLE A (X VARCHAR2(10));\n"

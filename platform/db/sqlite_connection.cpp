@@ -409,7 +409,9 @@ bool SqliteConnection::WriteBlob(std::string_view sql, std::optional<std::string
   StatementGuard update;
   rc = sqlite3_prepare_v2(db_, b.update_sql.c_str(), -1, &update.stmt, nullptr);
   if (rc != SQLITE_OK) Fail(rc, sql);
-  if (bytes) {
+  if (bytes && bytes->empty()) {
+    sqlite3_bind_zeroblob(update.stmt, 1, 0);  // empty, not NULL
+  } else if (bytes) {
     sqlite3_bind_blob64(update.stmt, 1, bytes->data(), bytes->size(), SQLITE_STATIC);
   } else {
     sqlite3_bind_null(update.stmt, 1);

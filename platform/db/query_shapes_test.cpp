@@ -1,0 +1,98 @@
+// Query shapes the bodies combine: set operators with limits, inline views, correlated
+// subqueries, INSERT ... SELECT and multi-column UPDATE with conversions, analytic functions.
+#include <gtest/gtest.h>
+
+#include "platform/db/connection_pool.h"
+#include "platform/db/db_test_util.h"
+#include "platform/db/script_runner.h"
+
+namespace korvalis::db {
+namespace {
+
+using testing::Query;
+using testing::Rows;
+using testing::Scalar;
+
+class QueryShapesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    c_ = OpenConnection("Provider=SQLite;Data Source=:memory:");
+    RunScript(*c_, R"(
+CREATE TABLE DEPT (ID VARCHAR2(4) PRIMARY KEY, NAME VARCHAR2(20));
+CREATE TABLE VISIT (ID NUMBER PRIMARY KEY, DEPT_ID VARCHAR2(4), IN_TIME DATE, SCORE NUMBER(5,1), NOTE VARCHAR2(40));
+INSERT INTO DEPT VALUES ('01', '内科');
+INSERT INTO DEPT VALUES ('02', '外科');
+INSERT INTO DEPT VALUES ('03', '儿科');
+INSERT INTO VISIT VALUES (1, '01', '2008-01-01 08:00:00', 90.5, NULL);
+INSERT INTO VISIT VALUES (2, '01', '2008-01-05', 70, 'b');
+INSERT INTO VISIT VALUES (3, '02', '2008-02-01', NULL, 'c');
+INSERT INTO VISIT VALUES (4, '02', '2008-03-01', 85, 'd');
+INSERT INTO VISIT VALUES (5, '03', NULL, 60, 'e');
+)");
+  }
+  std::string Column(std::string_view sql) {
+    std::string out;
+    for (const auto& row : Query(*c_, sql)) out += (out.empty() ? "" : ",") + row[0];
+    return out;
+  }
+  std::unique_ptr<Connection> c_;
+};
+
+TEST_F(QueryShapesTest, LimitsInsideSetOperatorsApplyToTheirOwnMember) {
+  EXPECT_EQ(Column("SELECT ID FROM VISIT WHERE ROWNUM <= 1 UNION ALL SELECT ID FROM VISIT WHERE DEPT_ID = '02' AND ROWNUM < 2"),
+            "1,3");
+  EXPECT_EQ(Column("SELECT ID FROM VISIT WHERE DEPT_ID = '01' UNION SELECT ID + 10 FROM VISIT WHERE ROWNUM = 1 ORDER BY 1 DESC"),
+            "11,2,1");
+  EXPECT_EQ(Column("SELECT * FROM (SELECT ID FROM VISIT ORDER BY SCORE DESC) WHERE ROWNUM < 3"), "3,1");
+  EXPECT_EQ(Column("SELECT * FROM (SELECT ID, SCORE FROM VISIT ORDER BY SCORE) A WHERE ROWNUM <= 2 AND A.SCORE > 60"),
+            "2,4");
+}
+
+TEST_F(QueryShapesTest, InlineViewsAndCorrelatedSubqueries) {
+  EXPECT_EQ(Query(*c_, "SELECT D.NAME, (SELECT COUNT(*) FROM VISIT V WHERE V.DEPT_ID = D.ID) N FROM DEPT D ORDER BY D.ID"),
+            (Rows{{"内科", "2"}, {"外科", "2"}, {"儿科", "1"}}));
+  EXPECT_EQ(Column("SELECT NAME FROM DEPT D WHERE EXISTS (SELECT 1 FROM VISIT V WHERE V.DEPT_ID = D.ID AND V.SCORE > 80) ORDER BY ID"),
+            "内科,外科");
+  EXPECT_EQ(Column("SELECT NAME FROM DEPT WHERE ID NOT IN (SELECT DEPT_ID FROM VISIT WHERE SCORE < 65) ORDER BY ID"),
+            "内科,外科");
+  EXPECT_EQ(Column("SELECT MAX(S) FROM (SELECT DEPT_ID, SUM(SCORE) S FROM VISIT GROUP BY DEPT_ID)"), "160.5");
+  EXPECT_EQ(Column("SELECT X.ID FROM (SELECT * FROM VISIT WHERE NOTE IS NOT NULL) X, DEPT WHERE DEPT.ID = X.DEPT_ID AND DEPT.ID = '02' ORDER BY 1"),
+            "3,4");
+  EXPECT_EQ(Column("SELECT ID FROM VISIT WHERE SCORE = (SELECT MAX(SCORE) FROM VISIT)"), "1");
+  EXPECT_EQ(Column("SELECT ID FROM VISIT WHERE IN_TIME > (SELECT IN_TIME FROM VISIT WHERE ID = 2) ORDER BY 1"), "3,4");
+  // A scalar subquery finding no row is NULL.
+  EXPECT_EQ(Column("SELECT NVL((SELECT NOTE FROM VISIT WHERE ID = 99), '-') FROM DUAL"), "-");
+}
+
+TEST_F(QueryShapesTest, AnalyticFunctionsSortNullsAsOracle) {
+  EXPECT_EQ(Query(*c_, "SELECT ID, ROW_NUMBER() OVER (ORDER BY SCORE DESC) R FROM VISIT ORDER BY ID"),
+            (Rows{{"1", "2"}, {"2", "4"}, {"3", "1"}, {"4", "3"}, {"5", "5"}}));
+  EXPECT_EQ(Column("SELECT DISTINCT FIRST_VALUE(ID) OVER (PARTITION BY DEPT_ID ORDER BY IN_TIME DESC) FROM VISIT ORDER BY 1"),
+            "2,4,5");
+  EXPECT_EQ(Column("SELECT COUNT(*) OVER (PARTITION BY DEPT_ID) FROM VISIT WHERE ID = 3"), "1");
+}
+
+TEST_F(QueryShapesTest, InsertSelectAndRowUpdatesConvertForTheirColumns) {
+  c_->Execute("CREATE TABLE COPY (ID NUMBER(4), WHEN_IN DATE, SCORE NUMBER(4), TXT VARCHAR2(10))");
+  c_->Execute("INSERT INTO COPY SELECT ID, TO_CHAR(IN_TIME, 'YYYY-MM-DD'), SCORE, SCORE / 2 FROM VISIT WHERE ID <= 2 "
+              "UNION ALL SELECT 9, '2009-09-09', '7.6', NULL FROM DUAL");
+  EXPECT_EQ(Query(*c_, "SELECT ID, WHEN_IN, SCORE, TXT FROM COPY ORDER BY ID"),
+            (Rows{{"1", "2008-01-01 00:00:00", "91", "45.25"},
+                  {"2", "2008-01-05 00:00:00", "70", "35"},
+                  {"9", "2009-09-09 00:00:00", "8", "<null>"}}));
+  c_->Execute("UPDATE COPY C SET (C.WHEN_IN, C.TXT) = (SELECT '2010-01-01', ID * 2 FROM VISIT V WHERE V.ID = C.ID) WHERE C.ID = 2");
+  EXPECT_EQ(Query(*c_, "SELECT WHEN_IN, TXT FROM COPY WHERE ID = 2"), (Rows{{"2010-01-01 00:00:00", "4"}}));
+  EXPECT_THROW(c_->Execute("INSERT INTO COPY (ID, WHEN_IN) SELECT ID FROM VISIT"), DbError);
+  EXPECT_THROW(c_->Execute("INSERT INTO COPY (ID, WHEN_IN) SELECT ID, NOTE FROM VISIT WHERE ID = 2"), DbError);
+  EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) FROM COPY"), "3");
+}
+
+TEST_F(QueryShapesTest, JoinsWrittenTheAnsiWay) {
+  EXPECT_EQ(Query(*c_, "SELECT D.NAME, V.ID FROM DEPT D LEFT OUTER JOIN VISIT V ON V.DEPT_ID = D.ID AND V.SCORE > 80 ORDER BY D.ID, V.ID"),
+            (Rows{{"内科", "1"}, {"外科", "4"}, {"儿科", "<null>"}}));
+  EXPECT_EQ(Column("SELECT COUNT(*) FROM DEPT D INNER JOIN VISIT V ON V.DEPT_ID = D.ID"), "5");
+  EXPECT_EQ(Column("SELECT COUNT(*) FROM DEPT CROSS JOIN DEPT B"), "9");
+}
+
+}  // namespace
+}  // namespace korvalis::db
