@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -278,35 +279,66 @@ HRESULT RegistryFile::Read(RegistryKey* root, std::string* error) const {
 
 HRESULT RegistryFile::ReadShared(std::shared_ptr<const RegistryKey>* root,
                                  std::string* error) const {
-  // File times are too coarse to tell two quick updates apart, so the text itself is compared:
-  // reading the file is cheap, parsing it is what the cache saves.
+  // One version of the file as stat sees it. File times are coarse, so the signature alone is
+  // trusted only for a file that was already two seconds old when it was read; a younger one
+  // is read again and its text compared, which is cheap beside parsing it.
+  struct Signature {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    int64_t modified_ns = 0;
+    bool operator==(const Signature&) const = default;
+  };
   struct Cached {
+    Signature signature;
+    bool signature_trusted = false;
     std::string text;
     std::shared_ptr<const RegistryKey> root;
   };
   static std::mutex mutex;
   static auto* cache = new std::map<std::string, Cached>();  // lives as long as the process
+  constexpr int64_t kSettledNs = 2'000'000'000;
 
-  std::string text;
-  HRESULT hr = ReadText(path_, &text, error);
-  if (FAILED(hr)) return hr;
+  Signature signature;
+  struct stat status;
+  if (::stat(path_.c_str(), &status) == 0) {
+    signature = {true, status.st_dev, status.st_ino, status.st_size,
+                 int64_t{status.st_mtim.tv_sec} * 1'000'000'000 + status.st_mtim.tv_nsec};
+  }
   {
     std::lock_guard<std::mutex> lock(mutex);
     auto it = cache->find(path_);
-    if (it != cache->end() && it->second.text == text) {
+    if (it != cache->end() && it->second.signature_trusted &&
+        it->second.signature == signature) {
       *root = it->second.root;
       return S_OK;
     }
   }
-  auto fresh = std::make_shared<RegistryKey>();
-  std::string reason;
-  if (!ParseRegistry(text, fresh.get(), &reason)) {
-    if (error) *error = path_ + ": " + reason;
-    return REGDB_E_READREGDB;
-  }
-  *root = fresh;
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  bool settled = !signature.exists ||
+                 int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec - signature.modified_ns >
+                     kSettledNs;
+  std::string text;
+  HRESULT hr = ReadText(path_, &text, error);
+  if (FAILED(hr)) return hr;
   std::lock_guard<std::mutex> lock(mutex);
-  (*cache)[path_] = Cached{std::move(text), std::move(fresh)};
+  Cached& cached = (*cache)[path_];
+  if (cached.root == nullptr || cached.text != text) {
+    auto fresh = std::make_shared<RegistryKey>();
+    std::string reason;
+    if (!ParseRegistry(text, fresh.get(), &reason)) {
+      if (error) *error = path_ + ": " + reason;
+      cache->erase(path_);
+      return REGDB_E_READREGDB;
+    }
+    cached.text = std::move(text);
+    cached.root = std::move(fresh);
+  }
+  cached.signature = signature;
+  cached.signature_trusted = settled;
+  *root = cached.root;
   return S_OK;
 }
 

@@ -81,7 +81,8 @@ class RegistryFile {
   HRESULT Read(RegistryKey* root, std::string* error = nullptr) const;
 
   // As Read, for lookups on every object creation: the tree is parsed again only when the
-  // file's text changed since the last shared read of this path in the process.
+  // file changed since the last shared read of this path in the process (a file that has not
+  // changed for two seconds is not even read again).
   HRESULT ReadShared(std::shared_ptr<const RegistryKey>* root,
                      std::string* error = nullptr) const;
 

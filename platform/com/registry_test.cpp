@@ -1,6 +1,8 @@
 #include "platform/com/registry.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -138,6 +140,20 @@ TEST(RegistryFile, SharedReadsFollowEveryChange) {
   ASSERT_EQ(file.ReadShared(&again), S_OK);
   EXPECT_EQ(again->Find(u"A"), nullptr);
   EXPECT_NE(second->Find(u"A"), nullptr);  // an earlier tree stays valid for its holder
+
+  // A settled file is trusted by its signature; a change (another inode, size or time) is seen.
+  { std::ofstream(path) << "[Old]\n"; }
+  struct timespec long_ago[2] = {{1000000000, 0}, {1000000000, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), long_ago, 0), 0);
+  ASSERT_EQ(file.ReadShared(&again), S_OK);
+  EXPECT_NE(again->Find(u"Old"), nullptr);
+  ASSERT_EQ(file.ReadShared(&again), S_OK);
+  EXPECT_NE(again->Find(u"Old"), nullptr);
+  { std::ofstream(path) << "[New]\n"; }  // same size, rewritten in place: the time moves
+  ASSERT_EQ(file.ReadShared(&again), S_OK);
+  EXPECT_NE(again->Find(u"New"), nullptr);
+  { std::ofstream(path) << "garbage\n"; }
+  EXPECT_EQ(file.ReadShared(&again), REGDB_E_READREGDB);
   std::remove(path.c_str());
   std::remove((path + ".lock").c_str());
 }
