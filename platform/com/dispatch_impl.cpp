@@ -87,27 +87,26 @@ HRESULT ToInteger(const VARIANT& value, int64_t* result) {
   }
 }
 
-bool EqualsWord(std::u16string_view text, std::u16string_view word) {
-  return NameEquals(text, word);
-}
-
 HRESULT ToBoolean(const VARIANT& value, int16_t* result) {
   if (value.vt == VT_BSTR) {
     std::u16string_view text = BstrView(value.bstrVal);
     while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
     while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-    if (EqualsWord(text, u"true") || EqualsWord(text, u"#TRUE#")) {
+    if (NameEquals(text, u"true") || NameEquals(text, u"#TRUE#")) {
       *result = VARIANT_TRUE;
       return S_OK;
     }
-    if (EqualsWord(text, u"false") || EqualsWord(text, u"#FALSE#")) {
+    if (NameEquals(text, u"false") || NameEquals(text, u"#FALSE#")) {
       *result = VARIANT_FALSE;
       return S_OK;
     }
   }
   int64_t number = 0;
   HRESULT hr = ToInteger(value, &number);
-  if (hr == DISP_E_OVERFLOW) hr = S_OK, number = 1;
+  if (hr == DISP_E_OVERFLOW) {  // a number too large for any integer is still not zero
+    *result = VARIANT_TRUE;
+    return S_OK;
+  }
   if (FAILED(hr)) return hr;
   *result = number != 0 ? VARIANT_TRUE : VARIANT_FALSE;
   return S_OK;
@@ -312,9 +311,13 @@ HRESULT DispatchInvoke(const InterfaceInfo& info, IDispatch* object, DISPID disp
       hr = Dereference(given, &value) ? Coerce(value, p.type, &args[k], &owned.strings[k])
                                       : DISP_E_TYPEMISMATCH;
     } else if (given.vt == (VT_BYREF | p.type) && given.byref != nullptr) {
-      args[k].pbstr = static_cast<BSTR*>(given.byref);  // same pointer for every by-ref kind
-      if (p.type == VT_I4) args[k].pi4 = given.plVal;
-      if (p.type == VT_I2 || p.type == VT_BOOL) args[k].pi2 = static_cast<SHORT*>(given.byref);
+      if (p.type == VT_BSTR) {
+        args[k].pbstr = given.pbstrVal;
+      } else if (p.type == VT_I4) {
+        args[k].pi4 = given.plVal;
+      } else {
+        args[k].pi2 = static_cast<SHORT*>(given.byref);
+      }
     } else {
       hr = DISP_E_TYPEMISMATCH;
     }
