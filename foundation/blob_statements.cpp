@@ -102,6 +102,7 @@ void CSingleDataSource::WriteBlob(const std::u16string& sql, const BYTE* data, U
   last_code_ = 0;
   try {
     korvalis::db::Connection& connection = GetSession();
+    if (length != 0 && data == nullptr) throw CEMRException(std::u16string(u"写入BLOB数据错误."));
     if (length != 0) CheckEncryption(encryption);
     CISSHelper stream;
     if (length != 0) {

@@ -154,7 +154,10 @@ TEST_F(BlobTest, DamagedContentIsADatabaseErrorNotACrash) {
   EXPECT_THROW(source.ReadBlob(kRecordSql, data, length, 0, 1, true), CEMRException);
   EXPECT_THROW(source.ReadBlob(kRecordSql, data, length, 7, 0, true), CEMRException);
   EXPECT_EQ(data, nullptr);
-  EXPECT_EQ(events_.Records().size(), 3u);
+  // Bytes promised but not given.
+  EXPECT_THROW(source.WriteBlob(kRecordSql, nullptr, 5, 0, 0, false), CEMRException);
+  EXPECT_EQ(events_.Records().size(), 4u);
+  EXPECT_EQ(Stored(), "not a zlib stream at all");
 }
 
 TEST(ISSHelper, WritesAppendAndReadsConsume) {

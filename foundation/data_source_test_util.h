@@ -57,14 +57,18 @@ class ScratchDatabase {
 
 // The database of the process's CEMRDataSource: made on first use, with "telv.config.xml" in
 // the current directory naming it (the data source keeps the first connection string it reads).
+// Both are removed when the process ends.
 inline korvalis::schema::TestDatabase& EMRDatabase() {
-  static korvalis::schema::TestDatabase* database = [] {
-    auto* made = new korvalis::schema::TestDatabase;
-    std::ofstream("telv.config.xml") << "<config><db><datasource dbtype=\"oracle\">"
-                                     << made->init_string() << "</datasource></db></config>";
-    return made;
-  }();
-  return *database;
+  struct Holder {
+    Holder() {
+      std::ofstream("telv.config.xml") << "<config><db><datasource dbtype=\"oracle\">"
+                                       << database.init_string() << "</datasource></db></config>";
+    }
+    ~Holder() { std::filesystem::remove("telv.config.xml"); }
+    korvalis::schema::TestDatabase database;
+  };
+  static Holder holder;
+  return holder.database;
 }
 
 // Sends the event log's records to a file of its own while the object lives.
