@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <latch>
 #include <set>
 #include <thread>
 
@@ -109,6 +110,36 @@ TEST_F(CallScopeTest, ConcurrentWritersNeverAllocateTheSameId) {
   EXPECT_EQ(failures, 0);
   EXPECT_EQ(Rules(), 2 * kCallsPerThread);
   EXPECT_EQ(database_.Scalar("SELECT COUNT(DISTINCT ID) FROM PEV_RULE"), std::to_string(2 * kCallsPerThread));
+}
+
+// A reading call that writes after another call wrote since it read fails instead of writing
+// on a stale read.
+TEST_F(CallScopeTest, AReadingCallNeverWritesOnAStaleRead) {
+  std::latch both_read(2);
+  std::latch first_committed(1);
+  auto allocate = [&](bool first) {
+    try {
+      CCallScope scope(CCallScope::Mode::kReading);
+      {
+        CCommDataSource source(database_.connection_string(), u"oracle");
+        std::u16string id;
+        source.QueryScalar(u"SELECT NVL(MAX(ID), 0) + 1 FROM PEV_RULE", id);
+        both_read.arrive_and_wait();
+        if (!first) first_committed.wait();
+        source.Execute(u"INSERT INTO PEV_RULE (ID, NAME) VALUES (" + id + u", 'x')");
+      }
+      scope.Commit();
+    } catch (const CEMRException& e) {
+      EXPECT_FALSE(first);
+      EXPECT_EQ(e.GetText(), kDatabaseErrorMessage);
+    }
+    if (first) first_committed.count_down();
+  };
+  std::thread first(allocate, true);
+  std::thread second(allocate, false);
+  first.join();
+  second.join();
+  EXPECT_EQ(Rules(), 1);
 }
 
 TEST_F(CallScopeTest, OutsideACallEachDataSourceCommitsUnlessUnwinding) {

@@ -154,10 +154,19 @@ TEST_F(ConnectionFailureTest, TheThirtyThirdFastFailureReportsToTheWatchdog) {
   EXPECT_FALSE(watchdog.done());
   FailToConnect();
   EXPECT_EQ(run_.count(), 0);
-  const std::string request = watchdog.Received();
-  EXPECT_EQ(request.substr(0, request.find("\r\n")), "POST /tennal/tennal.dll?Handler=Default HTTP/1.1");
-  EXPECT_NE(request.find("\r\nSOAPAction: \"urn:tennal:service/ServerError\"\r\n"), std::string::npos);
-  EXPECT_NE(request.find("<ServerError xmlns=\"urn:tennal:service\"/>"), std::string::npos);
+  const std::string body =
+      "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"no\" ?>"
+      "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\" "
+      "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
+      "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">"
+      "<soap:Body><ServerError xmlns=\"urn:tennal:service\"/></soap:Body></soap:Envelope>";
+  EXPECT_EQ(watchdog.Received(),
+            "POST /tennal/tennal.dll?Handler=Default HTTP/1.1\r\n"
+            "Host: 127.0.0.1:" + std::to_string(watchdog.port()) + "\r\n"
+            "Content-Type: text/xml; charset=utf-8\r\n"
+            "Content-Length: " + std::to_string(body.size()) + "\r\n"
+            "SOAPAction: \"urn:tennal:service/ServerError\"\r\n"
+            "\r\n" + body + "\r\n");
   // The 34th failure starts a new run.
   now_ += std::chrono::seconds(10);
   FailToConnect();
