@@ -13,7 +13,8 @@
 // next request asks the registry component again; a failed request leaves the map as it was.
 //
 // Every failure is a CEMRException carrying one of the messages below, or the registry
-// component's own error description.
+// component's own error description. (An interface identifier always has a text form here, so
+// no request fails for want of one.)
 //
 // Thread-safety: Instance and every member may be called from any thread; the map is filled
 // under the factory's lock, so two first requests ask the registry component once.
@@ -26,7 +27,6 @@
 #include "platform/com/guid.h"
 #include "platform/com/hresult.h"
 
-inline constexpr char16_t kInterfaceIdError[] = u"转换组件IID错误.";
 inline constexpr char16_t kNoImplementingClass[] = u"没有找到接口的实现类.";
 inline constexpr char16_t kClassIdError[] = u"转换组件CLSID错误.";
 inline constexpr char16_t kCreateComponentError[] = u"创建本地组件实例错误.";
