@@ -164,6 +164,7 @@ enum class StatementKind {
   kCreateTable, kCreateIndex, kCreateView, kComment,
   kDropTable, kDropView, kDropIndex, kTruncate,
   kCommit, kRollback,
+  kRollbackForce,  // ROLLBACK FORCE 'id': comment holds the id
 };
 
 struct Statement {

@@ -50,9 +50,14 @@ class Parser {
     } else if (t.IsWord("ROLLBACK")) {
       Next();
       AcceptWord("WORK");
-      if (Peek().IsWord("FORCE")) Fail("ROLLBACK FORCE is not supported");
       if (Peek().IsWord("TO")) Fail("ROLLBACK TO SAVEPOINT is not supported");
-      stmt = std::make_unique<Statement>(StatementKind::kRollback);
+      if (AcceptWord("FORCE")) {
+        if (Peek().kind != TokenKind::kString) Fail("ORA-02234: ROLLBACK FORCE needs a transaction identifier");
+        stmt = std::make_unique<Statement>(StatementKind::kRollbackForce);
+        stmt->comment = Next().text;
+      } else {
+        stmt = std::make_unique<Statement>(StatementKind::kRollback);
+      }
     } else if (t.kind == TokenKind::kEnd) {
       Fail("ORA-00900: empty statement");
     } else {

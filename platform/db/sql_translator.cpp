@@ -428,6 +428,7 @@ void Translator::EmitFrom(std::vector<TableRef>& from, Scope* scope, std::string
 void Translator::EmitTableRef(TableRef& ref, Scope* scope, std::string* out) {
   switch (ref.kind) {
     case TableRef::kTable: {
+      if (EmitDictionaryView(ref, scope, out)) return;
       const TableInfo* table = RequireTable(ref.table);
       AppendQuotedName(table ? table->name : ref.table.text, out);
       Source s;
@@ -1904,6 +1905,10 @@ Translation Translator::Run(Statement& stmt) {
     }
     case StatementKind::kCommit:
     case StatementKind::kRollback:
+      return Translation{stmt.kind, {}, false};
+    case StatementKind::kRollbackForce:
+      // The embedded database has no distributed transactions, so none is ever in doubt
+      // (DBA_2PC_PENDING is empty): there is nothing to roll back.
       return Translation{stmt.kind, {}, false};
   }
   Refuse("this statement");

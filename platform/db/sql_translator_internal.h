@@ -81,6 +81,10 @@ class Translator {
   void EmitOrderBy(std::vector<sql::OrderItem>& items, const Scope* scope, std::string* out);
   bool ExtractRownumLimit(sql::ExprPtr* where, int64_t* limit);
 
+  // ---- dictionary views (dictionary_views.cpp) ----
+  // Prints the FROM item when it names a dictionary view; false when it does not.
+  bool EmitDictionaryView(const TableRef& ref, Scope* scope, std::string* out);
+
   // ---- hierarchical queries (hierarchy.cpp) ----
   // Refuses the hierarchical queries that cannot be printed exactly.
   void CheckHierarchy(SelectCore& core);
