@@ -79,8 +79,12 @@ std::u16string VisitText(const SampleVisit& visit) {
   text += u"  <discharged>" + std::u16string(discharged ? u"1" : u"0") + u"</discharged>\n";
   text += u"  <diagnosis><root><clinic>" + diagnosis + u"</clinic><residence>" + diagnosis +
           u"</residence><finish doctor=\"\" confirm=\"\"/></root></diagnosis>\n";
-  text += u"  <fee><root><item name=\"床位费\">120</item><item name=\"药品费\">860.5</item>"
-          u"</root></fee>\n";
+  text += u"  <fee><root><total>980.5</total><bed>120</bed><drug>860.5</drug></root></fee>\n";
+  if (std::u16string_view(dept.id) == u"0201") {
+    text += u"  <operation><root><operation icd=\"47.01\" date=\"" + std::u16string(visit.in_time) +
+            u"\" operator=\"周国栋\" assistant1=\"吴思远\" assistant2=\"\" anaes=\"全身麻醉\" "
+            u"open=\"\" close=\"\" anaesdoctor=\"\">腹腔镜阑尾切除术</operation></root></operation>\n";
+  }
   text += u"  <fee_list><root><fee code=\"01\">120</fee><fee code=\"02\">860.5</fee></root>"
           u"</fee_list>\n";
   if (!discharged) {
