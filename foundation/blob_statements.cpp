@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "foundation/codec_factory.h"
+#include "foundation/database_error.h"
 #include "foundation/emr_exception.h"
-#include "foundation/event_log_entry.h"
 #include "foundation/iss_helper.h"
 #include "foundation/single_data_source.h"
 #include "platform/com/unicode.h"
@@ -39,13 +39,6 @@ void CheckEncryption(int encryption) {
   if (encryption == kDigestEncryption) throw CEMRException(std::u16string(u"不正确的加密类型"));
 }
 
-std::u16string SqlErrorText(const DbError& error, const std::u16string& sql) {
-  return u"执行SQL语句错误：\n错误代码: " + korvalis::FromUtf8(std::to_string(error.code())) +
-         u"\n错误原因: " +
-         (*error.description() != '\0' ? korvalis::FromUtf8(error.description()) : u".") +
-         u"\n错误语句:" + sql;
-}
-
 // Runs `codec_step` on `bytes`; the codec hands over a new array (or leaves it for no output).
 template <class Step>
 void Transform(Bytes& bytes, Step codec_step) {
@@ -68,7 +61,7 @@ void CSingleDataSource::ReadBlob(const std::u16string& sql, BYTE*& data, ULONG& 
       value = connection.ReadBlob(korvalis::ToUtf8(sql));
     } catch (const DbError& error) {
       last_code_ = error.code();
-      throw CEMRException(SqlErrorText(error, sql));
+      throw CEMRException(korvalis::datasource::SqlErrorText(error.code(), error.description(), sql));
     }
     if (value.state == BlobValue::kNoRow) throw CEMRException(u"没有找到数据: " + sql);
     length = 0;
@@ -134,7 +127,7 @@ void CSingleDataSource::WriteBlob(const std::u16string& sql, const BYTE* data, U
                           : connection.WriteBlob(korvalis::ToUtf8(sql), stream.Bytes());
     } catch (const DbError& error) {
       last_code_ = error.code();
-      throw CEMRException(u"更新BLOB数据错误，语句：" + sql + u"\n" + SqlErrorText(error, sql));
+      throw CEMRException(u"更新BLOB数据错误，语句：" + sql + u"\n" + korvalis::datasource::SqlErrorText(error.code(), error.description(), sql));
     }
     if (!found) throw CEMRException(u"没有找到数据: " + sql);
   } catch (const CEMRException& failure) {

@@ -8,8 +8,9 @@
 
 #include "foundation/call_scope.h"
 #include "foundation/connection_failures.h"
+#include "foundation/database_error.h"
 #include "foundation/emr_exception.h"
-#include "foundation/event_log_entry.h"
+#include "foundation/row_readers.h"
 #include "platform/com/unicode.h"
 #include "platform/db/connection_pool.h"
 #include "platform/db/provider.h"
@@ -20,7 +21,6 @@ using korvalis::db::Connection;
 using korvalis::db::DbError;
 using korvalis::db::Rowset;
 
-namespace korvalis::datasource {
 namespace {
 
 constexpr char16_t kInvalidCharacterMessage[] = u"查询结果含有XML不允许的字符.";
@@ -31,124 +31,12 @@ constexpr int kCleanUpEvery = 8;
 std::mutex statement_error_mutex;
 int statement_error_count = 0;
 
-bool IsXmlCharacterAt(std::u16string_view value, std::size_t& i) {
-  const char16_t c = value[i];
-  if (c >= 0xD800 && c <= 0xDBFF && i + 1 < value.size() &&
-      xercesc::XMLChar1_0::isXMLChar(c, value[i + 1])) {
-    ++i;
-    return true;
-  }
-  return xercesc::XMLChar1_0::isXMLChar(c);
-}
-
-// Appends `value` escaped; false (with the text appended so far) for a character XML cannot
-// carry.
-bool AppendEscaped(std::u16string& out, std::u16string_view value, bool attribute) {
-  std::size_t plain_from = 0;
-  for (std::size_t i = 0; i < value.size(); ++i) {
-    const char16_t c = value[i];
-    const char16_t* entity = nullptr;
-    switch (c) {
-      case u'&': entity = u"&amp;"; break;
-      case u'<': entity = u"&lt;"; break;
-      case u'>': if (!attribute) entity = u"&gt;"; break;
-      case u'"': if (attribute) entity = u"&quot;"; break;
-      case u'\r': entity = u"&#xD;"; break;
-      case u'\n': if (attribute) entity = u"&#xA;"; break;
-      case u'\t': if (attribute) entity = u"&#x9;"; break;
-      default:
-        if (c < 0x20 || c >= 0xD800) {
-          const std::size_t start = i;
-          if (!IsXmlCharacterAt(value, i)) {
-            out.append(value.substr(plain_from, start - plain_from));
-            return false;
-          }
-        }
-        continue;
-    }
-    if (entity == nullptr) continue;
-    out.append(value.substr(plain_from, i - plain_from));
-    out.append(entity);
-    plain_from = i + 1;
-  }
-  out.append(value.substr(plain_from));
-  return true;
-}
-
-std::u16string SqlErrorText(std::int32_t code, const std::string& description,
-                            const std::u16string& sql) {
-  return u"执行SQL语句错误：\n错误代码: " + FromUtf8(std::to_string(code)) + u"\n错误原因: " +
-         (description.empty() ? std::u16string(u".") : FromUtf8(description)) + u"\n错误语句:" + sql;
-}
-
-void ReportError(const std::u16string& text, std::int32_t code) {
-  CEventLogEntry entry(text, CEventLogEntry::kError);
-  entry.SetData(&code, sizeof(code));
-  entry.Report();
-}
-
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
-
-bool IsPasswordKey(std::u16string_view key) {
-  while (!key.empty() && IsBlank(key.front())) key.remove_prefix(1);
-  while (!key.empty() && IsBlank(key.back())) key.remove_suffix(1);
-  std::u16string lower(key);
-  for (char16_t& c : lower) {
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-  }
-  return lower == u"password" || lower == u"pwd";
-}
-
 }  // namespace
 
-void AppendXmlText(std::u16string& out, std::u16string_view value) {
-  if (!AppendEscaped(out, value, false)) throw CEMRException(std::u16string(kInvalidCharacterMessage));
-}
-
-void AppendXmlAttribute(std::u16string& out, std::u16string_view value) {
-  if (!AppendEscaped(out, value, true)) throw CEMRException(std::u16string(kInvalidCharacterMessage));
-}
-
-std::u16string MaskPassword(std::u16string_view text) {
-  std::u16string masked;
-  masked.reserve(text.size());
-  std::size_t item = 0;
-  while (item < text.size()) {
-    const std::size_t equals = text.find(u'=', item);
-    const std::size_t next_separator = text.find(u';', item);
-    if (equals == std::u16string_view::npos || (next_separator != std::u16string_view::npos && next_separator < equals)) {
-      // An item without a value: kept as it stands.
-      const std::size_t end = next_separator == std::u16string_view::npos ? text.size() : next_separator + 1;
-      masked.append(text.substr(item, end - item));
-      item = end;
-      continue;
-    }
-    // The value runs to the next ";", or past a quoted part that may hold one.
-    std::size_t value_start = equals + 1;
-    while (value_start < text.size() && IsBlank(text[value_start])) ++value_start;
-    std::size_t end = value_start;
-    if (end < text.size() && (text[end] == u'\'' || text[end] == u'"')) {
-      const std::size_t close = text.find(text[end], end + 1);
-      end = close == std::u16string_view::npos ? text.size() : close + 1;
-    }
-    end = text.find(u';', end);
-    if (end == std::u16string_view::npos) end = text.size();
-    masked.append(text.substr(item, equals + 1 - item));
-    if (IsPasswordKey(text.substr(item, equals - item))) {
-      masked.append(u"******");
-    } else {
-      masked.append(text.substr(equals + 1, end - equals - 1));
-    }
-    if (end < text.size()) masked.push_back(u';');
-    item = end + 1;
-  }
-  return masked;
-}
-
-}  // namespace korvalis::datasource
-
-using korvalis::datasource::AppendEscaped;
-using korvalis::datasource::ReportError;
+using korvalis::datasource::ElementWriter;
+using korvalis::datasource::ReportDatabaseError;
+using korvalis::datasource::RowListReader;
+using korvalis::datasource::RowXmlWriter;
 using korvalis::datasource::SqlErrorText;
 
 // The connection and transaction of a data source used outside any call.
@@ -170,7 +58,7 @@ class CSingleDataSource::OwnTransaction {
       }
     } catch (const DbError& error) {
       try {
-        ReportError((commit ? u"提交事务错误: " : u"回滚事务错误: ") + FromUtf8(error.description()),
+        ReportDatabaseError((commit ? u"提交事务错误: " : u"回滚事务错误: ") + FromUtf8(error.description()),
                     error.code());
       } catch (...) {
       }
@@ -212,7 +100,7 @@ void CSingleDataSource::Connect() {
     const std::u16string reason = u"连接数据库错误，错误代码: " + FromUtf8(std::to_string(error.code())) +
                                   u"，错误原因：" +
                                   (*error.description() != '\0' ? FromUtf8(error.description()) : u".");
-    ReportError(reason + u"，连接串:" + korvalis::datasource::MaskPassword(connection_string), error.code());
+    ReportDatabaseError(reason + u"，连接串:" + korvalis::datasource::MaskPassword(connection_string), error.code());
     throw CEMRException(reason);
   }
   try {
@@ -251,16 +139,16 @@ void CSingleDataSource::RunStatement(const std::u16string& sql, bool count_failu
 }
 
 void CSingleDataSource::Fail(const std::u16string& message, std::int32_t code, bool count_failure) {
-  ReportError(message, code);
+  ReportDatabaseError(message, code);
   if (count_failure) CleanPendingTransactions(code);
   throw CEMRException(std::u16string(kDatabaseErrorMessage));
 }
 
 void CSingleDataSource::CleanPendingTransactions(std::int32_t /*code*/) {
   {
-    std::lock_guard<std::mutex> lock(korvalis::datasource::statement_error_mutex);
-    if (++korvalis::datasource::statement_error_count < korvalis::datasource::kCleanUpEvery) return;
-    korvalis::datasource::statement_error_count = 0;
+    std::lock_guard<std::mutex> lock(statement_error_mutex);
+    if (++statement_error_count < kCleanUpEvery) return;
+    statement_error_count = 0;
   }
   // A database that could not be reached is not connected to again here: the attempt would
   // fail the same way and count once more towards the watchdog's run.
@@ -291,94 +179,6 @@ void CSingleDataSource::CleanPendingTransactions(std::int32_t /*code*/) {
 
 namespace {
 
-// Reads rows into a flat list of texts.
-struct ListReader {
-  unsigned columns;
-  std::vector<std::u16string>* values;
-  int available = 0;
-
-  void Start(const Rowset& rows) { available = rows.ColumnCount(); }
-  void Row(const Rowset& rows) {
-    for (unsigned column = 0; column < columns; ++column) {
-      const int c = static_cast<int>(column);
-      if (c < available && !rows.IsNull(c)) {
-        values->push_back(FromUtf8(rows.Text(c)));
-      } else {
-        values->emplace_back();
-      }
-    }
-  }
-};
-
-// Writes rows as <row><NAME>value</NAME>...</row>.
-struct RowXmlWriter {
-  std::u16string* out;
-  std::vector<std::u16string> names;
-  bool invalid = false;
-  std::u16string value;
-
-  void Start(const Rowset& rows) {
-    for (int c = 0; c < rows.ColumnCount(); ++c) names.push_back(FromUtf8(rows.ColumnName(c)));
-  }
-  void Row(const Rowset& rows) {
-    out->append(u"<row>");
-    for (int c = 0; c < static_cast<int>(names.size()); ++c) {
-      out->push_back(u'<');
-      out->append(names[c]);
-      out->push_back(u'>');
-      if (!rows.IsNull(c)) {
-        value = FromUtf8(rows.Text(c));
-        if (!AppendEscaped(*out, value, false)) invalid = true;
-      }
-      out->append(u"</");
-      out->append(names[c]);
-      out->push_back(u'>');
-    }
-    out->append(u"</row>");
-  }
-};
-
-// Writes rows as <name0 name1="column 2" ...>column 1</name0>.
-struct ElementWriter {
-  std::u16string* out;
-  const std::vector<std::u16string>* names;
-  std::vector<std::pair<const std::u16string*, int>> attributes;  // name, column
-  bool invalid = false;
-  bool any_row = false;
-  int available = 0;
-  std::u16string value;
-
-  void Start(const Rowset& rows) { available = rows.ColumnCount(); }
-  void AppendColumn(const Rowset& rows, int c, bool attribute) {
-    if (c >= available || rows.IsNull(c)) return;
-    value = FromUtf8(rows.Text(c));
-    if (!AppendEscaped(*out, value, attribute)) invalid = true;
-  }
-  void Row(const Rowset& rows) {
-    if (!any_row) out->append(u"<root>");
-    any_row = true;
-    const std::u16string& element = (*names)[0];
-    out->push_back(u'<');
-    out->append(element);
-    for (const auto& [name, column] : attributes) {
-      out->push_back(u' ');
-      out->append(*name);
-      out->append(u"=\"");
-      AppendColumn(rows, column, true);
-      out->push_back(u'"');
-    }
-    if (available == 0 || rows.IsNull(0) || rows.Text(0).empty()) {
-      out->append(u"/>");
-      return;
-    }
-    out->push_back(u'>');
-    AppendColumn(rows, 0, false);
-    out->append(u"</");
-    out->append(element);
-    out->push_back(u'>');
-  }
-};
-
 void CheckElementName(const std::u16string& name) {
   if (name.empty() || !xercesc::XMLChar1_0::isValidName(name.c_str(), name.size())) {
     throw CEMRException(u"查询元素名称无效: " + name);
@@ -389,13 +189,13 @@ void CheckElementName(const std::u16string& name) {
 
 void CSingleDataSource::Execute(const std::u16string& sql, std::u16string* rows) {
   if (rows == nullptr) {
-    RunStatement<ListReader>(sql, true, nullptr);
+    RunStatement<RowListReader>(sql, true, nullptr);
     return;
   }
   std::u16string xml = u"<?xml version=\"1.0\"?><root>";
-  RowXmlWriter writer{&xml, {}, false, {}};
+  RowXmlWriter writer(&xml);
   RunStatement(sql, true, &writer);
-  if (writer.invalid) throw CEMRException(std::u16string(korvalis::datasource::kInvalidCharacterMessage));
+  if (writer.invalid()) throw CEMRException(std::u16string(kInvalidCharacterMessage));
   xml.append(u"</root>");
   rows->swap(xml);
 }
@@ -403,7 +203,7 @@ void CSingleDataSource::Execute(const std::u16string& sql, std::u16string* rows)
 void CSingleDataSource::Query(const std::u16string& sql, unsigned columns,
                               std::vector<std::u16string>& values) {
   values.clear();
-  ListReader reader{columns, &values};
+  RowListReader reader{columns, &values};
   RunStatement(sql, true, &reader);
 }
 
@@ -430,14 +230,12 @@ void CSingleDataSource::QueryElements(const std::u16string& sql,
   // one attribute holding the value of its last column.
   std::map<std::u16string, int> columns;
   for (std::size_t i = 1; i < names.size(); ++i) columns[names[i]] = static_cast<int>(i);
-  std::vector<std::pair<const std::u16string*, int>> attributes;
-  for (const auto& [name, column] : columns) attributes.emplace_back(&name, column);
 
   std::u16string xml = u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?>";
-  ElementWriter writer{&xml, &names, std::move(attributes), false, false, 0, {}};
+  ElementWriter writer(&xml, names[0], {columns.begin(), columns.end()});
   // The rows are counted as a Query of as many columns as there are names.
   RunStatement(sql, true, &writer);
-  if (writer.invalid) throw CEMRException(std::u16string(korvalis::datasource::kInvalidCharacterMessage));
-  xml.append(writer.any_row ? u"</root>" : u"<root/>");
+  if (writer.invalid()) throw CEMRException(std::u16string(kInvalidCharacterMessage));
+  xml.append(writer.any_row() ? u"</root>" : u"<root/>");
   if (result != nullptr) *result = SysAllocStringLen(xml.data(), static_cast<UINT>(xml.size()));
 }

@@ -118,17 +118,3 @@ class CSingleDataSource {
   std::unique_ptr<OwnTransaction> own_;
   int uncaught_at_construction_;
 };
-
-namespace korvalis::datasource {
-
-// The connection string with the value of every password item ("Password", "Pwd", any case)
-// replaced by "******".
-std::u16string MaskPassword(std::u16string_view connection_string);
-
-// Value escaping of the row documents: "&", "<" and ">" (and "\r") in text; also '"', tab
-// and line feed in attributes. Throws CEMRException "查询结果含有XML不允许的字符." for a
-// character XML cannot carry.
-void AppendXmlText(std::u16string& out, std::u16string_view value);
-void AppendXmlAttribute(std::u16string& out, std::u16string_view value);
-
-}  // namespace korvalis::datasource
