@@ -12,8 +12,8 @@ namespace {
 
 constexpr std::size_t kZeroTerminated = std::string_view::npos;
 
-// A conversion specification after its '%'.
-struct Spec {
+// A conversion directive after its '%'.
+struct Directive {
   std::string flags;  // any of "-+ #0"
   int width = -1;
   int precision = -1;
@@ -56,24 +56,24 @@ bool TakeCount(const Arg* args, std::size_t count, std::size_t* next, std::int64
   return *value >= -kMaxCount && *value <= kMaxCount;
 }
 
-void Pad(std::u16string* out, std::size_t produced, const Spec& spec, bool before) {
-  const bool left = spec.flags.find('-') != std::string::npos;
-  if (spec.width <= 0 || produced >= static_cast<std::size_t>(spec.width) || left == before) return;
-  out->append(static_cast<std::size_t>(spec.width) - produced, u' ');
+void Pad(std::u16string* out, std::size_t produced, const Directive& directive, bool before) {
+  const bool left = directive.flags.find('-') != std::string::npos;
+  if (directive.width <= 0 || produced >= static_cast<std::size_t>(directive.width) || left == before) return;
+  out->append(static_cast<std::size_t>(directive.width) - produced, u' ');
 }
 
 void AppendAscii(std::u16string* out, const char* text, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i) out->push_back(static_cast<unsigned char>(text[i]));
 }
 
-// Lets the C library format one number with a narrow specification built from `spec`; the
+// Lets the C library format one number with a narrow directive built from `directive`; the
 // digits it produces are ASCII.
 template <typename T>
-bool AppendNumber(std::u16string* out, const Spec& spec, const char* length, char conversion,
+bool AppendNumber(std::u16string* out, const Directive& directive, const char* length, char conversion,
                   T value) {
-  std::string narrow = "%" + spec.flags;
-  if (spec.width >= 0) narrow += std::to_string(spec.width);
-  if (spec.precision >= 0) narrow += "." + std::to_string(spec.precision);
+  std::string narrow = "%" + directive.flags;
+  if (directive.width >= 0) narrow += std::to_string(directive.width);
+  if (directive.precision >= 0) narrow += "." + std::to_string(directive.precision);
   narrow += length;
   narrow.push_back(conversion);
   char small[128];
@@ -89,47 +89,47 @@ bool AppendNumber(std::u16string* out, const Spec& spec, const char* length, cha
   return true;
 }
 
-bool FormatInteger(std::u16string* out, const Spec& spec, const Arg& arg) {
+bool FormatInteger(std::u16string* out, const Directive& directive, const Arg& arg) {
   if (arg.kind != Arg::kSigned && arg.kind != Arg::kUnsigned) return false;
-  const int bits = spec.length_bits != 0 ? spec.length_bits : arg.bits;
+  const int bits = directive.length_bits != 0 ? directive.length_bits : arg.bits;
   const std::uint64_t mask = bits >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1;
   const std::uint64_t value = arg.kind == Arg::kSigned ? static_cast<std::uint64_t>(arg.i) : arg.u;
   const std::uint64_t raw = value & mask;
-  const char conversion = static_cast<char>(spec.conversion);
+  const char conversion = static_cast<char>(directive.conversion);
   if (conversion == 'd' || conversion == 'i') {
     // The low `bits` read as a signed number of that width, as printf reads its argument.
     const std::uint64_t sign = bits >= 64 ? 0 : std::uint64_t{1} << (bits - 1);
     const std::int64_t value =
         bits >= 64 ? static_cast<std::int64_t>(raw)
                    : static_cast<std::int64_t>(raw ^ sign) - static_cast<std::int64_t>(sign);
-    return AppendNumber(out, spec, "ll", 'd', static_cast<long long>(value));
+    return AppendNumber(out, directive, "ll", 'd', static_cast<long long>(value));
   }
-  return AppendNumber(out, spec, "ll", conversion, static_cast<unsigned long long>(raw));
+  return AppendNumber(out, directive, "ll", conversion, static_cast<unsigned long long>(raw));
 }
 
-bool FormatFloat(std::u16string* out, const Spec& spec, const Arg& arg) {
+bool FormatFloat(std::u16string* out, const Directive& directive, const Arg& arg) {
   if (arg.kind != Arg::kFloat) return false;
-  return AppendNumber(out, spec, "", static_cast<char>(spec.conversion), arg.d);
+  return AppendNumber(out, directive, "", static_cast<char>(directive.conversion), arg.d);
 }
 
-bool FormatCharacter(std::u16string* out, const Spec& spec, const Arg& arg) {
+bool FormatCharacter(std::u16string* out, const Directive& directive, const Arg& arg) {
   if (arg.kind != Arg::kSigned && arg.kind != Arg::kUnsigned) return false;
   std::uint64_t value = arg.kind == Arg::kSigned ? static_cast<std::uint64_t>(arg.i) : arg.u;
   if (arg.bits < 64) value &= (std::uint64_t{1} << arg.bits) - 1;  // a negative char is a byte
   // A narrow character (%C, %hc) is one byte; a wide one is one UTF-16 unit.
-  const bool narrow = spec.conversion == u'C' || spec.length_bits == 16;
+  const bool narrow = directive.conversion == u'C' || directive.length_bits == 16;
   const char16_t unit = narrow ? static_cast<char16_t>(value & 0xFF) : static_cast<char16_t>(value);
-  Pad(out, 1, spec, true);
+  Pad(out, 1, directive, true);
   out->push_back(unit);
-  Pad(out, 1, spec, false);
+  Pad(out, 1, directive, false);
   return true;
 }
 
-bool FormatText(std::u16string* out, const Spec& spec, const Arg& arg) {
+bool FormatText(std::u16string* out, const Directive& directive, const Arg& arg) {
   std::u16string converted;
   std::u16string_view text;
   const std::size_t limit =
-      spec.precision >= 0 ? static_cast<std::size_t>(spec.precision) : kZeroTerminated;
+      directive.precision >= 0 ? static_cast<std::size_t>(directive.precision) : kZeroTerminated;
   if (arg.kind == Arg::kWide && arg.pointer != nullptr) {
     const auto* chars = static_cast<const char16_t*>(arg.pointer);
     std::size_t n = arg.length;
@@ -150,21 +150,21 @@ bool FormatText(std::u16string* out, const Spec& spec, const Arg& arg) {
     return false;
   }
   if (text.size() > limit) text = text.substr(0, limit);
-  Pad(out, text.size(), spec, true);
+  Pad(out, text.size(), directive, true);
   out->append(text);
-  Pad(out, text.size(), spec, false);
+  Pad(out, text.size(), directive, false);
   return true;
 }
 
-bool FormatPointer(std::u16string* out, const Spec& spec, const Arg& arg) {
+bool FormatPointer(std::u16string* out, const Directive& directive, const Arg& arg) {
   if (arg.kind != Arg::kPointer && arg.kind != Arg::kWide && arg.kind != Arg::kNarrow) return false;
   char digits[2 * sizeof(void*) + 1];
   std::snprintf(digits, sizeof digits, "%0*llX", static_cast<int>(2 * sizeof(void*)),
                 static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(arg.pointer)));
   const std::size_t n = std::strlen(digits);
-  Pad(out, n, spec, true);
+  Pad(out, n, directive, true);
   AppendAscii(out, digits, n);
-  Pad(out, n, spec, false);
+  Pad(out, n, directive, false);
   return true;
 }
 
@@ -222,19 +222,19 @@ bool Format(std::u16string* out, const char16_t* format, const Arg* args, std::s
       ++p;
       continue;
     }
-    Spec spec;
-    while (IsFlag(*p)) spec.flags.push_back(static_cast<char>(*p++));
+    Directive directive;
+    while (IsFlag(*p)) directive.flags.push_back(static_cast<char>(*p++));
     if (*p == u'*') {
       ++p;
       std::int64_t width;
       if (!TakeCount(args, count, &next, &width)) return false;
-      if (width < 0) spec.flags.push_back('-');
-      spec.width = static_cast<int>(width < 0 ? -width : width);
+      if (width < 0) directive.flags.push_back('-');
+      directive.width = static_cast<int>(width < 0 ? -width : width);
     } else {
       bool present;
       int width;
       if (!ReadCount(p, &width, &present)) return false;
-      if (present) spec.width = width;
+      if (present) directive.width = width;
     }
     if (*p == u'.') {
       ++p;
@@ -242,19 +242,19 @@ bool Format(std::u16string* out, const char16_t* format, const Arg* args, std::s
         ++p;
         std::int64_t precision;
         if (!TakeCount(args, count, &next, &precision)) return false;
-        spec.precision = precision < 0 ? -1 : static_cast<int>(precision);
+        directive.precision = precision < 0 ? -1 : static_cast<int>(precision);
       } else {
         bool present;
-        if (!ReadCount(p, &spec.precision, &present)) return false;
+        if (!ReadCount(p, &directive.precision, &present)) return false;
       }
     }
     // Length modifiers: only h and hh narrow the value; the others name the width that the
     // argument's own type already carries.
     if (p[0] == u'h' && p[1] == u'h') {
-      spec.length_bits = 8;
+      directive.length_bits = 8;
       p += 2;
     } else if (p[0] == u'h') {
-      spec.length_bits = 16;
+      directive.length_bits = 16;
       ++p;
     } else if (p[0] == u'l' && p[1] == u'l') {
       p += 2;
@@ -266,27 +266,27 @@ bool Format(std::u16string* out, const char16_t* format, const Arg* args, std::s
                *p == u'I') {
       ++p;
     }
-    spec.conversion = *p;
-    if (spec.conversion == 0) return false;
+    directive.conversion = *p;
+    if (directive.conversion == 0) return false;
     ++p;
     if (next >= count) return false;
     const Arg& arg = args[next++];
     bool ok;
-    switch (spec.conversion) {
+    switch (directive.conversion) {
       case u'd': case u'i': case u'u': case u'o': case u'x': case u'X':
-        ok = FormatInteger(out, spec, arg);
+        ok = FormatInteger(out, directive, arg);
         break;
       case u'f': case u'F': case u'e': case u'E': case u'g': case u'G': case u'a': case u'A':
-        ok = FormatFloat(out, spec, arg);
+        ok = FormatFloat(out, directive, arg);
         break;
       case u'c': case u'C':
-        ok = FormatCharacter(out, spec, arg);
+        ok = FormatCharacter(out, directive, arg);
         break;
       case u's': case u'S':
-        ok = FormatText(out, spec, arg);
+        ok = FormatText(out, directive, arg);
         break;
       case u'p':
-        ok = FormatPointer(out, spec, arg);
+        ok = FormatPointer(out, directive, arg);
         break;
       default:  // %n and anything unknown
         ok = false;
