@@ -15,8 +15,9 @@ bool IsComparisonOperator(std::string_view op) {
 class Parser {
  public:
   // `tokens` is scratch space, reused from one statement to the next.
-  Parser(std::string_view sql, std::vector<Token>* tokens) : sql_(sql), tokens_(*tokens) {
-    Tokenize(sql, &tokens_);
+  Parser(std::string_view sql, std::vector<Token>* tokens, std::string* storage)
+      : sql_(sql), tokens_(*tokens) {
+    Tokenize(sql, &tokens_, storage);
   }
 
   std::unique_ptr<Statement> ParseStatement() {
@@ -142,11 +143,11 @@ class Parser {
     const Token& t = Peek();
     if (t.kind == TokenKind::kQuotedName) {
       Next();
-      return Name{t.text, true};
+      return Name{std::string(t.text), true};
     }
     if (t.kind == TokenKind::kWord && !t.reserved) {
       Next();
-      return Name{t.text, false};
+      return Name{std::string(t.text), false};
     }
     Fail(std::string("ORA-00904: invalid identifier: ") + what + " expected");
   }
@@ -298,11 +299,11 @@ class Parser {
     const Token& t = Peek();
     if (t.kind == TokenKind::kQuotedName) {
       Next();
-      return Name{t.text, true};
+      return Name{std::string(t.text), true};
     }
     if (t.kind == TokenKind::kWord && !t.reserved) {
       Next();
-      return Name{t.text, false};
+      return Name{std::string(t.text), false};
     }
     Fail("ORA-00923: FROM keyword not found where expected");
   }
@@ -342,7 +343,7 @@ class Parser {
         Next();
         kind = JoinKind::kInner;
       } else if (Peek().IsWord("LEFT") || Peek().IsWord("RIGHT") || Peek().IsWord("FULL")) {
-        const std::string w = Next().text;
+        const std::string_view w = Next().text;
         AcceptWord("OUTER");
         ExpectWord("JOIN");
         kind = w == "LEFT" ? JoinKind::kLeft : w == "RIGHT" ? JoinKind::kRight : JoinKind::kFull;
@@ -473,13 +474,15 @@ class Parser {
       const Token& t = Peek();
       if (t.kind == TokenKind::kOperator &&
           IsComparisonOperator(t.text)) {
-        std::string op = Next().text;
+        std::string op(Next().text);
         if (Peek().IsWord("ANY") || Peek().IsWord("SOME") || Peek().IsWord("ALL")) {
           Fail("comparisons with ANY, SOME or ALL are not supported");
         }
         left = MakeBinary(op, std::move(left), ParseAdditive());
         continue;
       }
+      // NOT, IS, LIKE, BETWEEN and IN are reserved words: anything else ends the comparison.
+      if (t.kind != TokenKind::kWord || !t.reserved) break;
       bool negated = false;
       size_t save = pos_;
       if (Peek().IsWord("NOT")) {
@@ -565,7 +568,7 @@ class Parser {
       const Token& t = Peek();
       if (t.IsOp("+") || t.IsOp("-") || t.IsOp("||")) {
         CheckChain(n);
-        std::string op = Next().text;
+        std::string op(Next().text);
         left = MakeBinary(op, std::move(left), ParseMultiplicative());
       } else {
         return left;
@@ -578,7 +581,7 @@ class Parser {
       const Token& t = Peek();
       if (t.IsOp("*") || t.IsOp("/")) {
         CheckChain(n);
-        std::string op = Next().text;
+        std::string op(Next().text);
         left = MakeBinary(op, std::move(left), ParseUnary());
       } else {
         return left;
@@ -762,7 +765,7 @@ class Parser {
       }
       ExpectOp(")");
     } else if (Peek().IsWord("KEEP") || Peek().IsWord("WITHIN")) {
-      Fail(Peek().text + " clauses of aggregate functions are not supported");
+      Fail(std::string(Peek().text) + " clauses of aggregate functions are not supported");
     }
     return f;
   }
@@ -857,10 +860,10 @@ class Parser {
           return -1;
         }
         if (Peek().kind != TokenKind::kNumber) Fail("ORA-00910: invalid length or precision");
-        const std::string& s = Next().text;
+        const std::string_view s = Next().text;
         if (s.find_first_not_of("0123456789") != std::string::npos || s.size() > 6)
           Fail("ORA-00910: invalid length or precision");
-        return std::stoi(s);
+        return std::stoi(std::string(s));
       };
       int first = read_int();
       AcceptWord("BYTE") || AcceptWord("CHAR");
@@ -1220,7 +1223,8 @@ class Parser {
 
 std::unique_ptr<Statement> Parse(std::string_view sql) {
   thread_local std::vector<Token> tokens;
-  Parser parser(sql, &tokens);
+  thread_local std::string storage;
+  Parser parser(sql, &tokens, &storage);
   return parser.ParseStatement();
 }
 

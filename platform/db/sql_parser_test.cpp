@@ -7,9 +7,11 @@
 namespace korvalis::db::sql {
 namespace {
 
+std::string storage;  // the token texts of the last Tokens() call
+
 std::vector<Token> Tokens(std::string_view sql) {
   std::vector<Token> tokens;
-  Tokenize(sql, &tokens);
+  Tokenize(sql, &tokens, &storage);
   return tokens;
 }
 
@@ -17,11 +19,11 @@ std::string Kinds(std::string_view sql) {
   std::string out;
   for (const Token& t : Tokens(sql)) {
     switch (t.kind) {
-      case TokenKind::kWord: out += "w:" + t.text; break;
-      case TokenKind::kQuotedName: out += "q:" + t.text; break;
-      case TokenKind::kString: out += "s:" + t.text; break;
-      case TokenKind::kNumber: out += "n:" + t.text; break;
-      case TokenKind::kOperator: out += "o:" + t.text; break;
+      case TokenKind::kWord: out += "w:" + std::string(t.text); break;
+      case TokenKind::kQuotedName: out += "q:" + std::string(t.text); break;
+      case TokenKind::kString: out += "s:" + std::string(t.text); break;
+      case TokenKind::kNumber: out += "n:" + std::string(t.text); break;
+      case TokenKind::kOperator: out += "o:" + std::string(t.text); break;
       case TokenKind::kOuterJoinMarker: out += "(+)"; break;
       case TokenKind::kEnd: out += "$"; break;
     }

@@ -16,25 +16,37 @@ bool IsBlank(unsigned char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
 }
 
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return out;
-}
-
-// Words that end an expression or cannot be a table alias or an unquoted column alias.
+// Words that end an expression or cannot be a table alias or an unquoted column alias,
+// grouped by their first letter so that a word is compared with a few candidates only.
 bool IsReservedWord(std::string_view w) {
-  static constexpr std::string_view kReserved[] = {
-      "ALL", "AND", "ANY", "AS", "ASC", "BETWEEN", "BY", "CASE", "CONNECT", "CREATE",
-      "CROSS", "DELETE", "DESC", "DISTINCT", "ELSE", "END", "EXISTS", "FOR", "FROM", "FULL",
-      "GROUP", "HAVING", "IN", "INNER", "INSERT", "INTERSECT", "INTO", "IS", "JOIN", "LEFT",
-      "LIKE", "MINUS", "NATURAL", "NOT", "NULL", "ON", "OR", "ORDER", "OUTER", "PRIOR",
-      "RIGHT", "SELECT", "SET", "START", "THEN", "UNION", "UNIQUE", "UPDATE", "USING",
-      "VALUES", "WHEN", "WHERE", "WITH"};
-  if (w.size() < 2 || w.size() > 9) return false;
-  for (std::string_view r : kReserved) {
+  static constexpr std::string_view kByLetter[26][10] = {
+      {"ALL", "AND", "ANY", "AS", "ASC"},                          // A
+      {"BETWEEN", "BY"},                                            // B
+      {"CASE", "CONNECT", "CREATE", "CROSS"},                       // C
+      {"DELETE", "DESC", "DISTINCT"},                               // D
+      {"ELSE", "END", "EXISTS"},                                    // E
+      {"FOR", "FROM", "FULL"},                                      // F
+      {"GROUP"},                                                    // G
+      {"HAVING"},                                                   // H
+      {"IN", "INNER", "INSERT", "INTERSECT", "INTO", "IS"},         // I
+      {"JOIN"},                                                     // J
+      {},                                                           // K
+      {"LEFT", "LIKE"},                                             // L
+      {"MINUS"},                                                    // M
+      {"NATURAL", "NOT", "NULL"},                                   // N
+      {"ON", "OR", "ORDER", "OUTER"},                               // O
+      {"PRIOR"},                                                    // P
+      {},                                                           // Q
+      {"RIGHT"},                                                    // R
+      {"SELECT", "SET", "START"},                                   // S
+      {"THEN"},                                                     // T
+      {"UNION", "UNIQUE", "UPDATE", "USING"},                       // U
+      {"VALUES"},                                                   // V
+      {"WHEN", "WHERE", "WITH"},                                    // W
+      {}, {}, {}};
+  if (w.size() < 2 || w.size() > 9 || w[0] < 'A' || w[0] > 'Z') return false;
+  for (std::string_view r : kByLetter[w[0] - 'A']) {
+    if (r.empty()) break;
     if (r.size() == w.size() && r == w) return true;
   }
   return false;
@@ -47,13 +59,28 @@ std::string Where(std::string_view sql, size_t at) {
 
 }  // namespace
 
-void Tokenize(std::string_view sql, std::vector<Token>* out) {
+void Tokenize(std::string_view sql, std::vector<Token>* out, std::string* storage) {
   std::vector<Token>& tokens = *out;
   tokens.clear();
+  // Texts are never longer than what they were read from, so the storage never moves.
+  storage->clear();
+  storage->reserve(sql.size() + 1);
   const size_t n = sql.size();
   size_t i = 0;
-  auto push = [&](TokenKind kind, std::string text, size_t begin, size_t end) {
-    tokens.push_back(Token{kind, std::move(text), begin, end});
+  auto push = [&](TokenKind kind, std::string_view text, size_t begin, size_t end) {
+    tokens.push_back(Token{kind, text, begin, end});
+  };
+  // Copies `text` into the storage, upper-cased when asked, and returns the copy.
+  auto keep = [&](std::string_view text, bool upper) {
+    const size_t at = storage->size();
+    storage->append(text);
+    if (upper) {
+      for (size_t k = at; k < storage->size(); ++k) {
+        char& ch = (*storage)[k];
+        if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+      }
+    }
+    return std::string_view(storage->data() + at, text.size());
   };
   while (i < n) {
     const unsigned char c = static_cast<unsigned char>(sql[i]);
@@ -79,7 +106,7 @@ void Tokenize(std::string_view sql, std::vector<Token>* out) {
         continue;  // the string is read by the next round
       }
       while (i < n && IsWordChar(static_cast<unsigned char>(sql[i]))) ++i;
-      push(TokenKind::kWord, Upper(sql.substr(start, i - start)), start, i);
+      push(TokenKind::kWord, keep(sql.substr(start, i - start), true), start, i);
       tokens.back().reserved = IsReservedWord(tokens.back().text);
       continue;
     }
@@ -98,33 +125,33 @@ void Tokenize(std::string_view sql, std::vector<Token>* out) {
           while (i < n && IsDigit(static_cast<unsigned char>(sql[i]))) ++i;
         }
       }
-      push(TokenKind::kNumber, std::string(sql.substr(start, i - start)), start, i);
+      push(TokenKind::kNumber, sql.substr(start, i - start), start, i);
       continue;
     }
     if (c == '\'') {
-      std::string value;
+      const size_t at = storage->size();
       ++i;
       for (;;) {
         if (i >= n) throw SqlError("ORA-01756: quoted string not properly terminated" + Where(sql, start));
         if (sql[i] == '\'') {
           if (i + 1 < n && sql[i + 1] == '\'') {
-            value.push_back('\'');
+            storage->push_back('\'');
             i += 2;
             continue;
           }
           ++i;
           break;
         }
-        value.push_back(sql[i++]);
+        storage->push_back(sql[i++]);
       }
-      push(TokenKind::kString, std::move(value), start, i);
+      push(TokenKind::kString, std::string_view(storage->data() + at, storage->size() - at), start, i);
       continue;
     }
     if (c == '"') {
       size_t close = sql.find('"', i + 1);
       if (close == std::string_view::npos) throw SqlError("ORA-01740: missing double quote in identifier" + Where(sql, start));
       if (close == i + 1) throw SqlError("ORA-01741: illegal zero-length identifier" + Where(sql, start));
-      push(TokenKind::kQuotedName, std::string(sql.substr(i + 1, close - i - 1)), start, close + 1);
+      push(TokenKind::kQuotedName, sql.substr(i + 1, close - i - 1), start, close + 1);
       i = close + 1;
       continue;
     }
@@ -143,16 +170,16 @@ void Tokenize(std::string_view sql, std::vector<Token>* out) {
     }
     auto two = [&](const char* op) { return i + 1 < n && sql[i] == op[0] && sql[i + 1] == op[1]; };
     if (two("<>") || two("!=") || two("^=") || two("<=") || two(">=") || two("||")) {
-      std::string op(sql.substr(i, 2));
+      std::string_view op = sql.substr(i, 2);
       if (op == "!=" || op == "^=") op = "<>";
-      push(TokenKind::kOperator, std::move(op), start, i + 2);
+      push(TokenKind::kOperator, op, start, i + 2);
       i += 2;
       continue;
     }
     switch (c) {
       case '=': case '<': case '>': case '+': case '-': case '*': case '/':
       case '(': case ')': case ',': case '.': case ';':
-        push(TokenKind::kOperator, std::string(1, static_cast<char>(c)), start, i + 1);
+        push(TokenKind::kOperator, sql.substr(i, 1), start, i + 1);
         ++i;
         continue;
       default:

@@ -1,7 +1,7 @@
 // Tokens of the Oracle SQL dialect that the system's statements are written in, and the
 // tokenizer that produces them.
 //
-// Thread-safety: Tokenize is a pure function; tokens point into the text they were made from.
+// Thread-safety: Tokenize is a pure function; token texts point into the storage it is given.
 #pragma once
 
 #include <cstddef>
@@ -23,7 +23,7 @@ enum class TokenKind {
 
 struct Token {
   TokenKind kind;
-  std::string text;
+  std::string_view text;  // into the storage of Tokenize, or static for operators
   size_t begin = 0;  // byte offsets of the token in the statement text
   size_t end = 0;
   bool reserved = false;  // kWord: a reserved word, never a name or an alias
@@ -41,6 +41,8 @@ struct Token {
 // Splits `sql` into tokens, dropping blanks and comments (optimiser hints are comments).
 // Always ends with one kEnd token. Throws SqlError on an unterminated string, quoted name
 // or comment, and on a character that has no place in SQL.
-void Tokenize(std::string_view sql, std::vector<Token>* tokens);
+// `storage` receives the token texts that differ from the statement's (upper-cased words,
+// strings without their quotes); the tokens stay valid while it is unchanged.
+void Tokenize(std::string_view sql, std::vector<Token>* tokens, std::string* storage);
 
 }  // namespace korvalis::db::sql
