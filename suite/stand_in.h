@@ -10,12 +10,16 @@
 // Thread-safety: stand-ins hold no state of their own; any thread may call them.
 #pragma once
 
+#include <exception>
+#include <new>
 #include <span>
 #include <string>
 
+#include "foundation/emr_exception.h"
 #include "platform/com/bstr.h"
 #include "platform/com/com_object.h"
 #include "platform/com/dispatch.h"
+#include "platform/com/unicode.h"
 
 namespace korvalis::suite {
 
@@ -64,8 +68,18 @@ std::u16string XmlEscaped(std::u16string_view text);
 
 // Runs `body`, which returns an HRESULT; exceptions become ReportFailure with their text.
 template <class Body>
-HRESULT Serve(Body&& body) noexcept;
+HRESULT Serve(Body&& body) noexcept {
+  try {
+    return body();
+  } catch (const CEMRException& e) {
+    return ReportFailure(e.GetText());
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (const std::exception& e) {
+    return ReportFailure(FromUtf8(e.what()));
+  } catch (...) {
+    return ReportFailure(u"组件内部错误.");
+  }
+}
 
 }  // namespace korvalis::suite
-
-#include "suite/stand_in_serve.h"
