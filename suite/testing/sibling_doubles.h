@@ -19,6 +19,12 @@
 // The double library shares the test's script (one per process), so only one SiblingDoubles
 // may live at a time.
 //
+// The process-wide factories (CEMRFactory, DIDUFactory) keep the first list they read for the
+// life of the process, as the system does; the default list is the same in every
+// SiblingDoubles, so they serve every test. To make a component impossible to create, use
+// Unregister; a list of a test's own (SetInterfaceList) reaches only factories that have not
+// read one yet, such as a CSingleFactory of the test.
+//
 // Thread-safety: scripting and recording are locked; doubles may be called from any thread.
 #pragma once
 
