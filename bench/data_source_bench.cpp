@@ -23,10 +23,12 @@ constexpr int kRows = 10000;
 class ListDatabase {
  public:
   ListDatabase() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "korvalis_bench_XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "korvalis_bench_XXXXXX").string();
     directory_ = ::mkdtemp(pattern.data());
     path_ = directory_ + "/list.db";
-    auto connection = korvalis::db::ConnectionPools::Acquire("Provider=SQLite;Data Source=" + path_);
+    auto connection =
+        korvalis::db::ConnectionPools::Acquire("Provider=SQLite;Data Source=" + path_);
     connection->Execute(
         "CREATE TABLE T_LIST (C1 VARCHAR2(40), C2 VARCHAR2(40), C3 VARCHAR2(40), C4 NUMBER(10), "
         "C5 VARCHAR2(40), C6 VARCHAR2(40), C7 VARCHAR2(40), C8 NUMBER(10), C9 VARCHAR2(40), "
@@ -34,9 +36,9 @@ class ListDatabase {
     connection->Begin(korvalis::db::Connection::TransactionMode::kWriting);
     for (int i = 0; i < kRows; ++i) {
       const std::string n = std::to_string(i);
-      connection->Execute("INSERT INTO T_LIST VALUES ('张三" + n + "', 'P" + n + "', 'E" + n + "', " + n +
-                          ", '心血管内科', '2026-01-05 08:00:00', 'A&B <" + n + ">', " + n +
-                          ", '测试医生', 'note " + n + "')");
+      connection->Execute("INSERT INTO T_LIST VALUES ('张三" + n + "', 'P" + n + "', 'E" + n +
+                          "', " + n + ", '心血管内科', '2026-01-05 08:00:00', 'A&B <" + n + ">', " +
+                          n + ", '测试医生', 'note " + n + "')");
     }
     connection->Execute("CREATE TABLE T_PARAM (NAME VARCHAR2(64), VALUE VARCHAR2(200))");
     for (int i = 0; i < 30; ++i) {
@@ -67,10 +69,11 @@ ListDatabase& Database() {
 void BM_QueryElements(benchmark::State& state) {
   CCommDataSource source(Database().connection_string(), u"oracle");
   const std::vector<std::u16string> names{u"patient", u"a2", u"a3", u"a4", u"a5",
-                                          u"a6", u"a7", u"a8", u"a9", u"a10"};
+                                          u"a6",      u"a7", u"a8", u"a9", u"a10"};
   for (auto _ : state) {
     BSTR result = nullptr;
-    source.QueryElements(u"SELECT C1, C2, C3, C4, C5, C6, C7, C8, C9, C10 FROM T_LIST", names, &result);
+    source.QueryElements(u"SELECT C1, C2, C3, C4, C5, C6, C7, C8, C9, C10 FROM T_LIST", names,
+                         &result);
     benchmark::DoNotOptimize(result);
     SysFreeString(result);
   }
@@ -91,8 +94,10 @@ void BM_Libxml2Serialise(benchmark::State& state) {
     xmlNodePtr root = xmlNewNode(nullptr, BAD_CAST "root");
     xmlDocSetRootElement(document, root);
     while (sqlite3_step(statement) == SQLITE_ROW) {
-      xmlNodePtr row = xmlNewTextChild(root, nullptr, BAD_CAST names[0], sqlite3_column_text(statement, 0));
-      for (int c = 1; c < 10; ++c) xmlNewProp(row, BAD_CAST names[c], sqlite3_column_text(statement, c));
+      xmlNodePtr row =
+          xmlNewTextChild(root, nullptr, BAD_CAST names[0], sqlite3_column_text(statement, 0));
+      for (int c = 1; c < 10; ++c)
+        xmlNewProp(row, BAD_CAST names[c], sqlite3_column_text(statement, c));
     }
     sqlite3_finalize(statement);
     xmlChar* text = nullptr;
@@ -123,7 +128,8 @@ void BM_QueryScalarRawSqlite(benchmark::State& state) {
   sqlite3_open_v2(Database().path().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
   for (auto _ : state) {
     sqlite3_stmt* statement = nullptr;
-    sqlite3_prepare_v2(db, "SELECT VALUE FROM T_PARAM WHERE NAME = 'param_17'", -1, &statement, nullptr);
+    sqlite3_prepare_v2(db, "SELECT VALUE FROM T_PARAM WHERE NAME = 'param_17'", -1, &statement,
+                       nullptr);
     std::string value;
     if (sqlite3_step(statement) == SQLITE_ROW) {
       value.assign(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
@@ -140,7 +146,8 @@ void BM_QueryScalarRawSqlitePrepared(benchmark::State& state) {
   sqlite3* db = nullptr;
   sqlite3_open_v2(Database().path().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
   sqlite3_stmt* statement = nullptr;
-  sqlite3_prepare_v2(db, "SELECT VALUE FROM T_PARAM WHERE NAME = 'param_17'", -1, &statement, nullptr);
+  sqlite3_prepare_v2(db, "SELECT VALUE FROM T_PARAM WHERE NAME = 'param_17'", -1, &statement,
+                     nullptr);
   for (auto _ : state) {
     std::string value;
     if (sqlite3_step(statement) == SQLITE_ROW) {

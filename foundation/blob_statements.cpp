@@ -61,7 +61,8 @@ void CSingleDataSource::ReadBlob(const std::u16string& sql, BYTE*& data, ULONG& 
       value = connection.ReadBlob(korvalis::ToUtf8(sql));
     } catch (const DbError& error) {
       last_code_ = error.code();
-      throw CEMRException(korvalis::datasource::SqlErrorText(error.code(), error.description(), sql));
+      throw CEMRException(
+          korvalis::datasource::SqlErrorText(error.code(), error.description(), sql));
     }
     if (value.state == BlobValue::kNoRow) throw CEMRException(u"没有找到数据: " + sql);
     length = 0;
@@ -71,11 +72,15 @@ void CSingleDataSource::ReadBlob(const std::u16string& sql, BYTE*& data, ULONG& 
     Bytes bytes = Bytes::Copy(value.bytes.data(), static_cast<ULONG>(value.bytes.size()));
     if (encryption > 0) {
       std::unique_ptr<CEMREncryption> codec = CreateEncryption(encryption);
-      Transform(bytes, [&](const BYTE* in, ULONG n, BYTE*& out, ULONG& out_n) { codec->Decrypt(in, n, out, out_n); });
+      Transform(bytes, [&](const BYTE* in, ULONG n, BYTE*& out, ULONG& out_n) {
+        codec->Decrypt(in, n, out, out_n);
+      });
     }
     if (compression > 0 && bytes.length > 0) {
       std::unique_ptr<CEMRCompression> codec = CreateCompression(compression);
-      Transform(bytes, [&](const BYTE* in, ULONG n, BYTE*& out, ULONG& out_n) { codec->Uncompress(in, n, out, out_n); });
+      Transform(bytes, [&](const BYTE* in, ULONG n, BYTE*& out, ULONG& out_n) {
+        codec->Uncompress(in, n, out, out_n);
+      });
     }
     ULONG skip = 0;
     if (text && bytes.length > 2 && std::memcmp(bytes.data.get(), kByteOrderMark, 2) == 0) skip = 2;
@@ -110,14 +115,19 @@ void CSingleDataSource::WriteBlob(const std::u16string& sql, const BYTE* data, U
       }
       if (compression > 0) {
         std::unique_ptr<CEMRCompression> codec = CreateCompression(compression);
-        Transform(bytes, [&](const BYTE* in, ULONG n, BYTE*& out, ULONG& out_n) { codec->Compress(in, n, out, out_n); });
+        Transform(bytes, [&](const BYTE* in, ULONG n, BYTE*& out, ULONG& out_n) {
+          codec->Compress(in, n, out, out_n);
+        });
       }
       if (encryption > 0 && bytes.length > 0) {
         std::unique_ptr<CEMREncryption> codec = CreateEncryption(encryption);
-        Transform(bytes, [&](const BYTE* in, ULONG n, BYTE*& out, ULONG& out_n) { codec->Encrypt(in, n, out, out_n); });
+        Transform(bytes, [&](const BYTE* in, ULONG n, BYTE*& out, ULONG& out_n) {
+          codec->Encrypt(in, n, out, out_n);
+        });
       }
       ULONG written = 0;
-      if (stream.Write(bytes.data.get(), bytes.length, &written) != S_OK || written != bytes.length) {
+      if (stream.Write(bytes.data.get(), bytes.length, &written) != S_OK ||
+          written != bytes.length) {
         throw CEMRException(std::u16string(u"写入BLOB数据错误."));
       }
     }
@@ -127,7 +137,9 @@ void CSingleDataSource::WriteBlob(const std::u16string& sql, const BYTE* data, U
                           : connection.WriteBlob(korvalis::ToUtf8(sql), stream.Bytes());
     } catch (const DbError& error) {
       last_code_ = error.code();
-      throw CEMRException(u"更新BLOB数据错误，语句：" + sql + u"\n" + korvalis::datasource::SqlErrorText(error.code(), error.description(), sql));
+      throw CEMRException(
+          u"更新BLOB数据错误，语句：" + sql + u"\n" +
+          korvalis::datasource::SqlErrorText(error.code(), error.description(), sql));
     }
     if (!found) throw CEMRException(u"没有找到数据: " + sql);
   } catch (const CEMRException& failure) {

@@ -20,7 +20,8 @@ constexpr char16_t kRecordSql[] = u"SELECT CONTENT FROM TELV_EMR_CONTENT WHERE I
 class BlobTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    database_.Run("INSERT INTO TELV_EMR_CONTENT (ID, PATIENT_ID, EVENT_NO) VALUES ('R1', 'P1', 'E1')");
+    database_.Run(
+        "INSERT INTO TELV_EMR_CONTENT (ID, PATIENT_ID, EVENT_NO) VALUES ('R1', 'P1', 'E1')");
   }
   CCommDataSource Source() { return CCommDataSource(database_.connection_string(), u"oracle"); }
 
@@ -61,7 +62,8 @@ std::string Utf16Bytes(std::u16string_view text) {
 }
 
 TEST_F(BlobTest, EveryCodecCombinationRoundTrips) {
-  const std::string content = Utf16Bytes(u"<HTML><BODY>病历内容 ✓ " + std::u16string(3000, u'x') + u"</BODY></HTML>");
+  const std::string content =
+      Utf16Bytes(u"<HTML><BODY>病历内容 ✓ " + std::u16string(3000, u'x') + u"</BODY></HTML>");
   for (int compression : {-1, 0, 1}) {
     for (int encryption : {-1, 0, 1, 2, 3}) {
       for (bool text : {false, true}) {
@@ -74,16 +76,18 @@ TEST_F(BlobTest, EveryCodecCombinationRoundTrips) {
         if (compression > 0) {
           BYTE* out = nullptr;
           ULONG n = 0;
-          CreateCompression(compression)->Compress(reinterpret_cast<const BYTE*>(expected.data()),
-                                                   static_cast<ULONG>(expected.size()), out, n);
+          CreateCompression(compression)
+              ->Compress(reinterpret_cast<const BYTE*>(expected.data()),
+                         static_cast<ULONG>(expected.size()), out, n);
           expected.assign(reinterpret_cast<char*>(out), n);
           delete[] out;
         }
         if (encryption > 0) {
           BYTE* out = nullptr;
           ULONG n = 0;
-          CreateEncryption(encryption)->Encrypt(reinterpret_cast<const BYTE*>(expected.data()),
-                                                static_cast<ULONG>(expected.size()), out, n);
+          CreateEncryption(encryption)
+              ->Encrypt(reinterpret_cast<const BYTE*>(expected.data()),
+                        static_cast<ULONG>(expected.size()), out, n);
           expected.assign(reinterpret_cast<char*>(out), n);
           delete[] out;
         }
@@ -96,9 +100,14 @@ TEST_F(BlobTest, EveryCodecCombinationRoundTrips) {
 TEST_F(BlobTest, TheByteOrderMarkIsDroppedOnlyBeforeContent) {
   Write(std::string("\xFF\xFE", 2), 0, 0, false);
   EXPECT_EQ(Read(0, 0, true), std::string("\xFF\xFE", 2));
-  Write(std::string("\xFF\xFE" "a\0", 4), 0, 0, false);
+  Write(std::string("\xFF\xFE"
+                    "a\0",
+                    4),
+        0, 0, false);
   EXPECT_EQ(Read(0, 0, true), std::string("a\0", 2));
-  EXPECT_EQ(Read(0, 0, false), std::string("\xFF\xFE" "a\0", 4));
+  EXPECT_EQ(Read(0, 0, false), std::string("\xFF\xFE"
+                                           "a\0",
+                                           4));
 }
 
 TEST_F(BlobTest, NullAndEmptyBlobsReadAsNoBytes) {
@@ -117,7 +126,8 @@ TEST_F(BlobTest, AMissingRowIsADatabaseError) {
   BYTE* data = nullptr;
   ULONG length = 0;
   EXPECT_THROW(source.ReadBlob(sql, data, length, 0, 0, false), CEMRException);
-  EXPECT_THROW(source.WriteBlob(sql, reinterpret_cast<const BYTE*>("x"), 1, 0, 0, false), CEMRException);
+  EXPECT_THROW(source.WriteBlob(sql, reinterpret_cast<const BYTE*>("x"), 1, 0, 0, false),
+               CEMRException);
   const auto records = events_.Records();
   ASSERT_EQ(records.size(), 2u);
   for (const auto& record : records) {

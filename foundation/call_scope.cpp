@@ -1,20 +1,20 @@
 #include "foundation/call_scope.h"
 
-#include <cstring>
-
+#include "foundation/database_error.h"
 #include "foundation/emr_exception.h"
-#include "foundation/event_log_entry.h"
 #include "platform/com/unicode.h"
 
 namespace {
 
 thread_local CCallScope* current_scope = nullptr;
 
-void LogTransactionError(const char16_t* what, const korvalis::db::DbError& error) {
-  CEventLogEntry entry(what + korvalis::FromUtf8(error.description()), CEventLogEntry::kError);
-  const std::int32_t code = error.code();
-  entry.SetData(&code, sizeof(code));
-  entry.Report();
+void LogTransactionError(const char16_t* what, const korvalis::db::DbError& error) noexcept {
+  try {
+    korvalis::datasource::ReportDatabaseError(what + korvalis::FromUtf8(error.description()),
+                                              error.code());
+  } catch (...) {
+    // A record that cannot be made (memory) is lost; the transaction's fate is not changed.
+  }
 }
 
 }  // namespace

@@ -109,7 +109,8 @@ TEST_F(CallScopeTest, ConcurrentWritersNeverAllocateTheSameId) {
   second.join();
   EXPECT_EQ(failures, 0);
   EXPECT_EQ(Rules(), 2 * kCallsPerThread);
-  EXPECT_EQ(database_.Scalar("SELECT COUNT(DISTINCT ID) FROM PEV_RULE"), std::to_string(2 * kCallsPerThread));
+  EXPECT_EQ(database_.Scalar("SELECT COUNT(DISTINCT ID) FROM PEV_RULE"),
+            std::to_string(2 * kCallsPerThread));
 }
 
 // A reading call that writes after another call wrote since it read fails instead of writing

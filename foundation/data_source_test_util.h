@@ -11,8 +11,8 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "db/testing/test_database.h"
@@ -91,7 +91,8 @@ class EventLogCapture {
 // The 4 raw bytes of a result code as the event log keeps them.
 inline std::vector<std::uint8_t> CodeBytes(std::int32_t code) {
   std::vector<std::uint8_t> bytes(4);
-  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(code) >> (8 * i));
+  for (int i = 0; i < 4; ++i)
+    bytes[i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(code) >> (8 * i));
   return bytes;
 }
 

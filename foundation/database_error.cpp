@@ -23,7 +23,8 @@ bool IsPasswordKey(std::u16string_view key) {
 std::u16string SqlErrorText(std::int32_t code, std::string_view description,
                             const std::u16string& sql) {
   return u"执行SQL语句错误：\n错误代码: " + FromUtf8(std::to_string(code)) + u"\n错误原因: " +
-         (description.empty() ? std::u16string(u".") : FromUtf8(description)) + u"\n错误语句:" + sql;
+         (description.empty() ? std::u16string(u".") : FromUtf8(description)) + u"\n错误语句:" +
+         sql;
 }
 
 void ReportDatabaseError(const std::u16string& text, std::int32_t code) {
@@ -39,9 +40,11 @@ std::u16string MaskPassword(std::u16string_view text) {
   while (item < text.size()) {
     const std::size_t equals = text.find(u'=', item);
     const std::size_t next_separator = text.find(u';', item);
-    if (equals == std::u16string_view::npos || (next_separator != std::u16string_view::npos && next_separator < equals)) {
+    if (equals == std::u16string_view::npos ||
+        (next_separator != std::u16string_view::npos && next_separator < equals)) {
       // An item without a value: kept as it stands.
-      const std::size_t end = next_separator == std::u16string_view::npos ? text.size() : next_separator + 1;
+      const std::size_t end =
+          next_separator == std::u16string_view::npos ? text.size() : next_separator + 1;
       masked.append(text.substr(item, end - item));
       item = end;
       continue;

@@ -85,8 +85,9 @@ TEST_F(CleanUpTest, EveryEighthFailingStatementRollsBackTheListedTransactions) {
     ObservedSource source(database_.connection_string(), dialect_);
     BYTE* data = nullptr;
     ULONG length = 0;
-    EXPECT_THROW(source.ReadBlob(u"SELECT DATA FROM T_BLOB WHERE ID = 1", data, length, 0, 0, false),
-                 CEMRException);
+    EXPECT_THROW(
+        source.ReadBlob(u"SELECT DATA FROM T_BLOB WHERE ID = 1", data, length, 0, 0, false),
+        CEMRException);
   }
   for (int i = 1; i <= 7; ++i) EXPECT_FALSE(FailOnce(i % 2 == 0)) << "failure " << i;
   EXPECT_EQ(database_.Scalar("SELECT COUNT(*) FROM T_FORCED"), "0");
@@ -94,7 +95,8 @@ TEST_F(CleanUpTest, EveryEighthFailingStatementRollsBackTheListedTransactions) {
   EXPECT_FALSE(FailOnce(false)) << "the ninth failure";
   // Each listed identifier is rolled back once, empty ones skipped.
   EXPECT_EQ(database_.Scalar("SELECT COUNT(*) FROM T_FORCED"), "2");
-  EXPECT_EQ(database_.Scalar("SELECT MIN(TRAN_ID) || ',' || MAX(TRAN_ID) FROM T_FORCED"), "1.2.3,4.5.6");
+  EXPECT_EQ(database_.Scalar("SELECT MIN(TRAN_ID) || ',' || MAX(TRAN_ID) FROM T_FORCED"),
+            "1.2.3,4.5.6");
 }
 
 class ConnectionFailureTest : public ::testing::Test {
@@ -110,8 +112,8 @@ class ConnectionFailureTest : public ::testing::Test {
   }
   // One statement on a database that cannot be opened.
   void FailToConnect() {
-    CCommDataSource source(u"Provider=SQLite;Data Source=" + missing_ + u";Password=topsecret;Mode=x",
-                           u"oracle");
+    CCommDataSource source(
+        u"Provider=SQLite;Data Source=" + missing_ + u";Password=topsecret;Mode=x", u"oracle");
     try {
       std::u16string value;
       source.QueryScalar(u"SELECT 1 FROM DUAL", value);
@@ -133,7 +135,8 @@ TEST_F(ConnectionFailureTest, AFailedConnectionIsLoggedWithTheMaskedString) {
   ASSERT_EQ(records.size(), 2u);
   const std::u16string reason_prefix = u"连接数据库错误，错误代码: -2147467259，错误原因：";
   EXPECT_EQ(records[0].text.substr(0, reason_prefix.size()), reason_prefix);
-  const std::u16string masked = u"，连接串:Provider=SQLite;Data Source=" + missing_ + u";Password=******;Mode=x";
+  const std::u16string masked =
+      u"，连接串:Provider=SQLite;Data Source=" + missing_ + u";Password=******;Mode=x";
   ASSERT_GT(records[0].text.size(), masked.size());
   EXPECT_EQ(records[0].text.substr(records[0].text.size() - masked.size()), masked);
   EXPECT_EQ(records[0].raw, CodeBytes(-2147467259));
@@ -162,11 +165,16 @@ TEST_F(ConnectionFailureTest, TheThirtyThirdFastFailureReportsToTheWatchdog) {
       "<soap:Body><ServerError xmlns=\"urn:tennal:service\"/></soap:Body></soap:Envelope>";
   EXPECT_EQ(watchdog.Received(),
             "POST /tennal/tennal.dll?Handler=Default HTTP/1.1\r\n"
-            "Host: 127.0.0.1:" + std::to_string(watchdog.port()) + "\r\n"
-            "Content-Type: text/xml; charset=utf-8\r\n"
-            "Content-Length: " + std::to_string(body.size()) + "\r\n"
-            "SOAPAction: \"urn:tennal:service/ServerError\"\r\n"
-            "\r\n" + body + "\r\n");
+            "Host: 127.0.0.1:" +
+                std::to_string(watchdog.port()) +
+                "\r\n"
+                "Content-Type: text/xml; charset=utf-8\r\n"
+                "Content-Length: " +
+                std::to_string(body.size()) +
+                "\r\n"
+                "SOAPAction: \"urn:tennal:service/ServerError\"\r\n"
+                "\r\n" +
+                body + "\r\n");
   // The 34th failure starts a new run.
   now_ += std::chrono::seconds(10);
   FailToConnect();

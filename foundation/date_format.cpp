@@ -1,7 +1,6 @@
 #include "foundation/date_format.h"
 
 #include <mutex>
-
 #include <xercesc/dom/DOM.hpp>
 
 #include "foundation/emr_data_source.h"
@@ -113,7 +112,8 @@ bool ParseDateTimeText(const std::u16string& text, DateTimeParts& parts) {
 
   DateTimeParts result;
   std::size_t pos = 0;
-  if (trimmed.find(u':') != std::u16string::npos && trimmed.find_first_of(u"-/.年") == std::u16string::npos) {
+  if (trimmed.find(u':') != std::u16string::npos &&
+      trimmed.find_first_of(u"-/.年") == std::u16string::npos) {
     result.year = 1899;
     result.month = 12;
     result.day = 30;
@@ -163,7 +163,9 @@ std::u16string CDateFormat::FormatParsed(const std::u16string& pattern) {
     known = table.patterns.count(pattern) != 0;
   }
   const auto number = [](int value) { return IntToString(value); };
-  const auto padded = [&](int value) { return value < 0 ? number(value) : PadNumber(number(value), 2); };
+  const auto padded = [&](int value) {
+    return value < 0 ? number(value) : PadNumber(number(value), 2);
+  };
   if (!known) {
     if (!valid_) return std::u16string();
     return number(parsed_.year) + u"-" + padded(parsed_.month) + u"-" + padded(parsed_.day) + u" " +
@@ -187,7 +189,8 @@ void CDateFormat::InitPatterns() {
   {
     std::lock_guard<std::mutex> lock(table.mutex);
     if (table.filled) return;
-    for (const char16_t* pattern : kBuiltInPatterns) table.patterns.emplace(pattern, std::u16string());
+    for (const char16_t* pattern : kBuiltInPatterns)
+      table.patterns.emplace(pattern, std::u16string());
     table.filled = true;
   }
   // Read outside the lock: the database may be slow, and concurrent first formats meanwhile
@@ -205,8 +208,8 @@ void CDateFormat::LoadConfiguredFormats() {
   try {
     std::u16string text;
     CEMRDataSource data_source;
-    data_source.QueryScalar(u"SELECT VALUE FROM TELV_SYS_PARAM WHERE NAME = 'system_datetime_format'",
-                            text);
+    data_source.QueryScalar(
+        u"SELECT VALUE FROM TELV_SYS_PARAM WHERE NAME = 'system_datetime_format'", text);
     CXmlStringParser parser(text);
     const xercesc::DOMDocument* document = parser.GetDocument();
     if (document == nullptr || document->getDocumentElement() == nullptr) return;

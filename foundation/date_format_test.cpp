@@ -15,9 +15,10 @@ class DateFormatTest : public ::testing::Test {
   // The site's formats, in place before the process first fills its pattern table. Between
   // the two `format` elements lie a comment and another element, which must not count.
   static void SetUpTestSuite() {
-    EMRDatabase().SetSysParam("system_datetime_format",
-                              "<root><format>yy-mm-dd</format><!-- site formats --><other>hh</other>"
-                              "<format>dd.mm.yy hh时</format></root>");
+    EMRDatabase().SetSysParam(
+        "system_datetime_format",
+        "<root><format>yy-mm-dd</format><!-- site formats --><other>hh</other>"
+        "<format>dd.mm.yy hh时</format></root>");
   }
 
   std::u16string Format(const std::u16string& date, const std::u16string& pattern) {
@@ -75,7 +76,8 @@ TEST(ParseDateTimeText, AcceptsTheSystemsDateForms) {
 }
 
 TEST_F(DateFormatTest, ConcurrentCallsEachFormatTheirOwnDate) {
-  auto worker = [this](const std::u16string& date, const std::u16string& expected, bool* all_right) {
+  auto worker = [this](const std::u16string& date, const std::u16string& expected,
+                       bool* all_right) {
     for (int i = 0; i < 500; ++i) {
       if (Format(date, u"yyyy-mm-dd hh:MM:ss") != expected) *all_right = false;
     }

@@ -3,7 +3,6 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
-
 #include <xercesc/dom/DOM.hpp>
 
 #include "foundation/codec_factory.h"

@@ -1,7 +1,8 @@
 // The database configuration file: an XML document with exactly one element `db`, whose first
 // direct child element `datasource` holds the initialisation string of the database as text:
 //
-//   <config><db><datasource dbtype="oracle" encrypt="">Provider=...;Data Source=...</datasource></db></config>
+//   <config><db><datasource dbtype="oracle" encrypt="">Provider=...;Data
+//   Source=...</datasource></db></config>
 //
 // `dbtype` names the SQL dialect ("oracle", "Oracle" or "ORACLE" select Oracle). A non-empty
 // `encrypt` holds the decimal number of the encryption codec and the text is then the Base64

@@ -56,11 +56,12 @@ class DBConfigTest : public ::testing::Test {
 };
 
 TEST_F(DBConfigTest, PlainTextIsReturnedUnchanged) {
-  const std::u16string file = Write(
-      "plain.xml",
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><config><db><other>x</other>"
-      "<datasource dbtype=\"ORACLE\" encrypt=\"\">  Provider=SQLite;Data Source=数据.db  </datasource>"
-      "<datasource>second</datasource></db></config>");
+  const std::u16string file =
+      Write("plain.xml",
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?><config><db><other>x</other>"
+            "<datasource dbtype=\"ORACLE\" encrypt=\"\">  Provider=SQLite;Data Source=数据.db  "
+            "</datasource>"
+            "<datasource>second</datasource></db></config>");
   EXPECT_EQ(ReadDBConfig(file), u"  Provider=SQLite;Data Source=数据.db  ");
   EXPECT_EQ(ReadDBTypeName(file), u"ORACLE");
 }
@@ -77,10 +78,12 @@ TEST_F(DBConfigTest, EncryptedTextIsDecodedAndDecrypted) {
 
 TEST_F(DBConfigTest, BadFilesAreRefusedWithTheConfigurationMessage) {
   ExpectRefused(Write("two.xml", "<c><db><datasource>a</datasource></db><db/></c>"));
-  ExpectRefused(Write("nested.xml", "<c><x><db/></x><y><z><db><datasource>a</datasource></db></z></y></c>"));
+  ExpectRefused(
+      Write("nested.xml", "<c><x><db/></x><y><z><db><datasource>a</datasource></db></z></y></c>"));
   ExpectRefused(Write("none.xml", "<c><datasource>a</datasource></c>"));
   ExpectRefused(Write("broken.xml", "<c><db><datasource>a</db></c>"));
-  ExpectRefused(directory_.path().empty() ? u"x" : korvalis::FromUtf8(directory_.path() + "/missing.xml"));
+  ExpectRefused(directory_.path().empty() ? u"x"
+                                          : korvalis::FromUtf8(directory_.path() + "/missing.xml"));
 }
 
 TEST_F(DBConfigTest, MissingDataSourceGivesAnEmptyString) {
@@ -92,8 +95,8 @@ TEST_F(DBConfigTest, MissingDataSourceGivesAnEmptyString) {
 TEST_F(DBConfigTest, AnUnknownEncryptionIsRefused) {
   for (const char* encrypt : {"9", "x", "4"}) {
     SCOPED_TRACE(encrypt);
-    const std::u16string file = Write("bad.xml", std::string("<db><datasource encrypt=\"") + encrypt +
-                                                     "\">AAAA</datasource></db>");
+    const std::u16string file = Write("bad.xml", std::string("<db><datasource encrypt=\"") +
+                                                     encrypt + "\">AAAA</datasource></db>");
     if (std::string(encrypt) == "4") {
       // The digest codec decrypts to nothing: no connection string.
       EXPECT_EQ(ReadDBConfig(file), u"");
@@ -137,7 +140,8 @@ TEST(EMRDataSourceConfig, TheFirstConnectionStringReadIsKeptForTheProcess) {
     std::ifstream in("telv.config.xml", std::ios::binary);
     previous.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
-  std::ofstream("telv.config.xml") << "<db><datasource dbtype=\"other\">Provider=SQLite;Data Source=second.db</datasource></db>";
+  std::ofstream("telv.config.xml")
+      << "<db><datasource dbtype=\"other\">Provider=SQLite;Data Source=second.db</datasource></db>";
   CEMRDataSource later;
   EXPECT_EQ(later.GetConnectionString(), first);
   EXPECT_EQ(later.GetDBType(), dialect);

@@ -35,14 +35,19 @@ const std::string kSeparator(67, '-');
 TEST(FileLog, EntriesGoToTheMonthsFileInAFolderMadeOnDemand) {
   TempDirectory directory;
   const std::string folder = directory.path() + "/Log";
-  ASSERT_TRUE(korvalis::filelog::AppendEntry(folder, LocalTime(2005, 3, 7, 8, 9, 10), u"病历内容已更新"));
-  ASSERT_TRUE(korvalis::filelog::AppendEntry(folder, LocalTime(2005, 3, 31, 23, 59, 59), u"second"));
+  ASSERT_TRUE(
+      korvalis::filelog::AppendEntry(folder, LocalTime(2005, 3, 7, 8, 9, 10), u"病历内容已更新"));
+  ASSERT_TRUE(
+      korvalis::filelog::AppendEntry(folder, LocalTime(2005, 3, 31, 23, 59, 59), u"second"));
   const std::string march = Contents(folder + "/2005-03.log");
-  EXPECT_EQ(march, "-----2005-03-07 08:09:10\n" + kSeparator + "\r\n病历内容已更新\r\n\r\n"
-                   "-----2005-03-31 23:59:59\n" + kSeparator + "\r\nsecond\r\n\r\n");
+  EXPECT_EQ(march, "-----2005-03-07 08:09:10\n" + kSeparator +
+                       "\r\n病历内容已更新\r\n\r\n"
+                       "-----2005-03-31 23:59:59\n" +
+                       kSeparator + "\r\nsecond\r\n\r\n");
   // The first day of a month begins a new file and leaves the previous one as it was.
   ASSERT_TRUE(korvalis::filelog::AppendEntry(folder, LocalTime(2005, 4, 1, 0, 0, 0), u"april"));
-  EXPECT_EQ(Contents(folder + "/2005-04.log"), "-----2005-04-01 00:00:00\n" + kSeparator + "\r\napril\r\n\r\n");
+  EXPECT_EQ(Contents(folder + "/2005-04.log"),
+            "-----2005-04-01 00:00:00\n" + kSeparator + "\r\napril\r\n\r\n");
   EXPECT_EQ(Contents(folder + "/2005-03.log"), march);
 }
 
@@ -57,7 +62,8 @@ TEST(FileLog, AnUnwritableFolderLosesTheEntryQuietly) {
 TEST(FileLog, TheFolderLiesBesideTheExecutable) {
   const std::string folder = korvalis::filelog::LogFolder();
   EXPECT_EQ(std::filesystem::path(folder).filename(), "Log");
-  EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(folder).parent_path() / "korvalis_foundation_test"));
+  EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(folder).parent_path() /
+                                      "korvalis_foundation_test"));
 }
 
 }  // namespace

@@ -40,7 +40,8 @@ HRESULT CISSHelper::Write(const void* pv, ULONG cb, ULONG* pcbWritten) {
   if (pcbWritten != nullptr) *pcbWritten = 0;
   if (cb == 0) return S_OK;
   const unsigned long long grown = static_cast<unsigned long long>(length_) + cb;
-  void* buffer = grown > 0xFFFFFFFFull ? nullptr : std::realloc(buffer_, static_cast<std::size_t>(grown));
+  void* buffer =
+      grown > 0xFFFFFFFFull ? nullptr : std::realloc(buffer_, static_cast<std::size_t>(grown));
   if (buffer == nullptr) {
     Clear();
     return E_OUTOFMEMORY;

@@ -34,7 +34,8 @@ void CPropertyMap::LoadMappings() {
   std::vector<std::u16string> rows;
   CEMRDataSource data_source;
   data_source.Query(
-      u"SELECT MAP_NAME, PROPERTY, FIELD, TYPE, NOTES FROM TELV_PROPERTY_MAP ORDER BY MAP_NAME, PROPERTY",
+      u"SELECT MAP_NAME, PROPERTY, FIELD, TYPE, NOTES FROM TELV_PROPERTY_MAP ORDER BY MAP_NAME, "
+      u"PROPERTY",
       5, rows);
   std::map<std::u16string, Mapping> loaded;
   Mapping current;
@@ -71,7 +72,8 @@ std::u16string CPropertyMap::SqlValue(const std::u16string& property, const Fiel
   return value;
 }
 
-std::u16string CPropertyMap::BuildUpdateSql(const std::u16string& table, const Properties& properties,
+std::u16string CPropertyMap::BuildUpdateSql(const std::u16string& table,
+                                            const Properties& properties,
                                             const std::u16string& condition) {
   if (properties.empty()) throw CEMRException(std::u16string(u"没有属性列表, 无法生成Update SQL."));
   if (condition.find_first_not_of(u" \t\r\n") == std::u16string::npos) {
@@ -91,7 +93,8 @@ std::u16string CPropertyMap::BuildUpdateSql(const std::u16string& table, const P
   return sql + condition;
 }
 
-std::u16string CPropertyMap::BuildInsertSql(const std::u16string& table, const Properties& properties) {
+std::u16string CPropertyMap::BuildInsertSql(const std::u16string& table,
+                                            const Properties& properties) {
   if (properties.empty()) throw CEMRException(std::u16string(u"没有属性列表, 无法生成Insert SQL."));
   const Mapping& fields = Fields();
   std::u16string columns = u"INSERT INTO " + table + u"(";

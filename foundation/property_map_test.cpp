@@ -25,9 +25,12 @@ class PropertyMapTest : public ::testing::Test {
   // Rows of the test's own mapping, present before the process first loads the mappings.
   static void SetUpTestSuite() {
     auto& database = EMRDatabase();
-    database.Execute("INSERT INTO TELV_PROPERTY_MAP VALUES ('zz_test', 'p', 'FIRST', 'string', NULL)");
-    database.Execute("INSERT INTO TELV_PROPERTY_MAP VALUES ('zz_test', 'p', 'SECOND', 'number', NULL)");
-    database.Execute("INSERT INTO TELV_PROPERTY_MAP VALUES ('zz_test', 'q', 'Q', 'number', 'notes')");
+    database.Execute(
+        "INSERT INTO TELV_PROPERTY_MAP VALUES ('zz_test', 'p', 'FIRST', 'string', NULL)");
+    database.Execute(
+        "INSERT INTO TELV_PROPERTY_MAP VALUES ('zz_test', 'p', 'SECOND', 'number', NULL)");
+    database.Execute(
+        "INSERT INTO TELV_PROPERTY_MAP VALUES ('zz_test', 'q', 'Q', 'number', 'notes')");
   }
 };
 
@@ -54,44 +57,60 @@ TEST_F(PropertyMapTest, TheStatementsRunAgainstTheSchema) {
   CPropertyMap map(u"telv_report");
   {
     CEMRDataSource source;
-    source.Execute(map.BuildInsertSql(u"TELV_REPORT", {{u"id", u"901"}, {u"name", u"它's"},
-                                                       {u"createtime", u"2020-01-02 03:04:05"}}));
+    source.Execute(map.BuildInsertSql(
+        u"TELV_REPORT",
+        {{u"id", u"901"}, {u"name", u"它's"}, {u"createtime", u"2020-01-02 03:04:05"}}));
     source.Execute(map.BuildUpdateSql(u"TELV_REPORT", {{u"note", u"n'1"}}, u" WHERE ID = 901"));
   }
-  EXPECT_EQ(EMRDatabase().QueryScalar("SELECT NAME || '|' || NOTE || '|' || "
-                                      "TO_CHAR(CREATE_TIME, 'YYYY-MM-DD HH24:MI:SS') FROM TELV_REPORT WHERE ID = 901"),
+  EXPECT_EQ(EMRDatabase().QueryScalar(
+                "SELECT NAME || '|' || NOTE || '|' || "
+                "TO_CHAR(CREATE_TIME, 'YYYY-MM-DD HH24:MI:SS') FROM TELV_REPORT WHERE ID = 901"),
             "它's|n'1|2020-01-02 03:04:05");
 }
 
 TEST_F(PropertyMapTest, UnsafeOrIncompleteRequestsAreRefused) {
   CPropertyMap map(u"telv_report");
-  EXPECT_EQ(FailureOf([&] { map.BuildUpdateSql(u"T", {{u"name", u"x"}}, u""); }),
+  EXPECT_EQ(FailureOf([&] {
+              map.BuildUpdateSql(u"T", {{u"name", u"x"}}, u"");
+            }),
             u"更新条件为空, 拒绝更新全表.");
-  EXPECT_EQ(FailureOf([&] { map.BuildUpdateSql(u"T", {{u"name", u"x"}}, u"  "); }),
+  EXPECT_EQ(FailureOf([&] {
+              map.BuildUpdateSql(u"T", {{u"name", u"x"}}, u"  ");
+            }),
             u"更新条件为空, 拒绝更新全表.");
-  EXPECT_EQ(FailureOf([&] { map.BuildInsertSql(u"T", {{u"sort", u"1; DELETE FROM T"}}); }),
+  EXPECT_EQ(FailureOf([&] {
+              map.BuildInsertSql(u"T", {{u"sort", u"1; DELETE FROM T"}});
+            }),
             u"属性值不是数字: sort");
   EXPECT_EQ(FailureOf([&] { map.BuildUpdateSql(u"T", {}, u" WHERE ID = 1"); }),
             u"没有属性列表, 无法生成Update SQL.");
   EXPECT_EQ(FailureOf([&] { map.BuildInsertSql(u"T", {}); }), u"没有属性列表, 无法生成Insert SQL.");
   // One unmapped property fails the whole statement.
-  EXPECT_EQ(FailureOf([&] { map.BuildInsertSql(u"T", {{u"name", u"x"}, {u"bogus", u"1"}}); }),
+  EXPECT_EQ(FailureOf([&] {
+              map.BuildInsertSql(u"T", {{u"name", u"x"}, {u"bogus", u"1"}});
+            }),
             u"没有找到属性名: bogus");
   CPropertyMap missing(u"no_such_map");
-  EXPECT_EQ(FailureOf([&] { missing.BuildInsertSql(u"T", {{u"name", u"x"}}); }),
+  EXPECT_EQ(FailureOf([&] {
+              missing.BuildInsertSql(u"T", {{u"name", u"x"}});
+            }),
             u"没有找到映射名: no_such_map");
   // Names are case-sensitive.
   CPropertyMap upper(u"TELV_REPORT");
-  EXPECT_EQ(FailureOf([&] { upper.BuildInsertSql(u"T", {{u"name", u"x"}}); }),
+  EXPECT_EQ(FailureOf([&] {
+              upper.BuildInsertSql(u"T", {{u"name", u"x"}});
+            }),
             u"没有找到映射名: TELV_REPORT");
 }
 
 TEST_F(PropertyMapTest, TheFirstRowOfARepeatedPropertyWins) {
   CPropertyMap map(u"zz_test");
-  EXPECT_EQ(map.BuildInsertSql(u"T", {{u"p", u"v"}, {u"q", u"3"}}), u"INSERT INTO T(FIRST,Q) VALUES ('v',3)");
+  EXPECT_EQ(map.BuildInsertSql(u"T", {{u"p", u"v"}, {u"q", u"3"}}),
+            u"INSERT INTO T(FIRST,Q) VALUES ('v',3)");
   EXPECT_EQ(map.Fields().at(u"q").notes, u"notes");
   // Rows added after the first load are not seen by the running process.
-  EMRDatabase().Execute("INSERT INTO TELV_PROPERTY_MAP VALUES ('zz_test', 'r', 'R', 'number', NULL)");
+  EMRDatabase().Execute(
+      "INSERT INTO TELV_PROPERTY_MAP VALUES ('zz_test', 'r', 'R', 'number', NULL)");
   CPropertyMap again(u"zz_test");
   EXPECT_EQ(FailureOf([&] { again.BuildInsertSql(u"T", {{u"r", u"1"}}); }), u"没有找到属性名: r");
 }

@@ -27,13 +27,27 @@ bool AppendEscapedXml(std::u16string& out, std::u16string_view value, bool attri
     const char16_t c = value[i];
     const char16_t* entity = nullptr;
     switch (c) {
-      case u'&': entity = u"&amp;"; break;
-      case u'<': entity = u"&lt;"; break;
-      case u'>': if (!attribute) entity = u"&gt;"; break;
-      case u'"': if (attribute) entity = u"&quot;"; break;
-      case u'\r': entity = u"&#xD;"; break;
-      case u'\n': if (attribute) entity = u"&#xA;"; break;
-      case u'\t': if (attribute) entity = u"&#x9;"; break;
+      case u'&':
+        entity = u"&amp;";
+        break;
+      case u'<':
+        entity = u"&lt;";
+        break;
+      case u'>':
+        if (!attribute) entity = u"&gt;";
+        break;
+      case u'"':
+        if (attribute) entity = u"&quot;";
+        break;
+      case u'\r':
+        entity = u"&#xD;";
+        break;
+      case u'\n':
+        if (attribute) entity = u"&#xA;";
+        break;
+      case u'\t':
+        if (attribute) entity = u"&#x9;";
+        break;
       default:
         if (c < 0x20 || c >= 0xD800) {
           const std::size_t start = i;

@@ -3,7 +3,6 @@
 #include <exception>
 #include <map>
 #include <mutex>
-
 #include <xercesc/util/XMLChar.hpp>
 
 #include "foundation/call_scope.h"
@@ -58,9 +57,11 @@ class CSingleDataSource::OwnTransaction {
       }
     } catch (const DbError& error) {
       try {
-        ReportDatabaseError((commit ? u"提交事务错误: " : u"回滚事务错误: ") + FromUtf8(error.description()),
-                    error.code());
+        ReportDatabaseError(
+            (commit ? u"提交事务错误: " : u"回滚事务错误: ") + FromUtf8(error.description()),
+            error.code());
       } catch (...) {
+        // A record that cannot be made (memory) is lost.
       }
       // The pool rolls back what is still open when the connection returns to it.
     }
@@ -97,10 +98,14 @@ void CSingleDataSource::Connect() {
     connection = korvalis::db::ConnectionPools::Acquire(init_string);
   } catch (const DbError& error) {
     ConnectionFailureRun::Process().CountFailure();
-    const std::u16string reason = u"连接数据库错误，错误代码: " + FromUtf8(std::to_string(error.code())) +
-                                  u"，错误原因：" +
-                                  (*error.description() != '\0' ? FromUtf8(error.description()) : u".");
-    ReportDatabaseError(reason + u"，连接串:" + korvalis::datasource::MaskPassword(connection_string), error.code());
+    const std::u16string description =
+        *error.description() != '\0' ? FromUtf8(error.description()) : std::u16string(u".");
+    const std::u16string reason = u"连接数据库错误，错误代码: " +
+                                  FromUtf8(std::to_string(error.code())) + u"，错误原因：" +
+                                  description;
+    ReportDatabaseError(
+        reason + u"，连接串:" + korvalis::datasource::MaskPassword(connection_string),
+        error.code());
     throw CEMRException(reason);
   }
   try {
@@ -207,7 +212,8 @@ void CSingleDataSource::Query(const std::u16string& sql, unsigned columns,
   RunStatement(sql, true, &reader);
 }
 
-void CSingleDataSource::QueryColumn(const std::u16string& sql, std::vector<std::u16string>& values) {
+void CSingleDataSource::QueryColumn(const std::u16string& sql,
+                                    std::vector<std::u16string>& values) {
   Query(sql, 1, values);
 }
 

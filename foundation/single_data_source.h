@@ -84,10 +84,11 @@ class CSingleDataSource {
                      BSTR* result);
 
   // Reads the BLOB in column 1 of the query's first row, decrypting (encryption > 0) and then
-  // uncompressing (compression > 0; the digest encryption 4 is refused); in text mode drops a leading byte-order mark (FF FE) when
-  // more than those two bytes remain. `data` receives a new array that the caller frees with
-  // delete[] (an array it held before, from new[], is released then), or stays as it was, with
-  // `length` 0, when there are no bytes. Precondition: `data` is null or an array from new[].
+  // uncompressing (compression > 0; the digest encryption 4 is refused); in text mode drops a
+  // leading byte-order mark (FF FE) when more than those two bytes remain. `data` receives a new
+  // array that the caller frees with delete[] (an array it held before, from new[], is released
+  // then), or stays as it was, with `length` 0, when there are no bytes. Precondition: `data` is
+  // null or an array from new[].
   void ReadBlob(const std::u16string& sql, BYTE*& data, ULONG& length, int compression,
                 int encryption, bool text);
   // Writes `length` bytes into the BLOB in column 1 of the query's first row: in text mode with

@@ -113,7 +113,8 @@ TEST_F(StatementTest, QueryElementsWritesOneElementPerRow) {
   // More names than columns: the missing columns are empty attributes.
   source.QueryElements(u"SELECT NAME FROM T_ROW WHERE ID = 1", {u"p", u"a", u"b"}, &result);
   EXPECT_EQ(Text(result),
-            u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?><root><p a=\"\" b=\"\">x</p></root>");
+            u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?><root><p a=\"\" "
+            u"b=\"\">x</p></root>");
   source.QueryElements(u"SELECT ID FROM T_ROW", {u"p"}, nullptr);
 }
 
@@ -129,7 +130,8 @@ TEST_F(StatementTest, QueryElementsMatchesTheLibrarySerialiser) {
     writer.Execute(u"INSERT INTO T_TEXT VALUES (NULL, 'w')");
   }
   BSTR result = nullptr;
-  source.QueryElements(u"SELECT V, W, V, W FROM T_TEXT ORDER BY W", {u"item", u"w", u"b", u"b"}, &result);
+  source.QueryElements(u"SELECT V, W, V, W FROM T_TEXT ORDER BY W", {u"item", u"w", u"b", u"b"},
+                       &result);
   const std::u16string written = Text(result);
 
   StartXmlLibrary();
@@ -200,16 +202,19 @@ TEST_F(StatementTest, AFailingStatementIsLoggedInFullAndReportedGenerically) {
 TEST_F(StatementTest, AFailingRowFetchFailsTheStatement) {
   CCommDataSource source = Source();
   std::vector<std::u16string> values;
-  ExpectDatabaseError([&] { source.Query(u"SELECT 1 / (ID - 2) FROM T_ROW ORDER BY ID", 1, values); });
+  ExpectDatabaseError(
+      [&] { source.Query(u"SELECT 1 / (ID - 2) FROM T_ROW ORDER BY ID", 1, values); });
   EXPECT_EQ(events_.Records().size(), 1u);
 }
 
 TEST(MaskPassword, MasksEveryPasswordItemInAnyCase) {
-  EXPECT_EQ(MaskPassword(u"Provider=x;Password=secret;User ID=a"), u"Provider=x;Password=******;User ID=a");
+  EXPECT_EQ(MaskPassword(u"Provider=x;Password=secret;User ID=a"),
+            u"Provider=x;Password=******;User ID=a");
   EXPECT_EQ(MaskPassword(u"Provider=x;Password=secret"), u"Provider=x;Password=******");
   EXPECT_EQ(MaskPassword(u"provider=x;password=s;PWD=t;pwd = 'a;b';x=1"),
             u"provider=x;password=******;PWD=******;pwd =******;x=1");
-  EXPECT_EQ(MaskPassword(u"Provider=SQLite;Data Source=/tmp/a.db"), u"Provider=SQLite;Data Source=/tmp/a.db");
+  EXPECT_EQ(MaskPassword(u"Provider=SQLite;Data Source=/tmp/a.db"),
+            u"Provider=SQLite;Data Source=/tmp/a.db");
   EXPECT_EQ(MaskPassword(u"junk;Password=;"), u"junk;Password=******;");
   EXPECT_EQ(MaskPassword(u""), u"");
 }

@@ -1,17 +1,16 @@
 #include "foundation/soap_client.h"
 
+#include <ace/ACE.h>
+#include <ace/INET_Addr.h>
+#include <ace/Init_ACE.h>
+#include <ace/SOCK_Connector.h>
+#include <ace/SOCK_Stream.h>
+#include <ace/Time_Value.h>
 #include <pthread.h>
 #include <signal.h>
 
 #include <cstdlib>
 #include <cstring>
-
-#include <ace/ACE.h>
-#include <ace/Init_ACE.h>
-#include <ace/INET_Addr.h>
-#include <ace/SOCK_Connector.h>
-#include <ace/SOCK_Stream.h>
-#include <ace/Time_Value.h>
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/framework/MemBufFormatTarget.hpp>
 #include <xercesc/util/XMLChar.hpp>
@@ -47,11 +46,13 @@ void CheckXmlName(const std::u16string& name) {
 void CheckXmlText(const std::u16string& text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char16_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && XMLChar1_0::isXMLChar(c, text[i + 1])) {
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() &&
+        XMLChar1_0::isXMLChar(c, text[i + 1])) {
       ++i;
       continue;
     }
-    if (!XMLChar1_0::isXMLChar(c)) throw CEMRException(std::u16string(u"SOAP请求含有XML不允许的字符."));
+    if (!XMLChar1_0::isXMLChar(c))
+      throw CEMRException(std::u16string(u"SOAP请求含有XML不允许的字符."));
   }
 }
 
@@ -105,8 +106,8 @@ ssize_t SendWithoutSigpipe(ACE_SOCK_Stream& stream, SoapRequest& request, std::s
   const bool already_pending = sigismember(&pending, SIGPIPE) == 1;
 
   ACE_Time_Value timeout(kSoapSendTimeoutSeconds);
-  const ssize_t result = ACE::sendv_n(stream.get_handle(), request.pieces,
-                                      SoapRequest::kPieceCount, &timeout, sent);
+  const ssize_t result =
+      ACE::sendv_n(stream.get_handle(), request.pieces, SoapRequest::kPieceCount, &timeout, sent);
 
   if (!already_pending) {
     const timespec no_wait{0, 0};
@@ -121,11 +122,13 @@ ssize_t SendWithoutSigpipe(ACE_SOCK_Stream& stream, SoapRequest& request, std::s
 
 std::string SoapRequest::Bytes() const {
   std::string bytes;
-  for (const iovec& piece : pieces) bytes.append(static_cast<const char*>(piece.iov_base), piece.iov_len);
+  for (const iovec& piece : pieces)
+    bytes.append(static_cast<const char*>(piece.iov_base), piece.iov_len);
   return bytes;
 }
 
-SoapProtocol::SoapProtocol() : host_(korvalis::ToUtf8(kLocalHostName)), namespace_(kSuiteServiceNamespace) {}
+SoapProtocol::SoapProtocol()
+    : host_(korvalis::ToUtf8(kLocalHostName)), namespace_(kSuiteServiceNamespace) {}
 
 SoapProtocol::~SoapProtocol() = default;
 

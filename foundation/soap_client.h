@@ -68,9 +68,9 @@ class SoapProtocol {
   int GetPort() const { return port_; }
   void SetNamespace(const std::string& name_space) { namespace_ = name_space; }
 
-  // Fills (or refills) `request` for a call of `method` with `parameters` (written in ascending order of
-  // their names). Throws CEMRException when a name is not a valid XML name or a value holds
-  // a character XML cannot carry.
+  // Fills (or refills) `request` for a call of `method` with `parameters` (written in ascending
+  // order of their names). Throws CEMRException when a name is not a valid XML name or a value
+  // holds a character XML cannot carry.
   virtual void BuildRequest(const std::u16string& method,
                             const std::map<std::u16string, std::u16string>& parameters,
                             SoapRequest& request) const = 0;

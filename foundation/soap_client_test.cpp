@@ -19,7 +19,8 @@ std::string ExpectedBody(const std::string& method_element) {
          "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\" "
          "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
          "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">"
-         "<soap:Body>" + method_element + "</soap:Body></soap:Envelope>";
+         "<soap:Body>" +
+         method_element + "</soap:Body></soap:Envelope>";
 }
 
 TEST(SoapClient, TheWatchdogReportIsPostedWithTheExactBytes) {
@@ -30,11 +31,16 @@ TEST(SoapClient, TheWatchdogReportIsPostedWithTheExactBytes) {
   const std::string body = ExpectedBody("<ServerError xmlns=\"urn:tennal:service\"/>");
   EXPECT_EQ(watchdog.Received(),
             "POST /tennal/tennal.dll?Handler=Default HTTP/1.1\r\n"
-            "Host: 127.0.0.1:" + std::to_string(watchdog.port()) + "\r\n"
-            "Content-Type: text/xml; charset=utf-8\r\n"
-            "Content-Length: " + std::to_string(body.size()) + "\r\n"
-            "SOAPAction: \"urn:tennal:service/ServerError\"\r\n"
-            "\r\n" + body + "\r\n");
+            "Host: 127.0.0.1:" +
+                std::to_string(watchdog.port()) +
+                "\r\n"
+                "Content-Type: text/xml; charset=utf-8\r\n"
+                "Content-Length: " +
+                std::to_string(body.size()) +
+                "\r\n"
+                "SOAPAction: \"urn:tennal:service/ServerError\"\r\n"
+                "\r\n" +
+                body + "\r\n");
 }
 
 TEST(SoapProtocol, ParametersAreWrittenInNameOrderAndEscaped) {
@@ -48,7 +54,8 @@ TEST(SoapProtocol, ParametersAreWrittenInNameOrderAndEscaped) {
   EXPECT_EQ(request.action_header, "SOAPAction: \"http://example.org/svc/Restart\"\r\n");
   EXPECT_EQ(request.body, ExpectedBody("<Restart xmlns=\"http://example.org/svc/\"><a>1</a>"
                                        "<b>2 &lt; 3 &amp; 中</b></Restart>"));
-  EXPECT_EQ(request.content_length_header, "Content-Length: " + std::to_string(request.body.size()) + "\r\n");
+  EXPECT_EQ(request.content_length_header,
+            "Content-Length: " + std::to_string(request.body.size()) + "\r\n");
   EXPECT_THROW(protocol.BuildRequest(u"Bad Name", {}, request), CEMRException);
   EXPECT_THROW(protocol.BuildRequest(u"M", {{u"a", u"\x01"}}, request), CEMRException);
 }
@@ -67,7 +74,8 @@ TEST(SoapClient, StandbyHostsAreTriedInTheirOrder) {
   client.SetEndpoint(u"127.0.0.3", u"/p", watchdog.port());
   client.Call(u"ServerError", {});
   const std::string request = watchdog.Received();
-  EXPECT_NE(request.find("\r\nHost: 127.0.0.1:" + std::to_string(watchdog.port()) + "\r\n"), std::string::npos);
+  EXPECT_NE(request.find("\r\nHost: 127.0.0.1:" + std::to_string(watchdog.port()) + "\r\n"),
+            std::string::npos);
   EXPECT_EQ(client.protocol().GetHost(), "127.0.0.1");
   ::unsetenv(kStandbyVariable);
 }

@@ -6,8 +6,7 @@
 namespace korvalis::frame {
 
 void RunEMRCall(Vote vote, CallBody body, void* context) {
-  CCallScope scope(vote == Vote::kYes ? CCallScope::Mode::kWriting
-                                                   : CCallScope::Mode::kReading);
+  CCallScope scope(vote == Vote::kYes ? CCallScope::Mode::kWriting : CCallScope::Mode::kReading);
   {
     CEMRDataSource data_source;
     body(context, &data_source);

@@ -38,32 +38,37 @@ korvalis::schema::TestDatabase* EMRCallScopeTest::database_ = nullptr;
 korvalis::frame::CallScopeRunner EMRCallScopeTest::previous_ = nullptr;
 
 TEST_F(EMRCallScopeTest, ACallWhoseThirdStatementFailsLeavesNoTraceOfTheFirstTwo) {
-  const HRESULT hr = korvalis::frame::Run(Vote::kYes, "CQCAdmin::InitNewRule", [](CEMRDataSource* source) {
-    source->Execute(u"INSERT INTO PEV_RULE (ID, NAME) VALUES (1, 'a')");
-    source->Execute(u"INSERT INTO PEV_RULE (ID, NAME) VALUES (2, 'b')");
-    source->Execute(u"INSERT INTO PEV_RULE (ID, NAME) VALUES (1, 'again')");
-  });
+  const HRESULT hr =
+      korvalis::frame::Run(Vote::kYes, "CQCAdmin::InitNewRule", [](CEMRDataSource* source) {
+        source->Execute(u"INSERT INTO PEV_RULE (ID, NAME) VALUES (1, 'a')");
+        source->Execute(u"INSERT INTO PEV_RULE (ID, NAME) VALUES (2, 'b')");
+        source->Execute(u"INSERT INTO PEV_RULE (ID, NAME) VALUES (1, 'again')");
+      });
   EXPECT_EQ(hr, E_FAIL);
   EXPECT_EQ(CEMRRemoteError().GetError(), u"数据库错误, 请与系统管理员联系.");
   EXPECT_EQ(database_->Count("PEV_RULE"), 0);
 }
 
 TEST_F(EMRCallScopeTest, ABodyFailureRollsBackAndSuccessCommits) {
-  EXPECT_EQ(korvalis::frame::Run(Vote::kNo, "CQCAdmin::SaveRuleProperty", [](CEMRDataSource* source) {
-              source->Execute(u"INSERT INTO PEV_RULE (ID, NAME) VALUES (1, 'a')");
-              throw CEMRException(std::u16string(u"规则无效"));
-            }),
-            E_FAIL);
+  EXPECT_EQ(
+      korvalis::frame::Run(Vote::kNo, "CQCAdmin::SaveRuleProperty",
+                           [](CEMRDataSource* source) {
+                             source->Execute(u"INSERT INTO PEV_RULE (ID, NAME) VALUES (1, 'a')");
+                             throw CEMRException(std::u16string(u"规则无效"));
+                           }),
+      E_FAIL);
   EXPECT_EQ(database_->Count("PEV_RULE"), 0);
 
   std::u16string seen;
-  EXPECT_EQ(korvalis::frame::Run(Vote::kYes, "CQCAdmin::InitNewRule", [&](CEMRDataSource* source) {
-              source->Execute(u"INSERT INTO PEV_RULE (ID, NAME) VALUES (1, 'a')");
-              // A data source the body makes itself shares the call's transaction.
-              CEMRDataSource own;
-              own.QueryScalar(u"SELECT NAME FROM PEV_RULE WHERE ID = 1", seen);
-            }),
-            S_OK);
+  EXPECT_EQ(
+      korvalis::frame::Run(Vote::kYes, "CQCAdmin::InitNewRule",
+                           [&](CEMRDataSource* source) {
+                             source->Execute(u"INSERT INTO PEV_RULE (ID, NAME) VALUES (1, 'a')");
+                             // A data source the body makes itself shares the call's transaction.
+                             CEMRDataSource own;
+                             own.QueryScalar(u"SELECT NAME FROM PEV_RULE WHERE ID = 1", seen);
+                           }),
+      S_OK);
   EXPECT_EQ(seen, u"a");
   EXPECT_EQ(database_->Count("PEV_RULE"), 1);
 }
