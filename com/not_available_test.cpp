@@ -22,22 +22,9 @@ namespace korvalis::testing {
 namespace {
 
 const char* const kNotYetAvailable[] = {
-    "CBArchivePatient::GetInPatientList",
-    "CBArchivePatient::GetAllInPatientList",
-    "CBArchivePatient::GetLeavePatientList",
-    "CBArchivePatient::GetAllLeavePatientList",
-    "CBArchivePatient::GetToCommitPatient",
-    "CBArchivePatient::GetAllToCommitPatient",
-    "CBArchivePatient::GetCommitedPatient",
-    "CBArchivePatient::GetAllCommitedPatient",
-    "CBArchivePatient::GetUncodedPatient",
-    "CBArchivePatient::GetAllUncodedPatient",
-    "CBArchivePatient::SearchPatient",
     "CBArchivePatient::GetFreezePatient",
     "CBArchivePatient::GetPatientHeaderEmrList",
     "CBArchivePatient::SavePatientHeaderRecord",
-    "CBArchivePatient::GetPreCommitPatient",
-    "CBArchivePatient::GetAllPreCommitPatient",
     "CBArchivePatient::GetEmrBatchPrintCatalogList",
     "CBArchivePatient::GetEmrBatchPrintList",
     "CBArchivePatient::SaveCopiedPatient",

@@ -1,0 +1,172 @@
+#include "archive/patient_search.h"
+
+#include "archive/archive_patient.h"
+#include "foundation/db_type.h"
+#include "foundation/emr_data_source.h"
+#include "foundation/emr_exception.h"
+#include "foundation/event_log_entry.h"
+#include "foundation/sql_text.h"
+#include "foundation/string_util.h"
+
+namespace korvalis::archive {
+namespace {
+
+// The select list up to the two day counts that read the server time, between them, and after.
+constexpr std::u16string_view kSelectHead =
+    u"SELECT/*+rule*/ NAME, SEX, PATIENT_ID, EVENT_NO, BIRTHDAY, IN_TIME, OUT_TIME, "
+    u"IN_DEPT_NAME, NOW_DEPT_NAME, OUT_DEPT_NAME, EMR_STATUS, COMMIT_TIME, ROLLBACK_TIME, "
+    u"ARCHIVE_TIME, FORBID_FLAG, BED_NO, DOCTOR_NAME, REG_DOCTOR_ID, CODE_STATUS, CODE_DATE, "
+    u"ROLLBACK_NOTES, TRUNC(";
+constexpr std::u16string_view kSelectMiddle = u" - OUT_TIME), TRUNC(";
+// The EMR probe stops at the first confirmed record of the visit.
+constexpr std::u16string_view kSelectTail =
+    u" - COMMIT_TIME), TRUNC(ARCHIVE_TIME - OUT_TIME), ARCHIVER, ARCHIVE_NOTES, EVENT_STATUS, "
+    u"DECODE(V.ROLLBACKER, NULL, 1, 2) COMMIT_TIMES, RECTIFY_STATUS, V.COMMITER, V.COMMIT_NOTES, "
+    u"(SELECT 1 FROM TELV_EMR_CONTENT A WHERE A.PATIENT_ID = V.PATIENT_ID AND "
+    u"A.EVENT_NO = V.EVENT_NO AND A.STATUS = 1 AND ROWNUM = 1), ADMISSION_DEPT_TIME, CASE_NO "
+    u"FROM TELV_VISIT_RECORD V, TELV_PATIENT W WHERE V.PATIENT_ID = W.ID AND ";
+
+constexpr char16_t kSpanSeparator[] = u"|";
+
+// Reads condition texts by name; an absent name is the empty text.
+class Condition {
+ public:
+  explicit Condition(const CXmlProperty::Map& map) : map_(map) {}
+  const std::u16string& operator[](const char16_t* name) const {
+    auto it = map_.find(name);
+    return it == map_.end() ? empty_ : it->second;
+  }
+
+ private:
+  const CXmlProperty::Map& map_;
+  const std::u16string empty_;
+};
+
+// A date literal of the dialect for one value, its quotes doubled.
+std::u16string DateValue(const CDBType& dialect, std::u16string_view value) {
+  return dialect.ToDate(SqlEscaped(value), false);
+}
+
+// Appends `<column> >= DATE(start) AND <column> < DATE(end) AND ` when `span` holds exactly
+// two pieces; `opening` is the text up to the first date, `middle` the text between the dates.
+void AppendSpan(const CDBType& dialect, const std::u16string& span, std::u16string_view opening,
+                std::u16string_view middle, std::u16string& sql) {
+  if (span.empty()) return;
+  std::vector<std::u16string> pieces;
+  SplitByChars(span, kSpanSeparator, pieces);
+  if (pieces.size() != 2) return;
+  sql.append(opening).append(DateValue(dialect, pieces[0]));
+  sql.append(middle).append(DateValue(dialect, pieces[1])).append(u" AND ");
+}
+
+// Appends `opening` + value + `closing` when the value is not empty.
+void AppendWhenGiven(const std::u16string& value, std::u16string_view opening,
+                     std::u16string_view closing, std::u16string& sql) {
+  if (value.empty()) return;
+  sql.append(opening).append(value).append(closing);
+}
+
+// A quoted value: as AppendWhenGiven, with the value's quotes doubled.
+void AppendQuotedWhenGiven(const std::u16string& value, std::u16string_view opening,
+                           std::u16string_view closing, std::u16string& sql) {
+  if (value.empty()) return;
+  sql.append(opening).append(SqlEscaped(value)).append(closing);
+}
+
+// The row limit as a number; blanks around it are dropped. Anything else fails as the statement
+// would on the server, and is logged.
+std::u16string RowLimit(const std::u16string& maxrow) {
+  const std::size_t first = maxrow.find_first_not_of(u" \t\r\n");
+  const std::size_t last = maxrow.find_last_not_of(u" \t\r\n");
+  std::u16string limit =
+      first == std::u16string::npos ? std::u16string() : maxrow.substr(first, last - first + 1);
+  if (!IsSqlNumber(limit)) {
+    CEventLogEntry(u"病人查询的最大行数不是数字: " + maxrow, CEventLogEntry::kError).Report();
+    throw CEMRException(std::u16string(kDatabaseErrorMessage));
+  }
+  return limit;
+}
+
+}  // namespace
+
+const std::vector<std::u16string>& PatientSearchNames() {
+  static const std::vector<std::u16string> names = {
+      u"patient",      u"sex",           u"id",            u"eventno",        u"birth",
+      u"intime",       u"leavetime",     u"indept",        u"nowdept",        u"leavedept",
+      u"status",       u"committime",    u"rollbacktime",  u"archivetime",    u"forbid",
+      u"bed",          u"doctor",        u"doctorid",      u"codestatus",     u"codedate",
+      u"rollbacknotes", u"leaveday",     u"commitday",     u"archiveday",     u"archiver",
+      u"archivernotes", u"eventstatus",  u"commit_times",  u"rectify_status", u"commiter",
+      u"commit_notes", u"have_emr",      u"admission_dept_time", u"case_no"};
+  return names;
+}
+
+std::u16string PatientSearchSql(const CDBType& dialect, std::u16string_view now,
+                                const CXmlProperty::Map& map) {
+  const Condition condition(map);
+  const std::u16string now_literal = DateValue(dialect, now);
+  std::u16string sql;
+  sql.reserve(2048);
+  sql.append(kSelectHead).append(now_literal).append(kSelectMiddle).append(now_literal);
+  sql.append(kSelectTail);
+
+  AppendQuotedWhenGiven(condition[u"name"], u" NAME LIKE '%", u"%' AND ", sql);
+  if (const std::u16string& event_no = condition[u"eventno"]; !event_no.empty()) {
+    sql.append(u" EVENT_NO LIKE '%").append(SqlEscaped(event_no)).append(u"%' AND ");
+    AppendQuotedWhenGiven(condition[u"patient_id"], u" PATIENT_ID = '", u"' AND ", sql);
+  }
+  AppendQuotedWhenGiven(condition[u"doctor"], u" DOCTOR_NAME LIKE '%", u"%' AND ", sql);
+  if (const std::u16string& type = condition[u"patienttype"]; !type.empty() && type != u"99") {
+    sql.append(u" RESIDENCE_FLAG=").append(LongToString(StringToLong(type))).append(u" AND ");
+  }
+  AppendQuotedWhenGiven(condition[u"forbid_flag"], u"FORBID_FLAG = '", u"' AND ", sql);
+  AppendWhenGiven(condition[u"emrtype"], u"EMR_STATUS IN (", u") AND ", sql);
+  AppendQuotedWhenGiven(condition[u"code_status"], u"CODE_STATUS = '", u"' AND ", sql);
+  AppendQuotedWhenGiven(condition[u"trans_status"], u"EVENT_STATUS = '", u"' AND ", sql);
+  AppendQuotedWhenGiven(condition[u"indept"], u"IN_DEPT_ID='", u"' AND ", sql);
+  AppendQuotedWhenGiven(condition[u"leavedept"], u"OUT_DEPT_ID='", u"' AND ", sql);
+  AppendQuotedWhenGiven(condition[u"nowdept"], u"NOW_DEPT_ID='", u"' AND ", sql);
+  AppendSpan(dialect, condition[u"intime_span"], u" IN_TIME >= ", u" AND IN_TIME < ", sql);
+  // The leave-time span is SQL text ("is null", "is not null") when it names null.
+  if (const std::u16string& leave = condition[u"leavetime_span"];
+      leave.find(u"null") != std::u16string::npos) {
+    sql.append(u" OUT_TIME ").append(leave).append(u" AND ");
+  } else {
+    AppendSpan(dialect, leave, u" OUT_TIME >=  ", u" AND OUT_TIME < ", sql);
+  }
+  AppendSpan(dialect, condition[u"commit_time_span"], u" COMMIT_TIME >= ",
+             u" AND COMMIT_TIME < ", sql);
+  AppendSpan(dialect, condition[u"archive_time_span"], u" ARCHIVE_TIME >= ",
+             u" AND ARCHIVE_TIME < ", sql);
+  AppendQuotedWhenGiven(condition[u"forbid"], u"FORBID_FLAG = '", u"' AND ", sql);
+  AppendWhenGiven(condition[u"code"], u"CODE_STATUS IN (", u") AND ", sql);
+  AppendSpan(dialect, condition[u"codedate"], u"CODE_DATE >= ", u" AND CODE_DATE < ", sql);
+  AppendQuotedWhenGiven(condition[u"caseno"], u"CASE_NO = '", u"' AND ", sql);
+  AppendQuotedWhenGiven(condition[u"paper_status"], u"PAPER_EMR_STATUS = '", u"' AND ", sql);
+  sql.append(u" 1=1");
+
+  AppendWhenGiven(condition[u"orderby"], u" ORDER BY ", u"", sql);
+  if (const std::u16string& maxrow = condition[u"maxrow"]; !maxrow.empty()) {
+    sql = u"SELECT * FROM (" + sql + u") WHERE ROWNUM < " + RowLimit(maxrow);
+  }
+  return sql;
+}
+
+void SearchPatients(CEMRDataSource& data_source, const std::u16string& condition,
+                    BSTR* pbstrList) {
+  // The day counts are taken against the database server's clock, read before anything else.
+  CDBType& dialect = *data_source.GetDBType();
+  std::u16string now;
+  data_source.QueryScalar(dialect.GetSysDateSql(), now);
+  const CXmlProperty::Map map = CXmlProperty(condition).GetMap();
+  data_source.QueryElements(PatientSearchSql(dialect, now, map), PatientSearchNames(), pbstrList);
+}
+
+}  // namespace korvalis::archive
+
+long CBArchivePatient::SearchPatient(CEMRDataSource* pDataSource, BSTR bstrSearchInfo,
+                                     BSTR* pbstrList) {
+  korvalis::archive::SearchPatients(*pDataSource, std::u16string(korvalis::BstrView(bstrSearchInfo)),
+                                    pbstrList);
+  return 0;
+}

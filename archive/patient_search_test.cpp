@@ -1,0 +1,297 @@
+#include "archive/patient_search.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "archive/archive_patient.h"
+#include "archive/patient_search_test_util.h"
+#include "foundation/db_type.h"
+
+namespace korvalis::archive::testing {
+namespace {
+
+using Events = std::vector<std::string>;
+
+// Four patients with five visits, and every column of one visit (E1002) set.
+class PatientSearchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    db_.AddPatient({.id = "P1", .name = "张三", .sex = 1, .case_no = "C001"});
+    db_.AddPatient({.id = "P2", .name = "O'Brien", .sex = 0, .birthday = "1980-02-03 00:00:00",
+                    .case_no = "C002"});
+    db_.AddPatient({.id = "P3", .name = "李四"});
+    db_.AddPatient({.id = "P4", .name = "王五"});
+    db_.AddVisit({.patient_id = "P1", .event_no = "E1001", .dept_id = "0101",
+                  .in_time = "2026-11-10 10:00:00", .doctor_name = "刘静怡"});
+    db_.AddVisit({.patient_id = "P2", .event_no = "E1002", .dept_id = "0102",
+                  .in_time = "2026-11-20 08:30:00", .out_time = "2026-11-30 09:00:00",
+                  .bed_no = "07", .doctor_name = "陈浩然", .doctor_id = "D9", .emr_status = 2,
+                  .forbid_flag = "1", .code_status = 6});
+    db_.AddVisit({.patient_id = "P3", .event_no = "E2001", .dept_id = "0101",
+                  .in_time = "2026-10-01 08:00:00", .out_time = "2026-10-15 08:00:00",
+                  .residence_flag = 1});
+    db_.AddVisit({.patient_id = "P4", .event_no = "E2002", .dept_id = "0103",
+                  .in_time = "2026-12-02 08:00:00", .residence_flag = 0, .emr_status = 0});
+    db_.AddVisit({.patient_id = "P1", .event_no = "E1003", .dept_id = "0101",
+                  .in_time = "2026-12-01 00:00:00"});
+    db_.Execute(
+        "UPDATE TELV_VISIT_RECORD SET IN_DEPT_NAME = '内科A', NOW_DEPT_NAME = '内科B', "
+        "OUT_DEPT_NAME = '内科C', COMMIT_TIME = TO_DATE('2026-12-03 10:00:00', "
+        "'YYYY-MM-DD HH24:MI:SS'), ROLLBACK_TIME = TO_DATE('2026-12-04 11:00:00', "
+        "'YYYY-MM-DD HH24:MI:SS'), ARCHIVE_TIME = TO_DATE('2026-12-05 08:00:00', "
+        "'YYYY-MM-DD HH24:MI:SS'), CODE_DATE = TO_DATE('2026-12-06 12:00:00', "
+        "'YYYY-MM-DD HH24:MI:SS'), ROLLBACK_NOTES = '退回说明', ROLLBACKER = '质控员', "
+        "ARCHIVER = '归档员', ARCHIVE_NOTES = '归档说明', EVENT_STATUS = 3, RECTIFY_STATUS = 4, "
+        "COMMITER = '提交人', COMMIT_NOTES = '提交说明', PAPER_EMR_STATUS = 2, "
+        "ADMISSION_DEPT_TIME = TO_DATE('2026-11-21 09:00:00', 'YYYY-MM-DD HH24:MI:SS') "
+        "WHERE EVENT_NO = 'E1002'");
+    db_.AddRecord({.patient_id = "P2", .event_no = "E1002", .status = 1});
+    db_.AddRecord({.patient_id = "P2", .event_no = "E1002", .status = 1});
+    db_.AddRecord({.patient_id = "P3", .event_no = "E2001", .status = 0});
+  }
+
+  std::vector<Patient> Search(const std::u16string& condition) {
+    BSTR info = AllocBstr(condition);
+    BSTR result = nullptr;
+    {
+      TestDataSource data_source(db_.init_string());
+      CBArchivePatient::SearchPatient(&data_source, info, &result);
+    }
+    SysFreeString(info);
+    return ReadPatients(result);
+  }
+  Events Find(const std::u16string& elements) {
+    Events found = EventNumbers(Search(u"<root>" + elements + u"</root>"));
+    std::sort(found.begin(), found.end());
+    return found;
+  }
+  std::u16string FailureOfSearch(const std::u16string& condition) {
+    return FailureOf([&] { Search(condition); });
+  }
+
+  ScopedDatabaseClock clock_;
+  schema::TestDatabase db_;
+};
+
+const Events kAll = {"E1001", "E1002", "E1003", "E2001", "E2002"};
+
+TEST_F(PatientSearchTest, EveryAttributeHoldsItsColumnWithDayCountsAgainstTheDatabaseClock) {
+  std::vector<Patient> found = Search(u"<root><eventno>E1002</eventno></root>");
+  ASSERT_EQ(found.size(), 1u);
+  const Patient& p = found[0];
+  EXPECT_EQ(p.name, "O'Brien");
+  const std::vector<std::pair<std::string, std::string>> expected = {
+      {"sex", "0"}, {"id", "P2"}, {"eventno", "E1002"}, {"birth", "1980-02-03 00:00:00"},
+      {"intime", "2026-11-20 08:30:00"}, {"leavetime", "2026-11-30 09:00:00"},
+      {"indept", "内科A"}, {"nowdept", "内科B"}, {"leavedept", "内科C"}, {"status", "2"},
+      {"committime", "2026-12-03 10:00:00"}, {"rollbacktime", "2026-12-04 11:00:00"},
+      {"archivetime", "2026-12-05 08:00:00"}, {"forbid", "1"}, {"bed", "07"},
+      {"doctor", "陈浩然"}, {"doctorid", "D9"}, {"codestatus", "6"},
+      {"codedate", "2026-12-06 12:00:00"}, {"rollbacknotes", "退回说明"},
+      {"leaveday", "6"},    // 6 days 23 hours since discharge
+      {"commitday", "3"},   // 3 days 22 hours since the commit
+      {"archiveday", "4"},  // 4 days 23 hours from discharge to archiving
+      {"archiver", "归档员"}, {"archivernotes", "归档说明"}, {"eventstatus", "3"},
+      {"commit_times", "2"}, {"rectify_status", "4"}, {"commiter", "提交人"},
+      {"commit_notes", "提交说明"}, {"have_emr", "1"},
+      {"admission_dept_time", "2026-11-21 09:00:00"}, {"case_no", "C002"}};
+  for (const auto& [attribute, value] : expected) EXPECT_EQ(p[attribute], value) << attribute;
+
+  // 33 attributes, written in name order as the data source's documents have them.
+  std::vector<std::string> names;
+  for (const auto& attribute : p.attributes) names.push_back(attribute.first);
+  std::vector<std::string> in_name_order;
+  for (const auto& attribute : expected) in_name_order.push_back(attribute.first);
+  std::sort(in_name_order.begin(), in_name_order.end());
+  EXPECT_EQ(names, in_name_order);
+}
+
+TEST_F(PatientSearchTest, AVisitInHospitalWithoutRecordsHasEmptyDischargeCountsAndNoEmr) {
+  db_.AddRecord({.patient_id = "P1", .event_no = "E1003", .status = 0});
+  std::vector<Patient> found = Search(u"<root><eventno>E100</eventno><patient_id>P1</patient_id>"
+                                      u"<orderby>EVENT_NO</orderby></root>");
+  ASSERT_EQ(EventNumbers(found), (Events{"E1001", "E1003"}));
+  for (const Patient& p : found) {
+    EXPECT_EQ(p["leavetime"], "");
+    EXPECT_EQ(p["leaveday"], "");
+    EXPECT_EQ(p["commitday"], "");
+    EXPECT_EQ(p["archiveday"], "");
+    EXPECT_EQ(p["have_emr"], "");  // no record, or one that is not confirmed
+    EXPECT_EQ(p["commit_times"], "1");
+  }
+  // A visit with two confirmed records is one row.
+  EXPECT_EQ(Find(u"<have>1</have><name>O'Brien</name>"), (Events{"E1002"}));
+}
+
+TEST_F(PatientSearchTest, AnEmptyOrUnknownConditionListsEveryVisit) {
+  EXPECT_EQ(Find(u""), kAll);
+  EXPECT_EQ(Find(u"<unknown>x</unknown><name></name><orderby></orderby><maxrow></maxrow>"), kAll);
+  EXPECT_EQ(EventNumbers(Search(u"")).size(), 5u);
+  BSTR result = nullptr;
+  {
+    TestDataSource data_source(db_.init_string());
+    CBArchivePatient::SearchPatient(&data_source, nullptr, &result);  // null reads as empty
+  }
+  EXPECT_EQ(ReadPatients(result).size(), 5u);
+  // The root element may have any name; a repeated element counts with its first text.
+  EXPECT_EQ(EventNumbers(Search(u"<query><nowdept>0103</nowdept><nowdept>0101</nowdept></query>")),
+            (Events{"E2002"}));
+}
+
+TEST_F(PatientSearchTest, TextConditionsMatchPartsOrWholeValues) {
+  EXPECT_EQ(Find(u"<name>三</name>"), (Events{"E1001", "E1003"}));
+  EXPECT_EQ(Find(u"<doctor>静</doctor><nowdept>0101</nowdept>"), (Events{"E1001"}));
+  EXPECT_EQ(Find(u"<indept>0101</indept>"), (Events{"E1001", "E1003", "E2001"}));
+  EXPECT_EQ(Find(u"<leavedept>0102</leavedept>"), (Events{"E1002"}));
+  EXPECT_EQ(Find(u"<code_status>6</code_status>"), (Events{"E1002"}));
+  EXPECT_EQ(Find(u"<trans_status>3</trans_status>"), (Events{"E1002"}));
+  EXPECT_EQ(Find(u"<caseno>C001</caseno>"), (Events{"E1001", "E1003"}));
+  EXPECT_EQ(Find(u"<paper_status>2</paper_status>"), (Events{"E1002"}));
+  EXPECT_EQ(Find(u"<emrtype>1,2</emrtype>"), (Events{"E1001", "E1002", "E1003", "E2001"}));
+  EXPECT_EQ(Find(u"<code>6,10</code>"), (Events{"E1002"}));
+}
+
+TEST_F(PatientSearchTest, PatientIdCountsOnlyWithTheVisitNumber) {
+  EXPECT_EQ(Find(u"<eventno>100</eventno>"), (Events{"E1001", "E1002", "E1003"}));
+  EXPECT_EQ(Find(u"<eventno>100</eventno><patient_id>P1</patient_id>"),
+            (Events{"E1001", "E1003"}));
+  EXPECT_EQ(Find(u"<patient_id>P1</patient_id>"), kAll);
+}
+
+TEST_F(PatientSearchTest, PatientTypeIsReadAsANumberAnd99MeansAny) {
+  EXPECT_EQ(Find(u"<patienttype>99</patienttype>"), kAll);
+  EXPECT_EQ(Find(u"<patienttype>2</patienttype>"), (Events{"E1001", "E1002", "E1003"}));
+  EXPECT_EQ(Find(u"<patienttype>1x</patienttype>"), (Events{"E2001"}));
+  EXPECT_EQ(Find(u"<patienttype>x</patienttype>"), (Events{"E2002"}));  // no number: 0
+}
+
+TEST_F(PatientSearchTest, BothForbidConditionsStandTogether) {
+  EXPECT_EQ(Find(u"<forbid_flag>1</forbid_flag>"), (Events{"E1002"}));
+  EXPECT_EQ(Find(u"<forbid>0</forbid>"), (Events{"E1001", "E1003", "E2001", "E2002"}));
+  EXPECT_EQ(Find(u"<forbid_flag>0</forbid_flag><forbid>1</forbid>"), Events{});
+}
+
+TEST_F(PatientSearchTest, SpansApplyOnlyWithExactlyTwoPiecesAsHalfOpenIntervals) {
+  EXPECT_EQ(Find(u"<intime_span>2026-11-10 10:00:00|2026-12-01 00:00:00</intime_span>"),
+            (Events{"E1001", "E1002"}));  // start included, end excluded
+  EXPECT_EQ(Find(u"<intime_span>2026-11-01|2026-12-01|</intime_span>"),
+            (Events{"E1001", "E1002"}));  // a separator at the end adds no piece
+  EXPECT_EQ(Find(u"<intime_span>2026-11-01|</intime_span>"), kAll);
+  EXPECT_EQ(Find(u"<intime_span>|2026-11-01</intime_span>"), kAll);
+  EXPECT_EQ(Find(u"<intime_span>a|b|c</intime_span>"), kAll);
+  EXPECT_EQ(Find(u"<intime_span>|</intime_span>"), kAll);
+  EXPECT_EQ(Find(u"<leavetime_span>2026-10-15|2026-11-30 09:00:01</leavetime_span>"),
+            (Events{"E1002", "E2001"}));
+  EXPECT_EQ(Find(u"<commit_time_span>2026-12-03|2026-12-04</commit_time_span>"),
+            (Events{"E1002"}));
+  EXPECT_EQ(Find(u"<archive_time_span>2026-12-06|2026-12-07</archive_time_span>"), Events{});
+  EXPECT_EQ(Find(u"<codedate>2026-12-06 12:00:00|2026-12-06 12:00:01</codedate>"),
+            (Events{"E1002"}));
+  // A piece that is not a date fails the statement.
+  EXPECT_EQ(FailureOfSearch(u"<root><intime_span>a|b</intime_span></root>"), kDatabaseErrorMessage);
+}
+
+TEST_F(PatientSearchTest, TheLeaveTimeNamingNullIsSqlTextAndOtherwiseASpan) {
+  EXPECT_EQ(Find(u"<leavetime_span>is null</leavetime_span>"),
+            (Events{"E1001", "E1003", "E2002"}));
+  EXPECT_EQ(Find(u"<leavetime_span> is null </leavetime_span>"),
+            (Events{"E1001", "E1003", "E2002"}));
+  EXPECT_EQ(Find(u"<leavetime_span> is not null</leavetime_span>"), (Events{"E1002", "E2001"}));
+  EXPECT_EQ(Find(u"<leavetime_span>IS NULL</leavetime_span>"), kAll);  // a span of one piece
+}
+
+TEST_F(PatientSearchTest, TheRowLimitAppliesAroundTheOrderedQuery) {
+  EXPECT_EQ(EventNumbers(Search(u"<root><orderby>IN_TIME DESC</orderby></root>")),
+            (Events{"E2002", "E1003", "E1002", "E1001", "E2001"}));
+  EXPECT_EQ(EventNumbers(Search(u"<root><orderby>IN_TIME DESC</orderby><maxrow>3</maxrow></root>")),
+            (Events{"E2002", "E1003"}));  // ROWNUM < 3
+  EXPECT_EQ(Search(u"<root><maxrow>1</maxrow></root>").size(), 0u);
+  EXPECT_EQ(Search(u"<root><maxrow> 2 </maxrow></root>").size(), 1u);
+  for (int i = 0; i < 12; ++i) {
+    std::string n = std::to_string(i);
+    db_.AddPatient({.id = "Q" + n});
+    db_.AddVisit({.patient_id = "Q" + n, .event_no = "Q" + n});
+  }
+  EXPECT_EQ(Search(u"<root><maxrow>11</maxrow></root>").size(), 10u);
+  EXPECT_EQ(Search(u"<root><maxrow>100</maxrow></root>").size(), 17u);
+}
+
+TEST_F(PatientSearchTest, ARowLimitThatIsNoNumberFailsAsADatabaseError) {
+  for (const char16_t* maxrow : {u"x", u"10) OR (1=1", u"1e3", u"5 5"}) {
+    EXPECT_EQ(FailureOfSearch(u"<root><maxrow>" + std::u16string(maxrow) + u"</maxrow></root>"),
+              kDatabaseErrorMessage);
+  }
+}
+
+TEST_F(PatientSearchTest, QuotedValuesAreSearchedForAndCannotChangeTheStatement) {
+  EXPECT_EQ(Find(u"<name>O'Brien</name>"), (Events{"E1002"}));
+  EXPECT_EQ(Find(u"<name>'</name>"), (Events{"E1002"}));
+  auto element = [](const char16_t* name, const char16_t* value) {
+    return u"<" + std::u16string(name) + u">" + value + u"</" + name + u">";
+  };
+  for (const char16_t* text_column : {u"name", u"eventno", u"doctor", u"forbid_flag", u"indept",
+                                      u"leavedept", u"nowdept", u"forbid", u"caseno"}) {
+    SCOPED_TRACE(ToUtf8(text_column));
+    EXPECT_EQ(Find(element(text_column, u"x' OR '1'='1")), Events{});
+    EXPECT_EQ(Find(element(text_column, u"x%' OR NAME LIKE '%")), Events{});
+  }
+  // Compared with a number column, the whole text is one value that is no number.
+  for (const char16_t* number_column : {u"code_status", u"trans_status", u"paper_status"}) {
+    SCOPED_TRACE(ToUtf8(number_column));
+    EXPECT_EQ(FailureOfSearch(u"<root>" + element(number_column, u"6' OR '1'='1") + u"</root>"),
+              kDatabaseErrorMessage);
+  }
+  EXPECT_EQ(Find(u"<eventno>1</eventno><patient_id>P1' OR 'a'='a</patient_id>"), Events{});
+  // A quote in a date piece is part of the date text, which then does not convert.
+  EXPECT_EQ(FailureOfSearch(
+                u"<root><intime_span>2026-01-01', 'YYYY') OR (1=1|2027-01-01</intime_span></root>"),
+            kDatabaseErrorMessage);
+  // Markup in a value is read as text.
+  EXPECT_EQ(Find(u"<name>&lt;&amp;</name>"), Events{});
+}
+
+TEST_F(PatientSearchTest, ConditionsThatAreSqlTextPassUnchanged) {
+  EXPECT_EQ(Find(u"<emrtype>SELECT 2 FROM DUAL</emrtype>"), (Events{"E1002"}));
+  EXPECT_EQ(Find(u"<leavetime_span>is not null AND EVENT_NO = 'E2001'</leavetime_span>"),
+            (Events{"E2001"}));
+  EXPECT_EQ(FailureOfSearch(u"<root><orderby>NO_SUCH_COLUMN</orderby></root>"),
+            kDatabaseErrorMessage);
+  EXPECT_EQ(FailureOfSearch(u"<root><code>6,</code></root>"), kDatabaseErrorMessage);
+}
+
+TEST_F(PatientSearchTest, AConditionThatIsNotXmlFailsAfterTheServerTime) {
+  EXPECT_EQ(FailureOfSearch(u"<root><name>x</root>"), u"解析属性信息错误.");
+  // The server time is asked first: without a database that is the failure.
+  BSTR info = AllocBstr(u"<root><name>x</root>");
+  TestDataSource unreachable("Provider=SQLite;Data Source=/nonexistent/dir/none.db");
+  EXPECT_EQ(FailureOf([&] {
+              BSTR result = nullptr;
+              CBArchivePatient::SearchPatient(&unreachable, info, &result);
+            }),
+            kDatabaseErrorMessage);
+  SysFreeString(info);
+}
+
+TEST(PatientSearchSqlTest, TheStatementTakesItsDatesFromTheDialectAndClosesWithTrue) {
+  CDBOracle oracle;
+  CDBSQLServer sql_server;
+  const CXmlProperty::Map none;
+  std::u16string sql = PatientSearchSql(oracle, u"2026-12-07 08:00:00", none);
+  EXPECT_TRUE(sql.starts_with(u"SELECT/*+rule*/ NAME,"));
+  EXPECT_NE(sql.find(u"TRUNC(to_date('2026-12-07 08:00:00', 'YYYY-MM-DD HH24:MI:SS') - OUT_TIME)"),
+            std::u16string::npos);
+  EXPECT_TRUE(sql.ends_with(u"FROM TELV_VISIT_RECORD V, TELV_PATIENT W WHERE V.PATIENT_ID = W.ID AND  1=1"));
+  const CXmlProperty::Map span = {{u"intime_span", u"2008-01-01|2008-02-01"},
+                                  {u"orderby", u"BED_NO"},
+                                  {u"maxrow", u"11"}};
+  sql = PatientSearchSql(sql_server, u"2026-12-07 08:00:00", span);
+  EXPECT_NE(sql.find(u" IN_TIME >= CONVERT(DATETIME, '2008-01-01', 20) AND IN_TIME < "
+                     u"CONVERT(DATETIME, '2008-02-01', 20) AND  1=1 ORDER BY BED_NO) "
+                     u"WHERE ROWNUM < 11"),
+            std::u16string::npos);
+  EXPECT_TRUE(sql.starts_with(u"SELECT * FROM (SELECT/*+rule*/ "));
+}
+
+}  // namespace
+}  // namespace korvalis::archive::testing

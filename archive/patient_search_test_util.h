@@ -1,0 +1,97 @@
+// What the tests of the patient search and the patient lists share: a data source on a test
+// database of their own, a fixed database clock, and the result document read back into
+// patients.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "db/testing/test_database.h"
+#include "foundation/db_type.h"
+#include "foundation/emr_data_source.h"
+#include "foundation/emr_exception.h"
+#include "platform/com/bstr.h"
+#include "platform/com/unicode.h"
+#include "platform/db/database_clock.h"
+#include "platform/xml/dom.h"
+
+namespace korvalis::archive::testing {
+
+// The call's data source, opened on the given test database with the Oracle dialect.
+class TestDataSource : public CEMRDataSource {
+ public:
+  explicit TestDataSource(const std::string& init_string) : init_string_(FromUtf8(init_string)) {}
+  CDBType* GetDBType() override {
+    static CDBOracle oracle;
+    return &oracle;
+  }
+  std::u16string GetConnectionString() override { return init_string_; }
+
+ private:
+  std::u16string init_string_;
+};
+
+// The database's clock stands at 2026-12-07 08:00:00 while the object lives.
+class FixedDatabaseClock : public db::DatabaseClock {
+ public:
+  db::DateTime Now() const override { return {2026, 12, 7, 8, 0, 0}; }
+};
+struct ScopedDatabaseClock {
+  ScopedDatabaseClock() { db::SetDatabaseClock(std::make_shared<FixedDatabaseClock>()); }
+  ~ScopedDatabaseClock() { db::SetDatabaseClock(nullptr); }
+};
+
+// One `patient` element of a result: its text and its attributes in document order.
+struct Patient {
+  std::string name;
+  std::vector<std::pair<std::string, std::string>> attributes;
+
+  std::string operator[](const std::string& attribute) const {
+    for (const auto& [key, value] : attributes) {
+      if (key == attribute) return value;
+    }
+    ADD_FAILURE() << "no attribute " << attribute;
+    return {};
+  }
+};
+
+// Frees the BSTR and reads its document: root `root`, only `patient` children.
+inline std::vector<Patient> ReadPatients(BSTR result) {
+  const std::string text = ToUtf8(BstrView(result));
+  SysFreeString(result);
+  xml::Document document;
+  EXPECT_TRUE(document.LoadXml(text)) << text;
+  std::vector<Patient> patients;
+  if (!document.HasDocumentElement()) return patients;
+  xml::Node root = document.DocumentElement();
+  EXPECT_EQ(root.Name(), "root");
+  for (const xml::Node& child : root.Children()) {
+    EXPECT_EQ(child.Name(), "patient");
+    patients.push_back({child.Text(), child.Attributes()});
+  }
+  return patients;
+}
+
+// The visit numbers (`eventno`) of the patients, in result order.
+inline std::vector<std::string> EventNumbers(const std::vector<Patient>& patients) {
+  std::vector<std::string> numbers;
+  for (const Patient& p : patients) numbers.push_back(p["eventno"]);
+  return numbers;
+}
+
+// The text of the CEMRException that `call` throws; "" when it throws none.
+template <class Call>
+std::u16string FailureOf(Call call) {
+  try {
+    call();
+  } catch (const CEMRException& e) {
+    return e.GetText();
+  }
+  return u"";
+}
+
+}  // namespace korvalis::archive::testing

@@ -1,0 +1,101 @@
+// The main job as a newcomer runs it: a fresh database with the sample hospital, the library
+// registered, and the archive patient lists called through `korvalis call`.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/xml/dom.h"
+
+namespace {
+
+struct Outcome {
+  int status;
+  std::string out;
+};
+
+class MainJobTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    directory_ = ::testing::TempDir() + "/korvalis_main_job." + std::to_string(::getpid());
+    std::system(("rm -rf '" + directory_ + "' && mkdir -p '" + directory_ + "'").c_str());
+    ASSERT_EQ(Run("initdb --sample korvalis.db").status, 0);
+    ASSERT_EQ(Run("regsvr " KORVALIS_LIBRARY).status, 0);
+  }
+  static void TearDownTestSuite() { std::system(("rm -rf '" + directory_ + "'").c_str()); }
+
+  // Runs the command in the job's directory with its registry; standard error is dropped.
+  static Outcome Run(const std::string& arguments) {
+    std::string command = "cd '" + directory_ + "' && KORVALIS_REGISTRY='" + directory_ +
+                          "/registry' " KORVALIS_COMMAND " " + arguments + " 2>/dev/null";
+    Outcome outcome{0, ""};
+    FILE* pipe = ::popen(command.c_str(), "r");
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) outcome.out.append(buffer, n);
+    int status = ::pclose(pipe);
+    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return outcome;
+  }
+
+  // The patients' names of a list printed by `korvalis call`, sorted; the call must succeed
+  // and print a `root` document of `patient` elements.
+  static std::vector<std::string> Patients(const std::string& call) {
+    Outcome outcome = Run("call ArchivePatient " + call);
+    EXPECT_EQ(outcome.status, 0) << call << "\n" << outcome.out;
+    korvalis::xml::Document document;
+    EXPECT_TRUE(document.LoadXml(outcome.out)) << call << "\n" << outcome.out;
+    std::vector<std::string> names;
+    if (!document.HasDocumentElement()) return names;
+    EXPECT_EQ(document.DocumentElement().Name(), "root");
+    for (const auto& patient : document.DocumentElement().Children()) {
+      EXPECT_EQ(patient.Name(), "patient");
+      names.push_back(patient.Text());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  static std::string directory_;
+};
+
+std::string MainJobTest::directory_;
+
+TEST_F(MainJobTest, ListsTheInHospitalPatientsOfASampleDepartment) {
+  const std::vector<std::string> cardiology = {"李建华", "王秀兰"};
+  EXPECT_EQ(Patients("GetInPatientList 0101 2026-11-01 2027-01-01"),
+            (std::vector<std::string>{"李建华", "王秀兰"}));
+  Outcome unknown = Run("call ArchivePatient GetInPatientList 9999 2026-11-01 2027-01-01");
+  EXPECT_EQ(unknown.status, 0);
+  EXPECT_EQ(unknown.out, "<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?><root/>\n");
+  std::vector<std::string> everywhere = Patients("GetAllInPatientList 2026-11-01 2027-01-01");
+  for (const std::string& name : cardiology) {
+    EXPECT_NE(std::find(everywhere.begin(), everywhere.end(), name), everywhere.end()) << name;
+  }
+  EXPECT_GT(everywhere.size(), cardiology.size());
+}
+
+TEST_F(MainJobTest, EveryListOfTheClassRunsThroughTheCommand) {
+  size_t listed = 0;
+  for (const char* call :
+       {"GetLeavePatientList 0101 2025-01-01 2027-01-01", "GetAllLeavePatientList '' ''",
+        "GetToCommitPatient 0101", "GetAllToCommitPatient 2025-01-01 2027-01-01",
+        "GetCommitedPatient '<root/>'", "GetAllCommitedPatient 2025-01-01 2027-01-01",
+        "GetUncodedPatient 0101", "GetAllUncodedPatient 2025-01-01 2027-01-01",
+        "GetPreCommitPatient '<root/>'", "GetAllPreCommitPatient 2025-01-01 2027-01-01",
+        "SearchPatient '<root><name>O'\"'\"'Brien</name></root>'"}) {
+    SCOPED_TRACE(call);
+    listed += Patients(call).size();
+  }
+  EXPECT_GT(listed, 0u);
+  EXPECT_EQ(Patients("SearchPatient '<root><nowdept>0101</nowdept><leavetime_span>is null"
+                     "</leavetime_span><emrtype>1</emrtype></root>'"),
+            (std::vector<std::string>{"李建华", "王秀兰"}));
+}
+
+}  // namespace
