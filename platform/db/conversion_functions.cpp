@@ -1,0 +1,110 @@
+// SQL functions that convert between text, numbers and dates as Oracle does (TO_CHAR,
+// TO_DATE, values written into typed columns), DECODE's comparison keys and raising errors.
+#include "platform/db/sql_function_support.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/db/ora_number.h"
+#include "platform/db/oracle_functions.h"
+
+namespace korvalis::db::functions {
+namespace {
+
+void DecodeNum(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return sqlite3_result_blob(ctx, "\0", 1, SQLITE_STATIC);
+  ResultNumber(ctx, AsNumber(argv[0]));
+}
+void DecodeText(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return sqlite3_result_blob(ctx, "\0", 1, SQLITE_STATIC);
+  if (sqlite3_value_type(argv[0]) == SQLITE_TEXT) return sqlite3_result_value(ctx, argv[0]);
+  ResultText(ctx, AsText(argv[0]));
+}
+
+void ToCharNumber(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (IsNull(argv[0]) || (argc > 1 && IsNull(argv[1]))) return sqlite3_result_null(ctx);
+  if (argc == 1) return ResultText(ctx, FormatNumber(AsNumber(argv[0])));
+  ResultText(ctx, FormatNumberModel(AsNumber(argv[0]), TextView(argv[1])));
+}
+void ToCharDate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (IsNull(argv[0]) || (argc > 1 && IsNull(argv[1]))) return sqlite3_result_null(ctx);
+  ResultText(ctx, FormatDateModel(AsDate(argv[0]), TextView(argv[1])));
+}
+// TO_CHAR of a value whose type the translator did not know.
+void ToCharAny(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (IsNull(argv[0]) || (argc > 1 && IsNull(argv[1]))) return sqlite3_result_null(ctx);
+  if (argc == 1) return ResultText(ctx, AsText(argv[0]));
+  if (LooksLikeDate(argv[0])) return ToCharDate(ctx, argc, argv);
+  ToCharNumber(ctx, argc, argv);
+}
+
+void ToDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
+  ResultDate(ctx, ParseDateModel(AsText(argv[0]), TextView(argv[1])));
+}
+
+// A value written into a DATE column: the default format YYYY-MM-DD[ HH24:MI[:SS]].
+void DateIn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  std::string_view t = TextView(argv[0]);
+  if (sqlite3_value_type(argv[0]) != SQLITE_TEXT) {
+    throw FunctionError{"ORA-00932: inconsistent datatypes: expected DATE got NUMBER"};
+  }
+  size_t b = 0;
+  while (b < t.size() && t[b] == ' ') ++b;
+  auto d = ParseStoredDate(t.substr(b));
+  if (!d) {
+    throw FunctionError{"ORA-01861: literal does not match format string: '" + std::string(t) + "'"};
+  }
+  ResultDate(ctx, *d);
+}
+
+// A value written into a NUMBER(p,s) column, or CAST to one.
+void NumberIn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  double v = AsNumber(argv[0]);
+  int64_t scale = sqlite3_value_int64(argv[1]);
+  int64_t precision = sqlite3_value_int64(argv[2]);
+  if (scale >= 0 && scale <= 15) v = RoundHalfAway(v, static_cast<int>(scale));
+  if (precision > 0 && precision <= 38) {
+    double limit = std::pow(10.0, static_cast<double>(precision - std::max<int64_t>(scale, 0)));
+    if (std::fabs(v) >= limit) {
+      throw FunctionError{"ORA-01438: value larger than specified precision allowed for this column"};
+    }
+  }
+  ResultNumber(ctx, v);
+}
+
+// A value written into a text column, or CAST to VARCHAR2: numbers as Oracle renders them.
+void TextIn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  if (sqlite3_value_type(argv[0]) == SQLITE_TEXT) return ResultText(ctx, std::string(TextView(argv[0])));
+  ResultText(ctx, AsText(argv[0]));
+}
+
+
+void Raise(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  throw FunctionError{AsText(argv[0])};
+  (void)ctx;
+}
+
+}  // namespace
+
+std::span<const FunctionEntry> ConversionFunctions() {
+  static const FunctionEntry kEntries[] = {
+      {"ora_decode_num", 1, Guarded<DecodeNum>, true},
+      {"ora_decode_text", 1, Guarded<DecodeText>, true},
+      {"ora_to_char", 1, Guarded<ToCharAny>, true},
+      {"ora_to_char", 2, Guarded<ToCharAny>, true},
+      {"ora_to_char_number", 2, Guarded<ToCharNumber>, true},
+      {"ora_to_char_date", 2, Guarded<ToCharDate>, true},
+      {"ora_to_date", 2, Guarded<ToDate>, true},
+      {"ora_date_in", 1, Guarded<DateIn>, true},
+      {"ora_number_in", 3, Guarded<NumberIn>, true},
+      {"ora_text_in", 2, Guarded<TextIn>, true},
+      {"ora_raise", 1, Guarded<Raise>, false},
+  };
+  return kEntries;
+}
+
+}  // namespace korvalis::db::functions

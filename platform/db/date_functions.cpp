@@ -1,0 +1,119 @@
+// SQL functions on dates: arithmetic in days, TRUNC and ROUND of dates, ADD_MONTHS,
+// LAST_DAY, MONTHS_BETWEEN and SYSDATE from the database clock.
+#include "platform/db/sql_function_support.h"
+
+#include "platform/db/database_clock.h"
+
+namespace korvalis::db::functions {
+namespace {
+
+void DateAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
+  ResultDate(ctx, DateTime::FromDays(AsDate(argv[0]).ToDays() + AsNumber(argv[1])));
+}
+void DateSub(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
+  ResultDate(ctx, DateTime::FromDays(AsDate(argv[0]).ToDays() - AsNumber(argv[1])));
+}
+void DateDiff(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
+  ResultNumber(ctx, AsDate(argv[0]).ToDays() - AsDate(argv[1]).ToDays());
+}
+
+// a + b and a - b where the translator could not tell dates from numbers.
+void AddAny(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
+  bool da = LooksLikeDate(argv[0]), db = LooksLikeDate(argv[1]);
+  if (da && db) throw FunctionError{"ORA-00975: date + date not allowed"};
+  if (da) return ResultDate(ctx, DateTime::FromDays(AsDate(argv[0]).ToDays() + AsNumber(argv[1])));
+  if (db) return ResultDate(ctx, DateTime::FromDays(AsDate(argv[1]).ToDays() + AsNumber(argv[0])));
+  ResultNumber(ctx, AsNumber(argv[0]) + AsNumber(argv[1]));
+}
+void SubAny(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
+  bool da = LooksLikeDate(argv[0]), db = LooksLikeDate(argv[1]);
+  if (da && db) return ResultNumber(ctx, AsDate(argv[0]).ToDays() - AsDate(argv[1]).ToDays());
+  if (da) return ResultDate(ctx, DateTime::FromDays(AsDate(argv[0]).ToDays() - AsNumber(argv[1])));
+  if (db) throw FunctionError{"ORA-00932: inconsistent datatypes: expected DATE got NUMBER"};
+  ResultNumber(ctx, AsNumber(argv[0]) - AsNumber(argv[1]));
+}
+
+// DECODE's comparison keys: NULL becomes a value that matches only NULL.
+
+void TruncDate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
+  ResultDate(ctx, TruncateDate(AsDate(argv[0]), argc > 1 ? AsText(argv[1]) : "DD"));
+}
+void RoundDate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
+  DateTime d = AsDate(argv[0]);
+  std::string f = argc > 1 ? AsText(argv[1]) : "DD";
+  for (char& c : f) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+  if (f == "DD" || f == "DDD" || f == "J") {
+    return ResultDate(ctx, TruncateDate(DateTime::FromDays(d.ToDays() + 0.5), "DD"));
+  }
+  if (f == "MM" || f == "MONTH" || f == "MON") {
+    DateTime t = TruncateDate(d, "MM");
+    return ResultDate(ctx, d.day >= 16 ? AddMonths(t, 1) : t);
+  }
+  if (f == "YYYY" || f == "YEAR" || f == "YY") {
+    DateTime t = TruncateDate(d, "YYYY");
+    return ResultDate(ctx, d.month >= 7 ? AddMonths(t, 12) : t);
+  }
+  if (f == "HH" || f == "HH24") {
+    return ResultDate(ctx, TruncateDate(DateTime::FromDays(d.ToDays() + 1.0 / 48), "HH"));
+  }
+  if (f == "MI") {
+    return ResultDate(ctx, TruncateDate(DateTime::FromDays(d.ToDays() + 1.0 / 2880), "MI"));
+  }
+  throw FunctionError{"ORA-01899: bad precision specifier: '" + f + "'"};
+}
+void RoundAny(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (LooksLikeDate(argv[0])) return RoundDate(ctx, argc, argv);
+  Round(ctx, argc, argv);
+}
+void TruncAny(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (LooksLikeDate(argv[0])) return TruncDate(ctx, argc, argv);
+  Trunc(ctx, argc, argv);
+}
+
+void AddMonthsFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
+  ResultDate(ctx, AddMonths(AsDate(argv[0]), AsInteger(argv[1])));
+}
+void LastDayFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  ResultDate(ctx, LastDay(AsDate(argv[0])));
+}
+void MonthsBetweenFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
+  ResultNumber(ctx, MonthsBetween(AsDate(argv[0]), AsDate(argv[1])));
+}
+
+// GREATEST and LEAST compare as the first argument's type: numbers as numbers, anything else
+// as text.
+
+void Sysdate(sqlite3_context* ctx, int, sqlite3_value**) { ResultDate(ctx, CurrentDatabaseTime()); }
+
+}  // namespace
+
+std::span<const FunctionEntry> DateFunctions() {
+  static const FunctionEntry kEntries[] = {
+      {"ora_date_add", 2, Guarded<DateAdd>, true},
+      {"ora_date_sub", 2, Guarded<DateSub>, true},
+      {"ora_date_diff", 2, Guarded<DateDiff>, true},
+      {"ora_add", 2, Guarded<AddAny>, true},
+      {"ora_sub", 2, Guarded<SubAny>, true},
+      {"ora_round_date", -1, Guarded<RoundDate>, true},
+      {"ora_trunc_date", -1, Guarded<TruncDate>, true},
+      {"ora_round_any", -1, Guarded<RoundAny>, true},
+      {"ora_trunc_any", -1, Guarded<TruncAny>, true},
+      {"ora_add_months", 2, Guarded<AddMonthsFn>, true},
+      {"ora_last_day", 1, Guarded<LastDayFn>, true},
+      {"ora_months_between", 2, Guarded<MonthsBetweenFn>, true},
+      {"ora_sysdate", 0, Guarded<Sysdate>, false},
+  };
+  return kEntries;
+}
+
+}  // namespace korvalis::db::functions

@@ -1,0 +1,163 @@
+// SQL functions on numbers with Oracle's results: exact division failing on zero, ROUND
+// half away from zero, integer FLOOR and CEIL, MOD of Oracle, GREATEST and LEAST, random values.
+#include "platform/db/sql_function_support.h"
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+#include "platform/db/ora_number.h"
+
+namespace korvalis::db::functions {
+namespace {
+
+void Num(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  switch (sqlite3_value_type(argv[0])) {
+    case SQLITE_NULL: sqlite3_result_null(ctx); return;
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT: sqlite3_result_value(ctx, argv[0]); return;
+    default: ResultNumber(ctx, AsNumber(argv[0]));
+  }
+}
+
+void Div(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
+  double b = AsNumber(argv[1]);
+  if (b == 0) throw FunctionError{"ORA-01476: divisor is equal to zero"};
+  ResultNumber(ctx, AsNumber(argv[0]) / b);
+}
+
+
+void Sign(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  double v = AsNumber(argv[0]);
+  sqlite3_result_int64(ctx, v > 0 ? 1 : v < 0 ? -1 : 0);
+}
+void Abs(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  ResultNumber(ctx, std::fabs(AsNumber(argv[0])));
+}
+void Floor(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  ResultNumber(ctx, std::floor(AsNumber(argv[0])));
+}
+void Ceil(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  ResultNumber(ctx, std::ceil(AsNumber(argv[0])));
+}
+void Sqrt(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  double v = AsNumber(argv[0]);
+  if (v < 0) throw FunctionError{"ORA-01428: argument '" + FormatNumber(v) + "' is out of range"};
+  ResultNumber(ctx, std::sqrt(v));
+}
+void Exp(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  ResultNumber(ctx, std::exp(AsNumber(argv[0])));
+}
+void Ln(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  double v = AsNumber(argv[0]);
+  if (v <= 0) throw FunctionError{"ORA-01428: argument '" + FormatNumber(v) + "' is out of range"};
+  ResultNumber(ctx, std::log(v));
+}
+void Power(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
+  ResultNumber(ctx, std::pow(AsNumber(argv[0]), AsNumber(argv[1])));
+}
+void Mod(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
+  double m = AsNumber(argv[0]), n = AsNumber(argv[1]);
+  if (n == 0) return ResultNumber(ctx, m);
+  ResultNumber(ctx, m - n * std::trunc(m / n));
+}
+
+int Places(int argc, sqlite3_value** argv) {
+  if (argc < 2) return 0;
+  int64_t p = AsInteger(argv[1]);
+  return static_cast<int>(std::clamp<int64_t>(p, -30, 30));
+}
+
+void Extreme(sqlite3_context* ctx, int argc, sqlite3_value** argv, bool greatest) {
+  if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
+  const int t0 = sqlite3_value_type(argv[0]);
+  if (t0 == SQLITE_INTEGER || t0 == SQLITE_FLOAT) {
+    double best = AsNumber(argv[0]);
+    for (int i = 1; i < argc; ++i) {
+      double v = AsNumber(argv[i]);
+      if (greatest ? v > best : v < best) best = v;
+    }
+    return ResultNumber(ctx, best);
+  }
+  std::string best = AsText(argv[0]);
+  for (int i = 1; i < argc; ++i) {
+    std::string v = AsText(argv[i]);
+    if (greatest ? v > best : v < best) best = std::move(v);
+  }
+  ResultText(ctx, best);
+}
+void Greatest(sqlite3_context* ctx, int argc, sqlite3_value** argv) { Extreme(ctx, argc, argv, true); }
+void Least(sqlite3_context* ctx, int argc, sqlite3_value** argv) { Extreme(ctx, argc, argv, false); }
+
+std::mt19937_64& Random() {
+  thread_local std::mt19937_64 engine{std::random_device{}()};
+  return engine;
+}
+void RandomValue(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  double u = std::uniform_real_distribution<double>(0.0, 1.0)(Random());
+  if (argc == 2) {
+    if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
+    double lo = AsNumber(argv[0]), hi = AsNumber(argv[1]);
+    u = lo + u * (hi - lo);
+  }
+  sqlite3_result_double(ctx, u);
+}
+void SysGuid(sqlite3_context* ctx, int, sqlite3_value**) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (int i = 0; i < 2; ++i) {
+    uint64_t r = Random()();
+    for (int k = 0; k < 16; ++k) {
+      out.push_back(kHex[r & 0xF]);
+      r >>= 4;
+    }
+  }
+  ResultText(ctx, out);
+}
+
+}  // namespace
+
+void Round(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
+  ResultNumber(ctx, RoundHalfAway(AsNumber(argv[0]), Places(argc, argv)));
+}
+
+void Trunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
+  ResultNumber(ctx, TruncateTo(AsNumber(argv[0]), Places(argc, argv)));
+}
+
+std::span<const FunctionEntry> NumberFunctions() {
+  static const FunctionEntry kEntries[] = {
+      {"ora_num", 1, Guarded<Num>, true},
+      {"ora_div", 2, Guarded<Div>, true},
+      {"ora_sign", 1, Guarded<Sign>, true},
+      {"ora_abs", 1, Guarded<Abs>, true},
+      {"ora_floor", 1, Guarded<Floor>, true},
+      {"ora_ceil", 1, Guarded<Ceil>, true},
+      {"ora_sqrt", 1, Guarded<Sqrt>, true},
+      {"ora_exp", 1, Guarded<Exp>, true},
+      {"ora_ln", 1, Guarded<Ln>, true},
+      {"ora_power", 2, Guarded<Power>, true},
+      {"ora_mod", 2, Guarded<Mod>, true},
+      {"ora_round", -1, Guarded<Round>, true},
+      {"ora_trunc", -1, Guarded<Trunc>, true},
+      {"ora_greatest", -1, Guarded<Greatest>, true},
+      {"ora_least", -1, Guarded<Least>, true},
+      {"ora_random", -1, Guarded<RandomValue>, false},
+      {"ora_sys_guid", 0, Guarded<SysGuid>, false},
+  };
+  return kEntries;
+}
+
+}  // namespace korvalis::db::functions

@@ -1,0 +1,159 @@
+#include "platform/db/sql_function_support.h"
+
+#include <cmath>
+
+#include "platform/db/ora_number.h"
+
+namespace korvalis::db::functions {
+
+[[noreturn]] void InvalidNumber(std::string_view text) {
+  throw FunctionError{"ORA-01722: invalid number: '" + std::string(text) + "'"};
+}
+
+// ---- reading arguments ----
+
+std::string_view TextView(sqlite3_value* v) {
+  const unsigned char* t = sqlite3_value_text(v);
+  return t ? std::string_view(reinterpret_cast<const char*>(t),
+                              static_cast<size_t>(sqlite3_value_bytes(v)))
+           : std::string_view();
+}
+
+std::string AsText(sqlite3_value* v) {
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: {
+      std::string s;
+      AppendInteger(sqlite3_value_int64(v), &s);
+      return s;
+    }
+    case SQLITE_FLOAT:
+      return FormatNumber(sqlite3_value_double(v));
+    case SQLITE_NULL:
+      return std::string();
+    case SQLITE_BLOB: {
+      const void* b = sqlite3_value_blob(v);
+      return std::string(static_cast<const char*>(b), static_cast<size_t>(sqlite3_value_bytes(v)));
+    }
+    default:
+      return std::string(TextView(v));
+  }
+}
+
+double AsNumber(sqlite3_value* v) {
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: return static_cast<double>(sqlite3_value_int64(v));
+    case SQLITE_FLOAT: return sqlite3_value_double(v);
+    case SQLITE_TEXT: {
+      std::string_view t = TextView(v);
+      auto n = ParseNumber(t);
+      if (!n) InvalidNumber(t);
+      return *n;
+    }
+    default:
+      throw FunctionError{"ORA-00932: inconsistent datatypes: expected NUMBER got BLOB"};
+  }
+}
+
+int64_t AsInteger(sqlite3_value* v) {
+  if (sqlite3_value_type(v) == SQLITE_INTEGER) return sqlite3_value_int64(v);
+  double d = std::trunc(AsNumber(v));
+  if (d > 9.2e18) return INT64_MAX;
+  if (d < -9.2e18) return INT64_MIN;
+  return static_cast<int64_t>(d);
+}
+
+DateTime AsDate(sqlite3_value* v) {
+  if (sqlite3_value_type(v) == SQLITE_TEXT) {
+    if (auto d = ParseStoredDate(TextView(v))) return *d;
+    throw FunctionError{"ORA-01861: literal does not match format string: '" +
+                        std::string(TextView(v)) + "'"};
+  }
+  throw FunctionError{"ORA-00932: inconsistent datatypes: expected DATE got NUMBER"};
+}
+
+bool LooksLikeDate(sqlite3_value* v) {
+  if (sqlite3_value_type(v) != SQLITE_TEXT) return false;
+  std::string_view t = TextView(v);
+  return t.size() == 19 && t[4] == '-' && t[7] == '-' && t[10] == ' ' && t[13] == ':' &&
+         t[16] == ':' && ParseStoredDate(t).has_value();
+}
+
+// ---- results ----
+
+void ResultNumber(sqlite3_context* ctx, double d) {
+  if (std::isnan(d) || std::isinf(d)) {
+    throw FunctionError{"ORA-01426: numeric overflow"};
+  }
+  if (d == std::trunc(d) && std::fabs(d) < 9.2e18) {
+    sqlite3_result_int64(ctx, static_cast<int64_t>(d));
+  } else {
+    sqlite3_result_double(ctx, d);
+  }
+}
+
+void ResultText(sqlite3_context* ctx, const std::string& s) {
+  if (s.empty()) {
+    sqlite3_result_null(ctx);
+  } else {
+    sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+  }
+}
+
+void ResultDate(sqlite3_context* ctx, const DateTime& d) {
+  if (!IsValid(d)) throw FunctionError{"ORA-01841: (full) year must be between -4713 and +9999"};
+  std::string s;
+  s.reserve(19);
+  AppendDate(d, &s);
+  sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+}
+
+// ---- UTF-8 characters ----
+
+std::vector<size_t> CharStarts(std::string_view s) {
+  std::vector<size_t> starts;
+  starts.reserve(s.size());
+  for (size_t i = 0; i < s.size(); ++i) {
+    if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) starts.push_back(i);
+  }
+  return starts;
+}
+size_t CharCount(std::string_view s) {
+  size_t n = 0;
+  for (char c : s) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return n;
+}
+std::vector<std::string_view> Chars(std::string_view s) {
+  std::vector<std::string_view> out;
+  std::vector<size_t> starts = CharStarts(s);
+  for (size_t i = 0; i < starts.size(); ++i) {
+    size_t end = i + 1 < starts.size() ? starts[i + 1] : s.size();
+    out.push_back(s.substr(starts[i], end - starts[i]));
+  }
+  return out;
+}
+void AppendCodePoint(uint32_t cp, std::string* out) {
+  if (cp < 0x80) {
+    out->push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+bool AnyNull(int argc, sqlite3_value** argv) {
+  for (int i = 0; i < argc; ++i) {
+    if (IsNull(argv[i])) return true;
+  }
+  return false;
+}
+
+}  // namespace korvalis::db::functions

@@ -1,0 +1,85 @@
+// What the SQL functions of oracle_functions.h share: reading arguments as Oracle converts
+// them, returning results (the empty text as NULL, whole numbers as integers), UTF-8
+// characters, and the guard that turns a failure into an SQLite error.
+//
+// Thread-safety: stateless functions.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/db/ora_date.h"
+#include "platform/db/sql_error.h"
+
+namespace korvalis::db::functions {
+
+// A failure inside a function, reported to SQLite with its Oracle message.
+struct FunctionError {
+  std::string message;
+};
+
+[[noreturn]] void InvalidNumber(std::string_view text);
+
+// ---- reading arguments ----
+inline bool IsNull(sqlite3_value* v) { return sqlite3_value_type(v) == SQLITE_NULL; }
+bool AnyNull(int argc, sqlite3_value** argv);
+std::string_view TextView(sqlite3_value* v);
+// The value as Oracle renders it as text.
+std::string AsText(sqlite3_value* v);
+// The value as a number, converting text as Oracle does (failing on invalid text).
+double AsNumber(sqlite3_value* v);
+int64_t AsInteger(sqlite3_value* v);
+DateTime AsDate(sqlite3_value* v);
+// A stored date: exactly "YYYY-MM-DD HH:MM:SS".
+bool LooksLikeDate(sqlite3_value* v);
+
+// ---- results ----
+void ResultNumber(sqlite3_context* ctx, double d);
+// The empty text is NULL.
+void ResultText(sqlite3_context* ctx, const std::string& s);
+void ResultDate(sqlite3_context* ctx, const DateTime& d);
+
+// ---- UTF-8 characters ----
+std::vector<size_t> CharStarts(std::string_view s);
+size_t CharCount(std::string_view s);
+std::vector<std::string_view> Chars(std::string_view s);
+void AppendCodePoint(uint32_t cp, std::string* out);
+
+using Body = void (*)(sqlite3_context*, int, sqlite3_value**);
+
+template <Body body>
+void Guarded(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  try {
+    body(ctx, argc, argv);
+  } catch (const FunctionError& e) {
+    sqlite3_result_error(ctx, e.message.c_str(), -1);
+  } catch (const DbError& e) {
+    sqlite3_result_error(ctx, e.what(), -1);
+  } catch (const std::bad_alloc&) {
+    sqlite3_result_error_nomem(ctx);
+  }
+}
+
+struct FunctionEntry {
+  const char* name;
+  int args;  // -1: any number
+  Body body;
+  bool deterministic;
+};
+
+// The functions by family, each in its own file.
+std::span<const FunctionEntry> ConversionFunctions();
+std::span<const FunctionEntry> TextFunctions();
+std::span<const FunctionEntry> NumberFunctions();
+std::span<const FunctionEntry> DateFunctions();
+
+// ROUND and TRUNC of numbers, shared with their forms for values of unknown type.
+void Round(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void Trunc(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+
+}  // namespace korvalis::db::functions
