@@ -1,0 +1,90 @@
+// `korvalis sql` as an operator uses it: a database named on the command line or by the
+// configuration file of the current directory, scripts on standard input, rows as text.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+namespace {
+
+struct Outcome {
+  int status;
+  std::string out;  // standard output, then standard error
+};
+
+class SqlCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    directory_ = ::testing::TempDir() + "/korvalis_sql." + std::to_string(::getpid());
+    std::system(("rm -rf '" + directory_ + "' && mkdir -p '" + directory_ + "'").c_str());
+  }
+  void TearDown() override { std::system(("rm -rf '" + directory_ + "'").c_str()); }
+
+  // Runs `korvalis sql <arguments>` in the test directory with `input` on standard input.
+  Outcome Sql(const std::string& arguments, const std::string& input = "") {
+    const std::string in = directory_ + "/stdin.sql";
+    std::ofstream(in) << input;
+    const std::string err = directory_ + "/stderr.txt";
+    std::string command = "cd '" + directory_ + "' && " KORVALIS_COMMAND " sql " + arguments +
+                          " < '" + in + "' 2> '" + err + "'";
+    Outcome outcome{0, ""};
+    FILE* pipe = ::popen(command.c_str(), "r");
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) outcome.out.append(buffer, n);
+    int status = ::pclose(pipe);
+    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream e(err);
+    outcome.out.append(std::istreambuf_iterator<char>(e), std::istreambuf_iterator<char>());
+    return outcome;
+  }
+
+  std::string directory_;
+};
+
+TEST_F(SqlCommandTest, ScriptsSeedAndQueriesPrintTabSeparatedRows) {
+  Outcome seed = Sql("--db k.db",
+                     "CREATE TABLE P (ID VARCHAR2(5), NAME VARCHAR2(20), BORN DATE);\n"
+                     "INSERT INTO P VALUES ('1', '张三', '1980-02-29');\n"
+                     "INSERT INTO P (ID) VALUES ('2')\n/\n"
+                     "SELECT ID, NAME, ADD_MONTHS(BORN, 12) NEXT FROM P ORDER BY ID;\n");
+  ASSERT_EQ(seed.status, 0) << seed.out;
+  EXPECT_EQ(seed.out, "ID\tNAME\tNEXT\n1\t张三\t1981-02-28 00:00:00\n2\t\t\n");
+  Outcome xml = Sql("--db k.db --xml \"SELECT NAME FROM P WHERE ID = '1'\"");
+  EXPECT_EQ(xml.out, "<?xml version=\"1.0\"?><root><row><NAME>张三</NAME></row></root>\n");
+}
+
+TEST_F(SqlCommandTest, TheFirstFailureStopsTheScript) {
+  Outcome run = Sql("--db k.db",
+                    "CREATE TABLE P (ID NUMBER PRIMARY KEY);\n"
+                    "INSERT INTO P VALUES (1);\n"
+                    "INSERT INTO P VALUES (1);\n"
+                    "INSERT INTO P VALUES (2);\n");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("line 3: ORA-00001"), std::string::npos) << run.out;
+  EXPECT_EQ(Sql("--db k.db \"SELECT COUNT(*) FROM P\"").out, "COUNT(*)\n1\n");
+}
+
+TEST_F(SqlCommandTest, TheConfigurationFileNamesTheDatabase) {
+  Outcome missing = Sql("\"SELECT 1 FROM DUAL\"");
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.out.find("telv.config.xml"), std::string::npos);
+  std::ofstream(directory_ + "/telv.config.xml")
+      << "<?xml version=\"1.0\"?><config><db><datasource dbtype=\"oracle\" encrypt=\"\">"
+         "Provider=SQLite;Data Source=" << directory_ << "/c.db</datasource></db></config>";
+  Outcome ok = Sql("\"SELECT 6/4 X FROM DUAL\"");
+  EXPECT_EQ(ok.status, 0) << ok.out;
+  EXPECT_EQ(ok.out, "X\n1.5\n");
+  std::ofstream(directory_ + "/telv.config.xml")
+      << "<?xml version=\"1.0\"?><config><db><datasource dbtype=\"oracle\" encrypt=\"3\">"
+         "c2VjcmV0</datasource></db></config>";
+  Outcome encrypted = Sql("\"SELECT 1 FROM DUAL\"");
+  EXPECT_EQ(encrypted.status, 2);
+  EXPECT_NE(encrypted.out.find("encrypted"), std::string::npos);
+  EXPECT_EQ(Sql("--bogus").status, 2);
+}
+
+}  // namespace
