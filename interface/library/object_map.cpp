@@ -12,6 +12,7 @@
 #include "com/event_trigger.h"
 #include "com/function_admin.h"
 #include "com/monitor_service.h"
+#include "com/my_service.h"
 #include "com/patient_paper_mag.h"
 #include "com/qc_admin.h"
 #include "com/qc_collector.h"
@@ -39,6 +40,7 @@ std::span<const korvalis::com::ObjectMapEntry> ObjectMap() {
       {kEventTriggerRegistration, kIEventTriggerInfo, &CreateEventTrigger},
       {kFunctionAdminRegistration, kIFunctionAdminInfo, &CreateFunctionAdmin},
       {kMonitorServiceRegistration, kIMonitorServiceInfo, &CreateMonitorService},
+      {kMyServiceRegistration, kIMyServiceInfo, &CreateMyService},
       {kPatientPaperMagRegistration, kIPatientPaperMagInfo, &CreatePatientPaperMag},
       {kQCAdminRegistration, kIQCAdminInfo, &CreateQCAdmin},
       {kQCCollectorRegistration, kIQCCollectorInfo, &CreateQCCollector},
