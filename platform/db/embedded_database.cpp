@@ -35,19 +35,22 @@ std::shared_ptr<const Catalog> EmbeddedDatabase::CurrentCatalog(sqlite3* db) {
 }
 
 std::shared_ptr<const Translation> EmbeddedDatabase::Translate(std::string_view oracle_sql,
-                                                               sqlite3* db) {
+                                                               sqlite3* db, bool* seen_before) {
   std::shared_ptr<const Catalog> catalog = CurrentCatalog(db);
-  std::string key(oracle_sql);
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    auto it = translations_.find(key);
-    if (it != translations_.end()) return it->second;
+    auto it = translations_.find(oracle_sql);
+    if (it != translations_.end()) {
+      if (seen_before) *seen_before = true;
+      return it->second;
+    }
   }
+  if (seen_before) *seen_before = false;
   auto translation = std::make_shared<const Translation>(db::Translate(oracle_sql, *catalog));
   std::lock_guard<std::mutex> lock(mutex_);
   if (catalog_ == catalog) {
     if (translations_.size() >= kMaxTranslations) translations_.clear();
-    translations_.emplace(std::move(key), translation);
+    translations_.emplace(std::string(oracle_sql), translation);
   }
   return translation;
 }

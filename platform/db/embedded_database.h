@@ -36,8 +36,10 @@ class EmbeddedDatabase {
   void SchemaChanged();
 
   // The translation of `oracle_sql`, from the cache or made now; `db` reads the catalog when it
-  // must be loaded. Throws SqlError.
-  std::shared_ptr<const Translation> Translate(std::string_view oracle_sql, sqlite3* db);
+  // must be loaded. *seen_before (when given) tells whether the text was translated before.
+  // Throws SqlError.
+  std::shared_ptr<const Translation> Translate(std::string_view oracle_sql, sqlite3* db,
+                                               bool* seen_before = nullptr);
   std::shared_ptr<const Catalog> CurrentCatalog(sqlite3* db);
 
  private:
@@ -49,7 +51,12 @@ class EmbeddedDatabase {
   std::mutex mutex_;
   std::shared_ptr<const Catalog> catalog_;
   uint64_t catalog_generation_ = 0;
-  std::unordered_map<std::string, std::shared_ptr<const Translation>> translations_;
+  struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  };
+  std::unordered_map<std::string, std::shared_ptr<const Translation>, TextHash, std::equal_to<>>
+      translations_;
 };
 
 }  // namespace korvalis::db

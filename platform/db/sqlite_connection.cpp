@@ -12,7 +12,7 @@ namespace korvalis::db {
 namespace {
 
 constexpr int kBusyTimeoutMs = 30000;
-constexpr size_t kMaxCachedStatements = 512;
+constexpr size_t kMaxCachedStatements = 256;
 
 bool StartsWith(std::string_view s, std::string_view prefix) {
   return s.substr(0, prefix.size()) == prefix;
@@ -22,9 +22,8 @@ bool StartsWith(std::string_view s, std::string_view prefix) {
 class SqliteRowset final : public Rowset {
  public:
   SqliteRowset(sqlite3* db, sqlite3_stmt* stmt, SqliteConnection::CachedStatement* lease,
-               std::string oracle_sql, bool first_step_done, bool has_row)
-      : db_(db), stmt_(stmt), lease_(lease), oracle_sql_(std::move(oracle_sql)),
-        pending_row_(first_step_done && has_row), done_(first_step_done && !has_row) {
+               bool has_row)
+      : db_(db), stmt_(stmt), lease_(lease), pending_row_(has_row), done_(!has_row) {
     const int n = sqlite3_column_count(stmt_);
     names_.reserve(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
@@ -58,7 +57,7 @@ class SqliteRowset final : public Rowset {
     if (rc == SQLITE_ROW) return true;
     done_ = true;
     if (rc == SQLITE_DONE) return false;
-    throw ErrorFromSqlite(db_, rc, oracle_sql_);
+    throw ErrorFromSqlite(db_, rc);
   }
 
   bool IsNull(int column) const override {
@@ -100,7 +99,6 @@ class SqliteRowset final : public Rowset {
   sqlite3* db_;
   sqlite3_stmt* stmt_;
   SqliteConnection::CachedStatement* lease_;
-  std::string oracle_sql_;
   bool pending_row_;
   bool done_;
   std::vector<std::string> names_;
@@ -128,7 +126,7 @@ struct StatementGuard {
 
 }  // namespace
 
-DbError ErrorFromSqlite(sqlite3* db, int rc, std::string_view oracle_sql) {
+DbError ErrorFromSqlite(sqlite3* db, int rc) {
   const int extended = sqlite3_extended_errcode(db);
   std::string message = sqlite3_errmsg(db);
   int32_t code = kErrorsInCommand;
@@ -195,7 +193,6 @@ DbError ErrorFromSqlite(sqlite3* db, int rc, std::string_view oracle_sql) {
         text = message;
       }
   }
-  (void)oracle_sql;
   return DbError(code, text);
 }
 
@@ -218,7 +215,7 @@ SqliteConnection::SqliteConnection(std::shared_ptr<EmbeddedDatabase> database)
   sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
   rc = RegisterOracleFunctions(db_);
   try {
-    if (rc != SQLITE_OK) throw ErrorFromSqlite(db_, rc, "");
+    if (rc != SQLITE_OK) throw ErrorFromSqlite(db_, rc);
     if (!database_->in_memory()) RunPlain("PRAGMA journal_mode=WAL");
     RunPlain("PRAGMA synchronous=FULL");
     RunPlain("PRAGMA foreign_keys=ON");
@@ -249,20 +246,18 @@ SqliteConnection::~SqliteConnection() {
 
 void SqliteConnection::RunPlain(const char* sql) {
   int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
-  if (rc != SQLITE_OK) throw ErrorFromSqlite(db_, rc, sql);
+  if (rc != SQLITE_OK) throw ErrorFromSqlite(db_, rc);
 }
 
-void SqliteConnection::Fail(int rc, std::string_view oracle_sql) {
-  throw ErrorFromSqlite(db_, rc, oracle_sql);
-}
+void SqliteConnection::Fail(int rc) { throw ErrorFromSqlite(db_, rc); }
 
-sqlite3_stmt* SqliteConnection::Prepare(const std::string& sqlite_sql) {
+sqlite3_stmt* SqliteConnection::Prepare(const std::string& sqlite_sql, bool keep) {
   sqlite3_stmt* stmt = nullptr;
   int rc = sqlite3_prepare_v3(db_, sqlite_sql.c_str(), static_cast<int>(sqlite_sql.size()),
-                              SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+                              keep ? SQLITE_PREPARE_PERSISTENT : 0, &stmt, nullptr);
   if (rc != SQLITE_OK) {
     sqlite3_finalize(stmt);
-    Fail(rc, sqlite_sql);
+    Fail(rc);
   }
   return stmt;
 }
@@ -274,10 +269,10 @@ void SqliteConnection::RunScript(const Translation& t) {
     for (const std::string& s : t.statements) {
       StatementGuard guard;
       int rc = sqlite3_prepare_v2(db_, s.c_str(), static_cast<int>(s.size()), &guard.stmt, nullptr);
-      if (rc != SQLITE_OK) Fail(rc, s);
+      if (rc != SQLITE_OK) Fail(rc);
       while ((rc = sqlite3_step(guard.stmt)) == SQLITE_ROW) {
       }
-      if (rc != SQLITE_DONE) Fail(rc, s);
+      if (rc != SQLITE_DONE) Fail(rc);
     }
   } catch (...) {
     sqlite3_exec(db_, "ROLLBACK TO korvalis_statement", nullptr, nullptr, nullptr);
@@ -287,15 +282,30 @@ void SqliteConnection::RunScript(const Translation& t) {
   RunPlain("RELEASE korvalis_statement");
 }
 
+// Runs a statement that is not kept: its rowset finalises it.
+std::unique_ptr<Rowset> SqliteConnection::RunOnce(sqlite3_stmt* stmt) {
+  int rc = sqlite3_step(stmt);
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+    DbError e = ErrorFromSqlite(db_, rc);
+    sqlite3_finalize(stmt);
+    throw e;
+  }
+  if (sqlite3_column_count(stmt) == 0) {
+    sqlite3_finalize(stmt);
+    return std::make_unique<EmptyRowset>();
+  }
+  return std::make_unique<SqliteRowset>(db_, stmt, nullptr, rc == SQLITE_ROW);
+}
+
 std::unique_ptr<Rowset> SqliteConnection::Execute(std::string_view sql) {
   const uint64_t generation = database_->generation();
-  std::string key(sql);
-  auto it = statements_.find(key);
+  auto it = statements_.find(sql);
   CachedStatement* cached = nullptr;
   if (it != statements_.end() && it->second->generation == generation && !it->second->in_use) {
     cached = it->second.get();
   } else {
-    std::shared_ptr<const Translation> t = database_->Translate(sql, db_);
+    bool seen_before = false;
+    std::shared_ptr<const Translation> t = database_->Translate(sql, db_, &seen_before);
     switch (t->kind) {
       case sql::StatementKind::kCommit:
         if (InTransaction()) {
@@ -322,23 +332,13 @@ std::unique_ptr<Rowset> SqliteConnection::Execute(std::string_view sql) {
       }
       return std::make_unique<EmptyRowset>();
     }
-    sqlite3_stmt* stmt = Prepare(t->statements[0]);
-    if (it != statements_.end() && it->second->in_use) {
-      // The same text is still being read (a nested query): this run gets its own statement.
-      cached = nullptr;
-      int rc = sqlite3_step(stmt);
-      if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-        DbError e = ErrorFromSqlite(db_, rc, sql);
-        sqlite3_finalize(stmt);
-        throw e;
-      }
-      if (sqlite3_column_count(stmt) == 0) {
-        sqlite3_finalize(stmt);
-        return std::make_unique<EmptyRowset>();
-      }
-      return std::make_unique<SqliteRowset>(db_, stmt, nullptr, std::string(sql), true,
-                                            rc == SQLITE_ROW);
-    }
+    // A text met for the first time (most carry their values as literals) runs once; a text
+    // met again keeps its prepared statement. A text still being read (a nested query of the
+    // same text) gets a statement of its own.
+    const bool in_use = it != statements_.end() && it->second->in_use;
+    const bool keep = !in_use && (seen_before || it != statements_.end());
+    sqlite3_stmt* stmt = Prepare(t->statements[0], keep);
+    if (!keep) return RunOnce(stmt);
     if (it != statements_.end()) {
       sqlite3_finalize(it->second->stmt);
       it->second->stmt = stmt;
@@ -359,13 +359,13 @@ std::unique_ptr<Rowset> SqliteConnection::Execute(std::string_view sql) {
       entry->stmt = stmt;
       entry->generation = generation;
       cached = entry.get();
-      statements_.emplace(std::move(key), std::move(entry));
+      statements_.emplace(std::string(sql), std::move(entry));
     }
   }
   sqlite3_stmt* stmt = cached->stmt;
   int rc = sqlite3_step(stmt);
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-    DbError e = ErrorFromSqlite(db_, rc, sql);
+    DbError e = ErrorFromSqlite(db_, rc);
     sqlite3_reset(stmt);
     throw e;
   }
@@ -374,18 +374,18 @@ std::unique_ptr<Rowset> SqliteConnection::Execute(std::string_view sql) {
     return std::make_unique<EmptyRowset>();
   }
   cached->in_use = true;
-  return std::make_unique<SqliteRowset>(db_, stmt, cached, std::string(), true, rc == SQLITE_ROW);
+  return std::make_unique<SqliteRowset>(db_, stmt, cached, rc == SQLITE_ROW);
 }
 
 BlobValue SqliteConnection::ReadBlob(std::string_view sql) {
   BlobStatement b = TranslateBlobSelect(sql, *database_->CurrentCatalog(db_));
   StatementGuard guard;
   int rc = sqlite3_prepare_v2(db_, b.read_sql.c_str(), -1, &guard.stmt, nullptr);
-  if (rc != SQLITE_OK) Fail(rc, sql);
+  if (rc != SQLITE_OK) Fail(rc);
   rc = sqlite3_step(guard.stmt);
   BlobValue value;
   if (rc == SQLITE_DONE) return value;
-  if (rc != SQLITE_ROW) Fail(rc, sql);
+  if (rc != SQLITE_ROW) Fail(rc);
   if (sqlite3_column_type(guard.stmt, 0) == SQLITE_NULL) {
     value.state = BlobValue::kNull;
     return value;
@@ -401,14 +401,14 @@ bool SqliteConnection::WriteBlob(std::string_view sql, std::optional<std::string
   BlobStatement b = TranslateBlobSelect(sql, *database_->CurrentCatalog(db_));
   StatementGuard find;
   int rc = sqlite3_prepare_v2(db_, b.rowid_sql.c_str(), -1, &find.stmt, nullptr);
-  if (rc != SQLITE_OK) Fail(rc, sql);
+  if (rc != SQLITE_OK) Fail(rc);
   rc = sqlite3_step(find.stmt);
   if (rc == SQLITE_DONE) return false;
-  if (rc != SQLITE_ROW) Fail(rc, sql);
+  if (rc != SQLITE_ROW) Fail(rc);
   const sqlite3_int64 rowid = sqlite3_column_int64(find.stmt, 0);
   StatementGuard update;
   rc = sqlite3_prepare_v2(db_, b.update_sql.c_str(), -1, &update.stmt, nullptr);
-  if (rc != SQLITE_OK) Fail(rc, sql);
+  if (rc != SQLITE_OK) Fail(rc);
   if (bytes && bytes->empty()) {
     sqlite3_bind_zeroblob(update.stmt, 1, 0);  // empty, not NULL
   } else if (bytes) {
@@ -418,7 +418,7 @@ bool SqliteConnection::WriteBlob(std::string_view sql, std::optional<std::string
   }
   sqlite3_bind_int64(update.stmt, 2, rowid);
   rc = sqlite3_step(update.stmt);
-  if (rc != SQLITE_DONE) Fail(rc, sql);
+  if (rc != SQLITE_DONE) Fail(rc);
   return true;
 }
 
@@ -445,7 +445,7 @@ void SqliteConnection::Rollback() {
     database_->SchemaChanged();
     schema_changed_in_transaction_ = false;
   }
-  if (rc != SQLITE_OK) throw ErrorFromSqlite(db_, rc, "ROLLBACK");
+  if (rc != SQLITE_OK) throw ErrorFromSqlite(db_, rc);
 }
 
 bool SqliteConnection::InTransaction() const { return sqlite3_get_autocommit(db_) == 0; }

@@ -45,19 +45,26 @@ class SqliteConnection final : public Connection {
   };
 
  private:
-  sqlite3_stmt* Prepare(const std::string& sqlite_sql);
+  sqlite3_stmt* Prepare(const std::string& sqlite_sql, bool keep);
+  std::unique_ptr<Rowset> RunOnce(sqlite3_stmt* stmt);
   void RunScript(const Translation& t);
   void RunPlain(const char* sql);
-  [[noreturn]] void Fail(int rc, std::string_view oracle_sql);
+  [[noreturn]] void Fail(int rc);
 
   std::shared_ptr<EmbeddedDatabase> database_;
   sqlite3* db_ = nullptr;
   TransactionMode mode_ = TransactionMode::kReading;
   bool schema_changed_in_transaction_ = false;
-  std::unordered_map<std::string, std::unique_ptr<CachedStatement>> statements_;
+  struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  };
+  // Prepared statements of the texts run more than once.
+  std::unordered_map<std::string, std::unique_ptr<CachedStatement>, TextHash, std::equal_to<>>
+      statements_;
 };
 
 // Turns an SQLite failure into a DbError with an Oracle-style description.
-DbError ErrorFromSqlite(sqlite3* db, int rc, std::string_view oracle_sql);
+DbError ErrorFromSqlite(sqlite3* db, int rc);
 
 }  // namespace korvalis::db
