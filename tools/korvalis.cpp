@@ -17,7 +17,7 @@ const Command kCommands[] = {
     {"initdb", "[--sample] FILE: create a database with the schema (and the sample hospital)", RunInitDb},
     {"regsvr", "[-u] <library>: register a component library (-u: unregister it)", RunRegsvr},
     {"classes", "list every method of the registered classes", RunClasses},
-    {"call", "<class> <method> [args...]: call a method of a registered class", RunCall},
+    {"call", "<class> <method> [args...] [-- <method> [args...]]...: call methods of one object of a registered class", RunCall},
 };
 
 void PrintUsage(FILE* out) {

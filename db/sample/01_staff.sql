@@ -75,3 +75,9 @@ INSERT INTO PEV_DOCTOR_GROUP (DEPT_ID, DOCTOR_ID, DOCTOR_NAME) VALUES ('0401', '
 
 INSERT INTO MOLB_USER (ID, CODE, NAME, PASSWORD, PRIVILEGE) VALUES (0, 'zhangmy', '张明远', NULL, 1);
 INSERT INTO MOLB_USER (ID, CODE, NAME, PASSWORD, PRIVILEGE) VALUES (1, 'malh', '马丽华', NULL, 2);
+
+-- Logins of the work-list service: the session cookie of each online login, and an old login
+-- that has ended.
+INSERT INTO TELV_LOGIN_LOG (USER_ID, DEPT_ID, COOKIE, ONLINE_FLAG) VALUES ('1002', '0101', 'sample-liujy', 1);
+INSERT INTO TELV_LOGIN_LOG (USER_ID, DEPT_ID, COOKIE, ONLINE_FLAG) VALUES ('1022', '0201', 'sample-wusy', 1);
+INSERT INTO TELV_LOGIN_LOG (USER_ID, DEPT_ID, COOKIE, ONLINE_FLAG) VALUES ('1002', '0101', 'sample-liujy-old', 0);
