@@ -8,8 +8,8 @@
 
 #include "archive/archive_patient.h"
 #include "archive/patient_search.h"
-#include "foundation/xml_property.h"
 #include "foundation/string_util.h"
+#include "foundation/xml_property.h"
 
 namespace {
 
@@ -27,11 +27,20 @@ class ConditionDocument {
     text_.append(u"<").append(name).append(u">");
     for (char16_t c : value) {
       switch (c) {
-        case u'&': text_.append(u"&amp;"); break;
-        case u'<': text_.append(u"&lt;"); break;
-        case u'>': text_.append(u"&gt;"); break;
-        case u'\r': text_.append(u"&#13;"); break;
-        default: text_.push_back(c);
+        case u'&':
+          text_.append(u"&amp;");
+          break;
+        case u'<':
+          text_.append(u"&lt;");
+          break;
+        case u'>':
+          text_.append(u"&gt;");
+          break;
+        case u'\r':
+          text_.append(u"&#13;");
+          break;
+        default:
+          text_.push_back(c);
       }
     }
     text_.append(u"</").append(name).append(u">").append(separator_);
@@ -103,8 +112,7 @@ long CBArchivePatient::GetAllInPatientList(CEMRDataSource* pDataSource, BSTR bst
 }
 
 long CBArchivePatient::GetLeavePatientList(CEMRDataSource* pDataSource, BSTR bstrDeptID,
-                                           BSTR bstrStartTime, BSTR bstrEndTime,
-                                           BSTR* pbstrList) {
+                                           BSTR bstrStartTime, BSTR bstrEndTime, BSTR* pbstrList) {
   ConditionDocument condition;
   condition.Add(u"leavedept", BstrView(bstrDeptID))
       .Add(u"leavetime_span", LeaveSpanOrDischarged(bstrStartTime, bstrEndTime))

@@ -61,16 +61,21 @@ class ArchivePatientListsTest : public ::testing::Test {
     db_ = new schema::TestDatabase;
     for (const ListVisit& v : kVisits) {
       db_->AddPatient({.id = v.event_no, .name = v.name.empty() ? "病人" + v.event_no : v.name});
-      db_->AddVisit({.patient_id = v.event_no, .event_no = v.event_no, .dept_id = v.dept,
+      db_->AddVisit({.patient_id = v.event_no,
+                     .event_no = v.event_no,
+                     .dept_id = v.dept,
                      .in_time = AtEight(v.in_time),
                      .out_time = v.out_time ? std::optional(AtEight(*v.out_time)) : std::nullopt,
-                     .bed_no = v.bed_no, .doctor_name = v.doctor,
-                     .residence_flag = v.residence_flag, .emr_status = v.emr_status,
-                     .forbid_flag = v.forbid_flag, .code_status = v.code_status});
+                     .bed_no = v.bed_no,
+                     .doctor_name = v.doctor,
+                     .residence_flag = v.residence_flag,
+                     .emr_status = v.emr_status,
+                     .forbid_flag = v.forbid_flag,
+                     .code_status = v.code_status});
       if (v.commit_time) {
         db_->Execute("UPDATE TELV_VISIT_RECORD SET COMMIT_TIME = " +
-                     schema::SqlDate(AtEight(*v.commit_time)) + " WHERE EVENT_NO = '" +
-                     v.event_no + "'");
+                     schema::SqlDate(AtEight(*v.commit_time)) + " WHERE EVENT_NO = '" + v.event_no +
+                     "'");
       }
     }
   }
@@ -125,8 +130,7 @@ TEST_F(ArchivePatientListsTest, InHospitalLists) {
             (Events{"A1", "A3", "U1"}));
   EXPECT_EQ(Sorted(Call(&P::GetInPatientList, Text(u"0101"), kNull, kEnd)),
             (Events{"A1", "A3", "U1"}));
-  EXPECT_EQ(Sorted(Call(&P::GetAllInPatientList, kStart, kEnd)),
-            (Events{"A1", "A2", "M1", "U1"}));
+  EXPECT_EQ(Sorted(Call(&P::GetAllInPatientList, kStart, kEnd)), (Events{"A1", "A2", "M1", "U1"}));
 }
 
 TEST_F(ArchivePatientListsTest, DischargedListsTakeEveryDischargeWhenATimeIsMissing) {
@@ -137,8 +141,7 @@ TEST_F(ArchivePatientListsTest, DischargedListsTakeEveryDischargeWhenATimeIsMiss
   EXPECT_EQ(Sorted(Call(&P::GetLeavePatientList, Text(u"0101"), kNull, kEnd)),
             (Events{"L1", "L2"}));
   EXPECT_EQ(Sorted(Call(&P::GetAllLeavePatientList, kStart, kEnd)), (Events{"L1", "L3"}));
-  EXPECT_EQ(Sorted(Call(&P::GetAllLeavePatientList, kEmpty, kNull)),
-            (Events{"L1", "L2", "L3"}));
+  EXPECT_EQ(Sorted(Call(&P::GetAllLeavePatientList, kEmpty, kNull)), (Events{"L1", "L2", "L3"}));
 }
 
 TEST_F(ArchivePatientListsTest, ToCommitLists) {

@@ -90,14 +90,15 @@ std::u16string RowLimit(const std::u16string& maxrow) {
 }  // namespace
 
 const std::vector<std::u16string>& PatientSearchNames() {
+  // clang-format off
   static const std::vector<std::u16string> names = {
-      u"patient",      u"sex",           u"id",            u"eventno",        u"birth",
-      u"intime",       u"leavetime",     u"indept",        u"nowdept",        u"leavedept",
-      u"status",       u"committime",    u"rollbacktime",  u"archivetime",    u"forbid",
-      u"bed",          u"doctor",        u"doctorid",      u"codestatus",     u"codedate",
-      u"rollbacknotes", u"leaveday",     u"commitday",     u"archiveday",     u"archiver",
-      u"archivernotes", u"eventstatus",  u"commit_times",  u"rectify_status", u"commiter",
-      u"commit_notes", u"have_emr",      u"admission_dept_time", u"case_no"};
+      u"patient", u"sex", u"id", u"eventno", u"birth", u"intime", u"leavetime", u"indept",
+      u"nowdept", u"leavedept", u"status", u"committime", u"rollbacktime", u"archivetime",
+      u"forbid", u"bed", u"doctor", u"doctorid", u"codestatus", u"codedate", u"rollbacknotes",
+      u"leaveday", u"commitday", u"archiveday", u"archiver", u"archivernotes", u"eventstatus",
+      u"commit_times", u"rectify_status", u"commiter", u"commit_notes", u"have_emr",
+      u"admission_dept_time", u"case_no"};
+  // clang-format on
   return names;
 }
 
@@ -134,8 +135,8 @@ std::u16string PatientSearchSql(const CDBType& dialect, std::u16string_view now,
   } else {
     AppendSpan(dialect, leave, u" OUT_TIME >=  ", u" AND OUT_TIME < ", sql);
   }
-  AppendSpan(dialect, condition[u"commit_time_span"], u" COMMIT_TIME >= ",
-             u" AND COMMIT_TIME < ", sql);
+  AppendSpan(dialect, condition[u"commit_time_span"], u" COMMIT_TIME >= ", u" AND COMMIT_TIME < ",
+             sql);
   AppendSpan(dialect, condition[u"archive_time_span"], u" ARCHIVE_TIME >= ",
              u" AND ARCHIVE_TIME < ", sql);
   AppendQuotedWhenGiven(condition[u"forbid"], u"FORBID_FLAG = '", u"' AND ", sql);
@@ -152,8 +153,7 @@ std::u16string PatientSearchSql(const CDBType& dialect, std::u16string_view now,
   return sql;
 }
 
-void SearchPatients(CEMRDataSource& data_source, const std::u16string& condition,
-                    BSTR* pbstrList) {
+void SearchPatients(CEMRDataSource& data_source, const std::u16string& condition, BSTR* pbstrList) {
   // The day counts are taken against the database server's clock, read before anything else.
   CDBType& dialect = *data_source.GetDBType();
   std::u16string now;
@@ -166,7 +166,7 @@ void SearchPatients(CEMRDataSource& data_source, const std::u16string& condition
 
 long CBArchivePatient::SearchPatient(CEMRDataSource* pDataSource, BSTR bstrSearchInfo,
                                      BSTR* pbstrList) {
-  korvalis::archive::SearchPatients(*pDataSource, std::u16string(korvalis::BstrView(bstrSearchInfo)),
-                                    pbstrList);
+  korvalis::archive::SearchPatients(*pDataSource,
+                                    std::u16string(korvalis::BstrView(bstrSearchInfo)), pbstrList);
   return 0;
 }

@@ -46,7 +46,6 @@ std::u16string PatientSearchSql(const CDBType& dialect, std::u16string_view now,
 // Runs the search: the server time first, then the condition document parsed and the
 // statement queried into *pbstrList. Throws CEMRException "解析属性信息错误." for a condition
 // that is not XML, and the generic database message for a failing statement.
-void SearchPatients(CEMRDataSource& data_source, const std::u16string& condition,
-                    BSTR* pbstrList);
+void SearchPatients(CEMRDataSource& data_source, const std::u16string& condition, BSTR* pbstrList);
 
 }  // namespace korvalis::archive

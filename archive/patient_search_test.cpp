@@ -18,22 +18,44 @@ class PatientSearchTest : public ::testing::Test {
  protected:
   void SetUp() override {
     db_.AddPatient({.id = "P1", .name = "张三", .sex = 1, .case_no = "C001"});
-    db_.AddPatient({.id = "P2", .name = "O'Brien", .sex = 0, .birthday = "1980-02-03 00:00:00",
+    db_.AddPatient({.id = "P2",
+                    .name = "O'Brien",
+                    .sex = 0,
+                    .birthday = "1980-02-03 00:00:00",
                     .case_no = "C002"});
     db_.AddPatient({.id = "P3", .name = "李四"});
     db_.AddPatient({.id = "P4", .name = "王五"});
-    db_.AddVisit({.patient_id = "P1", .event_no = "E1001", .dept_id = "0101",
-                  .in_time = "2026-11-10 10:00:00", .doctor_name = "刘静怡"});
-    db_.AddVisit({.patient_id = "P2", .event_no = "E1002", .dept_id = "0102",
-                  .in_time = "2026-11-20 08:30:00", .out_time = "2026-11-30 09:00:00",
-                  .bed_no = "07", .doctor_name = "陈浩然", .doctor_id = "D9", .emr_status = 2,
-                  .forbid_flag = "1", .code_status = 6});
-    db_.AddVisit({.patient_id = "P3", .event_no = "E2001", .dept_id = "0101",
-                  .in_time = "2026-10-01 08:00:00", .out_time = "2026-10-15 08:00:00",
+    db_.AddVisit({.patient_id = "P1",
+                  .event_no = "E1001",
+                  .dept_id = "0101",
+                  .in_time = "2026-11-10 10:00:00",
+                  .doctor_name = "刘静怡"});
+    db_.AddVisit({.patient_id = "P2",
+                  .event_no = "E1002",
+                  .dept_id = "0102",
+                  .in_time = "2026-11-20 08:30:00",
+                  .out_time = "2026-11-30 09:00:00",
+                  .bed_no = "07",
+                  .doctor_name = "陈浩然",
+                  .doctor_id = "D9",
+                  .emr_status = 2,
+                  .forbid_flag = "1",
+                  .code_status = 6});
+    db_.AddVisit({.patient_id = "P3",
+                  .event_no = "E2001",
+                  .dept_id = "0101",
+                  .in_time = "2026-10-01 08:00:00",
+                  .out_time = "2026-10-15 08:00:00",
                   .residence_flag = 1});
-    db_.AddVisit({.patient_id = "P4", .event_no = "E2002", .dept_id = "0103",
-                  .in_time = "2026-12-02 08:00:00", .residence_flag = 0, .emr_status = 0});
-    db_.AddVisit({.patient_id = "P1", .event_no = "E1003", .dept_id = "0101",
+    db_.AddVisit({.patient_id = "P4",
+                  .event_no = "E2002",
+                  .dept_id = "0103",
+                  .in_time = "2026-12-02 08:00:00",
+                  .residence_flag = 0,
+                  .emr_status = 0});
+    db_.AddVisit({.patient_id = "P1",
+                  .event_no = "E1003",
+                  .dept_id = "0101",
                   .in_time = "2026-12-01 00:00:00"});
     db_.Execute(
         "UPDATE TELV_VISIT_RECORD SET IN_DEPT_NAME = '内科A', NOW_DEPT_NAME = '内科B', "
@@ -82,20 +104,39 @@ TEST_F(PatientSearchTest, EveryAttributeHoldsItsColumnWithDayCountsAgainstTheDat
   const Patient& p = found[0];
   EXPECT_EQ(p.name, "O'Brien");
   const std::vector<std::pair<std::string, std::string>> expected = {
-      {"sex", "0"}, {"id", "P2"}, {"eventno", "E1002"}, {"birth", "1980-02-03 00:00:00"},
-      {"intime", "2026-11-20 08:30:00"}, {"leavetime", "2026-11-30 09:00:00"},
-      {"indept", "内科A"}, {"nowdept", "内科B"}, {"leavedept", "内科C"}, {"status", "2"},
-      {"committime", "2026-12-03 10:00:00"}, {"rollbacktime", "2026-12-04 11:00:00"},
-      {"archivetime", "2026-12-05 08:00:00"}, {"forbid", "1"}, {"bed", "07"},
-      {"doctor", "陈浩然"}, {"doctorid", "D9"}, {"codestatus", "6"},
-      {"codedate", "2026-12-06 12:00:00"}, {"rollbacknotes", "退回说明"},
+      {"sex", "0"},
+      {"id", "P2"},
+      {"eventno", "E1002"},
+      {"birth", "1980-02-03 00:00:00"},
+      {"intime", "2026-11-20 08:30:00"},
+      {"leavetime", "2026-11-30 09:00:00"},
+      {"indept", "内科A"},
+      {"nowdept", "内科B"},
+      {"leavedept", "内科C"},
+      {"status", "2"},
+      {"committime", "2026-12-03 10:00:00"},
+      {"rollbacktime", "2026-12-04 11:00:00"},
+      {"archivetime", "2026-12-05 08:00:00"},
+      {"forbid", "1"},
+      {"bed", "07"},
+      {"doctor", "陈浩然"},
+      {"doctorid", "D9"},
+      {"codestatus", "6"},
+      {"codedate", "2026-12-06 12:00:00"},
+      {"rollbacknotes", "退回说明"},
       {"leaveday", "6"},    // 6 days 23 hours since discharge
       {"commitday", "3"},   // 3 days 22 hours since the commit
       {"archiveday", "4"},  // 4 days 23 hours from discharge to archiving
-      {"archiver", "归档员"}, {"archivernotes", "归档说明"}, {"eventstatus", "3"},
-      {"commit_times", "2"}, {"rectify_status", "4"}, {"commiter", "提交人"},
-      {"commit_notes", "提交说明"}, {"have_emr", "1"},
-      {"admission_dept_time", "2026-11-21 09:00:00"}, {"case_no", "C002"}};
+      {"archiver", "归档员"},
+      {"archivernotes", "归档说明"},
+      {"eventstatus", "3"},
+      {"commit_times", "2"},
+      {"rectify_status", "4"},
+      {"commiter", "提交人"},
+      {"commit_notes", "提交说明"},
+      {"have_emr", "1"},
+      {"admission_dept_time", "2026-11-21 09:00:00"},
+      {"case_no", "C002"}};
   for (const auto& [attribute, value] : expected) EXPECT_EQ(p[attribute], value) << attribute;
 
   // 33 attributes, written in name order as the data source's documents have them.
@@ -109,8 +150,9 @@ TEST_F(PatientSearchTest, EveryAttributeHoldsItsColumnWithDayCountsAgainstTheDat
 
 TEST_F(PatientSearchTest, AVisitInHospitalWithoutRecordsHasEmptyDischargeCountsAndNoEmr) {
   db_.AddRecord({.patient_id = "P1", .event_no = "E1003", .status = 0});
-  std::vector<Patient> found = Search(u"<root><eventno>E100</eventno><patient_id>P1</patient_id>"
-                                      u"<orderby>EVENT_NO</orderby></root>");
+  std::vector<Patient> found = Search(
+      u"<root><eventno>E100</eventno><patient_id>P1</patient_id>"
+      u"<orderby>EVENT_NO</orderby></root>");
   ASSERT_EQ(EventNumbers(found), (Events{"E1001", "E1003"}));
   for (const Patient& p : found) {
     EXPECT_EQ(p["leavetime"], "");
@@ -154,8 +196,7 @@ TEST_F(PatientSearchTest, TextConditionsMatchPartsOrWholeValues) {
 
 TEST_F(PatientSearchTest, PatientIdCountsOnlyWithTheVisitNumber) {
   EXPECT_EQ(Find(u"<eventno>100</eventno>"), (Events{"E1001", "E1002", "E1003"}));
-  EXPECT_EQ(Find(u"<eventno>100</eventno><patient_id>P1</patient_id>"),
-            (Events{"E1001", "E1003"}));
+  EXPECT_EQ(Find(u"<eventno>100</eventno><patient_id>P1</patient_id>"), (Events{"E1001", "E1003"}));
   EXPECT_EQ(Find(u"<patient_id>P1</patient_id>"), kAll);
 }
 
@@ -183,8 +224,7 @@ TEST_F(PatientSearchTest, SpansApplyOnlyWithExactlyTwoPiecesAsHalfOpenIntervals)
   EXPECT_EQ(Find(u"<intime_span>|</intime_span>"), kAll);
   EXPECT_EQ(Find(u"<leavetime_span>2026-10-15|2026-11-30 09:00:01</leavetime_span>"),
             (Events{"E1002", "E2001"}));
-  EXPECT_EQ(Find(u"<commit_time_span>2026-12-03|2026-12-04</commit_time_span>"),
-            (Events{"E1002"}));
+  EXPECT_EQ(Find(u"<commit_time_span>2026-12-03|2026-12-04</commit_time_span>"), (Events{"E1002"}));
   EXPECT_EQ(Find(u"<archive_time_span>2026-12-06|2026-12-07</archive_time_span>"), Events{});
   EXPECT_EQ(Find(u"<codedate>2026-12-06 12:00:00|2026-12-06 12:00:01</codedate>"),
             (Events{"E1002"}));
@@ -193,8 +233,7 @@ TEST_F(PatientSearchTest, SpansApplyOnlyWithExactlyTwoPiecesAsHalfOpenIntervals)
 }
 
 TEST_F(PatientSearchTest, TheLeaveTimeNamingNullIsSqlTextAndOtherwiseASpan) {
-  EXPECT_EQ(Find(u"<leavetime_span>is null</leavetime_span>"),
-            (Events{"E1001", "E1003", "E2002"}));
+  EXPECT_EQ(Find(u"<leavetime_span>is null</leavetime_span>"), (Events{"E1001", "E1003", "E2002"}));
   EXPECT_EQ(Find(u"<leavetime_span> is null </leavetime_span>"),
             (Events{"E1001", "E1003", "E2002"}));
   EXPECT_EQ(Find(u"<leavetime_span> is not null</leavetime_span>"), (Events{"E1002", "E2001"}));
@@ -208,6 +247,8 @@ TEST_F(PatientSearchTest, TheRowLimitAppliesAroundTheOrderedQuery) {
             (Events{"E2002", "E1003"}));  // ROWNUM < 3
   EXPECT_EQ(Search(u"<root><maxrow>1</maxrow></root>").size(), 0u);
   EXPECT_EQ(Search(u"<root><maxrow> 2 </maxrow></root>").size(), 1u);
+  EXPECT_EQ(Search(u"<root><maxrow>2.5</maxrow></root>").size(), 2u);
+  EXPECT_EQ(Search(u"<root><maxrow>-1</maxrow></root>").size(), 0u);
   for (int i = 0; i < 12; ++i) {
     std::string n = std::to_string(i);
     db_.AddPatient({.id = "Q" + n});
@@ -281,10 +322,10 @@ TEST(PatientSearchSqlTest, TheStatementTakesItsDatesFromTheDialectAndClosesWithT
   EXPECT_TRUE(sql.starts_with(u"SELECT/*+rule*/ NAME,"));
   EXPECT_NE(sql.find(u"TRUNC(to_date('2026-12-07 08:00:00', 'YYYY-MM-DD HH24:MI:SS') - OUT_TIME)"),
             std::u16string::npos);
-  EXPECT_TRUE(sql.ends_with(u"FROM TELV_VISIT_RECORD V, TELV_PATIENT W WHERE V.PATIENT_ID = W.ID AND  1=1"));
-  const CXmlProperty::Map span = {{u"intime_span", u"2008-01-01|2008-02-01"},
-                                  {u"orderby", u"BED_NO"},
-                                  {u"maxrow", u"11"}};
+  EXPECT_TRUE(sql.ends_with(
+      u"FROM TELV_VISIT_RECORD V, TELV_PATIENT W WHERE V.PATIENT_ID = W.ID AND  1=1"));
+  const CXmlProperty::Map span = {
+      {u"intime_span", u"2008-01-01|2008-02-01"}, {u"orderby", u"BED_NO"}, {u"maxrow", u"11"}};
   sql = PatientSearchSql(sql_server, u"2026-12-07 08:00:00", span);
   EXPECT_NE(sql.find(u" IN_TIME >= CONVERT(DATETIME, '2008-01-01', 20) AND IN_TIME < "
                      u"CONVERT(DATETIME, '2008-02-01', 20) AND  1=1 ORDER BY BED_NO) "

@@ -1,0 +1,321 @@
+// The archive patient lists over a hospital of 100,000 visits in 60 departments (three years of
+// admissions, those of the last two weeks still in hospital, three records per visit):
+//   - ArchivePatient.GetInPatientList of one department through IDispatch::Invoke, the whole
+//     call (method frame, data source from telv.config.xml, server time, condition document,
+//     statement, result document), against the statement it runs, translated once, on raw
+//     SQLite: prepared, stepped and every column read as text. Goal: within 1.2 times.
+//   - GetAllInPatientList (every department) the same way, for the rows per second of a long list.
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "archive/patient_search.h"
+#include "com/archive_patient.h"
+#include "db/database_file.h"
+#include "foundation/db_type.h"
+#include "foundation/xml_property.h"
+#include "interface/emr_call_scope.h"
+#include "platform/com/unicode.h"
+#include "platform/db/catalog.h"
+#include "platform/db/connection_pool.h"
+#include "platform/db/oracle_functions.h"
+#include "platform/db/sql_translator.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kVisits = 100000;
+constexpr int kDepartments = 60;
+constexpr int kRecordsPerVisit = 3;
+constexpr int kDays = 1070;          // admissions from 2024-01-01 to 2026-12-05
+constexpr int kInHospitalDays = 14;  // admitted this recently: not yet discharged
+
+std::string Department(int i) {
+  char code[8];
+  std::snprintf(code, sizeof code, "%04d", 101 + i % kDepartments);
+  return code;
+}
+
+// "YYYY-MM-DD HH:MM:SS" of day `day` after 2024-01-01 and `hour`.
+std::string Date(int day, int hour) {
+  static const int kMonthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  int year = 2024, month = 0;
+  for (;;) {
+    int length = kMonthDays[month] + (month == 1 && year % 4 == 0 ? 1 : 0);
+    if (day < length) break;
+    day -= length;
+    if (++month == 12) month = 0, ++year;
+  }
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:00:00", year, month + 1, day + 1, hour);
+  return text;
+}
+
+void Check(int rc, sqlite3* db) {
+  if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
+    std::fprintf(stderr, "sqlite: %s\n", sqlite3_errmsg(db));
+    std::abort();
+  }
+}
+
+// The hospital's database in a directory of its own, which also holds telv.config.xml and
+// becomes the process's current directory. Removed at exit.
+struct Hospital {
+  std::string directory;
+  std::string path;
+
+  Hospital() {
+    std::string pattern = (fs::temp_directory_path() / "korvalis-search-XXXXXX").string();
+    directory = ::mkdtemp(pattern.data());
+    path = directory + "/hospital.db";
+    const std::string init = korvalis::schema::CreateDatabaseFile(
+        path, korvalis::schema::DatabaseContents::kInstallation);
+    korvalis::db::ConnectionPools::Close(init);
+    Fill();
+    korvalis::schema::WriteDatabaseConfig(directory, init);
+    if (::chdir(directory.c_str()) != 0) std::abort();
+  }
+  ~Hospital() {
+    std::error_code ignored;
+    fs::remove_all(directory, ignored);
+  }
+
+  // Visits in admission order spread over the departments, one patient each.
+  void Fill() {
+    sqlite3* db = nullptr;
+    Check(sqlite3_open(path.c_str(), &db), db);
+    Check(korvalis::db::RegisterOracleFunctions(db), db);  // the schema's generated columns
+    Check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db);
+    sqlite3_stmt* patient = nullptr;
+    sqlite3_stmt* visit = nullptr;
+    sqlite3_stmt* record = nullptr;
+    Check(sqlite3_prepare_v2(db,
+                             "INSERT INTO TELV_PATIENT (ID, NAME, SEX, BIRTHDAY, CASE_NO) "
+                             "VALUES (?1, ?2, ?3, '1960-05-01 00:00:00', ?1)",
+                             -1, &patient, nullptr),
+          db);
+    Check(
+        sqlite3_prepare_v2(
+            db,
+            "INSERT INTO TELV_VISIT_RECORD (PATIENT_ID, EVENT_NO, SERIAL_NO, IN_TIME, "
+            "IN_DEPT_ID, IN_DEPT_NAME, NOW_DEPT_ID, NOW_DEPT_NAME, BED_NO, OUT_TIME, OUT_DEPT_ID, "
+            "OUT_DEPT_NAME, DOCTOR_NAME, REG_DOCTOR_ID, RESIDENCE_FLAG, EVENT_STATUS, EMR_STATUS, "
+            "FORBID_FLAG, PAPER_EMR_STATUS, COMMIT_TIME, ADMISSION_DEPT_TIME) VALUES (?1, ?2, 1, "
+            "?3, ?4, '内科', ?4, '内科', ?5, ?6, ?7, ?8, '刘静怡', '1002', 2, 1, ?9, '0', 0, "
+            "?10, ?3)",
+            -1, &visit, nullptr),
+        db);
+    Check(sqlite3_prepare_v2(db,
+                             "INSERT INTO TELV_EMR_CONTENT (ID, PATIENT_ID, EVENT_NO, CATALOG_ID, "
+                             "TEMPLATE_ID, EMR_TYPE, TITLE, CREATE_DATE, STATUS) VALUES (?1, ?2, "
+                             "?3, 2, 2, 2, '病程记录', ?4, ?5)",
+                             -1, &record, nullptr),
+          db);
+    for (int i = 0; i < kVisits; ++i) {
+      const std::string id = "P" + std::to_string(i);
+      const std::string event_no = "E" + std::to_string(i);
+      const std::string dept = Department(i);
+      const int day = static_cast<int>(static_cast<long long>(i) * kDays / kVisits);
+      const bool in_hospital = day >= kDays - kInHospitalDays;
+      const std::string in_time = Date(day, 9);
+      const std::string out_time = Date(day + 8, 10);
+      const std::string name = "病人" + std::to_string(i);
+      sqlite3_bind_text(patient, 1, id.c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_text(patient, 2, name.c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_int(patient, 3, i % 2);
+      Check(sqlite3_step(patient), db);
+      sqlite3_reset(patient);
+
+      sqlite3_bind_text(visit, 1, id.c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_text(visit, 2, event_no.c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_text(visit, 3, in_time.c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_text(visit, 4, dept.c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_text(visit, 5, std::to_string(i % 40 + 1).c_str(), -1, SQLITE_TRANSIENT);
+      for (int column : {6, 7, 8, 10}) sqlite3_bind_null(visit, column);
+      if (!in_hospital) {
+        sqlite3_bind_text(visit, 6, out_time.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(visit, 7, dept.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(visit, 8, "内科", -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(visit, 10, Date(day + 10, 16).c_str(), -1, SQLITE_TRANSIENT);
+      }
+      sqlite3_bind_int(visit, 9, in_hospital ? 1 : (i % 10 == 0 ? 1 : 2));
+      Check(sqlite3_step(visit), db);
+      sqlite3_reset(visit);
+
+      for (int r = 0; r < kRecordsPerVisit; ++r) {
+        const std::string record_id = event_no + "-" + std::to_string(r);
+        sqlite3_bind_text(record, 1, record_id.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(record, 2, id.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(record, 3, event_no.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(record, 4, Date(day, 11 + r).c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int(record, 5, r == 0 && i % 3 == 0 ? 0 : 1);
+        Check(sqlite3_step(record), db);
+        sqlite3_reset(record);
+      }
+    }
+    sqlite3_finalize(patient);
+    sqlite3_finalize(visit);
+    sqlite3_finalize(record);
+    Check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
+    sqlite3_close(db);
+  }
+};
+
+const Hospital& TheHospital() {
+  static const Hospital hospital;
+  return hospital;
+}
+
+constexpr char16_t kDepartment[] = u"0101";
+constexpr char16_t kStart[] = u"2026-11-01";
+constexpr char16_t kEnd[] = u"2027-01-01";
+
+// Calls a list method through Invoke with BSTR arguments given in order; counts the patients.
+void InvokeList(benchmark::State& state, DISPID dispid, std::vector<std::u16string> texts) {
+  TheHospital();
+  korvalis::frame::InstallEMRCallScope();
+  IDispatch* list = nullptr;
+  if (CreateArchivePatient(nullptr, IID_IDispatch, reinterpret_cast<void**>(&list)) != S_OK) {
+    state.SkipWithError("no ArchivePatient object");
+    return;
+  }
+  std::vector<VARIANT> arguments(texts.size());
+  for (std::size_t i = 0; i < texts.size(); ++i) {  // reversed, as DISPPARAMS holds them
+    VariantInit(&arguments[i]);
+    arguments[i].vt = VT_BSTR;
+    arguments[i].bstrVal = korvalis::AllocBstr(texts[texts.size() - 1 - i]);
+  }
+  DISPPARAMS params{arguments.data(), nullptr, static_cast<UINT>(arguments.size()), 0};
+  std::size_t patients = 0;
+  for (auto _ : state) {
+    VARIANT result;
+    VariantInit(&result);
+    EXCEPINFO excep{};
+    UINT arg_err = 0;
+    if (list->Invoke(dispid, IID_NULL, 0, DISPATCH_METHOD, &params, &result, &excep, &arg_err) !=
+        S_OK) {
+      state.SkipWithError(korvalis::ToUtf8(korvalis::BstrView(excep.bstrDescription)).c_str());
+      break;
+    }
+    if (patients == 0) {  // the same list every time: counted once
+      std::u16string_view document = korvalis::BstrView(result.bstrVal);
+      for (std::size_t at = document.find(u"<patient "); at != std::u16string_view::npos;
+           at = document.find(u"<patient ", at + 1)) {
+        ++patients;
+      }
+    }
+    VariantClear(&result);
+  }
+  for (VARIANT& argument : arguments) VariantClear(&argument);
+  list->Release();
+  state.SetItemsProcessed(static_cast<int64_t>(patients) * state.iterations());
+  state.counters["patients"] = static_cast<double>(patients);
+}
+
+// The search's statement for the condition, as the embedded provider translates it.
+std::string TranslatedStatement(sqlite3* db, const CXmlProperty::Map& condition) {
+  char now[24];
+  std::time_t t = std::time(nullptr);
+  std::strftime(now, sizeof now, "%Y-%m-%d %H:%M:%S", std::localtime(&t));
+  CDBOracle oracle;
+  const std::u16string sql =
+      korvalis::archive::PatientSearchSql(oracle, korvalis::FromUtf8(now), condition);
+  korvalis::db::Translation translation =
+      korvalis::db::Translate(korvalis::ToUtf8(sql), *korvalis::db::Catalog::Load(db));
+  return translation.statements.back();
+}
+
+// SQLite's plan of the statement, its steps joined by "; ".
+std::string QueryPlan(sqlite3* db, const std::string& sql) {
+  sqlite3_stmt* stmt = nullptr;
+  std::string plan;
+  if (sqlite3_prepare_v2(db, ("EXPLAIN QUERY PLAN " + sql).c_str(), -1, &stmt, nullptr) !=
+      SQLITE_OK) {
+    return sqlite3_errmsg(db);
+  }
+  while (sqlite3_step(stmt) == SQLITE_ROW) {
+    plan += (plan.empty() ? "" : "; ") +
+            std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 3)));
+  }
+  sqlite3_finalize(stmt);
+  return plan;
+}
+
+// Steps the statement and reads every column as text, as the provider's rows do; prepares it
+// on every run, or once (`prepared_once`). The label shows the plan.
+void RawList(benchmark::State& state, const CXmlProperty::Map& condition, bool prepared_once) {
+  sqlite3* db = nullptr;
+  sqlite3_open_v2(TheHospital().path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+  korvalis::db::RegisterOracleFunctions(db);
+  const std::string sql = TranslatedStatement(db, condition);
+  state.SetLabel(QueryPlan(db, sql));
+  std::size_t rows = 0, bytes = 0;
+  sqlite3_stmt* stmt = nullptr;
+  for (auto _ : state) {
+    if (stmt == nullptr && sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+      state.SkipWithError(sqlite3_errmsg(db));
+      break;
+    }
+    const int columns = sqlite3_column_count(stmt);
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+      ++rows;
+      for (int c = 0; c < columns; ++c) {
+        benchmark::DoNotOptimize(sqlite3_column_text(stmt, c));
+        bytes += static_cast<std::size_t>(sqlite3_column_bytes(stmt, c));
+      }
+    }
+    if (prepared_once) {
+      sqlite3_reset(stmt);
+    } else {
+      sqlite3_finalize(stmt);
+      stmt = nullptr;
+    }
+  }
+  sqlite3_finalize(stmt);
+  sqlite3_close(db);
+  benchmark::DoNotOptimize(bytes);
+  state.SetItemsProcessed(static_cast<int64_t>(rows));
+  state.counters["patients"] =
+      static_cast<double>(rows) / static_cast<double>(std::max<int64_t>(state.iterations(), 1));
+}
+
+const CXmlProperty::Map kInPatientCondition = {{u"nowdept", kDepartment},
+                                               {u"intime_span", u"2026-11-01|2027-01-01"},
+                                               {u"leavetime_span", u"is null"},
+                                               {u"patienttype", u"2"},
+                                               {u"emrtype", u"1"}};
+const CXmlProperty::Map kAllInPatientCondition = {{u"intime_span", u"2026-11-01|2027-01-01"},
+                                                  {u"leavetime_span", u" is null "},
+                                                  {u"patienttype", u"2"},
+                                                  {u"emrtype", u"1"}};
+
+void BM_GetInPatientListInvoke(benchmark::State& state) {
+  InvokeList(state, 1, {kDepartment, kStart, kEnd});
+}
+void BM_GetInPatientListRawSqlite(benchmark::State& state) {
+  RawList(state, kInPatientCondition, false);
+}
+void BM_GetInPatientListRawSqlitePreparedOnce(benchmark::State& state) {
+  RawList(state, kInPatientCondition, true);
+}
+void BM_GetAllInPatientListInvoke(benchmark::State& state) { InvokeList(state, 2, {kStart, kEnd}); }
+void BM_GetAllInPatientListRawSqlite(benchmark::State& state) {
+  RawList(state, kAllInPatientCondition, false);
+}
+
+BENCHMARK(BM_GetInPatientListInvoke)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_GetInPatientListRawSqlite)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_GetInPatientListRawSqlitePreparedOnce)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_GetAllInPatientListInvoke)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_GetAllInPatientListRawSqlite)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
