@@ -34,7 +34,7 @@ enum class ExprKind {
   kNull,        // NULL (and the empty text literal)
   kNumber,      // text holds the literal
   kString,      // text holds the value
-  kColumn,      // parts: [schema.][table.]column; text is the column
+  kColumn,      // parts: [schema.][table.]column
   kStar,        // * or t.* (only in a select list and COUNT(*))
   kUnary,       // op: "-", "+", "NOT", "PRIOR"
   kBinary,      // op: OR AND = <> < <= > >= + - * / ||

@@ -708,7 +708,6 @@ class Parser {
       f->text = "DBMS_RANDOM.VALUE";
       return f;
     }
-    e->text = parts.back().text;
     e->parts = std::move(parts);
     if (Peek().kind == TokenKind::kOuterJoinMarker) {
       Next();
