@@ -7,6 +7,11 @@ CREATE TABLE MOLB_XML_TEXT (
   CONSTRAINT PK_MOLB_XML_TEXT PRIMARY KEY (EMR_ID)
 );
 COMMENT ON TABLE MOLB_XML_TEXT IS '病历检索文本: 每份病历的全文与XML文本';
+-- Text indexes: the full text searched by words and Chinese substrings, the XML text by path.
+CREATE INDEX IX_MOLB_XML_TEXT_FULL_TEXT ON MOLB_XML_TEXT (FULL_TEXT) INDEXTYPE IS CTXSYS.CONTEXT
+  PARAMETERS ('lexer ctxsys.chinese_vgram_lexer sync (on commit)');
+CREATE INDEX IX_MOLB_XML_TEXT_XML_TEXT ON MOLB_XML_TEXT (XML_TEXT) INDEXTYPE IS CTXSYS.CONTEXT
+  PARAMETERS ('lexer ctxsys.chinese_vgram_lexer section group ctxsys.path_section_group sync (on commit)');
 
 CREATE TABLE MOLB_SEARCHES_XML_FRAME (
   ID         NUMBER(10) NOT NULL,

@@ -250,10 +250,5 @@ TEST_F(ConformanceTest, ErrorsWhereOracleErrors) {
   EXPECT_NE(Error("SELECT 'abc FROM DUAL").find("ORA-01756"), std::string::npos);
 }
 
-TEST_F(ConformanceTest, ConstructsOfTheSecondPartAreRefusedByName) {
-  EXPECT_NE(Error("SELECT ID FROM T WHERE CONTAINS(NAME, 'a') > 0").find("CONTAINS"), std::string::npos);
-  EXPECT_NE(Error("SELECT EXTRACTVALUE(NAME, '/a') FROM T").find("EXTRACTVALUE"), std::string::npos);
-}
-
 }  // namespace
 }  // namespace korvalis::db

@@ -181,6 +181,8 @@ struct Statement {
   std::vector<TableConstraint> constraints;
   Name index;                        // CREATE INDEX name, DROP INDEX
   bool unique = false;               // CREATE UNIQUE INDEX
+  bool text_index = false;           // CREATE INDEX ... INDEXTYPE IS CTXSYS.CONTEXT
+  std::string index_parameters;      // its PARAMETERS ('...')
   bool or_replace = false;           // CREATE OR REPLACE VIEW
   Name comment_column;               // COMMENT ON COLUMN t.c
   std::string comment;               // COMMENT ... IS 'text'

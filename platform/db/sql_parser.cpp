@@ -1007,6 +1007,19 @@ class Parser {
         stmt->descending.push_back(desc);
       } while (AcceptOp(","));
       ExpectOp(")");
+      if (AcceptWord("INDEXTYPE")) {
+        // A text index: INDEXTYPE IS CTXSYS.CONTEXT [PARAMETERS ('...')].
+        ExpectWord("IS");
+        Name type = ParseObjectName();
+        if (type.text != "CONTEXT") Fail("the index type " + type.text + " is not supported");
+        stmt->text_index = true;
+        if (AcceptWord("PARAMETERS")) {
+          ExpectOp("(");
+          if (Peek().kind != TokenKind::kString) Fail("PARAMETERS needs a text");
+          stmt->index_parameters = Next().text;
+          ExpectOp(")");
+        }
+      }
       SkipStorageClauses();
       return stmt;
     }

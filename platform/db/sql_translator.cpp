@@ -805,6 +805,7 @@ SqlType Translator::EmitBinary(const Expr& e, const Scope* scope, std::string* o
     out->push_back(')');
     return SqlType::kText;
   }
+  if (op == ">" && EmitContainsCondition(e, scope, out)) return SqlType::kNumber;
   if (op == "=" || op == "<>" || op == "<" || op == "<=" || op == ">" || op == ">=") {
     // Printed in place; rebuilt only in the rare case that an operand must be converted.
     out->push_back('(');
@@ -1317,10 +1318,10 @@ SqlType Translator::EmitFunction(const Expr& e, const Scope* scope, std::string*
     out->append("NULL");
     return SqlType::kText;
   }
-  if (f == "CONTAINS" || f == "EXTRACTVALUE" || f == "EXTRACT" || f == "EXISTSNODE" ||
-      f == "XMLTYPE" || f == "SCORE") {
-    Refuse(e.text);
+  if (f == "CONTAINS" || f == "EXTRACTVALUE" || f == "EXTRACT") {
+    return EmitTextFunction(e, scope, out);
   }
+  if (f == "EXISTSNODE" || f == "XMLTYPE" || f == "SCORE") Refuse(e.text);
   if (f.find('.') != std::string_view::npos) Refuse("the package function " + e.text);
   throw SqlError("ORA-00904: \"" + e.text + "\": invalid identifier");
 }
@@ -1764,6 +1765,7 @@ Translation Translator::CreateTable(Statement& stmt) {
 }
 
 Translation Translator::CreateIndex(Statement& stmt) {
+  if (stmt.text_index) return CreateTextIndex(stmt);
   Translation tr{StatementKind::kCreateIndex, {}, true};
   const TableInfo* table = RequireTable(stmt.table);
   std::string out = stmt.unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ";
@@ -1871,6 +1873,7 @@ Translation Translator::Drop(Statement& stmt) {
   tr.statements.push_back("DELETE FROM KORVALIS_TABLES WHERE TABLE_NAME = " + t);
   tr.statements.push_back("DELETE FROM KORVALIS_CONS_COLUMNS WHERE TABLE_NAME = " + t);
   tr.statements.push_back("DELETE FROM KORVALIS_CONSTRAINTS WHERE TABLE_NAME = " + t);
+  DropTextIndexes(*table, &tr);
   return tr;
 }
 

@@ -85,6 +85,16 @@ class Translator {
   // Prints the FROM item when it names a dictionary view; false when it does not.
   bool EmitDictionaryView(const TableRef& ref, Scope* scope, std::string* out);
 
+  // ---- text and XML search (text_index_sql.cpp) ----
+  // CONTAINS, EXTRACTVALUE and EXTRACT.
+  SqlType EmitTextFunction(const Expr& e, const Scope* scope, std::string* out);
+  // `CONTAINS(...) > 0`, printed so that the text index can find the rows; false for any
+  // other comparison.
+  bool EmitContainsCondition(const Expr& e, const Scope* scope, std::string* out);
+  Translation CreateTextIndex(Statement& stmt);
+  // The statements that drop the text indexes of a dropped table.
+  void DropTextIndexes(const TableInfo& table, Translation* tr);
+
   // ---- hierarchical queries (hierarchy.cpp) ----
   // Refuses the hierarchical queries that cannot be printed exactly.
   void CheckHierarchy(SelectCore& core);

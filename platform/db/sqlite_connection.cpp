@@ -7,6 +7,7 @@
 
 #include "platform/db/ora_number.h"
 #include "platform/db/oracle_functions.h"
+#include "platform/db/text_search.h"
 
 namespace korvalis::db {
 namespace {
@@ -214,6 +215,7 @@ SqliteConnection::SqliteConnection(std::shared_ptr<EmbeddedDatabase> database)
   sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
   sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
   rc = RegisterOracleFunctions(db_);
+  if (rc == SQLITE_OK) rc = RegisterTextSearch(db_);
   try {
     if (rc != SQLITE_OK) throw ErrorFromSqlite(db_, rc);
     if (!database_->in_memory()) RunPlain("PRAGMA journal_mode=WAL");

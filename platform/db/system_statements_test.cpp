@@ -1,7 +1,5 @@
 // The statement forms the system's bodies write, run on the real schema: each translates and
-// runs (testdata/system_statements.sql), or, for the constructs the embedded database does
-// not take yet, is refused with a message naming the construct
-// (testdata/system_statements_refused.sql).
+// runs (testdata/system_statements.sql).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -70,21 +68,6 @@ TEST_F(SystemStatementsTest, EveryFormRunsOnTheSchema) {
     }
   }
   EXPECT_EQ(failures, 0);
-}
-
-TEST_F(SystemStatementsTest, ConstructsNotYetTakenAreRefusedByName) {
-  auto statements =
-      SplitScript(ReadFile(SourceDir() / "platform/db/testdata/system_statements_refused.sql"));
-  ASSERT_FALSE(statements.empty());
-  for (const ScriptStatement& s : statements) {
-    try {
-      c_->Execute(s.text);
-      ADD_FAILURE() << "line " << s.line << " ran: " << s.text;
-    } catch (const DbError& e) {
-      EXPECT_EQ(e.code(), kNotSupported) << e.what();
-      EXPECT_NE(std::string(e.what()).find("is not supported"), std::string::npos) << e.what();
-    }
-  }
 }
 
 }  // namespace

@@ -1,0 +1,684 @@
+#include "platform/db/text_query.h"
+
+#include <cstdint>
+
+#include "platform/db/sql_error.h"
+#include "platform/db/xml_path.h"
+
+namespace korvalis::db::text {
+namespace {
+
+// ---------------------------------------------------------------- characters
+
+uint32_t DecodeUtf8(std::string_view s, size_t* i) {
+  const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+  const unsigned char c = b(*i);
+  size_t need = 0;
+  uint32_t cp = 0;
+  if (c < 0x80) {
+    ++*i;
+    return c;
+  } else if ((c & 0xE0) == 0xC0) {
+    need = 1;
+    cp = c & 0x1F;
+  } else if ((c & 0xF0) == 0xE0) {
+    need = 2;
+    cp = c & 0x0F;
+  } else if ((c & 0xF8) == 0xF0) {
+    need = 3;
+    cp = c & 0x07;
+  } else {
+    ++*i;
+    return 0xFFFD;
+  }
+  if (*i + need >= s.size()) {
+    ++*i;
+    return 0xFFFD;
+  }
+  for (size_t k = 1; k <= need; ++k) {
+    if ((b(*i + k) & 0xC0) != 0x80) {
+      ++*i;
+      return 0xFFFD;
+    }
+    cp = (cp << 6) | (b(*i + k) & 0x3F);
+  }
+  *i += need + 1;
+  return cp;
+}
+
+void AppendUtf8(uint32_t cp, std::string* out) {
+  if (cp < 0x80) {
+    out->push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+enum class CharClass { kSeparator, kWord, kCjk };
+
+bool IsCjk(uint32_t cp) {
+  return (cp >= 0x2E80 && cp <= 0x2FDF) || (cp >= 0x3040 && cp <= 0x30FF) ||
+         (cp >= 0x3100 && cp <= 0x31BF) || (cp >= 0x31F0 && cp <= 0x31FF) ||
+         (cp >= 0x3400 && cp <= 0x4DBF) || (cp >= 0x4E00 && cp <= 0x9FFF) ||
+         (cp >= 0xA000 && cp <= 0xA4CF) || (cp >= 0xAC00 && cp <= 0xD7AF) ||
+         (cp >= 0xF900 && cp <= 0xFAFF) || (cp >= 0x20000 && cp <= 0x3FFFF);
+}
+
+CharClass Classify(uint32_t cp) {
+  if (cp < 0x80) {
+    const bool alnum = (cp >= '0' && cp <= '9') || (cp >= 'A' && cp <= 'Z') || (cp >= 'a' && cp <= 'z');
+    return alnum ? CharClass::kWord : CharClass::kSeparator;
+  }
+  if (IsCjk(cp)) return CharClass::kCjk;
+  if (cp <= 0xBF || cp == 0xD7 || cp == 0xF7) return CharClass::kSeparator;
+  if ((cp >= 0x2000 && cp <= 0x2BFF) || (cp >= 0x3000 && cp <= 0x303F) ||
+      (cp >= 0xE000 && cp <= 0xF8FF) || (cp >= 0xFE30 && cp <= 0xFE4F) || cp >= 0xFFF0) {
+    return CharClass::kSeparator;
+  }
+  if (cp >= 0xFF00 && cp <= 0xFFEF) {
+    const bool alnum = (cp >= 0xFF10 && cp <= 0xFF19) || (cp >= 0xFF21 && cp <= 0xFF3A) ||
+                       (cp >= 0xFF41 && cp <= 0xFF5A);
+    return alnum ? CharClass::kWord : CharClass::kSeparator;
+  }
+  return CharClass::kWord;
+}
+
+// Letters compare without case: ASCII, full-width, Latin-1, Greek and Cyrillic capitals.
+uint32_t Fold(uint32_t cp) {
+  if (cp >= 0xFF01 && cp <= 0xFF5E) cp -= 0xFEE0;  // full-width forms to ASCII
+  if (cp >= 'A' && cp <= 'Z') return cp + 32;
+  if ((cp >= 0xC0 && cp <= 0xDE && cp != 0xD7) || (cp >= 0x391 && cp <= 0x3A9) ||
+      (cp >= 0x410 && cp <= 0x42F)) {
+    return cp + 32;
+  }
+  return cp;
+}
+
+std::vector<Unit> Split(std::string_view text, bool wildcards) {
+  std::vector<Unit> units;
+  Unit current;
+  bool open = false;
+  size_t i = 0;
+  while (i < text.size()) {
+    const size_t at = i;
+    const uint32_t cp = DecodeUtf8(text, &i);
+    CharClass cls = Classify(cp);
+    if (wildcards && (cp == '%' || cp == '_')) cls = CharClass::kWord;
+    if (cls == CharClass::kSeparator) {
+      if (open) units.push_back(std::move(current));
+      open = false;
+      continue;
+    }
+    const bool cjk = cls == CharClass::kCjk;
+    if (open && current.cjk != cjk) {
+      units.push_back(std::move(current));
+      open = false;
+    }
+    if (!open) {
+      current = Unit{cjk, std::string(), at, at};
+      open = true;
+    }
+    AppendUtf8(cjk ? cp : Fold(cp), &current.text);
+    current.end = i;
+  }
+  if (open) units.push_back(std::move(current));
+  return units;
+}
+
+bool HasWildcard(const Unit& u) {
+  return !u.cjk && u.text.find_first_of("%_") != std::string::npos;
+}
+
+// `%` any characters, `_` one character.
+bool WildcardMatch(std::string_view pattern, std::string_view word) {
+  size_t p = 0, w = 0;
+  size_t star_p = std::string_view::npos, star_w = 0;
+  while (w < word.size()) {
+    if (p < pattern.size() && pattern[p] == '%') {
+      star_p = ++p;
+      star_w = w;
+      continue;
+    }
+    if (p < pattern.size() && pattern[p] == '_') {
+      ++p;
+      DecodeUtf8(word, &w);
+      continue;
+    }
+    if (p < pattern.size() && pattern[p] == word[w]) {
+      ++p;
+      ++w;
+      continue;
+    }
+    if (star_p == std::string_view::npos) return false;
+    p = star_p;
+    DecodeUtf8(word, &star_w);
+    w = star_w;
+  }
+  while (p < pattern.size() && pattern[p] == '%') ++p;
+  return p == pattern.size();
+}
+
+bool EndsWith(std::string_view s, std::string_view x) {
+  return s.size() >= x.size() && s.substr(s.size() - x.size()) == x;
+}
+
+// How a query unit stands against a text unit in a phrase of `size` units at `index`.
+bool UnitMatches(const Unit& q, const Unit& d, size_t index, size_t size) {
+  if (q.cjk != d.cjk) return false;
+  if (!q.cjk) return HasWildcard(q) ? WildcardMatch(q.text, d.text) : q.text == d.text;
+  if (size == 1) return d.text.find(q.text) != std::string::npos;
+  if (index == 0) return EndsWith(d.text, q.text);
+  if (index == size - 1) return d.text.compare(0, q.text.size(), q.text) == 0;
+  return q.text == d.text;
+}
+
+bool PhraseIn(const std::vector<Unit>& phrase, const std::vector<Unit>& units) {
+  const size_t m = phrase.size();
+  if (m == 0 || units.size() < m) return false;
+  for (size_t i = 0; i + m <= units.size(); ++i) {
+    size_t k = 0;
+    while (k < m && UnitMatches(phrase[k], units[i + k], k, m)) ++k;
+    if (k == m) return true;
+  }
+  return false;
+}
+
+[[noreturn]] void SyntaxError(size_t at) {
+  throw SqlError("ORA-29902: error in executing ODCIIndexStart() routine; ORA-20000: Oracle Text "
+                 "error: DRG-50901: text query parser syntax error on line 1, column " +
+                 std::to_string(at + 1));
+}
+
+[[noreturn]] void NotSupported(const std::string& what) {
+  throw SqlError("the Oracle Text " + what + " is not supported by the embedded database",
+                 kNotSupported);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- units
+
+std::vector<Unit> SplitUnits(std::string_view text, TextKind kind) {
+  if (kind == TextKind::kXml) return Split(XmlCharacterContent(text), false);
+  return Split(text, false);
+}
+
+std::string XmlCharacterContent(std::string_view xml) {
+  std::string out;
+  out.reserve(xml.size());
+  size_t i = 0;
+  const size_t n = xml.size();
+  while (i < n) {
+    const char c = xml[i];
+    if (c == '<') {
+      if (xml.compare(i, 9, "<![CDATA[") == 0) {
+        size_t end = xml.find("]]>", i + 9);
+        if (end == std::string_view::npos) end = n;
+        out.append(xml.substr(i + 9, end - i - 9));
+        i = end == n ? n : end + 3;
+      } else if (xml.compare(i, 4, "<!--") == 0) {
+        size_t end = xml.find("-->", i + 4);
+        i = end == std::string_view::npos ? n : end + 3;
+      } else {
+        // A tag, a declaration or a processing instruction ends at the first '>' outside quotes.
+        char quote = 0;
+        ++i;
+        while (i < n && (quote || xml[i] != '>')) {
+          if (quote && xml[i] == quote) {
+            quote = 0;
+          } else if (!quote && (xml[i] == '"' || xml[i] == '\'')) {
+            quote = xml[i];
+          }
+          ++i;
+        }
+        ++i;
+      }
+      out.push_back(' ');  // element boundaries separate words
+      continue;
+    }
+    if (c == '&') {
+      const size_t semi = xml.find(';', i);
+      if (semi != std::string_view::npos && semi - i <= 10) {
+        std::string_view name = xml.substr(i + 1, semi - i - 1);
+        uint32_t cp = 0;
+        if (name == "lt") cp = '<';
+        else if (name == "gt") cp = '>';
+        else if (name == "amp") cp = '&';
+        else if (name == "quot") cp = '"';
+        else if (name == "apos") cp = '\'';
+        else if (name.size() > 1 && name[0] == '#') {
+          const bool hex = name[1] == 'x' || name[1] == 'X';
+          for (size_t k = hex ? 2 : 1; k < name.size(); ++k) {
+            const char d = name[k];
+            int v = d >= '0' && d <= '9' ? d - '0'
+                    : hex && d >= 'a' && d <= 'f' ? d - 'a' + 10
+                    : hex && d >= 'A' && d <= 'F' ? d - 'A' + 10 : -1;
+            if (v < 0 || cp > 0x10FFFF) {
+              cp = 0;
+              break;
+            }
+            cp = cp * (hex ? 16 : 10) + static_cast<uint32_t>(v);
+          }
+        }
+        if (cp != 0 && cp <= 0x10FFFF) {
+          AppendUtf8(cp, &out);
+          i = semi + 1;
+          continue;
+        }
+      }
+    }
+    out.push_back(c);
+    ++i;
+  }
+  return out;
+}
+
+void ChineseRunTokens(std::string_view run, bool for_query, std::vector<IndexToken>* tokens) {
+  std::vector<std::string_view> chars;
+  for (size_t i = 0; i < run.size();) {
+    const size_t at = i;
+    DecodeUtf8(run, &i);
+    chars.push_back(run.substr(at, i - at));
+  }
+  if (for_query) {
+    if (chars.size() == 1) tokens->push_back(IndexToken{std::string(chars[0]), false});
+    for (size_t k = 0; k + 1 < chars.size(); ++k) {
+      tokens->push_back(IndexToken{std::string(chars[k]) + std::string(chars[k + 1]), false});
+    }
+    return;
+  }
+  for (size_t k = 0; k < chars.size(); ++k) {
+    tokens->push_back(IndexToken{std::string(chars[k]), false});
+    if (k + 1 < chars.size()) {
+      tokens->push_back(IndexToken{std::string(chars[k]) + std::string(chars[k + 1]), true});
+    }
+  }
+}
+
+// ---------------------------------------------------------------- the query
+
+struct TextQuery::Node {
+  enum Kind { kTerm, kAnd, kOr, kNot, kInPath } kind = kTerm;
+  std::vector<Unit> units;  // kTerm: the phrase
+  std::unique_ptr<Node> left, right;
+  std::string path;  // kInPath
+};
+
+namespace {
+
+using NodePtr = std::unique_ptr<TextQuery::Node>;
+
+class QueryParser {
+ public:
+  explicit QueryParser(std::string_view q) : q_(q) {}
+
+  NodePtr Parse() {
+    NodePtr n = ParseOr();
+    const Token t = Peek();
+    if (t.kind != Token::kEnd) SyntaxError(t.at);
+    return n;
+  }
+
+ private:
+  struct Token {
+    enum Kind { kEnd, kOpen, kClose, kAnd, kOr, kNot, kInPath, kWord } kind;
+    size_t at;
+    size_t end;
+  };
+
+  static bool IsOperatorChar(char c) {
+    return c == '(' || c == ')' || c == '&' || c == '|' || c == '~';
+  }
+  static bool IsRefusedChar(char c) {
+    return c == ',' || c == '=' || c == ';' || c == '-' || c == '*' || c == '>' || c == '?' ||
+           c == '!' || c == '$' || c == '\\' || c == '{' || c == '}' || c == '[' || c == ']';
+  }
+  static bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+  Token Peek() const {
+    size_t i = pos_;
+    while (i < q_.size() && IsBlank(q_[i])) ++i;
+    if (i == q_.size()) return Token{Token::kEnd, i, i};
+    const char c = q_[i];
+    switch (c) {
+      case '(': return Token{Token::kOpen, i, i + 1};
+      case ')': return Token{Token::kClose, i, i + 1};
+      case '&': return Token{Token::kAnd, i, i + 1};
+      case '|': return Token{Token::kOr, i, i + 1};
+      case '~': return Token{Token::kNot, i, i + 1};
+      default: break;
+    }
+    if (IsRefusedChar(c)) NotSupported(std::string("operator '") + c + "'");
+    size_t end = i;
+    while (end < q_.size() && !IsBlank(q_[end]) && !IsOperatorChar(q_[end])) {
+      if (IsRefusedChar(q_[end])) NotSupported(std::string("operator '") + q_[end] + "'");
+      ++end;
+    }
+    std::string word(q_.substr(i, end - i));
+    for (char& ch : word) {
+      if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 32);
+    }
+    Token::Kind kind = Token::kWord;
+    if (word == "AND") kind = Token::kAnd;
+    else if (word == "OR") kind = Token::kOr;
+    else if (word == "NOT") kind = Token::kNot;
+    else if (word == "INPATH") kind = Token::kInPath;
+    else if (word == "NEAR" || word == "WITHIN" || word == "ABOUT" || word == "ACCUM" ||
+             word == "MINUS" || word == "EQUIV" || word == "FUZZY" || word == "HASPATH" ||
+             word == "SDATA" || word == "MDATA") {
+      NotSupported("operator " + word);
+    }
+    return Token{kind, i, end};
+  }
+  void Take(const Token& t) { pos_ = t.end; }
+
+  NodePtr Binary(TextQuery::Node::Kind kind, NodePtr l, NodePtr r) {
+    auto n = std::make_unique<TextQuery::Node>();
+    n->kind = kind;
+    n->left = std::move(l);
+    n->right = std::move(r);
+    return n;
+  }
+
+  NodePtr ParseOr() {
+    NodePtr n = ParseAnd();
+    for (Token t = Peek(); t.kind == Token::kOr; t = Peek()) {
+      Take(t);
+      n = Binary(TextQuery::Node::kOr, std::move(n), ParseAnd());
+    }
+    return n;
+  }
+  NodePtr ParseAnd() {
+    NodePtr n = ParseNot();
+    for (Token t = Peek(); t.kind == Token::kAnd; t = Peek()) {
+      Take(t);
+      n = Binary(TextQuery::Node::kAnd, std::move(n), ParseNot());
+    }
+    return n;
+  }
+  NodePtr ParseNot() {
+    NodePtr n = ParsePrimary();
+    for (Token t = Peek(); t.kind == Token::kNot; t = Peek()) {
+      Take(t);
+      n = Binary(TextQuery::Node::kNot, std::move(n), ParsePrimary());
+    }
+    return n;
+  }
+  NodePtr ParsePrimary() {
+    if (++depth_ > kMaxDepth) NotSupported("query nested this deep");
+    Token t = Peek();
+    NodePtr n;
+    if (t.kind == Token::kOpen) {
+      Take(t);
+      n = ParseOr();
+      Token close = Peek();
+      if (close.kind != Token::kClose) SyntaxError(close.at);
+      Take(close);
+    } else if (t.kind == Token::kWord) {
+      n = std::make_unique<TextQuery::Node>();
+      const size_t begin = t.at;
+      size_t end = t.end;
+      while (t.kind == Token::kWord) {
+        end = t.end;
+        Take(t);
+        t = Peek();
+      }
+      const std::string_view phrase = q_.substr(begin, end - begin);
+      n->units = Split(phrase, true);
+      if (n->units.empty()) SyntaxError(begin);
+      for (size_t k = 0; k < n->units.size(); ++k) {
+        const bool near_cjk = (k > 0 && n->units[k - 1].cjk) ||
+                              (k + 1 < n->units.size() && n->units[k + 1].cjk);
+        if (HasWildcard(n->units[k]) &&
+            (near_cjk && n->units[k].text.find_first_not_of("%_") == std::string::npos)) {
+          NotSupported("wildcard on Chinese text");
+        }
+      }
+    } else {
+      SyntaxError(t.at);
+    }
+    for (Token p = Peek(); p.kind == Token::kInPath; p = Peek()) {
+      Take(p);
+      n = WithPath(std::move(n));
+    }
+    --depth_;
+    return n;
+  }
+  // INPATH(path): the path runs to the matching parenthesis.
+  NodePtr WithPath(NodePtr query) {
+    if (HasPathIn(*query)) NotSupported("INPATH within INPATH");
+    size_t i = pos_;
+    while (i < q_.size() && IsBlank(q_[i])) ++i;
+    if (i == q_.size() || q_[i] != '(') SyntaxError(i);
+    int depth = 1;
+    const size_t begin = ++i;
+    char quote = 0;
+    while (i < q_.size() && depth > 0) {
+      const char c = q_[i];
+      if (quote) {
+        if (c == quote) quote = 0;
+      } else if (c == '"' || c == '\'') {
+        quote = c;
+      } else if (c == '(') {
+        ++depth;
+      } else if (c == ')') {
+        --depth;
+      }
+      ++i;
+    }
+    if (depth != 0) SyntaxError(q_.size());
+    std::string path(q_.substr(begin, i - 1 - begin));
+    while (!path.empty() && IsBlank(path.back())) path.pop_back();
+    while (!path.empty() && IsBlank(path.front())) path.erase(0, 1);
+    if (path.empty()) SyntaxError(begin);
+    // A path without a leading slash starts at the top-level element.
+    if (path[0] != '/') path.insert(0, "/");
+    pos_ = i;
+    auto n = std::make_unique<TextQuery::Node>();
+    n->kind = TextQuery::Node::kInPath;
+    n->left = std::move(query);
+    n->path = std::move(path);
+    return n;
+  }
+  static bool HasPathIn(const TextQuery::Node& n) {
+    if (n.kind == TextQuery::Node::kInPath) return true;
+    return (n.left && HasPathIn(*n.left)) || (n.right && HasPathIn(*n.right));
+  }
+
+  static constexpr int kMaxDepth = 100;
+  std::string_view q_;
+  size_t pos_ = 0;
+  int depth_ = 0;
+};
+
+// What a text is looked at through while a query is matched against it.
+class MatchContext {
+ public:
+  MatchContext(std::string_view text, TextKind kind) : text_(text), kind_(kind) {}
+
+  const std::vector<Unit>& Units() {
+    if (!units_ready_) {
+      units_ = SplitUnits(text_, kind_);
+      units_ready_ = true;
+    }
+    return units_;
+  }
+  const XmlPathDocument& Xml() {
+    if (!xml_) xml_ = std::make_unique<XmlPathDocument>(text_);
+    return *xml_;
+  }
+
+ private:
+  std::string_view text_;
+  TextKind kind_;
+  bool units_ready_ = false;
+  std::vector<Unit> units_;
+  std::unique_ptr<XmlPathDocument> xml_;
+};
+
+bool Evaluate(const TextQuery::Node& n, MatchContext& ctx) {
+  switch (n.kind) {
+    case TextQuery::Node::kTerm:
+      return PhraseIn(n.units, ctx.Units());
+    case TextQuery::Node::kAnd:
+      return Evaluate(*n.left, ctx) && Evaluate(*n.right, ctx);
+    case TextQuery::Node::kOr:
+      return Evaluate(*n.left, ctx) || Evaluate(*n.right, ctx);
+    case TextQuery::Node::kNot:
+      return Evaluate(*n.left, ctx) && !Evaluate(*n.right, ctx);
+    case TextQuery::Node::kInPath: {
+      const XmlPathDocument::Selection s = ctx.Xml().Select(n.path);
+      if (s.is_value) return false;
+      for (xmlNode* node : s.nodes) {
+        const std::string section = XmlPathDocument::Text(node);
+        MatchContext inner(section, TextKind::kPlain);
+        if (Evaluate(*n.left, inner)) return true;
+      }
+      return false;
+    }
+  }
+  return false;
+}
+
+void AppendFtsString(std::string_view s, std::string* out) {
+  out->push_back('"');
+  for (char c : s) {
+    if (c == '"') out->push_back('"');
+    out->push_back(c);
+  }
+  out->push_back('"');
+}
+
+// The index query of one unit alone; empty when the index cannot narrow it.
+std::string UnitIndexQuery(const Unit& u, bool* exact) {
+  std::string out;
+  if (u.cjk) {
+    AppendFtsString(u.text, &out);
+    *exact = true;
+    return out;
+  }
+  const size_t wild = u.text.find_first_of("%_");
+  if (wild == std::string::npos) {
+    AppendFtsString(u.text, &out);
+    *exact = true;
+    return out;
+  }
+  // Only a trailing run of '%' after a fixed prefix can be looked up (as a prefix).
+  if (wild > 0 && u.text.find_first_not_of('%', wild) == std::string::npos) {
+    AppendFtsString(u.text.substr(0, wild), &out);
+    out.append(" *");
+    *exact = true;
+    return out;
+  }
+  *exact = false;
+  return out;
+}
+
+std::string IndexQueryOf(const TextQuery::Node& n, bool* exact) {
+  switch (n.kind) {
+    case TextQuery::Node::kTerm: {
+      bool latin_words = true;
+      for (const Unit& u : n.units) latin_words = latin_words && !u.cjk && !HasWildcard(u);
+      if (n.units.size() == 1) return UnitIndexQuery(n.units[0], exact);
+      if (latin_words) {
+        // A phrase of words: the index keeps their positions.
+        std::string words;
+        for (const Unit& u : n.units) {
+          if (!words.empty()) words.push_back(' ');
+          words.append(u.text);
+        }
+        std::string out;
+        AppendFtsString(words, &out);
+        *exact = true;
+        return out;
+      }
+      // Chinese runs beside words: every unit must be there; the phrase is checked after.
+      std::string out;
+      for (const Unit& u : n.units) {
+        bool unit_exact;
+        std::string q = UnitIndexQuery(u, &unit_exact);
+        if (q.empty()) continue;
+        if (!out.empty()) out.append(" AND ");
+        out.append(q);
+      }
+      *exact = false;
+      return out;
+    }
+    case TextQuery::Node::kAnd:
+    case TextQuery::Node::kOr: {
+      bool le, re;
+      std::string l = IndexQueryOf(*n.left, &le);
+      std::string r = IndexQueryOf(*n.right, &re);
+      const bool is_and = n.kind == TextQuery::Node::kAnd;
+      if (l.empty() || r.empty()) {
+        *exact = false;
+        if (!is_and) return std::string();
+        return l.empty() ? r : l;
+      }
+      *exact = le && re;
+      return "(" + l + (is_and ? ") AND (" : ") OR (") + r + ")";
+    }
+    case TextQuery::Node::kNot: {
+      bool le, re;
+      std::string l = IndexQueryOf(*n.left, &le);
+      std::string r = IndexQueryOf(*n.right, &re);
+      if (l.empty()) {
+        *exact = false;
+        return l;
+      }
+      if (r.empty() || !re) {
+        *exact = false;
+        return l;
+      }
+      *exact = le;
+      return "(" + l + ") NOT (" + r + ")";
+    }
+    case TextQuery::Node::kInPath: {
+      bool ignored;
+      std::string l = IndexQueryOf(*n.left, &ignored);
+      *exact = false;
+      return l;
+    }
+  }
+  *exact = false;
+  return std::string();
+}
+
+}  // namespace
+
+TextQuery::TextQuery() = default;
+TextQuery::~TextQuery() = default;
+
+std::shared_ptr<const TextQuery> TextQuery::Parse(std::string_view query) {
+  std::shared_ptr<TextQuery> q(new TextQuery());
+  q->root_ = QueryParser(query).Parse();
+  return q;
+}
+
+bool TextQuery::Matches(std::string_view text, TextKind kind) const {
+  MatchContext ctx(text, kind);
+  return Evaluate(*root_, ctx);
+}
+
+std::string TextQuery::IndexQuery(bool* exact) const { return IndexQueryOf(*root_, exact); }
+
+bool TextQuery::HasPath() const {
+  struct Walk {
+    static bool Has(const Node& n) {
+      return n.kind == Node::kInPath || (n.left && Has(*n.left)) || (n.right && Has(*n.right));
+    }
+  };
+  return Walk::Has(*root_);
+}
+
+}  // namespace korvalis::db::text

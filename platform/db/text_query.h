@@ -1,0 +1,77 @@
+// The Oracle Text query language of CONTAINS over stored texts, and how a text is split into
+// searchable units.
+//
+// A text is read as a sequence of units: a Latin word (letters and digits, matched without
+// regard to case) or a run of Chinese (Japanese, Korean) characters, which a query matches
+// by substring. Everything else separates units. An XML text is read by its character
+// content: markup is not text and entities are decoded.
+//
+// A query is a boolean expression of terms: a term is one or more words, a phrase that must
+// stand in the text unit after unit (a Chinese run in a phrase ends or starts a run of the
+// text where it touches a neighbour, and stands inside one when it is alone); `%` stands for
+// any characters and `_` for one in a Latin word; `&`/AND binds tighter than `|`/OR, and
+// `~`/NOT (a NOT b: a and not b) tighter than both; parentheses group; `q INPATH(path)`
+// restricts q to the text of the XML elements the path selects. An empty or malformed query
+// fails with Oracle Text's syntax error; operators the embedded database does not implement
+// (NEAR, WITHIN, ABOUT, MINUS, ACCUM, fuzzy, stem, soundex ...) are refused by name.
+//
+// Thread-safety: a parsed TextQuery is immutable and may be shared between threads.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvalis::db::text {
+
+enum class TextKind { kPlain, kXml };
+
+struct Unit {
+  bool cjk = false;  // a run of Chinese characters; otherwise a Latin word in lower case
+  std::string text;
+  size_t begin = 0, end = 0;  // byte offsets in the text that was split
+};
+
+// The units of `text`. For kXml, the units of its character content.
+std::vector<Unit> SplitUnits(std::string_view text, TextKind kind);
+
+// The character content of an XML text: markup skipped, entities and character references
+// decoded, CDATA kept.
+std::string XmlCharacterContent(std::string_view xml);
+
+// The index tokens of one Chinese run: for a document, each character at its own position
+// with the pair it starts at the same position; for a query, the pairs of the run in order
+// (its one character when it has one). Used by the full-text index's tokenizer.
+struct IndexToken {
+  std::string text;
+  bool same_position = false;  // at the position of the token before it
+};
+void ChineseRunTokens(std::string_view run, bool for_query, std::vector<IndexToken>* tokens);
+
+class TextQuery {
+ public:
+  struct Node;
+
+  // Parses a query. Throws SqlError: Oracle Text's syntax error for an empty or malformed
+  // query, kNotSupported for an operator that is not implemented.
+  static std::shared_ptr<const TextQuery> Parse(std::string_view query);
+  ~TextQuery();
+
+  // Whether the text matches the query. For a query with INPATH, `text` is XML; a text that
+  // is not well-formed XML throws SqlError.
+  bool Matches(std::string_view text, TextKind kind) const;
+
+  // A query of the full-text index (SQLite FTS5 syntax) whose hits include every matching
+  // text; empty when the index cannot narrow the search. `exact` tells whether its hits are
+  // exactly the matching texts, so that they need no second look.
+  std::string IndexQuery(bool* exact) const;
+
+  bool HasPath() const;
+
+ private:
+  TextQuery();
+  std::unique_ptr<Node> root_;
+};
+
+}  // namespace korvalis::db::text

@@ -1,0 +1,163 @@
+// Full-text and XML search over stored columns, compared with Oracle Text's answers.
+#include <gtest/gtest.h>
+
+#include "platform/db/oracle_test_fixture.h"
+#include "platform/db/sql_error.h"
+#include "platform/db/text_query.h"
+
+namespace korvalis::db {
+namespace {
+
+using text::TextKind;
+using text::TextQuery;
+
+bool Match(std::string_view query, std::string_view text, TextKind kind = TextKind::kPlain) {
+  return TextQuery::Parse(query)->Matches(text, kind);
+}
+
+std::string Failure(std::string_view query) {
+  try {
+    TextQuery::Parse(query);
+  } catch (const DbError& e) {
+    return e.what();
+  }
+  return "no error";
+}
+
+TEST(TextQueryTest, WordsPhrasesAndCase) {
+  EXPECT_TRUE(Match("Fever", "High FEVER since Monday."));
+  EXPECT_FALSE(Match("fever", "feverish"));  // whole words only
+  EXPECT_TRUE(Match("chest pain", "acute chest-pain, left"));
+  EXPECT_FALSE(Match("chest pain", "pain in the chest"));
+  EXPECT_TRUE(Match("37", "T 37.5 degrees"));
+  EXPECT_TRUE(Match("ＣＴ", "CT scan"));  // full-width letters are the same letters
+}
+
+TEST(TextQueryTest, ChineseMatchesBySubstring) {
+  const char* note = "主诉: 发热、咳嗽5天。诊断: 社区获得性肺炎。";
+  EXPECT_TRUE(Match("肺炎", note));
+  EXPECT_TRUE(Match("获得性肺", note));
+  EXPECT_TRUE(Match("热", note));
+  EXPECT_FALSE(Match("肺结核", note));
+  // A run does not reach across punctuation.
+  EXPECT_FALSE(Match("发热咳嗽", note));
+  // Beside a word, a run must touch it: "咳嗽" ends where "5" begins, "天" starts after it.
+  EXPECT_TRUE(Match("咳嗽5天", note));
+  EXPECT_TRUE(Match("嗽5", note));
+  EXPECT_FALSE(Match("咳5", note));
+}
+
+TEST(TextQueryTest, OperatorsPrecedenceAndWildcards) {
+  const char* note = "patient with pneumonia and cough, no fever";
+  EXPECT_TRUE(Match("pneumonia & cough", note));
+  EXPECT_TRUE(Match("pneumonia AND cough", note));
+  EXPECT_FALSE(Match("pneumonia and asthma", note));
+  EXPECT_TRUE(Match("asthma | cough", note));
+  EXPECT_TRUE(Match("asthma or cough", note));
+  EXPECT_FALSE(Match("pneumonia ~ cough", note));
+  EXPECT_TRUE(Match("pneumonia NOT asthma", note));
+  // AND binds tighter than OR; NOT tighter than AND.
+  EXPECT_TRUE(Match("asthma & x | cough", note));
+  EXPECT_FALSE(Match("asthma & (x | cough)", note));
+  EXPECT_FALSE(Match("cough & pneumonia ~ fever", note));
+  EXPECT_TRUE(Match("pneum%", note));
+  EXPECT_TRUE(Match("%monia", note));
+  EXPECT_TRUE(Match("c_ugh", note));
+  EXPECT_FALSE(Match("c_gh", note));
+}
+
+TEST(TextQueryTest, EmptyMalformedAndUnsupportedQueriesFail) {
+  for (const char* q : {"", "   ", "a &", "& a", "(a", "a)", "()", "a | | b", "a ~", ".", "a INPATH()"}) {
+    EXPECT_NE(Failure(q).find("DRG-50901"), std::string::npos) << q;
+  }
+  for (const char* q : {"a NEAR b", "a - b", "a, b", "fuzzy(a)", "$run", "a WITHIN title", "肺%"}) {
+    EXPECT_NE(Failure(q).find("not supported"), std::string::npos) << q;
+  }
+}
+
+TEST(TextQueryTest, PathSearchAndIndexQueries) {
+  const char* xml = "<root><diagnosis>社区获得性肺炎</diagnosis><note a=\"x\">fever &amp; cough</note></root>";
+  EXPECT_TRUE(Match("肺炎 INPATH(/root/diagnosis)", xml, TextKind::kXml));
+  EXPECT_FALSE(Match("fever INPATH(/root/diagnosis)", xml, TextKind::kXml));
+  EXPECT_TRUE(Match("fever INPATH(//note)", xml, TextKind::kXml));
+  EXPECT_TRUE(Match("cough INPATH(root/note[@a=\"x\"])", xml, TextKind::kXml));
+  EXPECT_FALSE(Match("root", xml, TextKind::kXml));  // markup is not text
+  EXPECT_TRUE(Match("fever & 肺炎", xml, TextKind::kXml));
+
+  bool exact = false;
+  EXPECT_EQ(TextQuery::Parse("Fever & (肺炎 | cou%)")->IndexQuery(&exact),
+            "(\"fever\") AND ((\"肺炎\") OR (\"cou\" *))");
+  EXPECT_TRUE(exact);
+  EXPECT_EQ(TextQuery::Parse("%itis")->IndexQuery(&exact), "");
+  EXPECT_FALSE(exact);
+  EXPECT_EQ(TextQuery::Parse("咳嗽5天")->IndexQuery(&exact), "\"咳嗽\" AND \"5\" AND \"天\"");
+  EXPECT_FALSE(exact);
+}
+
+class TextSearchTest : public testing::OracleFixture {
+ protected:
+  void SetUp() override {
+    Open(R"(
+CREATE TABLE DOC (ID NUMBER, BODY CLOB, XML CLOB, NOTE VARCHAR2(100));
+CREATE INDEX IX_DOC_BODY ON DOC (BODY) INDEXTYPE IS CTXSYS.CONTEXT;
+INSERT INTO DOC VALUES (1, '主诉: 发热、咳嗽5天。诊断: 社区获得性肺炎。', '<root><diagnosis>社区获得性肺炎</diagnosis></root>', 'x');
+INSERT INTO DOC VALUES (2, 'Admitted with Pneumonia; fever resolved.', '<root><diagnosis>pneumonia</diagnosis><outcome>治愈</outcome></root>', 'y');
+INSERT INTO DOC VALUES (3, NULL, NULL, NULL);
+CREATE INDEX IX_DOC_XML ON DOC (XML) INDEXTYPE IS CTXSYS.CONTEXT PARAMETERS ('section group ctxsys.path_section_group');
+)");
+  }
+};
+
+TEST_F(TextSearchTest, ContainsFindsChineseAndLatinHits) {
+  EXPECT_EQ(Rows("SELECT ID FROM DOC WHERE CONTAINS(BODY, '肺炎') > 0 ORDER BY ID"), "1");
+  EXPECT_EQ(Rows("SELECT ID FROM DOC WHERE CONTAINS(BODY, 'PNEUMONIA') > 0"), "2");
+  EXPECT_EQ(Rows("SELECT ID FROM DOC D WHERE CONTAINS(D.BODY, '肺炎 | pneumonia') > 0 ORDER BY ID"), "1,2");
+  EXPECT_EQ(Rows("SELECT ID FROM DOC WHERE CONTAINS(BODY, '发热 & 咳嗽5天') > 0"), "1");
+  EXPECT_EQ(Rows("SELECT ID FROM DOC WHERE CONTAINS(BODY, 'fever ~ pneum%') > 0"), "");
+  EXPECT_EQ(Rows("SELECT ID FROM DOC WHERE CONTAINS(BODY, '%monia') > 0"), "2");
+  EXPECT_EQ(Rows("SELECT ID, CONTAINS(BODY, 'fever') FROM DOC ORDER BY ID"), "1|0,2|100,3|0");
+  EXPECT_EQ(Rows("SELECT ID FROM DOC WHERE CONTAINS(BODY, 'fever') > 0 AND NOTE = 'y'"), "2");
+}
+
+TEST_F(TextSearchTest, NewChangedAndRemovedRowsAreSearchableAtOnce) {
+  c_->Begin(Connection::TransactionMode::kWriting);
+  c_->Execute("INSERT INTO DOC (ID, BODY) VALUES (4, '术后肺部感染')");
+  EXPECT_EQ(Rows("SELECT ID FROM DOC WHERE CONTAINS(BODY, '肺部') > 0"), "4");
+  c_->Rollback();
+  EXPECT_EQ(Rows("SELECT ID FROM DOC WHERE CONTAINS(BODY, '肺部') > 0"), "");
+  c_->Execute("UPDATE DOC SET BODY = 'Asthma attack' WHERE ID = 2");
+  EXPECT_EQ(Rows("SELECT ID FROM DOC WHERE CONTAINS(BODY, 'pneumonia') > 0"), "");
+  EXPECT_EQ(Rows("SELECT ID FROM DOC WHERE CONTAINS(BODY, 'asthma attack') > 0"), "2");
+  c_->Execute("UPDATE DOC SET BODY = '肺部感染' WHERE ID = 3");
+  EXPECT_EQ(Rows("SELECT ID FROM DOC WHERE CONTAINS(BODY, '感染') > 0"), "3");
+  c_->Execute("DELETE FROM DOC WHERE ID = 1");
+  EXPECT_EQ(Rows("SELECT ID FROM DOC WHERE CONTAINS(BODY, '肺') > 0"), "3");
+  c_->Execute("DROP TABLE DOC");
+  EXPECT_EQ(Rows("SELECT COUNT(*) FROM USER_TAB_COLUMNS WHERE TABLE_NAME = 'DOC'"), "0");
+}
+
+TEST_F(TextSearchTest, PathSearchAndXmlFunctions) {
+  EXPECT_EQ(Rows("SELECT ID FROM DOC C WHERE CONTAINS(C.XML, '肺炎 INPATH(/root/diagnosis)') > 0"), "1");
+  EXPECT_EQ(Rows("SELECT ID FROM DOC C WHERE CONTAINS(C.XML, '治愈 INPATH(//outcome) & pneumonia') > 0"), "2");
+  EXPECT_EQ(Rows("SELECT ID, EXTRACTVALUE(XML, '/root/diagnosis') FROM DOC ORDER BY ID"),
+            "1|社区获得性肺炎,2|pneumonia,3|<null>");
+  EXPECT_EQ(Rows("SELECT EXTRACTVALUE(XML, '/root/outcome') FROM DOC WHERE ID = 1"), "<null>");
+  EXPECT_EQ(Rows("SELECT SUBSTR(EXTRACT(XML, '/root/outcome'), 0, 11) FROM DOC WHERE ID = 2"), "<outcome>治愈");
+  EXPECT_EQ(Rows("SELECT EXTRACT(XML, '/root/*/text()') FROM DOC WHERE ID = 2"), "pneumonia治愈");
+  EXPECT_NE(Error("SELECT EXTRACTVALUE(XML, '/root/*') FROM DOC WHERE ID = 2").find("ORA-19025"), std::string::npos);
+  EXPECT_NE(Error("SELECT EXTRACTVALUE(XML, '/root') FROM DOC WHERE ID = 2").find("ORA-19025"), std::string::npos);
+  EXPECT_NE(Error("SELECT EXTRACTVALUE(XML, '/root[') FROM DOC WHERE ID = 2").find("ORA-31013"), std::string::npos);
+  EXPECT_NE(Error("SELECT EXTRACTVALUE(BODY, '/a') FROM DOC WHERE ID = 1").find("ORA-31011"), std::string::npos);
+}
+
+TEST_F(TextSearchTest, FailsAsOracleDoes) {
+  EXPECT_NE(Error("SELECT ID FROM DOC WHERE CONTAINS(BODY, '') > 0").find("DRG-50901"), std::string::npos);
+  EXPECT_NE(Error("SELECT ID FROM DOC WHERE CONTAINS(BODY, 'a | ') > 0").find("DRG-50901"), std::string::npos);
+  EXPECT_NE(Error("SELECT ID FROM DOC WHERE CONTAINS(NOTE, 'x') > 0").find("DRG-10599"), std::string::npos);
+  EXPECT_NE(Error("SELECT ID FROM DOC WHERE CONTAINS(BODY, 'x INPATH(/a)') > 0").find("DRG-10837"), std::string::npos);
+  EXPECT_NE(Error("CREATE INDEX IX_AGAIN ON DOC (BODY) INDEXTYPE IS CTXSYS.CONTEXT").find("ORA-29879"), std::string::npos);
+  EXPECT_NE(Error("SELECT SCORE(1) FROM DOC WHERE CONTAINS(BODY, 'x', 1) > 0").find("not supported"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace korvalis::db

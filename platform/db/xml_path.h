@@ -1,0 +1,46 @@
+// An XML text parsed with libxml2 for XPath queries: the text search's INPATH and the
+// EXTRACTVALUE and EXTRACT functions of SQL. No network access, no external entities, no
+// messages on standard error.
+//
+// Thread-safety: one object per thread; distinct objects may be used concurrently.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+typedef struct _xmlDoc xmlDoc;
+typedef struct _xmlNode xmlNode;
+
+namespace korvalis::db {
+
+class XmlPathDocument {
+ public:
+  // Throws SqlError "ORA-31011: XML parsing failed" when `xml` is not well-formed.
+  explicit XmlPathDocument(std::string_view xml);
+  ~XmlPathDocument();
+  XmlPathDocument(const XmlPathDocument&) = delete;
+  XmlPathDocument& operator=(const XmlPathDocument&) = delete;
+
+  // What a path selects: nodes in document order, or the value of an expression that does
+  // not select nodes (count(...), string(...)).
+  struct Selection {
+    std::vector<xmlNode*> nodes;  // owned by the document
+    bool is_value = false;
+    std::string value;
+  };
+  // Throws SqlError "ORA-31013: Invalid XPATH expression".
+  Selection Select(std::string_view path) const;
+
+  // The text of a node: the concatenated text of an element, the value of an attribute.
+  static std::string Text(xmlNode* node);
+  // The markup of a node as stored; an attribute gives its value.
+  static std::string Markup(xmlNode* node);
+  // Whether the node is a text or attribute node, or an element whose children are all text.
+  static bool IsLeaf(xmlNode* node);
+
+ private:
+  xmlDoc* doc_ = nullptr;
+};
+
+}  // namespace korvalis::db
