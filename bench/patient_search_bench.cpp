@@ -4,6 +4,8 @@
 //     call (method frame, data source from telv.config.xml, server time, condition document,
 //     statement, result document), against the statement it runs, translated once, on raw
 //     SQLite: prepared, stepped and every column read as text. Goal: within 1.2 times.
+//   - the same call with a statement new to the database on every call (its end time changes),
+//     as a client meets it once a second, the server time being part of the statement;
 //   - GetAllInPatientList (every department) the same way, for the rows per second of a long list.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -179,8 +181,19 @@ constexpr char16_t kDepartment[] = u"0101";
 constexpr char16_t kStart[] = u"2026-11-01";
 constexpr char16_t kEnd[] = u"2027-01-01";
 
+// An end time after every admission of the hospital, a different one for each `n`.
+std::u16string DistinctEndTime(long n) {
+  char text[64];
+  std::snprintf(text, sizeof text, "2027-01-%02ld %02ld:%02ld:%02ld", 1 + n / 86400 % 28,
+                n / 3600 % 24, n / 60 % 60, n % 60);
+  return korvalis::FromUtf8(text);
+}
+
 // Calls a list method through Invoke with BSTR arguments given in order; counts the patients.
-void InvokeList(benchmark::State& state, DISPID dispid, std::vector<std::u16string> texts) {
+// With `new_statement` the last argument, an end time, changes on every call, so that each
+// call's statement is one the database has not met before.
+void InvokeList(benchmark::State& state, DISPID dispid, std::vector<std::u16string> texts,
+                bool new_statement = false) {
   TheHospital();
   korvalis::frame::InstallEMRCallScope();
   IDispatch* list = nullptr;
@@ -196,7 +209,12 @@ void InvokeList(benchmark::State& state, DISPID dispid, std::vector<std::u16stri
   }
   DISPPARAMS params{arguments.data(), nullptr, static_cast<UINT>(arguments.size()), 0};
   std::size_t patients = 0;
+  long calls = 0;
   for (auto _ : state) {
+    if (new_statement) {
+      SysFreeString(arguments[0].bstrVal);
+      arguments[0].bstrVal = korvalis::AllocBstr(DistinctEndTime(calls++));
+    }
     VARIANT result;
     VariantInit(&result);
     EXCEPINFO excep{};
@@ -301,6 +319,9 @@ const CXmlProperty::Map kAllInPatientCondition = {{u"intime_span", u"2026-11-01|
 void BM_GetInPatientListInvoke(benchmark::State& state) {
   InvokeList(state, 1, {kDepartment, kStart, kEnd});
 }
+void BM_GetInPatientListNewStatementInvoke(benchmark::State& state) {
+  InvokeList(state, 1, {kDepartment, kStart, kEnd}, true);
+}
 void BM_GetInPatientListRawSqlite(benchmark::State& state) {
   RawList(state, kInPatientCondition, false);
 }
@@ -313,6 +334,7 @@ void BM_GetAllInPatientListRawSqlite(benchmark::State& state) {
 }
 
 BENCHMARK(BM_GetInPatientListInvoke)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_GetInPatientListNewStatementInvoke)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_GetInPatientListRawSqlite)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_GetInPatientListRawSqlitePreparedOnce)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_GetAllInPatientListInvoke)->Unit(benchmark::kMicrosecond);
