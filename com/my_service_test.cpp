@@ -515,6 +515,9 @@ TEST_F(ToCommitTest, DischargeLimitBeyondADayCountsFromTheDayBefore) {
   // 72 hours: discharged before now - 48 h; 10 hours of rollback: rolled back before now.
   EXPECT_EQ(Names(List(Text(u"72"), Text(u"10"))),
             (std::vector<std::string>{"出院甲", "回退甲", "回退乙"}));
+  // Hours are read from the start of the text: blanks first, anything after the digits ignored.
+  EXPECT_EQ(Names(List(Text(u" 72h"), Text(u"+10 hours"))),
+            (std::vector<std::string>{"出院甲", "回退甲", "回退乙"}));
   // Up to a day the limit is now itself; by bed, then admission.
   EXPECT_EQ(Names(List(Text(u"24"), Text(u"0"))),
             (std::vector<std::string>{"出院乙", "出院甲", "出院丙"}));
