@@ -1,6 +1,6 @@
 // The work-list service against its own parts: the records to write of a doctor managing 100
 // visits whose record plans name 5 records each (one record-plan call and parse per visit, one
-// document built and serialised), the 500 records of a department due for commit (two
+// document built and serialised), the 400 records of a department due for commit (two
 // parameter calls, the time, one query), and a notice list (one component round trip). The
 // sibling components are the test doubles, so the figures hold the cost of creating and
 // calling them through the factories.
