@@ -27,8 +27,11 @@ using xercesc::DOMNode;
 template <class Interface>
 class Sibling {
  public:
+  // A component whose creation succeeds without handing out the interface counts as not
+  // created.
   Sibling(CSingleFactory& factory, const IID& iid) {
     factory.CreateInstance(iid, reinterpret_cast<void**>(&component_));
+    if (component_ == nullptr) throw CEMRException(std::u16string(kCreateComponentError));
   }
   ~Sibling() {
     if (component_ != nullptr) component_->Release();
