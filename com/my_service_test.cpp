@@ -7,8 +7,10 @@
 
 #include "db/testing/test_database.h"
 #include "foundation/suite_interfaces.h"
+#include "platform/com/error_info.h"
 #include "platform/com/support_error_info.h"
 #include "platform/com/unicode.h"
+#include "platform/complus/recording_object_context.h"
 #include "suite/testing/sibling_doubles.h"
 
 namespace {
@@ -263,6 +265,26 @@ TEST_F(MyServiceTest, EveryFailureAnswersTheConstantEmptyDocumentWithSOK) {
 
   // The answer is a copy: freeing it leaves the module's document whole.
   EXPECT_EQ(BstrView(EmptyListDocument()), kEmptyDocument);
+}
+
+TEST_F(MyServiceTest, CastsNoVoteAndLeavesNoErrorInformation) {
+  korvalis::complus::RecordingObjectContext context;
+  {
+    korvalis::complus::ScopedObjectContext installed(&context);
+    Login("1002", "0101");
+    doubles_.Fail(IID_INoticeService, kGetNotifyMessage, E_FAIL, u"通知服务不可用");
+    EXPECT_EQ(Call(service_, &IMyService::GetNotifyMessage), kEmptyDocument);
+    IErrorInfo* error = nullptr;
+    EXPECT_EQ(GetErrorInfo(0, &error), S_FALSE);  // the component's was read and dropped
+    EXPECT_EQ(error, nullptr);
+
+    IMyService* unreachable = NewService<UnreachableDataSource>();
+    EXPECT_EQ(Call(unreachable, &IMyService::GetRollbackEMR), kEmptyDocument);
+    EXPECT_EQ(Call(service_, &IMyService::GetRollbackEMR), kEmptyRows);
+    unreachable->Release();
+    EXPECT_EQ(GetErrorInfo(0, &error), S_FALSE);
+  }
+  EXPECT_EQ(context.votes(), "");
 }
 
 // ---- records to write ----
