@@ -63,6 +63,10 @@ TEST_F(HierarchyTest, SubqueriesViewsAndStar) {
             "b,b1,root");
   EXPECT_EQ(Rows("SELECT V.ID, LEVEL FROM (SELECT ID, PARENT_ID FROM CAT WHERE ID <> 5) V START WITH V.ID = 3 CONNECT BY PRIOR V.ID = V.PARENT_ID"),
             "3|1");
+  // A walk from each row of the enclosing query.
+  EXPECT_EQ(Rows("SELECT A.ID, (SELECT COUNT(*) FROM CAT X WHERE X.ID IN (SELECT B.ID FROM CAT B "
+                 "START WITH B.ID = A.ID CONNECT BY PRIOR B.ID = B.PARENT_ID)) FROM CAT A ORDER BY A.ID"),
+            "1|6,2|3,3|2,4|2,5|1,6|1,9|1");
   EXPECT_EQ(testing::ColumnNames(*c_, "SELECT * FROM CAT START WITH ID = 9 CONNECT BY PRIOR ID = PARENT_ID"),
             (std::vector<std::string>{"ID", "PARENT_ID", "NAME", "STATUS"}));
 }
