@@ -33,7 +33,9 @@ void AppendStringLiteral(std::string_view value, std::string* out);
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 std::string UpperAscii(std::string_view s);
 bool ContainsRownum(const Expr& e);
+bool IsAggregateName(std::string_view f);
 bool ContainsAggregate(const Expr& e);
+bool ContainsWindow(const Expr& e);
 // A literal number (or numeric text) as a double.
 bool LiteralNumber(const Expr& e, double* value);
 

@@ -1,0 +1,278 @@
+// INSERT, UPDATE, DELETE and the BLOB statements: values converted for the declared types
+// of their columns, table aliases and alias-qualified columns as Oracle allows them.
+#include "platform/db/sql_translator_internal.h"
+
+#include <cmath>
+
+#include "platform/db/ora_number.h"
+#include "platform/db/sql_error.h"
+
+namespace korvalis::db {
+
+using sql::ExprKind;
+using sql::Expr;
+using sql::Name;
+using sql::Select;
+using sql::SelectCore;
+using sql::Statement;
+using sql::StatementKind;
+using sql::TableRef;
+
+namespace detail {
+
+// How a value is converted on its way into a column of the declared type.
+void Translator::ConvertFor(const ColumnInfo* column, SqlType value_type, std::string* value_sql,
+                            const Expr* literal) {
+  if (!column || value_type == SqlType::kNull) return;
+  switch (column->type) {
+    case SqlType::kDate:
+      if (value_type != SqlType::kDate) *value_sql = "ora_date_in(" + *value_sql + ")";
+      return;
+    case SqlType::kNumber: {
+      if (value_type == SqlType::kNumber) {
+        // Numbers pass unchanged where the column neither rounds nor limits them.
+        bool integral_literal = literal && literal->kind == ExprKind::kNumber &&
+                                literal->text.find_first_of(".eE") == std::string::npos;
+        if (column->precision < 0 && (column->scale < 0 || integral_literal)) return;
+      }
+      std::string s = "ora_number_in(" + *value_sql + ", ";
+      AppendInteger(column->scale, &s);
+      s.append(", ");
+      AppendInteger(column->precision, &s);
+      s.push_back(')');
+      *value_sql = std::move(s);
+      return;
+    }
+    case SqlType::kText:
+      if (value_type == SqlType::kText || value_type == SqlType::kDate) return;
+      *value_sql = "ora_text_in(" + *value_sql + ", -1)";
+      return;
+    default:
+      return;
+  }
+}
+
+void Translator::EmitValueFor(const ColumnInfo* column, const Expr& value, const Scope* scope,
+                              std::string* out) {
+  std::string v;
+  SqlType t = Emit(value, scope, &v);
+  ConvertFor(column, t, &v, &value);
+  out->append(v);
+}
+
+Translation Translator::Insert(Statement& stmt) {
+  const TableInfo* table = RequireTable(stmt.table);
+  Translation tr{StatementKind::kInsert, {}, false};
+  std::string out = "INSERT INTO ";
+  AppendQuotedName(table->name, &out);
+  std::vector<const ColumnInfo*> targets;
+  if (stmt.columns.empty()) {
+    for (const ColumnInfo& c : table->columns) targets.push_back(&c);
+  } else {
+    for (const Name& n : stmt.columns) {
+      const ColumnInfo* c = table->Find(UpperAscii(n.text));
+      if (!c && !table->columns.empty()) {
+        throw SqlError("ORA-00904: \"" + n.text + "\": invalid identifier");
+      }
+      targets.push_back(c);
+    }
+  }
+  out.append(" (");
+  if (stmt.columns.empty()) {
+    for (size_t i = 0; i < table->columns.size(); ++i) {
+      if (i) out.append(", ");
+      AppendQuotedName(table->columns[i].name, &out);
+    }
+  } else {
+    for (size_t i = 0; i < stmt.columns.size(); ++i) {
+      if (i) out.append(", ");
+      AppendQuotedName(targets[i] ? targets[i]->name : UpperAscii(stmt.columns[i].text), &out);
+    }
+  }
+  out.append(")");
+  Scope scope;
+  if (!stmt.select) {
+    if (stmt.values.size() != targets.size()) {
+      throw SqlError(stmt.values.size() < targets.size() ? "ORA-00947: not enough values"
+                                                         : "ORA-00913: too many values");
+    }
+    out.append(" VALUES (");
+    for (size_t i = 0; i < stmt.values.size(); ++i) {
+      if (i) out.append(", ");
+      EmitValueFor(targets[i], *stmt.values[i], &scope, &out);
+    }
+    out.push_back(')');
+  } else {
+    // INSERT ... SELECT: the query's columns get plain names so that each can be converted
+    // for its target column.
+    std::vector<std::string> names;
+    for (size_t i = 0; i < targets.size(); ++i) names.push_back("C" + std::to_string(i + 1));
+    bool has_star = false;
+    for (const auto& core : stmt.select->cores) {
+      for (const auto& item : core.items) has_star = has_star || item.expr->kind == ExprKind::kStar;
+    }
+    std::string inner;
+    auto cols = EmitSelect(*stmt.select, nullptr, &inner, has_star ? nullptr : &names);
+    if (!has_star && cols.size() != targets.size()) {
+      throw SqlError(cols.size() < targets.size() ? "ORA-00947: not enough values"
+                                                  : "ORA-00913: too many values");
+    }
+    if (has_star) {
+      out.push_back(' ');
+      out.append(inner);
+    } else {
+      out.append(" SELECT ");
+      for (size_t i = 0; i < targets.size(); ++i) {
+        if (i) out.append(", ");
+        std::string v;
+        AppendQuotedName(names[i], &v);
+        ConvertFor(targets[i], cols[i].type, &v, nullptr);
+        out.append(v);
+      }
+      out.append(" FROM (");
+      out.append(inner);
+      out.push_back(')');
+    }
+  }
+  tr.statements.push_back(std::move(out));
+  return tr;
+}
+
+Translation Translator::Update(Statement& stmt) {
+  const TableInfo* table = RequireTable(stmt.table);
+  Translation tr{StatementKind::kUpdate, {}, false};
+  std::string out = "UPDATE ";
+  AppendQuotedName(table->name, &out);
+  Scope scope;
+  Source s;
+  s.table = table;
+  s.alias = stmt.alias.empty() ? table->name : UpperAscii(stmt.alias.text);
+  scope.sources.push_back(s);
+  if (!stmt.alias.empty()) {
+    out.append(" AS ");
+    AppendQuotedName(stmt.alias.text, &out);
+  }
+  out.append(" SET ");
+  for (size_t i = 0; i < stmt.assignments.size(); ++i) {
+    if (i) out.append(", ");
+    sql::Assignment& a = stmt.assignments[i];
+    std::vector<const ColumnInfo*> targets;
+    for (const Name& n : a.columns) {
+      const ColumnInfo* c = table->Find(UpperAscii(n.text));
+      if (!c && !table->columns.empty()) {
+        throw SqlError("ORA-00904: \"" + n.text + "\": invalid identifier");
+      }
+      targets.push_back(c);
+    }
+    if (a.columns.size() == 1) {
+      AppendQuotedName(targets[0] ? targets[0]->name : UpperAscii(a.columns[0].text), &out);
+      out.append(" = ");
+      EmitValueFor(targets[0], *a.value, &scope, &out);
+    } else {
+      out.push_back('(');
+      for (size_t c = 0; c < a.columns.size(); ++c) {
+        if (c) out.append(", ");
+        AppendQuotedName(targets[c] ? targets[c]->name : UpperAscii(a.columns[c].text), &out);
+      }
+      out.append(") = (");
+      // (a, b) = (SELECT x, y ...): each value converted for its column.
+      std::vector<std::string> names;
+      for (size_t c = 0; c < a.columns.size(); ++c) names.push_back("C" + std::to_string(c + 1));
+      std::string inner;
+      auto cols = EmitSelect(*a.value->subquery, &scope, &inner, &names);
+      if (cols.size() != a.columns.size()) {
+        throw SqlError(cols.size() < a.columns.size() ? "ORA-00947: not enough values"
+                                                      : "ORA-00913: too many values");
+      }
+      out.append("SELECT ");
+      for (size_t c = 0; c < a.columns.size(); ++c) {
+        if (c) out.append(", ");
+        std::string v;
+        AppendQuotedName(names[c], &v);
+        ConvertFor(targets[c], cols[c].type, &v, nullptr);
+        out.append(v);
+      }
+      out.append(" FROM (");
+      out.append(inner);
+      out.append("))");
+    }
+  }
+  if (stmt.where) {
+    if (ContainsRownum(*stmt.where)) Refuse("ROWNUM in UPDATE");
+    out.append(" WHERE ");
+    Emit(*stmt.where, &scope, &out);
+  }
+  tr.statements.push_back(std::move(out));
+  return tr;
+}
+
+Translation Translator::Delete(Statement& stmt) {
+  const TableInfo* table = RequireTable(stmt.table);
+  Translation tr{StatementKind::kDelete, {}, false};
+  std::string out = "DELETE FROM ";
+  AppendQuotedName(table->name, &out);
+  Scope scope;
+  Source s;
+  s.table = table;
+  s.alias = stmt.alias.empty() ? table->name : UpperAscii(stmt.alias.text);
+  scope.sources.push_back(s);
+  if (!stmt.alias.empty()) {
+    out.append(" AS ");
+    AppendQuotedName(stmt.alias.text, &out);
+  }
+  if (stmt.where) {
+    if (ContainsRownum(*stmt.where)) Refuse("ROWNUM in DELETE");
+    out.append(" WHERE ");
+    Emit(*stmt.where, &scope, &out);
+  }
+  tr.statements.push_back(std::move(out));
+  return tr;
+}
+
+BlobStatement Translator::Blob(Statement& stmt) {
+  if (stmt.kind != StatementKind::kSelect || stmt.select->cores.size() != 1) {
+    Refuse("a BLOB statement that is not a query of one table");
+  }
+  SelectCore& core = stmt.select->cores[0];
+  if (core.from.size() != 1 || core.from[0].kind != TableRef::kTable || core.items.empty() ||
+      core.items[0].expr->kind != ExprKind::kColumn || !core.group_by.empty() || core.distinct) {
+    Refuse("a BLOB statement that does not select a column of one table");
+  }
+  const TableInfo* table = RequireTable(core.from[0].table);
+  if (table->is_view) Refuse("a BLOB statement on a view");
+  const Expr& column = *core.items[0].expr;
+  const std::string column_name = UpperAscii(column.parts.back().text);
+  if (!table->Find(column_name) && !table->columns.empty()) {
+    throw SqlError("ORA-00904: \"" + column_name + "\": invalid identifier");
+  }
+  Scope scope;
+  std::string from;
+  EmitTableRef(core.from[0], &scope, &from);
+  std::string where;
+  int64_t limit = 0;
+  bool limited = ExtractRownumLimit(&core.where, &limit);
+  if (core.where) {
+    where.append(" WHERE ");
+    Emit(*core.where, &scope, &where);
+  }
+  std::string order;
+  if (!stmt.select->order_by.empty()) EmitOrderBy(stmt.select->order_by, &scope, &order);
+  const std::string tail = order + " LIMIT " + std::to_string(limited ? std::min<int64_t>(limit, 1) : 1);
+  BlobStatement b;
+  std::string col_sql;
+  Emit(column, &scope, &col_sql);
+  b.read_sql = "SELECT " + col_sql + " FROM " + from + where + tail;
+  std::string alias = scope.sources[0].alias;
+  std::string rowid;
+  AppendQuotedName(alias, &rowid);
+  b.rowid_sql = "SELECT " + rowid + ".rowid FROM " + from + where + tail;
+  b.update_sql = "UPDATE ";
+  AppendQuotedName(table->name, &b.update_sql);
+  b.update_sql.append(" SET ");
+  AppendQuotedName(column_name, &b.update_sql);
+  b.update_sql.append(" = ?1 WHERE rowid = ?2");
+  return b;
+}
+
+}  // namespace detail
+}  // namespace korvalis::db

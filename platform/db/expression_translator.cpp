@@ -1,0 +1,535 @@
+// Expressions of the Oracle dialect printed for SQLite: column types resolved from the
+// catalog decide between native operators and the functions that give Oracle's results.
+#include "platform/db/sql_translator_internal.h"
+
+#include <cmath>
+
+#include "platform/db/ora_number.h"
+#include "platform/db/sql_error.h"
+
+namespace korvalis::db {
+
+using sql::ExprKind;
+using sql::Expr;
+using sql::Name;
+using sql::Select;
+using sql::SelectCore;
+using sql::Statement;
+using sql::StatementKind;
+using sql::TableRef;
+
+namespace detail {
+
+SqlType Translator::ResolveColumnType(const Expr& e, const Scope* scope) {
+  const std::string_view column = e.parts.back().text;
+  std::string_view qualifier;
+  if (e.parts.size() >= 2) qualifier = e.parts[e.parts.size() - 2].text;
+  for (const Scope* s = scope; s; s = s->parent) {
+    for (const Source& src : s->sources) {
+      if (!qualifier.empty() && !EqualsIgnoringCase(src.alias, qualifier)) continue;
+      if (const ColumnInfo* c = src.Find(column)) return c->type;
+    }
+  }
+  return SqlType::kUnknown;
+}
+
+SqlType Translator::EmitColumn(const Expr& e, const Scope* scope, std::string* out) {
+  if (e.outer_join) Refuse("the (+) outer join");
+  if (e.parts.size() == 1 && !e.parts[0].quoted) {
+    const std::string_view w = e.parts[0].text;
+    if (w == "ROWID") Refuse("ROWID");
+    if (w == "USER" || w == "UID") Refuse(e.parts[0].text);
+  }
+  size_t first = e.parts.size() > 2 ? e.parts.size() - 2 : 0;  // a schema qualifier is dropped
+  for (size_t i = first; i < e.parts.size(); ++i) {
+    if (i > first) out->push_back('.');
+    AppendQuotedName(e.parts[i].quoted ? e.parts[i].text : e.parts[i].text, out);
+  }
+  return ResolveColumnType(e, scope);
+}
+
+bool ContainsQuery(const Expr& e) {
+  if (e.subquery) return true;
+  for (const auto& a : e.args) {
+    if (a && ContainsQuery(*a)) return true;
+  }
+  return false;
+}
+
+// The type of an expression without printing it where it stands. Queries are never printed
+// twice (printing rewrites them), so an expression holding one has no known type here.
+SqlType Translator::TypeOf(const Expr& e, const Scope* scope) {
+  if (ContainsQuery(e)) return SqlType::kUnknown;
+  std::string scratch;
+  return Emit(e, scope, &scratch);
+}
+
+void Translator::EmitArgs(const Expr& e, size_t first, const Scope* scope, std::string* out,
+                          std::vector<SqlType>* types) {
+  for (size_t i = first; i < e.args.size(); ++i) {
+    if (i > first) out->append(", ");
+    SqlType t = Emit(*e.args[i], scope, out);
+    if (types) types->push_back(t);
+  }
+}
+
+// Emits an operand of arithmetic: numbers stay as they are, anything else is converted as
+// Oracle converts text to a number (failing on invalid text).
+void Translator::EmitNumberOperand(const Expr& e, const Scope* scope, std::string* out) {
+  const size_t start = out->size();
+  SqlType t = Emit(e, scope, out);
+  if (t == SqlType::kNumber || t == SqlType::kNull) return;
+  double v;
+  if (e.kind == ExprKind::kString && LiteralNumber(e, &v)) {
+    out->resize(start);
+    AppendNumber(v, out);
+    return;
+  }
+  out->insert(start, "ora_num(");
+  out->push_back(')');
+}
+
+SqlType Translator::Emit(const Expr& e, const Scope* scope, std::string* out) {
+  switch (e.kind) {
+    case ExprKind::kNull:
+      out->append("NULL");
+      return SqlType::kNull;
+    case ExprKind::kNumber: {
+      // Keep integers exact; other literals pass as written (SQLite reads them as reals).
+      const std::string& t = e.text;
+      if (t.find_first_of(".eE") == std::string::npos && t.size() > 18) {
+        out->append(t);
+        out->append(".0");
+      } else if (t.back() == '.') {
+        out->append(t);
+        out->push_back('0');
+      } else {
+        out->append(t);
+      }
+      return SqlType::kNumber;
+    }
+    case ExprKind::kString:
+      AppendStringLiteral(e.text, out);
+      return SqlType::kText;
+    case ExprKind::kColumn:
+      return EmitColumn(e, scope, out);
+    case ExprKind::kStar:
+      out->push_back('*');
+      return SqlType::kUnknown;
+    case ExprKind::kUnary: {
+      if (e.text == "PRIOR") Refuse("PRIOR (hierarchical query)");
+      if (e.text == "NOT") {
+        out->append("NOT (");
+        Emit(*e.args[0], scope, out);
+        out->push_back(')');
+        return SqlType::kNumber;
+      }
+      out->append(e.text == "-" ? "-(" : "+(");
+      EmitNumberOperand(*e.args[0], scope, out);
+      out->push_back(')');
+      return SqlType::kNumber;
+    }
+    case ExprKind::kBinary:
+      return EmitBinary(e, scope, out);
+    case ExprKind::kFunction:
+      return EmitFunction(e, scope, out);
+    case ExprKind::kCase: {
+      out->append("CASE");
+      size_t i = 0;
+      SqlType result = SqlType::kNull;
+      if (e.has_operand) {
+        out->push_back(' ');
+        Emit(*e.args[0], scope, out);
+        i = 1;
+      }
+      size_t pairs_end = e.args.size() - (e.has_else ? 1 : 0);
+      for (; i + 1 < pairs_end + 1 && i < pairs_end; i += 2) {
+        out->append(" WHEN ");
+        Emit(*e.args[i], scope, out);
+        out->append(" THEN ");
+        SqlType t = Emit(*e.args[i + 1], scope, out);
+        if (result == SqlType::kNull) result = t;
+      }
+      if (e.has_else) {
+        out->append(" ELSE ");
+        SqlType t = Emit(*e.args.back(), scope, out);
+        if (result == SqlType::kNull) result = t;
+      }
+      out->append(" END");
+      return result;
+    }
+    case ExprKind::kSubquery:
+      return EmitSubquery(e, scope, out);
+    case ExprKind::kExists: {
+      if (e.negated) out->append("NOT ");
+      out->append("EXISTS (");
+      EmitSelect(*e.subquery, scope, out);
+      out->push_back(')');
+      return SqlType::kNumber;
+    }
+    case ExprKind::kInList: {
+      const size_t mark = out->size();
+      SqlType left = Emit(*e.args[0], scope, out);
+      double v;
+      if (left == SqlType::kText) {
+        // Text compared with numbers is read as a number (Oracle's rule).
+        for (size_t i = 1; i < e.args.size(); ++i) {
+          if (e.args[i]->kind == ExprKind::kNumber ||
+              (e.args[i]->kind == ExprKind::kUnary && LiteralNumber(*e.args[i], &v))) {
+            out->insert(mark, "ora_num(");
+            out->push_back(')');
+            left = SqlType::kNumber;
+            break;
+          }
+        }
+      }
+      out->append(e.negated ? " NOT IN (" : " IN (");
+      for (size_t i = 1; i < e.args.size(); ++i) {
+        if (i > 1) out->append(", ");
+        // A number compared with numeric texts compares as numbers.
+        if (left == SqlType::kNumber && e.args[i]->kind == ExprKind::kString &&
+            LiteralNumber(*e.args[i], &v)) {
+          AppendNumber(v, out);
+        } else {
+          Emit(*e.args[i], scope, out);
+        }
+      }
+      out->push_back(')');
+      return SqlType::kNumber;
+    }
+    case ExprKind::kInSubquery: {
+      Emit(*e.args[0], scope, out);
+      out->append(e.negated ? " NOT IN (" : " IN (");
+      EmitSelect(*e.subquery, scope, out);
+      out->push_back(')');
+      return SqlType::kNumber;
+    }
+    case ExprKind::kBetween: {
+      const size_t mark = out->size();
+      SqlType t = Emit(*e.args[0], scope, out);
+      double v;
+      if (t == SqlType::kText && (e.args[1]->kind == ExprKind::kNumber ||
+                                  e.args[2]->kind == ExprKind::kNumber)) {
+        out->insert(mark, "ora_num(");
+        out->push_back(')');
+        t = SqlType::kNumber;
+      }
+      out->append(e.negated ? " NOT BETWEEN " : " BETWEEN ");
+      for (int i = 1; i <= 2; ++i) {
+        if (i == 2) out->append(" AND ");
+        if (t == SqlType::kNumber && e.args[i]->kind == ExprKind::kString &&
+            LiteralNumber(*e.args[i], &v)) {
+          AppendNumber(v, out);
+        } else {
+          Emit(*e.args[i], scope, out);
+        }
+      }
+      return SqlType::kNumber;
+    }
+    case ExprKind::kLike: {
+      Emit(*e.args[0], scope, out);
+      out->append(e.negated ? " NOT LIKE " : " LIKE ");
+      Emit(*e.args[1], scope, out);
+      if (e.args.size() > 2) {
+        out->append(" ESCAPE ");
+        Emit(*e.args[2], scope, out);
+      }
+      return SqlType::kNumber;
+    }
+    case ExprKind::kIsNull: {
+      Emit(*e.args[0], scope, out);
+      out->append(e.negated ? " IS NOT NULL" : " IS NULL");
+      return SqlType::kNumber;
+    }
+    case ExprKind::kCast: {
+      const sql::TypeName& t = e.type;
+      SqlType target = TypeOfDeclared(t);
+      if (target == SqlType::kNumber) {
+        out->append("ora_number_in(");
+        Emit(*e.args[0], scope, out);
+        out->append(", ");
+        AppendInteger(t.name == "INTEGER" || t.name == "INT" || t.name == "SMALLINT"
+                          ? 0
+                          : (t.precision >= 0 && t.scale < 0 ? 0 : t.scale),
+                      out);
+        out->append(", ");
+        AppendInteger(t.precision, out);
+        out->push_back(')');
+        return SqlType::kNumber;
+      }
+      if (target == SqlType::kDate) {
+        out->append("ora_date_in(");
+        Emit(*e.args[0], scope, out);
+        out->push_back(')');
+        return SqlType::kDate;
+      }
+      if (target == SqlType::kText) {
+        out->append("ora_text_in(");
+        Emit(*e.args[0], scope, out);
+        out->append(", ");
+        AppendInteger(t.length, out);
+        out->push_back(')');
+        return SqlType::kText;
+      }
+      Refuse("CAST to " + t.name);
+    }
+    case ExprKind::kRownum:
+      if (!scope || !scope->rownum_in_select_list) Refuse("ROWNUM in this position");
+      out->append("row_number() OVER ()");
+      return SqlType::kNumber;
+    case ExprKind::kSysdate:
+      out->append("ora_sysdate()");
+      return SqlType::kDate;
+    case ExprKind::kLevel:
+      if (!scope || scope->level_sql.empty()) {
+        throw SqlError("ORA-01788: CONNECT BY clause required in this query block (LEVEL)");
+      }
+      out->append(scope->level_sql);
+      return SqlType::kNumber;
+    case ExprKind::kRow: {
+      out->push_back('(');
+      EmitArgs(e, 0, scope, out);
+      out->push_back(')');
+      return SqlType::kUnknown;
+    }
+  }
+  return SqlType::kUnknown;
+}
+
+SqlType Translator::EmitBinary(const Expr& e, const Scope* scope, std::string* out) {
+  const std::string_view op = e.text;
+  if (op == "AND" || op == "OR") {
+    out->push_back('(');
+    Emit(*e.args[0], scope, out);
+    out->append(op == "AND" ? " AND " : " OR ");
+    Emit(*e.args[1], scope, out);
+    out->push_back(')');
+    return SqlType::kNumber;
+  }
+  if (op == "||") {
+    // Flatten a || b || c into one call.
+    std::vector<const Expr*> parts;
+    std::vector<const Expr*> stack{&e};
+    while (!stack.empty()) {
+      const Expr* p = stack.back();
+      stack.pop_back();
+      if (p->kind == ExprKind::kBinary && p->text == "||") {
+        stack.push_back(p->args[1].get());
+        stack.push_back(p->args[0].get());
+      } else {
+        parts.push_back(p);
+      }
+    }
+    out->append("ora_concat(");
+    for (size_t i = 0; i < parts.size(); ++i) {
+      if (i) out->append(", ");
+      Emit(*parts[i], scope, out);
+    }
+    out->push_back(')');
+    return SqlType::kText;
+  }
+  if (op == ">" && EmitContainsCondition(e, scope, out)) return SqlType::kNumber;
+  if (op == "=" || op == "<>" || op == "<" || op == "<=" || op == ">" || op == ">=") {
+    // Printed in place; rebuilt only in the rare case that an operand must be converted.
+    out->push_back('(');
+    const size_t l0 = out->size();
+    SqlType lt = Emit(*e.args[0], scope, out);
+    const size_t l1 = out->size();
+    out->push_back(' ');
+    out->append(op);
+    out->push_back(' ');
+    const size_t r0 = out->size();
+    SqlType rt = Emit(*e.args[1], scope, out);
+    // A number compared with text compares as numbers, converting the text (Oracle's rule).
+    const bool convert_right = lt == SqlType::kNumber && rt == SqlType::kText;
+    const bool convert_left = rt == SqlType::kNumber && lt == SqlType::kText;
+    if (convert_left || convert_right) {
+      std::string left = out->substr(l0, l1 - l0);
+      std::string right = out->substr(r0);
+      const Expr& text_side = convert_right ? *e.args[1] : *e.args[0];
+      std::string& text_sql = convert_right ? right : left;
+      double v;
+      if (text_side.kind == ExprKind::kString && LiteralNumber(text_side, &v)) {
+        text_sql.clear();
+        AppendNumber(v, &text_sql);
+      } else {
+        text_sql = "ora_num(" + text_sql + ")";
+      }
+      out->resize(l0);
+      out->append(left);
+      out->push_back(' ');
+      out->append(op);
+      out->push_back(' ');
+      out->append(right);
+    }
+    out->push_back(')');
+    return SqlType::kNumber;
+  }
+  if (op == "+" || op == "-") {
+    const size_t start = out->size();
+    out->push_back('(');
+    const size_t l0 = out->size();
+    SqlType lt = Emit(*e.args[0], scope, out);
+    const size_t l1 = out->size();
+    out->append(op == "+" ? " + " : " - ");
+    const size_t r0 = out->size();
+    SqlType rt = Emit(*e.args[1], scope, out);
+    const bool numeric_l = lt == SqlType::kNumber || lt == SqlType::kNull;
+    const bool numeric_r = rt == SqlType::kNumber || rt == SqlType::kNull;
+    if (numeric_l && numeric_r) {
+      out->push_back(')');
+      return SqlType::kNumber;
+    }
+    // Dates, text or values of unknown type: rebuilt around the function that decides.
+    std::string left = out->substr(l0, l1 - l0);
+    std::string right = out->substr(r0);
+    out->resize(start);
+    auto call = [&](const char* fn, const std::string& a, const std::string& b) {
+      out->append(fn);
+      out->push_back('(');
+      out->append(a);
+      out->append(", ");
+      out->append(b);
+      out->push_back(')');
+    };
+    if (lt == SqlType::kDate && numeric_r) {
+      call(op == "+" ? "ora_date_add" : "ora_date_sub", left, right);
+      return SqlType::kDate;
+    }
+    if (op == "+" && rt == SqlType::kDate && numeric_l) {
+      call("ora_date_add", right, left);
+      return SqlType::kDate;
+    }
+    if (op == "-" && lt == SqlType::kDate && rt == SqlType::kDate) {
+      call("ora_date_diff", left, right);
+      return SqlType::kNumber;
+    }
+    if (lt == SqlType::kDate || rt == SqlType::kDate || lt == SqlType::kUnknown ||
+        rt == SqlType::kUnknown) {
+      // Decided when the values are known: a date and a number, two dates, or two numbers.
+      call(op == "+" ? "ora_add" : "ora_sub", left, right);
+      return lt == SqlType::kDate && rt != SqlType::kDate ? SqlType::kDate : SqlType::kUnknown;
+    }
+    // Text operands are read as numbers, failing on invalid text.
+    out->push_back('(');
+    out->append(numeric_l ? left : "ora_num(" + left + ")");
+    out->append(op == "+" ? " + " : " - ");
+    out->append(numeric_r ? right : "ora_num(" + right + ")");
+    out->push_back(')');
+    return SqlType::kNumber;
+  }
+  if (op == "*") {
+    out->push_back('(');
+    EmitNumberOperand(*e.args[0], scope, out);
+    out->append(" * ");
+    EmitNumberOperand(*e.args[1], scope, out);
+    out->push_back(')');
+    return SqlType::kNumber;
+  }
+  if (op == "/") {
+    out->append("ora_div(");
+    EmitNumberOperand(*e.args[0], scope, out);
+    out->append(", ");
+    EmitNumberOperand(*e.args[1], scope, out);
+    out->push_back(')');
+    return SqlType::kNumber;
+  }
+  throw SqlError("ORA-00920: invalid relational operator " + e.text);
+}
+
+SqlType Translator::EmitSubquery(const Expr& e, const Scope* scope, std::string* out) {
+  Select& select = *e.subquery;
+  // A scalar subquery must give at most one row. The check is left out where one row is
+  // certain: an aggregate without GROUP BY, or a ROWNUM limit of one.
+  bool single = false;
+  bool checkable = select.cores.size() == 1 && !select.cores[0].distinct &&
+                   select.cores[0].items.size() == 1;
+  if (select.cores.size() == 1) {
+    SelectCore& core = select.cores[0];
+    bool aggregate = core.group_by.empty() && !core.items.empty() &&
+                     ContainsAggregate(*core.items[0].expr) && !ContainsWindow(*core.items[0].expr);
+    int64_t limit = 0;
+    if (ExtractRownumLimit(&core.where, &limit)) {
+      if (limit <= 1) {
+        single = true;
+        // Put the limit back as a plain LIMIT through a fresh condition.
+      }
+      // Re-add the limit: the extraction replaced the condition.
+      auto rn = std::make_unique<Expr>(ExprKind::kRownum);
+      auto n = std::make_unique<Expr>(ExprKind::kNumber);
+      n->text = std::to_string(limit);
+      auto le = std::make_unique<Expr>(ExprKind::kBinary);
+      le->text = "<=";
+      le->args.push_back(std::move(rn));
+      le->args.push_back(std::move(n));
+      if (core.where) {
+        auto both = std::make_unique<Expr>(ExprKind::kBinary);
+        both->text = "AND";
+        both->args.push_back(std::move(core.where));
+        both->args.push_back(std::move(le));
+        core.where = std::move(both);
+      } else {
+        core.where = std::move(le);
+      }
+    }
+    if (aggregate) single = true;
+  }
+  if (single || !checkable || !select.order_by.empty()) {
+    out->push_back('(');
+    auto cols = EmitSelect(select, scope, out);
+    out->push_back(')');
+    return cols.empty() ? SqlType::kUnknown : cols[0].type;
+  }
+  // (SELECT CASE WHEN COUNT(*) OVER () > 1 THEN <error> ELSE <value> END FROM ... LIMIT 1)
+  auto value = std::move(select.cores[0].items[0].expr);
+  auto check = std::make_unique<Expr>(ExprKind::kCase);
+  auto count = std::make_unique<Expr>(ExprKind::kFunction);
+  count->text = "COUNT";
+  count->args.push_back(std::make_unique<Expr>(ExprKind::kStar));
+  count->over = std::make_unique<sql::Window>();
+  auto one = std::make_unique<Expr>(ExprKind::kNumber);
+  one->text = "1";
+  auto gt = std::make_unique<Expr>(ExprKind::kBinary);
+  gt->text = ">";
+  gt->args.push_back(std::move(count));
+  gt->args.push_back(std::move(one));
+  auto raise = std::make_unique<Expr>(ExprKind::kFunction);
+  raise->text = "ORA$TOO_MANY_ROWS";
+  check->args.push_back(std::move(gt));
+  check->args.push_back(std::move(raise));
+  check->args.push_back(std::move(value));
+  check->has_else = true;
+  select.cores[0].items[0].expr = std::move(check);
+  out->push_back('(');
+  auto cols = EmitSelect(select, scope, out);
+  out->append(" LIMIT 1)");
+  return cols.empty() ? SqlType::kUnknown : cols[0].type;
+}
+
+void Translator::EmitWindow(const sql::Window& w, const Scope* scope, std::string* out) {
+  out->append(" OVER (");
+  if (!w.partition_by.empty()) {
+    out->append("PARTITION BY ");
+    for (size_t i = 0; i < w.partition_by.size(); ++i) {
+      if (i) out->append(", ");
+      Emit(*w.partition_by[i], scope, out);
+    }
+  }
+  if (!w.order_by.empty()) {
+    if (!w.partition_by.empty()) out->push_back(' ');
+    out->append("ORDER BY ");
+    for (size_t i = 0; i < w.order_by.size(); ++i) {
+      if (i) out->append(", ");
+      const sql::OrderItem& item = w.order_by[i];
+      Emit(*item.expr, scope, out);
+      if (item.descending) out->append(" DESC");
+      bool nulls_first = item.nulls == sql::OrderItem::kDefault ? item.descending
+                                                                : item.nulls == sql::OrderItem::kFirst;
+      out->append(nulls_first ? " NULLS FIRST" : " NULLS LAST");
+    }
+  }
+  out->push_back(')');
+}
+
+}  // namespace detail
+}  // namespace korvalis::db
