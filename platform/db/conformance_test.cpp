@@ -250,5 +250,38 @@ TEST_F(ConformanceTest, ErrorsWhereOracleErrors) {
   EXPECT_NE(Error("SELECT 'abc FROM DUAL").find("ORA-01756"), std::string::npos);
 }
 
+TEST_F(ConformanceTest, WhatCannotBeTranslatedExactlyIsRefusedByName) {
+  struct Case {
+    const char* sql;
+    const char* named;
+  } cases[] = {
+      {"SELECT A.ID FROM T A RIGHT JOIN T B ON A.ID = B.ID", "RIGHT OUTER JOIN"},
+      {"SELECT A.ID FROM T A FULL OUTER JOIN T B ON A.ID = B.ID", "FULL OUTER JOIN"},
+      {"SELECT ID FROM T NATURAL JOIN T", "NATURAL JOIN"},
+      {"WITH Q AS (SELECT 1 X FROM DUAL) SELECT X FROM Q", "WITH"},
+      {"SELECT SUM(ID) OVER (ORDER BY ID ROWS BETWEEN 1 PRECEDING AND CURRENT ROW) FROM T", "ROWS"},
+      {"SELECT MAX(ID) KEEP (DENSE_RANK FIRST ORDER BY D) FROM T", "KEEP"},
+      {"SELECT ID FROM T WHERE ID > ALL (SELECT 1 FROM DUAL)", "ALL"},
+      {"SELECT STDDEV(ID) FROM T", "STDDEV"},
+      {"SELECT NEXT_DAY(D, 'MONDAY') FROM T", "NEXT_DAY"},
+      {"SELECT ID FROM T ORDER BY ROWNUM", "ROWNUM"},
+      {"UPDATE T SET ID = 1 WHERE ROWNUM = 1", "ROWNUM"},
+      {"SELECT ID, COUNT(*) FROM T A, T B WHERE ROWNUM < 3 GROUP BY ID", "ROWNUM"},
+      {"CREATE GLOBAL TEMPORARY TABLE X (A NUMBER)", "temporary"},
+      {"CREATE TABLE X AS SELECT * FROM T", "AS SELECT"},
+      {"CREATE INDEX IX ON T (UPPER(NAME))", "function-based"},
+      {"SELECT ROWID FROM T", "ROWID"},
+      {"SELECT USER FROM DUAL", "USER"},
+      {"SELECT PKG.F(1) FROM DUAL", "package function"},
+      {"ROLLBACK TO SAVEPOINT A", "SAVEPOINT"},
+  };
+  for (const Case& c : cases) {
+    std::string message = Error(c.sql);
+    EXPECT_NE(message.find(c.named), std::string::npos) << c.sql << " -> " << message;
+  }
+  // Nothing of a refused statement ran.
+  EXPECT_EQ(Column("SELECT COUNT(*) FROM T WHERE ID = 1"), "1");
+}
+
 }  // namespace
 }  // namespace korvalis::db
