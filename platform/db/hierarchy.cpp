@@ -46,6 +46,14 @@ void Requalify(sql::ExprPtr& e, bool under_prior, const Source& source, const Na
   for (auto& a : e->args) Requalify(a, under_prior, source, alias);
 }
 
+bool HasPrior(const Expr& e) {
+  if (e.kind == ExprKind::kUnary && e.text == "PRIOR") return true;
+  for (const auto& a : e.args) {
+    if (a && HasPrior(*a)) return true;
+  }
+  return false;
+}
+
 bool IsGrouped(const SelectCore& core) {
   if (core.distinct || !core.group_by.empty() || core.having) return true;
   for (const auto& item : core.items) {
@@ -68,6 +76,8 @@ void Translator::CheckHierarchy(SelectCore& core) {
                 (core.where && ContainsRownum(*core.where));
   for (const auto& item : core.items) rownum = rownum || ContainsRownum(*item.expr);
   if (rownum) Refuse("ROWNUM in a hierarchical query");
+  // Without PRIOR every row is the child of every row: loops cannot be told from rows.
+  if (!HasPrior(*core.connect_by)) Refuse("CONNECT BY without PRIOR");
 }
 
 void Translator::EmitHierarchy(SelectCore& core, Scope* scope, std::string* out) {
