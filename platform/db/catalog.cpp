@@ -118,6 +118,8 @@ std::shared_ptr<const Catalog> Catalog::Load(sqlite3* db) {
     col.type = declared.name.empty() ? SqlType::kUnknown : TypeOfDeclared(declared);
     col.scale = sqlite3_column_type(stmt, 3) == SQLITE_NULL ? -1 : sqlite3_column_int(stmt, 3);
     col.precision = sqlite3_column_type(stmt, 4) == SQLITE_NULL ? -1 : sqlite3_column_int(stmt, 4);
+    col.origin_table = it->first;
+    col.origin_column = col.name;
     it->second.columns.push_back(std::move(col));
   }
   sqlite3_finalize(stmt);

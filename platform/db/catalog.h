@@ -29,6 +29,10 @@ struct ColumnInfo {
   SqlType type = SqlType::kUnknown;
   int scale = -1;      // NUMBER(p,s): s; INTEGER: 0; otherwise -1
   int precision = -1;  // NUMBER(p,s): p; otherwise -1
+  // The described column whose value this one is: itself for a table's or view's column, the
+  // column a query reads unchanged for a query's column; empty otherwise.
+  std::string origin_table{};
+  std::string origin_column{};
 };
 
 struct TableInfo {

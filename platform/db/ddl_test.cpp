@@ -81,6 +81,18 @@ COMMENT ON COLUMN T.D IS '日期';
   EXPECT_EQ(Scalar(*c_, "SELECT VNAME FROM V WHERE VID = 1"), "x");
   EXPECT_EQ(Scalar(*c_, "SELECT COMMENTS FROM KORVALIS_TABLES WHERE TABLE_NAME = 'V'"), "视图");
   EXPECT_EQ(Scalar(*c_, "SELECT COMMENTS FROM KORVALIS_COLUMNS WHERE TABLE_NAME = 'T' AND COLUMN_NAME = 'D'"), "日期");
+  // Columns read unchanged keep their declared types; computed ones get the type of their value.
+  EXPECT_EQ(Query(*c_, "SELECT COLUMN_NAME, DATA_TYPE, DATA_LENGTH, NULLABLE FROM KORVALIS_COLUMNS "
+                       "WHERE TABLE_NAME = 'V' ORDER BY COLUMN_ID"),
+            (Rows{{"VID", "NUMBER", "22", "Y"}, {"VNAME", "VARCHAR2", "20", "Y"}}));
+  c_->Execute("CREATE TABLE T2 (K NUMBER(6,1) NOT NULL, S CHAR(2))");
+  c_->Execute("CREATE VIEW V2 AS SELECT X.*, K * 2 DOUBLE_K FROM (SELECT K, S FROM T2) X");
+  EXPECT_EQ(Query(*c_, "SELECT COLUMN_NAME, DATA_TYPE, DATA_PRECISION, DATA_SCALE, DATA_LENGTH, NULLABLE "
+                       "FROM KORVALIS_COLUMNS WHERE TABLE_NAME = 'V2' ORDER BY COLUMN_ID"),
+            (Rows{{"K", "NUMBER", "6", "1", "22", "N"},
+                  {"S", "CHAR", "<null>", "<null>", "2", "Y"},
+                  {"DOUBLE_K", "NUMBER", "<null>", "<null>", "22", "Y"}}));
+  EXPECT_NE(Error("CREATE VIEW V3 AS SELECT K, S K FROM T2").find("ORA-00957"), std::string::npos);
   // A view's column types follow its query: date arithmetic through the view works.
   c_->Execute("CREATE OR REPLACE VIEW V AS SELECT ID, D FROM T");
   EXPECT_EQ(Scalar(*c_, "SELECT D + 1 FROM V"), "2001-01-02 00:00:00");

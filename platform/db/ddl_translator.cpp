@@ -286,6 +286,13 @@ Translation Translator::CreateView(Statement& stmt) {
     throw SqlError(names.size() < cols.size() ? "ORA-01730: invalid number of column names specified"
                                               : "ORA-01730: invalid number of column names specified");
   }
+  for (size_t i = 0; i < cols.size(); ++i) {
+    for (size_t j = 0; j < i; ++j) {
+      if (EqualsIgnoringCase(cols[i].name, cols[j].name)) {
+        throw SqlError("ORA-00957: duplicate column name " + cols[i].name);
+      }
+    }
+  }
   std::string out = "CREATE VIEW ";
   AppendQuotedName(view, &out);
   out.append(" AS ");
@@ -294,12 +301,23 @@ Translation Translator::CreateView(Statement& stmt) {
   tr.statements.push_back("INSERT INTO KORVALIS_TABLES (TABLE_NAME, TABLE_TYPE) VALUES (" +
                           SqlText(view) + ", 'VIEW')");
   for (size_t i = 0; i < cols.size(); ++i) {
+    // A column read unchanged from a described one takes its declared type, length, precision
+    // and nullability; the row below then adds nothing.
+    if (!cols[i].origin_table.empty()) {
+      tr.statements.push_back(
+          "INSERT INTO KORVALIS_COLUMNS (TABLE_NAME, COLUMN_NAME, COLUMN_ID, DATA_TYPE, "
+          "DATA_LENGTH, DATA_PRECISION, DATA_SCALE, CHAR_LENGTH, NULLABLE) SELECT " +
+          SqlText(view) + ", " + SqlText(cols[i].name) + ", " + std::to_string(i + 1) +
+          ", DATA_TYPE, DATA_LENGTH, DATA_PRECISION, DATA_SCALE, CHAR_LENGTH, NULLABLE FROM "
+          "KORVALIS_COLUMNS WHERE TABLE_NAME = " + SqlText(cols[i].origin_table) +
+          " AND COLUMN_NAME = " + SqlText(cols[i].origin_column));
+    }
     const char* type = cols[i].type == SqlType::kNumber ? "NUMBER"
                        : cols[i].type == SqlType::kDate ? "DATE"
                        : cols[i].type == SqlType::kBlob ? "BLOB"
                                                         : "VARCHAR2";
     tr.statements.push_back(
-        "INSERT INTO KORVALIS_COLUMNS (TABLE_NAME, COLUMN_NAME, COLUMN_ID, DATA_TYPE, "
+        "INSERT OR IGNORE INTO KORVALIS_COLUMNS (TABLE_NAME, COLUMN_NAME, COLUMN_ID, DATA_TYPE, "
         "DATA_LENGTH, NULLABLE) VALUES (" +
         SqlText(view) + ", " + SqlText(cols[i].name) + ", " + std::to_string(i + 1) + ", '" +
         type + "', " + (cols[i].type == SqlType::kNumber ? "22" : cols[i].type == SqlType::kDate ? "7" : "4000") +

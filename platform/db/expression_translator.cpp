@@ -20,17 +20,22 @@ using sql::TableRef;
 
 namespace detail {
 
-SqlType Translator::ResolveColumnType(const Expr& e, const Scope* scope) {
+const ColumnInfo* Translator::ResolveColumn(const Expr& e, const Scope* scope) {
   const std::string_view column = e.parts.back().text;
   std::string_view qualifier;
   if (e.parts.size() >= 2) qualifier = e.parts[e.parts.size() - 2].text;
   for (const Scope* s = scope; s; s = s->parent) {
     for (const Source& src : s->sources) {
       if (!qualifier.empty() && !EqualsIgnoringCase(src.alias, qualifier)) continue;
-      if (const ColumnInfo* c = src.Find(column)) return c->type;
+      if (const ColumnInfo* c = src.Find(column)) return c;
     }
   }
-  return SqlType::kUnknown;
+  return nullptr;
+}
+
+SqlType Translator::ResolveColumnType(const Expr& e, const Scope* scope) {
+  const ColumnInfo* c = ResolveColumn(e, scope);
+  return c ? c->type : SqlType::kUnknown;
 }
 
 SqlType Translator::EmitColumn(const Expr& e, const Scope* scope, std::string* out) {

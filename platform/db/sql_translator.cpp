@@ -368,7 +368,17 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
                                                                  : OracleColumnName(item, statement_);
     out->append(" AS ");
     AppendQuotedName(name, out);
-    columns.push_back(ColumnInfo{name, type, -1});
+    ColumnInfo info{name, type, -1};
+    if (item.expr->kind == ExprKind::kColumn) {
+      // A column read unchanged keeps its declared precision and where it comes from.
+      if (const ColumnInfo* c = ResolveColumn(*item.expr, &scope)) {
+        info.scale = c->scale;
+        info.precision = c->precision;
+        info.origin_table = c->origin_table;
+        info.origin_column = c->origin_column;
+      }
+    }
+    columns.push_back(std::move(info));
   }
   out->append(from_sql);
   scope.rownum_in_select_list = false;

@@ -115,6 +115,8 @@ class Translator {
                 std::vector<SqlType>* types = nullptr);
   SqlType TypeOf(const Expr& e, const Scope* scope);
   SqlType ResolveColumnType(const Expr& e, const Scope* scope);
+  // The column a reference names in its scope or an enclosing one; nullptr when unknown.
+  const ColumnInfo* ResolveColumn(const Expr& e, const Scope* scope);
   void EmitNumberOperand(const Expr& e, const Scope* scope, std::string* out);
   void EmitWindow(const sql::Window& w, const Scope* scope, std::string* out);
 
