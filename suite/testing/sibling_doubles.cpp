@@ -8,16 +8,15 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <stdexcept>
 
 #include "foundation/emr_error.h"
 #include "foundation/string_util.h"
 #include "foundation/suite_interfaces.h"
 #include "platform/com/bstr.h"
 #include "platform/com/class_factory.h"
-#include "platform/com/com_object.h"
 #include "platform/com/registry.h"
 #include "platform/com/unicode.h"
-#include "suite/stand_in.h"
 #include "suite/testing/double_classes.h"
 
 namespace korvalis::suite::testing {
@@ -167,7 +166,8 @@ HRESULT GetDoubleClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
 SiblingDoubles::SiblingDoubles() {
   char pattern[] = "/tmp/korvalis-doubles-XXXXXX";
   const char* made = ::mkdtemp(pattern);
-  directory_ = made != nullptr ? made : "/tmp";
+  if (made == nullptr) throw std::runtime_error("cannot make a directory for the doubles' registry");
+  directory_ = made;
   registry_path_ = directory_ + "/registry";
   if (const char* saved = std::getenv("KORVALIS_REGISTRY")) saved_registry_ = saved;
   ::setenv("KORVALIS_REGISTRY", registry_path_.c_str(), 1);

@@ -56,7 +56,7 @@ struct SiblingAnswer {
 class SiblingDoubles {
  public:
   // Builds the registry file (KORVALIS_REGISTRY points at it until destruction) and resets
-  // the script and the record.
+  // the script and the record. Throws std::runtime_error when no directory can be made.
   SiblingDoubles();
   ~SiblingDoubles();
   SiblingDoubles(const SiblingDoubles&) = delete;
