@@ -129,7 +129,8 @@ class DepartureTest : public ::testing::Test {
     SetErrorInfo(0, nullptr);
   }
   void TearDown() override {
-    context_->Release();
+    // Every vote guard has let go of the context by the end of its call.
+    EXPECT_EQ(context_.outside_references(), 0u);
     frame::SetCallScopeRunner(previous_runner_);
   }
 
@@ -150,7 +151,7 @@ class DepartureTest : public ::testing::Test {
     return hr == S_OK;
   }
 
-  RecordingObjectContext* context_ = new RecordingObjectContext;
+  RecordingObjectContext context_;
   std::vector<IDispatch*> objects_;
   frame::CallScopeRunner previous_runner_ = nullptr;
 };
@@ -207,7 +208,7 @@ TEST_F(DepartureTest, VotingMethodsOutsideAnyContextBehaveAsInside) {
   Script().action = BodyAction::kThrowEmr;
   EXPECT_EQ(admin->DeleteRule(7), E_FAIL);
   EXPECT_EQ(CEMRRemoteError().GetError(), kBodyFailure);
-  EXPECT_EQ(context_->votes(), "");
+  EXPECT_EQ(context_.votes(), "");
 }
 
 TEST_F(DepartureTest, ExportReportRefusesANegativeIdentifierWithAnEmptyResult) {
@@ -231,12 +232,12 @@ TEST_F(DepartureTest, ImportReportRefusesBeforeTheCallAndPresetsItsResult) {
   BSTR portion = AllocBstr(u"kept");
   BSTR kept = portion;
   {
-    ScopedObjectContext scope(context_);
+    ScopedObjectContext scope(&context_);
     EXPECT_EQ(reports->ImportReport(-1, report, &portion), E_FAIL);
     EXPECT_EQ(portion, kept);
     EXPECT_EQ(reports->ImportReport(0, report, nullptr), E_FAIL);
     EXPECT_EQ(CountingCallScope::scopes(), 0);
-    EXPECT_EQ(context_->votes(), "");
+    EXPECT_EQ(context_.votes(), "");
     EXPECT_FALSE(HasErrorInfo());
 
     Script().action = BodyAction::kThrowEmr;
@@ -245,7 +246,7 @@ TEST_F(DepartureTest, ImportReportRefusesBeforeTheCallAndPresetsItsResult) {
   ASSERT_EQ(Script().calls.size(), 1u);
   EXPECT_EQ(Script().calls[0].arguments[2].text, u"") << "the body sees the preset result";
   EXPECT_EQ(BstrView(portion), u"") << "a failed import leaves the preset result";
-  EXPECT_EQ(context_->votes(), "A");
+  EXPECT_EQ(context_.votes(), "A");
   SysFreeString(portion);
   SysFreeString(kept);
   SysFreeString(report);
@@ -253,7 +254,7 @@ TEST_F(DepartureTest, ImportReportRefusesBeforeTheCallAndPresetsItsResult) {
 
 TEST_F(DepartureTest, DistributionRefusesANullListAndAnIdentifierBelowOne) {
   auto* reports = Create<IEMRReport>(u"EMRReport");
-  ScopedObjectContext scope(context_);
+  ScopedObjectContext scope(&context_);
   EXPECT_EQ(reports->DistributeReportToUser(nullptr), E_FAIL);
   BSTR users = nullptr;
   EXPECT_EQ(reports->GetAllDistributedUserList(0, &users), E_FAIL);
@@ -264,7 +265,7 @@ TEST_F(DepartureTest, DistributionRefusesANullListAndAnIdentifierBelowOne) {
 
   BSTR empty = AllocBstr(u"");
   EXPECT_EQ(reports->DistributeReportToUser(empty), S_OK);
-  EXPECT_EQ(context_->votes(), "C");
+  EXPECT_EQ(context_.votes(), "C");
   EXPECT_EQ(reports->GetAllDistributedUserList(1, &users), S_OK);
   EXPECT_EQ(Script().calls.size(), 2u);
   SysFreeString(empty);
@@ -373,7 +374,7 @@ TEST_F(DepartureTest, TheReportsServerTimeRunsWithoutAVote) {
   objects_.push_back(dispatch);
   auto* report = static_cast<CEMRReportT<RecordingBody>*>(static_cast<IEMRReport*>(dispatch));
   BSTR time = nullptr;
-  ScopedObjectContext scope(context_);
+  ScopedObjectContext scope(&context_);
   EXPECT_EQ(report->GetCurrTime(&time), S_OK);
   ASSERT_EQ(Script().calls.size(), 1u);
   EXPECT_EQ(Script().calls[0].body, "GetCurrTime");
@@ -381,7 +382,7 @@ TEST_F(DepartureTest, TheReportsServerTimeRunsWithoutAVote) {
   Script().action = BodyAction::kThrowOther;
   EXPECT_EQ(report->GetCurrTime(&time), E_FAIL);
   EXPECT_EQ(CEMRRemoteError().GetError(), u"函数:'CEMRReport::GetCurrTime' 出现异常错误.");
-  EXPECT_EQ(context_->votes(), "");
+  EXPECT_EQ(context_.votes(), "");
 }
 
 TEST_F(DepartureTest, NullStringsAndNullResultsReachTheBodyUnchanged) {
@@ -394,13 +395,13 @@ TEST_F(DepartureTest, NullStringsAndNullResultsReachTheBodyUnchanged) {
 
 TEST_F(DepartureTest, ReFireOpenReadsANullEventDocumentAsAnEmptyOne) {
   auto* trigger = Create<IQualityTrigger>(u"QualityTrigger");
-  ScopedObjectContext scope(context_);
+  ScopedObjectContext scope(&context_);
   EXPECT_EQ(trigger->ReFireOpen(nullptr), S_OK);
   ASSERT_EQ(Script().calls.size(), 1u);
   EXPECT_EQ(Script().calls[0].arguments[0].text, u"");
   EXPECT_EQ(Script().calls[0].arguments[1].text, u"");
   EXPECT_EQ(Script().calls[0].arguments[2].pointer, nullptr);
-  EXPECT_EQ(context_->votes(), "C");
+  EXPECT_EQ(context_.votes(), "C");
 }
 
 // A call scope that any number of threads may run at once.

@@ -61,23 +61,24 @@ class WrapperRowTest : public ::testing::TestWithParam<WrapperRow> {
   }
   void TearDown() override {
     if (object_ != nullptr) object_->Release();
-    context_->Release();
+    // Every vote guard has let go of the context by the end of its call.
+    EXPECT_EQ(context_.outside_references(), 0u);
     frame::SetCallScopeRunner(previous_runner_);
   }
 
   // Calls the method through its virtual function inside the recording context.
   HRESULT CallVirtual(CallArguments& arguments) {
-    ScopedObjectContext scope(context_);
+    ScopedObjectContext scope(&context_);
     return method_->invoker.invoke(object_, arguments.data());
   }
 
-  const std::string& votes() const { return context_->votes(); }
+  const std::string& votes() const { return context_.votes(); }
   std::string VotesOnSuccess() const { return GetParam().votes ? "C" : ""; }
   std::string VotesOnFailure() const { return GetParam().votes ? "A" : ""; }
 
   IDispatch* object_ = nullptr;
   const MethodInfo* method_ = nullptr;
-  RecordingObjectContext* context_ = new RecordingObjectContext;
+  RecordingObjectContext context_;
   frame::CallScopeRunner previous_runner_ = nullptr;
 };
 
@@ -171,11 +172,11 @@ TEST_P(WrapperFailureTest, FailsAsItsRowSays) {
     SCOPED_TRACE(action == BodyAction::kThrowEmr ? "CEMRException" : "other exception");
     Script() = {};
     Script().action = action;
-    RecordingObjectContext* context = new RecordingObjectContext;
+    RecordingObjectContext context;
     CallArguments arguments(*method_);
     HRESULT hr;
     {
-      ScopedObjectContext scope(context);
+      ScopedObjectContext scope(&context);
       hr = method_->invoker.invoke(object_, arguments.data());
     }
     ASSERT_EQ(Script().calls.size(), 1u);
@@ -183,15 +184,15 @@ TEST_P(WrapperFailureTest, FailsAsItsRowSays) {
       EXPECT_EQ(hr, S_OK);
       EXPECT_EQ(BstrView(arguments.string(method_->params.size() - 1)), u"false");
       EXPECT_FALSE(HasErrorInfo());
-      EXPECT_EQ(context->votes(), "");
+      EXPECT_EQ(context.votes(), "");
     } else {
       EXPECT_EQ(hr, E_FAIL);
       EXPECT_EQ(CEMRRemoteError().GetError(),
                 action == BodyAction::kThrowEmr ? std::u16string(kBodyFailure)
                                                 : UnexpectedFailureText(row));
-      EXPECT_EQ(context->votes(), VotesOnFailure());
+      EXPECT_EQ(context.votes(), VotesOnFailure());
     }
-    context->Release();
+    EXPECT_EQ(context.outside_references(), 0u);
   }
 }
 
@@ -258,10 +259,10 @@ TEST_P(WrapperRowTest, InvokeByNameGivesWhatTheVirtualFunctionGives) {
   VariantInit(&result);
   EXCEPINFO excepinfo{};
   UINT arg_error = 0;
-  RecordingObjectContext* context = new RecordingObjectContext;
+  RecordingObjectContext context;
   HRESULT late_hr;
   {
-    ScopedObjectContext scope(context);
+    ScopedObjectContext scope(&context);
     late_hr = object_->Invoke(dispid, IID_NULL, 0, DISPATCH_METHOD, late.params(), &result,
                               &excepinfo, &arg_error);
   }
@@ -272,7 +273,7 @@ TEST_P(WrapperRowTest, InvokeByNameGivesWhatTheVirtualFunctionGives) {
     EXPECT_EQ(excepinfo.scode, early_hr);
     EXPECT_EQ(BstrView(excepinfo.bstrDescription), early_error);
   }
-  EXPECT_EQ(context->votes(), early_votes);
+  EXPECT_EQ(context.votes(), early_votes);
   ASSERT_EQ(Script().calls.size(), early_calls.size());
   for (size_t c = 0; c < early_calls.size(); ++c) {
     const std::vector<RecordedArgument>& a = early_calls[c].arguments;
@@ -299,7 +300,7 @@ TEST_P(WrapperRowTest, InvokeByNameGivesWhatTheVirtualFunctionGives) {
   }
   VariantClear(&result);
   ClearExcepInfo(&excepinfo);
-  context->Release();
+  EXPECT_EQ(context.outside_references(), 0u);
 }
 
 std::string RowName(const ::testing::TestParamInfo<WrapperRow>& info) {
