@@ -240,6 +240,12 @@ TEST_F(ConformanceTest, ResultColumnNames) {
 
 TEST_F(ConformanceTest, ErrorsWhereOracleErrors) {
   EXPECT_NE(Error("SELECT (SELECT ID FROM T) FROM DUAL").find("ORA-01427"), std::string::npos);
+  EXPECT_NE(Error("SELECT (SELECT DISTINCT GRP FROM T) FROM DUAL").find("ORA-01427"), std::string::npos);
+  EXPECT_NE(Error("SELECT (SELECT ID FROM T WHERE ROWNUM <= 2) FROM DUAL").find("ORA-01427"), std::string::npos);
+  EXPECT_NE(Error("SELECT (SELECT 1 FROM DUAL UNION SELECT 2 FROM DUAL) FROM DUAL").find("ORA-01427"), std::string::npos);
+  EXPECT_EQ(Column("SELECT (SELECT DISTINCT GRP FROM T B WHERE B.ID = A.ID) FROM T A ORDER BY A.ID"), "x,x,y,y");
+  EXPECT_EQ(Column("SELECT (SELECT ID FROM T WHERE ROWNUM <= 2 AND ID = 3) FROM DUAL"), "3");
+  EXPECT_EQ(Column("SELECT (SELECT 1 FROM DUAL UNION SELECT 1 FROM DUAL) FROM DUAL"), "1");
   EXPECT_EQ(Column("SELECT (SELECT MAX(ID) FROM T) FROM DUAL"), "4");
   EXPECT_EQ(Column("SELECT (SELECT NAME FROM T B WHERE B.ID = A.ID) FROM T A ORDER BY A.ID"), "b,<null>,a,C");
   EXPECT_NE(Error("SELECT ID FROM T A, T B").find("ORA-00918"), std::string::npos);

@@ -447,18 +447,13 @@ SqlType Translator::EmitSubquery(const Expr& e, const Scope* scope, std::string*
   // A scalar subquery must give at most one row. The check is left out where one row is
   // certain: an aggregate without GROUP BY, or a ROWNUM limit of one.
   bool single = false;
-  bool checkable = select.cores.size() == 1 && !select.cores[0].distinct &&
-                   select.cores[0].items.size() == 1;
   if (select.cores.size() == 1) {
     SelectCore& core = select.cores[0];
     bool aggregate = core.group_by.empty() && !core.items.empty() &&
                      ContainsAggregate(*core.items[0].expr) && !ContainsWindow(*core.items[0].expr);
     int64_t limit = 0;
     if (ExtractRownumLimit(&core.where, &limit)) {
-      if (limit <= 1) {
-        single = true;
-        // Put the limit back as a plain LIMIT through a fresh condition.
-      }
+      if (limit <= 1) single = true;
       // Re-add the limit: the extraction replaced the condition.
       auto rn = std::make_unique<Expr>(ExprKind::kRownum);
       auto n = std::make_unique<Expr>(ExprKind::kNumber);
@@ -479,35 +474,21 @@ SqlType Translator::EmitSubquery(const Expr& e, const Scope* scope, std::string*
     }
     if (aggregate) single = true;
   }
-  if (single || !checkable || !select.order_by.empty()) {
+  const bool one_column = select.cores[0].items.size() == 1 &&
+                          select.cores[0].items[0].expr->kind != ExprKind::kStar;
+  if (single || !one_column) {
     out->push_back('(');
     auto cols = EmitSelect(select, scope, out);
     out->push_back(')');
     return cols.empty() ? SqlType::kUnknown : cols[0].type;
   }
-  // (SELECT CASE WHEN COUNT(*) OVER () > 1 THEN <error> ELSE <value> END FROM ... LIMIT 1)
-  auto value = std::move(select.cores[0].items[0].expr);
-  auto check = std::make_unique<Expr>(ExprKind::kCase);
-  auto count = std::make_unique<Expr>(ExprKind::kFunction);
-  count->text = "COUNT";
-  count->args.push_back(std::make_unique<Expr>(ExprKind::kStar));
-  count->over = std::make_unique<sql::Window>();
-  auto one = std::make_unique<Expr>(ExprKind::kNumber);
-  one->text = "1";
-  auto gt = std::make_unique<Expr>(ExprKind::kBinary);
-  gt->text = ">";
-  gt->args.push_back(std::move(count));
-  gt->args.push_back(std::move(one));
-  auto raise = std::make_unique<Expr>(ExprKind::kFunction);
-  raise->text = "ORA$TOO_MANY_ROWS";
-  check->args.push_back(std::move(gt));
-  check->args.push_back(std::move(raise));
-  check->args.push_back(std::move(value));
-  check->has_else = true;
-  select.cores[0].items[0].expr = std::move(check);
-  out->push_back('(');
-  auto cols = EmitSelect(select, scope, out);
-  out->append(" LIMIT 1)");
+  // The query becomes a view whose rows are counted:
+  // (SELECT CASE WHEN COUNT(*) OVER () > 1 THEN <error> ELSE "V" END FROM (query) LIMIT 1)
+  out->append("(SELECT CASE WHEN count(*) OVER () > 1 THEN ora_raise('ORA-01427: single-row "
+              "subquery returns more than one row') ELSE \"V\" END FROM (");
+  const std::vector<std::string> names{"V"};
+  auto cols = EmitSelect(select, scope, out, &names);
+  out->append(") LIMIT 1)");
   return cols.empty() ? SqlType::kUnknown : cols[0].type;
 }
 

@@ -34,10 +34,6 @@ SqlType Translator::EmitFunction(const Expr& e, const Scope* scope, std::string*
     return result;
   };
 
-  if (f == "ORA$TOO_MANY_ROWS") {
-    out->append("ora_raise('ORA-01427: single-row subquery returns more than one row')");
-    return SqlType::kNull;
-  }
   if (e.over) {
     static const std::unordered_map<std::string, const char*> kWindow = {
         {"ROW_NUMBER", "row_number"}, {"RANK", "rank"},   {"DENSE_RANK", "dense_rank"},

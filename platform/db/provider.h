@@ -46,8 +46,9 @@ class Connection {
  public:
   virtual ~Connection() = default;
 
-  // Runs one statement. The returned rowset must end before the connection's next Begin,
-  // Commit or Rollback. Throws DbError.
+  // Runs one statement (Oracle SQL; COMMIT and ROLLBACK included). The returned rowset must
+  // end before the connection's next Begin, Commit or Rollback and before the connection
+  // itself. Throws DbError.
   virtual std::unique_ptr<Rowset> Execute(std::string_view sql) = 0;
 
   // `sql` selects one column of a single table (with or without alias); the first row is read.

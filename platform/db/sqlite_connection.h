@@ -1,7 +1,8 @@
 // The embedded provider: one SQLite connection that runs Oracle SQL through the front end.
 // Opened in WAL mode with a busy timeout, case-sensitive LIKE, foreign keys enforced, a page
 // cache and memory mapping, double-quoted names never read as strings, and the functions of
-// oracle_functions.h. Prepared statements are kept per statement text.
+// oracle_functions.h. A statement text met again keeps its prepared statement; COMMIT and
+// ROLLBACK written as statements end the work so far and go on in a new transaction.
 //
 // Thread-safety: one thread at a time (see provider.h).
 #pragma once
