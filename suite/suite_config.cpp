@@ -106,19 +106,6 @@ SuiteConfig SuiteConfig::Parse(const std::string& text, const std::string& path)
   }
   if (const DOMElement* database = Child(root, u"database")) {
     config.database = ToUtf8(GetInnerXml(database));
-    // A SQLite data source given relative to the file is made absolute, as the other paths.
-    const std::string key = "Data Source=";
-    std::string::size_type at = config.database.find(key);
-    if (at != std::string::npos) {
-      std::string::size_type start = at + key.size();
-      std::string::size_type end = config.database.find(';', start);
-      std::string source = config.database.substr(start, end == std::string::npos
-                                                              ? std::string::npos
-                                                              : end - start);
-      if (source != ":memory:") {
-        config.database.replace(start, source.size(), Resolve(directory, source));
-      }
-    }
   }
   if (const DOMElement* visits = Child(root, u"visits")) {
     config.visits_dir = Resolve(directory, ToUtf8(Attribute(visits, u"dir")));

@@ -1,7 +1,7 @@
 // The configuration of the stand-in components, read from one XML file: the path in the
 // environment variable KORVALIS_SUITE_CONFIG, else "suite.config.xml" in the current
-// directory (beside "telv.config.xml"). Relative paths inside it are taken from the file's own
-// directory.
+// directory (beside "telv.config.xml"). The visits' folder, when relative, is taken from the
+// file's own directory; the database's initialisation string is used as it stands.
 //
 //   <suite>
 //     <interfaces>                      the registry component's list, answered as written
