@@ -13,6 +13,7 @@
 #include <regex>
 
 #include "db/testing/test_database.h"
+#include "foundation/emr_error.h"
 #include "foundation/emr_exception.h"
 #include "foundation/factory.h"
 #include "foundation/string_util.h"
@@ -450,6 +451,22 @@ TEST(SampleConfigTest, TheSampleHospitalsConfigurationServesItsVisits) {
   EXPECT_NE(discharged->items[u"in_out"].find(u"2026-11-20 10:00:00"), std::u16string::npos);
   EXPECT_EQ(discharged->items.count(u"record_plan"), 0u);
   fs::remove_all(directory);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SecurityTest, ADatabaseThatCannotBeOpenedIsTheComponentsErrorNotACrash) {
+  std::ofstream(directory_ / "suite.config.xml")
+      << "<suite><interfaces>" << korvalis::ToUtf8(InterfaceList())
+      << "</interfaces><database>Provider=Nowhere;Data Source=x</database></suite>";
+  Component<ISecurityService> security(factory_, IID_ISecurityService);
+  Arg login(u"zhangmy");
+  BSTR out = nullptr;
+  EXPECT_EQ(security->GetUserIdByLoginCode(login, &out), E_FAIL);
+  EXPECT_EQ(out, nullptr);
+  EXPECT_NE(CEMRRemoteError().GetError(), kUnknownSystemError);
 }
 
 }  // namespace
