@@ -364,7 +364,25 @@ class TreeBuilder {
     // A self-closed tag is empty only for elements outside HTML's vocabulary, as in XML.
     if (tag.self_closing && t.flags == 0) return;
     if (parent != Current()) return;  // head content: nothing is left open
-    if (stack_.size() < kMaxDepth) stack_.push_back(element);
+    if (stack_.size() < kMaxDepth) {
+      stack_.push_back(element);
+      return;
+    }
+    // At the depth limit the element stays empty and its content follows it as siblings. Its
+    // own end tag, when it comes, must not close an ancestor of the same name: that would
+    // move the rest of the page up, and a page written out and read again would change shape.
+    if (!unopened_.empty() && unopened_.back()->parent() != parent) unopened_.clear();
+    unopened_.push_back(element);
+  }
+
+  // True when `t` ends the latest element started at the depth limit inside the current one.
+  bool EndsUnopened(const TagName& t) {
+    if (unopened_.empty() || unopened_.back()->parent() != Current() ||
+        !t.Matches(*unopened_.back())) {
+      return false;
+    }
+    unopened_.pop_back();
+    return true;
   }
 
   // Index of the nearest open element for which `match` holds, searching down from the top
@@ -449,6 +467,7 @@ class TreeBuilder {
       return;
     }
     if (!body_started_) return;
+    if (EndsUnopened(t)) return;
     const bool table_part = (t.flags & kTagTableStructure) != 0;
     PopThrough(FindOpen([&t](const Element& e) { return t.Matches(e); },
                         [table_part](const Element& e) {
@@ -461,6 +480,9 @@ class TreeBuilder {
   Document& doc_;
   const bool fragment_;
   std::vector<Element*> stack_;
+  // Elements started at the depth limit, not opened, whose end tags may still come; all are
+  // children of one element, the latest last.
+  std::vector<Element*> unopened_;
   bool body_started_ = false;
   bool head_open_ = false;     // an explicit HEAD start tag was read and not yet closed
   bool after_body_ = false;    // </BODY> or </HTML> was read; white space there is dropped

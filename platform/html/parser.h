@@ -17,7 +17,9 @@
 namespace korvalis::html {
 
 // Elements deeper than this are added as siblings at this depth, so hostile input cannot
-// make the tree (or the work of the parser) grow without bound in depth.
+// make the tree (or the work of the parser) grow without bound in depth. Such an element
+// stays empty, its content follows it, and its end tag closes nothing else, so a page written
+// out and read again keeps its shape.
 constexpr size_t kMaxDepth = 512;
 
 // Parses a whole page into `document`, whose content must be the empty HTML/HEAD/BODY frame.

@@ -172,6 +172,25 @@ TEST(HtmlParser, NestingIsBoundedInDepth) {
   EXPECT_EQ(doc.body()->InnerText(), u"end");
 }
 
+TEST(HtmlParser, APageBeyondTheDepthLimitReadsBackInTheSameShape) {
+  std::u16string deep;
+  for (size_t i = 0; i < kMaxDepth * 2; ++i) {
+    deep += i % 3 == 0 ? u"<div>" : i % 3 == 1 ? u"<span>t" : u"<CUSTOMTAG:LABEL>";
+  }
+  deep += u"<div>x</div><span>y</span><div></div>end";
+  const std::u16string once = Outer(deep);
+  const std::u16string twice = Outer(once);
+  EXPECT_EQ(twice, once);
+  EXPECT_EQ(Outer(twice), once);
+  Document doc;
+  doc.Load(twice);
+  EXPECT_EQ(doc.GetElementsByTagName(u"div").size(), (kMaxDepth * 2 + 2) / 3 + 2);
+  EXPECT_EQ(doc.GetElementsByTagName(u"LABEL").size(), kMaxDepth * 2 / 3);
+  // At the limit, content follows its empty element; no text is lost.
+  EXPECT_NE(once.find(u"<DIV></DIV>x<SPAN></SPAN>y<DIV></DIV>end</CUSTOMTAG:LABEL>"),
+            std::u16string::npos);
+}
+
 TEST(HtmlParser, FragmentsIgnorePageTagsAndStayInTheirContext) {
   Document doc;
   doc.Load(u"<div id=d>old</div><p>after</p>");
