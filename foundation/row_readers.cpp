@@ -2,68 +2,147 @@
 
 #include <xercesc/util/XMLChar.hpp>
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
 #include "platform/com/unicode.h"
 
 namespace korvalis::datasource {
 namespace {
 
-bool IsXmlCharacterAt(std::u16string_view value, std::size_t& i) {
-  const char16_t c = value[i];
-  if (c >= 0xD800 && c <= 0xDBFF && i + 1 < value.size() &&
-      xercesc::XMLChar1_0::isXMLChar(c, value[i + 1])) {
-    ++i;
-    return true;
+constexpr char16_t kReplacement = 0xFFFD;
+
+// The most units one byte of a value can become: '"' as "&quot;".
+constexpr std::size_t kMaxUnitsPerByte = 6;
+// The bytes of a value escaped for one Reserve.
+constexpr std::size_t kPieceBytes = 4096;
+
+// What an ASCII character becomes in the document: itself (length 0), an entity, or nothing
+// (kRefused): a control character that XML cannot carry.
+struct AsciiEscape {
+  const char16_t* entity = nullptr;
+  std::uint8_t length = 0;
+};
+constexpr std::uint8_t kRefused = 0xFF;
+
+constexpr std::array<AsciiEscape, 128> MakeAsciiEscapes(bool attribute) {
+  std::array<AsciiEscape, 128> escapes{};
+  for (int c = 0; c < 0x20; ++c) escapes[c].length = kRefused;
+  escapes['&'] = {u"&amp;", 5};
+  escapes['<'] = {u"&lt;", 4};
+  escapes['\r'] = {u"&#xD;", 5};
+  if (attribute) {
+    escapes['"'] = {u"&quot;", 6};
+    escapes['\n'] = {u"&#xA;", 5};
+    escapes['\t'] = {u"&#x9;", 5};
+  } else {
+    escapes['>'] = {u"&gt;", 4};
+    escapes['\n'] = {};
+    escapes['\t'] = {};
   }
-  return xercesc::XMLChar1_0::isXMLChar(c);
+  return escapes;
 }
 
-// Appends `value` escaped; false (with the text appended so far) for a character XML cannot
-// carry.
+constexpr std::array<AsciiEscape, 128> kTextEscapes = MakeAsciiEscapes(false);
+constexpr std::array<AsciiEscape, 128> kAttributeEscapes = MakeAsciiEscapes(true);
+
+// Decodes the sequence at `p`, whose lead byte is not ASCII, as korvalis::FromUtf8 does: the
+// code point, or U+FFFD for a maximal invalid part (a stray or truncated sequence, an overlong
+// form, an encoded surrogate, a code point above U+10FFFF). Advances `p` past what it used.
+char32_t DecodeSequence(const unsigned char*& p, const unsigned char* end) {
+  const unsigned char lead = *p++;
+  // Number of continuation bytes and the allowed range of the first of them.
+  int follow = 0;
+  unsigned char low = 0x80, high = 0xBF;
+  char32_t code_point = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    follow = 1;
+    code_point = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    follow = 2;
+    code_point = lead & 0x0F;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    follow = 3;
+    code_point = lead & 0x07;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return kReplacement;
+  }
+  for (int k = 0; k < follow; ++k) {
+    if (p == end || *p < low || *p > high) return kReplacement;
+    code_point = (code_point << 6) | (*p++ & 0x3F);
+    low = 0x80;
+    high = 0xBF;
+  }
+  return code_point;
+}
+
 }  // namespace
 
-bool AppendEscapedXml(std::u16string& out, std::u16string_view value, bool attribute) {
-  std::size_t plain_from = 0;
-  for (std::size_t i = 0; i < value.size(); ++i) {
-    const char16_t c = value[i];
-    const char16_t* entity = nullptr;
-    switch (c) {
-      case u'&':
-        entity = u"&amp;";
-        break;
-      case u'<':
-        entity = u"&lt;";
-        break;
-      case u'>':
-        if (!attribute) entity = u"&gt;";
-        break;
-      case u'"':
-        if (attribute) entity = u"&quot;";
-        break;
-      case u'\r':
-        entity = u"&#xD;";
-        break;
-      case u'\n':
-        if (attribute) entity = u"&#xA;";
-        break;
-      case u'\t':
-        if (attribute) entity = u"&#x9;";
-        break;
-      default:
-        if (c < 0x20 || c >= 0xD800) {
-          const std::size_t start = i;
-          if (!IsXmlCharacterAt(value, i)) {
-            out.append(value.substr(plain_from, start - plain_from));
-            return false;
-          }
+char16_t* XmlOutput::Reserve(std::size_t units) {
+  if (capacity_ - size_ < units) {
+    const std::size_t capacity = std::max({capacity_ * 2, size_ + units, std::size_t{1024}});
+    auto grown = std::make_unique_for_overwrite<char16_t[]>(capacity);
+    std::copy_n(data_.get(), size_, grown.get());
+    data_ = std::move(grown);
+    capacity_ = capacity;
+  }
+  return data_.get() + size_;
+}
+
+void XmlOutput::Append(std::u16string_view text) {
+  std::copy(text.begin(), text.end(), Reserve(text.size()));
+  Commit(text.size());
+}
+
+bool AppendEscapedXml(XmlOutput& out, std::string_view value, bool attribute) {
+  const std::array<AsciiEscape, 128>& escapes = attribute ? kAttributeEscapes : kTextEscapes;
+  const auto* p = reinterpret_cast<const unsigned char*>(value.data());
+  const unsigned char* const end = p + value.size();
+  // A long value goes in pieces, so that the room made for it stays small; a sequence that
+  // starts in a piece is finished in it and gives at most two more units.
+  while (p < end) {
+    const unsigned char* const stop = p + std::min<std::size_t>(end - p, kPieceBytes);
+    char16_t* const begin = out.Reserve(static_cast<std::size_t>(stop - p) * kMaxUnitsPerByte + 2);
+    char16_t* at = begin;
+    bool refused = false;
+    while (p < stop && !refused) {
+      if (*p < 0x80) {
+        const AsciiEscape& escape = escapes[*p];
+        if (escape.length == 0) {
+          *at++ = *p++;
+        } else if (escape.length == kRefused) {
+          refused = true;
+        } else {
+          at = std::copy_n(escape.entity, escape.length, at);
+          ++p;
         }
         continue;
+      }
+      const unsigned char* const sequence = p;
+      const char32_t code_point = DecodeSequence(p, end);
+      if (code_point < 0x10000) {
+        const auto unit = static_cast<char16_t>(code_point);
+        refused = unit >= 0xD800 && !xercesc::XMLChar1_0::isXMLChar(unit);
+        if (!refused) *at++ = unit;
+      } else {
+        const auto high = static_cast<char16_t>(0xD800 + ((code_point - 0x10000) >> 10));
+        const auto low = static_cast<char16_t>(0xDC00 + ((code_point - 0x10000) & 0x3FF));
+        refused = !xercesc::XMLChar1_0::isXMLChar(high, low);
+        if (!refused) {
+          *at++ = high;
+          *at++ = low;
+        }
+      }
+      if (refused) p = sequence;
     }
-    if (entity == nullptr) continue;
-    out.append(value.substr(plain_from, i - plain_from));
-    out.append(entity);
-    plain_from = i + 1;
+    out.Commit(static_cast<std::size_t>(at - begin));
+    if (refused) return false;
   }
-  out.append(value.substr(plain_from));
   return true;
 }
 
@@ -72,8 +151,8 @@ void RowListReader::Start(const db::Rowset& rows) { available = rows.ColumnCount
 void RowListReader::Row(const db::Rowset& rows) {
   for (unsigned column = 0; column < columns; ++column) {
     const int c = static_cast<int>(column);
-    if (c < available && !rows.IsNull(c)) {
-      values->push_back(FromUtf8(rows.Text(c)));
+    if (c < available) {
+      values->push_back(FromUtf8(rows.Text(c)));  // NULL reads as empty text
     } else {
       values->emplace_back();
     }
@@ -81,55 +160,58 @@ void RowListReader::Row(const db::Rowset& rows) {
 }
 
 void RowXmlWriter::Start(const db::Rowset& rows) {
-  for (int c = 0; c < rows.ColumnCount(); ++c) names_.push_back(FromUtf8(rows.ColumnName(c)));
+  for (int c = 0; c < rows.ColumnCount(); ++c) {
+    const std::u16string name = FromUtf8(rows.ColumnName(c));
+    tags_.emplace_back(u"<" + name + u">", u"</" + name + u">");
+  }
 }
 
 void RowXmlWriter::Row(const db::Rowset& rows) {
-  out_->append(u"<row>");
-  for (int c = 0; c < static_cast<int>(names_.size()); ++c) {
-    out_->push_back(u'<');
-    out_->append(names_[c]);
-    out_->push_back(u'>');
-    if (!rows.IsNull(c)) {
-      value_ = FromUtf8(rows.Text(c));
-      if (!AppendEscapedXml(*out_, value_, false)) invalid_ = true;
-    }
-    out_->append(u"</");
-    out_->append(names_[c]);
-    out_->push_back(u'>');
+  out_->Append(u"<row>");
+  for (int c = 0; c < static_cast<int>(tags_.size()); ++c) {
+    out_->Append(tags_[c].first);
+    if (!AppendEscapedXml(*out_, rows.Text(c), false)) invalid_ = true;
+    out_->Append(tags_[c].second);
   }
-  out_->append(u"</row>");
+  out_->Append(u"</row>");
+}
+
+ElementWriter::ElementWriter(XmlOutput* out, std::u16string_view element,
+                             const std::vector<std::pair<std::u16string_view, int>>& attributes)
+    : out_(out) {
+  opening_.append(u"<").append(element);
+  closing_.append(u"</").append(element).append(u">");
+  for (const auto& [name, column] : attributes) {
+    std::u16string opening;
+    opening.append(u" ").append(name).append(u"=\"");
+    attributes_.push_back({std::move(opening), column});
+  }
 }
 
 void ElementWriter::Start(const db::Rowset& rows) { available_ = rows.ColumnCount(); }
 
 void ElementWriter::AppendColumn(const db::Rowset& rows, int column, bool attribute) {
-  if (column >= available_ || rows.IsNull(column)) return;
-  value_ = FromUtf8(rows.Text(column));
-  if (!AppendEscapedXml(*out_, value_, attribute)) invalid_ = true;
+  // NULL reads as empty text: both write nothing.
+  if (column >= available_) return;
+  if (!AppendEscapedXml(*out_, rows.Text(column), attribute)) invalid_ = true;
 }
 
 void ElementWriter::Row(const db::Rowset& rows) {
-  if (!any_row_) out_->append(u"<root>");
+  if (!any_row_) out_->Append(u"<root>");
   any_row_ = true;
-  out_->push_back(u'<');
-  out_->append(element_);
-  for (const auto& [name, column] : attributes_) {
-    out_->push_back(u' ');
-    out_->append(name);
-    out_->append(u"=\"");
-    AppendColumn(rows, column, true);
-    out_->push_back(u'"');
+  out_->Append(opening_);
+  for (const Attribute& attribute : attributes_) {
+    out_->Append(attribute.opening);
+    AppendColumn(rows, attribute.column, true);
+    out_->Append(u"\"");
   }
-  if (available_ == 0 || rows.IsNull(0) || rows.Text(0).empty()) {
-    out_->append(u"/>");
+  if (available_ == 0 || rows.Text(0).empty()) {
+    out_->Append(u"/>");
     return;
   }
-  out_->push_back(u'>');
+  out_->Append(u">");
   AppendColumn(rows, 0, false);
-  out_->append(u"</");
-  out_->append(element_);
-  out_->push_back(u'>');
+  out_->Append(closing_);
 }
 
 }  // namespace korvalis::datasource

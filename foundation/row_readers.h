@@ -4,11 +4,15 @@
 // ">" escaped in text; "&", "<", '"', tab, line feed and carriage return in attributes).
 //
 // A reader is driven by the statement: Start once with the rowset, then Row for every row.
-// A value holding a character that XML cannot carry marks the document invalid.
+// A value holding a character that XML cannot carry marks the document invalid. The XML
+// writers decode each UTF-8 value straight into the document, escaping as they go: a value is
+// never copied on its own.
 //
 // Thread-safety: a reader belongs to one statement.
 #pragma once
 
+#include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -18,9 +22,35 @@
 
 namespace korvalis::datasource {
 
-// Appends `value` escaped for element text or (`attribute`) an attribute value; false, with the
-// text before the offending character appended, when XML cannot carry one of its characters.
-bool AppendEscapedXml(std::u16string& out, std::u16string_view value, bool attribute);
+// A UTF-16 document being written. Room is made for the most a piece can take (Reserve), the
+// piece is written through the pointer, and Commit keeps what was written: the units are
+// never filled twice, as growing a std::u16string first would.
+class XmlOutput {
+ public:
+  // Room for at least `units` more units after the text; returns where they start. The
+  // pointer is valid until the next Reserve or Append.
+  char16_t* Reserve(std::size_t units);
+  // Keeps `units` units written at the pointer Reserve returned. Precondition: no more than
+  // were reserved.
+  void Commit(std::size_t units) { size_ += units; }
+
+  void Append(std::u16string_view text);
+
+  const char16_t* data() const { return data_.get(); }
+  std::size_t size() const { return size_; }
+  std::u16string_view view() const { return {data_.get(), size_}; }
+
+ private:
+  std::unique_ptr<char16_t[]> data_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+};
+
+// Appends the UTF-8 `value` as UTF-16, escaped for element text or (`attribute`) an attribute
+// value. Ill-formed UTF-8 becomes U+FFFD as korvalis::FromUtf8 makes it. Returns false, with
+// the text before the offending character appended, when XML cannot carry one of its
+// characters.
+bool AppendEscapedXml(XmlOutput& out, std::string_view value, bool attribute);
 
 // `columns` texts per row: NULL, and columns beyond the rowset's, give empty text.
 struct RowListReader {
@@ -36,41 +66,45 @@ struct RowListReader {
 class RowXmlWriter {
  public:
   // Appends to `*out`, which must outlive the writer.
-  explicit RowXmlWriter(std::u16string* out) : out_(out) {}
+  explicit RowXmlWriter(XmlOutput* out) : out_(out) {}
   void Start(const db::Rowset& rows);
   void Row(const db::Rowset& rows);
   bool invalid() const { return invalid_; }
 
  private:
-  std::u16string* out_;
-  std::vector<std::u16string> names_;
+  XmlOutput* out_;
+  // Per column, "<NAME>" and "</NAME>".
+  std::vector<std::pair<std::u16string, std::u16string>> tags_;
   bool invalid_ = false;
-  std::u16string value_;
 };
 
-// <element a="column i" ...>column 1</element> per row, "<root>" before the first.
+// <element a="column i" ...>column 0</element> per row, "<root>" before the first.
 class ElementWriter {
  public:
-  // `attributes`: name and column of each attribute, in name order. `*out` and `element` must
-  // outlive the writer.
-  ElementWriter(std::u16string* out, const std::u16string& element,
-                std::vector<std::pair<std::u16string, int>> attributes)
-      : out_(out), element_(element), attributes_(std::move(attributes)) {}
+  // `attributes`: name and column of each attribute, in name order. `*out` must outlive the
+  // writer.
+  ElementWriter(XmlOutput* out, std::u16string_view element,
+                const std::vector<std::pair<std::u16string_view, int>>& attributes);
   void Start(const db::Rowset& rows);
   void Row(const db::Rowset& rows);
   bool invalid() const { return invalid_; }
   bool any_row() const { return any_row_; }
 
  private:
+  struct Attribute {
+    std::u16string opening;  // ` name="`
+    int column;
+  };
+
   void AppendColumn(const db::Rowset& rows, int column, bool attribute);
 
-  std::u16string* out_;
-  const std::u16string& element_;
-  std::vector<std::pair<std::u16string, int>> attributes_;
+  XmlOutput* out_;
+  std::u16string opening_;  // "<element"
+  std::u16string closing_;  // "</element>"
+  std::vector<Attribute> attributes_;
   bool invalid_ = false;
   bool any_row_ = false;
   int available_ = 0;
-  std::u16string value_;
 };
 
 }  // namespace korvalis::datasource

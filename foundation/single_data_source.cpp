@@ -1,7 +1,7 @@
 #include "foundation/single_data_source.h"
 
+#include <algorithm>
 #include <exception>
-#include <map>
 #include <mutex>
 #include <xercesc/util/XMLChar.hpp>
 
@@ -37,6 +37,7 @@ using korvalis::datasource::ReportDatabaseError;
 using korvalis::datasource::RowListReader;
 using korvalis::datasource::RowXmlWriter;
 using korvalis::datasource::SqlErrorText;
+using korvalis::datasource::XmlOutput;
 
 // The connection and transaction of a data source used outside any call.
 class CSingleDataSource::OwnTransaction {
@@ -197,12 +198,13 @@ void CSingleDataSource::Execute(const std::u16string& sql, std::u16string* rows)
     RunStatement<RowListReader>(sql, true, nullptr);
     return;
   }
-  std::u16string xml = u"<?xml version=\"1.0\"?><root>";
+  XmlOutput xml;
+  xml.Append(u"<?xml version=\"1.0\"?><root>");
   RowXmlWriter writer(&xml);
   RunStatement(sql, true, &writer);
   if (writer.invalid()) throw CEMRException(std::u16string(kInvalidCharacterMessage));
-  xml.append(u"</root>");
-  rows->swap(xml);
+  xml.Append(u"</root>");
+  rows->assign(xml.view());
 }
 
 void CSingleDataSource::Query(const std::u16string& sql, unsigned columns,
@@ -234,14 +236,24 @@ void CSingleDataSource::QueryElements(const std::u16string& sql,
   for (const std::u16string& name : names) CheckElementName(name);
   // The attributes as the XML library's writer orders them: by name. A name given twice is
   // one attribute holding the value of its last column.
-  std::map<std::u16string, int> columns;
-  for (std::size_t i = 1; i < names.size(); ++i) columns[names[i]] = static_cast<int>(i);
+  std::vector<std::pair<std::u16string_view, int>> columns;
+  columns.reserve(names.size() - 1);
+  for (std::size_t i = 1; i < names.size(); ++i) columns.emplace_back(names[i], static_cast<int>(i));
+  std::sort(columns.begin(), columns.end());
+  std::vector<std::pair<std::u16string_view, int>> attributes;
+  attributes.reserve(columns.size());
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    if (i + 1 == columns.size() || columns[i + 1].first != columns[i].first) {
+      attributes.push_back(columns[i]);
+    }
+  }
 
-  std::u16string xml = u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?>";
-  ElementWriter writer(&xml, names[0], {columns.begin(), columns.end()});
+  XmlOutput xml;
+  xml.Append(u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?>");
+  ElementWriter writer(&xml, names[0], attributes);
   // The rows are counted as a Query of as many columns as there are names.
   RunStatement(sql, true, &writer);
   if (writer.invalid()) throw CEMRException(std::u16string(kInvalidCharacterMessage));
-  xml.append(writer.any_row() ? u"</root>" : u"<root/>");
+  xml.Append(writer.any_row() ? u"</root>" : u"<root/>");
   if (result != nullptr) *result = SysAllocStringLen(xml.data(), static_cast<UINT>(xml.size()));
 }
