@@ -264,9 +264,12 @@ sqlite3_stmt* SqliteConnection::Prepare(const std::string& sqlite_sql, bool keep
   return stmt;
 }
 
-// Runs the statements of a translation as one unit: all or none.
+// Runs the statements of a translation as one unit: all or none. Outside a transaction the
+// unit takes the write lock first (waiting for it like any writer), so that a writer that
+// committed after the unit began reading cannot make it fail.
 void SqliteConnection::RunScript(const Translation& t) {
-  RunPlain("SAVEPOINT korvalis_statement");
+  const bool own = !InTransaction();
+  RunPlain(own ? "BEGIN IMMEDIATE" : "SAVEPOINT korvalis_statement");
   try {
     for (const std::string& s : t.statements) {
       StatementGuard guard;
@@ -277,11 +280,15 @@ void SqliteConnection::RunScript(const Translation& t) {
       if (rc != SQLITE_DONE) Fail(rc);
     }
   } catch (...) {
-    sqlite3_exec(db_, "ROLLBACK TO korvalis_statement", nullptr, nullptr, nullptr);
-    sqlite3_exec(db_, "RELEASE korvalis_statement", nullptr, nullptr, nullptr);
+    if (own) {
+      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    } else {
+      sqlite3_exec(db_, "ROLLBACK TO korvalis_statement", nullptr, nullptr, nullptr);
+      sqlite3_exec(db_, "RELEASE korvalis_statement", nullptr, nullptr, nullptr);
+    }
     throw;
   }
-  RunPlain("RELEASE korvalis_statement");
+  RunPlain(own ? "COMMIT" : "RELEASE korvalis_statement");
 }
 
 // Runs a statement that is not kept: its rowset finalises it.
