@@ -83,20 +83,12 @@ char32_t DecodeSequence(const unsigned char*& p, const unsigned char* end) {
 
 }  // namespace
 
-char16_t* XmlOutput::Reserve(std::size_t units) {
-  if (capacity_ - size_ < units) {
-    const std::size_t capacity = std::max({capacity_ * 2, size_ + units, std::size_t{1024}});
-    auto grown = std::make_unique_for_overwrite<char16_t[]>(capacity);
-    std::copy_n(data_.get(), size_, grown.get());
-    data_ = std::move(grown);
-    capacity_ = capacity;
-  }
-  return data_.get() + size_;
-}
-
-void XmlOutput::Append(std::u16string_view text) {
-  std::copy(text.begin(), text.end(), Reserve(text.size()));
-  Commit(text.size());
+void XmlOutput::Grow(std::size_t units) {
+  const std::size_t capacity = std::max({capacity_ * 2, size_ + units, std::size_t{1024}});
+  auto grown = std::make_unique_for_overwrite<char16_t[]>(capacity);
+  std::copy_n(data_.get(), size_, grown.get());
+  data_ = std::move(grown);
+  capacity_ = capacity;
 }
 
 bool AppendEscapedXml(XmlOutput& out, std::string_view value, bool attribute) {
@@ -181,10 +173,14 @@ ElementWriter::ElementWriter(XmlOutput* out, std::u16string_view element,
     : out_(out) {
   opening_.append(u"<").append(element);
   closing_.append(u"</").append(element).append(u">");
+  for (const auto& attribute : attributes) {
+    openings_.append(u" ").append(attribute.first).append(u"=\"");
+  }
+  std::size_t at = 0;
   for (const auto& [name, column] : attributes) {
-    std::u16string opening;
-    opening.append(u" ").append(name).append(u"=\"");
-    attributes_.push_back({std::move(opening), column});
+    const std::size_t length = name.size() + 3;
+    attributes_.push_back({std::u16string_view(openings_).substr(at, length), column});
+    at += length;
   }
 }
 

@@ -29,18 +29,27 @@ class XmlOutput {
  public:
   // Room for at least `units` more units after the text; returns where they start. The
   // pointer is valid until the next Reserve or Append.
-  char16_t* Reserve(std::size_t units);
+  char16_t* Reserve(std::size_t units) {
+    if (capacity_ - size_ < units) Grow(units);
+    return data_.get() + size_;
+  }
   // Keeps `units` units written at the pointer Reserve returned. Precondition: no more than
   // were reserved.
   void Commit(std::size_t units) { size_ += units; }
 
-  void Append(std::u16string_view text);
+  void Append(std::u16string_view text) {
+    char16_t* at = Reserve(text.size());
+    for (char16_t unit : text) *at++ = unit;
+    size_ += text.size();
+  }
 
   const char16_t* data() const { return data_.get(); }
   std::size_t size() const { return size_; }
   std::u16string_view view() const { return {data_.get(), size_}; }
 
  private:
+  void Grow(std::size_t units);
+
   std::unique_ptr<char16_t[]> data_;
   std::size_t size_ = 0;
   std::size_t capacity_ = 0;
@@ -92,7 +101,7 @@ class ElementWriter {
 
  private:
   struct Attribute {
-    std::u16string opening;  // ` name="`
+    std::u16string_view opening;  // ` name="`, in openings_
     int column;
   };
 
@@ -101,6 +110,7 @@ class ElementWriter {
   XmlOutput* out_;
   std::u16string opening_;  // "<element"
   std::u16string closing_;  // "</element>"
+  std::u16string openings_;
   std::vector<Attribute> attributes_;
   bool invalid_ = false;
   bool any_row_ = false;
