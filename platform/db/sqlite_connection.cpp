@@ -65,31 +65,34 @@ class SqliteRowset final : public Rowset {
     return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
   }
 
+  // The column's value is read once and asked for its type and text: each column call of
+  // its own would look the column up again.
   std::string_view Text(int column) const override {
-    switch (sqlite3_column_type(stmt_, column)) {
+    sqlite3_value* value = sqlite3_column_value(stmt_, column);
+    switch (sqlite3_value_type(value)) {
       case SQLITE_INTEGER: {
         std::string& b = buffers_[static_cast<size_t>(column)];
         b.clear();
-        AppendInteger(sqlite3_column_int64(stmt_, column), &b);
+        AppendInteger(sqlite3_value_int64(value), &b);
         return b;
       }
       case SQLITE_FLOAT: {
         std::string& b = buffers_[static_cast<size_t>(column)];
         b.clear();
-        AppendNumber(sqlite3_column_double(stmt_, column), &b);
+        AppendNumber(sqlite3_value_double(value), &b);
         return b;
       }
       case SQLITE_BLOB: {
-        const void* p = sqlite3_column_blob(stmt_, column);
-        int n = sqlite3_column_bytes(stmt_, column);
+        const void* p = sqlite3_value_blob(value);
+        int n = sqlite3_value_bytes(value);
         return p ? std::string_view(static_cast<const char*>(p), static_cast<size_t>(n))
                  : std::string_view();
       }
       case SQLITE_NULL:
         return std::string_view();
       default: {
-        const unsigned char* p = sqlite3_column_text(stmt_, column);
-        int n = sqlite3_column_bytes(stmt_, column);
+        const unsigned char* p = sqlite3_value_text(value);
+        int n = sqlite3_value_bytes(value);
         return p ? std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(n))
                  : std::string_view();
       }
