@@ -247,6 +247,11 @@ bool ParseRegistry(std::string_view text, RegistryKey* root, std::string* error)
           path.find(u"\\\\") != std::u16string::npos) {
         return fail("empty key name");
       }
+      // The tree is walked recursively, so a path nesting without bound could exhaust the
+      // stack of every process that reads the file.
+      if (std::count(path.begin(), path.end(), u'\\') >= kMaxKeyDepth) {
+        return fail("a key nests too deep");
+      }
       current = &root->Create(path);
       continue;
     }

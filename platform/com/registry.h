@@ -22,6 +22,7 @@
 // process at once.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <map>
 #include <memory>
@@ -65,7 +66,10 @@ class RegistryKey {
 
 // Writes the tree below `root` in the file format above.
 std::string FormatRegistry(const RegistryKey& root);
-// Parses the file format into *root; false (and a reason in *error) when it does not parse.
+// Deepest nesting of a key below the root that a file may hold.
+inline constexpr std::ptrdiff_t kMaxKeyDepth = 512;
+// Parses the file format into *root; false (and a reason in *error) when it does not parse,
+// also when a key nests deeper than kMaxKeyDepth.
 bool ParseRegistry(std::string_view text, RegistryKey* root, std::string* error);
 
 class RegistryFile {

@@ -66,6 +66,26 @@ TEST(Registry, FileFormatRoundTripsEmptyKeysQuotesAndNewLines) {
   }
 }
 
+TEST(Registry, AFileWhoseKeysNestWithoutBoundIsRefused) {
+  auto nested = [](std::ptrdiff_t depth) {
+    std::string path = "k";
+    for (std::ptrdiff_t i = 1; i < depth; ++i) path += "\\k";
+    return "[" + path + "]\n@=\"deep\"\n";
+  };
+  RegistryKey root;
+  std::string error;
+  ASSERT_TRUE(ParseRegistry(nested(kMaxKeyDepth), &root, &error)) << error;
+  std::string at_limit(kMaxKeyDepth * 2 - 1, 'k');
+  for (size_t i = 1; i < at_limit.size(); i += 2) at_limit[i] = '\\';
+  EXPECT_EQ(*root.Find(FromUtf8(at_limit))->Value(u""), u"deep");
+
+  // Deep enough to exhaust the stack of a reader if it were taken in.
+  RegistryKey refused;
+  EXPECT_FALSE(ParseRegistry(nested(3'000'000), &refused, &error));
+  EXPECT_NE(error.find("too deep"), std::string::npos);
+  EXPECT_TRUE(refused.subkeys().empty());
+}
+
 TEST(RegistryFile, UpdatesAtomicallyAndRefusesToOverwriteAnUnreadableFile) {
   std::string path = TempPath("registry");
   std::remove(path.c_str());
