@@ -118,8 +118,7 @@ std::shared_ptr<const Catalog> Catalog::Load(sqlite3* db) {
     col.type = declared.name.empty() ? SqlType::kUnknown : TypeOfDeclared(declared);
     col.scale = sqlite3_column_type(stmt, 3) == SQLITE_NULL ? -1 : sqlite3_column_int(stmt, 3);
     col.precision = sqlite3_column_type(stmt, 4) == SQLITE_NULL ? -1 : sqlite3_column_int(stmt, 4);
-    col.origin_table = it->first;
-    col.origin_column = col.name;
+    col.origin_table = &it->second;  // the column itself is set once its vector is complete
     it->second.columns.push_back(std::move(col));
   }
   sqlite3_finalize(stmt);
@@ -136,6 +135,11 @@ std::shared_ptr<const Catalog> Catalog::Load(sqlite3* db) {
       info.columns.push_back(std::move(col));
     }
     sqlite3_finalize(stmt);
+  }
+  for (auto& [name, info] : catalog->tables_) {
+    for (ColumnInfo& col : info.columns) {
+      if (col.origin_table) col.origin_column = &col;
+    }
   }
   return catalog;
 }

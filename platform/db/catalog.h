@@ -24,15 +24,18 @@ enum class SqlType { kUnknown, kNull, kNumber, kText, kDate, kBlob };
 // The value class of a declared Oracle type name (VARCHAR2 → text, NUMBER → number ...).
 SqlType TypeOfDeclared(const sql::TypeName& type);
 
+struct TableInfo;
+
 struct ColumnInfo {
   std::string name;
   SqlType type = SqlType::kUnknown;
   int scale = -1;      // NUMBER(p,s): s; INTEGER: 0; otherwise -1
   int precision = -1;  // NUMBER(p,s): p; otherwise -1
   // The described column whose value this one is: itself for a table's or view's column, the
-  // column a query reads unchanged for a query's column; empty otherwise.
-  std::string origin_table{};
-  std::string origin_column{};
+  // column a query reads unchanged for a query's column; null otherwise. Points into the
+  // catalog, valid while it is.
+  const TableInfo* origin_table = nullptr;
+  const ColumnInfo* origin_column = nullptr;
 };
 
 struct TableInfo {

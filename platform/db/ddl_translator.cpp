@@ -281,7 +281,9 @@ Translation Translator::CreateView(Statement& stmt) {
   std::vector<std::string> names;
   for (const Name& n : stmt.columns) names.push_back(NameOf(n));
   std::string select;
+  want_origins_ = true;
   auto cols = EmitSelect(*stmt.select, nullptr, &select, names.empty() ? nullptr : &names);
+  want_origins_ = false;
   if (!names.empty() && names.size() != cols.size()) {
     throw SqlError(names.size() < cols.size() ? "ORA-01730: invalid number of column names specified"
                                               : "ORA-01730: invalid number of column names specified");
@@ -303,14 +305,14 @@ Translation Translator::CreateView(Statement& stmt) {
   for (size_t i = 0; i < cols.size(); ++i) {
     // A column read unchanged from a described one takes its declared type, length, precision
     // and nullability; the row below then adds nothing.
-    if (!cols[i].origin_table.empty()) {
+    if (cols[i].origin_table && cols[i].origin_column) {
       tr.statements.push_back(
           "INSERT INTO KORVALIS_COLUMNS (TABLE_NAME, COLUMN_NAME, COLUMN_ID, DATA_TYPE, "
           "DATA_LENGTH, DATA_PRECISION, DATA_SCALE, CHAR_LENGTH, NULLABLE) SELECT " +
           SqlText(view) + ", " + SqlText(cols[i].name) + ", " + std::to_string(i + 1) +
           ", DATA_TYPE, DATA_LENGTH, DATA_PRECISION, DATA_SCALE, CHAR_LENGTH, NULLABLE FROM "
-          "KORVALIS_COLUMNS WHERE TABLE_NAME = " + SqlText(cols[i].origin_table) +
-          " AND COLUMN_NAME = " + SqlText(cols[i].origin_column));
+          "KORVALIS_COLUMNS WHERE TABLE_NAME = " + SqlText(cols[i].origin_table->name) +
+          " AND COLUMN_NAME = " + SqlText(cols[i].origin_column->name));
     }
     const char* type = cols[i].type == SqlType::kNumber ? "NUMBER"
                        : cols[i].type == SqlType::kDate ? "DATE"

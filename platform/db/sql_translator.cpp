@@ -369,7 +369,7 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
     out->append(" AS ");
     AppendQuotedName(name, out);
     ColumnInfo info{name, type, -1};
-    if (item.expr->kind == ExprKind::kColumn) {
+    if (want_origins_ && item.expr->kind == ExprKind::kColumn) {
       // A column read unchanged keeps its declared precision and where it comes from.
       if (const ColumnInfo* c = ResolveColumn(*item.expr, &scope)) {
         info.scale = c->scale;
@@ -509,7 +509,7 @@ Translation Translator::Run(Statement& stmt) {
     case StatementKind::kSelect: {
       Translation tr{StatementKind::kSelect, {}, false};
       std::string out;
-      out.reserve(statement_.size() * 2);
+      out.reserve(statement_.size() + statement_.size() / 2);
       EmitSelect(*stmt.select, nullptr, &out);
       tr.statements.push_back(std::move(out));
       return tr;

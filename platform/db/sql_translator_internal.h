@@ -138,6 +138,8 @@ class Translator {
 
   const Catalog& catalog_;
   std::string_view statement_;
+  // Set while a view is defined: the columns of its query keep where they come from.
+  bool want_origins_ = false;
 };
 
 }  // namespace korvalis::db::detail
