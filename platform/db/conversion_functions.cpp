@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/db/database_clock.h"
 #include "platform/db/ora_number.h"
 #include "platform/db/oracle_functions.h"
 
@@ -40,7 +41,7 @@ void ToCharAny(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 
 void ToDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
-  ResultDate(ctx, ParseDateModel(AsText(argv[0]), TextView(argv[1])));
+  ResultDate(ctx, ParseDateModel(AsText(argv[0]), TextView(argv[1]), CurrentDatabaseTime()));
 }
 
 // A value written into a DATE column: the default format YYYY-MM-DD[ HH24:MI[:SS]].

@@ -227,15 +227,14 @@ std::string FormatDateModel(const DateTime& d, std::string_view f) {
   return out;
 }
 
-DateTime ParseDateModel(std::string_view text, std::string_view f) {
+DateTime ParseDateModel(std::string_view text, std::string_view f, const DateTime& today) {
   auto fail = [&]() -> DateTime {
     throw DbError(kConversionFailed, "ORA-01861: literal does not match format string: '" +
                                          std::string(text) + "'");
   };
   DateTime d;
-  // Oracle fills missing year and month from the current date; a date text always carries
-  // them in this system, so the defaults are the first day of the year 1 month 1 only when
-  // the format has no such element.
+  d.year = today.year;
+  d.month = today.month;
   bool pm = false, has_meridian = false;
   size_t at = 0, pos = 0;
   while (pos < text.size() && text[pos] == ' ') ++pos;

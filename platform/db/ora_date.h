@@ -36,10 +36,11 @@ std::optional<DateTime> ParseStoredDate(std::string_view text);
 // TO_CHAR(date, format). Throws SqlError for a format element it does not know.
 std::string FormatDateModel(const DateTime& d, std::string_view format);
 
-// TO_DATE(text, format): fields missing at the end of the text take their defaults (a date
+// TO_DATE(text, format): a year or month the format does not name is that of `today`, a day
+// it does not name is 1, a time it does not name or the text leaves out is midnight (a date
 // alone where the format also has a time); leading blanks are skipped. Throws DbError with
 // kConversionFailed for text that does not match, SqlError for an unknown format element.
-DateTime ParseDateModel(std::string_view text, std::string_view format);
+DateTime ParseDateModel(std::string_view text, std::string_view format, const DateTime& today);
 
 // TRUNC(date, format): 'YYYY' / 'YEAR', 'Q', 'MM' / 'MONTH' / 'MON', 'DD' / 'DDD' / 'J',
 // 'HH' / 'HH24', 'MI', 'IW', 'D' / 'DAY' / 'DY'.

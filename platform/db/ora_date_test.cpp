@@ -47,20 +47,27 @@ TEST(OraDateTest, FormatModels) {
 }
 
 TEST(OraDateTest, ParsingWithModels) {
-  EXPECT_EQ(ParseDateModel("2008-05-07", "YYYY-MM-DD HH24:MI:SS"), D(2008, 5, 7));
-  EXPECT_EQ(ParseDateModel("  2008-5-7 9:3", "yyyy-mm-dd hh24:mi"), D(2008, 5, 7, 9, 3));
-  EXPECT_EQ(ParseDateModel("2008/05/07", "YYYY-MM-DD"), D(2008, 5, 7));
-  EXPECT_EQ(ParseDateModel("07.05.2008", "DD.MM.YYYY"), D(2008, 5, 7));
-  EXPECT_EQ(ParseDateModel("2008年05月07日", "YYYY\"年\"MM\"月\"DD\"日\""), D(2008, 5, 7));
-  EXPECT_EQ(ParseDateModel("2008-05", "YYYY-MM"), D(2008, 5, 1));
-  EXPECT_EQ(ParseDateModel("08-05-07", "YY-MM-DD"), D(2008, 5, 7));
-  EXPECT_EQ(ParseDateModel("03:04 PM 2008-05-07", "HH:MI AM YYYY-MM-DD"), D(2008, 5, 7, 15, 4));
+  const DateTime today = D(2009, 3, 31, 14, 30);
+  auto Parse = [&](std::string_view text, std::string_view format) {
+    return ParseDateModel(text, format, today);
+  };
+  EXPECT_EQ(Parse("2008-05-07", "YYYY-MM-DD HH24:MI:SS"), D(2008, 5, 7));
+  EXPECT_EQ(Parse("  2008-5-7 9:3", "yyyy-mm-dd hh24:mi"), D(2008, 5, 7, 9, 3));
+  EXPECT_EQ(Parse("2008/05/07", "YYYY-MM-DD"), D(2008, 5, 7));
+  EXPECT_EQ(Parse("07.05.2008", "DD.MM.YYYY"), D(2008, 5, 7));
+  EXPECT_EQ(Parse("2008年05月07日", "YYYY\"年\"MM\"月\"DD\"日\""), D(2008, 5, 7));
+  EXPECT_EQ(Parse("2008-05", "YYYY-MM"), D(2008, 5, 1));
+  EXPECT_EQ(Parse("08-05-07", "YY-MM-DD"), D(2008, 5, 7));
+  EXPECT_EQ(Parse("03:04 PM 2008-05-07", "HH:MI AM YYYY-MM-DD"), D(2008, 5, 7, 15, 4));
+  // A year or month the format does not name is today's; a day it does not name is 1.
+  EXPECT_EQ(Parse("10:20", "HH24:MI"), D(2009, 3, 1, 10, 20));
+  EXPECT_EQ(Parse("07-15", "MM-DD"), D(2009, 7, 15));
   for (const char* bad : {"2008-05-07x", "2008-02-30", "2008-05-07 25:00", "2008-05-07 10:61",
                           "x2008-05-07", "2008", "-05-07"}) {
-    EXPECT_THROW(ParseDateModel(bad, "YYYY-MM-DD HH24:MI"), DbError) << bad;
+    EXPECT_THROW(Parse(bad, "YYYY-MM-DD HH24:MI"), DbError) << bad;
   }
   try {
-    ParseDateModel("2008-05-07 10:00", "YYYY-MM-DD");
+    Parse("2008-05-07 10:00", "YYYY-MM-DD");
     FAIL();
   } catch (const DbError& e) {
     EXPECT_EQ(e.code(), kConversionFailed);
