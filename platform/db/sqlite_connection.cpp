@@ -22,14 +22,21 @@ bool StartsWith(std::string_view s, std::string_view prefix) {
 // The rows of a prepared statement; hands the statement back to its cache entry at the end.
 class SqliteRowset final : public Rowset {
  public:
+  // `shape`: the statement runs a query's shape, whose column names get their values back.
   SqliteRowset(sqlite3* db, sqlite3_stmt* stmt, SqliteConnection::CachedStatement* lease,
-               bool has_row)
+               bool has_row, const StatementShape* shape)
       : db_(db), stmt_(stmt), lease_(lease), pending_row_(has_row), done_(!has_row) {
     const int n = sqlite3_column_count(stmt_);
     names_.reserve(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
       const char* name = sqlite3_column_name(stmt_, i);
-      names_.emplace_back(name ? name : "");
+      if (name == nullptr) {
+        names_.emplace_back();
+      } else if (shape != nullptr) {
+        names_.push_back(ColumnNameWithValues(name, shape->literals));
+      } else {
+        names_.emplace_back(name);
+      }
     }
     buffers_.resize(static_cast<size_t>(n));
   }
@@ -121,6 +128,14 @@ class EmptyRowset final : public Rowset {
   bool IsNull(int) const override { return true; }
   std::string_view Text(int) const override { return {}; }
 };
+
+// Binds the values of a shape's markers, ?1 onwards; SQLite keeps copies.
+void BindValues(sqlite3_stmt* stmt, const std::vector<std::string>& values) {
+  for (std::size_t k = 0; k < values.size(); ++k) {
+    sqlite3_bind_text64(stmt, static_cast<int>(k + 1), values[k].data(), values[k].size(),
+                        SQLITE_TRANSIENT, SQLITE_UTF8);
+  }
+}
 
 // Finalises a statement on every path.
 struct StatementGuard {
@@ -295,7 +310,7 @@ void SqliteConnection::RunScript(const Translation& t) {
 }
 
 // Runs a statement that is not kept: its rowset finalises it.
-std::unique_ptr<Rowset> SqliteConnection::RunOnce(sqlite3_stmt* stmt) {
+std::unique_ptr<Rowset> SqliteConnection::RunOnce(sqlite3_stmt* stmt, const StatementShape* shape) {
   int rc = sqlite3_step(stmt);
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
     DbError e = ErrorFromSqlite(db_, rc);
@@ -306,10 +321,17 @@ std::unique_ptr<Rowset> SqliteConnection::RunOnce(sqlite3_stmt* stmt) {
     sqlite3_finalize(stmt);
     return std::make_unique<EmptyRowset>();
   }
-  return std::make_unique<SqliteRowset>(db_, stmt, nullptr, rc == SQLITE_ROW);
+  return std::make_unique<SqliteRowset>(db_, stmt, nullptr, rc == SQLITE_ROW, shape);
 }
 
 std::unique_ptr<Rowset> SqliteConnection::Execute(std::string_view sql) {
+  if (std::optional<StatementShape> shape = ShapeQuery(sql)) {
+    if (std::unique_ptr<Rowset> rows = Run(shape->text, &*shape)) return rows;
+  }
+  return Run(sql, nullptr);
+}
+
+std::unique_ptr<Rowset> SqliteConnection::Run(std::string_view sql, const StatementShape* shape) {
   const uint64_t generation = database_->generation();
   auto it = statements_.find(sql);
   CachedStatement* cached = nullptr;
@@ -317,7 +339,22 @@ std::unique_ptr<Rowset> SqliteConnection::Execute(std::string_view sql) {
     cached = it->second.get();
   } else {
     bool seen_before = false;
-    std::shared_ptr<const Translation> t = database_->Translate(sql, db_, &seen_before);
+    std::shared_ptr<const Translation> t;
+    if (shape == nullptr) {
+      t = database_->Translate(sql, db_, &seen_before);
+    } else {
+      // A shape that does not translate to one plain query leaves the text to run as written,
+      // which also reports any failure in the text's own words.
+      try {
+        t = database_->Translate(sql, db_, &seen_before);
+      } catch (const DbError&) {
+        return nullptr;
+      }
+      if (t->statements.size() != 1 || t->changes_schema ||
+          t->kind == sql::StatementKind::kCommit || t->kind == sql::StatementKind::kRollback) {
+        return nullptr;
+      }
+    }
     switch (t->kind) {
       case sql::StatementKind::kCommit:
         if (InTransaction()) {
@@ -349,8 +386,22 @@ std::unique_ptr<Rowset> SqliteConnection::Execute(std::string_view sql) {
     // same text) gets a statement of its own.
     const bool in_use = it != statements_.end() && it->second->in_use;
     const bool keep = !in_use && (seen_before || it != statements_.end());
-    sqlite3_stmt* stmt = Prepare(t->statements[0], keep);
-    if (!keep) return RunOnce(stmt);
+    sqlite3_stmt* stmt = nullptr;
+    if (shape == nullptr) {
+      stmt = Prepare(t->statements[0], keep);
+    } else {
+      std::string bound = t->statements[0];
+      if (!BindMarkers(&bound, shape->values.size())) return nullptr;
+      try {
+        stmt = Prepare(bound, keep);
+      } catch (const DbError&) {
+        return nullptr;
+      }
+    }
+    if (!keep) {
+      if (shape != nullptr) BindValues(stmt, shape->values);
+      return RunOnce(stmt, shape);
+    }
     if (it != statements_.end()) {
       sqlite3_finalize(it->second->stmt);
       it->second->stmt = stmt;
@@ -375,6 +426,7 @@ std::unique_ptr<Rowset> SqliteConnection::Execute(std::string_view sql) {
     }
   }
   sqlite3_stmt* stmt = cached->stmt;
+  if (shape != nullptr) BindValues(stmt, shape->values);
   int rc = sqlite3_step(stmt);
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
     DbError e = ErrorFromSqlite(db_, rc);
@@ -386,7 +438,7 @@ std::unique_ptr<Rowset> SqliteConnection::Execute(std::string_view sql) {
     return std::make_unique<EmptyRowset>();
   }
   cached->in_use = true;
-  return std::make_unique<SqliteRowset>(db_, stmt, cached, rc == SQLITE_ROW);
+  return std::make_unique<SqliteRowset>(db_, stmt, cached, rc == SQLITE_ROW, shape);
 }
 
 BlobValue SqliteConnection::ReadBlob(std::string_view sql) {

@@ -13,6 +13,7 @@
 
 #include "platform/db/embedded_database.h"
 #include "platform/db/provider.h"
+#include "platform/db/statement_shape.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -46,8 +47,12 @@ class SqliteConnection final : public Connection {
   };
 
  private:
+  // Runs `sql`; with `shape`, `sql` is the shape's text and its markers take the shape's
+  // values. Null when the shape cannot run (its translation used a value, or does not
+  // prepare): the query's own text must run then.
+  std::unique_ptr<Rowset> Run(std::string_view sql, const StatementShape* shape);
   sqlite3_stmt* Prepare(const std::string& sqlite_sql, bool keep);
-  std::unique_ptr<Rowset> RunOnce(sqlite3_stmt* stmt);
+  std::unique_ptr<Rowset> RunOnce(sqlite3_stmt* stmt, const StatementShape* shape);
   void RunScript(const Translation& t);
   void RunPlain(const char* sql);
   [[noreturn]] void Fail(int rc);

@@ -1,0 +1,219 @@
+#include "platform/db/statement_shape.h"
+
+#include <cstring>
+
+namespace korvalis::db {
+namespace {
+
+// Marker literals are '\x01<k>\x01'. A statement holding the edge character anywhere is not
+// shaped, so no marker can be met that was not made here.
+constexpr char kMarkerEdge = '\x01';
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
+
+// Letters, digits, _ $ # and every byte of a multibyte character continue a name.
+bool IsNameByte(char c) {
+  const auto b = static_cast<unsigned char>(c);
+  return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') ||
+         b == '_' || b == '$' || b == '#' || b >= 0x80;
+}
+
+bool EqualsUpper(std::string_view text, std::string_view upper) {
+  if (text.size() != upper.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c != upper[i]) return false;
+  }
+  return true;
+}
+
+std::size_t SkipBlanks(std::string_view sql, std::size_t i) {
+  while (i < sql.size() && IsBlank(sql[i])) ++i;
+  return i;
+}
+
+// The end (just past the closing quote) of the quoted text opening at `i`; npos when it is
+// not closed. A doubled quote stands for one.
+std::size_t EndOfQuoted(std::string_view sql, std::size_t i) {
+  const char quote = sql[i];
+  for (++i; i < sql.size(); ++i) {
+    if (sql[i] != quote) continue;
+    if (i + 1 < sql.size() && sql[i + 1] == quote) {
+      ++i;
+      continue;
+    }
+    return i + 1;
+  }
+  return std::string_view::npos;
+}
+
+// Blanks and comments from `i`; npos for a comment that is not closed.
+std::size_t SkipBlanksAndComments(std::string_view sql, std::size_t i) {
+  for (;;) {
+    i = SkipBlanks(sql, i);
+    if (sql.substr(i, 2) == "--") {
+      i = sql.find('\n', i);
+      if (i == std::string_view::npos) return sql.size();
+    } else if (sql.substr(i, 2) == "/*") {
+      i = sql.find("*/", i + 2);
+      if (i == std::string_view::npos) return i;
+      i += 2;
+    } else {
+      return i;
+    }
+  }
+}
+
+// The value of the literal [begin, end): without its quotes, doubled quotes undone.
+std::string LiteralValue(std::string_view literal) {
+  std::string value;
+  for (std::size_t i = 1; i + 1 < literal.size(); ++i) {
+    value.push_back(literal[i]);
+    if (literal[i] == '\'') ++i;
+  }
+  return value;
+}
+
+// After the word TO_DATE ending at `i`: the end of its first argument when the call is
+// `( 'value' , 'format' )`, the value's literal starting at *literal; npos otherwise.
+std::size_t DateLiteralAfter(std::string_view sql, std::size_t i, std::size_t* literal) {
+  i = SkipBlanks(sql, i);
+  if (i >= sql.size() || sql[i] != '(') return std::string_view::npos;
+  i = SkipBlanks(sql, i + 1);
+  if (i >= sql.size() || sql[i] != '\'') return std::string_view::npos;
+  *literal = i;
+  const std::size_t value_end = EndOfQuoted(sql, i);
+  if (value_end == std::string_view::npos) return value_end;
+  i = SkipBlanks(sql, value_end);
+  if (i >= sql.size() || sql[i] != ',') return std::string_view::npos;
+  i = SkipBlanks(sql, i + 1);
+  if (i >= sql.size() || sql[i] != '\'') return std::string_view::npos;
+  i = EndOfQuoted(sql, i);
+  if (i == std::string_view::npos) return i;
+  i = SkipBlanks(sql, i);
+  if (i >= sql.size() || sql[i] != ')') return std::string_view::npos;
+  return value_end;
+}
+
+}  // namespace
+
+std::optional<StatementShape> ShapeQuery(std::string_view sql) {
+  if (sql.find(kMarkerEdge) != std::string_view::npos) return std::nullopt;
+  std::size_t i = SkipBlanksAndComments(sql, 0);
+  if (i == std::string_view::npos || !EqualsUpper(sql.substr(i, 6), "SELECT") ||
+      (i + 6 < sql.size() && IsNameByte(sql[i + 6]))) {
+    return std::nullopt;
+  }
+  StatementShape shape;
+  std::size_t copied = 0;
+  while (i < sql.size()) {
+    const char c = sql[i];
+    if (c == '\'' || c == '"') {
+      i = EndOfQuoted(sql, i);
+      if (i == std::string_view::npos) return std::nullopt;
+    } else if (c == '-' || c == '/') {
+      const std::size_t after = SkipBlanksAndComments(sql, i);
+      if (after == std::string_view::npos) return std::nullopt;
+      i = after == i ? i + 1 : after;
+    } else if (IsNameByte(c)) {
+      const std::size_t start = i;
+      while (i < sql.size() && IsNameByte(sql[i])) ++i;
+      std::size_t literal = 0;
+      if (!EqualsUpper(sql.substr(start, i - start), "TO_DATE") ||
+          (start > 0 && sql[start - 1] == '.')) {
+        continue;
+      }
+      const std::size_t value_end = DateLiteralAfter(sql, i, &literal);
+      if (value_end == std::string_view::npos || value_end - literal == 2) continue;
+      const std::string_view written = sql.substr(literal + 1, value_end - literal - 2);
+      std::size_t marker = 0;
+      while (marker < shape.literals.size() && shape.literals[marker] != written) ++marker;
+      if (marker == shape.literals.size()) {
+        shape.literals.emplace_back(written);
+        shape.values.push_back(LiteralValue(sql.substr(literal, value_end - literal)));
+      }
+      shape.text.append(sql.substr(copied, literal - copied));
+      shape.text.push_back('\'');
+      shape.text.push_back(kMarkerEdge);
+      shape.text.append(std::to_string(marker + 1));
+      shape.text.push_back(kMarkerEdge);
+      shape.text.push_back('\'');
+      copied = value_end;
+      i = value_end;
+    } else {
+      ++i;
+    }
+  }
+  if (shape.values.empty()) return std::nullopt;
+  shape.text.append(sql.substr(copied));
+  return shape;
+}
+
+// The marker number k of `text` when it is exactly \x01<k>\x01 with 1 <= k <= count; 0
+// otherwise.
+std::size_t MarkerNumber(std::string_view text, std::size_t count) {
+  if (text.size() < 3 || text.front() != kMarkerEdge || text.back() != kMarkerEdge) return 0;
+  std::size_t k = 0;
+  for (char c : text.substr(1, text.size() - 2)) {
+    if (c < '0' || c > '9' || k > count) return 0;
+    k = k * 10 + static_cast<std::size_t>(c - '0');
+  }
+  return k <= count ? k : 0;
+}
+
+bool BindMarkers(std::string* sqlite_sql, std::size_t count) {
+  const std::string& sql = *sqlite_sql;
+  std::vector<bool> found(count + 1, false);
+  std::string bound;
+  bound.reserve(sql.size());
+  std::size_t copied = 0;
+  for (std::size_t i = 0; i < sql.size();) {
+    const char c = sql[i];
+    if (c == kMarkerEdge) return false;
+    if (c != '\'' && c != '"') {
+      ++i;
+      continue;
+    }
+    const std::size_t end = EndOfQuoted(sql, i);
+    if (end == std::string_view::npos) return false;
+    if (c == '\'') {
+      const std::string_view text = std::string_view(sql).substr(i + 1, end - i - 2);
+      if (text.find(kMarkerEdge) != std::string_view::npos) {
+        const std::size_t k = MarkerNumber(text, count);
+        if (k == 0) return false;
+        found[k] = true;
+        bound.append(sql, copied, i - copied);
+        bound.push_back('?');
+        bound.append(std::to_string(k));
+        copied = end;
+      }
+    }
+    i = end;
+  }
+  for (std::size_t k = 1; k <= count; ++k) {
+    if (!found[k]) return false;
+  }
+  bound.append(sql, copied, std::string::npos);
+  sqlite_sql->swap(bound);
+  return true;
+}
+
+std::string ColumnNameWithValues(std::string_view name, const std::vector<std::string>& literals) {
+  std::string out;
+  for (std::size_t at = name.find(kMarkerEdge); at != std::string_view::npos;
+       at = name.find(kMarkerEdge)) {
+    const std::size_t end = name.find(kMarkerEdge, at + 1);
+    const std::size_t k =
+        end == std::string_view::npos ? 0 : MarkerNumber(name.substr(at, end - at + 1), literals.size());
+    if (k == 0) break;
+    out.append(name.substr(0, at)).append(literals[k - 1]);
+    name.remove_prefix(end + 1);
+  }
+  out.append(name);
+  return out;
+}
+
+}  // namespace korvalis::db

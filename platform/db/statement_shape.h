@@ -1,0 +1,44 @@
+// The shape of a query: its text with the values of its date literals taken out. A date
+// literal is the text given to TO_DATE together with a format, both written as literals
+// (TO_DATE('2026-12-07 09:30:00', 'YYYY-MM-DD HH24:MI:SS')). Queries that differ only in those
+// values (a search stamped with the server time, the bounds of a span) share one translation
+// and one prepared statement; the values are bound as parameters when it runs, and the rows
+// are those of the text as written.
+//
+// A value is replaced by a marker literal that the translator passes through as it passes any
+// literal; BindMarkers then turns each marker into its parameter. The names of columns written
+// as expressions hold the marker where the value stood: ColumnNameWithValues puts the value back. Where
+// the translation used a value in any other way, the text must run as it is written.
+//
+// Thread-safety: pure functions.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvalis::db {
+
+struct StatementShape {
+  std::string text;  // the query, each value taken out replaced by its marker
+  // The k-th marker stands for values[k - 1], written as literals[k - 1] between the quotes
+  // (doubled quotes as written). Equal literals share one marker.
+  std::vector<std::string> values;
+  std::vector<std::string> literals;
+};
+
+// The shape of `oracle_sql` when it is a SELECT holding at least one non-empty date literal;
+// nullopt otherwise (the text runs as it is).
+std::optional<StatementShape> ShapeQuery(std::string_view oracle_sql);
+
+// Replaces, in the SQLite translation of a shape of `count` values, every marker literal by its
+// parameter ?k; markers in quoted names stay. False when a marker is missing or stands
+// anywhere else.
+bool BindMarkers(std::string* sqlite_sql, std::size_t count);
+
+// The name of a column of the shape's rows as the query's own text would have named it.
+std::string ColumnNameWithValues(std::string_view name, const std::vector<std::string>& literals);
+
+}  // namespace korvalis::db

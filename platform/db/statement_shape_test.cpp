@@ -1,0 +1,156 @@
+#include "platform/db/statement_shape.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/db/connection_pool.h"
+#include "platform/db/db_test_util.h"
+
+namespace korvalis::db {
+namespace {
+
+using testing::Query;
+using testing::Rows;
+
+TEST(StatementShape, TakesOutTheValuesOfDateLiterals) {
+  std::optional<StatementShape> shape = ShapeQuery(
+      "select trunc(to_date('2026-12-07 09:30:00', 'YYYY-MM-DD HH24:MI:SS') - OUT_TIME), "
+      "'to_date(''x'', ''y'')' \"TO_DATE('z', 'f')\" FROM T -- TO_DATE('c', 'f')\n"
+      "WHERE /* TO_DATE('d', 'f') */ IN_TIME >= To_Date ( 'O''Brien' ,'YYYY' ) AND "
+      "D = TO_DATE('2026-12-07 09:30:00', 'YYYY-MM-DD HH24:MI:SS')");
+  ASSERT_TRUE(shape.has_value());
+  EXPECT_EQ(shape->text,
+            "select trunc(to_date('\x01" "1\x01', 'YYYY-MM-DD HH24:MI:SS') - OUT_TIME), "
+            "'to_date(''x'', ''y'')' \"TO_DATE('z', 'f')\" FROM T -- TO_DATE('c', 'f')\n"
+            "WHERE /* TO_DATE('d', 'f') */ IN_TIME >= To_Date ( '\x01" "2\x01' ,'YYYY' ) AND "
+            "D = TO_DATE('\x01" "1\x01', 'YYYY-MM-DD HH24:MI:SS')");
+  EXPECT_EQ(shape->values, (std::vector<std::string>{"2026-12-07 09:30:00", "O'Brien"}));
+  EXPECT_EQ(shape->literals, (std::vector<std::string>{"2026-12-07 09:30:00", "O''Brien"}));
+
+  // Only queries, and only a literal value given with a literal format.
+  for (const char* unshaped :
+       {"INSERT INTO T VALUES (TO_DATE('2026-01-01', 'YYYY-MM-DD'))",
+        "UPDATE T SET D = TO_DATE('2026-01-01', 'YYYY-MM-DD')",
+        "SELECTED FROM T WHERE D = TO_DATE('2026-01-01', 'YYYY-MM-DD')",
+        "SELECT TO_DATE('2026-01-01') FROM DUAL", "SELECT TO_DATE('', 'YYYY') FROM DUAL",
+        "SELECT TO_DATE(A, 'YYYY'), TO_DATE('2026', F), TO_DATE('2026', 'YYYY' || 'MM') FROM T",
+        "SELECT X.TO_DATE('2026', 'YYYY'), MY_TO_DATE('2026', 'YYYY') FROM T",
+        "SELECT TO_DATE/**/('2026', 'YYYY') FROM DUAL",
+        "SELECT TO_DATE('2026', 'YYYY'), '\x01' FROM DUAL",
+        "SELECT TO_DATE('2026', 'YYYY') FROM DUAL WHERE A = 'unterminated"}) {
+    EXPECT_FALSE(ShapeQuery(unshaped).has_value()) << unshaped;
+  }
+}
+
+TEST(StatementShape, MarkersBecomeParametersOnlyAsLiteralsOfTheirOwn) {
+  std::string sql =
+      "SELECT ora_to_date('\x01" "1\x01', 'YYYY') AS \"TO_DATE('\x01" "1\x01','YYYY')\", "
+      "ora_to_date('\x01" "2\x01', 'MM') FROM t WHERE a = 'it''s' AND b = ora_to_date('\x01" "1\x01', 'YYYY')";
+  ASSERT_TRUE(BindMarkers(&sql, 2));
+  EXPECT_EQ(sql,
+            "SELECT ora_to_date(?1, 'YYYY') AS \"TO_DATE('\x01" "1\x01','YYYY')\", "
+            "ora_to_date(?2, 'MM') FROM t WHERE a = 'it''s' AND b = ora_to_date(?1, 'YYYY')");
+  EXPECT_EQ(ColumnNameWithValues("TO_DATE('\x01" "1\x01','YYYY')-TO_DATE('\x01" "2\x01','MM')",
+                                 {"2026", "O''Brien"}),
+            "TO_DATE('2026','YYYY')-TO_DATE('O''Brien','MM')");
+
+  for (std::string refused : {
+           std::string("SELECT ora_to_date('\x01" "1\x01', 'YYYY') FROM t"),  // marker 2 missing
+           std::string("SELECT '\x01" "1\x01' || '\x01" "3\x01' FROM t"),     // no marker 3
+           std::string("SELECT 'a\x01" "1\x01', '\x01" "2\x01' FROM t"),      // inside a literal
+           std::string("SELECT '\x01" "1\x01', '\x01" "2\x01' FROM t /*\x01*/"),
+           std::string("SELECT '\x01" "1\x01', '\x01" "2\x01"),               // unterminated
+       }) {
+    const std::string before = refused;
+    EXPECT_FALSE(BindMarkers(&refused, 2)) << before;
+    EXPECT_EQ(refused, before);
+  }
+}
+
+class ShapeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    c_ = OpenConnection("Provider=SQLite;Data Source=:memory:");
+    c_->Execute("CREATE TABLE T_VISIT (ID NUMBER(10), IN_TIME DATE, OUT_TIME DATE)");
+    c_->Execute("INSERT INTO T_VISIT VALUES (1, TO_DATE('2026-01-01 08:00:00', "
+                "'YYYY-MM-DD HH24:MI:SS'), TO_DATE('2026-01-05 09:00:00', 'YYYY-MM-DD HH24:MI:SS'))");
+    c_->Execute("INSERT INTO T_VISIT VALUES (2, TO_DATE('2026-02-01 08:00:00', "
+                "'YYYY-MM-DD HH24:MI:SS'), NULL)");
+  }
+
+  // The error text of `sql`, or "" when it runs.
+  std::string Error(const std::string& sql) {
+    try {
+      Query(*c_, sql);
+    } catch (const DbError& e) {
+      return e.what();
+    }
+    return "";
+  }
+
+  std::unique_ptr<Connection> c_;
+};
+
+// The same query shape run with changing values, new and kept: each run gives the rows and
+// names of its own text, as the text written without a shape (a comment after TO_DATE) does.
+TEST_F(ShapeTest, QueriesThatDifferInDatesGiveTheRowsOfTheirOwnText) {
+  const char* kQuery =
+      "SELECT ID, TRUNC(TO_DATE%s('%s', 'YYYY-MM-DD HH24:MI:SS') - IN_TIME) FROM T_VISIT "
+      "WHERE IN_TIME >= TO_DATE%s('%s', 'YYYY-MM-DD') ORDER BY ID";
+  const char* kNow[] = {"2026-03-01 00:00:00", "2026-03-01 00:00:01", "2026-02-02 07:59:59",
+                        "2026-02-02 08:00:00", "2026-01-01 08:00:00"};
+  const char* kFrom[] = {"2025-12-31", "2026-01-15", "2026-01-01", "2026-01-01", "2026-03-01"};
+  char shaped[512], written[512];
+  for (int round = 0; round < 2; ++round) {
+    for (std::size_t i = 0; i < std::size(kNow); ++i) {
+      std::snprintf(shaped, sizeof shaped, kQuery, "", kNow[i], "", kFrom[i]);
+      std::snprintf(written, sizeof written, kQuery, "/**/", kNow[i], "/**/", kFrom[i]);
+      ASSERT_TRUE(ShapeQuery(shaped).has_value());
+      EXPECT_EQ(Query(*c_, shaped), Query(*c_, written)) << shaped;
+    }
+  }
+  EXPECT_EQ(Query(*c_, "SELECT ID, TRUNC(TO_DATE('2026-02-02 08:00:00', 'YYYY-MM-DD HH24:MI:SS') - "
+                       "IN_TIME) D FROM T_VISIT ORDER BY ID"),
+            (Rows{{"1", "32"}, {"2", "1"}}));
+  EXPECT_EQ(testing::ColumnNames(
+                *c_, "select to_date('2026-01-02', 'YYYY-MM-DD'), to_date('2026-01-02', 'YYYY') "
+                     "- in_time, TO_DATE('O''Brien', 'YYYY') X FROM T_VISIT WHERE 1 = 0"),
+            (std::vector<std::string>{"TO_DATE('2026-01-02','YYYY-MM-DD')",
+                                      "TO_DATE('2026-01-02','YYYY')-IN_TIME", "X"}));
+}
+
+// Values that are no dates fail as the written text fails, also once the shape is kept.
+TEST_F(ShapeTest, BadValuesFailAsTheWrittenText) {
+  for (const char* value : {"2008-13-07", "2008-02-30", "O''Brien", "2026-01-01 10:00"}) {
+    const std::string shaped =
+        std::string("SELECT ID FROM T_VISIT WHERE IN_TIME > TO_DATE('") + value + "', 'YYYY-MM-DD')";
+    const std::string written =
+        std::string("SELECT ID FROM T_VISIT WHERE IN_TIME > TO_DATE/**/('") + value +
+        "', 'YYYY-MM-DD')";
+    const std::string expected = Error(written);
+    EXPECT_NE(expected, "");
+    for (int run = 0; run < 3; ++run) EXPECT_EQ(Error(shaped), expected) << value;
+  }
+  // A shape whose text cannot be translated reports the text's own failure.
+  EXPECT_EQ(Error("SELECT NO_SUCH_FUNCTION(TO_DATE('2026-01-01', 'YYYY-MM-DD')) FROM DUAL"),
+            Error("SELECT NO_SUCH_FUNCTION(TO_DATE/**/('2026-01-01', 'YYYY-MM-DD')) FROM DUAL"));
+}
+
+// A shape still being read while the same shape runs with other values inside it.
+TEST_F(ShapeTest, NestedRunsOfOneShapeKeepTheirOwnValues) {
+  const char* kOuter = "SELECT ID FROM T_VISIT WHERE IN_TIME < TO_DATE('2026-12-31', 'YYYY-MM-DD')";
+  const char* kInner = "SELECT ID FROM T_VISIT WHERE IN_TIME < TO_DATE('2026-01-15', 'YYYY-MM-DD')";
+  for (int run = 0; run < 3; ++run) {
+    auto outer = c_->Execute(kOuter);
+    int outer_rows = 0, inner_rows = 0;
+    while (outer->Next()) {
+      ++outer_rows;
+      auto inner = c_->Execute(kInner);
+      while (inner->Next()) ++inner_rows;
+    }
+    EXPECT_EQ(outer_rows, 2);
+    EXPECT_EQ(inner_rows, 2);
+  }
+}
+
+}  // namespace
+}  // namespace korvalis::db
