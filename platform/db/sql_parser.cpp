@@ -234,6 +234,7 @@ class Parser {
     } else {
       AcceptWord("ALL");
     }
+    core.items.reserve(8);
     do {
       core.items.push_back(ParseSelectItem());
     } while (AcceptOp(","));
@@ -411,9 +412,9 @@ class Parser {
   // ---- expressions, lowest precedence first ----
   ExprPtr ParseExpr() { return ParseOr(); }
 
-  ExprPtr MakeBinary(std::string op, ExprPtr l, ExprPtr r) {
+  ExprPtr MakeBinary(std::string_view op, ExprPtr l, ExprPtr r) {
     auto e = std::make_unique<Expr>(ExprKind::kBinary);
-    e->text = std::move(op);
+    e->text = op;
     e->begin = l->begin;
     e->end = r->end;
     e->args.push_back(std::move(l));
@@ -474,7 +475,7 @@ class Parser {
       const Token& t = Peek();
       if (t.kind == TokenKind::kOperator &&
           IsComparisonOperator(t.text)) {
-        std::string op(Next().text);
+        std::string_view op = Next().text;
         if (Peek().IsWord("ANY") || Peek().IsWord("SOME") || Peek().IsWord("ALL")) {
           Fail("comparisons with ANY, SOME or ALL are not supported");
         }
@@ -568,7 +569,7 @@ class Parser {
       const Token& t = Peek();
       if (t.IsOp("+") || t.IsOp("-") || t.IsOp("||")) {
         CheckChain(n);
-        std::string op(Next().text);
+        std::string_view op = Next().text;
         left = MakeBinary(op, std::move(left), ParseMultiplicative());
       } else {
         return left;
@@ -581,7 +582,7 @@ class Parser {
       const Token& t = Peek();
       if (t.IsOp("*") || t.IsOp("/")) {
         CheckChain(n);
-        std::string op(Next().text);
+        std::string_view op = Next().text;
         left = MakeBinary(op, std::move(left), ParseUnary());
       } else {
         return left;

@@ -1,20 +1,36 @@
 #include "platform/db/sql_token.h"
 
+#include <cstdint>
+
 #include "platform/db/sql_error.h"
 
 namespace korvalis::db::sql {
 namespace {
 
-bool IsWordStart(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
-}
-bool IsWordChar(unsigned char c) {
-  return IsWordStart(c) || (c >= '0' && c <= '9') || c == '$' || c == '#';
-}
-bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
-bool IsBlank(unsigned char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
+// Character classes, looked up for every character of a statement.
+enum : uint8_t { kWordStart = 1, kWordChar = 2, kDigit = 4, kBlank = 8 };
+
+struct CharClasses {
+  uint8_t of[256] = {};
+  constexpr CharClasses() {
+    for (int c = 0; c < 256; ++c) {
+      uint8_t k = 0;
+      if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80) {
+        k |= kWordStart | kWordChar;
+      }
+      if (c >= '0' && c <= '9') k |= kDigit | kWordChar;
+      if (c == '$' || c == '#') k |= kWordChar;
+      if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v') k |= kBlank;
+      of[c] = k;
+    }
+  }
+};
+constexpr CharClasses kClasses;
+
+bool IsWordStart(unsigned char c) { return kClasses.of[c] & kWordStart; }
+bool IsWordChar(unsigned char c) { return kClasses.of[c] & kWordChar; }
+bool IsDigit(unsigned char c) { return kClasses.of[c] & kDigit; }
+bool IsBlank(unsigned char c) { return kClasses.of[c] & kBlank; }
 
 // Words that end an expression or cannot be a table alias or an unquoted column alias,
 // grouped by their first letter so that a word is compared with a few candidates only.
