@@ -5,22 +5,22 @@ namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
 
-void AppendUtf8(char32_t cp, std::string* out) {
-  if (cp < 0x80) {
-    out->push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+// Writes `cp` (not ASCII) as UTF-8 at `at`; returns the end.
+char* EncodeUtf8(char32_t cp, char* at) {
+  if (cp < 0x800) {
+    *at++ = static_cast<char>(0xC0 | (cp >> 6));
+    *at++ = static_cast<char>(0x80 | (cp & 0x3F));
   } else if (cp < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    *at++ = static_cast<char>(0xE0 | (cp >> 12));
+    *at++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *at++ = static_cast<char>(0x80 | (cp & 0x3F));
   } else {
-    out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    *at++ = static_cast<char>(0xF0 | (cp >> 18));
+    *at++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    *at++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *at++ = static_cast<char>(0x80 | (cp & 0x3F));
   }
+  return at;
 }
 
 void AppendUtf16(char32_t cp, std::u16string* out) {
@@ -33,23 +33,34 @@ void AppendUtf16(char32_t cp, std::u16string* out) {
   }
 }
 
+// The code point of the unit at `i` (with the next one for a surrogate pair, advancing `i`);
+// a lone surrogate gives U+FFFD.
+char32_t CodePointAt(std::u16string_view text, std::size_t& i) {
+  const char16_t unit = text[i];
+  if (unit < 0xD800 || unit > 0xDFFF) return unit;
+  if (unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+    ++i;
+    return 0x10000 + ((char32_t{unit} - 0xD800) << 10) + (text[i] - 0xDC00);
+  }
+  return kReplacement;
+}
+
 }  // namespace
 
 std::string ToUtf8(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size() + text.size() / 2);
+  // Measured first, then written through a pointer: one allocation of the exact size.
+  std::size_t length = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    const char16_t unit = text[i];
-    if (unit < 0x80) {
-      out.push_back(static_cast<char>(unit));
-    } else if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-               text[i + 1] <= 0xDFFF) {
-      AppendUtf8(0x10000 + ((char32_t{unit} - 0xD800) << 10) + (text[i + 1] - 0xDC00), &out);
-      ++i;
-    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-      AppendUtf8(kReplacement, &out);
+    const char32_t cp = text[i] < 0x80 ? text[i] : CodePointAt(text, i);
+    length += cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
+  }
+  std::string out(length, '\0');
+  char* at = out.data();
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] < 0x80) {
+      *at++ = static_cast<char>(text[i]);
     } else {
-      AppendUtf8(unit, &out);
+      at = EncodeUtf8(CodePointAt(text, i), at);
     }
   }
   return out;

@@ -18,6 +18,17 @@ TEST(Unicode, LoneSurrogatesBecomeReplacement) {
   EXPECT_EQ(ToUtf8(u"x\xD800y"), "x\xEF\xBF\xBDy");
   EXPECT_EQ(ToUtf8(u"\xDC00"), "\xEF\xBF\xBD");
   EXPECT_EQ(ToUtf8(std::u16string(1, 0xD83D)), "\xEF\xBF\xBD");
+  // A high surrogate before another pair, and one cut off at the end.
+  EXPECT_EQ(ToUtf8(u"\xD800\xD800\xDC00\xDBFF"), "\xEF\xBF\xBD\xF0\x90\x80\x80\xEF\xBF\xBD");
+  // Every width at the boundaries of its range, in a text long enough to be measured.
+  std::u16string mixed;
+  std::string expected;
+  for (int i = 0; i < 1000; ++i) {
+    mixed += u"\x7F\x80\x7FF\x800\xFFFF\U00010000\U0010FFFF";
+    expected += "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF";
+  }
+  EXPECT_EQ(ToUtf8(mixed), expected);
+  EXPECT_EQ(ToUtf8(u""), "");
 }
 
 TEST(Unicode, InvalidUtf8BecomesOneReplacementPerMaximalPart) {
