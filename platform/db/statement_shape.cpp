@@ -1,6 +1,6 @@
 #include "platform/db/statement_shape.h"
 
-#include <cstring>
+#include <array>
 
 namespace korvalis::db {
 namespace {
@@ -14,11 +14,17 @@ bool IsBlank(char c) {
 }
 
 // Letters, digits, _ $ # and every byte of a multibyte character continue a name.
-bool IsNameByte(char c) {
-  const auto b = static_cast<unsigned char>(c);
-  return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') ||
-         b == '_' || b == '$' || b == '#' || b >= 0x80;
+constexpr std::array<bool, 256> MakeNameBytes() {
+  std::array<bool, 256> name{};
+  for (int b = 0; b < 256; ++b) {
+    name[b] = (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') ||
+              b == '_' || b == '$' || b == '#' || b >= 0x80;
+  }
+  return name;
 }
+constexpr std::array<bool, 256> kNameBytes = MakeNameBytes();
+
+inline bool IsNameByte(char c) { return kNameBytes[static_cast<unsigned char>(c)]; }
 
 bool EqualsUpper(std::string_view text, std::string_view upper) {
   if (text.size() != upper.size()) return false;
@@ -122,7 +128,8 @@ std::optional<StatementShape> ShapeQuery(std::string_view sql) {
       const std::size_t start = i;
       while (i < sql.size() && IsNameByte(sql[i])) ++i;
       std::size_t literal = 0;
-      if (!EqualsUpper(sql.substr(start, i - start), "TO_DATE") ||
+      if (i - start != 7 || (c != 'T' && c != 't') ||
+          !EqualsUpper(sql.substr(start, i - start), "TO_DATE") ||
           (start > 0 && sql[start - 1] == '.')) {
         continue;
       }
