@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "foundation/emr_exception.h"
+#include "platform/com/unicode.h"
 
 namespace {
 
@@ -152,6 +154,31 @@ TEST(XslTransformTest, StylesheetReadsNoFile) {
   } catch (const CEMRException&) {
   }
   EXPECT_TRUE(!transformed || output.text() == u"[]") << "the file must not be read";
+}
+
+TEST(XslTransformTest, StylesheetWritesNoFileAndRunawayRecursionFails) {
+  const std::filesystem::path target =
+      std::filesystem::temp_directory_path() / "korvalis_xslt_must_not_write.txt";
+  std::filesystem::remove(target);
+  const std::u16string writer =
+      u"<xsl:stylesheet version=\"1.1\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
+      u"<xsl:template match=\"/\"><xsl:document href=\"" +
+      korvalis::FromUtf8(target.string()) +
+      u"\">written</xsl:document></xsl:template></xsl:stylesheet>";
+  Bstr source(kScores), stylesheet(writer), output;
+  try {
+    XslTransform(source.get(), stylesheet.get(), output.out());
+  } catch (const CEMRException&) {
+  }
+  EXPECT_FALSE(std::filesystem::exists(target)) << "the file must not be written";
+
+  // A template calling itself without end is stopped by the processor, not by the stack.
+  const std::u16string endless =
+      u"<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
+      u"<xsl:template match=\"/\"><xsl:call-template name=\"r\"/></xsl:template>"
+      u"<xsl:template name=\"r\"><a><xsl:call-template name=\"r\"/></a></xsl:template>"
+      u"</xsl:stylesheet>";
+  EXPECT_EQ(Failure(kScores, endless), u"转换XSLT内容错误.");
 }
 
 }  // namespace
