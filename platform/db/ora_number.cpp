@@ -101,14 +101,6 @@ std::optional<double> ParseNumber(std::string_view text) {
   return std::strtod(buf.c_str(), nullptr);
 }
 
-bool ParseInteger(std::string_view text, int64_t* value) {
-  if (text.empty()) return false;
-  const char* begin = text.data();
-  if (*begin == '+') ++begin;
-  auto res = std::from_chars(begin, text.data() + text.size(), *value);
-  return res.ec == std::errc() && res.ptr == text.data() + text.size();
-}
-
 double RoundHalfAway(double value, int places) {
   if (places > 15 || !std::isfinite(value)) return value;
   double scale = std::pow(10.0, places);

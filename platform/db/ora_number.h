@@ -21,9 +21,6 @@ void AppendInteger(int64_t value, std::string* out);
 // point, an optional exponent, optional blanks. Anything else gives no value.
 std::optional<double> ParseNumber(std::string_view text);
 
-// True when `text` holds an integer that fits 64 bits; the value goes to *value.
-bool ParseInteger(std::string_view text, int64_t* value);
-
 // Rounds half away from zero to `places` decimals (negative places round to tens, hundreds).
 double RoundHalfAway(double value, int places);
 // Truncates towards zero to `places` decimals.
