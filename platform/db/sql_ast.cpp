@@ -38,7 +38,7 @@ class NodeFreeList {
   struct Link {
     Link* next;
   };
-  static constexpr size_t kMaxKept = 4096;
+  static constexpr size_t kMaxKept = 1024;  // a large statement's nodes, about 180 KB
   Link* head_ = nullptr;
   size_t count_ = 0;
 };

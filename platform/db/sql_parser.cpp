@@ -1235,8 +1235,16 @@ class Parser {
 }  // namespace
 
 std::unique_ptr<Statement> Parse(std::string_view sql) {
+  // Scratch space kept per thread from one statement to the next, but not after an unusually
+  // large one.
   thread_local std::vector<Token> tokens;
   thread_local std::string storage;
+  struct Trim {
+    ~Trim() {
+      if (tokens.capacity() > 8192) std::vector<Token>().swap(tokens);
+      if (storage.capacity() > 65536) std::string().swap(storage);
+    }
+  } trim;
   Parser parser(sql, &tokens, &storage);
   return parser.ParseStatement();
 }
