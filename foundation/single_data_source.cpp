@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <new>
 #include <mutex>
 #include <xercesc/util/XMLChar.hpp>
 
@@ -255,5 +256,7 @@ void CSingleDataSource::QueryElements(const std::u16string& sql,
   RunStatement(sql, true, &writer);
   if (writer.invalid()) throw CEMRException(std::u16string(kInvalidCharacterMessage));
   xml.Append(writer.any_row() ? u"</root>" : u"<root/>");
-  if (result != nullptr) *result = SysAllocStringLen(xml.data(), static_cast<UINT>(xml.size()));
+  if (result == nullptr) return;
+  *result = SysAllocStringLen(xml.data(), static_cast<UINT>(xml.size()));
+  if (*result == nullptr) throw std::bad_alloc();
 }
