@@ -72,7 +72,7 @@ class Parser {
  private:
   // Nesting (parentheses, subqueries, NOT and signs) is limited so that no statement can
   // exhaust the stack of the parser or of the translator that walks the tree.
-  static constexpr int kMaxDepth = 200;
+  static constexpr int kMaxDepth = 128;
   class DepthGuard {
    public:
     explicit DepthGuard(Parser* p) : p_(p) {
@@ -87,7 +87,9 @@ class Parser {
   };
 
   // ---- token access ----
-  const Token& Peek(size_t ahead = 0) const {
+  // The current token: the position never passes the closing kEnd token.
+  const Token& Peek() const { return tokens_[pos_]; }
+  const Token& Peek(size_t ahead) const {
     size_t i = pos_ + ahead;
     return i < tokens_.size() ? tokens_[i] : tokens_.back();
   }
@@ -445,8 +447,8 @@ class Parser {
     return left;
   }
   ExprPtr ParseNot() {
-    DepthGuard guard(this);
     if (Peek().IsWord("NOT")) {
+      DepthGuard guard(this);
       size_t begin = Next().begin;
       auto e = std::make_unique<Expr>(ExprKind::kUnary);
       e->text = "NOT";
@@ -590,8 +592,8 @@ class Parser {
     }
   }
   ExprPtr ParseUnary() {
-    DepthGuard guard(this);
     if (Peek().IsOp("-") || Peek().IsOp("+") || Peek().IsWord("PRIOR")) {
+      DepthGuard guard(this);
       const Token& t = Next();
       auto e = std::make_unique<Expr>(ExprKind::kUnary);
       e->text = t.text;
@@ -619,6 +621,7 @@ class Parser {
         break;
       case TokenKind::kOperator:
         if (t.text == "(") {
+          DepthGuard guard(this);
           Next();
           if (Peek().IsWord("SELECT") || (Peek().IsOp("(") && LooksLikeQuery())) {
             e = std::make_unique<Expr>(ExprKind::kSubquery);
@@ -718,6 +721,7 @@ class Parser {
   }
 
   ExprPtr ParseFunction(const std::vector<Name>& parts) {
+    DepthGuard guard(this);
     auto f = std::make_unique<Expr>(ExprKind::kFunction);
     for (size_t i = 0; i < parts.size(); ++i) {
       if (i) f->text += ".";
@@ -807,6 +811,7 @@ class Parser {
   }
 
   ExprPtr ParseCase() {
+    DepthGuard guard(this);
     Next();  // CASE
     auto e = std::make_unique<Expr>(ExprKind::kCase);
     if (!Peek().IsWord("WHEN")) {
@@ -828,6 +833,7 @@ class Parser {
   }
 
   ExprPtr ParseCast() {
+    DepthGuard guard(this);
     Next();  // CAST
     ExpectOp("(");
     auto e = std::make_unique<Expr>(ExprKind::kCast);
