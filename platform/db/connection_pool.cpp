@@ -1,5 +1,6 @@
 #include "platform/db/connection_pool.h"
 
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -32,7 +33,22 @@ std::shared_ptr<EmbeddedDatabase> DatabaseFor(std::string_view init_string) {
   if (!source || source->empty()) {
     throw DbError(kCannotConnect, "the initialisation string names no Data Source");
   }
-  return std::make_shared<EmbeddedDatabase>(*source);
+  if (*source == ":memory:") return std::make_shared<EmbeddedDatabase>(*source);
+  // Every connection to one file shares one catalog and schema generation, however its
+  // initialisation string names the file, so that DDL through one is seen by all.
+  std::error_code ec;
+  std::string key = std::filesystem::weakly_canonical(*source, ec).string();
+  if (ec || key.empty()) key = *source;
+  static std::mutex mutex;
+  static std::unordered_map<std::string, std::weak_ptr<EmbeddedDatabase>> databases;
+  std::lock_guard<std::mutex> lock(mutex);
+  std::weak_ptr<EmbeddedDatabase>& known = databases[key];
+  std::shared_ptr<EmbeddedDatabase> database = known.lock();
+  if (!database) {
+    database = std::make_shared<EmbeddedDatabase>(*source);
+    known = database;
+  }
+  return database;
 }
 
 }  // namespace

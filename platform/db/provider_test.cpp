@@ -258,6 +258,27 @@ TEST(ConnectionPoolTest, SchemaChangesReachEveryConnectionOfTheDatabase) {
   EXPECT_EQ(Scalar(*b, "SELECT A + 1 FROM T_GEN"), "2001-01-02 00:00:00");
 }
 
+TEST(ConnectionPoolTest, ConnectionsToOneFileShareTheSchemaHoweverTheyNameIt) {
+  const auto dir = std::filesystem::temp_directory_path();
+  const std::string name = "korvalis_names_" + std::to_string(::getpid()) + ".db";
+  const std::string file = (dir / name).string();
+  for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(file + suffix);
+  {
+    auto a = OpenConnection("Provider=SQLite;Data Source=" + file);
+    PooledConnection b = ConnectionPools::Acquire("provider=sqlite; data source=" +
+                                                  (dir / "." / name).string());
+    a->Execute("CREATE TABLE T_NAMES (A VARCHAR2(10))");
+    a->Execute("INSERT INTO T_NAMES VALUES ('2001-01-01')");
+    EXPECT_EQ(Scalar(*b, "SELECT A FROM T_NAMES"), "2001-01-01");
+    a->Execute("DROP TABLE T_NAMES");
+    a->Execute("CREATE TABLE T_NAMES (A DATE)");
+    a->Execute("INSERT INTO T_NAMES VALUES ('2001-01-01')");
+    EXPECT_EQ(Scalar(*b, "SELECT A + 1 FROM T_NAMES"), "2001-01-02 00:00:00");
+  }
+  ConnectionPools::Close("provider=sqlite; data source=" + (dir / "." / name).string());
+  for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(file + suffix);
+}
+
 TEST(ConnectionPoolTest, ReadersSeeCommittedRowsOnlyAndDoNotBlockTheWriter) {
   const std::string file = (std::filesystem::temp_directory_path() /
                             ("korvalis_wal_" + std::to_string(::getpid()) + ".db")).string();
