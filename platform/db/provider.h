@@ -32,7 +32,7 @@ class Rowset {
   // Precondition for both: Next() returned true, 0 <= column < ColumnCount().
   virtual bool IsNull(int column) const = 0;
   // The value as UTF-8 text: numbers as plain decimals, dates as "YYYY-MM-DD HH:MM:SS", BLOBs
-  // as their bytes. Valid until the next call of Next() or the rowset's end.
+  // as their bytes, NULL as empty text. Valid until the next call of Next() or the rowset's end.
   virtual std::string_view Text(int column) const = 0;
 };
 

@@ -260,6 +260,7 @@ SqliteConnection::SqliteConnection(std::shared_ptr<EmbeddedDatabase> database)
 
 SqliteConnection::~SqliteConnection() {
   for (auto& [text, cached] : statements_) sqlite3_finalize(cached->stmt);
+  for (sqlite3_stmt* stmt : transaction_statements_) sqlite3_finalize(stmt);
   if (db_ && !sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   sqlite3_close_v2(db_);
 }
@@ -267,6 +268,25 @@ SqliteConnection::~SqliteConnection() {
 void SqliteConnection::RunPlain(const char* sql) {
   int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) throw ErrorFromSqlite(db_, rc);
+}
+
+void SqliteConnection::RunKept(TransactionStatement which, const char* sql) {
+  sqlite3_stmt*& stmt = transaction_statements_[which];
+  if (stmt == nullptr) {
+    const int rc = sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+    if (rc != SQLITE_OK) {
+      sqlite3_finalize(stmt);
+      stmt = nullptr;
+      Fail(rc);
+    }
+  }
+  const int rc = sqlite3_step(stmt);
+  if (rc != SQLITE_DONE) {
+    DbError e = ErrorFromSqlite(db_, rc);
+    sqlite3_reset(stmt);
+    throw e;
+  }
+  sqlite3_reset(stmt);
 }
 
 void SqliteConnection::Fail(int rc) { throw ErrorFromSqlite(db_, rc); }
@@ -488,14 +508,18 @@ bool SqliteConnection::WriteBlob(std::string_view sql, std::optional<std::string
 
 void SqliteConnection::Begin(TransactionMode mode) {
   if (InTransaction()) throw DbError(kProviderFailed, "a transaction is already open");
-  RunPlain(mode == TransactionMode::kWriting ? "BEGIN IMMEDIATE" : "BEGIN DEFERRED");
+  if (mode == TransactionMode::kWriting) {
+    RunKept(kBeginWriting, "BEGIN IMMEDIATE");
+  } else {
+    RunKept(kBeginReading, "BEGIN DEFERRED");
+  }
   mode_ = mode;
   schema_changed_in_transaction_ = false;
 }
 
 void SqliteConnection::Commit() {
   if (!InTransaction()) return;
-  RunPlain("COMMIT");
+  RunKept(kCommit, "COMMIT");
   schema_changed_in_transaction_ = false;
 }
 

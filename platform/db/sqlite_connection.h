@@ -55,12 +55,16 @@ class SqliteConnection final : public Connection {
   std::unique_ptr<Rowset> RunOnce(sqlite3_stmt* stmt, const StatementShape* shape);
   void RunScript(const Translation& t);
   void RunPlain(const char* sql);
+  // The statements that begin and commit every call's transaction, prepared once.
+  enum TransactionStatement { kBeginReading, kBeginWriting, kCommit, kTransactionStatements };
+  void RunKept(TransactionStatement which, const char* sql);
   [[noreturn]] void Fail(int rc);
 
   std::shared_ptr<EmbeddedDatabase> database_;
   sqlite3* db_ = nullptr;
   TransactionMode mode_ = TransactionMode::kReading;
   bool schema_changed_in_transaction_ = false;
+  sqlite3_stmt* transaction_statements_[kTransactionStatements] = {};
   struct TextHash {
     using is_transparent = void;
     size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
