@@ -93,18 +93,22 @@ class ShapeTest : public ::testing::Test {
 // The same query shape run with changing values, new and kept: each run gives the rows and
 // names of its own text, as the text written without a shape (a comment after TO_DATE) does.
 TEST_F(ShapeTest, QueriesThatDifferInDatesGiveTheRowsOfTheirOwnText) {
+  // The first value stands both in a comparison and in arithmetic: one marker, two uses.
   const char* kQuery =
       "SELECT ID, TRUNC(TO_DATE%s('%s', 'YYYY-MM-DD HH24:MI:SS') - IN_TIME) FROM T_VISIT "
-      "WHERE IN_TIME >= TO_DATE%s('%s', 'YYYY-MM-DD') ORDER BY ID";
+      "WHERE IN_TIME >= TO_DATE%s('%s', 'YYYY-MM-DD') AND "
+      "IN_TIME <= TO_DATE%s('%s', 'YYYY-MM-DD HH24:MI:SS') ORDER BY ID";
   const char* kNow[] = {"2026-03-01 00:00:00", "2026-03-01 00:00:01", "2026-02-02 07:59:59",
                         "2026-02-02 08:00:00", "2026-01-01 08:00:00"};
   const char* kFrom[] = {"2025-12-31", "2026-01-15", "2026-01-01", "2026-01-01", "2026-03-01"};
   char shaped[512], written[512];
   for (int round = 0; round < 2; ++round) {
     for (std::size_t i = 0; i < std::size(kNow); ++i) {
-      std::snprintf(shaped, sizeof shaped, kQuery, "", kNow[i], "", kFrom[i]);
-      std::snprintf(written, sizeof written, kQuery, "/**/", kNow[i], "/**/", kFrom[i]);
-      ASSERT_TRUE(ShapeQuery(shaped).has_value());
+      std::snprintf(shaped, sizeof shaped, kQuery, "", kNow[i], "", kFrom[i], "", kNow[i]);
+      std::snprintf(written, sizeof written, kQuery, "/**/", kNow[i], "/**/", kFrom[i], "/**/",
+                    kNow[i]);
+      ASSERT_EQ(ShapeQuery(shaped)->values.size(), 2u);
+      ASSERT_FALSE(ShapeQuery(written).has_value());
       EXPECT_EQ(Query(*c_, shaped), Query(*c_, written)) << shaped;
     }
   }
