@@ -159,6 +159,11 @@ TEST_F(ConformanceTest, DatesAndTheirArithmetic) {
   EXPECT_EQ(Row("SELECT D + 1.5, D - 1, 1 + D, D + 1/24 FROM T WHERE ID = 1"),
             (V{"2008-01-02 12:00:00", "2007-12-31 00:00:00", "2008-01-02 00:00:00", "2008-01-01 01:00:00"}));
   EXPECT_EQ(Column("SELECT ID FROM T WHERE D > TO_DATE('2008-01-01','yyyy-mm-dd') ORDER BY D"), "4,2");
+  // Text literals compared with dates are read in the default date format.
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE D = '2008-01-01'"), "1");
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE '2008-01-02 12:00' <= D ORDER BY ID"), "2,4");
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE D BETWEEN '2008-01-02' AND '2008-01-03' ORDER BY ID"), "2,4");
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE D IN ('2008-01-03', '2008-01-01') ORDER BY ID"), "1,2");
   EXPECT_EQ(Column("SELECT TRUNC(SYSDATE - D) FROM T WHERE ID = 4"), "454");
   EXPECT_EQ(Column("SELECT sysdate FROM dual"), "2009-03-31 14:30:05");
   EXPECT_EQ(Row("SELECT ADD_MONTHS(TO_DATE('2008-01-31','YYYY-MM-DD'), 1), ADD_MONTHS(TO_DATE('2008-02-29','YYYY-MM-DD'), 12), "

@@ -3,7 +3,9 @@
 #include "platform/db/sql_translator_internal.h"
 
 #include <cmath>
+#include <optional>
 
+#include "platform/db/ora_date.h"
 #include "platform/db/ora_number.h"
 #include "platform/db/sql_error.h"
 
@@ -93,6 +95,20 @@ void Translator::EmitNumberOperand(const Expr& e, const Scope* scope, std::strin
   out->insert(start, "ora_num(");
   out->push_back(')');
 }
+
+namespace {
+
+// A text literal compared with a date is read in the default date format ('2008-01-01' is
+// that day at midnight); false when `value` is no such literal.
+bool AppendDateLiteral(SqlType compared_with, const Expr& value, std::string* out) {
+  if (compared_with != SqlType::kDate || value.kind != ExprKind::kString) return false;
+  std::optional<DateTime> d = ParseStoredDate(value.text);
+  if (!d) return false;
+  AppendStringLiteral(FormatDate(*d), out);
+  return true;
+}
+
+}  // namespace
 
 SqlType Translator::Emit(const Expr& e, const Scope* scope, std::string* out) {
   switch (e.kind) {
@@ -196,7 +212,7 @@ SqlType Translator::Emit(const Expr& e, const Scope* scope, std::string* out) {
             LiteralNumber(*e.args[i], &v)) {
           AppendNumber(v, out);
         } else {
-          Emit(*e.args[i], scope, out);
+          if (!AppendDateLiteral(left, *e.args[i], out)) Emit(*e.args[i], scope, out);
         }
       }
       out->push_back(')');
@@ -225,7 +241,7 @@ SqlType Translator::Emit(const Expr& e, const Scope* scope, std::string* out) {
         if (t == SqlType::kNumber && e.args[i]->kind == ExprKind::kString &&
             LiteralNumber(*e.args[i], &v)) {
           AppendNumber(v, out);
-        } else {
+        } else if (!AppendDateLiteral(t, *e.args[i], out)) {
           Emit(*e.args[i], scope, out);
         }
       }
@@ -366,6 +382,23 @@ SqlType Translator::EmitBinary(const Expr& e, const Scope* scope, std::string* o
       out->append(op);
       out->push_back(' ');
       out->append(right);
+    }
+    // A date compared with a text literal reads the text in the default date format, so that
+    // '2008-01-01' is the date at midnight and compares as dates do.
+    const bool date_right = lt == SqlType::kDate && e.args[1]->kind == ExprKind::kString;
+    const bool date_left = rt == SqlType::kDate && e.args[0]->kind == ExprKind::kString;
+    if (date_left || date_right) {
+      std::string literal;
+      if (AppendDateLiteral(SqlType::kDate, date_right ? *e.args[1] : *e.args[0], &literal)) {
+        std::string left = date_left ? literal : out->substr(l0, l1 - l0);
+        std::string right = date_right ? literal : out->substr(r0, out->size() - r0);
+        out->resize(l0);
+        out->append(left);
+        out->push_back(' ');
+        out->append(op);
+        out->push_back(' ');
+        out->append(right);
+      }
     }
     out->push_back(')');
     return SqlType::kNumber;
