@@ -283,6 +283,69 @@ TEST_F(DispatchTest, ArgumentsAreCoercedToTheDeclaredTypes) {
   SysFreeString(referenced);
 }
 
+TEST_F(DispatchTest, VariantsHeldByReferenceAreReadAndOddKindsRefused) {
+  // A client that passes its own VARIANTs by reference: the values they hold are read.
+  VARIANT shape{};
+  shape.vt = VT_BSTR;
+  shape.bstrVal = AllocBstr(u"held");
+  VARIANT side{};
+  side.vt = VT_I2;
+  side.iVal = 7;
+  VARIANT shape_ref{};
+  shape_ref.vt = VT_BYREF | VT_VARIANT;
+  shape_ref.pvarVal = &shape;
+  VARIANT side_ref{};
+  side_ref.vt = VT_BYREF | VT_VARIANT;
+  side_ref.pvarVal = &side;
+  Arguments held;
+  held.Raw(shape_ref).Raw(side_ref);
+  ASSERT_EQ(Call(1, held), S_OK);
+  EXPECT_EQ(object_->last_shape, u"held");
+  EXPECT_EQ(result_.lVal, 49);
+
+  // A reference to a reference, a reference without storage, a missing optional argument
+  // and an object are no texts and no numbers: refused before the method runs.
+  VARIANT nested{};
+  nested.vt = VT_BYREF | VT_VARIANT;
+  nested.pvarVal = &shape_ref;
+  VARIANT no_storage{};
+  no_storage.vt = VT_BYREF | VT_VARIANT;
+  VARIANT no_number{};
+  no_number.vt = VT_BYREF | VT_I4;
+  VARIANT missing{};
+  missing.vt = VT_ERROR;
+  missing.scode = DISP_E_PARAMNOTFOUND;
+  VARIANT object{};
+  object.vt = VT_DISPATCH;
+  object.pdispVal = dispatch_;
+  VARIANT holds_object{};
+  holds_object.vt = VT_BYREF | VT_VARIANT;
+  holds_object.pvarVal = &object;
+  const VARIANT odd[] = {nested, no_storage, missing, object, holds_object};
+  object_->last_shape.clear();
+  for (const VARIANT& value : odd) {
+    SCOPED_TRACE(value.vt);
+    // Each Arguments releases an object it holds directly.
+    if (value.vt == VT_DISPATCH) {
+      dispatch_->AddRef();
+      dispatch_->AddRef();
+    }
+    Arguments as_text;
+    as_text.Raw(value).Long(2);
+    EXPECT_EQ(Call(1, as_text), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(arg_err_, 1u);
+    Arguments as_number;
+    as_number.Text(u"x").Raw(value);
+    EXPECT_EQ(Call(1, as_number), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(arg_err_, 0u);
+  }
+  Arguments null_number;
+  null_number.Text(u"x").Raw(no_number);
+  EXPECT_EQ(Call(1, null_number), DISP_E_TYPEMISMATCH);
+  EXPECT_TRUE(object_->last_shape.empty());
+  SysFreeString(shape.bstrVal);
+}
+
 TEST_F(DispatchTest, InOutStringIsPassedByReference) {
   BSTR name = AllocBstr(u"chart");
   VARIANT ref{};
