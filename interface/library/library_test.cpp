@@ -104,6 +104,42 @@ TEST_F(LibraryTest, UnknownClassesAndUnregisteredLibraries) {
   EXPECT_EQ(CLSIDFromProgID(u"korvalis.QCTask", &clsid), CO_E_CLASSSTRING);
 }
 
+// Each registered class identifier must create an object of that very class: its ProgIDs lead
+// to it, it answers its own interface, and its dispatch part knows its own methods.
+TEST_F(LibraryTest, EveryRegisteredClassCreatesItsOwnClass) {
+  ASSERT_EQ(Export<DllRegisterServerFn>("DllRegisterServer")(), S_OK);
+  const korvalis::com::TypeLibraryInfo* library = nullptr;
+  ASSERT_EQ(Export<DllGetTypeLibraryFn>("DllGetTypeLibrary")(&library), S_OK);
+  ASSERT_NE(library, nullptr);
+  for (const korvalis::com::CoClassInfo& coclass : library->coclasses) {
+    const std::u16string name(coclass.name);
+    SCOPED_TRACE(korvalis::ToUtf8(name));
+    CLSID clsid{};
+    ASSERT_EQ(CLSIDFromProgID((u"korvalis." + name + u".1").c_str(), &clsid), S_OK);
+    EXPECT_EQ(clsid, coclass.clsid);
+    ASSERT_EQ(CLSIDFromProgID((u"korvalis." + name).c_str(), &clsid), S_OK);
+    EXPECT_EQ(clsid, coclass.clsid);
+
+    IUnknown* own = nullptr;
+    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, coclass.interface->iid,
+                               reinterpret_cast<void**>(&own)),
+              S_OK);
+    IDispatch* dispatch = nullptr;
+    ASSERT_EQ(own->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)), S_OK);
+    for (const korvalis::com::MethodInfo& method : coclass.interface->methods) {
+      std::u16string method_name(method.name);
+      LPOLESTR names[] = {method_name.data()};
+      DISPID id = DISPID_UNKNOWN;
+      EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK)
+          << korvalis::ToUtf8(method_name);
+      EXPECT_EQ(id, method.dispid);
+    }
+    dispatch->Release();
+    own->Release();
+  }
+  EXPECT_EQ(Export<DllCanUnloadNowFn>("DllCanUnloadNow")(), S_OK);
+}
+
 TEST_F(LibraryTest, CarriesItsTypeLibrary) {
   const korvalis::com::TypeLibraryInfo* library = nullptr;
   ASSERT_EQ(Export<DllGetTypeLibraryFn>("DllGetTypeLibrary")(&library), S_OK);
