@@ -47,6 +47,31 @@ std::string TakeString(xmlChar* text) {
 
 void IgnoreError(void*, xmlErrorPtr) {}
 
+void DiscardMessage(void*, const char*, ...) {}
+
+// Keeps libxml2's unstructured messages of this thread (an XPath query naming an unknown
+// function prints one) off stderr while it lives.
+class QuietMessages {
+ public:
+  QuietMessages() : handler_(xmlGenericError), context_(xmlGenericErrorContext) {
+    xmlSetGenericErrorFunc(nullptr, DiscardMessage);
+  }
+  ~QuietMessages() { xmlSetGenericErrorFunc(context_, handler_); }
+  QuietMessages(const QuietMessages&) = delete;
+  QuietMessages& operator=(const QuietMessages&) = delete;
+
+ private:
+  xmlGenericErrorFunc handler_;
+  void* context_;
+};
+
+bool HasElementChild(const xmlNode* node) {
+  for (const xmlNode* child = node->children; child != nullptr; child = child->next) {
+    if (child->type == XML_ELEMENT_NODE) return true;
+  }
+  return false;
+}
+
 bool IsBlank(const xmlChar* text) {
   if (text == nullptr) return true;
   for (; *text != 0; ++text) {
@@ -159,8 +184,9 @@ void Node::SetText(std::string_view text) {
   const std::string value(text);
   switch (node_->type) {
     case XML_ELEMENT_NODE:
-    case XML_DOCUMENT_NODE:
       break;
+    case XML_DOCUMENT_NODE:  // a document holds markup, never text: its content stays
+      return;
     case XML_ATTRIBUTE_NODE:
       SetAttributeValue(reinterpret_cast<xmlAttrPtr>(node_), value);
       return;
@@ -281,6 +307,7 @@ Node Node::SelectSingleNode(std::string_view query) const {
   xmlXPathContextPtr context = xmlXPathNewContext(doc_->doc);
   if (context == nullptr) return Node();
   context->error = IgnoreError;
+  QuietMessages quiet;
   Node found;
   if (xmlXPathObjectPtr result = xmlXPathNodeEval(node_, Chars(expression), context)) {
     // A namespace node of a result is a copy that dies with the result: never handed out.
@@ -330,6 +357,8 @@ Node Node::CreateElement(std::string_view name) const {
 
 void Node::AppendChild(const Node& child) {
   if (!HasChildList(node_) || child.node_ == nullptr || child.doc_ != doc_) return;
+  // A document has one document element at most.
+  if (node_->type == XML_DOCUMENT_NODE && HasElementChild(node_)) return;
   // A fresh element is usually the last one created, so the search starts at the back.
   auto& detached = doc_->detached;
   for (auto it = detached.rbegin(); it != detached.rend(); ++it) {

@@ -62,7 +62,8 @@ class Node {
   std::string Text() const;
 
   // Replaces the node's content by the text: an element loses all its children and gets one
-  // text node (none for an empty text); any other node gets the text as its value.
+  // text node (none for an empty text); the document is left as it is; any other node gets
+  // the text as its value.
   void SetText(std::string_view text);
 
   // The node's markup, without pretty printing; the escaped text for a text node.
@@ -94,7 +95,8 @@ class Node {
   // valid element name.
   Node CreateElement(std::string_view name) const;
   // Appends a node created for this document (CreateElement) and not yet in the tree as the
-  // last child of this element; nothing for any other node or child.
+  // last child of this element, or as the document element of a document that has none;
+  // nothing for any other node or child.
   void AppendChild(const Node& child);
   // Appends an exact deep copy of `source` (from any document) as the last child of this
   // element and answers it: element, attributes, namespaces and all content, nested and

@@ -83,5 +83,30 @@ TEST(NodeTest, AppendCopyKeepsNamespacesAndMixedContent) {
   EXPECT_TRUE(copy.ChildAt(0).AppendCopy(root).IsNull()) << "only elements take children";
 }
 
+TEST(NodeTest, TheDocumentNodeKeepsOneElementAndNoText) {
+  Document document;
+  ASSERT_TRUE(document.LoadXml("<r><a>1</a></r>"));
+  const Node root = document.DocumentElement();
+  Node whole = root.SelectSingleNode("/");
+  ASSERT_EQ(whole.Type(), NodeType::kDocument);
+  whole.SetText("replaced");
+  EXPECT_TRUE(document.HasDocumentElement());
+  EXPECT_EQ(whole.Xml(), "<r><a>1</a></r>\r\n");
+  const Node second = whole.CreateElement("second");
+  whole.AppendChild(second);
+  EXPECT_EQ(whole.ChildCount(), 1u) << "a second document element would not be XML";
+  EXPECT_EQ(whole.Xml(), "<r><a>1</a></r>\r\n");
+}
+
+TEST(NodeTest, AQueryThatFailsPrintsNothing) {
+  Document document;
+  ASSERT_TRUE(document.LoadXml("<r/>"));
+  ::testing::internal::CaptureStderr();
+  const Node found = document.DocumentElement().SelectSingleNode("document('x')");
+  const std::string printed = ::testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(found.IsNull());
+  EXPECT_EQ(printed, "");
+}
+
 }  // namespace
 }  // namespace korvalis::xml
