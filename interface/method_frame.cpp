@@ -95,8 +95,9 @@ HRESULT RunAnswering(CallBody body, void* context, BSTR* result) noexcept {
 }
 
 HRESULT StoreEmptyResult(BSTR* result) noexcept {
-  if (result != nullptr) *result = SysAllocString(u"");
-  return S_OK;
+  if (result == nullptr) return S_OK;
+  *result = SysAllocString(u"");
+  return *result != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
 }  // namespace korvalis::frame

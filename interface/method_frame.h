@@ -85,7 +85,8 @@ HRESULT RunAnswering(Body&& body, BSTR* result) noexcept {
 }
 
 // A method whose answer is always the empty text: stores a new empty BSTR through `result` when
-// it is not null, and returns S_OK. No data source, no body.
+// it is not null, and returns S_OK (E_OUTOFMEMORY when the text cannot be allocated). No data
+// source, no body.
 HRESULT StoreEmptyResult(BSTR* result) noexcept;
 
 // The shared business function of methods whose body does nothing: runs no statement, writes no
