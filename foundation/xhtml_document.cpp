@@ -24,7 +24,11 @@ HRESULT XHTMLDocument::LoadBytes(const unsigned char* bytes, std::uint32_t lengt
 }
 
 HRESULT XHTMLDocument::Load(const std::u16string& html) {
-  const std::u16string_view text = html.empty() ? std::u16string_view(kEmptyEmrHtml) : html;
+  // Stored record content starts with its byte-order mark; it marks the encoding and is no
+  // character of the page, so it must not end up as text of the body.
+  std::u16string_view text = html;
+  if (!text.empty() && text.front() == u'\uFEFF') text.remove_prefix(1);
+  if (text.empty()) text = kEmptyEmrHtml;
   // UTF-16LE with its byte-order mark, so the document reads the text unchanged.
   std::vector<unsigned char> bytes;
   bytes.reserve(2 + text.size() * 2);

@@ -30,7 +30,7 @@ class XHTMLDocument {
   XHTMLDocument& operator=(const XHTMLDocument&) = delete;
 
   // Discards the held document and loads `html` into a new one ("<HTML XMLNS:CUSTOMTAG>
-  // </HTML>" when empty). The new document is held even when loading fails; a failure is
+  // </HTML>" when empty). A leading byte-order mark (U+FEFF) is not part of the page. The new document is held even when loading fails; a failure is
   // written to the event log as an error record.
   HRESULT Load(const std::u16string& html);
   // As above for UTF-8 text, without the event-log record.

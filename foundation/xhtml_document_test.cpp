@@ -50,6 +50,26 @@ TEST(XHTMLDocument, UnicodeTextIsLoadedWithoutLoss) {
   EXPECT_EQ(DocumentOf(narrow)->GetElementById(u"x")->InnerText(), u"诊断：Ⅱ型糖尿病 \U00020000");
 }
 
+TEST(XHTMLDocument, ByteOrderMarkOfStoredContentIsNoText) {
+  // Stored content keeps its byte-order mark; loading and saving it again and again must
+  // not gather marks in the body.
+  std::u16string stored = u"\uFEFF<HTML><BODY><P>病程</P></BODY></HTML>";
+  for (int round = 0; round < 3; ++round) {
+    XHTMLDocument doc;
+    ASSERT_EQ(doc.Load(stored), S_OK);
+    const std::u16string saved = HtmlOf(doc);
+    EXPECT_EQ(saved, u"<HTML><HEAD></HEAD><BODY><P>病程</P></BODY></HTML>");
+    stored = u"\uFEFF" + saved;
+  }
+  XHTMLDocument only_mark;
+  ASSERT_EQ(only_mark.Load(std::u16string(u"\uFEFF")), S_OK);
+  EXPECT_EQ(HtmlOf(only_mark), u"<HTML XMLNS:CUSTOMTAG><HEAD></HEAD><BODY></BODY></HTML>");
+  // A mark inside the page is a character like any other.
+  XHTMLDocument inner;
+  ASSERT_EQ(inner.Load(std::u16string(u"<P>a\uFEFFb</P>")), S_OK);
+  EXPECT_EQ(HtmlOf(inner), u"<HTML><HEAD></HEAD><BODY><P>a\uFEFFb</P></BODY></HTML>");
+}
+
 TEST(XHTMLDocument, DocumentAndOuterHtmlAccess) {
   XHTMLDocument doc;
   EXPECT_EQ(doc.GetDocument(nullptr), E_POINTER);
