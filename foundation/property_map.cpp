@@ -29,8 +29,12 @@ CPropertyMap::~CPropertyMap() = default;
 
 void CPropertyMap::LoadMappings() {
   MappingCache& cache = Cache();
-  std::lock_guard<std::mutex> lock(cache.mutex);
-  if (!cache.mappings.empty()) return;
+  {
+    std::lock_guard<std::mutex> lock(cache.mutex);
+    if (!cache.mappings.empty()) return;
+  }
+  // Read without holding the cache: the query may wait for another call's write lock, and that
+  // call must still be able to load the mappings and finish. The first load stored wins.
   std::vector<std::u16string> rows;
   CEMRDataSource data_source;
   data_source.Query(
@@ -48,7 +52,8 @@ void CPropertyMap::LoadMappings() {
       current.clear();
     }
   }
-  cache.mappings.swap(loaded);
+  std::lock_guard<std::mutex> lock(cache.mutex);
+  if (cache.mappings.empty()) cache.mappings.swap(loaded);
 }
 
 const std::map<std::u16string, CPropertyMap::FieldInfo>& CPropertyMap::Fields() const {

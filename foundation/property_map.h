@@ -8,8 +8,9 @@
 // kept for the life of the process: a property newly mapped in the table is seen after a
 // restart. Within one MAP_NAME, the first row of a repeated PROPERTY wins.
 //
-// Thread-safety: the cache is filled under a lock and read-only afterwards; a CPropertyMap
-// belongs to one thread.
+// Thread-safety: the table is read without holding the cache (the query may wait for another
+// call's write lock); the first complete load is stored under a lock and only read afterwards.
+// A CPropertyMap belongs to one thread.
 #pragma once
 
 #include <map>

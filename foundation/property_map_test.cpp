@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
+#include "foundation/call_scope.h"
+
 #include "foundation/data_source_test_util.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
@@ -33,6 +38,33 @@ class PropertyMapTest : public ::testing::Test {
         "INSERT INTO TELV_PROPERTY_MAP VALUES ('zz_test', 'q', 'Q', 'number', 'notes')");
   }
 };
+
+// The first test of the process's mappings: they are not loaded yet. A call that loads them
+// while another call holds the database's write lock waits for that call, but does not keep it
+// from the mappings meanwhile, so the writer loads them too and finishes.
+TEST_F(PropertyMapTest, ALoadWaitingForAWriterLetsTheWriterLoadAndFinish) {
+  CCallScope writer(CCallScope::Mode::kWriting);
+  {
+    CEMRDataSource source;
+    source.Execute(u"UPDATE TELV_SYS_PARAM SET VALUE = VALUE WHERE 1 = 0");
+  }
+  std::u16string waiting_failure = u"<not run>";
+  std::thread waiting([&waiting_failure] {
+    waiting_failure = FailureOf([] {
+      CCallScope scope(CCallScope::Mode::kWriting);
+      CPropertyMap map(u"telv_report");
+      scope.Commit();
+    });
+  });
+  // Time for the other call to reach the write lock; sooner or later, the outcome is the same.
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  CPropertyMap map(u"telv_report");
+  EXPECT_EQ(map.BuildUpdateSql(u"T", {{u"name", u"x"}}, u" WHERE ID = 1"),
+            u"UPDATE T SET NAME = 'x' WHERE ID = 1");
+  writer.Commit();
+  waiting.join();
+  EXPECT_EQ(waiting_failure, u"<no failure>");
+}
 
 TEST_F(PropertyMapTest, InsertWritesEachValueAsItsColumnsTypeSays) {
   CPropertyMap map(u"telv_report");
