@@ -320,11 +320,17 @@ TEST_F(DepartureTest, ReFireOpenReadsTheVisitFromItsEventDocument) {
   SysFreeString(event);
 }
 
-// A host's construction object, with or without the construction string.
+// A host's construction object, with or without the construction string; a faulty one answers
+// success for the string's interface but hands out nothing.
 class ConstructionObject final : public IObjectConstructString {
  public:
-  explicit ConstructionObject(bool offers_string) : offers_string_(offers_string) {}
+  explicit ConstructionObject(bool offers_string, bool hands_out_null = false)
+      : offers_string_(offers_string), hands_out_null_(hands_out_null) {}
   HRESULT QueryInterface(REFIID riid, void** ppv) override {
+    if (hands_out_null_ && riid == IID_IObjectConstructString) {
+      *ppv = nullptr;
+      return S_OK;
+    }
     if (riid == IID_IUnknown || riid == IID_IDispatch ||
         (offers_string_ && riid == IID_IObjectConstructString)) {
       *ppv = static_cast<IObjectConstructString*>(this);
@@ -350,6 +356,7 @@ class ConstructionObject final : public IObjectConstructString {
 
  private:
   bool offers_string_;
+  bool hands_out_null_;
 };
 
 TEST_F(DepartureTest, ConstructionReadsAndDropsTheString) {
@@ -364,6 +371,8 @@ TEST_F(DepartureTest, ConstructionReadsAndDropsTheString) {
     EXPECT_EQ(construct->Construct(&with_string), S_OK);
     EXPECT_EQ(with_string.reads, 1);
     EXPECT_EQ(construct->Construct(&without_string), E_NOINTERFACE);
+    ConstructionObject faulty(true, true);
+    EXPECT_EQ(construct->Construct(&faulty), E_NOINTERFACE);
     EXPECT_EQ(construct->Construct(nullptr), E_POINTER);
     construct->Release();
   }
