@@ -159,9 +159,9 @@ TEST_F(ConnectionFailureTest, TheThirtyThirdFastFailureReportsToTheWatchdog) {
   EXPECT_EQ(run_.count(), 0);
   const std::string body =
       "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"no\" ?>"
-      "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\" "
+      "<soap:Envelope xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
       "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
-      "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">"
+      "xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\">"
       "<soap:Body><ServerError xmlns=\"urn:tennal:service\"/></soap:Body></soap:Envelope>";
   EXPECT_EQ(watchdog.Received(),
             "POST /tennal/tennal.dll?Handler=Default HTTP/1.1\r\n"

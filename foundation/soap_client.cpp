@@ -23,9 +23,11 @@ using namespace xercesc;
 
 namespace {
 
-constexpr char16_t kXsiNamespace[] = u"http://www.w3.org/2001/XMLSchema-instance";
-constexpr char16_t kXsdNamespace[] = u"http://www.w3.org/2001/XMLSchema";
-constexpr char16_t kSoap11Namespace[] = u"http://schemas.xmlsoap.org/soap/envelope/";
+// The declaration the DOM writer gives a document written as "utf-8".
+constexpr char kXmlDeclaration[] = "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"no\" ?>";
+constexpr char kXsiNamespace[] = "http://www.w3.org/2001/XMLSchema-instance";
+constexpr char kXsdNamespace[] = "http://www.w3.org/2001/XMLSchema";
+constexpr char kSoap11Namespace[] = "http://schemas.xmlsoap.org/soap/envelope/";
 constexpr std::size_t kMaxStandbyVariableLength = 1024;
 
 // The socket library is started once for the process and stopped when it unloads.
@@ -62,7 +64,9 @@ struct DocumentOwner {
   ~DocumentOwner() { document->release(); }
 };
 
-std::string SerializeUtf8(const DOMDocument* document) {
+// The UTF-8 text of `node` as the library's DOM writer writes it (a declaration only for a
+// document).
+std::string SerializeUtf8(const DOMNode* node) {
   DOMImplementation* implementation = GetDomImplementation();
   DOMLSSerializer* serializer = implementation->createLSSerializer();
   DOMLSOutput* output = implementation->createLSOutput();
@@ -71,7 +75,7 @@ std::string SerializeUtf8(const DOMDocument* document) {
   output->setEncoding(u"utf-8");
   bool written = false;
   try {
-    written = serializer->write(document, output);
+    written = serializer->write(node, output);
   } catch (...) {
   }
   output->release();
@@ -143,19 +147,14 @@ void SoapProtocol11::BuildRequest(const std::u16string& method,
                                   const std::map<std::u16string, std::u16string>& parameters,
                                   SoapRequest& request) const {
   CheckXmlName(method);
-  DOMImplementation* implementation = GetDomImplementation();
-  DocumentOwner owner{implementation->createDocument()};
+  // The method element and its parameters go through the DOM writer. The envelope around it
+  // is written here, because the DOM keeps attributes in name order and the envelope's
+  // namespace declarations are sent in the order xsi, xsd, soap.
+  DocumentOwner owner{GetDomImplementation()->createDocument()};
   DOMDocument* document = owner.document;
-  DOMElement* envelope = document->createElement(u"soap:Envelope");
-  envelope->setAttribute(u"xmlns:xsi", kXsiNamespace);
-  envelope->setAttribute(u"xmlns:xsd", kXsdNamespace);
-  envelope->setAttribute(u"xmlns:soap", kSoap11Namespace);
-  document->appendChild(envelope);
-  DOMElement* body = document->createElement(u"soap:Body");
-  envelope->appendChild(body);
   DOMElement* call = document->createElement(method.c_str());
   call->setAttribute(u"xmlns", korvalis::FromUtf8(namespace_).c_str());
-  body->appendChild(call);
+  document->appendChild(call);
   for (const auto& [name, value] : parameters) {
     CheckXmlName(name);
     CheckXmlText(value);
@@ -164,7 +163,9 @@ void SoapProtocol11::BuildRequest(const std::u16string& method,
     call->appendChild(parameter);
   }
 
-  request.body = SerializeUtf8(document);
+  request.body = std::string(kXmlDeclaration) + "<soap:Envelope xmlns:xsi=\"" + kXsiNamespace +
+                 "\" xmlns:xsd=\"" + kXsdNamespace + "\" xmlns:soap=\"" + kSoap11Namespace +
+                 "\"><soap:Body>" + SerializeUtf8(call) + "</soap:Body></soap:Envelope>";
   request.request_line = request_line_;
   request.host_header = "Host: " + host_ + ":" + std::to_string(port_) + "\r\n";
   request.content_type_header = "Content-Type: text/xml; charset=utf-8\r\n";

@@ -16,9 +16,9 @@ constexpr char kStandbyVariable[] = "KORVALIS_TEST_STANDBY_SERVER";
 
 std::string ExpectedBody(const std::string& method_element) {
   return "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"no\" ?>"
-         "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\" "
+         "<soap:Envelope xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
          "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
-         "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">"
+         "xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\">"
          "<soap:Body>" +
          method_element + "</soap:Body></soap:Envelope>";
 }
