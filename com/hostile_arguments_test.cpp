@@ -1,4 +1,4 @@
-// Every method of the 23 classes the library creates, called through Invoke by name with the
+// Every method of the 24 classes the library creates, called through Invoke by name with the
 // real frame, data layer and bodies over a database with the system's schema, with arguments a
 // careless or hostile client may send: no arguments at all (VT_EMPTY, read as null texts and
 // zeros), malformed XML, XML nested far too deep, a large text, and numbers at the edges of
@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "com/my_service.h"
 #include "com/surface_test_support.h"
 #include "db/testing/test_database.h"
 #include "interface/emr_call_scope.h"
@@ -155,6 +156,18 @@ TEST_F(HostileArgumentsTest, EveryMethodAnswersEveryShapeOfBadInput) {
     }
     object->Release();
   }
+}
+
+TEST_F(HostileArgumentsTest, TheWorkListServiceAnswersEveryShapeOfBadInput) {
+  IDispatch* object = CreateDispatch(&CreateMyService);
+  for (const com::MethodInfo& method : kIMyServiceInfo.methods) {
+    for (Hostility h : {Hostility::kEmpty, Hostility::kMalformedXml, Hostility::kDeepXml,
+                        Hostility::kLargeText, Hostility::kExtremeNumbers}) {
+      SCOPED_TRACE("MyService::" + ToUtf8(method.name) + " with " + Name(h));
+      CallHostile(object, method, Departure::kNone, h);
+    }
+  }
+  object->Release();
 }
 
 }  // namespace
