@@ -44,8 +44,8 @@ korvalis::db::Connection* CCallScope::Find(const std::string& init_string) {
 korvalis::db::Connection& CCallScope::Adopt(const std::string& init_string,
                                             korvalis::db::PooledConnection connection) {
   using korvalis::db::Connection;
-  connection->Begin(mode_ == Mode::kWriting ? Connection::TransactionMode::kWriting
-                                            : Connection::TransactionMode::kReading);
+  connection->BeginSubordinate(mode_ == Mode::kWriting ? Connection::TransactionMode::kWriting
+                                                      : Connection::TransactionMode::kReading);
   CCallScope* owner = root();
   owner->databases_.push_back(Database{init_string, std::move(connection)});
   return *owner->databases_.back().connection;

@@ -48,7 +48,8 @@ class CCallScope {
 
   // The call's connection to `init_string`, or null when none is open yet.
   korvalis::db::Connection* Find(const std::string& init_string);
-  // Takes `connection` as the call's connection to `init_string` and begins its transaction.
+  // Takes `connection` as the call's connection to `init_string` and begins its transaction,
+  // a subordinate one: COMMIT and ROLLBACK statements fail in it, only the call ends it.
   // Throws korvalis::db::DbError when the transaction cannot begin (the connection is then
   // dropped).
   korvalis::db::Connection& Adopt(const std::string& init_string,

@@ -9,6 +9,7 @@
 #include "foundation/comm_data_source.h"
 #include "foundation/data_source_test_util.h"
 #include "foundation/emr_exception.h"
+#include "platform/com/unicode.h"
 
 namespace {
 
@@ -141,6 +142,47 @@ TEST_F(CallScopeTest, AReadingCallNeverWritesOnAStaleRead) {
   first.join();
   second.join();
   EXPECT_EQ(Rules(), 1);
+}
+
+// A COMMIT or ROLLBACK statement (report SQL may carry one) cannot end the call's shared
+// transaction: it fails, and the call keeps its all-or-nothing fate.
+TEST_F(CallScopeTest, CommitAndRollbackStatementsCannotSplitACall) {
+  for (const bool call_succeeds : {false, true}) {
+    SCOPED_TRACE(call_succeeds ? "the call succeeds" : "the call fails");
+    {
+      CCallScope scope(CCallScope::Mode::kWriting);
+      CCommDataSource source = Source();
+      source.Execute(u"INSERT INTO PEV_RULE (ID, NAME) VALUES (1, 'a')");
+      for (const char16_t* statement : {u"ROLLBACK", u"COMMIT", u"commit work"}) {
+        try {
+          source.Execute(statement);
+          ADD_FAILURE() << korvalis::ToUtf8(statement) << " ran inside the call";
+        } catch (const CEMRException& e) {
+          EXPECT_EQ(e.GetText(), kDatabaseErrorMessage);
+        }
+      }
+      {
+        // A second data source of the call shares the transaction and its refusal.
+        CCommDataSource other = Source();
+        EXPECT_THROW(other.Execute(u"ROLLBACK"), CEMRException);
+        other.Execute(u"INSERT INTO PEV_RULE (ID, NAME) VALUES (2, 'b')");
+      }
+      if (call_succeeds) scope.Commit();
+    }
+    EXPECT_EQ(Rules(), call_succeeds ? 2 : 0);
+  }
+  const auto records = events_.Records();
+  ASSERT_FALSE(records.empty());
+  EXPECT_NE(records.front().text.find(u"ORA-02089"), std::u16string::npos);
+  // Outside a call, a data source's own transaction still takes them.
+  {
+    CCommDataSource source = Source();
+    source.Execute(u"INSERT INTO PEV_RULE (ID, NAME) VALUES (3, 'c')");
+    source.Execute(u"ROLLBACK");
+    source.Execute(u"INSERT INTO PEV_RULE (ID, NAME) VALUES (4, 'd')");
+    source.Execute(u"COMMIT");
+  }
+  EXPECT_EQ(database_.Scalar("SELECT MAX(ID) || ':' || COUNT(*) FROM PEV_RULE"), "4:3");
 }
 
 TEST_F(CallScopeTest, OutsideACallEachDataSourceCommitsUnlessUnwinding) {

@@ -46,7 +46,8 @@ class Connection {
  public:
   virtual ~Connection() = default;
 
-  // Runs one statement (Oracle SQL; COMMIT and ROLLBACK included). The returned rowset must
+  // Runs one statement (Oracle SQL; COMMIT and ROLLBACK included, refused inside a subordinate
+  // transaction). The returned rowset must
   // end before the connection's next Begin, Commit or Rollback and before the connection
   // itself. Throws DbError.
   virtual std::unique_ptr<Rowset> Execute(std::string_view sql) = 0;
@@ -62,6 +63,10 @@ class Connection {
   // other readers or the writer. Statements outside a transaction commit one by one.
   enum class TransactionMode { kReading, kWriting };
   virtual void Begin(TransactionMode mode) = 0;
+  // Begins a transaction that belongs to a caller sharing this connection (a call's
+  // transaction): only Commit() and Rollback() end it; COMMIT and ROLLBACK statements fail
+  // with ORA-02089 instead, so that no statement can split the caller's work.
+  virtual void BeginSubordinate(TransactionMode mode) = 0;
   virtual void Commit() = 0;
   virtual void Rollback() = 0;
   virtual bool InTransaction() const = 0;

@@ -313,6 +313,34 @@ TEST(ConnectionPoolTest, ReadersSeeCommittedRowsOnlyAndDoNotBlockTheWriter) {
   for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(file + suffix);
 }
 
+TEST_F(ProviderTest, ASubordinateTransactionRefusesCommitAndRollbackStatements) {
+  c().Execute("CREATE TABLE T_SUB (ID NUMBER)");
+  c().BeginSubordinate(Connection::TransactionMode::kWriting);
+  c().Execute("INSERT INTO T_SUB VALUES (1)");
+  for (const char* statement : {"COMMIT", "rollback work", "COMMIT;"}) {
+    try {
+      c().Execute(statement);
+      ADD_FAILURE() << statement << " ran";
+    } catch (const DbError& e) {
+      EXPECT_STREQ(e.description(), "ORA-02089: COMMIT is not allowed in a subordinate session");
+    }
+  }
+  EXPECT_TRUE(c().InTransaction());
+  EXPECT_EQ(Scalar(c(), "SELECT COUNT(*) FROM T_SUB"), "1");
+  c().Rollback();
+  EXPECT_EQ(Scalar(c(), "SELECT COUNT(*) FROM T_SUB"), "0");
+  // Once the owner has ended it, the connection's own transactions take them again.
+  c().Begin(Connection::TransactionMode::kWriting);
+  c().Execute("INSERT INTO T_SUB VALUES (2)");
+  c().Execute("COMMIT");
+  EXPECT_TRUE(c().InTransaction());
+  c().Rollback();
+  EXPECT_EQ(Scalar(c(), "SELECT COUNT(*) FROM T_SUB"), "1");
+  // Outside any transaction they do nothing.
+  c().Execute("ROLLBACK");
+  EXPECT_EQ(Scalar(c(), "SELECT COUNT(*) FROM T_SUB"), "1");
+}
+
 TEST_F(ProviderTest, RowsetsRenderEveryStorageClass) {
   auto r = c().Execute("SELECT 42, 2.50, -0.125, 'text', NULL, EMPTY_BLOB(), 1e11 + 0.5 FROM DUAL");
   ASSERT_EQ(r->ColumnCount(), 7);

@@ -377,6 +377,17 @@ std::unique_ptr<Rowset> SqliteConnection::Run(std::string_view sql, const Statem
     }
     switch (t->kind) {
       case sql::StatementKind::kCommit:
+      case sql::StatementKind::kRollback:
+        if (subordinate_ && InTransaction()) {
+          throw DbError(kProviderFailed,
+                        "ORA-02089: COMMIT is not allowed in a subordinate session");
+        }
+        break;
+      default:
+        break;
+    }
+    switch (t->kind) {
+      case sql::StatementKind::kCommit:
         if (InTransaction()) {
           TransactionMode mode = mode_;
           Commit();
@@ -515,12 +526,19 @@ void SqliteConnection::Begin(TransactionMode mode) {
   }
   mode_ = mode;
   schema_changed_in_transaction_ = false;
+  subordinate_ = false;
+}
+
+void SqliteConnection::BeginSubordinate(TransactionMode mode) {
+  Begin(mode);
+  subordinate_ = true;
 }
 
 void SqliteConnection::Commit() {
   if (!InTransaction()) return;
   RunKept(kCommit, "COMMIT");
   schema_changed_in_transaction_ = false;
+  subordinate_ = false;
 }
 
 void SqliteConnection::Rollback() {
@@ -529,6 +547,7 @@ void SqliteConnection::Rollback() {
     if (!cached->in_use) sqlite3_reset(cached->stmt);
   }
   int rc = sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  subordinate_ = false;
   if (schema_changed_in_transaction_) {
     database_->SchemaChanged();
     schema_changed_in_transaction_ = false;

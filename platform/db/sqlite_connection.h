@@ -2,7 +2,8 @@
 // Opened in WAL mode with a busy timeout, case-sensitive LIKE, foreign keys enforced, a page
 // cache and memory mapping, double-quoted names never read as strings, and the functions of
 // oracle_functions.h. A statement text met again keeps its prepared statement; COMMIT and
-// ROLLBACK written as statements end the work so far and go on in a new transaction.
+// ROLLBACK written as statements end the work so far and go on in a new transaction, except in
+// a subordinate transaction, which refuses them.
 //
 // Thread-safety: one thread at a time (see provider.h).
 #pragma once
@@ -33,6 +34,7 @@ class SqliteConnection final : public Connection {
   BlobValue ReadBlob(std::string_view sql) override;
   bool WriteBlob(std::string_view sql, std::optional<std::string_view> bytes) override;
   void Begin(TransactionMode mode) override;
+  void BeginSubordinate(TransactionMode mode) override;
   void Commit() override;
   void Rollback() override;
   bool InTransaction() const override;
@@ -64,6 +66,8 @@ class SqliteConnection final : public Connection {
   sqlite3* db_ = nullptr;
   TransactionMode mode_ = TransactionMode::kReading;
   bool schema_changed_in_transaction_ = false;
+  // The open transaction was begun by BeginSubordinate.
+  bool subordinate_ = false;
   sqlite3_stmt* transaction_statements_[kTransactionStatements] = {};
   struct TextHash {
     using is_transparent = void;
