@@ -7,14 +7,13 @@
 // than that something unexpected happened.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "com/my_service.h"
 #include "com/surface_test_support.h"
-#include "db/testing/test_database.h"
+#include "foundation/data_source_test_util.h"
 #include "interface/emr_call_scope.h"
 #include "platform/com/dispatch.h"
 #include "platform/com/variant.h"
@@ -66,17 +65,12 @@ Departure DepartureOf(std::u16string_view class_name, int32_t dispid) {
 
 class HostileArgumentsTest : public ::testing::Test {
  protected:
+  // The calls reach the process's database through "telv.config.xml", as the product's do.
   static void SetUpTestSuite() {
-    database_ = new schema::TestDatabase;
-    std::ofstream("telv.config.xml") << "<config><db><datasource dbtype=\"oracle\">"
-                                     << database_->init_string() << "</datasource></db></config>";
+    datasource::testing::EMRDatabase();
     previous_ = frame::SetCallScopeRunner(&frame::RunEMRCall);
   }
-  static void TearDownTestSuite() {
-    frame::SetCallScopeRunner(previous_);
-    std::remove("telv.config.xml");
-    delete database_;
-  }
+  static void TearDownTestSuite() { frame::SetCallScopeRunner(previous_); }
 
   // Calls `method` of `object` with one argument per parameter shaped by `hostility`;
   // [in,out] texts are passed by reference. Expects a clean answer.
@@ -136,12 +130,10 @@ class HostileArgumentsTest : public ::testing::Test {
     for (BSTR text : texts) SysFreeString(text);
   }
 
-  static schema::TestDatabase* database_;
   static frame::CallScopeRunner previous_;
   static inline LONG numbers_[com::kMaxDispatchParams] = {};
 };
 
-schema::TestDatabase* HostileArgumentsTest::database_ = nullptr;
 frame::CallScopeRunner HostileArgumentsTest::previous_ = nullptr;
 
 TEST_F(HostileArgumentsTest, EveryMethodAnswersEveryShapeOfBadInput) {
