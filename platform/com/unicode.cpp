@@ -23,16 +23,6 @@ char* EncodeUtf8(char32_t cp, char* at) {
   return at;
 }
 
-void AppendUtf16(char32_t cp, std::u16string* out) {
-  if (cp < 0x10000) {
-    out->push_back(static_cast<char16_t>(cp));
-  } else {
-    cp -= 0x10000;
-    out->push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-    out->push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-  }
-}
-
 // The code point of the unit at `i` (with the next one for a surrogate pair, advancing `i`);
 // a lone surrogate gives U+FFFD.
 char32_t CodePointAt(std::u16string_view text, std::size_t& i) {
@@ -46,6 +36,16 @@ char32_t CodePointAt(std::u16string_view text, std::size_t& i) {
 }
 
 }  // namespace
+
+void AppendUtf16(char32_t code_point, std::u16string& out) {
+  if (code_point < 0x10000) {
+    out.push_back(static_cast<char16_t>(code_point));
+  } else {
+    code_point -= 0x10000;
+    out.push_back(static_cast<char16_t>(0xD800 + (code_point >> 10)));
+    out.push_back(static_cast<char16_t>(0xDC00 + (code_point & 0x3FF)));
+  }
+}
 
 std::string ToUtf8(std::u16string_view text) {
   // Measured first, then written through a pointer: one allocation of the exact size.
@@ -114,7 +114,7 @@ std::u16string FromUtf8(std::string_view text) {
       high = 0xBF;
     }
     if (valid) {
-      AppendUtf16(cp, &out);
+      AppendUtf16(cp, out);
     } else {
       out.push_back(kReplacement);
     }

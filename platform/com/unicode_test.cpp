@@ -14,6 +14,14 @@ TEST(Unicode, RoundTripsEveryPlane) {
   EXPECT_EQ(FromUtf8(std::string("a\0b", 3)), std::u16string(u"a\0b", 3));
 }
 
+TEST(Unicode, CodePointsAppendAsOneUnitOrAPairAtThePlaneBoundaries) {
+  std::u16string out = u"x";
+  korvalis::AppendUtf16(0xFFFF, out);
+  korvalis::AppendUtf16(0x10000, out);
+  korvalis::AppendUtf16(0x10FFFF, out);
+  EXPECT_EQ(out, (std::u16string{u'x', 0xFFFF, 0xD800, 0xDC00, 0xDBFF, 0xDFFF}));
+}
+
 TEST(Unicode, LoneSurrogatesBecomeReplacement) {
   EXPECT_EQ(ToUtf8(u"x\xD800y"), "x\xEF\xBF\xBDy");
   EXPECT_EQ(ToUtf8(u"\xDC00"), "\xEF\xBF\xBD");

@@ -4,6 +4,8 @@
 #include <array>
 #include <iterator>
 
+#include "platform/com/unicode.h"
+
 namespace korvalis::html {
 namespace {
 
@@ -130,22 +132,12 @@ size_t DecodeNumeric(std::u16string_view text, size_t pos, std::u16string& out) 
   } else if (value >= 0x80 && value <= 0x9F) {
     out.push_back(kWindows1252[value - 0x80]);
   } else {
-    AppendCodePoint(value, out);
+    AppendUtf16(value, out);
   }
   return i - pos;
 }
 
 }  // namespace
-
-void AppendCodePoint(char32_t code_point, std::u16string& out) {
-  if (code_point < 0x10000) {
-    out.push_back(static_cast<char16_t>(code_point));
-  } else {
-    code_point -= 0x10000;
-    out.push_back(static_cast<char16_t>(0xD800 + (code_point >> 10)));
-    out.push_back(static_cast<char16_t>(0xDC00 + (code_point & 0x3FF)));
-  }
-}
 
 size_t DecodeCharacterReference(std::u16string_view text, size_t pos, bool in_attribute,
                                 std::u16string& out) {

@@ -21,8 +21,4 @@ size_t DecodeCharacterReference(std::u16string_view text, size_t pos, bool in_at
 // Appends `text` with every character reference decoded.
 void AppendDecoded(std::u16string_view text, bool in_attribute, std::u16string& out);
 
-// Appends a code point as UTF-16 (a surrogate pair above U+FFFF).
-// Precondition: code_point <= 0x10FFFF and is not a surrogate.
-void AppendCodePoint(char32_t code_point, std::u16string& out);
-
 }  // namespace korvalis::html
