@@ -14,6 +14,7 @@
 #include "foundation/db_type.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
+#include "foundation/emr_exception_test_util.h"
 #include "platform/com/bstr.h"
 #include "platform/com/unicode.h"
 #include "platform/db/database_clock.h"
@@ -83,15 +84,6 @@ inline std::vector<std::string> EventNumbers(const std::vector<Patient>& patient
   return numbers;
 }
 
-// The text of the CEMRException that `call` throws; "" when it throws none.
-template <class Call>
-std::u16string FailureOf(Call call) {
-  try {
-    call();
-  } catch (const CEMRException& e) {
-    return e.GetText();
-  }
-  return u"";
-}
+using korvalis::testing::FailureOf;
 
 }  // namespace korvalis::archive::testing

@@ -3,10 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "foundation/codec_test_util.h"
+#include "foundation/emr_exception_test_util.h"
 
 namespace {
 
-using korvalis::codec::testing::FailureOf;
+using korvalis::testing::FailureOf;
 
 TEST(CodecFactoryTest, TypeNumbersSelectCodecsAndMinusOneTheDefault) {
   EXPECT_NE(dynamic_cast<CBase64Encoder*>(CreateEncoder(-1).get()), nullptr);

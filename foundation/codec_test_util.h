@@ -1,11 +1,9 @@
-// Helpers for the codec tests: an owner for the codecs' output arrays and a probe that
-// returns the message of the CEMRException a call throws.
+// Helpers for the codec tests: an owner for the codecs' output arrays and test bytes.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "foundation/emr_exception.h"
 #include "platform/com/types.h"
 
 namespace korvalis::codec::testing {
@@ -48,16 +46,6 @@ inline std::vector<BYTE> Noise(size_t size) {
     b = static_cast<BYTE>(state);
   }
   return bytes;
-}
-
-template <class Call>
-std::u16string FailureOf(Call call) {
-  try {
-    call();
-  } catch (const CEMRException& e) {
-    return e.GetText();
-  }
-  return u"(no failure)";
 }
 
 }  // namespace korvalis::codec::testing

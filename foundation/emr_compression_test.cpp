@@ -7,11 +7,12 @@
 #include <gtest/gtest.h>
 
 #include "foundation/codec_test_util.h"
+#include "foundation/emr_exception_test_util.h"
 
 namespace {
 
 using korvalis::codec::testing::CodecOutput;
-using korvalis::codec::testing::FailureOf;
+using korvalis::testing::FailureOf;
 using korvalis::codec::testing::Hex;
 using korvalis::codec::testing::Noise;
 

@@ -6,12 +6,13 @@
 #include <gtest/gtest.h>
 
 #include "foundation/codec_test_util.h"
+#include "foundation/emr_exception_test_util.h"
 
 namespace {
 
 using korvalis::codec::testing::Ascii;
 using korvalis::codec::testing::CodecOutput;
-using korvalis::codec::testing::FailureOf;
+using korvalis::testing::FailureOf;
 using korvalis::codec::testing::Noise;
 
 const std::u16string kInvalid = u"Base64执行解码错误";

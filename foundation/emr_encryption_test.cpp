@@ -7,13 +7,14 @@
 #include <gtest/gtest.h>
 
 #include "foundation/codec_test_util.h"
+#include "foundation/emr_exception_test_util.h"
 #include "foundation/emr_compression.h"
 
 namespace {
 
 using korvalis::codec::testing::Ascii;
 using korvalis::codec::testing::CodecOutput;
-using korvalis::codec::testing::FailureOf;
+using korvalis::testing::FailureOf;
 using korvalis::codec::testing::Hex;
 using korvalis::codec::testing::Noise;
 

@@ -9,6 +9,7 @@
 
 #include "foundation/emr_error.h"
 #include "foundation/emr_exception.h"
+#include "foundation/emr_exception_test_util.h"
 #include "foundation/string_util.h"
 #include "foundation/suite_interfaces.h"
 #include "platform/com/bstr.h"
@@ -19,6 +20,7 @@ namespace {
 
 using korvalis::suite::testing::SiblingAnswer;
 using korvalis::suite::testing::SiblingDoubles;
+using korvalis::testing::FailureOf;
 
 std::u16string Upper(const GUID& guid) { return ToUpperAscii(korvalis::GuidToString(guid)); }
 
@@ -27,17 +29,6 @@ std::u16string Entry(std::u16string iid, std::u16string clsid) {
 }
 
 std::u16string DateTimeClass() { return Upper(SiblingDoubles::DoubleClass(IID_IDateTimeService)); }
-
-// The message of the CEMRException that `request` throws, or "" when it throws none.
-template <class Request>
-std::u16string FailureOf(Request request) {
-  try {
-    request();
-  } catch (const CEMRException& e) {
-    return e.GetText();
-  }
-  return u"";
-}
 
 // Creates the date-time component through `factory` and asks it for the time.
 std::u16string AskDateTime(CSingleFactory& factory, const CLSID* clsid = nullptr) {

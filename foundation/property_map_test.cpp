@@ -10,20 +10,12 @@
 #include "foundation/data_source_test_util.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
+#include "foundation/emr_exception_test_util.h"
 
 namespace {
 
 using korvalis::datasource::testing::EMRDatabase;
-
-template <class Build>
-std::u16string FailureOf(Build build) {
-  try {
-    build();
-  } catch (const CEMRException& e) {
-    return e.GetText();
-  }
-  return u"<no failure>";
-}
+using korvalis::testing::FailureOf;
 
 class PropertyMapTest : public ::testing::Test {
  protected:
@@ -63,7 +55,7 @@ TEST_F(PropertyMapTest, ALoadWaitingForAWriterLetsTheWriterLoadAndFinish) {
             u"UPDATE T SET NAME = 'x' WHERE ID = 1");
   writer.Commit();
   waiting.join();
-  EXPECT_EQ(waiting_failure, u"<no failure>");
+  EXPECT_EQ(waiting_failure, u"");
 }
 
 TEST_F(PropertyMapTest, InsertWritesEachValueAsItsColumnsTypeSays) {
