@@ -1,7 +1,6 @@
 // Runs the `korvalis` command as a newcomer would: register the built library in a fresh
 // registry, list the classes, call methods, unregister.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -12,13 +11,12 @@
 
 #include "interface/type_library.h"
 #include "platform/com/unicode.h"
+#include "tools/command_test_util.h"
 
 namespace {
 
-struct Outcome {
-  int status;
-  std::string out;  // standard output and standard error, in that order
-};
+using korvalis::testing::Outcome;
+using korvalis::testing::RunCommand;
 
 class CommandTest : public ::testing::Test {
  protected:
@@ -31,18 +29,7 @@ class CommandTest : public ::testing::Test {
   Outcome Run(const std::string& arguments) {
     std::string command = "KORVALIS_REGISTRY='" + directory_ + "/registry' " KORVALIS_COMMAND " " +
                           arguments + " 2>" + directory_ + ".err";
-    Outcome outcome{0, ""};
-    FILE* pipe = ::popen(command.c_str(), "r");
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) outcome.out.append(buffer, n);
-    int status = ::pclose(pipe);
-    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    FILE* err = std::fopen((directory_ + ".err").c_str(), "r");
-    while (err != nullptr && (n = std::fread(buffer, 1, sizeof buffer, err)) > 0) {
-      outcome.out.append(buffer, n);
-    }
-    if (err != nullptr) std::fclose(err);
+    Outcome outcome = RunCommand(command, directory_ + ".err");
     std::remove((directory_ + ".err").c_str());
     return outcome;
   }

@@ -1,7 +1,6 @@
 // The main job as a newcomer runs it: a fresh database with the sample hospital, the library
 // registered, and the archive patient lists called through `korvalis call`.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,13 +10,12 @@
 #include <vector>
 
 #include "platform/xml/dom.h"
+#include "tools/command_test_util.h"
 
 namespace {
 
-struct Outcome {
-  int status;
-  std::string out;
-};
+using korvalis::testing::Outcome;
+using korvalis::testing::RunCommand;
 
 class MainJobTest : public ::testing::Test {
  protected:
@@ -33,14 +31,7 @@ class MainJobTest : public ::testing::Test {
   static Outcome Run(const std::string& arguments) {
     std::string command = "cd '" + directory_ + "' && KORVALIS_REGISTRY='" + directory_ +
                           "/registry' " KORVALIS_COMMAND " " + arguments + " 2>/dev/null";
-    Outcome outcome{0, ""};
-    FILE* pipe = ::popen(command.c_str(), "r");
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) outcome.out.append(buffer, n);
-    int status = ::pclose(pipe);
-    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return outcome;
+    return RunCommand(command);
   }
 
   // The patients' names of a list printed by `korvalis call`, sorted; the call must succeed

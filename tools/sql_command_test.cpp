@@ -1,19 +1,18 @@
 // `korvalis sql` as an operator uses it: a database named on the command line or by the
 // configuration file of the current directory, scripts on standard input, rows as text.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
 #include <string>
 
+#include "tools/command_test_util.h"
+
 namespace {
 
-struct Outcome {
-  int status;
-  std::string out;  // standard output, then standard error
-};
+using korvalis::testing::Outcome;
+using korvalis::testing::RunCommand;
 
 class SqlCommandTest : public ::testing::Test {
  protected:
@@ -30,16 +29,7 @@ class SqlCommandTest : public ::testing::Test {
     const std::string err = directory_ + "/stderr.txt";
     std::string command = "cd '" + directory_ + "' && " KORVALIS_COMMAND " sql " + arguments +
                           " < '" + in + "' 2> '" + err + "'";
-    Outcome outcome{0, ""};
-    FILE* pipe = ::popen(command.c_str(), "r");
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) outcome.out.append(buffer, n);
-    int status = ::pclose(pipe);
-    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream e(err);
-    outcome.out.append(std::istreambuf_iterator<char>(e), std::istreambuf_iterator<char>());
-    return outcome;
+    return RunCommand(command, err);
   }
 
   std::string directory_;
