@@ -97,4 +97,37 @@ void BM_Libxml2HtmlLoadSave(benchmark::State& state) {
 }
 BENCHMARK(BM_Libxml2HtmlLoadSave)->Unit(benchmark::kMicrosecond);
 
+// 120 KB of damaged markup of the shapes that make a tag reader rescan the rest of the text
+// for every '<': tags that never end, quotes that never close, thousands of attributes on
+// one element and on repeated BODY tags. The time should stay near that of a sound page.
+std::u16string HostilePage(int64_t shape) {
+  std::u16string page;
+  for (int i = 0; page.size() < kPageBytes; ++i) {
+    const std::u16string n = korvalis::FromUtf8(std::to_string(i));
+    switch (shape) {
+      case 0: page += u"<P a=\""; break;
+      case 1: page += u"<P a=1 "; break;
+      case 2: page += u"<a"; break;
+      case 3: page += (i == 0 ? u"<P" : u"") + (u" a" + n + u"=1"); break;
+      default: page += u"<BODY a" + n + u"=1>"; break;
+    }
+  }
+  if (shape == 1) page += u"b=\"x>";
+  if (shape == 3) page += u">x";
+  return page;
+}
+
+void BM_HostileMarkupLoadSave(benchmark::State& state) {
+  const std::u16string page = HostilePage(state.range(0));
+  for (auto _ : state) {
+    XHTMLDocument doc;
+    doc.Load(page);
+    std::u16string saved;
+    doc.GetHtml(saved);
+    benchmark::DoNotOptimize(saved);
+  }
+  state.counters["page_kb"] = static_cast<double>(page.size()) / 1024.0;
+}
+BENCHMARK(BM_HostileMarkupLoadSave)->DenseRange(0, 4)->Unit(benchmark::kMicrosecond);
+
 }  // namespace

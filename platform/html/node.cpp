@@ -107,8 +107,18 @@ void Element::SetAttribute(std::u16string_view name, std::u16string_view value) 
     a->value.assign(value);
     return;
   }
+  AppendNewAttribute(name, value);
+}
+
+void Element::AppendNewAttribute(std::u16string_view name, std::u16string_view value) {
   attributes_.push_back(Attribute{std::u16string(CanonicalAttributeName(name)),
                                   std::u16string(value)});
+}
+
+std::u16string AttributeKey(std::u16string_view name) {
+  std::u16string key(CanonicalAttributeName(name));
+  for (char16_t& c : key) c = ToLowerAscii(c);
+  return key;
 }
 
 bool Element::RemoveAttribute(std::u16string_view name) {

@@ -91,6 +91,10 @@ class Element final : public Node {
   std::u16string GetAttribute(std::u16string_view name) const;  // empty when absent
   bool HasAttribute(std::u16string_view name) const { return FindAttribute(name) != nullptr; }
   void SetAttribute(std::u16string_view name, std::u16string_view value);
+  // Appends an attribute without looking for one of the same name, for builders that keep
+  // their own index of the names (see AttributeKey).
+  // Precondition: the element has no attribute whose AttributeKey equals that of `name`.
+  void AppendNewAttribute(std::u16string_view name, std::u16string_view value);
   bool RemoveAttribute(std::u16string_view name);
   std::u16string id() const { return GetAttribute(u"id"); }
 
@@ -133,5 +137,10 @@ class Element final : public Node {
 
 // True when the two names are equal without regard to ASCII case.
 bool EqualsIgnoreAsciiCase(std::u16string_view a, std::u16string_view b);
+
+// The key under which an element tells its attributes apart: the name in lower case, with
+// "classname" meaning the class attribute. Two names name one attribute when their keys
+// are equal.
+std::u16string AttributeKey(std::u16string_view name);
 
 }  // namespace korvalis::html

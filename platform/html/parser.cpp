@@ -1,6 +1,8 @@
 #include "platform/html/parser.h"
 
+#include <algorithm>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -63,8 +65,14 @@ struct StartTag {
 // `base_` (BODY of a page, the context of a fragment) is never closed by markup.
 class TreeBuilder {
  public:
+  // How far a start tag is looked for once failed tags have used up their budget.
+  static constexpr size_t kTagScanAfterBudget = 512;
+
   TreeBuilder(std::u16string_view input, Document& document, Element* fragment_context)
-      : in_(input), doc_(document), fragment_(fragment_context != nullptr) {
+      : in_(input),
+        doc_(document),
+        fragment_(fragment_context != nullptr),
+        failed_tag_scan_budget_(8 * input.size() + 65536) {
     if (fragment_) {
       stack_.push_back(fragment_context);
       body_started_ = true;
@@ -125,61 +133,76 @@ class TreeBuilder {
     return true;
   }
 
+  // The first `c` ('>' or a quote) at or after `from`. The last search for each character is
+  // remembered: a search from inside the stretch it covered has its answer at once, so damaged
+  // markup (a tag or a quoted value that never ends, a '>' far ahead) is not scanned again for
+  // every '<' that follows.
+  size_t Find(char16_t c, size_t from) {
+    LastSearch& last = c == u'>' ? last_close_ : c == u'"' ? last_double_ : last_single_;
+    if (last.from != std::u16string_view::npos && from >= last.from && from <= last.found) {
+      return last.found;
+    }
+    last.from = from;
+    last.found = in_.find(c, from);
+    return last.found;
+  }
+
   // <!...> and <?...>: everything up to the first '>'.
   bool ReadDelimited(NodeKind kind, size_t opener_length) {
     size_t data_begin = pos_ + opener_length;
-    size_t close = in_.find(u'>', data_begin);
+    size_t close = Find(u'>', data_begin);
     if (close == std::u16string_view::npos) return false;
     InsertOther(kind, std::u16string(in_.substr(data_begin, close - data_begin)));
     pos_ = close + 1;
     return true;
   }
 
-  // Reads the tag name at p; p ends on the first character after it.
-  std::u16string_view ReadName(size_t& p) const {
+  // Reads the tag name at p, before `end`; p ends on the first character after it.
+  std::u16string_view ReadName(size_t& p, size_t end) const {
     size_t begin = p;
-    while (p < in_.size() && !IsSpace(in_[p]) && in_[p] != u'/' && in_[p] != u'>') ++p;
+    while (p < end && !IsSpace(in_[p]) && in_[p] != u'/' && in_[p] != u'>') ++p;
     return in_.substr(begin, p - begin);
   }
 
-  void SkipSpaces(size_t& p) const {
-    while (p < in_.size() && IsSpace(in_[p])) ++p;
+  void SkipSpaces(size_t& p, size_t end) const {
+    while (p < end && IsSpace(in_[p])) ++p;
   }
 
-  // Reads attributes up to and including '>'. Returns false when the text ends first.
-  bool ReadAttributes(size_t& p, StartTag& tag) {
+  // Reads attributes up to and including '>'. Returns false when the text (or the part of it
+  // before `end`) ends first.
+  bool ReadAttributes(size_t& p, size_t end, StartTag& tag) {
     std::unordered_set<std::u16string> seen_many;  // used only for long attribute lists
     for (;;) {
-      while (p < in_.size() && (IsSpace(in_[p]) || in_[p] == u'/')) {
-        if (in_[p] == u'/' && p + 1 < in_.size() && in_[p + 1] == u'>') tag.self_closing = true;
+      while (p < end && (IsSpace(in_[p]) || in_[p] == u'/')) {
+        if (in_[p] == u'/' && p + 1 < end && in_[p + 1] == u'>') tag.self_closing = true;
         ++p;
       }
-      if (p >= in_.size()) return false;
+      if (p >= end) return false;
       if (in_[p] == u'>') {
         ++p;
         return true;
       }
       tag.self_closing = false;
       size_t name_begin = p++;
-      while (p < in_.size() && !IsSpace(in_[p]) && in_[p] != u'/' && in_[p] != u'>' &&
+      while (p < end && !IsSpace(in_[p]) && in_[p] != u'/' && in_[p] != u'>' &&
              in_[p] != u'=') {
         ++p;
       }
       Attribute attribute{std::u16string(in_.substr(name_begin, p - name_begin)), {}};
       size_t after_name = p;
-      SkipSpaces(p);
-      if (p < in_.size() && in_[p] == u'=') {
+      SkipSpaces(p, end);
+      if (p < end && in_[p] == u'=') {
         ++p;
-        SkipSpaces(p);
-        if (p >= in_.size()) return false;
+        SkipSpaces(p, end);
+        if (p >= end) return false;
         if (in_[p] == u'"' || in_[p] == u'\'') {
-          size_t close = in_.find(in_[p], p + 1);
-          if (close == std::u16string_view::npos) return false;
+          size_t close = Find(in_[p], p + 1);
+          if (close == std::u16string_view::npos || close >= end) return false;
           AppendDecoded(in_.substr(p + 1, close - p - 1), true, attribute.value);
           p = close + 1;
         } else {
           size_t value_begin = p;
-          while (p < in_.size() && !IsSpace(in_[p]) && in_[p] != u'>') ++p;
+          while (p < end && !IsSpace(in_[p]) && in_[p] != u'>') ++p;
           AppendDecoded(in_.substr(value_begin, p - value_begin), true, attribute.value);
         }
       } else {
@@ -212,10 +235,21 @@ class TreeBuilder {
   }
 
   bool ReadStartTag() {
+    // A start tag ends at a '>': without one ahead, this is text.
+    if (Find(u'>', pos_) == std::u16string_view::npos) return false;
+    // Tags that fail are read again from every '<' inside them. Once such reads have cost
+    // more than the budget, a tag is looked for only within a bounded stretch of text, so a
+    // text made of broken tags is still read in linear time.
+    const size_t end = failed_tag_scan_ > failed_tag_scan_budget_
+                           ? std::min(in_.size(), pos_ + kTagScanAfterBudget)
+                           : in_.size();
     size_t p = pos_ + 1;
     StartTag tag;
-    std::u16string_view raw_name = ReadName(p);
-    if (!ReadAttributes(p, tag)) return false;
+    std::u16string_view raw_name = ReadName(p, end);
+    if (!ReadAttributes(p, end, tag)) {
+      failed_tag_scan_ += p - pos_;
+      return false;
+    }
     tag.tag = SplitTagName(raw_name);
     pos_ = p;
     InsertStartTag(std::move(tag));
@@ -224,8 +258,8 @@ class TreeBuilder {
 
   bool ReadEndTag() {
     size_t p = pos_ + 2;
-    std::u16string_view raw_name = ReadName(p);
-    size_t close = in_.find(u'>', p);
+    std::u16string_view raw_name = ReadName(p, in_.size());
+    size_t close = Find(u'>', p);
     if (close == std::u16string_view::npos) return false;
     pos_ = close + 1;
     InsertEndTag(SplitTagName(raw_name));
@@ -313,10 +347,38 @@ class TreeBuilder {
     }
   }
 
-  static void MergeAttributes(Element* target, const std::vector<Attribute>& attributes) {
-    for (const Attribute& a : attributes) {
-      if (!target->HasAttribute(a.name)) target->SetAttribute(a.name, a.value);
+  // Gives HTML, HEAD or BODY the attributes of a repeated start tag that it lacks. The keys
+  // of each target are kept for the whole parse, so a page repeating such tags many times
+  // costs no more than one tag per attribute.
+  void MergeAttributes(Element* target, const std::vector<Attribute>& attributes) {
+    std::unordered_set<std::u16string>& keys = merged_keys_[target];
+    if (keys.empty()) {
+      for (const Attribute& a : target->attributes()) keys.insert(AttributeKey(a.name));
     }
+    for (const Attribute& a : attributes) {
+      if (keys.insert(AttributeKey(a.name)).second) target->AppendNewAttribute(a.name, a.value);
+    }
+  }
+
+  // Gives a new element the attributes of its start tag, as SetAttribute would one by one,
+  // with an index of the names when there are many.
+  static void SetAttributes(Element* element, const std::vector<Attribute>& attributes) {
+    constexpr size_t kLinearLimit = 16;
+    if (attributes.size() <= kLinearLimit) {
+      for (const Attribute& a : attributes) element->SetAttribute(a.name, a.value);
+      return;
+    }
+    std::vector<Attribute> unique;
+    std::unordered_map<std::u16string, size_t> position;
+    for (const Attribute& a : attributes) {
+      auto [it, inserted] = position.emplace(AttributeKey(a.name), unique.size());
+      if (inserted) {
+        unique.push_back(a);
+      } else {
+        unique[it->second].value = a.value;
+      }
+    }
+    for (const Attribute& a : unique) element->AppendNewAttribute(a.name, a.value);
   }
 
   void InsertStartTag(StartTag tag) {
@@ -350,7 +412,7 @@ class TreeBuilder {
     }
 
     Element* element = doc_.CreateElement(t.prefix, t.name);
-    for (Attribute& a : tag.attributes) element->SetAttribute(a.name, a.value);
+    SetAttributes(element, tag.attributes);
     parent->AppendChild(element);
 
     if (t.flags & (kTagRawText | kTagRcData)) {
@@ -480,6 +542,18 @@ class TreeBuilder {
   Document& doc_;
   const bool fragment_;
   std::vector<Element*> stack_;
+  const size_t failed_tag_scan_budget_;
+  size_t failed_tag_scan_ = 0;  // characters read by start tags that turned out to be text
+  // The character searched for lies nowhere in [from, found), and at `found` (npos: none
+  // from `from` on).
+  struct LastSearch {
+    size_t from = std::u16string_view::npos;
+    size_t found = std::u16string_view::npos;
+  };
+  LastSearch last_close_;
+  LastSearch last_double_;
+  LastSearch last_single_;
+  std::unordered_map<Element*, std::unordered_set<std::u16string>> merged_keys_;
   // Elements started at the depth limit, not opened, whose end tags may still come; all are
   // children of one element, the latest last.
   std::vector<Element*> unopened_;

@@ -200,5 +200,80 @@ TEST(HtmlParser, FragmentsIgnorePageTagsAndStayInTheirContext) {
             u"<DIV id=d><P>1</P><P>23<STYLE>x{}</STYLE></P></DIV><P>after</P>");
 }
 
+// Element with many attributes: the same names, values and order as one SetAttribute after
+// another would give (repeats in the tag: the first wins; "classname" sets class).
+TEST(HtmlParser, ManyAttributesReadAsFewDo) {
+  std::u16string tag = u"<p";
+  Document expected_doc;
+  Element* expected = expected_doc.CreateElement(u"P");
+  for (int i = 0; i < 40; ++i) {
+    const std::u16string n = std::u16string(1, u'a' + i % 26) + std::u16string(1, u'0' + i / 26);
+    tag += u" " + n + u"=" + n;
+    expected->SetAttribute(n, n);
+  }
+  tag += u" A0=dup class=c1 CLASSNAME=c2 z9=last>x</p>";
+  expected->SetAttribute(u"class", u"c1");
+  expected->SetAttribute(u"classname", u"c2");
+  expected->SetAttribute(u"z9", u"last");
+  Document doc;
+  doc.Load(tag);
+  const Element* p = doc.GetElementsByTagName(u"P").at(0);
+  ASSERT_EQ(p->attributes().size(), expected->attributes().size());
+  for (size_t i = 0; i < p->attributes().size(); ++i) {
+    EXPECT_EQ(p->attributes()[i].name, expected->attributes()[i].name);
+    EXPECT_EQ(p->attributes()[i].value, expected->attributes()[i].value);
+  }
+  EXPECT_EQ(p->GetAttribute(u"a0"), u"a0");
+  EXPECT_EQ(p->GetAttribute(u"class"), u"c2");
+
+  // Repeated BODY tags: each attribute the body lacks joins it, the first value stays.
+  std::u16string bodies;
+  for (int i = 0; i < 30; ++i) {
+    bodies += u"<body x" + std::u16string(1, u'a' + i % 26) + std::u16string(1, u'0' + i / 26) +
+              u"=" + std::u16string(1, u'0' + i % 10) + u" X" +
+              std::u16string(1, u'a' + (i + 1) % 26) + std::u16string(1, u'0' + (i + 1) / 26) +
+              u"=late>";
+  }
+  doc.Load(bodies + u"t");
+  EXPECT_EQ(doc.body()->attributes().size(), 31u);
+  EXPECT_EQ(doc.body()->GetAttribute(u"xa0"), u"0");
+  EXPECT_EQ(doc.body()->GetAttribute(u"xb0"), u"late") << "came first as the second attribute";
+  EXPECT_EQ(doc.body()->GetAttribute(u"xd1"), u"late");
+}
+
+// Texts made of broken tags (no '>' ahead, quotes that never close, thousands of them) read
+// as the text they are, whole; every '<' that cannot start a tag stays a character.
+TEST(HtmlParser, BrokenTagsInBulkStayText) {
+  auto body_text = [](const std::u16string& html) {
+    Document doc;
+    doc.Load(html);
+    const auto& kids = doc.body()->children();
+    EXPECT_EQ(kids.size(), 1u);
+    return kids.empty() || kids[0]->kind() != NodeKind::kText
+               ? std::u16string()
+               : static_cast<const CharacterData*>(kids[0])->data();
+  };
+  std::u16string unclosed_quotes;
+  std::u16string open_quote_at_end;
+  std::u16string no_close;
+  for (int i = 0; i < 20000; ++i) {
+    unclosed_quotes += u"<P a=\"";
+    open_quote_at_end += u"<P a=1 ";
+    no_close += u"<a";
+  }
+  open_quote_at_end += u"b=\"x>";
+  EXPECT_EQ(body_text(unclosed_quotes), unclosed_quotes);
+  EXPECT_EQ(body_text(open_quote_at_end), open_quote_at_end);
+  EXPECT_EQ(body_text(no_close), no_close);
+  // After all that, a sound tag is still a tag.
+  Document doc;
+  doc.Load(open_quote_at_end + u"<b id=t>bold</b>");
+  ASSERT_EQ(doc.body()->children().size(), 2u);
+  EXPECT_EQ(static_cast<const CharacterData*>(doc.body()->children()[0])->data(),
+            open_quote_at_end);
+  EXPECT_EQ(doc.body()->children()[1], doc.GetElementById(u"t"));
+  EXPECT_EQ(doc.GetElementById(u"t")->InnerText(), u"bold");
+}
+
 }  // namespace
 }  // namespace korvalis::html
