@@ -10,6 +10,7 @@
 #include "archive/patient_search.h"
 #include "foundation/string_util.h"
 #include "foundation/xml_property.h"
+#include "foundation/xml_text.h"
 
 namespace {
 
@@ -25,24 +26,7 @@ class ConditionDocument {
 
   ConditionDocument& Add(std::u16string_view name, std::u16string_view value) {
     text_.append(u"<").append(name).append(u">");
-    for (char16_t c : value) {
-      switch (c) {
-        case u'&':
-          text_.append(u"&amp;");
-          break;
-        case u'<':
-          text_.append(u"&lt;");
-          break;
-        case u'>':
-          text_.append(u"&gt;");
-          break;
-        case u'\r':
-          text_.append(u"&#13;");
-          break;
-        default:
-          text_.push_back(c);
-      }
-    }
+    korvalis::AppendXmlEscaped(text_, value);
     text_.append(u"</").append(name).append(u">").append(separator_);
     return *this;
   }

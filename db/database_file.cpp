@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "foundation/xml_text.h"
 #include "platform/db/connection_pool.h"
 
 namespace korvalis::schema {
@@ -27,19 +28,6 @@ std::string DataSourceValue(const std::string& path) {
   if (path.find('"') == std::string::npos) return "\"" + path + "\"";
   if (path.find('\'') == std::string::npos) return "'" + path + "'";
   throw std::runtime_error(path + ": a path with both kinds of quote cannot be configured");
-}
-
-std::string XmlEscaped(const std::string& text) {
-  std::string escaped;
-  for (char c : text) {
-    switch (c) {
-      case '&': escaped += "&amp;"; break;
-      case '<': escaped += "&lt;"; break;
-      case '>': escaped += "&gt;"; break;
-      default: escaped += c;
-    }
-  }
-  return escaped;
 }
 
 void RemoveDatabaseFiles(const std::string& path) {

@@ -6,6 +6,7 @@
 
 #include "foundation/string_util.h"
 #include "foundation/xml_document.h"
+#include "foundation/xml_text.h"
 #include "platform/com/unicode.h"
 
 namespace {
@@ -14,17 +15,6 @@ constexpr std::array<std::u16string_view, 6> kCustomTags = {u"LABEL", u"DE_Y",  
                                                             u"DED_Y", u"DED_N", u"MARK"};
 
 std::u16string UpperTagName(const IHTMLElement& element) { return ToUpperAscii(element.tagName()); }
-
-void AppendEscaped(std::u16string_view text, std::u16string& out) {
-  for (char16_t c : text) {
-    switch (c) {
-      case u'&': out += u"&amp;"; break;
-      case u'<': out += u"&lt;"; break;
-      case u'>': out += u"&gt;"; break;
-      default: out.push_back(c);
-    }
-  }
-}
 
 struct Diagnosis {
   std::u16string name;
@@ -106,13 +96,13 @@ void FormatDiagnosisList(IHTMLElement* element, std::u16string& text) {
     out += before_line;
     out += korvalis::FromUtf8(std::to_string(number));
     out += u'.';
-    AppendEscaped(top.name, out);
+    korvalis::AppendXmlEscaped(out, top.name);
     std::u16string subs;
     bool any_sub = false;
     for (const Diagnosis& sub : diagnoses) {
       if (sub.parent.empty() || sub.parent != top.id) continue;
       if (any_sub) subs += u'，';
-      AppendEscaped(sub.name, subs);
+      korvalis::AppendXmlEscaped(subs, sub.name);
       any_sub = true;
     }
     if (any_sub) {

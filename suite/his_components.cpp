@@ -3,6 +3,7 @@
 // visit's own file. A visit without a file, or without an answer for a question, has no data:
 // documents answer an empty root, texts an empty text, the discharge flag false.
 #include "foundation/suite_interfaces.h"
+#include "foundation/xml_text.h"
 #include "platform/com/bstr.h"
 #include "suite/components.h"
 #include "suite/stand_in.h"
@@ -37,8 +38,9 @@ std::u16string DepartmentList(const SuiteConfig& config, std::u16string_view hos
   std::u16string list = u"<root>";
   for (const Department& dept : config.departments) {
     if (!hospital.empty() && dept.hospital != hospital) continue;
-    list += u"<dept id=\"" + XmlEscaped(dept.id) + u"\" hospital=\"" + XmlEscaped(dept.hospital) +
-            u"\">" + XmlEscaped(dept.name) + u"</dept>";
+    list += u"<dept id=\"" + XmlEscapedWithQuotes(dept.id) + u"\" hospital=\"" +
+            XmlEscapedWithQuotes(dept.hospital) + u"\">" + XmlEscapedWithQuotes(dept.name) +
+            u"</dept>";
   }
   return list + u"</root>";
 }
@@ -50,8 +52,9 @@ class HISDepartmentComponent : public StandIn<IHISDepartment, IID_IHISDepartment
       SuiteConfig config = SuiteConfig::Load();
       const Department* dept = config.FindDepartment(BstrView(bstrDeptID));
       if (dept == nullptr) return Answer(pbstrInfo, kEmptyDocument);
-      return Answer(pbstrInfo, u"<root><name>" + XmlEscaped(dept->name) + u"</name><hospital>" +
-                                   XmlEscaped(dept->hospital) + u"</hospital></root>");
+      return Answer(pbstrInfo, u"<root><name>" + XmlEscapedWithQuotes(dept->name) +
+                                   u"</name><hospital>" + XmlEscapedWithQuotes(dept->hospital) +
+                                   u"</hospital></root>");
     });
   }
 };
@@ -63,7 +66,8 @@ class HISHospitalComponent : public StandIn<IHISHospital, IID_IHISHospital> {
       SuiteConfig config = SuiteConfig::Load();
       auto found = config.hospitals.find(std::u16string(BstrView(bstrHospitalID)));
       if (found == config.hospitals.end()) return Answer(pbstrInfo, kEmptyDocument);
-      return Answer(pbstrInfo, u"<root><name>" + XmlEscaped(found->second) + u"</name></root>");
+      return Answer(pbstrInfo,
+                    u"<root><name>" + XmlEscapedWithQuotes(found->second) + u"</name></root>");
     });
   }
   // Every department, whatever the code.

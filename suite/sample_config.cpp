@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "foundation/string_util.h"
+#include "foundation/xml_text.h"
 #include "platform/com/unicode.h"
 #include "suite/components.h"
 #include "suite/stand_in.h"
@@ -117,7 +118,7 @@ std::string SuiteConfigText(const std::string& init_string, bool sample_hospital
   text += u"  </interfaces>\n";
   text += u"  <!-- fixed=\"YYYY-MM-DD HH:MM:SS\" stops the clock; empty: the system clock -->\n";
   text += u"  <datetime fixed=\"\"/>\n";
-  text += u"  <database>" + XmlEscaped(FromUtf8(init_string)) + u"</database>\n";
+  text += u"  <database>" + XmlEscapedWithQuotes(FromUtf8(init_string)) + u"</database>\n";
   if (sample_hospital) {
     text += u"  <visits dir=\"his\"/>\n";
     text += u"  <hospitals><hospital id=\"H01\" name=\"示例市人民医院\"/></hospitals>\n";

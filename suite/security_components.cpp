@@ -12,6 +12,7 @@
 #include "foundation/emr_exception.h"
 #include "foundation/sql_text.h"
 #include "foundation/suite_interfaces.h"
+#include "foundation/xml_text.h"
 #include "platform/com/bstr.h"
 #include "platform/com/unicode.h"
 #include "platform/db/connection_pool.h"
@@ -53,7 +54,9 @@ class StaffDirectory {
         u"WHERE S.ID = " +
         SqlQuoted(user_id) + u" AND S.VALID_FLAG = '1'"));
     if (!rows->Next()) return u"";
-    auto text = [&rows](int column) { return XmlEscaped(FromUtf8(rows->Text(column))); };
+    auto text = [&rows](int column) {
+      return XmlEscapedWithQuotes(FromUtf8(rows->Text(column)));
+    };
     std::u16string level = FromUtf8(rows->Text(7));
     return u"<root><admin>" + std::u16string(level == u"8" || level == u"9" ? u"1" : u"0") +
            u"</admin><dutytitle>" + text(5) + u"</dutytitle><identity>" + text(6) +

@@ -15,20 +15,4 @@ HRESULT Answer(BSTR* out, std::u16string_view text) {
   return *out != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
-std::u16string XmlEscaped(std::u16string_view text) {
-  std::u16string escaped;
-  escaped.reserve(text.size());
-  for (char16_t c : text) {
-    switch (c) {
-      case u'&': escaped += u"&amp;"; break;
-      case u'<': escaped += u"&lt;"; break;
-      case u'>': escaped += u"&gt;"; break;
-      case u'"': escaped += u"&quot;"; break;
-      case u'\'': escaped += u"&apos;"; break;
-      default: escaped += c;
-    }
-  }
-  return escaped;
-}
-
 }  // namespace korvalis::suite

@@ -62,10 +62,6 @@ HRESULT ReportFailure(const std::u16string& description);
 // string cannot be made. Any BSTR *out held before is not freed: out-parameters arrive empty.
 HRESULT Answer(BSTR* out, std::u16string_view text);
 
-// `text` with &, <, >, " and ' written as character references, for element text and
-// attribute values alike.
-std::u16string XmlEscaped(std::u16string_view text);
-
 // Runs `body`, which returns an HRESULT; exceptions become ReportFailure with their text.
 template <class Body>
 HRESULT Serve(Body&& body) noexcept {

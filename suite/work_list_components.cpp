@@ -2,6 +2,7 @@
 // and the data items of a visit, and the service's parameters, all from the configuration
 // file and the visits' files.
 #include "foundation/suite_interfaces.h"
+#include "foundation/xml_text.h"
 #include "platform/com/bstr.h"
 #include "suite/components.h"
 #include "suite/stand_in.h"
@@ -46,7 +47,7 @@ class NoticeComponent : public StandIn<INoticeService, IID_INoticeService> {
       for (const Notice& notice : SuiteConfig::Load().notices) {
         if (!notice.dept.empty() && notice.dept != dept) continue;
         if (!notice.user.empty() && notice.user != user) continue;
-        list += u"<notice>" + XmlEscaped(notice.text) + u"</notice>";
+        list += u"<notice>" + XmlEscapedWithQuotes(notice.text) + u"</notice>";
       }
       return Answer(pbstrList, list + u"</root>");
     });

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/xml_text.h"
 #include "platform/db/connection_pool.h"
 #include "platform/db/script_runner.h"
 #include "tools/command.h"
@@ -69,17 +70,6 @@ bool ReadConfiguredInitString(std::string* init, std::string* error) {
   return ok;
 }
 
-void AppendEscaped(std::string_view text, std::string* out) {
-  for (char c : text) {
-    switch (c) {
-      case '<': out->append("&lt;"); break;
-      case '>': out->append("&gt;"); break;
-      case '&': out->append("&amp;"); break;
-      default: out->push_back(c);
-    }
-  }
-}
-
 void PrintRows(db::Rowset& rows, bool xml) {
   if (rows.ColumnCount() == 0) return;
   std::string out;
@@ -90,7 +80,7 @@ void PrintRows(db::Rowset& rows, bool xml) {
       for (int i = 0; i < rows.ColumnCount(); ++i) {
         const std::string& name = rows.ColumnName(i);
         out.append("<").append(name).append(">");
-        if (!rows.IsNull(i)) AppendEscaped(rows.Text(i), &out);
+        if (!rows.IsNull(i)) AppendXmlEscaped(out, rows.Text(i));
         out.append("</").append(name).append(">");
       }
       out.append("</row>");

@@ -1,0 +1,63 @@
+#include "foundation/xml_text.h"
+
+namespace korvalis {
+namespace {
+
+// The reference that stands for `c`, or nullptr when `c` is written as it is.
+// The references are ASCII, so one table serves both character widths.
+const char* ReferenceFor(char32_t c, bool quotes) {
+  switch (c) {
+    case U'&': return "&amp;";
+    case U'<': return "&lt;";
+    case U'>': return "&gt;";
+    case U'\r': return "&#13;";
+    case U'"': return quotes ? "&quot;" : nullptr;
+    case U'\'': return quotes ? "&apos;" : nullptr;
+    default: return nullptr;
+  }
+}
+
+// Appends `text` to `out`, copying the runs between escaped characters whole.
+template <class Char>
+void AppendEscaped(std::basic_string<Char>& out, std::basic_string_view<Char> text, bool quotes) {
+  std::size_t run = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char* reference = ReferenceFor(static_cast<char32_t>(text[i]), quotes);
+    if (reference == nullptr) continue;
+    out.append(text.substr(run, i - run));
+    for (const char* at = reference; *at != '\0'; ++at) out.push_back(static_cast<Char>(*at));
+    run = i + 1;
+  }
+  out.append(text.substr(run));
+}
+
+}  // namespace
+
+std::u16string XmlEscaped(std::u16string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  AppendEscaped(out, text, false);
+  return out;
+}
+
+std::u16string XmlEscapedWithQuotes(std::u16string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  AppendEscaped(out, text, true);
+  return out;
+}
+
+void AppendXmlEscaped(std::u16string& out, std::u16string_view text) {
+  AppendEscaped(out, text, false);
+}
+
+std::string XmlEscaped(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  AppendEscaped(out, text, false);
+  return out;
+}
+
+void AppendXmlEscaped(std::string& out, std::string_view text) { AppendEscaped(out, text, false); }
+
+}  // namespace korvalis

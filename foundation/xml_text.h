@@ -1,0 +1,25 @@
+// The one place where texts enter XML markup that is written by concatenation.
+//
+// XmlEscaped is for element text: "&", "<" and ">" become character references,
+// and a carriage return becomes "&#13;", since a parser would read a bare one
+// as a line feed. XmlEscapedWithQuotes also writes '"' and '\'' as references,
+// so its result may stand in an attribute value between either kind of quote.
+// Other characters pass unchanged; the narrow forms take and give UTF-8 and
+// touch no byte of a multi-byte sequence.
+//
+// Thread-safety: stateless functions.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace korvalis {
+
+std::u16string XmlEscaped(std::u16string_view text);
+std::u16string XmlEscapedWithQuotes(std::u16string_view text);
+void AppendXmlEscaped(std::u16string& out, std::u16string_view text);
+
+std::string XmlEscaped(std::string_view text);
+void AppendXmlEscaped(std::string& out, std::string_view text);
+
+}  // namespace korvalis
