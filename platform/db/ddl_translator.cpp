@@ -5,16 +5,6 @@
 #include "platform/db/sql_error.h"
 
 namespace korvalis::db {
-
-using sql::ExprKind;
-using sql::Expr;
-using sql::Name;
-using sql::Select;
-using sql::SelectCore;
-using sql::Statement;
-using sql::StatementKind;
-using sql::TableRef;
-
 namespace detail {
 
 std::string NameOf(const Name& n) { return n.quoted ? n.text : UpperAscii(n.text); }

@@ -8,16 +8,6 @@
 #include "platform/db/sql_error.h"
 
 namespace korvalis::db {
-
-using sql::ExprKind;
-using sql::Expr;
-using sql::Name;
-using sql::Select;
-using sql::SelectCore;
-using sql::Statement;
-using sql::StatementKind;
-using sql::TableRef;
-
 namespace detail {
 
 // How a value is converted on its way into a column of the declared type.

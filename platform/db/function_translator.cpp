@@ -8,16 +8,6 @@
 #include "platform/db/sql_error.h"
 
 namespace korvalis::db {
-
-using sql::ExprKind;
-using sql::Expr;
-using sql::Name;
-using sql::Select;
-using sql::SelectCore;
-using sql::Statement;
-using sql::StatementKind;
-using sql::TableRef;
-
 namespace detail {
 
 SqlType Translator::EmitFunction(const Expr& e, const Scope* scope, std::string* out) {

@@ -48,7 +48,6 @@ void ResultDate(sqlite3_context* ctx, const DateTime& d);
 std::vector<size_t> CharStarts(std::string_view s);
 size_t CharCount(std::string_view s);
 std::vector<std::string_view> Chars(std::string_view s);
-void AppendCodePoint(uint32_t cp, std::string* out);
 
 using Body = void (*)(sqlite3_context*, int, sqlite3_value**);
 

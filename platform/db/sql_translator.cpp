@@ -11,16 +11,6 @@
 #include "platform/db/sql_parser.h"
 
 namespace korvalis::db {
-
-using sql::ExprKind;
-using sql::Expr;
-using sql::Name;
-using sql::Select;
-using sql::SelectCore;
-using sql::Statement;
-using sql::StatementKind;
-using sql::TableRef;
-
 namespace detail {
 
 [[noreturn]] void Refuse(const std::string& construct) {

@@ -15,8 +15,9 @@
 #include "platform/db/sql_ast.h"
 #include "platform/db/sql_translator.h"
 
-namespace korvalis::db::detail {
+namespace korvalis::db {
 
+// The translator's files name the syntax tree's types without their namespace.
 using sql::Expr;
 using sql::ExprKind;
 using sql::Name;
@@ -25,6 +26,8 @@ using sql::SelectCore;
 using sql::Statement;
 using sql::StatementKind;
 using sql::TableRef;
+
+namespace detail {
 
 // Throws the SqlError (kNotSupported) that names a construct the embedded database refuses.
 [[noreturn]] void Refuse(const std::string& construct);
@@ -142,4 +145,5 @@ class Translator {
   bool want_origins_ = false;
 };
 
-}  // namespace korvalis::db::detail
+}  // namespace detail
+}  // namespace korvalis::db

@@ -1,6 +1,7 @@
 // SQL functions on text with Oracle's results: characters counted in UTF-8, the empty
 // result as NULL (||, SUBSTR, INSTR, TRIM, LPAD, REPLACE, TRANSLATE ...).
 #include "platform/db/sql_function_support.h"
+#include "platform/db/utf8.h"
 
 #include <algorithm>
 #include <cmath>
@@ -234,7 +235,7 @@ void Chr(sqlite3_context* ctx, int, sqlite3_value** argv) {
   int64_t cp = AsInteger(argv[0]);
   if (cp < 0 || cp > 0x10FFFF) throw FunctionError{"ORA-01428: argument is out of range"};
   std::string out;
-  AppendCodePoint(static_cast<uint32_t>(cp), &out);
+  AppendUtf8(static_cast<uint32_t>(cp), &out);
   if (cp == 0) out.assign(1, '\0');
   sqlite3_result_text(ctx, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
 }
