@@ -1,5 +1,6 @@
-// Helpers of the data-source tests: a scratch database file of the embedded provider, and a
-// capture of the event log's records.
+// Helpers of the data-source tests: a scratch database file of the embedded provider, a
+// capture of the event log's records, and a loopback listener with the SOAP requests it
+// should receive.
 #pragma once
 
 #include <arpa/inet.h>
@@ -140,6 +141,33 @@ class LoopbackListener {
   std::string received_;
   std::atomic<bool> done_{false};
 };
+
+// The SOAP envelope of a call whose method element is `method_element`, as the client sends it.
+inline std::string ExpectedSoapBody(const std::string& method_element) {
+  return "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"no\" ?>"
+         "<soap:Envelope xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+         "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
+         "xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\">"
+         "<soap:Body>" +
+         method_element + "</soap:Body></soap:Envelope>";
+}
+
+// The bytes of the watchdog report (the one-way call "ServerError") posted to the watchdog
+// at 127.0.0.1:`port` on its default handler path.
+inline std::string ExpectedWatchdogReport(int port) {
+  const std::string body = ExpectedSoapBody("<ServerError xmlns=\"urn:tennal:service\"/>");
+  return "POST /tennal/tennal.dll?Handler=Default HTTP/1.1\r\n"
+         "Host: 127.0.0.1:" +
+         std::to_string(port) +
+         "\r\n"
+         "Content-Type: text/xml; charset=utf-8\r\n"
+         "Content-Length: " +
+         std::to_string(body.size()) +
+         "\r\n"
+         "SOAPAction: \"urn:tennal:service/ServerError\"\r\n"
+         "\r\n" +
+         body + "\r\n";
+}
 
 // A port of the loopback interface on which nothing listens.
 inline int UnusedLoopbackPort() {

@@ -13,6 +13,7 @@ namespace {
 
 using korvalis::datasource::testing::CodeBytes;
 using korvalis::datasource::testing::EventLogCapture;
+using korvalis::datasource::testing::ExpectedWatchdogReport;
 using korvalis::datasource::testing::LoopbackListener;
 using korvalis::datasource::testing::ScratchDatabase;
 using korvalis::datasource::testing::UnusedLoopbackPort;
@@ -157,24 +158,7 @@ TEST_F(ConnectionFailureTest, TheThirtyThirdFastFailureReportsToTheWatchdog) {
   EXPECT_FALSE(watchdog.done());
   FailToConnect();
   EXPECT_EQ(run_.count(), 0);
-  const std::string body =
-      "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"no\" ?>"
-      "<soap:Envelope xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
-      "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
-      "xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\">"
-      "<soap:Body><ServerError xmlns=\"urn:tennal:service\"/></soap:Body></soap:Envelope>";
-  EXPECT_EQ(watchdog.Received(),
-            "POST /tennal/tennal.dll?Handler=Default HTTP/1.1\r\n"
-            "Host: 127.0.0.1:" +
-                std::to_string(watchdog.port()) +
-                "\r\n"
-                "Content-Type: text/xml; charset=utf-8\r\n"
-                "Content-Length: " +
-                std::to_string(body.size()) +
-                "\r\n"
-                "SOAPAction: \"urn:tennal:service/ServerError\"\r\n"
-                "\r\n" +
-                body + "\r\n");
+  EXPECT_EQ(watchdog.Received(), ExpectedWatchdogReport(watchdog.port()));
   // The 34th failure starts a new run.
   now_ += std::chrono::seconds(10);
   FailToConnect();

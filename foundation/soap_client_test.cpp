@@ -9,38 +9,19 @@
 
 namespace {
 
+using korvalis::datasource::testing::ExpectedSoapBody;
+using korvalis::datasource::testing::ExpectedWatchdogReport;
 using korvalis::datasource::testing::LoopbackListener;
 using korvalis::datasource::testing::UnusedLoopbackPort;
 
 constexpr char kStandbyVariable[] = "KORVALIS_TEST_STANDBY_SERVER";
-
-std::string ExpectedBody(const std::string& method_element) {
-  return "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"no\" ?>"
-         "<soap:Envelope xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
-         "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
-         "xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\">"
-         "<soap:Body>" +
-         method_element + "</soap:Body></soap:Envelope>";
-}
 
 TEST(SoapClient, TheWatchdogReportIsPostedWithTheExactBytes) {
   LoopbackListener watchdog;
   SoapClient client;
   client.SetEndpoint(u"127.0.0.1", u"/tennal/tennal.dll?Handler=Default", watchdog.port());
   client.Call(u"ServerError", {});
-  const std::string body = ExpectedBody("<ServerError xmlns=\"urn:tennal:service\"/>");
-  EXPECT_EQ(watchdog.Received(),
-            "POST /tennal/tennal.dll?Handler=Default HTTP/1.1\r\n"
-            "Host: 127.0.0.1:" +
-                std::to_string(watchdog.port()) +
-                "\r\n"
-                "Content-Type: text/xml; charset=utf-8\r\n"
-                "Content-Length: " +
-                std::to_string(body.size()) +
-                "\r\n"
-                "SOAPAction: \"urn:tennal:service/ServerError\"\r\n"
-                "\r\n" +
-                body + "\r\n");
+  EXPECT_EQ(watchdog.Received(), ExpectedWatchdogReport(watchdog.port()));
 }
 
 TEST(SoapProtocol, ParametersAreWrittenInNameOrderAndEscaped) {
@@ -52,8 +33,8 @@ TEST(SoapProtocol, ParametersAreWrittenInNameOrderAndEscaped) {
   EXPECT_EQ(request.host_header, "Host: watchdog:80\r\n");
   // A namespace ending in "/" gets no second one.
   EXPECT_EQ(request.action_header, "SOAPAction: \"http://example.org/svc/Restart\"\r\n");
-  EXPECT_EQ(request.body, ExpectedBody("<Restart xmlns=\"http://example.org/svc/\"><a>1</a>"
-                                       "<b>2 &lt; 3 &amp; 中</b></Restart>"));
+  EXPECT_EQ(request.body, ExpectedSoapBody("<Restart xmlns=\"http://example.org/svc/\"><a>1</a>"
+                                           "<b>2 &lt; 3 &amp; 中</b></Restart>"));
   EXPECT_EQ(request.content_length_header,
             "Content-Length: " + std::to_string(request.body.size()) + "\r\n");
   EXPECT_THROW(protocol.BuildRequest(u"Bad Name", {}, request), CEMRException);
