@@ -1,9 +1,11 @@
-// Helpers for the codec tests: an owner for the codecs' output arrays and test bytes.
+// Helpers for the codec tests: an owner for the codecs' output arrays, test bytes, and the
+// bytes that stored data uncompresses to.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "foundation/emr_compression.h"
 #include "platform/com/types.h"
 
 namespace korvalis::codec::testing {
@@ -22,6 +24,14 @@ struct CodecOutput {
     return pb == nullptr ? std::vector<BYTE>() : std::vector<BYTE>(pb, pb + cb);
   }
 };
+
+// The bytes that `stored` uncompresses to.
+inline std::vector<BYTE> Uncompress(const std::vector<BYTE>& stored) {
+  CodecOutput out;
+  CGzipCompression().Uncompress(stored.data(), static_cast<ULONG>(stored.size()), out.pb,
+                                out.cb);
+  return out.Bytes();
+}
 
 inline std::vector<BYTE> Hex(const std::string& hex) {
   std::vector<BYTE> bytes;

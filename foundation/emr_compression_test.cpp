@@ -12,22 +12,16 @@
 namespace {
 
 using korvalis::codec::testing::CodecOutput;
-using korvalis::testing::FailureOf;
 using korvalis::codec::testing::Hex;
 using korvalis::codec::testing::Noise;
+using korvalis::codec::testing::Uncompress;
+using korvalis::testing::FailureOf;
 
 const std::u16string kUncompressFailed = u"GZIP执行解压缩错误";
 
 std::vector<BYTE> Compress(const std::vector<BYTE>& plain) {
   CodecOutput out;
   CGzipCompression().Compress(plain.data(), static_cast<ULONG>(plain.size()), out.pb, out.cb);
-  return out.Bytes();
-}
-
-std::vector<BYTE> Uncompress(const std::vector<BYTE>& stored) {
-  CodecOutput out;
-  CGzipCompression().Uncompress(stored.data(), static_cast<ULONG>(stored.size()), out.pb,
-                                out.cb);
   return out.Bytes();
 }
 

@@ -12,8 +12,8 @@ namespace {
 
 using korvalis::codec::testing::Ascii;
 using korvalis::codec::testing::CodecOutput;
-using korvalis::testing::FailureOf;
 using korvalis::codec::testing::Noise;
+using korvalis::testing::FailureOf;
 
 const std::u16string kInvalid = u"Base64执行解码错误";
 

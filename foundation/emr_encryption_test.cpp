@@ -7,16 +7,17 @@
 #include <gtest/gtest.h>
 
 #include "foundation/codec_test_util.h"
-#include "foundation/emr_exception_test_util.h"
 #include "foundation/emr_compression.h"
+#include "foundation/emr_exception_test_util.h"
 
 namespace {
 
 using korvalis::codec::testing::Ascii;
 using korvalis::codec::testing::CodecOutput;
-using korvalis::testing::FailureOf;
 using korvalis::codec::testing::Hex;
 using korvalis::codec::testing::Noise;
+using korvalis::codec::testing::Uncompress;
+using korvalis::testing::FailureOf;
 
 std::vector<BYTE> Encrypt(CEMREncryption& codec, const std::vector<BYTE>& plain) {
   CodecOutput out;
@@ -27,13 +28,6 @@ std::vector<BYTE> Encrypt(CEMREncryption& codec, const std::vector<BYTE>& plain)
 std::vector<BYTE> Decrypt(CEMREncryption& codec, const std::vector<BYTE>& stored) {
   CodecOutput out;
   codec.Decrypt(stored.data(), static_cast<ULONG>(stored.size()), out.pb, out.cb);
-  return out.Bytes();
-}
-
-std::vector<BYTE> Uncompress(const std::vector<BYTE>& stored) {
-  CodecOutput out;
-  CGzipCompression().Uncompress(stored.data(), static_cast<ULONG>(stored.size()), out.pb,
-                                out.cb);
   return out.Bytes();
 }
 
