@@ -6,6 +6,7 @@
 #include "foundation/xml_text.h"
 #include "platform/com/bstr.h"
 #include "suite/components.h"
+#include "suite/reserved_slots.h"
 #include "suite/stand_in.h"
 #include "suite/suite_config.h"
 
@@ -84,13 +85,11 @@ class HISHospitalComponent : public StandIn<IHISHospital, IID_IHISHospital> {
   }
 };
 
-class HISPatientInfoComponent : public StandIn<IHISPatientInfo, IID_IHISPatientInfo> {
+class HISPatientInfoComponent : public HISPatientInfoStandIn {
  public:
   HRESULT GetResidenceNo(BSTR patient, BSTR event, BSTR* out) override {
     return AnswerVisitText(patient, event, u"residence_no", out);
   }
-  HRESULT Reserved8() override { return E_NOTIMPL; }
-  HRESULT Reserved9() override { return E_NOTIMPL; }
   HRESULT GetInOutInfo(BSTR patient, BSTR event, BSTR* out) override {
     return AnswerVisitDocument(patient, event, u"in_out", out);
   }
@@ -117,27 +116,16 @@ class HISPatientInfoComponent : public StandIn<IHISPatientInfo, IID_IHISPatientI
   HRESULT GetTemporaryOrders(BSTR patient, BSTR event, BSTR* out) override {
     return AnswerVisitDocument(patient, event, u"temporary_orders", out);
   }
-  HRESULT Reserved17() override { return E_NOTIMPL; }
-  HRESULT Reserved18() override { return E_NOTIMPL; }
-  HRESULT Reserved19() override { return E_NOTIMPL; }
-  HRESULT Reserved20() override { return E_NOTIMPL; }
-  HRESULT Reserved21() override { return E_NOTIMPL; }
-  HRESULT Reserved22() override { return E_NOTIMPL; }
-  HRESULT Reserved23() override { return E_NOTIMPL; }
-  HRESULT Reserved24() override { return E_NOTIMPL; }
   HRESULT GetFeeList(BSTR patient, BSTR event, BSTR* out) override {
     return AnswerVisitDocument(patient, event, u"fee_list", out);
   }
 };
 
-class HISClinicInfoComponent : public StandIn<IHISClinicInfo, IID_IHISClinicInfo> {
+class HISClinicInfoComponent : public HISClinicInfoStandIn {
  public:
-  HRESULT Reserved7() override { return E_NOTIMPL; }
-  HRESULT Reserved8() override { return E_NOTIMPL; }
   HRESULT GetRegInfo(BSTR patient, BSTR event, BSTR* out) override {
     return AnswerVisitDocument(patient, event, u"clinic_reg", out);
   }
-  HRESULT Reserved10() override { return E_NOTIMPL; }
   HRESULT GetRecipeInfo(BSTR patient, BSTR event, BSTR* out) override {
     return AnswerVisitDocument(patient, event, u"clinic_recipe", out);
   }

@@ -17,6 +17,7 @@
 #include "platform/com/unicode.h"
 #include "platform/db/connection_pool.h"
 #include "suite/components.h"
+#include "suite/reserved_slots.h"
 #include "suite/stand_in.h"
 #include "suite/suite_config.h"
 
@@ -95,14 +96,13 @@ class StaffDirectory {
   db::PooledConnection connection_;
 };
 
-class SecurityComponent : public StandIn<ISecurityService, IID_ISecurityService> {
+class SecurityComponent : public SecurityServiceStandIn {
  public:
   HRESULT GetUserIdByLoginCode(BSTR bstrLoginCode, BSTR* pbstrUserID) override {
     return Serve([&] {
       return Answer(pbstrUserID, StaffDirectory().UserIdByLoginCode(BstrView(bstrLoginCode)));
     });
   }
-  HRESULT Reserved8() override { return E_NOTIMPL; }
   HRESULT GetUserProperty(BSTR bstrUserID, BSTR* pbstrProperty) override {
     return Serve([&] {
       return Answer(pbstrProperty, StaffDirectory().UserProperty(BstrView(bstrUserID)));

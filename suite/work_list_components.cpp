@@ -5,6 +5,7 @@
 #include "foundation/xml_text.h"
 #include "platform/com/bstr.h"
 #include "suite/components.h"
+#include "suite/reserved_slots.h"
 #include "suite/stand_in.h"
 #include "suite/suite_config.h"
 
@@ -32,11 +33,8 @@ class DictionaryComponent : public StandIn<IDictionaryService, IID_IDictionarySe
   }
 };
 
-class NoticeComponent : public StandIn<INoticeService, IID_INoticeService> {
+class NoticeComponent : public NoticeServiceStandIn {
  public:
-  HRESULT Reserved7() override { return E_NOTIMPL; }
-  HRESULT Reserved8() override { return E_NOTIMPL; }
-  HRESULT Reserved9() override { return E_NOTIMPL; }
   // The notices addressed to the department (or to every one) and to the user (or to every
   // one): a root with one `notice` element each.
   HRESULT GetNotifyMessage(BSTR bstrDeptID, BSTR bstrUserID, BSTR* pbstrList) override {
@@ -56,14 +54,8 @@ class NoticeComponent : public StandIn<INoticeService, IID_INoticeService> {
 
 class WorkListComponent : public StandIn<IWorkListService, IID_IWorkListService> {};
 
-class RecordPlanComponent : public StandIn<IRecordPlan, IID_IRecordPlan> {
+class RecordPlanComponent : public RecordPlanStandIn {
  public:
-  HRESULT Reserved7() override { return E_NOTIMPL; }
-  HRESULT Reserved8() override { return E_NOTIMPL; }
-  HRESULT Reserved9() override { return E_NOTIMPL; }
-  HRESULT Reserved10() override { return E_NOTIMPL; }
-  HRESULT Reserved11() override { return E_NOTIMPL; }
-  HRESULT Reserved12() override { return E_NOTIMPL; }
   // The visit's `record_plan`; a visit without one has nothing to write.
   HRESULT GetRecordPlan(BSTR bstrPatientID, BSTR bstrEventNo, BSTR* pbstrPlan) override {
     return Serve([&] {

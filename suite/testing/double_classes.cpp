@@ -5,6 +5,7 @@
 #include "foundation/string_util.h"
 #include "foundation/suite_interfaces.h"
 #include "platform/com/com_object.h"
+#include "suite/reserved_slots.h"
 #include "suite/stand_in.h"
 
 namespace korvalis::suite::testing {
@@ -33,12 +34,11 @@ class ServerDateTimeDouble : public StandIn<IServerDateTime, IID_IServerDateTime
   }
 };
 
-class SecurityDouble : public StandIn<ISecurityService, IID_ISecurityService> {
+class SecurityDouble : public SecurityServiceStandIn {
  public:
   HRESULT GetUserIdByLoginCode(BSTR code, BSTR* out) override {
     return Script().Reply(IID_ISecurityService, 7, {Text(code)}, out);
   }
-  HRESULT Reserved8() override { return E_NOTIMPL; }
   HRESULT GetUserProperty(BSTR user, BSTR* out) override {
     return Script().Reply(IID_ISecurityService, 9, {Text(user)}, out);
   }
@@ -90,11 +90,9 @@ class DictionaryDouble : public StandIn<IDictionaryService, IID_IDictionaryServi
   }
 };
 
-class HISPatientInfoDouble : public StandIn<IHISPatientInfo, IID_IHISPatientInfo> {
+class HISPatientInfoDouble : public HISPatientInfoStandIn {
  public:
   HRESULT GetResidenceNo(BSTR p, BSTR e, BSTR* out) override { return Reply(7, p, e, out); }
-  HRESULT Reserved8() override { return E_NOTIMPL; }
-  HRESULT Reserved9() override { return E_NOTIMPL; }
   HRESULT GetInOutInfo(BSTR p, BSTR e, BSTR* out) override { return Reply(10, p, e, out); }
   HRESULT GetDiagnosisInfo(BSTR p, BSTR e, BSTR* out) override { return Reply(11, p, e, out); }
   HRESULT GetOperationInfo(BSTR p, BSTR e, BSTR* out) override { return Reply(12, p, e, out); }
@@ -104,14 +102,6 @@ class HISPatientInfoDouble : public StandIn<IHISPatientInfo, IID_IHISPatientInfo
   }
   HRESULT GetLongTermOrders(BSTR p, BSTR e, BSTR* out) override { return Reply(15, p, e, out); }
   HRESULT GetTemporaryOrders(BSTR p, BSTR e, BSTR* out) override { return Reply(16, p, e, out); }
-  HRESULT Reserved17() override { return E_NOTIMPL; }
-  HRESULT Reserved18() override { return E_NOTIMPL; }
-  HRESULT Reserved19() override { return E_NOTIMPL; }
-  HRESULT Reserved20() override { return E_NOTIMPL; }
-  HRESULT Reserved21() override { return E_NOTIMPL; }
-  HRESULT Reserved22() override { return E_NOTIMPL; }
-  HRESULT Reserved23() override { return E_NOTIMPL; }
-  HRESULT Reserved24() override { return E_NOTIMPL; }
   HRESULT GetFeeList(BSTR p, BSTR e, BSTR* out) override { return Reply(25, p, e, out); }
 
  private:
@@ -120,12 +110,9 @@ class HISPatientInfoDouble : public StandIn<IHISPatientInfo, IID_IHISPatientInfo
   }
 };
 
-class HISClinicInfoDouble : public StandIn<IHISClinicInfo, IID_IHISClinicInfo> {
+class HISClinicInfoDouble : public HISClinicInfoStandIn {
  public:
-  HRESULT Reserved7() override { return E_NOTIMPL; }
-  HRESULT Reserved8() override { return E_NOTIMPL; }
   HRESULT GetRegInfo(BSTR p, BSTR e, BSTR* out) override { return Reply(9, p, e, out); }
-  HRESULT Reserved10() override { return E_NOTIMPL; }
   HRESULT GetRecipeInfo(BSTR p, BSTR e, BSTR* out) override { return Reply(11, p, e, out); }
   HRESULT GetDiagInfo(BSTR p, BSTR e, BSTR* out) override { return Reply(12, p, e, out); }
   HRESULT GetExamineInfo(BSTR p, BSTR e, BSTR* out) override { return Reply(13, p, e, out); }
@@ -136,11 +123,8 @@ class HISClinicInfoDouble : public StandIn<IHISClinicInfo, IID_IHISClinicInfo> {
   }
 };
 
-class NoticeDouble : public StandIn<INoticeService, IID_INoticeService> {
+class NoticeDouble : public NoticeServiceStandIn {
  public:
-  HRESULT Reserved7() override { return E_NOTIMPL; }
-  HRESULT Reserved8() override { return E_NOTIMPL; }
-  HRESULT Reserved9() override { return E_NOTIMPL; }
   HRESULT GetNotifyMessage(BSTR dept, BSTR user, BSTR* out) override {
     return Script().Reply(IID_INoticeService, 10, {Text(dept), Text(user)}, out);
   }
@@ -148,14 +132,8 @@ class NoticeDouble : public StandIn<INoticeService, IID_INoticeService> {
 
 class WorkListDouble : public StandIn<IWorkListService, IID_IWorkListService> {};
 
-class RecordPlanDouble : public StandIn<IRecordPlan, IID_IRecordPlan> {
+class RecordPlanDouble : public RecordPlanStandIn {
  public:
-  HRESULT Reserved7() override { return E_NOTIMPL; }
-  HRESULT Reserved8() override { return E_NOTIMPL; }
-  HRESULT Reserved9() override { return E_NOTIMPL; }
-  HRESULT Reserved10() override { return E_NOTIMPL; }
-  HRESULT Reserved11() override { return E_NOTIMPL; }
-  HRESULT Reserved12() override { return E_NOTIMPL; }
   HRESULT GetRecordPlan(BSTR patient, BSTR event, BSTR* out) override {
     return Script().Reply(IID_IRecordPlan, 13, {Text(patient), Text(event)}, out);
   }
