@@ -122,16 +122,9 @@ INSTANTIATE_TEST_SUITE_P(AllClasses, ClassShapeTest, ::testing::ValuesIn(kClasse
 // call scope.
 class DepartureTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    previous_runner_ = frame::SetCallScopeRunner(&CountingCallScope::Run);
-    CountingCallScope::scopes() = 0;
-    Script() = {};
-    SetErrorInfo(0, nullptr);
-  }
   void TearDown() override {
     // Every vote guard has let go of the context by the end of its call.
     EXPECT_EQ(context_.outside_references(), 0u);
-    frame::SetCallScopeRunner(previous_runner_);
   }
 
   template <class Interface>
@@ -151,9 +144,9 @@ class DepartureTest : public ::testing::Test {
     return hr == S_OK;
   }
 
+  CountingCallScopeInstalled counting_scope_;
   RecordingObjectContext context_;
   std::vector<IDispatch*> objects_;
-  frame::CallScopeRunner previous_runner_ = nullptr;
 };
 
 TEST_F(DepartureTest, ClientsPassArgumentsByTheirMisspelledNames) {

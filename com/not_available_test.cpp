@@ -352,7 +352,7 @@ TEST(NotAvailableTest, TheListIsExactlyTheBodiesTheSourcesLeaveUnbuilt) {
 }
 
 TEST(NotAvailableTest, EachListedBodyFailsItsCallsWithTheOneMessage) {
-  frame::CallScopeRunner previous = frame::SetCallScopeRunner(&CountingCallScope::Run);
+  CountingCallScopeInstalled counting_scope;
   std::set<std::string> listed(std::begin(kNotYetAvailable), std::end(kNotYetAvailable));
   std::set<std::string> reached;
   for (const WrapperRow& row : kWrapperRows) {
@@ -419,7 +419,6 @@ TEST(NotAvailableTest, EachListedBodyFailsItsCallsWithTheOneMessage) {
     reached.insert(lookup.name);
   }
   EXPECT_EQ(reached, listed);
-  frame::SetCallScopeRunner(previous);
 }
 
 }  // namespace

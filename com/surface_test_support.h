@@ -39,6 +39,7 @@
 #include "com/recording_body.h"
 #include "interface/method_frame.h"
 #include "platform/com/class_factory.h"
+#include "platform/com/error_info.h"
 #include "platform/com/bstr.h"
 #include "platform/com/type_info_table.h"
 #include "platform/com/unicode.h"
@@ -564,6 +565,24 @@ struct CountingCallScope {
     ++scopes();
     body(context, data_source());
   }
+};
+
+// For its lifetime, calls run in CountingCallScope, whose count starts at zero; the bodies'
+// script and the thread's error information start empty. The call scope runner before it
+// comes back at its end.
+class CountingCallScopeInstalled {
+ public:
+  CountingCallScopeInstalled() : previous_(frame::SetCallScopeRunner(&CountingCallScope::Run)) {
+    CountingCallScope::scopes() = 0;
+    Script() = {};
+    SetErrorInfo(0, nullptr);
+  }
+  ~CountingCallScopeInstalled() { frame::SetCallScopeRunner(previous_); }
+  CountingCallScopeInstalled(const CountingCallScopeInstalled&) = delete;
+  CountingCallScopeInstalled& operator=(const CountingCallScopeInstalled&) = delete;
+
+ private:
+  frame::CallScopeRunner previous_;
 };
 
 inline bool SameArguments(const std::vector<RecordedArgument>& a,

@@ -49,10 +49,6 @@ bool CallsBody(Departure d) {
 class WrapperRowTest : public ::testing::TestWithParam<WrapperRow> {
  protected:
   void SetUp() override {
-    previous_runner_ = frame::SetCallScopeRunner(&CountingCallScope::Run);
-    CountingCallScope::scopes() = 0;
-    Script() = {};
-    SetErrorInfo(0, nullptr);
     const WrapperRow& row = GetParam();
     object_ = CreateDispatch(FindClass(row.class_name).recording);
     method_ = FindClass(row.class_name).info->FindMethod(row.dispid);
@@ -63,7 +59,6 @@ class WrapperRowTest : public ::testing::TestWithParam<WrapperRow> {
     if (object_ != nullptr) object_->Release();
     // Every vote guard has let go of the context by the end of its call.
     EXPECT_EQ(context_.outside_references(), 0u);
-    frame::SetCallScopeRunner(previous_runner_);
   }
 
   // Calls the method through its virtual function inside the recording context.
@@ -76,10 +71,10 @@ class WrapperRowTest : public ::testing::TestWithParam<WrapperRow> {
   std::string VotesOnSuccess() const { return GetParam().votes ? "C" : ""; }
   std::string VotesOnFailure() const { return GetParam().votes ? "A" : ""; }
 
+  CountingCallScopeInstalled counting_scope_;
   IDispatch* object_ = nullptr;
   const MethodInfo* method_ = nullptr;
   RecordingObjectContext context_;
-  frame::CallScopeRunner previous_runner_ = nullptr;
 };
 
 TEST_P(WrapperRowTest, SucceedsAsItsRowSays) {
