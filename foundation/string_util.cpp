@@ -1,5 +1,6 @@
 #include "foundation/string_util.h"
 
+#include <cctype>
 #include <charconv>
 #include <climits>
 #include <cstdio>
@@ -351,7 +352,20 @@ bool ParseLeading(const std::string& prefix, T* value) {
   T parsed{};
   std::from_chars_result result;
   if constexpr (std::is_floating_point_v<T>) {
-    result = std::from_chars(begin, end, parsed, std::chars_format::general);
+    // "%f" also reads hexadecimal numbers ("0x1Ap-1"); "0x" without a digit reads nothing.
+    const bool negative = begin != end && *begin == '-';
+    const char* digits = begin + (negative ? 1 : 0);
+    if (end - digits >= 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+      const char* hex = digits + 2;
+      const char* first_digit = hex != end && *hex == '.' ? hex + 1 : hex;
+      if (first_digit == end || !std::isxdigit(static_cast<unsigned char>(*first_digit))) {
+        return false;
+      }
+      result = std::from_chars(hex, end, parsed, std::chars_format::hex);
+      if (negative) parsed = -parsed;
+    } else {
+      result = std::from_chars(begin, end, parsed, std::chars_format::general);
+    }
   } else {
     result = std::from_chars(begin, end, parsed, 10);
   }

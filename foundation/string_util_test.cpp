@@ -97,6 +97,14 @@ TEST(StringToNumber, DoublesReadIntoADouble) {
   EXPECT_TRUE(read);
   EXPECT_DOUBLE_EQ(StringToDouble(u"", &read, 2.5), 2.5);
   EXPECT_FALSE(read);
+  // Hexadecimal numbers read as the C library reads them with "%f".
+  EXPECT_DOUBLE_EQ(StringToDouble(u"0x1A"), 26.0);
+  EXPECT_DOUBLE_EQ(StringToDouble(u" -0X1.8p1 "), -3.0);
+  EXPECT_DOUBLE_EQ(StringToDouble(u"0x", &read, 2.5), 2.5);
+  EXPECT_TRUE(read);
+  EXPECT_DOUBLE_EQ(StringToDouble(u"+0xg", nullptr, 2.5), 2.5);
+  EXPECT_DOUBLE_EQ(StringToDouble(u"0xNaN", nullptr, 2.5), 2.5);
+  EXPECT_DOUBLE_EQ(StringToDouble(u"0x.8"), 0.5);
 }
 
 TEST(NumberToString, Formats) {
