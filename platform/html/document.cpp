@@ -3,13 +3,12 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/html/ascii.h"
 #include "platform/html/parser.h"
 #include "platform/html/tag_table.h"
 
 namespace korvalis::html {
 namespace {
-
-char16_t ToUpperAscii(char16_t c) { return (c >= u'a' && c <= u'z') ? c - 32 : c; }
 
 // Calls `visit` for `root` and every element inside it, in document order, without recursion.
 template <typename Visit>
@@ -59,8 +58,7 @@ void Document::Load(std::u16string_view html) {
 }
 
 Element* Document::CreateElement(std::u16string_view qualified_name) {
-  std::u16string upper(qualified_name);
-  for (char16_t& c : upper) c = ToUpperAscii(c);
+  const std::u16string upper = UpperAscii(qualified_name);
   size_t colon = upper.find(u':');
   if (colon != std::u16string::npos && colon > 0 && colon + 1 < upper.size()) {
     return CreateElement(upper.substr(0, colon), upper.substr(colon + 1));

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "platform/com/unicode.h"
+#include "platform/html/ascii.h"
 
 namespace korvalis::html {
 namespace {
@@ -97,9 +98,6 @@ constexpr char16_t kWindows1252[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-bool IsAsciiAlpha(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
-bool IsAsciiDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
-bool IsAsciiAlnum(char16_t c) { return IsAsciiAlpha(c) || IsAsciiDigit(c); }
 
 int HexValue(char16_t c) {
   if (IsAsciiDigit(c)) return c - u'0';

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/html/ascii.h"
 #include "platform/html/document.h"
 #include "platform/html/parser.h"
 #include "platform/html/serializer.h"
@@ -10,8 +11,6 @@
 
 namespace korvalis::html {
 namespace {
-
-char16_t ToLowerAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? c + 32 : c; }
 
 bool IsCollapsibleSpace(char16_t c) {
   return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
@@ -116,9 +115,7 @@ void Element::AppendNewAttribute(std::u16string_view name, std::u16string_view v
 }
 
 std::u16string AttributeKey(std::u16string_view name) {
-  std::u16string key(CanonicalAttributeName(name));
-  for (char16_t& c : key) c = ToLowerAscii(c);
-  return key;
+  return LowerAscii(CanonicalAttributeName(name));
 }
 
 bool Element::RemoveAttribute(std::u16string_view name) {

@@ -6,6 +6,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/html/ascii.h"
 #include "platform/html/entities.h"
 #include "platform/html/tag_table.h"
 
@@ -15,21 +16,12 @@ namespace {
 bool IsSpace(char16_t c) {
   return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
 }
-bool IsAsciiAlpha(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
-char16_t ToUpperAscii(char16_t c) { return (c >= u'a' && c <= u'z') ? c - 32 : c; }
-char16_t ToLowerAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? c + 32 : c; }
 
 bool IsAllSpace(std::u16string_view text) {
   for (char16_t c : text) {
     if (!IsSpace(c)) return false;
   }
   return true;
-}
-
-std::u16string UpperAscii(std::u16string_view text) {
-  std::u16string out(text);
-  for (char16_t& c : out) c = ToUpperAscii(c);
-  return out;
 }
 
 struct TagName {
@@ -221,17 +213,11 @@ class TreeBuilder {
       }
     } else {
       if (seen_many.empty()) {
-        for (const Attribute& a : list) seen_many.insert(LowerKey(a.name));
+        for (const Attribute& a : list) seen_many.insert(LowerAscii(a.name));
       }
-      if (!seen_many.insert(LowerKey(attribute.name)).second) return;
+      if (!seen_many.insert(LowerAscii(attribute.name)).second) return;
     }
     list.push_back(std::move(attribute));
-  }
-
-  static std::u16string LowerKey(std::u16string_view name) {
-    std::u16string key(name);
-    for (char16_t& c : key) c = ToLowerAscii(c);
-    return key;
   }
 
   bool ReadStartTag() {
