@@ -265,8 +265,13 @@ std::u16string CXmlProperty::ToXml() const {
     CheckName(name);
     xml += u'<';
     xml += name;
+    if (value.empty()) {
+      // An element without content, written as the library's serialiser writes it.
+      xml += u"/>";
+      continue;
+    }
     xml += u'>';
-    if (name == tag_ && !value.empty()) {
+    if (name == tag_) {
       // Markup stays markup; anything else (plain text, a broken fragment) is text.
       const std::u16string wrapped = u"<extend>" + value + u"</extend>";
       FragmentChecker checker;

@@ -106,6 +106,7 @@ TEST(CXmlPropertyTest, MapSerialisesInNameOrderAndReadsBack) {
   CXmlProperty bag(map);
   const std::u16string xml = bag.ToXml();
   EXPECT_LT(xml.find(u"<a>1</a>"), xml.find(u"<b>2</b>"));
+  EXPECT_NE(xml.find(u"<b>2</b><empty/></root>"), std::u16string::npos);
   EXPECT_NE(xml.find(u"<root>"), std::u16string::npos);
   EXPECT_EQ(CXmlProperty(xml).GetMap(), map);
   EXPECT_NE(CXmlProperty(Map{}).ToXml().find(u"<root/>"), std::u16string::npos);
