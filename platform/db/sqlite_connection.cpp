@@ -345,8 +345,15 @@ std::unique_ptr<Rowset> SqliteConnection::RunOnce(sqlite3_stmt* stmt, const Stat
 }
 
 std::unique_ptr<Rowset> SqliteConnection::Execute(std::string_view sql) {
-  if (std::optional<StatementShape> shape = ShapeQuery(sql)) {
-    if (std::unique_ptr<Rowset> rows = Run(shape->text, &*shape)) return rows;
+  if (!last_shape_known_ || sql != last_text_) {
+    last_shape_known_ = false;
+    last_shape_ = ShapeQuery(sql);
+    last_text_.assign(sql);
+    last_shape_known_ = true;
+  }
+  // Run uses the shape only until it returns: no statement runs another one on this connection.
+  if (last_shape_) {
+    if (std::unique_ptr<Rowset> rows = Run(last_shape_->text, &*last_shape_)) return rows;
   }
   return Run(sql, nullptr);
 }

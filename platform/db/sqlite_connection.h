@@ -9,6 +9,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -73,6 +74,10 @@ class SqliteConnection final : public Connection {
     using is_transparent = void;
     size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
   };
+  // The shape of the text run last, so that a text run again and again is scanned once.
+  std::string last_text_;
+  std::optional<StatementShape> last_shape_;
+  bool last_shape_known_ = false;
   // Prepared statements of the texts run more than once.
   std::unordered_map<std::string, std::unique_ptr<CachedStatement>, TextHash, std::equal_to<>>
       statements_;

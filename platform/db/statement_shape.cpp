@@ -2,6 +2,9 @@
 
 #include <array>
 
+#include "platform/db/ora_date.h"
+#include "platform/db/ora_number.h"
+
 namespace korvalis::db {
 namespace {
 
@@ -104,6 +107,59 @@ std::size_t DateLiteralAfter(std::string_view sql, std::size_t i, std::size_t* l
   return value_end;
 }
 
+// Whether the literal opening at `i` is written right after `name =`, the name starting with
+// a letter or quoted, and is not ROWNUM, LEVEL, SYSDATE or PRIOR, whose comparisons are
+// rewritten.
+bool FollowsNameEquals(std::string_view sql, std::size_t i) {
+  std::size_t j = i;
+  while (j > 0 && IsBlank(sql[j - 1])) --j;
+  if (j == 0 || sql[j - 1] != '=') return false;
+  --j;
+  if (j > 0 && (sql[j - 1] == '<' || sql[j - 1] == '>' || sql[j - 1] == '!' || sql[j - 1] == '^')) {
+    return false;
+  }
+  while (j > 0 && IsBlank(sql[j - 1])) --j;
+  if (j == 0) return false;
+  if (sql[j - 1] == '"') return true;
+  const std::size_t end = j;
+  while (j > 0 && IsNameByte(sql[j - 1])) --j;
+  if (j == end) return false;
+  const char first = sql[j];
+  if (!((first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z') ||
+        static_cast<unsigned char>(first) >= 0x80)) {
+    return false;
+  }
+  const std::string_view name = sql.substr(j, end - j);
+  for (std::string_view rewritten : {"ROWNUM", "LEVEL", "SYSDATE", "PRIOR"}) {
+    if (EqualsUpper(name, rewritten)) return false;
+  }
+  return true;
+}
+
+// Whether the literal ending at `i` ends its comparison: what follows it is the end of the
+// text, a closing parenthesis, or a word that ends a condition.
+bool EndsComparison(std::string_view sql, std::size_t i) {
+  i = SkipBlanksAndComments(sql, i);
+  if (i == std::string_view::npos) return false;
+  if (i == sql.size() || sql[i] == ')' || sql[i] == ';') return true;
+  std::size_t end = i;
+  while (end < sql.size() && IsNameByte(sql[end])) ++end;
+  const std::string_view word = sql.substr(i, end - i);
+  for (std::string_view ending : {"AND", "OR", "ORDER", "GROUP", "HAVING", "UNION", "MINUS",
+                                  "INTERSECT", "CONNECT", "START", "THEN"}) {
+    if (EqualsUpper(word, ending)) return true;
+  }
+  return false;
+}
+
+// Whether a value compared for equality passes through the translation unread: the
+// translation reads a text compared with a number as a number, and one compared with a date
+// as a date, when it can; a marker can be read as neither, so a value taken out must not be
+// either. The empty text is NULL.
+bool PassesThroughComparison(std::string_view value) {
+  return !value.empty() && !ParseNumber(value) && !ParseStoredDate(value);
+}
+
 }  // namespace
 
 std::optional<StatementShape> ShapeQuery(std::string_view sql) {
@@ -115,11 +171,38 @@ std::optional<StatementShape> ShapeQuery(std::string_view sql) {
   }
   StatementShape shape;
   std::size_t copied = 0;
+  // Replaces the literal [literal, end) by its value's marker.
+  auto take_out = [&](std::size_t literal, std::size_t end, std::string value) {
+    const std::string_view written = sql.substr(literal + 1, end - literal - 2);
+    std::size_t marker = 0;
+    while (marker < shape.literals.size() && shape.literals[marker] != written) ++marker;
+    if (marker == shape.literals.size()) {
+      shape.literals.emplace_back(written);
+      shape.values.push_back(std::move(value));
+    }
+    if (shape.text.empty()) shape.text.reserve(sql.size() + 16);
+    shape.text.append(sql.substr(copied, literal - copied));
+    shape.text.push_back('\'');
+    shape.text.push_back(kMarkerEdge);
+    if (marker < 9) {
+      shape.text.push_back(static_cast<char>('1' + marker));
+    } else {
+      shape.text.append(std::to_string(marker + 1));
+    }
+    shape.text.push_back(kMarkerEdge);
+    shape.text.push_back('\'');
+    copied = end;
+  };
   while (i < sql.size()) {
     const char c = sql[i];
     if (c == '\'' || c == '"') {
+      const std::size_t start = i;
       i = EndOfQuoted(sql, i);
       if (i == std::string_view::npos) return std::nullopt;
+      if (c == '\'' && FollowsNameEquals(sql, start) && EndsComparison(sql, i)) {
+        std::string value = LiteralValue(sql.substr(start, i - start));
+        if (PassesThroughComparison(value)) take_out(start, i, std::move(value));
+      }
     } else if (c == '-' || c == '/') {
       const std::size_t after = SkipBlanksAndComments(sql, i);
       if (after == std::string_view::npos) return std::nullopt;
@@ -135,20 +218,7 @@ std::optional<StatementShape> ShapeQuery(std::string_view sql) {
       }
       const std::size_t value_end = DateLiteralAfter(sql, i, &literal);
       if (value_end == std::string_view::npos || value_end - literal == 2) continue;
-      const std::string_view written = sql.substr(literal + 1, value_end - literal - 2);
-      std::size_t marker = 0;
-      while (marker < shape.literals.size() && shape.literals[marker] != written) ++marker;
-      if (marker == shape.literals.size()) {
-        shape.literals.emplace_back(written);
-        shape.values.push_back(LiteralValue(sql.substr(literal, value_end - literal)));
-      }
-      shape.text.append(sql.substr(copied, literal - copied));
-      shape.text.push_back('\'');
-      shape.text.push_back(kMarkerEdge);
-      shape.text.append(std::to_string(marker + 1));
-      shape.text.push_back(kMarkerEdge);
-      shape.text.push_back('\'');
-      copied = value_end;
+      take_out(literal, value_end, LiteralValue(sql.substr(literal, value_end - literal)));
       i = value_end;
     } else {
       ++i;

@@ -1,9 +1,12 @@
-// The shape of a query: its text with the values of its date literals taken out. A date
-// literal is the text given to TO_DATE together with a format, both written as literals
-// (TO_DATE('2026-12-07 09:30:00', 'YYYY-MM-DD HH24:MI:SS')). Queries that differ only in those
-// values (a search stamped with the server time, the bounds of a span) share one translation
-// and one prepared statement; the values are bound as parameters when it runs, and the rows
-// are those of the text as written.
+// The shape of a query: its text with the values of its date literals and of its equality
+// keys taken out. A date literal is the text given to TO_DATE together with a format, both
+// written as literals (TO_DATE('2026-12-07 09:30:00', 'YYYY-MM-DD HH24:MI:SS')). An equality
+// key is a text literal compared with a name (ID = 'p42', followed by the end of the
+// condition) whose value reads neither as a number nor as a date, so that the translation
+// passes it through as it passes a marker. Queries that differ only in those values (a search
+// stamped with the server time, the bounds of a span, the record asked for) share one
+// translation and one prepared statement; the values are bound as parameters when it runs,
+// and the rows are those of the text as written.
 //
 // A value is replaced by a marker literal that the translator passes through as it passes any
 // literal; BindMarkers then turns each marker into its parameter. The names of columns written
@@ -29,8 +32,8 @@ struct StatementShape {
   std::vector<std::string> literals;
 };
 
-// The shape of `oracle_sql` when it is a SELECT holding at least one non-empty date literal;
-// nullopt otherwise (the text runs as it is).
+// The shape of `oracle_sql` when it is a SELECT holding at least one non-empty date literal
+// or equality key; nullopt otherwise (the text runs as it is).
 std::optional<StatementShape> ShapeQuery(std::string_view oracle_sql);
 
 // Replaces, in the SQLite translation of a shape of `count` values, every marker literal by its

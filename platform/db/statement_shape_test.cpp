@@ -41,6 +41,34 @@ TEST(StatementShape, TakesOutTheValuesOfDateLiterals) {
   }
 }
 
+TEST(StatementShape, TakesOutTextsComparedForEquality) {
+  std::optional<StatementShape> shape = ShapeQuery(
+      "SELECT NAME FROM T WHERE ID = 'p42' AND \"Code\"='x''y' AND (B.K = 'p42') "
+      "AND D = TO_DATE('2026-01-01', 'YYYY-MM-DD') ORDER BY 1");
+  ASSERT_TRUE(shape.has_value());
+  EXPECT_EQ(shape->text,
+            "SELECT NAME FROM T WHERE ID = '\x01" "1\x01' AND \"Code\"='\x01" "2\x01' AND "
+            "(B.K = '\x01" "1\x01') AND D = TO_DATE('\x01" "3\x01', 'YYYY-MM-DD') ORDER BY 1");
+  EXPECT_EQ(shape->values, (std::vector<std::string>{"p42", "x'y", "2026-01-01"}));
+  EXPECT_EQ(shape->literals, (std::vector<std::string>{"p42", "x''y", "2026-01-01"}));
+
+  // Texts the translation reads (numbers, dates, NULL), other comparisons, literals that are
+  // operands of something else, rewritten names, and statements other than queries.
+  for (const char* unshaped :
+       {"SELECT A FROM T WHERE ID = '42'", "SELECT A FROM T WHERE ID = ' -1.5e3'",
+        "SELECT A FROM T WHERE D = '2008-01-01'", "SELECT A FROM T WHERE D = '2008-01-01 10:00'",
+        "SELECT A FROM T WHERE ID = ''", "SELECT A FROM T WHERE ID <> 'x'",
+        "SELECT A FROM T WHERE ID != 'x'", "SELECT A FROM T WHERE ID >= 'x'",
+        "SELECT A FROM T WHERE ID = 'x' || 'y'", "SELECT A FROM T WHERE ID = 'x' + 1",
+        "SELECT A FROM T WHERE NVL(ID, 'a') = 'x'", "SELECT A FROM T WHERE 'x' = ID",
+        "SELECT A FROM T WHERE ROWNUM = 'x'", "SELECT A FROM T WHERE level = 'x'",
+        "SELECT A FROM T WHERE ID = N'x'", "SELECT A FROM T WHERE ID =/**/ 'x'",
+        "SELECT A FROM T WHERE 1 = 'x'", "SELECT A FROM T WHERE ID = 'x' ESCAPE",
+        "UPDATE T SET A = 'x' WHERE ID = 'y'", "DELETE FROM T WHERE ID = 'y'"}) {
+    EXPECT_FALSE(ShapeQuery(unshaped).has_value()) << unshaped;
+  }
+}
+
 TEST(StatementShape, MarkersBecomeParametersOnlyAsLiteralsOfTheirOwn) {
   std::string sql =
       "SELECT ora_to_date('\x01" "1\x01', 'YYYY') AS \"TO_DATE('\x01" "1\x01','YYYY')\", "
@@ -137,6 +165,45 @@ TEST_F(ShapeTest, BadValuesFailAsTheWrittenText) {
   // A shape whose text cannot be translated reports the text's own failure.
   EXPECT_EQ(Error("SELECT NO_SUCH_FUNCTION(TO_DATE('2026-01-01', 'YYYY-MM-DD')) FROM DUAL"),
             Error("SELECT NO_SUCH_FUNCTION(TO_DATE/**/('2026-01-01', 'YYYY-MM-DD')) FROM DUAL"));
+}
+
+// Records asked for by key, through a kept shape and as written: the same rows, names and
+// failures, whatever the key's text and the type of the column it is compared with.
+TEST_F(ShapeTest, QueriesThatDifferInKeysGiveTheRowsOfTheirOwnText) {
+  c_->Execute("CREATE TABLE T_PATIENT (ID VARCHAR2(20), NAME VARCHAR2(20), CODE NUMBER(5), "
+              "BORN DATE)");
+  c_->Execute("INSERT INTO T_PATIENT VALUES ('p1', 'one', 1, TO_DATE('2008-01-01', 'YYYY-MM-DD'))");
+  c_->Execute("INSERT INTO T_PATIENT VALUES ('O''Brien', 'two', 2, NULL)");
+  c_->Execute("INSERT INTO T_PATIENT VALUES ('张三', 'three', 3, NULL)");
+  c_->Execute("INSERT INTO T_PATIENT VALUES ('42', 'four', 42, NULL)");
+  const char* kKeys[] = {"p1", "O''Brien", "张三", "none", "P1", "42", "", "p1 ", "2008-01-01"};
+  const char* kQueries[] = {
+      "SELECT NAME, (SELECT COUNT(*) FROM T_VISIT WHERE IN_TIME =%s '%s') N FROM T_PATIENT "
+      "WHERE ID =%s '%s' ORDER BY NAME",
+      "SELECT ID FROM T_PATIENT WHERE BORN =%s '%s' OR ID =%s '%s' ORDER BY ID",
+      "SELECT ID FROM T_PATIENT WHERE CODE =%s '%s' OR NAME =%s '%s' ORDER BY ID",
+  };
+  char shaped[512], written[512];
+  for (int round = 0; round < 2; ++round) {
+    for (const char* key : kKeys) {
+      for (const char* query : kQueries) {
+        std::snprintf(shaped, sizeof shaped, query, "", key, "", key);
+        std::snprintf(written, sizeof written, query, "/**/", key, "/**/", key);
+        ASSERT_FALSE(ShapeQuery(written).has_value());
+        const std::string error = Error(written);
+        EXPECT_EQ(Error(shaped), error) << shaped;
+        if (error.empty()) {
+          EXPECT_EQ(Query(*c_, shaped), Query(*c_, written)) << shaped;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(Query(*c_, "SELECT NAME FROM T_PATIENT WHERE ID = 'O''Brien'"), (Rows{{"two"}}));
+  EXPECT_NE(Error("SELECT ID FROM T_PATIENT WHERE CODE = 'abc'").find("ORA-01722"),
+            std::string::npos);
+  EXPECT_EQ(testing::ColumnNames(*c_, "SELECT (SELECT NAME FROM T_PATIENT WHERE ID = 'p1'), "
+                                      "NAME FROM T_PATIENT WHERE ID = 'p1'"),
+            (std::vector<std::string>{"(SELECTNAMEFROMT_PATIENTWHEREID='p1')", "NAME"}));
 }
 
 // A shape still being read while the same shape runs with other values inside it.
