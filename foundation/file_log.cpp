@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "platform/com/unicode.h"
+#include "platform/sys/write_all.h"
 
 namespace korvalis::filelog {
 namespace {
@@ -19,17 +20,6 @@ bool EnsureFolder(const std::string& folder) {
   struct stat info;
   if (stat(folder.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
   return mkdir(folder.c_str(), 0755) == 0 || errno == EEXIST;
-}
-
-bool WriteAll(int fd, const std::string& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
 }
 
 }  // namespace
@@ -59,7 +49,7 @@ bool AppendEntry(const std::string& folder, const std::tm& local_time, const std
 
   const int fd = open((folder + name).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (fd < 0) return false;
-  const bool written = WriteAll(fd, entry);
+  const bool written = korvalis::sys::WriteAll(fd, entry);
   close(fd);
   return written;
 }

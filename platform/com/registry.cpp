@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/com/unicode.h"
+#include "platform/sys/write_all.h"
 
 namespace korvalis::com {
 namespace {
@@ -132,19 +133,6 @@ HRESULT ReadFile(const std::string& path, RegistryKey* root, std::string* error)
     return REGDB_E_READREGDB;
   }
   return S_OK;
-}
-
-bool WriteAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 // Holds an exclusive lock on "<path>.lock" while it lives.
@@ -364,7 +352,7 @@ HRESULT RegistryFile::Update(const std::function<HRESULT(RegistryKey& root)>& ch
 
   std::string temporary = path_ + ".new";
   int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  bool written = fd >= 0 && WriteAll(fd, FormatRegistry(root)) && ::fsync(fd) == 0;
+  bool written = fd >= 0 && sys::WriteAll(fd, FormatRegistry(root)) && ::fsync(fd) == 0;
   int saved = errno;
   if (fd >= 0) ::close(fd);
   if (!written || ::rename(temporary.c_str(), path_.c_str()) != 0) {

@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "platform/com/unicode.h"
+#include "platform/sys/write_all.h"
 
 namespace korvalis::sys {
 namespace {
@@ -93,12 +94,7 @@ void WriteToSyslog(std::uint16_t type, const std::string& text, const std::strin
 void AppendToFile(const char* path, const std::string& line) {
   const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) return;
-  std::size_t written = 0;
-  while (written < line.size()) {
-    const ssize_t n = ::write(fd, line.data() + written, line.size() - written);
-    if (n <= 0) break;
-    written += static_cast<std::size_t>(n);
-  }
+  WriteAll(fd, line);
   ::close(fd);
 }
 
