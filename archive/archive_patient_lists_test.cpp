@@ -89,12 +89,18 @@ class ArchivePatientListsTest : public ::testing::Test {
   template <class Body, class... Texts>
   static Events Call(Body body, Texts... texts) {
     std::vector<BSTR> arguments = {Bstr(texts)...};
+    // The arguments are freed also when the body throws.
+    struct FreeArguments {
+      std::vector<BSTR>& bstrs;
+      ~FreeArguments() {
+        for (BSTR argument : bstrs) SysFreeString(argument);
+      }
+    } free_arguments{arguments};
     BSTR result = nullptr;
     {
       TestDataSource data_source(db_->init_string());
       CallWith(body, &data_source, arguments, &result, std::index_sequence_for<Texts...>());
     }
-    for (BSTR argument : arguments) SysFreeString(argument);
     return EventNumbers(ReadPatients(result));
   }
   template <class Body, std::size_t... I>

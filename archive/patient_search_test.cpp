@@ -6,6 +6,7 @@
 
 #include "archive/archive_patient.h"
 #include "archive/patient_search_test_util.h"
+#include "com/scoped_bstr.h"
 #include "foundation/db_type.h"
 
 namespace korvalis::archive::testing {
@@ -74,13 +75,12 @@ class PatientSearchTest : public ::testing::Test {
   }
 
   std::vector<Patient> Search(const std::u16string& condition) {
-    BSTR info = AllocBstr(condition);
+    korvalis::com::ScopedBstr info(condition);
     BSTR result = nullptr;
     {
       TestDataSource data_source(db_.init_string());
-      CBArchivePatient::SearchPatient(&data_source, info, &result);
+      CBArchivePatient::SearchPatient(&data_source, info.get(), &result);
     }
-    SysFreeString(info);
     return ReadPatients(result);
   }
   Events Find(const std::u16string& elements) {

@@ -45,7 +45,7 @@ constexpr char kStatement[] =
 // The catalog of kSchema, built on a raw handle that the caller closes.
 std::shared_ptr<const Catalog> SchemaCatalog(sqlite3** db) {
   sqlite3_open(":memory:", db);
-  sqlite3_exec(*db, kCatalogBootstrapSql, nullptr, nullptr, nullptr);
+  sqlite3_exec(*db, CatalogBootstrapSql(), nullptr, nullptr, nullptr);
   auto bare = Catalog::Load(*db);
   for (const auto& s : SplitScript(kSchema)) {
     for (const auto& stmt : Translate(s.text, *bare).statements) {

@@ -35,10 +35,11 @@ std::u16string AskDateTime(CSingleFactory& factory, const CLSID* clsid = nullptr
   IDateTimeService* component = nullptr;
   factory.CreateInstance(IID_IDateTimeService, reinterpret_cast<void**>(&component), clsid);
   BSTR text = nullptr;
-  CheckSiblingCall(component->GetDateTime(&text));
+  HRESULT hr = component->GetDateTime(&text);
+  component->Release();
   std::u16string answer(korvalis::BstrView(text));
   SysFreeString(text);
-  component->Release();
+  CheckSiblingCall(hr);
   return answer;
 }
 

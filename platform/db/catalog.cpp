@@ -6,7 +6,8 @@
 
 namespace korvalis::db {
 
-const char* const kCatalogBootstrapSql = R"(
+const char* CatalogBootstrapSql() {
+  return R"(
 CREATE TABLE IF NOT EXISTS KORVALIS_TABLES (
   TABLE_NAME TEXT NOT NULL PRIMARY KEY,
   TABLE_TYPE TEXT NOT NULL,
@@ -40,6 +41,7 @@ CREATE TABLE IF NOT EXISTS KORVALIS_CONS_COLUMNS (
   PRIMARY KEY (CONSTRAINT_NAME, POSITION));
 CREATE VIEW IF NOT EXISTS DUAL AS SELECT 'X' AS DUMMY;
 )";
+}
 
 SqlType TypeOfDeclared(const sql::TypeName& type) {
   const std::string& n = type.name;

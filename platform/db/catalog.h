@@ -59,6 +59,6 @@ class Catalog {
 };
 
 // The DDL that creates the metadata tables and the one-row DUAL.
-extern const char* const kCatalogBootstrapSql;
+const char* CatalogBootstrapSql();
 
 }  // namespace korvalis::db

@@ -20,7 +20,7 @@ struct Database {
   Database() {
     sqlite3_open(":memory:", &db);
     RegisterOracleFunctions(db);
-    sqlite3_exec(db, kCatalogBootstrapSql, nullptr, nullptr, nullptr);
+    sqlite3_exec(db, CatalogBootstrapSql(), nullptr, nullptr, nullptr);
     const char* schema[] = {
         "CREATE TABLE T (ID NUMBER(10), NAME VARCHAR2(20), D DATE, CONTENT BLOB)",
         "CREATE TABLE U (ID NUMBER, T_ID NUMBER, NOTE VARCHAR2(200))",

@@ -244,7 +244,7 @@ SqliteConnection::SqliteConnection(std::shared_ptr<EmbeddedDatabase> database)
     RunPlain("PRAGMA mmap_size=268435456");
     RunPlain("PRAGMA temp_store=MEMORY");
     char* error = nullptr;
-    rc = sqlite3_exec(db_, kCatalogBootstrapSql, nullptr, nullptr, &error);
+    rc = sqlite3_exec(db_, CatalogBootstrapSql(), nullptr, nullptr, &error);
     if (rc != SQLITE_OK) {
       std::string message = error ? error : "unknown error";
       sqlite3_free(error);
