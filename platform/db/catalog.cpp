@@ -147,7 +147,7 @@ std::shared_ptr<const Catalog> Catalog::Load(sqlite3* db) {
 }
 
 const TableInfo* Catalog::FindTable(std::string_view name) const {
-  auto it = tables_.find(std::string(name));
+  auto it = tables_.find(name);
   if (it != tables_.end()) return &it->second;
   return nullptr;
 }

@@ -55,7 +55,11 @@ class Catalog {
   const TableInfo* FindTable(std::string_view name) const;
 
  private:
-  std::unordered_map<std::string, TableInfo> tables_;
+  struct NameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  };
+  std::unordered_map<std::string, TableInfo, NameHash, std::equal_to<>> tables_;
 };
 
 // The DDL that creates the metadata tables and the one-row DUAL.

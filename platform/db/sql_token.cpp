@@ -86,15 +86,17 @@ void Tokenize(std::string_view sql, std::vector<Token>* out, std::string* storag
   auto push = [&](TokenKind kind, std::string_view text, size_t begin, size_t end) {
     tokens.push_back(Token{kind, text, begin, end});
   };
-  // Copies `text` into the storage, upper-cased when asked, and returns the copy.
-  auto keep = [&](std::string_view text, bool upper) {
+  // The word in upper case: the statement's own text when it is written so, otherwise an
+  // upper-cased copy in the storage.
+  auto upper = [&](std::string_view text) {
+    size_t k = 0;
+    while (k < text.size() && !(text[k] >= 'a' && text[k] <= 'z')) ++k;
+    if (k == text.size()) return text;
     const size_t at = storage->size();
     storage->append(text);
-    if (upper) {
-      for (size_t k = at; k < storage->size(); ++k) {
-        char& ch = (*storage)[k];
-        if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
-      }
+    for (k += at; k < storage->size(); ++k) {
+      char& ch = (*storage)[k];
+      if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
     }
     return std::string_view(storage->data() + at, text.size());
   };
@@ -122,7 +124,7 @@ void Tokenize(std::string_view sql, std::vector<Token>* out, std::string* storag
         continue;  // the string is read by the next round
       }
       while (i < n && IsWordChar(static_cast<unsigned char>(sql[i]))) ++i;
-      push(TokenKind::kWord, keep(sql.substr(start, i - start), true), start, i);
+      push(TokenKind::kWord, upper(sql.substr(start, i - start)), start, i);
       tokens.back().reserved = IsReservedWord(tokens.back().text);
       continue;
     }
@@ -148,17 +150,18 @@ void Tokenize(std::string_view sql, std::vector<Token>* out, std::string* storag
       const size_t at = storage->size();
       ++i;
       for (;;) {
-        if (i >= n) throw SqlError("ORA-01756: quoted string not properly terminated" + Where(sql, start));
-        if (sql[i] == '\'') {
-          if (i + 1 < n && sql[i + 1] == '\'') {
-            storage->push_back('\'');
-            i += 2;
-            continue;
-          }
-          ++i;
-          break;
+        const size_t quote = sql.find('\'', i);
+        if (quote == std::string_view::npos) {
+          throw SqlError("ORA-01756: quoted string not properly terminated" + Where(sql, start));
         }
-        storage->push_back(sql[i++]);
+        storage->append(sql.substr(i, quote - i));
+        if (quote + 1 < n && sql[quote + 1] == '\'') {
+          storage->push_back('\'');
+          i = quote + 2;
+          continue;
+        }
+        i = quote + 1;
+        break;
       }
       push(TokenKind::kString, std::string_view(storage->data() + at, storage->size() - at), start, i);
       continue;

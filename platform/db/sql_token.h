@@ -1,7 +1,8 @@
 // Tokens of the Oracle SQL dialect that the system's statements are written in, and the
 // tokenizer that produces them.
 //
-// Thread-safety: Tokenize is a pure function; token texts point into the storage it is given.
+// Thread-safety: Tokenize is a pure function; token texts point into the statement or the
+// storage it is given.
 #pragma once
 
 #include <cstddef>
@@ -41,8 +42,9 @@ struct Token {
 // Splits `sql` into tokens, dropping blanks and comments (optimiser hints are comments).
 // Always ends with one kEnd token. Throws SqlError on an unterminated string, quoted name
 // or comment, and on a character that has no place in SQL.
-// `storage` receives the token texts that differ from the statement's (upper-cased words,
-// strings without their quotes); the tokens stay valid while it is unchanged.
+// `storage` receives the token texts that differ from the statement's (words written with
+// lower-case letters, upper-cased; strings without their quotes); the tokens stay valid while
+// it and `sql` are unchanged.
 void Tokenize(std::string_view sql, std::vector<Token>* tokens, std::string* storage);
 
 }  // namespace korvalis::db::sql

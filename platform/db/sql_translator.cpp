@@ -32,10 +32,13 @@ void AppendQuotedName(std::string_view name, std::string* out) {
 
 void AppendStringLiteral(std::string_view value, std::string* out) {
   out->push_back('\'');
-  for (char c : value) {
-    if (c == '\'') out->push_back('\'');
-    out->push_back(c);
+  for (size_t quote = value.find('\''); quote != std::string_view::npos;
+       quote = value.find('\'')) {
+    out->append(value.substr(0, quote + 1));
+    out->push_back('\'');
+    value.remove_prefix(quote + 1);
   }
+  out->append(value);
   out->push_back('\'');
 }
 
@@ -64,6 +67,7 @@ std::string OracleColumnName(const sql::SelectItem& item, std::string_view state
   if (!item.alias.empty()) return item.alias.text;
   if (item.expr->kind == ExprKind::kColumn) return item.expr->parts.back().text;
   std::string out;
+  out.reserve(item.end - item.begin);
   char quote = 0;
   for (char c : statement.substr(item.begin, item.end - item.begin)) {
     if (quote) {
