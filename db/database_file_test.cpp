@@ -1,8 +1,6 @@
 // Creating the database file of `korvalis initdb` and its configuration file.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -10,6 +8,7 @@
 #include <string>
 
 #include "db/database_file.h"
+#include "db/testing/temp_directory.h"
 #include "foundation/db_config.h"
 #include "platform/com/unicode.h"
 #include "platform/db/connection_pool.h"
@@ -23,13 +22,6 @@ namespace fs = std::filesystem;
 
 class DatabaseFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "korvalis-initdb-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   static std::string Read(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     std::stringstream text;
@@ -43,7 +35,8 @@ class DatabaseFileTest : public ::testing::Test {
     return rows->Next() ? std::string(rows->Text(0)) : "";
   }
 
-  fs::path dir_;
+  korvalis::testing::TempDirectory scratch_{"korvalis-initdb"};
+  const fs::path dir_ = scratch_.path();
 };
 
 TEST_F(DatabaseFileTest, CreatesTheDatabaseAndRefusesToOverwriteIt) {
@@ -118,9 +111,8 @@ TEST_F(DatabaseFileTest, ConfigurationPointsAtTheDatabaseOnce) {
 TEST(DatabaseBuilderTest, AFailedBuildLeavesNothingBehind) {
   // A database that already holds one of the last tables of the schema: the build fails late,
   // after every earlier table was created, and must take all of them back.
-  std::string pattern = (fs::temp_directory_path() / "korvalis-build-XXXXXX").string();
-  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-  const std::string init_string = "Provider=SQLite;Data Source=" + pattern + "/partial.db";
+  korvalis::testing::TempDirectory scratch("korvalis-build");
+  const std::string init_string = "Provider=SQLite;Data Source=" + scratch.path() + "/partial.db";
   {
     std::unique_ptr<db::Connection> connection = db::OpenConnection(init_string);
     std::unique_ptr<db::Rowset> rows =
@@ -136,7 +128,6 @@ TEST(DatabaseBuilderTest, AFailedBuildLeavesNothingBehind) {
     EXPECT_THROW(connection->Execute("SELECT COUNT(*) FROM TELV_PATIENT"), db::DbError);
     EXPECT_THROW(connection->Execute("SELECT COUNT(*) FROM TELV_SYS_PARAM"), db::DbError);
   }
-  fs::remove_all(pattern);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "db/testing/temp_directory.h"
 #include "db/testing/test_database.h"
 #include "platform/com/unicode.h"
 #include "platform/db/connection_pool.h"
@@ -24,22 +25,7 @@
 
 namespace korvalis::datasource::testing {
 
-// A directory of its own under the temporary directory, removed with the object.
-class TempDirectory {
- public:
-  TempDirectory() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "korvalis_ds_XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
-  }
-  ~TempDirectory() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
+using korvalis::testing::TempDirectory;
 
 // A fresh database with the system's schema and installation rows, in a file of its own.
 class ScratchDatabase {

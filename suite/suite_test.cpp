@@ -12,6 +12,7 @@
 #include <fstream>
 #include <regex>
 
+#include "db/testing/temp_directory.h"
 #include "db/testing/test_database.h"
 #include "foundation/emr_error.h"
 #include "foundation/emr_exception.h"
@@ -82,8 +83,6 @@ std::u16string InterfaceList() {
 class SuiteTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/korvalis-suite-XXXXXX";
-    directory_ = ::mkdtemp(pattern);
     ::setenv("KORVALIS_REGISTRY", (directory_ / "registry").c_str(), 1);
     ::setenv("KORVALIS_SUITE_CONFIG", (directory_ / "suite.config.xml").c_str(), 1);
     fs::create_directory(directory_ / "his");
@@ -97,7 +96,6 @@ class SuiteTest : public ::testing::Test {
   void TearDown() override {
     ::unsetenv("KORVALIS_REGISTRY");
     ::unsetenv("KORVALIS_SUITE_CONFIG");
-    fs::remove_all(directory_);
   }
 
   // The configuration with the stand-ins' list, the database and `more` elements.
@@ -115,7 +113,8 @@ class SuiteTest : public ::testing::Test {
     std::ofstream(directory_ / "his" / patient / (event + ".xml")) << content;
   }
 
-  fs::path directory_;
+  korvalis::testing::TempDirectory scratch_{"korvalis-suite"};
+  const fs::path directory_ = scratch_.path();
   korvalis::schema::TestDatabase database_;
   CSingleFactory factory_;
 };
@@ -413,8 +412,8 @@ TEST_F(SecurityTest, AConfigurationWithoutADatabaseFailsWithItsPath) {
 namespace {
 
 TEST(SampleConfigTest, TheSampleHospitalsConfigurationServesItsVisits) {
-  char pattern[] = "/tmp/korvalis-sample-XXXXXX";
-  const fs::path directory = ::mkdtemp(pattern);
+  korvalis::testing::TempDirectory scratch("korvalis-sample");
+  const fs::path directory = scratch.path();
   const std::string init_string = "Provider=SQLite;Data Source=" + (directory / "k.db").string();
   ASSERT_TRUE(korvalis::suite::WriteSuiteConfig(directory, init_string, true));
   EXPECT_FALSE(korvalis::suite::WriteSuiteConfig(directory, "changed", false));
@@ -450,7 +449,6 @@ TEST(SampleConfigTest, TheSampleHospitalsConfigurationServesItsVisits) {
   EXPECT_EQ(discharged->items[u"discharged"], u"1");
   EXPECT_NE(discharged->items[u"in_out"].find(u"2026-11-20 10:00:00"), std::u16string::npos);
   EXPECT_EQ(discharged->items.count(u"record_plan"), 0u);
-  fs::remove_all(directory);
 }
 
 }  // namespace

@@ -1,14 +1,10 @@
 #include "db/testing/test_database.h"
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
 #include <stdexcept>
-#include <system_error>
 
 #include "db/stored_text.h"
 #include "platform/db/connection_pool.h"
@@ -20,31 +16,18 @@ namespace fs = std::filesystem;
 
 std::string InitString(const std::string& path) { return "Provider=SQLite;Data Source=" + path; }
 
-// A new private directory under the system's temporary directory.
-std::string MakeTemporaryDirectory() {
-  std::string pattern = (fs::temp_directory_path() / "korvalis-db-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) {
-    throw std::system_error(errno, std::generic_category(), "mkdtemp " + pattern);
-  }
-  return pattern;
-}
-
 // The database every fixture of one kind starts from, built on first use and removed at exit.
 class TemplateDatabase {
  public:
   explicit TemplateDatabase(DatabaseContents contents)
-      : directory_(MakeTemporaryDirectory()), path_(directory_ + "/template.db") {
+      : directory_("korvalis-db"), path_(directory_.path() + "/template.db") {
     std::unique_ptr<db::Connection> connection = db::OpenConnection(InitString(path_));
     BuildDatabase(*connection, contents);
-  }
-  ~TemplateDatabase() {
-    std::error_code ignored;
-    fs::remove_all(directory_, ignored);
   }
   const std::string& path() const { return path_; }
 
  private:
-  std::string directory_;
+  korvalis::testing::TempDirectory directory_;
   std::string path_;
 };
 
@@ -90,23 +73,15 @@ std::string SqlDate(const std::optional<std::string>& date) {
   return "TO_DATE(" + SqlText(*date) + ", 'YYYY-MM-DD HH24:MI:SS')";
 }
 
-TestDatabase::TestDatabase(DatabaseContents contents) : directory_(MakeTemporaryDirectory()) {
-  path_ = directory_ + "/korvalis.db";
+TestDatabase::TestDatabase(DatabaseContents contents) : directory_("korvalis-db") {
+  path_ = directory_.path() + "/korvalis.db";
   init_string_ = InitString(path_);
-  try {
-    fs::copy_file(TemplateFor(contents).path(), path_);
-  } catch (...) {
-    std::error_code ignored;
-    fs::remove_all(directory_, ignored);
-    throw;
-  }
+  fs::copy_file(TemplateFor(contents).path(), path_);
 }
 
 TestDatabase::~TestDatabase() {
   connection_.reset();
   db::ConnectionPools::Close(init_string_);
-  std::error_code ignored;
-  fs::remove_all(directory_, ignored);
 }
 
 db::Connection& TestDatabase::connection() {

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "db/database_builder.h"
+#include "db/testing/temp_directory.h"
 #include "platform/db/provider.h"
 
 namespace korvalis::schema {
@@ -188,7 +189,7 @@ class TestDatabase {
   void SetSysParam(std::string_view name, std::optional<std::string_view> value);
 
  private:
-  std::string directory_;
+  korvalis::testing::TempDirectory directory_;  // removed last, after the connections are closed
   std::string path_;
   std::string init_string_;
   std::unique_ptr<db::Connection> connection_;
