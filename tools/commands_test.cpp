@@ -1,14 +1,13 @@
 // Runs the `korvalis` command as a newcomer would: register the built library in a fresh
 // registry, list the classes, call methods, unregister.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <map>
 #include <regex>
 #include <sstream>
 #include <string>
 
+#include "db/testing/temp_directory.h"
 #include "interface/type_library.h"
 #include "platform/com/unicode.h"
 #include "tools/command_test_util.h"
@@ -20,21 +19,15 @@ using korvalis::testing::RunCommand;
 
 class CommandTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    directory_ = ::testing::TempDir() + "/korvalis_command." + std::to_string(::getpid());
-    std::system(("rm -rf '" + directory_ + "'").c_str());
-  }
-  void TearDown() override { std::system(("rm -rf '" + directory_ + "'").c_str()); }
-
   Outcome Run(const std::string& arguments) {
+    const std::string err = directory_ + "/stderr.txt";
     std::string command = "KORVALIS_REGISTRY='" + directory_ + "/registry' " KORVALIS_COMMAND " " +
-                          arguments + " 2>" + directory_ + ".err";
-    Outcome outcome = RunCommand(command, directory_ + ".err");
-    std::remove((directory_ + ".err").c_str());
-    return outcome;
+                          arguments + " 2> '" + err + "'";
+    return RunCommand(command, err);
   }
 
-  std::string directory_;
+  korvalis::testing::TempDirectory scratch_{"korvalis-command"};
+  const std::string directory_ = scratch_.path();
 };
 
 TEST_F(CommandTest, RegisterThenListEveryMethodOfTheRegisteredClasses) {

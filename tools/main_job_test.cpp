@@ -1,14 +1,13 @@
 // The main job as a newcomer runs it: a fresh database with the sample hospital, the library
 // registered, and the archive patient lists called through `korvalis call`.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "db/testing/temp_directory.h"
 #include "platform/xml/dom.h"
 #include "tools/command_test_util.h"
 
@@ -20,12 +19,12 @@ using korvalis::testing::RunCommand;
 class MainJobTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    directory_ = ::testing::TempDir() + "/korvalis_main_job." + std::to_string(::getpid());
-    std::system(("rm -rf '" + directory_ + "' && mkdir -p '" + directory_ + "'").c_str());
+    scratch_.emplace("korvalis-main-job");
+    directory_ = scratch_->path();
     ASSERT_EQ(Run("initdb --sample korvalis.db").status, 0);
     ASSERT_EQ(Run("regsvr " KORVALIS_LIBRARY).status, 0);
   }
-  static void TearDownTestSuite() { std::system(("rm -rf '" + directory_ + "'").c_str()); }
+  static void TearDownTestSuite() { scratch_.reset(); }
 
   // Runs the command in the job's directory with its registry; standard error is dropped.
   static Outcome Run(const std::string& arguments) {
@@ -52,9 +51,11 @@ class MainJobTest : public ::testing::Test {
     return names;
   }
 
+  static std::optional<korvalis::testing::TempDirectory> scratch_;
   static std::string directory_;
 };
 
+std::optional<korvalis::testing::TempDirectory> MainJobTest::scratch_;
 std::string MainJobTest::directory_;
 
 TEST_F(MainJobTest, ListsTheInHospitalPatientsOfASampleDepartment) {

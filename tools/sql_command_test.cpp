@@ -1,12 +1,11 @@
 // `korvalis sql` as an operator uses it: a database named on the command line or by the
 // configuration file of the current directory, scripts on standard input, rows as text.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <fstream>
 #include <string>
 
+#include "db/testing/temp_directory.h"
 #include "tools/command_test_util.h"
 
 namespace {
@@ -16,12 +15,6 @@ using korvalis::testing::RunCommand;
 
 class SqlCommandTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    directory_ = ::testing::TempDir() + "/korvalis_sql." + std::to_string(::getpid());
-    std::system(("rm -rf '" + directory_ + "' && mkdir -p '" + directory_ + "'").c_str());
-  }
-  void TearDown() override { std::system(("rm -rf '" + directory_ + "'").c_str()); }
-
   // Runs `korvalis sql <arguments>` in the test directory with `input` on standard input.
   Outcome Sql(const std::string& arguments, const std::string& input = "") {
     const std::string in = directory_ + "/stdin.sql";
@@ -32,7 +25,8 @@ class SqlCommandTest : public ::testing::Test {
     return RunCommand(command, err);
   }
 
-  std::string directory_;
+  korvalis::testing::TempDirectory scratch_{"korvalis-sql"};
+  const std::string directory_ = scratch_.path();
 };
 
 TEST_F(SqlCommandTest, ScriptsSeedAndQueriesPrintTabSeparatedRows) {
