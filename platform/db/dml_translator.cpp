@@ -9,6 +9,25 @@
 
 namespace korvalis::db {
 namespace detail {
+namespace {
+
+// The table an UPDATE or DELETE changes, printed with its alias into `out`, and the scope in
+// which its SET and WHERE clauses name its columns (by the alias when it has one).
+Scope TargetScope(const Statement& stmt, const TableInfo* table, std::string* out) {
+  AppendQuotedName(table->name, out);
+  Scope scope;
+  Source s;
+  s.table = table;
+  s.alias = stmt.alias.empty() ? table->name : UpperAscii(stmt.alias.text);
+  scope.sources.push_back(std::move(s));
+  if (!stmt.alias.empty()) {
+    out->append(" AS ");
+    AppendQuotedName(stmt.alias.text, out);
+  }
+  return scope;
+}
+
+}  // namespace
 
 // How a value is converted on its way into a column of the declared type.
 void Translator::ConvertFor(const ColumnInfo* column, SqlType value_type, std::string* value_sql,
@@ -132,16 +151,7 @@ Translation Translator::Update(Statement& stmt) {
   const TableInfo* table = RequireTable(stmt.table);
   Translation tr{StatementKind::kUpdate, {}, false};
   std::string out = "UPDATE ";
-  AppendQuotedName(table->name, &out);
-  Scope scope;
-  Source s;
-  s.table = table;
-  s.alias = stmt.alias.empty() ? table->name : UpperAscii(stmt.alias.text);
-  scope.sources.push_back(s);
-  if (!stmt.alias.empty()) {
-    out.append(" AS ");
-    AppendQuotedName(stmt.alias.text, &out);
-  }
+  const Scope scope = TargetScope(stmt, table, &out);
   out.append(" SET ");
   for (size_t i = 0; i < stmt.assignments.size(); ++i) {
     if (i) out.append(", ");
@@ -200,16 +210,7 @@ Translation Translator::Delete(Statement& stmt) {
   const TableInfo* table = RequireTable(stmt.table);
   Translation tr{StatementKind::kDelete, {}, false};
   std::string out = "DELETE FROM ";
-  AppendQuotedName(table->name, &out);
-  Scope scope;
-  Source s;
-  s.table = table;
-  s.alias = stmt.alias.empty() ? table->name : UpperAscii(stmt.alias.text);
-  scope.sources.push_back(s);
-  if (!stmt.alias.empty()) {
-    out.append(" AS ");
-    AppendQuotedName(stmt.alias.text, &out);
-  }
+  const Scope scope = TargetScope(stmt, table, &out);
   if (stmt.where) {
     if (ContainsRownum(*stmt.where)) Refuse("ROWNUM in DELETE");
     out.append(" WHERE ");
