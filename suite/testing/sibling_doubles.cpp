@@ -1,14 +1,11 @@
 #include "suite/testing/sibling_doubles.h"
 
 #include <stdlib.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <map>
 #include <mutex>
-#include <stdexcept>
 
 #include "foundation/emr_error.h"
 #include "foundation/string_util.h"
@@ -163,12 +160,8 @@ HRESULT GetDoubleClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
   return CLASS_E_CLASSNOTAVAILABLE;
 }
 
-SiblingDoubles::SiblingDoubles() {
-  char pattern[] = "/tmp/korvalis-doubles-XXXXXX";
-  const char* made = ::mkdtemp(pattern);
-  if (made == nullptr) throw std::runtime_error("cannot make a directory for the doubles' registry");
-  directory_ = made;
-  registry_path_ = directory_ + "/registry";
+SiblingDoubles::SiblingDoubles()
+    : directory_("korvalis-doubles"), registry_path_(directory_.path() + "/registry") {
   if (const char* saved = std::getenv("KORVALIS_REGISTRY")) saved_registry_ = saved;
   ::setenv("KORVALIS_REGISTRY", registry_path_.c_str(), 1);
   Script().Reset();
@@ -182,9 +175,6 @@ SiblingDoubles::~SiblingDoubles() {
   } else {
     ::unsetenv("KORVALIS_REGISTRY");
   }
-  std::remove(registry_path_.c_str());
-  std::remove((registry_path_ + ".lock").c_str());
-  ::rmdir(directory_.c_str());
 }
 
 void SiblingDoubles::Answer(const IID& iid, int slot, SiblingAnswer answer) {

@@ -32,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include "db/testing/temp_directory.h"
 #include "platform/com/guid.h"
 #include "platform/com/hresult.h"
 
@@ -85,7 +86,7 @@ class SiblingDoubles {
   void ClearCalls();
 
  private:
-  std::string directory_;
+  korvalis::testing::TempDirectory directory_;  // holds the registry file and its lock
   std::string registry_path_;
   std::optional<std::string> saved_registry_;
 };
