@@ -16,6 +16,7 @@
 #include "foundation/emr_compression.h"
 #include "foundation/emr_encoder.h"
 #include "foundation/emr_exception.h"
+#include "platform/com/unicode.h"
 
 using korvalis::codec::ByteArray;
 using korvalis::codec::CopyBytes;
@@ -97,15 +98,11 @@ void CEnzipEncryption::Encrypt(const BYTE* pbIn, ULONG cbIn, BYTE*& pbOut, ULONG
   CBase64Encoder().Encode(pbIn, cbIn, text);
   if (text.size() >= UINT32_MAX / 2) throw CEMRException(std::u16string(u"GZIP执行压缩错误"));
   // The text as UTF-16LE bytes with its zero terminator.
-  const ULONG cbText = static_cast<ULONG>(2 * (text.size() + 1));
-  ByteArray bytes = NewBytes(cbText);
-  BYTE* p = bytes.get();
-  for (char16_t c : text) {
-    *p++ = static_cast<BYTE>(c);
-    *p++ = static_cast<BYTE>(c >> 8);
-  }
-  p[0] = p[1] = 0;
-  CGzipCompression().Compress(bytes.get(), cbText, pbOut, cbOut);
+  std::string bytes;
+  korvalis::AppendUtf16Le(text, bytes);
+  bytes.append(2, '\0');
+  CGzipCompression().Compress(reinterpret_cast<const BYTE*>(bytes.data()),
+                              static_cast<ULONG>(bytes.size()), pbOut, cbOut);
 }
 
 void CEnzipEncryption::Decrypt(const BYTE* pbIn, ULONG cbIn, BYTE*& pbOut, ULONG& cbOut) {

@@ -30,16 +30,11 @@ HRESULT XHTMLDocument::Load(const std::u16string& html) {
   if (!text.empty() && text.front() == u'\uFEFF') text.remove_prefix(1);
   if (text.empty()) text = kEmptyEmrHtml;
   // UTF-16LE with its byte-order mark, so the document reads the text unchanged.
-  std::vector<unsigned char> bytes;
-  bytes.reserve(2 + text.size() * 2);
-  bytes.push_back(0xFF);
-  bytes.push_back(0xFE);
-  for (char16_t c : text) {
-    bytes.push_back(static_cast<unsigned char>(c & 0xFF));
-    bytes.push_back(static_cast<unsigned char>(c >> 8));
-  }
+  std::string bytes = "\xFF\xFE";
+  korvalis::AppendUtf16Le(text, bytes);
   if (bytes.size() > UINT32_MAX) return E_OUTOFMEMORY;
-  HRESULT hr = LoadBytes(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+  HRESULT hr = LoadBytes(reinterpret_cast<const unsigned char*>(bytes.data()),
+                         static_cast<std::uint32_t>(bytes.size()));
   if (FAILED(hr)) {
     CEventLogEntry(u"IPersistStreamInit加载内容时，发生错误：" +
                        korvalis::FromUtf8(std::to_string(hr)) + u"。尝试重新注册ole32.dll",

@@ -78,10 +78,7 @@ class StaffDirectory {
  private:
   static std::u16string PasswordDigest(std::u16string_view password) {
     std::string bytes;
-    for (char16_t c : password) {
-      bytes.push_back(static_cast<char>(c & 0xFF));
-      bytes.push_back(static_cast<char>(c >> 8));
-    }
+    AppendUtf16Le(password, bytes);
     BYTE* digest = nullptr;
     ULONG length = 0;
     CMD5Encryption().Encrypt(reinterpret_cast<const BYTE*>(bytes.data()),

@@ -47,6 +47,16 @@ void AppendUtf16(char32_t code_point, std::u16string& out) {
   }
 }
 
+void AppendUtf16Le(std::u16string_view text, std::string& out) {
+  const std::size_t start = out.size();
+  out.resize(start + 2 * text.size());
+  char* at = out.data() + start;
+  for (char16_t unit : text) {
+    *at++ = static_cast<char>(unit & 0xFF);
+    *at++ = static_cast<char>(unit >> 8);
+  }
+}
+
 std::string ToUtf8(std::u16string_view text) {
   // Measured first, then written through a pointer: one allocation of the exact size.
   std::size_t length = 0;

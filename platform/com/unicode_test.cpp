@@ -22,6 +22,15 @@ TEST(Unicode, CodePointsAppendAsOneUnitOrAPairAtThePlaneBoundaries) {
   EXPECT_EQ(out, (std::u16string{u'x', 0xFFFF, 0xD800, 0xDC00, 0xDBFF, 0xDFFF}));
 }
 
+TEST(Unicode, Utf16LeBytesAppendLowByteFirstWithUnitsUnchanged) {
+  std::string out = "\xFF\xFE";
+  korvalis::AppendUtf16Le(std::u16string{u'A', 0x75C5, 0xD83D, 0xDE00, 0xDC00, 0}, out);
+  EXPECT_EQ(out, std::string("\xFF\xFE" "A\0" "\xC5\x75" "\x3D\xD8" "\x00\xDE" "\x00\xDC" "\0\0",
+                             14));
+  korvalis::AppendUtf16Le(u"", out);
+  EXPECT_EQ(out.size(), 14u);
+}
+
 TEST(Unicode, LoneSurrogatesBecomeReplacement) {
   EXPECT_EQ(ToUtf8(u"x\xD800y"), "x\xEF\xBF\xBDy");
   EXPECT_EQ(ToUtf8(u"\xDC00"), "\xEF\xBF\xBD");
