@@ -7,6 +7,7 @@
 #include "db/schema_files.h"
 #include "db/stored_text.h"
 #include "foundation/emr_compression.h"
+#include "foundation/sql_text.h"
 #include "platform/db/script_runner.h"
 
 namespace korvalis::schema {
@@ -115,11 +116,8 @@ class BlobManifest {
       Fail("expected \"@ TABLE COLUMN KEY=VALUE FORM\"");
     }
     std::string value(words[2].substr(equals + 1));
-    std::string literal = "'";
-    for (char c : value) literal.append(c == '\'' ? "''" : std::string(1, c));
-    literal.push_back('\'');
     query_ = "SELECT " + std::string(words[1]) + " FROM " + std::string(words[0]) + " WHERE " +
-             std::string(words[2].substr(0, equals)) + " = " + literal;
+             std::string(words[2].substr(0, equals)) + " = " + SqlQuoted(value);
     form_ = std::string(words[3]);
     if (form_ != "text" && form_ != "utf16" && form_ != "zlib-text" && form_ != "zlib-utf16") {
       Fail("unknown form " + form_);

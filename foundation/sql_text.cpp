@@ -22,6 +22,17 @@ std::u16string SqlQuoted(TextRef value) {
   return out;
 }
 
+std::string SqlQuoted(std::string_view value) {
+  std::string out = "'";
+  out.reserve(value.size() + 2);
+  for (char c : value) {
+    out.push_back(c);
+    if (c == '\'') out.push_back('\'');
+  }
+  out.push_back('\'');
+  return out;
+}
+
 bool IsSqlNumber(TextRef value) {
   std::u16string_view text = value;
   std::size_t i = 0;

@@ -20,6 +20,8 @@ std::u16string SqlEscaped(TextRef value);
 
 // The text as an SQL string literal: quoted, with every single quote doubled.
 std::u16string SqlQuoted(TextRef value);
+// The same for UTF-8 text.
+std::string SqlQuoted(std::string_view value);
 
 // True when the text is a plain decimal number: optional sign, digits with at most one
 // decimal point (at least one digit), no blanks, no exponent.

@@ -13,6 +13,10 @@ TEST(SqlTextTest, QuotesAreDoubledSoNoValueEndsTheLiteral) {
   EXPECT_EQ(SqlQuoted(u"'; DELETE FROM TELV_PATIENT --"), u"'''; DELETE FROM TELV_PATIENT --'");
   EXPECT_EQ(SqlQuoted(u"''"), u"''''''");
   EXPECT_EQ(SqlEscaped(u"%张'三%"), u"%张''三%");
+  // UTF-8 text is quoted the same way, its multi-byte characters untouched.
+  EXPECT_EQ(SqlQuoted(std::string_view("张'三")), "'张''三'");
+  EXPECT_EQ(SqlQuoted(std::string_view("'; DROP TABLE T --")), "'''; DROP TABLE T --'");
+  EXPECT_EQ(SqlQuoted(std::string_view()), "''");
 }
 
 TEST(SqlTextTest, NullAndEmptyValuesGiveTheEmptyLiteral) {

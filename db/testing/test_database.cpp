@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "db/stored_text.h"
+#include "foundation/sql_text.h"
 #include "platform/db/connection_pool.h"
 
 namespace korvalis::schema {
@@ -54,15 +55,7 @@ std::string Number(const std::optional<int>& value) {
 
 }  // namespace
 
-std::string SqlText(std::string_view text) {
-  std::string literal = "'";
-  for (char c : text) {
-    if (c == '\'') literal.push_back('\'');
-    literal.push_back(c);
-  }
-  literal.push_back('\'');
-  return literal;
-}
+std::string SqlText(std::string_view text) { return SqlQuoted(text); }
 
 std::string SqlTextOrNull(const std::optional<std::string>& text) {
   return text ? SqlText(*text) : "NULL";
