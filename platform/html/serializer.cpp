@@ -3,22 +3,30 @@
 #include <utility>
 #include <vector>
 
+#include "platform/html/ascii.h"
 #include "platform/html/tag_table.h"
 
 namespace korvalis::html {
 namespace {
 
-void AppendEscapedText(std::u16string_view text, std::u16string& out) {
+// The reference written for `c`, or nullptr when `c` stands as it is. Text escapes the markup
+// characters, a quoted attribute value '&' and its quote; both keep a no-break space visible.
+const char16_t* ReferenceFor(char16_t c, bool in_attribute) {
+  switch (c) {
+    case u'&': return u"&amp;";
+    case u'<': return in_attribute ? nullptr : u"&lt;";
+    case u'>': return in_attribute ? nullptr : u"&gt;";
+    case u'"': return in_attribute ? u"&quot;" : nullptr;
+    case u'\u00A0': return u"&nbsp;";
+    default: return nullptr;
+  }
+}
+
+void AppendEscaped(std::u16string_view text, bool in_attribute, std::u16string& out) {
   size_t plain_begin = 0;
   for (size_t i = 0; i < text.size(); ++i) {
-    const char16_t* replacement;
-    switch (text[i]) {
-      case u'&': replacement = u"&amp;"; break;
-      case u'<': replacement = u"&lt;"; break;
-      case u'>': replacement = u"&gt;"; break;
-      case u'\u00A0': replacement = u"&nbsp;"; break;
-      default: continue;
-    }
+    const char16_t* replacement = ReferenceFor(text[i], in_attribute);
+    if (replacement == nullptr) continue;
     out.append(text.substr(plain_begin, i - plain_begin));
     out.append(replacement);
     plain_begin = i + 1;
@@ -28,9 +36,7 @@ void AppendEscapedText(std::u16string_view text, std::u16string& out) {
 
 bool IsPlainWord(std::u16string_view value) {
   for (char16_t c : value) {
-    bool plain = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
-                 (c >= u'0' && c <= u'9') || c == u'-' || c == u'_' || c == u'.' || c == u'#';
-    if (!plain) return false;
+    if (!IsAsciiAlnum(c) && c != u'-' && c != u'_' && c != u'.' && c != u'#') return false;
   }
   return true;
 }
@@ -50,21 +56,7 @@ void AppendAttribute(const Attribute& a, bool before_equals, std::u16string& out
     return;
   }
   out.push_back(u'"');
-  size_t plain_begin = 0;
-  std::u16string_view v = a.value;
-  for (size_t i = 0; i < v.size(); ++i) {
-    const char16_t* replacement;
-    switch (v[i]) {
-      case u'&': replacement = u"&amp;"; break;
-      case u'"': replacement = u"&quot;"; break;
-      case u'\u00A0': replacement = u"&nbsp;"; break;
-      default: continue;
-    }
-    out.append(v.substr(plain_begin, i - plain_begin));
-    out.append(replacement);
-    plain_begin = i + 1;
-  }
-  out.append(v.substr(plain_begin));
+  AppendEscaped(a.value, true, out);
   out.push_back(u'"');
 }
 
@@ -101,7 +93,7 @@ void AppendLeaf(const CharacterData& node, std::u16string& out) {
       if (parent != nullptr && (parent->flags() & kTagRawText)) {
         out.append(node.data());
       } else {
-        AppendEscapedText(node.data(), out);
+        AppendEscaped(node.data(), false, out);
       }
       break;
     }
