@@ -5,11 +5,10 @@
 #include <benchmark/benchmark.h>
 #include <libxml/tree.h>
 #include <sqlite3.h>
-#include <stdlib.h>
 
-#include <filesystem>
 #include <string>
 
+#include "db/testing/temp_directory.h"
 #include "foundation/comm_data_source.h"
 #include "platform/com/bstr.h"
 #include "platform/com/unicode.h"
@@ -23,10 +22,7 @@ constexpr int kRows = 10000;
 class ListDatabase {
  public:
   ListDatabase() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "korvalis_bench_XXXXXX").string();
-    directory_ = ::mkdtemp(pattern.data());
-    path_ = directory_ + "/list.db";
+    path_ = directory_.path() + "/list.db";
     auto connection =
         korvalis::db::ConnectionPools::Acquire("Provider=SQLite;Data Source=" + path_);
     connection->Execute(
@@ -47,17 +43,13 @@ class ListDatabase {
     }
     connection->Commit();
   }
-  ~ListDatabase() {
-    std::error_code ignored;
-    std::filesystem::remove_all(directory_, ignored);
-  }
   std::u16string connection_string() const {
     return korvalis::FromUtf8("Provider=SQLite;Data Source=" + path_);
   }
   const std::string& path() const { return path_; }
 
  private:
-  std::string directory_;
+  korvalis::testing::TempDirectory directory_{"korvalis-bench"};
   std::string path_;
 };
 

@@ -5,13 +5,12 @@
 // sibling components are the test doubles, so the figures hold the cost of creating and
 // calling them through the factories.
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
-#include <filesystem>
 #include <string>
 
 #include "com/my_service.h"
 #include "db/database_builder.h"
+#include "db/testing/temp_directory.h"
 #include "foundation/comm_data_source.h"
 #include "foundation/suite_interfaces.h"
 #include "platform/com/unicode.h"
@@ -27,10 +26,7 @@ constexpr int kDueVisits = 500;
 class WorkListDatabase {
  public:
   WorkListDatabase() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "korvalis_bench_XXXXXX").string();
-    directory_ = ::mkdtemp(pattern.data());
-    init_string_ = "Provider=SQLite;Data Source=" + directory_ + "/emr.db";
+    init_string_ = "Provider=SQLite;Data Source=" + directory_.path() + "/emr.db";
     auto connection = korvalis::db::ConnectionPools::Acquire(init_string_);
     korvalis::schema::BuildDatabase(*connection, korvalis::schema::DatabaseContents::kInstallation);
     connection->Begin(korvalis::db::Connection::TransactionMode::kWriting);
@@ -54,14 +50,10 @@ class WorkListDatabase {
                         "VALUES ('1002', '0101', 'bench', 1)");
     connection->Commit();
   }
-  ~WorkListDatabase() {
-    std::error_code ignored;
-    std::filesystem::remove_all(directory_, ignored);
-  }
   const std::string& init_string() const { return init_string_; }
 
  private:
-  std::string directory_;
+  korvalis::testing::TempDirectory directory_{"korvalis-bench"};
   std::string init_string_;
 };
 

@@ -22,6 +22,7 @@
 #include "archive/patient_search.h"
 #include "com/archive_patient.h"
 #include "db/database_file.h"
+#include "db/testing/temp_directory.h"
 #include "foundation/db_type.h"
 #include "foundation/xml_property.h"
 #include "interface/emr_call_scope.h"
@@ -72,12 +73,11 @@ void Check(int rc, sqlite3* db) {
 // The hospital's database in a directory of its own, which also holds telv.config.xml and
 // becomes the process's current directory. Removed at exit.
 struct Hospital {
-  std::string directory;
+  korvalis::testing::TempDirectory scratch{"korvalis-search"};
+  std::string directory = scratch.path();
   std::string path;
 
   Hospital() {
-    std::string pattern = (fs::temp_directory_path() / "korvalis-search-XXXXXX").string();
-    directory = ::mkdtemp(pattern.data());
     path = directory + "/hospital.db";
     const std::string init = korvalis::schema::CreateDatabaseFile(
         path, korvalis::schema::DatabaseContents::kInstallation);
@@ -86,11 +86,6 @@ struct Hospital {
     korvalis::schema::WriteDatabaseConfig(directory, init);
     if (::chdir(directory.c_str()) != 0) std::abort();
   }
-  ~Hospital() {
-    std::error_code ignored;
-    fs::remove_all(directory, ignored);
-  }
-
   // Visits in admission order spread over the departments, one patient each.
   void Fill() {
     sqlite3* db = nullptr;

@@ -2,32 +2,26 @@
 // rows, and with the sample hospital. Goal: under 2 seconds on a fresh machine.
 #include <benchmark/benchmark.h>
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <string>
 
 #include "db/database_file.h"
+#include "db/testing/temp_directory.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 void BuildDatabaseFile(benchmark::State& state, korvalis::schema::DatabaseContents contents) {
-  std::string pattern = (fs::temp_directory_path() / "korvalis-bench-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) {
-    state.SkipWithError("no temporary directory");
-    return;
-  }
+  const korvalis::testing::TempDirectory scratch("korvalis-bench");
   int run = 0;
   for (auto _ : state) {
-    const std::string path = pattern + "/db" + std::to_string(run++);
+    const std::string path = scratch.path() + "/db" + std::to_string(run++);
     korvalis::schema::CreateDatabaseFile(path, contents);
     state.PauseTiming();
     for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(path + suffix);
     state.ResumeTiming();
   }
-  fs::remove_all(pattern);
 }
 
 void BM_InitDbInstallation(benchmark::State& state) {
