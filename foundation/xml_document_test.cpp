@@ -2,20 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "foundation/emr_exception.h"
+#include "foundation/emr_exception_test_util.h"
 
 namespace {
 
-std::u16string Failure(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const CEMRException& error) {
-    return error.GetText();
-  }
-  return u"(no error)";
-}
+using korvalis::testing::FailureOf;
 
 TEST(CXmlDocumentTest, EmptyTextLoadsTheDefaultDocument) {
   CXmlDocument document;
@@ -38,7 +30,7 @@ TEST(CXmlDocumentTest, LineBreaksAreRemovedEverywhere) {
 TEST(CXmlDocumentTest, UnparsableTextLeavesNoDocumentElement) {
   CXmlDocument document(u"<root><a></root>", false, false);
   EXPECT_FALSE(document.HasRoot());
-  EXPECT_EQ(Failure([&] { document.GetRootNode(); }), u"无效XML!");
+  EXPECT_EQ(FailureOf([&] { document.GetRootNode(); }), u"无效XML!");
   EXPECT_FALSE(document.Load(u"not xml", false));
   EXPECT_TRUE(document.Load(u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><other/>", false));
   EXPECT_EQ(document.GetRootNode(u"ignored").GetName(), u"other");
@@ -63,8 +55,8 @@ TEST(CXmlNodeTest, GetChildFindsOrCreatesUnlessReadOnly) {
   CXmlDocument read_only(u"<root><a>1</a></root>", false, true);
   CXmlNode absent = read_only.GetRootNode().GetChild(u"missing");
   EXPECT_TRUE(absent.IsEmpty());
-  EXPECT_EQ(Failure([&] { absent.GetText(); }), u"无效XML节点!");
-  EXPECT_EQ(Failure([&] { absent.SetAttribute(u"x", u"1"); }), u"无效XML节点!");
+  EXPECT_EQ(FailureOf([&] { absent.GetText(); }), u"无效XML节点!");
+  EXPECT_EQ(FailureOf([&] { absent.SetAttribute(u"x", u"1"); }), u"无效XML节点!");
   EXPECT_EQ(absent.GetXml(), u"") << "not guarded";
   EXPECT_EQ(read_only.GetRootNode().GetXml(), u"<root><a>1</a></root>");
 }
@@ -162,7 +154,7 @@ TEST(CXmlNodeTest, AppendXmlOfTextEmptyAndMalformed) {
   EXPECT_EQ(root.GetXml(), u"<root><old/></root>");
   EXPECT_TRUE(root.AppendXml(u"plain &amp; text"));
   EXPECT_EQ(root.GetXml(), u"<root>plain &amp; text</root>") << "the text replaces the children";
-  EXPECT_EQ(Failure([&] { root.AppendXml(u"<unclosed>"); }), u"无效XML!");
+  EXPECT_EQ(FailureOf([&] { root.AppendXml(u"<unclosed>"); }), u"无效XML!");
   EXPECT_EQ(root.GetText(), u"plain & text");
 
   EXPECT_TRUE(root.AppendXml(u"<!--note--><![CDATA[a<b]]>"));

@@ -9,18 +9,15 @@
 #include <xercesc/dom/DOMException.hpp>
 
 #include "foundation/emr_exception.h"
+#include "foundation/emr_exception_test_util.h"
 
 namespace {
 
+using korvalis::testing::FailureOf;
 using Map = CXmlProperty::Map;
 
 std::u16string ParseError(const CXmlProperty& bag) {
-  try {
-    bag.GetValue(u"a");
-  } catch (const CEMRException& error) {
-    return error.GetText();
-  }
-  return u"(no error)";
+  return FailureOf([&] { bag.GetValue(u"a"); });
 }
 
 TEST(CXmlPropertyTest, ReadsFirstLevelElementsFirstNameWins) {
