@@ -66,23 +66,26 @@ std::string UpperAscii(std::string_view s) {
 std::string OracleColumnName(const sql::SelectItem& item, std::string_view statement) {
   if (!item.alias.empty()) return item.alias.text;
   if (item.expr->kind == ExprKind::kColumn) return item.expr->parts.back().text;
-  std::string out;
-  out.reserve(item.end - item.begin);
+  const std::string_view text = statement.substr(item.begin, item.end - item.begin);
+  // Written in place: the name is never longer than the expression.
+  std::string out(text.size(), '\0');
+  size_t n = 0;
   char quote = 0;
-  for (char c : statement.substr(item.begin, item.end - item.begin)) {
+  for (char c : text) {
     if (quote) {
-      out.push_back(c);
+      out[n++] = c;
       if (c == quote) quote = 0;
       continue;
     }
     if (c == '\'' || c == '"') {
       quote = c;
-      out.push_back(c);
+      out[n++] = c;
       continue;
     }
     if (c == ' ' || c == '\t' || c == '\n' || c == '\r') continue;
-    out.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c);
+    out[n++] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
   }
+  out.resize(n);
   return out;
 }
 
