@@ -1,6 +1,7 @@
 #include "foundation/database_error.h"
 
 #include "foundation/event_log_entry.h"
+#include "platform/com/ascii.h"
 #include "platform/com/unicode.h"
 
 namespace korvalis::datasource {
@@ -11,10 +12,7 @@ bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 bool IsPasswordKey(std::u16string_view key) {
   while (!key.empty() && IsBlank(key.front())) key.remove_prefix(1);
   while (!key.empty() && IsBlank(key.back())) key.remove_suffix(1);
-  std::u16string lower(key);
-  for (char16_t& c : lower) {
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-  }
+  const std::u16string lower = AsciiLower(key);
   return lower == u"password" || lower == u"pwd";
 }
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/com/ascii.h"
 #include "platform/com/unicode.h"
 
 namespace korvalis::format_internal {
@@ -410,12 +411,7 @@ void ReplaceAll(std::u16string& text, korvalis::TextRef pattern_ref,
 }
 
 std::u16string ToUpperAscii(korvalis::TextRef text_ref) {
-  const std::u16string_view text = text_ref;
-  std::u16string upper(text);
-  for (char16_t& c : upper) {
-    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-  }
-  return upper;
+  return korvalis::AsciiUpper(text_ref.view());
 }
 
 double StringToDouble(korvalis::TextRef text_ref, bool* read_anything, double fallback) {

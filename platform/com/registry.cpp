@@ -15,13 +15,13 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/com/ascii.h"
 #include "platform/com/unicode.h"
 #include "platform/sys/write_all.h"
 
 namespace korvalis::com {
 namespace {
 
-char16_t Fold(char16_t c) { return c >= u'a' && c <= u'z' ? c - u'a' + u'A' : c; }
 
 // Splits "a\b\c" into its first name and the rest.
 std::pair<std::u16string_view, std::u16string_view> SplitFirst(std::u16string_view path) {
@@ -158,7 +158,7 @@ class FileLock {
 
 bool NameLess::operator()(std::u16string_view a, std::u16string_view b) const {
   return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                      [](char16_t x, char16_t y) { return Fold(x) < Fold(y); });
+                                      [](char16_t x, char16_t y) { return AsciiUpper(x) < AsciiUpper(y); });
 }
 
 const RegistryKey* RegistryKey::Find(std::u16string_view path) const {

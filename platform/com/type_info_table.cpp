@@ -2,18 +2,11 @@
 
 #include <algorithm>
 
+#include "platform/com/ascii.h"
 #include "platform/com/unicode.h"
 
 namespace korvalis::com {
 namespace {
-
-char16_t FoldAscii(char16_t c) { return c >= u'a' && c <= u'z' ? c - u'a' + u'A' : c; }
-
-bool EqualsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [](char16_t x, char16_t y) { return FoldAscii(x) == FoldAscii(y); });
-}
 
 ArgumentKind ExpectedKind(const ParamInfo& p) {
   bool by_ref = p.direction != ParamDirection::kIn;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "platform/html/ascii.h"
+#include "platform/com/ascii.h"
 #include "platform/html/parser.h"
 #include "platform/html/tag_table.h"
 
@@ -58,7 +58,7 @@ void Document::Load(std::u16string_view html) {
 }
 
 Element* Document::CreateElement(std::u16string_view qualified_name) {
-  const std::u16string upper = UpperAscii(qualified_name);
+  const std::u16string upper = AsciiUpper(qualified_name);
   size_t colon = upper.find(u':');
   if (colon != std::u16string::npos && colon > 0 && colon + 1 < upper.size()) {
     return CreateElement(upper.substr(0, colon), upper.substr(colon + 1));
@@ -108,7 +108,7 @@ std::vector<Element*> Document::GetElementsByTagName(std::u16string_view tag_nam
   std::vector<Element*> found;
   const bool any = tag_name == u"*";
   ForEachElement(html_, [&](Element* e) {
-    if (any || EqualsIgnoreAsciiCase(e->tagName(), tag_name)) found.push_back(e);
+    if (any || EqualsIgnoringAsciiCase(e->tagName(), tag_name)) found.push_back(e);
     return true;
   });
   return found;

@@ -4,8 +4,8 @@
 #include <array>
 #include <iterator>
 
+#include "platform/com/ascii.h"
 #include "platform/com/unicode.h"
-#include "platform/html/ascii.h"
 
 namespace korvalis::html {
 namespace {

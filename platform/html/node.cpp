@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "platform/html/ascii.h"
+#include "platform/com/ascii.h"
 #include "platform/html/document.h"
 #include "platform/html/parser.h"
 #include "platform/html/serializer.h"
@@ -18,7 +18,7 @@ bool IsCollapsibleSpace(char16_t c) {
 
 // "className" is how scripts name the class attribute.
 std::u16string_view CanonicalAttributeName(std::u16string_view name) {
-  if (EqualsIgnoreAsciiCase(name, u"classname")) return u"class";
+  if (EqualsIgnoringAsciiCase(name, u"classname")) return u"class";
   return name;
 }
 
@@ -64,14 +64,6 @@ class TextCollector {
 
 }  // namespace
 
-bool EqualsIgnoreAsciiCase(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (ToLowerAscii(a[i]) != ToLowerAscii(b[i])) return false;
-  }
-  return true;
-}
-
 void Node::Remove() {
   if (parent_ == nullptr) return;
   const size_t index = parent_->IndexOf(this);
@@ -86,7 +78,7 @@ std::u16string Element::QualifiedName() const {
 Attribute* Element::FindAttributeEntry(std::u16string_view name) {
   name = CanonicalAttributeName(name);
   for (Attribute& a : attributes_) {
-    if (EqualsIgnoreAsciiCase(a.name, name)) return &a;
+    if (EqualsIgnoringAsciiCase(a.name, name)) return &a;
   }
   return nullptr;
 }
@@ -115,7 +107,7 @@ void Element::AppendNewAttribute(std::u16string_view name, std::u16string_view v
 }
 
 std::u16string AttributeKey(std::u16string_view name) {
-  return LowerAscii(CanonicalAttributeName(name));
+  return AsciiLower(CanonicalAttributeName(name));
 }
 
 bool Element::RemoveAttribute(std::u16string_view name) {

@@ -135,9 +135,6 @@ class Element final : public Node {
   std::vector<Node*> children_;
 };
 
-// True when the two names are equal without regard to ASCII case.
-bool EqualsIgnoreAsciiCase(std::u16string_view a, std::u16string_view b);
-
 // The key under which an element tells its attributes apart: the name in lower case, with
 // "classname" meaning the class attribute. Two names name one attribute when their keys
 // are equal.

@@ -6,7 +6,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "platform/html/ascii.h"
+#include "platform/com/ascii.h"
 #include "platform/html/entities.h"
 #include "platform/html/tag_table.h"
 
@@ -35,7 +35,7 @@ struct TagName {
 
 TagName SplitTagName(std::u16string_view raw) {
   TagName t;
-  std::u16string upper = UpperAscii(raw);
+  std::u16string upper = AsciiUpper(raw);
   size_t colon = upper.find(u':');
   if (colon != std::u16string::npos && colon > 0 && colon + 1 < upper.size()) {
     t.prefix = upper.substr(0, colon);
@@ -209,13 +209,13 @@ class TreeBuilder {
     constexpr size_t kLinearLimit = 16;
     if (list.size() < kLinearLimit) {
       for (const Attribute& a : list) {
-        if (EqualsIgnoreAsciiCase(a.name, attribute.name)) return;
+        if (EqualsIgnoringAsciiCase(a.name, attribute.name)) return;
       }
     } else {
       if (seen_many.empty()) {
-        for (const Attribute& a : list) seen_many.insert(LowerAscii(a.name));
+        for (const Attribute& a : list) seen_many.insert(AsciiLower(a.name));
       }
-      if (!seen_many.insert(LowerAscii(attribute.name)).second) return;
+      if (!seen_many.insert(AsciiLower(attribute.name)).second) return;
     }
     list.push_back(std::move(attribute));
   }
@@ -263,7 +263,7 @@ class TreeBuilder {
       if (lt == std::u16string_view::npos) break;
       size_t p = lt + 2;
       size_t k = 0;
-      while (k < upper_name.size() && p + k < n && ToUpperAscii(in_[p + k]) == upper_name[k]) ++k;
+      while (k < upper_name.size() && p + k < n && AsciiUpper(in_[p + k]) == upper_name[k]) ++k;
       size_t after = p + k;
       if (k == upper_name.size() &&
           (after == n || IsSpace(in_[after]) || in_[after] == u'/' || in_[after] == u'>')) {

@@ -3,7 +3,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/html/ascii.h"
+#include "platform/com/ascii.h"
 #include "platform/html/tag_table.h"
 
 namespace korvalis::html {
