@@ -7,12 +7,8 @@
 namespace korvalis::datasource {
 namespace {
 
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
-
 bool IsPasswordKey(std::u16string_view key) {
-  while (!key.empty() && IsBlank(key.front())) key.remove_prefix(1);
-  while (!key.empty() && IsBlank(key.back())) key.remove_suffix(1);
-  const std::u16string lower = AsciiLower(key);
+  const std::u16string lower = AsciiLower(TrimAsciiBlanks(key));
   return lower == u"password" || lower == u"pwd";
 }
 
@@ -49,7 +45,7 @@ std::u16string MaskPassword(std::u16string_view text) {
     }
     // The value runs to the next ";", or past a quoted part that may hold one.
     std::size_t value_start = equals + 1;
-    while (value_start < text.size() && IsBlank(text[value_start])) ++value_start;
+    while (value_start < text.size() && IsAsciiBlank(text[value_start])) ++value_start;
     std::size_t end = value_start;
     if (end < text.size() && (text[end] == u'\'' || text[end] == u'"')) {
       const std::size_t close = text.find(text[end], end + 1);

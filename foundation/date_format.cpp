@@ -6,6 +6,7 @@
 #include "foundation/emr_data_source.h"
 #include "foundation/string_util.h"
 #include "foundation/xml_parser.h"
+#include "platform/com/ascii.h"
 
 namespace {
 
@@ -44,19 +45,17 @@ PatternTable& Table() {
   return table;
 }
 
-bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 
 // Reads 1 to `max_digits` digits at `pos`.
 bool ReadNumber(const std::u16string& text, std::size_t& pos, std::size_t max_digits, int& value) {
   std::size_t digits = 0;
   value = 0;
-  while (pos < text.size() && IsDigit(text[pos]) && digits < max_digits) {
+  while (pos < text.size() && korvalis::IsAsciiDigit(text[pos]) && digits < max_digits) {
     value = value * 10 + (text[pos] - u'0');
     ++pos;
     ++digits;
   }
-  return digits > 0 && (pos >= text.size() || !IsDigit(text[pos]));
+  return digits > 0 && (pos >= text.size() || !korvalis::IsAsciiDigit(text[pos]));
 }
 
 bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
@@ -103,11 +102,7 @@ bool ReadTime(const std::u16string& text, std::size_t& pos, DateTimeParts& parts
 }  // namespace
 
 bool ParseDateTimeText(const std::u16string& text, DateTimeParts& parts) {
-  std::size_t begin = 0;
-  std::size_t end = text.size();
-  while (begin < end && IsBlank(text[begin])) ++begin;
-  while (end > begin && IsBlank(text[end - 1])) --end;
-  const std::u16string trimmed = text.substr(begin, end - begin);
+  const std::u16string trimmed(korvalis::TrimAsciiBlanks(text));
   if (trimmed.empty()) return false;
 
   DateTimeParts result;
@@ -127,8 +122,8 @@ bool ParseDateTimeText(const std::u16string& text, DateTimeParts& parts) {
     if (trimmed[pos] == u'T') {
       ++pos;
     } else {
-      if (!IsBlank(trimmed[pos])) return false;
-      while (pos < trimmed.size() && IsBlank(trimmed[pos])) ++pos;
+      if (!korvalis::IsAsciiBlank(trimmed[pos])) return false;
+      while (pos < trimmed.size() && korvalis::IsAsciiBlank(trimmed[pos])) ++pos;
     }
     if (!ReadTime(trimmed, pos, result) || pos != trimmed.size()) return false;
   }

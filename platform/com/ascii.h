@@ -17,6 +17,16 @@ inline bool IsAsciiAlpha(char16_t c) {
 inline bool IsAsciiDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 inline bool IsAsciiAlnum(char16_t c) { return IsAsciiAlpha(c) || IsAsciiDigit(c); }
 
+// A blank: space or tab.
+inline bool IsAsciiBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+
+// `text` without the blanks at either end.
+inline std::u16string_view TrimAsciiBlanks(std::u16string_view text) {
+  while (!text.empty() && IsAsciiBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsAsciiBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
 inline char16_t AsciiUpper(char16_t c) { return (c >= u'a' && c <= u'z') ? c - u'a' + u'A' : c; }
 inline char16_t AsciiLower(char16_t c) { return (c >= u'A' && c <= u'Z') ? c - u'A' + u'a' : c; }
 

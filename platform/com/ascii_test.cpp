@@ -26,4 +26,12 @@ TEST(Ascii, NamesCompareWithoutAsciiCaseOnly) {
   EXPECT_FALSE(EqualsIgnoringAsciiCase(u"[", u"{"));
 }
 
+TEST(Ascii, TrimmingTakesSpacesAndTabsAtTheEndsOnly) {
+  EXPECT_EQ(korvalis::TrimAsciiBlanks(u" \t a b\t "), u"a b");
+  EXPECT_EQ(korvalis::TrimAsciiBlanks(u" \t "), u"");
+  // Line ends and the ideographic space are not blanks here.
+  EXPECT_EQ(korvalis::TrimAsciiBlanks(u"\n1\r"), u"\n1\r");
+  EXPECT_EQ(korvalis::TrimAsciiBlanks(u"\u30001"), u"\u30001");
+}
+
 }  // namespace

@@ -6,6 +6,7 @@
 #include <limits>
 #include <string>
 
+#include "platform/com/ascii.h"
 #include "platform/com/error_info.h"
 
 namespace korvalis::com {
@@ -44,12 +45,9 @@ bool Dereference(const VARIANT& source, VARIANT* value) {
   }
 }
 
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
-
 // Parses a decimal integer with optional sign and surrounding blanks.
 HRESULT ParseInteger(std::u16string_view text, int64_t* value) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  text = TrimAsciiBlanks(text);
   bool negative = false;
   if (!text.empty() && (text.front() == u'-' || text.front() == u'+')) {
     negative = text.front() == u'-';
@@ -89,9 +87,7 @@ HRESULT ToInteger(const VARIANT& value, int64_t* result) {
 
 HRESULT ToBoolean(const VARIANT& value, int16_t* result) {
   if (value.vt == VT_BSTR) {
-    std::u16string_view text = BstrView(value.bstrVal);
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    const std::u16string_view text = TrimAsciiBlanks(BstrView(value.bstrVal));
     if (NameEquals(text, u"true") || NameEquals(text, u"#TRUE#")) {
       *result = VARIANT_TRUE;
       return S_OK;
