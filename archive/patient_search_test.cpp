@@ -6,8 +6,8 @@
 
 #include "archive/archive_patient.h"
 #include "archive/patient_search_test_util.h"
-#include "com/scoped_bstr.h"
 #include "foundation/db_type.h"
+#include "platform/com/scoped_bstr.h"
 
 namespace korvalis::archive::testing {
 namespace {

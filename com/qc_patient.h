@@ -14,11 +14,11 @@
 // stack.
 #pragma once
 
-#include "com/scoped_bstr.h"
 #include "interface/method_frame.h"
 #include "interface/qc_patient.h"
 #include "platform/com/com_object.h"
 #include "platform/com/dispatch_impl.h"
+#include "platform/com/scoped_bstr.h"
 #include "platform/com/support_error_info.h"
 #include "quality/review/qc_patient.h"
 

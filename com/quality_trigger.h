@@ -15,12 +15,12 @@
 #pragma once
 
 #include "com/object_construct.h"
-#include "com/scoped_bstr.h"
 #include "foundation/xml_property.h"
 #include "interface/method_frame.h"
 #include "interface/quality_trigger.h"
 #include "platform/com/com_object.h"
 #include "platform/com/dispatch_impl.h"
+#include "platform/com/scoped_bstr.h"
 #include "platform/com/support_error_info.h"
 #include "quality/rules/quality_trigger.h"
 

@@ -6,7 +6,6 @@
 #include <xercesc/dom/DOM.hpp>
 
 #include "com/commit_limits.h"
-#include "com/scoped_bstr.h"
 #include "foundation/emr_exception.h"
 #include "foundation/factory.h"
 #include "foundation/sql_text.h"
@@ -14,6 +13,7 @@
 #include "foundation/suite_interfaces.h"
 #include "foundation/xml_parser.h"
 #include "foundation/xml_property.h"
+#include "platform/com/scoped_bstr.h"
 
 namespace korvalis::worklist {
 namespace {

@@ -10,6 +10,7 @@
 #include "foundation/suite_interfaces.h"
 #include "foundation/xml_parser.h"
 #include "platform/com/object_creation.h"
+#include "platform/com/scoped_bstr.h"
 
 namespace {
 
@@ -32,21 +33,6 @@ class Held {
 
  private:
   Interface* pointer_ = nullptr;
-};
-
-// Frees a BSTR when it goes out of scope.
-class HeldBstr {
- public:
-  HeldBstr() = default;
-  ~HeldBstr() { SysFreeString(text_); }
-  HeldBstr(const HeldBstr&) = delete;
-  HeldBstr& operator=(const HeldBstr&) = delete;
-
-  BSTR* out() { return &text_; }
-  BSTR get() const { return text_; }
-
- private:
-  BSTR text_ = nullptr;
 };
 
 std::u16string AttributeText(const xercesc::DOMElement* element, const char16_t* name) {
@@ -84,7 +70,7 @@ void CSingleFactory::LoadInterfaceMap() {
 
   Held<ISuiteRegistry> registry;
   CreateLocalInstance(CLSID_SuiteRegistry, IID_ISuiteRegistry, registry.out());
-  HeldBstr list;
+  korvalis::com::ScopedBstr list;
   if (FAILED(registry->GetInterfaceList(list.out()))) {
     throw CEMRException(CEMRRemoteError().GetError());
   }

@@ -16,6 +16,7 @@
 #include "foundation/xml_property.h"
 #include "foundation/xsl_transform.h"
 #include "platform/com/bstr.h"
+#include "platform/com/scoped_bstr.h"
 #include "platform/com/unicode.h"
 
 namespace {
@@ -31,12 +32,7 @@ void Check(bool condition) {
   if (!condition) __builtin_trap();
 }
 
-// Owns a BSTR for the length of a call.
-struct Bstr {
-  explicit Bstr(std::u16string_view text) : value(korvalis::AllocBstr(text)) {}
-  ~Bstr() { SysFreeString(value); }
-  BSTR value;
-};
+using Bstr = korvalis::com::ScopedBstr;
 
 void ReadProperties(const std::u16string& text) {
   try {
@@ -82,7 +78,7 @@ void Transform(const std::u16string& xml, const std::u16string& xsl) {
   Bstr stylesheet(xsl);
   BSTR out = nullptr;
   try {
-    XslTransform(source.value, stylesheet.value, &out);
+    XslTransform(source.get(), stylesheet.get(), &out);
   } catch (const CEMRException&) {
   }
   SysFreeString(out);

@@ -8,25 +8,12 @@
 #include <vector>
 
 #include "foundation/emr_exception.h"
+#include "platform/com/scoped_bstr.h"
 #include "platform/com/unicode.h"
 
 namespace {
 
-// Owns the BSTRs of one call.
-class Bstr {
- public:
-  explicit Bstr(std::u16string_view text) : value_(korvalis::AllocBstr(text)) {}
-  Bstr() = default;
-  ~Bstr() { SysFreeString(value_); }
-  Bstr(const Bstr&) = delete;
-  Bstr& operator=(const Bstr&) = delete;
-  BSTR get() const { return value_; }
-  BSTR* out() { return &value_; }
-  std::u16string text() const { return std::u16string(korvalis::BstrView(value_)); }
-
- private:
-  BSTR value_ = nullptr;
-};
+using Bstr = korvalis::com::ScopedBstr;
 
 std::u16string Transform(std::u16string_view xml, std::u16string_view xsl) {
   Bstr source(xml), stylesheet(xsl), output;
