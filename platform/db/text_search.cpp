@@ -131,7 +131,11 @@ void Contains(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_int(ctx, q.Matches(TextArg(argv[0]), kind) ? 100 : 0);
 }
 
-void ExtractValue(sqlite3_context* ctx, int, sqlite3_value** argv) {
+// Selects the path argv[1] in the document argv[0] and gives the nodes found to `answer`,
+// while the document lives. A NULL argument gives NULL, and a path that selects a value
+// (a count, a text) gives that value, without a call.
+template <typename Answer>
+void AnswerSelectedNodes(sqlite3_context* ctx, sqlite3_value** argv, Answer answer) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
     sqlite3_result_null(ctx);
     return;
@@ -142,30 +146,28 @@ void ExtractValue(sqlite3_context* ctx, int, sqlite3_value** argv) {
     ResultText(ctx, s.value);
     return;
   }
-  if (s.nodes.empty()) {
-    sqlite3_result_null(ctx);
-    return;
-  }
-  if (s.nodes.size() > 1 || !XmlPathDocument::IsLeaf(s.nodes[0])) {
-    throw SqlError("ORA-19025: EXTRACTVALUE returns value of only one node");
-  }
-  ResultText(ctx, XmlPathDocument::Text(s.nodes[0]));
+  answer(s.nodes);
+}
+
+void ExtractValue(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  AnswerSelectedNodes(ctx, argv, [ctx](const std::vector<xmlNode*>& nodes) {
+    if (nodes.empty()) {
+      sqlite3_result_null(ctx);
+      return;
+    }
+    if (nodes.size() > 1 || !XmlPathDocument::IsLeaf(nodes[0])) {
+      throw SqlError("ORA-19025: EXTRACTVALUE returns value of only one node");
+    }
+    ResultText(ctx, XmlPathDocument::Text(nodes[0]));
+  });
 }
 
 void Extract(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
-    sqlite3_result_null(ctx);
-    return;
-  }
-  XmlPathDocument doc(TextArg(argv[0]));
-  XmlPathDocument::Selection s = doc.Select(TextArg(argv[1]));
-  if (s.is_value) {
-    ResultText(ctx, s.value);
-    return;
-  }
-  std::string out;
-  for (xmlNode* n : s.nodes) out += XmlPathDocument::Markup(n);
-  ResultText(ctx, out);
+  AnswerSelectedNodes(ctx, argv, [ctx](const std::vector<xmlNode*>& nodes) {
+    std::string out;
+    for (xmlNode* n : nodes) out += XmlPathDocument::Markup(n);
+    ResultText(ctx, out);
+  });
 }
 
 }  // namespace
