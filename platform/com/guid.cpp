@@ -2,8 +2,6 @@
 
 #include <uuid/uuid.h>
 
-#include <cctype>
-
 namespace {
 
 // libuuid keeps the 16 bytes in text order, that is with Data1 to Data3 big-endian.
@@ -35,27 +33,6 @@ std::u16string Widen(const char* ascii) {
   return out;
 }
 
-// Parses exactly 36 characters of the 8-4-4-4-12 form with hex digits of either case.
-bool ParsePlain(std::u16string_view text, GUID* guid) {
-  if (guid == nullptr || text.size() != 36) return false;
-  char ascii[37];
-  for (std::size_t i = 0; i < 36; ++i) {
-    const char16_t c = text[i];
-    const bool dash_place = i == 8 || i == 13 || i == 18 || i == 23;
-    if (dash_place) {
-      if (c != u'-') return false;
-    } else if (c > 0x7F || !std::isxdigit(static_cast<unsigned char>(c))) {
-      return false;
-    }
-    ascii[i] = static_cast<char>(c);
-  }
-  ascii[36] = 0;
-  uuid_t u;
-  if (uuid_parse(ascii, u) != 0) return false;
-  *guid = FromUuid(u);
-  return true;
-}
-
 }  // namespace
 
 HRESULT CoCreateGuid(GUID* pguid) {
@@ -84,11 +61,11 @@ std::u16string GuidToRegistryString(const GUID& guid) {
   return u"{" + Widen(text) + u"}";
 }
 
-bool GuidFromString(std::u16string_view text, GUID* guid) { return ParsePlain(text, guid); }
+bool GuidFromString(std::u16string_view text, GUID* guid) { return ParseGuidText(text, guid); }
 
 bool GuidFromRegistryString(std::u16string_view text, GUID* guid) {
   if (text.size() != 38 || text.front() != u'{' || text.back() != u'}') return false;
-  return ParsePlain(text.substr(1, 36), guid);
+  return ParseGuidText(text.substr(1, 36), guid);
 }
 
 std::u16string NewGuidString() {

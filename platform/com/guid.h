@@ -10,6 +10,8 @@
 // Thread-safety: all functions are thread-safe.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -44,6 +46,45 @@ std::u16string GuidToString(const GUID& guid);
 std::u16string GuidToRegistryString(const GUID& guid);
 // Parses the plain form; false (and *guid untouched) for anything else, braces included.
 bool GuidFromString(std::u16string_view text, GUID* guid);
+// The same parser for texts of any character type, usable at compile time.
+template <class Char>
+constexpr bool ParseGuidText(std::basic_string_view<Char> text, GUID* guid) {
+  if (guid == nullptr || text.size() != 36) return false;
+  for (std::size_t dash : {8u, 13u, 18u, 23u}) {
+    if (text[dash] != Char('-')) return false;
+  }
+  bool valid = true;
+  auto hex = [&text, &valid](std::size_t pos, std::size_t digits) {
+    std::uint32_t value = 0;
+    for (std::size_t i = pos; i < pos + digits; ++i) {
+      const auto c = text[i];
+      std::uint32_t digit = 0;
+      if (c >= Char('0') && c <= Char('9')) {
+        digit = static_cast<std::uint32_t>(c - Char('0'));
+      } else if (c >= Char('a') && c <= Char('f')) {
+        digit = static_cast<std::uint32_t>(c - Char('a') + 10);
+      } else if (c >= Char('A') && c <= Char('F')) {
+        digit = static_cast<std::uint32_t>(c - Char('A') + 10);
+      } else {
+        valid = false;
+      }
+      value = value << 4 | digit;
+    }
+    return value;
+  };
+  GUID parsed{};
+  parsed.Data1 = hex(0, 8);
+  parsed.Data2 = static_cast<std::uint16_t>(hex(9, 4));
+  parsed.Data3 = static_cast<std::uint16_t>(hex(14, 4));
+  parsed.Data4[0] = static_cast<std::uint8_t>(hex(19, 2));
+  parsed.Data4[1] = static_cast<std::uint8_t>(hex(21, 2));
+  for (std::size_t i = 0; i < 6; ++i) {
+    parsed.Data4[2 + i] = static_cast<std::uint8_t>(hex(24 + 2 * i, 2));
+  }
+  if (!valid) return false;
+  *guid = parsed;
+  return true;
+}
 // Parses the registry form; false (and *guid untouched) for anything else.
 bool GuidFromRegistryString(std::u16string_view text, GUID* guid);
 // A new identifier in the plain form.

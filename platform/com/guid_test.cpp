@@ -4,6 +4,8 @@
 
 #include <set>
 
+#include "platform/com/type_info_table.h"
+
 namespace {
 
 const GUID kSample = {0x6B29FC40, 0xCA47, 0x1067, {0xB3, 0x1D, 0x00, 0xDD, 0x01, 0x06, 0x62, 0xDA}};
@@ -30,6 +32,17 @@ TEST(Guid, ParsersAcceptOnlyTheirOwnForm) {
   EXPECT_EQ(g, kSample);
   EXPECT_FALSE(korvalis::GuidFromRegistryString(u"6b29fc40-ca47-1067-b31d-00dd010662da", &g));
   EXPECT_FALSE(korvalis::GuidFromRegistryString(u"(6b29fc40-ca47-1067-b31d-00dd010662da)", &g));
+}
+
+TEST(Guid, CompileTimeAndRunTimeParsersAgreeAndFailuresLeaveTheGuidAlone) {
+  constexpr GUID compiled = korvalis::com::MakeGuid("6B29FC40-CA47-1067-B31D-00DD010662DA");
+  GUID parsed{};
+  ASSERT_TRUE(korvalis::GuidFromString(u"6b29fc40-ca47-1067-b31d-00dd010662da", &parsed));
+  EXPECT_EQ(parsed, compiled);
+  GUID kept = compiled;
+  EXPECT_FALSE(korvalis::GuidFromString(u"00000000-0000-0000-0000-00000000000g", &kept));
+  EXPECT_FALSE(korvalis::GuidFromRegistryString(u"{00000000-0000-0000-0000-000000000000", &kept));
+  EXPECT_EQ(kept, compiled);
 }
 
 TEST(Guid, NewGuidsAreDistinctLowerCaseAndRoundTrip) {

@@ -172,29 +172,8 @@ std::string CheckInterfaceInfo(const InterfaceInfo& info);
 // Parses "XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX" (hex digits of either case, no braces) at
 // compile time; a malformed text does not compile.
 consteval GUID MakeGuid(std::string_view text) {
-  auto hex = [&text](size_t pos, size_t digits) -> uint32_t {
-    uint32_t value = 0;
-    for (size_t i = pos; i < pos + digits; ++i) {
-      char c = text[i];
-      uint32_t digit = c >= '0' && c <= '9'   ? static_cast<uint32_t>(c - '0')
-                       : c >= 'a' && c <= 'f' ? static_cast<uint32_t>(c - 'a' + 10)
-                       : c >= 'A' && c <= 'F' ? static_cast<uint32_t>(c - 'A' + 10)
-                                              : throw "not a hex digit";
-      value = value << 4 | digit;
-    }
-    return value;
-  };
-  if (text.size() != 36 || text[8] != '-' || text[13] != '-' || text[18] != '-' ||
-      text[23] != '-') {
-    throw "not a GUID text";
-  }
   GUID guid{};
-  guid.Data1 = hex(0, 8);
-  guid.Data2 = static_cast<uint16_t>(hex(9, 4));
-  guid.Data3 = static_cast<uint16_t>(hex(14, 4));
-  guid.Data4[0] = static_cast<uint8_t>(hex(19, 2));
-  guid.Data4[1] = static_cast<uint8_t>(hex(21, 2));
-  for (size_t i = 0; i < 6; ++i) guid.Data4[2 + i] = static_cast<uint8_t>(hex(24 + 2 * i, 2));
+  if (!ParseGuidText(text, &guid)) throw "not a GUID text";
   return guid;
 }
 
