@@ -2,6 +2,8 @@
 
 #include <uuid/uuid.h>
 
+#include "platform/com/unicode.h"
+
 namespace {
 
 // libuuid keeps the 16 bytes in text order, that is with Data1 to Data3 big-endian.
@@ -27,12 +29,6 @@ void ToUuid(const GUID& g, uuid_t u) {
   for (int i = 0; i < 8; ++i) u[8 + i] = g.Data4[i];
 }
 
-std::u16string Widen(const char* ascii) {
-  std::u16string out;
-  for (; *ascii != 0; ++ascii) out.push_back(static_cast<char16_t>(*ascii));
-  return out;
-}
-
 }  // namespace
 
 HRESULT CoCreateGuid(GUID* pguid) {
@@ -50,7 +46,7 @@ std::u16string GuidToString(const GUID& guid) {
   ToUuid(guid, u);
   char text[37];
   uuid_unparse_lower(u, text);
-  return Widen(text);
+  return FromUtf8(text);
 }
 
 std::u16string GuidToRegistryString(const GUID& guid) {
@@ -58,7 +54,7 @@ std::u16string GuidToRegistryString(const GUID& guid) {
   ToUuid(guid, u);
   char text[37];
   uuid_unparse_upper(u, text);
-  return u"{" + Widen(text) + u"}";
+  return u"{" + FromUtf8(text) + u"}";
 }
 
 bool GuidFromString(std::u16string_view text, GUID* guid) { return ParseGuidText(text, guid); }
