@@ -156,6 +156,17 @@ TEST_F(ConformanceTest, DatesAndTheirArithmetic) {
   EXPECT_EQ(Row("SELECT TO_DATE('2008-01-02','yyyy-MM-dd') - TO_DATE('2008-01-01 18:00:00','YYYY-MM-DD HH24:MI:SS'), "
                 "(TO_DATE('2008-01-02','yyyy-MM-dd') - TO_DATE('2008-01-01 18:00:00','YYYY-MM-DD HH24:MI:SS')) * 24 FROM DUAL"),
             (V{"0.25", "6"}));
+  // Differences that are no binary fraction of a day come out as Oracle's exact quotients, so
+  // minutes and seconds computed from them are whole.
+  EXPECT_EQ(Row("SELECT TO_DATE('2024-01-01 10:00:00','YYYY-MM-DD HH24:MI:SS') - TO_DATE('2024-01-02','YYYY-MM-DD'), "
+                "(TO_DATE('2024-01-01 00:00:01','YYYY-MM-DD HH24:MI:SS') - TO_DATE('2024-01-01','YYYY-MM-DD')) * 86400, "
+                "(TO_DATE('2026-12-07 10:17:00','YYYY-MM-DD HH24:MI:SS') - TO_DATE('2026-12-07 08:00:00','YYYY-MM-DD HH24:MI:SS')) * 1440, "
+                "(TO_DATE('2026-12-07 10:00:00','YYYY-MM-DD HH24:MI:SS') - TO_DATE('2026-12-04 22:00:00','YYYY-MM-DD HH24:MI:SS')) * 24 "
+                "FROM DUAL"),
+            (V{"-0.583333333333333", "1", "137", "60"}));
+  EXPECT_EQ(Column("SELECT COUNT(*) FROM DUAL WHERE (TO_DATE('2026-12-07 10:17:00','YYYY-MM-DD HH24:MI:SS') - "
+                   "TO_DATE('2026-12-07 08:00:00','YYYY-MM-DD HH24:MI:SS')) * 1440 >= 137"),
+            "1");
   EXPECT_EQ(Row("SELECT D + 1.5, D - 1, 1 + D, D + 1/24 FROM T WHERE ID = 1"),
             (V{"2008-01-02 12:00:00", "2007-12-31 00:00:00", "2008-01-02 00:00:00", "2008-01-01 01:00:00"}));
   EXPECT_EQ(Column("SELECT ID FROM T WHERE D > TO_DATE('2008-01-01','yyyy-mm-dd') ORDER BY D"), "4,2");

@@ -17,7 +17,7 @@ void DateSub(sqlite3_context* ctx, int, sqlite3_value** argv) {
 }
 void DateDiff(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
-  ResultNumber(ctx, AsDate(argv[0]).ToDays() - AsDate(argv[1]).ToDays());
+  ResultNumber(ctx, DaysBetween(AsDate(argv[0]), AsDate(argv[1])));
 }
 
 // a + b and a - b where the translator could not tell dates from numbers.
@@ -32,7 +32,7 @@ void AddAny(sqlite3_context* ctx, int, sqlite3_value** argv) {
 void SubAny(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
   bool da = LooksLikeDate(argv[0]), db = LooksLikeDate(argv[1]);
-  if (da && db) return ResultNumber(ctx, AsDate(argv[0]).ToDays() - AsDate(argv[1]).ToDays());
+  if (da && db) return ResultNumber(ctx, DaysBetween(AsDate(argv[0]), AsDate(argv[1])));
   if (da) return ResultDate(ctx, DateTime::FromDays(AsDate(argv[0]).ToDays() - AsNumber(argv[1])));
   if (db) throw FunctionError{"ORA-00932: inconsistent datatypes: expected DATE got NUMBER"};
   ResultNumber(ctx, AsNumber(argv[0]) - AsNumber(argv[1]));

@@ -100,6 +100,14 @@ double DateTime::ToDays() const {
          (hour * 3600 + minute * 60 + second) / 86400.0;
 }
 
+int64_t DateTime::ToSeconds() const {
+  return DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
+}
+
+double DaysBetween(const DateTime& later, const DateTime& earlier) {
+  return static_cast<double>(later.ToSeconds() - earlier.ToSeconds()) / 86400.0;
+}
+
 DateTime DateTime::FromDays(double days) {
   double whole = std::floor(days);
   int64_t seconds = std::llround((days - whole) * 86400.0);

@@ -19,8 +19,14 @@ struct DateTime {
   // Days since an epoch, with the time of day as the fraction.
   double ToDays() const;
   static DateTime FromDays(double days);  // rounded to the nearest second
+  // Whole seconds since the epoch: exact, unlike the fractional days.
+  int64_t ToSeconds() const;
   bool operator==(const DateTime&) const = default;
 };
+
+// later - earlier in days, the time of day as the fraction. Taken from whole seconds, so
+// fourteen hours are exactly 14/24 of a day, however far the dates lie from the epoch.
+double DaysBetween(const DateTime& later, const DateTime& earlier);
 
 int DaysInMonth(int year, int month);
 bool IsValid(const DateTime& d);
