@@ -175,6 +175,20 @@ TEST_F(ConformanceTest, DatesAndTheirArithmetic) {
   EXPECT_EQ(Column("SELECT ID FROM T WHERE '2008-01-02 12:00' <= D ORDER BY ID"), "2,4");
   EXPECT_EQ(Column("SELECT ID FROM T WHERE D BETWEEN '2008-01-02' AND '2008-01-03' ORDER BY ID"), "2,4");
   EXPECT_EQ(Column("SELECT ID FROM T WHERE D IN ('2008-01-03', '2008-01-01') ORDER BY ID"), "1,2");
+  // Fields without leading zeros and leading blanks are read as Oracle reads them, never
+  // compared as text; a text that is no date fails.
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE D >= '2008-1-2' ORDER BY ID"), "2,4");
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE D = '2008-1-3'"), "2");
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE D = ' 2008-01-02 12:00'"), "4");
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE D BETWEEN '2008-1-1' AND '2008-1-2 12:0:0' ORDER BY ID"), "1,4");
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE D IN ('2008-1-3', '2008-1-1') ORDER BY ID"), "1,2");
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE D = ''"), "");
+  EXPECT_NE(Error("SELECT ID FROM T WHERE D >= 'yesterday'").find("ORA-01861"), std::string::npos);
+  EXPECT_NE(Error("SELECT ID FROM T WHERE D < '2008-02-30'").find("ORA-01861"), std::string::npos);
+  Query(*c_, "INSERT INTO T (ID, D) VALUES (5, '2008-2-3 4:05:06')");
+  EXPECT_EQ(Column("SELECT D FROM T WHERE ID = 5"), "2008-02-03 04:05:06");
+  EXPECT_NE(Error("INSERT INTO T (ID, D) VALUES (6, '2008-02-30')").find("ORA-01861"), std::string::npos);
+  Query(*c_, "DELETE FROM T WHERE ID = 5");
   EXPECT_EQ(Column("SELECT TRUNC(SYSDATE - D) FROM T WHERE ID = 4"), "454");
   EXPECT_EQ(Column("SELECT sysdate FROM dual"), "2009-03-31 14:30:05");
   EXPECT_EQ(Row("SELECT ADD_MONTHS(TO_DATE('2008-01-31','YYYY-MM-DD'), 1), ADD_MONTHS(TO_DATE('2008-02-29','YYYY-MM-DD'), 12), "

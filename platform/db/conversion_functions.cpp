@@ -44,16 +44,15 @@ void ToDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
   ResultDate(ctx, ParseDateModel(AsText(argv[0]), TextView(argv[1]), CurrentDatabaseTime()));
 }
 
-// A value written into a DATE column: the default format YYYY-MM-DD[ HH24:MI[:SS]].
+// A value written into a DATE column or compared with a date: the default format
+// YYYY-MM-DD HH24:MI:SS, read as Oracle reads it.
 void DateIn(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
   std::string_view t = TextView(argv[0]);
   if (sqlite3_value_type(argv[0]) != SQLITE_TEXT) {
     throw FunctionError{"ORA-00932: inconsistent datatypes: expected DATE got NUMBER"};
   }
-  size_t b = 0;
-  while (b < t.size() && t[b] == ' ') ++b;
-  auto d = ParseStoredDate(t.substr(b));
+  auto d = ParseDefaultDate(t);
   if (!d) {
     throw FunctionError{"ORA-01861: literal does not match format string: '" + std::string(t) + "'"};
   }

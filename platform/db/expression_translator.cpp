@@ -89,12 +89,20 @@ void Translator::EmitNumberOperand(const Expr& e, const Scope* scope, std::strin
 namespace {
 
 // A text literal compared with a date is read in the default date format ('2008-01-01' is
-// that day at midnight); false when `value` is no such literal.
+// that day at midnight, '2008-1-2 8:00' is read as well); false when `value` is no text
+// literal compared with a date. A text that is no date is converted when the statement runs,
+// which fails as Oracle does, instead of being compared as text.
 bool AppendDateLiteral(SqlType compared_with, const Expr& value, std::string* out) {
-  if (compared_with != SqlType::kDate || value.kind != ExprKind::kString) return false;
-  std::optional<DateTime> d = ParseStoredDate(value.text);
-  if (!d) return false;
-  AppendStringLiteral(FormatDate(*d), out);
+  if (compared_with != SqlType::kDate || value.kind != ExprKind::kString || value.text.empty()) {
+    return false;
+  }
+  if (std::optional<DateTime> d = ParseDefaultDate(value.text)) {
+    AppendStringLiteral(FormatDate(*d), out);
+  } else {
+    out->append("ora_date_in(");
+    AppendStringLiteral(value.text, out);
+    out->push_back(')');
+  }
   return true;
 }
 

@@ -190,6 +190,17 @@ std::optional<DateTime> ParseStoredDate(std::string_view s) {
   return d;
 }
 
+std::optional<DateTime> ParseDefaultDate(std::string_view text) {
+  if (std::optional<DateTime> d = ParseStoredDate(text)) return d;
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos || text[first] < '0' || text[first] > '9') return std::nullopt;
+  try {
+    return ParseDateModel(text, "YYYY-MM-DD HH24:MI:SS", DateTime{});
+  } catch (const DbError&) {
+    return std::nullopt;
+  }
+}
+
 std::string FormatDateModel(const DateTime& d, std::string_view f) {
   std::string out;
   bool fill_mode = false;  // FM: no leading zeros

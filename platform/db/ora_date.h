@@ -39,6 +39,11 @@ void AppendDate(const DateTime& d, std::string* out);
 // values written into DATE columns). No value for anything else, invalid dates included.
 std::optional<DateTime> ParseStoredDate(std::string_view text);
 
+// A text read in the default date format YYYY-MM-DD HH24:MI:SS as Oracle reads it when the
+// text meets a date: the stored form, or what TO_DATE with that format accepts (fields without
+// leading zeros, a date alone, leading blanks). No value for anything else.
+std::optional<DateTime> ParseDefaultDate(std::string_view text);
+
 // TO_CHAR(date, format). Throws SqlError for a format element it does not know.
 std::string FormatDateModel(const DateTime& d, std::string_view format);
 

@@ -157,7 +157,7 @@ bool EndsComparison(std::string_view sql, std::size_t i) {
 // as a date, when it can; a marker can be read as neither, so a value taken out must not be
 // either. The empty text is NULL.
 bool PassesThroughComparison(std::string_view value) {
-  return !value.empty() && !ParseNumber(value) && !ParseStoredDate(value);
+  return !value.empty() && !ParseNumber(value) && !ParseDefaultDate(value);
 }
 
 }  // namespace

@@ -57,6 +57,7 @@ TEST(StatementShape, TakesOutTextsComparedForEquality) {
   for (const char* unshaped :
        {"SELECT A FROM T WHERE ID = '42'", "SELECT A FROM T WHERE ID = ' -1.5e3'",
         "SELECT A FROM T WHERE D = '2008-01-01'", "SELECT A FROM T WHERE D = '2008-01-01 10:00'",
+        "SELECT A FROM T WHERE D = '2008-1-1 8:00'", "SELECT A FROM T WHERE D = ' 2008-01-01'",
         "SELECT A FROM T WHERE ID = ''", "SELECT A FROM T WHERE ID <> 'x'",
         "SELECT A FROM T WHERE ID != 'x'", "SELECT A FROM T WHERE ID >= 'x'",
         "SELECT A FROM T WHERE ID = 'x' || 'y'", "SELECT A FROM T WHERE ID = 'x' + 1",
