@@ -68,10 +68,17 @@ SqlType Translator::EmitFunction(const Expr& e, const Scope* scope, std::string*
   if (f == "NVL") {
     arity(2, 2);
     out->append("coalesce(");
-    std::vector<SqlType> types;
-    EmitArgs(e, 0, scope, out, &types);
+    const SqlType first = Emit(*e.args[0], scope, out);
+    out->append(", ");
+    const size_t replacement = out->size();
+    const SqlType second = Emit(*e.args[1], scope, out);
+    // The replacement takes the type of the first argument: a text beside a date is a date.
+    if (first == SqlType::kDate && second == SqlType::kText) {
+      out->insert(replacement, "ora_date_in(");
+      out->push_back(')');
+    }
     out->push_back(')');
-    return types[0] == SqlType::kNull ? types[1] : types[0];
+    return first == SqlType::kNull ? second : first;
   }
   if (f == "COALESCE") {
     if (n < 1) arity(1, 1);
