@@ -186,6 +186,8 @@ TEST_F(ConformanceTest, DatesAndTheirArithmetic) {
   EXPECT_EQ(Column("SELECT NVL(D, '2008-1-5') FROM T ORDER BY ID"),
             "2008-01-01 00:00:00,2008-01-03 00:00:00,2008-01-05 00:00:00,2008-01-02 12:00:00");
   EXPECT_EQ(Column("SELECT ID FROM T WHERE NVL(D, '2008-1-5') > '2008-01-04'"), "3");
+  EXPECT_EQ(Row("SELECT GREATEST(D, '2008-1-10'), LEAST(D, '2007-12-9 8:00') FROM T WHERE ID = 1"),
+            (V{"2008-01-10 00:00:00", "2007-12-09 08:00:00"}));
   EXPECT_NE(Error("SELECT ID FROM T WHERE D >= 'yesterday'").find("ORA-01861"), std::string::npos);
   EXPECT_NE(Error("SELECT ID FROM T WHERE D < '2008-02-30'").find("ORA-01861"), std::string::npos);
   Query(*c_, "INSERT INTO T (ID, D) VALUES (5, '2008-2-3 4:05:06')");

@@ -298,11 +298,19 @@ SqlType Translator::EmitFunction(const Expr& e, const Scope* scope, std::string*
   if (f == "NEXT_DAY") Refuse("NEXT_DAY");
   if (f == "GREATEST" || f == "LEAST") {
     if (n < 1) arity(1, 1);
-    std::vector<SqlType> types;
     out->append(f == "GREATEST" ? "ora_greatest(" : "ora_least(");
-    EmitArgs(e, 0, scope, out, &types);
+    // The first argument decides the type: texts after a date are read as dates.
+    const SqlType first = Emit(*e.args[0], scope, out);
+    for (size_t i = 1; i < n; ++i) {
+      out->append(", ");
+      const size_t arg = out->size();
+      if (Emit(*e.args[i], scope, out) == SqlType::kText && first == SqlType::kDate) {
+        out->insert(arg, "ora_date_in(");
+        out->push_back(')');
+      }
+    }
     out->push_back(')');
-    return types[0];
+    return first;
   }
   if (f == "DBMS_RANDOM.VALUE") {
     arity(0, 2);
