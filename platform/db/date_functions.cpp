@@ -38,8 +38,6 @@ void SubAny(sqlite3_context* ctx, int, sqlite3_value** argv) {
   ResultNumber(ctx, AsNumber(argv[0]) - AsNumber(argv[1]));
 }
 
-// DECODE's comparison keys: NULL becomes a value that matches only NULL.
-
 void TruncDate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
   ResultDate(ctx, TruncateDate(AsDate(argv[0]), argc > 1 ? AsText(argv[1]) : "DD"));

@@ -80,6 +80,9 @@ TEST_F(OracleFunctionsTest, EdgeValues) {
   EXPECT_NE(Error("CAST('x' AS NUMBER)").find("ORA-01722"), std::string::npos);
   EXPECT_NE(Error("CAST('2008-02-30' AS DATE)").find("ORA-01861"), std::string::npos);
   EXPECT_NE(Error("ADD_MONTHS('bad', 1)").find("ORA-01861"), std::string::npos);
+  // A text argument where a date stands is read in the default format, as Oracle reads it.
+  EXPECT_EQ(Value("ADD_MONTHS('2008-1-31', 1)"), "2008-02-29 00:00:00");
+  EXPECT_EQ(Value("LAST_DAY(' 2008-2-3 8:00')"), "2008-02-29 08:00:00");
   EXPECT_NE(Error("SQRT(-1)").find("ORA-01428"), std::string::npos);
   EXPECT_NE(Error("TO_DATE('2008', 'YYYY-Q')").find("ORA-01"), std::string::npos);
 }

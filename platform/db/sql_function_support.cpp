@@ -64,7 +64,7 @@ int64_t AsInteger(sqlite3_value* v) {
 
 DateTime AsDate(sqlite3_value* v) {
   if (sqlite3_value_type(v) == SQLITE_TEXT) {
-    if (auto d = ParseStoredDate(TextView(v))) return *d;
+    if (auto d = ParseDefaultDate(TextView(v))) return *d;
     throw FunctionError{"ORA-01861: literal does not match format string: '" +
                         std::string(TextView(v)) + "'"};
   }
