@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <random>
 
 #include "platform/db/ora_number.h"
@@ -37,13 +39,22 @@ void Abs(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
   ResultNumber(ctx, std::fabs(AsNumber(argv[0])));
 }
+// The value at the 15 significant digits it is shown with, so that FLOOR and CEIL act on the
+// decimal value: 0.1 * 3 * 10 is 3, not the 3.0000000000000004 that binary arithmetic leaves.
+double AtShownPrecision(double value) {
+  if (!std::isfinite(value)) return value;
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.15g", value);
+  return std::strtod(buf, nullptr);
+}
+
 void Floor(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
-  ResultNumber(ctx, std::floor(AsNumber(argv[0])));
+  ResultNumber(ctx, std::floor(AtShownPrecision(AsNumber(argv[0]))));
 }
 void Ceil(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
-  ResultNumber(ctx, std::ceil(AsNumber(argv[0])));
+  ResultNumber(ctx, std::ceil(AtShownPrecision(AsNumber(argv[0]))));
 }
 void Sqrt(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
