@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 
 #include "platform/db/ora_number.h"
@@ -76,11 +77,29 @@ void Power(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
   ResultNumber(ctx, std::pow(AsNumber(argv[0]), AsNumber(argv[1])));
 }
+// Digits after the point of a number as shown; -1 when it is shown with an exponent.
+int ShownDecimalPlaces(double value) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.15g", value);
+  if (std::strchr(buf, 'e') != nullptr) return -1;
+  const char* point = std::strchr(buf, '.');
+  return point == nullptr ? 0 : static_cast<int>(std::strlen(point + 1));
+}
+
+// m - n * TRUNC(m / n) on the decimal values: the quotient is taken as shown and the remainder
+// has no more places than its operands, so MOD(0.3, 0.1) is 0 as in Oracle.
 void Mod(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
   double m = AsNumber(argv[0]), n = AsNumber(argv[1]);
   if (n == 0) return ResultNumber(ctx, m);
-  ResultNumber(ctx, m - n * std::trunc(m / n));
+  const double quotient = m / n;
+  double remainder =
+      m - n * std::trunc(std::fabs(quotient) < 1e15 ? AtShownPrecision(quotient) : quotient);
+  const int places_m = ShownDecimalPlaces(m), places_n = ShownDecimalPlaces(n);
+  if (places_m >= 0 && places_n >= 0) {
+    remainder = RoundHalfAway(remainder, std::max(places_m, places_n));
+  }
+  ResultNumber(ctx, remainder);
 }
 
 int Places(int argc, sqlite3_value** argv) {
