@@ -117,6 +117,8 @@ TEST_F(ConformanceTest, NumberFunctions) {
             (V{"3", "435", "33", "-3"}));
   EXPECT_EQ(Row("SELECT MOD(0.3, 0.1), MOD(4.35 * 100, 5), MOD(10.5, 3), MOD(-7.25, 2), MOD(-11, 4) FROM DUAL"),
             (V{"0", "0", "1.5", "-1.25", "-3"}));
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE ID * 0.1 + 0.2 = 0.3 OR 4.35 * 100 = ID + 431 ORDER BY ID"), "1,4");
+  EXPECT_EQ(Column("SELECT COUNT(*) FROM T WHERE (D - TO_DATE('2007-12-31 23:59:59','YYYY-MM-DD HH24:MI:SS')) * 86400 = 1"), "1");
   EXPECT_EQ(Row("SELECT GREATEST(1, 3, 2), LEAST('b', 'a'), GREATEST(1, NULL) FROM DUAL"), (V{"3", "a", "<null>"}));
   EXPECT_EQ(Row("SELECT CAST(1 / 3 AS NUMBER(5,2)), CAST(7 AS VARCHAR2(10)), CAST('2008-01-01' AS DATE) FROM DUAL"),
             (V{"0.33", "7", "2008-01-01 00:00:00"}));

@@ -398,6 +398,22 @@ SqlType Translator::EmitBinary(const Expr& e, const Scope* scope, std::string* o
         out->append(right);
       }
     }
+    // Computed numbers compare as they are shown (15 significant digits), so that 0.1 + 0.2
+    // equals 0.3 as it does with Oracle's decimals.
+    if (lt == SqlType::kNumber && rt == SqlType::kNumber) {
+      auto computed = [](const Expr& operand) {
+        return operand.kind == ExprKind::kBinary &&
+               (operand.text == "+" || operand.text == "-" || operand.text == "*" || operand.text == "/");
+      };
+      if (computed(*e.args[1])) {
+        out->insert(r0, "ora_shown(");
+        out->push_back(')');
+      }
+      if (computed(*e.args[0])) {
+        out->insert(l1, ")");
+        out->insert(l0, "ora_shown(");
+      }
+    }
     out->push_back(')');
     return SqlType::kNumber;
   }

@@ -49,6 +49,11 @@ double AtShownPrecision(double value) {
   return std::strtod(buf, nullptr);
 }
 
+// A computed number at the precision it is shown with, for comparisons.
+void Shown(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  ResultNumber(ctx, AtShownPrecision(AsNumber(argv[0])));
+}
 void Floor(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
   ResultNumber(ctx, std::floor(AtShownPrecision(AsNumber(argv[0]))));
@@ -173,6 +178,7 @@ std::span<const FunctionEntry> NumberFunctions() {
       {"ora_div", 2, Guarded<Div>, true},
       {"ora_sign", 1, Guarded<Sign>, true},
       {"ora_abs", 1, Guarded<Abs>, true},
+      {"ora_shown", 1, Guarded<Shown>, true},
       {"ora_floor", 1, Guarded<Floor>, true},
       {"ora_ceil", 1, Guarded<Ceil>, true},
       {"ora_sqrt", 1, Guarded<Sqrt>, true},
