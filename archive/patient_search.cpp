@@ -5,6 +5,7 @@
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
 #include "foundation/event_log_entry.h"
+#include "foundation/sql_date.h"
 #include "foundation/sql_text.h"
 #include "foundation/string_util.h"
 
@@ -26,8 +27,6 @@ constexpr std::u16string_view kSelectTail =
     u"A.EVENT_NO = V.EVENT_NO AND A.STATUS = 1 AND ROWNUM = 1), ADMISSION_DEPT_TIME, CASE_NO "
     u"FROM TELV_VISIT_RECORD V, TELV_PATIENT W WHERE V.PATIENT_ID = W.ID AND ";
 
-constexpr char16_t kSpanSeparator[] = u"|";
-
 // Reads condition texts by name; an absent name is the empty text.
 class Condition {
  public:
@@ -41,23 +40,6 @@ class Condition {
   const CXmlProperty::Map& map_;
   const std::u16string empty_;
 };
-
-// A date literal of the dialect for one value, its quotes doubled.
-std::u16string DateValue(const CDBType& dialect, std::u16string_view value) {
-  return dialect.ToDate(SqlEscaped(value), false);
-}
-
-// Appends `<column> >= DATE(start) AND <column> < DATE(end) AND ` when `span` holds exactly
-// two pieces; `opening` is the text up to the first date, `middle` the text between the dates.
-void AppendSpan(const CDBType& dialect, const std::u16string& span, std::u16string_view opening,
-                std::u16string_view middle, std::u16string& sql) {
-  if (span.empty()) return;
-  std::vector<std::u16string> pieces;
-  SplitByChars(span, kSpanSeparator, pieces);
-  if (pieces.size() != 2) return;
-  sql.append(opening).append(DateValue(dialect, pieces[0]));
-  sql.append(middle).append(DateValue(dialect, pieces[1])).append(u" AND ");
-}
 
 // Appends `opening` + value + `closing` when the value is not empty.
 void AppendWhenGiven(const std::u16string& value, std::u16string_view opening,
@@ -105,7 +87,7 @@ const std::vector<std::u16string>& PatientSearchNames() {
 std::u16string PatientSearchSql(const CDBType& dialect, std::u16string_view now,
                                 const CXmlProperty::Map& map) {
   const Condition condition(map);
-  const std::u16string now_literal = DateValue(dialect, now);
+  const std::u16string now_literal = SqlDateValue(dialect, now);
   std::u16string sql;
   sql.reserve(2048);
   sql.append(kSelectHead).append(now_literal).append(kSelectMiddle).append(now_literal);
@@ -127,21 +109,21 @@ std::u16string PatientSearchSql(const CDBType& dialect, std::u16string_view now,
   AppendQuotedWhenGiven(condition[u"indept"], u"IN_DEPT_ID='", u"' AND ", sql);
   AppendQuotedWhenGiven(condition[u"leavedept"], u"OUT_DEPT_ID='", u"' AND ", sql);
   AppendQuotedWhenGiven(condition[u"nowdept"], u"NOW_DEPT_ID='", u"' AND ", sql);
-  AppendSpan(dialect, condition[u"intime_span"], u" IN_TIME >= ", u" AND IN_TIME < ", sql);
+  AppendDateSpan(dialect, condition[u"intime_span"], u" IN_TIME >= ", u" AND IN_TIME < ", sql);
   // The leave-time span is SQL text ("is null", "is not null") when it names null.
   if (const std::u16string& leave = condition[u"leavetime_span"];
       leave.find(u"null") != std::u16string::npos) {
     sql.append(u" OUT_TIME ").append(leave).append(u" AND ");
   } else {
-    AppendSpan(dialect, leave, u" OUT_TIME >=  ", u" AND OUT_TIME < ", sql);
+    AppendDateSpan(dialect, leave, u" OUT_TIME >=  ", u" AND OUT_TIME < ", sql);
   }
-  AppendSpan(dialect, condition[u"commit_time_span"], u" COMMIT_TIME >= ", u" AND COMMIT_TIME < ",
-             sql);
-  AppendSpan(dialect, condition[u"archive_time_span"], u" ARCHIVE_TIME >= ",
-             u" AND ARCHIVE_TIME < ", sql);
+  AppendDateSpan(dialect, condition[u"commit_time_span"], u" COMMIT_TIME >= ",
+                 u" AND COMMIT_TIME < ", sql);
+  AppendDateSpan(dialect, condition[u"archive_time_span"], u" ARCHIVE_TIME >= ",
+                 u" AND ARCHIVE_TIME < ", sql);
   AppendQuotedWhenGiven(condition[u"forbid"], u"FORBID_FLAG = '", u"' AND ", sql);
   AppendWhenGiven(condition[u"code"], u"CODE_STATUS IN (", u") AND ", sql);
-  AppendSpan(dialect, condition[u"codedate"], u"CODE_DATE >= ", u" AND CODE_DATE < ", sql);
+  AppendDateSpan(dialect, condition[u"codedate"], u"CODE_DATE >= ", u" AND CODE_DATE < ", sql);
   AppendQuotedWhenGiven(condition[u"caseno"], u"CASE_NO = '", u"' AND ", sql);
   AppendQuotedWhenGiven(condition[u"paper_status"], u"PAPER_EMR_STATUS = '", u"' AND ", sql);
   sql.append(u" 1=1");

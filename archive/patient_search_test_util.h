@@ -14,7 +14,7 @@
 #include "foundation/db_type.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
-#include "foundation/emr_exception_test_util.h"
+#include "foundation/testing/emr_exception_test_util.h"
 #include "platform/com/bstr.h"
 #include "platform/com/unicode.h"
 #include "platform/db/database_clock.h"

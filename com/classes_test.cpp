@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "com/surface_test_support.h"
+#include "com/testing/surface_test_support.h"
 #include "foundation/emr_error.h"
 #include "platform/com/class_factory.h"
 #include "platform/com/error_info.h"

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "com/my_service.h"
-#include "com/surface_test_support.h"
-#include "foundation/data_source_test_util.h"
+#include "com/testing/surface_test_support.h"
+#include "foundation/testing/data_source_test_util.h"
 #include "interface/emr_call_scope.h"
 #include "platform/com/dispatch.h"
 #include "platform/com/variant.h"

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "archive/record_library.h"
-#include "com/surface_test_support.h"
+#include "com/testing/surface_test_support.h"
 #include "foundation/emr_error.h"
 #include "foundation/not_available.h"
 #include "platform/com/error_info.h"

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "com/surface_test_support.h"
+#include "com/testing/surface_test_support.h"
 #include "foundation/emr_error.h"
 #include "platform/com/error_info.h"
 #include "platform/com/unicode.h"

@@ -5,7 +5,7 @@
 
 #include "foundation/codec_factory.h"
 #include "foundation/comm_data_source.h"
-#include "foundation/data_source_test_util.h"
+#include "foundation/testing/data_source_test_util.h"
 #include "foundation/emr_exception.h"
 #include "foundation/iss_helper.h"
 #include "platform/com/guid.h"

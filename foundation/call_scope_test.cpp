@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "foundation/comm_data_source.h"
-#include "foundation/data_source_test_util.h"
+#include "foundation/testing/data_source_test_util.h"
 #include "foundation/emr_exception.h"
 #include "platform/com/unicode.h"
 

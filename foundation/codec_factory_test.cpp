@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "foundation/codec_test_util.h"
-#include "foundation/emr_exception_test_util.h"
+#include "foundation/testing/codec_test_util.h"
+#include "foundation/testing/emr_exception_test_util.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "foundation/comm_data_source.h"
 #include "foundation/connection_failures.h"
-#include "foundation/data_source_test_util.h"
+#include "foundation/testing/data_source_test_util.h"
 #include "foundation/emr_exception.h"
 #include "foundation/single_data_source.h"
 

@@ -9,7 +9,7 @@
 
 #include "foundation/emr_error.h"
 #include "foundation/emr_exception.h"
-#include "foundation/emr_exception_test_util.h"
+#include "foundation/testing/emr_exception_test_util.h"
 #include "foundation/string_util.h"
 #include "foundation/suite_interfaces.h"
 #include "platform/com/bstr.h"

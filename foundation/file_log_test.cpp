@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "foundation/data_source_test_util.h"
+#include "foundation/testing/data_source_test_util.h"
 
 namespace {
 

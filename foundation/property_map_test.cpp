@@ -7,10 +7,10 @@
 
 #include "foundation/call_scope.h"
 
-#include "foundation/data_source_test_util.h"
+#include "foundation/testing/data_source_test_util.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
-#include "foundation/emr_exception_test_util.h"
+#include "foundation/testing/emr_exception_test_util.h"
 
 namespace {
 

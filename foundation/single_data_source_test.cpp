@@ -6,7 +6,7 @@
 
 #include "foundation/comm_data_source.h"
 #include "foundation/connection_failures.h"
-#include "foundation/data_source_test_util.h"
+#include "foundation/testing/data_source_test_util.h"
 #include "foundation/database_error.h"
 #include "foundation/emr_exception.h"
 #include "foundation/sql_text.h"

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "foundation/data_source_test_util.h"
+#include "foundation/testing/data_source_test_util.h"
 #include "foundation/emr_exception.h"
 
 namespace {

@@ -1,6 +1,7 @@
 #include "foundation/sql_text.h"
 
 #include "foundation/emr_exception.h"
+#include "platform/com/ascii.h"
 
 namespace korvalis {
 
@@ -52,8 +53,9 @@ bool IsSqlNumber(TextRef value) {
   return digits;
 }
 
-std::u16string SqlNumber(TextRef value, std::u16string_view what) {
-  if (IsSqlNumber(value)) return std::u16string(value.view());
+namespace {
+
+[[noreturn]] void ThrowNotANumber(TextRef value, std::u16string_view what) {
   std::u16string message = u"不是有效的数字: '";
   message += value.view();
   message += u"'";
@@ -63,6 +65,30 @@ std::u16string SqlNumber(TextRef value, std::u16string_view what) {
     message += u")";
   }
   throw CEMRException(message);
+}
+
+}  // namespace
+
+std::u16string SqlNumber(TextRef value, std::u16string_view what) {
+  if (!IsSqlNumber(value)) ThrowNotANumber(value, what);
+  return std::u16string(value.view());
+}
+
+std::u16string SqlNumberList(TextRef value, std::u16string_view what) {
+  const std::u16string_view text = value;
+  std::u16string list;
+  list.reserve(text.size());
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t comma = text.find(u',', start);
+    const std::size_t length = comma == std::u16string_view::npos ? comma : comma - start;
+    const std::u16string_view piece = TrimAsciiBlanks(text.substr(start, length));
+    if (!IsSqlNumber(piece)) ThrowNotANumber(value, what);
+    if (!list.empty()) list.push_back(u',');
+    list.append(piece);
+    if (comma == std::u16string_view::npos) return list;
+    start = comma + 1;
+  }
 }
 
 }  // namespace korvalis

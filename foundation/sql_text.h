@@ -3,7 +3,8 @@
 // Every text value placed between single quotes goes through SqlQuoted (or SqlEscaped when
 // the caller writes the quotes itself, as in LIKE patterns built piece by piece); every value
 // placed bare (an identifier, a count, a type number) goes through SqlNumber, which refuses
-// anything that is not a plain decimal number. Texts that are SQL by contract (condition
+// anything that is not a plain decimal number, and a list of such values placed bare (the
+// items of an IN list) goes through SqlNumberList. Texts that are SQL by contract (condition
 // pieces, ORDER BY lists, report SQL) are not values and do not pass through here.
 //
 // Thread-safety: stateless functions.
@@ -30,5 +31,11 @@ bool IsSqlNumber(TextRef value);
 // The text itself when IsSqlNumber holds; otherwise throws CEMRException naming the value
 // (and `what`, the name of the argument, when given) as not a number.
 std::u16string SqlNumber(TextRef value, std::u16string_view what = {});
+
+// A comma-separated list of numbers as it may be placed bare in SQL (inside IN (...)): each
+// piece with its surrounding blanks (space, tab) dropped, joined by ",". Throws SqlNumber's
+// CEMRException, naming the whole value and `what`, when the list is empty, a piece is empty
+// or a piece is not a plain decimal number.
+std::u16string SqlNumberList(TextRef value, std::u16string_view what = {});
 
 }  // namespace korvalis

@@ -29,8 +29,8 @@ TEST(SqlTextTest, OnlyPlainDecimalsPassAsBareNumbers) {
   for (const char16_t* ok : {u"0", u"42", u"-7", u"+3", u"2.5", u".5", u"5."}) {
     EXPECT_TRUE(IsSqlNumber(ok)) << ToUtf8(ok);
   }
-  for (const char16_t* bad : {u"", u"-", u".", u"1e5", u" 1", u"1 ", u"1.2.3", u"1 OR 1=1",
-                              u"0x10", u"1;DROP TABLE T"}) {
+  for (const char16_t* bad :
+       {u"", u"-", u".", u"1e5", u" 1", u"1 ", u"1.2.3", u"1 OR 1=1", u"0x10", u"1;DROP TABLE T"}) {
     EXPECT_FALSE(IsSqlNumber(bad));
   }
 }
@@ -44,6 +44,34 @@ TEST(SqlTextTest, SqlNumberRefusesTextWithAMessageNamingTheValue) {
     EXPECT_NE(e.GetText().find(u"1 OR 1=1"), std::u16string::npos);
     EXPECT_NE(e.GetText().find(u"maxrow"), std::u16string::npos);
   }
+}
+
+TEST(SqlTextTest, NumberListsLoseTheirBlanksAndKeepTheirOrder) {
+  EXPECT_EQ(SqlNumberList(u"1"), u"1");
+  EXPECT_EQ(SqlNumberList(u"0,1,2"), u"0,1,2");
+  EXPECT_EQ(SqlNumberList(u" 6 ,\t10 "), u"6,10");
+  EXPECT_EQ(SqlNumberList(u"-1,+2,2.5"), u"-1,+2,2.5");
+  std::u16string long_list;
+  for (int i = 0; i < 20000; ++i) long_list += (i ? u"," : u"") + std::u16string(u"12345");
+  EXPECT_EQ(SqlNumberList(long_list), long_list);
+}
+
+TEST(SqlTextTest, NumberListsRefuseEmptyPiecesAndAnythingButNumbers) {
+  for (const char16_t* bad :
+       {u"", u" ", u",", u"1,", u",1", u"1,,2", u"1, ,2", u"1e5", u"1,2e3", u"'1'", u"1,'2'",
+        u"1 2", u"1,2)", u"-1) UNION ALL SELECT USER_CODE FROM TELV_USER_TABLE --",
+        u"1;DELETE FROM TELV_PATIENT", u"1,二", u"1\n,2", u"1,-", u"0x10"}) {
+    try {
+      SqlNumberList(bad, u"emrtype");
+      ADD_FAILURE() << "passed: " << ToUtf8(bad);
+    } catch (const CEMRException& e) {
+      EXPECT_NE(e.GetText().find(u"emrtype"), std::u16string::npos);
+      EXPECT_NE(e.GetText().find(bad), std::u16string::npos);
+    }
+  }
+  std::u16string long_bad(100000, u'1');
+  long_bad += u",x";
+  EXPECT_THROW(SqlNumberList(long_bad), CEMRException);
 }
 
 }  // namespace

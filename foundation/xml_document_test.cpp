@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "foundation/emr_exception.h"
-#include "foundation/emr_exception_test_util.h"
+#include "foundation/testing/emr_exception_test_util.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <xercesc/dom/DOMException.hpp>
 
 #include "foundation/emr_exception.h"
-#include "foundation/emr_exception_test_util.h"
+#include "foundation/testing/emr_exception_test_util.h"
 
 namespace {
 

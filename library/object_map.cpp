@@ -1,4 +1,4 @@
-#include "interface/object_map.h"
+#include "library/object_map.h"
 
 #include "com/archive_patient.h"
 #include "com/archive_report.h"

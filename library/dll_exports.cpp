@@ -8,7 +8,7 @@
 
 #include "interface/emr_call_scope.h"
 #include "interface/module.h"
-#include "interface/object_map.h"
+#include "library/object_map.h"
 #include "interface/type_library.h"
 
 extern "C" {

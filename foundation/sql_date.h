@@ -1,0 +1,30 @@
+// Date values and time spans placed in SQL text built by concatenation: a date
+// argument becomes the dialect's date literal with its quotes doubled, and a
+// time span (start and end joined by
+// "|") becomes a half-open range condition on one column.
+//
+// Thread-safety: stateless functions; the dialect is only read.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+class CDBType;
+
+namespace korvalis {
+
+// The separator of a time span's start and end: "2026-11-01|2027-01-01".
+inline constexpr char16_t kTimeSpanSeparator = u'|';
+
+// The dialect's date literal of `value` (its default date format), the value's
+// quotes doubled.
+std::u16string SqlDateValue(const CDBType &dialect, std::u16string_view value);
+
+// Appends `opening` DATE(start) `middle` DATE(end) " AND " when `span` holds
+// exactly a start and an end (empty pieces between separators are skipped);
+// appends nothing otherwise. `opening` is the text up to the first date
+// ("IN_TIME >= "), `middle` the text between them (" AND IN_TIME < ").
+void AppendDateSpan(const CDBType &dialect, std::u16string_view span, std::u16string_view opening,
+                    std::u16string_view middle, std::u16string &sql);
+
+}  // namespace korvalis

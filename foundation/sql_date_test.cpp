@@ -1,0 +1,37 @@
+#include "foundation/sql_date.h"
+
+#include <gtest/gtest.h>
+
+#include "foundation/db_type.h"
+
+namespace korvalis {
+namespace {
+
+TEST(SqlDateTest, DateValuesAreTheDialectsLiteralWithQuotesDoubled) {
+  const CDBOracle oracle;
+  EXPECT_EQ(SqlDateValue(oracle, u"2026-11-01"), u"to_date('2026-11-01', 'YYYY-MM-DD HH24:MI:SS')");
+  EXPECT_EQ(SqlDateValue(oracle, u"x') OR 1=1 --"),
+            u"to_date('x'') OR 1=1 --', 'YYYY-MM-DD HH24:MI:SS')");
+}
+
+TEST(SqlDateTest, ASpanOfAStartAndAnEndBecomesAHalfOpenRange) {
+  const CDBOracle oracle;
+  std::u16string sql;
+  AppendDateSpan(oracle, u"2026-11-01|2027-01-01", u"IN_TIME >= ", u" AND IN_TIME < ", sql);
+  EXPECT_EQ(sql,
+            u"IN_TIME >= to_date('2026-11-01', 'YYYY-MM-DD HH24:MI:SS') AND IN_TIME < "
+            u"to_date('2027-01-01', 'YYYY-MM-DD HH24:MI:SS') AND ");
+}
+
+TEST(SqlDateTest, ASpanWithoutExactlyTwoPiecesAddsNothing) {
+  const CDBOracle oracle;
+  for (const char16_t* span :
+       {u"", u"2026-11-01", u"2026-11-01|", u"|2027-01-01", u"|", u"a|b|c"}) {
+    std::u16string sql = u"kept";
+    AppendDateSpan(oracle, span, u"IN_TIME >= ", u" AND IN_TIME < ", sql);
+    EXPECT_EQ(sql, u"kept");
+  }
+}
+
+}  // namespace
+}  // namespace korvalis
