@@ -4,14 +4,15 @@
 #   Builds the folder's sources (every *.cpp but *_test.cpp and *_fuzz.cpp) into the static
 #   library <name>, and its *_test.cpp files into one GoogleTest executable <name>_test that
 #   CTest runs as one test: a fixture that builds a database pays its set-up once per process.
-#   Project libraries (korvalis_*) named in LIBS that no earlier folder defined are skipped,
-#   so a folder can name a sibling before that sibling has code.
+#   Project libraries (korvalis_*) named in LIBS are linked when the build is generated, if
+#   they exist then: a folder can name a sibling in any folder order, or before that sibling
+#   has code.
 function(korvalis_folder name)
   cmake_parse_arguments(ARG "" "" "LIBS;TEST_LIBS" ${ARGN})
   set(libs "")
   foreach(lib IN LISTS ARG_LIBS)
-    if(lib MATCHES "^korvalis_" AND NOT TARGET ${lib})
-      continue()
+    if(lib MATCHES "^korvalis_")
+      set(lib "$<TARGET_NAME_IF_EXISTS:${lib}>")
     endif()
     list(APPEND libs ${lib})
   endforeach()
