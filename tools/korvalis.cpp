@@ -14,10 +14,14 @@ const Command kCommands[] = {
     {"version", "print the version of the command", RunVersion},
     {"selfcheck", "check that the libraries the system needs load and work", RunSelfCheck},
     {"sql", "[--db FILE] [--xml] [SQL]: run Oracle SQL on the embedded database", RunSql},
-    {"initdb", "[--sample] FILE: create a database with the schema (and the sample hospital)", RunInitDb},
+    {"initdb", "[--sample] FILE: create a database with the schema (and the sample hospital)",
+     RunInitDb},
     {"regsvr", "[-u] <library>: register a component library (-u: unregister it)", RunRegsvr},
     {"classes", "list every method of the registered classes", RunClasses},
-    {"call", "<class> <method> [args...] [-- <method> [args...]]...: call methods of one object of a registered class", RunCall},
+    {"call",
+     "<class> <method> [args...] [--out FILE] [-- <method> ...]...: call methods of one object of "
+     "a registered class (@FILE passes a file's bytes)",
+     RunCall},
 };
 
 void PrintUsage(FILE* out) {

@@ -9,9 +9,6 @@ namespace {
 
 constexpr std::size_t kPrefixBytes = sizeof(std::uint32_t);
 constexpr std::size_t kTerminatorBytes = sizeof(OLECHAR);
-// The byte count is stored in 32 bits; keep room for the prefix and terminator as well.
-constexpr std::uint64_t kMaxBytes =
-    std::numeric_limits<std::uint32_t>::max() - kPrefixBytes - kTerminatorBytes;
 
 std::uint32_t* Header(BSTR bstr) {
   return reinterpret_cast<std::uint32_t*>(reinterpret_cast<char*>(bstr) - kPrefixBytes);
@@ -19,7 +16,7 @@ std::uint32_t* Header(BSTR bstr) {
 
 // Allocates a BSTR of `bytes` bytes, copying from `data` (or zero-filling when null).
 BSTR AllocateBytes(const void* data, std::uint64_t bytes) {
-  if (bytes > kMaxBytes) return nullptr;
+  if (bytes > korvalis::kMaxBstrBytes) return nullptr;
   char* block = static_cast<char*>(std::malloc(kPrefixBytes + bytes + kTerminatorBytes));
   if (block == nullptr) return nullptr;
   const std::uint32_t count = static_cast<std::uint32_t>(bytes);
@@ -60,8 +57,9 @@ INT SysReAllocString(BSTR* pbstr, const OLECHAR* psz) {
     *pbstr = nullptr;
     return 1;
   }
-  return SysReAllocStringLen(pbstr, psz, static_cast<UINT>(std::min<std::size_t>(
-                                             Length(psz), std::numeric_limits<UINT>::max())));
+  return SysReAllocStringLen(
+      pbstr, psz,
+      static_cast<UINT>(std::min<std::size_t>(Length(psz), std::numeric_limits<UINT>::max())));
 }
 
 INT SysReAllocStringLen(BSTR* pbstr, const OLECHAR* psz, UINT len) {

@@ -10,6 +10,8 @@
 // while another thread reads it.
 #pragma once
 
+#include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -38,6 +40,11 @@ UINT SysStringByteLen(BSTR bstr);
 void SysFreeString(BSTR bstr);
 
 namespace korvalis {
+
+// The most bytes one BSTR can hold: its byte count is stored in 32 bits, which must also
+// cover the count itself and the terminator.
+inline constexpr std::uint64_t kMaxBstrBytes =
+    std::numeric_limits<std::uint32_t>::max() - sizeof(std::uint32_t) - sizeof(OLECHAR);
 
 // The characters of a BSTR (empty for null), valid while the BSTR lives.
 inline std::u16string_view BstrView(const OLECHAR* bstr) {

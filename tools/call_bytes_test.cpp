@@ -1,0 +1,223 @@
+// `korvalis call` with BSTRs that hold bytes: arguments read from files and standard input,
+// answers written to files, and answers that are no text shown as a notice. The calls reach
+// the ByteEcho double (tools/testing/byte_echo_double.h) through the registry and Invoke.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "db/testing/temp_directory.h"
+#include "platform/com/guid.h"
+#include "platform/com/registry.h"
+#include "platform/com/unicode.h"
+#include "tools/command_test_util.h"
+#include "tools/testing/byte_echo_double.h"
+
+namespace {
+
+using korvalis::testing::Outcome;
+using korvalis::testing::RunCommand;
+
+std::string Hex(const std::string& bytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned char byte : bytes) {
+    hex += kDigits[byte >> 4];
+    hex += kDigits[byte & 0xF];
+  }
+  return hex;
+}
+
+// What the double's Describe answers for `bytes`.
+std::string Description(const std::string& bytes) {
+  return std::to_string(bytes.size()) + ":" + Hex(bytes);
+}
+
+// 1 MiB in which every byte value occurs, in no text encoding.
+std::string Megabyte() {
+  std::string bytes(1 << 20, '\0');
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 131 + 7) & 0xFF);
+  return bytes;
+}
+
+class CallBytesTest : public ::testing::Test {
+ protected:
+  CallBytesTest() {
+    korvalis::com::RegistryFile(directory_ + "/registry")
+        .Update([](korvalis::com::RegistryKey& root) {
+          korvalis::com::RegistryKey& server =
+              root.Create(u"CLSID\\" +
+                          korvalis::GuidToRegistryString(korvalis::tools::testing::CLSID_ByteEcho) +
+                          u"\\InprocServer32");
+          server.SetValue(u"", korvalis::FromUtf8(KORVALIS_BYTE_ECHO_DOUBLE));
+          return S_OK;
+        });
+  }
+
+  // Runs `korvalis call <the double> <arguments>` in the scratch directory.
+  Outcome Call(const std::string& arguments, const std::string& progid = "") {
+    const std::string err = directory_ + "/stderr.txt";
+    return RunCommand("cd '" + directory_ + "' && KORVALIS_REGISTRY='" + directory_ +
+                          "/registry' " KORVALIS_COMMAND " call " +
+                          (progid.empty() ? class_id_ : progid) + " " + arguments + " 2> '" + err +
+                          "'",
+                      err);
+  }
+
+  std::string Write(const std::string& name, const std::string& bytes) {
+    std::ofstream(directory_ + "/" + name, std::ios::binary) << bytes;
+    return name;
+  }
+  std::string Read(const std::string& name) {
+    std::ifstream file(directory_ + "/" + name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  }
+  bool Exists(const std::string& name) { return std::filesystem::exists(directory_ + "/" + name); }
+
+  korvalis::testing::TempDirectory scratch_{"korvalis-call-bytes"};
+  const std::string directory_ = scratch_.path();
+  const std::string class_id_ =
+      korvalis::ToUtf8(korvalis::GuidToRegistryString(korvalis::tools::testing::CLSID_ByteEcho));
+};
+
+TEST_F(CallBytesTest, BytesTravelExactlyThroughArgumentsAndAnswers) {
+  const std::vector<std::string> payloads = {
+      std::string(),
+      std::string("\x9c", 1),
+      std::string("\x41\x00", 2),
+      std::string("\x01\xfe\x7f", 3),
+      std::string("\x00\xd8\x41\x00", 4),          // a lone high surrogate: no UTF-16 text
+      std::string("\x41\x00\x00\x00\x42\x00", 6),  // a zero character in the middle
+      std::string("a\0b", 3),                      // a zero byte in the middle, odd length
+      Megabyte(),
+  };
+  for (const std::string& bytes : payloads) {
+    SCOPED_TRACE("payload of " + std::to_string(bytes.size()) + " bytes");
+    Write("in", bytes);
+    // What reached the method, then what its answer carried.
+    Outcome outcome = Call("Describe @in -- Echo @in --out out");
+    ASSERT_EQ(outcome.status, 0) << outcome.out.substr(0, 500);
+    EXPECT_TRUE(outcome.out == Description(bytes) + "\n") << outcome.out.substr(0, 500);
+    EXPECT_TRUE(Read("out") == bytes);
+  }
+
+  // Standard input, and one answer file per method of a chain.
+  Write("small", "\x01\x02\x03");
+  Outcome piped = Call("Echo @- --out big -- Echo @small --out small.out < in");
+  ASSERT_EQ(piped.status, 0) << piped.out.substr(0, 500);
+  EXPECT_EQ(piped.out, "");
+  EXPECT_TRUE(Read("big") == Megabyte());
+  EXPECT_EQ(Read("small.out"), "\x01\x02\x03");
+
+  // An answer written to a device reaches it as it is: here the command's own output.
+  Outcome device = Call("Echo @small --out /dev/stdout");
+  ASSERT_EQ(device.status, 0);
+  EXPECT_EQ(device.out, "\x01\x02\x03");
+
+  // A shorter answer replaces a longer content whole.
+  Write("out", "an older and longer content");
+  ASSERT_EQ(Call("Echo @small --out out").status, 0);
+  EXPECT_EQ(Read("out"), "\x01\x02\x03");
+}
+
+TEST_F(CallBytesTest, TextArgumentsStayTextsAndOnlyTextAnswersArePrinted) {
+  Outcome texts = Call("Describe 'A@' -- Describe @@x -- Describe @@@ -- Describe 病");
+  ASSERT_EQ(texts.status, 0) << texts.out;
+  EXPECT_EQ(texts.out, "4:41004000\n4:40007800\n4:40004000\n2:c575\n");
+
+  std::string utf16;
+  korvalis::AppendUtf16Le(u"<root>病历 \U0001F600</root>", utf16);
+  Write("text", utf16);
+  Outcome text = Call("Echo @text");
+  ASSERT_EQ(text.status, 0) << text.out;
+  EXPECT_EQ(text.out, "<root>病历 \U0001F600</root>\n");
+
+  const std::pair<std::string, std::string> binary[] = {
+      {std::string("\x01\xfe\x7f", 3), "(3 bytes that are not UTF-16 text"},
+      {std::string("\x00\xd8\x41\x00", 4), "(4 bytes that are not UTF-16 text"},
+      {std::string("\x41\x00\x00\xdc", 4), "(4 bytes that are not UTF-16 text"},
+      {std::string("\x41\x00\x00\x00\x42\x00", 6), "(6 bytes that are not UTF-16 text"},
+  };
+  for (const auto& [bytes, notice] : binary) {
+    Write("in", bytes);
+    Outcome outcome = Call("Echo @in");
+    SCOPED_TRACE(Hex(bytes) + ": " + outcome.out);
+    ASSERT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.out.find(notice), 0u);
+    EXPECT_NE(outcome.out.find("--out FILE"), std::string::npos);
+    EXPECT_EQ(outcome.out.find("\xEF\xBF\xBD"), std::string::npos);  // no U+FFFD
+    EXPECT_EQ(outcome.out.find('\0'), std::string::npos);
+  }
+}
+
+TEST_F(CallBytesTest, UnreadableFilesFailBeforeAnyCall) {
+  Write("in", "bytes");
+  Write("kept", "kept content");
+  std::filesystem::create_directory(directory_ + "/folder");
+  const std::pair<std::string, std::string> failures[] = {
+      {"@missing", "cannot read missing: No such file or directory"},
+      {"@folder", "cannot read folder: Is a directory"},
+  };
+  for (const auto& [argument, message] : failures) {
+    // The first method would write its answer file if it were called.
+    Outcome outcome = Call("Echo @in --out first -- Echo @in --out kept -- Echo " + argument);
+    SCOPED_TRACE(argument + ": " + outcome.out);
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_NE(outcome.out.find("korvalis: " + message), std::string::npos);
+    EXPECT_FALSE(Exists("first"));
+    EXPECT_EQ(Read("kept"), "kept content");
+  }
+
+  Outcome unwritable = Call("Echo @in --out first -- Echo @in --out no/such/folder/out");
+  EXPECT_EQ(unwritable.status, 1);
+  EXPECT_NE(unwritable.out.find("cannot write no/such/folder/out: No such file or directory"),
+            std::string::npos)
+      << unwritable.out;
+  EXPECT_FALSE(Exists("first"));
+}
+
+TEST_F(CallBytesTest, MalformedWordsAreRefusedBeforeAnyCall) {
+  Write("in", "bytes");
+  const std::pair<std::string, std::string> refused[] = {
+      {"Echo @- -- Echo @-", "standard input (\"@-\") can be read by one argument only"},
+      {"Echo @in --out", "--out of Echo names no file"},
+      {"Echo @in --out -- Echo @in", "--out of Echo names no file"},
+      {"Echo @in --out a --out b", "Echo has more than one --out"},
+      {"Echo @", "a file name is missing after \"@\""},
+      {"Echo @in --out first --", "a method name is missing"},
+  };
+  for (const auto& [words, message] : refused) {
+    Outcome outcome = Call("Echo @in --out first -- " + words + " < in");
+    SCOPED_TRACE(words + ": " + outcome.out);
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_NE(outcome.out.find(message), std::string::npos);
+    EXPECT_FALSE(Exists("first"));
+  }
+}
+
+TEST_F(CallBytesTest, FailedCallsLeaveAnswerFilesAlone) {
+  Write("in", "bytes");
+  Write("kept", "kept content");
+  // Echo without its argument fails in Invoke; the answer files are left as they were.
+  Outcome failed = Call("Echo @in --out first -- Echo --out kept -- Echo @in --out third");
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_NE(failed.out.find("takes 1 arguments, not 0"), std::string::npos) << failed.out;
+  EXPECT_EQ(Read("first"), "bytes");  // the method before the failure did answer
+  EXPECT_EQ(Read("kept"), "kept content");
+  EXPECT_FALSE(Exists("third"));
+
+  // A method that answers no text has nothing for --out to write: refused before calling.
+  Outcome registered = RunCommand("KORVALIS_REGISTRY='" + directory_ +
+                                  "/registry' " KORVALIS_COMMAND " regsvr " KORVALIS_LIBRARY);
+  ASSERT_EQ(registered.status, 0) << registered.out;
+  Outcome no_text = Call("DeleteOpenRule a b c --out first", "QualityRule");
+  EXPECT_EQ(no_text.status, 2);
+  EXPECT_NE(no_text.out.find("korvalis.QualityRule.DeleteOpenRule answers no text for --out"),
+            std::string::npos)
+      << no_text.out;
+}
+
+}  // namespace

@@ -1,0 +1,104 @@
+#include "tools/call_chain.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <utility>
+
+#include "platform/com/bstr.h"
+#include "platform/com/unicode.h"
+
+namespace korvalis::tools {
+namespace {
+
+// "cannot read NAME: <the reason errno holds>".
+std::string ReadFailure(const std::string& name) {
+  const int reason = errno;
+  return "cannot read " + name + ": " + std::strerror(reason);
+}
+
+struct FileCloser {
+  void operator()(FILE* file) const { std::fclose(file); }
+};
+
+// Reads all bytes of the file `name` ("-": standard input) into *bytes; false with *error when
+// the file cannot be read whole or holds more than one BSTR can.
+bool ReadArgumentFile(const std::string& name, std::string* bytes, std::string* error) {
+  const std::string shown = name == "-" ? "standard input" : name;
+  std::unique_ptr<FILE, FileCloser> opened;
+  FILE* file = stdin;
+  if (name != "-") {
+    opened.reset(std::fopen(name.c_str(), "rb"));
+    file = opened.get();
+  }
+  if (file == nullptr) {
+    *error = ReadFailure(shown);
+    return false;
+  }
+  char buffer[1 << 16];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+    bytes->append(buffer, n);
+    if (bytes->size() > kMaxBstrBytes) {
+      *error = "cannot pass " + shown + ": it holds more bytes than one argument can";
+      return false;
+    }
+  }
+  if (std::ferror(file)) {
+    *error = ReadFailure(shown);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+CallChain ReadCallChain(const std::vector<std::string>& words) {
+  CallChain chain;
+  auto fail = [&chain](int status, std::string error) {
+    chain.status = status;
+    chain.error = std::move(error);
+    return std::move(chain);
+  };
+  bool stdin_taken = false;
+  MethodCall call;
+  for (size_t i = 0; i <= words.size(); ++i) {
+    if (i == words.size() || words[i] == "--") {
+      if (call.method.empty()) return fail(2, "a method name is missing before or after \"--\"");
+      chain.calls.push_back(std::move(call));
+      call = MethodCall();
+      continue;
+    }
+    const std::string& word = words[i];
+    if (call.method.empty()) {
+      call.method = word;
+    } else if (word == "--out") {
+      if (i + 1 == words.size() || words[i + 1].empty() || words[i + 1] == "--") {
+        return fail(2, "--out of " + call.method + " names no file");
+      }
+      if (!call.out_path.empty()) return fail(2, call.method + " has more than one --out");
+      call.out_path = words[++i];
+    } else if (word.starts_with("@") && !word.starts_with("@@")) {
+      const std::string name = word.substr(1);
+      if (name.empty()) {
+        return fail(
+            2,
+            "a file name is missing after \"@\" (a text that starts with \"@\" is written \"@@\")");
+      }
+      if (name == "-" && std::exchange(stdin_taken, true)) {
+        return fail(2, "standard input (\"@-\") can be read by one argument only");
+      }
+      std::string bytes, error;
+      if (!ReadArgumentFile(name, &bytes, &error)) return fail(1, error);
+      call.arguments.push_back(std::move(bytes));
+    } else {
+      std::string bytes;
+      AppendUtf16Le(FromUtf8(word.starts_with("@@") ? word.substr(1) : word), bytes);
+      call.arguments.push_back(std::move(bytes));
+    }
+  }
+  return chain;
+}
+
+}  // namespace korvalis::tools

@@ -1,0 +1,35 @@
+// The methods that one `korvalis call` calls in turn, read whole from its words before any of
+// them is called: each method's name, the bytes of each of its arguments and the file its
+// answer goes to. Every argument file is read here, so a missing or unreadable file fails the
+// command before anything has been done.
+//
+//   words:    <method> [<argument> | --out FILE]... [-- <method> ...]...
+//   argument: TEXT    the text, passed as UTF-16 (the command line is UTF-8)
+//             @FILE   the file's bytes as the BSTR's bytes, exactly (an odd length too)
+//             @-      the bytes of standard input, which one argument of the command may take
+//             @@TEXT  the text "@TEXT"
+//   --out FILE        writes the method's answer to FILE byte for byte instead of printing it
+//
+// Thread-safety: main thread only (it reads standard input).
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace korvalis::tools {
+
+struct MethodCall {
+  std::string method;
+  std::vector<std::string> arguments;  // each argument's BSTR bytes (UTF-16LE for a text)
+  std::string out_path;                // empty: the answer is printed
+};
+
+struct CallChain {
+  std::vector<MethodCall> calls;  // at least one; each with a method name
+  int status = 0;                 // 0, or 2 for malformed words, 1 for a file that cannot be read
+  std::string error;              // what is wrong when status is not 0
+};
+
+CallChain ReadCallChain(const std::vector<std::string>& words);
+
+}  // namespace korvalis::tools
