@@ -49,7 +49,7 @@ class CBenchTask : public korvalis::com::ComObjectRoot,
 };
 
 // A call scope without a database: the body runs with no data source.
-void NoDatabaseScope(korvalis::frame::Vote, korvalis::frame::CallBody body, void* context) {
+void NoDatabaseScope(korvalis::frame::Transaction, korvalis::frame::CallBody body, void* context) {
   body(context, nullptr);
 }
 

@@ -408,7 +408,7 @@ TEST_F(DepartureTest, ReFireOpenReadsANullEventDocumentAsAnEmptyOne) {
 
 // A call scope that any number of threads may run at once.
 std::atomic<int> concurrent_scopes{0};
-void ConcurrentScope(frame::Vote, frame::CallBody body, void* context) {
+void ConcurrentScope(frame::Transaction, frame::CallBody body, void* context) {
   concurrent_scopes.fetch_add(1);
   body(context, CountingCallScope::data_source());
 }

@@ -68,6 +68,13 @@ class WrapperRowTest : public ::testing::TestWithParam<WrapperRow> {
   }
 
   const std::string& votes() const { return context_.votes(); }
+  // A call of a method that writes, or that votes, runs in a writing transaction: the wrapper
+  // names its call so that the frame finds the method's row.
+  frame::Transaction ExpectedTransaction() const {
+    return GetParam().votes || method_->access == com::DataAccess::kWrites
+               ? frame::Transaction::kWriting
+               : frame::Transaction::kReading;
+  }
   std::string VotesOnSuccess() const { return GetParam().votes ? "C" : ""; }
   std::string VotesOnFailure() const { return GetParam().votes ? "A" : ""; }
 
@@ -111,6 +118,7 @@ TEST_P(WrapperRowTest, SucceedsAsItsRowSays) {
       EXPECT_EQ(hr, S_OK);
       EXPECT_TRUE(calls.empty());
       EXPECT_EQ(CountingCallScope::scopes(), 1);
+      EXPECT_EQ(CountingCallScope::transaction(), ExpectedTransaction());
       EXPECT_EQ(votes(), VotesOnSuccess());
       return;
     case Departure::kParsesEventInfo:
@@ -125,6 +133,7 @@ TEST_P(WrapperRowTest, SucceedsAsItsRowSays) {
   }
   EXPECT_EQ(hr, S_OK);
   EXPECT_EQ(CountingCallScope::scopes(), 1);
+  EXPECT_EQ(CountingCallScope::transaction(), ExpectedTransaction());
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_EQ(calls[0].body, BodyMember(row));
   EXPECT_EQ(calls[0].data_source, CountingCallScope::data_source());

@@ -4,6 +4,7 @@
 
 namespace {
 
+using korvalis::com::DataAccess;
 using korvalis::com::Invoker;
 using korvalis::com::MethodInfo;
 using korvalis::com::Param;
@@ -106,7 +107,8 @@ constexpr MethodInfo kMethods[] = {
     {13, u"GetPatientHeaderEmrList", u"method GetPatientHeaderEmrList",
      kGetPatientHeaderEmrListParams, Invoker<&IArchivePatient::GetPatientHeaderEmrList>},
     {14, u"SavePatientHeaderRecord", u"method SavePatientHeaderRecord",
-     kSavePatientHeaderRecordParams, Invoker<&IArchivePatient::SavePatientHeaderRecord>},
+     kSavePatientHeaderRecordParams, Invoker<&IArchivePatient::SavePatientHeaderRecord>,
+     DataAccess::kWrites},
     {15, u"GetPreCommitPatient", u"method GetPreCommitPatient", kGetPreCommitPatientParams,
      Invoker<&IArchivePatient::GetPreCommitPatient>},
     {16, u"GetAllPreCommitPatient", u"method GetAllPreCommitPatient", kGetAllPreCommitPatientParams,
@@ -116,17 +118,17 @@ constexpr MethodInfo kMethods[] = {
     {18, u"GetEmrBatchPrintList", u"method GetEmrBatchPrintList", kGetEmrBatchPrintListParams,
      Invoker<&IArchivePatient::GetEmrBatchPrintList>},
     {19, u"SaveCopiedPatient", u"method SaveCopiedPatient", kSaveCopiedPatientParams,
-     Invoker<&IArchivePatient::SaveCopiedPatient>},
+     Invoker<&IArchivePatient::SaveCopiedPatient>, DataAccess::kWrites},
     {20, u"GetCopiedPatientList", u"method GetCopiedPatientList", kGetCopiedPatientListParams,
      Invoker<&IArchivePatient::GetCopiedPatientList>},
     {21, u"DeleteCopyRecord", u"method DeleteCopyRecord", kDeleteCopyRecordParams,
-     Invoker<&IArchivePatient::DeleteCopyRecord>},
+     Invoker<&IArchivePatient::DeleteCopyRecord>, DataAccess::kWrites},
     {22, u"GetCheckPatientList", u"method GetCheckPatientList", kGetCheckPatientListParams,
      Invoker<&IArchivePatient::GetCheckPatientList>},
     {23, u"SaveCheckEMR", u"method SaveCheckEMR", kSaveCheckEMRParams,
-     Invoker<&IArchivePatient::SaveCheckEMR>},
+     Invoker<&IArchivePatient::SaveCheckEMR>, DataAccess::kWrites},
     {24, u"GetCheckEMR", u"method GetCheckEMR", kGetCheckEMRParams,
-     Invoker<&IArchivePatient::GetCheckEMR>},
+     Invoker<&IArchivePatient::GetCheckEMR>, DataAccess::kWrites},
     {25, u"SearchCheckinPatient", u"method SearchCheckinPatient", kSearchCheckinPatientParams,
      Invoker<&IArchivePatient::SearchCheckinPatient>},
 };

@@ -4,6 +4,7 @@
 
 namespace {
 
+using korvalis::com::DataAccess;
 using korvalis::com::Invoker;
 using korvalis::com::MethodInfo;
 using korvalis::com::Param;
@@ -29,11 +30,11 @@ constexpr MethodInfo kMethods[] = {
     {2, u"GetTaskPatientList", u"method GetTaskPatientList", kGetTaskPatientListParams,
      Invoker<&IConfigTask::GetTaskPatientList>},
     {3, u"NewTendTask", u"method NewTendTask", kNewTendTaskParams,
-     Invoker<&IConfigTask::NewTendTask>},
+     Invoker<&IConfigTask::NewTendTask>, DataAccess::kWrites},
     {4, u"GetTendTaskList", u"method GetTendTaskList", kGetTendTaskListParams,
      Invoker<&IConfigTask::GetTendTaskList>},
     {5, u"UpdateTendTask", u"method UpdateTendTask", kUpdateTendTaskParams,
-     Invoker<&IConfigTask::UpdateTendTask>},
+     Invoker<&IConfigTask::UpdateTendTask>, DataAccess::kWrites},
 };
 
 }  // namespace

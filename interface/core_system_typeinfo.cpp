@@ -4,6 +4,7 @@
 
 namespace {
 
+using korvalis::com::DataAccess;
 using korvalis::com::Invoker;
 using korvalis::com::MethodInfo;
 using korvalis::com::Param;
@@ -46,21 +47,22 @@ constexpr MethodInfo kMethods[] = {
     {1, u"GetDeptActivity", u"method GetDeptActivity", kGetDeptActivityParams,
      Invoker<&ICoreSystem::GetDeptActivity>},
     {2, u"SetDeptActivity", u"method SetDeptActivity", kSetDeptActivityParams,
-     Invoker<&ICoreSystem::SetDeptActivity>},
+     Invoker<&ICoreSystem::SetDeptActivity>, DataAccess::kWrites},
     {3, u"DelDeptActivity", u"method DelDeptActivity", kDelDeptActivityParams,
-     Invoker<&ICoreSystem::DelDeptActivity>},
+     Invoker<&ICoreSystem::DelDeptActivity>, DataAccess::kWrites},
     {4, u"GetCoreReport", u"method GetCoreReport", kGetCoreReportParams,
      Invoker<&ICoreSystem::GetCoreReport>},
     {5, u"SetCoreReport", u"method SetCoreReport", kSetCoreReportParams,
-     Invoker<&ICoreSystem::SetCoreReport>},
+     Invoker<&ICoreSystem::SetCoreReport>, DataAccess::kWrites},
     {6, u"DelCoreReport", u"method DelCoreReport", kDelCoreReportParams,
-     Invoker<&ICoreSystem::DelCoreReport>},
+     Invoker<&ICoreSystem::DelCoreReport>, DataAccess::kWrites},
     {7, u"SaveDoctorShiftRecord", u"method SaveDoctorShiftRecord", kSaveDoctorShiftRecordParams,
      Invoker<&ICoreSystem::SaveDoctorShiftRecord>},
     {8, u"GetDoctorShiftRecord", u"method GetDoctorShiftRecord", kGetDoctorShiftRecordParams,
      Invoker<&ICoreSystem::GetDoctorShiftRecord>},
     {9, u"DeleteDoctorShiftRecord", u"method DeleteDoctorShiftRecord",
-     kDeleteDoctorShiftRecordParams, Invoker<&ICoreSystem::DeleteDoctorShiftRecord>},
+     kDeleteDoctorShiftRecordParams, Invoker<&ICoreSystem::DeleteDoctorShiftRecord>,
+     DataAccess::kWrites},
     {10, u"DoctorShiftRecordNext", u"method DoctorShiftRecordNext", kDoctorShiftRecordNextParams,
      Invoker<&ICoreSystem::DoctorShiftRecordNext>},
     {11, u"DoctorShiftRecordPrevious", u"method DoctorShiftRecordPrevious",
@@ -76,11 +78,11 @@ constexpr MethodInfo kMethods[] = {
     {16, u"GetRescueRecord", u"method GetRescueRecord", kGetRescueRecordParams,
      Invoker<&ICoreSystem::GetRescueRecord>},
     {17, u"SetRescueRecord", u"method SetRescueRecord", kSetRescueRecordParams,
-     Invoker<&ICoreSystem::SetRescueRecord>},
+     Invoker<&ICoreSystem::SetRescueRecord>, DataAccess::kWrites},
     {18, u"DelRescueRecord", u"method DelRescueRecord", kDelRescueRecordParams,
-     Invoker<&ICoreSystem::DelRescueRecord>},
+     Invoker<&ICoreSystem::DelRescueRecord>, DataAccess::kWrites},
     {19, u"RefreshRecord", u"method RefreshRecord", kRefreshRecordParams,
-     Invoker<&ICoreSystem::RefreshRecord>},
+     Invoker<&ICoreSystem::RefreshRecord>, DataAccess::kWrites},
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 namespace {
 
+using korvalis::com::DataAccess;
 using korvalis::com::Invoker;
 using korvalis::com::MethodInfo;
 using korvalis::com::Param;
@@ -34,19 +35,19 @@ constexpr ParamInfo kGenerateQCReportParams[] = {
 
 constexpr MethodInfo kMethods[] = {
     {1, u"AddQCPatient", u"method AddQCPatient", kAddQCPatientParams,
-     Invoker<&IDeptQCPatient::AddQCPatient>},
+     Invoker<&IDeptQCPatient::AddQCPatient>, DataAccess::kWrites},
     {2, u"RemoveQCPatient", u"method RemoveQCPatient", kRemoveQCPatientParams,
-     Invoker<&IDeptQCPatient::RemoveQCPatient>},
+     Invoker<&IDeptQCPatient::RemoveQCPatient>, DataAccess::kWrites},
     {3, u"ScorePatient", u"method ScorePatient", kScorePatientParams,
-     Invoker<&IDeptQCPatient::ScorePatient>},
+     Invoker<&IDeptQCPatient::ScorePatient>, DataAccess::kWrites},
     {4, u"GetPatientScore", u"method GetPatientScore", kGetPatientScoreParams,
      Invoker<&IDeptQCPatient::GetPatientScore>},
     {5, u"GetQCPatient", u"method GetQCPatient", kGetQCPatientParams,
      Invoker<&IDeptQCPatient::GetQCPatient>},
     {6, u"VerifyPatientScore", u"method VerifyPatientScore", kVerifyPatientScoreParams,
-     Invoker<&IDeptQCPatient::VerifyPatientScore>},
+     Invoker<&IDeptQCPatient::VerifyPatientScore>, DataAccess::kWrites},
     {7, u"GenerateQCReport", u"method GenerateQCReport", kGenerateQCReportParams,
-     Invoker<&IDeptQCPatient::GenerateQCReport>},
+     Invoker<&IDeptQCPatient::GenerateQCReport>, DataAccess::kWrites},
 };
 
 }  // namespace

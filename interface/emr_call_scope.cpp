@@ -5,8 +5,9 @@
 
 namespace korvalis::frame {
 
-void RunEMRCall(Vote vote, CallBody body, void* context) {
-  CCallScope scope(vote == Vote::kYes ? CCallScope::Mode::kWriting : CCallScope::Mode::kReading);
+void RunEMRCall(Transaction transaction, CallBody body, void* context) {
+  CCallScope scope(transaction == Transaction::kWriting ? CCallScope::Mode::kWriting
+                                                        : CCallScope::Mode::kReading);
   {
     CEMRDataSource data_source;
     body(context, &data_source);

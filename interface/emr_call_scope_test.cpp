@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
+#include <future>
+#include <latch>
+#include <thread>
 
 #include "db/testing/test_database.h"
 #include "foundation/emr_data_source.h"
@@ -71,6 +75,42 @@ TEST_F(EMRCallScopeTest, ABodyFailureRollsBackAndSuccessCommits) {
       S_OK);
   EXPECT_EQ(seen, u"a");
   EXPECT_EQ(database_->Count("PEV_RULE"), 1);
+}
+
+// Two calls of methods that write without voting: the second commits while the first holds
+// what it read and has not written yet. The first call's writing transaction keeps the second
+// waiting until the first has written and committed, so neither writes on a stale read and
+// both succeed.
+TEST_F(EMRCallScopeTest, AMethodThatWritesWithoutAVoteNeverWritesOnAStaleRead) {
+  std::latch first_read(1);
+  std::promise<void> second_committed;
+  std::future<void> second_done = second_committed.get_future();
+  HRESULT first_result = E_UNEXPECTED;
+  HRESULT second_result = E_UNEXPECTED;
+  std::thread first([&] {
+    first_result =
+        korvalis::frame::Run(Vote::kNo, "CQCTask::DispatchPatient", [&](CEMRDataSource* source) {
+          std::u16string id;
+          source->QueryScalar(u"SELECT NVL(MAX(ID), 0) + 1 FROM PEV_RULE", id);
+          first_read.count_down();
+          // In a reading transaction the second call commits meanwhile.
+          second_done.wait_for(std::chrono::milliseconds(300));
+          source->Execute(u"INSERT INTO PEV_RULE (ID, NAME) VALUES (" + id + u", 'first')");
+        });
+  });
+  std::thread second([&] {
+    first_read.wait();
+    second_result =
+        korvalis::frame::Run(Vote::kNo, "CQCTask::RemovePatient", [](CEMRDataSource* source) {
+          source->Execute(u"INSERT INTO PEV_RULE (ID, NAME) VALUES (100, 'second')");
+        });
+    second_committed.set_value();
+  });
+  first.join();
+  second.join();
+  EXPECT_EQ(first_result, S_OK);
+  EXPECT_EQ(second_result, S_OK);
+  EXPECT_EQ(database_->Count("PEV_RULE"), 2);
 }
 
 TEST_F(EMRCallScopeTest, AnAnsweringCallThatFailsRollsBack) {

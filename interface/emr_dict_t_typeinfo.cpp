@@ -4,6 +4,7 @@
 
 namespace {
 
+using korvalis::com::DataAccess;
 using korvalis::com::Invoker;
 using korvalis::com::MethodInfo;
 using korvalis::com::Param;
@@ -23,11 +24,12 @@ constexpr ParamInfo kDeleteDictByNameParams[] = {Param::In(u"bstrDictName", VT_B
 constexpr ParamInfo kSetDictNameParams[] = {Param::In(u"bstrDictList", VT_BSTR)};
 
 constexpr MethodInfo kMethods[] = {
-    {1, u"NewDict", u"method NewDict", kNewDictParams, Invoker<&IEMRDictT::NewDict>},
+    {1, u"NewDict", u"method NewDict", kNewDictParams, Invoker<&IEMRDictT::NewDict>,
+     DataAccess::kWrites},
     {2, u"GetDictByDictName", u"method GetDictByDictName", kGetDictByDictNameParams,
      Invoker<&IEMRDictT::GetDictByDictName>},
     {3, u"SetDictContent", u"method SetDictContent", kSetDictContentParams,
-     Invoker<&IEMRDictT::SetDictContent>},
+     Invoker<&IEMRDictT::SetDictContent>, DataAccess::kWrites},
     {4, u"GetDictContent", u"method GetDictContent", kGetDictContentParams,
      Invoker<&IEMRDictT::GetDictContent>},
     {5, u"GetDataList", u"method GetDataList", kGetDataListParams,
@@ -35,9 +37,9 @@ constexpr MethodInfo kMethods[] = {
     {6, u"GetDictList", u"method GetDictList", kGetDictListParams,
      Invoker<&IEMRDictT::GetDictList>},
     {7, u"DeleteDictByName", u"method DeleteDictByName", kDeleteDictByNameParams,
-     Invoker<&IEMRDictT::DeleteDictByName>},
-    {8, u"SetDictName", u"method SetDictName", kSetDictNameParams,
-     Invoker<&IEMRDictT::SetDictName>},
+     Invoker<&IEMRDictT::DeleteDictByName>, DataAccess::kWrites},
+    {8, u"SetDictName", u"method SetDictName", kSetDictNameParams, Invoker<&IEMRDictT::SetDictName>,
+     DataAccess::kWrites},
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 namespace {
 
+using korvalis::com::DataAccess;
 using korvalis::com::Invoker;
 using korvalis::com::MethodInfo;
 using korvalis::com::Param;
@@ -70,10 +71,11 @@ constexpr ParamInfo kGetURLXmlFileParams[] = {Param::In(u"bstrURL", VT_BSTR),
 constexpr MethodInfo kMethods[] = {
     {1, u"FullSearch", u"method FullSearch", kFullSearchParams, Invoker<&IEMRLibrary::FullSearch>},
     {2, u"GetHeaderXml", u"method GetHeaderXml", kGetHeaderXmlParams,
-     Invoker<&IEMRLibrary::GetHeaderXml>},
+     Invoker<&IEMRLibrary::GetHeaderXml>, DataAccess::kWrites},
     {3, u"GetEMRContent", u"method GetEMRContent", kGetEMRContentParams,
-     Invoker<&IEMRLibrary::GetEMRContent>},
-    {4, u"BrowseEMR", u"method BrowseEMR", kBrowseEMRParams, Invoker<&IEMRLibrary::BrowseEMR>},
+     Invoker<&IEMRLibrary::GetEMRContent>, DataAccess::kWrites},
+    {4, u"BrowseEMR", u"method BrowseEMR", kBrowseEMRParams, Invoker<&IEMRLibrary::BrowseEMR>,
+     DataAccess::kWrites},
     {5, u"SingleSearch", u"method SingleSearch", kSingleSearchParams,
      Invoker<&IEMRLibrary::SingleSearch>},
     {6, u"FullSearch2", u"method FullSearch2", kFullSearch2Params,
@@ -86,11 +88,11 @@ constexpr MethodInfo kMethods[] = {
     {10, u"GetXmlFrameList", u"method GetXmlFrameList", kGetXmlFrameListParams,
      Invoker<&IEMRLibrary::GetXmlFrameList>},
     {11, u"SaveXmlFrameProperty", u"method SaveXmlFrameProperty", kSaveXmlFramePropertyParams,
-     Invoker<&IEMRLibrary::SaveXmlFrameProperty>},
+     Invoker<&IEMRLibrary::SaveXmlFrameProperty>, DataAccess::kWrites},
     {12, u"GetXmlFrameContent", u"method GetXmlFrameContent", kGetXmlFrameContentParams,
      Invoker<&IEMRLibrary::GetXmlFrameContent>},
     {13, u"SaveXmlFrameContent", u"method SaveXmlFrameContent", kSaveXmlFrameContentParams,
-     Invoker<&IEMRLibrary::SaveXmlFrameContent>},
+     Invoker<&IEMRLibrary::SaveXmlFrameContent>, DataAccess::kWrites},
     {14, u"GetPathValue", u"method GetPathValue", kGetPathValueParams,
      Invoker<&IEMRLibrary::GetPathValue>},
     {15, u"GetDictContent", u"method GetDictContent", kGetDictContentParams,
@@ -99,21 +101,21 @@ constexpr MethodInfo kMethods[] = {
      Invoker<&IEMRLibrary::GetBrowserCatalog>},
     {17, u"IsPass", u"method IsPass", kIsPassParams, Invoker<&IEMRLibrary::IsPass>},
     {18, u"SaveConditionList", u"method SaveConditionList", kSaveConditionListParams,
-     Invoker<&IEMRLibrary::SaveConditionList>},
+     Invoker<&IEMRLibrary::SaveConditionList>, DataAccess::kWrites},
     {19, u"SaveOperatorList", u"method SaveOperatorList", kSaveOperatorListParams,
-     Invoker<&IEMRLibrary::SaveOperatorList>},
+     Invoker<&IEMRLibrary::SaveOperatorList>, DataAccess::kWrites},
     {20, u"GetUserList", u"method GetUserList", kGetUserListParams,
      Invoker<&IEMRLibrary::GetUserList>},
     {21, u"SaveUserList", u"method SaveUserList", kSaveUserListParams,
-     Invoker<&IEMRLibrary::SaveUserList>},
+     Invoker<&IEMRLibrary::SaveUserList>, DataAccess::kWrites},
     {22, u"DeleteXmlFrame", u"method DeleteXmlFrame", kDeleteXmlFrameParams,
-     Invoker<&IEMRLibrary::DeleteXmlFrame>},
+     Invoker<&IEMRLibrary::DeleteXmlFrame>, DataAccess::kWrites},
     {23, u"GetUserProperty", u"method GetUserProperty", kGetUserPropertyParams,
      Invoker<&IEMRLibrary::GetUserProperty>},
     {24, u"GetXmlFrameProperty", u"method GetXmlFrameProperty", kGetXmlFramePropertyParams,
      Invoker<&IEMRLibrary::GetXmlFrameProperty>},
     {25, u"UnLimitBrowseEMR", u"method UnLimitBrowseEMR", kUnLimitBrowseEMRParams,
-     Invoker<&IEMRLibrary::UnLimitBrowseEMR>},
+     Invoker<&IEMRLibrary::UnLimitBrowseEMR>, DataAccess::kWrites},
     {26, u"GetURLXmlFile", u"method GetURLXmlFile", kGetURLXmlFileParams,
      Invoker<&IEMRLibrary::GetURLXmlFile>},
 };

@@ -4,6 +4,7 @@
 
 namespace {
 
+using korvalis::com::DataAccess;
 using korvalis::com::Invoker;
 using korvalis::com::MethodInfo;
 using korvalis::com::Param;
@@ -20,13 +21,13 @@ constexpr ParamInfo kUnRegisterEventParams[] = {Param::In(u"bstrEventInfo", VT_B
 
 constexpr MethodInfo kMethods[] = {
     {1, u"RegisterEvent", u"方法RegisterEvent", kRegisterEventParams,
-     Invoker<&IEventRegister::RegisterEvent>},
+     Invoker<&IEventRegister::RegisterEvent>, DataAccess::kWrites},
     {2, u"GetRegisterEventList", u"方法GetRegisterEventList", kGetRegisterEventListParams,
      Invoker<&IEventRegister::GetRegisterEventList>},
     {3, u"RegisterEvent2", u"方法 RegisterEvent", kRegisterEvent2Params,
-     Invoker<&IEventRegister::RegisterEvent2>},
+     Invoker<&IEventRegister::RegisterEvent2>, DataAccess::kWrites},
     {4, u"UnRegisterEvent", u"method UnRegisterEvent", kUnRegisterEventParams,
-     Invoker<&IEventRegister::UnRegisterEvent>},
+     Invoker<&IEventRegister::UnRegisterEvent>, DataAccess::kWrites},
 };
 
 }  // namespace

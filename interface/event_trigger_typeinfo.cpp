@@ -4,6 +4,7 @@
 
 namespace {
 
+using korvalis::com::DataAccess;
 using korvalis::com::Invoker;
 using korvalis::com::MethodInfo;
 using korvalis::com::Param;
@@ -13,7 +14,8 @@ constexpr ParamInfo kOnSysEventParams[] = {Param::In(u"bstrEventInfo", VT_BSTR)}
 constexpr ParamInfo kSaveSysEventPropertyParams[] = {Param::In(u"bstrProperty", VT_BSTR)};
 
 constexpr MethodInfo kMethods[] = {
-    {1, u"OnSysEvent", u"方法OnSysEvent", kOnSysEventParams, Invoker<&IEventTrigger::OnSysEvent>},
+    {1, u"OnSysEvent", u"方法OnSysEvent", kOnSysEventParams, Invoker<&IEventTrigger::OnSysEvent>,
+     DataAccess::kWrites},
     {2, u"SaveSysEventProperty", u"方法SaveSysEventProperty", kSaveSysEventPropertyParams,
      Invoker<&IEventTrigger::SaveSysEventProperty>},
 };

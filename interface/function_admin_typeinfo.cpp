@@ -4,6 +4,7 @@
 
 namespace {
 
+using korvalis::com::DataAccess;
 using korvalis::com::Invoker;
 using korvalis::com::MethodInfo;
 using korvalis::com::Param;
@@ -23,13 +24,13 @@ constexpr MethodInfo kMethods[] = {
     {1, u"GetFunctionConfig", u"method GetFunctionConfig", kGetFunctionConfigParams,
      Invoker<&IFunctionAdmin::GetFunctionConfig>},
     {2, u"SetFunctionConfig", u"method SetFunctionConfig", kSetFunctionConfigParams,
-     Invoker<&IFunctionAdmin::SetFunctionConfig>},
+     Invoker<&IFunctionAdmin::SetFunctionConfig>, DataAccess::kWrites},
     {3, u"DelFunctionConfig", u"method DelFunctionConfig", kDelFunctionConfigParams,
-     Invoker<&IFunctionAdmin::DelFunctionConfig>},
+     Invoker<&IFunctionAdmin::DelFunctionConfig>, DataAccess::kWrites},
     {4, u"SetFunctionGroup", u"method SetFunctionGroup", kSetFunctionGroupParams,
-     Invoker<&IFunctionAdmin::SetFunctionGroup>},
+     Invoker<&IFunctionAdmin::SetFunctionGroup>, DataAccess::kWrites},
     {5, u"DelFunctionGroup", u"method DelFunctionGroup", kDelFunctionGroupParams,
-     Invoker<&IFunctionAdmin::DelFunctionGroup>},
+     Invoker<&IFunctionAdmin::DelFunctionGroup>, DataAccess::kWrites},
     {6, u"GetGroupMenu", u"method GetGroupMenu", kGetGroupMenuParams,
      Invoker<&IFunctionAdmin::GetGroupMenu>},
 };

@@ -8,16 +8,17 @@
 #include "foundation/emr_error.h"
 #include "foundation/emr_exception.h"
 #include "interface/object_context_guard.h"
+#include "interface/type_library.h"
 
 namespace korvalis::frame {
 namespace {
 
 std::atomic<CallScopeRunner> call_scope_runner{nullptr};
 
-void RunInCallScope(Vote vote, CallBody body, void* context) {
+void RunInCallScope(Transaction transaction, CallBody body, void* context) {
   CallScopeRunner runner = call_scope_runner.load(std::memory_order_acquire);
   if (runner == nullptr) throw std::logic_error("no data layer is installed for method calls");
-  runner(vote, body, context);
+  runner(transaction, body, context);
 }
 
 // Sets the thread's error description; a failure to do so (memory) is dropped, since the frame
@@ -53,6 +54,16 @@ void RunBodyThenVote(void* frame_call, CEMRDataSource* data_source) {
   if (call->guard != nullptr) call->guard->SetComplete();
 }
 
+// A voting call keeps the writing transaction that its vote stands for; any other call writes
+// in a writing transaction when its method's row in the type library says that it writes.
+Transaction TransactionOf(Vote vote, const char* method) {
+  if (vote == Vote::kYes) return Transaction::kWriting;
+  const korvalis::com::MethodInfo* row = FindWrappedMethod(method);
+  return row != nullptr && row->access == korvalis::com::DataAccess::kWrites
+             ? Transaction::kWriting
+             : Transaction::kReading;
+}
+
 }  // namespace
 
 CallScopeRunner SetCallScopeRunner(CallScopeRunner runner) {
@@ -64,7 +75,7 @@ HRESULT RunFrame(Vote vote, const char* method, CallBody body, void* context) no
   if (vote == Vote::kYes) guard.emplace(true);
   FrameCall call{body, context, guard ? &*guard : nullptr};
   try {
-    RunInCallScope(vote, &RunBodyThenVote, &call);
+    RunInCallScope(TransactionOf(vote, method), &RunBodyThenVote, &call);
     return S_OK;
   } catch (const CEMRException& e) {
     if (guard) guard->SetAbort();
@@ -86,7 +97,7 @@ HRESULT RunVoteOnly() noexcept {
 HRESULT RunAnswering(CallBody body, void* context, BSTR* result) noexcept {
   bool succeeded = false;
   try {
-    RunInCallScope(Vote::kNo, body, context);
+    RunInCallScope(Transaction::kReading, body, context);
     succeeded = true;
   } catch (...) {
   }

@@ -10,7 +10,9 @@
 //
 // One call, in order:
 //   1. vote guard (voting methods), armed to abort;
-//   2. the call scope and the call's CEMRDataSource (the call-scope runner below);
+//   2. the call scope and the call's CEMRDataSource (the call-scope runner below), in a writing
+//      transaction when the method writes (its row in the type library says so) or votes, in a
+//      reading one otherwise;
 //   3. the body, with the data source;
 //   4. vote complete (voting methods);
 //   5. the data source is destroyed, then the call scope commits the call's work;
@@ -36,16 +38,19 @@ namespace korvalis::frame {
 
 enum class Vote { kNo, kYes };
 
+// The transaction of one call. A writing one holds the database's write lock from the call's
+// first statement, so that what the call reads stays valid until it writes; a reading one
+// blocks no other call, and a write in it fails when another call wrote since it began.
+enum class Transaction { kReading, kWriting };
+
 // The body of one call, type-erased: `context` is the frame's, `data_source` the call's.
 using CallBody = void (*)(void* context, CEMRDataSource* data_source);
 
-// Runs `body(context, &data_source)` within one call scope: opens the call's transaction scope,
-// constructs the call's CEMRDataSource, runs the body, destroys the data source, and commits.
-// When the body throws, the data source is destroyed, the scope rolls back and the exception
-// propagates. `vote` says whether the method votes (most voting methods write), for a data
-// layer that opens writing calls differently. The data layer installs the runner; tests install
-// their own.
-using CallScopeRunner = void (*)(Vote vote, CallBody body, void* context);
+// Runs `body(context, &data_source)` within one call scope: opens the call's transaction scope
+// as `transaction` says, constructs the call's CEMRDataSource, runs the body, destroys the data
+// source, and commits. When the body throws, the data source is destroyed, the scope rolls back
+// and the exception propagates. The data layer installs the runner; tests install their own.
+using CallScopeRunner = void (*)(Transaction transaction, CallBody body, void* context);
 
 // Installs `runner` for every frame of the process; returns the one it replaces. Install before
 // the first call (the module does so when it is constructed).
@@ -69,9 +74,9 @@ HRESULT Run(Vote vote, const char* method, Body&& body) noexcept {
 // A method that only votes: complete, then S_OK. No data source, no body.
 HRESULT RunVoteOnly() noexcept;
 
-// A method that answers instead of failing: runs the body in a call scope without a vote, and
-// stores "true" when it returns or "false" when anything is thrown through `result` (when not
-// null, as a new BSTR). Always S_OK; sets no error information.
+// A method that answers instead of failing: runs the body in a reading call scope without a
+// vote, and stores "true" when it returns or "false" when anything is thrown through `result`
+// (when not null, as a new BSTR). Always S_OK; sets no error information.
 HRESULT RunAnswering(CallBody body, void* context, BSTR* result) noexcept;
 
 template <class Body>

@@ -34,8 +34,9 @@ CallLog* call_log = nullptr;
 
 std::string Votes() { return call_log->context ? call_log->context->votes() : "-"; }
 
-void RecordingRunner(Vote vote, CallBody body, void* context) {
-  call_log->events.push_back(vote == Vote::kYes ? "open writing scope" : "open scope");
+void RecordingRunner(Transaction transaction, CallBody body, void* context) {
+  call_log->events.push_back(transaction == Transaction::kWriting ? "open writing scope"
+                                                                  : "open scope");
   bool committed = false;
   struct Scope {
     bool* committed;
@@ -137,6 +138,35 @@ TEST_F(MethodFrameTest, NonVotingMethodsNeverTouchTheContext) {
             E_FAIL);
   EXPECT_EQ(context_.votes(), "");
   EXPECT_EQ(TakeErrorDescription(), u"失败");
+}
+
+// The transaction follows what the method does to stored data, as its row in the type library
+// says; the vote only adds the writing transaction it stands for.
+TEST_F(MethodFrameTest, AMethodThatWritesGetsAWritingTransactionWhateverItsVote) {
+  ScopedObjectContext installed(&context_);
+  auto first_event = [&](Vote vote, const char* method) {
+    log_.events.clear();
+    EXPECT_EQ(frame::Run(vote, method, [](CEMRDataSource*) {}), S_OK) << method;
+    return log_.events.front();
+  };
+  for (const char* writes_without_vote :
+       {"CQCTask::DispatchPatient", "CQCTask::RemovePatient", "CQCPatient::UpdateRectifyInfo",
+        "CEMRReport::SetSQLProperty", "CQCCollector::DistributeTpList",
+        "CEventRegister::RegisterEvent2", "CEMRLibrary::GetEMRContent"}) {
+    EXPECT_EQ(first_event(Vote::kNo, writes_without_vote), "open writing scope")
+        << writes_without_vote;
+  }
+  EXPECT_EQ(first_event(Vote::kNo, "CQCTask::GetProperty"), "open scope");
+  EXPECT_EQ(first_event(Vote::kYes, "CQCTask::GetTaskList"), "open writing scope");
+  EXPECT_EQ(first_event(Vote::kNo, "CBenchTask::Modify"), "open scope")
+      << "a method the library does not hold reads";
+  EXPECT_EQ(context_.votes(), "C");
+
+  log_.events.clear();
+  BSTR answer = nullptr;
+  EXPECT_EQ(frame::RunAnswering([](CEMRDataSource*) {}, &answer), S_OK);
+  SysFreeString(answer);
+  EXPECT_EQ(log_.events.front(), "open scope");
 }
 
 TEST_F(MethodFrameTest, OutputsWrittenBeforeAThrowAreKept) {

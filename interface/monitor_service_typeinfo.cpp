@@ -4,6 +4,7 @@
 
 namespace {
 
+using korvalis::com::DataAccess;
 using korvalis::com::Invoker;
 using korvalis::com::MethodInfo;
 using korvalis::com::Param;
@@ -17,11 +18,11 @@ constexpr ParamInfo kDeleteServiceListParams[] = {Param::In(u"bstrServiceList", 
 constexpr MethodInfo kMethods[] = {
     {1, u"MonitorService", u"method MonitorService", {}, Invoker<&IMonitorService::MonitorService>},
     {2, u"AddServiceList", u"method AddServiceList", kAddServiceListParams,
-     Invoker<&IMonitorService::AddServiceList>},
+     Invoker<&IMonitorService::AddServiceList>, DataAccess::kWrites},
     {3, u"GetServiceList", u"method GetServiceList", kGetServiceListParams,
      Invoker<&IMonitorService::GetServiceList>},
     {4, u"DeleteServiceList", u"method DeleteServiceList", kDeleteServiceListParams,
-     Invoker<&IMonitorService::DeleteServiceList>},
+     Invoker<&IMonitorService::DeleteServiceList>, DataAccess::kWrites},
 };
 
 }  // namespace

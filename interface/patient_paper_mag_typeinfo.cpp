@@ -4,6 +4,7 @@
 
 namespace {
 
+using korvalis::com::DataAccess;
 using korvalis::com::Invoker;
 using korvalis::com::MethodInfo;
 using korvalis::com::Param;
@@ -23,13 +24,13 @@ constexpr MethodInfo kMethods[] = {
     {1, u"SearchPatientPMRList", u"method SearchPatientPMRList", kSearchPatientPMRListParams,
      Invoker<&IPatientPaperMag::SearchPatientPMRList>},
     {2, u"CommitPaperCase", u"method CommitPaperCase", kCommitPaperCaseParams,
-     Invoker<&IPatientPaperMag::CommitPaperCase>},
+     Invoker<&IPatientPaperMag::CommitPaperCase>, DataAccess::kWrites},
     {3, u"CancelCommitPaper", u"method CancelCommitPaper", kCancelCommitPaperParams,
-     Invoker<&IPatientPaperMag::CancelCommitPaper>},
+     Invoker<&IPatientPaperMag::CancelCommitPaper>, DataAccess::kWrites},
     {4, u"RollbackPaperCase", u"method RollbackPaperCase", kRollbackPaperCaseParams,
-     Invoker<&IPatientPaperMag::RollbackPaperCase>},
+     Invoker<&IPatientPaperMag::RollbackPaperCase>, DataAccess::kWrites},
     {5, u"CheckinPaperCase", u"method CheckinPaperCase", kCheckinPaperCaseParams,
-     Invoker<&IPatientPaperMag::CheckinPaperCase>},
+     Invoker<&IPatientPaperMag::CheckinPaperCase>, DataAccess::kWrites},
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 namespace {
 
+using korvalis::com::DataAccess;
 using korvalis::com::Invoker;
 using korvalis::com::MethodInfo;
 using korvalis::com::Param;
@@ -45,17 +46,17 @@ constexpr MethodInfo kMethods[] = {
     {3, u"GenerateSummary", u"method GenerateSummary", kGenerateSummaryParams,
      Invoker<&IQCGradeSummary::GenerateSummary>},
     {4, u"SaveContent", u"method SaveContent", kSaveContentParams,
-     Invoker<&IQCGradeSummary::SaveContent>},
+     Invoker<&IQCGradeSummary::SaveContent>, DataAccess::kWrites},
     {5, u"SaveXslContent", u"method SaveXslContent", kSaveXslContentParams,
-     Invoker<&IQCGradeSummary::SaveXslContent>},
+     Invoker<&IQCGradeSummary::SaveXslContent>, DataAccess::kWrites},
     {6, u"ModifySummary", u"method ModifySummary", kModifySummaryParams,
-     Invoker<&IQCGradeSummary::ModifySummary>},
+     Invoker<&IQCGradeSummary::ModifySummary>, DataAccess::kWrites},
     {7, u"ModifySummaryTemplate", u"method ModifySummaryTemplate", kModifySummaryTemplateParams,
-     Invoker<&IQCGradeSummary::ModifySummaryTemplate>},
+     Invoker<&IQCGradeSummary::ModifySummaryTemplate>, DataAccess::kWrites},
     {8, u"NewSummary", u"method NewSummary", kNewSummaryParams,
-     Invoker<&IQCGradeSummary::NewSummary>},
+     Invoker<&IQCGradeSummary::NewSummary>, DataAccess::kWrites},
     {9, u"NewSummaryTemplate", u"method NewSummaryTemplate", kNewSummaryTemplateParams,
-     Invoker<&IQCGradeSummary::NewSummaryTemplate>},
+     Invoker<&IQCGradeSummary::NewSummaryTemplate>, DataAccess::kWrites},
     {10, u"GetHtmlContent", u"mehtod GetHtmlContent", kGetHtmlContentParams,
      Invoker<&IQCGradeSummary::GetHtmlContent>},
     {11, u"GetSummaryList", u"method GetSummaryList", kGetSummaryListParams,
@@ -63,9 +64,9 @@ constexpr MethodInfo kMethods[] = {
     {12, u"GetSummaryTemplateList", u"method GetSummaryTemplateList", kGetSummaryTemplateListParams,
      Invoker<&IQCGradeSummary::GetSummaryTemplateList>},
     {13, u"GenerateSelfGradeTable", u"method GenerateSelfGradeTable", kGenerateSelfGradeTableParams,
-     Invoker<&IQCGradeSummary::GenerateSelfGradeTable>},
+     Invoker<&IQCGradeSummary::GenerateSelfGradeTable>, DataAccess::kWrites},
     {14, u"RemoveSummary", u"method RemoveSummary", kRemoveSummaryParams,
-     Invoker<&IQCGradeSummary::RemoveSummary>},
+     Invoker<&IQCGradeSummary::RemoveSummary>, DataAccess::kWrites},
 };
 
 }  // namespace

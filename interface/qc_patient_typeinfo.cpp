@@ -4,6 +4,7 @@
 
 namespace {
 
+using korvalis::com::DataAccess;
 using korvalis::com::Invoker;
 using korvalis::com::MethodInfo;
 using korvalis::com::Param;
@@ -34,7 +35,7 @@ constexpr ParamInfo kGetPatientPropertyParams[] = {Param::In(u"bstrCondition", V
 
 constexpr MethodInfo kMethods[] = {
     {1, u"SendRectifyInfo", u"method SendRectifyInfo", kSendRectifyInfoParams,
-     Invoker<&IQCPatient::SendRectifyInfo>},
+     Invoker<&IQCPatient::SendRectifyInfo>, DataAccess::kWrites},
     {2, u"GetEmrRectifyProperty", u"method GetEmrRectifyProperty", kGetEmrRectifyPropertyParams,
      Invoker<&IQCPatient::GetEmrRectifyProperty>},
     {3, u"GetRectifyInfo", u"method GetRectifyInfo", kGetRectifyInfoParams,
@@ -46,15 +47,15 @@ constexpr MethodInfo kMethods[] = {
     {6, u"GetEmrGradeInfo", u"method GetEmrGradeInfo", kGetEmrGradeInfoParams,
      Invoker<&IQCPatient::GetEmrGradeInfo>},
     {7, u"SaveEmrGrade", u"method SaveEmrGrade", kSaveEmrGradeParams,
-     Invoker<&IQCPatient::SaveEmrGrade>},
+     Invoker<&IQCPatient::SaveEmrGrade>, DataAccess::kWrites},
     {8, u"GetQCPatientGradeList", u"method GetQCPatientGradeList", kGetQCPatientGradeListParams,
      Invoker<&IQCPatient::GetQCPatientGradeList>},
     {9, u"UpdateRectifyInfo", u"method UpdateRectifyInfo", kUpdateRectifyInfoParams,
-     Invoker<&IQCPatient::UpdateRectifyInfo>},
+     Invoker<&IQCPatient::UpdateRectifyInfo>, DataAccess::kWrites},
     {10, u"GetContentQCInfo", u"method GetContentQCInfo", kGetContentQCInfoParams,
      Invoker<&IQCPatient::GetContentQCInfo>},
     {11, u"SaveContentQCInfo", u"method SaveContentQCInfo", kSaveContentQCInfoParams,
-     Invoker<&IQCPatient::SaveContentQCInfo>},
+     Invoker<&IQCPatient::SaveContentQCInfo>, DataAccess::kWrites},
     {12, u"GetPatientProperty", u"method GetPatientProperty", kGetPatientPropertyParams,
      Invoker<&IQCPatient::GetPatientProperty>},
 };

@@ -4,6 +4,7 @@
 
 namespace {
 
+using korvalis::com::DataAccess;
 using korvalis::com::Invoker;
 using korvalis::com::MethodInfo;
 using korvalis::com::Param;
@@ -42,33 +43,34 @@ constexpr ParamInfo kNewMonthTaskForDeptParams[] = {Param::In(u"bstrCondition", 
 
 // Dispatch identifier 6 is not used; the vtable slots follow one another without a gap.
 constexpr MethodInfo kMethods[] = {
-    {1, u"New", u"method New", kNewParams, Invoker<&IQCTask::New>},
-    {2, u"Modify", u"method Modify", kModifyParams, Invoker<&IQCTask::Modify>},
-    {3, u"Delete", u"method Delete", kDeleteParams, Invoker<&IQCTask::Delete>},
+    {1, u"New", u"method New", kNewParams, Invoker<&IQCTask::New>, DataAccess::kWrites},
+    {2, u"Modify", u"method Modify", kModifyParams, Invoker<&IQCTask::Modify>, DataAccess::kWrites},
+    {3, u"Delete", u"method Delete", kDeleteParams, Invoker<&IQCTask::Delete>, DataAccess::kWrites},
     {4, u"GetProperty", u"method GetProperty", kGetPropertyParams, Invoker<&IQCTask::GetProperty>},
     {5, u"GetTaskList", u"method GetTaskList", kGetTaskListParams, Invoker<&IQCTask::GetTaskList>},
     {7, u"GetPatientList", u"method GetPatientList", kGetPatientListParams,
      Invoker<&IQCTask::GetPatientList>},
-    {8, u"AddPatient", u"method AddPatient", kAddPatientParams, Invoker<&IQCTask::AddPatient>},
+    {8, u"AddPatient", u"method AddPatient", kAddPatientParams, Invoker<&IQCTask::AddPatient>,
+     DataAccess::kWrites},
     {9, u"DispatchPatient", u"method DispatchPatient", kDispatchPatientParams,
-     Invoker<&IQCTask::DispatchPatient>},
+     Invoker<&IQCTask::DispatchPatient>, DataAccess::kWrites},
     {10, u"RemovePatient", u"method RemovePatient", kRemovePatientParams,
-     Invoker<&IQCTask::RemovePatient>},
+     Invoker<&IQCTask::RemovePatient>, DataAccess::kWrites},
     {11, u"GetTaskId", u"method GetTaskId", kGetTaskIdParams, Invoker<&IQCTask::GetTaskId>},
     {12, u"GetDeptQCPatientList", u"method GetDeptQCPatientList", kGetDeptQCPatientListParams,
      Invoker<&IQCTask::GetDeptQCPatientList>},
     {13, u"NewDeptQCTask", u"method NewDeptQCTask", kNewDeptQCTaskParams,
-     Invoker<&IQCTask::NewDeptQCTask>},
+     Invoker<&IQCTask::NewDeptQCTask>, DataAccess::kWrites},
     {14, u"GetQCRectifyList", u"method GetQCRectifyList", kGetQCRectifyListParams,
      Invoker<&IQCTask::GetQCRectifyList>},
     {15, u"SetTaskSummarize", u"method SetTaskSummarize", kSetTaskSummarizeParams,
-     Invoker<&IQCTask::SetTaskSummarize>},
+     Invoker<&IQCTask::SetTaskSummarize>, DataAccess::kWrites},
     {16, u"GetTaskSummarize", u"method GetTaskSummarize", kGetTaskSummarizeParams,
      Invoker<&IQCTask::GetTaskSummarize>},
     {17, u"GetToSummariseTask", u"method GetToSummariseTask", kGetToSummariseTaskParams,
      Invoker<&IQCTask::GetToSummariseTask>},
     {18, u"NewMonthTaskForDept", u"method NewMonthTaskForDept", kNewMonthTaskForDeptParams,
-     Invoker<&IQCTask::NewMonthTaskForDept>},
+     Invoker<&IQCTask::NewMonthTaskForDept>, DataAccess::kWrites},
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 namespace {
 
+using korvalis::com::DataAccess;
 using korvalis::com::Invoker;
 using korvalis::com::MethodInfo;
 using korvalis::com::Param;
@@ -42,22 +43,26 @@ constexpr ParamInfo kDeleteOpenRuleParams[] = {Param::In(u"bstrPatientID", VT_BS
                                                Param::In(u"bstrRuleId", VT_BSTR)};
 
 constexpr MethodInfo kMethods[] = {
-    {1, u"InitNew", u"method InitNew", kInitNewParams, Invoker<&IQualityRule::InitNew>},
+    {1, u"InitNew", u"method InitNew", kInitNewParams, Invoker<&IQualityRule::InitNew>,
+     DataAccess::kWrites},
     {2, u"GetProperty", u"method GetProperty", kGetPropertyParams,
      Invoker<&IQualityRule::GetProperty>},
     {3, u"SaveProperty", u"method SaveProperty", kSavePropertyParams,
-     Invoker<&IQualityRule::SaveProperty>},
-    {4, u"Delete", u"method Delete", kDeleteParams, Invoker<&IQualityRule::Delete>},
+     Invoker<&IQualityRule::SaveProperty>, DataAccess::kWrites},
+    {4, u"Delete", u"method Delete", kDeleteParams, Invoker<&IQualityRule::Delete>,
+     DataAccess::kWrites},
     {5, u"GetRelationRuleList", u"method GetRelationRuleList", kGetRelationRuleListParams,
      Invoker<&IQualityRule::GetRelationRuleList>},
     {6, u"SaveRelationRuleList", u"method SaveRelationRuleList", kSaveRelationRuleListParams,
-     Invoker<&IQualityRule::SaveRelationRuleList>},
-    {7, u"Open", u"method Open", kOpenParams, Invoker<&IQualityRule::Open>},
-    {8, u"Close", u"method Close", kCloseParams, Invoker<&IQualityRule::Close>},
-    {9, u"Undo", u"method Undo", kUndoParams, Invoker<&IQualityRule::Undo>},
-    {10, u"ReOpen", u"method ReOpen", kReOpenParams, Invoker<&IQualityRule::ReOpen>},
-    {11, u"ReOpenUndo", u"method ReOpenUndo", kReOpenUndoParams,
-     Invoker<&IQualityRule::ReOpenUndo>},
+     Invoker<&IQualityRule::SaveRelationRuleList>, DataAccess::kWrites},
+    {7, u"Open", u"method Open", kOpenParams, Invoker<&IQualityRule::Open>, DataAccess::kWrites},
+    {8, u"Close", u"method Close", kCloseParams, Invoker<&IQualityRule::Close>,
+     DataAccess::kWrites},
+    {9, u"Undo", u"method Undo", kUndoParams, Invoker<&IQualityRule::Undo>, DataAccess::kWrites},
+    {10, u"ReOpen", u"method ReOpen", kReOpenParams, Invoker<&IQualityRule::ReOpen>,
+     DataAccess::kWrites},
+    {11, u"ReOpenUndo", u"method ReOpenUndo", kReOpenUndoParams, Invoker<&IQualityRule::ReOpenUndo>,
+     DataAccess::kWrites},
     {12, u"DeleteOpenRule", u"method DeleteOpenRule", kDeleteOpenRuleParams,
      Invoker<&IQualityRule::DeleteOpenRule>},
 };

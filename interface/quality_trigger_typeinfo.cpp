@@ -4,6 +4,7 @@
 
 namespace {
 
+using korvalis::com::DataAccess;
 using korvalis::com::Invoker;
 using korvalis::com::MethodInfo;
 using korvalis::com::Param;
@@ -21,10 +22,13 @@ constexpr ParamInfo kCancelParams[] = {Param::In(u"bstrPatientID", VT_BSTR),
 constexpr ParamInfo kReFireOpenParams[] = {Param::In(u"bstrEventInfo", VT_BSTR)};
 
 constexpr MethodInfo kMethods[] = {
-    {1, u"FireOpen", u"method FireOpen", kFireOpenParams, Invoker<&IQualityTrigger::FireOpen>},
-    {2, u"FireClose", u"method FireClose", kFireCloseParams, Invoker<&IQualityTrigger::FireClose>},
+    {1, u"FireOpen", u"method FireOpen", kFireOpenParams, Invoker<&IQualityTrigger::FireOpen>,
+     DataAccess::kWrites},
+    {2, u"FireClose", u"method FireClose", kFireCloseParams, Invoker<&IQualityTrigger::FireClose>,
+     DataAccess::kWrites},
     {3, u"Cancel", u"method Cancel", kCancelParams, Invoker<&IQualityTrigger::Cancel>},
-    {4, u"ReFireOpen", u"method ReFire", kReFireOpenParams, Invoker<&IQualityTrigger::ReFireOpen>},
+    {4, u"ReFireOpen", u"method ReFire", kReFireOpenParams, Invoker<&IQualityTrigger::ReFireOpen>,
+     DataAccess::kWrites},
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 namespace {
 
+using korvalis::com::DataAccess;
 using korvalis::com::Invoker;
 using korvalis::com::MethodInfo;
 using korvalis::com::Param;
@@ -42,39 +43,41 @@ constexpr ParamInfo kGetVktCatalogListByDeptParams[] = {
 
 constexpr MethodInfo kMethods[] = {
     {1, u"SetVktCatalog", u"method SetVktCatalog", kSetVktCatalogParams,
-     Invoker<&IRepository::SetVktCatalog>},
+     Invoker<&IRepository::SetVktCatalog>, DataAccess::kWrites},
     {2, u"DelVktCatalog", u"method DelVktCatalog", kDelVktCatalogParams,
-     Invoker<&IRepository::DelVktCatalog>},
+     Invoker<&IRepository::DelVktCatalog>, DataAccess::kWrites},
     {3, u"GetVktCatalogList", u"method GetVktCatalogList", kGetVktCatalogListParams,
      Invoker<&IRepository::GetVktCatalogList>},
-    {4, u"SetVktItem", u"method SetVktItem", kSetVktItemParams, Invoker<&IRepository::SetVktItem>},
-    {5, u"DelVktItem", u"method DelVktItem", kDelVktItemParams, Invoker<&IRepository::DelVktItem>},
+    {4, u"SetVktItem", u"method SetVktItem", kSetVktItemParams, Invoker<&IRepository::SetVktItem>,
+     DataAccess::kWrites},
+    {5, u"DelVktItem", u"method DelVktItem", kDelVktItemParams, Invoker<&IRepository::DelVktItem>,
+     DataAccess::kWrites},
     {6, u"GetVktItemList", u"method GetVktItemList", kGetVktItemListParams,
      Invoker<&IRepository::GetVktItemList>},
     {7, u"SetVktStructure", u"method SetVktStructure", kSetVktStructureParams,
-     Invoker<&IRepository::SetVktStructure>},
+     Invoker<&IRepository::SetVktStructure>, DataAccess::kWrites},
     {8, u"DelVktStructure", u"method DelVktStructure", kDelVktStructureParams,
-     Invoker<&IRepository::DelVktStructure>},
+     Invoker<&IRepository::DelVktStructure>, DataAccess::kWrites},
     {9, u"GetVktStructure", u"method GetVktStructure", kGetVktStructureParams,
      Invoker<&IRepository::GetVktStructure>},
     {10, u"SetVktElement", u"method SetVktElement", kSetVktElementParams,
-     Invoker<&IRepository::SetVktElement>},
+     Invoker<&IRepository::SetVktElement>, DataAccess::kWrites},
     {11, u"DelVktElement", u"method DelVktElement", kDelVktElementParams,
-     Invoker<&IRepository::DelVktElement>},
+     Invoker<&IRepository::DelVktElement>, DataAccess::kWrites},
     {12, u"GetVktElementList", u"method GetVktElementList", kGetVktElementListParams,
      Invoker<&IRepository::GetVktElementList>},
     {13, u"GetVktDistriCatalog", u"method GetVktDistriCatalog", kGetVktDistriCatalogParams,
      Invoker<&IRepository::GetVktDistriCatalog>},
     {14, u"AddVktDistriCatalog", u"method AddVktDistriCatalog", kAddVktDistriCatalogParams,
-     Invoker<&IRepository::AddVktDistriCatalog>},
+     Invoker<&IRepository::AddVktDistriCatalog>, DataAccess::kWrites},
     {15, u"DelVktDistriCatalog", u"method DelVktDistriCatalog", kDelVktDistriCatalogParams,
-     Invoker<&IRepository::DelVktDistriCatalog>},
+     Invoker<&IRepository::DelVktDistriCatalog>, DataAccess::kWrites},
     {16, u"GetVktRfConfig", u"method GetVktRfConfig", kGetVktRfConfigParams,
      Invoker<&IRepository::GetVktRfConfig>},
     {17, u"SetVktRfConfig", u"method SetVktRfConfig", kSetVktRfConfigParams,
-     Invoker<&IRepository::SetVktRfConfig>},
+     Invoker<&IRepository::SetVktRfConfig>, DataAccess::kWrites},
     {18, u"DelVktRfConfig", u"method DelVktRfConfig", kDelVktRfConfigParams,
-     Invoker<&IRepository::DelVktRfConfig>},
+     Invoker<&IRepository::DelVktRfConfig>, DataAccess::kWrites},
     {19, u"GetVktCatalogListByDept", u"method GetVktCatalogListByDept",
      kGetVktCatalogListByDeptParams, Invoker<&IRepository::GetVktCatalogListByDept>},
 };

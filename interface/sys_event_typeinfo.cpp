@@ -4,6 +4,7 @@
 
 namespace {
 
+using korvalis::com::DataAccess;
 using korvalis::com::Invoker;
 using korvalis::com::MethodInfo;
 using korvalis::com::Param;
@@ -41,11 +42,11 @@ constexpr MethodInfo kMethods[] = {
     {5, u"GetEventRuleList", u"method GetEventRuleList", kGetEventRuleListParams,
      Invoker<&ISysEvent::GetEventRuleList>},
     {6, u"SetEventRuleList", u"method SetEventRuleList", kSetEventRuleListParams,
-     Invoker<&ISysEvent::SetEventRuleList>},
+     Invoker<&ISysEvent::SetEventRuleList>, DataAccess::kWrites},
     {7, u"AddEventRule", u"method AddEventRule", kAddEventRuleParams,
-     Invoker<&ISysEvent::AddEventRule>},
+     Invoker<&ISysEvent::AddEventRule>, DataAccess::kWrites},
     {8, u"DeleteEventRule", u"method DeleteEventRule", kDeleteEventRuleParams,
-     Invoker<&ISysEvent::DeleteEventRule>},
+     Invoker<&ISysEvent::DeleteEventRule>, DataAccess::kWrites},
     {9, u"GetOpposeEvent", u"method GetOpposeEvent", kGetOpposeEventParams,
      Invoker<&ISysEvent::GetOpposeEvent>},
 };

@@ -4,6 +4,7 @@
 
 namespace {
 
+using korvalis::com::DataAccess;
 using korvalis::com::Invoker;
 using korvalis::com::MethodInfo;
 using korvalis::com::Param;
@@ -37,11 +38,11 @@ constexpr MethodInfo kMethods[] = {
     {3, u"GetPatientList", u"method GetPatientList", kGetPatientListParams,
      Invoker<&ITerminalQCPatient::GetPatientList>},
     {4, u"ManagePatient", u"method ManagePatient", kManagePatientParams,
-     Invoker<&ITerminalQCPatient::ManagePatient>},
+     Invoker<&ITerminalQCPatient::ManagePatient>, DataAccess::kWrites},
     {5, u"SearchPatient", u"method SearchPatient", kSearchPatientParams,
      Invoker<&ITerminalQCPatient::SearchPatient>},
     {6, u"ScorePatient", u"method ScorePatient", kScorePatientParams,
-     Invoker<&ITerminalQCPatient::ScorePatient>},
+     Invoker<&ITerminalQCPatient::ScorePatient>, DataAccess::kWrites},
     {7, u"GetPatientScore", u"method GetPatientScore", kGetPatientScoreParams,
      Invoker<&ITerminalQCPatient::GetPatientScore>},
     {8, u"RemoveAllPatient", u"method RemoveAllPatient", kRemoveAllPatientParams,

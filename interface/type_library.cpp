@@ -1,5 +1,8 @@
 #include "interface/type_library.h"
 
+#include <string>
+#include <unordered_map>
+
 #include "interface/archive_patient.h"
 #include "interface/archive_report.h"
 #include "interface/config_task.h"
@@ -24,6 +27,7 @@
 #include "interface/repository.h"
 #include "interface/sys_event.h"
 #include "interface/terminal_qc_patient.h"
+#include "platform/com/unicode.h"
 
 namespace {
 
@@ -59,3 +63,34 @@ constexpr korvalis::com::CoClassInfo kCoClasses[] = {
 
 constexpr korvalis::com::TypeLibraryInfo kKorvalisTypeLibrary{
     LIBID_korvalisLib, u"korvalisLib", 1, 0, u"korvalis 1.0 Type Library", kCoClasses};
+
+namespace {
+
+struct NameHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view name) const noexcept {
+    return std::hash<std::string_view>()(name);
+  }
+};
+
+using WrapperIndex =
+    std::unordered_map<std::string, const korvalis::com::MethodInfo*, NameHash, std::equal_to<>>;
+
+WrapperIndex BuildWrapperIndex() {
+  WrapperIndex index;
+  for (const korvalis::com::CoClassInfo& coclass : kKorvalisTypeLibrary.coclasses) {
+    const std::string prefix = "C" + korvalis::ToUtf8(coclass.name) + "::";
+    for (const korvalis::com::MethodInfo& method : coclass.interface->methods) {
+      index.emplace(prefix + korvalis::ToUtf8(method.name), &method);
+    }
+  }
+  return index;
+}
+
+}  // namespace
+
+const korvalis::com::MethodInfo* FindWrappedMethod(std::string_view wrapper_name) {
+  static const WrapperIndex index = BuildWrapperIndex();
+  const auto found = index.find(wrapper_name);
+  return found == index.end() ? nullptr : found->second;
+}

@@ -4,6 +4,8 @@
 // Thread-safety: immutable constants.
 #pragma once
 
+#include <string_view>
+
 #include "platform/com/type_info_table.h"
 
 inline constexpr GUID LIBID_korvalisLib =
@@ -11,3 +13,8 @@ inline constexpr GUID LIBID_korvalisLib =
 
 // The library in the order of its registration scripts.
 extern const korvalis::com::TypeLibraryInfo kKorvalisTypeLibrary;
+
+// The row of the method whose wrapper is named `wrapper_name`, "C<Class>::<Method>" as the method
+// frame names its calls, or nullptr when no class of the library has that method. The index
+// behind it is built on first use.
+const korvalis::com::MethodInfo* FindWrappedMethod(std::string_view wrapper_name);

@@ -97,4 +97,17 @@ TEST(TypeLibraryTest, MethodsAreFoundByNameIgnoringCaseAndByDispatchIdentifier) 
       << "the class's own extra operation is not part of the interface";
 }
 
+TEST(TypeLibraryTest, AWrapperFindsItsRowByTheNameItGivesItsCalls) {
+  const MethodInfo* dispatch = FindWrappedMethod("CQCTask::DispatchPatient");
+  ASSERT_NE(dispatch, nullptr);
+  EXPECT_EQ(dispatch, &Method(kIQCTaskInfo, u"DispatchPatient"));
+  EXPECT_EQ(dispatch->access, korvalis::com::DataAccess::kWrites);
+  EXPECT_EQ(FindWrappedMethod("CQCTask::GetProperty")->access, korvalis::com::DataAccess::kReads);
+  EXPECT_EQ(FindWrappedMethod("CEventRegister::RegisterEvent2"),
+            &Method(kIEventRegisterInfo, u"RegisterEvent2"));
+  EXPECT_EQ(FindWrappedMethod("QCTask::DispatchPatient"), nullptr);
+  EXPECT_EQ(FindWrappedMethod("CQCTask::dispatchpatient"), nullptr);
+  EXPECT_EQ(FindWrappedMethod("CQCTask::"), nullptr);
+}
+
 }  // namespace

@@ -561,8 +561,14 @@ struct CountingCallScope {
     static char tag;
     return reinterpret_cast<CEMRDataSource*>(&tag);
   }
-  static void Run(frame::Vote, frame::CallBody body, void* context) {
+  // The transaction of the last call that got a data source.
+  static frame::Transaction& transaction() {
+    static frame::Transaction last = frame::Transaction::kReading;
+    return last;
+  }
+  static void Run(frame::Transaction transaction, frame::CallBody body, void* context) {
     ++scopes();
+    CountingCallScope::transaction() = transaction;
     body(context, data_source());
   }
 };
@@ -574,6 +580,7 @@ class CountingCallScopeInstalled {
  public:
   CountingCallScopeInstalled() : previous_(frame::SetCallScopeRunner(&CountingCallScope::Run)) {
     CountingCallScope::scopes() = 0;
+    CountingCallScope::transaction() = frame::Transaction::kReading;
     Script() = {};
     SetErrorInfo(0, nullptr);
   }

@@ -27,7 +27,8 @@
 //                                          Param::In(u"bstrEventNo", VT_BSTR),
 //                                          Param::In(u"lngTrigger", VT_I4)};
 //   constexpr MethodInfo kMethods[] = {
-//       {1, u"FireOpen", u"method FireOpen", kFireOpenParams, Invoker<&IQualityTrigger::FireOpen>},
+//       {1, u"FireOpen", u"method FireOpen", kFireOpenParams, Invoker<&IQualityTrigger::FireOpen>,
+//        DataAccess::kWrites},
 //       {3, u"Cancel", u"method Cancel", kCancelParams, Invoker<&IQualityTrigger::Cancel>},
 //   };
 //   extern const korvalis::com::InterfaceInfo kIQualityTriggerInfo;   // in a header
@@ -37,7 +38,9 @@
 //
 // Parameters are listed in declaration order (the order of the virtual function), the
 // [out,retval] one last. Method rows are in dispatch-identifier order, which is also the vtable
-// order; identifiers may leave gaps.
+// order; identifiers may leave gaps. A row ends with DataAccess::kWrites when the method changes
+// stored data (the method frame then gives its call a writing transaction); reading is the
+// default.
 //
 // Types: VT_BSTR (BSTR), VT_I4 (int32_t, the automation long), VT_I2 (int16_t) and VT_BOOL
 // (VARIANT_BOOL). Out and in-out parameters are pointers to those. `long` is 64 bits here and is
@@ -117,12 +120,18 @@ struct InvokerBinding {
   std::span<const ArgumentKind> signature;  // checked against the declared parameters
 };
 
+// What a method does to stored data. A call of a method that writes runs in a writing
+// transaction, which holds the database's write lock from its first statement, so that what
+// the call read stays valid until it has written and committed.
+enum class DataAccess : uint8_t { kReads, kWrites };
+
 struct MethodInfo {
   int32_t dispid;  // DISPID
   std::u16string_view name;
   std::u16string_view help;
   std::span<const ParamInfo> params;
   InvokerBinding invoker;
+  DataAccess access = DataAccess::kReads;
 };
 
 // The most parameters one method may declare.
