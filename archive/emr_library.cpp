@@ -1,6 +1,9 @@
 #include "archive/emr_library.h"
 
+#include "archive/record_library.h"
+#include "foundation/emr_data_source.h"
 #include "foundation/not_available.h"
+#include "platform/com/scoped_bstr.h"
 
 long CBEMRLibrary::FullSearch(CEMRDataSource*, BSTR, LONG, LONG, BSTR*) {
   korvalis::ThrowNotAvailable("CBEMRLibrary::FullSearch");
@@ -90,8 +93,11 @@ long CBEMRLibrary::DeleteXmlFrame(CEMRDataSource*, LONG) {
   korvalis::ThrowNotAvailable("CBEMRLibrary::DeleteXmlFrame");
 }
 
-long CBEMRLibrary::GetUserProperty(CEMRDataSource*, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBEMRLibrary::GetUserProperty");
+long CBEMRLibrary::GetUserProperty(CEMRDataSource* pDataSource, BSTR bstrLoginCode,
+                                   BSTR* pbstrPro) {
+  korvalis::com::ScopedBstr user_id;
+  GetUserIdByLoginCode(pDataSource, bstrLoginCode, user_id.out());
+  return GetUserPropertyById(pDataSource, user_id.get(), pbstrPro);
 }
 
 long CBEMRLibrary::GetXmlFrameProperty(CEMRDataSource*, LONG, BSTR*) {

@@ -1,6 +1,6 @@
 // What the tests of the patient search and the patient lists share: a data source on a test
-// database of their own, a fixed database clock, and the result document read back into
-// patients.
+// database of their own, a fixed database clock (foundation/testing/test_data_source.h), and the
+// result document read back into patients.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,40 +11,17 @@
 #include <vector>
 
 #include "db/testing/test_database.h"
-#include "foundation/db_type.h"
-#include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
 #include "foundation/testing/emr_exception_test_util.h"
+#include "foundation/testing/test_data_source.h"
 #include "platform/com/bstr.h"
 #include "platform/com/unicode.h"
-#include "platform/db/database_clock.h"
 #include "platform/xml/dom.h"
 
 namespace korvalis::archive::testing {
 
-// The call's data source, opened on the given test database with the Oracle dialect.
-class TestDataSource : public CEMRDataSource {
- public:
-  explicit TestDataSource(const std::string& init_string) : init_string_(FromUtf8(init_string)) {}
-  CDBType* GetDBType() override {
-    static CDBOracle oracle;
-    return &oracle;
-  }
-  std::u16string GetConnectionString() override { return init_string_; }
-
- private:
-  std::u16string init_string_;
-};
-
-// The database's clock stands at 2026-12-07 08:00:00 while the object lives.
-class FixedDatabaseClock : public db::DatabaseClock {
- public:
-  db::DateTime Now() const override { return {2026, 12, 7, 8, 0, 0}; }
-};
-struct ScopedDatabaseClock {
-  ScopedDatabaseClock() { db::SetDatabaseClock(std::make_shared<FixedDatabaseClock>()); }
-  ~ScopedDatabaseClock() { db::SetDatabaseClock(nullptr); }
-};
+using korvalis::testing::ScopedDatabaseClock;
+using korvalis::testing::TestDataSource;
 
 // One `patient` element of a result: its text and its attributes in document order.
 struct Patient {

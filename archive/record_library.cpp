@@ -1,47 +1,120 @@
+// The record library's lookups over the record store, the visits, the EMR catalogue and the
+// temperature chart. Each runs its statements on the caller's data source and writes nothing.
 #include "archive/record_library.h"
 
+#include <string>
+#include <vector>
+
+#include "foundation/bstr_result.h"
+#include "foundation/emr_exception.h"
 #include "foundation/not_available.h"
+#include "foundation/single_data_source.h"
+#include "foundation/sql_text.h"
+#include "foundation/string_util.h"
+#include "foundation/xml_property.h"
 
-long GetEmrIdOfType(CSingleDataSource*, BSTR, BSTR, int, BSTR*) {
-  korvalis::ThrowNotAvailable("GetEmrIdOfType");
+namespace {
+
+using korvalis::BstrView;
+using korvalis::SqlQuoted;
+using korvalis::StoreBstrResult;
+
+// EMR types of the lookups that name their type.
+constexpr int kHeaderRecord = 1;
+constexpr int kResidenceRecord = 2;
+constexpr int kFirstCourseRecord = 8;
+
+// The statement that selects the IDs of the visit's live records of `emr_type`.
+std::u16string LiveRecordsOfType(int emr_type, BSTR patient_id, BSTR event_no) {
+  return u"SELECT ID FROM TELV_EMR_CONTENT WHERE EMR_TYPE = " + IntToString(emr_type) +
+         u" AND PATIENT_ID = " + SqlQuoted(patient_id) + u" AND EVENT_NO = " + SqlQuoted(event_no) +
+         u" AND STATUS = 1";
 }
 
-long GetHeaderEmrId(CSingleDataSource*, BSTR, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("GetHeaderEmrId");
+// The catalogue property document's keys, in the order of the columns of its statement.
+constexpr const char16_t* kCatalogKeys[] = {u"code",  u"name", u"high",  u"low",
+                                            u"limit", u"ref",  u"tips",  u"system",
+                                            u"owner", u"sort", u"blank", u"multiemr"};
+
+}  // namespace
+
+long GetEmrIdOfType(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
+                    int nEmrType, BSTR* pbstrEmrID) {
+  // Without an order: of several live records of the type, the first row returned wins.
+  std::u16string emr_id;
+  pDataSource->QueryScalar(LiveRecordsOfType(nEmrType, bstrPatientID, bstrEventNo), emr_id);
+  StoreBstrResult(pbstrEmrID, emr_id);
+  return 0;
 }
 
-long GetResidenceEmrId(CSingleDataSource*, BSTR, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("GetResidenceEmrId");
+long GetHeaderEmrId(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
+                    BSTR* pbstrEmrID) {
+  return GetEmrIdOfType(pDataSource, bstrPatientID, bstrEventNo, kHeaderRecord, pbstrEmrID);
 }
 
-long GetFirstRecordEmrId(CSingleDataSource*, BSTR, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("GetFirstRecordEmrId");
+long GetResidenceEmrId(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
+                       BSTR* pbstrEmrID) {
+  return GetEmrIdOfType(pDataSource, bstrPatientID, bstrEventNo, kResidenceRecord, pbstrEmrID);
 }
 
-long GetLatestEmrIdOfType(CSingleDataSource*, BSTR, BSTR, int, std::u16string&) {
-  korvalis::ThrowNotAvailable("GetLatestEmrIdOfType");
+long GetFirstRecordEmrId(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
+                         BSTR* pbstrEmrID) {
+  return GetEmrIdOfType(pDataSource, bstrPatientID, bstrEventNo, kFirstCourseRecord, pbstrEmrID);
+}
+
+long GetLatestEmrIdOfType(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
+                          int nEmrType, std::u16string& strEmrID) {
+  if (bstrPatientID == nullptr || bstrEventNo == nullptr) return 0;
+  std::vector<std::u16string> ids;
+  pDataSource->QueryColumn(
+      LiveRecordsOfType(nEmrType, bstrPatientID, bstrEventNo) + u"  ORDER BY CREATE_DATE DESC",
+      ids);
+  if (!ids.empty()) strEmrID = ids.front();
+  return 0;
 }
 
 long GetOperationRecordsXml(CSingleDataSource*, BSTR, BSTR, BSTR*) {
   korvalis::ThrowNotAvailable("GetOperationRecordsXml");
 }
 
-long IsRecordSealed(CSingleDataSource*, BSTR, BSTR, VARIANT_BOOL*) {
-  korvalis::ThrowNotAvailable("IsRecordSealed");
+long IsRecordSealed(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
+                    VARIANT_BOOL* pnSealed) {
+  std::vector<std::u16string> flags;
+  pDataSource->Query(u"SELECT FORBID_FLAG FROM TELV_VISIT_RECORD WHERE PATIENT_ID = " +
+                         SqlQuoted(bstrPatientID) + u" AND EVENT_NO = " + SqlQuoted(bstrEventNo),
+                     1, flags);
+  if (flags.empty()) {
+    throw CEMRException(u"找不到指定的病人，病人住院号：" + std::u16string(BstrView(bstrEventNo)));
+  }
+  // Only "0" is an open record: NULL, empty and every other flag are sealed.
+  if (pnSealed != nullptr) *pnSealed = flags.front() == u"0" ? 0 : 1;
+  return 0;
 }
 
-long GetAdmissionVitalSigns(CSingleDataSource*, BSTR, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("GetAdmissionVitalSigns");
+long GetAdmissionVitalSigns(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
+                            BSTR* pbstrXml) {
+  // The first measuring point (lowest TIME_POINT) of day 1 of week 1 of the chart.
+  pDataSource->QueryElements(
+      u" SELECT * FROM (SELECT P.TEMPERATURE, P.PLUSE, P.BREATHE, D.BLOOD_PRESSURE1,D.HEIGHT, "
+      u"D.WEIGHT FROM  TELV_TEMPERATURE_DAY_RECORD D , TELV_TEMPERATURE_POINT_RECORD P  "
+      u"WHERE D.WEEK = P.WEEK AND D.IN_DAY = P.IN_DAY AND D.IN_DAY =1 AND D.WEEK =1 AND "
+      u"D.PATIENT_ID = P.PATIENT_ID  AND D.EVENT_NO = P.EVENT_NO AND D.PATIENT_ID = " +
+          SqlQuoted(bstrPatientID) + u" AND D.EVENT_NO = " + SqlQuoted(bstrEventNo) +
+          u" ORDER BY P.WEEK,P.IN_DAY,P.TIME_POINT) WHERE ROWNUM = 1",
+      {u"tp", u"pl", u"br", u"bp", u"height", u"weight"}, pbstrXml);
+  return 0;
 }
 
-long GetEmrCatalogProperty(CSingleDataSource*, LONG, BSTR*) {
-  korvalis::ThrowNotAvailable("GetEmrCatalogProperty");
-}
-
-long GetUserIdByLoginCode(CSingleDataSource*, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("GetUserIdByLoginCode");
-}
-
-long GetUserPropertyById(CSingleDataSource*, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("GetUserPropertyById");
+long GetEmrCatalogProperty(CSingleDataSource* pDataSource, LONG lngCatalogID, BSTR* pbstrProperty) {
+  const std::u16string sql =
+      u"SELECT CODE, NAME, LIMIT_HIGH, LIMIT_LOW, LIMIT_TIME, TIME_REF, NEW_TIP, SYSTEM_FLAG, "
+      u"OWNER_TYPE, SORT_CODE, BLANKTEMP_FLAG, MULTIEMR_FLAG FROM TELV_EMR_CATALOG WHERE ID = " +
+      LongToString(lngCatalogID);
+  std::vector<std::u16string> values;
+  pDataSource->Query(sql, std::size(kCatalogKeys), values);
+  if (values.size() < std::size(kCatalogKeys)) throw CEMRException(kNoDataFoundMessage + sql);
+  CXmlProperty::Map properties;
+  for (size_t i = 0; i < std::size(kCatalogKeys); ++i) properties[kCatalogKeys[i]] = values[i];
+  StoreBstrResult(pbstrProperty, CXmlProperty(properties).ToXml());
+  return 0;
 }

@@ -92,7 +92,6 @@ const char* const kNotYetAvailable[] = {
     "CBEMRLibrary::GetUserList",
     "CBEMRLibrary::SaveUserList",
     "CBEMRLibrary::DeleteXmlFrame",
-    "CBEMRLibrary::GetUserProperty",
     "CBEMRLibrary::GetXmlFrameProperty",
     "CBEMRLibrary::UnLimitBrowseEMR",
     "CBEMRLibrary::GetURLXmlFile",
@@ -305,17 +304,7 @@ const char* const kNotYetAvailable[] = {
     "CBTerminalQCPatient::SearchPatient",
     "CBTerminalQCPatient::ScorePatient",
     "CBTerminalQCPatient::GetPatientScore",
-    "GetEmrIdOfType",
-    "GetHeaderEmrId",
-    "GetResidenceEmrId",
-    "GetFirstRecordEmrId",
-    "GetLatestEmrIdOfType",
     "GetOperationRecordsXml",
-    "IsRecordSealed",
-    "GetAdmissionVitalSigns",
-    "GetEmrCatalogProperty",
-    "GetUserIdByLoginCode",
-    "GetUserPropertyById",
 };
 
 // The bodies whose sources call ThrowNotAvailable, read from the business classes' folders.
@@ -390,23 +379,8 @@ TEST(NotAvailableTest, EachListedBodyFailsItsCallsWithTheOneMessage) {
     void (*call)();
   };
   static const Lookup kLookups[] = {
-      {"GetEmrIdOfType", [] { GetEmrIdOfType(nullptr, nullptr, nullptr, 1, nullptr); }},
-      {"GetHeaderEmrId", [] { GetHeaderEmrId(nullptr, nullptr, nullptr, nullptr); }},
-      {"GetResidenceEmrId", [] { GetResidenceEmrId(nullptr, nullptr, nullptr, nullptr); }},
-      {"GetFirstRecordEmrId", [] { GetFirstRecordEmrId(nullptr, nullptr, nullptr, nullptr); }},
-      {"GetLatestEmrIdOfType",
-       [] {
-         std::u16string id;
-         GetLatestEmrIdOfType(nullptr, nullptr, nullptr, 5, id);
-       }},
       {"GetOperationRecordsXml",
        [] { GetOperationRecordsXml(nullptr, nullptr, nullptr, nullptr); }},
-      {"IsRecordSealed", [] { IsRecordSealed(nullptr, nullptr, nullptr, nullptr); }},
-      {"GetAdmissionVitalSigns",
-       [] { GetAdmissionVitalSigns(nullptr, nullptr, nullptr, nullptr); }},
-      {"GetEmrCatalogProperty", [] { GetEmrCatalogProperty(nullptr, 1, nullptr); }},
-      {"GetUserIdByLoginCode", [] { GetUserIdByLoginCode(nullptr, nullptr, nullptr); }},
-      {"GetUserPropertyById", [] { GetUserPropertyById(nullptr, nullptr, nullptr); }},
   };
   for (const Lookup& lookup : kLookups) {
     if (!listed.count(lookup.name)) continue;

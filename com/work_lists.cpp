@@ -8,6 +8,7 @@
 #include "com/commit_limits.h"
 #include "foundation/emr_exception.h"
 #include "foundation/factory.h"
+#include "foundation/sibling_component.h"
 #include "foundation/sql_text.h"
 #include "foundation/string_util.h"
 #include "foundation/suite_interfaces.h"
@@ -22,29 +23,6 @@ using com::ScopedBstr;
 using xercesc::DOMDocument;
 using xercesc::DOMElement;
 using xercesc::DOMNode;
-
-// A sibling component created by interface identifier and released when it goes out of scope.
-template <class Interface>
-class Sibling {
- public:
-  // A component whose creation succeeds without handing out the interface counts as not
-  // created.
-  Sibling(CSingleFactory& factory, const IID& iid) {
-    factory.CreateInstance(iid, reinterpret_cast<void**>(&component_));
-    if (component_ == nullptr) throw CEMRException(std::u16string(kCreateComponentError));
-  }
-  ~Sibling() {
-    if (component_ != nullptr) component_->Release();
-  }
-  Sibling(const Sibling&) = delete;
-  Sibling& operator=(const Sibling&) = delete;
-
-  Interface* get() const { return component_; }
-  Interface* operator->() const { return component_; }
-
- private:
-  Interface* component_ = nullptr;
-};
 
 // Takes the out-parameter of a sibling call, then throws the call's failure.
 UniqueBstr TakeAnswer(HRESULT hr, BSTR answer) {

@@ -64,7 +64,7 @@ void CSingleDataSource::ReadBlob(const std::u16string& sql, BYTE*& data, ULONG& 
       throw CEMRException(
           korvalis::datasource::SqlErrorText(error.code(), error.description(), sql));
     }
-    if (value.state == BlobValue::kNoRow) throw CEMRException(u"没有找到数据: " + sql);
+    if (value.state == BlobValue::kNoRow) throw CEMRException(kNoDataFoundMessage + sql);
     length = 0;
     if (value.state == BlobValue::kNull || value.bytes.empty()) return;
     CheckEncryption(encryption);
@@ -141,7 +141,7 @@ void CSingleDataSource::WriteBlob(const std::u16string& sql, const BYTE* data, U
           u"更新BLOB数据错误，语句：" + sql + u"\n" +
           korvalis::datasource::SqlErrorText(error.code(), error.description(), sql));
     }
-    if (!found) throw CEMRException(u"没有找到数据: " + sql);
+    if (!found) throw CEMRException(kNoDataFoundMessage + sql);
   } catch (const CEMRException& failure) {
     Fail(failure.GetText(), last_code_, false);
   }

@@ -47,6 +47,9 @@ class Rowset;
 
 // The message every statement throws in place of a database failure.
 inline constexpr char16_t kDatabaseErrorMessage[] = u"数据库错误, 请与系统管理员联系.";
+// The start of the message of a statement that needs a row and finds none; the statement
+// follows it.
+inline constexpr char16_t kNoDataFoundMessage[] = u"没有找到数据: ";
 
 class CSingleDataSource {
  public:

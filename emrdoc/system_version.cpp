@@ -1,0 +1,38 @@
+#include "emrdoc/system_version.h"
+
+#include <string>
+
+#include "emrdoc/sys_param.h"
+#include "foundation/bstr_result.h"
+#include "foundation/string_util.h"
+
+namespace korvalis::emrdoc {
+
+std::u16string ComposeVersionStamp(const sys::ProductVersion& version) {
+  std::u16string build = IntToString(version.build);
+  if (build.size() < 4) build.insert(0, 4 - build.size(), u'0');
+  return IntToString(version.major) + u"." + IntToString(version.minor) + u"." + build + u"." +
+         IntToString(version.revision);
+}
+
+std::u16string VersionStamp::Get(CSingleDataSource& data_source) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!stamp_.empty()) return stamp_;
+  }
+  std::u16string read = GetSysParam(data_source, u"system_version");
+  if (read.empty()) read = fallback_;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (stamp_.empty()) stamp_ = std::move(read);
+  return stamp_;
+}
+
+}  // namespace korvalis::emrdoc
+
+long GetSystemVersion(CSingleDataSource* pDataSource, BSTR* pbstrVersion) {
+  using korvalis::emrdoc::VersionStamp;
+  static VersionStamp stamp(
+      korvalis::emrdoc::ComposeVersionStamp(korvalis::sys::LibraryProductVersion()));
+  korvalis::StoreBstrResult(pbstrVersion, stamp.Get(*pDataSource));
+  return 0;
+}
