@@ -305,7 +305,7 @@ TEST_F(PatientSearchTest, AConditionThatIsNotXmlFailsAfterTheServerTime) {
   EXPECT_EQ(FailureOfSearch(u"<root><name>x</root>"), u"解析属性信息错误.");
   // The server time is asked first: without a database that is the failure.
   BSTR info = AllocBstr(u"<root><name>x</root>");
-  TestDataSource unreachable("Provider=SQLite;Data Source=/nonexistent/dir/none.db");
+  TestDataSource unreachable(korvalis::testing::kUnreachableDatabase);
   EXPECT_EQ(FailureOf([&] {
               BSTR result = nullptr;
               CBArchivePatient::SearchPatient(&unreachable, info, &result);

@@ -20,10 +20,8 @@ using korvalis::com::ScopedBstr;
 using korvalis::schema::RecordRow;
 using korvalis::schema::TestDatabase;
 using korvalis::testing::FailureOf;
+using korvalis::testing::kUnreachableDatabase;
 using korvalis::testing::TestDataSource;
-
-// A data source whose database cannot be opened: any statement fails.
-constexpr char kUnreachable[] = "Provider=SQLite;Data Source=/nonexistent/dir/none.db";
 
 // The children of a result's `root` as (name, text), in document order.
 std::vector<std::pair<std::string, std::string>> RootChildren(const std::u16string& text) {
@@ -109,7 +107,7 @@ TEST_F(RecordLibraryTest, LatestOfTypeLeavesTheTargetWhenThereIsNothingToFind) {
   EXPECT_EQ(target, u"x");
 
   // A null identifier runs no statement: an unreachable database does not fail the call.
-  TestDataSource unreachable(kUnreachable);
+  TestDataSource unreachable(kUnreachableDatabase);
   EXPECT_EQ(FailureOf([&] {
               GetLatestEmrIdOfType(&unreachable, patient_.get(), nullptr, 2, target);
               GetLatestEmrIdOfType(&unreachable, nullptr, event_.get(), 2, target);

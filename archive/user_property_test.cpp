@@ -25,13 +25,12 @@ using korvalis::schema::SqlText;
 using korvalis::schema::TestDatabase;
 using korvalis::suite::testing::SiblingDoubles;
 using korvalis::testing::FailureOf;
+using korvalis::testing::kUnreachableDatabase;
 using korvalis::testing::TestDataSource;
 using Elements = std::vector<std::pair<std::string, std::string>>;
 
 constexpr int kLoginCodeToUserId = 7;
 constexpr int kUserIdToProperty = 9;
-constexpr char kUnreachable[] = "Provider=SQLite;Data Source=/nonexistent/dir/none.db";
-
 // The children of a property document's `root` as (name, inner XML), in document order.
 Elements PropertyElements(const std::u16string& text) {
   korvalis::xml::Document document;
@@ -101,6 +100,14 @@ class UserPropertyTest : public ::testing::Test {
     return failure;
   }
 
+  // The security component was called once, in `slot`, with `argument`.
+  void ExpectOneSecurityCall(int slot, const std::u16string& argument) {
+    const auto calls = doubles_.Calls(IID_ISecurityService);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].slot, slot);
+    EXPECT_EQ(calls[0].args, std::vector<std::u16string>{argument});
+  }
+
   SiblingDoubles doubles_;  // the security double answers empty texts unless scripted
   TestDatabase db_;
   TestDataSource data_source_{db_.init_string()};
@@ -118,10 +125,7 @@ TEST_F(UserPropertyTest, StaffTablesGiveTheNineElementsInNameOrder) {
                                          {"techtitle", "11"},
                                          {"wb", "WBU1"}}));
   // The component was asked first, with the user id.
-  const auto calls = doubles_.Calls(IID_ISecurityService);
-  ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0].slot, kUserIdToProperty);
-  EXPECT_EQ(calls[0].args, std::vector<std::u16string>{u"U1"});
+  ExpectOneSecurityCall(kUserIdToProperty, u"U1");
 }
 
 TEST_F(UserPropertyTest, OnlyLevelsEightAndNineOfAValidUserAreAdministrators) {
@@ -176,7 +180,7 @@ TEST_F(UserPropertyTest, AComponentDocumentThatDoesNotParseFails) {
 
 TEST_F(UserPropertyTest, AFailingComponentEndsTheLookupWithoutTheDatabase) {
   AddStaff("U1", "王芳", "1");
-  TestDataSource unreachable(kUnreachable);
+  TestDataSource unreachable(kUnreachableDatabase);
   doubles_.Fail(IID_ISecurityService, kUserIdToProperty, E_FAIL, u"安全组件不可用");
   EXPECT_EQ(PropertyFailure(&data_source_, u"U1"), u"安全组件不可用");
   doubles_.Fail(IID_ISecurityService, kUserIdToProperty, E_UNEXPECTED);
@@ -195,12 +199,9 @@ TEST_F(UserPropertyTest, AFailingComponentEndsTheLookupWithoutTheDatabase) {
 TEST_F(UserPropertyTest, ALoginCodeTheComponentKnowsIsNeverLookedUpInTheDatabase) {
   AddStaff("U1", "王芳", "1");
   doubles_.Answer(IID_ISecurityService, kLoginCodeToUserId, u"C42");
-  TestDataSource unreachable(kUnreachable);
+  TestDataSource unreachable(kUnreachableDatabase);
   EXPECT_EQ(UserIdOf(&unreachable, u"loginU1"), u"C42");
-  const auto calls = doubles_.Calls(IID_ISecurityService);
-  ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0].slot, kLoginCodeToUserId);
-  EXPECT_EQ(calls[0].args, std::vector<std::u16string>{u"loginU1"});
+  ExpectOneSecurityCall(kLoginCodeToUserId, u"loginU1");
 }
 
 TEST_F(UserPropertyTest, ALoginCodeTheComponentDoesNotKnowIsAValidUserRow) {

@@ -15,9 +15,8 @@ namespace {
 using korvalis::com::ScopedBstr;
 using korvalis::schema::TestDatabase;
 using korvalis::testing::FailureOf;
+using korvalis::testing::kUnreachableDatabase;
 using korvalis::testing::TestDataSource;
-
-constexpr char kUnreachable[] = "Provider=SQLite;Data Source=/nonexistent/dir/none.db";
 
 class SysParamTest : public ::testing::Test {
  protected:
@@ -38,7 +37,7 @@ class SysParamTest : public ::testing::Test {
 };
 
 TEST_F(SysParamTest, ANullOrEmptyNameAnswersEmptyWithoutTheDatabase) {
-  TestDataSource unreachable(kUnreachable);
+  TestDataSource unreachable(kUnreachableDatabase);
   ScopedBstr empty(u"");
   EXPECT_EQ(Param(&unreachable, nullptr), u"");
   EXPECT_EQ(Param(&unreachable, empty.get()), u"");

@@ -21,9 +21,8 @@ using korvalis::emrdoc::ComposeVersionStamp;
 using korvalis::emrdoc::VersionStamp;
 using korvalis::schema::TestDatabase;
 using korvalis::testing::FailureOf;
+using korvalis::testing::kUnreachableDatabase;
 using korvalis::testing::TestDataSource;
-
-constexpr char kUnreachable[] = "Provider=SQLite;Data Source=/nonexistent/dir/none.db";
 
 TEST(ComposeVersionStampTest, PadsTheBuildToFourDigits) {
   EXPECT_EQ(ComposeVersionStamp({1, 2, 3, 4}), u"1.2.0003.4");
@@ -64,7 +63,7 @@ TEST_F(VersionStampTest, TheLibrarysVersionWhenTheParameterIsUnset) {
 }
 
 TEST_F(VersionStampTest, AFailingReadLeavesTheStampForTheNextCall) {
-  TestDataSource unreachable(kUnreachable);
+  TestDataSource unreachable(kUnreachableDatabase);
   EXPECT_NE(FailureOf([&] { stamp_.Get(unreachable); }), u"");
   db_.SetSysParam("system_version", "3.0");
   EXPECT_EQ(Get(stamp_), u"3.0");

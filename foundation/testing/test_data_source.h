@@ -14,6 +14,11 @@
 
 namespace korvalis::testing {
 
+// A database that cannot be opened: every statement on it fails, so a call that must not reach
+// the database is shown not to by succeeding on it.
+inline constexpr char kUnreachableDatabase[] =
+    "Provider=SQLite;Data Source=/nonexistent/dir/none.db";
+
 // The call's data source, opened on the given database with the Oracle dialect.
 class TestDataSource : public CEMRDataSource {
  public:
