@@ -5,9 +5,10 @@
 // one object, for classes that keep state between calls (MyService binds a login with Init).
 // An argument is a text or the bytes of a file, and a method's answer may go to a file byte for
 // byte (tools/call_chain.h); every file is read and opened before the first call.
-// Prints each result, then each [in,out] argument as "name=value"; a BSTR whose bytes are not
-// UTF-16 text is shown as a notice with its length, never as replacement characters. On failure
-// prints the error description and HRESULT and exits with 1 without calling further methods.
+// Prints each result, then each [in,out] argument as "name=value", as UTF-8 (an XML answer's
+// declaration names that encoding); a BSTR whose bytes are not UTF-16 text is shown as a notice
+// with its length, never as replacement characters. On failure prints the error description
+// and HRESULT and exits with 1 without calling further methods.
 #include <cstdio>
 #include <string_view>
 
@@ -20,6 +21,7 @@
 #include "tools/call_chain.h"
 #include "tools/command.h"
 #include "tools/component_library.h"
+#include "tools/xml_declaration.h"
 
 namespace korvalis::tools {
 namespace {
@@ -42,7 +44,7 @@ bool IsPrintableText(BSTR value) {
 
 // The BSTR as a line of text, or a notice of its length when its bytes are no text.
 std::string BstrText(BSTR value) {
-  if (IsPrintableText(value)) return ToUtf8(BstrView(value));
+  if (IsPrintableText(value)) return WithUtf8Declaration(ToUtf8(BstrView(value)));
   return "(" + std::to_string(SysStringByteLen(value)) +
          " bytes that are not UTF-16 text; add --out FILE after the method's arguments to write "
          "them to a file)";

@@ -1,6 +1,8 @@
 // The main job as a newcomer runs it: a fresh database with the sample hospital, the library
 // registered, and the archive patient lists called through `korvalis call`.
 #include <gtest/gtest.h>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
 
 #include <algorithm>
 #include <optional>
@@ -88,6 +90,21 @@ TEST_F(MainJobTest, EveryListOfTheClassRunsThroughTheCommand) {
   EXPECT_EQ(Patients("SearchPatient '<root><nowdept>0101</nowdept><leavetime_span>is null"
                      "</leavetime_span><emrtype>1</emrtype></root>'"),
             (std::vector<std::string>{"李建华", "王秀兰"}));
+}
+
+TEST_F(MainJobTest, APrintedAnswerIsAnXmlDocumentAsItIsSaved) {
+  Outcome outcome = Run("call ArchivePatient GetInPatientList 0101 2026-11-01 2027-01-01");
+  ASSERT_EQ(outcome.status, 0) << outcome.out;
+  EXPECT_TRUE(outcome.out.starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\"")) << outcome.out;
+  // Read as a file is read: the declaration decides how the bytes are decoded.
+  xmlDocPtr document = xmlReadMemory(outcome.out.data(), static_cast<int>(outcome.out.size()),
+                                     nullptr, nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR);
+  ASSERT_NE(document, nullptr) << outcome.out;
+  xmlChar* name = xmlNodeGetContent(xmlFirstElementChild(xmlDocGetRootElement(document)));
+  EXPECT_TRUE(std::string(reinterpret_cast<const char*>(name)) == "李建华" ||
+              std::string(reinterpret_cast<const char*>(name)) == "王秀兰");
+  xmlFree(name);
+  xmlFreeDoc(document);
 }
 
 }  // namespace
