@@ -23,8 +23,7 @@ class ListDatabase {
  public:
   ListDatabase() {
     path_ = directory_.path() + "/list.db";
-    auto connection =
-        korvalis::db::ConnectionPools::Acquire("Provider=SQLite;Data Source=" + path_);
+    auto connection = korvalis::db::CreateDatabase("Provider=SQLite;Data Source=" + path_);
     connection->Execute(
         "CREATE TABLE T_LIST (C1 VARCHAR2(40), C2 VARCHAR2(40), C3 VARCHAR2(40), C4 NUMBER(10), "
         "C5 VARCHAR2(40), C6 VARCHAR2(40), C7 VARCHAR2(40), C8 NUMBER(10), C9 VARCHAR2(40), "

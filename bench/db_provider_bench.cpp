@@ -20,7 +20,8 @@ const std::string& DatabaseFile() {
   static const std::string file = [] {
     std::string path = (std::filesystem::temp_directory_path() /
                         ("korvalis_bench_" + std::to_string(::getpid()) + ".db")).string();
-    auto c = OpenConnection("Provider=SQLite;Data Source=" + path);
+    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path + suffix);
+    auto c = CreateDatabase("Provider=SQLite;Data Source=" + path);
     c->Execute("CREATE TABLE TELV_PATIENT (ID VARCHAR2(20) PRIMARY KEY, NAME VARCHAR2(40), "
                "SEX VARCHAR2(2), BIRTHDAY DATE)");
     c->Begin(Connection::TransactionMode::kWriting);

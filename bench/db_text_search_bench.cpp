@@ -53,7 +53,8 @@ const std::string& DatabaseFile() {
   static const std::string file = [] {
     const std::string path =
         (std::filesystem::temp_directory_path() / "korvalis_text_search_bench.db").string();
-    auto c = OpenConnection("Provider=SQLite;Data Source=" + path);
+    const std::string init = "Provider=SQLite;Data Source=" + path;
+    auto c = std::filesystem::exists(path) ? OpenConnection(init) : CreateDatabase(init);
     auto count = c->Execute(
         "SELECT COUNT(*) FROM USER_TAB_COLUMNS WHERE TABLE_NAME = 'MOLB_XML_TEXT'");
     count->Next();

@@ -27,7 +27,7 @@ class WorkListDatabase {
  public:
   WorkListDatabase() {
     init_string_ = "Provider=SQLite;Data Source=" + directory_.path() + "/emr.db";
-    auto connection = korvalis::db::ConnectionPools::Acquire(init_string_);
+    auto connection = korvalis::db::CreateDatabase(init_string_);
     korvalis::schema::BuildDatabase(*connection, korvalis::schema::DatabaseContents::kInstallation);
     connection->Begin(korvalis::db::Connection::TransactionMode::kWriting);
     for (int i = 0; i < kDueVisits; ++i) {

@@ -1,6 +1,5 @@
 #include "db/database_file.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -44,19 +43,12 @@ std::string CreateDatabaseFile(const std::string& path, DatabaseContents content
   const std::string absolute = fs::absolute(path).lexically_normal().string();
   const std::string init_string = "Provider=SQLite;Data Source=" + DataSourceValue(absolute);
 
-  // Creating the file exclusively is what refuses to overwrite: an existing database, or one
-  // made by someone else meanwhile, is never opened for building.
-  int fd = ::open(absolute.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    if (errno == EEXIST) throw std::runtime_error(absolute + " exists; refusing to overwrite it");
-    throw std::runtime_error("cannot create " + absolute + ": " + std::strerror(errno));
-  }
-  ::close(fd);
-
+  // Refuses an existing file and leaves nothing behind when it fails.
+  std::unique_ptr<db::Connection> connection = db::CreateDatabase(init_string);
   try {
-    std::unique_ptr<db::Connection> connection = db::OpenConnection(init_string);
     BuildDatabase(*connection, contents);
   } catch (...) {
+    connection.reset();
     RemoveDatabaseFiles(absolute);
     throw;
   }

@@ -114,7 +114,7 @@ TEST(DatabaseBuilderTest, AFailedBuildLeavesNothingBehind) {
   korvalis::testing::TempDirectory scratch("korvalis-build");
   const std::string init_string = "Provider=SQLite;Data Source=" + scratch.path() + "/partial.db";
   {
-    std::unique_ptr<db::Connection> connection = db::OpenConnection(init_string);
+    std::unique_ptr<db::Connection> connection = db::CreateDatabase(init_string);
     std::unique_ptr<db::Rowset> rows =
         connection->Execute("CREATE TABLE VKT_ELEMENT (ITEM_ID VARCHAR2(64))");
     try {

@@ -3,11 +3,15 @@
 // failures.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "db/testing/temp_directory.h"
 #include "foundation/comm_data_source.h"
 #include "foundation/connection_failures.h"
 #include "foundation/testing/data_source_test_util.h"
 #include "foundation/emr_exception.h"
 #include "foundation/single_data_source.h"
+#include "platform/com/unicode.h"
 
 namespace {
 
@@ -145,6 +149,17 @@ TEST_F(ConnectionFailureTest, AFailedConnectionIsLoggedWithTheMaskedString) {
   EXPECT_EQ(records[1].text, records[0].text.substr(0, records[0].text.size() - masked.size()));
   EXPECT_EQ(records[1].raw, CodeBytes(0));
   EXPECT_EQ(run_.count(), 1);
+}
+
+TEST_F(ConnectionFailureTest, AMissingDatabaseFileIsNamedInTheLogAndNeverCreated) {
+  korvalis::testing::TempDirectory scratch("korvalis-missing");
+  const std::string path = scratch.path() + "/emr.db";
+  missing_ = korvalis::FromUtf8(path);
+  FailToConnect();  // the caller reads the generic message
+  const auto records = events_.Records();
+  ASSERT_FALSE(records.empty());
+  EXPECT_NE(records[0].text.find(u"'" + missing_ + u"' does not exist"), std::u16string::npos);
+  EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 TEST_F(ConnectionFailureTest, TheThirtyThirdFastFailureReportsToTheWatchdog) {

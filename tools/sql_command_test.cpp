@@ -2,6 +2,7 @@
 // configuration file of the current directory, scripts on standard input, rows as text.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -25,11 +26,15 @@ class SqlCommandTest : public ::testing::Test {
     return RunCommand(command, err);
   }
 
+  // An empty file is an empty database; only `korvalis initdb` creates database files.
+  void EmptyDatabase(const std::string& name) { std::ofstream(directory_ + "/" + name); }
+
   korvalis::testing::TempDirectory scratch_{"korvalis-sql"};
   const std::string directory_ = scratch_.path();
 };
 
 TEST_F(SqlCommandTest, ScriptsSeedAndQueriesPrintTabSeparatedRows) {
+  EmptyDatabase("k.db");
   Outcome seed = Sql("--db k.db",
                      "CREATE TABLE P (ID VARCHAR2(5), NAME VARCHAR2(20), BORN DATE);\n"
                      "INSERT INTO P VALUES ('1', '张三', '1980-02-29');\n"
@@ -42,6 +47,7 @@ TEST_F(SqlCommandTest, ScriptsSeedAndQueriesPrintTabSeparatedRows) {
 }
 
 TEST_F(SqlCommandTest, TheFirstFailureStopsTheScript) {
+  EmptyDatabase("k.db");
   Outcome run = Sql("--db k.db",
                     "CREATE TABLE P (ID NUMBER PRIMARY KEY);\n"
                     "INSERT INTO P VALUES (1);\n"
@@ -59,6 +65,7 @@ TEST_F(SqlCommandTest, TheConfigurationFileNamesTheDatabase) {
   std::ofstream(directory_ + "/telv.config.xml")
       << "<?xml version=\"1.0\"?><config><db><datasource dbtype=\"oracle\" encrypt=\"\">"
          "Provider=SQLite;Data Source=" << directory_ << "/c.db</datasource></db></config>";
+  EmptyDatabase("c.db");
   Outcome ok = Sql("\"SELECT 6/4 X FROM DUAL\"");
   EXPECT_EQ(ok.status, 0) << ok.out;
   EXPECT_EQ(ok.out, "X\n1.5\n");
@@ -69,6 +76,13 @@ TEST_F(SqlCommandTest, TheConfigurationFileNamesTheDatabase) {
   EXPECT_EQ(encrypted.status, 2);
   EXPECT_NE(encrypted.out.find("encrypted"), std::string::npos);
   EXPECT_EQ(Sql("--bogus").status, 2);
+}
+
+TEST_F(SqlCommandTest, AMissingDatabaseIsNamedAndNeverCreated) {
+  Outcome run = Sql("--db missing.db \"SELECT 1 FROM DUAL\"");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("missing.db' does not exist"), std::string::npos) << run.out;
+  EXPECT_FALSE(std::filesystem::exists(directory_ + "/missing.db"));
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ class TemplateDatabase {
  public:
   explicit TemplateDatabase(DatabaseContents contents)
       : directory_("korvalis-db"), path_(directory_.path() + "/template.db") {
-    std::unique_ptr<db::Connection> connection = db::OpenConnection(InitString(path_));
+    std::unique_ptr<db::Connection> connection = db::CreateDatabase(InitString(path_));
     BuildDatabase(*connection, contents);
   }
   const std::string& path() const { return path_; }

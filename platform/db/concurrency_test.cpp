@@ -22,7 +22,7 @@ TEST(ConcurrencyTest, QueriesRunWhileTheSchemaChanges) {
   for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(file + suffix);
   const std::string init = "Provider=SQLite;Data Source=" + file;
   {
-    PooledConnection c = ConnectionPools::Acquire(init);
+    std::unique_ptr<Connection> c = CreateDatabase(init);
     RunScript(*c, R"(
 CREATE TABLE P (ID NUMBER PRIMARY KEY, NAME VARCHAR2(20), BORN DATE);
 INSERT INTO P VALUES (1, 'a', '2000-01-31');

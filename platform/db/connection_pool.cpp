@@ -1,5 +1,11 @@
 #include "platform/db/connection_pool.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -156,6 +162,34 @@ void ConnectionPools::Close(std::string_view init_string) {
 
 std::unique_ptr<Connection> OpenConnection(std::string_view init_string) {
   return std::make_unique<SqliteConnection>(DatabaseFor(init_string));
+}
+
+std::unique_ptr<Connection> CreateDatabase(std::string_view init_string) {
+  std::shared_ptr<EmbeddedDatabase> database = DatabaseFor(init_string);
+  if (database->in_memory()) return std::make_unique<SqliteConnection>(database);
+  const std::string& path = database->path();
+  // Creating the file exclusively is what refuses to overwrite: an existing database, or one
+  // made by someone else meanwhile, is never opened for building.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    const int error = errno;
+    if (error == EEXIST) throw DbError(kCannotConnect, path + " exists; refusing to overwrite it");
+    throw DbError(kCannotConnect, "cannot create " + path + ": " + std::strerror(error));
+  }
+  const bool owner_only = ::fchmod(fd, 0600) == 0;
+  const int error = errno;
+  ::close(fd);
+  try {
+    if (!owner_only) {
+      throw DbError(kCannotConnect,
+                    "cannot restrict " + path + " to its owner: " + std::strerror(error));
+    }
+    return std::make_unique<SqliteConnection>(database);
+  } catch (...) {
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+    throw;
+  }
 }
 
 }  // namespace korvalis::db

@@ -51,7 +51,13 @@ class ConnectionPools {
   static void Close(std::string_view init_string);
 };
 
-// A connection of its own, outside any pool (tools and tests).
+// A connection of its own, outside any pool (tools and tests). The database must exist.
 std::unique_ptr<Connection> OpenConnection(std::string_view init_string);
+
+// Creates the database file that `init_string` names, readable and writable by its owner
+// only whatever the umask (its WAL files take the same mode), and opens a connection to it.
+// Throws DbError (kCannotConnect) when the file exists or cannot be made; a file made here
+// is removed again when the connection cannot be opened.
+std::unique_ptr<Connection> CreateDatabase(std::string_view init_string);
 
 }  // namespace korvalis::db

@@ -1,13 +1,14 @@
 // SQL functions that convert between text, numbers and dates as Oracle does (TO_CHAR,
 // TO_DATE, values written into typed columns), DECODE's comparison keys and raising errors.
-#include "platform/db/sql_function_support.h"
-
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <optional>
 
 #include "platform/db/database_clock.h"
 #include "platform/db/ora_number.h"
 #include "platform/db/oracle_functions.h"
+#include "platform/db/sql_function_support.h"
 
 namespace korvalis::db::functions {
 namespace {
@@ -54,23 +55,65 @@ void DateIn(sqlite3_context* ctx, int, sqlite3_value** argv) {
   }
   auto d = ParseDefaultDate(t);
   if (!d) {
-    throw FunctionError{"ORA-01861: literal does not match format string: '" + std::string(t) + "'"};
+    throw FunctionError{"ORA-01861: literal does not match format string: '" + std::string(t) +
+                        "'"};
   }
   ResultDate(ctx, *d);
 }
 
-// A value written into a NUMBER(p,s) column, or CAST to one.
+// The integer a value stands for exactly: an integer, or text of an optional sign and digits
+// (blanks around them allowed). `too_large` tells integral text beyond 64 bits.
+std::optional<int64_t> IntegerValue(sqlite3_value* v, bool* too_large) {
+  *too_large = false;
+  if (sqlite3_value_type(v) == SQLITE_INTEGER) return sqlite3_value_int64(v);
+  if (sqlite3_value_type(v) != SQLITE_TEXT) return std::nullopt;
+  std::string_view t = TextView(v);
+  const size_t first = t.find_first_not_of(" \t\r\n");
+  if (first == std::string_view::npos) return std::nullopt;
+  t = t.substr(first, t.find_last_not_of(" \t\r\n") - first + 1);
+  if (t.front() == '+') t.remove_prefix(1);
+  const bool negative = !t.empty() && t.front() == '-';
+  const std::string_view digits = negative ? t.substr(1) : t;
+  if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos) {
+    return std::nullopt;
+  }
+  int64_t value = 0;
+  auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value);
+  if (ec == std::errc::result_out_of_range) {
+    *too_large = true;
+    return std::nullopt;
+  }
+  if (ec != std::errc() || end != t.data() + t.size()) return std::nullopt;
+  return value;
+}
+
+[[noreturn]] void TooLargeForColumn() {
+  throw FunctionError{"ORA-01438: value larger than specified precision allowed for this column"};
+}
+
+// A value written into a NUMBER(p,s) column, or CAST to one. Integers stay exact whatever the
+// precision (identifiers of other systems have up to 19 digits); an integral text too long
+// for 64 bits is refused rather than rounded.
 void NumberIn(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  const int64_t scale = sqlite3_value_int64(argv[1]);
+  const int64_t precision = sqlite3_value_int64(argv[2]);
+  const int64_t integer_digits = precision - std::max<int64_t>(scale, 0);
+  bool too_large = false;
+  if (std::optional<int64_t> exact = IntegerValue(argv[0], &too_large); exact && scale >= 0) {
+    if (precision > 0 && precision <= 38 && integer_digits < 19) {
+      int64_t limit = 1;
+      for (int64_t k = 0; k < integer_digits; ++k) limit *= 10;
+      if (*exact >= limit || *exact <= -limit) TooLargeForColumn();
+    }
+    return sqlite3_result_int64(ctx, *exact);
+  }
+  if (too_large) TooLargeForColumn();
   double v = AsNumber(argv[0]);
-  int64_t scale = sqlite3_value_int64(argv[1]);
-  int64_t precision = sqlite3_value_int64(argv[2]);
   if (scale >= 0 && scale <= 15) v = RoundHalfAway(v, static_cast<int>(scale));
   if (precision > 0 && precision <= 38) {
-    double limit = std::pow(10.0, static_cast<double>(precision - std::max<int64_t>(scale, 0)));
-    if (std::fabs(v) >= limit) {
-      throw FunctionError{"ORA-01438: value larger than specified precision allowed for this column"};
-    }
+    double limit = std::pow(10.0, static_cast<double>(integer_digits));
+    if (std::fabs(v) >= limit) TooLargeForColumn();
   }
   ResultNumber(ctx, v);
 }
@@ -78,10 +121,10 @@ void NumberIn(sqlite3_context* ctx, int, sqlite3_value** argv) {
 // A value written into a text column, or CAST to VARCHAR2: numbers as Oracle renders them.
 void TextIn(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
-  if (sqlite3_value_type(argv[0]) == SQLITE_TEXT) return ResultText(ctx, std::string(TextView(argv[0])));
+  if (sqlite3_value_type(argv[0]) == SQLITE_TEXT)
+    return ResultText(ctx, std::string(TextView(argv[0])));
   ResultText(ctx, AsText(argv[0]));
 }
-
 
 void Raise(sqlite3_context* ctx, int, sqlite3_value** argv) {
   throw FunctionError{AsText(argv[0])};

@@ -201,6 +201,7 @@ TEST(ConnectionPoolTest, PoolsPerInitialisationStringAndRollsBackOnReturn) {
                             ("korvalis_pool_" + std::to_string(::getpid()) + ".db")).string();
   std::filesystem::remove(file);
   const std::string init = "Provider=SQLite; Data Source=" + file + ";";
+  CreateDatabase(init);
   {
     PooledConnection c = ConnectionPools::Acquire(init);
     c->Execute("CREATE TABLE T_ID (ID NUMBER PRIMARY KEY)");
@@ -264,7 +265,7 @@ TEST(ConnectionPoolTest, ConnectionsToOneFileShareTheSchemaHoweverTheyNameIt) {
   const std::string file = (dir / name).string();
   for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(file + suffix);
   {
-    auto a = OpenConnection("Provider=SQLite;Data Source=" + file);
+    auto a = CreateDatabase("Provider=SQLite;Data Source=" + file);
     PooledConnection b = ConnectionPools::Acquire("provider=sqlite; data source=" +
                                                   (dir / "." / name).string());
     a->Execute("CREATE TABLE T_NAMES (A VARCHAR2(10))");
@@ -285,7 +286,7 @@ TEST(ConnectionPoolTest, ReadersSeeCommittedRowsOnlyAndDoNotBlockTheWriter) {
   std::filesystem::remove(file);
   const std::string init = "Provider=SQLite;Data Source=" + file;
   {
-    auto writer = OpenConnection(init);
+    auto writer = CreateDatabase(init);
     auto reader = OpenConnection(init);
     writer->Execute("CREATE TABLE T_WAL (ID NUMBER)");
     writer->Execute("INSERT INTO T_WAL VALUES (1)");

@@ -21,7 +21,12 @@ enum ResultCode : int32_t {
   kBusy = static_cast<int32_t>(0x80040E31),                // timed out waiting for a lock
   kNotSupported = static_cast<int32_t>(0x80040E53),        // construct not supported
   kProviderFailed = static_cast<int32_t>(0x80004005),      // any other failure
+  // The statement nests or chains deeper than the front end or the engine takes.
+  kStatementTooComplex = static_cast<int32_t>(0x80040E1D),
 };
+
+// The description of a statement refused for its nesting or length, before what exceeded.
+inline constexpr const char* kTooComplexMessage = "ORA-00900: invalid SQL statement: too complex";
 
 class DbError : public std::runtime_error {
  public:

@@ -1,8 +1,11 @@
 #include "platform/db/sqlite_connection.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "platform/db/ora_number.h"
@@ -162,7 +165,10 @@ DbError ErrorFromSqlite(sqlite3* db, int rc) {
           text = "ORA-01400: cannot insert NULL (" + message + ")";
           break;
         case SQLITE_CONSTRAINT_FOREIGNKEY:
-          text = "ORA-02291: integrity constraint violated - parent key not found or child record found (" + message + ")";
+          text =
+              "ORA-02291: integrity constraint violated - parent key not found or child record "
+              "found (" +
+              message + ")";
           break;
         case SQLITE_CONSTRAINT_CHECK:
           text = "ORA-02290: check constraint violated (" + message + ")";
@@ -176,6 +182,10 @@ DbError ErrorFromSqlite(sqlite3* db, int rc) {
       code = kBusy;
       text = "ORA-00054: resource busy: " + message;
       break;
+    case SQLITE_READONLY:
+      code = kProviderFailed;
+      text = "ORA-16000: database open for read-only access (" + message + ")";
+      break;
     case SQLITE_NOMEM:
       code = kProviderFailed;
       text = "out of memory";
@@ -185,7 +195,6 @@ DbError ErrorFromSqlite(sqlite3* db, int rc) {
     case SQLITE_CORRUPT:
     case SQLITE_IOERR:
     case SQLITE_FULL:
-    case SQLITE_READONLY:
     case SQLITE_PERM:
       code = kProviderFailed;
       text = message;
@@ -201,6 +210,12 @@ DbError ErrorFromSqlite(sqlite3* db, int rc) {
       } else if (StartsWith(message, "ORA-")) {
         code = kProviderFailed;
         text = message;
+      } else if (StartsWith(message, "parser stack overflow") ||
+                 StartsWith(message, "Expression tree is too large") ||
+                 StartsWith(message, "too many arguments on function")) {
+        // Nesting the front end takes but the engine's parser does not.
+        code = kStatementTooComplex;
+        text = std::string(kTooComplexMessage) + " for the embedded database (" + message + ")";
       } else if (StartsWith(message, "no such table")) {
         code = kNoSuchTable;
         text = "ORA-00942: table or view does not exist (" + message + ")";
@@ -215,11 +230,59 @@ DbError ErrorFromSqlite(sqlite3* db, int rc) {
   return DbError(code, text);
 }
 
+namespace {
+
+// The path as the file name of an SQLite URI: the characters a URI gives a meaning escaped.
+std::string UriFileName(const std::string& path) {
+  // An absolute path follows an empty authority, so that "//x" is never read as a host.
+  std::string uri = path.starts_with('/') ? "file://" : "file:";
+  for (unsigned char c : path) {
+    if (c == '%' || c == '?' || c == '#' || c < 0x20) {
+      static const char kHex[] = "0123456789ABCDEF";
+      uri.push_back('%');
+      uri.push_back(kHex[c >> 4]);
+      uri.push_back(kHex[c & 0xF]);
+    } else {
+      uri.push_back(static_cast<char>(c));
+    }
+  }
+  return uri;
+}
+
+bool CanWrite(const std::string& path) { return ::access(path.c_str(), W_OK) == 0; }
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+}  // namespace
+
+// A file database is opened, never created (only CreateDatabase makes one). One that cannot be
+// written (a read-only file or medium) is opened read-only; where no WAL index can be shared
+// either (a read-only folder without one), nothing can be writing it, and it is read as
+// immutable.
+std::string SqliteConnection::OpenName() {
+  if (database_->in_memory()) return database_->open_name();
+  const std::string& path = database_->path();
+  if (!Exists(path)) {
+    throw DbError(kCannotConnect, "the database '" + path +
+                                      "' does not exist; databases are created by korvalis initdb");
+  }
+  if (CanWrite(path)) return UriFileName(path);
+  read_only_ = true;
+  const std::string folder = std::filesystem::path(path).parent_path().string();
+  const bool shared_index = Exists(path + "-shm") || CanWrite(folder.empty() ? "." : folder);
+  return UriFileName(path) + (shared_index ? "?mode=ro" : "?mode=ro&immutable=1");
+}
+
 SqliteConnection::SqliteConnection(std::shared_ptr<EmbeddedDatabase> database)
     : database_(std::move(database)) {
-  const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX |
-                    (database_->in_memory() ? SQLITE_OPEN_URI : 0);
-  int rc = sqlite3_open_v2(database_->open_name().c_str(), &db_, flags, nullptr);
+  const std::string name = OpenName();
+  const int flags = (read_only_ ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
+                    SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI |
+                    (database_->in_memory() ? SQLITE_OPEN_CREATE : 0);
+  int rc = sqlite3_open_v2(name.c_str(), &db_, flags, nullptr);
   if (rc != SQLITE_OK) {
     std::string message = db_ ? sqlite3_errmsg(db_) : "out of memory";
     sqlite3_close(db_);
@@ -227,6 +290,8 @@ SqliteConnection::SqliteConnection(std::shared_ptr<EmbeddedDatabase> database)
     throw DbError(kCannotConnect,
                   "cannot open the database '" + database_->path() + "': " + message);
   }
+  // SQLite falls back to reading when the file turns out not to be writable.
+  if (sqlite3_db_readonly(db_, "main") == 1) read_only_ = true;
   sqlite3_extended_result_codes(db_, 1);
   sqlite3_busy_timeout(db_, kBusyTimeoutMs);
   // Double-quoted names are names, never string literals.
@@ -236,25 +301,31 @@ SqliteConnection::SqliteConnection(std::shared_ptr<EmbeddedDatabase> database)
   if (rc == SQLITE_OK) rc = RegisterTextSearch(db_);
   try {
     if (rc != SQLITE_OK) throw ErrorFromSqlite(db_, rc);
-    if (!database_->in_memory()) RunPlain("PRAGMA journal_mode=WAL");
-    RunPlain("PRAGMA synchronous=FULL");
-    RunPlain("PRAGMA foreign_keys=ON");
-    RunPlain("PRAGMA case_sensitive_like=ON");
-    RunPlain("PRAGMA cache_size=-16384");
-    RunPlain("PRAGMA mmap_size=268435456");
-    RunPlain("PRAGMA temp_store=MEMORY");
-    char* error = nullptr;
-    rc = sqlite3_exec(db_, CatalogBootstrapSql(), nullptr, nullptr, &error);
-    if (rc != SQLITE_OK) {
-      std::string message = error ? error : "unknown error";
-      sqlite3_free(error);
-      throw DbError(kCannotConnect, "cannot prepare the database '" + database_->path() +
-                                        "': " + message);
-    }
+    Configure();
   } catch (const DbError& e) {
     sqlite3_close(db_);
     db_ = nullptr;
     throw DbError(kCannotConnect, e.what());
+  }
+}
+
+void SqliteConnection::Configure() {
+  if (!database_->in_memory() && !read_only_) RunPlain("PRAGMA journal_mode=WAL");
+  RunPlain("PRAGMA synchronous=FULL");
+  RunPlain("PRAGMA foreign_keys=ON");
+  RunPlain("PRAGMA case_sensitive_like=ON");
+  RunPlain("PRAGMA cache_size=-16384");
+  RunPlain("PRAGMA mmap_size=268435456");
+  RunPlain("PRAGMA temp_store=MEMORY");
+  // A database that cannot be written keeps the metadata tables it has.
+  if (read_only_) return;
+  char* error = nullptr;
+  const int rc = sqlite3_exec(db_, CatalogBootstrapSql(), nullptr, nullptr, &error);
+  if (rc != SQLITE_OK) {
+    std::string message = error ? error : "unknown error";
+    sqlite3_free(error);
+    throw DbError(kCannotConnect,
+                  "cannot prepare the database '" + database_->path() + "': " + message);
   }
 }
 
@@ -526,7 +597,8 @@ bool SqliteConnection::WriteBlob(std::string_view sql, std::optional<std::string
 
 void SqliteConnection::Begin(TransactionMode mode) {
   if (InTransaction()) throw DbError(kProviderFailed, "a transaction is already open");
-  if (mode == TransactionMode::kWriting) {
+  // A read-only database takes no write lock: its writes fail at the statement.
+  if (mode == TransactionMode::kWriting && !read_only_) {
     RunKept(kBeginWriting, "BEGIN IMMEDIATE");
   } else {
     RunKept(kBeginReading, "BEGIN DEFERRED");

@@ -24,7 +24,9 @@ namespace korvalis::db {
 
 class SqliteConnection final : public Connection {
  public:
-  // Opens the database; creates the metadata tables when they are missing. Throws DbError
+  // Opens the database, which must exist (see CreateDatabase in connection_pool.h); creates
+  // the metadata tables when they are missing. A database that cannot be written opens
+  // read-only: it answers queries, and its writes fail with ORA-16000. Throws DbError
   // (kCannotConnect).
   explicit SqliteConnection(std::shared_ptr<EmbeddedDatabase> database);
   ~SqliteConnection() override;
@@ -41,6 +43,7 @@ class SqliteConnection final : public Connection {
   bool InTransaction() const override;
 
   const EmbeddedDatabase& database() const { return *database_; }
+  bool read_only() const { return read_only_; }
 
   // A statement kept prepared for one statement text.
   struct CachedStatement {
@@ -54,6 +57,9 @@ class SqliteConnection final : public Connection {
   // values. Null when the shape cannot run (its translation used a value, or does not
   // prepare): the query's own text must run then.
   std::unique_ptr<Rowset> Run(std::string_view sql, const StatementShape* shape);
+  // The name SQLite opens; decides read_only_. Throws DbError for a file that does not exist.
+  std::string OpenName();
+  void Configure();
   sqlite3_stmt* Prepare(const std::string& sqlite_sql, bool keep);
   std::unique_ptr<Rowset> RunOnce(sqlite3_stmt* stmt, const StatementShape* shape);
   void RunScript(const Translation& t);
@@ -65,6 +71,7 @@ class SqliteConnection final : public Connection {
 
   std::shared_ptr<EmbeddedDatabase> database_;
   sqlite3* db_ = nullptr;
+  bool read_only_ = false;
   TransactionMode mode_ = TransactionMode::kReading;
   bool schema_changed_in_transaction_ = false;
   // The open transaction was begun by BeginSubordinate.

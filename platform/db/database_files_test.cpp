@@ -1,0 +1,203 @@
+// The database files as the provider treats them: a missing file is an error naming it and is
+// never created, a created one is its owner's only, and one that cannot be written is read.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "platform/db/connection_pool.h"
+#include "platform/db/db_test_util.h"
+
+namespace korvalis::db {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Scalar;
+
+// The uid and gid the read-only checks run as when the tests run as root, who can write any
+// file: the conventional unprivileged user.
+constexpr uid_t kUnprivileged = 65534;
+
+class DatabaseFilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "korvalis-files-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    directory_ = pattern;
+  }
+  void TearDown() override {
+    ::chmod(directory_.c_str(), 0700);
+    std::error_code ignored;
+    fs::remove_all(directory_, ignored);
+  }
+  std::string Init(const std::string& path) const { return "Provider=SQLite;Data Source=" + path; }
+  static unsigned Mode(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+  }
+
+  // A database with one table of two rows, closed so that its WAL files are gone.
+  std::string SmallDatabase() {
+    const std::string path = directory_ + "/reports.db";
+    auto c = CreateDatabase(Init(path));
+    c->Execute("CREATE TABLE T_VISIT (ID NUMBER(10) PRIMARY KEY, NAME VARCHAR2(20))");
+    c->Execute("INSERT INTO T_VISIT VALUES (1, '张三')");
+    c->Execute("INSERT INTO T_VISIT VALUES (2, '李四')");
+    return path;
+  }
+
+  // Runs `check` in a child process that cannot write the database: as the unprivileged user
+  // when the tests run as root. Returns what the child reported ("" when all held).
+  template <class Check>
+  std::string AsReader(Check check) {
+    int pipe_ends[2];
+    if (::pipe(pipe_ends) != 0) return "no pipe";
+    const pid_t child = ::fork();
+    if (child == 0) {
+      ::close(pipe_ends[0]);
+      std::string report;
+      if (::geteuid() == 0 && (::setresgid(kUnprivileged, kUnprivileged, kUnprivileged) != 0 ||
+                               ::setresuid(kUnprivileged, kUnprivileged, kUnprivileged) != 0)) {
+        report = "cannot drop privileges";
+      } else {
+        try {
+          report = check();
+        } catch (const DbError& e) {
+          report = std::string("failed: ") + e.what();
+        }
+      }
+      (void)!::write(pipe_ends[1], report.data(), report.size());
+      ::_exit(0);
+    }
+    ::close(pipe_ends[1]);
+    std::string report;
+    char buffer[512];
+    ssize_t n;
+    while ((n = ::read(pipe_ends[0], buffer, sizeof buffer)) > 0) report.append(buffer, n);
+    ::close(pipe_ends[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return report;
+  }
+
+  // Gives the folder and the files in it to the user the reader runs as, with `folder_mode`
+  // for the folder and read-only files.
+  void HandOver(unsigned folder_mode) {
+    for (const auto& entry : fs::directory_iterator(directory_)) {
+      ASSERT_EQ(::chown(entry.path().c_str(), ReaderUid(), ReaderUid()), 0);
+      ASSERT_EQ(::chmod(entry.path().c_str(), 0400), 0);
+    }
+    ASSERT_EQ(::chown(directory_.c_str(), ReaderUid(), ReaderUid()), 0);
+    ASSERT_EQ(::chmod(directory_.c_str(), folder_mode), 0);
+  }
+  static uid_t ReaderUid() { return ::geteuid() == 0 ? kUnprivileged : ::geteuid(); }
+
+  // What a reader of the read-only database finds: the rows, and the refusal of a write.
+  std::string ReadOnlyChecks(const std::string& path) {
+    return AsReader([&]() -> std::string {
+      auto c = OpenConnection(Init(path));
+      // A call's transaction begins as a writing one; reading in it still works.
+      c->Begin(Connection::TransactionMode::kWriting);
+      std::string found =
+          Scalar(*c, "SELECT COUNT(*) || NAME FROM T_VISIT WHERE ID = 2 GROUP BY NAME");
+      if (found != "1李四") return "read " + found;
+      try {
+        c->Execute("UPDATE T_VISIT SET NAME = 'x' WHERE ID = 1");
+        return "the write succeeded";
+      } catch (const DbError& e) {
+        if (std::string(e.what()).find("ORA-16000") == std::string::npos) {
+          return std::string("write failed with ") + e.what();
+        }
+      }
+      c->Rollback();
+      return "";
+    });
+  }
+
+  std::string directory_;
+};
+
+TEST_F(DatabaseFilesTest, AMissingDatabaseIsAnErrorNamingItAndIsNeverCreated) {
+  const std::string path = directory_ + "/none.db";
+  for (auto open : {+[](const std::string& init) { OpenConnection(init); },
+                    +[](const std::string& init) { ConnectionPools::Acquire(init); }}) {
+    try {
+      open(Init(path));
+      ADD_FAILURE() << "a missing database opened";
+    } catch (const DbError& e) {
+      EXPECT_EQ(e.code(), kCannotConnect);
+      EXPECT_NE(std::string(e.what()).find("'" + path + "' does not exist"), std::string::npos)
+          << e.what();
+    }
+    EXPECT_FALSE(fs::exists(path));
+  }
+  ConnectionPools::Close(Init(path));
+}
+
+TEST_F(DatabaseFilesTest, CreatedDatabasesAndTheirWalFilesAreTheOwnersOnly) {
+  const mode_t previous = ::umask(0);
+  const std::string path = directory_ + "/emr.db";
+  {
+    auto c = CreateDatabase(Init(path));
+    c->Execute("CREATE TABLE T_PATIENT (ID NUMBER)");
+    c->Execute("INSERT INTO T_PATIENT VALUES (1)");
+    EXPECT_EQ(Mode(path), 0600u);
+    EXPECT_EQ(Mode(path + "-wal"), 0600u);
+    EXPECT_EQ(Mode(path + "-shm"), 0600u);
+  }
+  ::umask(previous);
+  // An existing database is never overwritten.
+  EXPECT_THROW(CreateDatabase(Init(path)), DbError);
+  EXPECT_EQ(Scalar(*OpenConnection(Init(path)), "SELECT COUNT(*) FROM T_PATIENT"), "1");
+}
+
+TEST_F(DatabaseFilesTest, AReadOnlyDatabaseAnswersQueriesAndRefusesWrites) {
+  const std::string path = SmallDatabase();
+  HandOver(0700);  // the folder can still hold the reader's WAL index
+  EXPECT_EQ(ReadOnlyChecks(path), "");
+}
+
+TEST_F(DatabaseFilesTest, ADatabaseOnAReadOnlyMediumAnswersQueries) {
+  const std::string path = SmallDatabase();
+  HandOver(0500);  // nothing in the folder can be written, as on a read-only medium
+  EXPECT_EQ(ReadOnlyChecks(path), "");
+  EXPECT_FALSE(fs::exists(path + "-shm"));
+}
+
+TEST(NumberColumnTest, IntegersOfSixtyFourBitsStayExactInEveryNumberColumn) {
+  auto c = OpenConnection("Provider=SQLite;Data Source=:memory:");
+  c->Execute(
+      "CREATE TABLE T_ID (A NUMBER(18), B NUMBER(19), C NUMBER(20, 2), D NUMBER, E NUMBER(16))");
+  c->Execute(
+      "INSERT INTO T_ID VALUES (123456789012345678, '9223372036854775807', "
+      "-123456789012345678, 123456789012345678, ' 1234567890123456 ')");
+  EXPECT_EQ(Scalar(*c, "SELECT A || '|' || B || '|' || C || '|' || D || '|' || E FROM T_ID"),
+            "123456789012345678|9223372036854775807|-123456789012345678|123456789012345678|"
+            "1234567890123456");
+  EXPECT_EQ(Scalar(*c, "SELECT COUNT(*) FROM T_ID WHERE A = 123456789012345678"), "1");
+  c->Execute("UPDATE T_ID SET E = 9999999999999999");
+  EXPECT_EQ(Scalar(*c, "SELECT E FROM T_ID"), "9999999999999999");
+
+  // A value that cannot be kept exact, or that the precision cannot hold, is refused.
+  for (const char* value :
+       {"'99999999999999999999'", "10000000000000000", "'-12345678901234567890'"}) {
+    try {
+      c->Execute(std::string("UPDATE T_ID SET E = ") + value);
+      ADD_FAILURE() << value << " was written";
+    } catch (const DbError& e) {
+      EXPECT_NE(std::string(e.what()).find("ORA-01438"), std::string::npos) << e.what();
+    }
+  }
+  EXPECT_THROW(c->Execute("UPDATE T_ID SET B = '123456789012345678901'"), DbError);
+  EXPECT_EQ(Scalar(*c, "SELECT E FROM T_ID"), "9999999999999999");
+  // Decimals keep being rounded to the column's scale.
+  c->Execute("UPDATE T_ID SET C = 2.345");
+  EXPECT_EQ(Scalar(*c, "SELECT C FROM T_ID"), "2.35");
+}
+
+}  // namespace
+}  // namespace korvalis::db
