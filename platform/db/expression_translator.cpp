@@ -1,13 +1,12 @@
 // Expressions of the Oracle dialect printed for SQLite: column types resolved from the
 // catalog decide between native operators and the functions that give Oracle's results.
-#include "platform/db/sql_translator_internal.h"
-
 #include <cmath>
 #include <optional>
 
 #include "platform/db/ora_date.h"
 #include "platform/db/ora_number.h"
 #include "platform/db/sql_error.h"
+#include "platform/db/sql_translator_internal.h"
 
 namespace korvalis::db {
 namespace detail {
@@ -227,8 +226,8 @@ SqlType Translator::Emit(const Expr& e, const Scope* scope, std::string* out) {
       const size_t mark = out->size();
       SqlType t = Emit(*e.args[0], scope, out);
       double v;
-      if (t == SqlType::kText && (e.args[1]->kind == ExprKind::kNumber ||
-                                  e.args[2]->kind == ExprKind::kNumber)) {
+      if (t == SqlType::kText &&
+          (e.args[1]->kind == ExprKind::kNumber || e.args[2]->kind == ExprKind::kNumber)) {
         out->insert(mark, "ora_num(");
         out->push_back(')');
         t = SqlType::kNumber;
@@ -315,36 +314,59 @@ SqlType Translator::Emit(const Expr& e, const Scope* scope, std::string* out) {
   return SqlType::kUnknown;
 }
 
+namespace {
+
+// The operands of a chain of operators from `ops`, left to right: the chain a op b op c is
+// the left-deep tree ((a op b) op c); right operands of the same operators are kept whole
+// unless `associative`. `chain_ops` receives the operator before each operand after the first.
+void CollectChain(const Expr& e, std::initializer_list<std::string_view> ops, bool associative,
+                  std::vector<const Expr*>* operands, std::vector<std::string_view>* chain_ops) {
+  auto in_chain = [&](const Expr* p) {
+    if (p->kind != ExprKind::kBinary) return false;
+    for (std::string_view op : ops) {
+      if (p->text == op) return true;
+    }
+    return false;
+  };
+  // Walked with a stack of its own: chains are as long as the front end allows.
+  std::vector<std::pair<const Expr*, std::string_view>> stack{{&e, {}}};
+  while (!stack.empty()) {
+    auto [p, before] = stack.back();
+    stack.pop_back();
+    if (in_chain(p) && (associative || before.empty() || p == &e)) {
+      stack.emplace_back(p->args[1].get(), p->text);
+      stack.emplace_back(p->args[0].get(), before);
+      continue;
+    }
+    if (!operands->empty()) chain_ops->push_back(before);
+    operands->push_back(p);
+  }
+}
+
+}  // namespace
+
+// Chains of one operator are printed flat, a op b op c, never as nested parentheses: the
+// engine's parser takes a chain as long as the front end allows, but only a few dozen
+// nested parentheses.
 SqlType Translator::EmitBinary(const Expr& e, const Scope* scope, std::string* out) {
   const std::string_view op = e.text;
   if (op == "AND" || op == "OR") {
+    std::vector<const Expr*> operands;
+    std::vector<std::string_view> ops;
+    CollectChain(e, {op}, true, &operands, &ops);
     out->push_back('(');
-    Emit(*e.args[0], scope, out);
-    out->append(op == "AND" ? " AND " : " OR ");
-    Emit(*e.args[1], scope, out);
+    for (size_t i = 0; i < operands.size(); ++i) {
+      if (i) out->append(op == "AND" ? " AND " : " OR ");
+      Emit(*operands[i], scope, out);
+    }
     out->push_back(')');
     return SqlType::kNumber;
   }
   if (op == "||") {
-    // Flatten a || b || c into one call.
     std::vector<const Expr*> parts;
-    std::vector<const Expr*> stack{&e};
-    while (!stack.empty()) {
-      const Expr* p = stack.back();
-      stack.pop_back();
-      if (p->kind == ExprKind::kBinary && p->text == "||") {
-        stack.push_back(p->args[1].get());
-        stack.push_back(p->args[0].get());
-      } else {
-        parts.push_back(p);
-      }
-    }
-    out->append("ora_concat(");
-    for (size_t i = 0; i < parts.size(); ++i) {
-      if (i) out->append(", ");
-      Emit(*parts[i], scope, out);
-    }
-    out->push_back(')');
+    std::vector<std::string_view> ops;
+    CollectChain(e, {"||"}, true, &parts, &ops);
+    EmitConcat(parts, scope, out);
     return SqlType::kText;
   }
   if (op == ">" && EmitContainsCondition(e, scope, out)) return SqlType::kNumber;
@@ -402,8 +424,8 @@ SqlType Translator::EmitBinary(const Expr& e, const Scope* scope, std::string* o
     // equals 0.3 as it does with Oracle's decimals.
     if (lt == SqlType::kNumber && rt == SqlType::kNumber) {
       auto computed = [](const Expr& operand) {
-        return operand.kind == ExprKind::kBinary &&
-               (operand.text == "+" || operand.text == "-" || operand.text == "*" || operand.text == "/");
+        return operand.kind == ExprKind::kBinary && (operand.text == "+" || operand.text == "-" ||
+                                                     operand.text == "*" || operand.text == "/");
       };
       if (computed(*e.args[1])) {
         out->insert(r0, "ora_shown(");
@@ -417,64 +439,16 @@ SqlType Translator::EmitBinary(const Expr& e, const Scope* scope, std::string* o
     out->push_back(')');
     return SqlType::kNumber;
   }
-  if (op == "+" || op == "-") {
-    const size_t start = out->size();
-    out->push_back('(');
-    const size_t l0 = out->size();
-    SqlType lt = Emit(*e.args[0], scope, out);
-    const size_t l1 = out->size();
-    out->append(op == "+" ? " + " : " - ");
-    const size_t r0 = out->size();
-    SqlType rt = Emit(*e.args[1], scope, out);
-    const bool numeric_l = lt == SqlType::kNumber || lt == SqlType::kNull;
-    const bool numeric_r = rt == SqlType::kNumber || rt == SqlType::kNull;
-    if (numeric_l && numeric_r) {
-      out->push_back(')');
-      return SqlType::kNumber;
-    }
-    // Dates, text or values of unknown type: rebuilt around the function that decides.
-    std::string left = out->substr(l0, l1 - l0);
-    std::string right = out->substr(r0);
-    out->resize(start);
-    auto call = [&](const char* fn, const std::string& a, const std::string& b) {
-      out->append(fn);
-      out->push_back('(');
-      out->append(a);
-      out->append(", ");
-      out->append(b);
-      out->push_back(')');
-    };
-    if (lt == SqlType::kDate && numeric_r) {
-      call(op == "+" ? "ora_date_add" : "ora_date_sub", left, right);
-      return SqlType::kDate;
-    }
-    if (op == "+" && rt == SqlType::kDate && numeric_l) {
-      call("ora_date_add", right, left);
-      return SqlType::kDate;
-    }
-    if (op == "-" && lt == SqlType::kDate && rt == SqlType::kDate) {
-      call("ora_date_diff", left, right);
-      return SqlType::kNumber;
-    }
-    if (lt == SqlType::kDate || rt == SqlType::kDate || lt == SqlType::kUnknown ||
-        rt == SqlType::kUnknown) {
-      // Decided when the values are known: a date and a number, two dates, or two numbers.
-      call(op == "+" ? "ora_add" : "ora_sub", left, right);
-      return lt == SqlType::kDate && rt != SqlType::kDate ? SqlType::kDate : SqlType::kUnknown;
-    }
-    // Text operands are read as numbers, failing on invalid text.
-    out->push_back('(');
-    out->append(numeric_l ? left : "ora_num(" + left + ")");
-    out->append(op == "+" ? " + " : " - ");
-    out->append(numeric_r ? right : "ora_num(" + right + ")");
-    out->push_back(')');
-    return SqlType::kNumber;
-  }
+  if (op == "+" || op == "-") return EmitAdditive(e, scope, out);
   if (op == "*") {
+    std::vector<const Expr*> factors;
+    std::vector<std::string_view> ops;
+    CollectChain(e, {"*"}, false, &factors, &ops);
     out->push_back('(');
-    EmitNumberOperand(*e.args[0], scope, out);
-    out->append(" * ");
-    EmitNumberOperand(*e.args[1], scope, out);
+    for (size_t i = 0; i < factors.size(); ++i) {
+      if (i) out->append(" * ");
+      EmitNumberOperand(*factors[i], scope, out);
+    }
     out->push_back(')');
     return SqlType::kNumber;
   }
@@ -487,6 +461,122 @@ SqlType Translator::EmitBinary(const Expr& e, const Scope* scope, std::string* o
     return SqlType::kNumber;
   }
   throw SqlError("ORA-00920: invalid relational operator " + e.text);
+}
+
+// A chain of + and -. Numbers and texts read as numbers print as one flat chain; dates and
+// values of unknown type take the functions that decide, operator by operator.
+SqlType Translator::EmitAdditive(const Expr& e, const Scope* scope, std::string* out) {
+  std::vector<const Expr*> terms;
+  std::vector<std::string_view> ops;
+  CollectChain(e, {"+", "-"}, false, &terms, &ops);
+  const size_t start = out->size();
+  out->push_back('(');
+  std::vector<std::pair<size_t, size_t>> spans(terms.size());
+  std::vector<SqlType> types(terms.size());
+  bool plain = true, has_text = false;
+  for (size_t i = 0; i < terms.size(); ++i) {
+    if (i) out->append(ops[i - 1] == "+" ? " + " : " - ");
+    spans[i].first = out->size();
+    types[i] = Emit(*terms[i], scope, out);
+    spans[i].second = out->size();
+    plain = plain && types[i] != SqlType::kDate && types[i] != SqlType::kUnknown;
+    has_text = has_text || types[i] == SqlType::kText;
+  }
+  if (plain && !has_text) {
+    out->push_back(')');
+    return SqlType::kNumber;
+  }
+  std::vector<std::string> sql(terms.size());
+  for (size_t i = 0; i < terms.size(); ++i) {
+    sql[i] = out->substr(spans[i].first, spans[i].second - spans[i].first);
+  }
+  out->resize(start);
+  if (plain) {
+    // Text operands are read as numbers, failing on invalid text.
+    out->push_back('(');
+    for (size_t i = 0; i < terms.size(); ++i) {
+      if (i) out->append(ops[i - 1] == "+" ? " + " : " - ");
+      if (types[i] == SqlType::kText) {
+        out->append("ora_num(").append(sql[i]).push_back(')');
+      } else {
+        out->append(sql[i]);
+      }
+    }
+    out->push_back(')');
+    return SqlType::kNumber;
+  }
+  std::string left = std::move(sql[0]);
+  SqlType lt = types[0];
+  for (size_t i = 1; i < terms.size(); ++i) {
+    std::string combined;
+    lt = CombineAdditive(ops[i - 1], left, lt, sql[i], types[i], &combined);
+    left = std::move(combined);
+  }
+  out->append(left);
+  return lt;
+}
+
+// left op right where one side is a date, or of a type known only when the values are.
+SqlType Translator::CombineAdditive(std::string_view op, const std::string& left, SqlType lt,
+                                    const std::string& right, SqlType rt, std::string* out) {
+  const bool numeric_l = lt == SqlType::kNumber || lt == SqlType::kNull;
+  const bool numeric_r = rt == SqlType::kNumber || rt == SqlType::kNull;
+  auto call = [&](const char* fn, const std::string& a, const std::string& b) {
+    out->append(fn);
+    out->push_back('(');
+    out->append(a);
+    out->append(", ");
+    out->append(b);
+    out->push_back(')');
+  };
+  if (lt == SqlType::kDate && numeric_r) {
+    call(op == "+" ? "ora_date_add" : "ora_date_sub", left, right);
+    return SqlType::kDate;
+  }
+  if (op == "+" && rt == SqlType::kDate && numeric_l) {
+    call("ora_date_add", right, left);
+    return SqlType::kDate;
+  }
+  if (op == "-" && lt == SqlType::kDate && rt == SqlType::kDate) {
+    call("ora_date_diff", left, right);
+    return SqlType::kNumber;
+  }
+  if (lt == SqlType::kDate || rt == SqlType::kDate || lt == SqlType::kUnknown ||
+      rt == SqlType::kUnknown) {
+    // Decided when the values are known: a date and a number, two dates, or two numbers.
+    call(op == "+" ? "ora_add" : "ora_sub", left, right);
+    return lt == SqlType::kDate && rt != SqlType::kDate ? SqlType::kDate : SqlType::kUnknown;
+  }
+  out->push_back('(');
+  out->append(numeric_l ? left : "ora_num(" + left + ")");
+  out->append(op == "+" ? " + " : " - ");
+  out->append(numeric_r ? right : "ora_num(" + right + ")");
+  out->push_back(')');
+  return SqlType::kNumber;
+}
+
+// ora_concat of the parts; more parts than one call of the engine takes are concatenated in
+// groups, whose results are concatenated again.
+void Translator::EmitConcat(const std::vector<const Expr*>& parts, const Scope* scope,
+                            std::string* out) {
+  if (parts.size() <= kMaxCallArguments) {
+    out->append("ora_concat(");
+    for (size_t i = 0; i < parts.size(); ++i) {
+      if (i) out->append(", ");
+      Emit(*parts[i], scope, out);
+    }
+    out->push_back(')');
+    return;
+  }
+  out->append("ora_concat(");
+  for (size_t group = 0; group < parts.size(); group += kMaxCallArguments) {
+    if (group) out->append(", ");
+    const size_t end = std::min(parts.size(), group + kMaxCallArguments);
+    EmitConcat({parts.begin() + static_cast<std::ptrdiff_t>(group),
+                parts.begin() + static_cast<std::ptrdiff_t>(end)},
+               scope, out);
+  }
+  out->push_back(')');
 }
 
 SqlType Translator::EmitSubquery(const Expr& e, const Scope* scope, std::string* out) {
@@ -521,8 +611,8 @@ SqlType Translator::EmitSubquery(const Expr& e, const Scope* scope, std::string*
     }
     if (aggregate) single = true;
   }
-  const bool one_column = select.cores[0].items.size() == 1 &&
-                          select.cores[0].items[0].expr->kind != ExprKind::kStar;
+  const bool one_column =
+      select.cores[0].items.size() == 1 && select.cores[0].items[0].expr->kind != ExprKind::kStar;
   if (single || !one_column) {
     out->push_back('(');
     auto cols = EmitSelect(select, scope, out);
@@ -531,8 +621,9 @@ SqlType Translator::EmitSubquery(const Expr& e, const Scope* scope, std::string*
   }
   // The query becomes a view whose rows are counted:
   // (SELECT CASE WHEN COUNT(*) OVER () > 1 THEN <error> ELSE "V" END FROM (query) LIMIT 1)
-  out->append("(SELECT CASE WHEN count(*) OVER () > 1 THEN ora_raise('ORA-01427: single-row "
-              "subquery returns more than one row') ELSE \"V\" END FROM (");
+  out->append(
+      "(SELECT CASE WHEN count(*) OVER () > 1 THEN ora_raise('ORA-01427: single-row "
+      "subquery returns more than one row') ELSE \"V\" END FROM (");
   const std::vector<std::string> names{"V"};
   auto cols = EmitSelect(select, scope, out, &names);
   out->append(") LIMIT 1)");
@@ -556,8 +647,9 @@ void Translator::EmitWindow(const sql::Window& w, const Scope* scope, std::strin
       const sql::OrderItem& item = w.order_by[i];
       Emit(*item.expr, scope, out);
       if (item.descending) out->append(" DESC");
-      bool nulls_first = item.nulls == sql::OrderItem::kDefault ? item.descending
-                                                                : item.nulls == sql::OrderItem::kFirst;
+      bool nulls_first = item.nulls == sql::OrderItem::kDefault
+                             ? item.descending
+                             : item.nulls == sql::OrderItem::kFirst;
       out->append(nulls_first ? " NULLS FIRST" : " NULLS LAST");
     }
   }

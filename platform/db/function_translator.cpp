@@ -1,14 +1,66 @@
 // Oracle's built-in functions, aggregates and analytic functions mapped to SQLite's and to
 // the functions of oracle_functions.h; names the translator does not know are refused.
-#include "platform/db/sql_translator_internal.h"
-
+#include <algorithm>
 #include <unordered_map>
 
 #include "platform/db/ora_number.h"
 #include "platform/db/sql_error.h"
+#include "platform/db/sql_translator_internal.h"
 
 namespace korvalis::db {
 namespace detail {
+
+namespace {
+
+bool IsNvl(const Expr& e) {
+  return e.kind == ExprKind::kFunction && e.text == "NVL" && e.args.size() == 2 && !e.over;
+}
+
+// The values of nested NVLs in order: NVL(NVL(a, b), c) and NVL(a, NVL(b, c)) are both the
+// first value of a, b, c that is not null.
+void CollectNvl(const Expr& e, std::vector<const Expr*>* values) {
+  std::vector<const Expr*> stack{&e};
+  while (!stack.empty()) {
+    const Expr* p = stack.back();
+    stack.pop_back();
+    if (IsNvl(*p)) {
+      stack.push_back(p->args[1].get());
+      stack.push_back(p->args[0].get());
+    } else {
+      values->push_back(p);
+    }
+  }
+}
+
+}  // namespace
+
+// NVL, nested NVLs as one coalesce (in groups where they are many). A replacement takes the
+// type of the values before it: a text after a date is a date.
+SqlType Translator::EmitNvl(const Expr& e, const Scope* scope, std::string* out) {
+  std::vector<const Expr*> values;
+  CollectNvl(e, &values);
+  SqlType type = SqlType::kNull;
+  size_t groups = 0;
+  for (size_t group = 0; group < values.size(); group += kMaxCallArguments - 1) {
+    out->append("coalesce(");
+    ++groups;
+    const size_t end = std::min(values.size(), group + kMaxCallArguments - 1);
+    for (size_t i = group; i < end; ++i) {
+      if (i > group) out->append(", ");
+      const size_t start = out->size();
+      const SqlType t = Emit(*values[i], scope, out);
+      if (type == SqlType::kDate && t == SqlType::kText) {
+        out->insert(start, "ora_date_in(");
+        out->push_back(')');
+      }
+      if (type == SqlType::kNull) type = t;
+    }
+    // The next group is the last value of this one.
+    if (end < values.size()) out->append(", ");
+  }
+  out->append(groups, ')');
+  return type;
+}
 
 SqlType Translator::EmitFunction(const Expr& e, const Scope* scope, std::string* out) {
   const std::string_view f = e.text;  // compared often: a view checks lengths first
@@ -26,9 +78,17 @@ SqlType Translator::EmitFunction(const Expr& e, const Scope* scope, std::string*
 
   if (e.over) {
     static const std::unordered_map<std::string, const char*> kWindow = {
-        {"ROW_NUMBER", "row_number"}, {"RANK", "rank"},   {"DENSE_RANK", "dense_rank"},
-        {"FIRST_VALUE", "first_value"}, {"LAST_VALUE", "last_value"}, {"LAG", "lag"},
-        {"LEAD", "lead"}, {"COUNT", "count"}, {"SUM", "sum"}, {"AVG", "avg"}, {"MIN", "min"},
+        {"ROW_NUMBER", "row_number"},
+        {"RANK", "rank"},
+        {"DENSE_RANK", "dense_rank"},
+        {"FIRST_VALUE", "first_value"},
+        {"LAST_VALUE", "last_value"},
+        {"LAG", "lag"},
+        {"LEAD", "lead"},
+        {"COUNT", "count"},
+        {"SUM", "sum"},
+        {"AVG", "avg"},
+        {"MIN", "min"},
         {"MAX", "max"}};
     auto it = kWindow.find(e.text);
     if (it == kWindow.end()) Refuse("the analytic function " + e.text);
@@ -48,7 +108,11 @@ SqlType Translator::EmitFunction(const Expr& e, const Scope* scope, std::string*
   if (IsAggregateName(f)) {
     arity(1, 1);
     if (f == "STDDEV" || f == "VARIANCE") Refuse(e.text);
-    out->append(f == "COUNT" ? "count" : f == "SUM" ? "sum" : f == "AVG" ? "avg" : f == "MIN" ? "min" : "max");
+    out->append(f == "COUNT" ? "count"
+                : f == "SUM" ? "sum"
+                : f == "AVG" ? "avg"
+                : f == "MIN" ? "min"
+                             : "max");
     out->push_back('(');
     if (e.distinct) out->append("DISTINCT ");
     SqlType t;
@@ -67,22 +131,11 @@ SqlType Translator::EmitFunction(const Expr& e, const Scope* scope, std::string*
 
   if (f == "NVL") {
     arity(2, 2);
-    out->append("coalesce(");
-    const SqlType first = Emit(*e.args[0], scope, out);
-    out->append(", ");
-    const size_t replacement = out->size();
-    const SqlType second = Emit(*e.args[1], scope, out);
-    // The replacement takes the type of the first argument: a text beside a date is a date.
-    if (first == SqlType::kDate && second == SqlType::kText) {
-      out->insert(replacement, "ora_date_in(");
-      out->push_back(')');
-    }
-    out->push_back(')');
-    return first == SqlType::kNull ? second : first;
+    return EmitNvl(e, scope, out);
   }
   if (f == "COALESCE") {
     if (n < 1) arity(1, 1);
-    out->append(n == 1 ? "coalesce(" : "coalesce(");
+    out->append("coalesce(");
     std::vector<SqlType> types;
     EmitArgs(e, 0, scope, out, &types);
     if (n == 1) out->append(", NULL");

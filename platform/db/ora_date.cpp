@@ -5,7 +5,6 @@
 #include "platform/db/sql_error.h"
 
 namespace korvalis::db {
-namespace {
 
 // Days from 0000-03-01 (proleptic Gregorian), the classic civil-from-days algorithm.
 int64_t DaysFromCivil(int y, int m, int d) {
@@ -29,69 +28,21 @@ void CivilFromDays(int64_t z, int* y, int* m, int* d) {
   *y = static_cast<int>(yoe + era * 400 + (*m <= 2));
 }
 
-void Append2(int v, std::string* out) {
-  out->push_back(static_cast<char>('0' + v / 10 % 10));
-  out->push_back(static_cast<char>('0' + v % 10));
-}
-void AppendN(int v, int width, std::string* out) {
-  std::string digits = std::to_string(v < 0 ? -v : v);
+void AppendDigits(int v, int width, std::string* out) {
+  std::string digits = std::to_string(v < 0 ? -static_cast<int64_t>(v) : v);
   if (v < 0) out->push_back('-');
   if (static_cast<int>(digits.size()) < width) out->append(width - digits.size(), '0');
   out->append(digits);
 }
 
+namespace {
+
+void Append2(int v, std::string* out) {
+  out->push_back(static_cast<char>('0' + v / 10 % 10));
+  out->push_back(static_cast<char>('0' + v % 10));
+}
+
 char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
-
-bool StartsWithCi(std::string_view s, size_t at, std::string_view what) {
-  if (s.size() - at < what.size()) return false;
-  for (size_t i = 0; i < what.size(); ++i) {
-    if (Upper(s[at + i]) != what[i]) return false;
-  }
-  return true;
-}
-
-enum class Element { kYYYY, kYYY, kYY, kY, kRRRR, kRR, kMM, kDD, kDDD, kHH24, kHH12, kMI, kSS,
-                     kD, kQ, kAM, kPM, kFM, kLiteral, kEnd };
-
-struct FormatToken {
-  Element element;
-  std::string literal;
-  size_t length;
-};
-
-// Reads the format element at `at`.
-FormatToken ReadElement(std::string_view f, size_t at) {
-  struct Entry { std::string_view name; Element element; };
-  static constexpr Entry kEntries[] = {
-      {"YYYY", Element::kYYYY}, {"SYYYY", Element::kYYYY}, {"RRRR", Element::kRRRR},
-      {"HH24", Element::kHH24}, {"HH12", Element::kHH12}, {"DDD", Element::kDDD},
-      {"YYY", Element::kYYY},   {"YY", Element::kYY},     {"RR", Element::kRR},
-      {"MM", Element::kMM},     {"DD", Element::kDD},     {"HH", Element::kHH12},
-      {"MI", Element::kMI},     {"SS", Element::kSS},     {"FM", Element::kFM},
-      {"AM", Element::kAM},     {"PM", Element::kPM},     {"A.M.", Element::kAM},
-      {"P.M.", Element::kPM},   {"Y", Element::kY},       {"D", Element::kD},
-      {"Q", Element::kQ}};
-  if (at >= f.size()) return {Element::kEnd, "", 0};
-  for (const Entry& e : kEntries) {
-    if (StartsWithCi(f, at, e.name)) return {e.element, "", e.name.size()};
-  }
-  char c = f[at];
-  if (c == '"') {
-    size_t close = f.find('"', at + 1);
-    if (close == std::string_view::npos) throw SqlError("ORA-01861: literal does not match format string");
-    return {Element::kLiteral, std::string(f.substr(at + 1, close - at - 1)), close - at + 1};
-  }
-  if (c == '-' || c == '/' || c == ',' || c == '.' || c == ';' || c == ':' || c == ' ' ||
-      static_cast<unsigned char>(c) >= 0x80) {
-    // Punctuation, blanks and non-ASCII text (年, 月, 日 ...) stand as written.
-    size_t len = 1;
-    if (static_cast<unsigned char>(c) >= 0x80) {
-      while (at + len < f.size() && (static_cast<unsigned char>(f[at + len]) & 0xC0) == 0x80) ++len;
-    }
-    return {Element::kLiteral, std::string(f.substr(at, len)), len};
-  }
-  throw SqlError("ORA-01821: date format not recognized: " + std::string(f));
-}
 
 }  // namespace
 
@@ -140,7 +91,7 @@ bool IsValid(const DateTime& d) {
 }
 
 void AppendDate(const DateTime& d, std::string* out) {
-  AppendN(d.year, 4, out);
+  AppendDigits(d.year, 4, out);
   out->push_back('-');
   Append2(d.month, out);
   out->push_back('-');
@@ -193,203 +144,13 @@ std::optional<DateTime> ParseStoredDate(std::string_view s) {
 std::optional<DateTime> ParseDefaultDate(std::string_view text) {
   if (std::optional<DateTime> d = ParseStoredDate(text)) return d;
   const size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos || text[first] < '0' || text[first] > '9') return std::nullopt;
+  if (first == std::string_view::npos || text[first] < '0' || text[first] > '9')
+    return std::nullopt;
   try {
     return ParseDateModel(text, "YYYY-MM-DD HH24:MI:SS", DateTime{});
   } catch (const DbError&) {
     return std::nullopt;
   }
-}
-
-std::string FormatDateModel(const DateTime& d, std::string_view f) {
-  std::string out;
-  bool fill_mode = false;  // FM: no leading zeros
-  size_t at = 0;
-  auto num = [&](int v, int width) {
-    if (fill_mode) {
-      out.append(std::to_string(v));
-    } else {
-      AppendN(v, width, &out);
-    }
-  };
-  for (;;) {
-    FormatToken t = ReadElement(f, at);
-    if (t.element == Element::kEnd) break;
-    at += t.length;
-    int hour12 = d.hour % 12 == 0 ? 12 : d.hour % 12;
-    switch (t.element) {
-      case Element::kYYYY: case Element::kRRRR: num(d.year, 4); break;
-      case Element::kYYY: AppendN(d.year % 1000, 3, &out); break;
-      case Element::kYY: case Element::kRR: AppendN(d.year % 100, 2, &out); break;
-      case Element::kY: AppendN(d.year % 10, 1, &out); break;
-      case Element::kMM: num(d.month, 2); break;
-      case Element::kDD: num(d.day, 2); break;
-      case Element::kDDD:
-        num(static_cast<int>(DaysFromCivil(d.year, d.month, d.day) - DaysFromCivil(d.year, 1, 1) + 1), 3);
-        break;
-      case Element::kHH24: num(d.hour, 2); break;
-      case Element::kHH12: num(hour12, 2); break;
-      case Element::kMI: num(d.minute, 2); break;
-      case Element::kSS: num(d.second, 2); break;
-      case Element::kD: {
-        int64_t days = DaysFromCivil(d.year, d.month, d.day);  // 1970-01-01 was a Thursday
-        out.append(std::to_string(((days % 7) + 7 + 4) % 7 + 1));
-        break;
-      }
-      case Element::kQ: out.append(std::to_string((d.month - 1) / 3 + 1)); break;
-      case Element::kAM: case Element::kPM: out.append(d.hour < 12 ? "AM" : "PM"); break;
-      case Element::kFM: fill_mode = !fill_mode; break;
-      case Element::kLiteral: out.append(t.literal); break;
-      case Element::kEnd: break;
-    }
-  }
-  return out;
-}
-
-DateTime ParseDateModel(std::string_view text, std::string_view f, const DateTime& today) {
-  auto fail = [&]() -> DateTime {
-    throw DbError(kConversionFailed, "ORA-01861: literal does not match format string: '" +
-                                         std::string(text) + "'");
-  };
-  DateTime d;
-  d.year = today.year;
-  d.month = today.month;
-  bool pm = false, has_meridian = false;
-  size_t at = 0, pos = 0;
-  while (pos < text.size() && text[pos] == ' ') ++pos;
-  auto read_int = [&](size_t max_digits, int* v) {
-    size_t start = pos;
-    int value = 0;
-    bool negative = false;
-    if (pos < text.size() && text[pos] == '-' && max_digits == 4) {
-      negative = true;
-      ++pos;
-    }
-    while (pos < text.size() && pos - start < max_digits && text[pos] >= '0' && text[pos] <= '9') {
-      value = value * 10 + (text[pos] - '0');
-      ++pos;
-    }
-    if (pos == start || (negative && pos == start + 1)) return false;
-    *v = negative ? -value : value;
-    return true;
-  };
-  bool has_year = false;
-  for (;;) {
-    FormatToken t = ReadElement(f, at);
-    if (t.element == Element::kEnd) break;
-    at += t.length;
-    if (pos >= text.size()) {
-      // The text ended early: the remaining elements keep their defaults, provided the rest of
-      // the format is only time fields and separators.
-      if (t.element == Element::kLiteral || t.element == Element::kHH24 ||
-          t.element == Element::kHH12 || t.element == Element::kMI ||
-          t.element == Element::kSS || t.element == Element::kFM || t.element == Element::kAM ||
-          t.element == Element::kPM) {
-        continue;
-      }
-      return fail();
-    }
-    int v = 0;
-    switch (t.element) {
-      case Element::kYYYY: case Element::kRRRR:
-        if (!read_int(4, &v)) return fail();
-        d.year = v;
-        has_year = true;
-        break;
-      case Element::kYY: case Element::kRR:
-        if (!read_int(2, &v)) return fail();
-        // RR and YY both read two digits as a year of the current century window.
-        d.year = v < 50 ? 2000 + v : 1900 + v;
-        has_year = true;
-        break;
-      case Element::kYYY: case Element::kY:
-        return fail();
-      case Element::kMM:
-        if (!read_int(2, &v) || v < 1 || v > 12) {
-          throw DbError(kConversionFailed, "ORA-01843: not a valid month: '" + std::string(text) + "'");
-        }
-        d.month = v;
-        break;
-      case Element::kDD:
-        if (!read_int(2, &v) || v < 1 || v > 31) {
-          throw DbError(kConversionFailed, "ORA-01847: day of month must be between 1 and last day of month: '" + std::string(text) + "'");
-        }
-        d.day = v;
-        break;
-      case Element::kDDD:
-        return fail();
-      case Element::kHH24:
-        if (!read_int(2, &v) || v > 23) {
-          throw DbError(kConversionFailed, "ORA-01850: hour must be between 0 and 23: '" + std::string(text) + "'");
-        }
-        d.hour = v;
-        break;
-      case Element::kHH12:
-        if (!read_int(2, &v) || v < 1 || v > 12) {
-          throw DbError(kConversionFailed, "ORA-01849: hour must be between 1 and 12: '" + std::string(text) + "'");
-        }
-        d.hour = v % 12;
-        break;
-      case Element::kMI:
-        if (!read_int(2, &v) || v > 59) {
-          throw DbError(kConversionFailed, "ORA-01851: minutes must be between 0 and 59: '" + std::string(text) + "'");
-        }
-        d.minute = v;
-        break;
-      case Element::kSS:
-        if (!read_int(2, &v) || v > 59) {
-          throw DbError(kConversionFailed, "ORA-01852: seconds must be between 0 and 59: '" + std::string(text) + "'");
-        }
-        d.second = v;
-        break;
-      case Element::kAM: case Element::kPM:
-        has_meridian = true;
-        if (StartsWithCi(text, pos, "PM")) {
-          pm = true;
-          pos += 2;
-        } else if (StartsWithCi(text, pos, "AM")) {
-          pos += 2;
-        } else {
-          return fail();
-        }
-        break;
-      case Element::kFM:
-        break;
-      case Element::kD: case Element::kQ:
-        return fail();
-      case Element::kLiteral: {
-        // Oracle matches punctuation leniently: any one separator character stands for another.
-        const std::string& lit = t.literal;
-        bool punct = lit.size() == 1 && (lit[0] == '-' || lit[0] == '/' || lit[0] == ',' ||
-                                          lit[0] == '.' || lit[0] == ';' || lit[0] == ':' ||
-                                          lit[0] == ' ');
-        if (punct) {
-          char c = text[pos];
-          if (c == '-' || c == '/' || c == ',' || c == '.' || c == ';' || c == ':' || c == ' ') {
-            ++pos;
-          } else {
-            return fail();
-          }
-        } else {
-          if (text.substr(pos, lit.size()) != lit) return fail();
-          pos += lit.size();
-        }
-        break;
-      }
-      case Element::kEnd:
-        break;
-    }
-  }
-  if (has_meridian && pm) d.hour += 12;
-  while (pos < text.size() && text[pos] == ' ') ++pos;
-  if (pos != text.size()) {
-    throw DbError(kConversionFailed, "ORA-01830: date format picture ends before converting entire input string: '" + std::string(text) + "'");
-  }
-  (void)has_year;
-  if (!IsValid(d)) {
-    throw DbError(kConversionFailed, "ORA-01839: date not valid for month specified: '" + std::string(text) + "'");
-  }
-  return d;
 }
 
 DateTime TruncateDate(const DateTime& d, std::string_view format) {
@@ -398,7 +159,8 @@ DateTime TruncateDate(const DateTime& d, std::string_view format) {
   DateTime r = d;
   r.hour = r.minute = r.second = 0;
   if (f == "DD" || f == "DDD" || f == "J") return r;
-  if (f == "YYYY" || f == "YEAR" || f == "YY" || f == "Y" || f == "SYYYY" || f == "RRRR" || f == "RR") {
+  if (f == "YYYY" || f == "YEAR" || f == "YY" || f == "Y" || f == "SYYYY" || f == "RRRR" ||
+      f == "RR") {
     r.month = 1;
     r.day = 1;
     return r;

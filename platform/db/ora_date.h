@@ -28,6 +28,13 @@ struct DateTime {
 // fourteen hours are exactly 14/24 of a day, however far the dates lie from the epoch.
 double DaysBetween(const DateTime& later, const DateTime& earlier);
 
+// Days since 1970-01-01 of a date of the proleptic Gregorian calendar, and back.
+int64_t DaysFromCivil(int year, int month, int day);
+void CivilFromDays(int64_t days, int* year, int* month, int* day);
+
+// `value` with at least `width` digits, a '-' before a negative one.
+void AppendDigits(int value, int width, std::string* out);
+
 int DaysInMonth(int year, int month);
 bool IsValid(const DateTime& d);
 
@@ -44,13 +51,15 @@ std::optional<DateTime> ParseStoredDate(std::string_view text);
 // leading zeros, a date alone, leading blanks). No value for anything else.
 std::optional<DateTime> ParseDefaultDate(std::string_view text);
 
-// TO_CHAR(date, format). Throws SqlError for a format element it does not know.
+// TO_CHAR(date, format), with English names of months and days (date_format.cpp). Throws
+// SqlError (ORA-01821) for a format element it does not do.
 std::string FormatDateModel(const DateTime& d, std::string_view format);
 
 // TO_DATE(text, format): a year or month the format does not name is that of `today`, a day
 // it does not name is 1, a time it does not name or the text leaves out is midnight (a date
 // alone where the format also has a time); leading blanks are skipped. Throws DbError with
-// kConversionFailed for text that does not match, SqlError for an unknown format element.
+// kConversionFailed for text that does not match, SqlError for a format element it does not do
+// (ORA-01821) or one that only formats (ORA-01820).
 DateTime ParseDateModel(std::string_view text, std::string_view format, const DateTime& today);
 
 // TRUNC(date, format): 'YYYY' / 'YEAR', 'Q', 'MM' / 'MONTH' / 'MON', 'DD' / 'DDD' / 'J',

@@ -1,6 +1,7 @@
+#include "platform/db/ora_date.h"
+
 #include <gtest/gtest.h>
 
-#include "platform/db/ora_date.h"
 #include "platform/db/sql_error.h"
 
 namespace korvalis::db {
@@ -11,23 +12,28 @@ DateTime D(int y, int m, int d, int hh = 0, int mi = 0, int ss = 0) {
 }
 
 TEST(OraDateTest, DaysRoundTripAcrossCenturiesAndSeconds) {
-  for (DateTime d : {D(1900, 2, 28), D(2000, 2, 29, 23, 59, 59), D(1970, 1, 1), D(2038, 1, 19, 3, 14, 8),
-                     D(9999, 12, 31, 23, 59, 59), D(1, 1, 1)}) {
+  for (DateTime d : {D(1900, 2, 28), D(2000, 2, 29, 23, 59, 59), D(1970, 1, 1),
+                     D(2038, 1, 19, 3, 14, 8), D(9999, 12, 31, 23, 59, 59), D(1, 1, 1)}) {
     EXPECT_EQ(DateTime::FromDays(d.ToDays()), d) << FormatDate(d);
   }
   // A day and a half later; an hour as a fraction; rounding to the nearest second.
-  EXPECT_EQ(FormatDate(DateTime::FromDays(D(2008, 12, 31, 12).ToDays() + 1.5)), "2009-01-02 00:00:00");
-  EXPECT_EQ(FormatDate(DateTime::FromDays(D(2008, 1, 1).ToDays() + 1.0 / 24)), "2008-01-01 01:00:00");
-  EXPECT_EQ(FormatDate(DateTime::FromDays(D(2008, 1, 1).ToDays() - 0.4 / 86400)), "2008-01-01 00:00:00");
-  EXPECT_EQ(FormatDate(DateTime::FromDays(D(2008, 1, 1).ToDays() - 1.0 / 86400)), "2007-12-31 23:59:59");
+  EXPECT_EQ(FormatDate(DateTime::FromDays(D(2008, 12, 31, 12).ToDays() + 1.5)),
+            "2009-01-02 00:00:00");
+  EXPECT_EQ(FormatDate(DateTime::FromDays(D(2008, 1, 1).ToDays() + 1.0 / 24)),
+            "2008-01-01 01:00:00");
+  EXPECT_EQ(FormatDate(DateTime::FromDays(D(2008, 1, 1).ToDays() - 0.4 / 86400)),
+            "2008-01-01 00:00:00");
+  EXPECT_EQ(FormatDate(DateTime::FromDays(D(2008, 1, 1).ToDays() - 1.0 / 86400)),
+            "2007-12-31 23:59:59");
 }
 
 TEST(OraDateTest, StoredFormIsStrict) {
   EXPECT_EQ(ParseStoredDate("2008-02-29"), D(2008, 2, 29));
   EXPECT_EQ(ParseStoredDate("2008-02-29 13:05"), D(2008, 2, 29, 13, 5));
   EXPECT_EQ(ParseStoredDate("2008-02-29 13:05:09"), D(2008, 2, 29, 13, 5, 9));
-  for (const char* bad : {"2007-02-29", "2008-2-29", "2008-02-29T13:05:09", "2008-02-29 24:00:00",
-                          "2008-13-01", "2008-00-10", "20080229", "2008-02-29 13:05:09.5", "", "abc"}) {
+  for (const char* bad :
+       {"2007-02-29", "2008-2-29", "2008-02-29T13:05:09", "2008-02-29 24:00:00", "2008-13-01",
+        "2008-00-10", "20080229", "2008-02-29 13:05:09.5", "", "abc"}) {
     EXPECT_FALSE(ParseStoredDate(bad).has_value()) << bad;
   }
 }
@@ -44,6 +50,69 @@ TEST(OraDateTest, FormatModels) {
   EXPECT_EQ(FormatDateModel(D(2008, 1, 1, 0, 30), "HH12"), "12");
   EXPECT_EQ(FormatDateModel(d, "Q DDD"), "2 128");
   EXPECT_THROW(FormatDateModel(d, "YYYY-XX"), SqlError);
+}
+
+TEST(OraDateTest, EveryFormatElementIsDoneOrRefused) {
+  const DateTime d = D(2008, 5, 7, 15, 4, 5);  // a Wednesday
+  EXPECT_EQ(FormatDateModel(d, "DY Dy dy"), "WED Wed wed");
+  EXPECT_EQ(FormatDateModel(d, "DAY;Day;FMDay;"), "WEDNESDAY;Wednesday;Wednesday;");
+  EXPECT_EQ(FormatDateModel(d, "MON Mon MONTH;FMMonth"), "MAY May MAY      ;May");
+  EXPECT_EQ(FormatDateModel(d, "D DD DDD J"), "4 07 128 2454594");
+  EXPECT_EQ(FormatDateModel(d, "W WW IW IYYY IY"), "1 19 19 2008 08");
+  EXPECT_EQ(FormatDateModel(D(2010, 1, 3), "IYYY-IW WW"), "2009-53 01");
+  EXPECT_EQ(FormatDateModel(d, "CC SCC Y,YYY SYYYY YYY Y"), "21  21 2,008  2008 008 8");
+  EXPECT_EQ(FormatDateModel(d, "SSSSS RM rm FMRM"), "54245 V    v    V");
+  EXPECT_EQ(FormatDateModel(d, "AD B.C. pm p.m. Am"), "AD A.D. pm p.m. Pm");
+  EXPECT_EQ(FormatDateModel(D(2008, 5, 7, 9), "HH12 AM"), "09 AM");
+  EXPECT_EQ(FormatDateModel(d, "FXYYYY"), "2008");
+  // Elements the front end does not do, and letters that start no element, are refused.
+  for (const char* format : {"DL", "DS", "TS", "YEAR", "Year", "FF", "FF3", "TZH", "TZR", "X", "E",
+                             "EE", "DDTH", "DDSP", "YYYY-XX", "\"open"}) {
+    try {
+      FormatDateModel(d, format);
+      ADD_FAILURE() << format;
+    } catch (const SqlError& e) {
+      EXPECT_NE(std::string(e.what()).find("ORA-01821"), std::string::npos) << e.what();
+    }
+  }
+}
+
+TEST(OraDateTest, InputElementsAreReadOrRefused) {
+  const DateTime today = D(2009, 3, 31, 14, 30);
+  auto Parse = [&](std::string_view text, std::string_view format) {
+    return ParseDateModel(text, format, today);
+  };
+  EXPECT_EQ(Parse("07-may-2008", "DD-MON-YYYY"), D(2008, 5, 7));
+  EXPECT_EQ(Parse("7 September 2008", "DD MONTH YYYY"), D(2008, 9, 7));
+  EXPECT_EQ(Parse("Wed 2008-05-07", "DY YYYY-MM-DD"), D(2008, 5, 7));
+  EXPECT_EQ(Parse("2008 128", "YYYY DDD"), D(2008, 5, 7));
+  EXPECT_EQ(Parse("2454594", "J"), D(2008, 5, 7));
+  EXPECT_EQ(Parse("2008-05-07 54245", "YYYY-MM-DD SSSSS"), D(2008, 5, 7, 15, 4, 5));
+  EXPECT_EQ(Parse("2008-xii-07", "YYYY-RM-DD"), D(2008, 12, 7));
+  EXPECT_EQ(Parse("2,008-05-07 3:04 P.M.", "Y,YYY-MM-DD HH:MI P.M."), D(2008, 5, 7, 15, 4));
+  EXPECT_EQ(Parse("8-05-07", "Y-MM-DD"), D(2008, 5, 7));
+  EXPECT_EQ(Parse("-0044-03-15 BC", "SYYYY-MM-DD BC"), D(44, 3, 15));
+  EXPECT_EQ(Parse("2008-05-07", "FXYYYY-MM-DD"), D(2008, 5, 7));
+  EXPECT_THROW(Parse("2008-5-7", "FXYYYY-MM-DD"), DbError);
+  EXPECT_THROW(Parse("2008/05/07", "FXYYYY-MM-DD"), DbError);
+  EXPECT_THROW(Parse("Thu 2008-05-07", "DY YYYY-MM-DD"), DbError);  // it was a Wednesday
+  EXPECT_THROW(Parse("2009 366", "YYYY DDD"), DbError);
+  EXPECT_THROW(Parse("2008-Mai-07", "YYYY-MON-DD"), DbError);
+  // Elements that only format are refused in input formats; unknown ones as in TO_CHAR.
+  for (const char* format : {"YYYY Q", "YYYY WW", "IYYY-IW", "CC"}) {
+    try {
+      Parse("2008 1", format);
+      ADD_FAILURE() << format;
+    } catch (const SqlError& e) {
+      EXPECT_NE(std::string(e.what()).find("ORA-01820"), std::string::npos) << e.what();
+    }
+  }
+  try {
+    Parse("2008-05-07", "YYYY-MM-DDTH");
+    ADD_FAILURE();
+  } catch (const SqlError& e) {
+    EXPECT_NE(std::string(e.what()).find("ORA-01821"), std::string::npos) << e.what();
+  }
 }
 
 TEST(OraDateTest, ParsingWithModels) {

@@ -53,7 +53,8 @@ class Parser {
       AcceptWord("WORK");
       if (Peek().IsWord("TO")) Fail("ROLLBACK TO SAVEPOINT is not supported");
       if (AcceptWord("FORCE")) {
-        if (Peek().kind != TokenKind::kString) Fail("ORA-02234: ROLLBACK FORCE needs a transaction identifier");
+        if (Peek().kind != TokenKind::kString)
+          Fail("ORA-02234: ROLLBACK FORCE needs a transaction identifier");
         stmt = std::make_unique<Statement>(StatementKind::kRollbackForce);
         stmt->comment = Next().text;
       } else {
@@ -76,7 +77,7 @@ class Parser {
   class DepthGuard {
    public:
     explicit DepthGuard(Parser* p) : p_(p) {
-      if (++p_->depth_ > kMaxDepth) p_->Fail("ORA-01000: statement nested too deeply");
+      if (++p_->depth_ > kMaxDepth) p_->FailTooComplex("nested more than 128 levels deep");
     }
     ~DepthGuard() { --p_->depth_; }
     DepthGuard(const DepthGuard&) = delete;
@@ -121,6 +122,13 @@ class Parser {
       if (o == "(") Fail("ORA-00906: missing left parenthesis");
       if (o == ",") Fail("ORA-00917: missing comma");
       Fail("missing \"" + std::string(o) + "\"");
+    }
+  }
+  [[noreturn]] void FailTooComplex(const std::string& what) const {
+    try {
+      Fail(std::string(kTooComplexMessage) + ": " + what);
+    } catch (const SqlError& e) {
+      throw SqlError(e.what(), kStatementTooComplex);
     }
   }
   [[noreturn]] void Fail(const std::string& what) const {
@@ -403,9 +411,9 @@ class Parser {
       if (Peek().IsOp("@")) Fail("database links are not supported");
     }
     if (Peek().kind == TokenKind::kQuotedName ||
-        (Peek().kind == TokenKind::kWord && !Peek().reserved &&
-         !Peek().IsWord("LEFT") && !Peek().IsWord("RIGHT") && !Peek().IsWord("FULL") &&
-         !Peek().IsWord("INNER") && !Peek().IsWord("CROSS") && !Peek().IsWord("JOIN"))) {
+        (Peek().kind == TokenKind::kWord && !Peek().reserved && !Peek().IsWord("LEFT") &&
+         !Peek().IsWord("RIGHT") && !Peek().IsWord("FULL") && !Peek().IsWord("INNER") &&
+         !Peek().IsWord("CROSS") && !Peek().IsWord("JOIN"))) {
       ref.alias = ParseName("alias");
     }
     return ref;
@@ -427,7 +435,7 @@ class Parser {
   // A chain of one operator builds a tree as deep as the chain is long.
   static constexpr int kMaxChain = 500;
   void CheckChain(int length) const {
-    if (length >= kMaxChain) Fail("ORA-01000: expression too long: more than 500 operators in a row");
+    if (length >= kMaxChain) FailTooComplex("more than 500 operators in a row");
   }
 
   ExprPtr ParseOr() {
@@ -475,8 +483,7 @@ class Parser {
     for (int n = 0;; ++n) {
       CheckChain(n);
       const Token& t = Peek();
-      if (t.kind == TokenKind::kOperator &&
-          IsComparisonOperator(t.text)) {
+      if (t.kind == TokenKind::kOperator && IsComparisonOperator(t.text)) {
         std::string_view op = Next().text;
         if (Peek().IsWord("ANY") || Peek().IsWord("SOME") || Peek().IsWord("ALL")) {
           Fail("comparisons with ANY, SOME or ALL are not supported");
@@ -695,8 +702,8 @@ class Parser {
     std::vector<Name> parts;
     parts.reserve(2);
     parts.push_back(ParseName("name"));
-    while (Peek().IsOp(".") && (Peek(1).kind == TokenKind::kWord ||
-                                Peek(1).kind == TokenKind::kQuotedName)) {
+    while (Peek().IsOp(".") &&
+           (Peek(1).kind == TokenKind::kWord || Peek(1).kind == TokenKind::kQuotedName)) {
       Next();
       parts.push_back(ParseName("name"));
     }
@@ -849,13 +856,13 @@ class Parser {
     const Token& t = Peek();
     if (t.kind != TokenKind::kWord) Fail("ORA-00902: invalid datatype");
     type.name = Next().text;
-    if (type.name == "VARCHAR" ) type.name = "VARCHAR2";
+    if (type.name == "VARCHAR") type.name = "VARCHAR2";
     if (type.name == "DOUBLE" && AcceptWord("PRECISION")) type.name = "NUMBER";
     if (type.name == "LONG" && AcceptWord("RAW")) type.name = "BLOB";
     static constexpr std::string_view kKnown[] = {
-        "VARCHAR2", "NVARCHAR2", "CHAR", "NCHAR", "NUMBER", "INTEGER", "INT", "SMALLINT",
-        "FLOAT", "DECIMAL", "NUMERIC", "REAL", "DATE", "TIMESTAMP", "BLOB", "CLOB", "NCLOB",
-        "LONG", "RAW"};
+        "VARCHAR2", "NVARCHAR2", "CHAR",    "NCHAR",   "NUMBER", "INTEGER", "INT",
+        "SMALLINT", "FLOAT",     "DECIMAL", "NUMERIC", "REAL",   "DATE",    "TIMESTAMP",
+        "BLOB",     "CLOB",      "NCLOB",   "LONG",    "RAW"};
     bool known = false;
     for (std::string_view k : kKnown) known = known || k == type.name;
     if (!known) Fail("ORA-00902: invalid datatype " + type.name);

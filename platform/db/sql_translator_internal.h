@@ -29,6 +29,10 @@ using sql::TableRef;
 
 namespace detail {
 
+// The most arguments the translator passes to one call of an engine function (which takes at
+// most 127); longer argument lists are split into groups.
+constexpr size_t kMaxCallArguments = 100;
+
 // Throws the SqlError (kNotSupported) that names a construct the embedded database refuses.
 [[noreturn]] void Refuse(const std::string& construct);
 void AppendQuotedName(std::string_view name, std::string* out);
@@ -61,8 +65,8 @@ struct Scope {
   std::vector<Source> sources;
   const Scope* parent = nullptr;
   bool rownum_in_select_list = false;  // ROWNUM is allowed as a select item here
-  std::string level_sql;  // a hierarchical query: what LEVEL reads here
-  std::string hierarchy_order_sql;  // a hierarchical query: its rows in depth-first order
+  std::string level_sql;               // a hierarchical query: what LEVEL reads here
+  std::string hierarchy_order_sql;     // a hierarchical query: its rows in depth-first order
 };
 
 class Translator {
@@ -111,7 +115,12 @@ class Translator {
   // ---- expressions ----
   SqlType Emit(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitBinary(const Expr& e, const Scope* scope, std::string* out);
+  SqlType EmitAdditive(const Expr& e, const Scope* scope, std::string* out);
+  static SqlType CombineAdditive(std::string_view op, const std::string& left, SqlType lt,
+                                 const std::string& right, SqlType rt, std::string* out);
+  void EmitConcat(const std::vector<const Expr*>& parts, const Scope* scope, std::string* out);
   SqlType EmitFunction(const Expr& e, const Scope* scope, std::string* out);
+  SqlType EmitNvl(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitColumn(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitSubquery(const Expr& e, const Scope* scope, std::string* out);
   void EmitArgs(const Expr& e, size_t first, const Scope* scope, std::string* out,

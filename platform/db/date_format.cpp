@@ -1,0 +1,677 @@
+// The date format models of TO_CHAR and TO_DATE. A model is read element by element, always
+// the longest element name that stands at the position, so that DY is never read as D and Y;
+// a letter that starts no element the front end does is refused (ORA-01821) rather than read
+// as something else. Names of months and days are English, their case taken from the model
+// (MONTH, Month, month).
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "platform/db/ora_date.h"
+#include "platform/db/sql_error.h"
+
+namespace korvalis::db {
+namespace {
+
+enum class Element {
+  kYYYY,
+  kSYYYY,
+  kYCommaYYY,
+  kYYY,
+  kYY,
+  kY,
+  kRRRR,
+  kRR,
+  kIYYY,
+  kIYY,
+  kIY,
+  kI,
+  kCC,
+  kSCC,
+  kQ,
+  kMM,
+  kMon,
+  kMonth,
+  kRM,
+  kWW,
+  kIW,
+  kW,
+  kDDD,
+  kDD,
+  kD,
+  kDay,
+  kDy,
+  kJ,
+  kHH24,
+  kHH12,
+  kMI,
+  kSS,
+  kSSSSS,
+  kAM,
+  kAMDots,
+  kAD,
+  kADDots,
+  kFM,
+  kFX,
+  kLiteral,
+  kEnd
+};
+
+// How a name is written: as the model writes the element's first two letters.
+enum class LetterCase { kUpper, kCapital, kLower };
+
+struct FormatToken {
+  Element element;
+  std::string literal;
+  size_t length;
+  LetterCase letter_case;
+};
+
+char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+bool IsLower(char c) { return c >= 'a' && c <= 'z'; }
+
+bool StartsWithCi(std::string_view s, size_t at, std::string_view what) {
+  if (s.size() < at || s.size() - at < what.size()) return false;
+  for (size_t i = 0; i < what.size(); ++i) {
+    if (Upper(s[at + i]) != what[i]) return false;
+  }
+  return true;
+}
+
+bool IsSeparator(char c) {
+  return c == '-' || c == '/' || c == ',' || c == '.' || c == ';' || c == ':' || c == ' ';
+}
+
+[[noreturn]] void NotRecognized(std::string_view format) {
+  throw SqlError("ORA-01821: date format not recognized: '" + std::string(format) + "'");
+}
+
+// Reads the format element at `at`: the longest element name there, a quoted text, or
+// punctuation and non-ASCII text, which stand as written.
+FormatToken ReadElement(std::string_view f, size_t at) {
+  struct Entry {
+    std::string_view name;
+    Element element;
+  };
+  static constexpr Entry kEntries[] = {
+      {"YYYY", Element::kYYYY},   {"SYYYY", Element::kSYYYY}, {"Y,YYY", Element::kYCommaYYY},
+      {"YYY", Element::kYYY},     {"YY", Element::kYY},       {"Y", Element::kY},
+      {"RRRR", Element::kRRRR},   {"RR", Element::kRR},       {"IYYY", Element::kIYYY},
+      {"IYY", Element::kIYY},     {"IY", Element::kIY},       {"I", Element::kI},
+      {"CC", Element::kCC},       {"SCC", Element::kSCC},     {"Q", Element::kQ},
+      {"MM", Element::kMM},       {"MON", Element::kMon},     {"MONTH", Element::kMonth},
+      {"RM", Element::kRM},       {"WW", Element::kWW},       {"IW", Element::kIW},
+      {"W", Element::kW},         {"DDD", Element::kDDD},     {"DD", Element::kDD},
+      {"D", Element::kD},         {"DAY", Element::kDay},     {"DY", Element::kDy},
+      {"J", Element::kJ},         {"HH24", Element::kHH24},   {"HH12", Element::kHH12},
+      {"HH", Element::kHH12},     {"MI", Element::kMI},       {"SS", Element::kSS},
+      {"SSSSS", Element::kSSSSS}, {"AM", Element::kAM},       {"PM", Element::kAM},
+      {"A.M.", Element::kAMDots}, {"P.M.", Element::kAMDots}, {"AD", Element::kAD},
+      {"BC", Element::kAD},       {"A.D.", Element::kADDots}, {"B.C.", Element::kADDots},
+      {"FM", Element::kFM},       {"FX", Element::kFX}};
+  if (at >= f.size()) return {Element::kEnd, "", 0, LetterCase::kUpper};
+  const Entry* best = nullptr;
+  for (const Entry& e : kEntries) {
+    if (StartsWithCi(f, at, e.name) && (!best || e.name.size() > best->name.size())) best = &e;
+  }
+  if (best) {
+    LetterCase letter_case = LetterCase::kUpper;
+    if (IsLower(f[at])) {
+      letter_case = LetterCase::kLower;
+    } else if (at + 1 < f.size() && IsLower(f[at + 1])) {
+      letter_case = LetterCase::kCapital;
+    }
+    return {best->element, "", best->name.size(), letter_case};
+  }
+  const char c = f[at];
+  if (c == '"') {
+    const size_t close = f.find('"', at + 1);
+    if (close == std::string_view::npos) NotRecognized(f);
+    return {Element::kLiteral, std::string(f.substr(at + 1, close - at - 1)), close - at + 1,
+            LetterCase::kUpper};
+  }
+  if (IsSeparator(c) || static_cast<unsigned char>(c) >= 0x80) {
+    // Punctuation, blanks and non-ASCII text (年, 月, 日 ...) stand as written.
+    size_t len = 1;
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      while (at + len < f.size() && (static_cast<unsigned char>(f[at + len]) & 0xC0) == 0x80) ++len;
+    }
+    return {Element::kLiteral, std::string(f.substr(at, len)), len, LetterCase::kUpper};
+  }
+  NotRecognized(f);
+}
+
+constexpr std::array<std::string_view, 12> kMonthNames = {
+    "JANUARY", "FEBRUARY", "MARCH",     "APRIL",   "MAY",      "JUNE",
+    "JULY",    "AUGUST",   "SEPTEMBER", "OCTOBER", "NOVEMBER", "DECEMBER"};
+constexpr std::array<std::string_view, 7> kDayNames = {"SUNDAY",   "MONDAY", "TUESDAY", "WEDNESDAY",
+                                                       "THURSDAY", "FRIDAY", "SATURDAY"};
+constexpr std::array<std::string_view, 12> kRomanMonths = {"I",   "II",   "III", "IV", "V",  "VI",
+                                                           "VII", "VIII", "IX",  "X",  "XI", "XII"};
+// Names are padded to the longest of their kind unless FM is on.
+constexpr size_t kLongestName = 9;
+constexpr size_t kLongestRomanMonth = 4;
+
+// 0 for Sunday.
+int Weekday(const DateTime& d) {
+  const int64_t days = DaysFromCivil(d.year, d.month, d.day);  // 1970-01-01 was a Thursday
+  return static_cast<int>(((days % 7) + 7 + 4) % 7);
+}
+
+int DayOfYear(const DateTime& d) {
+  return static_cast<int>(DaysFromCivil(d.year, d.month, d.day) - DaysFromCivil(d.year, 1, 1) + 1);
+}
+
+// The ISO 8601 year and week of a date: weeks begin on Monday, and week 1 holds the year's
+// first Thursday.
+void IsoWeek(const DateTime& d, int* year, int* week) {
+  const int64_t days = DaysFromCivil(d.year, d.month, d.day);
+  const int64_t monday_based = ((days % 7) + 7 + 3) % 7;
+  const int64_t thursday = days - monday_based + 3;
+  int month = 0, day = 0;
+  CivilFromDays(thursday, year, &month, &day);
+  *week = static_cast<int>((thursday - DaysFromCivil(*year, 1, 1)) / 7 + 1);
+}
+
+// Julian day numbers count from 4713-01-01 BC; 1970-01-01 is day 2440588.
+constexpr int64_t kJulianDayOfEpoch = 2440588;
+
+void AppendName(std::string_view name, LetterCase letter_case, size_t width, std::string* out) {
+  for (size_t i = 0; i < name.size(); ++i) {
+    const bool upper =
+        letter_case == LetterCase::kUpper || (letter_case == LetterCase::kCapital && i == 0);
+    out->push_back(
+        upper ? name[i]
+              : static_cast<char>(name[i] >= 'A' && name[i] <= 'Z' ? name[i] + 32 : name[i]));
+  }
+  if (name.size() < width) out->append(width - name.size(), ' ');
+}
+
+// Writes the formatting of one element; `fill_mode` is FM's state.
+class DateFormatter {
+ public:
+  DateFormatter(const DateTime& d, std::string* out) : d_(d), out_(out) {}
+
+  void Write(const FormatToken& t) {
+    switch (t.element) {
+      case Element::kYYYY:
+      case Element::kRRRR:
+        Number(d_.year, 4);
+        break;
+      case Element::kSYYYY:
+        out_->push_back(d_.year < 0 ? '-' : ' ');
+        Number(d_.year < 0 ? -d_.year : d_.year, 4);
+        break;
+      case Element::kYCommaYYY:
+        AppendDigits(d_.year / 1000, 1, out_);
+        out_->push_back(',');
+        AppendDigits(d_.year % 1000, 3, out_);
+        break;
+      case Element::kYYY:
+        AppendDigits(d_.year % 1000, 3, out_);
+        break;
+      case Element::kYY:
+      case Element::kRR:
+        AppendDigits(d_.year % 100, 2, out_);
+        break;
+      case Element::kY:
+        AppendDigits(d_.year % 10, 1, out_);
+        break;
+      case Element::kIYYY:
+      case Element::kIYY:
+      case Element::kIY:
+      case Element::kI:
+        IsoYear(t.element);
+        break;
+      case Element::kCC:
+      case Element::kSCC:
+        Century(t.element == Element::kSCC);
+        break;
+      case Element::kQ:
+        AppendDigits((d_.month - 1) / 3 + 1, 1, out_);
+        break;
+      case Element::kMM:
+        Number(d_.month, 2);
+        break;
+      case Element::kMon:
+        AppendName(kMonthNames[d_.month - 1].substr(0, 3), t.letter_case, 0, out_);
+        break;
+      case Element::kMonth:
+        Name(kMonthNames[d_.month - 1], t.letter_case, kLongestName);
+        break;
+      case Element::kRM:
+        Name(kRomanMonths[d_.month - 1], t.letter_case, kLongestRomanMonth);
+        break;
+      case Element::kWW:
+        Number((DayOfYear(d_) - 1) / 7 + 1, 2);
+        break;
+      case Element::kIW: {
+        int year = 0, week = 0;
+        IsoWeek(d_, &year, &week);
+        Number(week, 2);
+        break;
+      }
+      case Element::kW:
+        AppendDigits((d_.day - 1) / 7 + 1, 1, out_);
+        break;
+      case Element::kDDD:
+        Number(DayOfYear(d_), 3);
+        break;
+      case Element::kDD:
+        Number(d_.day, 2);
+        break;
+      case Element::kD:
+        AppendDigits(Weekday(d_) + 1, 1, out_);
+        break;
+      case Element::kDay:
+        Name(kDayNames[Weekday(d_)], t.letter_case, kLongestName);
+        break;
+      case Element::kDy:
+        AppendName(kDayNames[Weekday(d_)].substr(0, 3), t.letter_case, 0, out_);
+        break;
+      case Element::kJ:
+        out_->append(std::to_string(DaysFromCivil(d_.year, d_.month, d_.day) + kJulianDayOfEpoch));
+        break;
+      case Element::kHH24:
+        Number(d_.hour, 2);
+        break;
+      case Element::kHH12:
+        Number(d_.hour % 12 == 0 ? 12 : d_.hour % 12, 2);
+        break;
+      case Element::kMI:
+        Number(d_.minute, 2);
+        break;
+      case Element::kSS:
+        Number(d_.second, 2);
+        break;
+      case Element::kSSSSS:
+        Number(d_.hour * 3600 + d_.minute * 60 + d_.second, 5);
+        break;
+      case Element::kAM:
+        AppendName(d_.hour < 12 ? "AM" : "PM", t.letter_case, 0, out_);
+        break;
+      case Element::kAMDots:
+        AppendName(d_.hour < 12 ? "A.M." : "P.M.", t.letter_case, 0, out_);
+        break;
+      case Element::kAD:
+        AppendName(d_.year > 0 ? "AD" : "BC", t.letter_case, 0, out_);
+        break;
+      case Element::kADDots:
+        AppendName(d_.year > 0 ? "A.D." : "B.C.", t.letter_case, 0, out_);
+        break;
+      case Element::kFM:
+        fill_mode_ = !fill_mode_;
+        break;
+      case Element::kFX:
+        break;
+      case Element::kLiteral:
+        out_->append(t.literal);
+        break;
+      case Element::kEnd:
+        break;
+    }
+  }
+
+ private:
+  void Number(int v, int width) {
+    if (fill_mode_) {
+      out_->append(std::to_string(v));
+    } else {
+      AppendDigits(v, width, out_);
+    }
+  }
+  void Name(std::string_view name, LetterCase letter_case, size_t width) {
+    AppendName(name, letter_case, fill_mode_ ? 0 : width, out_);
+  }
+  void IsoYear(Element e) {
+    int year = 0, week = 0;
+    IsoWeek(d_, &year, &week);
+    const int digits = e == Element::kIYYY ? 4 : e == Element::kIYY ? 3 : e == Element::kIY ? 2 : 1;
+    int modulus = 1;
+    for (int i = 0; i < digits; ++i) modulus *= 10;
+    AppendDigits(digits == 4 ? year : year % modulus, digits, out_);
+  }
+  void Century(bool signed_form) {
+    const int year = d_.year < 0 ? -d_.year : d_.year;
+    const int century = (year - 1) / 100 + 1;
+    if (signed_form) out_->push_back(d_.year < 0 ? '-' : ' ');
+    Number(d_.year < 0 && !signed_form ? -century : century, 2);
+  }
+
+  const DateTime& d_;
+  std::string* out_;
+  bool fill_mode_ = false;
+};
+
+}  // namespace
+
+std::string FormatDateModel(const DateTime& d, std::string_view f) {
+  std::string out;
+  DateFormatter formatter(d, &out);
+  for (size_t at = 0;;) {
+    FormatToken t = ReadElement(f, at);
+    if (t.element == Element::kEnd) break;
+    at += t.length;
+    formatter.Write(t);
+  }
+  return out;
+}
+
+namespace {
+
+// Reads a text by a format model, element by element, into the fields of a date.
+class DateReader {
+ public:
+  DateReader(std::string_view text, std::string_view format, const DateTime& today)
+      : text_(text), format_(format) {
+    d_.year = today.year;
+    d_.month = today.month;
+    while (pos_ < text_.size() && text_[pos_] == ' ') ++pos_;
+  }
+
+  DateTime Read() {
+    for (size_t at = 0;;) {
+      FormatToken t = ReadElement(format_, at);
+      if (t.element == Element::kEnd) break;
+      at += t.length;
+      if (pos_ >= text_.size()) {
+        // The text ended early: the remaining elements keep their defaults, provided the rest
+        // of the format is only time fields and separators.
+        if (OnlyFormats(t.element)) Refuse();
+        if (!IsTimeOrSeparator(t.element)) Fail();
+        continue;
+      }
+      ReadOne(t);
+    }
+    return Finish();
+  }
+
+ private:
+  static bool OnlyFormats(Element e) {
+    switch (e) {
+      case Element::kIYYY:
+      case Element::kIYY:
+      case Element::kIY:
+      case Element::kI:
+      case Element::kCC:
+      case Element::kSCC:
+      case Element::kQ:
+      case Element::kWW:
+      case Element::kIW:
+      case Element::kW:
+        return true;
+      default:
+        return false;
+    }
+  }
+  static bool IsTimeOrSeparator(Element e) {
+    switch (e) {
+      case Element::kLiteral:
+      case Element::kHH24:
+      case Element::kHH12:
+      case Element::kMI:
+      case Element::kSS:
+      case Element::kSSSSS:
+      case Element::kFM:
+      case Element::kFX:
+      case Element::kAM:
+      case Element::kAMDots:
+        return true;
+      default:
+        return false;
+    }
+  }
+
+  [[noreturn]] void Refuse() const {
+    throw SqlError("ORA-01820: format code cannot appear in date input format: '" +
+                   std::string(format_) + "'");
+  }
+  [[noreturn]] void Fail(
+      const char* what = "ORA-01861: literal does not match format string") const {
+    throw DbError(kConversionFailed, std::string(what) + ": '" + std::string(text_) + "'");
+  }
+
+  // Up to `max_digits` digits (exactly that many under FX); a '-' first where `sign` allows.
+  bool ReadInt(size_t max_digits, int64_t* v, bool sign = false) {
+    const size_t start = pos_;
+    const bool negative = sign && pos_ < text_.size() && text_[pos_] == '-';
+    if (negative || (sign && pos_ < text_.size() && text_[pos_] == '+')) ++pos_;
+    const size_t digits_start = pos_;
+    int64_t value = 0;
+    while (pos_ < text_.size() && pos_ - digits_start < max_digits && text_[pos_] >= '0' &&
+           text_[pos_] <= '9') {
+      value = value * 10 + (text_[pos_] - '0');
+      ++pos_;
+    }
+    const size_t count = pos_ - digits_start;
+    if (count == 0 || (exact_ && count != max_digits)) {
+      pos_ = start;
+      return false;
+    }
+    *v = negative ? -value : value;
+    return true;
+  }
+  int64_t Field(size_t max_digits, int64_t low, int64_t high, const char* error) {
+    int64_t v = 0;
+    if (!ReadInt(max_digits, &v) || v < low || v > high) Fail(error);
+    return v;
+  }
+
+  // The index of the name (or its first three letters) that stands at the position.
+  template <size_t N>
+  int ReadName(const std::array<std::string_view, N>& names, bool abbreviations) {
+    for (size_t full = 0; full < 2; ++full) {
+      for (size_t i = 0; i < N; ++i) {
+        std::string_view name = full == 0 ? names[i] : names[i].substr(0, 3);
+        if ((full == 0 || abbreviations) && StartsWithCi(text_, pos_, name)) {
+          pos_ += name.size();
+          return static_cast<int>(i);
+        }
+      }
+    }
+    return -1;
+  }
+  int ReadRomanMonth() {
+    int best = -1;
+    size_t best_length = 0;
+    for (size_t i = 0; i < kRomanMonths.size(); ++i) {
+      if (kRomanMonths[i].size() > best_length && StartsWithCi(text_, pos_, kRomanMonths[i])) {
+        best = static_cast<int>(i);
+        best_length = kRomanMonths[i].size();
+      }
+    }
+    pos_ += best_length;
+    return best;
+  }
+  bool ReadWord(std::string_view a, std::string_view b, bool* second) {
+    *second = StartsWithCi(text_, pos_, b);
+    if (!*second && !StartsWithCi(text_, pos_, a)) return false;
+    pos_ += *second ? b.size() : a.size();
+    return true;
+  }
+
+  void ReadYear(Element e) {
+    int64_t v = 0;
+    switch (e) {
+      case Element::kYYYY:
+      case Element::kRRRR:
+      case Element::kSYYYY:
+        if (!ReadInt(4, &v, e == Element::kSYYYY)) Fail();
+        d_.year = static_cast<int>(v);
+        break;
+      case Element::kYCommaYYY: {
+        int64_t thousands = 0;
+        if (!ReadInt(1, &thousands) || pos_ >= text_.size() || text_[pos_] != ',') Fail();
+        ++pos_;
+        if (!ReadInt(3, &v)) Fail();
+        d_.year = static_cast<int>(thousands * 1000 + v);
+        break;
+      }
+      case Element::kYY:
+      case Element::kRR:
+        if (!ReadInt(2, &v)) Fail();
+        // RR and YY both read two digits as a year of the current century window.
+        d_.year = static_cast<int>(v < 50 ? 2000 + v : 1900 + v);
+        break;
+      default: {  // YYY and Y: the digits the current year has beyond them stay
+        const int digits = e == Element::kYYY ? 3 : 1;
+        const int modulus = digits == 3 ? 1000 : 10;
+        if (!ReadInt(static_cast<size_t>(digits), &v)) Fail();
+        d_.year = d_.year - d_.year % modulus + static_cast<int>(v);
+        break;
+      }
+    }
+  }
+
+  void ReadOne(const FormatToken& t) {
+    int64_t v = 0;
+    bool second = false;
+    switch (t.element) {
+      case Element::kYYYY:
+      case Element::kRRRR:
+      case Element::kSYYYY:
+      case Element::kYCommaYYY:
+      case Element::kYY:
+      case Element::kRR:
+      case Element::kYYY:
+      case Element::kY:
+        ReadYear(t.element);
+        break;
+      case Element::kMM:
+        d_.month = static_cast<int>(Field(2, 1, 12, "ORA-01843: not a valid month"));
+        break;
+      case Element::kMon:
+      case Element::kMonth: {
+        const int month = ReadName(kMonthNames, true);
+        if (month < 0) Fail("ORA-01843: not a valid month");
+        d_.month = month + 1;
+        break;
+      }
+      case Element::kRM: {
+        const int month = ReadRomanMonth();
+        if (month < 0) Fail("ORA-01843: not a valid month");
+        d_.month = month + 1;
+        break;
+      }
+      case Element::kDD:
+        d_.day = static_cast<int>(
+            Field(2, 1, 31, "ORA-01847: day of month must be between 1 and last day of month"));
+        break;
+      case Element::kDDD:
+        day_of_year_ = static_cast<int>(Field(
+            3, 1, 366, "ORA-01848: day of year must be between 1 and 365 (366 for leap year)"));
+        break;
+      case Element::kD:
+        weekday_ = static_cast<int>(Field(1, 1, 7, "ORA-01846: not a valid day of the week")) - 1;
+        break;
+      case Element::kDay:
+      case Element::kDy:
+        weekday_ = ReadName(kDayNames, true);
+        if (weekday_ < 0) Fail("ORA-01846: not a valid day of the week");
+        break;
+      case Element::kJ:
+        julian_ = Field(7, 1, 5373484, "ORA-01854: julian date must be between 1 and 5373484");
+        break;
+      case Element::kHH24:
+        d_.hour = static_cast<int>(Field(2, 0, 23, "ORA-01850: hour must be between 0 and 23"));
+        break;
+      case Element::kHH12:
+        d_.hour =
+            static_cast<int>(Field(2, 1, 12, "ORA-01849: hour must be between 1 and 12")) % 12;
+        break;
+      case Element::kMI:
+        d_.minute =
+            static_cast<int>(Field(2, 0, 59, "ORA-01851: minutes must be between 0 and 59"));
+        break;
+      case Element::kSS:
+        d_.second =
+            static_cast<int>(Field(2, 0, 59, "ORA-01852: seconds must be between 0 and 59"));
+        break;
+      case Element::kSSSSS:
+        v = Field(5, 0, 86399, "ORA-01853: seconds in day must be between 0 and 86399");
+        d_.hour = static_cast<int>(v / 3600);
+        d_.minute = static_cast<int>(v / 60 % 60);
+        d_.second = static_cast<int>(v % 60);
+        break;
+      case Element::kAM:
+      case Element::kAMDots: {
+        const bool dots = t.element == Element::kAMDots;
+        if (!ReadWord(dots ? "A.M." : "AM", dots ? "P.M." : "PM", &second)) {
+          Fail("ORA-01855: AM/A.M. or PM/P.M. required");
+        }
+        pm_ = second;
+        has_meridian_ = true;
+        break;
+      }
+      case Element::kAD:
+      case Element::kADDots: {
+        const bool dots = t.element == Element::kADDots;
+        if (!ReadWord(dots ? "A.D." : "AD", dots ? "B.C." : "BC", &second)) {
+          Fail("ORA-01856: BC/B.C. or AD/A.D. required");
+        }
+        bc_ = second;
+        break;
+      }
+      case Element::kFM:
+        break;
+      case Element::kFX:
+        exact_ = !exact_;
+        break;
+      case Element::kLiteral:
+        ReadLiteral(t.literal);
+        break;
+      case Element::kEnd:
+        break;
+      default:
+        Refuse();
+    }
+  }
+
+  void ReadLiteral(const std::string& lit) {
+    // Oracle matches punctuation leniently: any one separator stands for another (not under FX).
+    if (!exact_ && lit.size() == 1 && IsSeparator(lit[0])) {
+      if (!IsSeparator(text_[pos_])) Fail();
+      ++pos_;
+      return;
+    }
+    if (text_.substr(pos_, lit.size()) != lit) Fail();
+    pos_ += lit.size();
+  }
+
+  DateTime Finish() {
+    if (has_meridian_ && pm_) d_.hour += 12;
+    if (bc_) d_.year = -d_.year;
+    while (pos_ < text_.size() && text_[pos_] == ' ') ++pos_;
+    if (pos_ != text_.size()) {
+      Fail("ORA-01830: date format picture ends before converting entire input string");
+    }
+    if (julian_ > 0) CivilFromDays(julian_ - kJulianDayOfEpoch, &d_.year, &d_.month, &d_.day);
+    if (day_of_year_ > 0) {
+      const bool leap = DaysInMonth(d_.year, 2) == 29;
+      if (day_of_year_ > (leap ? 366 : 365)) {
+        Fail("ORA-01848: day of year must be between 1 and 365 (366 for leap year)");
+      }
+      CivilFromDays(DaysFromCivil(d_.year, 1, 1) + day_of_year_ - 1, &d_.year, &d_.month, &d_.day);
+    }
+    if (!IsValid(d_)) Fail("ORA-01839: date not valid for month specified");
+    if (weekday_ >= 0 && weekday_ != Weekday(d_))
+      Fail("ORA-01835: day of week conflicts with Julian date");
+    return d_;
+  }
+
+  std::string_view text_;
+  std::string_view format_;
+  size_t pos_ = 0;
+  DateTime d_;
+  bool pm_ = false, has_meridian_ = false, bc_ = false, exact_ = false;
+  int weekday_ = -1, day_of_year_ = 0;
+  int64_t julian_ = 0;
+};
+
+}  // namespace
+
+DateTime ParseDateModel(std::string_view text, std::string_view f, const DateTime& today) {
+  return DateReader(text, f, today).Read();
+}
+
+}  // namespace korvalis::db
