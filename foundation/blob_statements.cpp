@@ -136,10 +136,12 @@ void CSingleDataSource::WriteBlob(const std::u16string& sql, const BYTE* data, U
       found = length == 0 ? connection.WriteBlob(korvalis::ToUtf8(sql), std::nullopt)
                           : connection.WriteBlob(korvalis::ToUtf8(sql), stream.Bytes());
     } catch (const DbError& error) {
+      // The engine's account goes to the event log in full; the failure itself names the
+      // statement only.
       last_code_ = error.code();
-      throw CEMRException(
-          u"更新BLOB数据错误，语句：" + sql + u"\n" +
-          korvalis::datasource::SqlErrorText(error.code(), error.description(), sql));
+      korvalis::datasource::ReportDatabaseError(
+          korvalis::datasource::SqlErrorText(error.code(), error.description(), sql), error.code());
+      throw CEMRException(u"更新BLOB数据错误，语句：" + sql);
     }
     if (!found) throw CEMRException(kNoDataFoundMessage + sql);
   } catch (const CEMRException& failure) {

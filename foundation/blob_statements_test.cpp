@@ -5,10 +5,11 @@
 
 #include "foundation/codec_factory.h"
 #include "foundation/comm_data_source.h"
-#include "foundation/testing/data_source_test_util.h"
 #include "foundation/emr_exception.h"
 #include "foundation/iss_helper.h"
+#include "foundation/testing/data_source_test_util.h"
 #include "platform/com/guid.h"
+#include "platform/com/unicode.h"
 
 namespace {
 
@@ -110,6 +111,37 @@ TEST_F(BlobTest, TheByteOrderMarkIsDroppedOnlyBeforeContent) {
                                            4));
 }
 
+// The stored value of a patient-information node: the newest row of the visit, read through
+// an inline view ordered by time and cut to its first row.
+TEST_F(BlobTest, AnyQueryIsReadFromTheFirstColumnOfItsFirstRow) {
+  for (const char* time : {"2026-12-01 08:00:00", "2026-12-03 08:00:00", "2026-12-02 08:00:00"}) {
+    database_.Run(
+        "INSERT INTO TELV_STD_PATIENT_INFO_DOMAIN (PATIENT_INFO_NODE_ID, PATIENT_ID, EVENT_NO, "
+        "CREATE_TIME) VALUES ('STD_DE_ALLERGY', 'P1', 'E1', TO_DATE('" +
+        std::string(time) + "', 'YYYY-MM-DD HH24:MI:SS'))");
+    CCommDataSource source = Source();
+    const std::string value = Utf16Bytes(u"青霉素 " + korvalis::FromUtf8(time));
+    source.WriteBlob(
+        u"SELECT INFO_VALUE_BLOB FROM TELV_STD_PATIENT_INFO_DOMAIN WHERE "
+        u"CREATE_TIME = TO_DATE('" +
+            korvalis::FromUtf8(time) + u"', 'YYYY-MM-DD HH24:MI:SS')",
+        reinterpret_cast<const BYTE*>(value.data()), static_cast<ULONG>(value.size()), 0, 0, false);
+  }
+  CCommDataSource source = Source();
+  BYTE* data = nullptr;
+  ULONG length = 0;
+  source.ReadBlob(
+      u"SELECT INFO_VALUE_BLOB FROM (SELECT INFO_VALUE_BLOB  FROM TELV_STD_PATIENT_INFO_DOMAIN "
+      u"WHERE PATIENT_INFO_NODE_ID = 'STD_DE_ALLERGY' AND PATIENT_ID = 'P1' AND EVENT_NO = 'E1' "
+      u"AND EMR_ID IS NULL  ORDER BY CREATE_TIME DESC) WHERE ROWNUM = 1",
+      data, length, 0, 0, false);
+  ASSERT_NE(data, nullptr);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), length),
+            Utf16Bytes(u"青霉素 2026-12-03 08:00:00"));
+  delete[] data;
+  EXPECT_TRUE(events_.Records().empty());
+}
+
 TEST_F(BlobTest, NullAndEmptyBlobsReadAsNoBytes) {
   EXPECT_EQ(Read(1, 3, true), "<null>");
   database_.Run("UPDATE TELV_EMR_CONTENT SET CONTENT = EMPTY_BLOB() WHERE ID = 'R1'");
@@ -134,6 +166,26 @@ TEST_F(BlobTest, AMissingRowIsADatabaseError) {
     EXPECT_EQ(record.text, u"没有找到数据: " + sql);
     EXPECT_EQ(record.raw, korvalis::datasource::testing::CodeBytes(0));
   }
+}
+
+TEST_F(BlobTest, AFailedWriteLogsTheEngineAndThenNamesTheStatement) {
+  Write("keep me", 0, 0, false);
+  CCommDataSource source = Source();
+  const std::u16string sql = u"SELECT NO_SUCH_COLUMN FROM TELV_EMR_CONTENT WHERE ID = 'R1'";
+  try {
+    source.WriteBlob(sql, reinterpret_cast<const BYTE*>("new"), 3, 0, 0, false);
+    ADD_FAILURE() << "the write succeeded";
+  } catch (const CEMRException& e) {
+    EXPECT_EQ(e.GetText(), kDatabaseErrorMessage);
+  }
+  const auto records = events_.Records();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_NE(records[0].text.find(u"ORA-00904"), std::u16string::npos);
+  EXPECT_NE(records[0].text.find(sql), std::u16string::npos);
+  EXPECT_EQ(records[1].text, u"更新BLOB数据错误，语句：" + sql);
+  EXPECT_EQ(records[1].raw, records[0].raw);
+  EXPECT_NE(records[1].raw, korvalis::datasource::testing::CodeBytes(0));
+  EXPECT_EQ(Stored(), "keep me");
 }
 
 TEST_F(BlobTest, TheDigestCodecIsRefusedAndTheContentKept) {

@@ -250,9 +250,6 @@ BlobStatement Translator::Blob(Statement& stmt) {
   if (!stmt.select->order_by.empty()) EmitOrderBy(stmt.select->order_by, &scope, &order);
   const std::string tail = order + " LIMIT " + std::to_string(limited ? std::min<int64_t>(limit, 1) : 1);
   BlobStatement b;
-  std::string col_sql;
-  Emit(column, &scope, &col_sql);
-  b.read_sql = "SELECT " + col_sql + " FROM " + from + where + tail;
   std::string alias = scope.sources[0].alias;
   std::string rowid;
   AppendQuotedName(alias, &rowid);

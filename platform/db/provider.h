@@ -52,10 +52,12 @@ class Connection {
   // itself. Throws DbError.
   virtual std::unique_ptr<Rowset> Execute(std::string_view sql) = 0;
 
-  // `sql` selects one column of a single table (with or without alias); the first row is read.
+  // Reads the first column of the first row of the query `sql` (any query: joins, views and
+  // inline views included). Throws DbError, also for a statement that is not a query.
   virtual BlobValue ReadBlob(std::string_view sql) = 0;
-  // Writes `bytes` (nullopt: NULL) into that column of the query's first row; false when the
-  // query finds no row.
+  // `sql` selects one column of a single table (with or without alias); writes `bytes`
+  // (nullopt: NULL) into that column of the query's first row; false when the query finds no
+  // row.
   virtual bool WriteBlob(std::string_view sql, std::optional<std::string_view> bytes) = 0;
 
   // Transactions. A writing transaction takes the database's write lock at its start, so that

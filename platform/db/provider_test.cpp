@@ -157,7 +157,33 @@ TEST_F(ProviderTest, BlobReadAndWrite) {
   EXPECT_EQ(c().ReadBlob("SELECT PHOTO FROM TELV_PATIENT WHERE PATIENT_ID = 'p1'").state, BlobValue::kNull);
   EXPECT_FALSE(c().WriteBlob("SELECT PHOTO FROM TELV_PATIENT WHERE PATIENT_ID = 'none'", bytes));
   EXPECT_EQ(c().ReadBlob("SELECT PHOTO FROM TELV_PATIENT WHERE PATIENT_ID = 'none'").state, BlobValue::kNoRow);
-  EXPECT_THROW(c().ReadBlob("SELECT PHOTO FROM TELV_PATIENT, TELV_VISIT"), SqlError);
+  EXPECT_THROW(c().WriteBlob("SELECT PHOTO FROM TELV_PATIENT, TELV_VISIT", bytes), SqlError);
+}
+
+TEST_F(ProviderTest, ABlobIsReadFromTheFirstColumnOfTheFirstRowOfAnyQuery) {
+  const std::string older("\x01\x00\x02", 3), newer("\x03\x00", 2);
+  c().Execute("INSERT INTO TELV_PATIENT (PATIENT_ID, AGE) VALUES ('p1', 30)");
+  c().Execute("INSERT INTO TELV_PATIENT (PATIENT_ID, AGE) VALUES ('p2', 40)");
+  c().Execute("INSERT INTO TELV_VISIT (PATIENT_ID, SERIAL, DEPT_ID) VALUES ('p2', 1, '0101')");
+  ASSERT_TRUE(c().WriteBlob("SELECT PHOTO FROM TELV_PATIENT WHERE PATIENT_ID = 'p1'", older));
+  ASSERT_TRUE(c().WriteBlob("SELECT PHOTO FROM TELV_PATIENT WHERE PATIENT_ID = 'p2'", newer));
+  // An inline view ordered newest first and cut to its first row.
+  EXPECT_EQ(c().ReadBlob("SELECT PHOTO FROM (SELECT PHOTO FROM TELV_PATIENT ORDER BY AGE DESC) "
+                         "WHERE ROWNUM = 1")
+                .bytes,
+            newer);
+  EXPECT_EQ(c().ReadBlob("SELECT P.PHOTO, V.SERIAL FROM TELV_PATIENT P, TELV_VISIT V "
+                         "WHERE P.PATIENT_ID = V.PATIENT_ID AND V.DEPT_ID = '0101'")
+                .bytes,
+            newer);
+  EXPECT_EQ(c().ReadBlob("SELECT PHOTO FROM TELV_PATIENT ORDER BY AGE").bytes, older);
+  EXPECT_EQ(c().ReadBlob("SELECT PHOTO FROM (SELECT PHOTO FROM TELV_PATIENT WHERE AGE > 50)").state,
+            BlobValue::kNoRow);
+  // A statement that is no query is refused before it runs.
+  EXPECT_THROW(c().ReadBlob("UPDATE TELV_PATIENT SET PHOTO = NULL"), SqlError);
+  EXPECT_THROW(c().ReadBlob("DELETE FROM TELV_VISIT"), SqlError);
+  EXPECT_EQ(c().ReadBlob("SELECT PHOTO FROM TELV_PATIENT WHERE PATIENT_ID = 'p1'").bytes, older);
+  EXPECT_EQ(Scalar(c(), "SELECT COUNT(*) FROM TELV_VISIT"), "1");
 }
 
 TEST_F(ProviderTest, TransactionsCommitAndRollBack) {

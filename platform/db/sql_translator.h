@@ -26,10 +26,9 @@ struct Translation {
 // Throws SqlError (syntax, unknown function, construct not supported).
 Translation Translate(std::string_view oracle_sql, const Catalog& catalog);
 
-// The statements of a BLOB read or write: the query must select one column of a single table
-// (with or without an alias) and finds the row to read or change.
+// The statements of a BLOB write: the query must select one column of a single table (with or
+// without an alias) and finds the row to change.
 struct BlobStatement {
-  std::string read_sql;   // SELECT <column> ... LIMIT 1
   std::string rowid_sql;  // SELECT <alias>.rowid ... LIMIT 1
   std::string update_sql; // UPDATE <table> SET <column> = ?1 WHERE rowid = ?2
 };

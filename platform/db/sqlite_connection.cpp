@@ -551,9 +551,14 @@ std::unique_ptr<Rowset> SqliteConnection::Run(std::string_view sql, const Statem
 }
 
 BlobValue SqliteConnection::ReadBlob(std::string_view sql) {
-  BlobStatement b = TranslateBlobSelect(sql, *database_->CurrentCatalog(db_));
+  // Any query reads: inline views, joins and views included. Only writing needs one table.
+  std::shared_ptr<const Translation> t = database_->Translate(sql, db_);
+  if (t->kind != sql::StatementKind::kSelect || t->statements.size() != 1) {
+    throw SqlError("a BLOB read of a statement that is not a query is not supported",
+                   kNotSupported);
+  }
   StatementGuard guard;
-  int rc = sqlite3_prepare_v2(db_, b.read_sql.c_str(), -1, &guard.stmt, nullptr);
+  int rc = sqlite3_prepare_v2(db_, t->statements[0].c_str(), -1, &guard.stmt, nullptr);
   if (rc != SQLITE_OK) Fail(rc);
   rc = sqlite3_step(guard.stmt);
   BlobValue value;
