@@ -2,12 +2,16 @@
 // (the element vocabulary of the patient search, patient_search.h) with its arguments in
 // place and returns what the search returns. A null argument reads as the empty text;
 // argument texts are escaped, so markup in a department or a name is searched for as text.
+// A time argument is a date or empty: any other text (a span of its own, SQL) is refused, as
+// the search refuses a malformed piece, before any statement runs.
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "archive/archive_patient.h"
 #include "archive/patient_search.h"
+#include "archive/search_pieces.h"
+#include "foundation/sql_date.h"
 #include "foundation/string_util.h"
 #include "foundation/xml_property.h"
 #include "foundation/xml_text.h"
@@ -15,6 +19,13 @@
 namespace {
 
 using korvalis::BstrView;
+
+// A time the list writes into the span `element`: a date, or empty.
+std::u16string_view TimeArgument(std::u16string_view element, std::u16string_view time) {
+  if (!time.empty() && !korvalis::IsSqlDate(time))
+    korvalis::archive::RefuseCondition(element, time);
+  return time;
+}
 
 // A condition document under construction: "<?xml version='1.0' ?><root>", the elements in
 // the order they are added, "</root>". `separator` follows the declaration and each element.
@@ -31,10 +42,10 @@ class ConditionDocument {
     return *this;
   }
 
-  // "start|end".
+  // "start|end", each a date or empty.
   ConditionDocument& AddSpan(std::u16string_view name, BSTR start, BSTR end) {
-    std::u16string span(BstrView(start));
-    span.append(u"|").append(BstrView(end));
+    std::u16string span(TimeArgument(name, BstrView(start)));
+    span.append(u"|").append(TimeArgument(name, BstrView(end)));
     return Add(name, span);
   }
 
@@ -48,17 +59,22 @@ class ConditionDocument {
   std::u16string text_;
 };
 
-// The span of a client's condition rejoined when it splits into exactly two pieces, else empty.
-std::u16string TwoPieceSpan(const std::u16string& span) {
+// The span `element` of a client's condition rejoined when it splits into exactly two pieces,
+// each a date, else empty.
+std::u16string TwoPieceSpan(std::u16string_view element, const std::u16string& span) {
   std::vector<std::u16string> pieces;
   SplitByChars(span, u"|", pieces);
-  return pieces.size() == 2 ? pieces[0] + u"|" + pieces[1] : std::u16string();
+  if (pieces.size() != 2) return std::u16string();
+  return std::u16string(TimeArgument(element, pieces[0])) + u"|" +
+         std::u16string(TimeArgument(element, pieces[1]));
 }
 
 // A discharge span from both times, or every discharged visit when either time is empty.
 std::u16string LeaveSpanOrDischarged(BSTR start, BSTR end) {
-  if (SysStringLen(start) == 0 || SysStringLen(end) == 0) return u" is not null";
-  return std::u16string(BstrView(start)) + u"|" + std::u16string(BstrView(end));
+  const std::u16string_view start_time = TimeArgument(u"leavetime_span", BstrView(start));
+  const std::u16string_view end_time = TimeArgument(u"leavetime_span", BstrView(end));
+  if (start_time.empty() || end_time.empty()) return u" is not null";
+  return std::u16string(start_time) + u"|" + std::u16string(end_time);
 }
 
 // The text of `name` in a client's condition, empty when absent.
@@ -138,7 +154,7 @@ long CBArchivePatient::GetCommitedPatient(CEMRDataSource* pDataSource, BSTR bstr
       .Add(u"eventno", ValueOf(args, u"eventno"))
       .Add(u"doctor", ValueOf(args, u"doctor"))
       .Add(u"leavedept", ValueOf(args, u"leavedept"))
-      .Add(u"leavetime_span", TwoPieceSpan(ValueOf(args, u"leavetime_span")))
+      .Add(u"leavetime_span", TwoPieceSpan(u"leavetime_span", ValueOf(args, u"leavetime_span")))
       .Add(u"emrtype", u"1")
       .Add(u"patienttype", u"1")
       .Add(u"orderby", u"COMMIT_TIME,BED_NO")
@@ -186,7 +202,8 @@ long CBArchivePatient::GetPreCommitPatient(CEMRDataSource* pDataSource, BSTR bst
       .Add(u"patienttype", u"1")
       .Add(u"emrtype", u"0")
       .Add(u"code", u"6,10");
-  if (std::u16string span = TwoPieceSpan(ValueOf(args, u"intime_span")); !span.empty()) {
+  if (std::u16string span = TwoPieceSpan(u"intime_span", ValueOf(args, u"intime_span"));
+      !span.empty()) {
     condition.Add(u"intime_span", span);
   }
   return Search(pDataSource, condition, pbstrList);

@@ -207,6 +207,22 @@ TEST_F(ArchivePatientListsTest, PreCommitListsDifferInResidence) {
   EXPECT_EQ(Call(&P::GetAllPreCommitPatient, kStart, kEnd), (Events{"AP1"}));
 }
 
+TEST_F(ArchivePatientListsTest, TimesAreDatesInAnyFormTheDatabaseReadsOrEmpty) {
+  using P = CBArchivePatient;
+  EXPECT_EQ(Sorted(Call(&P::GetAllInPatientList, Text(u"2026-11-1"), Text(u"2026-12-01 00:00:00"))),
+            (Events{"A1", "A2", "M1", "U1"}));
+  EXPECT_EQ(
+      Call(&P::GetAllLeavePatientList, Text(u"2026-11-10 08:00"), Text(u"2026-11-10 8:00:01")),
+      (Events{"L1"}));
+  // A time that is no date is refused, also where the list would not use it.
+  for (const Text& time : {Text(u"2026-11-01|"), Text(u"x"), Text(u"is not null")}) {
+    EXPECT_EQ(FailureOf([&] { Call(&P::GetLeavePatientList, Text(u"0101"), time, kEmpty); }),
+              kDatabaseErrorMessage);
+    EXPECT_EQ(FailureOf([&] { Call(&P::GetAllCommitedPatient, kStart, time); }),
+              kDatabaseErrorMessage);
+  }
+}
+
 TEST_F(ArchivePatientListsTest, MarkupAndQuotesInArgumentsAreSearchedForAsText) {
   using P = CBArchivePatient;
   EXPECT_EQ(Call(&P::GetToCommitPatient, Text(u"K<&'1")), (Events{"M1"}));

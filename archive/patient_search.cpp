@@ -1,10 +1,12 @@
 #include "archive/patient_search.h"
 
+#include <exception>
+
 #include "archive/archive_patient.h"
+#include "archive/search_pieces.h"
 #include "foundation/db_type.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
-#include "foundation/event_log_entry.h"
 #include "foundation/sql_date.h"
 #include "foundation/sql_text.h"
 #include "foundation/string_util.h"
@@ -55,18 +57,85 @@ void AppendQuotedWhenGiven(const std::u16string& value, std::u16string_view open
   sql.append(opening).append(SqlEscaped(value)).append(closing);
 }
 
-// The row limit as a number; blanks around it are dropped. Anything else fails as the statement
-// would on the server, and is logged.
-std::u16string RowLimit(const std::u16string& maxrow) {
-  const std::size_t first = maxrow.find_first_not_of(u" \t\r\n");
-  const std::size_t last = maxrow.find_last_not_of(u" \t\r\n");
-  std::u16string limit =
-      first == std::u16string::npos ? std::u16string() : maxrow.substr(first, last - first + 1);
-  if (!IsSqlNumber(limit)) {
-    CEventLogEntry(u"病人查询的最大行数不是数字: " + maxrow, CEventLogEntry::kError).Report();
-    throw CEMRException(std::u16string(kDatabaseErrorMessage));
+// The pieces of the condition that stand bare in the statement, checked; empty when not given.
+struct SqlPieces {
+  std::u16string emr_status;   // emrtype
+  std::u16string code_status;  // code
+  std::u16string null_test;    // leavetime_span when it holds "null"
+  std::u16string order_by;
+  std::u16string row_limit;
+};
+
+// Refuses (search_pieces.h) a piece of any other form than those the search takes.
+SqlPieces CheckedPieces(const Condition& condition) {
+  SqlPieces pieces;
+  if (const std::u16string& emrtype = condition[u"emrtype"]; !emrtype.empty()) {
+    pieces.emr_status = ConditionNumberList(u"emrtype", emrtype);
   }
-  return limit;
+  if (const std::u16string& code = condition[u"code"]; !code.empty()) {
+    pieces.code_status = ConditionNumberList(u"code", code);
+  }
+  if (const std::u16string& leave = condition[u"leavetime_span"];
+      leave.find(u"null") != std::u16string::npos) {
+    pieces.null_test = ConditionNullTest(leave);
+  }
+  if (const std::u16string& orderby = condition[u"orderby"]; !orderby.empty()) {
+    pieces.order_by = ConditionOrderBy(orderby);
+  }
+  if (const std::u16string& maxrow = condition[u"maxrow"]; !maxrow.empty()) {
+    pieces.row_limit = ConditionRowLimit(maxrow);
+  }
+  return pieces;
+}
+
+std::u16string StatementOf(const CDBType& dialect, std::u16string_view now,
+                           const Condition& condition, const SqlPieces& pieces) {
+  const std::u16string now_literal = SqlDateValue(dialect, now);
+  std::u16string sql;
+  sql.reserve(2048);
+  sql.append(kSelectHead).append(now_literal).append(kSelectMiddle).append(now_literal);
+  sql.append(kSelectTail);
+
+  AppendQuotedWhenGiven(condition[u"name"], u" NAME LIKE '%", u"%' AND ", sql);
+  if (const std::u16string& event_no = condition[u"eventno"]; !event_no.empty()) {
+    sql.append(u" EVENT_NO LIKE '%").append(SqlEscaped(event_no)).append(u"%' AND ");
+    AppendQuotedWhenGiven(condition[u"patient_id"], u" PATIENT_ID = '", u"' AND ", sql);
+  }
+  AppendQuotedWhenGiven(condition[u"doctor"], u" DOCTOR_NAME LIKE '%", u"%' AND ", sql);
+  if (const std::u16string& type = condition[u"patienttype"]; !type.empty() && type != u"99") {
+    sql.append(u" RESIDENCE_FLAG=").append(LongToString(StringToLong(type))).append(u" AND ");
+  }
+  AppendQuotedWhenGiven(condition[u"forbid_flag"], u"FORBID_FLAG = '", u"' AND ", sql);
+  AppendWhenGiven(pieces.emr_status, u"EMR_STATUS IN (", u") AND ", sql);
+  AppendQuotedWhenGiven(condition[u"code_status"], u"CODE_STATUS = '", u"' AND ", sql);
+  AppendQuotedWhenGiven(condition[u"trans_status"], u"EVENT_STATUS = '", u"' AND ", sql);
+  AppendQuotedWhenGiven(condition[u"indept"], u"IN_DEPT_ID='", u"' AND ", sql);
+  AppendQuotedWhenGiven(condition[u"leavedept"], u"OUT_DEPT_ID='", u"' AND ", sql);
+  AppendQuotedWhenGiven(condition[u"nowdept"], u"NOW_DEPT_ID='", u"' AND ", sql);
+  AppendDateSpan(dialect, condition[u"intime_span"], u" IN_TIME >= ", u" AND IN_TIME < ", sql);
+  // The leave time is a null test when the text names null, else a span.
+  if (!pieces.null_test.empty()) {
+    sql.append(u" OUT_TIME ").append(pieces.null_test).append(u" AND ");
+  } else {
+    AppendDateSpan(dialect, condition[u"leavetime_span"], u" OUT_TIME >=  ", u" AND OUT_TIME < ",
+                   sql);
+  }
+  AppendDateSpan(dialect, condition[u"commit_time_span"], u" COMMIT_TIME >= ",
+                 u" AND COMMIT_TIME < ", sql);
+  AppendDateSpan(dialect, condition[u"archive_time_span"], u" ARCHIVE_TIME >= ",
+                 u" AND ARCHIVE_TIME < ", sql);
+  AppendQuotedWhenGiven(condition[u"forbid"], u"FORBID_FLAG = '", u"' AND ", sql);
+  AppendWhenGiven(pieces.code_status, u"CODE_STATUS IN (", u") AND ", sql);
+  AppendDateSpan(dialect, condition[u"codedate"], u"CODE_DATE >= ", u" AND CODE_DATE < ", sql);
+  AppendQuotedWhenGiven(condition[u"caseno"], u"CASE_NO = '", u"' AND ", sql);
+  AppendQuotedWhenGiven(condition[u"paper_status"], u"PAPER_EMR_STATUS = '", u"' AND ", sql);
+  sql.append(u" 1=1");
+
+  AppendWhenGiven(pieces.order_by, u" ORDER BY ", u"", sql);
+  if (!pieces.row_limit.empty()) {
+    sql = u"SELECT * FROM (" + sql + u") WHERE ROWNUM < " + pieces.row_limit;
+  }
+  return sql;
 }
 
 }  // namespace
@@ -87,61 +156,28 @@ const std::vector<std::u16string>& PatientSearchNames() {
 std::u16string PatientSearchSql(const CDBType& dialect, std::u16string_view now,
                                 const CXmlProperty::Map& map) {
   const Condition condition(map);
-  const std::u16string now_literal = SqlDateValue(dialect, now);
-  std::u16string sql;
-  sql.reserve(2048);
-  sql.append(kSelectHead).append(now_literal).append(kSelectMiddle).append(now_literal);
-  sql.append(kSelectTail);
-
-  AppendQuotedWhenGiven(condition[u"name"], u" NAME LIKE '%", u"%' AND ", sql);
-  if (const std::u16string& event_no = condition[u"eventno"]; !event_no.empty()) {
-    sql.append(u" EVENT_NO LIKE '%").append(SqlEscaped(event_no)).append(u"%' AND ");
-    AppendQuotedWhenGiven(condition[u"patient_id"], u" PATIENT_ID = '", u"' AND ", sql);
-  }
-  AppendQuotedWhenGiven(condition[u"doctor"], u" DOCTOR_NAME LIKE '%", u"%' AND ", sql);
-  if (const std::u16string& type = condition[u"patienttype"]; !type.empty() && type != u"99") {
-    sql.append(u" RESIDENCE_FLAG=").append(LongToString(StringToLong(type))).append(u" AND ");
-  }
-  AppendQuotedWhenGiven(condition[u"forbid_flag"], u"FORBID_FLAG = '", u"' AND ", sql);
-  AppendWhenGiven(condition[u"emrtype"], u"EMR_STATUS IN (", u") AND ", sql);
-  AppendQuotedWhenGiven(condition[u"code_status"], u"CODE_STATUS = '", u"' AND ", sql);
-  AppendQuotedWhenGiven(condition[u"trans_status"], u"EVENT_STATUS = '", u"' AND ", sql);
-  AppendQuotedWhenGiven(condition[u"indept"], u"IN_DEPT_ID='", u"' AND ", sql);
-  AppendQuotedWhenGiven(condition[u"leavedept"], u"OUT_DEPT_ID='", u"' AND ", sql);
-  AppendQuotedWhenGiven(condition[u"nowdept"], u"NOW_DEPT_ID='", u"' AND ", sql);
-  AppendDateSpan(dialect, condition[u"intime_span"], u" IN_TIME >= ", u" AND IN_TIME < ", sql);
-  // The leave-time span is SQL text ("is null", "is not null") when it names null.
-  if (const std::u16string& leave = condition[u"leavetime_span"];
-      leave.find(u"null") != std::u16string::npos) {
-    sql.append(u" OUT_TIME ").append(leave).append(u" AND ");
-  } else {
-    AppendDateSpan(dialect, leave, u" OUT_TIME >=  ", u" AND OUT_TIME < ", sql);
-  }
-  AppendDateSpan(dialect, condition[u"commit_time_span"], u" COMMIT_TIME >= ",
-                 u" AND COMMIT_TIME < ", sql);
-  AppendDateSpan(dialect, condition[u"archive_time_span"], u" ARCHIVE_TIME >= ",
-                 u" AND ARCHIVE_TIME < ", sql);
-  AppendQuotedWhenGiven(condition[u"forbid"], u"FORBID_FLAG = '", u"' AND ", sql);
-  AppendWhenGiven(condition[u"code"], u"CODE_STATUS IN (", u") AND ", sql);
-  AppendDateSpan(dialect, condition[u"codedate"], u"CODE_DATE >= ", u" AND CODE_DATE < ", sql);
-  AppendQuotedWhenGiven(condition[u"caseno"], u"CASE_NO = '", u"' AND ", sql);
-  AppendQuotedWhenGiven(condition[u"paper_status"], u"PAPER_EMR_STATUS = '", u"' AND ", sql);
-  sql.append(u" 1=1");
-
-  AppendWhenGiven(condition[u"orderby"], u" ORDER BY ", u"", sql);
-  if (const std::u16string& maxrow = condition[u"maxrow"]; !maxrow.empty()) {
-    sql = u"SELECT * FROM (" + sql + u") WHERE ROWNUM < " + RowLimit(maxrow);
-  }
-  return sql;
+  return StatementOf(dialect, now, condition, CheckedPieces(condition));
 }
 
 void SearchPatients(CEMRDataSource& data_source, const std::u16string& condition, BSTR* pbstrList) {
-  // The day counts are taken against the database server's clock, read before anything else.
+  // The pieces the condition places bare in the statement are checked before any statement
+  // runs. A condition that is not XML still fails after the server time is read.
+  CXmlProperty::Map map;
+  std::exception_ptr not_xml;
+  try {
+    map = CXmlProperty(condition).GetMap();
+  } catch (const CEMRException&) {
+    not_xml = std::current_exception();
+  }
+  const Condition fields(map);
+  const SqlPieces pieces = CheckedPieces(fields);
+  // The day counts are taken against the database server's clock.
   CDBType& dialect = *data_source.GetDBType();
   std::u16string now;
   data_source.QueryScalar(dialect.GetSysDateSql(), now);
-  const CXmlProperty::Map map = CXmlProperty(condition).GetMap();
-  data_source.QueryElements(PatientSearchSql(dialect, now, map), PatientSearchNames(), pbstrList);
+  if (not_xml) std::rethrow_exception(not_xml);
+  data_source.QueryElements(StatementOf(dialect, now, fields, pieces), PatientSearchNames(),
+                            pbstrList);
 }
 
 }  // namespace korvalis::archive

@@ -16,8 +16,10 @@
 // A span applies only when it splits at "|" into exactly two pieces.
 //
 // Values are placed between quotes (and into LIKE patterns) with their quotes doubled, and the
-// date pieces likewise; `emrtype`, `code`, `orderby` and the "null" form of `leavetime_span`
-// are SQL text and pass unchanged. `maxrow` must be a number.
+// date pieces likewise. `emrtype`, `code`, `orderby`, `maxrow` and the "null" form of
+// `leavetime_span` stand bare in the statement: each must have one of the forms that
+// search_pieces.h lists, checked before any statement runs; any other text is refused with the
+// generic database message and an event-log record naming its element.
 //
 // Thread-safety: stateless functions; a data source belongs to the calling thread.
 #pragma once
@@ -39,13 +41,14 @@ const std::vector<std::u16string>& PatientSearchNames();
 
 // The statement of a search. `now` is the server's current time as "YYYY-MM-DD HH24:MI:SS",
 // `condition` the condition document's names and texts (an absent name reads as empty).
-// Throws CEMRException with the generic database message when `maxrow` is not a number.
+// Throws CEMRException with the generic database message for a piece search_pieces.h refuses.
 std::u16string PatientSearchSql(const CDBType& dialect, std::u16string_view now,
                                 const CXmlProperty::Map& condition);
 
-// Runs the search: the server time first, then the condition document parsed and the
-// statement queried into *pbstrList. Throws CEMRException "解析属性信息错误." for a condition
-// that is not XML, and the generic database message for a failing statement.
+// Runs the search: the condition document read and its bare pieces checked, the server time,
+// then the statement queried into *pbstrList. Throws CEMRException "解析属性信息错误." (after
+// the server time) for a condition that is not XML, and the generic database message for a
+// refused piece (before any statement) or a failing statement.
 void SearchPatients(CEMRDataSource& data_source, const std::u16string& condition, BSTR* pbstrList);
 
 }  // namespace korvalis::archive

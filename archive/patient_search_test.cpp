@@ -7,6 +7,8 @@
 #include "archive/archive_patient.h"
 #include "archive/patient_search_test_util.h"
 #include "foundation/db_type.h"
+#include "foundation/testing/data_source_test_util.h"
+#include "foundation/xml_text.h"
 #include "platform/com/scoped_bstr.h"
 
 namespace korvalis::archive::testing {
@@ -292,13 +294,105 @@ TEST_F(PatientSearchTest, QuotedValuesAreSearchedForAndCannotChangeTheStatement)
   EXPECT_EQ(Find(u"<name>&lt;&amp;</name>"), Events{});
 }
 
-TEST_F(PatientSearchTest, ConditionsThatAreSqlTextPassUnchanged) {
-  EXPECT_EQ(Find(u"<emrtype>SELECT 2 FROM DUAL</emrtype>"), (Events{"E1002"}));
-  EXPECT_EQ(Find(u"<leavetime_span>is not null AND EVENT_NO = 'E2001'</leavetime_span>"),
-            (Events{"E2001"}));
-  EXPECT_EQ(FailureOfSearch(u"<root><orderby>NO_SUCH_COLUMN</orderby></root>"),
-            kDatabaseErrorMessage);
-  EXPECT_EQ(FailureOfSearch(u"<root><code>6,</code></root>"), kDatabaseErrorMessage);
+TEST_F(PatientSearchTest, ThePiecesThatStandBareTakeEveryFormTheListsAndClientsWrite) {
+  EXPECT_EQ(Find(u"<emrtype>1</emrtype>"), (Events{"E1001", "E1003", "E2001"}));
+  EXPECT_EQ(Find(u"<emrtype>0,1,2</emrtype>"), kAll);
+  EXPECT_EQ(Find(u"<emrtype> 0 ,\t1 , 2 </emrtype><code>6,10</code>"), (Events{"E1002"}));
+  EXPECT_EQ(Find(u"<emrtype>-1</emrtype>"), Events{});
+  EXPECT_EQ(Find(u"<code> 10 </code>"), Events{});
+  EXPECT_EQ(Find(u"<orderby>COMMIT_TIME,BED_NO</orderby>"), kAll);
+  EXPECT_EQ(EventNumbers(Search(u"<root><orderby>IN_TIME DESC</orderby></root>")),
+            (Events{"E2002", "E1003", "E1002", "E1001", "E2001"}));
+  EXPECT_EQ(EventNumbers(Search(u"<root><orderby> v.out_time  desc nulls last , W.Name asc,"
+                                u"event_no</orderby></root>")),
+            (Events{"E1002", "E2001", "E1001", "E1003", "E2002"}));
+  EXPECT_EQ(EventNumbers(Search(u"<root><orderby>OUT_TIME NULLS FIRST,EVENT_NO</orderby></root>")),
+            (Events{"E1001", "E1003", "E2002", "E2001", "E1002"}));
+  EXPECT_EQ(Find(u"<leavetime_span>\tis \t not  null\t</leavetime_span>"),
+            (Events{"E1002", "E2001"}));
+  EXPECT_EQ(Find(u"<leavetime_span>Is NOT null</leavetime_span>"), (Events{"E1002", "E2001"}));
+  // Every named column of the result orders it.
+  for (const char16_t* column : {u"NAME",
+                                 u"SEX",
+                                 u"PATIENT_ID",
+                                 u"EVENT_NO",
+                                 u"BIRTHDAY",
+                                 u"IN_TIME",
+                                 u"OUT_TIME",
+                                 u"IN_DEPT_NAME",
+                                 u"NOW_DEPT_NAME",
+                                 u"OUT_DEPT_NAME",
+                                 u"EMR_STATUS",
+                                 u"COMMIT_TIME",
+                                 u"ROLLBACK_TIME",
+                                 u"ARCHIVE_TIME",
+                                 u"FORBID_FLAG",
+                                 u"BED_NO",
+                                 u"DOCTOR_NAME",
+                                 u"REG_DOCTOR_ID",
+                                 u"CODE_STATUS",
+                                 u"CODE_DATE",
+                                 u"ROLLBACK_NOTES",
+                                 u"ARCHIVER",
+                                 u"ARCHIVE_NOTES",
+                                 u"EVENT_STATUS",
+                                 u"COMMIT_TIMES",
+                                 u"RECTIFY_STATUS",
+                                 u"COMMITER",
+                                 u"COMMIT_NOTES",
+                                 u"ADMISSION_DEPT_TIME",
+                                 u"CASE_NO"}) {
+    SCOPED_TRACE(ToUtf8(column));
+    EXPECT_EQ(Find(u"<orderby>" + std::u16string(column) + u" DESC</orderby>"), kAll);
+  }
+}
+
+TEST_F(PatientSearchTest, PiecesOfAnyOtherFormAreRefusedBeforeAnyStatementAndLogged) {
+  const std::pair<const char16_t*, const char16_t*> refused[] = {
+      {u"emrtype", u"SELECT 2 FROM DUAL"},
+      {u"emrtype", u"1) OR (1=1"},
+      {u"emrtype", u"1,"},
+      {u"emrtype", u"1 2"},
+      {u"code", u"6,"},
+      {u"code", u"6;10"},
+      {u"orderby", u"NO_SUCH_COLUMN"},
+      {u"orderby", u"1"},
+      {u"orderby", u"NAME,"},
+      {u"orderby", u"NAME DESC ASC"},
+      {u"orderby", u"NAME NULLS"},
+      {u"orderby", u"X.NAME"},
+      {u"orderby", u"TELV_PATIENT.NAME"},
+      {u"orderby", u"(SELECT PASSWORD FROM TELV_USER_TABLE)"},
+      {u"orderby", u"NAME -- comment"},
+      {u"leavetime_span", u"is not null AND EVENT_NO = 'E2001'"},
+      {u"leavetime_span", u"null"},
+      {u"leavetime_span", u"is null is null"},
+      {u"leavetime_span", u"isnull"},
+      {u"leavetime_span", u"2026-01-01|is null"},
+      {u"maxrow", u"10) OR (1=1"},
+  };
+  // On a database that cannot be reached, any statement would fail and log its connection.
+  TestDataSource unreachable("Provider=SQLite;Data Source=/nonexistent/dir/none.db");
+  datasource::testing::EventLogCapture events;
+  for (const auto& [element, text] : refused) {
+    SCOPED_TRACE(ToUtf8(element) + " " + ToUtf8(text));
+    events.Clear();
+    const std::u16string condition = u"<root><" + std::u16string(element) + u">" +
+                                     XmlEscaped(text) + u"</" + element + u"></root>";
+    EXPECT_EQ(FailureOfSearch(condition), kDatabaseErrorMessage);
+    com::ScopedBstr info(condition);
+    EXPECT_EQ(FailureOf([&] {
+                BSTR result = nullptr;
+                CBArchivePatient::SearchPatient(&unreachable, info.get(), &result);
+              }),
+              kDatabaseErrorMessage);
+    const std::vector<sys::EventRecord> records = events.Records();
+    ASSERT_EQ(records.size(), 2u);  // one per search, and no connection was tried
+    for (const sys::EventRecord& record : records) {
+      EXPECT_NE(record.text.find(std::u16string(u" ") + element + u" "), std::u16string::npos);
+      EXPECT_NE(record.text.find(text), std::u16string::npos);
+    }
+  }
 }
 
 TEST_F(PatientSearchTest, AConditionThatIsNotXmlFailsAfterTheServerTime) {

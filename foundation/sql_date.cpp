@@ -3,8 +3,14 @@
 #include "foundation/db_type.h"
 #include "foundation/sql_text.h"
 #include "foundation/string_util.h"
+#include "platform/com/unicode.h"
+#include "platform/db/ora_date.h"
 
 namespace korvalis {
+
+bool IsSqlDate(std::u16string_view value) {
+  return db::ParseDefaultDate(ToUtf8(value)).has_value();
+}
 
 std::u16string SqlDateValue(const CDBType &dialect, std::u16string_view value) {
   return dialect.ToDate(SqlEscaped(value), false);

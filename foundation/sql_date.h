@@ -16,6 +16,12 @@ namespace korvalis {
 // The separator of a time span's start and end: "2026-11-01|2027-01-01".
 inline constexpr char16_t kTimeSpanSeparator = u'|';
 
+// True when `value` is a date as the data source reads a date literal in its
+// default format "YYYY-MM-DD HH24:MI:SS": a date alone or with a time, fields
+// with or without leading zeros ("2026-11-01", "2026-1-5 8:00"). A text that
+// is no date (an empty one included) is not.
+bool IsSqlDate(std::u16string_view value);
+
 // The dialect's date literal of `value` (its default date format), the value's
 // quotes doubled.
 std::u16string SqlDateValue(const CDBType &dialect, std::u16string_view value);

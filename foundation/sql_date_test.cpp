@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "foundation/db_type.h"
+#include "platform/com/unicode.h"
 
 namespace korvalis {
 namespace {
@@ -12,6 +13,19 @@ TEST(SqlDateTest, DateValuesAreTheDialectsLiteralWithQuotesDoubled) {
   EXPECT_EQ(SqlDateValue(oracle, u"2026-11-01"), u"to_date('2026-11-01', 'YYYY-MM-DD HH24:MI:SS')");
   EXPECT_EQ(SqlDateValue(oracle, u"x') OR 1=1 --"),
             u"to_date('x'') OR 1=1 --', 'YYYY-MM-DD HH24:MI:SS')");
+}
+
+TEST(SqlDateTest, ADateIsWhatTheDefaultFormatReads) {
+  for (const char16_t* date : {u"2026-11-01", u"2026-11-01 08:30:00", u"2026-1-5", u"2026-1-5 8:00",
+                               u"2024-02-29 23:59:59", u" 2026-11-01"}) {
+    EXPECT_TRUE(IsSqlDate(date)) << ToUtf8(date);
+  }
+  for (const char16_t* other :
+       {u"", u" ", u"2026-11-01|", u"2026-11-01|2026-12-01", u"is null", u"null", u"2026-13-01",
+        u"2025-02-29", u"2026-11-01 25:00:00", u"2026-11-01' OR '1'='1", u"2026-11-01 --",
+        u"二〇二六年", u"SYSDATE"}) {
+    EXPECT_FALSE(IsSqlDate(other)) << ToUtf8(other);
+  }
 }
 
 TEST(SqlDateTest, ASpanOfAStartAndAnEndBecomesAHalfOpenRange) {
