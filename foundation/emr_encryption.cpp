@@ -69,8 +69,10 @@ void RunRc4(const BYTE* pbIn, ULONG cbIn, BYTE*& pbOut, ULONG& cbOut,
   HandOver(std::move(data), cbIn, pbOut, cbOut);
 }
 
-// Two-key triple DES with 8-byte cipher feedback; a final partial block takes the leading
-// bytes of the last key block, so any length is accepted and kept.
+// Two-key triple DES with 8-byte (64-bit) cipher feedback; a final partial block takes the
+// leading bytes of the last key block, so any length is accepted and kept. The plain CFB mode
+// takes any length by design (the mode that requires whole blocks only asserts it), and gives
+// the same bytes.
 template <class Cipher>
 void RunDes2(const BYTE* pbIn, ULONG cbIn, BYTE*& pbOut, ULONG& cbOut) {
   Cipher cipher;
@@ -81,7 +83,7 @@ void RunDes2(const BYTE* pbIn, ULONG cbIn, BYTE*& pbOut, ULONG& cbOut) {
   HandOver(std::move(data), cbIn, pbOut, cbOut);
 }
 
-using Des2Mode = CryptoPP::CFB_FIPS_Mode<CryptoPP::DES_EDE2>;
+using Des2Mode = CryptoPP::CFB_Mode<CryptoPP::DES_EDE2>;
 
 }  // namespace
 

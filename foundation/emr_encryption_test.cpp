@@ -42,6 +42,23 @@ TEST(DES2EncryptionTest, MatchesKnownVector) {
   EXPECT_EQ(Decrypt(des, Hex("245a3be378719ab317ee24cfb07f9385c14567")), kFox);
 }
 
+// Every length from 0 to 17, whole blocks and partial ones alike, gives the bytes of the
+// stored format: a cipher-feedback stream, so each message encrypts to the leading bytes of
+// the longest one's vector.
+TEST(DES2EncryptionTest, EveryLengthUpToSeventeenGivesTheStoredBytes) {
+  const std::vector<BYTE> plain = Ascii("Admission record.");
+  const std::vector<BYTE> stored = Hex("315633aa7a779abff9abe309fe6f9e0747");
+  ASSERT_EQ(plain.size(), 17u);
+  CDES2Encryption des;
+  for (size_t n = 0; n <= plain.size(); ++n) {
+    SCOPED_TRACE(n);
+    const std::vector<BYTE> message(plain.begin(), plain.begin() + n);
+    const std::vector<BYTE> expected(stored.begin(), stored.begin() + n);
+    EXPECT_EQ(Encrypt(des, message), expected);
+    EXPECT_EQ(Decrypt(des, expected), message);
+  }
+}
+
 TEST(WinApiEncryptionTest, MatchesKnownVector) {
   CWinApiEncryption rc4;
   EXPECT_EQ(Encrypt(rc4, kFox), Hex("49e8c50f1de2d58e163f79e15c1b571610f0ec"));
