@@ -1,5 +1,7 @@
 #include "foundation/database_error.h"
 
+#include <vector>
+
 #include "foundation/event_log_entry.h"
 #include "platform/com/ascii.h"
 #include "platform/com/unicode.h"
@@ -7,9 +9,20 @@
 namespace korvalis::datasource {
 namespace {
 
-bool IsPasswordKey(std::u16string_view key) {
-  const std::u16string lower = AsciiLower(TrimAsciiBlanks(key));
-  return lower == u"password" || lower == u"pwd";
+constexpr char16_t kMaskedPassword[] = u"******";
+
+bool IsQuote(char16_t c) { return c == u'"' || c == u'\''; }
+
+// Whether the key that ends just before `equals` names a password: its last word, blanks
+// before the "=" aside, is "Password" or "Pwd" in any case ("Password", "PWD", "Jet OLEDB:Database
+// Password").
+bool EndsWithPasswordKey(std::u16string_view text, std::size_t equals) {
+  std::size_t end = equals;
+  while (end > 0 && IsAsciiBlank(text[end - 1])) --end;
+  std::size_t begin = end;
+  while (begin > 0 && IsAsciiAlpha(text[begin - 1])) --begin;
+  const std::u16string_view word = text.substr(begin, end - begin);
+  return EqualsIgnoringAsciiCase(word, u"password") || EqualsIgnoringAsciiCase(word, u"pwd");
 }
 
 }  // namespace
@@ -30,37 +43,41 @@ void ReportDatabaseError(const std::u16string& text, std::int32_t code) {
 std::u16string MaskPassword(std::u16string_view text) {
   std::u16string masked;
   masked.reserve(text.size());
-  std::size_t item = 0;
-  while (item < text.size()) {
-    const std::size_t equals = text.find(u'=', item);
-    const std::size_t next_separator = text.find(u';', item);
-    if (equals == std::u16string_view::npos ||
-        (next_separator != std::u16string_view::npos && next_separator < equals)) {
-      // An item without a value: kept as it stands.
-      const std::size_t end =
-          next_separator == std::u16string_view::npos ? text.size() : next_separator + 1;
-      masked.append(text.substr(item, end - item));
-      item = end;
+  // The quotes of the values being read, innermost last: a value such as Extended
+  // Properties="DSN=emr;PWD=secret" holds items of its own.
+  std::vector<char16_t> open_quotes;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const char16_t c = text[i];
+    if (!open_quotes.empty() && c == open_quotes.back()) open_quotes.pop_back();
+    masked.push_back(c);
+    ++i;
+    if (c != u'=') continue;
+    std::size_t value = i;
+    while (value < text.size() && IsAsciiBlank(text[value])) ++value;
+    const bool quoted = value < text.size() && IsQuote(text[value]);
+    if (!EndsWithPasswordKey(text, i - 1)) {
+      if (quoted) {
+        masked.append(text.substr(i, value + 1 - i));
+        open_quotes.push_back(text[value]);
+        i = value + 1;
+      }
       continue;
     }
-    // The value runs to the next ";", or past a quoted part that may hold one.
-    std::size_t value_start = equals + 1;
-    while (value_start < text.size() && IsAsciiBlank(text[value_start])) ++value_start;
-    std::size_t end = value_start;
-    if (end < text.size() && (text[end] == u'\'' || text[end] == u'"')) {
-      const std::size_t close = text.find(text[end], end + 1);
+    // A password runs to its closing quote, or else to the next ";" or to the end of the
+    // value that holds it.
+    std::size_t end = value;
+    if (quoted) {
+      const std::size_t close = text.find(text[value], value + 1);
       end = close == std::u16string_view::npos ? text.size() : close + 1;
-    }
-    end = text.find(u';', end);
-    if (end == std::u16string_view::npos) end = text.size();
-    masked.append(text.substr(item, equals + 1 - item));
-    if (IsPasswordKey(text.substr(item, equals - item))) {
-      masked.append(u"******");
     } else {
-      masked.append(text.substr(equals + 1, end - equals - 1));
+      while (end < text.size() && text[end] != u';' &&
+             (open_quotes.empty() || text[end] != open_quotes.back())) {
+        ++end;
+      }
     }
-    if (end < text.size()) masked.push_back(u';');
-    item = end + 1;
+    masked.append(kMaskedPassword);
+    i = end;
   }
   return masked;
 }

@@ -17,8 +17,11 @@ std::u16string SqlErrorText(std::int32_t code, std::string_view description,
 // Writes an error record with `text` and the 4 bytes of `code` as raw data.
 void ReportDatabaseError(const std::u16string& text, std::int32_t code);
 
-// The connection string with the value of every password item ("Password", "Pwd", any case,
-// a quoted value included) replaced by "******".
-std::u16string MaskPassword(std::u16string_view connection_string);
+// `text` with the value of every password item replaced by "******", wherever the item
+// stands: in a connection string, inside a quoted value of one (nested ones included), or in a
+// message that quotes one. A password item's key ends in the word "Password" or "Pwd" (any
+// case); its value runs to its closing quote when quoted, else to the next ";" or the end of
+// the value that holds it.
+std::u16string MaskPassword(std::u16string_view text);
 
 }  // namespace korvalis::datasource

@@ -4,13 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "db/testing/temp_directory.h"
 #include "foundation/comm_data_source.h"
 #include "foundation/connection_failures.h"
-#include "foundation/testing/data_source_test_util.h"
 #include "foundation/emr_exception.h"
 #include "foundation/single_data_source.h"
+#include "foundation/testing/data_source_test_util.h"
 #include "platform/com/unicode.h"
 
 namespace {
@@ -149,6 +151,38 @@ TEST_F(ConnectionFailureTest, AFailedConnectionIsLoggedWithTheMaskedString) {
   EXPECT_EQ(records[1].text, records[0].text.substr(0, records[0].text.size() - masked.size()));
   EXPECT_EQ(records[1].raw, CodeBytes(0));
   EXPECT_EQ(run_.count(), 1);
+}
+
+// Passwords inside quoted values, nested ones included, never reach a log in clear.
+TEST_F(ConnectionFailureTest, NoPasswordReachesTheLogInClearWhereverItStands) {
+  const std::u16string connection_strings[] = {
+      u"Provider=MSDASQL;Extended Properties=\"DSN=emr;UID=sa;Password=secret1;\"",
+      u"Provider=MSDASQL;Extended Properties='DSN=emr;UID=sa;PWD=secret2'",
+      u"Provider=MSDASQL;Extended Properties=\"DSN=emr;Options='UID=sa;pwd = secret3;'\";"
+      u"Persist Security Info=False",
+      u"Provider=SQLite;Data Source=" + missing_ + u";User ID=emr;Password=\"se;cret4\"",
+  };
+  for (const std::u16string& connection_string : connection_strings) {
+    CCommDataSource source(connection_string, u"oracle");
+    std::u16string value;
+    EXPECT_THROW(source.QueryScalar(u"SELECT 1 FROM DUAL", value), CEMRException);
+  }
+  const auto records = events_.Records();
+  ASSERT_EQ(records.size(), 8u);
+  for (const auto& record : records) {
+    EXPECT_EQ(record.text.find(u"secret"), std::u16string::npos) << korvalis::ToUtf8(record.text);
+    EXPECT_EQ(record.text.find(u"cret4"), std::u16string::npos) << korvalis::ToUtf8(record.text);
+  }
+  EXPECT_NE(records[0].text.find(u"Extended Properties=\"DSN=emr;UID=sa;Password=******;\""),
+            std::u16string::npos);
+  EXPECT_NE(records[2].text.find(u"Extended Properties='DSN=emr;UID=sa;PWD=******'"),
+            std::u16string::npos);
+  // The file behind the event log holds nothing more than the records.
+  std::ifstream file(std::getenv(korvalis::sys::kEventLogFileVariable), std::ios::binary);
+  std::stringstream contents;
+  contents << file.rdbuf();
+  EXPECT_EQ(contents.str().find("secret"), std::string::npos);
+  EXPECT_NE(contents.str().find("******"), std::string::npos);
 }
 
 TEST_F(ConnectionFailureTest, AMissingDatabaseFileIsNamedInTheLogAndNeverCreated) {

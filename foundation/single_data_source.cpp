@@ -102,9 +102,10 @@ void CSingleDataSource::Connect() {
     ConnectionFailureRun::Process().CountFailure();
     const std::u16string description =
         *error.description() != '\0' ? FromUtf8(error.description()) : std::u16string(u".");
+    // The engine's description may quote the connection string: no password leaves in clear.
     const std::u16string reason = u"连接数据库错误，错误代码: " +
                                   FromUtf8(std::to_string(error.code())) + u"，错误原因：" +
-                                  description;
+                                  korvalis::datasource::MaskPassword(description);
     ReportDatabaseError(
         reason + u"，连接串:" + korvalis::datasource::MaskPassword(connection_string),
         error.code());

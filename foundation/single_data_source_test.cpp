@@ -219,4 +219,25 @@ TEST(MaskPassword, MasksEveryPasswordItemInAnyCase) {
   EXPECT_EQ(MaskPassword(u""), u"");
 }
 
+TEST(MaskPassword, MasksPasswordsInsideQuotedValuesAndMessages) {
+  EXPECT_EQ(MaskPassword(u"Provider=MSDASQL;Extended Properties=\"DSN=emr;UID=sa;Password=s1;\""),
+            u"Provider=MSDASQL;Extended Properties=\"DSN=emr;UID=sa;Password=******;\"");
+  EXPECT_EQ(MaskPassword(u"Extended Properties='DSN=emr;PWD=s2';User ID=a"),
+            u"Extended Properties='DSN=emr;PWD=******';User ID=a");
+  EXPECT_EQ(MaskPassword(u"A=\"B='C=1;Pwd=s3;D=2';E=3\";F=4"),
+            u"A=\"B='C=1;Pwd=******;D=2';E=3\";F=4");
+  EXPECT_EQ(MaskPassword(u"Data Source='a;b.db';Password='s;4'"),
+            u"Data Source='a;b.db';Password=******");
+  EXPECT_EQ(MaskPassword(u"Jet OLEDB:Database Password=s5;Mode=1"),
+            u"Jet OLEDB:Database Password=******;Mode=1");
+  // In a message that quotes a connection string.
+  EXPECT_EQ(MaskPassword(u"连接串:Password=s6，其他"), u"连接串:Password=******");
+  EXPECT_EQ(MaskPassword(u"invalid item 'Pwd=s7;x'"), u"invalid item 'Pwd=******;x'");
+  // Keys that only contain the word, and texts without a password, stay.
+  EXPECT_EQ(MaskPassword(u"PasswordHint=h;PwdLength=8;a=\"b\""),
+            u"PasswordHint=h;PwdLength=8;a=\"b\"");
+  EXPECT_EQ(MaskPassword(u"Password"), u"Password");
+  EXPECT_EQ(MaskPassword(u"x=\"unterminated;Password=s8"), u"x=\"unterminated;Password=******");
+}
+
 }  // namespace
