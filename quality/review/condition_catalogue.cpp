@@ -1,0 +1,152 @@
+// The condition catalogue of the QC query builder: condition groups (TELV_CONDITION_GROUP, one
+// per database table) and condition items (TELV_CONDITION_POOL, one per column of a group's
+// table), and the columns of a table as the database's dictionary views describe them.
+//
+// Codes are the keys: adding a group or an item replaces the row of its code (a delete, then an
+// insert, in the call's transaction). Items are tied to their group by GROUP_CODE alone: they
+// survive the deletion or recoding of the group and drop out of the item list until a group of
+// their code exists again.
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "foundation/bstr_result.h"
+#include "foundation/emr_data_source.h"
+#include "foundation/sql_text.h"
+#include "foundation/xml_property.h"
+#include "quality/review/qc_collector.h"
+
+namespace {
+
+using korvalis::BstrView;
+using korvalis::SqlQuoted;
+
+CXmlProperty Bag(BSTR xml) { return CXmlProperty(std::u16string(BstrView(xml))); }
+
+// True when every named key of the bag holds a text.
+bool HasAll(const CXmlProperty& bag, std::initializer_list<const char16_t*> keys) {
+  for (const char16_t* key : keys) {
+    if (bag.GetValue(key).empty()) return false;
+  }
+  return true;
+}
+
+// The keys an item cannot be written without.
+bool HasItemKeys(const CXmlProperty& bag) {
+  return HasAll(bag, {u"group_code", u"column_name", u"code", u"name", u"type"});
+}
+
+}  // namespace
+
+long CBQCCollector::AddConditionGroup(CEMRDataSource* pDataSource, BSTR bstrList) {
+  const CXmlProperty bag = Bag(bstrList);
+  const std::u16string code = SqlQuoted(bag.GetValue(u"code"));
+  pDataSource->Execute(u"DELETE TELV_CONDITION_GROUP WHERE CODE =" + code);
+  pDataSource->Execute(u"INSERT INTO TELV_CONDITION_GROUP (CODE, NOTES, TAB) VALUES (" + code +
+                       u", " + SqlQuoted(bag.GetValue(u"notes")) + u", " +
+                       SqlQuoted(bag.GetValue(u"tab")) + u")");
+  return 0;
+}
+
+long CBQCCollector::DeleteConditionGroupByCode(CEMRDataSource* pDataSource, BSTR bstrGroupCode) {
+  pDataSource->Execute(u"DELETE FROM TELV_CONDITION_GROUP WHERE CODE=" + SqlQuoted(bstrGroupCode));
+  return 0;
+}
+
+long CBQCCollector::SetConditionGroupContent(CEMRDataSource* pDataSource, BSTR bstrList) {
+  const CXmlProperty bag = Bag(bstrList);
+  if (!HasAll(bag, {u"original_code", u"notes", u"new_code"})) return 0;
+  const auto value = [&bag](const char16_t* key) { return SqlQuoted(bag.GetValue(key)); };
+  pDataSource->Execute(
+      u"UPDATE TELV_CONDITION_GROUP A SET A.CODE=" + value(u"new_code") + u",A.MASTER_FLAG= " +
+      value(u"master_flag") + u",A.NOTES=" + value(u"notes") + u",A.RETRIEVE_FLAG=" +
+      value(u"retrieve_flag") + u",A.SORT_CODE=" + value(u"sort_code") + u",A.TAB=" +
+      value(u"tab") + u",A.TYPE=" + value(u"type") + u" WHERE A.CODE = " + value(u"original_code"));
+  return 0;
+}
+
+long CBQCCollector::GetConditionGroupList(CEMRDataSource* pDataSource, BSTR* pbstrList) {
+  pDataSource->QueryElements(
+      u"SELECT NOTES, CODE, TAB, TYPE, MASTER_FLAG, SORT_CODE, RETRIEVE_FLAG  FROM "
+      u"TELV_CONDITION_GROUP",
+      {u"group_notes", u"group_code", u"group_tab", u"group_type", u"group_master_flag",
+       u"group_sort_code", u"group_retrieve_flag"},
+      pbstrList);
+  return 0;
+}
+
+long CBQCCollector::AddConditionItem(CEMRDataSource* pDataSource, BSTR bstrList) {
+  const CXmlProperty bag = Bag(bstrList);
+  if (!HasItemKeys(bag)) return 0;
+  const auto value = [&bag](const char16_t* key) { return SqlQuoted(bag.GetValue(key)); };
+  pDataSource->Execute(u"DELETE TELV_CONDITION_POOL WHERE CODE = " + value(u"code"));
+  pDataSource->Execute(
+      u"INSERT INTO TELV_CONDITION_POOL (GROUP_CODE, COLUMN_NAME, CODE, NAME, TYPE, DISP_WIDTH, "
+      u"SORT_CODE)VALUES(" +
+      value(u"group_code") + u", " + value(u"column_name") + u", " + value(u"code") + u", " +
+      value(u"name") + u", " + value(u"type") + u", " + value(u"disp_width") + u", " +
+      value(u"sort_code") + u" )");
+  return 0;
+}
+
+long CBQCCollector::DelConditionItem(CEMRDataSource* pDataSource, BSTR bstrCode) {
+  pDataSource->Execute(u"DELETE TELV_CONDITION_POOL WHERE CODE = " + SqlQuoted(bstrCode));
+  return 0;
+}
+
+long CBQCCollector::DelConditionItemByGroupCode(CEMRDataSource* pDataSource, BSTR pbstrGroupCode) {
+  pDataSource->Execute(u"DELETE TELV_CONDITION_POOL WHERE GROUP_CODE=" + SqlQuoted(pbstrGroupCode));
+  return 0;
+}
+
+long CBQCCollector::SetConditionItemContent(CEMRDataSource* pDataSource, BSTR bstrList) {
+  const CXmlProperty bag = Bag(bstrList);
+  if (!HasItemKeys(bag)) return 0;
+  const auto value = [&bag](const char16_t* key) { return SqlQuoted(bag.GetValue(key)); };
+  pDataSource->Execute(u"UPDATE TELV_CONDITION_POOL A SET A.GROUP_CODE=" + value(u"group_code") +
+                       u",A.COLUMN_NAME=" + value(u"column_name") + u",A.CODE=" + value(u"code") +
+                       u",A.NAME=" + value(u"name") + u",A.TYPE=" + value(u"type") + u",A.NOTES=" +
+                       value(u"notes") + u",A.DISP_WIDTH=" + value(u"disp_width") +
+                       u",A.DICT_CODE=" + value(u"dict_code") + u",A.SORT_CODE=" +
+                       value(u"sort_code") + u" WHERE A.CODE=" + value(u"original_code"));
+  return 0;
+}
+
+long CBQCCollector::GetConditionList(CEMRDataSource* pDataSource, BSTR, BSTR* pbstrList) {
+  pDataSource->QueryElements(
+      u"SELECT A.NAME,\tA.CODE,\tA.COLUMN_NAME,\tA.DICT_CODE,\tA.DISP_WIDTH,\tB.CODE,\t"
+      u"B.MASTER_FLAG,\tB.NOTES,\tB.RETRIEVE_FLAG,\tB.SORT_CODE,\tB.TAB,\tB.TYPE,\tA.NOTES,\t"
+      u"A.SORT_CODE,\tA.TYPE FROM TELV_CONDITION_POOL A, TELV_CONDITION_GROUP B "
+      u"WHERE A.GROUP_CODE = B.CODE ORDER BY B.SORT_CODE, B.CODE, A.SORT_CODE, A.CODE",
+      {u"name", u"code", u"column_name", u"dict_code", u"disp_width", u"group_code",
+       u"group_master_flag", u"group_notes", u"group_retrieve_flag", u"group_sort_code",
+       u"group_tab", u"group_type", u"notes", u"sort_code", u"type"},
+      pbstrList);
+  return 0;
+}
+
+long CBQCCollector::GetColumnByTabName(CEMRDataSource* pDataSource, BSTR bstrTabName,
+                                       BSTR* pbstrList) {
+  // The name is compared as given: ordinary tables are listed under their upper-case names.
+  pDataSource->QueryElements(
+      u"SELECT COLUMN_NAME FROM USER_TAB_COLUMNS A WHERE A.TABLE_NAME=" + SqlQuoted(bstrTabName),
+      {u"column_name"}, pbstrList);
+  return 0;
+}
+
+long CBQCCollector::GetColumnData(CEMRDataSource* pDataSource, BSTR pbstrTabName,
+                                  BSTR* pbstrConditionList) {
+  if (BstrView(pbstrTabName).empty()) {
+    korvalis::StoreBstrResult(pbstrConditionList, u"");
+    return 0;
+  }
+  // The type is NUMBER(precision), DATE(length), or the type name and "()" for any other type.
+  pDataSource->QueryElements(
+      u"SELECT B.COMMENTS, B.COLUMN_NAME, A.DATA_TYPE || '(' || DECODE(A.DATA_TYPE, 'NUMBER', "
+      u"A.DATA_PRECISION, 'DATE', A.DATA_LENGTH) || ')' XX FROM DBA_TAB_COLS A, "
+      u"DBA_COL_COMMENTS B WHERE A.TABLE_NAME = B.TABLE_NAME AND A.COLUMN_NAME = B.COLUMN_NAME "
+      u"AND A.TABLE_NAME = " +
+          SqlQuoted(pbstrTabName),
+      {u"comments", u"column_name", u"xx"}, pbstrConditionList);
+  return 0;
+}

@@ -1,0 +1,131 @@
+// Critical values: result items waiting in TELV_CRISIS_T for a doctor's response, and their
+// confirmation, which moves the pending items of one report into TELV_CRISIS_RECORD with the
+// confirming doctor and the time of the response.
+//
+//   pending (TELV_CRISIS_T) ──ConfirmCrisisInfo (per patient, visit and report)──▶ confirmed
+//                                                                   (TELV_CRISIS_RECORD)
+//
+// There is no way back. Only items whose visit the patient-visit view shows are listed, and so
+// only they are confirmed: an item of a visit missing from the view stays pending.
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "foundation/bstr_result.h"
+#include "foundation/emr_data_source.h"
+#include "foundation/sql_text.h"
+#include "foundation/xml_property.h"
+#include "quality/review/qc_collector.h"
+
+namespace {
+
+using korvalis::BstrView;
+using korvalis::SqlQuoted;
+
+// The columns of the list, in the order of its element names.
+constexpr unsigned kListColumns = 21;
+// Positions in a row of the list.
+enum ListColumn : unsigned {
+  kPatientId = 3,
+  kReportId = 11,
+  kReportTime = 12,
+  kItemCode = 13,
+  kRefHigh = 17,
+  kNormalVal = 20,
+};
+
+// Pending items joined to their visit, filtered by the condition's keys.
+std::u16string PendingItemsSql(const CXmlProperty& condition) {
+  std::u16string sql =
+      u"SELECT  A.NAME, A.SEX,A.BED_NO, T.PATIENT_ID, T.EVENT_NO, T.SERIAL_NO, T.PATIENT_TYPE, "
+      u"T.TYPE, T.SUB_TYPE, T.PRESCRIBE_NUMBER, T.APPLY_NUMBER, T.REPORT_ID, T.REPORT_TIME, "
+      u"T.ITEM_CODE, T.ITEM_NAME,T.VAL,T.REF_LOW,T.REF_HIGH,T.RESPONE_TIME,T.ACCEPTER,"
+      u"T.NORMAL_VAL FROM TELV_CRISIS_T T, TELV_V_PATIENT_VISIT_RECORD A WHERE T.PATIENT_ID = "
+      u"A.PATIENT_ID AND T.EVENT_NO = A.EVENT_NO ";
+  static constexpr std::pair<const char16_t*, const char16_t*> kFilters[] = {
+      {u"patient_id", u" AND T.PATIENT_ID = "},
+      {u"event_no", u" AND T.EVENT_NO = "},
+      {u"dept_id", u" AND A.NOW_DEPT_ID = "},
+      {u"serial_no", u" AND T.SERIAL_NO = "},
+      {u"patient_type", u" AND T.PATIENT_TYPE = "},
+      {u"type", u" AND T.TYPE = "},
+      {u"sub_type", u" AND T.SUB_TYPE = "},
+      {u"prescribe_number", u" AND T.PRESCRIBE_NUMBER = "},
+      {u"apply_number", u" AND T.APPLY_NUMBER = "},
+      {u"report_id", u" AND T.REPORT_ID = "},
+      {u"accepter_id", u" AND T.ACCEPTER_ID = "},
+  };
+  for (const auto& [key, head] : kFilters) {
+    const std::u16string value = condition.GetValue(key);
+    if (!value.empty()) sql.append(head).append(SqlQuoted(value));
+  }
+  // A span of whole days, the end day included; only with both of its ends.
+  const auto day_span = [&](const char16_t* column, const char16_t* begin_key,
+                            const char16_t* end_key) {
+    const std::u16string begin = condition.GetValue(begin_key);
+    const std::u16string end = condition.GetValue(end_key);
+    if (begin.empty() || end.empty()) return;
+    sql.append(u" AND (").append(column).append(u" >= TO_DATE( ").append(SqlQuoted(begin));
+    sql.append(u", 'yyyy-mm-dd') AND ").append(column).append(u" <= TO_DATE( ");
+    sql.append(SqlQuoted(end)).append(u", 'yyyy-mm-dd')+1)");
+  };
+  day_span(u"T.REPORT_TIME", u"report_time_begin", u"report_time_end");
+  day_span(u"T.RESPONE_TIME", u"respone_time_begin", u"respone_time_end");
+  return sql;
+}
+
+}  // namespace
+
+long CBQCCollector::GetPatientCrisisInfo(CEMRDataSource* pDataSource, BSTR bstrCondition,
+                                         BSTR* pbstrList) {
+  const CXmlProperty condition(std::u16string(BstrView(bstrCondition)));
+  pDataSource->QueryElements(
+      PendingItemsSql(condition),
+      {u"patient_name", u"sex",          u"bed_no",      u"patient_id",   u"event_no",
+       u"serial_no",    u"patient_type", u"type",        u"sub_type",     u"prescribe_number",
+       u"apply_number", u"report_id",    u"report_time", u"item_code",    u"item_name",
+       u"val",          u"ref_low",      u"ref_high",    u"respone_time", u"accepter",
+       u"normal_val"},
+      pbstrList);
+  return 0;
+}
+
+long CBQCCollector::ConfirmCrisisInfo(CEMRDataSource* pDataSource, BSTR bstrCondition) {
+  const CXmlProperty condition(std::u16string(BstrView(bstrCondition)));
+  const std::u16string patient_id = condition.GetValue(u"patient_id");
+  const std::u16string event_no = condition.GetValue(u"event_no");
+  const std::u16string report_id = condition.GetValue(u"report_id");
+  const std::u16string accepter_id = condition.GetValue(u"accepter_id");
+  if (patient_id.empty() || event_no.empty() || report_id.empty() || accepter_id.empty()) {
+    return 0;
+  }
+
+  const CXmlProperty report(CXmlProperty::Map{
+      {u"patient_id", patient_id}, {u"event_no", event_no}, {u"report_id", report_id}});
+  std::vector<std::u16string> items;
+  pDataSource->Query(PendingItemsSql(report), kListColumns, items);
+
+  // Exactly the listed items leave TELV_CRISIS_T: the delete joins the visit view as the list
+  // does. The deletes and inserts are one unit with the call.
+  pDataSource->Execute(
+      u"DELETE FROM TELV_CRISIS_T T WHERE 1=1  AND T.PATIENT_ID = " + SqlQuoted(patient_id) +
+      u" AND T.EVENT_NO = " + SqlQuoted(event_no) + u" AND T.REPORT_ID = " + SqlQuoted(report_id) +
+      u" AND EXISTS (SELECT 1 FROM TELV_V_PATIENT_VISIT_RECORD A WHERE T.PATIENT_ID = "
+      u"A.PATIENT_ID AND T.EVENT_NO = A.EVENT_NO)");
+
+  // The item's own response data gives way to the confirmation's.
+  const std::u16string response =
+      u"to_date(" + SqlQuoted(condition.GetValue(u"respone_time")) + u",'yyyy-mm-dd HH24:MI:SS')," +
+      SqlQuoted(condition.GetValue(u"accepter")) + u"," + SqlQuoted(accepter_id) + u",";
+  for (std::size_t row = 0; row + kListColumns <= items.size(); row += kListColumns) {
+    const auto column = [&](unsigned c) { return SqlQuoted(items[row + c]); };
+    std::u16string sql = u"INSERT INTO TELV_CRISIS_RECORD VALUES(";
+    for (unsigned c = kPatientId; c <= kReportId; ++c) sql.append(column(c)).append(u",");
+    // The list renders the time as "YYYY-MM-DD HH:MM:SS", so it is taken back to the second.
+    sql.append(u" to_date(").append(column(kReportTime)).append(u", 'yyyy-mm-dd HH24:MI:SS'),");
+    for (unsigned c = kItemCode; c <= kRefHigh; ++c) sql.append(column(c)).append(u",");
+    sql.append(response).append(column(kNormalVal)).append(u")");
+    pDataSource->Execute(sql);
+  }
+  return 0;
+}

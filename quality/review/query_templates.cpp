@@ -1,0 +1,153 @@
+// Query templates of the QC query builder (TELV_QUERY_TEMPLATE: a title, a content text only
+// the client reads, a type and its creator), the departments they are handed to
+// (TELV_QUERY_TEMPLATE_DISTRIBUTE), and the users who hold a QC identity.
+//
+// A template of type 3 may be handed to a department only once: distributing one with type "3"
+// first takes every other type-3 template away from each of its departments.
+#include <string>
+#include <vector>
+
+#include "foundation/bstr_result.h"
+#include "foundation/emr_data_source.h"
+#include "foundation/factory.h"
+#include "foundation/sql_text.h"
+#include "foundation/string_util.h"
+#include "foundation/xml_property.h"
+#include "foundation/xml_text.h"
+#include "quality/review/qc_collector.h"
+#include "quality/review/security_user_names.h"
+
+namespace {
+
+using korvalis::BstrView;
+using korvalis::SqlQuoted;
+
+CXmlProperty Bag(BSTR xml) { return CXmlProperty(std::u16string(BstrView(xml))); }
+
+// Appends `head` and the quoted value when the bag holds a text under `key`.
+void AppendFilter(std::u16string& sql, const CXmlProperty& bag, const char16_t* key,
+                  const char16_t* head) {
+  const std::u16string value = bag.GetValue(key);
+  if (!value.empty()) sql.append(head).append(SqlQuoted(value));
+}
+
+// Replaces the departments of a template by those of `depts` (separated by ";", an empty piece
+// between two separators being a department with an empty id). Nothing unless both are given.
+void DistributeTemplate(CEMRDataSource& data_source, const std::u16string& template_id,
+                        const std::u16string& depts, const std::u16string& type) {
+  if (template_id.empty() || depts.empty()) return;
+  const std::u16string id = SqlQuoted(template_id);
+  data_source.Execute(u" DELETE FROM TELV_QUERY_TEMPLATE_DISTRIBUTE WHERE TEMPLATE_ID =" + id);
+  std::vector<std::u16string> pieces;
+  SplitByChars(depts, u";", pieces);
+  for (const std::u16string& piece : pieces) {
+    const std::u16string dept = SqlQuoted(piece);
+    if (type == u"3") {
+      data_source.Execute(
+          u" DELETE FROM TELV_QUERY_TEMPLATE_DISTRIBUTE T WHERE T.DEPT_ID = " + dept +
+          u" AND T.TEMPLATE_ID IN (SELECT A.ID FROM TELV_QUERY_TEMPLATE A WHERE A.TYPE = 3) ");
+    }
+    data_source.Execute(u"INSERT INTO TELV_QUERY_TEMPLATE_DISTRIBUTE VALUES (" + id + u", " + dept +
+                        u")");
+  }
+}
+
+// The label of a QC identity code; null for any other identity.
+const char16_t* QcIdentityLabel(const std::u16string& identity) {
+  if (identity == u"43") return u"质控科管理员";
+  if (identity == u"40") return u"科室质控员";
+  if (identity == u"41") return u"质控科质控员";
+  return nullptr;
+}
+
+}  // namespace
+
+long CBQCCollector::GetQueryTplList(CEMRDataSource* pDataSource, BSTR bstrCondition,
+                                    BSTR* pbstrList) {
+  const CXmlProperty bag = Bag(bstrCondition);
+  std::u16string filters;
+  AppendFilter(filters, bag, u"id", u" AND T.ID = ");
+  AppendFilter(filters, bag, u"title", u" AND T.TITLE = ");
+  AppendFilter(filters, bag, u"creator_id", u" AND T.CREATOR_ID = ");
+  AppendFilter(filters, bag, u"type", u" AND T.TYPE = ");
+  AppendFilter(filters, bag, u"dept_id", u" AND A.DEPT_ID = ");
+  // With a department only the templates handed to it are listed.
+  const std::u16string source = bag.GetValue(u"dept_id").empty()
+                                    ? u"FROM TELV_QUERY_TEMPLATE T  WHERE 1=1 "
+                                    : u"FROM TELV_QUERY_TEMPLATE T, TELV_QUERY_TEMPLATE_DISTRIBUTE "
+                                      u"A WHERE 1=1 AND T.ID = A.TEMPLATE_ID ";
+  pDataSource->QueryElements(
+      u"SELECT T.CONTENT, T.ID, T.TITLE, T.TYPE, T.CREATOR_ID " + source + filters,
+      {u"content", u"id", u"title", u"type", u"creator_id"}, pbstrList);
+  return 0;
+}
+
+long CBQCCollector::SaveQueryTplList(CEMRDataSource* pDataSource, BSTR bstrCondition,
+                                     BSTR bstrList) {
+  const CXmlProperty bag = Bag(bstrCondition);
+  const std::u16string content = SqlQuoted(bstrList);
+  const std::u16string id = bag.GetValue(u"id");
+  if (!id.empty()) {
+    // An existing template keeps its title, type and departments.
+    pDataSource->Execute(u"UPDATE TELV_QUERY_TEMPLATE T SET T.CONTENT = " + content +
+                         u" , T.CREATOR_ID = " + SqlQuoted(bag.GetValue(u"creator_id")) +
+                         u" WHERE T.ID = " + SqlQuoted(id));
+    return 0;
+  }
+  const std::u16string new_id = CEMRFactory::Instance()->NewGuid();
+  pDataSource->Execute(
+      u"INSERT INTO TELV_QUERY_TEMPLATE T (T.ID, T.TITLE, T.CONTENT, T.TYPE, T.CREATOR_ID) "
+      u"VALUES (" +
+      SqlQuoted(new_id) + u" , " + SqlQuoted(bag.GetValue(u"title")) + u", " + content + u", " +
+      SqlQuoted(bag.GetValue(u"type")) + u", " + SqlQuoted(bag.GetValue(u"creator_id")) + u")");
+  // The new template's departments are handed out without the type-3 rule.
+  DistributeTemplate(*pDataSource, new_id, bag.GetValue(u"dept"), std::u16string());
+  return 0;
+}
+
+long CBQCCollector::DeleteQueryTplList(CEMRDataSource* pDataSource, BSTR bstrCondition) {
+  const CXmlProperty bag = Bag(bstrCondition);
+  // Only a named template is deleted; its department rows stay.
+  if (bag.GetValue(u"id").empty()) return 0;
+  std::u16string sql = u"DELETE FROM TELV_QUERY_TEMPLATE T WHERE 1 = 1 ";
+  AppendFilter(sql, bag, u"id", u" AND T.ID = ");
+  AppendFilter(sql, bag, u"title", u" AND T.TITLE = ");
+  AppendFilter(sql, bag, u"creator_id", u" AND T.CREATOR_ID = ");
+  pDataSource->Execute(sql);
+  return 0;
+}
+
+long CBQCCollector::DistributeTpList(CEMRDataSource* pDataSource, BSTR bstrDistrbuteInfo) {
+  const CXmlProperty bag = Bag(bstrDistrbuteInfo);
+  DistributeTemplate(*pDataSource, bag.GetValue(u"template_id"), bag.GetValue(u"dept"),
+                     bag.GetValue(u"type"));
+  return 0;
+}
+
+long CBQCCollector::GetDistributeInfo(CEMRDataSource* pDataSource, BSTR bstrCondition,
+                                      BSTR* pbstrList) {
+  const CXmlProperty bag = Bag(bstrCondition);
+  std::u16string sql = u"SELECT T.DEPT_ID FROM TELV_QUERY_TEMPLATE_DISTRIBUTE T WHERE 1=1 ";
+  AppendFilter(sql, bag, u"template_id", u" AND T.TEMPLATE_ID = ");
+  AppendFilter(sql, bag, u"dept_id", u" AND T.DEPT_ID = ");
+  pDataSource->QueryElements(sql, {u"dept_id"}, pbstrList);
+  return 0;
+}
+
+long CBQCCollector::GetQCUserList(CEMRDataSource* pDataSource, BSTR* pbstrQCUserList) {
+  SecurityUserNames names;
+  std::vector<std::u16string> users;
+  pDataSource->Query(u"SELECT ID, IDENTITY FROM TELV_USER ORDER BY ID", 2, users);
+  std::u16string list = u"<?xml version='1.0' ?><root>";
+  for (std::size_t row = 0; row + 2 <= users.size(); row += 2) {
+    // Every user's name is asked for, whatever the identity.
+    const std::u16string name = names.NameOf(users[row]);
+    const char16_t* label = QcIdentityLabel(users[row + 1]);
+    if (label == nullptr) continue;
+    list += u"<user id='" + korvalis::XmlEscapedWithQuotes(users[row]) + u"' name='" +
+            korvalis::XmlEscapedWithQuotes(name) + u"' identity='" + label + u"' />";
+  }
+  list += u"</root>";
+  korvalis::StoreBstrResult(pbstrQCUserList, list);
+  return 0;
+}

@@ -1,0 +1,103 @@
+// Applications to write an EMR document for a time-limit rule (PEV_EMR_WRITE_APPLY) and their
+// audit. An application is keyed by patient, visit, EMR type, rule and serial; saving one
+// replaces the application of its key.
+//
+// The dates (APPLY_DATE, AUDIT_DATE) are written as quoted texts that the database reads in
+// its default date format: a date alone or with a time; an empty text is NULL, and a text
+// that is no date fails the call with nothing written.
+#include <string>
+
+#include "foundation/emr_data_source.h"
+#include "foundation/sql_text.h"
+#include "foundation/xml_property.h"
+#include "quality/review/qc_collector.h"
+
+namespace {
+
+using korvalis::BstrView;
+using korvalis::SqlEscaped;
+using korvalis::SqlQuoted;
+
+// The condition of one application's key, from " T.PATIENT_ID = " on.
+std::u16string KeyCondition(const CXmlProperty& bag) {
+  const auto value = [&bag](const char16_t* key) { return SqlQuoted(bag.GetValue(key)); };
+  return u" T.PATIENT_ID = " + value(u"patient_id") + u" AND T.EVENT_NO = " + value(u"event_no") +
+         u" AND T.EMR_TYPE = " + value(u"emr_type") + u" AND T.RULE_ID = " + value(u"rule_id") +
+         u" AND T.SERIAL = " + value(u"serial");
+}
+
+// The key and the status: an application cannot be written without them.
+bool HasKeyAndStatus(const CXmlProperty& bag) {
+  for (const char16_t* key :
+       {u"patient_id", u"event_no", u"emr_type", u"rule_id", u"serial", u"status"}) {
+    if (bag.GetValue(key).empty()) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+long CBQCCollector::GetEmrApplyInfo(CEMRDataSource* pDataSource, BSTR bstrCondition,
+                                    BSTR* bstrList) {
+  const CXmlProperty bag(std::u16string(BstrView(bstrCondition)));
+  std::u16string filters;
+  const auto equal = [&](const char16_t* key, const char16_t* head) {
+    const std::u16string value = bag.GetValue(key);
+    if (!value.empty()) filters.append(head).append(SqlQuoted(value));
+  };
+  // Names match where they contain the value (its "%" and "_" stay wildcards).
+  const auto contains = [&](const char16_t* key, const char16_t* head) {
+    const std::u16string value = bag.GetValue(key);
+    if (!value.empty()) filters.append(head).append(u"'%" + SqlEscaped(value) + u"%'");
+  };
+  equal(u"patient_id", u" AND T.PATIENT_ID = ");
+  equal(u"event_no", u" AND T.EVENT_NO = ");
+  equal(u"emr_type", u" AND T.EMR_TYPE = ");
+  equal(u"rule_id", u" AND T.RULE_ID = ");
+  equal(u"applyer_id", u" AND T.APPLYER_ID = ");
+  contains(u"applyer_name", u" AND T.APPLYER_NAME LIKE ");
+  equal(u"apply_date", u" AND TO_CHAR(T.APPLY_DATE, 'YYYY-MM-DD') = ");
+  contains(u"audit_name", u" AND T.AUDIT_NAME LIKE ");
+  equal(u"status", u" AND T.STATUS = ");
+  equal(u"serial", u" AND T.SERIAL = ");
+  equal(u"apply_dept", u" AND B.NOW_DEPT_ID = ");
+  // Applications whose rule or visit is missing are not listed.
+  pDataSource->QueryElements(
+      u" SELECT T.PATIENT_ID,T.EVENT_NO,T.EMR_TYPE,T.RULE_ID,T.SERIAL, "
+      u"T.APPLYER_NAME,T.APPLY_DATE,T.AUDIT_NAME,T.AUDIT_DATE,T.STATUS,A.NAME,B.NAME "
+      u",B.NOW_DEPT_NAME FROM PEV_EMR_WRITE_APPLY T,PEV_RULE A, TELV_V_PATIENT_VISIT_RECORD B "
+      u" WHERE T.RULE_ID = A.ID AND T.PATIENT_ID = B.PATIENT_ID AND T.EVENT_NO = B.EVENT_NO " +
+          filters,
+      {u"patient_id", u"event_no", u"emr_type", u"rule_id", u"serial", u"applyer_name",
+       u"applyer_date", u"audit_name", u"audit_date", u"status", u"rule_name", u"patient_name",
+       u"now_dept_name"},
+      bstrList);
+  return 0;
+}
+
+long CBQCCollector::SetEmrApplyInfo(CEMRDataSource* pDataSource, BSTR bstrCondition) {
+  const CXmlProperty bag(std::u16string(BstrView(bstrCondition)));
+  if (!HasKeyAndStatus(bag)) return 0;
+  // The old application goes in the same transaction as the new one comes, so a new one that
+  // fails (a date that is no date) leaves the old one as it was.
+  pDataSource->Execute(u"DELETE FROM PEV_EMR_WRITE_APPLY T WHERE " + KeyCondition(bag));
+  const auto value = [&bag](const char16_t* key) { return SqlQuoted(bag.GetValue(key)); };
+  pDataSource->Execute(u"INSERT INTO PEV_EMR_WRITE_APPLY VALUES(" + value(u"patient_id") + u", " +
+                       value(u"event_no") + u"," + value(u"emr_type") + u"," + value(u"rule_id") +
+                       u"," + value(u"serial") + u"," + value(u"applyer_id") + u"," +
+                       value(u"applyer_name") + u"," + value(u"apply_date") + u"," +
+                       value(u"status") + u"," + value(u"audit_name") + u"," +
+                       value(u"audit_date") + u")");
+  return 0;
+}
+
+long CBQCCollector::SetApplyStatus(CEMRDataSource* pDataSource, BSTR bstrCondition) {
+  const CXmlProperty bag(std::u16string(BstrView(bstrCondition)));
+  if (!HasKeyAndStatus(bag)) return 0;
+  // A key without an application changes nothing: none is made.
+  pDataSource->Execute(u"UPDATE PEV_EMR_WRITE_APPLY T SET T.STATUS = " +
+                       SqlQuoted(bag.GetValue(u"status")) + u", T.AUDIT_NAME = " +
+                       SqlQuoted(bag.GetValue(u"audit_name")) + u", T.AUDIT_DATE = " +
+                       SqlQuoted(bag.GetValue(u"audit_date")) + u" WHERE " + KeyCondition(bag));
+  return 0;
+}
