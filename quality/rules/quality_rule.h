@@ -1,19 +1,27 @@
 // CBQualityRule: the bodies behind the automation class QualityRule: the time-limit rule catalogue
-// and the rule instances of a patient visit.
+// (rule properties and relations, rule_properties.cpp) and the engine that opens, closes, undoes
+// and reopens the rule instances of a patient visit (quality_rule.cpp; the instance states are
+// drawn in rule_instances.h).
 //
 // The method wrappers of CQualityRule call each member with the call's data source first and the
 // interface arguments unchanged and in their order, result pointers last. A member returns 0, which
 // the wrapper ignores, writes its results only through those pointers and fails by throwing
-// CEMRException.
+// CEMRException. Close also answers in-process callers through its result (below).
+//
+// The quality trigger drives the engine from clinical events: Open with the rule property
+// document of GetProperty, AutoCloseByExistingEmr right after it, Close per open instance of a
+// closing event, Undo for the rules an opening rule opposes and ReOpen for a deleted record.
 //
 // Thread-safety: static members without state of their own; concurrent calls work on
 // their own data sources.
 #pragma once
 
+#include "foundation/string_util.h"
 #include "platform/com/bstr.h"
 #include "platform/com/types.h"
 
 class CEMRDataSource;
+class CSingleDataSource;
 
 class CBQualityRule {
  public:
@@ -25,13 +33,32 @@ class CBQualityRule {
                                   BSTR* pbstrList);
   static long SaveRelationRuleList(CEMRDataSource* pDataSource, LONG lngRule, LONG lngRelationType,
                                    BSTR bstrList);
+  // Opens an instance of the rule (its property document) for the event in the visit and
+  // stores its serial through `plngSerial`, which is left as the caller set it when the gates
+  // open none: an open instance of the rule (of quantity "0"), or one started at the same
+  // time; the quantity reached; suspended instances, which are opened again instead. A trigger
+  // time that is not a date, and a superior-signature event without record or superior, are
+  // written to the event log and open nothing.
   static long Open(CEMRDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
                    BSTR bstrRulePro, BSTR bstrEventPro, LONG* plngSerial);
+  // Closes the open instance of the rule with the earliest start by the event's record.
+  // Returns 0 and stores the closed instance's serial through `plngClosedSerial` (when not
+  // null); returns E_FAIL and stores nothing when it closed none: no open instance, the
+  // record already closed one of the rule, or a quantity-"0" instance that starts after the
+  // event.
   static long Close(CEMRDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
-                    BSTR bstrRuleId, BSTR bstrEventPro, LONG* plngResult);
+                    BSTR bstrRuleId, BSTR bstrEventPro, LONG* plngClosedSerial);
   static long Undo(CEMRDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
                    BSTR bstrRuleId, BSTR bstrEMRID, VARIANT_BOOL bReserveOutTimeRule);
   static long ReOpen(CEMRDataSource* pDataSource, BSTR bstrEventInfo);
   static long ReOpenUndo(CEMRDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
                          BSTR bstrRuleId);
 };
+
+// Closes the instance `serial` of the visit at once by a live record of the visit of one of
+// its rule's EMR types that has not closed an instance of the rule yet (the first the
+// database lists), with the record's confirmation time and creator and OVER_HOUR 0. Nothing
+// for the event codes "V03", "V04" and "V05", an instance that does not exist, or a rule of
+// quantity "0". True when it closed the instance.
+bool AutoCloseByExistingEmr(CSingleDataSource* pDataSource, korvalis::TextRef patient_id,
+                            korvalis::TextRef event_no, long serial, korvalis::TextRef event_code);

@@ -17,13 +17,23 @@ class CEMRDataSource;
 
 class CBSysEvent {
  public:
+  // The live rules bound to the event code in the relation `lngOwnerType` (1 the event opens
+  // the rule, 3 it cancels the rule's instances): under `root` one element `id` per binding,
+  // its text the rule id and its attribute `name` the rule's name; a rule bound twice is
+  // listed twice.
   static long GetEventRuleList(CEMRDataSource* pDataSource, BSTR bstrEventCode, LONG lngOwnerType,
                                BSTR* pbstrList);
+  // Adds a binding for the text of every element `id` of the list, at any depth; the bindings
+  // already there stay, so a list saved twice binds its rules twice. Every id is checked to
+  // be a number before the first binding is written; a list that is not well-formed XML is
+  // refused with "无效XML!".
   static long SetEventRuleList(CEMRDataSource* pDataSource, BSTR bstrEventCode, LONG lngOwnerType,
                                BSTR bstrList);
+  // Binds the rule to the event in this relation only: its other bindings to the event go.
   static long AddEventRule(CEMRDataSource* pDataSource, BSTR bstrEventCode, LONG lngRuleID,
                            LONG lngOwnerType);
   static long DeleteEventRule(CEMRDataSource* pDataSource, BSTR bstrEventCode, LONG lngRuleID,
                               LONG lngOwnerType);
+  // One event code that opposes the given one, whichever column holds it; "" when none does.
   static long GetOpposeEvent(CEMRDataSource* pDataSource, BSTR bstrEventCode, BSTR* pbstrCode);
 };

@@ -1,0 +1,64 @@
+#include "quality/rules/rule_documents.h"
+
+#include <new>
+#include <xercesc/dom/DOM.hpp>
+
+#include "foundation/emr_exception.h"
+#include "foundation/sql_text.h"
+#include "foundation/xml_parser.h"
+
+namespace korvalis::rules {
+namespace {
+
+std::vector<std::u16string> ElementTexts(CXmlStringParser& parser, const char16_t* tag) {
+  xercesc::DOMDocument* document = parser.GetDocument();
+  if (document == nullptr) throw CEMRException(std::u16string(u"无效XML!"));
+  std::vector<std::u16string> texts;
+  xercesc::DOMNodeList* elements = document->getElementsByTagName(tag);
+  for (XMLSize_t i = 0; i < elements->getLength(); ++i) {
+    const char16_t* text = elements->item(i)->getTextContent();
+    texts.emplace_back(text == nullptr ? u"" : text);
+  }
+  return texts;
+}
+
+}  // namespace
+
+RuleEvent::RuleEvent(TextRef xml)
+    : document_(std::u16string(xml.view()), false, false), root_(document_.GetDocumentElement()) {}
+
+std::u16string RuleEvent::Child(const char16_t* name) { return root_.GetChild(name).GetText(); }
+
+std::u16string RuleEvent::Extend(const char16_t* name) {
+  return root_.GetChild(u"extend").GetChild(name).GetText();
+}
+
+std::vector<std::u16string> ListElementTexts(BSTR list, const char16_t* tag) {
+  CXmlStringParser parser(list);
+  return ElementTexts(parser, tag);
+}
+
+std::vector<std::u16string> ListElementTexts(const std::u16string& list, const char16_t* tag) {
+  CXmlStringParser parser(list);
+  return ElementTexts(parser, tag);
+}
+
+std::u16string_view TrimBlanks(TextRef value) {
+  std::u16string_view text = value;
+  const auto blank = [](char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+std::u16string RuleNumber(TextRef value, std::u16string_view what) {
+  return SqlNumber(TrimBlanks(value), what);
+}
+
+void StoreResult(BSTR* result, std::u16string_view text) {
+  if (result == nullptr) return;
+  *result = AllocBstr(text);
+  if (*result == nullptr) throw std::bad_alloc();
+}
+
+}  // namespace korvalis::rules

@@ -1,0 +1,58 @@
+// The documents that the time-limit rule bodies read and answer: the event document of a
+// clinical event, the lists of rule ids that clients send, the numbers taken from them, and the
+// texts handed back through BSTR results.
+//
+// The event document is XML whose document element, of any name, holds `id`, `time`, `code`,
+// `type`, `src_sys`, `emr_id`, `patient_id`, `event_no` and `extend` (with `emr_id`,
+// `emr_type`, `user_id`, `user_name`). A child that is missing reads as the empty text.
+//
+// Thread-safety: a RuleEvent belongs to one thread; the functions are stateless.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "foundation/string_util.h"
+#include "foundation/xml_document.h"
+#include "platform/com/bstr.h"
+
+namespace korvalis::rules {
+
+// One event document, read through a writable document of its own.
+class RuleEvent {
+ public:
+  // Throws CEMRException "无效XML!" when the text has no document element (an empty text is
+  // an event without children).
+  explicit RuleEvent(TextRef xml);
+  RuleEvent(const RuleEvent&) = delete;
+  RuleEvent& operator=(const RuleEvent&) = delete;
+
+  // The text of the document element's child `name`.
+  std::u16string Child(const char16_t* name);
+  // The text of the child `name` of the document element's child `extend`.
+  std::u16string Extend(const char16_t* name);
+
+ private:
+  CXmlDocument document_;
+  CXmlNode root_;
+};
+
+// The texts of every element named `tag` in the list document, at any depth (the document
+// element included), in document order. An empty or blank text is an empty list. Throws
+// CEMRException "无效XML!" when the text is not well formed.
+std::vector<std::u16string> ListElementTexts(BSTR list, const char16_t* tag);
+std::vector<std::u16string> ListElementTexts(const std::u16string& list, const char16_t* tag);
+
+// `value` without surrounding blanks (space, tab) and line breaks.
+std::u16string_view TrimBlanks(TextRef value);
+
+// A number that a statement places bare: TrimBlanks(value), refused with SqlNumber's
+// CEMRException naming `what` when it is not a plain decimal number.
+std::u16string RuleNumber(TextRef value, std::u16string_view what);
+
+// Stores a new BSTR holding `text` through `result`; nothing when `result` is null. Throws
+// std::bad_alloc when the string cannot be allocated.
+void StoreResult(BSTR* result, std::u16string_view text);
+
+}  // namespace korvalis::rules

@@ -1,0 +1,149 @@
+// The rule administration of QualityRule: creating, reading, changing and deleting time-limit
+// rules (PEV_RULE, written through the property map "pev_rule") with their EMR types
+// (PEV_RULE_EMRTYPE) and the relations between rules (PEV_RULE_DEPEND).
+//
+// A rule's EMR types travel in its property document as one text, `emr_type`: PEV_RULE.EMR_TYPE
+// followed by ";" and each link type followed by ";" (";3;7;" for the link types 3 and 7).
+// Saved, they become one link row each, the number written in both of the table's type
+// columns (EMR_TYPE, read by the engine, and EMRTYPE, read by the QC administration), and
+// PEV_RULE.EMR_TYPE becomes NULL.
+//
+// Every value is checked, and every statement built, before the first statement that writes.
+#include <vector>
+
+#include "foundation/emr_data_source.h"
+#include "foundation/property_map.h"
+#include "foundation/sql_text.h"
+#include "foundation/xml_property.h"
+#include "quality/rules/quality_rule.h"
+#include "quality/rules/rule_documents.h"
+#include "quality/rules/rule_instances.h"
+
+using korvalis::BstrView;
+using korvalis::rules::ListElementTexts;
+using korvalis::rules::RuleNumber;
+using korvalis::rules::StoreResult;
+using korvalis::rules::TrimBlanks;
+
+namespace {
+
+constexpr char16_t kNoRule[] = u"<?xml version='1.0' ?><root/>";
+constexpr char16_t kEmrType[] = u"emr_type";
+
+// The EMR types named by the bag's `emr_type`, split at ";" (leading separators skipped, no
+// empty last piece). Refuses the whole text, naming it, when a piece is not a number.
+std::vector<std::u16string> EmrTypesOf(const CXmlProperty::Map& properties) {
+  std::vector<std::u16string> types;
+  auto found = properties.find(kEmrType);
+  if (found == properties.end()) return types;
+  SplitByChars(found->second, u";", types);
+  for (std::u16string& type : types) {
+    type = std::u16string(TrimBlanks(type));
+    if (!korvalis::IsSqlNumber(type)) korvalis::SqlNumber(found->second, kEmrType);
+  }
+  return types;
+}
+
+// Replaces the rule's link rows by one per EMR type.
+void WriteEmrTypes(CEMRDataSource* pDataSource, const std::u16string& rule_id,
+                   const std::vector<std::u16string>& types) {
+  pDataSource->Execute(u"Delete pev_rule_emrtype where rule_id=" + rule_id);
+  for (const std::u16string& type : types) {
+    pDataSource->Execute(u"Insert into pev_rule_emrtype (rule_id, emr_type, emrtype) values (" +
+                         rule_id + u", " + type + u", " + type + u") ");
+  }
+}
+
+CXmlProperty::Map PropertiesOf(BSTR bstrProperty) {
+  return CXmlProperty(std::u16string(BstrView(bstrProperty))).GetMap();
+}
+
+}  // namespace
+
+long CBQualityRule::InitNew(CEMRDataSource* pDataSource, BSTR bstrProperty, LONG* plngNewID) {
+  CXmlProperty::Map properties = PropertiesOf(bstrProperty);
+  const std::vector<std::u16string> types = EmrTypesOf(properties);
+  const std::u16string id = NextRuleId(pDataSource);
+  properties[u"id"] = id;
+  properties[u"sort_code"] = LongToString(StringToLong(id), u"%05ld");
+  properties[u"status"] = u"1";
+  properties[kEmrType] = u"";
+  const std::u16string insert = CPropertyMap(u"pev_rule").BuildInsertSql(u"PEV_RULE", properties);
+  WriteEmrTypes(pDataSource, id, types);
+  pDataSource->Execute(insert);
+  if (plngNewID != nullptr) *plngNewID = static_cast<LONG>(StringToLong(id));
+  return 0;
+}
+
+long CBQualityRule::GetProperty(CEMRDataSource* pDataSource, LONG lngRule, BSTR* pbstrProperty) {
+  const std::u16string rule_id = LongToString(lngRule);
+  std::vector<std::u16string> rule;
+  pDataSource->Query(
+      u"SELECT ID, NAME, OWNER_TYPE, EMR_TYPE, POINT_ID,  QUANTITY, SORT_CODE, TIME_OUT, NOTES "
+      u"FROM PEV_RULE WHERE STATUS = 1 AND ID = " +
+          rule_id,
+      9, rule);
+  if (rule.empty()) {
+    StoreResult(pbstrProperty, kNoRule);
+    return 0;
+  }
+  std::vector<std::u16string> links;
+  pDataSource->QueryColumn(u"select emr_type from pev_rule_emrtype where rule_id=" + rule_id,
+                           links);
+  std::u16string emr_types = rule[3] + u";";
+  for (const std::u16string& type : links) emr_types.append(type).append(u";");
+  const CXmlProperty::Map properties = {
+      {u"id", rule[0]},        {u"name", rule[1]},     {u"owner_type", rule[2]},
+      {kEmrType, emr_types},   {u"point_id", rule[4]}, {u"quantity", rule[5]},
+      {u"sort_code", rule[6]}, {u"time_out", rule[7]}, {u"notes", rule[8]}};
+  StoreResult(pbstrProperty, CXmlProperty(properties).ToXml());
+  return 0;
+}
+
+long CBQualityRule::SaveProperty(CEMRDataSource* pDataSource, LONG lngRule, BSTR bstrProperty) {
+  CXmlProperty::Map properties = PropertiesOf(bstrProperty);
+  const std::vector<std::u16string> types = EmrTypesOf(properties);
+  const std::u16string rule_id = LongToString(lngRule);
+  properties[kEmrType] = u"";
+  const std::u16string update =
+      CPropertyMap(u"pev_rule").BuildUpdateSql(u"PEV_RULE", properties, u" WHERE ID = " + rule_id);
+  WriteEmrTypes(pDataSource, rule_id, types);
+  pDataSource->Execute(update);
+  return 0;
+}
+
+long CBQualityRule::Delete(CEMRDataSource* pDataSource, LONG lngRule) {
+  const std::u16string r = LongToString(lngRule);
+  pDataSource->Execute(u"UPDATE PEV_TIME_RULE_RECORD SET STATUS = 0 WHERE RULE_ID = " + r +
+                       u" AND STATUS = 1");
+  pDataSource->Execute(u"DELETE FROM PEV_RULE_DEPEND WHERE RULE_ID = " + r + u" OR SUB_ID = " + r);
+  pDataSource->Execute(u"DELETE FROM PEV_EVENT_RULE WHERE RULE_ID = " + r);
+  pDataSource->Execute(u"Delete pev_rule_emrtype where rule_id=" + r);
+  pDataSource->Execute(u"UPDATE PEV_RULE SET STATUS = 0 WHERE ID = " + r);
+  return 0;
+}
+
+long CBQualityRule::GetRelationRuleList(CEMRDataSource* pDataSource, LONG lngRule,
+                                        LONG lngRelationType, BSTR* pbstrList) {
+  pDataSource->QueryElements(
+      u"SELECT B.NAME, A.SUB_ID FROM PEV_RULE_DEPEND A, PEV_RULE B WHERE A.RULE_ID = " +
+          LongToString(lngRule) + u" AND A.SUB_ID = B.ID AND A.RELATION = " +
+          LongToString(lngRelationType),
+      {u"rule", u"id"}, pbstrList);
+  return 0;
+}
+
+long CBQualityRule::SaveRelationRuleList(CEMRDataSource* pDataSource, LONG lngRule,
+                                         LONG lngRelationType, BSTR bstrList) {
+  const std::u16string rule_id = LongToString(lngRule);
+  const std::u16string relation = LongToString(lngRelationType);
+  std::vector<std::u16string> related = ListElementTexts(bstrList, u"rule");
+  for (std::u16string& id : related) id = RuleNumber(id, u"rule");
+  pDataSource->Execute(u"DELETE FROM PEV_RULE_DEPEND WHERE RULE_ID = " + rule_id +
+                       u" AND RELATION=" + relation);
+  for (const std::u16string& id : related) {
+    pDataSource->Execute(u"INSERT INTO PEV_RULE_DEPEND (RULE_ID, SUB_ID, RELATION) VALUES(" +
+                         rule_id + u", " + id + u", " + relation + u")");
+  }
+  return 0;
+}
