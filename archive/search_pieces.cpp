@@ -7,7 +7,7 @@
 #include "foundation/event_log_entry.h"
 #include "foundation/single_data_source.h"
 #include "foundation/sql_text.h"
-#include "platform/com/ascii.h"
+#include "platform/text/ascii.h"
 
 namespace korvalis::archive {
 namespace {

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "foundation/event_log_entry.h"
-#include "platform/com/ascii.h"
+#include "platform/text/ascii.h"
 #include "platform/com/unicode.h"
 
 namespace korvalis::datasource {

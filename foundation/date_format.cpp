@@ -6,7 +6,7 @@
 #include "foundation/emr_data_source.h"
 #include "foundation/string_util.h"
 #include "foundation/xml_parser.h"
-#include "platform/com/ascii.h"
+#include "platform/text/ascii.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "foundation/sql_text.h"
 
 #include "foundation/emr_exception.h"
-#include "platform/com/ascii.h"
+#include "platform/text/ascii.h"
 
 namespace korvalis {
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/com/ascii.h"
+#include "platform/text/ascii.h"
 #include "platform/com/unicode.h"
 
 namespace korvalis::format_internal {

@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "platform/com/ascii.h"
+#include "platform/text/ascii.h"
 #include "platform/com/error_info.h"
 
 namespace korvalis::com {

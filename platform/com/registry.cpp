@@ -15,7 +15,7 @@
 #include <sstream>
 #include <vector>
 
-#include "platform/com/ascii.h"
+#include "platform/text/ascii.h"
 #include "platform/com/unicode.h"
 #include "platform/sys/write_all.h"
 

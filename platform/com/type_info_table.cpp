@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/com/ascii.h"
+#include "platform/text/ascii.h"
 #include "platform/com/unicode.h"
 
 namespace korvalis::com {

@@ -18,8 +18,4 @@ std::u16string FromUtf8(std::string_view text);
 // copied as they are, lone surrogates included.
 void AppendUtf16Le(std::u16string_view text, std::string& out);
 
-// Appends a code point as UTF-16 (a surrogate pair above U+FFFF).
-// Precondition: code_point <= 0x10FFFF and is not a surrogate.
-void AppendUtf16(char32_t code_point, std::u16string& out);
-
 }  // namespace korvalis

@@ -14,14 +14,6 @@ TEST(Unicode, RoundTripsEveryPlane) {
   EXPECT_EQ(FromUtf8(std::string("a\0b", 3)), std::u16string(u"a\0b", 3));
 }
 
-TEST(Unicode, CodePointsAppendAsOneUnitOrAPairAtThePlaneBoundaries) {
-  std::u16string out = u"x";
-  korvalis::AppendUtf16(0xFFFF, out);
-  korvalis::AppendUtf16(0x10000, out);
-  korvalis::AppendUtf16(0x10FFFF, out);
-  EXPECT_EQ(out, (std::u16string{u'x', 0xFFFF, 0xD800, 0xDC00, 0xDBFF, 0xDFFF}));
-}
-
 TEST(Unicode, Utf16LeBytesAppendLowByteFirstWithUnitsUnchanged) {
   std::string out = "\xFF\xFE";
   korvalis::AppendUtf16Le(std::u16string{u'A', 0x75C5, 0xD83D, 0xDE00, 0xDC00, 0}, out);

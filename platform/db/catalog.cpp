@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include "platform/db/sql_error.h"
+#include "platform/text/ascii.h"
 
 namespace korvalis::db {
 
@@ -56,28 +57,12 @@ SqlType TypeOfDeclared(const sql::TypeName& type) {
 
 const ColumnInfo* TableInfo::Find(std::string_view column) const {
   for (const ColumnInfo& c : columns) {
-    if (c.name.size() != column.size()) continue;
-    bool same = true;
-    for (size_t i = 0; i < column.size() && same; ++i) {
-      char a = c.name[i], b = column[i];
-      if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 32);
-      if (b >= 'a' && b <= 'z') b = static_cast<char>(b - 32);
-      same = a == b;
-    }
-    if (same) return &c;
+    if (EqualsIgnoringAsciiCase(c.name, column)) return &c;
   }
   return nullptr;
 }
 
 namespace {
-
-std::string UpperAscii(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  }
-  return out;
-}
 
 const char* ColumnText(sqlite3_stmt* stmt, int i) {
   const unsigned char* t = sqlite3_column_text(stmt, i);
@@ -98,16 +83,17 @@ std::shared_ptr<const Catalog> Catalog::Load(sqlite3* db) {
   }
   while (sqlite3_step(stmt) == SQLITE_ROW) {
     TableInfo info;
-    info.name = UpperAscii(ColumnText(stmt, 0));
+    info.name = AsciiUpper(ColumnText(stmt, 0));
     info.is_view = std::string_view(ColumnText(stmt, 1)) == "view";
     catalog->tables_.emplace(info.name, std::move(info));
   }
   sqlite3_finalize(stmt);
 
-  if (sqlite3_prepare_v2(db,
-                         "SELECT TABLE_NAME, COLUMN_NAME, DATA_TYPE, DATA_SCALE, DATA_PRECISION FROM "
-                         "KORVALIS_COLUMNS ORDER BY TABLE_NAME, COLUMN_ID",
-                         -1, &stmt, nullptr) != SQLITE_OK) {
+  if (sqlite3_prepare_v2(
+          db,
+          "SELECT TABLE_NAME, COLUMN_NAME, DATA_TYPE, DATA_SCALE, DATA_PRECISION FROM "
+          "KORVALIS_COLUMNS ORDER BY TABLE_NAME, COLUMN_ID",
+          -1, &stmt, nullptr) != SQLITE_OK) {
     throw DbError(kProviderFailed, sqlite3_errmsg(db));
   }
   while (sqlite3_step(stmt) == SQLITE_ROW) {
@@ -133,7 +119,7 @@ std::shared_ptr<const Catalog> Catalog::Load(sqlite3* db) {
     sqlite3_bind_text(stmt, 1, name.c_str(), -1, SQLITE_TRANSIENT);
     while (sqlite3_step(stmt) == SQLITE_ROW) {
       ColumnInfo col;
-      col.name = UpperAscii(ColumnText(stmt, 0));
+      col.name = AsciiUpper(ColumnText(stmt, 0));
       info.columns.push_back(std::move(col));
     }
     sqlite3_finalize(stmt);

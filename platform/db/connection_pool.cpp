@@ -14,6 +14,7 @@
 
 #include "platform/db/connection_string.h"
 #include "platform/db/sqlite_connection.h"
+#include "platform/text/ascii.h"
 
 namespace korvalis::db {
 namespace {
@@ -21,16 +22,9 @@ namespace {
 // Idle connections kept per initialisation string; more are closed when handed back.
 constexpr size_t kMaxIdle = 8;
 
-std::string Lower(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
-  return s;
-}
-
 std::shared_ptr<EmbeddedDatabase> DatabaseFor(std::string_view init_string) {
   ConnectionString cs = ConnectionString::Parse(init_string);
-  std::string provider = Lower(cs.Get("Provider").value_or(""));
+  std::string provider = AsciiLower(cs.Get("Provider").value_or(""));
   if (provider != "sqlite") {
     throw DbError(kCannotConnect, "the provider '" + cs.Get("Provider").value_or("") +
                                       "' is not available; use Provider=SQLite");

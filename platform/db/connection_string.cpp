@@ -1,26 +1,9 @@
 #include "platform/db/connection_string.h"
 
 #include "platform/db/sql_error.h"
+#include "platform/text/ascii.h"
 
 namespace korvalis::db {
-namespace {
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r' || s.front() == '\n')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) s.remove_suffix(1);
-  return s;
-}
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
-  return out;
-}
-
-}  // namespace
-
 ConnectionString ConnectionString::Parse(std::string_view text) {
   ConnectionString cs;
   size_t i = 0;
@@ -28,15 +11,17 @@ ConnectionString ConnectionString::Parse(std::string_view text) {
     size_t eq = text.find('=', i);
     size_t semi = text.find(';', i);
     if (eq == std::string_view::npos || (semi != std::string_view::npos && semi < eq)) {
-      std::string_view rest = Trim(text.substr(i, semi == std::string_view::npos ? std::string_view::npos : semi - i));
+      std::string_view rest = TrimAsciiSpaces(
+          text.substr(i, semi == std::string_view::npos ? std::string_view::npos : semi - i));
       if (!rest.empty()) {
-        throw DbError(kCannotConnect, "invalid initialisation string item '" + std::string(rest) + "'");
+        throw DbError(kCannotConnect,
+                      "invalid initialisation string item '" + std::string(rest) + "'");
       }
       if (semi == std::string_view::npos) break;
       i = semi + 1;
       continue;
     }
-    std::string key = Lower(Trim(text.substr(i, eq - i)));
+    std::string key = AsciiLower(TrimAsciiSpaces(text.substr(i, eq - i)));
     size_t v = eq + 1;
     while (v < text.size() && text[v] == ' ') ++v;
     std::string value;
@@ -51,7 +36,8 @@ ConnectionString ConnectionString::Parse(std::string_view text) {
       i = next == std::string_view::npos ? text.size() : next + 1;
     } else {
       size_t end = text.find(';', v);
-      value = std::string(Trim(text.substr(v, end == std::string_view::npos ? std::string_view::npos : end - v)));
+      value = std::string(TrimAsciiSpaces(
+          text.substr(v, end == std::string_view::npos ? std::string_view::npos : end - v)));
       i = end == std::string_view::npos ? text.size() : end + 1;
     }
     if (key.empty()) throw DbError(kCannotConnect, "empty key in the initialisation string");
@@ -61,7 +47,7 @@ ConnectionString ConnectionString::Parse(std::string_view text) {
 }
 
 std::optional<std::string> ConnectionString::Get(std::string_view key) const {
-  auto it = items_.find(Lower(key));
+  auto it = items_.find(AsciiLower(key));
   if (it == items_.end()) return std::nullopt;
   return it->second;
 }

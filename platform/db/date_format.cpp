@@ -9,6 +9,7 @@
 
 #include "platform/db/ora_date.h"
 #include "platform/db/sql_error.h"
+#include "platform/text/ascii.h"
 
 namespace korvalis::db {
 namespace {
@@ -67,15 +68,8 @@ struct FormatToken {
   LetterCase letter_case;
 };
 
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
-bool IsLower(char c) { return c >= 'a' && c <= 'z'; }
-
 bool StartsWithCi(std::string_view s, size_t at, std::string_view what) {
-  if (s.size() < at || s.size() - at < what.size()) return false;
-  for (size_t i = 0; i < what.size(); ++i) {
-    if (Upper(s[at + i]) != what[i]) return false;
-  }
-  return true;
+  return at <= s.size() && StartsWithIgnoringAsciiCase(s.substr(at), what);
 }
 
 bool IsSeparator(char c) {
@@ -116,9 +110,9 @@ FormatToken ReadElement(std::string_view f, size_t at) {
   }
   if (best) {
     LetterCase letter_case = LetterCase::kUpper;
-    if (IsLower(f[at])) {
+    if (IsAsciiLower(f[at])) {
       letter_case = LetterCase::kLower;
-    } else if (at + 1 < f.size() && IsLower(f[at + 1])) {
+    } else if (at + 1 < f.size() && IsAsciiLower(f[at + 1])) {
       letter_case = LetterCase::kCapital;
     }
     return {best->element, "", best->name.size(), letter_case};
@@ -180,9 +174,7 @@ void AppendName(std::string_view name, LetterCase letter_case, size_t width, std
   for (size_t i = 0; i < name.size(); ++i) {
     const bool upper =
         letter_case == LetterCase::kUpper || (letter_case == LetterCase::kCapital && i == 0);
-    out->push_back(
-        upper ? name[i]
-              : static_cast<char>(name[i] >= 'A' && name[i] <= 'Z' ? name[i] + 32 : name[i]));
+    out->push_back(upper ? name[i] : AsciiLower(name[i]));
   }
   if (name.size() < width) out->append(width - name.size(), ' ');
 }

@@ -3,6 +3,7 @@
 #include "platform/db/sql_function_support.h"
 
 #include "platform/db/database_clock.h"
+#include "platform/text/ascii.h"
 
 namespace korvalis::db::functions {
 namespace {
@@ -46,7 +47,7 @@ void RoundDate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
   DateTime d = AsDate(argv[0]);
   std::string f = argc > 1 ? AsText(argv[1]) : "DD";
-  for (char& c : f) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+  f = AsciiUpper(f);
   if (f == "DD" || f == "DDD" || f == "J") {
     return ResultDate(ctx, TruncateDate(DateTime::FromDays(d.ToDays() + 0.5), "DD"));
   }

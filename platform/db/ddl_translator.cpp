@@ -7,7 +7,7 @@
 namespace korvalis::db {
 namespace detail {
 
-std::string NameOf(const Name& n) { return n.quoted ? n.text : UpperAscii(n.text); }
+std::string NameOf(const Name& n) { return n.quoted ? n.text : AsciiUpper(n.text); }
 
 std::string SqlText(const std::string& s) {
   std::string out;
@@ -19,7 +19,7 @@ std::string SqlIntOrNull(int v) { return v < 0 ? "NULL" : std::to_string(v); }
 Translation Translator::CreateTable(Statement& stmt) {
   Translation tr{StatementKind::kCreateTable, {}, true};
   const std::string table = NameOf(stmt.table);
-  if (catalog_.FindTable(UpperAscii(table))) {
+  if (catalog_.FindTable(AsciiUpper(table))) {
     throw SqlError("ORA-00955: name is already used by an existing object: " + table);
   }
   std::string out = "CREATE TABLE ";
@@ -258,7 +258,7 @@ Translation Translator::CreateIndex(Statement& stmt) {
 Translation Translator::CreateView(Statement& stmt) {
   Translation tr{StatementKind::kCreateView, {}, true};
   const std::string view = NameOf(stmt.table);
-  if (const TableInfo* existing = catalog_.FindTable(UpperAscii(view))) {
+  if (const TableInfo* existing = catalog_.FindTable(AsciiUpper(view))) {
     if (!stmt.or_replace || !existing->is_view) {
       throw SqlError("ORA-00955: name is already used by an existing object: " + view);
     }
@@ -280,7 +280,7 @@ Translation Translator::CreateView(Statement& stmt) {
   }
   for (size_t i = 0; i < cols.size(); ++i) {
     for (size_t j = 0; j < i; ++j) {
-      if (EqualsIgnoringCase(cols[i].name, cols[j].name)) {
+      if (EqualsIgnoringAsciiCase(cols[i].name, cols[j].name)) {
         throw SqlError("ORA-00957: duplicate column name " + cols[i].name);
       }
     }

@@ -126,7 +126,7 @@ const DictionaryView* FindView(const Name& name) {
 
 bool Translator::EmitDictionaryView(const TableRef& ref, Scope* scope, std::string* out) {
   // A table of the schema with the same name takes precedence, as a private synonym would.
-  if (catalog_.FindTable(UpperAscii(ref.table.text))) return false;
+  if (catalog_.FindTable(AsciiUpper(ref.table.text))) return false;
   const DictionaryView* view = FindView(ref.table);
   if (!view) return false;
   const Name& alias = ref.alias.empty() ? ref.table : ref.alias;
@@ -136,7 +136,7 @@ bool Translator::EmitDictionaryView(const TableRef& ref, Scope* scope, std::stri
   AppendQuotedName(alias.text, out);
   Source s;
   s.table = &view->info;
-  s.alias = UpperAscii(alias.text);
+  s.alias = AsciiUpper(alias.text);
   scope->sources.push_back(std::move(s));
   return true;
 }

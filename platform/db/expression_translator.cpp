@@ -17,7 +17,7 @@ const ColumnInfo* Translator::ResolveColumn(const Expr& e, const Scope* scope) {
   if (e.parts.size() >= 2) qualifier = e.parts[e.parts.size() - 2].text;
   for (const Scope* s = scope; s; s = s->parent) {
     for (const Source& src : s->sources) {
-      if (!qualifier.empty() && !EqualsIgnoringCase(src.alias, qualifier)) continue;
+      if (!qualifier.empty() && !EqualsIgnoringAsciiCase(src.alias, qualifier)) continue;
       if (const ColumnInfo* c = src.Find(column)) return c;
     }
   }

@@ -300,8 +300,7 @@ SqlType Translator::EmitFunction(const Expr& e, const Scope* scope, std::string*
     } else {
       arity(1, 1);
     }
-    std::string name = "ora_" + UpperAscii(e.text);
-    for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    const std::string name = "ora_" + AsciiLower(e.text);
     out->append(name);
     out->push_back('(');
     for (size_t i = 0; i < n; ++i) {

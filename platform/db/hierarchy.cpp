@@ -34,7 +34,7 @@ void Requalify(sql::ExprPtr& e, bool under_prior, const Source& source, const Na
   if (e->kind == ExprKind::kColumn) {
     auto& parts = e->parts;
     const bool here = parts.size() == 1 ||
-                      (parts.size() == 2 && EqualsIgnoringCase(parts[0].text, alias.text));
+                      (parts.size() == 2 && EqualsIgnoringAsciiCase(parts[0].text, alias.text));
     if (here && source.Find(parts.back().text)) {
       Name column = parts.back();
       parts.clear();
@@ -99,9 +99,9 @@ void Translator::EmitHierarchy(SelectCore& core, Scope* scope, std::string* out)
     rows.push_back(')');
   }
   const Name alias = !ref.alias.empty()                ? ref.alias
-                     : ref.kind == TableRef::kTable ? Name{UpperAscii(ref.table.text), false}
+                     : ref.kind == TableRef::kTable ? Name{AsciiUpper(ref.table.text), false}
                                                     : Name{"H$VIEW", true};
-  source.alias = UpperAscii(alias.text);
+  source.alias = AsciiUpper(alias.text);
   std::string a;
   AppendQuotedName(alias.text, &a);
 
@@ -110,7 +110,7 @@ void Translator::EmitHierarchy(SelectCore& core, Scope* scope, std::string* out)
   for (sql::SelectItem& item : core.items) {
     const Expr& e = *item.expr;
     if (e.kind != ExprKind::kStar ||
-        (!e.parts.empty() && !EqualsIgnoringCase(e.parts.back().text, alias.text))) {
+        (!e.parts.empty() && !EqualsIgnoringAsciiCase(e.parts.back().text, alias.text))) {
       items.push_back(std::move(item));
       continue;
     }

@@ -5,13 +5,13 @@
 
 #include "platform/db/ora_number.h"
 #include "platform/db/sql_error.h"
+#include "platform/text/ascii.h"
 
 namespace korvalis::db {
 
 std::string FormatNumberModel(double value, std::string_view format) {
   // Elements: FM, 9, 0, '.', 'D', ',', 'G'. The mask decides digits before and after the point.
-  std::string f;
-  for (char c : format) f.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c);
+  std::string f = AsciiUpper(format);
   bool fill_mode = false;
   if (f.rfind("FM", 0) == 0) {
     fill_mode = true;

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "platform/db/sql_error.h"
+#include "platform/text/ascii.h"
 
 namespace korvalis::db {
 
@@ -42,7 +43,6 @@ void Append2(int v, std::string* out) {
   out->push_back(static_cast<char>('0' + v % 10));
 }
 
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
 }  // namespace
 
@@ -154,8 +154,7 @@ std::optional<DateTime> ParseDefaultDate(std::string_view text) {
 }
 
 DateTime TruncateDate(const DateTime& d, std::string_view format) {
-  std::string f;
-  for (char c : format) f.push_back(Upper(c));
+  const std::string f = AsciiUpper(format);
   DateTime r = d;
   r.hour = r.minute = r.second = 0;
   if (f == "DD" || f == "DDD" || f == "J") return r;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/db/sql_error.h"
+#include "platform/text/ascii.h"
 
 namespace korvalis::db {
 namespace {
@@ -16,24 +17,16 @@ using sql::TableRef;
 
 constexpr int kNoItem = -1;
 
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  }
-  return out;
-}
-
 [[noreturn]] void Forbidden(const std::string& message) { throw SqlError(message); }
 
 // The names by which the columns of a FROM item are qualified.
 void CollectNames(const TableRef& ref, std::vector<std::string>* names) {
   switch (ref.kind) {
     case TableRef::kTable:
-      names->push_back(Upper(ref.alias.empty() ? ref.table.text : ref.alias.text));
+      names->push_back(AsciiUpper(ref.alias.empty() ? ref.table.text : ref.alias.text));
       return;
     case TableRef::kSubquery:
-      if (!ref.alias.empty()) names->push_back(Upper(ref.alias.text));
+      if (!ref.alias.empty()) names->push_back(AsciiUpper(ref.alias.text));
       return;
     case TableRef::kJoin:
       CollectNames(*ref.left, names);
@@ -48,7 +41,7 @@ enum class Has { kNo, kYes, kMaybe };
 Has ItemHasColumn(const TableRef& ref, std::string_view column, const Catalog& catalog) {
   switch (ref.kind) {
     case TableRef::kTable: {
-      const TableInfo* t = catalog.FindTable(Upper(ref.table.text));
+      const TableInfo* t = catalog.FindTable(AsciiUpper(ref.table.text));
       if (!t || t->columns.empty()) return Has::kMaybe;
       return t->Find(column) ? Has::kYes : Has::kNo;
     }
@@ -59,7 +52,7 @@ Has ItemHasColumn(const TableRef& ref, std::string_view column, const Catalog& c
         std::string name = !item.alias.empty() ? item.alias.text
                            : item.expr->kind == ExprKind::kColumn ? item.expr->parts.back().text
                                                                   : std::string();
-        if (Upper(name) == column) return Has::kYes;
+        if (AsciiUpper(name) == column) return Has::kYes;
       }
       return Has::kNo;
     }
@@ -97,9 +90,9 @@ class Rewriter {
 };
 
 int Rewriter::ItemOf(const Expr& column) const {
-  const std::string name = Upper(column.parts.back().text);
+  const std::string name = AsciiUpper(column.parts.back().text);
   if (column.parts.size() >= 2) {
-    const std::string qualifier = Upper(column.parts[column.parts.size() - 2].text);
+    const std::string qualifier = AsciiUpper(column.parts[column.parts.size() - 2].text);
     for (size_t i = 0; i < names_.size(); ++i) {
       if (std::find(names_[i].begin(), names_[i].end(), qualifier) != names_[i].end()) {
         return static_cast<int>(i);

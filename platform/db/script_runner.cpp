@@ -1,9 +1,11 @@
 #include "platform/db/script_runner.h"
+#include "platform/text/ascii.h"
 
 namespace korvalis::db {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+// Blanks within a line: a carriage return belongs to the line end that follows it.
+bool IsBlank(char c) { return IsAsciiBlank(c) || c == '\r'; }
 
 bool OnlyBlanks(std::string_view s) {
   for (char c : s) {

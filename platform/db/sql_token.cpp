@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "platform/db/sql_error.h"
+#include "platform/text/ascii.h"
 
 namespace korvalis::db::sql {
 namespace {
@@ -90,13 +91,13 @@ void Tokenize(std::string_view sql, std::vector<Token>* out, std::string* storag
   // upper-cased copy in the storage.
   auto upper = [&](std::string_view text) {
     size_t k = 0;
-    while (k < text.size() && !(text[k] >= 'a' && text[k] <= 'z')) ++k;
+    while (k < text.size() && !IsAsciiLower(text[k])) ++k;
     if (k == text.size()) return text;
     const size_t at = storage->size();
     storage->append(text);
     for (k += at; k < storage->size(); ++k) {
       char& ch = (*storage)[k];
-      if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+      ch = AsciiUpper(ch);
     }
     return std::string_view(storage->data() + at, text.size());
   };

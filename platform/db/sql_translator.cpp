@@ -42,25 +42,6 @@ void AppendStringLiteral(std::string_view value, std::string* out) {
   out->push_back('\'');
 }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
-}
-
-std::string UpperAscii(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  }
-  return out;
-}
-
 // The column name Oracle reports for a select item without alias: the expression as written,
 // upper case outside quoted text, without blanks.
 std::string OracleColumnName(const sql::SelectItem& item, std::string_view statement) {
@@ -83,7 +64,7 @@ std::string OracleColumnName(const sql::SelectItem& item, std::string_view state
       continue;
     }
     if (c == ' ' || c == '\t' || c == '\n' || c == '\r') continue;
-    out[n++] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+    out[n++] = AsciiUpper(c);
   }
   out.resize(n);
   return out;
@@ -302,7 +283,7 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
       if (core.where) {
         inner.append(" AS ");
         AppendQuotedName(alias_text, &inner);
-        inner_scope.sources.back().alias = UpperAscii(alias_text);
+        inner_scope.sources.back().alias = AsciiUpper(alias_text);
         inner.append(" WHERE ");
         Emit(*core.where, &inner_scope, &inner);
         core.where.reset();
@@ -313,7 +294,7 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
       AppendInteger(limit, &inner);
       inner.append(" OFFSET 0");
       Source s = inner_scope.sources.back();
-      s.alias = UpperAscii(alias_text);
+      s.alias = AsciiUpper(alias_text);
       scope.sources.push_back(std::move(s));
       from_sql.append(" FROM (");
       from_sql.append(inner);
@@ -348,12 +329,12 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
           columns.insert(columns.end(), cols.begin(), cols.end());
         }
       } else {
-        std::string q = UpperAscii(item.expr->parts.back().text);
+        std::string q = AsciiUpper(item.expr->parts.back().text);
         if (item.expr->parts.back().quoted) q = item.expr->parts.back().text;
         AppendQuotedName(q, out);
         out->append(".*");
         for (const Source& s : scope.sources) {
-          if (s.alias != UpperAscii(q)) continue;
+          if (s.alias != AsciiUpper(q)) continue;
           const auto& cols = s.table ? s.table->columns : s.derived;
           columns.insert(columns.end(), cols.begin(), cols.end());
         }
@@ -439,7 +420,7 @@ void Translator::EmitTableRef(TableRef& ref, Scope* scope, std::string* out) {
       AppendQuotedName(table ? table->name : ref.table.text, out);
       Source s;
       s.table = table;
-      s.alias = ref.alias.empty() ? UpperAscii(ref.table.text) : UpperAscii(ref.alias.text);
+      s.alias = ref.alias.empty() ? AsciiUpper(ref.table.text) : AsciiUpper(ref.alias.text);
       if (!ref.alias.empty()) {
         out->append(" AS ");
         AppendQuotedName(ref.alias.text, out);
@@ -457,7 +438,7 @@ void Translator::EmitTableRef(TableRef& ref, Scope* scope, std::string* out) {
       if (!ref.alias.empty()) {
         out->append(" AS ");
         AppendQuotedName(ref.alias.text, out);
-        s.alias = UpperAscii(ref.alias.text);
+        s.alias = AsciiUpper(ref.alias.text);
       }
       scope->sources.push_back(std::move(s));
       return;
@@ -490,7 +471,7 @@ void Translator::EmitTableRef(TableRef& ref, Scope* scope, std::string* out) {
 }
 
 const TableInfo* Translator::RequireTable(const Name& name) {
-  const TableInfo* table = catalog_.FindTable(UpperAscii(name.text));
+  const TableInfo* table = catalog_.FindTable(AsciiUpper(name.text));
   if (!table) {
     if (name.text.rfind("USER_", 0) == 0 || name.text.rfind("DBA_", 0) == 0 ||
         name.text.rfind("ALL_", 0) == 0 || name.text.rfind("V$", 0) == 0) {

@@ -14,6 +14,7 @@
 #include "platform/db/catalog.h"
 #include "platform/db/sql_ast.h"
 #include "platform/db/sql_translator.h"
+#include "platform/text/ascii.h"
 
 namespace korvalis::db {
 
@@ -37,8 +38,6 @@ constexpr size_t kMaxCallArguments = 100;
 [[noreturn]] void Refuse(const std::string& construct);
 void AppendQuotedName(std::string_view name, std::string* out);
 void AppendStringLiteral(std::string_view value, std::string* out);
-bool EqualsIgnoringCase(std::string_view a, std::string_view b);
-std::string UpperAscii(std::string_view s);
 bool ContainsRownum(const Expr& e);
 bool IsAggregateName(std::string_view f);
 bool ContainsAggregate(const Expr& e);
@@ -55,7 +54,7 @@ struct Source {
   const ColumnInfo* Find(std::string_view column) const {
     if (table) return table->Find(column);
     for (const ColumnInfo& c : derived) {
-      if (EqualsIgnoringCase(c.name, column)) return &c;
+      if (EqualsIgnoringAsciiCase(c.name, column)) return &c;
     }
     return nullptr;
   }

@@ -18,10 +18,6 @@ namespace {
 constexpr int kBusyTimeoutMs = 30000;
 constexpr size_t kMaxCachedStatements = 256;
 
-bool StartsWith(std::string_view s, std::string_view prefix) {
-  return s.substr(0, prefix.size()) == prefix;
-}
-
 // The rows of a prepared statement; hands the statement back to its cache entry at the end.
 class SqliteRowset final : public Rowset {
  public:
@@ -200,28 +196,28 @@ DbError ErrorFromSqlite(sqlite3* db, int rc) {
       text = message;
       break;
     default:
-      if (StartsWith(message, "ORA-01722") || StartsWith(message, "ORA-018") ||
-          StartsWith(message, "ORA-01830") || StartsWith(message, "ORA-00932")) {
+      if (message.starts_with("ORA-01722") || message.starts_with("ORA-018") ||
+          message.starts_with("ORA-01830") || message.starts_with("ORA-00932")) {
         code = kConversionFailed;
         text = message;
-      } else if (StartsWith(message, "ORA-01438")) {
+      } else if (message.starts_with("ORA-01438")) {
         code = kDataOverflow;
         text = message;
-      } else if (StartsWith(message, "ORA-")) {
+      } else if (message.starts_with("ORA-")) {
         code = kProviderFailed;
         text = message;
-      } else if (StartsWith(message, "parser stack overflow") ||
-                 StartsWith(message, "Expression tree is too large") ||
-                 StartsWith(message, "too many arguments on function")) {
+      } else if (message.starts_with("parser stack overflow") ||
+                 message.starts_with("Expression tree is too large") ||
+                 message.starts_with("too many arguments on function")) {
         // Nesting the front end takes but the engine's parser does not.
         code = kStatementTooComplex;
         text = std::string(kTooComplexMessage) + " for the embedded database (" + message + ")";
-      } else if (StartsWith(message, "no such table")) {
+      } else if (message.starts_with("no such table")) {
         code = kNoSuchTable;
         text = "ORA-00942: table or view does not exist (" + message + ")";
-      } else if (StartsWith(message, "no such column")) {
+      } else if (message.starts_with("no such column")) {
         text = "ORA-00904: invalid identifier (" + message + ")";
-      } else if (StartsWith(message, "ambiguous column name")) {
+      } else if (message.starts_with("ambiguous column name")) {
         text = "ORA-00918: column ambiguously defined (" + message + ")";
       } else {
         text = message;

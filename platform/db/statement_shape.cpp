@@ -4,6 +4,7 @@
 
 #include "platform/db/ora_date.h"
 #include "platform/db/ora_number.h"
+#include "platform/text/ascii.h"
 
 namespace korvalis::db {
 namespace {
@@ -11,10 +12,6 @@ namespace {
 // Marker literals are '\x01<k>\x01'. A statement holding the edge character anywhere is not
 // shaped, so no marker can be met that was not made here.
 constexpr char kMarkerEdge = '\x01';
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
-}
 
 // Letters, digits, _ $ # and every byte of a multibyte character continue a name.
 constexpr std::array<bool, 256> MakeNameBytes() {
@@ -32,15 +29,13 @@ inline bool IsNameByte(char c) { return kNameBytes[static_cast<unsigned char>(c)
 bool EqualsUpper(std::string_view text, std::string_view upper) {
   if (text.size() != upper.size()) return false;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c != upper[i]) return false;
+    if (AsciiUpper(text[i]) != upper[i]) return false;
   }
   return true;
 }
 
 std::size_t SkipBlanks(std::string_view sql, std::size_t i) {
-  while (i < sql.size() && IsBlank(sql[i])) ++i;
+  while (i < sql.size() && IsAsciiSpace(sql[i])) ++i;
   return i;
 }
 
@@ -112,13 +107,13 @@ std::size_t DateLiteralAfter(std::string_view sql, std::size_t i, std::size_t* l
 // rewritten.
 bool FollowsNameEquals(std::string_view sql, std::size_t i) {
   std::size_t j = i;
-  while (j > 0 && IsBlank(sql[j - 1])) --j;
+  while (j > 0 && IsAsciiSpace(sql[j - 1])) --j;
   if (j == 0 || sql[j - 1] != '=') return false;
   --j;
   if (j > 0 && (sql[j - 1] == '<' || sql[j - 1] == '>' || sql[j - 1] == '!' || sql[j - 1] == '^')) {
     return false;
   }
-  while (j > 0 && IsBlank(sql[j - 1])) --j;
+  while (j > 0 && IsAsciiSpace(sql[j - 1])) --j;
   if (j == 0) return false;
   if (sql[j - 1] == '"') return true;
   const std::size_t end = j;
@@ -283,8 +278,9 @@ std::string ColumnNameWithValues(std::string_view name, const std::vector<std::s
   for (std::size_t at = name.find(kMarkerEdge); at != std::string_view::npos;
        at = name.find(kMarkerEdge)) {
     const std::size_t end = name.find(kMarkerEdge, at + 1);
-    const std::size_t k =
-        end == std::string_view::npos ? 0 : MarkerNumber(name.substr(at, end - at + 1), literals.size());
+    const std::size_t k = end == std::string_view::npos
+                              ? 0
+                              : MarkerNumber(name.substr(at, end - at + 1), literals.size());
     if (k == 0) break;
     out.append(name.substr(0, at)).append(literals[k - 1]);
     name.remove_prefix(end + 1);

@@ -1,7 +1,8 @@
 // SQL functions on text with Oracle's results: characters counted in UTF-8, the empty
 // result as NULL (||, SUBSTR, INSTR, TRIM, LPAD, REPLACE, TRANSLATE ...).
 #include "platform/db/sql_function_support.h"
-#include "platform/db/utf8.h"
+#include "platform/text/utf8.h"
+#include "platform/text/ascii.h"
 
 #include <algorithm>
 #include <cmath>
@@ -162,30 +163,19 @@ void RPad(sqlite3_context* ctx, int argc, sqlite3_value** argv) { Pad(ctx, argc,
 
 void Upper(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
-  std::string s = AsText(argv[0]);
-  for (char& c : s) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  }
-  ResultText(ctx, s);
+  ResultText(ctx, AsciiUpper(AsText(argv[0])));
 }
 void Lower(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
-  std::string s = AsText(argv[0]);
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
-  ResultText(ctx, s);
+  ResultText(ctx, AsciiLower(AsText(argv[0])));
 }
 void InitCap(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
   std::string s = AsText(argv[0]);
   bool start = true;
   for (char& c : s) {
-    bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-    if (alnum) {
-      if (start && c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-      if (!start && c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    }
+    const bool alnum = IsAsciiAlnum(c);
+    if (alnum) c = start ? AsciiUpper(c) : AsciiLower(c);
     start = !alnum;
   }
   ResultText(ctx, s);

@@ -24,7 +24,7 @@ namespace {
 const Source* SourceOf(const Expr& column, const Scope* scope) {
   const std::string name = column.parts.back().text;
   std::string qualifier;
-  if (column.parts.size() >= 2) qualifier = UpperAscii(column.parts[column.parts.size() - 2].text);
+  if (column.parts.size() >= 2) qualifier = AsciiUpper(column.parts[column.parts.size() - 2].text);
   for (const Scope* s = scope; s; s = s->parent) {
     for (const Source& src : s->sources) {
       if (!qualifier.empty() && src.alias != qualifier) continue;
@@ -35,7 +35,7 @@ const Source* SourceOf(const Expr& column, const Scope* scope) {
 }
 
 bool ContainsNoCase(std::string_view text, std::string_view word) {
-  return UpperAscii(text).find(UpperAscii(word)) != std::string::npos;
+  return AsciiUpper(text).find(AsciiUpper(word)) != std::string::npos;
 }
 
 }  // namespace
@@ -87,7 +87,7 @@ SqlType Translator::EmitTextFunction(const Expr& e, const Scope* scope, std::str
   }
 
   const Source* source = SourceOf(column, scope);
-  const std::string column_name = UpperAscii(column.parts.back().text);
+  const std::string column_name = AsciiUpper(column.parts.back().text);
   std::string index;
   bool xml = false;
   const bool stored = source && source->table && !source->table->is_view && !source->is_derived;

@@ -3,49 +3,14 @@
 #include <cstdint>
 
 #include "platform/db/sql_error.h"
-#include "platform/db/utf8.h"
 #include "platform/db/xml_path.h"
+#include "platform/text/ascii.h"
+#include "platform/text/utf8.h"
 
 namespace korvalis::db::text {
 namespace {
 
 // ---------------------------------------------------------------- characters
-
-uint32_t DecodeUtf8(std::string_view s, size_t* i) {
-  const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-  const unsigned char c = b(*i);
-  size_t need = 0;
-  uint32_t cp = 0;
-  if (c < 0x80) {
-    ++*i;
-    return c;
-  } else if ((c & 0xE0) == 0xC0) {
-    need = 1;
-    cp = c & 0x1F;
-  } else if ((c & 0xF0) == 0xE0) {
-    need = 2;
-    cp = c & 0x0F;
-  } else if ((c & 0xF8) == 0xF0) {
-    need = 3;
-    cp = c & 0x07;
-  } else {
-    ++*i;
-    return 0xFFFD;
-  }
-  if (*i + need >= s.size()) {
-    ++*i;
-    return 0xFFFD;
-  }
-  for (size_t k = 1; k <= need; ++k) {
-    if ((b(*i + k) & 0xC0) != 0x80) {
-      ++*i;
-      return 0xFFFD;
-    }
-    cp = (cp << 6) | (b(*i + k) & 0x3F);
-  }
-  *i += need + 1;
-  return cp;
-}
 
 enum class CharClass { kSeparator, kWord, kCjk };
 
@@ -59,7 +24,7 @@ bool IsCjk(uint32_t cp) {
 
 CharClass Classify(uint32_t cp) {
   if (cp < 0x80) {
-    const bool alnum = (cp >= '0' && cp <= '9') || (cp >= 'A' && cp <= 'Z') || (cp >= 'a' && cp <= 'z');
+    const bool alnum = IsAsciiAlnum(static_cast<char>(cp));
     return alnum ? CharClass::kWord : CharClass::kSeparator;
   }
   if (IsCjk(cp)) return CharClass::kCjk;
@@ -151,17 +116,13 @@ bool WildcardMatch(std::string_view pattern, std::string_view word) {
   return p == pattern.size();
 }
 
-bool EndsWith(std::string_view s, std::string_view x) {
-  return s.size() >= x.size() && s.substr(s.size() - x.size()) == x;
-}
-
 // How a query unit stands against a text unit in a phrase of `size` units at `index`.
 bool UnitMatches(const Unit& q, const Unit& d, size_t index, size_t size) {
   if (q.cjk != d.cjk) return false;
   if (!q.cjk) return HasWildcard(q) ? WildcardMatch(q.text, d.text) : q.text == d.text;
   if (size == 1) return d.text.find(q.text) != std::string::npos;
-  if (index == 0) return EndsWith(d.text, q.text);
-  if (index == size - 1) return d.text.compare(0, q.text.size(), q.text) == 0;
+  if (index == 0) return std::string_view(d.text).ends_with(q.text);
+  if (index == size - 1) return std::string_view(d.text).starts_with(q.text);
   return q.text == d.text;
 }
 
@@ -177,9 +138,10 @@ bool PhraseIn(const std::vector<Unit>& phrase, const std::vector<Unit>& units) {
 }
 
 [[noreturn]] void SyntaxError(size_t at) {
-  throw SqlError("ORA-29902: error in executing ODCIIndexStart() routine; ORA-20000: Oracle Text "
-                 "error: DRG-50901: text query parser syntax error on line 1, column " +
-                 std::to_string(at + 1));
+  throw SqlError(
+      "ORA-29902: error in executing ODCIIndexStart() routine; ORA-20000: Oracle Text "
+      "error: DRG-50901: text query parser syntax error on line 1, column " +
+      std::to_string(at + 1));
 }
 
 [[noreturn]] void NotSupported(const std::string& what) {
@@ -234,18 +196,24 @@ std::string XmlCharacterContent(std::string_view xml) {
       if (semi != std::string_view::npos && semi - i <= 10) {
         std::string_view name = xml.substr(i + 1, semi - i - 1);
         uint32_t cp = 0;
-        if (name == "lt") cp = '<';
-        else if (name == "gt") cp = '>';
-        else if (name == "amp") cp = '&';
-        else if (name == "quot") cp = '"';
-        else if (name == "apos") cp = '\'';
+        if (name == "lt")
+          cp = '<';
+        else if (name == "gt")
+          cp = '>';
+        else if (name == "amp")
+          cp = '&';
+        else if (name == "quot")
+          cp = '"';
+        else if (name == "apos")
+          cp = '\'';
         else if (name.size() > 1 && name[0] == '#') {
           const bool hex = name[1] == 'x' || name[1] == 'X';
           for (size_t k = hex ? 2 : 1; k < name.size(); ++k) {
             const char d = name[k];
-            int v = d >= '0' && d <= '9' ? d - '0'
+            int v = d >= '0' && d <= '9'          ? d - '0'
                     : hex && d >= 'a' && d <= 'f' ? d - 'a' + 10
-                    : hex && d >= 'A' && d <= 'F' ? d - 'A' + 10 : -1;
+                    : hex && d >= 'A' && d <= 'F' ? d - 'A' + 10
+                                                  : -1;
             if (v < 0 || cp > 0x10FFFF) {
               cp = 0;
               break;
@@ -326,36 +294,42 @@ class QueryParser {
     return c == ',' || c == '=' || c == ';' || c == '-' || c == '*' || c == '>' || c == '?' ||
            c == '!' || c == '$' || c == '\\' || c == '{' || c == '}' || c == '[' || c == ']';
   }
-  static bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
   Token Peek() const {
     size_t i = pos_;
-    while (i < q_.size() && IsBlank(q_[i])) ++i;
+    while (i < q_.size() && IsAsciiSpace(q_[i])) ++i;
     if (i == q_.size()) return Token{Token::kEnd, i, i};
     const char c = q_[i];
     switch (c) {
-      case '(': return Token{Token::kOpen, i, i + 1};
-      case ')': return Token{Token::kClose, i, i + 1};
-      case '&': return Token{Token::kAnd, i, i + 1};
-      case '|': return Token{Token::kOr, i, i + 1};
-      case '~': return Token{Token::kNot, i, i + 1};
-      default: break;
+      case '(':
+        return Token{Token::kOpen, i, i + 1};
+      case ')':
+        return Token{Token::kClose, i, i + 1};
+      case '&':
+        return Token{Token::kAnd, i, i + 1};
+      case '|':
+        return Token{Token::kOr, i, i + 1};
+      case '~':
+        return Token{Token::kNot, i, i + 1};
+      default:
+        break;
     }
     if (IsRefusedChar(c)) NotSupported(std::string("operator '") + c + "'");
     size_t end = i;
-    while (end < q_.size() && !IsBlank(q_[end]) && !IsOperatorChar(q_[end])) {
+    while (end < q_.size() && !IsAsciiSpace(q_[end]) && !IsOperatorChar(q_[end])) {
       if (IsRefusedChar(q_[end])) NotSupported(std::string("operator '") + q_[end] + "'");
       ++end;
     }
-    std::string word(q_.substr(i, end - i));
-    for (char& ch : word) {
-      if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 32);
-    }
+    const std::string word = AsciiUpper(q_.substr(i, end - i));
     Token::Kind kind = Token::kWord;
-    if (word == "AND") kind = Token::kAnd;
-    else if (word == "OR") kind = Token::kOr;
-    else if (word == "NOT") kind = Token::kNot;
-    else if (word == "INPATH") kind = Token::kInPath;
+    if (word == "AND")
+      kind = Token::kAnd;
+    else if (word == "OR")
+      kind = Token::kOr;
+    else if (word == "NOT")
+      kind = Token::kNot;
+    else if (word == "INPATH")
+      kind = Token::kInPath;
     else if (word == "NEAR" || word == "WITHIN" || word == "ABOUT" || word == "ACCUM" ||
              word == "MINUS" || word == "EQUIV" || word == "FUZZY" || word == "HASPATH" ||
              word == "SDATA" || word == "MDATA") {
@@ -420,8 +394,8 @@ class QueryParser {
       n->units = Split(phrase, true);
       if (n->units.empty()) SyntaxError(begin);
       for (size_t k = 0; k < n->units.size(); ++k) {
-        const bool near_cjk = (k > 0 && n->units[k - 1].cjk) ||
-                              (k + 1 < n->units.size() && n->units[k + 1].cjk);
+        const bool near_cjk =
+            (k > 0 && n->units[k - 1].cjk) || (k + 1 < n->units.size() && n->units[k + 1].cjk);
         if (HasWildcard(n->units[k]) &&
             (near_cjk && n->units[k].text.find_first_not_of("%_") == std::string::npos)) {
           NotSupported("wildcard on Chinese text");
@@ -441,7 +415,7 @@ class QueryParser {
   NodePtr WithPath(NodePtr query) {
     if (HasPathIn(*query)) NotSupported("INPATH within INPATH");
     size_t i = pos_;
-    while (i < q_.size() && IsBlank(q_[i])) ++i;
+    while (i < q_.size() && IsAsciiSpace(q_[i])) ++i;
     if (i == q_.size() || q_[i] != '(') SyntaxError(i);
     int depth = 1;
     const size_t begin = ++i;
@@ -461,8 +435,8 @@ class QueryParser {
     }
     if (depth != 0) SyntaxError(q_.size());
     std::string path(q_.substr(begin, i - 1 - begin));
-    while (!path.empty() && IsBlank(path.back())) path.pop_back();
-    while (!path.empty() && IsBlank(path.front())) path.erase(0, 1);
+    while (!path.empty() && IsAsciiSpace(path.back())) path.pop_back();
+    while (!path.empty() && IsAsciiSpace(path.front())) path.erase(0, 1);
     if (path.empty()) SyntaxError(begin);
     // A path without a leading slash starts at the top-level element.
     if (path[0] != '/') path.insert(0, "/");

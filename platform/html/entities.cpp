@@ -4,8 +4,9 @@
 #include <array>
 #include <iterator>
 
-#include "platform/com/ascii.h"
+#include "platform/text/ascii.h"
 #include "platform/com/unicode.h"
+#include "platform/text/utf8.h"
 
 namespace korvalis::html {
 namespace {
@@ -130,7 +131,7 @@ size_t DecodeNumeric(std::u16string_view text, size_t pos, std::u16string& out) 
   } else if (value >= 0x80 && value <= 0x9F) {
     out.push_back(kWindows1252[value - 0x80]);
   } else {
-    AppendUtf16(value, out);
+    AppendUtf16(value, &out);
   }
   return i - pos;
 }

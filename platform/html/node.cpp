@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "platform/com/ascii.h"
+#include "platform/text/ascii.h"
 #include "platform/html/document.h"
 #include "platform/html/parser.h"
 #include "platform/html/serializer.h"

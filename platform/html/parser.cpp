@@ -6,7 +6,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "platform/com/ascii.h"
+#include "platform/text/ascii.h"
 #include "platform/html/entities.h"
 #include "platform/html/tag_table.h"
 

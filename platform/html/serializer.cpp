@@ -3,7 +3,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/com/ascii.h"
+#include "platform/text/ascii.h"
 #include "platform/html/tag_table.h"
 
 namespace korvalis::html {
