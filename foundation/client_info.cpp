@@ -2,24 +2,11 @@
 
 #include <xercesc/dom/DOM.hpp>
 
+#include "foundation/dom_elements.h"
 #include "foundation/emr_exception.h"
 #include "foundation/xml_parser.h"
 
 using namespace xercesc;
-
-namespace {
-
-std::u16string Attribute(const DOMElement* element, const char16_t* name) {
-  const XMLCh* value = element->getAttribute(name);
-  return value == nullptr ? std::u16string() : std::u16string(value);
-}
-
-std::u16string TextContent(const DOMElement* element) {
-  const XMLCh* text = element->getTextContent();
-  return text == nullptr ? std::u16string() : std::u16string(text);
-}
-
-}  // namespace
 
 CClientInfo::CClientInfo(const std::u16string& xml) : xml_(xml) { Parse(xml_); }
 
@@ -31,21 +18,18 @@ void CClientInfo::Parse(const std::u16string& xml) {
   if (document == nullptr) throw CEMRException(std::u16string(u"解析属性信息错误."));
   const DOMElement* root = document->getDocumentElement();
   if (root == nullptr) return;
-  for (const DOMNode* node = root->getFirstChild(); node != nullptr;
-       node = node->getNextSibling()) {
-    if (node->getNodeType() != DOMNode::ELEMENT_NODE) continue;
-    const auto* element = static_cast<const DOMElement*>(node);
-    const std::u16string_view name = element->getNodeName();
+  for (const DOMElement* element : ElementChildren(root)) {
+    const std::u16string name = ElementName(element);
     if (name == u"user") {
-      user_id_ = Attribute(element, u"id");
-      user_code_ = Attribute(element, u"code");
-      tech_title_ = Attribute(element, u"techtitle");
+      user_id_ = ElementAttribute(element, u"id");
+      user_code_ = ElementAttribute(element, u"code");
+      tech_title_ = ElementAttribute(element, u"techtitle");
       user_name_ = TextContent(element);
     } else if (name == u"dept") {
-      dept_id_ = Attribute(element, u"id");
+      dept_id_ = ElementAttribute(element, u"id");
       dept_name_ = TextContent(element);
     } else if (name == u"computer") {
-      computer_ip_ = Attribute(element, u"ip");
+      computer_ip_ = ElementAttribute(element, u"ip");
       computer_name_ = TextContent(element);
     }
   }

@@ -28,17 +28,15 @@ constexpr uint64_t kMaxInflateRatio = 1032;
 constexpr uint64_t kFirstCapacityRatio = 64;
 constexpr uint64_t kMinFirstCapacity = 256 * 1024;
 
-[[noreturn]] void ThrowCompressFailed() {
-  throw CEMRException(std::u16string(u"GZIP执行压缩错误"));
-}
+[[noreturn]] void ThrowCompressFailed() { throw CEMRException(std::u16string(kCompressFailed)); }
 
 [[noreturn]] void ThrowUncompressFailed() {
-  throw CEMRException(std::u16string(u"GZIP执行解压缩错误"));
+  throw CEMRException(std::u16string(kUncompressFailed));
 }
 
 ULONG ReadLittleEndian32(const BYTE* p) {
-  return static_cast<ULONG>(p[0]) | static_cast<ULONG>(p[1]) << 8 |
-         static_cast<ULONG>(p[2]) << 16 | static_cast<ULONG>(p[3]) << 24;
+  return static_cast<ULONG>(p[0]) | static_cast<ULONG>(p[1]) << 8 | static_cast<ULONG>(p[2]) << 16 |
+         static_cast<ULONG>(p[3]) << 24;
 }
 
 void WriteLittleEndian32(BYTE* p, ULONG value) {

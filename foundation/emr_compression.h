@@ -14,6 +14,10 @@
 #include "platform/com/bstr.h"
 #include "platform/com/types.h"
 
+// The failures of the zlib compression.
+inline constexpr char16_t kCompressFailed[] = u"GZIP执行压缩错误";
+inline constexpr char16_t kUncompressFailed[] = u"GZIP执行解压缩错误";
+
 class CEMRCompression {
  public:
   virtual ~CEMRCompression() = default;

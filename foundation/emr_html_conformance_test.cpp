@@ -3,13 +3,11 @@
 // tree and save again to the same text.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 
 #include "foundation/emr_element.h"
+#include "foundation/testing/emr_pages.h"
 #include "foundation/xhtml_document.h"
 #include "platform/com/unicode.h"
 #include "platform/html/entities.h"
@@ -23,13 +21,7 @@ using korvalis::html::Node;
 using korvalis::html::NodeKind;
 
 std::u16string ReadPage(const std::string& name) {
-  const char* root = std::getenv("KORVALIS_SOURCE_DIR");
-  std::ifstream in(std::string(root == nullptr ? "." : root) + "/foundation/testdata/" + name,
-                   std::ios::binary);
-  EXPECT_TRUE(in.good()) << name;
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  return korvalis::FromUtf8(bytes.str());
+  return korvalis::testing::ReadEmrPage("foundation/testdata/" + name);
 }
 
 // One line per node, indented by depth: the whole tree with names, attributes and data.
@@ -223,7 +215,8 @@ TEST(EmrPages, AdmissionRecordReadsAsTheEditorWroteIt) {
   Element* diagnosis = d->GetElementById(u"STD_DE_DIAGNOSIS");
   std::u16string list =
       u"<root><diag id='1'>冠状动脉粥样硬化性心脏病</diag>"
-      u"<diag id='2' parent='1'>不稳定型心绞痛</diag><diag id='3'>高血压病3级（极高危）</diag></root>";
+      u"<diag id='2' parent='1'>不稳定型心绞痛</diag><diag "
+      u"id='3'>高血压病3级（极高危）</diag></root>";
   FormatDiagnosisList(diagnosis, list);
   ASSERT_TRUE(diagnosis->SetInnerHtml(list));
   EXPECT_EQ(diagnosis->OuterHtml(),
@@ -254,8 +247,9 @@ TEST(EmrPages, ProgressNoteLosesOnlyItsRepeatedStyles) {
   // The Word-style namespace declaration, O:P and conditional markers are kept.
   std::u16string saved;
   doc.GetHtml(saved);
-  EXPECT_NE(saved.find(u"<?xml:namespace prefix = o ns = \"urn:schemas-microsoft-com:office:office\" />"),
-            std::u16string::npos);
+  EXPECT_NE(
+      saved.find(u"<?xml:namespace prefix = o ns = \"urn:schemas-microsoft-com:office:office\" />"),
+      std::u16string::npos);
   EXPECT_NE(saved.find(u"<O:P></O:P>"), std::u16string::npos);
   EXPECT_NE(saved.find(u"<![if !supportLists]>·<![endif]>"), std::u16string::npos);
   EXPECT_EQ(d->GetElementsByTagName(u"LI").size(), 6u);

@@ -2,8 +2,8 @@
 
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
-#include <xercesc/dom/DOMNode.hpp>
 
+#include "foundation/dom_elements.h"
 #include "foundation/emr_error.h"
 #include "foundation/emr_exception.h"
 #include "foundation/string_util.h"
@@ -34,11 +34,6 @@ class Held {
  private:
   Interface* pointer_ = nullptr;
 };
-
-std::u16string AttributeText(const xercesc::DOMElement* element, const char16_t* name) {
-  const XMLCh* value = element->getAttribute(name);
-  return value != nullptr ? std::u16string(value) : std::u16string();
-}
 
 }  // namespace
 
@@ -82,12 +77,10 @@ void CSingleFactory::LoadInterfaceMap() {
   if (root == nullptr) return;
 
   std::map<std::u16string, std::u16string> loaded;
-  for (const xercesc::DOMNode* child = root->getFirstChild(); child != nullptr;
-       child = child->getNextSibling()) {
-    // The list holds elements; white space or comments between them carry no entry.
-    if (child->getNodeType() != xercesc::DOMNode::ELEMENT_NODE) continue;
-    const auto* entry = static_cast<const xercesc::DOMElement*>(child);
-    loaded.emplace(ToUpperAscii(AttributeText(entry, u"iid")), AttributeText(entry, u"clsid"));
+  // The list holds elements; white space or comments between them carry no entry.
+  for (const xercesc::DOMElement* entry : ElementChildren(root)) {
+    loaded.emplace(ToUpperAscii(ElementAttribute(entry, u"iid")),
+                   ElementAttribute(entry, u"clsid"));
   }
   interface_map_.swap(loaded);
 }

@@ -3,11 +3,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
-
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
-#include <xercesc/dom/DOMNode.hpp>
 
+#include "foundation/dom_elements.h"
 #include "foundation/emr_exception.h"
 #include "foundation/string_util.h"
 #include "foundation/xml_parser.h"
@@ -17,33 +16,6 @@ namespace korvalis::suite {
 namespace {
 
 using xercesc::DOMElement;
-using xercesc::DOMNode;
-
-std::u16string Attribute(const DOMElement* element, const char16_t* name) {
-  const XMLCh* value = element->getAttribute(name);
-  return value != nullptr ? std::u16string(value) : std::u16string();
-}
-
-std::u16string Name(const DOMElement* element) { return element->getTagName(); }
-
-// The element children of `parent`, in document order.
-std::vector<const DOMElement*> Children(const DOMNode* parent) {
-  std::vector<const DOMElement*> children;
-  if (parent == nullptr) return children;
-  for (const DOMNode* n = parent->getFirstChild(); n != nullptr; n = n->getNextSibling()) {
-    if (n->getNodeType() == DOMNode::ELEMENT_NODE) {
-      children.push_back(static_cast<const DOMElement*>(n));
-    }
-  }
-  return children;
-}
-
-const DOMElement* Child(const DOMNode* parent, std::u16string_view name) {
-  for (const DOMElement* child : Children(parent)) {
-    if (Name(child) == name) return child;
-  }
-  return nullptr;
-}
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -100,34 +72,36 @@ SuiteConfig SuiteConfig::Parse(const std::string& text, const std::string& path)
 
   SuiteConfig config;
   config.path = path;
-  config.interface_list = u"<list>" + GetInnerXml(Child(root, u"interfaces")) + u"</list>";
-  if (const DOMElement* datetime = Child(root, u"datetime")) {
-    config.fixed_datetime = Attribute(datetime, u"fixed");
+  config.interface_list =
+      u"<list>" + GetInnerXml(FirstChildElement(root, u"interfaces")) + u"</list>";
+  if (const DOMElement* datetime = FirstChildElement(root, u"datetime")) {
+    config.fixed_datetime = ElementAttribute(datetime, u"fixed");
   }
-  if (const DOMElement* database = Child(root, u"database")) {
+  if (const DOMElement* database = FirstChildElement(root, u"database")) {
     config.database = ToUtf8(GetInnerXml(database));
   }
-  if (const DOMElement* visits = Child(root, u"visits")) {
-    config.visits_dir = Resolve(directory, ToUtf8(Attribute(visits, u"dir")));
+  if (const DOMElement* visits = FirstChildElement(root, u"visits")) {
+    config.visits_dir = Resolve(directory, ToUtf8(ElementAttribute(visits, u"dir")));
   }
-  for (const DOMElement* hospital : Children(Child(root, u"hospitals"))) {
-    config.hospitals.emplace(Attribute(hospital, u"id"), Attribute(hospital, u"name"));
+  for (const DOMElement* hospital : ElementChildren(FirstChildElement(root, u"hospitals"))) {
+    config.hospitals.emplace(ElementAttribute(hospital, u"id"),
+                             ElementAttribute(hospital, u"name"));
   }
-  for (const DOMElement* dept : Children(Child(root, u"departments"))) {
-    config.departments.push_back(
-        {Attribute(dept, u"id"), Attribute(dept, u"name"), Attribute(dept, u"hospital")});
+  for (const DOMElement* dept : ElementChildren(FirstChildElement(root, u"departments"))) {
+    config.departments.push_back({ElementAttribute(dept, u"id"), ElementAttribute(dept, u"name"),
+                                  ElementAttribute(dept, u"hospital")});
   }
-  for (const DOMElement* dictionary : Children(Child(root, u"dictionaries"))) {
+  for (const DOMElement* dictionary : ElementChildren(FirstChildElement(root, u"dictionaries"))) {
     bool read = false;
-    int number = StringToInt(Attribute(dictionary, u"number"), &read);
+    int number = StringToInt(ElementAttribute(dictionary, u"number"), &read);
     if (read) config.dictionaries.emplace(number, GetInnerXml(dictionary));
   }
-  for (const DOMElement* notice : Children(Child(root, u"notices"))) {
-    config.notices.push_back(
-        {Attribute(notice, u"dept"), Attribute(notice, u"user"), GetInnerXml(notice)});
+  for (const DOMElement* notice : ElementChildren(FirstChildElement(root, u"notices"))) {
+    config.notices.push_back({ElementAttribute(notice, u"dept"), ElementAttribute(notice, u"user"),
+                              GetInnerXml(notice)});
   }
-  for (const DOMElement* parameter : Children(Child(root, u"parameters"))) {
-    config.parameters.emplace(Attribute(parameter, u"name"), GetInnerXml(parameter));
+  for (const DOMElement* parameter : ElementChildren(FirstChildElement(root, u"parameters"))) {
+    config.parameters.emplace(ElementAttribute(parameter, u"name"), GetInnerXml(parameter));
   }
   return config;
 }
@@ -146,11 +120,11 @@ std::optional<VisitAnswers> SuiteConfig::LoadVisit(std::u16string_view patient_i
   CXmlStringParser parser(text);
   const DOMElement* root = ParseRoot(parser, file);
   VisitAnswers answers;
-  for (const DOMElement* item : Children(root)) {
-    if (Name(item) == u"data") {
-      answers.data.emplace(Attribute(item, u"key"), GetInnerXml(item));
+  for (const DOMElement* item : ElementChildren(root)) {
+    if (ElementName(item) == u"data") {
+      answers.data.emplace(ElementAttribute(item, u"key"), GetInnerXml(item));
     } else {
-      answers.items.emplace(Name(item), GetInnerXml(item));
+      answers.items.emplace(ElementName(item), GetInnerXml(item));
     }
   }
   return answers;
