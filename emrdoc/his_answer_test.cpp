@@ -104,6 +104,11 @@ TEST_F(HISAnswerTest, AnswersWithoutADocumentYieldNoElements) {
   EXPECT_EQ(null_answer.GetRoot(), nullptr);
 }
 
+TEST_F(HISAnswerTest, AnswerWithAByteOrderMarkParses) {
+  CHISAnswer answer(DiagnosisAnswer(u"\uFEFF<root><clinic doctor=\"李四\"/></root>"));
+  EXPECT_EQ(ElementAttribute(answer.FindFirst(u"clinic"), u"doctor"), u"李四");
+}
+
 TEST_F(HISAnswerTest, FindFirstSearchesTheWholeDocumentInDocumentOrder) {
   CHISAnswer answer(
       std::u16string(u"<residence id=\"0\"><a><b><residence id=\"1\"/></b></a><residence id=\"2\"/>"
