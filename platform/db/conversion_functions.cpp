@@ -51,12 +51,12 @@ void DateIn(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
   std::string_view t = TextView(argv[0]);
   if (sqlite3_value_type(argv[0]) != SQLITE_TEXT) {
-    throw FunctionError{"ORA-00932: inconsistent datatypes: expected DATE got NUMBER"};
+    throw FunctionError{"ORA-00932: inconsistent datatypes: expected DATE got NUMBER", kConversionFailed};
   }
   auto d = ParseDefaultDate(t);
   if (!d) {
     throw FunctionError{"ORA-01861: literal does not match format string: '" + std::string(t) +
-                        "'"};
+                        "'", kConversionFailed};
   }
   ResultDate(ctx, *d);
 }
@@ -88,7 +88,7 @@ std::optional<int64_t> IntegerValue(sqlite3_value* v, bool* too_large) {
 }
 
 [[noreturn]] void TooLargeForColumn() {
-  throw FunctionError{"ORA-01438: value larger than specified precision allowed for this column"};
+  throw FunctionError{"ORA-01438: value larger than specified precision allowed for this column", kDataOverflow};
 }
 
 // A value written into a NUMBER(p,s) column, or CAST to one. Integers stay exact whatever the

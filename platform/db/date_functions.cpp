@@ -35,7 +35,7 @@ void SubAny(sqlite3_context* ctx, int, sqlite3_value** argv) {
   bool da = LooksLikeDate(argv[0]), db = LooksLikeDate(argv[1]);
   if (da && db) return ResultNumber(ctx, DaysBetween(AsDate(argv[0]), AsDate(argv[1])));
   if (da) return ResultDate(ctx, DateTime::FromDays(AsDate(argv[0]).ToDays() - AsNumber(argv[1])));
-  if (db) throw FunctionError{"ORA-00932: inconsistent datatypes: expected DATE got NUMBER"};
+  if (db) throw FunctionError{"ORA-00932: inconsistent datatypes: expected DATE got NUMBER", kConversionFailed};
   ResultNumber(ctx, AsNumber(argv[0]) - AsNumber(argv[1]));
 }
 
@@ -65,7 +65,7 @@ void RoundDate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (f == "MI") {
     return ResultDate(ctx, TruncateDate(DateTime::FromDays(d.ToDays() + 1.0 / 2880), "MI"));
   }
-  throw FunctionError{"ORA-01899: bad precision specifier: '" + f + "'"};
+  throw FunctionError{"ORA-01899: bad precision specifier: '" + f + "'", kConversionFailed};
 }
 void RoundAny(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (LooksLikeDate(argv[0])) return RoundDate(ctx, argc, argv);

@@ -1,8 +1,7 @@
 // The DDL of the schema: tables, indexes, views and comments, with the declared Oracle types,
 // constraints and comments kept in the metadata tables of catalog.h.
-#include "platform/db/sql_translator_internal.h"
-
 #include "platform/db/sql_error.h"
+#include "platform/db/sql_translator_internal.h"
 
 namespace korvalis::db {
 namespace detail {
@@ -16,25 +15,77 @@ std::string SqlText(const std::string& s) {
 }
 std::string SqlIntOrNull(int v) { return v < 0 ? "NULL" : std::to_string(v); }
 
-Translation Translator::CreateTable(Statement& stmt) {
-  Translation tr{StatementKind::kCreateTable, {}, true};
-  const std::string table = NameOf(stmt.table);
-  if (catalog_.FindTable(AsciiUpper(table))) {
-    throw SqlError("ORA-00955: name is already used by an existing object: " + table);
-  }
-  std::string out = "CREATE TABLE ";
-  AppendQuotedName(table, &out);
-  out.append(" (");
+namespace {
+
+// The columns of a table being created, for typing its defaults, virtual columns and checks.
+Scope RowScope(const Statement& stmt) {
   Scope scope;
-  int constraint_number = 0;
-  auto constraint_name = [&](const Name& given) {
-    if (!given.empty()) return NameOf(given);
-    // Oracle names unnamed constraints SYS_C<n>; the table name keeps them unique here.
-    return "SYS_C_" + table + "_" + std::to_string(++constraint_number);
-  };
-  std::vector<std::string> metadata;
-  metadata.push_back("INSERT INTO KORVALIS_TABLES (TABLE_NAME, TABLE_TYPE) VALUES (" +
-                     SqlText(table) + ", 'TABLE')");
+  Source s;
+  for (const auto& cd : stmt.column_defs) {
+    s.derived.push_back(ColumnInfo{NameOf(cd.name), TypeOfDeclared(cd.type), cd.type.scale});
+  }
+  scope.sources.push_back(std::move(s));
+  return scope;
+}
+
+// A column's row of KORVALIS_COLUMNS, as Oracle's dictionary describes it: type name, byte
+// length, precision, scale.
+std::string ColumnMetadata(const std::string& table, const std::string& name, size_t position,
+                           const sql::ColumnDef& col) {
+  const SqlType type = TypeOfDeclared(col.type);
+  const std::string& tn = col.type.name;
+  std::string data_type = tn;
+  int length = col.type.length, precision = col.type.precision, scale = col.type.scale;
+  int char_length = 0;
+  if (tn == "INTEGER" || tn == "INT" || tn == "SMALLINT") {
+    data_type = "NUMBER";
+    precision = -1;
+    scale = 0;
+  } else if (tn == "DECIMAL" || tn == "NUMERIC" || tn == "NUMBER") {
+    if (tn != "NUMBER") data_type = "NUMBER";
+    if (precision >= 0 && scale < 0) scale = 0;
+  }
+  if (type == SqlType::kNumber) {
+    length = 22;
+  } else if (type == SqlType::kDate) {
+    length = 7;
+  } else if (tn == "BLOB" || tn == "CLOB" || tn == "NCLOB") {
+    length = 4000;
+  } else if (tn == "VARCHAR2" || tn == "CHAR" || tn == "NCHAR" || tn == "NVARCHAR2" ||
+             tn == "RAW") {
+    if (length < 0) {
+      if (tn == "VARCHAR2" || tn == "NVARCHAR2" || tn == "RAW") {
+        throw SqlError("ORA-00906: missing left parenthesis: " + tn + " needs a length");
+      }
+      length = 1;
+    }
+    char_length = length;
+    if (tn == "NVARCHAR2" || tn == "NCHAR") length *= 2;
+  }
+  return "INSERT INTO KORVALIS_COLUMNS (TABLE_NAME, COLUMN_NAME, COLUMN_ID, DATA_TYPE, "
+         "DATA_LENGTH, DATA_PRECISION, DATA_SCALE, CHAR_LENGTH, NULLABLE, DATA_DEFAULT) VALUES (" +
+         SqlText(table) + ", " + SqlText(name) + ", " + std::to_string(position) + ", " +
+         SqlText(data_type) + ", " + SqlIntOrNull(length) + ", " +
+         SqlIntOrNull(type == SqlType::kNumber ? precision : -1) + ", " +
+         SqlIntOrNull(type == SqlType::kNumber ? scale : -1) + ", " + std::to_string(char_length) +
+         ", " + (col.not_null || col.primary_key ? "'N'" : "'Y'") + ", " +
+         (col.default_value ? SqlText(col.default_text) : std::string("NULL")) + ")";
+}
+
+void AppendNameList(const std::vector<std::string>& names, std::string* out) {
+  out->append(" (");
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (i) out->append(", ");
+    AppendQuotedName(names[i], out);
+  }
+  out->push_back(')');
+}
+
+}  // namespace
+
+// The table being created: its printed definition, its keys and its metadata rows.
+struct NewTable {
+  // A constraint: 'P'rimary key, 'U'nique, 'R'eference or 'C'heck.
   struct Key {
     std::string name;
     char type;
@@ -44,192 +95,173 @@ Translation Translator::CreateTable(Statement& stmt) {
     bool cascade = false;
     std::string check;
   };
+
+  std::string name;
+  std::string sql;
   std::vector<Key> keys;
-  for (size_t i = 0; i < stmt.column_defs.size(); ++i) {
-    sql::ColumnDef& col = stmt.column_defs[i];
-    const std::string name = NameOf(col.name);
-    for (size_t j = 0; j < i; ++j) {
-      if (NameOf(stmt.column_defs[j].name) == name) {
-        throw SqlError("ORA-00957: duplicate column name " + name);
-      }
-    }
-    if (i) out.append(", ");
-    AppendQuotedName(name, &out);
-    SqlType type = TypeOfDeclared(col.type);
-    const std::string& tn = col.type.name;
-    out.append(type == SqlType::kNumber ? " NUMERIC"
-               : type == SqlType::kBlob ? " BLOB"
-                                        : " TEXT");
-    if (col.not_null) out.append(" NOT NULL");
-    if (col.default_value) {
-      std::string v;
-      SqlType vt = Emit(*col.default_value, &scope, &v);
-      ColumnInfo info{name, type, col.type.scale, col.type.precision};
-      ConvertFor(&info, vt, &v, col.default_value.get());
-      out.append(" DEFAULT (");
-      out.append(v);
-      out.push_back(')');
-    }
-    if (col.generated) {
-      // Computed from the other columns of the row, as Oracle's virtual columns are.
-      std::string v;
-      Scope row_scope;
-      Source s;
-      for (const auto& cd : stmt.column_defs) {
-        s.derived.push_back(ColumnInfo{NameOf(cd.name), TypeOfDeclared(cd.type), cd.type.scale});
-      }
-      row_scope.sources.push_back(s);
-      Emit(*col.generated, &row_scope, &v);
-      out.append(" GENERATED ALWAYS AS (");
-      out.append(v);
-      out.append(") VIRTUAL");
-    }
-    if (col.check) {
-      std::string v;
-      Scope check_scope;
-      Source s;
-      TableInfo self;  // the new table's columns, for typing the condition
-      for (const auto& cd : stmt.column_defs) {
-        self.columns.push_back(ColumnInfo{NameOf(cd.name), TypeOfDeclared(cd.type), cd.type.scale});
-      }
-      s.derived = self.columns;
-      check_scope.sources.push_back(s);
-      Emit(*col.check, &check_scope, &v);
-      // Kept as a table constraint, so that the dictionary lists it like any other.
-      keys.push_back({constraint_name(Name{}), 'C', {name}, "", {}, false, v});
-    }
-    if (col.primary_key) keys.push_back({constraint_name(col.constraint_name), 'P', {name}, "", {}, false, ""});
-    if (col.unique) keys.push_back({constraint_name(col.primary_key ? Name{} : col.constraint_name), 'U', {name}, "", {}, false, ""});
-    if (!col.references_table.empty()) {
-      std::vector<std::string> rc;
-      for (const Name& n : col.references_columns) rc.push_back(NameOf(n));
-      keys.push_back({constraint_name(Name{}), 'R', {name}, NameOf(col.references_table), rc, false, ""});
-    }
-    // Oracle's dictionary: type name, byte length, precision, scale.
-    std::string data_type = tn;
-    int length = col.type.length, precision = col.type.precision, scale = col.type.scale;
-    int char_length = 0;
-    if (tn == "INTEGER" || tn == "INT" || tn == "SMALLINT") {
-      data_type = "NUMBER";
-      precision = -1;
-      scale = 0;
-    } else if (tn == "DECIMAL" || tn == "NUMERIC") {
-      data_type = "NUMBER";
-      if (precision >= 0 && scale < 0) scale = 0;
-    } else if (tn == "NUMBER" && precision >= 0 && scale < 0) {
-      scale = 0;
-    }
-    if (type == SqlType::kNumber) {
-      length = 22;
-    } else if (type == SqlType::kDate) {
-      length = 7;
-    } else if (tn == "BLOB" || tn == "CLOB" || tn == "NCLOB") {
-      length = 4000;
-    } else if (tn == "VARCHAR2" || tn == "CHAR" || tn == "NCHAR" || tn == "NVARCHAR2" ||
-               tn == "RAW") {
-      if (length < 0) {
-        if (tn == "VARCHAR2" || tn == "NVARCHAR2" || tn == "RAW") {
-          throw SqlError("ORA-00906: missing left parenthesis: " + tn + " needs a length");
-        }
-        length = 1;
-      }
-      char_length = length;
-      if (tn == "NVARCHAR2" || tn == "NCHAR") length *= 2;
-    }
-    metadata.push_back(
-        "INSERT INTO KORVALIS_COLUMNS (TABLE_NAME, COLUMN_NAME, COLUMN_ID, DATA_TYPE, "
-        "DATA_LENGTH, DATA_PRECISION, DATA_SCALE, CHAR_LENGTH, NULLABLE, DATA_DEFAULT) VALUES (" +
-        SqlText(table) + ", " + SqlText(name) + ", " + std::to_string(i + 1) + ", " +
-        SqlText(data_type) + ", " + SqlIntOrNull(length) + ", " +
-        SqlIntOrNull(type == SqlType::kNumber ? precision : -1) + ", " +
-        SqlIntOrNull(type == SqlType::kNumber ? scale : -1) + ", " + std::to_string(char_length) +
-        ", " + (col.not_null || col.primary_key ? "'N'" : "'Y'") + ", " +
-        (col.default_value ? SqlText(col.default_text) : std::string("NULL")) + ")");
+  std::vector<std::string> metadata;
+  int constraint_number = 0;
+
+  // Oracle names unnamed constraints SYS_C<n>; the table name keeps them unique here.
+  std::string ConstraintName(const Name& given) {
+    if (!given.empty()) return NameOf(given);
+    return "SYS_C_" + name + "_" + std::to_string(++constraint_number);
   }
-  for (sql::TableConstraint& c : stmt.constraints) {
-    Key k{constraint_name(c.name), ' ', {}, "", {}, c.on_delete_cascade, ""};
-    for (const Name& n : c.columns) {
-      std::string cn = NameOf(n);
-      bool known = false;
-      for (const auto& cd : stmt.column_defs) known = known || NameOf(cd.name) == cn;
-      if (!known) throw SqlError("ORA-00904: \"" + cn + "\": invalid identifier");
-      k.columns.push_back(cn);
+};
+
+namespace {
+
+// A constraint clause of the table, and its rows of KORVALIS_CONSTRAINTS and
+// KORVALIS_CONS_COLUMNS.
+void EmitConstraint(const NewTable::Key& k, NewTable* table) {
+  std::string& out = table->sql;
+  out.append(", CONSTRAINT ");
+  AppendQuotedName(k.name, &out);
+  if (k.type == 'C') {
+    out.append(" CHECK (").append(k.check).push_back(')');
+  } else {
+    out.append(k.type == 'P' ? " PRIMARY KEY" : k.type == 'U' ? " UNIQUE" : " FOREIGN KEY");
+    AppendNameList(k.columns, &out);
+    if (k.type == 'R') {
+      out.append(" REFERENCES ");
+      AppendQuotedName(k.r_table, &out);
+      if (!k.r_columns.empty()) AppendNameList(k.r_columns, &out);
+      if (k.cascade) out.append(" ON DELETE CASCADE");
     }
-    switch (c.kind) {
-      case sql::TableConstraint::kPrimaryKey: k.type = 'P'; break;
-      case sql::TableConstraint::kUnique: k.type = 'U'; break;
-      case sql::TableConstraint::kForeignKey:
-        k.type = 'R';
-        k.r_table = NameOf(c.references_table);
-        for (const Name& n : c.references_columns) k.r_columns.push_back(NameOf(n));
-        break;
-      case sql::TableConstraint::kCheck: {
-        k.type = 'C';
-        Scope check_scope;
-        Source s;
-        for (const auto& cd : stmt.column_defs) {
-          s.derived.push_back(ColumnInfo{NameOf(cd.name), TypeOfDeclared(cd.type), cd.type.scale});
-        }
-        check_scope.sources.push_back(s);
-        Emit(*c.check, &check_scope, &k.check);
-        break;
-      }
-    }
-    keys.push_back(std::move(k));
   }
+  table->metadata.push_back(
+      "INSERT INTO KORVALIS_CONSTRAINTS (CONSTRAINT_NAME, TABLE_NAME, CONSTRAINT_TYPE, "
+      "R_TABLE_NAME, DELETE_RULE, SEARCH_CONDITION) VALUES (" +
+      SqlText(k.name) + ", " + SqlText(table->name) + ", '" + std::string(1, k.type) + "', " +
+      (k.type == 'R' ? SqlText(k.r_table) : std::string("NULL")) + ", " +
+      (k.type == 'R' ? (k.cascade ? std::string("'CASCADE'") : std::string("'NO ACTION'"))
+                     : std::string("NULL")) +
+      ", " + (k.type == 'C' ? SqlText(k.check) : std::string("NULL")) + ")");
+  for (size_t i = 0; i < k.columns.size(); ++i) {
+    table->metadata.push_back(
+        "INSERT INTO KORVALIS_CONS_COLUMNS (CONSTRAINT_NAME, TABLE_NAME, COLUMN_NAME, "
+        "POSITION) VALUES (" +
+        SqlText(k.name) + ", " + SqlText(table->name) + ", " + SqlText(k.columns[i]) + ", " +
+        std::to_string(i + 1) + ")");
+  }
+}
+
+}  // namespace
+
+Translation Translator::CreateTable(Statement& stmt) {
+  NewTable table;
+  table.name = NameOf(stmt.table);
+  if (catalog_.FindTable(AsciiUpper(table.name))) {
+    throw SqlError("ORA-00955: name is already used by an existing object: " + table.name);
+  }
+  table.sql = "CREATE TABLE ";
+  AppendQuotedName(table.name, &table.sql);
+  table.sql.append(" (");
+  table.metadata.push_back("INSERT INTO KORVALIS_TABLES (TABLE_NAME, TABLE_TYPE) VALUES (" +
+                           SqlText(table.name) + ", 'TABLE')");
+  for (size_t i = 0; i < stmt.column_defs.size(); ++i) EmitColumnDefinition(stmt, i, &table);
+  for (sql::TableConstraint& c : stmt.constraints) AddTableConstraint(stmt, c, &table);
   int primary_keys = 0;
-  for (const Key& k : keys) {
+  for (const NewTable::Key& k : table.keys) {
     if (k.type == 'P') ++primary_keys;
   }
   if (primary_keys > 1) throw SqlError("ORA-02260: table can have only one primary key");
-  for (const Key& k : keys) {
-    out.append(", CONSTRAINT ");
-    AppendQuotedName(k.name, &out);
-    if (k.type == 'C') {
-      out.append(" CHECK (");
-      out.append(k.check);
-      out.push_back(')');
-    } else {
-      out.append(k.type == 'P' ? " PRIMARY KEY (" : k.type == 'U' ? " UNIQUE (" : " FOREIGN KEY (");
-      for (size_t i = 0; i < k.columns.size(); ++i) {
-        if (i) out.append(", ");
-        AppendQuotedName(k.columns[i], &out);
-      }
-      out.push_back(')');
-      if (k.type == 'R') {
-        out.append(" REFERENCES ");
-        AppendQuotedName(k.r_table, &out);
-        if (!k.r_columns.empty()) {
-          out.append(" (");
-          for (size_t i = 0; i < k.r_columns.size(); ++i) {
-            if (i) out.append(", ");
-            AppendQuotedName(k.r_columns[i], &out);
-          }
-          out.push_back(')');
-        }
-        if (k.cascade) out.append(" ON DELETE CASCADE");
-      }
-    }
-    metadata.push_back(
-        "INSERT INTO KORVALIS_CONSTRAINTS (CONSTRAINT_NAME, TABLE_NAME, CONSTRAINT_TYPE, "
-        "R_TABLE_NAME, DELETE_RULE, SEARCH_CONDITION) VALUES (" +
-        SqlText(k.name) + ", " + SqlText(table) + ", '" + std::string(1, k.type) + "', " +
-        (k.type == 'R' ? SqlText(k.r_table) : std::string("NULL")) + ", " +
-        (k.type == 'R' ? (k.cascade ? std::string("'CASCADE'") : std::string("'NO ACTION'"))
-                       : std::string("NULL")) +
-        ", " + (k.type == 'C' ? SqlText(k.check) : std::string("NULL")) + ")");
-    for (size_t i = 0; i < k.columns.size(); ++i) {
-      metadata.push_back(
-          "INSERT INTO KORVALIS_CONS_COLUMNS (CONSTRAINT_NAME, TABLE_NAME, COLUMN_NAME, "
-          "POSITION) VALUES (" +
-          SqlText(k.name) + ", " + SqlText(table) + ", " + SqlText(k.columns[i]) + ", " +
-          std::to_string(i + 1) + ")");
+  for (const NewTable::Key& k : table.keys) EmitConstraint(k, &table);
+  table.sql.push_back(')');
+  Translation tr{StatementKind::kCreateTable, {}, true};
+  tr.statements.push_back(std::move(table.sql));
+  for (auto& m : table.metadata) tr.statements.push_back(std::move(m));
+  return tr;
+}
+
+// One column: its name and storage type, NOT NULL, default, virtual expression, and the
+// constraints written on it (kept as table constraints, so that the dictionary lists them).
+void Translator::EmitColumnDefinition(Statement& stmt, size_t i, NewTable* table) {
+  sql::ColumnDef& col = stmt.column_defs[i];
+  const std::string name = NameOf(col.name);
+  for (size_t j = 0; j < i; ++j) {
+    if (NameOf(stmt.column_defs[j].name) == name) {
+      throw SqlError("ORA-00957: duplicate column name " + name);
     }
   }
-  out.push_back(')');
-  tr.statements.push_back(std::move(out));
-  for (auto& m : metadata) tr.statements.push_back(std::move(m));
-  return tr;
+  std::string& out = table->sql;
+  if (i) out.append(", ");
+  AppendQuotedName(name, &out);
+  const SqlType type = TypeOfDeclared(col.type);
+  out.append(type == SqlType::kNumber ? " NUMERIC" : type == SqlType::kBlob ? " BLOB" : " TEXT");
+  if (col.not_null) out.append(" NOT NULL");
+  if (col.default_value) {
+    std::string v;
+    Scope scope;
+    SqlType vt = Emit(*col.default_value, &scope, &v);
+    ColumnInfo info{name, type, col.type.scale, col.type.precision};
+    ConvertFor(&info, vt, &v, col.default_value.get());
+    out.append(" DEFAULT (").append(v).push_back(')');
+  }
+  if (col.generated) {
+    // Computed from the other columns of the row, as Oracle's virtual columns are.
+    std::string v;
+    const Scope row_scope = RowScope(stmt);
+    Emit(*col.generated, &row_scope, &v);
+    out.append(" GENERATED ALWAYS AS (").append(v).append(") VIRTUAL");
+  }
+  if (col.check) {
+    std::string v;
+    const Scope check_scope = RowScope(stmt);
+    Emit(*col.check, &check_scope, &v);
+    table->keys.push_back({table->ConstraintName(Name{}), 'C', {name}, "", {}, false, v});
+  }
+  if (col.primary_key) {
+    table->keys.push_back(
+        {table->ConstraintName(col.constraint_name), 'P', {name}, "", {}, false, ""});
+  }
+  if (col.unique) {
+    table->keys.push_back({table->ConstraintName(col.primary_key ? Name{} : col.constraint_name),
+                           'U',
+                           {name},
+                           "",
+                           {},
+                           false,
+                           ""});
+  }
+  if (!col.references_table.empty()) {
+    std::vector<std::string> rc;
+    for (const Name& n : col.references_columns) rc.push_back(NameOf(n));
+    table->keys.push_back(
+        {table->ConstraintName(Name{}), 'R', {name}, NameOf(col.references_table), rc, false, ""});
+  }
+  table->metadata.push_back(ColumnMetadata(table->name, name, i + 1, col));
+}
+
+void Translator::AddTableConstraint(Statement& stmt, sql::TableConstraint& c, NewTable* table) {
+  NewTable::Key k{table->ConstraintName(c.name), ' ', {}, "", {}, c.on_delete_cascade, ""};
+  for (const Name& n : c.columns) {
+    std::string cn = NameOf(n);
+    bool known = false;
+    for (const auto& cd : stmt.column_defs) known = known || NameOf(cd.name) == cn;
+    if (!known) throw SqlError("ORA-00904: \"" + cn + "\": invalid identifier");
+    k.columns.push_back(cn);
+  }
+  switch (c.kind) {
+    case sql::TableConstraint::kPrimaryKey:
+      k.type = 'P';
+      break;
+    case sql::TableConstraint::kUnique:
+      k.type = 'U';
+      break;
+    case sql::TableConstraint::kForeignKey:
+      k.type = 'R';
+      k.r_table = NameOf(c.references_table);
+      for (const Name& n : c.references_columns) k.r_columns.push_back(NameOf(n));
+      break;
+    case sql::TableConstraint::kCheck: {
+      k.type = 'C';
+      const Scope check_scope = RowScope(stmt);
+      Emit(*c.check, &check_scope, &k.check);
+      break;
+    }
+  }
+  table->keys.push_back(std::move(k));
 }
 
 Translation Translator::CreateIndex(Statement& stmt) {
@@ -275,8 +307,7 @@ Translation Translator::CreateView(Statement& stmt) {
   auto cols = EmitSelect(*stmt.select, nullptr, &select, names.empty() ? nullptr : &names);
   want_origins_ = false;
   if (!names.empty() && names.size() != cols.size()) {
-    throw SqlError(names.size() < cols.size() ? "ORA-01730: invalid number of column names specified"
-                                              : "ORA-01730: invalid number of column names specified");
+    throw SqlError("ORA-01730: invalid number of column names specified");
   }
   for (size_t i = 0; i < cols.size(); ++i) {
     for (size_t j = 0; j < i; ++j) {
@@ -301,7 +332,8 @@ Translation Translator::CreateView(Statement& stmt) {
           "DATA_LENGTH, DATA_PRECISION, DATA_SCALE, CHAR_LENGTH, NULLABLE) SELECT " +
           SqlText(view) + ", " + SqlText(cols[i].name) + ", " + std::to_string(i + 1) +
           ", DATA_TYPE, DATA_LENGTH, DATA_PRECISION, DATA_SCALE, CHAR_LENGTH, NULLABLE FROM "
-          "KORVALIS_COLUMNS WHERE TABLE_NAME = " + SqlText(cols[i].origin_table->name) +
+          "KORVALIS_COLUMNS WHERE TABLE_NAME = " +
+          SqlText(cols[i].origin_table->name) +
           " AND COLUMN_NAME = " + SqlText(cols[i].origin_column->name));
     }
     const char* type = cols[i].type == SqlType::kNumber ? "NUMBER"
@@ -311,8 +343,11 @@ Translation Translator::CreateView(Statement& stmt) {
     tr.statements.push_back(
         "INSERT OR IGNORE INTO KORVALIS_COLUMNS (TABLE_NAME, COLUMN_NAME, COLUMN_ID, DATA_TYPE, "
         "DATA_LENGTH, NULLABLE) VALUES (" +
-        SqlText(view) + ", " + SqlText(cols[i].name) + ", " + std::to_string(i + 1) + ", '" +
-        type + "', " + (cols[i].type == SqlType::kNumber ? "22" : cols[i].type == SqlType::kDate ? "7" : "4000") +
+        SqlText(view) + ", " + SqlText(cols[i].name) + ", " + std::to_string(i + 1) + ", '" + type +
+        "', " +
+        (cols[i].type == SqlType::kNumber ? "22"
+         : cols[i].type == SqlType::kDate ? "7"
+                                          : "4000") +
         ", 'Y')");
   }
   return tr;
@@ -330,10 +365,11 @@ Translation Translator::Comment(Statement& stmt) {
                             " WHERE TABLE_NAME = " + SqlText(table->name) +
                             " AND COLUMN_NAME = " + SqlText(c->name));
   } else {
-    tr.statements.push_back("INSERT INTO KORVALIS_TABLES (TABLE_NAME, TABLE_TYPE, COMMENTS) "
-                            "VALUES (" + SqlText(table->name) + ", " +
-                            (table->is_view ? "'VIEW'" : "'TABLE'") + ", " + text +
-                            ") ON CONFLICT (TABLE_NAME) DO UPDATE SET COMMENTS = excluded.COMMENTS");
+    tr.statements.push_back(
+        "INSERT INTO KORVALIS_TABLES (TABLE_NAME, TABLE_TYPE, COMMENTS) "
+        "VALUES (" +
+        SqlText(table->name) + ", " + (table->is_view ? "'VIEW'" : "'TABLE'") + ", " + text +
+        ") ON CONFLICT (TABLE_NAME) DO UPDATE SET COMMENTS = excluded.COMMENTS");
   }
   return tr;
 }

@@ -240,8 +240,8 @@ BlobStatement Translator::Blob(Statement& stmt) {
   std::string from;
   EmitTableRef(core.from[0], &scope, &from);
   std::string where;
-  int64_t limit = 0;
-  bool limited = ExtractRownumLimit(&core.where, &limit);
+  const bool limited = core.rownum_limit.has_value();
+  const int64_t limit = core.rownum_limit.value_or(0);
   if (core.where) {
     where.append(" WHERE ");
     Emit(*core.where, &scope, &where);

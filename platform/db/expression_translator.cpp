@@ -1,5 +1,6 @@
 // Expressions of the Oracle dialect printed for SQLite: column types resolved from the
 // catalog decide between native operators and the functions that give Oracle's results.
+#include <charconv>
 #include <cmath>
 #include <optional>
 
@@ -112,20 +113,8 @@ SqlType Translator::Emit(const Expr& e, const Scope* scope, std::string* out) {
     case ExprKind::kNull:
       out->append("NULL");
       return SqlType::kNull;
-    case ExprKind::kNumber: {
-      // Keep integers exact; other literals pass as written (SQLite reads them as reals).
-      const std::string& t = e.text;
-      if (t.find_first_of(".eE") == std::string::npos && t.size() > 18) {
-        out->append(t);
-        out->append(".0");
-      } else if (t.back() == '.') {
-        out->append(t);
-        out->push_back('0');
-      } else {
-        out->append(t);
-      }
-      return SqlType::kNumber;
-    }
+    case ExprKind::kNumber:
+      return EmitNumberLiteral(e, out);
     case ExprKind::kString:
       AppendStringLiteral(e.text, out);
       return SqlType::kText;
@@ -134,184 +123,228 @@ SqlType Translator::Emit(const Expr& e, const Scope* scope, std::string* out) {
     case ExprKind::kStar:
       out->push_back('*');
       return SqlType::kUnknown;
-    case ExprKind::kUnary: {
-      if (e.text == "PRIOR") Refuse("PRIOR (hierarchical query)");
-      if (e.text == "NOT") {
-        out->append("NOT (");
-        Emit(*e.args[0], scope, out);
-        out->push_back(')');
-        return SqlType::kNumber;
-      }
-      out->append(e.text == "-" ? "-(" : "+(");
-      EmitNumberOperand(*e.args[0], scope, out);
-      out->push_back(')');
-      return SqlType::kNumber;
-    }
+    case ExprKind::kUnary:
+      return EmitUnary(e, scope, out);
     case ExprKind::kBinary:
       return EmitBinary(e, scope, out);
     case ExprKind::kFunction:
       return EmitFunction(e, scope, out);
-    case ExprKind::kCase: {
-      out->append("CASE");
-      size_t i = 0;
-      SqlType result = SqlType::kNull;
-      if (e.has_operand) {
-        out->push_back(' ');
-        Emit(*e.args[0], scope, out);
-        i = 1;
-      }
-      size_t pairs_end = e.args.size() - (e.has_else ? 1 : 0);
-      for (; i + 1 < pairs_end + 1 && i < pairs_end; i += 2) {
-        out->append(" WHEN ");
-        Emit(*e.args[i], scope, out);
-        out->append(" THEN ");
-        SqlType t = Emit(*e.args[i + 1], scope, out);
-        if (result == SqlType::kNull) result = t;
-      }
-      if (e.has_else) {
-        out->append(" ELSE ");
-        SqlType t = Emit(*e.args.back(), scope, out);
-        if (result == SqlType::kNull) result = t;
-      }
-      out->append(" END");
-      return result;
-    }
+    case ExprKind::kCase:
+      return EmitCase(e, scope, out);
     case ExprKind::kSubquery:
       return EmitSubquery(e, scope, out);
-    case ExprKind::kExists: {
-      if (e.negated) out->append("NOT ");
-      out->append("EXISTS (");
-      EmitSelect(*e.subquery, scope, out);
+    case ExprKind::kExists:
+    case ExprKind::kInSubquery:
+      return EmitSubqueryCondition(e, scope, out);
+    case ExprKind::kInList:
+      return EmitInList(e, scope, out);
+    case ExprKind::kBetween:
+      return EmitBetween(e, scope, out);
+    case ExprKind::kLike:
+    case ExprKind::kIsNull:
+      return EmitPattern(e, scope, out);
+    case ExprKind::kCast:
+      return EmitCast(e, scope, out);
+    case ExprKind::kRownum:
+    case ExprKind::kSysdate:
+    case ExprKind::kLevel:
+      return EmitPseudoColumn(e, scope, out);
+    case ExprKind::kRow:
+      out->push_back('(');
+      EmitArgs(e, 0, scope, out);
       out->push_back(')');
-      return SqlType::kNumber;
-    }
-    case ExprKind::kInList: {
-      const size_t mark = out->size();
-      SqlType left = Emit(*e.args[0], scope, out);
-      double v;
-      if (left == SqlType::kText) {
-        // Text compared with numbers is read as a number (Oracle's rule).
-        for (size_t i = 1; i < e.args.size(); ++i) {
-          if (e.args[i]->kind == ExprKind::kNumber ||
-              (e.args[i]->kind == ExprKind::kUnary && LiteralNumber(*e.args[i], &v))) {
-            out->insert(mark, "ora_num(");
-            out->push_back(')');
-            left = SqlType::kNumber;
-            break;
-          }
-        }
-      }
-      out->append(e.negated ? " NOT IN (" : " IN (");
-      for (size_t i = 1; i < e.args.size(); ++i) {
-        if (i > 1) out->append(", ");
-        // A number compared with numeric texts compares as numbers.
-        if (left == SqlType::kNumber && e.args[i]->kind == ExprKind::kString &&
-            LiteralNumber(*e.args[i], &v)) {
-          AppendNumber(v, out);
-        } else {
-          if (!AppendDateLiteral(left, *e.args[i], out)) Emit(*e.args[i], scope, out);
-        }
-      }
-      out->push_back(')');
-      return SqlType::kNumber;
-    }
-    case ExprKind::kInSubquery: {
-      Emit(*e.args[0], scope, out);
-      out->append(e.negated ? " NOT IN (" : " IN (");
-      EmitSelect(*e.subquery, scope, out);
-      out->push_back(')');
-      return SqlType::kNumber;
-    }
-    case ExprKind::kBetween: {
-      const size_t mark = out->size();
-      SqlType t = Emit(*e.args[0], scope, out);
-      double v;
-      if (t == SqlType::kText &&
-          (e.args[1]->kind == ExprKind::kNumber || e.args[2]->kind == ExprKind::kNumber)) {
+      return SqlType::kUnknown;
+  }
+  return SqlType::kUnknown;
+}
+
+// Keeps integers of 64 bits exact; other literals pass as written (SQLite reads them as
+// reals), longer integers marked as reals.
+SqlType Translator::EmitNumberLiteral(const Expr& e, std::string* out) {
+  const std::string& t = e.text;
+  out->append(t);
+  int64_t value = 0;
+  if (t.find_first_of(".eE") == std::string::npos && t.size() > 18 &&
+      std::from_chars(t.data(), t.data() + t.size(), value).ec != std::errc()) {
+    out->append(".0");
+  } else if (t.back() == '.') {
+    out->push_back('0');
+  }
+  return SqlType::kNumber;
+}
+
+SqlType Translator::EmitUnary(const Expr& e, const Scope* scope, std::string* out) {
+  if (e.text == "PRIOR") Refuse("PRIOR (hierarchical query)");
+  if (e.text == "NOT") {
+    out->append("NOT (");
+    Emit(*e.args[0], scope, out);
+    out->push_back(')');
+    return SqlType::kNumber;
+  }
+  out->append(e.text == "-" ? "-(" : "+(");
+  EmitNumberOperand(*e.args[0], scope, out);
+  out->push_back(')');
+  return SqlType::kNumber;
+}
+
+SqlType Translator::EmitCase(const Expr& e, const Scope* scope, std::string* out) {
+  out->append("CASE");
+  size_t i = 0;
+  SqlType result = SqlType::kNull;
+  if (e.has_operand) {
+    out->push_back(' ');
+    Emit(*e.args[0], scope, out);
+    i = 1;
+  }
+  const size_t pairs_end = e.args.size() - (e.has_else ? 1 : 0);
+  for (; i + 1 < pairs_end + 1 && i < pairs_end; i += 2) {
+    out->append(" WHEN ");
+    Emit(*e.args[i], scope, out);
+    out->append(" THEN ");
+    SqlType t = Emit(*e.args[i + 1], scope, out);
+    if (result == SqlType::kNull) result = t;
+  }
+  if (e.has_else) {
+    out->append(" ELSE ");
+    SqlType t = Emit(*e.args.back(), scope, out);
+    if (result == SqlType::kNull) result = t;
+  }
+  out->append(" END");
+  return result;
+}
+
+// EXISTS (query) and value IN (query).
+SqlType Translator::EmitSubqueryCondition(const Expr& e, const Scope* scope, std::string* out) {
+  if (e.kind == ExprKind::kExists) {
+    if (e.negated) out->append("NOT ");
+    out->append("EXISTS (");
+  } else {
+    Emit(*e.args[0], scope, out);
+    out->append(e.negated ? " NOT IN (" : " IN (");
+  }
+  EmitSelect(*e.subquery, scope, out);
+  out->push_back(')');
+  return SqlType::kNumber;
+}
+
+SqlType Translator::EmitInList(const Expr& e, const Scope* scope, std::string* out) {
+  const size_t mark = out->size();
+  SqlType left = Emit(*e.args[0], scope, out);
+  double v;
+  if (left == SqlType::kText) {
+    // Text compared with numbers is read as a number (Oracle's rule).
+    for (size_t i = 1; i < e.args.size(); ++i) {
+      if (e.args[i]->kind == ExprKind::kNumber ||
+          (e.args[i]->kind == ExprKind::kUnary && LiteralNumber(*e.args[i], &v))) {
         out->insert(mark, "ora_num(");
         out->push_back(')');
-        t = SqlType::kNumber;
+        left = SqlType::kNumber;
+        break;
       }
-      out->append(e.negated ? " NOT BETWEEN " : " BETWEEN ");
-      for (int i = 1; i <= 2; ++i) {
-        if (i == 2) out->append(" AND ");
-        if (t == SqlType::kNumber && e.args[i]->kind == ExprKind::kString &&
-            LiteralNumber(*e.args[i], &v)) {
-          AppendNumber(v, out);
-        } else if (!AppendDateLiteral(t, *e.args[i], out)) {
-          Emit(*e.args[i], scope, out);
-        }
-      }
-      return SqlType::kNumber;
     }
-    case ExprKind::kLike: {
-      Emit(*e.args[0], scope, out);
-      out->append(e.negated ? " NOT LIKE " : " LIKE ");
-      Emit(*e.args[1], scope, out);
-      if (e.args.size() > 2) {
-        out->append(" ESCAPE ");
-        Emit(*e.args[2], scope, out);
-      }
-      return SqlType::kNumber;
-    }
-    case ExprKind::kIsNull: {
-      Emit(*e.args[0], scope, out);
-      out->append(e.negated ? " IS NOT NULL" : " IS NULL");
-      return SqlType::kNumber;
-    }
-    case ExprKind::kCast: {
-      const sql::TypeName& t = e.type;
-      SqlType target = TypeOfDeclared(t);
-      if (target == SqlType::kNumber) {
-        out->append("ora_number_in(");
-        Emit(*e.args[0], scope, out);
-        out->append(", ");
-        AppendInteger(t.name == "INTEGER" || t.name == "INT" || t.name == "SMALLINT"
-                          ? 0
-                          : (t.precision >= 0 && t.scale < 0 ? 0 : t.scale),
-                      out);
-        out->append(", ");
-        AppendInteger(t.precision, out);
-        out->push_back(')');
-        return SqlType::kNumber;
-      }
-      if (target == SqlType::kDate) {
-        out->append("ora_date_in(");
-        Emit(*e.args[0], scope, out);
-        out->push_back(')');
-        return SqlType::kDate;
-      }
-      if (target == SqlType::kText) {
-        out->append("ora_text_in(");
-        Emit(*e.args[0], scope, out);
-        out->append(", ");
-        AppendInteger(t.length, out);
-        out->push_back(')');
-        return SqlType::kText;
-      }
-      Refuse("CAST to " + t.name);
-    }
+  }
+  out->append(e.negated ? " NOT IN (" : " IN (");
+  for (size_t i = 1; i < e.args.size(); ++i) {
+    if (i > 1) out->append(", ");
+    EmitComparedValue(left, *e.args[i], scope, out);
+  }
+  out->push_back(')');
+  return SqlType::kNumber;
+}
+
+// A value compared with one of type `compared_with`: a numeric text beside a number is the
+// number, a date text beside a date is the date.
+void Translator::EmitComparedValue(SqlType compared_with, const Expr& value, const Scope* scope,
+                                   std::string* out) {
+  double v;
+  if (compared_with == SqlType::kNumber && value.kind == ExprKind::kString &&
+      LiteralNumber(value, &v)) {
+    AppendNumber(v, out);
+  } else if (!AppendDateLiteral(compared_with, value, out)) {
+    Emit(value, scope, out);
+  }
+}
+
+SqlType Translator::EmitBetween(const Expr& e, const Scope* scope, std::string* out) {
+  const size_t mark = out->size();
+  SqlType t = Emit(*e.args[0], scope, out);
+  if (t == SqlType::kText &&
+      (e.args[1]->kind == ExprKind::kNumber || e.args[2]->kind == ExprKind::kNumber)) {
+    out->insert(mark, "ora_num(");
+    out->push_back(')');
+    t = SqlType::kNumber;
+  }
+  out->append(e.negated ? " NOT BETWEEN " : " BETWEEN ");
+  EmitComparedValue(t, *e.args[1], scope, out);
+  out->append(" AND ");
+  EmitComparedValue(t, *e.args[2], scope, out);
+  return SqlType::kNumber;
+}
+
+// LIKE (with its ESCAPE) and IS [NOT] NULL.
+SqlType Translator::EmitPattern(const Expr& e, const Scope* scope, std::string* out) {
+  Emit(*e.args[0], scope, out);
+  if (e.kind == ExprKind::kIsNull) {
+    out->append(e.negated ? " IS NOT NULL" : " IS NULL");
+    return SqlType::kNumber;
+  }
+  out->append(e.negated ? " NOT LIKE " : " LIKE ");
+  Emit(*e.args[1], scope, out);
+  if (e.args.size() > 2) {
+    out->append(" ESCAPE ");
+    Emit(*e.args[2], scope, out);
+  }
+  return SqlType::kNumber;
+}
+
+SqlType Translator::EmitCast(const Expr& e, const Scope* scope, std::string* out) {
+  const sql::TypeName& t = e.type;
+  const SqlType target = TypeOfDeclared(t);
+  if (target == SqlType::kNumber) {
+    out->append("ora_number_in(");
+    Emit(*e.args[0], scope, out);
+    out->append(", ");
+    const bool integer = t.name == "INTEGER" || t.name == "INT" || t.name == "SMALLINT";
+    AppendInteger(integer || (t.precision >= 0 && t.scale < 0) ? 0 : t.scale, out);
+    out->append(", ");
+    AppendInteger(t.precision, out);
+    out->push_back(')');
+    return SqlType::kNumber;
+  }
+  if (target == SqlType::kDate) {
+    out->append("ora_date_in(");
+    Emit(*e.args[0], scope, out);
+    out->push_back(')');
+    return SqlType::kDate;
+  }
+  if (target == SqlType::kText) {
+    out->append("ora_text_in(");
+    Emit(*e.args[0], scope, out);
+    out->append(", ");
+    AppendInteger(t.length, out);
+    out->push_back(')');
+    return SqlType::kText;
+  }
+  Refuse("CAST to " + t.name);
+}
+
+// ROWNUM where it is a select item, SYSDATE, and LEVEL in a hierarchical query.
+SqlType Translator::EmitPseudoColumn(const Expr& e, const Scope* scope, std::string* out) {
+  switch (e.kind) {
     case ExprKind::kRownum:
       if (!scope || !scope->rownum_in_select_list) Refuse("ROWNUM in this position");
       out->append("row_number() OVER ()");
       return SqlType::kNumber;
-    case ExprKind::kSysdate:
-      out->append("ora_sysdate()");
-      return SqlType::kDate;
     case ExprKind::kLevel:
       if (!scope || scope->level_sql.empty()) {
         throw SqlError("ORA-01788: CONNECT BY clause required in this query block (LEVEL)");
       }
       out->append(scope->level_sql);
       return SqlType::kNumber;
-    case ExprKind::kRow: {
-      out->push_back('(');
-      EmitArgs(e, 0, scope, out);
-      out->push_back(')');
-      return SqlType::kUnknown;
-    }
+    default:
+      out->append("ora_sysdate()");
+      return SqlType::kDate;
   }
-  return SqlType::kUnknown;
 }
 
 namespace {
@@ -350,18 +383,7 @@ void CollectChain(const Expr& e, std::initializer_list<std::string_view> ops, bo
 // nested parentheses.
 SqlType Translator::EmitBinary(const Expr& e, const Scope* scope, std::string* out) {
   const std::string_view op = e.text;
-  if (op == "AND" || op == "OR") {
-    std::vector<const Expr*> operands;
-    std::vector<std::string_view> ops;
-    CollectChain(e, {op}, true, &operands, &ops);
-    out->push_back('(');
-    for (size_t i = 0; i < operands.size(); ++i) {
-      if (i) out->append(op == "AND" ? " AND " : " OR ");
-      Emit(*operands[i], scope, out);
-    }
-    out->push_back(')');
-    return SqlType::kNumber;
-  }
+  if (op == "AND" || op == "OR") return EmitLogical(e, scope, out);
   if (op == "||") {
     std::vector<const Expr*> parts;
     std::vector<std::string_view> ops;
@@ -371,73 +393,7 @@ SqlType Translator::EmitBinary(const Expr& e, const Scope* scope, std::string* o
   }
   if (op == ">" && EmitContainsCondition(e, scope, out)) return SqlType::kNumber;
   if (op == "=" || op == "<>" || op == "<" || op == "<=" || op == ">" || op == ">=") {
-    // Printed in place; rebuilt only in the rare case that an operand must be converted.
-    out->push_back('(');
-    const size_t l0 = out->size();
-    SqlType lt = Emit(*e.args[0], scope, out);
-    const size_t l1 = out->size();
-    out->push_back(' ');
-    out->append(op);
-    out->push_back(' ');
-    const size_t r0 = out->size();
-    SqlType rt = Emit(*e.args[1], scope, out);
-    // A number compared with text compares as numbers, converting the text (Oracle's rule).
-    const bool convert_right = lt == SqlType::kNumber && rt == SqlType::kText;
-    const bool convert_left = rt == SqlType::kNumber && lt == SqlType::kText;
-    if (convert_left || convert_right) {
-      std::string left = out->substr(l0, l1 - l0);
-      std::string right = out->substr(r0);
-      const Expr& text_side = convert_right ? *e.args[1] : *e.args[0];
-      std::string& text_sql = convert_right ? right : left;
-      double v;
-      if (text_side.kind == ExprKind::kString && LiteralNumber(text_side, &v)) {
-        text_sql.clear();
-        AppendNumber(v, &text_sql);
-      } else {
-        text_sql = "ora_num(" + text_sql + ")";
-      }
-      out->resize(l0);
-      out->append(left);
-      out->push_back(' ');
-      out->append(op);
-      out->push_back(' ');
-      out->append(right);
-    }
-    // A date compared with a text literal reads the text in the default date format, so that
-    // '2008-01-01' is the date at midnight and compares as dates do.
-    const bool date_right = lt == SqlType::kDate && e.args[1]->kind == ExprKind::kString;
-    const bool date_left = rt == SqlType::kDate && e.args[0]->kind == ExprKind::kString;
-    if (date_left || date_right) {
-      std::string literal;
-      if (AppendDateLiteral(SqlType::kDate, date_right ? *e.args[1] : *e.args[0], &literal)) {
-        std::string left = date_left ? literal : out->substr(l0, l1 - l0);
-        std::string right = date_right ? literal : out->substr(r0, out->size() - r0);
-        out->resize(l0);
-        out->append(left);
-        out->push_back(' ');
-        out->append(op);
-        out->push_back(' ');
-        out->append(right);
-      }
-    }
-    // Computed numbers compare as they are shown (15 significant digits), so that 0.1 + 0.2
-    // equals 0.3 as it does with Oracle's decimals.
-    if (lt == SqlType::kNumber && rt == SqlType::kNumber) {
-      auto computed = [](const Expr& operand) {
-        return operand.kind == ExprKind::kBinary && (operand.text == "+" || operand.text == "-" ||
-                                                     operand.text == "*" || operand.text == "/");
-      };
-      if (computed(*e.args[1])) {
-        out->insert(r0, "ora_shown(");
-        out->push_back(')');
-      }
-      if (computed(*e.args[0])) {
-        out->insert(l1, ")");
-        out->insert(l0, "ora_shown(");
-      }
-    }
-    out->push_back(')');
-    return SqlType::kNumber;
+    return EmitComparison(e, scope, out);
   }
   if (op == "+" || op == "-") return EmitAdditive(e, scope, out);
   if (op == "*") {
@@ -461,6 +417,99 @@ SqlType Translator::EmitBinary(const Expr& e, const Scope* scope, std::string* o
     return SqlType::kNumber;
   }
   throw SqlError("ORA-00920: invalid relational operator " + e.text);
+}
+
+SqlType Translator::EmitLogical(const Expr& e, const Scope* scope, std::string* out) {
+  std::vector<const Expr*> operands;
+  std::vector<std::string_view> ops;
+  CollectChain(e, {e.text}, true, &operands, &ops);
+  const char* op = e.text == "AND" ? " AND " : " OR ";
+  out->push_back('(');
+  for (size_t i = 0; i < operands.size(); ++i) {
+    if (i) out->append(op);
+    Emit(*operands[i], scope, out);
+  }
+  out->push_back(')');
+  return SqlType::kNumber;
+}
+
+// Printed in place; rebuilt only in the rare case that an operand must be converted.
+SqlType Translator::EmitComparison(const Expr& e, const Scope* scope, std::string* out) {
+  out->push_back('(');
+  ComparisonSpans spans;
+  spans.l0 = out->size();
+  spans.lt = Emit(*e.args[0], scope, out);
+  spans.l1 = out->size();
+  out->push_back(' ');
+  out->append(e.text);
+  out->push_back(' ');
+  spans.r0 = out->size();
+  spans.rt = Emit(*e.args[1], scope, out);
+  ConvertComparedText(e, &spans, out);
+  ConvertComparedDate(e, &spans, out);
+  // Computed numbers compare as they are shown (15 significant digits), so that 0.1 + 0.2
+  // equals 0.3 as it does with Oracle's decimals.
+  if (spans.lt == SqlType::kNumber && spans.rt == SqlType::kNumber) {
+    auto computed = [](const Expr& operand) {
+      return operand.kind == ExprKind::kBinary && (operand.text == "+" || operand.text == "-" ||
+                                                   operand.text == "*" || operand.text == "/");
+    };
+    if (computed(*e.args[1])) {
+      out->insert(spans.r0, "ora_shown(");
+      out->push_back(')');
+    }
+    if (computed(*e.args[0])) {
+      out->insert(spans.l1, ")");
+      out->insert(spans.l0, "ora_shown(");
+    }
+  }
+  out->push_back(')');
+  return SqlType::kNumber;
+}
+
+// Replaces the printed comparison from spans.l0 with left op right.
+void Translator::RewriteComparison(const Expr& e, ComparisonSpans* spans, const std::string& left,
+                                   const std::string& right, std::string* out) {
+  out->resize(spans->l0);
+  out->append(left);
+  spans->l1 = out->size();
+  out->push_back(' ');
+  out->append(e.text);
+  out->push_back(' ');
+  spans->r0 = out->size();
+  out->append(right);
+}
+
+// A number compared with text compares as numbers, converting the text (Oracle's rule).
+void Translator::ConvertComparedText(const Expr& e, ComparisonSpans* spans, std::string* out) {
+  const bool convert_right = spans->lt == SqlType::kNumber && spans->rt == SqlType::kText;
+  const bool convert_left = spans->rt == SqlType::kNumber && spans->lt == SqlType::kText;
+  if (!convert_left && !convert_right) return;
+  std::string left = out->substr(spans->l0, spans->l1 - spans->l0);
+  std::string right = out->substr(spans->r0);
+  const Expr& text_side = convert_right ? *e.args[1] : *e.args[0];
+  std::string& text_sql = convert_right ? right : left;
+  double v;
+  if (text_side.kind == ExprKind::kString && LiteralNumber(text_side, &v)) {
+    text_sql.clear();
+    AppendNumber(v, &text_sql);
+  } else {
+    text_sql = "ora_num(" + text_sql + ")";
+  }
+  RewriteComparison(e, spans, left, right, out);
+}
+
+// A date compared with a text literal reads the text in the default date format, so that
+// '2008-01-01' is the date at midnight and compares as dates do.
+void Translator::ConvertComparedDate(const Expr& e, ComparisonSpans* spans, std::string* out) {
+  const bool date_right = spans->lt == SqlType::kDate && e.args[1]->kind == ExprKind::kString;
+  const bool date_left = spans->rt == SqlType::kDate && e.args[0]->kind == ExprKind::kString;
+  if (!date_left && !date_right) return;
+  std::string literal;
+  if (!AppendDateLiteral(SqlType::kDate, date_right ? *e.args[1] : *e.args[0], &literal)) return;
+  std::string left = date_left ? literal : out->substr(spans->l0, spans->l1 - spans->l0);
+  std::string right = date_right ? literal : out->substr(spans->r0);
+  RewriteComparison(e, spans, left, right, out);
 }
 
 // A chain of + and -. Numbers and texts read as numbers print as one flat chain; dates and
@@ -585,31 +634,11 @@ SqlType Translator::EmitSubquery(const Expr& e, const Scope* scope, std::string*
   // certain: an aggregate without GROUP BY, or a ROWNUM limit of one.
   bool single = false;
   if (select.cores.size() == 1) {
-    SelectCore& core = select.cores[0];
-    bool aggregate = core.group_by.empty() && !core.items.empty() &&
-                     ContainsAggregate(*core.items[0].expr) && !ContainsWindow(*core.items[0].expr);
-    int64_t limit = 0;
-    if (ExtractRownumLimit(&core.where, &limit)) {
-      if (limit <= 1) single = true;
-      // Re-add the limit: the extraction replaced the condition.
-      auto rn = std::make_unique<Expr>(ExprKind::kRownum);
-      auto n = std::make_unique<Expr>(ExprKind::kNumber);
-      n->text = std::to_string(limit);
-      auto le = std::make_unique<Expr>(ExprKind::kBinary);
-      le->text = "<=";
-      le->args.push_back(std::move(rn));
-      le->args.push_back(std::move(n));
-      if (core.where) {
-        auto both = std::make_unique<Expr>(ExprKind::kBinary);
-        both->text = "AND";
-        both->args.push_back(std::move(core.where));
-        both->args.push_back(std::move(le));
-        core.where = std::move(both);
-      } else {
-        core.where = std::move(le);
-      }
-    }
-    if (aggregate) single = true;
+    const SelectCore& core = select.cores[0];
+    const bool aggregate = core.group_by.empty() && !core.items.empty() &&
+                           ContainsAggregate(*core.items[0].expr) &&
+                           !ContainsWindow(*core.items[0].expr);
+    single = aggregate || (core.rownum_limit && *core.rownum_limit <= 1);
   }
   const bool one_column =
       select.cores[0].items.size() == 1 && select.cores[0].items[0].expr->kind != ExprKind::kStar;

@@ -1,5 +1,7 @@
 // Oracle's built-in functions, aggregates and analytic functions mapped to SQLite's and to
-// the functions of oracle_functions.h; names the translator does not know are refused.
+// the functions of oracle_functions.h. The functions that only rename, fix their argument
+// count and set a result type are rows of one table; the others have a small printer each;
+// names the translator does not know are refused.
 #include <algorithm>
 #include <unordered_map>
 
@@ -9,6 +11,98 @@
 
 namespace korvalis::db {
 namespace detail {
+
+namespace {
+
+void CheckArity(const Expr& e, size_t lo, size_t hi) {
+  if (e.args.size() < lo || e.args.size() > hi) {
+    throw SqlError("ORA-00909: invalid number of arguments for " + e.text);
+  }
+}
+
+// A function printed as a call of another with the same arguments.
+struct FunctionRow {
+  std::string_view name;
+  size_t min_args, max_args;
+  const char* printed;
+  SqlType result;
+  bool number_operands;  // text arguments are read as numbers first
+};
+
+constexpr FunctionRow kFunctionTable[] = {
+    {"TO_NUMBER", 1, 1, "ora_num", SqlType::kNumber, false},
+    {"TO_CLOB", 1, 1, "ora_to_char", SqlType::kText, false},
+    {"TO_NCHAR", 1, 1, "ora_to_char", SqlType::kText, false},
+    {"TO_NCLOB", 1, 1, "ora_to_char", SqlType::kText, false},
+    {"SUBSTR", 2, 3, "ora_substr", SqlType::kText, false},
+    {"SUBSTRB", 2, 3, "ora_substr", SqlType::kText, false},
+    {"INSTR", 2, 4, "ora_instr", SqlType::kNumber, false},
+    {"LENGTH", 1, 1, "ora_length", SqlType::kNumber, false},
+    {"LENGTHB", 1, 1, "ora_lengthb", SqlType::kNumber, false},
+    {"TRIM", 1, 3, "ora_trim", SqlType::kText, false},
+    {"LTRIM", 1, 2, "ora_ltrim", SqlType::kText, false},
+    {"RTRIM", 1, 2, "ora_rtrim", SqlType::kText, false},
+    {"LPAD", 2, 3, "ora_lpad", SqlType::kText, false},
+    {"RPAD", 2, 3, "ora_rpad", SqlType::kText, false},
+    {"UPPER", 1, 1, "ora_upper", SqlType::kText, false},
+    {"LOWER", 1, 1, "ora_lower", SqlType::kText, false},
+    {"INITCAP", 1, 1, "ora_initcap", SqlType::kText, false},
+    {"REPLACE", 2, 3, "ora_replace", SqlType::kText, false},
+    {"TRANSLATE", 3, 3, "ora_translate", SqlType::kText, false},
+    {"CONCAT", 2, 2, "ora_concat", SqlType::kText, false},
+    {"CHR", 1, 1, "ora_chr", SqlType::kText, false},
+    {"ASCII", 1, 1, "unicode", SqlType::kNumber, false},
+    {"SIGN", 1, 1, "ora_sign", SqlType::kNumber, true},
+    {"ABS", 1, 1, "ora_abs", SqlType::kNumber, true},
+    {"FLOOR", 1, 1, "ora_floor", SqlType::kNumber, true},
+    {"CEIL", 1, 1, "ora_ceil", SqlType::kNumber, true},
+    {"SQRT", 1, 1, "ora_sqrt", SqlType::kNumber, true},
+    {"EXP", 1, 1, "ora_exp", SqlType::kNumber, true},
+    {"LN", 1, 1, "ora_ln", SqlType::kNumber, true},
+    {"POWER", 2, 2, "ora_power", SqlType::kNumber, true},
+    {"MOD", 2, 2, "ora_mod", SqlType::kNumber, true},
+    {"ADD_MONTHS", 2, 2, "ora_add_months", SqlType::kDate, false},
+    {"LAST_DAY", 1, 1, "ora_last_day", SqlType::kDate, false},
+    {"MONTHS_BETWEEN", 2, 2, "ora_months_between", SqlType::kNumber, false},
+    {"SYS_GUID", 0, 0, "ora_sys_guid", SqlType::kText, false},
+};
+
+const FunctionRow* FindRow(std::string_view name) {
+  static const auto* const kRows = [] {
+    auto* rows = new std::unordered_map<std::string_view, const FunctionRow*>();
+    for (const FunctionRow& row : kFunctionTable) rows->emplace(row.name, &row);
+    return rows;
+  }();
+  auto it = kRows->find(name);
+  return it == kRows->end() ? nullptr : it->second;
+}
+
+}  // namespace
+
+// The functions with printers of their own.
+Translator::Printer Translator::FindPrinter(std::string_view name) {
+  static const auto* const kPrinters = new std::unordered_map<std::string_view, Printer>{
+      {"NVL", &Translator::EmitNvl},
+      {"COALESCE", &Translator::EmitCoalesce},
+      {"NVL2", &Translator::EmitNvl2},
+      {"NULLIF", &Translator::EmitNullIf},
+      {"DECODE", &Translator::EmitDecode},
+      {"TO_CHAR", &Translator::EmitToChar},
+      {"TO_DATE", &Translator::EmitToDate},
+      {"ROUND", &Translator::EmitRoundOrTrunc},
+      {"TRUNC", &Translator::EmitRoundOrTrunc},
+      {"GREATEST", &Translator::EmitGreatestOrLeast},
+      {"LEAST", &Translator::EmitGreatestOrLeast},
+      {"DBMS_RANDOM.VALUE", &Translator::EmitRandom},
+      {"EMPTY_BLOB", &Translator::EmitEmptyLob},
+      {"EMPTY_CLOB", &Translator::EmitEmptyLob},
+      {"CONTAINS", &Translator::EmitTextFunction},
+      {"EXTRACTVALUE", &Translator::EmitTextFunction},
+      {"EXTRACT", &Translator::EmitTextFunction},
+  };
+  auto it = kPrinters->find(name);
+  return it == kPrinters->end() ? nullptr : it->second;
+}
 
 namespace {
 
@@ -37,6 +131,7 @@ void CollectNvl(const Expr& e, std::vector<const Expr*>* values) {
 // NVL, nested NVLs as one coalesce (in groups where they are many). A replacement takes the
 // type of the values before it: a text after a date is a date.
 SqlType Translator::EmitNvl(const Expr& e, const Scope* scope, std::string* out) {
+  CheckArity(e, 2, 2);
   std::vector<const Expr*> values;
   CollectNvl(e, &values);
   SqlType type = SqlType::kNull;
@@ -63,332 +158,254 @@ SqlType Translator::EmitNvl(const Expr& e, const Scope* scope, std::string* out)
 }
 
 SqlType Translator::EmitFunction(const Expr& e, const Scope* scope, std::string* out) {
-  const std::string_view f = e.text;  // compared often: a view checks lengths first
-  const size_t n = e.args.size();
-  auto arity = [&](size_t lo, size_t hi) {
-    if (n < lo || n > hi) throw SqlError("ORA-00909: invalid number of arguments for " + e.text);
-  };
-  auto call = [&](const char* name, SqlType result) {
-    out->append(name);
-    out->push_back('(');
-    EmitArgs(e, 0, scope, out);
-    out->push_back(')');
-    return result;
-  };
-
-  if (e.over) {
-    static const std::unordered_map<std::string, const char*> kWindow = {
-        {"ROW_NUMBER", "row_number"},
-        {"RANK", "rank"},
-        {"DENSE_RANK", "dense_rank"},
-        {"FIRST_VALUE", "first_value"},
-        {"LAST_VALUE", "last_value"},
-        {"LAG", "lag"},
-        {"LEAD", "lead"},
-        {"COUNT", "count"},
-        {"SUM", "sum"},
-        {"AVG", "avg"},
-        {"MIN", "min"},
-        {"MAX", "max"}};
-    auto it = kWindow.find(e.text);
-    if (it == kWindow.end()) Refuse("the analytic function " + e.text);
-    out->append(it->second);
-    out->push_back('(');
-    if (e.distinct) Refuse("DISTINCT in an analytic function");
-    std::vector<SqlType> types;
-    EmitArgs(e, 0, scope, out, &types);
-    out->push_back(')');
-    EmitWindow(*e.over, scope, out);
-    if (f == "FIRST_VALUE" || f == "LAST_VALUE" || f == "LAG" || f == "LEAD" || f == "MIN" ||
-        f == "MAX") {
-      return types.empty() ? SqlType::kUnknown : types[0];
-    }
-    return SqlType::kNumber;
-  }
-  if (IsAggregateName(f)) {
-    arity(1, 1);
-    if (f == "STDDEV" || f == "VARIANCE") Refuse(e.text);
-    out->append(f == "COUNT" ? "count"
-                : f == "SUM" ? "sum"
-                : f == "AVG" ? "avg"
-                : f == "MIN" ? "min"
-                             : "max");
-    out->push_back('(');
-    if (e.distinct) out->append("DISTINCT ");
-    SqlType t;
-    if (e.args[0]->kind == ExprKind::kStar) {
-      if (f != "COUNT") throw SqlError("ORA-00936: missing expression");
-      t = SqlType::kNumber;
-    } else {
-      t = Emit(*e.args[0], scope, out);
-    }
-    out->push_back(')');
-    return (f == "MIN" || f == "MAX") ? t : SqlType::kNumber;
-  }
+  if (e.over) return EmitAnalytic(e, scope, out);
+  if (IsAggregateName(e.text)) return EmitAggregate(e, scope, out);
   for (const auto& a : e.args) {
     if (a->kind == ExprKind::kStar) throw SqlError("ORA-00936: missing expression in " + e.text);
   }
+  if (const FunctionRow* row = FindRow(e.text)) {
+    CheckArity(e, row->min_args, row->max_args);
+    out->append(row->printed);
+    out->push_back('(');
+    if (row->number_operands) {
+      for (size_t i = 0; i < e.args.size(); ++i) {
+        if (i) out->append(", ");
+        EmitNumberOperand(*e.args[i], scope, out);
+      }
+    } else {
+      EmitArgs(e, 0, scope, out);
+    }
+    out->push_back(')');
+    return row->result;
+  }
+  if (Printer printer = FindPrinter(e.text)) return (this->*printer)(e, scope, out);
+  if (e.text == "NEXT_DAY" || e.text == "EXISTSNODE" || e.text == "XMLTYPE" || e.text == "SCORE") {
+    Refuse(e.text);
+  }
+  if (e.text.find('.') != std::string::npos) Refuse("the package function " + e.text);
+  throw SqlError("ORA-00904: \"" + e.text + "\": invalid identifier");
+}
 
-  if (f == "NVL") {
-    arity(2, 2);
-    return EmitNvl(e, scope, out);
+SqlType Translator::EmitAnalytic(const Expr& e, const Scope* scope, std::string* out) {
+  static const std::unordered_map<std::string_view, const char*> kWindow = {
+      {"ROW_NUMBER", "row_number"},
+      {"RANK", "rank"},
+      {"DENSE_RANK", "dense_rank"},
+      {"FIRST_VALUE", "first_value"},
+      {"LAST_VALUE", "last_value"},
+      {"LAG", "lag"},
+      {"LEAD", "lead"},
+      {"COUNT", "count"},
+      {"SUM", "sum"},
+      {"AVG", "avg"},
+      {"MIN", "min"},
+      {"MAX", "max"}};
+  const std::string_view f = e.text;
+  auto it = kWindow.find(f);
+  if (it == kWindow.end()) Refuse("the analytic function " + e.text);
+  out->append(it->second);
+  out->push_back('(');
+  if (e.distinct) Refuse("DISTINCT in an analytic function");
+  std::vector<SqlType> types;
+  EmitArgs(e, 0, scope, out, &types);
+  out->push_back(')');
+  EmitWindow(*e.over, scope, out);
+  if (f == "FIRST_VALUE" || f == "LAST_VALUE" || f == "LAG" || f == "LEAD" || f == "MIN" ||
+      f == "MAX") {
+    return types.empty() ? SqlType::kUnknown : types[0];
   }
-  if (f == "COALESCE") {
-    if (n < 1) arity(1, 1);
-    out->append("coalesce(");
-    std::vector<SqlType> types;
-    EmitArgs(e, 0, scope, out, &types);
-    if (n == 1) out->append(", NULL");
-    out->push_back(')');
-    for (SqlType t : types) {
-      if (t != SqlType::kNull) return t;
+  return SqlType::kNumber;
+}
+
+SqlType Translator::EmitAggregate(const Expr& e, const Scope* scope, std::string* out) {
+  const std::string_view f = e.text;
+  CheckArity(e, 1, 1);
+  if (f == "STDDEV" || f == "VARIANCE") Refuse(e.text);
+  out->append(f == "COUNT" ? "count"
+              : f == "SUM" ? "sum"
+              : f == "AVG" ? "avg"
+              : f == "MIN" ? "min"
+                           : "max");
+  out->push_back('(');
+  if (e.distinct) out->append("DISTINCT ");
+  SqlType t;
+  if (e.args[0]->kind == ExprKind::kStar) {
+    if (f != "COUNT") throw SqlError("ORA-00936: missing expression");
+    t = SqlType::kNumber;
+  } else {
+    t = Emit(*e.args[0], scope, out);
+  }
+  out->push_back(')');
+  return (f == "MIN" || f == "MAX") ? t : SqlType::kNumber;
+}
+
+SqlType Translator::EmitCoalesce(const Expr& e, const Scope* scope, std::string* out) {
+  CheckArity(e, 1, e.args.size());
+  out->append("coalesce(");
+  std::vector<SqlType> types;
+  EmitArgs(e, 0, scope, out, &types);
+  if (e.args.size() == 1) out->append(", NULL");
+  out->push_back(')');
+  for (SqlType t : types) {
+    if (t != SqlType::kNull) return t;
+  }
+  return SqlType::kNull;
+}
+
+SqlType Translator::EmitNvl2(const Expr& e, const Scope* scope, std::string* out) {
+  CheckArity(e, 3, 3);
+  out->append("CASE WHEN ");
+  Emit(*e.args[0], scope, out);
+  out->append(" IS NOT NULL THEN ");
+  SqlType t = Emit(*e.args[1], scope, out);
+  out->append(" ELSE ");
+  SqlType t2 = Emit(*e.args[2], scope, out);
+  out->append(" END");
+  return t == SqlType::kNull ? t2 : t;
+}
+
+SqlType Translator::EmitNullIf(const Expr& e, const Scope* scope, std::string* out) {
+  CheckArity(e, 2, 2);
+  out->append("nullif(");
+  EmitArgs(e, 0, scope, out);
+  out->push_back(')');
+  return TypeOf(*e.args[0], scope);
+}
+
+// The first search value decides how values compare: as numbers when it is a number,
+// otherwise as text. NULL matches NULL.
+SqlType Translator::EmitDecode(const Expr& e, const Scope* scope, std::string* out) {
+  const size_t n = e.args.size();
+  if (n < 3) CheckArity(e, 3, 3);
+  const bool numeric = TypeOf(*e.args[1], scope) == SqlType::kNumber;
+  const char* key = numeric ? "ora_decode_num(" : "ora_decode_text(";
+  out->append("CASE ");
+  out->append(key);
+  Emit(*e.args[0], scope, out);
+  out->push_back(')');
+  SqlType result = SqlType::kNull;
+  size_t i = 1;
+  for (; i + 1 < n; i += 2) {
+    out->append(" WHEN ");
+    const Expr& s = *e.args[i];
+    double v;
+    if (s.kind == ExprKind::kNull) {
+      out->append("X'00'");
+    } else if (numeric && LiteralNumber(s, &v)) {
+      AppendNumber(v, out);
+    } else if (!numeric && s.kind == ExprKind::kString) {
+      AppendStringLiteral(s.text, out);
+    } else {
+      out->append(key);
+      Emit(s, scope, out);
+      out->push_back(')');
     }
-    return SqlType::kNull;
+    out->append(" THEN ");
+    SqlType t = Emit(*e.args[i + 1], scope, out);
+    if (result == SqlType::kNull) result = t;
   }
-  if (f == "NVL2") {
-    arity(3, 3);
-    out->append("CASE WHEN ");
-    Emit(*e.args[0], scope, out);
-    out->append(" IS NOT NULL THEN ");
-    SqlType t = Emit(*e.args[1], scope, out);
+  if (i < n) {
     out->append(" ELSE ");
-    SqlType t2 = Emit(*e.args[2], scope, out);
-    out->append(" END");
-    return t == SqlType::kNull ? t2 : t;
+    SqlType t = Emit(*e.args[i], scope, out);
+    if (result == SqlType::kNull) result = t;
   }
-  if (f == "NULLIF") {
-    arity(2, 2);
-    return call("nullif", TypeOf(*e.args[0], scope));
+  out->append(" END");
+  return result;
+}
+
+SqlType Translator::EmitToChar(const Expr& e, const Scope* scope, std::string* out) {
+  CheckArity(e, 1, 2);
+  std::string value;
+  SqlType t = Emit(*e.args[0], scope, &value);
+  if (e.args.size() == 1) {
+    if (t == SqlType::kText || t == SqlType::kDate) {
+      out->append(value);
+    } else {
+      out->append("ora_to_char(");
+      out->append(value);
+      out->push_back(')');
+    }
+    return SqlType::kText;
   }
-  if (f == "DECODE") {
-    if (n < 3) arity(3, 3);
-    // The first search value decides how values compare: as numbers when it is a number,
-    // otherwise as text. NULL matches NULL.
-    SqlType first_search = TypeOf(*e.args[1], scope);
-    bool numeric = first_search == SqlType::kNumber;
-    const char* key = numeric ? "ora_decode_num(" : "ora_decode_text(";
-    out->append("CASE ");
-    out->append(key);
-    Emit(*e.args[0], scope, out);
-    out->push_back(')');
-    SqlType result = SqlType::kNull;
-    size_t i = 1;
-    for (; i + 1 < n; i += 2) {
-      out->append(" WHEN ");
-      const Expr& s = *e.args[i];
-      double v;
-      if (s.kind == ExprKind::kNull) {
-        out->append("X'00'");
-      } else if (numeric && LiteralNumber(s, &v)) {
-        AppendNumber(v, out);
-      } else if (!numeric && s.kind == ExprKind::kString) {
-        AppendStringLiteral(s.text, out);
-      } else {
-        out->append(key);
-        Emit(s, scope, out);
-        out->push_back(')');
-      }
-      out->append(" THEN ");
-      SqlType t = Emit(*e.args[i + 1], scope, out);
-      if (result == SqlType::kNull) result = t;
-    }
-    if (i < n) {
-      out->append(" ELSE ");
-      SqlType t = Emit(*e.args[i], scope, out);
-      if (result == SqlType::kNull) result = t;
-    }
-    out->append(" END");
-    return result;
+  out->append(t == SqlType::kDate     ? "ora_to_char_date("
+              : t == SqlType::kNumber ? "ora_to_char_number("
+                                      : "ora_to_char(");
+  out->append(value);
+  out->append(", ");
+  Emit(*e.args[1], scope, out);
+  out->push_back(')');
+  return SqlType::kText;
+}
+
+SqlType Translator::EmitToDate(const Expr& e, const Scope* scope, std::string* out) {
+  CheckArity(e, 1, 2);
+  out->append(e.args.size() == 1 ? "ora_date_in(" : "ora_to_date(");
+  EmitArgs(e, 0, scope, out);
+  out->push_back(')');
+  return SqlType::kDate;
+}
+
+// ROUND and TRUNC of dates, of numbers, and of values whose type is known only when they are.
+SqlType Translator::EmitRoundOrTrunc(const Expr& e, const Scope* scope, std::string* out) {
+  CheckArity(e, 1, 2);
+  const bool round = e.text == "ROUND";
+  std::string value;
+  SqlType t = Emit(*e.args[0], scope, &value);
+  const char* name;
+  SqlType result;
+  if (t == SqlType::kDate) {
+    name = round ? "ora_round_date(" : "ora_trunc_date(";
+    result = SqlType::kDate;
+  } else if (t == SqlType::kNumber || t == SqlType::kNull) {
+    name = round ? "ora_round(" : "ora_trunc(";
+    result = SqlType::kNumber;
+  } else {
+    name = round ? "ora_round_any(" : "ora_trunc_any(";
+    result = SqlType::kUnknown;
   }
-  if (f == "TO_CHAR") {
-    arity(1, 2);
-    std::string value;
-    SqlType t = Emit(*e.args[0], scope, &value);
-    if (n == 1) {
-      if (t == SqlType::kText || t == SqlType::kDate) {
-        out->append(value);
-      } else {
-        out->append("ora_to_char(");
-        out->append(value);
-        out->push_back(')');
-      }
-      return SqlType::kText;
-    }
-    out->append(t == SqlType::kDate     ? "ora_to_char_date("
-                : t == SqlType::kNumber ? "ora_to_char_number("
-                                        : "ora_to_char(");
-    out->append(value);
+  out->append(name);
+  out->append(value);
+  if (e.args.size() == 2) {
     out->append(", ");
     Emit(*e.args[1], scope, out);
-    out->push_back(')');
-    return SqlType::kText;
   }
-  if (f == "TO_DATE") {
-    arity(1, 2);
-    if (n == 1) {
-      out->append("ora_date_in(");
-      Emit(*e.args[0], scope, out);
+  out->push_back(')');
+  return result;
+}
+
+// The first argument decides the type: texts after a date are read as dates.
+SqlType Translator::EmitGreatestOrLeast(const Expr& e, const Scope* scope, std::string* out) {
+  CheckArity(e, 1, e.args.size());
+  out->append(e.text == "GREATEST" ? "ora_greatest(" : "ora_least(");
+  const SqlType first = Emit(*e.args[0], scope, out);
+  for (size_t i = 1; i < e.args.size(); ++i) {
+    out->append(", ");
+    const size_t arg = out->size();
+    if (Emit(*e.args[i], scope, out) == SqlType::kText && first == SqlType::kDate) {
+      out->insert(arg, "ora_date_in(");
       out->push_back(')');
-      return SqlType::kDate;
     }
-    return call("ora_to_date", SqlType::kDate);
   }
-  if (f == "TO_NUMBER") {
-    arity(1, 1);
-    return call("ora_num", SqlType::kNumber);
-  }
-  if (f == "TO_CLOB" || f == "TO_NCHAR" || f == "TO_NCLOB") {
-    arity(1, 1);
-    return call("ora_to_char", SqlType::kText);
-  }
-  if (f == "SUBSTR" || f == "SUBSTRB") {
-    arity(2, 3);
-    return call("ora_substr", SqlType::kText);
-  }
-  if (f == "INSTR") {
-    arity(2, 4);
-    return call("ora_instr", SqlType::kNumber);
-  }
-  if (f == "LENGTH" || f == "LENGTHB") {
-    arity(1, 1);
-    return call(f == "LENGTH" ? "ora_length" : "ora_lengthb", SqlType::kNumber);
-  }
-  if (f == "TRIM") {
-    arity(1, 3);
-    return call("ora_trim", SqlType::kText);
-  }
-  if (f == "LTRIM" || f == "RTRIM") {
-    arity(1, 2);
-    return call(f == "LTRIM" ? "ora_ltrim" : "ora_rtrim", SqlType::kText);
-  }
-  if (f == "LPAD" || f == "RPAD") {
-    arity(2, 3);
-    return call(f == "LPAD" ? "ora_lpad" : "ora_rpad", SqlType::kText);
-  }
-  if (f == "UPPER" || f == "LOWER") {
-    arity(1, 1);
-    return call(f == "UPPER" ? "ora_upper" : "ora_lower", SqlType::kText);
-  }
-  if (f == "INITCAP") {
-    arity(1, 1);
-    return call("ora_initcap", SqlType::kText);
-  }
-  if (f == "REPLACE") {
-    arity(2, 3);
-    return call("ora_replace", SqlType::kText);
-  }
-  if (f == "TRANSLATE") {
-    arity(3, 3);
-    return call("ora_translate", SqlType::kText);
-  }
-  if (f == "CONCAT") {
-    arity(2, 2);
-    return call("ora_concat", SqlType::kText);
-  }
-  if (f == "CHR") {
-    arity(1, 1);
-    return call("ora_chr", SqlType::kText);
-  }
-  if (f == "ASCII") {
-    arity(1, 1);
-    return call("unicode", SqlType::kNumber);
-  }
-  if (f == "SIGN" || f == "ABS" || f == "FLOOR" || f == "CEIL" || f == "SQRT" || f == "EXP" ||
-      f == "LN" || f == "POWER" || f == "MOD") {
-    if (f == "POWER" || f == "MOD") {
-      arity(2, 2);
-    } else {
-      arity(1, 1);
-    }
-    const std::string name = "ora_" + AsciiLower(e.text);
-    out->append(name);
-    out->push_back('(');
-    for (size_t i = 0; i < n; ++i) {
-      if (i) out->append(", ");
-      EmitNumberOperand(*e.args[i], scope, out);
-    }
-    out->push_back(')');
-    return SqlType::kNumber;
-  }
-  if (f == "ROUND" || f == "TRUNC") {
-    arity(1, 2);
-    std::string value;
-    SqlType t = Emit(*e.args[0], scope, &value);
-    const char* name;
-    SqlType result;
-    if (t == SqlType::kDate) {
-      name = f == "ROUND" ? "ora_round_date(" : "ora_trunc_date(";
-      result = SqlType::kDate;
-    } else if (t == SqlType::kNumber || t == SqlType::kNull) {
-      name = f == "ROUND" ? "ora_round(" : "ora_trunc(";
-      result = SqlType::kNumber;
-    } else {
-      name = f == "ROUND" ? "ora_round_any(" : "ora_trunc_any(";
-      result = SqlType::kUnknown;
-    }
-    out->append(name);
-    out->append(value);
-    if (n == 2) {
-      out->append(", ");
-      Emit(*e.args[1], scope, out);
-    }
-    out->push_back(')');
-    return result;
-  }
-  if (f == "ADD_MONTHS") {
-    arity(2, 2);
-    return call("ora_add_months", SqlType::kDate);
-  }
-  if (f == "LAST_DAY") {
-    arity(1, 1);
-    return call("ora_last_day", SqlType::kDate);
-  }
-  if (f == "MONTHS_BETWEEN") {
-    arity(2, 2);
-    return call("ora_months_between", SqlType::kNumber);
-  }
-  if (f == "NEXT_DAY") Refuse("NEXT_DAY");
-  if (f == "GREATEST" || f == "LEAST") {
-    if (n < 1) arity(1, 1);
-    out->append(f == "GREATEST" ? "ora_greatest(" : "ora_least(");
-    // The first argument decides the type: texts after a date are read as dates.
-    const SqlType first = Emit(*e.args[0], scope, out);
-    for (size_t i = 1; i < n; ++i) {
-      out->append(", ");
-      const size_t arg = out->size();
-      if (Emit(*e.args[i], scope, out) == SqlType::kText && first == SqlType::kDate) {
-        out->insert(arg, "ora_date_in(");
-        out->push_back(')');
-      }
-    }
-    out->push_back(')');
-    return first;
-  }
-  if (f == "DBMS_RANDOM.VALUE") {
-    arity(0, 2);
-    if (n == 1) arity(0, 0);
-    return call("ora_random", SqlType::kNumber);
-  }
-  if (f == "SYS_GUID") {
-    arity(0, 0);
-    return call("ora_sys_guid", SqlType::kText);
-  }
-  if (f == "EMPTY_BLOB") {
-    arity(0, 0);
-    out->append("X''");
-    return SqlType::kBlob;
-  }
-  if (f == "EMPTY_CLOB") {
-    arity(0, 0);
-    out->append("NULL");
-    return SqlType::kText;
-  }
-  if (f == "CONTAINS" || f == "EXTRACTVALUE" || f == "EXTRACT") {
-    return EmitTextFunction(e, scope, out);
-  }
-  if (f == "EXISTSNODE" || f == "XMLTYPE" || f == "SCORE") Refuse(e.text);
-  if (f.find('.') != std::string_view::npos) Refuse("the package function " + e.text);
-  throw SqlError("ORA-00904: \"" + e.text + "\": invalid identifier");
+  out->push_back(')');
+  return first;
+}
+
+// DBMS_RANDOM.VALUE: none or two bounds.
+SqlType Translator::EmitRandom(const Expr& e, const Scope* scope, std::string* out) {
+  CheckArity(e, 0, 2);
+  if (e.args.size() == 1) CheckArity(e, 0, 0);
+  out->append("ora_random(");
+  EmitArgs(e, 0, scope, out);
+  out->push_back(')');
+  return SqlType::kNumber;
+}
+
+// EMPTY_BLOB is an empty value; EMPTY_CLOB, like the empty text, is NULL.
+SqlType Translator::EmitEmptyLob(const Expr& e, const Scope*, std::string* out) {
+  CheckArity(e, 0, 0);
+  const bool blob = e.text == "EMPTY_BLOB";
+  out->append(blob ? "X''" : "NULL");
+  return blob ? SqlType::kBlob : SqlType::kText;
 }
 
 }  // namespace detail

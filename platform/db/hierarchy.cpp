@@ -11,6 +11,7 @@
 // WHERE filters the rows of the tree afterwards, as Oracle does for a single FROM item.
 #include <string>
 
+#include "platform/db/rewrite_passes.h"
 #include "platform/db/sql_error.h"
 #include "platform/db/sql_translator_internal.h"
 
@@ -64,22 +65,6 @@ bool IsGrouped(const SelectCore& core) {
 
 }  // namespace
 
-void Translator::CheckHierarchy(SelectCore& core) {
-  if (!core.connect_by) {
-    throw SqlError("ORA-01788: CONNECT BY clause required in this query block");
-  }
-  if (core.from.size() != 1 || core.from[0].kind == TableRef::kJoin) {
-    Refuse("CONNECT BY over several tables");
-  }
-  bool rownum = ContainsRownum(*core.connect_by) ||
-                (core.start_with && ContainsRownum(*core.start_with)) ||
-                (core.where && ContainsRownum(*core.where));
-  for (const auto& item : core.items) rownum = rownum || ContainsRownum(*item.expr);
-  if (rownum) Refuse("ROWNUM in a hierarchical query");
-  // Without PRIOR every row is the child of every row: loops cannot be told from rows.
-  if (!HasPrior(*core.connect_by)) Refuse("CONNECT BY without PRIOR");
-}
-
 void Translator::EmitHierarchy(SelectCore& core, Scope* scope, std::string* out) {
   TableRef& ref = core.from[0];
   Source source;
@@ -98,7 +83,7 @@ void Translator::EmitHierarchy(SelectCore& core, Scope* scope, std::string* out)
     source.derived = EmitSelect(*ref.subquery, scope->parent, &rows);
     rows.push_back(')');
   }
-  const Name alias = !ref.alias.empty()                ? ref.alias
+  const Name alias = !ref.alias.empty()             ? ref.alias
                      : ref.kind == TableRef::kTable ? Name{AsciiUpper(ref.table.text), false}
                                                     : Name{"H$VIEW", true};
   source.alias = AsciiUpper(alias.text);
@@ -206,3 +191,25 @@ void Translator::EmitHierarchyOrder(const Scope& scope, std::string* out) {
 }
 
 }  // namespace korvalis::db::detail
+
+namespace korvalis::db {
+
+void CheckHierarchy(const sql::SelectCore& core) {
+  using detail::Refuse;
+  if (!core.connect_by && !core.start_with) return;
+  if (!core.connect_by) {
+    throw SqlError("ORA-01788: CONNECT BY clause required in this query block");
+  }
+  if (core.from.size() != 1 || core.from[0].kind == sql::TableRef::kJoin) {
+    Refuse("CONNECT BY over several tables");
+  }
+  bool rownum = detail::ContainsRownum(*core.connect_by) ||
+                (core.start_with && detail::ContainsRownum(*core.start_with)) ||
+                (core.where && detail::ContainsRownum(*core.where));
+  for (const auto& item : core.items) rownum = rownum || detail::ContainsRownum(*item.expr);
+  if (rownum) Refuse("ROWNUM in a hierarchical query");
+  // Without PRIOR every row is the child of every row: loops cannot be told from rows.
+  if (!detail::HasPrior(*core.connect_by)) Refuse("CONNECT BY without PRIOR");
+}
+
+}  // namespace korvalis::db

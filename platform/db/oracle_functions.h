@@ -6,6 +6,8 @@
 // Thread-safety: the functions keep no state; registering is per connection.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,6 +18,10 @@ namespace korvalis::db {
 
 // Registers the functions on `db`; returns an SQLite result code.
 int RegisterOracleFunctions(sqlite3* db);
+
+// The result code of the failure a function reported on `db`, when the statement failing there
+// with `message` failed for it; nothing otherwise. Taking it forgets it.
+std::optional<int32_t> TakeFunctionFailure(sqlite3* db, std::string_view message);
 
 // TO_CHAR(number, format) with Oracle's number format models (9, 0, '.', ',', FM); throws
 // SqlError for a format it does not know.

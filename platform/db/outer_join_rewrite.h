@@ -18,8 +18,8 @@
 
 namespace korvalis::db {
 
-// Precondition: `core` is one query level as parsed; nested queries are rewritten when they
-// are printed. Throws SqlError. Leaves `core` unchanged when its WHERE has no (+) marker.
+// Precondition: `core` is one query level as parsed; the nested ones are rewritten on their
+// own (a pass of rewrite_passes.h). Throws SqlError. Leaves `core` unchanged when its WHERE has no (+) marker.
 void RewriteOuterJoins(sql::SelectCore& core, const Catalog& catalog);
 
 // Whether `e` has a column with the (+) marker on this query level (nested queries are not

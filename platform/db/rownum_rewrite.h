@@ -19,4 +19,10 @@ namespace korvalis::db {
 // aggregate reads ROWNUM.
 void MoveRownumOutOfAggregates(sql::SelectCore& core);
 
+// Precondition: MoveRownumOutOfAggregates ran on `core`. The ROWNUM bounds of the top-level
+// AND chain of WHERE (ROWNUM < n, <= n, = 1, n > ROWNUM ...) become TRUE and set
+// core.rownum_limit to the rows they keep; left unset without such bounds. Throws SqlError
+// (kNotSupported) for ROWNUM in any other condition.
+void ExtractRownumLimit(sql::SelectCore& core);
+
 }  // namespace korvalis::db

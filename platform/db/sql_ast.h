@@ -4,7 +4,9 @@
 // Thread-safety: plain data; a tree belongs to one thread at a time.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -118,6 +120,9 @@ struct SelectCore {
   ExprPtr connect_by;   // hierarchical queries
   ExprPtr start_with;
   bool nocycle = false; // CONNECT BY NOCYCLE
+  // Set by the rownum_limit pass (rewrite_passes.h): the rows this level keeps, its ROWNUM
+  // bounds in WHERE having become TRUE.
+  std::optional<int64_t> rownum_limit;
 };
 
 enum class SetOp { kUnion, kUnionAll, kMinus, kIntersect };

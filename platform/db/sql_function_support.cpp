@@ -3,11 +3,33 @@
 #include <cmath>
 
 #include "platform/db/ora_number.h"
+#include "platform/db/oracle_functions.h"
 
 namespace korvalis::db::functions {
 
 [[noreturn]] void InvalidNumber(std::string_view text) {
-  throw FunctionError{"ORA-01722: invalid number: '" + std::string(text) + "'"};
+  throw FunctionError{"ORA-01722: invalid number: '" + std::string(text) + "'", kConversionFailed};
+}
+
+namespace {
+
+// The failure a function reported last on this thread. A connection runs on one thread at a
+// time and its statement fails right after its function did, so the failure is taken on the
+// same thread before the next statement can run.
+struct ReportedFailure {
+  sqlite3* db = nullptr;
+  int32_t code = 0;
+  std::string message;
+};
+thread_local ReportedFailure reported;
+
+}  // namespace
+
+void ReportFunctionFailure(sqlite3_context* ctx, int32_t code, const char* message) {
+  sqlite3_result_error(ctx, message, -1);
+  reported.db = sqlite3_context_db_handle(ctx);
+  reported.code = code;
+  reported.message = message;
 }
 
 // ---- reading arguments ----
@@ -41,8 +63,10 @@ std::string AsText(sqlite3_value* v) {
 
 double AsNumber(sqlite3_value* v) {
   switch (sqlite3_value_type(v)) {
-    case SQLITE_INTEGER: return static_cast<double>(sqlite3_value_int64(v));
-    case SQLITE_FLOAT: return sqlite3_value_double(v);
+    case SQLITE_INTEGER:
+      return static_cast<double>(sqlite3_value_int64(v));
+    case SQLITE_FLOAT:
+      return sqlite3_value_double(v);
     case SQLITE_TEXT: {
       std::string_view t = TextView(v);
       auto n = ParseNumber(t);
@@ -50,7 +74,8 @@ double AsNumber(sqlite3_value* v) {
       return *n;
     }
     default:
-      throw FunctionError{"ORA-00932: inconsistent datatypes: expected NUMBER got BLOB"};
+      throw FunctionError{"ORA-00932: inconsistent datatypes: expected NUMBER got BLOB",
+                          kConversionFailed};
   }
 }
 
@@ -65,10 +90,12 @@ int64_t AsInteger(sqlite3_value* v) {
 DateTime AsDate(sqlite3_value* v) {
   if (sqlite3_value_type(v) == SQLITE_TEXT) {
     if (auto d = ParseDefaultDate(TextView(v))) return *d;
-    throw FunctionError{"ORA-01861: literal does not match format string: '" +
-                        std::string(TextView(v)) + "'"};
+    throw FunctionError{
+        "ORA-01861: literal does not match format string: '" + std::string(TextView(v)) + "'",
+        kConversionFailed};
   }
-  throw FunctionError{"ORA-00932: inconsistent datatypes: expected DATE got NUMBER"};
+  throw FunctionError{"ORA-00932: inconsistent datatypes: expected DATE got NUMBER",
+                      kConversionFailed};
 }
 
 bool LooksLikeDate(sqlite3_value* v) {
@@ -100,7 +127,9 @@ void ResultText(sqlite3_context* ctx, const std::string& s) {
 }
 
 void ResultDate(sqlite3_context* ctx, const DateTime& d) {
-  if (!IsValid(d)) throw FunctionError{"ORA-01841: (full) year must be between -4713 and +9999"};
+  if (!IsValid(d))
+    throw FunctionError{"ORA-01841: (full) year must be between -4713 and +9999",
+                        kConversionFailed};
   std::string s;
   s.reserve(19);
   AppendDate(d, &s);
@@ -139,3 +168,16 @@ bool AnyNull(int argc, sqlite3_value** argv) {
 }
 
 }  // namespace korvalis::db::functions
+
+namespace korvalis::db {
+
+std::optional<int32_t> TakeFunctionFailure(sqlite3* db, std::string_view message) {
+  functions::ReportedFailure& failure = functions::reported;
+  const bool ours = failure.db == db && failure.message == message;
+  const int32_t code = failure.code;
+  failure = functions::ReportedFailure{};
+  if (!ours) return std::nullopt;
+  return code;
+}
+
+}  // namespace korvalis::db

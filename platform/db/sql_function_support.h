@@ -18,10 +18,16 @@
 
 namespace korvalis::db::functions {
 
-// A failure inside a function, reported to SQLite with its Oracle message.
+// A failure inside a function: its Oracle message, and the result code the provider's DbError
+// carries for it.
 struct FunctionError {
   std::string message;
+  int32_t code = kProviderFailed;
 };
+
+// Reports a failure of the function running in `ctx`: SQLite gets the message, and the code
+// waits for the provider, which takes it with TakeFunctionFailure when the statement fails.
+void ReportFunctionFailure(sqlite3_context* ctx, int32_t code, const char* message);
 
 [[noreturn]] void InvalidNumber(std::string_view text);
 
@@ -56,9 +62,9 @@ void Guarded(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   try {
     body(ctx, argc, argv);
   } catch (const FunctionError& e) {
-    sqlite3_result_error(ctx, e.message.c_str(), -1);
+    ReportFunctionFailure(ctx, e.code, e.message.c_str());
   } catch (const DbError& e) {
-    sqlite3_result_error(ctx, e.what(), -1);
+    ReportFunctionFailure(ctx, e.code(), e.what());
   } catch (const std::bad_alloc&) {
     sqlite3_result_error_nomem(ctx);
   }

@@ -5,8 +5,7 @@
 #include <cmath>
 
 #include "platform/db/ora_number.h"
-#include "platform/db/outer_join_rewrite.h"
-#include "platform/db/rownum_rewrite.h"
+#include "platform/db/rewrite_passes.h"
 #include "platform/db/sql_error.h"
 #include "platform/db/sql_parser.h"
 
@@ -115,12 +114,11 @@ bool LiteralNumber(const Expr& e, double* value) {
 
 // ============================================================================ queries
 
+// FOR UPDATE prints nothing: a writing transaction of the embedded database holds the write
+// lock of the whole database from its start.
 std::vector<ColumnInfo> Translator::EmitSelect(Select& select, const Scope* parent,
                                                std::string* out,
                                                const std::vector<std::string>* forced_names) {
-  if (select.for_update) {
-    // The embedded database locks the whole database for a writer: FOR UPDATE needs nothing.
-  }
   const bool compound = select.cores.size() > 1;
   std::vector<ColumnInfo> columns;
   for (size_t i = 0; i < select.cores.size(); ++i) {
@@ -160,83 +158,12 @@ std::vector<ColumnInfo> Translator::EmitSelect(Select& select, const Scope* pare
   return columns;
 }
 
-bool Translator::ExtractRownumLimit(sql::ExprPtr* where, int64_t* limit) {
-  if (!*where) return false;
-  bool found = false;
-  // Walk the top-level AND chain.
-  std::vector<sql::ExprPtr*> conjuncts;
-  std::vector<sql::ExprPtr*> stack{where};
-  while (!stack.empty()) {
-    sql::ExprPtr* p = stack.back();
-    stack.pop_back();
-    if ((*p)->kind == ExprKind::kBinary && (*p)->text == "AND") {
-      stack.push_back(&(*p)->args[1]);
-      stack.push_back(&(*p)->args[0]);
-    } else {
-      conjuncts.push_back(p);
-    }
-  }
-  int64_t result = INT64_MAX;
-  for (sql::ExprPtr* p : conjuncts) {
-    Expr& e = **p;
-    if (!ContainsRownum(e)) continue;
-    if (e.kind != ExprKind::kBinary || e.args.size() != 2) Refuse("ROWNUM in this condition");
-    std::string op = e.text;
-    const Expr* bound = nullptr;
-    if (e.args[0]->kind == ExprKind::kRownum) {
-      bound = e.args[1].get();
-    } else if (e.args[1]->kind == ExprKind::kRownum) {
-      bound = e.args[0].get();
-      // n > ROWNUM is ROWNUM < n
-      if (op == "<") op = ">";
-      else if (op == ">") op = "<";
-      else if (op == "<=") op = ">=";
-      else if (op == ">=") op = "<=";
-    } else {
-      Refuse("ROWNUM in this condition");
-    }
-    double n;
-    if (!LiteralNumber(*bound, &n)) Refuse("ROWNUM compared with anything but a number");
-    int64_t rows;
-    if (op == "<") {
-      rows = n <= 1 ? 0 : static_cast<int64_t>(std::ceil(n)) - 1;
-    } else if (op == "<=") {
-      rows = n < 1 ? 0 : static_cast<int64_t>(std::floor(n));
-    } else if (op == "=") {
-      rows = n == 1 ? 1 : 0;  // ROWNUM = n for n > 1 finds no row, as in Oracle
-    } else if (op == ">") {
-      rows = n < 1 ? INT64_MAX : 0;
-    } else if (op == ">=") {
-      rows = n <= 1 ? INT64_MAX : 0;
-    } else {
-      Refuse("ROWNUM with the operator " + op);
-    }
-    result = std::min(result, rows);
-    found = true;
-    // The condition is replaced by TRUE: 1 = 1.
-    auto one = std::make_unique<Expr>(ExprKind::kNumber);
-    one->text = "1";
-    auto one2 = std::make_unique<Expr>(ExprKind::kNumber);
-    one2->text = "1";
-    auto eq = std::make_unique<Expr>(ExprKind::kBinary);
-    eq->text = "=";
-    eq->args.push_back(std::move(one));
-    eq->args.push_back(std::move(one2));
-    *p = std::move(eq);
-  }
-  *limit = result;
-  return found;
-}
-
 std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* parent,
                                              std::string* out, bool alone, Select* owner,
                                              const std::vector<std::string>* forced_names) {
   const bool hierarchical = core.connect_by || core.start_with;
-  if (hierarchical) CheckHierarchy(core);
-  RewriteOuterJoins(core, catalog_);
-  MoveRownumOutOfAggregates(core);
-  int64_t limit = 0;
-  bool limited = ExtractRownumLimit(&core.where, &limit);
+  const bool limited = core.rownum_limit.has_value();
+  const int64_t limit = core.rownum_limit.value_or(0);
 
   bool grouped = core.distinct || !core.group_by.empty() || core.having != nullptr;
   for (const auto& item : core.items) {
@@ -526,12 +453,14 @@ Translation Translator::Run(Statement& stmt) {
 
 Translation Translate(std::string_view oracle_sql, const Catalog& catalog) {
   auto stmt = sql::Parse(oracle_sql);
+  RunRewritePasses(*stmt, catalog);
   detail::Translator t(catalog, oracle_sql);
   return t.Run(*stmt);
 }
 
 BlobStatement TranslateBlobSelect(std::string_view oracle_sql, const Catalog& catalog) {
   auto stmt = sql::Parse(oracle_sql);
+  RunRewritePasses(*stmt, catalog);
   detail::Translator t(catalog, oracle_sql);
   return t.Blob(*stmt);
 }

@@ -68,6 +68,9 @@ struct Scope {
   std::string hierarchy_order_sql;     // a hierarchical query: its rows in depth-first order
 };
 
+// A table being created (ddl_translator.cpp).
+struct NewTable;
+
 class Translator {
  public:
   Translator(const Catalog& catalog, std::string_view statement)
@@ -87,7 +90,6 @@ class Translator {
   void EmitFrom(std::vector<TableRef>& from, Scope* scope, std::string* out);
   void EmitTableRef(TableRef& ref, Scope* scope, std::string* out);
   void EmitOrderBy(std::vector<sql::OrderItem>& items, const Scope* scope, std::string* out);
-  bool ExtractRownumLimit(sql::ExprPtr* where, int64_t* limit);
 
   // ---- dictionary views (dictionary_views.cpp) ----
   // Prints the FROM item when it names a dictionary view; false when it does not.
@@ -104,22 +106,60 @@ class Translator {
   void DropTextIndexes(const TableInfo& table, Translation* tr);
 
   // ---- hierarchical queries (hierarchy.cpp) ----
-  // Refuses the hierarchical queries that cannot be printed exactly.
-  void CheckHierarchy(SelectCore& core);
   // Prints the rows of the hierarchy as the FROM item of `core` and sets what LEVEL reads.
   void EmitHierarchy(SelectCore& core, Scope* scope, std::string* out);
   // ORDER BY of the rows of a hierarchy in depth-first pre-order.
   void EmitHierarchyOrder(const Scope& scope, std::string* out);
 
-  // ---- expressions ----
+  // ---- expressions (expression_translator.cpp), one printer per kind of node ----
   SqlType Emit(const Expr& e, const Scope* scope, std::string* out);
+  static SqlType EmitNumberLiteral(const Expr& e, std::string* out);
+  SqlType EmitUnary(const Expr& e, const Scope* scope, std::string* out);
+  SqlType EmitCase(const Expr& e, const Scope* scope, std::string* out);
+  SqlType EmitSubqueryCondition(const Expr& e, const Scope* scope, std::string* out);
+  SqlType EmitInList(const Expr& e, const Scope* scope, std::string* out);
+  SqlType EmitBetween(const Expr& e, const Scope* scope, std::string* out);
+  void EmitComparedValue(SqlType compared_with, const Expr& value, const Scope* scope,
+                         std::string* out);
+  SqlType EmitPattern(const Expr& e, const Scope* scope, std::string* out);
+  SqlType EmitCast(const Expr& e, const Scope* scope, std::string* out);
+  SqlType EmitPseudoColumn(const Expr& e, const Scope* scope, std::string* out);
+
+  // Binary operators.
   SqlType EmitBinary(const Expr& e, const Scope* scope, std::string* out);
+  SqlType EmitLogical(const Expr& e, const Scope* scope, std::string* out);
+  // Where the operands of a comparison stand in the printed text, and their types.
+  struct ComparisonSpans {
+    size_t l0 = 0, l1 = 0, r0 = 0;
+    SqlType lt = SqlType::kUnknown, rt = SqlType::kUnknown;
+  };
+  SqlType EmitComparison(const Expr& e, const Scope* scope, std::string* out);
+  static void RewriteComparison(const Expr& e, ComparisonSpans* spans, const std::string& left,
+                                const std::string& right, std::string* out);
+  static void ConvertComparedText(const Expr& e, ComparisonSpans* spans, std::string* out);
+  static void ConvertComparedDate(const Expr& e, ComparisonSpans* spans, std::string* out);
   SqlType EmitAdditive(const Expr& e, const Scope* scope, std::string* out);
   static SqlType CombineAdditive(std::string_view op, const std::string& left, SqlType lt,
                                  const std::string& right, SqlType rt, std::string* out);
   void EmitConcat(const std::vector<const Expr*>& parts, const Scope* scope, std::string* out);
+
+  // Functions (function_translator.cpp): the table's rows, and a printer for each other one.
   SqlType EmitFunction(const Expr& e, const Scope* scope, std::string* out);
+  using Printer = SqlType (Translator::*)(const Expr&, const Scope*, std::string*);
+  static Printer FindPrinter(std::string_view name);
+  SqlType EmitAnalytic(const Expr& e, const Scope* scope, std::string* out);
+  SqlType EmitAggregate(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitNvl(const Expr& e, const Scope* scope, std::string* out);
+  SqlType EmitCoalesce(const Expr& e, const Scope* scope, std::string* out);
+  SqlType EmitNvl2(const Expr& e, const Scope* scope, std::string* out);
+  SqlType EmitNullIf(const Expr& e, const Scope* scope, std::string* out);
+  SqlType EmitDecode(const Expr& e, const Scope* scope, std::string* out);
+  SqlType EmitToChar(const Expr& e, const Scope* scope, std::string* out);
+  SqlType EmitToDate(const Expr& e, const Scope* scope, std::string* out);
+  SqlType EmitRoundOrTrunc(const Expr& e, const Scope* scope, std::string* out);
+  SqlType EmitGreatestOrLeast(const Expr& e, const Scope* scope, std::string* out);
+  SqlType EmitRandom(const Expr& e, const Scope* scope, std::string* out);
+  SqlType EmitEmptyLob(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitColumn(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitSubquery(const Expr& e, const Scope* scope, std::string* out);
   void EmitArgs(const Expr& e, size_t first, const Scope* scope, std::string* out,
@@ -140,6 +180,8 @@ class Translator {
   Translation Update(Statement& stmt);
   Translation Delete(Statement& stmt);
   Translation CreateTable(Statement& stmt);
+  void EmitColumnDefinition(Statement& stmt, size_t i, NewTable* table);
+  void AddTableConstraint(Statement& stmt, sql::TableConstraint& c, NewTable* table);
   Translation CreateIndex(Statement& stmt);
   Translation CreateView(Statement& stmt);
   Translation Comment(Statement& stmt);

@@ -16,14 +16,13 @@ namespace korvalis::db {
 namespace {
 
 constexpr int kBusyTimeoutMs = 30000;
-constexpr size_t kMaxCachedStatements = 256;
 
 // The rows of a prepared statement; hands the statement back to its cache entry at the end.
 class SqliteRowset final : public Rowset {
  public:
   // `shape`: the statement runs a query's shape, whose column names get their values back.
-  SqliteRowset(sqlite3* db, sqlite3_stmt* stmt, SqliteConnection::CachedStatement* lease,
-               bool has_row, const StatementShape* shape)
+  SqliteRowset(sqlite3* db, sqlite3_stmt* stmt, StatementCache::Entry* lease, bool has_row,
+               const StatementShape* shape)
       : db_(db), stmt_(stmt), lease_(lease), pending_row_(has_row), done_(!has_row) {
     const int n = sqlite3_column_count(stmt_);
     names_.reserve(static_cast<size_t>(n));
@@ -41,9 +40,7 @@ class SqliteRowset final : public Rowset {
   }
   ~SqliteRowset() override {
     if (lease_) {
-      sqlite3_reset(stmt_);
-      sqlite3_clear_bindings(stmt_);
-      lease_->in_use = false;
+      StatementCache::Return(lease_);
     } else {
       sqlite3_finalize(stmt_);
     }
@@ -108,7 +105,7 @@ class SqliteRowset final : public Rowset {
  private:
   sqlite3* db_;
   sqlite3_stmt* stmt_;
-  SqliteConnection::CachedStatement* lease_;
+  StatementCache::Entry* lease_;
   bool pending_row_;
   bool done_;
   std::vector<std::string> names_;
@@ -196,15 +193,9 @@ DbError ErrorFromSqlite(sqlite3* db, int rc) {
       text = message;
       break;
     default:
-      if (message.starts_with("ORA-01722") || message.starts_with("ORA-018") ||
-          message.starts_with("ORA-01830") || message.starts_with("ORA-00932")) {
-        code = kConversionFailed;
-        text = message;
-      } else if (message.starts_with("ORA-01438")) {
-        code = kDataOverflow;
-        text = message;
-      } else if (message.starts_with("ORA-")) {
-        code = kProviderFailed;
+      if (std::optional<int32_t> reported = TakeFunctionFailure(db, message)) {
+        // A function failed: its code came with it.
+        code = *reported;
         text = message;
       } else if (message.starts_with("parser stack overflow") ||
                  message.starts_with("Expression tree is too large") ||
@@ -326,7 +317,7 @@ void SqliteConnection::Configure() {
 }
 
 SqliteConnection::~SqliteConnection() {
-  for (auto& [text, cached] : statements_) sqlite3_finalize(cached->stmt);
+  statements_.Clear();
   for (sqlite3_stmt* stmt : transaction_statements_) sqlite3_finalize(stmt);
   if (db_ && !sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   sqlite3_close_v2(db_);
@@ -427,109 +418,91 @@ std::unique_ptr<Rowset> SqliteConnection::Execute(std::string_view sql) {
 
 std::unique_ptr<Rowset> SqliteConnection::Run(std::string_view sql, const StatementShape* shape) {
   const uint64_t generation = database_->generation();
-  auto it = statements_.find(sql);
-  CachedStatement* cached = nullptr;
-  if (it != statements_.end() && it->second->generation == generation && !it->second->in_use) {
-    cached = it->second.get();
-  } else {
+  StatementCache::Entry* cached = statements_.Current(sql, generation);
+  if (cached == nullptr) {
     bool seen_before = false;
-    std::shared_ptr<const Translation> t;
-    if (shape == nullptr) {
-      t = database_->Translate(sql, db_, &seen_before);
-    } else {
-      // A shape that does not translate to one plain query leaves the text to run as written,
-      // which also reports any failure in the text's own words.
-      try {
-        t = database_->Translate(sql, db_, &seen_before);
-      } catch (const DbError&) {
-        return nullptr;
-      }
-      if (t->statements.size() != 1 || t->changes_schema ||
-          t->kind == sql::StatementKind::kCommit || t->kind == sql::StatementKind::kRollback) {
-        return nullptr;
-      }
-    }
-    switch (t->kind) {
-      case sql::StatementKind::kCommit:
-      case sql::StatementKind::kRollback:
-        if (subordinate_ && InTransaction()) {
-          throw DbError(kProviderFailed,
-                        "ORA-02089: COMMIT is not allowed in a subordinate session");
-        }
-        break;
-      default:
-        break;
-    }
-    switch (t->kind) {
-      case sql::StatementKind::kCommit:
-        if (InTransaction()) {
-          TransactionMode mode = mode_;
-          Commit();
-          Begin(mode);
-        }
-        return std::make_unique<EmptyRowset>();
-      case sql::StatementKind::kRollback:
-        if (InTransaction()) {
-          TransactionMode mode = mode_;
-          Rollback();
-          Begin(mode);
-        }
-        return std::make_unique<EmptyRowset>();
-      default:
-        break;
-    }
-    if (t->statements.size() != 1 || t->changes_schema) {
-      RunScript(*t);
-      if (t->changes_schema) {
-        database_->SchemaChanged();
-        if (InTransaction()) schema_changed_in_transaction_ = true;
-      }
-      return std::make_unique<EmptyRowset>();
-    }
+    std::shared_ptr<const Translation> t = TranslateFor(sql, shape, &seen_before);
+    if (!t) return nullptr;
+    if (std::unique_ptr<Rowset> done = RunTransactionControl(*t)) return done;
+    if (t->statements.size() != 1 || t->changes_schema) return RunUnit(*t);
     // A text met for the first time (most carry their values as literals) runs once; a text
     // met again keeps its prepared statement. A text still being read (a nested query of the
     // same text) gets a statement of its own.
-    const bool in_use = it != statements_.end() && it->second->in_use;
-    const bool keep = !in_use && (seen_before || it != statements_.end());
-    sqlite3_stmt* stmt = nullptr;
-    if (shape == nullptr) {
-      stmt = Prepare(t->statements[0], keep);
-    } else {
-      std::string bound = t->statements[0];
-      if (!BindMarkers(&bound, shape->values.size())) return nullptr;
-      try {
-        stmt = Prepare(bound, keep);
-      } catch (const DbError&) {
-        return nullptr;
-      }
-    }
+    StatementCache::Entry* known = statements_.Find(sql);
+    const bool in_use = known != nullptr && known->leased;
+    const bool keep = !in_use && (seen_before || known != nullptr);
+    sqlite3_stmt* stmt = PrepareFor(t->statements[0], shape, keep);
+    if (stmt == nullptr) return nullptr;
     if (!keep) {
       if (shape != nullptr) BindValues(stmt, shape->values);
       return RunOnce(stmt, shape);
     }
-    if (it != statements_.end()) {
-      sqlite3_finalize(it->second->stmt);
-      it->second->stmt = stmt;
-      it->second->generation = generation;
-      cached = it->second.get();
-    } else {
-      if (statements_.size() >= kMaxCachedStatements) {
-        for (auto i = statements_.begin(); i != statements_.end();) {
-          if (i->second->in_use) {
-            ++i;
-          } else {
-            sqlite3_finalize(i->second->stmt);
-            i = statements_.erase(i);
-          }
-        }
-      }
-      auto entry = std::make_unique<CachedStatement>();
-      entry->stmt = stmt;
-      entry->generation = generation;
-      cached = entry.get();
-      statements_.emplace(std::string(sql), std::move(entry));
-    }
+    cached = statements_.Keep(sql, stmt, generation);
   }
+  return RunCached(cached, shape);
+}
+
+std::shared_ptr<const Translation> SqliteConnection::TranslateFor(std::string_view sql,
+                                                                  const StatementShape* shape,
+                                                                  bool* seen_before) {
+  if (shape == nullptr) return database_->Translate(sql, db_, seen_before);
+  // A shape that does not translate to one plain query leaves the text to run as written,
+  // which also reports any failure in the text's own words.
+  std::shared_ptr<const Translation> t;
+  try {
+    t = database_->Translate(sql, db_, seen_before);
+  } catch (const DbError&) {
+    return nullptr;
+  }
+  if (t->statements.size() != 1 || t->changes_schema || t->kind == sql::StatementKind::kCommit ||
+      t->kind == sql::StatementKind::kRollback) {
+    return nullptr;
+  }
+  return t;
+}
+
+std::unique_ptr<Rowset> SqliteConnection::RunTransactionControl(const Translation& t) {
+  if (t.kind != sql::StatementKind::kCommit && t.kind != sql::StatementKind::kRollback) {
+    return nullptr;
+  }
+  if (subordinate_ && InTransaction()) {
+    throw DbError(kProviderFailed, "ORA-02089: COMMIT is not allowed in a subordinate session");
+  }
+  if (InTransaction()) {
+    const TransactionMode mode = mode_;
+    if (t.kind == sql::StatementKind::kCommit) {
+      Commit();
+    } else {
+      Rollback();
+    }
+    Begin(mode);
+  }
+  return std::make_unique<EmptyRowset>();
+}
+
+std::unique_ptr<Rowset> SqliteConnection::RunUnit(const Translation& t) {
+  RunScript(t);
+  if (t.changes_schema) {
+    database_->SchemaChanged();
+    if (InTransaction()) schema_changed_in_transaction_ = true;
+  }
+  return std::make_unique<EmptyRowset>();
+}
+
+sqlite3_stmt* SqliteConnection::PrepareFor(const std::string& sqlite_sql,
+                                           const StatementShape* shape, bool keep) {
+  if (shape == nullptr) return Prepare(sqlite_sql, keep);
+  std::string bound = sqlite_sql;
+  if (!BindMarkers(&bound, shape->values.size())) return nullptr;
+  try {
+    return Prepare(bound, keep);
+  } catch (const DbError&) {
+    return nullptr;
+  }
+}
+
+std::unique_ptr<Rowset> SqliteConnection::RunCached(StatementCache::Entry* cached,
+                                                    const StatementShape* shape) {
   sqlite3_stmt* stmt = cached->stmt;
   if (shape != nullptr) BindValues(stmt, shape->values);
   int rc = sqlite3_step(stmt);
@@ -542,7 +515,7 @@ std::unique_ptr<Rowset> SqliteConnection::Run(std::string_view sql, const Statem
     sqlite3_reset(stmt);
     return std::make_unique<EmptyRowset>();
   }
-  cached->in_use = true;
+  StatementCache::Lease(cached);
   return std::make_unique<SqliteRowset>(db_, stmt, cached, rc == SQLITE_ROW, shape);
 }
 
@@ -623,9 +596,7 @@ void SqliteConnection::Commit() {
 
 void SqliteConnection::Rollback() {
   if (!InTransaction()) return;
-  for (auto& [text, cached] : statements_) {
-    if (!cached->in_use) sqlite3_reset(cached->stmt);
-  }
+  statements_.ResetFree();
   int rc = sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   subordinate_ = false;
   if (schema_changed_in_transaction_) {

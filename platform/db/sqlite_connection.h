@@ -11,10 +11,10 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
 
 #include "platform/db/embedded_database.h"
 #include "platform/db/provider.h"
+#include "platform/db/statement_cache.h"
 #include "platform/db/statement_shape.h"
 
 struct sqlite3;
@@ -45,18 +45,23 @@ class SqliteConnection final : public Connection {
   const EmbeddedDatabase& database() const { return *database_; }
   bool read_only() const { return read_only_; }
 
-  // A statement kept prepared for one statement text.
-  struct CachedStatement {
-    sqlite3_stmt* stmt = nullptr;
-    uint64_t generation = 0;
-    bool in_use = false;
-  };
-
  private:
   // Runs `sql`; with `shape`, `sql` is the shape's text and its markers take the shape's
   // values. Null when the shape cannot run (its translation used a value, or does not
   // prepare): the query's own text must run then.
   std::unique_ptr<Rowset> Run(std::string_view sql, const StatementShape* shape);
+  // The translation of `sql`; null when `shape` is given and the shape cannot run as one
+  // plain query.
+  std::shared_ptr<const Translation> TranslateFor(std::string_view sql, const StatementShape* shape,
+                                                  bool* seen_before);
+  // COMMIT and ROLLBACK written as statements; null for any other statement.
+  std::unique_ptr<Rowset> RunTransactionControl(const Translation& t);
+  // DDL, and statements translated to several: run as one unit.
+  std::unique_ptr<Rowset> RunUnit(const Translation& t);
+  // The prepared statement of `sqlite_sql`, its shape's markers numbered; null when a shape's
+  // text does not prepare.
+  sqlite3_stmt* PrepareFor(const std::string& sqlite_sql, const StatementShape* shape, bool keep);
+  std::unique_ptr<Rowset> RunCached(StatementCache::Entry* cached, const StatementShape* shape);
   // The name SQLite opens; decides read_only_. Throws DbError for a file that does not exist.
   std::string OpenName();
   void Configure();
@@ -77,17 +82,13 @@ class SqliteConnection final : public Connection {
   // The open transaction was begun by BeginSubordinate.
   bool subordinate_ = false;
   sqlite3_stmt* transaction_statements_[kTransactionStatements] = {};
-  struct TextHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
-  };
   // The shape of the text run last, so that a text run again and again is scanned once.
   std::string last_text_;
   std::optional<StatementShape> last_shape_;
   bool last_shape_known_ = false;
   // Prepared statements of the texts run more than once.
-  std::unordered_map<std::string, std::unique_ptr<CachedStatement>, TextHash, std::equal_to<>>
-      statements_;
+  StatementCache statements_{kMaxCachedStatements};
+  static constexpr size_t kMaxCachedStatements = 256;
 };
 
 // Turns an SQLite failure into a DbError with an Oracle-style description.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/db/sql_error.h"
+#include "platform/db/sql_function_support.h"
 #include "platform/db/text_query.h"
 #include "platform/db/xml_path.h"
 
@@ -76,47 +77,27 @@ int RegisterTokenizers(sqlite3* db) {
 
 // ---------------------------------------------------------------- the functions
 
-std::string_view TextArg(sqlite3_value* v) {
-  const unsigned char* p = sqlite3_value_text(v);
-  return p ? std::string_view(reinterpret_cast<const char*>(p),
-                              static_cast<size_t>(sqlite3_value_bytes(v)))
-           : std::string_view();
-}
-
-void ResultText(sqlite3_context* ctx, const std::string& s) {
-  if (s.empty()) {
-    sqlite3_result_null(ctx);  // an empty text is NULL
-  } else {
-    sqlite3_result_text64(ctx, s.data(), s.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
-  }
-}
-
-template <void (*Body)(sqlite3_context*, int, sqlite3_value**)>
-void Guarded(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-  try {
-    Body(ctx, argc, argv);
-  } catch (const DbError& e) {
-    sqlite3_result_error(ctx, e.what(), -1);
-  } catch (const std::bad_alloc&) {
-    sqlite3_result_error_nomem(ctx);
-  }
-}
+using functions::Guarded;
+using functions::ResultText;
+using functions::TextView;
 
 void DeleteQuery(void* p) { delete static_cast<std::shared_ptr<const text::TextQuery>*>(p); }
 
 // The parsed query of argument 1, kept for the statement's later rows.
 const text::TextQuery& QueryArg(sqlite3_context* ctx, sqlite3_value* v) {
-  if (auto* cached = static_cast<std::shared_ptr<const text::TextQuery>*>(sqlite3_get_auxdata(ctx, 1))) {
+  if (auto* cached =
+          static_cast<std::shared_ptr<const text::TextQuery>*>(sqlite3_get_auxdata(ctx, 1))) {
     return **cached;
   }
   if (sqlite3_value_type(v) == SQLITE_NULL) {
-    throw SqlError("ORA-29902: error in executing ODCIIndexStart() routine; ORA-20000: Oracle "
-                   "Text error: DRG-50901: text query parser syntax error on line 1, column 1");
+    throw SqlError(
+        "ORA-29902: error in executing ODCIIndexStart() routine; ORA-20000: Oracle "
+        "Text error: DRG-50901: text query parser syntax error on line 1, column 1");
   }
   // Kept alive for this row by `current`, and for the statement's later rows by the auxiliary
   // data when SQLite keeps it (it does for a constant query).
   thread_local std::shared_ptr<const text::TextQuery> current;
-  current = text::TextQuery::Parse(TextArg(v));
+  current = text::TextQuery::Parse(TextView(v));
   sqlite3_set_auxdata(ctx, 1, new std::shared_ptr<const text::TextQuery>(current), DeleteQuery);
   return *current;
 }
@@ -128,7 +109,7 @@ void Contains(sqlite3_context* ctx, int, sqlite3_value** argv) {
     return;
   }
   const TextKind kind = sqlite3_value_int(argv[2]) == 1 ? TextKind::kXml : TextKind::kPlain;
-  sqlite3_result_int(ctx, q.Matches(TextArg(argv[0]), kind) ? 100 : 0);
+  sqlite3_result_int(ctx, q.Matches(TextView(argv[0]), kind) ? 100 : 0);
 }
 
 // Selects the path argv[1] in the document argv[0] and gives the nodes found to `answer`,
@@ -140,8 +121,8 @@ void AnswerSelectedNodes(sqlite3_context* ctx, sqlite3_value** argv, Answer answ
     sqlite3_result_null(ctx);
     return;
   }
-  XmlPathDocument doc(TextArg(argv[0]));
-  XmlPathDocument::Selection s = doc.Select(TextArg(argv[1]));
+  XmlPathDocument doc(TextView(argv[0]));
+  XmlPathDocument::Selection s = doc.Select(TextView(argv[1]));
   if (s.is_value) {
     ResultText(ctx, s.value);
     return;
@@ -181,14 +162,14 @@ int RegisterTextSearch(sqlite3* db) {
   int rc = RegisterTokenizers(db);
   if (rc != SQLITE_OK) return rc;
   const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
-  rc = sqlite3_create_function_v2(db, "ora_contains", 3, flags, nullptr, Guarded<Contains>,
+  rc = sqlite3_create_function_v2(db, "ora_contains", 3, flags, nullptr, Guarded<Contains>, nullptr,
+                                  nullptr, nullptr);
+  if (rc != SQLITE_OK) return rc;
+  rc = sqlite3_create_function_v2(db, "ora_extractvalue", 2, flags, nullptr, Guarded<ExtractValue>,
                                   nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) return rc;
-  rc = sqlite3_create_function_v2(db, "ora_extractvalue", 2, flags, nullptr,
-                                  Guarded<ExtractValue>, nullptr, nullptr, nullptr);
-  if (rc != SQLITE_OK) return rc;
-  return sqlite3_create_function_v2(db, "ora_extract", 2, flags, nullptr, Guarded<Extract>,
-                                    nullptr, nullptr, nullptr);
+  return sqlite3_create_function_v2(db, "ora_extract", 2, flags, nullptr, Guarded<Extract>, nullptr,
+                                    nullptr, nullptr);
 }
 
 }  // namespace korvalis::db

@@ -1,0 +1,75 @@
+#include "platform/db/rewrite_passes.h"
+
+#include "platform/db/outer_join_rewrite.h"
+#include "platform/db/rownum_rewrite.h"
+
+namespace korvalis::db {
+namespace {
+
+using sql::Expr;
+using sql::Select;
+using sql::SelectCore;
+using sql::TableRef;
+
+constexpr RewritePass kPasses[] = {
+    {"hierarchy_check", [](SelectCore& core, const Catalog&) { CheckHierarchy(core); }},
+    {"outer_join_rewrite", RewriteOuterJoins},
+    {"rownum_rewrite", [](SelectCore& core, const Catalog&) { MoveRownumOutOfAggregates(core); }},
+    {"rownum_limit", [](SelectCore& core, const Catalog&) { ExtractRownumLimit(core); }},
+};
+
+// Visits the query levels under the nodes of a statement, each after the level holding it.
+class LevelWalker {
+ public:
+  explicit LevelWalker(const Catalog& catalog) : catalog_(catalog) {}
+
+  void Walk(Select& select) {
+    for (SelectCore& core : select.cores) Walk(core);
+    for (sql::OrderItem& item : select.order_by) Walk(item.expr);
+  }
+
+  void Walk(sql::ExprPtr& e) {
+    if (!e) return;
+    if (e->subquery) Walk(*e->subquery);
+    for (sql::ExprPtr& a : e->args) Walk(a);
+    if (e->over) {
+      for (sql::ExprPtr& p : e->over->partition_by) Walk(p);
+      for (sql::OrderItem& item : e->over->order_by) Walk(item.expr);
+    }
+  }
+
+ private:
+  void Walk(SelectCore& core) {
+    for (const RewritePass& pass : kPasses) pass.run(core, catalog_);
+    for (sql::SelectItem& item : core.items) Walk(item.expr);
+    for (TableRef& ref : core.from) Walk(ref);
+    Walk(core.where);
+    for (sql::ExprPtr& g : core.group_by) Walk(g);
+    Walk(core.having);
+    Walk(core.connect_by);
+    Walk(core.start_with);
+  }
+
+  void Walk(TableRef& ref) {
+    if (ref.subquery) Walk(*ref.subquery);
+    if (ref.left) Walk(*ref.left);
+    if (ref.right) Walk(*ref.right);
+    Walk(ref.on);
+  }
+
+  const Catalog& catalog_;
+};
+
+}  // namespace
+
+std::span<const RewritePass> RewritePasses() { return kPasses; }
+
+void RunRewritePasses(sql::Statement& stmt, const Catalog& catalog) {
+  LevelWalker walker(catalog);
+  if (stmt.select) walker.Walk(*stmt.select);
+  for (sql::ExprPtr& v : stmt.values) walker.Walk(v);
+  for (sql::Assignment& a : stmt.assignments) walker.Walk(a.value);
+  walker.Walk(stmt.where);
+}
+
+}  // namespace korvalis::db
