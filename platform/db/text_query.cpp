@@ -10,78 +10,7 @@
 namespace korvalis::db::text {
 namespace {
 
-// ---------------------------------------------------------------- characters
-
-enum class CharClass { kSeparator, kWord, kCjk };
-
-bool IsCjk(uint32_t cp) {
-  return (cp >= 0x2E80 && cp <= 0x2FDF) || (cp >= 0x3040 && cp <= 0x30FF) ||
-         (cp >= 0x3100 && cp <= 0x31BF) || (cp >= 0x31F0 && cp <= 0x31FF) ||
-         (cp >= 0x3400 && cp <= 0x4DBF) || (cp >= 0x4E00 && cp <= 0x9FFF) ||
-         (cp >= 0xA000 && cp <= 0xA4CF) || (cp >= 0xAC00 && cp <= 0xD7AF) ||
-         (cp >= 0xF900 && cp <= 0xFAFF) || (cp >= 0x20000 && cp <= 0x3FFFF);
-}
-
-CharClass Classify(uint32_t cp) {
-  if (cp < 0x80) {
-    const bool alnum = IsAsciiAlnum(static_cast<char>(cp));
-    return alnum ? CharClass::kWord : CharClass::kSeparator;
-  }
-  if (IsCjk(cp)) return CharClass::kCjk;
-  if (cp <= 0xBF || cp == 0xD7 || cp == 0xF7) return CharClass::kSeparator;
-  if ((cp >= 0x2000 && cp <= 0x2BFF) || (cp >= 0x3000 && cp <= 0x303F) ||
-      (cp >= 0xE000 && cp <= 0xF8FF) || (cp >= 0xFE30 && cp <= 0xFE4F) || cp >= 0xFFF0) {
-    return CharClass::kSeparator;
-  }
-  if (cp >= 0xFF00 && cp <= 0xFFEF) {
-    const bool alnum = (cp >= 0xFF10 && cp <= 0xFF19) || (cp >= 0xFF21 && cp <= 0xFF3A) ||
-                       (cp >= 0xFF41 && cp <= 0xFF5A);
-    return alnum ? CharClass::kWord : CharClass::kSeparator;
-  }
-  return CharClass::kWord;
-}
-
-// Letters compare without case: ASCII, full-width, Latin-1, Greek and Cyrillic capitals.
-uint32_t Fold(uint32_t cp) {
-  if (cp >= 0xFF01 && cp <= 0xFF5E) cp -= 0xFEE0;  // full-width forms to ASCII
-  if (cp >= 'A' && cp <= 'Z') return cp + 32;
-  if ((cp >= 0xC0 && cp <= 0xDE && cp != 0xD7) || (cp >= 0x391 && cp <= 0x3A9) ||
-      (cp >= 0x410 && cp <= 0x42F)) {
-    return cp + 32;
-  }
-  return cp;
-}
-
-std::vector<Unit> Split(std::string_view text, bool wildcards) {
-  std::vector<Unit> units;
-  Unit current;
-  bool open = false;
-  size_t i = 0;
-  while (i < text.size()) {
-    const size_t at = i;
-    const uint32_t cp = DecodeUtf8(text, &i);
-    CharClass cls = Classify(cp);
-    if (wildcards && (cp == '%' || cp == '_')) cls = CharClass::kWord;
-    if (cls == CharClass::kSeparator) {
-      if (open) units.push_back(std::move(current));
-      open = false;
-      continue;
-    }
-    const bool cjk = cls == CharClass::kCjk;
-    if (open && current.cjk != cjk) {
-      units.push_back(std::move(current));
-      open = false;
-    }
-    if (!open) {
-      current = Unit{cjk, std::string(), at, at};
-      open = true;
-    }
-    AppendUtf8(cjk ? cp : Fold(cp), &current.text);
-    current.end = i;
-  }
-  if (open) units.push_back(std::move(current));
-  return units;
-}
+// ---------------------------------------------------------------- matching units
 
 bool HasWildcard(const Unit& u) {
   return !u.cjk && u.text.find_first_of("%_") != std::string::npos;
@@ -150,111 +79,6 @@ bool PhraseIn(const std::vector<Unit>& phrase, const std::vector<Unit>& units) {
 }
 
 }  // namespace
-
-// ---------------------------------------------------------------- units
-
-std::vector<Unit> SplitUnits(std::string_view text, TextKind kind) {
-  if (kind == TextKind::kXml) return Split(XmlCharacterContent(text), false);
-  return Split(text, false);
-}
-
-std::string XmlCharacterContent(std::string_view xml) {
-  std::string out;
-  out.reserve(xml.size());
-  size_t i = 0;
-  const size_t n = xml.size();
-  while (i < n) {
-    const char c = xml[i];
-    if (c == '<') {
-      if (xml.compare(i, 9, "<![CDATA[") == 0) {
-        size_t end = xml.find("]]>", i + 9);
-        if (end == std::string_view::npos) end = n;
-        out.append(xml.substr(i + 9, end - i - 9));
-        i = end == n ? n : end + 3;
-      } else if (xml.compare(i, 4, "<!--") == 0) {
-        size_t end = xml.find("-->", i + 4);
-        i = end == std::string_view::npos ? n : end + 3;
-      } else {
-        // A tag, a declaration or a processing instruction ends at the first '>' outside quotes.
-        char quote = 0;
-        ++i;
-        while (i < n && (quote || xml[i] != '>')) {
-          if (quote && xml[i] == quote) {
-            quote = 0;
-          } else if (!quote && (xml[i] == '"' || xml[i] == '\'')) {
-            quote = xml[i];
-          }
-          ++i;
-        }
-        ++i;
-      }
-      out.push_back(' ');  // element boundaries separate words
-      continue;
-    }
-    if (c == '&') {
-      const size_t semi = xml.find(';', i);
-      if (semi != std::string_view::npos && semi - i <= 10) {
-        std::string_view name = xml.substr(i + 1, semi - i - 1);
-        uint32_t cp = 0;
-        if (name == "lt")
-          cp = '<';
-        else if (name == "gt")
-          cp = '>';
-        else if (name == "amp")
-          cp = '&';
-        else if (name == "quot")
-          cp = '"';
-        else if (name == "apos")
-          cp = '\'';
-        else if (name.size() > 1 && name[0] == '#') {
-          const bool hex = name[1] == 'x' || name[1] == 'X';
-          for (size_t k = hex ? 2 : 1; k < name.size(); ++k) {
-            const char d = name[k];
-            int v = d >= '0' && d <= '9'          ? d - '0'
-                    : hex && d >= 'a' && d <= 'f' ? d - 'a' + 10
-                    : hex && d >= 'A' && d <= 'F' ? d - 'A' + 10
-                                                  : -1;
-            if (v < 0 || cp > 0x10FFFF) {
-              cp = 0;
-              break;
-            }
-            cp = cp * (hex ? 16 : 10) + static_cast<uint32_t>(v);
-          }
-        }
-        if (cp != 0 && cp <= 0x10FFFF) {
-          AppendUtf8(cp, &out);
-          i = semi + 1;
-          continue;
-        }
-      }
-    }
-    out.push_back(c);
-    ++i;
-  }
-  return out;
-}
-
-void ChineseRunTokens(std::string_view run, bool for_query, std::vector<IndexToken>* tokens) {
-  std::vector<std::string_view> chars;
-  for (size_t i = 0; i < run.size();) {
-    const size_t at = i;
-    DecodeUtf8(run, &i);
-    chars.push_back(run.substr(at, i - at));
-  }
-  if (for_query) {
-    if (chars.size() == 1) tokens->push_back(IndexToken{std::string(chars[0]), false});
-    for (size_t k = 0; k + 1 < chars.size(); ++k) {
-      tokens->push_back(IndexToken{std::string(chars[k]) + std::string(chars[k + 1]), false});
-    }
-    return;
-  }
-  for (size_t k = 0; k < chars.size(); ++k) {
-    tokens->push_back(IndexToken{std::string(chars[k]), false});
-    if (k + 1 < chars.size()) {
-      tokens->push_back(IndexToken{std::string(chars[k]) + std::string(chars[k + 1]), true});
-    }
-  }
-}
 
 // ---------------------------------------------------------------- the query
 
@@ -391,7 +215,7 @@ class QueryParser {
         t = Peek();
       }
       const std::string_view phrase = q_.substr(begin, end - begin);
-      n->units = Split(phrase, true);
+      n->units = SplitQueryUnits(phrase);
       if (n->units.empty()) SyntaxError(begin);
       for (size_t k = 0; k < n->units.size(); ++k) {
         const bool near_cjk =

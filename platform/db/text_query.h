@@ -1,10 +1,5 @@
-// The Oracle Text query language of CONTAINS over stored texts, and how a text is split into
-// searchable units.
-//
-// A text is read as a sequence of units: a Latin word (letters and digits, matched without
-// regard to case) or a run of Chinese (Japanese, Korean) characters, which a query matches
-// by substring. Everything else separates units. An XML text is read by its character
-// content: markup is not text and entities are decoded.
+// The Oracle Text query language of CONTAINS over stored texts (split into units as
+// text_units.h says).
 //
 // A query is a boolean expression of terms: a term is one or more words, a phrase that must
 // stand in the text unit after unit (a Chinese run in a phrase ends or starts a run of the
@@ -23,31 +18,9 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/db/text_units.h"
+
 namespace korvalis::db::text {
-
-enum class TextKind { kPlain, kXml };
-
-struct Unit {
-  bool cjk = false;  // a run of Chinese characters; otherwise a Latin word in lower case
-  std::string text;
-  size_t begin = 0, end = 0;  // byte offsets in the text that was split
-};
-
-// The units of `text`. For kXml, the units of its character content.
-std::vector<Unit> SplitUnits(std::string_view text, TextKind kind);
-
-// The character content of an XML text: markup skipped, entities and character references
-// decoded, CDATA kept.
-std::string XmlCharacterContent(std::string_view xml);
-
-// The index tokens of one Chinese run: for a document, each character at its own position
-// with the pair it starts at the same position; for a query, the pairs of the run in order
-// (its one character when it has one). Used by the full-text index's tokenizer.
-struct IndexToken {
-  std::string text;
-  bool same_position = false;  // at the position of the token before it
-};
-void ChineseRunTokens(std::string_view run, bool for_query, std::vector<IndexToken>* tokens);
 
 class TextQuery {
  public:
