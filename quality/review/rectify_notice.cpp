@@ -1,0 +1,311 @@
+// Sending and updating rectification notices (CBQCPatient::SendRectifyInfo and
+// UpdateRectifyInfo). A notice (PEV_RECTIFY_INFO) with its items (PEV_RECTIFY_ITEM) goes to
+// the people who must correct a visit's records; a notice of a grade task's visit is linked
+// to the task (PEV_GRADE_TASK_RECTIFY) and becomes the visit's current notice.
+//
+// A notice's STATUS is the client's code; two values act here:
+//
+//   SendRectifyInfo(status s) ──▶ row rewritten, items rewritten unless s = 4,
+//                                 stored receivers kept when s = 3
+//   UpdateRectifyInfo(4)      ──▶ every notice of the task visit at 4, the visit's grade
+//                                 state at 3
+//   UpdateRectifyInfo(s ≠ 4)  ──▶ one notice at s, addressed to the visit's signers
+//
+// Every value that stands bare in a statement is checked to be a number, and every date
+// text read, before the first statement runs; the call is one transaction, so a failure
+// leaves nothing of it behind.
+#include <algorithm>
+#include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
+#include <xercesc/dom/DOM.hpp>
+
+#include "foundation/bstr_result.h"
+#include "foundation/date_format.h"
+#include "foundation/emr_data_source.h"
+#include "foundation/emr_exception.h"
+#include "foundation/factory.h"
+#include "foundation/sql_date.h"
+#include "foundation/sql_text.h"
+#include "foundation/string_util.h"
+#include "foundation/xml_list.h"
+#include "foundation/xml_parser.h"
+#include "foundation/xml_property.h"
+#include "platform/com/ascii.h"
+#include "quality/review/qc_patient.h"
+
+namespace {
+
+using korvalis::BstrView;
+using korvalis::SqlNumber;
+using korvalis::SqlQuoted;
+
+// A receiver or signer: identifier and name.
+using Person = std::pair<std::u16string, std::u16string>;
+
+// The status of a notice whose items a send keeps, and that UpdateRectifyInfo sets for every
+// notice of a task visit.
+constexpr char16_t kConfirmedStatus[] = u"4";
+// The status with which a send keeps the receivers stored with the notice.
+constexpr char16_t kKeepReceiversStatus[] = u"3";
+// The grade state of a task visit whose notices are all confirmed.
+constexpr char16_t kVisitRectifiedState[] = u"3";
+
+// The signers of the visit's records of types 45, 2 and 46, one per identifier and name, in
+// the order the database returns them. The row document of Execute names its columns in
+// upper case.
+std::vector<Person> VisitSigners(CEMRDataSource* data_source, const std::u16string& patient_id,
+                                 const std::u16string& event_no) {
+  std::u16string rows;
+  data_source->Execute(
+      u"select a.name name, a.user_id id from telv_emr_signature a, telv_emr_content b where "
+      u"(a.id = b.id  and b.patient_id = " +
+          SqlQuoted(patient_id) + u" and b.event_no = " + SqlQuoted(event_no) +
+          u") and (b.emr_type = 45 or b.emr_type = 2 or b.emr_type = 46) group by a.name, "
+          u"a.user_id",
+      &rows);
+  std::vector<Person> signers;
+  CXmlStringParser parser(rows);
+  const xercesc::DOMDocument* document = parser.GetDocument();
+  if (document == nullptr) return signers;
+  const xercesc::DOMNodeList* found = document->getElementsByTagName(u"row");
+  const auto child_text = [](const xercesc::DOMNode* row, const char16_t* name) {
+    for (const xercesc::DOMNode* child = row->getFirstChild(); child != nullptr;
+         child = child->getNextSibling()) {
+      if (child->getNodeType() == xercesc::DOMNode::ELEMENT_NODE &&
+          std::u16string_view(child->getNodeName()) == name) {
+        const XMLCh* text = child->getTextContent();
+        return text == nullptr ? std::u16string() : std::u16string(text);
+      }
+    }
+    return std::u16string();
+  };
+  for (XMLSize_t i = 0; i < found->getLength(); ++i) {
+    signers.emplace_back(child_text(found->item(i), u"ID"), child_text(found->item(i), u"NAME"));
+  }
+  return signers;
+}
+
+// The receivers of a task visit's notice: the doctors of the visit's current department, then
+// the signers of its records of types 45, 2 and 46, each identifier once. Throws when there
+// is none.
+std::vector<Person> VisitReceivers(CEMRDataSource* data_source, const std::u16string& patient_id,
+                                   const std::u16string& event_no) {
+  std::vector<std::u16string> doctors;
+  data_source->Query(
+      u"SELECT DISTINCT DOCTOR_GROUP.DOCTOR_ID, DOCTOR_GROUP.DOCTOR_NAME   FROM PEV_DOCTOR_GROUP "
+      u"DOCTOR_GROUP  JOIN TELV_VISIT_RECORD VISIT_RECORD ON VISIT_RECORD.NOW_DEPT_ID = "
+      u"DOCTOR_GROUP.DEPT_ID  WHERE VISIT_RECORD.PATIENT_ID=" +
+          SqlQuoted(patient_id) + u" AND VISIT_RECORD.EVENT_NO=" + SqlQuoted(event_no) + u" ",
+      2, doctors);
+  std::vector<Person> receivers;
+  const auto add = [&receivers](Person person) {
+    for (const Person& known : receivers) {
+      if (known.first == person.first) return;
+    }
+    receivers.push_back(std::move(person));
+  };
+  for (std::size_t row = 0; row + 1 < doctors.size(); row += 2) {
+    add({doctors[row], doctors[row + 1]});
+  }
+  for (Person& signer : VisitSigners(data_source, patient_id, event_no)) add(std::move(signer));
+  if (receivers.empty()) {
+    throw CEMRException(u"住院号: " + event_no + u" 所属未指定整改接收人!");
+  }
+  return receivers;
+}
+
+// The identifiers and the names of `people`, each joined with ";".
+Person JoinPeople(const std::vector<Person>& people) {
+  Person joined;
+  for (std::size_t i = 0; i < people.size(); ++i) {
+    if (i > 0) {
+      joined.first.append(u";");
+      joined.second.append(u";");
+    }
+    joined.first.append(people[i].first);
+    joined.second.append(people[i].second);
+  }
+  return joined;
+}
+
+// One item of a notice, its numbers checked.
+struct NoticeItem {
+  std::u16string standard_id;
+  std::u16string serial;
+  std::u16string emr_id;
+  std::u16string emr_title;
+  std::u16string feed_back;
+  std::u16string deduct;
+  std::u16string content;
+};
+
+// The `item` elements below the first `rectify` element of the notice document; none when it
+// has no such element.
+std::vector<NoticeItem> ReadNoticeItems(const std::u16string& notice) {
+  std::vector<NoticeItem> items;
+  CXmlStringParser parser(notice);
+  const xercesc::DOMDocument* document = parser.GetDocument();
+  if (document == nullptr) return items;
+  const xercesc::DOMNode* rectify = document->getElementsByTagName(u"rectify")->item(0);
+  for (korvalis::ListElement& element : korvalis::ReadListElements(
+           rectify, u"item",
+           {u"standard_id", u"serial", u"emr_id", u"emr_title", u"feed_back", u"deduct"})) {
+    std::vector<std::u16string>& a = element.attributes;
+    // An item without a standard names standard 0.
+    if (a[0].empty()) a[0] = u"0";
+    items.push_back({SqlNumber(a[0], u"standard_id"), SqlNumber(a[1], u"serial"), std::move(a[2]),
+                     std::move(a[3]), std::move(a[4]), SqlNumber(a[5], u"deduct"),
+                     std::move(element.text)});
+  }
+  return items;
+}
+
+// The date a notice's state change stamps: the word sysdate (given in any case), or the
+// dialect's date literal of a date text (year-month-day, with or without a time).
+std::u16string StampDate(const CDBType& dialect, const std::u16string& text) {
+  if (korvalis::EqualsIgnoringAsciiCase(text, u"sysdate")) return u"sysdate";
+  DateTimeParts parts;
+  if (text.find_first_of(u"-/.年") != std::u16string::npos && ParseDateTimeText(text, parts)) {
+    char16_t canonical[32];
+    FormatString(canonical, std::size(canonical), u"%04d-%02d-%02d %02d:%02d:%02d", parts.year,
+                 parts.month, parts.day, parts.hour, std::max(parts.minute, 0),
+                 std::max(parts.second, 0));
+    return korvalis::SqlDateValue(dialect, canonical);
+  }
+  throw CEMRException(u"不是有效的日期: '" + text + u"' (create_date)");
+}
+
+}  // namespace
+
+long CBQCPatient::SendRectifyInfo(CEMRDataSource* pDataSource, BSTR bstrInfo, LONG,
+                                  BSTR* pbstrRectifyID) {
+  const std::u16string text(BstrView(bstrInfo));
+  const CXmlProperty notice{text};
+  for (const char16_t* required :
+       {u"title", u"patient_id", u"event_no", u"pev_user_id", u"pev_user_name", u"type"}) {
+    if (notice.GetValue(required).empty()) throw CEMRException(std::u16string(u"信息不完整"));
+  }
+  const std::u16string patient_id = notice.GetValue(u"patient_id");
+  const std::u16string event_no = notice.GetValue(u"event_no");
+  const std::u16string task_id = notice.GetValue(u"task_id");
+  const std::u16string status = notice.GetValue(u"status");
+  const std::u16string user_type = SqlNumber(notice.GetValue(u"user_type"), u"user_type");
+  const std::u16string type = SqlNumber(notice.GetValue(u"type"), u"type");
+  SqlNumber(status, u"status");
+  const bool keeps_items = status == kConfirmedStatus;
+  const std::vector<NoticeItem> items =
+      keeps_items ? std::vector<NoticeItem>() : ReadNoticeItems(text);
+  CDBType& dialect = *pDataSource->GetDBType();
+  const std::u16string create_date = notice.GetValue(u"create_date");
+  const std::u16string feed_time = notice.GetValue(u"feed_time");
+
+  std::u16string id = notice.GetValue(u"id");
+  if (id.empty()) id = CEMRFactory::Instance()->NewGuid();
+  Person receivers{notice.GetValue(u"user_id"), notice.GetValue(u"user_name")};
+  if (!task_id.empty() && receivers.first.empty() && receivers.second.empty() &&
+      status != kKeepReceiversStatus) {
+    receivers = JoinPeople(VisitReceivers(pDataSource, patient_id, event_no));
+  }
+  if (status == kKeepReceiversStatus) {
+    std::vector<std::u16string> stored;
+    pDataSource->Query(
+        u"SELECT USER_ID, USER_NAME FROM PEV_RECTIFY_INFO WHERE ID=" + SqlQuoted(id) + u" ", 2,
+        stored);
+    if (stored.size() >= 2) receivers = {stored[0], stored[1]};
+  }
+
+  if (!task_id.empty()) {
+    pDataSource->Execute(u"DELETE PEV_GRADE_TASK_RECTIFY WHERE RECTIFY_ID =" + SqlQuoted(id));
+    pDataSource->Execute(
+        u"INSERT INTO PEV_GRADE_TASK_RECTIFY (TASK_ID, PATIENT_ID, EVENT_NO, RECTIFY_ID) VALUES "
+        u"(" +
+        SqlQuoted(task_id) + u", " + SqlQuoted(patient_id) + u", " + SqlQuoted(event_no) + u", " +
+        SqlQuoted(id) + u")");
+    pDataSource->Execute(u"UPDATE PEV_GRADE_PATIENT SET RECTIFY_ID =" + SqlQuoted(id) +
+                         u"  WHERE TASK_ID = " + SqlQuoted(task_id) + u" AND PATIENT_ID = " +
+                         SqlQuoted(patient_id) + u" AND EVENT_NO = " + SqlQuoted(event_no));
+  }
+  pDataSource->Execute(u"DELETE PEV_RECTIFY_INFO WHERE ID = " + SqlQuoted(id));
+  const std::u16string created =
+      create_date.empty() ? u"sysdate" : korvalis::SqlDateValue(dialect, create_date);
+  const std::u16string fed = feed_time.empty()         ? u"NULL"
+                             : feed_time == u"sysdate" ? u"sysdate"
+                                                       : korvalis::SqlDateValue(dialect, feed_time);
+  pDataSource->Execute(
+      u"INSERT INTO PEV_RECTIFY_INFO (ID, TITLE, PATIENT_ID, EVENT_NO, NOTES, PEV_USER_ID, "
+      u"PEV_USER_NAME, USER_ID, USER_NAME, USER_TYPE, CREATE_DATE, FEED_TIME,EMR_ID, EMR_TITLE, "
+      u"TYPE, STATUS) VALUES (" +
+      SqlQuoted(id) + u", " + SqlQuoted(notice.GetValue(u"title")) + u", " + SqlQuoted(patient_id) +
+      u", " + SqlQuoted(event_no) + u", " + SqlQuoted(notice.GetValue(u"notes")) + u", " +
+      SqlQuoted(notice.GetValue(u"pev_user_id")) + u", " +
+      SqlQuoted(notice.GetValue(u"pev_user_name")) + u"," + SqlQuoted(receivers.first) + u", " +
+      SqlQuoted(receivers.second) + u", " + user_type + u", " + created + u", " + fed + u", " +
+      SqlQuoted(notice.GetValue(u"emr_id")) + u", " + SqlQuoted(notice.GetValue(u"emr_title")) +
+      u", " + type + u", " + status + u")");
+
+  if (!keeps_items) {
+    pDataSource->Execute(u"DELETE FROM PEV_RECTIFY_ITEM WHERE RECTIFY_ID = " + SqlQuoted(id));
+    for (const NoticeItem& item : items) {
+      // The record's own title, when the record exists, names it.
+      std::u16string emr_title = item.emr_title;
+      if (!item.emr_id.empty()) {
+        pDataSource->QueryScalar(
+            u"SELECT TITLE FROM TELV_EMR_CONTENT T WHERE T.ID=" + SqlQuoted(item.emr_id),
+            emr_title);
+      }
+      pDataSource->Execute(
+          u"INSERT INTO PEV_RECTIFY_ITEM (RECTIFY_ID, STANDARD_ID, SERIAL, CONTENT, EMR_ID, "
+          u"EMR_TITLE, FEED_BACK, DEDUCT) VALUES (" +
+          SqlQuoted(id) + u"," + item.standard_id + u"," + item.serial + u"," +
+          SqlQuoted(item.content) + u", " + SqlQuoted(item.emr_id) + u", " + SqlQuoted(emr_title) +
+          u", " + SqlQuoted(item.feed_back) + u", " + item.deduct + u")");
+    }
+  }
+  korvalis::StoreBstrResult(pbstrRectifyID, id);
+  return 0;
+}
+
+long CBQCPatient::UpdateRectifyInfo(CEMRDataSource* pDataSource, BSTR bstrInfo) {
+  const CXmlProperty state{std::u16string(BstrView(bstrInfo))};
+  const std::u16string status = state.GetValue(u"status");
+  const std::u16string patient_id = state.GetValue(u"patient_id");
+  const std::u16string event_no = state.GetValue(u"event_no");
+  const std::u16string qc_user = u", T.PEV_USER_ID = " + SqlQuoted(state.GetValue(u"pev_user_id")) +
+                                 u", T.PEV_USER_NAME = " +
+                                 SqlQuoted(state.GetValue(u"pev_user_name"));
+
+  if (StringToLong(status) == 4) {
+    // Every notice of the task visit is confirmed, and so is the visit's grading.
+    SqlNumber(status, u"status");
+    const std::u16string visit = u" WHERE T.PATIENT_ID = " + SqlQuoted(patient_id) +
+                                 u" AND T.EVENT_NO = " + SqlQuoted(event_no) +
+                                 u" AND T.TASK_ID = " + SqlQuoted(state.GetValue(u"task_id"));
+    std::vector<std::u16string> notices;
+    pDataSource->QueryColumn(u"SELECT T.RECTIFY_ID FROM PEV_GRADE_TASK_RECTIFY T" + visit, notices);
+    for (const std::u16string& notice : notices) {
+      pDataSource->Execute(u"UPDATE PEV_RECTIFY_INFO T SET T.STATUS = " + status + qc_user +
+                           u" WHERE T.ID = " + SqlQuoted(notice));
+    }
+    pDataSource->Execute(u"UPDATE PEV_GRADE_PATIENT T SET T.STATUS = " +
+                         std::u16string(kVisitRectifiedState) + visit);
+    return 0;
+  }
+
+  const std::u16string id = state.GetValue(u"id");
+  if (id.empty()) return 0;
+  SqlNumber(status, u"status");
+  const std::u16string stamp = StampDate(*pDataSource->GetDBType(), state.GetValue(u"create_date"));
+  // The notice goes to the visit's signers; without any it keeps the receivers it has.
+  const std::vector<Person> signers = VisitSigners(pDataSource, patient_id, event_no);
+  std::u16string receivers;
+  if (!signers.empty()) {
+    const Person joined = JoinPeople(signers);
+    receivers = u", T.USER_ID = " + SqlQuoted(joined.first) + u", T.USER_NAME = " +
+                SqlQuoted(joined.second);
+  }
+  pDataSource->Execute(u"UPDATE PEV_RECTIFY_INFO T SET T.STATUS = " + status + receivers + qc_user +
+                       u", T.CREATE_DATE = " + stamp + u" WHERE T.ID = " + SqlQuoted(id));
+  return 0;
+}

@@ -1,0 +1,89 @@
+// The grade task list of CBQCTask: the tasks that match a condition, newest first, each as
+// an `item` with fifteen child elements, written by the XML library's DOM writer.
+#include <memory>
+#include <string>
+#include <vector>
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/util/XMLChar.hpp>
+
+#include "foundation/bstr_result.h"
+#include "foundation/emr_data_source.h"
+#include "foundation/emr_exception.h"
+#include "foundation/xml_parser.h"
+#include "foundation/xml_property.h"
+#include "quality/rules/grade_task_statements.h"
+#include "quality/rules/qc_task.h"
+
+namespace {
+
+using korvalis::quality::kTaskListColumns;
+
+// The child elements of a listed task, one per column of the list's statement.
+constexpr const char16_t* kTaskListElements[kTaskListColumns] = {u"id",
+                                                                 u"title",
+                                                                 u"create_date",
+                                                                 u"creator_id",
+                                                                 u"creator",
+                                                                 u"phase_type",
+                                                                 u"content_type",
+                                                                 u"owner_type",
+                                                                 u"status",
+                                                                 u"valid",
+                                                                 u"executor_type",
+                                                                 u"content",
+                                                                 u"patient_count",
+                                                                 u"user_patient_count",
+                                                                 u"receiver_patient_count"};
+
+struct DocumentRelease {
+  void operator()(xercesc::DOMDocument* document) const { document->release(); }
+};
+
+// True when every character of the text may stand in an XML document.
+bool XmlCanCarry(const std::u16string& text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t unit = text[i];
+    if (unit >= 0x20 && unit < 0xD800) continue;
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() &&
+        xercesc::XMLChar1_0::isXMLChar(unit, text[i + 1])) {
+      ++i;
+      continue;
+    }
+    if (!xercesc::XMLChar1_0::isXMLChar(unit)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+long CBQCTask::GetTaskList(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR* pbstrList) {
+  const CXmlProperty condition{std::u16string(korvalis::BstrView(bstrCondition))};
+  std::vector<std::u16string> values;
+  pDataSource->Query(korvalis::quality::TaskListStatement(*pDataSource->GetDBType(), condition),
+                     kTaskListColumns, values);
+  if (values.empty()) {
+    korvalis::StoreBstrResult(pbstrList, u"<?xml version='1.0' ?><root/>");
+    return 0;
+  }
+  for (const std::u16string& value : values) {
+    if (!XmlCanCarry(value)) throw CEMRException(std::u16string(u"查询结果含有XML不允许的字符."));
+  }
+
+  xercesc::DOMImplementation* dom = GetDomImplementation();
+  std::unique_ptr<xercesc::DOMDocument, DocumentRelease> list(
+      dom->createDocument(nullptr, u"root", nullptr));
+  xercesc::DOMElement* root = list->getDocumentElement();
+  for (std::size_t row = 0; row + kTaskListColumns <= values.size(); row += kTaskListColumns) {
+    xercesc::DOMElement* item = list->createElement(u"item");
+    for (unsigned column = 0; column < kTaskListColumns; ++column) {
+      xercesc::DOMElement* child = list->createElement(kTaskListElements[column]);
+      const std::u16string& value = values[row + column];
+      if (!value.empty()) child->appendChild(list->createTextNode(value.c_str()));
+      item->appendChild(child);
+    }
+    root->appendChild(item);
+  }
+  XmlWriter writer(static_cast<xercesc::DOMImplementationLS*>(dom)->createLSSerializer());
+  korvalis::StoreBstrResult(pbstrList, writer.Write(list.get()));
+  return 0;
+}

@@ -1,0 +1,107 @@
+// The visits of a grade task: AddPatient puts visits into a task, DispatchPatient hands them
+// to a QC user or withdraws them, RemovePatient takes them out with everything the grading
+// and the rectification attached to them. Each reads its visits from the `item` elements of a
+// patient list; a list that is not well-formed XML fails the call before any statement.
+//
+// A visit of a task (PEV_GRADE_PATIENT.STATUS):
+//
+//   (absent) ──AddPatient──▶ 0 added ──DispatchPatient(user)──▶ 1 dispatched
+//                              ▲                                   │
+//                              └──────DispatchPatient("")──────────┘
+//   0 or 1 ──grading and rectification (QC patient review)──▶ further codes
+//   any ──RemovePatient──▶ (absent, with its grade items, rectification links and notices)
+//
+// USER_ID follows the executor type of each dispatched item: "0" the receiving user, "1"
+// none, any other the value the item before it left.
+#include <string>
+#include <vector>
+
+#include "foundation/emr_data_source.h"
+#include "foundation/sql_text.h"
+#include "foundation/string_util.h"
+#include "foundation/xml_list.h"
+#include "quality/rules/qc_task.h"
+
+namespace {
+
+using korvalis::BstrView;
+using korvalis::ReadListElements;
+using korvalis::SqlQuoted;
+
+// " WHERE PATIENT_ID = '...' AND EVENT_NO = '...' AND TASK_ID = '...'".
+std::u16string VisitInTask(const std::u16string& patient_id, const std::u16string& event_no,
+                           const std::u16string& task_id) {
+  return u" WHERE PATIENT_ID = " + SqlQuoted(patient_id) + u" AND EVENT_NO = " +
+         SqlQuoted(event_no) + u" AND TASK_ID = " + SqlQuoted(task_id);
+}
+
+}  // namespace
+
+long CBQCTask::AddPatient(CEMRDataSource* pDataSource, BSTR bstrTaskID, BSTR bstrPatientList) {
+  const std::u16string task_id(BstrView(bstrTaskID));
+  for (const auto& item :
+       ReadListElements(bstrPatientList, u"item", {u"patient_id", u"event_no"})) {
+    const std::u16string& patient_id = item.attributes[0];
+    const std::u16string& event_no = item.attributes[1];
+    if (patient_id.empty() || event_no.empty()) continue;
+    const std::u16string values =
+        SqlQuoted(task_id) + u", " + SqlQuoted(patient_id) + u", " + SqlQuoted(event_no);
+    std::u16string count;
+    pDataSource->QueryScalar(u"SELECT COUNT(*) FROM PEV_GRADE_PATIENT WHERE TASK_ID = " +
+                                 SqlQuoted(task_id) + u" AND PATIENT_ID = " +
+                                 SqlQuoted(patient_id) + u" AND EVENT_NO = " + SqlQuoted(event_no),
+                             count);
+    if (StringToLong(count) > 0) continue;  // already in the task: left as it is
+    pDataSource->Execute(
+        u"INSERT INTO PEV_GRADE_PATIENT (TASK_ID, PATIENT_ID, EVENT_NO, STATUS, ADD_DATE) "
+        u"VALUES (" +
+        values + u", 0, sysdate) ");
+  }
+  return 0;
+}
+
+long CBQCTask::DispatchPatient(CEMRDataSource* pDataSource, BSTR bstrUserID, BSTR bstrPatientList) {
+  const std::u16string receiver(BstrView(bstrUserID));
+  const std::u16string status = receiver.empty() ? u"0" : u"1";
+  std::u16string user;  // carried from item to item for other executor types
+  for (const auto& item : ReadListElements(
+           bstrPatientList, u"item", {u"patient_id", u"event_no", u"task_id", u"executor_type"})) {
+    const std::u16string& executor_type = item.attributes[3];
+    if (executor_type == u"0") {
+      user = receiver;
+    } else if (executor_type == u"1") {
+      user.clear();
+    }
+    // An item whose visit is not in the named task, or that misses a key, changes no row.
+    pDataSource->Execute(u"UPDATE PEV_GRADE_PATIENT SET status = " + SqlQuoted(status) +
+                         u", executor_id = " + SqlQuoted(receiver) + u" , USER_ID = " +
+                         SqlQuoted(user) +
+                         VisitInTask(item.attributes[0], item.attributes[1], item.attributes[2]));
+  }
+  return 0;
+}
+
+long CBQCTask::RemovePatient(CEMRDataSource* pDataSource, BSTR bstrCondition) {
+  for (const auto& item :
+       ReadListElements(bstrCondition, u"item", {u"patient_id", u"event_no", u"task_id"})) {
+    const std::u16string& patient_id = item.attributes[0];
+    const std::u16string& event_no = item.attributes[1];
+    const std::u16string& task_id = item.attributes[2];
+    if (patient_id.empty() || event_no.empty() || task_id.empty()) continue;
+    const std::u16string condition = VisitInTask(patient_id, event_no, task_id);
+    // Every notice linked to the visit in this task goes with it, each with its items.
+    std::vector<std::u16string> notices;
+    pDataSource->QueryColumn(u"SELECT DISTINCT RECTIFY_ID FROM PEV_GRADE_TASK_RECTIFY " + condition,
+                             notices);
+    pDataSource->Execute(u"DELETE FROM PEV_GRADE_PATIENT " + condition);
+    pDataSource->Execute(u"DELETE FROM PEV_GRADE_TASK_RECTIFY " + condition);
+    pDataSource->Execute(u"DELETE FROM PEV_GRADE_ITEM " + condition);
+    for (const std::u16string& notice : notices) {
+      if (notice.empty()) continue;
+      pDataSource->Execute(u"DELETE FROM PEV_RECTIFY_INFO WHERE ID = " + SqlQuoted(notice));
+      pDataSource->Execute(u"DELETE FROM  PEV_RECTIFY_ITEM WHERE RECTIFY_ID = " +
+                           SqlQuoted(notice));
+    }
+  }
+  return 0;
+}

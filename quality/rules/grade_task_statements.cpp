@@ -1,0 +1,135 @@
+#include "quality/rules/grade_task_statements.h"
+
+#include <utility>
+
+#include "foundation/db_type.h"
+#include "foundation/sql_date.h"
+#include "foundation/sql_text.h"
+#include "foundation/xml_property.h"
+
+namespace korvalis::quality {
+
+namespace {
+
+enum class ValueKind { kText, kDate, kCode };
+
+struct TaskColumn {
+  const char16_t* key;
+  const char16_t* column;
+  ValueKind kind;
+};
+
+// The columns a change may set, in the order of their assignments; CONTENT follows always.
+constexpr TaskColumn kChangeableColumns[] = {
+    {u"title", u"XAT.TITLE", ValueKind::kText},
+    {u"create_date", u"XAT.CREATE_DATE", ValueKind::kDate},
+    {u"creator_id", u"XAT.CREATOR_ID", ValueKind::kText},
+    {u"creator", u"XAT.CREATOR", ValueKind::kText},
+    {u"phase_type", u"XAT.PHASE_TYPE", ValueKind::kCode},
+    {u"content_type", u"XAT.CONTENT_TYPE", ValueKind::kCode},
+    {u"owner_type", u"XAT.OWNER_TYPE", ValueKind::kCode},
+    {u"status", u"XAT.STATUS", ValueKind::kCode},
+    {u"valid", u"XAT.VALID", ValueKind::kCode},
+    {u"executor_type", u"XAT.EXECUTOR_TYPE", ValueKind::kCode},
+};
+
+// The task codes that filter the list, in the order of their conditions.
+constexpr std::pair<const char16_t*, const char16_t*> kCodeFilters[] = {
+    {u"phase_type", u"XAT.PHASE_TYPE"}, {u"content_type", u"XAT.CONTENT_TYPE"},
+    {u"owner_type", u"XAT.OWNER_TYPE"}, {u"status", u"XAT.STATUS"},
+    {u"valid", u"XAT.VALID"},           {u"executor_type", u"XAT.executor_type"},
+};
+
+// "(SELECT COUNT(1) ...) AS <alias>" of the visits dispatched to `user`, or the text 0.
+std::u16string DispatchedCount(const std::u16string& user, std::u16string_view alias) {
+  std::u16string count;
+  if (user.empty()) {
+    count.append(u" '0' AS ").append(alias).append(u" ");
+  } else {
+    count.append(u"(SELECT COUNT(1) FROM PEV_GRADE_PATIENT P WHERE P.TASK_ID = XAT.ID AND ")
+        .append(u"P.EXECUTOR_ID = ")
+        .append(SqlQuoted(user))
+        .append(u") AS ")
+        .append(alias);
+  }
+  return count;
+}
+
+}  // namespace
+
+std::u16string TaskCode(const CXmlProperty& task, std::u16string_view key) {
+  const std::u16string name(key);
+  return SqlNumber(task.GetValue(name), name);
+}
+
+std::u16string TaskCreateDate(const CDBType& dialect, const CXmlProperty& task) {
+  const std::u16string date = task.GetValue(u"create_date");
+  return date.empty() ? std::u16string(u"SYSDATE") : SqlDateValue(dialect, date);
+}
+
+std::u16string TaskUpdateStatement(const CDBType& dialect, std::u16string_view task_id,
+                                   const CXmlProperty& task) {
+  std::u16string assignments;
+  for (const TaskColumn& column : kChangeableColumns) {
+    const std::u16string value = task.GetValue(column.key);
+    if (value.empty()) continue;
+    assignments.append(u" ").append(column.column).append(u" = ");
+    switch (column.kind) {
+      case ValueKind::kText:
+        assignments.append(SqlQuoted(value));
+        break;
+      case ValueKind::kDate:
+        assignments.append(SqlDateValue(dialect, value));
+        break;
+      case ValueKind::kCode:
+        assignments.append(SqlNumber(value, column.key));
+        break;
+    }
+    assignments.append(u",");
+  }
+  assignments.append(u" XAT.CONTENT = ").append(SqlQuoted(task.GetValue(u"content")));
+  return u"UPDATE PEV_GRADE_TASK XAT SET " + assignments + u" WHERE XAT.ID = " + SqlQuoted(task_id);
+}
+
+std::u16string TaskListStatement(const CDBType& dialect, const CXmlProperty& condition) {
+  std::u16string sql =
+      u"SELECT XAT.ID, XAT.TITLE, TO_CHAR(XAT.CREATE_DATE, 'YYYY-MM-DD HH24:MI') AS "
+      u"CREATE_DATE, XAT.CREATOR_ID, XAT.CREATOR, XAT.PHASE_TYPE, XAT.CONTENT_TYPE, "
+      u"XAT.OWNER_TYPE, XAT.STATUS, XAT.VALID, XAT.executor_type, XAT.CONTENT, (SELECT "
+      u"COUNT(1) FROM PEV_GRADE_PATIENT P WHERE P.TASK_ID = XAT.ID) AS PATIENT_COUNT, ";
+  sql.append(DispatchedCount(condition.GetValue(u"user_id"), u"USER_PATIENT_COUNT"))
+      .append(u" , ")
+      .append(DispatchedCount(condition.GetValue(u"executor_id"), u"RECEIVER_PATIENT_COUNT"))
+      .append(u" FROM PEV_GRADE_TASK XAT  WHERE 1=1 ");
+
+  if (std::u16string title = condition.GetValue(u"title"); !title.empty()) {
+    sql.append(u" AND XAT.TITLE = ").append(SqlQuoted(title));
+  }
+  if (std::u16string from = condition.GetValue(u"create_date_from"); !from.empty()) {
+    sql.append(u" AND XAT.CREATE_DATE >= ").append(SqlDateValue(dialect, from));
+  }
+  if (std::u16string to = condition.GetValue(u"create_date_to"); !to.empty()) {
+    sql.append(u" AND XAT.CREATE_DATE < ").append(SqlDateValue(dialect, to));
+  }
+  const std::u16string creator_id = condition.GetValue(u"creator_id");
+  const std::u16string dept_id = condition.GetValue(u"dept_id");
+  if (!creator_id.empty() || !dept_id.empty()) {
+    // The user's own tasks and those of the department: an empty one of the two matches none.
+    sql.append(u" AND XAT.CREATOR_ID in(")
+        .append(SqlQuoted(creator_id))
+        .append(u", ")
+        .append(SqlQuoted(dept_id))
+        .append(u") ");
+  }
+  if (std::u16string creator = condition.GetValue(u"creator"); !creator.empty()) {
+    sql.append(u" AND XAT.CREATOR = ").append(SqlQuoted(creator));
+  }
+  for (const auto& [key, column] : kCodeFilters) {
+    const std::u16string value = condition.GetValue(key);
+    if (value.empty()) continue;
+    sql.append(u" AND ").append(column).append(u" = ").append(SqlNumber(value, key));
+  }
+  return sql.append(u" ORDER BY XAT.CREATE_DATE DESC");
+}
+
+}  // namespace korvalis::quality
