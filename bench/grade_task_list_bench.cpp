@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/call_and_statement.h"
 #include "com/qc_task.h"
 #include "db/database_file.h"
 #include "db/testing/temp_directory.h"
@@ -23,24 +24,18 @@
 #include "platform/com/unicode.h"
 #include "platform/db/catalog.h"
 #include "platform/db/connection_pool.h"
-#include "platform/db/oracle_functions.h"
 #include "platform/db/sql_translator.h"
 #include "quality/rules/grade_task_statements.h"
 
 namespace {
+
+using korvalis::bench::CheckSqlite;
 
 constexpr int kTasks = 1000;
 constexpr int kVisitsPerTask = 100;
 constexpr int kUsers = 40;
 constexpr char16_t kCondition[] =
     u"<root><user_id>U7</user_id><executor_id>U7</executor_id></root>";
-
-void Check(int rc, sqlite3* db) {
-  if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
-    std::fprintf(stderr, "sqlite: %s\n", sqlite3_errmsg(db));
-    std::abort();
-  }
-}
 
 // The database in a directory of its own, which also holds telv.config.xml and becomes the
 // process's current directory. Removed at exit.
@@ -59,24 +54,26 @@ struct Tasks {
   }
   void Fill() {
     sqlite3* db = nullptr;
-    Check(sqlite3_open(path.c_str(), &db), db);
-    Check(korvalis::db::RegisterOracleFunctions(db), db);
-    Check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db);
+    CheckSqlite(sqlite3_open(path.c_str(), &db), db);
+    CheckSqlite(korvalis::db::RegisterOracleFunctions(db), db);
+    CheckSqlite(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db);
     sqlite3_stmt* task = nullptr;
     sqlite3_stmt* visit = nullptr;
-    Check(sqlite3_prepare_v2(db,
-                             "INSERT INTO PEV_GRADE_TASK (ID, TITLE, CREATE_DATE, CREATOR_ID, "
-                             "CREATOR, PHASE_TYPE, CONTENT_TYPE, OWNER_TYPE, STATUS, VALID, "
-                             "EXECUTOR_TYPE, CONTENT) VALUES (?1, ?2, ?3, '9001', '韩志强', 1, 1, "
-                             "1, 1, 1, 0, '质控科抽查出院病历')",
-                             -1, &task, nullptr),
-          db);
-    Check(sqlite3_prepare_v2(db,
-                             "INSERT INTO PEV_GRADE_PATIENT (TASK_ID, PATIENT_ID, EVENT_NO, "
-                             "STATUS, EXECUTOR_ID, USER_ID, ADD_DATE) VALUES (?1, ?2, ?3, ?4, ?5, "
-                             "?5, ?6)",
-                             -1, &visit, nullptr),
-          db);
+    CheckSqlite(
+        sqlite3_prepare_v2(db,
+                           "INSERT INTO PEV_GRADE_TASK (ID, TITLE, CREATE_DATE, CREATOR_ID, "
+                           "CREATOR, PHASE_TYPE, CONTENT_TYPE, OWNER_TYPE, STATUS, VALID, "
+                           "EXECUTOR_TYPE, CONTENT) VALUES (?1, ?2, ?3, '9001', '韩志强', 1, 1, "
+                           "1, 1, 1, 0, '质控科抽查出院病历')",
+                           -1, &task, nullptr),
+        db);
+    CheckSqlite(
+        sqlite3_prepare_v2(db,
+                           "INSERT INTO PEV_GRADE_PATIENT (TASK_ID, PATIENT_ID, EVENT_NO, "
+                           "STATUS, EXECUTOR_ID, USER_ID, ADD_DATE) VALUES (?1, ?2, ?3, ?4, ?5, "
+                           "?5, ?6)",
+                           -1, &visit, nullptr),
+        db);
     for (int t = 0; t < kTasks; ++t) {
       char id[40], date[32];
       std::snprintf(id, sizeof id, "7f1d2c3b-%04d-4a5b-8c6d-000000000000", t);
@@ -86,7 +83,7 @@ struct Tasks {
       sqlite3_bind_text(task, 1, id, -1, SQLITE_TRANSIENT);
       sqlite3_bind_text(task, 2, title.c_str(), -1, SQLITE_TRANSIENT);
       sqlite3_bind_text(task, 3, date, -1, SQLITE_TRANSIENT);
-      Check(sqlite3_step(task), db);
+      CheckSqlite(sqlite3_step(task), db);
       sqlite3_reset(task);
       for (int v = 0; v < kVisitsPerTask; ++v) {
         const int n = t * kVisitsPerTask + v;
@@ -103,13 +100,13 @@ struct Tasks {
           sqlite3_bind_null(visit, 5);
         }
         sqlite3_bind_text(visit, 6, date, -1, SQLITE_TRANSIENT);
-        Check(sqlite3_step(visit), db);
+        CheckSqlite(sqlite3_step(visit), db);
         sqlite3_reset(visit);
       }
     }
     sqlite3_finalize(task);
     sqlite3_finalize(visit);
-    Check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
+    CheckSqlite(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
     sqlite3_close(db);
   }
 };
@@ -127,85 +124,22 @@ void BM_GetTaskListInvoke(benchmark::State& state) {
     state.SkipWithError("no QCTask object");
     return;
   }
-  VARIANT condition;
-  VariantInit(&condition);
-  condition.vt = VT_BSTR;
-  condition.bstrVal = korvalis::AllocBstr(kCondition);
-  DISPPARAMS params{&condition, nullptr, 1, 0};
-  std::size_t tasks = 0;
-  for (auto _ : state) {
-    VARIANT result;
-    VariantInit(&result);
-    EXCEPINFO excep{};
-    UINT arg_err = 0;
-    if (task->Invoke(5, IID_NULL, 0, DISPATCH_METHOD, &params, &result, &excep, &arg_err) != S_OK) {
-      state.SkipWithError(korvalis::ToUtf8(korvalis::BstrView(excep.bstrDescription)).c_str());
-      break;
-    }
-    if (tasks == 0) {
-      std::u16string_view list = korvalis::BstrView(result.bstrVal);
-      for (std::size_t at = list.find(u"<item>"); at != std::u16string_view::npos;
-           at = list.find(u"<item>", at + 1)) {
-        ++tasks;
-      }
-    }
-    VariantClear(&result);
-  }
-  VariantClear(&condition);
+  korvalis::bench::InvokeList(state, task, 5, {kCondition}, u"<item>", "tasks");
   task->Release();
-  state.SetItemsProcessed(static_cast<int64_t>(tasks) * state.iterations());
-  state.counters["tasks"] = static_cast<double>(tasks);
-}
-
-// SQLite's plan of the statement, its steps joined by "; ".
-std::string QueryPlan(sqlite3* db, const std::string& sql) {
-  sqlite3_stmt* stmt = nullptr;
-  std::string plan;
-  if (sqlite3_prepare_v2(db, ("EXPLAIN QUERY PLAN " + sql).c_str(), -1, &stmt, nullptr) !=
-      SQLITE_OK) {
-    return sqlite3_errmsg(db);
-  }
-  while (sqlite3_step(stmt) == SQLITE_ROW) {
-    plan += (plan.empty() ? "" : "; ") +
-            std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 3)));
-  }
-  sqlite3_finalize(stmt);
-  return plan;
 }
 
 void BM_GetTaskListRawSqlite(benchmark::State& state) {
-  sqlite3* db = nullptr;
-  sqlite3_open_v2(TheTasks().path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
-  korvalis::db::RegisterOracleFunctions(db);
-  CDBOracle oracle;
-  const std::u16string statement =
-      korvalis::quality::TaskListStatement(oracle, CXmlProperty(kCondition));
-  const std::string sql =
-      korvalis::db::Translate(korvalis::ToUtf8(statement), *korvalis::db::Catalog::Load(db))
-          .statements.back();
-  state.SetLabel(QueryPlan(db, sql));
-  std::size_t rows = 0, bytes = 0;
-  for (auto _ : state) {
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
-      state.SkipWithError(sqlite3_errmsg(db));
-      break;
-    }
-    const int columns = sqlite3_column_count(stmt);
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-      ++rows;
-      for (int c = 0; c < columns; ++c) {
-        benchmark::DoNotOptimize(sqlite3_column_text(stmt, c));
-        bytes += static_cast<std::size_t>(sqlite3_column_bytes(stmt, c));
-      }
-    }
-    sqlite3_finalize(stmt);
-  }
-  sqlite3_close(db);
-  benchmark::DoNotOptimize(bytes);
-  state.SetItemsProcessed(static_cast<int64_t>(rows));
-  state.counters["tasks"] =
-      static_cast<double>(rows) / static_cast<double>(std::max<int64_t>(state.iterations(), 1));
+  korvalis::bench::RunRawStatement(
+      state, TheTasks().path,
+      [](sqlite3* db) {
+        CDBOracle oracle;
+        const std::u16string statement =
+            korvalis::quality::TaskListStatement(oracle, CXmlProperty(kCondition));
+        return korvalis::db::Translate(korvalis::ToUtf8(statement),
+                                       *korvalis::db::Catalog::Load(db))
+            .statements.back();
+      },
+      false, "tasks");
 }
 
 BENCHMARK(BM_GetTaskListInvoke)->Unit(benchmark::kMillisecond);

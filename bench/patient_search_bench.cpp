@@ -16,10 +16,12 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "archive/patient_search.h"
+#include "bench/call_and_statement.h"
 #include "com/archive_patient.h"
 #include "db/database_file.h"
 #include "db/testing/temp_directory.h"
@@ -33,6 +35,8 @@
 #include "platform/db/sql_translator.h"
 
 namespace {
+
+using korvalis::bench::CheckSqlite;
 
 namespace fs = std::filesystem;
 
@@ -63,13 +67,6 @@ std::string Date(int day, int hour) {
   return text;
 }
 
-void Check(int rc, sqlite3* db) {
-  if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
-    std::fprintf(stderr, "sqlite: %s\n", sqlite3_errmsg(db));
-    std::abort();
-  }
-}
-
 // The hospital's database in a directory of its own, which also holds telv.config.xml and
 // becomes the process's current directory. Removed at exit.
 struct Hospital {
@@ -89,18 +86,18 @@ struct Hospital {
   // Visits in admission order spread over the departments, one patient each.
   void Fill() {
     sqlite3* db = nullptr;
-    Check(sqlite3_open(path.c_str(), &db), db);
-    Check(korvalis::db::RegisterOracleFunctions(db), db);  // the schema's generated columns
-    Check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db);
+    CheckSqlite(sqlite3_open(path.c_str(), &db), db);
+    CheckSqlite(korvalis::db::RegisterOracleFunctions(db), db);  // the schema's generated columns
+    CheckSqlite(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db);
     sqlite3_stmt* patient = nullptr;
     sqlite3_stmt* visit = nullptr;
     sqlite3_stmt* record = nullptr;
-    Check(sqlite3_prepare_v2(db,
-                             "INSERT INTO TELV_PATIENT (ID, NAME, SEX, BIRTHDAY, CASE_NO) "
-                             "VALUES (?1, ?2, ?3, '1960-05-01 00:00:00', ?1)",
-                             -1, &patient, nullptr),
-          db);
-    Check(
+    CheckSqlite(sqlite3_prepare_v2(db,
+                                   "INSERT INTO TELV_PATIENT (ID, NAME, SEX, BIRTHDAY, CASE_NO) "
+                                   "VALUES (?1, ?2, ?3, '1960-05-01 00:00:00', ?1)",
+                                   -1, &patient, nullptr),
+                db);
+    CheckSqlite(
         sqlite3_prepare_v2(
             db,
             "INSERT INTO TELV_VISIT_RECORD (PATIENT_ID, EVENT_NO, SERIAL_NO, IN_TIME, "
@@ -111,12 +108,13 @@ struct Hospital {
             "?10, ?3)",
             -1, &visit, nullptr),
         db);
-    Check(sqlite3_prepare_v2(db,
-                             "INSERT INTO TELV_EMR_CONTENT (ID, PATIENT_ID, EVENT_NO, CATALOG_ID, "
-                             "TEMPLATE_ID, EMR_TYPE, TITLE, CREATE_DATE, STATUS) VALUES (?1, ?2, "
-                             "?3, 2, 2, 2, '病程记录', ?4, ?5)",
-                             -1, &record, nullptr),
-          db);
+    CheckSqlite(
+        sqlite3_prepare_v2(db,
+                           "INSERT INTO TELV_EMR_CONTENT (ID, PATIENT_ID, EVENT_NO, CATALOG_ID, "
+                           "TEMPLATE_ID, EMR_TYPE, TITLE, CREATE_DATE, STATUS) VALUES (?1, ?2, "
+                           "?3, 2, 2, 2, '病程记录', ?4, ?5)",
+                           -1, &record, nullptr),
+        db);
     for (int i = 0; i < kVisits; ++i) {
       const std::string id = "P" + std::to_string(i);
       const std::string event_no = "E" + std::to_string(i);
@@ -129,7 +127,7 @@ struct Hospital {
       sqlite3_bind_text(patient, 1, id.c_str(), -1, SQLITE_TRANSIENT);
       sqlite3_bind_text(patient, 2, name.c_str(), -1, SQLITE_TRANSIENT);
       sqlite3_bind_int(patient, 3, i % 2);
-      Check(sqlite3_step(patient), db);
+      CheckSqlite(sqlite3_step(patient), db);
       sqlite3_reset(patient);
 
       sqlite3_bind_text(visit, 1, id.c_str(), -1, SQLITE_TRANSIENT);
@@ -145,7 +143,7 @@ struct Hospital {
         sqlite3_bind_text(visit, 10, Date(day + 10, 16).c_str(), -1, SQLITE_TRANSIENT);
       }
       sqlite3_bind_int(visit, 9, in_hospital ? 1 : (i % 10 == 0 ? 1 : 2));
-      Check(sqlite3_step(visit), db);
+      CheckSqlite(sqlite3_step(visit), db);
       sqlite3_reset(visit);
 
       for (int r = 0; r < kRecordsPerVisit; ++r) {
@@ -155,14 +153,14 @@ struct Hospital {
         sqlite3_bind_text(record, 3, event_no.c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_text(record, 4, Date(day, 11 + r).c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_int(record, 5, r == 0 && i % 3 == 0 ? 0 : 1);
-        Check(sqlite3_step(record), db);
+        CheckSqlite(sqlite3_step(record), db);
         sqlite3_reset(record);
       }
     }
     sqlite3_finalize(patient);
     sqlite3_finalize(visit);
     sqlite3_finalize(record);
-    Check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
+    CheckSqlite(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
     sqlite3_close(db);
   }
 };
@@ -196,42 +194,15 @@ void InvokeList(benchmark::State& state, DISPID dispid, std::vector<std::u16stri
     state.SkipWithError("no ArchivePatient object");
     return;
   }
-  std::vector<VARIANT> arguments(texts.size());
-  for (std::size_t i = 0; i < texts.size(); ++i) {  // reversed, as DISPPARAMS holds them
-    VariantInit(&arguments[i]);
-    arguments[i].vt = VT_BSTR;
-    arguments[i].bstrVal = korvalis::AllocBstr(texts[texts.size() - 1 - i]);
-  }
-  DISPPARAMS params{arguments.data(), nullptr, static_cast<UINT>(arguments.size()), 0};
-  std::size_t patients = 0;
-  long calls = 0;
-  for (auto _ : state) {
-    if (new_statement) {
+  std::function<void(long, std::vector<VARIANT>&)> new_end_time;
+  if (new_statement) {
+    new_end_time = [](long calls, std::vector<VARIANT>& arguments) {
       SysFreeString(arguments[0].bstrVal);
-      arguments[0].bstrVal = korvalis::AllocBstr(DistinctEndTime(calls++));
-    }
-    VARIANT result;
-    VariantInit(&result);
-    EXCEPINFO excep{};
-    UINT arg_err = 0;
-    if (list->Invoke(dispid, IID_NULL, 0, DISPATCH_METHOD, &params, &result, &excep, &arg_err) !=
-        S_OK) {
-      state.SkipWithError(korvalis::ToUtf8(korvalis::BstrView(excep.bstrDescription)).c_str());
-      break;
-    }
-    if (patients == 0) {  // the same list every time: counted once
-      std::u16string_view document = korvalis::BstrView(result.bstrVal);
-      for (std::size_t at = document.find(u"<patient "); at != std::u16string_view::npos;
-           at = document.find(u"<patient ", at + 1)) {
-        ++patients;
-      }
-    }
-    VariantClear(&result);
+      arguments[0].bstrVal = korvalis::AllocBstr(DistinctEndTime(calls));
+    };
   }
-  for (VARIANT& argument : arguments) VariantClear(&argument);
+  korvalis::bench::InvokeList(state, list, dispid, texts, u"<patient ", "patients", new_end_time);
   list->Release();
-  state.SetItemsProcessed(static_cast<int64_t>(patients) * state.iterations());
-  state.counters["patients"] = static_cast<double>(patients);
 }
 
 // The search's statement for the condition, as the embedded provider translates it.
@@ -247,58 +218,12 @@ std::string TranslatedStatement(sqlite3* db, const CXmlProperty::Map& condition)
   return translation.statements.back();
 }
 
-// SQLite's plan of the statement, its steps joined by "; ".
-std::string QueryPlan(sqlite3* db, const std::string& sql) {
-  sqlite3_stmt* stmt = nullptr;
-  std::string plan;
-  if (sqlite3_prepare_v2(db, ("EXPLAIN QUERY PLAN " + sql).c_str(), -1, &stmt, nullptr) !=
-      SQLITE_OK) {
-    return sqlite3_errmsg(db);
-  }
-  while (sqlite3_step(stmt) == SQLITE_ROW) {
-    plan += (plan.empty() ? "" : "; ") +
-            std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 3)));
-  }
-  sqlite3_finalize(stmt);
-  return plan;
-}
-
-// Steps the statement and reads every column as text, as the provider's rows do; prepares it
-// on every run, or once (`prepared_once`). The label shows the plan.
+// The search's statement for the condition stepped on raw SQLite (raw_sqlite.h).
 void RawList(benchmark::State& state, const CXmlProperty::Map& condition, bool prepared_once) {
-  sqlite3* db = nullptr;
-  sqlite3_open_v2(TheHospital().path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
-  korvalis::db::RegisterOracleFunctions(db);
-  const std::string sql = TranslatedStatement(db, condition);
-  state.SetLabel(QueryPlan(db, sql));
-  std::size_t rows = 0, bytes = 0;
-  sqlite3_stmt* stmt = nullptr;
-  for (auto _ : state) {
-    if (stmt == nullptr && sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
-      state.SkipWithError(sqlite3_errmsg(db));
-      break;
-    }
-    const int columns = sqlite3_column_count(stmt);
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-      ++rows;
-      for (int c = 0; c < columns; ++c) {
-        benchmark::DoNotOptimize(sqlite3_column_text(stmt, c));
-        bytes += static_cast<std::size_t>(sqlite3_column_bytes(stmt, c));
-      }
-    }
-    if (prepared_once) {
-      sqlite3_reset(stmt);
-    } else {
-      sqlite3_finalize(stmt);
-      stmt = nullptr;
-    }
-  }
-  sqlite3_finalize(stmt);
-  sqlite3_close(db);
-  benchmark::DoNotOptimize(bytes);
-  state.SetItemsProcessed(static_cast<int64_t>(rows));
-  state.counters["patients"] =
-      static_cast<double>(rows) / static_cast<double>(std::max<int64_t>(state.iterations(), 1));
+  korvalis::bench::RunRawStatement(
+      state, TheHospital().path,
+      [&condition](sqlite3* db) { return TranslatedStatement(db, condition); }, prepared_once,
+      "patients");
 }
 
 const CXmlProperty::Map kInPatientCondition = {{u"nowdept", kDepartment},

@@ -1,0 +1,134 @@
+// The two sides of the benchmarks that hold a call against the statement it runs: the call
+// through IDispatch::Invoke, as a client makes it, and the statement, translated once by the
+// embedded provider's front end, stepped on plain SQLite with every column read as text, as
+// the provider's rows read them.
+//
+// Thread-safety: a benchmark's object and database connection belong to its thread.
+#pragma once
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/com/dispatch.h"
+#include "platform/com/unicode.h"
+#include "platform/com/variant.h"
+#include "platform/db/oracle_functions.h"
+
+namespace korvalis::bench {
+
+// Ends the process with SQLite's message when `rc` is a failure.
+inline void CheckSqlite(int rc, sqlite3* db) {
+  if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
+    std::fprintf(stderr, "sqlite: %s\n", sqlite3_errmsg(db));
+    std::abort();
+  }
+}
+
+// Calls method `dispid` of `object` through Invoke once per iteration, with BSTR arguments
+// given in order; `before_call` (when given) may change them before each call, with the
+// number of calls made so far. Counts the elements that `element` opens ("<patient ") in the
+// first answer, under the counter `element_name`.
+inline void InvokeList(benchmark::State& state, IDispatch* object, DISPID dispid,
+                       const std::vector<std::u16string>& texts, std::u16string_view element,
+                       const char* element_name,
+                       const std::function<void(long, std::vector<VARIANT>&)>& before_call = {}) {
+  std::vector<VARIANT> arguments(texts.size());
+  for (std::size_t i = 0; i < texts.size(); ++i) {  // reversed, as DISPPARAMS holds them
+    VariantInit(&arguments[i]);
+    arguments[i].vt = VT_BSTR;
+    arguments[i].bstrVal = korvalis::AllocBstr(texts[texts.size() - 1 - i]);
+  }
+  std::size_t elements = 0;
+  long calls = 0;
+  for (auto _ : state) {
+    if (before_call) before_call(calls++, arguments);
+    DISPPARAMS params{arguments.data(), nullptr, static_cast<UINT>(arguments.size()), 0};
+    VARIANT result;
+    VariantInit(&result);
+    EXCEPINFO excep{};
+    UINT arg_err = 0;
+    if (object->Invoke(dispid, IID_NULL, 0, DISPATCH_METHOD, &params, &result, &excep, &arg_err) !=
+        S_OK) {
+      state.SkipWithError(korvalis::ToUtf8(korvalis::BstrView(excep.bstrDescription)).c_str());
+      break;
+    }
+    if (elements == 0) {  // the same list every time: counted once
+      std::u16string_view document = korvalis::BstrView(result.bstrVal);
+      for (std::size_t at = document.find(element); at != std::u16string_view::npos;
+           at = document.find(element, at + 1)) {
+        ++elements;
+      }
+    }
+    VariantClear(&result);
+  }
+  for (VARIANT& argument : arguments) VariantClear(&argument);
+  state.SetItemsProcessed(static_cast<int64_t>(elements) * state.iterations());
+  state.counters[element_name] = static_cast<double>(elements);
+}
+
+// SQLite's plan of the statement, its steps joined by "; ".
+inline std::string QueryPlan(sqlite3* db, const std::string& sql) {
+  sqlite3_stmt* stmt = nullptr;
+  std::string plan;
+  if (sqlite3_prepare_v2(db, ("EXPLAIN QUERY PLAN " + sql).c_str(), -1, &stmt, nullptr) !=
+      SQLITE_OK) {
+    return sqlite3_errmsg(db);
+  }
+  while (sqlite3_step(stmt) == SQLITE_ROW) {
+    plan += (plan.empty() ? "" : "; ") +
+            std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 3)));
+  }
+  sqlite3_finalize(stmt);
+  return plan;
+}
+
+// Runs the statement that `translate` gives for the database at `path` (opened with the
+// Oracle functions registered) once per iteration: prepared on every run, or once
+// (`prepared_once`). The label shows the plan; the counter `rows_name` the rows of one run.
+inline void RunRawStatement(benchmark::State& state, const std::string& path,
+                            const std::function<std::string(sqlite3*)>& translate,
+                            bool prepared_once, const char* rows_name) {
+  sqlite3* db = nullptr;
+  sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+  korvalis::db::RegisterOracleFunctions(db);
+  const std::string sql = translate(db);
+  state.SetLabel(QueryPlan(db, sql));
+  std::size_t rows = 0, bytes = 0;
+  sqlite3_stmt* stmt = nullptr;
+  for (auto _ : state) {
+    if (stmt == nullptr && sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+      state.SkipWithError(sqlite3_errmsg(db));
+      break;
+    }
+    const int columns = sqlite3_column_count(stmt);
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+      ++rows;
+      for (int c = 0; c < columns; ++c) {
+        benchmark::DoNotOptimize(sqlite3_column_text(stmt, c));
+        bytes += static_cast<std::size_t>(sqlite3_column_bytes(stmt, c));
+      }
+    }
+    if (prepared_once) {
+      sqlite3_reset(stmt);
+    } else {
+      sqlite3_finalize(stmt);
+      stmt = nullptr;
+    }
+  }
+  sqlite3_finalize(stmt);
+  sqlite3_close(db);
+  benchmark::DoNotOptimize(bytes);
+  state.SetItemsProcessed(static_cast<int64_t>(rows));
+  state.counters[rows_name] =
+      static_cast<double>(rows) / static_cast<double>(std::max<int64_t>(state.iterations(), 1));
+}
+
+}  // namespace korvalis::bench
