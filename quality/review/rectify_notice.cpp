@@ -14,15 +14,14 @@
 // Every value that stands bare in a statement is checked to be a number, and every date
 // text read, before the first statement runs; the call is one transaction, so a failure
 // leaves nothing of it behind.
-#include <algorithm>
-#include <iterator>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
 
+#include "foundation/automation_date.h"
 #include "foundation/bstr_result.h"
-#include "foundation/date_format.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
 #include "foundation/factory.h"
@@ -32,7 +31,7 @@
 #include "foundation/xml_list.h"
 #include "foundation/xml_parser.h"
 #include "foundation/xml_property.h"
-#include "platform/com/ascii.h"
+#include "platform/text/ascii.h"
 #include "quality/review/qc_patient.h"
 
 namespace {
@@ -166,13 +165,11 @@ std::vector<NoticeItem> ReadNoticeItems(const std::u16string& notice) {
 // dialect's date literal of a date text (year-month-day, with or without a time).
 std::u16string StampDate(const CDBType& dialect, const std::u16string& text) {
   if (korvalis::EqualsIgnoringAsciiCase(text, u"sysdate")) return u"sysdate";
-  DateTimeParts parts;
-  if (text.find_first_of(u"-/.年") != std::u16string::npos && ParseDateTimeText(text, parts)) {
-    char16_t canonical[32];
-    FormatString(canonical, std::size(canonical), u"%04d-%02d-%02d %02d:%02d:%02d", parts.year,
-                 parts.month, parts.day, parts.hour, std::max(parts.minute, 0),
-                 std::max(parts.second, 0));
-    return korvalis::SqlDateValue(dialect, canonical);
+  // A date part is required: a time alone names no day of the notice.
+  if (text.find_first_of(u"-/.年") != std::u16string::npos) {
+    if (std::optional<korvalis::AutomationDate> date = korvalis::AutomationDate::Parse(text)) {
+      return korvalis::SqlDateValue(dialect, date->Text());
+    }
   }
   throw CEMRException(u"不是有效的日期: '" + text + u"' (create_date)");
 }
