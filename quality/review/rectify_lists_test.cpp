@@ -7,31 +7,28 @@
 
 #include "platform/xml/dom.h"
 #include "quality/review/qc_patient.h"
+#include "quality/review/testing/collector_test_support.h"
 #include "quality/rules/grade_task_test_util.h"
 
 namespace korvalis::testing {
 namespace {
 
 using com::ScopedBstr;
+using review::testing::AttributeOfEach;
+using review::testing::Element;
+using review::testing::ReadElements;
 using Attributes = std::map<std::string, std::string>;
 
-// One element of a parsed list: its name, attributes and markup of its children.
-struct Element {
-  std::string name;
-  Attributes attributes;
-  std::string inner;
-  bool operator==(const Element&) const = default;
-};
-
-std::vector<Element> ChildrenOf(const xml::Node& parent) {
-  std::vector<Element> children;
-  for (const xml::Node& child : parent.Children()) {
-    Element& element = children.emplace_back();
-    element.name = child.Name();
-    for (const auto& [name, value] : child.Attributes()) element.attributes[name] = value;
-    for (const xml::Node& grandchild : child.Children()) element.inner += grandchild.Xml();
+// The markup of the children of each child of the document's `root`.
+std::vector<std::string> ChildrenMarkup(const std::u16string& text) {
+  xml::Document document;
+  EXPECT_TRUE(document.LoadXml(ToUtf8(text))) << ToUtf8(text);
+  std::vector<std::string> markup;
+  for (const xml::Node& child : document.DocumentElement().Children()) {
+    std::string& inner = markup.emplace_back();
+    for (const xml::Node& grandchild : child.Children()) inner += grandchild.Xml();
   }
-  return children;
+  return markup;
 }
 
 class RectifyListsTest : public GradeTaskTest {
@@ -83,15 +80,10 @@ class RectifyListsTest : public GradeTaskTest {
   std::vector<Element> Info(const std::u16string& condition) {
     const std::u16string text = InfoText(condition);
     if (text.empty()) return {};  // no notice
-    xml::Document document;
-    EXPECT_TRUE(document.LoadXml(ToUtf8(text))) << ToUtf8(text);
-    return document.HasDocumentElement() ? ChildrenOf(document.DocumentElement())
-                                         : std::vector<Element>();
+    return ReadElements(text);
   }
   std::vector<std::string> InfoIds(const std::u16string& condition) {
-    std::vector<std::string> ids;
-    for (const Element& notice : Info(condition)) ids.push_back(notice.attributes.at("id"));
-    return ids;
+    return AttributeOfEach(Info(condition), "id");
   }
   std::vector<Element> PatientList(const std::u16string& filter) {
     ScopedBstr argument(filter), result;
@@ -99,15 +91,10 @@ class RectifyListsTest : public GradeTaskTest {
                 CBQCPatient::GetRectificationPatientList(ds, argument.get(), result.out());
               }),
               u"");
-    xml::Document document;
-    EXPECT_TRUE(document.LoadXml(ToUtf8(result.text())));
-    return ChildrenOf(document.DocumentElement());
+    return ReadElements(result.text());
   }
   std::vector<std::string> ListedNotices(const std::u16string& filter) {
-    std::vector<std::string> ids;
-    for (const Element& patient : PatientList(filter)) {
-      ids.push_back(patient.attributes.at("rectification_id"));
-    }
+    std::vector<std::string> ids = AttributeOfEach(PatientList(filter), "rectification_id");
     std::sort(ids.begin(), ids.end());
     return ids;
   }
@@ -145,8 +132,8 @@ TEST_F(RectifyListsTest, TheNoticesOfAVisitNewestFirstWithTheirItems) {
   AddNoticeTo("R3", "P2", "E2", "D1", 0, 1, "2026-12-03 10:00:00");
   AddItem("R1", 1, 1, "缺<b>主诉</b>文");
   AddItem("R1", 0, 2, "");
-  const std::vector<Element> notices =
-      Info(u"<root><patient_id>P1</patient_id><event_no>E1</event_no></root>");
+  const std::u16string visit = u"<root><patient_id>P1</patient_id><event_no>E1</event_no></root>";
+  const std::vector<Element> notices = Info(visit);
   ASSERT_EQ(notices.size(), 2u);
   EXPECT_EQ(notices[0].attributes.at("id"), "R2");
   EXPECT_EQ(notices[1].attributes, (Attributes{{"id", "R1"},
@@ -161,7 +148,7 @@ TEST_F(RectifyListsTest, TheNoticesOfAVisitNewestFirstWithTheirItems) {
                                                {"feed_time", ""},
                                                {"type", "1"},
                                                {"status", "1"}}));
-  EXPECT_EQ(notices[1].inner,
+  EXPECT_EQ(ChildrenMarkup(InfoText(visit))[1],
             "<item standard_id=\"1\" standard=\"主诉不清\" serial=\"1\" emr_id=\"R9\" "
             "emr_title=\"入院记录\" feed_back=\"已改\" deduct=\"1.5\">缺<b>主诉</b>文</item>"
             "<item standard_id=\"0\" standard=\"\" serial=\"2\" emr_id=\"R9\" "
@@ -241,7 +228,7 @@ TEST_F(RectifyListsTest, TheVisitsOfNoticesByStateAndSentDate) {
       PatientList(u"<root><rectification_status>4</rectification_status></root>");
   ASSERT_EQ(discharged.size(), 1u);
   EXPECT_EQ(discharged[0].name, "patient");
-  EXPECT_EQ(discharged[0].inner, "李四");
+  EXPECT_EQ(discharged[0].text, "李四");
   EXPECT_EQ(discharged[0].attributes,
             (Attributes{{"sex", "0"},
                         {"patient_id", "P2"},
