@@ -176,8 +176,10 @@ void SearchPatients(CEMRDataSource& data_source, const std::u16string& condition
   std::u16string now;
   data_source.QueryScalar(dialect.GetSysDateSql(), now);
   if (not_xml) std::rethrow_exception(not_xml);
+  // A visit is known by its patient and visit number.
+  static const std::vector<std::u16string> kVisitKey = {u"id", u"eventno"};
   data_source.QueryElements(StatementOf(dialect, now, fields, pieces), PatientSearchNames(),
-                            pbstrList);
+                            pbstrList, kVisitKey);
 }
 
 }  // namespace korvalis::archive

@@ -183,6 +183,29 @@ TEST_F(PatientSearchTest, AnEmptyOrUnknownConditionListsEveryVisit) {
             (Events{"E2002"}));
 }
 
+TEST_F(PatientSearchTest, ANameXmlCannotCarryIsAnsweredWithReplacementCharactersAndLogged) {
+  db_.AddPatient({.id = "P5", .name = "赵\x01六", .case_no = "C\x1B" "5"});
+  db_.AddVisit({.patient_id = "P5", .event_no = "E5001", .dept_id = "0101"});
+  db_.AddPatient({.id = "P6", .name = "钱\x08七"});
+  db_.AddVisit({.patient_id = "P6", .event_no = "E6001", .dept_id = "0101"});
+  datasource::testing::EventLogCapture events;
+  std::vector<Patient> ward =
+      Search(u"<root><nowdept>0101</nowdept><orderby>EVENT_NO</orderby></root>");
+  ASSERT_EQ(EventNumbers(ward), (Events{"E1001", "E1003", "E2001", "E5001", "E6001"}));
+  EXPECT_EQ(ward[3].name, "赵\uFFFD六");
+  EXPECT_EQ(ward[3]["case_no"], "C\uFFFD5");
+  EXPECT_EQ(ward[4].name, "钱\uFFFD七");
+  EXPECT_EQ(ward[0].name, "张三");
+  // The stored values are as they were imported.
+  EXPECT_EQ(db_.QueryScalar("SELECT NAME FROM TELV_PATIENT WHERE ID = 'P5'"), "赵\x01六");
+  // One record for the call, naming both visits.
+  const std::vector<sys::EventRecord> records = events.Records();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_NE(records[0].text.find(u"id=P5 eventno=E5001;"), std::u16string::npos)
+      << ToUtf8(records[0].text);
+  EXPECT_NE(records[0].text.find(u"id=P6 eventno=E6001;"), std::u16string::npos);
+}
+
 TEST_F(PatientSearchTest, TextConditionsMatchPartsOrWholeValues) {
   EXPECT_EQ(Find(u"<name>三</name>"), (Events{"E1001", "E1003"}));
   EXPECT_EQ(Find(u"<doctor>静</doctor><nowdept>0101</nowdept>"), (Events{"E1001"}));

@@ -1,10 +1,9 @@
 #include "foundation/row_readers.h"
 
-#include <xercesc/util/XMLChar.hpp>
-
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <xercesc/util/XMLChar.hpp>
 
 #include "platform/com/unicode.h"
 
@@ -91,10 +90,13 @@ void XmlOutput::Grow(std::size_t units) {
   capacity_ = capacity;
 }
 
-bool AppendEscapedXml(XmlOutput& out, std::string_view value, bool attribute) {
+bool AppendEscapedXml(XmlOutput& out, std::string_view value, bool attribute,
+                      Unrepresentable unrepresentable) {
   const std::array<AsciiEscape, 128>& escapes = attribute ? kAttributeEscapes : kTextEscapes;
+  const bool replace = unrepresentable == Unrepresentable::kReplace;
   const auto* p = reinterpret_cast<const unsigned char*>(value.data());
   const unsigned char* const end = p + value.size();
+  bool carried = true;
   // A long value goes in pieces, so that the room made for it stays small; a sequence that
   // starts in a piece is finished in it and gives at most two more units.
   while (p < end) {
@@ -108,7 +110,13 @@ bool AppendEscapedXml(XmlOutput& out, std::string_view value, bool attribute) {
         if (escape.length == 0) {
           *at++ = *p++;
         } else if (escape.length == kRefused) {
-          refused = true;
+          carried = false;
+          if (replace) {
+            *at++ = kReplacement;
+            ++p;
+          } else {
+            refused = true;
+          }
         } else {
           at = std::copy_n(escape.entity, escape.length, at);
           ++p;
@@ -117,25 +125,34 @@ bool AppendEscapedXml(XmlOutput& out, std::string_view value, bool attribute) {
       }
       const unsigned char* const sequence = p;
       const char32_t code_point = DecodeSequence(p, end);
+      bool unfit;
       if (code_point < 0x10000) {
         const auto unit = static_cast<char16_t>(code_point);
-        refused = unit >= 0xD800 && !xercesc::XMLChar1_0::isXMLChar(unit);
-        if (!refused) *at++ = unit;
+        unfit = unit >= 0xD800 && !xercesc::XMLChar1_0::isXMLChar(unit);
+        if (!unfit) *at++ = unit;
       } else {
         const auto high = static_cast<char16_t>(0xD800 + ((code_point - 0x10000) >> 10));
         const auto low = static_cast<char16_t>(0xDC00 + ((code_point - 0x10000) & 0x3FF));
-        refused = !xercesc::XMLChar1_0::isXMLChar(high, low);
-        if (!refused) {
+        unfit = !xercesc::XMLChar1_0::isXMLChar(high, low);
+        if (!unfit) {
           *at++ = high;
           *at++ = low;
         }
       }
-      if (refused) p = sequence;
+      if (unfit) {
+        carried = false;
+        if (replace) {
+          *at++ = kReplacement;
+        } else {
+          refused = true;
+          p = sequence;
+        }
+      }
     }
     out.Commit(static_cast<std::size_t>(at - begin));
     if (refused) return false;
   }
-  return true;
+  return carried;
 }
 
 void RowListReader::Start(const db::Rowset& rows) { available = rows.ColumnCount(); }
@@ -169,8 +186,9 @@ void RowXmlWriter::Row(const db::Rowset& rows) {
 }
 
 ElementWriter::ElementWriter(XmlOutput* out, std::u16string_view element,
-                             const std::vector<std::pair<std::u16string_view, int>>& attributes)
-    : out_(out) {
+                             const std::vector<std::pair<std::u16string_view, int>>& attributes,
+                             std::vector<std::pair<std::u16string_view, int>> keys)
+    : out_(out), keys_(std::move(keys)) {
   opening_.append(u"<").append(element);
   closing_.append(u"</").append(element).append(u">");
   for (const auto& attribute : attributes) {
@@ -186,28 +204,41 @@ ElementWriter::ElementWriter(XmlOutput* out, std::u16string_view element,
 
 void ElementWriter::Start(const db::Rowset& rows) { available_ = rows.ColumnCount(); }
 
-void ElementWriter::AppendColumn(const db::Rowset& rows, int column, bool attribute) {
+bool ElementWriter::AppendColumn(const db::Rowset& rows, int column, bool attribute) {
   // NULL reads as empty text: both write nothing.
-  if (column >= available_) return;
-  if (!AppendEscapedXml(*out_, rows.Text(column), attribute)) invalid_ = true;
+  if (column >= available_) return true;
+  return AppendEscapedXml(*out_, rows.Text(column), attribute, Unrepresentable::kReplace);
+}
+
+void ElementWriter::KeepKey(const db::Rowset& rows) {
+  if (++replaced_rows_ > kMaxKeptRows) return;
+  std::u16string key;
+  for (const auto& [name, column] : keys_) {
+    if (!key.empty()) key.push_back(u' ');
+    key.append(name).push_back(u'=');
+    if (column < available_) key.append(FromUtf8(rows.Text(column)));
+  }
+  if (keys_.empty()) key = u"第" + FromUtf8(std::to_string(rows_)) + u"行";
+  replaced_keys_.push_back(std::move(key));
 }
 
 void ElementWriter::Row(const db::Rowset& rows) {
-  if (!any_row_) out_->Append(u"<root>");
-  any_row_ = true;
+  if (rows_++ == 0) out_->Append(u"<root>");
+  bool carried = true;
   out_->Append(opening_);
   for (const Attribute& attribute : attributes_) {
     out_->Append(attribute.opening);
-    AppendColumn(rows, attribute.column, true);
+    carried &= AppendColumn(rows, attribute.column, true);
     out_->Append(u"\"");
   }
   if (available_ == 0 || rows.Text(0).empty()) {
     out_->Append(u"/>");
-    return;
+  } else {
+    out_->Append(u">");
+    carried &= AppendColumn(rows, 0, false);
+    out_->Append(closing_);
   }
-  out_->Append(u">");
-  AppendColumn(rows, 0, false);
-  out_->Append(closing_);
+  if (!carried) KeepKey(rows);
 }
 
 }  // namespace korvalis::datasource

@@ -55,11 +55,18 @@ class XmlOutput {
   std::size_t capacity_ = 0;
 };
 
+// What becomes of a character that XML cannot carry (a control character, U+FFFE, U+FFFF).
+enum class Unrepresentable {
+  kRefuse,   // the value ends before it
+  kReplace,  // it is written as U+FFFD and the value goes on
+};
+
 // Appends the UTF-8 `value` as UTF-16, escaped for element text or (`attribute`) an attribute
-// value. Ill-formed UTF-8 becomes U+FFFD as korvalis::FromUtf8 makes it. Returns false, with
-// the text before the offending character appended, when XML cannot carry one of its
-// characters.
-bool AppendEscapedXml(XmlOutput& out, std::string_view value, bool attribute);
+// value. Ill-formed UTF-8 becomes U+FFFD as korvalis::FromUtf8 makes it. Returns false when XML
+// cannot carry one of its characters: refused, the text before it is appended; replaced, the
+// whole value with U+FFFD in its place.
+bool AppendEscapedXml(XmlOutput& out, std::string_view value, bool attribute,
+                      Unrepresentable unrepresentable = Unrepresentable::kRefuse);
 
 // `columns` texts per row: NULL, and columns beyond the rowset's, give empty text.
 struct RowListReader {
@@ -87,17 +94,27 @@ class RowXmlWriter {
   bool invalid_ = false;
 };
 
-// <element a="column i" ...>column 0</element> per row, "<root>" before the first.
+// <element a="column i" ...>column 0</element> per row, "<root>" before the first. A character
+// that XML cannot carry is written as U+FFFD (the value in the database stays as it is), and
+// the row is remembered by its key.
 class ElementWriter {
  public:
-  // `attributes`: name and column of each attribute, in name order. `*out` must outlive the
-  // writer.
+  // The keys of at most this many rows are kept; the rest are only counted.
+  static constexpr std::size_t kMaxKeptRows = 20;
+
+  // `attributes`: name and column of each attribute, in name order. `keys`: name and column of
+  // the values that identify a row; without them a row is known by its position. `*out` must
+  // outlive the writer.
   ElementWriter(XmlOutput* out, std::u16string_view element,
-                const std::vector<std::pair<std::u16string_view, int>>& attributes);
+                const std::vector<std::pair<std::u16string_view, int>>& attributes,
+                std::vector<std::pair<std::u16string_view, int>> keys = {});
   void Start(const db::Rowset& rows);
   void Row(const db::Rowset& rows);
-  bool invalid() const { return invalid_; }
-  bool any_row() const { return any_row_; }
+  bool any_row() const { return rows_ > 0; }
+  // The rows that held a character XML cannot carry, and the keys of the first kMaxKeptRows
+  // of them ("id=P1 eventno=E1", or "第3行").
+  std::size_t replaced_rows() const { return replaced_rows_; }
+  const std::vector<std::u16string>& replaced_keys() const { return replaced_keys_; }
 
  private:
   struct Attribute {
@@ -105,15 +122,19 @@ class ElementWriter {
     int column;
   };
 
-  void AppendColumn(const db::Rowset& rows, int column, bool attribute);
+  // False when a character was replaced.
+  bool AppendColumn(const db::Rowset& rows, int column, bool attribute);
+  void KeepKey(const db::Rowset& rows);
 
   XmlOutput* out_;
   std::u16string opening_;  // "<element"
   std::u16string closing_;  // "</element>"
   std::u16string openings_;
   std::vector<Attribute> attributes_;
-  bool invalid_ = false;
-  bool any_row_ = false;
+  std::vector<std::pair<std::u16string_view, int>> keys_;
+  std::size_t rows_ = 0;
+  std::size_t replaced_rows_ = 0;
+  std::vector<std::u16string> replaced_keys_;
   int available_ = 0;
 };
 

@@ -2,15 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <xercesc/util/XMLChar.hpp>
-
 #include <random>
+#include <xercesc/util/XMLChar.hpp>
 
 #include "platform/com/unicode.h"
 
 namespace {
 
 using korvalis::datasource::AppendEscapedXml;
+using korvalis::datasource::Unrepresentable;
 using korvalis::datasource::XmlOutput;
 
 struct Escaped {
@@ -19,8 +19,9 @@ struct Escaped {
 };
 
 // The value decoded by the library's converter, then escaped one unit at a time as the XML
-// library's serialiser does: the writers must give exactly this.
-Escaped Reference(std::string_view utf8, bool attribute) {
+// library's serialiser does, a character it cannot carry ending the text or replaced: the
+// writers must give exactly this.
+Escaped Reference(std::string_view utf8, bool attribute, Unrepresentable unrepresentable) {
   const std::u16string value = korvalis::FromUtf8(utf8);
   Escaped out{u"", true};
   for (std::size_t i = 0; i < value.size(); ++i) {
@@ -33,7 +34,9 @@ Escaped Reference(std::string_view utf8, bool attribute) {
     }
     if (!xercesc::XMLChar1_0::isXMLChar(c)) {
       out.valid = false;
-      return out;
+      if (unrepresentable == Unrepresentable::kRefuse) return out;
+      out.text.push_back(0xFFFD);
+      continue;
     }
     if (c == u'&') {
       out.text += u"&amp;";
@@ -56,20 +59,25 @@ Escaped Reference(std::string_view utf8, bool attribute) {
   return out;
 }
 
-Escaped Written(std::string_view utf8, bool attribute, std::u16string_view before = u"<") {
+Escaped Written(std::string_view utf8, bool attribute, std::u16string_view before = u"<",
+                Unrepresentable unrepresentable = Unrepresentable::kRefuse) {
   XmlOutput out;
   out.Append(before);
-  const bool valid = AppendEscapedXml(out, utf8, attribute);
+  const bool valid = AppendEscapedXml(out, utf8, attribute, unrepresentable);
   EXPECT_EQ(out.view().substr(0, before.size()), before);
   return {std::u16string(out.view().substr(before.size())), valid};
 }
 
 void ExpectAsReference(const std::string& utf8) {
   for (bool attribute : {false, true}) {
-    const Escaped expected = Reference(utf8, attribute);
-    const Escaped written = Written(utf8, attribute);
-    ASSERT_EQ(written.valid, expected.valid) << testing::PrintToString(utf8) << " " << attribute;
-    ASSERT_EQ(written.text, expected.text) << testing::PrintToString(utf8) << " " << attribute;
+    for (Unrepresentable mode : {Unrepresentable::kRefuse, Unrepresentable::kReplace}) {
+      const Escaped expected = Reference(utf8, attribute, mode);
+      const Escaped written = Written(utf8, attribute, u"<", mode);
+      ASSERT_EQ(written.valid, expected.valid)
+          << testing::PrintToString(utf8) << " " << attribute << " " << static_cast<int>(mode);
+      ASSERT_EQ(written.text, expected.text)
+          << testing::PrintToString(utf8) << " " << attribute << " " << static_cast<int>(mode);
+    }
   }
 }
 
@@ -82,10 +90,10 @@ TEST(AppendEscapedXml, DecodesAndEscapesExactlyAsConverterAndSerialiser) {
       ExpectAsReference(std::string{static_cast<char>(a), static_cast<char>(b)});
     }
   }
-  const unsigned char kBytes[] = {0x00, 0x01, 0x09, 0x0A, 0x0D, 0x1F, ' ',  '"',  '&',  '\'', '<',
-                                  '>',  'a',  0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBE, 0xBF, 0xC0,
-                                  0xC1, 0xC2, 0xDF, 0xE0, 0xE4, 0xED, 0xEE, 0xEF, 0xF0, 0xF3, 0xF4,
-                                  0xF5, 0xFF};
+  const unsigned char kBytes[] = {0x00, 0x01, 0x09, 0x0A, 0x0D, 0x1F, ' ',  '"',  '&',
+                                  '\'', '<',  '>',  'a',  0x7F, 0x80, 0x8F, 0x90, 0x9F,
+                                  0xA0, 0xBE, 0xBF, 0xC0, 0xC1, 0xC2, 0xDF, 0xE0, 0xE4,
+                                  0xED, 0xEE, 0xEF, 0xF0, 0xF3, 0xF4, 0xF5, 0xFF};
   std::mt19937 random(7);
   std::uniform_int_distribution<std::size_t> pick(0, sizeof kBytes - 1);
   std::uniform_int_distribution<int> length(3, 9);
@@ -120,6 +128,19 @@ TEST(AppendEscapedXml, RefusalKeepsTheTextBeforeTheCharacter) {
   const Escaped late = Written(std::string(5000, 'x') + "\x02", true);
   EXPECT_FALSE(late.valid);
   EXPECT_EQ(late.text, std::u16string(5000, u'x'));
+}
+
+// A replaced character becomes U+FFFD and the value goes on.
+TEST(AppendEscapedXml, ReplacementWritesTheWholeValue) {
+  const Escaped control = Written("a&b\x01z\x1F", false, u"<doc>", Unrepresentable::kReplace);
+  EXPECT_FALSE(control.valid);
+  EXPECT_EQ(control.text, u"a&amp;b\uFFFDz\uFFFD");
+  const Escaped noncharacter =
+      Written("中\xEF\xBF\xBF\"", true, u"<doc>", Unrepresentable::kReplace);
+  EXPECT_FALSE(noncharacter.valid);
+  EXPECT_EQ(noncharacter.text, u"中\uFFFD&quot;");
+  const Escaped fit = Written("中\t\n", false, u"<doc>", Unrepresentable::kReplace);
+  EXPECT_TRUE(fit.valid);
 }
 
 TEST(XmlOutput, GrowsKeepingWhatWasWritten) {

@@ -2,14 +2,15 @@
 
 #include <algorithm>
 #include <exception>
-#include <new>
 #include <mutex>
+#include <new>
 #include <xercesc/util/XMLChar.hpp>
 
 #include "foundation/call_scope.h"
 #include "foundation/connection_failures.h"
 #include "foundation/database_error.h"
 #include "foundation/emr_exception.h"
+#include "foundation/event_log_entry.h"
 #include "foundation/row_readers.h"
 #include "platform/com/unicode.h"
 #include "platform/db/connection_pool.h"
@@ -193,6 +194,16 @@ void CheckElementName(const std::u16string& name) {
   }
 }
 
+// One record per list: how many rows held a character that XML cannot carry, and their keys.
+void ReportReplacedCharacters(const ElementWriter& writer) {
+  std::u16string text = u"查询结果中有 " + FromUtf8(std::to_string(writer.replaced_rows())) +
+                        u" 行含有XML不允许的字符, 已写作U+FFFD:";
+  for (const std::u16string& key : writer.replaced_keys())
+    text.append(u" ").append(key).append(u";");
+  if (writer.replaced_rows() > writer.replaced_keys().size()) text.append(u" ...");
+  CEventLogEntry(text, CEventLogEntry::kWarning).Report();
+}
+
 }  // namespace
 
 void CSingleDataSource::Execute(const std::u16string& sql, std::u16string* rows) {
@@ -233,14 +244,16 @@ void CSingleDataSource::QueryValue(const std::u16string& sql, std::u16string& va
 }
 
 void CSingleDataSource::QueryElements(const std::u16string& sql,
-                                      const std::vector<std::u16string>& names, BSTR* result) {
+                                      const std::vector<std::u16string>& names, BSTR* result,
+                                      const std::vector<std::u16string>& key_names) {
   if (names.empty()) throw CEMRException(std::u16string(u"查询元素名称列表为空."));
   for (const std::u16string& name : names) CheckElementName(name);
   // The attributes as the XML library's writer orders them: by name. A name given twice is
   // one attribute holding the value of its last column.
   std::vector<std::pair<std::u16string_view, int>> columns;
   columns.reserve(names.size() - 1);
-  for (std::size_t i = 1; i < names.size(); ++i) columns.emplace_back(names[i], static_cast<int>(i));
+  for (std::size_t i = 1; i < names.size(); ++i)
+    columns.emplace_back(names[i], static_cast<int>(i));
   std::sort(columns.begin(), columns.end());
   std::vector<std::pair<std::u16string_view, int>> attributes;
   attributes.reserve(columns.size());
@@ -249,14 +262,19 @@ void CSingleDataSource::QueryElements(const std::u16string& sql,
       attributes.push_back(columns[i]);
     }
   }
+  std::vector<std::pair<std::u16string_view, int>> keys;
+  for (const std::u16string& key : key_names) {
+    const auto it = std::find(names.begin(), names.end(), key);
+    if (it != names.end()) keys.emplace_back(key, static_cast<int>(it - names.begin()));
+  }
 
   XmlOutput xml;
   xml.Append(u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?>");
-  ElementWriter writer(&xml, names[0], attributes);
+  ElementWriter writer(&xml, names[0], attributes, std::move(keys));
   // The rows are counted as a Query of as many columns as there are names.
   RunStatement(sql, true, &writer);
-  if (writer.invalid()) throw CEMRException(std::u16string(kInvalidCharacterMessage));
   xml.Append(writer.any_row() ? u"</root>" : u"<root/>");
+  if (writer.replaced_rows() > 0) ReportReplacedCharacters(writer);
   if (result == nullptr) return;
   *result = SysAllocStringLen(xml.data(), static_cast<UINT>(xml.size()));
   if (*result == nullptr) throw std::bad_alloc();

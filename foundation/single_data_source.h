@@ -82,9 +82,12 @@ class CSingleDataSource {
   // is column 1 and whose attribute names[i] holds column i+1 (attributes in name order, as
   // the XML library writes them). Stores a new BSTR through
   // `result` (nothing when it is null). Throws CEMRException "查询元素名称列表为空." for an
-  // empty `names` and "查询结果含有XML不允许的字符." for a value XML cannot carry.
+  // empty `names`. A character that XML cannot carry (a control character brought in from
+  // another system) is written as U+FFFD, so that one such value does not cost the whole list;
+  // one warning in the event log names the rows that held one, by the values of `key_names`
+  // (names among `names` that identify a row) or, without them, by their position.
   void QueryElements(const std::u16string& sql, const std::vector<std::u16string>& names,
-                     BSTR* result);
+                     BSTR* result, const std::vector<std::u16string>& key_names = {});
 
   // Reads the BLOB in column 1 of the query's first row, decrypting (encryption > 0) and then
   // uncompressing (compression > 0; the digest encryption 4 is refused); in text mode drops a

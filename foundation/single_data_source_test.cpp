@@ -6,10 +6,10 @@
 
 #include "foundation/comm_data_source.h"
 #include "foundation/connection_failures.h"
-#include "foundation/testing/data_source_test_util.h"
 #include "foundation/database_error.h"
 #include "foundation/emr_exception.h"
 #include "foundation/sql_text.h"
+#include "foundation/testing/data_source_test_util.h"
 #include "foundation/xml_parser.h"
 #include "platform/db/sql_error.h"
 
@@ -154,7 +154,7 @@ TEST_F(StatementTest, QueryElementsMatchesTheLibrarySerialiser) {
   EXPECT_EQ(written, expected);
 }
 
-TEST_F(StatementTest, QueryElementsRefusesWhatXmlCannotCarry) {
+TEST_F(StatementTest, QueryElementsRefusesNamesThatAreNoElementNames) {
   CCommDataSource source = Source();
   BSTR result = nullptr;
   try {
@@ -169,13 +169,58 @@ TEST_F(StatementTest, QueryElementsRefusesWhatXmlCannotCarry) {
   } catch (const CEMRException& e) {
     EXPECT_EQ(e.GetText(), u"查询元素名称无效: a b");
   }
+  EXPECT_EQ(result, nullptr);
+}
+
+TEST_F(StatementTest, QueryElementsWritesWhatXmlCannotCarryAsReplacementCharacters) {
+  CCommDataSource source = Source();
+  const std::u16string kFrom =
+      u" FROM (SELECT 1 ID, 'a' || CHR(1) || 'b' NAME, 'ok' NOTE FROM DUAL UNION ALL "
+      u"SELECT 2, 'fine', 'x' || CHR(31) FROM DUAL UNION ALL SELECT 3, 'fine', 'ok' FROM DUAL) "
+      u"ORDER BY ID";
+  BSTR result = nullptr;
+  source.QueryElements(u"SELECT NAME, ID, NOTE" + kFrom, {u"p", u"id", u"note"}, &result, {u"id"});
+  const std::u16string list = Text(result);
+  EXPECT_NE(list.find(u"<p id=\"1\" note=\"ok\">a\uFFFDb</p>"), std::u16string::npos)
+      << korvalis::ToUtf8(list);
+  EXPECT_NE(list.find(u"<p id=\"2\" note=\"x\uFFFD\">fine</p>"), std::u16string::npos);
+  CXmlStringParser parser(list);
+  EXPECT_NE(parser.GetDocument(), nullptr);
+  // One record for the list, naming each row by its key.
+  auto records = events_.Records();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].type, 2);
+  EXPECT_NE(records[0].text.find(u" id=1;"), std::u16string::npos)
+      << korvalis::ToUtf8(records[0].text);
+  EXPECT_NE(records[0].text.find(u" id=2;"), std::u16string::npos);
+  EXPECT_EQ(records[0].text.find(u"id=3"), std::u16string::npos);
+
+  // Without a key a row is named by its position.
+  events_.Clear();
+  source.QueryElements(u"SELECT NAME, ID" + kFrom, {u"p", u"id"}, &result);
+  SysFreeString(result);
+  records = events_.Records();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_NE(records[0].text.find(u" 第1行;"), std::u16string::npos)
+      << korvalis::ToUtf8(records[0].text);
+  EXPECT_EQ(records[0].text.find(u"第2行"), std::u16string::npos);
+
+  // A list without such a character writes no record.
+  events_.Clear();
+  source.QueryElements(u"SELECT NAME, ID FROM T_ROW", {u"p", u"id"}, &result, {u"id"});
+  SysFreeString(result);
+  EXPECT_TRUE(events_.Records().empty());
+}
+
+TEST_F(StatementTest, ExecuteRefusesRowsThatXmlCannotCarry) {
+  CCommDataSource source = Source();
+  std::u16string rows;
   try {
-    source.QueryElements(u"SELECT 'a' || CHR(1) FROM DUAL", {u"p"}, &result);
+    source.Execute(u"SELECT 'a' || CHR(1) X FROM DUAL", &rows);
     ADD_FAILURE();
   } catch (const CEMRException& e) {
     EXPECT_EQ(e.GetText(), u"查询结果含有XML不允许的字符.");
   }
-  EXPECT_EQ(result, nullptr);
 }
 
 TEST_F(StatementTest, AFailingStatementIsLoggedInFullAndReportedGenerically) {
