@@ -43,6 +43,9 @@ function(korvalis_add_test name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main
     Threads::Threads)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  # Tests read their data from the source tree: the one CTest names in KORVALIS_SOURCE_DIR, or
+  # else this one, so that a test binary run by hand finds it too.
+  target_compile_definitions(${name} PRIVATE KORVALIS_SOURCE_DIR_FALLBACK="${PROJECT_SOURCE_DIR}")
   # Exported symbols let the libraries a test loads share the process-wide state of the
   # platform layer (per-thread error information) with the test's own copy.
   set_target_properties(${name} PROPERTIES ENABLE_EXPORTS ON)

@@ -8,6 +8,7 @@
 #include "foundation/emr_exception.h"
 #include "foundation/iss_helper.h"
 #include "foundation/testing/data_source_test_util.h"
+#include "foundation/xhtml_document.h"
 #include "platform/com/guid.h"
 #include "platform/com/unicode.h"
 
@@ -95,6 +96,33 @@ TEST_F(BlobTest, EveryCodecCombinationRoundTrips) {
         EXPECT_EQ(Stored(), expected);
       }
     }
+  }
+}
+
+// Records written from a decompressed text end in its zero character (00 00), others do not.
+// Reading and writing the record again gives back exactly what is stored, in either form, and
+// the page loads the same from both.
+TEST_F(BlobTest, StoredTextWithOrWithoutItsZeroCharacterRoundTripsUnchanged) {
+  const std::u16string page = u"<HTML><HEAD></HEAD><BODY><P>现病史：胸痛2小时</P></BODY></HTML>";
+  for (const std::u16string& text : {page, page + u'\0'}) {
+    SCOPED_TRACE(text.back() == u'\0' ? "with the zero character" : "without it");
+    Write(Utf16Bytes(text), 1, 3, true);
+    const std::string stored = Stored();
+    const std::string read = Read(1, 3, true);
+    EXPECT_EQ(read, Utf16Bytes(text));
+    Write(read, 1, 3, true);
+    EXPECT_EQ(Stored(), stored);
+
+    std::u16string loaded;
+    for (size_t i = 0; i + 1 < read.size(); i += 2) {
+      loaded.push_back(static_cast<char16_t>(static_cast<unsigned char>(read[i]) |
+                                             static_cast<unsigned char>(read[i + 1]) << 8));
+    }
+    XHTMLDocument document;
+    ASSERT_EQ(document.Load(loaded), S_OK);
+    std::u16string saved;
+    ASSERT_EQ(document.GetHtml(saved), S_OK);
+    EXPECT_EQ(saved, page);
   }
 }
 

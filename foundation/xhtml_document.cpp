@@ -12,29 +12,39 @@
 using korvalis::html::Document;
 using korvalis::html::Element;
 
-HRESULT XHTMLDocument::LoadBytes(const unsigned char* bytes, std::uint32_t length) {
+HRESULT XHTMLDocument::NewDocument() {
   document_.reset();
   try {
     document_ = std::make_shared<Document>();
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   }
-  CMyStream stream(bytes, length);
+  return S_OK;
+}
+
+HRESULT XHTMLDocument::LoadStream(const std::string& bytes) {
+  if (bytes.size() > UINT32_MAX) return E_OUTOFMEMORY;
+  CMyStream stream(reinterpret_cast<const unsigned char*>(bytes.data()),
+                   static_cast<std::uint32_t>(bytes.size()));
   return korvalis::html::LoadFromStream(*document_, &stream);
 }
 
 HRESULT XHTMLDocument::Load(const std::u16string& html) {
-  // Stored record content starts with its byte-order mark; it marks the encoding and is no
-  // character of the page, so it must not end up as text of the body.
+  HRESULT hr = NewDocument();
+  if (FAILED(hr)) return hr;
+  // Stored record content starts with its byte-order mark, and content written from a
+  // decompressed text ends in that text's zero character; neither is a character of the page,
+  // so neither may end up as text of the body.
   std::u16string_view text = html;
   if (!text.empty() && text.front() == u'\uFEFF') text.remove_prefix(1);
+  if (!text.empty() && text.back() == u'\0') text.remove_suffix(1);
   if (text.empty()) text = kEmptyEmrHtml;
   // UTF-16LE with its byte-order mark, so the document reads the text unchanged.
   std::string bytes = "\xFF\xFE";
   korvalis::AppendUtf16Le(text, bytes);
+  // A text too long for a stream is not loaded at all: no record.
   if (bytes.size() > UINT32_MAX) return E_OUTOFMEMORY;
-  HRESULT hr = LoadBytes(reinterpret_cast<const unsigned char*>(bytes.data()),
-                         static_cast<std::uint32_t>(bytes.size()));
+  hr = LoadStream(bytes);
   if (FAILED(hr)) {
     CEventLogEntry(u"IPersistStreamInit加载内容时，发生错误：" +
                        korvalis::FromUtf8(std::to_string(hr)) + u"。尝试重新注册ole32.dll",
@@ -45,10 +55,9 @@ HRESULT XHTMLDocument::Load(const std::u16string& html) {
 }
 
 HRESULT XHTMLDocument::Load(const std::string& html) {
-  const std::string text = html.empty() ? korvalis::ToUtf8(kEmptyEmrHtml) : html;
-  if (text.size() > UINT32_MAX) return E_OUTOFMEMORY;
-  return LoadBytes(reinterpret_cast<const unsigned char*>(text.data()),
-                   static_cast<std::uint32_t>(text.size()));
+  HRESULT hr = NewDocument();
+  if (FAILED(hr)) return hr;
+  return LoadStream(html.empty() ? korvalis::ToUtf8(kEmptyEmrHtml) : html);
 }
 
 void XHTMLDocument::WaitForComplete() {}

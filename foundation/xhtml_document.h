@@ -30,8 +30,10 @@ class XHTMLDocument {
   XHTMLDocument& operator=(const XHTMLDocument&) = delete;
 
   // Discards the held document and loads `html` into a new one ("<HTML XMLNS:CUSTOMTAG>
-  // </HTML>" when empty). A leading byte-order mark (U+FEFF) is not part of the page. The new document is held even when loading fails; a failure is
-  // written to the event log as an error record.
+  // </HTML>" when empty). A leading byte-order mark (U+FEFF) and one trailing zero character
+  // are not part of the page. The new document is held even when loading fails; a failure to
+  // load the text is written to the event log as an error record (a document that cannot be
+  // made, for want of memory, only returns its failure).
   HRESULT Load(const std::u16string& html);
   // As above for UTF-8 text, without the event-log record.
   HRESULT Load(const std::string& html);
@@ -61,7 +63,10 @@ class XHTMLDocument {
   HRESULT SetStyleSheet(const std::u16string& id, const std::u16string& css);
 
  private:
-  HRESULT LoadBytes(const unsigned char* bytes, std::uint32_t length);
+  // Discards the held document and holds a new, empty one; E_OUTOFMEMORY when none can be made.
+  HRESULT NewDocument();
+  // Loads `bytes` into the held document through a CMyStream.
+  HRESULT LoadStream(const std::string& bytes);
 
   std::shared_ptr<IHTMLDocument2> document_;
 };

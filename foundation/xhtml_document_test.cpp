@@ -70,6 +70,25 @@ TEST(XHTMLDocument, ByteOrderMarkOfStoredContentIsNoText) {
   EXPECT_EQ(HtmlOf(inner), u"<HTML><HEAD></HEAD><BODY><P>a\uFEFFb</P></BODY></HTML>");
 }
 
+TEST(XHTMLDocument, TheZeroCharacterEndingStoredContentIsNoText) {
+  // Content written from a decompressed text carries the text's zero character at its end:
+  // the page is the same with or without it, and saving it gives the page alone.
+  const std::u16string page = u"<HTML><HEAD></HEAD><BODY><P>主诉：胸痛</P></BODY></HTML>";
+  for (const std::u16string& stored :
+       {page, page + u'\0', u"\uFEFF" + page, u"\uFEFF" + page + u'\0'}) {
+    XHTMLDocument doc;
+    ASSERT_EQ(doc.Load(stored), S_OK);
+    EXPECT_EQ(HtmlOf(doc), page);
+  }
+  XHTMLDocument only_zero;
+  ASSERT_EQ(only_zero.Load(std::u16string(1, u'\0')), S_OK);
+  EXPECT_EQ(HtmlOf(only_zero), u"<HTML XMLNS:CUSTOMTAG><HEAD></HEAD><BODY></BODY></HTML>");
+  // Only one: a second zero character is text of the page.
+  XHTMLDocument two_zeros;
+  ASSERT_EQ(two_zeros.Load(page + std::u16string(2, u'\0')), S_OK);
+  EXPECT_NE(HtmlOf(two_zeros), page);
+}
+
 TEST(XHTMLDocument, DocumentAndOuterHtmlAccess) {
   XHTMLDocument doc;
   EXPECT_EQ(doc.GetDocument(nullptr), E_POINTER);
