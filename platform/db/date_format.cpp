@@ -185,112 +185,8 @@ class DateFormatter {
   DateFormatter(const DateTime& d, std::string* out) : d_(d), out_(out) {}
 
   void Write(const FormatToken& t) {
+    if (WriteYear(t) || WriteCalendar(t) || WriteTime(t)) return;
     switch (t.element) {
-      case Element::kYYYY:
-      case Element::kRRRR:
-        Number(d_.year, 4);
-        break;
-      case Element::kSYYYY:
-        out_->push_back(d_.year < 0 ? '-' : ' ');
-        Number(d_.year < 0 ? -d_.year : d_.year, 4);
-        break;
-      case Element::kYCommaYYY:
-        AppendDigits(d_.year / 1000, 1, out_);
-        out_->push_back(',');
-        AppendDigits(d_.year % 1000, 3, out_);
-        break;
-      case Element::kYYY:
-        AppendDigits(d_.year % 1000, 3, out_);
-        break;
-      case Element::kYY:
-      case Element::kRR:
-        AppendDigits(d_.year % 100, 2, out_);
-        break;
-      case Element::kY:
-        AppendDigits(d_.year % 10, 1, out_);
-        break;
-      case Element::kIYYY:
-      case Element::kIYY:
-      case Element::kIY:
-      case Element::kI:
-        IsoYear(t.element);
-        break;
-      case Element::kCC:
-      case Element::kSCC:
-        Century(t.element == Element::kSCC);
-        break;
-      case Element::kQ:
-        AppendDigits((d_.month - 1) / 3 + 1, 1, out_);
-        break;
-      case Element::kMM:
-        Number(d_.month, 2);
-        break;
-      case Element::kMon:
-        AppendName(kMonthNames[d_.month - 1].substr(0, 3), t.letter_case, 0, out_);
-        break;
-      case Element::kMonth:
-        Name(kMonthNames[d_.month - 1], t.letter_case, kLongestName);
-        break;
-      case Element::kRM:
-        Name(kRomanMonths[d_.month - 1], t.letter_case, kLongestRomanMonth);
-        break;
-      case Element::kWW:
-        Number((DayOfYear(d_) - 1) / 7 + 1, 2);
-        break;
-      case Element::kIW: {
-        int year = 0, week = 0;
-        IsoWeek(d_, &year, &week);
-        Number(week, 2);
-        break;
-      }
-      case Element::kW:
-        AppendDigits((d_.day - 1) / 7 + 1, 1, out_);
-        break;
-      case Element::kDDD:
-        Number(DayOfYear(d_), 3);
-        break;
-      case Element::kDD:
-        Number(d_.day, 2);
-        break;
-      case Element::kD:
-        AppendDigits(Weekday(d_) + 1, 1, out_);
-        break;
-      case Element::kDay:
-        Name(kDayNames[Weekday(d_)], t.letter_case, kLongestName);
-        break;
-      case Element::kDy:
-        AppendName(kDayNames[Weekday(d_)].substr(0, 3), t.letter_case, 0, out_);
-        break;
-      case Element::kJ:
-        out_->append(std::to_string(DaysFromCivil(d_.year, d_.month, d_.day) + kJulianDayOfEpoch));
-        break;
-      case Element::kHH24:
-        Number(d_.hour, 2);
-        break;
-      case Element::kHH12:
-        Number(d_.hour % 12 == 0 ? 12 : d_.hour % 12, 2);
-        break;
-      case Element::kMI:
-        Number(d_.minute, 2);
-        break;
-      case Element::kSS:
-        Number(d_.second, 2);
-        break;
-      case Element::kSSSSS:
-        Number(d_.hour * 3600 + d_.minute * 60 + d_.second, 5);
-        break;
-      case Element::kAM:
-        AppendName(d_.hour < 12 ? "AM" : "PM", t.letter_case, 0, out_);
-        break;
-      case Element::kAMDots:
-        AppendName(d_.hour < 12 ? "A.M." : "P.M.", t.letter_case, 0, out_);
-        break;
-      case Element::kAD:
-        AppendName(d_.year > 0 ? "AD" : "BC", t.letter_case, 0, out_);
-        break;
-      case Element::kADDots:
-        AppendName(d_.year > 0 ? "A.D." : "B.C.", t.letter_case, 0, out_);
-        break;
       case Element::kFM:
         fill_mode_ = !fill_mode_;
         break;
@@ -301,6 +197,137 @@ class DateFormatter {
         break;
       case Element::kEnd:
         break;
+      default:
+        break;
+    }
+  }
+
+  // Years, ISO years and centuries; false for any other element.
+  bool WriteYear(const FormatToken& t) {
+    switch (t.element) {
+      case Element::kYYYY:
+      case Element::kRRRR:
+        Number(d_.year, 4);
+        return true;
+      case Element::kSYYYY:
+        out_->push_back(d_.year < 0 ? '-' : ' ');
+        Number(d_.year < 0 ? -d_.year : d_.year, 4);
+        return true;
+      case Element::kYCommaYYY:
+        AppendDigits(d_.year / 1000, 1, out_);
+        out_->push_back(',');
+        AppendDigits(d_.year % 1000, 3, out_);
+        return true;
+      case Element::kYYY:
+        AppendDigits(d_.year % 1000, 3, out_);
+        return true;
+      case Element::kYY:
+      case Element::kRR:
+        AppendDigits(d_.year % 100, 2, out_);
+        return true;
+      case Element::kY:
+        AppendDigits(d_.year % 10, 1, out_);
+        return true;
+      case Element::kIYYY:
+      case Element::kIYY:
+      case Element::kIY:
+      case Element::kI:
+        IsoYear(t.element);
+        return true;
+      case Element::kCC:
+      case Element::kSCC:
+        Century(t.element == Element::kSCC);
+        return true;
+      default:
+        return false;
+    }
+  }
+
+  // Quarters, months, weeks and days; false for any other element.
+  bool WriteCalendar(const FormatToken& t) {
+    switch (t.element) {
+      case Element::kQ:
+        AppendDigits((d_.month - 1) / 3 + 1, 1, out_);
+        return true;
+      case Element::kMM:
+        Number(d_.month, 2);
+        return true;
+      case Element::kMon:
+        AppendName(kMonthNames[d_.month - 1].substr(0, 3), t.letter_case, 0, out_);
+        return true;
+      case Element::kMonth:
+        Name(kMonthNames[d_.month - 1], t.letter_case, kLongestName);
+        return true;
+      case Element::kRM:
+        Name(kRomanMonths[d_.month - 1], t.letter_case, kLongestRomanMonth);
+        return true;
+      case Element::kWW:
+        Number((DayOfYear(d_) - 1) / 7 + 1, 2);
+        return true;
+      case Element::kIW: {
+        int year = 0, week = 0;
+        IsoWeek(d_, &year, &week);
+        Number(week, 2);
+        return true;
+      }
+      case Element::kW:
+        AppendDigits((d_.day - 1) / 7 + 1, 1, out_);
+        return true;
+      case Element::kDDD:
+        Number(DayOfYear(d_), 3);
+        return true;
+      case Element::kDD:
+        Number(d_.day, 2);
+        return true;
+      case Element::kD:
+        AppendDigits(Weekday(d_) + 1, 1, out_);
+        return true;
+      case Element::kDay:
+        Name(kDayNames[Weekday(d_)], t.letter_case, kLongestName);
+        return true;
+      case Element::kDy:
+        AppendName(kDayNames[Weekday(d_)].substr(0, 3), t.letter_case, 0, out_);
+        return true;
+      case Element::kJ:
+        out_->append(std::to_string(DaysFromCivil(d_.year, d_.month, d_.day) + kJulianDayOfEpoch));
+        return true;
+      default:
+        return false;
+    }
+  }
+
+  // The time of day, meridians and eras; false for any other element.
+  bool WriteTime(const FormatToken& t) {
+    switch (t.element) {
+      case Element::kHH24:
+        Number(d_.hour, 2);
+        return true;
+      case Element::kHH12:
+        Number(d_.hour % 12 == 0 ? 12 : d_.hour % 12, 2);
+        return true;
+      case Element::kMI:
+        Number(d_.minute, 2);
+        return true;
+      case Element::kSS:
+        Number(d_.second, 2);
+        return true;
+      case Element::kSSSSS:
+        Number(d_.hour * 3600 + d_.minute * 60 + d_.second, 5);
+        return true;
+      case Element::kAM:
+        AppendName(d_.hour < 12 ? "AM" : "PM", t.letter_case, 0, out_);
+        return true;
+      case Element::kAMDots:
+        AppendName(d_.hour < 12 ? "A.M." : "P.M.", t.letter_case, 0, out_);
+        return true;
+      case Element::kAD:
+        AppendName(d_.year > 0 ? "AD" : "BC", t.letter_case, 0, out_);
+        return true;
+      case Element::kADDots:
+        AppendName(d_.year > 0 ? "A.D." : "B.C.", t.letter_case, 0, out_);
+        return true;
+      default:
+        return false;
     }
   }
 
@@ -516,8 +543,7 @@ class DateReader {
   }
 
   void ReadOne(const FormatToken& t) {
-    int64_t v = 0;
-    bool second = false;
+    if (ReadDateElement(t) || ReadTimeElement(t)) return;
     switch (t.element) {
       case Element::kYYYY:
       case Element::kRRRR:
@@ -529,81 +555,6 @@ class DateReader {
       case Element::kY:
         ReadYear(t.element);
         break;
-      case Element::kMM:
-        d_.month = static_cast<int>(Field(2, 1, 12, "ORA-01843: not a valid month"));
-        break;
-      case Element::kMon:
-      case Element::kMonth: {
-        const int month = ReadName(kMonthNames, true);
-        if (month < 0) Fail("ORA-01843: not a valid month");
-        d_.month = month + 1;
-        break;
-      }
-      case Element::kRM: {
-        const int month = ReadRomanMonth();
-        if (month < 0) Fail("ORA-01843: not a valid month");
-        d_.month = month + 1;
-        break;
-      }
-      case Element::kDD:
-        d_.day = static_cast<int>(
-            Field(2, 1, 31, "ORA-01847: day of month must be between 1 and last day of month"));
-        break;
-      case Element::kDDD:
-        day_of_year_ = static_cast<int>(Field(
-            3, 1, 366, "ORA-01848: day of year must be between 1 and 365 (366 for leap year)"));
-        break;
-      case Element::kD:
-        weekday_ = static_cast<int>(Field(1, 1, 7, "ORA-01846: not a valid day of the week")) - 1;
-        break;
-      case Element::kDay:
-      case Element::kDy:
-        weekday_ = ReadName(kDayNames, true);
-        if (weekday_ < 0) Fail("ORA-01846: not a valid day of the week");
-        break;
-      case Element::kJ:
-        julian_ = Field(7, 1, 5373484, "ORA-01854: julian date must be between 1 and 5373484");
-        break;
-      case Element::kHH24:
-        d_.hour = static_cast<int>(Field(2, 0, 23, "ORA-01850: hour must be between 0 and 23"));
-        break;
-      case Element::kHH12:
-        d_.hour =
-            static_cast<int>(Field(2, 1, 12, "ORA-01849: hour must be between 1 and 12")) % 12;
-        break;
-      case Element::kMI:
-        d_.minute =
-            static_cast<int>(Field(2, 0, 59, "ORA-01851: minutes must be between 0 and 59"));
-        break;
-      case Element::kSS:
-        d_.second =
-            static_cast<int>(Field(2, 0, 59, "ORA-01852: seconds must be between 0 and 59"));
-        break;
-      case Element::kSSSSS:
-        v = Field(5, 0, 86399, "ORA-01853: seconds in day must be between 0 and 86399");
-        d_.hour = static_cast<int>(v / 3600);
-        d_.minute = static_cast<int>(v / 60 % 60);
-        d_.second = static_cast<int>(v % 60);
-        break;
-      case Element::kAM:
-      case Element::kAMDots: {
-        const bool dots = t.element == Element::kAMDots;
-        if (!ReadWord(dots ? "A.M." : "AM", dots ? "P.M." : "PM", &second)) {
-          Fail("ORA-01855: AM/A.M. or PM/P.M. required");
-        }
-        pm_ = second;
-        has_meridian_ = true;
-        break;
-      }
-      case Element::kAD:
-      case Element::kADDots: {
-        const bool dots = t.element == Element::kADDots;
-        if (!ReadWord(dots ? "A.D." : "AD", dots ? "B.C." : "BC", &second)) {
-          Fail("ORA-01856: BC/B.C. or AD/A.D. required");
-        }
-        bc_ = second;
-        break;
-      }
       case Element::kFM:
         break;
       case Element::kFX:
@@ -616,6 +567,99 @@ class DateReader {
         break;
       default:
         Refuse();
+    }
+  }
+
+  // Months, days of the month, year and week, and Julian days; false for others.
+  bool ReadDateElement(const FormatToken& t) {
+    switch (t.element) {
+      case Element::kMM:
+        d_.month = static_cast<int>(Field(2, 1, 12, "ORA-01843: not a valid month"));
+        return true;
+      case Element::kMon:
+      case Element::kMonth: {
+        const int month = ReadName(kMonthNames, true);
+        if (month < 0) Fail("ORA-01843: not a valid month");
+        d_.month = month + 1;
+        return true;
+      }
+      case Element::kRM: {
+        const int month = ReadRomanMonth();
+        if (month < 0) Fail("ORA-01843: not a valid month");
+        d_.month = month + 1;
+        return true;
+      }
+      case Element::kDD:
+        d_.day = static_cast<int>(
+            Field(2, 1, 31, "ORA-01847: day of month must be between 1 and last day of month"));
+        return true;
+      case Element::kDDD:
+        day_of_year_ = static_cast<int>(Field(
+            3, 1, 366, "ORA-01848: day of year must be between 1 and 365 (366 for leap year)"));
+        return true;
+      case Element::kD:
+        weekday_ = static_cast<int>(Field(1, 1, 7, "ORA-01846: not a valid day of the week")) - 1;
+        return true;
+      case Element::kDay:
+      case Element::kDy:
+        weekday_ = ReadName(kDayNames, true);
+        if (weekday_ < 0) Fail("ORA-01846: not a valid day of the week");
+        return true;
+      case Element::kJ:
+        julian_ = Field(7, 1, 5373484, "ORA-01854: julian date must be between 1 and 5373484");
+        return true;
+      default:
+        return false;
+    }
+  }
+
+  // The time of day, meridians and eras; false for any other element.
+  bool ReadTimeElement(const FormatToken& t) {
+    int64_t v = 0;
+    bool second = false;
+    switch (t.element) {
+      case Element::kHH24:
+        d_.hour = static_cast<int>(Field(2, 0, 23, "ORA-01850: hour must be between 0 and 23"));
+        return true;
+      case Element::kHH12:
+        d_.hour =
+            static_cast<int>(Field(2, 1, 12, "ORA-01849: hour must be between 1 and 12")) % 12;
+        return true;
+      case Element::kMI:
+        d_.minute =
+            static_cast<int>(Field(2, 0, 59, "ORA-01851: minutes must be between 0 and 59"));
+        return true;
+      case Element::kSS:
+        d_.second =
+            static_cast<int>(Field(2, 0, 59, "ORA-01852: seconds must be between 0 and 59"));
+        return true;
+      case Element::kSSSSS:
+        v = Field(5, 0, 86399, "ORA-01853: seconds in day must be between 0 and 86399");
+        d_.hour = static_cast<int>(v / 3600);
+        d_.minute = static_cast<int>(v / 60 % 60);
+        d_.second = static_cast<int>(v % 60);
+        return true;
+      case Element::kAM:
+      case Element::kAMDots: {
+        const bool dots = t.element == Element::kAMDots;
+        if (!ReadWord(dots ? "A.M." : "AM", dots ? "P.M." : "PM", &second)) {
+          Fail("ORA-01855: AM/A.M. or PM/P.M. required");
+        }
+        pm_ = second;
+        has_meridian_ = true;
+        return true;
+      }
+      case Element::kAD:
+      case Element::kADDots: {
+        const bool dots = t.element == Element::kADDots;
+        if (!ReadWord(dots ? "A.D." : "AD", dots ? "B.C." : "BC", &second)) {
+          Fail("ORA-01856: BC/B.C. or AD/A.D. required");
+        }
+        bc_ = second;
+        return true;
+      }
+      default:
+        return false;
     }
   }
 

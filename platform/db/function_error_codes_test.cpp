@@ -17,15 +17,6 @@ class FunctionErrorCodesTest : public testing::OracleFixture {
         "INSERT INTO T_CODE VALUES (1, TO_DATE('2026-01-01', 'YYYY-MM-DD'), 'x');\n"
         "INSERT INTO T_CODE VALUES (2, NULL, 'y');\n");
   }
-  // The failure of `sql`: its code and description.
-  std::pair<int32_t, std::string> Failure(const std::string& sql) {
-    try {
-      testing::Query(*c_, sql);
-    } catch (const DbError& e) {
-      return {e.code(), e.what()};
-    }
-    return {0, "no error"};
-  }
 };
 
 TEST_F(FunctionErrorCodesTest, EachFunctionFailureCarriesItsCode) {

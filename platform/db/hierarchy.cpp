@@ -65,32 +65,10 @@ bool IsGrouped(const SelectCore& core) {
 
 }  // namespace
 
-void Translator::EmitHierarchy(SelectCore& core, Scope* scope, std::string* out) {
-  TableRef& ref = core.from[0];
-  Source source;
-  std::string rows;  // the rows of the item, each with its identity "H$RID"
-  bool stored_table = false;
-  if (ref.kind == TableRef::kTable) {
-    const TableInfo* table = RequireTable(ref.table);
-    source.table = table;
-    stored_table = !table->is_view;
-    rows = stored_table ? "SELECT *, rowid AS \"H$RID\" FROM "
-                        : "SELECT *, row_number() OVER () AS \"H$RID\" FROM ";
-    AppendQuotedName(table->name, &rows);
-  } else {
-    source.is_derived = true;
-    rows = "SELECT *, row_number() OVER () AS \"H$RID\" FROM (";
-    source.derived = EmitSelect(*ref.subquery, scope->parent, &rows);
-    rows.push_back(')');
-  }
-  const Name alias = !ref.alias.empty()             ? ref.alias
-                     : ref.kind == TableRef::kTable ? Name{AsciiUpper(ref.table.text), false}
-                                                    : Name{"H$VIEW", true};
-  source.alias = AsciiUpper(alias.text);
-  std::string a;
-  AppendQuotedName(alias.text, &a);
+namespace {
 
-  // * lists the item's own columns, never the bookkeeping of the tree.
+// * lists the item's own columns, never the bookkeeping of the tree.
+void ExpandStar(SelectCore& core, const Source& source, const Name& alias) {
   std::vector<sql::SelectItem> items;
   for (sql::SelectItem& item : core.items) {
     const Expr& e = *item.expr;
@@ -109,12 +87,88 @@ void Translator::EmitHierarchy(SelectCore& core, Scope* scope, std::string* out)
     }
   }
   core.items = std::move(items);
+}
+
+// What the recursive query of a hierarchy is made of, printed.
+struct TreeParts {
+  std::string rows;     // the rows of the item, each with its identity "H$RID"
+  std::string alias;    // the item's name, quoted
+  std::string start;    // START WITH, or empty
+  std::string connect;  // CONNECT BY, the parent's columns read from "H$PRIOR"
+  bool stored_table = false;
+  bool nocycle = false;
+};
+
+void AppendTree(const TreeParts& p, std::string* out) {
+  const std::string prior = std::string("\"") + kPrior + "\"";
+  const std::string id = p.alias + ".\"H$RID\"";
+  const std::string found_above = "instr(" + prior + ".\"H$IDS\", '/' || " + id + " || '/') > 0";
+  const std::string ancestors = prior + ".\"H$IDS\" || " + id + " || '/'";
+  out->append("(WITH RECURSIVE \"H$ROWS\" AS ");
+  // Rows of a table are read through its indexes; computed row numbers are kept once.
+  out->append(p.stored_table ? "NOT MATERIALIZED (" : "MATERIALIZED (");
+  out->append(p.rows);
+  out->append("), \"H$TREE\" AS (SELECT ").append(p.alias);
+  out->append(".*, 1 AS \"H$LEVEL\", printf('%020d', ").append(id);
+  out->append(") AS \"H$PATH\", '/' || ").append(id);
+  out->append(" || '/' AS \"H$IDS\" FROM \"H$ROWS\" AS ").append(p.alias);
+  if (!p.start.empty()) out->append(" WHERE ").append(p.start);
+  out->append(" UNION ALL SELECT ").append(p.alias).append(".*, ");
+  out->append(prior).append(".\"H$LEVEL\" + 1, ");
+  out->append(prior).append(".\"H$PATH\" || printf('%020d', ").append(id).append("), ");
+  if (p.nocycle) {
+    out->append(ancestors);
+  } else {
+    out->append("CASE WHEN ").append(found_above);
+    out->append(" THEN ora_raise('ORA-01436: CONNECT BY loop in user data') ELSE ");
+    out->append(ancestors).append(" END");
+  }
+  out->append(" FROM \"H$TREE\" AS ").append(prior);
+  out->append(" JOIN \"H$ROWS\" AS ").append(p.alias).append(" ON ").append(p.connect);
+  if (p.nocycle) out->append(" WHERE NOT ").append(found_above);
+  out->append(") SELECT * FROM \"H$TREE\") AS ").append(p.alias);
+}
+
+}  // namespace
+
+// The rows of the single FROM item of a hierarchy, each with its identity: the rowid of a
+// table, a row number for a view or an inline view.
+std::string Translator::EmitHierarchyRows(TableRef& ref, const Scope* scope, Source* source,
+                                          bool* stored_table) {
+  std::string rows;
+  if (ref.kind == TableRef::kTable) {
+    const TableInfo* table = RequireTable(ref.table);
+    source->table = table;
+    *stored_table = !table->is_view;
+    rows = *stored_table ? "SELECT *, rowid AS \"H$RID\" FROM "
+                         : "SELECT *, row_number() OVER () AS \"H$RID\" FROM ";
+    AppendQuotedName(table->name, &rows);
+  } else {
+    source->is_derived = true;
+    rows = "SELECT *, row_number() OVER () AS \"H$RID\" FROM (";
+    source->derived = EmitSelect(*ref.subquery, scope->parent, &rows);
+    rows.push_back(')');
+  }
+  return rows;
+}
+
+void Translator::EmitHierarchy(SelectCore& core, Scope* scope, std::string* out) {
+  TableRef& ref = core.from[0];
+  Source source;
+  TreeParts parts;
+  parts.nocycle = core.nocycle;
+  parts.rows = EmitHierarchyRows(ref, scope, &source, &parts.stored_table);
+  const Name alias = !ref.alias.empty()             ? ref.alias
+                     : ref.kind == TableRef::kTable ? Name{AsciiUpper(ref.table.text), false}
+                                                    : Name{"H$VIEW", true};
+  source.alias = AsciiUpper(alias.text);
+  AppendQuotedName(alias.text, &parts.alias);
+  ExpandStar(core, source, alias);
 
   Scope start_scope;
   start_scope.parent = scope->parent;
   start_scope.sources.push_back(source);
-  std::string start;
-  if (core.start_with) Emit(*core.start_with, &start_scope, &start);
+  if (core.start_with) Emit(*core.start_with, &start_scope, &parts.start);
 
   Requalify(core.connect_by, false, source, alias);
   Scope connect_scope;
@@ -124,64 +178,12 @@ void Translator::EmitHierarchy(SelectCore& core, Scope* scope, std::string* out)
   prior.alias = kPrior;
   connect_scope.sources.push_back(std::move(prior));
   connect_scope.level_sql = std::string("(\"") + kPrior + "\".\"H$LEVEL\" + 1)";
-  std::string connect;
-  Emit(*core.connect_by, &connect_scope, &connect);
+  Emit(*core.connect_by, &connect_scope, &parts.connect);
 
-  const std::string id = a + ".\"H$RID\"";
-  const std::string found_above =
-      std::string("instr(\"") + kPrior + "\".\"H$IDS\", '/' || " + id + " || '/') > 0";
-  const std::string ancestors = std::string("\"") + kPrior + "\".\"H$IDS\" || " + id + " || '/'";
-
-  out->append("(WITH RECURSIVE \"H$ROWS\" AS ");
-  // Rows of a table are read through its indexes; computed row numbers are kept once.
-  out->append(stored_table ? "NOT MATERIALIZED (" : "MATERIALIZED (");
-  out->append(rows);
-  out->append("), \"H$TREE\" AS (SELECT ");
-  out->append(a);
-  out->append(".*, 1 AS \"H$LEVEL\", printf('%020d', ");
-  out->append(id);
-  out->append(") AS \"H$PATH\", '/' || ");
-  out->append(id);
-  out->append(" || '/' AS \"H$IDS\" FROM \"H$ROWS\" AS ");
-  out->append(a);
-  if (!start.empty()) {
-    out->append(" WHERE ");
-    out->append(start);
-  }
-  out->append(" UNION ALL SELECT ");
-  out->append(a);
-  out->append(".*, \"");
-  out->append(kPrior);
-  out->append("\".\"H$LEVEL\" + 1, \"");
-  out->append(kPrior);
-  out->append("\".\"H$PATH\" || printf('%020d', ");
-  out->append(id);
-  out->append("), ");
-  if (core.nocycle) {
-    out->append(ancestors);
-  } else {
-    out->append("CASE WHEN ");
-    out->append(found_above);
-    out->append(" THEN ora_raise('ORA-01436: CONNECT BY loop in user data') ELSE ");
-    out->append(ancestors);
-    out->append(" END");
-  }
-  out->append(" FROM \"H$TREE\" AS \"");
-  out->append(kPrior);
-  out->append("\" JOIN \"H$ROWS\" AS ");
-  out->append(a);
-  out->append(" ON ");
-  out->append(connect);
-  if (core.nocycle) {
-    out->append(" WHERE NOT ");
-    out->append(found_above);
-  }
-  out->append(") SELECT * FROM \"H$TREE\") AS ");
-  out->append(a);
-
+  AppendTree(parts, out);
   scope->sources.push_back(std::move(source));
-  scope->level_sql = a + ".\"H$LEVEL\"";
-  if (!IsGrouped(core)) scope->hierarchy_order_sql = a + ".\"H$PATH\"";
+  scope->level_sql = parts.alias + ".\"H$LEVEL\"";
+  if (!IsGrouped(core)) scope->hierarchy_order_sql = parts.alias + ".\"H$PATH\"";
 }
 
 void Translator::EmitHierarchyOrder(const Scope& scope, std::string* out) {

@@ -25,15 +25,6 @@ class LongStatementsTest : public testing::OracleFixture {
         "CREATE TABLE T_VALUE (N NUMBER, S VARCHAR2(10), D DATE);\n"
         "INSERT INTO T_VALUE VALUES (2, 'x', TO_DATE('2026-01-01', 'YYYY-MM-DD'));");
   }
-  // The failure of `sql`: its code and description.
-  std::pair<int32_t, std::string> Failure(const std::string& sql) {
-    try {
-      testing::Query(*c_, sql);
-    } catch (const DbError& e) {
-      return {e.code(), e.what()};
-    }
-    return {0, "no error"};
-  }
 };
 
 TEST_F(LongStatementsTest, ChainsOfOneOperatorRunUpToTheFrontEndsLimit) {

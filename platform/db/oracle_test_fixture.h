@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/db/connection_pool.h"
@@ -40,6 +41,15 @@ class OracleFixture : public ::testing::Test {
       return e.what();
     }
     return "no error";
+  }
+  // The result code and description of the failure of `sql`; {0, "no error"} when it runs.
+  std::pair<int32_t, std::string> Failure(std::string_view sql) {
+    try {
+      Query(*c_, sql);
+    } catch (const DbError& e) {
+      return {e.code(), e.what()};
+    }
+    return {0, "no error"};
   }
   std::unique_ptr<Connection> c_;
 };

@@ -49,7 +49,7 @@ Has ItemHasColumn(const TableRef& ref, std::string_view column, const Catalog& c
       const sql::SelectCore& first = ref.subquery->cores.front();
       for (const sql::SelectItem& item : first.items) {
         if (item.expr->kind == ExprKind::kStar) return Has::kMaybe;
-        std::string name = !item.alias.empty() ? item.alias.text
+        std::string name = !item.alias.empty()                    ? item.alias.text
                            : item.expr->kind == ExprKind::kColumn ? item.expr->parts.back().text
                                                                   : std::string();
         if (AsciiUpper(name) == column) return Has::kYes;
@@ -83,6 +83,18 @@ class Rewriter {
   void Check(const Expr& e, bool under_or_in) const;
   void CollectColumns(const Expr& e, std::vector<const Expr*>* marked,
                       std::vector<const Expr*>* plain) const;
+  // The item T a (+) condition joins, with the items it joins T to; kNoItem for a condition
+  // without the marker.
+  int JoinedItem(const Expr& cond);
+  // The FROM items in their written order, each outer-joined item after all it is joined to.
+  std::vector<size_t> JoinOrder() const;
+  // An unqualified * lists the items' columns in the written order.
+  void ExpandStar();
+  void BuildJoins(const std::vector<size_t>& order, std::vector<ExprPtr> conjuncts,
+                  const std::vector<int>& joined_item);
+
+  std::vector<std::vector<bool>> depends_;  // depends_[t][i]: T is joined to item i
+  std::vector<bool> has_partner_;           // T is joined to some item
 
   sql::SelectCore& core_;
   const Catalog& catalog_;
@@ -184,42 +196,49 @@ ExprPtr JoinByAnd(std::vector<ExprPtr> conjuncts) {
 void Rewriter::Run() {
   std::vector<ExprPtr> conjuncts;
   TakeConjuncts(std::move(core_.where), &conjuncts);
-
   const size_t n = core_.from.size();
-  std::vector<int> joined_item(conjuncts.size(), kNoItem);  // the item T of each (+) condition
-  std::vector<std::vector<bool>> depends(n, std::vector<bool>(n, false));
-  std::vector<bool> has_partner(n, false);
-  for (size_t c = 0; c < conjuncts.size(); ++c) {
-    const Expr& cond = *conjuncts[c];
-    if (!HasOuterJoinMarker(cond)) continue;
-    Check(cond, false);
-    std::vector<const Expr*> marked, plain;
-    CollectColumns(cond, &marked, &plain);
-    int t = kNoItem;
-    for (const Expr* m : marked) {
-      int item = ItemOf(*m);
-      if (item == kNoItem) {
-        Forbidden("ORA-00904: \"" + m->parts.back().text +
-                  "\": invalid identifier (the (+) marker names no table of this FROM list)");
-      }
-      if (t != kNoItem && item != t) {
-        Forbidden("ORA-01468: a predicate may reference only one outer-joined table");
-      }
-      t = item;
-    }
-    if (core_.from[static_cast<size_t>(t)].kind == TableRef::kJoin) {
-      Forbidden("ORA-25156: old style outer join (+) cannot be used with ANSI joins");
-    }
-    joined_item[c] = t;
-    for (const Expr* p : plain) {
-      int item = ItemOf(*p);
-      if (item == kNoItem || item == t) continue;
-      depends[static_cast<size_t>(t)][static_cast<size_t>(item)] = true;
-      has_partner[static_cast<size_t>(t)] = true;
-    }
-  }
+  depends_.assign(n, std::vector<bool>(n, false));
+  has_partner_.assign(n, false);
+  std::vector<int> joined_item;
+  for (const ExprPtr& cond : conjuncts) joined_item.push_back(JoinedItem(*cond));
+  const std::vector<size_t> order = JoinOrder();
+  bool reordered = false;
+  for (size_t i = 0; i < n; ++i) reordered = reordered || order[i] != i;
+  if (reordered) ExpandStar();
+  BuildJoins(order, std::move(conjuncts), joined_item);
+}
 
-  // Items in their written order, each outer-joined item after all it is joined to.
+int Rewriter::JoinedItem(const Expr& cond) {
+  if (!HasOuterJoinMarker(cond)) return kNoItem;
+  Check(cond, false);
+  std::vector<const Expr*> marked, plain;
+  CollectColumns(cond, &marked, &plain);
+  int t = kNoItem;
+  for (const Expr* m : marked) {
+    int item = ItemOf(*m);
+    if (item == kNoItem) {
+      Forbidden("ORA-00904: \"" + m->parts.back().text +
+                "\": invalid identifier (the (+) marker names no table of this FROM list)");
+    }
+    if (t != kNoItem && item != t) {
+      Forbidden("ORA-01468: a predicate may reference only one outer-joined table");
+    }
+    t = item;
+  }
+  if (core_.from[static_cast<size_t>(t)].kind == TableRef::kJoin) {
+    Forbidden("ORA-25156: old style outer join (+) cannot be used with ANSI joins");
+  }
+  for (const Expr* p : plain) {
+    int item = ItemOf(*p);
+    if (item == kNoItem || item == t) continue;
+    depends_[static_cast<size_t>(t)][static_cast<size_t>(item)] = true;
+    has_partner_[static_cast<size_t>(t)] = true;
+  }
+  return t;
+}
+
+std::vector<size_t> Rewriter::JoinOrder() const {
+  const size_t n = core_.from.size();
   std::vector<size_t> order;
   std::vector<bool> placed(n, false);
   while (order.size() < n) {
@@ -227,7 +246,7 @@ void Rewriter::Run() {
     for (size_t i = 0; i < n && !progress; ++i) {
       if (placed[i]) continue;
       bool ready = true;
-      for (size_t j = 0; j < n && ready; ++j) ready = !depends[i][j] || placed[j];
+      for (size_t j = 0; j < n && ready; ++j) ready = !depends_[i][j] || placed[j];
       if (!ready) continue;
       placed[i] = true;
       order.push_back(i);
@@ -235,35 +254,38 @@ void Rewriter::Run() {
     }
     if (!progress) Forbidden("ORA-01416: two tables cannot be outer-joined to each other");
   }
+  return order;
+}
 
-  // An unqualified * lists the items' columns in the written order.
-  bool reordered = false;
-  for (size_t i = 0; i < n; ++i) reordered = reordered || order[i] != i;
-  if (reordered) {
-    std::vector<sql::SelectItem> items;
-    for (sql::SelectItem& item : core_.items) {
-      if (item.expr->kind != ExprKind::kStar || !item.expr->parts.empty()) {
-        items.push_back(std::move(item));
-        continue;
+void Rewriter::ExpandStar() {
+  std::vector<sql::SelectItem> items;
+  for (sql::SelectItem& item : core_.items) {
+    if (item.expr->kind != ExprKind::kStar || !item.expr->parts.empty()) {
+      items.push_back(std::move(item));
+      continue;
+    }
+    for (const TableRef& ref : core_.from) {
+      std::vector<std::string> leaf_names;
+      CollectNames(ref, &leaf_names);
+      if (ref.kind == TableRef::kSubquery && ref.alias.empty()) {
+        throw SqlError("* over an outer join with an inline view without alias", kNotSupported);
       }
-      for (size_t i = 0; i < n; ++i) {
-        std::vector<std::string> leaf_names;
-        CollectNames(core_.from[i], &leaf_names);
-        if (core_.from[i].kind == TableRef::kSubquery && core_.from[i].alias.empty()) {
-          throw SqlError("* over an outer join with an inline view without alias",
-                         kNotSupported);
-        }
-        for (const std::string& name : leaf_names) {
-          sql::SelectItem star;
-          star.expr = std::make_unique<Expr>(ExprKind::kStar);
-          star.expr->parts.push_back(sql::Name{name, false});
-          items.push_back(std::move(star));
-        }
+      for (const std::string& name : leaf_names) {
+        sql::SelectItem star;
+        star.expr = std::make_unique<Expr>(ExprKind::kStar);
+        star.expr->parts.push_back(sql::Name{name, false});
+        items.push_back(std::move(star));
       }
     }
-    core_.items = std::move(items);
   }
+  core_.items = std::move(items);
+}
 
+// The (+) conditions of each item become the ON condition of its LEFT JOIN; the others stay
+// in WHERE.
+void Rewriter::BuildJoins(const std::vector<size_t>& order, std::vector<ExprPtr> conjuncts,
+                          const std::vector<int>& joined_item) {
+  const size_t n = core_.from.size();
   std::vector<std::vector<ExprPtr>> on(n);
   std::vector<ExprPtr> where;
   for (size_t c = 0; c < conjuncts.size(); ++c) {
@@ -274,10 +296,9 @@ void Rewriter::Run() {
     }
     ClearMarkers(*conjuncts[c]);
     // Joined to nothing, the condition is a plain filter.
-    (has_partner[static_cast<size_t>(t)] ? on[static_cast<size_t>(t)] : where)
+    (has_partner_[static_cast<size_t>(t)] ? on[static_cast<size_t>(t)] : where)
         .push_back(std::move(conjuncts[c]));
   }
-
   TableRef tree = std::move(core_.from[order[0]]);
   for (size_t k = 1; k < n; ++k) {
     const size_t i = order[k];

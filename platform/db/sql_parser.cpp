@@ -493,76 +493,68 @@ class Parser {
       }
       // NOT, IS, LIKE, BETWEEN and IN are reserved words: anything else ends the comparison.
       if (t.kind != TokenKind::kWord || !t.reserved) break;
-      bool negated = false;
-      size_t save = pos_;
-      if (Peek().IsWord("NOT")) {
-        Next();
-        negated = true;
+      ExprPtr predicate = ParsePredicate(&left);
+      if (!predicate) break;
+      left = std::move(predicate);
+    }
+    return left;
+  }
+
+  // [NOT] IS NULL, LIKE, BETWEEN or IN after `*left`, which it takes; null (with `*left` and
+  // the position unchanged) when none follows.
+  ExprPtr ParsePredicate(ExprPtr* left) {
+    const size_t save = pos_;
+    const bool negated = AcceptWord("NOT");
+    ExprKind kind;
+    if (AcceptWord("IS")) {
+      if (negated) Fail("ORA-00920: invalid relational operator");
+      kind = ExprKind::kIsNull;
+    } else if (AcceptWord("LIKE")) {
+      kind = ExprKind::kLike;
+    } else if (AcceptWord("BETWEEN")) {
+      kind = ExprKind::kBetween;
+    } else if (AcceptWord("IN")) {
+      ExpectOp("(");
+      const bool query = Peek().IsWord("SELECT") || (Peek().IsOp("(") && LooksLikeQuery());
+      if (!query && Peek().IsOp(")")) {
+        Fail("ORA-00936: missing expression: an IN list must not be empty");
       }
-      if (AcceptWord("IS")) {
-        if (negated) Fail("ORA-00920: invalid relational operator");
-        auto e = std::make_unique<Expr>(ExprKind::kIsNull);
+      kind = query ? ExprKind::kInSubquery : ExprKind::kInList;
+    } else {
+      pos_ = save;
+      return nullptr;
+    }
+    auto e = std::make_unique<Expr>(kind);
+    e->negated = negated;
+    e->begin = (*left)->begin;
+    e->args.push_back(std::move(*left));
+    switch (kind) {
+      case ExprKind::kIsNull:
         e->negated = AcceptWord("NOT");
         ExpectWord("NULL");
-        e->begin = left->begin;
-        e->end = PrevEnd();
-        e->args.push_back(std::move(left));
-        left = std::move(e);
-        continue;
-      }
-      if (AcceptWord("LIKE")) {
-        auto e = std::make_unique<Expr>(ExprKind::kLike);
-        e->negated = negated;
-        e->begin = left->begin;
-        e->args.push_back(std::move(left));
+        break;
+      case ExprKind::kLike:
         e->args.push_back(ParseAdditive());
         if (AcceptWord("ESCAPE")) e->args.push_back(ParseAdditive());
-        e->end = PrevEnd();
-        left = std::move(e);
-        continue;
-      }
-      if (AcceptWord("BETWEEN")) {
-        auto e = std::make_unique<Expr>(ExprKind::kBetween);
-        e->negated = negated;
-        e->begin = left->begin;
-        e->args.push_back(std::move(left));
+        break;
+      case ExprKind::kBetween:
         e->args.push_back(ParseAdditive());
         ExpectWord("AND");
         e->args.push_back(ParseAdditive());
-        e->end = PrevEnd();
-        left = std::move(e);
-        continue;
-      }
-      if (AcceptWord("IN")) {
-        ExpectOp("(");
-        if (Peek().IsWord("SELECT") || (Peek().IsOp("(") && LooksLikeQuery())) {
-          auto e = std::make_unique<Expr>(ExprKind::kInSubquery);
-          e->negated = negated;
-          e->begin = left->begin;
-          e->args.push_back(std::move(left));
-          e->subquery = ParseSelect();
-          ExpectOp(")");
-          e->end = PrevEnd();
-          left = std::move(e);
-          continue;
-        }
-        if (Peek().IsOp(")")) Fail("ORA-00936: missing expression: an IN list must not be empty");
-        auto e = std::make_unique<Expr>(ExprKind::kInList);
-        e->negated = negated;
-        e->begin = left->begin;
-        e->args.push_back(std::move(left));
+        break;
+      case ExprKind::kInSubquery:
+        e->subquery = ParseSelect();
+        ExpectOp(")");
+        break;
+      default:
         do {
           e->args.push_back(ParseAdditive());
         } while (AcceptOp(","));
         ExpectOp(")");
-        e->end = PrevEnd();
-        left = std::move(e);
-        continue;
-      }
-      pos_ = save;
-      break;
+        break;
     }
-    return left;
+    e->end = PrevEnd();
+    return e;
   }
 
   // After "(" : does a query start here, possibly behind more parentheses?

@@ -37,30 +37,32 @@ bool IsBlank(unsigned char c) { return kClasses.of[c] & kBlank; }
 // grouped by their first letter so that a word is compared with a few candidates only.
 bool IsReservedWord(std::string_view w) {
   static constexpr std::string_view kByLetter[26][10] = {
-      {"ALL", "AND", "ANY", "AS", "ASC"},                          // A
-      {"BETWEEN", "BY"},                                            // B
-      {"CASE", "CONNECT", "CREATE", "CROSS"},                       // C
-      {"DELETE", "DESC", "DISTINCT"},                               // D
-      {"ELSE", "END", "EXISTS"},                                    // E
-      {"FOR", "FROM", "FULL"},                                      // F
-      {"GROUP"},                                                    // G
-      {"HAVING"},                                                   // H
-      {"IN", "INNER", "INSERT", "INTERSECT", "INTO", "IS"},         // I
-      {"JOIN"},                                                     // J
-      {},                                                           // K
-      {"LEFT", "LIKE"},                                             // L
-      {"MINUS"},                                                    // M
-      {"NATURAL", "NOT", "NULL"},                                   // N
-      {"ON", "OR", "ORDER", "OUTER"},                               // O
-      {"PRIOR"},                                                    // P
-      {},                                                           // Q
-      {"RIGHT"},                                                    // R
-      {"SELECT", "SET", "START"},                                   // S
-      {"THEN"},                                                     // T
-      {"UNION", "UNIQUE", "UPDATE", "USING"},                       // U
-      {"VALUES"},                                                   // V
-      {"WHEN", "WHERE", "WITH"},                                    // W
-      {}, {}, {}};
+      {"ALL", "AND", "ANY", "AS", "ASC"},                    // A
+      {"BETWEEN", "BY"},                                     // B
+      {"CASE", "CONNECT", "CREATE", "CROSS"},                // C
+      {"DELETE", "DESC", "DISTINCT"},                        // D
+      {"ELSE", "END", "EXISTS"},                             // E
+      {"FOR", "FROM", "FULL"},                               // F
+      {"GROUP"},                                             // G
+      {"HAVING"},                                            // H
+      {"IN", "INNER", "INSERT", "INTERSECT", "INTO", "IS"},  // I
+      {"JOIN"},                                              // J
+      {},                                                    // K
+      {"LEFT", "LIKE"},                                      // L
+      {"MINUS"},                                             // M
+      {"NATURAL", "NOT", "NULL"},                            // N
+      {"ON", "OR", "ORDER", "OUTER"},                        // O
+      {"PRIOR"},                                             // P
+      {},                                                    // Q
+      {"RIGHT"},                                             // R
+      {"SELECT", "SET", "START"},                            // S
+      {"THEN"},                                              // T
+      {"UNION", "UNIQUE", "UPDATE", "USING"},                // U
+      {"VALUES"},                                            // V
+      {"WHEN", "WHERE", "WITH"},                             // W
+      {},
+      {},
+      {}};
   if (w.size() < 2 || w.size() > 9 || w[0] < 'A' || w[0] > 'Z') return false;
   for (std::string_view r : kByLetter[w[0] - 'A']) {
     if (r.empty()) break;
@@ -70,144 +72,191 @@ bool IsReservedWord(std::string_view w) {
 }
 
 std::string Where(std::string_view sql, size_t at) {
-  return " at offset " + std::to_string(at) + " near \"" +
-         std::string(sql.substr(at, 20)) + "\"";
+  return " at offset " + std::to_string(at) + " near \"" + std::string(sql.substr(at, 20)) + "\"";
 }
 
 }  // namespace
 
-void Tokenize(std::string_view sql, std::vector<Token>* out, std::string* storage) {
-  std::vector<Token>& tokens = *out;
-  tokens.clear();
-  // Texts are never longer than what they were read from, so the storage never moves.
-  storage->clear();
-  storage->reserve(sql.size() + 1);
-  const size_t n = sql.size();
-  size_t i = 0;
-  auto push = [&](TokenKind kind, std::string_view text, size_t begin, size_t end) {
-    tokens.push_back(Token{kind, text, begin, end});
-  };
+namespace {
+
+// Reads the tokens of one statement, one kind of token a member.
+class Tokenizer {
+ public:
+  Tokenizer(std::string_view sql, std::vector<Token>* tokens, std::string* storage)
+      : sql_(sql), n_(sql.size()), tokens_(*tokens), storage_(*storage) {}
+
+  void Run() {
+    while (i_ < n_) {
+      const unsigned char c = static_cast<unsigned char>(sql_[i_]);
+      if (IsBlank(c)) {
+        ++i_;
+      } else if (c == '-' && At(i_ + 1, '-')) {
+        while (i_ < n_ && sql_[i_] != '\n') ++i_;
+      } else if (c == '/' && At(i_ + 1, '*')) {
+        SkipBlockComment();
+      } else if (IsWordStart(c)) {
+        // N'...' is a national string literal: the same text here; the string is read next.
+        if ((c == 'N' || c == 'n') && At(i_ + 1, '\'')) {
+          ++i_;
+        } else {
+          ReadWord();
+        }
+      } else if (IsDigit(c) || (c == '.' && i_ + 1 < n_ && IsDigit(Byte(i_ + 1)))) {
+        ReadNumber();
+      } else if (c == '\'') {
+        ReadString();
+      } else if (c == '"') {
+        ReadQuotedName();
+      } else if (!(c == '(' && ReadOuterJoinMarker())) {
+        ReadOperator();
+      }
+    }
+    Push(TokenKind::kEnd, "", n_, n_);
+  }
+
+ private:
+  unsigned char Byte(size_t at) const { return static_cast<unsigned char>(sql_[at]); }
+  bool At(size_t at, char c) const { return at < n_ && sql_[at] == c; }
+  void Push(TokenKind kind, std::string_view text, size_t begin, size_t end) {
+    tokens_.push_back(Token{kind, text, begin, end});
+  }
+
+  void SkipBlockComment() {
+    const size_t close = sql_.find("*/", i_ + 2);
+    if (close == std::string_view::npos) throw SqlError("unterminated comment" + Where(sql_, i_));
+    i_ = close + 2;
+  }
+
   // The word in upper case: the statement's own text when it is written so, otherwise an
   // upper-cased copy in the storage.
-  auto upper = [&](std::string_view text) {
+  std::string_view Upper(std::string_view text) {
     size_t k = 0;
     while (k < text.size() && !IsAsciiLower(text[k])) ++k;
     if (k == text.size()) return text;
-    const size_t at = storage->size();
-    storage->append(text);
-    for (k += at; k < storage->size(); ++k) {
-      char& ch = (*storage)[k];
-      ch = AsciiUpper(ch);
-    }
-    return std::string_view(storage->data() + at, text.size());
-  };
-  while (i < n) {
-    const unsigned char c = static_cast<unsigned char>(sql[i]);
-    if (IsBlank(c)) {
-      ++i;
-      continue;
-    }
-    const size_t start = i;
-    if (c == '-' && i + 1 < n && sql[i + 1] == '-') {
-      while (i < n && sql[i] != '\n') ++i;
-      continue;
-    }
-    if (c == '/' && i + 1 < n && sql[i + 1] == '*') {
-      size_t close = sql.find("*/", i + 2);
-      if (close == std::string_view::npos) throw SqlError("unterminated comment" + Where(sql, start));
-      i = close + 2;
-      continue;
-    }
-    if (IsWordStart(c)) {
-      // N'...' is a national string literal: the same text here.
-      if ((c == 'N' || c == 'n') && i + 1 < n && sql[i + 1] == '\'') {
-        ++i;
-        continue;  // the string is read by the next round
-      }
-      while (i < n && IsWordChar(static_cast<unsigned char>(sql[i]))) ++i;
-      push(TokenKind::kWord, upper(sql.substr(start, i - start)), start, i);
-      tokens.back().reserved = IsReservedWord(tokens.back().text);
-      continue;
-    }
-    if (IsDigit(c) || (c == '.' && i + 1 < n && IsDigit(static_cast<unsigned char>(sql[i + 1])))) {
-      while (i < n && IsDigit(static_cast<unsigned char>(sql[i]))) ++i;
-      if (i < n && sql[i] == '.') {
-        ++i;
-        while (i < n && IsDigit(static_cast<unsigned char>(sql[i]))) ++i;
-      }
-      // An exponent only when digits follow, so that "1AND" or "1ELSE" stay a number and a word.
-      if (i < n && (sql[i] == 'e' || sql[i] == 'E')) {
-        size_t j = i + 1;
-        if (j < n && (sql[j] == '+' || sql[j] == '-')) ++j;
-        if (j < n && IsDigit(static_cast<unsigned char>(sql[j]))) {
-          i = j;
-          while (i < n && IsDigit(static_cast<unsigned char>(sql[i]))) ++i;
-        }
-      }
-      push(TokenKind::kNumber, sql.substr(start, i - start), start, i);
-      continue;
-    }
-    if (c == '\'') {
-      const size_t at = storage->size();
-      ++i;
-      for (;;) {
-        const size_t quote = sql.find('\'', i);
-        if (quote == std::string_view::npos) {
-          throw SqlError("ORA-01756: quoted string not properly terminated" + Where(sql, start));
-        }
-        storage->append(sql.substr(i, quote - i));
-        if (quote + 1 < n && sql[quote + 1] == '\'') {
-          storage->push_back('\'');
-          i = quote + 2;
-          continue;
-        }
-        i = quote + 1;
-        break;
-      }
-      push(TokenKind::kString, std::string_view(storage->data() + at, storage->size() - at), start, i);
-      continue;
-    }
-    if (c == '"') {
-      size_t close = sql.find('"', i + 1);
-      if (close == std::string_view::npos) throw SqlError("ORA-01740: missing double quote in identifier" + Where(sql, start));
-      if (close == i + 1) throw SqlError("ORA-01741: illegal zero-length identifier" + Where(sql, start));
-      push(TokenKind::kQuotedName, sql.substr(i + 1, close - i - 1), start, close + 1);
-      i = close + 1;
-      continue;
-    }
-    if (c == '(') {
-      size_t j = i + 1;
-      while (j < n && IsBlank(static_cast<unsigned char>(sql[j]))) ++j;
-      if (j < n && sql[j] == '+') {
-        size_t k = j + 1;
-        while (k < n && IsBlank(static_cast<unsigned char>(sql[k]))) ++k;
-        if (k < n && sql[k] == ')') {
-          push(TokenKind::kOuterJoinMarker, "(+)", start, k + 1);
-          i = k + 1;
-          continue;
-        }
-      }
-    }
-    auto two = [&](const char* op) { return i + 1 < n && sql[i] == op[0] && sql[i + 1] == op[1]; };
-    if (two("<>") || two("!=") || two("^=") || two("<=") || two(">=") || two("||")) {
-      std::string_view op = sql.substr(i, 2);
-      if (op == "!=" || op == "^=") op = "<>";
-      push(TokenKind::kOperator, op, start, i + 2);
-      i += 2;
-      continue;
-    }
-    switch (c) {
-      case '=': case '<': case '>': case '+': case '-': case '*': case '/':
-      case '(': case ')': case ',': case '.': case ';':
-        push(TokenKind::kOperator, sql.substr(i, 1), start, i + 1);
-        ++i;
-        continue;
-      default:
-        break;
-    }
-    throw SqlError("ORA-00911: invalid character" + Where(sql, start));
+    const size_t at = storage_.size();
+    storage_.append(text);
+    for (k += at; k < storage_.size(); ++k) storage_[k] = AsciiUpper(storage_[k]);
+    return std::string_view(storage_.data() + at, text.size());
   }
-  push(TokenKind::kEnd, "", n, n);
+
+  void ReadWord() {
+    const size_t start = i_;
+    while (i_ < n_ && IsWordChar(Byte(i_))) ++i_;
+    Push(TokenKind::kWord, Upper(sql_.substr(start, i_ - start)), start, i_);
+    tokens_.back().reserved = IsReservedWord(tokens_.back().text);
+  }
+
+  void ReadNumber() {
+    const size_t start = i_;
+    while (i_ < n_ && IsDigit(Byte(i_))) ++i_;
+    if (At(i_, '.')) {
+      ++i_;
+      while (i_ < n_ && IsDigit(Byte(i_))) ++i_;
+    }
+    // An exponent only when digits follow, so that "1AND" or "1ELSE" stay a number and a word.
+    if (At(i_, 'e') || At(i_, 'E')) {
+      size_t j = i_ + 1;
+      if (At(j, '+') || At(j, '-')) ++j;
+      if (j < n_ && IsDigit(Byte(j))) {
+        i_ = j;
+        while (i_ < n_ && IsDigit(Byte(i_))) ++i_;
+      }
+    }
+    Push(TokenKind::kNumber, sql_.substr(start, i_ - start), start, i_);
+  }
+
+  // Texts are never longer than what they were read from, so the storage never moves.
+  void ReadString() {
+    const size_t start = i_;
+    const size_t at = storage_.size();
+    ++i_;
+    for (;;) {
+      const size_t quote = sql_.find('\'', i_);
+      if (quote == std::string_view::npos) {
+        throw SqlError("ORA-01756: quoted string not properly terminated" + Where(sql_, start));
+      }
+      storage_.append(sql_.substr(i_, quote - i_));
+      if (At(quote + 1, '\'')) {
+        storage_.push_back('\'');
+        i_ = quote + 2;
+        continue;
+      }
+      i_ = quote + 1;
+      break;
+    }
+    Push(TokenKind::kString, std::string_view(storage_.data() + at, storage_.size() - at), start,
+         i_);
+  }
+
+  void ReadQuotedName() {
+    const size_t start = i_;
+    const size_t close = sql_.find('"', i_ + 1);
+    if (close == std::string_view::npos) {
+      throw SqlError("ORA-01740: missing double quote in identifier" + Where(sql_, start));
+    }
+    if (close == i_ + 1)
+      throw SqlError("ORA-01741: illegal zero-length identifier" + Where(sql_, start));
+    Push(TokenKind::kQuotedName, sql_.substr(i_ + 1, close - i_ - 1), start, close + 1);
+    i_ = close + 1;
+  }
+
+  // (+), blanks allowed inside; false (nothing read) for any other parenthesis.
+  bool ReadOuterJoinMarker() {
+    size_t j = i_ + 1;
+    while (j < n_ && IsBlank(Byte(j))) ++j;
+    if (!At(j, '+')) return false;
+    size_t k = j + 1;
+    while (k < n_ && IsBlank(Byte(k))) ++k;
+    if (!At(k, ')')) return false;
+    Push(TokenKind::kOuterJoinMarker, "(+)", i_, k + 1);
+    i_ = k + 1;
+    return true;
+  }
+
+  void ReadOperator() {
+    auto two = [&](const char* op) { return At(i_, op[0]) && At(i_ + 1, op[1]); };
+    if (two("<>") || two("!=") || two("^=") || two("<=") || two(">=") || two("||")) {
+      std::string_view op = sql_.substr(i_, 2);
+      if (op == "!=" || op == "^=") op = "<>";
+      Push(TokenKind::kOperator, op, i_, i_ + 2);
+      i_ += 2;
+      return;
+    }
+    switch (sql_[i_]) {
+      case '=':
+      case '<':
+      case '>':
+      case '+':
+      case '-':
+      case '*':
+      case '/':
+      case '(':
+      case ')':
+      case ',':
+      case '.':
+      case ';':
+        Push(TokenKind::kOperator, sql_.substr(i_, 1), i_, i_ + 1);
+        ++i_;
+        return;
+      default:
+        throw SqlError("ORA-00911: invalid character" + Where(sql_, i_));
+    }
+  }
+
+  std::string_view sql_;
+  size_t n_;
+  size_t i_ = 0;
+  std::vector<Token>& tokens_;
+  std::string& storage_;
+};
+
+}  // namespace
+
+void Tokenize(std::string_view sql, std::vector<Token>* out, std::string* storage) {
+  out->clear();
+  storage->clear();
+  storage->reserve(sql.size() + 1);
+  Tokenizer(sql, out, storage).Run();
 }
 
 }  // namespace korvalis::db::sql

@@ -108,6 +108,8 @@ class Translator {
   // ---- hierarchical queries (hierarchy.cpp) ----
   // Prints the rows of the hierarchy as the FROM item of `core` and sets what LEVEL reads.
   void EmitHierarchy(SelectCore& core, Scope* scope, std::string* out);
+  std::string EmitHierarchyRows(TableRef& ref, const Scope* scope, Source* source,
+                                bool* stored_table);
   // ORDER BY of the rows of a hierarchy in depth-first pre-order.
   void EmitHierarchyOrder(const Scope& scope, std::string* out);
 
