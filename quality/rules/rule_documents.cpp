@@ -8,21 +8,6 @@
 #include "foundation/xml_parser.h"
 
 namespace korvalis::rules {
-namespace {
-
-std::vector<std::u16string> ElementTexts(CXmlStringParser& parser, const char16_t* tag) {
-  xercesc::DOMDocument* document = parser.GetDocument();
-  if (document == nullptr) throw CEMRException(std::u16string(u"无效XML!"));
-  std::vector<std::u16string> texts;
-  xercesc::DOMNodeList* elements = document->getElementsByTagName(tag);
-  for (XMLSize_t i = 0; i < elements->getLength(); ++i) {
-    const char16_t* text = elements->item(i)->getTextContent();
-    texts.emplace_back(text == nullptr ? u"" : text);
-  }
-  return texts;
-}
-
-}  // namespace
 
 RuleEvent::RuleEvent(TextRef xml)
     : document_(std::u16string(xml.view()), false, false), root_(document_.GetDocumentElement()) {}
@@ -35,12 +20,15 @@ std::u16string RuleEvent::Extend(const char16_t* name) {
 
 std::vector<std::u16string> ListElementTexts(BSTR list, const char16_t* tag) {
   CXmlStringParser parser(list);
-  return ElementTexts(parser, tag);
-}
-
-std::vector<std::u16string> ListElementTexts(const std::u16string& list, const char16_t* tag) {
-  CXmlStringParser parser(list);
-  return ElementTexts(parser, tag);
+  xercesc::DOMDocument* document = parser.GetDocument();
+  if (document == nullptr) throw CEMRException(std::u16string(u"无效XML!"));
+  std::vector<std::u16string> texts;
+  xercesc::DOMNodeList* elements = document->getElementsByTagName(tag);
+  for (XMLSize_t i = 0; i < elements->getLength(); ++i) {
+    const char16_t* text = elements->item(i)->getTextContent();
+    texts.emplace_back(text == nullptr ? u"" : text);
+  }
+  return texts;
 }
 
 std::u16string_view TrimBlanks(TextRef value) {

@@ -42,7 +42,6 @@ class RuleEvent {
 // element included), in document order. An empty or blank text is an empty list. Throws
 // CEMRException "无效XML!" when the text is not well formed.
 std::vector<std::u16string> ListElementTexts(BSTR list, const char16_t* tag);
-std::vector<std::u16string> ListElementTexts(const std::u16string& list, const char16_t* tag);
 
 // `value` without surrounding blanks (space, tab) and line breaks.
 std::u16string_view TrimBlanks(TextRef value);
