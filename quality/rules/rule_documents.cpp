@@ -3,9 +3,11 @@
 #include <new>
 #include <xercesc/dom/DOM.hpp>
 
+#include "foundation/dom_elements.h"
 #include "foundation/emr_exception.h"
 #include "foundation/sql_text.h"
 #include "foundation/xml_parser.h"
+#include "platform/text/ascii.h"
 
 namespace korvalis::rules {
 
@@ -25,22 +27,13 @@ std::vector<std::u16string> ListElementTexts(BSTR list, const char16_t* tag) {
   std::vector<std::u16string> texts;
   xercesc::DOMNodeList* elements = document->getElementsByTagName(tag);
   for (XMLSize_t i = 0; i < elements->getLength(); ++i) {
-    const char16_t* text = elements->item(i)->getTextContent();
-    texts.emplace_back(text == nullptr ? u"" : text);
+    texts.push_back(TextContent(elements->item(i)));
   }
   return texts;
 }
 
-std::u16string_view TrimBlanks(TextRef value) {
-  std::u16string_view text = value;
-  const auto blank = [](char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
 std::u16string RuleNumber(TextRef value, std::u16string_view what) {
-  return SqlNumber(TrimBlanks(value), what);
+  return SqlNumber(TrimAsciiSpaces(value.view()), what);
 }
 
 void StoreResult(BSTR* result, std::u16string_view text) {

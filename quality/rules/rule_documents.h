@@ -43,10 +43,7 @@ class RuleEvent {
 // CEMRException "无效XML!" when the text is not well formed.
 std::vector<std::u16string> ListElementTexts(BSTR list, const char16_t* tag);
 
-// `value` without surrounding blanks (space, tab) and line breaks.
-std::u16string_view TrimBlanks(TextRef value);
-
-// A number that a statement places bare: TrimBlanks(value), refused with SqlNumber's
+// A number that a statement places bare: `value` without the white space at either end, refused with SqlNumber's
 // CEMRException naming `what` when it is not a plain decimal number.
 std::u16string RuleNumber(TextRef value, std::u16string_view what);
 

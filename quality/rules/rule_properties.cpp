@@ -15,6 +15,7 @@
 #include "foundation/property_map.h"
 #include "foundation/sql_text.h"
 #include "foundation/xml_property.h"
+#include "platform/text/ascii.h"
 #include "quality/rules/quality_rule.h"
 #include "quality/rules/rule_documents.h"
 #include "quality/rules/rule_instances.h"
@@ -23,7 +24,6 @@ using korvalis::BstrView;
 using korvalis::rules::ListElementTexts;
 using korvalis::rules::RuleNumber;
 using korvalis::rules::StoreResult;
-using korvalis::rules::TrimBlanks;
 
 namespace {
 
@@ -38,7 +38,7 @@ std::vector<std::u16string> EmrTypesOf(const CXmlProperty::Map& properties) {
   if (found == properties.end()) return types;
   SplitByChars(found->second, u";", types);
   for (std::u16string& type : types) {
-    type = std::u16string(TrimBlanks(type));
+    type = std::u16string(korvalis::TrimAsciiSpaces(type));
     if (!korvalis::IsSqlNumber(type)) korvalis::SqlNumber(found->second, kEmrType);
   }
   return types;
