@@ -1,13 +1,14 @@
 // The two sides of the benchmarks that hold a call against the statement it runs: the call
 // through IDispatch::Invoke, as a client makes it, and the statement, translated once by the
 // embedded provider's front end, stepped on plain SQLite with every column read as text, as
-// the provider's rows read them.
+// the provider's rows read them; and the database both sides work on.
 //
 // Thread-safety: a benchmark's object and database connection belong to its thread.
 #pragma once
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -17,9 +18,12 @@
 #include <string_view>
 #include <vector>
 
+#include "db/database_file.h"
+#include "db/testing/temp_directory.h"
 #include "platform/com/dispatch.h"
 #include "platform/com/unicode.h"
 #include "platform/com/variant.h"
+#include "platform/db/connection_pool.h"
 #include "platform/db/oracle_functions.h"
 
 namespace korvalis::bench {
@@ -31,6 +35,36 @@ inline void CheckSqlite(int rc, sqlite3* db) {
     std::abort();
   }
 }
+
+// A database with the system's schema and installation rows in a directory of its own (its
+// name begins with `prefix`), which also holds telv.config.xml naming the database and becomes
+// the process's current directory. `fill` writes the benchmark's rows first, in one
+// transaction on a plain connection that has the Oracle functions of the schema's generated
+// columns. Removed at exit.
+class BenchDatabase {
+ public:
+  BenchDatabase(const char* prefix, const std::function<void(sqlite3*)>& fill)
+      : scratch_(prefix), path_(scratch_.path() + "/hospital.db") {
+    const std::string init =
+        schema::CreateDatabaseFile(path_, schema::DatabaseContents::kInstallation);
+    db::ConnectionPools::Close(init);
+    sqlite3* db = nullptr;
+    CheckSqlite(sqlite3_open(path_.c_str(), &db), db);
+    CheckSqlite(db::RegisterOracleFunctions(db), db);
+    CheckSqlite(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db);
+    fill(db);
+    CheckSqlite(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
+    sqlite3_close(db);
+    schema::WriteDatabaseConfig(scratch_.path(), init);
+    if (::chdir(scratch_.path().c_str()) != 0) std::abort();
+  }
+
+  const std::string& path() const { return path_; }
+
+ private:
+  testing::TempDirectory scratch_;
+  std::string path_;
+};
 
 // Calls method `dispid` of `object` through Invoke once per iteration, with BSTR arguments
 // given in order; `before_call` (when given) may change them before each call, with the

@@ -9,13 +9,10 @@
 //   - GetAllInPatientList (every department) the same way, for the rows per second of a long list.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -23,22 +20,16 @@
 #include "archive/patient_search.h"
 #include "bench/call_and_statement.h"
 #include "com/archive_patient.h"
-#include "db/database_file.h"
-#include "db/testing/temp_directory.h"
 #include "foundation/db_type.h"
 #include "foundation/xml_property.h"
 #include "interface/emr_call_scope.h"
 #include "platform/com/unicode.h"
 #include "platform/db/catalog.h"
-#include "platform/db/connection_pool.h"
-#include "platform/db/oracle_functions.h"
 #include "platform/db/sql_translator.h"
 
 namespace {
 
 using korvalis::bench::CheckSqlite;
-
-namespace fs = std::filesystem;
 
 constexpr int kVisits = 100000;
 constexpr int kDepartments = 60;
@@ -67,106 +58,84 @@ std::string Date(int day, int hour) {
   return text;
 }
 
-// The hospital's database in a directory of its own, which also holds telv.config.xml and
-// becomes the process's current directory. Removed at exit.
-struct Hospital {
-  korvalis::testing::TempDirectory scratch{"korvalis-search"};
-  std::string directory = scratch.path();
-  std::string path;
+// Visits in admission order spread over the departments, one patient each.
+void FillHospital(sqlite3* db) {
+  sqlite3_stmt* patient = nullptr;
+  sqlite3_stmt* visit = nullptr;
+  sqlite3_stmt* record = nullptr;
+  CheckSqlite(sqlite3_prepare_v2(db,
+                                 "INSERT INTO TELV_PATIENT (ID, NAME, SEX, BIRTHDAY, CASE_NO) "
+                                 "VALUES (?1, ?2, ?3, '1960-05-01 00:00:00', ?1)",
+                                 -1, &patient, nullptr),
+              db);
+  CheckSqlite(
+      sqlite3_prepare_v2(
+          db,
+          "INSERT INTO TELV_VISIT_RECORD (PATIENT_ID, EVENT_NO, SERIAL_NO, IN_TIME, "
+          "IN_DEPT_ID, IN_DEPT_NAME, NOW_DEPT_ID, NOW_DEPT_NAME, BED_NO, OUT_TIME, OUT_DEPT_ID, "
+          "OUT_DEPT_NAME, DOCTOR_NAME, REG_DOCTOR_ID, RESIDENCE_FLAG, EVENT_STATUS, EMR_STATUS, "
+          "FORBID_FLAG, PAPER_EMR_STATUS, COMMIT_TIME, ADMISSION_DEPT_TIME) VALUES (?1, ?2, 1, "
+          "?3, ?4, '内科', ?4, '内科', ?5, ?6, ?7, ?8, '刘静怡', '1002', 2, 1, ?9, '0', 0, "
+          "?10, ?3)",
+          -1, &visit, nullptr),
+      db);
+  CheckSqlite(
+      sqlite3_prepare_v2(db,
+                         "INSERT INTO TELV_EMR_CONTENT (ID, PATIENT_ID, EVENT_NO, CATALOG_ID, "
+                         "TEMPLATE_ID, EMR_TYPE, TITLE, CREATE_DATE, STATUS) VALUES (?1, ?2, "
+                         "?3, 2, 2, 2, '病程记录', ?4, ?5)",
+                         -1, &record, nullptr),
+      db);
+  for (int i = 0; i < kVisits; ++i) {
+    const std::string id = "P" + std::to_string(i);
+    const std::string event_no = "E" + std::to_string(i);
+    const std::string dept = Department(i);
+    const int day = static_cast<int>(static_cast<long long>(i) * kDays / kVisits);
+    const bool in_hospital = day >= kDays - kInHospitalDays;
+    const std::string in_time = Date(day, 9);
+    const std::string out_time = Date(day + 8, 10);
+    const std::string name = "病人" + std::to_string(i);
+    sqlite3_bind_text(patient, 1, id.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(patient, 2, name.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int(patient, 3, i % 2);
+    CheckSqlite(sqlite3_step(patient), db);
+    sqlite3_reset(patient);
 
-  Hospital() {
-    path = directory + "/hospital.db";
-    const std::string init = korvalis::schema::CreateDatabaseFile(
-        path, korvalis::schema::DatabaseContents::kInstallation);
-    korvalis::db::ConnectionPools::Close(init);
-    Fill();
-    korvalis::schema::WriteDatabaseConfig(directory, init);
-    if (::chdir(directory.c_str()) != 0) std::abort();
-  }
-  // Visits in admission order spread over the departments, one patient each.
-  void Fill() {
-    sqlite3* db = nullptr;
-    CheckSqlite(sqlite3_open(path.c_str(), &db), db);
-    CheckSqlite(korvalis::db::RegisterOracleFunctions(db), db);  // the schema's generated columns
-    CheckSqlite(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db);
-    sqlite3_stmt* patient = nullptr;
-    sqlite3_stmt* visit = nullptr;
-    sqlite3_stmt* record = nullptr;
-    CheckSqlite(sqlite3_prepare_v2(db,
-                                   "INSERT INTO TELV_PATIENT (ID, NAME, SEX, BIRTHDAY, CASE_NO) "
-                                   "VALUES (?1, ?2, ?3, '1960-05-01 00:00:00', ?1)",
-                                   -1, &patient, nullptr),
-                db);
-    CheckSqlite(
-        sqlite3_prepare_v2(
-            db,
-            "INSERT INTO TELV_VISIT_RECORD (PATIENT_ID, EVENT_NO, SERIAL_NO, IN_TIME, "
-            "IN_DEPT_ID, IN_DEPT_NAME, NOW_DEPT_ID, NOW_DEPT_NAME, BED_NO, OUT_TIME, OUT_DEPT_ID, "
-            "OUT_DEPT_NAME, DOCTOR_NAME, REG_DOCTOR_ID, RESIDENCE_FLAG, EVENT_STATUS, EMR_STATUS, "
-            "FORBID_FLAG, PAPER_EMR_STATUS, COMMIT_TIME, ADMISSION_DEPT_TIME) VALUES (?1, ?2, 1, "
-            "?3, ?4, '内科', ?4, '内科', ?5, ?6, ?7, ?8, '刘静怡', '1002', 2, 1, ?9, '0', 0, "
-            "?10, ?3)",
-            -1, &visit, nullptr),
-        db);
-    CheckSqlite(
-        sqlite3_prepare_v2(db,
-                           "INSERT INTO TELV_EMR_CONTENT (ID, PATIENT_ID, EVENT_NO, CATALOG_ID, "
-                           "TEMPLATE_ID, EMR_TYPE, TITLE, CREATE_DATE, STATUS) VALUES (?1, ?2, "
-                           "?3, 2, 2, 2, '病程记录', ?4, ?5)",
-                           -1, &record, nullptr),
-        db);
-    for (int i = 0; i < kVisits; ++i) {
-      const std::string id = "P" + std::to_string(i);
-      const std::string event_no = "E" + std::to_string(i);
-      const std::string dept = Department(i);
-      const int day = static_cast<int>(static_cast<long long>(i) * kDays / kVisits);
-      const bool in_hospital = day >= kDays - kInHospitalDays;
-      const std::string in_time = Date(day, 9);
-      const std::string out_time = Date(day + 8, 10);
-      const std::string name = "病人" + std::to_string(i);
-      sqlite3_bind_text(patient, 1, id.c_str(), -1, SQLITE_TRANSIENT);
-      sqlite3_bind_text(patient, 2, name.c_str(), -1, SQLITE_TRANSIENT);
-      sqlite3_bind_int(patient, 3, i % 2);
-      CheckSqlite(sqlite3_step(patient), db);
-      sqlite3_reset(patient);
-
-      sqlite3_bind_text(visit, 1, id.c_str(), -1, SQLITE_TRANSIENT);
-      sqlite3_bind_text(visit, 2, event_no.c_str(), -1, SQLITE_TRANSIENT);
-      sqlite3_bind_text(visit, 3, in_time.c_str(), -1, SQLITE_TRANSIENT);
-      sqlite3_bind_text(visit, 4, dept.c_str(), -1, SQLITE_TRANSIENT);
-      sqlite3_bind_text(visit, 5, std::to_string(i % 40 + 1).c_str(), -1, SQLITE_TRANSIENT);
-      for (int column : {6, 7, 8, 10}) sqlite3_bind_null(visit, column);
-      if (!in_hospital) {
-        sqlite3_bind_text(visit, 6, out_time.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(visit, 7, dept.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(visit, 8, "内科", -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(visit, 10, Date(day + 10, 16).c_str(), -1, SQLITE_TRANSIENT);
-      }
-      sqlite3_bind_int(visit, 9, in_hospital ? 1 : (i % 10 == 0 ? 1 : 2));
-      CheckSqlite(sqlite3_step(visit), db);
-      sqlite3_reset(visit);
-
-      for (int r = 0; r < kRecordsPerVisit; ++r) {
-        const std::string record_id = event_no + "-" + std::to_string(r);
-        sqlite3_bind_text(record, 1, record_id.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(record, 2, id.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(record, 3, event_no.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(record, 4, Date(day, 11 + r).c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int(record, 5, r == 0 && i % 3 == 0 ? 0 : 1);
-        CheckSqlite(sqlite3_step(record), db);
-        sqlite3_reset(record);
-      }
+    sqlite3_bind_text(visit, 1, id.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(visit, 2, event_no.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(visit, 3, in_time.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(visit, 4, dept.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(visit, 5, std::to_string(i % 40 + 1).c_str(), -1, SQLITE_TRANSIENT);
+    for (int column : {6, 7, 8, 10}) sqlite3_bind_null(visit, column);
+    if (!in_hospital) {
+      sqlite3_bind_text(visit, 6, out_time.c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_text(visit, 7, dept.c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_text(visit, 8, "内科", -1, SQLITE_TRANSIENT);
+      sqlite3_bind_text(visit, 10, Date(day + 10, 16).c_str(), -1, SQLITE_TRANSIENT);
     }
-    sqlite3_finalize(patient);
-    sqlite3_finalize(visit);
-    sqlite3_finalize(record);
-    CheckSqlite(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
-    sqlite3_close(db);
-  }
-};
+    sqlite3_bind_int(visit, 9, in_hospital ? 1 : (i % 10 == 0 ? 1 : 2));
+    CheckSqlite(sqlite3_step(visit), db);
+    sqlite3_reset(visit);
 
-const Hospital& TheHospital() {
-  static const Hospital hospital;
+    for (int r = 0; r < kRecordsPerVisit; ++r) {
+      const std::string record_id = event_no + "-" + std::to_string(r);
+      sqlite3_bind_text(record, 1, record_id.c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_text(record, 2, id.c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_text(record, 3, event_no.c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_text(record, 4, Date(day, 11 + r).c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_int(record, 5, r == 0 && i % 3 == 0 ? 0 : 1);
+      CheckSqlite(sqlite3_step(record), db);
+      sqlite3_reset(record);
+    }
+  }
+  sqlite3_finalize(patient);
+  sqlite3_finalize(visit);
+  sqlite3_finalize(record);
+}
+
+// The hospital's database; its directory is the process's current directory.
+const korvalis::bench::BenchDatabase& TheHospital() {
+  static const korvalis::bench::BenchDatabase hospital("korvalis-search", FillHospital);
   return hospital;
 }
 
@@ -221,7 +190,7 @@ std::string TranslatedStatement(sqlite3* db, const CXmlProperty::Map& condition)
 // The search's statement for the condition stepped on raw SQLite (raw_sqlite.h).
 void RawList(benchmark::State& state, const CXmlProperty::Map& condition, bool prepared_once) {
   korvalis::bench::RunRawStatement(
-      state, TheHospital().path,
+      state, TheHospital().path(),
       [&condition](sqlite3* db) { return TranslatedStatement(db, condition); }, prepared_once,
       "patients");
 }

@@ -13,36 +13,29 @@
 // open instance, the statements that find a visit's instances.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "bench/call_and_statement.h"
 #include "com/quality_rule.h"
-#include "db/database_file.h"
-#include "db/testing/temp_directory.h"
 #include "foundation/xml_property.h"
 #include "interface/emr_call_scope.h"
 #include "platform/com/unicode.h"
 #include "platform/db/catalog.h"
-#include "platform/db/connection_pool.h"
 #include "platform/db/oracle_functions.h"
 #include "platform/db/sql_translator.h"
 
 namespace {
 
+using korvalis::bench::CheckSqlite;
+using korvalis::bench::QueryPlan;
+
 constexpr int kVisits = 10000;
 constexpr int kRulesPerVisit = 20;
 constexpr int kBenchRule = 21;  // the rule the runs open and close, without a limit of occurrences
-
-void Check(int rc, sqlite3* db) {
-  if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
-    std::fprintf(stderr, "sqlite: %s\n", sqlite3_errmsg(db));
-    std::abort();
-  }
-}
 
 std::string PatientOf(int visit) { return "P" + std::to_string(visit); }
 std::string EventNoOf(int visit) { return "E" + std::to_string(visit); }
@@ -59,88 +52,68 @@ std::string Minute(long n) {
   return text;
 }
 
-// The hospital's database in a directory of its own, which also holds telv.config.xml and
-// becomes the process's current directory. Removed at exit.
-struct Hospital {
-  korvalis::testing::TempDirectory scratch{"korvalis-rules"};
-  std::string path = scratch.path() + "/hospital.db";
-
-  Hospital() {
-    const std::string init = korvalis::schema::CreateDatabaseFile(
-        path, korvalis::schema::DatabaseContents::kInstallation);
-    korvalis::db::ConnectionPools::Close(init);
-    Fill();
-    korvalis::schema::WriteDatabaseConfig(scratch.path(), init);
-    if (::chdir(scratch.path().c_str()) != 0) std::abort();
+// 20 rules and the bench rule, each of its own EMR type; 20 instances of each visit, one of
+// each rule, every fifth open and the others closed.
+void FillHospital(sqlite3* db) {
+  for (int rule = 1; rule <= kBenchRule; ++rule) {
+    const std::string id = std::to_string(rule);
+    CheckSqlite(sqlite3_exec(db,
+                             ("INSERT INTO PEV_RULE (ID, NAME, OWNER_TYPE, QUANTITY, SORT_CODE, "
+                              "TIME_OUT, STATUS) VALUES (" +
+                              id + ", '规则" + id + "', '1', '" + (rule == kBenchRule ? "0" : "1") +
+                              "', '" + id + "', 24, 1)")
+                                 .c_str(),
+                             nullptr, nullptr, nullptr),
+                db);
+    CheckSqlite(sqlite3_exec(db,
+                             ("INSERT INTO PEV_RULE_EMRTYPE (RULE_ID, EMR_TYPE, EMRTYPE) VALUES (" +
+                              id + ", " + id + ", " + id + ")")
+                                 .c_str(),
+                             nullptr, nullptr, nullptr),
+                db);
   }
-
-  void Fill() {
-    sqlite3* db = nullptr;
-    Check(sqlite3_open(path.c_str(), &db), db);
-    Check(korvalis::db::RegisterOracleFunctions(db), db);
-    Check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db);
-    for (int rule = 1; rule <= kBenchRule; ++rule) {
-      const std::string id = std::to_string(rule);
-      Check(sqlite3_exec(db,
-                         ("INSERT INTO PEV_RULE (ID, NAME, OWNER_TYPE, QUANTITY, SORT_CODE, "
-                          "TIME_OUT, STATUS) VALUES (" +
-                          id + ", '规则" + id + "', '1', '" + (rule == kBenchRule ? "0" : "1") +
-                          "', '" + id + "', 24, 1)")
-                             .c_str(),
-                         nullptr, nullptr, nullptr),
-            db);
-      Check(sqlite3_exec(db,
-                         ("INSERT INTO PEV_RULE_EMRTYPE (RULE_ID, EMR_TYPE, EMRTYPE) VALUES (" +
-                          id + ", " + id + ", " + id + ")")
-                             .c_str(),
-                         nullptr, nullptr, nullptr),
-            db);
-    }
-    sqlite3_stmt* instance = nullptr;
-    Check(sqlite3_prepare_v2(
-              db,
-              "INSERT INTO PEV_TIME_RULE_RECORD (PATIENT_ID, EVENT_NO, SERIAL, RULE_ID, "
-              "START_TIME, OVER_TIME, STATUS, EMR_TYPE, OPEN_EVENT_CODE, CLOSE_EVENT_CODE, "
-              "SUPERIOR_SIGN_FLAG, EMR_ID, USER_ID, USER_NAME, FINISH_TIME, OVER_HOUR) VALUES "
-              "(?1, ?2, ?3, ?3, ?4, ?5, ?6, ?3, 'A01', ?7, 0, ?8, ?9, ?10, ?11, ?12)",
-              -1, &instance, nullptr),
-          db);
-    for (int visit = 0; visit < kVisits; ++visit) {
-      const std::string patient = PatientOf(visit);
-      const std::string event_no = EventNoOf(visit);
-      for (int serial = 1; serial <= kRulesPerVisit; ++serial) {
-        const long minute = static_cast<long>(visit) * 50 + serial;
-        const bool open = serial % 5 == 0;
-        const std::string record = event_no + "-" + std::to_string(serial);
-        const std::string finish = Minute(minute + 600);
-        sqlite3_bind_text(instance, 1, patient.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(instance, 2, event_no.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int(instance, 3, serial);
-        sqlite3_bind_text(instance, 4, Minute(minute).c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(instance, 5, Minute(minute + 1440).c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int(instance, 6, open ? 1 : 2);
-        for (int column = 7; column <= 12; ++column) sqlite3_bind_null(instance, column);
-        if (!open) {
-          sqlite3_bind_text(instance, 7, "E03", -1, SQLITE_STATIC);
-          sqlite3_bind_text(instance, 8, record.c_str(), -1, SQLITE_TRANSIENT);
-          sqlite3_bind_text(instance, 9, "1003", -1, SQLITE_STATIC);
-          sqlite3_bind_text(instance, 10, "陈浩然", -1, SQLITE_STATIC);
-          sqlite3_bind_text(instance, 11, finish.c_str(), -1, SQLITE_TRANSIENT);
-          sqlite3_bind_int(instance, 12, 0);
-        }
-        Check(sqlite3_step(instance), db);
-        sqlite3_reset(instance);
+  sqlite3_stmt* instance = nullptr;
+  CheckSqlite(sqlite3_prepare_v2(
+                  db,
+                  "INSERT INTO PEV_TIME_RULE_RECORD (PATIENT_ID, EVENT_NO, SERIAL, RULE_ID, "
+                  "START_TIME, OVER_TIME, STATUS, EMR_TYPE, OPEN_EVENT_CODE, CLOSE_EVENT_CODE, "
+                  "SUPERIOR_SIGN_FLAG, EMR_ID, USER_ID, USER_NAME, FINISH_TIME, OVER_HOUR) VALUES "
+                  "(?1, ?2, ?3, ?3, ?4, ?5, ?6, ?3, 'A01', ?7, 0, ?8, ?9, ?10, ?11, ?12)",
+                  -1, &instance, nullptr),
+              db);
+  for (int visit = 0; visit < kVisits; ++visit) {
+    const std::string patient = PatientOf(visit);
+    const std::string event_no = EventNoOf(visit);
+    for (int serial = 1; serial <= kRulesPerVisit; ++serial) {
+      const long minute = static_cast<long>(visit) * 50 + serial;
+      const bool open = serial % 5 == 0;
+      const std::string record = event_no + "-" + std::to_string(serial);
+      const std::string finish = Minute(minute + 600);
+      sqlite3_bind_text(instance, 1, patient.c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_text(instance, 2, event_no.c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_int(instance, 3, serial);
+      sqlite3_bind_text(instance, 4, Minute(minute).c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_text(instance, 5, Minute(minute + 1440).c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_int(instance, 6, open ? 1 : 2);
+      for (int column = 7; column <= 12; ++column) sqlite3_bind_null(instance, column);
+      if (!open) {
+        sqlite3_bind_text(instance, 7, "E03", -1, SQLITE_STATIC);
+        sqlite3_bind_text(instance, 8, record.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(instance, 9, "1003", -1, SQLITE_STATIC);
+        sqlite3_bind_text(instance, 10, "陈浩然", -1, SQLITE_STATIC);
+        sqlite3_bind_text(instance, 11, finish.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int(instance, 12, 0);
       }
+      CheckSqlite(sqlite3_step(instance), db);
+      sqlite3_reset(instance);
     }
-    sqlite3_finalize(instance);
-    Check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
-    Check(sqlite3_exec(db, "ANALYZE", nullptr, nullptr, nullptr), db);
-    sqlite3_close(db);
   }
-};
+  sqlite3_finalize(instance);
+}
 
-const Hospital& TheHospital() {
-  static const Hospital hospital;
+// The hospital's database; its directory is the process's current directory.
+const korvalis::bench::BenchDatabase& TheHospital() {
+  static const korvalis::bench::BenchDatabase hospital("korvalis-rules", FillHospital);
   return hospital;
 }
 
@@ -288,7 +261,7 @@ std::string With(std::string sql, const std::vector<std::pair<std::string, std::
 // first column of the first row.
 std::string Step(sqlite3* db, const std::string& sql) {
   sqlite3_stmt* stmt = nullptr;
-  Check(sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr), db);
+  CheckSqlite(sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr), db);
   std::string first;
   bool first_row = true;
   int rc;
@@ -299,27 +272,14 @@ std::string Step(sqlite3* db, const std::string& sql) {
     }
     first_row = false;
   }
-  Check(rc, db);
+  CheckSqlite(rc, db);
   sqlite3_finalize(stmt);
   return first;
 }
 
-// SQLite's plan of the statement, its steps joined by "; ".
-std::string QueryPlan(sqlite3* db, const std::string& sql) {
-  sqlite3_stmt* stmt = nullptr;
-  std::string plan;
-  Check(sqlite3_prepare_v2(db, ("EXPLAIN QUERY PLAN " + sql).c_str(), -1, &stmt, nullptr), db);
-  while (sqlite3_step(stmt) == SQLITE_ROW) {
-    plan += (plan.empty() ? "" : "; ") +
-            std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 3)));
-  }
-  sqlite3_finalize(stmt);
-  return plan;
-}
-
 void BM_OpenThenCloseRawSqlite(benchmark::State& state) {
   sqlite3* db = nullptr;
-  sqlite3_open_v2(TheHospital().path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+  sqlite3_open_v2(TheHospital().path().c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
   korvalis::db::RegisterOracleFunctions(db);
   // The settings of the embedded provider's connections.
   for (const char* pragma :
