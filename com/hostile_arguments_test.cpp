@@ -55,6 +55,13 @@ bool RefusesBeforeTheBody(Departure d) {
          d == Departure::kNullTextRefused || d == Departure::kIdBelowOneOrNullResultRefused;
 }
 
+// Methods that refuse an empty property document with an empty description, as their clients
+// have always seen it.
+bool RefusesAnEmptyDocumentSilently(std::u16string_view class_name, std::u16string_view method) {
+  return class_name == u"EMRReport" &&
+         (method == u"SetCatalogProperty" || method == u"SetReportProperty");
+}
+
 Departure DepartureOf(std::u16string_view class_name, int32_t dispid) {
   for (const WrapperRow& row : kWrapperRows) {
     if (row.class_name == class_name && row.dispid == dispid) return row.departure;
@@ -75,7 +82,7 @@ class HostileArgumentsTest : public ::testing::Test {
   // Calls `method` of `object` with one argument per parameter shaped by `hostility`;
   // [in,out] texts are passed by reference. Expects a clean answer.
   static void CallHostile(IDispatch* object, const com::MethodInfo& method, Departure departure,
-                          Hostility hostility) {
+                          Hostility hostility, bool refuses_empty_document = false) {
     std::vector<BSTR> texts;
     texts.reserve(method.params.size());  // references into it must stay valid
     std::vector<VARIANT> reversed;
@@ -112,7 +119,9 @@ class HostileArgumentsTest : public ::testing::Test {
                                       &result, &excepinfo, &arg_error);
     if (hr == DISP_E_EXCEPTION) {
       const std::u16string description(BstrView(excepinfo.bstrDescription));
-      if (description.empty()) {
+      const bool empty_document =
+          hostility == Hostility::kEmpty || hostility == Hostility::kExtremeNumbers;
+      if (description.empty() && !(refuses_empty_document && empty_document)) {
         // Only the methods that refuse before their body, or are not implemented, fail
         // without a description.
         EXPECT_TRUE(departure == Departure::kNotImplemented ? excepinfo.scode == E_NOTIMPL
@@ -143,7 +152,8 @@ TEST_F(HostileArgumentsTest, EveryMethodAnswersEveryShapeOfBadInput) {
       for (Hostility h : {Hostility::kEmpty, Hostility::kMalformedXml, Hostility::kDeepXml,
                           Hostility::kLargeText, Hostility::kExtremeNumbers}) {
         SCOPED_TRACE(ToUtf8(c.name) + "::" + ToUtf8(method.name) + " with " + Name(h));
-        CallHostile(object, method, DepartureOf(c.name, method.dispid), h);
+        CallHostile(object, method, DepartureOf(c.name, method.dispid), h,
+                    RefusesAnEmptyDocumentSilently(c.name, method.name));
       }
     }
     object->Release();

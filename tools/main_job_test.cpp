@@ -107,4 +107,64 @@ TEST_F(MainJobTest, APrintedAnswerIsAnXmlDocumentAsItIsSaved) {
   xmlFreeDoc(document);
 }
 
+// The sample's report catalogue and report definitions as a newcomer reads them, the old-format
+// report among them.
+TEST_F(MainJobTest, PrintsTheSampleReportDefinitions) {
+  std::vector<std::string> top_level;
+  korvalis::xml::Document list;
+  ASSERT_TRUE(list.LoadXml(Run("call EMRReport GetCatalogList 0").out));
+  for (const auto& catalog : list.DocumentElement().Children()) top_level.push_back(catalog.Text());
+  std::sort(top_level.begin(), top_level.end());
+  EXPECT_EQ(top_level, (std::vector<std::string>{"病案统计", "质控报表"}));
+  EXPECT_NE(Run("call EMRReport GetReportList 0").out.find(">科室在院病人一览(旧格式)</report>"),
+            std::string::npos);
+  EXPECT_NE(Run("call EMRReport GetReportProperty 1").out.find("<name>科室在院病人一览</name>"),
+            std::string::npos);
+  const std::string parameters =
+      "<?xml version='1.0' ?><root><param code=\"dept\" type=\"STRING\" autoreplace=\"2\">0101"
+      "</param></root>\n";
+  EXPECT_EQ(Run("call EMRReport GetSQLParam 1").out, parameters);
+  // The old-format report: one statement with its placeholder, the names of its rows.
+  EXPECT_EQ(Run("call EMRReport IsNewFormat 3 -- GetSQLProperty 3 -- GetSQLParam 3").out,
+            "false\npatient,event_no,bed,doctor,in_time\n" + parameters);
+  const std::string sql = Run("call EMRReport GetReportSQL 3").out;
+  EXPECT_TRUE(sql.starts_with("SELECT B.NAME, V.EVENT_NO")) << sql;
+  EXPECT_NE(sql.find("V.NOW_DEPT_ID = {dept}"), std::string::npos) << sql;
+}
+
+// Every definition method of the class, one call after the other on one object.
+TEST_F(MainJobTest, EveryReportDefinitionMethodAnswersThroughTheCommand) {
+  Outcome outcome = Run(
+      "call EMRReport InitNewCatalog '' '<root><name>命令行类别</name></root>'"
+      " -- SetCatalogProperty 4 '<root><name>命令行类别</name><note>n</note></root>'"
+      " -- GetCatalogProperty 4"
+      " -- InitNewReport 4 '<root><name>命令行报表</name><catalogid>4</catalogid></root>'"
+      " -- SetReportProperty 4 '<root><note>备注</note></root>' -- GetReportProperty 4"
+      " -- GetReportList 4 -- GetReportData 4 -- IsNewFormat 4"
+      " -- SetReportSQL 4 'SELECT 1 FROM DUAL' -- GetReportSQL 4"
+      " -- SetReportXSLT 4 '<xsl/>' -- GetReportXSLT 4 -- SetSQLParam 4 '<root/>' -- GetSQLParam 4"
+      " -- SetReportSQL2 4 '<report/>' -- GetReportSQL2 4"
+      " -- SetSQLProperty 4 'a,b' -- GetSQLProperty 4 -- DeleteReport 4 -- DeleteCatalog 4");
+  ASSERT_EQ(outcome.status, 0) << outcome.out;
+  std::vector<std::string> lines;
+  for (size_t at = 0, end; (end = outcome.out.find('\n', at)) != std::string::npos; at = end + 1) {
+    lines.push_back(outcome.out.substr(at, end - at));
+  }
+  ASSERT_EQ(lines.size(), 12u) << outcome.out;
+  EXPECT_EQ(lines[0], "4");
+  EXPECT_NE(lines[1].find("<code>003</code><id>4</id><name>命令行类别</name><note>n</note>"
+                          "<parent>###</parent>"),
+            std::string::npos);
+  EXPECT_EQ(lines[2], "4");
+  EXPECT_NE(lines[3].find("<name>命令行报表</name><note>备注</note><sort>4</sort>"),
+            std::string::npos);
+  EXPECT_NE(lines[4].find(">命令行报表</report>"), std::string::npos);
+  EXPECT_NE(lines[5].find("<id name=\"命令行报表\">4</id>"), std::string::npos);
+  EXPECT_EQ(std::vector<std::string>(lines.begin() + 6, lines.end()),
+            (std::vector<std::string>{"true", "SELECT 1 FROM DUAL", "<xsl/>", "<root/>",
+                                      "<report/>", ""}))
+      << "a new-format report answers no row names";
+  EXPECT_EQ(Run("call EMRReport GetCatalogList 4").status, 1) << "the category is deleted";
+}
+
 }  // namespace

@@ -1,0 +1,94 @@
+#include "report/report_store.h"
+
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "foundation/codec_factory.h"
+#include "foundation/emr_compression.h"
+#include "foundation/emr_exception.h"
+#include "foundation/single_data_source.h"
+#include "foundation/string_util.h"
+
+namespace korvalis::report {
+
+namespace {
+
+void StoreBytes(BSTR* result, const void* bytes, ULONG length) {
+  if (result == nullptr) return;
+  *result = SysAllocStringByteLen(static_cast<const char*>(bytes), length);
+  if (*result == nullptr) throw std::bad_alloc();
+}
+
+// The type number of the compression that -1 selects.
+int DefaultCompressionType() { return CreateCompression(-1)->GetType(); }
+
+int CompressionOf(const ReportColumn& column) {
+  return column.compressed ? DefaultCompressionType() : 0;
+}
+
+}  // namespace
+
+void StoreText(BSTR* result, std::u16string_view text) {
+  StoreBytes(result, text.data(), static_cast<ULONG>(text.size() * sizeof(char16_t)));
+}
+
+std::u16string IdText(LONG id) { return IntToString(id); }
+
+LONG NextIdentifier(CSingleDataSource& data_source, const std::u16string& max_sql,
+                    std::u16string_view refusal) {
+  static_assert(sizeof(long) >= sizeof(std::int64_t), "identifiers are read in 64 bits");
+  std::u16string max_id;
+  data_source.QueryScalar(max_sql, max_id);
+  const long next = StringToLong(max_id) + 1;
+  if (next > std::numeric_limits<LONG>::max() || next < std::numeric_limits<LONG>::min()) {
+    throw CEMRException(std::u16string(refusal));
+  }
+  return static_cast<LONG>(next);
+}
+
+CXmlProperty::Map CatalogProperties(CSingleDataSource& data_source, LONG catalog_id) {
+  if (catalog_id == 0) return {};
+  std::vector<std::u16string> values;
+  data_source.Query(
+      u"SELECT NAME, ID, CODE, PARENT_CODE, NOTE FROM TELV_REPORT_CATALOG WHERE ID = " +
+          IdText(catalog_id) + u" AND STATUS = 1",
+      5, values);
+  if (values.size() != 5) throw CEMRException(std::u16string(u"获取类别属性错误."));
+  return {{u"name", values[0]},
+          {u"id", values[1]},
+          {u"code", values[2]},
+          {u"parent", values[3]},
+          {u"note", values[4]}};
+}
+
+bool IsNewFormatReport(CSingleDataSource& data_source, LONG report_id) {
+  std::u16string new_format;
+  data_source.QueryScalar(u"SELECT NEW_FORMAT FROM TELV_REPORT WHERE ID = " + IdText(report_id),
+                          new_format);
+  return new_format == u"1";
+}
+
+void ReadReportColumn(CSingleDataSource& data_source, const ReportColumn& column, LONG report_id,
+                      BSTR* result) {
+  BYTE* data = nullptr;
+  ULONG length = 0;
+  data_source.ReadBlob(column.select + IdText(report_id), data, length, CompressionOf(column), 0,
+                       column.text);
+  std::unique_ptr<BYTE[]> owned(data);
+  if (length == 0) {
+    StoreText(result, column.empty_answer);
+  } else {
+    StoreBytes(result, owned.get(), length);
+  }
+}
+
+void WriteReportColumn(CSingleDataSource& data_source, const ReportColumn& column, LONG report_id,
+                       BSTR value) {
+  data_source.WriteBlob(column.select + IdText(report_id), reinterpret_cast<const BYTE*>(value),
+                        SysStringByteLen(value), CompressionOf(column), 0, column.text);
+}
+
+}  // namespace korvalis::report
