@@ -1,13 +1,12 @@
 #include "foundation/file_log.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 
 #include "platform/com/unicode.h"
+#include "platform/sys/private_file.h"
 #include "platform/sys/write_all.h"
 
 namespace korvalis::filelog {
@@ -15,12 +14,6 @@ namespace {
 
 constexpr char kSeparator[] =
     "-------------------------------------------------------------------\r\n";
-
-bool EnsureFolder(const std::string& folder) {
-  struct stat info;
-  if (stat(folder.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
-  return mkdir(folder.c_str(), 0755) == 0 || errno == EEXIST;
-}
 
 }  // namespace
 
@@ -34,7 +27,8 @@ std::string LogFolder() {
 }
 
 bool AppendEntry(const std::string& folder, const std::tm& local_time, const std::u16string& text) {
-  if (!EnsureFolder(folder)) return false;
+  // Entries hold patient data: the folder and its files are the owner's only.
+  if (!korvalis::sys::MakePrivateFolder(folder)) return false;
   char name[32];
   std::snprintf(name, sizeof(name), "/%d-%02d.log", local_time.tm_year + 1900,
                 local_time.tm_mon + 1);
@@ -47,7 +41,7 @@ bool AppendEntry(const std::string& folder, const std::tm& local_time, const std
   entry += korvalis::ToUtf8(text);
   entry += "\r\n\r\n";
 
-  const int fd = open((folder + name).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  const int fd = korvalis::sys::OpenPrivateFile(folder + name, O_WRONLY | O_APPEND);
   if (fd < 0) return false;
   const bool written = korvalis::sys::WriteAll(fd, entry);
   close(fd);

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "foundation/testing/data_source_test_util.h"
+#include "platform/sys/testing/private_mode.h"
 
 namespace {
 
@@ -49,6 +50,15 @@ TEST(FileLog, EntriesGoToTheMonthsFileInAFolderMadeOnDemand) {
   EXPECT_EQ(Contents(folder + "/2005-04.log"),
             "-----2005-04-01 00:00:00\n" + kSeparator + "\r\napril\r\n\r\n");
   EXPECT_EQ(Contents(folder + "/2005-03.log"), march);
+}
+
+TEST(FileLog, TheFolderAndItsFilesAreTheOwnersOnly) {
+  TempDirectory directory;
+  korvalis::sys::testing::ScopedUmask open_umask(0);
+  const std::string folder = directory.path() + "/Log";
+  ASSERT_TRUE(korvalis::filelog::AppendEntry(folder, LocalTime(2005, 3, 7, 8, 9, 10), u"病人"));
+  EXPECT_EQ(korvalis::sys::testing::ModeOf(folder), 0700u);
+  EXPECT_EQ(korvalis::sys::testing::ModeOf(folder + "/2005-03.log"), 0600u);
 }
 
 TEST(FileLog, AnUnwritableFolderLosesTheEntryQuietly) {

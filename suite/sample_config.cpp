@@ -1,12 +1,16 @@
 #include "suite/sample_config.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 
 #include "foundation/string_util.h"
 #include "foundation/xml_text.h"
 #include "platform/com/unicode.h"
+#include "platform/sys/private_file.h"
+#include "platform/sys/write_all.h"
 #include "suite/components.h"
 #include "suite/stand_in.h"
 
@@ -99,11 +103,19 @@ std::u16string VisitText(const SampleVisit& visit) {
   return text + u"</visit>\n";
 }
 
+// The configuration and the HIS files hold patient data and the staff database's connection:
+// they are the owner's only.
 void WriteFile(const std::filesystem::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-  out.close();
-  if (!out) throw std::runtime_error("cannot write " + path.string());
+  const int fd = sys::OpenPrivateFile(path.string(), O_WRONLY | O_TRUNC);
+  const bool written = fd >= 0 && sys::WriteAll(fd, text);
+  if (fd >= 0 && ::close(fd) != 0) throw std::runtime_error("cannot write " + path.string());
+  if (!written) throw std::runtime_error("cannot write " + path.string());
+}
+
+void MakeFolder(const std::filesystem::path& path) {
+  if (!sys::MakePrivateFolders(path.string())) {
+    throw std::runtime_error("cannot make the folder " + path.string());
+  }
 }
 
 }  // namespace
@@ -149,10 +161,10 @@ bool WriteSuiteConfig(const std::string& directory, const std::string& init_stri
   if (std::filesystem::exists(config)) return false;
   if (sample_hospital) {
     const std::filesystem::path visits = std::filesystem::path(directory) / "his";
-    std::filesystem::create_directories(visits);
+    MakeFolder(visits);
     for (const SampleVisit& visit : kVisits) {
       const std::filesystem::path patient = visits / ToUtf8(visit.patient_id);
-      std::filesystem::create_directories(patient);
+      MakeFolder(patient);
       WriteFile(patient / (ToUtf8(visit.event_no) + ".xml"), ToUtf8(VisitText(visit)));
     }
   }

@@ -23,6 +23,7 @@
 #include "platform/com/object_creation.h"
 #include "platform/com/registry.h"
 #include "platform/com/unicode.h"
+#include "platform/sys/testing/private_mode.h"
 #include "suite/components.h"
 #include "suite/date_time_component.h"
 #include "suite/sample_config.h"
@@ -415,7 +416,16 @@ TEST(SampleConfigTest, TheSampleHospitalsConfigurationServesItsVisits) {
   korvalis::testing::TempDirectory scratch("korvalis-sample");
   const fs::path directory = scratch.path();
   const std::string init_string = "Provider=SQLite;Data Source=" + (directory / "k.db").string();
-  ASSERT_TRUE(korvalis::suite::WriteSuiteConfig(directory, init_string, true));
+  {
+    korvalis::sys::testing::ScopedUmask open_umask(0);
+    ASSERT_TRUE(korvalis::suite::WriteSuiteConfig(directory, init_string, true));
+  }
+  // The configuration and the HIS files hold patient data: the owner's only.
+  using korvalis::sys::testing::ModeOf;
+  EXPECT_EQ(ModeOf((directory / "suite.config.xml").string()), 0600u);
+  EXPECT_EQ(ModeOf((directory / "his").string()), 0700u);
+  EXPECT_EQ(ModeOf((directory / "his" / "P0001").string()), 0700u);
+  EXPECT_EQ(ModeOf((directory / "his" / "P0001" / "2026120101.xml").string()), 0600u);
   EXPECT_FALSE(korvalis::suite::WriteSuiteConfig(directory, "changed", false));
 
   std::ifstream in(directory / "suite.config.xml");

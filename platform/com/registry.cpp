@@ -17,6 +17,7 @@
 
 #include "platform/text/ascii.h"
 #include "platform/com/unicode.h"
+#include "platform/sys/private_file.h"
 #include "platform/sys/write_all.h"
 
 namespace korvalis::com {
@@ -97,15 +98,6 @@ std::string Directory(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Creates the directories of `path` that are missing.
-void CreateDirectories(const std::string& directory) {
-  for (size_t i = 1; i <= directory.size(); ++i) {
-    if (i == directory.size() || directory[i] == '/') {
-      ::mkdir(directory.substr(0, i).c_str(), 0755);
-    }
-  }
-}
-
 // The file's text; a missing file reads as empty.
 HRESULT ReadText(const std::string& path, std::string* text, std::string* error) {
   text->clear();
@@ -139,7 +131,7 @@ HRESULT ReadFile(const std::string& path, RegistryKey* root, std::string* error)
 class FileLock {
  public:
   explicit FileLock(const std::string& path) {
-    fd_ = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    fd_ = sys::OpenPrivateFile(path + ".lock", O_RDWR);
     if (fd_ >= 0) {
       while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
       }
@@ -337,8 +329,10 @@ HRESULT RegistryFile::ReadShared(std::shared_ptr<const RegistryKey>* root,
 
 HRESULT RegistryFile::Update(const std::function<HRESULT(RegistryKey& root)>& change,
                              std::string* error) const {
+  // The registry names the libraries the process loads: its folders and files are the owner's
+  // only.
   std::string directory = Directory(path_);
-  CreateDirectories(directory);
+  sys::MakePrivateFolders(directory);
   FileLock lock(path_);
   if (!lock.held()) {
     if (error) *error = path_ + ".lock: " + std::strerror(errno);
@@ -350,8 +344,10 @@ HRESULT RegistryFile::Update(const std::function<HRESULT(RegistryKey& root)>& ch
   hr = change(root);
   if (FAILED(hr)) return hr;
 
+  // A copy left by a writer that died is replaced, so that the new file is made with its mode.
   std::string temporary = path_ + ".new";
-  int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  ::unlink(temporary.c_str());
+  int fd = sys::OpenPrivateFile(temporary, O_WRONLY | O_TRUNC);
   bool written = fd >= 0 && sys::WriteAll(fd, FormatRegistry(root)) && ::fsync(fd) == 0;
   int saved = errno;
   if (fd >= 0) ::close(fd);

@@ -14,6 +14,8 @@
 #include "platform/com/unicode.h"
 
 #include "platform/com/registrar.h"
+#include "db/testing/temp_directory.h"
+#include "platform/sys/testing/private_mode.h"
 
 namespace korvalis::com {
 namespace {
@@ -176,6 +178,38 @@ TEST(RegistryFile, SharedReadsFollowEveryChange) {
   EXPECT_EQ(file.ReadShared(&again), REGDB_E_READREGDB);
   std::remove(path.c_str());
   std::remove((path + ".lock").c_str());
+}
+
+TEST(RegistryFile, TheFileAndTheFoldersMadeForItAreTheOwnersOnly) {
+  korvalis::testing::TempDirectory scratch("korvalis-registry");
+  const std::string path = scratch.path() + "/home/.korvalis/registry";
+  sys::testing::ScopedUmask open_umask(0);
+  RegistryFile file(path);
+  ASSERT_EQ(file.Update([](RegistryKey& r) {
+    r.Create(u"CLSID\\{1}");
+    return S_OK;
+  }),
+            S_OK);
+  EXPECT_EQ(sys::testing::ModeOf(scratch.path() + "/home"), 0700u);
+  EXPECT_EQ(sys::testing::ModeOf(scratch.path() + "/home/.korvalis"), 0700u);
+  EXPECT_EQ(sys::testing::ModeOf(path), 0600u);
+  EXPECT_EQ(sys::testing::ModeOf(path + ".lock"), 0600u);
+}
+
+TEST(RegistryFile, AStaleCopyOfAWriterThatDiedIsReplaced) {
+  korvalis::testing::TempDirectory scratch("korvalis-registry");
+  const std::string path = scratch.path() + "/registry";
+  sys::testing::ScopedUmask open_umask(0);
+  { std::ofstream(path + ".new") << "[Stale]\n"; }
+  ASSERT_EQ(::chmod((path + ".new").c_str(), 0666), 0);
+  RegistryFile file(path);
+  ASSERT_EQ(file.Update([](RegistryKey& r) {
+    r.Create(u"Fresh");
+    return S_OK;
+  }),
+            S_OK);
+  EXPECT_EQ(sys::testing::ModeOf(path), 0600u);
+  EXPECT_EQ(ReadText(path).find("Stale"), std::string::npos);
 }
 
 TEST(RegistryFile, PathComesFromTheEnvironment) {

@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "platform/com/unicode.h"
+#include "platform/sys/private_file.h"
 #include "platform/sys/write_all.h"
 
 namespace korvalis::sys {
@@ -92,7 +93,8 @@ void WriteToSyslog(std::uint16_t type, const std::string& text, const std::strin
 }
 
 void AppendToFile(const char* path, const std::string& line) {
-  const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  // Records hold statements and their values: the file is the owner's only.
+  const int fd = OpenPrivateFile(path, O_WRONLY | O_APPEND);
   if (fd < 0) return;
   WriteAll(fd, line);
   ::close(fd);

@@ -9,6 +9,8 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/sys/testing/private_mode.h"
+
 namespace korvalis::sys {
 namespace {
 
@@ -44,6 +46,12 @@ TEST_F(EventLogFile, RecordsKeepTypeTextAndExactRawBytes) {
   EXPECT_EQ(records[0].text, u"数据库错误");
   EXPECT_EQ(records[0].raw, (std::vector<std::uint8_t>{0x05, 0x40, 0x00, 0x80}));
   EXPECT_TRUE(records[1].raw.empty());
+}
+
+TEST_F(EventLogFile, TheFileIsTheOwnersOnly) {
+  testing::ScopedUmask open_umask(0);
+  ReportEvent(kEventError, u"SELECT NAME FROM TELV_PATIENT WHERE NAME = '张三'", nullptr, 0);
+  EXPECT_EQ(testing::ModeOf(path_), 0600u);
 }
 
 TEST_F(EventLogFile, MultiLineTextStaysOneRecord) {
