@@ -1,13 +1,12 @@
 #include "platform/db/sql_translator.h"
 
-#include "platform/db/sql_translator_internal.h"
-
 #include <cmath>
 
 #include "platform/db/ora_number.h"
 #include "platform/db/rewrite_passes.h"
 #include "platform/db/sql_error.h"
 #include "platform/db/sql_parser.h"
+#include "platform/db/sql_translator_internal.h"
 
 namespace korvalis::db {
 namespace detail {
@@ -31,8 +30,7 @@ void AppendQuotedName(std::string_view name, std::string* out) {
 
 void AppendStringLiteral(std::string_view value, std::string* out) {
   out->push_back('\'');
-  for (size_t quote = value.find('\''); quote != std::string_view::npos;
-       quote = value.find('\'')) {
+  for (size_t quote = value.find('\''); quote != std::string_view::npos; quote = value.find('\'')) {
     out->append(value.substr(0, quote + 1));
     out->push_back('\'');
     value.remove_prefix(quote + 1);
@@ -70,8 +68,8 @@ std::string OracleColumnName(const sql::SelectItem& item, std::string_view state
 }
 
 bool IsAggregateName(std::string_view f) {
-  return f == "COUNT" || f == "SUM" || f == "AVG" || f == "MIN" || f == "MAX" ||
-         f == "STDDEV" || f == "VARIANCE";
+  return f == "COUNT" || f == "SUM" || f == "AVG" || f == "MIN" || f == "MAX" || f == "STDDEV" ||
+         f == "VARIANCE";
 }
 
 bool ContainsAggregate(const Expr& e) {
@@ -111,7 +109,6 @@ bool LiteralNumber(const Expr& e, double* value) {
   return true;
 }
 
-
 // ============================================================================ queries
 
 // FOR UPDATE prints nothing: a writing transaction of the embedded database holds the write
@@ -124,14 +121,22 @@ std::vector<ColumnInfo> Translator::EmitSelect(Select& select, const Scope* pare
   for (size_t i = 0; i < select.cores.size(); ++i) {
     if (i > 0) {
       switch (select.ops[i - 1]) {
-        case sql::SetOp::kUnion: out->append(" UNION "); break;
-        case sql::SetOp::kUnionAll: out->append(" UNION ALL "); break;
-        case sql::SetOp::kMinus: out->append(" EXCEPT "); break;
-        case sql::SetOp::kIntersect: out->append(" INTERSECT "); break;
+        case sql::SetOp::kUnion:
+          out->append(" UNION ");
+          break;
+        case sql::SetOp::kUnionAll:
+          out->append(" UNION ALL ");
+          break;
+        case sql::SetOp::kMinus:
+          out->append(" EXCEPT ");
+          break;
+        case sql::SetOp::kIntersect:
+          out->append(" INTERSECT ");
+          break;
       }
     }
-    auto cols = EmitCore(select.cores[i], parent, out, !compound, &select,
-                         i == 0 ? forced_names : nullptr);
+    auto cols =
+        EmitCore(select.cores[i], parent, out, !compound, &select, i == 0 ? forced_names : nullptr);
     if (i == 0) {
       columns = std::move(cols);
     } else {
@@ -194,39 +199,7 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
                          core.from[0].table.text == "DUAL" && core.from[0].alias.empty();
   if (!only_dual) {
     if (wrap_from) {
-      TableRef& ref = core.from[0];
-      std::string inner;
-      Scope inner_scope;
-      inner_scope.parent = parent;
-      TableRef moved = std::move(ref);
-      Name alias = moved.alias;
-      std::string alias_text =
-          alias.empty() ? (moved.kind == TableRef::kTable ? moved.table.text : std::string("V"))
-                        : alias.text;
-      moved.alias = Name{};
-      inner.append("SELECT * FROM ");
-      EmitTableRef(moved, &inner_scope, &inner);
-      // The inner view takes the alias so that qualified names outside still resolve.
-      if (core.where) {
-        inner.append(" AS ");
-        AppendQuotedName(alias_text, &inner);
-        inner_scope.sources.back().alias = AsciiUpper(alias_text);
-        inner.append(" WHERE ");
-        Emit(*core.where, &inner_scope, &inner);
-        core.where.reset();
-      }
-      // OFFSET 0 keeps SQLite from merging the view into the outer query, which would move the
-      // limit after the outer sort.
-      inner.append(" LIMIT ");
-      AppendInteger(limit, &inner);
-      inner.append(" OFFSET 0");
-      Source s = inner_scope.sources.back();
-      s.alias = AsciiUpper(alias_text);
-      scope.sources.push_back(std::move(s));
-      from_sql.append(" FROM (");
-      from_sql.append(inner);
-      from_sql.append(") AS ");
-      AppendQuotedName(alias_text, &from_sql);
+      EmitLimitedFrom(core, parent, limit, &scope, &from_sql);
     } else {
       from_sql.append(" FROM ");
       if (hierarchical) {
@@ -239,70 +212,11 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
 
   out->append("SELECT ");
   if (core.distinct) out->append("DISTINCT ");
-  std::vector<ColumnInfo> columns;
-  for (size_t i = 0; i < core.items.size(); ++i) {
-    if (i) out->append(", ");
-    sql::SelectItem& item = core.items[i];
-    if (item.expr->kind == ExprKind::kStar) {
-      if (item.expr->parts.empty()) {
-        if (only_dual) {
-          out->append("'X' AS \"DUMMY\"");
-          columns.push_back(ColumnInfo{"DUMMY", SqlType::kText, -1});
-          continue;
-        }
-        out->push_back('*');
-        for (const Source& s : scope.sources) {
-          const auto& cols = s.table ? s.table->columns : s.derived;
-          columns.insert(columns.end(), cols.begin(), cols.end());
-        }
-      } else {
-        std::string q = AsciiUpper(item.expr->parts.back().text);
-        if (item.expr->parts.back().quoted) q = item.expr->parts.back().text;
-        AppendQuotedName(q, out);
-        out->append(".*");
-        for (const Source& s : scope.sources) {
-          if (s.alias != AsciiUpper(q)) continue;
-          const auto& cols = s.table ? s.table->columns : s.derived;
-          columns.insert(columns.end(), cols.begin(), cols.end());
-        }
-      }
-      continue;
-    }
-    SqlType type = Emit(*item.expr, &scope, out);
-    std::string name = forced_names && i < forced_names->size() ? (*forced_names)[i]
-                                                                 : OracleColumnName(item, statement_);
-    out->append(" AS ");
-    AppendQuotedName(name, out);
-    ColumnInfo info{name, type, -1};
-    if (want_origins_ && item.expr->kind == ExprKind::kColumn) {
-      // A column read unchanged keeps its declared precision and where it comes from.
-      if (const ColumnInfo* c = ResolveColumn(*item.expr, &scope)) {
-        info.scale = c->scale;
-        info.precision = c->precision;
-        info.origin_table = c->origin_table;
-        info.origin_column = c->origin_column;
-      }
-    }
-    columns.push_back(std::move(info));
-  }
+  std::vector<ColumnInfo> columns = EmitSelectList(core, &scope, only_dual, forced_names, out);
   out->append(from_sql);
   scope.rownum_in_select_list = false;
-  if (core.where) {
-    out->append(" WHERE ");
-    Emit(*core.where, &scope, out);
-  }
-  if (!core.group_by.empty()) {
-    out->append(" GROUP BY ");
-    for (size_t i = 0; i < core.group_by.size(); ++i) {
-      if (i) out->append(", ");
-      Emit(*core.group_by[i], &scope, out);
-    }
-  }
-  if (core.having) {
-    out->append(" HAVING ");
-    Emit(*core.having, &scope, out);
-  }
-  if (alone && owner && !owner->order_by.empty()) {
+  EmitFilters(core, &scope, out);
+  if (has_order) {
     EmitOrderBy(owner->order_by, &scope, out);
   } else if (alone && hierarchical) {
     EmitHierarchyOrder(scope, out);
@@ -316,6 +230,117 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
   return columns;
 }
 
+// The single FROM item with WHERE in an inline view that keeps the first `limit` rows, under
+// the item's name so that qualified names outside still resolve.
+void Translator::EmitLimitedFrom(SelectCore& core, const Scope* parent, int64_t limit, Scope* scope,
+                                 std::string* from_sql) {
+  std::string inner;
+  Scope inner_scope;
+  inner_scope.parent = parent;
+  TableRef moved = std::move(core.from[0]);
+  const Name alias = moved.alias;
+  const std::string alias_text =
+      alias.empty() ? (moved.kind == TableRef::kTable ? moved.table.text : std::string("V"))
+                    : alias.text;
+  moved.alias = Name{};
+  inner.append("SELECT * FROM ");
+  EmitTableRef(moved, &inner_scope, &inner);
+  if (core.where) {
+    inner.append(" AS ");
+    AppendQuotedName(alias_text, &inner);
+    inner_scope.sources.back().alias = AsciiUpper(alias_text);
+    inner.append(" WHERE ");
+    Emit(*core.where, &inner_scope, &inner);
+    core.where.reset();
+  }
+  // OFFSET 0 keeps SQLite from merging the view into the outer query, which would move the
+  // limit after the outer sort.
+  inner.append(" LIMIT ");
+  AppendInteger(limit, &inner);
+  inner.append(" OFFSET 0");
+  Source s = inner_scope.sources.back();
+  s.alias = AsciiUpper(alias_text);
+  scope->sources.push_back(std::move(s));
+  from_sql->append(" FROM (").append(inner).append(") AS ");
+  AppendQuotedName(alias_text, from_sql);
+}
+
+// The select items with their column names; returns the result columns.
+std::vector<ColumnInfo> Translator::EmitSelectList(SelectCore& core, Scope* scope, bool only_dual,
+                                                   const std::vector<std::string>* forced_names,
+                                                   std::string* out) {
+  std::vector<ColumnInfo> columns;
+  for (size_t i = 0; i < core.items.size(); ++i) {
+    if (i) out->append(", ");
+    sql::SelectItem& item = core.items[i];
+    if (item.expr->kind == ExprKind::kStar) {
+      EmitStar(*item.expr, *scope, only_dual, &columns, out);
+      continue;
+    }
+    SqlType type = Emit(*item.expr, scope, out);
+    std::string name = forced_names && i < forced_names->size()
+                           ? (*forced_names)[i]
+                           : OracleColumnName(item, statement_);
+    out->append(" AS ");
+    AppendQuotedName(name, out);
+    ColumnInfo info{name, type, -1};
+    if (want_origins_ && item.expr->kind == ExprKind::kColumn) {
+      // A column read unchanged keeps its declared precision and where it comes from.
+      if (const ColumnInfo* c = ResolveColumn(*item.expr, scope)) {
+        info.scale = c->scale;
+        info.precision = c->precision;
+        info.origin_table = c->origin_table;
+        info.origin_column = c->origin_column;
+      }
+    }
+    columns.push_back(std::move(info));
+  }
+  return columns;
+}
+
+// * or t.*, with the columns it stands for; DUAL's * is its one column DUMMY.
+void Translator::EmitStar(const Expr& star, const Scope& scope, bool only_dual,
+                          std::vector<ColumnInfo>* columns, std::string* out) {
+  std::string qualifier;
+  if (star.parts.empty()) {
+    if (only_dual) {
+      out->append("'X' AS \"DUMMY\"");
+      columns->push_back(ColumnInfo{"DUMMY", SqlType::kText, -1});
+      return;
+    }
+    out->push_back('*');
+  } else {
+    qualifier =
+        star.parts.back().quoted ? star.parts.back().text : AsciiUpper(star.parts.back().text);
+    AppendQuotedName(qualifier, out);
+    out->append(".*");
+  }
+  for (const Source& s : scope.sources) {
+    if (!qualifier.empty() && s.alias != AsciiUpper(qualifier)) continue;
+    const auto& cols = s.table ? s.table->columns : s.derived;
+    columns->insert(columns->end(), cols.begin(), cols.end());
+  }
+}
+
+// WHERE, GROUP BY and HAVING.
+void Translator::EmitFilters(SelectCore& core, const Scope* scope, std::string* out) {
+  if (core.where) {
+    out->append(" WHERE ");
+    Emit(*core.where, scope, out);
+  }
+  if (!core.group_by.empty()) {
+    out->append(" GROUP BY ");
+    for (size_t i = 0; i < core.group_by.size(); ++i) {
+      if (i) out->append(", ");
+      Emit(*core.group_by[i], scope, out);
+    }
+  }
+  if (core.having) {
+    out->append(" HAVING ");
+    Emit(*core.having, scope, out);
+  }
+}
+
 void Translator::EmitOrderBy(std::vector<sql::OrderItem>& items, const Scope* scope,
                              std::string* out) {
   out->append(" ORDER BY ");
@@ -326,8 +351,9 @@ void Translator::EmitOrderBy(std::vector<sql::OrderItem>& items, const Scope* sc
     Emit(*item.expr, scope, out);
     if (item.descending) out->append(" DESC");
     // Oracle sorts NULL as the largest value.
-    bool nulls_first = item.nulls == sql::OrderItem::kDefault ? item.descending
-                                                              : item.nulls == sql::OrderItem::kFirst;
+    bool nulls_first = item.nulls == sql::OrderItem::kDefault
+                           ? item.descending
+                           : item.nulls == sql::OrderItem::kFirst;
     out->append(nulls_first ? " NULLS FIRST" : " NULLS LAST");
   }
 }
@@ -373,12 +399,21 @@ void Translator::EmitTableRef(TableRef& ref, Scope* scope, std::string* out) {
     case TableRef::kJoin: {
       EmitTableRef(*ref.left, scope, out);
       switch (ref.join) {
-        case sql::JoinKind::kInner: out->append(" JOIN "); break;
-        case sql::JoinKind::kLeft: out->append(" LEFT JOIN "); break;
-        case sql::JoinKind::kRight: Refuse("RIGHT OUTER JOIN");
-        case sql::JoinKind::kFull: Refuse("FULL OUTER JOIN");
-        case sql::JoinKind::kCross: out->append(" CROSS JOIN "); break;
-        case sql::JoinKind::kNone: break;
+        case sql::JoinKind::kInner:
+          out->append(" JOIN ");
+          break;
+        case sql::JoinKind::kLeft:
+          out->append(" LEFT JOIN ");
+          break;
+        case sql::JoinKind::kRight:
+          Refuse("RIGHT OUTER JOIN");
+        case sql::JoinKind::kFull:
+          Refuse("FULL OUTER JOIN");
+        case sql::JoinKind::kCross:
+          out->append(" CROSS JOIN ");
+          break;
+        case sql::JoinKind::kNone:
+          break;
       }
       EmitTableRef(*ref.right, scope, out);
       if (ref.on) {
@@ -419,13 +454,20 @@ Translation Translator::Run(Statement& stmt) {
       tr.statements.push_back(std::move(out));
       return tr;
     }
-    case StatementKind::kInsert: return Insert(stmt);
-    case StatementKind::kUpdate: return Update(stmt);
-    case StatementKind::kDelete: return Delete(stmt);
-    case StatementKind::kCreateTable: return CreateTable(stmt);
-    case StatementKind::kCreateIndex: return CreateIndex(stmt);
-    case StatementKind::kCreateView: return CreateView(stmt);
-    case StatementKind::kComment: return Comment(stmt);
+    case StatementKind::kInsert:
+      return Insert(stmt);
+    case StatementKind::kUpdate:
+      return Update(stmt);
+    case StatementKind::kDelete:
+      return Delete(stmt);
+    case StatementKind::kCreateTable:
+      return CreateTable(stmt);
+    case StatementKind::kCreateIndex:
+      return CreateIndex(stmt);
+    case StatementKind::kCreateView:
+      return CreateView(stmt);
+    case StatementKind::kComment:
+      return Comment(stmt);
     case StatementKind::kDropTable:
     case StatementKind::kDropView:
     case StatementKind::kDropIndex:

@@ -87,6 +87,14 @@ class Translator {
   std::vector<ColumnInfo> EmitCore(SelectCore& core, const Scope* parent, std::string* out,
                                    bool alone, Select* owner,
                                    const std::vector<std::string>* forced_names);
+  void EmitLimitedFrom(SelectCore& core, const Scope* parent, int64_t limit, Scope* scope,
+                       std::string* from_sql);
+  std::vector<ColumnInfo> EmitSelectList(SelectCore& core, Scope* scope, bool only_dual,
+                                         const std::vector<std::string>* forced_names,
+                                         std::string* out);
+  static void EmitStar(const Expr& star, const Scope& scope, bool only_dual,
+                       std::vector<ColumnInfo>* columns, std::string* out);
+  void EmitFilters(SelectCore& core, const Scope* scope, std::string* out);
   void EmitFrom(std::vector<TableRef>& from, Scope* scope, std::string* out);
   void EmitTableRef(TableRef& ref, Scope* scope, std::string* out);
   void EmitOrderBy(std::vector<sql::OrderItem>& items, const Scope* scope, std::string* out);
