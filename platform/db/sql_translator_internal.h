@@ -28,6 +28,10 @@ using sql::Statement;
 using sql::StatementKind;
 using sql::TableRef;
 
+namespace text {
+class TextQuery;
+}  // namespace text
+
 namespace detail {
 
 // The most arguments the translator passes to one call of an engine function (which takes at
@@ -106,6 +110,14 @@ class Translator {
   // ---- text and XML search (text_index_sql.cpp) ----
   // CONTAINS, EXTRACTVALUE and EXTRACT.
   SqlType EmitTextFunction(const Expr& e, const Scope* scope, std::string* out);
+  // The text index CONTAINS reads: its table and whether it is the XML one; no source for a
+  // column searched row by row.
+  struct TextIndexOf {
+    const Source* source = nullptr;
+    std::string index;
+    bool xml = false;
+  };
+  TextIndexOf FindTextIndex(const Expr& column, const text::TextQuery* parsed, const Scope* scope);
   // `CONTAINS(...) > 0`, printed so that the text index can find the rows; false for any
   // other comparison.
   bool EmitContainsCondition(const Expr& e, const Scope* scope, std::string* out);

@@ -85,62 +85,66 @@ SqlType Translator::EmitTextFunction(const Expr& e, const Scope* scope, std::str
   } else if (query.kind == ExprKind::kString) {
     parsed = text::TextQuery::Parse(query.text);
   }
-
-  const Source* source = SourceOf(column, scope);
-  const std::string column_name = AsciiUpper(column.parts.back().text);
-  std::string index;
-  bool xml = false;
-  const bool stored = source && source->table && !source->table->is_view && !source->is_derived;
-  if (stored) {
-    for (bool as_xml : {false, true}) {
-      std::string name = TextIndexTable(source->table->name, column_name, as_xml);
-      if (catalog_.FindTable(name)) {
-        index = std::move(name);
-        xml = as_xml;
-      }
-    }
-    if (index.empty()) NotIndexed(source->table->name + "." + column_name);
-  } else if (!source) {
-    throw SqlError("ORA-00904: \"" + column_name + "\": invalid identifier");
-  }
-  if (parsed && parsed->HasPath() && stored && !xml) {
-    throw SqlError("ORA-20000: Oracle Text error: DRG-10837: INPATH needs a text index with the "
-                   "path section group on " + source->table->name + "." + column_name);
-  }
+  const TextIndexOf target = FindTextIndex(column, parsed.get(), scope);
 
   std::string check = "ora_contains(";
   Emit(column, scope, &check);
   check.append(", ");
   Emit(query, scope, &check);
-  check.append(xml ? ", 1) > 0" : ", 0) > 0");
+  check.append(target.xml ? ", 1) > 0" : ", 0) > 0");
 
   bool exact = false;
-  const std::string index_query = parsed && stored ? parsed->IndexQuery(&exact) : std::string();
+  const std::string index_query =
+      parsed && target.source != nullptr ? parsed->IndexQuery(&exact) : std::string();
   out->append("(CASE WHEN ");
   if (index_query.empty()) {
     out->append(check);
   } else {
     std::string rows;
-    AppendQuotedName(source->alias, &rows);
+    AppendQuotedName(target.source->alias, &rows);
     rows.append(".rowid IN (SELECT rowid FROM ");
-    AppendQuotedName(index, &rows);
+    AppendQuotedName(target.index, &rows);
     rows.append(" WHERE ");
-    AppendQuotedName(index, &rows);
+    AppendQuotedName(target.index, &rows);
     rows.append(" MATCH ");
     AppendStringLiteral(index_query, &rows);
     rows.push_back(')');
     if (exact) {
       out->append(rows);
     } else {
-      out->push_back('(');
-      out->append(rows);
-      out->append(" AND ");
-      out->append(check);
-      out->push_back(')');
+      out->append("(").append(rows).append(" AND ").append(check).push_back(')');
     }
   }
   out->append(" THEN 100 ELSE 0 END)");
   return SqlType::kNumber;
+}
+
+// The text index of the column CONTAINS searches: for a column of a stored table, its index
+// (refused when it has none, or when INPATH needs the XML one); none for a view's column,
+// which is searched row by row.
+Translator::TextIndexOf Translator::FindTextIndex(const Expr& column, const text::TextQuery* parsed,
+                                                  const Scope* scope) {
+  const Source* source = SourceOf(column, scope);
+  const std::string column_name = AsciiUpper(column.parts.back().text);
+  if (!source) throw SqlError("ORA-00904: \"" + column_name + "\": invalid identifier");
+  TextIndexOf target;
+  if (!source->table || source->table->is_view || source->is_derived) return target;
+  for (bool as_xml : {false, true}) {
+    std::string name = TextIndexTable(source->table->name, column_name, as_xml);
+    if (catalog_.FindTable(name)) {
+      target.index = std::move(name);
+      target.xml = as_xml;
+    }
+  }
+  if (target.index.empty()) NotIndexed(source->table->name + "." + column_name);
+  if (parsed && parsed->HasPath() && !target.xml) {
+    throw SqlError(
+        "ORA-20000: Oracle Text error: DRG-10837: INPATH needs a text index with the "
+        "path section group on " +
+        source->table->name + "." + column_name);
+  }
+  target.source = source;
+  return target;
 }
 
 Translation Translator::CreateTextIndex(Statement& stmt) {
@@ -153,13 +157,16 @@ Translation Translator::CreateTextIndex(Statement& stmt) {
   const ColumnInfo* column = table->Find(stmt.columns[0].text);
   if (!column) throw SqlError("ORA-00904: \"" + stmt.columns[0].text + "\": invalid identifier");
   if (column->type != SqlType::kText && column->type != SqlType::kBlob) {
-    throw SqlError("ORA-29855: error occurred in the execution of ODCIINDEXCREATE routine: "
-                   "DRG-11304: function-based indexes are not supported by this indextype");
+    throw SqlError(
+        "ORA-29855: error occurred in the execution of ODCIINDEXCREATE routine: "
+        "DRG-11304: function-based indexes are not supported by this indextype");
   }
   const bool xml = ContainsNoCase(stmt.index_parameters, "PATH_SECTION_GROUP");
   const std::string fts = TextIndexTable(table->name, column->name, xml);
-  if (catalog_.FindTable(fts) || catalog_.FindTable(TextIndexTable(table->name, column->name, !xml))) {
-    throw SqlError("ORA-29879: cannot create multiple domain indexes on a column list using same indextype");
+  if (catalog_.FindTable(fts) ||
+      catalog_.FindTable(TextIndexTable(table->name, column->name, !xml))) {
+    throw SqlError(
+        "ORA-29879: cannot create multiple domain indexes on a column list using same indextype");
   }
   std::string f, t, c;
   AppendQuotedName(fts, &f);
@@ -167,9 +174,8 @@ Translation Translator::CreateTextIndex(Statement& stmt) {
   AppendQuotedName(column->name, &c);
   tr.statements.push_back("CREATE VIRTUAL TABLE " + f + " USING fts5(\"TEXT\", content='', " +
                           "tokenize='" + (xml ? "korvalis_xml" : "korvalis") + "')");
-  const std::string insert_new =
-      "INSERT INTO " + f + " (rowid, \"TEXT\") SELECT new.rowid, new." + c + " WHERE new." + c +
-      " IS NOT NULL;";
+  const std::string insert_new = "INSERT INTO " + f + " (rowid, \"TEXT\") SELECT new.rowid, new." +
+                                 c + " WHERE new." + c + " IS NOT NULL;";
   const std::string delete_old = "INSERT INTO " + f + " (" + f +
                                  ", rowid, \"TEXT\") SELECT 'delete', old.rowid, old." + c +
                                  " WHERE old." + c + " IS NOT NULL;";
@@ -178,8 +184,10 @@ Translation Translator::CreateTextIndex(Statement& stmt) {
     AppendQuotedName(fts + suffix, &name);
     return "CREATE TRIGGER " + name;
   };
-  tr.statements.push_back(trigger("$INSERT") + " AFTER INSERT ON " + t + " BEGIN " + insert_new + " END");
-  tr.statements.push_back(trigger("$DELETE") + " AFTER DELETE ON " + t + " BEGIN " + delete_old + " END");
+  tr.statements.push_back(trigger("$INSERT") + " AFTER INSERT ON " + t + " BEGIN " + insert_new +
+                          " END");
+  tr.statements.push_back(trigger("$DELETE") + " AFTER DELETE ON " + t + " BEGIN " + delete_old +
+                          " END");
   tr.statements.push_back(trigger("$UPDATE") + " AFTER UPDATE OF " + c + " ON " + t + " BEGIN " +
                           delete_old + " " + insert_new + " END");
   tr.statements.push_back("INSERT INTO " + f + " (rowid, \"TEXT\") SELECT rowid, " + c + " FROM " +
