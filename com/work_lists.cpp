@@ -1,11 +1,11 @@
 #include "com/work_lists.h"
 
-#include <memory>
 #include <vector>
 
 #include <xercesc/dom/DOM.hpp>
 
 #include "com/commit_limits.h"
+#include "foundation/dom_builder.h"
 #include "foundation/emr_exception.h"
 #include "foundation/factory.h"
 #include "foundation/sibling_component.h"
@@ -66,10 +66,6 @@ UniqueBstr QueryList(CSingleDataSource& data_source, const std::u16string& sql,
   return UniqueBstr(list);
 }
 
-struct DocumentRelease {
-  void operator()(DOMDocument* document) const { document->release(); }
-};
-
 // Appends a `catalog` element per child element of the record plan's root.
 void AppendPlannedRecords(DOMDocument* list, BSTR plan, std::u16string_view patient_name,
                           std::u16string_view bed_no) {
@@ -129,19 +125,17 @@ UniqueBstr ToWriteList(CSingleDataSource& data_source, std::u16string_view user_
   Sibling<IWorkListService> work_list(*CEMRFactory::Instance(), IID_IWorkListService);
   Sibling<IRecordPlan> record_plan(*CEMRFactory::Instance(), IID_IRecordPlan);
 
-  xercesc::DOMImplementation* dom = GetDomImplementation();
-  std::unique_ptr<DOMDocument, DocumentRelease> list(dom->createDocument(nullptr, u"root", nullptr));
+  DomDocumentBuilder list(u"root");
   for (size_t row = 0; row + kColumns <= visits.size(); row += kColumns) {
     ScopedBstr patient_id(visits[row]);
     ScopedBstr event_no(visits[row + 1]);
     BSTR plan = nullptr;
     HRESULT hr = record_plan->GetRecordPlan(patient_id.get(), event_no.get(), &plan);
     UniqueBstr answer = TakeAnswer(hr, plan);
-    AppendPlannedRecords(list.get(), answer.get(), visits[row + 2], visits[row + 3]);
+    AppendPlannedRecords(list.document(), answer.get(), visits[row + 2], visits[row + 3]);
   }
 
-  XmlWriter writer(dom->createLSSerializer());
-  UniqueBstr text(AllocBstr(writer.Write(list.get())));
+  UniqueBstr text(AllocBstr(list.Write()));
   if (text == nullptr) throw std::bad_alloc();
   return text;
 }

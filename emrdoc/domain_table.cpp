@@ -1,10 +1,13 @@
 #include "emrdoc/domain_table.h"
 
+#include "emrdoc/patient_info_domain.h"
+#include "emrdoc/residence_domain.h"
+
 const DomainTable& SystemDomainTable() {
   static constexpr DomainTable kTable = {
       .fixed = {{
-          {0, nullptr},                  // CBPatientInfoDomain
-          {1, nullptr},                  // CBResidenceDomain
+          {kPatientInfoDomainCode, CreateFixedDomain<CBPatientInfoDomain>},
+          {kResidenceDomainCode, CreateFixedDomain<CBResidenceDomain>},
           {2, nullptr},                  // CBHISDiagnosisDomain
           {3, nullptr},                  // CBHISOperationDomain
           {4, nullptr},                  // CBHISFeeDomain

@@ -35,6 +35,8 @@
 #include "emrdoc/emr_domain.h"
 #include "platform/com/bstr.h"
 
+inline constexpr int kPatientInfoDomainCode = 0;
+inline constexpr int kResidenceDomainCode = 1;
 inline constexpr int kExtendDomainCode = 50;
 // Codes from this one up name an EMR-type domain of the type code % 100.
 inline constexpr int kFirstEmrTypeDomainCode = 101;

@@ -14,14 +14,16 @@ CHISAnswer::CHISAnswer(std::u16string text) : text_(std::move(text)), parser_(te
 
 CHISAnswer::CHISAnswer(BSTR text) : CHISAnswer(std::u16string(korvalis::BstrView(text))) {}
 
-const DOMElement* CHISAnswer::FindFirst(std::u16string_view name) const {
+template <class Visit>
+void CHISAnswer::ForEachNamed(std::u16string_view name, Visit visit) const {
   // Document order without recursion: down to the first child, else on to the next sibling
   // of the nearest node that has one.
   const DOMNode* node = root_;
   while (node != nullptr) {
     if (node->getNodeType() == DOMNode::ELEMENT_NODE &&
-        std::u16string_view(node->getNodeName()) == name) {
-      return static_cast<const DOMElement*>(node);
+        std::u16string_view(node->getNodeName()) == name &&
+        !visit(static_cast<const DOMElement*>(node))) {
+      return;
     }
     if (node->getFirstChild() != nullptr) {
       node = node->getFirstChild();
@@ -32,5 +34,22 @@ const DOMElement* CHISAnswer::FindFirst(std::u16string_view name) const {
     }
     node = (node == nullptr || node == root_) ? nullptr : node->getNextSibling();
   }
-  return nullptr;
+}
+
+const DOMElement* CHISAnswer::FindFirst(std::u16string_view name) const {
+  const DOMElement* first = nullptr;
+  ForEachNamed(name, [&first](const DOMElement* element) {
+    first = element;
+    return false;
+  });
+  return first;
+}
+
+std::size_t CHISAnswer::Count(std::u16string_view name) const {
+  std::size_t count = 0;
+  ForEachNamed(name, [&count](const DOMElement*) {
+    ++count;
+    return true;
+  });
+  return count;
 }

@@ -14,6 +14,7 @@
 // long as the object.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -41,8 +42,14 @@ class CHISAnswer {
   // The first element named `name` in document order at any depth, the root included; null
   // when there is none.
   const xercesc::DOMElement* FindFirst(std::u16string_view name) const;
+  // The number of elements named `name` at any depth, the root included.
+  std::size_t Count(std::u16string_view name) const;
 
  private:
+  // Calls `visit` with each element named `name` in document order until it returns false.
+  template <class Visit>
+  void ForEachNamed(std::u16string_view name, Visit visit) const;
+
   std::u16string text_;
   CXmlStringParser parser_;  // borrows text_
   const xercesc::DOMDocument* document_ = nullptr;

@@ -96,6 +96,7 @@ TEST_F(HISAnswerTest, AnswersWithoutADocumentYieldNoElements) {
     EXPECT_EQ(answer.GetRoot(), nullptr) << korvalis::ToUtf8(text);
     EXPECT_EQ(answer.GetDocument(), nullptr);
     EXPECT_EQ(answer.FindFirst(u"clinic"), nullptr);
+    EXPECT_EQ(answer.Count(u"root"), 0u);
     EXPECT_TRUE(ElementChildren(answer.GetRoot()).empty());
     EXPECT_EQ(TextContent(answer.GetRoot()), u"");
     EXPECT_EQ(ElementAttribute(answer.FindFirst(u"clinic"), u"doctor"), u"");
@@ -109,13 +110,16 @@ TEST_F(HISAnswerTest, AnswerWithAByteOrderMarkParses) {
   EXPECT_EQ(ElementAttribute(answer.FindFirst(u"clinic"), u"doctor"), u"李四");
 }
 
-TEST_F(HISAnswerTest, FindFirstSearchesTheWholeDocumentInDocumentOrder) {
+TEST_F(HISAnswerTest, FindFirstAndCountSearchTheWholeDocumentInDocumentOrder) {
   CHISAnswer answer(
       std::u16string(u"<residence id=\"0\"><a><b><residence id=\"1\"/></b></a><residence id=\"2\"/>"
                      u"<c><clinic id=\"3\"/></c><clinic id=\"4\"/></residence>"));
   EXPECT_EQ(ElementAttribute(answer.FindFirst(u"residence"), u"id"), u"0");
   EXPECT_EQ(ElementAttribute(answer.FindFirst(u"clinic"), u"id"), u"3");
   EXPECT_EQ(answer.FindFirst(u"finish"), nullptr);
+  EXPECT_EQ(answer.Count(u"residence"), 3u);
+  EXPECT_EQ(answer.Count(u"clinic"), 2u);
+  EXPECT_EQ(answer.Count(u"Clinic"), 0u);
   const DOMElement* inner = ElementChildren(ElementChildren(answer.GetRoot())[0])[0];
   EXPECT_EQ(ElementName(inner), u"b");
   EXPECT_EQ(FirstChildElement(answer.GetRoot(), u"residence"),
