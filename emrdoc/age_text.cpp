@@ -14,9 +14,9 @@ namespace {
 constexpr double kHalfSecond = 0.5 / 86400;
 
 struct AgeFormat {
-  long low_months = 1;    // L: from here up to a year, months and days
+  long low_months = 1;     // L: from here up to a year, months and days
   long high_months = 168;  // H: from here on, years only
-  long year_rule = 0;     // Y: 0 counts calendar years, any other whole years of months
+  long year_rule = 0;      // Y: 0 counts calendar years, any other whole years of months
 };
 
 AgeFormat ReadAgeFormat(CSingleDataSource& data_source) {
@@ -58,8 +58,7 @@ std::u16string FormatAge(CSingleDataSource* pDataSource, BSTR bstrReferenceTime,
 
   const DateTimeParts& r = reference->fields;
   const DateTimeParts& b = birth->fields;
-  const long months =
-      (r.year - b.year) * 12L + r.month - b.month - (r.day < b.day ? 1 : 0);
+  const long months = (r.year - b.year) * 12L + r.month - b.month - (r.day < b.day ? 1 : 0);
   const double span = reference->point.DaysSince(birth->point) + kHalfSecond;
   const long days = static_cast<long>(span);
   const long hours = static_cast<long>(span * 24);

@@ -44,12 +44,23 @@ struct PatientElement {
   PatientColumn column;
 };
 constexpr PatientElement kPatientElements[] = {
-    {u"id", kId},           {u"name", kName},         {u"sex", kSex},
-    {u"birthday", kBirthday}, {u"birthaddress", kBirthAddress}, {u"nation", kNation},
-    {u"country", kCountry}, {u"idcard", kIdCard},     {u"id_card", kIdCard},
-    {u"marriage", kMarriage}, {u"career", kCareer},   {u"allergic", kAllergic},
-    {u"native", kNative},   {u"address", kAddress},   {u"workorg", kWorkOrg},
-    {u"work_org", kWorkOrg}, {u"hometel", kHomeTel},
+    {u"id", kId},
+    {u"name", kName},
+    {u"sex", kSex},
+    {u"birthday", kBirthday},
+    {u"birthaddress", kBirthAddress},
+    {u"nation", kNation},
+    {u"country", kCountry},
+    {u"idcard", kIdCard},
+    {u"id_card", kIdCard},
+    {u"marriage", kMarriage},
+    {u"career", kCareer},
+    {u"allergic", kAllergic},
+    {u"native", kNative},
+    {u"address", kAddress},
+    {u"workorg", kWorkOrg},
+    {u"work_org", kWorkOrg},
+    {u"hometel", kHomeTel},
 };
 
 // The birthday is shown as its date and the blank after it.
@@ -120,8 +131,7 @@ long BuildPatientBaseInfoXml(CSingleDataSource* pDataSource, BSTR bstrPatientID,
 
   ScopedBstr reference;
   ReadAgeReferenceTime(pDataSource, bstrPatientID, bstrEventNo, reference);
-  document.Append(document.root(), u"age",
-                  FormatAge(pDataSource, reference.get(), row[kBirthday]));
+  document.Append(document.root(), u"age", FormatAge(pDataSource, reference.get(), row[kBirthday]));
 
   std::u16string current_age;
   pDataSource->QueryScalar(CurrentAgeSql(*dialect, bstrPatientID), current_age);

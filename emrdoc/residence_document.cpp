@@ -3,7 +3,6 @@
 #include <cmath>
 #include <optional>
 #include <vector>
-
 #include <xercesc/dom/DOMElement.hpp>
 
 #include "archive/record_library.h"
@@ -125,8 +124,8 @@ class ResidenceDocument {
   void AppendVisitNumbers(std::u16string_view residence_no) {
     document_.Append(root_, u"event", row_[kEventNo]);
     document_.Append(root_, u"serial", row_[kSerialNo]);
-    DomDocumentBuilder::SetAttribute(
-        document_.Append(root_, u"insurance", row_[kInsuranceNo]), u"type", row_[kInsuranceType]);
+    DomDocumentBuilder::SetAttribute(document_.Append(root_, u"insurance", row_[kInsuranceNo]),
+                                     u"type", row_[kInsuranceType]);
     document_.Append(root_, u"archive", residence_no);
     document_.Append(root_, u"day", DayCountText(count_end_, row_[kInTime]));
   }

@@ -4,7 +4,6 @@
 
 #include <string>
 #include <vector>
-
 #include <xercesc/dom/DOMElement.hpp>
 
 #include "emrdoc/his_answer.h"
@@ -27,7 +26,8 @@ using korvalis::suite::testing::SiblingDoubles;
 using korvalis::testing::FailureOf;
 using xercesc::DOMElement;
 
-constexpr char16_t kDeclaration[] = u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?>";
+constexpr char16_t kDeclaration[] =
+    u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?>";
 
 // Name, text and attributes `id` and `time` ("-" when absent) of each element child.
 std::vector<std::u16string> Children(const DOMElement* parent) {
@@ -45,9 +45,7 @@ std::vector<std::u16string> Children(const DOMElement* parent) {
 
 class ResidenceDocumentTest : public PatientVisitTest {
  protected:
-  ResidenceDocumentTest() {
-    doubles_.Answer(IID_IHISPatientInfo, kGetResidenceNo, u"Z0001");
-  }
+  ResidenceDocumentTest() { doubles_.Answer(IID_IHISPatientInfo, kGetResidenceNo, u"Z0001"); }
 
   std::u16string ResidenceXml(const char16_t* patient = u"P1", const char16_t* event = u"E1") {
     auto source = Source();
@@ -65,16 +63,17 @@ class ResidenceDocumentTest : public PatientVisitTest {
 TEST_F(ResidenceDocumentTest, VisitKeptHereAsksTheHisOnlyForTheResidenceNumber) {
   AddVisit({.residence_flag = "0"});
   SetToday(u"2009-03-03 10:00:00");
-  EXPECT_EQ(ResidenceXml(),
-            std::u16string(kDeclaration) +
-                u"<root><in><time>2009-03-01 08:30:00</time>"
-                u"<dept id=\"0101\" time=\"\">心血管内科</dept><room>12病房</room><bed>12</bed></in>"
-                u"<now><warddept/><dept id=\"0102\">呼吸内科</dept><room>12病房</room>"
-                u"<bed>12</bed></now><dayByDeptIn/>"
-                u"<out><time/><dept id=\"\"/><room>12病房</room><bed>12</bed></out>"
-                u"<event>E1</event><serial>2</serial>"
-                u"<insurance type=\"城镇职工\">YB0001</insurance><archive>Z0001</archive>"
-                u"<day>2</day></root>");
+  EXPECT_EQ(
+      ResidenceXml(),
+      std::u16string(kDeclaration) +
+          u"<root><in><time>2009-03-01 08:30:00</time>"
+          u"<dept id=\"0101\" time=\"\">心血管内科</dept><room>12病房</room><bed>12</bed></in>"
+          u"<now><warddept/><dept id=\"0102\">呼吸内科</dept><room>12病房</room>"
+          u"<bed>12</bed></now><dayByDeptIn/>"
+          u"<out><time/><dept id=\"\"/><room>12病房</room><bed>12</bed></out>"
+          u"<event>E1</event><serial>2</serial>"
+          u"<insurance type=\"城镇职工\">YB0001</insurance><archive>Z0001</archive>"
+          u"<day>2</day></root>");
   EXPECT_EQ(HisSlots(), std::vector<int>{kGetResidenceNo});
   // The stay is counted to today's date from the date-time component.
   EXPECT_EQ(doubles_.Calls(IID_IDateTimeService).size(), 1u);
@@ -83,28 +82,27 @@ TEST_F(ResidenceDocumentTest, VisitKeptHereAsksTheHisOnlyForTheResidenceNumber) 
 TEST_F(ResidenceDocumentTest, VisitKeptInTheHisTakesItsWardItsDeptTimeAndItsOnlyDischarge) {
   AddVisit({.residence_flag = "1"});
   SetToday(u"2009-03-05 11:00:00");
-  ScriptInOut(u"<root><in><bed>3</bed><dept id=\"H01\" time=\"2009-03-02 09:00:00\">内科</dept>"
-              u"<dept time=\"2009-03-04 09:00:00\"/></in>"
-              u"<warddept id=\"W1\">一病区</warddept>"
-              u"<out a=\"1\"><time>2009-03-05 10:00:00</time><dept id=\"0102\">呼吸内科</dept>"
-              u"<event>HIS-E</event></out></root>",
-              true);
+  ScriptInOut(
+      u"<root><in><bed>3</bed><dept id=\"H01\" time=\"2009-03-02 09:00:00\">内科</dept>"
+      u"<dept time=\"2009-03-04 09:00:00\"/></in>"
+      u"<warddept id=\"W1\">一病区</warddept>"
+      u"<out a=\"1\"><time>2009-03-05 10:00:00</time><dept id=\"0102\">呼吸内科</dept>"
+      u"<event>HIS-E</event></out></root>",
+      true);
   CHISAnswer document(ResidenceXml());
   const DOMElement* root = document.GetRoot();
   EXPECT_EQ(Children(root),
-            (std::vector<std::u16string>{u"in=2009-03-01 08:30:00心血管内科12病房12|-|-",
-                                         u"now=一病区呼吸内科12病房12|-|-", u"dayByDeptIn=3|-|-",
-                                         u"out=2009-03-05 10:00:00呼吸内科HIS-E|-|-",
-                                         u"event=E1|-|-", u"serial=2|-|-",
-                                         u"insurance=YB0001|-|-", u"archive=Z0001|-|-",
-                                         u"day=4|-|-"}));
+            (std::vector<std::u16string>{
+                u"in=2009-03-01 08:30:00心血管内科12病房12|-|-", u"now=一病区呼吸内科12病房12|-|-",
+                u"dayByDeptIn=3|-|-", u"out=2009-03-05 10:00:00呼吸内科HIS-E|-|-", u"event=E1|-|-",
+                u"serial=2|-|-", u"insurance=YB0001|-|-", u"archive=Z0001|-|-", u"day=4|-|-"}));
   EXPECT_EQ(Children(document.FindFirst(u"in"))[1], u"dept=心血管内科|0101|2009-03-02 09:00:00");
   EXPECT_EQ(Children(document.FindFirst(u"now"))[0], u"warddept=一病区|W1|-");
   // The HIS's `out` is copied whole, with nothing of the visit's row under it.
   const DOMElement* out = document.FindFirst(u"out");
-  EXPECT_EQ(Children(out), (std::vector<std::u16string>{u"time=2009-03-05 10:00:00|-|-",
-                                                        u"dept=呼吸内科|0102|-",
-                                                        u"event=HIS-E|-|-"}));
+  EXPECT_EQ(Children(out),
+            (std::vector<std::u16string>{u"time=2009-03-05 10:00:00|-|-", u"dept=呼吸内科|0102|-",
+                                         u"event=HIS-E|-|-"}));
   EXPECT_EQ(ElementAttribute(out, u"a"), u"1");
   EXPECT_EQ(HisSlots(),
             (std::vector<int>{kGetInOutInfo, kIsDischarged, kGetInOutInfo, kGetResidenceNo}));
@@ -114,9 +112,10 @@ TEST_F(ResidenceDocumentTest, DischargeOfTheVisitRowUnlessTheHisGivesExactlyOneO
   AddVisit({.residence_flag = "1"});
   const std::u16string local_out = u"out=12病房12|-|-";
   // Two `out` elements in the reply.
-  ScriptInOut(u"<root><in><dept time=\"2009-03-01\"/></in><out><time>t1</time></out>"
-              u"<x><out><time>t2</time></out></x></root>",
-              true);
+  ScriptInOut(
+      u"<root><in><dept time=\"2009-03-01\"/></in><out><time>t1</time></out>"
+      u"<x><out><time>t2</time></out></x></root>",
+      true);
   EXPECT_EQ(Children(CHISAnswer(ResidenceXml()).GetRoot())[3], local_out);
   // The HIS says the visit is not discharged: it is not asked for the in-out data again.
   doubles_.ClearCalls();
@@ -207,8 +206,8 @@ TEST_F(ResidenceDocumentTest, FailingHisCallsEndTheDocumentWithTheirDescription)
     auto source = Source();
     ScopedBstr patient_id(u"P1"), event_no(u"E1");
     BSTR untouched = nullptr;
-    std::u16string text =
-        FailureOf([&] { BuildResidenceXml(&source, patient_id.get(), event_no.get(), &untouched); });
+    std::u16string text = FailureOf(
+        [&] { BuildResidenceXml(&source, patient_id.get(), event_no.get(), &untouched); });
     EXPECT_EQ(untouched == nullptr, !text.empty());
     SysFreeString(untouched);
     return text;
@@ -231,8 +230,7 @@ TEST_F(ResidenceDocumentTest, FailingHisCallsEndTheDocumentWithTheirDescription)
 
 TEST_F(PatientVisitTest, VisitLookupsAnswerTheRowOrTheirEmptyValues) {
   AddVisit({.residence_flag = "1"});
-  AddVisit({.patient_id = "P2", .event_no = "E'2", .in_time = std::nullopt,
-            .residence_flag = "0"});
+  AddVisit({.patient_id = "P2", .event_no = "E'2", .in_time = std::nullopt, .residence_flag = "0"});
   AddVisit({.patient_id = "P3", .residence_flag = "2"});
   AddVisit({.patient_id = "P4", .residence_flag = std::nullopt});
   auto source = Source();

@@ -18,8 +18,8 @@ std::u16string VisitColumn(CSingleDataSource* pDataSource, BSTR bstrPatientID, B
 }  // namespace
 
 std::u16string VisitCondition(BSTR bstrPatientID, BSTR bstrEventNo) {
-  return u" WHERE PATIENT_ID = " + korvalis::SqlQuoted(bstrPatientID) +
-         u" AND EVENT_NO = " + korvalis::SqlQuoted(bstrEventNo);
+  return u" WHERE PATIENT_ID = " + korvalis::SqlQuoted(bstrPatientID) + u" AND EVENT_NO = " +
+         korvalis::SqlQuoted(bstrEventNo);
 }
 
 long GetNowDeptId(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
@@ -45,6 +45,6 @@ long GetResidenceState(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR 
 
 void GetAdmissionTime(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
                       BSTR* pbstrTime) {
-  korvalis::StoreBstrResult(
-      pbstrTime, VisitColumn(pDataSource, bstrPatientID, bstrEventNo, u"IN_TIME", u""));
+  korvalis::StoreBstrResult(pbstrTime,
+                            VisitColumn(pDataSource, bstrPatientID, bstrEventNo, u"IN_TIME", u""));
 }

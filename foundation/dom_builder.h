@@ -14,7 +14,6 @@
 
 #include <string>
 #include <string_view>
-
 #include <xercesc/util/XercesDefs.hpp>
 
 XERCES_CPP_NAMESPACE_BEGIN

@@ -77,10 +77,10 @@ class PatientVisitTest : public ::testing::Test {
         "IN_DEPT_NAME, NOW_DEPT_ID, NOW_DEPT_NAME, ROOM, BED_NO, OUT_TIME, OUT_DEPT_ID, "
         "OUT_DEPT_NAME, RESIDENCE_FLAG, EMR_STATUS, INSURANCE_NO, INSURANCE_TYPE) VALUES (" +
         SqlText(v.patient_id) + ", " + SqlText(v.event_no) + ", " + v.serial_no + ", " +
-        SqlDate(v.in_time) + ", " + SqlText(v.in_dept_id) + ", " + SqlText(v.in_dept_name) +
-        ", " + SqlText(v.now_dept_id) + ", " + SqlText(v.now_dept_name) + ", " +
-        SqlText(v.room) + ", " + SqlText(v.bed_no) + ", " + SqlDate(v.out_time) + ", " +
-        SqlTextOrNull(v.out_dept_id) + ", " + SqlTextOrNull(v.out_dept_name) + ", " +
+        SqlDate(v.in_time) + ", " + SqlText(v.in_dept_id) + ", " + SqlText(v.in_dept_name) + ", " +
+        SqlText(v.now_dept_id) + ", " + SqlText(v.now_dept_name) + ", " + SqlText(v.room) + ", " +
+        SqlText(v.bed_no) + ", " + SqlDate(v.out_time) + ", " + SqlTextOrNull(v.out_dept_id) +
+        ", " + SqlTextOrNull(v.out_dept_name) + ", " +
         (v.residence_flag ? *v.residence_flag : "NULL") + ", " + v.emr_status + ", " +
         SqlText(v.insurance_no) + ", " + SqlText(v.insurance_type) + ")");
   }
@@ -94,10 +94,10 @@ class PatientVisitTest : public ::testing::Test {
         "ID_CARD, MARRIAGE, CAREER, ALLERGIC, NATIVE, ADDRESS, WORK_ORG, HOME_TEL) VALUES (" +
         SqlText(p.id) + ", " + SqlText(p.name) + ", " + (p.sex ? *p.sex : "NULL") + ", " +
         SqlDate(p.birthday) + ", " + SqlText(p.birthaddress) + ", " + SqlText(p.nation) + ", " +
-        SqlText(p.country) + ", " + SqlTextOrNull(p.id_card) + ", " +
-        SqlTextOrNull(p.marriage) + ", " + SqlText(p.career) + ", " + SqlText(p.allergic) +
-        ", " + SqlText(p.native_place) + ", " + SqlText(p.address) + ", " +
-        SqlTextOrNull(p.work_org) + ", " + SqlText(p.home_tel) + ")");
+        SqlText(p.country) + ", " + SqlTextOrNull(p.id_card) + ", " + SqlTextOrNull(p.marriage) +
+        ", " + SqlText(p.career) + ", " + SqlText(p.allergic) + ", " + SqlText(p.native_place) +
+        ", " + SqlText(p.address) + ", " + SqlTextOrNull(p.work_org) + ", " + SqlText(p.home_tel) +
+        ")");
   }
 
   // A data source of its own for one call of the code under test.
@@ -106,9 +106,7 @@ class PatientVisitTest : public ::testing::Test {
   }
 
   // The date-time component's now.
-  void SetToday(std::u16string now) {
-    doubles_.Answer(IID_IDateTimeService, 7, std::move(now));
-  }
+  void SetToday(std::u16string now) { doubles_.Answer(IID_IDateTimeService, 7, std::move(now)); }
 
   // The calls of the HIS patient-information component, by slot.
   std::vector<int> HisSlots() const {
