@@ -99,34 +99,26 @@ TEST_F(PatientDomainsTest, PatientKeysOfTheBaseInformation) {
 
 TEST_F(PatientDomainsTest, SexAndMarriageTables) {
   AddVisit({.residence_flag = "0"});
-  const std::vector<std::pair<std::optional<std::string>, Keys>> sexes = {
-      {"1", {{u"patient.sex", u"男"}, {u"patient.sex.header", u"1"}}},
-      {"2", {{u"patient.sex", u"女"}, {u"patient.sex.header", u"2"}}},
-      {"0", {{u"patient.sex", u"女"}, {u"patient.sex.header", u"2"}}},
-      {std::nullopt, {{u"patient.sex", u"女"}, {u"patient.sex.header", u"2"}}},
+  // A stored code, the key's text and the header code.
+  struct Row {
+    std::optional<std::string> code;
+    std::u16string text;
+    std::u16string header;
   };
-  for (const auto& [sex, keys] : sexes) {
-    database_.Execute("DELETE FROM TELV_PATIENT");
-    AddPatient({.sex = sex});
-    EXPECT_EQ(AskAll(kPatientInfoDomainCode, {u"patient.sex", u"patient.sex.header"}), keys)
-        << sex.value_or("NULL");
-  }
-  const std::vector<std::pair<std::optional<std::string>, Keys>> marriages = {
-      {"0", {{u"patient.marriage", u"未婚"}, {u"patient.marriage.header", u"1"}}},
-      {"1", {{u"patient.marriage", u"已婚"}, {u"patient.marriage.header", u"2"}}},
-      {"2", {{u"patient.marriage", u"离婚"}, {u"patient.marriage.header", u"3"}}},
-      {"3", {{u"patient.marriage", u"丧偶"}, {u"patient.marriage.header", u"4"}}},
-      {"9", {{u"patient.marriage", u"其他"}, {u"patient.marriage.header", u"9"}}},
-      {"4", {{u"patient.marriage", u""}, {u"patient.marriage.header", u""}}},
-      {"已婚", {{u"patient.marriage", u""}, {u"patient.marriage.header", u""}}},
-      {std::nullopt, {{u"patient.marriage", u""}, {u"patient.marriage.header", u""}}},
-  };
-  for (const auto& [marriage, keys] : marriages) {
-    database_.Execute("DELETE FROM TELV_PATIENT");
-    AddPatient({.marriage = marriage});
-    EXPECT_EQ(AskAll(kPatientInfoDomainCode, {u"patient.marriage", u"patient.marriage.header"}),
-              keys)
-        << marriage.value_or("NULL");
+  const std::vector<Row> sexes = {
+      {"1", u"男", u"1"}, {"2", u"女", u"2"}, {"0", u"女", u"2"}, {std::nullopt, u"女", u"2"}};
+  const std::vector<Row> marriages = {
+      {"0", u"未婚", u"1"}, {"1", u"已婚", u"2"}, {"2", u"离婚", u"3"}, {"3", u"丧偶", u"4"},
+      {"9", u"其他", u"9"}, {"4", u"", u""},      {"已婚", u"", u""},   {std::nullopt, u"", u""}};
+  for (bool sex : {true, false}) {
+    const std::u16string key = sex ? u"patient.sex" : u"patient.marriage";
+    for (const Row& row : sex ? sexes : marriages) {
+      database_.Execute("DELETE FROM TELV_PATIENT");
+      AddPatient(sex ? PatientColumns{.sex = row.code} : PatientColumns{.marriage = row.code});
+      EXPECT_EQ(AskAll(kPatientInfoDomainCode, {key, key + u".header"}),
+                (Keys{{key, row.text}, {key + u".header", row.header}}))
+          << korvalis::ToUtf8(key) << " " << row.code.value_or("NULL");
+    }
   }
 }
 

@@ -1,5 +1,7 @@
 #include "emrdoc/residence_domain.h"
 
+#include <initializer_list>
+#include <string_view>
 #include <xercesc/dom/DOMElement.hpp>
 
 #include "emrdoc/his_answer.h"
@@ -35,36 +37,30 @@ void CBResidenceDomain::Load(CSingleDataSource* pDataSource) {
   const DOMElement* out = residence.FindFirst(u"out");
   if (in == nullptr || now == nullptr || out == nullptr) return;
 
-  // The last `time` child of `in` and of `out`, shortened once all keys are stored.
-  std::u16string in_time;
-  std::u16string out_time;
-  for (const DOMElement* child : ElementChildren(in)) {
-    const std::u16string name = ElementName(child);
-    Store(u"residence.in." + name, TextContent(child));
-    if (name == u"time") {
-      in_time = TextContent(child);
-    } else if (name == u"dept") {
-      Store(u"residence.in.dept.id", ElementAttribute(child, u"id"));
-      Store(u"residence.in.dept.time", ElementAttribute(child, u"time"));
-      Store(u"residence.dayByDeptIn", TextContent(residence.FindFirst(u"dayByDeptIn")));
+  // Stores each element child of `parent` under `prefix` + its name, and the `id` of each
+  // child named in `with_id` under `prefix` + name + ".id"; returns the text of the last
+  // `time` child, which is shortened once all keys are stored.
+  auto store_children = [this](const DOMElement* parent, const std::u16string& prefix,
+                               std::initializer_list<std::u16string_view> with_id) {
+    std::u16string time;
+    for (const DOMElement* child : ElementChildren(parent)) {
+      const std::u16string name = ElementName(child);
+      Store(prefix + name, TextContent(child));
+      if (name == u"time") time = TextContent(child);
+      for (std::u16string_view id_child : with_id) {
+        if (name == id_child) Store(prefix + name + u".id", ElementAttribute(child, u"id"));
+      }
     }
+    return time;
+  };
+  std::u16string in_time = store_children(in, u"residence.in.", {u"dept"});
+  // The document's `in` is its own, with one `dept`.
+  if (const DOMElement* dept = FirstChildElement(in, u"dept")) {
+    Store(u"residence.in.dept.time", ElementAttribute(dept, u"time"));
+    Store(u"residence.dayByDeptIn", TextContent(residence.FindFirst(u"dayByDeptIn")));
   }
-  for (const DOMElement* child : ElementChildren(now)) {
-    const std::u16string name = ElementName(child);
-    Store(u"residence.now." + name, TextContent(child));
-    if (name == u"dept" || name == u"warddept") {
-      Store(u"residence.now." + name + u".id", ElementAttribute(child, u"id"));
-    }
-  }
-  for (const DOMElement* child : ElementChildren(out)) {
-    const std::u16string name = ElementName(child);
-    Store(u"residence.out." + name, TextContent(child));
-    if (name == u"time") {
-      out_time = TextContent(child);
-    } else if (name == u"dept") {
-      Store(u"residence.out.dept.id", ElementAttribute(child, u"id"));
-    }
-  }
+  store_children(now, u"residence.now.", {u"dept", u"warddept"});
+  std::u16string out_time = store_children(out, u"residence.out.", {u"dept"});
 
   const DOMElement* insurance = residence.FindFirst(u"insurance");
   Store(u"residence.event", TextContent(residence.FindFirst(u"event")));

@@ -2,13 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
 
-#include "foundation/dom_elements.h"
 #include "foundation/emr_exception.h"
 #include "foundation/testing/emr_exception_test_util.h"
-#include "foundation/xml_parser.h"
 
 namespace {
 
@@ -25,20 +22,6 @@ TEST(DomDocumentBuilderTest, WritesTheDeclarationAndEscapesTextsAndAttributes) {
             u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?>"
             u"<root><in><dept id=\"&quot;01&quot; &amp; &lt;02>\">内科 &amp; &lt;外科&gt;</dept>"
             u"<room/></in></root>");
-}
-
-TEST(DomDocumentBuilderTest, CopiesAnElementOfAnotherDocumentWhole) {
-  const std::u16string source = u"<reply><out a=\"1\"><time>t</time><x><y>z</y></x></out></reply>";
-  CXmlStringParser parser(source);
-  ASSERT_NE(parser.GetDocument(), nullptr);
-  const xercesc::DOMElement* out =
-      FirstChildElement(parser.GetDocument()->getDocumentElement(), u"out");
-  DomDocumentBuilder document(u"root");
-  document.AppendCopy(document.root(), out);
-  parser.Release();  // the copy does not depend on the source document
-  EXPECT_EQ(document.Write(),
-            u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?>"
-            u"<root><out a=\"1\"><time>t</time><x><y>z</y></x></out></root>");
 }
 
 TEST(DomDocumentBuilderTest, ATextXmlCannotCarryFailsTheWriteWithAMessage) {
