@@ -252,37 +252,38 @@ TEST_F(StatementTest, AFailingRowFetchFailsTheStatement) {
   EXPECT_EQ(events_.Records().size(), 1u);
 }
 
-TEST(MaskPassword, MasksEveryPasswordItemInAnyCase) {
-  EXPECT_EQ(MaskPassword(u"Provider=x;Password=secret;User ID=a"),
-            u"Provider=x;Password=******;User ID=a");
-  EXPECT_EQ(MaskPassword(u"Provider=x;Password=secret"), u"Provider=x;Password=******");
-  EXPECT_EQ(MaskPassword(u"provider=x;password=s;PWD=t;pwd = 'a;b';x=1"),
-            u"provider=x;password=******;PWD=******;pwd =******;x=1");
-  EXPECT_EQ(MaskPassword(u"Provider=SQLite;Data Source=/tmp/a.db"),
-            u"Provider=SQLite;Data Source=/tmp/a.db");
-  EXPECT_EQ(MaskPassword(u"junk;Password=;"), u"junk;Password=******;");
-  EXPECT_EQ(MaskPassword(u""), u"");
-}
-
-TEST(MaskPassword, MasksPasswordsInsideQuotedValuesAndMessages) {
-  EXPECT_EQ(MaskPassword(u"Provider=MSDASQL;Extended Properties=\"DSN=emr;UID=sa;Password=s1;\""),
-            u"Provider=MSDASQL;Extended Properties=\"DSN=emr;UID=sa;Password=******;\"");
-  EXPECT_EQ(MaskPassword(u"Extended Properties='DSN=emr;PWD=s2';User ID=a"),
-            u"Extended Properties='DSN=emr;PWD=******';User ID=a");
-  EXPECT_EQ(MaskPassword(u"A=\"B='C=1;Pwd=s3;D=2';E=3\";F=4"),
-            u"A=\"B='C=1;Pwd=******;D=2';E=3\";F=4");
-  EXPECT_EQ(MaskPassword(u"Data Source='a;b.db';Password='s;4'"),
-            u"Data Source='a;b.db';Password=******");
-  EXPECT_EQ(MaskPassword(u"Jet OLEDB:Database Password=s5;Mode=1"),
-            u"Jet OLEDB:Database Password=******;Mode=1");
-  // In a message that quotes a connection string.
-  EXPECT_EQ(MaskPassword(u"连接串:Password=s6，其他"), u"连接串:Password=******");
-  EXPECT_EQ(MaskPassword(u"invalid item 'Pwd=s7;x'"), u"invalid item 'Pwd=******;x'");
-  // Keys that only contain the word, and texts without a password, stay.
-  EXPECT_EQ(MaskPassword(u"PasswordHint=h;PwdLength=8;a=\"b\""),
-            u"PasswordHint=h;PwdLength=8;a=\"b\"");
-  EXPECT_EQ(MaskPassword(u"Password"), u"Password");
-  EXPECT_EQ(MaskPassword(u"x=\"unterminated;Password=s8"), u"x=\"unterminated;Password=******");
+TEST(MaskPassword, MasksEveryPasswordItemWhereverItStands) {
+  struct Case {
+    std::u16string_view text, masked;
+  };
+  constexpr Case kCases[] = {
+      // Items of a connection string, in any case; a quoted value may hold a ";".
+      {u"Provider=x;Password=secret;User ID=a", u"Provider=x;Password=******;User ID=a"},
+      {u"Provider=x;Password=secret", u"Provider=x;Password=******"},
+      {u"provider=x;password=s;PWD=t;pwd = 'a;b';x=1",
+       u"provider=x;password=******;PWD=******;pwd =******;x=1"},
+      {u"junk;Password=;", u"junk;Password=******;"},
+      {u"Data Source='a;b.db';Password='s;4'", u"Data Source='a;b.db';Password=******"},
+      {u"Jet OLEDB:Database Password=s5;Mode=1", u"Jet OLEDB:Database Password=******;Mode=1"},
+      // Inside quoted values, nested ones included.
+      {u"Provider=MSDASQL;Extended Properties=\"DSN=emr;UID=sa;Password=s1;\"",
+       u"Provider=MSDASQL;Extended Properties=\"DSN=emr;UID=sa;Password=******;\""},
+      {u"Extended Properties='DSN=emr;PWD=s2';User ID=a",
+       u"Extended Properties='DSN=emr;PWD=******';User ID=a"},
+      {u"A=\"B='C=1;Pwd=s3;D=2';E=3\";F=4", u"A=\"B='C=1;Pwd=******;D=2';E=3\";F=4"},
+      {u"x=\"unterminated;Password=s8", u"x=\"unterminated;Password=******"},
+      // In a message that quotes a connection string.
+      {u"连接串:Password=s6，其他", u"连接串:Password=******"},
+      {u"invalid item 'Pwd=s7;x'", u"invalid item 'Pwd=******;x'"},
+      // Keys that only contain the word, and texts without a password, stay.
+      {u"PasswordHint=h;PwdLength=8;a=\"b\"", u"PasswordHint=h;PwdLength=8;a=\"b\""},
+      {u"Provider=SQLite;Data Source=/tmp/a.db", u"Provider=SQLite;Data Source=/tmp/a.db"},
+      {u"Password", u"Password"},
+      {u"", u""},
+  };
+  for (const Case& c : kCases) {
+    EXPECT_EQ(MaskPassword(c.text), c.masked) << korvalis::ToUtf8(c.text);
+  }
 }
 
 }  // namespace
