@@ -106,11 +106,8 @@ long CBEMRReport::GetCatalogList(CEMRDataSource* pDataSource, LONG lngParentID, 
 
 long CBEMRReport::GetCatalogProperty(CEMRDataSource* pDataSource, LONG lngCatalogID,
                                      BSTR* pbstrProperty) {
-  if (lngCatalogID == 0) {
-    StoreText(pbstrProperty, korvalis::report::kEmptyRootDocument);
-    return 0;
-  }
-  StoreText(pbstrProperty, CXmlProperty(CatalogProperties(*pDataSource, lngCatalogID)).ToXml());
+  StoreText(pbstrProperty,
+            korvalis::report::PropertyDocument(CatalogProperties(*pDataSource, lngCatalogID)));
   return 0;
 }
 

@@ -6,9 +6,7 @@
 // property and how its value is written; a property it does not list fails the call before
 // anything is written. Every report created here is of the new format; old-format reports come
 // in through import.
-#include <iterator>
 #include <string>
-#include <vector>
 
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
@@ -74,25 +72,8 @@ long CBEMRReport::GetReportList(CEMRDataSource* pDataSource, LONG lngCatalogID, 
 
 long CBEMRReport::GetReportProperty(CEMRDataSource* pDataSource, LONG lngReportID,
                                     BSTR* pbstrProperty) {
-  if (lngReportID == 0) {
-    StoreText(pbstrProperty, korvalis::report::kEmptyRootDocument);
-    return 0;
-  }
-  static const char16_t* const kProperties[] = {
-      u"name",       u"id",       u"catalogid",      u"creator", u"creatorid",
-      u"createtime", u"modifior", u"lastmodifytime", u"sort",    u"note"};
-  std::vector<std::u16string> values;
-  pDataSource->Query(
-      u"SELECT NAME, ID, CATALOG_ID, CREATOR, CREATOR_ID, CREATE_TIME, MODIFIOR, "
-      u"LAST_MODIFY_TIME, SORT, NOTE FROM TELV_REPORT WHERE ID = " +
-          IdText(lngReportID) + u" AND STATUS = 1",
-      std::size(kProperties), values);
-  if (values.size() != std::size(kProperties)) {
-    throw CEMRException(std::u16string(u"获取报表属性错误."));
-  }
-  CXmlProperty::Map properties;
-  for (std::size_t i = 0; i < values.size(); ++i) properties[kProperties[i]] = values[i];
-  StoreText(pbstrProperty, CXmlProperty(properties).ToXml());
+  StoreText(pbstrProperty, korvalis::report::PropertyDocument(
+                               korvalis::report::ReportProperties(*pDataSource, lngReportID)));
   return 0;
 }
 

@@ -1,6 +1,7 @@
 #include "report/report_store.h"
 
 #include <cstdint>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <new>
@@ -49,6 +50,10 @@ LONG NextIdentifier(CSingleDataSource& data_source, const std::u16string& max_sq
   return static_cast<LONG>(next);
 }
 
+std::u16string PropertyDocument(const CXmlProperty::Map& properties) {
+  return properties.empty() ? std::u16string(kEmptyRootDocument) : CXmlProperty(properties).ToXml();
+}
+
 CXmlProperty::Map CatalogProperties(CSingleDataSource& data_source, LONG catalog_id) {
   if (catalog_id == 0) return {};
   std::vector<std::u16string> values;
@@ -62,6 +67,23 @@ CXmlProperty::Map CatalogProperties(CSingleDataSource& data_source, LONG catalog
           {u"code", values[2]},
           {u"parent", values[3]},
           {u"note", values[4]}};
+}
+
+CXmlProperty::Map ReportProperties(CSingleDataSource& data_source, LONG report_id) {
+  if (report_id == 0) return {};
+  static const char16_t* const kNames[] = {
+      u"name",       u"id",       u"catalogid",      u"creator", u"creatorid",
+      u"createtime", u"modifior", u"lastmodifytime", u"sort",    u"note"};
+  std::vector<std::u16string> values;
+  data_source.Query(
+      u"SELECT NAME, ID, CATALOG_ID, CREATOR, CREATOR_ID, CREATE_TIME, MODIFIOR, "
+      u"LAST_MODIFY_TIME, SORT, NOTE FROM TELV_REPORT WHERE ID = " +
+          IdText(report_id) + u" AND STATUS = 1",
+      std::size(kNames), values);
+  if (values.size() != std::size(kNames)) throw CEMRException(std::u16string(u"获取报表属性错误."));
+  CXmlProperty::Map properties;
+  for (std::size_t i = 0; i < values.size(); ++i) properties[kNames[i]] = values[i];
+  return properties;
 }
 
 bool IsNewFormatReport(CSingleDataSource& data_source, LONG report_id) {

@@ -36,9 +36,18 @@ std::u16string IdText(LONG id);
 LONG NextIdentifier(CSingleDataSource& data_source, const std::u16string& max_sql,
                     std::u16string_view refusal);
 
+// The property document of a category or report: the bag of `properties` serialised (children
+// of `root` in key order), or kEmptyRootDocument when there are none.
+std::u16string PropertyDocument(const CXmlProperty::Map& properties);
+
 // The properties of the live category `catalog_id` ({code, id, name, note, parent}); empty for
 // 0. Throws "获取类别属性错误." when no live category has the identifier.
 CXmlProperty::Map CatalogProperties(CSingleDataSource& data_source, LONG catalog_id);
+
+// The properties of the live report `report_id` ({catalogid, createtime, creator, creatorid, id,
+// lastmodifytime, modifior, name, note, sort}); empty for 0. Throws "获取报表属性错误." when no
+// live report has the identifier.
+CXmlProperty::Map ReportProperties(CSingleDataSource& data_source, LONG report_id);
 
 // True when the report's NEW_FORMAT is exactly "1"; a report without a row is old format.
 bool IsNewFormatReport(CSingleDataSource& data_source, LONG report_id);
