@@ -1,18 +1,26 @@
 // `korvalis sql [--db FILE] [--xml] [SQL]`: runs Oracle SQL on the embedded database, as an
-// operator would in a SQL shell, to inspect and seed it.
+// operator would in a SQL shell, to inspect and seed it. The statements of one run form one
+// transaction:
+//
+//   start ──Begin──▶ OPEN ──statement──▶ OPEN (its changes pending; a failure is reported and
+//                     │  ▲                     undoes that statement only)
+//                     │  └──COMMIT / ROLLBACK: pending changes kept / undone, a new one begins
+//                     └──end of input──▶ committed
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <iterator>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "foundation/xml_text.h"
 #include "platform/db/connection_pool.h"
 #include "platform/db/script_runner.h"
 #include "tools/command.h"
+#include "tools/row_printer.h"
 
 namespace korvalis::tools {
 namespace {
@@ -21,9 +29,55 @@ constexpr char kUsage[] =
     "usage: korvalis sql [--db FILE] [--xml] [SQL]\n"
     "Runs the SQL argument, or the statements on standard input (each ended by ';' at the end\n"
     "of a line or by '/' alone on a line), on the database FILE, or on the database that\n"
-    "telv.config.xml in the current directory names. Rows print as a header of column names\n"
-    "and one tab-separated line per row (NULL as an empty field); --xml prints each result as\n"
-    "row XML instead. The first failing statement stops the run with a non-zero status.\n";
+    "telv.config.xml in the current directory names. The statements of one run form one\n"
+    "transaction, as in a SQL shell: COMMIT and ROLLBACK do what they say, and the end of the\n"
+    "input commits what is pending. A failing statement is reported with its line and undone;\n"
+    "the run goes on and ends with a non-zero status. Rows print as they are read: a line of\n"
+    "column names, then one tab-separated line per row (NULL as an empty field); --xml prints\n"
+    "each result as an XML document instead: <root><row><column name=\"...\">value</column>...\n";
+
+// A script saved with a byte-order mark reads as the script after it.
+std::string_view WithoutByteOrderMark(std::string_view script) {
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (script.starts_with(kByteOrderMark)) script.remove_prefix(kByteOrderMark.size());
+  return script;
+}
+
+// Runs the statements in one transaction, printing their rows; 0 when every statement and the
+// final commit succeed, else 1. Throws DbError when the transaction cannot begin.
+int RunStatements(db::Connection& connection, const std::vector<db::ScriptStatement>& statements,
+                  bool xml) {
+  constexpr auto kMode = db::Connection::TransactionMode::kReading;
+  int status = 0;
+  connection.Begin(kMode);
+  for (const db::ScriptStatement& statement : statements) {
+    try {
+      std::unique_ptr<db::Rowset> rows = connection.Execute(statement.text);
+      PrintRows(*rows, xml, stdout);
+    } catch (const db::DbError& e) {
+      status = 1;
+      std::fflush(stdout);
+      if (statement.line > 0) std::fprintf(stderr, "line %d: ", statement.line);
+      std::fprintf(stderr, "%s\n", e.what());
+      // An engine that had to give up the whole transaction says so, and the run goes on in a
+      // new one.
+      if (!connection.InTransaction()) {
+        std::fprintf(stderr,
+                     "korvalis sql: the database rolled back the transaction: the changes since "
+                     "the last COMMIT are undone\n");
+        connection.Begin(kMode);
+      }
+    }
+  }
+  std::fflush(stdout);
+  try {
+    connection.Commit();
+  } catch (const db::DbError& e) {
+    std::fprintf(stderr, "korvalis sql: the changes could not be committed: %s\n", e.what());
+    return 1;
+  }
+  return status;
+}
 
 // The initialisation string of telv.config.xml: the text of its one db/datasource element.
 bool ReadConfiguredInitString(std::string* init, std::string* error) {
@@ -70,39 +124,6 @@ bool ReadConfiguredInitString(std::string* init, std::string* error) {
   return ok;
 }
 
-void PrintRows(db::Rowset& rows, bool xml) {
-  if (rows.ColumnCount() == 0) return;
-  std::string out;
-  if (xml) {
-    out = "<?xml version=\"1.0\"?><root>";
-    while (rows.Next()) {
-      out.append("<row>");
-      for (int i = 0; i < rows.ColumnCount(); ++i) {
-        const std::string& name = rows.ColumnName(i);
-        out.append("<").append(name).append(">");
-        if (!rows.IsNull(i)) AppendXmlEscaped(out, rows.Text(i));
-        out.append("</").append(name).append(">");
-      }
-      out.append("</row>");
-    }
-    out.append("</root>\n");
-  } else {
-    for (int i = 0; i < rows.ColumnCount(); ++i) {
-      if (i) out.push_back('\t');
-      out.append(rows.ColumnName(i));
-    }
-    out.push_back('\n');
-    while (rows.Next()) {
-      for (int i = 0; i < rows.ColumnCount(); ++i) {
-        if (i) out.push_back('\t');
-        if (!rows.IsNull(i)) out.append(rows.Text(i));
-      }
-      out.push_back('\n');
-    }
-  }
-  std::fwrite(out.data(), 1, out.size(), stdout);
-}
-
 }  // namespace
 
 int RunSql(const std::vector<std::string>& args) {
@@ -134,25 +155,28 @@ int RunSql(const std::vector<std::string>& args) {
       return 2;
     }
   }
-  if (!have_sql) {
-    sql.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+  std::vector<db::ScriptStatement> statements;
+  try {
+    if (have_sql) {
+      statements.push_back({std::string(WithoutByteOrderMark(sql)), 0});
+    } else {
+      sql.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+      statements = db::SplitScript(WithoutByteOrderMark(sql));
+    }
+  } catch (const db::DbError& e) {
+    std::fprintf(stderr, "korvalis sql: %s; nothing was run\n", e.what());
+    return 1;
   }
+  // A reader that stops reading (a pager, head) must not end the run before its commit.
+  std::signal(SIGPIPE, SIG_IGN);
   try {
     std::unique_ptr<db::Connection> connection = db::OpenConnection(init);
-    if (have_sql) {
-      auto rows = connection->Execute(sql);
-      PrintRows(*rows, xml);
-    } else {
-      db::RunScript(*connection, sql, [xml](const db::ScriptStatement&, db::Rowset& rows) {
-        PrintRows(rows, xml);
-      });
-    }
+    return RunStatements(*connection, statements, xml);
   } catch (const db::DbError& e) {
     std::fflush(stdout);
     std::fprintf(stderr, "%s\n", e.what());
     return 1;
   }
-  return 0;
 }
 
 }  // namespace korvalis::tools

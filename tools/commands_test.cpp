@@ -2,6 +2,7 @@
 // registry, list the classes, call methods, unregister.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -75,6 +76,24 @@ TEST_F(CommandTest, RegisterThenListEveryMethodOfTheRegisteredClasses) {
 
   ASSERT_EQ(Run("regsvr -u " KORVALIS_LIBRARY).status, 0);
   EXPECT_EQ(Run("classes").status, 1);
+}
+
+TEST_F(CommandTest, LibrariesWithoutATypeLibraryArePassedOverQuietly) {
+  ASSERT_EQ(Run("regsvr " KORVALIS_LIBRARY).status, 0);
+  ASSERT_EQ(Run("regsvr " KORVALIS_SUITE_COMPONENTS).status, 0);  // the stand-ins carry none
+  Outcome listing = Run("classes");
+  EXPECT_EQ(listing.status, 0);
+  EXPECT_EQ(listing.out.find("korvalis:"), std::string::npos) << listing.out;
+  EXPECT_NE(listing.out.find("ArchivePatient\t1\tGetInPatientList("), std::string::npos);
+
+  // A library that is gone is still reported.
+  const std::string copy = directory_ + "/libcopy.so";
+  std::filesystem::copy_file(KORVALIS_LIBRARY, copy);
+  ASSERT_EQ(Run("regsvr " + copy).status, 0);
+  std::filesystem::remove(copy);
+  listing = Run("classes");
+  EXPECT_EQ(listing.status, 1);
+  EXPECT_NE(listing.out.find("korvalis: " + copy), std::string::npos) << listing.out;
 }
 
 TEST_F(CommandTest, CallsByNameAndReportsFailures) {

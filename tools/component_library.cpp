@@ -8,6 +8,30 @@
 #include "platform/com/unicode.h"
 
 namespace korvalis::tools {
+namespace {
+
+// The type library a component library carries; nullptr without one. A component library
+// need not carry one (the suite's stand-ins do not): only a library that cannot be loaded, or
+// whose type library fails, is a problem.
+const com::TypeLibraryInfo* TypeLibraryOf(const std::string& library_path,
+                                          std::vector<std::string>* problems) {
+  std::string error;
+  if (com::FindLibraryExport(library_path, "DllGetClassObject", &error) == nullptr) {
+    problems->push_back(error);
+    return nullptr;
+  }
+  auto get = reinterpret_cast<DllGetTypeLibraryFn>(
+      com::FindLibraryExport(library_path, "DllGetTypeLibrary", nullptr));
+  if (get == nullptr) return nullptr;
+  const com::TypeLibraryInfo* library = nullptr;
+  if (FAILED(get(&library)) || library == nullptr) {
+    problems->push_back(library_path + ": its type library cannot be read");
+    return nullptr;
+  }
+  return library;
+}
+
+}  // namespace
 
 std::vector<RegisteredClass> RegisteredClasses(const com::RegistryKey& root,
                                                std::vector<std::string>* problems) {
@@ -23,15 +47,7 @@ std::vector<RegisteredClass> RegisteredClasses(const com::RegistryKey& root,
     std::string library_path = ToUtf8(*path);
     auto it = libraries.find(library_path);
     if (it == libraries.end()) {
-      const com::TypeLibraryInfo* library = nullptr;
-      std::string error;
-      auto get = reinterpret_cast<DllGetTypeLibraryFn>(
-          com::FindLibraryExport(library_path, "DllGetTypeLibrary", &error));
-      if (get == nullptr || FAILED(get(&library))) {
-        problems->push_back(error.empty() ? library_path + ": no type library" : error);
-        library = nullptr;
-      }
-      it = libraries.emplace(library_path, library).first;
+      it = libraries.emplace(library_path, TypeLibraryOf(library_path, problems)).first;
     }
     if (it->second == nullptr) continue;
     if (const com::CoClassInfo* coclass = it->second->FindCoClass(clsid)) {

@@ -19,7 +19,8 @@ struct RegisteredClass {
 };
 
 // The classes registered with an in-process library whose type library names them, sorted by
-// class name. Libraries that cannot be loaded are reported in *problems.
+// class name. A library without a type library is passed over quietly; libraries that cannot
+// be loaded, or whose type library fails, are reported in *problems.
 std::vector<RegisteredClass> RegisteredClasses(const com::RegistryKey& root,
                                                std::vector<std::string>* problems);
 

@@ -1,6 +1,7 @@
 // `korvalis sql` as an operator uses it: a database named on the command line or by the
 // configuration file of the current directory, scripts on standard input, rows as text.
 #include <gtest/gtest.h>
+#include <libxml/parser.h>
 
 #include <filesystem>
 #include <fstream>
@@ -43,10 +44,49 @@ TEST_F(SqlCommandTest, ScriptsSeedAndQueriesPrintTabSeparatedRows) {
   ASSERT_EQ(seed.status, 0) << seed.out;
   EXPECT_EQ(seed.out, "ID\tNAME\tNEXT\n1\t张三\t1981-02-28 00:00:00\n2\t\t\n");
   Outcome xml = Sql("--db k.db --xml \"SELECT NAME FROM P WHERE ID = '1'\"");
-  EXPECT_EQ(xml.out, "<?xml version=\"1.0\"?><root><row><NAME>张三</NAME></row></root>\n");
+  EXPECT_EQ(xml.out,
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?><root><row><column name=\"NAME\">张三"
+            "</column></row></root>\n");
 }
 
-TEST_F(SqlCommandTest, TheFirstFailureStopsTheScript) {
+TEST_F(SqlCommandTest, XmlRowsAreWellFormedWhateverTheNamesAndValues) {
+  EmptyDatabase("k.db");
+  Outcome xml =
+      Sql("--db k.db --xml",
+          "SELECT COUNT(*), 'a<b>&\"c' \"</column><x y='1'>\", CHR(1) || '病' || CHR(31) V, "
+          "NULL N FROM DUAL;\n"
+          "SELECT 1 \"1st\" FROM DUAL WHERE 1 = 0;\n");
+  ASSERT_EQ(xml.status, 0) << xml.out;
+  const std::string first = xml.out.substr(0, xml.out.find('\n'));
+  EXPECT_EQ(first,
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?><root><row>"
+            "<column name=\"COUNT(*)\">1</column>"
+            "<column name=\"&lt;/column>&lt;x y='1'>\">a&lt;b&gt;&amp;\"c</column>"
+            "<column name=\"V\">\uFFFD病\uFFFD</column><column name=\"N\"></column></row></root>");
+  for (const std::string& document : {first, xml.out.substr(first.size() + 1)}) {
+    xmlDocPtr parsed = xmlReadMemory(document.data(), static_cast<int>(document.size()), nullptr,
+                                     nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR);
+    EXPECT_NE(parsed, nullptr) << document;
+    xmlFreeDoc(parsed);
+  }
+}
+
+TEST_F(SqlCommandTest, OneRunIsOneTransactionThatCommitsAtTheEndOfInput) {
+  EmptyDatabase("k.db");
+  Outcome run = Sql("--db k.db",
+                    "CREATE TABLE P (ID NUMBER PRIMARY KEY);\n"
+                    "INSERT INTO P VALUES (1);\n"
+                    "COMMIT;\n"
+                    "INSERT INTO P VALUES (2);\n"
+                    "ROLLBACK;\n"
+                    "INSERT INTO P VALUES (3);\n"
+                    "SELECT ID FROM P ORDER BY ID;\n");
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(run.out, "ID\n1\n3\n");  // a statement sees the changes pending before it
+  EXPECT_EQ(Sql("--db k.db \"SELECT ID FROM P ORDER BY ID\"").out, "ID\n1\n3\n");
+}
+
+TEST_F(SqlCommandTest, AFailingStatementIsReportedAndLeavesTheOthersToCommitOrRollback) {
   EmptyDatabase("k.db");
   Outcome run = Sql("--db k.db",
                     "CREATE TABLE P (ID NUMBER PRIMARY KEY);\n"
@@ -55,7 +95,37 @@ TEST_F(SqlCommandTest, TheFirstFailureStopsTheScript) {
                     "INSERT INTO P VALUES (2);\n");
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.out.find("line 3: ORA-00001"), std::string::npos) << run.out;
-  EXPECT_EQ(Sql("--db k.db \"SELECT COUNT(*) FROM P\"").out, "COUNT(*)\n1\n");
+  EXPECT_EQ(Sql("--db k.db \"SELECT COUNT(*) FROM P\"").out, "COUNT(*)\n2\n");
+  // A ROLLBACK after the failure undoes what came before it.
+  run = Sql("--db k.db",
+            "INSERT INTO P VALUES (3);\n"
+            "INSERT INTO P VALUES (NULL, 4);\n"
+            "ROLLBACK;\n");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("line 2: ORA-"), std::string::npos) << run.out;
+  EXPECT_EQ(Sql("--db k.db \"SELECT COUNT(*) FROM P\"").out, "COUNT(*)\n2\n");
+}
+
+TEST_F(SqlCommandTest, RowsPrintAsTheyAreReadAndAScriptMayStartWithAByteOrderMark) {
+  EmptyDatabase("k.db");
+  Outcome run = Sql("--db k.db",
+                    "\xEF\xBB\xBF"
+                    "CREATE TABLE P (ID NUMBER);\n"
+                    "INSERT INTO P VALUES (1);\n"
+                    "INSERT INTO P VALUES (2);\n"
+                    "INSERT INTO P VALUES (3);\n");
+  ASSERT_EQ(run.status, 0) << run.out;
+  // The third row divides by zero: the rows read before it are printed.
+  Outcome text = Sql("--db k.db \"SELECT 6 / (3 - ID) Q FROM P\"");
+  EXPECT_EQ(text.status, 1);
+  EXPECT_TRUE(text.out.starts_with("Q\n3\n6\nORA-01476")) << text.out;
+  Outcome xml = Sql("--db k.db --xml \"SELECT 6 / (3 - ID) Q FROM P\"");
+  EXPECT_EQ(xml.status, 1);
+  EXPECT_TRUE(
+      xml.out.starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\"?><root><row>"
+                          "<column name=\"Q\">3</column></row><row><column name=\"Q\">6"
+                          "</column></row></root>\nORA-01476"))
+      << xml.out;
 }
 
 TEST_F(SqlCommandTest, TheConfigurationFileNamesTheDatabase) {
@@ -64,7 +134,8 @@ TEST_F(SqlCommandTest, TheConfigurationFileNamesTheDatabase) {
   EXPECT_NE(missing.out.find("telv.config.xml"), std::string::npos);
   std::ofstream(directory_ + "/telv.config.xml")
       << "<?xml version=\"1.0\"?><config><db><datasource dbtype=\"oracle\" encrypt=\"\">"
-         "Provider=SQLite;Data Source=" << directory_ << "/c.db</datasource></db></config>";
+         "Provider=SQLite;Data Source="
+      << directory_ << "/c.db</datasource></db></config>";
   EmptyDatabase("c.db");
   Outcome ok = Sql("\"SELECT 6/4 X FROM DUAL\"");
   EXPECT_EQ(ok.status, 0) << ok.out;

@@ -1,0 +1,24 @@
+// How `korvalis sql` prints the rows of a statement, one row at a time as they are read (a
+// result is never held whole):
+//   - text: a line of column names, then one line per row, fields separated by tabs, NULL as an
+//     empty field;
+//   - XML: one well-formed UTF-8 document per result, whatever the column names and values:
+//       <?xml version="1.0" encoding="UTF-8"?>
+//       <root><row><column name="COUNT(*)">3</column>...</row>...</root>
+//     a name or value is escaped, and a character XML cannot carry is written as U+FFFD.
+//
+// Thread-safety: writes to one FILE; one printer per statement.
+#pragma once
+
+#include <cstdio>
+
+#include "platform/db/provider.h"
+
+namespace korvalis::tools {
+
+// Prints every row of `rows` to `out`; nothing for a statement without columns. Throws the
+// DbError of a failing fetch, after closing an XML document begun (so that what was printed is
+// well formed).
+void PrintRows(db::Rowset& rows, bool xml, std::FILE* out);
+
+}  // namespace korvalis::tools
