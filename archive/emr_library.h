@@ -10,6 +10,8 @@
 // their own data sources.
 #pragma once
 
+#include <string>
+
 #include "platform/com/bstr.h"
 #include "platform/com/types.h"
 
@@ -53,4 +55,30 @@ class CBEMRLibrary {
   static long UnLimitBrowseEMR(CEMRDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
                                LONG lngCatalog, BSTR* pbstrContent);
   static long GetURLXmlFile(CEMRDataSource* pDataSource, BSTR bstrURL, BSTR* pbstrContent);
+
+  // The condition fragments of the searches (search_conditions.cpp): pieces of a WHERE clause
+  // over the searches' tables A (TELV_EMR_CONTENT), B (TELV_V_PATIENT_VISIT_RECORD) and
+  // C (MOLB_XML_TEXT). Nothing runs on the database; a condition that is not well-formed XML
+  // fails with "无效XML!".
+  //
+  // The column condition: one condition per `clause` element (at any depth, in document
+  // order), its text content the column or expression (SQL by contract) and its attributes
+  // `type` ("STRING" quotes the value, "DATE" makes it the dialect's date literal, any other
+  // type leaves it bare), `relation` ("$" contains, "lt" and "gt" in lower case compare, any
+  // other text is the operator), `right` (the value) and `logic` (the word joining it to the
+  // next); every part non-empty, or "条件语句除了表名称，其它属性均不能为空！". A run of OR stands
+  // in one bracket, closed after the next AND or after the last clause; the trailing logic word
+  // is dropped. The data source only lends its dialect.
+  static std::u16string BuildConditionClause(CEMRDataSource* pDataSource,
+                                             std::u16string strCondition);
+  // The path condition: the text of the first `catalogid` element (required; a number, or empty
+  // for no catalogue), then one condition per `clause` with the attributes `path` (an XPath of
+  // the document's XML), `relation` (">", "<", "=", "lt" and "gt" compare the value found there;
+  // anything else searches the text under the path) and `logic`, its text content the value.
+  // Path, logic and value non-empty, or "路径条件语句属性均不能为空！", as for a missing
+  // `catalogid`; a catalogue that is not a number fails with SqlNumber's message.
+  static std::u16string BuildPathConditionClause(std::u16string strPathCondition);
+  // The text with every letter that has an upper-case form made upper case (code point by
+  // code point, one character for one).
+  static std::u16string ToUpper(std::u16string strText);
 };

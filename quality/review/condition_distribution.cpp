@@ -7,17 +7,14 @@
 // order, each with its text content and attributes (a missing attribute reads as the empty
 // text). A user listed twice ends with the values of the later element. A list that is not
 // well-formed XML fails with "无效XML!" before any statement; a blank list names nobody.
-#include <initializer_list>
 #include <string>
-#include <utility>
 #include <vector>
-#include <xercesc/dom/DOM.hpp>
 
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
 #include "foundation/sql_text.h"
-#include "foundation/xml_parser.h"
+#include "foundation/xml_list.h"
 #include "foundation/xml_text.h"
 #include "quality/review/qc_collector.h"
 #include "quality/review/security_user_names.h"
@@ -26,31 +23,6 @@ namespace {
 
 using korvalis::BstrView;
 using korvalis::SqlQuoted;
-
-std::u16string Text(const XMLCh* text) { return text == nullptr ? std::u16string() : text; }
-
-// One `user` element of a list: its text and the attributes asked for, in the order asked.
-struct ListedUser {
-  std::u16string text;
-  std::vector<std::u16string> attributes;
-};
-
-// Every `user` element of the list document, in document order.
-std::vector<ListedUser> ListedUsers(BSTR list, std::initializer_list<const char16_t*> attributes) {
-  CXmlStringParser parser(list);
-  const xercesc::DOMDocument* document = parser.GetDocument();
-  if (document == nullptr) throw CEMRException(u"无效XML!");
-  std::vector<ListedUser> users;
-  const xercesc::DOMNodeList* elements = document->getElementsByTagName(u"user");
-  for (XMLSize_t i = 0; i < elements->getLength(); ++i) {
-    const auto* element = static_cast<const xercesc::DOMElement*>(elements->item(i));
-    ListedUser user{Text(element->getTextContent()), {}};
-    for (const char16_t* name : attributes)
-      user.attributes.push_back(Text(element->getAttribute(name)));
-    users.push_back(std::move(user));
-  }
-  return users;
-}
 
 // The one list of the user in `table`'s `column`; the empty text for an empty user id or a user
 // without a row.
@@ -68,7 +40,8 @@ void StoreListOf(CEMRDataSource& data_source, BSTR user_id, const char16_t* colu
 }  // namespace
 
 long CBQCCollector::SaveConditionDistribute(CEMRDataSource* pDataSource, BSTR bstrItemList) {
-  for (const ListedUser& user : ListedUsers(bstrItemList, {u"user_id"})) {
+  for (const korvalis::ListElement& user :
+       korvalis::ReadListElements(bstrItemList, u"user", {u"user_id"})) {
     const std::u16string user_id = SqlQuoted(user.attributes[0]);
     pDataSource->Execute(u"DELETE FROM TELV_CONDITION_DISTRIBUTE WHERE USER_ID=" + user_id);
     pDataSource->Execute(
@@ -87,7 +60,8 @@ long CBQCCollector::GetConditionDistribute(CEMRDataSource* pDataSource, BSTR pbs
 
 long CBQCCollector::AddConditionDistributeUser(CEMRDataSource* pDataSource, BSTR bstrItemList) {
   // The validity flag is read from `vaild_flag`, as clients write it.
-  for (const ListedUser& user : ListedUsers(bstrItemList, {u"id", u"role_flag", u"vaild_flag"})) {
+  for (const korvalis::ListElement& user :
+       korvalis::ReadListElements(bstrItemList, u"user", {u"id", u"role_flag", u"vaild_flag"})) {
     const std::u16string user_id = SqlQuoted(user.attributes[0]);
     pDataSource->Execute(u"DELETE FROM TELV_CONDITION_DISTRIBUTE_EX WHERE USER_ID=" + user_id);
     pDataSource->Execute(
@@ -100,7 +74,7 @@ long CBQCCollector::AddConditionDistributeUser(CEMRDataSource* pDataSource, BSTR
 }
 
 long CBQCCollector::DelConditionDistributeUser(CEMRDataSource* pDataSource, BSTR bstrItemList) {
-  for (const ListedUser& user : ListedUsers(bstrItemList, {})) {
+  for (const korvalis::ListElement& user : korvalis::ReadListElements(bstrItemList, u"user", {})) {
     pDataSource->Execute(u"DELETE FROM TELV_CONDITION_DISTRIBUTE_EX WHERE USER_ID=" +
                          SqlQuoted(user.text));
   }
