@@ -25,6 +25,7 @@
 #include "platform/com/variant.h"
 #include "platform/db/connection_pool.h"
 #include "platform/db/oracle_functions.h"
+#include "platform/db/text_search.h"
 
 namespace korvalis::bench {
 
@@ -40,7 +41,7 @@ inline void CheckSqlite(int rc, sqlite3* db) {
 // name begins with `prefix`), which also holds telv.config.xml naming the database and becomes
 // the process's current directory. `fill` writes the benchmark's rows first, in one
 // transaction on a plain connection that has the Oracle functions of the schema's generated
-// columns. Removed at exit.
+// columns and the tokenizers of its text indexes. Removed at exit.
 class BenchDatabase {
  public:
   BenchDatabase(const char* prefix, const std::function<void(sqlite3*)>& fill)
@@ -51,6 +52,7 @@ class BenchDatabase {
     sqlite3* db = nullptr;
     CheckSqlite(sqlite3_open(path_.c_str(), &db), db);
     CheckSqlite(db::RegisterOracleFunctions(db), db);
+    CheckSqlite(db::RegisterTextSearch(db), db);
     CheckSqlite(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db);
     fill(db);
     CheckSqlite(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
@@ -125,7 +127,7 @@ inline std::string QueryPlan(sqlite3* db, const std::string& sql) {
 }
 
 // Runs the statement that `translate` gives for the database at `path` (opened with the
-// Oracle functions registered) once per iteration: prepared on every run, or once
+// Oracle and text-search functions registered) once per iteration: prepared on every run, or once
 // (`prepared_once`). The label shows the plan; the counter `rows_name` the rows of one run.
 inline void RunRawStatement(benchmark::State& state, const std::string& path,
                             const std::function<std::string(sqlite3*)>& translate,
@@ -133,6 +135,7 @@ inline void RunRawStatement(benchmark::State& state, const std::string& path,
   sqlite3* db = nullptr;
   sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
   korvalis::db::RegisterOracleFunctions(db);
+  korvalis::db::RegisterTextSearch(db);
   const std::string sql = translate(db);
   state.SetLabel(QueryPlan(db, sql));
   std::size_t rows = 0, bytes = 0;
