@@ -6,24 +6,26 @@
 #include <vector>
 
 #include "archive/emr_library.h"
-#include "archive/library_test_util.h"
 #include "db/testing/test_database.h"
 #include "foundation/single_data_source.h"
 #include "foundation/testing/emr_exception_test_util.h"
+#include "foundation/testing/list_elements.h"
 #include "foundation/testing/test_data_source.h"
 #include "platform/com/scoped_bstr.h"
 
-namespace korvalis::archive::testing {
+namespace korvalis::archive {
 namespace {
 
 using com::ScopedBstr;
+using korvalis::testing::Element;
 using korvalis::testing::FailureOf;
 using korvalis::testing::kUnreachableDatabase;
+using korvalis::testing::ReadElements;
 using korvalis::testing::TestDataSource;
 using schema::RecordRow;
 using schema::SqlText;
 using schema::TestDatabase;
-using Hits = std::vector<ListEntry>;
+using Hits = std::vector<Element>;
 
 constexpr int kPneumoniaDocuments = 35;  // Chinese texts of P1
 constexpr int kLatinDocuments = 7;       // Latin texts of P2
@@ -72,46 +74,46 @@ class LibrarySearchTest : public ::testing::Test {
   Hits FullSearch(const std::u16string& what, LONG start, LONG end) {
     ScopedBstr query(what), result;
     CBEMRLibrary::FullSearch(&data_source_, query.get(), start, end, result.out());
-    return ReadList(result.text());
+    return ReadElements(result.text());
   }
   Hits FullSearch2(const std::u16string& condition, const std::u16string& what, LONG start = 1,
                    LONG end = 100) {
     ScopedBstr c(condition), w(what), result;
     CBEMRLibrary::FullSearch2(&data_source_, c.get(), w.get(), start, end, result.out());
-    return ReadList(result.text());
+    return ReadElements(result.text());
   }
   Hits PathSearch(const std::u16string& condition, const std::u16string& path_condition) {
     ScopedBstr c(condition), p(path_condition), result;
     CBEMRLibrary::PathSearch(&data_source_, c.get(), p.get(), 1, 100, result.out());
-    return ReadList(result.text());
+    return ReadElements(result.text());
   }
 
   // The hits without the sentinel; the sentinel's `rownum` in *total ("" without one).
   static Hits WithoutSentinel(const Hits& hits, std::string* total = nullptr) {
     Hits documents;
     if (total != nullptr) total->clear();
-    for (const ListEntry& hit : hits) {
-      if (hit["id"] != "0") {
+    for (const Element& hit : hits) {
+      if (hit.attributes.at("id") != "0") {
         documents.push_back(hit);
         continue;
       }
-      EXPECT_EQ(hit, (ListEntry{"emr",
-                                "0",
-                                {{"id", "0"},
-                                 {"patient_id", "0"},
-                                 {"event_no", "0"},
-                                 {"patient_name", "0"},
-                                 {"in_time", "2007-07-07 00:00:00"},
-                                 {"out_time", "2007-07-07 00:00:00"},
-                                 {"in_dept_name", "0"},
-                                 {"rownum", hit["rownum"]}}}));
-      if (total != nullptr) *total = hit["rownum"];
+      EXPECT_EQ(hit, (Element{"emr",
+                              "0",
+                              {{"id", "0"},
+                               {"patient_id", "0"},
+                               {"event_no", "0"},
+                               {"patient_name", "0"},
+                               {"in_time", "2007-07-07 00:00:00"},
+                               {"out_time", "2007-07-07 00:00:00"},
+                               {"in_dept_name", "0"},
+                               {"rownum", hit.attributes.at("rownum")}}}));
+      if (total != nullptr) *total = hit.attributes.at("rownum");
     }
     return documents;
   }
   static std::vector<std::string> RowNumbers(const Hits& hits) {
     std::vector<std::string> numbers;
-    for (const ListEntry& hit : hits) numbers.push_back(hit["rownum"]);
+    for (const Element& hit : hits) numbers.push_back(hit.attributes.at("rownum"));
     return numbers;
   }
   static std::vector<std::string> Numbers(int first, int last) {
@@ -121,7 +123,7 @@ class LibrarySearchTest : public ::testing::Test {
   }
   static std::set<std::string> Titles(const Hits& hits) {
     std::set<std::string> titles;
-    for (const ListEntry& hit : hits) titles.insert(hit.text);
+    for (const Element& hit : hits) titles.insert(hit.text);
     return titles;
   }
 
@@ -135,16 +137,16 @@ TEST_F(LibrarySearchTest, TheFirstPageCarriesTheTotalInItsSentinel) {
   std::string total;
   const Hits hits = WithoutSentinel(page, &total);
   EXPECT_EQ(total, "35");
-  EXPECT_EQ(page.back()["id"], "0");  // numbered beyond the page, it sorts last
+  EXPECT_EQ(page.back().attributes.at("id"), "0");  // numbered beyond the page, it sorts last
   EXPECT_EQ(RowNumbers(hits), Numbers(1, 20));
   EXPECT_EQ(Titles(hits).size(), 20u);
-  const ListEntry& first = hits.front();
-  EXPECT_EQ(first["patient_id"], "P1");
-  EXPECT_EQ(first["event_no"], "E1");
-  EXPECT_EQ(first["patient_name"], "张三");
-  EXPECT_EQ(first["in_time"], "2026-01-05 08:00:00");
-  EXPECT_EQ(first["out_time"], "");
-  EXPECT_EQ(first["in_dept_name"], "心血管内科");
+  const Element& first = hits.front();
+  EXPECT_EQ(first.attributes.at("patient_id"), "P1");
+  EXPECT_EQ(first.attributes.at("event_no"), "E1");
+  EXPECT_EQ(first.attributes.at("patient_name"), "张三");
+  EXPECT_EQ(first.attributes.at("in_time"), "2026-01-05 08:00:00");
+  EXPECT_EQ(first.attributes.at("out_time"), "");
+  EXPECT_EQ(first.attributes.at("in_dept_name"), "心血管内科");
 }
 
 TEST_F(LibrarySearchTest, LaterPagesHaveNoSentinelAndTheRestOfTheHits) {
@@ -163,7 +165,7 @@ TEST_F(LibrarySearchTest, AFewHitsShareTheirLastNumberWithTheSentinel) {
   const Hits hits = WithoutSentinel(FullSearch(u"pneumonia", 1, 20), &total);
   EXPECT_EQ(RowNumbers(hits), Numbers(1, 7));
   EXPECT_EQ(total, "7");
-  EXPECT_EQ(hits.front()["patient_name"], "Smith");
+  EXPECT_EQ(hits.front().attributes.at("patient_name"), "Smith");
 }
 
 TEST_F(LibrarySearchTest, NoHitGivesAnEmptyRootAndEndZeroOnlyCounts) {
@@ -222,7 +224,7 @@ TEST_F(LibrarySearchTest, QuotedValuesFindTheirDocuments) {
                  u"<root><catalogid/><clause path=\"/root/note\" relation=\"=\" logic=\"AND\">"
                  u"it's cold</clause></root>"));
   ASSERT_EQ(by_path.size(), 1u);
-  EXPECT_EQ(by_path[0]["patient_id"], "P9");
+  EXPECT_EQ(by_path[0].attributes.at("patient_id"), "P9");
   // A value that tries to widen the statement is looked up as itself.
   EXPECT_EQ(FullSearch2(u"<root><clause type=\"STRING\" relation=\"=\" right=\"x' OR 'a'='a\" "
                         u"logic=\"AND\">b.name</clause></root>",
@@ -290,8 +292,8 @@ TEST_F(LibrarySearchTest, ADocumentIsListedOnceForEachArchivedVisitOfItsPatient)
   const Hits hits = WithoutSentinel(FullSearch(u"心房颤动", 1, 20), &total);
   EXPECT_EQ(total, "2");
   ASSERT_EQ(hits.size(), 2u);
-  EXPECT_EQ(hits[0]["event_no"], "E6a");  // the document's own visit
-  EXPECT_EQ(hits[1]["event_no"], "E6a");
+  EXPECT_EQ(hits[0].attributes.at("event_no"), "E6a");  // the document's own visit
+  EXPECT_EQ(hits[1].attributes.at("event_no"), "E6a");
 }
 
 TEST_F(LibrarySearchTest, SingleSearchLeavesOutVisitsBeingWrittenOrRolledBack) {
@@ -303,14 +305,14 @@ TEST_F(LibrarySearchTest, SingleSearchLeavesOutVisitsBeingWrittenOrRolledBack) {
   const auto search = [&](const std::u16string& patient_id) {
     ScopedBstr id(patient_id), result;
     CBEMRLibrary::SingleSearch(&data_source_, id.get(), result.out());
-    return ReadList(result.text());
+    return ReadElements(result.text());
   };
   const Hits hits = search(u"P4");
   ASSERT_EQ(hits.size(), 2u);
   EXPECT_EQ(hits[0].text, "记录E4a");
   EXPECT_EQ(hits[1].text, "记录E4d");
-  EXPECT_EQ(hits[0]["rownum"], "(absent)");
-  EXPECT_EQ(hits[0]["patient_name"], "孙七");
+  EXPECT_FALSE(hits[0].attributes.contains("rownum"));
+  EXPECT_EQ(hits[0].attributes.at("patient_name"), "孙七");
   EXPECT_EQ(search(u"x' OR '1'='1"), Hits{});
 }
 
@@ -328,7 +330,7 @@ TEST_F(LibrarySearchTest, PathValuesAreCutAt420CharactersAndEmptyForAnUnknownDoc
             u"</path></group><path>/root/none</path></paths>"),
         result;
     CBEMRLibrary::GetPathValue(&data_source_, i.get(), paths.get(), result.out());
-    return ReadList(result.text());
+    return ReadElements(result.text());
   };
   const std::string history = "<history>" + long_text + "</history>";
   EXPECT_EQ(values(FromUtf8(id)), (Hits{{"value", history.substr(0, 420), {}},
@@ -342,4 +344,4 @@ TEST_F(LibrarySearchTest, PathValuesAreCutAt420CharactersAndEmptyForAnUnknownDoc
 }
 
 }  // namespace
-}  // namespace korvalis::archive::testing
+}  // namespace korvalis::archive

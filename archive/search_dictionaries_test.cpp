@@ -4,24 +4,26 @@
 #include <vector>
 
 #include "archive/emr_library.h"
-#include "archive/library_test_util.h"
 #include "db/testing/test_database.h"
 #include "foundation/call_scope.h"
 #include "foundation/single_data_source.h"
 #include "foundation/testing/emr_exception_test_util.h"
+#include "foundation/testing/list_elements.h"
 #include "foundation/testing/test_data_source.h"
 #include "platform/com/scoped_bstr.h"
 
-namespace korvalis::archive::testing {
+namespace korvalis::archive {
 namespace {
 
 using com::ScopedBstr;
+using korvalis::testing::Element;
 using korvalis::testing::FailureOf;
 using korvalis::testing::kUnreachableDatabase;
+using korvalis::testing::ReadElements;
 using korvalis::testing::TestDataSource;
 using schema::TestDatabase;
 using Rows = std::vector<std::vector<std::string>>;
-using List = std::vector<ListEntry>;
+using List = std::vector<Element>;
 
 class SearchDictionaryTest : public ::testing::Test {
  protected:
@@ -49,7 +51,7 @@ class SearchDictionaryTest : public ::testing::Test {
     read(&data_source, list.out());
     return list.text();
   }
-  List Read(long (*read)(CEMRDataSource*, BSTR*)) { return ReadList(ReadText(read)); }
+  List Read(long (*read)(CEMRDataSource*, BSTR*)) { return ReadElements(ReadText(read)); }
 
   LONG SaveFrame(LONG id, const std::u16string& property) {
     ScopedBstr text(property);
@@ -70,7 +72,7 @@ class SearchDictionaryTest : public ::testing::Test {
     ScopedBstr property;
     TestDataSource data_source(db_.init_string());
     CBEMRLibrary::GetXmlFrameProperty(&data_source, id, property.out());
-    return ReadList(property.text());
+    return ReadElements(property.text());
   }
 
   TestDatabase db_;
@@ -91,9 +93,9 @@ TEST_F(SearchDictionaryTest, ConditionsAreRewrittenAndNumberedFromZero) {
   const List conditions = Read(&CBEMRLibrary::GetConditionList);
   ASSERT_EQ(conditions.size(), 3u);
   EXPECT_EQ(conditions[0],
-            (ListEntry{"cdt",
-                       "病人姓名",
-                       {{"field", "B.NAME"}, {"type", "STRING"}, {"dict", ""}, {"notes", "n'1"}}}));
+            (Element{"cdt",
+                     "病人姓名",
+                     {{"field", "B.NAME"}, {"type", "STRING"}, {"dict", ""}, {"notes", "n'1"}}}));
   EXPECT_EQ(Save(&CBEMRLibrary::SaveConditionList, ReadText(&CBEMRLibrary::GetConditionList)), u"");
   EXPECT_EQ(Read(&CBEMRLibrary::GetConditionList), conditions);
 }
@@ -118,7 +120,7 @@ TEST_F(SearchDictionaryTest, OperatorsArePerDataType) {
     ScopedBstr t(type), list;
     TestDataSource data_source(db_.init_string());
     CBEMRLibrary::GetOperatorList(&data_source, t.get(), list.out());
-    return ReadList(list.text());
+    return ReadElements(list.text());
   };
   EXPECT_EQ(operators(u"DATE"),
             (List{{"oper", "lt", {{"name", "早于"}}}, {"oper", "gt", {{"name", "晚于"}}}}));
@@ -135,8 +137,7 @@ TEST_F(SearchDictionaryTest, AUserListReadAndSavedBackIsUnchanged) {
       "INSERT INTO MOLB_USER (ID, CODE, NAME, PASSWORD, PRIVILEGE) VALUES (9, 'c', '乙', "
       "NULL, 1)");
   const List users = Read(&CBEMRLibrary::GetUserList);
-  EXPECT_EQ(users[0],
-            (ListEntry{"user", "甲", {{"code", "a'b"}, {"pwd", "secret"}, {"prv", "3"}}}));
+  EXPECT_EQ(users[0], (Element{"user", "甲", {{"code", "a'b"}, {"pwd", "secret"}, {"prv", "3"}}}));
   EXPECT_EQ(Save(&CBEMRLibrary::SaveUserList, ReadText(&CBEMRLibrary::GetUserList)), u"");
   EXPECT_EQ(Read(&CBEMRLibrary::GetUserList), users);
   // Numbered anew from 0, in the order read.
@@ -180,9 +181,9 @@ TEST_F(SearchDictionaryTest, NewFramesCountDeletedOnes) {
   ASSERT_EQ(frames.size(), 4u);
   EXPECT_EQ(
       frames.back(),
-      (ListEntry{"frame",
-                 "入院'检索",
-                 {{"id", "5"}, {"catalog", "入院记录"}, {"notes", "主诉"}, {"catalogid", "2"}}}));
+      (Element{"frame",
+               "入院'检索",
+               {{"id", "5"}, {"catalog", "入院记录"}, {"notes", "主诉"}, {"catalogid", "2"}}}));
   EXPECT_EQ(FrameProperty(5), List{frames.back()});
   EXPECT_EQ(FrameProperty(4), List{});
   EXPECT_EQ(FrameProperty(99), List{});
@@ -240,4 +241,4 @@ TEST_F(SearchDictionaryTest, FrameContentIsStoredAsTextAndReadWhateverTheStatus)
 }
 
 }  // namespace
-}  // namespace korvalis::archive::testing
+}  // namespace korvalis::archive

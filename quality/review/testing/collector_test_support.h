@@ -5,50 +5,24 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <string>
 #include <vector>
 
 #include "db/testing/test_database.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/testing/emr_exception_test_util.h"
+#include "foundation/testing/list_elements.h"
 #include "foundation/testing/test_data_source.h"
 #include "platform/com/scoped_bstr.h"
 #include "platform/com/unicode.h"
-#include "platform/xml/dom.h"
 
 namespace korvalis::review::testing {
 
 using korvalis::com::ScopedBstr;
+using korvalis::testing::Element;
+using korvalis::testing::ReadElements;
 using korvalis::testing::TestDataSource;
 using Rows = std::vector<std::vector<std::string>>;
-
-// One child of a list's `root`: its name, its text and its attributes.
-struct Element {
-  std::string name;
-  std::string text;
-  std::map<std::string, std::string> attributes;
-
-  bool operator==(const Element&) const = default;
-  friend void PrintTo(const Element& e, std::ostream* out) {
-    *out << e.name << " '" << e.text << "'";
-    for (const auto& [key, value] : e.attributes) *out << " " << key << "='" << value << "'";
-  }
-};
-
-// The children of the document's `root`, in document order.
-inline std::vector<Element> ReadElements(const std::u16string& xml) {
-  xml::Document document;
-  EXPECT_TRUE(document.LoadXml(ToUtf8(xml))) << ToUtf8(xml);
-  std::vector<Element> elements;
-  if (!document.HasDocumentElement()) return elements;
-  EXPECT_EQ(document.DocumentElement().Name(), "root");
-  for (const xml::Node& child : document.DocumentElement().Children()) {
-    const auto attributes = child.Attributes();
-    elements.push_back({child.Name(), child.Text(), {attributes.begin(), attributes.end()}});
-  }
-  return elements;
-}
 
 // The value of one attribute of each element, in document order.
 inline std::vector<std::string> AttributeOfEach(const std::vector<Element>& elements,
