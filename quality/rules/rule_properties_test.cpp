@@ -33,13 +33,13 @@ class RulePropertiesTest : public RuleDatabaseTest {
       CBQualityRule::SaveRelationRuleList(source, rule, relation, text.get());
     });
   }
-  static std::vector<ListElement> Relations(LONG rule, LONG relation) {
+  static std::vector<Element> Relations(LONG rule, LONG relation) {
     ScopedBstr list;
     EXPECT_EQ(Run([&](CEMRDataSource* source) {
                 CBQualityRule::GetRelationRuleList(source, rule, relation, list.out());
               }),
               u"");
-    return ReadList(list.text());
+    return ReadElements(list.text());
   }
   static Table Links() {
     return Rows(
@@ -100,7 +100,7 @@ TEST_F(RulePropertiesTest, ThePropertyDocumentJoinsTheRulesTypesAndIsEmptyForADe
                 .time_out = 1.5,
                 .point_id = 4});
   db().Execute("UPDATE PEV_RULE SET NOTES = 'a<b & \"c\"' WHERE ID = 1");
-  EXPECT_EQ(ReadList(GetProperty(1)), (std::vector<ListElement>{{"emr_type", ";3;7;", {}},
+  EXPECT_EQ(ReadElements(GetProperty(1)), (std::vector<Element>{{"emr_type", ";3;7;", {}},
                                                                 {"id", "1", {}},
                                                                 {"name", "病程记录", {}},
                                                                 {"notes", "a<b & \"c\"", {}},
@@ -178,10 +178,10 @@ TEST_F(RulePropertiesTest, RelationsOfOneTypeAreListedAndReplaced) {
   db().AddRule({.id = 9, .name = "查房记录"});
   EXPECT_EQ(SaveRelations(1, 1, u"<root><rule>5</rule><x><rule> 9\n</rule></x></root>"), u"");
   EXPECT_EQ(SaveRelations(1, 2, u"<rule>9</rule>"), u"");
-  EXPECT_EQ(Relations(1, 1), (std::vector<ListElement>{{"rule", "首次病程", {{"id", "5"}}},
-                                                       {"rule", "查房记录", {{"id", "9"}}}}));
-  EXPECT_EQ(Relations(1, 2), (std::vector<ListElement>{{"rule", "查房记录", {{"id", "9"}}}}));
-  EXPECT_EQ(Relations(5, 1), std::vector<ListElement>{});
+  EXPECT_EQ(Relations(1, 1), (std::vector<Element>{{"rule", "首次病程", {{"id", "5"}}},
+                                                   {"rule", "查房记录", {{"id", "9"}}}}));
+  EXPECT_EQ(Relations(1, 2), (std::vector<Element>{{"rule", "查房记录", {{"id", "9"}}}}));
+  EXPECT_EQ(Relations(5, 1), std::vector<Element>{});
 
   // A list that cannot be read, or holds an id that is no number, keeps the relations.
   EXPECT_EQ(SaveRelations(1, 1, u"<root><rule>5</rule>"), u"无效XML!");
@@ -190,9 +190,9 @@ TEST_F(RulePropertiesTest, RelationsOfOneTypeAreListedAndReplaced) {
   EXPECT_EQ(Relations(1, 1).size(), 2u);
   // An empty list, like an empty text, removes the relations of its type only.
   EXPECT_EQ(SaveRelations(1, 1, u"<root/>"), u"");
-  EXPECT_EQ(Relations(1, 1), std::vector<ListElement>{});
+  EXPECT_EQ(Relations(1, 1), std::vector<Element>{});
   EXPECT_EQ(SaveRelations(1, 2, u""), u"");
-  EXPECT_EQ(Relations(1, 2), std::vector<ListElement>{});
+  EXPECT_EQ(Relations(1, 2), std::vector<Element>{});
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 // as in the product), emptied of rules, bindings, instances, records and visits before each
 // test; calls of a body with the product's data source, committed whatever the body does; one
 // clock read by the suite's date-time component and by SYSDATE; the event log's records; and
-// documents built and read back.
+// event documents.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -21,12 +21,12 @@
 #include "foundation/emr_exception.h"
 #include "foundation/suite_interfaces.h"
 #include "foundation/testing/data_source_test_util.h"
+#include "foundation/testing/list_elements.h"
 #include "foundation/xml_text.h"
 #include "platform/com/bstr.h"
 #include "platform/com/scoped_bstr.h"
 #include "platform/com/unicode.h"
 #include "platform/db/database_clock.h"
-#include "platform/xml/dom.h"
 #include "suite/testing/sibling_doubles.h"
 
 namespace korvalis::rules::testing {
@@ -34,6 +34,8 @@ namespace korvalis::rules::testing {
 using com::ScopedBstr;
 using datasource::testing::EMRDatabase;
 using datasource::testing::EventLogCapture;
+using korvalis::testing::Element;
+using korvalis::testing::ReadElements;
 
 // One clock for the suite's date-time component and the database's SYSDATE, standing at `now`
 // ("YYYY-MM-DD HH:MM:SS") while the object lives.
@@ -97,33 +99,6 @@ inline std::u16string CloseEvent(const std::u16string& time, const std::u16strin
                         {u"user_id", u"1003"},
                         {u"user_name", u"陈浩然"}}}
       .Xml();
-}
-
-// One element of a list document: name, text and attributes in document order.
-struct ListElement {
-  std::string name;
-  std::string text;
-  std::vector<std::pair<std::string, std::string>> attributes;
-  bool operator==(const ListElement&) const = default;
-};
-
-inline std::ostream& operator<<(std::ostream& out, const ListElement& e) {
-  out << "<" << e.name;
-  for (const auto& [key, value] : e.attributes) out << " " << key << "=\"" << value << "\"";
-  return out << ">" << e.text << "</" << e.name << ">";
-}
-
-// The children of the document element `root` of a list document, parsed.
-inline std::vector<ListElement> ReadList(std::u16string_view document) {
-  xml::Document parsed;
-  EXPECT_TRUE(parsed.LoadXml(ToUtf8(document))) << ToUtf8(document);
-  std::vector<ListElement> elements;
-  if (!parsed.HasDocumentElement()) return elements;
-  EXPECT_EQ(parsed.DocumentElement().Name(), "root");
-  for (const xml::Node& child : parsed.DocumentElement().Children()) {
-    elements.push_back({child.Name(), child.Text(), child.Attributes()});
-  }
-  return elements;
 }
 
 // The base of the rule tests; see the top of this file.

@@ -7,9 +7,9 @@
 namespace korvalis::rules::testing {
 namespace {
 
-using Elements = std::vector<ListElement>;
+using Elements = std::vector<Element>;
 
-ListElement Rule(const std::string& id, const std::string& name) {
+Element Rule(const std::string& id, const std::string& name) {
   return {"id", id, {{"name", name}}};
 }
 
@@ -28,7 +28,7 @@ class SysEventTest : public RuleDatabaseTest {
                 CBSysEvent::GetEventRuleList(source, event.get(), relation, list.out());
               }),
               u"");
-    return ReadList(list.text());
+    return ReadElements(list.text());
   }
   static std::u16string SetList(const std::u16string& code, LONG relation,
                                 const std::u16string& list) {
@@ -71,7 +71,7 @@ TEST_F(SysEventTest, SettingAListAddsBindingsAndCanDoubleThem) {
   EXPECT_EQ(SetList(u"B'01", 3, list), u"");
   Elements doubled = List(u"B'01", 3);
   std::sort(doubled.begin(), doubled.end(),
-            [](const ListElement& a, const ListElement& b) { return a.text < b.text; });
+            [](const Element& a, const Element& b) { return a.text < b.text; });
   EXPECT_EQ(doubled, (Elements{Rule("2", "首次病程"), Rule("2", "首次病程"), Rule("4", "出院记录"),
                                Rule("4", "出院记录")}));
   EXPECT_EQ(SetList(u"B02", 1, u""), u"");
