@@ -177,12 +177,27 @@ TEST_F(LibrarySearchTest, NoHitGivesAnEmptyRootAndEndZeroOnlyCounts) {
 }
 
 TEST_F(LibrarySearchTest, QueriesTheDatabaseRefusesFailWithItsMessage) {
+  AddDocument("P1", "E1", "入院记录", "入院", "<root><age>45</age></root>");
   // An empty query, and operators the database answers by score, are refused by the database.
   for (const char16_t* query : {u"", u"肺炎 NEAR 发热", u"a - b"}) {
     EXPECT_EQ(FailureOf([&] { FullSearch(query, 1, 20); }), kDatabaseErrorMessage) << ToUtf8(query);
   }
   // A quote stays inside the query.
   EXPECT_EQ(FailureOf([&] { FullSearch(u"x') > 0 OR 1=1 OR ('", 1, 20); }), kDatabaseErrorMessage);
+  // An operator and a path are taken as written: the database refuses what it cannot read.
+  EXPECT_EQ(FailureOf([&] {
+              FullSearch2(
+                  u"<root><clause type=\"NUMBER\" relation=\"LT\" right=\"5\" "
+                  u"logic=\"AND\">a.catalog_id</clause></root>",
+                  u"");
+            }),
+            kDatabaseErrorMessage);
+  EXPECT_EQ(FailureOf([&] {
+              PathSearch(u"<root/>",
+                         u"<root><catalogid/><clause path=\"/root/[\" relation=\"=\" "
+                         u"logic=\"AND\">1</clause></root>");
+            }),
+            kDatabaseErrorMessage);
 }
 
 TEST_F(LibrarySearchTest, FullSearch2WithoutConditionAndWordsListsEveryArchivedDocument) {
