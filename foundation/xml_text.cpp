@@ -51,6 +51,10 @@ void AppendXmlEscaped(std::u16string& out, std::u16string_view text) {
   AppendEscaped(out, text, false);
 }
 
+void AppendXmlEscapedWithQuotes(std::u16string& out, std::u16string_view text) {
+  AppendEscaped(out, text, true);
+}
+
 std::string XmlEscaped(std::string_view text) {
   std::string out;
   out.reserve(text.size());

@@ -18,6 +18,7 @@ namespace korvalis {
 std::u16string XmlEscaped(std::u16string_view text);
 std::u16string XmlEscapedWithQuotes(std::u16string_view text);
 void AppendXmlEscaped(std::u16string& out, std::u16string_view text);
+void AppendXmlEscapedWithQuotes(std::u16string& out, std::u16string_view text);
 
 std::string XmlEscaped(std::string_view text);
 void AppendXmlEscaped(std::string& out, std::string_view text);

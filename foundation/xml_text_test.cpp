@@ -10,6 +10,7 @@
 namespace {
 
 using korvalis::AppendXmlEscaped;
+using korvalis::AppendXmlEscapedWithQuotes;
 using korvalis::FromUtf8;
 using korvalis::ToUtf8;
 using korvalis::XmlEscaped;
@@ -55,6 +56,8 @@ TEST(XmlText, OnlyMarkupCharactersChange) {
   std::u16string appended = u"<r>";
   AppendXmlEscaped(appended, u"1<2");
   EXPECT_EQ(appended, u"<r>1&lt;2");
+  AppendXmlEscapedWithQuotes(appended, u" a='b'");
+  EXPECT_EQ(appended, u"<r>1&lt;2 a=&apos;b&apos;");
 }
 
 TEST(XmlText, NarrowTextLeavesMultiByteSequencesWhole) {

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <regex>
 #include <set>
@@ -172,14 +171,7 @@ TEST_F(TaskOperationsTest, ASecondSummaryReplacesTheFirstAndAFailedOneKeepsIt) {
   EXPECT_EQ(summarize(u"<root><user_id>9001</user_id></root>"), u"任务ID与用户ID不能为空!");
 
   // The database refuses the new summary after the old one was deleted: the call is undone.
-  sqlite3* raw = nullptr;
-  ASSERT_EQ(sqlite3_open(db_.path().c_str(), &raw), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(raw,
-                         "CREATE TRIGGER REFUSE_SUMMARY BEFORE INSERT ON PEV_GRADE_TASK_SUMMARIZE "
-                         "WHEN NEW.OPINION = 'refused' BEGIN SELECT RAISE(ABORT, 'refused'); END",
-                         nullptr, nullptr, nullptr),
-            SQLITE_OK);
-  sqlite3_close(raw);
+  RefuseInserts("PEV_GRADE_TASK_SUMMARIZE", "NEW.OPINION = 'refused'");
   EXPECT_NE(summarize(u"<root><task_id>T1</task_id><user_id>9001</user_id>"
                       u"<opinion>refused</opinion></root>"),
             u"");

@@ -1,0 +1,85 @@
+// The monthly process-QC tasks of a department (CBQCTask::NewMonthTaskForDept): the first call
+// for a department in a calendar month creates its department tasks (OWNER_TYPE 2, the
+// department as creator) for the month, one task or four numbered weekly ones as the system
+// parameter "emr_grade_default" says; later calls of the month find a department task there
+// and write nothing.
+//
+//   month without a department task ──first call──▶ month's tasks ──any later call──▶ unchanged
+//
+// Titles are computed by the database from SYSDATE ("<dept>2012年05月环节质控", or
+// "<dept>2012年05月第N周环节质控" for N = 1 to 4, whatever the calendar). The check and the
+// inserts run in the call's one writing transaction, which holds the database's write lock
+// from the check on: two first calls of a month create the tasks once, and a failing insert
+// leaves none of the month's tasks behind.
+#include <string>
+
+#include "emrdoc/sys_param.h"
+#include "foundation/emr_data_source.h"
+#include "foundation/factory.h"
+#include "foundation/sql_text.h"
+#include "foundation/string_util.h"
+#include "foundation/xml_document.h"
+#include "foundation/xml_property.h"
+#include "platform/com/bstr.h"
+#include "quality/rules/qc_task.h"
+
+namespace {
+
+using korvalis::SqlQuoted;
+
+// "frequency" of the parameter's "dept_grade_task_autocreate" that makes one task a month.
+constexpr char16_t kMonthly[] = u"1";
+constexpr int kWeeks = 4;
+
+// The parameter's frequency; the empty text when the parameter or the element is absent.
+// Throws "无效XML!" for a parameter that is set and does not load.
+std::u16string TaskFrequency(CEMRDataSource* data_source) {
+  CXmlDocument parameter(GetSysParam(*data_source, u"emr_grade_default"), false, false);
+  return parameter.GetRootNode()
+      .GetChild(u"dept_grade_task_autocreate")
+      .GetChild(u"frequency")
+      .GetText();
+}
+
+// The database's text of a task's title: the department name, the year and month of SYSDATE
+// and `ending`.
+std::u16string TitleExpression(const std::u16string& dept_name, std::u16string_view ending) {
+  return SqlQuoted(dept_name) + u" || TO_CHAR(SYSDATE, 'yyyy') ||'年'||TO_CHAR(SYSDATE, 'MM')||" +
+         SqlQuoted(ending);
+}
+
+void InsertDeptTask(CEMRDataSource* data_source, const std::u16string& dept_id,
+                    const std::u16string& dept_name, std::u16string_view ending) {
+  const std::u16string title = TitleExpression(dept_name, ending);
+  data_source->Execute(
+      u"INSERT INTO PEV_GRADE_TASK(ID, TITLE, CREATE_DATE, CREATOR_ID, CREATOR, PHASE_TYPE, "
+      u"CONTENT_TYPE, OWNER_TYPE, STATUS, VALID, EXECUTOR_TYPE, CONTENT) VALUES (" +
+      SqlQuoted(CEMRFactory::Instance()->NewGuid()) + u", " + title + u",  SYSDATE, " +
+      SqlQuoted(dept_id) + u", " + SqlQuoted(dept_name) + u", 1, 1, 2, '1', 1, 1, " + title +
+      u") ");
+}
+
+}  // namespace
+
+long CBQCTask::NewMonthTaskForDept(CEMRDataSource* pDataSource, BSTR bstrCondition) {
+  const CXmlProperty condition{std::u16string(korvalis::BstrView(bstrCondition))};
+  const std::u16string dept_id = condition.GetValue(u"dept_id");
+  const std::u16string dept_name = condition.GetValue(u"dept_name");
+
+  std::u16string existing;
+  pDataSource->QueryScalar(
+      u"SELECT COUNT(1) FROM PEV_GRADE_TASK  WHERE OWNER_TYPE = 2 AND CREATOR_ID = " +
+          SqlQuoted(dept_id) +
+          u" AND TO_CHAR(SYSDATE, 'yyyy-MM') = TO_CHAR(CREATE_DATE, 'yyyy-MM') ",
+      existing);
+  if (!existing.empty() && existing != u"0") return 0;  // the month has its tasks
+
+  if (TaskFrequency(pDataSource) == kMonthly) {
+    InsertDeptTask(pDataSource, dept_id, dept_name, u"月环节质控");
+    return 0;
+  }
+  for (int week = 1; week <= kWeeks; ++week) {
+    InsertDeptTask(pDataSource, dept_id, dept_name, u"月第" + LongToString(week) + u"周环节质控");
+  }
+  return 0;
+}

@@ -1,0 +1,217 @@
+// The patient lists of the grade tasks: the visits in grade tasks with their grade, executor,
+// current rectification notice and task (CBQCTask::GetPatientList, which hands a condition
+// naming the self-grade task to the self-grade list), and every visit of a department with
+// its grades in the department's tasks and each grader's name from the user-lookup component
+// (CBQCTask::GetDeptQCPatientList).
+//
+// Both lists are written by hand from a fixed template, every value escaped; the codes that
+// filter the first list stand bare in its statement and are checked to be numbers before it
+// runs. The department list asks the user-lookup component once per row, empty grader
+// included, and keeps no name between rows.
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "foundation/bstr_result.h"
+#include "foundation/db_type.h"
+#include "foundation/emr_data_source.h"
+#include "foundation/factory.h"
+#include "foundation/sibling_component.h"
+#include "foundation/sql_date.h"
+#include "foundation/sql_text.h"
+#include "foundation/suite_interfaces.h"
+#include "foundation/xml_property.h"
+#include "foundation/xml_text.h"
+#include "platform/com/scoped_bstr.h"
+#include "quality/rules/list_fields.h"
+#include "quality/rules/qc_task.h"
+#include "quality/rules/self_grade_list.h"
+
+namespace {
+
+using korvalis::BstrView;
+using korvalis::SqlNumber;
+using korvalis::SqlQuoted;
+using korvalis::quality::AppendListFields;
+using korvalis::quality::ListField;
+
+constexpr char16_t kListHead[] = u"<?xml version='1.0' ?><root>";
+constexpr char16_t kDayFormat[] = u"YYYY-MM-DD";
+
+// The columns of the task patient list's statement and the attributes of a listed visit.
+constexpr unsigned kTaskVisitColumns = 25;
+constexpr ListField kTaskVisitFields[] = {
+    {u"<item patient_id = '", 0}, {u"' patient_name = '", 18}, {u"' sex = '", 19},
+    {u"' event_no = '", 1},       {u"' status = '", 2},        {u"' score = '", 3},
+    {u"' class = '", 4},          {u"' user_id ='", 5},        {u"' grade_date ='", 6},
+    {u"' rectify_id ='", 7},      {u"' executor_id ='", 8},    {u"' rectify_status ='", 9},
+    {u"' now_dept_name ='", 12},  {u"' now_dept_id ='", 13},   {u"' doctor_name ='", 14},
+    {u"' in_time ='", 16},        {u"' out_time='", 17},       {u"' emr_status='", 15},
+    {u"' has_emr='", 10},         {u"' rectify_count='", 11},  {u"' task_id='", 20},
+    {u"' task_title='", 21},      {u"' task_status='", 22},    {u"' bed_no='", 23},
+    {u"' add_time='", 24}};
+
+// The columns of the department list's statement, and the attributes of a listed visit
+// before and after the grader's name.
+constexpr unsigned kDeptVisitColumns = 15;
+constexpr ListField kDeptVisitFieldsBeforeName[] = {
+    {u"<item patient_id = '", 0}, {u"' patient_name = '", 13}, {u"' task_id = '", 2},
+    {u"' sex = '", 14},           {u"' event_no = '", 1},      {u"' status = '", 3},
+    {u"' score = '", 4},          {u"' class = '", 5},         {u"' user_id ='", 6}};
+constexpr ListField kDeptVisitFieldsAfterName[] = {
+    {u"' grade_date ='", 7},  {u"' in_dept_name ='", 8}, {u"' doctor_name ='", 9},
+    {u"' emr_status ='", 10}, {u"' in_time ='", 11},     {u"' out_time='", 12}};
+
+// The conditions of the task patient list, in the order they are appended: the key, the text
+// before its value, and whether the value stands bare (a number) rather than quoted.
+struct TaskVisitFilter {
+  const char16_t* key;
+  const char16_t* condition;
+  bool bare;
+};
+constexpr TaskVisitFilter kTaskVisitFilters[] = {
+    {u"patient_id", u" AND A.PATIENT_ID = ", false}, {u"event_no", u" AND A.EVENT_NO = ", false},
+    {u"status", u" AND A.STATUS = ", true},          {u"class", u" AND A.\"CLASS\" = ", true},
+    {u"task_valid", u" AND B.VALID = ", true},       {u"owner_type", u" AND B.OWNER_TYPE=", true},
+    {u"task_status", u" AND B.STATUS =", true},
+};
+
+// The conditions of the task patient list's document, in their order.
+std::u16string TaskVisitConditions(const CXmlProperty& condition) {
+  std::u16string conditions;
+  if (const std::u16string task_id = condition.GetValue(u"task_id"); !task_id.empty()) {
+    conditions.append(u" AND A.TASK_ID = ").append(SqlQuoted(task_id));
+  }
+  if (condition.GetValue(u"self_grade") == u"0") {
+    conditions.append(u" AND A.TASK_ID <> ").append(SqlQuoted(korvalis::quality::kSelfGradeTaskId));
+  }
+  const std::u16string user_id = condition.GetValue(u"user_id");
+  const std::u16string executor_id = condition.GetValue(u"executor_id");
+  if (!user_id.empty() || !executor_id.empty()) {
+    // An empty one of the two matches no row.
+    conditions.append(u" AND (A.USER_ID = ")
+        .append(SqlQuoted(user_id))
+        .append(u" OR A.executor_id = ")
+        .append(SqlQuoted(executor_id))
+        .append(u")");
+  }
+  for (const TaskVisitFilter& filter : kTaskVisitFilters) {
+    const std::u16string value = condition.GetValue(filter.key);
+    if (value.empty()) continue;
+    conditions.append(filter.condition)
+        .append(filter.bare ? SqlNumber(value, filter.key) : SqlQuoted(value));
+  }
+  return conditions;
+}
+
+// The day of a date column, as the dialect writes it.
+std::u16string DayOf(const CDBType& dialect, std::u16string_view column) {
+  return dialect.ToChar(column, kDayFormat, true);
+}
+
+// The display name that the user-lookup component gives for `user_id`: the "name" of its
+// property document, empty when it hands back no text. Throws the component's failure, and
+// "解析属性信息错误." for an answer that is not XML.
+std::u16string GraderName(const std::u16string& user_id) {
+  korvalis::Sibling<IUserProperty> users(*DIDUFactory::Instance(), IID_IUserProperty);
+  korvalis::com::ScopedBstr id(user_id), property;
+  CheckSiblingCall(users->GetUserProperty(id.get(), property.out()));
+  return CXmlProperty(property.text()).GetValue(u"name");
+}
+
+}  // namespace
+
+long CBQCTask::GetPatientList(CEMRDataSource* pDataSource, BSTR bstrCondition,
+                              BSTR* pbstrPatientList) {
+  const CXmlProperty condition{std::u16string(BstrView(bstrCondition))};
+  if (condition.GetMap().empty()) {
+    korvalis::StoreBstrResult(pbstrPatientList, u"<?xml version='1.0' ?><root></root>");
+    return 0;
+  }
+  if (condition.GetValue(u"task_id") == korvalis::quality::kSelfGradeTaskId) {
+    return korvalis::quality::GetSelfGradePatientList(pDataSource, bstrCondition, pbstrPatientList);
+  }
+  const std::u16string conditions = TaskVisitConditions(condition);
+
+  const CDBType& dialect = *pDataSource->GetDBType();
+  const std::u16string visits =
+      u"(SELECT XAP.ADD_DATE, XAP.TASK_ID, XAP.PATIENT_ID, XAP.EVENT_NO, XAP.STATUS, XAP.SCORE, "
+      u"XAP.CLASS, XAP.USER_ID," +
+      DayOf(dialect, u"XAP.GRADE_DATE ") + u" GRADE_DATE, XAP.RECTIFY_ID, XAP.executor_id, " +
+      DayOf(dialect, u"XAV.IN_TIME") + u" IN_TIME, " + DayOf(dialect, u"XAV.OUT_TIME") +
+      u"OUT_TIME,XAV.NAME, XAV.SEX, XAV.NOW_DEPT_NAME, XAV.NOW_DEPT_ID, XAV.DOCTOR_NAME, "
+      u"XAV.EMR_STATUS, (SELECT 1 FROM TELV_EMR_CONTENT T WHERE T.PATIENT_ID = XAP.PATIENT_ID "
+      u"AND T.EVENT_NO = XAP.EVENT_NO AND T.STATUS = 1 AND ROWNUM = 1) AS HAS_EMR, (SELECT "
+      u"COUNT(*) FROM PEV_GRADE_TASK_RECTIFY T WHERE T.PATIENT_ID = XAP.PATIENT_ID AND "
+      u"T.EVENT_NO = XAP.EVENT_NO AND T.TASK_ID = XAP.TASK_ID) AS RECTIFY_COUNT , XAV.BED_NO  "
+      u"FROM PEV_GRADE_PATIENT XAP, TELV_V_PATIENT_VISIT_RECORD XAV  WHERE XAP.PATIENT_ID = "
+      u"XAV.PATIENT_ID AND XAP.EVENT_NO = XAV.EVENT_NO ) ";
+  std::vector<std::u16string> values;
+  pDataSource->Query(
+      u"SELECT A.PATIENT_ID, A.EVENT_NO, A.STATUS, A.SCORE, A.CLASS, A.USER_ID, A.GRADE_DATE,  "
+      u"A.RECTIFY_ID, A.executor_id, C.STATUS,  A.HAS_EMR, A.RECTIFY_COUNT, "
+      u"A.NOW_DEPT_NAME,A.NOW_DEPT_ID, A.DOCTOR_NAME, A.EMR_STATUS, A.IN_TIME, A.OUT_TIME, "
+      u"A.NAME, A.SEX, A.TASK_ID, B.TITLE AS TASK_TITLE, B.STATUS AS TASK_STATUS, A.BED_NO, "
+      u"A.ADD_DATE  FROM " +
+          visits +
+          u" A  LEFT JOIN PEV_GRADE_TASK B ON B.ID = A.TASK_ID  LEFT JOIN PEV_RECTIFY_INFO C ON "
+          u"C.ID = A.RECTIFY_ID  WHERE 1=1 " +
+          conditions + u" ORDER BY A.GRADE_DATE DESC",
+      kTaskVisitColumns, values);
+
+  std::u16string list = kListHead;
+  for (std::size_t row = 0; row + kTaskVisitColumns <= values.size(); row += kTaskVisitColumns) {
+    AppendListFields(list, kTaskVisitFields, &values[row]);
+    list.append(u"'></item>");
+  }
+  korvalis::StoreBstrResult(pbstrPatientList, list.append(u"</root>"));
+  return 0;
+}
+
+long CBQCTask::GetDeptQCPatientList(CEMRDataSource* pDataSource, BSTR bstrCondition,
+                                    BSTR* pbstrPatientList) {
+  const CXmlProperty condition{std::u16string(BstrView(bstrCondition))};
+  const std::u16string dept_id = condition.GetValue(u"dept_id");
+  const std::u16string start_time = condition.GetValue(u"start_time");
+  const std::u16string end_time = condition.GetValue(u"end_time");
+  const CDBType& dialect = *pDataSource->GetDBType();
+
+  std::u16string outer;
+  if (!dept_id.empty()) outer.append(u" AND A.NOW_DEPT_ID = ").append(SqlQuoted(dept_id));
+  if (!start_time.empty() && !end_time.empty()) {
+    outer.append(u" AND A.IN_TIME >= ")
+        .append(korvalis::SqlDateValue(dialect, start_time))
+        .append(u" AND  A.IN_TIME <= ")
+        .append(korvalis::SqlDateValue(dialect, end_time))
+        .append(u" ORDER BY A.IN_TIME DESC");
+  }
+  // The department's grades in every task but those of OWNER_TYPE 1.
+  const std::u16string grades =
+      u" (SELECT XAP.PATIENT_ID,XAP.EVENT_NO,XAT.OWNER_TYPE, XAP.TASK_ID, XAP.STATUS, XAP.SCORE, "
+      u"XAP.CLASS, XAP.USER_ID, XAP.GRADE_DATE FROM PEV_GRADE_PATIENT XAP, PEV_GRADE_TASK XAT, "
+      u"TELV_VISIT_RECORD XAV WHERE XAP.PATIENT_ID = XAV.PATIENT_ID AND XAP.EVENT_NO = "
+      u"XAV.EVENT_NO AND XAP.TASK_ID = XAT.ID AND XAV.NOW_DEPT_ID = " +
+      SqlQuoted(dept_id) + u" AND XAT.OWNER_TYPE <> 1)";
+  std::vector<std::u16string> values;
+  pDataSource->Query(
+      u"SELECT A.PATIENT_ID, A.EVENT_NO, B.TASK_ID, B.STATUS,B.SCORE,B.CLASS,B.USER_ID ," +
+          DayOf(dialect, u"B.GRADE_DATE ") + u",A.NOW_DEPT_NAME , A.DOCTOR_NAME, A.EMR_STATUS, " +
+          DayOf(dialect, u"A.IN_TIME ") + u"," + DayOf(dialect, u"A.OUT_TIME") +
+          u",C.NAME,C.SEX FROM TELV_VISIT_RECORD A, " + grades +
+          u" B, TELV_PATIENT C WHERE A.PATIENT_ID = B.PATIENT_ID(+) AND A.EVENT_NO = "
+          u"B.EVENT_NO(+) AND A.PATIENT_ID = C.ID (+) " +
+          outer,
+      kDeptVisitColumns, values);
+
+  std::u16string list = kListHead;
+  for (std::size_t row = 0; row + kDeptVisitColumns <= values.size(); row += kDeptVisitColumns) {
+    const std::u16string* visit = &values[row];
+    AppendListFields(list, kDeptVisitFieldsBeforeName, visit);
+    list.append(u"' user_name ='");
+    korvalis::AppendXmlEscapedWithQuotes(list, GraderName(visit[6]));
+    AppendListFields(list, kDeptVisitFieldsAfterName, visit);
+    list.append(u"'></item>");
+  }
+  korvalis::StoreBstrResult(pbstrPatientList, list.append(u"</root>"));
+  return 0;
+}
