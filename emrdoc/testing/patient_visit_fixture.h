@@ -66,39 +66,41 @@ struct PatientColumns {
   std::string home_tel = "010-12345678";
 };
 
+// The INSERT statements of the rows.
+inline std::string VisitInsertSql(const VisitColumns& v) {
+  using schema::SqlDate;
+  using schema::SqlText;
+  using schema::SqlTextOrNull;
+  return "INSERT INTO TELV_VISIT_RECORD (PATIENT_ID, EVENT_NO, SERIAL_NO, IN_TIME, IN_DEPT_ID, "
+         "IN_DEPT_NAME, NOW_DEPT_ID, NOW_DEPT_NAME, ROOM, BED_NO, OUT_TIME, OUT_DEPT_ID, "
+         "OUT_DEPT_NAME, RESIDENCE_FLAG, EMR_STATUS, INSURANCE_NO, INSURANCE_TYPE) VALUES (" +
+         SqlText(v.patient_id) + ", " + SqlText(v.event_no) + ", " + v.serial_no + ", " +
+         SqlDate(v.in_time) + ", " + SqlText(v.in_dept_id) + ", " + SqlText(v.in_dept_name) + ", " +
+         SqlText(v.now_dept_id) + ", " + SqlText(v.now_dept_name) + ", " + SqlText(v.room) + ", " +
+         SqlText(v.bed_no) + ", " + SqlDate(v.out_time) + ", " + SqlTextOrNull(v.out_dept_id) +
+         ", " + SqlTextOrNull(v.out_dept_name) + ", " +
+         (v.residence_flag ? *v.residence_flag : "NULL") + ", " + v.emr_status + ", " +
+         SqlText(v.insurance_no) + ", " + SqlText(v.insurance_type) + ")";
+}
+
+inline std::string PatientInsertSql(const PatientColumns& p) {
+  using schema::SqlDate;
+  using schema::SqlText;
+  using schema::SqlTextOrNull;
+  return "INSERT INTO TELV_PATIENT (ID, NAME, SEX, BIRTHDAY, BIRTHADDRESS, NATION, COUNTRY, "
+         "ID_CARD, MARRIAGE, CAREER, ALLERGIC, NATIVE, ADDRESS, WORK_ORG, HOME_TEL) VALUES (" +
+         SqlText(p.id) + ", " + SqlText(p.name) + ", " + (p.sex ? *p.sex : "NULL") + ", " +
+         SqlDate(p.birthday) + ", " + SqlText(p.birthaddress) + ", " + SqlText(p.nation) + ", " +
+         SqlText(p.country) + ", " + SqlTextOrNull(p.id_card) + ", " + SqlTextOrNull(p.marriage) +
+         ", " + SqlText(p.career) + ", " + SqlText(p.allergic) + ", " + SqlText(p.native_place) +
+         ", " + SqlText(p.address) + ", " + SqlTextOrNull(p.work_org) + ", " + SqlText(p.home_tel) +
+         ")";
+}
+
 class PatientVisitTest : public ::testing::Test {
  protected:
-  void AddVisit(const VisitColumns& v) {
-    using schema::SqlDate;
-    using schema::SqlText;
-    using schema::SqlTextOrNull;
-    database_.Execute(
-        "INSERT INTO TELV_VISIT_RECORD (PATIENT_ID, EVENT_NO, SERIAL_NO, IN_TIME, IN_DEPT_ID, "
-        "IN_DEPT_NAME, NOW_DEPT_ID, NOW_DEPT_NAME, ROOM, BED_NO, OUT_TIME, OUT_DEPT_ID, "
-        "OUT_DEPT_NAME, RESIDENCE_FLAG, EMR_STATUS, INSURANCE_NO, INSURANCE_TYPE) VALUES (" +
-        SqlText(v.patient_id) + ", " + SqlText(v.event_no) + ", " + v.serial_no + ", " +
-        SqlDate(v.in_time) + ", " + SqlText(v.in_dept_id) + ", " + SqlText(v.in_dept_name) + ", " +
-        SqlText(v.now_dept_id) + ", " + SqlText(v.now_dept_name) + ", " + SqlText(v.room) + ", " +
-        SqlText(v.bed_no) + ", " + SqlDate(v.out_time) + ", " + SqlTextOrNull(v.out_dept_id) +
-        ", " + SqlTextOrNull(v.out_dept_name) + ", " +
-        (v.residence_flag ? *v.residence_flag : "NULL") + ", " + v.emr_status + ", " +
-        SqlText(v.insurance_no) + ", " + SqlText(v.insurance_type) + ")");
-  }
-
-  void AddPatient(const PatientColumns& p) {
-    using schema::SqlDate;
-    using schema::SqlText;
-    using schema::SqlTextOrNull;
-    database_.Execute(
-        "INSERT INTO TELV_PATIENT (ID, NAME, SEX, BIRTHDAY, BIRTHADDRESS, NATION, COUNTRY, "
-        "ID_CARD, MARRIAGE, CAREER, ALLERGIC, NATIVE, ADDRESS, WORK_ORG, HOME_TEL) VALUES (" +
-        SqlText(p.id) + ", " + SqlText(p.name) + ", " + (p.sex ? *p.sex : "NULL") + ", " +
-        SqlDate(p.birthday) + ", " + SqlText(p.birthaddress) + ", " + SqlText(p.nation) + ", " +
-        SqlText(p.country) + ", " + SqlTextOrNull(p.id_card) + ", " + SqlTextOrNull(p.marriage) +
-        ", " + SqlText(p.career) + ", " + SqlText(p.allergic) + ", " + SqlText(p.native_place) +
-        ", " + SqlText(p.address) + ", " + SqlTextOrNull(p.work_org) + ", " + SqlText(p.home_tel) +
-        ")");
-  }
+  void AddVisit(const VisitColumns& v) { database_.Execute(VisitInsertSql(v)); }
+  void AddPatient(const PatientColumns& p) { database_.Execute(PatientInsertSql(p)); }
 
   // A data source of its own for one call of the code under test.
   korvalis::testing::TestDataSource Source() {

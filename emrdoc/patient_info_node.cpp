@@ -1,0 +1,168 @@
+#include "emrdoc/patient_info_node.h"
+
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "emrdoc/diagnosis_tree.h"
+#include "emrdoc/domain_manager.h"
+#include "emrdoc/std_diagnosis_config.h"
+#include "emrdoc/std_doc_types.h"
+#include "foundation/bstr_result.h"
+#include "foundation/emr_element.h"
+#include "foundation/single_data_source.h"
+#include "foundation/sql_text.h"
+#include "foundation/string_util.h"
+#include "foundation/xml_document.h"
+#include "platform/com/scoped_bstr.h"
+
+namespace {
+
+using korvalis::SqlQuoted;
+using korvalis::com::ScopedBstr;
+
+constexpr char16_t kXmlDeclaration[] = u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>";
+constexpr char16_t kByteOrderMark = u'\xFEFF';
+
+struct Value {
+  std::u16string text;
+  std::u16string code;
+};
+
+// The value document of a value: `code` before `value`.
+std::u16string ValueDocument(const Value& value) {
+  CXmlDocument document;
+  CXmlNode root = document.GetRootNode();
+  root.AppendChild(u"code", value.code);
+  root.AppendChild(u"value", value.text);
+  return kXmlDeclaration + root.GetXml();
+}
+
+// The text of `root`/`value` of a value document.
+std::u16string ValueText(const std::u16string& document) {
+  CXmlDocument parsed(document, false, false);
+  return parsed.GetRootNode().GetChild(u"value").GetText();
+}
+
+// The BLOB as UTF-16 code units, without a leading byte-order mark.
+std::u16string BlobText(const BYTE* data, ULONG length) {
+  std::u16string text(length / 2, u'\0');
+  if (!text.empty()) std::memcpy(text.data(), data, text.size() * sizeof(char16_t));
+  if (!text.empty() && text.front() == kByteOrderMark) text.erase(0, 1);
+  return text;
+}
+
+Value ReadStoredValue(CSingleDataSource* pDataSource, BSTR bstrNodeID, BSTR bstrPatientID,
+                      BSTR bstrEventNo, VARIANT_BOOL vbCreating) {
+  const bool creating = vbCreating != 0;
+  if (!creating && IsDocTypeOne(pDataSource, bstrNodeID)) return {};
+  // The newest row of the node for the visit, after the selected column.
+  const std::u16string newest_row =
+      u" FROM TELV_STD_PATIENT_INFO_DOMAIN WHERE PATIENT_INFO_NODE_ID = " + SqlQuoted(bstrNodeID) +
+      u" AND PATIENT_ID = " + SqlQuoted(bstrPatientID) + u" AND EVENT_NO = " +
+      SqlQuoted(bstrEventNo) + (creating ? u"" : u" AND EMR_ID IS NULL ") +
+      u" ORDER BY CREATE_TIME DESC) WHERE ROWNUM = 1";
+  std::vector<std::u16string> row;
+  pDataSource->Query(
+      u"SELECT INFO_VALUE, INFO_CODE FROM (SELECT INFO_VALUE, INFO_CODE " + newest_row, 2, row);
+  if (row.size() != 2) return {};
+  if (!row[0].empty()) return {std::move(row[0]), std::move(row[1])};
+  BYTE* data = nullptr;
+  ULONG length = 0;
+  pDataSource->ReadBlob(u"SELECT INFO_VALUE_BLOB FROM (SELECT INFO_VALUE_BLOB " + newest_row, data,
+                        length, 0, 0, false);
+  const std::unique_ptr<BYTE[]> owned(data);
+  std::u16string text = BlobText(data, length);
+  if (text.empty()) return {};
+  return {std::move(text), std::move(row[1])};
+}
+
+// True for a domain id that may stand bare in a statement: digits, optionally signed.
+bool IsWholeNumber(std::u16string_view id) {
+  return korvalis::IsSqlNumber(id) && id.find(u'.') == std::u16string_view::npos;
+}
+
+}  // namespace
+
+void GetPatientInfoValue(CSingleDataSource* pDataSource, BSTR bstrNodeID, BSTR bstrPatientID,
+                         BSTR bstrEventNo, VARIANT_BOOL vbCreating, BSTR* pbstrAnswer) {
+  korvalis::StoreBstrResult(pbstrAnswer,
+                            ValueDocument(ReadStoredValue(pDataSource, bstrNodeID, bstrPatientID,
+                                                          bstrEventNo, vbCreating)));
+}
+
+bool GetPatientInfoNodeValue(CSingleDataSource* pDataSource, CBDomainManager* pRegistry,
+                             BSTR bstrPatientID, BSTR bstrEventNo, BSTR bstrNodeID,
+                             VARIANT_BOOL vbCreating, BSTR* pbstrAnswer, int nDiagnosis) {
+  if (nDiagnosis != 0 && IsDiagnosisPartId(bstrNodeID)) {
+    GetDiagnosisTree(pDataSource, bstrPatientID, bstrEventNo, bstrNodeID, pbstrAnswer);
+    return true;
+  }
+  std::vector<std::u16string> node;
+  pDataSource->Query(
+      u"SELECT RELATE_DOMAIN_ID, OLD_DOMAIN_ONCE FROM TELV_STD_PATIENT_INFO_NODE WHERE "
+      u"PATIENT_INFO_NODE_ID = " +
+          SqlQuoted(bstrNodeID),
+      2, node);
+  // The stored value, read at most once: within the call it cannot change.
+  std::optional<std::u16string> stored;
+  const auto stored_value = [&]() -> const std::u16string& {
+    if (!stored) {
+      stored = ValueDocument(
+          ReadStoredValue(pDataSource, bstrNodeID, bstrPatientID, bstrEventNo, vbCreating));
+    }
+    return *stored;
+  };
+  if (node.size() == 2 && !node[0].empty()) {
+    const bool once = node[1] == u"1";
+    bool ask_domain = true;
+    if (once) {
+      ask_domain = IsDocTypeOne(pDataSource, bstrNodeID) ? vbCreating != 0
+                                                         : ValueText(stored_value()).empty();
+    }
+    if (ask_domain) {
+      ScopedBstr domain_value;
+      GetDomainValueById(pDataSource, *pRegistry, node[0], bstrPatientID, bstrEventNo,
+                         domain_value.out());
+      if (!ValueText(domain_value.text()).empty()) {
+        korvalis::StoreBstrResult(pbstrAnswer, domain_value.text());
+        return true;
+      }
+    }
+  }
+  const std::u16string& answer = stored_value();
+  korvalis::StoreBstrResult(pbstrAnswer, answer.empty() ? kEmptyValueDocument : answer);
+  return true;
+}
+
+bool GetDataElementValueXml(CSingleDataSource* pDataSource, CBDomainManager* pRegistry,
+                            BSTR bstrPatientID, BSTR bstrEventNo, BSTR bstrNodeID,
+                            VARIANT_BOOL vbCreating, BSTR* pbstrAnswer, int nDiagnosis) {
+  const std::u16string id(korvalis::BstrView(bstrNodeID));
+  if (id.empty() || !IsDataElementId(id)) {
+    korvalis::StoreBstrResult(pbstrAnswer, kEmptyValueDocument);
+    return false;
+  }
+  return GetPatientInfoNodeValue(pDataSource, pRegistry, bstrPatientID, bstrEventNo, bstrNodeID,
+                                 vbCreating, pbstrAnswer, nDiagnosis);
+}
+
+void GetDomainValueById(CSingleDataSource* pDataSource, CBDomainManager& registry,
+                        const std::u16string& strDomainID, BSTR bstrPatientID, BSTR bstrEventNo,
+                        BSTR* pbstrAnswer) {
+  Value value;
+  if (IsWholeNumber(strDomainID)) {
+    std::vector<std::u16string> row;
+    pDataSource->Query(u"SELECT TYPE, DOMAIN FROM TELV_EMR_DOMAIN WHERE ID = " + strDomainID, 2,
+                       row);
+    if (row.size() == 2) {
+      ScopedBstr key(row[1]);
+      ScopedBstr domain_value;
+      registry.GetValue(bstrPatientID, bstrEventNo, StringToInt(row[0]), key.get(),
+                        domain_value.out());
+      value.text = domain_value.text();
+    }
+  }
+  korvalis::StoreBstrResult(pbstrAnswer, ValueDocument(value));
+}
