@@ -17,12 +17,12 @@
 #include "foundation/emr_data_source.h"
 #include "foundation/factory.h"
 #include "foundation/sibling_component.h"
-#include "foundation/sql_date.h"
 #include "foundation/sql_text.h"
 #include "foundation/suite_interfaces.h"
 #include "foundation/xml_property.h"
 #include "foundation/xml_text.h"
 #include "platform/com/scoped_bstr.h"
+#include "quality/rules/grade_task_statements.h"
 #include "quality/rules/list_fields.h"
 #include "quality/rules/qc_task.h"
 #include "quality/rules/self_grade_list.h"
@@ -33,10 +33,11 @@ using korvalis::BstrView;
 using korvalis::SqlNumber;
 using korvalis::SqlQuoted;
 using korvalis::quality::AppendListFields;
+using korvalis::quality::DayOf;
+using korvalis::quality::kDeptVisitColumns;
 using korvalis::quality::ListField;
 
 constexpr char16_t kListHead[] = u"<?xml version='1.0' ?><root>";
-constexpr char16_t kDayFormat[] = u"YYYY-MM-DD";
 
 // The columns of the task patient list's statement and the attributes of a listed visit.
 constexpr unsigned kTaskVisitColumns = 25;
@@ -51,9 +52,7 @@ constexpr ListField kTaskVisitFields[] = {
     {u"' task_title='", 21},      {u"' task_status='", 22},    {u"' bed_no='", 23},
     {u"' add_time='", 24}};
 
-// The columns of the department list's statement, and the attributes of a listed visit
-// before and after the grader's name.
-constexpr unsigned kDeptVisitColumns = 15;
+// The attributes of a listed visit of a department before and after the grader's name.
 constexpr ListField kDeptVisitFieldsBeforeName[] = {
     {u"<item patient_id = '", 0}, {u"' patient_name = '", 13}, {u"' task_id = '", 2},
     {u"' sex = '", 14},           {u"' event_no = '", 1},      {u"' status = '", 3},
@@ -102,11 +101,6 @@ std::u16string TaskVisitConditions(const CXmlProperty& condition) {
         .append(filter.bare ? SqlNumber(value, filter.key) : SqlQuoted(value));
   }
   return conditions;
-}
-
-// The day of a date column, as the dialect writes it.
-std::u16string DayOf(const CDBType& dialect, std::u16string_view column) {
-  return dialect.ToChar(column, kDayFormat, true);
 }
 
 // The display name that the user-lookup component gives for `user_id`: the "name" of its
@@ -171,37 +165,9 @@ long CBQCTask::GetPatientList(CEMRDataSource* pDataSource, BSTR bstrCondition,
 long CBQCTask::GetDeptQCPatientList(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                     BSTR* pbstrPatientList) {
   const CXmlProperty condition{std::u16string(BstrView(bstrCondition))};
-  const std::u16string dept_id = condition.GetValue(u"dept_id");
-  const std::u16string start_time = condition.GetValue(u"start_time");
-  const std::u16string end_time = condition.GetValue(u"end_time");
-  const CDBType& dialect = *pDataSource->GetDBType();
-
-  std::u16string outer;
-  if (!dept_id.empty()) outer.append(u" AND A.NOW_DEPT_ID = ").append(SqlQuoted(dept_id));
-  if (!start_time.empty() && !end_time.empty()) {
-    outer.append(u" AND A.IN_TIME >= ")
-        .append(korvalis::SqlDateValue(dialect, start_time))
-        .append(u" AND  A.IN_TIME <= ")
-        .append(korvalis::SqlDateValue(dialect, end_time))
-        .append(u" ORDER BY A.IN_TIME DESC");
-  }
-  // The department's grades in every task but those of OWNER_TYPE 1.
-  const std::u16string grades =
-      u" (SELECT XAP.PATIENT_ID,XAP.EVENT_NO,XAT.OWNER_TYPE, XAP.TASK_ID, XAP.STATUS, XAP.SCORE, "
-      u"XAP.CLASS, XAP.USER_ID, XAP.GRADE_DATE FROM PEV_GRADE_PATIENT XAP, PEV_GRADE_TASK XAT, "
-      u"TELV_VISIT_RECORD XAV WHERE XAP.PATIENT_ID = XAV.PATIENT_ID AND XAP.EVENT_NO = "
-      u"XAV.EVENT_NO AND XAP.TASK_ID = XAT.ID AND XAV.NOW_DEPT_ID = " +
-      SqlQuoted(dept_id) + u" AND XAT.OWNER_TYPE <> 1)";
   std::vector<std::u16string> values;
-  pDataSource->Query(
-      u"SELECT A.PATIENT_ID, A.EVENT_NO, B.TASK_ID, B.STATUS,B.SCORE,B.CLASS,B.USER_ID ," +
-          DayOf(dialect, u"B.GRADE_DATE ") + u",A.NOW_DEPT_NAME , A.DOCTOR_NAME, A.EMR_STATUS, " +
-          DayOf(dialect, u"A.IN_TIME ") + u"," + DayOf(dialect, u"A.OUT_TIME") +
-          u",C.NAME,C.SEX FROM TELV_VISIT_RECORD A, " + grades +
-          u" B, TELV_PATIENT C WHERE A.PATIENT_ID = B.PATIENT_ID(+) AND A.EVENT_NO = "
-          u"B.EVENT_NO(+) AND A.PATIENT_ID = C.ID (+) " +
-          outer,
-      kDeptVisitColumns, values);
+  pDataSource->Query(korvalis::quality::DeptVisitStatement(*pDataSource->GetDBType(), condition),
+                     kDeptVisitColumns, values);
 
   std::u16string list = kListHead;
   for (std::size_t row = 0; row + kDeptVisitColumns <= values.size(); row += kDeptVisitColumns) {

@@ -132,4 +132,38 @@ std::u16string TaskListStatement(const CDBType& dialect, const CXmlProperty& con
   return sql.append(u" ORDER BY XAT.CREATE_DATE DESC");
 }
 
+std::u16string DayOf(const CDBType& dialect, std::u16string_view column) {
+  return dialect.ToChar(column, u"YYYY-MM-DD", true);
+}
+
+std::u16string DeptVisitStatement(const CDBType& dialect, const CXmlProperty& condition) {
+  const std::u16string dept_id = condition.GetValue(u"dept_id");
+  const std::u16string start_time = condition.GetValue(u"start_time");
+  const std::u16string end_time = condition.GetValue(u"end_time");
+  std::u16string outer;
+  if (!dept_id.empty()) outer.append(u" AND A.NOW_DEPT_ID = ").append(SqlQuoted(dept_id));
+  if (!start_time.empty() && !end_time.empty()) {
+    outer.append(u" AND A.IN_TIME >= ")
+        .append(SqlDateValue(dialect, start_time))
+        .append(u" AND  A.IN_TIME <= ")
+        .append(SqlDateValue(dialect, end_time))
+        .append(u" ORDER BY A.IN_TIME DESC");
+  }
+  // The department's grades in every task but those of OWNER_TYPE 1 (an empty department
+  // has none).
+  const std::u16string grades =
+      u" (SELECT XAP.PATIENT_ID,XAP.EVENT_NO,XAT.OWNER_TYPE, XAP.TASK_ID, XAP.STATUS, XAP.SCORE, "
+      u"XAP.CLASS, XAP.USER_ID, XAP.GRADE_DATE FROM PEV_GRADE_PATIENT XAP, PEV_GRADE_TASK XAT, "
+      u"TELV_VISIT_RECORD XAV WHERE XAP.PATIENT_ID = XAV.PATIENT_ID AND XAP.EVENT_NO = "
+      u"XAV.EVENT_NO AND XAP.TASK_ID = XAT.ID AND XAV.NOW_DEPT_ID = " +
+      SqlQuoted(dept_id) + u" AND XAT.OWNER_TYPE <> 1)";
+  return u"SELECT A.PATIENT_ID, A.EVENT_NO, B.TASK_ID, B.STATUS,B.SCORE,B.CLASS,B.USER_ID ," +
+         DayOf(dialect, u"B.GRADE_DATE ") + u",A.NOW_DEPT_NAME , A.DOCTOR_NAME, A.EMR_STATUS, " +
+         DayOf(dialect, u"A.IN_TIME ") + u"," + DayOf(dialect, u"A.OUT_TIME") +
+         u",C.NAME,C.SEX FROM TELV_VISIT_RECORD A, " + grades +
+         u" B, TELV_PATIENT C WHERE A.PATIENT_ID = B.PATIENT_ID(+) AND A.EVENT_NO = "
+         u"B.EVENT_NO(+) AND A.PATIENT_ID = C.ID (+) " +
+         outer;
+}
+
 }  // namespace korvalis::quality

@@ -46,4 +46,16 @@ std::u16string TaskUpdateStatement(const CDBType& dialect, std::u16string_view t
 // task codes.
 std::u16string TaskListStatement(const CDBType& dialect, const CXmlProperty& condition);
 
+// The day of a date column as the dialect writes it: "to_char(<column>, 'YYYY-MM-DD')".
+std::u16string DayOf(const CDBType& dialect, std::u16string_view column);
+
+// The number of columns of the department list's statement.
+inline constexpr unsigned kDeptVisitColumns = 15;
+
+// Every visit of the condition's "dept_id" (of every department when it is empty), once per
+// grade in a task of its department that is not of OWNER_TYPE 1, or once without a grade:
+// the visit, the grade (its USER_ID in column 6) and the patient, dates to the day. With both
+// "start_time" and "end_time", only visits admitted between them, newest first.
+std::u16string DeptVisitStatement(const CDBType& dialect, const CXmlProperty& condition);
+
 }  // namespace korvalis::quality
