@@ -56,24 +56,12 @@ class EmrGradeTest : public GradeTaskTest {
     ScopedBstr argument(grade);
     return Call([&](CEMRDataSource* ds) { CBQCPatient::SaveEmrGrade(ds, argument.get()); });
   }
-  template <class Body>
-  std::u16string Answer(Body body, const std::u16string& condition) {
-    ScopedBstr argument(condition), result;
-    const std::u16string failure =
-        Call([&](CEMRDataSource* ds) { body(ds, argument.get(), result.out()); });
-    return failure.empty() ? result.text() : u"failed: " + failure;
-  }
   std::vector<Element> GradeList(const std::u16string& condition) {
     return ReadElements(Answer(&CBQCPatient::GetQCPatientGradeList, condition));
   }
   // The visits of a grade list as "patient/task", sorted.
   std::vector<std::string> ListedVisits(const std::u16string& condition) {
-    std::vector<std::string> visits;
-    for (const Element& e : GradeList(condition)) {
-      visits.push_back(e.attributes.at("patient_id") + "/" + e.attributes.at("task_id"));
-    }
-    std::sort(visits.begin(), visits.end());
-    return visits;
+    return testing::ListedVisits(Answer(&CBQCPatient::GetQCPatientGradeList, condition));
   }
 };
 

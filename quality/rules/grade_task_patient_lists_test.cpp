@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "foundation/suite_interfaces.h"
-#include "platform/xml/dom.h"
+#include "foundation/testing/list_elements.h"
 #include "quality/rules/grade_task_test_util.h"
 #include "quality/rules/self_grade_list.h"
 #include "suite/testing/sibling_doubles.h"
@@ -23,14 +24,8 @@ constexpr int kGetUserProperty = 7;
 
 // The attributes of each `item` of a hand-made list, in document order.
 std::vector<Attributes> Items(const std::u16string& list) {
-  xml::Document document;
-  EXPECT_TRUE(document.LoadXml(ToUtf8(list))) << ToUtf8(list);
   std::vector<Attributes> items;
-  if (!document.HasDocumentElement()) return items;
-  for (const xml::Node& item : document.DocumentElement().Children()) {
-    const auto attributes = item.Attributes();
-    items.emplace_back(attributes.begin(), attributes.end());
-  }
+  for (Element& item : ReadElements(list)) items.push_back(std::move(item.attributes));
   return items;
 }
 
@@ -60,24 +55,12 @@ class PatientListsTest : public GradeTaskTest {
     AddTask({.id = "T3", .owner_type = 1});
   }
 
-  template <class Body>
-  std::u16string Answer(Body body, const std::u16string& condition) {
-    ScopedBstr argument(condition), result;
-    const std::u16string failure =
-        Call([&](CEMRDataSource* ds) { body(ds, argument.get(), result.out()); });
-    return failure.empty() ? result.text() : u"failed: " + failure;
-  }
   std::vector<Attributes> TaskVisits(const std::u16string& condition) {
     return Items(Answer(&CBQCTask::GetPatientList, condition));
   }
   // The listed visits as "patient/task", sorted.
   std::vector<std::string> Listed(const std::u16string& condition) {
-    std::vector<std::string> visits;
-    for (const Attributes& item : TaskVisits(condition)) {
-      visits.push_back(item.at("patient_id") + "/" + item.at("task_id"));
-    }
-    std::sort(visits.begin(), visits.end());
-    return visits;
+    return ListedVisits(Answer(&CBQCTask::GetPatientList, condition));
   }
 };
 

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/xml/dom.h"
+#include "foundation/testing/list_elements.h"
 #include "quality/rules/grade_task_test_util.h"
 
 namespace korvalis::testing {
@@ -13,21 +13,6 @@ namespace {
 
 using com::ScopedBstr;
 using Attributes = std::map<std::string, std::string>;
-
-// The children of the document's `root` as (name, attributes), and their texts.
-std::vector<std::pair<std::string, Attributes>> Children(
-    const std::u16string& list, std::vector<std::string>* texts = nullptr) {
-  xml::Document document;
-  EXPECT_TRUE(document.LoadXml(ToUtf8(list))) << ToUtf8(list);
-  std::vector<std::pair<std::string, Attributes>> children;
-  if (!document.HasDocumentElement()) return children;
-  for (const xml::Node& child : document.DocumentElement().Children()) {
-    const auto attributes = child.Attributes();
-    children.emplace_back(child.Name(), Attributes(attributes.begin(), attributes.end()));
-    if (texts != nullptr) texts->push_back(child.Text());
-  }
-  return children;
-}
 
 class TaskQueriesTest : public GradeTaskTest {
  protected:
@@ -40,14 +25,6 @@ class TaskQueriesTest : public GradeTaskTest {
     db_.Execute("UPDATE TELV_VISIT_RECORD SET IN_DEPT_ID = '0101', IN_DEPT_NAME = '心内科'");
   }
 
-  // Runs the body as a call with its arguments and result: the answer, or the failure.
-  template <class Body>
-  std::u16string Answer(Body body, const std::u16string& argument) {
-    ScopedBstr text(argument), result;
-    const std::u16string failure =
-        Call([&](CEMRDataSource* ds) { body(ds, text.get(), result.out()); });
-    return failure.empty() ? result.text() : u"failed: " + failure;
-  }
   std::u16string Summary(const std::u16string& task_id, const std::u16string& user_id) {
     ScopedBstr task(task_id), user(user_id), result;
     const std::u16string failure = Call([&](CEMRDataSource* ds) {
@@ -72,8 +49,8 @@ class TaskQueriesTest : public GradeTaskTest {
   // The notices of the rectification list with their time-out flags.
   std::map<std::string, std::string> Timeouts(const std::u16string& condition) {
     std::map<std::string, std::string> flags;
-    for (const auto& [name, item] : Children(Answer(&CBQCTask::GetQCRectifyList, condition))) {
-      flags[item.at("rectify_id")] = item.at("timeout_status");
+    for (const Element& item : ReadElements(Answer(&CBQCTask::GetQCRectifyList, condition))) {
+      flags[item.attributes.at("rectify_id")] = item.attributes.at("timeout_status");
     }
     return flags;
   }
@@ -108,38 +85,37 @@ TEST_F(TaskQueriesTest, RectifyListFlagsTimeOutsOfValidTasksOnly) {
                      u"<send_date_end>2026-12-06</send_date_end></root>"),
             (std::map<std::string, std::string>{{"N1", "0"}, {"N2", "0"}}));
 
-  std::vector<std::string> titles;
-  const auto n3 = Children(Answer(&CBQCTask::GetQCRectifyList,
-                                  u"<root><over_time>24</over_time><status>3</status>"
-                                  u"<patient_name>'Hara</patient_name><event_no>E</event_no>"
-                                  u"<owner_type>2</owner_type><task_status>3</task_status>"
-                                  u"<dept_id>0101</dept_id><in_dept_begin>2026-01-05"
-                                  u"</in_dept_begin><in_dept_end>2026-01-05</in_dept_end>"
-                                  u"<send_date_end>2026-12-01</send_date_end></root>"),
-                           &titles);
+  const std::vector<Element> n3 =
+      ReadElements(Answer(&CBQCTask::GetQCRectifyList,
+                          u"<root><over_time>24</over_time><status>3</status>"
+                          u"<patient_name>'Hara</patient_name><event_no>E</event_no>"
+                          u"<owner_type>2</owner_type><task_status>3</task_status>"
+                          u"<dept_id>0101</dept_id><in_dept_begin>2026-01-05"
+                          u"</in_dept_begin><in_dept_end>2026-01-05</in_dept_end>"
+                          u"<send_date_end>2026-12-01</send_date_end></root>"));
   ASSERT_EQ(n3.size(), 2u);
-  EXPECT_EQ(titles[0], "整改N3");
-  EXPECT_EQ(n3[0].first, "item");
-  EXPECT_EQ(n3[0].second, (Attributes{{"rectify_id", "N3"},
-                                      {"patient_name", "O'Hara<甲>"},
-                                      {"patient_id", "P1"},
-                                      {"event_no", "E1"},
-                                      {"owner_type", "2"},
-                                      {"receiver_id", "1002"},
-                                      {"receiver_name", "刘静怡"},
-                                      {"send_time", "2026-12-01 08:00"},
-                                      {"sender_name", "杨慧敏"},
-                                      {"status", "3"},
-                                      {"in_dept_id", "0101"},
-                                      {"in_dept_name", "心内科"},
-                                      {"feed_time", "2026-12-02 14:00"},
-                                      {"in_time", "2026-01-05 08:00:00"},
-                                      {"out_time", "2026-12-06 10:00:00"},
-                                      {"out_dept_name", "心血管内科"},
-                                      {"user_name", "刘静怡"},
-                                      {"task_id", "T1"},
-                                      {"task_name", "任务T1"},
-                                      {"timeout_status", "1"}}));
+  EXPECT_EQ(n3[0].text, "整改N3");
+  EXPECT_EQ(n3[0].name, "item");
+  EXPECT_EQ(n3[0].attributes, (Attributes{{"rectify_id", "N3"},
+                                          {"patient_name", "O'Hara<甲>"},
+                                          {"patient_id", "P1"},
+                                          {"event_no", "E1"},
+                                          {"owner_type", "2"},
+                                          {"receiver_id", "1002"},
+                                          {"receiver_name", "刘静怡"},
+                                          {"send_time", "2026-12-01 08:00"},
+                                          {"sender_name", "杨慧敏"},
+                                          {"status", "3"},
+                                          {"in_dept_id", "0101"},
+                                          {"in_dept_name", "心内科"},
+                                          {"feed_time", "2026-12-02 14:00"},
+                                          {"in_time", "2026-01-05 08:00:00"},
+                                          {"out_time", "2026-12-06 10:00:00"},
+                                          {"out_dept_name", "心血管内科"},
+                                          {"user_name", "刘静怡"},
+                                          {"task_id", "T1"},
+                                          {"task_name", "任务T1"},
+                                          {"timeout_status", "1"}}));
 }
 
 TEST_F(TaskQueriesTest, RectifyListRefusesBareValuesThatAreNoNumbers) {
@@ -195,11 +171,11 @@ TEST_F(TaskQueriesTest, TasksToSumUpByRoleAgeAndSummary) {
       u"create_date='2026-11-29' owner_type='1' /><item task_id='E' task_title='任务E' "
       u"create_date='2026-11-29' owner_type='1' /></root>");
   std::vector<std::string> ids;
-  for (const auto& [name, item] :
-       Children(Answer(&CBQCTask::GetToSummariseTask,
-                       u"<root><user_id>9002</user_id><dept_id>0101</dept_id>"
-                       u"<user_indentity>40</user_indentity></root>"))) {
-    ids.push_back(item.at("task_id"));
+  for (const Element& item :
+       ReadElements(Answer(&CBQCTask::GetToSummariseTask,
+                           u"<root><user_id>9002</user_id><dept_id>0101</dept_id>"
+                           u"<user_indentity>40</user_indentity></root>"))) {
+    ids.push_back(item.attributes.at("task_id"));
   }
   EXPECT_EQ(ids, (std::vector<std::string>{"I", "J"}));
   EXPECT_EQ(Answer(&CBQCTask::GetToSummariseTask,
@@ -250,10 +226,11 @@ TEST_F(TaskQueriesTest, TaskIdOfTheLatestGradeOfTheOwnerType) {
 TEST_F(TaskQueriesTest, PropertyOfATaskInKeyOrder) {
   AddTask(
       {.id = "T1", .create_date = "2026-12-01 08:30:45", .owner_type = 2, .title = "心内科<抽查>"});
-  std::vector<std::string> texts;
-  const auto keys = Children(Answer(&CBQCTask::GetProperty, u"T1"), &texts);
-  std::vector<std::string> names;
-  for (const auto& [name, attributes] : keys) names.push_back(name);
+  std::vector<std::string> names, texts;
+  for (const Element& key : ReadElements(Answer(&CBQCTask::GetProperty, u"T1"))) {
+    names.push_back(key.name);
+    texts.push_back(key.text);
+  }
   EXPECT_EQ(names, (std::vector<std::string>{"content", "content_type", "create_date", "creator",
                                              "creator_id", "executor_type", "id", "owner_type",
                                              "phase_type", "status", "title", "valid"}));

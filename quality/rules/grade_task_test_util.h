@@ -6,9 +6,12 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "db/testing/test_database.h"
+#include "foundation/testing/list_elements.h"
 #include "foundation/testing/test_call.h"
 #include "platform/com/scoped_bstr.h"
 #include "platform/com/unicode.h"
@@ -44,12 +47,32 @@ struct GradeRow {
   std::string add_date = "2026-12-02 08:00:00";
 };
 
+// The visits of a list as "<patient_id>/<task_id>" of each child of its `root`, sorted.
+inline std::vector<std::string> ListedVisits(const std::u16string& list) {
+  std::vector<std::string> visits;
+  for (const Element& item : ReadElements(list)) {
+    visits.push_back(item.attributes.at("patient_id") + "/" + item.attributes.at("task_id"));
+  }
+  std::sort(visits.begin(), visits.end());
+  return visits;
+}
+
 class GradeTaskTest : public ::testing::Test {
  protected:
   // Runs the body as one call; the failure's text, "" on success.
   template <class Body>
   std::u16string Call(Body&& body) {
     return RunAsCall(db_.init_string(), body);
+  }
+
+  // Runs `body(data source, argument, result)` as one call: its answer, or "failed: " and the
+  // failure's text.
+  template <class Body>
+  std::u16string Answer(Body body, const std::u16string& argument) {
+    com::ScopedBstr text(argument), result;
+    const std::u16string failure =
+        Call([&](CEMRDataSource* ds) { body(ds, text.get(), result.out()); });
+    return failure.empty() ? result.text() : u"failed: " + failure;
   }
 
   void AddTask(const std::string& id, const std::string& create_date,
