@@ -8,7 +8,6 @@
 // filter the first list stand bare in its statement and are checked to be numbers before it
 // runs. The department list asks the user-lookup component once per row, empty grader
 // included, and keeps no name between rows.
-#include <initializer_list>
 #include <string>
 #include <vector>
 
