@@ -11,6 +11,7 @@ using korvalis::ToUtf8;
 
 namespace {
 
+constexpr char16_t kDeclaration[] = u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>";
 constexpr char16_t kDefaultDocument[] = u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><root></root>";
 constexpr char16_t kNoDocumentElement[] = u"无效XML!";
 constexpr char16_t kEmptyNode[] = u"无效XML节点!";
@@ -20,9 +21,9 @@ constexpr char16_t kEmptyNode[] = u"无效XML节点!";
 std::string LoadableText(std::u16string_view xml) {
   if (xml.empty()) return ToUtf8(kDefaultDocument);
   std::u16string text(xml);
-  text.erase(std::remove_if(text.begin(), text.end(),
-                            [](char16_t c) { return c == u'\n' || c == u'\r'; }),
-             text.end());
+  text.erase(
+      std::remove_if(text.begin(), text.end(), [](char16_t c) { return c == u'\n' || c == u'\r'; }),
+      text.end());
   return ToUtf8(text);
 }
 
@@ -66,6 +67,8 @@ CXmlNode CXmlDocument::GetDocumentElement() {
   if (!HasRoot()) throw CEMRException(std::u16string(kNoDocumentElement));
   return CXmlNode(this, document_.DocumentElement());
 }
+
+std::u16string CXmlDocument::GetXml() { return kDeclaration + GetDocumentElement().GetXml(); }
 
 // ---- CXmlNode ----
 
@@ -211,9 +214,9 @@ bool CXmlNode::AppendXml(const std::u16string& fragment) {
   const CXmlNode root = pasted.GetRootNode();
   CheckValid();
   const std::vector<korvalis::xml::Node> nodes = root.node_.Children();
-  const bool holds_markup = std::any_of(nodes.begin(), nodes.end(), [](const korvalis::xml::Node& n) {
-    return n.Type() != korvalis::xml::NodeType::kText;
-  });
+  const bool holds_markup = std::any_of(
+      nodes.begin(), nodes.end(),
+      [](const korvalis::xml::Node& n) { return n.Type() != korvalis::xml::NodeType::kText; });
   for (const auto& node : nodes) {
     if (holds_markup) {
       node_.AppendCopy(node);

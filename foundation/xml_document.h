@@ -123,6 +123,9 @@ class CXmlDocument {
   // "无效XML!" when there is none.
   CXmlNode GetRootNode(const std::u16string& name = std::u16string());
   CXmlNode GetDocumentElement();
+  // The document as text: the declaration <?xml version="1.0" encoding="UTF-16"?> followed by
+  // the document element's markup. Throws CEMRException "无效XML!" when there is none.
+  std::u16string GetXml();
 
  private:
   friend class CXmlNode;

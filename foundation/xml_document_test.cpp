@@ -17,6 +17,9 @@ TEST(CXmlDocumentTest, EmptyTextLoadsTheDefaultDocument) {
   EXPECT_EQ(root.GetChildCount(u""), 0);
   CXmlDocument from_empty(u"", false, true);
   EXPECT_EQ(from_empty.GetDocumentElement().GetXml(), u"<root/>");
+  root.AppendChild(u"item", u"").SetAttribute(u"a", u"<'&\"");
+  EXPECT_EQ(document.GetXml(),
+            u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><root><item a=\"&lt;'&amp;&quot;\"/></root>");
 }
 
 TEST(CXmlDocumentTest, LineBreaksAreRemovedEverywhere) {
@@ -31,6 +34,7 @@ TEST(CXmlDocumentTest, UnparsableTextLeavesNoDocumentElement) {
   CXmlDocument document(u"<root><a></root>", false, false);
   EXPECT_FALSE(document.HasRoot());
   EXPECT_EQ(FailureOf([&] { document.GetRootNode(); }), u"无效XML!");
+  EXPECT_EQ(FailureOf([&] { document.GetXml(); }), u"无效XML!");
   EXPECT_FALSE(document.Load(u"not xml", false));
   EXPECT_TRUE(document.Load(u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><other/>", false));
   EXPECT_EQ(document.GetRootNode(u"ignored").GetName(), u"other");

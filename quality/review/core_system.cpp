@@ -1,59 +1,26 @@
+// RefreshRecord: a batch of statements that a client sends as the element children of a
+// document, each element's text one statement (entities decoded, CDATA taken as it is, line
+// breaks kept), run in document order. Text and comments between the elements are not
+// statements. The batch is one unit with the call: a statement that fails leaves nothing of the
+// batch done, and a statement that would end the call's transaction (COMMIT, ROLLBACK) is
+// refused by the database layer.
 #include "quality/review/core_system.h"
 
-#include "foundation/not_available.h"
+#include <string>
+#include <xercesc/dom/DOM.hpp>
 
-long CBCoreSystem::GetDeptActivity(CEMRDataSource*, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBCoreSystem::GetDeptActivity");
-}
+#include "foundation/dom_elements.h"
+#include "foundation/emr_data_source.h"
+#include "foundation/emr_exception.h"
+#include "foundation/xml_parser.h"
 
-long CBCoreSystem::SetDeptActivity(CEMRDataSource*, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBCoreSystem::SetDeptActivity");
-}
-
-long CBCoreSystem::DelDeptActivity(CEMRDataSource*, BSTR) {
-  korvalis::ThrowNotAvailable("CBCoreSystem::DelDeptActivity");
-}
-
-long CBCoreSystem::GetCoreReport(CEMRDataSource*, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBCoreSystem::GetCoreReport");
-}
-
-long CBCoreSystem::SetCoreReport(CEMRDataSource*, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBCoreSystem::SetCoreReport");
-}
-
-long CBCoreSystem::DelCoreReport(CEMRDataSource*, BSTR) {
-  korvalis::ThrowNotAvailable("CBCoreSystem::DelCoreReport");
-}
-
-long CBCoreSystem::GetDoctorShiftRecord(CEMRDataSource*, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBCoreSystem::GetDoctorShiftRecord");
-}
-
-long CBCoreSystem::DeleteDoctorShiftRecord(CEMRDataSource*, BSTR) {
-  korvalis::ThrowNotAvailable("CBCoreSystem::DeleteDoctorShiftRecord");
-}
-
-long CBCoreSystem::DoctorShiftRecordNext(CEMRDataSource*, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBCoreSystem::DoctorShiftRecordNext");
-}
-
-long CBCoreSystem::DoctorShiftRecordPrevious(CEMRDataSource*, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBCoreSystem::DoctorShiftRecordPrevious");
-}
-
-long CBCoreSystem::GetRescueRecord(CEMRDataSource*, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBCoreSystem::GetRescueRecord");
-}
-
-long CBCoreSystem::SetRescueRecord(CEMRDataSource*, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBCoreSystem::SetRescueRecord");
-}
-
-long CBCoreSystem::DelRescueRecord(CEMRDataSource*, BSTR) {
-  korvalis::ThrowNotAvailable("CBCoreSystem::DelRescueRecord");
-}
-
-long CBCoreSystem::RefreshRecord(CEMRDataSource*, BSTR) {
-  korvalis::ThrowNotAvailable("CBCoreSystem::RefreshRecord");
+long CBCoreSystem::RefreshRecord(CEMRDataSource* pDataSource, BSTR bstrRecordList) {
+  CXmlStringParser parser(bstrRecordList);
+  const xercesc::DOMDocument* document = parser.GetDocument();
+  const xercesc::DOMElement* root = document == nullptr ? nullptr : document->getDocumentElement();
+  if (root == nullptr) throw CEMRException(std::u16string(u"无效XML!"));
+  for (const xercesc::DOMElement* statement : ElementChildren(root)) {
+    pDataSource->Execute(TextContent(statement));
+  }
+  return 0;
 }

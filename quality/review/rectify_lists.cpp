@@ -164,8 +164,7 @@ long CBQCPatient::GetRectifyInfo(CEMRDataSource* pDataSource, BSTR bstrCondition
       }
     }
   }
-  korvalis::StoreBstrResult(pbstrInfo,
-                            u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + root.GetXml());
+  korvalis::StoreBstrResult(pbstrInfo, document.GetXml());
   return 0;
 }
 

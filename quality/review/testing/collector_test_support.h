@@ -84,6 +84,17 @@ class CollectorTest : public ::testing::Test {
   std::u16string Failure(Writer body, const std::u16string& argument) {
     return Failure(body, argument, db_.init_string());
   }
+  std::u16string Failure(Reader1 body, const std::u16string& argument,
+                         const std::string& database) {
+    return korvalis::testing::FailureOf([&] {
+      TestDataSource data_source(database);
+      ScopedBstr text(argument), result;
+      body(&data_source, text.get(), result.out());
+    });
+  }
+  std::u16string Failure(Reader1 body, const std::u16string& argument) {
+    return Failure(body, argument, db_.init_string());
+  }
 
   korvalis::schema::TestDatabase db_;
 };

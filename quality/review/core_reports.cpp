@@ -1,0 +1,123 @@
+// The core-system reports (PEV_CORESYSTEM_REPORT): a header row and two contents, the report's
+// map and its HTML, each stored in a BLOB of the row as UTF-16LE text behind a byte-order mark,
+// without compression or encryption. A report is listed with both contents, saved (its old row
+// deleted, then the row inserted and both contents written, one unit with the call) or deleted.
+//
+// The catalogue of the list's filter is compared as a number; a filter whose catalogue is not a
+// number is refused before any statement.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "foundation/bstr_result.h"
+#include "foundation/dom_builder.h"
+#include "foundation/emr_data_source.h"
+#include "foundation/sql_text.h"
+#include "foundation/xml_property.h"
+#include "platform/com/unicode.h"
+#include "quality/review/core_registers.h"
+#include "quality/review/core_system.h"
+
+namespace {
+
+using korvalis::BstrView;
+using korvalis::SqlQuoted;
+
+constexpr char16_t kTable[] = u"PEV_CORESYSTEM_REPORT";
+constexpr char16_t kMapContent[] = u"SELECT A.MAP_CONTENT FROM PEV_CORESYSTEM_REPORT A WHERE A.ID=";
+constexpr char16_t kHtmlContent[] =
+    u"SELECT A.HTML_CONTENT FROM PEV_CORESYSTEM_REPORT A WHERE A.ID=";
+
+// The header columns of the list as they are given, before the contents; the catalogue, the
+// eighth column read, is not given.
+constexpr const char16_t* kHeaderNames[] = {u"id",     u"name",        u"creator", u"create_time",
+                                            u"mender", u"modify_time", u"note"};
+constexpr unsigned kColumns = 8;
+
+// The text of a content BLOB: its UTF-16LE units, the byte-order mark already dropped by the
+// read; one zero character at the end, as databases of older versions store texts, is dropped.
+std::u16string ReadContent(CEMRDataSource* data_source, const std::u16string& sql) {
+  BYTE* data = nullptr;
+  ULONG length = 0;
+  data_source->ReadBlob(sql, data, length, 0, 0, true);
+  const std::unique_ptr<BYTE[]> owned(data);
+  std::u16string text(length / 2, u'\0');
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    text[i] = static_cast<char16_t>(data[2 * i] | data[2 * i + 1] << 8);
+  }
+  if (!text.empty() && text.back() == u'\0') text.pop_back();
+  return text;
+}
+
+void WriteContent(CEMRDataSource* data_source, const std::u16string& sql,
+                  const std::u16string& text) {
+  std::string bytes;
+  korvalis::AppendUtf16Le(text, bytes);
+  data_source->WriteBlob(sql, reinterpret_cast<const BYTE*>(bytes.data()),
+                         static_cast<ULONG>(bytes.size()), 0, 0, true);
+}
+
+}  // namespace
+
+long CBCoreSystem::GetCoreReport(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR* pbstrList) {
+  const CXmlProperty condition(std::u16string(BstrView(bstrCondition)));
+  std::u16string catalog = condition.GetValue(u"catalog");
+  if (!catalog.empty()) catalog = korvalis::SqlNumber(catalog, u"catalog");
+
+  std::u16string sql =
+      u" SELECT T.ID, T.REPORT_NAME, T.CREATOR, T.CREATE_TIME, T.MENDER, T.MODIFY_TIME, T.NOTE, "
+      u"T.CATALOG FROM PEV_CORESYSTEM_REPORT T WHERE 1 = 1 ";
+  const auto append = [&](const char16_t* key, const char16_t* head, const char16_t* tail) {
+    const std::u16string value = condition.GetValue(key);
+    if (!value.empty()) sql.append(head).append(SqlQuoted(value)).append(tail);
+  };
+  append(u"id", u" AND T.ID = ", u" ");
+  // Days compare with their midnight: a report of the end day after 00:00:00 is not listed.
+  append(u"create_time_begin", u" AND T.CREATE_TIME >= TO_DATE(", u", 'YYYY-MM-DD')");
+  append(u"create_time_end", u" AND T.CREATE_TIME <= TO_DATE(", u", 'YYYY-MM-DD') ");
+  append(u"modify_time_begin", u" AND T.MODIFY_TIME >= TO_DATE(", u", 'YYYY-MM-DD')");
+  append(u"modify_time_end", u" AND T.MODIFY_TIME <= TO_DATE(", u", 'YYYY-MM-DD')");
+  append(u"creator", u" AND T.CREATOR = ", u" ");
+  append(u"mender", u" AND T.MENDER = ", u" ");
+  append(u"name", u" AND T.REPORT_NAME = ", u" ");
+  if (!catalog.empty()) sql.append(u" AND T.CATALOG = ").append(catalog).append(u" ");
+
+  std::vector<std::u16string> values;
+  pDataSource->Query(sql, kColumns, values);
+  korvalis::DomDocumentBuilder document(u"root");
+  for (std::size_t row = 0; row + kColumns <= values.size(); row += kColumns) {
+    xercesc::DOMElement* item = document.Append(document.root(), u"item");
+    for (std::size_t column = 0; column < std::size(kHeaderNames); ++column) {
+      document.Append(item, kHeaderNames[column], values[row + column]);
+    }
+    const std::u16string id = SqlQuoted(values[row]);
+    document.Append(item, u"map_content", ReadContent(pDataSource, kMapContent + id));
+    document.Append(item, u"html_content", ReadContent(pDataSource, kHtmlContent + id));
+  }
+  korvalis::StoreBstrResult(pbstrList, document.Write());
+  return 0;
+}
+
+long CBCoreSystem::SetCoreReport(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR* pbstrList) {
+  const CXmlProperty report(std::u16string(BstrView(bstrCondition)));
+  const std::u16string id =
+      korvalis::review::IdForSave(pDataSource, report.GetValue(u"id"), kTable);
+  const auto quoted = [&](const char16_t* key) { return SqlQuoted(report.GetValue(key)); };
+  pDataSource->Execute(
+      u"INSERT INTO PEV_CORESYSTEM_REPORT (ID, REPORT_NAME, CREATOR, CREATE_TIME, MENDER, "
+      u"MODIFY_TIME, NOTE, CATALOG) VALUES(" +
+      SqlQuoted(id) + u", " + quoted(u"name") + u", " + quoted(u"creator") + u", TO_DATE(" +
+      quoted(u"create_time") + u", 'YYYY-MM-DD HH24:MI:SS'), " + quoted(u"mender") + u", TO_DATE(" +
+      quoted(u"modify_time") + u", 'YYYY-MM-DD HH24:MI:SS'), " + quoted(u"note") + u", " +
+      quoted(u"catalog") + u")");
+  const std::u16string where_id = SqlQuoted(id);
+  WriteContent(pDataSource, kMapContent + where_id, report.GetValue(u"map_content"));
+  WriteContent(pDataSource, kHtmlContent + where_id, report.GetValue(u"html_content"));
+  korvalis::StoreBstrResult(pbstrList, id);
+  return 0;
+}
+
+long CBCoreSystem::DelCoreReport(CEMRDataSource* pDataSource, BSTR bstrCondition) {
+  korvalis::review::DeleteRecord(pDataSource, bstrCondition, kTable);
+  return 0;
+}

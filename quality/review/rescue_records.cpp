@@ -1,0 +1,108 @@
+// The register of rescues of critically ill patients (PEV_RESCUE_RECORD): one record per rescue
+// of a patient visit, listed with the patient's name, sex, bed and age from the visit view,
+// saved (its old row deleted, then the record inserted, one unit with the call) or deleted.
+//
+// A record's values are inserted by position as quoted texts, so the table's column order is
+// part of the register; its dates are texts in the database's default date format
+// ("YYYY-MM-DD HH24:MI:SS", the time optional), and a text that is no date fails the save.
+#include <string>
+#include <vector>
+
+#include "foundation/bstr_result.h"
+#include "foundation/emr_data_source.h"
+#include "foundation/sql_text.h"
+#include "foundation/xml_property.h"
+#include "quality/review/core_registers.h"
+#include "quality/review/core_system.h"
+
+namespace {
+
+using korvalis::BstrView;
+using korvalis::SqlQuoted;
+using korvalis::review::IdForSave;
+using korvalis::review::ItemList;
+
+// The keys of a saved record, in the table's column order.
+constexpr const char16_t* kRecordKeys[] = {u"id",          u"patient_id",    u"event_no",
+                                           u"diagnosis",   u"measure",       u"result",
+                                           u"rescue_date", u"participant",   u"clinic_change",
+                                           u"register_id", u"register_dept", u"register_date",
+                                           u"notes"};
+
+// The attributes of the list, in the order of its columns.
+constexpr const char16_t* kListNames[] = {u"id",
+                                          u"patient_id",
+                                          u"event_no",
+                                          u"diagnosis",
+                                          u"measure",
+                                          u"result",
+                                          u"rescue_date",
+                                          u"participants",
+                                          u"clinic_change",
+                                          u"notes",
+                                          u"patient_name",
+                                          u"patient_sex",
+                                          u"bed_no",
+                                          u"patient_age",
+                                          u"row_num",
+                                          u"register_dept",
+                                          u"register_id",
+                                          u"register_date"};
+
+}  // namespace
+
+long CBCoreSystem::GetRescueRecord(CEMRDataSource* pDataSource, BSTR bstrCondition,
+                                   BSTR* pbstrList) {
+  const CXmlProperty condition(std::u16string(BstrView(bstrCondition)));
+  std::u16string filter;
+  const auto equals = [&](const char16_t* key, const char16_t* head) {
+    const std::u16string value = condition.GetValue(key);
+    if (!value.empty()) filter.append(head).append(SqlQuoted(value));
+  };
+  equals(u"id", u" AND A.ID = ");
+  equals(u"patient_id", u" AND A.PATIENT_ID = ");
+  equals(u"event_no", u" AND A.EVENT_NO = ");
+  equals(u"now_dept_id", u" AND B.NOW_DEPT_ID = ");
+  equals(u"register_dept", u" AND A.REGISTER_DEPT = ");
+  equals(u"register_id", u" AND A.REGISTER_ID = ");
+  if (const std::u16string day = condition.GetValue(u"rescue_date_begin"); !day.empty()) {
+    filter.append(u" AND (A.RESCUE_DATE >= TO_DATE(").append(SqlQuoted(day));
+    filter.append(u", 'YYYY-MM-DD')) ");
+  }
+  if (const std::u16string day = condition.GetValue(u"rescue_date_end"); !day.empty()) {
+    // The end day is included. The date reader skips the blank before the day.
+    filter.append(u" AND (A.RESCUE_DATE < TO_DATE(").append(SqlQuoted(u" " + day));
+    filter.append(u", 'YYYY-MM-DD')+1) ");
+  }
+
+  // ROWNUM numbers the rows as the join finds them, before they are sorted; the age is rounded
+  // to a whole number of years.
+  std::vector<std::u16string> values;
+  pDataSource->Query(
+      u"SELECT A.ID,A.PATIENT_ID,A.EVENT_NO, A.DIAGNOSIS,A.MEASURE,A.RESULT,A.RESCUE_DATE "
+      u",A.PARTICIPANTS,A.CLINIC_CHANGE,A.NOTES,B.NAME,B.SEX,B.BED_NO , "
+      u"CAST((SYSDATE-B.BIRTHDAY)/365+1 AS NUMBER(3,0)) AS AGE, ROWNUM, A.REGISTER_DEPT, "
+      u"A.REGISTER_ID, A.REGISTER_DATE  FROM PEV_RESCUE_RECORD A,TELV_V_PATIENT_VISIT_RECORD B "
+      u"WHERE A.PATIENT_ID = B.PATIENT_ID AND A.EVENT_NO = B.EVENT_NO " +
+          filter + u" ORDER BY A.RESCUE_DATE ASC",
+      std::size(kListNames), values);
+  korvalis::StoreBstrResult(pbstrList, ItemList(values, kListNames));
+  return 0;
+}
+
+long CBCoreSystem::SetRescueRecord(CEMRDataSource* pDataSource, BSTR bstrList, BSTR* pbstrId) {
+  const CXmlProperty record(std::u16string(BstrView(bstrList)));
+  const std::u16string id = IdForSave(pDataSource, record.GetValue(u"id"), u"PEV_RESCUE_RECORD");
+  std::u16string sql = u"INSERT INTO PEV_RESCUE_RECORD VALUES(" + SqlQuoted(id);
+  for (std::size_t column = 1; column < std::size(kRecordKeys); ++column) {
+    sql.append(u",").append(SqlQuoted(record.GetValue(kRecordKeys[column])));
+  }
+  pDataSource->Execute(sql.append(u")"));
+  korvalis::StoreBstrResult(pbstrId, id);
+  return 0;
+}
+
+long CBCoreSystem::DelRescueRecord(CEMRDataSource* pDataSource, BSTR bstrCondition) {
+  korvalis::review::DeleteRecord(pDataSource, bstrCondition, u"PEV_RESCUE_RECORD");
+  return 0;
+}
