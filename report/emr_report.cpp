@@ -18,10 +18,6 @@ long CBEMRReport::DistributeReport(CEMRDataSource*, BSTR, BSTR) {
   korvalis::ThrowNotAvailable("CBEMRReport::DistributeReport");
 }
 
-long CBEMRReport::GetReportContent(CEMRDataSource*, LONG, BSTR, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBEMRReport::GetReportContent");
-}
-
 long CBEMRReport::GetUserCatalog(CEMRDataSource*, BSTR, LONG, BSTR*) {
   korvalis::ThrowNotAvailable("CBEMRReport::GetUserCatalog");
 }
@@ -32,8 +28,4 @@ long CBEMRReport::DistributeReportToUser(CEMRDataSource*, BSTR) {
 
 long CBEMRReport::GetAllDistributedUserList(CEMRDataSource*, LONG, BSTR*) {
   korvalis::ThrowNotAvailable("CBEMRReport::GetAllDistributedUserList");
-}
-
-long CBEMRReport::GetResultXML(CEMRDataSource*, LONG, BSTR, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBEMRReport::GetResultXML");
 }

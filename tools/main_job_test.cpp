@@ -5,11 +5,16 @@
 #include <libxml/tree.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "db/testing/temp_directory.h"
+#include "foundation/codec_factory.h"
+#include "platform/com/unicode.h"
 #include "platform/xml/dom.h"
 #include "tools/command_test_util.h"
 
@@ -165,6 +170,40 @@ TEST_F(MainJobTest, EveryReportDefinitionMethodAnswersThroughTheCommand) {
                                       "<report/>", ""}))
       << "a new-format report answers no row names";
   EXPECT_EQ(Run("call EMRReport GetCatalogList 4").status, 1) << "the category is deleted";
+}
+
+// The sample's reports run as a client runs them: the result structure of the new-format report
+// printed, and the content of both formats, written to a file as the compressed bytes it is,
+// inflating to a page that lists the department's in-hospital patients.
+TEST_F(MainJobTest, RunsTheSampleReports) {
+  const std::string request =
+      " \"<root><param code='dept' type='STRING' autoreplace='2'/></root>\"";
+  const std::string client =
+      " \"<root><user id='1002'>刘静怡</user><dept id='0101'>心血管内科</dept></root>\"";
+  Outcome structure = Run("call EMRReport GetResultXML 1" + request + client);
+  ASSERT_EQ(structure.status, 0) << structure.out;
+  EXPECT_NE(structure.out.find("<params><dept>0101</dept></params><result1><patient bed=\"\" "
+                               "doctor=\"\" event_no=\"\" in_time=\"\"/></result1></root>"),
+            std::string::npos)
+      << structure.out;
+  for (const std::string& call : {"GetReportContent 1" + request + client + " --out report.bin",
+                                  "GetReportContent 3 ''" + client + " --out report.bin"}) {
+    SCOPED_TRACE(call);
+    ASSERT_EQ(Run("call EMRReport " + call).status, 0);
+    std::ifstream file(directory_ + "/report.bin", std::ios::binary);
+    const std::string packed((std::istreambuf_iterator<char>(file)), {});
+    BYTE* plain = nullptr;
+    ULONG length = 0;
+    CreateCompression(1)->Uncompress(reinterpret_cast<const BYTE*>(packed.data()),
+                                     static_cast<ULONG>(packed.size()), plain, length);
+    std::unique_ptr<BYTE[]> owned(plain);
+    const std::string page =
+        korvalis::ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(plain), length / 2));
+    EXPECT_NE(page.find("<H2>科室在院病人一览</H2>"), std::string::npos) << page;
+    for (const char* patient : {"<TD>李建华</TD>", "<TD>王秀兰</TD>"}) {
+      EXPECT_NE(page.find(patient), std::string::npos) << page;
+    }
+  }
 }
 
 }  // namespace

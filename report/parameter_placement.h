@@ -1,0 +1,54 @@
+// The placement of report parameters: a report's SQL text (an old-format SQL column or a
+// `gramar` text) names each parameter by a placeholder, "{" + code + "}", and every
+// placeholder of a defined code is replaced by the parameter's value in one pass over the
+// author's text, so that text a value brings in is never searched again.
+//
+// Parameters are values, never SQL. How a value is written depends on its type and on where
+// the placeholder stands in the author's text, read as SQL (quoted literals with doubled quotes
+// inside, quoted names, comments):
+//   - outside any quotes: a STRING value becomes a quoted literal and a DATE value the
+//     dialect's date literal, each with its single quotes doubled; a value of any other type
+//     must be a decimal number or a comma-separated list of them ("3, 4"), or the placement
+//     is refused before anything runs;
+//   - inside a quoted literal: the literal receives the value's text as a report expects it
+//     there ('value' for a STRING, the date literal for a DATE, the value itself otherwise),
+//     every single quote doubled, so reports whose authors wrote quotes around a placeholder
+//     ('{code}') keep working;
+//   - inside a quoted name: the same text, every double quote doubled;
+//   - inside a comment (-- to the end of the line, /* to */): the placeholder is left as
+//     written; a comment is no part of the statement, and a value there could end it.
+// No value can end the literal or quoted name it stands in, or add SQL where a number stands.
+//
+// Thread-safety: stateless functions; the dialect is only read.
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+
+class CDBType;
+
+namespace korvalis::report {
+
+// How a parameter's value is written, from its type compared in upper case: "STRING",
+// "DATE", or anything else (a value that stands bare).
+enum class ParameterType { kString, kDate, kBare };
+ParameterType ParameterTypeOf(std::u16string_view type);
+
+struct ReportParameter {
+  ParameterType type = ParameterType::kBare;
+  std::u16string value;
+};
+
+// The parameters of one run by code, in ascending order of code.
+using ReportParameters = std::map<std::u16string, ReportParameter>;
+
+// `sql` with every placeholder of a code in `parameters` replaced, as above. A code that
+// occurs in no placeholder changes nothing, and a placeholder of an unknown code stays as
+// written. Where two codes match at one place ("{a}" and "{a}b}"), the lower code wins.
+// Throws SqlNumber's CEMRException ("不是有效的数字: '<value>' (<code>)") for a value of a
+// bare type that stands outside quotes and is no number nor list of numbers.
+std::u16string PlaceParameters(std::u16string_view sql, const ReportParameters& parameters,
+                               const CDBType& dialect);
+
+}  // namespace korvalis::report

@@ -1,0 +1,123 @@
+// Running a report: its stored queries completed with the caller's parameters, run, shaped into
+// XML, transformed by the report's style sheet (XSLT) and handed back compressed; and, for a
+// new-format report, the shape of its result document without running anything.
+//
+//   old format: SQL_PARAM + values + identity ─▶ parameters ─▶ SQL with placeholders placed
+//               ─▶ rows named by SQL_PRO ─┐
+//   new format: request + identity ─▶ result document (result_document.h) ─┤
+//                                        XSLT ─▶ content ─▶ compressed text form
+//
+// Nothing outlives the call: documents and maps live on its stack.
+#include <new>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "emrdoc/emr_content_hand_over.h"
+#include "foundation/bstr_result.h"
+#include "foundation/emr_data_source.h"
+#include "foundation/emr_exception.h"
+#include "foundation/string_util.h"
+#include "platform/com/scoped_bstr.h"
+#include "platform/com/unicode.h"
+#include "platform/xml/dom.h"
+#include "platform/xml/xslt.h"
+#include "report/emr_report.h"
+#include "report/parameter_placement.h"
+#include "report/report_parameters.h"
+#include "report/report_store.h"
+#include "report/result_document.h"
+
+using korvalis::BstrView;
+using korvalis::com::ScopedBstr;
+
+namespace {
+
+// The data document of an old-format report whose SQL_PRO names nothing.
+constexpr char16_t kEmptyOldFormatData[] = u"<?xml version = '1.0' ?><root/>";
+
+// The old format's statement: the SQL column with its placeholders placed.
+std::u16string GetReportSqlText(CSingleDataSource& data_source, LONG report_id,
+                                const korvalis::report::ReportParameters& parameters) {
+  ScopedBstr sql;
+  korvalis::report::ReadReportColumn(data_source, korvalis::report::kSqlColumn, report_id,
+                                     sql.out());
+  if (SysStringLen(sql.get()) == 0) {
+    throw CEMRException(std::u16string(u"报表SQL语句为空,无法生成报表"));
+  }
+  return korvalis::report::PlaceParameters(BstrView(sql.get()), parameters,
+                                           *data_source.GetDBType());
+}
+
+// The old format's data document: the statement's rows shaped by the names of SQL_PRO (the
+// first names each row's element, the others its attributes). Names that are only commas run
+// nothing.
+std::u16string RunReportSql(CEMRDataSource* data_source, LONG report_id,
+                            const std::u16string& statement) {
+  ScopedBstr row_names;
+  CBEMRReport::GetSQLProperty(data_source, report_id, row_names.out());
+  if (SysStringLen(row_names.get()) == 0) {
+    throw CEMRException(std::u16string(u"报表SQL属性错误,无法生成报表"));
+  }
+  std::vector<std::u16string> names;
+  SplitString(row_names.get(), u",", names);
+  if (names.empty()) return kEmptyOldFormatData;
+  ScopedBstr rows;
+  data_source->QueryElements(statement, names, rows.out());
+  return rows.text();
+}
+
+// The data document transformed by the report's style sheet.
+std::u16string TransformReport(CSingleDataSource& data_source, LONG report_id,
+                               const std::u16string& data) {
+  std::optional<korvalis::xml::Document> source;
+  std::optional<korvalis::xml::Document> stylesheet;
+  try {
+    source.emplace();
+    stylesheet.emplace();
+  } catch (const std::bad_alloc&) {
+    throw CEMRException(std::u16string(u"构造MSXML解析器错误."));
+  }
+  if (!source->LoadXml(korvalis::ToUtf8(data))) {
+    throw CEMRException(std::u16string(u"装载XML内容错误."));
+  }
+  ScopedBstr xslt;
+  korvalis::report::ReadReportColumn(data_source, korvalis::report::kXsltColumn, report_id,
+                                     xslt.out());
+  if (SysStringLen(xslt.get()) == 0) {
+    throw CEMRException(std::u16string(u"报表未配置XSLT内容,请与系统管理员联系.."));
+  }
+  const std::u16string failed = u"转换报表内容错误.";
+  // A style sheet that does not load cannot transform anything.
+  if (!stylesheet->LoadXml(korvalis::ToUtf8(BstrView(xslt.get())))) throw CEMRException(failed);
+  std::string content;
+  if (!korvalis::xml::TransformToText(*source, *stylesheet, content)) throw CEMRException(failed);
+  return korvalis::FromUtf8(content);
+}
+
+}  // namespace
+
+long CBEMRReport::GetReportContent(CEMRDataSource* pDataSource, LONG lngReportID, BSTR bstrParam,
+                                   BSTR bstrClientInfo, BSTR* pbstrContent) {
+  std::u16string data;
+  if (korvalis::report::IsNewFormatReport(*pDataSource, lngReportID)) {
+    data = korvalis::report::BuildResultXml(*pDataSource, lngReportID, bstrParam, bstrClientInfo,
+                                            korvalis::report::ResultForm::kContent);
+  } else {
+    const korvalis::report::ReportParameters parameters =
+        korvalis::report::SubstituteParams(*pDataSource, lngReportID, bstrParam, bstrClientInfo);
+    data = RunReportSql(pDataSource, lngReportID,
+                        GetReportSqlText(*pDataSource, lngReportID, parameters));
+  }
+  const std::u16string content = TransformReport(*pDataSource, lngReportID, data);
+  if (pbstrContent != nullptr) *pbstrContent = PackEmrContent(content);
+  return 0;
+}
+
+long CBEMRReport::GetResultXML(CEMRDataSource* pDataSource, LONG lngReportID, BSTR bstrParam,
+                               BSTR bstrClientInfo, BSTR* pbstrXml) {
+  korvalis::StoreBstrResult(pbstrXml, korvalis::report::BuildResultXml(
+                                          *pDataSource, lngReportID, bstrParam, bstrClientInfo,
+                                          korvalis::report::ResultForm::kStructure));
+  return 0;
+}

@@ -1,0 +1,240 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "emrdoc/emr_content_hand_over.h"
+#include "report/report_test_util.h"
+
+namespace korvalis::report::testing {
+namespace {
+
+using Setter = long (*)(CEMRDataSource*, LONG, BSTR);
+
+// Writes the data document out as it came in, so that tests read what the report built.
+constexpr char16_t kCopyStyle[] =
+    u"<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
+    u"<xsl:output method='xml' omit-xml-declaration='yes'/>"
+    u"<xsl:template match='/'><xsl:copy-of select='/root'/></xsl:template></xsl:stylesheet>";
+constexpr char16_t kClient[] =
+    u"<root><user id='1002'>刘静怡</user><dept id='0101'>心血管内科</dept></root>";
+constexpr char16_t kNoStatements[] = u"报表未配置SQL语句,请与系统管理员联系.";
+constexpr char16_t kDatabaseError[] = u"数据库错误, 请与系统管理员联系.";
+
+class ReportExecutionTest : public ReportTest {
+ protected:
+  static void Store(Setter set, LONG id, std::u16string_view text) {
+    ScopedBstr value(text);
+    Write([&](CEMRDataSource* data_source) { set(data_source, id, value.get()); });
+  }
+  static void OldFormat(LONG id, std::u16string_view sql, std::u16string_view names,
+                        std::u16string_view params, std::u16string_view xslt = kCopyStyle) {
+    AddReport(id, 1, 1, "0");
+    Store(&CBEMRReport::SetReportSQL, id, sql);
+    Store(&CBEMRReport::SetSQLProperty, id, names);
+    Store(&CBEMRReport::SetSQLParam, id, params);
+    Store(&CBEMRReport::SetReportXSLT, id, xslt);
+  }
+  static void NewFormat(LONG id, std::u16string_view multi_sql,
+                        std::u16string_view xslt = kCopyStyle) {
+    AddReport(id, 1);
+    Store(&CBEMRReport::SetReportSQL2, id, multi_sql);
+    Store(&CBEMRReport::SetReportXSLT, id, xslt);
+  }
+  // A `sql` element of a multi-SQL document.
+  static std::u16string Sql(std::u16string_view gramar, std::u16string_view names) {
+    return u"<sql><gramar>" + std::u16string(gramar) + u"</gramar><property>" +
+           std::u16string(names) + u"</property></sql>";
+  }
+
+  // The BSTR a run answers, as it is.
+  static void Run(long (*body)(CEMRDataSource*, LONG, BSTR, BSTR, BSTR*), LONG id,
+                  std::u16string_view request, std::u16string_view client, ScopedBstr& result) {
+    ScopedBstr request_text(request), client_text(client);
+    Read([&](CEMRDataSource* data_source) {
+      body(data_source, id, request_text.get(), client_text.get(), result.out());
+    });
+  }
+  static std::u16string Content(LONG id, std::u16string_view request = u"",
+                                std::u16string_view client = kClient) {
+    ScopedBstr result;
+    Run(&CBEMRReport::GetReportContent, id, request, client, result);
+    return UnpackEmrContent(result.get());
+  }
+  static std::u16string Structure(LONG id, std::u16string_view request = u"",
+                                  std::u16string_view client = kClient) {
+    ScopedBstr result;
+    Run(&CBEMRReport::GetResultXML, id, request, client, result);
+    return result.text();
+  }
+  static std::string Bytes(const ScopedBstr& bstr) {
+    return std::string(reinterpret_cast<const char*>(bstr.get()), SysStringByteLen(bstr.get()));
+  }
+  static std::u16string ContentFailure(LONG id, std::u16string_view request = u"",
+                                       std::u16string_view client = kClient) {
+    return FailureOf([&] { Content(id, request, client); });
+  }
+};
+
+TEST_F(ReportExecutionTest, OldFormatParametersComeFromDefinitionsValuesAndIdentity) {
+  OldFormat(1, u"SELECT {user}, {code}, TO_CHAR({day}, 'YYYY-MM-DD'), '{other}' FROM DUAL",
+            u"row,code,day,other",
+            u"<root><param code='user' type='string' autoreplace='1'>默认</param>"
+            u"<group><param code='code' type='String'>默认</param></group>"
+            u"<param code='day' type='date'>2026-11-05 08:00:00</param></root>");
+  // The caller's identity wins over a value sent; a value of an undefined code is ignored.
+  EXPECT_EQ(Elements(Content(1,
+                             u"<root><user>9999</user><code>O'Brien</code>"
+                             u"<other>5</other></root>")),
+            (Rows{{"row", "1002", "code=O'Brien", "day=2026-11-05", "other={other}"}}));
+  EXPECT_EQ(Elements(Content(1)),
+            (Rows{{"row", "1002", "code=默认", "day=2026-11-05", "other={other}"}}));
+}
+
+TEST_F(ReportExecutionTest, OldFormatRowsAreShapedByTheirNames) {
+  db().Execute("DELETE FROM TELV_PATIENT WHERE ID LIKE 'RX%'");
+  db().AddPatient({.id = "RX1", .name = "O'Brien"});
+  OldFormat(1, u"SELECT NAME, ID, SEX FROM TELV_PATIENT WHERE NAME = {name}", u",row,a,b",
+            u"<root><param code='name' type='STRING'/></root>");
+  EXPECT_EQ(Elements(Content(1, u"<root><name>O'Brien</name></root>")),
+            (Rows{{"row", "O'Brien", "a=RX1", "b=1"}}));
+  // Names that are only commas run nothing: the statement would fail.
+  OldFormat(2, u"NOT SQL", u",", u"");
+  EXPECT_EQ(Content(2), u"<root/>\n");
+}
+
+TEST_F(ReportExecutionTest, NewFormatResultHoldsIdentityParametersAndEveryStatement) {
+  NewFormat(1, u"<report>" + Sql(u"SELECT {dept}, 'x' FROM DUAL", u"<n>d</n><n>x</n>") +
+                   Sql(u"SELECT {n} FROM DUAL", u"<n>n</n>") +
+                   Sql(u"SELECT 1 FROM DUAL WHERE 1 = 0", u"<n>none</n>") + u"</report>");
+  const std::u16string request =
+      u"<root><param code='dept' type='STRING' autoreplace='2'>0102</param>"
+      u"<p><param code='n' type='NUMBER'>3</param></p><param code='n' type='NUMBER'>4</param>"
+      u"</root>";
+  EXPECT_EQ(Elements(Content(1, request)), (Rows{{"clientinfo", "刘静怡心血管内科"},
+                                                 {"params",
+                                                  "0101"
+                                                  "3"
+                                                  "4"},
+                                                 {"result1", "0101"},
+                                                 {"result2", "4"},
+                                                 {"result3", ""}}));
+  const std::u16string content = Content(1, request);
+  EXPECT_NE(content.find(u"<clientinfo><user id=\"1002\">刘静怡</user><dept id=\"0101\">"
+                         u"心血管内科</dept></clientinfo><params><dept>0101</dept><n>3</n><n>4</n>"
+                         u"</params><result1><d x=\"x\">0101</d></result1>"),
+            std::u16string::npos)
+      << ToUtf8(content);
+  // An empty request, or one without a document element, sends no parameters.
+  NewFormat(2, u"<report>" + Sql(u"SELECT 1 FROM DUAL", u"<n>a</n>") + u"</report>");
+  for (std::u16string_view empty : {u"", u"<?xml version='1.0'?>"}) {
+    EXPECT_EQ(Elements(Content(2, empty, u"")),
+              (Rows{{"clientinfo", ""}, {"params", ""}, {"result1", "1"}}));
+  }
+}
+
+TEST_F(ReportExecutionTest, ResultStructureRunsNothing) {
+  NewFormat(1, u"<report>" + Sql(u"SELEKT broken {n}", u"<n>row</n><n> a\t</n><n>b </n>") +
+                   Sql(u"SELECT 1 FROM DUAL", u"") + Sql(u"NOT SQL", u"<n>only</n>") +
+                   u"</report>");
+  EXPECT_EQ(Structure(1, u"<root><param code='n' type='NUMBER'>1 OR 1=1</param></root>"),
+            u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?><root><clientinfo>"
+            u"<user id=\"1002\">刘静怡</user><dept id=\"0101\">心血管内科</dept></clientinfo>"
+            u"<params><n>1 OR 1=1</n></params><result1><row a=\"\" b=\"\"/></result1>"
+            u"<result3><only/></result3></root>");
+  OldFormat(2, u"SELECT 1 FROM DUAL", u"a", u"");
+  EXPECT_EQ(FailureOf([] { Structure(2); }), kNoStatements);
+}
+
+TEST_F(ReportExecutionTest, ContentIsTheTransformedTextCompressed) {
+  const std::u16string html_style =
+      u"<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
+      u"<xsl:output method='html' encoding='UTF-8'/><xsl:template match='/root'><HTML><BODY>"
+      u"<xsl:for-each select='p'><P><xsl:value-of select='.'/></P></xsl:for-each></BODY></HTML>"
+      u"</xsl:template></xsl:stylesheet>";
+  OldFormat(1, u"SELECT '病人' FROM DUAL UNION ALL SELECT 'x' FROM DUAL", u"p", u"", html_style);
+  ScopedBstr packed;
+  Run(&CBEMRReport::GetReportContent, 1, u"", kClient, packed);
+  const std::u16string html = UnpackEmrContent(packed.get());
+  EXPECT_EQ(html, u"<HTML><BODY>\n<P>病人</P>\n<P>x</P>\n</BODY></HTML>\n");
+  ScopedBstr expected;
+  *expected.out() = PackEmrContent(html);
+  EXPECT_EQ(Bytes(packed), Bytes(expected)) << "the compressed text form";
+  // A style sheet that writes nothing gives an empty result, not a compressed empty text.
+  OldFormat(2, u"SELECT 1 FROM DUAL", u"a", u"",
+            u"<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
+            u"<xsl:template match='/'/></xsl:stylesheet>");
+  ScopedBstr nothing;
+  Run(&CBEMRReport::GetReportContent, 2, u"", kClient, nothing);
+  ASSERT_NE(nothing.get(), nullptr);
+  EXPECT_EQ(SysStringByteLen(nothing.get()), 0u);
+}
+
+TEST_F(ReportExecutionTest, BadDefinitionsAndRequestsFailWithTheirMessages) {
+  const std::u16string good = u"<report>" + Sql(u"SELECT 1 FROM DUAL", u"<n>a</n>") + u"</report>";
+  OldFormat(1, u"SELECT 1 FROM DUAL", u"a", u"");
+  EXPECT_EQ(ContentFailure(1, u"<root><unclosed></root>"), u"解析属性信息错误.");
+  EXPECT_EQ(ContentFailure(1, u"", u"<root"), u"解析属性信息错误.");
+  OldFormat(2, u"", u"a", u"");
+  EXPECT_EQ(ContentFailure(2), u"报表SQL语句为空,无法生成报表");
+  OldFormat(3, u"SELECT 1 FROM DUAL", u"", u"");
+  EXPECT_EQ(ContentFailure(3), u"报表SQL属性错误,无法生成报表");
+  OldFormat(4, u"SELECT 1 FROM DUAL", u"a", u"<root><param code='x'>");
+  EXPECT_EQ(ContentFailure(4), u"装载XML内容错误.");
+  NewFormat(5, good);
+  EXPECT_EQ(ContentFailure(5, u"<root><param"), u"解析属性信息错误.");
+  EXPECT_EQ(ContentFailure(5, u"<root><param code='1a'/></root>"), u"报表参数编码无效: 1a");
+  for (std::u16string_view multi_sql :
+       {std::u16string_view(u""), std::u16string_view(u"<report><sql><gramar>SELECT 1 FROM DUAL"),
+        std::u16string_view(u"<report><sql><gramar>SELECT 1 FROM DUAL</gramar></sql></report>"),
+        std::u16string_view(u"<report><sql><property><n>a</n></property></sql></report>")}) {
+    SCOPED_TRACE(ToUtf8(multi_sql));
+    NewFormat(6, multi_sql);
+    EXPECT_EQ(ContentFailure(6), kNoStatements);
+    EXPECT_EQ(FailureOf([] { Structure(6); }), kNoStatements);
+    db().Execute("DELETE FROM TELV_REPORT WHERE ID = 6");
+  }
+  NewFormat(6, u"<report>" + Sql(u"SELECT 1 FROM DUAL", u"") + u"</report>");
+  EXPECT_EQ(ContentFailure(6), kNoStatements) << "content without names";
+  NewFormat(7, u"<report>" + Sql(u"SELECT 1 FROM DUAL", u"<n>a b</n>") + u"</report>");
+  EXPECT_EQ(FailureOf([] { Structure(7); }), u"查询元素名称无效: a b");
+}
+
+TEST_F(ReportExecutionTest, RefusedValuesAndStatementsFailTheRun) {
+  // The values are refused before any statement runs: the first one would fail otherwise.
+  NewFormat(1, u"<report>" + Sql(u"SELECT X FROM NO_SUCH_TABLE", u"<n>a</n>") +
+                   Sql(u"SELECT 1 FROM DUAL WHERE 1 = {n}", u"<n>a</n>") + u"</report>");
+  EXPECT_EQ(ContentFailure(1, u"<root><param code='n'>1 OR 1=1</param></root>"),
+            u"不是有效的数字: '1 OR 1=1' (n)");
+  OldFormat(2, u"SELECT X FROM NO_SUCH_TABLE WHERE ID = {n}", u"a",
+            u"<root><param code='n' type='NUMBER'>1</param></root>");
+  EXPECT_EQ(ContentFailure(2, u"<root><n>1; DELETE FROM TELV_REPORT</n></root>"),
+            u"不是有效的数字: '1; DELETE FROM TELV_REPORT' (n)");
+  datasource::testing::EventLogCapture events;
+  EXPECT_EQ(ContentFailure(2), kDatabaseError);
+  OldFormat(3, u"COMMIT", u"a", u"");
+  EXPECT_EQ(ContentFailure(3), kDatabaseError);
+  EXPECT_NE(events.Records().back().text.find(u"ORA-02089"), std::u16string::npos);
+  // A report without a row is read as an old-format one: its SQL_PARAM is not found.
+  EXPECT_EQ(ContentFailure(99), kDatabaseError);
+  EXPECT_EQ(events.Records().back().text,
+            u"没有找到数据: SELECT SQL_PARAM FROM TELV_REPORT WHERE ID = 99");
+}
+
+TEST_F(ReportExecutionTest, StyleSheetsFailAfterTheDataWereQueried) {
+  OldFormat(1, u"SELECT X FROM NO_SUCH_TABLE", u"a", u"", u"");
+  EXPECT_EQ(ContentFailure(1), kDatabaseError);
+  OldFormat(2, u"SELECT 1 FROM DUAL", u"a", u"", u"");
+  EXPECT_EQ(ContentFailure(2), u"报表未配置XSLT内容,请与系统管理员联系..");
+  for (std::u16string_view xslt : {u"<root/>", u"<xsl:stylesheet",
+                                   u"<xsl:stylesheet version='1.0' "
+                                   u"xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
+                                   u"<xsl:template match='/'><xsl:message terminate='yes'/>"
+                                   u"</xsl:template></xsl:stylesheet>"}) {
+    SCOPED_TRACE(ToUtf8(xslt));
+    Store(&CBEMRReport::SetReportXSLT, 2, xslt);
+    EXPECT_EQ(ContentFailure(2), u"转换报表内容错误.");
+  }
+}
+
+}  // namespace
+}  // namespace korvalis::report::testing

@@ -1,0 +1,154 @@
+#include "report/result_document.h"
+
+#include <vector>
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/util/XMLChar.hpp>
+
+#include "foundation/client_info.h"
+#include "foundation/dom_builder.h"
+#include "foundation/dom_elements.h"
+#include "foundation/emr_exception.h"
+#include "foundation/single_data_source.h"
+#include "foundation/string_util.h"
+#include "foundation/xml_parser.h"
+#include "platform/com/scoped_bstr.h"
+#include "platform/text/ascii.h"
+#include "report/report_parameters.h"
+#include "report/report_store.h"
+
+namespace korvalis::report {
+
+namespace {
+
+using xercesc::DOMElement;
+
+constexpr char16_t kNoStatements[] = u"报表未配置SQL语句,请与系统管理员联系.";
+
+// One statement of the multi-SQL document.
+struct ReportStatement {
+  std::u16string sql;
+  std::vector<std::u16string> names;
+};
+
+// `name` when it can name an element or attribute; otherwise throws `refusal` + name.
+const std::u16string& CheckedName(const std::u16string& name, std::u16string_view refusal) {
+  if (name.empty() || !xercesc::XMLChar1_0::isValidName(name.c_str(), name.size())) {
+    throw CEMRException(std::u16string(refusal) + name);
+  }
+  return name;
+}
+
+const DOMElement* FirstElementBelow(const DOMElement* scope, const char16_t* tag) {
+  const xercesc::DOMNodeList* found = scope->getElementsByTagName(tag);
+  return found->getLength() == 0 ? nullptr : static_cast<const DOMElement*>(found->item(0));
+}
+
+// The statements of MULTI_SQL, every one checked before any runs: a document that is
+// damaged or cut short is refused whole.
+std::vector<ReportStatement> ReadStatements(CSingleDataSource& data_source, LONG report_id,
+                                            ResultForm form) {
+  com::ScopedBstr stored;
+  ReadReportColumn(data_source, kMultiSqlColumn, report_id, stored.out());
+  CXmlStringParser parser(stored.get());
+  const xercesc::DOMDocument* document = parser.GetDocument();
+  if (document == nullptr || document->getDocumentElement() == nullptr) {
+    throw CEMRException(std::u16string(kNoStatements));
+  }
+  const xercesc::DOMNodeList* sql_elements =
+      document->getDocumentElement()->getElementsByTagName(u"sql");
+  std::vector<ReportStatement> statements(sql_elements->getLength());
+  for (XMLSize_t i = 0; i < sql_elements->getLength(); ++i) {
+    const auto* sql = static_cast<const DOMElement*>(sql_elements->item(i));
+    const DOMElement* gramar = FirstElementBelow(sql, u"gramar");
+    const DOMElement* property = FirstElementBelow(sql, u"property");
+    if (gramar == nullptr || property == nullptr)
+      throw CEMRException(std::u16string(kNoStatements));
+    statements[i].sql = TextContent(gramar);
+    for (const DOMElement* name : ElementChildren(property)) {
+      statements[i].names.push_back(TextContent(name));
+    }
+    if (form == ResultForm::kContent && statements[i].names.empty()) {
+      throw CEMRException(std::u16string(kNoStatements));
+    }
+  }
+  return statements;
+}
+
+// The element of the statement at index `i`: "result1" for the first.
+std::u16string ResultName(std::size_t i) {
+  return u"result" + IntToString(static_cast<int>(i + 1));
+}
+
+// Appends `clientinfo` with the caller's user and department, and answers the caller's
+// automatic values.
+AutoReplacements ResolveAutoParams(DomDocumentBuilder& result, BSTR client_info) {
+  const CClientInfo client(std::u16string(BstrView(client_info)));
+  DOMElement* info = result.Append(result.root(), u"clientinfo");
+  result.SetAttribute(result.Append(info, u"user", client.GetUserName()), u"id",
+                      client.GetUserId());
+  result.SetAttribute(result.Append(info, u"dept", client.GetDeptName()), u"id",
+                      client.GetDeptId());
+  return AutoReplacementValues(client);
+}
+
+// Appends `clientinfo` and `params`, and answers the request's parameters by code (of two
+// with one code, the last stands).
+ReportParameters ParseResultParams(DomDocumentBuilder& result, BSTR request, BSTR client_info) {
+  const AutoReplacements automatic = ResolveAutoParams(result, client_info);
+  DOMElement* params = result.Append(result.root(), u"params");
+  ReportParameters parameters;
+  for (const ParameterDefinition& parameter : RequestParameters(request, automatic)) {
+    result.Append(params, CheckedName(parameter.code, u"报表参数编码无效: "), parameter.value);
+    parameters[parameter.code] = {ParameterTypeOf(parameter.type), parameter.value};
+  }
+  return parameters;
+}
+
+// Appends one element per statement, "result" + its position.
+void AppendResultXml(DomDocumentBuilder& result, CSingleDataSource& data_source, LONG report_id,
+                     const ReportParameters& parameters, ResultForm form) {
+  std::vector<ReportStatement> statements = ReadStatements(data_source, report_id, form);
+  constexpr std::u16string_view kBadName = u"查询元素名称无效: ";
+  if (form == ResultForm::kStructure) {
+    for (std::size_t i = 0; i < statements.size(); ++i) {
+      const std::vector<std::u16string>& names = statements[i].names;
+      if (names.empty()) continue;
+      DOMElement* element = result.Append(result.root(), ResultName(i));
+      DOMElement* row = result.Append(element, CheckedName(names[0], kBadName));
+      for (std::size_t n = 1; n < names.size(); ++n) {
+        const std::u16string name(TrimAsciiSpaces(names[n]));
+        result.SetAttribute(row, CheckedName(name, kBadName), u"");
+      }
+    }
+    return;
+  }
+  // Every statement is completed before the first one runs, so that a refused value stops
+  // the report before it reads anything.
+  CDBType& dialect = *data_source.GetDBType();
+  for (ReportStatement& statement : statements) {
+    statement.sql = PlaceParameters(statement.sql, parameters, dialect);
+  }
+  for (std::size_t i = 0; i < statements.size(); ++i) {
+    com::ScopedBstr rows;
+    data_source.QueryElements(statements[i].sql, statements[i].names, rows.out());
+    CXmlStringParser answer(rows.get());
+    const xercesc::DOMDocument* rows_document = answer.GetDocument();
+    if (rows_document == nullptr) throw CEMRException(std::u16string(u"装载XML内容错误."));
+    DOMElement* element = result.Append(result.root(), ResultName(i));
+    for (const DOMElement* row : ElementChildren(rows_document->getDocumentElement())) {
+      result.AppendCopy(element, row);
+    }
+  }
+}
+
+}  // namespace
+
+std::u16string BuildResultXml(CSingleDataSource& data_source, LONG report_id, BSTR request,
+                              BSTR client_info, ResultForm form) {
+  DomDocumentBuilder result(u"root");
+  const ReportParameters parameters = ParseResultParams(result, request, client_info);
+  AppendResultXml(result, data_source, report_id, parameters, form);
+  return result.Write();
+}
+
+}  // namespace korvalis::report
