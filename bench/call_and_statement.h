@@ -168,4 +168,39 @@ inline void RunRawStatement(benchmark::State& state, const std::string& path,
       static_cast<double>(rows) / static_cast<double>(std::max<int64_t>(state.iterations(), 1));
 }
 
+// Prepares, steps and finalizes the statement, reading every column as text, as a statement
+// new to the database runs; answers the first column of the first row ("" without one).
+inline std::string StepStatement(sqlite3* db, const std::string& sql) {
+  sqlite3_stmt* stmt = nullptr;
+  CheckSqlite(sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr), db);
+  std::string first;
+  bool first_row = true;
+  int rc;
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
+      const unsigned char* text = sqlite3_column_text(stmt, c);
+      if (first_row && c == 0 && text != nullptr) first = reinterpret_cast<const char*>(text);
+    }
+    first_row = false;
+  }
+  CheckSqlite(rc, db);
+  sqlite3_finalize(stmt);
+  return first;
+}
+
+// A plain connection to the database at `path`, set up as the embedded provider sets up its
+// own: the Oracle functions registered and the provider's settings applied.
+inline sqlite3* OpenAsProvider(const std::string& path) {
+  sqlite3* db = nullptr;
+  CheckSqlite(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr), db);
+  CheckSqlite(korvalis::db::RegisterOracleFunctions(db), db);
+  for (const char* pragma :
+       {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON",
+        "PRAGMA case_sensitive_like=ON", "PRAGMA cache_size=-16384", "PRAGMA mmap_size=268435456",
+        "PRAGMA temp_store=MEMORY"}) {
+    StepStatement(db, pragma);
+  }
+  return db;
+}
+
 }  // namespace korvalis::bench

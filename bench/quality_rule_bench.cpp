@@ -32,6 +32,7 @@ namespace {
 
 using korvalis::bench::CheckSqlite;
 using korvalis::bench::QueryPlan;
+using korvalis::bench::StepStatement;
 
 constexpr int kVisits = 10000;
 constexpr int kRulesPerVisit = 20;
@@ -257,37 +258,8 @@ std::string With(std::string sql, const std::vector<std::pair<std::string, std::
   return sql;
 }
 
-// Prepares, steps and finalizes the statement, reading every column as text; answers the
-// first column of the first row.
-std::string Step(sqlite3* db, const std::string& sql) {
-  sqlite3_stmt* stmt = nullptr;
-  CheckSqlite(sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr), db);
-  std::string first;
-  bool first_row = true;
-  int rc;
-  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-    for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
-      const unsigned char* text = sqlite3_column_text(stmt, c);
-      if (first_row && c == 0 && text != nullptr) first = reinterpret_cast<const char*>(text);
-    }
-    first_row = false;
-  }
-  CheckSqlite(rc, db);
-  sqlite3_finalize(stmt);
-  return first;
-}
-
 void BM_OpenThenCloseRawSqlite(benchmark::State& state) {
-  sqlite3* db = nullptr;
-  sqlite3_open_v2(TheHospital().path().c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
-  korvalis::db::RegisterOracleFunctions(db);
-  // The settings of the embedded provider's connections.
-  for (const char* pragma :
-       {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON",
-        "PRAGMA case_sensitive_like=ON", "PRAGMA cache_size=-16384", "PRAGMA mmap_size=268435456",
-        "PRAGMA temp_store=MEMORY"}) {
-    Step(db, pragma);
-  }
+  sqlite3* db = korvalis::bench::OpenAsProvider(TheHospital().path());
   const RawStatements statements(db);
   state.SetLabel(QueryPlan(db, statements.open_gate) + " | " + QueryPlan(db, statements.earliest));
   for (auto _ : state) {
@@ -295,28 +267,28 @@ void BM_OpenThenCloseRawSqlite(benchmark::State& state) {
     const RunValues v(run);
     const std::vector<std::pair<std::string, std::string>> visit = {
         {"'P#'", "'" + v.patient + "'"}, {"'E#'", "'" + v.event_no + "'"}};
-    Step(db, "BEGIN IMMEDIATE");
-    Step(db, With(statements.open_gate, visit));
-    Step(db, With(statements.finished, visit));
-    Step(db, With(statements.suspended, visit));
+    StepStatement(db, "BEGIN IMMEDIATE");
+    StepStatement(db, With(statements.open_gate, visit));
+    StepStatement(db, With(statements.finished, visit));
+    StepStatement(db, With(statements.suspended, visit));
     const std::string serial =
-        std::to_string(std::stol("0" + Step(db, With(statements.last_serial, visit))) + 1);
+        std::to_string(std::stol("0" + StepStatement(db, With(statements.last_serial, visit))) + 1);
     auto insert = visit;
     insert.insert(insert.end(), {{"987654321", serial},
                                  {"2099-01-01 00:00:01", v.trigger},
                                  {"2099-01-01 00:00:02", Minute(run + 1440)}});
-    Step(db, With(statements.insert, insert));
-    Step(db, "COMMIT");
+    StepStatement(db, With(statements.insert, insert));
+    StepStatement(db, "COMMIT");
 
-    Step(db, "BEGIN IMMEDIATE");
-    const std::string earliest = Step(db, With(statements.earliest, visit));
-    Step(db, With(statements.closed_by_record, visit));
+    StepStatement(db, "BEGIN IMMEDIATE");
+    const std::string earliest = StepStatement(db, With(statements.earliest, visit));
+    StepStatement(db, With(statements.closed_by_record, visit));
     auto update = visit;
     update.insert(update.end(), {{"987654321", earliest},
                                  {"2099-01-01 00:00:03", v.finish},
                                  {"'R#'", "'" + v.record + "'"}});
-    Step(db, With(statements.update, update));
-    Step(db, "COMMIT");
+    StepStatement(db, With(statements.update, update));
+    StepStatement(db, "COMMIT");
   }
   sqlite3_close(db);
   state.SetItemsProcessed(state.iterations());

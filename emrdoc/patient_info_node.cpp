@@ -14,7 +14,7 @@
 #include "foundation/single_data_source.h"
 #include "foundation/sql_text.h"
 #include "foundation/string_util.h"
-#include "foundation/xml_document.h"
+#include "foundation/xml_text.h"
 #include "platform/com/scoped_bstr.h"
 
 namespace {
@@ -30,19 +30,27 @@ struct Value {
   std::u16string code;
 };
 
-// The value document of a value: `code` before `value`.
-std::u16string ValueDocument(const Value& value) {
-  CXmlDocument document;
-  CXmlNode root = document.GetRootNode();
-  root.AppendChild(u"code", value.code);
-  root.AppendChild(u"value", value.text);
-  return kXmlDeclaration + root.GetXml();
+// Appends the element `name` holding `text`, empty as "<name/>".
+void AppendTextElement(std::u16string& document, std::u16string_view name,
+                       const std::u16string& text) {
+  document.append(u"<").append(name);
+  if (text.empty()) {
+    document.append(u"/>");
+    return;
+  }
+  document.append(u">");
+  korvalis::AppendXmlEscaped(document, text);
+  document.append(u"</").append(name).append(u">");
 }
 
-// The text of `root`/`value` of a value document.
-std::u16string ValueText(const std::u16string& document) {
-  CXmlDocument parsed(document, false, false);
-  return parsed.GetRootNode().GetChild(u"value").GetText();
+// The value document of a value, `code` before `value`, as the XML library writes it.
+std::u16string ValueDocument(const Value& value) {
+  std::u16string document = kXmlDeclaration;
+  document.append(u"<root>");
+  AppendTextElement(document, u"code", value.code);
+  AppendTextElement(document, u"value", value.text);
+  document.append(u"</root>");
+  return document;
 }
 
 // The BLOB as UTF-16 code units, without a leading byte-order mark.
@@ -83,6 +91,49 @@ bool IsWholeNumber(std::u16string_view id) {
   return korvalis::IsSqlNumber(id) && id.find(u'.') == std::u16string_view::npos;
 }
 
+Value DomainValue(CSingleDataSource* pDataSource, CBDomainManager& registry,
+                  const std::u16string& domain_id, BSTR bstrPatientID, BSTR bstrEventNo) {
+  if (!IsWholeNumber(domain_id)) return {};
+  std::vector<std::u16string> row;
+  pDataSource->Query(u"SELECT TYPE, DOMAIN FROM TELV_EMR_DOMAIN WHERE ID = " + domain_id, 2, row);
+  if (row.size() != 2) return {};
+  const ScopedBstr key(row[1]);
+  ScopedBstr value;
+  registry.GetValue(bstrPatientID, bstrEventNo, StringToInt(row[0]), key.get(), value.out());
+  return {value.text(), std::u16string()};
+}
+
+// The value of a node by the precedence of its related domain and its stored value.
+Value NodeValue(CSingleDataSource* pDataSource, CBDomainManager& registry, BSTR bstrPatientID,
+                BSTR bstrEventNo, BSTR bstrNodeID, VARIANT_BOOL vbCreating) {
+  std::vector<std::u16string> node;
+  pDataSource->Query(
+      u"SELECT RELATE_DOMAIN_ID, OLD_DOMAIN_ONCE FROM TELV_STD_PATIENT_INFO_NODE WHERE "
+      u"PATIENT_INFO_NODE_ID = " +
+          SqlQuoted(bstrNodeID),
+      2, node);
+  // The stored value, read at most once: within the call it cannot change.
+  std::optional<Value> stored;
+  const auto stored_value = [&]() -> Value& {
+    if (!stored) {
+      stored = ReadStoredValue(pDataSource, bstrNodeID, bstrPatientID, bstrEventNo, vbCreating);
+    }
+    return *stored;
+  };
+  if (node.size() == 2 && !node[0].empty()) {
+    bool ask_domain = true;
+    if (node[1] == u"1") {  // OLD_DOMAIN_ONCE: the stored value goes first
+      ask_domain =
+          IsDocTypeOne(pDataSource, bstrNodeID) ? vbCreating != 0 : stored_value().text.empty();
+    }
+    if (ask_domain) {
+      Value domain = DomainValue(pDataSource, registry, node[0], bstrPatientID, bstrEventNo);
+      if (!domain.text.empty()) return domain;
+    }
+  }
+  return std::move(stored_value());
+}
+
 }  // namespace
 
 void GetPatientInfoValue(CSingleDataSource* pDataSource, BSTR bstrNodeID, BSTR bstrPatientID,
@@ -99,40 +150,9 @@ bool GetPatientInfoNodeValue(CSingleDataSource* pDataSource, CBDomainManager* pR
     GetDiagnosisTree(pDataSource, bstrPatientID, bstrEventNo, bstrNodeID, pbstrAnswer);
     return true;
   }
-  std::vector<std::u16string> node;
-  pDataSource->Query(
-      u"SELECT RELATE_DOMAIN_ID, OLD_DOMAIN_ONCE FROM TELV_STD_PATIENT_INFO_NODE WHERE "
-      u"PATIENT_INFO_NODE_ID = " +
-          SqlQuoted(bstrNodeID),
-      2, node);
-  // The stored value, read at most once: within the call it cannot change.
-  std::optional<std::u16string> stored;
-  const auto stored_value = [&]() -> const std::u16string& {
-    if (!stored) {
-      stored = ValueDocument(
-          ReadStoredValue(pDataSource, bstrNodeID, bstrPatientID, bstrEventNo, vbCreating));
-    }
-    return *stored;
-  };
-  if (node.size() == 2 && !node[0].empty()) {
-    const bool once = node[1] == u"1";
-    bool ask_domain = true;
-    if (once) {
-      ask_domain = IsDocTypeOne(pDataSource, bstrNodeID) ? vbCreating != 0
-                                                         : ValueText(stored_value()).empty();
-    }
-    if (ask_domain) {
-      ScopedBstr domain_value;
-      GetDomainValueById(pDataSource, *pRegistry, node[0], bstrPatientID, bstrEventNo,
-                         domain_value.out());
-      if (!ValueText(domain_value.text()).empty()) {
-        korvalis::StoreBstrResult(pbstrAnswer, domain_value.text());
-        return true;
-      }
-    }
-  }
-  const std::u16string& answer = stored_value();
-  korvalis::StoreBstrResult(pbstrAnswer, answer.empty() ? kEmptyValueDocument : answer);
+  korvalis::StoreBstrResult(
+      pbstrAnswer, ValueDocument(NodeValue(pDataSource, *pRegistry, bstrPatientID, bstrEventNo,
+                                           bstrNodeID, vbCreating)));
   return true;
 }
 
@@ -151,18 +171,7 @@ bool GetDataElementValueXml(CSingleDataSource* pDataSource, CBDomainManager* pRe
 void GetDomainValueById(CSingleDataSource* pDataSource, CBDomainManager& registry,
                         const std::u16string& strDomainID, BSTR bstrPatientID, BSTR bstrEventNo,
                         BSTR* pbstrAnswer) {
-  Value value;
-  if (IsWholeNumber(strDomainID)) {
-    std::vector<std::u16string> row;
-    pDataSource->Query(u"SELECT TYPE, DOMAIN FROM TELV_EMR_DOMAIN WHERE ID = " + strDomainID, 2,
-                       row);
-    if (row.size() == 2) {
-      ScopedBstr key(row[1]);
-      ScopedBstr domain_value;
-      registry.GetValue(bstrPatientID, bstrEventNo, StringToInt(row[0]), key.get(),
-                        domain_value.out());
-      value.text = domain_value.text();
-    }
-  }
-  korvalis::StoreBstrResult(pbstrAnswer, ValueDocument(value));
+  korvalis::StoreBstrResult(
+      pbstrAnswer,
+      ValueDocument(DomainValue(pDataSource, registry, strDomainID, bstrPatientID, bstrEventNo)));
 }
