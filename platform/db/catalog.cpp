@@ -132,6 +132,21 @@ std::shared_ptr<const Catalog> Catalog::Load(sqlite3* db) {
   return catalog;
 }
 
+std::shared_ptr<const Catalog> Catalog::Make(std::vector<TableInfo> tables) {
+  auto catalog = std::make_shared<Catalog>();
+  for (TableInfo& table : tables) {
+    std::string key = AsciiUpper(table.name);
+    catalog->tables_.insert_or_assign(std::move(key), std::move(table));
+  }
+  for (auto& [name, info] : catalog->tables_) {
+    for (ColumnInfo& col : info.columns) {
+      col.origin_table = &info;
+      col.origin_column = &col;
+    }
+  }
+  return catalog;
+}
+
 const TableInfo* Catalog::FindTable(std::string_view name) const {
   auto it = tables_.find(name);
   if (it != tables_.end()) return &it->second;

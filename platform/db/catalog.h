@@ -51,6 +51,9 @@ class Catalog {
   // Reads the metadata tables; tables of the database that they do not describe are known by
   // name with columns of unknown type.
   static std::shared_ptr<const Catalog> Load(sqlite3* db);
+  // A catalog of `tables`, found by their names in upper case (the PostgreSQL provider reads
+  // them from its own metadata). Each column is its own origin.
+  static std::shared_ptr<const Catalog> Make(std::vector<TableInfo> tables);
 
   const TableInfo* FindTable(std::string_view name) const;
 

@@ -7,28 +7,26 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "platform/db/connection_string.h"
+#include "platform/db/postgres_connection.h"
 #include "platform/db/sqlite_connection.h"
 #include "platform/text/ascii.h"
 
 namespace korvalis::db {
 namespace {
 
+using ConnectionOpener = std::function<std::unique_ptr<Connection>()>;
+
 // Idle connections kept per initialisation string; more are closed when handed back.
 constexpr size_t kMaxIdle = 8;
 
-std::shared_ptr<EmbeddedDatabase> DatabaseFor(std::string_view init_string) {
-  ConnectionString cs = ConnectionString::Parse(init_string);
-  std::string provider = AsciiLower(cs.Get("Provider").value_or(""));
-  if (provider != "sqlite") {
-    throw DbError(kCannotConnect, "the provider '" + cs.Get("Provider").value_or("") +
-                                      "' is not available; use Provider=SQLite");
-  }
+std::shared_ptr<EmbeddedDatabase> EmbeddedDatabaseFor(const ConnectionString& cs) {
   std::optional<std::string> source = cs.Get("Data Source");
   if (!source || source->empty()) {
     throw DbError(kCannotConnect, "the initialisation string names no Data Source");
@@ -51,10 +49,51 @@ std::shared_ptr<EmbeddedDatabase> DatabaseFor(std::string_view init_string) {
   return database;
 }
 
+// The connections of one initialisation string share one catalog and schema generation.
+std::shared_ptr<PostgresDatabase> PostgresDatabaseFor(std::string_view init_string,
+                                                      const ConnectionString& cs) {
+  static std::mutex mutex;
+  static std::unordered_map<std::string, std::weak_ptr<PostgresDatabase>> databases;
+  std::lock_guard<std::mutex> lock(mutex);
+  std::weak_ptr<PostgresDatabase>& known = databases[std::string(init_string)];
+  std::shared_ptr<PostgresDatabase> database = known.lock();
+  if (!database) {
+    database = std::make_shared<PostgresDatabase>(cs);
+    known = database;
+  }
+  return database;
+}
+
+enum class ProviderKind { kSqlite, kPostgres };
+
+ProviderKind ProviderOf(const ConnectionString& cs) {
+  const std::string provider = AsciiLower(cs.Get("Provider").value_or(""));
+  if (provider == "sqlite") return ProviderKind::kSqlite;
+  if (provider == "postgresql" || provider == "postgres") return ProviderKind::kPostgres;
+  throw DbError(kCannotConnect, "the provider '" + cs.Get("Provider").value_or("") +
+                                    "' is not available; use Provider=SQLite or "
+                                    "Provider=PostgreSQL");
+}
+
+// Opens the connections of one initialisation string.
+ConnectionOpener OpenerFor(std::string_view init_string) {
+  const ConnectionString cs = ConnectionString::Parse(init_string);
+  if (ProviderOf(cs) == ProviderKind::kPostgres) {
+    std::shared_ptr<PostgresDatabase> database = PostgresDatabaseFor(init_string, cs);
+    return [database]() -> std::unique_ptr<Connection> {
+      return std::make_unique<PostgresConnection>(database);
+    };
+  }
+  std::shared_ptr<EmbeddedDatabase> database = EmbeddedDatabaseFor(cs);
+  return [database]() -> std::unique_ptr<Connection> {
+    return std::make_unique<SqliteConnection>(database);
+  };
+}
+
 }  // namespace
 
 struct PooledConnection::Entry {
-  std::shared_ptr<EmbeddedDatabase> database;
+  ConnectionOpener open;
   std::mutex mutex;
   std::vector<std::unique_ptr<Connection>> idle;
 };
@@ -122,19 +161,22 @@ PooledConnection ConnectionPools::Acquire(std::string_view init_string) {
   }
   if (!entry) {
     auto fresh = std::make_shared<PooledConnection::Entry>();
-    fresh->database = DatabaseFor(init_string);
+    fresh->open = OpenerFor(init_string);
     std::lock_guard<std::mutex> lock(mutex);
     entry = entries.emplace(std::string(init_string), fresh).first->second;
   }
-  {
-    std::lock_guard<std::mutex> lock(entry->mutex);
-    if (!entry->idle.empty()) {
-      std::unique_ptr<Connection> c = std::move(entry->idle.back());
+  for (;;) {
+    std::unique_ptr<Connection> c;
+    {
+      std::lock_guard<std::mutex> lock(entry->mutex);
+      if (entry->idle.empty()) break;
+      c = std::move(entry->idle.back());
       entry->idle.pop_back();
-      return PooledConnection(entry, std::move(c));
     }
+    // A connection the server closed while it waited is dropped, not handed out.
+    if (c->Alive()) return PooledConnection(entry, std::move(c));
   }
-  return PooledConnection(entry, std::make_unique<SqliteConnection>(entry->database));
+  return PooledConnection(entry, entry->open());
 }
 
 void ConnectionPools::Close(std::string_view init_string) {
@@ -155,11 +197,20 @@ void ConnectionPools::Close(std::string_view init_string) {
 }
 
 std::unique_ptr<Connection> OpenConnection(std::string_view init_string) {
-  return std::make_unique<SqliteConnection>(DatabaseFor(init_string));
+  return OpenerFor(init_string)();
+}
+
+bool IsServerDatabase(std::string_view init_string) {
+  return ProviderOf(ConnectionString::Parse(init_string)) == ProviderKind::kPostgres;
 }
 
 std::unique_ptr<Connection> CreateDatabase(std::string_view init_string) {
-  std::shared_ptr<EmbeddedDatabase> database = DatabaseFor(init_string);
+  const ConnectionString cs = ConnectionString::Parse(init_string);
+  if (ProviderOf(cs) == ProviderKind::kPostgres) {
+    throw DbError(kCannotConnect,
+                  "a PostgreSQL database is created on its server; open it with OpenConnection");
+  }
+  std::shared_ptr<EmbeddedDatabase> database = EmbeddedDatabaseFor(cs);
   if (database->in_memory()) return std::make_unique<SqliteConnection>(database);
   const std::string& path = database->path();
   // Creating the file exclusively is what refuses to overwrite: an existing database, or one

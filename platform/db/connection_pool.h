@@ -1,7 +1,10 @@
 // Connections pooled per initialisation string. `Provider=SQLite;Data Source=<file>` selects
 // the embedded database (":memory:" for a private in-memory one, shared by the connections of
-// its pool entry). A connection goes back to its pool when its handle ends; an open
-// transaction is rolled back first.
+// its pool entry); `Provider=PostgreSQL;Host=...;Port=...;Database=...;User ID=...;
+// Password=...` (or a libpq service name, URI or connection string in Data Source) a
+// PostgreSQL server (postgres_database.h). A connection goes back to its pool when its handle
+// ends; an open transaction is rolled back first. A server connection found lost when it is
+// taken from the pool is dropped and a new one opened.
 //
 // Thread-safety: Acquire may be called from any thread; a handle belongs to one thread at a
 // time.
@@ -53,6 +56,10 @@ class ConnectionPools {
 
 // A connection of its own, outside any pool (tools and tests). The database must exist.
 std::unique_ptr<Connection> OpenConnection(std::string_view init_string);
+
+// True when `init_string` names a PostgreSQL server. Throws DbError (kCannotConnect) for an
+// unknown provider or a malformed string.
+bool IsServerDatabase(std::string_view init_string);
 
 // Creates the database file that `init_string` names, readable and writable by its owner
 // only whatever the umask (its WAL files take the same mode), and opens a connection to it.

@@ -188,7 +188,15 @@ void Translator::EmitColumnDefinition(Statement& stmt, size_t i, NewTable* table
   if (i) out.append(", ");
   AppendQuotedName(name, &out);
   const SqlType type = TypeOfDeclared(col.type);
-  out.append(type == SqlType::kNumber ? " NUMERIC" : type == SqlType::kBlob ? " BLOB" : " TEXT");
+  if (pg_) {
+    // Numbers are exact decimals; dates keep whole seconds as Oracle's DATE does.
+    out.append(type == SqlType::kNumber ? " numeric"
+               : type == SqlType::kBlob ? " bytea"
+               : type == SqlType::kDate ? " timestamp(0)"
+                                        : " text");
+  } else {
+    out.append(type == SqlType::kNumber ? " NUMERIC" : type == SqlType::kBlob ? " BLOB" : " TEXT");
+  }
   if (col.not_null) out.append(" NOT NULL");
   if (col.default_value) {
     std::string v;
@@ -203,7 +211,8 @@ void Translator::EmitColumnDefinition(Statement& stmt, size_t i, NewTable* table
     std::string v;
     const Scope row_scope = RowScope(stmt);
     Emit(*col.generated, &row_scope, &v);
-    out.append(" GENERATED ALWAYS AS (").append(v).append(") VIRTUAL");
+    // PostgreSQL keeps computed columns stored: it has no virtual ones.
+    out.append(" GENERATED ALWAYS AS (").append(v).append(pg_ ? ") STORED" : ") VIRTUAL");
   }
   if (col.check) {
     std::string v;
@@ -341,14 +350,15 @@ Translation Translator::CreateView(Statement& stmt) {
                        : cols[i].type == SqlType::kBlob ? "BLOB"
                                                         : "VARCHAR2";
     tr.statements.push_back(
-        "INSERT OR IGNORE INTO KORVALIS_COLUMNS (TABLE_NAME, COLUMN_NAME, COLUMN_ID, DATA_TYPE, "
+        std::string(pg_ ? "INSERT" : "INSERT OR IGNORE") +
+        " INTO KORVALIS_COLUMNS (TABLE_NAME, COLUMN_NAME, COLUMN_ID, DATA_TYPE, "
         "DATA_LENGTH, NULLABLE) VALUES (" +
         SqlText(view) + ", " + SqlText(cols[i].name) + ", " + std::to_string(i + 1) + ", '" + type +
         "', " +
         (cols[i].type == SqlType::kNumber ? "22"
          : cols[i].type == SqlType::kDate ? "7"
                                           : "4000") +
-        ", 'Y')");
+        (pg_ ? ", 'Y') ON CONFLICT DO NOTHING" : ", 'Y')"));
   }
   return tr;
 }

@@ -20,14 +20,28 @@ struct DictionaryView {
   const char* name;
   std::string sql;
   TableInfo info;
+  std::string pg_sql;  // the same for PostgreSQL
 };
+
+// PostgreSQL's forms of SQLite's row order and constant condition.
+std::string ForPostgres(std::string sql) {
+  for (auto [from, to] : {std::pair<std::string_view, std::string_view>{"K.rowid", "K.ctid"},
+                          {"WHERE 0", "WHERE false"}}) {
+    for (size_t at = sql.find(from); at != std::string::npos; at = sql.find(from, at)) {
+      sql.replace(at, from.size(), to);
+      at += to.size();
+    }
+  }
+  return sql;
+}
 
 ColumnInfo Text(const char* name) { return ColumnInfo{name, SqlType::kText}; }
 ColumnInfo Number(const char* name) { return ColumnInfo{name, SqlType::kNumber}; }
 ColumnInfo Date(const char* name) { return ColumnInfo{name, SqlType::kDate}; }
 
 DictionaryView View(const char* name, std::string sql, std::vector<ColumnInfo> columns) {
-  DictionaryView v{name, std::move(sql), TableInfo{}};
+  std::string pg_sql = ForPostgres(sql);
+  DictionaryView v{name, std::move(sql), TableInfo{}, std::move(pg_sql)};
   v.info.name = name;
   v.info.is_view = true;
   v.info.columns = std::move(columns);
@@ -46,10 +60,12 @@ const std::vector<DictionaryView>& Views() {
         "C.CHAR_LENGTH AS \"CHAR_LENGTH\", "
         "CASE WHEN C.CHAR_LENGTH > 0 THEN 'B' END AS \"CHAR_USED\"";
     const std::vector<ColumnInfo> column_info = {
-        Text("TABLE_NAME"), Text("COLUMN_NAME"),   Text("DATA_TYPE"),      Number("DATA_LENGTH"),
-        Number("DATA_PRECISION"), Number("DATA_SCALE"), Text("NULLABLE"), Number("COLUMN_ID"),
-        Number("DEFAULT_LENGTH"), Text("DATA_DEFAULT"), Number("CHAR_LENGTH"), Text("CHAR_USED")};
-    const std::string column_order = " FROM KORVALIS_COLUMNS AS C ORDER BY C.TABLE_NAME, C.COLUMN_ID";
+        Text("TABLE_NAME"),    Text("COLUMN_NAME"),      Text("DATA_TYPE"),
+        Number("DATA_LENGTH"), Number("DATA_PRECISION"), Number("DATA_SCALE"),
+        Text("NULLABLE"),      Number("COLUMN_ID"),      Number("DEFAULT_LENGTH"),
+        Text("DATA_DEFAULT"),  Number("CHAR_LENGTH"),    Text("CHAR_USED")};
+    const std::string column_order =
+        " FROM KORVALIS_COLUMNS AS C ORDER BY C.TABLE_NAME, C.COLUMN_ID";
 
     std::vector<DictionaryView> v;
     v.push_back(View("USER_TAB_COLUMNS", columns + column_order, column_info));
@@ -65,7 +81,8 @@ const std::vector<DictionaryView>& Views() {
     v.push_back(View("DBA_COL_COMMENTS",
                      "SELECT " + owner +
                          " AS \"OWNER\", C.TABLE_NAME AS \"TABLE_NAME\", C.COLUMN_NAME AS "
-                         "\"COLUMN_NAME\", C.COMMENTS AS \"COMMENTS\"" + column_order,
+                         "\"COLUMN_NAME\", C.COMMENTS AS \"COMMENTS\"" +
+                         column_order,
                      {Text("OWNER"), Text("TABLE_NAME"), Text("COLUMN_NAME"), Text("COMMENTS")}));
 
     // A foreign key refers to the primary key of the table it names.
@@ -74,7 +91,8 @@ const std::vector<DictionaryView>& Views() {
         "SELECT " + owner +
             " AS \"OWNER\", K.CONSTRAINT_NAME AS \"CONSTRAINT_NAME\", K.CONSTRAINT_TYPE AS "
             "\"CONSTRAINT_TYPE\", K.TABLE_NAME AS \"TABLE_NAME\", K.SEARCH_CONDITION AS "
-            "\"SEARCH_CONDITION\", CASE WHEN K.CONSTRAINT_TYPE = 'R' THEN " + owner +
+            "\"SEARCH_CONDITION\", CASE WHEN K.CONSTRAINT_TYPE = 'R' THEN " +
+            owner +
             " END AS \"R_OWNER\", coalesce(K.R_CONSTRAINT_NAME, (SELECT P.CONSTRAINT_NAME FROM "
             "KORVALIS_CONSTRAINTS AS P WHERE P.TABLE_NAME = K.R_TABLE_NAME AND "
             "P.CONSTRAINT_TYPE = 'P')) AS \"R_CONSTRAINT_NAME\", K.DELETE_RULE AS "
@@ -85,9 +103,9 @@ const std::vector<DictionaryView>& Views() {
             "END AS \"INDEX_NAME\" FROM KORVALIS_CONSTRAINTS AS K ORDER BY K.TABLE_NAME, "
             "K.rowid",
         {Text("OWNER"), Text("CONSTRAINT_NAME"), Text("CONSTRAINT_TYPE"), Text("TABLE_NAME"),
-         Text("SEARCH_CONDITION"), Text("R_OWNER"), Text("R_CONSTRAINT_NAME"),
-         Text("DELETE_RULE"), Text("STATUS"), Text("DEFERRABLE"), Text("DEFERRED"),
-         Text("VALIDATED"), Text("GENERATED"), Text("INDEX_NAME")}));
+         Text("SEARCH_CONDITION"), Text("R_OWNER"), Text("R_CONSTRAINT_NAME"), Text("DELETE_RULE"),
+         Text("STATUS"), Text("DEFERRABLE"), Text("DEFERRED"), Text("VALIDATED"), Text("GENERATED"),
+         Text("INDEX_NAME")}));
 
     v.push_back(View("USER_CONS_COLUMNS",
                      "SELECT " + owner +
@@ -98,17 +116,17 @@ const std::vector<DictionaryView>& Views() {
                      {Text("OWNER"), Text("CONSTRAINT_NAME"), Text("TABLE_NAME"),
                       Text("COLUMN_NAME"), Number("POSITION")}));
 
-    v.push_back(View(
-        "DBA_2PC_PENDING",
-        "SELECT NULL AS \"LOCAL_TRAN_ID\", NULL AS \"GLOBAL_TRAN_ID\", NULL AS \"STATE\", "
-        "NULL AS \"MIXED\", NULL AS \"ADVICE\", NULL AS \"TRAN_COMMENT\", NULL AS "
-        "\"FAIL_TIME\", NULL AS \"FORCE_TIME\", NULL AS \"RETRY_TIME\", NULL AS \"OS_USER\", "
-        "NULL AS \"OS_TERMINAL\", NULL AS \"HOST\", NULL AS \"DB_USER\", NULL AS \"COMMIT#\" "
-        "WHERE 0",
-        {Text("LOCAL_TRAN_ID"), Text("GLOBAL_TRAN_ID"), Text("STATE"), Text("MIXED"),
-         Text("ADVICE"), Text("TRAN_COMMENT"), Date("FAIL_TIME"), Date("FORCE_TIME"),
-         Date("RETRY_TIME"), Text("OS_USER"), Text("OS_TERMINAL"), Text("HOST"),
-         Text("DB_USER"), Number("COMMIT#")}));
+    v.push_back(
+        View("DBA_2PC_PENDING",
+             "SELECT NULL AS \"LOCAL_TRAN_ID\", NULL AS \"GLOBAL_TRAN_ID\", NULL AS \"STATE\", "
+             "NULL AS \"MIXED\", NULL AS \"ADVICE\", NULL AS \"TRAN_COMMENT\", NULL AS "
+             "\"FAIL_TIME\", NULL AS \"FORCE_TIME\", NULL AS \"RETRY_TIME\", NULL AS \"OS_USER\", "
+             "NULL AS \"OS_TERMINAL\", NULL AS \"HOST\", NULL AS \"DB_USER\", NULL AS \"COMMIT#\" "
+             "WHERE 0",
+             {Text("LOCAL_TRAN_ID"), Text("GLOBAL_TRAN_ID"), Text("STATE"), Text("MIXED"),
+              Text("ADVICE"), Text("TRAN_COMMENT"), Date("FAIL_TIME"), Date("FORCE_TIME"),
+              Date("RETRY_TIME"), Text("OS_USER"), Text("OS_TERMINAL"), Text("HOST"),
+              Text("DB_USER"), Number("COMMIT#")}));
     return v;
   }();
   return views;
@@ -131,7 +149,7 @@ bool Translator::EmitDictionaryView(const TableRef& ref, Scope* scope, std::stri
   if (!view) return false;
   const Name& alias = ref.alias.empty() ? ref.table : ref.alias;
   out->push_back('(');
-  out->append(view->sql);
+  out->append(pg_ ? view->pg_sql : view->sql);
   out->append(") AS ");
   AppendQuotedName(alias.text, out);
   Source s;

@@ -1,11 +1,10 @@
 // INSERT, UPDATE, DELETE and the BLOB statements: values converted for the declared types
 // of their columns, table aliases and alias-qualified columns as Oracle allows them.
-#include "platform/db/sql_translator_internal.h"
-
 #include <cmath>
 
 #include "platform/db/ora_number.h"
 #include "platform/db/sql_error.h"
+#include "platform/db/sql_translator_internal.h"
 
 namespace korvalis::db {
 namespace detail {
@@ -71,6 +70,7 @@ void Translator::EmitValueFor(const ColumnInfo* column, const Expr& value, const
 
 Translation Translator::Insert(Statement& stmt) {
   const TableInfo* table = RequireTable(stmt.table);
+  UseTable(table);
   Translation tr{StatementKind::kInsert, {}, false};
   std::string out = "INSERT INTO ";
   AppendQuotedName(table->name, &out);
@@ -140,7 +140,7 @@ Translation Translator::Insert(Statement& stmt) {
       }
       out.append(" FROM (");
       out.append(inner);
-      out.push_back(')');
+      out.append(pg_ ? ") AS \"V$\"" : ")");
     }
   }
   tr.statements.push_back(std::move(out));
@@ -149,6 +149,7 @@ Translation Translator::Insert(Statement& stmt) {
 
 Translation Translator::Update(Statement& stmt) {
   const TableInfo* table = RequireTable(stmt.table);
+  UseTable(table);
   Translation tr{StatementKind::kUpdate, {}, false};
   std::string out = "UPDATE ";
   const Scope scope = TargetScope(stmt, table, &out);
@@ -194,7 +195,7 @@ Translation Translator::Update(Statement& stmt) {
       }
       out.append(" FROM (");
       out.append(inner);
-      out.append("))");
+      out.append(pg_ ? ") AS \"V$\")" : "))");
     }
   }
   if (stmt.where) {
@@ -208,6 +209,7 @@ Translation Translator::Update(Statement& stmt) {
 
 Translation Translator::Delete(Statement& stmt) {
   const TableInfo* table = RequireTable(stmt.table);
+  UseTable(table);
   Translation tr{StatementKind::kDelete, {}, false};
   std::string out = "DELETE FROM ";
   const Scope scope = TargetScope(stmt, table, &out);
@@ -248,17 +250,21 @@ BlobStatement Translator::Blob(Statement& stmt) {
   }
   std::string order;
   if (!stmt.select->order_by.empty()) EmitOrderBy(stmt.select->order_by, &scope, &order);
-  const std::string tail = order + " LIMIT " + std::to_string(limited ? std::min<int64_t>(limit, 1) : 1);
+  const std::string tail =
+      order + " LIMIT " + std::to_string(limited ? std::min<int64_t>(limit, 1) : 1);
   BlobStatement b;
   std::string alias = scope.sources[0].alias;
   std::string rowid;
   AppendQuotedName(alias, &rowid);
-  b.rowid_sql = "SELECT " + rowid + ".rowid FROM " + from + where + tail;
+  // PostgreSQL's row address (ctid) stays while the writing transaction holds the table.
+  const char* address = pg_ ? ".ctid" : ".rowid";
+  b.rowid_sql = "SELECT " + rowid + address + " FROM " + from + where + tail;
   b.update_sql = "UPDATE ";
   AppendQuotedName(table->name, &b.update_sql);
   b.update_sql.append(" SET ");
   AppendQuotedName(column_name, &b.update_sql);
-  b.update_sql.append(" = ?1 WHERE rowid = ?2");
+  b.update_sql.append(pg_ ? " = $1 WHERE ctid = $2::tid" : " = ?1 WHERE rowid = ?2");
+  b.tables.push_back(table->name);
   return b;
 }
 

@@ -5,16 +5,14 @@
 // the schema generation tells connections that their prepared statements are stale.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
 #include "platform/db/catalog.h"
 #include "platform/db/sql_translator.h"
+#include "platform/db/translation_cache.h"
 
 struct sqlite3;
 
@@ -30,10 +28,10 @@ class EmbeddedDatabase {
   const std::string& open_name() const { return open_name_; }
   bool in_memory() const { return in_memory_; }
 
-  uint64_t generation() const { return generation_.load(std::memory_order_acquire); }
+  uint64_t generation() const { return translations_.generation(); }
   // After DDL (or the rollback of a transaction that ran DDL): catalog and translations are
   // rebuilt on next use.
-  void SchemaChanged();
+  void SchemaChanged() { translations_.SchemaChanged(); }
 
   // The translation of `oracle_sql`, from the cache or made now; `db` reads the catalog when it
   // must be loaded. *seen_before (when given) tells whether the text was translated before.
@@ -46,17 +44,7 @@ class EmbeddedDatabase {
   std::string path_;
   std::string open_name_;
   bool in_memory_;
-  std::atomic<uint64_t> generation_{1};
-
-  std::mutex mutex_;
-  std::shared_ptr<const Catalog> catalog_;
-  uint64_t catalog_generation_ = 0;
-  struct TextHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
-  };
-  std::unordered_map<std::string, std::shared_ptr<const Translation>, TextHash, std::equal_to<>>
-      translations_;
+  TranslationCache translations_{Engine::kSqlite};
 };
 
 }  // namespace korvalis::db

@@ -261,7 +261,14 @@ void Translator::EmitComparedValue(SqlType compared_with, const Expr& value, con
       LiteralNumber(value, &v)) {
     AppendNumber(v, out);
   } else if (!AppendDateLiteral(compared_with, value, out)) {
-    Emit(value, scope, out);
+    const size_t start = out->size();
+    const SqlType t = Emit(value, scope, out);
+    if (pg_ && compared_with == SqlType::kDate && (t == SqlType::kNumber || t == SqlType::kText)) {
+      // PostgreSQL compares no date with another type: the value is read as a date (a number
+      // fails as Oracle fails, when it is compared).
+      out->insert(start, "ora_date_in(");
+      out->push_back(')');
+    }
   }
 }
 
@@ -283,7 +290,15 @@ SqlType Translator::EmitBetween(const Expr& e, const Scope* scope, std::string* 
 
 // LIKE (with its ESCAPE) and IS [NOT] NULL.
 SqlType Translator::EmitPattern(const Expr& e, const Scope* scope, std::string* out) {
-  Emit(*e.args[0], scope, out);
+  const size_t start = out->size();
+  const SqlType t = Emit(*e.args[0], scope, out);
+  if (pg_ && e.kind == ExprKind::kLike && t != SqlType::kText) {
+    // A number or a date matched against a pattern is matched as its text.
+    std::string value = out->substr(start);
+    PgAsText(t, &value);
+    out->resize(start);
+    out->append(value);
+  }
   if (e.kind == ExprKind::kIsNull) {
     out->append(e.negated ? " IS NOT NULL" : " IS NULL");
     return SqlType::kNumber;
@@ -293,6 +308,9 @@ SqlType Translator::EmitPattern(const Expr& e, const Scope* scope, std::string* 
   if (e.args.size() > 2) {
     out->append(" ESCAPE ");
     Emit(*e.args[2], scope, out);
+  } else if (pg_) {
+    // Oracle's LIKE has no escape character unless one is named; PostgreSQL's has '\'.
+    out->append(" ESCAPE ''");
   }
   return SqlType::kNumber;
 }
@@ -342,6 +360,7 @@ SqlType Translator::EmitPseudoColumn(const Expr& e, const Scope* scope, std::str
       out->append(scope->level_sql);
       return SqlType::kNumber;
     default:
+      reads_sysdate_ = true;
       out->append("ora_sysdate()");
       return SqlType::kDate;
   }
@@ -447,8 +466,20 @@ SqlType Translator::EmitComparison(const Expr& e, const Scope* scope, std::strin
   spans.rt = Emit(*e.args[1], scope, out);
   ConvertComparedText(e, &spans, out);
   ConvertComparedDate(e, &spans, out);
-  // Computed numbers compare as they are shown (15 significant digits), so that 0.1 + 0.2
-  // equals 0.3 as it does with Oracle's decimals.
+  auto number_or_text = [](SqlType t) { return t == SqlType::kText || t == SqlType::kNumber; };
+  if (pg_ && (spans.lt == SqlType::kDate) != (spans.rt == SqlType::kDate) &&
+      (number_or_text(spans.lt) || number_or_text(spans.rt))) {
+    // PostgreSQL compares no date with another type: the other value is read as a date (a
+    // number fails as Oracle fails, when it is compared).
+    const bool left_text = spans.lt != SqlType::kDate;
+    std::string left = out->substr(spans.l0, spans.l1 - spans.l0);
+    std::string right = out->substr(spans.r0);
+    std::string& text_side = left_text ? left : right;
+    text_side = "ora_date_in(" + text_side + ")";
+    RewriteComparison(e, &spans, left, right, out);
+  }
+  // Computed numbers compare as they are shown (15 significant digits here, Oracle's 38 on
+  // PostgreSQL), so that 0.1 + 0.2 equals 0.3 and a date difference times 86400 is whole.
   if (spans.lt == SqlType::kNumber && spans.rt == SqlType::kNumber) {
     auto computed = [](const Expr& operand) {
       return operand.kind == ExprKind::kBinary && (operand.text == "+" || operand.text == "-" ||
@@ -612,7 +643,14 @@ void Translator::EmitConcat(const std::vector<const Expr*>& parts, const Scope* 
     out->append("ora_concat(");
     for (size_t i = 0; i < parts.size(); ++i) {
       if (i) out->append(", ");
-      Emit(*parts[i], scope, out);
+      if (!pg_) {
+        Emit(*parts[i], scope, out);
+        continue;
+      }
+      // PostgreSQL concatenates texts: every other value becomes the text Oracle writes.
+      std::string part;
+      PgAsText(Emit(*parts[i], scope, &part), &part);
+      out->append(part);
     }
     out->push_back(')');
     return;
@@ -652,10 +690,13 @@ SqlType Translator::EmitSubquery(const Expr& e, const Scope* scope, std::string*
   // (SELECT CASE WHEN COUNT(*) OVER () > 1 THEN <error> ELSE "V" END FROM (query) LIMIT 1)
   out->append(
       "(SELECT CASE WHEN count(*) OVER () > 1 THEN ora_raise('ORA-01427: single-row "
-      "subquery returns more than one row') ELSE \"V\" END FROM (");
+      "subquery returns more than one row'");
+  // PostgreSQL's function answers with the type of its second argument, as the CASE needs.
+  out->append(pg_ ? ", \"V\")" : ")");
+  out->append(" ELSE \"V\" END FROM (");
   const std::vector<std::string> names{"V"};
   auto cols = EmitSelect(select, scope, out, &names);
-  out->append(") LIMIT 1)");
+  out->append(pg_ ? ") AS \"V$\" LIMIT 1)" : ") LIMIT 1)");
   return cols.empty() ? SqlType::kUnknown : cols[0].type;
 }
 

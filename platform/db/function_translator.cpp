@@ -147,6 +147,15 @@ SqlType Translator::EmitNvl(const Expr& e, const Scope* scope, std::string* out)
       if (type == SqlType::kDate && t == SqlType::kText) {
         out->insert(start, "ora_date_in(");
         out->push_back(')');
+      } else if (pg_ && type == SqlType::kText && t != SqlType::kText && t != SqlType::kNull) {
+        // PostgreSQL's coalesce wants one type: the replacement takes the first value's.
+        std::string value = out->substr(start);
+        PgAsText(t, &value);
+        out->resize(start);
+        out->append(value);
+      } else if (pg_ && type == SqlType::kNumber && t == SqlType::kText) {
+        out->insert(start, "ora_num(");
+        out->push_back(')');
       }
       if (type == SqlType::kNull) type = t;
     }
@@ -165,13 +174,22 @@ SqlType Translator::EmitFunction(const Expr& e, const Scope* scope, std::string*
   }
   if (const FunctionRow* row = FindRow(e.text)) {
     CheckArity(e, row->min_args, row->max_args);
-    out->append(row->printed);
+    // PostgreSQL names SQLite's unicode() ascii().
+    out->append(pg_ && e.text == "ASCII" ? "ascii" : row->printed);
     out->push_back('(');
     if (row->number_operands) {
       for (size_t i = 0; i < e.args.size(); ++i) {
         if (i) out->append(", ");
         EmitNumberOperand(*e.args[i], scope, out);
       }
+    } else if (pg_ && !e.args.empty() && row->printed != std::string_view("ora_num") &&
+               row->result != SqlType::kDate && e.text != "MONTHS_BETWEEN") {
+      // The text functions read a number or a date as the text Oracle writes for it.
+      std::string first;
+      PgAsText(Emit(*e.args[0], scope, &first), &first);
+      out->append(first);
+      if (e.args.size() > 1) out->append(", ");
+      EmitArgs(e, 1, scope, out);
     } else {
       EmitArgs(e, 0, scope, out);
     }
@@ -231,6 +249,7 @@ SqlType Translator::EmitAggregate(const Expr& e, const Scope* scope, std::string
   SqlType t;
   if (e.args[0]->kind == ExprKind::kStar) {
     if (f != "COUNT") throw SqlError("ORA-00936: missing expression");
+    if (pg_) out->push_back('*');
     t = SqlType::kNumber;
   } else {
     t = Emit(*e.args[0], scope, out);
@@ -277,6 +296,7 @@ SqlType Translator::EmitNullIf(const Expr& e, const Scope* scope, std::string* o
 SqlType Translator::EmitDecode(const Expr& e, const Scope* scope, std::string* out) {
   const size_t n = e.args.size();
   if (n < 3) CheckArity(e, 3, 3);
+  if (pg_) return PgDecode(e, scope, out);
   const bool numeric = TypeOf(*e.args[1], scope) == SqlType::kNumber;
   const char* key = numeric ? "ora_decode_num(" : "ora_decode_text(";
   out->append("CASE ");
@@ -404,7 +424,7 @@ SqlType Translator::EmitRandom(const Expr& e, const Scope* scope, std::string* o
 SqlType Translator::EmitEmptyLob(const Expr& e, const Scope*, std::string* out) {
   CheckArity(e, 0, 0);
   const bool blob = e.text == "EMPTY_BLOB";
-  out->append(blob ? "X''" : "NULL");
+  out->append(blob ? (pg_ ? "'\\x'::bytea" : "X''") : "NULL");
   return blob ? SqlType::kBlob : SqlType::kText;
 }
 

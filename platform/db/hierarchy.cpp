@@ -129,6 +129,37 @@ void AppendTree(const TreeParts& p, std::string* out) {
   out->append(") SELECT * FROM \"H$TREE\") AS ").append(p.alias);
 }
 
+// PostgreSQL's form: identities are row numbers, the ancestors and the sort path arrays of
+// them (arrays compare element by element, which is the depth-first pre-order).
+void AppendPostgresTree(const TreeParts& p, std::string* out) {
+  const std::string prior = std::string("\"") + kPrior + "\"";
+  const std::string id = p.alias + ".\"H$RID\"";
+  const std::string found_above = id + " = ANY(" + prior + ".\"H$IDS\")";
+  const std::string ancestors = prior + ".\"H$IDS\" || " + id;
+  out->append("(WITH RECURSIVE \"H$ROWS\" AS MATERIALIZED (");
+  out->append(p.rows);
+  out->append("), \"H$TREE\" AS (SELECT ").append(p.alias);
+  out->append(".*, 1 AS \"H$LEVEL\", ARRAY[").append(id);
+  out->append("] AS \"H$PATH\", ARRAY[").append(id);
+  out->append("] AS \"H$IDS\" FROM \"H$ROWS\" AS ").append(p.alias);
+  if (!p.start.empty()) out->append(" WHERE ").append(p.start);
+  out->append(" UNION ALL SELECT ").append(p.alias).append(".*, ");
+  out->append(prior).append(".\"H$LEVEL\" + 1, ");
+  out->append(prior).append(".\"H$PATH\" || ").append(id).append(", ");
+  if (p.nocycle) {
+    out->append(ancestors);
+  } else {
+    out->append("CASE WHEN ").append(found_above);
+    out->append(" THEN ora_raise('ORA-01436: CONNECT BY loop in user data', ");
+    out->append(ancestors).append(") ELSE ");
+    out->append(ancestors).append(" END");
+  }
+  out->append(" FROM \"H$TREE\" AS ").append(prior);
+  out->append(" JOIN \"H$ROWS\" AS ").append(p.alias).append(" ON ").append(p.connect);
+  if (p.nocycle) out->append(" WHERE NOT ").append(found_above);
+  out->append(") SELECT * FROM \"H$TREE\") AS ").append(p.alias);
+}
+
 }  // namespace
 
 // The rows of the single FROM item of a hierarchy, each with its identity: the rowid of a
@@ -140,14 +171,15 @@ std::string Translator::EmitHierarchyRows(TableRef& ref, const Scope* scope, Sou
     const TableInfo* table = RequireTable(ref.table);
     source->table = table;
     *stored_table = !table->is_view;
-    rows = *stored_table ? "SELECT *, rowid AS \"H$RID\" FROM "
-                         : "SELECT *, row_number() OVER () AS \"H$RID\" FROM ";
+    UseTable(table);
+    rows = *stored_table && !pg_ ? "SELECT *, rowid AS \"H$RID\" FROM "
+                                 : "SELECT *, row_number() OVER () AS \"H$RID\" FROM ";
     AppendQuotedName(table->name, &rows);
   } else {
     source->is_derived = true;
     rows = "SELECT *, row_number() OVER () AS \"H$RID\" FROM (";
     source->derived = EmitSelect(*ref.subquery, scope->parent, &rows);
-    rows.push_back(')');
+    rows.append(pg_ ? ") AS \"H$VIEW\"" : ")");
   }
   return rows;
 }
@@ -180,7 +212,11 @@ void Translator::EmitHierarchy(SelectCore& core, Scope* scope, std::string* out)
   connect_scope.level_sql = std::string("(\"") + kPrior + "\".\"H$LEVEL\" + 1)";
   Emit(*core.connect_by, &connect_scope, &parts.connect);
 
-  AppendTree(parts, out);
+  if (pg_) {
+    AppendPostgresTree(parts, out);
+  } else {
+    AppendTree(parts, out);
+  }
   scope->sources.push_back(std::move(source));
   scope->level_sql = parts.alias + ".\"H$LEVEL\"";
   if (!IsGrouped(core)) scope->hierarchy_order_sql = parts.alias + ".\"H$PATH\"";

@@ -72,6 +72,10 @@ class Connection {
   virtual void Commit() = 0;
   virtual void Rollback() = 0;
   virtual bool InTransaction() const = 0;
+
+  // False when the connection is known to be lost (a server connection the server closed
+  // while it was idle); a pool hands out no such connection.
+  virtual bool Alive() { return true; }
 };
 
 }  // namespace korvalis::db

@@ -62,7 +62,7 @@ void MoveRownumOutOfAggregates(sql::SelectCore& core) {
   if (!reads) return;
   if (core.from.size() != 1 || core.from[0].kind == TableRef::kJoin) {
     throw SqlError(
-        "ROWNUM in an aggregate over several tables is not supported by the embedded database",
+        "ROWNUM in an aggregate over several tables is not supported by the database layer",
         kNotSupported);
   }
   TableRef& item = core.from[0];

@@ -1,5 +1,6 @@
 #include "platform/db/sql_translator.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/db/ora_number.h"
@@ -12,7 +13,7 @@ namespace korvalis::db {
 namespace detail {
 
 [[noreturn]] void Refuse(const std::string& construct) {
-  throw SqlError(construct + " is not supported by the embedded database", kNotSupported);
+  throw SqlError(construct + " is not supported by the database layer", kNotSupported);
 }
 
 void AppendQuotedName(std::string_view name, std::string* out) {
@@ -226,7 +227,13 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
     AppendInteger(limit, out);
     if (wrap_core) out->append(" OFFSET 0");
   }
-  if (wrap_core) out->append(")");
+  if (wrap_core) {
+    out->push_back(')');
+    if (pg_) {
+      out->append(" AS ");
+      AppendQuotedName("V$" + std::to_string(++pg_view_number_), out);
+    }
+  }
   return columns;
 }
 
@@ -370,6 +377,7 @@ void Translator::EmitTableRef(TableRef& ref, Scope* scope, std::string* out) {
     case TableRef::kTable: {
       if (EmitDictionaryView(ref, scope, out)) return;
       const TableInfo* table = RequireTable(ref.table);
+      UseTable(table);
       AppendQuotedName(table ? table->name : ref.table.text, out);
       Source s;
       s.table = table;
@@ -392,6 +400,10 @@ void Translator::EmitTableRef(TableRef& ref, Scope* scope, std::string* out) {
         out->append(" AS ");
         AppendQuotedName(ref.alias.text, out);
         s.alias = AsciiUpper(ref.alias.text);
+      } else if (pg_) {
+        // PostgreSQL wants a name for every inline view; this one is never referred to.
+        out->append(" AS ");
+        AppendQuotedName("V$" + std::to_string(++pg_view_number_), out);
       }
       scope->sources.push_back(std::move(s));
       return;
@@ -400,7 +412,8 @@ void Translator::EmitTableRef(TableRef& ref, Scope* scope, std::string* out) {
       EmitTableRef(*ref.left, scope, out);
       switch (ref.join) {
         case sql::JoinKind::kInner:
-          out->append(" JOIN ");
+          // PostgreSQL's JOIN wants its condition; one without is a cross join.
+          out->append(pg_ && !ref.on && ref.using_columns.empty() ? " CROSS JOIN " : " JOIN ");
           break;
         case sql::JoinKind::kLeft:
           out->append(" LEFT JOIN ");
@@ -444,13 +457,29 @@ const TableInfo* Translator::RequireTable(const Name& name) {
   return table;
 }
 
+// Views count too: locking a view locks the tables it reads.
+void Translator::UseTable(const TableInfo* table) {
+  if (table != nullptr) tables_.push_back(table->name);
+}
+
 Translation Translator::Run(Statement& stmt) {
+  Translation tr = RunStatement(stmt);
+  std::sort(tables_.begin(), tables_.end());
+  tables_.erase(std::unique(tables_.begin(), tables_.end()), tables_.end());
+  tr.tables = std::move(tables_);
+  tr.reads_sysdate = reads_sysdate_;
+  return tr;
+}
+
+Translation Translator::RunStatement(Statement& stmt) {
   switch (stmt.kind) {
     case StatementKind::kSelect: {
       Translation tr{StatementKind::kSelect, {}, false};
       std::string out;
       out.reserve(statement_.size() + statement_.size() / 2);
-      EmitSelect(*stmt.select, nullptr, &out);
+      for (ColumnInfo& c : EmitSelect(*stmt.select, nullptr, &out)) {
+        tr.column_names.push_back(std::move(c.name));
+      }
       tr.statements.push_back(std::move(out));
       return tr;
     }
@@ -474,6 +503,7 @@ Translation Translator::Run(Statement& stmt) {
       return Drop(stmt);
     case StatementKind::kTruncate: {
       const TableInfo* table = RequireTable(stmt.table);
+      UseTable(table);
       Translation tr{StatementKind::kTruncate, {}, false};
       std::string out = "DELETE FROM ";
       AppendQuotedName(table->name, &out);
@@ -493,17 +523,18 @@ Translation Translator::Run(Statement& stmt) {
 
 }  // namespace detail
 
-Translation Translate(std::string_view oracle_sql, const Catalog& catalog) {
+Translation Translate(std::string_view oracle_sql, const Catalog& catalog, Engine engine) {
   auto stmt = sql::Parse(oracle_sql);
   RunRewritePasses(*stmt, catalog);
-  detail::Translator t(catalog, oracle_sql);
+  detail::Translator t(catalog, oracle_sql, engine);
   return t.Run(*stmt);
 }
 
-BlobStatement TranslateBlobSelect(std::string_view oracle_sql, const Catalog& catalog) {
+BlobStatement TranslateBlobSelect(std::string_view oracle_sql, const Catalog& catalog,
+                                  Engine engine) {
   auto stmt = sql::Parse(oracle_sql);
   RunRewritePasses(*stmt, catalog);
-  detail::Translator t(catalog, oracle_sql);
+  detail::Translator t(catalog, oracle_sql, engine);
   return t.Blob(*stmt);
 }
 

@@ -77,13 +77,15 @@ struct NewTable;
 
 class Translator {
  public:
-  Translator(const Catalog& catalog, std::string_view statement)
-      : catalog_(catalog), statement_(statement) {}
+  Translator(const Catalog& catalog, std::string_view statement, Engine engine)
+      : catalog_(catalog), statement_(statement), pg_(engine == Engine::kPostgres) {}
 
   Translation Run(Statement& stmt);
   BlobStatement Blob(Statement& stmt);
 
  private:
+  Translation RunStatement(Statement& stmt);
+
   // ---- queries ----
   // Prints a query; returns the names and types of its result columns.
   std::vector<ColumnInfo> EmitSelect(Select& select, const Scope* parent, std::string* out,
@@ -211,10 +213,21 @@ class Translator {
 
   const TableInfo* RequireTable(const Name& name);
 
+  // ---- the PostgreSQL printer's own forms (postgres_printer.cpp) ----
+  // A value of type `type` as text, as Oracle converts it (numbers without a mask, dates).
+  static void PgAsText(SqlType type, std::string* value_sql);
+  SqlType PgDecode(const Expr& e, const Scope* scope, std::string* out);
+  // Records a table of the schema that the statement reads or writes.
+  void UseTable(const TableInfo* table);
+
   const Catalog& catalog_;
   std::string_view statement_;
+  const bool pg_;
   // Set while a view is defined: the columns of its query keep where they come from.
   bool want_origins_ = false;
+  std::vector<std::string> tables_;
+  bool reads_sysdate_ = false;
+  int pg_view_number_ = 0;  // names of inline views that have none (PostgreSQL wants one)
 };
 
 }  // namespace detail

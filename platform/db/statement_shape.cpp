@@ -236,8 +236,8 @@ std::size_t MarkerNumber(std::string_view text, std::size_t count) {
   return k <= count ? k : 0;
 }
 
-bool BindMarkers(std::string* sqlite_sql, std::size_t count) {
-  const std::string& sql = *sqlite_sql;
+bool BindMarkers(std::string* translated, std::size_t count, char parameter) {
+  const std::string& sql = *translated;
   std::vector<bool> found(count + 1, false);
   std::string bound;
   bound.reserve(sql.size());
@@ -258,7 +258,7 @@ bool BindMarkers(std::string* sqlite_sql, std::size_t count) {
         if (k == 0) return false;
         found[k] = true;
         bound.append(sql, copied, i - copied);
-        bound.push_back('?');
+        bound.push_back(parameter);
         bound.append(std::to_string(k));
         copied = end;
       }
@@ -269,7 +269,7 @@ bool BindMarkers(std::string* sqlite_sql, std::size_t count) {
     if (!found[k]) return false;
   }
   bound.append(sql, copied, std::string::npos);
-  sqlite_sql->swap(bound);
+  translated->swap(bound);
   return true;
 }
 

@@ -10,8 +10,8 @@
 //
 // A value is replaced by a marker literal that the translator passes through as it passes any
 // literal; BindMarkers then turns each marker into its parameter. The names of columns written
-// as expressions hold the marker where the value stood: ColumnNameWithValues puts the value back. Where
-// the translation used a value in any other way, the text must run as it is written.
+// as expressions hold the marker where the value stood: ColumnNameWithValues puts the value back.
+// Where the translation used a value in any other way, the text must run as it is written.
 //
 // Thread-safety: pure functions.
 #pragma once
@@ -36,10 +36,10 @@ struct StatementShape {
 // or equality key; nullopt otherwise (the text runs as it is).
 std::optional<StatementShape> ShapeQuery(std::string_view oracle_sql);
 
-// Replaces, in the SQLite translation of a shape of `count` values, every marker literal by its
-// parameter ?k; markers in quoted names stay. False when a marker is missing or stands
-// anywhere else.
-bool BindMarkers(std::string* sqlite_sql, std::size_t count);
+// Replaces, in the translation of a shape of `count` values, every marker literal by its
+// parameter ?k (SQLite) or $k (PostgreSQL, `parameter` '$'); markers in quoted names stay.
+// False when a marker is missing or stands anywhere else.
+bool BindMarkers(std::string* sql, std::size_t count, char parameter = '?');
 
 // The name of a column of the shape's rows as the query's own text would have named it.
 std::string ColumnNameWithValues(std::string_view name, const std::vector<std::string>& literals);

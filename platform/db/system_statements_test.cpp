@@ -10,6 +10,7 @@
 
 #include "platform/db/connection_pool.h"
 #include "platform/db/script_runner.h"
+#include "platform/db/testing/engine_database.h"
 
 namespace korvalis::db {
 namespace {
@@ -43,32 +44,45 @@ void RunFolder(Connection& c, const std::filesystem::path& folder) {
   }
 }
 
-class SystemStatementsTest : public ::testing::Test {
+class SystemStatementsTest : public ::testing::TestWithParam<Engine> {
  protected:
   void SetUp() override {
-    c_ = OpenConnection("Provider=SQLite;Data Source=:memory:");
+    c_ = testing::OpenEmptyDatabase(GetParam());
     RunFolder(*c_, SourceDir() / "db" / "schema");
     RunFolder(*c_, SourceDir() / "db" / "install");
   }
   std::unique_ptr<Connection> c_;
 };
 
-TEST_F(SystemStatementsTest, EveryFormRunsOnTheSchema) {
-  auto statements = SplitScript(ReadFile(SourceDir() / "platform/db/testdata/system_statements.sql"));
+TEST_P(SystemStatementsTest, EveryFormRunsOnTheSchema) {
+  auto statements =
+      SplitScript(ReadFile(SourceDir() / "platform/db/testdata/system_statements.sql"));
   ASSERT_GT(statements.size(), 250u);
   int failures = 0;
   for (const ScriptStatement& s : statements) {
+    // A PostgreSQL server keeps no text index: its text searches are refused by name.
+    const bool text_search = s.text.find("CONTAINS(") != std::string::npos ||
+                             s.text.find("EXTRACTVALUE(") != std::string::npos ||
+                             s.text.find("EXTRACT(") != std::string::npos;
+    const bool refused = GetParam() == Engine::kPostgres && text_search;
     try {
       auto rows = c_->Execute(s.text);
       while (rows->Next()) {
       }
+      if (refused) ADD_FAILURE() << "line " << s.line << " ran on the server:\n  " << s.text;
     } catch (const DbError& e) {
+      if (refused && std::string(e.what()).find("on a PostgreSQL server is not supported") !=
+                         std::string::npos) {
+        continue;
+      }
       ++failures;
       ADD_FAILURE() << "line " << s.line << ": " << e.what() << "\n  " << s.text;
     }
   }
   EXPECT_EQ(failures, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, SystemStatementsTest, testing::kBothEngines, testing::EngineName);
 
 }  // namespace
 }  // namespace korvalis::db

@@ -60,6 +60,7 @@ bool Translator::EmitContainsCondition(const Expr& e, const Scope* scope, std::s
 SqlType Translator::EmitTextFunction(const Expr& e, const Scope* scope, std::string* out) {
   const std::string& f = e.text;
   const size_t n = e.args.size();
+  if (pg_) Refuse(f + " on a PostgreSQL server");
   if (f == "EXTRACTVALUE" || f == "EXTRACT") {
     if (n == 3) Refuse(f + " with namespaces");
     if (n != 2) throw SqlError("ORA-00909: invalid number of arguments for " + f);
@@ -150,6 +151,9 @@ Translator::TextIndexOf Translator::FindTextIndex(const Expr& column, const text
 Translation Translator::CreateTextIndex(Statement& stmt) {
   Translation tr{StatementKind::kCreateIndex, {}, true};
   const TableInfo* table = RequireTable(stmt.table);
+  // The server database keeps no text index: CONTAINS is refused there, and the statement
+  // that creates one (part of the schema) does nothing.
+  if (pg_) return tr;
   if (table->is_view) Refuse("a text index on a view");
   if (stmt.columns.size() != 1) {
     throw SqlError("ORA-29851: cannot build a domain index on more than one column");

@@ -74,7 +74,7 @@ bool PhraseIn(const std::vector<Unit>& phrase, const std::vector<Unit>& units) {
 }
 
 [[noreturn]] void NotSupported(const std::string& what) {
-  throw SqlError("the Oracle Text " + what + " is not supported by the embedded database",
+  throw SqlError("the Oracle Text " + what + " is not supported by the database layer",
                  kNotSupported);
 }
 

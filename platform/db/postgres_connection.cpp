@@ -1,0 +1,559 @@
+#include "platform/db/postgres_connection.h"
+
+#include <libpq-fe.h>
+#include <poll.h>
+
+#include <cstring>
+
+#include "platform/db/database_clock.h"
+#include "platform/db/ora_date.h"
+#include "platform/db/postgres_error.h"
+#include "platform/db/sql_translator.h"
+
+namespace korvalis::db {
+namespace {
+
+// PostgreSQL's type identifiers the rowset reads apart.
+constexpr Oid kByteaOid = 17;
+constexpr Oid kNumericOid = 1700;
+
+}  // namespace
+
+std::string_view OracleDecimal(std::string_view text, std::string* buffer) {
+  const bool negative = !text.empty() && text.front() == '-';
+  const std::string_view unsigned_text = negative ? text.substr(1) : text;
+  const size_t point = unsigned_text.find('.');
+  std::string digits(unsigned_text.substr(0, point));
+  size_t integer_digits = digits.size();
+  if (point != std::string_view::npos) digits.append(unsigned_text.substr(point + 1));
+  const size_t first = digits.find_first_not_of('0');
+  if (first != std::string::npos && digits.size() - first > kNumberDigits) {
+    // Rounded half up at the 38th significant digit.
+    const size_t cut = first + kNumberDigits;
+    const bool up = digits[cut] >= '5';
+    digits.resize(cut);
+    for (size_t i = cut; up && i-- > 0;) {
+      if (digits[i] != '9') {
+        ++digits[i];
+        break;
+      }
+      digits[i] = '0';
+      if (i == 0) {
+        digits.insert(digits.begin(), '1');
+        ++integer_digits;
+      }
+    }
+    if (digits.size() < integer_digits) digits.append(integer_digits - digits.size(), '0');
+  } else if (point == std::string_view::npos) {
+    return text;
+  }
+  buffer->clear();
+  if (negative) buffer->push_back('-');
+  buffer->append(digits, 0, integer_digits);
+  if (integer_digits == 0) buffer->push_back('0');
+  std::string fraction = digits.substr(std::min(integer_digits, digits.size()));
+  while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
+  if (!fraction.empty()) buffer->append(".").append(fraction);
+  if (*buffer == "-0") buffer->assign("0");
+  return *buffer;
+}
+
+namespace {
+
+// The rows of one statement, all received; owns its result.
+class PostgresRowset final : public Rowset {
+ public:
+  // `names`: the query's column names as Oracle reports them, when known.
+  PostgresRowset(PGresult* result, const std::vector<std::string>& names,
+                 const StatementShape* shape)
+      : result_(result), rows_(PQntuples(result)) {
+    const int n = PQnfields(result_);
+    names_.reserve(static_cast<size_t>(n));
+    types_.reserve(static_cast<size_t>(n));
+    const bool named = names.size() == static_cast<size_t>(n);
+    for (int i = 0; i < n; ++i) {
+      const std::string name = named ? names[static_cast<size_t>(i)] : PQfname(result_, i);
+      names_.push_back(shape != nullptr ? ColumnNameWithValues(name, shape->literals) : name);
+      types_.push_back(PQftype(result_, i));
+    }
+    buffers_.resize(static_cast<size_t>(n));
+  }
+  ~PostgresRowset() override { PQclear(result_); }
+
+  int ColumnCount() const override { return static_cast<int>(names_.size()); }
+  const std::string& ColumnName(int column) const override {
+    return names_[static_cast<size_t>(column)];
+  }
+  bool Next() override {
+    if (row_ + 1 >= rows_) {
+      row_ = rows_;
+      return false;
+    }
+    ++row_;
+    return true;
+  }
+  bool IsNull(int column) const override { return PQgetisnull(result_, row_, column) != 0; }
+  std::string_view Text(int column) const override {
+    if (IsNull(column)) return {};
+    const char* value = PQgetvalue(result_, row_, column);
+    const std::string_view text(value, static_cast<size_t>(PQgetlength(result_, row_, column)));
+    switch (types_[static_cast<size_t>(column)]) {
+      case kNumericOid:
+        return OracleDecimal(text, &buffers_[static_cast<size_t>(column)]);
+      case kByteaOid: {
+        size_t length = 0;
+        unsigned char* bytes =
+            PQunescapeBytea(reinterpret_cast<const unsigned char*>(value), &length);
+        std::string& b = buffers_[static_cast<size_t>(column)];
+        if (bytes == nullptr) throw DbError(kProviderFailed, "out of memory");
+        b.assign(reinterpret_cast<const char*>(bytes), length);
+        PQfreemem(bytes);
+        return b;
+      }
+      default:
+        return text;
+    }
+  }
+
+ private:
+  PGresult* result_;
+  int rows_;
+  int row_ = -1;
+  std::vector<std::string> names_;
+  std::vector<Oid> types_;
+  mutable std::vector<std::string> buffers_;
+};
+
+class EmptyRowset final : public Rowset {
+ public:
+  int ColumnCount() const override { return 0; }
+  const std::string& ColumnName(int) const override {
+    static const std::string kNone;
+    return kNone;
+  }
+  bool Next() override { return false; }
+  bool IsNull(int) const override { return true; }
+  std::string_view Text(int) const override { return {}; }
+};
+
+std::unique_ptr<Rowset> RowsOf(PGresult* result, const Translation& t,
+                               const StatementShape* shape) {
+  if (PQresultStatus(result) != PGRES_TUPLES_OK) {
+    PQclear(result);
+    return std::make_unique<EmptyRowset>();
+  }
+  return std::make_unique<PostgresRowset>(result, t.column_names, shape);
+}
+
+struct ResultGuard {
+  PGresult* result = nullptr;
+  ~ResultGuard() { PQclear(result); }
+};
+
+bool Writes(sql::StatementKind kind) {
+  return kind == sql::StatementKind::kInsert || kind == sql::StatementKind::kUpdate ||
+         kind == sql::StatementKind::kDelete || kind == sql::StatementKind::kTruncate;
+}
+
+void AppendQuoted(std::string_view name, std::string* out) {
+  out->push_back('"');
+  for (char c : name) {
+    if (c == '"') out->push_back('"');
+    out->push_back(c);
+  }
+  out->push_back('"');
+}
+
+constexpr const char* kSavepoint = "SAVEPOINT korvalis_statement";
+constexpr const char* kRelease = "RELEASE SAVEPOINT korvalis_statement";
+constexpr const char* kUndoStatement =
+    "ROLLBACK TO SAVEPOINT korvalis_statement; RELEASE SAVEPOINT korvalis_statement";
+
+}  // namespace
+
+PostgresConnection::PostgresConnection(std::shared_ptr<PostgresDatabase> database)
+    : database_(std::move(database)), conn_(database_->Connect()) {}
+
+PostgresConnection::~PostgresConnection() { PQfinish(conn_); }
+
+bool PostgresConnection::Alive() {
+  if (PQstatus(conn_) != CONNECTION_OK) return false;
+  // An idle connection has nothing to read unless the server closed it (or said why).
+  pollfd ready{PQsocket(conn_), POLLIN, 0};
+  if (::poll(&ready, 1, 0) > 0) {
+    if (PQconsumeInput(conn_) == 0) return false;
+    if (PQisBusy(conn_) == 0) {
+      while (PGresult* stray = PQgetResult(conn_)) PQclear(stray);
+    }
+  }
+  return PQstatus(conn_) == CONNECTION_OK;
+}
+
+void PostgresConnection::CheckOpen() {
+  if (PQstatus(conn_) == CONNECTION_OK) return;
+  open_ = false;
+  pending_begin_.clear();
+  throw DbError(kProviderFailed,
+                "ORA-03113: end-of-file on communication channel (the connection to the "
+                "PostgreSQL server is lost) [SQLSTATE 08006]");
+}
+
+void PostgresConnection::Send(const char* sql) {
+  ResultGuard r{PQexec(conn_, sql)};
+  const ExecStatusType status = PQresultStatus(r.result);
+  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+    throw PostgresError(r.result, conn_);
+  }
+}
+
+std::shared_ptr<const Translation> PostgresConnection::Translate(std::string_view sql,
+                                                                 bool* seen_before) {
+  return database_->Translate(sql, conn_, seen_before);
+}
+
+std::unique_ptr<Rowset> PostgresConnection::Execute(std::string_view sql) {
+  CheckOpen();
+  if (!last_shape_known_ || sql != last_text_) {
+    last_shape_known_ = false;
+    last_shape_ = ShapeQuery(sql);
+    last_text_.assign(sql);
+    last_shape_known_ = true;
+  }
+  if (last_shape_) {
+    if (std::unique_ptr<Rowset> rows = Run(last_shape_->text, &*last_shape_)) return rows;
+  }
+  return Run(sql, nullptr);
+}
+
+std::unique_ptr<Rowset> PostgresConnection::Run(std::string_view sql, const StatementShape* shape) {
+  bool seen_before = false;
+  std::shared_ptr<const Translation> t;
+  if (shape == nullptr) {
+    t = Translate(sql, &seen_before);
+  } else {
+    // A shape that does not translate to one plain query leaves the text to run as written,
+    // which also reports any failure in the text's own words.
+    try {
+      t = Translate(sql, &seen_before);
+    } catch (const DbError&) {
+      return nullptr;
+    }
+    if (t->statements.size() != 1 || t->changes_schema || t->kind == sql::StatementKind::kCommit ||
+        t->kind == sql::StatementKind::kRollback) {
+      return nullptr;
+    }
+  }
+  if (std::unique_ptr<Rowset> done = RunTransactionControl(*t)) return done;
+  if (t->kind == sql::StatementKind::kRollbackForce) return std::make_unique<EmptyRowset>();
+  if (t->statements.size() != 1 || t->changes_schema) return RunUnit(*t);
+  Request statement;
+  statement.sql = t->statements[0];
+  if (shape != nullptr) {
+    if (!BindMarkers(&statement.sql, shape->values.size(), '$')) return nullptr;
+    statement.values.assign(shape->values.begin(), shape->values.end());
+  }
+  if (seen_before || shape != nullptr) {
+    statement.prepared = PreparedName(statement.sql, &statement.prepare);
+  }
+  const bool lock = Writes(t->kind) || (InTransaction() && mode_ == TransactionMode::kWriting);
+  try {
+    return RowsOf(RunStatements({std::move(statement)}, t->tables, lock, t->reads_sysdate), *t,
+                  shape);
+  } catch (const DbError& e) {
+    // A shape whose parameters the server cannot type runs as written instead.
+    if (shape != nullptr && e.code() == kErrorsInCommand) return nullptr;
+    throw;
+  }
+}
+
+std::unique_ptr<Rowset> PostgresConnection::RunTransactionControl(const Translation& t) {
+  if (t.kind != sql::StatementKind::kCommit && t.kind != sql::StatementKind::kRollback) {
+    return nullptr;
+  }
+  if (subordinate_ && InTransaction()) {
+    throw DbError(kProviderFailed, "ORA-02089: COMMIT is not allowed in a subordinate session");
+  }
+  if (InTransaction()) {
+    const TransactionMode mode = mode_;
+    if (t.kind == sql::StatementKind::kCommit) {
+      Commit();
+    } else {
+      Rollback();
+    }
+    Begin(mode);
+  }
+  return std::make_unique<EmptyRowset>();
+}
+
+std::unique_ptr<Rowset> PostgresConnection::RunUnit(const Translation& t) {
+  std::vector<Request> statements;
+  for (const std::string& s : t.statements) statements.push_back(Request{s});
+  const bool lock = Writes(t.kind) || (InTransaction() && mode_ == TransactionMode::kWriting);
+  ResultGuard result{RunStatements(std::move(statements), t.tables, lock, t.reads_sysdate)};
+  if (t.changes_schema) {
+    database_->SchemaChanged();
+    if (InTransaction()) schema_changed_in_transaction_ = true;
+  }
+  return std::make_unique<EmptyRowset>();
+}
+
+std::string PostgresConnection::PreparedName(const std::string& text, bool* prepare) {
+  const uint64_t generation = database_->generation();
+  auto it = prepared_.find(text);
+  if (it != prepared_.end() && it->second.generation == generation) {
+    *prepare = false;
+    return it->second.name;
+  }
+  // Statements prepared before the schema changed, or too many of them: all are dropped.
+  if (it != prepared_.end() || prepared_.size() >= kMaxPrepared) {
+    prepared_.clear();
+    deallocate_all_ = true;
+  }
+  std::string name = "korvalis_" + std::to_string(++next_prepared_);
+  prepared_[text] = Prepared{name, generation};
+  *prepare = true;
+  return name;
+}
+
+pg_result* PostgresConnection::RunStatements(std::vector<Request> statements,
+                                             const std::vector<std::string>& tables,
+                                             bool lock_tables, bool reads_sysdate) {
+  CheckOpen();
+  std::vector<Request> requests;
+  if (deallocate_all_) {
+    requests.push_back(Request{"DEALLOCATE ALL"});
+    deallocate_all_ = false;
+  }
+  const bool in_transaction = InTransaction();
+  // A unit that writes outside any transaction is one of its own, so that its locks hold
+  // until it ends.
+  const bool own = !in_transaction && (lock_tables || statements.size() > 1);
+  if (!pending_begin_.empty()) requests.push_back(Request{pending_begin_});
+  if (own) requests.push_back(Request{"BEGIN ISOLATION LEVEL READ COMMITTED"});
+  if (in_transaction) requests.push_back(Request{kSavepoint});
+  std::vector<std::string> locking;
+  if (lock_tables) {
+    for (const std::string& table : tables) {
+      if (!locked_.contains(table)) locking.push_back(table);
+    }
+  }
+  if (!locking.empty()) {
+    std::string lock = "LOCK TABLE ";
+    for (size_t i = 0; i < locking.size(); ++i) {
+      if (i) lock.append(", ");
+      AppendQuoted(locking[i], &lock);
+    }
+    lock.append(" IN SHARE ROW EXCLUSIVE MODE");
+    requests.push_back(Request{std::move(lock)});
+  }
+  if (reads_sysdate) {
+    Request clock{"SELECT set_config('korvalis.sysdate', $1, true)"};
+    clock.values.emplace_back(FormatDate(CurrentDatabaseTime()));
+    requests.push_back(std::move(clock));
+  }
+  const size_t first_statement = requests.size();
+  for (Request& s : statements) requests.push_back(std::move(s));
+  const size_t last_statement = requests.size() - 1;
+  if (in_transaction) requests.push_back(Request{kRelease});
+  if (own) requests.push_back(Request{"COMMIT"});
+  try {
+    pg_result* result = RunPipeline(requests, last_statement);
+    if (!pending_begin_.empty()) {
+      pending_begin_.clear();
+      open_ = true;
+    }
+    if (in_transaction) locked_.insert(locking.begin(), locking.end());
+    return result;
+  } catch (const DbError&) {
+    // Statements prepared in the failed round trip may not exist.
+    for (size_t i = first_statement; i < requests.size(); ++i) {
+      if (requests[i].prepare) prepared_.erase(requests[i].sql);
+    }
+    const PGTransactionStatusType status = PQtransactionStatus(conn_);
+    const bool server_open = status == PQTRANS_INTRANS || status == PQTRANS_INERROR;
+    if (!pending_begin_.empty() && server_open) {
+      pending_begin_.clear();
+      open_ = true;
+    }
+    if (status == PQTRANS_INERROR) {
+      // Only the statement's own work is undone; the transaction goes on.
+      if (in_transaction) {
+        PQclear(PQexec(conn_, kUndoStatement));
+      } else {
+        PQclear(PQexec(conn_, "ROLLBACK"));
+      }
+    }
+    throw;
+  }
+}
+
+pg_result* PostgresConnection::RunPipeline(std::vector<Request>& requests, size_t wanted) {
+  if (PQenterPipelineMode(conn_) != 1) throw PostgresError(nullptr, conn_);
+  for (const Request& r : requests) {
+    std::vector<const char*> values;
+    std::vector<int> lengths, formats;
+    for (size_t i = 0; i < r.values.size(); ++i) {
+      values.push_back(r.values[i] ? r.values[i]->data() : nullptr);
+      lengths.push_back(r.values[i] ? static_cast<int>(r.values[i]->size()) : 0);
+      formats.push_back(i < r.binary.size() && r.binary[i] ? 1 : 0);
+    }
+    const int n = static_cast<int>(values.size());
+    int sent;
+    if (r.prepared.empty()) {
+      sent = PQsendQueryParams(conn_, r.sql.c_str(), n, nullptr, values.data(), lengths.data(),
+                               formats.data(), 0);
+    } else {
+      sent = !r.prepare || PQsendPrepare(conn_, r.prepared.c_str(), r.sql.c_str(), n, nullptr);
+      if (sent) {
+        sent = PQsendQueryPrepared(conn_, r.prepared.c_str(), n, values.data(), lengths.data(),
+                                   formats.data(), 0);
+      }
+    }
+    if (!sent) {
+      DbError e = PostgresError(nullptr, conn_);
+      open_ = false;
+      throw e;
+    }
+  }
+  if (PQpipelineSync(conn_) != 1) throw PostgresError(nullptr, conn_);
+  // Each request answers with its results and then a null; a prepared one first answers for
+  // the preparation. After a failure the server skips the rest up to the sync.
+  PGresult* kept = nullptr;
+  std::optional<DbError> failure;
+  for (size_t i = 0; i < requests.size(); ++i) {
+    const int answers = requests[i].prepare ? 2 : 1;
+    for (int a = 0; a < answers; ++a) {
+      PGresult* first = nullptr;
+      while (PGresult* r = PQgetResult(conn_)) {
+        if (first == nullptr) {
+          first = r;
+        } else {
+          PQclear(r);
+        }
+      }
+      const ExecStatusType status = first ? PQresultStatus(first) : PGRES_FATAL_ERROR;
+      if (status == PGRES_FATAL_ERROR && !failure) failure = PostgresError(first, conn_);
+      if (i == wanted && a == answers - 1 &&
+          (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK)) {
+        kept = first;
+      } else {
+        PQclear(first);
+      }
+    }
+  }
+  PGresult* sync = PQgetResult(conn_);
+  const bool synced = sync != nullptr && PQresultStatus(sync) == PGRES_PIPELINE_SYNC;
+  PQclear(sync);
+  if (!synced || PQexitPipelineMode(conn_) != 1) {
+    if (!failure) failure = PostgresError(nullptr, conn_);
+  }
+  if (failure) {
+    PQclear(kept);
+    throw *failure;
+  }
+  return kept;
+}
+
+BlobValue PostgresConnection::ReadBlob(std::string_view sql) {
+  // Any query reads: inline views, joins and views included. Only writing needs one table.
+  if (Translate(sql)->kind != sql::StatementKind::kSelect) {
+    throw SqlError("a BLOB read of a statement that is not a query is not supported",
+                   kNotSupported);
+  }
+  std::unique_ptr<Rowset> rows = Execute(sql);
+  BlobValue value;
+  if (rows->ColumnCount() == 0 || !rows->Next()) return value;
+  if (rows->IsNull(0)) {
+    value.state = BlobValue::kNull;
+    return value;
+  }
+  value.state = BlobValue::kBytes;
+  value.bytes.assign(rows->Text(0));
+  return value;
+}
+
+bool PostgresConnection::WriteBlob(std::string_view sql, std::optional<std::string_view> bytes) {
+  CheckOpen();
+  const BlobStatement b =
+      TranslateBlobSelect(sql, *database_->CurrentCatalog(conn_), Engine::kPostgres);
+  // The row's address holds while the table is locked: both statements run in one transaction.
+  const bool own = !InTransaction();
+  if (own) Begin(TransactionMode::kWriting);
+  try {
+    ResultGuard found{RunStatements({Request{b.rowid_sql}}, b.tables, true, false)};
+    if (PQntuples(found.result) == 0) {
+      if (own) Commit();
+      return false;
+    }
+    Request update{b.update_sql};
+    if (bytes) {
+      update.values.emplace_back(std::string(*bytes));
+    } else {
+      update.values.emplace_back(std::nullopt);
+    }
+    update.values.emplace_back(std::string(PQgetvalue(found.result, 0, 0)));
+    update.binary = {true, false};
+    ResultGuard written{RunStatements({std::move(update)}, b.tables, true, false)};
+    if (own) Commit();
+    return true;
+  } catch (...) {
+    if (own) {
+      try {
+        Rollback();
+      } catch (const DbError&) {
+        // The pool drops a connection that cannot roll back.
+      }
+    }
+    throw;
+  }
+}
+
+void PostgresConnection::Begin(TransactionMode mode) {
+  if (InTransaction()) throw DbError(kProviderFailed, "a transaction is already open");
+  CheckOpen();
+  pending_begin_ = mode == TransactionMode::kWriting ? "BEGIN ISOLATION LEVEL READ COMMITTED"
+                                                     : "BEGIN ISOLATION LEVEL REPEATABLE READ";
+  mode_ = mode;
+  subordinate_ = false;
+  schema_changed_in_transaction_ = false;
+  locked_.clear();
+}
+
+void PostgresConnection::BeginSubordinate(TransactionMode mode) {
+  Begin(mode);
+  subordinate_ = true;
+}
+
+void PostgresConnection::Commit() {
+  if (!InTransaction()) return;
+  pending_begin_.clear();
+  subordinate_ = false;
+  locked_.clear();
+  if (!open_) return;  // no statement ran: nothing to commit
+  open_ = false;
+  schema_changed_in_transaction_ = false;
+  ResultGuard r{PQexec(conn_, "COMMIT")};
+  if (PQresultStatus(r.result) != PGRES_COMMAND_OK) throw PostgresError(r.result, conn_);
+  // The server answers ROLLBACK to the COMMIT of a transaction that failed.
+  if (std::strcmp(PQcmdStatus(r.result), "COMMIT") != 0) {
+    throw DbError(kProviderFailed, "ORA-02091: transaction rolled back");
+  }
+}
+
+void PostgresConnection::Rollback() {
+  if (!InTransaction()) return;
+  pending_begin_.clear();
+  subordinate_ = false;
+  locked_.clear();
+  if (schema_changed_in_transaction_) {
+    database_->SchemaChanged();
+    schema_changed_in_transaction_ = false;
+  }
+  if (!open_) return;
+  open_ = false;
+  Send("ROLLBACK");
+}
+
+bool PostgresConnection::InTransaction() const { return open_ || !pending_begin_.empty(); }
+
+}  // namespace korvalis::db

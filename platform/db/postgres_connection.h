@@ -1,0 +1,113 @@
+// The PostgreSQL provider: one libpq connection that runs Oracle SQL through the front end's
+// PostgreSQL printer. Each statement goes to the server in one round trip (a libpq pipeline)
+// with what it needs around it: the transaction's start, a savepoint so that a failing
+// statement undoes only itself as in Oracle, the table locks below, and the database clock's
+// time for SYSDATE. A translated text met again, or a query's shape, keeps a prepared
+// statement of the connection; the values of a shape are bound as parameters.
+//
+// Transactions, without one lock for the whole database:
+//   reading  REPEATABLE READ: one snapshot for the whole call, never blocked by writers;
+//   writing  READ COMMITTED, and before each statement every table it reads or writes that
+//            the transaction does not hold yet is locked in SHARE ROW EXCLUSIVE mode (the
+//            tables of one statement in name order). Writers of one table take turns, so a
+//            MAX(ID) + 1 read, and any value read before a write, stays valid until commit;
+//            readers are never blocked; writers of other tables run in parallel. A deadlock
+//            between two writers that take tables in opposite orders is broken by the server
+//            (ORA-00060 for one of them, whose call fails and is rolled back).
+// A statement that writes outside any transaction, or in a reading one, locks its tables the
+// same way for itself.
+//
+// Thread-safety: one thread at a time (see provider.h).
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "platform/db/postgres_database.h"
+#include "platform/db/provider.h"
+#include "platform/db/statement_shape.h"
+
+struct pg_conn;
+struct pg_result;
+
+namespace korvalis::db {
+
+class PostgresConnection final : public Connection {
+ public:
+  // Connects; throws DbError (kCannotConnect).
+  explicit PostgresConnection(std::shared_ptr<PostgresDatabase> database);
+  ~PostgresConnection() override;
+  PostgresConnection(const PostgresConnection&) = delete;
+  PostgresConnection& operator=(const PostgresConnection&) = delete;
+
+  std::unique_ptr<Rowset> Execute(std::string_view sql) override;
+  BlobValue ReadBlob(std::string_view sql) override;
+  bool WriteBlob(std::string_view sql, std::optional<std::string_view> bytes) override;
+  void Begin(TransactionMode mode) override;
+  void BeginSubordinate(TransactionMode mode) override;
+  void Commit() override;
+  void Rollback() override;
+  bool InTransaction() const override;
+  bool Alive() override;
+
+  // One request of a pipeline: a statement with its parameters (text, or binary where
+  // `binary` says so), run as a prepared statement when `prepared` names one.
+  struct Request {
+    std::string sql;
+    std::vector<std::optional<std::string>> values;  // nullopt: NULL
+    std::vector<bool> binary;
+    std::string prepared;  // the prepared statement's name; empty: run unnamed
+    bool prepare = false;  // prepare `prepared` from `sql` first
+  };
+
+ private:
+  std::unique_ptr<Rowset> Run(std::string_view sql, const StatementShape* shape);
+  std::unique_ptr<Rowset> RunTransactionControl(const Translation& t);
+  std::unique_ptr<Rowset> RunUnit(const Translation& t);
+  std::shared_ptr<const Translation> Translate(std::string_view sql, bool* seen_before = nullptr);
+  // Runs `statements` as one unit with the requests they need around them; returns the last
+  // one's result (owned by the caller). Throws DbError, after undoing the unit's own work.
+  pg_result* RunStatements(std::vector<Request> statements, const std::vector<std::string>& tables,
+                           bool lock_tables, bool reads_sysdate);
+  // Sends `requests` in one round trip; returns the result of requests[wanted], or throws the
+  // first failure's DbError once every result is read.
+  pg_result* RunPipeline(std::vector<Request>& requests, size_t wanted);
+  // The prepared statement for `text`: its name, and whether it must be prepared first.
+  std::string PreparedName(const std::string& text, bool* prepare);
+  void Send(const char* sql);
+  void CheckOpen();
+
+  std::shared_ptr<PostgresDatabase> database_;
+  pg_conn* conn_ = nullptr;
+  TransactionMode mode_ = TransactionMode::kReading;
+  bool subordinate_ = false;
+  // BEGIN waits for the transaction's first statement, in whose round trip it goes.
+  std::string pending_begin_;
+  bool open_ = false;  // the server holds an open transaction of ours
+  bool schema_changed_in_transaction_ = false;
+  std::unordered_set<std::string> locked_;  // tables the open transaction holds
+  // Prepared statements by translated text, with the schema generation they were made for.
+  struct Prepared {
+    std::string name;
+    uint64_t generation = 0;
+  };
+  std::unordered_map<std::string, Prepared> prepared_;
+  int next_prepared_ = 0;
+  bool deallocate_all_ = false;  // the next round trip drops every prepared statement first
+  std::string last_text_;
+  std::optional<StatementShape> last_shape_;
+  bool last_shape_known_ = false;
+  static constexpr size_t kMaxPrepared = 256;
+};
+
+// A numeric value of the server as the provider writes numbers: plain decimals without
+// trailing zeros, rounded to Oracle's 38 significant digits. Returns `text` itself or the
+// text written into `buffer`.
+std::string_view OracleDecimal(std::string_view text, std::string* buffer);
+inline constexpr size_t kNumberDigits = 38;
+
+}  // namespace korvalis::db

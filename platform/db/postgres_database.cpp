@@ -1,0 +1,206 @@
+#include "platform/db/postgres_database.h"
+
+#include <libpq-fe.h>
+
+#include <charconv>
+#include <unordered_map>
+
+#include "platform/db/postgres_error.h"
+#include "platform/db/postgres_runtime.h"
+#include "platform/text/ascii.h"
+
+namespace korvalis::db {
+namespace {
+
+// The result of `sql`, owned; throws DbError when it failed.
+struct Result {
+  PGresult* result = nullptr;
+  ~Result() { PQclear(result); }
+  std::string_view Text(int row, int column) const {
+    return PQgetisnull(result, row, column) ? std::string_view()
+                                            : std::string_view(PQgetvalue(result, row, column));
+  }
+  int Integer(int row, int column) const {
+    if (PQgetisnull(result, row, column)) return -1;
+    const std::string_view t = Text(row, column);
+    int value = -1;
+    std::from_chars(t.data(), t.data() + t.size(), value);
+    return value;
+  }
+};
+
+// The server's notices (a name shortened, an object that exists already) are no failures.
+void IgnoreNotice(void*, const char*) {}
+
+void Query(pg_conn* connection, const char* sql, Result* out) {
+  out->result = PQexec(connection, sql);
+  const ExecStatusType status = PQresultStatus(out->result);
+  if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
+    throw PostgresError(out->result, connection);
+  }
+}
+
+}  // namespace
+
+void RunPostgresScript(pg_conn* connection, const char* sql) {
+  Result r;
+  Query(connection, sql, &r);
+}
+
+PostgresDatabase::PostgresDatabase(const ConnectionString& init) {
+  // A service name, URI or connection string in Data Source comes first, so that the items
+  // named on their own add to it.
+  if (std::optional<std::string> source = init.Get("Data Source"); source && !source->empty()) {
+    const bool expanded =
+        source->find("://") != std::string::npos || source->find('=') != std::string::npos;
+    parameters_.emplace_back(expanded ? "dbname" : "service", *source);
+  }
+  const std::pair<const char*, std::vector<const char*>> items[] = {
+      {"host", {"Host", "Server"}},
+      {"port", {"Port"}},
+      {"dbname", {"Database", "Initial Catalog"}},
+      {"user", {"User ID", "User", "UID"}},
+      {"password", {"Password", "PWD"}},
+  };
+  for (const auto& [keyword, names] : items) {
+    for (const char* name : names) {
+      if (std::optional<std::string> value = init.Get(name); value && !value->empty()) {
+        parameters_.emplace_back(keyword, *value);
+        break;
+      }
+    }
+  }
+  if (parameters_.empty()) {
+    throw DbError(kCannotConnect,
+                  "the initialisation string names no PostgreSQL server (Host, Database or "
+                  "Data Source)");
+  }
+  parameters_.emplace_back("connect_timeout", init.Get("Connect Timeout").value_or("10"));
+  parameters_.emplace_back("application_name", "korvalis");
+  parameters_.emplace_back("client_encoding", "UTF8");
+  // Dates are written "YYYY-MM-DD HH:MM:SS"; a writer waits for a table at most as long as
+  // the embedded engine waits for its lock.
+  parameters_.emplace_back("options",
+                           "-c DateStyle=ISO,YMD -c IntervalStyle=postgres -c lock_timeout=30s "
+                           "-c standard_conforming_strings=on");
+}
+
+pg_conn* PostgresDatabase::Connect() {
+  std::vector<const char*> keywords, values;
+  for (const auto& [k, v] : parameters_) {
+    keywords.push_back(k.c_str());
+    values.push_back(v.c_str());
+  }
+  keywords.push_back(nullptr);
+  values.push_back(nullptr);
+  pg_conn* connection = PQconnectdbParams(keywords.data(), values.data(), 1);
+  if (connection == nullptr) throw DbError(kCannotConnect, "out of memory");
+  PQsetNoticeProcessor(connection, IgnoreNotice, nullptr);
+  if (PQstatus(connection) != CONNECTION_OK) {
+    std::string message = PQerrorMessage(connection);
+    while (!message.empty() && message.back() == '\n') message.pop_back();
+    PQfinish(connection);
+    throw DbError(kCannotConnect, "cannot connect to the PostgreSQL server: " + message);
+  }
+  try {
+    EnsureRuntime(connection);
+  } catch (const DbError& e) {
+    PQfinish(connection);
+    throw DbError(kCannotConnect,
+                  std::string("cannot prepare the PostgreSQL database: ") + e.what());
+  }
+  return connection;
+}
+
+// Installs the runtime objects when they are missing or of another version; one process at a
+// time (an advisory lock), in one transaction.
+void PostgresDatabase::EnsureRuntime(pg_conn* connection) {
+  std::lock_guard<std::mutex> lock(runtime_mutex_);
+  if (runtime_checked_) return;
+  Result version;
+  Query(connection,
+        "SELECT prosrc FROM pg_proc WHERE proname = 'korvalis_runtime_version' AND "
+        "pronamespace = current_schema()::regnamespace",
+        &version);
+  const std::string expected = " SELECT " + std::to_string(kPostgresRuntimeVersion) + " ";
+  if (PQntuples(version.result) != 1 || version.Text(0, 0) != expected) {
+    RunPostgresScript(connection, "BEGIN; SELECT pg_advisory_xact_lock(48480001)");
+    try {
+      RunPostgresScript(connection, PostgresRuntimeSql());
+      RunPostgresScript(connection, "COMMIT");
+    } catch (const DbError&) {
+      PQclear(PQexec(connection, "ROLLBACK"));
+      throw;
+    }
+  }
+  runtime_checked_ = true;
+}
+
+std::shared_ptr<const Translation> PostgresDatabase::Translate(std::string_view oracle_sql,
+                                                               pg_conn* connection,
+                                                               bool* seen_before) {
+  return translations_.Translate(
+      oracle_sql, [connection] { return LoadCatalog(connection); }, seen_before);
+}
+
+std::shared_ptr<const Catalog> PostgresDatabase::CurrentCatalog(pg_conn* connection) {
+  return translations_.CurrentCatalog([connection] { return LoadCatalog(connection); });
+}
+
+std::shared_ptr<const Catalog> PostgresDatabase::LoadCatalog(pg_conn* connection) {
+  // Every table and view of the schema, described or not; the metadata's own tables are read
+  // through their views of upper-case names.
+  Result tables;
+  Query(connection,
+        "SELECT c.relname, c.relkind FROM pg_class c WHERE c.relnamespace = "
+        "current_schema()::regnamespace AND c.relkind IN ('r', 'p', 'v', 'm', 'f') "
+        "AND c.relname NOT LIKE 'korvalis\\_%' ORDER BY c.relname",
+        &tables);
+  std::vector<TableInfo> infos;
+  std::unordered_map<std::string, size_t> by_name;
+  for (int i = 0; i < PQntuples(tables.result); ++i) {
+    TableInfo info;
+    info.name = std::string(tables.Text(i, 0));
+    const std::string_view kind = tables.Text(i, 1);
+    info.is_view = kind == "v" || kind == "m";
+    by_name.emplace(info.name, infos.size());
+    infos.push_back(std::move(info));
+  }
+  Result declared;
+  Query(connection,
+        "SELECT table_name, column_name, data_type, data_scale, data_precision FROM "
+        "korvalis_columns ORDER BY table_name, column_id",
+        &declared);
+  for (int i = 0; i < PQntuples(declared.result); ++i) {
+    auto it = by_name.find(std::string(declared.Text(i, 0)));
+    if (it == by_name.end()) continue;
+    ColumnInfo col;
+    col.name = std::string(declared.Text(i, 1));
+    sql::TypeName type;
+    type.name = std::string(declared.Text(i, 2));
+    col.type = type.name.empty() ? SqlType::kUnknown : TypeOfDeclared(type);
+    col.scale = declared.Integer(i, 3);
+    col.precision = declared.Integer(i, 4);
+    infos[it->second].columns.push_back(std::move(col));
+  }
+  // Tables the metadata does not describe: columns by name, of unknown type.
+  Result attributes;
+  Query(connection,
+        "SELECT c.relname, a.attname FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid "
+        "WHERE c.relnamespace = current_schema()::regnamespace AND c.relkind IN "
+        "('r', 'p', 'v', 'm', 'f') AND a.attnum > 0 AND NOT a.attisdropped "
+        "ORDER BY c.relname, a.attnum",
+        &attributes);
+  std::vector<bool> described(infos.size());
+  for (size_t i = 0; i < infos.size(); ++i) described[i] = !infos[i].columns.empty();
+  for (int i = 0; i < PQntuples(attributes.result); ++i) {
+    auto it = by_name.find(std::string(attributes.Text(i, 0)));
+    if (it == by_name.end() || described[it->second]) continue;
+    ColumnInfo col;
+    col.name = std::string(attributes.Text(i, 1));
+    infos[it->second].columns.push_back(std::move(col));
+  }
+  return Catalog::Make(std::move(infos));
+}
+
+}  // namespace korvalis::db

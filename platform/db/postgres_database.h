@@ -1,0 +1,60 @@
+// One PostgreSQL database as the process sees it, per initialisation string: the parameters
+// libpq connects with, the catalog the front end translates against and the translations
+// already made (shared by every connection to it), and the runtime objects of
+// postgres_runtime.h, checked once per process.
+//
+// The initialisation string names the server with Host, Port, Database (or Initial Catalog),
+// User ID and Password, or with a libpq service name, a URI or a connection string in
+// Data Source; Connect Timeout (seconds, default 10) bounds the wait for a server that does
+// not answer.
+//
+// Thread-safety: thread-safe.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/db/catalog.h"
+#include "platform/db/connection_string.h"
+#include "platform/db/translation_cache.h"
+
+struct pg_conn;
+
+namespace korvalis::db {
+
+class PostgresDatabase {
+ public:
+  // Throws DbError (kCannotConnect) when the string names no server.
+  explicit PostgresDatabase(const ConnectionString& init);
+
+  // A new libpq connection with the session settings the provider relies on, the runtime
+  // objects installed. The caller owns it (PQfinish). Throws DbError (kCannotConnect); no
+  // password appears in its description.
+  pg_conn* Connect();
+
+  uint64_t generation() const { return translations_.generation(); }
+  void SchemaChanged() { translations_.SchemaChanged(); }
+  // The translation of `oracle_sql`; `connection` reads the catalog when it must be loaded.
+  // Throws SqlError.
+  std::shared_ptr<const Translation> Translate(std::string_view oracle_sql, pg_conn* connection,
+                                               bool* seen_before = nullptr);
+  std::shared_ptr<const Catalog> CurrentCatalog(pg_conn* connection);
+
+ private:
+  void EnsureRuntime(pg_conn* connection);
+  static std::shared_ptr<const Catalog> LoadCatalog(pg_conn* connection);
+
+  std::vector<std::pair<std::string, std::string>> parameters_;  // libpq keyword, value
+  TranslationCache translations_{Engine::kPostgres};
+  std::mutex runtime_mutex_;
+  bool runtime_checked_ = false;
+};
+
+// Runs `sql` (one or more statements, no parameters) on `connection`; throws DbError.
+void RunPostgresScript(pg_conn* connection, const char* sql);
+
+}  // namespace korvalis::db

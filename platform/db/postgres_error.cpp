@@ -1,0 +1,96 @@
+#include "platform/db/postgres_error.h"
+
+#include <libpq-fe.h>
+
+#include <string>
+
+namespace korvalis::db {
+namespace {
+
+struct Mapping {
+  std::string_view sqlstate;  // a whole SQLSTATE, or a class of two characters
+  int32_t code;
+  std::string_view oracle;  // the Oracle message that stands first; empty: the server's own
+};
+
+// The most specific entry first; a class of two characters matches what no entry names.
+constexpr Mapping kMappings[] = {
+    // The front end's functions: the message is Oracle's already.
+    {"KV000", kProviderFailed, ""},
+    {"KV001", kConversionFailed, ""},
+    {"KV002", kDataOverflow, ""},
+    {"KV003", kErrorsInCommand, ""},
+    {"23505", kIntegrityViolation, "ORA-00001: unique constraint violated"},
+    {"23502", kIntegrityViolation, "ORA-01400: cannot insert NULL"},
+    {"23503", kIntegrityViolation,
+     "ORA-02291: integrity constraint violated - parent key not found or child record found"},
+    {"23514", kIntegrityViolation, "ORA-02290: check constraint violated"},
+    {"23", kIntegrityViolation, "ORA-00001: integrity constraint violated"},
+    {"22P02", kConversionFailed, "ORA-01722: invalid number"},
+    {"22007", kConversionFailed, "ORA-01861: literal does not match format string"},
+    {"22008", kConversionFailed, "ORA-01843: not a valid month or day"},
+    {"22012", kProviderFailed, "ORA-01476: divisor is equal to zero"},
+    {"22003", kDataOverflow, "ORA-01438: value larger than specified precision allowed"},
+    {"22001", kDataOverflow, "ORA-12899: value too large for column"},
+    {"21000", kProviderFailed, "ORA-01427: single-row subquery returns more than one row"},
+    {"22", kConversionFailed, "ORA-01722: invalid value"},
+    {"42P01", kNoSuchTable, "ORA-00942: table or view does not exist"},
+    {"42703", kErrorsInCommand, "ORA-00904: invalid identifier"},
+    {"42702", kErrorsInCommand, "ORA-00918: column ambiguously defined"},
+    {"42P07", kErrorsInCommand, "ORA-00955: name is already used by an existing object"},
+    {"42883", kErrorsInCommand, "ORA-00932: inconsistent datatypes"},
+    {"42804", kErrorsInCommand, "ORA-00932: inconsistent datatypes"},
+    {"42725", kErrorsInCommand, "ORA-00932: inconsistent datatypes"},
+    {"42846", kErrorsInCommand, "ORA-00932: inconsistent datatypes"},
+    {"42601", kErrorsInCommand, "ORA-00900: invalid SQL statement"},
+    {"54001", kStatementTooComplex, kTooComplexMessage},
+    {"54", kStatementTooComplex, kTooComplexMessage},
+    {"42", kErrorsInCommand, "ORA-00900: invalid SQL statement"},
+    {"40001", kBusy, "ORA-08177: can't serialize access for this transaction"},
+    {"40P01", kBusy, "ORA-00060: deadlock detected while waiting for resource"},
+    {"55P03", kBusy,
+     "ORA-00054: resource busy and acquire with NOWAIT specified or timeout expired"},
+    {"57014", kBusy, "ORA-01013: user requested cancel of current operation"},
+    {"25006", kProviderFailed, "ORA-16000: database open for read-only access"},
+    {"08", kProviderFailed, "ORA-03113: end-of-file on communication channel"},
+    {"57P", kProviderFailed, "ORA-03113: end-of-file on communication channel"},
+    {"53", kProviderFailed, "ORA-04031: the server is out of resources"},
+    {"28", kCannotConnect, "ORA-01017: invalid username/password; logon denied"},
+};
+
+const Mapping* Find(std::string_view sqlstate) {
+  for (const Mapping& m : kMappings) {
+    if (sqlstate.starts_with(m.sqlstate)) return &m;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+DbError PostgresError(std::string_view sqlstate, std::string_view message) {
+  while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) {
+    message.remove_suffix(1);
+  }
+  const Mapping* m = Find(sqlstate);
+  std::string text;
+  if (m == nullptr || m->oracle.empty() || message.starts_with("ORA-")) {
+    text.assign(message);
+  } else {
+    text.assign(m->oracle).append(" (").append(message).append(")");
+  }
+  if (!sqlstate.empty()) text.append(" [SQLSTATE ").append(sqlstate).append("]");
+  return DbError(m ? m->code : kProviderFailed, text);
+}
+
+DbError PostgresError(const pg_result* result, const pg_conn* connection) {
+  const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+  const char* primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+  if (primary == nullptr) {
+    primary = result ? PQresultErrorMessage(result) : nullptr;
+    if (primary == nullptr || *primary == '\0') primary = PQerrorMessage(connection);
+  }
+  if (state == nullptr && PQstatus(connection) == CONNECTION_BAD) state = "08006";
+  return PostgresError(state ? state : "", primary ? primary : "");
+}
+
+}  // namespace korvalis::db

@@ -1,0 +1,24 @@
+// The failures of a PostgreSQL server as the data sources know failures: an Oracle-style
+// description with the result code a caller acts on, the server's SQLSTATE and message kept in
+// the description.
+//
+// Thread-safety: pure functions.
+#pragma once
+
+#include <string_view>
+
+#include "platform/db/sql_error.h"
+
+struct pg_result;
+struct pg_conn;
+
+namespace korvalis::db {
+
+// The error for a failure the server reported with `sqlstate` and `message` (its primary
+// message, which the front end's functions write as Oracle's).
+DbError PostgresError(std::string_view sqlstate, std::string_view message);
+
+// The error of a failed result, or of the connection when there is no result.
+DbError PostgresError(const pg_result* result, const pg_conn* connection);
+
+}  // namespace korvalis::db

@@ -1,0 +1,63 @@
+// The forms the PostgreSQL printer writes where PostgreSQL's typed values differ from
+// SQLite's: values turned into text as Oracle writes them, and DECODE's comparisons. The
+// rest of the printer is shared with SQLite's and asks `pg_` where the two differ.
+#include "platform/db/ora_number.h"
+#include "platform/db/sql_translator_internal.h"
+
+namespace korvalis::db::detail {
+
+void Translator::PgAsText(SqlType type, std::string* value_sql) {
+  if (type == SqlType::kText || type == SqlType::kNull) return;
+  // ora_str has a form for each of PostgreSQL's types, so a value of unknown type is
+  // converted by what it turns out to be.
+  *value_sql = "ora_str(" + *value_sql + ")";
+}
+
+// DECODE(key, search, result, ..., default): the first search value decides how values
+// compare, as numbers when it is a number and as text otherwise; NULL matches NULL.
+SqlType Translator::PgDecode(const Expr& e, const Scope* scope, std::string* out) {
+  const size_t n = e.args.size();
+  const bool numeric = TypeOf(*e.args[1], scope) == SqlType::kNumber;
+  auto emit_key = [&](const Expr& value, std::string* sql) {
+    double v;
+    if (numeric && LiteralNumber(value, &v)) {
+      AppendNumber(v, sql);
+      return;
+    }
+    std::string printed;
+    const SqlType t = Emit(value, scope, &printed);
+    if (numeric && t != SqlType::kNumber && t != SqlType::kNull) {
+      printed = "ora_num(" + printed + ")";
+    } else if (!numeric) {
+      PgAsText(t, &printed);
+    }
+    sql->append(printed);
+  };
+  std::string key;
+  emit_key(*e.args[0], &key);
+  out->append("CASE");
+  SqlType result = SqlType::kNull;
+  size_t i = 1;
+  for (; i + 1 < n; i += 2) {
+    out->append(" WHEN ");
+    const Expr& s = *e.args[i];
+    if (s.kind == ExprKind::kNull) {
+      out->append(key).append(" IS NULL");
+    } else {
+      out->append(key).append(" IS NOT DISTINCT FROM ");
+      emit_key(s, out);
+    }
+    out->append(" THEN ");
+    SqlType t = Emit(*e.args[i + 1], scope, out);
+    if (result == SqlType::kNull) result = t;
+  }
+  if (i < n) {
+    out->append(" ELSE ");
+    SqlType t = Emit(*e.args[i], scope, out);
+    if (result == SqlType::kNull) result = t;
+  }
+  out->append(" END");
+  return result;
+}
+
+}  // namespace korvalis::db::detail

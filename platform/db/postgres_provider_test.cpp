@@ -1,0 +1,155 @@
+// What only the PostgreSQL provider has: its numbers as Oracle shows them, the server's
+// failures as the data sources know failures, the connection's parameters, statements that
+// fail alone inside a transaction, and the table locks of writing transactions.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include "platform/db/connection_pool.h"
+#include "platform/db/db_test_util.h"
+#include "platform/db/postgres_connection.h"
+#include "platform/db/postgres_error.h"
+#include "platform/db/script_runner.h"
+#include "platform/db/testing/engine_database.h"
+#include "platform/db/testing/postgres_test_server.h"
+
+namespace korvalis::db {
+namespace {
+
+using testing::Scalar;
+
+TEST(OracleDecimalTest, PlainDecimalsRoundedToOracleDigits) {
+  std::string buffer;
+  EXPECT_EQ(OracleDecimal("42", &buffer), "42");
+  EXPECT_EQ(OracleDecimal("2.50", &buffer), "2.5");
+  EXPECT_EQ(OracleDecimal("-0.1250", &buffer), "-0.125");
+  EXPECT_EQ(OracleDecimal("3.000", &buffer), "3");
+  EXPECT_EQ(OracleDecimal("-0.000", &buffer), "0");
+  EXPECT_EQ(OracleDecimal("12345678901234567890123456789012345678901234", &buffer),
+            "12345678901234567890123456789012345679000000");
+  EXPECT_EQ(OracleDecimal("0.99999999999999999999999999999999999999999999", &buffer), "1");
+  EXPECT_EQ(OracleDecimal("-9.999999999999999999999999999999999999999", &buffer), "-10");
+  EXPECT_EQ(OracleDecimal("0.000123456789012345678901234567890123456789", &buffer),
+            "0.00012345678901234567890123456789012345679");
+}
+
+TEST(PostgresErrorTest, ServerFailuresBecomeOracleMessagesWithTheirCodes) {
+  struct Case {
+    const char* sqlstate;
+    const char* message;
+    int32_t code;
+    const char* starts;
+  } cases[] = {
+      {"23505", "duplicate key value violates unique constraint", kIntegrityViolation,
+       "ORA-00001: unique constraint violated (duplicate key"},
+      {"23502", "null value in column", kIntegrityViolation, "ORA-01400"},
+      {"22P02", "invalid input syntax for type numeric", kConversionFailed, "ORA-01722"},
+      {"42P01", "relation \"X\" does not exist", kNoSuchTable, "ORA-00942"},
+      {"40P01", "deadlock detected", kBusy, "ORA-00060"},
+      {"55P03", "canceling statement due to lock timeout", kBusy, "ORA-00054"},
+      {"57P01", "terminating connection due to administrator command", kProviderFailed,
+       "ORA-03113"},
+      {"KV001", "ORA-01861: literal does not match format string", kConversionFailed,
+       "ORA-01861: literal does not match format string"},
+      {"KV002", "ORA-01438: value larger", kDataOverflow, "ORA-01438: value larger"},
+      {"XX000", "internal error", kProviderFailed, "internal error"},
+  };
+  for (const Case& c : cases) {
+    DbError e = PostgresError(c.sqlstate, std::string(c.message) + "\n");
+    EXPECT_EQ(e.code(), c.code) << c.sqlstate;
+    EXPECT_EQ(std::string(e.what()).rfind(c.starts, 0), 0u) << e.what();
+    // The server's own state stays in the description.
+    EXPECT_NE(std::string(e.what()).find(std::string("[SQLSTATE ") + c.sqlstate + "]"),
+              std::string::npos)
+        << e.what();
+  }
+}
+
+TEST(PostgresConnectTest, AServerThatCannotBeReachedFailsToConnectWithoutThePassword) {
+  const char* init =
+      "Provider=PostgreSQL;Host=/nonexistent-socket-dir;Port=5999;Database=emr;"
+      "User ID=emr;Password=s3cret-word;Connect Timeout=2";
+  try {
+    ConnectionPools::Acquire(init);
+    FAIL() << "connected";
+  } catch (const DbError& e) {
+    EXPECT_EQ(e.code(), kCannotConnect);
+    EXPECT_EQ(std::string(e.what()).find("s3cret-word"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("cannot connect to the PostgreSQL server"),
+              std::string::npos)
+        << e.what();
+  }
+  EXPECT_THROW(OpenConnection("Provider=PostgreSQL;Port=5432"), DbError);
+  EXPECT_THROW(OpenConnection("Provider=Oracle;Data Source=x"), DbError);
+  EXPECT_TRUE(IsServerDatabase("provider=postgresql;Data Source=postgresql://h/emr"));
+  EXPECT_FALSE(IsServerDatabase("Provider=SQLite;Data Source=x.db"));
+}
+
+class PostgresTransactionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    c_ = testing::OpenEmptyDatabase(Engine::kPostgres, &init_);
+    RunScript(*c_,
+              "CREATE TABLE T_ALLOC (ID NUMBER(10) PRIMARY KEY, WHO VARCHAR2(10));\n"
+              "CREATE TABLE T_FREE (ID NUMBER(10) PRIMARY KEY);\n"
+              "INSERT INTO T_ALLOC VALUES (1, 'seed');\n");
+  }
+  // Whether some session waits for a lock (polled for a bounded time).
+  bool SomeoneWaitsForALock() {
+    for (int i = 0; i < 400; ++i) {
+      if (testing::PostgresTestServer::Get().RunSql(
+              init_, "SELECT count(*) FROM pg_locks WHERE NOT granted") != "0") {
+        return true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    return false;
+  }
+  std::string init_;
+  std::unique_ptr<Connection> c_;
+};
+
+TEST_F(PostgresTransactionTest, AFailingStatementUndoesOnlyItself) {
+  c_->Begin(Connection::TransactionMode::kWriting);
+  c_->Execute("INSERT INTO T_ALLOC VALUES (2, 'a')");
+  EXPECT_THROW(c_->Execute("INSERT INTO T_ALLOC VALUES (2, 'dup')"), DbError);
+  EXPECT_THROW(c_->Execute("SELECT TO_NUMBER(WHO) FROM T_ALLOC"), DbError);
+  c_->Execute("INSERT INTO T_ALLOC VALUES (3, 'b')");
+  c_->Commit();
+  EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) || ':' || MAX(ID) FROM T_ALLOC"), "3:3");
+}
+
+TEST_F(PostgresTransactionTest, WritersOfATableTakeTurnsWhileReadersAndOtherTablesGoOn) {
+  // The first writer read the table it allocates in: it holds it until it ends.
+  c_->Begin(Connection::TransactionMode::kWriting);
+  EXPECT_EQ(Scalar(*c_, "SELECT MAX(ID) + 1 FROM T_ALLOC"), "2");
+  auto second = OpenConnection(init_);
+  std::future<std::string> allocated = std::async(std::launch::async, [&] {
+    second->Begin(Connection::TransactionMode::kWriting);
+    std::string id = Scalar(*second, "SELECT MAX(ID) + 1 FROM T_ALLOC");
+    second->Execute("INSERT INTO T_ALLOC VALUES (" + id + ", 'second')");
+    second->Commit();
+    return id;
+  });
+  ASSERT_TRUE(SomeoneWaitsForALock());
+  // A reader is not blocked and sees the committed rows only.
+  auto reader = OpenConnection(init_);
+  reader->Begin(Connection::TransactionMode::kReading);
+  EXPECT_EQ(Scalar(*reader, "SELECT COUNT(*) FROM T_ALLOC"), "1");
+  reader->Commit();
+  // A writer of another table goes on.
+  auto other = OpenConnection(init_);
+  other->Begin(Connection::TransactionMode::kWriting);
+  other->Execute("INSERT INTO T_FREE VALUES (1)");
+  other->Commit();
+  c_->Execute("INSERT INTO T_ALLOC VALUES (2, 'first')");
+  c_->Commit();
+  // The second writer read after the first had committed: no duplicate.
+  EXPECT_EQ(allocated.get(), "3");
+  EXPECT_EQ(Scalar(*c_, "SELECT COUNT(DISTINCT ID) FROM T_ALLOC"), "3");
+}
+
+}  // namespace
+}  // namespace korvalis::db

@@ -1,0 +1,438 @@
+#include "platform/db/postgres_runtime.h"
+
+namespace korvalis::db {
+
+const char* PostgresRuntimeSql() {
+  return R"SQL(
+CREATE TABLE IF NOT EXISTS korvalis_tables (
+  table_name text NOT NULL PRIMARY KEY,
+  table_type text NOT NULL,
+  comments text);
+CREATE TABLE IF NOT EXISTS korvalis_columns (
+  table_name text NOT NULL,
+  column_name text NOT NULL,
+  column_id integer NOT NULL,
+  data_type text NOT NULL,
+  data_length integer,
+  data_precision integer,
+  data_scale integer,
+  char_length integer,
+  nullable text NOT NULL,
+  data_default text,
+  comments text,
+  PRIMARY KEY (table_name, column_name));
+CREATE TABLE IF NOT EXISTS korvalis_constraints (
+  constraint_name text NOT NULL PRIMARY KEY,
+  table_name text NOT NULL,
+  constraint_type text NOT NULL,
+  r_constraint_name text,
+  r_table_name text,
+  delete_rule text,
+  search_condition text);
+CREATE TABLE IF NOT EXISTS korvalis_cons_columns (
+  constraint_name text NOT NULL,
+  table_name text NOT NULL,
+  column_name text NOT NULL,
+  position integer NOT NULL,
+  PRIMARY KEY (constraint_name, position));
+CREATE OR REPLACE VIEW "DUAL" AS SELECT 'X'::text AS "DUMMY";
+-- The metadata under the names Oracle SQL gives them (the front end quotes upper-case names).
+CREATE OR REPLACE VIEW "KORVALIS_TABLES" AS SELECT table_name AS "TABLE_NAME",
+  table_type AS "TABLE_TYPE", comments AS "COMMENTS" FROM korvalis_tables;
+CREATE OR REPLACE VIEW "KORVALIS_COLUMNS" AS SELECT table_name AS "TABLE_NAME",
+  column_name AS "COLUMN_NAME", column_id AS "COLUMN_ID", data_type AS "DATA_TYPE",
+  data_length AS "DATA_LENGTH", data_precision AS "DATA_PRECISION", data_scale AS "DATA_SCALE",
+  char_length AS "CHAR_LENGTH", nullable AS "NULLABLE", data_default AS "DATA_DEFAULT",
+  comments AS "COMMENTS" FROM korvalis_columns;
+CREATE OR REPLACE VIEW "KORVALIS_CONSTRAINTS" AS SELECT constraint_name AS "CONSTRAINT_NAME",
+  table_name AS "TABLE_NAME", constraint_type AS "CONSTRAINT_TYPE",
+  r_constraint_name AS "R_CONSTRAINT_NAME", r_table_name AS "R_TABLE_NAME",
+  delete_rule AS "DELETE_RULE", search_condition AS "SEARCH_CONDITION" FROM korvalis_constraints;
+CREATE OR REPLACE VIEW "KORVALIS_CONS_COLUMNS" AS SELECT constraint_name AS "CONSTRAINT_NAME",
+  table_name AS "TABLE_NAME", column_name AS "COLUMN_NAME", position AS "POSITION"
+  FROM korvalis_cons_columns;
+
+-- Functions that can fail are STABLE, never IMMUTABLE: the planner runs no such function on
+-- the constants of a statement before a row needs it.
+-- Failures carry Oracle's message; the SQLSTATE tells the provider the result code:
+-- KV000 any failure, KV001 a conversion, KV002 a value too large, KV003 an error in the command.
+CREATE OR REPLACE FUNCTION ora_raise(message text, state text, v anyelement) RETURNS anyelement
+LANGUAGE plpgsql AS $f$ BEGIN RAISE EXCEPTION USING MESSAGE = message, ERRCODE = state; END $f$;
+CREATE OR REPLACE FUNCTION ora_raise(message text, v anyelement) RETURNS anyelement
+LANGUAGE sql AS $f$ SELECT ora_raise(message, 'KV000', v) $f$;
+CREATE OR REPLACE FUNCTION ora_raise(message text) RETURNS text
+LANGUAGE sql AS $f$ SELECT ora_raise(message, 'KV000', NULL::text) $f$;
+
+-- ---- conversions
+CREATE OR REPLACE FUNCTION ora_num(v numeric) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT v $f$;
+CREATE OR REPLACE FUNCTION ora_num(v text) RETURNS numeric
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN v IS NULL THEN NULL
+    WHEN v ~ '^[ \t\r\n]*[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?[ \t\r\n]*$'
+      THEN btrim(v, E' \t\r\n')::numeric
+    ELSE ora_raise('ORA-01722: invalid number', 'KV001', NULL::numeric) END $f$;
+CREATE OR REPLACE FUNCTION ora_num(v timestamp) RETURNS numeric
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT ora_raise('ORA-00932: inconsistent datatypes: expected NUMBER got DATE', 'KV001',
+                   NULL::numeric) $f$;
+
+-- A number as Oracle writes it without a mask: no trailing zeros, no zero before the point.
+CREATE OR REPLACE FUNCTION ora_str(v numeric) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT regexp_replace(trim_scale(v)::text, '^(-?)0\.', '\1.') $f$;
+CREATE OR REPLACE FUNCTION ora_str(v text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT v $f$;
+CREATE OR REPLACE FUNCTION ora_str(v timestamp) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT to_char(v, 'YYYY-MM-DD HH24:MI:SS') $f$;
+
+CREATE OR REPLACE FUNCTION ora_date_in(v timestamp) RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT v $f$;
+-- The default date format: YYYY-MM-DD with an optional time, fields with or without leading
+-- zeros; a day the month does not have is no date.
+CREATE OR REPLACE FUNCTION ora_date_fields(f text[]) RETURNS timestamp
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN f[2]::int BETWEEN 1 AND 12 AND f[3]::int >= 1
+      AND f[3]::int <= extract(day FROM make_date(f[1]::int, f[2]::int, 1) + interval '1 month - 1 day')
+      AND coalesce(f[5], '0')::int < 24 AND coalesce(f[6], '0')::int < 60
+      AND coalesce(f[8], '0')::int < 60
+    THEN make_timestamp(f[1]::int, f[2]::int, f[3]::int, coalesce(f[5], '0')::int,
+                        coalesce(f[6], '0')::int, coalesce(f[8], '0')::int) END $f$;
+CREATE OR REPLACE FUNCTION ora_date_in(v text) RETURNS timestamp
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN v IS NULL THEN NULL
+    ELSE coalesce(ora_date_fields(regexp_match(v,
+      '^[ \t]*([0-9]{4})-([0-9]{1,2})-([0-9]{1,2})([ \t]+([0-9]{1,2}):([0-9]{1,2})(:([0-9]{1,2}))?)?[ \t]*$')),
+      ora_raise('ORA-01861: literal does not match format string: ''' || v || '''', 'KV001',
+                NULL::timestamp)) END $f$;
+CREATE OR REPLACE FUNCTION ora_date_in(v numeric) RETURNS timestamp
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT ora_raise('ORA-00932: inconsistent datatypes: expected DATE got NUMBER', 'KV001',
+                   NULL::timestamp) $f$;
+
+CREATE OR REPLACE FUNCTION ora_text_in(v text, len integer) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(v, '') $f$;
+CREATE OR REPLACE FUNCTION ora_text_in(v numeric, len integer) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_str(v) $f$;
+CREATE OR REPLACE FUNCTION ora_text_in(v timestamp, len integer) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_str(v) $f$;
+
+-- A value written into NUMBER(p,s): rounded to the scale, refused beyond the precision.
+CREATE OR REPLACE FUNCTION ora_number_in(v numeric, scale integer, prec integer) RETURNS numeric
+LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
+DECLARE r numeric := v;
+BEGIN
+  IF r IS NULL THEN RETURN NULL; END IF;
+  IF scale >= 0 THEN r := round(r, scale); END IF;
+  IF prec > 0 AND prec <= 38 AND abs(r) >= 10::numeric ^ (prec - greatest(scale, 0)) THEN
+    RAISE EXCEPTION USING ERRCODE = 'KV002',
+      MESSAGE = 'ORA-01438: value larger than specified precision allowed for this column';
+  END IF;
+  RETURN r;
+END $f$;
+CREATE OR REPLACE FUNCTION ora_number_in(v text, scale integer, prec integer) RETURNS numeric
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_number_in(ora_num(v), scale, prec) $f$;
+CREATE OR REPLACE FUNCTION ora_number_in(v timestamp, scale integer, prec integer) RETURNS numeric
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_num(v) $f$;
+
+-- ---- TO_CHAR and TO_DATE
+CREATE OR REPLACE FUNCTION ora_to_char(v numeric) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_str(v) $f$;
+CREATE OR REPLACE FUNCTION ora_to_char(v text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT v $f$;
+CREATE OR REPLACE FUNCTION ora_to_char(v timestamp) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_str(v) $f$;
+-- Number format models of 9, 0, the point, the comma and FM; a value too wide for the model
+-- is as many # as the model is wide, and one for the sign.
+CREATE OR REPLACE FUNCTION ora_to_char_number(v numeric, fmt text) RETURNS text
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN fmt !~ '^([Ff][Mm])?[90,.]+$'
+      THEN ora_raise('ORA-01481: invalid number format model: ' || fmt, 'KV003', NULL::text)
+    WHEN to_char(v, fmt) ~ '^ *#+[.#]*$' THEN repeat('#', length(regexp_replace(fmt, '^[Ff][Mm]', '')) + 1)
+    ELSE nullif(to_char(v, fmt), '') END $f$;
+-- Oracle's FM switches padding off (and on again) for every element after it; PostgreSQL's
+-- applies to the next element only, so it is written before each element while it is on.
+CREATE OR REPLACE FUNCTION ora_date_model(fmt text) RETURNS text
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
+DECLARE
+  result text := '';
+  i integer := 1;
+  n integer := length(fmt);
+  fill_off boolean := false;
+  c text;
+  j integer;
+  run text;
+BEGIN
+  WHILE i <= n LOOP
+    c := substr(fmt, i, 1);
+    IF c = '"' THEN
+      j := strpos(substr(fmt, i + 1), '"');
+      IF j = 0 THEN j := n - i; END IF;
+      result := result || substr(fmt, i, j + 1);
+      i := i + j + 1;
+    ELSIF upper(substr(fmt, i, 2)) = 'FM' THEN
+      fill_off := NOT fill_off;
+      i := i + 2;
+    ELSIF c ~ '[A-Za-z]' THEN
+      run := substring(substr(fmt, i) FROM '^[A-Za-z]+[0-9]*');
+      IF fill_off THEN result := result || 'FM'; END IF;
+      result := result || run;
+      i := i + length(run);
+    ELSE
+      result := result || c;
+      i := i + 1;
+    END IF;
+  END LOOP;
+  RETURN result;
+END $f$;
+CREATE OR REPLACE FUNCTION ora_to_char_date(v timestamp, fmt text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(to_char(v, ora_date_model(fmt)), '') $f$;
+CREATE OR REPLACE FUNCTION ora_to_char(v numeric, fmt text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_to_char_number(v, fmt) $f$;
+CREATE OR REPLACE FUNCTION ora_to_char(v timestamp, fmt text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_to_char_date(v, fmt) $f$;
+CREATE OR REPLACE FUNCTION ora_to_char(v text, fmt text) RETURNS text
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN v ~ '^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}$'
+    THEN ora_to_char_date(v::timestamp, fmt) ELSE ora_to_char_number(ora_num(v), fmt) END $f$;
+CREATE OR REPLACE FUNCTION ora_to_date(v text, fmt text) RETURNS timestamp
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT to_timestamp(v, fmt)::timestamp(0) $f$;
+CREATE OR REPLACE FUNCTION ora_to_date(v timestamp, fmt text) RETURNS timestamp
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT v $f$;
+CREATE OR REPLACE FUNCTION ora_to_date(v numeric, fmt text) RETURNS timestamp
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_to_date(ora_str(v), fmt) $f$;
+
+-- SYSDATE: the provider sets the database clock's time for each statement that reads it.
+CREATE OR REPLACE FUNCTION ora_sysdate() RETURNS timestamp
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT coalesce(nullif(current_setting('korvalis.sysdate', true), '')::timestamp(0),
+                  localtimestamp(0)) $f$;
+
+-- ---- text
+CREATE OR REPLACE FUNCTION ora_concat(VARIADIC v text[]) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(array_to_string(v, ''), '') $f$;
+CREATE OR REPLACE FUNCTION ora_substr(v text, pos numeric, len numeric DEFAULT NULL) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN v IS NULL OR pos IS NULL OR (len IS NOT NULL AND len < 1) THEN NULL
+    WHEN pos >= 0 THEN nullif(CASE WHEN len IS NULL THEN substr(v, greatest(trunc(pos), 1)::int)
+                              ELSE substr(v, greatest(trunc(pos), 1)::int, trunc(len)::int) END, '')
+    WHEN -trunc(pos) > length(v) THEN NULL
+    ELSE nullif(CASE WHEN len IS NULL THEN substr(v, (length(v) + trunc(pos) + 1)::int)
+                ELSE substr(v, (length(v) + trunc(pos) + 1)::int, trunc(len)::int) END, '') END $f$;
+CREATE OR REPLACE FUNCTION ora_instr(v text, sub text, pos numeric DEFAULT 1, occ numeric DEFAULT 1)
+RETURNS numeric LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
+DECLARE
+  n integer := length(v);
+  m integer := length(sub);
+  p integer := trunc(pos);
+  k integer := trunc(occ);
+  found integer := 0;
+  i integer;
+BEGIN
+  IF v IS NULL OR sub IS NULL OR pos IS NULL OR occ IS NULL THEN RETURN NULL; END IF;
+  IF p = 0 THEN RETURN 0; END IF;
+  IF k < 1 THEN
+    RAISE EXCEPTION USING ERRCODE = 'KV000', MESSAGE = 'ORA-01428: argument ''' || occ || ''' is out of range';
+  END IF;
+  IF p > 0 THEN
+    i := p;
+    WHILE i + m - 1 <= n LOOP
+      IF substr(v, i, m) = sub THEN found := found + 1; IF found = k THEN RETURN i; END IF; END IF;
+      i := i + 1;
+    END LOOP;
+  ELSE
+    i := n + p + 1;
+    IF i + m - 1 > n THEN i := n - m + 1; END IF;
+    WHILE i >= 1 LOOP
+      IF substr(v, i, m) = sub THEN found := found + 1; IF found = k THEN RETURN i; END IF; END IF;
+      i := i - 1;
+    END LOOP;
+  END IF;
+  RETURN 0;
+END $f$;
+CREATE OR REPLACE FUNCTION ora_length(v text) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT length(v) $f$;
+CREATE OR REPLACE FUNCTION ora_lengthb(v text) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT octet_length(v) $f$;
+CREATE OR REPLACE FUNCTION ora_trim(v text, chars text, mode text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT nullif(CASE mode WHEN 'L' THEN ltrim(v, coalesce(chars, ' '))
+                          WHEN 'T' THEN rtrim(v, coalesce(chars, ' '))
+                          ELSE btrim(v, coalesce(chars, ' ')) END, '') $f$;
+CREATE OR REPLACE FUNCTION ora_ltrim(v text, chars text DEFAULT ' ') RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(ltrim(v, chars), '') $f$;
+CREATE OR REPLACE FUNCTION ora_rtrim(v text, chars text DEFAULT ' ') RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(rtrim(v, chars), '') $f$;
+CREATE OR REPLACE FUNCTION ora_lpad(v text, len numeric, pad text DEFAULT ' ') RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(lpad(v, trunc(len)::int, pad), '') $f$;
+CREATE OR REPLACE FUNCTION ora_rpad(v text, len numeric, pad text DEFAULT ' ') RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(rpad(v, trunc(len)::int, pad), '') $f$;
+CREATE OR REPLACE FUNCTION ora_upper(v text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT upper(v) $f$;
+CREATE OR REPLACE FUNCTION ora_lower(v text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT lower(v) $f$;
+CREATE OR REPLACE FUNCTION ora_initcap(v text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT initcap(v) $f$;
+CREATE OR REPLACE FUNCTION ora_replace(v text, old text, new text DEFAULT NULL) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN old IS NULL THEN v ELSE nullif(replace(v, old, coalesce(new, '')), '') END $f$;
+CREATE OR REPLACE FUNCTION ora_translate(v text, src text, dst text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(translate(v, src, dst), '') $f$;
+CREATE OR REPLACE FUNCTION ora_chr(v numeric) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT chr(trunc(v)::int) $f$;
+
+-- ---- numbers
+-- A computed number as Oracle shows it: 38 significant digits. Quotients are kept to 60
+-- decimals, so that a date difference times 86400 shows whole seconds.
+CREATE OR REPLACE FUNCTION ora_shown(v numeric) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN v IS NULL OR v = 0 THEN v
+    ELSE trim_scale(round(v, (37 - floor(log(abs(v))))::integer)) END $f$;
+CREATE OR REPLACE FUNCTION ora_div(a numeric, b numeric) RETURNS numeric
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN b = 0 THEN ora_raise('ORA-01476: divisor is equal to zero', 'KV000', NULL::numeric)
+    ELSE trim_scale(round(a, 60) / b) END $f$;
+CREATE OR REPLACE FUNCTION ora_sign(v numeric) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT sign(v) $f$;
+CREATE OR REPLACE FUNCTION ora_abs(v numeric) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT abs(v) $f$;
+CREATE OR REPLACE FUNCTION ora_floor(v numeric) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT floor(v) $f$;
+CREATE OR REPLACE FUNCTION ora_ceil(v numeric) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ceil(v) $f$;
+CREATE OR REPLACE FUNCTION ora_sqrt(v numeric) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT trim_scale(sqrt(v)) $f$;
+CREATE OR REPLACE FUNCTION ora_exp(v numeric) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT trim_scale(exp(v)) $f$;
+CREATE OR REPLACE FUNCTION ora_ln(v numeric) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT trim_scale(ln(v)) $f$;
+CREATE OR REPLACE FUNCTION ora_power(a numeric, b numeric) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT trim_scale(power(a, b)) $f$;
+CREATE OR REPLACE FUNCTION ora_mod(a numeric, b numeric) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT CASE WHEN b = 0 THEN a ELSE mod(a, b) END $f$;
+CREATE OR REPLACE FUNCTION ora_round(v numeric, places numeric DEFAULT 0) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT round(v, trunc(places)::int) $f$;
+CREATE OR REPLACE FUNCTION ora_trunc(v numeric, places numeric DEFAULT 0) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT trunc(v, trunc(places)::int) $f$;
+CREATE OR REPLACE FUNCTION ora_random() RETURNS numeric
+LANGUAGE sql VOLATILE PARALLEL SAFE AS $f$ SELECT random()::numeric $f$;
+CREATE OR REPLACE FUNCTION ora_random(lo numeric, hi numeric) RETURNS numeric
+LANGUAGE sql VOLATILE PARALLEL SAFE AS $f$ SELECT lo + random()::numeric * (hi - lo) $f$;
+CREATE OR REPLACE FUNCTION ora_sys_guid() RETURNS text
+LANGUAGE sql VOLATILE PARALLEL SAFE AS $f$ SELECT upper(replace(gen_random_uuid()::text, '-', '')) $f$;
+-- GREATEST and LEAST are NULL when any value is.
+CREATE OR REPLACE FUNCTION ora_greatest(VARIADIC v anycompatiblearray) RETURNS anycompatible
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN array_position(v, NULL) IS NOT NULL THEN NULL
+    ELSE (SELECT max(x) FROM unnest(v) AS x) END $f$;
+CREATE OR REPLACE FUNCTION ora_least(VARIADIC v anycompatiblearray) RETURNS anycompatible
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN array_position(v, NULL) IS NOT NULL THEN NULL
+    ELSE (SELECT min(x) FROM unnest(v) AS x) END $f$;
+
+-- ---- dates: arithmetic in days, kept to the second
+CREATE OR REPLACE FUNCTION ora_date_add(d timestamp, n numeric) RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT d + make_interval(secs => round(n * 86400)::double precision) $f$;
+CREATE OR REPLACE FUNCTION ora_date_sub(d timestamp, n numeric) RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_add(d, -n) $f$;
+CREATE OR REPLACE FUNCTION ora_date_diff(a timestamp, b timestamp) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT ora_div(extract(epoch FROM a - b), 86400) $f$;
+CREATE OR REPLACE FUNCTION ora_add(a numeric, b numeric) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT a + b $f$;
+CREATE OR REPLACE FUNCTION ora_add(a timestamp, b numeric) RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_add(a, b) $f$;
+CREATE OR REPLACE FUNCTION ora_add(a numeric, b timestamp) RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_add(b, a) $f$;
+CREATE OR REPLACE FUNCTION ora_add(a text, b numeric) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_num(a) + b $f$;
+CREATE OR REPLACE FUNCTION ora_add(a numeric, b text) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT a + ora_num(b) $f$;
+CREATE OR REPLACE FUNCTION ora_add(a text, b text) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_num(a) + ora_num(b) $f$;
+CREATE OR REPLACE FUNCTION ora_add(a timestamp, b text) RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_add(a, ora_num(b)) $f$;
+CREATE OR REPLACE FUNCTION ora_sub(a numeric, b numeric) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT a - b $f$;
+CREATE OR REPLACE FUNCTION ora_sub(a timestamp, b numeric) RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_sub(a, b) $f$;
+CREATE OR REPLACE FUNCTION ora_sub(a timestamp, b timestamp) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_diff(a, b) $f$;
+CREATE OR REPLACE FUNCTION ora_sub(a text, b numeric) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_num(a) - b $f$;
+CREATE OR REPLACE FUNCTION ora_sub(a numeric, b text) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT a - ora_num(b) $f$;
+CREATE OR REPLACE FUNCTION ora_sub(a text, b text) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_num(a) - ora_num(b) $f$;
+CREATE OR REPLACE FUNCTION ora_sub(a timestamp, b text) RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_sub(a, ora_num(b)) $f$;
+
+-- ADD_MONTHS keeps the last day of a month the last day.
+CREATE OR REPLACE FUNCTION ora_add_months(d timestamp, n numeric) RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN d + interval '1 day' >= date_trunc('month', d) + interval '1 month'
+      AND date_trunc('day', d) = date_trunc('day', date_trunc('month', d) + interval '1 month' - interval '1 day')
+    THEN date_trunc('month', d) + make_interval(months => trunc(n)::int + 1) - interval '1 day'
+         + (d - date_trunc('day', d))
+    ELSE d + make_interval(months => trunc(n)::int) END $f$;
+CREATE OR REPLACE FUNCTION ora_last_day(d timestamp) RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT date_trunc('month', d) + interval '1 month' - interval '1 day' + (d - date_trunc('day', d)) $f$;
+CREATE OR REPLACE FUNCTION ora_months_between(a timestamp, b timestamp) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN extract(day FROM a) = extract(day FROM b)
+      OR (ora_last_day(a)::date = a::date AND ora_last_day(b)::date = b::date)
+    THEN (extract(year FROM a) - extract(year FROM b)) * 12 + extract(month FROM a) - extract(month FROM b)
+    ELSE trim_scale((extract(year FROM a) - extract(year FROM b)) * 12
+      + extract(month FROM a) - extract(month FROM b)
+      + ora_div(extract(day FROM a) - extract(day FROM b)
+                + ora_div(extract(epoch FROM (a - date_trunc('day', a)) - (b - date_trunc('day', b))),
+                          86400), 31)) END $f$;
+
+-- ROUND and TRUNC of dates by a format model's unit (days when none is given).
+CREATE OR REPLACE FUNCTION ora_date_unit(fmt text) RETURNS text
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE upper(fmt)
+    WHEN 'YYYY' THEN 'year' WHEN 'YEAR' THEN 'year' WHEN 'YYY' THEN 'year' WHEN 'YY' THEN 'year'
+    WHEN 'Y' THEN 'year' WHEN 'SYYYY' THEN 'year' WHEN 'Q' THEN 'quarter'
+    WHEN 'MM' THEN 'month' WHEN 'MON' THEN 'month' WHEN 'MONTH' THEN 'month' WHEN 'RM' THEN 'month'
+    WHEN 'DD' THEN 'day' WHEN 'DDD' THEN 'day' WHEN 'J' THEN 'day'
+    WHEN 'HH' THEN 'hour' WHEN 'HH12' THEN 'hour' WHEN 'HH24' THEN 'hour' WHEN 'MI' THEN 'minute'
+    WHEN 'IW' THEN 'week'
+    ELSE ora_raise('ORA-01898: too many precision specifiers', 'KV003', NULL::text) END $f$;
+CREATE OR REPLACE FUNCTION ora_trunc_date(d timestamp, fmt text DEFAULT 'DD') RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT date_trunc(ora_date_unit(fmt), d) $f$;
+CREATE OR REPLACE FUNCTION ora_round_date(d timestamp, fmt text DEFAULT 'DD') RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN ora_date_unit(fmt) IN ('year', 'quarter', 'month', 'week')
+    THEN CASE WHEN d >= date_trunc(ora_date_unit(fmt), d)
+                   + (date_trunc(ora_date_unit(fmt), d) + ('1 ' || ora_date_unit(fmt))::interval
+                      - date_trunc(ora_date_unit(fmt), d)) / 2
+           THEN date_trunc(ora_date_unit(fmt), d) + ('1 ' || ora_date_unit(fmt))::interval
+           ELSE date_trunc(ora_date_unit(fmt), d) END
+    ELSE date_trunc(ora_date_unit(fmt), d + ('1 ' || ora_date_unit(fmt))::interval / 2) END $f$;
+CREATE OR REPLACE FUNCTION ora_trunc(d timestamp, fmt text DEFAULT 'DD') RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_trunc_date(d, fmt) $f$;
+CREATE OR REPLACE FUNCTION ora_round(d timestamp, fmt text DEFAULT 'DD') RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_round_date(d, fmt) $f$;
+CREATE OR REPLACE FUNCTION ora_trunc_any(v numeric, places numeric DEFAULT 0) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_trunc(v, places) $f$;
+CREATE OR REPLACE FUNCTION ora_trunc_any(v timestamp, fmt text DEFAULT 'DD') RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_trunc_date(v, fmt) $f$;
+CREATE OR REPLACE FUNCTION ora_trunc_any(v text, places numeric DEFAULT 0) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_trunc(ora_num(v), places) $f$;
+CREATE OR REPLACE FUNCTION ora_round_any(v numeric, places numeric DEFAULT 0) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_round(v, places) $f$;
+CREATE OR REPLACE FUNCTION ora_round_any(v timestamp, fmt text DEFAULT 'DD') RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_round_date(v, fmt) $f$;
+CREATE OR REPLACE FUNCTION ora_round_any(v text, places numeric DEFAULT 0) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_round(ora_num(v), places) $f$;
+
+-- The version of these objects: the provider installs them again when it differs.
+CREATE OR REPLACE FUNCTION korvalis_runtime_version() RETURNS integer
+LANGUAGE sql IMMUTABLE AS $f$ SELECT 1 $f$;
+)SQL";
+}
+
+}  // namespace korvalis::db

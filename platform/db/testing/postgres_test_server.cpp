@@ -1,0 +1,184 @@
+#include "platform/db/testing/postgres_test_server.h"
+
+#include <fcntl.h>
+#include <libpq-fe.h>
+#include <pwd.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+extern char** environ;
+
+namespace korvalis::db::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The newest installed server's programs (Debian keeps them per version).
+std::string ServerPrograms() {
+  std::vector<fs::path> found;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator("/usr/lib/postgresql", ec)) {
+    if (fs::exists(entry.path() / "bin" / "pg_ctl")) found.push_back(entry.path() / "bin");
+  }
+  if (found.empty()) {
+    throw std::runtime_error(
+        "no PostgreSQL server is installed (/usr/lib/postgresql/*/bin/pg_ctl); run scripts/setup");
+  }
+  std::sort(found.begin(), found.end(), [](const fs::path& a, const fs::path& b) {
+    return std::stoi(a.parent_path().filename()) < std::stoi(b.parent_path().filename());
+  });
+  return found.back().string();
+}
+
+// Runs `command` through the shell and waits for it; its exit status.
+int Shell(const std::string& command) {
+  pid_t pid;
+  const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
+  if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
+    return -1;
+  }
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// As the `postgres` user when this process is root.
+std::string AsServerUser(const std::string& command) {
+  if (::geteuid() != 0) return command;
+  return "runuser -u postgres -- " + command;
+}
+
+std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+
+}  // namespace
+
+PostgresTestServer& PostgresTestServer::Get() {
+  static PostgresTestServer server;
+  return server;
+}
+
+PostgresTestServer::PostgresTestServer() : bin_(ServerPrograms()) {
+  std::string pattern = (fs::temp_directory_path() / "korvalis-pg-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp " + pattern);
+  directory_ = pattern;
+  if (::geteuid() == 0) {
+    const passwd* user = ::getpwnam("postgres");
+    if (user == nullptr) throw std::runtime_error("no postgres user; run scripts/setup");
+    if (::chown(directory_.c_str(), user->pw_uid, user->pw_gid) != 0) {
+      throw std::runtime_error("cannot give " + directory_ + " to the postgres user");
+    }
+  }
+  // The reaper: reads its standard input (this process's pipe) until this process is gone,
+  // then stops the server and removes the cluster, whatever way this process ended.
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+  reaper_pipe_ = fds[1];
+  const std::string reap =
+      "read unused; " +
+      AsServerUser(bin_ + "/pg_ctl stop -s -m immediate -D " + Quoted(directory_ + "/data")) +
+      " >/dev/null 2>&1; rm -rf " + Quoted(directory_);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  // Its own process group, so that a signal to the test's group leaves it to clean up.
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attributes, 0);
+  pid_t reaper;
+  const char* argv[] = {"/bin/sh", "-c", reap.c_str(), nullptr};
+  const int spawned =
+      posix_spawn(&reaper, "/bin/sh", &actions, &attributes, const_cast<char**>(argv), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  ::close(fds[0]);
+  if (spawned != 0) throw std::runtime_error("cannot start the reaper");
+
+  if (!RunProgram("initdb", "-D " + Quoted(directory_ + "/data") +
+                                " -A trust -U postgres -E UTF8 --locale=C.UTF-8 --no-sync")) {
+    throw std::runtime_error("initdb failed:\n" + Log());
+  }
+  Start();
+}
+
+PostgresTestServer::~PostgresTestServer() {
+  RunProgram("pg_ctl", "stop -s -m fast -D " + Quoted(directory_ + "/data"));
+  std::error_code ignored;
+  fs::remove_all(directory_, ignored);
+  ::close(reaper_pipe_);
+}
+
+bool PostgresTestServer::RunProgram(const std::string& program, const std::string& arguments) {
+  return Shell(AsServerUser(bin_ + "/" + program + " " + arguments) + " >>" +
+               Quoted(directory_ + "/log") + " 2>&1") == 0;
+}
+
+std::string PostgresTestServer::Log() const {
+  std::ifstream in(directory_ + "/log");
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void PostgresTestServer::Start() {
+  // Only a socket in the cluster's own directory: the port names the socket, no TCP port is
+  // opened. Durability is not needed of a throwaway cluster.
+  const std::string options = "-k " + directory_ + " -p " + std::to_string(port_) +
+                              " -c listen_addresses= -c fsync=off -c full_page_writes=off";
+  if (!RunProgram("pg_ctl", "start -s -w -t 60 -D " + Quoted(directory_ + "/data") + " -o " +
+                                Quoted(options) + " -l " + Quoted(directory_ + "/server.log"))) {
+    throw std::runtime_error("the PostgreSQL server did not start:\n" + Log());
+  }
+}
+
+void PostgresTestServer::Stop() {
+  RunProgram("pg_ctl", "stop -s -m immediate -D " + Quoted(directory_ + "/data"));
+}
+
+std::string PostgresTestServer::Conninfo(const std::string& database) const {
+  return "host=" + directory_ + " port=" + std::to_string(port_) +
+         " user=postgres dbname=" + database;
+}
+
+std::string PostgresTestServer::CreateDatabase() {
+  std::string name;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    name = "korvalis_" + std::to_string(++next_database_);
+  }
+  const std::string init = "Provider=PostgreSQL;Host=" + directory_ +
+                           ";Port=" + std::to_string(port_) + ";User ID=postgres;Database=" + name;
+  RunSql("Database=postgres", "CREATE DATABASE " + name + " TEMPLATE template0 ENCODING 'UTF8'");
+  return init;
+}
+
+std::string PostgresTestServer::RunSql(const std::string& init_string, const std::string& sql) {
+  const size_t at = init_string.rfind("Database=");
+  const std::string database = at == std::string::npos ? "postgres" : init_string.substr(at + 9);
+  PGconn* c = PQconnectdb(Conninfo(database).c_str());
+  PQsetNoticeProcessor(
+      c, [](void*, const char*) {}, nullptr);
+  PGresult* r = PQexec(c, sql.c_str());
+  const ExecStatusType status = PQresultStatus(r);
+  const std::string message = PQerrorMessage(c);
+  const std::string value =
+      status == PGRES_TUPLES_OK && PQntuples(r) > 0 ? PQgetvalue(r, 0, 0) : std::string();
+  PQclear(r);
+  PQfinish(c);
+  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+    throw std::runtime_error("the test server failed: " + message);
+  }
+  return value;
+}
+
+}  // namespace korvalis::db::testing

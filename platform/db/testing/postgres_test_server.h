@@ -1,0 +1,57 @@
+// A throwaway PostgreSQL server for tests: a cluster made by initdb in a temporary directory,
+// its server listening only on a socket in that directory (so no port of the machine is
+// taken), run as the `postgres` user when the tests run as root (the server refuses root).
+// It starts on first use and is stopped and removed when the process ends, also when the
+// process dies: a small reaper process, started first, waits for the end of the test process
+// and then stops the server and removes the directory.
+//
+//   PostgresTestServer& server = PostgresTestServer::Get();
+//   std::string init = server.CreateDatabase();  // "Provider=PostgreSQL;Host=...;..."
+//
+// Thread-safety: Get and CreateDatabase may be called from any thread; Stop and Start belong to
+// one test at a time.
+#pragma once
+
+#include <mutex>
+#include <string>
+
+namespace korvalis::db::testing {
+
+class PostgresTestServer {
+ public:
+  // The process's server, started when first asked for. Throws std::runtime_error, with the
+  // server's own log, when it cannot be made or started.
+  static PostgresTestServer& Get();
+
+  // A new empty database; returns the initialisation string that names it.
+  std::string CreateDatabase();
+  // Runs `sql` (PostgreSQL's own, any number of statements) in the database that
+  // `init_string` names; returns the first value of its last result (empty when none).
+  // Throws std::runtime_error with the server's message.
+  std::string RunSql(const std::string& init_string, const std::string& sql);
+
+  // Stops the server at once (as a crash would) and starts it again: for failure tests.
+  void Stop();
+  void Start();
+
+  ~PostgresTestServer();
+  PostgresTestServer(const PostgresTestServer&) = delete;
+  PostgresTestServer& operator=(const PostgresTestServer&) = delete;
+
+ private:
+  PostgresTestServer();
+  // Runs a server program (as the server's user), its output into the cluster's log; false
+  // when it fails.
+  bool RunProgram(const std::string& program, const std::string& arguments);
+  std::string Log() const;
+  std::string Conninfo(const std::string& database) const;
+
+  std::string bin_;        // the server's programs
+  std::string directory_;  // the cluster, its socket and its log
+  int port_ = 5432;
+  int reaper_pipe_ = -1;  // the reaper reads its end until this process ends
+  std::mutex mutex_;
+  int next_database_ = 0;
+};
+
+}  // namespace korvalis::db::testing
