@@ -24,10 +24,19 @@ std::u16string ItemList(const std::vector<std::u16string>& values,
   for (std::size_t row = 0; row + names.size() <= values.size(); row += names.size()) {
     CXmlNode item = root.AppendChild(u"item", u"");
     for (std::size_t column = 0; column < names.size(); ++column) {
-      item.SetAttribute(names[column], values[row + column]);
+      item.SetAttribute(names[column], XmlCarriable(values[row + column]));
     }
   }
   return document.GetXml();
+}
+
+std::u16string XmlCarriable(std::u16string value) {
+  for (char16_t& c : value) {
+    if ((c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0xFFFE || c == 0xFFFF) {
+      c = 0xFFFD;
+    }
+  }
+  return value;
 }
 
 std::u16string IdForSave(CEMRDataSource* data_source, std::u16string id,

@@ -22,6 +22,7 @@ namespace {
 
 using korvalis::BstrView;
 using korvalis::SqlQuoted;
+using korvalis::review::XmlCarriable;
 
 constexpr char16_t kTable[] = u"PEV_CORESYSTEM_REPORT";
 constexpr char16_t kMapContent[] = u"SELECT A.MAP_CONTENT FROM PEV_CORESYSTEM_REPORT A WHERE A.ID=";
@@ -88,11 +89,12 @@ long CBCoreSystem::GetCoreReport(CEMRDataSource* pDataSource, BSTR bstrCondition
   for (std::size_t row = 0; row + kColumns <= values.size(); row += kColumns) {
     xercesc::DOMElement* item = document.Append(document.root(), u"item");
     for (std::size_t column = 0; column < std::size(kHeaderNames); ++column) {
-      document.Append(item, kHeaderNames[column], values[row + column]);
+      document.Append(item, kHeaderNames[column], XmlCarriable(values[row + column]));
     }
     const std::u16string id = SqlQuoted(values[row]);
-    document.Append(item, u"map_content", ReadContent(pDataSource, kMapContent + id));
-    document.Append(item, u"html_content", ReadContent(pDataSource, kHtmlContent + id));
+    document.Append(item, u"map_content", XmlCarriable(ReadContent(pDataSource, kMapContent + id)));
+    document.Append(item, u"html_content",
+                    XmlCarriable(ReadContent(pDataSource, kHtmlContent + id)));
   }
   korvalis::StoreBstrResult(pbstrList, document.Write());
   return 0;

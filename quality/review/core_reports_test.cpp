@@ -93,6 +93,11 @@ TEST_F(CoreReportTest, ContentsReadBackUnchanged) {
   EXPECT_EQ(listed.front().at("map_content"), "");
   EXPECT_EQ(listed.front().at("html_content"), "旧文本");
   EXPECT_EQ(listed.front().at("note"), "");
+
+  // A character XML cannot carry is listed as U+FFFD.
+  db_.Execute("UPDATE PEV_CORESYSTEM_REPORT SET NOTE = 'a' || CHR(2) || 'b' WHERE ID = " +
+              schema::SqlText(empty));
+  EXPECT_EQ(Listed(FromUtf8("<root><id>" + empty + "</id></root>")).at(0).at("note"), "a\uFFFDb");
 }
 
 TEST_F(CoreReportTest, DaysOfTheFilterCompareWithTheirMidnight) {

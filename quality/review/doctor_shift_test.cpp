@@ -100,9 +100,12 @@ TEST_F(DoctorShiftTest, DetailsAreListedWithTheirPatientsInShiftOrder) {
                                                 {"patient_age", "27"},
                                                 {"acceptor_id", "A'2"},
                                                 {"shift_time", "2026-12-06 07:50"}})}));
+  // A character XML cannot carry, brought in by the handover system, is listed as U+FFFD.
+  db_.Execute("UPDATE PEV_DT_SHIFT_DETAIL SET NOTE = 'a' || CHR(1) || 'b' WHERE ID = 'S1'");
   const std::vector<Element> first =
       List(&CBCoreSystem::GetDoctorShiftRecord, u"<root><id>S1</id></root>");
   ASSERT_EQ(first.size(), 1u);
+  EXPECT_EQ(first.front().attributes.at("note"), "a\uFFFDb");
   EXPECT_EQ(first.front().attributes.at("patient_sex"), "男");
   EXPECT_EQ(first.front().attributes.at("patient_age"), "57");
 }
