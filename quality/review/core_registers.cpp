@@ -30,6 +30,12 @@ std::u16string ItemList(const std::vector<std::u16string>& values,
   return document.GetXml();
 }
 
+void AppendFilter(std::u16string& filter, const CXmlProperty& condition, const char16_t* key,
+                  std::u16string_view head, std::u16string_view tail) {
+  const std::u16string value = condition.GetValue(key);
+  if (!value.empty()) filter.append(head).append(SqlQuoted(value)).append(tail);
+}
+
 std::u16string XmlCarriable(std::u16string value) {
   for (char16_t& c : value) {
     if ((c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0xFFFE || c == 0xFFFF) {

@@ -17,6 +17,7 @@
 #include "platform/com/bstr.h"
 
 class CEMRDataSource;
+class CXmlProperty;
 
 namespace korvalis::review {
 
@@ -25,6 +26,12 @@ namespace korvalis::review {
 // through XmlCarriable. Precondition: `names` is not empty.
 std::u16string ItemList(const std::vector<std::u16string>& values,
                         std::span<const char16_t* const> names);
+
+// Appends `head`, the condition's value of `key` quoted, then `tail` to a statement's filter;
+// nothing when that value is empty. Throws CEMRException "解析属性信息错误." for a condition
+// that is not XML.
+void AppendFilter(std::u16string& filter, const CXmlProperty& condition, const char16_t* key,
+                  std::u16string_view head, std::u16string_view tail = {});
 
 // `value` as XML can carry it: a control character other than tab, line feed and carriage
 // return, U+FFFE and U+FFFF (brought in by the systems that fill the tables) become U+FFFD, so

@@ -22,6 +22,7 @@ namespace {
 
 using korvalis::BstrView;
 using korvalis::SqlQuoted;
+using korvalis::review::AppendFilter;
 using korvalis::review::XmlCarriable;
 
 constexpr char16_t kTable[] = u"PEV_CORESYSTEM_REPORT";
@@ -68,19 +69,19 @@ long CBCoreSystem::GetCoreReport(CEMRDataSource* pDataSource, BSTR bstrCondition
   std::u16string sql =
       u" SELECT T.ID, T.REPORT_NAME, T.CREATOR, T.CREATE_TIME, T.MENDER, T.MODIFY_TIME, T.NOTE, "
       u"T.CATALOG FROM PEV_CORESYSTEM_REPORT T WHERE 1 = 1 ";
-  const auto append = [&](const char16_t* key, const char16_t* head, const char16_t* tail) {
-    const std::u16string value = condition.GetValue(key);
-    if (!value.empty()) sql.append(head).append(SqlQuoted(value)).append(tail);
-  };
-  append(u"id", u" AND T.ID = ", u" ");
+  AppendFilter(sql, condition, u"id", u" AND T.ID = ", u" ");
   // Days compare with their midnight: a report of the end day after 00:00:00 is not listed.
-  append(u"create_time_begin", u" AND T.CREATE_TIME >= TO_DATE(", u", 'YYYY-MM-DD')");
-  append(u"create_time_end", u" AND T.CREATE_TIME <= TO_DATE(", u", 'YYYY-MM-DD') ");
-  append(u"modify_time_begin", u" AND T.MODIFY_TIME >= TO_DATE(", u", 'YYYY-MM-DD')");
-  append(u"modify_time_end", u" AND T.MODIFY_TIME <= TO_DATE(", u", 'YYYY-MM-DD')");
-  append(u"creator", u" AND T.CREATOR = ", u" ");
-  append(u"mender", u" AND T.MENDER = ", u" ");
-  append(u"name", u" AND T.REPORT_NAME = ", u" ");
+  AppendFilter(sql, condition, u"create_time_begin", u" AND T.CREATE_TIME >= TO_DATE(",
+               u", 'YYYY-MM-DD')");
+  AppendFilter(sql, condition, u"create_time_end", u" AND T.CREATE_TIME <= TO_DATE(",
+               u", 'YYYY-MM-DD') ");
+  AppendFilter(sql, condition, u"modify_time_begin", u" AND T.MODIFY_TIME >= TO_DATE(",
+               u", 'YYYY-MM-DD')");
+  AppendFilter(sql, condition, u"modify_time_end", u" AND T.MODIFY_TIME <= TO_DATE(",
+               u", 'YYYY-MM-DD')");
+  AppendFilter(sql, condition, u"creator", u" AND T.CREATOR = ", u" ");
+  AppendFilter(sql, condition, u"mender", u" AND T.MENDER = ", u" ");
+  AppendFilter(sql, condition, u"name", u" AND T.REPORT_NAME = ", u" ");
   if (!catalog.empty()) sql.append(u" AND T.CATALOG = ").append(catalog).append(u" ");
 
   std::vector<std::u16string> values;

@@ -21,6 +21,7 @@ namespace {
 
 using korvalis::BstrView;
 using korvalis::SqlQuoted;
+using korvalis::review::AppendFilter;
 using korvalis::review::IdForSave;
 using korvalis::review::ItemList;
 
@@ -88,11 +89,7 @@ long CBCoreSystem::GetDeptActivity(CEMRDataSource* pDataSource, BSTR bstrConditi
                                    BSTR* pbstrList) {
   const CXmlProperty condition(std::u16string(BstrView(bstrCondition)));
   std::u16string filter = u" WHERE 1=1 ";
-  const auto equals = [&](const char16_t* key, const char16_t* head) {
-    const std::u16string value = condition.GetValue(key);
-    if (!value.empty()) filter.append(head).append(SqlQuoted(value));
-  };
-  equals(u"id", u" AND T.ID = ");
+  AppendFilter(filter, condition, u"id", u" AND T.ID = ");
   if (const std::u16string month = condition.GetValue(u"create_begin_time"); !month.empty()) {
     filter.append(u" AND T.CREATE_TIME >= TO_DATE(").append(SqlQuoted(month));
     filter.append(u", 'YYYY-MM')");
@@ -104,11 +101,11 @@ long CBCoreSystem::GetDeptActivity(CEMRDataSource* pDataSource, BSTR bstrConditi
     filter.append(u", 'YYYY-MM') + TO_NUMBER(TO_CHAR(LAST_DAY(TO_DATE(").append(quoted);
     filter.append(u",'YYYY-MM')),'DD'))");
   }
-  equals(u"manager", u" AND T.MANAGER = ");
-  equals(u"participant", u" AND T.PARTICIPANT = ");
-  equals(u"recorder", u" AND T.RECORDER = ");
-  equals(u"performance_status", u" AND T.PERFORMANCE_STATUS = ");
-  equals(u"dept_id", u" AND T.DEPT_ID = ");
+  AppendFilter(filter, condition, u"manager", u" AND T.MANAGER = ");
+  AppendFilter(filter, condition, u"participant", u" AND T.PARTICIPANT = ");
+  AppendFilter(filter, condition, u"recorder", u" AND T.RECORDER = ");
+  AppendFilter(filter, condition, u"performance_status", u" AND T.PERFORMANCE_STATUS = ");
+  AppendFilter(filter, condition, u"dept_id", u" AND T.DEPT_ID = ");
   if (const std::u16string recorder = condition.GetValue(u"recorder_id"); !recorder.empty()) {
     filter.append(u" AND T.RECORDER_ID=").append(SqlQuoted(recorder)).append(u" ");
   }

@@ -22,6 +22,7 @@ namespace {
 
 using korvalis::BstrView;
 using korvalis::SqlQuoted;
+using korvalis::review::AppendFilter;
 
 constexpr char16_t kEmptyList[] = u"<?xml version='1.0' ?><root></root>";
 
@@ -36,16 +37,14 @@ constexpr const char16_t* kDetailNames[] = {
 // register; the empty list without a query when the condition selects by nothing.
 std::u16string DetailList(CEMRDataSource* data_source, const CXmlProperty& condition) {
   std::u16string filter;
-  const auto append = [&](const char16_t* key, const char16_t* head, const char16_t* tail) {
-    const std::u16string value = condition.GetValue(key);
-    if (!value.empty()) filter.append(head).append(SqlQuoted(value)).append(tail);
-  };
-  append(u"id", u" AND A.ID=", u" ");
-  append(u"dept_id", u" AND A.DEPT_ID=", u" ");
-  append(u"acceptor_id", u" AND A.ACCEPTOR_ID=", u" ");
-  append(u"shift_begin_date", u" AND A.SHIFT_TIME>=TO_DATE(", u", 'YYYY-MM-DD') ");
+  AppendFilter(filter, condition, u"id", u" AND A.ID=", u" ");
+  AppendFilter(filter, condition, u"dept_id", u" AND A.DEPT_ID=", u" ");
+  AppendFilter(filter, condition, u"acceptor_id", u" AND A.ACCEPTOR_ID=", u" ");
+  AppendFilter(filter, condition, u"shift_begin_date", u" AND A.SHIFT_TIME>=TO_DATE(",
+               u", 'YYYY-MM-DD') ");
   // The end day is included.
-  append(u"shift_end_date", u" AND A.SHIFT_TIME<TO_DATE(", u", 'YYYY-MM-DD')+1 ");
+  AppendFilter(filter, condition, u"shift_end_date", u" AND A.SHIFT_TIME<TO_DATE(",
+               u", 'YYYY-MM-DD')+1 ");
   if (filter.empty()) return kEmptyList;
 
   std::vector<std::u16string> values;

@@ -19,6 +19,7 @@ namespace {
 
 using korvalis::BstrView;
 using korvalis::SqlQuoted;
+using korvalis::review::AppendFilter;
 using korvalis::review::IdForSave;
 using korvalis::review::ItemList;
 
@@ -55,16 +56,12 @@ long CBCoreSystem::GetRescueRecord(CEMRDataSource* pDataSource, BSTR bstrConditi
                                    BSTR* pbstrList) {
   const CXmlProperty condition(std::u16string(BstrView(bstrCondition)));
   std::u16string filter;
-  const auto equals = [&](const char16_t* key, const char16_t* head) {
-    const std::u16string value = condition.GetValue(key);
-    if (!value.empty()) filter.append(head).append(SqlQuoted(value));
-  };
-  equals(u"id", u" AND A.ID = ");
-  equals(u"patient_id", u" AND A.PATIENT_ID = ");
-  equals(u"event_no", u" AND A.EVENT_NO = ");
-  equals(u"now_dept_id", u" AND B.NOW_DEPT_ID = ");
-  equals(u"register_dept", u" AND A.REGISTER_DEPT = ");
-  equals(u"register_id", u" AND A.REGISTER_ID = ");
+  AppendFilter(filter, condition, u"id", u" AND A.ID = ");
+  AppendFilter(filter, condition, u"patient_id", u" AND A.PATIENT_ID = ");
+  AppendFilter(filter, condition, u"event_no", u" AND A.EVENT_NO = ");
+  AppendFilter(filter, condition, u"now_dept_id", u" AND B.NOW_DEPT_ID = ");
+  AppendFilter(filter, condition, u"register_dept", u" AND A.REGISTER_DEPT = ");
+  AppendFilter(filter, condition, u"register_id", u" AND A.REGISTER_ID = ");
   if (const std::u16string day = condition.GetValue(u"rescue_date_begin"); !day.empty()) {
     filter.append(u" AND (A.RESCUE_DATE >= TO_DATE(").append(SqlQuoted(day));
     filter.append(u", 'YYYY-MM-DD')) ");
