@@ -30,25 +30,12 @@ struct Value {
   std::u16string code;
 };
 
-// Appends the element `name` holding `text`, empty as "<name/>".
-void AppendTextElement(std::u16string& document, std::u16string_view name,
-                       const std::u16string& text) {
-  document.append(u"<").append(name);
-  if (text.empty()) {
-    document.append(u"/>");
-    return;
-  }
-  document.append(u">");
-  korvalis::AppendXmlEscaped(document, text);
-  document.append(u"</").append(name).append(u">");
-}
-
 // The value document of a value, `code` before `value`, as the XML library writes it.
 std::u16string ValueDocument(const Value& value) {
   std::u16string document = kXmlDeclaration;
   document.append(u"<root>");
-  AppendTextElement(document, u"code", value.code);
-  AppendTextElement(document, u"value", value.text);
+  korvalis::AppendXmlTextElement(document, u"code", value.code);
+  korvalis::AppendXmlTextElement(document, u"value", value.text);
   document.append(u"</root>");
   return document;
 }

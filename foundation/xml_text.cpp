@@ -55,6 +55,17 @@ void AppendXmlEscapedWithQuotes(std::u16string& out, std::u16string_view text) {
   AppendEscaped(out, text, true);
 }
 
+void AppendXmlTextElement(std::u16string& out, std::u16string_view name, std::u16string_view text) {
+  out.append(u"<").append(name);
+  if (text.empty()) {
+    out.append(u"/>");
+    return;
+  }
+  out.append(u">");
+  AppendEscaped(out, text, false);
+  out.append(u"</").append(name).append(u">");
+}
+
 std::string XmlEscaped(std::string_view text) {
   std::string out;
   out.reserve(text.size());

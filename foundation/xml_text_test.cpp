@@ -58,6 +58,11 @@ TEST(XmlText, OnlyMarkupCharactersChange) {
   EXPECT_EQ(appended, u"<r>1&lt;2");
   AppendXmlEscapedWithQuotes(appended, u" a='b'");
   EXPECT_EQ(appended, u"<r>1&lt;2 a=&apos;b&apos;");
+
+  std::u16string elements;
+  korvalis::AppendXmlTextElement(elements, u"code", u"");
+  korvalis::AppendXmlTextElement(elements, u"value", u"a<b&c\r");
+  EXPECT_EQ(elements, u"<code/><value>a&lt;b&amp;c&#13;</value>");
 }
 
 TEST(XmlText, NarrowTextLeavesMultiByteSequencesWhole) {

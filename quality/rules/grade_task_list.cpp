@@ -72,16 +72,7 @@ long CBQCTask::GetTaskList(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR
   for (std::size_t row = 0; row + kTaskListColumns <= values.size(); row += kTaskListColumns) {
     list.append(u"<item>");
     for (unsigned column = 0; column < kTaskListColumns; ++column) {
-      const std::u16string_view name = kTaskListElements[column];
-      const std::u16string& value = values[row + column];
-      list.append(u"<").append(name);
-      if (value.empty()) {
-        list.append(u"/>");
-        continue;
-      }
-      list.append(u">");
-      korvalis::AppendXmlEscaped(list, value);
-      list.append(u"</").append(name).append(u">");
+      korvalis::AppendXmlTextElement(list, kTaskListElements[column], values[row + column]);
     }
     list.append(u"</item>");
   }
