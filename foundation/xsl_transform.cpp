@@ -1,7 +1,6 @@
 #include "foundation/xsl_transform.h"
 
 #include <new>
-#include <optional>
 #include <string>
 
 #include "foundation/emr_exception.h"
@@ -9,23 +8,25 @@
 #include "platform/xml/dom.h"
 #include "platform/xml/xslt.h"
 
-bool XslTransform(BSTR xml, BSTR xsl, BSTR* out) {
-  std::optional<korvalis::xml::Document> source;
-  std::optional<korvalis::xml::Document> stylesheet;
+korvalis::xml::Document NewTransformDocument() {
   try {
-    source.emplace();
-    stylesheet.emplace();
+    return korvalis::xml::Document();
   } catch (const std::bad_alloc&) {
     throw CEMRException(std::u16string(u"构造MSXML解析器错误."));
   }
+}
+
+bool XslTransform(BSTR xml, BSTR xsl, BSTR* out) {
+  korvalis::xml::Document source = NewTransformDocument();
+  korvalis::xml::Document stylesheet = NewTransformDocument();
   const std::u16string failed = u"转换XSLT内容错误.";
   // A text that does not load would otherwise be transformed as an empty document.
-  if (!source->LoadXml(korvalis::ToUtf8(korvalis::BstrView(xml))) ||
-      !stylesheet->LoadXml(korvalis::ToUtf8(korvalis::BstrView(xsl))) || out == nullptr) {
+  if (!source.LoadXml(korvalis::ToUtf8(korvalis::BstrView(xml))) ||
+      !stylesheet.LoadXml(korvalis::ToUtf8(korvalis::BstrView(xsl))) || out == nullptr) {
     throw CEMRException(failed);
   }
   std::string output;
-  if (!korvalis::xml::TransformToText(*source, *stylesheet, output)) throw CEMRException(failed);
+  if (!korvalis::xml::TransformToText(source, stylesheet, output)) throw CEMRException(failed);
   BSTR result = korvalis::AllocBstr(korvalis::FromUtf8(output));
   if (result == nullptr) throw std::bad_alloc();
   *out = result;

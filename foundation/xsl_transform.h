@@ -9,6 +9,11 @@
 #pragma once
 
 #include "platform/com/bstr.h"
+#include "platform/xml/dom.h"
+
+// An empty document for one side of a transformation. Throws CEMRException
+// "构造MSXML解析器错误." when none can be made.
+korvalis::xml::Document NewTransformDocument();
 
 // Stores the output in *out (a new BSTR; the caller frees it) and answers true. Throws
 // CEMRException "构造MSXML解析器错误." when the documents cannot be made, and

@@ -25,13 +25,6 @@ class ParameterPlacementTest : public ::testing::Test {
   CDBOracle oracle_;
 };
 
-TEST_F(ParameterPlacementTest, TypesAreReadInUpperCase) {
-  EXPECT_EQ(ParameterTypeOf(u"string"), ParameterType::kString);
-  EXPECT_EQ(ParameterTypeOf(u"Date"), ParameterType::kDate);
-  EXPECT_EQ(ParameterTypeOf(u"NUMBER"), ParameterType::kBare);
-  EXPECT_EQ(ParameterTypeOf(u""), ParameterType::kBare);
-}
-
 TEST_F(ParameterPlacementTest, StringAndDateValuesHaveTheirQuotesDoubled) {
   const ReportParameters parameters = {
       {u"name", {ParameterType::kString, u"O'Brien' OR '1'='1"}},
@@ -85,9 +78,9 @@ TEST_F(ParameterPlacementTest, QuotesInCommentsAndQuotedNamesOpenNoLiteral) {
   EXPECT_EQ(Place(u"SELECT 1 -- AND ID = {n}\nFROM DUAL /* {n} */", number),
             "SELECT 1 -- AND ID = {n}\nFROM DUAL /* {n} */");
   // "--" and "/*" inside a literal open no comment.
-  EXPECT_EQ(Place(u"WHERE A = '--' AND B = '/*' AND ID IN ({n})",
-                  {{u"n", {ParameterType::kBare, u"7"}}}),
-            "WHERE A = '--' AND B = '/*' AND ID IN (7)");
+  EXPECT_EQ(
+      Place(u"WHERE A = '--' AND B = '/*' AND ID IN ({n})", {{u"n", {ParameterType::kBare, u"7"}}}),
+      "WHERE A = '--' AND B = '/*' AND ID IN (7)");
 }
 
 TEST_F(ParameterPlacementTest, ValuesAreNeverSearchedAgain) {

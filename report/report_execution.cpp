@@ -8,8 +8,6 @@
 //                                        XSLT ─▶ content ─▶ compressed text form
 //
 // Nothing outlives the call: documents and maps live on its stack.
-#include <new>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +16,7 @@
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
 #include "foundation/string_util.h"
+#include "foundation/xsl_transform.h"
 #include "platform/com/scoped_bstr.h"
 #include "platform/com/unicode.h"
 #include "platform/xml/dom.h"
@@ -70,15 +69,9 @@ std::u16string RunReportSql(CEMRDataSource* data_source, LONG report_id,
 // The data document transformed by the report's style sheet.
 std::u16string TransformReport(CSingleDataSource& data_source, LONG report_id,
                                const std::u16string& data) {
-  std::optional<korvalis::xml::Document> source;
-  std::optional<korvalis::xml::Document> stylesheet;
-  try {
-    source.emplace();
-    stylesheet.emplace();
-  } catch (const std::bad_alloc&) {
-    throw CEMRException(std::u16string(u"构造MSXML解析器错误."));
-  }
-  if (!source->LoadXml(korvalis::ToUtf8(data))) {
+  korvalis::xml::Document source = NewTransformDocument();
+  korvalis::xml::Document stylesheet = NewTransformDocument();
+  if (!source.LoadXml(korvalis::ToUtf8(data))) {
     throw CEMRException(std::u16string(u"装载XML内容错误."));
   }
   ScopedBstr xslt;
@@ -89,9 +82,9 @@ std::u16string TransformReport(CSingleDataSource& data_source, LONG report_id,
   }
   const std::u16string failed = u"转换报表内容错误.";
   // A style sheet that does not load cannot transform anything.
-  if (!stylesheet->LoadXml(korvalis::ToUtf8(BstrView(xslt.get())))) throw CEMRException(failed);
+  if (!stylesheet.LoadXml(korvalis::ToUtf8(BstrView(xslt.get())))) throw CEMRException(failed);
   std::string content;
-  if (!korvalis::xml::TransformToText(*source, *stylesheet, content)) throw CEMRException(failed);
+  if (!korvalis::xml::TransformToText(source, stylesheet, content)) throw CEMRException(failed);
   return korvalis::FromUtf8(content);
 }
 

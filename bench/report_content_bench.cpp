@@ -1,0 +1,242 @@
+// An old-format report over a ward of 10,000 in-hospital patients (one row each: name, visit
+// number, bed, doctor, admission time), its department filled from the caller's identity and its
+// rows turned into an HTML table by its style sheet:
+//   - EMRReport.GetReportContent through IDispatch::Invoke, the whole call (method frame, data
+//     source from telv.config.xml, the definition's columns, parameters, statement, data
+//     document, style sheet, transformation, compressed text form);
+//   - the same statement, translated once, stepped on raw SQLite into a libxml2 document,
+//     transformed by libxslt with the same style sheet, and the page compressed by zlib in the
+//     same form (UTF-16 text with its terminator, then its length). Goal: the call within 1.5
+//     times of it. Both sides must answer the same bytes: the first call checks it.
+#include <benchmark/benchmark.h>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <libxslt/transform.h>
+#include <libxslt/xsltInternals.h>
+#include <libxslt/xsltutils.h>
+#include <sqlite3.h>
+#include <zlib.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bench/call_and_statement.h"
+#include "com/emr_report.h"
+#include "foundation/emr_data_source.h"
+#include "interface/emr_call_scope.h"
+#include "platform/com/scoped_bstr.h"
+#include "platform/com/unicode.h"
+#include "platform/db/catalog.h"
+#include "platform/db/sql_translator.h"
+#include "report/emr_report.h"
+
+namespace {
+
+using korvalis::bench::CheckSqlite;
+
+constexpr int kPatients = 10000;
+constexpr LONG kReportId = 1;
+constexpr DISPID kGetReportContent = 23;
+
+constexpr char16_t kStatement[] =
+    u"SELECT B.NAME, V.EVENT_NO, V.BED_NO, V.DOCTOR_NAME, TO_CHAR(V.IN_TIME, 'YYYY-MM-DD "
+    u"HH24:MI') FROM TELV_VISIT_RECORD V, TELV_PATIENT B WHERE V.PATIENT_ID = B.ID AND "
+    u"V.OUT_TIME IS NULL AND V.NOW_DEPT_ID = {dept} ORDER BY V.BED_NO";
+constexpr char16_t kRowNames[] = u"patient,event_no,bed,doctor,in_time";
+constexpr char16_t kParameters[] =
+    u"<?xml version='1.0' ?><root><param code=\"dept\" type=\"STRING\" autoreplace=\"2\">0101"
+    u"</param></root>";
+constexpr char kStyleSheet[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">\n"
+    "<xsl:output method=\"html\" encoding=\"UTF-8\"/>\n"
+    "<xsl:template match=\"/root\">\n"
+    "<HTML><BODY>\n<H2>科室在院病人一览</H2>\n<TABLE border=\"1\">\n"
+    "<TR><TH>姓名</TH><TH>住院号</TH><TH>床号</TH><TH>主管医生</TH><TH>入院时间</TH></TR>\n"
+    "<xsl:for-each select=\"patient\">\n"
+    "<TR><TD><xsl:value-of select=\".\"/></TD><TD><xsl:value-of select=\"@event_no\"/></TD>"
+    "<TD><xsl:value-of select=\"@bed\"/></TD><TD><xsl:value-of select=\"@doctor\"/></TD>"
+    "<TD><xsl:value-of select=\"@in_time\"/></TD></TR>\n"
+    "</xsl:for-each>\n</TABLE>\n</BODY></HTML>\n</xsl:template>\n</xsl:stylesheet>\n";
+constexpr char16_t kClient[] =
+    u"<root><user id='1002'>刘静怡</user><dept id='0101'>心血管内科</dept></root>";
+
+void FillWard(sqlite3* db) {
+  sqlite3_stmt* patient = nullptr;
+  sqlite3_stmt* visit = nullptr;
+  CheckSqlite(sqlite3_prepare_v2(db,
+                                 "INSERT INTO TELV_PATIENT (ID, NAME, SEX, BIRTHDAY, CASE_NO) "
+                                 "VALUES (?1, ?2, 1, '1960-05-01 00:00:00', ?1)",
+                                 -1, &patient, nullptr),
+              db);
+  CheckSqlite(sqlite3_prepare_v2(
+                  db,
+                  "INSERT INTO TELV_VISIT_RECORD (PATIENT_ID, EVENT_NO, SERIAL_NO, IN_TIME, "
+                  "IN_DEPT_ID, IN_DEPT_NAME, NOW_DEPT_ID, NOW_DEPT_NAME, BED_NO, DOCTOR_NAME, "
+                  "REG_DOCTOR_ID, RESIDENCE_FLAG, EVENT_STATUS, EMR_STATUS, FORBID_FLAG, "
+                  "PAPER_EMR_STATUS) VALUES (?1, ?2, 1, ?3, '0101', '心血管内科', '0101', "
+                  "'心血管内科', ?4, '刘静怡', '1002', 2, 1, 1, '0', 0)",
+                  -1, &visit, nullptr),
+              db);
+  for (int i = 0; i < kPatients; ++i) {
+    const std::string id = "P" + std::to_string(i);
+    const std::string name = "病人" + std::to_string(i);
+    char in_time[32], bed[16];
+    std::snprintf(in_time, sizeof in_time, "2026-%02d-%02d 09:00:00", 1 + i % 12, 1 + i % 28);
+    std::snprintf(bed, sizeof bed, "%05d", i);
+    sqlite3_bind_text(patient, 1, id.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(patient, 2, name.c_str(), -1, SQLITE_TRANSIENT);
+    CheckSqlite(sqlite3_step(patient), db);
+    sqlite3_reset(patient);
+    sqlite3_bind_text(visit, 1, id.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(visit, 2, ("E" + std::to_string(i)).c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(visit, 3, in_time, -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(visit, 4, bed, -1, SQLITE_TRANSIENT);
+    CheckSqlite(sqlite3_step(visit), db);
+    sqlite3_reset(visit);
+  }
+  sqlite3_finalize(patient);
+  sqlite3_finalize(visit);
+  CheckSqlite(sqlite3_exec(db,
+                           "INSERT INTO TELV_REPORT (ID, NAME, CATALOG_ID, SORT, STATUS, "
+                           "NEW_FORMAT, SQL_PRO) VALUES (1, '科室在院病人一览', 1, 1, 1, 0, "
+                           "'patient,event_no,bed,doctor,in_time')",
+                           nullptr, nullptr, nullptr),
+              db);
+}
+
+// The ward's database, the report's columns stored in their forms by the report's own setters;
+// its directory is the process's current directory.
+const korvalis::bench::BenchDatabase& TheWard() {
+  static const korvalis::bench::BenchDatabase* ward = [] {
+    auto* database = new korvalis::bench::BenchDatabase("korvalis-report", FillWard);
+    CEMRDataSource data_source;
+    korvalis::com::ScopedBstr sql(kStatement), parameters(kParameters),
+        style(korvalis::FromUtf8(kStyleSheet));
+    CBEMRReport::SetReportSQL(&data_source, kReportId, sql.get());
+    CBEMRReport::SetSQLParam(&data_source, kReportId, parameters.get());
+    CBEMRReport::SetReportXSLT(&data_source, kReportId, style.get());
+    return database;
+  }();
+  return *ward;
+}
+
+std::string Bytes(BSTR bstr) {
+  return std::string(reinterpret_cast<const char*>(bstr), SysStringByteLen(bstr));
+}
+
+// The page in the compressed text form, from raw SQLite, libxml2, libxslt and zlib.
+std::string RawReportContent(sqlite3* db, const std::string& sql) {
+  sqlite3_stmt* stmt = nullptr;
+  CheckSqlite(sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr), db);
+  xmlDocPtr data = xmlNewDoc(BAD_CAST "1.0");
+  data->dict = xmlDictCreate();  // names interned once, as a parser does
+  xmlNodePtr root = xmlNewDocNode(data, nullptr, BAD_CAST "root", nullptr);
+  xmlDocSetRootElement(data, root);
+  static const char* const kAttributes[] = {"bed", "doctor", "event_no", "in_time"};
+  static const int kColumns[] = {2, 3, 1, 4};  // by attribute name, as the system writes them
+  const auto column_text = [stmt](int column) {
+    const unsigned char* value = sqlite3_column_text(stmt, column);
+    return value == nullptr ? BAD_CAST "" : value;
+  };
+  while (sqlite3_step(stmt) == SQLITE_ROW) {
+    xmlNodePtr row = xmlNewTextChild(root, nullptr, BAD_CAST "patient", column_text(0));
+    for (int a = 0; a < 4; ++a) xmlNewProp(row, BAD_CAST kAttributes[a], column_text(kColumns[a]));
+  }
+  sqlite3_finalize(stmt);
+
+  xmlDocPtr style_document = xmlReadMemory(kStyleSheet, static_cast<int>(std::strlen(kStyleSheet)),
+                                           nullptr, nullptr, XML_PARSE_NOBLANKS | XML_PARSE_NONET);
+  xsltStylesheetPtr style = xsltParseStylesheetDoc(style_document);
+  xmlDocPtr result = xsltApplyStylesheet(style, data, nullptr);
+  xmlChar* page = nullptr;
+  int page_length = 0;
+  xsltSaveResultToString(&page, &page_length, result, style);
+  std::u16string text = korvalis::FromUtf8(
+      std::string_view(reinterpret_cast<const char*>(page), static_cast<std::size_t>(page_length)));
+  xmlFree(page);
+  xmlFreeDoc(result);
+  xsltFreeStylesheet(style);
+  xmlFreeDoc(data);
+
+  const uLong plain = static_cast<uLong>((text.size() + 1) * sizeof(char16_t));
+  std::string packed(compressBound(plain) + 4, '\0');
+  uLongf packed_length = compressBound(plain);
+  compress(reinterpret_cast<Bytef*>(packed.data()), &packed_length,
+           reinterpret_cast<const Bytef*>(text.c_str()), plain);
+  for (int i = 0; i < 4; ++i) packed[packed_length + i] = static_cast<char>(plain >> (8 * i));
+  packed.resize(packed_length + 4);
+  return packed;
+}
+
+std::string TranslatedStatement(sqlite3* db) {
+  std::u16string sql = kStatement;
+  sql.replace(sql.find(u"{dept}"), 6, u"'0101'");
+  return korvalis::db::Translate(korvalis::ToUtf8(sql), *korvalis::db::Catalog::Load(db))
+      .statements.back();
+}
+
+void BM_GetReportContentInvoke(benchmark::State& state) {
+  TheWard();
+  korvalis::frame::InstallEMRCallScope();
+  IDispatch* report = nullptr;
+  if (CreateEMRReport(nullptr, IID_IDispatch, reinterpret_cast<void**>(&report)) != S_OK) {
+    state.SkipWithError("no EMRReport object");
+    return;
+  }
+  VARIANT arguments[3];  // reversed, as DISPPARAMS holds them
+  for (VARIANT& argument : arguments) VariantInit(&argument);
+  arguments[0].vt = arguments[1].vt = VT_BSTR;
+  arguments[0].bstrVal = korvalis::AllocBstr(kClient);
+  arguments[1].bstrVal = korvalis::AllocBstr(u"");
+  arguments[2].vt = VT_I4;
+  arguments[2].lVal = kReportId;
+  static bool checked = false;  // once a process
+  for (auto _ : state) {
+    DISPPARAMS params{arguments, nullptr, 3, 0};
+    VARIANT result;
+    VariantInit(&result);
+    EXCEPINFO excep{};
+    if (report->Invoke(kGetReportContent, IID_NULL, 0, DISPATCH_METHOD, &params, &result, &excep,
+                       nullptr) != S_OK) {
+      state.SkipWithError(korvalis::ToUtf8(korvalis::BstrView(excep.bstrDescription)).c_str());
+      break;
+    }
+    if (!checked) {
+      state.PauseTiming();
+      sqlite3* db = nullptr;
+      sqlite3_open_v2(TheWard().path().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+      korvalis::db::RegisterOracleFunctions(db);
+      const bool same = Bytes(result.bstrVal) == RawReportContent(db, TranslatedStatement(db));
+      sqlite3_close(db);
+      if (!same) state.SkipWithError("the call and the raw pipeline answer different bytes");
+      checked = true;
+      state.ResumeTiming();
+    }
+    state.counters["bytes"] = static_cast<double>(SysStringByteLen(result.bstrVal));
+    VariantClear(&result);
+  }
+  for (VARIANT& argument : arguments) VariantClear(&argument);
+  report->Release();
+  state.SetItemsProcessed(static_cast<int64_t>(kPatients) * state.iterations());
+}
+
+void BM_GetReportContentRaw(benchmark::State& state) {
+  sqlite3* db = nullptr;
+  sqlite3_open_v2(TheWard().path().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+  korvalis::db::RegisterOracleFunctions(db);
+  const std::string sql = TranslatedStatement(db);
+  for (auto _ : state) {
+    const std::string packed = RawReportContent(db, sql);
+    state.counters["bytes"] = static_cast<double>(packed.size());
+  }
+  sqlite3_close(db);
+  state.SetItemsProcessed(static_cast<int64_t>(kPatients) * state.iterations());
+}
+
+BENCHMARK(BM_GetReportContentInvoke)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GetReportContentRaw)->Unit(benchmark::kMillisecond);
+
+}  // namespace
