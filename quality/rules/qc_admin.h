@@ -10,6 +10,8 @@
 // their own data sources.
 #pragma once
 
+#include <string>
+
 #include "platform/com/bstr.h"
 #include "platform/com/types.h"
 
@@ -68,4 +70,13 @@ class CBQCAdmin {
   static long GetDataOfTable(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR* pbstrDataList);
   static long GetExistPrimary(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR* pbstrDataList);
   static long PostSqlQuery(CEMRDataSource* pDataSource, BSTR bstrCondition);
+
+  // The next ID of `table` (MAX(ID) + 1; "1" for an empty table) as decimal text. Throws
+  // CEMRException when it would not fit the interface's long.
+  static std::u16string GetMaxIdPlusOne(CEMRDataSource* pDataSource, const std::u16string& table);
+  // Keeps the one link row of QC catalogue `qc` to the EMR catalogue `emr`: nothing for an empty
+  // or "0" `qc`, the row deleted for an empty `emr`, else inserted or changed when it differs.
+  // Precondition: `qc` and a non-empty `emr` are plain decimal numbers (they stand bare).
+  static void SaveEmrCatalogMap(CEMRDataSource* pDataSource, const std::u16string& qc,
+                                const std::u16string& emr);
 };

@@ -1,0 +1,233 @@
+// The time-limit QC results: how the time limits of the quality rules were kept, read from
+// the rule instances (PEV_TIME_RULE_RECORD) and the deadlines of superior signatures
+// (PEV_SUPERIOR_SIGN_REC), for one visit or for many visits under a condition document, and
+// the text of a per-visit summary statement that the caller runs itself.
+//
+// The lateness of a row, in hours truncated toward zero to one decimal: the stored lateness
+// of a closed row (STATUS 2), the hours since the deadline at the database's current time for
+// an open row (STATUS 1; negative while the deadline lies ahead), none for any other status,
+// so that a suspended instance is neither late nor on time. Undone rows (STATUS 0) are never
+// listed, and a signature deadline is listed only with its record.
+//
+// Nothing here writes. Every value from the client is quoted, or checked to be a list of
+// numbers where it stands bare, before the statement is built.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "foundation/automation_date.h"
+#include "foundation/bstr_result.h"
+#include "foundation/emr_data_source.h"
+#include "foundation/sql_date.h"
+#include "foundation/sql_text.h"
+#include "foundation/xml_property.h"
+#include "quality/review/qc_collector.h"
+#include "quality/review/time_limit_statements.h"
+
+namespace {
+
+using korvalis::AutomationDate;
+using korvalis::BstrView;
+using korvalis::SqlEscaped;
+using korvalis::SqlQuoted;
+
+constexpr char16_t kRuleLateness[] =
+    u"TRUNC(DECODE(A.STATUS, 2, A.OVER_HOUR, 1, (SYSDATE - A.OVER_TIME) * 24), 1)";
+constexpr char16_t kSignatureLateness[] =
+    u"TRUNC(DECODE(A.STATUS, 2, A.SIGN_OVERTIME, 1, (SYSDATE - A.SIGN_END_TIME) * 24), 1)";
+
+// The visit's admission and discharge times, read per row.
+constexpr char16_t kVisitTimes[] =
+    u" (SELECT IN_TIME FROM TELV_VISIT_RECORD E WHERE E.PATIENT_ID = A.PATIENT_ID AND "
+    u"E.EVENT_NO = A.EVENT_NO) AS IN_TIME,  (SELECT OUT_TIME FROM TELV_VISIT_RECORD E WHERE "
+    u"E.PATIENT_ID = A.PATIENT_ID AND E.EVENT_NO = A.EVENT_NO) AS OUT_TIME ";
+
+// " AND <column> BETWEEN <start> AND <end> " for a range "start|end" of exactly two pieces
+// (split as SplitByChars splits), the empty text for any other value. The end is the day
+// after the end's date, so that the range takes the whole end day; an end that is no date
+// ends the range on the day after day zero, 1899-12-31.
+std::u16string DayRange(const CDBType& dialect, std::u16string_view value,
+                        std::u16string_view column) {
+  std::vector<std::u16string> pieces;
+  SplitByChars(value, u"|", pieces);
+  if (pieces.size() != 2) return {};
+  const AutomationDate end = AutomationDate::Parse(pieces[1]).value_or(AutomationDate());
+  // The last date there is ends a range that would run past it.
+  const std::u16string end_day =
+      end.PlusDays(1).has_value() ? end.PlusDays(1)->DayText() : u"9999-12-31 23:59:59";
+  std::u16string condition = u" AND ";
+  condition.append(column).append(u" BETWEEN ");
+  condition.append(korvalis::SqlDateValue(dialect, pieces[0])).append(u" AND ");
+  condition.append(korvalis::SqlDateValue(dialect, end_day)).append(u" ");
+  return condition;
+}
+
+// The two statements of GetQCList, built side by side: the instances and the signature
+// deadlines.
+struct QcListParts {
+  std::u16string rules;
+  std::u16string signatures;
+
+  void AppendToBoth(std::u16string_view text) {
+    rules.append(text);
+    signatures.append(text);
+  }
+};
+
+QcListParts BuildQcListParts(const CDBType& dialect, const CXmlProperty& condition) {
+  constexpr char16_t kHead[] =
+      u"SELECT D.NAME PATIENT_NAME, A.RULE_ID, C.NAME RULE_NAME, A.PATIENT_ID, A.EVENT_NO, "
+      u"D.SEX, D.BED_NO, D.REG_DOCTOR_ID,  D.DOCTOR_NAME, A.EMR_ID, ";
+  constexpr char16_t kVisitJoin[] =
+      u" AND A.PATIENT_ID = D.PATIENT_ID AND A.EVENT_NO = D.EVENT_NO  ";
+  QcListParts parts;
+  parts.rules = std::u16string(kHead) + kRuleLateness +
+                u" OVER_HOUR, B.TITLE,  A.FINISH_TIME, A.OVER_TIME, D.IN_TIME, D.OUT_TIME, "
+                u"D.NOW_DEPT_ID, D.NOW_DEPT_NAME, B.CATALOG_ID, A.START_TIME,  D.IN_DEPT_NAME, "
+                u"E.POINT, A.STATUS, A.SERIAL, A.EMR_TYPE  FROM PEV_TIME_RULE_RECORD A, "
+                u"TELV_EMR_CONTENT B, PEV_RULE C, TELV_V_PATIENT_VISIT_RECORD D, "
+                u"PEV_STANDARD_ITEM E  WHERE A.RULE_ID = C.ID AND A.EMR_ID = B.ID(+) AND "
+                u"A.STATUS <> 0  AND C.POINT_ID = E.ID(+) " +
+                kVisitJoin;
+  parts.signatures = std::u16string(kHead) + kSignatureLateness +
+                     u" OVER_HOUR, B.TITLE,  A.FINISH_TIME, A.SIGN_END_TIME, D.IN_TIME, "
+                     u"D.OUT_TIME, D.NOW_DEPT_ID, D.NOW_DEPT_NAME, B.CATALOG_ID, "
+                     u"A.SIGN_START_TIME,  D.IN_DEPT_NAME, E.POINT, A.STATUS, A.SIGN_OVERTIME, "
+                     u"C.EMR_TYPE  FROM PEV_SUPERIOR_SIGN_REC A, TELV_EMR_CONTENT B, PEV_RULE C, "
+                     u"TELV_V_PATIENT_VISIT_RECORD D, PEV_STANDARD_ITEM E  WHERE A.RULE_ID = "
+                     u"C.ID AND A.EMR_ID = B.ID AND A.STATUS <> 0 AND C.POINT_ID = E.ID(+) " +
+                     kVisitJoin;
+
+  const std::u16string complete = condition.GetValue(u"complete");
+  if (complete == u"0") {
+    parts.AppendToBoth(u" AND A.FINISH_TIME IS NULL ");
+  } else if (complete == u"1") {
+    parts.AppendToBoth(u" AND A.FINISH_TIME IS NOT NULL ");
+  }
+  const std::u16string dept_id = condition.GetValue(u"dept_id");
+  if (!dept_id.empty()) parts.AppendToBoth(u" AND D.NOW_DEPT_ID = " + SqlQuoted(dept_id) + u" ");
+  parts.AppendToBoth(DayRange(dialect, condition.GetValue(u"in_time"), u"D.IN_TIME"));
+  parts.AppendToBoth(DayRange(dialect, condition.GetValue(u"leave_time"), u"D.OUT_TIME"));
+  const std::u16string expire_time = condition.GetValue(u"expire_time");
+  parts.rules.append(DayRange(dialect, expire_time, u"A.OVER_TIME"));
+  parts.signatures.append(DayRange(dialect, expire_time, u"A.SIGN_END_TIME"));
+  const std::u16string rule_id = condition.GetValue(u"rule_id");
+  if (!rule_id.empty()) {
+    parts.AppendToBoth(u" AND A.RULE_ID IN (" + korvalis::SqlNumberList(rule_id, u"rule_id") +
+                       u") ");
+  }
+  static constexpr std::pair<const char16_t*, const char16_t*> kEqualities[] = {
+      {u"eventno", u" AND D.EVENT_NO = "},
+      {u"patient_name", u" AND D.NAME = "},
+      {u"doctor_name", u" AND D.DOCTOR_NAME = "},
+  };
+  for (const auto& [key, head] : kEqualities) {
+    const std::u16string value = condition.GetValue(key);
+    if (!value.empty()) parts.AppendToBoth(head + SqlQuoted(value) + u" ");
+  }
+  if (condition.GetValue(u"only_over_time") == u"true") {
+    parts.rules.append(u" AND ").append(kRuleLateness).append(u" > 0 ");
+    parts.signatures.append(u" AND ").append(kSignatureLateness).append(u" > 0 ");
+  }
+
+  for (std::u16string* part : {&parts.rules, &parts.signatures}) {
+    *part = u"SELECT * FROM (" + *part + u") WHERE 1 = 1 ";
+  }
+  const std::u16string timeout = condition.GetValue(u"timeout");
+  if (timeout == u"0") {
+    parts.AppendToBoth(u" AND OVER_HOUR <= 0 ");
+  } else if (timeout == u"1") {
+    parts.AppendToBoth(u" AND OVER_HOUR > 0 ");
+  }
+  return parts;
+}
+
+}  // namespace
+
+namespace korvalis::review {
+
+std::u16string QcListStatement(const CDBType& dialect, const CXmlProperty& condition) {
+  const QcListParts parts = BuildQcListParts(dialect, condition);
+  return parts.rules + u" UNION " + parts.signatures;
+}
+
+}  // namespace korvalis::review
+
+long CBQCCollector::GetPatientQCList(CEMRDataSource* pDataSource, BSTR bstrPatientID,
+                                     BSTR bstrEventNo, BSTR* pbstrQCList) {
+  const std::u16string visit = u" AND A.PATIENT_ID = " + SqlQuoted(bstrPatientID) +
+                               u" AND A.EVENT_NO = " + SqlQuoted(bstrEventNo) +
+                               u"  AND A.STATUS <> 0";
+  const std::u16string sql =
+      u"SELECT C.NAME, A.PATIENT_ID, A.EVENT_NO, A.EMR_ID, A.STATUS, A.START_TIME," +
+      std::u16string(kRuleLateness) +
+      u", B.TITLE, A.FINISH_TIME, A.OVER_TIME, D.POINT,  D.ID AS STANDARD_ID, D.STANDARD, " +
+      kVisitTimes +
+      u" FROM PEV_TIME_RULE_RECORD A, TELV_EMR_CONTENT B, PEV_RULE C, PEV_STANDARD_ITEM D  WHERE "
+      u"A.RULE_ID = C.ID AND A.EMR_ID = B.ID(+) AND C.POINT_ID = D.ID(+)" +
+      visit +
+      u" UNION SELECT C.NAME, A.PATIENT_ID, A.EVENT_NO, A.EMR_ID, A.STATUS, A.SIGN_START_TIME, " +
+      kSignatureLateness +
+      u", B.TITLE, A.FINISH_TIME, A.SIGN_END_TIME, D.POINT, D.ID AS STANDARD_ID, D.STANDARD, " +
+      kVisitTimes +
+      u" FROM PEV_SUPERIOR_SIGN_REC A, TELV_EMR_CONTENT B, PEV_RULE C, PEV_STANDARD_ITEM D  "
+      u"WHERE A.RULE_ID = C.ID AND A.EMR_ID = B.ID AND C.POINT_ID = D.ID(+)" +
+      visit;
+  pDataSource->QueryElements(sql,
+                             {u"qc", u"patientid", u"eventno", u"emr_id", u"status", u"start_time",
+                              u"over_hour", u"emr_title", u"finish_time", u"deadline", u"point",
+                              u"standard_id", u"standard", u"in_time", u"out_time"},
+                             pbstrQCList);
+  return 0;
+}
+
+long CBQCCollector::GetQCList(CEMRDataSource* pDataSource, BSTR bstrParam, BSTR* pbstrQCList) {
+  const CXmlProperty condition{std::u16string(BstrView(bstrParam))};
+  pDataSource->QueryElements(
+      korvalis::review::QcListStatement(*pDataSource->GetDBType(), condition),
+      {u"patient_name",    u"rule_id",       u"qc",
+       u"patientid",       u"eventno",       u"sex",
+       u"bed_no",          u"reg_doctor_id", u"doctor_name",
+       u"emr_id",          u"over_hour",     u"emr_title",
+       u"finish_time",     u"deadline",      u"patient_intime",
+       u"patient_outtime", u"now_dept_id",   u"now_dept_name",
+       u"emr_catalog",     u"qc_start_time", u"in_dept_name",
+       u"point",           u"status",        u"serial",
+       u"emr_type"},
+      pbstrQCList);
+  return 0;
+}
+
+long CBQCCollector::GetQCResultInfo(CEMRDataSource* pDataSource, BSTR bstrCondition,
+                                    BSTR* bstrList) {
+  const CXmlProperty condition{std::u16string(BstrView(bstrCondition))};
+  const CDBType& dialect = *pDataSource->GetDBType();
+  std::u16string sql =
+      u"SELECT E.NAME, D.PATIENT_ID, D.EVENT_NO, A.OVERNUM, B.COMPLETENUM, C.UNWRITE, E.SEX,"
+      u"E.BED_NO, E.REG_DOCTOR_ID, E.DOCTOR_NAME, E.NOW_DEPT_NAME, E.IN_TIME, E.OUT_TIME  FROM "
+      u"(SELECT T.PATIENT_ID, T.EVENT_NO, COUNT(*) OVERNUM FROM (SELECT A.PATIENT_ID,A.EVENT_NO, " +
+      std::u16string(kRuleLateness) +
+      u" OVERHOUR FROM PEV_TIME_RULE_RECORD A) T  WHERE T.OVERHOUR > 0 GROUP BY T.PATIENT_ID, "
+      u"T.EVENT_NO ) A, (SELECT H.PATIENT_ID, H.EVENT_NO, COUNT(*) COMPLETENUM FROM "
+      u"PEV_TIME_RULE_RECORD G, TELV_EMR_CONTENT H WHERE G.PATIENT_ID = H.PATIENT_ID AND "
+      u"G.EVENT_NO = H.EVENT_NO AND H.STATUS = 1 GROUP BY H.PATIENT_ID, H.EVENT_NO) B, (SELECT "
+      u"T.PATIENT_ID, T.EVENT_NO, COUNT(*) UNWRITE FROM PEV_TIME_RULE_RECORD T WHERE  T.EMR_ID IS "
+      u"NULL GROUP BY T.PATIENT_ID, T.EVENT_NO) C, PEV_TIME_RULE_RECORD D, "
+      u"TELV_V_PATIENT_VISIT_RECORD E  WHERE D.EVENT_NO = A.EVENT_NO(+)  AND D.PATIENT_ID = "
+      u"A.PATIENT_ID(+) AND D.EVENT_NO = B.EVENT_NO(+)  AND D.PATIENT_ID = B.PATIENT_ID (+) AND "
+      u"D.EVENT_NO = C.EVENT_NO(+) AND D.PATIENT_ID = C.PATIENT_ID(+) AND D.EVENT_NO = "
+      u"E.EVENT_NO(+) AND D.PATIENT_ID = E.PATIENT_ID(+) ";
+  const std::u16string dept = condition.GetValue(u"indept");
+  if (!dept.empty()) sql += u" AND E.NOW_DEPT_ID = " + SqlQuoted(dept) + u" ";
+  sql += DayRange(dialect, condition.GetValue(u"intime_span"), u"E.IN_TIME");
+  sql += DayRange(dialect, condition.GetValue(u"leavetime_span"), u"E.OUT_TIME");
+  const std::u16string event_no = condition.GetValue(u"eventno");
+  if (!event_no.empty()) sql += u" AND E.EVENT_NO LIKE '%" + SqlEscaped(event_no) + u"%' ";
+  const std::u16string name = condition.GetValue(u"name");
+  if (!name.empty()) sql += u" AND E.NAME LIKE '%" + SqlEscaped(name) + u"%' ";
+  sql +=
+      u"GROUP BY E.NAME, D.PATIENT_ID, D.EVENT_NO, A.OVERNUM, B.COMPLETENUM, C.UNWRITE, "
+      u"E.SEX,E.BED_NO,E.REG_DOCTOR_ID,E.DOCTOR_NAME, E.NOW_DEPT_NAME,E.IN_TIME,E.OUT_TIME ";
+  korvalis::StoreBstrResult(bstrList, sql);
+  return 0;
+}

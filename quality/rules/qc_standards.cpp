@@ -1,0 +1,400 @@
+// The QC standards catalogue of the QC administration: a tree of catalogues
+// (PEV_STANDARD_CATALOG, by PARENT_ID, 0 the top level) and under each catalogue the standard
+// items that reviewers and time-limit rules deduct points for (PEV_STANDARD_ITEM), both written
+// through their property maps ("pev_standard_catalog", "pev_standard_item"), and the link of a
+// QC catalogue to one catalogue of the EMR document tree (PEV_EMRCATA_QCCATA, at most one row
+// per QC catalogue).
+//
+// Items and catalogues are never removed: deleting sets STATUS 0, and the lists show live rows
+// only, but for GetStandardListByID and GetStandardCatalogProperty. A catalogue's GRADE_AREA
+// is copied to its whole subtree, live or deleted, on every save. Points are read as
+// "FM999990.99" without a trailing point (2 as "2", two and a half as "2.5"), but for
+// GetAllStandardList, which gives the stored number.
+//
+// Every value that stands bare in a statement is checked to be a number before the first
+// statement runs.
+#include <limits>
+#include <string>
+#include <vector>
+#include <xercesc/dom/DOM.hpp>
+
+#include "foundation/bstr_result.h"
+#include "foundation/dom_elements.h"
+#include "foundation/emr_data_source.h"
+#include "foundation/emr_exception.h"
+#include "foundation/property_map.h"
+#include "foundation/sql_text.h"
+#include "foundation/xml_parser.h"
+#include "foundation/xml_property.h"
+#include "foundation/xml_text.h"
+#include "quality/rules/qc_admin.h"
+#include "quality/rules/rule_documents.h"
+
+using korvalis::BstrView;
+using korvalis::SqlEscaped;
+using korvalis::SqlQuoted;
+using korvalis::StoreBstrResult;
+using korvalis::rules::RuleNumber;
+
+namespace {
+
+constexpr char16_t kEmptyList[] = u"<?xml version='1.0' ?><root></root>";
+constexpr char16_t kEmrCatalog[] = u"emr_catalog";
+
+// The bag's properties; throws "解析属性信息错误." when the text is not well formed.
+CXmlProperty::Map PropertiesOf(BSTR bstrProperty) {
+  return CXmlProperty(std::u16string(BstrView(bstrProperty))).GetMap();
+}
+
+// Takes `emr_catalog` out of the bag: the EMR catalogue that the QC catalogue links to, empty
+// when absent, refused when it is given but is no number.
+std::u16string TakeEmrCatalog(CXmlProperty::Map& properties) {
+  std::u16string emr_catalog;
+  auto found = properties.find(kEmrCatalog);
+  if (found == properties.end()) return emr_catalog;
+  if (!found->second.empty()) emr_catalog = RuleNumber(found->second, kEmrCatalog);
+  properties.erase(found);
+  return emr_catalog;
+}
+
+// A bag of the names and the values of one row, in the order of the names.
+CXmlProperty::Map BagOf(std::initializer_list<const char16_t*> names,
+                        const std::vector<std::u16string>& row) {
+  CXmlProperty::Map bag;
+  std::size_t column = 0;
+  for (const char16_t* name : names) bag[name] = row.at(column++);
+  return bag;
+}
+
+// The condition value `key` as it stands bare in a statement; empty when absent.
+std::u16string BareValue(const CXmlProperty& condition, const char16_t* key) {
+  const std::u16string value = condition.GetValue(key);
+  return value.empty() ? value : RuleNumber(value, key);
+}
+
+// The element children of the list's document element, each the id of an item. A blank list
+// names none; a list that is not well formed throws "无效XML!".
+std::vector<std::u16string> ListedIds(BSTR bstrIDList) {
+  std::vector<std::u16string> ids;
+  if (BstrView(bstrIDList).empty()) return ids;
+  CXmlStringParser parser(bstrIDList);
+  const xercesc::DOMDocument* document = parser.GetDocument();
+  if (document == nullptr || document->getDocumentElement() == nullptr) {
+    throw CEMRException(std::u16string(u"无效XML!"));
+  }
+  for (const xercesc::DOMElement* child : ElementChildren(document->getDocumentElement())) {
+    ids.push_back(RuleNumber(TextContent(child), u"id"));
+  }
+  return ids;
+}
+
+}  // namespace
+
+std::u16string CBQCAdmin::GetMaxIdPlusOne(CEMRDataSource* pDataSource,
+                                          const std::u16string& table) {
+  std::u16string last;
+  pDataSource->QueryScalar(u"SELECT MAX(ID) FROM " + table, last);
+  const long next = StringToLong(last) + 1;
+  if (next > std::numeric_limits<LONG>::max()) {
+    throw CEMRException(u"新ID超出范围, 无法新建: " + table);
+  }
+  return LongToString(next);
+}
+
+void CBQCAdmin::SaveEmrCatalogMap(CEMRDataSource* pDataSource, const std::u16string& qc,
+                                  const std::u16string& emr) {
+  if (qc.empty() || qc == u"0") return;
+  if (emr.empty()) {
+    pDataSource->Execute(u"DELETE PEV_EMRCATA_QCCATA WHERE QC_CATALOG = " + qc);
+    return;
+  }
+  std::u16string linked;
+  pDataSource->QueryScalar(u"SELECT EMR_CATALOG FROM PEV_EMRCATA_QCCATA WHERE QC_CATALOG = " + qc,
+                           linked);
+  if (linked.empty()) {
+    pDataSource->Execute(u"INSERT INTO PEV_EMRCATA_QCCATA(EMR_CATALOG, QC_CATALOG) VALUES(" + emr +
+                         u", " + qc + u")");
+  } else if (linked != emr) {
+    pDataSource->Execute(u"UPDATE PEV_EMRCATA_QCCATA SET EMR_CATALOG = " + emr +
+                         u" WHERE QC_CATALOG = " + qc);
+  }
+}
+
+long CBQCAdmin::InitNewStandard(CEMRDataSource* pDataSource, BSTR bstrProperty, LONG* plngNewID) {
+  CXmlProperty::Map properties = PropertiesOf(bstrProperty);
+  const std::u16string id = GetMaxIdPlusOne(pDataSource, u"PEV_STANDARD_ITEM");
+  properties[u"id"] = id;
+  properties[u"sort_code"] = id;
+  properties[u"status"] = u"1";
+  properties[u"type"] = u"0";
+  pDataSource->Execute(
+      CPropertyMap(u"pev_standard_item").BuildInsertSql(u"PEV_STANDARD_ITEM", properties));
+  if (plngNewID != nullptr) *plngNewID = static_cast<LONG>(StringToLong(id));
+  return 0;
+}
+
+long CBQCAdmin::SaveStandardProperty(CEMRDataSource* pDataSource, LONG lngID, BSTR bstrProperty) {
+  pDataSource->Execute(CPropertyMap(u"pev_standard_item")
+                           .BuildUpdateSql(u"PEV_STANDARD_ITEM", PropertiesOf(bstrProperty),
+                                           u" WHERE ID = " + LongToString(lngID)));
+  return 0;
+}
+
+long CBQCAdmin::DeleteStandard(CEMRDataSource* pDataSource, LONG lngID) {
+  pDataSource->Execute(u"UPDATE PEV_STANDARD_ITEM SET STATUS = 0 WHERE ID = " +
+                       LongToString(lngID));
+  return 0;
+}
+
+long CBQCAdmin::InitNewStandardCatalog(CEMRDataSource* pDataSource, BSTR bstrProperty,
+                                       LONG* plngNewID) {
+  CXmlProperty::Map properties = PropertiesOf(bstrProperty);
+  const std::u16string emr_catalog = TakeEmrCatalog(properties);
+  const std::u16string id = GetMaxIdPlusOne(pDataSource, u"PEV_STANDARD_CATALOG");
+  properties[u"id"] = id;
+  properties[u"sort_code"] = id;
+  properties[u"status"] = u"1";
+  pDataSource->Execute(
+      CPropertyMap(u"pev_standard_catalog").BuildInsertSql(u"PEV_STANDARD_CATALOG", properties));
+  if (plngNewID != nullptr) *plngNewID = static_cast<LONG>(StringToLong(id));
+  SaveEmrCatalogMap(pDataSource, id, emr_catalog);
+  return 0;
+}
+
+long CBQCAdmin::SaveStandardCatalogProperty(CEMRDataSource* pDataSource, LONG lngID,
+                                            BSTR bstrProperty) {
+  CXmlProperty::Map properties = PropertiesOf(bstrProperty);
+  const std::u16string emr_catalog = TakeEmrCatalog(properties);
+  const std::u16string id = LongToString(lngID);
+  auto grade_area = properties.find(u"grade_area");
+  const std::u16string area = grade_area == properties.end() ? u"" : grade_area->second;
+  pDataSource->Execute(
+      CPropertyMap(u"pev_standard_catalog")
+          .BuildUpdateSql(u"PEV_STANDARD_CATALOG", properties, u" WHERE ID = " + id));
+  // The catalogue and every catalogue below it, live or deleted, take the grade area.
+  pDataSource->Execute(u"UPDATE PEV_STANDARD_CATALOG SET GRADE_AREA = " + SqlQuoted(area) +
+                       u" WHERE ID IN (SELECT ID FROM PEV_STANDARD_CATALOG CONNECT BY PRIOR ID = "
+                       u"PARENT_ID START WITH ID = " +
+                       id + u") ");
+  SaveEmrCatalogMap(pDataSource, id, emr_catalog);
+  return 0;
+}
+
+long CBQCAdmin::DeleteStandardCatalog(CEMRDataSource* pDataSource, LONG lngID) {
+  const std::u16string id = LongToString(lngID);
+  pDataSource->Execute(u"UPDATE PEV_STANDARD_CATALOG SET STATUS = 0 WHERE ID = " + id);
+  pDataSource->Execute(u"UPDATE PEV_STANDARD_ITEM SET STATUS = 0 WHERE POINT_CATALOG_ID = " + id);
+  // The children become top-level catalogues and keep their items.
+  pDataSource->Execute(u"UPDATE PEV_STANDARD_CATALOG SET PARENT_ID = 0 WHERE PARENT_ID = " + id);
+  return 0;
+}
+
+long CBQCAdmin::GetAllStandardList(CEMRDataSource* pDataSource, BSTR* pbstrList) {
+  pDataSource->QueryElements(
+      u"SELECT A.STANDARD, A.ID, A.POINT, A.TYPE_VETO, A.TYPE_MULTI, A.TYPE_SUBJECTIVE, "
+      u"A.MAIN_GRADE_FLAG,  A.NOTES, A.SORT_CODE, A.POINT_CATALOG_ID, B.GRADE_AREA, A.CODE  "
+      u"FROM PEV_STANDARD_ITEM A LEFT JOIN PEV_STANDARD_CATALOG B ON A.POINT_CATALOG_ID = B.ID "
+      u"WHERE A.STATUS = 1",
+      {u"standard", u"id", u"point", u"type_veto", u"type_multi_sel", u"type_subjective",
+       u"main_grade_flag", u"notes", u"sort_code", u"point_catalog_id", u"grade_area", u"code"},
+      pbstrList);
+  return 0;
+}
+
+long CBQCAdmin::GetStandardList(CEMRDataSource* pDataSource, LONG lngCatalogID, BSTR* pbstrList) {
+  pDataSource->QueryElements(
+      u"SELECT A.STANDARD, A.ID, RTRIM(TO_CHAR(A.POINT, 'FM999990.99'), '.'), A.TYPE_VETO, "
+      u"A.TYPE_MULTI, A.TYPE_SUBJECTIVE, A.NOTES, A.SORT_CODE, A.POINT_CATALOG_ID, "
+      u"A.MAIN_GRADE_FLAG, A.CODE FROM PEV_STANDARD_ITEM A , PEV_STANDARD_CATALOG B WHERE "
+      u"A.POINT_CATALOG_ID = B.ID AND A.POINT_CATALOG_ID = " +
+          LongToString(lngCatalogID) + u" AND A.STATUS = 1 AND B.STATUS = 1 ORDER BY SORT_CODE",
+      {u"standard", u"id", u"point", u"type_veto", u"type_multi_sel", u"type_subjective", u"notes",
+       u"sort_code", u"point_catalog_id", u"main_grade_flag", u"code"},
+      pbstrList);
+  return 0;
+}
+
+long CBQCAdmin::GetStandardList2(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR* pbstrList) {
+  const CXmlProperty condition{std::u16string(BstrView(bstrCondition))};
+  std::u16string sql =
+      u"SELECT A.STANDARD, A.ID, RTRIM(TO_CHAR(A.POINT, 'FM999990.99'), '.'), A.TYPE_VETO, "
+      u"A.TYPE_MULTI, A.TYPE_SUBJECTIVE, A.NOTES, A.SORT_CODE, A.POINT_CATALOG_ID FROM "
+      u"PEV_STANDARD_ITEM A  JOIN PEV_STANDARD_CATALOG B  ON A.POINT_CATALOG_ID = B.ID  LEFT "
+      u"JOIN PEV_EMRCATA_QCCATA C  ON A.POINT_CATALOG_ID = C.QC_CATALOG  WHERE A.STATUS = 1 AND "
+      u"B.STATUS = 1 ";
+  const std::u16string catalog_id = BareValue(condition, u"catalog_id");
+  if (!catalog_id.empty()) sql += u" AND A.POINT_CATALOG_ID = " + catalog_id + u" ";
+  const std::u16string emr_catalog_id = BareValue(condition, u"emr_catalog_id");
+  if (!emr_catalog_id.empty() && emr_catalog_id != u"0") {
+    sql += u" AND C.EMR_CATALOG = " + emr_catalog_id + u" ";
+  }
+  const std::u16string code = condition.GetValue(u"code");
+  if (!code.empty()) sql += u" AND A.CODE = " + SqlQuoted(code) + u" ";
+  // Areas 5 and 6 stand alone; any other area also takes the catalogues of areas 0 and 3.
+  const std::u16string area = condition.GetValue(u"grade_area");
+  if (area == u"5" || area == u"6") {
+    sql += u" AND B.GRADE_AREA IN (" + SqlQuoted(area) + u") ";
+  } else if (!area.empty()) {
+    sql += u" AND B.GRADE_AREA IN (" + SqlQuoted(area) + u", '0', '3') ";
+  }
+  sql += u" ORDER BY A.POINT_CATALOG_ID, A.SORT_CODE ";
+  pDataSource->QueryElements(sql,
+                             {u"standard", u"id", u"point", u"type_veto", u"type_multi_sel",
+                              u"type_subjective", u"notes", u"sort_code", u"point_catalog_id"},
+                             pbstrList);
+  return 0;
+}
+
+long CBQCAdmin::GetStandardListByID(CEMRDataSource* pDataSource, BSTR bstrIDList, BSTR* pbstrList) {
+  const std::vector<std::u16string> ids = ListedIds(bstrIDList);
+  std::u16string condition = u" AND 1=2";
+  if (!ids.empty()) {
+    std::u16string list;
+    for (const std::u16string& id : ids) list.append(list.empty() ? u"" : u",").append(id);
+    condition = u" AND ID IN (" + list + u")";
+  }
+  constexpr unsigned kColumns = 10;
+  std::vector<std::u16string> rows;
+  pDataSource->Query(
+      u"SELECT STANDARD, ID, RTRIM(TO_CHAR(POINT, 'FM999990.99'), '.'),  TYPE_VETO, TYPE_MULTI, "
+      u"TYPE_SUBJECTIVE, NOTES, SORT_CODE, POINT_CATALOG_ID, MAIN_GRADE_FLAG  FROM "
+      u"PEV_STANDARD_ITEM   WHERE 1 = 1 " +
+          condition + u" ",
+      kColumns, rows);
+  if (rows.empty()) {
+    StoreBstrResult(pbstrList, kEmptyList);
+    return 0;
+  }
+  static constexpr const char16_t* kOpenings[kColumns] = {u"<item standard='",
+                                                          u"' id='",
+                                                          u"' point='",
+                                                          u"' type_veto='",
+                                                          u"' type_multi_sel='",
+                                                          u"' type_subjective='",
+                                                          u"' notes='",
+                                                          u"' sort_code='",
+                                                          u"'  point_catalog_id='",
+                                                          u"' main_grade_flag='"};
+  std::u16string list = u"<?xml version='1.0' ?><root>";
+  for (std::size_t row = 0; row + kColumns <= rows.size(); row += kColumns) {
+    for (unsigned column = 0; column < kColumns; ++column) {
+      list.append(kOpenings[column]);
+      korvalis::AppendXmlEscapedWithQuotes(list, rows[row + column]);
+    }
+    list.append(u"' ></item>");
+  }
+  StoreBstrResult(pbstrList, list + u"</root>");
+  return 0;
+}
+
+long CBQCAdmin::GetStandardProperty(CEMRDataSource* pDataSource, LONG lngID, BSTR* pbstrProperty) {
+  std::vector<std::u16string> row;
+  pDataSource->Query(
+      u"SELECT STANDARD, ID, RTRIM(TO_CHAR(POINT, 'FM999990.99'), '.'),  TYPE_VETO, TYPE_MULTI, "
+      u"TYPE_SUBJECTIVE, NOTES, SORT_CODE, POINT_CATALOG_ID, MAIN_GRADE_FLAG, CODE FROM "
+      u"PEV_STANDARD_ITEM WHERE ID =" +
+          LongToString(lngID) + u" AND STATUS = 1",
+      11, row);
+  if (row.empty()) {
+    StoreBstrResult(pbstrProperty, kEmptyList);
+    return 0;
+  }
+  const CXmlProperty bag(
+      BagOf({u"standard", u"id", u"point", u"type_veto", u"type_multi_sel", u"type_subjective",
+             u"notes", u"sort_code", u"point_catalog_id", u"main_grade_flag", u"code"},
+            row));
+  StoreBstrResult(pbstrProperty, bag.ToXml());
+  return 0;
+}
+
+long CBQCAdmin::GetAllStandardCatalogList(CEMRDataSource* pDataSource, BSTR* pbstrList) {
+  pDataSource->QueryElements(
+      u"SELECT NAME, ID, EMR_TYPE_LIST, PARENT_ID, SORT_CODE, TOTAL_POINT, NOTES FROM "
+      u"PEV_STANDARD_CATALOG WHERE STATUS = 1",
+      {u"name", u"id", u"emr_type", u"parent_id", u"sort_code", u"total_point", u"notes"},
+      pbstrList);
+  return 0;
+}
+
+long CBQCAdmin::GetStandardCatalogList(CEMRDataSource* pDataSource, BSTR bstrCondition,
+                                       BSTR* pbstrList) {
+  const CXmlProperty condition{std::u16string(BstrView(bstrCondition))};
+  // Each filter follows the head without a blank, as the clients' statements always had it.
+  std::u16string sql =
+      u"SELECT A.NAME, \t\tA.ID, \t\tA.EMR_TYPE_LIST, \t\tA.PARENT_ID, \t\tA.SORT_CODE, "
+      u"\t\tA.TOTAL_POINT, \t\tA.NOTES, \t\tB.EMR_CATALOG, \t\tA.GRADE_AREA \t\tFROM "
+      u"PEV_STANDARD_CATALOG A \t\tLEFT JOIN PEV_EMRCATA_QCCATA B ON  A.ID = B.QC_CATALOG "
+      u"\t\tWHERE A.STATUS = 1";
+  const std::u16string parent_id = BareValue(condition, u"parent_id");
+  if (!parent_id.empty()) sql += u"AND A.PARENT_ID =" + parent_id + u" ";
+  const std::u16string emr_type = condition.GetValue(u"emr_type");
+  if (!emr_type.empty()) sql += u"AND A.EMR_TYPE LIKE '%" + SqlEscaped(emr_type) + u"%' ";
+  const std::u16string emr_catalog_id = BareValue(condition, u"emr_catalog_id");
+  if (!emr_catalog_id.empty()) sql += u"AND B.EMR_CATALOG =" + emr_catalog_id + u" ";
+  const std::u16string area = condition.GetValue(u"grade_area");
+  if (!area.empty()) {
+    std::vector<std::u16string> areas;
+    SplitByChars(area, u",", areas);
+    std::u16string list;
+    for (const std::u16string& piece : areas) {
+      list.append(list.empty() ? u"" : u",").append(SqlQuoted(piece));
+    }
+    // Only commas: no area to match.
+    if (list.empty()) list = u"NULL";
+    sql += u"AND A.GRADE_AREA IN (" + list + u") ";
+  }
+  sql += u" ORDER BY A.SORT_CODE";
+  pDataSource->QueryElements(sql,
+                             {u"name", u"id", u"emr_type", u"parent_id", u"sort_code",
+                              u"total_point", u"notes", u"emr_catalog", u"grade_area"},
+                             pbstrList);
+  return 0;
+}
+
+long CBQCAdmin::GetStandardCatalogProperty(CEMRDataSource* pDataSource, LONG lngID,
+                                           BSTR* pbstrProperty) {
+  const std::u16string id = LongToString(lngID);
+  std::vector<std::u16string> row;
+  pDataSource->Query(
+      u"SELECT A.NAME, A.ID, A.EMR_TYPE_LIST, A.PARENT_ID, A.SORT_CODE, A.TOTAL_POINT, A.NOTES, "
+      u"B.NAME, A.GRADE_AREA  FROM PEV_STANDARD_CATALOG A LEFT JOIN PEV_STANDARD_CATALOG B ON "
+      u"A.PARENT_ID = B.ID WHERE A.ID = " +
+          id,
+      9, row);
+  if (row.empty()) {
+    StoreBstrResult(pbstrProperty, u"<?xml version='1.0' ?><root/>");
+    return 0;
+  }
+  CXmlProperty::Map bag = BagOf({u"name", u"id", u"emr_type", u"parent_id", u"sort_code",
+                                 u"total_point", u"notes", u"parent_name", u"grade_area"},
+                                row);
+  std::vector<std::u16string> link;
+  pDataSource->Query(
+      u"SELECT A.ID, A.NAME FROM TELV_EMR_CATALOG A, PEV_EMRCATA_QCCATA B WHERE A.ID = "
+      u"B.EMR_CATALOG AND B.QC_CATALOG = " +
+          id,
+      2, link);
+  if (!link.empty()) {
+    bag[kEmrCatalog] = link[0];
+    bag[u"emr_catalog_name"] = link[1];
+  }
+  StoreBstrResult(pbstrProperty, CXmlProperty(bag).ToXml());
+  return 0;
+}
+
+long CBQCAdmin::IsStandardCodeExist(CEMRDataSource* pDataSource, BSTR bstrID, BSTR bstrCode,
+                                    LONG* pbExist) {
+  const std::u16string id = RuleNumber(bstrID, u"bstrID");
+  std::u16string count;
+  pDataSource->QueryScalar(u"SELECT COUNT(*) AS ITEM_COUNT FROM PEV_STANDARD_ITEM ITEM WHERE ID<>" +
+                               id + u" AND CODE=" + SqlQuoted(bstrCode) + u" AND STATUS='1'",
+                           count);
+  if (pbExist != nullptr) *pbExist = StringToLong(count) > 0 ? 1 : 0;
+  return 0;
+}
+
+long CBQCAdmin::GetEMRAndQCMap(CEMRDataSource* pDataSource, BSTR* pbstrMapList) {
+  pDataSource->QueryElements(u"SELECT EMR_CATALOG, QC_CATALOG FROM PEV_EMRCATA_QCCATA",
+                             {u"emr", u"qc"}, pbstrMapList);
+  return 0;
+}
