@@ -55,6 +55,17 @@ std::string CreateDatabaseFile(const std::string& path, DatabaseContents content
   return init_string;
 }
 
+void BuildServerDatabase(const std::string& init_string, DatabaseContents contents) {
+  std::unique_ptr<db::Connection> connection = db::OpenConnection(init_string);
+  std::unique_ptr<db::Rowset> described =
+      connection->Execute("SELECT COUNT(*) FROM KORVALIS_TABLES WHERE TABLE_NAME = 'TELV_PATIENT'");
+  if (described->Next() && described->Text(0) != "0") {
+    throw std::runtime_error("the database already holds the system's schema; refusing to build it again");
+  }
+  described.reset();
+  BuildDatabase(*connection, contents);
+}
+
 std::string DatabaseConfigText(const std::string& init_string) {
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
          "<config>\n"

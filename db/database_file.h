@@ -1,5 +1,5 @@
-// An embedded database file made for the system, and the configuration file that points the
-// system at it. Used by `korvalis initdb`.
+// An embedded database file, or a server database, made for the system, and the
+// configuration file that points the system at it. Used by `korvalis initdb`.
 //
 // Thread-safety: functions of the file system; do not race them on one path.
 #pragma once
@@ -17,6 +17,11 @@ inline constexpr char kDatabaseConfigFile[] = "telv.config.xml";
 // anything exists there, and builds `contents` in it. A failed build removes the file again
 // and rethrows. Returns the initialisation string that opens the database.
 std::string CreateDatabaseFile(const std::string& path, DatabaseContents contents);
+
+// Builds `contents` in the empty server database `init_string` names (a PostgreSQL
+// database made by its server's tools), refusing with a std::runtime_error one that already
+// holds the system's schema. A failed build leaves nothing behind (it is one transaction).
+void BuildServerDatabase(const std::string& init_string, DatabaseContents contents);
 
 // The configuration file's text: one `db` element whose `datasource` holds `init_string`
 // with the Oracle dialect and no encryption.

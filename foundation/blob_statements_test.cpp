@@ -8,6 +8,7 @@
 #include "foundation/emr_exception.h"
 #include "foundation/iss_helper.h"
 #include "foundation/testing/data_source_test_util.h"
+#include "platform/db/testing/engine_database.h"
 #include "foundation/xhtml_document.h"
 #include "platform/com/guid.h"
 #include "platform/com/unicode.h"
@@ -19,7 +20,7 @@ using korvalis::datasource::testing::ScratchDatabase;
 
 constexpr char16_t kRecordSql[] = u"SELECT CONTENT FROM TELV_EMR_CONTENT WHERE ID = 'R1'";
 
-class BlobTest : public ::testing::Test {
+class BlobTest : public ::testing::TestWithParam<korvalis::db::Engine> {
  protected:
   void SetUp() override {
     database_.Run(
@@ -49,7 +50,7 @@ class BlobTest : public ::testing::Test {
   // The stored bytes as they are.
   std::string Stored() { return Read(0, 0, false); }
 
-  ScratchDatabase database_;
+  ScratchDatabase database_{GetParam()};
   EventLogCapture events_;
 };
 
@@ -63,7 +64,7 @@ std::string Utf16Bytes(std::u16string_view text) {
   return bytes;
 }
 
-TEST_F(BlobTest, EveryCodecCombinationRoundTrips) {
+TEST_P(BlobTest, EveryCodecCombinationRoundTrips) {
   const std::string content =
       Utf16Bytes(u"<HTML><BODY>病历内容 ✓ " + std::u16string(3000, u'x') + u"</BODY></HTML>");
   for (int compression : {-1, 0, 1}) {
@@ -102,7 +103,7 @@ TEST_F(BlobTest, EveryCodecCombinationRoundTrips) {
 // Records written from a decompressed text end in its zero character (00 00), others do not.
 // Reading and writing the record again gives back exactly what is stored, in either form, and
 // the page loads the same from both.
-TEST_F(BlobTest, StoredTextWithOrWithoutItsZeroCharacterRoundTripsUnchanged) {
+TEST_P(BlobTest, StoredTextWithOrWithoutItsZeroCharacterRoundTripsUnchanged) {
   const std::u16string page = u"<HTML><HEAD></HEAD><BODY><P>现病史：胸痛2小时</P></BODY></HTML>";
   for (const std::u16string& text : {page, page + u'\0'}) {
     SCOPED_TRACE(text.back() == u'\0' ? "with the zero character" : "without it");
@@ -126,7 +127,7 @@ TEST_F(BlobTest, StoredTextWithOrWithoutItsZeroCharacterRoundTripsUnchanged) {
   }
 }
 
-TEST_F(BlobTest, TheByteOrderMarkIsDroppedOnlyBeforeContent) {
+TEST_P(BlobTest, TheByteOrderMarkIsDroppedOnlyBeforeContent) {
   Write(std::string("\xFF\xFE", 2), 0, 0, false);
   EXPECT_EQ(Read(0, 0, true), std::string("\xFF\xFE", 2));
   Write(std::string("\xFF\xFE"
@@ -141,7 +142,7 @@ TEST_F(BlobTest, TheByteOrderMarkIsDroppedOnlyBeforeContent) {
 
 // The stored value of a patient-information node: the newest row of the visit, read through
 // an inline view ordered by time and cut to its first row.
-TEST_F(BlobTest, AnyQueryIsReadFromTheFirstColumnOfItsFirstRow) {
+TEST_P(BlobTest, AnyQueryIsReadFromTheFirstColumnOfItsFirstRow) {
   for (const char* time : {"2026-12-01 08:00:00", "2026-12-03 08:00:00", "2026-12-02 08:00:00"}) {
     database_.Run(
         "INSERT INTO TELV_STD_PATIENT_INFO_DOMAIN (PATIENT_INFO_NODE_ID, PATIENT_ID, EVENT_NO, "
@@ -170,7 +171,7 @@ TEST_F(BlobTest, AnyQueryIsReadFromTheFirstColumnOfItsFirstRow) {
   EXPECT_TRUE(events_.Records().empty());
 }
 
-TEST_F(BlobTest, NullAndEmptyBlobsReadAsNoBytes) {
+TEST_P(BlobTest, NullAndEmptyBlobsReadAsNoBytes) {
   EXPECT_EQ(Read(1, 3, true), "<null>");
   database_.Run("UPDATE TELV_EMR_CONTENT SET CONTENT = EMPTY_BLOB() WHERE ID = 'R1'");
   EXPECT_EQ(Read(1, 3, true), "<null>");
@@ -180,7 +181,7 @@ TEST_F(BlobTest, NullAndEmptyBlobsReadAsNoBytes) {
   EXPECT_EQ(database_.Scalar("SELECT COUNT(*) FROM TELV_EMR_CONTENT WHERE CONTENT IS NULL"), "1");
 }
 
-TEST_F(BlobTest, AMissingRowIsADatabaseError) {
+TEST_P(BlobTest, AMissingRowIsADatabaseError) {
   CCommDataSource source = Source();
   const std::u16string sql = u"SELECT CONTENT FROM TELV_EMR_CONTENT WHERE ID = 'none'";
   BYTE* data = nullptr;
@@ -196,7 +197,7 @@ TEST_F(BlobTest, AMissingRowIsADatabaseError) {
   }
 }
 
-TEST_F(BlobTest, AFailedWriteLogsTheEngineAndThenNamesTheStatement) {
+TEST_P(BlobTest, AFailedWriteLogsTheEngineAndThenNamesTheStatement) {
   Write("keep me", 0, 0, false);
   CCommDataSource source = Source();
   const std::u16string sql = u"SELECT NO_SUCH_COLUMN FROM TELV_EMR_CONTENT WHERE ID = 'R1'";
@@ -216,7 +217,7 @@ TEST_F(BlobTest, AFailedWriteLogsTheEngineAndThenNamesTheStatement) {
   EXPECT_EQ(Stored(), "keep me");
 }
 
-TEST_F(BlobTest, TheDigestCodecIsRefusedAndTheContentKept) {
+TEST_P(BlobTest, TheDigestCodecIsRefusedAndTheContentKept) {
   Write("keep me", 0, 0, false);
   CCommDataSource source = Source();
   try {
@@ -235,7 +236,7 @@ TEST_F(BlobTest, TheDigestCodecIsRefusedAndTheContentKept) {
   EXPECT_EQ(Stored(), "keep me");
 }
 
-TEST_F(BlobTest, DamagedContentIsADatabaseErrorNotACrash) {
+TEST_P(BlobTest, DamagedContentIsADatabaseErrorNotACrash) {
   Write("not a zlib stream at all", 0, 0, false);
   CCommDataSource source = Source();
   BYTE* data = nullptr;
@@ -249,6 +250,9 @@ TEST_F(BlobTest, DamagedContentIsADatabaseErrorNotACrash) {
   EXPECT_EQ(events_.Records().size(), 4u);
   EXPECT_EQ(Stored(), "not a zlib stream at all");
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, BlobTest, korvalis::db::testing::kBothEngines,
+                         korvalis::db::testing::EngineName);
 
 TEST(ISSHelper, WritesAppendAndReadsConsume) {
   CISSHelper stream;

@@ -8,6 +8,7 @@
 
 #include "foundation/comm_data_source.h"
 #include "foundation/testing/data_source_test_util.h"
+#include "platform/db/testing/engine_database.h"
 #include "foundation/emr_exception.h"
 #include "platform/com/unicode.h"
 
@@ -16,16 +17,16 @@ namespace {
 using korvalis::datasource::testing::EventLogCapture;
 using korvalis::datasource::testing::ScratchDatabase;
 
-class CallScopeTest : public ::testing::Test {
+class CallScopeTest : public ::testing::TestWithParam<korvalis::db::Engine> {
  protected:
   CCommDataSource Source() { return CCommDataSource(database_.connection_string(), u"oracle"); }
   int Rules() { return std::stoi(database_.Scalar("SELECT COUNT(*) FROM PEV_RULE")); }
 
-  ScratchDatabase database_;
+  ScratchDatabase database_{GetParam()};
   EventLogCapture events_;
 };
 
-TEST_F(CallScopeTest, ACallThatFailsHalfWayLeavesNoTrace) {
+TEST_P(CallScopeTest, ACallThatFailsHalfWayLeavesNoTrace) {
   try {
     CCallScope scope(CCallScope::Mode::kWriting);
     CCommDataSource source = Source();
@@ -47,7 +48,7 @@ TEST_F(CallScopeTest, ACallThatFailsHalfWayLeavesNoTrace) {
   EXPECT_EQ(Rules(), 0);
 }
 
-TEST_F(CallScopeTest, ASuccessfulCallCommitsEveryStatement) {
+TEST_P(CallScopeTest, ASuccessfulCallCommitsEveryStatement) {
   {
     CCallScope scope(CCallScope::Mode::kReading);
     {
@@ -61,7 +62,7 @@ TEST_F(CallScopeTest, ASuccessfulCallCommitsEveryStatement) {
   EXPECT_EQ(database_.Scalar("SELECT NAME FROM PEV_RULE WHERE ID = 1"), "b");
 }
 
-TEST_F(CallScopeTest, AFailedNestedCallDoomsTheCallAroundIt) {
+TEST_P(CallScopeTest, AFailedNestedCallDoomsTheCallAroundIt) {
   CCallScope outer(CCallScope::Mode::kWriting);
   {
     CCommDataSource source = Source();
@@ -84,7 +85,7 @@ TEST_F(CallScopeTest, AFailedNestedCallDoomsTheCallAroundIt) {
   EXPECT_EQ(Rules(), 0);
 }
 
-TEST_F(CallScopeTest, ConcurrentWritersNeverAllocateTheSameId) {
+TEST_P(CallScopeTest, ConcurrentWritersNeverAllocateTheSameId) {
   constexpr int kCallsPerThread = 20;
   std::atomic<int> failures{0};
   auto writer = [&](const char16_t* name) {
@@ -116,7 +117,7 @@ TEST_F(CallScopeTest, ConcurrentWritersNeverAllocateTheSameId) {
 
 // A reading call that writes after another call wrote since it read fails instead of writing
 // on a stale read.
-TEST_F(CallScopeTest, AReadingCallNeverWritesOnAStaleRead) {
+TEST_P(CallScopeTest, AReadingCallNeverWritesOnAStaleRead) {
   std::latch both_read(2);
   std::latch first_committed(1);
   auto allocate = [&](bool first) {
@@ -146,7 +147,7 @@ TEST_F(CallScopeTest, AReadingCallNeverWritesOnAStaleRead) {
 
 // A COMMIT or ROLLBACK statement (report SQL may carry one) cannot end the call's shared
 // transaction: it fails, and the call keeps its all-or-nothing fate.
-TEST_F(CallScopeTest, CommitAndRollbackStatementsCannotSplitACall) {
+TEST_P(CallScopeTest, CommitAndRollbackStatementsCannotSplitACall) {
   for (const bool call_succeeds : {false, true}) {
     SCOPED_TRACE(call_succeeds ? "the call succeeds" : "the call fails");
     {
@@ -185,7 +186,7 @@ TEST_F(CallScopeTest, CommitAndRollbackStatementsCannotSplitACall) {
   EXPECT_EQ(database_.Scalar("SELECT MAX(ID) || ':' || COUNT(*) FROM PEV_RULE"), "4:3");
 }
 
-TEST_F(CallScopeTest, OutsideACallEachDataSourceCommitsUnlessUnwinding) {
+TEST_P(CallScopeTest, OutsideACallEachDataSourceCommitsUnlessUnwinding) {
   {
     CCommDataSource source = Source();
     source.Execute(u"INSERT INTO PEV_RULE (ID, NAME) VALUES (1, 'kept')");
@@ -199,5 +200,8 @@ TEST_F(CallScopeTest, OutsideACallEachDataSourceCommitsUnlessUnwinding) {
   }
   EXPECT_EQ(Rules(), 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, CallScopeTest, korvalis::db::testing::kBothEngines,
+                         korvalis::db::testing::EngineName);
 
 }  // namespace

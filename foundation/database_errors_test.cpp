@@ -13,6 +13,7 @@
 #include "foundation/emr_exception.h"
 #include "foundation/single_data_source.h"
 #include "foundation/testing/data_source_test_util.h"
+#include "platform/db/testing/postgres_test_server.h"
 #include "platform/com/unicode.h"
 
 namespace {
@@ -106,7 +107,7 @@ TEST_F(CleanUpTest, EveryEighthFailingStatementRollsBackTheListedTransactions) {
             "1.2.3,4.5.6");
 }
 
-class ConnectionFailureTest : public ::testing::Test {
+class ConnectionFailureBase : public ::testing::Test {
  protected:
   void SetUp() override {
     run_.Reset();
@@ -117,10 +118,9 @@ class ConnectionFailureTest : public ::testing::Test {
     run_.SetClock([] { return std::chrono::steady_clock::now(); });
     run_.SetWatchdog(ConnectionFailureRun::DefaultWatchdog());
   }
-  // One statement on a database that cannot be opened.
-  void FailToConnect() {
-    CCommDataSource source(
-        u"Provider=SQLite;Data Source=" + missing_ + u";Password=topsecret;Mode=x", u"oracle");
+  // One statement on a database that cannot be reached.
+  void FailToConnect(const std::u16string& connection_string) {
+    CCommDataSource source(connection_string, u"oracle");
     try {
       std::u16string value;
       source.QueryScalar(u"SELECT 1 FROM DUAL", value);
@@ -136,14 +136,47 @@ class ConnectionFailureTest : public ::testing::Test {
   EventLogCapture events_;
 };
 
-TEST_F(ConnectionFailureTest, AFailedConnectionIsLoggedWithTheMaskedString) {
+// The databases that cannot be reached: a missing embedded file, a server that is not there,
+// and a server that refuses the login (it has no such database).
+enum class Unreachable { kMissingFile, kServerDown, kLoginRefused };
+
+class ConnectionFailureTest : public ConnectionFailureBase,
+                              public ::testing::WithParamInterface<Unreachable> {
+ protected:
+  std::u16string UnreachableString() const {
+    switch (GetParam()) {
+      case Unreachable::kMissingFile:
+        return u"Provider=SQLite;Data Source=" + missing_ + u";Password=topsecret;Mode=x";
+      case Unreachable::kServerDown:
+        return u"Provider=PostgreSQL;Host=/nonexistent-korvalis-dir;Port=5999;Database=emr;"
+               u"Password=topsecret;Mode=x";
+      case Unreachable::kLoginRefused:
+        return korvalis::FromUtf8(korvalis::db::testing::PostgresTestServer::Get().InitString(
+                   "no_such_database")) +
+               u";Password=topsecret;Mode=x";
+    }
+    return {};
+  }
+  void FailToConnect() { ConnectionFailureBase::FailToConnect(UnreachableString()); }
+};
+
+// The embedded engine's own failures.
+class EmbeddedConnectionFailureTest : public ConnectionFailureBase {
+ protected:
+  void FailToConnect() {
+    ConnectionFailureBase::FailToConnect(u"Provider=SQLite;Data Source=" + missing_ +
+                                         u";Password=topsecret;Mode=x");
+  }
+};
+
+TEST_P(ConnectionFailureTest, AFailedConnectionIsLoggedWithTheMaskedString) {
   FailToConnect();
   const auto records = events_.Records();
   ASSERT_EQ(records.size(), 2u);
   const std::u16string reason_prefix = u"连接数据库错误，错误代码: -2147467259，错误原因：";
   EXPECT_EQ(records[0].text.substr(0, reason_prefix.size()), reason_prefix);
-  const std::u16string masked =
-      u"，连接串:Provider=SQLite;Data Source=" + missing_ + u";Password=******;Mode=x";
+  std::u16string masked = u"，连接串:" + UnreachableString();
+  masked.replace(masked.find(u"topsecret"), 9, u"******");
   ASSERT_GT(records[0].text.size(), masked.size());
   EXPECT_EQ(records[0].text.substr(records[0].text.size() - masked.size()), masked);
   EXPECT_EQ(records[0].raw, CodeBytes(-2147467259));
@@ -154,7 +187,7 @@ TEST_F(ConnectionFailureTest, AFailedConnectionIsLoggedWithTheMaskedString) {
 }
 
 // Passwords inside quoted values, nested ones included, never reach a log in clear.
-TEST_F(ConnectionFailureTest, NoPasswordReachesTheLogInClearWhereverItStands) {
+TEST_F(EmbeddedConnectionFailureTest, NoPasswordReachesTheLogInClearWhereverItStands) {
   const std::u16string connection_strings[] = {
       u"Provider=MSDASQL;Extended Properties=\"DSN=emr;UID=sa;Password=secret1;\"",
       u"Provider=MSDASQL;Extended Properties='DSN=emr;UID=sa;PWD=secret2'",
@@ -185,7 +218,7 @@ TEST_F(ConnectionFailureTest, NoPasswordReachesTheLogInClearWhereverItStands) {
   EXPECT_NE(contents.str().find("******"), std::string::npos);
 }
 
-TEST_F(ConnectionFailureTest, AMissingDatabaseFileIsNamedInTheLogAndNeverCreated) {
+TEST_F(EmbeddedConnectionFailureTest, AMissingDatabaseFileIsNamedInTheLogAndNeverCreated) {
   korvalis::testing::TempDirectory scratch("korvalis-missing");
   const std::string path = scratch.path() + "/emr.db";
   missing_ = korvalis::FromUtf8(path);
@@ -196,7 +229,7 @@ TEST_F(ConnectionFailureTest, AMissingDatabaseFileIsNamedInTheLogAndNeverCreated
   EXPECT_FALSE(std::filesystem::exists(path));
 }
 
-TEST_F(ConnectionFailureTest, TheThirtyThirdFastFailureReportsToTheWatchdog) {
+TEST_P(ConnectionFailureTest, TheThirtyThirdFastFailureReportsToTheWatchdog) {
   LoopbackListener watchdog;
   run_.SetWatchdog({u"127.0.0.1", u"/tennal/tennal.dll?Handler=Default", watchdog.port()});
   for (int i = 1; i <= 32; ++i) {
@@ -214,7 +247,7 @@ TEST_F(ConnectionFailureTest, TheThirtyThirdFastFailureReportsToTheWatchdog) {
   EXPECT_EQ(run_.count(), 1);
 }
 
-TEST_F(ConnectionFailureTest, ASlowFailureEndsTheRun) {
+TEST_P(ConnectionFailureTest, ASlowFailureEndsTheRun) {
   FailToConnect();
   now_ += std::chrono::seconds(59);
   FailToConnect();
@@ -226,7 +259,7 @@ TEST_F(ConnectionFailureTest, ASlowFailureEndsTheRun) {
   EXPECT_EQ(run_.count(), 1);
 }
 
-TEST_F(ConnectionFailureTest, AnUndeliveredReportReplacesTheConnectionError) {
+TEST_P(ConnectionFailureTest, AnUndeliveredReportReplacesTheConnectionError) {
   run_.SetWatchdog({u"127.0.0.1", u"/tennal/tennal.dll?Handler=Default", UnusedLoopbackPort()});
   ::unsetenv("SOAPCLIENT_STANDBY_SERVER");
   for (int i = 0; i < 32; ++i) FailToConnect();
@@ -238,5 +271,20 @@ TEST_F(ConnectionFailureTest, AnUndeliveredReportReplacesTheConnectionError) {
   EXPECT_EQ(records[0].raw, CodeBytes(0));
   EXPECT_EQ(run_.count(), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Databases, ConnectionFailureTest,
+                         ::testing::Values(Unreachable::kMissingFile, Unreachable::kServerDown,
+                                           Unreachable::kLoginRefused),
+                         [](const ::testing::TestParamInfo<Unreachable>& info) {
+                           switch (info.param) {
+                             case Unreachable::kMissingFile:
+                               return std::string("MissingFile");
+                             case Unreachable::kServerDown:
+                               return std::string("ServerDown");
+                             case Unreachable::kLoginRefused:
+                               return std::string("LoginRefused");
+                           }
+                           return std::string();
+                         });
 
 }  // namespace

@@ -4,12 +4,16 @@
 
 #include <xercesc/dom/DOM.hpp>
 
+#include <map>
+#include <memory>
+
 #include "foundation/comm_data_source.h"
 #include "foundation/connection_failures.h"
 #include "foundation/database_error.h"
 #include "foundation/emr_exception.h"
 #include "foundation/sql_text.h"
 #include "foundation/testing/data_source_test_util.h"
+#include "platform/db/testing/engine_database.h"
 #include "foundation/xml_parser.h"
 #include "platform/db/sql_error.h"
 
@@ -37,26 +41,33 @@ void ExpectDatabaseError(Statement statement) {
   }
 }
 
-class StatementTest : public ::testing::Test {
+class StatementTest : public ::testing::TestWithParam<korvalis::db::Engine> {
  protected:
-  static void SetUpTestSuite() {
-    database_ = new ScratchDatabase;
-    database_->Run("CREATE TABLE T_ROW (ID NUMBER(10), NAME VARCHAR2(40), NOTE VARCHAR2(40))");
-    database_->Run("INSERT INTO T_ROW VALUES (1, 'x', NULL)");
-    database_->Run("INSERT INTO T_ROW VALUES (2, '<a&b>\"c''', 'n')");
-    database_->Run("CREATE TABLE T_EMPTY (ID NUMBER(10))");
+  static void TearDownTestSuite() { databases_.clear(); }
+
+  // The suite's database of the test's engine, made when first asked for.
+  static ScratchDatabase& Database(korvalis::db::Engine engine) {
+    std::unique_ptr<ScratchDatabase>& database = databases_[engine];
+    if (!database) {
+      database = std::make_unique<ScratchDatabase>(engine);
+      database->Run("CREATE TABLE T_ROW (ID NUMBER(10), NAME VARCHAR2(40), NOTE VARCHAR2(40))");
+      database->Run("INSERT INTO T_ROW VALUES (1, 'x', NULL)");
+      database->Run("INSERT INTO T_ROW VALUES (2, '<a&b>\"c''', 'n')");
+      database->Run("CREATE TABLE T_EMPTY (ID NUMBER(10))");
+    }
+    return *database;
   }
-  static void TearDownTestSuite() { delete database_; }
+  CCommDataSource Source() {
+    return CCommDataSource(Database(GetParam()).connection_string(), u"oracle");
+  }
 
-  CCommDataSource Source() { return CCommDataSource(database_->connection_string(), u"oracle"); }
-
-  static ScratchDatabase* database_;
+  static std::map<korvalis::db::Engine, std::unique_ptr<ScratchDatabase>> databases_;
   EventLogCapture events_;
 };
 
-ScratchDatabase* StatementTest::database_ = nullptr;
+std::map<korvalis::db::Engine, std::unique_ptr<ScratchDatabase>> StatementTest::databases_;
 
-TEST_F(StatementTest, ExecuteWritesRowsWithColumnNamesAndEscapedValues) {
+TEST_P(StatementTest, ExecuteWritesRowsWithColumnNamesAndEscapedValues) {
   CCommDataSource source = Source();
   std::u16string rows = u"previous";
   source.Execute(u"SELECT ID, NAME, NOTE FROM T_ROW ORDER BY ID", &rows);
@@ -74,7 +85,7 @@ TEST_F(StatementTest, ExecuteWritesRowsWithColumnNamesAndEscapedValues) {
   EXPECT_EQ(rows, u"<?xml version=\"1.0\"?><root></root>");
 }
 
-TEST_F(StatementTest, QueryFillsMissingColumnsAndNullsWithEmptyText) {
+TEST_P(StatementTest, QueryFillsMissingColumnsAndNullsWithEmptyText) {
   CCommDataSource source = Source();
   std::vector<std::u16string> values{u"stale"};
   source.Query(u"SELECT ID, NOTE FROM T_ROW ORDER BY ID", 3, values);
@@ -85,7 +96,7 @@ TEST_F(StatementTest, QueryFillsMissingColumnsAndNullsWithEmptyText) {
   EXPECT_EQ(values, (std::vector<std::u16string>{u"<a&b>\"c'", u"x"}));
 }
 
-TEST_F(StatementTest, ScalarKeepsTheCallersValueWithoutARow) {
+TEST_P(StatementTest, ScalarKeepsTheCallersValueWithoutARow) {
   CCommDataSource source = Source();
   std::u16string value = u"kept";
   source.QueryScalar(u"SELECT ID FROM T_EMPTY", value);
@@ -96,7 +107,7 @@ TEST_F(StatementTest, ScalarKeepsTheCallersValueWithoutARow) {
   EXPECT_EQ(value, u"");
 }
 
-TEST_F(StatementTest, QueryElementsWritesOneElementPerRow) {
+TEST_P(StatementTest, QueryElementsWritesOneElementPerRow) {
   CCommDataSource source = Source();
   BSTR result = nullptr;
   source.QueryElements(u"SELECT NAME, NOTE, ID FROM T_ROW ORDER BY ID",
@@ -119,7 +130,7 @@ TEST_F(StatementTest, QueryElementsWritesOneElementPerRow) {
 }
 
 // The document must read as the XML library's serialiser would have written it.
-TEST_F(StatementTest, QueryElementsMatchesTheLibrarySerialiser) {
+TEST_P(StatementTest, QueryElementsMatchesTheLibrarySerialiser) {
   CCommDataSource source = Source();
   const std::u16string value = u"a<b>&c\"d'e\r\n\tf]]>中文😀";
   {
@@ -154,7 +165,7 @@ TEST_F(StatementTest, QueryElementsMatchesTheLibrarySerialiser) {
   EXPECT_EQ(written, expected);
 }
 
-TEST_F(StatementTest, QueryElementsRefusesNamesThatAreNoElementNames) {
+TEST_P(StatementTest, QueryElementsRefusesNamesThatAreNoElementNames) {
   CCommDataSource source = Source();
   BSTR result = nullptr;
   try {
@@ -172,7 +183,7 @@ TEST_F(StatementTest, QueryElementsRefusesNamesThatAreNoElementNames) {
   EXPECT_EQ(result, nullptr);
 }
 
-TEST_F(StatementTest, QueryElementsWritesWhatXmlCannotCarryAsReplacementCharacters) {
+TEST_P(StatementTest, QueryElementsWritesWhatXmlCannotCarryAsReplacementCharacters) {
   CCommDataSource source = Source();
   const std::u16string kFrom =
       u" FROM (SELECT 1 ID, 'a' || CHR(1) || 'b' NAME, 'ok' NOTE FROM DUAL UNION ALL "
@@ -212,7 +223,7 @@ TEST_F(StatementTest, QueryElementsWritesWhatXmlCannotCarryAsReplacementCharacte
   EXPECT_TRUE(events_.Records().empty());
 }
 
-TEST_F(StatementTest, ExecuteRefusesRowsThatXmlCannotCarry) {
+TEST_P(StatementTest, ExecuteRefusesRowsThatXmlCannotCarry) {
   CCommDataSource source = Source();
   std::u16string rows;
   try {
@@ -223,7 +234,7 @@ TEST_F(StatementTest, ExecuteRefusesRowsThatXmlCannotCarry) {
   }
 }
 
-TEST_F(StatementTest, AFailingStatementIsLoggedInFullAndReportedGenerically) {
+TEST_P(StatementTest, AFailingStatementIsLoggedInFullAndReportedGenerically) {
   CCommDataSource source = Source();
   ExpectDatabaseError([&] { source.Execute(u"SELEC ID FROM T_ROW"); });
   const auto records = events_.Records();
@@ -244,13 +255,16 @@ TEST_F(StatementTest, AFailingStatementIsLoggedInFullAndReportedGenerically) {
   EXPECT_EQ(value, u"2");
 }
 
-TEST_F(StatementTest, AFailingRowFetchFailsTheStatement) {
+TEST_P(StatementTest, AFailingRowFetchFailsTheStatement) {
   CCommDataSource source = Source();
   std::vector<std::u16string> values;
   ExpectDatabaseError(
       [&] { source.Query(u"SELECT 1 / (ID - 2) FROM T_ROW ORDER BY ID", 1, values); });
   EXPECT_EQ(events_.Records().size(), 1u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, StatementTest, korvalis::db::testing::kBothEngines,
+                         korvalis::db::testing::EngineName);
 
 TEST(MaskPassword, MasksEveryPasswordItemWhereverItStands) {
   struct Case {

@@ -1,5 +1,5 @@
-// `korvalis sql [--db FILE] [--xml] [SQL]`: runs Oracle SQL on the embedded database, as an
-// operator would in a SQL shell, to inspect and seed it. The statements of one run form one
+// `korvalis sql [--db FILE | --connect STRING] [--xml] [SQL]`: runs Oracle SQL on the embedded
+// database or a PostgreSQL server, as an operator would in a SQL shell, to inspect and seed it. The statements of one run form one
 // transaction:
 //
 //   start ──Begin──▶ OPEN ──statement──▶ OPEN (its changes pending; a failure is reported and
@@ -26,10 +26,11 @@ namespace korvalis::tools {
 namespace {
 
 constexpr char kUsage[] =
-    "usage: korvalis sql [--db FILE] [--xml] [SQL]\n"
+    "usage: korvalis sql [--db FILE | --connect STRING] [--xml] [SQL]\n"
     "Runs the SQL argument, or the statements on standard input (each ended by ';' at the end\n"
-    "of a line or by '/' alone on a line), on the database FILE, or on the database that\n"
-    "telv.config.xml in the current directory names. The statements of one run form one\n"
+    "of a line or by '/' alone on a line), on the database FILE, on the database the\n"
+    "initialisation STRING names (\"Provider=PostgreSQL;Host=...;Database=...\" for a server), or\n"
+    "on the database that telv.config.xml in the current directory names. The statements of one run form one\n"
     "transaction, as in a SQL shell: COMMIT and ROLLBACK do what they say, and the end of the\n"
     "input commits what is pending. A failing statement is reported with its line and undone;\n"
     "the run goes on and ends with a non-zero status. Rows print as they are read: a line of\n"
@@ -127,11 +128,13 @@ bool ReadConfiguredInitString(std::string* init, std::string* error) {
 }  // namespace
 
 int RunSql(const std::vector<std::string>& args) {
-  std::string file, sql;
+  std::string file, connect, sql;
   bool xml = false, have_sql = false;
   for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--db" && i + 1 < args.size()) {
+    if (args[i] == "--db" && i + 1 < args.size() && connect.empty()) {
       file = args[++i];
+    } else if (args[i] == "--connect" && i + 1 < args.size() && file.empty()) {
+      connect = args[++i];
     } else if (args[i] == "--xml") {
       xml = true;
     } else if (args[i] == "--help") {
@@ -148,6 +151,8 @@ int RunSql(const std::vector<std::string>& args) {
   std::string init;
   if (!file.empty()) {
     init = "Provider=SQLite;Data Source=" + file;
+  } else if (!connect.empty()) {
+    init = connect;
   } else {
     std::string error;
     if (!ReadConfiguredInitString(&init, &error)) {

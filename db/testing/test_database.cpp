@@ -6,9 +6,11 @@
 #include <mutex>
 #include <stdexcept>
 
+#include "db/database_file.h"
 #include "db/stored_text.h"
 #include "foundation/sql_text.h"
 #include "platform/db/connection_pool.h"
+#include "platform/db/testing/postgres_test_server.h"
 
 namespace korvalis::schema {
 namespace {
@@ -31,6 +33,22 @@ class TemplateDatabase {
   korvalis::testing::TempDirectory directory_;
   std::string path_;
 };
+
+// The server database every server fixture of one kind is copied from.
+const std::string& ServerTemplateFor(DatabaseContents contents) {
+  static std::mutex mutex;
+  static std::string templates[2];
+  std::lock_guard<std::mutex> lock(mutex);
+  std::string& init = templates[contents == DatabaseContents::kInstallation ? 0 : 1];
+  if (init.empty()) {
+    std::string made = db::testing::PostgresTestServer::Get().CreateDatabase();
+    BuildServerDatabase(made, contents);
+    // A template is copied only while nobody is connected to it.
+    db::ConnectionPools::Close(made);
+    init = std::move(made);
+  }
+  return init;
+}
 
 const TemplateDatabase& TemplateFor(DatabaseContents contents) {
   static std::mutex mutex;
@@ -66,7 +84,12 @@ std::string SqlDate(const std::optional<std::string>& date) {
   return "TO_DATE(" + SqlText(*date) + ", 'YYYY-MM-DD HH24:MI:SS')";
 }
 
-TestDatabase::TestDatabase(DatabaseContents contents) : directory_("korvalis-db") {
+TestDatabase::TestDatabase(DatabaseContents contents, db::Engine engine)
+    : directory_("korvalis-db"), server_(engine == db::Engine::kPostgres) {
+  if (server_) {
+    init_string_ = db::testing::PostgresTestServer::Get().CreateDatabase(ServerTemplateFor(contents));
+    return;
+  }
   path_ = directory_.path() + "/korvalis.db";
   init_string_ = InitString(path_);
   fs::copy_file(TemplateFor(contents).path(), path_);
@@ -75,6 +98,13 @@ TestDatabase::TestDatabase(DatabaseContents contents) : directory_("korvalis-db"
 TestDatabase::~TestDatabase() {
   connection_.reset();
   db::ConnectionPools::Close(init_string_);
+  if (server_) {
+    try {
+      db::testing::PostgresTestServer::Get().DropDatabase(init_string_);
+    } catch (const std::exception&) {
+      // A database left behind goes with the test server's cluster.
+    }
+  }
 }
 
 db::Connection& TestDatabase::connection() {

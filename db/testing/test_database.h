@@ -9,7 +9,7 @@
 //   std::string record = db.AddRecord({.patient_id = "P1", .event_no = "E1", .emr_type = 2});
 //
 // The first database of a process is built from the embedded scripts; every later one is a
-// copy of that file, so a fixture costs a file copy. When the object ends, the pooled
+// copy of that file (on the server, of that database), so a fixture costs a copy. When the object ends, the pooled
 // connections of its database are closed and the directory of the file is removed.
 //
 // Thread-safety: one thread at a time per object; objects are independent.
@@ -24,6 +24,7 @@
 #include "db/database_builder.h"
 #include "db/testing/temp_directory.h"
 #include "platform/db/provider.h"
+#include "platform/db/sql_translator.h"
 
 namespace korvalis::schema {
 
@@ -153,14 +154,19 @@ struct StaffRow {
 
 class TestDatabase {
  public:
-  // kSampleHospital adds the sample hospital (built once per process as well).
-  explicit TestDatabase(DatabaseContents contents = DatabaseContents::kInstallation);
+  // kSampleHospital adds the sample hospital (built once per process as well). On
+  // db::Engine::kPostgres the database is one of the tests' throwaway server, copied from a
+  // template database built once per process.
+  explicit TestDatabase(DatabaseContents contents = DatabaseContents::kInstallation,
+                        db::Engine engine = db::Engine::kSqlite);
   ~TestDatabase();
   TestDatabase(const TestDatabase&) = delete;
   TestDatabase& operator=(const TestDatabase&) = delete;
 
+  // The embedded database's file (empty on the server).
   const std::string& path() const { return path_; }
-  // "Provider=SQLite;Data Source=<path>": what the code under test opens.
+  // What the code under test opens: "Provider=SQLite;Data Source=<path>", or the server
+  // database's string.
   const std::string& init_string() const { return init_string_; }
 
   // A connection of the fixture's own; its statements commit one by one.
@@ -192,6 +198,7 @@ class TestDatabase {
   korvalis::testing::TempDirectory directory_;  // removed last, after the connections are closed
   std::string path_;
   std::string init_string_;
+  bool server_ = false;
   std::unique_ptr<db::Connection> connection_;
   int next_record_ = 0;
 };

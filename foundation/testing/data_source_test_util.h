@@ -27,9 +27,12 @@ namespace korvalis::datasource::testing {
 
 using korvalis::testing::TempDirectory;
 
-// A fresh database with the system's schema and installation rows, in a file of its own.
+// A fresh database with the system's schema and installation rows, in a file of its own or
+// on the tests' throwaway PostgreSQL server.
 class ScratchDatabase {
  public:
+  explicit ScratchDatabase(db::Engine engine = db::Engine::kSqlite)
+      : database_(korvalis::schema::DatabaseContents::kInstallation, engine) {}
   const std::string& init_string() const { return database_.init_string(); }
   std::u16string connection_string() const { return korvalis::FromUtf8(database_.init_string()); }
   // Runs a statement on the fixture's own connection, committed at once.

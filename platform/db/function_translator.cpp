@@ -183,7 +183,7 @@ SqlType Translator::EmitFunction(const Expr& e, const Scope* scope, std::string*
         EmitNumberOperand(*e.args[i], scope, out);
       }
     } else if (pg_ && !e.args.empty() && row->printed != std::string_view("ora_num") &&
-               row->result != SqlType::kDate && e.text != "MONTHS_BETWEEN") {
+               row->result != SqlType::kDate && e.text != "MONTHS_BETWEEN" && e.text != "CHR") {
       // The text functions read a number or a date as the text Oracle writes for it.
       std::string first;
       PgAsText(Emit(*e.args[0], scope, &first), &first);

@@ -150,22 +150,34 @@ std::string PostgresTestServer::Conninfo(const std::string& database) const {
          " user=postgres dbname=" + database;
 }
 
-std::string PostgresTestServer::CreateDatabase() {
+std::string PostgresTestServer::InitString(const std::string& database) const {
+  return "Provider=PostgreSQL;Host=" + directory_ + ";Port=" + std::to_string(port_) +
+         ";User ID=postgres;Database=" + database;
+}
+
+std::string PostgresTestServer::DatabaseOf(const std::string& init_string) {
+  const size_t at = init_string.rfind("Database=");
+  return at == std::string::npos ? "postgres" : init_string.substr(at + 9);
+}
+
+std::string PostgresTestServer::CreateDatabase(const std::string& template_init) {
   std::string name;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     name = "korvalis_" + std::to_string(++next_database_);
   }
-  const std::string init = "Provider=PostgreSQL;Host=" + directory_ +
-                           ";Port=" + std::to_string(port_) + ";User ID=postgres;Database=" + name;
-  RunSql("Database=postgres", "CREATE DATABASE " + name + " TEMPLATE template0 ENCODING 'UTF8'");
+  const std::string init = InitString(name);
+  const std::string from = template_init.empty() ? "template0" : DatabaseOf(template_init);
+  RunSql("Database=postgres", "CREATE DATABASE " + name + " TEMPLATE " + from + " ENCODING 'UTF8' STRATEGY FILE_COPY");
   return init;
 }
 
+void PostgresTestServer::DropDatabase(const std::string& init_string) {
+  RunSql("Database=postgres", "DROP DATABASE IF EXISTS " + DatabaseOf(init_string) + " WITH (FORCE)");
+}
+
 std::string PostgresTestServer::RunSql(const std::string& init_string, const std::string& sql) {
-  const size_t at = init_string.rfind("Database=");
-  const std::string database = at == std::string::npos ? "postgres" : init_string.substr(at + 9);
-  PGconn* c = PQconnectdb(Conninfo(database).c_str());
+  PGconn* c = PQconnectdb(Conninfo(DatabaseOf(init_string)).c_str());
   PQsetNoticeProcessor(
       c, [](void*, const char*) {}, nullptr);
   PGresult* r = PQexec(c, sql.c_str());

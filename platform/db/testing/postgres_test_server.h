@@ -23,12 +23,18 @@ class PostgresTestServer {
   // server's own log, when it cannot be made or started.
   static PostgresTestServer& Get();
 
-  // A new empty database; returns the initialisation string that names it.
-  std::string CreateDatabase();
+  // A new database, empty or a copy of the database `template_init` names (which nobody may
+  // be connected to); returns the initialisation string that names it.
+  std::string CreateDatabase(const std::string& template_init = "");
+  // Drops the database `init_string` names, closing whatever is connected to it.
+  void DropDatabase(const std::string& init_string);
   // Runs `sql` (PostgreSQL's own, any number of statements) in the database that
   // `init_string` names; returns the first value of its last result (empty when none).
   // Throws std::runtime_error with the server's message.
   std::string RunSql(const std::string& init_string, const std::string& sql);
+
+  // The initialisation string of `database` on this server (which need not exist).
+  std::string InitString(const std::string& database) const;
 
   // Stops the server at once (as a crash would) and starts it again: for failure tests.
   void Stop();
@@ -45,6 +51,7 @@ class PostgresTestServer {
   bool RunProgram(const std::string& program, const std::string& arguments);
   std::string Log() const;
   std::string Conninfo(const std::string& database) const;
+  static std::string DatabaseOf(const std::string& init_string);
 
   std::string bin_;        // the server's programs
   std::string directory_;  // the cluster, its socket and its log
