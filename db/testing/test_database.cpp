@@ -87,7 +87,8 @@ std::string SqlDate(const std::optional<std::string>& date) {
 TestDatabase::TestDatabase(DatabaseContents contents, db::Engine engine)
     : directory_("korvalis-db"), server_(engine == db::Engine::kPostgres) {
   if (server_) {
-    init_string_ = db::testing::PostgresTestServer::Get().CreateDatabase(ServerTemplateFor(contents));
+    init_string_ =
+        db::testing::PostgresTestServer::Get().CreateDatabase(ServerTemplateFor(contents));
     return;
   }
   path_ = directory_.path() + "/korvalis.db";
@@ -108,7 +109,8 @@ TestDatabase::~TestDatabase() {
 }
 
 db::Connection& TestDatabase::connection() {
-  if (!connection_) connection_ = db::OpenConnection(init_string_);
+  // A server connection lost (the server was restarted) is opened again.
+  if (!connection_ || !connection_->Alive()) connection_ = db::OpenConnection(init_string_);
   return *connection_;
 }
 
@@ -143,9 +145,9 @@ int TestDatabase::Count(std::string_view table, std::string_view where) {
 }
 
 void TestDatabase::AddPatient(const PatientRow& row) {
-  Execute("INSERT INTO TELV_PATIENT (ID, NAME, SEX, BIRTHDAY, CASE_NO) VALUES (" +
-          SqlText(row.id) + ", " + SqlText(row.name) + ", " + std::to_string(row.sex) + ", " +
-          SqlDate(row.birthday) + ", " + SqlText(row.case_no) + ")");
+  Execute("INSERT INTO TELV_PATIENT (ID, NAME, SEX, BIRTHDAY, CASE_NO) VALUES (" + SqlText(row.id) +
+          ", " + SqlText(row.name) + ", " + std::to_string(row.sex) + ", " + SqlDate(row.birthday) +
+          ", " + SqlText(row.case_no) + ")");
 }
 
 void TestDatabase::AddVisit(const VisitRow& row) {
@@ -208,8 +210,8 @@ void TestDatabase::AddTemplate(const TemplateRow& row) {
       "INSERT INTO TELV_EMR_TEMPLATE (ID, NAME, EMR_TYPE, CATALOG_ID, SUPERIOR_SIGN_FLAG, "
       "PRINT_FLAG) VALUES (" +
       std::to_string(row.id) + ", " + SqlText(row.name) + ", " + std::to_string(row.emr_type) +
-      ", " + std::to_string(row.catalog_id) + ", " + std::to_string(row.superior_sign_flag) +
-      ", " + std::to_string(row.print_flag) + ")");
+      ", " + std::to_string(row.catalog_id) + ", " + std::to_string(row.superior_sign_flag) + ", " +
+      std::to_string(row.print_flag) + ")");
 }
 
 void TestDatabase::AddRule(const RuleRow& row) {
@@ -238,22 +240,22 @@ void TestDatabase::AddRuleInstance(const RuleInstanceRow& row) {
       "INSERT INTO PEV_TIME_RULE_RECORD (PATIENT_ID, EVENT_NO, SERIAL, RULE_ID, START_TIME, "
       "OVER_TIME, STATUS, EMR_TYPE, OPEN_EVENT_CODE, SUPERIOR_SIGN_FLAG, EMR_ID, FINISH_TIME, "
       "OVER_HOUR) VALUES (" +
-      SqlText(row.patient_id) + ", " + SqlText(row.event_no) + ", " +
-      std::to_string(row.serial) + ", " + std::to_string(row.rule_id) + ", " +
-      SqlDate(row.start_time) + ", " + SqlDate(row.over_time) + ", " +
-      std::to_string(row.status) + ", " + Number(row.emr_type) + ", " +
-      SqlText(row.open_event_code) + ", " + std::to_string(row.superior_sign_flag) + ", " +
-      SqlTextOrNull(row.emr_id) + ", " + SqlDate(row.finish_time) + ", " + Number(row.over_hour) + ")");
+      SqlText(row.patient_id) + ", " + SqlText(row.event_no) + ", " + std::to_string(row.serial) +
+      ", " + std::to_string(row.rule_id) + ", " + SqlDate(row.start_time) + ", " +
+      SqlDate(row.over_time) + ", " + std::to_string(row.status) + ", " + Number(row.emr_type) +
+      ", " + SqlText(row.open_event_code) + ", " + std::to_string(row.superior_sign_flag) + ", " +
+      SqlTextOrNull(row.emr_id) + ", " + SqlDate(row.finish_time) + ", " + Number(row.over_hour) +
+      ")");
 }
 
 void TestDatabase::AddStandardCatalog(const StandardCatalogRow& row) {
   Execute(
       "INSERT INTO PEV_STANDARD_CATALOG (ID, NAME, EMR_TYPE_LIST, PARENT_ID, SORT_CODE, "
       "TOTAL_POINT, GRADE_AREA, STATUS) VALUES (" +
-      std::to_string(row.id) + ", " + SqlText(row.name) + ", " + SqlText(row.emr_type_list) +
-      ", " + std::to_string(row.parent_id) + ", " + std::to_string(row.id) + ", " +
-      Number(row.total_point) + ", " + SqlText(row.grade_area) + ", " +
-      std::to_string(row.status) + ")");
+      std::to_string(row.id) + ", " + SqlText(row.name) + ", " + SqlText(row.emr_type_list) + ", " +
+      std::to_string(row.parent_id) + ", " + std::to_string(row.id) + ", " +
+      Number(row.total_point) + ", " + SqlText(row.grade_area) + ", " + std::to_string(row.status) +
+      ")");
 }
 
 void TestDatabase::AddStandardItem(const StandardItemRow& row) {
@@ -263,16 +265,15 @@ void TestDatabase::AddStandardItem(const StandardItemRow& row) {
       "VALUES (" +
       std::to_string(row.id) + ", " + SqlText(row.standard) + ", " + Number(row.point) + ", " +
       std::to_string(row.type_veto) + ", 0, 0, '0', " + std::to_string(row.id) + ", " +
-      std::to_string(row.catalog_id) + ", " + SqlText(row.code) + ", " +
-      std::to_string(row.type) + ", " + std::to_string(row.status) + ")");
+      std::to_string(row.catalog_id) + ", " + SqlText(row.code) + ", " + std::to_string(row.type) +
+      ", " + std::to_string(row.status) + ")");
 }
 
 void TestDatabase::AddStaff(const StaffRow& row) {
   const std::string id = SqlText(row.id);
-  Execute(
-      "INSERT INTO TELV_STAFF_DICT (ID, NAME, SEX, TITLE_ID, WORK_KIND, VALID_FLAG) VALUES (" +
-      id + ", " + SqlText(row.name) + ", '男', " + SqlText(row.title_id) + ", " +
-      SqlText(row.identity) + ", " + SqlText(row.valid_flag) + ")");
+  Execute("INSERT INTO TELV_STAFF_DICT (ID, NAME, SEX, TITLE_ID, WORK_KIND, VALID_FLAG) VALUES (" +
+          id + ", " + SqlText(row.name) + ", '男', " + SqlText(row.title_id) + ", " +
+          SqlText(row.identity) + ", " + SqlText(row.valid_flag) + ")");
   Execute(
       "INSERT INTO TELV_USER_TABLE (ID, USER_CODE, PASSWORD, VALID_FLAG, SUPER_LEVEL, "
       "PWD_VALID_DATE, PWD_EXPIRE_DATE) VALUES (" +

@@ -178,15 +178,10 @@ PostgresConnection::~PostgresConnection() { PQfinish(conn_); }
 
 bool PostgresConnection::Alive() {
   if (PQstatus(conn_) != CONNECTION_OK) return false;
-  // An idle connection has nothing to read unless the server closed it (or said why).
+  // An idle connection has nothing to read: whatever came is the server saying it goes away
+  // (or the end of the connection), so the connection is not used again.
   pollfd ready{PQsocket(conn_), POLLIN, 0};
-  if (::poll(&ready, 1, 0) > 0) {
-    if (PQconsumeInput(conn_) == 0) return false;
-    if (PQisBusy(conn_) == 0) {
-      while (PGresult* stray = PQgetResult(conn_)) PQclear(stray);
-    }
-  }
-  return PQstatus(conn_) == CONNECTION_OK;
+  return ::poll(&ready, 1, 0) == 0;
 }
 
 void PostgresConnection::CheckOpen() {

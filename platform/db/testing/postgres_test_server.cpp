@@ -62,12 +62,12 @@ std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
 }  // namespace
 
-PostgresTestServer& PostgresTestServer::Get() {
-  static PostgresTestServer server;
+PostgresTestServer& PostgresTestServer::Get(bool durable) {
+  static PostgresTestServer server(durable);
   return server;
 }
 
-PostgresTestServer::PostgresTestServer() : bin_(ServerPrograms()) {
+PostgresTestServer::PostgresTestServer(bool durable) : bin_(ServerPrograms()), durable_(durable) {
   std::string pattern = (fs::temp_directory_path() / "korvalis-pg-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp " + pattern);
   directory_ = pattern;
@@ -119,7 +119,7 @@ PostgresTestServer::~PostgresTestServer() {
 }
 
 bool PostgresTestServer::RunProgram(const std::string& program, const std::string& arguments) {
-  return Shell(AsServerUser(bin_ + "/" + program + " " + arguments) + " >>" +
+  return Shell("cd / && " + AsServerUser(bin_ + "/" + program + " " + arguments) + " >>" +
                Quoted(directory_ + "/log") + " 2>&1") == 0;
 }
 
@@ -132,9 +132,10 @@ std::string PostgresTestServer::Log() const {
 
 void PostgresTestServer::Start() {
   // Only a socket in the cluster's own directory: the port names the socket, no TCP port is
-  // opened. Durability is not needed of a throwaway cluster.
-  const std::string options = "-k " + directory_ + " -p " + std::to_string(port_) +
-                              " -c listen_addresses= -c fsync=off -c full_page_writes=off";
+  // opened. Durability is not needed of a throwaway cluster of tests.
+  std::string options = "-k " + directory_ + " -p " + std::to_string(port_) +
+                        " -c listen_addresses= -c max_connections=60";
+  if (!durable_) options += " -c fsync=off -c full_page_writes=off";
   if (!RunProgram("pg_ctl", "start -s -w -t 60 -D " + Quoted(directory_ + "/data") + " -o " +
                                 Quoted(options) + " -l " + Quoted(directory_ + "/server.log"))) {
     throw std::runtime_error("the PostgreSQL server did not start:\n" + Log());
@@ -168,12 +169,14 @@ std::string PostgresTestServer::CreateDatabase(const std::string& template_init)
   }
   const std::string init = InitString(name);
   const std::string from = template_init.empty() ? "template0" : DatabaseOf(template_init);
-  RunSql("Database=postgres", "CREATE DATABASE " + name + " TEMPLATE " + from + " ENCODING 'UTF8' STRATEGY FILE_COPY");
+  RunSql("Database=postgres",
+         "CREATE DATABASE " + name + " TEMPLATE " + from + " ENCODING 'UTF8' STRATEGY FILE_COPY");
   return init;
 }
 
 void PostgresTestServer::DropDatabase(const std::string& init_string) {
-  RunSql("Database=postgres", "DROP DATABASE IF EXISTS " + DatabaseOf(init_string) + " WITH (FORCE)");
+  RunSql("Database=postgres",
+         "DROP DATABASE IF EXISTS " + DatabaseOf(init_string) + " WITH (FORCE)");
 }
 
 std::string PostgresTestServer::RunSql(const std::string& init_string, const std::string& sql) {

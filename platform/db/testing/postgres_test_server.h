@@ -20,8 +20,10 @@ namespace korvalis::db::testing {
 class PostgresTestServer {
  public:
   // The process's server, started when first asked for. Throws std::runtime_error, with the
-  // server's own log, when it cannot be made or started.
-  static PostgresTestServer& Get();
+  // server's own log, when it cannot be made or started. A server for tests skips the flush of
+  // each commit to the disk; `durable` (heeded on the first call only) keeps it, for
+  // benchmarks that hold the server against the embedded file.
+  static PostgresTestServer& Get(bool durable = false);
 
   // A new database, empty or a copy of the database `template_init` names (which nobody may
   // be connected to); returns the initialisation string that names it.
@@ -45,7 +47,7 @@ class PostgresTestServer {
   PostgresTestServer& operator=(const PostgresTestServer&) = delete;
 
  private:
-  PostgresTestServer();
+  explicit PostgresTestServer(bool durable);
   // Runs a server program (as the server's user), its output into the cluster's log; false
   // when it fails.
   bool RunProgram(const std::string& program, const std::string& arguments);
@@ -56,6 +58,7 @@ class PostgresTestServer {
   std::string bin_;        // the server's programs
   std::string directory_;  // the cluster, its socket and its log
   int port_ = 5432;
+  bool durable_ = false;
   int reaper_pipe_ = -1;  // the reaper reads its end until this process ends
   std::mutex mutex_;
   int next_database_ = 0;

@@ -1,0 +1,254 @@
+// The PostgreSQL server as the database, on a throwaway server of its own that flushes every
+// commit to the disk as a real one does:
+//   - ArchivePatient.GetInPatientList's statement over a hospital of 100,000 visits in 60
+//     departments (three records each, the last two weeks still in hospital), through the
+//     provider (translation from its cache, the statement prepared by its shape, every column
+//     read as text), against the same translated statement prepared once on raw libpq with
+//     every value read. Goal: within 1.2 times. The whole call through Invoke as well.
+//   - Writing calls per second (a call: MAX(ID) + 1 read, a row written, committed) with 1, 4
+//     and 16 clients at once, each in a table of its own and all in one table, on the server
+//     and on the embedded file (synchronous commits both).
+#include <benchmark/benchmark.h>
+#include <libpq-fe.h>
+
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <string>
+
+#include "archive/patient_search.h"
+#include "bench/call_and_statement.h"
+#include "com/archive_patient.h"
+#include "db/database_file.h"
+#include "db/testing/temp_directory.h"
+#include "foundation/call_scope.h"
+#include "foundation/comm_data_source.h"
+#include "foundation/db_type.h"
+#include "foundation/emr_exception.h"
+#include "foundation/xml_property.h"
+#include "interface/emr_call_scope.h"
+#include "platform/com/unicode.h"
+#include "platform/db/connection_pool.h"
+#include "platform/db/connection_string.h"
+#include "platform/db/postgres_database.h"
+#include "platform/db/testing/postgres_test_server.h"
+
+namespace {
+
+using korvalis::db::testing::PostgresTestServer;
+
+// The hospital of the embedded benchmark (patient_search_bench.cpp), written by the server
+// itself: patients, visits over 1,070 days of admissions, three records each.
+constexpr char kFillHospital[] = R"(
+INSERT INTO "TELV_PATIENT" ("ID", "NAME", "SEX", "BIRTHDAY", "CASE_NO")
+  SELECT 'P' || i, '病人' || i, i % 2, timestamp '1960-05-01', 'P' || i
+  FROM generate_series(0, 99999) AS i;
+INSERT INTO "TELV_VISIT_RECORD" ("PATIENT_ID", "EVENT_NO", "SERIAL_NO", "IN_TIME", "IN_DEPT_ID",
+  "IN_DEPT_NAME", "NOW_DEPT_ID", "NOW_DEPT_NAME", "BED_NO", "OUT_TIME", "OUT_DEPT_ID",
+  "OUT_DEPT_NAME", "DOCTOR_NAME", "REG_DOCTOR_ID", "RESIDENCE_FLAG", "EVENT_STATUS",
+  "EMR_STATUS", "FORBID_FLAG", "PAPER_EMR_STATUS", "COMMIT_TIME", "ADMISSION_DEPT_TIME")
+  SELECT 'P' || i, 'E' || i, 1, d + interval '9 hours', dept, '内科', dept, '内科',
+    (i % 40 + 1)::text,
+    CASE WHEN here THEN NULL ELSE d + interval '8 days 10 hours' END,
+    CASE WHEN here THEN NULL ELSE dept END, CASE WHEN here THEN NULL ELSE '内科' END,
+    '刘静怡', '1002', 2, 1, CASE WHEN here OR i % 10 = 0 THEN 1 ELSE 2 END, '0', 0,
+    CASE WHEN here THEN NULL ELSE d + interval '10 days 16 hours' END, d + interval '9 hours'
+  FROM (SELECT i, lpad((101 + i % 60)::text, 4, '0') AS dept,
+               timestamp '2024-01-01' + (i::bigint * 1070 / 100000) * interval '1 day' AS d,
+               i::bigint * 1070 / 100000 >= 1070 - 14 AS here
+        FROM generate_series(0, 99999) AS i) AS v;
+INSERT INTO "TELV_EMR_CONTENT" ("ID", "PATIENT_ID", "EVENT_NO", "CATALOG_ID", "TEMPLATE_ID",
+  "EMR_TYPE", "TITLE", "CREATE_DATE", "STATUS")
+  SELECT 'E' || i || '-' || r, 'P' || i, 'E' || i, 2, 2, 2, '病程记录',
+    timestamp '2024-01-01' + (i::bigint * 1070 / 100000) * interval '1 day' +
+      (11 + r) * interval '1 hour',
+    CASE WHEN r = 0 AND i % 3 = 0 THEN 0 ELSE 1 END
+  FROM generate_series(0, 99999) AS i, generate_series(0, 2) AS r;
+ANALYZE;
+)";
+
+// The hospital's database on the server, and telv.config.xml naming it in the process's
+// current directory (a directory of its own).
+struct ServerHospital {
+  ServerHospital() : scratch("korvalis-server-bench") {
+    PostgresTestServer& server = PostgresTestServer::Get(/*durable=*/true);
+    init = server.CreateDatabase();
+    korvalis::schema::BuildServerDatabase(init, korvalis::schema::DatabaseContents::kInstallation);
+    server.RunSql(init, kFillHospital);
+    korvalis::schema::WriteDatabaseConfig(scratch.path(), init);
+    if (::chdir(scratch.path().c_str()) != 0) std::abort();
+  }
+  korvalis::testing::TempDirectory scratch;
+  std::string init;
+};
+
+const ServerHospital& TheHospital() {
+  static const ServerHospital hospital;
+  return hospital;
+}
+
+const CXmlProperty::Map kInPatientCondition = {{u"nowdept", u"0101"},
+                                               {u"intime_span", u"2026-11-01|2027-01-01"},
+                                               {u"leavetime_span", u"is null"},
+                                               {u"patienttype", u"2"},
+                                               {u"emrtype", u"1"}};
+
+// The list's Oracle statement as GetInPatientList writes it now.
+std::string InPatientSql() {
+  char now[24];
+  std::time_t t = std::time(nullptr);
+  std::strftime(now, sizeof now, "%Y-%m-%d %H:%M:%S", std::localtime(&t));
+  CDBOracle oracle;
+  return korvalis::ToUtf8(
+      korvalis::archive::PatientSearchSql(oracle, korvalis::FromUtf8(now), kInPatientCondition));
+}
+
+void BM_GetInPatientListServerProvider(benchmark::State& state) {
+  const std::string sql = InPatientSql();
+  std::unique_ptr<korvalis::db::Connection> c = korvalis::db::OpenConnection(TheHospital().init);
+  std::size_t rows = 0, bytes = 0;
+  for (auto _ : state) {
+    std::unique_ptr<korvalis::db::Rowset> r = c->Execute(sql);
+    while (r->Next()) {
+      ++rows;
+      for (int i = 0; i < r->ColumnCount(); ++i) bytes += r->Text(i).size();
+    }
+  }
+  benchmark::DoNotOptimize(bytes);
+  state.counters["patients"] =
+      static_cast<double>(rows) / static_cast<double>(std::max<int64_t>(state.iterations(), 1));
+}
+
+void BM_GetInPatientListServerRawLibpq(benchmark::State& state) {
+  const std::string sql = InPatientSql();
+  korvalis::db::PostgresDatabase database(
+      korvalis::db::ConnectionString::Parse(TheHospital().init));
+  PGconn* c = database.Connect();
+  const std::string translated = database.Translate(sql, c)->statements.back();
+  PGresult* prepared = PQprepare(c, "list", translated.c_str(), 0, nullptr);
+  if (PQresultStatus(prepared) != PGRES_COMMAND_OK) {
+    state.SkipWithError(PQerrorMessage(c));
+    PQclear(prepared);
+    PQfinish(c);
+    return;
+  }
+  PQclear(prepared);
+  std::size_t rows = 0, bytes = 0;
+  for (auto _ : state) {
+    PGresult* r = PQexecPrepared(c, "list", 0, nullptr, nullptr, nullptr, 0);
+    const int n = PQntuples(r), columns = PQnfields(r);
+    for (int row = 0; row < n; ++row) {
+      for (int column = 0; column < columns; ++column) {
+        benchmark::DoNotOptimize(PQgetvalue(r, row, column));
+        bytes += static_cast<std::size_t>(PQgetlength(r, row, column));
+      }
+    }
+    rows += static_cast<std::size_t>(n);
+    PQclear(r);
+  }
+  PQfinish(c);
+  benchmark::DoNotOptimize(bytes);
+  state.counters["patients"] =
+      static_cast<double>(rows) / static_cast<double>(std::max<int64_t>(state.iterations(), 1));
+}
+
+void BM_GetInPatientListServerInvoke(benchmark::State& state) {
+  TheHospital();
+  korvalis::frame::InstallEMRCallScope();
+  IDispatch* list = nullptr;
+  if (CreateArchivePatient(nullptr, IID_IDispatch, reinterpret_cast<void**>(&list)) != S_OK) {
+    state.SkipWithError("no ArchivePatient object");
+    return;
+  }
+  korvalis::bench::InvokeList(state, list, 1, {u"0101", u"2026-11-01", u"2027-01-01"}, u"<patient ",
+                              "patients");
+  list->Release();
+}
+
+// ---- writing calls with many clients
+
+// The databases the writing calls run on: each has one table per client and a shared one.
+constexpr int kMaxClients = 16;
+
+void CreateWritingTables(const std::string& init) {
+  std::unique_ptr<korvalis::db::Connection> c = korvalis::db::OpenConnection(init);
+  for (int i = 0; i <= kMaxClients; ++i) {
+    c->Execute("CREATE TABLE T_WRITE_" + std::to_string(i) +
+               " (ID NUMBER(10) PRIMARY KEY, CLIENT NUMBER(4), NOTE VARCHAR2(40))");
+  }
+}
+
+const std::string& ServerWriting() {
+  static const std::string init = [] {
+    TheHospital();
+    std::string made = PostgresTestServer::Get(true).CreateDatabase();
+    korvalis::schema::BuildServerDatabase(made, korvalis::schema::DatabaseContents::kInstallation);
+    CreateWritingTables(made);
+    return made;
+  }();
+  return init;
+}
+
+const std::string& EmbeddedWriting() {
+  static korvalis::testing::TempDirectory scratch("korvalis-writing-bench");
+  static const std::string init = [] {
+    std::string made = korvalis::schema::CreateDatabaseFile(
+        scratch.path() + "/writing.db", korvalis::schema::DatabaseContents::kInstallation);
+    CreateWritingTables(made);
+    korvalis::db::ConnectionPools::Close(made);
+    return made;
+  }();
+  return init;
+}
+
+// One writing call per iteration of each client (thread): the next ID by MAX(ID) + 1 in the
+// client's own table, or in the shared one.
+void WritingCalls(benchmark::State& state, const std::string& init, bool shared) {
+  const std::u16string connection = korvalis::FromUtf8(init);
+  const std::u16string table =
+      u"T_WRITE_" + korvalis::FromUtf8(std::to_string(shared ? 0 : state.thread_index() + 1));
+  const std::u16string client = korvalis::FromUtf8(std::to_string(state.thread_index()));
+  int64_t failed = 0;
+  for (auto _ : state) {
+    try {
+      CCallScope scope(CCallScope::Mode::kWriting);
+      {
+        CCommDataSource source(connection, u"oracle");
+        std::u16string id;
+        source.QueryScalar(u"SELECT NVL(MAX(ID), 0) + 1 FROM " + table, id);
+        source.Execute(u"INSERT INTO " + table + u" (ID, CLIENT, NOTE) VALUES (" + id + u", " +
+                       client + u", 'written by a benchmark call')");
+      }
+      scope.Commit();
+    } catch (const CEMRException&) {
+      ++failed;
+    }
+  }
+  state.SetItemsProcessed(state.iterations());
+  state.counters["failed"] = static_cast<double>(failed);
+}
+
+void BM_WritingCallsServerOwnTables(benchmark::State& state) {
+  WritingCalls(state, ServerWriting(), false);
+}
+void BM_WritingCallsServerSharedTable(benchmark::State& state) {
+  WritingCalls(state, ServerWriting(), true);
+}
+void BM_WritingCallsEmbeddedOwnTables(benchmark::State& state) {
+  WritingCalls(state, EmbeddedWriting(), false);
+}
+void BM_WritingCallsEmbeddedSharedTable(benchmark::State& state) {
+  WritingCalls(state, EmbeddedWriting(), true);
+}
+
+BENCHMARK(BM_GetInPatientListServerProvider)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_GetInPatientListServerRawLibpq)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_GetInPatientListServerInvoke)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_WritingCallsServerOwnTables)->Threads(1)->Threads(4)->Threads(16)->UseRealTime();
+BENCHMARK(BM_WritingCallsEmbeddedOwnTables)->Threads(1)->Threads(4)->Threads(16)->UseRealTime();
+BENCHMARK(BM_WritingCallsServerSharedTable)->Threads(1)->Threads(4)->Threads(16)->UseRealTime();
+BENCHMARK(BM_WritingCallsEmbeddedSharedTable)->Threads(1)->Threads(4)->Threads(16)->UseRealTime();
+
+}  // namespace
