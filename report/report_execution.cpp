@@ -88,21 +88,32 @@ std::u16string TransformReport(CSingleDataSource& data_source, LONG report_id,
   return korvalis::FromUtf8(content);
 }
 
+// The content of a new-format report: its result document transformed.
+std::u16string GetNewFormatContent(CEMRDataSource* data_source, LONG report_id, BSTR request,
+                                   BSTR client_info) {
+  return TransformReport(
+      *data_source, report_id,
+      korvalis::report::BuildResultXml(*data_source, report_id, request, client_info,
+                                       korvalis::report::ResultForm::kContent));
+}
+
+// The content of an old-format report: the rows of its statement transformed.
+std::u16string GetOldFormatContent(CEMRDataSource* data_source, LONG report_id, BSTR values,
+                                   BSTR client_info) {
+  const korvalis::report::ReportParameters parameters =
+      korvalis::report::SubstituteParams(*data_source, report_id, values, client_info);
+  const std::u16string statement = GetReportSqlText(*data_source, report_id, parameters);
+  return TransformReport(*data_source, report_id, RunReportSql(data_source, report_id, statement));
+}
+
 }  // namespace
 
 long CBEMRReport::GetReportContent(CEMRDataSource* pDataSource, LONG lngReportID, BSTR bstrParam,
                                    BSTR bstrClientInfo, BSTR* pbstrContent) {
-  std::u16string data;
-  if (korvalis::report::IsNewFormatReport(*pDataSource, lngReportID)) {
-    data = korvalis::report::BuildResultXml(*pDataSource, lngReportID, bstrParam, bstrClientInfo,
-                                            korvalis::report::ResultForm::kContent);
-  } else {
-    const korvalis::report::ReportParameters parameters =
-        korvalis::report::SubstituteParams(*pDataSource, lngReportID, bstrParam, bstrClientInfo);
-    data = RunReportSql(pDataSource, lngReportID,
-                        GetReportSqlText(*pDataSource, lngReportID, parameters));
-  }
-  const std::u16string content = TransformReport(*pDataSource, lngReportID, data);
+  const std::u16string content =
+      korvalis::report::IsNewFormatReport(*pDataSource, lngReportID)
+          ? GetNewFormatContent(pDataSource, lngReportID, bstrParam, bstrClientInfo)
+          : GetOldFormatContent(pDataSource, lngReportID, bstrParam, bstrClientInfo);
   if (pbstrContent != nullptr) *pbstrContent = PackEmrContent(content);
   return 0;
 }
