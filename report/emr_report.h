@@ -10,8 +10,15 @@
 // their own data sources.
 #pragma once
 
+#include <string>
+#include <xercesc/util/XercesDefs.hpp>
+
 #include "platform/com/bstr.h"
 #include "platform/com/types.h"
+
+XERCES_CPP_NAMESPACE_BEGIN
+class DOMDocument;
+XERCES_CPP_NAMESPACE_END
 
 class CEMRDataSource;
 
@@ -58,4 +65,30 @@ class CBEMRReport {
                            BSTR bstrClientInfo, BSTR* pbstrXml);
   static long GetReportData(CEMRDataSource* pDataSource, BSTR bstrCatalogID, BSTR* pbstrProperty);
   static long GetCurrTime(CEMRDataSource* pDataSource, BSTR* pbstrTime);
+
+  // The two versions of the report document: version 1 for old-format reports, version 2 for
+  // new-format ones. An import stores the property document it applied through `pstrPortion`
+  // (the empty text when the document has no `property`).
+  static long ExportReportV1(CEMRDataSource* pDataSource, LONG lngReportID, BSTR* pbstrReport);
+  static long ExportReportV2(CEMRDataSource* pDataSource, LONG lngReportID, BSTR* pbstrReport);
+  static long ImportReportV1(const xercesc::DOMDocument* pDocument, CEMRDataSource* pDataSource,
+                             LONG lngReportID, std::u16string* pstrPortion);
+  static long ImportReportV2(const xercesc::DOMDocument* pDocument, CEMRDataSource* pDataSource,
+                             LONG lngReportID, std::u16string* pstrPortion);
+
+  // The distribution routines. Each answers false for a refused argument, and for a failure
+  // that it has written to the event log; none throws. `strTable` is
+  // TELV_REPORT_DISTRIBUTE_TO_USER (rows keyed by USER_ID, list elements `user`) or
+  // TELV_REPORT_DISTRIBUTE_TO_DEPT (DEPT_ID, `dept`).
+  //
+  // Replaces the rows of every `report` of the distribution list `strList` by the identifiers
+  // below it; statements already run are not undone here (the call's transaction does that).
+  static bool DistributeReports(CEMRDataSource* pDataSource, const std::u16string& strList,
+                                const std::u16string& strTable);
+  // Adds the row (report number, identifier) unless it is there.
+  static bool SaveDistributionRow(CEMRDataSource* pDataSource, long lngReportNo,
+                                  const std::u16string& strId, const std::u16string& strTable);
+  // The user list of a report: one `user` per distributed user the property lookup knows.
+  static bool BuildDistributedUserList(CEMRDataSource* pDataSource, long lngReportID,
+                                       std::u16string* pstrUserList);
 };

@@ -89,6 +89,35 @@ class ReportTest : public ::testing::Test {
         ", " + std::to_string(sort) + ", " + std::to_string(status) + ", " +
         (new_format.empty() ? "NULL" : new_format) + ")");
   }
+
+  // A definition method that stores a text and one that reads one, called as one call each.
+  static void SetText(long (*setter)(CEMRDataSource*, LONG, BSTR), LONG id,
+                      const std::u16string& text) {
+    ScopedBstr value(text);
+    Write([&](CEMRDataSource* data_source) { setter(data_source, id, value.get()); });
+  }
+  static std::u16string GetText(long (*getter)(CEMRDataSource*, LONG, BSTR*), LONG id) {
+    return Answer(
+        [&](CEMRDataSource* data_source, BSTR* result) { getter(data_source, id, result); });
+  }
+
+  // A live report of category 1 named "报表<id>", of the format `new_format` ("1" or "0"),
+  // with its sort key id * 10, a note, a modification time and every text set; an empty `param`
+  // leaves SQL_PARAM empty.
+  static void AddDefinedReport(LONG id, const std::string& new_format,
+                               const std::u16string& param) {
+    AddReport(id, 1, 1, new_format, "报表" + std::to_string(id), static_cast<int>(id) * 10);
+    db().Execute("UPDATE TELV_REPORT SET NOTE = '备注" + std::to_string(id) +
+                 "', LAST_MODIFY_TIME = TO_DATE('2026-01-01 10:00:00', "
+                 "'YYYY-MM-DD HH24:MI:SS'), SQL_PRO = 'patient,bed' WHERE ID = " +
+                 std::to_string(id));
+    const std::u16string n = FromUtf8(std::to_string(id));
+    SetText(&CBEMRReport::SetReportSQL, id,
+            u"SELECT NAME FROM TELV_PATIENT WHERE ID = {p" + n + u"}");
+    SetText(&CBEMRReport::SetReportSQL2, id, u"<report><sql id=\"" + n + u"\"/></report>");
+    SetText(&CBEMRReport::SetSQLParam, id, param);
+    SetText(&CBEMRReport::SetReportXSLT, id, u"<xsl:stylesheet n=\"" + n + u"\"/>");
+  }
 };
 
 // True when `call` throws CEMRException with an empty message.

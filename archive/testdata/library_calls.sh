@@ -3,25 +3,9 @@
 #   library_calls.sh KORVALIS_COMMAND PRODUCT_LIBRARY SUITE_LIBRARY
 # Every call must answer, and the answers must hold what the sample shows; each answer is
 # printed after its method's name. Ends with LIBRARY_CALLS_OK.
-set -e
-korvalis=$1
-rm -rf library_calls && mkdir library_calls && cd library_calls
-export KORVALIS_REGISTRY="$PWD/registry"
-"$korvalis" initdb --sample emr.db >/dev/null
-"$korvalis" regsvr "$2" >/dev/null
-"$korvalis" regsvr "$3" >/dev/null
-
-# call METHOD ARGUMENTS...: the answer in $answer, printed.
-call() {
-  answer=$("$korvalis" call EMRLibrary "$@")
-  printf '%s:\n%s\n' "$1" "$answer"
-}
-# expect PATTERN...: the answer holds every pattern (fixed texts).
-expect() {
-  for pattern in "$@"; do
-    printf '%s' "$answer" | grep -qF -- "$pattern" || { echo "missing: $pattern"; exit 1; }
-  done
-}
+calls_directory=library_calls
+calls_class=EMRLibrary
+. "$(dirname "$0")/../../tools/testing/sample_calls.sh"
 
 # The two records of P0006's archived visit, and the sentinel with their number.
 call FullSearch 肺炎 1 20

@@ -1,0 +1,264 @@
+// Report distribution: which users may run which reports.
+//
+// Two stores, written apart:
+//   - TELV_REPORT_DISTRIBUTE_TO_USER (REPORT_NO, USER_ID): the users of each report, rewritten
+//     report by report from a distribution list (DistributeReportToUser) and read by the three
+//     lists (GetUserReport, GetUserCatalog, GetAllDistributedUserList). Its department
+//     counterpart TELV_REPORT_DISTRIBUTE_TO_DEPT is filled only by DistributeReports itself.
+//   - TELV_REPORT_USER (USER_ID, REPORT_ID): user-to-report pairs written by DistributeReport
+//     and read by nothing here.
+//
+// The distribution routines log their failures to the event log and answer false; the methods
+// then fail with a message of their own, and the call's transaction undoes whatever the routine
+// had already written.
+#include <string>
+#include <vector>
+#include <xercesc/dom/DOM.hpp>
+
+#include "archive/record_library.h"
+#include "foundation/dom_builder.h"
+#include "foundation/emr_data_source.h"
+#include "foundation/emr_exception.h"
+#include "foundation/event_log_entry.h"
+#include "foundation/sql_text.h"
+#include "foundation/string_util.h"
+#include "foundation/xml_list.h"
+#include "foundation/xml_parser.h"
+#include "foundation/xml_property.h"
+#include "platform/com/scoped_bstr.h"
+#include "platform/text/ascii.h"
+#include "report/emr_report.h"
+#include "report/report_store.h"
+
+using korvalis::BstrView;
+using korvalis::SqlQuoted;
+using korvalis::com::ScopedBstr;
+using korvalis::report::StoreText;
+
+namespace {
+
+constexpr char16_t kUserTable[] = u"TELV_REPORT_DISTRIBUTE_TO_USER";
+constexpr char16_t kDeptTable[] = u"TELV_REPORT_DISTRIBUTE_TO_DEPT";
+
+// The user list of a report without users.
+constexpr char16_t kEmptyUserList[] = u"<?xml version = \"1.0\" ?><root></root>";
+
+constexpr char16_t kEmptyUserIdMessage[] = u"获取报表类别,用户ID不能为空!";
+constexpr char16_t kNotXmlMessage[] = u"不是正确的xml格式";
+
+void LogError(const std::u16string& text) { CEventLogEntry(text, CEventLogEntry::kError).Report(); }
+
+// Runs `step`; a failure is logged as `prefix` followed by its message (as `unknown` when it is
+// no CEMRException) and answers false.
+template <class Step>
+bool LoggingFailure(const char16_t* prefix, const char16_t* unknown, Step&& step) {
+  try {
+    step();
+    return true;
+  } catch (const CEMRException& e) {
+    LogError(prefix + e.GetText());
+  } catch (...) {
+    LogError(unknown);
+  }
+  return false;
+}
+
+std::u16string NumberText(long number) { return LongToString(number); }
+
+// The report numbers distributed to the user, in the order the database reads them.
+std::vector<std::u16string> ReportsOfUser(CSingleDataSource& data_source, BSTR user_id) {
+  if (SysStringLen(user_id) == 0) throw CEMRException(kEmptyUserIdMessage);
+  std::vector<std::u16string> reports;
+  data_source.QueryColumn(
+      u"SELECT DISTINCT REPORT_NO FROM TELV_REPORT_DISTRIBUTE_TO_USER WHERE USER_ID = " +
+          SqlQuoted(BstrView(user_id)),
+      reports);
+  return reports;
+}
+
+// The texts as quoted literals joined by commas: '12','15','31'.
+std::u16string QuotedList(const std::vector<std::u16string>& values) {
+  std::u16string list;
+  for (const std::u16string& value : values) {
+    if (!list.empty()) list += u',';
+    list += SqlQuoted(value);
+  }
+  return list;
+}
+
+}  // namespace
+
+long CBEMRReport::GetUserReport(CEMRDataSource* pDataSource, BSTR bstrUserID, LONG lngCatalogID,
+                                BSTR* pbstrList) {
+  const std::vector<std::u16string> reports = ReportsOfUser(*pDataSource, bstrUserID);
+  if (reports.empty()) {
+    StoreText(pbstrList, korvalis::report::kEmptyRootDocument);
+    return 0;
+  }
+  std::u16string sql =
+      u"SELECT NAME, ID, CATALOG_ID, CREATOR, CREATOR_ID, LAST_MODIFY_TIME, SORT, NOTE "
+      u"FROM TELV_REPORT WHERE ID IN (" +
+      QuotedList(reports) + u") ";
+  if (lngCatalogID != 0) {
+    sql += u"AND CATALOG_ID = " + SqlQuoted(korvalis::report::IdText(lngCatalogID)) +
+           u" AND STATUS = 1  ORDER BY SORT, ID";
+  } else {
+    sql += u"AND STATUS = 1 ";
+  }
+  pDataSource->QueryElements(
+      sql,
+      {u"report", u"id", u"catalogid", u"creator", u"creatorid", u"modifytime", u"sort", u"note"},
+      pbstrList);
+  return 0;
+}
+
+long CBEMRReport::GetUserCatalog(CEMRDataSource* pDataSource, BSTR bstrUserID, LONG lngCatalogID,
+                                 BSTR* pbstrList) {
+  const std::vector<std::u16string> reports = ReportsOfUser(*pDataSource, bstrUserID);
+  // The categories of the user's live reports, each once.
+  std::vector<std::u16string> categories;
+  if (!reports.empty()) {
+    pDataSource->QueryColumn(u"SELECT DISTINCT CATALOG_ID FROM TELV_REPORT WHERE ID IN (" +
+                                 QuotedList(reports) +
+                                 u") AND STATUS = '1' AND CATALOG_ID IS NOT NULL",
+                             categories);
+  }
+  // The category asked for must be live, also for a user without reports.
+  const std::u16string parent_code =
+      lngCatalogID == 0
+          ? std::u16string(u"###")
+          : korvalis::report::CatalogProperties(*pDataSource, lngCatalogID).at(u"code");
+  if (categories.empty()) {
+    StoreText(pbstrList, korvalis::report::kEmptyRootDocument);
+    return 0;
+  }
+  pDataSource->QueryElements(
+      u"SELECT NAME, ID, CODE, PARENT_CODE, SORT, NOTE FROM TELV_REPORT_CATALOG WHERE ID IN(" +
+          QuotedList(categories) + u") AND PARENT_CODE = " + SqlQuoted(parent_code) +
+          u" AND STATUS = 1",
+      {u"catalog", u"id", u"code", u"parent", u"sort", u"note"}, pbstrList);
+  return 0;
+}
+
+long CBEMRReport::DistributeReport(CEMRDataSource* pDataSource, BSTR bstrUserID, BSTR bstrList) {
+  CXmlStringParser parser(bstrList);
+  const xercesc::DOMDocument* document = parser.GetDocument();
+  if (document == nullptr) throw CEMRException(kNotXmlMessage);
+  // Every number is checked before the first statement runs.
+  std::vector<std::u16string> reports;
+  for (const korvalis::ListElement& report :
+       korvalis::ReadListElements(document, u"report", {u"id"})) {
+    reports.push_back(
+        korvalis::SqlNumber(korvalis::TrimAsciiBlanks(report.attributes[0]), u"报表ID"));
+  }
+  const std::u16string user = SqlQuoted(BstrView(bstrUserID));
+  for (const std::u16string& report : reports) {
+    pDataSource->Execute(u"DELETE TELV_REPORT_USER WHERE USER_ID = " + user + u" AND REPORT_ID = " +
+                         report);
+    pDataSource->Execute(u"INSERT INTO TELV_REPORT_USER(USER_ID, REPORT_ID) VALUES(" + user +
+                         u", " + report + u")");
+  }
+  return 0;
+}
+
+long CBEMRReport::DistributeReportToUser(CEMRDataSource* pDataSource, BSTR bstrReportIDList) {
+  if (!DistributeReports(pDataSource, std::u16string(BstrView(bstrReportIDList)), kUserTable)) {
+    throw CEMRException(u"报表分发到用户过程中出现错误.");
+  }
+  return 0;
+}
+
+long CBEMRReport::GetAllDistributedUserList(CEMRDataSource* pDataSource, LONG lngReportID,
+                                            BSTR* pbstrUserList) {
+  std::u16string users;
+  if (!BuildDistributedUserList(pDataSource, lngReportID, &users)) {
+    throw CEMRException(u"获取报表已分发的用户时出现错误");
+  }
+  StoreText(pbstrUserList, users);
+  return 0;
+}
+
+bool CBEMRReport::DistributeReports(CEMRDataSource* pDataSource, const std::u16string& strList,
+                                    const std::u16string& strTable) {
+  if (strList.empty() || strTable.empty()) return false;
+  const std::u16string child = strTable == kDeptTable ? u"dept" : u"user";
+  return LoggingFailure(u"报表分发过程出现错误 ---- ", u"报表分发过程出现未知错误.", [&] {
+    CXmlStringParser parser(strList);
+    const xercesc::DOMDocument* document = parser.GetDocument();
+    if (document == nullptr) throw CEMRException(kNotXmlMessage);
+    const xercesc::DOMNodeList* reports = document->getElementsByTagName(u"report");
+    if (reports == nullptr) throw CEMRException(u"没有找到report节点, 无法继续解析.");
+    for (XMLSize_t i = 0; i < reports->getLength(); ++i) {
+      const xercesc::DOMNode* report = reports->item(i);
+      const std::u16string id(static_cast<const xercesc::DOMElement*>(report)->getAttribute(u"id"));
+      if (id.empty()) continue;
+      // The report's number is the id's leading integer: "12abc" is report 12.
+      const long number = StringToLong(id);
+      std::u16string count = u"0";
+      pDataSource->QueryScalar(
+          u"SELECT COUNT(*) FROM " + strTable + u" WHERE REPORT_NO = " + NumberText(number), count);
+      if (StringToInt(count, nullptr, -1) > 0) {
+        pDataSource->Execute(u"DELETE FROM " + strTable + u" WHERE REPORT_NO = " +
+                             NumberText(number));
+      }
+      for (const korvalis::ListElement& member :
+           korvalis::ReadListElements(report, child, {u"id"})) {
+        const std::u16string& member_id = member.attributes[0];
+        if (member_id.empty()) continue;
+        if (!SaveDistributionRow(pDataSource, number, member_id, strTable)) {
+          throw CEMRException(u"插入或者更改数据时出错.");
+        }
+      }
+    }
+  });
+}
+
+bool CBEMRReport::SaveDistributionRow(CEMRDataSource* pDataSource, long lngReportNo,
+                                      const std::u16string& strId, const std::u16string& strTable) {
+  if (lngReportNo < 1 || strId.empty() || strTable.empty()) return false;
+  const std::u16string key = strTable == kDeptTable ? u"DEPT_ID" : u"USER_ID";
+  return LoggingFailure(u"插入或者修改报表出现错误 ---- ", u"插入或者修改报表出现未知错误.", [&] {
+    std::u16string count;
+    pDataSource->QueryScalar(u"SELECT COUNT(*) CNT FROM " + strTable + u" WHERE REPORT_NO = " +
+                                 NumberText(lngReportNo) + u" AND " + key + u" = " +
+                                 SqlQuoted(strId),
+                             count);
+    // A row that is there already is not added again.
+    if (StringToInt(count, nullptr, 1) < 1) {
+      pDataSource->Execute(u"INSERT INTO " + strTable + u"(REPORT_NO, " + key + u") VALUES(" +
+                           NumberText(lngReportNo) + u", " + SqlQuoted(strId) + u")");
+    }
+  });
+}
+
+bool CBEMRReport::BuildDistributedUserList(CEMRDataSource* pDataSource, long lngReportID,
+                                           std::u16string* pstrUserList) {
+  if (lngReportID <= 0 || pstrUserList == nullptr) return false;
+  return LoggingFailure(u"获取分发的用户时出现错误 ---- ", u"获取分发的用户时出现未知错误.", [&] {
+    std::vector<std::u16string> users;
+    pDataSource->QueryColumn(
+        u"SELECT TRIM(USER_ID) USER_ID_T FROM TELV_REPORT_DISTRIBUTE_TO_USER WHERE REPORT_NO = " +
+            NumberText(lngReportID),
+        users);
+    if (users.empty()) {
+      *pstrUserList = kEmptyUserList;
+      return;
+    }
+    korvalis::DomDocumentBuilder list(u"root");
+    for (const std::u16string& user : users) {
+      const ScopedBstr user_id(user);
+      ScopedBstr answer;
+      GetUserPropertyById(pDataSource, user_id.get(), answer.out());
+      if (SysStringLen(answer.get()) == 0) continue;
+      CXmlProperty::Map properties = CXmlProperty(answer.text()).GetMap();
+      if (properties.empty()) continue;
+      // Attributes in name order, as every list of the system writes them.
+      xercesc::DOMElement* element = list.Append(list.root(), u"user", properties[u"name"]);
+      list.SetAttribute(element, u"id", user);
+      for (const char16_t* name : {u"py", u"sex", u"wb"}) {
+        list.SetAttribute(element, name, properties[name]);
+      }
+    }
+    *pstrUserList = list.Write();
+  });
+}
