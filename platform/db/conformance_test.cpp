@@ -82,6 +82,18 @@ TEST_P(ConformanceTest, EmptyTextIsNull) {
   EXPECT_EQ(Column("SELECT COUNT(*) FROM T WHERE NAME = ''"), "0");
 }
 
+// A number turned into text without a mask reads as TO_CHAR writes it; in a result it stays a
+// plain decimal.
+TEST_P(ConformanceTest, NumbersTurnedIntoTextReadAsToCharWritesThem) {
+  EXPECT_EQ(Row("SELECT 'x' || 0.5, TO_CHAR(0.5), TO_CHAR(-0.25), -0.25 || '', 10.5 || 'y', 0.5, "
+                "LENGTH(0.5) FROM DUAL"),
+            (V{"x.5", ".5", "-.25", "-.25", "10.5y", "0.5", "2"}));
+  c_->Execute("UPDATE T SET NAME = 0.125 WHERE ID = 1");
+  c_->Execute("UPDATE T SET NAME = ID / 4 WHERE ID = 2");
+  EXPECT_EQ(Column("SELECT NAME FROM T WHERE ID IN (1, 2) ORDER BY ID"), ".125,.5");
+  EXPECT_EQ(Column("SELECT SCORE FROM (SELECT 0.5 * ID SCORE FROM T WHERE ID = 1)"), "0.5");
+}
+
 TEST_P(ConformanceTest, NullsSortLastAscendingFirstDescendingAndTextSortsByCode) {
   EXPECT_EQ(Column("SELECT ID FROM T ORDER BY NAME"), "4,3,1,2");
   EXPECT_EQ(Column("SELECT ID FROM T ORDER BY NAME DESC"), "2,1,3,4");

@@ -25,7 +25,7 @@ void DecodeText(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 void ToCharNumber(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (IsNull(argv[0]) || (argc > 1 && IsNull(argv[1]))) return sqlite3_result_null(ctx);
-  if (argc == 1) return ResultText(ctx, FormatNumber(AsNumber(argv[0])));
+  if (argc == 1) return ResultText(ctx, NumberAsText(AsNumber(argv[0])));
   ResultText(ctx, FormatNumberModel(AsNumber(argv[0]), TextView(argv[1])));
 }
 void ToCharDate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {

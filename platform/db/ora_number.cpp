@@ -64,6 +64,13 @@ std::string FormatNumber(double value) {
   return out;
 }
 
+std::string NumberAsText(double value) {
+  std::string out = FormatNumber(value);
+  const size_t zero = out.starts_with('-') ? 1 : 0;
+  if (out.compare(zero, 2, "0.") == 0) out.erase(zero, 1);
+  return out;
+}
+
 std::optional<double> ParseNumber(std::string_view text) {
   size_t i = 0, n = text.size();
   auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };

@@ -14,6 +14,9 @@ namespace korvalis::db {
 
 // Renders a number with at most 15 significant digits, never in exponent form.
 std::string FormatNumber(double value);
+// A number turned into text without a format model, as Oracle's TO_CHAR writes it: as
+// FormatNumber, without the zero before the point (.5, -.25).
+std::string NumberAsText(double value);
 void AppendNumber(double value, std::string* out);
 void AppendInteger(int64_t value, std::string* out);
 

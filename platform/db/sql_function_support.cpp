@@ -49,7 +49,7 @@ std::string AsText(sqlite3_value* v) {
       return s;
     }
     case SQLITE_FLOAT:
-      return FormatNumber(sqlite3_value_double(v));
+      return NumberAsText(sqlite3_value_double(v));
     case SQLITE_NULL:
       return std::string();
     case SQLITE_BLOB: {
