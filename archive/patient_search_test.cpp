@@ -10,6 +10,7 @@
 #include "foundation/testing/data_source_test_util.h"
 #include "foundation/xml_text.h"
 #include "platform/com/scoped_bstr.h"
+#include "platform/db/testing/engine_database.h"
 
 namespace korvalis::archive::testing {
 namespace {
@@ -17,7 +18,7 @@ namespace {
 using Events = std::vector<std::string>;
 
 // Four patients with five visits, and every column of one visit (E1002) set.
-class PatientSearchTest : public ::testing::Test {
+class PatientSearchTest : public ::testing::TestWithParam<db::Engine> {
  protected:
   void SetUp() override {
     db_.AddPatient({.id = "P1", .name = "张三", .sex = 1, .case_no = "C001"});
@@ -95,12 +96,12 @@ class PatientSearchTest : public ::testing::Test {
   }
 
   ScopedDatabaseClock clock_;
-  schema::TestDatabase db_;
+  schema::TestDatabase db_{schema::DatabaseContents::kInstallation, GetParam()};
 };
 
 const Events kAll = {"E1001", "E1002", "E1003", "E2001", "E2002"};
 
-TEST_F(PatientSearchTest, EveryAttributeHoldsItsColumnWithDayCountsAgainstTheDatabaseClock) {
+TEST_P(PatientSearchTest, EveryAttributeHoldsItsColumnWithDayCountsAgainstTheDatabaseClock) {
   std::vector<Patient> found = Search(u"<root><eventno>E1002</eventno></root>");
   ASSERT_EQ(found.size(), 1u);
   const Patient& p = found[0];
@@ -150,7 +151,7 @@ TEST_F(PatientSearchTest, EveryAttributeHoldsItsColumnWithDayCountsAgainstTheDat
   EXPECT_EQ(names, in_name_order);
 }
 
-TEST_F(PatientSearchTest, AVisitInHospitalWithoutRecordsHasEmptyDischargeCountsAndNoEmr) {
+TEST_P(PatientSearchTest, AVisitInHospitalWithoutRecordsHasEmptyDischargeCountsAndNoEmr) {
   db_.AddRecord({.patient_id = "P1", .event_no = "E1003", .status = 0});
   std::vector<Patient> found = Search(
       u"<root><eventno>E100</eventno><patient_id>P1</patient_id>"
@@ -168,7 +169,7 @@ TEST_F(PatientSearchTest, AVisitInHospitalWithoutRecordsHasEmptyDischargeCountsA
   EXPECT_EQ(Find(u"<have>1</have><name>O'Brien</name>"), (Events{"E1002"}));
 }
 
-TEST_F(PatientSearchTest, AnEmptyOrUnknownConditionListsEveryVisit) {
+TEST_P(PatientSearchTest, AnEmptyOrUnknownConditionListsEveryVisit) {
   EXPECT_EQ(Find(u""), kAll);
   EXPECT_EQ(Find(u"<unknown>x</unknown><name></name><orderby></orderby><maxrow></maxrow>"), kAll);
   EXPECT_EQ(EventNumbers(Search(u"")).size(), 5u);
@@ -183,8 +184,11 @@ TEST_F(PatientSearchTest, AnEmptyOrUnknownConditionListsEveryVisit) {
             (Events{"E2002"}));
 }
 
-TEST_F(PatientSearchTest, ANameXmlCannotCarryIsAnsweredWithReplacementCharactersAndLogged) {
-  db_.AddPatient({.id = "P5", .name = "赵\x01六", .case_no = "C\x1B" "5"});
+TEST_P(PatientSearchTest, ANameXmlCannotCarryIsAnsweredWithReplacementCharactersAndLogged) {
+  db_.AddPatient({.id = "P5",
+                  .name = "赵\x01六",
+                  .case_no = "C\x1B"
+                             "5"});
   db_.AddVisit({.patient_id = "P5", .event_no = "E5001", .dept_id = "0101"});
   db_.AddPatient({.id = "P6", .name = "钱\x08七"});
   db_.AddVisit({.patient_id = "P6", .event_no = "E6001", .dept_id = "0101"});
@@ -206,7 +210,7 @@ TEST_F(PatientSearchTest, ANameXmlCannotCarryIsAnsweredWithReplacementCharacters
   EXPECT_NE(records[0].text.find(u"id=P6 eventno=E6001;"), std::u16string::npos);
 }
 
-TEST_F(PatientSearchTest, TextConditionsMatchPartsOrWholeValues) {
+TEST_P(PatientSearchTest, TextConditionsMatchPartsOrWholeValues) {
   EXPECT_EQ(Find(u"<name>三</name>"), (Events{"E1001", "E1003"}));
   EXPECT_EQ(Find(u"<doctor>静</doctor><nowdept>0101</nowdept>"), (Events{"E1001"}));
   EXPECT_EQ(Find(u"<indept>0101</indept>"), (Events{"E1001", "E1003", "E2001"}));
@@ -219,26 +223,26 @@ TEST_F(PatientSearchTest, TextConditionsMatchPartsOrWholeValues) {
   EXPECT_EQ(Find(u"<code>6,10</code>"), (Events{"E1002"}));
 }
 
-TEST_F(PatientSearchTest, PatientIdCountsOnlyWithTheVisitNumber) {
+TEST_P(PatientSearchTest, PatientIdCountsOnlyWithTheVisitNumber) {
   EXPECT_EQ(Find(u"<eventno>100</eventno>"), (Events{"E1001", "E1002", "E1003"}));
   EXPECT_EQ(Find(u"<eventno>100</eventno><patient_id>P1</patient_id>"), (Events{"E1001", "E1003"}));
   EXPECT_EQ(Find(u"<patient_id>P1</patient_id>"), kAll);
 }
 
-TEST_F(PatientSearchTest, PatientTypeIsReadAsANumberAnd99MeansAny) {
+TEST_P(PatientSearchTest, PatientTypeIsReadAsANumberAnd99MeansAny) {
   EXPECT_EQ(Find(u"<patienttype>99</patienttype>"), kAll);
   EXPECT_EQ(Find(u"<patienttype>2</patienttype>"), (Events{"E1001", "E1002", "E1003"}));
   EXPECT_EQ(Find(u"<patienttype>1x</patienttype>"), (Events{"E2001"}));
   EXPECT_EQ(Find(u"<patienttype>x</patienttype>"), (Events{"E2002"}));  // no number: 0
 }
 
-TEST_F(PatientSearchTest, BothForbidConditionsStandTogether) {
+TEST_P(PatientSearchTest, BothForbidConditionsStandTogether) {
   EXPECT_EQ(Find(u"<forbid_flag>1</forbid_flag>"), (Events{"E1002"}));
   EXPECT_EQ(Find(u"<forbid>0</forbid>"), (Events{"E1001", "E1003", "E2001", "E2002"}));
   EXPECT_EQ(Find(u"<forbid_flag>0</forbid_flag><forbid>1</forbid>"), Events{});
 }
 
-TEST_F(PatientSearchTest, SpansApplyOnlyWithExactlyTwoPiecesAsHalfOpenIntervals) {
+TEST_P(PatientSearchTest, SpansApplyOnlyWithExactlyTwoPiecesAsHalfOpenIntervals) {
   EXPECT_EQ(Find(u"<intime_span>2026-11-10 10:00:00|2026-12-01 00:00:00</intime_span>"),
             (Events{"E1001", "E1002"}));  // start included, end excluded
   EXPECT_EQ(Find(u"<intime_span>2026-11-01|2026-12-01|</intime_span>"),
@@ -257,7 +261,7 @@ TEST_F(PatientSearchTest, SpansApplyOnlyWithExactlyTwoPiecesAsHalfOpenIntervals)
   EXPECT_EQ(FailureOfSearch(u"<root><intime_span>a|b</intime_span></root>"), kDatabaseErrorMessage);
 }
 
-TEST_F(PatientSearchTest, TheLeaveTimeNamingNullIsSqlTextAndOtherwiseASpan) {
+TEST_P(PatientSearchTest, TheLeaveTimeNamingNullIsSqlTextAndOtherwiseASpan) {
   EXPECT_EQ(Find(u"<leavetime_span>is null</leavetime_span>"), (Events{"E1001", "E1003", "E2002"}));
   EXPECT_EQ(Find(u"<leavetime_span> is null </leavetime_span>"),
             (Events{"E1001", "E1003", "E2002"}));
@@ -265,7 +269,7 @@ TEST_F(PatientSearchTest, TheLeaveTimeNamingNullIsSqlTextAndOtherwiseASpan) {
   EXPECT_EQ(Find(u"<leavetime_span>IS NULL</leavetime_span>"), kAll);  // a span of one piece
 }
 
-TEST_F(PatientSearchTest, TheRowLimitAppliesAroundTheOrderedQuery) {
+TEST_P(PatientSearchTest, TheRowLimitAppliesAroundTheOrderedQuery) {
   EXPECT_EQ(EventNumbers(Search(u"<root><orderby>IN_TIME DESC</orderby></root>")),
             (Events{"E2002", "E1003", "E1002", "E1001", "E2001"}));
   EXPECT_EQ(EventNumbers(Search(u"<root><orderby>IN_TIME DESC</orderby><maxrow>3</maxrow></root>")),
@@ -283,14 +287,14 @@ TEST_F(PatientSearchTest, TheRowLimitAppliesAroundTheOrderedQuery) {
   EXPECT_EQ(Search(u"<root><maxrow>100</maxrow></root>").size(), 17u);
 }
 
-TEST_F(PatientSearchTest, ARowLimitThatIsNoNumberFailsAsADatabaseError) {
+TEST_P(PatientSearchTest, ARowLimitThatIsNoNumberFailsAsADatabaseError) {
   for (const char16_t* maxrow : {u"x", u"10) OR (1=1", u"1e3", u"5 5"}) {
     EXPECT_EQ(FailureOfSearch(u"<root><maxrow>" + std::u16string(maxrow) + u"</maxrow></root>"),
               kDatabaseErrorMessage);
   }
 }
 
-TEST_F(PatientSearchTest, QuotedValuesAreSearchedForAndCannotChangeTheStatement) {
+TEST_P(PatientSearchTest, QuotedValuesAreSearchedForAndCannotChangeTheStatement) {
   EXPECT_EQ(Find(u"<name>O'Brien</name>"), (Events{"E1002"}));
   EXPECT_EQ(Find(u"<name>'</name>"), (Events{"E1002"}));
   auto element = [](const char16_t* name, const char16_t* value) {
@@ -317,7 +321,7 @@ TEST_F(PatientSearchTest, QuotedValuesAreSearchedForAndCannotChangeTheStatement)
   EXPECT_EQ(Find(u"<name>&lt;&amp;</name>"), Events{});
 }
 
-TEST_F(PatientSearchTest, ThePiecesThatStandBareTakeEveryFormTheListsAndClientsWrite) {
+TEST_P(PatientSearchTest, ThePiecesThatStandBareTakeEveryFormTheListsAndClientsWrite) {
   EXPECT_EQ(Find(u"<emrtype>1</emrtype>"), (Events{"E1001", "E1003", "E2001"}));
   EXPECT_EQ(Find(u"<emrtype>0,1,2</emrtype>"), kAll);
   EXPECT_EQ(Find(u"<emrtype> 0 ,\t1 , 2 </emrtype><code>6,10</code>"), (Events{"E1002"}));
@@ -370,7 +374,7 @@ TEST_F(PatientSearchTest, ThePiecesThatStandBareTakeEveryFormTheListsAndClientsW
   }
 }
 
-TEST_F(PatientSearchTest, PiecesOfAnyOtherFormAreRefusedBeforeAnyStatementAndLogged) {
+TEST_P(PatientSearchTest, PiecesOfAnyOtherFormAreRefusedBeforeAnyStatementAndLogged) {
   const std::pair<const char16_t*, const char16_t*> refused[] = {
       {u"emrtype", u"SELECT 2 FROM DUAL"},
       {u"emrtype", u"1) OR (1=1"},
@@ -418,7 +422,7 @@ TEST_F(PatientSearchTest, PiecesOfAnyOtherFormAreRefusedBeforeAnyStatementAndLog
   }
 }
 
-TEST_F(PatientSearchTest, AConditionThatIsNotXmlFailsAfterTheServerTime) {
+TEST_P(PatientSearchTest, AConditionThatIsNotXmlFailsAfterTheServerTime) {
   EXPECT_EQ(FailureOfSearch(u"<root><name>x</root>"), u"解析属性信息错误.");
   // The server time is asked first: without a database that is the failure.
   BSTR info = AllocBstr(u"<root><name>x</root>");
@@ -430,6 +434,9 @@ TEST_F(PatientSearchTest, AConditionThatIsNotXmlFailsAfterTheServerTime) {
             kDatabaseErrorMessage);
   SysFreeString(info);
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, PatientSearchTest, db::testing::kBothEngines,
+                         db::testing::EngineName);
 
 TEST(PatientSearchSqlTest, TheStatementTakesItsDatesFromTheDialectAndClosesWithTrue) {
   CDBOracle oracle;

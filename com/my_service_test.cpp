@@ -11,6 +11,7 @@
 #include "platform/com/support_error_info.h"
 #include "platform/com/unicode.h"
 #include "platform/complus/recording_object_context.h"
+#include "platform/db/testing/engine_database.h"
 #include "suite/testing/sibling_doubles.h"
 
 namespace {
@@ -90,7 +91,7 @@ SiblingAnswer Unset() {
   return answer;
 }
 
-class MyServiceTest : public ::testing::Test {
+class MyServiceTest : public ::testing::TestWithParam<korvalis::db::Engine> {
  protected:
   MyServiceTest() {
     g_connection_string = korvalis::FromUtf8(db_.init_string());
@@ -134,18 +135,18 @@ class MyServiceTest : public ::testing::Test {
   }
   void Manage(const std::string& user, const std::string& patient, const std::string& event) {
     db_.Execute("INSERT INTO TELV_MANAGE_PATIENT (USER_ID, PATIENT_ID, EVENT_NO) VALUES (" +
-                korvalis::schema::SqlText(user) + ", " + korvalis::schema::SqlText(patient) +
-                ", " + korvalis::schema::SqlText(event) + ")");
+                korvalis::schema::SqlText(user) + ", " + korvalis::schema::SqlText(patient) + ", " +
+                korvalis::schema::SqlText(event) + ")");
   }
 
-  TestDatabase db_;
+  TestDatabase db_{korvalis::schema::DatabaseContents::kInstallation, GetParam()};
   SiblingDoubles doubles_;
   IMyService* service_ = nullptr;
 };
 
 // ---- the class ----
 
-TEST_F(MyServiceTest, AnswersItsInterfaceAndIDispatchOnlyAndRefusesAggregation) {
+TEST_P(MyServiceTest, AnswersItsInterfaceAndIDispatchOnlyAndRefusesAggregation) {
   void* found = nullptr;
   EXPECT_EQ(service_->QueryInterface(IID_IDispatch, &found), S_OK);
   static_cast<IUnknown*>(found)->Release();
@@ -156,7 +157,7 @@ TEST_F(MyServiceTest, AnswersItsInterfaceAndIDispatchOnlyAndRefusesAggregation) 
   EXPECT_EQ(aggregated, nullptr);
 }
 
-TEST_F(MyServiceTest, ListsAreCalledByNameThroughIDispatch) {
+TEST_P(MyServiceTest, ListsAreCalledByNameThroughIDispatch) {
   doubles_.Answer(IID_INoticeService, kGetNotifyMessage, u"<root><notice>会议</notice></root>");
   LPOLESTR name[] = {const_cast<LPOLESTR>(u"GetNotifyMessage")};
   DISPID dispid = 0;
@@ -165,9 +166,9 @@ TEST_F(MyServiceTest, ListsAreCalledByNameThroughIDispatch) {
   DISPPARAMS none{nullptr, nullptr, 0, 0};
   VARIANT result;
   VariantInit(&result);
-  ASSERT_EQ(service_->Invoke(dispid, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr,
-                             nullptr),
-            S_OK);
+  ASSERT_EQ(
+      service_->Invoke(dispid, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr),
+      S_OK);
   ASSERT_EQ(result.vt, VT_BSTR);
   EXPECT_EQ(BstrView(result.bstrVal), u"<root><notice>会议</notice></root>");
   VariantClear(&result);
@@ -175,7 +176,7 @@ TEST_F(MyServiceTest, ListsAreCalledByNameThroughIDispatch) {
 
 // ---- Init ----
 
-TEST_F(MyServiceTest, InitBindsTheOneOnlineLoginOfTheCookie) {
+TEST_P(MyServiceTest, InitBindsTheOneOnlineLoginOfTheCookie) {
   // Before Init the ids are empty texts.
   EXPECT_EQ(BoundIds(), (std::vector<std::u16string>{u"", u""}));
 
@@ -197,7 +198,7 @@ TEST_F(MyServiceTest, InitBindsTheOneOnlineLoginOfTheCookie) {
   EXPECT_EQ(BoundIds(), (std::vector<std::u16string>{u"NULL", u"NULL"}));
 }
 
-TEST_F(MyServiceTest, ACraftedCookieCannotBindAnotherUsersLogin) {
+TEST_P(MyServiceTest, ACraftedCookieCannotBindAnotherUsersLogin) {
   AddLogin("1002", "0101", "abc");
   InitWith(u"x' OR '1'='1");
   EXPECT_EQ(BoundIds(), (std::vector<std::u16string>{u"NULL", u"NULL"}));
@@ -207,7 +208,7 @@ TEST_F(MyServiceTest, ACraftedCookieCannotBindAnotherUsersLogin) {
   EXPECT_EQ(BoundIds(), (std::vector<std::u16string>{u"0109", u"1009"}));
 }
 
-TEST_F(MyServiceTest, InitWithAnUnreachableDatabaseSucceedsUnbound) {
+TEST_P(MyServiceTest, InitWithAnUnreachableDatabaseSucceedsUnbound) {
   IMyService* service = NewService<UnreachableDataSource>();
   BSTR cookie = korvalis::AllocBstr(u"abc");
   EXPECT_EQ(service->Init(cookie), S_OK);
@@ -223,7 +224,7 @@ TEST_F(MyServiceTest, InitWithAnUnreachableDatabaseSucceedsUnbound) {
 
 // ---- notices ----
 
-TEST_F(MyServiceTest, NoticesArePassedOnUnchanged) {
+TEST_P(MyServiceTest, NoticesArePassedOnUnchanged) {
   Login("1002", "0101");
   const std::u16string notices = u"not even XML: <&'\"> 通知\r\n";
   doubles_.Answer(IID_INoticeService, kGetNotifyMessage, notices);
@@ -240,7 +241,7 @@ TEST_F(MyServiceTest, NoticesArePassedOnUnchanged) {
   EXPECT_EQ(service_->GetNotifyMessage(nullptr), S_OK);
 }
 
-TEST_F(MyServiceTest, EveryFailureAnswersTheConstantEmptyDocumentWithSOK) {
+TEST_P(MyServiceTest, EveryFailureAnswersTheConstantEmptyDocumentWithSOK) {
   Login("1002", "0101");
   doubles_.Fail(IID_INoticeService, kGetNotifyMessage, E_FAIL, u"通知服务不可用");
   EXPECT_EQ(Call(service_, &IMyService::GetNotifyMessage), kEmptyDocument);
@@ -267,7 +268,7 @@ TEST_F(MyServiceTest, EveryFailureAnswersTheConstantEmptyDocumentWithSOK) {
   EXPECT_EQ(BstrView(EmptyListDocument()), kEmptyDocument);
 }
 
-TEST_F(MyServiceTest, CastsNoVoteAndLeavesNoErrorInformation) {
+TEST_P(MyServiceTest, CastsNoVoteAndLeavesNoErrorInformation) {
   korvalis::complus::RecordingObjectContext context;
   {
     korvalis::complus::ScopedObjectContext installed(&context);
@@ -289,7 +290,7 @@ TEST_F(MyServiceTest, CastsNoVoteAndLeavesNoErrorInformation) {
 
 // ---- records to write ----
 
-TEST_F(MyServiceTest, RecordsToWriteFollowEachManagedVisitsRecordPlan) {
+TEST_P(MyServiceTest, RecordsToWriteFollowEachManagedVisitsRecordPlan) {
   Login("1002", "0101");
   AddVisit("P1", "张三", {.event_no = "E1", .bed_no = "05"});
   AddVisit("P2", "李四", {.event_no = "E2", .bed_no = "07"});
@@ -302,8 +303,9 @@ TEST_F(MyServiceTest, RecordsToWriteFollowEachManagedVisitsRecordPlan) {
   doubles_.Answer(IID_IRecordPlan, kGetRecordPlan,
                   u"<plan><!-- 首次病程 --><r id=\"7\" code=\"B01\" timeout=\"8\">首次病程记录</r>"
                   u"text<r code=\"A\" id=\"1\">入院记录</r></plan>");
-  doubles_.Answer(IID_IRecordPlan, kGetRecordPlan, u"<plan><r id=\"9\" code=\"C&amp;1\" "
-                                                   u"timeout=\"48\">出院&lt;记录&gt;</r></plan>");
+  doubles_.Answer(IID_IRecordPlan, kGetRecordPlan,
+                  u"<plan><r id=\"9\" code=\"C&amp;1\" "
+                  u"timeout=\"48\">出院&lt;记录&gt;</r></plan>");
   std::u16string list = Call(service_, &IMyService::GetToWriteEMR);
 
   std::vector<SiblingCall> plans = doubles_.Calls(IID_IRecordPlan);
@@ -312,7 +314,7 @@ TEST_F(MyServiceTest, RecordsToWriteFollowEachManagedVisitsRecordPlan) {
   const std::u16string first_patient = plans[0].args[0];
   const bool zhang_first = first_patient == u"P1";
   EXPECT_EQ(plans[0].args, (std::vector<std::u16string>{zhang_first ? u"P1" : u"P2",
-                                                         zhang_first ? u"E1" : u"E2"}));
+                                                        zhang_first ? u"E1" : u"E2"}));
   std::u16string first = zhang_first ? u"05" : u"07";
   std::u16string first_name = zhang_first ? u"张三" : u"李四";
   std::u16string second = zhang_first ? u"07" : u"05";
@@ -321,16 +323,19 @@ TEST_F(MyServiceTest, RecordsToWriteFollowEachManagedVisitsRecordPlan) {
   // writer does; the text copied; the visits one after the other in the order of the rows.
   std::u16string expected =
       u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?><root>"
-      u"<catalog bed=\"" + first + u"\" code=\"B01\" id=\"7\" patient=\"" + first_name +
+      u"<catalog bed=\"" +
+      first + u"\" code=\"B01\" id=\"7\" patient=\"" + first_name +
       u"\" timeout=\"8\">首次病程记录</catalog>"
-      u"<catalog bed=\"" + first + u"\" code=\"A\" id=\"1\" patient=\"" + first_name +
+      u"<catalog bed=\"" +
+      first + u"\" code=\"A\" id=\"1\" patient=\"" + first_name +
       u"\" timeout=\"\">入院记录</catalog>"
-      u"<catalog bed=\"" + second + u"\" code=\"C&amp;1\" id=\"9\" patient=\"" + second_name +
+      u"<catalog bed=\"" +
+      second + u"\" code=\"C&amp;1\" id=\"9\" patient=\"" + second_name +
       u"\" timeout=\"48\">出院&lt;记录&gt;</catalog></root>";
   EXPECT_EQ(Utf8(list), Utf8(expected));
 }
 
-TEST_F(MyServiceTest, RecordsToWriteEdgeCases) {
+TEST_P(MyServiceTest, RecordsToWriteEdgeCases) {
   // Before Init nothing is managed: an empty root with its declaration.
   EXPECT_EQ(Utf8(Call(service_, &IMyService::GetToWriteEMR)),
             "<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?><root/>");
@@ -360,20 +365,31 @@ TEST_F(MyServiceTest, RecordsToWriteEdgeCases) {
 
 // ---- rolled-back records ----
 
-TEST_F(MyServiceTest, RolledBackRecordsOfTheDepartmentNewestFirst) {
+TEST_P(MyServiceTest, RolledBackRecordsOfTheDepartmentNewestFirst) {
   EXPECT_EQ(Call(service_, &IMyService::GetRollbackEMR), kEmptyRows);
   Login("1002", "01'A");
-  AddVisit("P1", "张三", {.event_no = "E1", .dept_id = "01'A", .bed_no = "03",
-                          .doctor_name = "王医生", .emr_status = 2});
-  AddVisit("P2", "李四", {.event_no = "E2", .dept_id = "01'A", .bed_no = "04",
-                          .doctor_name = "刘医生", .emr_status = 2});
-  AddVisit("P3", "王五", {.event_no = "E3", .dept_id = "01'A", .emr_status = 2, .forbid_flag = "1"});
+  AddVisit("P1", "张三",
+           {.event_no = "E1",
+            .dept_id = "01'A",
+            .bed_no = "03",
+            .doctor_name = "王医生",
+            .emr_status = 2});
+  AddVisit("P2", "李四",
+           {.event_no = "E2",
+            .dept_id = "01'A",
+            .bed_no = "04",
+            .doctor_name = "刘医生",
+            .emr_status = 2});
+  AddVisit("P3", "王五",
+           {.event_no = "E3", .dept_id = "01'A", .emr_status = 2, .forbid_flag = "1"});
   AddVisit("P4", "赵六", {.event_no = "E4", .dept_id = "01'A", .emr_status = 1});
   AddVisit("P5", "钱七", {.event_no = "E5", .dept_id = "0102", .emr_status = 2});
-  db_.Execute("UPDATE TELV_VISIT_RECORD SET ROLLBACK_TIME = TO_DATE('2026-12-01 08:00:00', "
-              "'YYYY-MM-DD HH24:MI:SS'), ROLLBACK_NOTES = '缺首页' WHERE PATIENT_ID = 'P1'");
-  db_.Execute("UPDATE TELV_VISIT_RECORD SET ROLLBACK_TIME = TO_DATE('2026-12-03 08:00:00', "
-              "'YYYY-MM-DD HH24:MI:SS'), ROLLBACK_NOTES = NULL WHERE PATIENT_ID <> 'P1'");
+  db_.Execute(
+      "UPDATE TELV_VISIT_RECORD SET ROLLBACK_TIME = TO_DATE('2026-12-01 08:00:00', "
+      "'YYYY-MM-DD HH24:MI:SS'), ROLLBACK_NOTES = '缺首页' WHERE PATIENT_ID = 'P1'");
+  db_.Execute(
+      "UPDATE TELV_VISIT_RECORD SET ROLLBACK_TIME = TO_DATE('2026-12-03 08:00:00', "
+      "'YYYY-MM-DD HH24:MI:SS'), ROLLBACK_NOTES = NULL WHERE PATIENT_ID <> 'P1'");
   std::string list = Utf8(Call(service_, &IMyService::GetRollbackEMR));
   size_t li = list.find(">李四</patient>");
   size_t zhang = list.find(">张三</patient>");
@@ -383,9 +399,8 @@ TEST_F(MyServiceTest, RolledBackRecordsOfTheDepartmentNewestFirst) {
   for (const char* absent : {"王五", "赵六", "钱七"}) {
     EXPECT_EQ(list.find(absent), std::string::npos) << list;
   }
-  for (const char* attribute :
-       {"doctor=\"王医生\"", "id=\"P1\"", "event=\"E1\"", "bed=\"03\"",
-        "time=\"2026-12-01 08:00:00\"", "notes=\"缺首页\"", "notes=\"\""}) {
+  for (const char* attribute : {"doctor=\"王医生\"", "id=\"P1\"", "event=\"E1\"", "bed=\"03\"",
+                                "time=\"2026-12-01 08:00:00\"", "notes=\"缺首页\"", "notes=\"\""}) {
     EXPECT_NE(list.find(attribute), std::string::npos) << attribute << "\n" << list;
   }
 }
@@ -415,23 +430,24 @@ class ConsultRequestTest : public MyServiceTest {
     db_.Execute(
         "INSERT INTO TELV_CONSULTATION_EMR (EMR_ID, PATIENT_ID, EVENT_NO, REQUEST_DATE, "
         "REQUEST_DEPT, REQUEST_DOCTOR, CONSULT_DATE, CONSULT_DEPT, CONSULT_DOCTOR, NOTES, STATUS) "
-        "VALUES (" + korvalis::schema::SqlText(id) + ", " + korvalis::schema::SqlText(patient) +
-        ", 'E1', " + korvalis::schema::SqlDate(request_date) + ", '0202', '申请医生', " +
+        "VALUES (" +
+        korvalis::schema::SqlText(id) + ", " + korvalis::schema::SqlText(patient) + ", 'E1', " +
+        korvalis::schema::SqlDate(request_date) + ", '0202', '申请医生', " +
         korvalis::schema::SqlDate(consult_date) + ", " + text_or_null(dept) + ", " +
         text_or_null(doctor) + ", '请会诊', " + std::to_string(status) + ")");
   }
 };
 
-TEST_F(ConsultRequestTest, RequestsToTheUserOrDepartmentByNameEachOnce) {
+TEST_P(ConsultRequestTest, RequestsToTheUserOrDepartmentByNameEachOnce) {
   Request("R1", "P1", "Children's", "", "2026-12-08 10:00:00", 1, "2026-12-06 09:00:00");
   Request("R2", "P1", "", "O'Hara", "2026-12-08 10:00:00", 1, "2026-12-06 11:00:00");
   Request("R3", "P1", "", "", "2026-12-08 10:00:00", 1, "2026-12-05 11:00:00");
-  Request("X1", "P1", "外科", "", "2026-12-08 10:00:00");         // another department
-  Request("X2", "P1", "", "别的医生", "2026-12-08 10:00:00");      // another doctor
-  Request("X3", "P1", "", "", "2026-12-07 10:00:00");             // not after now
-  Request("X4", "P1", "", "", "2026-12-08 10:00:00", 0);          // not open
-  Request("X5", "P2", "", "", "2026-12-08 10:00:00");             // only a sealed visit
-  Request("X6", "P1", "", "", "2026-12-08 10:00:00");             // already answered
+  Request("X1", "P1", "外科", "", "2026-12-08 10:00:00");      // another department
+  Request("X2", "P1", "", "别的医生", "2026-12-08 10:00:00");  // another doctor
+  Request("X3", "P1", "", "", "2026-12-07 10:00:00");          // not after now
+  Request("X4", "P1", "", "", "2026-12-08 10:00:00", 0);       // not open
+  Request("X5", "P2", "", "", "2026-12-08 10:00:00");          // only a sealed visit
+  Request("X6", "P1", "", "", "2026-12-08 10:00:00");          // already answered
   db_.Execute("INSERT INTO TELV_CONSULTATION_RECORD (EMR_ID, DOCTOR_ID) VALUES ('X6', '1002')");
   db_.Execute("INSERT INTO TELV_CONSULTATION_RECORD (EMR_ID, DOCTOR_ID) VALUES ('R3', '1003')");
 
@@ -447,9 +463,9 @@ TEST_F(ConsultRequestTest, RequestsToTheUserOrDepartmentByNameEachOnce) {
   EXPECT_LT(r1, r3);
   EXPECT_EQ(list.find("id=\"R1\"", r1 + 1), std::string::npos) << list;
   EXPECT_EQ(list.find("id=\"X"), std::string::npos) << list;
-  for (const char* piece : {"emr_title=\"会诊申请单\"", "time=\"2026-12-06 09:00:00\"",
-                            "requestor=\"申请医生\"", "dept=\"0202\"", "notes=\"请会诊\"",
-                            "sex=\"1\"", "doctor=\"O'Hara\"", ">张三</consult>"}) {
+  for (const char* piece :
+       {"emr_title=\"会诊申请单\"", "time=\"2026-12-06 09:00:00\"", "requestor=\"申请医生\"",
+        "dept=\"0202\"", "notes=\"请会诊\"", "sex=\"1\"", "doctor=\"O'Hara\"", ">张三</consult>"}) {
     EXPECT_NE(list.find(piece), std::string::npos) << piece << "\n" << list;
   }
 
@@ -459,7 +475,7 @@ TEST_F(ConsultRequestTest, RequestsToTheUserOrDepartmentByNameEachOnce) {
   EXPECT_EQ(doubles_.Calls(IID_IHISDepartment)[0].args, std::vector<std::u16string>{u"0101"});
 }
 
-TEST_F(ConsultRequestTest, AFailingNameComponentOrAnUnreadableNameEmptiesTheList) {
+TEST_P(ConsultRequestTest, AFailingNameComponentOrAnUnreadableNameEmptiesTheList) {
   Request("R1", "P1", "", "", "2026-12-08 10:00:00");
   EXPECT_NE(Utf8(Call(service_, &IMyService::GetConsultRequest)).find("R1"), std::string::npos);
   doubles_.Answer(IID_IUserProperty, kGetUserProperty, u"<root><name>");
@@ -481,15 +497,17 @@ class ToCommitTest : public MyServiceTest {
     Discharged("P3", "出院丙", "2026-12-07 09:00:00", "03");  // now - 1 h
     RolledBack("P4", "回退甲", "2026-12-06 09:00:00", "04");  // now - 25 h
     RolledBack("P5", "回退乙", "2026-12-07 09:30:00", "05");  // now - 30 min
-    AddVisit("P6", "封存", {.event_no = "E6", .out_time = "2026-11-01 09:00:00",
-                            .emr_status = 0, .forbid_flag = "1"});
-    AddVisit("P7", "他科", {.event_no = "E7", .dept_id = "0102",
-                            .out_time = "2026-11-01 09:00:00", .emr_status = 0});
+    AddVisit(
+        "P6", "封存",
+        {.event_no = "E6", .out_time = "2026-11-01 09:00:00", .emr_status = 0, .forbid_flag = "1"});
+    AddVisit(
+        "P7", "他科",
+        {.event_no = "E7", .dept_id = "0102", .out_time = "2026-11-01 09:00:00", .emr_status = 0});
   }
   void Discharged(const std::string& patient, const std::string& name, const std::string& out,
                   const std::string& bed) {
-    AddVisit(patient, name, {.event_no = "E" + patient, .out_time = out, .bed_no = bed,
-                             .emr_status = 0});
+    AddVisit(patient, name,
+             {.event_no = "E" + patient, .out_time = out, .bed_no = bed, .emr_status = 0});
   }
   void RolledBack(const std::string& patient, const std::string& name, const std::string& at,
                   const std::string& bed) {
@@ -519,7 +537,7 @@ class ToCommitTest : public MyServiceTest {
   }
 };
 
-TEST_F(ToCommitTest, LimitsSwitchedOffAnswerTheFixedDocumentWithoutTheTime) {
+TEST_P(ToCommitTest, LimitsSwitchedOffAnswerTheFixedDocumentWithoutTheTime) {
   EXPECT_EQ(List(Text(u"0"), Text(u"0")), kNoCommitDue);
   EXPECT_EQ(doubles_.Calls(IID_IServerDateTime).size(), 0u);
   std::vector<SiblingCall> asked = doubles_.Calls(IID_IWorkListParam);
@@ -533,7 +551,7 @@ TEST_F(ToCommitTest, LimitsSwitchedOffAnswerTheFixedDocumentWithoutTheTime) {
   EXPECT_EQ(service_->GetToCommitEMR(nullptr), E_POINTER);
 }
 
-TEST_F(ToCommitTest, DischargeLimitBeyondADayCountsFromTheDayBefore) {
+TEST_P(ToCommitTest, DischargeLimitBeyondADayCountsFromTheDayBefore) {
   // 72 hours: discharged before now - 48 h; 10 hours of rollback: rolled back before now.
   EXPECT_EQ(Names(List(Text(u"72"), Text(u"10"))),
             (std::vector<std::string>{"出院甲", "回退甲", "回退乙"}));
@@ -546,17 +564,16 @@ TEST_F(ToCommitTest, DischargeLimitBeyondADayCountsFromTheDayBefore) {
   EXPECT_EQ(Names(List(Text(u"-5"), Text(u"0"))),
             (std::vector<std::string>{"出院乙", "出院甲", "出院丙"}));
   // An unset discharge setting is no number: nothing discharged is due.
-  EXPECT_EQ(Names(List(Unset(), Text(u"0"))),
-            std::vector<std::string>{});
+  EXPECT_EQ(Names(List(Unset(), Text(u"0"))), std::vector<std::string>{});
   std::string list = Utf8(List(Text(u"72"), Text(u"0")));
-  for (const char* piece : {"id=\"P1\"", "event=\"EP1\"", "bed=\"02\"", "sex=\"1\"",
-                            "intime=\"2026-01-05 08:00:00\"", "outtime=\"2026-12-05 09:00:00\"",
-                            "forbid=\"0\""}) {
+  for (const char* piece :
+       {"id=\"P1\"", "event=\"EP1\"", "bed=\"02\"", "sex=\"1\"", "intime=\"2026-01-05 08:00:00\"",
+        "outtime=\"2026-12-05 09:00:00\"", "forbid=\"0\""}) {
     EXPECT_NE(list.find(piece), std::string::npos) << piece << "\n" << list;
   }
 }
 
-TEST_F(ToCommitTest, TheWeekendFlagSkipsSaturdaysAndSundaysOnly) {
+TEST_P(ToCommitTest, TheWeekendFlagSkipsSaturdaysAndSundaysOnly) {
   // "0;1" with 48 hours of rollback: rolled back before now - 24 h, nothing discharged.
   EXPECT_EQ(Names(List(Text(u"0;1"), Text(u"48"))), std::vector<std::string>{"回退甲"});
   EXPECT_EQ(List(Text(u"0;1"), Text(u"48"), u"2026-12-06 10:00:00"), kNoCommitDue);
@@ -566,7 +583,7 @@ TEST_F(ToCommitTest, TheWeekendFlagSkipsSaturdaysAndSundaysOnly) {
             (std::vector<std::string>{"出院乙", "出院甲", "出院丙"}));
 }
 
-TEST_F(ToCommitTest, ATimeThatIsNoDateOrAFailingSettingEmptiesTheList) {
+TEST_P(ToCommitTest, ATimeThatIsNoDateOrAFailingSettingEmptiesTheList) {
   EXPECT_EQ(List(Text(u"72"), Text(u"0"), u"soon"), kEmptyDocument);
   EXPECT_EQ(List(Text(u"72"), Text(u"0"), u"2026-12-07 10:00:00' OR '1'='1"), kEmptyDocument);
   doubles_.Fail(IID_IWorkListParam, kGetParam, E_FAIL);
@@ -574,5 +591,12 @@ TEST_F(ToCommitTest, ATimeThatIsNoDateOrAFailingSettingEmptiesTheList) {
   EXPECT_EQ(Call(service_, &IMyService::GetToCommitEMR), kEmptyDocument);
   EXPECT_EQ(service_->GetToCommitEMR(nullptr), S_OK);
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, MyServiceTest, korvalis::db::testing::kBothEngines,
+                         korvalis::db::testing::EngineName);
+INSTANTIATE_TEST_SUITE_P(Engines, ConsultRequestTest, korvalis::db::testing::kBothEngines,
+                         korvalis::db::testing::EngineName);
+INSTANTIATE_TEST_SUITE_P(Engines, ToCommitTest, korvalis::db::testing::kBothEngines,
+                         korvalis::db::testing::EngineName);
 
 }  // namespace
