@@ -1,35 +1,181 @@
 #include "archive/emr_dict_t.h"
 
-#include "foundation/not_available.h"
+#include <string>
+#include <vector>
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/util/XMLChar.hpp>
 
-long CBEMRDictT::NewDict(CEMRDataSource*, BSTR) {
-  korvalis::ThrowNotAvailable("CBEMRDictT::NewDict");
+#include "foundation/bstr_result.h"
+#include "foundation/comm_data_source.h"
+#include "foundation/db_config.h"
+#include "foundation/dom_builder.h"
+#include "foundation/dom_elements.h"
+#include "foundation/emr_data_source.h"
+#include "foundation/emr_exception.h"
+#include "foundation/sql_text.h"
+#include "foundation/xml_parser.h"
+#include "foundation/xml_property.h"
+#include "foundation/xml_text.h"
+#include "platform/com/scoped_bstr.h"
+
+namespace {
+
+using korvalis::BstrView;
+using korvalis::SqlQuoted;
+using xercesc::DOMElement;
+using xercesc::DOMNodeList;
+
+// The HIS kind whose dictionaries are read through kKeshConfigFileName.
+constexpr char16_t kKeshKind[] = u"kesh";
+constexpr char16_t kKeshConfigFileName[] = u"kesh.config.xml";
+constexpr char16_t kDiduConfigFileName[] = u"didu.config.xml";
+
+const std::vector<std::u16string>& DictNames() {
+  static const std::vector<std::u16string> names = {u"dict", u"remark"};
+  return names;
 }
 
-long CBEMRDictT::GetDictByDictName(CEMRDataSource*, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBEMRDictT::GetDictByDictName");
+[[noreturn]] void ThrowBadDefinition() {
+  throw CEMRException(std::u16string(kBadDictDefinitionMessage));
 }
 
-long CBEMRDictT::SetDictContent(CEMRDataSource*, BSTR, BSTR) {
-  korvalis::ThrowNotAvailable("CBEMRDictT::SetDictContent");
+// What a definition asks for: the two statements (for a HIS of kind "kesh" and the own
+// database, and for a HIS of another kind), whether it reads the HIS, and the fields.
+struct DictQuery {
+  std::u16string name_sql;
+  std::u16string didu_name_sql;
+  bool reads_his = false;
+  std::vector<std::u16string> fields;
+};
+
+DictQuery ReadDefinition(const DOMElement* root) {
+  DOMNodeList* tables = root->getElementsByTagName(u"table");
+  if (tables == nullptr || tables->getLength() == 0) ThrowBadDefinition();
+  const auto* table = static_cast<const DOMElement*>(tables->item(0));
+
+  DictQuery query;
+  DOMNodeList* columns = root->getElementsByTagName(u"column");
+  std::u16string select_list;
+  for (XMLSize_t i = 0; columns != nullptr && i < columns->getLength(); ++i) {
+    std::u16string field =
+        ElementAttribute(static_cast<const DOMElement*>(columns->item(i)), u"field");
+    if (field.empty() || !xercesc::XMLChar1_0::isValidName(field.c_str(), field.size())) {
+      ThrowBadDefinition();
+    }
+    select_list.append(u" ").append(field).append(u",");
+    query.fields.push_back(std::move(field));
+  }
+  if (!select_list.empty()) select_list.pop_back();
+
+  const std::u16string filter = ElementAttribute(table, u"filter");
+  const std::u16string where = filter.empty() ? u"" : u" WHERE 1=1 AND " + filter + u" ";
+  const auto statement = [&](const std::u16string& from) {
+    return u" SELECT " + select_list + u" FROM " + from + u" " + where + u" ";
+  };
+  query.name_sql = statement(ElementAttribute(table, u"name"));
+  query.didu_name_sql = statement(ElementAttribute(table, u"didu_name"));
+  const std::u16string source = ElementAttribute(table, u"source");
+  query.reads_his = source == u"his" || source == u"kesh";
+  return query;
 }
 
-long CBEMRDictT::GetDictContent(CEMRDataSource*, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBEMRDictT::GetDictContent");
+}  // namespace
+
+long CBEMRDictT::NewDict(CEMRDataSource* pDataSource, BSTR bstrProperty) {
+  const CXmlProperty property{std::u16string(BstrView(bstrProperty))};
+  const std::u16string name = property.GetValue(u"name");
+  const std::u16string remark = property.GetValue(u"remark");
+  pDataSource->Execute(u" INSERT INTO TELV_DICT_SOURCE (NAME, REMARK)  VALUES (" + SqlQuoted(name) +
+                       u", " + SqlQuoted(remark) + u") ");
+  return 0;
 }
 
-long CBEMRDictT::GetDataList(CEMRDataSource*, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBEMRDictT::GetDataList");
+long CBEMRDictT::GetDictByDictName(CEMRDataSource* pDataSource, BSTR bstrDictName,
+                                   BSTR* pbstrDictProperty) {
+  pDataSource->QueryElements(
+      u"SELECT NAME, REMARK FROM TELV_DICT_SOURCE WHERE NAME=" + SqlQuoted(bstrDictName),
+      DictNames(), pbstrDictProperty);
+  return 0;
 }
 
-long CBEMRDictT::GetDictList(CEMRDataSource*, BSTR*) {
-  korvalis::ThrowNotAvailable("CBEMRDictT::GetDictList");
+long CBEMRDictT::SetDictContent(CEMRDataSource* pDataSource, BSTR bstrDictName,
+                                BSTR bstrDictContent) {
+  pDataSource->Execute(u"UPDATE TELV_DICT_SOURCE A SET A.XML=" + SqlQuoted(bstrDictContent) +
+                       u" WHERE A.NAME=" + SqlQuoted(bstrDictName));
+  return 0;
 }
 
-long CBEMRDictT::DeleteDictByName(CEMRDataSource*, BSTR) {
-  korvalis::ThrowNotAvailable("CBEMRDictT::DeleteDictByName");
+long CBEMRDictT::GetDictContent(CEMRDataSource* pDataSource, BSTR bstrDictName,
+                                BSTR* pbstrDictContent) {
+  std::vector<std::u16string> xml;
+  pDataSource->Query(
+      u"SELECT XML FROM TELV_DICT_SOURCE  WHERE NAME=" + SqlQuoted(bstrDictName) + u" ", 1, xml);
+  if (xml.empty()) {
+    korvalis::StoreBstrResult(pbstrDictContent, u"");
+    throw CEMRException(std::u16string(kNoSuchDictMessage));
+  }
+  korvalis::StoreBstrResult(pbstrDictContent, xml.front());
+  return 0;
 }
 
-long CBEMRDictT::SetDictName(CEMRDataSource*, BSTR) {
-  korvalis::ThrowNotAvailable("CBEMRDictT::SetDictName");
+long CBEMRDictT::GetDataList(CEMRDataSource* pDataSource, BSTR bstrDictName, BSTR* pbstrDataList) {
+  korvalis::com::ScopedBstr definition;
+  GetDictContent(pDataSource, bstrDictName, definition.out());
+  CXmlStringParser parser(definition.get());
+  xercesc::DOMDocument* document = parser.GetDocument();
+  DOMElement* root = document != nullptr ? document->getDocumentElement() : nullptr;
+  if (root == nullptr) ThrowBadDefinition();
+  const DictQuery query = ReadDefinition(root);
+
+  const unsigned columns = static_cast<unsigned>(query.fields.size());
+  std::vector<std::u16string> values;
+  if (query.reads_his) {
+    OpenHisDataSource(query.name_sql, query.didu_name_sql, columns, values);
+  } else {
+    pDataSource->Query(query.name_sql, columns, values);
+  }
+
+  DOMElement* items = document->createElement(u"items");
+  root->appendChild(items);
+  for (std::size_t row = 0; columns != 0 && row + columns <= values.size(); row += columns) {
+    DOMElement* item = document->createElement(u"item");
+    items->appendChild(item);
+    for (unsigned j = 0; j < columns; ++j) {
+      korvalis::DomDocumentBuilder::SetAttribute(item, query.fields[j],
+                                                 korvalis::XmlCarriable(values[row + j]));
+    }
+  }
+  korvalis::StoreBstrResult(pbstrDataList, korvalis::WriteDomDocument(document));
+  return 0;
+}
+
+long CBEMRDictT::GetDictList(CEMRDataSource* pDataSource, BSTR* pbstrDictList) {
+  pDataSource->QueryElements(u"SELECT NAME, REMARK FROM TELV_DICT_SOURCE", DictNames(),
+                             pbstrDictList);
+  return 0;
+}
+
+long CBEMRDictT::DeleteDictByName(CEMRDataSource* pDataSource, BSTR bstrDictName) {
+  pDataSource->Execute(u"DELETE FROM TELV_DICT_SOURCE WHERE NAME=" + SqlQuoted(bstrDictName) +
+                       u" ");
+  return 0;
+}
+
+long CBEMRDictT::SetDictName(CEMRDataSource* pDataSource, BSTR bstrDictList) {
+  const CXmlProperty property{std::u16string(BstrView(bstrDictList))};
+  const std::u16string original_name = property.GetValue(u"original_name");
+  const std::u16string new_name = property.GetValue(u"new_name");
+  const std::u16string remark = property.GetValue(u"remark");
+  if (original_name.empty() || new_name.empty() || remark.empty()) return 0;
+  pDataSource->Execute(u"UPDATE TELV_DICT_SOURCE A SET A.NAME = " + SqlQuoted(new_name) +
+                       u", A.REMARK = " + SqlQuoted(remark) + u" WHERE A.NAME = " +
+                       SqlQuoted(original_name));
+  return 0;
+}
+
+void CBEMRDictT::OpenHisDataSource(const std::u16string& kesh_sql, const std::u16string& other_sql,
+                                   unsigned columns, std::vector<std::u16string>& values) {
+  const bool kesh = ReadHisKind(kEMRConfigFileName) == kKeshKind;
+  CCommDataSource his(kesh ? kKeshConfigFileName : kDiduConfigFileName, u"", u"");
+  his.Query(kesh ? kesh_sql : other_sql, columns, values);
 }

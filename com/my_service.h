@@ -24,19 +24,13 @@
 #include <string>
 
 #include "com/work_lists.h"
+#include "foundation/empty_list_document.h"
 #include "foundation/emr_data_source.h"
 #include "interface/my_service.h"
 #include "platform/com/com_object.h"
 #include "platform/com/dispatch_impl.h"
 
-// The answer of every failed list: "<?xml version=\"1.0\" encoding=\"UTF-16\"  ?><root/>", a
-// BSTR of the module made when it loads and freed when it unloads.
-BSTR EmptyListDocument();
-
 namespace korvalis::worklist {
-
-// Stores a copy of EmptyListDocument() in *list unless `list` is null.
-void AnswerEmptyList(BSTR* list);
 
 // Hands `answer` over to *list, or frees it when `list` is null.
 void AnswerList(BSTR* list, UniqueBstr answer);
@@ -60,7 +54,8 @@ class CMyServiceT : public korvalis::com::ComObjectRoot,
       m_strUserID = u"NULL";
       m_strDeptID = u"NULL";
       DataSource data_source;
-      if (auto login = korvalis::worklist::FindLogin(data_source, korvalis::BstrView(bstrSession))) {
+      if (auto login =
+              korvalis::worklist::FindLogin(data_source, korvalis::BstrView(bstrSession))) {
         m_strUserID = std::move(login->user_id);
         m_strDeptID = std::move(login->dept_id);
       }
@@ -109,7 +104,7 @@ class CMyServiceT : public korvalis::com::ComObjectRoot,
       }
       korvalis::worklist::AnswerList(pbstrList, std::move(*list));
     } catch (...) {
-      korvalis::worklist::AnswerEmptyList(pbstrList);
+      korvalis::AnswerEmptyList(pbstrList);
     }
     return S_OK;
   }
@@ -123,7 +118,7 @@ class CMyServiceT : public korvalis::com::ComObjectRoot,
     try {
       korvalis::worklist::AnswerList(list, make_list());
     } catch (...) {
-      korvalis::worklist::AnswerEmptyList(list);
+      korvalis::AnswerEmptyList(list);
     }
     return S_OK;
   }

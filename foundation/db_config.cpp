@@ -30,20 +30,38 @@ std::optional<std::string> ReadFileBytes(const std::u16string& file) {
   return bytes;
 }
 
-// The parsed configuration file and its one `db` element.
-class ConfigDocument {
+// The parsed configuration file.
+class ParsedConfigFile {
  public:
-  explicit ConfigDocument(const std::u16string& file) {
+  explicit ParsedConfigFile(const std::u16string& file) : file_(file) {
     std::optional<std::string> bytes = ReadFileBytes(file);
     if (!bytes) ThrowConfigError(file);
     bytes_ = std::move(*bytes);
     parser_ = std::make_unique<CXmlStringParser>(bytes_);
-    DOMDocument* document = parser_->GetDocument();
-    if (document == nullptr) ThrowConfigError(file);
-    xercesc::DOMNodeList* dbs = document->getElementsByTagName(u"db");
-    if (dbs == nullptr || dbs->getLength() != 1) ThrowConfigError(file);
-    db_ = dbs->item(0);
+    document_ = parser_->GetDocument();
+    if (document_ == nullptr) ThrowConfigError(file);
   }
+
+  // The one element `name` anywhere in the file; throws the configuration error when there is
+  // none or more than one.
+  const DOMElement* OnlyElement(const char16_t* name) const {
+    xercesc::DOMNodeList* found = document_->getElementsByTagName(name);
+    if (found == nullptr || found->getLength() != 1) ThrowConfigError(file_);
+    return static_cast<const DOMElement*>(found->item(0));
+  }
+
+ private:
+  std::u16string file_;
+  std::string bytes_;
+  std::unique_ptr<CXmlStringParser> parser_;
+  DOMDocument* document_ = nullptr;
+};
+
+// The parsed configuration file and its one `db` element.
+class ConfigDocument {
+ public:
+  explicit ConfigDocument(const std::u16string& file)
+      : file_(file), db_(file_.OnlyElement(u"db")) {}
 
   // The first direct child of `db` named exactly "datasource", or null.
   const DOMElement* DataSource() const {
@@ -58,9 +76,8 @@ class ConfigDocument {
   }
 
  private:
-  std::string bytes_;
-  std::unique_ptr<CXmlStringParser> parser_;
-  const DOMNode* db_ = nullptr;
+  ParsedConfigFile file_;
+  const DOMNode* db_;
 };
 
 // The leading decimal integer of `text`, or nothing when it does not begin with one.
@@ -125,6 +142,12 @@ std::optional<std::u16string> ReadDBTypeName(const std::u16string& file) {
   const DOMElement* data_source = config.DataSource();
   if (data_source == nullptr) return std::nullopt;
   return std::u16string(data_source->getAttribute(u"dbtype"));
+}
+
+std::u16string ReadHisKind(const std::u16string& file) {
+  ParsedConfigFile config(file);
+  const XMLCh* kind = config.OnlyElement(u"his")->getTextContent();
+  return std::u16string(kind != nullptr ? kind : u"");
 }
 
 bool IsOracleTypeName(const std::u16string& name) {

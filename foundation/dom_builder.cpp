@@ -56,13 +56,15 @@ void DomDocumentBuilder::SetText(DOMElement* element, std::u16string_view text) 
   element->setTextContent(text.empty() ? nullptr : std::u16string(text).c_str());
 }
 
-std::u16string DomDocumentBuilder::Write() const {
+std::u16string DomDocumentBuilder::Write() const { return WriteDomDocument(document_); }
+
+std::u16string WriteDomDocument(const DOMDocument* document) {
   auto* implementation = static_cast<DOMImplementationLS*>(GetDomImplementation());
   DOMLSSerializer* serializer = implementation->createLSSerializer();
   WriteErrorRecorder errors;
   serializer->getDomConfig()->setParameter(XMLUni::fgDOMErrorHandler, &errors);
   XmlWriter writer(serializer);
-  std::u16string text = writer.Write(document_);
+  std::u16string text = writer.Write(document);
   if (errors.failed() || text.empty()) throw CEMRException(std::u16string(kUnwritableXmlMessage));
   return text;
 }

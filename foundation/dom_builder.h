@@ -57,4 +57,9 @@ class DomDocumentBuilder {
   xercesc::DOMDocument* document_;
 };
 
+// A parsed or built document written as DomDocumentBuilder::Write writes its own: with its
+// declaration naming UTF-16, attributes in name order. Throws CEMRException
+// kUnwritableXmlMessage when a text holds a character that XML cannot carry.
+std::u16string WriteDomDocument(const xercesc::DOMDocument* document);
+
 }  // namespace korvalis

@@ -75,4 +75,13 @@ std::string XmlEscaped(std::string_view text) {
 
 void AppendXmlEscaped(std::string& out, std::string_view text) { AppendEscaped(out, text, false); }
 
+std::u16string XmlCarriable(std::u16string value) {
+  for (char16_t& c : value) {
+    if ((c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0xFFFE || c == 0xFFFF) {
+      c = 0xFFFD;
+    }
+  }
+  return value;
+}
+
 }  // namespace korvalis

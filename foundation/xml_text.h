@@ -23,6 +23,11 @@ void AppendXmlEscapedWithQuotes(std::u16string& out, std::u16string_view text);
 // library writes a text element. Precondition: `name` is a valid element name.
 void AppendXmlTextElement(std::u16string& out, std::u16string_view name, std::u16string_view text);
 
+// `value` as XML can carry it: a control character other than tab, line feed and carriage
+// return, U+FFFE and U+FFFF (brought in by the systems that fill the tables) become U+FFFD, so
+// that one such value does not cost a whole list. The stored value stays as it is.
+std::u16string XmlCarriable(std::u16string value);
+
 std::string XmlEscaped(std::string_view text);
 void AppendXmlEscaped(std::string& out, std::string_view text);
 

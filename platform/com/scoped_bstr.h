@@ -29,6 +29,12 @@ class ScopedBstr {
   // Precondition: holds nothing, so no string is lost when it is overwritten.
   BSTR* out() { return &bstr_; }
   std::u16string text() const { return std::u16string(BstrView(bstr_)); }
+  // Hands the string (null when it holds nothing) over to the caller; holds nothing afterwards.
+  BSTR release() {
+    BSTR bstr = bstr_;
+    bstr_ = nullptr;
+    return bstr;
+  }
 
  private:
   BSTR bstr_ = nullptr;

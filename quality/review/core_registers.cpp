@@ -5,6 +5,7 @@
 #include "foundation/sql_text.h"
 #include "foundation/xml_document.h"
 #include "foundation/xml_property.h"
+#include "foundation/xml_text.h"
 
 namespace korvalis::review {
 
@@ -34,15 +35,6 @@ void AppendFilter(std::u16string& filter, const CXmlProperty& condition, const c
                   std::u16string_view head, std::u16string_view tail) {
   const std::u16string value = condition.GetValue(key);
   if (!value.empty()) filter.append(head).append(SqlQuoted(value)).append(tail);
-}
-
-std::u16string XmlCarriable(std::u16string value) {
-  for (char16_t& c : value) {
-    if ((c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0xFFFE || c == 0xFFFF) {
-      c = 0xFFFD;
-    }
-  }
-  return value;
 }
 
 std::u16string IdForSave(CEMRDataSource* data_source, std::u16string id,

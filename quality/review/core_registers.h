@@ -23,7 +23,7 @@ namespace korvalis::review {
 
 // The list of the rows in `values`, names.size() values per row, row after row (as
 // CSingleDataSource::Query gives them); a last row that is not whole is left out. Values pass
-// through XmlCarriable. Precondition: `names` is not empty.
+// through korvalis::XmlCarriable. Precondition: `names` is not empty.
 std::u16string ItemList(const std::vector<std::u16string>& values,
                         std::span<const char16_t* const> names);
 
@@ -32,11 +32,6 @@ std::u16string ItemList(const std::vector<std::u16string>& values,
 // that is not XML.
 void AppendFilter(std::u16string& filter, const CXmlProperty& condition, const char16_t* key,
                   std::u16string_view head, std::u16string_view tail = {});
-
-// `value` as XML can carry it: a control character other than tab, line feed and carriage
-// return, U+FFFE and U+FFFF (brought in by the systems that fill the tables) become U+FFFD, so
-// that one such value does not cost the whole list. The stored value stays as it is.
-std::u16string XmlCarriable(std::u16string value);
 
 // The ID under which a record is saved into `table`: `id` itself, whose row is deleted first,
 // or a new GUID text when `id` is empty.

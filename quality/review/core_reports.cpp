@@ -14,6 +14,7 @@
 #include "foundation/emr_data_source.h"
 #include "foundation/sql_text.h"
 #include "foundation/xml_property.h"
+#include "foundation/xml_text.h"
 #include "platform/com/unicode.h"
 #include "quality/review/core_registers.h"
 #include "quality/review/core_system.h"
@@ -22,8 +23,8 @@ namespace {
 
 using korvalis::BstrView;
 using korvalis::SqlQuoted;
+using korvalis::XmlCarriable;
 using korvalis::review::AppendFilter;
-using korvalis::review::XmlCarriable;
 
 constexpr char16_t kTable[] = u"PEV_CORESYSTEM_REPORT";
 constexpr char16_t kMapContent[] = u"SELECT A.MAP_CONTENT FROM PEV_CORESYSTEM_REPORT A WHERE A.ID=";

@@ -1,0 +1,4 @@
+-- The EMR dictionaries of the sample hospital, read from its own database: the departments that
+-- have patients (a derived table) and the doctors on the staff (a filter with quoted values).
+INSERT INTO TELV_DICT_SOURCE (NAME, REMARK, XML) VALUES ('在院科室', '有病人在院的科室', '<dict><table source="" name="(SELECT DISTINCT NOW_DEPT_ID, NOW_DEPT_NAME FROM TELV_VISIT_RECORD WHERE OUT_TIME IS NULL)" didu_name="" filter=""/><column field="NOW_DEPT_ID" caption="科室代码"/><column field="NOW_DEPT_NAME" caption="科室名称"/></dict>');
+INSERT INTO TELV_DICT_SOURCE (NAME, REMARK, XML) VALUES ('医生', '在职医生及其职称', '<dict><table source="" name="TELV_STAFF_DICT" didu_name="" filter="VALID_FLAG=''1'' AND TITLE_ID IN (''10'', ''11'', ''12'', ''13'')"/><column field="ID" caption="工号"/><column field="NAME" caption="姓名"/><column field="TITLE_ID" caption="职称"/></dict>');
