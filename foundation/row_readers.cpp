@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdlib>
+#include <new>
 #include <xercesc/util/XMLChar.hpp>
 
 #include "platform/com/unicode.h"
@@ -82,11 +84,16 @@ char32_t DecodeSequence(const unsigned char*& p, const unsigned char* end) {
 
 }  // namespace
 
+void XmlOutput::Free::operator()(char16_t* units) const { std::free(units); }
+
 void XmlOutput::Grow(std::size_t units) {
   const std::size_t capacity = std::max({capacity_ * 2, size_ + units, std::size_t{1024}});
-  auto grown = std::make_unique_for_overwrite<char16_t[]>(capacity);
-  std::copy_n(data_.get(), size_, grown.get());
-  data_ = std::move(grown);
+  // realloc moves a large buffer by remapping its pages: a long document is neither copied
+  // nor faulted in again each time it doubles.
+  void* grown = std::realloc(data_.get(), capacity * sizeof(char16_t));
+  if (grown == nullptr) throw std::bad_alloc();
+  (void)data_.release();
+  data_.reset(static_cast<char16_t*>(grown));
   capacity_ = capacity;
 }
 

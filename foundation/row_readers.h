@@ -50,7 +50,11 @@ class XmlOutput {
  private:
   void Grow(std::size_t units);
 
-  std::unique_ptr<char16_t[]> data_;
+  struct Free {
+    void operator()(char16_t* units) const;
+  };
+
+  std::unique_ptr<char16_t, Free> data_;
   std::size_t size_ = 0;
   std::size_t capacity_ = 0;
 };

@@ -61,6 +61,13 @@ class TimeLimitResultsTest : public CollectorTest {
     return Answer(CBQCCollector::GetQCResultInfo, condition);
   }
 
+  // The values of `names` in the element, in that order.
+  static std::vector<std::string> Pick(const Element& e, std::initializer_list<const char*> names) {
+    std::vector<std::string> values;
+    for (const char* name : names) values.push_back(e.attributes.at(name));
+    return values;
+  }
+
   // over_hour by EMR_ID.
   static std::map<std::string, std::string> Lateness(const std::vector<Element>& list) {
     std::map<std::string, std::string> hours;
@@ -87,22 +94,21 @@ TEST_F(TimeLimitResultsTest, OpenInstancesAreLateByTheHoursSinceTheirDeadlineClo
       u"<timeout>1</timeout><eventno>E1</eventno>"
       u"<patient_name>张三</patient_name></root>");
   EXPECT_EQ(Lateness(one), (std::map<std::string, std::string>{{"R2", "1.5"}, {"R3", "0.1"}}));
-  const Element& late = one.front();
-  EXPECT_EQ(late.text, "张三");
-  EXPECT_EQ(late.attributes.at("qc"), "入院记录");
-  EXPECT_EQ(late.attributes.at("point"), "2.5");
-  EXPECT_EQ(late.attributes.at("serial"), "2");
-  EXPECT_EQ(late.attributes.at("deadline"), "2026-12-07 10:30:00");
-  EXPECT_EQ(late.attributes.at("now_dept_id"), "0101");
+  EXPECT_EQ(one.front().text, "张三");
+  EXPECT_EQ(Pick(one.front(), {"qc", "point", "serial", "deadline", "now_dept_id"}),
+            (std::vector<std::string>{"入院记录", "2.5", "2", "2026-12-07 10:30:00", "0101"}));
 
   // A suspended instance is neither on time nor late.
-  EXPECT_EQ(Lateness(QcList(u"<root><timeout>0</timeout></root>")),
-            (std::map<std::string, std::string>{{"R1", "-0.5"}, {"R4", "0"}}));
   const std::map<std::string, std::string> overdue{{"R2", "1.5"}, {"R3", "0.1"}, {"R5", "4"}};
-  EXPECT_EQ(Lateness(QcList(u"<root><timeout>1</timeout></root>")), overdue);
-  EXPECT_EQ(Lateness(QcList(u"<root><only_over_time>true</only_over_time></root>")), overdue);
-  EXPECT_EQ(Lateness(QcList(u"<root><complete>1</complete></root>")),
-            (std::map<std::string, std::string>{{"R5", "4"}}));
+  const std::pair<std::u16string, std::map<std::string, std::string>> kFilters[] = {
+      {u"<timeout>0</timeout>", {{"R1", "-0.5"}, {"R4", "0"}}},
+      {u"<timeout>1</timeout>", overdue},
+      {u"<only_over_time>true</only_over_time>", overdue},
+      {u"<complete>1</complete>", {{"R5", "4"}}},
+  };
+  for (const auto& [filter, hours] : kFilters) {
+    EXPECT_EQ(Lateness(QcList(u"<root>" + filter + u"</root>")), hours) << ToUtf8(filter);
+  }
 }
 
 TEST_F(TimeLimitResultsTest, ASignatureDeadlineIsListedOnlyWithItsRecord) {
@@ -126,14 +132,10 @@ TEST_F(TimeLimitResultsTest, ASignatureDeadlineIsListedOnlyWithItsRecord) {
 
   const std::vector<Element> visit = PatientList(u"P1", u"E1");
   ASSERT_EQ(visit.size(), 2u);
-  EXPECT_EQ(visit[0].attributes.at("emr_id"), "");
-  EXPECT_EQ(visit[0].attributes.at("emr_title"), "");
-  EXPECT_EQ(visit[0].attributes.at("in_time"), "2026-12-01 08:00:00");
-  EXPECT_EQ(visit[1].attributes.at("emr_id"), record);
-  EXPECT_EQ(visit[1].attributes.at("emr_title"), "入院记录");
-  EXPECT_EQ(visit[1].attributes.at("over_hour"), "3");
-  EXPECT_EQ(visit[1].attributes.at("deadline"), "2026-12-07 09:00:00");
-  EXPECT_EQ(visit[1].attributes.at("standard"), "超时");
+  EXPECT_EQ(Pick(visit[0], {"emr_id", "emr_title", "in_time"}),
+            (std::vector<std::string>{"", "", "2026-12-01 08:00:00"}));
+  EXPECT_EQ(Pick(visit[1], {"emr_id", "emr_title", "over_hour", "deadline", "standard"}),
+            (std::vector<std::string>{record, "入院记录", "3", "2026-12-07 09:00:00", "超时"}));
 
   const std::vector<Element> list = QcList(u"<root><dept_id>0101</dept_id></root>");
   ASSERT_EQ(list.size(), 2u);

@@ -34,6 +34,7 @@
 using korvalis::BstrView;
 using korvalis::SqlQuoted;
 using korvalis::StoreBstrResult;
+using korvalis::rules::PropertiesOf;
 using korvalis::rules::RuleNumber;
 
 namespace {
@@ -41,10 +42,6 @@ namespace {
 // PEV_RULE_DEPEND.RELATION: the rule opposes, or replaces, SUB_ID.
 constexpr LONG kOpposes = 1;
 constexpr LONG kReplaces = 2;
-
-CXmlProperty::Map PropertiesOf(BSTR bstrProperty) {
-  return CXmlProperty(std::u16string(BstrView(bstrProperty))).GetMap();
-}
 
 }  // namespace
 

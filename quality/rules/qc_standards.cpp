@@ -34,17 +34,13 @@ using korvalis::BstrView;
 using korvalis::SqlEscaped;
 using korvalis::SqlQuoted;
 using korvalis::StoreBstrResult;
+using korvalis::rules::PropertiesOf;
 using korvalis::rules::RuleNumber;
 
 namespace {
 
 constexpr char16_t kEmptyList[] = u"<?xml version='1.0' ?><root></root>";
 constexpr char16_t kEmrCatalog[] = u"emr_catalog";
-
-// The bag's properties; throws "解析属性信息错误." when the text is not well formed.
-CXmlProperty::Map PropertiesOf(BSTR bstrProperty) {
-  return CXmlProperty(std::u16string(BstrView(bstrProperty))).GetMap();
-}
 
 // Takes `emr_catalog` out of the bag: the EMR catalogue that the QC catalogue links to, empty
 // when absent, refused when it is given but is no number.

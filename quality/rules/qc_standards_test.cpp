@@ -73,17 +73,6 @@ TEST_F(QcStandardsTest, NewCataloguesAndItemsTakeTheirOwnIdsWhateverTheClientSen
   EXPECT_EQ(Rows("SELECT ID, SORT_CODE, STATUS, TYPE, POINT_CATALOG_ID FROM PEV_STANDARD_ITEM "
                  "ORDER BY ID"),
             (Table{{"1", "1", "1", "0", "1"}, {"2", "2", "1", "0", "1"}}));
-
-  LONG id = -1;
-  EXPECT_EQ(Call([&](CEMRDataSource* s) {
-              CBQCAdmin::InitNewStandard(s, Arg(u"<root><colour>red</colour></root>").get(), &id);
-            }),
-            u"没有找到属性名: colour");
-  EXPECT_EQ(Call([&](CEMRDataSource* s) {
-              CBQCAdmin::InitNewStandard(s, Arg(u"<root><standard>").get(), &id);
-            }),
-            u"解析属性信息错误.");
-  EXPECT_EQ(db().Count("PEV_STANDARD_ITEM"), 2);
 }
 
 TEST_F(QcStandardsTest, AGradeAreaIsSavedThroughTheWholeSubtreeLiveOrDeleted) {

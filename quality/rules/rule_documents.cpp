@@ -7,6 +7,7 @@
 #include "foundation/emr_exception.h"
 #include "foundation/sql_text.h"
 #include "foundation/xml_parser.h"
+#include "foundation/xml_property.h"
 #include "platform/text/ascii.h"
 
 namespace korvalis::rules {
@@ -30,6 +31,10 @@ std::vector<std::u16string> ListElementTexts(BSTR list, const char16_t* tag) {
     texts.push_back(TextContent(elements->item(i)));
   }
   return texts;
+}
+
+std::map<std::u16string, std::u16string> PropertiesOf(BSTR bag) {
+  return CXmlProperty(std::u16string(BstrView(bag))).GetMap();
 }
 
 std::u16string RuleNumber(TextRef value, std::u16string_view what) {

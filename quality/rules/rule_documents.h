@@ -9,6 +9,7 @@
 // Thread-safety: a RuleEvent belongs to one thread; the functions are stateless.
 #pragma once
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,8 +44,12 @@ class RuleEvent {
 // CEMRException "无效XML!" when the text is not well formed.
 std::vector<std::u16string> ListElementTexts(BSTR list, const char16_t* tag);
 
-// A number that a statement places bare: `value` without the white space at either end, refused with SqlNumber's
-// CEMRException naming `what` when it is not a plain decimal number.
+// The properties of a property bag (CXmlProperty) sent by a client. Throws CEMRException
+// "解析属性信息错误." when the text is not well formed.
+std::map<std::u16string, std::u16string> PropertiesOf(BSTR bag);
+
+// A number that a statement places bare: `value` without the white space at either end, refused
+// with SqlNumber's CEMRException naming `what` when it is not a plain decimal number.
 std::u16string RuleNumber(TextRef value, std::u16string_view what);
 
 // Stores a new BSTR holding `text` through `result`; nothing when `result` is null. Throws

@@ -22,6 +22,7 @@
 
 using korvalis::BstrView;
 using korvalis::rules::ListElementTexts;
+using korvalis::rules::PropertiesOf;
 using korvalis::rules::RuleNumber;
 using korvalis::rules::StoreResult;
 
@@ -52,10 +53,6 @@ void WriteEmrTypes(CEMRDataSource* pDataSource, const std::u16string& rule_id,
     pDataSource->Execute(u"Insert into pev_rule_emrtype (rule_id, emr_type, emrtype) values (" +
                          rule_id + u", " + type + u", " + type + u") ");
   }
-}
-
-CXmlProperty::Map PropertiesOf(BSTR bstrProperty) {
-  return CXmlProperty(std::u16string(BstrView(bstrProperty))).GetMap();
 }
 
 }  // namespace
