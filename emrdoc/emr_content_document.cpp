@@ -29,8 +29,9 @@ std::optional<std::vector<std::u16string>> ReadLiveLinks(const IHTMLDocument2& d
 
 std::optional<DomainBinding> ReadDomainBinding(IHTMLElement* element) {
   const std::u16string type = GetElementAttribute(element, kAttrType);
+  if (type.empty()) return std::nullopt;  // most elements of a page: no second read
   std::u16string key = GetElementAttribute(element, kAttrValue);
-  if (type.empty() || key.empty()) return std::nullopt;
+  if (key.empty()) return std::nullopt;
   return DomainBinding{StringToInt(type), std::move(key)};
 }
 

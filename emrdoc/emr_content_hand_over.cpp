@@ -21,6 +21,12 @@ BSTR PackEmrContent(std::u16string_view text) {
 }
 
 std::u16string UnpackEmrContent(BSTR packed) {
+  std::u16string text = UnpackEmrContentUnits(packed);
+  if (!text.empty() && text.back() == u'\0') text.pop_back();
+  return text;
+}
+
+std::u16string UnpackEmrContentUnits(BSTR packed) {
   const UINT packed_bytes = SysStringByteLen(packed);
   if (packed_bytes == 0) return std::u16string();
   BYTE* plain = nullptr;
@@ -32,6 +38,5 @@ std::u16string UnpackEmrContent(BSTR packed) {
   if (plain_bytes % 2 != 0) throw CEMRException(std::u16string(kUncompressFailed));
   std::u16string text(plain_bytes / 2, u'\0');
   if (plain_bytes != 0) std::memcpy(text.data(), owned.get(), plain_bytes);
-  if (!text.empty() && text.back() == u'\0') text.pop_back();
   return text;
 }

@@ -20,3 +20,8 @@ BSTR PackEmrContent(std::u16string_view text);
 // that the form carries is not part of the text. Throws CEMRException "GZIP执行解压缩错误"
 // for bytes that are not a hand-over form.
 std::u16string UnpackEmrContent(BSTR packed);
+
+// The units of a hand-over form exactly as they were packed: the text followed by its zero
+// terminator when the form carries one. The record store stores these, unchanged. Throws as
+// UnpackEmrContent.
+std::u16string UnpackEmrContentUnits(BSTR packed);

@@ -17,9 +17,9 @@ std::u16string VisitColumn(CSingleDataSource* pDataSource, BSTR bstrPatientID, B
 
 }  // namespace
 
-std::u16string VisitCondition(BSTR bstrPatientID, BSTR bstrEventNo) {
-  return u" WHERE PATIENT_ID = " + korvalis::SqlQuoted(bstrPatientID) + u" AND EVENT_NO = " +
-         korvalis::SqlQuoted(bstrEventNo);
+std::u16string VisitCondition(korvalis::TextRef patient_id, korvalis::TextRef event_no) {
+  return u" WHERE PATIENT_ID = " + korvalis::SqlQuoted(patient_id) + u" AND EVENT_NO = " +
+         korvalis::SqlQuoted(event_no);
 }
 
 long GetNowDeptId(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,

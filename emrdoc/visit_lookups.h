@@ -12,6 +12,7 @@
 
 #include <string>
 
+#include "foundation/string_util.h"
 #include "platform/com/bstr.h"
 
 class CSingleDataSource;
@@ -27,7 +28,7 @@ enum ResidenceState : int {
 };
 
 // " WHERE PATIENT_ID = '...' AND EVENT_NO = '...'": the condition that selects the visit's row.
-std::u16string VisitCondition(BSTR bstrPatientID, BSTR bstrEventNo);
+std::u16string VisitCondition(korvalis::TextRef patient_id, korvalis::TextRef event_no);
 
 // NOW_DEPT_ID of the visit as a new BSTR, zero-length (not null) without a row; nothing is
 // stored through a null `pbstrDeptID`. Returns 0.

@@ -74,6 +74,22 @@ std::u16string SqlNumber(TextRef value, std::u16string_view what) {
   return std::u16string(value.view());
 }
 
+std::int32_t SqlIdNumber(TextRef value, std::u16string_view what) {
+  const std::u16string_view text = value;
+  std::size_t i = text.empty() || (text[0] != u'-' && text[0] != u'+') ? 0 : 1;
+  const bool negative = i == 1 && text[0] == u'-';
+  if (i == text.size()) ThrowNotANumber(value, what);
+  std::int64_t magnitude = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < u'0' || text[i] > u'9') ThrowNotANumber(value, what);
+    magnitude = magnitude * 10 + (text[i] - u'0');
+    if (magnitude > std::int64_t{INT32_MAX} + 1) ThrowNotANumber(value, what);
+  }
+  const std::int64_t number = negative ? -magnitude : magnitude;
+  if (number > INT32_MAX) ThrowNotANumber(value, what);
+  return static_cast<std::int32_t>(number);
+}
+
 std::u16string SqlNumberList(TextRef value, std::u16string_view what) {
   const std::u16string_view text = value;
   std::u16string list;

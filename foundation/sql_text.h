@@ -10,6 +10,7 @@
 // Thread-safety: stateless functions.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "foundation/string_util.h"
@@ -31,6 +32,11 @@ bool IsSqlNumber(TextRef value);
 // The text itself when IsSqlNumber holds; otherwise throws CEMRException naming the value
 // (and `what`, the name of the argument, when given) as not a number.
 std::u16string SqlNumber(TextRef value, std::u16string_view what = {});
+
+// The value of a whole number that fits the 32-bit identifiers bodies pass as `long`: an optional
+// sign and decimal digits only. Anything else, a fraction or a number out of that range
+// included, throws SqlNumber's CEMRException naming the value and `what`.
+std::int32_t SqlIdNumber(TextRef value, std::u16string_view what = {});
 
 // A comma-separated list of numbers as it may be placed bare in SQL (inside IN (...)): each
 // piece with its surrounding blanks (space, tab) dropped, joined by ",". Throws SqlNumber's

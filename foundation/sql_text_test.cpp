@@ -46,6 +46,22 @@ TEST(SqlTextTest, SqlNumberRefusesTextWithAMessageNamingTheValue) {
   }
 }
 
+TEST(SqlTextTest, IdNumbersAreWholeAndFitThirtyTwoBits) {
+  EXPECT_EQ(SqlIdNumber(u"7"), 7);
+  EXPECT_EQ(SqlIdNumber(u"+007"), 7);
+  EXPECT_EQ(SqlIdNumber(u"-2147483648"), INT32_MIN);
+  EXPECT_EQ(SqlIdNumber(u"2147483647"), INT32_MAX);
+  for (const char16_t* bad : {u"", u"-", u"2.0", u"1e3", u" 5", u"5 OR 1=1", u"2147483648",
+                              u"-2147483649", u"99999999999999999999999"}) {
+    try {
+      SqlIdNumber(bad, u"catalog");
+      ADD_FAILURE() << ToUtf8(bad) << " passed";
+    } catch (const CEMRException& e) {
+      EXPECT_EQ(e.GetText(), u"不是有效的数字: '" + std::u16string(bad) + u"' (catalog)");
+    }
+  }
+}
+
 TEST(SqlTextTest, NumberListsLoseTheirBlanksAndKeepTheirOrder) {
   EXPECT_EQ(SqlNumberList(u"1"), u"1");
   EXPECT_EQ(SqlNumberList(u"0,1,2"), u"0,1,2");

@@ -6,10 +6,13 @@
 #include <cstdlib>
 #include <string>
 
+#include "emrdoc/quality_bodies.h"
 #include "interface/emr_call_scope.h"
 #include "interface/module.h"
-#include "library/object_map.h"
 #include "interface/type_library.h"
+#include "library/object_map.h"
+#include "quality/review/qc_patient.h"
+#include "quality/rules/quality_trigger.h"
 
 extern "C" {
 HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv);
@@ -25,6 +28,12 @@ CkorvalisModule& Module() {
   // Method calls work through the database from the moment the module exists.
   static const bool data_layer_installed = (korvalis::frame::InstallEMRCallScope(), true);
   (void)data_layer_installed;
+  // The record store reaches the quality bodies it notifies through its binding.
+  static const bool quality_bodies_bound =
+      (korvalis::emrdoc::BindQualityBodies(
+           {&CBQualityTrigger::FireClose, &CBQCPatient::SaveContentQCInfo}),
+       true);
+  (void)quality_bodies_bound;
   static CkorvalisModule module(ObjectMap(), kKorvalisTypeLibrary);
   return module;
 }

@@ -1,0 +1,126 @@
+// The record store's reading side: LoadEmrContent and its load-time refresh.
+#include <cstring>
+#include <memory>
+#include <new>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "emrdoc/emr_content_hand_over.h"
+#include "emrdoc/emr_content_store.h"
+#include "emrdoc/live_data_refresh.h"
+#include "emrdoc/visit_lookups.h"
+#include "foundation/bstr_result.h"
+#include "foundation/emr_exception.h"
+#include "foundation/single_data_source.h"
+#include "foundation/sql_text.h"
+#include "foundation/xhtml_document.h"
+#include "platform/com/scoped_bstr.h"
+
+namespace {
+
+using korvalis::BstrView;
+using korvalis::SqlQuoted;
+using korvalis::com::ScopedBstr;
+
+// The columns of a record row that its loading depends on.
+struct StoredRecord {
+  std::u16string status;
+  int compression = 0;
+  int encryption = 0;
+  std::u16string patient_id;
+  std::u16string event_no;
+};
+
+std::optional<StoredRecord> ReadStoredRecord(CSingleDataSource& data_source,
+                                             const std::u16string& quoted_id) {
+  std::vector<std::u16string> values;
+  data_source.Query(
+      u"SELECT STATUS, COMPRESSION, ENCRYPTION, EMR_TYPE, PATIENT_ID, EVENT_NO FROM "
+      u"TELV_EMR_CONTENT WHERE ID = " +
+          quoted_id,
+      6, values);
+  if (values.size() < 6) return std::nullopt;
+  return StoredRecord{values[0], StringToInt(values[1]), StringToInt(values[2]), values[4],
+                      values[5]};
+}
+
+// The stored text of the record: the BLOB's bytes after its codecs, as UTF-16 units (an odd last
+// byte is no unit), without the zero character that ends a text written with its terminator.
+std::u16string ReadStoredText(CSingleDataSource& data_source, const std::u16string& quoted_id,
+                              const StoredRecord& record) {
+  BYTE* bytes = nullptr;
+  ULONG length = 0;
+  data_source.ReadBlob(u"SELECT CONTENT FROM TELV_EMR_CONTENT  WHERE ID = " + quoted_id, bytes,
+                       length, record.compression, record.encryption, true);
+  std::unique_ptr<BYTE[]> owned(bytes);
+  std::u16string text(length / 2, u'\0');
+  if (!text.empty()) std::memcpy(text.data(), owned.get(), text.size() * sizeof(char16_t));
+  if (!text.empty() && text.back() == u'\0') text.pop_back();
+  return text;
+}
+
+// Record states of a visit that freeze its records' content: loaded as stored.
+bool IsFrozenVisitState(const std::u16string& emr_status) {
+  return emr_status == u"1" || emr_status == u"3";
+}
+
+// The load-time refresh of RefreshEmrOnLoad on `text`, in place; false when the visit's state
+// keeps the text as it is.
+bool RefreshText(CSingleDataSource& data_source, const std::u16string& patient_id,
+                 const std::u16string& event_no, BSTR emr_id, std::u16string& text) {
+  std::u16string emr_status;
+  data_source.QueryScalar(
+      u"SELECT EMR_STATUS FROM TELV_VISIT_RECORD" + VisitCondition(patient_id, event_no),
+      emr_status);
+  if (IsFrozenVisitState(emr_status)) return false;
+
+  XHTMLDocument document;
+  // Loading fails only when memory runs out.
+  if (FAILED(document.Load(text))) throw std::bad_alloc();
+  document.WaitForComplete();
+  ScopedBstr patient(patient_id), event(event_no);
+  if (!RefreshLiveLinks(&data_source, emr_id, patient.get(), event.get(), document)) {
+    std::u16string signatures;
+    data_source.QueryScalar(
+        u"SELECT COUNT(ID) FROM TELV_EMR_SIGNATURE WHERE ID =" + SqlQuoted(emr_id), signatures);
+    RefillDataElements(&data_source, document, patient.get(), event.get(),
+                       StringToLong(signatures) > 1, true, 0);
+  }
+  std::shared_ptr<IHTMLDocument2> html;
+  document.GetDocument(&html);
+  text = html->documentElement()->OuterHtml();
+  return true;
+}
+
+}  // namespace
+
+long LoadEmrContent(CSingleDataSource* pDataSource, BSTR bstrEmrID, BSTR* pbstrContent) {
+  const std::u16string quoted_id = SqlQuoted(bstrEmrID);
+  const std::optional<StoredRecord> record = ReadStoredRecord(*pDataSource, quoted_id);
+  if (!record || record->status != u"1") throw CEMRException(std::u16string(kEmrDeletedMessage));
+  std::u16string text = ReadStoredText(*pDataSource, quoted_id, *record);
+  if (text.empty()) {
+    korvalis::StoreBstrResult(pbstrContent, u"");
+    return 0;
+  }
+  RefreshText(*pDataSource, record->patient_id, record->event_no, bstrEmrID, text);
+  BSTR packed = PackEmrContent(text);
+  if (pbstrContent == nullptr) {
+    SysFreeString(packed);
+  } else {
+    *pbstrContent = packed;
+  }
+  return 0;
+}
+
+long RefreshEmrOnLoad(CSingleDataSource* pDataSource, const std::u16string& strPatientID,
+                      const std::u16string& strEventNo, BSTR bstrEmrID, BSTR* pbstrContent) {
+  std::u16string text(BstrView(*pbstrContent));
+  if (!RefreshText(*pDataSource, strPatientID, strEventNo, bstrEmrID, text)) return 0;
+  BSTR refreshed = korvalis::AllocBstr(text);
+  if (refreshed == nullptr) throw std::bad_alloc();
+  SysFreeString(*pbstrContent);
+  *pbstrContent = refreshed;
+  return 0;
+}
