@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "platform/db/connection_support.h"
 #include "platform/db/database_clock.h"
 #include "platform/db/ora_date.h"
 #include "platform/db/postgres_error.h"
@@ -124,18 +125,6 @@ class PostgresRowset final : public Rowset {
   mutable std::vector<std::string> buffers_;
 };
 
-class EmptyRowset final : public Rowset {
- public:
-  int ColumnCount() const override { return 0; }
-  const std::string& ColumnName(int) const override {
-    static const std::string kNone;
-    return kNone;
-  }
-  bool Next() override { return false; }
-  bool IsNull(int) const override { return true; }
-  std::string_view Text(int) const override { return {}; }
-};
-
 std::unique_ptr<Rowset> RowsOf(PGresult* result, const Translation& t,
                                const StatementShape* shape) {
   if (PQresultStatus(result) != PGRES_TUPLES_OK) {
@@ -208,14 +197,8 @@ std::shared_ptr<const Translation> PostgresConnection::Translate(std::string_vie
 
 std::unique_ptr<Rowset> PostgresConnection::Execute(std::string_view sql) {
   CheckOpen();
-  if (!last_shape_known_ || sql != last_text_) {
-    last_shape_known_ = false;
-    last_shape_ = ShapeQuery(sql);
-    last_text_.assign(sql);
-    last_shape_known_ = true;
-  }
-  if (last_shape_) {
-    if (std::unique_ptr<Rowset> rows = Run(last_shape_->text, &*last_shape_)) return rows;
+  if (const StatementShape* shape = shapes_.ShapeOf(sql)) {
+    if (std::unique_ptr<Rowset> rows = Run(shape->text, shape)) return rows;
   }
   return Run(sql, nullptr);
 }
@@ -238,7 +221,7 @@ std::unique_ptr<Rowset> PostgresConnection::Run(std::string_view sql, const Stat
       return nullptr;
     }
   }
-  if (std::unique_ptr<Rowset> done = RunTransactionControl(*t)) return done;
+  if (auto done = db::RunTransactionControl(*this, *t, subordinate_, mode_)) return done;
   if (t->kind == sql::StatementKind::kRollbackForce) return std::make_unique<EmptyRowset>();
   if (t->statements.size() != 1 || t->changes_schema) return RunUnit(*t);
   Request statement;
@@ -259,25 +242,6 @@ std::unique_ptr<Rowset> PostgresConnection::Run(std::string_view sql, const Stat
     if (shape != nullptr && e.code() == kErrorsInCommand) return nullptr;
     throw;
   }
-}
-
-std::unique_ptr<Rowset> PostgresConnection::RunTransactionControl(const Translation& t) {
-  if (t.kind != sql::StatementKind::kCommit && t.kind != sql::StatementKind::kRollback) {
-    return nullptr;
-  }
-  if (subordinate_ && InTransaction()) {
-    throw DbError(kProviderFailed, "ORA-02089: COMMIT is not allowed in a subordinate session");
-  }
-  if (InTransaction()) {
-    const TransactionMode mode = mode_;
-    if (t.kind == sql::StatementKind::kCommit) {
-      Commit();
-    } else {
-      Rollback();
-    }
-    Begin(mode);
-  }
-  return std::make_unique<EmptyRowset>();
 }
 
 std::unique_ptr<Rowset> PostgresConnection::RunUnit(const Translation& t) {

@@ -27,6 +27,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/db/connection_support.h"
 #include "platform/db/postgres_database.h"
 #include "platform/db/provider.h"
 #include "platform/db/statement_shape.h"
@@ -66,7 +67,6 @@ class PostgresConnection final : public Connection {
 
  private:
   std::unique_ptr<Rowset> Run(std::string_view sql, const StatementShape* shape);
-  std::unique_ptr<Rowset> RunTransactionControl(const Translation& t);
   std::unique_ptr<Rowset> RunUnit(const Translation& t);
   std::shared_ptr<const Translation> Translate(std::string_view sql, bool* seen_before = nullptr);
   // Runs `statements` as one unit with the requests they need around them; returns the last
@@ -98,9 +98,7 @@ class PostgresConnection final : public Connection {
   std::unordered_map<std::string, Prepared> prepared_;
   int next_prepared_ = 0;
   bool deallocate_all_ = false;  // the next round trip drops every prepared statement first
-  std::string last_text_;
-  std::optional<StatementShape> last_shape_;
-  bool last_shape_known_ = false;
+  ShapeMemo shapes_;
   static constexpr size_t kMaxPrepared = 256;
 };
 

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "platform/db/connection_support.h"
 #include "platform/db/ora_number.h"
 #include "platform/db/oracle_functions.h"
 #include "platform/db/text_search.h"
@@ -110,19 +111,6 @@ class SqliteRowset final : public Rowset {
   bool done_;
   std::vector<std::string> names_;
   mutable std::vector<std::string> buffers_;
-};
-
-// The rowset of a statement that returns no rows.
-class EmptyRowset final : public Rowset {
- public:
-  int ColumnCount() const override { return 0; }
-  const std::string& ColumnName(int) const override {
-    static const std::string kNone;
-    return kNone;
-  }
-  bool Next() override { return false; }
-  bool IsNull(int) const override { return true; }
-  std::string_view Text(int) const override { return {}; }
 };
 
 // Binds the values of a shape's markers, ?1 onwards; SQLite keeps copies.
@@ -403,15 +391,9 @@ std::unique_ptr<Rowset> SqliteConnection::RunOnce(sqlite3_stmt* stmt, const Stat
 }
 
 std::unique_ptr<Rowset> SqliteConnection::Execute(std::string_view sql) {
-  if (!last_shape_known_ || sql != last_text_) {
-    last_shape_known_ = false;
-    last_shape_ = ShapeQuery(sql);
-    last_text_.assign(sql);
-    last_shape_known_ = true;
-  }
   // Run uses the shape only until it returns: no statement runs another one on this connection.
-  if (last_shape_) {
-    if (std::unique_ptr<Rowset> rows = Run(last_shape_->text, &*last_shape_)) return rows;
+  if (const StatementShape* shape = shapes_.ShapeOf(sql)) {
+    if (std::unique_ptr<Rowset> rows = Run(shape->text, shape)) return rows;
   }
   return Run(sql, nullptr);
 }
@@ -423,7 +405,7 @@ std::unique_ptr<Rowset> SqliteConnection::Run(std::string_view sql, const Statem
     bool seen_before = false;
     std::shared_ptr<const Translation> t = TranslateFor(sql, shape, &seen_before);
     if (!t) return nullptr;
-    if (std::unique_ptr<Rowset> done = RunTransactionControl(*t)) return done;
+    if (auto done = db::RunTransactionControl(*this, *t, subordinate_, mode_)) return done;
     if (t->statements.size() != 1 || t->changes_schema) return RunUnit(*t);
     // A text met for the first time (most carry their values as literals) runs once; a text
     // met again keeps its prepared statement. A text still being read (a nested query of the
@@ -459,25 +441,6 @@ std::shared_ptr<const Translation> SqliteConnection::TranslateFor(std::string_vi
     return nullptr;
   }
   return t;
-}
-
-std::unique_ptr<Rowset> SqliteConnection::RunTransactionControl(const Translation& t) {
-  if (t.kind != sql::StatementKind::kCommit && t.kind != sql::StatementKind::kRollback) {
-    return nullptr;
-  }
-  if (subordinate_ && InTransaction()) {
-    throw DbError(kProviderFailed, "ORA-02089: COMMIT is not allowed in a subordinate session");
-  }
-  if (InTransaction()) {
-    const TransactionMode mode = mode_;
-    if (t.kind == sql::StatementKind::kCommit) {
-      Commit();
-    } else {
-      Rollback();
-    }
-    Begin(mode);
-  }
-  return std::make_unique<EmptyRowset>();
 }
 
 std::unique_ptr<Rowset> SqliteConnection::RunUnit(const Translation& t) {

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/db/connection_support.h"
 #include "platform/db/embedded_database.h"
 #include "platform/db/provider.h"
 #include "platform/db/statement_cache.h"
@@ -54,8 +55,6 @@ class SqliteConnection final : public Connection {
   // plain query.
   std::shared_ptr<const Translation> TranslateFor(std::string_view sql, const StatementShape* shape,
                                                   bool* seen_before);
-  // COMMIT and ROLLBACK written as statements; null for any other statement.
-  std::unique_ptr<Rowset> RunTransactionControl(const Translation& t);
   // DDL, and statements translated to several: run as one unit.
   std::unique_ptr<Rowset> RunUnit(const Translation& t);
   // The prepared statement of `sqlite_sql`, its shape's markers numbered; null when a shape's
@@ -82,10 +81,7 @@ class SqliteConnection final : public Connection {
   // The open transaction was begun by BeginSubordinate.
   bool subordinate_ = false;
   sqlite3_stmt* transaction_statements_[kTransactionStatements] = {};
-  // The shape of the text run last, so that a text run again and again is scanned once.
-  std::string last_text_;
-  std::optional<StatementShape> last_shape_;
-  bool last_shape_known_ = false;
+  ShapeMemo shapes_;
   // Prepared statements of the texts run more than once.
   StatementCache statements_{kMaxCachedStatements};
   static constexpr size_t kMaxCachedStatements = 256;

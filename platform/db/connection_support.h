@@ -1,0 +1,58 @@
+// What the providers' connections share: the rows of a statement that returns none, the
+// shape of the text run last (scanned once however often it runs again), and COMMIT and
+// ROLLBACK written as statements.
+//
+// Thread-safety: a ShapeMemo belongs to its connection's thread.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/db/provider.h"
+#include "platform/db/sql_translator.h"
+#include "platform/db/statement_shape.h"
+
+namespace korvalis::db {
+
+// The rowset of a statement that returns no rows.
+class EmptyRowset final : public Rowset {
+ public:
+  int ColumnCount() const override { return 0; }
+  const std::string& ColumnName(int) const override {
+    static const std::string kNone;
+    return kNone;
+  }
+  bool Next() override { return false; }
+  bool IsNull(int) const override { return true; }
+  std::string_view Text(int) const override { return {}; }
+};
+
+// The shape of the text run last, so that a text run again and again is scanned once.
+class ShapeMemo {
+ public:
+  // The shape of `sql` (ShapeQuery), or null. Valid until the next call.
+  const StatementShape* ShapeOf(std::string_view sql) {
+    if (!known_ || sql != text_) {
+      known_ = false;
+      shape_ = ShapeQuery(sql);
+      text_.assign(sql);
+      known_ = true;
+    }
+    return shape_ ? &*shape_ : nullptr;
+  }
+
+ private:
+  std::string text_;
+  std::optional<StatementShape> shape_;
+  bool known_ = false;
+};
+
+// COMMIT and ROLLBACK written as statements: they end `connection`'s transaction (of `mode`)
+// and begin a new one; outside a transaction they do nothing; in a subordinate transaction
+// they fail with ORA-02089. Null for any other statement.
+std::unique_ptr<Rowset> RunTransactionControl(Connection& connection, const Translation& t,
+                                              bool subordinate, Connection::TransactionMode mode);
+
+}  // namespace korvalis::db

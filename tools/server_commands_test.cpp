@@ -1,0 +1,65 @@
+// The `korvalis` command on a PostgreSQL server: initdb fills an empty server database with the
+// sample hospital and points telv.config.xml at it, refuses one that holds the schema, sql runs
+// Oracle SQL there, and a class method called by name answers from the server.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "db/testing/temp_directory.h"
+#include "platform/db/testing/postgres_test_server.h"
+#include "tools/command_test_util.h"
+
+namespace {
+
+using korvalis::testing::Outcome;
+using korvalis::testing::RunCommand;
+
+class ServerCommandTest : public ::testing::Test {
+ protected:
+  // Runs the command in the scratch directory, standard error after standard output.
+  Outcome Run(const std::string& arguments) {
+    const std::string err = directory_ + "/stderr.txt";
+    return RunCommand("cd '" + directory_ + "' && KORVALIS_REGISTRY='" + directory_ +
+                          "/registry' " KORVALIS_COMMAND " " + arguments + " 2> '" + err + "'",
+                      err);
+  }
+
+  korvalis::testing::TempDirectory scratch_{"korvalis-server-command"};
+  const std::string directory_ = scratch_.path();
+  const std::string init_ = korvalis::db::testing::PostgresTestServer::Get().CreateDatabase();
+};
+
+TEST_F(ServerCommandTest, InitdbFillsAServerDatabaseThatSqlAndCallsThenUse) {
+  const std::string connect = "--connect '" + init_ + ";Password=not-shown'";
+  Outcome created = Run("initdb --sample " + connect);
+  ASSERT_EQ(created.status, 0) << created.out;
+  EXPECT_NE(created.out.find("Password=******"), std::string::npos) << created.out;
+  EXPECT_EQ(created.out.find("not-shown"), std::string::npos) << created.out;
+  std::ifstream config(directory_ + "/telv.config.xml");
+  std::stringstream text;
+  text << config.rdbuf();
+  EXPECT_NE(text.str().find("Provider=PostgreSQL"), std::string::npos) << text.str();
+
+  Outcome again = Run("initdb " + connect);
+  EXPECT_EQ(again.status, 1);
+  EXPECT_NE(again.out.find("already holds the system's schema"), std::string::npos) << again.out;
+
+  Outcome counted =
+      Run("sql --connect '" + init_ +
+          "' \"SELECT COUNT(*) FROM TELV_V_PATIENT_VISIT_RECORD WHERE NOW_DEPT_ID = '0101'\"");
+  ASSERT_EQ(counted.status, 0) << counted.out;
+  EXPECT_NE(counted.out.find("COUNT(*)\n"), std::string::npos) << counted.out;
+
+  ASSERT_EQ(Run("regsvr " KORVALIS_LIBRARY).status, 0);
+  ASSERT_EQ(Run("regsvr " KORVALIS_SUITE_COMPONENTS).status, 0);
+  Outcome listed = Run("call ArchivePatient GetInPatientList 0101 2026-11-01 2027-01-01");
+  ASSERT_EQ(listed.status, 0) << listed.out;
+  EXPECT_NE(listed.out.find("<patient "), std::string::npos) << listed.out;
+
+  // An embedded file is no server database.
+  EXPECT_EQ(Run("initdb --connect 'Provider=SQLite;Data Source=x.db'").status, 2);
+}
+
+}  // namespace
