@@ -1,23 +1,238 @@
 #include "quality/review/config_task.h"
 
-#include "foundation/not_available.h"
+#include <iterator>
+#include <string_view>
+#include <vector>
+#include <xercesc/dom/DOM.hpp>
 
-long CBConfigTask::GetQcTaskCountList(CEMRDataSource*, BSTR, BSTR, LONG, BSTR*) {
-  korvalis::ThrowNotAvailable("CBConfigTask::GetQcTaskCountList");
+#include "foundation/bstr_result.h"
+#include "foundation/dom_elements.h"
+#include "foundation/emr_data_source.h"
+#include "foundation/emr_exception.h"
+#include "foundation/sql_text.h"
+#include "foundation/string_util.h"
+#include "foundation/xml_list.h"
+#include "foundation/xml_parser.h"
+#include "foundation/xml_property.h"
+#include "foundation/xml_text.h"
+#include "platform/com/scoped_bstr.h"
+#include "platform/sys/local_clock.h"
+
+namespace {
+
+using korvalis::BstrView;
+using korvalis::com::ScopedBstr;
+
+// The identity code of nurses, who are offered tasks of type "1" only.
+constexpr LONG kNurseIdentity = 20;
+constexpr char16_t kNurseTasksOnly[] = u" AND T.TYPE = '1' ";
+constexpr char16_t kDeptIdPlaceholder[] = u"{DeptId}";
+
+// The local time of day as hours (seconds ignored), read once per call so that every window of
+// the call is judged at the same moment.
+double LocalHourOfDay() {
+  const korvalis::sys::LocalTime now = korvalis::sys::CurrentLocalTime();
+  return now.hour + now.minute / 60.0;
 }
 
-long CBConfigTask::GetTaskPatientList(CEMRDataSource*, BSTR, BSTR, LONG, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBConfigTask::GetTaskPatientList");
+bool WindowIsActive(double start, double end, double now) {
+  if (start < end) return start < now && now <= end;
+  if (start > end) return (start < now && now <= 24) || (0 < now && now <= end);
+  return false;
 }
 
-long CBConfigTask::NewTendTask(CEMRDataSource*, BSTR, LONG*) {
-  korvalis::ThrowNotAvailable("CBConfigTask::NewTendTask");
+// A value that the client placed between single quotes with its own quotes doubled. A run of
+// quotes of odd length would end the literal early and change the statement, so it is refused
+// before anything runs.
+const std::u16string& Quotable(const std::u16string& value, std::u16string_view method,
+                               std::u16string_view name) {
+  for (std::size_t i = 0; i < value.size();) {
+    if (value[i] != u'\'') {
+      ++i;
+      continue;
+    }
+    std::size_t run = 0;
+    while (i < value.size() && value[i] == u'\'') ++run, ++i;
+    if (run % 2 != 0) {
+      throw CEMRException(u"CBConfigTask::" + std::u16string(method) + u": " +
+                          std::u16string(name) + u" 中的单引号须成对书写(''), 不能单独出现.");
+    }
+  }
+  return value;
 }
 
-long CBConfigTask::GetTendTaskList(CEMRDataSource*, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBConfigTask::GetTendTaskList");
+// The task's query with the department in place of every "{DeptId}" (which the stored queries
+// put between quotes).
+std::u16string TaskQueryOfDept(std::u16string config_sql, BSTR dept_id) {
+  ReplaceAll(config_sql, kDeptIdPlaceholder, korvalis::SqlEscaped(dept_id));
+  return config_sql;
 }
 
-long CBConfigTask::UpdateTendTask(CEMRDataSource*, BSTR, BSTR) {
-  korvalis::ThrowNotAvailable("CBConfigTask::UpdateTendTask");
+// The values of a task property document in the order of the table's columns NAME, TYPE,
+// CONFIG_SQL, DEFAULT_SCHEDULE, AUTO_REMIND_FLAG, VIEW_CODE, NOTES.
+constexpr const char16_t* kTaskKeys[] = {u"task",       u"type",      u"config_sql", u"schedule",
+                                         u"autoremind", u"view_code", u"notes"};
+
+}  // namespace
+
+std::u16string CBConfigTask::GetActiveScheduleText(const std::u16string& schedule,
+                                                   double now_hours) {
+  if (schedule.empty()) return std::u16string();
+  const std::u16string document_text =
+      u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?><root>" + schedule +
+      u"</root>";
+  CXmlStringParser parser(document_text);
+  const xercesc::DOMDocument* document = parser.GetDocument();
+  if (document == nullptr) return std::u16string();
+  for (const korvalis::ListElement& window :
+       korvalis::ReadListElements(document, u"time", {u"start", u"end"})) {
+    const double start = StringToDouble(window.attributes[0]);
+    const double end = StringToDouble(window.attributes[1]);
+    if (WindowIsActive(start, end, now_hours)) {
+      return window.text.empty() ? std::u16string(u" ") : window.text;
+    }
+  }
+  return std::u16string();
+}
+
+long CBConfigTask::CountRowElements(const std::u16string& xml) {
+  if (xml.empty()) return 0;
+  CXmlStringParser parser(xml);
+  const xercesc::DOMDocument* document = parser.GetDocument();
+  if (document == nullptr) return 0;
+  return static_cast<long>(ElementChildren(document->getDocumentElement()).size());
+}
+
+long CBConfigTask::GetQcTaskCountList(CEMRDataSource* pDataSource, BSTR /*strUserId*/,
+                                      BSTR strDeptId, LONG lngUserIdentity, BSTR* bstrList) {
+  std::u16string sql =
+      u"SELECT T.NAME, T.NOTES, T.ID, T.DEFAULT_SCHEDULE, T.VIEW_CODE, T.CONFIG_SQL "
+      u" FROM PEV_TASK_CONFIG_RECORD T "
+      u" WHERE T.VALID_FLAG = '1' AND T.AUTO_REMIND_FLAG = '1'";
+  if (lngUserIdentity == kNurseIdentity) sql += kNurseTasksOnly;
+  sql += u" ORDER BY T.SEQUENCE_NO ";
+  enum Column : unsigned { kName, kNotes, kId, kSchedule, kViewCode, kConfigSql, kColumns };
+  std::vector<std::u16string> tasks;
+  pDataSource->Query(sql, kColumns, tasks);
+
+  const double now = LocalHourOfDay();
+  std::u16string list = u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?> <root>";
+  for (std::size_t row = 0; row + kColumns <= tasks.size(); row += kColumns) {
+    const std::u16string* task = &tasks[row];
+    const std::u16string window = GetActiveScheduleText(task[kSchedule], now);
+    if (window.empty()) continue;
+    ScopedBstr visits;
+    pDataSource->QueryElements(TaskQueryOfDept(task[kConfigSql], strDeptId),
+                               {u"patient_id", u"event_no"}, visits.out());
+    const long count = CountRowElements(visits.text());
+    if (count == 0) continue;
+    list += u"<task notes=\"";
+    korvalis::AppendXmlEscapedWithQuotes(list, task[kNotes]);
+    list += u"\" id=\"";
+    korvalis::AppendXmlEscapedWithQuotes(list, task[kId]);
+    list += u"\" count=\"" + LongToString(count) + u"\"\tschedule=\"";
+    korvalis::AppendXmlEscapedWithQuotes(list, window);
+    list += u"\" view_code=\"";
+    korvalis::AppendXmlEscapedWithQuotes(list, task[kViewCode]);
+    list += u"\">";
+    korvalis::AppendXmlEscaped(list, task[kName]);
+    list += u"</task> ";
+  }
+  list += u"</root>";
+  korvalis::StoreBstrResult(bstrList, list);
+  return 0;
+}
+
+long CBConfigTask::GetTaskPatientList(CEMRDataSource* pDataSource, BSTR /*strUserId*/,
+                                      BSTR strDeptId, LONG lngUserIdentity, BSTR strTaskId,
+                                      BSTR* bstrList) {
+  const std::u16string task_id(BstrView(strTaskId));
+  std::u16string sql =
+      u"SELECT T.ID, T.DEFAULT_SCHEDULE, T.CONFIG_SQL "
+      u" FROM PEV_TASK_CONFIG_RECORD T "
+      u" WHERE T.VALID_FLAG = '1' AND T.ID = '" +
+      Quotable(task_id, u"GetTaskPatientList", u"strTaskId") + u"' ";
+  if (lngUserIdentity == kNurseIdentity) sql += kNurseTasksOnly;
+  sql += u" ORDER BY T.SEQUENCE_NO ";
+  enum Column : unsigned { kId, kSchedule, kConfigSql, kColumns };
+  std::vector<std::u16string> tasks;
+  pDataSource->Query(sql, kColumns, tasks);
+  // Anything but exactly one task, or a task outside its windows, answers nothing at all.
+  if (tasks.size() != kColumns) return 0;
+  if (GetActiveScheduleText(tasks[kSchedule], LocalHourOfDay()).empty()) return 0;
+  pDataSource->QueryElements(TaskQueryOfDept(tasks[kConfigSql], strDeptId),
+                             {u"patient", u"patient_id", u"event_no"}, bstrList);
+  return 0;
+}
+
+long CBConfigTask::NewTendTask(CEMRDataSource* pDataSource, BSTR bstrProperty,
+                               LONG* plngNewTaskId) {
+  const CXmlProperty property{std::u16string(BstrView(bstrProperty))};
+  std::vector<std::u16string> values;
+  for (const char16_t* key : kTaskKeys) {
+    values.push_back(Quotable(property.GetValue(key), u"NewTendTask", key));
+  }
+
+  std::u16string max_id;
+  pDataSource->QueryScalar(u"SELECT MAX(ID) MAX_ID FROM PEV_TASK_CONFIG_RECORD", max_id);
+  const LONG new_id = max_id.empty() ? 0 : static_cast<LONG>(StringToLong(max_id) + 1);
+  const std::u16string id = LongToString(new_id);
+
+  // NAME, ID, then the other columns in the order of kTaskKeys, then SEQUENCE_NO = ID.
+  std::u16string sql =
+      u"INSERT INTO PEV_TASK_CONFIG_RECORD (NAME, ID, TYPE, CONFIG_SQL, DEFAULT_SCHEDULE, "
+      u"AUTO_REMIND_FLAG, VIEW_CODE, NOTES, SEQUENCE_NO, VALID_FLAG) VALUES('" +
+      values[0] + u"', '" + id;
+  for (std::size_t i = 1; i < values.size(); ++i) sql += u"', '" + values[i];
+  sql += u"', '" + id + u"', '1')";
+  pDataSource->Execute(sql);
+  if (plngNewTaskId != nullptr) *plngNewTaskId = new_id;
+  return 0;
+}
+
+long CBConfigTask::GetTendTaskList(CEMRDataSource* pDataSource, BSTR strTaskId, BSTR* bstrList) {
+  const std::u16string task_id(BstrView(strTaskId));
+  std::u16string sql =
+      u"SELECT NAME, ID, TYPE, CONFIG_SQL, DEFAULT_SCHEDULE, AUTO_REMIND_FLAG, VIEW_CODE, NOTES, "
+      u"VALID_FLAG  FROM PEV_TASK_CONFIG_RECORD  WHERE 1=1 ";
+  if (!task_id.empty()) {
+    sql += u" AND ID = '" + Quotable(task_id, u"GetTendTaskList", u"strTaskId") + u"'";
+  }
+  sql += u" ORDER BY SEQUENCE_NO";
+  pDataSource->QueryElements(sql,
+                             {u"task", u"id", u"type", u"config_sql", u"schedule", u"autoremind",
+                              u"view_code", u"notes", u"valid"},
+                             bstrList, {u"id"});
+  return 0;
+}
+
+long CBConfigTask::UpdateTendTask(CEMRDataSource* pDataSource, BSTR bstrProperty, BSTR bstrTaskID) {
+  const CXmlProperty property{std::u16string(BstrView(bstrProperty))};
+  const std::u16string valid = property.GetValue(u"valid");
+  if (valid != u"1" && valid != u"0") {
+    throw CEMRException(
+        std::u16string(u"CBConfigTask::UpdateTendTask: 任务的有效标志(valid)只能为\"1\"或\"0\"."));
+  }
+  const std::u16string task_id(BstrView(bstrTaskID));
+  const std::u16string where =
+      u"' WHERE ID = '" + Quotable(task_id, u"UpdateTendTask", u"bstrTaskID") + u"'";
+  if (valid == u"0") {
+    pDataSource->Execute(u"UPDATE PEV_TASK_CONFIG_RECORD SET VALID_FLAG = '0" + where);
+    return 0;
+  }
+  static constexpr const char16_t* kAssignments[] = {u" NAME = '",
+                                                     u"', TYPE = '",
+                                                     u"', CONFIG_SQL = '",
+                                                     u"', DEFAULT_SCHEDULE = '",
+                                                     u"', AUTO_REMIND_FLAG = '",
+                                                     u"', VIEW_CODE = '",
+                                                     u"', NOTES = '"};
+  std::u16string sql = u"UPDATE PEV_TASK_CONFIG_RECORD SET ";
+  for (std::size_t i = 0; i < std::size(kTaskKeys); ++i) {
+    sql += kAssignments[i];
+    sql += Quotable(property.GetValue(kTaskKeys[i]), u"UpdateTendTask", kTaskKeys[i]);
+  }
+  sql += u"', VALID_FLAG = '1" + where;
+  pDataSource->Execute(sql);
+  return 0;
 }
