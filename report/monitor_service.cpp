@@ -1,19 +1,145 @@
 #include "report/monitor_service.h"
 
-#include "foundation/not_available.h"
+#include <string_view>
+#include <system_error>
 
-long CBMonitorService::MonitorService(CEMRDataSource*) {
-  korvalis::ThrowNotAvailable("CBMonitorService::MonitorService");
+#include "foundation/emr_data_source.h"
+#include "foundation/event_log_entry.h"
+#include "foundation/sql_text.h"
+#include "foundation/string_util.h"
+#include "foundation/xml_list.h"
+#include "foundation/xml_property.h"
+#include "platform/com/scoped_bstr.h"
+#include "platform/com/unicode.h"
+#include "platform/sys/process_starter.h"
+#include "platform/sys/process_table.h"
+#include "platform/sys/service_control.h"
+#include "platform/text/ascii.h"
+#include "report/monitor_call_counter.h"
+#include "report/program_command_line.h"
+
+using korvalis::FromUtf8;
+using korvalis::BstrView;
+using korvalis::SqlQuoted;
+using korvalis::ToUtf8;
+using korvalis::report::MonitorCallCounter;
+
+namespace {
+
+constexpr char16_t kServiceKind[] = u"0";
+constexpr char16_t kProgramKind[] = u"1";
+
+void Report(const std::u16string& message, std::uint16_t type) {
+  CEventLogEntry(message, type).Report();
 }
 
-long CBMonitorService::AddServiceList(CEMRDataSource*, BSTR) {
-  korvalis::ThrowNotAvailable("CBMonitorService::AddServiceList");
+// Starts the program of the command line `path`, or says in the event log why it was not.
+void StartProgram(const std::u16string& path) {
+  const korvalis::report::ProgramCommand command = korvalis::report::ParseProgramCommand(path);
+  if (!command.refusal.empty()) {
+    Report(u"监控服务拒绝启动程序: " + command.refusal + u" 命令行: " + path,
+           CEventLogEntry::kWarning);
+    return;
+  }
+  const korvalis::sys::StartedProgram started =
+      korvalis::sys::CurrentProcessStarter()->Start(command.argv);
+  if (started.error != 0) {
+    Report(u"监控服务启动程序失败: " +
+               FromUtf8(std::generic_category().message(started.error)) + u" 命令行: " + path,
+           CEventLogEntry::kError);
+    return;
+  }
+  Report(u"监控服务已启动程序, 进程号 " + LongToString(started.pid) + u", 命令行: " + path,
+         CEventLogEntry::kInformation);
 }
 
-long CBMonitorService::GetServiceList(CEMRDataSource*, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBMonitorService::GetServiceList");
+struct ServiceEntryProperties {
+  std::u16string name;
+  std::u16string path;
+  std::u16string type;
+};
+
+// The three keys of an entry; all of them are needed to add or delete one.
+ServiceEntryProperties EntryOf(BSTR bstrServiceList) {
+  const CXmlProperty entry{std::u16string(BstrView(bstrServiceList))};
+  return {entry.GetValue(u"name"), entry.GetValue(u"path"), entry.GetValue(u"type")};
 }
 
-long CBMonitorService::DeleteServiceList(CEMRDataSource*, BSTR) {
-  korvalis::ThrowNotAvailable("CBMonitorService::DeleteServiceList");
+}  // namespace
+
+long CBMonitorService::MonitorService(CEMRDataSource* pDataSource) {
+  MonitorCallCounter& counter = MonitorCallCounter::Process();
+  if (!counter.Count()) return 0;
+  // A list that cannot be read leaves the count where it is, so the next call checks again.
+  MonitorCallCounter::Check check(counter);
+  korvalis::com::ScopedBstr list;
+  GetServiceList(pDataSource, nullptr, list.out());
+  for (const korvalis::ListElement& entry :
+       korvalis::ReadListElements(list.get(), u"name", {u"path", u"type"})) {
+    const std::u16string& type = entry.attributes[1];
+    if (type == kServiceKind) {
+      CheckService(entry.text, entry.attributes[0]);
+    } else if (type == kProgramKind) {
+      CheckProcess(entry.text, entry.attributes[0]);
+    }
+  }
+  check.Complete();
+  return 0;
+}
+
+void CBMonitorService::CheckService(std::u16string name, std::u16string) noexcept {
+  try {
+    const std::shared_ptr<korvalis::sys::ServiceControl> services =
+        korvalis::sys::CurrentServiceControl();
+    const std::string unit = ToUtf8(name);
+    if (services->State(unit) != korvalis::sys::ServiceState::kStopped) return;
+    services->Start(unit);
+    Report(u"监控服务已启动服务: " + name, CEventLogEntry::kInformation);
+  } catch (...) {
+    // A check fails silently; the tick goes on with the next entry.
+  }
+}
+
+void CBMonitorService::CheckProcess(std::u16string name, std::u16string path) noexcept {
+  try {
+    const auto processes = korvalis::sys::CurrentProcessTable()->Processes();
+    if (!processes.has_value()) return;
+    const std::string part = ToUtf8(name);
+    for (const korvalis::sys::RunningProcess& process : *processes) {
+      if (process.executable.has_value() && process.executable->find(part) != std::string::npos) {
+        return;
+      }
+    }
+    StartProgram(path);
+  } catch (...) {
+    // A check fails silently; the tick goes on with the next entry.
+  }
+}
+
+long CBMonitorService::AddServiceList(CEMRDataSource* pDataSource, BSTR bstrServiceList) {
+  const ServiceEntryProperties entry = EntryOf(bstrServiceList);
+  if (entry.name.empty() || entry.path.empty() || entry.type.empty()) return 0;
+  const std::u16string type = korvalis::SqlNumber(korvalis::TrimAsciiBlanks(entry.type), u"type");
+  pDataSource->Execute(u"INSERT INTO TELV_MONITOR_SERVICE VALUES(" + SqlQuoted(entry.name) +
+                       u"," + SqlQuoted(entry.path) + u"," + type + u")");
+  return 0;
+}
+
+long CBMonitorService::GetServiceList(CEMRDataSource* pDataSource, BSTR bstrCondition,
+                                      BSTR* pbstrList) {
+  const ServiceEntryProperties condition = EntryOf(bstrCondition);
+  std::u16string sql = u"SELECT T.NAME, T.PATH, T.TYPE FROM TELV_MONITOR_SERVICE T WHERE 1=1";
+  if (!condition.name.empty()) sql += u" AND T.NAME = " + SqlQuoted(condition.name) + u" ";
+  if (!condition.path.empty()) sql += u" AND T.PATH = " + SqlQuoted(condition.path) + u" ";
+  if (!condition.type.empty()) sql += u" AND T.TYPE = " + SqlQuoted(condition.type) + u" ";
+  pDataSource->QueryElements(sql, {u"name", u"path", u"type"}, pbstrList);
+  return 0;
+}
+
+long CBMonitorService::DeleteServiceList(CEMRDataSource* pDataSource, BSTR bstrServiceList) {
+  const ServiceEntryProperties entry = EntryOf(bstrServiceList);
+  if (entry.name.empty() || entry.path.empty() || entry.type.empty()) return 0;
+  pDataSource->Execute(u"DELETE FROM TELV_MONITOR_SERVICE WHERE NAME = " +
+                       SqlQuoted(entry.name) + u" AND PATH = " + SqlQuoted(entry.path));
+  return 0;
 }

@@ -1,0 +1,88 @@
+#include "platform/sys/spawn.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+
+#include <cerrno>
+
+extern char** environ;
+
+namespace korvalis::sys {
+namespace {
+
+// The file actions and attributes of one spawn, released when it ends.
+class SpawnSetup {
+ public:
+  SpawnSetup() {
+    actions_ok_ = ::posix_spawn_file_actions_init(&actions_) == 0;
+    attributes_ok_ = ::posix_spawnattr_init(&attributes_) == 0;
+  }
+  ~SpawnSetup() {
+    if (actions_ok_) ::posix_spawn_file_actions_destroy(&actions_);
+    if (attributes_ok_) ::posix_spawnattr_destroy(&attributes_);
+  }
+  SpawnSetup(const SpawnSetup&) = delete;
+  SpawnSetup& operator=(const SpawnSetup&) = delete;
+
+  // 0 or the errno of the first step that failed.
+  int Prepare(const SpawnOptions& options) {
+    if (!actions_ok_ || !attributes_ok_) return ENOMEM;
+    // Standard output first: the other two are opened after it has been placed.
+    int error = options.standard_output >= 0
+                    ? ::posix_spawn_file_actions_adddup2(&actions_, options.standard_output, 1)
+                    : ::posix_spawn_file_actions_addopen(&actions_, 1, "/dev/null", O_WRONLY, 0);
+    if (error == 0) {
+      error = ::posix_spawn_file_actions_addopen(&actions_, 0, "/dev/null", O_RDONLY, 0);
+    }
+    if (error == 0) {
+      error = ::posix_spawn_file_actions_addopen(&actions_, 2, "/dev/null", O_WRONLY, 0);
+    }
+    if (error == 0) error = ::posix_spawn_file_actions_addclosefrom_np(&actions_, 3);
+    if (error != 0) return error;
+
+    sigset_t signals;
+    ::sigemptyset(&signals);
+    error = ::posix_spawnattr_setsigmask(&attributes_, &signals);
+    ::sigfillset(&signals);
+    ::sigdelset(&signals, SIGKILL);
+    ::sigdelset(&signals, SIGSTOP);
+    if (error == 0) error = ::posix_spawnattr_setsigdefault(&attributes_, &signals);
+    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+    if (options.new_session) flags |= POSIX_SPAWN_SETSID;
+    if (error == 0) error = ::posix_spawnattr_setflags(&attributes_, flags);
+    return error;
+  }
+
+  const posix_spawn_file_actions_t* actions() const { return &actions_; }
+  const posix_spawnattr_t* attributes() const { return &attributes_; }
+
+ private:
+  posix_spawn_file_actions_t actions_;
+  posix_spawnattr_t attributes_;
+  bool actions_ok_ = false;
+  bool attributes_ok_ = false;
+};
+
+}  // namespace
+
+int SpawnProcess(const std::vector<std::string>& argv, const SpawnOptions& options, pid_t* pid) {
+  if (argv.empty()) return EINVAL;
+  std::vector<char*> words;
+  words.reserve(argv.size() + 1);
+  for (const std::string& word : argv) {
+    if (word.find('\0') != std::string::npos) return EINVAL;
+    words.push_back(const_cast<char*>(word.c_str()));
+  }
+  words.push_back(nullptr);
+
+  SpawnSetup setup;
+  if (const int error = setup.Prepare(options); error != 0) return error;
+  pid_t child = 0;
+  const int error = ::posix_spawn(&child, words[0], setup.actions(), setup.attributes(),
+                                  words.data(), environ);
+  if (error == 0 && pid != nullptr) *pid = child;
+  return error;
+}
+
+}  // namespace korvalis::sys
