@@ -124,8 +124,8 @@ long CBFunctionAdmin::SetFunctionConfig(CEMRDataSource* pDataSource, BSTR bstrCo
     MoveToEnd(*pDataSource, group_id, id);
     pDataSource->Execute(u"UPDATE TELV_FUNCTION SET GROUP_ID = " + SqlQuoted(group_id) +
                          u" WHERE FUNCTION_ID =" + SqlQuoted(id));
-    pDataSource->Execute(u"UPDATE TELV_FUNCTION_DISPATCHED SET GROUP_ID = " +
-                         SqlQuoted(group_id) + u" WHERE FUNCTION_ID =" + SqlQuoted(id));
+    pDataSource->Execute(u"UPDATE TELV_FUNCTION_DISPATCHED SET GROUP_ID = " + SqlQuoted(group_id) +
+                         u" WHERE FUNCTION_ID =" + SqlQuoted(id));
     return 0;
   }
 
@@ -204,8 +204,8 @@ long CBFunctionAdmin::SetFunctionGroup(CEMRDataSource* pDataSource, BSTR bstrCon
           SqlQuoted(app_name));
   StoreBstrResult(pbstrId, new_id);
   pDataSource->Execute(u"INSERT INTO TELV_FUNCTION_GROUP T VALUES(" + SqlQuoted(new_id) + u", " +
-                       SqlQuoted(name) + u", " + SqlQuoted(parent_id) + u" ," +
-                       SqlQuoted(app_id) + u", " + SqlQuoted(app_name) + u", " + place + u" )");
+                       SqlQuoted(name) + u", " + SqlQuoted(parent_id) + u" ," + SqlQuoted(app_id) +
+                       u", " + SqlQuoted(app_name) + u", " + place + u" )");
   return 0;
 }
 

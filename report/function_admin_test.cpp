@@ -18,8 +18,9 @@ constexpr char kG2[] = "a0000000-0000-4000-8000-000000000002";
 class FunctionAdminTest : public ReportTest {
  protected:
   void SetUp() override {
-    for (const char* table : {"TELV_FUNCTION_CONFIG", "TELV_FUNCTION_GROUP",
-                              "TELV_FUNCTION_GROUP_MAP", "TELV_FUNCTION", "TELV_FUNCTION_DISPATCHED"}) {
+    for (const char* table :
+         {"TELV_FUNCTION_CONFIG", "TELV_FUNCTION_GROUP", "TELV_FUNCTION_GROUP_MAP", "TELV_FUNCTION",
+          "TELV_FUNCTION_DISPATCHED"}) {
       db().Execute(std::string("DELETE FROM ") + table);
     }
   }
@@ -84,11 +85,11 @@ class FunctionAdminTest : public ReportTest {
   // Every row of the five tables.
   static Rows Everything() {
     Rows rows = Map();
-    for (const char* sql :
-         {"SELECT * FROM TELV_FUNCTION_CONFIG ORDER BY ID", "SELECT * FROM TELV_FUNCTION_GROUP "
-                                                            "ORDER BY ID",
-          "SELECT * FROM TELV_FUNCTION ORDER BY FUNCTION_ID",
-          "SELECT * FROM TELV_FUNCTION_DISPATCHED ORDER BY FUNCTION_ID"}) {
+    for (const char* sql : {"SELECT * FROM TELV_FUNCTION_CONFIG ORDER BY ID",
+                            "SELECT * FROM TELV_FUNCTION_GROUP "
+                            "ORDER BY ID",
+                            "SELECT * FROM TELV_FUNCTION ORDER BY FUNCTION_ID",
+                            "SELECT * FROM TELV_FUNCTION_DISPATCHED ORDER BY FUNCTION_ID"}) {
       for (auto& row : db().Query(sql)) rows.push_back(row);
     }
     return rows;
@@ -101,14 +102,18 @@ TEST_F(FunctionAdminTest, PlacingMovesTheEntryOutOfEveryGroupWithoutWritingTheIt
   Place(kG2, "I1", 3);
   Place(kG2, "I2", 1);
   const Rows items = Items();
-  Config(u"<root><id>I1</id><group_id>G3</group_id><sort_code> 5 </sort_code>"
-         u"<name>新名</name><type>1</type><new>1</new></root>");
+  Config(
+      u"<root><id>I1</id><group_id>G3</group_id><sort_code> 5 </sort_code>"
+      u"<name>新名</name><type>1</type><new>1</new></root>");
   EXPECT_EQ(Map(), (Rows{{"G3", "I1", "5"}, {kG2, "I2", "1"}}));
   EXPECT_EQ(Items(), items);
   // A place that is not a number is refused before anything changes.
   const Rows before = Everything();
-  EXPECT_EQ(FailureOf([] { Config(u"<root><id>I1</id><group_id>G4</group_id>"
-                                  u"<sort_code>5) --</sort_code></root>"); }),
+  EXPECT_EQ(FailureOf([] {
+              Config(
+                  u"<root><id>I1</id><group_id>G4</group_id>"
+                  u"<sort_code>5) --</sort_code></root>");
+            }),
             u"不是有效的数字: '5) --' (sort_code)");
   EXPECT_EQ(Everything(), before);
 }
@@ -134,14 +139,18 @@ TEST_F(FunctionAdminTest, AFixedFunctionMovesWithItsDispatchedRowsToTheEndOfAGro
 TEST_F(FunctionAdminTest, ItemsAreWrittenAndJoinTheEndOfTheirGroupOnce) {
   AddGroup(kG1, "空组");
   const std::u16string g1 = FromUtf8(kG1), g2 = FromUtf8(kG2);
-  Config(u"<root><new>1</new><id>I1</id><name>新项</name><type> 2 </type><template_id>T9"
-         u"</template_id><group_id>" + g1 + u"</group_id></root>");
+  Config(
+      u"<root><new>1</new><id>I1</id><name>新项</name><type> 2 </type><template_id>T9"
+      u"</template_id><group_id>" +
+      g1 + u"</group_id></root>");
   EXPECT_EQ(Items(), (Rows{{"I1", "新项", "T9", "2", "", ""}}));
   EXPECT_EQ(Map(), (Rows{{kG1, "I1", "1"}}));
   // An update of an item already in the group keeps its place.
   Place(kG1, "I0", 4);
-  Config(u"<root><id>I1</id><name>改名</name><type>1</type><remark>r</remark><report_id>R2"
-         u"</report_id><group_id>" + g1 + u"</group_id></root>");
+  Config(
+      u"<root><id>I1</id><name>改名</name><type>1</type><remark>r</remark><report_id>R2"
+      u"</report_id><group_id>" +
+      g1 + u"</group_id></root>");
   EXPECT_EQ(Items(), (Rows{{"I1", "改名", "", "1", "r", "R2"}}));
   EXPECT_EQ(Map(), (Rows{{kG1, "I1", "1"}, {kG1, "I0", "4"}}));
   // Naming another group moves it to that group's end and out of all others.
@@ -166,8 +175,9 @@ TEST_F(FunctionAdminTest, RequestsWithoutTheirKeysOrWithBadValuesChangeNothing) 
     Set(CBFunctionAdmin::DelFunctionGroup, request);
   }
   EXPECT_EQ(Everything(), before);
-  EXPECT_EQ(FailureOf([] { Config(u"<root><id>I1</id><name>x</name><type>1 OR 1=1</type></root>"); }),
-            u"不是有效的数字: '1 OR 1=1' (type)");
+  EXPECT_EQ(
+      FailureOf([] { Config(u"<root><id>I1</id><name>x</name><type>1 OR 1=1</type></root>"); }),
+      u"不是有效的数字: '1 OR 1=1' (type)");
   EXPECT_EQ(FailureOf([] { Config(u"<root><id>I1</root>"); }), u"解析属性信息错误.");
   EXPECT_EQ(FailureOf([] { List(CBFunctionAdmin::GetGroupMenu, u"<root>"); }),
             u"解析属性信息错误.");
@@ -185,8 +195,9 @@ TEST_F(FunctionAdminTest, AFailureAtTheLinkLeavesNothingOfTheCall) {
                          nullptr, nullptr, nullptr),
             SQLITE_OK);
   sqlite3_close(raw);
-  ScopedBstr request(u"<root><new>1</new><id>I1</id><name>n</name><type>1</type>"
-                     u"<group_id>G1</group_id></root>");
+  ScopedBstr request(
+      u"<root><new>1</new><id>I1</id><name>n</name><type>1</type>"
+      u"<group_id>G1</group_id></root>");
   EXPECT_EQ(korvalis::testing::RunAsCall(database.init_string(),
                                          [&](CEMRDataSource* data_source) {
                                            CBFunctionAdmin::SetFunctionConfig(data_source,
@@ -199,10 +210,11 @@ TEST_F(FunctionAdminTest, AFailureAtTheLinkLeavesNothingOfTheCall) {
 TEST_F(FunctionAdminTest, GroupsAreReorderedUpdatedAndCreatedAtTheNextPlaceOfTheirApplication) {
   AddGroup(kG1, "甲", "pirundel", 4);
   AddGroup(kG2, "乙", "other", 9);
-  EXPECT_EQ(Set(CBFunctionAdmin::SetFunctionGroup,
-                u"<root><id>" + FromUtf8(kG1) + u"</id><sort_code>6</sort_code><name>x</name>"
-                u"</root>"),
-            u"");
+  EXPECT_EQ(
+      Set(CBFunctionAdmin::SetFunctionGroup, u"<root><id>" + FromUtf8(kG1) +
+                                                 u"</id><sort_code>6</sort_code><name>x</name>"
+                                                 u"</root>"),
+      u"");
   const std::u16string id =
       Set(CBFunctionAdmin::SetFunctionGroup,
           u"<root><name>O'Brien 组</name><parent_id>" + FromUtf8(kG1) +
@@ -210,11 +222,13 @@ TEST_F(FunctionAdminTest, GroupsAreReorderedUpdatedAndCreatedAtTheNextPlaceOfThe
   ASSERT_EQ(id.size(), 36u);
   EXPECT_EQ(id.find_first_not_of(u"0123456789abcdef-"), std::u16string::npos);
   EXPECT_EQ(db().Query("SELECT NAME, PARENT_ID, APP_ID, APP_NAME, SORT_CODE FROM "
-                       "TELV_FUNCTION_GROUP WHERE ID = " + schema::SqlText(ToUtf8(id))),
+                       "TELV_FUNCTION_GROUP WHERE ID = " +
+                       schema::SqlText(ToUtf8(id))),
             (Rows{{"O'Brien 组", kG1, "3", "pirundel", "7"}}));
   EXPECT_EQ(Set(CBFunctionAdmin::SetFunctionGroup,
-                u"<root><id>" + FromUtf8(kG2) + u"</id><name>丙</name><parent_id>P</parent_id>"
-                u"<app_id>4</app_id><app_name>it's</app_name></root>"),
+                u"<root><id>" + FromUtf8(kG2) +
+                    u"</id><name>丙</name><parent_id>P</parent_id>"
+                    u"<app_id>4</app_id><app_name>it's</app_name></root>"),
             FromUtf8(kG2));
   EXPECT_EQ(db().Query("SELECT NAME, PARENT_ID, APP_ID, APP_NAME, SORT_CODE FROM "
                        "TELV_FUNCTION_GROUP ORDER BY SORT_CODE"),
@@ -223,8 +237,9 @@ TEST_F(FunctionAdminTest, GroupsAreReorderedUpdatedAndCreatedAtTheNextPlaceOfThe
                   {"丙", "P", "4", "it's", "9"}}));
   // Missing keys: no identifier and no change.
   const Rows before = Everything();
-  EXPECT_EQ(Set(CBFunctionAdmin::SetFunctionGroup, u"<root><name>x</name><app_id>1</app_id>"
-                                                    u"<app_name>a</app_name></root>"),
+  EXPECT_EQ(Set(CBFunctionAdmin::SetFunctionGroup,
+                u"<root><name>x</name><app_id>1</app_id>"
+                u"<app_name>a</app_name></root>"),
             u"");
   EXPECT_EQ(Everything(), before);
 }
@@ -260,20 +275,34 @@ TEST_F(FunctionAdminTest, TheGroupMenuListsEveryPlacingByPlaceAcrossGroups) {
   Place(kG2, "F1", 1);  // a group without a row
   Place(kG1, "F1", 3);
   using E = korvalis::testing::Element;
-  const E item{"group_id", kG1, {{"dynamic_name", "病人一览"}, {"fixed_name", ""},
-                                 {"group_name", "甲组"}, {"menu_id", "I1"}, {"notes", ""},
-                                 {"report_id", "R1"}, {"template_id", "T1"}, {"type", "2"}}};
-  E fixed_in_g2{"group_id", kG2, {{"dynamic_name", ""}, {"fixed_name", "病历书写"},
-                                  {"group_name", ""}, {"menu_id", "F1"}, {"notes", "说明"},
-                                  {"report_id", ""}, {"template_id", ""}, {"type", ""}}};
+  const E item{"group_id",
+               kG1,
+               {{"dynamic_name", "病人一览"},
+                {"fixed_name", ""},
+                {"group_name", "甲组"},
+                {"menu_id", "I1"},
+                {"notes", ""},
+                {"report_id", "R1"},
+                {"template_id", "T1"},
+                {"type", "2"}}};
+  E fixed_in_g2{"group_id",
+                kG2,
+                {{"dynamic_name", ""},
+                 {"fixed_name", "病历书写"},
+                 {"group_name", ""},
+                 {"menu_id", "F1"},
+                 {"notes", "说明"},
+                 {"report_id", ""},
+                 {"template_id", ""},
+                 {"type", ""}}};
   E fixed_in_g1 = fixed_in_g2;
   fixed_in_g1.text = kG1;
   fixed_in_g1.attributes["group_name"] = "甲组";
   EXPECT_EQ(korvalis::testing::ReadElements(List(CBFunctionAdmin::GetGroupMenu, u"<root/>")),
             (std::vector<E>{fixed_in_g2, item, fixed_in_g1}));
-  EXPECT_EQ(korvalis::testing::ReadElements(List(
-                CBFunctionAdmin::GetGroupMenu, u"<root><group_id>" + FromUtf8(kG1) +
-                                                   u"</group_id></root>")),
+  EXPECT_EQ(korvalis::testing::ReadElements(
+                List(CBFunctionAdmin::GetGroupMenu,
+                     u"<root><group_id>" + FromUtf8(kG1) + u"</group_id></root>")),
             (std::vector<E>{item, fixed_in_g1}));
 }
 
@@ -285,8 +314,8 @@ TEST_F(FunctionAdminTest, ItemsAreListedOncePerGroupAndOnceWhenInNone) {
   Place(kG2, "I1", 2);
   auto rows = [](const std::u16string& condition) {
     Rows rows;
-    for (const auto& e : korvalis::testing::ReadElements(
-             List(CBFunctionAdmin::GetFunctionConfig, condition))) {
+    for (const auto& e :
+         korvalis::testing::ReadElements(List(CBFunctionAdmin::GetFunctionConfig, condition))) {
       rows.push_back({e.name, e.text, e.attributes.at("id"), e.attributes.at("group_id"),
                       e.attributes.at("group_name"), e.attributes.at("type")});
     }
@@ -296,7 +325,8 @@ TEST_F(FunctionAdminTest, ItemsAreListedOncePerGroupAndOnceWhenInNone) {
                                     {"item", "O'Brien 一览", "I1", kG2, "", "2"},
                                     {"item", "未分组", "I2", "", "", "1"}}));
   EXPECT_EQ(rows(u"<root><name>O'Brien 一览</name><type>2</type><template_id>T1</template_id>"
-                 u"<report_id>R1</report_id><group_id>" + FromUtf8(kG2) + u"</group_id></root>"),
+                 u"<report_id>R1</report_id><group_id>" +
+                 FromUtf8(kG2) + u"</group_id></root>"),
             (Rows{{"item", "O'Brien 一览", "I1", kG2, "", "2"}}));
   EXPECT_EQ(rows(u"<root><id>I2</id></root>"), (Rows{{"item", "未分组", "I2", "", "", "1"}}));
 }

@@ -18,8 +18,8 @@
 #include "report/monitor_call_counter.h"
 #include "report/program_command_line.h"
 
-using korvalis::FromUtf8;
 using korvalis::BstrView;
+using korvalis::FromUtf8;
 using korvalis::SqlQuoted;
 using korvalis::ToUtf8;
 using korvalis::report::MonitorCallCounter;
@@ -44,8 +44,8 @@ void StartProgram(const std::u16string& path) {
   const korvalis::sys::StartedProgram started =
       korvalis::sys::CurrentProcessStarter()->Start(command.argv);
   if (started.error != 0) {
-    Report(u"监控服务启动程序失败: " +
-               FromUtf8(std::generic_category().message(started.error)) + u" 命令行: " + path,
+    Report(u"监控服务启动程序失败: " + FromUtf8(std::generic_category().message(started.error)) +
+               u" 命令行: " + path,
            CEventLogEntry::kError);
     return;
   }
@@ -120,8 +120,8 @@ long CBMonitorService::AddServiceList(CEMRDataSource* pDataSource, BSTR bstrServ
   const ServiceEntryProperties entry = EntryOf(bstrServiceList);
   if (entry.name.empty() || entry.path.empty() || entry.type.empty()) return 0;
   const std::u16string type = korvalis::SqlNumber(korvalis::TrimAsciiBlanks(entry.type), u"type");
-  pDataSource->Execute(u"INSERT INTO TELV_MONITOR_SERVICE VALUES(" + SqlQuoted(entry.name) +
-                       u"," + SqlQuoted(entry.path) + u"," + type + u")");
+  pDataSource->Execute(u"INSERT INTO TELV_MONITOR_SERVICE VALUES(" + SqlQuoted(entry.name) + u"," +
+                       SqlQuoted(entry.path) + u"," + type + u")");
   return 0;
 }
 
@@ -139,7 +139,7 @@ long CBMonitorService::GetServiceList(CEMRDataSource* pDataSource, BSTR bstrCond
 long CBMonitorService::DeleteServiceList(CEMRDataSource* pDataSource, BSTR bstrServiceList) {
   const ServiceEntryProperties entry = EntryOf(bstrServiceList);
   if (entry.name.empty() || entry.path.empty() || entry.type.empty()) return 0;
-  pDataSource->Execute(u"DELETE FROM TELV_MONITOR_SERVICE WHERE NAME = " +
-                       SqlQuoted(entry.name) + u" AND PATH = " + SqlQuoted(entry.path));
+  pDataSource->Execute(u"DELETE FROM TELV_MONITOR_SERVICE WHERE NAME = " + SqlQuoted(entry.name) +
+                       u" AND PATH = " + SqlQuoted(entry.path));
   return 0;
 }

@@ -184,10 +184,10 @@ TEST_F(MonitorServiceTest, TheListIsAddedToReadAndDeletedByNameAndPath) {
   auto list = [](const std::u16string& condition) {
     ScopedBstr text(condition);
     std::vector<std::string> rows;
-    for (const auto& e : korvalis::testing::ReadElements(Answer(
-             [&](CEMRDataSource* ds, BSTR* result) {
-               CBMonitorService::GetServiceList(ds, text.get(), result);
-             }))) {
+    for (const auto& e :
+         korvalis::testing::ReadElements(Answer([&](CEMRDataSource*ds, BSTR*result) {
+           CBMonitorService::GetServiceList(ds, text.get(), result);
+         }))) {
       rows.push_back(e.name + " " + e.text + "|" + e.attributes.at("path") + "|" +
                      e.attributes.at("type"));
     }
@@ -197,11 +197,12 @@ TEST_F(MonitorServiceTest, TheListIsAddedToReadAndDeletedByNameAndPath) {
   add(u"<root><name>O'Brien's app</name><path>/opt/o'b/app</path><type>1</type></root>");
   add(u"<root><name>cron</name><path>-</path><type>2</type></root>");
   add(u"<root><name>x</name><path>/x</path></root>");  // every key is needed
-  EXPECT_EQ(FailureOf([&] { add(u"<root><name>x</name><path>/x</path><type>1);--</type></root>"); }),
-            u"不是有效的数字: '1);--' (type)");
+  EXPECT_EQ(
+      FailureOf([&] { add(u"<root><name>x</name><path>/x</path><type>1);--</type></root>"); }),
+      u"不是有效的数字: '1);--' (type)");
   EXPECT_EQ(FailureOf([&] { add(u"<root><name>x</root>"); }), u"解析属性信息错误.");
-  EXPECT_EQ(list(u""), (std::vector<std::string>{"name cron|-|0", "name O'Brien's app|/opt/o'b/app|1",
-                                                 "name cron|-|2"}));
+  EXPECT_EQ(list(u""), (std::vector<std::string>{
+                           "name cron|-|0", "name O'Brien's app|/opt/o'b/app|1", "name cron|-|2"}));
   EXPECT_EQ(list(u"<root><name>cron</name><type>2</type></root>"),
             (std::vector<std::string>{"name cron|-|2"}));
   EXPECT_EQ(list(u"<root><path>/opt/o'b/app</path></root>"),

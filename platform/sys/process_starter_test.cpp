@@ -135,9 +135,8 @@ TEST(ProcessTable, ListsThisProcessWithItsExecutable) {
 
 TEST(CommandRunner, HandsBackTheOutputAndExitStatus) {
   SpawnCommandRunner runner;
-  const CommandResult result =
-      runner.Run({"/bin/sh", "-c", "echo out; echo err >&2; read line; echo \"[$line]\"; exit 3"},
-                 10s);
+  const CommandResult result = runner.Run(
+      {"/bin/sh", "-c", "echo out; echo err >&2; read line; echo \"[$line]\"; exit 3"}, 10s);
   EXPECT_TRUE(result.exited);
   EXPECT_EQ(result.exit_status, 3);
   EXPECT_EQ(result.output, "out\n[]\n");

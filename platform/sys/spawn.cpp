@@ -79,8 +79,8 @@ int SpawnProcess(const std::vector<std::string>& argv, const SpawnOptions& optio
   SpawnSetup setup;
   if (const int error = setup.Prepare(options); error != 0) return error;
   pid_t child = 0;
-  const int error = ::posix_spawn(&child, words[0], setup.actions(), setup.attributes(),
-                                  words.data(), environ);
+  const int error =
+      ::posix_spawn(&child, words[0], setup.actions(), setup.attributes(), words.data(), environ);
   if (error == 0 && pid != nullptr) *pid = child;
   return error;
 }

@@ -54,8 +54,9 @@ TEST_F(SystemdServiceControlTest, ReadsTheStateFromWhatSystemctlShows) {
 
 TEST_F(SystemdServiceControlTest, StartsWithoutWaitingForTheService) {
   control_.Start("getty@tty1.service");
-  EXPECT_EQ(runner_->Runs(), (std::vector<Argv>{{"/bin/systemctl", "start", "--no-block", "--",
-                                                 "getty@tty1.service"}}));
+  EXPECT_EQ(
+      runner_->Runs(),
+      (std::vector<Argv>{{"/bin/systemctl", "start", "--no-block", "--", "getty@tty1.service"}}));
 }
 
 TEST_F(SystemdServiceControlTest, NamesThatAreNoUnitNamesAreNoServices) {
@@ -67,8 +68,9 @@ TEST_F(SystemdServiceControlTest, NamesThatAreNoUnitNamesAreNoServices) {
     control_.Start(name);
   }
   EXPECT_TRUE(runner_->Runs().empty());
-  for (const std::string& name : {std::string(255, 'a'), std::string("-.mount"),
-                                  std::string("sys-devices-a\\x2db.device"), std::string("a:b_c")}) {
+  for (const std::string& name :
+       {std::string(255, 'a'), std::string("-.mount"), std::string("sys-devices-a\\x2db.device"),
+        std::string("a:b_c")}) {
     EXPECT_TRUE(SystemdServiceControl::IsValidUnitName(name)) << name;
   }
 }
