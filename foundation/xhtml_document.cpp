@@ -39,19 +39,19 @@ HRESULT XHTMLDocument::Load(const std::u16string& html) {
   if (!text.empty() && text.front() == u'\uFEFF') text.remove_prefix(1);
   if (!text.empty() && text.back() == u'\0') text.remove_suffix(1);
   if (text.empty()) text = kEmptyEmrHtml;
-  // UTF-16LE with its byte-order mark, so the document reads the text unchanged.
-  std::string bytes = "\xFF\xFE";
-  korvalis::AppendUtf16Le(text, bytes);
-  // A text too long for a stream is not loaded at all: no record.
-  if (bytes.size() > UINT32_MAX) return E_OUTOFMEMORY;
-  hr = LoadStream(bytes);
-  if (FAILED(hr)) {
+  // The text is parsed as it is: a record page is large, and a trip through a byte stream
+  // would copy and decode it twice more for the same characters.
+  try {
+    document_->Load(text);
+  } catch (const std::bad_alloc&) {
     CEventLogEntry(u"IPersistStreamInit加载内容时，发生错误：" +
-                       korvalis::FromUtf8(std::to_string(hr)) + u"。尝试重新注册ole32.dll",
+                       korvalis::FromUtf8(std::to_string(E_OUTOFMEMORY)) +
+                       u"。尝试重新注册ole32.dll",
                    CEventLogEntry::kError)
         .Report();
+    return E_OUTOFMEMORY;
   }
-  return hr;
+  return S_OK;
 }
 
 HRESULT XHTMLDocument::Load(const std::string& html) {

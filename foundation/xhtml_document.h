@@ -1,7 +1,7 @@
 // XHTMLDocument: one HTML document of EMR content loaded from text held in memory, with the
 // operations the record store, the QC marker and the report generators need around it: read
 // it back as HTML, drop repeated STYLE elements and give a style sheet its CSS by id.
-// CMyStream: the read-only memory stream through which the text reaches the document.
+// CMyStream: the read-only memory stream through which UTF-8 text reaches the document.
 //
 // Loading is synchronous: the document is complete when Load returns. The record's Unicode
 // text is loaded as it is (UTF-16 with its byte-order mark), so no character is lost to a
