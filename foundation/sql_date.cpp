@@ -16,14 +16,28 @@ std::u16string SqlDateValue(const CDBType &dialect, std::u16string_view value) {
   return dialect.ToDate(SqlEscaped(value), false);
 }
 
-void AppendDateSpan(const CDBType &dialect, std::u16string_view span, std::u16string_view opening,
-                    std::u16string_view middle, std::u16string &sql) {
-  // Empty pieces are skipped, as the span's parts are read everywhere.
+std::optional<std::pair<std::u16string, std::u16string>> TimeSpanEnds(std::u16string_view span) {
   std::vector<std::u16string> pieces;
   SplitByChars(span, std::u16string_view(&kTimeSpanSeparator, 1), pieces);
-  if (pieces.size() != 2) return;
-  sql.append(opening).append(SqlDateValue(dialect, pieces[0]));
-  sql.append(middle).append(SqlDateValue(dialect, pieces[1])).append(u" AND ");
+  if (pieces.size() != 2) return std::nullopt;
+  return std::pair(std::move(pieces[0]), std::move(pieces[1]));
+}
+
+void AppendDateSpan(const CDBType &dialect, std::u16string_view span, std::u16string_view opening,
+                    std::u16string_view middle, std::u16string &sql) {
+  const auto ends = TimeSpanEnds(span);
+  if (!ends) return;
+  sql.append(opening).append(SqlDateValue(dialect, ends->first));
+  sql.append(middle).append(SqlDateValue(dialect, ends->second)).append(u" AND ");
+}
+
+void AppendDateBetween(const CDBType &dialect, std::u16string_view span, std::u16string_view column,
+                       std::u16string &sql) {
+  const auto ends = TimeSpanEnds(span);
+  if (!ends) return;
+  sql.append(u" AND ").append(column).append(u" BETWEEN ");
+  sql.append(SqlDateValue(dialect, ends->first)).append(u" AND ");
+  sql.append(SqlDateValue(dialect, ends->second));
 }
 
 }  // namespace korvalis

@@ -1,13 +1,20 @@
 // Date values and time spans placed in SQL text built by concatenation: a date
 // argument becomes the dialect's date literal with its quotes doubled, and a
-// time span (start and end joined by
-// "|") becomes a half-open range condition on one column.
+// time span (start and end joined by "|") becomes a half-open or a closed range
+// condition on one column.
+//
+// A span applies only when it splits at "|" (SplitByChars: separators at its
+// start skipped, an empty piece between two separators counted, none after a
+// separator at its end) into exactly two pieces; "2026-11-01|", "|2027-01-01"
+// and "a|b|c" add nothing and are no error.
 //
 // Thread-safety: stateless functions; the dialect is only read.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 class CDBType;
 
@@ -26,11 +33,18 @@ bool IsSqlDate(std::u16string_view value);
 // quotes doubled.
 std::u16string SqlDateValue(const CDBType &dialect, std::u16string_view value);
 
-// Appends `opening` DATE(start) `middle` DATE(end) " AND " when `span` holds
-// exactly a start and an end (empty pieces between separators are skipped);
-// appends nothing otherwise. `opening` is the text up to the first date
-// ("IN_TIME >= "), `middle` the text between them (" AND IN_TIME < ").
+// The start and the end of `span`, or nullopt when it does not apply.
+std::optional<std::pair<std::u16string, std::u16string>> TimeSpanEnds(std::u16string_view span);
+
+// Appends `opening` DATE(start) `middle` DATE(end) " AND " when `span`
+// applies; appends nothing otherwise. `opening` is the text up to the first
+// date ("IN_TIME >= "), `middle` the text between them (" AND IN_TIME < ").
 void AppendDateSpan(const CDBType &dialect, std::u16string_view span, std::u16string_view opening,
                     std::u16string_view middle, std::u16string &sql);
+
+// Appends " AND " `column` " BETWEEN " DATE(start) " AND " DATE(end), both ends
+// included, when `span` applies; appends nothing otherwise.
+void AppendDateBetween(const CDBType &dialect, std::u16string_view span, std::u16string_view column,
+                       std::u16string &sql);
 
 }  // namespace korvalis

@@ -1,0 +1,230 @@
+// The hand-over of a visit's paper record to the archive: CBPatientPaperMag::CommitPaperCase,
+// CancelCommitPaper, RollbackPaperCase and CheckinPaperCase.
+//
+// The paper record's state is TELV_VISIT_RECORD.PAPER_EMR_STATUS of the visit (PATIENT_ID,
+// EVENT_NO). Every commit adds one row to the hand-over log TELV_PAPER_CHECKIN_RECORD, numbered
+// per visit by SERIAL (1, then the largest + 1); the row with the largest SERIAL is the visit's
+// current row. OLD_PAPER_STATUS of a row is the state a cancel of that row restores.
+//
+//            CommitPaperCase: new current row, OLD_PAPER_STATUS = the caller's paper_status
+//   any ───────────────────────────────────────────────────────────────▶ 1 committed
+//
+//   1 committed ──RollbackPaperCase(serial k): row k gets the return columns, OLD 1──▶ 2 returned
+//   1 committed ──CheckinPaperCase: the current row gets the sign-in columns, OLD 1──▶ 3 signed in
+//
+//            CancelCommitPaper: the current row deleted
+//   any ───────────────────────────────────────────────────────────────▶ OLD_PAPER_STATUS of
+//                                                                          that row (0 without)
+//   2, 3, 0 or other ──RollbackPaperCase, CheckinPaperCase──▶ refused, nothing changes
+//
+// A returned record is committed again by a new commit. Commit and cancel check nothing of
+// the state; return and sign-in refuse, before any write, a visit that is not in state 1.
+//
+// Every call is one transaction (the method frame's call scope): a failure at any visit of a
+// commit or cancel leaves nothing of the call. Values are quoted with their quotes doubled;
+// numbers taken from texts are read with StringToLong and written as decimal integers.
+#include <string>
+#include <vector>
+
+#include "archive/patient_paper_mag.h"
+#include "foundation/client_info.h"
+#include "foundation/emr_data_source.h"
+#include "foundation/emr_exception.h"
+#include "foundation/sql_text.h"
+#include "foundation/string_util.h"
+#include "foundation/xml_document.h"
+#include "foundation/xml_list.h"
+
+namespace {
+
+using korvalis::BstrView;
+using korvalis::SqlQuoted;
+
+// PAPER_EMR_STATUS of a committed, a returned and a signed-in paper record.
+constexpr char16_t kCommitted[] = u"1";
+constexpr char16_t kReturned[] = u"2";
+constexpr char16_t kSignedIn[] = u"3";
+
+constexpr char16_t kReturnIncomplete[] = u"纸质病历回退错误！";
+constexpr char16_t kReturnRefused[] = u"纸质病历退回记录出错！";
+constexpr char16_t kSignInIncomplete[] = u"纸质病历签收记录错误！";
+constexpr char16_t kSignInRefused[] = u"纸质病历未提交或者数据库错误，无法签收！";
+
+// A number read from a text (its leading decimal number, 0 without one) as SQL text.
+std::u16string Number(const std::u16string& text) { return LongToString(StringToLong(text)); }
+
+// " WHERE PATIENT_ID = '...' AND EVENT_NO ='...'": the visit's row of TELV_VISIT_RECORD, or the
+// visit's rows of the log.
+std::u16string VisitCondition(const std::u16string& patient_id, const std::u16string& event_no) {
+  return u" WHERE PATIENT_ID = " + SqlQuoted(patient_id) + u" AND EVENT_NO =" + SqlQuoted(event_no);
+}
+
+// The visit's largest SERIAL in the log; empty when the visit has no row.
+std::u16string LargestSerial(CEMRDataSource& data_source, const std::u16string& patient_id,
+                             const std::u16string& event_no) {
+  std::u16string serial;
+  data_source.QueryScalar(
+      u"SELECT MAX(T.SERIAL) FROM TELV_PAPER_CHECKIN_RECORD T WHERE T.PATIENT_ID =" +
+          SqlQuoted(patient_id) + u" AND T.EVENT_NO = " + SqlQuoted(event_no),
+      serial);
+  return serial;
+}
+
+// Sets the visit's PAPER_EMR_STATUS to `state` (which may carry further assignments after it).
+void SetPaperState(CEMRDataSource& data_source, const std::u16string& patient_id,
+                   const std::u16string& event_no, const std::u16string& state) {
+  data_source.Execute(u"UPDATE TELV_VISIT_RECORD SET PAPER_EMR_STATUS =" + state +
+                      VisitCondition(patient_id, event_no));
+}
+
+// The visit and row that a return or a sign-in names: the children of its document element.
+struct HandoverRequest {
+  std::u16string patient_id;
+  std::u16string event_no;
+  std::u16string serial;
+  std::u16string memo;
+};
+
+// Reads a return or sign-in document; `memo_name` is the child that holds the memo. Throws
+// "无效XML!" for a text without a document element and `incomplete` when the visit or the
+// serial is missing.
+HandoverRequest ReadHandoverRequest(BSTR info, const char16_t* memo_name,
+                                    const char16_t* incomplete) {
+  CXmlDocument document;
+  document.Load(std::u16string(BstrView(info)), false);
+  CXmlNode root = document.GetRootNode();
+  HandoverRequest request{root.GetChild(u"patient_id").GetText(),
+                          root.GetChild(u"event_no").GetText(), root.GetChild(u"serial").GetText(),
+                          root.GetChild(memo_name).GetText()};
+  if (request.patient_id.empty() || request.event_no.empty() || request.serial.empty()) {
+    throw CEMRException(std::u16string(incomplete));
+  }
+  return request;
+}
+
+// The update of a log row by a return or a sign-in (`prefix` "ROLLBACK" or "CHECKIN"): its
+// operator, memo and date columns, and OLD_PAPER_STATUS 1; the caller appends the row's
+// condition.
+std::u16string CompleteRowStatement(const char16_t* prefix, const CClientInfo& client,
+                                    const std::u16string& memo) {
+  const std::u16string column(prefix);
+  return u"UPDATE TELV_PAPER_CHECKIN_RECORD SET " + column + u"_OPER_NAME = " +
+         SqlQuoted(client.GetUserName()) + u", " + column + u"_OPER_ID = " +
+         SqlQuoted(client.GetUserId()) + u", " + column + u"_MEMO = " + SqlQuoted(memo) +
+         u", OLD_PAPER_STATUS = " + kCommitted + u", " + column + u"_DATE = SYSDATE";
+}
+
+}  // namespace
+
+long CBPatientPaperMag::CommitPaperCase(CEMRDataSource* pDataSource, BSTR bstrPMRInfo,
+                                        BSTR bstrClientInfo) {
+  const std::vector<korvalis::ListElement> visits = korvalis::ReadListElements(
+      bstrPMRInfo, u"patient",
+      {u"id", u"event_no", u"commit_serial", u"commit_memo", u"paper_status", u"update_emrstatus"});
+  if (visits.empty()) return 0;
+  const CClientInfo client{std::u16string(BstrView(bstrClientInfo))};
+  const std::u16string user_name = client.GetUserName();
+  const std::u16string user_id = client.GetUserId();
+  for (const korvalis::ListElement& visit : visits) {
+    const std::u16string& id = visit.attributes[0];
+    const std::u16string& event_no = visit.attributes[1];
+    const std::u16string& commit_serial = visit.attributes[2];
+    const std::u16string& memo = visit.attributes[3];
+    const std::u16string& paper_status = visit.attributes[4];
+    const std::u16string& update_emr_status = visit.attributes[5];
+
+    // The first row of a visit keeps the caller's commit serial; every later one is numbered
+    // by its SERIAL.
+    const std::u16string largest = LargestSerial(*pDataSource, id, event_no);
+    std::u16string serials;
+    if (largest.empty()) {
+      serials = u"1, " + Number(commit_serial);
+    } else {
+      const std::u16string next = LongToString(StringToLong(largest) + 1);
+      serials = next + u", " + next;
+    }
+    pDataSource->Execute(
+        u"INSERT INTO TELV_PAPER_CHECKIN_RECORD (PATIENT_ID, EVENT_NO, SERIAL, COMMIT_SERIAL, "
+        u"COMMIT_DATE, OLD_PAPER_STATUS, COMMIT_OPER_NAME, COMMIT_OPER_ID, COMMIT_MEMO) VALUES(" +
+        SqlQuoted(id) + u", " + SqlQuoted(event_no) + u", " + serials + u", SYSDATE, " +
+        Number(paper_status) + u", " + SqlQuoted(user_name) + u", " + SqlQuoted(user_id) + u", " +
+        SqlQuoted(memo) + u")");
+
+    // Exactly "1" commits the electronic record with the paper one.
+    if (update_emr_status == u"1") {
+      const std::u16string emr_committed =
+          u",EMR_STATUS =1, COMMIT_TIME = SYSDATE, COMMITER =" + SqlQuoted(user_name);
+      SetPaperState(*pDataSource, id, event_no, kCommitted + emr_committed);
+    } else {
+      SetPaperState(*pDataSource, id, event_no, kCommitted);
+    }
+  }
+  return 0;
+}
+
+long CBPatientPaperMag::CancelCommitPaper(CEMRDataSource* pDataSource, BSTR bstrPMRInfo) {
+  const std::vector<korvalis::ListElement> visits =
+      korvalis::ReadListElements(bstrPMRInfo, u"patient", {u"id", u"event_no"});
+  for (const korvalis::ListElement& visit : visits) {
+    const std::u16string& id = visit.attributes[0];
+    const std::u16string& event_no = visit.attributes[1];
+    // A visit without rows reads serial 0: nothing is deleted and the state becomes 0.
+    const std::u16string current_row = VisitCondition(id, event_no) + u" AND SERIAL = " +
+                                       Number(LargestSerial(*pDataSource, id, event_no));
+    std::u16string old_state;
+    pDataSource->QueryScalar(
+        u"SELECT OLD_PAPER_STATUS FROM TELV_PAPER_CHECKIN_RECORD" + current_row, old_state);
+    pDataSource->Execute(u"DELETE FROM TELV_PAPER_CHECKIN_RECORD" + current_row);
+    SetPaperState(*pDataSource, id, event_no, Number(old_state));
+  }
+  return 0;
+}
+
+long CBPatientPaperMag::RollbackPaperCase(CEMRDataSource* pDataSource, BSTR bstrPMRInfo,
+                                          BSTR bstrClientInfo) {
+  const HandoverRequest request =
+      ReadHandoverRequest(bstrPMRInfo, u"rollback_memo", kReturnIncomplete);
+  const CClientInfo client{std::u16string(BstrView(bstrClientInfo))};
+  const std::u16string serial = Number(request.serial);
+
+  // The named row must exist and the visit must be committed.
+  std::u16string count;
+  pDataSource->QueryScalar(
+      u"SELECT COUNT(*) FROM TELV_PAPER_CHECKIN_RECORD A, TELV_VISIT_RECORD B WHERE "
+      u"A.PATIENT_ID =" +
+          SqlQuoted(request.patient_id) + u" AND A.EVENT_NO = " + SqlQuoted(request.event_no) +
+          u" AND A.SERIAL = " + serial + u" AND B.PAPER_EMR_STATUS = " + kCommitted +
+          u" AND A.PATIENT_ID = B.PATIENT_ID AND A.EVENT_NO = B.EVENT_NO",
+      count);
+  if (StringToLong(count) != 1) throw CEMRException(std::u16string(kReturnRefused));
+
+  pDataSource->Execute(CompleteRowStatement(u"ROLLBACK", client, request.memo) +
+                       VisitCondition(request.patient_id, request.event_no) + u" AND SERIAL = " +
+                       serial);
+  SetPaperState(*pDataSource, request.patient_id, request.event_no, kReturned);
+  return 0;
+}
+
+long CBPatientPaperMag::CheckinPaperCase(CEMRDataSource* pDataSource, BSTR bstrPMRInfo,
+                                         BSTR bstrClientInfo) {
+  // `serial` must be given, but the sign-in always completes the visit's current row.
+  const HandoverRequest request =
+      ReadHandoverRequest(bstrPMRInfo, u"checkin_memo", kSignInIncomplete);
+  const CClientInfo client{std::u16string(BstrView(bstrClientInfo))};
+
+  std::u16string current;
+  pDataSource->QueryScalar(
+      u"SELECT MAX(A.SERIAL) FROM TELV_PAPER_CHECKIN_RECORD A, TELV_VISIT_RECORD B WHERE "
+      u"A.PATIENT_ID =" +
+          SqlQuoted(request.patient_id) + u" AND A.EVENT_NO = " + SqlQuoted(request.event_no) +
+          u" AND B.PAPER_EMR_STATUS = " + kCommitted +
+          u" AND A.PATIENT_ID = B.PATIENT_ID AND A.EVENT_NO = B.EVENT_NO",
+      current);
+  if (current.empty()) throw CEMRException(std::u16string(kSignInRefused));
+
+  pDataSource->Execute(CompleteRowStatement(u"CHECKIN", client, request.memo) +
+                       VisitCondition(request.patient_id, request.event_no) + u" AND SERIAL = " +
+                       Number(current));
+  SetPaperState(*pDataSource, request.patient_id, request.event_no, kSignedIn);
+  return 0;
+}
