@@ -37,12 +37,25 @@ TEST(SqlDateTest, ASpanOfAStartAndAnEndBecomesAHalfOpenRange) {
             u"to_date('2027-01-01', 'YYYY-MM-DD HH24:MI:SS') AND ");
 }
 
+TEST(SqlDateTest, ASpanBecomesAClosedRangeWithItsQuotesDoubled) {
+  const CDBOracle oracle;
+  std::u16string sql = u"X";
+  // Separators at the start are skipped.
+  AppendDateBetween(oracle, u"||2008-01-01 00:00:00|2008-01-31'", u"B.COMMIT_DATE", sql);
+  EXPECT_EQ(sql,
+            u"X AND B.COMMIT_DATE BETWEEN to_date('2008-01-01 00:00:00', 'YYYY-MM-DD HH24:MI:SS') "
+            u"AND to_date('2008-01-31''', 'YYYY-MM-DD HH24:MI:SS')");
+}
+
 TEST(SqlDateTest, ASpanWithoutExactlyTwoPiecesAddsNothing) {
   const CDBOracle oracle;
-  for (const char16_t* span :
-       {u"", u"2026-11-01", u"2026-11-01|", u"|2027-01-01", u"|", u"a|b|c"}) {
+  // An empty piece between two separators counts as a piece.
+  for (const char16_t* span : {u"", u"2026-11-01", u"2026-11-01|", u"|2027-01-01", u"|", u"a|b|c",
+                               u"2026-11-01||2027-01-01"}) {
+    EXPECT_FALSE(TimeSpanEnds(span)) << ToUtf8(span);
     std::u16string sql = u"kept";
     AppendDateSpan(oracle, span, u"IN_TIME >= ", u" AND IN_TIME < ", sql);
+    AppendDateBetween(oracle, span, u"IN_TIME", sql);
     EXPECT_EQ(sql, u"kept");
   }
 }
