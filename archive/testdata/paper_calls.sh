@@ -3,25 +3,18 @@
 #   paper_calls.sh KORVALIS_COMMAND PRODUCT_LIBRARY SUITE_LIBRARY
 # Every call must answer as the sample shows it; each answer is printed after its method's name.
 # Ends with PAPER_CALLS_OK.
-set -e
-korvalis=$1
-rm -rf paper_calls && mkdir paper_calls && cd paper_calls
-export KORVALIS_REGISTRY="$PWD/registry"
-"$korvalis" initdb --sample emr.db >/dev/null
-"$korvalis" regsvr "$2" >/dev/null
-"$korvalis" regsvr "$3" >/dev/null
+calls_directory=paper_calls
+calls_class=PatientPaperMag
+. "$(dirname "$0")/../../tools/testing/sample_calls.sh"
 
 clerk="<root><user id='9003'>马丽华</user></root>"
-# call METHOD ARGUMENTS...: the answer (or the failure) in $answer, printed.
-call() {
-  answer=$("$korvalis" call PatientPaperMag "$@" 2>&1) || true
+# refused METHOD ARGUMENTS...: the call must fail; its message in $answer, printed.
+refused() {
+  if answer=$("$korvalis" call "$calls_class" "$@" 2>&1); then
+    echo "answered: $1"
+    exit 1
+  fi
   printf '%s:\n%s\n' "$1" "$answer"
-}
-# expect PATTERN...: the answer holds every pattern (fixed texts).
-expect() {
-  for pattern in "$@"; do
-    printf '%s' "$answer" | grep -qF -- "$pattern" || { echo "missing: $pattern"; exit 1; }
-  done
 }
 # visit PATIENT_ID: the search's condition for one patient.
 visit() { printf '<root><patient_id>%s</patient_id></root>' "$1"; }
@@ -41,8 +34,8 @@ expect 'checkin_memo="完整"' 'commit_memo="已补" commit_oper_id="9003"' 'com
 call CancelCommitPaper "<root><patient id='P0007' event_no='2026110501'/></root>" -- SearchPatientPMRList "$(visit P0007)"
 expect 'paper_status="1"' 'rollback_memo="缺手术记录"' 'serial="1"'
 # Refusals: a return outside state 1, a state list that is not one of numbers.
-call RollbackPaperCase "<root><patient_id>P0006</patient_id><event_no>2026111001</event_no><serial>1</serial></root>" "$clerk"
+refused RollbackPaperCase "<root><patient_id>P0006</patient_id><event_no>2026111001</event_no><serial>1</serial></root>" "$clerk"
 expect '纸质病历退回记录出错！'
-call SearchPatientPMRList "<root><paper_status>1) OR (1=1</paper_status></root>"
+refused SearchPatientPMRList "<root><paper_status>1) OR (1=1</paper_status></root>"
 expect "不是有效的数字: '1) OR (1=1' (paper_status)"
 echo PAPER_CALLS_OK
