@@ -1,5 +1,5 @@
-// A test fixture for the statements of the Oracle front end: an in-memory database built
-// from a script, and the rows of a statement as text.
+// A test fixture for the statements of the Oracle front end: a database built from a script
+// (in memory, or an empty one of the engine asked for), and the rows of a statement as text.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,13 +12,14 @@
 #include "platform/db/connection_pool.h"
 #include "platform/db/db_test_util.h"
 #include "platform/db/script_runner.h"
+#include "platform/db/testing/engine_database.h"
 
 namespace korvalis::db::testing {
 
 class OracleFixture : public ::testing::Test {
  protected:
-  void Open(std::string_view script) {
-    c_ = OpenConnection("Provider=SQLite;Data Source=:memory:");
+  void Open(std::string_view script, Engine engine = Engine::kSqlite) {
+    c_ = OpenEmptyDatabase(engine);
     RunScript(*c_, script);
   }
   // Each row's columns joined by "|", rows joined by ",".

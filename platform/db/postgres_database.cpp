@@ -200,6 +200,18 @@ std::shared_ptr<const Catalog> PostgresDatabase::LoadCatalog(pg_conn* connection
     col.name = std::string(attributes.Text(i, 1));
     infos[it->second].columns.push_back(std::move(col));
   }
+  // Text indexes, under the names the translator looks them up by (their table's name).
+  Result text_indexes;
+  Query(connection,
+        "SELECT c.relname FROM pg_class c WHERE c.relnamespace = "
+        "current_schema()::regnamespace AND c.relkind = 'i' AND (c.relname LIKE "
+        "'KORVALIS\\_TEXT$%' OR c.relname LIKE 'KORVALIS\\_XMLTEXT$%')",
+        &text_indexes);
+  for (int i = 0; i < PQntuples(text_indexes.result); ++i) {
+    TableInfo info;
+    info.name = std::string(text_indexes.Text(i, 0));
+    infos.push_back(std::move(info));
+  }
   return Catalog::Make(std::move(infos));
 }
 

@@ -33,6 +33,8 @@ constexpr Mapping kMappings[] = {
     {"22003", kDataOverflow, "ORA-01438: value larger than specified precision allowed"},
     {"22001", kDataOverflow, "ORA-12899: value too large for column"},
     {"21000", kProviderFailed, "ORA-01427: single-row subquery returns more than one row"},
+    {"2200M", kConversionFailed, "ORA-31011: XML parsing failed"},
+    {"2200N", kConversionFailed, "ORA-31011: XML parsing failed"},
     {"22", kConversionFailed, "ORA-01722: invalid value"},
     {"42P01", kNoSuchTable, "ORA-00942: table or view does not exist"},
     {"42703", kErrorsInCommand, "ORA-00904: invalid identifier"},
@@ -72,6 +74,10 @@ DbError PostgresError(std::string_view sqlstate, std::string_view message) {
     message.remove_suffix(1);
   }
   const Mapping* m = Find(sqlstate);
+  // The server reports an XPath it cannot read as an internal or a syntax error.
+  static constexpr Mapping kInvalidXPath = {"", kErrorsInCommand,
+                                            "ORA-31013: Invalid XPATH expression"};
+  if (message.starts_with("invalid XPath expression")) m = &kInvalidXPath;
   std::string text;
   if (m == nullptr || m->oracle.empty() || message.starts_with("ORA-")) {
     text.assign(message);

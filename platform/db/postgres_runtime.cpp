@@ -1,9 +1,15 @@
 #include "platform/db/postgres_runtime.h"
 
-namespace korvalis::db {
+#include <string>
 
-const char* PostgresRuntimeSql() {
-  return R"SQL(
+#include "platform/db/postgres_text_search.h"
+
+namespace korvalis::db {
+namespace {
+
+constexpr const char* kRuntimeSql = R"SQL(
+-- Text indexes are trigram indexes (a trusted extension: the database's owner may add it).
+CREATE EXTENSION IF NOT EXISTS pg_trgm;
 CREATE TABLE IF NOT EXISTS korvalis_tables (
   table_name text NOT NULL PRIMARY KEY,
   table_type text NOT NULL,
@@ -428,11 +434,18 @@ CREATE OR REPLACE FUNCTION ora_round_any(v timestamp, fmt text DEFAULT 'DD') RET
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_round_date(v, fmt) $f$;
 CREATE OR REPLACE FUNCTION ora_round_any(v text, places numeric DEFAULT 0) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_round(ora_num(v), places) $f$;
-
--- The version of these objects: the provider installs them again when it differs.
-CREATE OR REPLACE FUNCTION korvalis_runtime_version() RETURNS integer
-LANGUAGE sql IMMUTABLE AS $f$ SELECT 1 $f$;
 )SQL";
+
+}  // namespace
+
+const char* PostgresRuntimeSql() {
+  static const std::string sql =
+      kRuntimeSql + PostgresTextSearchSql() +
+      "-- The version of these objects: the provider installs them again when it differs.\n"
+      "CREATE OR REPLACE FUNCTION korvalis_runtime_version() RETURNS integer\n"
+      "LANGUAGE sql IMMUTABLE AS $f$ SELECT " +
+      std::to_string(kPostgresRuntimeVersion) + " $f$;\n";
+  return sql.c_str();
 }
 
 }  // namespace korvalis::db

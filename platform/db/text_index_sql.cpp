@@ -6,6 +6,10 @@
 //   t.rowid IN (SELECT rowid FROM fts WHERE fts MATCH '<index query>')
 // and, where the index only narrows the search (text_query.h), checks each row found with
 // ora_contains. A column without a text index fails as in Oracle.
+//
+// On a PostgreSQL server the index is a trigram index over the column's unit string, and
+// CONTAINS is the query's condition over that string (postgres_text_search.h); the query
+// must be written in the statement there.
 #include <string>
 
 #include "platform/db/sql_error.h"
@@ -60,7 +64,6 @@ bool Translator::EmitContainsCondition(const Expr& e, const Scope* scope, std::s
 SqlType Translator::EmitTextFunction(const Expr& e, const Scope* scope, std::string* out) {
   const std::string& f = e.text;
   const size_t n = e.args.size();
-  if (pg_) Refuse(f + " on a PostgreSQL server");
   if (f == "EXTRACTVALUE" || f == "EXTRACT") {
     if (n == 3) Refuse(f + " with namespaces");
     if (n != 2) throw SqlError("ORA-00909: invalid number of arguments for " + f);
@@ -85,8 +88,23 @@ SqlType Translator::EmitTextFunction(const Expr& e, const Scope* scope, std::str
     text::TextQuery::Parse("");  // throws Oracle Text's syntax error
   } else if (query.kind == ExprKind::kString) {
     parsed = text::TextQuery::Parse(query.text);
+  } else if (pg_) {
+    Refuse("CONTAINS with a query that is not a literal on a PostgreSQL server");
   }
   const TextIndexOf target = FindTextIndex(column, parsed.get(), scope);
+  if (pg_) {
+    std::string text;
+    Emit(column, scope, &text);
+    const std::string units = "ora_text_units(" + text + (target.xml ? ", 1)" : ", 0)");
+    out->append("(CASE WHEN ");
+    out->append(parsed->ServerCondition(units, [&text](const std::string& path) {
+      std::string sections = "ora_text_sections(" + text + ", ";
+      AppendStringLiteral(path, &sections);
+      return sections + ") AS section(units)";
+    }));
+    out->append(" THEN 100 ELSE 0 END)");
+    return SqlType::kNumber;
+  }
 
   std::string check = "ora_contains(";
   Emit(column, scope, &check);
@@ -153,7 +171,6 @@ Translation Translator::CreateTextIndex(Statement& stmt) {
   const TableInfo* table = RequireTable(stmt.table);
   // The server database keeps no text index: CONTAINS is refused there, and the statement
   // that creates one (part of the schema) does nothing.
-  if (pg_) return tr;
   if (table->is_view) Refuse("a text index on a view");
   if (stmt.columns.size() != 1) {
     throw SqlError("ORA-29851: cannot build a domain index on more than one column");
@@ -176,6 +193,13 @@ Translation Translator::CreateTextIndex(Statement& stmt) {
   AppendQuotedName(fts, &f);
   AppendQuotedName(table->name, &t);
   AppendQuotedName(column->name, &c);
+  if (pg_) {
+    if (column->type == SqlType::kBlob)
+      Refuse("a text index on a BLOB column on a PostgreSQL server");
+    tr.statements.push_back("CREATE INDEX " + f + " ON " + t + " USING gin (ora_text_units(" + c +
+                            (xml ? ", 1)" : ", 0)") + " gin_trgm_ops)");
+    return tr;
+  }
   tr.statements.push_back("CREATE VIRTUAL TABLE " + f + " USING fts5(\"TEXT\", content='', " +
                           "tokenize='" + (xml ? "korvalis_xml" : "korvalis") + "')");
   const std::string insert_new = "INSERT INTO " + f + " (rowid, \"TEXT\") SELECT new.rowid, new." +
@@ -200,6 +224,7 @@ Translation Translator::CreateTextIndex(Statement& stmt) {
 }
 
 void Translator::DropTextIndexes(const TableInfo& table, Translation* tr) {
+  if (pg_) return;  // the server drops a table's indexes with it
   for (const ColumnInfo& c : table.columns) {
     for (bool xml : {false, true}) {
       const std::string fts = TextIndexTable(table.name, c.name, xml);

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "platform/db/sql_error.h"
+#include "platform/db/sql_translator_internal.h"
 #include "platform/db/xml_path.h"
 #include "platform/text/ascii.h"
 #include "platform/text/utf8.h"
@@ -435,6 +436,82 @@ std::string IndexQueryOf(const TextQuery::Node& n, bool* exact) {
   return std::string();
 }
 
+// ---------------------------------------------------------------- the server's condition
+
+void AppendRegexEscaped(std::string_view text, std::string* out) {
+  for (char c : text) {
+    if (std::string_view("\\^$.|?*+()[]{}").find(c) != std::string_view::npos) out->push_back('\\');
+    out->push_back(c);
+  }
+}
+
+// A regular expression that finds the phrase in a unit string: each unit after the space
+// before it, the phrase followed by a space, so that a Latin unit matches whole units only.
+std::string PhrasePattern(const std::vector<Unit>& phrase) {
+  constexpr std::string_view kRestOfUnit = "[^ ]*";
+  std::string re;
+  const size_t m = phrase.size();
+  for (size_t k = 0; k < m; ++k) {
+    const Unit& u = phrase[k];
+    re.push_back(' ');
+    if (u.cjk) {
+      // Alone: anywhere in a run; first: at its end; last: at its start; between: all of it.
+      re.push_back(kCjkMark);
+      if (k == 0 && m > 1) re.append(kRestOfUnit);
+      if (m == 1) re.append(kRestOfUnit);
+      AppendRegexEscaped(u.text, &re);
+      if (k == m - 1) re.append(kRestOfUnit);
+      continue;
+    }
+    if (!HasWildcard(u)) {
+      AppendRegexEscaped(u.text, &re);
+      continue;
+    }
+    re.append("(?!").push_back(kCjkMark);
+    re.push_back(')');
+    for (char c : u.text) {
+      if (c == '%') {
+        re.append(kRestOfUnit);
+      } else if (c == '_') {
+        re.append("[^ ]");
+      } else {
+        AppendRegexEscaped(std::string_view(&c, 1), &re);
+      }
+    }
+  }
+  re.push_back(' ');
+  return re;
+}
+
+void AppendServerCondition(const TextQuery::Node& n, const std::string& units,
+                           const std::function<std::string(const std::string&)>& sections,
+                           std::string* out) {
+  switch (n.kind) {
+    case TextQuery::Node::kTerm:
+      out->append("(").append(units).append(" ~ ");
+      detail::AppendStringLiteral(PhrasePattern(n.units), out);
+      out->push_back(')');
+      return;
+    case TextQuery::Node::kAnd:
+    case TextQuery::Node::kOr:
+    case TextQuery::Node::kNot:
+      out->push_back('(');
+      AppendServerCondition(*n.left, units, sections, out);
+      out->append(n.kind == TextQuery::Node::kOr    ? " OR "
+                  : n.kind == TextQuery::Node::kAnd ? " AND "
+                                                    : " AND NOT ");
+      AppendServerCondition(*n.right, units, sections, out);
+      out->push_back(')');
+      return;
+    case TextQuery::Node::kInPath: {
+      out->append("EXISTS (SELECT 1 FROM ").append(sections(n.path)).append(" WHERE ");
+      AppendServerCondition(*n.left, "section.units", sections, out);
+      out->push_back(')');
+      return;
+    }
+  }
+}
+
 }  // namespace
 
 TextQuery::TextQuery() = default;
@@ -452,6 +529,14 @@ bool TextQuery::Matches(std::string_view text, TextKind kind) const {
 }
 
 std::string TextQuery::IndexQuery(bool* exact) const { return IndexQueryOf(*root_, exact); }
+
+std::string TextQuery::ServerCondition(
+    const std::string& units,
+    const std::function<std::string(const std::string&)>& sections) const {
+  std::string out;
+  AppendServerCondition(*root_, units, sections, &out);
+  return out;
+}
 
 bool TextQuery::HasPath() const {
   struct Walk {

@@ -13,6 +13,7 @@
 // Thread-safety: a parsed TextQuery is immutable and may be shared between threads.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -41,6 +42,13 @@ class TextQuery {
   std::string IndexQuery(bool* exact) const;
 
   bool HasPath() const;
+
+  // The query as a condition of PostgreSQL's SQL over unit strings (UnitString): `units` is
+  // the SQL of the searched text's unit string; `sections(path)` the SQL of the set of unit
+  // strings of the XML nodes an INPATH path selects, as a FROM item named `section` with the
+  // column `units`.
+  std::string ServerCondition(const std::string& units,
+                              const std::function<std::string(const std::string&)>& sections) const;
 
  private:
   TextQuery();

@@ -1,8 +1,11 @@
 // Full-text and XML search over stored columns, compared with Oracle Text's answers.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "platform/db/oracle_test_fixture.h"
 #include "platform/db/sql_error.h"
+#include "platform/db/testing/postgres_test_server.h"
 #include "platform/db/text_query.h"
 
 namespace korvalis::db {
@@ -67,7 +70,8 @@ TEST(TextQueryTest, OperatorsPrecedenceAndWildcards) {
 }
 
 TEST(TextQueryTest, EmptyMalformedAndUnsupportedQueriesFail) {
-  for (const char* q : {"", "   ", "a &", "& a", "(a", "a)", "()", "a | | b", "a ~", ".", "a INPATH()"}) {
+  for (const char* q :
+       {"", "   ", "a &", "& a", "(a", "a)", "()", "a | | b", "a ~", ".", "a INPATH()"}) {
     EXPECT_NE(Failure(q).find("DRG-50901"), std::string::npos) << q;
   }
   for (const char* q : {"a NEAR b", "a - b", "a, b", "fuzzy(a)", "$run", "a WITHIN title", "肺%"}) {
@@ -76,7 +80,8 @@ TEST(TextQueryTest, EmptyMalformedAndUnsupportedQueriesFail) {
 }
 
 TEST(TextQueryTest, PathSearchAndIndexQueries) {
-  const char* xml = "<root><diagnosis>社区获得性肺炎</diagnosis><note a=\"x\">fever &amp; cough</note></root>";
+  const char* xml =
+      "<root><diagnosis>社区获得性肺炎</diagnosis><note a=\"x\">fever &amp; cough</note></root>";
   EXPECT_TRUE(Match("肺炎 INPATH(/root/diagnosis)", xml, TextKind::kXml));
   EXPECT_FALSE(Match("fever INPATH(/root/diagnosis)", xml, TextKind::kXml));
   EXPECT_TRUE(Match("fever INPATH(//note)", xml, TextKind::kXml));
@@ -94,7 +99,51 @@ TEST(TextQueryTest, PathSearchAndIndexQueries) {
   EXPECT_FALSE(exact);
 }
 
-class TextSearchTest : public testing::OracleFixture {
+TEST(TextUnitsTest, FoldingKeepsTheClassOfEveryCharacter) {
+  for (uint32_t cp = 1; cp <= 0x10FFFF; ++cp) {
+    ASSERT_EQ(text::ClassOf(text::FoldCase(cp)), text::ClassOf(cp)) << cp;
+  }
+}
+
+// The server's unit strings are the embedded engine's, for plain texts and XML.
+TEST(ServerTextUnitsTest, SplitAsTheEmbeddedEngineSplits) {
+  std::string init;
+  testing::OpenEmptyDatabase(Engine::kPostgres, &init);
+  const std::pair<TextKind, std::string> cases[] = {
+      {TextKind::kPlain, "High FEVER since Monday."},
+      {TextKind::kPlain, "主诉: 发热、咳嗽5天。诊断: 社区获得性肺炎。"},
+      {TextKind::kPlain, "ＣＴ scan, ＣＴ＇s ｶﾀｶﾅ x＼y"},
+      {TextKind::kPlain, "Éclair×2÷3 Ωmega ДОМ ß\tab\u00ad"},
+      {TextKind::kPlain, "smile😀face 𠀀字 \t\n it's"},
+      {TextKind::kPlain, ""},
+      {TextKind::kPlain, "...,,,"},
+      {TextKind::kXml,
+       "<root><diagnosis>社区获得性肺炎</diagnosis><note a=\"x>y\">fever &amp; "
+       "cough</note></root>"},
+      {TextKind::kXml, "<a><![CDATA[x<y]]z]]>w</a><b>c]]></b>"},
+      {TextKind::kXml,
+       "<!-- c --><a>&#x80BA;&#32966;&#0;&#1114112;&bogus;&lt;b&gt;&#99999999;</a>"},
+      {TextKind::kXml, "a<b"},
+      {TextKind::kXml, "<a '>x' b>y"},
+      {TextKind::kXml, "x&amp"},
+      {TextKind::kXml, "<a>&#xD800;z</a><![CDATA[unclosed"},
+      {TextKind::kXml, "<!--unclosed -- x"},
+      {TextKind::kXml, "<!---->a<!-->b"},
+  };
+  for (const auto& [kind, text] : cases) {
+    std::string literal = "'";
+    for (char c : text) literal += c == '\'' ? std::string("''") : std::string(1, c);
+    literal += "'";
+    EXPECT_EQ(
+        testing::PostgresTestServer::Get().RunSql(
+            init, "SELECT ora_text_units(" + literal + (kind == TextKind::kXml ? ", 1)" : ", 0)")),
+        text::UnitString(text, kind))
+        << text;
+  }
+}
+
+// Text indexes and CONTAINS give the same rows on both engines.
+class TextSearchTest : public testing::OracleFixture, public ::testing::WithParamInterface<Engine> {
  protected:
   void SetUp() override {
     Open(R"(
@@ -104,14 +153,16 @@ INSERT INTO DOC VALUES (1, '主诉: 发热、咳嗽5天。诊断: 社区获得�
 INSERT INTO DOC VALUES (2, 'Admitted with Pneumonia; fever resolved.', '<root><diagnosis>pneumonia</diagnosis><outcome>治愈</outcome></root>', 'y');
 INSERT INTO DOC VALUES (3, NULL, NULL, NULL);
 CREATE INDEX IX_DOC_XML ON DOC (XML) INDEXTYPE IS CTXSYS.CONTEXT PARAMETERS ('section group ctxsys.path_section_group');
-)");
+)",
+         GetParam());
   }
 };
 
-TEST_F(TextSearchTest, ContainsFindsChineseAndLatinHits) {
+TEST_P(TextSearchTest, ContainsFindsChineseAndLatinHits) {
   EXPECT_EQ(Rows("SELECT ID FROM DOC WHERE CONTAINS(BODY, '肺炎') > 0 ORDER BY ID"), "1");
   EXPECT_EQ(Rows("SELECT ID FROM DOC WHERE CONTAINS(BODY, 'PNEUMONIA') > 0"), "2");
-  EXPECT_EQ(Rows("SELECT ID FROM DOC D WHERE CONTAINS(D.BODY, '肺炎 | pneumonia') > 0 ORDER BY ID"), "1,2");
+  EXPECT_EQ(Rows("SELECT ID FROM DOC D WHERE CONTAINS(D.BODY, '肺炎 | pneumonia') > 0 ORDER BY ID"),
+            "1,2");
   EXPECT_EQ(Rows("SELECT ID FROM DOC WHERE CONTAINS(BODY, '发热 & 咳嗽5天') > 0"), "1");
   EXPECT_EQ(Rows("SELECT ID FROM DOC WHERE CONTAINS(BODY, 'fever ~ pneum%') > 0"), "");
   EXPECT_EQ(Rows("SELECT ID FROM DOC WHERE CONTAINS(BODY, '%monia') > 0"), "2");
@@ -119,7 +170,7 @@ TEST_F(TextSearchTest, ContainsFindsChineseAndLatinHits) {
   EXPECT_EQ(Rows("SELECT ID FROM DOC WHERE CONTAINS(BODY, 'fever') > 0 AND NOTE = 'y'"), "2");
 }
 
-TEST_F(TextSearchTest, NewChangedAndRemovedRowsAreSearchableAtOnce) {
+TEST_P(TextSearchTest, NewChangedAndRemovedRowsAreSearchableAtOnce) {
   c_->Begin(Connection::TransactionMode::kWriting);
   c_->Execute("INSERT INTO DOC (ID, BODY) VALUES (4, '术后肺部感染')");
   EXPECT_EQ(Rows("SELECT ID FROM DOC WHERE CONTAINS(BODY, '肺部') > 0"), "4");
@@ -136,28 +187,97 @@ TEST_F(TextSearchTest, NewChangedAndRemovedRowsAreSearchableAtOnce) {
   EXPECT_EQ(Rows("SELECT COUNT(*) FROM USER_TAB_COLUMNS WHERE TABLE_NAME = 'DOC'"), "0");
 }
 
-TEST_F(TextSearchTest, PathSearchAndXmlFunctions) {
-  EXPECT_EQ(Rows("SELECT ID FROM DOC C WHERE CONTAINS(C.XML, '肺炎 INPATH(/root/diagnosis)') > 0"), "1");
-  EXPECT_EQ(Rows("SELECT ID FROM DOC C WHERE CONTAINS(C.XML, '治愈 INPATH(//outcome) & pneumonia') > 0"), "2");
+TEST_P(TextSearchTest, PathSearchAndXmlFunctions) {
+  EXPECT_EQ(Rows("SELECT ID FROM DOC C WHERE CONTAINS(C.XML, '肺炎 INPATH(/root/diagnosis)') > 0"),
+            "1");
+  EXPECT_EQ(
+      Rows("SELECT ID FROM DOC C WHERE CONTAINS(C.XML, '治愈 INPATH(//outcome) & pneumonia') > 0"),
+      "2");
   EXPECT_EQ(Rows("SELECT ID, EXTRACTVALUE(XML, '/root/diagnosis') FROM DOC ORDER BY ID"),
             "1|社区获得性肺炎,2|pneumonia,3|<null>");
   EXPECT_EQ(Rows("SELECT EXTRACTVALUE(XML, '/root/outcome') FROM DOC WHERE ID = 1"), "<null>");
-  EXPECT_EQ(Rows("SELECT SUBSTR(EXTRACT(XML, '/root/outcome'), 0, 11) FROM DOC WHERE ID = 2"), "<outcome>治愈");
+  EXPECT_EQ(Rows("SELECT SUBSTR(EXTRACT(XML, '/root/outcome'), 0, 11) FROM DOC WHERE ID = 2"),
+            "<outcome>治愈");
   EXPECT_EQ(Rows("SELECT EXTRACT(XML, '/root/*/text()') FROM DOC WHERE ID = 2"), "pneumonia治愈");
-  EXPECT_NE(Error("SELECT EXTRACTVALUE(XML, '/root/*') FROM DOC WHERE ID = 2").find("ORA-19025"), std::string::npos);
-  EXPECT_NE(Error("SELECT EXTRACTVALUE(XML, '/root') FROM DOC WHERE ID = 2").find("ORA-19025"), std::string::npos);
-  EXPECT_NE(Error("SELECT EXTRACTVALUE(XML, '/root[') FROM DOC WHERE ID = 2").find("ORA-31013"), std::string::npos);
-  EXPECT_NE(Error("SELECT EXTRACTVALUE(BODY, '/a') FROM DOC WHERE ID = 1").find("ORA-31011"), std::string::npos);
+  EXPECT_NE(Error("SELECT EXTRACTVALUE(XML, '/root/*') FROM DOC WHERE ID = 2").find("ORA-19025"),
+            std::string::npos);
+  EXPECT_NE(Error("SELECT EXTRACTVALUE(XML, '/root') FROM DOC WHERE ID = 2").find("ORA-19025"),
+            std::string::npos);
+  EXPECT_NE(Error("SELECT EXTRACTVALUE(XML, '/root[') FROM DOC WHERE ID = 2").find("ORA-31013"),
+            std::string::npos);
+  EXPECT_NE(Error("SELECT EXTRACTVALUE(BODY, '/a') FROM DOC WHERE ID = 1").find("ORA-31011"),
+            std::string::npos);
 }
 
-TEST_F(TextSearchTest, FailsAsOracleDoes) {
-  EXPECT_NE(Error("SELECT ID FROM DOC WHERE CONTAINS(BODY, '') > 0").find("DRG-50901"), std::string::npos);
-  EXPECT_NE(Error("SELECT ID FROM DOC WHERE CONTAINS(BODY, 'a | ') > 0").find("DRG-50901"), std::string::npos);
-  EXPECT_NE(Error("SELECT ID FROM DOC WHERE CONTAINS(NOTE, 'x') > 0").find("DRG-10599"), std::string::npos);
-  EXPECT_NE(Error("SELECT ID FROM DOC WHERE CONTAINS(BODY, 'x INPATH(/a)') > 0").find("DRG-10837"), std::string::npos);
-  EXPECT_NE(Error("CREATE INDEX IX_AGAIN ON DOC (BODY) INDEXTYPE IS CTXSYS.CONTEXT").find("ORA-29879"), std::string::npos);
-  EXPECT_NE(Error("SELECT SCORE(1) FROM DOC WHERE CONTAINS(BODY, 'x', 1) > 0").find("not supported"), std::string::npos);
+TEST_P(TextSearchTest, FailsAsOracleDoes) {
+  EXPECT_NE(Error("SELECT ID FROM DOC WHERE CONTAINS(BODY, '') > 0").find("DRG-50901"),
+            std::string::npos);
+  EXPECT_NE(Error("SELECT ID FROM DOC WHERE CONTAINS(BODY, 'a | ') > 0").find("DRG-50901"),
+            std::string::npos);
+  EXPECT_NE(Error("SELECT ID FROM DOC WHERE CONTAINS(NOTE, 'x') > 0").find("DRG-10599"),
+            std::string::npos);
+  EXPECT_NE(Error("SELECT ID FROM DOC WHERE CONTAINS(BODY, 'x INPATH(/a)') > 0").find("DRG-10837"),
+            std::string::npos);
+  EXPECT_NE(
+      Error("CREATE INDEX IX_AGAIN ON DOC (BODY) INDEXTYPE IS CTXSYS.CONTEXT").find("ORA-29879"),
+      std::string::npos);
+  EXPECT_NE(
+      Error("SELECT SCORE(1) FROM DOC WHERE CONTAINS(BODY, 'x', 1) > 0").find("not supported"),
+      std::string::npos);
 }
+
+// Random texts of words, full-width and accented letters, Chinese runs and punctuation: every
+// query finds on each engine exactly the rows the query language itself matches.
+TEST_P(TextSearchTest, IndexedSearchFindsWhatTheQueryMatches) {
+  const std::vector<std::string> pieces = {
+      "fever",          "Fever",  "ＦＥＶＥＲ", "pneumonia", "Cough", "5",  "天", "咳嗽", "肺炎",
+      "社区获得性肺炎", "Éclair", "éclair",     "х",         " ",     ", ", "、", "-",    "。"};
+  std::mt19937 random(48);
+  std::vector<std::string> texts;
+  c_->Execute("CREATE TABLE RANDOM_DOC (ID NUMBER, BODY CLOB)");
+  c_->Execute("CREATE INDEX IX_RANDOM_DOC ON RANDOM_DOC (BODY) INDEXTYPE IS CTXSYS.CONTEXT");
+  for (int id = 0; id < 120; ++id) {
+    std::string text;
+    for (int k = static_cast<int>(random() % 8); k >= 0; --k)
+      text += pieces[random() % pieces.size()];
+    texts.push_back(text);
+    c_->Execute("INSERT INTO RANDOM_DOC VALUES (" + std::to_string(id) + ", '" + text + "')");
+  }
+  for (const char* query : {"fever",
+                            "FEVER",
+                            "pneum%",
+                            "%monia",
+                            "c_ugh",
+                            "肺炎",
+                            "获得性",
+                            "咳嗽5天",
+                            "5天",
+                            "天 fever",
+                            "fever & 肺炎",
+                            "cough | 天",
+                            "fever ~ cough",
+                            "fever cough",
+                            "éclair",
+                            "ÉCLAIR",
+                            "х",
+                            "_",
+                            "(fever | cough) NOT 肺炎",
+                            "%"}) {
+    const auto parsed = text::TextQuery::Parse(query);
+    std::string expected;
+    for (size_t id = 0; id < texts.size(); ++id) {
+      if (!parsed->Matches(texts[id], TextKind::kPlain)) continue;
+      if (!expected.empty()) expected.push_back(',');
+      expected += std::to_string(id);
+    }
+    EXPECT_EQ(Rows(std::string("SELECT ID FROM RANDOM_DOC WHERE CONTAINS(BODY, '") + query +
+                   "') > 0 ORDER BY ID"),
+              expected)
+        << query;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, TextSearchTest, testing::kBothEngines, testing::EngineName);
 
 }  // namespace
 }  // namespace korvalis::db

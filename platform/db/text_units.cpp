@@ -9,8 +9,6 @@
 namespace korvalis::db::text {
 namespace {
 
-enum class CharClass { kSeparator, kWord, kCjk };
-
 bool IsCjk(uint32_t cp) {
   return (cp >= 0x2E80 && cp <= 0x2FDF) || (cp >= 0x3040 && cp <= 0x30FF) ||
          (cp >= 0x3100 && cp <= 0x31BF) || (cp >= 0x31F0 && cp <= 0x31FF) ||
@@ -19,7 +17,9 @@ bool IsCjk(uint32_t cp) {
          (cp >= 0xF900 && cp <= 0xFAFF) || (cp >= 0x20000 && cp <= 0x3FFFF);
 }
 
-CharClass Classify(uint32_t cp) {
+}  // namespace
+
+CharClass ClassOf(uint32_t cp) {
   if (cp < 0x80) {
     const bool alnum = IsAsciiAlnum(static_cast<char>(cp));
     return alnum ? CharClass::kWord : CharClass::kSeparator;
@@ -38,8 +38,7 @@ CharClass Classify(uint32_t cp) {
   return CharClass::kWord;
 }
 
-// Letters compare without case: ASCII, full-width, Latin-1, Greek and Cyrillic capitals.
-uint32_t Fold(uint32_t cp) {
+uint32_t FoldCase(uint32_t cp) {
   if (cp >= 0xFF01 && cp <= 0xFF5E) cp -= 0xFEE0;  // full-width forms to ASCII
   if (cp >= 'A' && cp <= 'Z') return cp + 32;
   if ((cp >= 0xC0 && cp <= 0xDE && cp != 0xD7) || (cp >= 0x391 && cp <= 0x3A9) ||
@@ -49,6 +48,8 @@ uint32_t Fold(uint32_t cp) {
   return cp;
 }
 
+namespace {
+
 std::vector<Unit> Split(std::string_view text, bool wildcards) {
   std::vector<Unit> units;
   Unit current;
@@ -57,7 +58,7 @@ std::vector<Unit> Split(std::string_view text, bool wildcards) {
   while (i < text.size()) {
     const size_t at = i;
     const uint32_t cp = DecodeUtf8(text, &i);
-    CharClass cls = Classify(cp);
+    CharClass cls = ClassOf(cp);
     if (wildcards && (cp == '%' || cp == '_')) cls = CharClass::kWord;
     if (cls == CharClass::kSeparator) {
       if (open) units.push_back(std::move(current));
@@ -73,7 +74,7 @@ std::vector<Unit> Split(std::string_view text, bool wildcards) {
       current = Unit{cjk, std::string(), at, at};
       open = true;
     }
-    AppendUtf8(cjk ? cp : Fold(cp), &current.text);
+    AppendUtf8(cjk ? cp : FoldCase(cp), &current.text);
     current.end = i;
   }
   if (open) units.push_back(std::move(current));
@@ -88,6 +89,15 @@ std::vector<Unit> SplitUnits(std::string_view text, TextKind kind) {
 }
 
 std::vector<Unit> SplitQueryUnits(std::string_view phrase) { return Split(phrase, true); }
+
+std::string UnitString(std::string_view text, TextKind kind) {
+  std::string out = " ";
+  for (const Unit& u : SplitUnits(text, kind)) {
+    if (u.cjk) out.push_back(kCjkMark);
+    out.append(u.text).push_back(' ');
+  }
+  return out;
+}
 
 void ChineseRunTokens(std::string_view run, bool for_query, std::vector<IndexToken>* tokens) {
   std::vector<std::string_view> chars;

@@ -8,6 +8,7 @@
 // Thread-safety: pure functions.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,19 @@ struct Unit {
 
 // The units of `text`. For kXml, the units of its character content.
 std::vector<Unit> SplitUnits(std::string_view text, TextKind kind);
+
+// What a code point is to the split, and the letter it compares as (ASCII, full-width,
+// Latin-1, Greek and Cyrillic capitals compare as small letters; full-width forms as ASCII).
+// A code point and its folded form are always of one class.
+enum class CharClass { kSeparator, kWord, kCjk };
+CharClass ClassOf(uint32_t cp);
+uint32_t FoldCase(uint32_t cp);
+
+// The units of `text` written as one string, for a server that matches queries by regular
+// expression: each unit after a space, a Chinese run marked by kCjkMark before it, and a
+// space at the end (" fever #社区获得性肺炎 5 "; a text without units is " ").
+inline constexpr char kCjkMark = '#';
+std::string UnitString(std::string_view text, TextKind kind);
 
 // The units of a phrase of a query: as SplitUnits, with `%` and `_` kept in Latin words as
 // wildcards.
