@@ -116,6 +116,12 @@ TEST_F(LoadTest, EveryCodecReadsBack) {
     const std::string id = "R" + std::to_string(compression) + std::to_string(encryption);
     EXPECT_EQ(Load(Stored(id, text, compression, encryption)), text) << id;
   }
+  // The digest codec cannot be reversed: a row that names it is refused, not read as noise.
+  const std::u16string digest = Stored("R04", text);
+  Run("UPDATE TELV_EMR_CONTENT SET ENCRYPTION = 4 WHERE ID = 'R04'");
+  EXPECT_EQ(FailureOf([&] { Load(digest); }), kDatabaseErrorMessage);
+  ASSERT_FALSE(events_.Records().empty());
+  EXPECT_NE(events_.Records().back().text.find(u"不正确的加密类型"), std::u16string::npos);
 }
 
 TEST_F(LoadTest, SavedRecordsLoadAsTheySavedForEverySwitch) {

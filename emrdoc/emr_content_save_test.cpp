@@ -201,6 +201,17 @@ TEST_F(SaveTest, TheSwitchesAreReadAtTheFirstWriteOfEachOperation) {
   EXPECT_EQ(Column(id, u"COMPRESSION") + Column(id, u"ENCRYPTION"), u"13");
 }
 
+TEST_F(SaveTest, AFullSaveStoresAContentThatAnUpdateWouldRefuse) {
+  SetSwitches("1", "1");
+  for (const std::u16string& text :
+       {std::u16string(u"<P>短</P>"), Page(2000, 1000, u"<Body", u"</Body")}) {
+    const std::u16string id = Save(Properties(u"1"), text);
+    EXPECT_EQ(Decoded(StoredBytes(id), 1, 3), StoredForm(text));
+    EXPECT_FALSE(FileLogHolds(id));
+  }
+  EXPECT_TRUE(events_.Records().empty());
+}
+
 TEST_F(SaveTest, TheTriggerReceivesTheSavedEventFieldByField) {
   AddTemplate({.id = 3, .emr_type = 1});
   const std::u16string text = Page();
