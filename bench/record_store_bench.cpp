@@ -17,6 +17,7 @@
 #include <string>
 
 #include "bench/call_and_statement.h"
+#include "bench/record_page.h"
 #include "emrdoc/content_switches.h"
 #include "emrdoc/emr_content_hand_over.h"
 #include "emrdoc/emr_content_store.h"
@@ -52,11 +53,7 @@ const std::u16string& ThePage() {
               ">记录值</SPAN><TD>说明</TD></TR>";
     }
     html += "</TBODY></TABLE>";
-    const std::string paragraph =
-        "<P>患者3年前无明显诱因出现胸闷、胸痛，位于胸骨后，呈压榨样，持续约5~10分钟，"
-        "休息后可缓解。2天前症状加重，遂来我院就诊。</P>\n";
-    while (html.size() + paragraph.size() < kPageBytes - 16) html += paragraph;
-    html += "</BODY></HTML>";
+    korvalis::bench::FinishWithParagraphs(html, kPageBytes);
     return korvalis::FromUtf8(html);
   }();
   return page;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bench/call_and_statement.h"
+#include "bench/record_page.h"
 #include "emrdoc/live_data_refresh.h"
 #include "foundation/call_scope.h"
 #include "foundation/emr_data_source.h"
@@ -128,11 +129,7 @@ const std::u16string& ThePage() {
       html += "<TD>说明</TD></TR>";
     }
     html += "</TBODY></TABLE>";
-    const std::string paragraph =
-        "<P>患者3年前无明显诱因出现胸闷、胸痛，位于胸骨后，呈压榨样，持续约5~10分钟，"
-        "休息后可缓解。2天前症状加重，遂来我院就诊。</P>\n";
-    while (html.size() + paragraph.size() < kPageBytes - 16) html += paragraph;
-    html += "</BODY></HTML>";
+    korvalis::bench::FinishWithParagraphs(html, kPageBytes);
     return korvalis::FromUtf8(html);
   }();
   return page;
