@@ -1,5 +1,4 @@
 // The record store's reading side: LoadEmrContent and its load-time refresh.
-#include <cstring>
 #include <memory>
 #include <new>
 #include <optional>
@@ -8,8 +7,11 @@
 
 #include "emrdoc/emr_content_hand_over.h"
 #include "emrdoc/emr_content_store.h"
+#include "emrdoc/emr_from_template.h"
 #include "emrdoc/live_data_refresh.h"
+#include "emrdoc/order_sheet_regeneration.h"
 #include "emrdoc/visit_lookups.h"
+#include "foundation/blob_text.h"
 #include "foundation/bstr_result.h"
 #include "foundation/emr_exception.h"
 #include "foundation/single_data_source.h"
@@ -28,6 +30,7 @@ struct StoredRecord {
   std::u16string status;
   int compression = 0;
   int encryption = 0;
+  long emr_type = 0;
   std::u16string patient_id;
   std::u16string event_no;
 };
@@ -41,23 +44,9 @@ std::optional<StoredRecord> ReadStoredRecord(CSingleDataSource& data_source,
           quoted_id,
       6, values);
   if (values.size() < 6) return std::nullopt;
-  return StoredRecord{values[0], StringToInt(values[1]), StringToInt(values[2]), values[4],
-                      values[5]};
-}
-
-// The stored text of the record: the BLOB's bytes after its codecs, as UTF-16 units (an odd last
-// byte is no unit), without the zero character that ends a text written with its terminator.
-std::u16string ReadStoredText(CSingleDataSource& data_source, const std::u16string& quoted_id,
-                              const StoredRecord& record) {
-  BYTE* bytes = nullptr;
-  ULONG length = 0;
-  data_source.ReadBlob(u"SELECT CONTENT FROM TELV_EMR_CONTENT  WHERE ID = " + quoted_id, bytes,
-                       length, record.compression, record.encryption, true);
-  std::unique_ptr<BYTE[]> owned(bytes);
-  std::u16string text(length / 2, u'\0');
-  if (!text.empty()) std::memcpy(text.data(), owned.get(), text.size() * sizeof(char16_t));
-  if (!text.empty() && text.back() == u'\0') text.pop_back();
-  return text;
+  return StoredRecord{
+      values[0], StringToInt(values[1]), StringToInt(values[2]), StringToLong(values[3]), values[4],
+      values[5]};
 }
 
 // Record states of a visit that freeze its records' content: loaded as stored.
@@ -93,18 +82,32 @@ bool RefreshText(CSingleDataSource& data_source, const std::u16string& patient_i
   return true;
 }
 
+// The live record's row; throws "该病历已经被删除" when it has none or is deleted.
+StoredRecord ReadLiveRecord(CSingleDataSource& data_source, const std::u16string& quoted_id) {
+  std::optional<StoredRecord> record = ReadStoredRecord(data_source, quoted_id);
+  if (!record || record->status != u"1") throw CEMRException(std::u16string(kEmrDeletedMessage));
+  return *record;
+}
+
 }  // namespace
 
 long LoadEmrContent(CSingleDataSource* pDataSource, BSTR bstrEmrID, BSTR* pbstrContent) {
   const std::u16string quoted_id = SqlQuoted(bstrEmrID);
-  const std::optional<StoredRecord> record = ReadStoredRecord(*pDataSource, quoted_id);
-  if (!record || record->status != u"1") throw CEMRException(std::u16string(kEmrDeletedMessage));
-  std::u16string text = ReadStoredText(*pDataSource, quoted_id, *record);
+  StoredRecord record = ReadLiveRecord(*pDataSource, quoted_id);
+  if (IsOrderSheetType(record.emr_type)) {
+    // The rebuilt sheet may be stored with other codecs: the row is read again.
+    ScopedBstr patient(record.patient_id), event(record.event_no);
+    RegenerateEmrFromTemplate(pDataSource, bstrEmrID, patient.get(), event.get(), record.emr_type);
+    record = ReadLiveRecord(*pDataSource, quoted_id);
+  }
+  std::u16string text = korvalis::ReadBlobText(
+      *pDataSource, u"SELECT CONTENT FROM TELV_EMR_CONTENT  WHERE ID = " + quoted_id,
+      record.compression, record.encryption);
   if (text.empty()) {
     korvalis::StoreBstrResult(pbstrContent, u"");
     return 0;
   }
-  RefreshText(*pDataSource, record->patient_id, record->event_no, bstrEmrID, text);
+  RefreshText(*pDataSource, record.patient_id, record.event_no, bstrEmrID, text);
   BSTR packed = PackEmrContent(text);
   if (pbstrContent == nullptr) {
     SysFreeString(packed);

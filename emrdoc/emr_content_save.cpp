@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "emrdoc/consultation_extraction.h"
 #include "emrdoc/content_switches.h"
 #include "emrdoc/emr_catalog_rules.h"
 #include "emrdoc/emr_content_hand_over.h"
@@ -155,6 +156,7 @@ long SaveEmrDocument(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR bs
   InsertRecordRow(*pDataSource, bstrPatientID, bstrEventNo, std::move(properties), emr_id);
   WriteRecordContent(*pDataSource, emr_id, units,
                      korvalis::emrdoc::SaveDocumentSwitches().Get(*pDataSource), author);
+  ExtractConsultation(pDataSource, korvalis::com::ScopedBstr(emr_id).get());
   NotifyEmrSaved(pDataSource, emr_id, bstrContent, author_id, author);
   korvalis::StoreBstrResult(pbstrNewID, emr_id);
   return 0;
@@ -182,6 +184,7 @@ long UpdateEmrContent(CSingleDataSource* pDataSource, BSTR bstrEmrID, BSTR bstrC
                      korvalis::emrdoc::UpdateContentSwitches().Get(*pDataSource),
                      client ? client->GetUserName() : std::u16string());
   if (!client) return 0;
+  ExtractConsultation(pDataSource, bstrEmrID);
   if (const auto owner = korvalis::emrdoc::ReadRecordOwner(*pDataSource, emr_id)) {
     korvalis::emrdoc::StoreContentQcMarks(*pDataSource, emr_id, *owner, bstrContent);
   }

@@ -50,8 +50,10 @@ inline constexpr char16_t kEmrContentRefusedMessage[] = u"病历内容不完整�
 // The record's content in the hand-over form as a new BSTR stored through `pbstrContent`
 // (nothing when it is null): a zero-length BSTR, uncompressed and without any refresh, when the
 // record has no content. Fails with "该病历已经被删除" when the record has no row or its STATUS
-// is not "1". The content is read with the row's own codecs; the zero character that ends a
-// stored text is not part of the text. It is then refreshed by RefreshEmrOnLoad. Returns 0.
+// is not "1". An order sheet (EMR type 30 or 31) is first rebuilt from its template and stored
+// (RegenerateEmrFromTemplate, order_sheet_regeneration.h), whose failures fail the load. The
+// content is read with the row's own codecs; the zero character that ends a stored text is not
+// part of the text. It is then refreshed by RefreshEmrOnLoad. Returns 0.
 long LoadEmrContent(CSingleDataSource* pDataSource, BSTR bstrEmrID, BSTR* pbstrContent);
 
 // The load-time refresh of a record's plain HTML text `*pbstrContent` for the visit. A visit whose
@@ -69,7 +71,8 @@ long RefreshEmrOnLoad(CSingleDataSource* pDataSource, const std::u16string& strP
 // `pbstrNewID` once everything succeeded. The row is inserted (SaveEmrContent), the content
 // written with the save's switches (the units of the hand-over form as they are, with its byte-
 // order mark), XML cleared, MODIFIOR set to `author` when not empty and MODIFY_DATE stamped; then
-// the saved-record notification runs (NotifyEmrSaved), whose failure fails the save.
+// a consultation sheet's request is extracted (ExtractConsultation, which never fails) and the
+// saved-record notification runs (NotifyEmrSaved), whose failure fails the save.
 // `bstrClientInfo` is not consulted. When the patient id, the visit number, the property document
 // or the content is empty, nothing is done and a zero-length BSTR is stored. Returns 0.
 long SaveEmrDocument(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
@@ -94,8 +97,9 @@ long SaveEmrContent(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR bst
 // a "</BODY" beginning at least 50 characters after it (lower-case "body" counts as "BODY") is
 // refused: nothing is written, the refusal goes to the event log (and a non-empty text, after
 // the record id and ":", to the file log), and the call fails with
-// "病历内容不完整，因此不能保存病历". With a client identity, the QC marks of a record of EMR
-// type 1 are then stored from the content (CBQCPatient::SaveContentQCInfo). A content that does
+// "病历内容不完整，因此不能保存病历". With a client identity, a consultation sheet's request is
+// then extracted (ExtractConsultation, which never fails) and the QC marks of a record of EMR
+// type 1 are stored from the content (CBQCPatient::SaveContentQCInfo). A content that does
 // not uncompress fails with "GZIP执行解压缩错误"; a client identity that does not parse with
 // "解析属性信息错误.". Returns 0.
 long UpdateEmrContent(CSingleDataSource* pDataSource, BSTR bstrEmrID, BSTR bstrContent,

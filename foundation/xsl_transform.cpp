@@ -19,7 +19,7 @@ korvalis::xml::Document NewTransformDocument() {
 bool XslTransform(BSTR xml, BSTR xsl, BSTR* out) {
   korvalis::xml::Document source = NewTransformDocument();
   korvalis::xml::Document stylesheet = NewTransformDocument();
-  const std::u16string failed = u"转换XSLT内容错误.";
+  const std::u16string failed = kXslTransformFailedMessage;
   // A text that does not load would otherwise be transformed as an empty document.
   if (!source.LoadXml(korvalis::ToUtf8(korvalis::BstrView(xml))) ||
       !stylesheet.LoadXml(korvalis::ToUtf8(korvalis::BstrView(xsl))) || out == nullptr) {

@@ -11,6 +11,9 @@
 #include "platform/com/bstr.h"
 #include "platform/xml/dom.h"
 
+// The failure of a transformation whose texts do not load or whose stylesheet fails.
+inline constexpr char16_t kXslTransformFailedMessage[] = u"转换XSLT内容错误.";
+
 // An empty document for one side of a transformation. Throws CEMRException
 // "构造MSXML解析器错误." when none can be made.
 korvalis::xml::Document NewTransformDocument();

@@ -5,10 +5,10 @@
 //
 // The catalogue of the list's filter is compared as a number; a filter whose catalogue is not a
 // number is refused before any statement.
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "foundation/blob_text.h"
 #include "foundation/bstr_result.h"
 #include "foundation/dom_builder.h"
 #include "foundation/emr_data_source.h"
@@ -36,29 +36,6 @@ constexpr char16_t kHtmlContent[] =
 constexpr const char16_t* kHeaderNames[] = {u"id",     u"name",        u"creator", u"create_time",
                                             u"mender", u"modify_time", u"note"};
 constexpr unsigned kColumns = 8;
-
-// The text of a content BLOB: its UTF-16LE units, the byte-order mark already dropped by the
-// read; one zero character at the end, as databases of older versions store texts, is dropped.
-std::u16string ReadContent(CEMRDataSource* data_source, const std::u16string& sql) {
-  BYTE* data = nullptr;
-  ULONG length = 0;
-  data_source->ReadBlob(sql, data, length, 0, 0, true);
-  const std::unique_ptr<BYTE[]> owned(data);
-  std::u16string text(length / 2, u'\0');
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    text[i] = static_cast<char16_t>(data[2 * i] | data[2 * i + 1] << 8);
-  }
-  if (!text.empty() && text.back() == u'\0') text.pop_back();
-  return text;
-}
-
-void WriteContent(CEMRDataSource* data_source, const std::u16string& sql,
-                  const std::u16string& text) {
-  std::string bytes;
-  korvalis::AppendUtf16Le(text, bytes);
-  data_source->WriteBlob(sql, reinterpret_cast<const BYTE*>(bytes.data()),
-                         static_cast<ULONG>(bytes.size()), 0, 0, true);
-}
 
 }  // namespace
 
@@ -94,9 +71,10 @@ long CBCoreSystem::GetCoreReport(CEMRDataSource* pDataSource, BSTR bstrCondition
       document.Append(item, kHeaderNames[column], XmlCarriable(values[row + column]));
     }
     const std::u16string id = SqlQuoted(values[row]);
-    document.Append(item, u"map_content", XmlCarriable(ReadContent(pDataSource, kMapContent + id)));
+    document.Append(item, u"map_content",
+                    XmlCarriable(korvalis::ReadBlobText(*pDataSource, kMapContent + id)));
     document.Append(item, u"html_content",
-                    XmlCarriable(ReadContent(pDataSource, kHtmlContent + id)));
+                    XmlCarriable(korvalis::ReadBlobText(*pDataSource, kHtmlContent + id)));
   }
   korvalis::StoreBstrResult(pbstrList, document.Write());
   return 0;
@@ -115,8 +93,8 @@ long CBCoreSystem::SetCoreReport(CEMRDataSource* pDataSource, BSTR bstrCondition
       quoted(u"modify_time") + u", 'YYYY-MM-DD HH24:MI:SS'), " + quoted(u"note") + u", " +
       quoted(u"catalog") + u")");
   const std::u16string where_id = SqlQuoted(id);
-  WriteContent(pDataSource, kMapContent + where_id, report.GetValue(u"map_content"));
-  WriteContent(pDataSource, kHtmlContent + where_id, report.GetValue(u"html_content"));
+  korvalis::WriteBlobText(*pDataSource, kMapContent + where_id, report.GetValue(u"map_content"));
+  korvalis::WriteBlobText(*pDataSource, kHtmlContent + where_id, report.GetValue(u"html_content"));
   korvalis::StoreBstrResult(pbstrList, id);
   return 0;
 }

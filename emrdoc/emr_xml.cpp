@@ -1,0 +1,263 @@
+#include "emrdoc/emr_xml.h"
+
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+#include <xercesc/dom/DOMDocument.hpp>
+#include <xercesc/dom/DOMElement.hpp>
+#include <xercesc/dom/DOMNode.hpp>
+
+#include "emrdoc/emr_content_document.h"
+#include "emrdoc/emr_content_hand_over.h"
+#include "emrdoc/emr_content_store.h"
+#include "emrdoc/emr_from_template.h"
+#include "emrdoc/emr_template.h"
+#include "emrdoc/visit_lookups.h"
+#include "foundation/blob_text.h"
+#include "foundation/bstr_result.h"
+#include "foundation/dom_builder.h"
+#include "foundation/emr_error.h"
+#include "foundation/emr_exception.h"
+#include "foundation/factory.h"
+#include "foundation/sibling_component.h"
+#include "foundation/single_data_source.h"
+#include "foundation/sql_text.h"
+#include "foundation/string_util.h"
+#include "foundation/suite_interfaces.h"
+#include "foundation/xhtml_document.h"
+#include "foundation/xml_parser.h"
+#include "foundation/xml_property.h"
+#include "foundation/xml_text.h"
+#include "platform/com/scoped_bstr.h"
+
+namespace {
+
+using korvalis::SqlQuoted;
+using korvalis::com::ScopedBstr;
+using korvalis::html::Node;
+
+// The row state of a record that has no XML.
+constexpr char16_t kNoXmlStatus[] = u"3";
+// The tags whose pairs stay text in the XML.
+constexpr const char16_t* kTextTags[] = {u"SUP", u"SUB"};
+
+std::u16string XmlCacheStatement(const std::u16string& quoted_id) {
+  return u"SELECT XML FROM TELV_EMR_CONTENT WHERE ID = " + quoted_id;
+}
+
+// The plain text of the record's content as the record store hands it out.
+std::u16string LoadedContent(CSingleDataSource& data_source, BSTR emr_id) {
+  ScopedBstr content;
+  try {
+    LoadEmrContent(&data_source, emr_id, content.out());
+  } catch (const CEMRException&) {
+    throw CEMRException(std::u16string(kEmrContentFailedMessage));
+  }
+  return UnpackEmrContent(content.get());
+}
+
+// The template's frame filled from the record's content, with its declaration.
+std::u16string FilledFrame(CSingleDataSource& data_source, LONG template_id, BSTR emr_id) {
+  ScopedBstr frame;
+  GetTemplateXmlFrame(&data_source, template_id, frame.out());
+  if (korvalis::BstrView(frame.get()).empty()) {
+    throw CEMRException(std::u16string(kNoXmlFrameMessage));
+  }
+  CXmlStringParser parser(frame.get());
+  xercesc::DOMDocument* document = parser.GetDocument();
+  if (document == nullptr || document->getDocumentElement() == nullptr) {
+    throw CEMRException(std::u16string(kInvalidXmlFrameMessage));
+  }
+
+  std::u16string html;
+  ApplyRevisionMarks(&data_source, LoadedContent(data_source, emr_id), html);
+  for (const char16_t* tag : kTextTags) EscapeAngleBrackets(html, tag);
+  XHTMLDocument page;
+  if (page.Load(html) == E_OUTOFMEMORY) throw std::bad_alloc();
+  page.WaitForComplete();
+  std::shared_ptr<IHTMLDocument2> loaded;
+  page.GetDocument(&loaded);
+  XmlFrameValues values;
+  XmlFrameCodes codes;
+  MapXmlFrameElements(*loaded, values, codes);
+
+  FillXmlFrame(document->getDocumentElement(), values, codes);
+  return korvalis::WriteDomDocument(document);
+}
+
+// Takes `span` out of the page and puts its content in its place.
+void Unwrap(IHTMLElement* span) {
+  IHTMLElement* parent = span->parent();
+  if (parent == nullptr) return;
+  std::size_t index = parent->IndexOf(span);
+  const std::vector<Node*> content = span->children();
+  span->RemoveChildren(0, content.size());
+  span->Remove();
+  for (Node* node : content) parent->InsertChild(index++, node);
+}
+
+}  // namespace
+
+namespace korvalis::emrdoc {
+
+std::u16string RebuildEmrXml(CSingleDataSource& data_source, BSTR emr_id) {
+  try {
+    const std::u16string quoted_id = SqlQuoted(emr_id);
+    std::vector<std::u16string> row;
+    data_source.Query(u"SELECT STATUS, TEMPLATE_ID FROM TELV_EMR_CONTENT WHERE ID = " + quoted_id,
+                      2, row);
+    if (row.empty() || row[0] == kNoXmlStatus || row[1] == u"0") return std::u16string();
+    ScopedBstr xml;
+    ConvertEmrContentToXml(&data_source, StringToInt(row[1]), emr_id, xml.out());
+    std::u16string text = xml.text();
+    if (!text.empty()) korvalis::WriteBlobText(data_source, XmlCacheStatement(quoted_id), text);
+    return text;
+  } catch (...) {
+    // A record that cannot be converted has no XML; it is converted again at the next request.
+    return std::u16string();
+  }
+}
+
+}  // namespace korvalis::emrdoc
+
+long GetEmrXml(CSingleDataSource* pDataSource, BSTR bstrEmrID, BSTR* pbstrXml) {
+  std::u16string xml =
+      korvalis::ReadBlobText(*pDataSource, XmlCacheStatement(SqlQuoted(bstrEmrID)));
+  if (xml.empty()) xml = korvalis::emrdoc::RebuildEmrXml(*pDataSource, bstrEmrID);
+  korvalis::StoreBstrResult(pbstrXml, xml);
+  return 0;
+}
+
+void BuildEmrXml(CSingleDataSource* pDataSource, BSTR bstrEmrID) {
+  korvalis::emrdoc::RebuildEmrXml(*pDataSource, bstrEmrID);
+}
+
+HRESULT ConvertEmrContentToXml(CSingleDataSource* pDataSource, LONG lngTemplateID, BSTR bstrEmrID,
+                               BSTR* pbstrXml) {
+  ScopedBstr properties;
+  GetTemplateProperty(pDataSource, lngTemplateID, properties.out());
+  if (korvalis::BstrView(properties.get()).empty()) {
+    korvalis::StoreBstrResult(pbstrXml, u"");
+    throw CEMRException(std::u16string(kEmrXmlFailedMessage));
+  }
+  const long emr_type = StringToLong(CXmlProperty(properties.text()).GetValue(u"emrtype"));
+  if (IsOrderSheetType(emr_type)) {
+    const HRESULT hr = ConvertOrderSheetToXml(pDataSource, emr_type, bstrEmrID, pbstrXml);
+    if (FAILED(hr)) {
+      // The component's description is not passed on: taken, so that no later reader sees it.
+      CEMRRemoteError().GetError();
+      throw CEMRException(std::u16string(kOrderSheetXmlFailedMessage));
+    }
+    return hr;
+  }
+  if (emr_type == kNursingRecordType || emr_type == kCriticalNursingRecordType) {
+    return ConvertNurseSheetToXml(emr_type, bstrEmrID, pbstrXml);
+  }
+  korvalis::StoreBstrResult(pbstrXml, FilledFrame(*pDataSource, lngTemplateID, bstrEmrID));
+  return 0;
+}
+
+void ApplyRevisionMarks(CSingleDataSource* pDataSource, const std::u16string& content,
+                        std::u16string& html) {
+  XHTMLDocument document;
+  if (document.Load(content) == E_OUTOFMEMORY) throw std::bad_alloc();
+  document.WaitForComplete();
+  std::shared_ptr<IHTMLDocument2> page;
+  document.GetDocument(&page);
+  const std::vector<IHTMLElement*> spans = page->GetElementsByTagName(u"SPAN");
+  for (auto span = spans.rbegin(); span != spans.rend(); ++span) {
+    switch (ReadRevisionMark(*span)) {
+      case RevisionMark::kDeleted:
+        (*span)->Remove();
+        break;
+      case RevisionMark::kInserted:
+        Unwrap(*span);
+        break;
+      case RevisionMark::kNone:
+        break;
+    }
+  }
+  ApplyDefaultCss(pDataSource, document);
+  if (FAILED(document.GetHtml(html))) throw std::bad_alloc();
+}
+
+void EscapeAngleBrackets(std::u16string& html, const std::u16string& tag) {
+  const std::u16string name = ToUpperAscii(tag);
+  ReplaceAll(html, u"<" + name + u">", u"&lt;" + name + u"&gt;");
+  ReplaceAll(html, u"</" + name + u">", u"&lt;/" + name + u"&gt;");
+}
+
+void MapXmlFrameElements(const IHTMLDocument2& document, XmlFrameValues& values,
+                         XmlFrameCodes& codes) {
+  // The elements below the body in document order, walked without recursion.
+  std::vector<const Node*> pending(document.body()->children().rbegin(),
+                                   document.body()->children().rend());
+  while (!pending.empty()) {
+    const Node* node = pending.back();
+    pending.pop_back();
+    if (!node->IsElement()) continue;
+    const auto* element = static_cast<const IHTMLElement*>(node);
+    pending.insert(pending.end(), element->children().rbegin(), element->children().rend());
+    const std::u16string* xid = element->FindAttribute(kAttrXid);
+    if (xid == nullptr) continue;
+    values.try_emplace(*xid, element->InnerText());
+    if (element->id() == kIcdCodeElementId) {
+      codes.try_emplace(*xid, std::vector<std::u16string>{element->GetAttribute(kAttrExtandCode1),
+                                                          element->GetAttribute(kAttrExtandCode2),
+                                                          element->GetAttribute(kAttrSplitCode)});
+    }
+  }
+}
+
+void FillXmlFrame(xercesc::DOMNode* node, const XmlFrameValues& values,
+                  const XmlFrameCodes& codes) {
+  if (node == nullptr || node->getNodeType() != xercesc::DOMNode::ELEMENT_NODE) return;
+  auto* element = static_cast<xercesc::DOMElement*>(node);
+  const std::u16string xid(element->getAttribute(kAttrXid));
+  const auto value = xid.empty() ? values.end() : values.find(xid);
+  if (value != values.end()) {
+    const auto code = codes.find(xid);
+    if (code != codes.end()) {
+      const char16_t* const kCodeAttributes[] = {kAttrExtandCode1, kAttrExtandCode2,
+                                                 kAttrSplitCode};
+      for (std::size_t i = 0; i < std::size(kCodeAttributes); ++i) {
+        element->setAttribute(kCodeAttributes[i], korvalis::XmlCarriable(code->second[i]).c_str());
+      }
+    }
+    // A character XML cannot carry would cost the record its whole XML.
+    element->setTextContent(korvalis::XmlCarriable(value->second).c_str());
+  }
+  for (xercesc::DOMNode* child = node->getFirstChild(); child != nullptr;
+       child = child->getNextSibling()) {
+    FillXmlFrame(child, values, codes);
+  }
+}
+
+HRESULT ConvertOrderSheetToXml(CSingleDataSource* pDataSource, LONG lngEmrType, BSTR bstrEmrID,
+                               BSTR* pbstrXml) {
+  std::vector<std::u16string> visit;
+  pDataSource->Query(
+      u"SELECT A.RESIDENCE_FLAG, A.PATIENT_ID, A.EVENT_NO FROM TELV_VISIT_RECORD A, "
+      u"TELV_EMR_CONTENT B WHERE A.PATIENT_ID = B.PATIENT_ID AND A.EVENT_NO = B.EVENT_NO AND "
+      u"B.ID = " +
+          SqlQuoted(bstrEmrID),
+      3, visit);
+  if (visit.empty() || visit[0] != kResidenceFlagInHis) {
+    korvalis::StoreBstrResult(pbstrXml, u"");
+    return S_OK;
+  }
+  korvalis::Sibling<IHISPatientInfo> his(*DIDUFactory::Instance(), IID_IHISPatientInfo);
+  const ScopedBstr patient_id(visit[1]), event_no(visit[2]);
+  ScopedBstr orders;
+  const HRESULT hr = lngEmrType == kLongTermOrderSheetType
+                         ? his->GetLongTermOrders(patient_id.get(), event_no.get(), orders.out())
+                         : his->GetTemporaryOrders(patient_id.get(), event_no.get(), orders.out());
+  if (SUCCEEDED(hr)) korvalis::StoreBstrResult(pbstrXml, korvalis::BstrView(orders.get()));
+  return hr;
+}
+
+long ConvertNurseSheetToXml(LONG /*lngEmrType*/, BSTR /*bstrEmrID*/, BSTR* pbstrXml) {
+  korvalis::StoreBstrResult(pbstrXml, u"");
+  return 0;
+}
