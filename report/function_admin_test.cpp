@@ -241,6 +241,13 @@ TEST_F(FunctionAdminTest, GroupsAreReorderedUpdatedAndCreatedAtTheNextPlaceOfThe
                 u"<root><name>x</name><app_id>1</app_id>"
                 u"<app_name>a</app_name></root>"),
             u"");
+  // A place that is not a number is refused before the group is touched.
+  EXPECT_EQ(
+      FailureOf([] {
+        Set(CBFunctionAdmin::SetFunctionGroup,
+            u"<root><id>" + FromUtf8(kG1) + u"</id><sort_code>1, NAME = 'x'</sort_code></root>");
+      }),
+      u"不是有效的数字: '1, NAME = 'x'' (sort_code)");
   EXPECT_EQ(Everything(), before);
 }
 

@@ -2,10 +2,14 @@
 
 namespace korvalis::report {
 
-MonitorCallCounter& MonitorCallCounter::Process() {
-  static MonitorCallCounter counter;
-  return counter;
-}
+namespace {
+
+// Constant-initialised, so that a call neither guards nor races its construction.
+constinit MonitorCallCounter process_counter;
+
+}  // namespace
+
+MonitorCallCounter& MonitorCallCounter::Process() { return process_counter; }
 
 bool MonitorCallCounter::Count() noexcept {
   int count = count_.load(std::memory_order_relaxed);
