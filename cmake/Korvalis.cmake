@@ -54,3 +54,15 @@ function(korvalis_add_test name)
     ENVIRONMENT "KORVALIS_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
 endfunction()
+
+# korvalis_sample_calls_test(<name> <script> <pass regular expression>)
+#   Runs the folder's testdata/<script>, a script built on tools/testing/sample_calls.sh, with
+#   the korvalis command, the product library and the suite's stand-ins, in the folder's build
+#   directory; the test passes when the script's output matches the expression.
+function(korvalis_sample_calls_test name script pass)
+  add_test(NAME ${name}
+    COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/testdata/${script} $<TARGET_FILE:korvalis_cmd>
+      $<TARGET_FILE:korvalis> $<TARGET_FILE:korvalis_suite_components>
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  set_tests_properties(${name} PROPERTIES PASS_REGULAR_EXPRESSION "${pass}")
+endfunction()

@@ -2,12 +2,12 @@
 
 #include <sys/wait.h>
 
-#include <atomic>
 #include <cerrno>
 #include <mutex>
 #include <system_error>
 #include <thread>
 
+#include "platform/sys/installed_instance.h"
 #include "platform/sys/spawn.h"
 
 namespace korvalis::sys {
@@ -53,10 +53,7 @@ void Reap(pid_t pid) noexcept {
   }
 }
 
-std::shared_ptr<ProcessStarter>& InstalledStarter() {
-  static std::shared_ptr<ProcessStarter> starter;
-  return starter;
-}
+constinit InstalledInstance<ProcessStarter, SpawnProcessStarter> installed_starter;
 
 }  // namespace
 
@@ -73,15 +70,9 @@ StartedProgram SpawnProcessStarter::Start(const std::vector<std::string>& argv) 
 }
 
 void SetProcessStarter(std::shared_ptr<ProcessStarter> starter) {
-  std::atomic_store(&InstalledStarter(), std::move(starter));
+  installed_starter.Install(std::move(starter));
 }
 
-std::shared_ptr<ProcessStarter> CurrentProcessStarter() {
-  if (std::shared_ptr<ProcessStarter> starter = std::atomic_load(&InstalledStarter())) {
-    return starter;
-  }
-  static const std::shared_ptr<ProcessStarter> machine = std::make_shared<SpawnProcessStarter>();
-  return machine;
-}
+std::shared_ptr<ProcessStarter> CurrentProcessStarter() { return installed_starter.Current(); }
 
 }  // namespace korvalis::sys

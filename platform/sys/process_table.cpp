@@ -4,8 +4,9 @@
 #include <limits.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cstdlib>
+
+#include "platform/sys/installed_instance.h"
 
 namespace korvalis::sys {
 namespace {
@@ -30,10 +31,7 @@ struct DirectoryCloser {
   void operator()(DIR* directory) const { ::closedir(directory); }
 };
 
-std::shared_ptr<ProcessTable>& InstalledTable() {
-  static std::shared_ptr<ProcessTable> table;
-  return table;
-}
+constinit InstalledInstance<ProcessTable, ProcFsProcessTable> installed_table;
 
 }  // namespace
 
@@ -50,13 +48,9 @@ std::optional<std::vector<RunningProcess>> ProcFsProcessTable::Processes() {
 }
 
 void SetProcessTable(std::shared_ptr<ProcessTable> table) {
-  std::atomic_store(&InstalledTable(), std::move(table));
+  installed_table.Install(std::move(table));
 }
 
-std::shared_ptr<ProcessTable> CurrentProcessTable() {
-  if (std::shared_ptr<ProcessTable> table = std::atomic_load(&InstalledTable())) return table;
-  static const std::shared_ptr<ProcessTable> machine = std::make_shared<ProcFsProcessTable>();
-  return machine;
-}
+std::shared_ptr<ProcessTable> CurrentProcessTable() { return installed_table.Current(); }
 
 }  // namespace korvalis::sys

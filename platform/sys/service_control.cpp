@@ -1,29 +1,19 @@
 #include "platform/sys/service_control.h"
 
-#include <atomic>
-
+#include "platform/sys/installed_instance.h"
 #include "platform/sys/systemd_service_control.h"
 
 namespace korvalis::sys {
 namespace {
 
-std::shared_ptr<ServiceControl>& InstalledControl() {
-  static std::shared_ptr<ServiceControl> control;
-  return control;
-}
+constinit InstalledInstance<ServiceControl, SystemdServiceControl> installed_control;
 
 }  // namespace
 
 void SetServiceControl(std::shared_ptr<ServiceControl> control) {
-  std::atomic_store(&InstalledControl(), std::move(control));
+  installed_control.Install(std::move(control));
 }
 
-std::shared_ptr<ServiceControl> CurrentServiceControl() {
-  if (std::shared_ptr<ServiceControl> control = std::atomic_load(&InstalledControl())) {
-    return control;
-  }
-  static const std::shared_ptr<ServiceControl> machine = std::make_shared<SystemdServiceControl>();
-  return machine;
-}
+std::shared_ptr<ServiceControl> CurrentServiceControl() { return installed_control.Current(); }
 
 }  // namespace korvalis::sys

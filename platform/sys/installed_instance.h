@@ -1,0 +1,36 @@
+// InstalledInstance: a process-wide object behind an interface that a host or a test may
+// replace, the way the database clock is installed: the installed object, or else the machine's
+// own, made on first use.
+//
+//   constinit InstalledInstance<ProcessTable, ProcFsProcessTable> installed_table;
+//   installed_table.Install(fake);       // from now on, in every thread
+//   installed_table.Current();           // the fake
+//   installed_table.Install(nullptr);    // the machine's again
+//
+// Thread-safety: Install and Current may be called from any thread at once.
+#pragma once
+
+#include <atomic>
+#include <memory>
+
+namespace korvalis::sys {
+
+template <class Interface, class Machine>
+class InstalledInstance {
+ public:
+  // `object` from now on; nullptr restores the machine's.
+  void Install(std::shared_ptr<Interface> object) {
+    std::atomic_store(&installed_, std::move(object));
+  }
+
+  std::shared_ptr<Interface> Current() {
+    if (std::shared_ptr<Interface> object = std::atomic_load(&installed_)) return object;
+    static const std::shared_ptr<Interface> machine = std::make_shared<Machine>();
+    return machine;
+  }
+
+ private:
+  std::shared_ptr<Interface> installed_;
+};
+
+}  // namespace korvalis::sys
