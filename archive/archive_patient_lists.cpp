@@ -6,13 +6,11 @@
 // the search refuses a malformed piece, before any statement runs.
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "archive/archive_patient.h"
 #include "archive/patient_search.h"
 #include "archive/search_pieces.h"
 #include "foundation/sql_date.h"
-#include "foundation/string_util.h"
 #include "foundation/xml_property.h"
 #include "foundation/xml_text.h"
 
@@ -62,11 +60,10 @@ class ConditionDocument {
 // The span `element` of a client's condition rejoined when it splits into exactly two pieces,
 // each a date, else empty.
 std::u16string TwoPieceSpan(std::u16string_view element, const std::u16string& span) {
-  std::vector<std::u16string> pieces;
-  SplitByChars(span, u"|", pieces);
-  if (pieces.size() != 2) return std::u16string();
-  return std::u16string(TimeArgument(element, pieces[0])) + u"|" +
-         std::u16string(TimeArgument(element, pieces[1]));
+  const auto ends = korvalis::TimeSpanEnds(span);
+  if (!ends) return std::u16string();
+  return std::u16string(TimeArgument(element, ends->first)) + u"|" +
+         std::u16string(TimeArgument(element, ends->second));
 }
 
 // A discharge span from both times, or every discharged visit when either time is empty.

@@ -102,16 +102,36 @@ HandoverRequest ReadHandoverRequest(BSTR info, const char16_t* memo_name,
   return request;
 }
 
-// The update of a log row by a return or a sign-in (`prefix` "ROLLBACK" or "CHECKIN"): its
-// operator, memo and date columns, and OLD_PAPER_STATUS 1; the caller appends the row's
-// condition.
-std::u16string CompleteRowStatement(const char16_t* prefix, const CClientInfo& client,
-                                    const std::u16string& memo) {
+// Reads `what` ("COUNT(*)", "MAX(A.SERIAL)") over the request's log rows (A) that also meet
+// `row_condition`, none of them while the visit (B) is not committed; empty without a value.
+std::u16string ReadCommittedRows(CEMRDataSource& data_source, const HandoverRequest& request,
+                                 const char16_t* what, const std::u16string& row_condition) {
+  std::u16string value;
+  data_source.QueryScalar(u"SELECT " + std::u16string(what) +
+                              u" FROM TELV_PAPER_CHECKIN_RECORD A, TELV_VISIT_RECORD B WHERE "
+                              u"A.PATIENT_ID =" +
+                              SqlQuoted(request.patient_id) + u" AND A.EVENT_NO = " +
+                              SqlQuoted(request.event_no) + row_condition +
+                              u" AND B.PAPER_EMR_STATUS = " + kCommitted +
+                              u" AND A.PATIENT_ID = B.PATIENT_ID AND A.EVENT_NO = B.EVENT_NO",
+                          value);
+  return value;
+}
+
+// Completes log row `serial` of the request's visit by a return or a sign-in (`prefix`
+// "ROLLBACK" or "CHECKIN": its operator, memo and date columns, and OLD_PAPER_STATUS 1), then
+// moves the visit to `state`.
+void CompleteRow(CEMRDataSource& data_source, const char16_t* prefix, const CClientInfo& client,
+                 const HandoverRequest& request, const std::u16string& serial,
+                 const std::u16string& state) {
   const std::u16string column(prefix);
-  return u"UPDATE TELV_PAPER_CHECKIN_RECORD SET " + column + u"_OPER_NAME = " +
-         SqlQuoted(client.GetUserName()) + u", " + column + u"_OPER_ID = " +
-         SqlQuoted(client.GetUserId()) + u", " + column + u"_MEMO = " + SqlQuoted(memo) +
-         u", OLD_PAPER_STATUS = " + kCommitted + u", " + column + u"_DATE = SYSDATE";
+  data_source.Execute(
+      u"UPDATE TELV_PAPER_CHECKIN_RECORD SET " + column + u"_OPER_NAME = " +
+      SqlQuoted(client.GetUserName()) + u", " + column + u"_OPER_ID = " +
+      SqlQuoted(client.GetUserId()) + u", " + column + u"_MEMO = " + SqlQuoted(request.memo) +
+      u", OLD_PAPER_STATUS = " + kCommitted + u", " + column + u"_DATE = SYSDATE" +
+      VisitCondition(request.patient_id, request.event_no) + u" AND SERIAL = " + serial);
+  SetPaperState(data_source, request.patient_id, request.event_no, state);
 }
 
 }  // namespace
@@ -188,20 +208,11 @@ long CBPatientPaperMag::RollbackPaperCase(CEMRDataSource* pDataSource, BSTR bstr
   const std::u16string serial = Number(request.serial);
 
   // The named row must exist and the visit must be committed.
-  std::u16string count;
-  pDataSource->QueryScalar(
-      u"SELECT COUNT(*) FROM TELV_PAPER_CHECKIN_RECORD A, TELV_VISIT_RECORD B WHERE "
-      u"A.PATIENT_ID =" +
-          SqlQuoted(request.patient_id) + u" AND A.EVENT_NO = " + SqlQuoted(request.event_no) +
-          u" AND A.SERIAL = " + serial + u" AND B.PAPER_EMR_STATUS = " + kCommitted +
-          u" AND A.PATIENT_ID = B.PATIENT_ID AND A.EVENT_NO = B.EVENT_NO",
-      count);
-  if (StringToLong(count) != 1) throw CEMRException(std::u16string(kReturnRefused));
-
-  pDataSource->Execute(CompleteRowStatement(u"ROLLBACK", client, request.memo) +
-                       VisitCondition(request.patient_id, request.event_no) + u" AND SERIAL = " +
-                       serial);
-  SetPaperState(*pDataSource, request.patient_id, request.event_no, kReturned);
+  if (StringToLong(ReadCommittedRows(*pDataSource, request, u"COUNT(*)",
+                                     u" AND A.SERIAL = " + serial)) != 1) {
+    throw CEMRException(std::u16string(kReturnRefused));
+  }
+  CompleteRow(*pDataSource, u"ROLLBACK", client, request, serial, kReturned);
   return 0;
 }
 
@@ -212,19 +223,8 @@ long CBPatientPaperMag::CheckinPaperCase(CEMRDataSource* pDataSource, BSTR bstrP
       ReadHandoverRequest(bstrPMRInfo, u"checkin_memo", kSignInIncomplete);
   const CClientInfo client{std::u16string(BstrView(bstrClientInfo))};
 
-  std::u16string current;
-  pDataSource->QueryScalar(
-      u"SELECT MAX(A.SERIAL) FROM TELV_PAPER_CHECKIN_RECORD A, TELV_VISIT_RECORD B WHERE "
-      u"A.PATIENT_ID =" +
-          SqlQuoted(request.patient_id) + u" AND A.EVENT_NO = " + SqlQuoted(request.event_no) +
-          u" AND B.PAPER_EMR_STATUS = " + kCommitted +
-          u" AND A.PATIENT_ID = B.PATIENT_ID AND A.EVENT_NO = B.EVENT_NO",
-      current);
+  const std::u16string current = ReadCommittedRows(*pDataSource, request, u"MAX(A.SERIAL)", u"");
   if (current.empty()) throw CEMRException(std::u16string(kSignInRefused));
-
-  pDataSource->Execute(CompleteRowStatement(u"CHECKIN", client, request.memo) +
-                       VisitCondition(request.patient_id, request.event_no) + u" AND SERIAL = " +
-                       Number(current));
-  SetPaperState(*pDataSource, request.patient_id, request.event_no, kSignedIn);
+  CompleteRow(*pDataSource, u"CHECKIN", client, request, Number(current), kSignedIn);
   return 0;
 }

@@ -132,6 +132,32 @@ TEST_F(PaperRecordHandoverTest, VisitsAtAnyDepthCommitInDocumentOrder) {
   EXPECT_EQ(Serials("E2"), (Rows{{"1", "3", "0"}}));
 }
 
+TEST_F(PaperRecordHandoverTest, NumbersAreTheLeadingNumbersOfTheirTexts) {
+  ASSERT_EQ(Commit(OneVisit(u"id='PE1' event_no='E1' commit_serial=' 12abc' paper_status='7x'")),
+            u"");
+  ASSERT_EQ(Commit(OneVisit(u"id='PE2' event_no='E2' commit_serial='x1' paper_status='-'")), u"");
+  EXPECT_EQ(Serials("E1"), (Rows{{"1", "12", "7"}}));
+  EXPECT_EQ(Serials("E2"), (Rows{{"1", "0", "0"}}));
+  EXPECT_EQ(Return(u"<root><patient_id>PE1</patient_id><event_no>E1</event_no>"
+                   u"<serial> 1st</serial></root>"),
+            u"");
+  EXPECT_EQ(State("E1"), "2");
+}
+
+TEST_F(PaperRecordHandoverTest, OneDocumentCancelsAVisitsRowsOneAfterAnother) {
+  for (const char16_t* status : {u"0", u"2", u"3"}) {
+    ASSERT_EQ(
+        Commit(OneVisit(u"id='PE1' event_no='E1' paper_status='" + std::u16string(status) + u"'")),
+        u"");
+  }
+  // Each `patient` reads the rows the one before it left: rows 3 and 2 go, the state is row 2's.
+  EXPECT_EQ(Cancel(u"<root><patient id='PE1' event_no='E1'/><patient id='PE1' event_no='E1'/>"
+                   u"</root>"),
+            u"");
+  EXPECT_EQ(Serials("E1"), (Rows{{"1", "0", "0"}}));
+  EXPECT_EQ(State("E1"), "2");
+}
+
 TEST_F(PaperRecordHandoverTest, ACancelRestoresTheStateOfTheCurrentRow) {
   ASSERT_EQ(Commit(OneVisit(u"id='PE1' event_no='E1' commit_serial='1' paper_status='0'")), u"");
   ASSERT_EQ(Commit(OneVisit(u"id='PE1' event_no='E1' paper_status='2'")), u"");

@@ -126,15 +126,22 @@ inline std::string QueryPlan(sqlite3* db, const std::string& sql) {
   return plan;
 }
 
+inline sqlite3* OpenAsProvider(const std::string& path);
+
 // Runs the statement that `translate` gives for the database at `path` (opened with the
-// Oracle and text-search functions registered) once per iteration: prepared on every run, or once
-// (`prepared_once`). The label shows the plan; the counter `rows_name` the rows of one run.
+// Oracle and text-search functions registered, and with the provider's settings when
+// `as_provider`) once per iteration: prepared on every run, or once (`prepared_once`). The label
+// shows the plan; the counter `rows_name` the rows of one run.
 inline void RunRawStatement(benchmark::State& state, const std::string& path,
                             const std::function<std::string(sqlite3*)>& translate,
-                            bool prepared_once, const char* rows_name) {
+                            bool prepared_once, const char* rows_name, bool as_provider = false) {
   sqlite3* db = nullptr;
-  sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
-  korvalis::db::RegisterOracleFunctions(db);
+  if (as_provider) {
+    db = OpenAsProvider(path);
+  } else {
+    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    korvalis::db::RegisterOracleFunctions(db);
+  }
   korvalis::db::RegisterTextSearch(db);
   const std::string sql = translate(db);
   state.SetLabel(QueryPlan(db, sql));
