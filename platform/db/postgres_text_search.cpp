@@ -115,6 +115,11 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT path ~ '^\s*[A-Za-z][-A-Za-z0-9_]*\s*\('
      AND path !~ '^\s*(node|text|comment|processing-instruction)\s*\(' $f$;
 
+-- The value of an XPath expression of a value in the document; NULL for an empty one.
+CREATE OR REPLACE FUNCTION ora_xpath_value(doc xml, path text) RETURNS text
+LANGUAGE sql STABLE AS $f$
+  SELECT nullif(v, '') FROM XMLTABLE('/' PASSING doc COLUMNS v text PATH path) $f$;
+
 -- EXTRACTVALUE: the text of the one leaf node the path selects (NULL when none).
 CREATE OR REPLACE FUNCTION ora_extractvalue(x text, path text) RETURNS text
 LANGUAGE plpgsql STABLE AS $f$
@@ -126,10 +131,7 @@ DECLARE
 BEGIN
   IF x IS NULL OR path IS NULL THEN RETURN NULL; END IF;
   doc := xmlparse(document x);
-  IF ora_xpath_is_value(path) THEN
-    SELECT v INTO value FROM XMLTABLE('/' PASSING doc COLUMNS v text PATH path);
-    RETURN nullif(value, '');
-  END IF;
+  IF ora_xpath_is_value(path) THEN RETURN ora_xpath_value(doc, path); END IF;
   SELECT count(*), min(v), bool_and(l) INTO selected, value, leaf
   FROM XMLTABLE(path PASSING doc COLUMNS v text PATH 'string(.)',
                 l boolean PATH 'count(node()[not(self::text())]) = 0');
@@ -149,10 +151,7 @@ DECLARE
 BEGIN
   IF x IS NULL OR path IS NULL THEN RETURN NULL; END IF;
   doc := xmlparse(document x);
-  IF ora_xpath_is_value(path) THEN
-    SELECT v INTO markup FROM XMLTABLE('/' PASSING doc COLUMNS v text PATH path);
-    RETURN nullif(markup, '');
-  END IF;
+  IF ora_xpath_is_value(path) THEN RETURN ora_xpath_value(doc, path); END IF;
   SELECT string_agg(CASE WHEN a THEN v ELSE m::text END, '' ORDER BY o) INTO markup
   FROM XMLTABLE(path PASSING doc COLUMNS o FOR ORDINALITY, m xml PATH '.',
                 v text PATH 'string(.)', a boolean PATH 'count(. | ../@*) = count(../@*)');

@@ -196,6 +196,9 @@ TEST_P(TextSearchTest, PathSearchAndXmlFunctions) {
   EXPECT_EQ(Rows("SELECT ID, EXTRACTVALUE(XML, '/root/diagnosis') FROM DOC ORDER BY ID"),
             "1|社区获得性肺炎,2|pneumonia,3|<null>");
   EXPECT_EQ(Rows("SELECT EXTRACTVALUE(XML, '/root/outcome') FROM DOC WHERE ID = 1"), "<null>");
+  EXPECT_EQ(Rows("SELECT EXTRACTVALUE(XML, 'count(/root/*)'), EXTRACT(XML, 'string(/root)'), "
+                 "EXTRACT(XML, '/root/outcome/@*') FROM DOC WHERE ID = 2"),
+            "2|pneumonia治愈|<null>");
   EXPECT_EQ(Rows("SELECT SUBSTR(EXTRACT(XML, '/root/outcome'), 0, 11) FROM DOC WHERE ID = 2"),
             "<outcome>治愈");
   EXPECT_EQ(Rows("SELECT EXTRACT(XML, '/root/*/text()') FROM DOC WHERE ID = 2"), "pneumonia治愈");

@@ -39,13 +39,18 @@ std::string ServerPrograms() {
   return found.back().string();
 }
 
-// Runs `command` through the shell and waits for it; its exit status.
+// Runs `command` through the shell in the root directory (the server's user may not enter
+// this process's, which may be gone) and waits for it; its exit status.
 int Shell(const std::string& command) {
   pid_t pid;
   const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
-  if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
-    return -1;
-  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addchdir_np(&actions, "/");
+  const int spawned =
+      posix_spawn(&pid, "/bin/sh", &actions, nullptr, const_cast<char**>(argv), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) return -1;
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
@@ -90,6 +95,7 @@ PostgresTestServer::PostgresTestServer(bool durable) : bin_(ServerPrograms()), d
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
+  posix_spawn_file_actions_addchdir_np(&actions, "/");
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   // Its own process group, so that a signal to the test's group leaves it to clean up.
@@ -119,7 +125,7 @@ PostgresTestServer::~PostgresTestServer() {
 }
 
 bool PostgresTestServer::RunProgram(const std::string& program, const std::string& arguments) {
-  return Shell("cd / && " + AsServerUser(bin_ + "/" + program + " " + arguments) + " >>" +
+  return Shell(AsServerUser(bin_ + "/" + program + " " + arguments) + " >>" +
                Quoted(directory_ + "/log") + " 2>&1") == 0;
 }
 
