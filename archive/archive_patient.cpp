@@ -6,22 +6,6 @@ long CBArchivePatient::GetFreezePatient(CEMRDataSource*, BSTR, BSTR*) {
   korvalis::ThrowNotAvailable("CBArchivePatient::GetFreezePatient");
 }
 
-long CBArchivePatient::GetPatientHeaderEmrList(CEMRDataSource*, BSTR, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBArchivePatient::GetPatientHeaderEmrList");
-}
-
-long CBArchivePatient::SavePatientHeaderRecord(CEMRDataSource*, BSTR, BSTR, BSTR) {
-  korvalis::ThrowNotAvailable("CBArchivePatient::SavePatientHeaderRecord");
-}
-
-long CBArchivePatient::GetEmrBatchPrintCatalogList(CEMRDataSource*, BSTR, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBArchivePatient::GetEmrBatchPrintCatalogList");
-}
-
-long CBArchivePatient::GetEmrBatchPrintList(CEMRDataSource*, BSTR, BSTR, LONG, BSTR*) {
-  korvalis::ThrowNotAvailable("CBArchivePatient::GetEmrBatchPrintList");
-}
-
 long CBArchivePatient::SaveCopiedPatient(CEMRDataSource*, BSTR, BSTR*) {
   korvalis::ThrowNotAvailable("CBArchivePatient::SaveCopiedPatient");
 }

@@ -43,20 +43,6 @@ class Condition {
   const std::u16string empty_;
 };
 
-// Appends `opening` + value + `closing` when the value is not empty.
-void AppendWhenGiven(const std::u16string& value, std::u16string_view opening,
-                     std::u16string_view closing, std::u16string& sql) {
-  if (value.empty()) return;
-  sql.append(opening).append(value).append(closing);
-}
-
-// A quoted value: as AppendWhenGiven, with the value's quotes doubled.
-void AppendQuotedWhenGiven(const std::u16string& value, std::u16string_view opening,
-                           std::u16string_view closing, std::u16string& sql) {
-  if (value.empty()) return;
-  sql.append(opening).append(SqlEscaped(value)).append(closing);
-}
-
 // The pieces of the condition that stand bare in the statement, checked; empty when not given.
 struct SqlPieces {
   std::u16string emr_status;   // emrtype

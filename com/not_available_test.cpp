@@ -24,10 +24,6 @@ namespace {
 
 const char* const kNotYetAvailable[] = {
     "CBArchivePatient::GetFreezePatient",
-    "CBArchivePatient::GetPatientHeaderEmrList",
-    "CBArchivePatient::SavePatientHeaderRecord",
-    "CBArchivePatient::GetEmrBatchPrintCatalogList",
-    "CBArchivePatient::GetEmrBatchPrintList",
     "CBArchivePatient::SaveCopiedPatient",
     "CBArchivePatient::GetCopiedPatientList",
     "CBArchivePatient::DeleteCopyRecord",

@@ -34,10 +34,14 @@ void AppendDateSpan(const CDBType &dialect, std::u16string_view span, std::u16st
 void AppendDateBetween(const CDBType &dialect, std::u16string_view span, std::u16string_view column,
                        std::u16string &sql) {
   const auto ends = TimeSpanEnds(span);
-  if (!ends) return;
+  if (ends) AppendDatesBetween(dialect, column, ends->first, ends->second, sql);
+}
+
+void AppendDatesBetween(const CDBType &dialect, std::u16string_view column,
+                        std::u16string_view start, std::u16string_view end, std::u16string &sql) {
   sql.append(u" AND ").append(column).append(u" BETWEEN ");
-  sql.append(SqlDateValue(dialect, ends->first)).append(u" AND ");
-  sql.append(SqlDateValue(dialect, ends->second));
+  sql.append(SqlDateValue(dialect, start)).append(u" AND ");
+  sql.append(SqlDateValue(dialect, end));
 }
 
 }  // namespace korvalis

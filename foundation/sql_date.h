@@ -43,7 +43,12 @@ void AppendDateSpan(const CDBType &dialect, std::u16string_view span, std::u16st
                     std::u16string_view middle, std::u16string &sql);
 
 // Appends " AND " `column` " BETWEEN " DATE(start) " AND " DATE(end), both ends
-// included, when `span` applies; appends nothing otherwise.
+// included.
+void AppendDatesBetween(const CDBType &dialect, std::u16string_view column,
+                        std::u16string_view start, std::u16string_view end, std::u16string &sql);
+
+// AppendDatesBetween with the start and the end of `span` when it applies;
+// appends nothing otherwise.
 void AppendDateBetween(const CDBType &dialect, std::u16string_view span, std::u16string_view column,
                        std::u16string &sql);
 

@@ -1,0 +1,209 @@
+// The front page of a visit's record and the batch printing of its records, bodies of
+// CBArchivePatient: the visit's confirmed front-page documents, its coded front-page diagnoses
+// and operations rewritten from one header list, the system catalogues holding its confirmed
+// documents, and the documents of one catalogue in print order with their signers.
+//
+// The header list names, at any depth, one `diagnosis` and one `operation` element; each child
+// element of them is one item, numbered from 1 by its position among the elements (text between
+// the items, such as the white space of an indented list, is no item). A list present exactly
+// once replaces the visit's rows of its table whole; absent or repeated, it leaves them as they
+// are. Every statement is built, its bare numbers checked, before the first one runs.
+#include <string>
+#include <unordered_map>
+#include <vector>
+#include <xercesc/dom/DOM.hpp>
+
+#include "archive/archive_patient.h"
+#include "foundation/bstr_result.h"
+#include "foundation/dom_builder.h"
+#include "foundation/dom_elements.h"
+#include "foundation/emr_data_source.h"
+#include "foundation/emr_exception.h"
+#include "foundation/sql_date.h"
+#include "foundation/sql_text.h"
+#include "foundation/string_util.h"
+#include "foundation/xml_parser.h"
+
+namespace {
+
+using korvalis::SqlNumber;
+using korvalis::SqlQuoted;
+using xercesc::DOMElement;
+
+constexpr char16_t kHeaderListRefused[] = u"保存病人诊断信息错误！";
+// What the print list of "no catalogue" answers, without reading anything.
+constexpr char16_t kNoCatalogList[] = u"<?xml version =\"1.0\" ?><root/>";
+
+// The visit's patient and visit number as quoted SQL values.
+struct Visit {
+  std::u16string patient;
+  std::u16string event;
+
+  Visit(BSTR patient_id, BSTR event_no)
+      : patient(SqlQuoted(patient_id)), event(SqlQuoted(event_no)) {}
+};
+
+// The only element `name` of the document; null when it holds none or more than one.
+const DOMElement* SingleList(const xercesc::DOMDocument& document, const char16_t* name) {
+  const xercesc::DOMNodeList* lists = document.getElementsByTagName(name);
+  if (lists->getLength() != 1) return nullptr;
+  return static_cast<const DOMElement*>(lists->item(0));
+}
+
+// The item's attribute as a quoted value.
+std::u16string Quoted(const DOMElement* item, const char16_t* attribute) {
+  return SqlQuoted(ElementAttribute(item, attribute));
+}
+
+// The delete of the visit's diagnoses and one insert per item.
+void AddDiagnosisStatements(const Visit& visit, const DOMElement* list,
+                            std::vector<std::u16string>& statements) {
+  statements.push_back(u"DELETE FROM TELV_INPATIENT_HEADER_DIAG WHERE PATIENT_ID=" + visit.patient +
+                       u" AND EVENT_NO=" + visit.event);
+  long position = 0;
+  for (const DOMElement* item : ElementChildren(list)) {
+    std::u16string sql =
+        u"INSERT INTO TELV_INPATIENT_HEADER_DIAG(PATIENT_ID,EVENT_NO,DIAG_TYPE,SUB_ID,ICD_CODE,"
+        u"ICD_CODE1,ICD_NAME,RESULT) VALUES(";
+    sql.append(visit.patient).append(u",").append(visit.event).append(u",");
+    sql.append(SqlNumber(ElementAttribute(item, u"type"), u"type")).append(u",");
+    sql.append(LongToString(++position)).append(u",");
+    sql.append(Quoted(item, u"icd")).append(u",").append(Quoted(item, u"icd1")).append(u",");
+    sql.append(SqlQuoted(TextContent(item))).append(u",");
+    sql.append(SqlNumber(ElementAttribute(item, u"result"), u"result")).append(u")");
+    statements.push_back(std::move(sql));
+  }
+}
+
+// The quoted attributes of an operation after its name, in the columns' order.
+constexpr const char16_t* kOperationPeople[] = {
+    u"doctor",    u"doctorid",  u"assist1",     u"assist1id",     u"assist2",
+    u"assist2id", u"openclose", u"anaesdoctor", u"anaesdoctorid", u"anaestype"};
+
+// The delete of the visit's operations and one insert per item.
+void AddOperationStatements(const CDBType& dialect, const Visit& visit, const DOMElement* list,
+                            std::vector<std::u16string>& statements) {
+  statements.push_back(u"DELETE FROM TELV_INPATIENT_HEADER_OPS WHERE PATIENT_ID=" + visit.patient +
+                       u" AND EVENT_NO=" + visit.event);
+  long position = 0;
+  for (const DOMElement* item : ElementChildren(list)) {
+    std::u16string sql =
+        u"INSERT INTO TELV_INPATIENT_HEADER_OPS(PATIENT_ID,EVENT_NO,SUB_ID,ICD_CODE,OPERATE_TIME,"
+        u"OPERATION_NAME,DOCTOR,DOCTOR_ID,ASSISTANT_1,ASSISTANT_1_ID,ASSISTANT_2,ASSISTANT_2_ID,"
+        u"OPEN_CLOSE_LEVEL,ANAES_DOCTOR,ANAES_DOCTOR_ID,ANAES_TYPE) VALUES(";
+    sql.append(visit.patient).append(u",").append(visit.event).append(u",");
+    sql.append(LongToString(++position)).append(u",").append(Quoted(item, u"code")).append(u",");
+    sql.append(korvalis::SqlDateValue(dialect, ElementAttribute(item, u"time"))).append(u",");
+    sql.append(SqlQuoted(TextContent(item)));
+    for (const char16_t* attribute : kOperationPeople) {
+      sql.append(u",").append(Quoted(item, attribute));
+    }
+    sql.append(u")");
+    statements.push_back(std::move(sql));
+  }
+}
+
+// The signers of one record, newest first, as the print list shows them: "W", "W/X", and for
+// three or more the newest and the oldest, "W/.../Z". A name may itself hold "/".
+std::u16string SignerText(const std::vector<std::u16string>& names) {
+  if (names.size() > 2) return names.front() + u"/.../" + names.back();
+  std::u16string text;
+  for (const std::u16string& name : names) {
+    if (!text.empty()) text.push_back(u'/');
+    text.append(name);
+  }
+  return text;
+}
+
+}  // namespace
+
+long CBArchivePatient::GetPatientHeaderEmrList(CEMRDataSource* pDataSource, BSTR bstrPatientID,
+                                               BSTR bstrEventNo, BSTR* pbstrIds) {
+  const Visit visit(bstrPatientID, bstrEventNo);
+  static const std::vector<std::u16string> kNames = {u"emrid", u"emr_title", u"template_id"};
+  pDataSource->QueryElements(
+      u"SELECT ID, TITLE, TEMPLATE_ID FROM TELV_EMR_CONTENT WHERE EMR_TYPE = 1 AND PATIENT_ID = " +
+          visit.patient + u" AND EVENT_NO = " + visit.event + u" AND STATUS = 1",
+      kNames, pbstrIds, {u"emrid"});
+  return 0;
+}
+
+long CBArchivePatient::SavePatientHeaderRecord(CEMRDataSource* pDataSource, BSTR bstrPatientID,
+                                               BSTR bstrEventNo, BSTR bstrList) {
+  CXmlStringParser parser(bstrList);
+  const xercesc::DOMDocument* document = parser.GetDocument();
+  if (document == nullptr || document->getDocumentElement() == nullptr) {
+    throw CEMRException(std::u16string(kHeaderListRefused));
+  }
+  const Visit visit(bstrPatientID, bstrEventNo);
+  std::vector<std::u16string> statements;
+  if (const DOMElement* diagnoses = SingleList(*document, u"diagnosis")) {
+    AddDiagnosisStatements(visit, diagnoses, statements);
+  }
+  if (const DOMElement* operations = SingleList(*document, u"operation")) {
+    AddOperationStatements(*pDataSource->GetDBType(), visit, operations, statements);
+  }
+  for (const std::u16string& sql : statements) pDataSource->Execute(sql);
+  return 0;
+}
+
+long CBArchivePatient::GetEmrBatchPrintCatalogList(CEMRDataSource* pDataSource, BSTR bstrPatientID,
+                                                   BSTR bstrEventNo, BSTR* pbstrList) {
+  const Visit visit(bstrPatientID, bstrEventNo);
+  static const std::vector<std::u16string> kNames = {u"catalog", u"id", u"code", u"serial",
+                                                     u"sort_code"};
+  pDataSource->QueryElements(
+      u"SELECT * FROM (SELECT DISTINCT B.NAME, B.ID, B.CODE, '0', B.SORT_CODE "
+      u"FROM TELV_EMR_CONTENT A, TELV_EMR_CATALOG B WHERE A.CATALOG_ID = B.ID AND "
+      u"A.PATIENT_ID = " +
+          visit.patient + u" AND A.STATUS = 1 AND B.SYSTEM_FLAG = 1 AND A.EVENT_NO = " +
+          visit.event + u") ORDER BY SORT_CODE",
+      kNames, pbstrList, {u"id"});
+  return 0;
+}
+
+long CBArchivePatient::GetEmrBatchPrintList(CEMRDataSource* pDataSource, BSTR bstrPatientID,
+                                            BSTR bstrEventNo, LONG lngCatalogID, BSTR* pbstrList) {
+  if (lngCatalogID == 0) {
+    korvalis::StoreBstrResult(pbstrList, kNoCatalogList);
+    return 0;
+  }
+  const Visit visit(bstrPatientID, bstrEventNo);
+  const std::u16string catalog = LongToString(lngCatalogID);
+  std::vector<std::u16string> documents;
+  pDataSource->Query(
+      u"SELECT TITLE, ID, EMR_TYPE, SORT_CODE, CREATE_DATE ,TEMPLATE_ID "
+      u"FROM TELV_EMR_CONTENT WHERE PATIENT_ID = " +
+          visit.patient + u" AND EVENT_NO = " + visit.event + u" AND CATALOG_ID = " + catalog +
+          u" AND STATUS = 1 ORDER BY SORT_CODE",
+      6, documents);
+  std::vector<std::u16string> signatures;
+  pDataSource->Query(
+      u"SELECT B.ID, B.SUB_ID, B.NAME FROM TELV_EMR_CONTENT A, "
+      u"TELV_EMR_SIGNATURE B WHERE A.ID = B.ID AND A.PATIENT_ID = " +
+          visit.patient + u" AND A.EVENT_NO = " + visit.event + u" AND A.CATALOG_ID = " + catalog +
+          u" AND A.STATUS = 1  ORDER BY B.ID, B.SUB_ID DESC",
+      3, signatures);
+  // Each record's signers, newest (highest SUB_ID) first.
+  std::unordered_map<std::u16string, std::vector<std::u16string>> signers;
+  for (std::size_t row = 0; row + 2 < signatures.size(); row += 3) {
+    signers[signatures[row]].push_back(signatures[row + 2]);
+  }
+
+  korvalis::DomDocumentBuilder list(u"root");
+  for (std::size_t row = 0; row + 5 < documents.size(); row += 6) {
+    DOMElement* emr = list.Append(list.root(), u"emr", documents[row]);
+    const auto signed_by = signers.find(documents[row + 1]);
+    list.SetAttribute(emr, u"id", documents[row + 1]);
+    list.SetAttribute(emr, u"templateid", documents[row + 5]);
+    list.SetAttribute(emr, u"type", documents[row + 2]);
+    list.SetAttribute(emr, u"sort", documents[row + 3]);
+    list.SetAttribute(emr, u"createdate", documents[row + 4]);
+    list.SetAttribute(emr, u"signature",
+                      signed_by == signers.end() ? u"" : SignerText(signed_by->second));
+    list.SetAttribute(emr, u"week", u"");
+    list.SetAttribute(emr, u"serial", u"0");
+  }
+  korvalis::StoreBstrResult(pbstrList, list.Write());
+  return 0;
+}
