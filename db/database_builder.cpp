@@ -60,8 +60,9 @@ std::string Compressed(const std::string& bytes) {
   return result;
 }
 
-// blobs.txt: entries of a header line "@ TABLE COLUMN KEY=VALUE FORM" and the text up to the
-// next header; the form says how the text is stored (see the file's comment).
+// The sample's BLOB manifests (blobs.txt and every other .txt file of sample/): entries of a
+// header line "@ TABLE COLUMN KEY=VALUE FORM" and the text up to the next header; the form says
+// how the text is stored (see the comment of blobs.txt).
 class BlobManifest {
  public:
   BlobManifest(db::Connection& connection, const EmbeddedFile& file)
@@ -154,7 +155,7 @@ void BuildDatabase(db::Connection& connection, DatabaseContents contents) {
       if (IsScript(file)) RunFile(connection, file);
     }
     for (const EmbeddedFile& file : SampleFiles()) {
-      if (std::string_view(file.path) == "sample/blobs.txt") BlobManifest(connection, file).WriteAll();
+      if (std::string_view(file.path).ends_with(".txt")) BlobManifest(connection, file).WriteAll();
     }
   }
   transaction.Commit();

@@ -65,6 +65,12 @@ TEST(XmlText, OnlyMarkupCharactersChange) {
   EXPECT_EQ(elements, u"<code/><value>a&lt;b&amp;c&#13;</value>");
 }
 
+TEST(XmlText, CarriableTextReplacesOnlyWhatXmlCannotCarry) {
+  EXPECT_EQ(korvalis::XmlCarriable(u"a\tb\nc\rd \u75c5"), u"a\tb\nc\rd \u75c5");
+  EXPECT_EQ(korvalis::XmlCarriable(std::u16string(u"\x01x\0y\x1F\uFFFE\uFFFF", 7)),
+            u"\uFFFDx\uFFFDy\uFFFD\uFFFD\uFFFD");
+}
+
 TEST(XmlText, NarrowTextLeavesMultiByteSequencesWhole) {
   const std::string utf8 = ToUtf8(kAwkward);
   const std::string escaped = XmlEscaped(utf8);

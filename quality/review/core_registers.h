@@ -17,7 +17,6 @@
 #include "platform/com/bstr.h"
 
 class CEMRDataSource;
-class CXmlProperty;
 
 namespace korvalis::review {
 
@@ -26,16 +25,6 @@ namespace korvalis::review {
 // through korvalis::XmlCarriable. Precondition: `names` is not empty.
 std::u16string ItemList(const std::vector<std::u16string>& values,
                         std::span<const char16_t* const> names);
-
-// Appends `head`, the condition's value of `key` quoted, then `tail` to a statement's filter;
-// nothing when that value is empty. Throws CEMRException "解析属性信息错误." for a condition
-// that is not XML.
-void AppendFilter(std::u16string& filter, const CXmlProperty& condition, const char16_t* key,
-                  std::u16string_view head, std::u16string_view tail = {});
-
-// The ID under which a record is saved into `table`: `id` itself, whose row is deleted first,
-// or a new GUID text when `id` is empty.
-std::u16string IdForSave(CEMRDataSource* data_source, std::u16string id, std::u16string_view table);
 
 // Deletes the row of `table` whose ID is the `id` of the condition document; nothing when the
 // condition has no `id`. Throws CEMRException "解析属性信息错误." for a condition that is not XML.

@@ -12,6 +12,7 @@
 #include "foundation/bstr_result.h"
 #include "foundation/dom_builder.h"
 #include "foundation/emr_data_source.h"
+#include "foundation/record_statements.h"
 #include "foundation/sql_text.h"
 #include "foundation/xml_property.h"
 #include "foundation/xml_text.h"
@@ -21,10 +22,10 @@
 
 namespace {
 
+using korvalis::AppendFilter;
 using korvalis::BstrView;
 using korvalis::SqlQuoted;
 using korvalis::XmlCarriable;
-using korvalis::review::AppendFilter;
 
 constexpr char16_t kTable[] = u"PEV_CORESYSTEM_REPORT";
 constexpr char16_t kMapContent[] = u"SELECT A.MAP_CONTENT FROM PEV_CORESYSTEM_REPORT A WHERE A.ID=";
@@ -82,8 +83,7 @@ long CBCoreSystem::GetCoreReport(CEMRDataSource* pDataSource, BSTR bstrCondition
 
 long CBCoreSystem::SetCoreReport(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR* pbstrList) {
   const CXmlProperty report(std::u16string(BstrView(bstrCondition)));
-  const std::u16string id =
-      korvalis::review::IdForSave(pDataSource, report.GetValue(u"id"), kTable);
+  const std::u16string id = korvalis::IdForSave(*pDataSource, report.GetValue(u"id"), kTable);
   const auto quoted = [&](const char16_t* key) { return SqlQuoted(report.GetValue(key)); };
   pDataSource->Execute(
       u"INSERT INTO PEV_CORESYSTEM_REPORT (ID, REPORT_NAME, CREATOR, CREATE_TIME, MENDER, "

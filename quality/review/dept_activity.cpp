@@ -12,6 +12,7 @@
 
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
+#include "foundation/record_statements.h"
 #include "foundation/sql_text.h"
 #include "foundation/xml_property.h"
 #include "quality/review/core_registers.h"
@@ -19,10 +20,10 @@
 
 namespace {
 
+using korvalis::AppendFilter;
 using korvalis::BstrView;
+using korvalis::IdForSave;
 using korvalis::SqlQuoted;
-using korvalis::review::AppendFilter;
-using korvalis::review::IdForSave;
 using korvalis::review::ItemList;
 
 // One value of a record: its column, the key a save reads it from, and the attribute under
@@ -127,7 +128,7 @@ long CBCoreSystem::SetDeptActivity(CEMRDataSource* pDataSource, BSTR bstrConditi
     return found == values.end() ? std::u16string() : found->second;
   };
 
-  const std::u16string id = IdForSave(pDataSource, record.GetValue(u"id"), u"PEV_DEPT_ACTIVITY");
+  const std::u16string id = IdForSave(*pDataSource, record.GetValue(u"id"), u"PEV_DEPT_ACTIVITY");
   std::u16string sql = u"INSERT INTO PEV_DEPT_ACTIVITY (" + ColumnList(u"") + u") VALUES(" +
                        SqlQuoted(id) + u", TO_DATE(" + SqlQuoted(value_of(kFields[1])) +
                        u", 'YYYY-MM-DD')";

@@ -13,6 +13,7 @@
 
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
+#include "foundation/record_statements.h"
 #include "foundation/sql_text.h"
 #include "foundation/xml_property.h"
 #include "quality/review/core_registers.h"
@@ -20,9 +21,9 @@
 
 namespace {
 
+using korvalis::AppendFilter;
 using korvalis::BstrView;
 using korvalis::SqlQuoted;
-using korvalis::review::AppendFilter;
 
 constexpr char16_t kEmptyList[] = u"<?xml version='1.0' ?><root></root>";
 

@@ -10,6 +10,7 @@
 
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
+#include "foundation/record_statements.h"
 #include "foundation/sql_text.h"
 #include "foundation/xml_property.h"
 #include "quality/review/core_registers.h"
@@ -17,10 +18,10 @@
 
 namespace {
 
+using korvalis::AppendFilter;
 using korvalis::BstrView;
+using korvalis::IdForSave;
 using korvalis::SqlQuoted;
-using korvalis::review::AppendFilter;
-using korvalis::review::IdForSave;
 using korvalis::review::ItemList;
 
 // The keys of a saved record, in the table's column order.
@@ -89,7 +90,7 @@ long CBCoreSystem::GetRescueRecord(CEMRDataSource* pDataSource, BSTR bstrConditi
 
 long CBCoreSystem::SetRescueRecord(CEMRDataSource* pDataSource, BSTR bstrList, BSTR* pbstrId) {
   const CXmlProperty record(std::u16string(BstrView(bstrList)));
-  const std::u16string id = IdForSave(pDataSource, record.GetValue(u"id"), u"PEV_RESCUE_RECORD");
+  const std::u16string id = IdForSave(*pDataSource, record.GetValue(u"id"), u"PEV_RESCUE_RECORD");
   std::u16string sql = u"INSERT INTO PEV_RESCUE_RECORD VALUES(" + SqlQuoted(id);
   for (std::size_t column = 1; column < std::size(kRecordKeys); ++column) {
     sql.append(u",").append(SqlQuoted(record.GetValue(kRecordKeys[column])));

@@ -1,0 +1,190 @@
+// The knowledge base's catalogue tree and the items filed in it (VKT_CATALOG, VKT_ITEM), and the
+// catalogues distributed to a department. A catalogue points at its parent by PARENT_ID, NULL at
+// the top; every row is deleted physically, and a rewrite keeps the identifier that children
+// and items point at.
+//
+// The tree listing reads the catalogues that match the condition with all their descendants,
+// each before its children (CONNECT BY), and places every row in the element of its parent by
+// walking up from the element placed last; a row whose parent is not listed goes to `root`:
+//
+//   rows: 内科 (top), 心血管 (of 内科), 冠心病 (of 心血管), 呼吸 (of 内科), 外科 (top)
+//
+//   root ─┬─ child 内科 ─┬─ child 心血管 ── child 冠心病
+//         │             └─ child 呼吸        (walked up from 冠心病 to 内科)
+//         └─ child 外科                       (a top catalogue: straight into root)
+//
+// A catalogue made its own ancestor is a loop in the data: the hierarchical query fails with
+// the database error instead of nesting without end, while the flat listing still answers.
+#include <string>
+#include <vector>
+
+#include "foundation/bstr_result.h"
+#include "foundation/dom_builder.h"
+#include "foundation/emr_data_source.h"
+#include "foundation/record_statements.h"
+#include "foundation/sql_text.h"
+#include "foundation/xml_property.h"
+#include "foundation/xml_text.h"
+#include "report/repository.h"
+#include "report/repository_rows.h"
+
+using korvalis::AppendFilter;
+using korvalis::IdForSave;
+using korvalis::SqlQuoted;
+using korvalis::StoreBstrResult;
+using korvalis::XmlCarriable;
+using korvalis::repository::ArgumentText;
+using korvalis::repository::InsertRow;
+
+namespace {
+
+constexpr char16_t kTrueFlag[] = u"true";
+constexpr char16_t kCatalogColumns[] =
+    u"SELECT A.ID, A.PARENT_ID, A.NAME, A.REMARK, A.DEF_STRUCTURE_ID FROM VKT_CATALOG A";
+// The attributes of a catalogue's element, in the order of kCatalogColumns.
+constexpr const char16_t* kCatalogAttributes[] = {u"id", u"parent_id", u"name", u"remark",
+                                                  u"def_structure_id"};
+constexpr unsigned kCatalogColumnCount = 5;
+
+// The catalogue rows (five columns each, as kCatalogColumns reads them, each row after its
+// parent when both are listed) as `root` with one nested `child` element per row.
+std::u16string CatalogTree(const std::vector<std::u16string>& values) {
+  korvalis::DomDocumentBuilder document(u"root");
+  struct Placed {
+    xercesc::DOMElement* element;
+    std::u16string_view id;
+  };
+  // The element placed last and its ancestors, `root` first (its id is empty).
+  std::vector<Placed> chain = {{document.root(), {}}};
+  for (std::size_t row = 0; row + kCatalogColumnCount <= values.size();
+       row += kCatalogColumnCount) {
+    const std::u16string& id = values[row];
+    const std::u16string& parent_id = values[row + 1];
+    if (parent_id.empty()) {
+      chain.resize(1);
+    } else {
+      while (chain.size() > 1 && chain.back().id != parent_id) chain.pop_back();
+    }
+    xercesc::DOMElement* child = document.Append(chain.back().element, u"child");
+    for (unsigned column = 0; column < kCatalogColumnCount; ++column) {
+      document.SetAttribute(child, kCatalogAttributes[column], XmlCarriable(values[row + column]));
+    }
+    chain.push_back({child, id});
+  }
+  return document.Write();
+}
+
+}  // namespace
+
+long CBRepository::SetVktCatalog(CEMRDataSource* pDataSource, BSTR bstrProperty,
+                                 BSTR* pbstrCatalogID) {
+  const CXmlProperty property(ArgumentText(bstrProperty));
+  std::u16string id = property.GetValue(u"id");
+  const std::u16string parent_id = property.GetValue(u"parent_id");
+  const std::u16string name = property.GetValue(u"name");
+  const std::u16string remark = property.GetValue(u"remark");
+  const std::u16string def_structure_id = property.GetValue(u"def_structure_id");
+  id = IdForSave(*pDataSource, id, u"VKT_CATALOG");
+  InsertRow(*pDataSource, u"VKT_CATALOG", u"ID, NAME, PARENT_ID, REMARK, DEF_STRUCTURE_ID",
+            {id, name, parent_id, remark, def_structure_id});
+  StoreBstrResult(pbstrCatalogID, id);
+  return 0;
+}
+
+long CBRepository::DelVktCatalog(CEMRDataSource* pDataSource, BSTR bstrID) {
+  const std::u16string id = ArgumentText(bstrID);
+  if (!id.empty()) korvalis::DeleteKeyedRows(*pDataSource, u"VKT_CATALOG", u"ID", id);
+  return 0;
+}
+
+long CBRepository::GetVktCatalogList(CEMRDataSource* pDataSource, BSTR bstrCondition,
+                                     BSTR* pbstrCatalogList) {
+  const CXmlProperty condition(ArgumentText(bstrCondition));
+  std::u16string where = u" 1=1 ";
+  AppendFilter(where, condition, u"id", u" AND ID=", u" ");
+  AppendFilter(where, condition, u"parent_id", u" AND PARENT_ID=", u" ");
+  if (condition.GetValue(u"id").empty() && condition.GetValue(u"parent_id").empty()) {
+    where += u" AND PARENT_ID IS NULL";
+  }
+  // Only the exact lower-case flag asks for the tree.
+  const bool tree = condition.GetValue(u"recursive_flag") == kTrueFlag;
+  const std::u16string sql =
+      kCatalogColumns +
+      (tree ? u" CONNECT BY PRIOR ID = A.PARENT_ID  START WITH " + where : u" WHERE" + where);
+  std::vector<std::u16string> values;
+  pDataSource->Query(sql, kCatalogColumnCount, values);
+  StoreBstrResult(pbstrCatalogList, CatalogTree(values));
+  return 0;
+}
+
+long CBRepository::SetVktItem(CEMRDataSource* pDataSource, BSTR bstrProperty, BSTR* pbstrItemID) {
+  const CXmlProperty property(ArgumentText(bstrProperty));
+  std::u16string id = property.GetValue(u"id");
+  const std::u16string catalog_id = property.GetValue(u"catalog_id");
+  const std::u16string structure_id = property.GetValue(u"structure_id");
+  const std::u16string name = property.GetValue(u"name");
+  const std::u16string remark = property.GetValue(u"remark");
+  const std::u16string spell_code = property.GetValue(u"spell_code");
+  // Written from `valid_flag`; the listing filters by `vaild_flag`, the column's spelling.
+  std::u16string valid_flag = property.GetValue(u"valid_flag");
+  if (valid_flag.empty()) valid_flag = u"1";
+  id = IdForSave(*pDataSource, id, u"VKT_ITEM");
+  InsertRow(*pDataSource, u"VKT_ITEM",
+            u"ID, CATALOG_ID, NAME, STRUCTURE_ID, SPELL_CODE, REMARK, VAILD_FLAG",
+            {id, catalog_id, name, structure_id, spell_code, remark, valid_flag});
+  StoreBstrResult(pbstrItemID, id);
+  return 0;
+}
+
+long CBRepository::DelVktItem(CEMRDataSource* pDataSource, BSTR bstrCondition) {
+  const CXmlProperty condition(ArgumentText(bstrCondition));
+  std::u16string filter;
+  AppendFilter(filter, condition, u"id", u" AND A.ID=");
+  AppendFilter(filter, condition, u"catalog_id", u" AND A.CATALOG_ID=", u" ");
+  // Without a key nothing is deleted, never the whole table.
+  if (filter.empty()) return 0;
+  pDataSource->Execute(u" DELETE  FROM VKT_ITEM A WHERE 1=1 " + filter);
+  return 0;
+}
+
+long CBRepository::GetVktItemList(CEMRDataSource* pDataSource, BSTR bstrCondition,
+                                  BSTR* pbstrItemList) {
+  const CXmlProperty condition(ArgumentText(bstrCondition));
+  const std::u16string catalog_id = condition.GetValue(u"catalog_id");
+  const bool subtree = condition.GetValue(u"recursive_flag") == kTrueFlag;
+  std::u16string filter;
+  AppendFilter(filter, condition, u"id", u" AND A.ID=");
+  if (!subtree) AppendFilter(filter, condition, u"catalog_id", u" AND A.CATALOG_ID=", u" ");
+  AppendFilter(filter, condition, u"vaild_flag", u" AND A.VAILD_FLAG=", u" ");
+  constexpr char16_t kItemColumns[] =
+      u" SELECT A.NAME, A.ID, A.CATALOG_ID, A.STRUCTURE_ID, A.VAILD_FLAG, A.SPELL_CODE, A.REMARK "
+      u" FROM VKT_ITEM A WHERE ";
+  const std::u16string sql =
+      subtree && !catalog_id.empty()
+          ? kItemColumns +
+                (u"A.CATALOG_ID IN ( SELECT B.ID FROM VKT_CATALOG B CONNECT BY PRIOR B.ID = "
+                 u"B.PARENT_ID  START WITH B.ID =" +
+                 SqlQuoted(catalog_id) + u") " + filter)
+          : kItemColumns + (u"1=1 " + filter);
+  pDataSource->QueryElements(
+      sql,
+      {u"item", u"id", u"catalog_id", u"structure_id", u"vaild_flag", u"spell_code", u"remark"},
+      pbstrItemList, {u"id"});
+  return 0;
+}
+
+long CBRepository::GetVktCatalogListByDept(CEMRDataSource* pDataSource, BSTR bstrCondition,
+                                           BSTR* pbstrCatalogList) {
+  const CXmlProperty condition(ArgumentText(bstrCondition));
+  std::u16string sql =
+      u"SELECT A.TEMPLATE_ID, A.DEPT_CODE, A.CATALOG_ID, B.TEMPLATE_NAME, B.STRUCTURE_XID, "
+      u"B.VALID FROM VKT_DEPT_DISTRIBUTE A LEFT JOIN VKT_REFERENCE_CONFIGURE B ON A.TEMPLATE_ID = "
+      u"B.TEMPLATE_ID WHERE 1=1";
+  AppendFilter(sql, condition, u"dept_code", u" AND A.DEPT_CODE = ", u" ");
+  // A validity asked for leaves out the distributions without a reference configuration.
+  AppendFilter(sql, condition, u"valid", u" AND B.VALID = ");
+  pDataSource->QueryElements(
+      sql, {u"template_id", u"dept_code", u"catalog_id", u"template_name", u"xid", u"valid"},
+      pbstrCatalogList, {u"template_id", u"dept_code", u"catalog_id"});
+  return 0;
+}
