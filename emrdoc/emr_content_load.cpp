@@ -12,7 +12,6 @@
 #include "emrdoc/order_sheet_regeneration.h"
 #include "emrdoc/visit_lookups.h"
 #include "foundation/blob_text.h"
-#include "foundation/bstr_result.h"
 #include "foundation/emr_exception.h"
 #include "foundation/single_data_source.h"
 #include "foundation/sql_text.h"
@@ -91,23 +90,28 @@ StoredRecord ReadLiveRecord(CSingleDataSource& data_source, const std::u16string
 
 }  // namespace
 
-long LoadEmrContent(CSingleDataSource* pDataSource, BSTR bstrEmrID, BSTR* pbstrContent) {
-  const std::u16string quoted_id = SqlQuoted(bstrEmrID);
-  StoredRecord record = ReadLiveRecord(*pDataSource, quoted_id);
+namespace korvalis::emrdoc {
+
+std::u16string LoadEmrText(CSingleDataSource& data_source, BSTR emr_id) {
+  const std::u16string quoted_id = SqlQuoted(emr_id);
+  StoredRecord record = ReadLiveRecord(data_source, quoted_id);
   if (IsOrderSheetType(record.emr_type)) {
     // The rebuilt sheet may be stored with other codecs: the row is read again.
     ScopedBstr patient(record.patient_id), event(record.event_no);
-    RegenerateEmrFromTemplate(pDataSource, bstrEmrID, patient.get(), event.get(), record.emr_type);
-    record = ReadLiveRecord(*pDataSource, quoted_id);
+    RegenerateEmrFromTemplate(&data_source, emr_id, patient.get(), event.get(), record.emr_type);
+    record = ReadLiveRecord(data_source, quoted_id);
   }
   std::u16string text = korvalis::ReadBlobText(
-      *pDataSource, u"SELECT CONTENT FROM TELV_EMR_CONTENT  WHERE ID = " + quoted_id,
+      data_source, u"SELECT CONTENT FROM TELV_EMR_CONTENT  WHERE ID = " + quoted_id,
       record.compression, record.encryption);
-  if (text.empty()) {
-    korvalis::StoreBstrResult(pbstrContent, u"");
-    return 0;
-  }
-  RefreshText(*pDataSource, record.patient_id, record.event_no, bstrEmrID, text);
+  if (!text.empty()) RefreshText(data_source, record.patient_id, record.event_no, emr_id, text);
+  return text;
+}
+
+}  // namespace korvalis::emrdoc
+
+long LoadEmrContent(CSingleDataSource* pDataSource, BSTR bstrEmrID, BSTR* pbstrContent) {
+  const std::u16string text = korvalis::emrdoc::LoadEmrText(*pDataSource, bstrEmrID);
   BSTR packed = PackEmrContent(text);
   if (pbstrContent == nullptr) {
     SysFreeString(packed);

@@ -56,6 +56,14 @@ inline constexpr char16_t kEmrContentRefusedMessage[] = u"病历内容不完整�
 // part of the text. It is then refreshed by RefreshEmrOnLoad. Returns 0.
 long LoadEmrContent(CSingleDataSource* pDataSource, BSTR bstrEmrID, BSTR* pbstrContent);
 
+namespace korvalis::emrdoc {
+
+// The text LoadEmrContent hands over, before it is packed: for readers in the record layer that
+// take the page itself. Fails as LoadEmrContent.
+std::u16string LoadEmrText(CSingleDataSource& data_source, BSTR emr_id);
+
+}  // namespace korvalis::emrdoc
+
 // The load-time refresh of a record's plain HTML text `*pbstrContent` for the visit. A visit whose
 // EMR_STATUS is "1" or "3" keeps the text as it is. Otherwise the text is loaded as a document:
 // with live links, their elements are refreshed (RefreshLiveLinks); without, its data elements

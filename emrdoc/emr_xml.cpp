@@ -9,7 +9,6 @@
 #include <xercesc/dom/DOMNode.hpp>
 
 #include "emrdoc/emr_content_document.h"
-#include "emrdoc/emr_content_hand_over.h"
 #include "emrdoc/emr_content_store.h"
 #include "emrdoc/emr_from_template.h"
 #include "emrdoc/emr_template.h"
@@ -46,15 +45,13 @@ std::u16string XmlCacheStatement(const std::u16string& quoted_id) {
   return u"SELECT XML FROM TELV_EMR_CONTENT WHERE ID = " + quoted_id;
 }
 
-// The plain text of the record's content as the record store hands it out.
+// The text of the record's content as the record store hands it out.
 std::u16string LoadedContent(CSingleDataSource& data_source, BSTR emr_id) {
-  ScopedBstr content;
   try {
-    LoadEmrContent(&data_source, emr_id, content.out());
+    return korvalis::emrdoc::LoadEmrText(data_source, emr_id);
   } catch (const CEMRException&) {
     throw CEMRException(std::u16string(kEmrContentFailedMessage));
   }
-  return UnpackEmrContent(content.get());
 }
 
 // The template's frame filled from the record's content, with its declaration.

@@ -57,8 +57,9 @@ using XmlFrameValues = std::map<std::u16string, std::u16string>;
 using XmlFrameCodes = std::map<std::u16string, std::vector<std::u16string>>;
 
 // The record's XML as a new BSTR, converted and cached first when the cache is empty;
-// zero-length when the record gives none. A record without a row fails with "没有找到数据: "
-// and the statement. Returns 0.
+// zero-length when the record gives none. A record without a row fails as the data source
+// reports a BLOB read without a row ("没有找到数据: " and the statement in the event log).
+// Returns 0.
 long GetEmrXml(CSingleDataSource* pDataSource, BSTR bstrEmrID, BSTR* pbstrXml);
 
 // Converts the record and caches the XML when it is not empty. Never fails: every failure of

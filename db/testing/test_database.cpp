@@ -212,6 +212,13 @@ void TestDatabase::AddTemplate(const TemplateRow& row) {
       std::to_string(row.id) + ", " + SqlText(row.name) + ", " + std::to_string(row.emr_type) +
       ", " + std::to_string(row.catalog_id) + ", " + std::to_string(row.superior_sign_flag) + ", " +
       std::to_string(row.print_flag) + ")");
+  for (const TemplateContentRow& content : row.contents) {
+    const std::string index = std::to_string(content.index);
+    const std::string where = " FROM TELV_EMR_TEMPLATE WHERE ID = " + std::to_string(row.id);
+    Execute("UPDATE TELV_EMR_TEMPLATE SET COMPRESSION" + index +
+            " = '0' WHERE ID = " + std::to_string(row.id));
+    connection().WriteBlob("SELECT CONTENT" + index + where, StoredText(content.text));
+  }
 }
 
 void TestDatabase::AddRule(const RuleRow& row) {

@@ -9,8 +9,8 @@
 //   std::string record = db.AddRecord({.patient_id = "P1", .event_no = "E1", .emr_type = 2});
 //
 // The first database of a process is built from the embedded scripts; every later one is a
-// copy of that file (on the server, of that database), so a fixture costs a copy. When the object ends, the pooled
-// connections of its database are closed and the directory of the file is removed.
+// copy of that file (on the server, of that database), so a fixture costs a copy. When the object
+// ends, the pooled connections of its database are closed and the directory of the file is removed.
 //
 // Thread-safety: one thread at a time per object; objects are independent.
 #pragma once
@@ -81,6 +81,13 @@ struct CatalogRow {  // TELV_EMR_CATALOG
   std::optional<int> limit_high{};
 };
 
+// One of a template's five contents (index 1 to 5), stored as the system stores record text,
+// without compression (its COMPRESSIONi is "0").
+struct TemplateContentRow {
+  int index = 1;
+  std::string text{};
+};
+
 struct TemplateRow {  // TELV_EMR_TEMPLATE
   int id = 0;
   std::string name{};
@@ -88,6 +95,7 @@ struct TemplateRow {  // TELV_EMR_TEMPLATE
   int catalog_id = 0;
   int superior_sign_flag = 0;
   int print_flag = 0;
+  std::vector<TemplateContentRow> contents{};  // first page, XML frame, style sheets
 };
 
 // A time-limit rule with its EMR types (written to both column sets of PEV_RULE_EMRTYPE) and
