@@ -303,11 +303,7 @@ SqlType Translator::EmitDecode(const Expr& e, const Scope* scope, std::string* o
   out->append(key);
   Emit(*e.args[0], scope, out);
   out->push_back(')');
-  SqlType result = SqlType::kNull;
-  size_t i = 1;
-  for (; i + 1 < n; i += 2) {
-    out->append(" WHEN ");
-    const Expr& s = *e.args[i];
+  return EmitDecodeArms(e, scope, out, [&](const Expr& s) {
     double v;
     if (s.kind == ExprKind::kNull) {
       out->append("X'00'");
@@ -320,6 +316,17 @@ SqlType Translator::EmitDecode(const Expr& e, const Scope* scope, std::string* o
       Emit(s, scope, out);
       out->push_back(')');
     }
+  });
+}
+
+SqlType Translator::EmitDecodeArms(const Expr& e, const Scope* scope, std::string* out,
+                                   const std::function<void(const Expr&)>& when) {
+  const size_t n = e.args.size();
+  SqlType result = SqlType::kNull;
+  size_t i = 1;
+  for (; i + 1 < n; i += 2) {
+    out->append(" WHEN ");
+    when(*e.args[i]);
     out->append(" THEN ");
     SqlType t = Emit(*e.args[i + 1], scope, out);
     if (result == SqlType::kNull) result = t;

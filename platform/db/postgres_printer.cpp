@@ -16,7 +16,6 @@ void Translator::PgAsText(SqlType type, std::string* value_sql) {
 // DECODE(key, search, result, ..., default): the first search value decides how values
 // compare, as numbers when it is a number and as text otherwise; NULL matches NULL.
 SqlType Translator::PgDecode(const Expr& e, const Scope* scope, std::string* out) {
-  const size_t n = e.args.size();
   const bool numeric = TypeOf(*e.args[1], scope) == SqlType::kNumber;
   auto emit_key = [&](const Expr& value, std::string* sql) {
     double v;
@@ -36,28 +35,14 @@ SqlType Translator::PgDecode(const Expr& e, const Scope* scope, std::string* out
   std::string key;
   emit_key(*e.args[0], &key);
   out->append("CASE");
-  SqlType result = SqlType::kNull;
-  size_t i = 1;
-  for (; i + 1 < n; i += 2) {
-    out->append(" WHEN ");
-    const Expr& s = *e.args[i];
+  return EmitDecodeArms(e, scope, out, [&](const Expr& s) {
     if (s.kind == ExprKind::kNull) {
       out->append(key).append(" IS NULL");
     } else {
       out->append(key).append(" IS NOT DISTINCT FROM ");
       emit_key(s, out);
     }
-    out->append(" THEN ");
-    SqlType t = Emit(*e.args[i + 1], scope, out);
-    if (result == SqlType::kNull) result = t;
-  }
-  if (i < n) {
-    out->append(" ELSE ");
-    SqlType t = Emit(*e.args[i], scope, out);
-    if (result == SqlType::kNull) result = t;
-  }
-  out->append(" END");
-  return result;
+  });
 }
 
 }  // namespace korvalis::db::detail

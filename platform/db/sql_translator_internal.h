@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -178,6 +179,11 @@ class Translator {
   SqlType EmitNvl2(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitNullIf(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitDecode(const Expr& e, const Scope* scope, std::string* out);
+  // The WHEN ... THEN ... [ELSE ...] END of DECODE(key, search, result, ..., default) printed
+  // as CASE, `when` printing the condition of each search value; the type of the first result
+  // whose type is known.
+  SqlType EmitDecodeArms(const Expr& e, const Scope* scope, std::string* out,
+                         const std::function<void(const Expr&)>& when);
   SqlType EmitToChar(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitToDate(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitRoundOrTrunc(const Expr& e, const Scope* scope, std::string* out);
