@@ -6,18 +6,6 @@ long CBArchivePatient::GetFreezePatient(CEMRDataSource*, BSTR, BSTR*) {
   korvalis::ThrowNotAvailable("CBArchivePatient::GetFreezePatient");
 }
 
-long CBArchivePatient::SaveCopiedPatient(CEMRDataSource*, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBArchivePatient::SaveCopiedPatient");
-}
-
-long CBArchivePatient::GetCopiedPatientList(CEMRDataSource*, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBArchivePatient::GetCopiedPatientList");
-}
-
-long CBArchivePatient::DeleteCopyRecord(CEMRDataSource*, BSTR, BSTR, BSTR) {
-  korvalis::ThrowNotAvailable("CBArchivePatient::DeleteCopyRecord");
-}
-
 long CBArchivePatient::GetCheckPatientList(CEMRDataSource*, BSTR, BSTR*) {
   korvalis::ThrowNotAvailable("CBArchivePatient::GetCheckPatientList");
 }

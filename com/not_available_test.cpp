@@ -24,9 +24,6 @@ namespace {
 
 const char* const kNotYetAvailable[] = {
     "CBArchivePatient::GetFreezePatient",
-    "CBArchivePatient::SaveCopiedPatient",
-    "CBArchivePatient::GetCopiedPatientList",
-    "CBArchivePatient::DeleteCopyRecord",
     "CBArchivePatient::GetCheckPatientList",
     "CBArchivePatient::SaveCheckEMR",
     "CBArchivePatient::GetCheckEMR",

@@ -1,0 +1,155 @@
+// The register of medical-record copies, bodies of CBArchivePatient: an entry saved (a new one
+// numbered within its visit, or an existing one updated), deleted, and listed with its patient
+// and visit. An entry of a visit the system holds (RECORD_TYPE empty or 0) is listed with the
+// visit's data from the visit view; an entry that carries its own patient and visit data
+// (RECORD_TYPE 1) with its own columns; other record types are in neither part of the list.
+//
+// Text values stand between quotes with their quotes doubled; RECORD_TYPE stands bare and must
+// be a number, checked before any statement runs.
+#include <string>
+#include <vector>
+
+#include "archive/archive_patient.h"
+#include "foundation/bstr_result.h"
+#include "foundation/emr_data_source.h"
+#include "foundation/sql_date.h"
+#include "foundation/sql_text.h"
+#include "foundation/string_util.h"
+#include "foundation/xml_property.h"
+
+namespace {
+
+using korvalis::BstrView;
+using korvalis::SqlQuoted;
+
+// The entry's keys of the save document, each quoted.
+struct CopyEntry {
+  explicit CopyEntry(const CXmlProperty& args) : args_(args) {}
+  std::u16string operator[](const char16_t* key) const { return SqlQuoted(args_.GetValue(key)); }
+
+ private:
+  const CXmlProperty& args_;
+};
+
+// The texts that follow SYSDATE in the insert, in the columns' order.
+constexpr const char16_t* kInsertedAfterCopyDate[] = {u"reason",
+                                                      u"page_num",
+                                                      u"copy_use",
+                                                      u"handler",
+                                                      u"copy_notes",
+                                                      u"copy_sum",
+                                                      u"name",
+                                                      u"admission_dept_name",
+                                                      u"discharge_dept_name",
+                                                      u"charge_doctor"};
+
+std::u16string InsertSql(const CopyEntry& entry, const std::u16string& serial,
+                         const std::u16string& record_type) {
+  std::u16string sql =
+      u"INSERT INTO TELV_COPIED_EMR T(PATIENT_ID, EVENT_NO, SERIAL, REQUESTOR, COPIED_EMR, "
+      u"EXECUTOR, COPY_DATE, COPY_REASON, PAGE_NUM, COPY_USE, HANDLER, COPY_NOTES, COPY_SUM, "
+      u"NAME,ADMISSION_DEPT_NAME, DISCHARGE_DEPT_NAME, CHARGE_DOCTOR, RECORD_TYPE, "
+      u"ADMISSION_DATE, DISCHARGE_DATE) VALUES(";
+  sql.append(entry[u"patient_id"]).append(u", ").append(entry[u"event_no"]).append(u", ");
+  sql.append(SqlQuoted(serial)).append(u", ").append(entry[u"requestor"]).append(u", ");
+  sql.append(entry[u"copied_emr"]).append(u", ").append(entry[u"executor"]);
+  sql.append(u", SYSDATE");
+  for (const char16_t* key : kInsertedAfterCopyDate) sql.append(u", ").append(entry[key]);
+  // The admission date's key is spelled as the clients send it.
+  sql.append(u", ").append(record_type).append(u", ").append(entry[u"admisssion_date"]);
+  sql.append(u", ").append(entry[u"discharge_date"]).append(u")");
+  return sql;
+}
+
+// Every column but the key, EXECUTOR and COPY_DATE.
+std::u16string UpdateSql(const CopyEntry& entry, const std::u16string& serial,
+                         const std::u16string& record_type) {
+  return u"UPDATE TELV_COPIED_EMR T SET T.REQUESTOR = " + entry[u"requestor"] +
+         u", T.COPIED_EMR = " + entry[u"copied_emr"] + u", T.COPY_REASON = " + entry[u"reason"] +
+         u", T.PAGE_NUM = " + entry[u"page_num"] + u", T.COPY_USE = " + entry[u"copy_use"] +
+         u", T.HANDLER = " + entry[u"handler"] + u", T.COPY_NOTES = " + entry[u"copy_notes"] +
+         u", T.COPY_SUM = " + entry[u"copy_sum"] + u", T.ADMISSION_DEPT_NAME = " +
+         entry[u"admission_dept_name"] + u", T.CHARGE_DOCTOR = " + entry[u"charge_doctor"] +
+         u", T.DISCHARGE_DEPT_NAME = " + entry[u"discharge_dept_name"] + u", T.RECORD_TYPE = " +
+         record_type + u", T.NAME = " + entry[u"name"] + u", T.ADMISSION_DATE = " +
+         entry[u"admisssion_date"] + u", T.DISCHARGE_DATE = " + entry[u"discharge_date"] +
+         u" WHERE T.SERIAL = " + SqlQuoted(serial) + u" AND T.PATIENT_ID = " +
+         entry[u"patient_id"] + u" AND T.EVENT_NO = " + entry[u"event_no"];
+}
+
+}  // namespace
+
+long CBArchivePatient::SaveCopiedPatient(CEMRDataSource* pDataSource, BSTR bstrArgs,
+                                         BSTR* pbstrRecordId) {
+  const CXmlProperty args{std::u16string(BstrView(bstrArgs))};
+  const CopyEntry entry(args);
+  const std::u16string record_type =
+      korvalis::SqlNumber(args.GetValue(u"record_type"), u"record_type");
+  std::u16string serial = args.GetValue(u"serial");
+  if (serial.empty()) {
+    // The entries of a visit are numbered on from the largest serial it has held.
+    std::u16string largest;
+    pDataSource->QueryScalar(u"SELECT MAX(SERIAL) FROM TELV_COPIED_EMR T WHERE T.PATIENT_ID = " +
+                                 entry[u"patient_id"] + u" AND T.EVENT_NO = " + entry[u"event_no"] +
+                                 u" ",
+                             largest);
+    serial = LongToString(StringToLong(largest) + 1);
+    pDataSource->Execute(InsertSql(entry, serial, record_type));
+  } else {
+    pDataSource->Execute(UpdateSql(entry, serial, record_type));
+  }
+  korvalis::StoreBstrResult(pbstrRecordId, serial);
+  return 0;
+}
+
+long CBArchivePatient::DeleteCopyRecord(CEMRDataSource* pDataSource, BSTR bstrPatientID,
+                                        BSTR bstrEventNo, BSTR bstrSerial) {
+  pDataSource->Execute(u"DELETE FROM TELV_COPIED_EMR T WHERE T.SERIAL = " + SqlQuoted(bstrSerial) +
+                       u" AND T.PATIENT_ID = " + SqlQuoted(bstrPatientID) + u" AND T.EVENT_NO = " +
+                       SqlQuoted(bstrEventNo));
+  return 0;
+}
+
+long CBArchivePatient::GetCopiedPatientList(CEMRDataSource* pDataSource, BSTR bstrArgs,
+                                            BSTR* pbstrList) {
+  const CXmlProperty args{std::u16string(BstrView(bstrArgs))};
+  const std::u16string name = args.GetValue(u"name");
+  const std::u16string event_no = args.GetValue(u"event_no");
+  const std::u16string dept = args.GetValue(u"filterdept");
+  CDBType& dialect = *pDataSource->GetDBType();
+  std::u16string copy_date;
+  korvalis::AppendDateBetween(dialect, args.GetValue(u"emr_copy_time_span"), u"A.COPY_DATE",
+                              copy_date);
+
+  // The department is the visit's admission department for a visit's entries, and a fragment
+  // of the department name an entry of its own data carries.
+  std::u16string sql =
+      u"SELECT * FROM(SELECT V.NAME, V.SEX, V.PATIENT_ID, V.EVENT_NO, " +
+      dialect.DateToChar(u"V.IN_TIME", true) + u", V.IN_DEPT_NAME, " +
+      dialect.DateToChar(u"V.OUT_TIME", true) +
+      u", V.OUT_DEPT_NAME, A.REQUESTOR, A.COPIED_EMR, A.EXECUTOR, A.COPY_REASON, A.SERIAL, "
+      u"V.DOCTOR_NAME, A.COPY_DATE, A.PAGE_NUM, A.COPY_USE, A.HANDLER, A.COPY_NOTES, A.COPY_SUM "
+      u"FROM TELV_COPIED_EMR A, TELV_V_PATIENT_VISIT_RECORD V WHERE A.PATIENT_ID = V.PATIENT_ID"
+      u" AND A.EVENT_NO = V.EVENT_NO AND (RECORD_TYPE IS NULL OR RECORD_TYPE = 0) ";
+  korvalis::AppendQuotedWhenGiven(name, u"AND V.NAME LIKE '%", u"%' ", sql);
+  korvalis::AppendQuotedWhenGiven(dept, u"AND V.IN_DEPT_ID = '", u"' ", sql);
+  korvalis::AppendQuotedWhenGiven(event_no, u" AND V.EVENT_NO = '", u"'", sql);
+  sql.append(copy_date);
+  sql.append(
+      u" UNION SELECT NAME, 0, PATIENT_ID, EVENT_NO, ADMISSION_DATE, ADMISSION_DEPT_NAME, "
+      u"DISCHARGE_DATE, DISCHARGE_DEPT_NAME, REQUESTOR, COPIED_EMR, EXECUTOR, COPY_REASON, "
+      u"SERIAL, CHARGE_DOCTOR, COPY_DATE, PAGE_NUM, COPY_USE, HANDLER, COPY_NOTES, COPY_SUM "
+      u"FROM TELV_COPIED_EMR A WHERE RECORD_TYPE = 1 ");
+  korvalis::AppendQuotedWhenGiven(name, u"AND NAME LIKE '%", u"%' ", sql);
+  korvalis::AppendQuotedWhenGiven(dept, u"AND ADMISSION_DEPT_NAME LIKE '%", u"%' ", sql);
+  korvalis::AppendQuotedWhenGiven(event_no, u" AND EVENT_NO = '", u"'", sql);
+  sql.append(copy_date).append(u") ORDER BY NAME, SERIAL");
+
+  static const std::vector<std::u16string> kNames = {
+      u"patient",    u"sex",         u"id",         u"event_no",  u"in_date",
+      u"in_dept",    u"leave_date",  u"leave_dept", u"requestor", u"copy_emr",
+      u"executor",   u"copy_reason", u"serial",     u"doctor",    u"copy_date",
+      u"page_count", u"usage",       u"handler",    u"notes",     u"fee"};
+  pDataSource->QueryElements(sql, kNames, pbstrList, {u"id", u"event_no", u"serial"});
+  return 0;
+}
