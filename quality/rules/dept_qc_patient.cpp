@@ -1,31 +1,183 @@
+// The department QC of one visit: its row and status, its scoring with deductions, the
+// verification, the score document and the department's list (see dept_qc_patient.h).
 #include "quality/rules/dept_qc_patient.h"
 
-#include "foundation/not_available.h"
+#include <string>
+#include <vector>
+#include <xercesc/dom/DOM.hpp>
 
-long CBDeptQCPatient::AddQCPatient(CEMRDataSource*, BSTR, BSTR, BSTR, LONG*) {
-  korvalis::ThrowNotAvailable("CBDeptQCPatient::AddQCPatient");
+#include "foundation/bstr_result.h"
+#include "foundation/client_info.h"
+#include "foundation/dom_builder.h"
+#include "foundation/emr_data_source.h"
+#include "foundation/emr_exception.h"
+#include "foundation/sql_date.h"
+#include "foundation/sql_text.h"
+#include "foundation/string_util.h"
+#include "foundation/xml_parser.h"
+#include "foundation/xml_property.h"
+#include "platform/com/scoped_bstr.h"
+#include "quality/rules/qc_score_info.h"
+
+namespace {
+
+using korvalis::BstrView;
+using korvalis::SqlQuoted;
+
+// " WHERE PATIENT_ID = '...' AND EVENT_NO = '...'".
+std::u16string VisitCondition(BSTR patient_id, BSTR event_no) {
+  return u" WHERE PATIENT_ID = " + SqlQuoted(patient_id) + u" AND EVENT_NO = " +
+         SqlQuoted(event_no);
 }
 
-long CBDeptQCPatient::RemoveQCPatient(CEMRDataSource*, BSTR, BSTR, BSTR) {
-  korvalis::ThrowNotAvailable("CBDeptQCPatient::RemoveQCPatient");
+// The visit's STATUS as text; empty when it has no row.
+std::u16string VisitStatus(CEMRDataSource* data_source, BSTR patient_id, BSTR event_no) {
+  std::u16string status;
+  data_source->QueryScalar(
+      u"SELECT STATUS FROM PEV_DEPT_PATIENT_RECORD" + VisitCondition(patient_id, event_no), status);
+  return status;
 }
 
-long CBDeptQCPatient::ScorePatient(CEMRDataSource*, BSTR, BSTR, BSTR, BSTR) {
-  korvalis::ThrowNotAvailable("CBDeptQCPatient::ScorePatient");
+// Appends to the document element one element per name, its text the value of the same place.
+void AppendTextElements(xercesc::DOMDocument* document,
+                        std::initializer_list<const char16_t*> names,
+                        const std::vector<std::u16string>& values) {
+  xercesc::DOMElement* root = document->getDocumentElement();
+  std::size_t i = 0;
+  for (const char16_t* name : names) {
+    xercesc::DOMElement* element = document->createElement(name);
+    korvalis::DomDocumentBuilder::SetText(element, values[i++]);
+    root->appendChild(element);
+  }
 }
 
-long CBDeptQCPatient::GetPatientScore(CEMRDataSource*, BSTR, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBDeptQCPatient::GetPatientScore");
+}  // namespace
+
+long CBDeptQCPatient::AddQCPatient(CEMRDataSource* pDataSource, BSTR bstrPatientID,
+                                   BSTR bstrEventNo, BSTR bstrClientInfo, LONG* plngStatus) {
+  const CClientInfo client(std::u16string(BstrView(bstrClientInfo)));
+  const std::u16string status = VisitStatus(pDataSource, bstrPatientID, bstrEventNo);
+  if (status != u"1" && status != u"2" && status != u"3") {
+    if (status == u"0") {
+      pDataSource->Execute(u"DELETE PEV_DEPT_PATIENT_RECORD" +
+                           VisitCondition(bstrPatientID, bstrEventNo));
+    }
+    pDataSource->Execute(
+        u"INSERT INTO PEV_DEPT_PATIENT_RECORD(PATIENT_ID, EVENT_NO, TOTAL_POINT, DEPT_NAME, "
+        u"DEPT_ID, EMR_LEVEL, QC_USER_ID, QC_USER_NAME, NOTES, STATUS, QC_DATE) VALUES(" +
+        SqlQuoted(bstrPatientID) + u", " + SqlQuoted(bstrEventNo) + u", 100, " +
+        SqlQuoted(client.GetDeptName()) + u", " + SqlQuoted(client.GetDeptId()) + u", 1, " +
+        SqlQuoted(client.GetUserId()) + u", " + SqlQuoted(client.GetUserName()) +
+        u", '', 1, SYSDATE)");
+  }
+  if (plngStatus != nullptr) *plngStatus = static_cast<LONG>(StringToLong(status));
+  return 0;
 }
 
-long CBDeptQCPatient::GetQCPatient(CEMRDataSource*, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBDeptQCPatient::GetQCPatient");
+long CBDeptQCPatient::RemoveQCPatient(CEMRDataSource* pDataSource, BSTR bstrPatientID,
+                                      BSTR bstrEventNo, BSTR) {
+  pDataSource->Execute(u"UPDATE PEV_DEPT_PATIENT_RECORD SET STATUS = 0 " +
+                       VisitCondition(bstrPatientID, bstrEventNo));
+  return 0;
 }
 
-long CBDeptQCPatient::VerifyPatientScore(CEMRDataSource*, BSTR, BSTR, VARIANT_BOOL) {
-  korvalis::ThrowNotAvailable("CBDeptQCPatient::VerifyPatientScore");
+long CBDeptQCPatient::ScorePatient(CEMRDataSource* pDataSource, BSTR bstrPatientID,
+                                   BSTR bstrEventNo, BSTR bstrScoreInfo, BSTR bstrClientInfo) {
+  const CClientInfo client(std::u16string(BstrView(bstrClientInfo)));
+  const korvalis::quality::QcScoreInfo score = korvalis::quality::ReadQcScoreInfo(bstrScoreInfo);
+  const std::u16string visit = VisitCondition(bstrPatientID, bstrEventNo);
+  const std::u16string patient = SqlQuoted(bstrPatientID), event = SqlQuoted(bstrEventNo);
+  const std::u16string user =
+      SqlQuoted(client.GetUserId()) + u", " + SqlQuoted(client.GetUserName());
+
+  pDataSource->Execute(u"DELETE PEV_DEPT_ITEM_RECORD" + visit);
+  for (const korvalis::quality::QcScoreItem& item : score.items) {
+    pDataSource->Execute(
+        u"INSERT INTO PEV_DEPT_ITEM_RECORD (PATIENT_ID, EVENT_NO, POINT_ITEM_ID, SERIAL, "
+        u"QC_USER_ID, QC_USER_NAME, QC_DATE, NOTES, SCORE, EMR_ID, EMR_TITLE, ITEM_COUNT) "
+        u"VALUES(" +
+        patient + u", " + event + u", " + item.item_id + u", " + item.serial + u", " + user +
+        u", SYSDATE, " + SqlQuoted(item.note) + u", " + item.score + u", " +
+        SqlQuoted(item.emr_id) + u", " + SqlQuoted(item.emr_title) + u", " +
+        SqlQuoted(item.item_count) + u")");
+  }
+  pDataSource->Execute(u"UPDATE PEV_DEPT_PATIENT_RECORD SET STATUS = 2, TOTAL_POINT = " +
+                       score.score + u", EMR_LEVEL = " + score.grade + u", QC_DATE = SYSDATE" +
+                       visit);
+  return 0;
 }
 
-long CBDeptQCPatient::GenerateQCReport(CEMRDataSource*, BSTR, BSTR, BSTR, BSTR*, BSTR*) {
-  korvalis::ThrowNotAvailable("CBDeptQCPatient::GenerateQCReport");
+long CBDeptQCPatient::VerifyPatientScore(CEMRDataSource* pDataSource, BSTR bstrPatientID,
+                                         BSTR bstrEventNo, VARIANT_BOOL varCancel) {
+  const std::u16string status = VisitStatus(pDataSource, bstrPatientID, bstrEventNo);
+  const char16_t* new_status;
+  if (varCancel != 0) {
+    if (status != u"3") throw CEMRException(std::u16string(kCancelUnverifiedMessage));
+    new_status = u"2";
+  } else {
+    if (status == u"3") return 0;  // verified already
+    if (status != u"2") throw CEMRException(std::u16string(kVerifyUnscoredMessage));
+    new_status = u"3";
+  }
+  pDataSource->Execute(u"UPDATE PEV_DEPT_PATIENT_RECORD SET STATUS = " +
+                       std::u16string(new_status) + VisitCondition(bstrPatientID, bstrEventNo));
+  return 0;
+}
+
+long CBDeptQCPatient::GetPatientScore(CEMRDataSource* pDataSource, BSTR bstrPatientID,
+                                      BSTR bstrEventNo, BSTR* pbstrScoreInfo) {
+  std::vector<std::u16string> visit;
+  pDataSource->Query(u"SELECT A.TOTAL_POINT, A.EMR_LEVEL, A.STATUS, A.QC_USER_NAME, " +
+                         pDataSource->GetDBType()->DateToChar(u"A.QC_DATE", true) +
+                         u" FROM PEV_DEPT_PATIENT_RECORD A WHERE A.PATIENT_ID = " +
+                         SqlQuoted(bstrPatientID) + u" AND A.EVENT_NO = " + SqlQuoted(bstrEventNo),
+                     5, visit);
+  if (visit.size() != 5) throw CEMRException(std::u16string(kDeptQcVisitMissingMessage));
+
+  korvalis::com::ScopedBstr items;
+  pDataSource->QueryElements(
+      u"SELECT DECODE(A.TYPE, 4, B.NOTES, A.STANDARD) ITEM, B.POINT_ITEM_ID, "
+      u"RTRIM(TO_CHAR(B.SCORE, 'FM990.99'), '.'), B.NOTES, B.SERIAL, B.EMR_ID, B.EMR_TITLE, "
+      u"A.POINT_CATALOG_ID, C.NAME, A.TYPE, B.ITEM_COUNT, "
+      u"RTRIM(TO_CHAR(A.POINT, 'FM999990.99'), '.') "
+      u"FROM PEV_STANDARD_ITEM A, PEV_DEPT_ITEM_RECORD B, PEV_STANDARD_CATALOG C "
+      u"WHERE B.PATIENT_ID = " +
+          SqlQuoted(bstrPatientID) + u" AND B.EVENT_NO = " + SqlQuoted(bstrEventNo) +
+          u" AND A.ID = B.POINT_ITEM_ID AND A.POINT_CATALOG_ID = C.ID",
+      {u"item", u"item_id", u"score", u"note", u"serial", u"emr_id", u"emr_title", u"item_catalog",
+       u"catalog_name", u"item_type", u"item_count", u"item_point"},
+      items.out(), {u"item_id", u"serial"});
+
+  CXmlStringParser parser(items.get());
+  xercesc::DOMDocument* document = parser.GetDocument();
+  if (document == nullptr || document->getDocumentElement() == nullptr) {
+    throw CEMRException(std::u16string(u"无效XML!"));
+  }
+  AppendTextElements(document, {u"score", u"grade", u"status", u"qc_user", u"qc_date"}, visit);
+  korvalis::StoreBstrResult(pbstrScoreInfo, korvalis::WriteDomDocument(document));
+  return 0;
+}
+
+long CBDeptQCPatient::GetQCPatient(CEMRDataSource* pDataSource, BSTR bstrDeptID, BSTR* pbstrList) {
+  const CXmlProperty condition{std::u16string(BstrView(bstrDeptID))};
+  const std::u16string status = korvalis::SqlNumberList(condition.GetValue(u"status"), u"status");
+  std::u16string sql =
+      u"SELECT B.NAME, A.PATIENT_ID, A.EVENT_NO, A.DEPT_NAME, A.DEPT_ID, A.TOTAL_POINT, "
+      u"A.EMR_LEVEL, A.QC_USER_NAME, A.QC_USER_ID, B.DOCTOR_NAME, B.SEX, A.STATUS "
+      u"FROM PEV_DEPT_PATIENT_RECORD A, TELV_V_PATIENT_VISIT_RECORD B "
+      u"WHERE A.PATIENT_ID = B.PATIENT_ID AND A.EVENT_NO = B.EVENT_NO AND A.DEPT_ID = " +
+      SqlQuoted(condition.GetValue(u"dept")) + u" AND A.STATUS IN (" + status + u")";
+  const std::u16string begin = condition.GetValue(u"qc_date_begin");
+  const std::u16string end = condition.GetValue(u"qc_date_end");
+  if (!begin.empty() && !end.empty()) {
+    const CDBType& dialect = *pDataSource->GetDBType();
+    sql += u" AND QC_DATE BETWEEN " + korvalis::SqlDateValue(dialect, begin) + u" AND " +
+           korvalis::SqlDateValue(dialect, end);
+  }
+  pDataSource->QueryElements(
+      sql,
+      {u"patient", u"id", u"event", u"dept_name", u"dept_id", u"score", u"grade", u"qc_user_name",
+       u"qc_user_id", u"doctor_name", u"sex", u"status"},
+      pbstrList, {u"id", u"event"});
+  return 0;
 }
