@@ -30,7 +30,13 @@ class CBQCPatient {
   static long GetQCPatientGradeList(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                     BSTR* pbstrList);
   static long UpdateRectifyInfo(CEMRDataSource* pDataSource, BSTR bstrInfo);
+  // The content QC markers of live records, newest visit number first, filtered by the
+  // condition's keys (content_qc_markers.cpp).
   static long GetContentQCInfo(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR* pbstrList);
+  // With `emr_id` and `send_count`: the send count of the record's markers. Otherwise the
+  // record's markers are replaced by the marker cells of `bstrContent` (the hand-over form of
+  // its page; none when empty), for the record, patient and visit the document names
+  // (content_qc_markers.h).
   static long SaveContentQCInfo(CEMRDataSource* pDataSource, BSTR bstrList, BSTR bstrContent);
   static long GetPatientProperty(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                  BSTR* pbstrPatientList);

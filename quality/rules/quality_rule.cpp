@@ -30,16 +30,11 @@ using korvalis::BstrView;
 using korvalis::SqlQuoted;
 using korvalis::TextRef;
 using korvalis::com::ScopedBstr;
-using korvalis::rules::ListElementTexts;
 using korvalis::rules::RuleEvent;
 using korvalis::rules::RuleNumber;
 using korvalis::rules::VisitRuleCondition;
 
 namespace {
-
-// Relation of an event to the rules it cancels: their suspended instances wait for the
-// instances that event opened.
-constexpr LONG kCancellingRelation = 3;
 
 // "病人ID:<p>, 住院事件号:<e>, 事件代码:<c>, <label><time>": the event in a log text.
 std::u16string EventContext(TextRef patient_id, TextRef event_no, const std::u16string& code,
@@ -96,10 +91,7 @@ void SuspendWaitingInstances(CEMRDataSource* pDataSource, const std::u16string& 
   for (std::size_t row = 0; row + 2 <= others.size(); row += 2) {
     SuspendRuleRecord(pDataSource, patient_id, event_no, rule_id, others[row]);
   }
-  ScopedBstr code(opening_code);
-  ScopedBstr cancelled;
-  CBSysEvent::GetEventRuleList(pDataSource, code.get(), kCancellingRelation, cancelled.out());
-  for (const std::u16string& id : ListElementTexts(cancelled.get(), u"id")) {
+  for (const std::u16string& id : EventRuleIds(pDataSource, opening_code, kEventCancelsRule)) {
     const std::u16string cancelled_rule = RuleNumber(id, u"id");
     const std::u16string open_serial =
         Scalar(pDataSource, u"SELECT SERIAL FROM PEV_TIME_RULE_RECORD" +

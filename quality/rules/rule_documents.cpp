@@ -21,16 +21,38 @@ std::u16string RuleEvent::Extend(const char16_t* name) {
   return root_.GetChild(u"extend").GetChild(name).GetText();
 }
 
-std::vector<std::u16string> ListElementTexts(BSTR list, const char16_t* tag) {
+void RuleEvent::SetChild(const char16_t* name, const std::u16string& text) {
+  root_.GetChild(name).SetText(text);
+}
+
+std::u16string RuleEvent::Xml() { return document_.GetXml(); }
+
+namespace {
+
+// `read` of every element named `tag` in the list document, in document order.
+template <class Read>
+std::vector<std::u16string> ReadListElements(BSTR list, const char16_t* tag, Read read) {
   CXmlStringParser parser(list);
   xercesc::DOMDocument* document = parser.GetDocument();
   if (document == nullptr) throw CEMRException(std::u16string(u"无效XML!"));
-  std::vector<std::u16string> texts;
+  std::vector<std::u16string> values;
   xercesc::DOMNodeList* elements = document->getElementsByTagName(tag);
-  for (XMLSize_t i = 0; i < elements->getLength(); ++i) {
-    texts.push_back(TextContent(elements->item(i)));
-  }
-  return texts;
+  for (XMLSize_t i = 0; i < elements->getLength(); ++i) values.push_back(read(elements->item(i)));
+  return values;
+}
+
+}  // namespace
+
+std::vector<std::u16string> ListElementTexts(BSTR list, const char16_t* tag) {
+  return ReadListElements(list, tag,
+                          [](const xercesc::DOMNode* element) { return TextContent(element); });
+}
+
+std::vector<std::u16string> ListElementAttributes(BSTR list, const char16_t* tag,
+                                                  const char16_t* attribute) {
+  return ReadListElements(list, tag, [attribute](const xercesc::DOMNode* element) {
+    return ElementAttribute(static_cast<const xercesc::DOMElement*>(element), attribute);
+  });
 }
 
 std::map<std::u16string, std::u16string> PropertiesOf(BSTR bag) {

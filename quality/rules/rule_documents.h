@@ -33,6 +33,10 @@ class RuleEvent {
   std::u16string Child(const char16_t* name);
   // The text of the child `name` of the document element's child `extend`.
   std::u16string Extend(const char16_t* name);
+  // Replaces the text of the document element's child `name` (added when missing).
+  void SetChild(const char16_t* name, const std::u16string& text);
+  // The document as text, with its changes.
+  std::u16string Xml();
 
  private:
   CXmlDocument document_;
@@ -43,6 +47,10 @@ class RuleEvent {
 // element included), in document order. An empty or blank text is an empty list. Throws
 // CEMRException "无效XML!" when the text is not well formed.
 std::vector<std::u16string> ListElementTexts(BSTR list, const char16_t* tag);
+// The attribute `attribute` of every element named `tag`, as ListElementTexts finds them (the
+// empty text where the attribute is absent).
+std::vector<std::u16string> ListElementAttributes(BSTR list, const char16_t* tag,
+                                                  const char16_t* attribute);
 
 // The properties of a property bag (CXmlProperty) sent by a client. Throws CEMRException
 // "解析属性信息错误." when the text is not well formed.

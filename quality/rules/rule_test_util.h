@@ -2,8 +2,8 @@
 // "telv.config.xml" names, so that the rule bodies, the property map and the classes reach it
 // as in the product), emptied of rules, bindings, instances, records and visits before each
 // test; calls of a body with the product's data source, committed whatever the body does; one
-// clock read by the suite's date-time component and by SYSDATE; the event log's records; and
-// event documents.
+// clock read by the suite's date-time component, by SYSDATE and as the process's local time; the
+// event log's records; and event documents.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -27,6 +27,7 @@
 #include "platform/com/scoped_bstr.h"
 #include "platform/com/unicode.h"
 #include "platform/db/database_clock.h"
+#include "platform/sys/testing/fixed_local_clock.h"
 #include "suite/testing/sibling_doubles.h"
 
 namespace korvalis::rules::testing {
@@ -37,12 +38,14 @@ using datasource::testing::EventLogCapture;
 using korvalis::testing::Element;
 using korvalis::testing::ReadElements;
 
-// One clock for the suite's date-time component and the database's SYSDATE, standing at `now`
-// ("YYYY-MM-DD HH:MM:SS") while the object lives.
+// One clock for the suite's date-time component, the database's SYSDATE and the process's local
+// time, standing at `now` ("YYYY-MM-DD HH:MM:SS") while the object lives.
 class SharedClock {
  public:
   SharedClock(suite::testing::SiblingDoubles& doubles, const std::string& now)
-      : clock_(std::make_shared<FixedClock>(db::ParseStoredDate(now).value())) {
+      : clock_(std::make_shared<FixedClock>(db::ParseStoredDate(now).value())),
+        local_(sys::LocalTime{clock_->now.year, clock_->now.month, clock_->now.day,
+                              clock_->now.hour, clock_->now.minute, clock_->now.second}) {
     doubles.Answer(IID_IDateTimeService, 7, FromUtf8(now));
     db::SetDatabaseClock(clock_);
   }
@@ -57,6 +60,7 @@ class SharedClock {
     db::DateTime now;
   };
   std::shared_ptr<FixedClock> clock_;
+  sys::testing::ScopedLocalClock local_;
 };
 
 // An event document: `root` with the given children, and `extend` with its own.
@@ -107,9 +111,11 @@ class RuleDatabaseTest : public ::testing::Test {
   static void SetUpTestSuite() { EMRDatabase(); }
 
   void SetUp() override {
-    for (const char* table : {"PEV_TIME_RULE_RECORD", "PEV_RULE", "PEV_RULE_EMRTYPE",
-                              "PEV_RULE_DEPEND", "PEV_EVENT_RULE", "TELV_EVENT_OPPOSE",
-                              "TELV_EMR_CONTENT", "TELV_VISIT_RECORD", "TELV_PATIENT"}) {
+    for (const char* table :
+         {"PEV_TIME_RULE_RECORD", "PEV_RULE", "PEV_RULE_EMRTYPE", "PEV_RULE_DEPEND",
+          "PEV_EVENT_RULE", "TELV_EVENT_OPPOSE", "TELV_EMR_CONTENT", "TELV_VISIT_RECORD",
+          "TELV_PATIENT", "TELV_REGISTER_EVENT", "TELV_REGISTER_EVENT_RECORD",
+          "PEV_CONTENT_QUALITY"}) {
       db().Execute(std::string("DELETE FROM ") + table);
     }
   }
@@ -139,6 +145,18 @@ class RuleDatabaseTest : public ::testing::Test {
     return db().Query(sql);
   }
   static std::string Scalar(const std::string& sql) { return db().QueryScalar(sql); }
+
+  // Binds the rule to the event code in the relation (1 opens, 3 cancels).
+  static void BindEvent(const std::string& code, int rule_id, int relation) {
+    db().Execute("INSERT INTO PEV_EVENT_RULE (EVENT_CODE, RULE_ID, RELATION_TYPE) VALUES (" +
+                 schema::SqlText(code) + ", " + std::to_string(rule_id) + ", " +
+                 std::to_string(relation) + ")");
+  }
+  // Opening `rule_id` undoes the open instances of `opposed_id`.
+  static void Oppose(int rule_id, int opposed_id) {
+    db().Execute("INSERT INTO PEV_RULE_DEPEND (RULE_ID, SUB_ID, RELATION) VALUES (" +
+                 std::to_string(rule_id) + ", " + std::to_string(opposed_id) + ", 1)");
+  }
 
   // STATUS of each instance of the visit, in serial order: "1:2 2:1" is serial 1 closed,
   // serial 2 open.

@@ -7,6 +7,7 @@
 
 #include "foundation/emr_data_source.h"
 #include "foundation/sql_text.h"
+#include "platform/com/scoped_bstr.h"
 #include "quality/rules/rule_documents.h"
 
 using korvalis::SqlQuoted;
@@ -69,4 +70,12 @@ long CBSysEvent::GetOpposeEvent(CEMRDataSource* pDataSource, BSTR bstrEventCode,
       opposing);
   StoreResult(pbstrCode, opposing);
   return 0;
+}
+
+std::vector<std::u16string> EventRuleIds(CEMRDataSource* pDataSource, korvalis::TextRef event_code,
+                                         LONG relation) {
+  korvalis::com::ScopedBstr code(event_code.view());
+  korvalis::com::ScopedBstr rules;
+  CBSysEvent::GetEventRuleList(pDataSource, code.get(), relation, rules.out());
+  return ListElementTexts(rules.get(), u"id");
 }

@@ -10,6 +10,10 @@
 // their own data sources.
 #pragma once
 
+#include <string>
+#include <vector>
+
+#include "foundation/string_util.h"
 #include "platform/com/bstr.h"
 #include "platform/com/types.h"
 
@@ -37,3 +41,12 @@ class CBSysEvent {
   // One event code that opposes the given one, whichever column holds it; "" when none does.
   static long GetOpposeEvent(CEMRDataSource* pDataSource, BSTR bstrEventCode, BSTR* pbstrCode);
 };
+
+// The relations of an event to a rule in PEV_EVENT_RULE.
+inline constexpr LONG kEventOpensRule = 1;
+inline constexpr LONG kEventCancelsRule = 3;
+
+// The ids of the live rules bound to the event code in the relation, as GetEventRuleList lists
+// them (a rule bound twice twice), in its order.
+std::vector<std::u16string> EventRuleIds(CEMRDataSource* pDataSource, korvalis::TextRef event_code,
+                                         LONG relation);

@@ -1,0 +1,156 @@
+#include "quality/review/content_qc_markers.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "foundation/codec_factory.h"
+#include "foundation/emr_compression.h"
+#include "foundation/emr_data_source.h"
+#include "foundation/emr_exception.h"
+#include "foundation/sql_date.h"
+#include "foundation/sql_text.h"
+#include "foundation/xhtml_document.h"
+#include "foundation/xml_property.h"
+#include "platform/com/scoped_bstr.h"
+#include "quality/review/qc_patient.h"
+
+namespace korvalis::review {
+namespace {
+
+using com::ScopedBstr;
+
+// What a marker cell leaves in its row.
+struct ContentQcMarker {
+  std::u16string rule_id;      // `qcid`
+  std::u16string element_id;   // `id`, empty when absent
+  std::u16string element_xid;  // `xid`, empty when absent
+};
+
+// The HTML text of a content in the hand-over form; the empty text for no content.
+std::u16string ContentText(BSTR content) {
+  if (SysStringByteLen(content) == 0) return {};
+  // A single byte is no compressed text at all.
+  if (SysStringLen(content) == 0) throw CEMRException(kUncompressFailed);
+  BSTR plain = content;
+  CreateCompression(-1)->UncompressBstr(plain);
+  std::u16string text(BstrView(plain));
+  if (plain != content) SysFreeString(plain);  // the content itself stays the caller's
+  return text;
+}
+
+// The TD cells of the page, in document order, whose `qlevel`, `qcid` and `qinfo` are all
+// present and not empty.
+std::vector<ContentQcMarker> MarkerCells(const XHTMLDocument& page) {
+  std::shared_ptr<IHTMLDocument2> document;
+  page.GetDocument(&document);
+  std::vector<ContentQcMarker> markers;
+  if (!document) return markers;
+  for (const IHTMLElement* cell : document->GetElementsByTagName(u"TD")) {
+    const std::u16string qcid = cell->GetAttribute(u"qcid");
+    if (cell->GetAttribute(u"qlevel").empty() || qcid.empty() ||
+        cell->GetAttribute(u"qinfo").empty()) {
+      continue;
+    }
+    markers.push_back({qcid, cell->GetAttribute(u"id"), cell->GetAttribute(u"xid")});
+  }
+  return markers;
+}
+
+// " AND <column> LIKE '%<value>%'" (the value found anywhere in the column), or nothing for
+// an empty value.
+std::u16string Contains(std::u16string_view column, const std::u16string& value) {
+  if (value.empty()) return {};
+  return u" AND " + std::u16string(column) + u" LIKE '%" + SqlEscaped(value) + u"%'";
+}
+
+// " AND <column> = '<value>'", or nothing for an empty value.
+std::u16string Equals(std::u16string_view column, const std::u16string& value) {
+  if (value.empty()) return {};
+  return u" AND " + std::u16string(column) + u" = " + SqlQuoted(value);
+}
+
+// " AND <column> >= <begin> AND <column> <= <end>" when both bounds are given, else nothing.
+std::u16string Between(CEMRDataSource* data_source, std::u16string_view column,
+                       const std::u16string& begin, const std::u16string& end) {
+  if (begin.empty() || end.empty()) return {};
+  const CDBType& dialect = *data_source->GetDBType();
+  const std::u16string name(column);
+  return u" AND " + name + u" >= " + SqlDateValue(dialect, begin) + u" AND  " + name + u" <= " +
+         SqlDateValue(dialect, end);
+}
+
+}  // namespace
+
+HRESULT LoadContentPage(XHTMLDocument& page, const std::u16string& html) {
+  const HRESULT hr = page.Load(html);
+  if (SUCCEEDED(hr)) page.WaitForComplete();
+  return hr;
+}
+
+void SaveContentQcMarkers(CEMRDataSource* data_source, BSTR identification, BSTR content,
+                          ContentPageLoader load) {
+  CXmlProperty::Map record = CXmlProperty(std::u16string(BstrView(identification))).GetMap();
+  const std::u16string& emr_id = record[u"emr_id"];
+  const std::u16string& send_count = record[u"send_count"];
+  if (!emr_id.empty() && !send_count.empty()) {
+    data_source->Execute(u"UPDATE PEV_CONTENT_QUALITY T SET T.SEND_COUNT=" +
+                         SqlNumber(send_count, u"send_count") + u" WHERE T.EMR_ID=" +
+                         SqlQuoted(emr_id) + u" ");
+    return;
+  }
+
+  XHTMLDocument page;
+  if (FAILED(load(page, ContentText(content)))) throw CEMRException(kContentPageNotLoaded);
+  const std::u16string visit =
+      SqlQuoted(record[u"patient_id"]) + u", " + SqlQuoted(record[u"event_no"]) + u", ";
+  if (!emr_id.empty()) {
+    data_source->Execute(u"DELETE FROM PEV_CONTENT_QUALITY T WHERE T.EMR_ID = " +
+                         SqlQuoted(emr_id));
+  }
+  for (const ContentQcMarker& marker : MarkerCells(page)) {
+    data_source->Execute(
+        u"INSERT INTO PEV_CONTENT_QUALITY (PATIENT_ID, EVENT_NO, RULE_ID, ELEMENT_ID, "
+        u"ELEMENT_XID, EMR_ID, SEND_COUNT) VALUES(" +
+        visit + SqlQuoted(marker.rule_id) + u", " + SqlQuoted(marker.element_id) + u", " +
+        SqlQuoted(marker.element_xid) + u", " + SqlQuoted(emr_id) + u", 0)");
+  }
+}
+
+}  // namespace korvalis::review
+
+long CBQCPatient::SaveContentQCInfo(CEMRDataSource* pDataSource, BSTR bstrList, BSTR bstrContent) {
+  korvalis::review::SaveContentQcMarkers(pDataSource, bstrList, bstrContent,
+                                         &korvalis::review::LoadContentPage);
+  return 0;
+}
+
+long CBQCPatient::GetContentQCInfo(CEMRDataSource* pDataSource, BSTR bstrCondition,
+                                   BSTR* pbstrList) {
+  using korvalis::review::Between;
+  using korvalis::review::Contains;
+  using korvalis::review::Equals;
+  CXmlProperty::Map condition =
+      CXmlProperty(std::u16string(korvalis::BstrView(bstrCondition))).GetMap();
+  const std::u16string filter =
+      Contains(u"A.EVENT_NO", condition[u"event_no"]) +
+      Equals(u"C.NOW_DEPT_ID", condition[u"now_dept"]) +
+      Equals(u"C.EMR_STATUS", condition[u"emr_status"]) +
+      Equals(u"C.CODE_STATUS", condition[u"code_status"]) +
+      Between(pDataSource, u"C.OUT_TIME", condition[u"out_date_begin"],
+              condition[u"out_date_end"]) +
+      Between(pDataSource, u"C.IN_TIME", condition[u"in_date_begin"], condition[u"in_date_end"]) +
+      Equals(u"A.RULE_ID", condition[u"rule_id"]) + Contains(u"C.NAME", condition[u"patient_name"]);
+  pDataSource->QueryElements(
+      u"SELECT B.NAME, C.NAME, A.PATIENT_ID, A.EVENT_NO, C.NOW_DEPT_NAME, A.EMR_ID, D.TITLE, "
+      u"A.RULE_ID ,A.ELEMENT_ID, A.ELEMENT_XID, A.DESCRIPTION, C.EMR_STATUS, D.CREATOR_ID, "
+      u"D.CREATOR, A.SEND_COUNT FROM PEV_CONTENT_QUALITY A, PEV_CONTENT_RULE B, "
+      u"TELV_V_PATIENT_VISIT_RECORD C,  TELV_EMR_CONTENT D WHERE A.PATIENT_ID = C.PATIENT_ID AND "
+      u"A.EVENT_NO = C.EVENT_NO AND A.EMR_ID = D.ID AND A.RULE_ID = B.ID AND D.STATUS=1" +
+          filter + u" ORDER BY A.EVENT_NO DESC ",
+      {u"content", u"patient_name", u"patient_id", u"event_no", u"now_dept", u"emr_id", u"title",
+       u"rule_id", u"element_id", u"element_xid", u"description", u"emr_status", u"creator_id",
+       u"creator", u"send_count"},
+      pbstrList);
+  return 0;
+}
