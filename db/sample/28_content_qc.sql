@@ -1,5 +1,6 @@
 -- Content QC of the sample hospital: the catalogue of content rules and the findings marked in
--- the front sheet of P0006 (discharged from orthopaedics), one of them sent to the doctor once.
+-- the front sheet of P0006 (discharged from respiratory medicine), one of them sent to the
+-- doctor once.
 INSERT INTO PEV_CONTENT_RULE (ID, NAME) VALUES ('CR001', '主要诊断选择不正确');
 INSERT INTO PEV_CONTENT_RULE (ID, NAME) VALUES ('CR002', '手术操作编码缺失');
 INSERT INTO PEV_CONTENT_RULE (ID, NAME) VALUES ('CR003', '出院情况未填写');
