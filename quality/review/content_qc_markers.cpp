@@ -57,27 +57,11 @@ std::vector<ContentQcMarker> MarkerCells(const XHTMLDocument& page) {
   return markers;
 }
 
-// " AND <column> LIKE '%<value>%'" (the value found anywhere in the column), or nothing for
-// an empty value.
-std::u16string Contains(std::u16string_view column, const std::u16string& value) {
-  if (value.empty()) return {};
-  return u" AND " + std::u16string(column) + u" LIKE '%" + SqlEscaped(value) + u"%'";
-}
-
-// " AND <column> = '<value>'", or nothing for an empty value.
-std::u16string Equals(std::u16string_view column, const std::u16string& value) {
-  if (value.empty()) return {};
-  return u" AND " + std::u16string(column) + u" = " + SqlQuoted(value);
-}
-
-// " AND <column> >= <begin> AND <column> <= <end>" when both bounds are given, else nothing.
-std::u16string Between(CEMRDataSource* data_source, std::u16string_view column,
-                       const std::u16string& begin, const std::u16string& end) {
-  if (begin.empty() || end.empty()) return {};
-  const CDBType& dialect = *data_source->GetDBType();
-  const std::u16string name(column);
-  return u" AND " + name + u" >= " + SqlDateValue(dialect, begin) + u" AND  " + name + u" <= " +
-         SqlDateValue(dialect, end);
+// Appends " AND <column> >= <begin> AND <column> <= <end>" when both bounds are given.
+void AppendDateRange(const CDBType& dialect, std::u16string_view column,
+                     const std::u16string& begin, const std::u16string& end,
+                     std::u16string& filter) {
+  if (!begin.empty() && !end.empty()) AppendDatesBetween(dialect, column, begin, end, filter);
 }
 
 }  // namespace
@@ -127,20 +111,21 @@ long CBQCPatient::SaveContentQCInfo(CEMRDataSource* pDataSource, BSTR bstrList, 
 
 long CBQCPatient::GetContentQCInfo(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                    BSTR* pbstrList) {
-  using korvalis::review::Between;
-  using korvalis::review::Contains;
-  using korvalis::review::Equals;
+  using korvalis::AppendQuotedWhenGiven;
   CXmlProperty::Map condition =
       CXmlProperty(std::u16string(korvalis::BstrView(bstrCondition))).GetMap();
-  const std::u16string filter =
-      Contains(u"A.EVENT_NO", condition[u"event_no"]) +
-      Equals(u"C.NOW_DEPT_ID", condition[u"now_dept"]) +
-      Equals(u"C.EMR_STATUS", condition[u"emr_status"]) +
-      Equals(u"C.CODE_STATUS", condition[u"code_status"]) +
-      Between(pDataSource, u"C.OUT_TIME", condition[u"out_date_begin"],
-              condition[u"out_date_end"]) +
-      Between(pDataSource, u"C.IN_TIME", condition[u"in_date_begin"], condition[u"in_date_end"]) +
-      Equals(u"A.RULE_ID", condition[u"rule_id"]) + Contains(u"C.NAME", condition[u"patient_name"]);
+  const CDBType& dialect = *pDataSource->GetDBType();
+  std::u16string filter;
+  AppendQuotedWhenGiven(condition[u"event_no"], u" AND A.EVENT_NO LIKE '%", u"%'", filter);
+  AppendQuotedWhenGiven(condition[u"now_dept"], u" AND C.NOW_DEPT_ID = '", u"'", filter);
+  AppendQuotedWhenGiven(condition[u"emr_status"], u" AND C.EMR_STATUS = '", u"'", filter);
+  AppendQuotedWhenGiven(condition[u"code_status"], u" AND C.CODE_STATUS = '", u"'", filter);
+  korvalis::review::AppendDateRange(dialect, u"C.OUT_TIME", condition[u"out_date_begin"],
+                                    condition[u"out_date_end"], filter);
+  korvalis::review::AppendDateRange(dialect, u"C.IN_TIME", condition[u"in_date_begin"],
+                                    condition[u"in_date_end"], filter);
+  AppendQuotedWhenGiven(condition[u"rule_id"], u" AND A.RULE_ID = '", u"'", filter);
+  AppendQuotedWhenGiven(condition[u"patient_name"], u" AND C.NAME LIKE '%", u"%'", filter);
   pDataSource->QueryElements(
       u"SELECT B.NAME, C.NAME, A.PATIENT_ID, A.EVENT_NO, C.NOW_DEPT_NAME, A.EMR_ID, D.TITLE, "
       u"A.RULE_ID ,A.ELEMENT_ID, A.ELEMENT_XID, A.DESCRIPTION, C.EMR_STATUS, D.CREATOR_ID, "
