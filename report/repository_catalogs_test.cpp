@@ -161,6 +161,19 @@ TEST_P(CatalogTest, TheListingIsFlatUnlessTheFlagIsExactlyTrue) {
             u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?><root/>");
 }
 
+TEST_P(CatalogTest, AValueXmlCannotCarryIsListedAsAReplacementCharacter) {
+  SaveTree();
+  // Brought in by another system: a control character in a name and in a structure's name.
+  db_.Execute("UPDATE VKT_CATALOG SET NAME = 'C' || CHR(1) || 'x' WHERE ID = '" + ToUtf8(c_) + "'");
+  EXPECT_EQ(Tree(u"<root><id>" + c_ + u"</id><recursive_flag>true</recursive_flag></root>"),
+            "C\uFFFDx");
+  db_.Execute(
+      "INSERT INTO VKT_ITEM_STRUCTURE (ID, NAME, VAILD_FLAG) VALUES ('S1', 'a' || CHR(2), '1')");
+  const Elements structures = List(&CBRepository::GetVktStructure, u"<root/>");
+  ASSERT_EQ(structures.size(), 1u);
+  EXPECT_EQ(Attribute(structures[0], "name"), "a\uFFFD");
+}
+
 TEST_P(CatalogTest, ACatalogueMadeItsOwnAncestorFailsTheTreeButNotTheFlatListing) {
   SaveTree();
   SaveItem(u"C项", c_);
