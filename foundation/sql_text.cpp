@@ -74,6 +74,10 @@ std::u16string SqlNumber(TextRef value, std::u16string_view what) {
   return std::u16string(value.view());
 }
 
+std::u16string SqlBareNumber(TextRef value, std::u16string_view what) {
+  return SqlNumber(TrimAsciiBlanks(value.view()), what);
+}
+
 std::int32_t SqlIdNumber(TextRef value, std::u16string_view what) {
   const std::u16string_view text = value;
   std::size_t i = text.empty() || (text[0] != u'-' && text[0] != u'+') ? 0 : 1;

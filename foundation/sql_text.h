@@ -33,6 +33,10 @@ bool IsSqlNumber(TextRef value);
 // (and `what`, the name of the argument, when given) as not a number.
 std::u16string SqlNumber(TextRef value, std::u16string_view what = {});
 
+// SqlNumber of the value without the blanks (space, tab) around it: a number as a client
+// writes it into a property document, made ready to stand bare in a statement.
+std::u16string SqlBareNumber(TextRef value, std::u16string_view what = {});
+
 // The value of a whole number that fits the 32-bit identifiers bodies pass as `long`: an optional
 // sign and decimal digits only. Anything else, a fraction or a number out of that range
 // included, throws SqlNumber's CEMRException naming the value and `what`.

@@ -46,6 +46,18 @@ TEST(SqlTextTest, SqlNumberRefusesTextWithAMessageNamingTheValue) {
   }
 }
 
+TEST(SqlTextTest, BareNumbersLoseTheirBlanksAndNothingElse) {
+  EXPECT_EQ(SqlBareNumber(u" \t12.5 "), u"12.5");
+  for (const char16_t* bad : {u"", u"  ", u"1 2", u"1 OR 1=1", u"1\n"}) {
+    try {
+      SqlBareNumber(bad, u"type");
+      ADD_FAILURE() << ToUtf8(bad) << " passed";
+    } catch (const CEMRException& e) {
+      EXPECT_NE(e.GetText().find(u"(type)"), std::u16string::npos);
+    }
+  }
+}
+
 TEST(SqlTextTest, IdNumbersAreWholeAndFitThirtyTwoBits) {
   EXPECT_EQ(SqlIdNumber(u"7"), 7);
   EXPECT_EQ(SqlIdNumber(u"+007"), 7);

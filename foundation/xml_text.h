@@ -19,6 +19,10 @@ std::u16string XmlEscaped(std::u16string_view text);
 std::u16string XmlEscapedWithQuotes(std::u16string_view text);
 void AppendXmlEscaped(std::u16string& out, std::u16string_view text);
 void AppendXmlEscapedWithQuotes(std::u16string& out, std::u16string_view text);
+// As AppendXmlEscapedWithQuotes, with tab and line feed written as references too: a parser
+// turns them into blanks where they stand bare in an attribute value, so only this form keeps
+// them.
+void AppendXmlAttributeValue(std::u16string& out, std::u16string_view text);
 // Appends the element `name` holding `text` escaped, or "<name/>" for an empty text, as the XML
 // library writes a text element. Precondition: `name` is a valid element name.
 void AppendXmlTextElement(std::u16string& out, std::u16string_view name, std::u16string_view text);

@@ -44,6 +44,12 @@ TEST(XmlText, EscapedTextReadsBackAsItselfInElementsAndQuotedAttributes) {
   const std::u16string one_line = u"x<y>&\"'\rz";
   EXPECT_EQ(ReadBack(u"<r v=\"" + XmlEscapedWithQuotes(one_line) + u"\"/>").second, one_line);
   EXPECT_EQ(ReadBack(u"<r v='" + XmlEscapedWithQuotes(one_line) + u"'/>").second, one_line);
+  // The attribute form keeps every character, tab and line feed included.
+  const std::u16string awkward_value = kAwkward + u"\t";
+  std::u16string attribute;
+  korvalis::AppendXmlAttributeValue(attribute, awkward_value);
+  EXPECT_EQ(ReadBack(u"<r v=\"" + attribute + u"\"/>").second, awkward_value);
+  EXPECT_EQ(ReadBack(u"<r v='" + attribute + u"'/>").second, awkward_value);
 }
 
 TEST(XmlText, OnlyMarkupCharactersChange) {

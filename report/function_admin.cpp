@@ -17,7 +17,6 @@
 #include "foundation/sql_text.h"
 #include "foundation/string_util.h"
 #include "foundation/xml_property.h"
-#include "platform/text/ascii.h"
 
 using korvalis::BstrView;
 using korvalis::SqlQuoted;
@@ -29,11 +28,6 @@ constexpr char16_t kNoGroup[] = u"'####'";
 
 CXmlProperty PropertiesOf(BSTR bstrCondition) {
   return CXmlProperty(std::u16string(BstrView(bstrCondition)));
-}
-
-// A value that stands bare in a statement: the number without the blanks around it.
-std::u16string BareNumber(const std::u16string& value, std::u16string_view what) {
-  return korvalis::SqlNumber(korvalis::TrimAsciiBlanks(value), what);
 }
 
 // The entry leaves every group.
@@ -112,7 +106,7 @@ long CBFunctionAdmin::SetFunctionConfig(CEMRDataSource* pDataSource, BSTR bstrCo
 
   // Placing: the entry moves to the given place of the group; the item itself is not written.
   if (!sort_code.empty() && !id.empty() && !group_id.empty()) {
-    const std::u16string place = BareNumber(sort_code, u"sort_code");
+    const std::u16string place = korvalis::SqlBareNumber(sort_code, u"sort_code");
     Unlink(*pDataSource, id);
     Link(*pDataSource, group_id, id, place);
     return 0;
@@ -133,7 +127,7 @@ long CBFunctionAdmin::SetFunctionConfig(CEMRDataSource* pDataSource, BSTR bstrCo
   const std::u16string name = item.GetValue(u"name");
   const std::u16string type = item.GetValue(u"type");
   if (name.empty() || type.empty() || id.empty()) return 0;
-  const std::u16string type_number = BareNumber(type, u"type");
+  const std::u16string type_number = korvalis::SqlBareNumber(type, u"type");
   const std::u16string template_id = SqlQuoted(item.GetValue(u"template_id"));
   const std::u16string remark = SqlQuoted(item.GetValue(u"remark"));
   const std::u16string report_id = SqlQuoted(item.GetValue(u"report_id"));
@@ -173,7 +167,7 @@ long CBFunctionAdmin::SetFunctionGroup(CEMRDataSource* pDataSource, BSTR bstrCon
 
   // Reordering: the group gets a new place; no identifier is answered.
   if (!sort_code.empty() && !id.empty()) {
-    const std::u16string place = BareNumber(sort_code, u"sort_code");
+    const std::u16string place = korvalis::SqlBareNumber(sort_code, u"sort_code");
     StoreBstrResult(pbstrId, u"");
     pDataSource->Execute(u"UPDATE TELV_FUNCTION_GROUP T SET T.SORT_CODE = " + place +
                          u"  WHERE T.ID = " + SqlQuoted(id));

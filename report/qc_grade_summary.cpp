@@ -1,58 +1,272 @@
+// The record keeping of grade summaries and their templates: creating, changing, removing and
+// listing the rows, and storing and reading the summary HTML and the template XSL.
+//
+// A summary is created with STATUS 1 and an empty CONTENT; a new summary replaces the one of the
+// same title and task. Rows whose STATUS is changed away from 1 drop out of the lists but stay
+// readable by identifier; summaries are deleted physically, templates are never deleted.
 #include "report/qc_grade_summary.h"
 
-#include "foundation/not_available.h"
+#include <string>
+#include <vector>
 
-long CBQCGradeSummary::GetXslContent(CEMRDataSource*, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBQCGradeSummary::GetXslContent");
+#include "foundation/blob_text.h"
+#include "foundation/bstr_result.h"
+#include "foundation/emr_data_source.h"
+#include "foundation/factory.h"
+#include "foundation/sql_text.h"
+#include "foundation/xml_property.h"
+#include "report/summary_fragments.h"
+
+using korvalis::BstrView;
+using korvalis::SqlBareNumber;
+using korvalis::SqlQuoted;
+using korvalis::report::Fragment;
+using korvalis::report::FragmentsOf;
+using korvalis::report::FragmentText;
+using korvalis::report::Placement;
+
+namespace {
+
+CXmlProperty PropertiesOf(BSTR document) {
+  return CXmlProperty(std::u16string(BstrView(document)));
+}
+
+// Runs "UPDATE <table> A SET <fragments> <where>" when the document holds `id` and at least one
+// of the fragments; the comma ending the last fragment is cut.
+void UpdateGivenColumns(CEMRDataSource* data_source, BSTR document, const char16_t* table,
+                        std::initializer_list<Fragment> fragments,
+                        std::u16string (*where)(const std::u16string& id)) {
+  const CXmlProperty property = PropertiesOf(document);
+  const std::u16string id = property.GetValue(u"id");
+  if (id.empty()) return;
+  std::u16string columns = FragmentsOf(property, fragments);
+  if (columns.empty()) return;
+  columns.pop_back();
+  data_source->Execute(std::u16string(u"UPDATE ") + table + u" A SET " + columns + u" " +
+                       where(id));
+}
+
+// The text of a content BLOB through `result`; nothing when the BLOB holds no text.
+void ReadContent(CEMRDataSource* data_source, const std::u16string& sql, BSTR* result) {
+  const std::u16string text = korvalis::ReadBlobText(*data_source, sql);
+  if (!text.empty()) korvalis::StoreBstrResult(result, text);
+}
+
+// The statement that selects a template's XSL; the identifier stands bare.
+std::u16string TemplateContentSql(BSTR id) {
+  return u"SELECT A.CONTENT2 FROM PEV_SUMMARY_TEMPLATE A  WHERE A.ID=" + SqlBareNumber(id, u"ID") +
+         u" ";
+}
+
+std::u16string SummaryContentSql(BSTR id) {
+  return u"SELECT A.CONTENT FROM PEV_SUMMARY A  WHERE A.ID=" + SqlQuoted(id) + u" ";
+}
+
+// The text of `task_id` split at ";": summaries whose TASK_ID contains any of the pieces.
+std::u16string TaskIdCondition(const std::u16string& task_ids) {
+  std::vector<std::u16string> pieces;
+  SplitString(task_ids, u";", pieces);
+  std::u16string condition = u" AND (";
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    if (i > 0) condition += u" OR ";
+    condition += u"  A.TASK_ID LIKE '%" + korvalis::SqlEscaped(pieces[i]) + u"%' ";
+  }
+  return condition + u" ) ";
+}
+
+}  // namespace
+
+long CBQCGradeSummary::GetXslContent(CEMRDataSource* pDataSource, BSTR bstrID,
+                                     BSTR* pbstrXslContent) {
+  ReadContent(pDataSource, TemplateContentSql(bstrID), pbstrXslContent);
+  return 0;
 }
 
 // Does nothing by design: the method is kept for its callers and changes nothing.
 long CBQCGradeSummary::GetDetailData(CEMRDataSource*, BSTR, BSTR*) { return 0; }
 
-long CBQCGradeSummary::GenerateSummary(CEMRDataSource*, BSTR, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBQCGradeSummary::GenerateSummary");
+long CBQCGradeSummary::SaveContent(CEMRDataSource* pDataSource, BSTR bstrID, BSTR strProperty) {
+  if (SysStringLen(bstrID) == 0) return 0;
+  korvalis::WriteBlobText(*pDataSource,
+                          u"SELECT CONTENT FROM PEV_SUMMARY A WHERE A.ID=" + SqlQuoted(bstrID),
+                          BstrView(strProperty));
+  return 0;
 }
 
-long CBQCGradeSummary::SaveContent(CEMRDataSource*, BSTR, BSTR) {
-  korvalis::ThrowNotAvailable("CBQCGradeSummary::SaveContent");
+long CBQCGradeSummary::SaveXslContent(CEMRDataSource* pDataSource, BSTR bstrID, BSTR bstrProperty) {
+  if (SysStringLen(bstrID) == 0) return 0;
+  korvalis::WriteBlobText(*pDataSource, TemplateContentSql(bstrID), BstrView(bstrProperty));
+  return 0;
 }
 
-long CBQCGradeSummary::SaveXslContent(CEMRDataSource*, BSTR, BSTR) {
-  korvalis::ThrowNotAvailable("CBQCGradeSummary::SaveXslContent");
+long CBQCGradeSummary::ModifySummary(CEMRDataSource* pDataSource, BSTR bstrProperty) {
+  UpdateGivenColumns(
+      pDataSource, bstrProperty, u"PEV_SUMMARY",
+      {
+          {u"title", u" A.TITLE=", Placement::kQuoted, u","},
+          {u"template_id", u" A.TEMPLATE_ID=", Placement::kQuoted, u","},
+          {u"create_date", u" A.CREATE_DATE=TO_DATE(", Placement::kQuoted, u",'yyyy-MM-dd'),"},
+          {u"creator_id", u" A.CREATOR_ID=", Placement::kQuoted, u","},
+          {u"creator", u" A.CREATOR=", Placement::kQuoted, u","},
+          {u"modify_date", u" A.MODIFY_DATE=TO_DATE(", Placement::kQuoted, u",'yyyy-MM-dd'),"},
+          {u"modifior", u" A.MODIFIOR=", Placement::kQuoted, u","},
+          {u"modifior_id", u" A.MODIFIOR_ID=", Placement::kQuoted, u","},
+          {u"xml", u" A.XML=", Placement::kQuoted, u","},
+          {u"status", u" A.STATUS=", Placement::kBare, u","},
+          {u"report_status", u" A.REPORT_STATUS = ", Placement::kBare, u","},
+          {u"type", u" A.TYPE=", Placement::kBare, u","},
+          {u"dept_id", u" A.DEPT_ID=", Placement::kQuoted, u","},
+          {u"task_id", u" A.TASK_ID=", Placement::kQuoted, u","},
+      },
+      [](const std::u16string& id) { return u" WHERE A.ID=" + SqlQuoted(id) + u" "; });
+  return 0;
 }
 
-long CBQCGradeSummary::ModifySummary(CEMRDataSource*, BSTR) {
-  korvalis::ThrowNotAvailable("CBQCGradeSummary::ModifySummary");
+long CBQCGradeSummary::ModifySummaryTemplate(CEMRDataSource* pDataSource, BSTR bstrProperty) {
+  // The identifier is compared as a text with a blank after it, which the numeric column
+  // converts; the creation date is a text in the database's own date format.
+  UpdateGivenColumns(
+      pDataSource, bstrProperty, u"PEV_SUMMARY_TEMPLATE",
+      {
+          {u"name", u" A.NAME=", Placement::kQuoted, u","},
+          {u"creator", u" A.CREATOR=", Placement::kQuoted, u","},
+          {u"create_date", u" A.CREATE_DATE=", Placement::kQuoted, u","},
+          {u"sort_code", u" A.SORT_CODE=", Placement::kQuoted, u","},
+          {u"status", u" A.STATUS=", Placement::kQuoted, u","},
+          {u"type", u" A.TYPE=", Placement::kQuoted, u","},
+      },
+      [](const std::u16string& id) { return u" WHERE A.ID=" + SqlQuoted(id + u" ") + u" "; });
+  return 0;
 }
 
-long CBQCGradeSummary::ModifySummaryTemplate(CEMRDataSource*, BSTR) {
-  korvalis::ThrowNotAvailable("CBQCGradeSummary::ModifySummaryTemplate");
+long CBQCGradeSummary::NewSummary(CEMRDataSource* pDataSource, BSTR bstrProperty,
+                                  BSTR* pbstrNewID) {
+  const CXmlProperty property = PropertiesOf(bstrProperty);
+  const std::u16string title = SqlQuoted(property.GetValue(u"title"));
+  const std::u16string task_id = SqlQuoted(property.GetValue(u"task_id"));
+  const std::u16string template_id =
+      SqlBareNumber(property.GetValue(u"template_id"), u"template_id");
+  const std::u16string type = SqlBareNumber(property.GetValue(u"type"), u"type");
+  // A summary of the same title and task is replaced; an empty title or task is NULL and
+  // matches nothing.
+  pDataSource->Execute(u"DELETE PEV_SUMMARY WHERE TITLE=" + title + u" AND TASK_ID=" + task_id);
+  const std::u16string id = CEMRFactory::Instance()->NewGuid();
+  pDataSource->Execute(
+      u"INSERT INTO PEV_SUMMARY (ID, TITLE, TEMPLATE_ID, CREATE_DATE, CREATOR, CREATOR_ID, "
+      u"STATUS, NOTES, TYPE, DEPT_ID, TASK_ID) VALUES (" +
+      SqlQuoted(id) + u", " + title + u", " + template_id + u", SYSDATE, " +
+      SqlQuoted(property.GetValue(u"creator")) + u", " +
+      SqlQuoted(property.GetValue(u"creator_id")) + u", 1, " +
+      SqlQuoted(property.GetValue(u"notes")) + u", " + type + u", " +
+      SqlQuoted(property.GetValue(u"dept_id")) + u", " + task_id + u")");
+  korvalis::StoreBstrResult(pbstrNewID, id);
+  return 0;
 }
 
-long CBQCGradeSummary::NewSummary(CEMRDataSource*, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBQCGradeSummary::NewSummary");
+void CBQCGradeSummary::GetNewTemplateId(CEMRDataSource* pDataSource, std::u16string& strNewID) {
+  strNewID = u"0";
+  pDataSource->QueryScalar(u"SELECT NVL(MAX(ID), 0)+1 AS NEW_ID FROM PEV_SUMMARY_TEMPLATE",
+                           strNewID);
 }
 
-long CBQCGradeSummary::NewSummaryTemplate(CEMRDataSource*, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBQCGradeSummary::NewSummaryTemplate");
+long CBQCGradeSummary::NewSummaryTemplate(CEMRDataSource* pDataSource, BSTR bstrProperty,
+                                          BSTR* pbstrNewID) {
+  const CXmlProperty property = PropertiesOf(bstrProperty);
+  const std::u16string type = SqlBareNumber(property.GetValue(u"type"), u"type");
+  std::u16string id;
+  GetNewTemplateId(pDataSource, id);
+  pDataSource->Execute(
+      u"INSERT INTO PEV_SUMMARY_TEMPLATE (ID, NAME, CREATOR, CREATE_DATE, SORT_CODE, STATUS, "
+      u"TYPE) VALUES (" +
+      SqlBareNumber(id) + u", " + SqlQuoted(property.GetValue(u"name")) + u", " +
+      SqlQuoted(property.GetValue(u"creator")) + u", TO_DATE(" +
+      SqlQuoted(property.GetValue(u"create_date")) + u", 'yyyy-mm-dd hh24:mi:ss'), " +
+      SqlQuoted(property.GetValue(u"sort_code")) + u", 1, " + type + u")");
+  korvalis::StoreBstrResult(pbstrNewID, id);
+  return 0;
 }
 
-long CBQCGradeSummary::GetHtmlContent(CEMRDataSource*, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBQCGradeSummary::GetHtmlContent");
+long CBQCGradeSummary::GetHtmlContent(CEMRDataSource* pDataSource, BSTR bstrID,
+                                      BSTR* pbstrHtmlContent) {
+  ReadContent(pDataSource, SummaryContentSql(bstrID), pbstrHtmlContent);
+  return 0;
 }
 
-long CBQCGradeSummary::GetSummaryList(CEMRDataSource*, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBQCGradeSummary::GetSummaryList");
+long CBQCGradeSummary::GetSummaryList(CEMRDataSource* pDataSource, BSTR bstrCondition,
+                                      BSTR* pbstrSummaryList) {
+  const CXmlProperty condition = PropertiesOf(bstrCondition);
+  std::u16string sql =
+      u"SELECT  A.NOTES, A.ID, A.TEMPLATE_ID, A.TITLE, A.TASK_ID, A.DEPT_ID, "
+      u"TO_CHAR(A.CREATE_DATE, 'yyyy-mm-dd') AS CREATE_DATE, A.CREATOR,  A.CREATOR_ID, "
+      u"TO_CHAR(A.MODIFY_DATE, 'yyyy-mm-dd') AS MODIFY_DATE, A.MODIFIOR, A.MODIFIOR_ID, A.TYPE  "
+      u"FROM PEV_SUMMARY A  WHERE A.STATUS=1" +
+      FragmentsOf(condition,
+                  {
+                      {u"title", u" AND A.TITLE=", Placement::kQuoted, u" "},
+                      {u"id", u" AND A.ID=", Placement::kQuoted, u" "},
+                      {u"template_id", u" AND A.TEMPLATE_ID=", Placement::kBare, u" "},
+                      {u"create_date_beign", u" AND A.CREATE_DATE>=", Placement::kDay, u" "},
+                      {u"create_date_end", u" AND A.CREATE_DATE<", Placement::kDayAfter, u" "},
+                      {u"creator", u" AND A.CREATOR=", Placement::kQuoted, u" "},
+                      {u"creator_id", u" AND A.CREATOR_ID=", Placement::kQuoted, u" "},
+                      {u"modify_date_beign", u" AND A.MODIFY_DATE>=", Placement::kDay, u" "},
+                      {u"modify_date_end", u" AND A.MODIFY_DATE<", Placement::kDayAfter, u" "},
+                      {u"modifior", u" AND A.MODIFIOR=", Placement::kQuoted, u" "},
+                      {u"modifior_id", u" AND A.MODIFIOR_ID=", Placement::kQuoted, u" "},
+                      {u"dept_id", u" AND A.DEPT_ID=", Placement::kQuoted, u" "},
+                      {u"type", u" AND A.TYPE=", Placement::kBare, u" "},
+                      {u"report_status", u" AND A.REPORT_STATUS=", Placement::kBare, u" "},
+                  });
+  const std::u16string task_ids = condition.GetValue(u"task_id");
+  if (!task_ids.empty()) sql += TaskIdCondition(task_ids);
+  pDataSource->QueryElements(
+      sql,
+      {u"item", u"id", u"template_id", u"title", u"task_id", u"dept_id", u"create_date", u"creator",
+       u"creator_id", u"modify_date", u"modifior", u"modifior_id", u"type"},
+      pbstrSummaryList, {u"id"});
+  return 0;
 }
 
-long CBQCGradeSummary::GetSummaryTemplateList(CEMRDataSource*, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBQCGradeSummary::GetSummaryTemplateList");
+long CBQCGradeSummary::GetSummaryTemplateList(CEMRDataSource* pDataSource, BSTR bstrCondition,
+                                              BSTR* pbstrSummaryTemplateList) {
+  const CXmlProperty condition = PropertiesOf(bstrCondition);
+  // The filter `creator_id` compares the CREATOR column, which the list names creator_id.
+  const std::u16string sql =
+      u"SELECT A.NAME, A.ID, A.CREATOR, TO_CHAR(A.CREATE_DATE, 'yyyy-mm-dd') AS CREATE_DATE, "
+      u"A.SORT_CODE, A.TYPE  FROM PEV_SUMMARY_TEMPLATE A  WHERE A.STATUS=1 " +
+      FragmentsOf(condition,
+                  {
+                      {u"id", u" AND A.ID=", Placement::kBare, u" "},
+                      {u"name", u" AND A.NAME=", Placement::kQuoted, u" "},
+                      {u"create_date_beign", u" AND A.CREATE_DATE>=", Placement::kDay, u" "},
+                      {u"create_date_end", u" AND A.CREATE_DATE<", Placement::kDayAfter, u" "},
+                      {u"creator_id", u" AND A.CREATOR=", Placement::kQuoted, u" "},
+                      {u"sort_code", u" AND A.SORT_CODE=", Placement::kQuoted, u" "},
+                      {u"type", u" AND A.TYPE=", Placement::kQuoted, u" "},
+                  }) +
+      u" ORDER BY SORT_CODE ASC ";
+  pDataSource->QueryElements(sql,
+                             {u"item", u"id", u"creator_id", u"create_date", u"sort_code", u"type"},
+                             pbstrSummaryTemplateList, {u"id"});
+  return 0;
 }
 
-long CBQCGradeSummary::GenerateSelfGradeTable(CEMRDataSource*, BSTR, LONG, BSTR*) {
-  korvalis::ThrowNotAvailable("CBQCGradeSummary::GenerateSelfGradeTable");
-}
-
-long CBQCGradeSummary::RemoveSummary(CEMRDataSource*, BSTR) {
-  korvalis::ThrowNotAvailable("CBQCGradeSummary::RemoveSummary");
+long CBQCGradeSummary::RemoveSummary(CEMRDataSource* pDataSource, BSTR bstrProperty) {
+  const CXmlProperty property = PropertiesOf(bstrProperty);
+  // Only the first key present selects what is deleted.
+  for (const Fragment& fragment : {
+           Fragment{u"id", u"AND ID = ", Placement::kQuoted, u""},
+           Fragment{u"template_id", u"AND TEMPLATE_ID = ", Placement::kBare, u" "},
+           Fragment{u"creator_id", u"AND CREATOR_ID = ", Placement::kQuoted, u""},
+           Fragment{u"type", u"AND TYPE = ", Placement::kBare, u" "},
+           Fragment{u"dept_id", u"AND DEPT_ID = ", Placement::kQuoted, u""},
+           Fragment{u"task_id", u"AND TASK_ID = ", Placement::kQuoted, u""},
+           Fragment{u"report_status", u"AND REPORT_STATUS = ", Placement::kBare, u""},
+       }) {
+    const std::u16string value = property.GetValue(fragment.key);
+    if (value.empty()) continue;
+    pDataSource->Execute(u"DELETE PEV_SUMMARY WHERE 1=1 " + FragmentText(fragment, value));
+    return 0;
+  }
+  return 0;
 }

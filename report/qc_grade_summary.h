@@ -1,6 +1,16 @@
 // CBQCGradeSummary: the bodies behind the automation class QCGradeSummary: QC grade summaries and
 // their templates, generated as HTML.
 //
+// A summary (PEV_SUMMARY) is a titled report on grade tasks whose HTML is stored with it; a
+// summary template (PEV_SUMMARY_TEMPLATE) holds the XSL that turns the summary data of grade
+// tasks into such HTML (GenerateSummary). GenerateSelfGradeTable fills the self-grade form of
+// one visit, an EMR template, with the deductions a client passes in. Both contents are stored
+// as UTF-16 text behind a byte-order mark, neither compressed nor encrypted.
+//
+// Property and condition documents are property bags (a key counts when its text is not
+// empty). Text values are quoted with their quotes doubled; values that stand bare in a
+// statement (identifiers, types, statuses) are checked to be numbers before any statement runs.
+//
 // The method wrappers of CQCGradeSummary call each member with the call's data source first and the
 // interface arguments unchanged and in their order, result pointers last. A member returns 0, which
 // the wrapper ignores, writes its results only through those pointers and fails by throwing
@@ -9,6 +19,8 @@
 // Thread-safety: static members without state of their own; concurrent calls work on
 // their own data sources.
 #pragma once
+
+#include <string>
 
 #include "platform/com/bstr.h"
 #include "platform/com/types.h"
@@ -36,4 +48,11 @@ class CBQCGradeSummary {
   static long GenerateSelfGradeTable(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                      LONG lngTemplageID, BSTR* pbstrSummaryHtml);
   static long RemoveSummary(CEMRDataSource* pDataSource, BSTR bstrProperty);
+
+  // The identifier of the next template: one above the highest one, 1 on an empty table.
+  static void GetNewTemplateId(CEMRDataSource* pDataSource, std::u16string& strNewID);
+  // The summary data document of the grade tasks and visits that `condition` selects, as text
+  // with an XML declaration naming UTF-16: the input of GenerateSummary's transformation.
+  static void BuildSummaryData(CEMRDataSource* pDataSource, const std::u16string& condition,
+                               std::u16string& data);
 };
