@@ -1,0 +1,29 @@
+// The five statements of a grade summary (see summary_generation.cpp): the head counts, the
+// graders' opinions and suggestions, the errors by standard item, the graded visits and their
+// deductions, all restricted by one condition clause and naming the tables by the same aliases.
+//
+// Thread-safety: stateless functions.
+#pragma once
+
+#include <string>
+
+#include "foundation/xml_property.h"
+
+namespace korvalis::report {
+
+struct SummaryStatements {
+  std::u16string head;      // CREATE_DATE, EMR_COUNT, FST_COUNT, SND_COUNT, THD_COUNT
+  std::u16string comments;  // task, user, OPINION, SUGGESTION, title
+  std::u16string errors;    // STANDARD, STANDARD_COUNT, SERIOUS_FLAG, CODE; by count, descending
+  std::u16string patients;  // the 23 columns of a `patient`, by grading date
+  std::u16string items;     // text, task, patient, visit, CODE, DEDUCT, SERIOUS_FLAG; by SERIAL
+};
+
+// The statements of the grade tasks and visits that `condition` selects: valid tasks, and those
+// of `task_id` (identifiers separated by ";", each quoted with its quotes doubled), `dept_id`,
+// the grading days from `grade_date_begin` to `grade_date_end` (included) and `phase_type`.
+// Throws CEMRException "解析属性信息错误." for a condition that does not parse, and
+// SqlBareNumber's message for a `phase_type` that is no number.
+SummaryStatements SummaryStatementsOf(const CXmlProperty& condition);
+
+}  // namespace korvalis::report
