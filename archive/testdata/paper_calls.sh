@@ -8,14 +8,6 @@ calls_class=PatientPaperMag
 . "$(dirname "$0")/../../tools/testing/sample_calls.sh"
 
 clerk="<root><user id='9003'>马丽华</user></root>"
-# refused METHOD ARGUMENTS...: the call must fail; its message in $answer, printed.
-refused() {
-  if answer=$("$korvalis" call "$calls_class" "$@" 2>&1); then
-    echo "answered: $1"
-    exit 1
-  fi
-  printf '%s:\n%s\n' "$1" "$answer"
-}
 # visit PATIENT_ID: the search's condition for one patient.
 visit() { printf '<root><patient_id>%s</patient_id></root>' "$1"; }
 

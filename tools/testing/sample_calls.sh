@@ -4,8 +4,10 @@
 # sets `calls_directory` and `calls_class`, then sources this file, which makes the directory
 # anew, enters it, creates the sample database there and registers both libraries in a
 # registry of its own. It defines
-#   call METHOD ARGUMENTS...  the class's answer in $answer, printed after the method's name;
-#   expect PATTERN...         the answer holds every pattern (fixed texts), else exit 1.
+#   call METHOD ARGUMENTS...     the class's answer in $answer, printed after the method's name;
+#   refused METHOD ARGUMENTS...  the call must fail, else exit 1; its message in $answer, printed
+#                                after the method's name;
+#   expect PATTERN...            the answer holds every pattern (fixed texts), else exit 1.
 set -e
 korvalis=$1
 rm -rf "$calls_directory" && mkdir "$calls_directory" && cd "$calls_directory"
@@ -16,6 +18,13 @@ export KORVALIS_REGISTRY="$PWD/registry"
 
 call() {
   answer=$("$korvalis" call "$calls_class" "$@")
+  printf '%s:\n%s\n' "$1" "$answer"
+}
+refused() {
+  if answer=$("$korvalis" call "$calls_class" "$@" 2>&1); then
+    echo "answered: $1"
+    exit 1
+  fi
   printf '%s:\n%s\n' "$1" "$answer"
 }
 expect() {

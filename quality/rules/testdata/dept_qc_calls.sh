@@ -8,14 +8,6 @@ calls_class=DeptQCPatient
 . "$(dirname "$0")/../../../tools/testing/sample_calls.sh"
 
 officer="<root><user id='9002'>杨慧敏</user><dept id='0101'>心血管内科</dept></root>"
-# refused METHOD ARGUMENTS...: the call must fail; its message in $answer, printed.
-refused() {
-  if answer=$("$korvalis" call "$calls_class" "$@" 2>&1); then
-    echo "answered: $1"
-    exit 1
-  fi
-  printf '%s:\n%s\n' "$1" "$answer"
-}
 
 # The sample's scored visit with its two deductions.
 call GetPatientScore P0001 2026120101
