@@ -13,6 +13,15 @@ officer="<root><user id='9002'>杨慧敏</user><dept id='0101'>心血管内科</
 call GetPatientScore P0001 2026120101
 expect '<score>96</score><grade>1</grade><status>2</status><qc_user>杨慧敏</qc_user><qc_date>2026-12-04 15:00:00</qc_date></root>' \
   '>病程记录未体现上级医师查房意见</item>' '>主诉与现病史描述不符</item>' 'score="2"'
+# The QC report of that visit: a record of the result template, signed by the QC user, then
+# rewritten by the next report, which leaves the passed record id as it was.
+call GenerateQCReport P0001 2026120101 "$officer" "" --out report.bin
+expect 'pbstrReportID='
+call GenerateQCReport P0001 2026120101 "$officer" "kept" --out report.bin
+expect 'pbstrReportID=kept'
+answer=$("$korvalis" sql "SELECT C.TITLE, C.KEYWORD, S.NAME, S.SIGN_TYPE FROM TELV_EMR_CONTENT C, TELV_EMR_SIGNATURE S WHERE C.TEMPLATE_ID = 10 AND S.ID = C.ID")
+printf 'report record:\n%s\n' "$answer"
+expect '科室质控结果	检验检查报告单	杨慧敏	0'
 # P0004 is added (0), found there (1), scored, verified, listed and its verification cancelled.
 call AddQCPatient P0004 2026120601 "$officer"
 expect 0
