@@ -1,5 +1,9 @@
 #include "emrdoc/domain_table.h"
 
+#include "emrdoc/his_clinic_domain.h"
+#include "emrdoc/his_diagnosis_domain.h"
+#include "emrdoc/his_fee_domain.h"
+#include "emrdoc/his_operation_domain.h"
 #include "emrdoc/patient_info_domain.h"
 #include "emrdoc/residence_domain.h"
 
@@ -8,12 +12,12 @@ const DomainTable& SystemDomainTable() {
       .fixed = {{
           {kPatientInfoDomainCode, CreateFixedDomain<CBPatientInfoDomain>},
           {kResidenceDomainCode, CreateFixedDomain<CBResidenceDomain>},
-          {2, nullptr},                  // CBHISDiagnosisDomain
-          {3, nullptr},                  // CBHISOperationDomain
-          {4, nullptr},                  // CBHISFeeDomain
-          {5, nullptr},                  // CBResidenceEMRDomain
-          {9, nullptr},                  // CBSystemDomain
-          {7, nullptr},                  // CBHisClinicDomain
+          {kHISDiagnosisDomainCode, CreateFixedDomain<CBHISDiagnosisDomain>},
+          {kHISOperationDomainCode, CreateFixedDomain<CBHISOperationDomain>},
+          {kHISFeeDomainCode, CreateFixedDomain<CBHISFeeDomain>},
+          {5, nullptr},  // CBResidenceEMRDomain
+          {9, nullptr},  // CBSystemDomain
+          {kHisClinicDomainCode, CreateFixedDomain<CBHisClinicDomain>},
           {8, nullptr},                  // CBFirstRecordDomain
           {kExtendDomainCode, nullptr},  // CBExtendDomain
           {11, nullptr},                 // CBOperationDomain

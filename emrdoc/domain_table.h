@@ -37,6 +37,10 @@
 
 inline constexpr int kPatientInfoDomainCode = 0;
 inline constexpr int kResidenceDomainCode = 1;
+inline constexpr int kHISDiagnosisDomainCode = 2;
+inline constexpr int kHISOperationDomainCode = 3;
+inline constexpr int kHISFeeDomainCode = 4;
+inline constexpr int kHisClinicDomainCode = 7;
 inline constexpr int kExtendDomainCode = 50;
 // Codes from this one up name an EMR-type domain of the type code % 100.
 inline constexpr int kFirstEmrTypeDomainCode = 101;

@@ -53,3 +53,12 @@ std::size_t CHISAnswer::Count(std::u16string_view name) const {
   });
   return count;
 }
+
+std::vector<const DOMElement*> CHISAnswer::FindAll(std::u16string_view name) const {
+  std::vector<const DOMElement*> found;
+  ForEachNamed(name, [&found](const DOMElement* element) {
+    found.push_back(element);
+    return true;
+  });
+  return found;
+}

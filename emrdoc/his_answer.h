@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "foundation/xml_parser.h"
 #include "platform/com/bstr.h"
@@ -44,6 +45,8 @@ class CHISAnswer {
   const xercesc::DOMElement* FindFirst(std::u16string_view name) const;
   // The number of elements named `name` at any depth, the root included.
   std::size_t Count(std::u16string_view name) const;
+  // Every element named `name` at any depth, the root included, in document order.
+  std::vector<const xercesc::DOMElement*> FindAll(std::u16string_view name) const;
 
  private:
   // Calls `visit` with each element named `name` in document order until it returns false.

@@ -97,6 +97,7 @@ TEST_F(HISAnswerTest, AnswersWithoutADocumentYieldNoElements) {
     EXPECT_EQ(answer.GetDocument(), nullptr);
     EXPECT_EQ(answer.FindFirst(u"clinic"), nullptr);
     EXPECT_EQ(answer.Count(u"root"), 0u);
+    EXPECT_TRUE(answer.FindAll(u"root").empty());
     EXPECT_TRUE(ElementChildren(answer.GetRoot()).empty());
     EXPECT_EQ(TextContent(answer.GetRoot()), u"");
     EXPECT_EQ(ElementAttribute(answer.FindFirst(u"clinic"), u"doctor"), u"");
@@ -110,7 +111,7 @@ TEST_F(HISAnswerTest, AnswerWithAByteOrderMarkParses) {
   EXPECT_EQ(ElementAttribute(answer.FindFirst(u"clinic"), u"doctor"), u"李四");
 }
 
-TEST_F(HISAnswerTest, FindFirstAndCountSearchTheWholeDocumentInDocumentOrder) {
+TEST_F(HISAnswerTest, FindFirstCountAndFindAllSearchTheWholeDocumentInDocumentOrder) {
   CHISAnswer answer(
       std::u16string(u"<residence id=\"0\"><a><b><residence id=\"1\"/></b></a><residence id=\"2\"/>"
                      u"<c><clinic id=\"3\"/></c><clinic id=\"4\"/></residence>"));
@@ -120,6 +121,12 @@ TEST_F(HISAnswerTest, FindFirstAndCountSearchTheWholeDocumentInDocumentOrder) {
   EXPECT_EQ(answer.Count(u"residence"), 3u);
   EXPECT_EQ(answer.Count(u"clinic"), 2u);
   EXPECT_EQ(answer.Count(u"Clinic"), 0u);
+  std::vector<std::u16string> residences;
+  for (const DOMElement* found : answer.FindAll(u"residence")) {
+    residences.push_back(ElementAttribute(found, u"id"));
+  }
+  EXPECT_EQ(residences, (std::vector<std::u16string>{u"0", u"1", u"2"}));
+  EXPECT_TRUE(answer.FindAll(u"finish").empty());
   const DOMElement* inner = ElementChildren(ElementChildren(answer.GetRoot())[0])[0];
   EXPECT_EQ(ElementName(inner), u"b");
   EXPECT_EQ(FirstChildElement(answer.GetRoot(), u"residence"),

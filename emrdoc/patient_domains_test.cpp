@@ -8,12 +8,13 @@
 #include "emrdoc/domain_manager.h"
 #include "emrdoc/domain_table.h"
 #include "emrdoc/residence_domain.h"
+#include "emrdoc/testing/domain_lookup.h"
 #include "emrdoc/testing/patient_visit_fixture.h"
 #include "foundation/testing/emr_exception_test_util.h"
 
 namespace {
 
-using korvalis::com::ScopedBstr;
+using korvalis::emrdoc::testing::AskRegistry;
 using korvalis::emrdoc::testing::kGetInOutInfo;
 using korvalis::emrdoc::testing::kGetResidenceNo;
 using korvalis::emrdoc::testing::kIsDischarged;
@@ -30,11 +31,7 @@ class PatientDomainsTest : public PatientVisitTest {
 
   static std::u16string Ask(CBDomainManager& registry, int code, const std::u16string& key,
                             const char16_t* patient = u"P1", const char16_t* event = u"E1") {
-    ScopedBstr patient_id(patient), event_no(event), key_text(key), value;
-    EXPECT_EQ(
-        registry.GetValue(patient_id.get(), event_no.get(), code, key_text.get(), value.out()), 0);
-    EXPECT_NE(value.get(), nullptr);
-    return value.text();
+    return AskRegistry(registry, code, key, patient, event);
   }
 
   // The values of `keys` asked of a new registry.

@@ -92,6 +92,23 @@ std::u16string VisitText(const SampleVisit& visit) {
   }
   text += u"  <fee_list><root><fee code=\"01\">120</fee><fee code=\"02\">860.5</fee></root>"
           u"</fee_list>\n";
+  if (std::u16string_view(dept.id) == u"0102") {
+    // Respiratory patients come through the out-patient clinic.
+    text += u"  <clinic_reg><root><caseno>MZ" + std::u16string(visit.event_no) +
+            u"</caseno><dept>呼吸内科门诊</dept></root></clinic_reg>\n";
+    text += u"  <clinic_examine><root><temperature>38.6</temperature><pulse>96</pulse>"
+            u"<breath>22</breath><bp>128/80</bp></root></clinic_examine>\n";
+    text += u"  <clinic_diag><root><diag>社区获得性肺炎</diag><diag>发热</diag></root>"
+            u"</clinic_diag>\n";
+    text += u"  <clinic_recipe><root>"
+            u"<recipe class=\"A\" print=\"01\"><item sepc=\"0.25g*24\" dose=\"0.5\" "
+            u"dose_unit=\"g\" method=\"口服\" freq=\"tid\" daycount=\"3\" total=\"2\" "
+            u"total_unit=\"盒\" price=\"12.5\" charge=\"25\">阿莫西林胶囊</item></recipe>"
+            u"<recipe class=\"E\"><item sepc=\"250ml\" dose=\"250\" dose_unit=\"ml\" "
+            u"method=\"静滴\" freq=\"qd\" daycount=\"3\" total=\"3\" total_unit=\"袋\" "
+            u"price=\"4.2\" charge=\"12.6\">0.9%氯化钠注射液</item></recipe>"
+            u"</root></clinic_recipe>\n";
+  }
   if (!discharged) {
     text += u"  <record_plan><root>"
             u"<record id=\"2\" code=\"E01\" timeout=\"24\">入院记录</record>"

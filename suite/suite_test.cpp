@@ -459,6 +459,11 @@ TEST(SampleConfigTest, TheSampleHospitalsConfigurationServesItsVisits) {
   EXPECT_EQ(discharged->items[u"discharged"], u"1");
   EXPECT_NE(discharged->items[u"in_out"].find(u"2026-11-20 10:00:00"), std::u16string::npos);
   EXPECT_EQ(discharged->items.count(u"record_plan"), 0u);
+  // Respiratory patients carry their out-patient visit; the others have none.
+  EXPECT_EQ(discharged->items[u"clinic_reg"],
+            u"<root><caseno>MZ2026111001</caseno><dept>呼吸内科门诊</dept></root>");
+  EXPECT_NE(discharged->items[u"clinic_recipe"].find(u"阿莫西林胶囊"), std::u16string::npos);
+  EXPECT_EQ(in_hospital->items.count(u"clinic_recipe"), 0u);
 }
 
 }  // namespace
