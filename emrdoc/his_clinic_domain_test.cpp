@@ -26,7 +26,9 @@ namespace {
 
 using korvalis::ToUtf8;
 using korvalis::com::ScopedBstr;
+using korvalis::emrdoc::testing::AskKeys;
 using korvalis::emrdoc::testing::AskRegistry;
+using korvalis::emrdoc::testing::CallSlots;
 using korvalis::emrdoc::testing::Indented;
 using korvalis::emrdoc::testing::TemplateTest;
 using korvalis::suite::testing::SiblingDoubles;
@@ -74,20 +76,11 @@ class HISClinicDomainTest : public TemplateTest {
   // The values of `keys` asked of a new registry.
   Keys AskAll(const std::vector<std::u16string>& keys) {
     CBDomainManager registry(&data_source_);
-    Keys values;
-    for (const std::u16string& key : keys) {
-      values[key] = AskRegistry(registry, kHisClinicDomainCode, key);
-    }
-    return values;
+    return AskKeys(registry, kHisClinicDomainCode, keys);
   }
   std::u16string AskOne(const std::u16string& key) { return AskAll({key})[key]; }
 
-  // The slots of the component's calls, in order.
-  std::vector<int> ClinicSlots() const {
-    std::vector<int> slots;
-    for (const auto& call : doubles_.Calls(IID_IHISClinicInfo)) slots.push_back(call.slot);
-    return slots;
-  }
+  std::vector<int> ClinicSlots() const { return CallSlots(doubles_, IID_IHISClinicInfo); }
 
   // Scripts the four answers but for `failing_slot`, which fails with `description`, and
   // expects every key empty, no exception, the calls `slots` and the thread's error `error`.

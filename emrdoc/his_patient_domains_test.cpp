@@ -17,7 +17,9 @@
 
 namespace {
 
+using korvalis::emrdoc::testing::AskKeys;
 using korvalis::emrdoc::testing::AskRegistry;
+using korvalis::emrdoc::testing::CallSlots;
 using korvalis::emrdoc::testing::Indented;
 using korvalis::emrdoc::testing::StdDataSetTest;
 using korvalis::suite::testing::SiblingDoubles;
@@ -34,9 +36,7 @@ class HISPatientDomainsTest : public StdDataSetTest {
   // The values of `keys` asked of a new registry.
   Keys AskAll(int code, const std::vector<std::u16string>& keys) {
     CBDomainManager registry(&data_source_);
-    Keys values;
-    for (const std::u16string& key : keys) values[key] = AskRegistry(registry, code, key);
-    return values;
+    return AskKeys(registry, code, keys);
   }
   // The keys of `expected` asked of a new registry, which must answer them as expected.
   void ExpectKeys(int code, const Keys& expected) {
@@ -53,12 +53,7 @@ class HISPatientDomainsTest : public StdDataSetTest {
       ExpectKeys(code, expected);
     }
   }
-  // The slots of the component's calls, in order.
-  std::vector<int> HisSlots() const {
-    std::vector<int> slots;
-    for (const auto& call : doubles_.Calls(IID_IHISPatientInfo)) slots.push_back(call.slot);
-    return slots;
-  }
+  std::vector<int> HisSlots() const { return CallSlots(doubles_, IID_IHISPatientInfo); }
 };
 
 // Every key of `keys` answers empty.

@@ -41,12 +41,12 @@ XERCES_CPP_NAMESPACE_END
 class CSingleDataSource;
 
 struct RecipeTables {
-  std::u16string wide;
-  std::u16string summary;
-  std::u16string a;
-  std::u16string b;
-  std::u16string c;
-  std::u16string short_table;
+  std::u16string wide{};
+  std::u16string summary{};
+  std::u16string a{};
+  std::u16string b{};
+  std::u16string c{};
+  std::u16string short_table{};
 };
 
 // The tables of the groups below `root` (null: no groups). With a stylesheet result, the wide

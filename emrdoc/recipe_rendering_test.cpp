@@ -224,18 +224,10 @@ TEST(RecipeRendering, OtherClassesReachOnlyTheWideTableAndTheSummary) {
 }
 
 TEST(RecipeRendering, TheSummaryRowOfTwoItemsAndOfAGroupWithout) {
-  const Item first = {.name = u"name1",
-                      .sepc = u"spec1",
-                      .dose = u"dose1",
-                      .dose_unit = u"unit1",
-                      .method = u"method1",
-                      .freq = u"freq1"};
-  const Item second = {.name = u"name2",
-                       .sepc = u"spec2",
-                       .dose = u"dose2",
-                       .dose_unit = u"unit2",
-                       .method = u"method2",
-                       .freq = u"freq2"};
+  const Item first = {u"name1", u"spec1", u"dose1", u"unit1", u"method1", u"freq1",
+                      u"",      u"",      u"",      u"",      u""};
+  const Item second = {u"name2", u"spec2", u"dose2", u"unit2", u"method2", u"freq2",
+                       u"",      u"",      u"",      u"",      u""};
   EXPECT_EQ(Render(GroupXml(u" class=\"X\"", {first, second})).summary,
             kSummaryStart +
                 u"<TR><TD height=23>spec1  name1  dose1unit1、spec2  name2  dose2unit2"
