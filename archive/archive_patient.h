@@ -1,6 +1,7 @@
 // CBArchivePatient: the bodies behind the automation class ArchivePatient: the patient lists and
 // searches of medical-record archive management (in-hospital, discharged, to-commit, committed,
-// uncoded, sealed and copied records, first pages and batch printing).
+// uncoded, sealed and copied records, first pages and batch printing, the record check and the
+// paper check-in).
 //
 // The method wrappers of CArchivePatient call each member with the call's data source first and the
 // interface arguments unchanged and in their order, result pointers last. A member returns 0, which

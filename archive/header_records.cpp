@@ -55,24 +55,31 @@ std::u16string Quoted(const DOMElement* item, const char16_t* attribute) {
   return SqlQuoted(ElementAttribute(item, attribute));
 }
 
-// The delete of the visit's diagnoses and one insert per item.
-void AddDiagnosisStatements(const Visit& visit, const DOMElement* list,
-                            std::vector<std::u16string>& statements) {
-  statements.push_back(u"DELETE FROM TELV_INPATIENT_HEADER_DIAG WHERE PATIENT_ID=" + visit.patient +
+// The values of one item after the visit, its position counting the list's items from 1.
+using ItemValues = std::u16string (*)(const CDBType& dialect, const DOMElement* item,
+                                      long position);
+
+// The delete of the visit's rows of `table` and one insert per item of `list`: the visit, then
+// the item's values into the `columns` that follow PATIENT_ID and EVENT_NO.
+void AddListStatements(const CDBType& dialect, const Visit& visit, const std::u16string& table,
+                       std::u16string_view columns, const DOMElement* list, ItemValues item_values,
+                       std::vector<std::u16string>& statements) {
+  statements.push_back(u"DELETE FROM " + table + u" WHERE PATIENT_ID=" + visit.patient +
                        u" AND EVENT_NO=" + visit.event);
   long position = 0;
   for (const DOMElement* item : ElementChildren(list)) {
-    std::u16string sql =
-        u"INSERT INTO TELV_INPATIENT_HEADER_DIAG(PATIENT_ID,EVENT_NO,DIAG_TYPE,SUB_ID,ICD_CODE,"
-        u"ICD_CODE1,ICD_NAME,RESULT) VALUES(";
-    sql.append(visit.patient).append(u",").append(visit.event).append(u",");
-    sql.append(SqlNumber(ElementAttribute(item, u"type"), u"type")).append(u",");
-    sql.append(LongToString(++position)).append(u",");
-    sql.append(Quoted(item, u"icd")).append(u",").append(Quoted(item, u"icd1")).append(u",");
-    sql.append(SqlQuoted(TextContent(item))).append(u",");
-    sql.append(SqlNumber(ElementAttribute(item, u"result"), u"result")).append(u")");
-    statements.push_back(std::move(sql));
+    std::u16string sql = u"INSERT INTO " + table + u"(PATIENT_ID,EVENT_NO,";
+    sql.append(columns).append(u") VALUES(").append(visit.patient).append(u",");
+    sql.append(visit.event).append(u",").append(item_values(dialect, item, ++position));
+    statements.push_back(sql.append(u")"));
   }
+}
+
+std::u16string DiagnosisValues(const CDBType&, const DOMElement* item, long position) {
+  return SqlNumber(ElementAttribute(item, u"type"), u"type") + u"," + LongToString(position) +
+         u"," + Quoted(item, u"icd") + u"," + Quoted(item, u"icd1") + u"," +
+         SqlQuoted(TextContent(item)) + u"," +
+         SqlNumber(ElementAttribute(item, u"result"), u"result");
 }
 
 // The quoted attributes of an operation after its name, in the columns' order.
@@ -80,27 +87,14 @@ constexpr const char16_t* kOperationPeople[] = {
     u"doctor",    u"doctorid",  u"assist1",     u"assist1id",     u"assist2",
     u"assist2id", u"openclose", u"anaesdoctor", u"anaesdoctorid", u"anaestype"};
 
-// The delete of the visit's operations and one insert per item.
-void AddOperationStatements(const CDBType& dialect, const Visit& visit, const DOMElement* list,
-                            std::vector<std::u16string>& statements) {
-  statements.push_back(u"DELETE FROM TELV_INPATIENT_HEADER_OPS WHERE PATIENT_ID=" + visit.patient +
-                       u" AND EVENT_NO=" + visit.event);
-  long position = 0;
-  for (const DOMElement* item : ElementChildren(list)) {
-    std::u16string sql =
-        u"INSERT INTO TELV_INPATIENT_HEADER_OPS(PATIENT_ID,EVENT_NO,SUB_ID,ICD_CODE,OPERATE_TIME,"
-        u"OPERATION_NAME,DOCTOR,DOCTOR_ID,ASSISTANT_1,ASSISTANT_1_ID,ASSISTANT_2,ASSISTANT_2_ID,"
-        u"OPEN_CLOSE_LEVEL,ANAES_DOCTOR,ANAES_DOCTOR_ID,ANAES_TYPE) VALUES(";
-    sql.append(visit.patient).append(u",").append(visit.event).append(u",");
-    sql.append(LongToString(++position)).append(u",").append(Quoted(item, u"code")).append(u",");
-    sql.append(korvalis::SqlDateValue(dialect, ElementAttribute(item, u"time"))).append(u",");
-    sql.append(SqlQuoted(TextContent(item)));
-    for (const char16_t* attribute : kOperationPeople) {
-      sql.append(u",").append(Quoted(item, attribute));
-    }
-    sql.append(u")");
-    statements.push_back(std::move(sql));
+std::u16string OperationValues(const CDBType& dialect, const DOMElement* item, long position) {
+  std::u16string values = LongToString(position) + u"," + Quoted(item, u"code") + u"," +
+                          korvalis::SqlDateValue(dialect, ElementAttribute(item, u"time")) + u"," +
+                          SqlQuoted(TextContent(item));
+  for (const char16_t* attribute : kOperationPeople) {
+    values.append(u",").append(Quoted(item, attribute));
   }
+  return values;
 }
 
 // The signers of one record, newest first, as the print list shows them: "W", "W/X", and for
@@ -136,12 +130,19 @@ long CBArchivePatient::SavePatientHeaderRecord(CEMRDataSource* pDataSource, BSTR
     throw CEMRException(std::u16string(kHeaderListRefused));
   }
   const Visit visit(bstrPatientID, bstrEventNo);
+  const CDBType& dialect = *pDataSource->GetDBType();
   std::vector<std::u16string> statements;
   if (const DOMElement* diagnoses = SingleList(*document, u"diagnosis")) {
-    AddDiagnosisStatements(visit, diagnoses, statements);
+    AddListStatements(dialect, visit, u"TELV_INPATIENT_HEADER_DIAG",
+                      u"DIAG_TYPE,SUB_ID,ICD_CODE,ICD_CODE1,ICD_NAME,RESULT", diagnoses,
+                      DiagnosisValues, statements);
   }
   if (const DOMElement* operations = SingleList(*document, u"operation")) {
-    AddOperationStatements(*pDataSource->GetDBType(), visit, operations, statements);
+    AddListStatements(dialect, visit, u"TELV_INPATIENT_HEADER_OPS",
+                      u"SUB_ID,ICD_CODE,OPERATE_TIME,OPERATION_NAME,DOCTOR,DOCTOR_ID,ASSISTANT_1,"
+                      u"ASSISTANT_1_ID,ASSISTANT_2,ASSISTANT_2_ID,OPEN_CLOSE_LEVEL,ANAES_DOCTOR,"
+                      u"ANAES_DOCTOR_ID,ANAES_TYPE",
+                      operations, OperationValues, statements);
   }
   for (const std::u16string& sql : statements) pDataSource->Execute(sql);
   return 0;

@@ -12,11 +12,11 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 
 #include "archive/paper_record_search.h"
 #include "bench/call_and_statement.h"
+#include "bench/discharged_visits.h"
 #include "com/patient_paper_mag.h"
 #include "foundation/db_type.h"
 #include "interface/emr_call_scope.h"
@@ -27,41 +27,17 @@
 namespace {
 
 using korvalis::bench::CheckSqlite;
+using korvalis::bench::YearMinute;
 
 constexpr int kVisits = 100000;
-constexpr int kDepartments = 60;
 constexpr int kRowsPerVisit = 3;
 constexpr char16_t kEmptyCondition[] = u"<root/>";
-
-// "2026-MM-DD HH:MM:SS" of minute `minute` of the year (a 360-day calendar of 30-day months is
-// enough for distinct, ordered dates).
-std::string Date(long minute) {
-  const long day = minute / (24 * 60) % 360;
-  char text[32];
-  std::snprintf(text, sizeof text, "2026-%02ld-%02ld %02ld:%02ld:00", day / 30 + 1, day % 30 + 1,
-                minute / 60 % 24, minute % 60);
-  return text;
-}
 
 // One patient and one discharged visit per index, each visit with its three log rows; the
 // visits' commit dates are spread over the year, not in the order of their numbers.
 void FillArchive(sqlite3* db) {
-  sqlite3_stmt* patient = nullptr;
-  sqlite3_stmt* visit = nullptr;
+  korvalis::bench::DischargedVisits visits(db);
   sqlite3_stmt* row = nullptr;
-  CheckSqlite(sqlite3_prepare_v2(db,
-                                 "INSERT INTO TELV_PATIENT (ID, NAME, SEX, CASE_NO) "
-                                 "VALUES (?1, ?2, ?3, ?1)",
-                                 -1, &patient, nullptr),
-              db);
-  CheckSqlite(sqlite3_prepare_v2(
-                  db,
-                  "INSERT INTO TELV_VISIT_RECORD (PATIENT_ID, EVENT_NO, SERIAL_NO, IN_TIME, "
-                  "IN_DEPT_ID, IN_DEPT_NAME, NOW_DEPT_ID, NOW_DEPT_NAME, OUT_TIME, OUT_DEPT_ID, "
-                  "OUT_DEPT_NAME, DOCTOR_NAME, EMR_STATUS, PAPER_EMR_STATUS) VALUES (?1, ?2, 1, "
-                  "?3, ?4, '内科', ?4, '内科', ?5, ?4, '内科', '刘静怡', 1, 3)",
-                  -1, &visit, nullptr),
-              db);
   CheckSqlite(
       sqlite3_prepare_v2(
           db,
@@ -73,27 +49,7 @@ void FillArchive(sqlite3* db) {
           -1, &row, nullptr),
       db);
   for (int i = 0; i < kVisits; ++i) {
-    const std::string id = "P" + std::to_string(i);
-    const std::string event_no = "E" + std::to_string(i);
-    const std::string name = "病人" + std::to_string(i);
-    char dept[8];
-    std::snprintf(dept, sizeof dept, "%04d", 101 + i % kDepartments);
-    // Visits discharged over the year in an order unlike their numbers.
-    const long discharged = (static_cast<long>(i) * 7919) % (300 * 24 * 60);
-    sqlite3_bind_text(patient, 1, id.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_text(patient, 2, name.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_int(patient, 3, i % 2);
-    CheckSqlite(sqlite3_step(patient), db);
-    sqlite3_reset(patient);
-
-    sqlite3_bind_text(visit, 1, id.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_text(visit, 2, event_no.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_text(visit, 3, Date(discharged - 8 * 24 * 60).c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_text(visit, 4, dept, -1, SQLITE_TRANSIENT);
-    sqlite3_bind_text(visit, 5, Date(discharged).c_str(), -1, SQLITE_TRANSIENT);
-    CheckSqlite(sqlite3_step(visit), db);
-    sqlite3_reset(visit);
-
+    const auto [id, event_no, discharged] = visits.Add(i);
     for (int serial = 1; serial <= kRowsPerVisit; ++serial) {
       const long committed = discharged + serial * 2 * 24 * 60;
       const bool signed_in = serial == kRowsPerVisit;
@@ -102,12 +58,12 @@ void FillArchive(sqlite3* db) {
       sqlite3_bind_text(row, 2, event_no.c_str(), -1, SQLITE_TRANSIENT);
       sqlite3_bind_int(row, 3, serial);
       sqlite3_bind_int(row, 4, serial == 1 ? 1000 + i : serial);
-      sqlite3_bind_text(row, 5, Date(committed).c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_text(row, 5, YearMinute(committed).c_str(), -1, SQLITE_TRANSIENT);
       sqlite3_bind_text(row, 6, memo.c_str(), -1, SQLITE_TRANSIENT);
       // The return's columns (7 to 10) or the sign-in's (11 to 14), a day after the commit.
       const int first = signed_in ? 11 : 7;
       for (int column = 7; column <= 14; ++column) sqlite3_bind_null(row, column);
-      sqlite3_bind_text(row, first, Date(committed + 24 * 60).c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_text(row, first, YearMinute(committed + 24 * 60).c_str(), -1, SQLITE_TRANSIENT);
       sqlite3_bind_text(row, first + 1, "马丽华", -1, SQLITE_TRANSIENT);
       sqlite3_bind_text(row, first + 2, "9003", -1, SQLITE_TRANSIENT);
       sqlite3_bind_text(row, first + 3, signed_in ? "完整" : "缺出院小结", -1, SQLITE_TRANSIENT);
@@ -115,8 +71,6 @@ void FillArchive(sqlite3* db) {
       sqlite3_reset(row);
     }
   }
-  sqlite3_finalize(patient);
-  sqlite3_finalize(visit);
   sqlite3_finalize(row);
 }
 

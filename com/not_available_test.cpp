@@ -23,11 +23,6 @@ namespace korvalis::testing {
 namespace {
 
 const char* const kNotYetAvailable[] = {
-    "CBArchivePatient::GetFreezePatient",
-    "CBArchivePatient::GetCheckPatientList",
-    "CBArchivePatient::SaveCheckEMR",
-    "CBArchivePatient::GetCheckEMR",
-    "CBArchivePatient::SearchCheckinPatient",
     "CBEMRLibrary::GetHeaderXml",
     "CBEMRLibrary::GetEMRContent",
     "CBEMRLibrary::BrowseEMR",

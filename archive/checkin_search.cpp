@@ -1,0 +1,80 @@
+#include "archive/checkin_search.h"
+
+#include "archive/archive_patient.h"
+#include "foundation/emr_data_source.h"
+#include "foundation/sql_date.h"
+#include "foundation/sql_text.h"
+#include "foundation/xml_document.h"
+
+namespace korvalis::archive {
+
+const std::vector<std::u16string>& CheckinPatientNames() {
+  // clang-format off
+  static const std::vector<std::u16string> names = {
+      u"patient", u"sex", u"id", u"event_no", u"in_time", u"in_dept", u"leave_time",
+      u"leave_dept", u"emr_status", u"forbid_flag", u"operator", u"oper_time", u"paper_status",
+      u"oper_memo", u"serial_no"};
+  // clang-format on
+  return names;
+}
+
+std::u16string CheckinPatientSql(const CDBType& dialect, std::u16string_view condition) {
+  CXmlDocument document;
+  document.Load(std::u16string(condition), false);
+  CXmlNode root = document.GetRootNode();
+  const auto text = [&root](const char16_t* name) { return root.GetChild(name).GetText(); };
+
+  std::u16string filter;
+  AppendQuotedWhenGiven(text(u"name"), u" AND C.NAME LIKE '%", u"%'", filter);
+  AppendQuotedWhenGiven(text(u"patient_id"), u" AND A.PATIENT_ID LIKE '%", u"%'", filter);
+  AppendQuotedWhenGiven(text(u"event_no"), u" AND A.EVENT_NO LIKE '%", u"%'", filter);
+  AppendQuotedWhenGiven(text(u"leave_dept"), u" AND A.OUT_DEPT_ID = '", u"'", filter);
+  AppendDateBetween(dialect, text(u"leavetime_span"), u"A.OUT_TIME", filter);
+  if (const std::u16string states = text(u"emr_status"); !states.empty()) {
+    filter.append(u" AND A.EMR_STATUS IN (").append(SqlNumberList(states, u"emr_status"));
+    filter.append(u")");
+  }
+  AppendNumberWhenGiven(text(u"paper_status"), u" AND A.PAPER_EMR_STATUS = ", u"paper_status",
+                        filter);
+
+  // Inner: every discharged visit once per flow entry (once with empty flow values without
+  // one), filtered. Middle: each row carries the values of its visit number's newest entry.
+  // Outer: the rows of a visit, alike but for SERIAL_NO, fold into one with the largest.
+  std::u16string sql;
+  sql.reserve(1536 + filter.size());
+  sql.append(
+      u"SELECT NAME, SEX, PATIENT_ID, EVENT_NO, IN_TIME, IN_DEPT_NAME, OUT_TIME, OUT_DEPT_NAME, "
+      u"EMR_STATUS, FORBID_FLAG, OPERATOR, OPER_TIME, NEW_STATUS, OPER_MEMO, MAX(SERIAL_NO) "
+      u"FROM (SELECT NAME, SEX, PATIENT_ID, EVENT_NO, IN_TIME, IN_DEPT_NAME, OUT_TIME, "
+      u"OUT_DEPT_NAME, EMR_STATUS, FORBID_FLAG, "
+      u" FIRST_VALUE(OPERATOR) OVER(PARTITION BY EVENT_NO ORDER BY SERIAL_NO DESC) OPERATOR,"
+      u" FIRST_VALUE(OPER_TIME) OVER(PARTITION BY EVENT_NO ORDER BY SERIAL_NO DESC) OPER_TIME,"
+      u" FIRST_VALUE(NEW_STATUS) OVER(PARTITION BY EVENT_NO ORDER BY SERIAL_NO DESC) NEW_STATUS,"
+      u" FIRST_VALUE(MEMO) OVER(PARTITION BY EVENT_NO ORDER BY SERIAL_NO DESC) OPER_MEMO,"
+      u" MAX(SERIAL_NO) OVER(PARTITION BY SERIAL_NO) SERIAL_NO"
+      u" FROM (SELECT C.NAME, C.SEX, A.PATIENT_ID, A.EVENT_NO, A.IN_TIME, A.IN_DEPT_NAME, "
+      u"A.OUT_TIME, A.OUT_DEPT_NAME, A.EMR_STATUS, A.FORBID_FLAG,"
+      u" B.OPERATOR, B.OPER_TIME, B.NEW_STATUS, B.MEMO, B.SERIAL_NO"
+      u" FROM TELV_VISIT_RECORD A, TELV_PATIENT C , TELV_EMR_FLOW_RECORD B"
+      u" WHERE A.PATIENT_ID = C.ID AND A.OUT_TIME IS NOT NULL AND A.OUT_DEPT_ID IS NOT NULL AND "
+      u"A.RESIDENCE_FLAG = 1"
+      u" AND A.PATIENT_ID=B.PATIENT_ID(+) AND A.EVENT_NO=B.EVENT_NO(+)");
+  sql.append(filter);
+  sql.append(
+      u"))WHERE 1 = 1  GROUP BY NAME, SEX, PATIENT_ID, EVENT_NO, IN_TIME, IN_DEPT_NAME, OUT_TIME, "
+      u"OUT_DEPT_NAME, EMR_STATUS, FORBID_FLAG, OPERATOR, OPER_TIME, NEW_STATUS, OPER_MEMO");
+  return sql;
+}
+
+}  // namespace korvalis::archive
+
+long CBArchivePatient::SearchCheckinPatient(CEMRDataSource* pDataSource, BSTR bstrSearchInfo,
+                                            BSTR* bstrPatientList) {
+  using korvalis::archive::CheckinPatientNames;
+  // A visit is known by its patient and visit number.
+  static const std::vector<std::u16string> kVisitKey = {u"id", u"event_no"};
+  pDataSource->QueryElements(korvalis::archive::CheckinPatientSql(
+                                 *pDataSource->GetDBType(), korvalis::BstrView(bstrSearchInfo)),
+                             CheckinPatientNames(), bstrPatientList, kVisitKey);
+  return 0;
+}

@@ -1,0 +1,144 @@
+#include "archive/checkin_search.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "archive/archive_patient.h"
+#include "db/testing/test_database.h"
+#include "foundation/single_data_source.h"
+#include "foundation/testing/emr_exception_test_util.h"
+#include "foundation/testing/list_elements.h"
+#include "foundation/testing/test_data_source.h"
+#include "platform/com/scoped_bstr.h"
+#include "platform/com/unicode.h"
+
+namespace korvalis::archive {
+namespace {
+
+using com::ScopedBstr;
+using korvalis::testing::Element;
+using korvalis::testing::FailureOf;
+using korvalis::testing::ReadElements;
+using korvalis::testing::TestDataSource;
+using Visits = std::vector<std::string>;
+
+// Discharged visits for the paper check-in: K1 with three flow entries, K2 without any, K3 of
+// another department with a paper record signed in; K4 is not discharged and K5 is not an
+// in-patient stay of the check-in (RESIDENCE_FLAG 2).
+class CheckinSearchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    AddVisit("K1", "张三", "0101", "2026-11-10 10:00:00", 1, 1);
+    AddVisit("K2", "李四", "0101", "2026-11-20 10:00:00", 1, 2);
+    AddVisit("K3", "王五", "0102", "2026-11-25 10:00:00", 1, 3);
+    AddVisit("K4", "赵六", "0101", std::nullopt, 1, 1);
+    AddVisit("K5", "钱七", "0101", "2026-11-10 10:00:00", 2, 1);
+    // Entered out of their order.
+    AddFlow("K1", 2, "马丽华", "2026-11-12 09:00:00", 2, "回退");
+    AddFlow("K1", 3, "O'Neil", "2026-11-13 09:00:00", 3, "归档");
+    AddFlow("K1", 1, "刘静怡", "2026-11-11 09:00:00", 1, "提交");
+    AddFlow("K3", 1, "马丽华", "2026-11-26 09:00:00", 1, "提交");
+    db_.Execute("UPDATE TELV_VISIT_RECORD SET PAPER_EMR_STATUS = 3 WHERE EVENT_NO = 'K3'");
+  }
+  void AddVisit(const std::string& event, const std::string& name, const std::string& dept,
+                const std::optional<std::string>& out_time, int residence_flag, int emr_status) {
+    db_.AddPatient({.id = "P" + event, .name = name});
+    db_.AddVisit({.patient_id = "P" + event,
+                  .event_no = event,
+                  .dept_id = dept,
+                  .out_time = out_time,
+                  .residence_flag = residence_flag,
+                  .emr_status = emr_status});
+  }
+  void AddFlow(const std::string& event, int serial, const std::string& by, const std::string& time,
+               int status, const std::string& memo) {
+    db_.Execute(
+        "INSERT INTO TELV_EMR_FLOW_RECORD (PATIENT_ID, EVENT_NO, SERIAL_NO, OPERATOR, "
+        "OPER_TIME, NEW_STATUS, MEMO) VALUES ('P" +
+        event + "', '" + event + "', " + std::to_string(serial) + ", " + schema::SqlText(by) +
+        ", " + schema::SqlDate(time) + ", " + std::to_string(status) + ", '" + memo + "')");
+  }
+  std::vector<Element> Search(const std::u16string& condition) {
+    ScopedBstr text(condition), list;
+    TestDataSource source(db_.init_string());
+    CBArchivePatient::SearchCheckinPatient(&source, text.get(), list.out());
+    return ReadElements(list.text());
+  }
+  Visits Found(const std::u16string& condition) {
+    Visits visits;
+    for (const Element& e : Search(condition)) visits.push_back(e.attributes.at("event_no"));
+    std::sort(visits.begin(), visits.end());
+    return visits;
+  }
+  std::u16string Failure(const std::u16string& condition) {
+    return FailureOf([&] { Search(condition); });
+  }
+
+  schema::TestDatabase db_;
+};
+
+TEST_F(CheckinSearchTest, EachDischargedVisitIsListedOnceWithItsNewestFlowEntry) {
+  std::map<std::string, Element> by_visit;
+  for (const Element& e : Search(u"")) by_visit[e.attributes.at("event_no")] = e;
+  ASSERT_EQ(by_visit.size(), 3u);
+  EXPECT_EQ(by_visit["K1"], (Element{"patient",
+                                     "张三",
+                                     {{"emr_status", "1"},
+                                      {"event_no", "K1"},
+                                      {"forbid_flag", "0"},
+                                      {"id", "PK1"},
+                                      {"in_dept", "心血管内科"},
+                                      {"in_time", "2026-01-05 08:00:00"},
+                                      {"leave_dept", "心血管内科"},
+                                      {"leave_time", "2026-11-10 10:00:00"},
+                                      {"oper_memo", "归档"},
+                                      {"oper_time", "2026-11-13 09:00:00"},
+                                      {"operator", "O'Neil"},
+                                      {"paper_status", "3"},
+                                      {"serial_no", "3"},
+                                      {"sex", "1"}}}));
+  for (const char* empty : {"operator", "oper_time", "paper_status", "oper_memo", "serial_no"}) {
+    EXPECT_EQ(by_visit["K2"].attributes.at(empty), "") << empty;
+  }
+  EXPECT_EQ(by_visit["K3"].attributes.at("serial_no"), "1");
+}
+
+TEST_F(CheckinSearchTest, TheConditionsNarrowTheVisits) {
+  EXPECT_EQ(Found(u"<root><name>四</name></root>"), (Visits{"K2"}));
+  EXPECT_EQ(Found(u"<root><patient_id>K</patient_id><event_no>3</event_no></root>"),
+            (Visits{"K3"}));
+  EXPECT_EQ(Found(u"<root><leave_dept>0101</leave_dept></root>"), (Visits{"K1", "K2"}));
+  EXPECT_EQ(Found(u"<root><emr_status> 1, 3 </emr_status></root>"), (Visits{"K1", "K3"}));
+  EXPECT_EQ(Found(u"<root><paper_status>3</paper_status></root>"), (Visits{"K3"}));
+  EXPECT_EQ(Found(u"<root><name>'</name></root>"), Visits{});
+}
+
+TEST_F(CheckinSearchTest, ADischargeSpanAppliesOnlyWithExactlyAStartAndAnEnd) {
+  EXPECT_EQ(Found(u"<root><leavetime_span>2026-11-15|2026-11-30</leavetime_span></root>"),
+            (Visits{"K2", "K3"}));
+  for (const char16_t* no_span :
+       {u"2026-11-15", u"|2026-11-30", u"2026-11-15|2026-11-30|2026-12-31"}) {
+    EXPECT_EQ(
+        Found(u"<root><leavetime_span>" + std::u16string(no_span) + u"</leavetime_span></root>"),
+        (Visits{"K1", "K2", "K3"}))
+        << ToUtf8(no_span);
+  }
+}
+
+TEST_F(CheckinSearchTest, AConditionThatCannotStandInTheStatementIsRefused) {
+  EXPECT_EQ(Failure(u"<root><emr_status>1) OR (1=1</emr_status></root>"),
+            u"不是有效的数字: '1) OR (1=1' (emr_status)");
+  EXPECT_EQ(Failure(u"<root><paper_status>3 OR 1=1</paper_status></root>"),
+            u"不是有效的数字: '3 OR 1=1' (paper_status)");
+  EXPECT_EQ(Failure(u"<root><name>"), u"无效XML!");
+  EXPECT_EQ(Failure(u"<root><leavetime_span>昨天|今天</leavetime_span></root>"),
+            kDatabaseErrorMessage);
+}
+
+}  // namespace
+}  // namespace korvalis::archive

@@ -1,0 +1,164 @@
+// Sealed and checked records, bodies of CBArchivePatient: the sealing entries of visits with who
+// sealed and unsealed them, the visits for the record check with whether they hold live records,
+// and the checker's copy of a visit's front sheet, saved and read back (the live front sheet
+// while there is no copy).
+//
+// A copy travels between client and server in the hand-over form of record content
+// (emrdoc/emr_content_hand_over.h) and is stored as its text, zlib-compressed, unencrypted.
+// Values stand between quotes with their quotes doubled; `forbid_flag` stands bare and must be a
+// number, checked before the statement runs.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/archive_patient.h"
+#include "emrdoc/emr_content_hand_over.h"
+#include "emrdoc/emr_content_store.h"
+#include "foundation/blob_text.h"
+#include "foundation/client_info.h"
+#include "foundation/codec_factory.h"
+#include "foundation/emr_data_source.h"
+#include "foundation/emr_exception.h"
+#include "foundation/sql_date.h"
+#include "foundation/sql_text.h"
+#include "foundation/string_util.h"
+#include "foundation/xml_property.h"
+#include "platform/com/scoped_bstr.h"
+
+namespace {
+
+using korvalis::AppendQuotedWhenGiven;
+using korvalis::BstrView;
+using korvalis::SqlQuoted;
+
+constexpr char16_t kNoFrontSheet[] = u"该病人未书写病案首页";
+
+// " AND `column` BETWEEN start AND end" with the first two pieces of `span`; nothing for a span
+// of fewer pieces.
+void AppendSealSpan(const CDBType& dialect, std::u16string_view span, std::u16string_view column,
+                    std::u16string& sql) {
+  std::vector<std::u16string> pieces;
+  SplitByChars(span, std::u16string_view(&korvalis::kTimeSpanSeparator, 1), pieces);
+  if (pieces.size() < 2) return;
+  korvalis::AppendDatesBetween(dialect, column, pieces[0], pieces[1], sql);
+}
+
+// The checker's copy of a record: its row's condition.
+std::u16string CopyOf(const std::u16string& quoted_id) {
+  return u"SELECT CONTENT FROM TELV_CHECK_EMR_CONTENT WHERE ID = " + quoted_id;
+}
+
+}  // namespace
+
+long CBArchivePatient::GetFreezePatient(CEMRDataSource* pDataSource, BSTR bstrArgs,
+                                        BSTR* pbstrList) {
+  const CXmlProperty args{std::u16string(BstrView(bstrArgs))};
+  const auto value = [&args](const char16_t* key) { return args.GetValue(key); };
+  std::u16string sql =
+      u"SELECT A.NAME, A.SEX, A.PATIENT_ID, A.EVENT_NO, A.BED_NO, B.FORBID_DATE, "
+      u"B.FORBIDER_NAME, B.FORBID_NOTES, A.IN_DEPT_NAME, B.UNFORBID_DATE, B.UNFORBIDER_NAME, "
+      u"B.UNFORBID_NOTES, A.FORBID_FLAG FROM TELV_V_PATIENT_VISIT_RECORD A,  TELV_PATIENT_FORBID B "
+      u"WHERE A.PATIENT_ID = B.PATIENT_ID AND A.EVENT_NO = B.PATIENT_EVENT ";
+  AppendQuotedWhenGiven(value(u"name"), u" AND A.NAME LIKE '%", u"%'", sql);
+  AppendQuotedWhenGiven(value(u"eventno"), u" AND A.EVENT_NO LIKE '%", u"%'", sql);
+  AppendQuotedWhenGiven(value(u"filterdept"), u" AND A.IN_DEPT_ID = '", u"'", sql);
+  AppendQuotedWhenGiven(value(u"indept"), u" AND A.IN_DEPT_ID = '", u"'", sql);
+  AppendQuotedWhenGiven(value(u"leavedept"), u" AND A.OUT_DEPT_ID = '", u"'", sql);
+  AppendQuotedWhenGiven(value(u"doctor"), u" AND A.DOCTOR_NAME LIKE '%", u"%'", sql);
+  AppendQuotedWhenGiven(value(u"unlocker"), u" AND B.UNFORBIDER_NAME LIKE '%", u"%'", sql);
+  korvalis::AppendNumberWhenGiven(value(u"forbid_flag"), u" AND A.FORBID_FLAG = ", u"forbid_flag",
+                                  sql);
+  const CDBType& dialect = *pDataSource->GetDBType();
+  AppendSealSpan(dialect, value(u"lock_time_span"), u"B.FORBID_DATE", sql);
+  AppendSealSpan(dialect, value(u"unlock_time_span"), u"B.UNFORBID_DATE", sql);
+
+  static const std::vector<std::u16string> kNames = {
+      u"patient",      u"sex",        u"id",        u"eventno",    u"bed",
+      u"lockdate",     u"lockername", u"locknote",  u"indeptname", u"unlockdate",
+      u"unlockername", u"unlocknote", u"forbidflag"};
+  pDataSource->QueryElements(sql, kNames, pbstrList, {u"id", u"eventno"});
+  return 0;
+}
+
+long CBArchivePatient::GetCheckPatientList(CEMRDataSource* pDataSource, BSTR bstrArgs,
+                                           BSTR* pbstrPatientList) {
+  const CXmlProperty args{std::u16string(BstrView(bstrArgs))};
+  const CDBType& dialect = *pDataSource->GetDBType();
+  // 1 when the visit holds a live record: the first one found decides.
+  const std::u16string has_live_record = dialect.Decode(
+      u"(SELECT 1 FROM TELV_EMR_CONTENT B WHERE B.PATIENT_ID = A.PATIENT_ID AND B.EVENT_NO = "
+      u"A.EVENT_NO AND B.STATUS = 1 AND " +
+          dialect.GetRowLimitCondition(2) + u")",
+      u"1", u"1", u"0");
+  std::u16string sql =
+      u"SELECT B.NAME, B.SEX, B.CASE_NO, A.PATIENT_ID, A.EVENT_NO, A.SERIAL_NO, A.CODE_STATUS, " +
+      has_live_record +
+      u" EMR_COPY FROM TELV_VISIT_RECORD A, TELV_PATIENT B  WHERE A.PATIENT_ID = B.ID AND "
+      u"A.EVENT_STATUS = 1";
+  const std::u16string begin = args.GetValue(u"dis_date_begin");
+  const std::u16string end = args.GetValue(u"dis_date_end");
+  if (!begin.empty() && !end.empty()) {
+    korvalis::AppendDatesBetween(dialect, u"A.OUT_TIME", begin, end, sql);
+  }
+  // The "case number" is matched against the visit number.
+  AppendQuotedWhenGiven(args.GetValue(u"case_no"), u" AND A.EVENT_NO LIKE '%", u"%'", sql);
+  // Only a list without a department is kept to the record states of the check.
+  const std::u16string dept = args.GetValue(u"dept_id");
+  if (dept.empty()) sql.append(u" AND A.EMR_STATUS IN(0, 1, 2, 3)");
+  AppendQuotedWhenGiven(dept, u" AND A.OUT_DEPT_ID = '", u"'", sql);
+
+  static const std::vector<std::u16string> kNames = {u"patient",    u"sex",      u"case_no",
+                                                     u"patient_id", u"event_no", u"visit_no",
+                                                     u"status",     u"emr_copy"};
+  pDataSource->QueryElements(sql, kNames, pbstrPatientList, {u"patient_id", u"event_no"});
+  return 0;
+}
+
+long CBArchivePatient::SaveCheckEMR(CEMRDataSource* pDataSource, BSTR bstrEMRInfo, BSTR bstrContent,
+                                    BSTR /*bstrXML*/, BSTR bstrClientInfo) {
+  const CXmlProperty info{std::u16string(BstrView(bstrEMRInfo))};
+  const std::u16string emr_id = SqlQuoted(info.GetValue(u"emr_id"));
+  const std::u16string patient_id = SqlQuoted(info.GetValue(u"patient_id"));
+  const std::u16string event_no = SqlQuoted(info.GetValue(u"event_no"));
+  const CClientInfo client{std::u16string(BstrView(bstrClientInfo))};
+  // Expanded before anything is written: a content that is not in the hand-over form (one
+  // shorter than its length trailer included) is refused with the codec's message.
+  const std::u16string content = UnpackEmrContentUnits(bstrContent);
+
+  std::u16string existing;
+  pDataSource->QueryScalar(u"SELECT ID FROM TELV_CHECK_EMR_CONTENT WHERE ID = " + emr_id, existing);
+  // The first checker of a copy stays its checker.
+  if (existing.empty()) {
+    pDataSource->Execute(
+        u"INSERT INTO TELV_CHECK_EMR_CONTENT(ID, PATIENT_ID, EVENT_NO, CHECKER, CHECKER_ID) "
+        u"VALUES(" +
+        emr_id + u", " + patient_id + u", " + event_no + u", " + SqlQuoted(client.GetUserName()) +
+        u", " + SqlQuoted(client.GetUserId()) + u")");
+  }
+  korvalis::WriteBlobText(*pDataSource, CopyOf(emr_id), content, CreateCompression(-1)->GetType(),
+                          0);
+  return 0;
+}
+
+long CBArchivePatient::GetCheckEMR(CEMRDataSource* pDataSource, BSTR bstrEMRInfo,
+                                   BSTR* /*pbstrXml*/, BSTR* pbstrContent) {
+  const CXmlProperty info{std::u16string(BstrView(bstrEMRInfo))};
+  const std::u16string visit = u" WHERE PATIENT_ID = " + SqlQuoted(info.GetValue(u"patient_id")) +
+                               u" AND EVENT_NO = " + SqlQuoted(info.GetValue(u"event_no"));
+  std::u16string copy_id;
+  pDataSource->QueryScalar(u"SELECT ID FROM TELV_CHECK_EMR_CONTENT" + visit, copy_id);
+  if (!copy_id.empty()) {
+    const std::u16string text =
+        korvalis::ReadBlobText(*pDataSource, CopyOf(SqlQuoted(copy_id)), 1, 0);
+    if (pbstrContent != nullptr) *pbstrContent = PackEmrContent(text);
+    return 0;
+  }
+  std::u16string front_sheet;
+  pDataSource->QueryScalar(
+      u"SELECT ID FROM TELV_EMR_CONTENT" + visit + u" AND EMR_TYPE = 1 AND STATUS = 1",
+      front_sheet);
+  if (front_sheet.empty()) throw CEMRException(std::u16string(kNoFrontSheet));
+  const korvalis::com::ScopedBstr id(front_sheet);
+  LoadEmrContent(pDataSource, id.get(), pbstrContent);
+  return 0;
+}

@@ -1,0 +1,9 @@
+-- The archive's registers around the sample's visits: the record flow of P0007's discharged
+-- visit, whose paper record waits for the check-in (three entries, the newest a new commit after
+-- a return), and the copies given out, one of P0006's archived visit and one of a patient
+-- treated elsewhere whose data the register carries itself.
+INSERT INTO TELV_EMR_FLOW_RECORD (PATIENT_ID, EVENT_NO, SERIAL_NO, OPERATOR, OPER_TIME, NEW_STATUS, MEMO) VALUES ('P0007', '2026110501', 1, '郑立新', TO_DATE('2026-11-19 17:00:00', 'YYYY-MM-DD HH24:MI:SS'), 1, '提交');
+INSERT INTO TELV_EMR_FLOW_RECORD (PATIENT_ID, EVENT_NO, SERIAL_NO, OPERATOR, OPER_TIME, NEW_STATUS, MEMO) VALUES ('P0007', '2026110501', 2, '马丽华', TO_DATE('2026-11-20 09:30:00', 'YYYY-MM-DD HH24:MI:SS'), 2, '缺手术记录');
+INSERT INTO TELV_EMR_FLOW_RECORD (PATIENT_ID, EVENT_NO, SERIAL_NO, OPERATOR, OPER_TIME, NEW_STATUS, MEMO) VALUES ('P0007', '2026110501', 3, '郑立新', TO_DATE('2026-11-21 10:15:00', 'YYYY-MM-DD HH24:MI:SS'), 1, '已补手术记录');
+INSERT INTO TELV_COPIED_EMR (PATIENT_ID, EVENT_NO, SERIAL, REQUESTOR, COPIED_EMR, EXECUTOR, COPY_DATE, COPY_REASON, PAGE_NUM, COPY_USE, HANDLER, COPY_NOTES, COPY_SUM, RECORD_TYPE) VALUES ('P0006', '2026111001', 1, '杨丽', '病案首页,出院记录', '马丽华', TO_DATE('2026-11-28 14:00:00', 'YYYY-MM-DD HH24:MI:SS'), '医保报销', '6', '报销', '马丽华', '本人持身份证', '3', 0);
+INSERT INTO TELV_COPIED_EMR (PATIENT_ID, EVENT_NO, SERIAL, REQUESTOR, COPIED_EMR, EXECUTOR, COPY_DATE, COPY_REASON, PAGE_NUM, COPY_USE, HANDLER, COPY_NOTES, COPY_SUM, NAME, ADMISSION_DEPT_NAME, DISCHARGE_DEPT_NAME, CHARGE_DOCTOR, RECORD_TYPE, ADMISSION_DATE, DISCHARGE_DATE) VALUES ('H0001', 'Z2019001', 1, '方律师', '手术记录', '马丽华', TO_DATE('2026-12-02 10:30:00', 'YYYY-MM-DD HH24:MI:SS'), '诉讼', '4', '法院', '马丽华', '旧院区纸质病历', '2', '钱永康', '原骨科', '原骨科', '郑立新', 1, '2019-03-04', '2019-03-15');
