@@ -232,33 +232,18 @@ std::string RawSummary(sqlite3* db, const std::vector<std::string>& sql) {
     xmlNewProp(item, BAD_CAST "code", Text(row, 3));
   });
 
-  static const char* const kPatientAttributes[] = {"task_id",
-                                                   "patient_id",
-                                                   "event_no",
-                                                   "score",
-                                                   "doctor_name",
-                                                   "dept",
-                                                   "level",
-                                                   "name",
-                                                   "normal_error_count",
-                                                   "serious_error_count",
-                                                   "main_deduction",
-                                                   "bed",
-                                                   "main_diagnosis",
-                                                   "doctors",
-                                                   "request_doctor_id",
-                                                   "request_doctor_name",
-                                                   "request_notes",
-                                                   "apply_count",
-                                                   "diag",
-                                                   "patient_sex",
-                                                   "patient_nation",
-                                                   "patient_age",
-                                                   "grade_date"};
+  static const std::vector<std::string> kPatientAttributes = [] {
+    std::vector<std::string> names;
+    for (const char16_t* name : korvalis::report::kPatientAttributes) {
+      names.push_back(korvalis::ToUtf8(name));
+    }
+    return names;
+  }();
   std::map<std::array<std::string, 3>, std::vector<xmlNodePtr>> visits;
   EachRow(db, sql[3], [&](sqlite3_stmt* row) {
     xmlNodePtr patient = xmlNewChild(root, nullptr, BAD_CAST "patient", nullptr);
-    for (int i = 0; i < 23; ++i) xmlNewProp(patient, BAD_CAST kPatientAttributes[i], Text(row, i));
+    for (unsigned i = 0; i < korvalis::report::kPatientColumns; ++i)
+      xmlNewProp(patient, BAD_CAST kPatientAttributes[i].c_str(), Text(row, i));
     visits[{reinterpret_cast<const char*>(Text(row, 0)),
             reinterpret_cast<const char*>(Text(row, 1)),
             reinterpret_cast<const char*>(Text(row, 2))}]

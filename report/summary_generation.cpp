@@ -36,6 +36,8 @@
 
 using korvalis::BstrView;
 using korvalis::com::ScopedBstr;
+using korvalis::report::kPatientAttributes;
+using korvalis::report::kPatientColumns;
 
 namespace {
 
@@ -101,31 +103,7 @@ class VisitDiagnoses {
   std::unique_ptr<korvalis::Sibling<IVisitData>> component_;
 };
 
-constexpr unsigned kPatientColumns = 23;
 constexpr unsigned kMainDiagnosisColumn = 12;
-constexpr const char16_t* kPatientAttributes[kPatientColumns] = {u"task_id",
-                                                                 u"patient_id",
-                                                                 u"event_no",
-                                                                 u"score",
-                                                                 u"doctor_name",
-                                                                 u"dept",
-                                                                 u"level",
-                                                                 u"name",
-                                                                 u"normal_error_count",
-                                                                 u"serious_error_count",
-                                                                 u"main_deduction",
-                                                                 u"bed",
-                                                                 u"main_diagnosis",
-                                                                 u"doctors",
-                                                                 u"request_doctor_id",
-                                                                 u"request_doctor_name",
-                                                                 u"request_notes",
-                                                                 u"apply_count",
-                                                                 u"diag",
-                                                                 u"patient_sex",
-                                                                 u"patient_nation",
-                                                                 u"patient_age",
-                                                                 u"grade_date"};
 
 // One `patient` element: its start tag with every attribute, and its grade items.
 struct PatientElement {

@@ -11,6 +11,33 @@
 
 namespace korvalis::report {
 
+// The attributes of a `patient` element of the summary data, named after the columns of the
+// patient statement, in their order.
+inline constexpr unsigned kPatientColumns = 23;
+inline constexpr const char16_t* kPatientAttributes[kPatientColumns] = {u"task_id",
+                                                                        u"patient_id",
+                                                                        u"event_no",
+                                                                        u"score",
+                                                                        u"doctor_name",
+                                                                        u"dept",
+                                                                        u"level",
+                                                                        u"name",
+                                                                        u"normal_error_count",
+                                                                        u"serious_error_count",
+                                                                        u"main_deduction",
+                                                                        u"bed",
+                                                                        u"main_diagnosis",
+                                                                        u"doctors",
+                                                                        u"request_doctor_id",
+                                                                        u"request_doctor_name",
+                                                                        u"request_notes",
+                                                                        u"apply_count",
+                                                                        u"diag",
+                                                                        u"patient_sex",
+                                                                        u"patient_nation",
+                                                                        u"patient_age",
+                                                                        u"grade_date"};
+
 struct SummaryStatements {
   std::u16string head;      // CREATE_DATE, EMR_COUNT, FST_COUNT, SND_COUNT, THD_COUNT
   std::u16string comments;  // task, user, OPINION, SUGGESTION, title
