@@ -21,6 +21,8 @@
 #include <xercesc/dom/DOMElement.hpp>
 
 #include "bench/call_and_statement.h"
+#include "bench/raw_blobs.h"
+#include "bench/record_page.h"
 #include "db/stored_text.h"
 #include "emrdoc/emr_xml.h"
 #include "foundation/call_scope.h"
@@ -35,7 +37,10 @@
 
 namespace {
 
-using korvalis::bench::CheckSqlite;
+using korvalis::bench::Exec;
+using korvalis::bench::ReadBlob;
+using korvalis::bench::Transform;
+using korvalis::bench::WriteBlob;
 using korvalis::com::ScopedBstr;
 
 constexpr char kRecordId[] = "5e3a9c10-0001-4c6b-9d2e-00000000c001";
@@ -56,11 +61,8 @@ std::string PageUtf8() {
             " 1.8 m<SUP>2</SUP></SPAN><TD>说明</TD></TR>";
   }
   html += "</TBODY></TABLE>";
-  const std::string paragraph =
-      "<P>患者3年前无明显诱因出现胸闷、胸痛，位于胸骨后，呈压榨样，持续约5~10分钟，"
-      "休息后可缓解。2天前症状加重，遂来我院就诊。</P>\n";
-  while (html.size() + paragraph.size() < kPageBytes - 16) html += paragraph;
-  return html + "</BODY></HTML>";
+  korvalis::bench::FinishWithParagraphs(html, kPageBytes);
+  return html;
 }
 
 std::string FrameUtf8() {
@@ -70,28 +72,6 @@ std::string FrameUtf8() {
              std::to_string(i) + ">";
   }
   return frame + "</emr>";
-}
-
-// Runs `step` of the codec on `bytes`, which it replaces.
-template <class Step>
-void Transform(std::string& bytes, Step step) {
-  BYTE* out = nullptr;
-  ULONG length = 0;
-  step(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<ULONG>(bytes.size()), out, length);
-  bytes.assign(reinterpret_cast<const char*>(out), length);
-  delete[] out;
-}
-
-void Exec(sqlite3* db, const std::string& sql) {
-  CheckSqlite(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), db);
-}
-
-void WriteBlob(sqlite3* db, const std::string& sql, const std::string& bytes) {
-  sqlite3_stmt* stmt = nullptr;
-  CheckSqlite(sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr), db);
-  sqlite3_bind_blob(stmt, 1, bytes.data(), static_cast<int>(bytes.size()), SQLITE_STATIC);
-  CheckSqlite(sqlite3_step(stmt), db);
-  sqlite3_finalize(stmt);
 }
 
 void FillHospital(sqlite3* db) {
@@ -193,15 +173,8 @@ void BM_EmrXmlDirect(benchmark::State& state) {
     state.PauseTiming();
     Exec(db, korvalis::ToUtf8(kClearCache));
     state.ResumeTiming();
-    sqlite3_stmt* stmt = nullptr;
-    CheckSqlite(sqlite3_prepare_v2(db, "SELECT CONTENT FROM TELV_EMR_CONTENT WHERE ID = ?1", -1,
-                                   &stmt, nullptr),
-                db);
-    sqlite3_bind_text(stmt, 1, kRecordId, -1, SQLITE_STATIC);
-    CheckSqlite(sqlite3_step(stmt), db);
-    std::string bytes(static_cast<const char*>(sqlite3_column_blob(stmt, 0)),
-                      static_cast<std::size_t>(sqlite3_column_bytes(stmt, 0)));
-    sqlite3_finalize(stmt);
+    std::string bytes =
+        ReadBlob(db, "SELECT CONTENT FROM TELV_EMR_CONTENT WHERE ID = ?1", kRecordId);
     Transform(bytes, [](auto in, auto n, auto& out, auto& out_n) {
       CreateCompression(kCompression)->Uncompress(in, n, out, out_n);
     });

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "bench/call_and_statement.h"
+#include "bench/raw_blobs.h"
 #include "bench/record_page.h"
 #include "emrdoc/content_switches.h"
 #include "emrdoc/emr_content_hand_over.h"
@@ -32,7 +33,10 @@
 
 namespace {
 
-using korvalis::bench::CheckSqlite;
+using korvalis::bench::Exec;
+using korvalis::bench::ReadBlob;
+using korvalis::bench::Transform;
+using korvalis::bench::WriteBlob;
 using korvalis::com::ScopedBstr;
 
 constexpr char kRecordId[] = "5e3a9c10-0001-4c6b-9d2e-00000000b001";
@@ -59,16 +63,6 @@ const std::u16string& ThePage() {
   return page;
 }
 
-// Runs `step` of the codec on `bytes`, which it replaces.
-template <class Step>
-void Transform(std::string& bytes, Step step) {
-  BYTE* out = nullptr;
-  ULONG length = 0;
-  step(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<ULONG>(bytes.size()), out, length);
-  bytes.assign(reinterpret_cast<const char*>(out), length);
-  delete[] out;
-}
-
 // The stored form of the page: byte-order mark, UTF-16LE text and its zero, compressed, then
 // encrypted.
 std::string StoredPage(const std::u16string& text) {
@@ -84,20 +78,9 @@ std::string StoredPage(const std::u16string& text) {
   return bytes;
 }
 
-void Exec(sqlite3* db, const std::string& sql) {
-  CheckSqlite(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), db);
-}
-
 // Writes `bytes` into the record's CONTENT.
 void WriteContent(sqlite3* db, const std::string& bytes) {
-  sqlite3_stmt* stmt = nullptr;
-  CheckSqlite(sqlite3_prepare_v2(db, "UPDATE TELV_EMR_CONTENT SET CONTENT = ?1 WHERE ID = ?2", -1,
-                                 &stmt, nullptr),
-              db);
-  sqlite3_bind_blob(stmt, 1, bytes.data(), static_cast<int>(bytes.size()), SQLITE_STATIC);
-  sqlite3_bind_text(stmt, 2, kRecordId, -1, SQLITE_STATIC);
-  CheckSqlite(sqlite3_step(stmt), db);
-  sqlite3_finalize(stmt);
+  WriteBlob(db, "UPDATE TELV_EMR_CONTENT SET CONTENT = ?1 WHERE ID = ?2", bytes, kRecordId);
 }
 
 void FillHospital(sqlite3* db) {
@@ -156,15 +139,8 @@ void BM_LoadEmrContent(benchmark::State& state) {
 void BM_LoadDirect(benchmark::State& state) {
   sqlite3* db = korvalis::bench::OpenAsProvider(TheHospital().path());
   for (auto _ : state) {
-    sqlite3_stmt* stmt = nullptr;
-    CheckSqlite(sqlite3_prepare_v2(db, "SELECT CONTENT FROM TELV_EMR_CONTENT WHERE ID = ?1", -1,
-                                   &stmt, nullptr),
-                db);
-    sqlite3_bind_text(stmt, 1, kRecordId, -1, SQLITE_STATIC);
-    CheckSqlite(sqlite3_step(stmt), db);
-    std::string bytes(static_cast<const char*>(sqlite3_column_blob(stmt, 0)),
-                      static_cast<std::size_t>(sqlite3_column_bytes(stmt, 0)));
-    sqlite3_finalize(stmt);
+    std::string bytes =
+        ReadBlob(db, "SELECT CONTENT FROM TELV_EMR_CONTENT WHERE ID = ?1", kRecordId);
     Transform(bytes, [](auto in, auto n, auto& out, auto& out_n) {
       CreateEncryption(kEncryption)->Decrypt(in, n, out, out_n);
     });

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bench/call_and_statement.h"
+#include "bench/raw_blobs.h"
 #include "bench/record_page.h"
 #include "emrdoc/live_data_refresh.h"
 #include "foundation/call_scope.h"
@@ -33,6 +34,7 @@
 namespace {
 
 using korvalis::bench::CheckSqlite;
+using korvalis::bench::Exec;
 
 constexpr int kDataSetElements = 200;
 constexpr int kDomainNodes = 50;  // of the data-set elements, those with a related domain
@@ -50,10 +52,6 @@ constexpr int kKeyCount = sizeof(kDomainKeys) / sizeof(kDomainKeys[0]);
 std::string Node(int i) {
   std::string id = std::to_string(i);
   return "STD_DE_B" + std::string(3 - id.size(), '0') + id;
-}
-
-void Exec(sqlite3* db, const std::string& sql) {
-  CheckSqlite(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), db);
 }
 
 void FillHospital(sqlite3* db) {

@@ -1,0 +1,53 @@
+// The plain-SQLite side of the record benchmarks: statements run as they stand, BLOBs read and
+// written by bound values, and the steps of a codec applied to a byte string in place.
+//
+// Thread-safety: a connection belongs to its benchmark's thread.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <string>
+
+#include "bench/call_and_statement.h"
+#include "platform/com/types.h"
+
+namespace korvalis::bench {
+
+inline void Exec(sqlite3* db, const std::string& sql) {
+  CheckSqlite(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), db);
+}
+
+// The BLOB in column 1 of the first row `sql` selects, `key` bound to ?1.
+inline std::string ReadBlob(sqlite3* db, const char* sql, const char* key) {
+  sqlite3_stmt* stmt = nullptr;
+  CheckSqlite(sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr), db);
+  sqlite3_bind_text(stmt, 1, key, -1, SQLITE_STATIC);
+  CheckSqlite(sqlite3_step(stmt), db);
+  std::string bytes(static_cast<const char*>(sqlite3_column_blob(stmt, 0)),
+                    static_cast<std::size_t>(sqlite3_column_bytes(stmt, 0)));
+  sqlite3_finalize(stmt);
+  return bytes;
+}
+
+// Runs `sql` with `bytes` bound to ?1 and, when given, `key` to ?2.
+inline void WriteBlob(sqlite3* db, const std::string& sql, const std::string& bytes,
+                      const char* key = nullptr) {
+  sqlite3_stmt* stmt = nullptr;
+  CheckSqlite(sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr), db);
+  sqlite3_bind_blob(stmt, 1, bytes.data(), static_cast<int>(bytes.size()), SQLITE_STATIC);
+  if (key != nullptr) sqlite3_bind_text(stmt, 2, key, -1, SQLITE_STATIC);
+  CheckSqlite(sqlite3_step(stmt), db);
+  sqlite3_finalize(stmt);
+}
+
+// Runs `step` of a codec (in, length, out, out length) on `bytes`, which it replaces.
+template <class Step>
+void Transform(std::string& bytes, Step step) {
+  BYTE* out = nullptr;
+  ULONG length = 0;
+  step(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<ULONG>(bytes.size()), out, length);
+  bytes.assign(reinterpret_cast<const char*>(out), length);
+  delete[] out;
+}
+
+}  // namespace korvalis::bench
