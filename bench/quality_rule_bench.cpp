@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "bench/call_and_statement.h"
+#include "bench/rule_hospital.h"
 #include "com/quality_rule.h"
 #include "foundation/xml_property.h"
 #include "interface/emr_call_scope.h"
@@ -30,28 +31,18 @@
 
 namespace {
 
+using korvalis::bench::AddRuleInstances;
 using korvalis::bench::CheckSqlite;
+using korvalis::bench::EventNoOf;
+using korvalis::bench::Minute;
+using korvalis::bench::PatientOf;
 using korvalis::bench::QueryPlan;
 using korvalis::bench::StepStatement;
+using korvalis::bench::WithValues;
 
 constexpr int kVisits = 10000;
 constexpr int kRulesPerVisit = 20;
 constexpr int kBenchRule = 21;  // the rule the runs open and close, without a limit of occurrences
-
-std::string PatientOf(int visit) { return "P" + std::to_string(visit); }
-std::string EventNoOf(int visit) { return "E" + std::to_string(visit); }
-
-// "2026-MM-DD HH:MM:00" of minute `n` after 2026-01-01 00:00, within the year.
-std::string Minute(long n) {
-  static const int kMonthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  long day = n / 1440 % 365;
-  int month = 0;
-  while (day >= kMonthDays[month]) day -= kMonthDays[month++];
-  char text[32];
-  std::snprintf(text, sizeof text, "2026-%02d-%02ld %02ld:%02ld:00", month + 1, day + 1,
-                n / 60 % 24, n % 60);
-  return text;
-}
 
 // 20 rules and the bench rule, each of its own EMR type; 20 instances of each visit, one of
 // each rule, every fifth open and the others closed.
@@ -73,43 +64,7 @@ void FillHospital(sqlite3* db) {
                              nullptr, nullptr, nullptr),
                 db);
   }
-  sqlite3_stmt* instance = nullptr;
-  CheckSqlite(sqlite3_prepare_v2(
-                  db,
-                  "INSERT INTO PEV_TIME_RULE_RECORD (PATIENT_ID, EVENT_NO, SERIAL, RULE_ID, "
-                  "START_TIME, OVER_TIME, STATUS, EMR_TYPE, OPEN_EVENT_CODE, CLOSE_EVENT_CODE, "
-                  "SUPERIOR_SIGN_FLAG, EMR_ID, USER_ID, USER_NAME, FINISH_TIME, OVER_HOUR) VALUES "
-                  "(?1, ?2, ?3, ?3, ?4, ?5, ?6, ?3, 'A01', ?7, 0, ?8, ?9, ?10, ?11, ?12)",
-                  -1, &instance, nullptr),
-              db);
-  for (int visit = 0; visit < kVisits; ++visit) {
-    const std::string patient = PatientOf(visit);
-    const std::string event_no = EventNoOf(visit);
-    for (int serial = 1; serial <= kRulesPerVisit; ++serial) {
-      const long minute = static_cast<long>(visit) * 50 + serial;
-      const bool open = serial % 5 == 0;
-      const std::string record = event_no + "-" + std::to_string(serial);
-      const std::string finish = Minute(minute + 600);
-      sqlite3_bind_text(instance, 1, patient.c_str(), -1, SQLITE_TRANSIENT);
-      sqlite3_bind_text(instance, 2, event_no.c_str(), -1, SQLITE_TRANSIENT);
-      sqlite3_bind_int(instance, 3, serial);
-      sqlite3_bind_text(instance, 4, Minute(minute).c_str(), -1, SQLITE_TRANSIENT);
-      sqlite3_bind_text(instance, 5, Minute(minute + 1440).c_str(), -1, SQLITE_TRANSIENT);
-      sqlite3_bind_int(instance, 6, open ? 1 : 2);
-      for (int column = 7; column <= 12; ++column) sqlite3_bind_null(instance, column);
-      if (!open) {
-        sqlite3_bind_text(instance, 7, "E03", -1, SQLITE_STATIC);
-        sqlite3_bind_text(instance, 8, record.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(instance, 9, "1003", -1, SQLITE_STATIC);
-        sqlite3_bind_text(instance, 10, "陈浩然", -1, SQLITE_STATIC);
-        sqlite3_bind_text(instance, 11, finish.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int(instance, 12, 0);
-      }
-      CheckSqlite(sqlite3_step(instance), db);
-      sqlite3_reset(instance);
-    }
-  }
-  sqlite3_finalize(instance);
+  AddRuleInstances(db, kVisits, kRulesPerVisit, 1);
 }
 
 // The hospital's database; its directory is the process's current directory.
@@ -247,17 +202,6 @@ class RawStatements {
       update;
 };
 
-// `sql` with every marker replaced by its value.
-std::string With(std::string sql, const std::vector<std::pair<std::string, std::string>>& values) {
-  for (const auto& [marker, value] : values) {
-    for (std::size_t at = sql.find(marker); at != std::string::npos;
-         at = sql.find(marker, at + value.size())) {
-      sql.replace(at, marker.size(), value);
-    }
-  }
-  return sql;
-}
-
 void BM_OpenThenCloseRawSqlite(benchmark::State& state) {
   sqlite3* db = korvalis::bench::OpenAsProvider(TheHospital().path());
   const RawStatements statements(db);
@@ -268,26 +212,26 @@ void BM_OpenThenCloseRawSqlite(benchmark::State& state) {
     const std::vector<std::pair<std::string, std::string>> visit = {
         {"'P#'", "'" + v.patient + "'"}, {"'E#'", "'" + v.event_no + "'"}};
     StepStatement(db, "BEGIN IMMEDIATE");
-    StepStatement(db, With(statements.open_gate, visit));
-    StepStatement(db, With(statements.finished, visit));
-    StepStatement(db, With(statements.suspended, visit));
-    const std::string serial =
-        std::to_string(std::stol("0" + StepStatement(db, With(statements.last_serial, visit))) + 1);
+    StepStatement(db, WithValues(statements.open_gate, visit));
+    StepStatement(db, WithValues(statements.finished, visit));
+    StepStatement(db, WithValues(statements.suspended, visit));
+    const std::string serial = std::to_string(
+        std::stol("0" + StepStatement(db, WithValues(statements.last_serial, visit))) + 1);
     auto insert = visit;
     insert.insert(insert.end(), {{"987654321", serial},
                                  {"2099-01-01 00:00:01", v.trigger},
                                  {"2099-01-01 00:00:02", Minute(run + 1440)}});
-    StepStatement(db, With(statements.insert, insert));
+    StepStatement(db, WithValues(statements.insert, insert));
     StepStatement(db, "COMMIT");
 
     StepStatement(db, "BEGIN IMMEDIATE");
-    const std::string earliest = StepStatement(db, With(statements.earliest, visit));
-    StepStatement(db, With(statements.closed_by_record, visit));
+    const std::string earliest = StepStatement(db, WithValues(statements.earliest, visit));
+    StepStatement(db, WithValues(statements.closed_by_record, visit));
     auto update = visit;
     update.insert(update.end(), {{"987654321", earliest},
                                  {"2099-01-01 00:00:03", v.finish},
                                  {"'R#'", "'" + v.record + "'"}});
-    StepStatement(db, With(statements.update, update));
+    StepStatement(db, WithValues(statements.update, update));
     StepStatement(db, "COMMIT");
   }
   sqlite3_close(db);

@@ -300,15 +300,9 @@ TEST_F(EventRoadTest, AFailurePartWayLeavesNoInstanceAndTheEventRegistered) {
 class SampleEventRoadTest : public ::testing::Test {
  protected:
   std::vector<std::string> Instances() {
-    std::vector<std::string> instances;
-    for (const auto& row :
-         sample_.Query("SELECT SERIAL, RULE_ID, STATUS, START_TIME, OVER_TIME, EMR_ID FROM "
-                       "PEV_TIME_RULE_RECORD WHERE PATIENT_ID = 'P0004' ORDER BY SERIAL")) {
-      std::string joined;
-      for (const std::string& value : row) joined += (joined.empty() ? "" : "|") + value;
-      instances.push_back(joined);
-    }
-    return instances;
+    return JoinedRows(
+        sample_.Query("SELECT SERIAL, RULE_ID, STATUS, START_TIME, OVER_TIME, EMR_ID FROM "
+                      "PEV_TIME_RULE_RECORD WHERE PATIENT_ID = 'P0004' ORDER BY SERIAL"));
   }
   void AddInstance(int serial, int rule_id, int status) {
     sample_.AddRuleInstance({.patient_id = "P0004",

@@ -50,18 +50,6 @@ class QualityTriggerTest : public RuleDatabaseTest {
                  std::to_string(serial));
   }
 
-  // The columns of each instance of P1/E1 in serial order, joined by "|".
-  static std::vector<std::string> Instances(const std::string& columns) {
-    std::vector<std::string> instances;
-    for (const auto& row : Rows("SELECT " + columns +
-                                " FROM PEV_TIME_RULE_RECORD WHERE PATIENT_ID = 'P1' AND "
-                                "EVENT_NO = 'E1' ORDER BY SERIAL")) {
-      std::string joined;
-      for (const std::string& value : row) joined += (joined.empty() ? "" : "|") + value;
-      instances.push_back(joined);
-    }
-    return instances;
-  }
   static std::string P1Statuses() { return Statuses("P1", "E1"); }
 
   suite::testing::SiblingDoubles doubles_;

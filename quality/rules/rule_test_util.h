@@ -105,6 +105,16 @@ inline std::u16string CloseEvent(const std::u16string& time, const std::u16strin
       .Xml();
 }
 
+// Each row with its columns joined by "|": {"1|2|A01", ...}.
+inline std::vector<std::string> JoinedRows(const std::vector<std::vector<std::string>>& rows) {
+  std::vector<std::string> joined;
+  for (const auto& row : rows) {
+    std::string& line = joined.emplace_back();
+    for (const std::string& value : row) line += (line.empty() ? "" : "|") + value;
+  }
+  return joined;
+}
+
 // The base of the rule tests; see the top of this file.
 class RuleDatabaseTest : public ::testing::Test {
  protected:
@@ -156,6 +166,13 @@ class RuleDatabaseTest : public ::testing::Test {
   static void Oppose(int rule_id, int opposed_id) {
     db().Execute("INSERT INTO PEV_RULE_DEPEND (RULE_ID, SUB_ID, RELATION) VALUES (" +
                  std::to_string(rule_id) + ", " + std::to_string(opposed_id) + ", 1)");
+  }
+
+  // The columns of each instance of P1/E1 in serial order, joined by "|".
+  static std::vector<std::string> Instances(const std::string& columns) {
+    return JoinedRows(Rows("SELECT " + columns +
+                           " FROM PEV_TIME_RULE_RECORD WHERE PATIENT_ID = 'P1' AND EVENT_NO = 'E1' "
+                           "ORDER BY SERIAL"));
   }
 
   // STATUS of each instance of the visit, in serial order: "1:2 2:1" is serial 1 closed,

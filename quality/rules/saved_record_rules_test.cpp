@@ -79,18 +79,6 @@ class SavedRecordTest : public RuleDatabaseTest {
     row.event_no = "E1";
     db().AddRuleInstance(row);
   }
-  // The columns of each instance of P1/E1 in serial order, joined by "|".
-  static std::vector<std::string> Instances(const std::string& columns) {
-    std::vector<std::string> instances;
-    for (const auto& row : Rows("SELECT " + columns +
-                                " FROM PEV_TIME_RULE_RECORD WHERE PATIENT_ID = 'P1' ORDER BY "
-                                "SERIAL")) {
-      std::string joined;
-      for (const std::string& value : row) joined += (joined.empty() ? "" : "|") + value;
-      instances.push_back(joined);
-    }
-    return instances;
-  }
 
   suite::testing::SiblingDoubles doubles_;
   SharedClock clock_{doubles_, "2026-12-07 12:00:00"};
