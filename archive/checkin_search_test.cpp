@@ -16,6 +16,7 @@
 #include "foundation/testing/test_data_source.h"
 #include "platform/com/scoped_bstr.h"
 #include "platform/com/unicode.h"
+#include "platform/db/testing/engine_database.h"
 
 namespace korvalis::archive {
 namespace {
@@ -30,7 +31,7 @@ using Visits = std::vector<std::string>;
 // Discharged visits for the paper check-in: K1 with three flow entries, K2 without any, K3 of
 // another department with a paper record signed in; K4 is not discharged and K5 is not an
 // in-patient stay of the check-in (RESIDENCE_FLAG 2).
-class CheckinSearchTest : public ::testing::Test {
+class CheckinSearchTest : public ::testing::TestWithParam<db::Engine> {
  protected:
   void SetUp() override {
     AddVisit("K1", "张三", "0101", "2026-11-10 10:00:00", 1, 1);
@@ -79,10 +80,10 @@ class CheckinSearchTest : public ::testing::Test {
     return FailureOf([&] { Search(condition); });
   }
 
-  schema::TestDatabase db_;
+  schema::TestDatabase db_{schema::DatabaseContents::kInstallation, GetParam()};
 };
 
-TEST_F(CheckinSearchTest, EachDischargedVisitIsListedOnceWithItsNewestFlowEntry) {
+TEST_P(CheckinSearchTest, EachDischargedVisitIsListedOnceWithItsNewestFlowEntry) {
   std::map<std::string, Element> by_visit;
   for (const Element& e : Search(u"")) by_visit[e.attributes.at("event_no")] = e;
   ASSERT_EQ(by_visit.size(), 3u);
@@ -108,7 +109,7 @@ TEST_F(CheckinSearchTest, EachDischargedVisitIsListedOnceWithItsNewestFlowEntry)
   EXPECT_EQ(by_visit["K3"].attributes.at("serial_no"), "1");
 }
 
-TEST_F(CheckinSearchTest, TheConditionsNarrowTheVisits) {
+TEST_P(CheckinSearchTest, TheConditionsNarrowTheVisits) {
   EXPECT_EQ(Found(u"<root><name>四</name></root>"), (Visits{"K2"}));
   EXPECT_EQ(Found(u"<root><patient_id>K</patient_id><event_no>3</event_no></root>"),
             (Visits{"K3"}));
@@ -118,7 +119,7 @@ TEST_F(CheckinSearchTest, TheConditionsNarrowTheVisits) {
   EXPECT_EQ(Found(u"<root><name>'</name></root>"), Visits{});
 }
 
-TEST_F(CheckinSearchTest, ADischargeSpanAppliesOnlyWithExactlyAStartAndAnEnd) {
+TEST_P(CheckinSearchTest, ADischargeSpanAppliesOnlyWithExactlyAStartAndAnEnd) {
   EXPECT_EQ(Found(u"<root><leavetime_span>2026-11-15|2026-11-30</leavetime_span></root>"),
             (Visits{"K2", "K3"}));
   for (const char16_t* no_span :
@@ -130,7 +131,7 @@ TEST_F(CheckinSearchTest, ADischargeSpanAppliesOnlyWithExactlyAStartAndAnEnd) {
   }
 }
 
-TEST_F(CheckinSearchTest, AConditionThatCannotStandInTheStatementIsRefused) {
+TEST_P(CheckinSearchTest, AConditionThatCannotStandInTheStatementIsRefused) {
   EXPECT_EQ(Failure(u"<root><emr_status>1) OR (1=1</emr_status></root>"),
             u"不是有效的数字: '1) OR (1=1' (emr_status)");
   EXPECT_EQ(Failure(u"<root><paper_status>3 OR 1=1</paper_status></root>"),
@@ -139,6 +140,9 @@ TEST_F(CheckinSearchTest, AConditionThatCannotStandInTheStatementIsRefused) {
   EXPECT_EQ(Failure(u"<root><leavetime_span>昨天|今天</leavetime_span></root>"),
             kDatabaseErrorMessage);
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, CheckinSearchTest, db::testing::kBothEngines,
+                         db::testing::EngineName);
 
 }  // namespace
 }  // namespace korvalis::archive

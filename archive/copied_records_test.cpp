@@ -13,6 +13,7 @@
 #include "foundation/xml_property.h"
 #include "platform/com/scoped_bstr.h"
 #include "platform/com/unicode.h"
+#include "platform/db/testing/engine_database.h"
 
 namespace korvalis::archive {
 namespace {
@@ -26,7 +27,7 @@ using korvalis::testing::TestDataSource;
 using Rows = std::vector<std::vector<std::string>>;
 using Entries = std::vector<std::string>;
 
-class CopiedRecordsTest : public ::testing::Test {
+class CopiedRecordsTest : public ::testing::TestWithParam<db::Engine> {
  protected:
   void SetUp() override {
     db_.AddPatient({.id = "P1", .name = "李建华", .sex = 1});
@@ -93,10 +94,10 @@ class CopiedRecordsTest : public ::testing::Test {
   }
 
   ScopedDatabaseClock clock_;
-  schema::TestDatabase db_;
+  schema::TestDatabase db_{schema::DatabaseContents::kInstallation, GetParam()};
 };
 
-TEST_F(CopiedRecordsTest, NewEntriesAreNumberedOnFromTheLargestSerialOfTheVisit) {
+TEST_P(CopiedRecordsTest, NewEntriesAreNumberedOnFromTheLargestSerialOfTheVisit) {
   EXPECT_EQ(SaveVisitEntry(u"P1", u"E1"), "1");
   EXPECT_EQ(SaveVisitEntry(u"P1", u"E1"), "2");
   EXPECT_EQ(SaveVisitEntry(u"P2", u"E2"), "1");
@@ -108,7 +109,7 @@ TEST_F(CopiedRecordsTest, NewEntriesAreNumberedOnFromTheLargestSerialOfTheVisit)
             (Rows{{"1"}, {"3"}, {"4"}}));
 }
 
-TEST_F(CopiedRecordsTest, AnUpdateAnswersItsSerialAndKeepsTheExecutorAndTheCopyDate) {
+TEST_P(CopiedRecordsTest, AnUpdateAnswersItsSerialAndKeepsTheExecutorAndTheCopyDate) {
   ASSERT_EQ(SaveVisitEntry(u"P1", u"E1"), "1");
   SetCopyDate("E1", 1, "2026-11-20 08:00:00");
   EXPECT_EQ(Save({{u"patient_id", u"P1"},
@@ -140,7 +141,7 @@ TEST_F(CopiedRecordsTest, AnUpdateAnswersItsSerialAndKeepsTheExecutorAndTheCopyD
   EXPECT_EQ(db_.Count("TELV_COPIED_EMR"), 1);
 }
 
-TEST_F(CopiedRecordsTest, ARecordTypeThatIsNoNumberIsRefusedBeforeAnythingIsWritten) {
+TEST_P(CopiedRecordsTest, ARecordTypeThatIsNoNumberIsRefusedBeforeAnythingIsWritten) {
   EXPECT_EQ(Save({{u"patient_id", u"P1"}, {u"event_no", u"E1"}}),
             "!不是有效的数字: '' (record_type)");
   EXPECT_EQ(Save({{u"patient_id", u"P1"}, {u"event_no", u"E1"}, {u"record_type", u"0, 1)--"}}),
@@ -156,7 +157,7 @@ TEST_F(CopiedRecordsTest, ARecordTypeThatIsNoNumberIsRefusedBeforeAnythingIsWrit
             u"解析属性信息错误.");
 }
 
-TEST_F(CopiedRecordsTest, TheListJoinsVisitEntriesToTheirVisitAndOwnEntriesToTheirOwnData) {
+TEST_P(CopiedRecordsTest, TheListJoinsVisitEntriesToTheirVisitAndOwnEntriesToTheirOwnData) {
   ASSERT_EQ(SaveVisitEntry(u"P1", u"E1"), "1");
   ASSERT_EQ(SaveOwnEntry(u"O1", u"阿'布", u"外院骨科"), "1");
   ASSERT_EQ(SaveOwnEntry(u"T2", u"不列出", u"外院", u"2"), "1");
@@ -198,7 +199,7 @@ TEST_F(CopiedRecordsTest, TheListJoinsVisitEntriesToTheirVisitAndOwnEntriesToThe
   EXPECT_EQ(list[1].attributes.at("doctor"), "外院医生");
 }
 
-TEST_F(CopiedRecordsTest, TheListIsOrderedByNameAndSerialAndFilteredByNameAndVisit) {
+TEST_P(CopiedRecordsTest, TheListIsOrderedByNameAndSerialAndFilteredByNameAndVisit) {
   ASSERT_EQ(SaveVisitEntry(u"P2", u"E2"), "1");
   ASSERT_EQ(SaveVisitEntry(u"P1", u"E1"), "1");
   ASSERT_EQ(SaveVisitEntry(u"P1", u"E1"), "2");
@@ -210,7 +211,7 @@ TEST_F(CopiedRecordsTest, TheListIsOrderedByNameAndSerialAndFilteredByNameAndVis
   EXPECT_EQ(Listed({{u"name", u"'"}}), Entries{});
 }
 
-TEST_F(CopiedRecordsTest, TheDepartmentIsAnIdForVisitEntriesAndANameFragmentForOwnEntries) {
+TEST_P(CopiedRecordsTest, TheDepartmentIsAnIdForVisitEntriesAndANameFragmentForOwnEntries) {
   ASSERT_EQ(SaveVisitEntry(u"P1", u"E1"), "1");
   ASSERT_EQ(SaveVisitEntry(u"P2", u"E2"), "1");
   ASSERT_EQ(SaveOwnEntry(u"O1", u"甲", u"外院心内科"), "1");
@@ -219,7 +220,7 @@ TEST_F(CopiedRecordsTest, TheDepartmentIsAnIdForVisitEntriesAndANameFragmentForO
   EXPECT_EQ(Listed({{u"filterdept", u"心内"}}), (Entries{"O1/1"}));
 }
 
-TEST_F(CopiedRecordsTest, ACopyDateSpanAppliesToBothPartsOnlyWithAStartAndAnEnd) {
+TEST_P(CopiedRecordsTest, ACopyDateSpanAppliesToBothPartsOnlyWithAStartAndAnEnd) {
   ASSERT_EQ(SaveVisitEntry(u"P1", u"E1"), "1");
   ASSERT_EQ(SaveVisitEntry(u"P1", u"E1"), "2");
   ASSERT_EQ(SaveOwnEntry(u"O1", u"甲", u"外院"), "1");
@@ -240,6 +241,9 @@ TEST_F(CopiedRecordsTest, ACopyDateSpanAppliesToBothPartsOnlyWithAStartAndAnEnd)
                       }),
             kDatabaseErrorMessage);
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, CopiedRecordsTest, db::testing::kBothEngines,
+                         db::testing::EngineName);
 
 }  // namespace
 }  // namespace korvalis::archive

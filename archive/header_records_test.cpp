@@ -10,6 +10,7 @@
 #include "foundation/testing/test_call.h"
 #include "foundation/testing/test_data_source.h"
 #include "platform/com/scoped_bstr.h"
+#include "platform/db/testing/engine_database.h"
 
 namespace korvalis::archive {
 namespace {
@@ -24,7 +25,7 @@ using Rows = std::vector<std::vector<std::string>>;
 
 constexpr char16_t kNotANumber[] = u"不是有效的数字: '主要' (type)";
 
-class HeaderRecordsTest : public ::testing::Test {
+class HeaderRecordsTest : public ::testing::TestWithParam<db::Engine> {
  protected:
   void SetUp() override {
     db_.AddPatient({.id = "P1"});
@@ -56,10 +57,10 @@ class HeaderRecordsTest : public ::testing::Test {
         "ORDER BY SUB_ID");
   }
 
-  schema::TestDatabase db_;
+  schema::TestDatabase db_{schema::DatabaseContents::kInstallation, GetParam()};
 };
 
-TEST_F(HeaderRecordsTest, AListPresentOnceReplacesItsTableWholeAndAnAbsentListKeepsIt) {
+TEST_P(HeaderRecordsTest, AListPresentOnceReplacesItsTableWholeAndAnAbsentListKeepsIt) {
   const Rows operations = Operations();
   EXPECT_EQ(Save(u"<root><diagnosis/></root>"), u"");
   EXPECT_EQ(Diagnoses(), Rows{});
@@ -75,7 +76,7 @@ TEST_F(HeaderRecordsTest, AListPresentOnceReplacesItsTableWholeAndAnAbsentListKe
   EXPECT_EQ(Operations(), operations);
 }
 
-TEST_F(HeaderRecordsTest, ARepeatedListChangesNothing) {
+TEST_P(HeaderRecordsTest, ARepeatedListChangesNothing) {
   const Rows diagnoses = Diagnoses();
   const Rows operations = Operations();
   EXPECT_EQ(Save(u"<root><diagnosis/><diagnosis><d type='1' result='1'>x</d></diagnosis>"
@@ -85,7 +86,7 @@ TEST_F(HeaderRecordsTest, ARepeatedListChangesNothing) {
   EXPECT_EQ(Operations(), operations);
 }
 
-TEST_F(HeaderRecordsTest, AnItemWithoutANumberForABareColumnFailsTheCallAndKeepsTheRows) {
+TEST_P(HeaderRecordsTest, AnItemWithoutANumberForABareColumnFailsTheCallAndKeepsTheRows) {
   const Rows diagnoses = Diagnoses();
   const Rows operations = Operations();
   EXPECT_EQ(Save(u"<root><operation><o code='1'>a</o></operation><diagnosis><d type='1' "
@@ -100,7 +101,7 @@ TEST_F(HeaderRecordsTest, AnItemWithoutANumberForABareColumnFailsTheCallAndKeeps
   EXPECT_EQ(Operations(), operations);
 }
 
-TEST_F(HeaderRecordsTest, QuotesInNamesAndCodesAreStoredAsGiven) {
+TEST_P(HeaderRecordsTest, QuotesInNamesAndCodesAreStoredAsGiven) {
   EXPECT_EQ(Save(u"<root><diagnosis><d type='1' icd=\"I'10\" icd1=\"a''b\" "
                  u"result='1'>O'Brien's disease</d></diagnosis><operation><o code=\"3'6\" "
                  u"time='2026-11-02 09:30:00' doctor=\"D'Arcy\" doctorid='1' assist1='A1' "
@@ -112,7 +113,7 @@ TEST_F(HeaderRecordsTest, QuotesInNamesAndCodesAreStoredAsGiven) {
                                  "A1", "2", "A2", "3", "I'", "M", "4", "全麻'"}}));
 }
 
-TEST_F(HeaderRecordsTest, WhiteSpaceBetweenItemsIsNoItem) {
+TEST_P(HeaderRecordsTest, WhiteSpaceBetweenItemsIsNoItem) {
   EXPECT_EQ(Save(u"<root>\n  <operation>\n    <o code='1' time='2026-11-02'>甲</o>\n"
                  u"    <!-- second -->\n    <o code='2'>乙</o>\n  </operation>\n</root>\n"),
             u"");
@@ -126,7 +127,7 @@ TEST_F(HeaderRecordsTest, WhiteSpaceBetweenItemsIsNoItem) {
   EXPECT_EQ(operations[1][3], "乙");
 }
 
-TEST_F(HeaderRecordsTest, AListThatIsNoDocumentOrATimeThatIsNoDateIsRefused) {
+TEST_P(HeaderRecordsTest, AListThatIsNoDocumentOrATimeThatIsNoDateIsRefused) {
   const Rows diagnoses = Diagnoses();
   for (const char16_t* list : {u"", u"  ", u"<root><diagnosis>", u"not xml"}) {
     EXPECT_EQ(Save(list), u"保存病人诊断信息错误！");
@@ -136,7 +137,7 @@ TEST_F(HeaderRecordsTest, AListThatIsNoDocumentOrATimeThatIsNoDateIsRefused) {
   EXPECT_EQ(Diagnoses(), diagnoses);
 }
 
-TEST_F(HeaderRecordsTest, TheHeaderDocumentsAreTheConfirmedFrontPagesOfTheVisit) {
+TEST_P(HeaderRecordsTest, TheHeaderDocumentsAreTheConfirmedFrontPagesOfTheVisit) {
   const std::string front = db_.AddRecord({.patient_id = "P1",
                                            .event_no = "E1",
                                            .catalog_id = 1,
@@ -206,7 +207,7 @@ class BatchPrintTest : public HeaderRecordsTest {
   }
 };
 
-TEST_F(BatchPrintTest, TheCataloguesAreTheSystemOnesHoldingConfirmedRecordsInTheirOrder) {
+TEST_P(BatchPrintTest, TheCataloguesAreTheSystemOnesHoldingConfirmedRecordsInTheirOrder) {
   ScopedBstr patient(u"P1"), event(u"E1"), list;
   TestDataSource source(db_.init_string());
   CBArchivePatient::GetEmrBatchPrintCatalogList(&source, patient.get(), event.get(), list.out());
@@ -219,7 +220,7 @@ TEST_F(BatchPrintTest, TheCataloguesAreTheSystemOnesHoldingConfirmedRecordsInThe
            {{"code", "031"}, {"id", "31"}, {"serial", "0"}, {"sort_code", "9"}}}}));
 }
 
-TEST_F(BatchPrintTest, TheRecordsOfACatalogueComeInPrintOrderWithTheirProperties) {
+TEST_P(BatchPrintTest, TheRecordsOfACatalogueComeInPrintOrderWithTheirProperties) {
   Sign("R2", {"陈浩然"});
   const std::vector<Element> list = ReadElements(PrintList(31, db_.init_string()));
   ASSERT_EQ(list.size(), 2u);
@@ -238,7 +239,7 @@ TEST_F(BatchPrintTest, TheRecordsOfACatalogueComeInPrintOrderWithTheirProperties
   EXPECT_EQ(ReadElements(PrintList(99, db_.init_string())), std::vector<Element>{});
 }
 
-TEST_F(BatchPrintTest, TheSignerTextNamesTheNewestSignerFirstAndShortensLongChains) {
+TEST_P(BatchPrintTest, TheSignerTextNamesTheNewestSignerFirstAndShortensLongChains) {
   Sign("R1", {"甲", "乙"});
   Sign("R2", {"张", "王", "李", "赵"});
   EXPECT_EQ(Signatures(31), (std::vector<std::string>{"赵/.../张", "乙/甲"}));
@@ -246,15 +247,20 @@ TEST_F(BatchPrintTest, TheSignerTextNamesTheNewestSignerFirstAndShortensLongChai
   EXPECT_EQ(Signatures(32), (std::vector<std::string>{"Z/.../X"}));
 }
 
-TEST_F(BatchPrintTest, ANameHoldingASlashStillGivesTheNewestAndTheOldestSigner) {
+TEST_P(BatchPrintTest, ANameHoldingASlashStillGivesTheNewestAndTheOldestSigner) {
   Sign("R1", {"甲/乙", "丙", "丁/戊"});
   Sign("R2", {"a/b", "c/d"});
   EXPECT_EQ(Signatures(31), (std::vector<std::string>{"c/d/a/b", "丁/戊/.../甲/乙"}));
 }
 
-TEST_F(BatchPrintTest, CatalogueZeroAnswersTheFixedEmptyListWithoutTheDatabase) {
+TEST_P(BatchPrintTest, CatalogueZeroAnswersTheFixedEmptyListWithoutTheDatabase) {
   EXPECT_EQ(PrintList(0, kUnreachableDatabase), u"<?xml version =\"1.0\" ?><root/>");
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, HeaderRecordsTest, db::testing::kBothEngines,
+                         db::testing::EngineName);
+INSTANTIATE_TEST_SUITE_P(Engines, BatchPrintTest, db::testing::kBothEngines,
+                         db::testing::EngineName);
 
 }  // namespace
 }  // namespace korvalis::archive

@@ -19,6 +19,7 @@
 #include "foundation/xml_property.h"
 #include "platform/com/scoped_bstr.h"
 #include "platform/com/unicode.h"
+#include "platform/db/testing/engine_database.h"
 
 namespace korvalis::archive {
 namespace {
@@ -52,7 +53,7 @@ Visits SortedVisits(const std::vector<Element>& list, const std::string& key) {
 
 // Three sealed visits: S1 of department 0101 (sealed in November, unsealed in December), S2 of
 // 0102 (sealed twice), S3 of 0101 discharged from 0102 and still sealed.
-class SealedPatientsTest : public ::testing::Test {
+class SealedPatientsTest : public ::testing::TestWithParam<db::Engine> {
  protected:
   void SetUp() override {
     AddVisit("S1", "0101", "0101", "1");
@@ -89,10 +90,10 @@ class SealedPatientsTest : public ::testing::Test {
     return SortedVisits(Sealed(filter), "eventno");
   }
 
-  schema::TestDatabase db_;
+  schema::TestDatabase db_{schema::DatabaseContents::kInstallation, GetParam()};
 };
 
-TEST_F(SealedPatientsTest, EachSealingEntryIsListedWithWhoSealedAndUnsealed) {
+TEST_P(SealedPatientsTest, EachSealingEntryIsListedWithWhoSealedAndUnsealed) {
   const std::vector<Element> list = Sealed({{u"name", u"S1"}});
   ASSERT_EQ(list.size(), 1u);
   EXPECT_EQ(list[0], (Element{"patient",
@@ -112,7 +113,7 @@ TEST_F(SealedPatientsTest, EachSealingEntryIsListedWithWhoSealedAndUnsealed) {
   EXPECT_EQ(SealedVisits({}), (Visits{"S1", "S2", "S2", "S3"}));
 }
 
-TEST_F(SealedPatientsTest, BothDepartmentKeysAreConditionsOnTheAdmissionDepartment) {
+TEST_P(SealedPatientsTest, BothDepartmentKeysAreConditionsOnTheAdmissionDepartment) {
   EXPECT_EQ(SealedVisits({{u"filterdept", u"0101"}}), (Visits{"S1", "S3"}));
   EXPECT_EQ(SealedVisits({{u"indept", u"0101"}}), (Visits{"S1", "S3"}));
   EXPECT_EQ(SealedVisits({{u"filterdept", u"0101"}, {u"indept", u"0102"}}), Visits{});
@@ -123,7 +124,7 @@ TEST_F(SealedPatientsTest, BothDepartmentKeysAreConditionsOnTheAdmissionDepartme
             (Visits{"S1", "S2", "S2", "S3"}));
 }
 
-TEST_F(SealedPatientsTest, ASpanNeedsAStartAndAnEndAndIgnoresFurtherPieces) {
+TEST_P(SealedPatientsTest, ASpanNeedsAStartAndAnEndAndIgnoresFurtherPieces) {
   EXPECT_EQ(SealedVisits({{u"lock_time_span", u"2026-11-01|2026-11-30"}}), (Visits{"S1", "S2"}));
   EXPECT_EQ(SealedVisits({{u"lock_time_span", u"2026-11-01|2026-11-30|2026-10-01"}}),
             (Visits{"S1", "S2"}));
@@ -134,7 +135,7 @@ TEST_F(SealedPatientsTest, ASpanNeedsAStartAndAnEndAndIgnoresFurtherPieces) {
   }
 }
 
-TEST_F(SealedPatientsTest, ABadArgumentFailsWithTheSystemsMessages) {
+TEST_P(SealedPatientsTest, ABadArgumentFailsWithTheSystemsMessages) {
   ScopedBstr list;
   TestDataSource source(db_.init_string());
   const auto failure = [&](const std::u16string& args) {
@@ -150,7 +151,7 @@ TEST_F(SealedPatientsTest, ABadArgumentFailsWithTheSystemsMessages) {
 
 // Visits for the record check: C1 and C2 discharged from 0101, C3 from 0102, C4 with a record
 // status outside the check's, C5 not yet settled (EVENT_STATUS 0).
-class CheckPatientsTest : public ::testing::Test {
+class CheckPatientsTest : public ::testing::TestWithParam<db::Engine> {
  protected:
   void SetUp() override {
     AddVisit("C1", "0101", 1, "2026-11-10 10:00:00");
@@ -180,10 +181,10 @@ class CheckPatientsTest : public ::testing::Test {
     return SortedVisits(Checked(filter), "event_no");
   }
 
-  schema::TestDatabase db_;
+  schema::TestDatabase db_{schema::DatabaseContents::kInstallation, GetParam()};
 };
 
-TEST_F(CheckPatientsTest, TheListTellsWhetherAVisitHoldsALiveRecord) {
+TEST_P(CheckPatientsTest, TheListTellsWhetherAVisitHoldsALiveRecord) {
   std::map<std::string, Element> by_visit;
   for (const Element& e : Checked({})) by_visit[e.attributes.at("event_no")] = e;
   ASSERT_EQ(by_visit.size(), 3u);
@@ -200,14 +201,14 @@ TEST_F(CheckPatientsTest, TheListTellsWhetherAVisitHoldsALiveRecord) {
   EXPECT_EQ(by_visit["C3"].attributes.at("emr_copy"), "0");
 }
 
-TEST_F(CheckPatientsTest, TheRecordStatesLimitOnlyAListWithoutADepartment) {
+TEST_P(CheckPatientsTest, TheRecordStatesLimitOnlyAListWithoutADepartment) {
   EXPECT_EQ(CheckedVisits({}), (Visits{"C1", "C2", "C3"}));
   EXPECT_EQ(CheckedVisits({{u"dept_id", u"0101"}}), (Visits{"C1", "C2", "C4"}));
   EXPECT_EQ(CheckedVisits({{u"dept_id", u"01'01"}}), Visits{});
   EXPECT_EQ(CheckedVisits({{u"case_no", u"2"}}), (Visits{"C2"}));
 }
 
-TEST_F(CheckPatientsTest, TheDischargeDatesApplyOnlyTogether) {
+TEST_P(CheckPatientsTest, TheDischargeDatesApplyOnlyTogether) {
   EXPECT_EQ(CheckedVisits({{u"dis_date_begin", u"2026-11-11 00:00:00"},
                            {u"dis_date_end", u"2026-11-30 00:00:00"}}),
             (Visits{"C2", "C3"}));
@@ -217,7 +218,7 @@ TEST_F(CheckPatientsTest, TheDischargeDatesApplyOnlyTogether) {
 }
 
 // The checker's copy of P1's visit E1, whose front sheet is a live record.
-class CheckCopyTest : public ::testing::Test {
+class CheckCopyTest : public ::testing::TestWithParam<db::Engine> {
  protected:
   static constexpr char kFrontSheet[] = "<HTML><BODY><P>首页</P></BODY></HTML>";
 
@@ -261,10 +262,10 @@ class CheckCopyTest : public ::testing::Test {
     return UnpackEmrContent(content.get());
   }
 
-  schema::TestDatabase db_;
+  schema::TestDatabase db_{schema::DatabaseContents::kInstallation, GetParam()};
 };
 
-TEST_F(CheckCopyTest, TheFrontSheetIsReadUntilTheCheckersCopyIsSaved) {
+TEST_P(CheckCopyTest, TheFrontSheetIsReadUntilTheCheckersCopyIsSaved) {
   EXPECT_EQ(Read(), FromUtf8(kFrontSheet));
   EXPECT_EQ(SaveText(u"F1", u"<HTML><BODY>审核稿</BODY></HTML>", u"1001"), u"");
   EXPECT_EQ(Read(), u"<HTML><BODY>审核稿</BODY></HTML>");
@@ -282,7 +283,7 @@ TEST_F(CheckCopyTest, TheFrontSheetIsReadUntilTheCheckersCopyIsSaved) {
   EXPECT_EQ(Read(u"P1", u"E2"), u"!该病人未书写病案首页");
 }
 
-TEST_F(CheckCopyTest, TheCopyIsHandedOutCompressedAgain) {
+TEST_P(CheckCopyTest, TheCopyIsHandedOutCompressedAgain) {
   ASSERT_EQ(SaveText(u"F1", u"稿", u"1001"), u"");
   ScopedBstr info(u"<root><patient_id>P1</patient_id><event_no>E1</event_no></root>"), content;
   TestDataSource source(db_.init_string());
@@ -293,7 +294,7 @@ TEST_F(CheckCopyTest, TheCopyIsHandedOutCompressedAgain) {
   EXPECT_EQ(std::memcmp(content.get(), expected.get(), SysStringByteLen(expected.get())), 0);
 }
 
-TEST_F(CheckCopyTest, ASecondSaveReplacesTheContentAndKeepsTheFirstChecker) {
+TEST_P(CheckCopyTest, ASecondSaveReplacesTheContentAndKeepsTheFirstChecker) {
   ASSERT_EQ(SaveText(u"F1", u"一稿", u"1001"), u"");
   ASSERT_EQ(SaveText(u"F1", u"二稿", u"1002"), u"");
   EXPECT_EQ(db_.Query("SELECT ID, PATIENT_ID, EVENT_NO, CHECKER, CHECKER_ID FROM "
@@ -306,7 +307,7 @@ TEST_F(CheckCopyTest, ASecondSaveReplacesTheContentAndKeepsTheFirstChecker) {
   EXPECT_EQ(Read(), u"");
 }
 
-TEST_F(CheckCopyTest, AContentThatIsNotCompressedTextOrACopyWithoutIdStoresNothing) {
+TEST_P(CheckCopyTest, AContentThatIsNotCompressedTextOrACopyWithoutIdStoresNothing) {
   for (UINT bytes : {1u, 3u}) {
     ScopedBstr content;
     *content.out() = SysAllocStringByteLen("\x01\x02\x03", bytes);
@@ -317,6 +318,13 @@ TEST_F(CheckCopyTest, AContentThatIsNotCompressedTextOrACopyWithoutIdStoresNothi
   EXPECT_EQ(SaveText(u"", u"稿", u"1001"), kDatabaseErrorMessage);
   EXPECT_EQ(db_.Count("TELV_CHECK_EMR_CONTENT"), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, SealedPatientsTest, db::testing::kBothEngines,
+                         db::testing::EngineName);
+INSTANTIATE_TEST_SUITE_P(Engines, CheckPatientsTest, db::testing::kBothEngines,
+                         db::testing::EngineName);
+INSTANTIATE_TEST_SUITE_P(Engines, CheckCopyTest, db::testing::kBothEngines,
+                         db::testing::EngineName);
 
 }  // namespace
 }  // namespace korvalis::archive
