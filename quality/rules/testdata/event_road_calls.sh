@@ -3,8 +3,8 @@
 # sample database, as the README shows them:
 #   event_road_calls.sh KORVALIS_COMMAND PRODUCT_LIBRARY SUITE_LIBRARY
 # An admission of the sample visit P0004 2026120601 registered, listed and handed to the event
-# trigger, which opens the sample's admission rules 1, 2 and 5 and archives the event; the
-# quality trigger's methods on the sample visits; the content QC findings of the sample's front
+# trigger, which opens the sample's admission rules 1, 2 and 5 and archives the event; a transfer
+# registered and unregistered by its keys; the quality trigger's methods on the sample visits; the content QC findings of the sample's front
 # sheet listed, counted sent and cleared. Ends with EVENT_ROAD_CALLS_OK.
 calls_directory=event_road_calls
 calls_class=EventRegister
@@ -14,6 +14,10 @@ calls_class=EventRegister
 sql() {
   answer=$("$korvalis" sql "$1")
   printf '%s\n' "$answer"
+}
+# exactly TEXT: the answer is the text, else exit 1.
+exactly() {
+  [ "$answer" = "$1" ] || { echo "expected: $1"; exit 1; }
 }
 tab=$(printf '\t')
 
@@ -31,8 +35,25 @@ expect "1${tab}2026-12-06 10:45:00${tab}2026-12-07 10:45:00${tab}1" \
   "2${tab}2026-12-06 10:45:00${tab}2026-12-06 18:45:00${tab}1" \
   "5${tab}2026-12-06 10:45:00${tab}2026-12-08 10:45:00${tab}1"
 sql "SELECT COUNT(*) FROM TELV_REGISTER_EVENT_RECORD WHERE ID = '$id'"
-expect "COUNT(*)" \
-  "1"
+exactly "COUNT(*)
+1"
+
+# A transfer registered through the second entry, then taken out of the queue by its five keys
+# unhandled; the event trigger's second method does nothing.
+transfer="<root><code>A02</code><src_sys>1</src_sys><patient_id>P0004</patient_id><event_no>2026120601</event_no><time>2026-12-07 08:00:00</time><type>0</type></root>"
+calls_class=EventRegister
+call RegisterEvent2 "$transfer"
+expect OK
+call UnRegisterEvent "$transfer"
+sql "SELECT EVENT_CODE FROM TELV_REGISTER_EVENT_RECORD ORDER BY EVENT_CODE"
+exactly "EVENT_CODE
+A01
+A02"
+sql "SELECT COUNT(*) FROM TELV_REGISTER_EVENT"
+exactly "COUNT(*)
+0"
+calls_class=EventTrigger
+call SaveSysEventProperty "<root/>"
 
 # The admission record of P0002 written two hours late closes rule 1; the deletion of its first
 # course record reopens rule 2; a rescue of P0004 opens rule 3; Cancel changes nothing.
