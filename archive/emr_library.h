@@ -17,6 +17,12 @@
 
 class CEMRDataSource;
 
+// The refusals of the record access and the joined browse.
+inline constexpr char16_t kUrlPathMessage[] = u"URL路径不正确.";
+inline constexpr char16_t kUrlFileMissingMessage[] = u"URL文件不存在.";
+inline constexpr char16_t kSealedBrowseMessage[] = u"该病历处于封存状态, 不能联合浏览!";
+inline constexpr char16_t kTooManyRecordsMessage[] = u"病人病历数量太多, 请按类别分别联合浏览.";
+
 class CBEMRLibrary {
  public:
   static long FullSearch(CEMRDataSource* pDataSource, BSTR bstrWhat, LONG lngStartRow,
@@ -55,6 +61,16 @@ class CBEMRLibrary {
   static long UnLimitBrowseEMR(CEMRDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
                                LONG lngCatalog, BSTR* pbstrContent);
   static long GetURLXmlFile(CEMRDataSource* pDataSource, BSTR bstrURL, BSTR* pbstrContent);
+
+  // Replaces the record HTML *pbstrContent (read up to its first zero character) by the outer
+  // HTML of its document with every stored picture unpacked: each IMG element's, then the first
+  // element "tempimage"'s. A picture's `data` is decoded by the encoder `encode` names,
+  // uncompressed by the compression `compress` names (0 when it is missing or no number) and
+  // encoded again, and `compress` and `encode` become "0"; an element without `data` or without
+  // `encode` is left alone. An empty text gives the outer HTML of the empty document. Fails with
+  // "不正确的编码类型", "不正确的压缩类型" or a codec's message for damaged data, leaving
+  // *pbstrContent as it was; the old string is freed on success. Returns 0.
+  static long UnpackEmrContent(BSTR* pbstrContent);
 
   // The condition fragments of the searches (search_conditions.cpp): pieces of a WHERE clause
   // over the searches' tables A (TELV_EMR_CONTENT), B (TELV_V_PATIENT_VISIT_RECORD) and

@@ -23,13 +23,6 @@ namespace korvalis::testing {
 namespace {
 
 const char* const kNotYetAvailable[] = {
-    "CBEMRLibrary::GetHeaderXml",
-    "CBEMRLibrary::GetEMRContent",
-    "CBEMRLibrary::BrowseEMR",
-    "CBEMRLibrary::GetDictContent",
-    "CBEMRLibrary::GetBrowserCatalog",
-    "CBEMRLibrary::UnLimitBrowseEMR",
-    "CBEMRLibrary::GetURLXmlFile",
     "CBTerminalQCPatient::GetDeptList",
     "CBTerminalQCPatient::GetDeptPatientList",
     "CBTerminalQCPatient::GetPatientList",

@@ -2,7 +2,6 @@
 
 #include <ace/ACE.h>
 #include <ace/INET_Addr.h>
-#include <ace/Init_ACE.h>
 #include <ace/SOCK_Connector.h>
 #include <ace/SOCK_Stream.h>
 #include <ace/Time_Value.h>
@@ -16,6 +15,7 @@
 #include <xercesc/util/XMLChar.hpp>
 
 #include "foundation/emr_exception.h"
+#include "foundation/socket_library.h"
 #include "foundation/xml_parser.h"
 #include "platform/com/unicode.h"
 
@@ -29,15 +29,6 @@ constexpr char kXsiNamespace[] = "http://www.w3.org/2001/XMLSchema-instance";
 constexpr char kXsdNamespace[] = "http://www.w3.org/2001/XMLSchema";
 constexpr char kSoap11Namespace[] = "http://schemas.xmlsoap.org/soap/envelope/";
 constexpr std::size_t kMaxStandbyVariableLength = 1024;
-
-// The socket library is started once for the process and stopped when it unloads.
-void StartSocketLibrary() {
-  struct AceSession {
-    AceSession() { ACE::init(); }
-    ~AceSession() { ACE::fini(); }
-  };
-  static AceSession session;
-}
 
 void CheckXmlName(const std::u16string& name) {
   if (name.empty() || !XMLChar1_0::isValidName(name.c_str(), name.size())) {
@@ -216,7 +207,7 @@ std::vector<std::u16string> StandbyServers::Get() {
 
 SoapClient::SoapClient(StandbyServers& standby)
     : standby_(standby), protocol_(std::make_unique<SoapProtocol11>()) {
-  StartSocketLibrary();
+  korvalis::StartSocketLibrary();
 }
 
 SoapClient::~SoapClient() = default;

@@ -1,0 +1,165 @@
+// The material behind a record that the record library hands its readers: a record's HTML with
+// its stored pictures unpacked, the XML of a visit's record header, the suite's dictionaries
+// and XML files fetched by web address.
+//
+// A stored picture is an element whose attribute `data` holds the picture's bytes compressed by
+// the codec that `compress` names and then encoded by the one that `encode` names. Unpacked, the
+// same element holds the plain bytes in the same encoding, with `compress` and `encode` "0", so
+// that a client shows it without the codecs; unpacking it again changes nothing.
+#include <memory>
+#include <string>
+#include <xercesc/dom/DOM.hpp>
+
+#include "archive/emr_library.h"
+#include "archive/record_library.h"
+#include "emrdoc/emr_content_hand_over.h"
+#include "emrdoc/emr_content_store.h"
+#include "emrdoc/emr_xml.h"
+#include "foundation/bstr_result.h"
+#include "foundation/codec_factory.h"
+#include "foundation/dom_builder.h"
+#include "foundation/emr_data_source.h"
+#include "foundation/emr_exception.h"
+#include "foundation/factory.h"
+#include "foundation/http_get.h"
+#include "foundation/sibling_component.h"
+#include "foundation/string_util.h"
+#include "foundation/suite_interfaces.h"
+#include "foundation/xhtml_document.h"
+#include "foundation/xml_parser.h"
+#include "platform/com/scoped_bstr.h"
+#include "platform/com/unicode.h"
+
+namespace {
+
+using korvalis::BstrView;
+using korvalis::StoreBstrResult;
+using korvalis::com::ScopedBstr;
+
+// The element whose picture is unpacked besides the IMG elements.
+constexpr char16_t kTempImageId[] = u"tempimage";
+
+// The dictionary numbers served by the dictionary component's methods, and the one served by
+// the hospital component's department dictionary.
+constexpr LONG kFirstDictionary = 1;
+constexpr LONG kLastDictionary = 7;
+constexpr LONG kDepartmentDictionary = 20;
+
+// Replaces the stored picture of `element` by its plain bytes (see the top of the file). An
+// element without `data` or without `encode` holds no picture and stays as it is; a missing or
+// unreadable `compress` is compression 0. Fails with the codecs' messages, leaving the element
+// as it was.
+void UnpackPicture(IHTMLElement& element) {
+  const std::u16string* data = element.FindAttribute(u"data");
+  const std::u16string* encode = element.FindAttribute(u"encode");
+  if (data == nullptr || encode == nullptr) return;
+  std::unique_ptr<CEMREncoder> encoder = CreateEncoder(StringToInt(*encode));
+
+  BYTE* packed = nullptr;
+  ULONG packed_length = 0;
+  encoder->Decode(*data, packed, packed_length);
+  const std::unique_ptr<BYTE[]> packed_owner(packed);
+
+  const std::u16string* compress = element.FindAttribute(u"compress");
+  std::unique_ptr<CEMRCompression> compression =
+      CreateCompression(compress == nullptr ? 0 : StringToInt(*compress));
+  BYTE* plain = nullptr;
+  ULONG plain_length = 0;
+  compression->Uncompress(packed, packed_length, plain, plain_length);
+  const std::unique_ptr<BYTE[]> plain_owner(plain);
+
+  std::u16string encoded;
+  encoder->Encode(plain, plain_length, encoded);
+  element.SetAttribute(u"data", encoded);
+  element.SetAttribute(u"compress", u"0");
+  element.SetAttribute(u"encode", IntToString(encoder->GetType()));
+}
+
+// The outer HTML of the page `html` (up to its first zero character) with its pictures unpacked:
+// those of the IMG elements in document order, then that of the first element "tempimage".
+std::u16string UnpackPictures(std::u16string_view html) {
+  XHTMLDocument document;
+  if (FAILED(document.Load(std::u16string(html.substr(0, html.find(u'\0')))))) {
+    throw std::bad_alloc();
+  }
+  document.WaitForComplete();
+  std::shared_ptr<IHTMLDocument2> page;
+  document.GetDocument(&page);
+  for (IHTMLElement* image : page->GetElementsByTagName(u"IMG")) {
+    if (image->prefix().empty()) UnpackPicture(*image);
+  }
+  if (IHTMLElement* temp_image = page->GetElementById(kTempImageId)) UnpackPicture(*temp_image);
+  std::u16string unpacked;
+  if (FAILED(document.GetHtml(unpacked))) throw std::bad_alloc();
+  return unpacked;
+}
+
+}  // namespace
+
+long CBEMRLibrary::UnpackEmrContent(BSTR* pbstrContent) {
+  const std::u16string unpacked = UnpackPictures(BstrView(*pbstrContent));
+  BSTR replacement = korvalis::AllocBstr(unpacked);
+  if (replacement == nullptr) throw std::bad_alloc();
+  SysFreeString(*pbstrContent);
+  *pbstrContent = replacement;
+  return 0;
+}
+
+long CBEMRLibrary::GetEMRContent(CEMRDataSource* pDataSource, BSTR bstrEMRID, BSTR* pbstrContent) {
+  ScopedBstr packed;
+  LoadEmrContent(pDataSource, bstrEMRID, packed.out());
+  StoreBstrResult(pbstrContent, UnpackPictures(::UnpackEmrContent(packed.get())));
+  return 0;
+}
+
+long CBEMRLibrary::GetHeaderXml(CEMRDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
+                                BSTR* pbstrXml) {
+  ScopedBstr emr_id;
+  GetHeaderEmrId(pDataSource, bstrPatientID, bstrEventNo, emr_id.out());
+  if (BstrView(emr_id.get()).empty()) {
+    StoreBstrResult(pbstrXml, u"");
+    return 0;
+  }
+  return GetEmrXml(pDataSource, emr_id.get(), pbstrXml);
+}
+
+long CBEMRLibrary::GetDictContent(CEMRDataSource*, LONG lngID, BSTR* pbstrContent) {
+  // The dictionary component is created whatever the number, so that a missing component is
+  // reported for every number alike.
+  korvalis::Sibling<IDictionaryService> dictionaries(*DIDUFactory::Instance(),
+                                                     IID_IDictionaryService);
+  ScopedBstr content;
+  if (lngID >= kFirstDictionary && lngID <= kLastDictionary) {
+    using Method = HRESULT (IDictionaryService::*)(BSTR*);
+    static constexpr Method kMethods[] = {
+        &IDictionaryService::GetDictionary1, &IDictionaryService::GetDictionary2,
+        &IDictionaryService::GetDictionary3, &IDictionaryService::GetDictionary4,
+        &IDictionaryService::GetDictionary5, &IDictionaryService::GetDictionary6,
+        &IDictionaryService::GetDictionary7};
+    CheckSiblingCall((dictionaries.get()->*kMethods[lngID - kFirstDictionary])(content.out()));
+  } else if (lngID == kDepartmentDictionary) {
+    korvalis::Sibling<IHISHospital> hospital(*DIDUFactory::Instance(), IID_IHISHospital);
+    const ScopedBstr all_departments(u"");
+    CheckSiblingCall(hospital->GetDeptDict(all_departments.get(), content.out()));
+  }
+  StoreBstrResult(pbstrContent, BstrView(content.get()));
+  return 0;
+}
+
+long CBEMRLibrary::GetURLXmlFile(CEMRDataSource*, BSTR bstrURL, BSTR* pbstrContent) {
+  const std::u16string_view url = BstrView(bstrURL);
+  if (url.find(u"http://") == std::u16string_view::npos) {
+    throw CEMRException(std::u16string(kUrlPathMessage));
+  }
+  // Only a whole http:// URL is fetched: any other text, even one carrying "http://", names no
+  // file this system may read.
+  const std::optional<std::string> body = korvalis::HttpGet(korvalis::ToUtf8(url));
+  if (!body) throw CEMRException(std::u16string(kUrlFileMissingMessage));
+  CXmlStringParser parser(*body);
+  const xercesc::DOMDocument* document = parser.GetDocument();
+  if (document == nullptr || document->getDocumentElement() == nullptr) {
+    throw CEMRException(std::u16string(kUrlFileMissingMessage));
+  }
+  StoreBstrResult(pbstrContent, korvalis::WriteDomDocument(document));
+  return 0;
+}
