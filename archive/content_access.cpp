@@ -12,7 +12,6 @@
 
 #include "archive/emr_library.h"
 #include "archive/record_library.h"
-#include "emrdoc/emr_content_hand_over.h"
 #include "emrdoc/emr_content_store.h"
 #include "emrdoc/emr_xml.h"
 #include "foundation/bstr_result.h"
@@ -106,9 +105,10 @@ long CBEMRLibrary::UnpackEmrContent(BSTR* pbstrContent) {
 }
 
 long CBEMRLibrary::GetEMRContent(CEMRDataSource* pDataSource, BSTR bstrEMRID, BSTR* pbstrContent) {
-  ScopedBstr packed;
-  LoadEmrContent(pDataSource, bstrEMRID, packed.out());
-  StoreBstrResult(pbstrContent, UnpackPictures(::UnpackEmrContent(packed.get())));
+  // The loader's text is taken as it is: packing it into the hand-over form only to unpack it
+  // here would cost more than all the rest of the call.
+  StoreBstrResult(pbstrContent,
+                  UnpackPictures(korvalis::emrdoc::LoadEmrText(*pDataSource, bstrEMRID)));
   return 0;
 }
 

@@ -11,6 +11,7 @@
 #include "foundation/factory.h"
 #include "foundation/string_util.h"
 #include "foundation/suite_interfaces.h"
+#include "foundation/testing/codec_test_util.h"
 #include "foundation/testing/emr_pages.h"
 #include "foundation/testing/loopback_http_server.h"
 #include "foundation/xhtml_document.h"
@@ -19,6 +20,7 @@
 namespace korvalis::archive::testing {
 namespace {
 
+using korvalis::codec::testing::Base64Text;
 using korvalis::testing::LoopbackHttpServer;
 
 // Picture bytes: a PNG signature and every byte value.
@@ -26,13 +28,6 @@ std::string PictureBytes() {
   std::string bytes = "\x89PNG\r\n\x1a\n";
   for (int i = 0; i < 256; ++i) bytes.push_back(static_cast<char>(i));
   return bytes;
-}
-
-std::u16string Base64(const std::string& bytes) {
-  std::u16string text;
-  CreateEncoder(0)->Encode(reinterpret_cast<const BYTE*>(bytes.data()),
-                           static_cast<ULONG>(bytes.size()), text);
-  return text;
 }
 
 // The stored form of `bytes`: compressed by `compression`, then Base64.
@@ -44,7 +39,7 @@ std::u16string StoredPicture(const std::string& bytes, int compression) {
                  packed, length);
   std::string stored(reinterpret_cast<const char*>(packed), length);
   delete[] packed;
-  return Base64(stored);
+  return Base64Text(stored);
 }
 
 // An IMG element with the attributes given as name="value" texts.
@@ -89,7 +84,7 @@ class ContentAccessTest : public RecordAccessTest {
 
 TEST_F(ContentAccessTest, PicturesAreHandedOutAsPlainBase64) {
   const std::string bytes = PictureBytes();
-  const std::u16string plain = Base64(bytes);
+  const std::u16string plain = Base64Text(bytes);
   const std::u16string content = ContentOfPage(
       Img(Attr(u"id", u"zlib") + Attr(u"data", StoredPicture(bytes, 1)) + Attr(u"encode", u"0") +
           Attr(u"compress", u"1")) +
@@ -165,14 +160,14 @@ TEST_F(ContentAccessTest, TheTempImageIsUnpackedOnceAndOnlyItsFirstElement) {
     if (element->id() == u"tempimage") temp_images.push_back(element);
   }
   ASSERT_EQ(temp_images.size(), 2u);
-  EXPECT_EQ(temp_images[0]->GetAttribute(u"data"), Base64(bytes));
+  EXPECT_EQ(temp_images[0]->GetAttribute(u"data"), Base64Text(bytes));
   EXPECT_EQ(temp_images[1]->GetAttribute(u"data"), stored);
   EXPECT_EQ(temp_images[1]->GetAttribute(u"compress"), u"1");
 
   // A DIV that is the first "tempimage" is unpacked as the IMG elements are.
   const std::u16string div = ContentOfPage(u"<DIV id=tempimage data=\"" + stored +
                                            u"\" encode=\"0\" compress=\"1\"></DIV>");
-  EXPECT_EQ(AttributesOf(div, u"tempimage")[1].second, Base64(bytes));
+  EXPECT_EQ(AttributesOf(div, u"tempimage")[1].second, Base64Text(bytes));
 }
 
 TEST_F(ContentAccessTest, ARealisticRecordKeepsEverythingButItsPictures) {
@@ -197,7 +192,7 @@ TEST_F(ContentAccessTest, ARealisticRecordKeepsEverythingButItsPictures) {
   expected.Load(page);
   html::Element* picture = expected.GetElementById(u"sign");
   ASSERT_NE(picture, nullptr);
-  picture->SetAttribute(u"data", Base64(bytes));
+  picture->SetAttribute(u"data", Base64Text(bytes));
   picture->SetAttribute(u"compress", u"0");
   EXPECT_EQ(content, expected.documentElement()->OuterHtml());
   for (const char16_t* kept : {u"<CUSTOMTAG:LABEL id=lbl_name>姓名：</CUSTOMTAG:LABEL>",
@@ -230,7 +225,7 @@ TEST(UnpackEmrContent, ReplacesTheTextInPlaceOnlyWhenItSucceeds) {
   CBEMRLibrary::UnpackEmrContent(&content);
   const std::u16string unpacked(BstrView(content));
   SysFreeString(content);
-  EXPECT_NE(unpacked.find(Base64(PictureBytes())), std::u16string::npos);
+  EXPECT_NE(unpacked.find(Base64Text(PictureBytes())), std::u16string::npos);
   EXPECT_EQ(unpacked.find(u"after the end"), std::u16string::npos);
 
   BSTR damaged = AllocBstr(Img(Attr(u"data", stored) + Attr(u"encode", u"7")));

@@ -17,7 +17,6 @@
 
 #include "archive/emr_library.h"
 #include "archive/record_library.h"
-#include "emrdoc/emr_content_hand_over.h"
 #include "emrdoc/emr_content_store.h"
 #include "emrdoc/sys_param.h"
 #include "foundation/emr_data_source.h"
@@ -81,10 +80,10 @@ class JoinedBrowse {
                                  u" AND STATUS = 1 ORDER BY SORT_CODE",
                              records);
     for (std::size_t i = 0; i < records.size(); ++i) {
+      // The loader's text, as LoadEmrContent hands it over but without the round trip through
+      // the hand-over form.
       const ScopedBstr emr_id(records[i]);
-      ScopedBstr packed;
-      LoadEmrContent(&data_source_, emr_id.get(), packed.out());
-      const std::u16string content = ::UnpackEmrContent(packed.get());
+      const std::u16string content = korvalis::emrdoc::LoadEmrText(data_source_, emr_id.get());
       if (content.empty()) continue;
       text_ += u"<DIV ID=" + records[i] + u">" + content + u"</DIV>";
       if (i + 1 < records.size() && BreaksEveryRecord(catalog_id)) text_ += kPageBreak;

@@ -173,13 +173,9 @@ void BM_EmrXmlDirect(benchmark::State& state) {
     state.PauseTiming();
     Exec(db, korvalis::ToUtf8(kClearCache));
     state.ResumeTiming();
-    std::string bytes =
-        ReadBlob(db, "SELECT CONTENT FROM TELV_EMR_CONTENT WHERE ID = ?1", kRecordId);
-    Transform(bytes, [](auto in, auto n, auto& out, auto& out_n) {
-      CreateCompression(kCompression)->Uncompress(in, n, out, out_n);
-    });
-    std::u16string text((bytes.size() - 2) / 2, u'\0');
-    std::memcpy(text.data(), bytes.data() + 2, text.size() * 2);
+    const std::u16string text = korvalis::bench::RecordText(
+        ReadBlob(db, "SELECT CONTENT FROM TELV_EMR_CONTENT WHERE ID = ?1", kRecordId), kCompression,
+        0);
 
     korvalis::html::Document revised;
     revised.Load(text);

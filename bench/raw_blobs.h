@@ -1,15 +1,19 @@
 // The plain-SQLite side of the record benchmarks: statements run as they stand, BLOBs read and
-// written by bound values, and the steps of a codec applied to a byte string in place.
+// written by bound values, the steps of a codec applied to a byte string in place, and a
+// record's text turned into its stored bytes and back.
 //
 // Thread-safety: a connection belongs to its benchmark's thread.
 #pragma once
 
 #include <sqlite3.h>
 
+#include <cstring>
 #include <string>
 
 #include "bench/call_and_statement.h"
+#include "foundation/codec_factory.h"
 #include "platform/com/types.h"
+#include "platform/com/unicode.h"
 
 namespace korvalis::bench {
 
@@ -48,6 +52,44 @@ void Transform(std::string& bytes, Step step) {
   step(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<ULONG>(bytes.size()), out, length);
   bytes.assign(reinterpret_cast<const char*>(out), length);
   delete[] out;
+}
+
+// The stored form of a record's text: byte-order mark, UTF-16LE and its zero character,
+// compressed by `compression`, then encrypted by `encryption` (0: left as it is).
+inline std::string StoredRecordText(const std::u16string& text, int compression, int encryption) {
+  std::string bytes = "\xFF\xFE";
+  AppendUtf16Le(text, bytes);
+  bytes.append(2, '\0');
+  if (compression != 0) {
+    Transform(bytes, [&](auto in, auto n, auto& out, auto& out_n) {
+      CreateCompression(compression)->Compress(in, n, out, out_n);
+    });
+  }
+  if (encryption != 0) {
+    Transform(bytes, [&](auto in, auto n, auto& out, auto& out_n) {
+      CreateEncryption(encryption)->Encrypt(in, n, out, out_n);
+    });
+  }
+  return bytes;
+}
+
+// The text of a record's stored bytes: decrypted, uncompressed (0: left as they are), without
+// its byte-order mark and without its zero character when it has one.
+inline std::u16string RecordText(std::string bytes, int compression, int encryption) {
+  if (encryption != 0) {
+    Transform(bytes, [&](auto in, auto n, auto& out, auto& out_n) {
+      CreateEncryption(encryption)->Decrypt(in, n, out, out_n);
+    });
+  }
+  if (compression != 0) {
+    Transform(bytes, [&](auto in, auto n, auto& out, auto& out_n) {
+      CreateCompression(compression)->Uncompress(in, n, out, out_n);
+    });
+  }
+  std::u16string text((bytes.size() - 2) / 2, u'\0');
+  std::memcpy(text.data(), bytes.data() + 2, text.size() * 2);
+  if (!text.empty() && text.back() == u'\0') text.pop_back();
+  return text;
 }
 
 }  // namespace korvalis::bench

@@ -13,7 +13,6 @@
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
-#include <cstring>
 #include <string>
 
 #include "bench/call_and_statement.h"
@@ -63,21 +62,6 @@ const std::u16string& ThePage() {
   return page;
 }
 
-// The stored form of the page: byte-order mark, UTF-16LE text and its zero, compressed, then
-// encrypted.
-std::string StoredPage(const std::u16string& text) {
-  std::string bytes = "\xFF\xFE";
-  korvalis::AppendUtf16Le(text, bytes);
-  bytes.append(2, '\0');
-  Transform(bytes, [](auto in, auto n, auto& out, auto& out_n) {
-    CreateCompression(kCompression)->Compress(in, n, out, out_n);
-  });
-  Transform(bytes, [](auto in, auto n, auto& out, auto& out_n) {
-    CreateEncryption(kEncryption)->Encrypt(in, n, out, out_n);
-  });
-  return bytes;
-}
-
 // Writes `bytes` into the record's CONTENT.
 void WriteContent(sqlite3* db, const std::string& bytes) {
   WriteBlob(db, "UPDATE TELV_EMR_CONTENT SET CONTENT = ?1 WHERE ID = ?2", bytes, kRecordId);
@@ -97,7 +81,7 @@ void FillHospital(sqlite3* db) {
   Exec(db,
        "UPDATE TELV_SYS_PARAM SET VALUE = '1' WHERE NAME IN ('emr_content_compression', "
        "'emr_content_encryption')");
-  WriteContent(db, StoredPage(ThePage()));
+  WriteContent(db, korvalis::bench::StoredRecordText(ThePage(), kCompression, kEncryption));
 }
 
 const korvalis::bench::BenchDatabase& TheHospital() {
@@ -139,16 +123,9 @@ void BM_LoadEmrContent(benchmark::State& state) {
 void BM_LoadDirect(benchmark::State& state) {
   sqlite3* db = korvalis::bench::OpenAsProvider(TheHospital().path());
   for (auto _ : state) {
-    std::string bytes =
-        ReadBlob(db, "SELECT CONTENT FROM TELV_EMR_CONTENT WHERE ID = ?1", kRecordId);
-    Transform(bytes, [](auto in, auto n, auto& out, auto& out_n) {
-      CreateEncryption(kEncryption)->Decrypt(in, n, out, out_n);
-    });
-    Transform(bytes, [](auto in, auto n, auto& out, auto& out_n) {
-      CreateCompression(kCompression)->Uncompress(in, n, out, out_n);
-    });
-    std::u16string text((bytes.size() - 2) / 2, u'\0');
-    std::memcpy(text.data(), bytes.data() + 2, text.size() * 2);
+    const std::u16string text = korvalis::bench::RecordText(
+        ReadBlob(db, "SELECT CONTENT FROM TELV_EMR_CONTENT WHERE ID = ?1", kRecordId), kCompression,
+        kEncryption);
     korvalis::html::Document page;
     page.Load(text);
     BSTR packed = PackEmrContent(page.documentElement()->OuterHtml());

@@ -1,11 +1,12 @@
-// Helpers for the codec tests: an owner for the codecs' output arrays, test bytes, and the
-// bytes that stored data uncompresses to.
+// Helpers for the codec tests: an owner for the codecs' output arrays, test bytes, the bytes
+// that stored data uncompresses to, and the Base64 text of bytes.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "foundation/emr_compression.h"
+#include "foundation/emr_encoder.h"
 #include "platform/com/types.h"
 
 namespace korvalis::codec::testing {
@@ -28,8 +29,7 @@ struct CodecOutput {
 // The bytes that `stored` uncompresses to.
 inline std::vector<BYTE> Uncompress(const std::vector<BYTE>& stored) {
   CodecOutput out;
-  CGzipCompression().Uncompress(stored.data(), static_cast<ULONG>(stored.size()), out.pb,
-                                out.cb);
+  CGzipCompression().Uncompress(stored.data(), static_cast<ULONG>(stored.size()), out.pb, out.cb);
   return out.Bytes();
 }
 
@@ -43,6 +43,14 @@ inline std::vector<BYTE> Hex(const std::string& hex) {
 
 inline std::vector<BYTE> Ascii(const std::string& text) {
   return std::vector<BYTE>(text.begin(), text.end());
+}
+
+// The Base64 text of `bytes`, as the encoder writes it.
+inline std::u16string Base64Text(const std::string& bytes) {
+  std::u16string text;
+  CBase64Encoder().Encode(reinterpret_cast<const BYTE*>(bytes.data()),
+                          static_cast<ULONG>(bytes.size()), text);
+  return text;
 }
 
 // Deterministic bytes that do not compress.

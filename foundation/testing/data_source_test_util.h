@@ -18,6 +18,7 @@
 
 #include "db/testing/temp_directory.h"
 #include "db/testing/test_database.h"
+#include "foundation/testing/loopback_socket.h"
 #include "platform/com/unicode.h"
 #include "platform/db/connection_pool.h"
 #include "platform/db/db_test_util.h"
@@ -90,14 +91,7 @@ inline std::vector<std::uint8_t> CodeBytes(std::int32_t code) {
 class LoopbackListener {
  public:
   LoopbackListener() {
-    socket_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-    socklen_t length = sizeof(address);
-    ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
+    socket_ = korvalis::testing::BindLoopbackSocket(port_);
     ::listen(socket_, 4);
     thread_ = std::thread([this] {
       const int connection = ::accept(socket_, nullptr, nullptr);
@@ -160,15 +154,9 @@ inline std::string ExpectedWatchdogReport(int port) {
 
 // A port of the loopback interface on which nothing listens.
 inline int UnusedLoopbackPort() {
-  const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-  socklen_t length = sizeof(address);
-  ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(probe);
-  return ntohs(address.sin_port);
+  int port = 0;
+  ::close(korvalis::testing::BindLoopbackSocket(port));
+  return port;
 }
 
 }  // namespace korvalis::datasource::testing

@@ -11,8 +11,6 @@
 // Thread-safety: the server thread and the test share the script and the record under a lock.
 #pragma once
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -23,6 +21,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "foundation/testing/loopback_socket.h"
 
 namespace korvalis::testing {
 
@@ -44,14 +44,7 @@ class LoopbackHttpServer {
   }
 
   LoopbackHttpServer() {
-    socket_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-    socklen_t length = sizeof(address);
-    ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
+    socket_ = BindLoopbackSocket(port_);
     ::listen(socket_, 8);
     thread_ = std::thread([this] { Run(); });
   }
