@@ -4,25 +4,33 @@
 
 #include <string>
 #include <vector>
+#include <xercesc/dom/DOMDocument.hpp>
+#include <xercesc/dom/DOMElement.hpp>
 
+#include "emrdoc/emr_xml.h"
 #include "foundation/bstr_result.h"
+#include "foundation/dom_builder.h"
+#include "foundation/dom_elements.h"
 #include "foundation/emr_exception.h"
-#include "foundation/not_available.h"
 #include "foundation/single_data_source.h"
 #include "foundation/sql_text.h"
 #include "foundation/string_util.h"
+#include "foundation/xml_parser.h"
 #include "foundation/xml_property.h"
+#include "platform/com/scoped_bstr.h"
 
 namespace {
 
 using korvalis::BstrView;
 using korvalis::SqlQuoted;
 using korvalis::StoreBstrResult;
+using korvalis::com::ScopedBstr;
 
 // EMR types of the lookups that name their type.
 constexpr int kHeaderRecord = 1;
 constexpr int kResidenceRecord = 2;
 constexpr int kFirstCourseRecord = 8;
+constexpr int kOperationRecord = 5;
 
 // The statement that selects the IDs of the visit's live records of `emr_type`.
 std::u16string LiveRecordsOfType(int emr_type, BSTR patient_id, BSTR event_no) {
@@ -73,8 +81,34 @@ long GetLatestEmrIdOfType(CSingleDataSource* pDataSource, BSTR bstrPatientID, BS
   return 0;
 }
 
-long GetOperationRecordsXml(CSingleDataSource*, BSTR, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("GetOperationRecordsXml");
+long GetOperationRecordsXml(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
+                            BSTR* pbstrXml) {
+  std::vector<std::u16string> ids;
+  pDataSource->QueryColumn(LiveRecordsOfType(kOperationRecord, bstrPatientID, bstrEventNo) +
+                               u"  ORDER BY CREATE_DATE DESC",
+                           ids);
+  korvalis::DomDocumentBuilder document(u"root");
+  for (const std::u16string& id : ids) {
+    // Every record gives its `ops`, also one whose XML is empty or does not parse.
+    xercesc::DOMElement* ops = document.Append(document.root(), u"ops");
+    const ScopedBstr emr_id(id);
+    ScopedBstr xml;
+    GetEmrXml(pDataSource, emr_id.get(), xml.out());
+    if (korvalis::BstrView(xml.get()).empty()) continue;
+    CXmlStringParser parser(xml.get());
+    const xercesc::DOMDocument* record = parser.GetDocument();
+    if (record == nullptr) continue;
+    for (const xercesc::DOMElement* field : ElementChildren(record->getDocumentElement())) {
+      const std::u16string name = ElementName(field);
+      if (name == u"name") {
+        korvalis::DomDocumentBuilder::SetText(ops, TextContent(field));
+      } else {
+        korvalis::DomDocumentBuilder::SetAttribute(ops, name, TextContent(field));
+      }
+    }
+  }
+  StoreBstrResult(pbstrXml, document.Write());
+  return 0;
 }
 
 long IsRecordSealed(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,

@@ -14,7 +14,6 @@
 #include <set>
 #include <string>
 
-#include "archive/record_library.h"
 #include "com/testing/surface_test_support.h"
 #include "foundation/emr_error.h"
 #include "platform/com/error_info.h"
@@ -30,7 +29,6 @@ const char* const kNotYetAvailable[] = {
     "CBTerminalQCPatient::SearchPatient",
     "CBTerminalQCPatient::ScorePatient",
     "CBTerminalQCPatient::GetPatientScore",
-    "GetOperationRecordsXml",
 };
 
 // The bodies whose sources call ThrowNotAvailable, read from the business classes' folders.
@@ -86,25 +84,6 @@ TEST(NotAvailableTest, EachListedBodyFailsItsCallsWithTheOneMessage) {
       EXPECT_EQ(CEMRRemoteError().GetError(), FromUtf8(NotAvailableText(body)));
     }
     reached.insert(body);
-  }
-  // The record library's shared lookups, called as other bodies call them.
-  struct Lookup {
-    const char* name;
-    void (*call)();
-  };
-  static const Lookup kLookups[] = {
-      {"GetOperationRecordsXml",
-       [] { GetOperationRecordsXml(nullptr, nullptr, nullptr, nullptr); }},
-  };
-  for (const Lookup& lookup : kLookups) {
-    if (!listed.count(lookup.name)) continue;
-    try {
-      lookup.call();
-      ADD_FAILURE() << lookup.name << " returned";
-    } catch (const CEMRException& e) {
-      EXPECT_EQ(e.GetTextA(), NotAvailableText(lookup.name));
-    }
-    reached.insert(lookup.name);
   }
   EXPECT_EQ(reached, listed);
 }

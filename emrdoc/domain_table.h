@@ -1,28 +1,31 @@
 // The code table of the domain registry (emrdoc/domain_manager.h): which domain class answers
 // which domain code.
 //
-//   code   class                    keys               code   class                  keys
-//   0      CBPatientInfoDomain      patient.*          8      CBFirstRecordDomain    emr.fmr.*
-//   1      CBResidenceDomain        residence.*        9      CBSystemDomain         system.*
-//   2      CBHISDiagnosisDomain     his.diag.*         11     CBOperationDomain emr.operation.* 3
-//   CBHISOperationDomain     his.operation.*    12     CBTemperatureDomain    emr.temperature.* 4
-//   CBHISFeeDomain           his.fee.*          13     CBPatientCrisisDomain  crisis.* 5
-//   CBResidenceEMRDomain     emr.residence.*    50     CBExtendDomain         ex.* 7
-//   CBHisClinicDomain        his.clinic.*       101 and above: CBEMRTypeDomain of the
-//                                                      EMR type code % 100, emr.*
+//   code            class                    keys
+//   0               CBPatientInfoDomain      patient.*
+//   1               CBResidenceDomain        residence.*
+//   2               CBHISDiagnosisDomain     his.diag.*
+//   3               CBHISOperationDomain     his.operation.*
+//   4               CBHISFeeDomain           his.fee.*
+//   5               CBResidenceEMRDomain     emr.residence.*
+//   7               CBHisClinicDomain        his.clinic.*
+//   8               CBFirstRecordDomain      emr.fmr.*
+//   9               CBSystemDomain           system.*
+//   11              CBOperationDomain        emr.operation.*
+//   12              CBTemperatureDomain      emr.temperature.*
+//   13              CBPatientCrisisDomain    crisis.*
+//   50              CBExtendDomain           ex.*
+//   101 and above   CBEMRTypeDomain of the EMR type code % 100, emr.<type>.*
 //
 // Every other code (6, 10, the rest of 0 to 100, negative codes) has no domain.
 //
-// How a domain class joins the registry:
-//   1. Derive it from CBEMRDomain, or from CBCachedDomain when it reads its source once
-//      (emrdoc/emr_domain.h), with a constructor taking the patient id and the event number
-//      as BSTRs (the EMR-type domain also takes its EMR type as int). Constructors read nothing.
-//   2. In SystemDomainTable (domain_table.cpp), put its factory in the slot of its code:
-//      CreateFixedDomain<TheClass> for a fixed code; for code 50 a factory of its own that also
-//      hands the domain the EMR id it receives; for the codes above 100 CreateEmrTypeDomain.
-//   3. Delete its code from the list of codes not joined yet in domain_manager_test.cpp.
-// Until its class joins, a slot holds no factory and its code answers as a code without a
-// domain.
+// A domain class derives from CBEMRDomain, or from CBCachedDomain when it reads its source once
+// (emrdoc/emr_domain.h), with a constructor taking the patient id and the event number as BSTRs
+// (the EMR-type domain also takes its EMR type as int) that reads nothing. SystemDomainTable
+// (domain_table.cpp) holds its factory in the slot of its code: CreateFixedDomain<TheClass> for
+// a fixed code, for code 50 a factory of its own that also hands the domain the EMR id it
+// receives, CreateEmrTypeDomain for the codes above 100. A slot without a factory answers as a
+// code without a domain.
 //
 // Thread-safety: the table is constant; factories create a new domain per call.
 #pragma once
@@ -56,7 +59,7 @@ using EmrTypeDomainFactory = std::unique_ptr<CBEMRDomain> (*)(BSTR bstrPatientID
 
 struct FixedDomainSlot {
   int code;
-  FixedDomainFactory create;  // null while the code's class has not joined
+  FixedDomainFactory create;  // null: the code has no domain
 };
 
 inline constexpr std::size_t kFixedDomainCount = 13;
@@ -65,7 +68,7 @@ struct DomainTable {
   // In the registry's member order: the order of creation and of insertion into its index,
   // and the reverse of the order of destruction.
   std::array<FixedDomainSlot, kFixedDomainCount> fixed;
-  EmrTypeDomainFactory emr_type;  // null while the EMR-type domain has not joined
+  EmrTypeDomainFactory emr_type;  // null: the codes above 100 have no domain
 };
 
 // The system's table.

@@ -2,7 +2,9 @@
 
 #include <memory>
 #include <new>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
@@ -118,10 +120,42 @@ std::u16string RebuildEmrXml(CSingleDataSource& data_source, BSTR emr_id) {
 
 }  // namespace korvalis::emrdoc
 
+namespace {
+
+// The records whose XML this thread is building. Building a record's XML refreshes its live
+// elements, whose domains may ask for the XML of another record and, through it, for this one
+// again; such a request answers as for a record not converted yet, and the outer build stores
+// its result as usual.
+thread_local std::set<std::u16string> records_being_built;
+
+// Marks a record as being built on this thread for the object's life.
+class RecordBeingBuilt {
+ public:
+  explicit RecordBeingBuilt(std::u16string emr_id) : emr_id_(std::move(emr_id)) {
+    records_being_built.insert(emr_id_);
+  }
+  ~RecordBeingBuilt() { records_being_built.erase(emr_id_); }
+  RecordBeingBuilt(const RecordBeingBuilt&) = delete;
+  RecordBeingBuilt& operator=(const RecordBeingBuilt&) = delete;
+
+ private:
+  std::u16string emr_id_;
+};
+
+}  // namespace
+
 long GetEmrXml(CSingleDataSource* pDataSource, BSTR bstrEmrID, BSTR* pbstrXml) {
+  std::u16string emr_id(korvalis::BstrView(bstrEmrID));
+  if (records_being_built.count(emr_id) != 0) {
+    korvalis::StoreBstrResult(pbstrXml, u"");
+    return 0;
+  }
   std::u16string xml =
       korvalis::ReadBlobText(*pDataSource, XmlCacheStatement(SqlQuoted(bstrEmrID)));
-  if (xml.empty()) xml = korvalis::emrdoc::RebuildEmrXml(*pDataSource, bstrEmrID);
+  if (xml.empty()) {
+    const RecordBeingBuilt building(std::move(emr_id));
+    xml = korvalis::emrdoc::RebuildEmrXml(*pDataSource, bstrEmrID);
+  }
   korvalis::StoreBstrResult(pbstrXml, xml);
   return 0;
 }

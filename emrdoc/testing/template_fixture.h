@@ -62,6 +62,19 @@ class TemplateTest : public RecordStoreTest {
         ", '00001', 1)");
     if (!page.empty()) StoreContent(id, page);
   }
+  // A live record of `emr_type` made on `create_date` whose XML is `xml` (stored as built).
+  void AddRecordWithXml(const std::string& id, int emr_type, const std::u16string& xml,
+                        const std::string& create_date = "2009-03-01 08:00:00") {
+    AddRecordWithPage(id, 1, emr_type, u"");
+    Run("UPDATE TELV_EMR_CONTENT SET CREATE_DATE = " + korvalis::schema::SqlDate(create_date) +
+        " WHERE ID = '" + id + "'");
+    if (xml.empty()) return;
+    std::u16string units = u"\xFEFF" + xml;
+    data_source_.WriteBlob(u"SELECT XML FROM TELV_EMR_CONTENT WHERE ID = '" + FromUtf8(id) + u"'",
+                           reinterpret_cast<const BYTE*>(units.data()),
+                           static_cast<ULONG>(units.size() * 2), 0, 0, true);
+  }
+
   void SetVisit(const std::string& residence_flag, const std::string& emr_status = "1") {
     Run("UPDATE TELV_VISIT_RECORD SET RESIDENCE_FLAG = " + residence_flag +
         ", EMR_STATUS = " + emr_status + " WHERE PATIENT_ID = 'P1'");

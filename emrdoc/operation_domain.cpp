@@ -1,0 +1,68 @@
+#include "emrdoc/operation_domain.h"
+
+#include <xercesc/dom/DOMDocument.hpp>
+#include <xercesc/dom/DOMElement.hpp>
+#include <xercesc/dom/DOMNodeList.hpp>
+
+#include "archive/record_library.h"
+#include "foundation/dom_elements.h"
+#include "foundation/emr_error.h"
+#include "foundation/emr_exception.h"
+#include "foundation/string_util.h"
+#include "foundation/xml_parser.h"
+#include "platform/com/scoped_bstr.h"
+
+namespace {
+
+// The fields after `name`, read from the attributes of `ops`.
+constexpr const char16_t* kAttributeFields[] = {u"code",
+                                                u"pre_diagnosis",
+                                                u"post_diagnosis",
+                                                u"doctor",
+                                                u"assistant",
+                                                u"assistant2",
+                                                u"process",
+                                                u"date",
+                                                u"begin",
+                                                u"end",
+                                                u"anesthetist",
+                                                u"anesthesia",
+                                                u"anesthesia_begin",
+                                                u"anesthesia_end",
+                                                u"anesthesia_issue",
+                                                u"instrument_nurse",
+                                                u"roving_nurse",
+                                                u"drainage_tampon",
+                                                u"sample_sight",
+                                                u"complication",
+                                                u"registrar",
+                                                u"record_time"};
+
+}  // namespace
+
+void CBOperationDomain::StoreOperation(const std::u16string& prefix,
+                                       const xercesc::DOMElement* ops) {
+  Store(prefix + u"name", TextContent(ops));
+  for (const char16_t* field : kAttributeFields)
+    Store(prefix + field, ElementAttribute(ops, field));
+}
+
+void CBOperationDomain::Load(CSingleDataSource* pDataSource) {
+  try {
+    korvalis::com::ScopedBstr records;
+    GetOperationRecordsXml(pDataSource, patient_id(), event_no(), records.out());
+    CXmlStringParser parser(records.get());
+    const xercesc::DOMDocument* document = parser.GetDocument();
+    if (document == nullptr) return;
+    const xercesc::DOMNodeList* operations =
+        document->getElementsByTagName(reinterpret_cast<const XMLCh*>(u"ops"));
+    const XMLSize_t count = operations->getLength();
+    for (XMLSize_t i = 0; i < count; ++i) {
+      const auto* ops = static_cast<const xercesc::DOMElement*>(operations->item(i));
+      StoreOperation(u"emr.operation." + LongToString(static_cast<long>(count - i)) + u".", ops);
+      if (i == 0) StoreOperation(u"emr.operation.", ops);
+    }
+  } catch (const CEMRException& e) {
+    CEMRRemoteError().SetError(e.GetText());
+  }
+}
