@@ -76,9 +76,10 @@ void UnpackPicture(IHTMLElement& element) {
 
 // The outer HTML of the page `html` (up to its first zero character) with its pictures unpacked:
 // those of the IMG elements in document order, then that of the first element "tempimage".
-std::u16string UnpackPictures(std::u16string_view html) {
+std::u16string UnpackPictures(const std::u16string& html) {
   XHTMLDocument document;
-  if (FAILED(document.Load(std::u16string(html.substr(0, html.find(u'\0')))))) {
+  const std::size_t end = html.find(u'\0');
+  if (FAILED(document.Load(end == std::u16string::npos ? html : html.substr(0, end)))) {
     throw std::bad_alloc();
   }
   document.WaitForComplete();
@@ -88,15 +89,13 @@ std::u16string UnpackPictures(std::u16string_view html) {
     if (image->prefix().empty()) UnpackPicture(*image);
   }
   if (IHTMLElement* temp_image = page->GetElementById(kTempImageId)) UnpackPicture(*temp_image);
-  std::u16string unpacked;
-  if (FAILED(document.GetHtml(unpacked))) throw std::bad_alloc();
-  return unpacked;
+  return page->documentElement()->OuterHtml();
 }
 
 }  // namespace
 
 long CBEMRLibrary::UnpackEmrContent(BSTR* pbstrContent) {
-  const std::u16string unpacked = UnpackPictures(BstrView(*pbstrContent));
+  const std::u16string unpacked = UnpackPictures(std::u16string(BstrView(*pbstrContent)));
   BSTR replacement = korvalis::AllocBstr(unpacked);
   if (replacement == nullptr) throw std::bad_alloc();
   SysFreeString(*pbstrContent);
