@@ -7,6 +7,7 @@
 #include "db/testing/test_database.h"
 #include "emrdoc/domain_manager.h"
 #include "emrdoc/domain_table.h"
+#include "emrdoc/testing/domain_lookup.h"
 #include "emrdoc/testing/patient_visit_fixture.h"
 #include "foundation/emr_exception.h"
 #include "foundation/event_log_entry.h"
@@ -55,11 +56,7 @@ class ExtendDomainTest : public PatientVisitTest {
 
   static std::u16string Ask(CBDomainManager& registry, const std::u16string& key,
                             const char16_t* patient = u"P1") {
-    ScopedBstr patient_id(patient), event_no(u"E1"), key_text(key), value;
-    EXPECT_EQ(registry.GetValue(patient_id.get(), event_no.get(), kExtendDomainCode, key_text.get(),
-                                value.out()),
-              0);
-    return value.text();
+    return korvalis::emrdoc::testing::AskRegistry(registry, kExtendDomainCode, key, patient);
   }
   static std::u16string AskForEmr(CBDomainManager& registry, const char16_t* emr,
                                   const std::u16string& key) {

@@ -8,6 +8,7 @@
 
 #include "archive/record_library.h"
 #include "emrdoc/domain_manager.h"
+#include "emrdoc/testing/domain_lookup.h"
 #include "emrdoc/testing/template_fixture.h"
 #include "foundation/emr_error.h"
 #include "foundation/testing/list_elements.h"
@@ -33,11 +34,7 @@ class OperationDomainTest : public TemplateTest {
     return xml.text();
   }
   std::u16string Ask(CBDomainManager& registry, const std::u16string& key) {
-    ScopedBstr patient_id(u"P1"), event_no(u"E1"), key_text(key), value;
-    EXPECT_EQ(registry.GetValue(patient_id.get(), event_no.get(), kOperationDomainCode,
-                                key_text.get(), value.out()),
-              0);
-    return value.text();
+    return korvalis::emrdoc::testing::AskRegistry(registry, kOperationDomainCode, key);
   }
 };
 

@@ -6,12 +6,12 @@
 #include <string>
 
 #include "emrdoc/domain_manager.h"
+#include "emrdoc/testing/domain_lookup.h"
 #include "emrdoc/testing/template_fixture.h"
 
 namespace {
 
 using korvalis::FromUtf8;
-using korvalis::com::ScopedBstr;
 using korvalis::emrdoc::testing::TemplateTest;
 
 constexpr int kResidenceEmrDomainCode = 5;
@@ -20,10 +20,7 @@ constexpr int kFirstRecordDomainCode = 8;
 class RecordTypeDomainsTest : public TemplateTest {
  protected:
   std::u16string Ask(CBDomainManager& registry, int code, const std::u16string& key) {
-    ScopedBstr patient_id(u"P1"), event_no(u"E1"), key_text(key), value;
-    EXPECT_EQ(
-        registry.GetValue(patient_id.get(), event_no.get(), code, key_text.get(), value.out()), 0);
-    return value.text();
+    return korvalis::emrdoc::testing::AskRegistry(registry, code, key);
   }
   std::u16string AskOne(int code, const std::u16string& key) {
     CBDomainManager registry(&data_source_);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "emrdoc/domain_manager.h"
+#include "emrdoc/testing/domain_lookup.h"
 #include "emrdoc/testing/patient_visit_fixture.h"
 #include "foundation/emr_error.h"
 #include "foundation/emr_exception.h"
@@ -24,10 +25,7 @@ constexpr int kPatientCrisisDomainCode = 13;
 class SystemDomainsTest : public PatientVisitTest {
  protected:
   static std::u16string Ask(CBDomainManager& registry, int code, const std::u16string& key) {
-    ScopedBstr patient_id(u"P1"), event_no(u"E1"), key_text(key), value;
-    EXPECT_EQ(
-        registry.GetValue(patient_id.get(), event_no.get(), code, key_text.get(), value.out()), 0);
-    return value.text();
+    return korvalis::emrdoc::testing::AskRegistry(registry, code, key);
   }
   std::u16string AskOne(int code, const std::u16string& key) {
     auto source = Source();

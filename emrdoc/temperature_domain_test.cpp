@@ -4,6 +4,7 @@
 #include <string>
 
 #include "emrdoc/domain_manager.h"
+#include "emrdoc/testing/domain_lookup.h"
 #include "emrdoc/testing/patient_visit_fixture.h"
 #include "foundation/emr_exception.h"
 
@@ -31,11 +32,7 @@ class TemperatureDomainTest : public PatientVisitTest {
         std::to_string(day) + ", " + std::to_string(point) + ", " + temperature + ", 72, 18)");
   }
   static std::u16string Ask(CBDomainManager& registry, const std::u16string& key) {
-    ScopedBstr patient_id(u"P1"), event_no(u"E1"), key_text(key), value;
-    EXPECT_EQ(registry.GetValue(patient_id.get(), event_no.get(), kTemperatureDomainCode,
-                                key_text.get(), value.out()),
-              0);
-    return value.text();
+    return korvalis::emrdoc::testing::AskRegistry(registry, kTemperatureDomainCode, key);
   }
 };
 
