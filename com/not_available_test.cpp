@@ -13,6 +13,7 @@
 #include <regex>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "com/testing/surface_test_support.h"
 #include "foundation/emr_error.h"
@@ -21,15 +22,8 @@
 namespace korvalis::testing {
 namespace {
 
-const char* const kNotYetAvailable[] = {
-    "CBTerminalQCPatient::GetDeptList",
-    "CBTerminalQCPatient::GetDeptPatientList",
-    "CBTerminalQCPatient::GetPatientList",
-    "CBTerminalQCPatient::ManagePatient",
-    "CBTerminalQCPatient::SearchPatient",
-    "CBTerminalQCPatient::ScorePatient",
-    "CBTerminalQCPatient::GetPatientScore",
-};
+// Every body is built; a body that is not yet available again would be named here.
+const std::vector<std::string> kNotYetAvailable = {};
 
 // The bodies whose sources call ThrowNotAvailable, read from the business classes' folders.
 std::set<std::string> BodiesUnavailableInSources() {
@@ -53,8 +47,8 @@ std::set<std::string> BodiesUnavailableInSources() {
 }
 
 TEST(NotAvailableTest, TheListIsExactlyTheBodiesTheSourcesLeaveUnbuilt) {
-  std::set<std::string> listed(std::begin(kNotYetAvailable), std::end(kNotYetAvailable));
-  EXPECT_EQ(listed.size(), std::size(kNotYetAvailable)) << "a body is listed twice";
+  std::set<std::string> listed(kNotYetAvailable.begin(), kNotYetAvailable.end());
+  EXPECT_EQ(listed.size(), kNotYetAvailable.size()) << "a body is listed twice";
   std::set<std::string> found = BodiesUnavailableInSources();
   for (const std::string& body : found) {
     EXPECT_TRUE(listed.count(body)) << body << " is not available but not listed";
@@ -66,7 +60,7 @@ TEST(NotAvailableTest, TheListIsExactlyTheBodiesTheSourcesLeaveUnbuilt) {
 
 TEST(NotAvailableTest, EachListedBodyFailsItsCallsWithTheOneMessage) {
   CountingCallScopeInstalled counting_scope;
-  std::set<std::string> listed(std::begin(kNotYetAvailable), std::end(kNotYetAvailable));
+  std::set<std::string> listed(kNotYetAvailable.begin(), kNotYetAvailable.end());
   std::set<std::string> reached;
   for (const WrapperRow& row : kWrapperRows) {
     std::string body(row.body);

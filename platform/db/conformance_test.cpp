@@ -314,6 +314,10 @@ TEST_P(ConformanceTest, Rownum) {
   EXPECT_EQ(
       Column("SELECT ID FROM (SELECT ID FROM T ORDER BY ID DESC) WHERE ROWNUM < 3 AND ID < 4"),
       "3,2");
+  // A top-n view read by a sorting query keeps the order that it cut.
+  EXPECT_EQ(Column("SELECT * FROM (SELECT ID FROM (SELECT ID FROM T ORDER BY ID DESC) WHERE "
+                   "ROWNUM <= 2) ORDER BY ID"),
+            "3,4");
   EXPECT_EQ(Column("SELECT ID FROM T WHERE ROWNUM = 1"), "1");
   EXPECT_EQ(Column("SELECT ID FROM T WHERE ROWNUM < 1"), "");
   EXPECT_EQ(Column("SELECT ID FROM T WHERE ROWNUM = 2"), "");

@@ -223,9 +223,12 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
     EmitHierarchyOrder(scope, out);
   }
   if (limited && !wrap_from) {
+    // OFFSET 0 keeps SQLite from merging this level into a query that reads it as a view,
+    // which would drop the order of the view it limits (a random sample cut by ROWNUM) or
+    // move the limit after the outer sort.
     out->append(" LIMIT ");
     AppendInteger(limit, out);
-    if (wrap_core) out->append(" OFFSET 0");
+    out->append(" OFFSET 0");
   }
   if (wrap_core) {
     out->push_back(')');

@@ -39,4 +39,9 @@ class CBQCTask {
   static long GetToSummariseTask(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                  BSTR* pbstrTaskList);
   static long NewMonthTaskForDept(CEMRDataSource* pDataSource, BSTR bstrCondition);
+
+  // The final-QC task `lngTaskID` (PEV_TASK_RECORD) gets STATUS 2 (visits assigned) or 3 (every
+  // assigned visit scored); no task of that identifier changes nothing.
+  static void SetTaskRecordStatus2(CEMRDataSource* pDataSource, LONG lngTaskID);
+  static void SetTaskRecordStatus3(CEMRDataSource* pDataSource, LONG lngTaskID);
 };

@@ -1,34 +1,377 @@
+// Final QC of discharged visits in tasks: assignment to department records, scoring, the
+// completion of a task, the random sample of a period and the lists (see terminal_qc_patient.h).
 #include "quality/rules/terminal_qc_patient.h"
 
-#include "foundation/not_available.h"
+#include <string>
+#include <vector>
+#include <xercesc/dom/DOM.hpp>
 
-long CBTerminalQCPatient::GetDeptList(CEMRDataSource*, LONG, BSTR*) {
-  korvalis::ThrowNotAvailable("CBTerminalQCPatient::GetDeptList");
+#include "foundation/bstr_result.h"
+#include "foundation/client_info.h"
+#include "foundation/dom_builder.h"
+#include "foundation/emr_data_source.h"
+#include "foundation/emr_exception.h"
+#include "foundation/sql_date.h"
+#include "foundation/sql_text.h"
+#include "foundation/string_util.h"
+#include "foundation/xml_list.h"
+#include "foundation/xml_parser.h"
+#include "foundation/xml_property.h"
+#include "platform/com/scoped_bstr.h"
+#include "quality/rules/qc_score_info.h"
+#include "quality/rules/qc_task.h"
+
+namespace {
+
+using korvalis::BstrView;
+using korvalis::SqlNumber;
+using korvalis::SqlQuoted;
+
+constexpr char16_t kInvalidXmlMessage[] = u"无效XML!";
+
+// One `patient` element of a department in the patient list.
+struct ListedVisit {
+  std::u16string patient_id;
+  std::u16string event_no;
+  long status;  // 1 assign, 0 take out, anything else ignored (-1 for no number)
+};
+
+// One `dept` element of the patient list with its visits.
+struct ListedDept {
+  std::u16string dept_id;
+  std::u16string dept_name;
+  std::u16string task_id;  // checked to be a number
+  std::vector<ListedVisit> visits;
+};
+
+// Reads the whole patient list before any statement runs, so that a list that is not well
+// formed or names a task that is no number changes nothing.
+std::vector<ListedDept> ReadPatientList(BSTR patient_list) {
+  CXmlStringParser parser(patient_list);
+  const xercesc::DOMDocument* document = parser.GetDocument();
+  if (document == nullptr) throw CEMRException(std::u16string(kInvalidXmlMessage));
+  std::vector<ListedDept> depts;
+  const xercesc::DOMNodeList* elements = document->getElementsByTagName(u"dept");
+  for (XMLSize_t i = 0; i < elements->getLength(); ++i) {
+    const auto* element = static_cast<const xercesc::DOMElement*>(elements->item(i));
+    ListedDept dept{.dept_id = element->getAttribute(u"id"),
+                    .dept_name = element->getAttribute(u"name"),
+                    .task_id = SqlNumber(element->getAttribute(u"task_id"), u"task_id"),
+                    .visits = {}};
+    for (korvalis::ListElement& patient :
+         korvalis::ReadListElements(element, u"patient", {u"id", u"event", u"status"})) {
+      std::vector<std::u16string>& a = patient.attributes;
+      bool read = false;
+      long status = StringToLong(a[2], &read);
+      dept.visits.push_back({std::move(a[0]), std::move(a[1]), read ? status : -1});
+    }
+    depts.push_back(std::move(dept));
+  }
+  return depts;
 }
 
-long CBTerminalQCPatient::GetDeptPatientList(CEMRDataSource*, LONG, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBTerminalQCPatient::GetDeptPatientList");
+// Applies the visits of one department to its department record `record_id`: status 0 takes
+// the visit out, status 1 assigns it anew (100 points, level 1); its items are left alone.
+void AddFinalPatientRecords(CEMRDataSource* data_source, const ListedDept& dept,
+                            const std::u16string& record_id, const CClientInfo& client) {
+  for (const ListedVisit& visit : dept.visits) {
+    if (visit.status != 0 && visit.status != 1) continue;
+    const std::u16string patient = SqlQuoted(visit.patient_id), event = SqlQuoted(visit.event_no);
+    data_source->Execute(u"DELETE PEV_FINAL_PATIENT_RECORD WHERE PATIENT_ID = " + patient +
+                         u" AND EVENT_NO = " + event + u" AND ID = " + record_id);
+    if (visit.status == 1) {
+      data_source->Execute(
+          u"INSERT INTO PEV_FINAL_PATIENT_RECORD(PATIENT_ID, EVENT_NO, ID, QC_USER_ID, "
+          u"QC_USER_NAME, TOTAL_POINT, EMR_LEVEL, STATUS) VALUES(" +
+          patient + u", " + event + u", " + record_id + u", " + SqlQuoted(client.GetUserId()) +
+          u", " + SqlQuoted(client.GetUserName()) + u", 100, 1, 1)");
+    }
+  }
 }
 
-long CBTerminalQCPatient::GetPatientList(CEMRDataSource*, LONG, BSTR*) {
-  korvalis::ThrowNotAvailable("CBTerminalQCPatient::GetPatientList");
+// The text of `values[i]`, or the empty text for a short row.
+const std::u16string& At(const std::vector<std::u16string>& values, std::size_t i) {
+  static const std::u16string kEmpty;
+  return i < values.size() ? values[i] : kEmpty;
 }
 
-long CBTerminalQCPatient::ManagePatient(CEMRDataSource*, BSTR, BSTR) {
-  korvalis::ThrowNotAvailable("CBTerminalQCPatient::ManagePatient");
+}  // namespace
+
+void CBQCTask::SetTaskRecordStatus2(CEMRDataSource* pDataSource, LONG lngTaskID) {
+  pDataSource->Execute(u"UPDATE PEV_TASK_RECORD SET STATUS = 2 WHERE ID = " +
+                       LongToString(lngTaskID));
 }
 
-long CBTerminalQCPatient::SearchPatient(CEMRDataSource*, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBTerminalQCPatient::SearchPatient");
+void CBQCTask::SetTaskRecordStatus3(CEMRDataSource* pDataSource, LONG lngTaskID) {
+  pDataSource->Execute(u"UPDATE PEV_TASK_RECORD SET STATUS = 3 WHERE ID = " +
+                       LongToString(lngTaskID));
 }
 
-long CBTerminalQCPatient::ScorePatient(CEMRDataSource*, BSTR, BSTR, BSTR, BSTR) {
-  korvalis::ThrowNotAvailable("CBTerminalQCPatient::ScorePatient");
+std::u16string CBTerminalQCPatient::NextFinalDeptRecordId(CEMRDataSource* pDataSource) {
+  std::u16string max_id;
+  pDataSource->QueryScalar(u"SELECT MAX(ID) FROM PEV_FINAL_DEPT_RECORD", max_id);
+  return LongToString(StringToLong(max_id) + 1);
 }
 
-long CBTerminalQCPatient::GetPatientScore(CEMRDataSource*, LONG, BSTR, BSTR, BSTR*) {
-  korvalis::ThrowNotAvailable("CBTerminalQCPatient::GetPatientScore");
+void CBTerminalQCPatient::CompleteTaskIfAllVerified(CEMRDataSource* pDataSource,
+                                                    const std::u16string& record_id) {
+  std::vector<std::u16string> sums;
+  pDataSource->Query(
+      u"SELECT SUM(TOTAL_COUNT), SUM(VIRIFY_COUNT), QCTASK_ID FROM PEV_FINAL_DEPT_RECORD "
+      u"WHERE QCTASK_ID = (SELECT QCTASK_ID FROM PEV_FINAL_DEPT_RECORD WHERE ID = " +
+          record_id + u") GROUP BY QCTASK_ID",
+      3, sums);
+  if (sums.size() != 3 || sums[0] != sums[1]) return;
+  CBQCTask::SetTaskRecordStatus3(pDataSource, static_cast<LONG>(StringToLong(sums[2])));
 }
 
-// Does nothing by design: the method is kept for its callers and changes nothing.
+long CBTerminalQCPatient::ManagePatient(CEMRDataSource* pDataSource, BSTR bstrPatientList,
+                                        BSTR bstrClientInfo) {
+  const CClientInfo client(std::u16string(BstrView(bstrClientInfo)));
+  const std::vector<ListedDept> depts = ReadPatientList(bstrPatientList);
+  for (const ListedDept& dept : depts) {
+    const std::u16string department =
+        u" WHERE QCTASK_ID = " + dept.task_id + u" AND DEPT_ID = " + SqlQuoted(dept.dept_id);
+    std::u16string record_id;
+    pDataSource->QueryScalar(u"SELECT ID FROM PEV_FINAL_DEPT_RECORD" + department, record_id);
+    if (record_id.empty()) {
+      record_id = NextFinalDeptRecordId(pDataSource);
+      pDataSource->Execute(
+          u"INSERT INTO PEV_FINAL_DEPT_RECORD(ID, DEPT_ID, DEPT_NAME, QCTASK_ID, QC_USER_ID, "
+          u"QC_USER_NAME, STATUS) VALUES(" +
+          record_id + u", " + SqlQuoted(dept.dept_id) + u", " + SqlQuoted(dept.dept_name) + u", " +
+          dept.task_id + u", " + SqlQuoted(client.GetUserId()) + u", " +
+          SqlQuoted(client.GetUserName()) + u", 1)");
+    }
+    AddFinalPatientRecords(pDataSource, dept, record_id, client);
+    std::u16string count;
+    pDataSource->QueryScalar(
+        u"SELECT COUNT(*) FROM PEV_FINAL_PATIENT_RECORD WHERE ID = " + SqlQuoted(record_id), count);
+    if (count == u"0") {
+      pDataSource->Execute(u"DELETE PEV_FINAL_DEPT_RECORD" + department);
+    } else {
+      pDataSource->Execute(u"UPDATE PEV_FINAL_DEPT_RECORD SET TOTAL_COUNT = " + SqlNumber(count) +
+                           department);
+    }
+  }
+  const long task = depts.empty() ? 0 : StringToLong(depts.back().task_id);
+  CBQCTask::SetTaskRecordStatus2(pDataSource, static_cast<LONG>(task));
+  return 0;
+}
+
+long CBTerminalQCPatient::ScorePatient(CEMRDataSource* pDataSource, BSTR bstrPatientID,
+                                       BSTR bstrEventNo, BSTR bstrScoreInfo, BSTR bstrClientInfo) {
+  const CClientInfo client(std::u16string(BstrView(bstrClientInfo)));
+  const korvalis::quality::QcScoreInfo score = korvalis::quality::ReadQcScoreInfo(bstrScoreInfo);
+  if (!score.dept_internal) throw CEMRException(std::u16string(kDeptInternalMissingMessage));
+  const std::u16string record_id = SqlNumber(*score.dept_internal, u"dept_internal");
+  std::u16string visits;
+  pDataSource->QueryScalar(u"SELECT COUNT(*) FROM PEV_FINAL_PATIENT_RECORD WHERE ID = " + record_id,
+                           visits);
+  if (visits.empty() || visits == u"0") {
+    throw CEMRException(kDeptRecordEmptyMessage + record_id);
+  }
+
+  const std::u16string patient = SqlQuoted(bstrPatientID), event = SqlQuoted(bstrEventNo);
+  const std::u16string visit =
+      u" WHERE PATIENT_ID = " + patient + u" AND EVENT_NO = " + event + u" AND ID = " + record_id;
+  const std::u16string user =
+      SqlQuoted(client.GetUserId()) + u", " + SqlQuoted(client.GetUserName());
+  pDataSource->Execute(u"DELETE PEV_FINAL_ITEM_RECORD" + visit);
+  for (const korvalis::quality::QcScoreItem& item : score.items) {
+    pDataSource->Execute(
+        u"INSERT INTO PEV_FINAL_ITEM_RECORD (PATIENT_ID, EVENT_NO, POINT_ITEM_ID, SERIAL, "
+        u"QC_USER_ID, QC_USER_NAME, QC_DATE, NOTES, SCORE, EMR_ID, EMR_TITLE, ID, ITEM_COUNT) "
+        u"VALUES(" +
+        patient + u", " + event + u", " + item.item_id + u", " + item.serial + u", " + user +
+        u", SYSDATE, " + SqlQuoted(item.note) + u", " + item.score + u", " +
+        SqlQuoted(item.emr_id) + u", " + SqlQuoted(item.emr_title) + u", " + record_id + u", " +
+        SqlQuoted(item.item_count) + u")");
+  }
+  pDataSource->Execute(u"UPDATE PEV_FINAL_PATIENT_RECORD SET STATUS = 2, TOTAL_POINT = " +
+                       score.score + u", EMR_LEVEL = " + score.grade + u", QC_DATE = SYSDATE" +
+                       visit);
+
+  std::vector<std::u16string> counts;
+  pDataSource->Query(
+      u"SELECT SUM(DECODE(EMR_LEVEL, 1, 1, 0)), SUM(DECODE(EMR_LEVEL, 2, 1, 0)), "
+      u"SUM(DECODE(EMR_LEVEL, 3, 1, 0)), SUM(DECODE(STATUS, 2, 1, 0)) "
+      u"FROM PEV_FINAL_PATIENT_RECORD\tWHERE ID = " +
+          record_id,
+      4, counts);
+  pDataSource->Execute(u"UPDATE PEV_FINAL_DEPT_RECORD SET VIRIFY_COUNT = " +
+                       SqlNumber(At(counts, 3)) + u", LEVEL_FIRST_COUNT = " +
+                       SqlNumber(At(counts, 0)) + u", LEVEL_SECOND_COUNT = " +
+                       SqlNumber(At(counts, 1)) + u", LEVEL_THIRD_COUNT = " +
+                       SqlNumber(At(counts, 2)) + u" WHERE ID = " + record_id);
+  CompleteTaskIfAllVerified(pDataSource, record_id);
+  return 0;
+}
+
+long CBTerminalQCPatient::GetDeptList(CEMRDataSource* pDataSource, LONG lngTaskID,
+                                      BSTR* pbstrDeptList) {
+  pDataSource->QueryElements(
+      u"SELECT DEPT_NAME, DEPT_ID, ID, TATOL_COUNT, VERIFY_COUNT, LEVEL_FIRST_COUNT, "
+      u"LEVEL_SECOND_COUNT, LEVEL_THIRD_COUNT FROM PEV_FINAL_DEPT_RECORD WHERE QCTASK_ID = " +
+          LongToString(lngTaskID),
+      {u"dept", u"id", u"internal", u"count", u"score", u"grade_a", u"grade_b", u"grade_c"},
+      pbstrDeptList, {u"internal"});
+  return 0;
+}
+
+long CBTerminalQCPatient::GetDeptPatientList(CEMRDataSource* pDataSource, LONG lngTaskID,
+                                             BSTR bstrDeptID, BSTR* pbstrPatientList) {
+  pDataSource->QueryElements(
+      u"SELECT A.NAME, B.PATIENT_ID, B.EVNET_NO, B.EMR_LEVEL, B.TOTAL_POINT "
+      u"FROM TELV_PATIENT A, PEV_FINAL_PATIENT_RECORD B, PEV_FINAL_DEPT_RECORD C "
+      u"WHERE C.TASK_ID = " +
+          LongToString(lngTaskID) + u" AND C.DEPT_ID = " + SqlQuoted(bstrDeptID) +
+          u" AND B.ID = C.ID AND A.ID = B.PATIENT_ID",
+      {u"patient", u"id", u"event", u"grade", u"score"}, pbstrPatientList, {u"id", u"event"});
+  return 0;
+}
+
+long CBTerminalQCPatient::GetPatientList(CEMRDataSource* pDataSource, LONG lngTaskID,
+                                         BSTR* pbstrPatientList) {
+  constexpr unsigned kColumns = 10;
+  std::vector<std::u16string> rows;
+  // The deductions are counted in the visit's own department record only, so that a visit of
+  // two tasks shows as scored only where it was scored.
+  pDataSource->Query(
+      u"SELECT A.NAME, B.PATIENT_ID, B.EVENT_NO, B.EMR_LEVEL, B.TOTAL_POINT, C.DEPT_NAME, "
+      u"C.DEPT_ID, B.STATUS, A.SEX, COUNT(D.POINT_ITEM_ID) FROM TELV_PATIENT A "
+      u"JOIN PEV_FINAL_PATIENT_RECORD B ON A.ID = B.PATIENT_ID "
+      u"JOIN PEV_FINAL_DEPT_RECORD C ON B.ID = C.ID LEFT JOIN PEV_FINAL_ITEM_RECORD D ON "
+      u"B.PATIENT_ID = D.PATIENT_ID AND B.EVENT_NO = D.EVENT_NO AND B.ID = D.ID "
+      u"WHERE C.QCTASK_ID = " +
+          LongToString(lngTaskID) +
+          u" GROUP BY A.NAME, B.PATIENT_ID, B.EVENT_NO, B.EMR_LEVEL, B.TOTAL_POINT, C.DEPT_NAME, "
+          u"C.DEPT_ID, B.STATUS, A.SEX ORDER BY C.DEPT_NAME",
+      kColumns, rows);
+
+  korvalis::DomDocumentBuilder document(u"root");
+  xercesc::DOMElement* dept = nullptr;
+  std::u16string dept_id;
+  for (std::size_t row = 0; row + kColumns <= rows.size(); row += kColumns) {
+    const std::u16string* v = &rows[row];
+    if (dept == nullptr || v[6] != dept_id) {
+      dept = document.Append(document.root(), u"dept");
+      korvalis::DomDocumentBuilder::SetAttribute(dept, u"id", v[6]);
+      korvalis::DomDocumentBuilder::SetAttribute(dept, u"name", v[5]);
+      dept_id = v[6];
+    }
+    xercesc::DOMElement* patient = document.Append(dept, u"patient", v[0]);
+    const std::pair<const char16_t*, std::u16string> attributes[] = {
+        {u"id", v[1]},
+        {u"event", v[2]},
+        {u"grade", v[3]},
+        {u"score", v[4]},
+        {u"status", v[7]},
+        {u"sex", v[8]},
+        {u"scored", StringToLong(v[9]) > 0 ? u"1" : u"0"}};
+    for (const auto& [name, value] : attributes) {
+      korvalis::DomDocumentBuilder::SetAttribute(patient, name, value);
+    }
+  }
+  korvalis::StoreBstrResult(pbstrPatientList, document.Write());
+  return 0;
+}
+
+long CBTerminalQCPatient::GetPatientScore(CEMRDataSource* pDataSource, LONG lngTaskID,
+                                          BSTR bstrPatientID, BSTR bstrEventNo, BSTR* pbstrScore) {
+  std::vector<std::u16string> visit;
+  pDataSource->Query(
+      u"SELECT A.ID, A.TOTAL_POINT, A.EMR_LEVEL FROM PEV_FINAL_PATIENT_RECORD A, "
+      u"PEV_TASK_RECORD B, PEV_FINAL_DEPT_RECORD C WHERE A.PATIENT_ID = " +
+          SqlQuoted(bstrPatientID) + u" AND A.EVENT_NO = " + SqlQuoted(bstrEventNo) +
+          u" AND A.ID = C.ID AND B.ID = C.QCTASK_ID AND B.ID = " + LongToString(lngTaskID),
+      3, visit);
+  if (visit.size() != 3) throw CEMRException(std::u16string(kFinalQcVisitMissingMessage));
+
+  korvalis::com::ScopedBstr items;
+  pDataSource->QueryElements(
+      u"SELECT DECODE(A.TYPE, 4, B.NOTES, A.STANDARD) ITEM, B.POINT_ITEM_ID, "
+      u"RTRIM(TO_CHAR(B.SCORE, 'FM990.99'), '.'), B.NOTES, B.SERIAL, B.EMR_ID, B.EMR_TITLE, "
+      u"A.POINT_CATALOG_ID, C.NAME, A.TYPE_VETO, A.TYPE_MULTI, A.TYPE_SUBJECTIVE, B.ITEM_COUNT, "
+      u"RTRIM(TO_CHAR(A.POINT, 'FM999990.99'), '.') "
+      u"FROM PEV_STANDARD_ITEM A, PEV_FINAL_ITEM_RECORD B, PEV_STANDARD_CATALOG C "
+      u"WHERE B.PATIENT_ID = " +
+          SqlQuoted(bstrPatientID) + u" AND B.EVENT_NO = " + SqlQuoted(bstrEventNo) +
+          u" AND A.ID = B.POINT_ITEM_ID AND A.POINT_CATALOG_ID = C.ID AND B.ID = " +
+          SqlNumber(visit[0], u"dept_internal"),
+      {u"item", u"item_id", u"score", u"note", u"serial", u"emr_id", u"emr_title", u"item_catalog",
+       u"catalog_name", u"type_veto", u"type_multi_sel", u"type_subjective", u"item_count",
+       u"item_point"},
+      items.out(), {u"item_id", u"serial"});
+
+  CXmlStringParser parser(items.get());
+  const xercesc::DOMDocument* listed = parser.GetDocument();
+  if (listed == nullptr || listed->getDocumentElement() == nullptr) {
+    throw CEMRException(std::u16string(kInvalidXmlMessage));
+  }
+  korvalis::DomDocumentBuilder document(u"root");
+  for (const xercesc::DOMNode* item = listed->getDocumentElement()->getFirstChild();
+       item != nullptr; item = item->getNextSibling()) {
+    if (item->getNodeType() == xercesc::DOMNode::ELEMENT_NODE) {
+      document.AppendCopy(document.root(), static_cast<const xercesc::DOMElement*>(item));
+    }
+  }
+  document.Append(document.root(), u"dept_internal", visit[0]);
+  document.Append(document.root(), u"score", visit[1]);
+  document.Append(document.root(), u"grade", visit[2]);
+  korvalis::StoreBstrResult(pbstrScore, document.Write());
+  return 0;
+}
+
+long CBTerminalQCPatient::SearchPatient(CEMRDataSource* pDataSource, BSTR bstrWhatInfo,
+                                        BSTR* pbstrPatientList) {
+  const CXmlProperty condition{std::u16string(BstrView(bstrWhatInfo))};
+  const std::u16string begin = condition.GetValue(u"begin_date");
+  const std::u16string end = condition.GetValue(u"end_date");
+  if (begin.empty() || end.empty()) {
+    throw CEMRException(std::u16string(kSearchDateMissingMessage));
+  }
+  const CDBType& dialect = *pDataSource->GetDBType();
+  const std::u16string period = u" (B.OUT_TIME BETWEEN " + korvalis::SqlDateValue(dialect, begin) +
+                                u" AND " + korvalis::SqlDateValue(dialect, end + u" 23:59:59") +
+                                u")";
+  const std::u16string task = condition.GetValue(u"task_id");
+  if (task.empty()) throw CEMRException(std::u16string(kSearchTaskMissingMessage));
+  const std::u16string dept_list = condition.GetValue(u"dept_id");
+  std::u16string per_dept = condition.GetValue(u"patient_per_dept");
+  if (!per_dept.empty()) per_dept = SqlNumber(per_dept, u"patient_per_dept");
+
+  const std::u16string base =
+      u"SELECT /*+RULE*/ A.NAME, B.PATIENT_ID, B.EVENT_NO, B.NOW_DEPT_ID NOW_DPET_ID, "
+      u"B.NOW_DEPT_NAME, B.DOCTOR_NAME, V.ID  FROM TELV_VISIT_RECORD B "
+      u"LEFT JOIN TELV_PATIENT A ON B.PATIENT_ID = A.ID "
+      u"LEFT JOIN (SELECT U.PATIENT_ID, U.EVENT_NO, S.TITLE, S.ID FROM PEV_TASK_RECORD S, "
+      u"PEV_FINAL_DEPT_RECORD T, PEV_FINAL_PATIENT_RECORD U WHERE T.QCTASK_ID = S.ID "
+      u"AND S.ID = " +
+      SqlQuoted(task) +
+      u" AND U.ID = T.ID) V ON B.PATIENT_ID = V.PATIENT_ID AND B.EVENT_NO = V.EVENT_NO "
+      u"WHERE " +
+      period;
+
+  std::u16string body;
+  if (dept_list.empty()) {
+    body = per_dept.empty() ? base : u"SELECT * FROM (" + base + u") WHERE ROWNUM <= " + per_dept;
+  } else {
+    std::vector<std::u16string> depts;
+    SplitByChars(dept_list, u",", depts);
+    for (const std::u16string& dept : depts) {
+      if (!body.empty()) body += u" UNION ";
+      const std::u16string of_dept = base + u" AND B.NOW_DEPT_ID = " + SqlQuoted(dept);
+      body += per_dept.empty() ? of_dept
+                               : u"SELECT * FROM (" + of_dept +
+                                     u" ORDER BY DBMS_RANDOM.VALUE ) WHERE ROWNUM <= " + per_dept;
+    }
+  }
+  pDataSource->QueryElements(
+      u"SELECT * FROM (" + body + u") ORDER BY NOW_DPET_ID",
+      {u"patient", u"id", u"event", u"dept_id", u"dept_name", u"doctor", u"task_id"},
+      pbstrPatientList, {u"id", u"event"});
+  return 0;
+}
+
 long CBTerminalQCPatient::RemoveAllPatient(CEMRDataSource*, LONG) { return 0; }
