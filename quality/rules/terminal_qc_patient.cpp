@@ -323,15 +323,13 @@ long CBTerminalQCPatient::GetPatientScore(CEMRDataSource* pDataSource, LONG lngT
   return 0;
 }
 
-long CBTerminalQCPatient::SearchPatient(CEMRDataSource* pDataSource, BSTR bstrWhatInfo,
-                                        BSTR* pbstrPatientList) {
-  const CXmlProperty condition{std::u16string(BstrView(bstrWhatInfo))};
+std::u16string korvalis::quality::FinalQcSearchStatement(const CDBType& dialect,
+                                                         const CXmlProperty& condition) {
   const std::u16string begin = condition.GetValue(u"begin_date");
   const std::u16string end = condition.GetValue(u"end_date");
   if (begin.empty() || end.empty()) {
     throw CEMRException(std::u16string(kSearchDateMissingMessage));
   }
-  const CDBType& dialect = *pDataSource->GetDBType();
   const std::u16string period = u" (B.OUT_TIME BETWEEN " + korvalis::SqlDateValue(dialect, begin) +
                                 u" AND " + korvalis::SqlDateValue(dialect, end + u" 23:59:59") +
                                 u")";
@@ -353,6 +351,8 @@ long CBTerminalQCPatient::SearchPatient(CEMRDataSource* pDataSource, BSTR bstrWh
       u"WHERE " +
       period;
 
+  // Per department of the list (an empty piece between two commas stays, matching no visit):
+  // its visits, or a random draw of `per_dept` of them; without a list the first `per_dept`.
   std::u16string body;
   if (dept_list.empty()) {
     body = per_dept.empty() ? base : u"SELECT * FROM (" + base + u") WHERE ROWNUM <= " + per_dept;
@@ -367,8 +367,14 @@ long CBTerminalQCPatient::SearchPatient(CEMRDataSource* pDataSource, BSTR bstrWh
                                      u" ORDER BY DBMS_RANDOM.VALUE ) WHERE ROWNUM <= " + per_dept;
     }
   }
+  return u"SELECT * FROM (" + body + u") ORDER BY NOW_DPET_ID";
+}
+
+long CBTerminalQCPatient::SearchPatient(CEMRDataSource* pDataSource, BSTR bstrWhatInfo,
+                                        BSTR* pbstrPatientList) {
+  const CXmlProperty condition{std::u16string(BstrView(bstrWhatInfo))};
   pDataSource->QueryElements(
-      u"SELECT * FROM (" + body + u") ORDER BY NOW_DPET_ID",
+      korvalis::quality::FinalQcSearchStatement(*pDataSource->GetDBType(), condition),
       {u"patient", u"id", u"event", u"dept_id", u"dept_name", u"doctor", u"task_id"},
       pbstrPatientList, {u"id", u"event"});
   return 0;

@@ -33,7 +33,9 @@
 #include "platform/com/bstr.h"
 #include "platform/com/types.h"
 
+class CDBType;
 class CEMRDataSource;
+class CXmlProperty;
 
 inline constexpr char16_t kFinalQcVisitMissingMessage[] = u"病人未添加到终末质控任务";
 inline constexpr char16_t kSearchDateMissingMessage[] = u"检索条件错误: 出院时间不能为空!";
@@ -85,3 +87,12 @@ class CBTerminalQCPatient {
   static void CompleteTaskIfAllVerified(CEMRDataSource* pDataSource,
                                         const std::u16string& record_id);
 };
+
+namespace korvalis::quality {
+
+// The statement of CBTerminalQCPatient::SearchPatient for the condition, its dates as literals
+// of `dialect`. Throws CEMRException kSearchDateMissingMessage, then kSearchTaskMissingMessage,
+// and SqlNumber's message for a `patient_per_dept` that is no number.
+std::u16string FinalQcSearchStatement(const CDBType& dialect, const CXmlProperty& condition);
+
+}  // namespace korvalis::quality
