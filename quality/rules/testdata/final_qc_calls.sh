@@ -21,13 +21,6 @@ expect 'count="1"' 'internal="3"' 'internal="4"' 'score=""' '>呼吸内科</dept
 # Both visits scored: the counts and the grouped list show it.
 call ScorePatient P0006 2026111001 "<root><score>97</score><grade>1</grade><dept_internal>3</dept_internal><item item_id='8' score='3' serial='1' note='' item_count='1'/></root>" "$officer" -- ScorePatient P0007 2026110501 "<root><score>80</score><grade>2</grade><dept_internal>4</dept_internal></root>" "$officer" -- GetDeptList 2 -- GetPatientList 2 -- GetPatientScore 2 P0006 2026111001
 expect 'grade_b="1"' 'scored="1"' 'scored="0"' '<dept_internal>3</dept_internal><score>97</score><grade>1</grade></root>'
-refused() {
-  if answer=$("$korvalis" call "$calls_class" "$@" 2>&1); then
-    echo "answered: $1"
-    exit 1
-  fi
-  printf '%s:\n%s\n' "$1" "$answer"
-}
 refused GetPatientScore 2 P0010 2026102001
 expect '病人未添加到终末质控任务'
 refused SearchPatient "<root>$november<task_id>2</task_id><patient_per_dept>10; DROP</patient_per_dept></root>"
