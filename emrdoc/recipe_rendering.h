@@ -7,7 +7,7 @@
 //   text      receives                                         row of each item
 //   wide      every item, unless a stylesheet result replaces  dose-less for classes E, I, D, F,
 //             the table                                        full otherwise
-//   summary   one row per group: its items' specifications,    (one row per group)
+//   summary   one row per group: its items' specifications,    group row
 //             names and doses, then the last item's method
 //             and frequency
 //   a         items of classes A, C02, B, print mark not "01"  A/B/C02 row
