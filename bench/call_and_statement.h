@@ -68,6 +68,23 @@ class BenchDatabase {
   std::string path_;
 };
 
+// Calls method `dispid` of `object` once through Invoke with `count` arguments (reversed, as
+// DISPPARAMS holds them) into `result`. A failing call ends the benchmark with the call's error
+// description and answers false.
+inline bool InvokeMethod(benchmark::State& state, IDispatch* object, DISPID dispid,
+                         VARIANT* arguments, UINT count, VARIANT* result) {
+  DISPPARAMS params{arguments, nullptr, count, 0};
+  VariantInit(result);
+  EXCEPINFO excep{};
+  UINT arg_err = 0;
+  if (object->Invoke(dispid, IID_NULL, 0, DISPATCH_METHOD, &params, result, &excep, &arg_err) ==
+      S_OK) {
+    return true;
+  }
+  state.SkipWithError(korvalis::ToUtf8(korvalis::BstrView(excep.bstrDescription)).c_str());
+  return false;
+}
+
 // Calls method `dispid` of `object` through Invoke once per iteration, with BSTR arguments
 // given in order; `before_call` (when given) may change them before each call, with the
 // number of calls made so far. Counts the elements that `element` opens ("<patient ") in the
@@ -86,14 +103,9 @@ inline void InvokeList(benchmark::State& state, IDispatch* object, DISPID dispid
   long calls = 0;
   for (auto _ : state) {
     if (before_call) before_call(calls++, arguments);
-    DISPPARAMS params{arguments.data(), nullptr, static_cast<UINT>(arguments.size()), 0};
     VARIANT result;
-    VariantInit(&result);
-    EXCEPINFO excep{};
-    UINT arg_err = 0;
-    if (object->Invoke(dispid, IID_NULL, 0, DISPATCH_METHOD, &params, &result, &excep, &arg_err) !=
-        S_OK) {
-      state.SkipWithError(korvalis::ToUtf8(korvalis::BstrView(excep.bstrDescription)).c_str());
+    if (!InvokeMethod(state, object, dispid, arguments.data(), static_cast<UINT>(arguments.size()),
+                      &result)) {
       break;
     }
     if (elements == 0) {  // the same list every time: counted once

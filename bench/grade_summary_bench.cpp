@@ -292,15 +292,9 @@ void BM_GenerateSummaryInvoke(benchmark::State& state) {
   arguments[1].bstrVal = korvalis::AllocBstr(kCondition);
   static bool checked = false;  // once a process
   for (auto _ : state) {
-    DISPPARAMS params{arguments, nullptr, 2, 0};
     VARIANT result;
-    VariantInit(&result);
-    EXCEPINFO excep{};
-    if (summary->Invoke(kGenerateSummary, IID_NULL, 0, DISPATCH_METHOD, &params, &result, &excep,
-                        nullptr) != S_OK) {
-      state.SkipWithError(korvalis::ToUtf8(korvalis::BstrView(excep.bstrDescription)).c_str());
+    if (!korvalis::bench::InvokeMethod(state, summary, kGenerateSummary, arguments, 2, &result))
       break;
-    }
     if (!checked) {
       state.PauseTiming();
       sqlite3* db = nullptr;

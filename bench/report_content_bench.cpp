@@ -195,15 +195,9 @@ void BM_GetReportContentInvoke(benchmark::State& state) {
   arguments[2].lVal = kReportId;
   static bool checked = false;  // once a process
   for (auto _ : state) {
-    DISPPARAMS params{arguments, nullptr, 3, 0};
     VARIANT result;
-    VariantInit(&result);
-    EXCEPINFO excep{};
-    if (report->Invoke(kGetReportContent, IID_NULL, 0, DISPATCH_METHOD, &params, &result, &excep,
-                       nullptr) != S_OK) {
-      state.SkipWithError(korvalis::ToUtf8(korvalis::BstrView(excep.bstrDescription)).c_str());
+    if (!korvalis::bench::InvokeMethod(state, report, kGetReportContent, arguments, 3, &result))
       break;
-    }
     if (!checked) {
       state.PauseTiming();
       sqlite3* db = nullptr;
