@@ -292,10 +292,15 @@ SqlType Translator::EmitBetween(const Expr& e, const Scope* scope, std::string* 
 SqlType Translator::EmitPattern(const Expr& e, const Scope* scope, std::string* out) {
   const size_t start = out->size();
   const SqlType t = Emit(*e.args[0], scope, out);
-  if (pg_ && e.kind == ExprKind::kLike && t != SqlType::kText) {
-    // A number or a date matched against a pattern is matched as its text.
+  if (e.kind == ExprKind::kLike && t != SqlType::kText) {
+    // A number or a date matched against a pattern is matched as its text, written as
+    // TO_CHAR writes it without a mask (.5, not 0.5).
     std::string value = out->substr(start);
-    PgAsText(t, &value);
+    if (pg_) {
+      PgAsText(t, &value);
+    } else {
+      value = "ora_to_char(" + value + ")";
+    }
     out->resize(start);
     out->append(value);
   }

@@ -148,14 +148,16 @@ CREATE OR REPLACE FUNCTION ora_to_char(v text) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT v $f$;
 CREATE OR REPLACE FUNCTION ora_to_char(v timestamp) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_str(v) $f$;
--- Number format models of 9, 0, the point, the comma and FM; a value too wide for the model
--- is as many # as the model is wide, and one for the sign.
+-- Number format models of 9, 0, the point (. or D), the group separator (, or G) and FM; a
+-- value too wide for the model, whatever its sign, is as many # as the model is wide, and one
+-- for the sign. D and G are the point and the comma whatever the server's locale.
 CREATE OR REPLACE FUNCTION ora_to_char_number(v numeric, fmt text) RETURNS text
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
-  SELECT CASE WHEN fmt !~ '^([Ff][Mm])?[90,.]+$'
+  SELECT CASE WHEN fmt !~ '^([Ff][Mm])?[90,.DdGg]+$' OR fmt ~ '[.Dd].*[.,DdGg]'
       THEN ora_raise('ORA-01481: invalid number format model: ' || fmt, 'KV003', NULL::text)
-    WHEN to_char(v, fmt) ~ '^ *#+[.#]*$' THEN repeat('#', length(regexp_replace(fmt, '^[Ff][Mm]', '')) + 1)
-    ELSE nullif(to_char(v, fmt), '') END $f$;
+    WHEN to_char(v, translate(fmt, 'DdGg', '..,,')) ~ '#'
+      THEN repeat('#', length(regexp_replace(fmt, '^[Ff][Mm]', '')) + 1)
+    ELSE nullif(to_char(v, translate(fmt, 'DdGg', '..,,')), '') END $f$;
 -- Oracle's FM switches padding off (and on again) for every element after it; PostgreSQL's
 -- applies to the next element only, so it is written before each element while it is on.
 CREATE OR REPLACE FUNCTION ora_date_model(fmt text) RETURNS text
