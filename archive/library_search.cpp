@@ -59,7 +59,9 @@ std::u16string FullSearchQuery(std::u16string_view what) {
 std::u16string SearchPageSql(const CDBType& dialect, std::u16string_view query, LONG start_row,
                              LONG end_row) {
   std::u16string sql = u"SELECT * FROM (SELECT A.*, ROWNUM RN FROM (";
-  sql.append(query).append(u") A WHERE ROWNUM <= ").append(LongToString(end_row));
+  sql.append(query)
+      .append(u" ORDER BY A.ID, B.EVENT_NO) A WHERE ROWNUM <= ")
+      .append(LongToString(end_row));
   if (start_row == 1) {
     // The sentinel: its number is the total, counted by the same statement.
     const std::u16string date = dialect.ToDate(u"2007-07-07", false);

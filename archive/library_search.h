@@ -20,10 +20,12 @@ namespace korvalis::archive {
 // OUT_TIME, IN_DEPT_NAME.
 std::u16string FullSearchQuery(std::u16string_view what);
 
-// The hits numbered `start_row` to `end_row` (1-based, both included) of `query`, in the order
-// the query yields them, each with its number RN; on a page that starts at row 1 one more row,
-// the sentinel, whose texts are "0", whose times are the date 2007-07-07 and whose RN is the
-// number of all hits (no sentinel when there is none). Ordered by RN.
+// The hits numbered `start_row` to `end_row` (1-based, both included) of `query`, numbered in
+// the order of the document and then the visit (A.ID, B.EVENT_NO: the key of a hit), so that a
+// page holds the same hits on every engine and in every call, each with its number RN; on a page
+// that starts at row 1 one more row, the sentinel, whose texts are "0", whose times are the date
+// 2007-07-07 and whose RN is the number of all hits (no sentinel when there is none). Ordered by
+// RN.
 std::u16string SearchPageSql(const CDBType& dialect, std::u16string_view query, LONG start_row,
                              LONG end_row);
 

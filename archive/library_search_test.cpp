@@ -12,6 +12,7 @@
 #include "foundation/testing/list_elements.h"
 #include "foundation/testing/test_data_source.h"
 #include "platform/com/scoped_bstr.h"
+#include "platform/db/testing/engine_database.h"
 
 namespace korvalis::archive {
 namespace {
@@ -30,7 +31,7 @@ using Hits = std::vector<Element>;
 constexpr int kPneumoniaDocuments = 35;  // Chinese texts of P1
 constexpr int kLatinDocuments = 7;       // Latin texts of P2
 
-class LibrarySearchTest : public ::testing::Test {
+class LibrarySearchTest : public ::testing::TestWithParam<db::Engine> {
  protected:
   void SetUp() override {
     AddPatient("P1", "张三", {{"E1", 3}});
@@ -127,11 +128,11 @@ class LibrarySearchTest : public ::testing::Test {
     return titles;
   }
 
-  TestDatabase db_;
+  TestDatabase db_{schema::DatabaseContents::kInstallation, GetParam()};
   TestDataSource data_source_{db_.init_string()};
 };
 
-TEST_F(LibrarySearchTest, TheFirstPageCarriesTheTotalInItsSentinel) {
+TEST_P(LibrarySearchTest, TheFirstPageCarriesTheTotalInItsSentinel) {
   const Hits page = FullSearch(u"肺炎", 1, 20);
   ASSERT_EQ(page.size(), 21u);
   std::string total;
@@ -149,7 +150,7 @@ TEST_F(LibrarySearchTest, TheFirstPageCarriesTheTotalInItsSentinel) {
   EXPECT_EQ(first.attributes.at("in_dept_name"), "心血管内科");
 }
 
-TEST_F(LibrarySearchTest, LaterPagesHaveNoSentinelAndTheRestOfTheHits) {
+TEST_P(LibrarySearchTest, LaterPagesHaveNoSentinelAndTheRestOfTheHits) {
   const Hits first = WithoutSentinel(FullSearch(u"肺炎", 1, 20));
   const Hits second = FullSearch(u"肺炎", 21, 40);
   EXPECT_EQ(RowNumbers(second), Numbers(21, 35));
@@ -159,7 +160,7 @@ TEST_F(LibrarySearchTest, LaterPagesHaveNoSentinelAndTheRestOfTheHits) {
   EXPECT_EQ(all.size(), 35u);
 }
 
-TEST_F(LibrarySearchTest, AFewHitsShareTheirLastNumberWithTheSentinel) {
+TEST_P(LibrarySearchTest, AFewHitsShareTheirLastNumberWithTheSentinel) {
   // Latin words match whatever their case.
   std::string total;
   const Hits hits = WithoutSentinel(FullSearch(u"pneumonia", 1, 20), &total);
@@ -168,7 +169,7 @@ TEST_F(LibrarySearchTest, AFewHitsShareTheirLastNumberWithTheSentinel) {
   EXPECT_EQ(hits.front().attributes.at("patient_name"), "Smith");
 }
 
-TEST_F(LibrarySearchTest, NoHitGivesAnEmptyRootAndEndZeroOnlyCounts) {
+TEST_P(LibrarySearchTest, NoHitGivesAnEmptyRootAndEndZeroOnlyCounts) {
   EXPECT_EQ(FullSearch(u"肺结核", 1, 20), Hits{});
   EXPECT_EQ(FullSearch(u"肺结核", 21, 40), Hits{});
   std::string total;
@@ -176,7 +177,7 @@ TEST_F(LibrarySearchTest, NoHitGivesAnEmptyRootAndEndZeroOnlyCounts) {
   EXPECT_EQ(total, "35");
 }
 
-TEST_F(LibrarySearchTest, QueriesTheDatabaseRefusesFailWithItsMessage) {
+TEST_P(LibrarySearchTest, QueriesTheDatabaseRefusesFailWithItsMessage) {
   AddDocument("P1", "E1", "入院记录", "入院", "<root><age>45</age></root>");
   // An empty query, and operators the database answers by score, are refused by the database.
   for (const char16_t* query : {u"", u"肺炎 NEAR 发热", u"a - b"}) {
@@ -200,7 +201,7 @@ TEST_F(LibrarySearchTest, QueriesTheDatabaseRefusesFailWithItsMessage) {
             kDatabaseErrorMessage);
 }
 
-TEST_F(LibrarySearchTest, FullSearch2WithoutConditionAndWordsListsEveryArchivedDocument) {
+TEST_P(LibrarySearchTest, FullSearch2WithoutConditionAndWordsListsEveryArchivedDocument) {
   std::string total;
   const Hits hits = WithoutSentinel(FullSearch2(u"<root/>", u""), &total);
   EXPECT_EQ(hits.size(), 42u);
@@ -209,7 +210,7 @@ TEST_F(LibrarySearchTest, FullSearch2WithoutConditionAndWordsListsEveryArchivedD
   EXPECT_FALSE(Titles(hits).contains("未归档"));
 }
 
-TEST_F(LibrarySearchTest, FullSearch2CombinesTheConditionAndTheWords) {
+TEST_P(LibrarySearchTest, FullSearch2CombinesTheConditionAndTheWords) {
   const std::u16string only_smith =
       u"<root><clause type=\"STRING\" relation=\"=\" right=\"Smith\" logic=\"AND\">b.name"
       u"</clause></root>";
@@ -225,7 +226,7 @@ TEST_F(LibrarySearchTest, FullSearch2CombinesTheConditionAndTheWords) {
             7u);
 }
 
-TEST_F(LibrarySearchTest, QuotedValuesFindTheirDocuments) {
+TEST_P(LibrarySearchTest, QuotedValuesFindTheirDocuments) {
   AddPatient("P9", "O'Brien", {{"E9", 3}});
   AddDocument("P9", "E9", "Admission", "fever", "<root><note>it's cold</note></root>");
   const Hits by_name = WithoutSentinel(FullSearch2(
@@ -247,7 +248,7 @@ TEST_F(LibrarySearchTest, QuotedValuesFindTheirDocuments) {
             Hits{});
 }
 
-TEST_F(LibrarySearchTest, PathSearchComparesValuesAndSearchesUnderPaths) {
+TEST_P(LibrarySearchTest, PathSearchComparesValuesAndSearchesUnderPaths) {
   AddPatient("P5", "王五", {{"E5", 3}});
   AddDocument("P5", "E5", "出院记录", "出院",
               "<root><diagnosis>社区获得性肺炎</diagnosis><age>45</age></root>", 1, 10);
@@ -280,7 +281,7 @@ TEST_F(LibrarySearchTest, PathSearchComparesValuesAndSearchesUnderPaths) {
   EXPECT_EQ(WithoutSentinel(PathSearch(u"<root/>", u"<root><catalogid/></root>")).size(), 44u);
 }
 
-TEST_F(LibrarySearchTest, BadConditionsFailBeforeAnyStatement) {
+TEST_P(LibrarySearchTest, BadConditionsFailBeforeAnyStatement) {
   TestDataSource unreachable(kUnreachableDatabase);
   const auto path_failure = [&](const std::u16string& condition, const std::u16string& path) {
     ScopedBstr c(condition), p(path), result;
@@ -298,9 +299,51 @@ TEST_F(LibrarySearchTest, BadConditionsFailBeforeAnyStatement) {
               CBEMRLibrary::FullSearch2(&unreachable, c.get(), w.get(), 1, 20, result.out());
             }),
             u"条件语句除了表名称，其它属性均不能为空！");
+  ScopedBstr number(
+      u"<root><clause type=\"NUMBER\" relation=\"=\" right=\"0 OR 1=1\" "
+      u"logic=\"AND\">A.CATALOG_ID</clause></root>");
+  EXPECT_EQ(FailureOf([&] {
+              CBEMRLibrary::FullSearch2(&unreachable, number.get(), w.get(), 1, 20, result.out());
+            }),
+            u"不是有效的数字: '0 OR 1=1' (right)");
 }
 
-TEST_F(LibrarySearchTest, ADocumentIsListedOnceForEachArchivedVisitOfItsPatient) {
+TEST_P(LibrarySearchTest, HitsAreNumberedByDocumentAndThenVisit) {
+  // Written out of the order of their keys; each document is listed for both visits of its
+  // patient, which the hits tell apart by the visit's admission time.
+  db_.AddPatient({.id = "P8", .name = "吴九"});
+  db_.AddVisit(
+      {.patient_id = "P8", .event_no = "E8b", .in_time = "2026-02-02 08:00:00", .emr_status = 3});
+  db_.AddVisit(
+      {.patient_id = "P8", .event_no = "E8a", .in_time = "2026-01-01 08:00:00", .emr_status = 3});
+  for (const char* id : {"D3", "D1", "D2"}) {
+    db_.AddRecord({.id = id, .patient_id = "P8", .event_no = "E8a"});
+    db_.Execute("INSERT INTO MOLB_XML_TEXT (EMR_ID, FULL_TEXT) VALUES ('" + std::string(id) +
+                "', '房室传导阻滞')");
+  }
+  const auto keys = [](const Hits& hits) {
+    std::vector<std::string> keys;
+    for (const Element& hit : WithoutSentinel(hits)) {
+      keys.push_back(hit.attributes.at("id") + " " + hit.attributes.at("in_time").substr(0, 7) +
+                     " " + hit.attributes.at("rownum"));
+    }
+    return keys;
+  };
+  using Keys = std::vector<std::string>;
+  EXPECT_EQ(keys(FullSearch(u"房室传导阻滞", 1, 3)),
+            (Keys{"D1 2026-01 1", "D1 2026-02 2", "D2 2026-01 3"}));
+  EXPECT_EQ(keys(FullSearch(u"房室传导阻滞", 4, 6)),
+            (Keys{"D2 2026-02 4", "D3 2026-01 5", "D3 2026-02 6"}));
+  EXPECT_EQ(keys(FullSearch2(u"<root/>", u"房室传导阻滞", 2, 3)),
+            (Keys{"D1 2026-02 2", "D2 2026-01 3"}));
+  EXPECT_EQ(keys(PathSearch(u"<root><clause type=\"STRING\" relation=\"=\" right=\"P8\" "
+                            u"logic=\"AND\">A.PATIENT_ID</clause></root>",
+                            u"<root><catalogid/></root>"))
+                .front(),
+            "D1 2026-01 1");
+}
+
+TEST_P(LibrarySearchTest, ADocumentIsListedOnceForEachArchivedVisitOfItsPatient) {
   AddPatient("P6", "赵六", {{"E6a", 3}, {"E6b", 3}});
   AddDocument("P6", "E6a", "入院记录", "心房颤动");
   std::string total;
@@ -311,7 +354,7 @@ TEST_F(LibrarySearchTest, ADocumentIsListedOnceForEachArchivedVisitOfItsPatient)
   EXPECT_EQ(hits[1].attributes.at("event_no"), "E6a");
 }
 
-TEST_F(LibrarySearchTest, SingleSearchLeavesOutVisitsBeingWrittenOrRolledBack) {
+TEST_P(LibrarySearchTest, SingleSearchLeavesOutVisitsBeingWrittenOrRolledBack) {
   AddPatient("P4", "孙七", {{"E4d", 1}, {"E4a", 3}, {"E4b", 2}, {"E4c", 0}});
   for (const char* event_no : {"E4d", "E4c", "E4b", "E4a"}) {
     AddDocument("P4", event_no, std::string("记录") + event_no, "x");
@@ -331,7 +374,7 @@ TEST_F(LibrarySearchTest, SingleSearchLeavesOutVisitsBeingWrittenOrRolledBack) {
   EXPECT_EQ(search(u"x' OR '1'='1"), Hits{});
 }
 
-TEST_F(LibrarySearchTest, PathValuesAreCutAt420CharactersAndEmptyForAnUnknownDocument) {
+TEST_P(LibrarySearchTest, PathValuesAreCutAt420CharactersAndEmptyForAnUnknownDocument) {
   AddPatient("P7", "周八", {{"E7", 3}});
   const std::string long_text(500, 'a');
   const std::string id =
@@ -357,6 +400,9 @@ TEST_F(LibrarySearchTest, PathValuesAreCutAt420CharactersAndEmptyForAnUnknownDoc
   // A record without search texts has no values either.
   EXPECT_EQ(values(FromUtf8(without_texts)), empty);
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, LibrarySearchTest, db::testing::kBothEngines,
+                         db::testing::EngineName);
 
 }  // namespace
 }  // namespace korvalis::archive

@@ -274,6 +274,11 @@ TEST_P(PatientSearchTest, TheRowLimitAppliesAroundTheOrderedQuery) {
             (Events{"E2002", "E1003", "E1002", "E1001", "E2001"}));
   EXPECT_EQ(EventNumbers(Search(u"<root><orderby>IN_TIME DESC</orderby><maxrow>3</maxrow></root>")),
             (Events{"E2002", "E1003"}));  // ROWNUM < 3
+  // Visits the client's order leaves tied, or all without one, are cut in the visits' order.
+  EXPECT_EQ(
+      EventNumbers(Search(u"<root><orderby>EMR_STATUS</orderby><maxrow>4</maxrow></root>")),
+      (Events{"E2002", "E1001", "E1003"}));
+  EXPECT_EQ(EventNumbers(Search(u"<root><maxrow>3</maxrow></root>")), (Events{"E1001", "E1003"}));
   EXPECT_EQ(Search(u"<root><maxrow>1</maxrow></root>").size(), 0u);
   EXPECT_EQ(Search(u"<root><maxrow> 2 </maxrow></root>").size(), 1u);
   EXPECT_EQ(Search(u"<root><maxrow>2.5</maxrow></root>").size(), 2u);
@@ -452,7 +457,8 @@ TEST(PatientSearchSqlTest, TheStatementTakesItsDatesFromTheDialectAndClosesWithT
       {u"intime_span", u"2008-01-01|2008-02-01"}, {u"orderby", u"BED_NO"}, {u"maxrow", u"11"}};
   sql = PatientSearchSql(sql_server, u"2026-12-07 08:00:00", span);
   EXPECT_NE(sql.find(u" IN_TIME >= CONVERT(DATETIME, '2008-01-01', 20) AND IN_TIME < "
-                     u"CONVERT(DATETIME, '2008-02-01', 20) AND  1=1 ORDER BY BED_NO) "
+                     u"CONVERT(DATETIME, '2008-02-01', 20) AND  1=1 ORDER BY BED_NO, V.PATIENT_ID, "
+                     u"V.EVENT_NO) "
                      u"WHERE ROWNUM < 11"),
             std::u16string::npos);
   EXPECT_TRUE(sql.starts_with(u"SELECT * FROM (SELECT/*+rule*/ "));

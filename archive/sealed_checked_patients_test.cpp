@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -292,6 +293,30 @@ TEST_P(CheckCopyTest, TheCopyIsHandedOutCompressedAgain) {
   *expected.out() = PackEmrContent(u"稿");
   ASSERT_EQ(SysStringByteLen(content.get()), SysStringByteLen(expected.get()));
   EXPECT_EQ(std::memcmp(content.get(), expected.get(), SysStringByteLen(expected.get())), 0);
+}
+
+TEST_P(CheckCopyTest, FrontSheetsAndCopiesBeyondOneReadPieceComeBackWhole) {
+  // Stored and copied texts larger than 65,536 bytes, the copy's compressed bytes too (the
+  // characters are drawn at random), each character in its place.
+  std::u16string body;
+  std::uint32_t state = 12345;
+  for (int i = 0; i < 60000; ++i) {
+    state = state * 1103515245u + 12345u;
+    body.push_back(static_cast<char16_t>(0x4E00 + (state >> 16) % 0x5000));
+  }
+  const std::string sheet = "<HTML><BODY>" + ToUtf8(body) + "</BODY></HTML>";
+  db_.AddRecord({.id = "F2",
+                 .patient_id = "P1",
+                 .event_no = "E2",
+                 .catalog_id = 1,
+                 .template_id = 1,
+                 .emr_type = 1,
+                 .html = sheet});
+  db_.AddVisit({.patient_id = "P1", .event_no = "E2", .emr_status = 3});
+  EXPECT_EQ(Read(u"P1", u"E2"), FromUtf8(sheet));
+  const std::u16string copy = FromUtf8(sheet) + u"<!-- 审核 -->";
+  ASSERT_EQ(SaveText(u"F1", copy, u"1001"), u"");
+  EXPECT_EQ(Read(), copy);
 }
 
 TEST_P(CheckCopyTest, ASecondSaveReplacesTheContentAndKeepsTheFirstChecker) {

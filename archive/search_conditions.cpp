@@ -3,8 +3,9 @@
 // with.
 //
 // Values placed between quotes (STRING and DATE values, "$" patterns, paths and path values)
-// have their quotes doubled; a catalogue identifier, placed bare, must be a number. Column
-// texts, operators and the bare values of other types are SQL by contract and pass unchanged.
+// have their quotes doubled; a NUMBER value and a catalogue identifier, placed bare, must be
+// numbers, refused before any statement runs otherwise. Column texts, operators and the bare
+// values of other types are SQL by contract and pass unchanged.
 #include <unicode/uchar.h>
 #include <unicode/utf16.h>
 
@@ -21,6 +22,7 @@
 #include "foundation/sql_text.h"
 #include "foundation/xml_list.h"
 #include "foundation/xml_parser.h"
+#include "platform/text/ascii.h"
 
 namespace {
 
@@ -96,6 +98,16 @@ class ConditionWriter {
   bool open_ = false;
 };
 
+// The value of a NUMBER clause as it may stand bare: a number, or a bracketed list of numbers
+// for an IN ("(1, 2)" -> "(1,2)"), blanks around them dropped. Anything else is refused.
+std::u16string NumberValue(std::u16string_view value) {
+  const std::u16string_view text = korvalis::TrimAsciiBlanks(value);
+  if (text.size() >= 2 && text.front() == u'(' && text.back() == u')') {
+    return u"(" + korvalis::SqlNumberList(text.substr(1, text.size() - 2), u"right") + u")";
+  }
+  return korvalis::SqlNumber(text, u"right");
+}
+
 }  // namespace
 
 std::u16string CBEMRLibrary::ToUpper(std::u16string strText) {
@@ -135,6 +147,7 @@ std::u16string CBEMRLibrary::BuildConditionClause(CEMRDataSource* pDataSource,
     }
     writer.Begin(logic);
     if (type == u"DATE") value = korvalis::SqlDateValue(*pDataSource->GetDBType(), value);
+    if (type == u"NUMBER") value = NumberValue(value);
     fragment += u' ';
     fragment += column;
     if (relation == u"$") {

@@ -93,8 +93,9 @@ TEST_F(SearchConditionTest, RelationWordsAndTypes) {
   // "date" in lower case takes the dialect's date literal; a number type leaves the value bare.
   EXPECT_EQ(Column(Clause(u"b.in_time", u"date", u">=", u"2026-01-01", u"AND")),
             u" B.IN_TIME >= to_date('2026-01-01', 'YYYY-MM-DD HH24:MI:SS') ");
-  EXPECT_EQ(Column(Clause(u"a.catalog_id", u"number", u"in", u"(1, 2)", u"AND")),
-            u" A.CATALOG_ID in (1, 2) ");
+  EXPECT_EQ(Column(Clause(u"a.catalog_id", u"number", u"in", u" (1, 2) ", u"AND")),
+            u" A.CATALOG_ID in (1,2) ");
+  EXPECT_EQ(Column(Clause(u"a.x", u"OTHER", u"=", u"A.Y", u"AND")), u" A.X = A.Y ");
   // "$" with STRING writes the value once, inside the pattern.
   EXPECT_EQ(Column(Clause(u"b.name", u"STRING", u"$", u"李", u"AND")), u" B.NAME Like '%李%' ");
 }
@@ -105,6 +106,19 @@ TEST_F(SearchConditionTest, QuotedValuesHaveTheirQuotesDoubled) {
   EXPECT_EQ(Column(Clause(u"b.name", u"STRING", u"$", u"O'B", u"AND")), u" B.NAME Like '%O''B%' ");
   EXPECT_EQ(Column(Clause(u"b.in_time", u"DATE", u"=", u"2026') OR ('1", u"AND")),
             u" B.IN_TIME = to_date('2026'') OR (''1', 'YYYY-MM-DD HH24:MI:SS') ");
+}
+
+TEST_F(SearchConditionTest, ANumberValueMustBeANumberOrAListOfNumbers) {
+  EXPECT_EQ(Column(Clause(u"a.x", u"number", u">=", u" -2.5 ", u"AND")), u" A.X >= -2.5 ");
+  for (const char16_t* value : {u"0 OR 1=1", u"1) OR (1", u"(1, 2 OR 1=1)", u"()", u"1e3"}) {
+    EXPECT_NE(ColumnFailure(u"<root>" + Clause(u"a.x", u"NUMBER", u"=", value, u"AND") + u"</root>")
+                  .find(u"不是有效的数字: '"),
+              std::u16string::npos)
+        << korvalis::ToUtf8(value);
+  }
+  EXPECT_EQ(
+      ColumnFailure(u"<root>" + Clause(u"a.x", u"NUMBER", u"=", u"0 OR 1=1", u"AND") + u"</root>"),
+      u"不是有效的数字: '0 OR 1=1' (right)");
 }
 
 TEST_F(SearchConditionTest, EveryPartOfAColumnClauseIsRequired) {

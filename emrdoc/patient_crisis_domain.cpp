@@ -32,7 +32,8 @@ std::u16string NewestReportStatement(const std::u16string& patient_id,
          u"from (\tselect report_id, report_time from telv_crisis_t where " +
          visit + u"\t\tunion\t\tselect report_id, report_time from telv_crisis_record where " +
          visit +
-         u"\t)\tgroup by report_id, report_time order by report_time desc\t)\twhere rownum = 1\t)";
+         u"\t)\tgroup by report_id, report_time order by report_time desc, report_id\t)\twhere "
+         u"rownum = 1\t)";
 }
 
 }  // namespace

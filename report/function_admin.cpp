@@ -228,7 +228,7 @@ long CBFunctionAdmin::GetGroupMenu(CEMRDataSource* pDataSource, BSTR bstrConditi
       u" FROM TELV_FUNCTION_GROUP_MAP A, TELV_FUNCTION_CONFIG B, TELV_FUNCTION C, "
       u"TELV_FUNCTION_GROUP D "
       u" WHERE A.MENU_ID = B.ID(+)  AND A.MENU_ID = C.FUNCTION_ID(+) AND A.GROUP_ID = D.ID(+) " +
-          condition + u"  ORDER BY A.SORT_CODE ASC",
+          condition + u"  ORDER BY A.SORT_CODE ASC, A.GROUP_ID, A.MENU_ID",
       {u"group_id", u"menu_id", u"dynamic_name", u"fixed_name", u"type", u"template_id",
        u"report_id", u"group_name", u"notes"},
       pbstrList, {u"group_id", u"menu_id"});

@@ -313,6 +313,22 @@ TEST_F(FunctionAdminTest, TheGroupMenuListsEveryPlacingByPlaceAcrossGroups) {
             (std::vector<E>{item, fixed_in_g1}));
 }
 
+TEST_F(FunctionAdminTest, TheGroupMenuOrdersPlacingsOfOnePlaceByGroupAndItem) {
+  AddGroup(kG1, "甲组");
+  AddGroup(kG2, "乙组");
+  for (const char* item : {"I3", "I1", "I2"}) AddItem(item, item);
+  Place(kG2, "I1", 1);
+  Place(kG1, "I3", 1);
+  Place(kG1, "I1", 1);
+  Place(kG1, "I2", 0);
+  std::vector<std::string> order;
+  for (const auto& e :
+       korvalis::testing::ReadElements(List(CBFunctionAdmin::GetGroupMenu, u"<root/>"))) {
+    order.push_back(e.attributes.at("group_name") + e.attributes.at("menu_id"));
+  }
+  EXPECT_EQ(order, (std::vector<std::string>{"甲组I2", "甲组I1", "甲组I3", "乙组I1"}));
+}
+
 TEST_F(FunctionAdminTest, ItemsAreListedOncePerGroupAndOnceWhenInNone) {
   AddGroup(kG1, "甲组");
   AddItem("I1", "O'Brien 一览", 2);

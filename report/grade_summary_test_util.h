@@ -31,6 +31,8 @@ struct SummaryRow {
 
 class GradeSummaryTest : public GradeTaskTest {
  protected:
+  using GradeTaskTest::GradeTaskTest;
+
   // A method of one text argument without an answer: the failure's text, "" on success.
   std::u16string Do(long (*method)(CEMRDataSource*, BSTR), const std::u16string& argument) {
     com::ScopedBstr text(argument);

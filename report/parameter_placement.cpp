@@ -17,20 +17,6 @@ namespace {
 //   kCode ──/*──▶ kBlockComment ──*/──▶ kCode
 enum class Context { kCode, kLiteral, kQuotedName, kLineComment, kBlockComment };
 
-// The text of the value as a report expects it in place of its placeholder, before any
-// quoting: 'value', the date literal, or the value itself.
-std::u16string ExpectedText(const ReportParameter& parameter, const CDBType& dialect) {
-  switch (parameter.type) {
-    case ParameterType::kString:
-      return u"'" + parameter.value + u"'";
-    case ParameterType::kDate:
-      return dialect.ToDate(parameter.value, false);
-    case ParameterType::kBare:
-      break;
-  }
-  return parameter.value;
-}
-
 std::u16string QuotedNameEscaped(std::u16string_view text) {
   std::u16string out;
   out.reserve(text.size());
@@ -43,8 +29,9 @@ std::u16string QuotedNameEscaped(std::u16string_view text) {
 
 std::u16string Replacement(const std::u16string& code, const ReportParameter& parameter,
                            Context context, const CDBType& dialect) {
-  if (context == Context::kLiteral) return SqlEscaped(ExpectedText(parameter, dialect));
-  if (context == Context::kQuotedName) return QuotedNameEscaped(ExpectedText(parameter, dialect));
+  // Between the author's quotes the value is the literal's (or the name's) content.
+  if (context == Context::kLiteral) return SqlEscaped(parameter.value);
+  if (context == Context::kQuotedName) return QuotedNameEscaped(parameter.value);
   switch (parameter.type) {
     case ParameterType::kString:
       return SqlQuoted(parameter.value);

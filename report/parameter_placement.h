@@ -10,11 +10,10 @@
 //     dialect's date literal, each with its single quotes doubled; a value of any other type
 //     must be a decimal number or a comma-separated list of them ("3, 4"), or the placement
 //     is refused before anything runs;
-//   - inside a quoted literal: the literal receives the value's text as a report expects it
-//     there ('value' for a STRING, the date literal for a DATE, the value itself otherwise),
-//     every single quote doubled, so reports whose authors wrote quotes around a placeholder
-//     ('{code}') keep working;
-//   - inside a quoted name: the same text, every double quote doubled;
+//   - inside a quoted literal: the literal receives the value itself, whatever its type, every
+//     single quote doubled, so that an author's `B.ID = '{id}'` or `B.NAME LIKE '%{nm}%'`
+//     compares with the value and not with a quoted copy of it;
+//   - inside a quoted name: the value itself, every double quote doubled;
 //   - inside a comment (-- to the end of the line, /* to */): the placeholder is left as
 //     written; a comment is no part of the statement, and a value there could end it.
 // No value can end the literal or quoted name it stands in, or add SQL where a number stands.

@@ -57,8 +57,10 @@ TEST_F(ParameterPlacementTest, ValuesInsideTheAuthorsQuotesCannotEndThem) {
                                        {u"d", {ParameterType::kDate, u"2026"}}};
   EXPECT_EQ(Place(u"WHERE CODE = '{n}' AND NOTE LIKE '%{n}%'", parameters),
             "WHERE CODE = '1'' OR ''1''=''1' AND NOTE LIKE '%1'' OR ''1''=''1%'");
-  EXPECT_EQ(Place(u"'{s}' '{d}'", parameters),
-            "'''a''b''' 'to_date(''2026'', ''YYYY-MM-DD HH24:MI:SS'')'");
+  // A STRING or DATE value between the author's quotes is the literal's content.
+  EXPECT_EQ(Place(u"'{s}' '%{s}%' TO_DATE('{d}', 'YYYY')", parameters),
+            "'a''b' '%a''b%' TO_DATE('2026', 'YYYY')");
+  EXPECT_EQ(Place(u"\"{s}\"", {{u"s", {ParameterType::kString, u"x\"y"}}}), "\"x\"\"y\"");
   // After a doubled quote the literal goes on; after the closing one the text is SQL again.
   EXPECT_EQ(Place(u"'it''s {n}' = {s}", parameters), "'it''s 1'' OR ''1''=''1' = 'a''b'");
   EXPECT_EQ(Place(u"SELECT 1 AS \"{n}\" FROM DUAL",

@@ -102,6 +102,31 @@ TEST_F(ReportExecutionTest, OldFormatRowsAreShapedByTheirNames) {
   EXPECT_EQ(Content(2), u"<root/>\n");
 }
 
+TEST_F(ReportExecutionTest, PlaceholdersBetweenTheAuthorsQuotesFindTheirRowsInBothFormats) {
+  db().Execute("DELETE FROM TELV_PATIENT WHERE ID LIKE 'RQ%'");
+  db().AddPatient({.id = "RQ1", .name = "李'建华", .birthday = "1986-12-01 00:00:00"});
+  db().AddPatient({.id = "RQ2", .name = "王秀兰"});
+  constexpr char16_t kSql[] =
+      u"SELECT ID, NAME FROM TELV_PATIENT WHERE ID LIKE 'RQ%' AND NAME LIKE '%{nm}%' AND "
+      u"(ID = '{id}' OR '{id}' = 'ALL') AND TO_DATE('{before}', 'YYYY-MM-DD') > BIRTHDAY";
+  OldFormat(1, kSql, u"row,name",
+            u"<root><param code='id' type='STRING'/><param code='nm' type='STRING'/>"
+            u"<param code='before' type='DATE'/></root>");
+  EXPECT_EQ(Elements(Content(1, u"<root><id>RQ1</id><nm>'</nm><before>2000-01-01</before></root>")),
+            (Rows{{"row", "RQ1", "name=李'建华"}}));
+  EXPECT_EQ(
+      Elements(Content(1, u"<root><id>ALL</id><nm>秀</nm><before>2000-01-01</before></root>")),
+      (Rows{{"row", "RQ2", "name=王秀兰"}}));
+  NewFormat(2, u"<report>" + Sql(kSql, u"<n>row</n><n>name</n>") + u"</report>");
+  EXPECT_EQ(
+      Elements(Content(2,
+                       u"<root><param code='id' type='STRING'>ALL</param>"
+                       u"<param code='nm' type='STRING'>建</param>"
+                       u"<param code='before' type='DATE'>2000-01-01</param></root>")),
+      (Rows{
+          {"clientinfo", "刘静怡心血管内科"}, {"params", "ALL建2000-01-01"}, {"result1", "RQ1"}}));
+}
+
 TEST_F(ReportExecutionTest, NewFormatResultHoldsIdentityParametersAndEveryStatement) {
   NewFormat(1, u"<report>" + Sql(u"SELECT {dept}, 'x' FROM DUAL", u"<n>d</n><n>x</n>") +
                    Sql(u"SELECT {n} FROM DUAL", u"<n>n</n>") +

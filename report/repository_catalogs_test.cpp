@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "foundation/single_data_source.h"
@@ -12,18 +14,19 @@ namespace korvalis::report::testing {
 namespace {
 
 // The catalogue tree of an answer as "A[B[C],D],E": each `child` by its name, its children in
-// brackets.
-std::string Nesting(const xml::Node& parent) {
-  std::string text;
+// brackets; siblings in the answer's order, or sorted by their texts.
+std::string Nesting(const xml::Node& parent, bool sorted = false) {
+  std::vector<std::string> children;
   for (const xml::Node& child : parent.Children()) {
     EXPECT_EQ(child.Name(), "child");
     std::string name;
     child.GetAttribute("name", name);
-    if (!text.empty()) text += ",";
-    text += name;
-    const std::string inner = Nesting(child);
-    if (!inner.empty()) text += "[" + inner + "]";
+    const std::string inner = Nesting(child, sorted);
+    children.push_back(inner.empty() ? name : name + "[" + inner + "]");
   }
+  if (sorted) std::sort(children.begin(), children.end());
+  std::string text;
+  for (const std::string& child : children) text += (text.empty() ? "" : ",") + child;
   return text;
 }
 
@@ -58,12 +61,12 @@ class CatalogTest : public RepositoryTest {
   }
 
   // The catalogue listing of `condition` as its nesting.
-  std::string Tree(const std::u16string& condition) {
+  std::string Tree(const std::u16string& condition, bool sorted = false) {
     const std::u16string answer = Answer(&CBRepository::GetVktCatalogList, condition);
     xml::Document document;
     EXPECT_TRUE(document.LoadXml(ToUtf8(answer))) << ToUtf8(answer);
     EXPECT_EQ(document.DocumentElement().Name(), "root");
-    return Nesting(document.DocumentElement());
+    return Nesting(document.DocumentElement(), sorted);
   }
   // The names of the items listed for `condition`, sorted.
   std::vector<std::string> ItemNames(const std::u16string& condition) {
@@ -110,6 +113,28 @@ TEST_P(CatalogTest, ANewCatalogueGetsAFreshIdThatARewriteKeepsInOneRow) {
   EXPECT_EQ(Tree(u"<root><id>" + id + u"</id><recursive_flag>true</recursive_flag></root>"),
             "大内科[心血管]");
   EXPECT_EQ(Tree(u"<root><parent_id>" + id + u"</parent_id></root>"), "心血管");
+}
+
+TEST_P(CatalogTest, TheTreeNestsCataloguesSavedOutOfDepthFirstOrder) {
+  // Children before their parents, and a subtree's catalogues between another's.
+  for (const auto& [name, parent] :
+       std::vector<std::pair<std::u16string, std::u16string>>{{u"G", u"F"},
+                                                              {u"D", u"B"},
+                                                              {u"E", u"A"},
+                                                              {u"H", u"D"},
+                                                              {u"C", u"B"},
+                                                              {u"F", u""},
+                                                              {u"B", u"A"},
+                                                              {u"A", u""}}) {
+    SaveCatalog(name, parent.empty() ? u"" : u"id-" + parent, u"id-" + name);
+  }
+  EXPECT_EQ(Tree(u"<root><recursive_flag>true</recursive_flag></root>", true),
+            "A[B[C,D[H]],E],F[G]");
+  EXPECT_EQ(Tree(u"<root><id>id-B</id><recursive_flag>true</recursive_flag></root>", true),
+            "B[C,D[H]]");
+  EXPECT_EQ(
+      Tree(u"<root><parent_id>id-A</parent_id><recursive_flag>true</recursive_flag></root>", true),
+      "B[C,D[H]],E");
 }
 
 TEST_P(CatalogTest, QuotesInAnyValueAreStoredAsGiven) {

@@ -6,6 +6,7 @@
 
 #include "foundation/suite_interfaces.h"
 #include "foundation/testing/test_data_source.h"
+#include "platform/db/testing/engine_database.h"
 #include "platform/xml/dom.h"
 #include "report/grade_summary_test_util.h"
 #include "suite/testing/sibling_doubles.h"
@@ -64,6 +65,8 @@ class SummaryData {
 
 class SummaryGenerationTest : public GradeSummaryTest {
  protected:
+  using GradeSummaryTest::GradeSummaryTest;
+
   void SetUp() override {
     db_.AddPatient({.id = "P1", .name = "李建华", .birthday = "1986-12-01 00:00:00"});
     db_.AddVisit({.patient_id = "P1", .event_no = "E1", .dept_name = "心血管内科", .bed_no = "12"});
@@ -323,6 +326,39 @@ TEST_F(SummaryGenerationTest, EachVisitCarriesItsColumnsInOrderAndItsItemsBySeri
   EXPECT_EQ(Generate(u"<root><task_id>T1</task_id></root>", u"1"),
             u"2026年12月07日|2|王秀兰:0;李建华:3;");
 }
+
+class SummaryAgeTest : public SummaryGenerationTest,
+                       public ::testing::WithParamInterface<db::Engine> {
+ protected:
+  SummaryAgeTest() : SummaryGenerationTest(GetParam()) {}
+};
+
+// The age is the days since birth over 365, rounded: to whole years, or to one decimal when
+// it rounds to no whole year. The database clock reads 2026-12-07 08:00:00.
+TEST_P(SummaryAgeTest, TheAgeIsRoundedWhereTruncationWouldDiffer) {
+  const std::vector<std::pair<std::string, std::string>> birthday_and_age = {
+      {"1996-05-09 08:00:00", "31"},   // 30.6 years
+      {"2026-05-20 08:00:00", "1"},    // 0.55 years
+      {"2026-06-22 08:00:00", "0.5"},  // 0.46 years
+      {"2026-11-01 08:00:00", "0.1"},  // 0.099 years
+  };
+  std::map<std::string, std::string> expected, ages;
+  for (std::size_t i = 0; i < birthday_and_age.size(); ++i) {
+    const std::string id = "A" + std::to_string(i);
+    db_.AddPatient({.id = id, .birthday = birthday_and_age[i].first});
+    db_.AddVisit({.patient_id = id, .event_no = id});
+    AddGrade({.task_id = "T1", .patient_id = id, .event_no = id});
+    expected[id] = birthday_and_age[i].second;
+  }
+  for (const xml::Node& patient : Data(u"<root><task_id>T1</task_id></root>").Patients()) {
+    const Attributes attributes = SummaryData::AttributesOf(patient);
+    ages[attributes.at("patient_id")] = attributes.at("patient_age");
+  }
+  EXPECT_EQ(ages, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, SummaryAgeTest, db::testing::kBothEngines,
+                         db::testing::EngineName);
 
 TEST_F(SummaryGenerationTest, OnlyVisitsWithoutAStoredDiagnosisAskTheVisitDataComponent) {
   AddGrade({.task_id = "T1", .patient_id = "P1", .event_no = "E1"});

@@ -34,11 +34,14 @@ std::u16string VisitItems(const char16_t* what, const char16_t* condition) {
          condition + u")";
 }
 
-// The first main diagnosis (DIAG_TYPE 3) of the graded visit's header.
+// The first main diagnosis (DIAG_TYPE 3) of the graded visit's header: the one of the lowest
+// SUB_ID, so that every engine names the same one.
 constexpr char16_t kFirstMainDiagnosis[] =
     u"(SELECT D.ICD_NAME FROM TELV_INPATIENT_HEADER_DIAG D WHERE"
     u" D.PATIENT_ID=GRADE_PATIENT.PATIENT_ID AND D.EVENT_NO=GRADE_PATIENT.EVENT_NO"
-    u" AND D.DIAG_TYPE=3 AND ROWNUM<=1)";
+    u" AND D.DIAG_TYPE=3 AND NVL(D.SUB_ID, 0)=(SELECT MIN(NVL(E.SUB_ID, 0)) FROM"
+    u" TELV_INPATIENT_HEADER_DIAG E WHERE E.PATIENT_ID=D.PATIENT_ID AND E.EVENT_NO=D.EVENT_NO"
+    u" AND E.DIAG_TYPE=3) AND ROWNUM<=1)";
 
 // The age in years (days over 365): whole years, or one decimal under half a year.
 constexpr char16_t kPatientAge[] =

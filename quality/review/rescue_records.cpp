@@ -73,16 +73,18 @@ long CBCoreSystem::GetRescueRecord(CEMRDataSource* pDataSource, BSTR bstrConditi
     filter.append(u", 'YYYY-MM-DD')+1) ");
   }
 
-  // ROWNUM numbers the rows as the join finds them, before they are sorted; the age is rounded
-  // to a whole number of years.
+  // ROWNUM numbers the rows in the order of the list: by rescue date, and the record's ID
+  // between rescues of one time. The age is rounded to a whole number of years.
   std::vector<std::u16string> values;
   pDataSource->Query(
-      u"SELECT A.ID,A.PATIENT_ID,A.EVENT_NO, A.DIAGNOSIS,A.MEASURE,A.RESULT,A.RESCUE_DATE "
-      u",A.PARTICIPANTS,A.CLINIC_CHANGE,A.NOTES,B.NAME,B.SEX,B.BED_NO , "
-      u"CAST((SYSDATE-B.BIRTHDAY)/365+1 AS NUMBER(3,0)) AS AGE, ROWNUM, A.REGISTER_DEPT, "
+      u"SELECT ID, PATIENT_ID, EVENT_NO, DIAGNOSIS, MEASURE, RESULT, RESCUE_DATE, PARTICIPANTS, "
+      u"CLINIC_CHANGE, NOTES, NAME, SEX, BED_NO, AGE, ROWNUM, REGISTER_DEPT, REGISTER_ID, "
+      u"REGISTER_DATE FROM (SELECT A.ID,A.PATIENT_ID,A.EVENT_NO, A.DIAGNOSIS,A.MEASURE,A.RESULT,"
+      u"A.RESCUE_DATE ,A.PARTICIPANTS,A.CLINIC_CHANGE,A.NOTES,B.NAME,B.SEX,B.BED_NO , "
+      u"CAST((SYSDATE-B.BIRTHDAY)/365+1 AS NUMBER(3,0)) AS AGE, A.REGISTER_DEPT, "
       u"A.REGISTER_ID, A.REGISTER_DATE  FROM PEV_RESCUE_RECORD A,TELV_V_PATIENT_VISIT_RECORD B "
       u"WHERE A.PATIENT_ID = B.PATIENT_ID AND A.EVENT_NO = B.EVENT_NO " +
-          filter + u" ORDER BY A.RESCUE_DATE ASC",
+          filter + u" ORDER BY A.RESCUE_DATE ASC, A.ID)",
       std::size(kListNames), values);
   korvalis::StoreBstrResult(pbstrList, ItemList(values, kListNames));
   return 0;

@@ -74,14 +74,14 @@ TEST_F(RescueRecordTest, ARecordIsStoredByPositionAndListedWithItsPatient) {
                                     {"register_date", "2026-12-05 00:00:00"}}}}));
 }
 
-TEST_F(RescueRecordTest, RowsAreNumberedBeforeTheyAreSortedByDate) {
+TEST_F(RescueRecordTest, RowsAreNumberedInTheirOrderByDate) {
   const std::string later = Save("P1", "E1", "2026-12-05 10:00:00");
   const std::string earlier = Save("P1", "E1", "2026-12-03 10:00:00");
   const std::string newborn = Save("P2", "E2", "2026-12-04 10:00:00");
   const std::vector<Element> listed =
       List(&CBCoreSystem::GetRescueRecord, u"<root><patient_id>P1</patient_id></root>");
   EXPECT_EQ(AttributeOfEach(listed, "id"), (std::vector<std::string>{earlier, later}));
-  EXPECT_EQ(AttributeOfEach(listed, "row_num"), (std::vector<std::string>{"2", "1"}));
+  EXPECT_EQ(AttributeOfEach(listed, "row_num"), (std::vector<std::string>{"1", "2"}));
   // Days since birth / 365 + 1, rounded to whole years: 180.3 days give 1.
   const std::vector<Element> young =
       List(&CBCoreSystem::GetRescueRecord, u"<root><event_no>E2</event_no></root>");

@@ -13,6 +13,7 @@
 #include "foundation/testing/test_call.h"
 #include "platform/com/scoped_bstr.h"
 #include "platform/com/unicode.h"
+#include "platform/db/testing/engine_database.h"
 
 namespace korvalis::testing {
 namespace {
@@ -27,7 +28,8 @@ constexpr char16_t kOtherOfficer[] =
 
 class DeptQcPatientTest : public ::testing::Test {
  protected:
-  DeptQcPatientTest() {
+  explicit DeptQcPatientTest(db::Engine engine = db::Engine::kSqlite)
+      : db_(schema::DatabaseContents::kInstallation, engine) {
     db_.AddPatient({.id = "P1", .name = "张三", .sex = 1});
     db_.AddVisit({.patient_id = "P1", .event_no = "E1", .doctor_name = "王医生"});
     db_.AddPatient({.id = "P2", .name = "李四", .sex = 0});
@@ -276,6 +278,35 @@ TEST_F(DeptQcPatientTest, TheScoreDocumentListsTheDeductionsThenTheVisitsScore) 
       << "a removed visit is still answered";
   EXPECT_EQ(ScoreDocument(u"P2"), u"failed: 病人未添加到科室质控.");
 }
+
+// Scores and points are kept and printed with two decimals, the third rounded half up.
+class DeptQcDecimalsTest : public DeptQcPatientTest,
+                           public ::testing::WithParamInterface<db::Engine> {
+ protected:
+  DeptQcDecimalsTest() : DeptQcPatientTest(GetParam()) {}
+};
+
+TEST_P(DeptQcDecimalsTest, AThirdDecimalIsRoundedInDeductionsPointsAndTheScore) {
+  db_.AddStandardItem({.id = 7, .standard = "细项", .point = 0.125, .catalog_id = 1});
+  ASSERT_EQ(Add(u"P1"), 0);
+  ASSERT_EQ(Score(u"P1",
+                  u"<root><score>99.875</score><grade>1</grade><items><item item_id=\"7\" "
+                  u"score=\"0.125\" serial=\"1\"/><item item_id=\"5\" score=\"1.005\" "
+                  u"serial=\"2\"/></items></root>"),
+            u"");
+  std::vector<Element> elements = ReadElements(ScoreDocument(u"P1"));
+  ASSERT_EQ(elements.size(), 7u);
+  std::sort(elements.begin(), elements.begin() + 2,
+            [](const Element& a, const Element& b) { return a.attributes < b.attributes; });
+  EXPECT_EQ(elements[0].attributes.at("score"), "1.01");
+  EXPECT_EQ(elements[0].attributes.at("item_point"), "5");
+  EXPECT_EQ(elements[1].attributes.at("score"), "0.13");
+  EXPECT_EQ(elements[1].attributes.at("item_point"), "0.13");
+  EXPECT_EQ(elements[2], (Element{"score", "99.88", {}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, DeptQcDecimalsTest, db::testing::kBothEngines,
+                         db::testing::EngineName);
 
 TEST_F(DeptQcPatientTest, TheDepartmentListFiltersByStatusAndByBothDatesOnly) {
   ASSERT_EQ(Add(u"P1"), 0);

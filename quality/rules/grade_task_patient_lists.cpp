@@ -149,7 +149,7 @@ long CBQCTask::GetPatientList(CEMRDataSource* pDataSource, BSTR bstrCondition,
           visits +
           u" A  LEFT JOIN PEV_GRADE_TASK B ON B.ID = A.TASK_ID  LEFT JOIN PEV_RECTIFY_INFO C ON "
           u"C.ID = A.RECTIFY_ID  WHERE 1=1 " +
-          conditions + u" ORDER BY A.GRADE_DATE DESC",
+          conditions + u" ORDER BY A.GRADE_DATE DESC, A.TASK_ID, A.PATIENT_ID, A.EVENT_NO",
       kTaskVisitColumns, values);
 
   std::u16string list = kListHead;

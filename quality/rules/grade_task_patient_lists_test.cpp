@@ -147,6 +147,23 @@ TEST_F(PatientListsTest, EachConditionRestrictsTheVisitsInTasks) {
   EXPECT_EQ(plain[0].at("has_emr"), "");
 }
 
+TEST_F(PatientListsTest, VisitsGradedOnOneDayFollowTheirTaskPatientAndVisit) {
+  // Written out of the order of their keys; the list compares the grade's day only.
+  AddGrade(
+      {.task_id = "T3", .patient_id = "P2", .event_no = "E2", .grade_date = "2026-12-05 09:00:00"});
+  AddGrade(
+      {.task_id = "T3", .patient_id = "P1", .event_no = "E1", .grade_date = "2026-12-05 11:00:00"});
+  AddGrade(
+      {.task_id = "T1", .patient_id = "P3", .event_no = "E3", .grade_date = "2026-12-05 10:00:00"});
+  AddGrade(
+      {.task_id = "T2", .patient_id = "P1", .event_no = "E1", .grade_date = "2026-12-06 10:00:00"});
+  std::vector<std::string> order;
+  for (const Attributes& item : TaskVisits(u"<root><self_grade>0</self_grade></root>")) {
+    order.push_back(item.at("task_id") + "/" + item.at("patient_id"));
+  }
+  EXPECT_EQ(order, (std::vector<std::string>{"T2/P1", "T1/P3", "T3/P1", "T3/P2"}));
+}
+
 TEST_F(PatientListsTest, AnEmptyConditionOrTheSelfGradeTaskAsksNothingElse) {
   ScopedBstr empty(u"<root/>"), result;
   EXPECT_EQ(RunAsCall(kUnreachableDatabase,

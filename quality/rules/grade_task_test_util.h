@@ -59,6 +59,10 @@ inline std::vector<std::string> ListedVisits(const std::u16string& list) {
 
 class GradeTaskTest : public ::testing::Test {
  protected:
+  GradeTaskTest() = default;
+  explicit GradeTaskTest(db::Engine engine)
+      : db_(schema::DatabaseContents::kInstallation, engine) {}
+
   // Runs the body as one call; the failure's text, "" on success.
   template <class Body>
   std::u16string Call(Body&& body) {

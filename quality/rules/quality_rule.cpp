@@ -193,8 +193,8 @@ long CBQualityRule::Close(CEMRDataSource* pDataSource, BSTR bstrPatientID, BSTR 
               ? u" AND SUPERIOR_SIGN_FLAG = 1 AND EMR_ID = " + SqlQuoted(emr_id)
               : std::u16string(u" AND SUPERIOR_SIGN_FLAG = 0");
   std::vector<std::u16string> earliest;
-  pDataSource->Query(u"SELECT * FROM (" + open + u" ORDER BY START_TIME) WHERE ROWNUM = 1", 3,
-                     earliest);
+  pDataSource->Query(u"SELECT * FROM (" + open + u" ORDER BY START_TIME, SERIAL) WHERE ROWNUM = 1",
+                     3, earliest);
   if (earliest.empty()) return E_FAIL;
   if (IsRuleClosedByEmr(pDataSource, bstrPatientID, bstrEventNo, rule_id, BstrView(bstrEventPro))) {
     return E_FAIL;

@@ -95,6 +95,12 @@ const std::u16string& At(const std::vector<std::u16string>& values, std::size_t 
   return i < values.size() ? values[i] : kEmpty;
 }
 
+// Refuses a search date, naming the field and its value.
+[[noreturn]] void RefuseSearchDate(std::u16string_view field, const std::u16string& value) {
+  throw CEMRException(std::u16string(kSearchDateInvalidMessage) + value + u"' (" +
+                      std::u16string(field) + u")");
+}
+
 }  // namespace
 
 void CBQCTask::SetTaskRecordStatus2(CEMRDataSource* pDataSource, LONG lngTaskID) {
@@ -330,6 +336,9 @@ std::u16string korvalis::quality::FinalQcSearchStatement(const CDBType& dialect,
   if (begin.empty() || end.empty()) {
     throw CEMRException(std::u16string(kSearchDateMissingMessage));
   }
+  // The end is a day, covered to its end: with a time in it the end of day makes no date.
+  if (!korvalis::IsSqlDate(begin)) RefuseSearchDate(u"begin_date", begin);
+  if (!korvalis::IsSqlDate(end + u" 23:59:59")) RefuseSearchDate(u"end_date", end);
   const std::u16string period = u" (B.OUT_TIME BETWEEN " + korvalis::SqlDateValue(dialect, begin) +
                                 u" AND " + korvalis::SqlDateValue(dialect, end + u" 23:59:59") +
                                 u")";
@@ -352,10 +361,14 @@ std::u16string korvalis::quality::FinalQcSearchStatement(const CDBType& dialect,
       period;
 
   // Per department of the list (an empty piece between two commas stays, matching no visit):
-  // its visits, or a random draw of `per_dept` of them; without a list the first `per_dept`.
+  // its visits, or a random draw of `per_dept` of them; without a list the first `per_dept` in
+  // the order of the visits' keys.
   std::u16string body;
   if (dept_list.empty()) {
-    body = per_dept.empty() ? base : u"SELECT * FROM (" + base + u") WHERE ROWNUM <= " + per_dept;
+    body = per_dept.empty()
+               ? base
+               : u"SELECT * FROM (" + base +
+                     u" ORDER BY B.PATIENT_ID, B.EVENT_NO) WHERE ROWNUM <= " + per_dept;
   } else {
     std::vector<std::u16string> depts;
     SplitByChars(dept_list, u",", depts);

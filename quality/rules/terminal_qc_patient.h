@@ -40,6 +40,8 @@ class CXmlProperty;
 inline constexpr char16_t kFinalQcVisitMissingMessage[] = u"病人未添加到终末质控任务";
 inline constexpr char16_t kSearchDateMissingMessage[] = u"检索条件错误: 出院时间不能为空!";
 inline constexpr char16_t kSearchTaskMissingMessage[] = u"检索条件错误: 质控任务ID不能为空!";
+// Followed by the value, "' (" and the field's name, then ")".
+inline constexpr char16_t kSearchDateInvalidMessage[] = u"检索条件错误: 不是有效的日期: '";
 inline constexpr char16_t kDeptInternalMissingMessage[] = u"评分信息中没有科室记录(dept_internal).";
 inline constexpr char16_t kDeptRecordEmptyMessage[] = u"终末质控科室记录中没有病人: ";
 
@@ -91,7 +93,8 @@ class CBTerminalQCPatient {
 namespace korvalis::quality {
 
 // The statement of CBTerminalQCPatient::SearchPatient for the condition, its dates as literals
-// of `dialect`. Throws CEMRException kSearchDateMissingMessage, then kSearchTaskMissingMessage,
+// of `dialect`. Throws CEMRException kSearchDateMissingMessage, kSearchDateInvalidMessage (for a
+// `begin_date` that is no date or an `end_date` that is no day), then kSearchTaskMissingMessage,
 // and SqlNumber's message for a `patient_per_dept` that is no number.
 std::u16string FinalQcSearchStatement(const CDBType& dialect, const CXmlProperty& condition);
 

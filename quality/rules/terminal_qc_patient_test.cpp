@@ -14,6 +14,7 @@
 #include "foundation/testing/test_call.h"
 #include "platform/com/scoped_bstr.h"
 #include "platform/com/unicode.h"
+#include "platform/db/testing/engine_database.h"
 #include "platform/xml/dom.h"
 
 namespace korvalis::testing {
@@ -70,7 +71,8 @@ std::vector<ListedDept> ReadGroupedList(const std::u16string& text) {
 
 class TerminalQcPatientTest : public ::testing::Test {
  protected:
-  TerminalQcPatientTest() {
+  explicit TerminalQcPatientTest(db::Engine engine = db::Engine::kSqlite)
+      : db_(schema::DatabaseContents::kInstallation, engine) {
     for (const char* id : {"P1", "P2", "P3", "P4"}) {
       db_.AddPatient({.id = id, .name = std::string("病人") + id, .sex = 1});
       db_.AddVisit({.patient_id = id, .event_no = "E1", .out_time = "2026-11-10 09:00:00"});
@@ -385,6 +387,35 @@ TEST_F(TerminalQcPatientTest, SimultaneousAssignmentsGetDistinctRecords) {
   EXPECT_EQ(db_.Query("SELECT COUNT(DISTINCT ID) FROM PEV_FINAL_DEPT_RECORD")[0][0], "4");
 }
 
+// Scores and points are kept and printed with two decimals, the third rounded half up.
+class FinalQcDecimalsTest : public TerminalQcPatientTest,
+                            public ::testing::WithParamInterface<db::Engine> {
+ protected:
+  FinalQcDecimalsTest() : TerminalQcPatientTest(GetParam()) {}
+};
+
+TEST_P(FinalQcDecimalsTest, AThirdDecimalIsRoundedInDeductionsPointsAndTheScore) {
+  db_.AddStandardItem({.id = 7, .standard = "细项", .point = 0.125, .catalog_id = 1});
+  ASSERT_EQ(Manage(Dept(u"0101", u"心血管内科", u"1", {{u"P1", u"1"}})), u"");
+  ASSERT_EQ(ScoreVisit(u"P1", Score(u"99.875", u"1", u"1",
+                                    u"<item item_id=\"7\" score=\"0.125\" serial=\"1\"/>"
+                                    u"<item item_id=\"5\" score=\"1.005\" serial=\"2\"/>")),
+            u"");
+  std::vector<Element> elements = ReadElements(PatientScore(1, u"P1"));
+  ASSERT_EQ(elements.size(), 5u);
+  std::sort(elements.begin(), elements.begin() + 2,
+            [](const Element& a, const Element& b) { return a.attributes < b.attributes; });
+  EXPECT_EQ(elements[0].attributes.at("score"), "1.01");
+  EXPECT_EQ(elements[0].attributes.at("item_point"), "2.5");
+  EXPECT_EQ(elements[1].attributes.at("score"), "0.13");
+  EXPECT_EQ(elements[1].attributes.at("item_point"), "0.13");
+  EXPECT_EQ(elements[3], (Element{"score", "99.88", {}}));
+  EXPECT_EQ(Visits()[0][3], "99.88");
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, FinalQcDecimalsTest, db::testing::kBothEngines,
+                         db::testing::EngineName);
+
 class FinalQcSearchTest : public TerminalQcPatientTest {
  protected:
   static std::u16string Condition(const std::u16string& rest) {
@@ -416,6 +447,16 @@ TEST_F(FinalQcSearchTest, ConditionsAreCheckedDatesFirstAndBareValuesRefused) {
   EXPECT_EQ(Search(u"<root><begin_date>2026-11-01</begin_date><end_date>2026-11-30</end_date>"
                    u"</root>"),
             u"failed: 检索条件错误: 质控任务ID不能为空!");
+  // The end is a day, covered to its end: a time in it, or a begin that is no date, is named.
+  EXPECT_EQ(Search(u"<root><begin_date>2026-11-01</begin_date><end_date>2026-11-30 10:00:00"
+                   u"</end_date><task_id>1</task_id></root>"),
+            u"failed: 检索条件错误: 不是有效的日期: '2026-11-30 10:00:00' (end_date)");
+  EXPECT_EQ(Search(u"<root><begin_date>2026-11</begin_date><end_date>2026-11-30</end_date>"
+                   u"<task_id>1</task_id></root>"),
+            u"failed: 检索条件错误: 不是有效的日期: '2026-11' (begin_date)");
+  EXPECT_EQ(Ids(Search(u"<root><begin_date>2026-11-30 23:00:00</begin_date><end_date>2026-11-30"
+                       u"</end_date><task_id>1</task_id></root>")),
+            std::vector<std::string>{});
   EXPECT_EQ(Search(Condition(u"<patient_per_dept>10; DROP</patient_per_dept>")),
             u"failed: 不是有效的数字: '10; DROP' (patient_per_dept)");
   EXPECT_TRUE(Search(Condition(u"<dept_id>,,</dept_id>")).starts_with(u"failed: "))
