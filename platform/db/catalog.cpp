@@ -55,6 +55,17 @@ SqlType TypeOfDeclared(const sql::TypeName& type) {
   return SqlType::kText;
 }
 
+void SetDeclaredLength(std::string_view data_type, int data_length, int char_length,
+                       ColumnInfo* column) {
+  const bool national = data_type == "NVARCHAR2" || data_type == "NCHAR";
+  const bool fixed = data_type == "CHAR" || data_type == "NCHAR";
+  if (!national && !fixed && data_type != "VARCHAR2") return;
+  if (char_length <= 0 || data_length <= 0) return;
+  column->length_in_chars = national || data_length > char_length;
+  column->max_length = column->length_in_chars ? char_length : data_length;
+  column->blank_padded = fixed;
+}
+
 const ColumnInfo* TableInfo::Find(std::string_view column) const {
   for (const ColumnInfo& c : columns) {
     if (EqualsIgnoringAsciiCase(c.name, column)) return &c;
@@ -91,8 +102,8 @@ std::shared_ptr<const Catalog> Catalog::Load(sqlite3* db) {
 
   if (sqlite3_prepare_v2(
           db,
-          "SELECT TABLE_NAME, COLUMN_NAME, DATA_TYPE, DATA_SCALE, DATA_PRECISION FROM "
-          "KORVALIS_COLUMNS ORDER BY TABLE_NAME, COLUMN_ID",
+          "SELECT TABLE_NAME, COLUMN_NAME, DATA_TYPE, DATA_SCALE, DATA_PRECISION, DATA_LENGTH, "
+          "CHAR_LENGTH FROM KORVALIS_COLUMNS ORDER BY TABLE_NAME, COLUMN_ID",
           -1, &stmt, nullptr) != SQLITE_OK) {
     throw DbError(kProviderFailed, sqlite3_errmsg(db));
   }
@@ -106,6 +117,10 @@ std::shared_ptr<const Catalog> Catalog::Load(sqlite3* db) {
     col.type = declared.name.empty() ? SqlType::kUnknown : TypeOfDeclared(declared);
     col.scale = sqlite3_column_type(stmt, 3) == SQLITE_NULL ? -1 : sqlite3_column_int(stmt, 3);
     col.precision = sqlite3_column_type(stmt, 4) == SQLITE_NULL ? -1 : sqlite3_column_int(stmt, 4);
+    SetDeclaredLength(declared.name,
+                      sqlite3_column_type(stmt, 5) == SQLITE_NULL ? -1 : sqlite3_column_int(stmt, 5),
+                      sqlite3_column_type(stmt, 6) == SQLITE_NULL ? -1 : sqlite3_column_int(stmt, 6),
+                      &col);
     col.origin_table = &it->second;  // the column itself is set once its vector is complete
     it->second.columns.push_back(std::move(col));
   }

@@ -18,6 +18,9 @@ struct sqlite3;
 
 namespace korvalis::db {
 
+// The one schema of a database, as Oracle's dictionary and messages name its objects' owner.
+inline constexpr const char* kSchemaOwner = "KORVALIS";
+
 // The value classes the translator tells apart.
 enum class SqlType { kUnknown, kNull, kNumber, kText, kDate, kBlob };
 
@@ -31,12 +34,25 @@ struct ColumnInfo {
   SqlType type = SqlType::kUnknown;
   int scale = -1;      // NUMBER(p,s): s; INTEGER: 0; otherwise -1
   int precision = -1;  // NUMBER(p,s): p; otherwise -1
+  // A text column of declared length (VARCHAR2(n), CHAR(n), NVARCHAR2(n) ...): the most a
+  // value may hold, in bytes of UTF-8 or, where the length counts characters, in characters;
+  // -1 when the column does not limit its values.
+  int max_length = -1;
+  bool length_in_chars = false;
+  bool blank_padded = false;  // CHAR, NCHAR: stored values are padded with blanks to the length
   // The described column whose value this one is: itself for a table's or view's column, the
   // column a query reads unchanged for a query's column; null otherwise. Points into the
   // catalog, valid while it is.
   const TableInfo* origin_table = nullptr;
   const ColumnInfo* origin_column = nullptr;
 };
+
+// Sets the length limit of `column` from its row of the metadata: the declared type name,
+// DATA_LENGTH (bytes) and CHAR_LENGTH (characters), either of them -1 when not given. A
+// length counts characters for the national types, and where the bytes exceed the characters
+// (VARCHAR2(n CHAR)).
+void SetDeclaredLength(std::string_view data_type, int data_length, int char_length,
+                       ColumnInfo* column);
 
 struct TableInfo {
   std::string name;

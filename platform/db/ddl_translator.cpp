@@ -1,5 +1,7 @@
 // The DDL of the schema: tables, indexes, views and comments, with the declared Oracle types,
 // constraints and comments kept in the metadata tables of catalog.h.
+#include <algorithm>
+
 #include "platform/db/sql_error.h"
 #include "platform/db/sql_translator_internal.h"
 
@@ -60,7 +62,14 @@ std::string ColumnMetadata(const std::string& table, const std::string& name, si
       length = 1;
     }
     char_length = length;
-    if (tn == "NVARCHAR2" || tn == "NCHAR") length *= 2;
+    // The bytes a value may take: two per character in the national character set; up to
+    // four per character of UTF-8 where the length counts characters, within the type's
+    // limit (4000 bytes, 2000 for CHAR).
+    if (tn == "NVARCHAR2" || tn == "NCHAR") {
+      length *= 2;
+    } else if (col.type.length_in_chars && tn != "RAW") {
+      length = std::min(length * 4, tn == "CHAR" ? 2000 : 4000);
+    }
   }
   return "INSERT INTO KORVALIS_COLUMNS (TABLE_NAME, COLUMN_NAME, COLUMN_ID, DATA_TYPE, "
          "DATA_LENGTH, DATA_PRECISION, DATA_SCALE, CHAR_LENGTH, NULLABLE, DATA_DEFAULT) VALUES (" +

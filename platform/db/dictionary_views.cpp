@@ -3,8 +3,8 @@
 // BLOB, CLOB ...), lengths, precisions, scales, nullability, defaults, comments, and the
 // primary, unique, foreign-key and check constraints with their columns. Each view is
 // printed as an inline view with Oracle's column names, so that it joins and filters like
-// any table. The embedded database has a single schema, named kOwner, and no distributed
-// transactions: DBA_2PC_PENDING is always empty.
+// any table. The embedded database has a single schema, named kSchemaOwner (catalog.h), and
+// no distributed transactions: DBA_2PC_PENDING is always empty.
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,8 +13,6 @@
 
 namespace korvalis::db::detail {
 namespace {
-
-constexpr const char* kOwner = "KORVALIS";
 
 struct DictionaryView {
   const char* name;
@@ -50,7 +48,7 @@ DictionaryView View(const char* name, std::string sql, std::vector<ColumnInfo> c
 
 const std::vector<DictionaryView>& Views() {
   static const std::vector<DictionaryView> views = [] {
-    const std::string owner = std::string("'") + kOwner + "'";
+    const std::string owner = std::string("'") + kSchemaOwner + "'";
     const std::string columns =
         "SELECT C.TABLE_NAME AS \"TABLE_NAME\", C.COLUMN_NAME AS \"COLUMN_NAME\", "
         "C.DATA_TYPE AS \"DATA_TYPE\", C.DATA_LENGTH AS \"DATA_LENGTH\", "
@@ -58,7 +56,8 @@ const std::vector<DictionaryView>& Views() {
         "C.NULLABLE AS \"NULLABLE\", C.COLUMN_ID AS \"COLUMN_ID\", "
         "length(C.DATA_DEFAULT) AS \"DEFAULT_LENGTH\", C.DATA_DEFAULT AS \"DATA_DEFAULT\", "
         "C.CHAR_LENGTH AS \"CHAR_LENGTH\", "
-        "CASE WHEN C.CHAR_LENGTH > 0 THEN 'B' END AS \"CHAR_USED\"";
+        "CASE WHEN C.CHAR_LENGTH > 0 THEN CASE WHEN C.DATA_TYPE IN ('NVARCHAR2', 'NCHAR') OR "
+        "C.DATA_LENGTH > C.CHAR_LENGTH THEN 'C' ELSE 'B' END END AS \"CHAR_USED\"";
     const std::vector<ColumnInfo> column_info = {
         Text("TABLE_NAME"),    Text("COLUMN_NAME"),      Text("DATA_TYPE"),
         Number("DATA_LENGTH"), Number("DATA_PRECISION"), Number("DATA_SCALE"),

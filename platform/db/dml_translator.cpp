@@ -26,6 +26,32 @@ Scope TargetScope(const Statement& stmt, const TableInfo* table, std::string* ou
   return scope;
 }
 
+// Refuses a value longer than its text column's declared length (ORA-12899) and pads the
+// values of a CHAR column with blanks to it; a literal that already fits passes unchanged.
+void FitToLength(const ColumnInfo& column, const Expr* literal, std::string* value_sql) {
+  if (column.max_length < 0) return;
+  if (literal && literal->kind == ExprKind::kString) {
+    size_t length = literal->text.size();
+    if (column.length_in_chars) {
+      length = 0;
+      for (unsigned char c : literal->text) length += (c & 0xC0) != 0x80;
+    }
+    const size_t max = static_cast<size_t>(column.max_length);
+    if (length == max || (length < max && !column.blank_padded)) return;
+  }
+  std::string name = "\"";
+  name.append(kSchemaOwner).append("\".\"");
+  if (column.origin_table) name.append(column.origin_table->name).append("\".\"");
+  name.append(column.name).push_back('"');
+  std::string s = "ora_text_fit(" + *value_sql + ", ";
+  AppendInteger(column.max_length, &s);
+  s.append(column.length_in_chars ? ", TRUE, " : ", FALSE, ");
+  s.append(column.blank_padded ? "TRUE, " : "FALSE, ");
+  AppendStringLiteral(name, &s);
+  s.push_back(')');
+  *value_sql = std::move(s);
+}
+
 }  // namespace
 
 // How a value is converted on its way into a column of the declared type.
@@ -52,8 +78,10 @@ void Translator::ConvertFor(const ColumnInfo* column, SqlType value_type, std::s
       return;
     }
     case SqlType::kText:
-      if (value_type == SqlType::kText || value_type == SqlType::kDate) return;
-      *value_sql = "ora_text_in(" + *value_sql + ", -1)";
+      if (value_type != SqlType::kText && value_type != SqlType::kDate) {
+        *value_sql = "ora_text_in(" + *value_sql + ", -1)";
+      }
+      FitToLength(*column, literal, value_sql);
       return;
     default:
       return;

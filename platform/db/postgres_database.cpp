@@ -168,8 +168,8 @@ std::shared_ptr<const Catalog> PostgresDatabase::LoadCatalog(pg_conn* connection
   }
   Result declared;
   Query(connection,
-        "SELECT table_name, column_name, data_type, data_scale, data_precision FROM "
-        "korvalis_columns ORDER BY table_name, column_id",
+        "SELECT table_name, column_name, data_type, data_scale, data_precision, data_length, "
+        "char_length FROM korvalis_columns ORDER BY table_name, column_id",
         &declared);
   for (int i = 0; i < PQntuples(declared.result); ++i) {
     auto it = by_name.find(std::string(declared.Text(i, 0)));
@@ -181,6 +181,7 @@ std::shared_ptr<const Catalog> PostgresDatabase::LoadCatalog(pg_conn* connection
     col.type = type.name.empty() ? SqlType::kUnknown : TypeOfDeclared(type);
     col.scale = declared.Integer(i, 3);
     col.precision = declared.Integer(i, 4);
+    SetDeclaredLength(type.name, declared.Integer(i, 5), declared.Integer(i, 6), &col);
     infos[it->second].columns.push_back(std::move(col));
   }
   // Tables the metadata does not describe: columns by name, of unknown type.

@@ -123,6 +123,29 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_str(v) $f$;
 CREATE OR REPLACE FUNCTION ora_text_in(v timestamp, len integer) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_str(v) $f$;
 
+-- A value written into a text column of declared length: refused when longer (ORA-12899),
+-- padded with blanks to the length in a CHAR column.
+CREATE OR REPLACE FUNCTION ora_text_fit(v text, max integer, in_chars boolean, pad boolean,
+                                        col text) RETURNS text
+LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
+DECLARE n integer;
+BEGIN
+  IF v IS NULL OR v = '' THEN RETURN NULL; END IF;
+  n := CASE WHEN in_chars THEN length(v) ELSE octet_length(v) END;
+  IF n > max THEN
+    RAISE EXCEPTION USING ERRCODE = 'KV002', MESSAGE = 'ORA-12899: value too large for column '
+      || col || ' (actual: ' || n || ', maximum: ' || max || ')';
+  END IF;
+  IF pad AND n < max THEN RETURN v || repeat(' ', max - n); END IF;
+  RETURN v;
+END $f$;
+CREATE OR REPLACE FUNCTION ora_text_fit(v numeric, max integer, in_chars boolean, pad boolean,
+                                        col text) RETURNS text
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_text_fit(ora_str(v), max, in_chars, pad, col) $f$;
+CREATE OR REPLACE FUNCTION ora_text_fit(v timestamp, max integer, in_chars boolean, pad boolean,
+                                        col text) RETURNS text
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_text_fit(ora_str(v), max, in_chars, pad, col) $f$;
+
 -- A value written into NUMBER(p,s): rounded to the scale, refused beyond the precision.
 CREATE OR REPLACE FUNCTION ora_number_in(v numeric, scale integer, prec integer) RETURNS numeric
 LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$

@@ -28,6 +28,7 @@ struct Name {
 struct TypeName {
   std::string name;     // upper case: VARCHAR2, NVARCHAR2, CHAR, NUMBER, INTEGER, DATE, BLOB, CLOB ...
   int length = -1;      // VARCHAR2(n), CHAR(n); -1 when not given
+  bool length_in_chars = false;  // VARCHAR2(n CHAR): n counts characters, not bytes
   int precision = -1;   // NUMBER(p[,s])
   int scale = -1;
 };

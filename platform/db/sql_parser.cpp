@@ -871,7 +871,7 @@ class Parser {
         return std::stoi(std::string(s));
       };
       int first = read_int();
-      AcceptWord("BYTE") || AcceptWord("CHAR");
+      if (!AcceptWord("BYTE")) type.length_in_chars = AcceptWord("CHAR");
       if (type.name == "NUMBER" || type.name == "DECIMAL" || type.name == "NUMERIC" ||
           type.name == "FLOAT") {
         type.precision = first;

@@ -1,11 +1,12 @@
 // SQL functions on text with Oracle's results: characters counted in UTF-8, the empty
 // result as NULL (||, SUBSTR, INSTR, TRIM, LPAD, REPLACE, TRANSLATE ...).
-#include "platform/db/sql_function_support.h"
-#include "platform/text/utf8.h"
-#include "platform/text/ascii.h"
+#include <unicode/uchar.h>
 
 #include <algorithm>
 #include <cmath>
+
+#include "platform/db/sql_function_support.h"
+#include "platform/text/utf8.h"
 
 namespace korvalis::db::functions {
 namespace {
@@ -161,23 +162,69 @@ void Pad(sqlite3_context* ctx, int argc, sqlite3_value** argv, bool left) {
 void LPad(sqlite3_context* ctx, int argc, sqlite3_value** argv) { Pad(ctx, argc, argv, true); }
 void RPad(sqlite3_context* ctx, int argc, sqlite3_value** argv) { Pad(ctx, argc, argv, false); }
 
+// Appends the character of `s` that starts at `*i` (advancing past it) as `map` maps it; a
+// character the map keeps, an ill-formed byte included, keeps its bytes.
+void AppendMapped(std::string_view s, size_t* i, UChar32 (*map)(UChar32), std::string* out) {
+  const size_t start = *i;
+  const auto c = static_cast<UChar32>(DecodeUtf8(s, i));
+  const UChar32 mapped = map(c);
+  if (mapped == c) {
+    out->append(s.substr(start, *i - start));
+  } else {
+    AppendUtf8(static_cast<char32_t>(mapped), out);
+  }
+}
+
+// Every letter Unicode maps, one character at a time (ß stays ß, as in Oracle's UPPER).
+std::string MapLetters(std::string_view s, UChar32 (*map)(UChar32)) {
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size();) AppendMapped(s, &i, map, &out);
+  return out;
+}
+
 void Upper(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
-  ResultText(ctx, AsciiUpper(AsText(argv[0])));
+  ResultText(ctx, MapLetters(AsText(argv[0]), u_toupper));
 }
 void Lower(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
-  ResultText(ctx, AsciiLower(AsText(argv[0])));
+  ResultText(ctx, MapLetters(AsText(argv[0]), u_tolower));
 }
+// The first letter of each word in capitals, the others small; words are runs of letters and
+// digits.
 void InitCap(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
-  std::string s = AsText(argv[0]);
+  const std::string s = AsText(argv[0]);
+  std::string out;
+  out.reserve(s.size());
   bool start = true;
-  for (char& c : s) {
-    const bool alnum = IsAsciiAlnum(c);
-    if (alnum) c = start ? AsciiUpper(c) : AsciiLower(c);
+  for (size_t i = 0; i < s.size();) {
+    size_t next = i;
+    const bool alnum = u_isalnum(static_cast<UChar32>(DecodeUtf8(s, &next)));
+    AppendMapped(s, &i, alnum && start ? u_totitle : u_tolower, &out);
     start = !alnum;
   }
+  ResultText(ctx, out);
+}
+
+// A value written into a text column of declared length (arguments: the value, the length,
+// whether it counts characters rather than bytes, whether the column pads, the column's name
+// as messages show it): refused when longer (ORA-12899), padded with blanks to the length
+// in a CHAR column.
+void TextFit(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  std::string s = AsText(argv[0]);
+  const int64_t max = sqlite3_value_int64(argv[1]);
+  const int64_t length =
+      static_cast<int64_t>(sqlite3_value_int(argv[2]) ? CharCount(s) : s.size());
+  if (length > max) {
+    throw FunctionError{"ORA-12899: value too large for column " + std::string(TextView(argv[4])) +
+                            " (actual: " + std::to_string(length) +
+                            ", maximum: " + std::to_string(max) + ")",
+                        kDataOverflow};
+  }
+  if (sqlite3_value_int(argv[3])) s.append(static_cast<size_t>(max - length), ' ');
   ResultText(ctx, s);
 }
 
@@ -251,6 +298,7 @@ std::span<const FunctionEntry> TextFunctions() {
       {"ora_replace", -1, Guarded<Replace>, true},
       {"ora_translate", 3, Guarded<Translate>, true},
       {"ora_chr", 1, Guarded<Chr>, true},
+      {"ora_text_fit", 5, Guarded<TextFit>, true},
   };
   return kEntries;
 }
