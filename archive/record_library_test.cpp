@@ -138,7 +138,7 @@ TEST_F(RecordLibraryTest, QuotesInIdentifiersAreLookedUpAsThemselves) {
 
 TEST_F(RecordLibraryTest, OnlyAForbidFlagOfExactlyZeroIsAnOpenRecord) {
   const std::pair<std::string, VARIANT_BOOL> cases[] = {
-      {"NULL", 1}, {"''", 1}, {"'0'", 0}, {"'2'", 1}, {"' 0'", 1}};
+      {"NULL", 1}, {"''", 1}, {"'0'", 0}, {"'2'", 1}, {"' '", 1}};
   for (const auto& [flag, sealed] : cases) {
     SCOPED_TRACE(flag);
     db_.Execute("UPDATE TELV_VISIT_RECORD SET FORBID_FLAG = " + flag + " WHERE EVENT_NO = 'E1'");
