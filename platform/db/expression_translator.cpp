@@ -175,6 +175,7 @@ SqlType Translator::EmitNumberLiteral(const Expr& e, std::string* out) {
 
 SqlType Translator::EmitUnary(const Expr& e, const Scope* scope, std::string* out) {
   if (e.text == "PRIOR") Refuse("PRIOR (hierarchical query)");
+  if (e.text == "CONNECT_BY_ROOT") return EmitHierarchyValue(e, scope, out);
   if (e.text == "NOT") {
     out->append("NOT (");
     Emit(*e.args[0], scope, out);
@@ -355,15 +356,25 @@ SqlType Translator::EmitCast(const Expr& e, const Scope* scope, std::string* out
 SqlType Translator::EmitPseudoColumn(const Expr& e, const Scope* scope, std::string* out) {
   switch (e.kind) {
     case ExprKind::kRownum:
+      if (scope && !scope->rownum_sql.empty()) {
+        out->append(scope->rownum_sql);
+        return SqlType::kNumber;
+      }
       if (!scope || !scope->rownum_in_select_list) Refuse("ROWNUM in this position");
       out->append("row_number() OVER ()");
       return SqlType::kNumber;
-    case ExprKind::kLevel:
-      if (!scope || scope->level_sql.empty()) {
-        throw SqlError("ORA-01788: CONNECT BY clause required in this query block (LEVEL)");
+    case ExprKind::kLevel: {
+      const std::string* sql = !scope                     ? nullptr
+                               : e.text == "LEVEL"        ? &scope->level_sql
+                               : e.text == "CONNECT_BY_ISLEAF" ? &scope->is_leaf_sql
+                                                          : &scope->is_cycle_sql;
+      if (!sql || sql->empty()) {
+        throw SqlError("ORA-01788: CONNECT BY clause required in this query block (" + e.text +
+                       ")");
       }
-      out->append(scope->level_sql);
+      out->append(*sql);
       return SqlType::kNumber;
+    }
     default:
       reads_sysdate_ = true;
       out->append("ora_sysdate()");

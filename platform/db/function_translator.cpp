@@ -99,6 +99,7 @@ Translator::Printer Translator::FindPrinter(std::string_view name) {
       {"CONTAINS", &Translator::EmitTextFunction},
       {"EXTRACTVALUE", &Translator::EmitTextFunction},
       {"EXTRACT", &Translator::EmitTextFunction},
+      {"SYS_CONNECT_BY_PATH", &Translator::EmitHierarchyValue},
   };
   auto it = kPrinters->find(name);
   return it == kPrinters->end() ? nullptr : it->second;

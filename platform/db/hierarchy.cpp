@@ -8,7 +8,12 @@
 // ancestors (a child found among them is Oracle's "CONNECT BY loop in user data", or, with
 // NOCYCLE, is left out) and a sort path of fixed-width identities, so that ordering by the
 // path gives Oracle's depth-first pre-order with siblings in the order they are stored.
-// WHERE filters the rows of the tree afterwards, as Oracle does for a single FROM item.
+// CONNECT BY without PRIOR joins every row to every row while its condition holds (LEVEL <= n
+// ends it); DUAL's one row then makes a chain ordered by LEVEL, the row generator.
+// CONNECT_BY_ROOT x and SYS_CONNECT_BY_PATH(x, separator) are columns carried down the tree;
+// CONNECT_BY_ISLEAF and CONNECT_BY_ISCYCLE ask whether CONNECT BY finds a child of the row
+// (one among its ancestors). WHERE filters the rows of the tree afterwards, as Oracle does for
+// a single FROM item.
 #include <string>
 
 #include "platform/db/rewrite_passes.h"
@@ -97,67 +102,112 @@ struct TreeParts {
   std::string connect;  // CONNECT BY, the parent's columns read from "H$PRIOR"
   bool stored_table = false;
   bool nocycle = false;
+  // Loops are found by the rows' identities only where CONNECT BY reads the parent (PRIOR);
+  // without PRIOR the condition must end the tree itself (LEVEL <= n).
+  bool check_loops = true;
+  // DUAL's one row: the tree is a chain, ordered by its level.
+  bool chain = false;
+  // The carried values: each column's value at a root and below a parent row.
+  struct Carried {
+    std::string root, below;
+  };
+  std::vector<Carried> carried;
+  bool is_leaf = false;   // the level reads CONNECT_BY_ISLEAF
+  bool is_cycle = false;  // the level reads CONNECT_BY_ISCYCLE
 };
 
-void AppendTree(const TreeParts& p, std::string* out) {
+// The deepest level a tree without PRIOR may reach: beyond it the condition is taken not to
+// end the tree, as Oracle runs out of memory for it.
+constexpr const char* kMaxLevelWithoutPrior = "1000000";
+
+// The tree as a recursive query over the item's rows. On PostgreSQL identities are row
+// numbers, the ancestors and the sort path arrays of them (arrays compare element by element,
+// which is the depth-first pre-order); on SQLite strings of fixed-width identities.
+void AppendTree(const TreeParts& p, bool pg, std::string* out) {
   const std::string prior = std::string("\"") + kPrior + "\"";
   const std::string id = p.alias + ".\"H$RID\"";
-  const std::string found_above = "instr(" + prior + ".\"H$IDS\", '/' || " + id + " || '/') > 0";
-  const std::string ancestors = prior + ".\"H$IDS\" || " + id + " || '/'";
+  const std::string found_above =
+      pg ? id + " = ANY(" + prior + ".\"H$IDS\")"
+         : "instr(" + prior + ".\"H$IDS\", '/' || " + id + " || '/') > 0";
+  const std::string ancestors = pg ? prior + ".\"H$IDS\" || " + id
+                                   : prior + ".\"H$IDS\" || " + id + " || '/'";
+  auto raise = [pg](const std::string& message, const std::string& value) {
+    return pg ? "ora_raise('" + message + "', " + value + ")" : "ora_raise('" + message + "')";
+  };
   out->append("(WITH RECURSIVE \"H$ROWS\" AS ");
   // Rows of a table are read through its indexes; computed row numbers are kept once.
-  out->append(p.stored_table ? "NOT MATERIALIZED (" : "MATERIALIZED (");
+  out->append(p.stored_table && !pg ? "NOT MATERIALIZED (" : "MATERIALIZED (");
   out->append(p.rows);
-  out->append("), \"H$TREE\" AS (SELECT ").append(p.alias);
-  out->append(".*, 1 AS \"H$LEVEL\", printf('%020d', ").append(id);
-  out->append(") AS \"H$PATH\", '/' || ").append(id);
-  out->append(" || '/' AS \"H$IDS\" FROM \"H$ROWS\" AS ").append(p.alias);
+  out->append("), \"H$TREE\" AS (SELECT ").append(p.alias).append(".*, 1 AS \"H$LEVEL\"");
+  if (!p.chain) {
+    out->append(pg ? ", ARRAY[" + id + "]" : ", printf('%020d', " + id + ")");
+    out->append(" AS \"H$PATH\"");
+  }
+  if (p.check_loops) {
+    out->append(pg ? ", ARRAY[" + id + "]" : ", '/' || " + id + " || '/'");
+    out->append(" AS \"H$IDS\"");
+  }
+  for (size_t k = 0; k < p.carried.size(); ++k) {
+    out->append(", ").append(p.carried[k].root).append(" AS \"H$V").append(std::to_string(k + 1));
+    out->push_back('"');
+  }
+  out->append(" FROM \"H$ROWS\" AS ").append(p.alias);
   if (!p.start.empty()) out->append(" WHERE ").append(p.start);
   out->append(" UNION ALL SELECT ").append(p.alias).append(".*, ");
-  out->append(prior).append(".\"H$LEVEL\" + 1, ");
-  out->append(prior).append(".\"H$PATH\" || printf('%020d', ").append(id).append("), ");
-  if (p.nocycle) {
-    out->append(ancestors);
+  if (p.check_loops) {
+    out->append(prior).append(".\"H$LEVEL\" + 1");
   } else {
-    out->append("CASE WHEN ").append(found_above);
-    out->append(" THEN ora_raise('ORA-01436: CONNECT BY loop in user data') ELSE ");
-    out->append(ancestors).append(" END");
+    out->append("CASE WHEN ").append(prior).append(".\"H$LEVEL\" >= ");
+    out->append(kMaxLevelWithoutPrior).append(" THEN ");
+    out->append(raise("ORA-30009: Not enough memory for CONNECT BY operation", "0"));
+    out->append(" ELSE ").append(prior).append(".\"H$LEVEL\" + 1 END");
   }
+  if (!p.chain) {
+    out->append(", ").append(prior).append(".\"H$PATH\" || ");
+    out->append(pg ? id : "printf('%020d', " + id + ")");
+  }
+  if (p.check_loops) {
+    out->append(", ");
+    if (p.nocycle) {
+      out->append(ancestors);
+    } else {
+      out->append("CASE WHEN ").append(found_above).append(" THEN ");
+      out->append(raise("ORA-01436: CONNECT BY loop in user data", ancestors));
+      out->append(" ELSE ").append(ancestors).append(" END");
+    }
+  }
+  for (const TreeParts::Carried& c : p.carried) out->append(", ").append(c.below);
   out->append(" FROM \"H$TREE\" AS ").append(prior);
   out->append(" JOIN \"H$ROWS\" AS ").append(p.alias).append(" ON ").append(p.connect);
-  if (p.nocycle) out->append(" WHERE NOT ").append(found_above);
-  out->append(") SELECT * FROM \"H$TREE\") AS ").append(p.alias);
+  const bool skip_loops = p.nocycle && p.check_loops;
+  if (skip_loops) out->append(" WHERE NOT ").append(found_above);
+  // A row's children are the rows CONNECT BY joins to it (the loops NOCYCLE leaves out).
+  auto children = [&](bool looping) {
+    std::string sql = "EXISTS (SELECT 1 FROM \"H$ROWS\" AS " + p.alias + " WHERE " + p.connect;
+    if (looping) sql += " AND " + found_above;
+    if (!looping && skip_loops) sql += " AND NOT " + found_above;
+    return sql + ")";
+  };
+  out->append(") SELECT ").append(prior).append(".*");
+  if (p.is_leaf) out->append(", CASE WHEN ").append(children(false)).append(" THEN 0 ELSE 1 END AS \"H$ISLEAF\"");
+  if (p.is_cycle) out->append(", CASE WHEN ").append(children(true)).append(" THEN 1 ELSE 0 END AS \"H$ISCYCLE\"");
+  out->append(" FROM \"H$TREE\" AS ").append(prior).append(") AS ").append(p.alias);
 }
 
-// PostgreSQL's form: identities are row numbers, the ancestors and the sort path arrays of
-// them (arrays compare element by element, which is the depth-first pre-order).
-void AppendPostgresTree(const TreeParts& p, std::string* out) {
-  const std::string prior = std::string("\"") + kPrior + "\"";
-  const std::string id = p.alias + ".\"H$RID\"";
-  const std::string found_above = id + " = ANY(" + prior + ".\"H$IDS\")";
-  const std::string ancestors = prior + ".\"H$IDS\" || " + id;
-  out->append("(WITH RECURSIVE \"H$ROWS\" AS MATERIALIZED (");
-  out->append(p.rows);
-  out->append("), \"H$TREE\" AS (SELECT ").append(p.alias);
-  out->append(".*, 1 AS \"H$LEVEL\", ARRAY[").append(id);
-  out->append("] AS \"H$PATH\", ARRAY[").append(id);
-  out->append("] AS \"H$IDS\" FROM \"H$ROWS\" AS ").append(p.alias);
-  if (!p.start.empty()) out->append(" WHERE ").append(p.start);
-  out->append(" UNION ALL SELECT ").append(p.alias).append(".*, ");
-  out->append(prior).append(".\"H$LEVEL\" + 1, ");
-  out->append(prior).append(".\"H$PATH\" || ").append(id).append(", ");
-  if (p.nocycle) {
-    out->append(ancestors);
-  } else {
-    out->append("CASE WHEN ").append(found_above);
-    out->append(" THEN ora_raise('ORA-01436: CONNECT BY loop in user data', ");
-    out->append(ancestors).append(") ELSE ");
-    out->append(ancestors).append(" END");
+// The hierarchical operators a query level reads outside its START WITH and CONNECT BY.
+void CollectHierarchyNodes(Expr& e, std::vector<Expr*>* nodes, bool* is_leaf, bool* is_cycle) {
+  if ((e.kind == ExprKind::kUnary && e.text == "CONNECT_BY_ROOT") ||
+      (e.kind == ExprKind::kFunction && e.text == "SYS_CONNECT_BY_PATH" && !e.over)) {
+    nodes->push_back(&e);
+    return;
   }
-  out->append(" FROM \"H$TREE\" AS ").append(prior);
-  out->append(" JOIN \"H$ROWS\" AS ").append(p.alias).append(" ON ").append(p.connect);
-  if (p.nocycle) out->append(" WHERE NOT ").append(found_above);
-  out->append(") SELECT * FROM \"H$TREE\") AS ").append(p.alias);
+  if (e.kind == ExprKind::kLevel) {
+    *is_leaf = *is_leaf || e.text == "CONNECT_BY_ISLEAF";
+    *is_cycle = *is_cycle || e.text == "CONNECT_BY_ISCYCLE";
+  }
+  for (auto& a : e.args) {
+    if (a) CollectHierarchyNodes(*a, nodes, is_leaf, is_cycle);
+  }
 }
 
 }  // namespace
@@ -184,11 +234,14 @@ std::string Translator::EmitHierarchyRows(TableRef& ref, const Scope* scope, Sou
   return rows;
 }
 
-void Translator::EmitHierarchy(SelectCore& core, Scope* scope, std::string* out) {
+void Translator::EmitHierarchy(SelectCore& core, std::vector<sql::OrderItem>* order_by,
+                               Scope* scope, std::string* out) {
   TableRef& ref = core.from[0];
   Source source;
   TreeParts parts;
   parts.nocycle = core.nocycle;
+  parts.check_loops = HasPrior(*core.connect_by);
+  parts.chain = ref.kind == TableRef::kTable && AsciiUpper(ref.table.text) == "DUAL";
   parts.rows = EmitHierarchyRows(ref, scope, &source, &parts.stored_table);
   const Name alias = !ref.alias.empty()             ? ref.alias
                      : ref.kind == TableRef::kTable ? Name{AsciiUpper(ref.table.text), false}
@@ -197,10 +250,59 @@ void Translator::EmitHierarchy(SelectCore& core, Scope* scope, std::string* out)
   AppendQuotedName(alias.text, &parts.alias);
   ExpandStar(core, source, alias);
 
-  Scope start_scope;
-  start_scope.parent = scope->parent;
-  start_scope.sources.push_back(source);
-  if (core.start_with) Emit(*core.start_with, &start_scope, &parts.start);
+  // START WITH and the carried values read the row itself.
+  Scope row_scope;
+  row_scope.parent = scope->parent;
+  row_scope.sources.push_back(source);
+  if (core.start_with) Emit(*core.start_with, &row_scope, &parts.start);
+
+  std::vector<Expr*> nodes;
+  auto collect = [&](const sql::ExprPtr& e) {
+    if (e) CollectHierarchyNodes(*e, &nodes, &parts.is_leaf, &parts.is_cycle);
+  };
+  for (const sql::SelectItem& item : core.items) collect(item.expr);
+  collect(core.where);
+  for (const sql::ExprPtr& g : core.group_by) collect(g);
+  collect(core.having);
+  if (order_by) {
+    for (const sql::OrderItem& item : *order_by) collect(item.expr);
+  }
+  const std::string prior_name = std::string("\"") + kPrior + "\"";
+  for (Expr* node : nodes) {
+    // Read from the row itself, also where the tree's step joins it to its parent.
+    for (sql::ExprPtr& operand : node->args) Requalify(operand, false, source, alias);
+    const std::string column = "\"H$V" + std::to_string(parts.carried.size() + 1) + "\"";
+    TreeParts::Carried carried;
+    carried.below = prior_name + "." + column;
+    SqlType type = SqlType::kText;
+    if (node->kind == ExprKind::kUnary) {
+      type = Emit(*node->args[0], &row_scope, &carried.root);
+    } else {
+      if (node->args.size() != 2) {
+        throw SqlError("ORA-00909: invalid number of arguments for SYS_CONNECT_BY_PATH");
+      }
+      // The value as Oracle writes it, refused when it holds the separator.
+      std::string value = "ora_concat(";
+      std::string printed;
+      const SqlType value_type = Emit(*node->args[0], &row_scope, &printed);
+      if (pg_) PgAsText(value_type, &printed);
+      value.append(printed).push_back(')');
+      std::string separator;
+      const SqlType separator_type = Emit(*node->args[1], &row_scope, &separator);
+      if (pg_) PgAsText(separator_type, &separator);
+      std::string checked = "CASE WHEN " + std::string(pg_ ? "strpos(" : "instr(") + value +
+                            ", " + separator + ") > 0 THEN ";
+      checked += pg_ ? "ora_raise('ORA-30004: when using SYS_CONNECT_BY_PATH function, cannot "
+                       "have separator as part of column value', NULL::text)"
+                     : "ora_raise('ORA-30004: when using SYS_CONNECT_BY_PATH function, cannot "
+                       "have separator as part of column value')";
+      checked += " ELSE " + value + " END";
+      carried.root = "ora_concat(" + separator + ", " + checked + ")";
+      carried.below = "ora_concat(" + carried.below + ", " + separator + ", " + checked + ")";
+    }
+    scope->hierarchy_values.push_back(HierarchyValue{node, parts.alias + "." + column, type});
+    parts.carried.push_back(std::move(carried));
+  }
 
   Requalify(core.connect_by, false, source, alias);
   Scope connect_scope;
@@ -209,17 +311,31 @@ void Translator::EmitHierarchy(SelectCore& core, Scope* scope, std::string* out)
   Source prior = source;
   prior.alias = kPrior;
   connect_scope.sources.push_back(std::move(prior));
-  connect_scope.level_sql = std::string("(\"") + kPrior + "\".\"H$LEVEL\" + 1)";
+  connect_scope.level_sql = "(" + prior_name + ".\"H$LEVEL\" + 1)";
   Emit(*core.connect_by, &connect_scope, &parts.connect);
 
-  if (pg_) {
-    AppendPostgresTree(parts, out);
-  } else {
-    AppendTree(parts, out);
-  }
+  AppendTree(parts, pg_, out);
   scope->sources.push_back(std::move(source));
   scope->level_sql = parts.alias + ".\"H$LEVEL\"";
-  if (!IsGrouped(core)) scope->hierarchy_order_sql = parts.alias + ".\"H$PATH\"";
+  if (parts.is_leaf) scope->is_leaf_sql = parts.alias + ".\"H$ISLEAF\"";
+  if (parts.is_cycle) scope->is_cycle_sql = parts.alias + ".\"H$ISCYCLE\"";
+  if (!IsGrouped(core)) {
+    scope->hierarchy_order_sql = parts.alias + (parts.chain ? ".\"H$LEVEL\"" : ".\"H$PATH\"");
+  }
+}
+
+SqlType Translator::EmitHierarchyValue(const Expr& e, const Scope* scope, std::string* out) {
+  if (scope) {
+    for (const HierarchyValue& v : scope->hierarchy_values) {
+      if (v.node != &e) continue;
+      out->append(v.sql);
+      return v.type;
+    }
+  }
+  if (e.kind == ExprKind::kUnary) {
+    throw SqlError("ORA-01788: CONNECT BY clause required in this query block (CONNECT_BY_ROOT)");
+  }
+  throw SqlError("ORA-30002: SYS_CONNECT_BY_PATH function is not allowed here");
 }
 
 void Translator::EmitHierarchyOrder(const Scope& scope, std::string* out) {
@@ -231,6 +347,32 @@ void Translator::EmitHierarchyOrder(const Scope& scope, std::string* out) {
 }  // namespace korvalis::db::detail
 
 namespace korvalis::db {
+
+namespace {
+
+// The hierarchical operator `e` holds, or nullptr.
+const sql::Expr* FindHierarchicalOperator(const sql::Expr& e) {
+  if ((e.kind == sql::ExprKind::kUnary && e.text == "CONNECT_BY_ROOT") ||
+      (e.kind == sql::ExprKind::kFunction && e.text == "SYS_CONNECT_BY_PATH") ||
+      (e.kind == sql::ExprKind::kLevel && e.text != "LEVEL")) {
+    return &e;
+  }
+  for (const auto& a : e.args) {
+    if (!a) continue;
+    if (const sql::Expr* found = FindHierarchicalOperator(*a)) return found;
+  }
+  return nullptr;
+}
+
+bool ReadsIsCycle(const sql::Expr& e) {
+  if (e.kind == sql::ExprKind::kLevel && e.text == "CONNECT_BY_ISCYCLE") return true;
+  for (const auto& a : e.args) {
+    if (a && ReadsIsCycle(*a)) return true;
+  }
+  return false;
+}
+
+}  // namespace
 
 void CheckHierarchy(const sql::SelectCore& core) {
   using detail::Refuse;
@@ -246,8 +388,26 @@ void CheckHierarchy(const sql::SelectCore& core) {
                 (core.where && detail::ContainsRownum(*core.where));
   for (const auto& item : core.items) rownum = rownum || detail::ContainsRownum(*item.expr);
   if (rownum) Refuse("ROWNUM in a hierarchical query");
-  // Without PRIOR every row is the child of every row: loops cannot be told from rows.
-  if (!detail::HasPrior(*core.connect_by)) Refuse("CONNECT BY without PRIOR");
+  for (const sql::Expr* condition : {core.connect_by.get(), core.start_with.get()}) {
+    const sql::Expr* op = condition ? FindHierarchicalOperator(*condition) : nullptr;
+    if (!op) continue;
+    if (op->kind == sql::ExprKind::kUnary) {
+      throw SqlError(
+          "ORA-30007: CONNECT BY ROOT operator is not supported in the START WITH or in the "
+          "CONNECT BY condition");
+    }
+    if (op->kind == sql::ExprKind::kFunction) {
+      throw SqlError("ORA-30002: SYS_CONNECT_BY_PATH function is not allowed here");
+    }
+    Refuse(op->text + " in START WITH or CONNECT BY");
+  }
+  if (!core.nocycle) {
+    bool is_cycle = core.where && ReadsIsCycle(*core.where);
+    for (const auto& item : core.items) is_cycle = is_cycle || ReadsIsCycle(*item.expr);
+    if (is_cycle) {
+      throw SqlError("ORA-30930: NOCYCLE keyword is required with CONNECT_BY_ISCYCLE pseudocolumn");
+    }
+  }
 }
 
 }  // namespace korvalis::db

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include "platform/db/rownum_walk.h"
 #include "platform/db/sql_function_support.h"
 
 namespace korvalis::db {
@@ -17,7 +18,7 @@ int RegisterOracleFunctions(sqlite3* db) {
       if (rc != SQLITE_OK) return rc;
     }
   }
-  return SQLITE_OK;
+  return RegisterRownumWalk(db);
 }
 
 }  // namespace korvalis::db

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/db/postgres_text_search.h"
+#include "platform/db/rownum_walk.h"
 
 namespace korvalis::db {
 namespace {
@@ -465,7 +466,7 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_round(ora_num(v), places)
 
 const char* PostgresRuntimeSql() {
   static const std::string sql =
-      kRuntimeSql + PostgresTextSearchSql() +
+      kRuntimeSql + PostgresTextSearchSql() + PostgresRownumWalkSql() +
       "-- The version of these objects: the provider installs them again when it differs.\n"
       "CREATE OR REPLACE FUNCTION korvalis_runtime_version() RETURNS integer\n"
       "LANGUAGE sql IMMUTABLE AS $f$ SELECT " +

@@ -33,8 +33,9 @@ std::span<const RewritePass> RewritePasses();
 // Runs every pass over every query level of `stmt`. Throws SqlError.
 void RunRewritePasses(sql::Statement& stmt, const Catalog& catalog);
 
-// The hierarchy check: a hierarchical query needs CONNECT BY with PRIOR over a single FROM item
-// and no ROWNUM. Levels without CONNECT BY or START WITH pass.
+// The hierarchy check: a hierarchical query needs CONNECT BY over a single FROM item, no ROWNUM,
+// no hierarchical operator in START WITH or CONNECT BY, and NOCYCLE to read CONNECT_BY_ISCYCLE.
+// Levels without CONNECT BY or START WITH pass.
 void CheckHierarchy(const sql::SelectCore& core);
 
 }  // namespace korvalis::db

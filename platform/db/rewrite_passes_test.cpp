@@ -71,7 +71,7 @@ TEST_F(RewritePassesTest, EveryQueryLevelIsRewrittenBeforePrinting) {
 
 TEST_F(RewritePassesTest, RefusalsComeFromThePassesWithoutAPrinter) {
   for (const char* sql :
-       {"SELECT * FROM VISIT START WITH EVENT_NO = 1 CONNECT BY EVENT_NO = 2",
+       {"SELECT * FROM VISIT START WITH EVENT_NO = 1 CONNECT BY PRIOR EVENT_NO = CONNECT_BY_ROOT EVENT_NO",
         "SELECT * FROM VISIT V, GRADE G WHERE V.PATIENT_ID = G.PATIENT_ID(+) OR G.SCORE = 1",
         "SELECT * FROM VISIT WHERE ROWNUM + 1 < 3",
         "DELETE FROM VISIT WHERE EVENT_NO IN (SELECT EVENT_NO FROM GRADE WHERE ROWNUM > SCORE)"}) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -96,68 +97,128 @@ void MoveRownumOutOfAggregates(sql::SelectCore& core) {
   ReadNumberColumn(core.having, false, view);
 }
 
+namespace {
+
+// The rows a bound `ROWNUM op n` keeps; nullopt when the condition is no such bound.
+std::optional<int64_t> BoundRows(const Expr& e) {
+  if (e.kind != ExprKind::kBinary || e.args.size() != 2) return std::nullopt;
+  std::string op = e.text;
+  const Expr* bound = nullptr;
+  if (e.args[0]->kind == ExprKind::kRownum) {
+    bound = e.args[1].get();
+  } else if (e.args[1]->kind == ExprKind::kRownum) {
+    bound = e.args[0].get();
+    // n > ROWNUM is ROWNUM < n
+    if (op == "<")
+      op = ">";
+    else if (op == ">")
+      op = "<";
+    else if (op == "<=")
+      op = ">=";
+    else if (op == ">=")
+      op = "<=";
+  } else {
+    return std::nullopt;
+  }
+  double n;
+  if (!detail::LiteralNumber(*bound, &n)) return std::nullopt;
+  if (op == "<") return n <= 1 ? 0 : static_cast<int64_t>(std::ceil(n)) - 1;
+  if (op == "<=") return n < 1 ? 0 : static_cast<int64_t>(std::floor(n));
+  if (op == "=") return n == 1 ? 1 : 0;  // ROWNUM = n for n > 1 finds no row, as in Oracle
+  if (op == ">") return n < 1 ? INT64_MAX : 0;
+  if (op == ">=") return n <= 1 ? INT64_MAX : 0;
+  return std::nullopt;
+}
+
+// ROWNUMs beyond this are never reached: a comparison with a larger number reads alike for
+// every row.
+constexpr double kLargestRownum = 1e15;
+
+// Adds the ROWNUMs at which comparing with `n` may read otherwise than with the ROWNUM before.
+void AddRunStarts(double n, std::vector<int64_t>* starts) {
+  if (!(std::fabs(n) < kLargestRownum)) return;
+  for (double start : {std::ceil(n), std::floor(n) + 1}) {
+    if (start > 1) starts->push_back(static_cast<int64_t>(start));
+  }
+}
+
+bool IsComparison(const std::string& op) {
+  return op == "=" || op == "<>" || op == "<" || op == "<=" || op == ">" || op == ">=";
+}
+
+// Collects the run starts of the ROWNUM comparisons under `e`; refuses ROWNUM anywhere but
+// compared with a number under AND, OR and NOT.
+void CollectRunStarts(const Expr& e, std::vector<int64_t>* starts) {
+  if (!detail::ContainsRownum(e)) return;
+  const auto number = [](const Expr& x, double* n) {
+    if (!detail::LiteralNumber(x, n)) detail::Refuse("ROWNUM compared with anything but a number");
+  };
+  double n;
+  if (e.kind == ExprKind::kBinary && (e.text == "AND" || e.text == "OR")) {
+    CollectRunStarts(*e.args[0], starts);
+    CollectRunStarts(*e.args[1], starts);
+  } else if (e.kind == ExprKind::kUnary && e.text == "NOT") {
+    CollectRunStarts(*e.args[0], starts);
+  } else if (e.kind == ExprKind::kBinary && IsComparison(e.text) &&
+             (e.args[0]->kind == ExprKind::kRownum) != (e.args[1]->kind == ExprKind::kRownum)) {
+    number(e.args[0]->kind == ExprKind::kRownum ? *e.args[1] : *e.args[0], &n);
+    AddRunStarts(n, starts);
+  } else if ((e.kind == ExprKind::kBetween || e.kind == ExprKind::kInList) &&
+             e.args[0]->kind == ExprKind::kRownum) {
+    for (size_t i = 1; i < e.args.size(); ++i) {
+      number(*e.args[i], &n);
+      AddRunStarts(n, starts);
+    }
+  } else if (e.kind == ExprKind::kIsNull && e.args[0]->kind == ExprKind::kRownum) {
+    // ROWNUM is never NULL.
+  } else {
+    detail::Refuse("ROWNUM in this condition");
+  }
+}
+
+// The most runs a numbered level tells apart (the bits of a 64-bit mask).
+constexpr size_t kMaxRownumRuns = 62;
+
+void NumberRowsAsTheyPass(sql::SelectCore& core) {
+  std::vector<int64_t> starts{1};
+  CollectRunStarts(*core.where, &starts);
+  std::sort(starts.begin(), starts.end());
+  starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+  if (starts.size() > kMaxRownumRuns) detail::Refuse("ROWNUM compared with this many numbers");
+  if (core.from.size() != 1 || core.from[0].kind == TableRef::kJoin) {
+    detail::Refuse("ROWNUM in this condition over several tables");
+  }
+  core.rownum_runs = std::move(starts);
+}
+
+}  // namespace
+
 // The conditions of the top-level AND chain of WHERE that bound ROWNUM become TRUE (1 = 1),
 // and the level keeps the rows the tightest of them allows.
 void ExtractRownumLimit(sql::SelectCore& core) {
-  sql::ExprPtr* where = &core.where;
-  if (!*where) return;
-  bool found = false;
-  // Walk the top-level AND chain.
+  if (!core.where || !detail::ContainsRownum(*core.where)) return;
   std::vector<sql::ExprPtr*> conjuncts;
-  std::vector<sql::ExprPtr*> stack{where};
+  std::vector<sql::ExprPtr*> stack{&core.where};
   while (!stack.empty()) {
     sql::ExprPtr* p = stack.back();
     stack.pop_back();
     if ((*p)->kind == ExprKind::kBinary && (*p)->text == "AND") {
       stack.push_back(&(*p)->args[1]);
       stack.push_back(&(*p)->args[0]);
-    } else {
+    } else if (detail::ContainsRownum(**p)) {
       conjuncts.push_back(p);
     }
   }
   int64_t result = INT64_MAX;
   for (sql::ExprPtr* p : conjuncts) {
-    Expr& e = **p;
-    if (!detail::ContainsRownum(e)) continue;
-    if (e.kind != ExprKind::kBinary || e.args.size() != 2)
-      detail::Refuse("ROWNUM in this condition");
-    std::string op = e.text;
-    const Expr* bound = nullptr;
-    if (e.args[0]->kind == ExprKind::kRownum) {
-      bound = e.args[1].get();
-    } else if (e.args[1]->kind == ExprKind::kRownum) {
-      bound = e.args[0].get();
-      // n > ROWNUM is ROWNUM < n
-      if (op == "<")
-        op = ">";
-      else if (op == ">")
-        op = "<";
-      else if (op == "<=")
-        op = ">=";
-      else if (op == ">=")
-        op = "<=";
-    } else {
-      detail::Refuse("ROWNUM in this condition");
+    const std::optional<int64_t> rows = BoundRows(**p);
+    if (!rows) {
+      NumberRowsAsTheyPass(core);
+      return;
     }
-    double n;
-    if (!detail::LiteralNumber(*bound, &n))
-      detail::Refuse("ROWNUM compared with anything but a number");
-    int64_t rows;
-    if (op == "<") {
-      rows = n <= 1 ? 0 : static_cast<int64_t>(std::ceil(n)) - 1;
-    } else if (op == "<=") {
-      rows = n < 1 ? 0 : static_cast<int64_t>(std::floor(n));
-    } else if (op == "=") {
-      rows = n == 1 ? 1 : 0;  // ROWNUM = n for n > 1 finds no row, as in Oracle
-    } else if (op == ">") {
-      rows = n < 1 ? INT64_MAX : 0;
-    } else if (op == ">=") {
-      rows = n <= 1 ? INT64_MAX : 0;
-    } else {
-      detail::Refuse("ROWNUM with the operator " + op);
-    }
-    result = std::min(result, rows);
-    found = true;
+    result = std::min(result, *rows);
+  }
+  for (sql::ExprPtr* p : conjuncts) {
     // The condition is replaced by TRUE: 1 = 1.
     auto one = std::make_unique<Expr>(ExprKind::kNumber);
     one->text = "1";
@@ -169,7 +230,7 @@ void ExtractRownumLimit(sql::SelectCore& core) {
     eq->args.push_back(std::move(one2));
     *p = std::move(eq);
   }
-  if (found) core.rownum_limit = result;
+  core.rownum_limit = result;
 }
 
 }  // namespace korvalis::db

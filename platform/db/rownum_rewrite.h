@@ -19,10 +19,15 @@ namespace korvalis::db {
 // aggregate reads ROWNUM.
 void MoveRownumOutOfAggregates(sql::SelectCore& core);
 
-// Precondition: MoveRownumOutOfAggregates ran on `core`. The ROWNUM bounds of the top-level
-// AND chain of WHERE (ROWNUM < n, <= n, = 1, n > ROWNUM ...) become TRUE and set
-// core.rownum_limit to the rows they keep; left unset without such bounds. Throws SqlError
-// (kNotSupported) for ROWNUM in any other condition.
+// Precondition: MoveRownumOutOfAggregates ran on `core`. When every condition of the
+// top-level AND chain of WHERE that reads ROWNUM bounds it (ROWNUM < n, <= n, = 1,
+// n > ROWNUM ...), they become TRUE and set core.rownum_limit to the rows they keep.
+// Otherwise, where WHERE compares ROWNUM with numbers under AND, OR and NOT (ROWNUM <= 2 OR
+// X = 1, ROWNUM <> 3, ROWNUM BETWEEN 2 AND 4, ROWNUM IN (1, 3)), WHERE stays and
+// core.rownum_runs receives the runs of ROWNUM over which it reads alike: a row passes when
+// WHERE holds for it with ROWNUM one more than the rows passed before it, as Oracle numbers
+// them. Throws SqlError (kNotSupported) for ROWNUM in any other condition, and over several
+// FROM items when the rows are numbered.
 void ExtractRownumLimit(sql::SelectCore& core);
 
 }  // namespace korvalis::db

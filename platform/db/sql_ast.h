@@ -39,7 +39,7 @@ enum class ExprKind {
   kString,      // text holds the value
   kColumn,      // parts: [schema.][table.]column
   kStar,        // * or t.* (only in a select list and COUNT(*))
-  kUnary,       // op: "-", "+", "NOT", "PRIOR"
+  kUnary,       // op: "-", "+", "NOT", "PRIOR", "CONNECT_BY_ROOT"
   kBinary,      // op: OR AND = <> < <= > >= + - * / ||
   kFunction,    // text: upper-case name (DBMS_RANDOM.VALUE included); args; distinct; over
   kCase,        // args: [operand] (when, then)* [else]; has_operand, has_else
@@ -53,7 +53,7 @@ enum class ExprKind {
   kCast,        // CAST(args[0] AS type)
   kRownum,      // ROWNUM
   kSysdate,     // SYSDATE
-  kLevel,       // LEVEL (hierarchical queries)
+  kLevel,       // text: LEVEL, CONNECT_BY_ISLEAF or CONNECT_BY_ISCYCLE (hierarchical queries)
   kRow,         // (a, b): a row of values, left side of IN
 };
 
@@ -124,6 +124,10 @@ struct SelectCore {
   // Set by the rownum_limit pass (rewrite_passes.h): the rows this level keeps, its ROWNUM
   // bounds in WHERE having become TRUE.
   std::optional<int64_t> rownum_limit;
+  // Set by the rownum_limit pass where ROWNUM stands in WHERE in any other way: the first
+  // ROWNUM of each run of ROWNUMs over which WHERE reads alike, 1 first. The level numbers its
+  // rows as they pass WHERE, each row read with the ROWNUM it would get.
+  std::vector<int64_t> rownum_runs;
 };
 
 enum class SetOp { kUnion, kUnionAll, kMinus, kIntersect };

@@ -198,6 +198,9 @@ class Parser {
     }
     if (Peek().IsWord("ORDER")) {
       Next();
+      if (Peek().IsWord("SIBLINGS")) {
+        throw SqlError("ORDER SIBLINGS BY is not supported by the database layer", kNotSupported);
+      }
       ExpectWord("BY");
       select->order_by = ParseOrderList();
     }
@@ -591,7 +594,11 @@ class Parser {
     }
   }
   ExprPtr ParseUnary() {
-    if (Peek().IsOp("-") || Peek().IsOp("+") || Peek().IsWord("PRIOR")) {
+    // CONNECT_BY_ROOT is an operator only before its operand.
+    const bool root = Peek().IsWord("CONNECT_BY_ROOT") &&
+                      (Peek(1).kind == TokenKind::kWord || Peek(1).kind == TokenKind::kQuotedName ||
+                       Peek(1).IsOp("("));
+    if (Peek().IsOp("-") || Peek().IsOp("+") || Peek().IsWord("PRIOR") || root) {
       DepthGuard guard(this);
       const Token& t = Next();
       auto e = std::make_unique<Expr>(ExprKind::kUnary);
@@ -671,9 +678,11 @@ class Parser {
         Next();
         return std::make_unique<Expr>(ExprKind::kSysdate);
       }
-      if (w == "LEVEL" && !Peek(1).IsOp(".")) {
-        Next();
-        return std::make_unique<Expr>(ExprKind::kLevel);
+      if ((w == "LEVEL" || w == "CONNECT_BY_ISLEAF" || w == "CONNECT_BY_ISCYCLE") &&
+          !Peek(1).IsOp(".") && !Peek(1).IsOp("(")) {
+        auto e = std::make_unique<Expr>(ExprKind::kLevel);
+        e->text = Next().text;
+        return e;
       }
       if ((w == "DATE" || w == "TIMESTAMP") && Peek(1).kind == TokenKind::kString) {
         // ANSI date literal: DATE '2008-01-01'

@@ -118,8 +118,15 @@ std::vector<ColumnInfo> Translator::EmitSelect(Select& select, const Scope* pare
                                                std::string* out,
                                                const std::vector<std::string>* forced_names) {
   const bool compound = select.cores.size() > 1;
+  const size_t start = out->size();
   std::vector<ColumnInfo> columns;
   for (size_t i = 0; i < select.cores.size(); ++i) {
+    if (i > 1 && pg_ && select.ops[i - 1] == sql::SetOp::kIntersect) {
+      // Oracle's set operators are of one precedence and run left to right; PostgreSQL's
+      // INTERSECT binds tighter, so what stands before it is one operand.
+      out->insert(start, 1, '(');
+      out->push_back(')');
+    }
     if (i > 0) {
       switch (select.ops[i - 1]) {
         case sql::SetOp::kUnion:
@@ -196,15 +203,17 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
   scope.parent = parent;
   scope.rownum_in_select_list = true;
   std::string from_sql;
-  const bool only_dual = core.from.size() == 1 && core.from[0].kind == TableRef::kTable &&
+  const bool only_dual = !hierarchical && core.from.size() == 1 && core.from[0].kind == TableRef::kTable &&
                          core.from[0].table.text == "DUAL" && core.from[0].alias.empty();
   if (!only_dual) {
     if (wrap_from) {
       EmitLimitedFrom(core, parent, limit, &scope, &from_sql);
+    } else if (!core.rownum_runs.empty()) {
+      EmitNumberedFrom(core, parent, &scope, &from_sql);
     } else {
       from_sql.append(" FROM ");
       if (hierarchical) {
-        EmitHierarchy(core, &scope, &from_sql);
+        EmitHierarchy(core, owner && alone ? &owner->order_by : nullptr, &scope, &from_sql);
       } else {
         EmitFrom(core.from, &scope, &from_sql);
       }
@@ -275,6 +284,69 @@ void Translator::EmitLimitedFrom(SelectCore& core, const Scope* parent, int64_t 
   AppendQuotedName(alias_text, from_sql);
 }
 
+// The single FROM item in an inline view, under the item's name, that numbers its rows as
+// they pass WHERE (sql_ast.h SelectCore::rownum_runs); the level keeps the rows that passed:
+//   FROM (SELECT a.*, ora_rownum_walk(<mask>, '<runs>') OVER (ROWS ...) AS "ROWNUM$WALK"
+//         FROM item a WHERE <any run's WHERE>) a WHERE a."ROWNUM$WALK" IS NOT NULL
+// Bit k of the mask tells whether the row meets WHERE with the ROWNUMs of run k; the walk
+// counts the rows passed and gives each row that meets WHERE with the next number that number.
+void Translator::EmitNumberedFrom(SelectCore& core, const Scope* parent, Scope* scope,
+                                  std::string* from_sql) {
+  TableRef& item = core.from[0];
+  const std::string alias_text =
+      !item.alias.empty() ? item.alias.text
+                          : (item.kind == TableRef::kTable ? item.table.text : std::string("V"));
+  item.alias = Name{alias_text, true};
+  std::string quoted;
+  AppendQuotedName(alias_text, &quoted);
+  Scope inner_scope;
+  inner_scope.parent = parent;
+  std::string inner_from;
+  EmitTableRef(item, &inner_scope, &inner_from);
+  inner_scope.sources.back().alias = AsciiUpper(alias_text);
+  // WHERE is printed once (printing a query rewrites it) with a mark for ROWNUM, which each
+  // run's copy replaces by the run's first ROWNUM.
+  constexpr std::string_view kMark = "\x02ROWNUM\x02";
+  if (statement_.find('\x02') != std::string_view::npos) Refuse("this character in a statement");
+  inner_scope.rownum_sql = kMark;
+  std::string where;
+  Emit(*core.where, &inner_scope, &where);
+  std::string mask, any;
+  for (size_t run = 0; run < core.rownum_runs.size(); ++run) {
+    const std::string number = std::to_string(core.rownum_runs[run]);
+    std::string condition;
+    size_t copied = 0;
+    for (size_t at = where.find(kMark); at != std::string::npos; at = where.find(kMark, copied)) {
+      condition.append(where, copied, at - copied).append(number);
+      copied = at + kMark.size();
+    }
+    condition.append(where, copied, std::string::npos);
+    if (run) {
+      mask.append(" + ");
+      any.append(" OR ");
+    }
+    mask.append("CASE WHEN ").append(condition).append(" THEN ");
+    AppendInteger(int64_t{1} << run, &mask);
+    mask.append(" ELSE 0 END");
+    any.append(condition);
+  }
+  std::string runs;
+  for (int64_t start : core.rownum_runs) {
+    if (!runs.empty()) runs.push_back(',');
+    AppendInteger(start, &runs);
+  }
+  from_sql->append(" FROM (SELECT ").append(quoted).append(".*, ora_rownum_walk(").append(mask);
+  from_sql->append(", '").append(runs);
+  from_sql->append("') OVER (ROWS BETWEEN UNBOUNDED PRECEDING AND CURRENT ROW) AS \"ROWNUM$WALK\" FROM ");
+  from_sql->append(inner_from).append(" WHERE ").append(any).append(") AS ").append(quoted);
+  from_sql->append(" WHERE ").append(quoted).append(".\"ROWNUM$WALK\" IS NOT NULL");
+  core.where.reset();
+  Source s = inner_scope.sources.back();
+  s.numbered = true;
+  scope->sources.push_back(std::move(s));
+  scope->rownum_sql = quoted + ".\"ROWNUM$WALK\"";
+}
+
 // The select items with their column names; returns the result columns.
 std::vector<ColumnInfo> Translator::EmitSelectList(SelectCore& core, Scope* scope, bool only_dual,
                                                    const std::vector<std::string>* forced_names,
@@ -312,6 +384,17 @@ std::vector<ColumnInfo> Translator::EmitSelectList(SelectCore& core, Scope* scop
 void Translator::EmitStar(const Expr& star, const Scope& scope, bool only_dual,
                           std::vector<ColumnInfo>* columns, std::string* out) {
   std::string qualifier;
+  if (scope.sources.size() == 1 && scope.sources[0].numbered) {
+    // The item's own columns, without the numbering.
+    const Source& s = scope.sources[0];
+    const auto& cols = s.table ? s.table->columns : s.derived;
+    for (size_t i = 0; i < cols.size(); ++i) {
+      if (i) out->append(", ");
+      AppendQuotedName(cols[i].name, out);
+    }
+    columns->insert(columns->end(), cols.begin(), cols.end());
+    return;
+  }
   if (star.parts.empty()) {
     if (only_dual) {
       out->append("'X' AS \"DUMMY\"");

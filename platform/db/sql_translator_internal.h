@@ -55,6 +55,9 @@ struct Source {
   const TableInfo* table = nullptr;
   std::vector<ColumnInfo> derived;  // columns of an inline view
   bool is_derived = false;
+  // Rows numbered as they pass WHERE: the view holds the numbering column besides the item's
+  // own columns, which * lists one by one.
+  bool numbered = false;
 
   const ColumnInfo* Find(std::string_view column) const {
     if (table) return table->Find(column);
@@ -65,12 +68,24 @@ struct Source {
   }
 };
 
+// A value a hierarchical query carries down its tree (CONNECT_BY_ROOT x or
+// SYS_CONNECT_BY_PATH(x, separator)), read through the node of the query level that asks for it.
+struct HierarchyValue {
+  const Expr* node = nullptr;
+  std::string sql;  // the tree's column
+  SqlType type = SqlType::kUnknown;
+};
+
 struct Scope {
   std::vector<Source> sources;
   const Scope* parent = nullptr;
   bool rownum_in_select_list = false;  // ROWNUM is allowed as a select item here
+  std::string rownum_sql;              // what ROWNUM reads here, when the level numbers its rows
   std::string level_sql;               // a hierarchical query: what LEVEL reads here
   std::string hierarchy_order_sql;     // a hierarchical query: its rows in depth-first order
+  std::vector<HierarchyValue> hierarchy_values;  // a hierarchical query: its carried values
+  std::string is_leaf_sql;   // a hierarchical query: CONNECT_BY_ISLEAF when the level reads it
+  std::string is_cycle_sql;  // a hierarchical query: CONNECT_BY_ISCYCLE when the level reads it
 };
 
 // A table being created (ddl_translator.cpp).
@@ -96,6 +111,8 @@ class Translator {
                                    const std::vector<std::string>* forced_names);
   void EmitLimitedFrom(SelectCore& core, const Scope* parent, int64_t limit, Scope* scope,
                        std::string* from_sql);
+  void EmitNumberedFrom(SelectCore& core, const Scope* parent, Scope* scope,
+                        std::string* from_sql);
   std::vector<ColumnInfo> EmitSelectList(SelectCore& core, Scope* scope, bool only_dual,
                                          const std::vector<std::string>* forced_names,
                                          std::string* out);
@@ -129,12 +146,16 @@ class Translator {
   void DropTextIndexes(const TableInfo& table, Translation* tr);
 
   // ---- hierarchical queries (hierarchy.cpp) ----
-  // Prints the rows of the hierarchy as the FROM item of `core` and sets what LEVEL reads.
-  void EmitHierarchy(SelectCore& core, Scope* scope, std::string* out);
+  // Prints the rows of the hierarchy as the FROM item of `core` and sets what LEVEL and the
+  // hierarchical operators of the level (in `core` and `order_by`) read.
+  void EmitHierarchy(SelectCore& core, std::vector<sql::OrderItem>* order_by, Scope* scope,
+                     std::string* out);
   std::string EmitHierarchyRows(TableRef& ref, const Scope* scope, Source* source,
                                 bool* stored_table);
   // ORDER BY of the rows of a hierarchy in depth-first pre-order.
   void EmitHierarchyOrder(const Scope& scope, std::string* out);
+  // CONNECT_BY_ROOT x and SYS_CONNECT_BY_PATH(x, separator): the tree's column of the node.
+  SqlType EmitHierarchyValue(const Expr& e, const Scope* scope, std::string* out);
 
   // ---- expressions (expression_translator.cpp), one printer per kind of node ----
   SqlType Emit(const Expr& e, const Scope* scope, std::string* out);

@@ -1,0 +1,198 @@
+// Query forms a report author writes (set operators, ROWNUM in any condition, hierarchical
+// queries), with the rows Oracle gives for them, on both engines.
+#include <gtest/gtest.h>
+
+#include "platform/db/oracle_test_fixture.h"
+
+namespace korvalis::db {
+namespace {
+
+struct Case {
+  const char* sql;
+  // OracleFixture::Rows; or the Oracle error code ("ORA-...") or "not supported" that the
+  // statement fails with.
+  const char* rows;
+};
+
+class QueryFormsTest : public testing::OracleFixture, public ::testing::WithParamInterface<Engine> {
+ protected:
+  void SetUp() override {
+    Open(R"(
+CREATE TABLE T (ID NUMBER, GRP VARCHAR2(5));
+INSERT INTO T VALUES (1, 'x');
+INSERT INTO T VALUES (2, 'y');
+INSERT INTO T VALUES (3, 'x');
+INSERT INTO T VALUES (4, 'y');
+INSERT INTO T VALUES (5, 'x');
+CREATE TABLE TREE (ID NUMBER, PARENT_ID NUMBER, NAME VARCHAR2(10));
+INSERT INTO TREE VALUES (1, NULL, 'r');
+INSERT INTO TREE VALUES (2, 1, 'a');
+INSERT INTO TREE VALUES (3, 1, 'b');
+INSERT INTO TREE VALUES (4, 2, 'a1');
+INSERT INTO TREE VALUES (5, 3, NULL);
+CREATE TABLE LOOPED (ID NUMBER, PARENT_ID NUMBER);
+INSERT INTO LOOPED VALUES (7, 8);
+INSERT INTO LOOPED VALUES (8, 7);
+INSERT INTO LOOPED VALUES (10, 8);
+)",
+         GetParam());
+  }
+  void Check(const std::vector<Case>& cases) {
+    for (const Case& c : cases) {
+      const std::string expected = c.rows;
+      if (expected.starts_with("ORA-") || expected == "not supported") {
+        EXPECT_NE(Error(c.sql).find(expected), std::string::npos) << c.sql << " -> " << Error(c.sql);
+      } else {
+        try {
+          EXPECT_EQ(Rows(c.sql), expected) << c.sql;
+        } catch (const DbError& e) {
+          ADD_FAILURE() << c.sql << " -> " << e.what();
+        }
+      }
+    }
+  }
+};
+
+// UNION, UNION ALL, INTERSECT and MINUS are of one precedence and run left to right;
+// parentheses group.
+TEST_P(QueryFormsTest, SetOperatorsRunLeftToRight) {
+  Check({
+      {"SELECT ID FROM T WHERE ID <= 2 UNION SELECT ID FROM T WHERE ID = 4 "
+       "INTERSECT SELECT ID FROM T WHERE ID >= 2 ORDER BY 1",
+       "2,4"},
+      {"SELECT ID FROM T WHERE ID <= 2 UNION (SELECT ID FROM T WHERE ID = 4 "
+       "INTERSECT SELECT ID FROM T WHERE ID >= 2) ORDER BY 1",
+       "1,2,4"},
+      {"SELECT ID FROM T MINUS SELECT ID FROM T WHERE ID > 1 UNION ALL SELECT 1 FROM DUAL "
+       "INTERSECT SELECT ID FROM T WHERE ID < 3",
+       "1"},
+      {"SELECT GRP FROM T UNION ALL SELECT GRP FROM T INTERSECT SELECT 'y' FROM DUAL", "y"},
+      {"SELECT ID FROM T WHERE ID = 1 INTERSECT SELECT ID FROM T UNION SELECT 5 FROM DUAL "
+       "ORDER BY 1 DESC",
+       "5,1"},
+      {"SELECT COUNT(*) FROM (SELECT ID FROM T UNION ALL SELECT ID FROM T "
+       "INTERSECT SELECT ID FROM T WHERE ID > 3)",
+       "2"},
+  });
+}
+
+// ROWNUM is given to a row as it passes WHERE: a row is read with ROWNUM one more than the
+// rows passed before it, whatever the condition around ROWNUM.
+TEST_P(QueryFormsTest, RownumNumbersRowsAsTheyPassWhere) {
+  Check({
+      {"SELECT ID FROM T WHERE ROWNUM <= 2 OR ID = 4", "1,2,4"},
+      {"SELECT ID, ROWNUM FROM T WHERE ROWNUM <= 2 OR GRP = 'x'", "1|1,2|2,3|3,5|4"},
+      {"SELECT ID FROM T WHERE ROWNUM > 1 OR ID = 2", "2,3,4,5"},
+      {"SELECT ID FROM T WHERE ROWNUM <> 3", "1,2"},
+      {"SELECT ID FROM T WHERE NOT ROWNUM > 2", "1,2"},
+      {"SELECT ID FROM T WHERE ROWNUM BETWEEN 1 AND 3", "1,2,3"},
+      {"SELECT ID FROM T WHERE ROWNUM BETWEEN 2 AND 3", ""},
+      {"SELECT ID FROM T WHERE ROWNUM IN (1, 2)", "1,2"},
+      {"SELECT ID FROM T WHERE ROWNUM NOT IN (2) AND ID > 1", "2"},
+      {"SELECT ID FROM T WHERE (ROWNUM = 1 AND GRP = 'y') OR ID = 5", "2,5"},
+      {"SELECT ID FROM T WHERE ROWNUM < 2.5 OR ROWNUM = 4", "1,2"},
+      {"SELECT * FROM T WHERE ROWNUM = 1 OR ID = 3", "1|x,3|x"},
+      {"SELECT A.ID FROM T A WHERE ROWNUM = 1 OR A.GRP = 'y'", "1,2,4"},
+      {"SELECT ID FROM T WHERE ROWNUM <= 2 OR ID = 5 ORDER BY ID DESC", "5,2,1"},
+      {"SELECT ID FROM (SELECT ID FROM T ORDER BY ID DESC) WHERE ROWNUM <= 2 OR ID = 1", "5,4,1"},
+      {"SELECT COUNT(*) FROM T WHERE ROWNUM <= 2 OR ID = 5", "3"},
+      {"SELECT GRP, COUNT(*) FROM T WHERE ROWNUM <= 2 OR ID = 5 GROUP BY GRP ORDER BY GRP",
+       "x|2,y|1"},
+      {"SELECT MAX(ROWNUM) FROM T WHERE ROWNUM < 3 OR GRP = 'y'", "3"},
+      {"SELECT A.ID FROM T A WHERE A.ID IN (SELECT B.ID FROM T B WHERE B.GRP = A.GRP "
+       "AND (ROWNUM = 1 OR B.ID = 5)) ORDER BY 1",
+       "1,2,5"},
+      {"SELECT ID FROM T WHERE ROWNUM <= ID OR ID = 1", "not supported"},
+      {"SELECT ID FROM T WHERE ROWNUM + 1 > 2 OR ID = 1", "not supported"},
+      {"SELECT A.ID FROM T A, T B WHERE A.ID = B.ID AND (ROWNUM <= 2 OR A.ID = 3)",
+       "not supported"},
+  });
+}
+
+// CONNECT BY without PRIOR joins every row to every row while the condition holds: the row
+// generator. The roots are not subject to CONNECT BY.
+TEST_P(QueryFormsTest, ConnectByWithoutPriorGeneratesRows) {
+  Check({
+      {"SELECT LEVEL FROM DUAL CONNECT BY LEVEL <= 4", "1,2,3,4"},
+      {"SELECT LEVEL FROM DUAL CONNECT BY LEVEL < 1", "1"},
+      {"SELECT SUM(LEVEL), COUNT(*) FROM DUAL CONNECT BY LEVEL <= 1000", "500500|1000"},
+      {"SELECT LEVEL || '.' || DUMMY FROM DUAL CONNECT BY LEVEL <= 2", "1.X,2.X"},
+      {"SELECT LEVEL FROM DUAL START WITH 1 = 0 CONNECT BY LEVEL <= 3", ""},
+      {"SELECT * FROM (SELECT LEVEL N FROM DUAL CONNECT BY LEVEL <= 5) WHERE MOD(N, 2) = 0",
+       "2,4"},
+      {"SELECT D.N, T.GRP FROM (SELECT LEVEL N FROM DUAL CONNECT BY LEVEL <= 3) D, T "
+       "WHERE T.ID = D.N ORDER BY D.N",
+       "1|x,2|y,3|x"},
+      {"SELECT COUNT(*) FROM T CONNECT BY LEVEL <= 2", "30"},
+      {"SELECT ID, LEVEL FROM T WHERE ID <= 2 START WITH ID = 1 CONNECT BY LEVEL <= 2",
+       "1|1,1|2,2|2"},
+      {"SELECT ID, LEVEL FROM T START WITH ID = 1 CONNECT BY ID = LEVEL", "1|1,2|2,3|3,4|4,5|5"},
+  });
+}
+
+TEST_P(QueryFormsTest, HierarchicalOperators) {
+  const char* kTree = " FROM TREE START WITH PARENT_ID IS NULL CONNECT BY PRIOR ID = PARENT_ID";
+  auto tree = [&](const std::string& select) { return select + kTree; };
+  const std::string path = tree("SELECT SYS_CONNECT_BY_PATH(NAME, '/')");
+  const std::string numbers = tree("SELECT SYS_CONNECT_BY_PATH(ID, ' > ')");
+  const std::string filtered = tree("SELECT ID") + " AND NAME IS NOT NULL";
+  const std::string leaves = tree("SELECT ID, CONNECT_BY_ISLEAF");
+  const std::string cut = leaves + " AND LEVEL <= 2";
+  const std::string where = "SELECT ID FROM TREE WHERE SYS_CONNECT_BY_PATH(NAME, '/') LIKE '/r/a%' "
+                            "START WITH ID = 1 CONNECT BY PRIOR ID = PARENT_ID";
+  const std::string in_order =
+      tree("SELECT NAME") + " ORDER BY SYS_CONNECT_BY_PATH(NAME, '/') DESC NULLS LAST";
+  Check({
+      // The path of a NULL value holds nothing between its separators.
+      {path.c_str(), "/r,/r/a,/r/a/a1,/r/b,/r/b/"},
+      {numbers.c_str(), " > 1, > 1 > 2, > 1 > 2 > 4, > 1 > 3, > 1 > 3 > 5"},
+      {where.c_str(), "2,4"},
+      {in_order.c_str(), "<null>,b,a1,a,r"},
+      {"SELECT ID, CONNECT_BY_ROOT NAME, CONNECT_BY_ROOT ID R FROM TREE "
+       "START WITH PARENT_ID = 1 CONNECT BY PRIOR ID = PARENT_ID",
+       "2|a|2,4|a|2,3|b|3,5|b|3"},
+      {"SELECT CONNECT_BY_ROOT ID FROM TREE WHERE ID = 4 CONNECT BY PRIOR ID = PARENT_ID "
+       "ORDER BY 1",
+       "1,2,4"},
+      {leaves.c_str(), "1|0,2|0,4|1,3|0,5|1"},
+      {cut.c_str(), "1|0,2|1,3|1"},
+      {filtered.c_str(), "1,2,4,3"},
+      {"SELECT LEVEL, CONNECT_BY_ISLEAF FROM DUAL CONNECT BY LEVEL <= 3", "1|0,2|0,3|1"},
+      {"SELECT ID FROM TREE WHERE CONNECT_BY_ISLEAF = 1 START WITH ID = 1 "
+       "CONNECT BY PRIOR ID = PARENT_ID",
+       "4,5"},
+      // NOCYCLE leaves out the child that closes a loop; CONNECT_BY_ISCYCLE marks its parent.
+      {"SELECT ID, CONNECT_BY_ISCYCLE, CONNECT_BY_ISLEAF FROM LOOPED START WITH ID = 7 "
+       "CONNECT BY NOCYCLE PRIOR ID = PARENT_ID",
+       "7|0|0,8|1|0,10|0|1"},
+  });
+}
+
+TEST_P(QueryFormsTest, HierarchicalOperatorsFailWhereOracleFails) {
+  Check({
+      {"SELECT SYS_CONNECT_BY_PATH(NAME, 'a') FROM TREE START WITH ID = 1 "
+       "CONNECT BY PRIOR ID = PARENT_ID",
+       "ORA-30004"},
+      {"SELECT ID FROM TREE START WITH SYS_CONNECT_BY_PATH(NAME, '/') = '/r' "
+       "CONNECT BY PRIOR ID = PARENT_ID",
+       "ORA-30002"},
+      {"SELECT ID FROM TREE START WITH ID = 1 CONNECT BY PRIOR ID = PARENT_ID "
+       "AND CONNECT_BY_ROOT ID = 1",
+       "ORA-30007"},
+      {"SELECT SYS_CONNECT_BY_PATH(GRP, '/') FROM T", "ORA-30002"},
+      {"SELECT CONNECT_BY_ISLEAF FROM T", "ORA-01788"},
+      {"SELECT CONNECT_BY_ROOT ID FROM T", "ORA-01788"},
+      {"SELECT ID, CONNECT_BY_ISCYCLE FROM LOOPED START WITH ID = 7 "
+       "CONNECT BY PRIOR ID = PARENT_ID",
+       "ORA-30930"},
+      {"SELECT ID FROM LOOPED START WITH ID = 7 CONNECT BY PRIOR ID = PARENT_ID", "ORA-01436"},
+      {"SELECT ID FROM TREE START WITH ID = 1 CONNECT BY PRIOR ID = PARENT_ID "
+       "ORDER SIBLINGS BY NAME",
+       "not supported"},
+  });
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, QueryFormsTest, testing::kBothEngines, testing::EngineName);
+
+}  // namespace
+}  // namespace korvalis::db

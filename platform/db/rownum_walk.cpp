@@ -1,0 +1,100 @@
+#include "platform/db/rownum_walk.h"
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <string_view>
+
+namespace korvalis::db {
+namespace {
+
+// The rows passed so far, and whether the last row read passed.
+struct Walk {
+  int64_t passed;
+  int last_passed;
+};
+
+// The run of `rownum`: the number of run starts in `runs` not above it, less one.
+int RunOf(std::string_view runs, int64_t rownum) {
+  int run = -1;
+  int64_t start = 0;
+  bool digits = false;
+  for (size_t i = 0; i <= runs.size(); ++i) {
+    if (i < runs.size() && runs[i] >= '0' && runs[i] <= '9') {
+      start = start * 10 + (runs[i] - '0');
+      digits = true;
+      continue;
+    }
+    if (digits) {
+      if (start > rownum) break;
+      ++run;
+    }
+    start = 0;
+    digits = false;
+  }
+  return run;
+}
+
+void Step(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  auto* walk = static_cast<Walk*>(sqlite3_aggregate_context(ctx, sizeof(Walk)));
+  if (walk == nullptr) {
+    sqlite3_result_error_nomem(ctx);
+    return;
+  }
+  const int64_t mask = sqlite3_value_int64(argv[0]);
+  const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
+  const std::string_view runs = text ? text : "";
+  const int run = RunOf(runs, walk->passed + 1);
+  walk->last_passed = run >= 0 && run < 63 && ((mask >> run) & 1) != 0;
+  if (walk->last_passed) ++walk->passed;
+}
+
+void Value(sqlite3_context* ctx) {
+  auto* walk = static_cast<Walk*>(sqlite3_aggregate_context(ctx, 0));
+  if (walk != nullptr && walk->last_passed) {
+    sqlite3_result_int64(ctx, walk->passed);
+  } else {
+    sqlite3_result_null(ctx);
+  }
+}
+
+// The frame only grows: rows never leave it.
+void Inverse(sqlite3_context* ctx, int, sqlite3_value**) {
+  sqlite3_result_error(ctx, "ora_rownum_walk needs a frame from the first row", -1);
+}
+
+}  // namespace
+
+int RegisterRownumWalk(sqlite3* db) {
+  return sqlite3_create_window_function(db, "ora_rownum_walk", 2, SQLITE_UTF8, nullptr, Step,
+                                        Value, Value, Inverse, nullptr);
+}
+
+const char* PostgresRownumWalkSql() {
+  return R"SQL(
+-- ROWNUM as rows pass a WHERE that reads it (rownum_walk.h). The state is the rows passed
+-- times two, plus one when the last row read passed.
+CREATE OR REPLACE FUNCTION ora_rownum_step(state bigint, mask bigint, runs text)
+RETURNS bigint LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
+DECLARE
+  passed bigint := state >> 1;
+  run integer := -1;
+  start text;
+BEGIN
+  FOREACH start IN ARRAY string_to_array(runs, ',') LOOP
+    EXIT WHEN start::bigint > passed + 1;
+    run := run + 1;
+  END LOOP;
+  IF run BETWEEN 0 AND 62 AND (mask >> run) & 1 = 1 THEN
+    RETURN (passed + 1) * 2 + 1;
+  END IF;
+  RETURN passed * 2;
+END $f$;
+CREATE OR REPLACE FUNCTION ora_rownum_passed(state bigint) RETURNS bigint
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT CASE WHEN state & 1 = 1 THEN state >> 1 END $f$;
+CREATE OR REPLACE AGGREGATE ora_rownum_walk(bigint, text) (
+  SFUNC = ora_rownum_step, STYPE = bigint, FINALFUNC = ora_rownum_passed, INITCOND = '0');
+)SQL";
+}
+
+}  // namespace korvalis::db
