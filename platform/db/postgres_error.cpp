@@ -20,6 +20,7 @@ constexpr Mapping kMappings[] = {
     {"KV001", kConversionFailed, ""},
     {"KV002", kDataOverflow, ""},
     {"KV003", kErrorsInCommand, ""},
+    {"KV004", kNotSupported, ""},
     {"23505", kIntegrityViolation, "ORA-00001: unique constraint violated"},
     {"23502", kIntegrityViolation, "ORA-01400: cannot insert NULL"},
     {"23503", kIntegrityViolation,

@@ -62,7 +62,8 @@ CREATE OR REPLACE VIEW "KORVALIS_CONS_COLUMNS" AS SELECT constraint_name AS "CON
 -- Functions that can fail are STABLE, never IMMUTABLE: the planner runs no such function on
 -- the constants of a statement before a row needs it.
 -- Failures carry Oracle's message; the SQLSTATE tells the provider the result code:
--- KV000 any failure, KV001 a conversion, KV002 a value too large, KV003 an error in the command.
+-- KV000 any failure, KV001 a conversion, KV002 a value too large, KV003 an error in the command,
+-- KV004 a construct the front end does not implement.
 CREATE OR REPLACE FUNCTION ora_raise(message text, state text, v anyelement) RETURNS anyelement
 LANGUAGE plpgsql AS $f$ BEGIN RAISE EXCEPTION USING MESSAGE = message, ERRCODE = state; END $f$;
 CREATE OR REPLACE FUNCTION ora_raise(message text, v anyelement) RETURNS anyelement

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string_view>
 
 #include "platform/db/text_units.h"
 #include "platform/text/utf8.h"
@@ -23,8 +24,8 @@ std::string RegexEscape(uint32_t cp) {
 }
 
 // The contents of a bracket expression holding every code point of class `c` (surrogates,
-// which no text holds, left out).
-std::string ClassBracket(CharClass c) {
+// which no text holds, left out), but for the code points of `left_out`.
+std::string ClassBracket(CharClass c, std::u32string_view left_out = {}) {
   std::string out;
   uint32_t first = 0;
   bool open = false;
@@ -34,7 +35,8 @@ std::string ClassBracket(CharClass c) {
     open = false;
   };
   for (uint32_t cp = 1; cp <= 0x10FFFF; ++cp) {
-    const bool in = (cp < 0xD800 || cp > 0xDFFF) && text::ClassOf(cp) == c;
+    const bool in = (cp < 0xD800 || cp > 0xDFFF) && text::ClassOf(cp) == c &&
+                    left_out.find(static_cast<char32_t>(cp)) == std::u32string_view::npos;
     if (in && !open) {
       first = cp;
       open = true;
@@ -103,6 +105,332 @@ BEGIN
   RETURN regexp_replace(' ' || s || ' ', ' {2,}', ' ', 'g');
 END $f$;
 
+-- The text of a BLOB: its bytes read as UTF-8, each ill-formed byte (and NUL) read as a
+-- separator, as the embedded engine reads them.
+CREATE OR REPLACE FUNCTION ora_blob_text(b bytea) RETURNS text
+LANGUAGE plpgsql IMMUTABLE STRICT PARALLEL SAFE AS $f$
+DECLARE
+  decoded text[] := '{}';
+  n integer := length(b);
+  i integer := 0;
+  lead integer;
+  follow integer;
+  low integer;
+  high integer;
+  cp integer;
+  k integer;
+  next_byte integer;
+BEGIN
+  BEGIN
+    RETURN convert_from(b, 'UTF8');
+  EXCEPTION WHEN character_not_in_repertoire THEN
+    NULL;
+  END;
+  WHILE i < n LOOP
+    lead := get_byte(b, i);
+    follow := CASE WHEN lead BETWEEN 194 AND 223 THEN 1 WHEN lead BETWEEN 224 AND 239 THEN 2
+                   WHEN lead BETWEEN 240 AND 244 THEN 3 ELSE 0 END;
+    low := CASE lead WHEN 224 THEN 160 WHEN 240 THEN 144 ELSE 128 END;
+    high := CASE lead WHEN 237 THEN 159 WHEN 244 THEN 143 ELSE 191 END;
+    cp := lead & CASE follow WHEN 1 THEN 31 WHEN 2 THEN 15 ELSE 7 END;
+    k := 1;
+    WHILE k <= follow AND i + k < n LOOP
+      next_byte := get_byte(b, i + k);
+      EXIT WHEN next_byte < CASE WHEN k = 1 THEN low ELSE 128 END
+             OR next_byte > CASE WHEN k = 1 THEN high ELSE 191 END;
+      cp := cp * 64 + (next_byte & 63);
+      k := k + 1;
+    END LOOP;
+    IF lead BETWEEN 1 AND 127 THEN
+      decoded := decoded || chr(lead);
+      i := i + 1;
+    ELSIF follow > 0 AND k > follow THEN
+      decoded := decoded || chr(cp);
+      i := i + k;
+    ELSE
+      decoded := decoded || ' '::text;
+      i := i + 1;
+    END IF;
+  END LOOP;
+  RETURN array_to_string(decoded, '');
+END $f$;
+
+-- The unit string of a phrase of a CONTAINS query: as ora_text_units(t, 0), with '%' and '_'
+-- kept in Latin words as wildcards (their full-width forms separate units).
+CREATE OR REPLACE FUNCTION ora_query_units(t text) RETURNS text
+LANGUAGE plpgsql IMMUTABLE STRICT PARALLEL SAFE AS $f$
+DECLARE
+  s text;
+BEGIN
+  s := translate(translate(t, U&'\FF05\FF3F', '  '), '@FROM@', '@TO@');
+  s := regexp_replace(s, '[@QUERY_SEPARATORS@]+', ' ', 'g');
+  s := regexp_replace(s, '[@CJK@]+', ' #\& ', 'g');
+  RETURN regexp_replace(' ' || s || ' ', ' {2,}', ' ', 'g');
+END $f$;
+
+-- A CONTAINS query known only when the statement runs (text_query.h), compiled into a
+-- program in prefix order: '&', '|' and '~' (a and not b) take the two operands after them,
+-- 'P' and a path (INPATH) the one after it, 'T' and a regular expression over unit strings is
+-- a phrase. Failures are the embedded engine's: DRG-50901 with the byte column, and the
+-- operators it does not implement refused by name.
+CREATE OR REPLACE FUNCTION ora_tq_not_supported(what text) RETURNS text[]
+LANGUAGE plpgsql AS $f$ BEGIN
+  RETURN ora_raise('the Oracle Text ' || what || ' is not supported by the database layer',
+                   'KV004', NULL::text[]);
+END $f$;
+CREATE OR REPLACE FUNCTION ora_tq_syntax_error(q text, at integer) RETURNS text[]
+LANGUAGE plpgsql AS $f$ BEGIN
+  RETURN ora_raise('ORA-29902: error in executing ODCIIndexStart() routine; ORA-20000: Oracle '
+                   'Text error: DRG-50901: text query parser syntax error on line 1, column '
+                   || (octet_length(substr(q, 1, at - 1)) + 1), 'KV003', NULL::text[]);
+END $f$;
+
+-- The token at character `pos` (blanks skipped): its kind ('(' ')' '&' '|' '~', 'INPATH',
+-- 'w' a word, '' the end), its first character and the character after it.
+CREATE OR REPLACE FUNCTION ora_tq_token(q text, pos integer, OUT kind text, OUT at integer,
+                                        OUT stop integer)
+LANGUAGE plpgsql STABLE AS $f$
+DECLARE
+  n integer := length(q);
+  c text;
+  word text;
+BEGIN
+  at := pos;
+  WHILE at <= n AND substr(q, at, 1) IN (' ', E'\t', E'\n', E'\r', E'\v', E'\f') LOOP
+    at := at + 1;
+  END LOOP;
+  stop := at;
+  IF at > n THEN kind := ''; RETURN; END IF;
+  c := substr(q, at, 1);
+  IF c IN ('(', ')', '&', '|', '~') THEN kind := c; stop := at + 1; RETURN; END IF;
+  WHILE stop <= n LOOP
+    c := substr(q, stop, 1);
+    EXIT WHEN c IN (' ', E'\t', E'\n', E'\r', E'\v', E'\f', '(', ')', '&', '|', '~');
+    IF strpos(',=;-*>?!$\{}[]', c) > 0 THEN
+      PERFORM ora_tq_not_supported('operator ''' || c || '''');
+    END IF;
+    stop := stop + 1;
+  END LOOP;
+  word := translate(substr(q, at, stop - at), 'abcdefghijklmnopqrstuvwxyz',
+                    'ABCDEFGHIJKLMNOPQRSTUVWXYZ');
+  IF word IN ('NEAR', 'WITHIN', 'ABOUT', 'ACCUM', 'MINUS', 'EQUIV', 'FUZZY', 'HASPATH', 'SDATA',
+              'MDATA') THEN
+    PERFORM ora_tq_not_supported('operator ' || word);
+  END IF;
+  kind := CASE word WHEN 'AND' THEN '&' WHEN 'OR' THEN '|' WHEN 'NOT' THEN '~'
+                    WHEN 'INPATH' THEN 'INPATH' ELSE 'w' END;
+END $f$;
+
+-- The program element of the phrase of characters [first, stop): its units one after the
+-- other, a Latin unit whole, a Chinese run at the end of a run of the text when it comes
+-- first, at its start when it comes last, anywhere when alone.
+CREATE OR REPLACE FUNCTION ora_tq_phrase(q text, first integer, stop integer) RETURNS text
+LANGUAGE plpgsql STABLE AS $f$
+DECLARE
+  units text[] := string_to_array(btrim(ora_query_units(substr(q, first, stop - first))), ' ');
+  m integer := coalesce(array_length(units, 1), 0);
+  unit text;
+  cjk boolean;
+  near_cjk boolean;
+  re text := '';
+BEGIN
+  IF m = 0 THEN PERFORM ora_tq_syntax_error(q, first); END IF;
+  FOR k IN 1..m LOOP
+    unit := units[k];
+    cjk := left(unit, 1) = '#';
+    near_cjk := (k > 1 AND left(units[k - 1], 1) = '#') OR (k < m AND left(units[k + 1], 1) = '#');
+    IF NOT cjk AND near_cjk AND unit ~ '^[%_]+$' THEN
+      PERFORM ora_tq_not_supported('wildcard on Chinese text');
+    END IF;
+    re := re || ' ';
+    IF cjk THEN
+      re := re || '#';
+      IF m = 1 OR k = 1 THEN re := re || '[^ ]*'; END IF;
+      re := re || regexp_replace(substr(unit, 2), '([\\^$.|?*+()\[\]{}])', '\\\1', 'g');
+      IF k = m THEN re := re || '[^ ]*'; END IF;
+    ELSIF unit !~ '[%_]' THEN
+      re := re || regexp_replace(unit, '([\\^$.|?*+()\[\]{}])', '\\\1', 'g');
+    ELSE
+      re := re || '(?!#)' || replace(replace(
+              regexp_replace(unit, '([\\^$.|?*+()\[\]{}])', '\\\1', 'g'), '%', '[^ ]*'), '_', '[^ ]');
+    END IF;
+  END LOOP;
+  RETURN 'T' || re || ' ';
+END $f$;
+
+CREATE OR REPLACE FUNCTION ora_tq_primary(q text, pos integer, depth integer, OUT prog text[],
+                                          OUT next integer)
+LANGUAGE plpgsql STABLE AS $f$
+DECLARE
+  t record;
+  r record;
+  n integer := length(q);
+  i integer;
+  nesting integer;
+  quote text;
+  c text;
+  first integer;
+  path text;
+BEGIN
+  IF depth + 1 > 100 THEN PERFORM ora_tq_not_supported('query nested this deep'); END IF;
+  SELECT * INTO t FROM ora_tq_token(q, pos);
+  IF t.kind = '(' THEN
+    SELECT * INTO r FROM ora_tq_or(q, t.stop, depth + 1);
+    SELECT * INTO t FROM ora_tq_token(q, r.next);
+    IF t.kind <> ')' THEN PERFORM ora_tq_syntax_error(q, t.at); END IF;
+    prog := r.prog;
+    next := t.stop;
+  ELSIF t.kind = 'w' THEN
+    first := t.at;
+    WHILE t.kind = 'w' LOOP
+      next := t.stop;
+      SELECT * INTO t FROM ora_tq_token(q, next);
+    END LOOP;
+    prog := ARRAY[ora_tq_phrase(q, first, next)];
+  ELSE
+    PERFORM ora_tq_syntax_error(q, t.at);
+  END IF;
+  LOOP
+    SELECT * INTO t FROM ora_tq_token(q, next);
+    EXIT WHEN t.kind <> 'INPATH';
+    IF EXISTS (SELECT 1 FROM unnest(prog) AS e WHERE left(e, 1) = 'P') THEN
+      PERFORM ora_tq_not_supported('INPATH within INPATH');
+    END IF;
+    i := t.stop;
+    WHILE i <= n AND substr(q, i, 1) IN (' ', E'\t', E'\n', E'\r', E'\v', E'\f') LOOP
+      i := i + 1;
+    END LOOP;
+    IF i > n OR substr(q, i, 1) <> '(' THEN PERFORM ora_tq_syntax_error(q, i); END IF;
+    i := i + 1;
+    first := i;
+    nesting := 1;
+    quote := NULL;
+    WHILE i <= n AND nesting > 0 LOOP
+      c := substr(q, i, 1);
+      IF quote IS NOT NULL THEN
+        IF c = quote THEN quote := NULL; END IF;
+      ELSIF c IN ('"', '''') THEN
+        quote := c;
+      ELSIF c = '(' THEN
+        nesting := nesting + 1;
+      ELSIF c = ')' THEN
+        nesting := nesting - 1;
+      END IF;
+      i := i + 1;
+    END LOOP;
+    IF nesting <> 0 THEN PERFORM ora_tq_syntax_error(q, n + 1); END IF;
+    path := btrim(substr(q, first, i - 1 - first), E' \t\n\r\v\f');
+    IF path = '' THEN PERFORM ora_tq_syntax_error(q, first); END IF;
+    IF left(path, 1) <> '/' THEN path := '/' || path; END IF;
+    prog := ARRAY['P' || path] || prog;
+    next := i;
+  END LOOP;
+END $f$;
+
+-- `a op b ...` of one precedence: NOT (~) binds tighter than AND (&), AND than OR (|).
+CREATE OR REPLACE FUNCTION ora_tq_chain(q text, pos integer, depth integer, op text,
+                                        OUT prog text[], OUT next integer)
+LANGUAGE plpgsql STABLE AS $f$
+DECLARE
+  t record;
+  r record;
+BEGIN
+  IF op = '~' THEN
+    SELECT * INTO r FROM ora_tq_primary(q, pos, depth);
+  ELSE
+    SELECT * INTO r FROM ora_tq_chain(q, pos, depth, CASE op WHEN '|' THEN '&' ELSE '~' END);
+  END IF;
+  prog := r.prog;
+  next := r.next;
+  LOOP
+    SELECT * INTO t FROM ora_tq_token(q, next);
+    EXIT WHEN t.kind <> op;
+    IF op = '~' THEN
+      SELECT * INTO r FROM ora_tq_primary(q, t.stop, depth);
+    ELSE
+      SELECT * INTO r FROM ora_tq_chain(q, t.stop, depth, CASE op WHEN '|' THEN '&' ELSE '~' END);
+    END IF;
+    prog := ARRAY[op] || prog || r.prog;
+    next := r.next;
+  END LOOP;
+END $f$;
+
+CREATE OR REPLACE FUNCTION ora_tq_or(q text, pos integer, depth integer, OUT prog text[],
+                                     OUT next integer)
+LANGUAGE sql STABLE AS $f$ SELECT * FROM ora_tq_chain(q, pos, depth, '|') $f$;
+
+CREATE OR REPLACE FUNCTION ora_text_program(q text) RETURNS text[]
+LANGUAGE plpgsql STABLE AS $f$
+DECLARE
+  r record;
+  t record;
+BEGIN
+  SELECT * INTO r FROM ora_tq_or(coalesce(q, ''), 1, 0);
+  SELECT * INTO t FROM ora_tq_token(q, r.next);
+  IF t.kind <> '' THEN PERFORM ora_tq_syntax_error(q, t.at); END IF;
+  RETURN r.prog;
+END $f$;
+
+-- The element after the operand that starts at `pos`.
+CREATE OR REPLACE FUNCTION ora_tq_skip(prog text[], pos integer) RETURNS integer
+LANGUAGE plpgsql IMMUTABLE AS $f$
+DECLARE
+  needed integer := 1;
+  i integer := pos;
+BEGIN
+  WHILE needed > 0 LOOP
+    IF left(prog[i], 1) = 'T' THEN
+      needed := needed - 1;
+    ELSIF left(prog[i], 1) <> 'P' THEN
+      needed := needed + 1;
+    END IF;
+    i := i + 1;
+  END LOOP;
+  RETURN i;
+END $f$;
+
+-- Whether the operand at `pos` matches the unit string `units` of the document `doc`.
+CREATE OR REPLACE FUNCTION ora_tq_eval(prog text[], pos integer, units text, doc text,
+                                       OUT hit boolean, OUT next integer)
+LANGUAGE plpgsql STABLE AS $f$
+DECLARE
+  op text := prog[pos];
+  l record;
+  r record;
+  section text;
+BEGIN
+  IF left(op, 1) = 'T' THEN
+    hit := units ~ substr(op, 2);
+    next := pos + 1;
+    RETURN;
+  END IF;
+  IF left(op, 1) = 'P' THEN
+    hit := false;
+    next := ora_tq_skip(prog, pos + 1);
+    FOR section IN SELECT s.units FROM ora_text_sections(doc, substr(op, 2)) AS s LOOP
+      SELECT * INTO l FROM ora_tq_eval(prog, pos + 1, section, doc);
+      IF l.hit THEN hit := true; EXIT; END IF;
+    END LOOP;
+    RETURN;
+  END IF;
+  SELECT * INTO l FROM ora_tq_eval(prog, pos + 1, units, doc);
+  IF (op = '|') = l.hit THEN
+    hit := l.hit;
+    next := ora_tq_skip(prog, l.next);
+    RETURN;
+  END IF;
+  SELECT * INTO r FROM ora_tq_eval(prog, l.next, units, doc);
+  hit := CASE op WHEN '~' THEN NOT r.hit ELSE r.hit END;
+  next := r.next;
+END $f$;
+
+-- CONTAINS with a compiled query: 100 when the text (kind as ora_text_units) matches, else 0.
+CREATE OR REPLACE FUNCTION ora_text_matches(t text, kind integer, prog text[]) RETURNS integer
+LANGUAGE plpgsql STABLE AS $f$ BEGIN
+  IF t IS NULL THEN RETURN 0; END IF;
+  RETURN CASE WHEN (ora_tq_eval(prog, 1, ora_text_units(t, kind), t)).hit THEN 100 ELSE 0 END;
+END $f$;
+
 -- The unit strings of the XML nodes `path` selects in the document `x`, for INPATH.
 CREATE OR REPLACE FUNCTION ora_text_sections(x text, path text) RETURNS TABLE (units text)
 LANGUAGE sql STABLE STRICT AS $f$
@@ -159,13 +487,16 @@ BEGIN
 END $f$;
 )SQL";
   auto put = [&sql](const std::string& name, const std::string& value) {
-    const size_t at = sql.find(name);
-    sql.replace(at, name.size(), value);
+    for (size_t at = sql.find(name); at != std::string::npos;
+         at = sql.find(name, at + value.size())) {
+      sql.replace(at, name.size(), value);
+    }
   };
   put("@FROM@", from);
   put("@TO@", to);
   put("@SEPARATORS@", ClassBracket(CharClass::kSeparator));
   put("@CJK@", ClassBracket(CharClass::kCjk));
+  put("@QUERY_SEPARATORS@", ClassBracket(CharClass::kSeparator, U"%_"));
   return sql;
 }
 

@@ -7,9 +7,10 @@
 // and, where the index only narrows the search (text_query.h), checks each row found with
 // ora_contains. A column without a text index fails as in Oracle.
 //
-// On a PostgreSQL server the index is a trigram index over the column's unit string, and
-// CONTAINS is the query's condition over that string (postgres_text_search.h); the query
-// must be written in the statement there.
+// On a PostgreSQL server the index is a trigram index over the column's unit string (a BLOB
+// read as UTF-8), and CONTAINS with a literal query is the query's condition over that string
+// (postgres_text_search.h), which the index serves; a query known only when the statement
+// runs is compiled and matched there.
 #include <string>
 
 #include "platform/db/sql_error.h"
@@ -88,20 +89,28 @@ SqlType Translator::EmitTextFunction(const Expr& e, const Scope* scope, std::str
     text::TextQuery::Parse("");  // throws Oracle Text's syntax error
   } else if (query.kind == ExprKind::kString) {
     parsed = text::TextQuery::Parse(query.text);
-  } else if (pg_) {
-    Refuse("CONTAINS with a query that is not a literal on a PostgreSQL server");
   }
   const TextIndexOf target = FindTextIndex(column, parsed.get(), scope);
   if (pg_) {
     std::string text;
-    Emit(column, scope, &text);
-    const std::string units = "ora_text_units(" + text + (target.xml ? ", 1)" : ", 0)");
+    if (Emit(column, scope, &text) == SqlType::kBlob) text = "ora_blob_text(" + text + ")";
+    const char* kind = target.xml ? ", 1" : ", 0";
     out->append("(CASE WHEN ");
-    out->append(parsed->ServerCondition(units, [&text](const std::string& path) {
-      std::string sections = "ora_text_sections(" + text + ", ";
-      AppendStringLiteral(path, &sections);
-      return sections + ") AS section(units)";
-    }));
+    if (parsed) {
+      const std::string units = "ora_text_units(" + text + kind + ")";
+      out->append(parsed->ServerCondition(units, [&text](const std::string& path) {
+        std::string sections = "ora_text_sections(" + text + ", ";
+        AppendStringLiteral(path, &sections);
+        return sections + ") AS section(units)";
+      }));
+    } else {
+      // A query known when the statement runs is compiled there, once when it is the same
+      // for every row, and matched row by row.
+      std::string program;
+      PgAsText(Emit(query, scope, &program), &program);
+      out->append("ora_text_matches(").append(text).append(kind);
+      out->append(", (SELECT ora_text_program(").append(program).append("))) > 0");
+    }
     out->append(" THEN 100 ELSE 0 END)");
     return SqlType::kNumber;
   }
@@ -169,8 +178,6 @@ Translator::TextIndexOf Translator::FindTextIndex(const Expr& column, const text
 Translation Translator::CreateTextIndex(Statement& stmt) {
   Translation tr{StatementKind::kCreateIndex, {}, true};
   const TableInfo* table = RequireTable(stmt.table);
-  // The server database keeps no text index: CONTAINS is refused there, and the statement
-  // that creates one (part of the schema) does nothing.
   if (table->is_view) Refuse("a text index on a view");
   if (stmt.columns.size() != 1) {
     throw SqlError("ORA-29851: cannot build a domain index on more than one column");
@@ -194,10 +201,9 @@ Translation Translator::CreateTextIndex(Statement& stmt) {
   AppendQuotedName(table->name, &t);
   AppendQuotedName(column->name, &c);
   if (pg_) {
-    if (column->type == SqlType::kBlob)
-      Refuse("a text index on a BLOB column on a PostgreSQL server");
-    tr.statements.push_back("CREATE INDEX " + f + " ON " + t + " USING gin (ora_text_units(" + c +
-                            (xml ? ", 1)" : ", 0)") + " gin_trgm_ops)");
+    const std::string text = column->type == SqlType::kBlob ? "ora_blob_text(" + c + ")" : c;
+    tr.statements.push_back("CREATE INDEX " + f + " ON " + t + " USING gin (ora_text_units(" +
+                            text + (xml ? ", 1)" : ", 0)") + " gin_trgm_ops)");
     return tr;
   }
   tr.statements.push_back("CREATE VIRTUAL TABLE " + f + " USING fts5(\"TEXT\", content='', " +
