@@ -112,9 +112,8 @@ long CBArchiveReport::GetWriterInfoList(CEMRDataSource* pDataSource, BSTR bstrSt
     CXmlStringParser parser(rows.get());
     xercesc::DOMDocument* document = parser.GetDocument();
     if (document == nullptr) throw CEMRException(u"无效XML!");
-    xercesc::DOMNodeList* writers = document->getElementsByTagName(u"writer");
-    for (XMLSize_t i = 0; i < writers->getLength(); ++i) {
-      auto* writer = static_cast<xercesc::DOMElement*>(writers->item(i));
+    for (const xercesc::DOMElement* found : DescendantElementsNamed(document, u"writer")) {
+      auto* writer = const_cast<xercesc::DOMElement*>(found);
       korvalis::DomDocumentBuilder::SetAttribute(
           writer, u"techtitlename", BuildTechTitleMap(ElementAttribute(writer, u"techtitle")));
     }

@@ -54,11 +54,9 @@ DictQuery ReadDefinition(const DOMElement* root) {
   const auto* table = static_cast<const DOMElement*>(tables->item(0));
 
   DictQuery query;
-  DOMNodeList* columns = root->getElementsByTagName(u"column");
   std::u16string select_list;
-  for (XMLSize_t i = 0; columns != nullptr && i < columns->getLength(); ++i) {
-    std::u16string field =
-        ElementAttribute(static_cast<const DOMElement*>(columns->item(i)), u"field");
+  for (const DOMElement* column : DescendantElementsNamed(root, u"column")) {
+    std::u16string field = ElementAttribute(column, u"field");
     if (field.empty() || !xercesc::XMLChar1_0::isValidName(field.c_str(), field.size())) {
       ThrowBadDefinition();
     }

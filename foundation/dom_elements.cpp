@@ -38,6 +38,28 @@ const DOMElement* FirstChildElement(const DOMNode* parent, std::u16string_view n
   return nullptr;
 }
 
+std::vector<const DOMElement*> DescendantElementsNamed(const DOMNode* scope,
+                                                      std::u16string_view name) {
+  std::vector<const DOMElement*> found;
+  if (scope == nullptr) return found;
+  // Preorder walk without recursion: down to the first child, else across to the next
+  // sibling, else up until an ancestor below the scope has one.
+  const DOMNode* node = scope->getFirstChild();
+  while (node != nullptr) {
+    if (node->getNodeType() == DOMNode::ELEMENT_NODE &&
+        std::u16string_view(node->getNodeName()) == name) {
+      found.push_back(static_cast<const DOMElement*>(node));
+    }
+    if (const DOMNode* child = node->getFirstChild(); child != nullptr) {
+      node = child;
+      continue;
+    }
+    while (node != scope && node->getNextSibling() == nullptr) node = node->getParentNode();
+    node = node == scope ? nullptr : node->getNextSibling();
+  }
+  return found;
+}
+
 std::u16string ElementName(const DOMElement* element) {
   return element == nullptr ? std::u16string() : TextOrEmpty(element->getTagName());
 }

@@ -26,6 +26,11 @@ std::vector<const xercesc::DOMElement*> ElementChildren(const xercesc::DOMNode* 
 const xercesc::DOMElement* FirstChildElement(const xercesc::DOMNode* parent,
                                              std::u16string_view name);
 
+// The elements named `name` (compared exactly) below `scope`, at any depth, in document order;
+// `scope` itself is not one of them. One walk of the subtree, however many elements match.
+std::vector<const xercesc::DOMElement*> DescendantElementsNamed(const xercesc::DOMNode* scope,
+                                                                std::u16string_view name);
+
 // The element's name as written.
 std::u16string ElementName(const xercesc::DOMElement* element);
 

@@ -2,6 +2,7 @@
 
 #include <xercesc/dom/DOM.hpp>
 
+#include "foundation/dom_elements.h"
 #include "foundation/emr_exception.h"
 #include "foundation/xml_parser.h"
 
@@ -19,18 +20,10 @@ std::vector<ListElement> ReadListElements(const xercesc::DOMNode* scope, std::u1
                                           std::initializer_list<std::u16string_view> attributes) {
   std::vector<ListElement> elements;
   if (scope == nullptr) return elements;
-  const std::u16string name(tag);
-  const xercesc::DOMNodeList* found = nullptr;
-  if (scope->getNodeType() == xercesc::DOMNode::DOCUMENT_NODE) {
-    found = static_cast<const xercesc::DOMDocument*>(scope)->getElementsByTagName(name.c_str());
-  } else if (scope->getNodeType() == xercesc::DOMNode::ELEMENT_NODE) {
-    found = static_cast<const xercesc::DOMElement*>(scope)->getElementsByTagName(name.c_str());
-  }
-  if (found == nullptr) return elements;
-  elements.reserve(found->getLength());
+  const std::vector<const xercesc::DOMElement*> found = DescendantElementsNamed(scope, tag);
+  elements.reserve(found.size());
   std::vector<std::u16string> attribute_names(attributes.begin(), attributes.end());
-  for (XMLSize_t i = 0; i < found->getLength(); ++i) {
-    const auto* element = static_cast<const xercesc::DOMElement*>(found->item(i));
+  for (const xercesc::DOMElement* element : found) {
     ListElement& read = elements.emplace_back();
     read.attributes.reserve(attribute_names.size());
     for (const std::u16string& attribute : attribute_names) {

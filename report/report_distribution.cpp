@@ -15,6 +15,7 @@
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
 
+#include "foundation/dom_elements.h"
 #include "archive/record_library.h"
 #include "foundation/dom_builder.h"
 #include "foundation/emr_data_source.h"
@@ -186,11 +187,8 @@ bool CBEMRReport::DistributeReports(CEMRDataSource* pDataSource, const std::u16s
     CXmlStringParser parser(strList);
     const xercesc::DOMDocument* document = parser.GetDocument();
     if (document == nullptr) throw CEMRException(kNotXmlMessage);
-    const xercesc::DOMNodeList* reports = document->getElementsByTagName(u"report");
-    if (reports == nullptr) throw CEMRException(u"没有找到report节点, 无法继续解析.");
-    for (XMLSize_t i = 0; i < reports->getLength(); ++i) {
-      const xercesc::DOMNode* report = reports->item(i);
-      const std::u16string id(static_cast<const xercesc::DOMElement*>(report)->getAttribute(u"id"));
+    for (const xercesc::DOMElement* report : DescendantElementsNamed(document, u"report")) {
+      const std::u16string id = ElementAttribute(report, u"id");
       if (id.empty()) continue;
       // The report's number is the id's leading integer: "12abc" is report 12.
       const long number = StringToLong(id);

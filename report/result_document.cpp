@@ -54,11 +54,11 @@ std::vector<ReportStatement> ReadStatements(CSingleDataSource& data_source, LONG
   if (document == nullptr || document->getDocumentElement() == nullptr) {
     throw CEMRException(std::u16string(kNoStatements));
   }
-  const xercesc::DOMNodeList* sql_elements =
-      document->getDocumentElement()->getElementsByTagName(u"sql");
-  std::vector<ReportStatement> statements(sql_elements->getLength());
-  for (XMLSize_t i = 0; i < sql_elements->getLength(); ++i) {
-    const auto* sql = static_cast<const DOMElement*>(sql_elements->item(i));
+  const std::vector<const DOMElement*> sql_elements =
+      DescendantElementsNamed(document->getDocumentElement(), u"sql");
+  std::vector<ReportStatement> statements(sql_elements.size());
+  for (std::size_t i = 0; i < sql_elements.size(); ++i) {
+    const DOMElement* sql = sql_elements[i];
     const DOMElement* gramar = FirstElementBelow(sql, u"gramar");
     const DOMElement* property = FirstElementBelow(sql, u"property");
     if (gramar == nullptr || property == nullptr)

@@ -108,9 +108,8 @@ Deductions DeductionsOf(BSTR condition) {
   CXmlStringParser parser(condition);
   const xercesc::DOMDocument* document = parser.GetDocument();
   if (document == nullptr) return deductions;
-  const xercesc::DOMNodeList* items = document->getElementsByTagName(u"item");
-  for (XMLSize_t i = 0; i < items->getLength(); ++i) {
-    deductions.Add(static_cast<const xercesc::DOMElement*>(items->item(i)));
+  for (const xercesc::DOMElement* item : DescendantElementsNamed(document, u"item")) {
+    deductions.Add(item);
   }
   return deductions;
 }

@@ -20,6 +20,7 @@
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
 
+#include "foundation/dom_elements.h"
 #include "foundation/automation_date.h"
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
@@ -68,7 +69,6 @@ std::vector<Person> VisitSigners(CEMRDataSource* data_source, const std::u16stri
   CXmlStringParser parser(rows);
   const xercesc::DOMDocument* document = parser.GetDocument();
   if (document == nullptr) return signers;
-  const xercesc::DOMNodeList* found = document->getElementsByTagName(u"row");
   const auto child_text = [](const xercesc::DOMNode* row, const char16_t* name) {
     for (const xercesc::DOMNode* child = row->getFirstChild(); child != nullptr;
          child = child->getNextSibling()) {
@@ -80,8 +80,8 @@ std::vector<Person> VisitSigners(CEMRDataSource* data_source, const std::u16stri
     }
     return std::u16string();
   };
-  for (XMLSize_t i = 0; i < found->getLength(); ++i) {
-    signers.emplace_back(child_text(found->item(i), u"ID"), child_text(found->item(i), u"NAME"));
+  for (const xercesc::DOMElement* row : DescendantElementsNamed(document, u"row")) {
+    signers.emplace_back(child_text(row, u"ID"), child_text(row, u"NAME"));
   }
   return signers;
 }

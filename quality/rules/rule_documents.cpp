@@ -36,8 +36,9 @@ std::vector<std::u16string> ReadListElements(BSTR list, const char16_t* tag, Rea
   xercesc::DOMDocument* document = parser.GetDocument();
   if (document == nullptr) throw CEMRException(std::u16string(u"无效XML!"));
   std::vector<std::u16string> values;
-  xercesc::DOMNodeList* elements = document->getElementsByTagName(tag);
-  for (XMLSize_t i = 0; i < elements->getLength(); ++i) values.push_back(read(elements->item(i)));
+  for (const xercesc::DOMElement* element : DescendantElementsNamed(document, tag)) {
+    values.push_back(read(element));
+  }
   return values;
 }
 
@@ -45,13 +46,13 @@ std::vector<std::u16string> ReadListElements(BSTR list, const char16_t* tag, Rea
 
 std::vector<std::u16string> ListElementTexts(BSTR list, const char16_t* tag) {
   return ReadListElements(list, tag,
-                          [](const xercesc::DOMNode* element) { return TextContent(element); });
+                          [](const xercesc::DOMElement* element) { return TextContent(element); });
 }
 
 std::vector<std::u16string> ListElementAttributes(BSTR list, const char16_t* tag,
                                                   const char16_t* attribute) {
-  return ReadListElements(list, tag, [attribute](const xercesc::DOMNode* element) {
-    return ElementAttribute(static_cast<const xercesc::DOMElement*>(element), attribute);
+  return ReadListElements(list, tag, [attribute](const xercesc::DOMElement* element) {
+    return ElementAttribute(element, attribute);
   });
 }
 

@@ -1,5 +1,6 @@
 // Final QC of discharged visits in tasks: assignment to department records, scoring, the
 // completion of a task, the random sample of a period and the lists (see terminal_qc_patient.h).
+#include "foundation/dom_elements.h"
 #include "quality/rules/terminal_qc_patient.h"
 
 #include <string>
@@ -51,9 +52,7 @@ std::vector<ListedDept> ReadPatientList(BSTR patient_list) {
   const xercesc::DOMDocument* document = parser.GetDocument();
   if (document == nullptr) throw CEMRException(std::u16string(kInvalidXmlMessage));
   std::vector<ListedDept> depts;
-  const xercesc::DOMNodeList* elements = document->getElementsByTagName(u"dept");
-  for (XMLSize_t i = 0; i < elements->getLength(); ++i) {
-    const auto* element = static_cast<const xercesc::DOMElement*>(elements->item(i));
+  for (const xercesc::DOMElement* element : DescendantElementsNamed(document, u"dept")) {
     ListedDept dept{.dept_id = element->getAttribute(u"id"),
                     .dept_name = element->getAttribute(u"name"),
                     .task_id = SqlNumber(element->getAttribute(u"task_id"), u"task_id"),
