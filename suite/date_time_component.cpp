@@ -45,14 +45,14 @@ namespace {
 class DateTimeComponent : public StandIn<IDateTimeService, IID_IDateTimeService> {
  public:
   HRESULT GetDateTime(BSTR* pbstrDateTime) override {
-    return Serve([&] { return Answer(pbstrDateTime, SuiteDateTime(SuiteConfig::Load())); });
+    return Serve([&] { return Answer(pbstrDateTime, SuiteDateTime(*SuiteConfig::Load())); });
   }
 };
 
 class ServerDateTimeComponent : public StandIn<IServerDateTime, IID_IServerDateTime> {
  public:
   HRESULT GetDateTime(BSTR* pbstrDateTime) override {
-    return Serve([&] { return Answer(pbstrDateTime, SuiteDateTime(SuiteConfig::Load())); });
+    return Serve([&] { return Answer(pbstrDateTime, SuiteDateTime(*SuiteConfig::Load())); });
   }
 };
 

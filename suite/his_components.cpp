@@ -19,7 +19,7 @@ constexpr char16_t kEmptyDocument[] = u"<root/>";
 std::u16string VisitItem(BSTR patient_id, BSTR event_no, std::u16string_view item,
                          std::u16string_view fallback) {
   std::optional<VisitAnswers> visit =
-      SuiteConfig::Load().LoadVisit(BstrView(patient_id), BstrView(event_no));
+      SuiteConfig::Load()->LoadVisit(BstrView(patient_id), BstrView(event_no));
   if (visit) {
     auto found = visit->items.find(std::u16string(item));
     if (found != visit->items.end()) return found->second;
@@ -50,8 +50,8 @@ class HISDepartmentComponent : public StandIn<IHISDepartment, IID_IHISDepartment
  public:
   HRESULT GetDeptInfo(BSTR bstrDeptID, BSTR* pbstrInfo) override {
     return Serve([&] {
-      SuiteConfig config = SuiteConfig::Load();
-      const Department* dept = config.FindDepartment(BstrView(bstrDeptID));
+      const std::shared_ptr<const SuiteConfig> config = SuiteConfig::Load();
+      const Department* dept = config->FindDepartment(BstrView(bstrDeptID));
       if (dept == nullptr) return Answer(pbstrInfo, kEmptyDocument);
       return Answer(pbstrInfo, u"<root><name>" + XmlEscapedWithQuotes(dept->name) +
                                    u"</name><hospital>" + XmlEscapedWithQuotes(dept->hospital) +
@@ -64,23 +64,23 @@ class HISHospitalComponent : public StandIn<IHISHospital, IID_IHISHospital> {
  public:
   HRESULT GetHospitalInfo(BSTR bstrHospitalID, BSTR* pbstrInfo) override {
     return Serve([&] {
-      SuiteConfig config = SuiteConfig::Load();
-      auto found = config.hospitals.find(std::u16string(BstrView(bstrHospitalID)));
-      if (found == config.hospitals.end()) return Answer(pbstrInfo, kEmptyDocument);
+      const std::shared_ptr<const SuiteConfig> config = SuiteConfig::Load();
+      auto found = config->hospitals.find(std::u16string(BstrView(bstrHospitalID)));
+      if (found == config->hospitals.end()) return Answer(pbstrInfo, kEmptyDocument);
       return Answer(pbstrInfo,
                     u"<root><name>" + XmlEscapedWithQuotes(found->second) + u"</name></root>");
     });
   }
   // Every department, whatever the code.
   HRESULT GetDeptDict(BSTR, BSTR* pbstrDict) override {
-    return Serve([&] { return Answer(pbstrDict, DepartmentList(SuiteConfig::Load(), u"")); });
+    return Serve([&] { return Answer(pbstrDict, DepartmentList(*SuiteConfig::Load(), u"")); });
   }
   // "-10000" (or an empty code) lists every department, a hospital's code its departments.
   HRESULT GetDeptList(BSTR bstrCode, BSTR* pbstrList) override {
     return Serve([&] {
       std::u16string_view code = BstrView(bstrCode);
       if (code == u"-10000") code = u"";
-      return Answer(pbstrList, DepartmentList(SuiteConfig::Load(), code));
+      return Answer(pbstrList, DepartmentList(*SuiteConfig::Load(), code));
     });
   }
 };

@@ -11,7 +11,7 @@ namespace {
 class RegistryComponent : public StandIn<ISuiteRegistry, IID_ISuiteRegistry> {
  public:
   HRESULT GetInterfaceList(BSTR* pbstrList) override {
-    return Serve([&] { return Answer(pbstrList, SuiteConfig::Load().interface_list); });
+    return Serve([&] { return Answer(pbstrList, SuiteConfig::Load()->interface_list); });
   }
 };
 

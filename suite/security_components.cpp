@@ -28,10 +28,10 @@ namespace {
 class StaffDirectory {
  public:
   StaffDirectory() : config_(SuiteConfig::Load()) {
-    if (config_.database.empty()) {
-      throw CEMRException("组件配置文件没有数据库连接: " + config_.path);
+    if (config_->database.empty()) {
+      throw CEMRException("组件配置文件没有数据库连接: " + config_->path);
     }
-    connection_ = db::ConnectionPools::Acquire(config_.database);
+    connection_ = db::ConnectionPools::Acquire(config_->database);
   }
 
   // The first column of the first row, or nullopt without a row.
@@ -89,7 +89,7 @@ class StaffDirectory {
     return text;
   }
 
-  SuiteConfig config_;
+  std::shared_ptr<const SuiteConfig> config_;
   db::PooledConnection connection_;
 };
 

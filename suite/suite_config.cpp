@@ -1,7 +1,11 @@
 #include "suite/suite_config.h"
 
+#include <sys/stat.h>
+#include <time.h>
+
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
@@ -60,9 +64,71 @@ std::string SuiteConfig::Path() {
   return path != nullptr && *path != '\0' ? std::string(path) : std::string("suite.config.xml");
 }
 
-SuiteConfig SuiteConfig::Load() {
+namespace {
+
+// What tells one version of the file from another without reading it.
+struct FileStamp {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  timespec modified{};
+  timespec changed{};
+
+  bool operator==(const FileStamp& other) const {
+    const auto same = [](const timespec& a, const timespec& b) {
+      return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+    };
+    return device == other.device && inode == other.inode && size == other.size &&
+           same(modified, other.modified) && same(changed, other.changed);
+  }
+};
+
+std::optional<FileStamp> StampOf(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) return std::nullopt;
+  return FileStamp{status.st_dev, status.st_ino, status.st_size, status.st_mtim, status.st_ctim};
+}
+
+// The last configuration parsed, with the file it came from.
+struct ParsedConfig {
+  std::string path;
+  FileStamp stamp;
+  std::string text;
+  // Whether the file was changed less than the file system's time granularity before it was
+  // read: a later change within the same tick could keep the stamp.
+  bool recent = true;
+  std::shared_ptr<const SuiteConfig> config;
+};
+
+std::mutex parsed_mutex;
+ParsedConfig parsed;
+
+// Whether a file changed at `changed` may still change again under the same stamp: true
+// within two seconds of now, far more than any file system's tick.
+bool ChangedRecently(const timespec& changed) {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  return now.tv_sec - changed.tv_sec < 2;
+}
+
+}  // namespace
+
+std::shared_ptr<const SuiteConfig> SuiteConfig::Load() {
   std::string path = Path();
-  return Parse(ReadFile(path), path);
+  const std::optional<FileStamp> stamp = StampOf(path);
+  std::lock_guard<std::mutex> lock(parsed_mutex);
+  if (stamp && parsed.config && parsed.path == path && parsed.stamp == *stamp && !parsed.recent) {
+    return parsed.config;
+  }
+  std::string text = ReadFile(path);
+  if (!(stamp && parsed.config && parsed.path == path && parsed.text == text)) {
+    parsed.config = std::make_shared<const SuiteConfig>(Parse(text, path));
+    parsed.path = path;
+    parsed.text = std::move(text);
+  }
+  parsed.stamp = stamp.value_or(FileStamp{});
+  parsed.recent = !stamp || ChangedRecently(stamp->changed) || ChangedRecently(stamp->modified);
+  return parsed.config;
 }
 
 SuiteConfig SuiteConfig::Parse(const std::string& text, const std::string& path) {

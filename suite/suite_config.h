@@ -27,12 +27,17 @@
 //     <record_plan/> <data key="emr.residence.diagnosis.first">...</data>
 //   </visit>
 //
-// The file is read anew by every call, so an operator's change takes effect at once.
+// The file is parsed once and again whenever it changes (another size, time of change or
+// file), so an operator's change takes effect at the next call without a parse per call. A
+// file changed so recently that the time of change cannot tell two versions apart has its
+// bytes compared as well.
 //
-// Thread-safety: SuiteConfig is a plain value; Load may be called from any thread.
+// Thread-safety: SuiteConfig is a plain value; Load may be called from any thread, and a
+// configuration it handed out stays valid while held.
 #pragma once
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -71,9 +76,9 @@ struct SuiteConfig {
 
   // The file's path: KORVALIS_SUITE_CONFIG or "suite.config.xml".
   static std::string Path();
-  // Reads and parses the file. Throws CEMRException "组件配置文件无法读取: <path>" or
-  // "组件配置文件格式错误: <path>".
-  static SuiteConfig Load();
+  // The file's configuration, parsed anew only when the file changed since the last Load.
+  // Throws CEMRException "组件配置文件无法读取: <path>" or "组件配置文件格式错误: <path>".
+  static std::shared_ptr<const SuiteConfig> Load();
   // Parses `text`; `path` names it in messages and anchors relative paths.
   static SuiteConfig Parse(const std::string& text, const std::string& path);
 

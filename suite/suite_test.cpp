@@ -191,6 +191,20 @@ TEST_F(SuiteTest, DateTimeIsTheFixedTimeOrTheSystemClock) {
   }
 }
 
+TEST_F(SuiteTest, TheConfigurationIsParsedOnceAndAgainWhenTheFileChanges) {
+  using korvalis::suite::SuiteConfig;
+  const std::shared_ptr<const SuiteConfig> first = SuiteConfig::Load();
+  EXPECT_EQ(SuiteConfig::Load(), first);
+  // Changed at once, to a text of the same length: read anew all the same.
+  for (const char16_t* value : {u"1", u"2", u"3"}) {
+    WriteConfig(u"<parameters><parameter name=\"x\">" + std::u16string(value) +
+                u"</parameter></parameters>");
+    const std::shared_ptr<const SuiteConfig> changed = SuiteConfig::Load();
+    EXPECT_EQ(changed->parameters.at(u"x"), value);
+    EXPECT_EQ(SuiteConfig::Load(), changed);
+  }
+}
+
 TEST_F(SuiteTest, AMissingConfigurationIsTheRegistryComponentsError) {
   fs::remove(directory_ / "suite.config.xml");
   try {

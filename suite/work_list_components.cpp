@@ -26,9 +26,9 @@ class DictionaryComponent : public StandIn<IDictionaryService, IID_IDictionarySe
   // A dictionary the file does not hold answers an empty root.
   static HRESULT AnswerDictionary(int number, BSTR* out) {
     return Serve([&] {
-      SuiteConfig config = SuiteConfig::Load();
-      auto found = config.dictionaries.find(number);
-      return Answer(out, found != config.dictionaries.end() ? found->second : u"<root/>");
+      const std::shared_ptr<const SuiteConfig> config = SuiteConfig::Load();
+      auto found = config->dictionaries.find(number);
+      return Answer(out, found != config->dictionaries.end() ? found->second : u"<root/>");
     });
   }
 };
@@ -42,7 +42,8 @@ class NoticeComponent : public NoticeServiceStandIn {
       std::u16string_view dept = BstrView(bstrDeptID);
       std::u16string_view user = BstrView(bstrUserID);
       std::u16string list = u"<root>";
-      for (const Notice& notice : SuiteConfig::Load().notices) {
+      const std::shared_ptr<const SuiteConfig> config = SuiteConfig::Load();
+      for (const Notice& notice : config->notices) {
         if (!notice.dept.empty() && notice.dept != dept) continue;
         if (!notice.user.empty() && notice.user != user) continue;
         list += u"<notice>" + XmlEscapedWithQuotes(notice.text) + u"</notice>";
@@ -60,7 +61,7 @@ class RecordPlanComponent : public RecordPlanStandIn {
   HRESULT GetRecordPlan(BSTR bstrPatientID, BSTR bstrEventNo, BSTR* pbstrPlan) override {
     return Serve([&] {
       std::optional<VisitAnswers> visit =
-          SuiteConfig::Load().LoadVisit(BstrView(bstrPatientID), BstrView(bstrEventNo));
+          SuiteConfig::Load()->LoadVisit(BstrView(bstrPatientID), BstrView(bstrEventNo));
       if (visit) {
         auto found = visit->items.find(u"record_plan");
         if (found != visit->items.end()) return Answer(pbstrPlan, found->second);
@@ -75,9 +76,9 @@ class WorkListParamComponent : public StandIn<IWorkListParam, IID_IWorkListParam
   HRESULT GetParam(BSTR bstrName, BSTR* pbstrValue) override {
     return Serve([&] {
       if (pbstrValue == nullptr) return E_POINTER;
-      SuiteConfig config = SuiteConfig::Load();
-      auto found = config.parameters.find(std::u16string(BstrView(bstrName)));
-      if (found == config.parameters.end()) return S_OK;
+      const std::shared_ptr<const SuiteConfig> config = SuiteConfig::Load();
+      auto found = config->parameters.find(std::u16string(BstrView(bstrName)));
+      if (found == config->parameters.end()) return S_OK;
       return Answer(pbstrValue, found->second);
     });
   }
@@ -91,7 +92,7 @@ class VisitDataComponent : public StandIn<IVisitData, IID_IVisitData> {
     return Serve([&] {
       if (pbstrValue == nullptr) return E_POINTER;
       std::optional<VisitAnswers> visit =
-          SuiteConfig::Load().LoadVisit(BstrView(bstrPatientID), BstrView(bstrEventNo));
+          SuiteConfig::Load()->LoadVisit(BstrView(bstrPatientID), BstrView(bstrEventNo));
       if (!visit) return S_OK;
       auto found = visit->data.find(std::u16string(BstrView(bstrKey)));
       if (found == visit->data.end()) return S_OK;

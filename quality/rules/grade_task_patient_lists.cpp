@@ -6,8 +6,10 @@
 //
 // Both lists are written by hand from a fixed template, every value escaped; the codes that
 // filter the first list stand bare in its statement and are checked to be numbers before it
-// runs. The department list asks the user-lookup component once per row, empty grader
-// included, and keeps no name between rows.
+// runs. The department list asks the user-lookup component once per grader of the list, empty
+// grader included, and keeps no name between calls.
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -102,15 +104,29 @@ std::u16string TaskVisitConditions(const CXmlProperty& condition) {
   return conditions;
 }
 
-// The display name that the user-lookup component gives for `user_id`: the "name" of its
-// property document, empty when it hands back no text. Throws the component's failure, and
-// "解析属性信息错误." for an answer that is not XML.
-std::u16string GraderName(const std::u16string& user_id) {
-  korvalis::Sibling<IUserProperty> users(*DIDUFactory::Instance(), IID_IUserProperty);
-  korvalis::com::ScopedBstr id(user_id), property;
-  CheckSiblingCall(users->GetUserProperty(id.get(), property.out()));
-  return CXmlProperty(property.text()).GetValue(u"name");
-}
+// The display names that the user-lookup component gives for the graders of one list: the
+// "name" of each property document, empty when it hands back no text. The component is
+// created at the first question and each grader asked once, since its answer cannot change
+// while the list is written.
+class GraderNames {
+ public:
+  // Throws the component's failure, and "解析属性信息错误." for an answer that is not XML.
+  const std::u16string& Of(const std::u16string& user_id) {
+    const auto known = names_.find(user_id);
+    if (known != names_.end()) return known->second;
+    if (!users_) {
+      users_.emplace(*DIDUFactory::Instance(), IID_IUserProperty);
+    }
+    korvalis::com::ScopedBstr id(user_id), property;
+    CheckSiblingCall((*users_)->GetUserProperty(id.get(), property.out()));
+    return names_.emplace(user_id, CXmlProperty(property.text()).GetValue(u"name"))
+        .first->second;
+  }
+
+ private:
+  std::optional<korvalis::Sibling<IUserProperty>> users_;
+  std::map<std::u16string, std::u16string> names_;
+};
 
 }  // namespace
 
@@ -169,11 +185,12 @@ long CBQCTask::GetDeptQCPatientList(CEMRDataSource* pDataSource, BSTR bstrCondit
                      kDeptVisitColumns, values);
 
   std::u16string list = kListHead;
+  GraderNames graders;
   for (std::size_t row = 0; row + kDeptVisitColumns <= values.size(); row += kDeptVisitColumns) {
     const std::u16string* visit = &values[row];
     AppendListFields(list, kDeptVisitFieldsBeforeName, visit);
     list.append(u"' user_name ='");
-    korvalis::AppendXmlEscapedWithQuotes(list, GraderName(visit[6]));
+    korvalis::AppendXmlEscapedWithQuotes(list, graders.Of(visit[6]));
     AppendListFields(list, kDeptVisitFieldsAfterName, visit);
     list.append(u"'></item>");
   }
