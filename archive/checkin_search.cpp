@@ -37,32 +37,23 @@ std::u16string CheckinPatientSql(const CDBType& dialect, std::u16string_view con
   AppendNumberWhenGiven(text(u"paper_status"), u" AND A.PAPER_EMR_STATUS = ", u"paper_status",
                         filter);
 
-  // Inner: every discharged visit once per flow entry (once with empty flow values without
-  // one), filtered. Middle: each row carries the values of its visit number's newest entry.
-  // Outer: the rows of a visit, alike but for SERIAL_NO, fold into one with the largest.
+  // Every discharged visit once per flow entry (once with empty flow values without one),
+  // filtered, numbered within the visit from its newest entry; the first of each visit is
+  // listed, with the largest entry number of the visit. Ordered by name, sex, patient and visit.
   std::u16string sql;
-  sql.reserve(1536 + filter.size());
+  sql.reserve(1280 + filter.size());
   sql.append(
       u"SELECT NAME, SEX, PATIENT_ID, EVENT_NO, IN_TIME, IN_DEPT_NAME, OUT_TIME, OUT_DEPT_NAME, "
-      u"EMR_STATUS, FORBID_FLAG, OPERATOR, OPER_TIME, NEW_STATUS, OPER_MEMO, MAX(SERIAL_NO) "
-      u"FROM (SELECT NAME, SEX, PATIENT_ID, EVENT_NO, IN_TIME, IN_DEPT_NAME, OUT_TIME, "
-      u"OUT_DEPT_NAME, EMR_STATUS, FORBID_FLAG, "
-      u" FIRST_VALUE(OPERATOR) OVER(PARTITION BY EVENT_NO ORDER BY SERIAL_NO DESC) OPERATOR,"
-      u" FIRST_VALUE(OPER_TIME) OVER(PARTITION BY EVENT_NO ORDER BY SERIAL_NO DESC) OPER_TIME,"
-      u" FIRST_VALUE(NEW_STATUS) OVER(PARTITION BY EVENT_NO ORDER BY SERIAL_NO DESC) NEW_STATUS,"
-      u" FIRST_VALUE(MEMO) OVER(PARTITION BY EVENT_NO ORDER BY SERIAL_NO DESC) OPER_MEMO,"
-      u" MAX(SERIAL_NO) OVER(PARTITION BY SERIAL_NO) SERIAL_NO"
-      u" FROM (SELECT C.NAME, C.SEX, A.PATIENT_ID, A.EVENT_NO, A.IN_TIME, A.IN_DEPT_NAME, "
-      u"A.OUT_TIME, A.OUT_DEPT_NAME, A.EMR_STATUS, A.FORBID_FLAG,"
-      u" B.OPERATOR, B.OPER_TIME, B.NEW_STATUS, B.MEMO, B.SERIAL_NO"
-      u" FROM TELV_VISIT_RECORD A, TELV_PATIENT C , TELV_EMR_FLOW_RECORD B"
+      u"EMR_STATUS, FORBID_FLAG, OPERATOR, OPER_TIME, NEW_STATUS, MEMO, LAST_SERIAL_NO FROM ("
+      u"SELECT C.NAME, C.SEX, A.PATIENT_ID, A.EVENT_NO, A.IN_TIME, A.IN_DEPT_NAME, A.OUT_TIME, "
+      u"A.OUT_DEPT_NAME, A.EMR_STATUS, A.FORBID_FLAG, B.OPERATOR, B.OPER_TIME, B.NEW_STATUS, "
+      u"B.MEMO, MAX(B.SERIAL_NO) OVER (PARTITION BY A.PATIENT_ID, A.EVENT_NO) LAST_SERIAL_NO, "
+      u"ROW_NUMBER() OVER (PARTITION BY A.PATIENT_ID, A.EVENT_NO ORDER BY B.SERIAL_NO DESC) "
+      u"NEWEST FROM TELV_VISIT_RECORD A, TELV_PATIENT C, TELV_EMR_FLOW_RECORD B"
       u" WHERE A.PATIENT_ID = C.ID AND A.OUT_TIME IS NOT NULL AND A.OUT_DEPT_ID IS NOT NULL AND "
-      u"A.RESIDENCE_FLAG = 1"
-      u" AND A.PATIENT_ID=B.PATIENT_ID(+) AND A.EVENT_NO=B.EVENT_NO(+)");
+      u"A.RESIDENCE_FLAG = 1 AND A.PATIENT_ID = B.PATIENT_ID(+) AND A.EVENT_NO = B.EVENT_NO(+)");
   sql.append(filter);
-  sql.append(
-      u"))WHERE 1 = 1  GROUP BY NAME, SEX, PATIENT_ID, EVENT_NO, IN_TIME, IN_DEPT_NAME, OUT_TIME, "
-      u"OUT_DEPT_NAME, EMR_STATUS, FORBID_FLAG, OPERATOR, OPER_TIME, NEW_STATUS, OPER_MEMO");
+  sql.append(u") WHERE NEWEST = 1 ORDER BY NAME, SEX, PATIENT_ID, EVENT_NO");
   return sql;
 }
 

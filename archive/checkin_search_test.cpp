@@ -6,9 +6,11 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "archive/archive_patient.h"
+#include "foundation/db_type.h"
 #include "db/testing/test_database.h"
 #include "foundation/single_data_source.h"
 #include "foundation/testing/emr_exception_test_util.h"
@@ -139,6 +141,59 @@ TEST_P(CheckinSearchTest, AConditionThatCannotStandInTheStatementIsRefused) {
   EXPECT_EQ(Failure(u"<root><name>"), u"无效XML!");
   EXPECT_EQ(Failure(u"<root><leavetime_span>昨天|今天</leavetime_span></root>"),
             kDatabaseErrorMessage);
+}
+
+TEST_P(CheckinSearchTest, AnswersAsTheWindowedStatementOrderedByNameAndVisit) {
+  // K6 has an entry without a number, which counts as the newest, beside a numbered one.
+  AddVisit("K6", "孙八", "0101", "2026-11-21 10:00:00", 1, 1);
+  AddFlow("K6", 2, "马丽华", "2026-11-22 09:00:00", 2, "回退");
+  db_.Execute(
+      "INSERT INTO TELV_EMR_FLOW_RECORD (PATIENT_ID, EVENT_NO, OPERATOR, NEW_STATUS, MEMO) "
+      "VALUES ('PK6', 'K6', '无号', 1, '补录')");
+  // The search as first written: four windows over the rows of each visit number and a
+  // grouping of all columns, in no order of its own.
+  std::u16string latest;
+  for (const char* column : {"OPERATOR", "OPER_TIME", "NEW_STATUS", "MEMO"}) {
+    latest += u" FIRST_VALUE(" + FromUtf8(column) +
+              u") OVER(PARTITION BY EVENT_NO ORDER BY SERIAL_NO DESC) " + FromUtf8(column) + u",";
+  }
+  const std::u16string visit =
+      u"NAME, SEX, PATIENT_ID, EVENT_NO, IN_TIME, IN_DEPT_NAME, OUT_TIME, OUT_DEPT_NAME, "
+      u"EMR_STATUS, FORBID_FLAG";
+  const std::u16string windowed =
+      u"SELECT " + visit + u", OPERATOR, OPER_TIME, NEW_STATUS, MEMO, MAX(SERIAL_NO) FROM (SELECT " +
+      visit + u"," + latest +
+      u" SERIAL_NO FROM (SELECT C.NAME, C.SEX, A.PATIENT_ID, A.EVENT_NO, A.IN_TIME, "
+      u"A.IN_DEPT_NAME, A.OUT_TIME, A.OUT_DEPT_NAME, A.EMR_STATUS, A.FORBID_FLAG, B.OPERATOR, "
+      u"B.OPER_TIME, B.NEW_STATUS, B.MEMO, B.SERIAL_NO FROM TELV_VISIT_RECORD A, TELV_PATIENT C, "
+      u"TELV_EMR_FLOW_RECORD B WHERE A.PATIENT_ID = C.ID AND A.OUT_TIME IS NOT NULL AND "
+      u"A.OUT_DEPT_ID IS NOT NULL AND A.RESIDENCE_FLAG = 1 AND A.PATIENT_ID = B.PATIENT_ID(+) "
+      u"AND A.EVENT_NO = B.EVENT_NO(+))) GROUP BY " +
+      visit + u", OPERATOR, OPER_TIME, NEW_STATUS, MEMO";
+  const auto rows = [&](const std::u16string& sql) {
+    TestDataSource source(db_.init_string());
+    std::vector<std::u16string> values;
+    source.Query(sql, 15, values);
+    std::vector<std::vector<std::u16string>> rows;
+    for (std::size_t i = 0; i + 15 <= values.size(); i += 15) {
+      rows.emplace_back(values.begin() + static_cast<std::ptrdiff_t>(i),
+                        values.begin() + static_cast<std::ptrdiff_t>(i + 15));
+    }
+    return rows;
+  };
+  const CDBOracle oracle;
+  const auto listed = rows(CheckinPatientSql(oracle, u"<root/>"));
+  auto expected = rows(windowed);
+  std::sort(expected.begin(), expected.end(), [](const auto& a, const auto& b) {
+    return std::tie(a[0], a[1], a[2], a[3]) < std::tie(b[0], b[1], b[2], b[3]);
+  });
+  ASSERT_EQ(listed.size(), 4u);
+  EXPECT_EQ(listed, expected);
+  const auto k6 = std::find_if(listed.begin(), listed.end(),
+                               [](const auto& row) { return row[3] == u"K6"; });
+  ASSERT_NE(k6, listed.end());
+  EXPECT_EQ((*k6)[10], u"无号");
+  EXPECT_EQ((*k6)[14], u"2");
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, CheckinSearchTest, db::testing::kBothEngines,

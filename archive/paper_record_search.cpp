@@ -50,52 +50,43 @@ std::u16string PaperRecordSearchSql(const CDBType& dialect, std::u16string_view 
   CXmlNode root = document.GetRootNode();
   const auto text = [&root](const char16_t* name) { return root.GetChild(name).GetText(); };
 
-  std::u16string conditions;
-  AppendContains(text(u"name"), u"C.NAME", conditions);
-  AppendContains(text(u"patient_id"), u"A.PATIENT_ID", conditions);
-  AppendContains(text(u"event_no"), u"A.EVENT_NO", conditions);
+  // Conditions on the visit, and on the hand-over log's rows that may count as the latest.
+  std::u16string visit_conditions;
+  std::u16string log_conditions;
+  AppendContains(text(u"name"), u"C.NAME", visit_conditions);
+  AppendContains(text(u"patient_id"), u"A.PATIENT_ID", visit_conditions);
+  AppendContains(text(u"event_no"), u"A.EVENT_NO", visit_conditions);
   if (const std::u16string dept = text(u"leave_dept"); !dept.empty()) {
-    conditions.append(u" AND A.OUT_DEPT_ID = ").append(SqlQuoted(dept));
+    visit_conditions.append(u" AND A.OUT_DEPT_ID = ").append(SqlQuoted(dept));
   }
-  AppendDateBetween(dialect, text(u"checkin_time"), u"B.CHECKIN_DATE", conditions);
-  AppendDateBetween(dialect, text(u"leavetime_span"), u"A.OUT_TIME", conditions);
-  AppendInNumbers(text(u"paper_status"), u"A.PAPER_EMR_STATUS", u"paper_status", conditions);
-  AppendInNumbers(text(u"emr_status"), u"A.EMR_STATUS", u"emr_status", conditions);
-  AppendDateBetween(dialect, text(u"commit_time"), u"B.COMMIT_DATE", conditions);
+  AppendDateBetween(dialect, text(u"checkin_time"), u"L.CHECKIN_DATE", log_conditions);
+  AppendDateBetween(dialect, text(u"leavetime_span"), u"A.OUT_TIME", visit_conditions);
+  AppendInNumbers(text(u"paper_status"), u"A.PAPER_EMR_STATUS", u"paper_status",
+                  visit_conditions);
+  AppendInNumbers(text(u"emr_status"), u"A.EMR_STATUS", u"emr_status", visit_conditions);
+  AppendDateBetween(dialect, text(u"commit_time"), u"L.COMMIT_DATE", log_conditions);
 
-  // Inner: every discharged visit once per log row (once with empty log columns without one),
-  // filtered. Middle: each row carries the values of the visit's latest row that passed.
-  // Outer: the rows of a visit, alike but for SERIAL, collapse to one with the largest SERIAL.
+  // Every discharged visit that passes, with the log row of the largest SERIAL among its rows
+  // that pass (found through the log's key, one row per visit). Without conditions on the log
+  // a visit without rows is listed with empty log values; with them, only visits with a row
+  // that passes. Ordered by the latest commit, then by visit.
   std::u16string sql;
-  sql.reserve(3072 + conditions.size());
+  sql.reserve(2048 + visit_conditions.size() + log_conditions.size());
   sql.append(
-      u"SELECT NAME, SEX, PATIENT_ID, EVENT_NO, DOCTOR_NAME, OUT_TIME, OUT_DEPT_NAME, "
-      u"OUT_DEPT_ID, PAPER_EMR_STATUS, COMMIT_SERIAL, COMMIT_DATE, COMMIT_OPER_NAME, "
-      u"COMMIT_OPER_ID, COMMIT_MEMO, ROLLBACK_DATE, ROLLBACK_OPER_NAME,ROLLBACK_OPER_ID,"
-      u"ROLLBACK_MEMO,CHECKIN_DATE,CHECKIN_OPER_NAME, CHECKIN_OPER_ID, CHECKIN_MEMO, "
-      u"MAX(SERIAL),EMR_STATUS FROM (SELECT NAME, SEX, PATIENT_ID, EVENT_NO, DOCTOR_NAME, "
-      u"OUT_TIME, OUT_DEPT_NAME, OUT_DEPT_ID, PAPER_EMR_STATUS,");
-  for (const char16_t* column : kLatestRowColumns) {
-    sql.append(u" FIRST_VALUE(").append(column);
-    sql.append(u") OVER(PARTITION BY EVENT_NO ORDER BY SERIAL DESC) ").append(column).append(u",");
-  }
+      u"SELECT C.NAME, C.SEX, A.PATIENT_ID, A.EVENT_NO, A.DOCTOR_NAME, A.OUT_TIME, "
+      u"A.OUT_DEPT_NAME, A.OUT_DEPT_ID, A.PAPER_EMR_STATUS,");
+  for (const char16_t* column : kLatestRowColumns) sql.append(u" B.").append(column).append(u",");
+  sql.append(u" B.SERIAL, A.EMR_STATUS FROM TELV_VISIT_RECORD A JOIN TELV_PATIENT C ON C.ID = "
+             u"A.PATIENT_ID ");
+  sql.append(log_conditions.empty() ? u"LEFT JOIN" : u"JOIN");
   sql.append(
-      u" MAX(SERIAL) OVER(PARTITION BY SERIAL) SERIAL,EMR_STATUS FROM (SELECT C.NAME, C.SEX, "
-      u"A.PATIENT_ID, A.EVENT_NO, A.DOCTOR_NAME, A.OUT_TIME, A.OUT_DEPT_NAME, A.OUT_DEPT_ID, "
-      u"A.PAPER_EMR_STATUS, B.COMMIT_SERIAL, B.COMMIT_DATE, B.COMMIT_OPER_NAME, "
-      u"B.COMMIT_OPER_ID, B.COMMIT_MEMO, B.ROLLBACK_DATE, B.ROLLBACK_OPER_NAME, "
-      u"B.ROLLBACK_OPER_ID, B.ROLLBACK_MEMO, B.CHECKIN_DATE, B.CHECKIN_OPER_NAME, "
-      u"B.CHECKIN_OPER_ID, B.CHECKIN_MEMO, B.SERIAL,A.EMR_STATUS FROM TELV_VISIT_RECORD A, "
-      u"TELV_PAPER_CHECKIN_RECORD B, TELV_PATIENT C WHERE A.PATIENT_ID = C.ID AND A.OUT_TIME IS "
-      u"NOT NULL AND A.OUT_DEPT_ID IS NOT NULL AND A.PATIENT_ID = B.PATIENT_ID(+) AND "
-      u"A.EVENT_NO = B.EVENT_NO(+)");
-  sql.append(conditions);
-  sql.append(
-      u")) WHERE 1=1 GROUP BY NAME, SEX, PATIENT_ID, EVENT_NO, DOCTOR_NAME, OUT_TIME, "
-      u"OUT_DEPT_NAME, OUT_DEPT_ID, PAPER_EMR_STATUS, COMMIT_SERIAL, COMMIT_DATE, "
-      u"COMMIT_OPER_NAME, COMMIT_OPER_ID, COMMIT_MEMO, ROLLBACK_DATE, ROLLBACK_OPER_NAME, "
-      u" ROLLBACK_OPER_ID, ROLLBACK_MEMO, CHECKIN_DATE, CHECKIN_OPER_NAME, CHECKIN_OPER_ID, "
-      u"CHECKIN_MEMO,EMR_STATUS ORDER BY COMMIT_DATE, COMMIT_SERIAL");
+      u" TELV_PAPER_CHECKIN_RECORD B ON B.PATIENT_ID = A.PATIENT_ID AND B.EVENT_NO = A.EVENT_NO "
+      u"AND B.SERIAL = (SELECT MAX(L.SERIAL) FROM TELV_PAPER_CHECKIN_RECORD L WHERE "
+      u"L.PATIENT_ID = A.PATIENT_ID AND L.EVENT_NO = A.EVENT_NO");
+  sql.append(log_conditions);
+  sql.append(u") WHERE A.OUT_TIME IS NOT NULL AND A.OUT_DEPT_ID IS NOT NULL");
+  sql.append(visit_conditions);
+  sql.append(u" ORDER BY B.COMMIT_DATE, B.COMMIT_SERIAL, A.PATIENT_ID, A.EVENT_NO");
   return sql;
 }
 

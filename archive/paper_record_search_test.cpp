@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "archive/patient_paper_mag.h"
@@ -18,6 +20,7 @@
 #include "foundation/testing/test_data_source.h"
 #include "platform/com/scoped_bstr.h"
 #include "platform/com/unicode.h"
+#include "platform/db/testing/engine_database.h"
 
 namespace korvalis::archive::testing {
 namespace {
@@ -234,7 +237,7 @@ TEST_F(PaperRecordSearchTest, StatesAreListsOfNumbers) {
   const CDBOracle oracle;
   const std::u16string sql = PaperRecordSearchSql(
       oracle, u"<root><paper_status>1,2</paper_status><emr_status>2</emr_status></root>");
-  EXPECT_NE(sql.find(u" AND A.PAPER_EMR_STATUS IN (1,2) AND A.EMR_STATUS IN (2))"),
+  EXPECT_NE(sql.find(u" AND A.PAPER_EMR_STATUS IN (1,2) AND A.EMR_STATUS IN (2) ORDER BY"),
             std::u16string::npos);
 }
 
@@ -266,6 +269,131 @@ TEST_F(PaperRecordSearchTest, MalformedConditionsAreRefusedBeforeTheStatement) {
   EXPECT_EQ(FailureOf([] { Listed(Condition(u"commit_time", u"2008-13-01|x'y")); }),
             kDatabaseErrorMessage);
 }
+
+
+// `text` with every `from` replaced by `to`.
+std::u16string Replaced(std::u16string text, std::u16string_view from, std::u16string_view to) {
+  for (std::size_t at = 0; (at = text.find(from, at)) != std::u16string::npos; at += to.size()) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+// The search as first written, with a window per log column over the rows of each visit
+// number and a grouping of all columns: the reference that the search's answers must match.
+std::u16string WindowedSearchSql(const std::u16string& conditions) {
+  std::u16string latest;
+  for (const char16_t* column :
+       {u"COMMIT_SERIAL", u"COMMIT_DATE", u"COMMIT_OPER_NAME", u"COMMIT_OPER_ID", u"COMMIT_MEMO",
+        u"ROLLBACK_DATE", u"ROLLBACK_OPER_NAME", u"ROLLBACK_OPER_ID", u"ROLLBACK_MEMO",
+        u"CHECKIN_DATE", u"CHECKIN_OPER_NAME", u"CHECKIN_OPER_ID", u"CHECKIN_MEMO"}) {
+    latest += u" FIRST_VALUE(" + std::u16string(column) +
+              u") OVER(PARTITION BY EVENT_NO ORDER BY SERIAL DESC) " + column + u",";
+  }
+  const std::u16string columns =
+      u"NAME, SEX, PATIENT_ID, EVENT_NO, DOCTOR_NAME, OUT_TIME, OUT_DEPT_NAME, OUT_DEPT_ID, "
+      u"PAPER_EMR_STATUS";
+  const std::u16string log_columns =
+      u"COMMIT_SERIAL, COMMIT_DATE, COMMIT_OPER_NAME, COMMIT_OPER_ID, COMMIT_MEMO, "
+      u"ROLLBACK_DATE, ROLLBACK_OPER_NAME, ROLLBACK_OPER_ID, ROLLBACK_MEMO, CHECKIN_DATE, "
+      u"CHECKIN_OPER_NAME, CHECKIN_OPER_ID, CHECKIN_MEMO";
+  return u"SELECT " + columns + u", " + log_columns + u", MAX(SERIAL), EMR_STATUS FROM (SELECT " +
+         columns + u"," + latest +
+         u" MAX(SERIAL) OVER(PARTITION BY SERIAL) SERIAL, EMR_STATUS FROM (SELECT C.NAME, C.SEX, "
+         u"A.PATIENT_ID, A.EVENT_NO, A.DOCTOR_NAME, A.OUT_TIME, A.OUT_DEPT_NAME, A.OUT_DEPT_ID, "
+         u"A.PAPER_EMR_STATUS, B." +
+         Replaced(log_columns, u", ", u", B.") +
+         u", B.SERIAL, A.EMR_STATUS FROM TELV_VISIT_RECORD A, "
+         u"TELV_PAPER_CHECKIN_RECORD B, TELV_PATIENT C WHERE A.PATIENT_ID = C.ID AND A.OUT_TIME "
+         u"IS NOT NULL AND A.OUT_DEPT_ID IS NOT NULL AND A.PATIENT_ID = B.PATIENT_ID(+) AND "
+         u"A.EVENT_NO = B.EVENT_NO(+)" +
+         conditions + u")) GROUP BY " + columns + u", " + log_columns +
+         u", EMR_STATUS ORDER BY COMMIT_DATE, COMMIT_SERIAL";
+}
+
+// 60 discharged visits with none to three log rows each, returned or signed in, on either
+// engine.
+class PaperRecordSearchShapeTest : public ::testing::TestWithParam<db::Engine> {
+ protected:
+  void SetUp() override {
+    for (int i = 0; i < 60; ++i) {
+      const std::string n = std::to_string(100 + i);
+      db_.AddPatient({.id = "P" + n, .name = i % 7 == 0 ? "O'Brien" : "张" + n});
+      db_.AddVisit({.patient_id = "P" + n,
+                    .event_no = "E" + n,
+                    .dept_id = i % 2 == 0 ? "0101" : "0102",
+                    .out_time = "2008-01-" + std::to_string(10 + i % 19) + " 09:00:00",
+                    .emr_status = i % 3,
+                    .paper_emr_status = i % 4});
+      for (int serial = 1; serial <= i % 4; ++serial) {
+        const std::string day = std::to_string(10 + (i * 7 + serial * 3) % 19);
+        const std::string date = "TO_DATE('2008-02-" + day + " " + std::to_string(10 + i % 14) +
+                                 ":00:00', 'YYYY-MM-DD HH24:MI:SS')";
+        const std::string step = serial % 2 == 0 ? "ROLLBACK" : "CHECKIN";
+        db_.Execute("INSERT INTO TELV_PAPER_CHECKIN_RECORD (PATIENT_ID, EVENT_NO, SERIAL, "
+                    "COMMIT_SERIAL, COMMIT_DATE, OLD_PAPER_STATUS, COMMIT_OPER_NAME, " +
+                    step + "_DATE, " + step + "_OPER_NAME, " + step + "_MEMO) VALUES ('P" + n +
+                    "', 'E" + n + "', " + std::to_string(serial) + ", " +
+                    std::to_string(i * 10 + serial) + ", " + date + ", 1, '提交" + n + "', " +
+                    date + " + 1, '签收" + n + "', NULL)");
+      }
+    }
+  }
+  // The rows of `sql`, each a line of its texts.
+  std::vector<std::u16string> Rows(const std::u16string& sql) {
+    TestDataSource data_source(db_.init_string());
+    std::vector<std::u16string> values;
+    data_source.Query(sql, 24, values);
+    std::vector<std::u16string> rows;
+    for (std::size_t i = 0; i + 24 <= values.size(); i += 24) {
+      std::u16string row;
+      for (std::size_t c = 0; c < 24; ++c) row.append(values[i + c]).append(u"|");
+      rows.push_back(row);
+    }
+    return rows;
+  }
+  schema::TestDatabase db_{schema::DatabaseContents::kInstallation, GetParam()};
+};
+
+TEST_P(PaperRecordSearchShapeTest, AnswersAsTheWindowedStatementInItsOrder) {
+  const CDBOracle oracle;
+  const struct {
+    const char16_t* condition;
+    const char16_t* windowed;
+  } cases[] = {
+      {u"<root/>", u""},
+      {u"<root><commit_time>2008-02-12 00:00:00|2008-02-20 00:00:00</commit_time></root>",
+       u" AND B.COMMIT_DATE BETWEEN TO_DATE('2008-02-12 00:00:00', 'YYYY-MM-DD HH24:MI:SS') AND "
+       u"TO_DATE('2008-02-20 00:00:00', 'YYYY-MM-DD HH24:MI:SS')"},
+      {u"<root><checkin_time>2008-02-11 00:00:00|2008-02-25 00:00:00</checkin_time>"
+       u"<name>O'B</name><leave_dept>0101</leave_dept></root>",
+       u" AND C.NAME LIKE '%O''B%' AND A.OUT_DEPT_ID = '0101' AND B.CHECKIN_DATE BETWEEN "
+       u"TO_DATE('2008-02-11 00:00:00', 'YYYY-MM-DD HH24:MI:SS') AND TO_DATE('2008-02-25 "
+       u"00:00:00', 'YYYY-MM-DD HH24:MI:SS')"},
+  };
+  for (const auto& c : cases) {
+    const std::vector<std::u16string> rows = Rows(PaperRecordSearchSql(oracle, c.condition));
+    std::vector<std::u16string> windowed = Rows(WindowedSearchSql(c.windowed));
+    // The windowed statement leaves the order of visits with the same latest commit open; the
+    // search orders them by patient and visit, which start each row after name and sex.
+    const auto key = [](const std::u16string& row) {
+      std::vector<std::u16string> fields;
+      for (std::size_t start = 0, bar; (bar = row.find(u'|', start)) != std::u16string::npos;
+           start = bar + 1) {
+        fields.push_back(row.substr(start, bar - start));
+      }
+      return std::tuple(fields[10].empty(), fields[10], fields[9].size(), fields[9], fields[2],
+                        fields[3]);
+    };
+    std::stable_sort(windowed.begin(), windowed.end(),
+                     [&](const auto& a, const auto& b) { return key(a) < key(b); });
+    EXPECT_GT(rows.size(), 1u) << ToUtf8(c.condition);
+    EXPECT_EQ(rows, windowed) << ToUtf8(c.condition);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, PaperRecordSearchShapeTest, db::testing::kBothEngines,
+                         db::testing::EngineName);
 
 }  // namespace
 }  // namespace korvalis::archive::testing
