@@ -39,7 +39,7 @@ std::u16string CheckinPatientSql(const CDBType& dialect, std::u16string_view con
 
   // Every discharged visit once per flow entry (once with empty flow values without one),
   // filtered, numbered within the visit from its newest entry; the first of each visit is
-  // listed, with the largest entry number of the visit. Ordered by name, sex, patient and visit.
+  // listed, with the largest entry number of the visit. Ordered by patient and visit.
   std::u16string sql;
   sql.reserve(1280 + filter.size());
   sql.append(
@@ -53,7 +53,7 @@ std::u16string CheckinPatientSql(const CDBType& dialect, std::u16string_view con
       u" WHERE A.PATIENT_ID = C.ID AND A.OUT_TIME IS NOT NULL AND A.OUT_DEPT_ID IS NOT NULL AND "
       u"A.RESIDENCE_FLAG = 1 AND A.PATIENT_ID = B.PATIENT_ID(+) AND A.EVENT_NO = B.EVENT_NO(+)");
   sql.append(filter);
-  sql.append(u") WHERE NEWEST = 1 ORDER BY NAME, SEX, PATIENT_ID, EVENT_NO");
+  sql.append(u") WHERE NEWEST = 1 ORDER BY PATIENT_ID, EVENT_NO");
   return sql;
 }
 
