@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "archive/archive_patient.h"
+#include "archive/archive_report.h"
 #include "archive/emr_library.h"
 #include "db/testing/test_database.h"
 #include "emrdoc/emr_content_hand_over.h"
@@ -19,12 +20,15 @@
 #include "platform/com/unicode.h"
 #include "platform/xml/dom.h"
 #include "quality/review/core_system.h"
+#include "quality/review/qc_collector.h"
 #include "quality/rules/dept_qc_patient.h"
 #include "quality/rules/qc_task.h"
 #include "quality/rules/terminal_qc_patient.h"
 #include "report/emr_report.h"
 #include "report/function_admin.h"
+#include "report/qc_grade_summary.h"
 #include "report/repository.h"
+#include "suite/testing/sibling_doubles.h"
 
 namespace korvalis::testing {
 namespace {
@@ -98,6 +102,18 @@ long InPatients(CEMRDataSource* ds, BSTR dept, BSTR* out) {
   com::ScopedBstr from(u"2026-11-01 00:00:00"), to(u"2026-12-31 00:00:00");
   return CBArchivePatient::GetInPatientList(ds, dept, from.get(), to.get(), out);
 }
+long AllInPatients(CEMRDataSource* ds, BSTR from, BSTR* out) {
+  com::ScopedBstr to(u"2027-01-01");
+  return CBArchivePatient::GetAllInPatientList(ds, from, to.get(), out);
+}
+long WriterInfo(CEMRDataSource* ds, BSTR from, BSTR* out) {
+  com::ScopedBstr to(u"2027-01-01"), dept(u"$00000$"), template_id(u"9");
+  return CBArchiveReport::GetWriterInfoList(ds, from, to.get(), dept.get(), template_id.get(), out);
+}
+long Summary(CEMRDataSource* ds, BSTR condition, BSTR* out) {
+  com::ScopedBstr template_id(u"1");
+  return CBQCGradeSummary::GenerateSummary(ds, condition, template_id.get(), out);
+}
 constexpr char16_t kOfficer[] =
     u"<root><user id=\"9002\">杨慧敏</user><dept id=\"0101\">心血管内科</dept></root>";
 long DeptQcScore(CEMRDataSource* ds, BSTR score, BSTR* out) {
@@ -131,6 +147,18 @@ const std::vector<Case>& Cases() {
          u"<root><intime_span>2026-11-01 00:00:00|2026-12-05 12:00:00</intime_span></root>"}},
        Rows::kUnordered},
       {"GetInPatientList", {{&InPatients, u"0101"}}, Rows::kUnordered},
+      {"GetAllInPatientList", {{&AllInPatients, u"2026-11-01"}}, Rows::kUnordered},
+      {"Lists of committed, pre-committed, sealed and checked visits",
+       {{&CBArchivePatient::GetCommitedPatient, u"<root/>"},
+        {&CBArchivePatient::GetPreCommitPatient, u"<root/>"},
+        {&CBArchivePatient::GetFreezePatient, u"<root/>"},
+        {&CBArchivePatient::GetCheckPatientList, u"<root><dept_id>0102</dept_id></root>"},
+        {&CBArchivePatient::GetToCommitPatient, u"0201"},
+        {&CBArchivePatient::GetUncodedPatient, u"0201"}},
+       Rows::kUnordered},
+      {"Time-limit results", {{&CBQCCollector::GetQCList, u"<root/>"}}, Rows::kUnordered},
+      {"Writers of the period", {{&WriterInfo, u"2026-11-01"}}, Rows::kUnordered},
+      {"Grade summary", {{&Summary, u"<root/>"}}},
       {"FullSearch pages", {{&FullSearchFirstPage, u"肺炎"}, {&FullSearchSecondPage, u"肺炎"}}},
       {"FullSearch2 by number and date",
        {{&FullSearch2FirstPage,
@@ -196,6 +224,7 @@ std::vector<std::vector<std::string>> Answers(db::Engine engine) {
 
 TEST(EngineParityTest, TheSampleHospitalAnswersAlikeInTheFileAndOnTheServer) {
   ScopedDatabaseClock clock;
+  suite::testing::SiblingDoubles siblings;
   const auto embedded = Answers(db::Engine::kSqlite);
   const auto server = Answers(db::Engine::kPostgres);
   ASSERT_EQ(embedded.size(), Cases().size());
