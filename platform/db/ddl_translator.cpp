@@ -77,7 +77,7 @@ std::string ColumnMetadata(const std::string& table, const std::string& name, si
          SqlText(data_type) + ", " + SqlIntOrNull(length) + ", " +
          SqlIntOrNull(type == SqlType::kNumber ? precision : -1) + ", " +
          SqlIntOrNull(type == SqlType::kNumber ? scale : -1) + ", " + std::to_string(char_length) +
-         ", " + (col.not_null || col.primary_key ? "'N'" : "'Y'") + ", " +
+         ", " + (col.not_null ? "'N'" : "'Y'") + ", " +
          (col.default_value ? SqlText(col.default_text) : std::string("NULL")) + ")";
 }
 
@@ -168,6 +168,16 @@ Translation Translator::CreateTable(Statement& stmt) {
   table.sql.append(" (");
   table.metadata.push_back("INSERT INTO KORVALIS_TABLES (TABLE_NAME, TABLE_TYPE) VALUES (" +
                            SqlText(table.name) + ", 'TABLE')");
+  // The columns of the primary key refuse NULL, as NOT NULL ones do.
+  for (const sql::TableConstraint& c : stmt.constraints) {
+    if (c.kind != sql::TableConstraint::kPrimaryKey) continue;
+    for (const Name& n : c.columns) {
+      for (sql::ColumnDef& cd : stmt.column_defs) {
+        if (NameOf(cd.name) == NameOf(n)) cd.not_null = true;
+      }
+    }
+  }
+  for (sql::ColumnDef& cd : stmt.column_defs) cd.not_null = cd.not_null || cd.primary_key;
   for (size_t i = 0; i < stmt.column_defs.size(); ++i) EmitColumnDefinition(stmt, i, &table);
   for (sql::TableConstraint& c : stmt.constraints) AddTableConstraint(stmt, c, &table);
   int primary_keys = 0;

@@ -145,19 +145,7 @@ SqlType Translator::EmitNvl(const Expr& e, const Scope* scope, std::string* out)
       if (i > group) out->append(", ");
       const size_t start = out->size();
       const SqlType t = Emit(*values[i], scope, out);
-      if (type == SqlType::kDate && t == SqlType::kText) {
-        out->insert(start, "ora_date_in(");
-        out->push_back(')');
-      } else if (pg_ && type == SqlType::kText && t != SqlType::kText && t != SqlType::kNull) {
-        // PostgreSQL's coalesce wants one type: the replacement takes the first value's.
-        std::string value = out->substr(start);
-        PgAsText(t, &value);
-        out->resize(start);
-        out->append(value);
-      } else if (pg_ && type == SqlType::kNumber && t == SqlType::kText) {
-        out->insert(start, "ora_num(");
-        out->push_back(')');
-      }
+      ConvertToFirst(type, t, *values[i], start, out);
       if (type == SqlType::kNull) type = t;
     }
     // The next group is the last value of this one.
@@ -323,22 +311,51 @@ SqlType Translator::EmitDecode(const Expr& e, const Scope* scope, std::string* o
 SqlType Translator::EmitDecodeArms(const Expr& e, const Scope* scope, std::string* out,
                                    const std::function<void(const Expr&)>& when) {
   const size_t n = e.args.size();
-  SqlType result = SqlType::kNull;
+  // Every result takes the type of the first; a NULL first result makes them text.
+  SqlType result = TypeOf(*e.args[2], scope);
+  if (result == SqlType::kNull) result = SqlType::kText;
+  auto emit_result = [&](const Expr& value) {
+    const size_t start = out->size();
+    ConvertToFirst(result, Emit(value, scope, out), value, start, out);
+  };
   size_t i = 1;
   for (; i + 1 < n; i += 2) {
     out->append(" WHEN ");
     when(*e.args[i]);
     out->append(" THEN ");
-    SqlType t = Emit(*e.args[i + 1], scope, out);
-    if (result == SqlType::kNull) result = t;
+    emit_result(*e.args[i + 1]);
   }
   if (i < n) {
     out->append(" ELSE ");
-    SqlType t = Emit(*e.args[i], scope, out);
-    if (result == SqlType::kNull) result = t;
+    emit_result(*e.args[i]);
   }
   out->append(" END");
   return result;
+}
+
+void Translator::ConvertToFirst(SqlType target, SqlType t, const Expr& value, size_t start,
+                                std::string* out) {
+  if (t == target || t == SqlType::kNull || t == SqlType::kUnknown) return;
+  std::string converted = out->substr(start);
+  if (target == SqlType::kNumber && t == SqlType::kText) {
+    double number;
+    if (value.kind == ExprKind::kString && !LiteralNumber(value, &number)) {
+      throw SqlError("ORA-01722: invalid number", kConversionFailed);
+    }
+    converted = "ora_num(" + converted + ")";
+  } else if (target == SqlType::kDate && t == SqlType::kText) {
+    converted = "ora_date_in(" + converted + ")";
+  } else if (target == SqlType::kText && (t == SqlType::kNumber || t == SqlType::kDate)) {
+    // A date is text on the embedded file already.
+    if (pg_) {
+      PgAsText(t, &converted);
+    } else if (t == SqlType::kNumber) {
+      converted = "ora_text_in(" + converted + ", -1)";
+    }
+  } else {
+    return;
+  }
+  out->replace(start, std::string::npos, converted);
 }
 
 SqlType Translator::EmitToChar(const Expr& e, const Scope* scope, std::string* out) {

@@ -200,6 +200,12 @@ class Translator {
   SqlType EmitNvl2(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitNullIf(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitDecode(const Expr& e, const Scope* scope, std::string* out);
+  // Converts the value of type `t` printed at out[start..] to `target`, the type of the first
+  // argument of NVL or the first result of DECODE, as Oracle converts the others: a number or
+  // a date into text, a text into a number (a literal that is no number fails here, ORA-01722)
+  // or a date.
+  void ConvertToFirst(SqlType target, SqlType t, const Expr& value, size_t start,
+                      std::string* out);
   // The WHEN ... THEN ... [ELSE ...] END of DECODE(key, search, result, ..., default) printed
   // as CASE, `when` printing the condition of each search value; the type of the first result
   // whose type is known.

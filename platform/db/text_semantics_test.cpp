@@ -95,6 +95,51 @@ TEST_P(TextSemanticsTest, CaseFunctionsMapEveryLetter) {
             "<null>|<null>|中文 123");
 }
 
+// NVL converts its second value to the type of the first; DECODE its results to the type of
+// the first result (text when that is NULL).
+TEST_P(TextSemanticsTest, NvlAndDecodeTakeTheTypeOfTheirFirstValue) {
+  c_->Execute("CREATE TABLE R (ID NUMBER, N NUMBER, T VARCHAR2(10))");
+  c_->Execute("INSERT INTO R VALUES (1, NULL, NULL)");
+  c_->Execute("INSERT INTO R VALUES (2, 2, '2')");
+  c_->Execute("INSERT INTO R VALUES (10, 10, 'x')");
+  const struct {
+    const char* sql;
+    const char* rows;
+  } kCases[] = {
+      {"SELECT NVL(N, '7') + 1 FROM R ORDER BY ID", "8,3,11"},
+      {"SELECT NVL(T, 0.5) FROM R ORDER BY ID", ".5,2,x"},
+      {"SELECT NVL(T, 'Not Applicable') FROM R WHERE ID = 1", "Not Applicable"},
+      {"SELECT ID FROM R ORDER BY NVL(N, '5')", "2,1,10"},
+      {"SELECT DECODE(ID, 1, 'one', 2, 0.5, ID) FROM R ORDER BY ID", "one,.5,10"},
+      {"SELECT DECODE(ID, 1, 100, '20') + 1 FROM R ORDER BY ID", "101,21,21"},
+      {"SELECT ID FROM R ORDER BY DECODE(ID, 0, NULL, ID)", "1,10,2"},
+      {"SELECT DECODE(ID, 10, 'Southlake', 2, 'San Francisco', 'Non domestic') FROM R "
+       "ORDER BY ID",
+       "Non domestic,San Francisco,Southlake"},
+  };
+  for (const auto& k : kCases) EXPECT_EQ(Rows(k.sql), k.rows) << k.sql;
+  for (const char* sql : {"SELECT NVL(N, 'x') FROM R", "SELECT DECODE(ID, 1, 10, 'x') FROM R",
+                          "SELECT NVL(N, T || 'z') FROM R WHERE ID = 1"}) {
+    EXPECT_EQ(Run(sql).substr(0, 9), "ORA-01722") << sql;
+  }
+}
+
+// A primary key's columns refuse NULL, as in Oracle, whether the key is declared on the column
+// or on the table.
+TEST_P(TextSemanticsTest, PrimaryKeyColumnsRefuseNull) {
+  c_->Execute("CREATE TABLE P1 (ID VARCHAR2(5) PRIMARY KEY, V NUMBER)");
+  c_->Execute("CREATE TABLE P2 (A NUMBER, B VARCHAR2(5), CONSTRAINT PK_P2 PRIMARY KEY (A, B))");
+  for (const char* sql : {"INSERT INTO P1 VALUES (NULL, 1)", "INSERT INTO P1 VALUES ('', 1)",
+                          "INSERT INTO P2 VALUES (1, NULL)", "INSERT INTO P2 (B) VALUES ('x')"}) {
+    EXPECT_EQ(Run(sql).substr(0, 9), "ORA-01400") << sql;
+  }
+  c_->Execute("INSERT INTO P1 VALUES ('a', 1)");
+  EXPECT_EQ(Run("UPDATE P1 SET ID = NULL").substr(0, 9), "ORA-01400");
+  EXPECT_EQ(Rows("SELECT TABLE_NAME, COLUMN_NAME, NULLABLE FROM USER_TAB_COLUMNS WHERE "
+                 "TABLE_NAME IN ('P1', 'P2') ORDER BY TABLE_NAME, COLUMN_ID"),
+            "P1|ID|N,P1|V|Y,P2|A|N,P2|B|N");
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, TextSemanticsTest, testing::kBothEngines, testing::EngineName);
 
 }  // namespace
