@@ -29,17 +29,9 @@ namespace {
 // Whether the BSTR's bytes are UTF-16 text that a line can show: whole units, every surrogate
 // in a pair, and no zero character (which would cut the printed line short).
 bool IsPrintableText(BSTR value) {
-  if (SysStringByteLen(value) % 2 != 0) return false;
   const std::u16string_view text = BstrView(value);
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char16_t unit = text[i];
-    if (unit == 0 || (unit >= 0xDC00 && unit <= 0xDFFF)) return false;
-    if (unit >= 0xD800 && unit <= 0xDBFF) {
-      if (i + 1 == text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) return false;
-      ++i;
-    }
-  }
-  return true;
+  return SysStringByteLen(value) % 2 == 0 && text.find(u'\0') == std::u16string_view::npos &&
+         IsWellFormedUtf16(text);
 }
 
 // The BSTR as a line of text, or a notice of its length when its bytes are no text.

@@ -14,6 +14,18 @@ void AppendUtf16Le(std::u16string_view text, std::string& out) {
   }
 }
 
+bool IsWellFormedUtf16(std::u16string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t unit = text[i];
+    if (unit < 0xD800 || unit > 0xDFFF) continue;
+    if (unit >= 0xDC00 || i + 1 == text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) {
+      return false;
+    }
+    ++i;
+  }
+  return true;
+}
+
 std::string ToUtf8(std::u16string_view text) {
   // Measured first: one allocation of the exact size.
   std::size_t length = 0;

@@ -14,6 +14,10 @@ namespace korvalis {
 std::string ToUtf8(std::u16string_view text);
 std::u16string FromUtf8(std::string_view text);
 
+// Whether every surrogate of `text` is in a high-low pair: the text has no unit that ToUtf8
+// would replace.
+bool IsWellFormedUtf16(std::u16string_view text);
+
 // Appends the units of `text` as UTF-16LE bytes: two a unit, the low byte first; units are
 // copied as they are, lone surrogates included.
 void AppendUtf16Le(std::u16string_view text, std::string& out);

@@ -23,6 +23,18 @@ TEST(Unicode, Utf16LeBytesAppendLowByteFirstWithUnitsUnchanged) {
   EXPECT_EQ(out.size(), 14u);
 }
 
+TEST(Unicode, WellFormedTextHasEverySurrogateInAPair) {
+  for (const std::u16string& text : {std::u16string(u""), std::u16string(u"a\U0001F600b"),
+                                     std::u16string(u"\uD7FF\uE000\uFFFF", 3)}) {
+    EXPECT_TRUE(korvalis::IsWellFormedUtf16(text)) << ToUtf8(text);
+  }
+  for (const std::u16string& text :
+       {std::u16string(1, 0xD83D), std::u16string(1, 0xDE00), std::u16string{0xDE00, 0xD83D},
+        std::u16string{0xD83D, u'a', 0xDE00}, std::u16string{u'a', 0xD800, 0xD800, 0xDC00}}) {
+    EXPECT_FALSE(korvalis::IsWellFormedUtf16(text)) << text.size();
+  }
+}
+
 TEST(Unicode, LoneSurrogatesBecomeReplacement) {
   EXPECT_EQ(ToUtf8(u"x\xD800y"), "x\xEF\xBF\xBDy");
   EXPECT_EQ(ToUtf8(u"\xDC00"), "\xEF\xBF\xBD");
