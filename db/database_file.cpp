@@ -1,17 +1,19 @@
 #include "db/database_file.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <stdexcept>
 #include <system_error>
 
 #include "foundation/xml_text.h"
 #include "platform/db/connection_pool.h"
+#include "platform/sys/private_file.h"
+#include "platform/sys/write_all.h"
 
 namespace korvalis::schema {
 namespace {
@@ -38,10 +40,15 @@ void RemoveDatabaseFiles(const std::string& path) {
 
 }  // namespace
 
-std::string CreateDatabaseFile(const std::string& path, DatabaseContents contents) {
+std::string DatabaseFileInitString(const std::string& path) {
   if (path.empty()) throw std::runtime_error("no database file given");
+  return "Provider=SQLite;Data Source=" +
+         DataSourceValue(fs::absolute(path).lexically_normal().string());
+}
+
+std::string CreateDatabaseFile(const std::string& path, DatabaseContents contents) {
+  const std::string init_string = DatabaseFileInitString(path);
   const std::string absolute = fs::absolute(path).lexically_normal().string();
-  const std::string init_string = "Provider=SQLite;Data Source=" + DataSourceValue(absolute);
 
   // Refuses an existing file and leaves nothing behind when it fails.
   std::unique_ptr<db::Connection> connection = db::CreateDatabase(init_string);
@@ -82,10 +89,19 @@ bool WriteDatabaseConfig(const std::string& directory, const std::string& init_s
   const fs::path temporary = fs::path(directory) / (std::string(kDatabaseConfigFile) + ".tmp");
   std::error_code error;
   if (fs::exists(config, error)) return false;
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << DatabaseConfigText(init_string);
-    if (!out.flush()) throw std::runtime_error("cannot write " + temporary.string());
+  // A temporary left by an earlier run is made afresh, so that the new one gets the owner's
+  // mode whatever that one had.
+  fs::remove(temporary, error);
+  const int fd = sys::OpenPrivateFile(temporary.string(), O_WRONLY | O_EXCL);
+  if (fd < 0) {
+    throw std::runtime_error("cannot write " + temporary.string() + ": " + std::strerror(errno));
+  }
+  const bool written = sys::WriteAll(fd, DatabaseConfigText(init_string));
+  int failure = written ? 0 : errno;
+  if (::close(fd) != 0 && failure == 0) failure = errno;
+  if (failure != 0) {
+    fs::remove(temporary, error);
+    throw std::runtime_error("cannot write " + temporary.string() + ": " + std::strerror(failure));
   }
   // A configuration written meanwhile by someone else wins: link fails when the name exists.
   if (::link(temporary.c_str(), config.c_str()) != 0) {

@@ -13,9 +13,12 @@ namespace korvalis::schema {
 // The name under which the system looks for its database configuration.
 inline constexpr char kDatabaseConfigFile[] = "telv.config.xml";
 
+// The initialisation string that opens the database file `path` (made absolute).
+std::string DatabaseFileInitString(const std::string& path);
+
 // Creates the database file `path` (made absolute), refusing with a std::runtime_error when
 // anything exists there, and builds `contents` in it. A failed build removes the file again
-// and rethrows. Returns the initialisation string that opens the database.
+// and rethrows. Returns DatabaseFileInitString(path).
 std::string CreateDatabaseFile(const std::string& path, DatabaseContents contents);
 
 // Builds `contents` in the empty server database `init_string` names (a PostgreSQL
@@ -27,8 +30,9 @@ void BuildServerDatabase(const std::string& init_string, DatabaseContents conten
 // with the Oracle dialect and no encryption.
 std::string DatabaseConfigText(const std::string& init_string);
 
-// Writes the configuration file into `directory` unless one is there. Returns false when one
-// was there (it is left unchanged); throws std::runtime_error when it cannot be written.
+// Writes the configuration file into `directory` unless one is there, readable by its owner
+// only (it holds the server's password). Returns false when one was there (it is left
+// unchanged); throws std::runtime_error when it cannot be written.
 bool WriteDatabaseConfig(const std::string& directory, const std::string& init_string);
 
 }  // namespace korvalis::schema

@@ -1,5 +1,6 @@
 // Creating the database file of `korvalis initdb` and its configuration file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -14,6 +15,7 @@
 #include "platform/db/connection_pool.h"
 #include "platform/db/connection_string.h"
 #include "platform/db/sql_error.h"
+#include "platform/db/testing/postgres_test_server.h"
 
 namespace korvalis::schema {
 namespace {
@@ -108,6 +110,23 @@ TEST_F(DatabaseFileTest, ConfigurationPointsAtTheDatabaseOnce) {
   EXPECT_FALSE(fs::exists(dir_ / (std::string(kDatabaseConfigFile) + ".tmp")));
 }
 
+TEST_F(DatabaseFileTest, ConfigurationIsTheOwnersOnly) {
+  // It holds the server's password: whatever the umask, and whatever mode a temporary left by
+  // an earlier run had.
+  const fs::path stale = dir_ / (std::string(kDatabaseConfigFile) + ".tmp");
+  std::ofstream(stale) << "left over";
+  fs::permissions(stale, fs::perms::all);
+  const mode_t previous = ::umask(0);
+  const bool written =
+      WriteDatabaseConfig(dir_.string(), "Provider=PostgreSQL;Host=/tmp;Password=secret");
+  ::umask(previous);
+  ASSERT_TRUE(written);
+  EXPECT_EQ(fs::status(dir_ / kDatabaseConfigFile).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_NE(Read(dir_ / kDatabaseConfigFile).find("Password=secret"), std::string::npos);
+  EXPECT_FALSE(fs::exists(stale));
+}
+
 TEST(DatabaseBuilderTest, AFailedBuildLeavesNothingBehind) {
   // A database that already holds one of the last tables of the schema: the build fails late,
   // after every earlier table was created, and must take all of them back.
@@ -128,6 +147,24 @@ TEST(DatabaseBuilderTest, AFailedBuildLeavesNothingBehind) {
     EXPECT_THROW(connection->Execute("SELECT COUNT(*) FROM TELV_PATIENT"), db::DbError);
     EXPECT_THROW(connection->Execute("SELECT COUNT(*) FROM TELV_SYS_PARAM"), db::DbError);
   }
+}
+
+TEST(DatabaseBuilderTest, AFailedBuildOnTheServerLeavesNothingBehind) {
+  db::testing::PostgresTestServer& server = db::testing::PostgresTestServer::Get();
+  const std::string init_string = server.CreateDatabase();
+  db::OpenConnection(init_string)->Execute("CREATE TABLE VKT_ELEMENT (ITEM_ID VARCHAR2(64))");
+  try {
+    BuildServerDatabase(init_string, DatabaseContents::kInstallation);
+    FAIL() << "the build ignored an existing table";
+  } catch (const db::DbError& e) {
+    EXPECT_NE(std::string(e.description()).find("db/schema/08_report.sql"), std::string::npos)
+        << e.description();
+  }
+  EXPECT_EQ(server.RunSql(init_string,
+                          "SELECT count(*) FROM pg_tables WHERE tablename ILIKE 'telv_%' "
+                          "OR tablename ILIKE 'pev_%'"),
+            "0");
+  server.DropDatabase(init_string);
 }
 
 }  // namespace

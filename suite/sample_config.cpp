@@ -149,7 +149,7 @@ std::string SuiteConfigText(const std::string& init_string, bool sample_hospital
   text += u"  <datetime fixed=\"\"/>\n";
   text += u"  <database>" + XmlEscapedWithQuotes(FromUtf8(init_string)) + u"</database>\n";
   if (sample_hospital) {
-    text += u"  <visits dir=\"his\"/>\n";
+    text += u"  <visits dir=\"" + FromUtf8(kVisitsFolder) + u"\"/>\n";
     text += u"  <hospitals><hospital id=\"H01\" name=\"示例市人民医院\"/></hospitals>\n";
     text += u"  <departments>\n";
     for (const SampleDepartment& dept : kDepartments) {
@@ -177,7 +177,7 @@ bool WriteSuiteConfig(const std::string& directory, const std::string& init_stri
   const std::filesystem::path config = std::filesystem::path(directory) / kSuiteConfigFile;
   if (std::filesystem::exists(config)) return false;
   if (sample_hospital) {
-    const std::filesystem::path visits = std::filesystem::path(directory) / "his";
+    const std::filesystem::path visits = std::filesystem::path(directory) / kVisitsFolder;
     MakeFolder(visits);
     for (const SampleVisit& visit : kVisits) {
       const std::filesystem::path patient = visits / ToUtf8(visit.patient_id);

@@ -11,6 +11,8 @@
 namespace korvalis::suite {
 
 inline constexpr char kSuiteConfigFile[] = "suite.config.xml";
+// The folder of the sample hospital's visit files, beside the configuration file.
+inline constexpr char kVisitsFolder[] = "his";
 
 // The configuration file's text.
 std::string SuiteConfigText(const std::string& init_string, bool sample_hospital);

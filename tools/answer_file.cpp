@@ -26,7 +26,8 @@ AnswerFile::~AnswerFile() {
 
 bool AnswerFile::Open(const std::string& path, std::string* error) {
   path_ = path;
-  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  // An answer may hold patient records: a new file is its owner's only.
+  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   created_ = fd_ >= 0;
   if (fd_ < 0 && errno == EEXIST) fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
   if (fd_ < 0) {

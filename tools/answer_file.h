@@ -22,7 +22,8 @@ class AnswerFile {
   AnswerFile(const AnswerFile&) = delete;
   AnswerFile& operator=(const AnswerFile&) = delete;
 
-  // Opens `path` for writing, creating it when missing and leaving an existing content alone.
+  // Opens `path` for writing, creating it (readable by its owner only) when missing and leaving
+  // an existing content and mode alone.
   // false with *error when it cannot.
   bool Open(const std::string& path, std::string* error);
 

@@ -111,6 +111,9 @@ TEST_F(CallBytesTest, BytesTravelExactlyThroughArgumentsAndAnswers) {
   EXPECT_EQ(piped.out, "");
   EXPECT_TRUE(Read("big") == Megabyte());
   EXPECT_EQ(Read("small.out"), "\x01\x02\x03");
+  // An answer may hold patient records: a new answer file is its owner's only.
+  EXPECT_EQ(std::filesystem::status(directory_ + "/big").permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 
   // An answer written to a device reaches it as it is: here the command's own output.
   Outcome device = Call("Echo @small --out /dev/stdout");

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,54 @@
 #include "tools/command.h"
 
 namespace korvalis::tools {
+namespace {
+
+// The configuration files of one initdb run in the current directory: each is written unless
+// one is there already, and what this run wrote is removed again unless it is kept.
+class NewConfigFiles {
+ public:
+  explicit NewConfigFiles(bool sample) : sample_(sample) {}
+  ~NewConfigFiles() {
+    if (kept_) return;
+    std::error_code ignored;
+    if (database_written_) std::filesystem::remove(schema::kDatabaseConfigFile, ignored);
+    if (suite_written_) std::filesystem::remove(suite::kSuiteConfigFile, ignored);
+    if (visits_made_) std::filesystem::remove_all(suite::kVisitsFolder, ignored);
+  }
+  NewConfigFiles(const NewConfigFiles&) = delete;
+  NewConfigFiles& operator=(const NewConfigFiles&) = delete;
+
+  void Write(const std::string& init_string) {
+    database_written_ = schema::WriteDatabaseConfig(".", init_string);
+    visits_made_ = sample_ && !std::filesystem::exists(suite::kVisitsFolder);
+    suite_written_ = suite::WriteSuiteConfig(".", init_string, sample_);
+    if (!suite_written_) visits_made_ = false;
+  }
+  void Keep() { kept_ = true; }
+
+  void Report() const {
+    if (database_written_) {
+      std::printf("wrote %s\n", schema::kDatabaseConfigFile);
+    } else {
+      std::printf("%s exists in the current directory; left unchanged\n",
+                  schema::kDatabaseConfigFile);
+    }
+    if (suite_written_) {
+      std::printf("wrote %s (the suite's stand-in components)\n", suite::kSuiteConfigFile);
+    } else {
+      std::printf("%s exists in the current directory; left unchanged\n", suite::kSuiteConfigFile);
+    }
+  }
+
+ private:
+  bool sample_;
+  bool database_written_ = false;
+  bool suite_written_ = false;
+  bool visits_made_ = false;
+  bool kept_ = false;
+};
+
+}  // namespace
 
 int RunInitDb(const std::vector<std::string>& args) {
   bool sample = false;
@@ -46,35 +95,31 @@ int RunInitDb(const std::vector<std::string>& args) {
   const schema::DatabaseContents contents = sample ? schema::DatabaseContents::kSampleHospital
                                                    : schema::DatabaseContents::kInstallation;
   try {
-    std::string init_string;
-    if (!connect.empty()) {
-      if (!db::IsServerDatabase(connect)) {
-        std::fprintf(stderr, "korvalis initdb: --connect names a server database "
-                             "(Provider=PostgreSQL); give an embedded database as a file\n");
-        return 2;
-      }
-      schema::BuildServerDatabase(connect, contents);
-      init_string = connect;
-    } else {
-      init_string = schema::CreateDatabaseFile(file, contents);
+    if (!connect.empty() && !db::IsServerDatabase(connect)) {
+      std::fprintf(stderr,
+                   "korvalis initdb: --connect names a server database "
+                   "(Provider=PostgreSQL); give an embedded database as a file\n");
+      return 2;
     }
+    const std::string init_string =
+        connect.empty() ? schema::DatabaseFileInitString(file) : connect;
+    // The configuration files are written before the database is touched, so that a directory
+    // they cannot go into fails the run at once; a failed build takes them back, and the build
+    // itself is one transaction: a failed initdb leaves nothing behind and may simply be rerun.
+    NewConfigFiles configs(sample);
+    configs.Write(init_string);
+    if (connect.empty()) {
+      schema::CreateDatabaseFile(file, contents);
+    } else {
+      schema::BuildServerDatabase(connect, contents);
+    }
+    configs.Keep();
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
     std::printf("created the database (schema and installation rows%s) in %lld ms: %s\n",
                 sample ? ", sample hospital" : "", static_cast<long long>(elapsed.count()),
                 ToUtf8(datasource::MaskPassword(FromUtf8(init_string))).c_str());
-    if (schema::WriteDatabaseConfig(".", init_string)) {
-      std::printf("wrote %s\n", schema::kDatabaseConfigFile);
-    } else {
-      std::printf("%s exists in the current directory; left unchanged\n",
-                  schema::kDatabaseConfigFile);
-    }
-    if (suite::WriteSuiteConfig(".", init_string, sample)) {
-      std::printf("wrote %s (the suite's stand-in components)\n", suite::kSuiteConfigFile);
-    } else {
-      std::printf("%s exists in the current directory; left unchanged\n",
-                  suite::kSuiteConfigFile);
-    }
+    configs.Report();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "korvalis initdb: %s\n", e.what());
     return 1;

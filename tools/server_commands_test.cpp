@@ -1,8 +1,11 @@
 // The `korvalis` command on a PostgreSQL server: initdb fills an empty server database with the
 // sample hospital and points telv.config.xml at it, refuses one that holds the schema, sql runs
-// Oracle SQL there, and a class method called by name answers from the server.
+// Oracle SQL there, and a class method called by name answers from the server. A failed initdb,
+// on the server or into a file, leaves nothing behind.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -24,6 +27,25 @@ class ServerCommandTest : public ::testing::Test {
     return RunCommand("cd '" + directory_ + "' && KORVALIS_REGISTRY='" + directory_ +
                           "/registry' " KORVALIS_COMMAND " " + arguments + " 2> '" + err + "'",
                       err);
+  }
+
+  // Runs the command in a directory removed before it starts, where no file can be written.
+  Outcome RunWhereNothingCanBeWritten(const std::string& arguments) {
+    const std::string gone = directory_ + "/gone";
+    const std::string err = directory_ + "/stderr.txt";
+    return RunCommand("mkdir '" + gone + "' && cd '" + gone + "' && rmdir '" + gone + "' && " +
+                          KORVALIS_COMMAND " " + arguments + " 2> '" + err + "'",
+                      err);
+  }
+
+  std::string ServerScalar(const std::string& sql) {
+    return korvalis::db::testing::PostgresTestServer::Get().RunSql(init_, sql);
+  }
+
+  mode_t Mode(const std::string& name) {
+    struct stat status {};
+    EXPECT_EQ(::stat((directory_ + "/" + name).c_str(), &status), 0) << name;
+    return status.st_mode & 07777;
   }
 
   korvalis::testing::TempDirectory scratch_{"korvalis-server-command"};
@@ -60,6 +82,37 @@ TEST_F(ServerCommandTest, InitdbFillsAServerDatabaseThatSqlAndCallsThenUse) {
 
   // An embedded file is no server database.
   EXPECT_EQ(Run("initdb --connect 'Provider=SQLite;Data Source=x.db'").status, 2);
+}
+
+TEST_F(ServerCommandTest, AFailedInitdbLeavesNothingBehindAndMayBeRerun) {
+  const std::string connect = "--connect '" + init_ + "'";
+  Outcome refused = RunWhereNothingCanBeWritten("initdb --sample " + connect);
+  EXPECT_EQ(refused.status, 1) << refused.out;
+  EXPECT_NE(refused.out.find("cannot write"), std::string::npos) << refused.out;
+  EXPECT_EQ(ServerScalar("SELECT count(*) FROM pg_tables WHERE tablename ILIKE 'telv_%'"), "0");
+
+  const std::string file = "'" + directory_ + "/emr.db'";
+  refused = RunWhereNothingCanBeWritten("initdb " + file);
+  EXPECT_EQ(refused.status, 1) << refused.out;
+  EXPECT_FALSE(std::filesystem::exists(directory_ + "/emr.db"));
+
+  // Rerun where the configuration can go, both succeed; the files holding the connection
+  // (the server's password with it) are their owner's only.
+  Outcome created = Run("initdb --sample " + connect);
+  ASSERT_EQ(created.status, 0) << created.out;
+  EXPECT_EQ(Mode("telv.config.xml"), 0600u);
+  EXPECT_EQ(Mode("suite.config.xml"), 0600u);
+  std::filesystem::remove(directory_ + "/telv.config.xml");
+  created = Run("initdb " + file);
+  ASSERT_EQ(created.status, 0) << created.out;
+  EXPECT_EQ(Mode("telv.config.xml"), 0600u);
+
+  // A build that fails takes back the configuration that the run wrote.
+  std::filesystem::remove(directory_ + "/telv.config.xml");
+  std::filesystem::remove(directory_ + "/suite.config.xml");
+  EXPECT_EQ(Run("initdb " + connect).status, 1);
+  EXPECT_FALSE(std::filesystem::exists(directory_ + "/telv.config.xml"));
+  EXPECT_FALSE(std::filesystem::exists(directory_ + "/suite.config.xml"));
 }
 
 }  // namespace
