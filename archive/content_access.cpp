@@ -17,6 +17,7 @@
 #include "foundation/bstr_result.h"
 #include "foundation/codec_factory.h"
 #include "foundation/dom_builder.h"
+#include "foundation/emr_compression.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
 #include "foundation/factory.h"
@@ -47,8 +48,9 @@ constexpr LONG kDepartmentDictionary = 20;
 // Replaces the stored picture of `element` by its plain bytes (see the top of the file). An
 // element without `data` or without `encode` holds no picture and stays as it is; a missing or
 // unreadable `compress` is compression 0. Fails with the codecs' messages, leaving the element
-// as it was.
-void UnpackPicture(IHTMLElement& element) {
+// as it was, and with kExpandedTooLarge when the plain bytes exceed what `budget` leaves of the
+// page's limit (taken from it).
+void UnpackPicture(IHTMLElement& element, ULONG& budget) {
   const std::u16string* data = element.FindAttribute(u"data");
   const std::u16string* encode = element.FindAttribute(u"encode");
   if (data == nullptr || encode == nullptr) return;
@@ -66,6 +68,8 @@ void UnpackPicture(IHTMLElement& element) {
   ULONG plain_length = 0;
   compression->Uncompress(packed, packed_length, plain, plain_length);
   const std::unique_ptr<BYTE[]> plain_owner(plain);
+  if (plain_length > budget) throw CEMRException(std::u16string(kExpandedTooLarge));
+  budget -= plain_length;
 
   std::u16string encoded;
   encoder->Encode(plain, plain_length, encoded);
@@ -75,7 +79,8 @@ void UnpackPicture(IHTMLElement& element) {
 }
 
 // The outer HTML of the page `html` (up to its first zero character) with its pictures unpacked:
-// those of the IMG elements in document order, then that of the first element "tempimage".
+// those of the IMG elements in document order, then that of the first element "tempimage". The
+// pictures of one page together expand to kMaxExpandedBytes at most.
 std::u16string UnpackPictures(const std::u16string& html) {
   XHTMLDocument document;
   const std::size_t end = html.find(u'\0');
@@ -85,10 +90,13 @@ std::u16string UnpackPictures(const std::u16string& html) {
   document.WaitForComplete();
   std::shared_ptr<IHTMLDocument2> page;
   document.GetDocument(&page);
+  ULONG budget = kMaxExpandedBytes;
   for (IHTMLElement* image : page->GetElementsByTagName(u"IMG")) {
-    if (image->prefix().empty()) UnpackPicture(*image);
+    if (image->prefix().empty()) UnpackPicture(*image, budget);
   }
-  if (IHTMLElement* temp_image = page->GetElementById(kTempImageId)) UnpackPicture(*temp_image);
+  if (IHTMLElement* temp_image = page->GetElementById(kTempImageId)) {
+    UnpackPicture(*temp_image, budget);
+  }
   return page->documentElement()->OuterHtml();
 }
 

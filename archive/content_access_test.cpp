@@ -236,6 +236,18 @@ TEST(UnpackEmrContent, ReplacesTheTextInPlaceOnlyWhenItSucceeds) {
   SysFreeString(damaged);
 }
 
+TEST(UnpackEmrContent, ThePicturesOfAPageTogetherExpandToTheLimitAtMost) {
+  const std::u16string half =
+      Img(Attr(u"data", StoredPicture(std::string(kMaxExpandedBytes / 2 + 1, 'p'), 1)) +
+          Attr(u"encode", u"0") + Attr(u"compress", u"1"));
+  BSTR content = AllocBstr(u"<P>" + half + half);
+  const BSTR before = content;
+  EXPECT_EQ(korvalis::testing::FailureOf([&] { CBEMRLibrary::UnpackEmrContent(&content); }),
+            kExpandedTooLarge);
+  EXPECT_EQ(content, before);
+  SysFreeString(content);
+}
+
 TEST_F(ContentAccessTest, TheHeaderXmlIsThatOfTheVisitsLiveHeaderRecord) {
   const auto header_xml = [&](const std::u16string& patient) {
     com::ScopedBstr patient_id(patient), event_no(u"E1");

@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "emrdoc/testing/record_store_fixture.h"
+#include "foundation/emr_compression.h"
 #include "foundation/event_log_entry.h"
 #include "foundation/factory.h"
+#include "foundation/testing/codec_test_util.h"
 
 namespace korvalis::emrdoc::testing {
 namespace {
@@ -104,12 +108,16 @@ TEST_F(UpdateTest, TheClientNamesTheModifierAndTypeOneStoresItsQcMarks) {
   EXPECT_EQ(FailureOf([&] { Update(course, Page(), u"<root>"); }), u"解析属性信息错误.");
 }
 
-TEST_F(UpdateTest, ContentThatDoesNotUncompressFails) {
+TEST_F(UpdateTest, ContentThatDoesNotUncompressOrExpandsBeyondTheLimitFails) {
   const std::u16string id = AddStoredRecord();
-  com::ScopedBstr emr_id(id), content(u"这不是压缩内容");
-  EXPECT_EQ(
-      FailureOf([&] { UpdateEmrContent(&data_source_, emr_id.get(), content.get(), nullptr); }),
-      u"GZIP执行解压缩错误");
+  const std::vector<BYTE>& huge = codec::testing::BeyondTheExpansionLimit();
+  com::ScopedBstr emr_id(id), garbage(u"这不是压缩内容"), oversized;
+  *oversized.out() = SysAllocStringByteLen(reinterpret_cast<const char*>(huge.data()), huge.size());
+  for (const auto& [content, message] :
+       {std::pair{garbage.get(), kUncompressFailed}, {oversized.get(), kExpandedTooLarge}}) {
+    EXPECT_EQ(FailureOf([&] { UpdateEmrContent(&data_source_, emr_id.get(), content, nullptr); }),
+              message);
+  }
   EXPECT_EQ(Column(id, u"MODIFY_DATE"), u"");
 }
 

@@ -101,6 +101,7 @@ void CGzipCompression::Uncompress(const BYTE* pbIn, ULONG cbIn, BYTE*& pbOut, UL
   if (cbIn < kTrailerSize) ThrowUncompressFailed();
   const ULONG cbStated = ReadLittleEndian32(pbIn + cbIn - kTrailerSize);
   if (cbStated > kMaxInflateRatio * cbIn) ThrowUncompressFailed();
+  if (cbStated > kMaxExpandedBytes) throw CEMRException(std::u16string(kExpandedTooLarge));
 
   // The whole input, trailer included, is offered to zlib, which stops at the end of its
   // stream.

@@ -18,6 +18,12 @@
 inline constexpr char16_t kCompressFailed[] = u"GZIP执行压缩错误";
 inline constexpr char16_t kUncompressFailed[] = u"GZIP执行解压缩错误";
 
+// The most bytes that one expansion produces: the largest record a hospital stores, with a
+// margin. Every expansion of compressed bytes, a caller's or stored ones, goes through
+// CGzipCompression::Uncompress, which refuses a larger one with kExpandedTooLarge.
+inline constexpr ULONG kMaxExpandedBytes = 64u * 1024 * 1024;
+inline constexpr char16_t kExpandedTooLarge[] = u"解压缩后的内容超过64MB的上限, 已拒绝";
+
 class CEMRCompression {
  public:
   virtual ~CEMRCompression() = default;
@@ -53,8 +59,9 @@ class CGzipCompression : public CEMRCompression {
   void UncompressBstr(BSTR& bstr) override;
   // Throws CEMRException "GZIP执行解压缩错误" when the input is shorter than its trailer,
   // when the stream is damaged or incomplete, or when the trailer's length is not the
-  // length that the stream inflates to. Memory grows with what actually inflates, never
-  // with the trailer's claim alone.
+  // length that the stream inflates to; kExpandedTooLarge when the trailer's length is above
+  // kMaxExpandedBytes, before inflating anything. Memory grows with what actually inflates,
+  // never with the trailer's claim alone, and never beyond the limit.
   void Uncompress(const BYTE* pbIn, ULONG cbIn, BYTE*& pbOut, ULONG& cbOut) override;
   int GetType() override { return 1; }
 };

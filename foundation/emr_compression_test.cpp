@@ -75,6 +75,29 @@ TEST(GzipCompressionTest, RefusesTrailerThatDoesNotMatchTheStream) {
   EXPECT_EQ(Uncompress(stored), plain);
 }
 
+TEST(GzipCompressionTest, ExpandsUpToTheLimitAndRefusesBeyondIt) {
+  std::vector<BYTE> plain(kMaxExpandedBytes, 'a');
+  EXPECT_EQ(Uncompress(Compress(plain)).size(), kMaxExpandedBytes);
+  plain.clear();
+  CodecOutput kept;
+  kept.pb = new BYTE[1];
+  BYTE* const before = kept.pb;
+  const std::vector<BYTE>& beyond = korvalis::codec::testing::BeyondTheExpansionLimit();
+  EXPECT_EQ(FailureOf([&] {
+              CGzipCompression().Uncompress(beyond.data(), static_cast<ULONG>(beyond.size()),
+                                            kept.pb, kept.cb);
+            }),
+            kExpandedTooLarge);
+  EXPECT_EQ(kept.pb, before);
+  // The BSTR form expands through the same routine.
+  BSTR bstr = SysAllocStringByteLen(reinterpret_cast<const char*>(beyond.data()),
+                                    static_cast<UINT>(beyond.size()));
+  BSTR expanded = bstr;
+  EXPECT_EQ(FailureOf([&] { CGzipCompression().UncompressBstr(expanded); }), kExpandedTooLarge);
+  EXPECT_EQ(expanded, bstr);
+  SysFreeString(bstr);
+}
+
 TEST(GzipCompressionTest, RefusesDamagedOrTruncatedStreams) {
   const std::vector<BYTE> plain = Noise(3000);
   const std::vector<BYTE> stored = Compress(plain);

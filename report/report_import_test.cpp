@@ -7,6 +7,7 @@
 
 #include "foundation/emr_compression.h"
 #include "foundation/emr_encoder.h"
+#include "foundation/testing/codec_test_util.h"
 #include "foundation/testing/list_elements.h"
 #include "foundation/testing/test_data_source.h"
 #include "report/report_test_util.h"
@@ -47,6 +48,10 @@ class ReportImportTest : public ReportTest {
                                 static_cast<ULONG>(bytes.size()), compressed, length);
     std::unique_ptr<BYTE[]> owned(compressed);
     return std::string(reinterpret_cast<const char*>(compressed), length);
+  }
+  static std::string BeyondTheLimit() {
+    const std::vector<BYTE>& form = codec::testing::BeyondTheExpansionLimit();
+    return std::string(form.begin(), form.end());
   }
   // An element `name` holding the Base64 of the text's bytes, its attributes written as given.
   static std::u16string Value(const std::u16string& name, const std::u16string& text,
@@ -210,6 +215,8 @@ TEST_F(ReportImportTest, ARefusedDocumentLeavesTheReportAsItWas) {
       {u"", u"导入报表,报表内容格式错误."},
       {u"<root>" + Value(u"sql", u"x", u" compression=\"7\"") + u"</root>", u"不正确的压缩类型"},
       {u"<root>" + Value(u"sql", u"x", u" compression=\"1\"") + u"</root>", u"GZIP执行解压缩错误"},
+      {u"<root>" + sql + u"<xslt compression=\"1\">" + Base64(BeyondTheLimit()) + u"</xslt></root>",
+       kExpandedTooLarge},
       {u"<root><new_format/>" + Value(u"property", u"<root><note>") + u"</root>",
        u"解析属性信息错误."},
   };

@@ -53,6 +53,24 @@ inline std::u16string Base64Text(const std::string& bytes) {
   return text;
 }
 
+// The compressed form, trailer included, of `bytes`.
+inline std::vector<BYTE> Compressed(const void* bytes, size_t size) {
+  CodecOutput out;
+  CGzipCompression().Compress(static_cast<const BYTE*>(bytes), static_cast<ULONG>(size), out.pb,
+                              out.cb);
+  return out.Bytes();
+}
+
+// The compressed form of a text of 'a's and its zero terminator that expands to two bytes more
+// than kMaxExpandedBytes: a form refused for its size alone, made once (it takes a moment).
+inline const std::vector<BYTE>& BeyondTheExpansionLimit() {
+  static const std::vector<BYTE> form = [] {
+    std::u16string text(kMaxExpandedBytes / sizeof(char16_t), u'a');
+    return Compressed(text.c_str(), (text.size() + 1) * sizeof(char16_t));
+  }();
+  return form;
+}
+
 // Deterministic bytes that do not compress.
 inline std::vector<BYTE> Noise(size_t size) {
   std::vector<BYTE> bytes(size);

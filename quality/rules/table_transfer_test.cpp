@@ -8,6 +8,7 @@
 #include "foundation/emr_compression.h"
 #include "foundation/emr_encoder.h"
 #include "foundation/sql_text.h"
+#include "foundation/testing/codec_test_util.h"
 #include "foundation/testing/list_elements.h"
 #include "foundation/testing/test_call.h"
 #include "platform/com/scoped_bstr.h"
@@ -304,6 +305,14 @@ TEST_F(TableTransferTest, AnImportIsOneUnit) {
                  [&](CEMRDataSource* ds) { CBQCAdmin::PostSqlQuery(ds, empty.get()); }),
             kUncompressFailed);
   EXPECT_EQ(Import(kUnreachableDatabase, u"<root><sql>"), u"无效XML!");
+  const std::vector<BYTE>& huge = codec::testing::BeyondTheExpansionLimit();
+  ScopedBstr oversized;
+  *oversized.out() = SysAllocStringByteLen(reinterpret_cast<const char*>(huge.data()), huge.size());
+  EXPECT_EQ(Call(kUnreachableDatabase,
+                 [&](CEMRDataSource* ds) { CBQCAdmin::PostSqlQuery(ds, oversized.get()); }),
+            kExpandedTooLarge);
+  std::u16string huge_blob;
+  CBase64Encoder().Encode(huge.data(), huge.size(), huge_blob);
 
   const std::u16string insert = u"<sql>INSERT INTO PEV_RULE (ID, NAME) VALUES (1, 'a')</sql>";
   // A failing statement, a COMMIT or a failing BLOB leaves nothing of what ran before it.
@@ -318,6 +327,8 @@ TEST_F(TableTransferTest, AnImportIsOneUnit) {
       {no_row, kDatabaseErrorMessage},
       {u"<blob table_name='PEV_RULE' field='NAME' where='WHERE ID = 1'>bm90IGd6aXA=</blob>",
        kUncompressFailed},
+      {u"<blob table_name='PEV_RULE' field='NAME' where='WHERE ID = 1'>" + huge_blob + u"</blob>",
+       kExpandedTooLarge},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Import(db_.init_string(), u"<root>" + insert + c.tail + u"</root>"), c.failure)
