@@ -24,6 +24,7 @@
 #include "foundation/string_util.h"
 #include "foundation/xml_property.h"
 #include "platform/com/scoped_bstr.h"
+#include "platform/com/unicode.h"
 
 namespace {
 
@@ -32,6 +33,23 @@ using korvalis::BstrView;
 using korvalis::SqlQuoted;
 
 constexpr char16_t kNoFrontSheet[] = u"该病人未书写病案首页";
+constexpr char16_t kCheckCopyEmpty[] = u"审核病历内容为空, 未保存";
+constexpr char16_t kCheckCopyNotText[] = u"审核病历内容不是文本, 未保存";
+
+// The units of a checker's copy in the hand-over form: its text and zero terminator. A copy
+// replaces the front sheet for whoever reads it next, so an empty one, or one whose bytes are
+// no UTF-16 text (a zero character inside, a lone surrogate), is refused.
+std::u16string CheckCopyUnits(BSTR packed) {
+  if (SysStringByteLen(packed) == 0) throw CEMRException(std::u16string(kCheckCopyEmpty));
+  const std::u16string units = UnpackEmrContentUnits(packed);
+  std::u16string_view text = units;
+  if (!text.empty() && text.back() == u'\0') text.remove_suffix(1);
+  if (text.empty()) throw CEMRException(std::u16string(kCheckCopyEmpty));
+  if (text.find(u'\0') != std::u16string_view::npos || !korvalis::IsWellFormedUtf16(text)) {
+    throw CEMRException(std::u16string(kCheckCopyNotText));
+  }
+  return units;
+}
 
 // " AND `column` BETWEEN start AND end" with the first two pieces of `span`; nothing for a span
 // of fewer pieces.
@@ -123,7 +141,7 @@ long CBArchivePatient::SaveCheckEMR(CEMRDataSource* pDataSource, BSTR bstrEMRInf
   const CClientInfo client{std::u16string(BstrView(bstrClientInfo))};
   // Expanded before anything is written: a content that is not in the hand-over form (one
   // shorter than its length trailer included) is refused with the codec's message.
-  const std::u16string content = UnpackEmrContentUnits(bstrContent);
+  const std::u16string content = CheckCopyUnits(bstrContent);
 
   std::u16string existing;
   pDataSource->QueryScalar(u"SELECT ID FROM TELV_CHECK_EMR_CONTENT WHERE ID = " + emr_id, existing);

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "archive/archive_patient.h"
@@ -14,6 +15,7 @@
 #include "emrdoc/emr_content_hand_over.h"
 #include "foundation/emr_compression.h"
 #include "foundation/single_data_source.h"
+#include "foundation/testing/codec_test_util.h"
 #include "foundation/testing/list_elements.h"
 #include "foundation/testing/test_call.h"
 #include "foundation/testing/test_data_source.h"
@@ -326,10 +328,27 @@ TEST_P(CheckCopyTest, ASecondSaveReplacesTheContentAndKeepsTheFirstChecker) {
                       "TELV_CHECK_EMR_CONTENT"),
             (Rows{{"F1", "P1", "E1", "1001医生", "1001"}}));
   EXPECT_EQ(Read(), u"二稿");
-  // An empty content empties the copy, which is then handed out empty.
-  ScopedBstr empty(u"");
-  ASSERT_EQ(Save(u"F1", empty.get(), u"1002"), u"");
-  EXPECT_EQ(Read(), u"");
+}
+
+TEST_P(CheckCopyTest, AnEmptyCopyOrOneThatIsNoTextIsRefusedAndTheFrontSheetStays) {
+  const std::u16string empty = u"审核病历内容为空, 未保存";
+  const std::u16string no_text = u"审核病历内容不是文本, 未保存";
+  const std::vector<std::pair<std::vector<BYTE>, std::u16string>> refused = {
+      {{}, empty},
+      {codec::testing::Compressed("\0", 2), empty},                 // the terminator alone
+      {codec::testing::Compressed("a\0\0\0b\0\0", 8), no_text},     // a zero inside
+      {codec::testing::Compressed("a\0\x3D\xD8\0\0", 6), no_text},  // a lone surrogate
+      {codec::testing::Compressed("a\0b", 3), kUncompressFailed},   // half a unit
+      {codec::testing::BeyondTheExpansionLimit(), kExpandedTooLarge},
+  };
+  for (const auto& [bytes, message] : refused) {
+    ScopedBstr content;
+    *content.out() = SysAllocStringByteLen(reinterpret_cast<const char*>(bytes.data()),
+                                           static_cast<UINT>(bytes.size()));
+    EXPECT_EQ(Save(u"F1", content.get(), u"1001"), message) << bytes.size();
+  }
+  EXPECT_EQ(db_.Count("TELV_CHECK_EMR_CONTENT"), 0);
+  EXPECT_EQ(Read(), FromUtf8(kFrontSheet));
 }
 
 TEST_P(CheckCopyTest, AContentThatIsNotCompressedTextOrACopyWithoutIdStoresNothing) {
