@@ -99,6 +99,7 @@ TEST_P(QueryFormsTest, RownumNumbersRowsAsTheyPassWhere) {
       {"SELECT GRP, COUNT(*) FROM T WHERE ROWNUM <= 2 OR ID = 5 GROUP BY GRP ORDER BY GRP",
        "x|2,y|1"},
       {"SELECT MAX(ROWNUM) FROM T WHERE ROWNUM < 3 OR GRP = 'y'", "3"},
+      {"SELECT DUMMY, ROWNUM FROM DUAL WHERE ROWNUM = 2 OR DUMMY = 'X'", "X|1"},
       {"SELECT A.ID FROM T A WHERE A.ID IN (SELECT B.ID FROM T B WHERE B.GRP = A.GRP "
        "AND (ROWNUM = 1 OR B.ID = 5)) ORDER BY 1",
        "1,2,5"},

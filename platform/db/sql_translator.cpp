@@ -203,7 +203,7 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
   scope.parent = parent;
   scope.rownum_in_select_list = true;
   std::string from_sql;
-  const bool only_dual = !hierarchical && core.from.size() == 1 && core.from[0].kind == TableRef::kTable &&
+  const bool only_dual = !hierarchical && core.rownum_runs.empty() && core.from.size() == 1 && core.from[0].kind == TableRef::kTable &&
                          core.from[0].table.text == "DUAL" && core.from[0].alias.empty();
   if (!only_dual) {
     if (wrap_from) {

@@ -264,6 +264,47 @@ TEST_P(TextSearchTest, TextIndexOnABlob) {
   EXPECT_EQ(Rows("SELECT ID FROM BDOC WHERE CONTAINS(CONTENT, 'findings') > 0"), "");
 }
 
+// A query known only when the statement runs matches, and fails, exactly as the query
+// language itself: the hits or the failure of the parser, on each engine.
+TEST_P(TextSearchTest, RunTimeQueriesAnswerAsTheQueryLanguage) {
+  c_->Execute("CREATE TABLE QUERIES (Q VARCHAR2(100))");
+  const char* const queries[] = {
+      "pneumonia",       "FEVER and admitted", "fever & (肺炎 | resolved)", "~fever",
+      "fever ~",         "a &",                "(a",                       "a)",
+      "肺炎 (",          "AND",                "a INPATH",                 "a INPATH(",
+      "a INPATH( )",     "治愈 INPATH(outcome)", "x INPATH(/a) INPATH(/b)", "x,y",
+      "fever NEAR cough", "fever NoT cough",   "%天",                      "% 肺炎",
+      "pneum_nia",       "ｆｅｖｅｒ",           "＿ever",                  "a\tb | 咳嗽5天",
+      "((((fever))))",   "fever|",             "发热 & 咳嗽 ~ 肺炎",        "治愈 INPATH(//outcome)",
+  };
+  for (const char* query : queries) {
+    std::string expected;
+    try {
+      const auto parsed = text::TextQuery::Parse(query);
+      for (const auto& [id, body] : {std::pair<int, const char*>{1, "主诉: 发热、咳嗽5天。诊断: 社区获得性肺炎。"},
+                                     {2, "Admitted with Pneumonia; fever resolved."}}) {
+        if (!parsed->Matches(body, TextKind::kPlain)) continue;
+        if (!expected.empty()) expected.push_back(',');
+        expected += std::to_string(id);
+      }
+    } catch (const SqlError& e) {
+      expected = e.what();
+    }
+    c_->Execute("DELETE FROM QUERIES");
+    std::string literal;
+    for (const char* c = query; *c; ++c) literal += *c == '\'' ? std::string("''") : std::string(1, *c);
+    c_->Execute("INSERT INTO QUERIES VALUES ('" + literal + "')");
+    const std::string sql =
+        "SELECT ID FROM DOC WHERE CONTAINS(BODY, (SELECT Q FROM QUERIES)) > 0 ORDER BY ID";
+    const std::string error = Error(sql);
+    if (error == "no error") {
+      EXPECT_EQ(Rows(sql), expected) << query;
+    } else {
+      EXPECT_TRUE(error.starts_with(expected)) << query << ": " << error << " / " << expected;
+    }
+  }
+}
+
 TEST_P(TextSearchTest, FailsAsOracleDoes) {
   EXPECT_NE(Error("SELECT ID FROM DOC WHERE CONTAINS(BODY, '') > 0").find("DRG-50901"),
             std::string::npos);
