@@ -13,7 +13,7 @@
 // CONNECT_BY_ROOT x and SYS_CONNECT_BY_PATH(x, separator) are columns carried down the tree;
 // CONNECT_BY_ISLEAF and CONNECT_BY_ISCYCLE ask whether CONNECT BY finds a child of the row
 // (one among its ancestors). WHERE filters the rows of the tree afterwards, as Oracle does for
-// a single FROM item.
+// a single FROM item, and ROWNUM numbers the rows that pass it in the tree's order.
 #include <string>
 
 #include "platform/db/rewrite_passes.h"
@@ -312,6 +312,7 @@ void Translator::EmitHierarchy(SelectCore& core, std::vector<sql::OrderItem>* or
   prior.alias = kPrior;
   connect_scope.sources.push_back(std::move(prior));
   connect_scope.level_sql = "(" + prior_name + ".\"H$LEVEL\" + 1)";
+  if (parts.chain) connect_scope.rownum_sql = connect_scope.level_sql;
   Emit(*core.connect_by, &connect_scope, &parts.connect);
 
   AppendTree(parts, pg_, out);
@@ -321,6 +322,7 @@ void Translator::EmitHierarchy(SelectCore& core, std::vector<sql::OrderItem>* or
   if (parts.is_cycle) scope->is_cycle_sql = parts.alias + ".\"H$ISCYCLE\"";
   if (!IsGrouped(core)) {
     scope->hierarchy_order_sql = parts.alias + (parts.chain ? ".\"H$LEVEL\"" : ".\"H$PATH\"");
+    scope->rownum_sql = "row_number() OVER (ORDER BY " + scope->hierarchy_order_sql + ")";
   }
 }
 
@@ -383,11 +385,18 @@ void CheckHierarchy(const sql::SelectCore& core) {
   if (core.from.size() != 1 || core.from[0].kind == sql::TableRef::kJoin) {
     Refuse("CONNECT BY over several tables");
   }
-  bool rownum = detail::ContainsRownum(*core.connect_by) ||
-                (core.start_with && detail::ContainsRownum(*core.start_with)) ||
-                (core.where && detail::ContainsRownum(*core.where));
+  // ROWNUM numbers the rows of the tree in its order, where they pass WHERE: in the select
+  // list, and bounded in WHERE (the rownum_limit pass). In CONNECT BY it is the number of the
+  // row to come, which in DUAL's chain is its LEVEL.
+  bool rownum = core.where && detail::ContainsRownum(*core.where);
   for (const auto& item : core.items) rownum = rownum || detail::ContainsRownum(*item.expr);
-  if (rownum) Refuse("ROWNUM in a hierarchical query");
+  if (rownum && detail::IsGrouped(core)) Refuse("ROWNUM in a grouped hierarchical query");
+  if (core.start_with && detail::ContainsRownum(*core.start_with)) Refuse("ROWNUM in START WITH");
+  const sql::TableRef& item = core.from[0];
+  const bool chain = item.kind == sql::TableRef::kTable && AsciiUpper(item.table.text) == "DUAL";
+  if (detail::ContainsRownum(*core.connect_by) && (!chain || core.where)) {
+    Refuse("ROWNUM in CONNECT BY but over DUAL alone");
+  }
   for (const sql::Expr* condition : {core.connect_by.get(), core.start_with.get()}) {
     const sql::Expr* op = condition ? FindHierarchicalOperator(*condition) : nullptr;
     if (!op) continue;

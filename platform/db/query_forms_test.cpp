@@ -162,6 +162,15 @@ TEST_P(QueryFormsTest, HierarchicalOperators) {
       {"SELECT ID FROM TREE WHERE CONNECT_BY_ISLEAF = 1 START WITH ID = 1 "
        "CONNECT BY PRIOR ID = PARENT_ID",
        "4,5"},
+      // ROWNUM numbers the rows of the tree in its order as they pass WHERE.
+      {"SELECT ROWNUM, LEVEL FROM DUAL CONNECT BY ROWNUM <= 3", "1|1,2|2,3|3"},
+      {"SELECT ROWNUM, NAME FROM TREE START WITH ID = 1 CONNECT BY PRIOR ID = PARENT_ID",
+       "1|r,2|a,3|a1,4|b,5|<null>"},
+      {"SELECT ROWNUM, ID FROM TREE WHERE ID > 1 START WITH ID = 1 "
+       "CONNECT BY PRIOR ID = PARENT_ID ORDER BY ID DESC",
+       "4|5,2|4,3|3,1|2"},
+      {"SELECT ID FROM TREE WHERE ROWNUM <= 3 START WITH ID = 1 CONNECT BY PRIOR ID = PARENT_ID",
+       "1,2,4"},
       // NOCYCLE leaves out the child that closes a loop; CONNECT_BY_ISCYCLE marks its parent.
       {"SELECT ID, CONNECT_BY_ISCYCLE, CONNECT_BY_ISLEAF FROM LOOPED START WITH ID = 7 "
        "CONNECT BY NOCYCLE PRIOR ID = PARENT_ID",
@@ -189,6 +198,14 @@ TEST_P(QueryFormsTest, HierarchicalOperatorsFailWhereOracleFails) {
       {"SELECT ID FROM LOOPED START WITH ID = 7 CONNECT BY PRIOR ID = PARENT_ID", "ORA-01436"},
       {"SELECT ID FROM TREE START WITH ID = 1 CONNECT BY PRIOR ID = PARENT_ID "
        "ORDER SIBLINGS BY NAME",
+       "not supported"},
+      {"SELECT ID FROM TREE START WITH ID = 1 CONNECT BY PRIOR ID = PARENT_ID AND ROWNUM <= 2",
+       "not supported"},
+      {"SELECT ID FROM TREE WHERE ROWNUM <= 2 OR ID = 4 START WITH ID = 1 "
+       "CONNECT BY PRIOR ID = PARENT_ID",
+       "not supported"},
+      {"SELECT ID FROM TREE WHERE ROWNUM <= 2 START WITH ID = 1 "
+       "CONNECT BY PRIOR ID = PARENT_ID ORDER BY ID",
        "not supported"},
   });
 }

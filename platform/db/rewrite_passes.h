@@ -33,9 +33,10 @@ std::span<const RewritePass> RewritePasses();
 // Runs every pass over every query level of `stmt`. Throws SqlError.
 void RunRewritePasses(sql::Statement& stmt, const Catalog& catalog);
 
-// The hierarchy check: a hierarchical query needs CONNECT BY over a single FROM item, no ROWNUM,
-// no hierarchical operator in START WITH or CONNECT BY, and NOCYCLE to read CONNECT_BY_ISCYCLE.
-// Levels without CONNECT BY or START WITH pass.
+// The hierarchy check: a hierarchical query needs CONNECT BY over a single FROM item, no
+// hierarchical operator in START WITH or CONNECT BY, and NOCYCLE to read CONNECT_BY_ISCYCLE;
+// ROWNUM stands only in the select list and WHERE of an ungrouped one (and in the CONNECT BY of
+// DUAL's chain without WHERE). Levels without CONNECT BY or START WITH pass.
 void CheckHierarchy(const sql::SelectCore& core);
 
 }  // namespace korvalis::db

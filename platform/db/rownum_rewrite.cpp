@@ -188,6 +188,7 @@ void NumberRowsAsTheyPass(sql::SelectCore& core) {
   if (core.from.size() != 1 || core.from[0].kind == TableRef::kJoin) {
     detail::Refuse("ROWNUM in this condition over several tables");
   }
+  if (core.connect_by) detail::Refuse("ROWNUM in this condition of a hierarchical query");
   core.rownum_runs = std::move(starts);
 }
 

@@ -188,6 +188,9 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
   // operator), the rows are limited in an inline view of the single FROM item.
   bool wrap_from = false;
   bool wrap_core = false;
+  if (limited && hierarchical && (grouped || has_order || !alone)) {
+    Refuse("ROWNUM in WHERE of a hierarchical query with grouping, ORDER BY or a set operator");
+  }
   if (limited && (grouped || has_order)) {
     if (core.from.size() != 1 || core.from[0].kind == TableRef::kJoin) {
       Refuse("ROWNUM with grouping or ORDER BY over several tables at one level");
