@@ -211,9 +211,10 @@ TEST_F(SummaryGenerationTest, TheHeadDateIsTheDatabasesAndItCountsTheClasses) {
 
 TEST_F(SummaryGenerationTest, OpinionsAndSuggestionsAreNumberedWithoutTheEmptyOnes) {
   AddGrade({.task_id = "T1", .patient_id = "P1", .event_no = "E1"});
-  AddOpinion("T1", "u1", "a", "s<1>");
-  AddOpinion("T1", "u2", "", "");
+  // Numbered in the order of their task and user, whatever the order they were written in.
   AddOpinion("T1", "u3", "b", "");
+  AddOpinion("T1", "u2", "", "");
+  AddOpinion("T1", "u1", "a", "s<1>");
   AddOpinion("T3", "u1", "invalid task", "x");
   const SummaryData data = Data(u"");
   EXPECT_EQ(data.Text("comment"), "1. a\r\t2. b\r\t");
@@ -327,15 +328,15 @@ TEST_F(SummaryGenerationTest, EachVisitCarriesItsColumnsInOrderAndItsItemsBySeri
             u"2026年12月07日|2|王秀兰:0;李建华:3;");
 }
 
-class SummaryAgeTest : public SummaryGenerationTest,
+class SummaryOnBothEnginesTest : public SummaryGenerationTest,
                        public ::testing::WithParamInterface<db::Engine> {
  protected:
-  SummaryAgeTest() : SummaryGenerationTest(GetParam()) {}
+  SummaryOnBothEnginesTest() : SummaryGenerationTest(GetParam()) {}
 };
 
 // The age is the days since birth over 365, rounded: to whole years, or to one decimal when
 // it rounds to no whole year. The database clock reads 2026-12-07 08:00:00.
-TEST_P(SummaryAgeTest, TheAgeIsRoundedWhereTruncationWouldDiffer) {
+TEST_P(SummaryOnBothEnginesTest, TheAgeIsRoundedWhereTruncationWouldDiffer) {
   const std::vector<std::pair<std::string, std::string>> birthday_and_age = {
       {"1996-05-09 08:00:00", "31"},   // 30.6 years
       {"2026-05-20 08:00:00", "1"},    // 0.55 years
@@ -357,7 +358,25 @@ TEST_P(SummaryAgeTest, TheAgeIsRoundedWhereTruncationWouldDiffer) {
   EXPECT_EQ(ages, expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, SummaryAgeTest, db::testing::kBothEngines,
+TEST_P(SummaryOnBothEnginesTest, VisitsOfOneDayAndTheirFirstMainDiagnosisFollowTheirKeys) {
+  // Graded at one time and written out of the order of their keys; the main diagnoses too.
+  AddGrade({.task_id = "T1", .patient_id = "P2", .event_no = "E2"});
+  AddGrade({.task_id = "T1", .patient_id = "P1", .event_no = "E1"});
+  for (const char* row : {"2, '慢性心力衰竭'", "1, '急性心肌梗死'", "3, '高血压'"}) {
+    db_.Execute(
+        "INSERT INTO TELV_INPATIENT_HEADER_DIAG (PATIENT_ID, EVENT_NO, DIAG_TYPE, SUB_ID, "
+        "ICD_NAME) VALUES ('P1', 'E1', 3, " +
+        std::string(row) + ")");
+  }
+  std::vector<std::string> visits;
+  for (const xml::Node& patient : Data(u"<root><task_id>T1</task_id></root>").Patients()) {
+    const Attributes attributes = SummaryData::AttributesOf(patient);
+    visits.push_back(attributes.at("patient_id") + " " + attributes.at("main_diagnosis"));
+  }
+  EXPECT_EQ(visits, (std::vector<std::string>{"P1 急性心肌梗死", "P2 "}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, SummaryOnBothEnginesTest, db::testing::kBothEngines,
                          db::testing::EngineName);
 
 TEST_F(SummaryGenerationTest, OnlyVisitsWithoutAStoredDiagnosisAskTheVisitDataComponent) {

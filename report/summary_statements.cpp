@@ -96,7 +96,7 @@ std::u16string CommentsSql(const std::u16string& clause) {
          u" WHERE GRADE_TASK.ID IN (SELECT TASK.ID FROM PEV_GRADE_TASK TASK"
          u" LEFT JOIN PEV_GRADE_PATIENT GRADE_PATIENT ON GRADE_PATIENT.TASK_ID=TASK.ID"
          u" LEFT JOIN" +
-         std::u16string(kVisitJoin) + clause + u")";
+         std::u16string(kVisitJoin) + clause + u") ORDER BY GRADE_TASK.ID, SUMMARIZE.USER_ID";
 }
 
 std::u16string ErrorsSql(const std::u16string& clause) {
@@ -106,7 +106,7 @@ std::u16string ErrorsSql(const std::u16string& clause) {
          u" AS SERIOUS_FLAG FROM PEV_STANDARD_ITEM STANDARD_ITEM"
          u" LEFT JOIN PEV_GRADE_ITEM GRADE_ITEM ON GRADE_ITEM.STANDARD_ID=STANDARD_ITEM.ID" +
          kItemJoins + clause + u" GROUP BY STANDARD_ITEM.STANDARD, STANDARD_ITEM.CODE, " +
-         kSeriousFlag + u") T ORDER BY T.STANDARD_COUNT DESC";
+         kSeriousFlag + u") T ORDER BY T.STANDARD_COUNT DESC, T.STANDARD, T.CODE, T.SERIOUS_FLAG";
 }
 
 std::u16string PatientsSql(const std::u16string& clause) {
@@ -141,7 +141,9 @@ std::u16string PatientsSql(const std::u16string& clause) {
          u" WHERE XAR.REQUEST_DATE=(SELECT MAX(Y.REQUEST_DATE) FROM TELV_PATIENT_ROLLBACK Y"
          u" WHERE Y.PATIENT_ID=XAR.PATIENT_ID AND Y.EVENT_NO=XAR.EVENT_NO)) T"
          u" ON T.PATIENT_ID=GRADE_PATIENT.PATIENT_ID AND T.EVENT_NO=GRADE_PATIENT.EVENT_NO" +
-         clause + u" ORDER BY GRADE_PATIENT.GRADE_DATE";
+         clause +
+         u" ORDER BY GRADE_PATIENT.GRADE_DATE, GRADE_PATIENT.TASK_ID, GRADE_PATIENT.PATIENT_ID,"
+         u" GRADE_PATIENT.EVENT_NO";
 }
 
 std::u16string ItemsSql(const std::u16string& clause) {
