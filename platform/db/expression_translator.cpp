@@ -244,10 +244,18 @@ SqlType Translator::EmitInList(const Expr& e, const Scope* scope, std::string* o
       }
     }
   }
+  // A blank-padded value among blank-padded ones compares without trailing blanks.
+  bool padded = left == SqlType::kText;
+  for (size_t i = 0; padded && i < e.args.size(); ++i) padded = IsBlankPadded(*e.args[i], scope);
+  if (padded) out->replace(mark, std::string::npos, WithoutTrailingBlanks(out->substr(mark)));
   out->append(e.negated ? " NOT IN (" : " IN (");
   for (size_t i = 1; i < e.args.size(); ++i) {
     if (i > 1) out->append(", ");
+    const size_t start = out->size();
     EmitComparedValue(left, *e.args[i], scope, out);
+    if (padded) {
+      out->replace(start, std::string::npos, WithoutTrailingBlanks(out->substr(start)));
+    }
   }
   out->push_back(')');
   return SqlType::kNumber;
@@ -482,6 +490,7 @@ SqlType Translator::EmitComparison(const Expr& e, const Scope* scope, std::strin
   spans.rt = Emit(*e.args[1], scope, out);
   ConvertComparedText(e, &spans, out);
   ConvertComparedDate(e, &spans, out);
+  PadComparedText(e, scope, &spans, out);
   auto number_or_text = [](SqlType t) { return t == SqlType::kText || t == SqlType::kNumber; };
   if (pg_ && (spans.lt == SqlType::kDate) != (spans.rt == SqlType::kDate) &&
       (number_or_text(spans.lt) || number_or_text(spans.rt))) {
@@ -528,6 +537,38 @@ void Translator::RewriteComparison(const Expr& e, ComparisonSpans* spans, const 
 }
 
 // A number compared with text compares as numbers, converting the text (Oracle's rule).
+bool Translator::IsBlankPadded(const Expr& e, const Scope* scope) {
+  switch (e.kind) {
+    case ExprKind::kString:
+      return true;
+    case ExprKind::kColumn: {
+      const ColumnInfo* column = ResolveColumn(e, scope);
+      return column && column->blank_padded;
+    }
+    case ExprKind::kCast:
+      return e.type.name == "CHAR" || e.type.name == "NCHAR";
+    default:
+      return false;
+  }
+}
+
+// Literals are trimmed when the statement runs too: a query's shape binds their values.
+std::string Translator::WithoutTrailingBlanks(const std::string& printed) {
+  return "rtrim(" + printed + ", ' ')";
+}
+
+void Translator::PadComparedText(const Expr& e, const Scope* scope, ComparisonSpans* spans,
+                                 std::string* out) {
+  if (spans->lt != SqlType::kText || spans->rt != SqlType::kText ||
+      !IsBlankPadded(*e.args[0], scope) || !IsBlankPadded(*e.args[1], scope)) {
+    return;
+  }
+  const std::string left =
+      WithoutTrailingBlanks(out->substr(spans->l0, spans->l1 - spans->l0));
+  const std::string right = WithoutTrailingBlanks(out->substr(spans->r0));
+  RewriteComparison(e, spans, left, right, out);
+}
+
 void Translator::ConvertComparedText(const Expr& e, ComparisonSpans* spans, std::string* out) {
   const bool convert_right = spans->lt == SqlType::kNumber && spans->rt == SqlType::kText;
   const bool convert_left = spans->rt == SqlType::kNumber && spans->lt == SqlType::kText;

@@ -183,6 +183,12 @@ class Translator {
   static void RewriteComparison(const Expr& e, ComparisonSpans* spans, const std::string& left,
                                 const std::string& right, std::string* out);
   static void ConvertComparedText(const Expr& e, ComparisonSpans* spans, std::string* out);
+  // Blank-padded comparison: text literals and CHAR values compared only with each other
+  // compare without their trailing blanks ('a ' = 'a'); any VARCHAR2 operand compares as is.
+  bool IsBlankPadded(const Expr& e, const Scope* scope);
+  static std::string WithoutTrailingBlanks(const std::string& printed);
+  void PadComparedText(const Expr& e, const Scope* scope, ComparisonSpans* spans,
+                       std::string* out);
   static void ConvertComparedDate(const Expr& e, ComparisonSpans* spans, std::string* out);
   SqlType EmitAdditive(const Expr& e, const Scope* scope, std::string* out);
   static SqlType CombineAdditive(std::string_view op, const std::string& left, SqlType lt,

@@ -86,6 +86,28 @@ TEST_P(TextSemanticsTest, TheDictionaryDescribesLengthsInBytesAndCharacters) {
             "V|VARCHAR2|5|5|B,FC|CHAR|8|2|C");
 }
 
+// Text literals and CHAR values compare blank-padded with each other; a VARCHAR2 operand makes
+// the comparison nonpadded.
+TEST_P(TextSemanticsTest, CharValuesAndLiteralsCompareBlankPadded) {
+  c_->Execute("INSERT INTO L (F, B) VALUES ('ab', 'ab')");
+  const struct {
+    const char* condition;
+    bool holds;
+  } kCases[] = {
+      {"'a ' = 'a'", true},          {"'a' < 'a  '", false},     {"'a ' <> 'a'", false},
+      {"'ab' < 'ab c'", true},       {"F = 'ab'", true},         {"F = 'ab    '", true},
+      {"'ab' = F", true},            {"F > 'ab'", false},        {"B = 'ab '", false},
+      {"B = 'ab'", true},            {"F = B", false},           {"RTRIM(F) = B", true},
+      {"'a ' IN ('a', 'b')", true},  {"F IN ('x', 'ab ')", true}, {"B IN ('ab ')", false},
+      {"F NOT IN ('ab')", false},    {"F || 'x' = 'ab x'", true}, {"'   ' = ' '", true},
+  };
+  for (const auto& k : kCases) {
+    EXPECT_EQ(Rows(std::string("SELECT COUNT(*) FROM L WHERE ") + k.condition),
+              k.holds ? "1" : "0")
+        << k.condition;
+  }
+}
+
 // Letters of every script are mapped one character at a time (ß has no single capital).
 TEST_P(TextSemanticsTest, CaseFunctionsMapEveryLetter) {
   EXPECT_EQ(Rows("SELECT UPPER('straße äöü éà αβγ абв ｉｊ'), LOWER('ÄÖÜ ÉÀ ΑΒΓ АБВ ＩＪ Ab'), "
