@@ -72,9 +72,18 @@ void Translator::EmitArgs(const Expr& e, size_t first, const Scope* scope, std::
 
 // Emits an operand of arithmetic: numbers stay as they are, anything else is converted as
 // Oracle converts text to a number (failing on invalid text).
+// PostgreSQL takes an integer literal for an integer of 32 or 64 bits, whose arithmetic fails
+// where it overflows; as an operand it is a NUMBER, computed exactly like any other.
+void Translator::MarkPgIntegerLiteral(const Expr& e, std::string* out) const {
+  if (pg_ && e.kind == ExprKind::kNumber && e.text.find_first_of(".eE") == std::string::npos) {
+    out->append("::numeric");
+  }
+}
+
 void Translator::EmitNumberOperand(const Expr& e, const Scope* scope, std::string* out) {
   const size_t start = out->size();
   SqlType t = Emit(e, scope, out);
+  MarkPgIntegerLiteral(e, out);
   if (t == SqlType::kNumber || t == SqlType::kNull) return;
   double v;
   if (e.kind == ExprKind::kString && LiteralNumber(e, &v)) {
@@ -615,6 +624,7 @@ SqlType Translator::EmitAdditive(const Expr& e, const Scope* scope, std::string*
     if (i) out->append(ops[i - 1] == "+" ? " + " : " - ");
     spans[i].first = out->size();
     types[i] = Emit(*terms[i], scope, out);
+    MarkPgIntegerLiteral(*terms[i], out);
     spans[i].second = out->size();
     plain = plain && types[i] != SqlType::kDate && types[i] != SqlType::kUnknown;
     has_text = has_text || types[i] == SqlType::kText;

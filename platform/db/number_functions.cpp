@@ -1,4 +1,5 @@
-// SQL functions on numbers with Oracle's results: exact division failing on zero, ROUND
+// SQL functions on numbers with Oracle's results: NUMBER arithmetic in decimal, exact
+// division failing on zero, ROUND
 // half away from zero, integer FLOOR and CEIL, MOD of Oracle, GREATEST and LEAST, random values.
 #include "platform/db/sql_function_support.h"
 
@@ -7,8 +8,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <random>
+#include <stdexcept>
 
+#include "platform/db/ora_decimal.h"
 #include "platform/db/ora_number.h"
 
 namespace korvalis::db::functions {
@@ -134,6 +138,84 @@ void Extreme(sqlite3_context* ctx, int argc, sqlite3_value** argv, bool greatest
 void Greatest(sqlite3_context* ctx, int argc, sqlite3_value** argv) { Extreme(ctx, argc, argv, true); }
 void Least(sqlite3_context* ctx, int argc, sqlite3_value** argv) { Extreme(ctx, argc, argv, false); }
 
+// The exact arithmetic of a computed result column (the translator prints it for a query's
+// own result): integers of 64 bits add, subtract and multiply natively while they do not
+// overflow; other numbers are decimals rounded to a NUMBER's digits, a result of more than 15
+// significant digits kept as its text. An operand that is a double standing for no decimal
+// of 15 digits (a date difference, a square root) is computed as a double, as elsewhere.
+enum class Operation { kAdd, kSubtract, kMultiply, kDivide };
+
+std::optional<Decimal> DecimalArgument(sqlite3_value* v) {
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+      return Decimal(static_cast<long long>(sqlite3_value_int64(v)));
+    case SQLITE_FLOAT:
+      return DecimalOfDouble(sqlite3_value_double(v));
+    case SQLITE_TEXT: {
+      std::optional<Decimal> d = ParseDecimal(TextView(v));
+      if (!d) InvalidNumber(TextView(v));
+      return d;
+    }
+    default:
+      AsNumber(v);  // fails as for any number
+      return std::nullopt;
+  }
+}
+
+bool IntegerResult(Operation op, int64_t a, int64_t b, int64_t* result) {
+  switch (op) {
+    case Operation::kAdd: return !__builtin_add_overflow(a, b, result);
+    case Operation::kSubtract: return !__builtin_sub_overflow(a, b, result);
+    case Operation::kMultiply: return !__builtin_mul_overflow(a, b, result);
+    case Operation::kDivide: return false;
+  }
+  return false;
+}
+
+template <Operation op>
+void Exact(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
+  int64_t whole;
+  if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER &&
+      sqlite3_value_type(argv[1]) == SQLITE_INTEGER &&
+      IntegerResult(op, sqlite3_value_int64(argv[0]), sqlite3_value_int64(argv[1]), &whole)) {
+    return sqlite3_result_int64(ctx, whole);
+  }
+  std::optional<Decimal> a = DecimalArgument(argv[0]), b = DecimalArgument(argv[1]);
+  if (!a || !b) {
+    const double x = AsNumber(argv[0]), y = AsNumber(argv[1]);
+    switch (op) {
+      case Operation::kAdd: return ResultNumber(ctx, x + y);
+      case Operation::kSubtract: return ResultNumber(ctx, x - y);
+      case Operation::kMultiply: return ResultNumber(ctx, x * y);
+      case Operation::kDivide: return Div(ctx, 2, argv);
+    }
+  }
+  Decimal exact;
+  switch (op) {
+    case Operation::kAdd: exact = *a + *b; break;
+    case Operation::kSubtract: exact = *a - *b; break;
+    case Operation::kMultiply: exact = *a * *b; break;
+    case Operation::kDivide:
+      if (b->is_zero()) throw FunctionError{"ORA-01476: divisor is equal to zero"};
+      exact = *a / *b;
+      break;
+  }
+  NumberValue value;
+  try {
+    value = ToNumberValue(exact);
+  } catch (const std::overflow_error& e) {
+    throw FunctionError{e.what()};
+  }
+  switch (value.kind) {
+    case NumberValue::Kind::kInteger: return sqlite3_result_int64(ctx, value.integer);
+    case NumberValue::Kind::kReal: return sqlite3_result_double(ctx, value.real);
+    case NumberValue::Kind::kText:
+      return sqlite3_result_text(ctx, value.text.data(), static_cast<int>(value.text.size()),
+                                 SQLITE_TRANSIENT);
+  }
+}
+
 std::mt19937_64& Random() {
   thread_local std::mt19937_64 engine{std::random_device{}()};
   return engine;
@@ -176,6 +258,10 @@ std::span<const FunctionEntry> NumberFunctions() {
   static const FunctionEntry kEntries[] = {
       {"ora_num", 1, Guarded<Num>, true},
       {"ora_div", 2, Guarded<Div>, true},
+      {"ora_exact_add", 2, Guarded<Exact<Operation::kAdd>>, true},
+      {"ora_exact_sub", 2, Guarded<Exact<Operation::kSubtract>>, true},
+      {"ora_exact_mul", 2, Guarded<Exact<Operation::kMultiply>>, true},
+      {"ora_exact_div", 2, Guarded<Exact<Operation::kDivide>>, true},
       {"ora_sign", 1, Guarded<Sign>, true},
       {"ora_abs", 1, Guarded<Abs>, true},
       {"ora_shown", 1, Guarded<Shown>, true},

@@ -41,9 +41,13 @@ void AppendNumber(double value, std::string* out) {
   std::string digits;
   digits.push_back(s[0]);
   digits.append(s.substr(2, e - 2));
-  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+  AppendDecimalDigits(negative, digits, exponent, out);
+}
+
+void AppendDecimalDigits(bool negative, std::string_view digits, int exponent, std::string* out) {
+  while (digits.size() > 1 && digits.back() == '0') digits.remove_suffix(1);
   if (negative) out->push_back('-');
-  int point = exponent + 1;  // digits before the decimal point
+  const int point = exponent + 1;  // digits before the decimal point
   if (point <= 0) {
     out->append("0.");
     out->append(static_cast<size_t>(-point), '0');
@@ -52,9 +56,9 @@ void AppendNumber(double value, std::string* out) {
     out->append(digits);
     out->append(static_cast<size_t>(point) - digits.size(), '0');
   } else {
-    out->append(digits, 0, static_cast<size_t>(point));
+    out->append(digits.substr(0, static_cast<size_t>(point)));
     out->push_back('.');
-    out->append(digits, static_cast<size_t>(point), std::string::npos);
+    out->append(digits.substr(static_cast<size_t>(point)));
   }
 }
 

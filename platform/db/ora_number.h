@@ -18,6 +18,9 @@ std::string FormatNumber(double value);
 // FormatNumber, without the zero before the point (.5, -.25).
 std::string NumberAsText(double value);
 void AppendNumber(double value, std::string* out);
+// Lays out significant `digits` (the first before the point) times 10^exponent as a plain
+// decimal without trailing zeros: ("125", -1) is 0.125, ("5", 2) is 500.
+void AppendDecimalDigits(bool negative, std::string_view digits, int exponent, std::string* out);
 void AppendInteger(int64_t value, std::string* out);
 
 // Reads numeric text: optional blanks, an optional sign, digits with an optional decimal

@@ -37,6 +37,56 @@ INSERT INTO N VALUES (12345678901234567, 1234567890.125, '1234567890.125');
   std::unique_ptr<Connection> c_;
 };
 
+// Arithmetic gives the digits of Oracle's NUMBER: exact decimals, each result rounded to 20
+// base-100 digits (40 significant digits, 39 when the leading base-100 digit is one digit).
+TEST_P(OracleNumbersTest, ArithmeticKeepsTheDigitsOfANumber) {
+  Expect({
+      {"SELECT 1/3, 2/3, 10/3, 1/19 FROM DUAL",
+       {"0.3333333333333333333333333333333333333333", "0.6666666666666666666666666666666666666667",
+        "3.33333333333333333333333333333333333333", "0.0526315789473684210526315789473684210526"}},
+      {"SELECT 1/3*3, 1/19*19, -7/3, 100/7 FROM DUAL",
+       {"0.9999999999999999999999999999999999999999", "0.9999999999999999999999999999999999999994",
+        "-2.33333333333333333333333333333333333333", "14.28571428571428571428571428571428571429"}},
+      {"SELECT 0.1 + 0.2, 123456789012.345 + 0.0001, 0.1 * 0.1, 1.10 * 3, 7/2 FROM DUAL",
+       {"0.3", "123456789012.3451", "0.01", "3.3", "3.5"}},
+      {"SELECT 99999999999999999 * 99999999999999999, 0.12345678901234567890 + 0, "
+       "9223372036854775807 + 1 FROM DUAL",
+       {"9999999999999999800000000000000001", "0.1234567890123456789", "9223372036854775808"}},
+      {"SELECT ID * 1.5, ID + 0.5, X * 3, X / 1000, ID - 1 FROM N WHERE ID > 1000",
+       {"18518518351851850.5", "12345678901234567.5", "3703703670.375", "1234567.890125",
+        "12345678901234566"}},
+      {"SELECT SUM(X) / COUNT(*), SUM(ID) * 2 FROM N WHERE ID < 10",
+       {"4.08333333333333333333333333333333333333", "12"}},
+      {"SELECT '2' * 3, NULL + 1, 1 - '0.5' FROM DUAL", {"6", "<null>", "0.5"}},
+  });
+  for (const char* sql : {"SELECT 1/0 FROM DUAL", "SELECT X / (ID - 1) FROM N"}) {
+    SCOPED_TRACE(sql);
+    try {
+      testing::Query(*c_, sql);
+      ADD_FAILURE() << "answered";
+    } catch (const DbError& e) {
+      EXPECT_NE(std::string(e.what()).find("ORA-01476"), std::string::npos) << e.what();
+    }
+  }
+}
+
+// Computed numbers inside a query (a condition, a sort key, an inline view) compare and sort
+// as numbers, whatever their digits.
+TEST_P(OracleNumbersTest, ComputedNumbersSortAndCompareAsNumbers) {
+  auto ids = [&](const char* sql) {
+    std::string out;
+    for (const auto& row : testing::Query(*c_, sql)) out += (out.empty() ? "" : ",") + row[0];
+    return out;
+  };
+  const char* kByQuotient = "2,12345678901234567,1,3";
+  EXPECT_EQ(ids("SELECT ID, X / ID R FROM N ORDER BY R"), kByQuotient);
+  EXPECT_EQ(ids("SELECT ID, X / ID FROM N ORDER BY 2"), kByQuotient);
+  EXPECT_EQ(ids("SELECT ID FROM N ORDER BY X / ID"), kByQuotient);
+  EXPECT_EQ(ids("SELECT ID FROM (SELECT ID, X / ID R FROM N) ORDER BY R"), kByQuotient);
+  EXPECT_EQ(ids("SELECT ID FROM N WHERE X / ID > 1 / 3 ORDER BY ID"), "1,3");
+  EXPECT_EQ(ids("SELECT MAX(X / ID) FROM N"), "4");
+}
+
 // A number converted to text without a format model is written as TO_CHAR writes it: no zero
 // before the point, no trailing zeros; in a result it stays a plain decimal.
 TEST_P(OracleNumbersTest, NumbersTurnedIntoTextHaveNoZeroBeforeThePoint) {

@@ -28,9 +28,13 @@ std::string_view OracleDecimal(std::string_view text, std::string* buffer) {
   size_t integer_digits = digits.size();
   if (point != std::string_view::npos) digits.append(unsigned_text.substr(point + 1));
   const size_t first = digits.find_first_not_of('0');
-  if (first != std::string::npos && digits.size() - first > kNumberDigits) {
-    // Rounded half up at the 38th significant digit.
-    const size_t cut = first + kNumberDigits;
+  // A NUMBER's 20 base-100 digits: 40 significant digits when the leading digit's decimal
+  // exponent is odd, 39 when it is even.
+  const auto exponent = static_cast<int64_t>(integer_digits) - 1 - static_cast<int64_t>(first);
+  const size_t kept = exponent % 2 != 0 ? 40 : 39;
+  if (first != std::string::npos && digits.size() - first > kept) {
+    // Rounded half up at the last digit kept.
+    const size_t cut = first + kept;
     const bool up = digits[cut] >= '5';
     digits.resize(cut);
     for (size_t i = cut; up && i-- > 0;) {

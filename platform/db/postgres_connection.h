@@ -103,9 +103,8 @@ class PostgresConnection final : public Connection {
 };
 
 // A numeric value of the server as the provider writes numbers: plain decimals without
-// trailing zeros, rounded to Oracle's 38 significant digits. Returns `text` itself or the
-// text written into `buffer`.
+// trailing zeros, rounded to the digits a NUMBER keeps (20 base-100 digits). Returns `text`
+// itself or the text written into `buffer`.
 std::string_view OracleDecimal(std::string_view text, std::string* buffer);
-inline constexpr size_t kNumberDigits = 38;
 
 }  // namespace korvalis::db

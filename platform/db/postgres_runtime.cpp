@@ -315,16 +315,18 @@ CREATE OR REPLACE FUNCTION ora_chr(v numeric) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT chr(trunc(v)::int) $f$;
 
 -- ---- numbers
--- A computed number as Oracle shows it: 38 significant digits. Quotients are kept to 60
--- decimals, so that a date difference times 86400 shows whole seconds.
+-- A computed number as a NUMBER keeps it: 20 base-100 digits, that is 40 significant digits,
+-- or 39 when the leading base-100 digit is a single digit (an even decimal exponent).
 CREATE OR REPLACE FUNCTION ora_shown(v numeric) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN v IS NULL OR v = 0 THEN v
-    ELSE trim_scale(round(v, (37 - floor(log(abs(v))))::integer)) END $f$;
+    ELSE trim_scale(round(v, (38 + abs(mod(floor(log(abs(v))), 2)) - floor(log(abs(v))))::integer))
+    END $f$;
+-- A quotient rounded as a NUMBER keeps it, from one computed to 60 decimals.
 CREATE OR REPLACE FUNCTION ora_div(a numeric, b numeric) RETURNS numeric
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN b = 0 THEN ora_raise('ORA-01476: divisor is equal to zero', 'KV000', NULL::numeric)
-    ELSE trim_scale(round(a, 60) / b) END $f$;
+    ELSE ora_shown(round(a, 60) / b) END $f$;
 CREATE OR REPLACE FUNCTION ora_sign(v numeric) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT sign(v) $f$;
 CREATE OR REPLACE FUNCTION ora_abs(v numeric) RETURNS numeric
@@ -369,9 +371,10 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT d + make_interval(secs => round(n * 86400)::double precision) $f$;
 CREATE OR REPLACE FUNCTION ora_date_sub(d timestamp, n numeric) RETURNS timestamp
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_add(d, -n) $f$;
+-- Days to 60 decimals, so that a date difference times 86400 shows whole seconds.
 CREATE OR REPLACE FUNCTION ora_date_diff(a timestamp, b timestamp) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT ora_div(extract(epoch FROM a - b), 86400) $f$;
+  SELECT trim_scale(round(extract(epoch FROM a - b), 60) / 86400) $f$;
 CREATE OR REPLACE FUNCTION ora_add(a numeric, b numeric) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT a + b $f$;
 CREATE OR REPLACE FUNCTION ora_add(a timestamp, b numeric) RETURNS timestamp

@@ -362,7 +362,12 @@ std::vector<ColumnInfo> Translator::EmitSelectList(SelectCore& core, Scope* scop
       EmitStar(*item.expr, *scope, only_dual, &columns, out);
       continue;
     }
-    SqlType type = Emit(*item.expr, scope, out);
+    SqlType type = SqlType::kNumber;
+    if (PrintsExactly(core, i, scope)) {
+      EmitExact(*item.expr, scope, out);
+    } else {
+      type = Emit(*item.expr, scope, out);
+    }
     std::string name = forced_names && i < forced_names->size()
                            ? (*forced_names)[i]
                            : OracleColumnName(item, statement_);
@@ -566,6 +571,7 @@ Translation Translator::RunStatement(Statement& stmt) {
       Translation tr{StatementKind::kSelect, {}, false};
       std::string out;
       out.reserve(statement_.size() + statement_.size() / 2);
+      if (!pg_ && stmt.select->cores.size() == 1) exact_select_ = stmt.select.get();
       for (ColumnInfo& c : EmitSelect(*stmt.select, nullptr, &out)) {
         tr.column_names.push_back(std::move(c.name));
       }

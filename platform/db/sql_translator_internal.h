@@ -195,6 +195,13 @@ class Translator {
                                  const std::string& right, SqlType rt, std::string* out);
   void EmitConcat(const std::vector<const Expr*>& parts, const Scope* scope, std::string* out);
 
+  // The exact NUMBER arithmetic of a query's own result columns on the embedded engine
+  // (exact_result_columns.cpp): whether the select item `index` of `core` is computed
+  // exactly, and its printer.
+  bool PrintsExactly(const SelectCore& core, size_t index, const Scope* scope);
+  bool ExactOperands(const Expr& e, const Scope* scope, int depth);
+  void EmitExact(const Expr& e, const Scope* scope, std::string* out);
+
   // Functions (function_translator.cpp): the table's rows, and a printer for each other one.
   SqlType EmitFunction(const Expr& e, const Scope* scope, std::string* out);
   using Printer = SqlType (Translator::*)(const Expr&, const Scope*, std::string*);
@@ -232,6 +239,7 @@ class Translator {
   // The column a reference names in its scope or an enclosing one; nullptr when unknown.
   const ColumnInfo* ResolveColumn(const Expr& e, const Scope* scope);
   void EmitNumberOperand(const Expr& e, const Scope* scope, std::string* out);
+  void MarkPgIntegerLiteral(const Expr& e, std::string* out) const;
   void EmitWindow(const sql::Window& w, const Scope* scope, std::string* out);
 
   // ---- DML and DDL ----
@@ -267,6 +275,9 @@ class Translator {
   std::vector<std::string> tables_;
   bool reads_sysdate_ = false;
   int pg_view_number_ = 0;  // names of inline views that have none (PostgreSQL wants one)
+  // The outermost query of a SELECT statement, when it is one query block: its computed
+  // columns are exact decimals.
+  const Select* exact_select_ = nullptr;
 };
 
 }  // namespace detail

@@ -1,0 +1,91 @@
+// The computed columns of a query's own result on the embedded engine: their + - * / print as
+// the exact functions (ora_exact_add ...), which compute in decimal to a NUMBER's digits and
+// keep a result of more than 15 significant digits as its text. Only the outermost query
+// block's columns do, where nothing but the caller reads them: inside a query (a condition, a
+// sort key, an inline view, an aggregate's argument) a number stays one the engine compares
+// and sorts as a number.
+#include "platform/db/sql_translator_internal.h"
+
+namespace korvalis::db::detail {
+namespace {
+
+// The engine's parser takes calls nested a few dozen deep; deeper arithmetic prints as usual.
+constexpr int kMaxExactDepth = 24;
+
+bool IsArithmetic(const Expr& e) {
+  return e.kind == ExprKind::kBinary && e.args.size() == 2 &&
+         (e.text == "+" || e.text == "-" || e.text == "*" || e.text == "/");
+}
+
+const char* ExactFunction(std::string_view op) {
+  if (op == "+") return "ora_exact_add(";
+  if (op == "-") return "ora_exact_sub(";
+  if (op == "*") return "ora_exact_mul(";
+  return "ora_exact_div(";
+}
+
+// ORDER BY names the result column `name` (an alias, never empty) or its position: it sorts by the column's value,
+// which must stay a number.
+bool SortsBy(const std::vector<sql::OrderItem>& order_by, const std::string& name, size_t index) {
+  for (const sql::OrderItem& item : order_by) {
+    const Expr& e = *item.expr;
+    if (e.kind == ExprKind::kColumn && e.parts.size() == 1 && !name.empty() &&
+        EqualsIgnoringAsciiCase(e.parts[0].text, name)) {
+      return true;
+    }
+    if (e.kind == ExprKind::kNumber && e.text == std::to_string(index + 1)) return true;
+  }
+  return false;
+}
+
+size_t SignificantDigits(std::string_view literal) {
+  size_t digits = 0;
+  bool leading = true;
+  for (char c : literal) {
+    if (c == 'e' || c == 'E') break;
+    if (c < '0' || c > '9') continue;
+    if (leading && c == '0') continue;
+    leading = false;
+    ++digits;
+  }
+  return digits;
+}
+
+}  // namespace
+
+bool Translator::PrintsExactly(const SelectCore& core, size_t index, const Scope* scope) {
+  if (exact_select_ == nullptr || &core != &exact_select_->cores[0]) return false;
+  const sql::SelectItem& item = core.items[index];
+  if (!IsArithmetic(*item.expr)) return false;
+  if (SortsBy(exact_select_->order_by, item.alias.text, index)) return false;
+  return ExactOperands(*item.expr, scope, 0);
+}
+
+// Every operand, however deep, is a number or a text read as one (never a date).
+bool Translator::ExactOperands(const Expr& e, const Scope* scope, int depth) {
+  if (!IsArithmetic(e)) {
+    const SqlType t = TypeOf(e, scope);
+    return t == SqlType::kNumber || t == SqlType::kText || t == SqlType::kNull;
+  }
+  return depth < kMaxExactDepth && ExactOperands(*e.args[0], scope, depth + 1) &&
+         ExactOperands(*e.args[1], scope, depth + 1);
+}
+
+void Translator::EmitExact(const Expr& e, const Scope* scope, std::string* out) {
+  if (!IsArithmetic(e)) {
+    if (e.kind == ExprKind::kNumber && SignificantDigits(e.text) > 15) {
+      // A literal longer than a double keeps its digits as text, which the functions read.
+      AppendStringLiteral(e.text, out);
+      return;
+    }
+    Emit(e, scope, out);
+    return;
+  }
+  out->append(ExactFunction(e.text));
+  EmitExact(*e.args[0], scope, out);
+  out->append(", ");
+  EmitExact(*e.args[1], scope, out);
+  out->push_back(')');
+}
+
+}  // namespace korvalis::db::detail

@@ -1,0 +1,42 @@
+// Oracle's NUMBER arithmetic on the embedded file: exact decimals (Boost.Multiprecision's
+// decimal type), each result rounded as a NUMBER keeps it, to 20 base-100 digits: 40
+// significant digits, or 39 when the leading base-100 digit is a single digit (1/3 is a point
+// and forty threes, 10/3 is 3, a point and thirty-eight threes).
+//
+// Thread-safety: values and pure functions.
+#pragma once
+
+#include <boost/multiprecision/cpp_dec_float.hpp>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace korvalis::db {
+
+// Enough digits that a sum, a product or a quotient of two NUMBERs rounds to a NUMBER's
+// digits as the exact result does.
+using Decimal = boost::multiprecision::number<boost::multiprecision::cpp_dec_float<64>,
+                                              boost::multiprecision::et_off>;
+
+// The decimal of at most 15 significant digits a double stands for (what a NUMBER column or a
+// literal holds on the file); nothing for a double that stands for none, the binary result of
+// a computation such as a date difference.
+std::optional<Decimal> DecimalOfDouble(double value);
+// Numeric text as ParseNumber reads it; nothing for other text.
+std::optional<Decimal> ParseDecimal(std::string_view text);
+
+// A NUMBER as the embedded engine keeps it: a whole number of 64 bits, a double when it has at
+// most 15 significant digits (so that it shows as itself), or else its plain decimal text.
+struct NumberValue {
+  enum class Kind { kInteger, kReal, kText };
+  Kind kind = Kind::kInteger;
+  int64_t integer = 0;
+  double real = 0;
+  std::string text;
+};
+// `exact` rounded half away from zero to a NUMBER's digits. Throws std::overflow_error when
+// it is beyond a NUMBER's range (10^126).
+NumberValue ToNumberValue(const Decimal& exact);
+
+}  // namespace korvalis::db
