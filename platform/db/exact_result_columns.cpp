@@ -1,6 +1,6 @@
 // The computed columns of a query's own result on the embedded engine: their + - * / print as
-// the exact functions (ora_exact_add ...), which compute in decimal to a NUMBER's digits and
-// keep a result of more than 15 significant digits as its text. Only the outermost query
+// the exact functions (ora_result_add for the column's value, ora_exact_add for its operands
+// ...), which compute in decimal to a NUMBER's digits and give the column's value as text. Only the outermost query
 // block's columns do, where nothing but the caller reads them: inside a query (a condition, a
 // sort key, an inline view, an aggregate's argument) a number stays one the engine compares
 // and sorts as a number.
@@ -17,11 +17,12 @@ bool IsArithmetic(const Expr& e) {
          (e.text == "+" || e.text == "-" || e.text == "*" || e.text == "/");
 }
 
-const char* ExactFunction(std::string_view op) {
-  if (op == "+") return "ora_exact_add(";
-  if (op == "-") return "ora_exact_sub(";
-  if (op == "*") return "ora_exact_mul(";
-  return "ora_exact_div(";
+// The function of `op`: of the column's value itself (`result`) or of an operand of it.
+const char* ExactFunction(std::string_view op, bool result) {
+  if (op == "+") return result ? "ora_result_add(" : "ora_exact_add(";
+  if (op == "-") return result ? "ora_result_sub(" : "ora_exact_sub(";
+  if (op == "*") return result ? "ora_result_mul(" : "ora_exact_mul(";
+  return result ? "ora_result_div(" : "ora_exact_div(";
 }
 
 // ORDER BY names the result column `name` (an alias, never empty) or its position: it sorts by the column's value,
@@ -71,7 +72,7 @@ bool Translator::ExactOperands(const Expr& e, const Scope* scope, int depth) {
          ExactOperands(*e.args[1], scope, depth + 1);
 }
 
-void Translator::EmitExact(const Expr& e, const Scope* scope, std::string* out) {
+void Translator::EmitExact(const Expr& e, const Scope* scope, bool result, std::string* out) {
   if (!IsArithmetic(e)) {
     if (e.kind == ExprKind::kNumber && SignificantDigits(e.text) > 15) {
       // A literal longer than a double keeps its digits as text, which the functions read.
@@ -81,10 +82,10 @@ void Translator::EmitExact(const Expr& e, const Scope* scope, std::string* out) 
     Emit(e, scope, out);
     return;
   }
-  out->append(ExactFunction(e.text));
-  EmitExact(*e.args[0], scope, out);
+  out->append(ExactFunction(e.text, result));
+  EmitExact(*e.args[0], scope, false, out);
   out->append(", ");
-  EmitExact(*e.args[1], scope, out);
+  EmitExact(*e.args[1], scope, false, out);
   out->push_back(')');
 }
 

@@ -139,80 +139,85 @@ void Greatest(sqlite3_context* ctx, int argc, sqlite3_value** argv) { Extreme(ct
 void Least(sqlite3_context* ctx, int argc, sqlite3_value** argv) { Extreme(ctx, argc, argv, false); }
 
 // The exact arithmetic of a computed result column (the translator prints it for a query's
-// own result): integers of 64 bits add, subtract and multiply natively while they do not
-// overflow; other numbers are decimals rounded to a NUMBER's digits, a result of more than 15
-// significant digits kept as its text. An operand that is a double standing for no decimal
-// of 15 digits (a date difference, a square root) is computed as a double, as elsewhere.
-enum class Operation { kAdd, kSubtract, kMultiply, kDivide };
+// own result): decimals rounded to a NUMBER's digits (ora_decimal.h). An operand of more
+// arithmetic (ora_exact_*) of more than 15 significant digits is kept as its text; the
+// column's own value (ora_result_*) is its text whenever it is no integer, ready to read. An operand that is a double standing for no decimal of
+// 15 digits (a date difference, a square root) is computed as a double, as elsewhere.
+enum class Exact { kAdd, kSubtract, kMultiply, kDivide };
 
-std::optional<Decimal> DecimalArgument(sqlite3_value* v) {
+std::optional<ShortDecimal> ShortArgument(sqlite3_value* v) {
   switch (sqlite3_value_type(v)) {
-    case SQLITE_INTEGER:
-      return Decimal(static_cast<long long>(sqlite3_value_int64(v)));
-    case SQLITE_FLOAT:
-      return DecimalOfDouble(sqlite3_value_double(v));
+    case SQLITE_INTEGER: return ShortDecimal{sqlite3_value_int64(v), 0};
+    case SQLITE_FLOAT: return ShortDecimalOf(sqlite3_value_double(v));
+    default: return std::nullopt;
+  }
+}
+
+// The operand as a decimal; nothing for a double that stands for no short decimal.
+std::optional<Decimal> DecimalArgument(sqlite3_value* v, const std::optional<ShortDecimal>& short_form) {
+  if (short_form) return ToDecimal(*short_form);
+  switch (sqlite3_value_type(v)) {
     case SQLITE_TEXT: {
       std::optional<Decimal> d = ParseDecimal(TextView(v));
       if (!d) InvalidNumber(TextView(v));
       return d;
     }
+    case SQLITE_FLOAT: return std::nullopt;
     default:
       AsNumber(v);  // fails as for any number
       return std::nullopt;
   }
 }
 
-bool IntegerResult(Operation op, int64_t a, int64_t b, int64_t* result) {
-  switch (op) {
-    case Operation::kAdd: return !__builtin_add_overflow(a, b, result);
-    case Operation::kSubtract: return !__builtin_sub_overflow(a, b, result);
-    case Operation::kMultiply: return !__builtin_mul_overflow(a, b, result);
-    case Operation::kDivide: return false;
-  }
-  return false;
-}
-
-template <Operation op>
-void Exact(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
-  int64_t whole;
-  if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER &&
-      sqlite3_value_type(argv[1]) == SQLITE_INTEGER &&
-      IntegerResult(op, sqlite3_value_int64(argv[0]), sqlite3_value_int64(argv[1]), &whole)) {
-    return sqlite3_result_int64(ctx, whole);
-  }
-  std::optional<Decimal> a = DecimalArgument(argv[0]), b = DecimalArgument(argv[1]);
-  if (!a || !b) {
-    const double x = AsNumber(argv[0]), y = AsNumber(argv[1]);
-    switch (op) {
-      case Operation::kAdd: return ResultNumber(ctx, x + y);
-      case Operation::kSubtract: return ResultNumber(ctx, x - y);
-      case Operation::kMultiply: return ResultNumber(ctx, x * y);
-      case Operation::kDivide: return Div(ctx, 2, argv);
-    }
-  }
-  Decimal exact;
-  switch (op) {
-    case Operation::kAdd: exact = *a + *b; break;
-    case Operation::kSubtract: exact = *a - *b; break;
-    case Operation::kMultiply: exact = *a * *b; break;
-    case Operation::kDivide:
-      if (b->is_zero()) throw FunctionError{"ORA-01476: divisor is equal to zero"};
-      exact = *a / *b;
-      break;
-  }
-  NumberValue value;
-  try {
-    value = ToNumberValue(exact);
-  } catch (const std::overflow_error& e) {
-    throw FunctionError{e.what()};
-  }
+void ResultNumberValue(sqlite3_context* ctx, const NumberValue& value) {
   switch (value.kind) {
     case NumberValue::Kind::kInteger: return sqlite3_result_int64(ctx, value.integer);
     case NumberValue::Kind::kReal: return sqlite3_result_double(ctx, value.real);
     case NumberValue::Kind::kText:
       return sqlite3_result_text(ctx, value.text.data(), static_cast<int>(value.text.size()),
                                  SQLITE_TRANSIENT);
+  }
+}
+
+template <Exact op, ResultForm form>
+void ExactArithmetic(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
+  try {
+    const std::optional<ShortDecimal> sa = ShortArgument(argv[0]), sb = ShortArgument(argv[1]);
+    if (op != Exact::kDivide && sa && sb) {
+      const Operation short_op = op == Exact::kAdd        ? Operation::kAdd
+                                 : op == Exact::kSubtract ? Operation::kSubtract
+                                                          : Operation::kMultiply;
+      if (std::optional<NumberValue> value = ShortResult(short_op, *sa, *sb, form)) {
+        return ResultNumberValue(ctx, *value);
+      }
+    }
+    const std::optional<Decimal> a = DecimalArgument(argv[0], sa);
+    const std::optional<Decimal> b = DecimalArgument(argv[1], sb);
+    if (!a || !b) {
+      const double x = AsNumber(argv[0]), y = AsNumber(argv[1]);
+      switch (op) {
+        case Exact::kAdd: return ResultNumber(ctx, x + y);
+        case Exact::kSubtract: return ResultNumber(ctx, x - y);
+        case Exact::kMultiply: return ResultNumber(ctx, x * y);
+        case Exact::kDivide: return Div(ctx, 2, argv);
+      }
+    }
+    Decimal exact;
+    double estimate = NAN;
+    switch (op) {
+      case Exact::kAdd: exact = *a + *b; break;
+      case Exact::kSubtract: exact = *a - *b; break;
+      case Exact::kMultiply: exact = *a * *b; break;
+      case Exact::kDivide:
+        if (b->is_zero()) throw FunctionError{"ORA-01476: divisor is equal to zero"};
+        exact = *a / *b;
+        if (sa && sb) estimate = AsNumber(argv[0]) / AsNumber(argv[1]);
+        break;
+    }
+    ResultNumberValue(ctx, ToNumberValue(exact, estimate, form));
+  } catch (const std::overflow_error& e) {
+    throw FunctionError{e.what()};
   }
 }
 
@@ -258,10 +263,14 @@ std::span<const FunctionEntry> NumberFunctions() {
   static const FunctionEntry kEntries[] = {
       {"ora_num", 1, Guarded<Num>, true},
       {"ora_div", 2, Guarded<Div>, true},
-      {"ora_exact_add", 2, Guarded<Exact<Operation::kAdd>>, true},
-      {"ora_exact_sub", 2, Guarded<Exact<Operation::kSubtract>>, true},
-      {"ora_exact_mul", 2, Guarded<Exact<Operation::kMultiply>>, true},
-      {"ora_exact_div", 2, Guarded<Exact<Operation::kDivide>>, true},
+      {"ora_exact_add", 2, Guarded<ExactArithmetic<Exact::kAdd, ResultForm::kOperand>>, true},
+      {"ora_exact_sub", 2, Guarded<ExactArithmetic<Exact::kSubtract, ResultForm::kOperand>>, true},
+      {"ora_exact_mul", 2, Guarded<ExactArithmetic<Exact::kMultiply, ResultForm::kOperand>>, true},
+      {"ora_exact_div", 2, Guarded<ExactArithmetic<Exact::kDivide, ResultForm::kOperand>>, true},
+      {"ora_result_add", 2, Guarded<ExactArithmetic<Exact::kAdd, ResultForm::kText>>, true},
+      {"ora_result_sub", 2, Guarded<ExactArithmetic<Exact::kSubtract, ResultForm::kText>>, true},
+      {"ora_result_mul", 2, Guarded<ExactArithmetic<Exact::kMultiply, ResultForm::kText>>, true},
+      {"ora_result_div", 2, Guarded<ExactArithmetic<Exact::kDivide, ResultForm::kText>>, true},
       {"ora_sign", 1, Guarded<Sign>, true},
       {"ora_abs", 1, Guarded<Abs>, true},
       {"ora_shown", 1, Guarded<Shown>, true},

@@ -1,23 +1,172 @@
 #include "platform/db/ora_decimal.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <stdexcept>
 
 #include "platform/db/ora_number.h"
 
 namespace korvalis::db {
+namespace {
 
-std::optional<Decimal> DecimalOfDouble(double value) {
+using Int128 = __int128;
+
+constexpr int64_t kPowersOfTen[] = {1,
+                                    10,
+                                    100,
+                                    1000,
+                                    10000,
+                                    100000,
+                                    1000000,
+                                    10000000,
+                                    100000000,
+                                    1000000000,
+                                    10000000000,
+                                    100000000000,
+                                    1000000000000,
+                                    10000000000000,
+                                    100000000000000,
+                                    1000000000000000,
+                                    10000000000000000,
+                                    100000000000000000,
+                                    1000000000000000000};
+constexpr int kMaxShift = 18;
+
+// The digits of `magnitude` (> 0) into `out`, most significant first; 64-bit halves, as
+// 128-bit division is slow.
+void AppendDigits(Int128 magnitude, std::string* out) {
+  constexpr uint64_t kHalf = 1000000000000000000;  // 10^18
+  char buf[48];
+  if (magnitude <= UINT64_MAX) {
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, static_cast<uint64_t>(magnitude));
+    out->append(buf, end);
+    return;
+  }
+  AppendDigits(magnitude / kHalf, out);
+  const auto low = static_cast<uint64_t>(magnitude % kHalf);
+  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, low);
+  out->append(18 - static_cast<size_t>(end - buf), '0');
+  out->append(buf, end);
+}
+
+// Drops the trailing zeros of `mantissa` into `exponent`.
+void Normalize(Int128* mantissa, int* exponent) {
+  if (*mantissa >= INT64_MIN && *mantissa <= INT64_MAX) {
+    auto m = static_cast<int64_t>(*mantissa);
+    while (m % 10 == 0) {
+      m /= 10;
+      ++*exponent;
+    }
+    *mantissa = m;
+    return;
+  }
+  while (*mantissa % 10 == 0) {
+    *mantissa /= 10;
+    ++*exponent;
+  }
+}
+
+// A number of significant `digits` and the exponent of the first, as the engine keeps it.
+NumberValue FromDigits(bool negative, std::string_view digits, int exponent, ResultForm form) {
+  NumberValue result;
+  const int significant = static_cast<int>(digits.size());
+  if (exponent >= significant - 1 && exponent < 18) {
+    int64_t whole = 0;
+    std::from_chars(digits.data(), digits.data() + digits.size(), whole);
+    for (int k = significant - 1; k < exponent; ++k) whole *= 10;
+    result.integer = negative ? -whole : whole;
+    return result;
+  }
+  if (significant <= 15 && form == ResultForm::kOperand) {
+    // The double nearest the decimal, read back from its scientific form.
+    char buf[48];
+    char* end = std::copy(digits.begin(), digits.end(), buf);
+    *end++ = 'e';
+    end = std::to_chars(end, buf + sizeof buf, exponent - significant + 1).ptr;
+    std::from_chars(buf, end, result.real);
+    if (negative) result.real = -result.real;
+    result.kind = NumberValue::Kind::kReal;
+    return result;
+  }
+  result.kind = NumberValue::Kind::kText;
+  AppendDecimalDigits(negative, digits, exponent, &result.text);
+  return result;
+}
+
+// The sign, significant digits (without trailing zeros) and exponent of d.ddde±NN.
+void ScientificParts(std::string_view scientific, bool* negative, std::string* digits,
+                     int* exponent) {
+  *negative = scientific.front() == '-';
+  const size_t e = scientific.find('e');
+  const char* exp_begin = scientific.data() + e + 1;
+  if (*exp_begin == '+') ++exp_begin;
+  std::from_chars(exp_begin, scientific.data() + scientific.size(), *exponent);
+  for (size_t i = *negative ? 1 : 0; i < e; ++i) {
+    if (scientific[i] != '.') digits->push_back(scientific[i]);
+  }
+  while (digits->size() > 1 && digits->back() == '0') digits->pop_back();
+}
+
+// mantissa * 10^exponent, exact, as the engine keeps a NUMBER (at most 38 digits, so no
+// rounding).
+NumberValue FromExact(Int128 mantissa, int exponent, ResultForm form) {
+  NumberValue result;
+  if (mantissa == 0) return result;
+  Normalize(&mantissa, &exponent);
+  const bool negative = mantissa < 0;
+  const Int128 magnitude = negative ? -mantissa : mantissa;
+  if (exponent >= 0 && exponent <= kMaxShift) {
+    const Int128 whole = magnitude * kPowersOfTen[exponent];
+    if (whole <= INT64_MAX) {
+      result.integer = static_cast<int64_t>(negative ? -whole : whole);
+      return result;
+    }
+  }
+  std::string digits;
+  AppendDigits(magnitude, &digits);
+  const int leading = exponent + static_cast<int>(digits.size()) - 1;
+  if (leading >= 126) throw std::overflow_error("ORA-01426: numeric overflow");
+  return FromDigits(negative, digits, leading, form);
+}
+
+}  // namespace
+
+std::optional<ShortDecimal> ShortDecimalOf(double value) {
   // The shortest text that reads back as the double: the decimal itself when it has at most
   // 15 significant digits, as every such decimal has a double of its own.
   char buf[32];
   const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
   if (ec != std::errc()) return std::nullopt;
-  int digits = 0;
-  for (const char* p = buf; p < end && *p != 'e'; ++p) digits += *p >= '0' && *p <= '9';
-  if (digits > 15) return std::nullopt;
-  return Decimal(std::string(buf, end));
+  ShortDecimal d;
+  int digits = 0, fraction_digits = 0;
+  bool in_fraction = false;
+  const char* p = buf;
+  const bool negative = *p == '-';
+  if (negative) ++p;
+  for (; p < end && *p != 'e'; ++p) {
+    if (*p == '.') {
+      in_fraction = true;
+      continue;
+    }
+    d.mantissa = d.mantissa * 10 + (*p - '0');
+    ++digits;
+    fraction_digits += in_fraction;
+  }
+  if (digits > 15 || p == end) return std::nullopt;
+  int exponent = 0;
+  const char* e = p + 1;
+  if (*e == '+') ++e;
+  std::from_chars(e, end, exponent);
+  d.exponent = exponent - fraction_digits;
+  if (negative) d.mantissa = -d.mantissa;
+  return d;
+}
+
+Decimal ToDecimal(const ShortDecimal& value) {
+  if (value.exponent == 0) return Decimal(static_cast<long long>(value.mantissa));
+  return Decimal(std::to_string(value.mantissa) + "e" + std::to_string(value.exponent));
 }
 
 std::optional<Decimal> ParseDecimal(std::string_view text) {
@@ -29,7 +178,24 @@ std::optional<Decimal> ParseDecimal(std::string_view text) {
   return Decimal(trimmed);
 }
 
-NumberValue ToNumberValue(const Decimal& exact) {
+std::optional<NumberValue> ShortResult(Operation op, const ShortDecimal& a, const ShortDecimal& b,
+                                       ResultForm form) {
+  if (op == Operation::kMultiply) {
+    return FromExact(static_cast<Int128>(a.mantissa) * b.mantissa, a.exponent + b.exponent, form);
+  }
+  // Both on the smaller exponent: the other mantissa shifted left, which 128 bits hold for a
+  // shift of up to 18 digits.
+  const ShortDecimal& high = a.exponent >= b.exponent ? a : b;
+  const ShortDecimal& low = a.exponent >= b.exponent ? b : a;
+  const int shift = high.exponent - low.exponent;
+  if (shift > kMaxShift) return std::nullopt;
+  const Int128 shifted = static_cast<Int128>(high.mantissa) * kPowersOfTen[shift];
+  const Int128 x = &high == &a ? shifted : a.mantissa;
+  const Int128 y = &high == &b ? shifted : b.mantissa;
+  return FromExact(op == Operation::kAdd ? x + y : x - y, low.exponent, form);
+}
+
+NumberValue ToNumberValue(const Decimal& exact, double estimate, ResultForm form) {
   NumberValue result;
   const auto& b = exact.backend();
   if (b.iszero()) return result;
@@ -39,37 +205,24 @@ NumberValue ToNumberValue(const Decimal& exact) {
     result.integer = b.extract_signed_long_long();
     return result;
   }
-  // The leading base-100 digit of a number of odd decimal order has two digits.
-  const int digits = (order % 2 != 0) ? 40 : 39;
-  // d.ddd...e+NN, rounded half away from zero to `digits` significant digits.
-  const std::string scientific = exact.str(digits - 1, std::ios_base::scientific);
-  const bool negative = scientific.front() == '-';
-  const size_t e = scientific.find('e');
+  bool negative = false;
+  std::string digits;
   int exponent = 0;
-  const char* exp_begin = scientific.data() + e + 1;
-  if (*exp_begin == '+') ++exp_begin;
-  std::from_chars(exp_begin, scientific.data() + scientific.size(), exponent);
-  std::string mantissa;
-  for (size_t i = negative ? 1 : 0; i < e; ++i) {
-    if (scientific[i] != '.') mantissa.push_back(scientific[i]);
+  if (std::isfinite(estimate)) {
+    char buf[32];
+    const auto [end, ec] =
+        std::to_chars(buf, buf + sizeof buf, estimate, std::chars_format::scientific, 14);
+    if (ec == std::errc() && Decimal(std::string(buf, end)) == exact) {
+      ScientificParts(std::string_view(buf, static_cast<size_t>(end - buf)), &negative, &digits,
+                      &exponent);
+      return FromDigits(negative, digits, exponent, form);
+    }
   }
-  while (mantissa.size() > 1 && mantissa.back() == '0') mantissa.pop_back();
-  const int significant = static_cast<int>(mantissa.size());
-  if (exponent >= significant - 1 && exponent < 18) {
-    int64_t whole = 0;
-    std::from_chars(mantissa.data(), mantissa.data() + mantissa.size(), whole);
-    for (int k = significant - 1; k < exponent; ++k) whole *= 10;
-    result.integer = negative ? -whole : whole;
-    return result;
-  }
-  if (significant <= 15) {
-    result.kind = NumberValue::Kind::kReal;
-    result.real = std::strtod(scientific.c_str(), nullptr);
-    return result;
-  }
-  result.kind = NumberValue::Kind::kText;
-  AppendDecimalDigits(negative, mantissa, exponent, &result.text);
-  return result;
+  // The leading base-100 digit of a number of odd decimal order has two digits; the text is
+  // rounded half away from zero to that many significant digits.
+  const int kept = (order % 2 != 0) ? 40 : 39;
+  ScientificParts(exact.str(kept - 1, std::ios_base::scientific), &negative, &digits, &exponent);
+  return FromDigits(negative, digits, exponent, form);
 }
 
 }  // namespace korvalis::db

@@ -1,7 +1,11 @@
-// Oracle's NUMBER arithmetic on the embedded file: exact decimals (Boost.Multiprecision's
-// decimal type), each result rounded as a NUMBER keeps it, to 20 base-100 digits: 40
-// significant digits, or 39 when the leading base-100 digit is a single digit (1/3 is a point
-// and forty threes, 10/3 is 3, a point and thirty-eight threes).
+// Oracle's NUMBER arithmetic on the embedded file: exact decimals, each result rounded as a
+// NUMBER keeps it, to 20 base-100 digits: 40 significant digits, or 39 when the leading
+// base-100 digit is a single digit (1/3 is a point and forty threes, 10/3 is 3, a point and
+// thirty-eight threes).
+//
+// Sums, differences and products of numbers as the file holds them (integers, and decimals
+// of at most 15 significant digits) are exact in 128-bit integers and never need rounding;
+// the rest (quotients, long operands) is computed with Boost.Multiprecision's decimal type.
 //
 // Thread-safety: values and pure functions.
 #pragma once
@@ -19,15 +23,23 @@ namespace korvalis::db {
 using Decimal = boost::multiprecision::number<boost::multiprecision::cpp_dec_float<64>,
                                               boost::multiprecision::et_off>;
 
+// mantissa * 10^exponent, the mantissa of at most 19 digits.
+struct ShortDecimal {
+  int64_t mantissa = 0;
+  int exponent = 0;
+};
+
 // The decimal of at most 15 significant digits a double stands for (what a NUMBER column or a
 // literal holds on the file); nothing for a double that stands for none, the binary result of
 // a computation such as a date difference.
-std::optional<Decimal> DecimalOfDouble(double value);
+std::optional<ShortDecimal> ShortDecimalOf(double value);
+Decimal ToDecimal(const ShortDecimal& value);
 // Numeric text as ParseNumber reads it; nothing for other text.
 std::optional<Decimal> ParseDecimal(std::string_view text);
 
 // A NUMBER as the embedded engine keeps it: a whole number of 64 bits, a double when it has at
-// most 15 significant digits (so that it shows as itself), or else its plain decimal text.
+// most 15 significant digits (so that it shows as itself) and is an operand, or else its
+// plain decimal text.
 struct NumberValue {
   enum class Kind { kInteger, kReal, kText };
   Kind kind = Kind::kInteger;
@@ -35,8 +47,20 @@ struct NumberValue {
   double real = 0;
   std::string text;
 };
-// `exact` rounded half away from zero to a NUMBER's digits. Throws std::overflow_error when
-// it is beyond a NUMBER's range (10^126).
-NumberValue ToNumberValue(const Decimal& exact);
+
+// What a result is for: an operand of more arithmetic, kept as a double where it can be, or
+// the value a query returns, its text ready to read.
+enum class ResultForm { kOperand, kText };
+
+enum class Operation { kAdd, kSubtract, kMultiply };
+// a op b exactly; nothing when the operands are too far apart for 128 bits. Throws
+// std::overflow_error when it is beyond a NUMBER's range (10^126).
+std::optional<NumberValue> ShortResult(Operation op, const ShortDecimal& a, const ShortDecimal& b,
+                                       ResultForm form);
+
+// `exact` rounded half away from zero to a NUMBER's digits. `estimate` (when finite) is a
+// double near it, which spares the rounding when the number is that double's shown value.
+// Throws std::overflow_error when it is beyond a NUMBER's range (10^126).
+NumberValue ToNumberValue(const Decimal& exact, double estimate, ResultForm form);
 
 }  // namespace korvalis::db

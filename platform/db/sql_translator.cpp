@@ -364,7 +364,7 @@ std::vector<ColumnInfo> Translator::EmitSelectList(SelectCore& core, Scope* scop
     }
     SqlType type = SqlType::kNumber;
     if (PrintsExactly(core, i, scope)) {
-      EmitExact(*item.expr, scope, out);
+      EmitExact(*item.expr, scope, true, out);
     } else {
       type = Emit(*item.expr, scope, out);
     }

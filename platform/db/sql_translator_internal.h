@@ -200,7 +200,8 @@ class Translator {
   // exactly, and its printer.
   bool PrintsExactly(const SelectCore& core, size_t index, const Scope* scope);
   bool ExactOperands(const Expr& e, const Scope* scope, int depth);
-  void EmitExact(const Expr& e, const Scope* scope, std::string* out);
+  // `result`: e is the column itself, not an operand of it.
+  void EmitExact(const Expr& e, const Scope* scope, bool result, std::string* out);
 
   // Functions (function_translator.cpp): the table's rows, and a printer for each other one.
   SqlType EmitFunction(const Expr& e, const Scope* scope, std::string* out);
