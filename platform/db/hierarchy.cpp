@@ -11,8 +11,8 @@
 // CONNECT BY without PRIOR joins every row to every row while its condition holds (LEVEL <= n
 // ends it); DUAL's one row then makes a chain ordered by LEVEL, the row generator.
 // CONNECT_BY_ROOT x and SYS_CONNECT_BY_PATH(x, separator) are columns carried down the tree;
-// CONNECT_BY_ISLEAF and CONNECT_BY_ISCYCLE ask whether CONNECT BY finds a child of the row
-// (one among its ancestors). WHERE filters the rows of the tree afterwards, as Oracle does for
+// CONNECT_BY_ISLEAF tells whether the row after it in the tree's order is no child of it, and
+// CONNECT_BY_ISCYCLE whether CONNECT BY finds one of its ancestors as its child. WHERE filters the rows of the tree afterwards, as Oracle does for
 // a single FROM item, and ROWNUM numbers the rows that pass it in the tree's order.
 #include <string>
 
@@ -181,16 +181,22 @@ void AppendTree(const TreeParts& p, bool pg, std::string* out) {
   out->append(" JOIN \"H$ROWS\" AS ").append(p.alias).append(" ON ").append(p.connect);
   const bool skip_loops = p.nocycle && p.check_loops;
   if (skip_loops) out->append(" WHERE NOT ").append(found_above);
-  // A row's children are the rows CONNECT BY joins to it (the loops NOCYCLE leaves out).
-  auto children = [&](bool looping) {
-    std::string sql = "EXISTS (SELECT 1 FROM \"H$ROWS\" AS " + p.alias + " WHERE " + p.connect;
-    if (looping) sql += " AND " + found_above;
-    if (!looping && skip_loops) sql += " AND NOT " + found_above;
-    return sql + ")";
-  };
   out->append(") SELECT ").append(prior).append(".*");
-  if (p.is_leaf) out->append(", CASE WHEN ").append(children(false)).append(" THEN 0 ELSE 1 END AS \"H$ISLEAF\"");
-  if (p.is_cycle) out->append(", CASE WHEN ").append(children(true)).append(" THEN 1 ELSE 0 END AS \"H$ISCYCLE\"");
+  if (p.is_leaf) {
+    // In depth-first pre-order a row's first child comes right after it.
+    const std::string order = prior + (p.chain ? ".\"H$LEVEL\"" : ".\"H$PATH\"");
+    out->append(", CASE WHEN lead(").append(prior).append(".\"H$LEVEL\") OVER (ORDER BY ");
+    out->append(order).append(") > ").append(prior).append(".\"H$LEVEL\" THEN 0 ELSE 1 END");
+    out->append(" AS \"H$ISLEAF\"");
+  }
+  if (p.is_cycle && !p.check_loops) {
+    out->append(", 0 AS \"H$ISCYCLE\"");
+  } else if (p.is_cycle) {
+    // A child CONNECT BY finds among the row's ancestors, which NOCYCLE left out.
+    out->append(", CASE WHEN EXISTS (SELECT 1 FROM \"H$ROWS\" AS ").append(p.alias);
+    out->append(" WHERE ").append(p.connect).append(" AND ").append(found_above);
+    out->append(") THEN 1 ELSE 0 END AS \"H$ISCYCLE\"");
+  }
   out->append(" FROM \"H$TREE\" AS ").append(prior).append(") AS ").append(p.alias);
 }
 

@@ -100,6 +100,9 @@ TEST_P(QueryFormsTest, RownumNumbersRowsAsTheyPassWhere) {
        "x|2,y|1"},
       {"SELECT MAX(ROWNUM) FROM T WHERE ROWNUM < 3 OR GRP = 'y'", "3"},
       {"SELECT DUMMY, ROWNUM FROM DUAL WHERE ROWNUM = 2 OR DUMMY = 'X'", "X|1"},
+      {"SELECT ID FROM T WHERE GRP = 'y' AND (ROWNUM = 1 OR ID = 4)", "2,4"},
+      {"SELECT * FROM (SELECT LEVEL N FROM DUAL CONNECT BY LEVEL <= 5) WHERE ROWNUM <= 2 OR N = 5",
+       "1,2,5"},
       {"SELECT A.ID FROM T A WHERE A.ID IN (SELECT B.ID FROM T B WHERE B.GRP = A.GRP "
        "AND (ROWNUM = 1 OR B.ID = 5)) ORDER BY 1",
        "1,2,5"},
