@@ -148,6 +148,17 @@ bool Writes(sql::StatementKind kind) {
          kind == sql::StatementKind::kDelete || kind == sql::StatementKind::kTruncate;
 }
 
+// Whether the statement leaves in the transaction what a later failing statement must not
+// undo: anything but a query, or the table locks it takes.
+bool KeepsWork(const Translation& t, bool lock_tables) {
+  return lock_tables || t.changes_schema || t.kind != sql::StatementKind::kSelect;
+}
+
+const char* BeginStatement(Connection::TransactionMode mode) {
+  return mode == Connection::TransactionMode::kWriting ? "BEGIN ISOLATION LEVEL READ COMMITTED"
+                                                       : "BEGIN ISOLATION LEVEL REPEATABLE READ";
+}
+
 void AppendQuoted(std::string_view name, std::string* out) {
   out->push_back('"');
   for (char c : name) {
@@ -239,8 +250,9 @@ std::unique_ptr<Rowset> PostgresConnection::Run(std::string_view sql, const Stat
   }
   const bool lock = Writes(t->kind) || (InTransaction() && mode_ == TransactionMode::kWriting);
   try {
-    return RowsOf(RunStatements({std::move(statement)}, t->tables, lock, t->reads_sysdate), *t,
-                  shape);
+    return RowsOf(RunStatements({std::move(statement)}, t->tables, lock, t->reads_sysdate,
+                                KeepsWork(*t, lock)),
+                  *t, shape);
   } catch (const DbError& e) {
     // A shape whose parameters the server cannot type runs as written instead.
     if (shape != nullptr && e.code() == kErrorsInCommand) return nullptr;
@@ -252,7 +264,8 @@ std::unique_ptr<Rowset> PostgresConnection::RunUnit(const Translation& t) {
   std::vector<Request> statements;
   for (const std::string& s : t.statements) statements.push_back(Request{s});
   const bool lock = Writes(t.kind) || (InTransaction() && mode_ == TransactionMode::kWriting);
-  ResultGuard result{RunStatements(std::move(statements), t.tables, lock, t.reads_sysdate)};
+  ResultGuard result{
+      RunStatements(std::move(statements), t.tables, lock, t.reads_sysdate, KeepsWork(t, lock))};
   if (t.changes_schema) {
     database_->SchemaChanged();
     if (InTransaction()) schema_changed_in_transaction_ = true;
@@ -280,7 +293,8 @@ std::string PostgresConnection::PreparedName(const std::string& text, bool* prep
 
 pg_result* PostgresConnection::RunStatements(std::vector<Request> statements,
                                              const std::vector<std::string>& tables,
-                                             bool lock_tables, bool reads_sysdate) {
+                                             bool lock_tables, bool reads_sysdate,
+                                             bool keeps_work) {
   CheckOpen();
   std::vector<Request> requests;
   if (deallocate_all_) {
@@ -291,9 +305,12 @@ pg_result* PostgresConnection::RunStatements(std::vector<Request> statements,
   // A unit that writes outside any transaction is one of its own, so that its locks hold
   // until it ends.
   const bool own = !in_transaction && (lock_tables || statements.size() > 1);
+  // A savepoint only where the transaction holds work or locks: before that, a failing
+  // statement is undone with the whole transaction, which starts again with the next one.
+  const bool savepoint = in_transaction && held_;
   if (!pending_begin_.empty()) requests.push_back(Request{pending_begin_});
   if (own) requests.push_back(Request{"BEGIN ISOLATION LEVEL READ COMMITTED"});
-  if (in_transaction) requests.push_back(Request{kSavepoint});
+  if (savepoint) requests.push_back(Request{kSavepoint});
   std::vector<std::string> locking;
   if (lock_tables) {
     for (const std::string& table : tables) {
@@ -309,15 +326,20 @@ pg_result* PostgresConnection::RunStatements(std::vector<Request> statements,
     lock.append(" IN SHARE ROW EXCLUSIVE MODE");
     requests.push_back(Request{std::move(lock)});
   }
+  // The clock's time is set for the transaction, and again only when it reads another second.
+  std::string sysdate;
   if (reads_sysdate) {
-    Request clock{"SELECT set_config('korvalis.sysdate', $1, true)"};
-    clock.values.emplace_back(FormatDate(CurrentDatabaseTime()));
-    requests.push_back(std::move(clock));
+    sysdate = FormatDate(CurrentDatabaseTime());
+    if (!in_transaction || sysdate != sysdate_set_) {
+      Request clock{"SELECT set_config('korvalis.sysdate', $1, true)"};
+      clock.values.emplace_back(sysdate);
+      requests.push_back(std::move(clock));
+    }
   }
   const size_t first_statement = requests.size();
   for (Request& s : statements) requests.push_back(std::move(s));
   const size_t last_statement = requests.size() - 1;
-  if (in_transaction) requests.push_back(Request{kRelease});
+  if (savepoint) requests.push_back(Request{kRelease});
   if (own) requests.push_back(Request{"COMMIT"});
   try {
     pg_result* result = RunPipeline(requests, last_statement);
@@ -325,13 +347,19 @@ pg_result* PostgresConnection::RunStatements(std::vector<Request> statements,
       pending_begin_.clear();
       open_ = true;
     }
-    if (in_transaction) locked_.insert(locking.begin(), locking.end());
+    if (in_transaction) {
+      locked_.insert(locking.begin(), locking.end());
+      held_ = held_ || keeps_work;
+      if (reads_sysdate) sysdate_set_ = std::move(sysdate);
+    }
     return result;
   } catch (const DbError&) {
     // Statements prepared in the failed round trip may not exist.
     for (size_t i = first_statement; i < requests.size(); ++i) {
       if (requests[i].prepare) prepared_.erase(requests[i].sql);
     }
+    // A clock set in the failed round trip is undone with it.
+    sysdate_set_.clear();
     const PGTransactionStatusType status = PQtransactionStatus(conn_);
     const bool server_open = status == PQTRANS_INTRANS || status == PQTRANS_INERROR;
     if (!pending_begin_.empty() && server_open) {
@@ -339,11 +367,17 @@ pg_result* PostgresConnection::RunStatements(std::vector<Request> statements,
       open_ = true;
     }
     if (status == PQTRANS_INERROR) {
-      // Only the statement's own work is undone; the transaction goes on.
-      if (in_transaction) {
+      if (savepoint) {
+        // Only the statement's own work is undone; the transaction goes on.
         PQclear(PQexec(conn_, kUndoStatement));
       } else {
         PQclear(PQexec(conn_, "ROLLBACK"));
+        if (in_transaction) {
+          // Nothing was held: the transaction starts again with the next statement.
+          open_ = false;
+          pending_begin_ = BeginStatement(mode_);
+          locked_.clear();
+        }
       }
     }
     throw;
@@ -443,7 +477,7 @@ bool PostgresConnection::WriteBlob(std::string_view sql, std::optional<std::stri
   const bool own = !InTransaction();
   if (own) Begin(TransactionMode::kWriting);
   try {
-    ResultGuard found{RunStatements({Request{b.rowid_sql}}, b.tables, true, false)};
+    ResultGuard found{RunStatements({Request{b.rowid_sql}}, b.tables, true, false, true)};
     if (PQntuples(found.result) == 0) {
       if (own) Commit();
       return false;
@@ -456,7 +490,7 @@ bool PostgresConnection::WriteBlob(std::string_view sql, std::optional<std::stri
     }
     update.values.emplace_back(std::string(PQgetvalue(found.result, 0, 0)));
     update.binary = {true, false};
-    ResultGuard written{RunStatements({std::move(update)}, b.tables, true, false)};
+    ResultGuard written{RunStatements({std::move(update)}, b.tables, true, false, true)};
     if (own) Commit();
     return true;
   } catch (...) {
@@ -474,12 +508,13 @@ bool PostgresConnection::WriteBlob(std::string_view sql, std::optional<std::stri
 void PostgresConnection::Begin(TransactionMode mode) {
   if (InTransaction()) throw DbError(kProviderFailed, "a transaction is already open");
   CheckOpen();
-  pending_begin_ = mode == TransactionMode::kWriting ? "BEGIN ISOLATION LEVEL READ COMMITTED"
-                                                     : "BEGIN ISOLATION LEVEL REPEATABLE READ";
+  pending_begin_ = BeginStatement(mode);
   mode_ = mode;
   subordinate_ = false;
   schema_changed_in_transaction_ = false;
   locked_.clear();
+  held_ = false;
+  sysdate_set_.clear();
 }
 
 void PostgresConnection::BeginSubordinate(TransactionMode mode) {
@@ -492,6 +527,8 @@ void PostgresConnection::Commit() {
   pending_begin_.clear();
   subordinate_ = false;
   locked_.clear();
+  held_ = false;
+  sysdate_set_.clear();
   if (!open_) return;  // no statement ran: nothing to commit
   open_ = false;
   schema_changed_in_transaction_ = false;
@@ -508,6 +545,8 @@ void PostgresConnection::Rollback() {
   pending_begin_.clear();
   subordinate_ = false;
   locked_.clear();
+  held_ = false;
+  sysdate_set_.clear();
   if (schema_changed_in_transaction_) {
     database_->SchemaChanged();
     schema_changed_in_transaction_ = false;

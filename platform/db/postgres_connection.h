@@ -1,8 +1,10 @@
 // The PostgreSQL provider: one libpq connection that runs Oracle SQL through the front end's
 // PostgreSQL printer. Each statement goes to the server in one round trip (a libpq pipeline)
 // with what it needs around it: the transaction's start, a savepoint so that a failing
-// statement undoes only itself as in Oracle, the table locks below, and the database clock's
-// time for SYSDATE. A translated text met again, or a query's shape, keeps a prepared
+// statement undoes only itself as in Oracle (needed only once the transaction holds work or
+// locks; before that a failure undoes the whole transaction, which starts again with the next
+// statement), the table locks below, and the database clock's time for SYSDATE (once per
+// transaction and second). A translated text met again, or a query's shape, keeps a prepared
 // statement of the connection; the values of a shape are bound as parameters.
 //
 // Transactions, without one lock for the whole database:
@@ -71,8 +73,9 @@ class PostgresConnection final : public Connection {
   std::shared_ptr<const Translation> Translate(std::string_view sql, bool* seen_before = nullptr);
   // Runs `statements` as one unit with the requests they need around them; returns the last
   // one's result (owned by the caller). Throws DbError, after undoing the unit's own work.
+  // `keeps_work`: the statements leave work or locks that a later failure must not undo.
   pg_result* RunStatements(std::vector<Request> statements, const std::vector<std::string>& tables,
-                           bool lock_tables, bool reads_sysdate);
+                           bool lock_tables, bool reads_sysdate, bool keeps_work);
   // Sends `requests` in one round trip; returns the result of requests[wanted], or throws the
   // first failure's DbError once every result is read.
   pg_result* RunPipeline(std::vector<Request>& requests, size_t wanted);
@@ -90,6 +93,9 @@ class PostgresConnection final : public Connection {
   bool open_ = false;  // the server holds an open transaction of ours
   bool schema_changed_in_transaction_ = false;
   std::unordered_set<std::string> locked_;  // tables the open transaction holds
+  // The open transaction holds work or locks: a failing statement undoes only itself.
+  bool held_ = false;
+  std::string sysdate_set_;  // the clock's time set in the open transaction; empty: none
   // Prepared statements by translated text, with the schema generation they were made for.
   struct Prepared {
     std::string name;

@@ -125,6 +125,37 @@ TEST_F(PostgresTransactionTest, AFailingStatementUndoesOnlyItself) {
   EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) || ':' || MAX(ID) FROM T_ALLOC"), "3:3");
 }
 
+TEST_F(PostgresTransactionTest, AFailureBeforeAnyWorkLeavesTheTransactionUsable) {
+  for (auto mode : {Connection::TransactionMode::kReading, Connection::TransactionMode::kWriting}) {
+    c_->Begin(mode);
+    EXPECT_THROW(c_->Execute("SELECT TO_NUMBER(WHO) FROM T_ALLOC"), DbError);
+    EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) FROM T_ALLOC"), "1");
+    EXPECT_THROW(c_->Execute("SELECT TO_NUMBER(WHO) FROM T_ALLOC"), DbError);
+    c_->Commit();
+  }
+  c_->Begin(Connection::TransactionMode::kWriting);
+  EXPECT_THROW(c_->Execute("INSERT INTO T_ALLOC VALUES (1, 'dup')"), DbError);
+  c_->Execute("INSERT INTO T_ALLOC VALUES (2, 'a')");
+  EXPECT_THROW(c_->Execute("INSERT INTO T_ALLOC VALUES (2, 'dup')"), DbError);
+  c_->Execute("INSERT INTO T_ALLOC VALUES (3, 'b')");
+  c_->Rollback();
+  EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) FROM T_ALLOC"), "1");
+}
+
+TEST_F(PostgresTransactionTest, DateDifferencesAreInlinedIntoTheStatement) {
+  const std::string plan = testing::PostgresTestServer::Get().RunSql(
+      init_,
+      "CREATE FUNCTION pg_temp.plan_of(q text) RETURNS text LANGUAGE plpgsql AS $$ DECLARE "
+      "line text; plan text := ''; BEGIN FOR line IN EXECUTE 'EXPLAIN VERBOSE ' || q LOOP "
+      "plan := plan || line || ' '; END LOOP; RETURN plan; END $$;\n"
+      "SELECT pg_temp.plan_of('SELECT ora_trunc(ora_date_diff(localtimestamp(0), "
+      "localtimestamp(0) - interval ''36 hours''))')");
+  EXPECT_EQ(plan.find("ora_"), std::string::npos) << plan;
+  EXPECT_EQ(Scalar(*c_, "SELECT TRUNC(SYSDATE - (SYSDATE - 1.5)) || ':' || (SYSDATE - (SYSDATE - "
+                        "1.5)) FROM DUAL"),
+            "1:1.5");
+}
+
 TEST_F(PostgresTransactionTest, WritersOfATableTakeTurnsWhileReadersAndOtherTablesGoOn) {
   // The first writer read the table it allocates in: it holds it until it ends.
   c_->Begin(Connection::TransactionMode::kWriting);
