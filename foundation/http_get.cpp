@@ -1,15 +1,9 @@
 #include "foundation/http_get.h"
 
-#include <ace/ACE.h>
-#include <ace/INET_Addr.h>
-#include <ace/SOCK_Connector.h>
-#include <ace/SOCK_Stream.h>
-#include <ace/Time_Value.h>
-#include <sys/socket.h>
-
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <memory>
 
 #include "foundation/socket_library.h"
 
@@ -68,201 +62,77 @@ std::optional<std::size_t> ParseNumber(std::string_view text, int base = 10) {
   return value;
 }
 
-// The answer of one connection, read with the request's deadline and the limits.
-class AnswerReader {
+// What one request gathers of its answer, within the limits of the fetch.
+class Transfer {
  public:
-  AnswerReader(ACE_SOCK_Stream& stream, Clock::time_point deadline, const HttpGetLimits& limits)
-      : stream_(stream), deadline_(deadline), limits_(limits) {}
+  Transfer(CURL* handle, const HttpGetLimits& limits) : handle_(handle), limits_(limits) {}
 
-  // One line of the head (status line, header or trailer) without its line end; nullopt when
-  // the head grows past its limit or the connection ends or stalls first.
-  std::optional<std::string> HeadLine() {
-    std::optional<std::string> line = Line(limits_.max_head_bytes - head_bytes_);
-    if (line) head_bytes_ += line->size();
-    return line;
-  }
+  std::string& body() { return body_; }
+  const std::optional<std::string>& location() const { return location_; }
 
-  // One chunk-size line, extensions included.
-  std::optional<std::string> ChunkLine() { return Line(kMaxChunkLine); }
-
-  // Appends exactly `count` bytes to `body`.
-  bool Exactly(std::size_t count, std::string& body) {
-    if (body.size() + count > limits_.max_body_bytes) return false;
-    while (buffer_.size() - position_ < count) {
-      if (!Fill()) return false;
+  // Takes one line of the head (status line, header, blank line or trailer) with its line
+  // end. False refuses the answer: the head grows past its limit, Content-Length is no
+  // number or two of them differ.
+  bool HeadLine(std::string_view line) {
+    if (line.size() > limits_.max_head_bytes - head_bytes_) return false;
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+    head_bytes_ += line.size();
+    if (line.starts_with("HTTP/")) {  // an interim answer's fields do not carry over
+      content_length_.reset();
+      location_.reset();
+      return true;
     }
-    body.append(buffer_, position_, count);
-    position_ += count;
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos) return true;
+    const std::string name = Lowercase(line.substr(0, colon));
+    const std::string value(Trimmed(line.substr(colon + 1)));
+    if (name == "content-length") {
+      if (!ParseNumber(value) || (content_length_ && *content_length_ != value)) return false;
+      content_length_ = value;
+    } else if (name == "location") {
+      location_ = value;
+    }
     return true;
   }
 
-  // Appends everything up to the end of the connection to `body`.
-  bool UpToClose(std::string& body) {
-    for (;;) {
-      body.append(buffer_, position_, std::string::npos);
-      buffer_.clear();
-      position_ = 0;
-      if (body.size() > limits_.max_body_bytes) return false;
-      if (!Fill()) return closed_;
-    }
+  // Takes bytes of the body; false when they would pass the size limit.
+  bool BodyBytes(std::string_view bytes) {
+    if (bytes.size() > limits_.max_body_bytes - body_.size()) return false;
+    body_.append(bytes);
+    return true;
   }
 
-  // Appends the decoded chunks to `body` and reads the trailer.
-  bool Chunks(std::string& body) {
-    for (;;) {
-      const std::optional<std::string> size_line = ChunkLine();
-      if (!size_line) return false;
-      std::string_view size_text = *size_line;
-      size_text = Trimmed(size_text.substr(0, size_text.find(';')));
-      const std::optional<std::size_t> size = ParseNumber(size_text, 16);
-      if (!size) return false;
-      if (*size == 0) break;
-      if (*size > limits_.max_body_bytes || !Exactly(*size, body)) return false;
-      const std::optional<std::string> chunk_end = ChunkLine();
-      if (!chunk_end || !chunk_end->empty()) return false;
-    }
-    for (;;) {
-      const std::optional<std::string> trailer = HeadLine();
-      if (!trailer) return false;
-      if (trailer->empty()) return true;
-    }
+  // False once the answer has taken longer than its time-out since the connection was made.
+  bool InTime() const {
+    curl_off_t connected = 0;  // microseconds from the start; 0 until connected
+    curl_easy_getinfo(handle_, CURLINFO_CONNECT_TIME_T, &connected);
+    return connected == 0 ||
+           Clock::now() - started_ <= std::chrono::microseconds(connected) + limits_.answer_timeout;
   }
 
  private:
-  static constexpr std::size_t kMaxChunkLine = 1024;
-
-  // The next line without its line end ("\n" or "\r\n"), at most `budget` bytes with its line
-  // end; nullopt when it is longer, or when the connection ends or stalls first.
-  std::optional<std::string> Line(std::size_t budget) {
-    for (std::size_t scanned = 0;;) {
-      const std::size_t end = buffer_.find('\n', position_ + scanned);
-      if (end != std::string::npos) {
-        if (end + 1 - position_ > budget) return std::nullopt;
-        std::string line = buffer_.substr(position_, end - position_);
-        position_ = end + 1;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        return line;
-      }
-      scanned = buffer_.size() - position_;
-      if (scanned > budget || !Fill()) return std::nullopt;
-    }
-  }
-
-  // Reads more bytes; false at the end of the connection (closed_ then set), on a failure or
-  // when the deadline has passed.
-  bool Fill() {
-    if (position_ > 0) {
-      buffer_.erase(0, position_);
-      position_ = 0;
-    }
-    const auto left =
-        std::chrono::duration_cast<std::chrono::microseconds>(deadline_ - Clock::now());
-    if (left.count() <= 0) return false;
-    const ACE_Time_Value timeout(static_cast<time_t>(left.count() / 1'000'000),
-                                 static_cast<suseconds_t>(left.count() % 1'000'000));
-    char bytes[16384];
-    const ssize_t received = stream_.recv(bytes, sizeof(bytes), &timeout);
-    if (received == 0) closed_ = true;
-    if (received <= 0) return false;
-    buffer_.append(bytes, static_cast<std::size_t>(received));
-    return true;
-  }
-
-  ACE_SOCK_Stream& stream_;
-  Clock::time_point deadline_;
+  CURL* handle_;
   const HttpGetLimits& limits_;
-  std::string buffer_;
-  std::size_t position_ = 0;
+  const Clock::time_point started_ = Clock::now();
   std::size_t head_bytes_ = 0;
-  bool closed_ = false;
+  std::optional<std::string> content_length_;
+  std::optional<std::string> location_;
+  std::string body_;
 };
 
-// The parts of an answer's head that the fetch acts on.
-struct AnswerHead {
-  int status = 0;
-  std::optional<std::string> content_length;
-  std::optional<std::string> transfer_encoding;
-  std::optional<std::string> location;
-};
-
-// Reads the status line and headers, passing over interim (1xx) answers.
-std::optional<AnswerHead> ReadHead(AnswerReader& reader) {
-  for (;;) {
-    const std::optional<std::string> status_line = reader.HeadLine();
-    // "HTTP/1.x NNN reason"
-    if (!status_line) return std::nullopt;
-    const std::string_view line = *status_line;
-    if (line.size() < 12 || !line.starts_with("HTTP/1.") ||
-        std::isdigit(static_cast<unsigned char>(line[7])) == 0 || line[8] != ' ' ||
-        (line.size() > 12 && line[12] != ' ')) {
-      return std::nullopt;
-    }
-    const std::optional<std::size_t> status = ParseNumber(line.substr(9, 3));
-    if (!status || *status < 100) return std::nullopt;
-
-    AnswerHead head;
-    head.status = static_cast<int>(*status);
-    for (;;) {
-      const std::optional<std::string> line = reader.HeadLine();
-      if (!line) return std::nullopt;
-      if (line->empty()) break;
-      const std::size_t colon = line->find(':');
-      if (colon == std::string::npos || colon == 0) return std::nullopt;
-      const std::string name = Lowercase(std::string_view(*line).substr(0, colon));
-      const std::string value(Trimmed(std::string_view(*line).substr(colon + 1)));
-      if (name == "content-length") {
-        if (head.content_length && *head.content_length != value) return std::nullopt;
-        head.content_length = value;
-      } else if (name == "transfer-encoding") {
-        head.transfer_encoding =
-            head.transfer_encoding ? *head.transfer_encoding + "," + value : value;
-      } else if (name == "location") {
-        head.location = value;
-      }
-    }
-    if (head.status >= 200) return head;
-  }
+std::size_t OnHeadLine(char* bytes, std::size_t size, std::size_t count, void* transfer) {
+  const std::size_t length = size * count;
+  return static_cast<Transfer*>(transfer)->HeadLine({bytes, length}) ? length : 0;
 }
 
-// Reads the body that follows `head`.
-bool ReadBody(AnswerReader& reader, const AnswerHead& head, std::string& body) {
-  if (head.status == 204 || head.status == 304) return true;
-  if (head.transfer_encoding) {
-    std::string_view codings = *head.transfer_encoding;
-    const std::size_t comma = codings.rfind(',');
-    if (comma != std::string_view::npos) codings.remove_prefix(comma + 1);
-    if (Lowercase(Trimmed(codings)) == "chunked") return reader.Chunks(body);
-    return reader.UpToClose(body);
-  }
-  if (head.content_length) {
-    const std::optional<std::size_t> length = ParseNumber(*head.content_length);
-    return length && reader.Exactly(*length, body);
-  }
-  return reader.UpToClose(body);
+std::size_t OnBodyBytes(char* bytes, std::size_t size, std::size_t count, void* transfer) {
+  const std::size_t length = size * count;
+  return static_cast<Transfer*>(transfer)->BodyBytes({bytes, length}) ? length : 0;
 }
 
-bool Connect(const HttpUrl& url, const HttpGetLimits& limits, ACE_SOCK_Stream& stream) {
-  ACE_INET_Addr address;
-  if (address.set(static_cast<u_short>(url.port), url.host.c_str(), 1, AF_INET) != 0) return false;
-  const auto wait = std::chrono::duration_cast<std::chrono::microseconds>(limits.connect_timeout);
-  const ACE_Time_Value timeout(static_cast<time_t>(wait.count() / 1'000'000),
-                               static_cast<suseconds_t>(wait.count() % 1'000'000));
-  ACE_SOCK_Connector connector;
-  return connector.connect(stream, address, &timeout) == 0;
-}
-
-// Sends the request; a peer that has gone away fails the write instead of raising SIGPIPE.
-bool SendRequest(const HttpUrl& url, Clock::time_point deadline, ACE_SOCK_Stream& stream) {
-  std::string request = "GET " + url.target + " HTTP/1.1\r\nHost: " + url.host;
-  if (url.port != 80) request += ":" + std::to_string(url.port);
-  request += "\r\nConnection: close\r\n\r\n";
-  const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
-  if (left.count() <= 0) return false;
-  const ACE_Time_Value timeout(static_cast<time_t>(left.count() / 1'000'000),
-                               static_cast<suseconds_t>(left.count() % 1'000'000));
-  std::size_t sent = 0;
-  ACE::send_n(stream.get_handle(), request.data(), request.size(), MSG_NOSIGNAL, &timeout, &sent);
-  return sent == request.size();
+// Called while the request runs; a non-zero answer ends it.
+int OnProgress(void* transfer, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return static_cast<Transfer*>(transfer)->InTime() ? 0 : 1;
 }
 
 // The URL a redirect's Location names, relative to `from`.
@@ -301,23 +171,48 @@ std::optional<HttpUrl> ParseHttpUrl(std::string_view url) {
 
 std::optional<std::string> HttpGet(std::string_view url, const HttpGetLimits& limits) {
   std::optional<HttpUrl> target = ParseHttpUrl(url);
-  StartSocketLibrary();
+  if (!target) return std::nullopt;
+  const CurlEasy easy = NewCurlEasy();
+  if (!easy) return std::nullopt;
+  CURL* handle = easy.get();
+  // The library sends the request line and Host; "Accept" is not sent, and the server closes
+  // the connection after its answer.
+  curl_slist* headers = curl_slist_append(nullptr, "Accept:");
+  headers = curl_slist_append(headers, "Connection: close");
+  const std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> header_list(
+      headers, &curl_slist_free_all);
+  curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers);
+  curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
+  curl_easy_setopt(handle, CURLOPT_IPRESOLVE, CURL_IPRESOLVE_V4);
+  curl_easy_setopt(handle, CURLOPT_PATH_AS_IS, 1L);
+  curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS,
+                   static_cast<long>(limits.connect_timeout.count()));
+  // The answer's own bound is checked while it runs (OnProgress); this one backs it up.
+  curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS,
+                   static_cast<long>((limits.connect_timeout + limits.answer_timeout).count()));
+  curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE,
+                   static_cast<curl_off_t>(limits.max_body_bytes));
+  curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, &OnHeadLine);
+  curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &OnBodyBytes);
+  curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &OnProgress);
+  curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+
   for (int redirects = 0; target && redirects <= limits.max_redirects; ++redirects) {
-    ACE_SOCK_Stream stream;
-    if (!Connect(*target, limits, stream)) return std::nullopt;
-    const Clock::time_point deadline = Clock::now() + limits.answer_timeout;
-    AnswerReader reader(stream, deadline, limits);
-    std::optional<AnswerHead> head;
-    std::string body;
-    const bool read = SendRequest(*target, deadline, stream) && (head = ReadHead(reader)) &&
-                      ReadBody(reader, *head, body);
-    stream.close();
-    if (!read) return std::nullopt;
-    if (head->status >= 200 && head->status < 300) return body;
-    const bool redirect = head->status == 301 || head->status == 302 || head->status == 303 ||
-                          head->status == 307 || head->status == 308;
-    if (!redirect || !head->location) return std::nullopt;
-    target = RedirectTarget(*target, *head->location);
+    Transfer transfer(handle, limits);
+    curl_easy_setopt(handle, CURLOPT_HEADERDATA, &transfer);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &transfer);
+    const std::string address =
+        "http://" + target->host + ":" + std::to_string(target->port) + target->target;
+    curl_easy_setopt(handle, CURLOPT_URL, address.c_str());
+    if (curl_easy_perform(handle) != CURLE_OK) return std::nullopt;
+    long status = 0;
+    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    if (status >= 200 && status < 300) return std::move(transfer.body());
+    const bool redirect =
+        status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+    if (!redirect || !transfer.location()) return std::nullopt;
+    target = RedirectTarget(*target, *transfer.location());
   }
   return std::nullopt;
 }

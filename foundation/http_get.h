@@ -1,7 +1,8 @@
-// HttpGet: a small HTTP/1.1 client that fetches one resource by GET from a plain http:// URL,
-// for the XML files that the record library hands out by web address. It only reads: one
-// request per connection ("Connection: close"), the answer's status line and headers, then the
-// body by Content-Length, by chunks or up to the closing of the connection.
+// HttpGet: fetches one resource by an HTTP/1.1 GET from a plain http:// URL, for the XML files
+// that the record library hands out by web address. The network library (libcurl) makes the
+// connection and reads the answer; this client decides what is fetched and what is accepted.
+// One request per connection ("Connection: close"); the body comes by Content-Length, by
+// chunks or up to the closing of the connection.
 //
 // Nothing but http:// is ever fetched: a URL of another scheme, or one that names a user, a
 // port out of range or a control character, is refused before any connection; a redirect is

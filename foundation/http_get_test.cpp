@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <string>
 
@@ -15,6 +19,27 @@ namespace {
 
 using testing::LoopbackHttpServer;
 using Answer = LoopbackHttpServer::Answer;
+
+// `text` in the gzip format.
+std::string Gzip(const std::string& text) {
+  z_stream stream{};
+  deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
+  std::string out(deflateBound(&stream, text.size()) + 32, '\0');
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  stream.avail_in = static_cast<uInt>(text.size());
+  stream.next_out = reinterpret_cast<Bytef*>(out.data());
+  stream.avail_out = static_cast<uInt>(out.size());
+  deflate(&stream, Z_FINISH);
+  out.resize(stream.total_out);
+  deflateEnd(&stream);
+  return out;
+}
+
+std::string Hex(std::size_t number) {
+  char text[32];
+  std::snprintf(text, sizeof(text), "%zX", number);
+  return text;
+}
 
 TEST(ParseHttpUrl, AcceptsWholeHttpUrlsOnly) {
   const std::optional<HttpUrl> plain = ParseHttpUrl("http://his.example/dict/a.xml?v=1#top");
@@ -43,9 +68,15 @@ TEST(ParseHttpUrl, AcceptsWholeHttpUrlsOnly) {
 TEST(HttpGet, ReadsBodiesOfEveryFraming) {
   LoopbackHttpServer server;
   server.Serve("/length", LoopbackHttpServer::Ok("<a>长度</a>"));
-  server.Serve("/chunks", {"HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, Chunked\r\n\r\n"
+  server.Serve("/chunks", {"HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n"
                            "4;name=x\r\n<a>c\r\n"
                            "A\r\nhunked</a>\r\n0\r\nX-Trailer: 1\r\n\r\n"});
+  // A transfer coding before the chunks is undone; one the bytes do not match fails the read.
+  const std::string gzipped = Gzip("<a>gzip</a>");
+  server.Serve("/gzip", {"HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\n" +
+                         Hex(gzipped.size()) + "\r\n" + gzipped + "\r\n0\r\n\r\n"});
+  server.Serve("/notgzip", {"HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\n"
+                            "4\r\n<a/>\r\n0\r\n\r\n"});
   server.Serve("/close", {"HTTP/1.0 200 OK\nContent-Type: text/xml\n\n<a>to close</a>"});
   server.Serve("/interim", {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\n"
                             "Content-Length: 4\r\n\r\n<a/>"});
@@ -53,6 +84,8 @@ TEST(HttpGet, ReadsBodiesOfEveryFraming) {
 
   EXPECT_EQ(HttpGet(server.Url("/length")), "<a>长度</a>");
   EXPECT_EQ(HttpGet(server.Url("/chunks")), "<a>chunked</a>");
+  EXPECT_EQ(HttpGet(server.Url("/gzip")), "<a>gzip</a>");
+  EXPECT_FALSE(HttpGet(server.Url("/notgzip")));
   EXPECT_EQ(HttpGet(server.Url("/close")), "<a>to close</a>");
   EXPECT_EQ(HttpGet(server.Url("/interim")), "<a/>");
   EXPECT_EQ(HttpGet(server.Url("/empty")), "");
@@ -66,6 +99,17 @@ TEST(HttpGet, SendsOneGetWithTheHostAndTheEncodedTarget) {
       server.Requests(),
       std::vector<std::string>{"GET /%E5%AD%97%20%E5%85%B8.xml?a=1 HTTP/1.1\r\nHost: 127.0.0.1:" +
                                std::to_string(server.port()) + "\r\nConnection: close"});
+}
+
+TEST(HttpGet, GoesStraightToTheServerWithThePathAsWritten) {
+  LoopbackHttpServer server;
+  server.Serve("/a/../b.xml", LoopbackHttpServer::Ok("<b/>"));
+  // A proxy named in the environment is not used.
+  ::setenv("http_proxy", ("http://127.0.0.1:" +
+                          std::to_string(datasource::testing::UnusedLoopbackPort())).c_str(), 1);
+  const std::optional<std::string> body = HttpGet(server.Url("/a/../b.xml"));
+  ::unsetenv("http_proxy");
+  EXPECT_EQ(body, "<b/>");
 }
 
 TEST(HttpGet, FailsOnErrorsAndMalformedOrOversizedAnswers) {

@@ -1,13 +1,11 @@
 #include "foundation/soap_client.h"
 
-#include <ace/ACE.h>
-#include <ace/INET_Addr.h>
-#include <ace/SOCK_Connector.h>
-#include <ace/SOCK_Stream.h>
-#include <ace/Time_Value.h>
-#include <pthread.h>
-#include <signal.h>
+#include <arpa/inet.h>
+#include <poll.h>
 
+#include <algorithm>
+#include <cctype>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <xercesc/dom/DOM.hpp>
@@ -80,37 +78,60 @@ void SetPiece(iovec& piece, const std::string& text) {
   piece.iov_len = text.size();
 }
 
-bool ConnectTo(const std::string& host, int port, ACE_SOCK_Stream& stream) {
-  ACE_INET_Addr address;
-  if (address.set(static_cast<u_short>(port), host.c_str()) != 0) return false;
-  ACE_SOCK_Connector connector;
-  ACE_Time_Value timeout(kSoapConnectTimeoutSeconds);
-  return connector.connect(stream, address, &timeout) == 0;
+// The authority of a URL for `host` and `port`; empty when the host is no host name or IP
+// address (a standby value may still carry a port or a path), or the port is out of range.
+std::string Authority(const std::string& host, int port) {
+  if (port < 1 || port > 65535) return {};
+  in6_addr ipv6;
+  if (inet_pton(AF_INET6, host.c_str(), &ipv6) == 1) return "[" + host + "]:" + std::to_string(port);
+  const bool is_name = !host.empty() && std::all_of(host.begin(), host.end(), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '.' || c == '-' || c == '_';
+  });
+  return is_name ? host + ":" + std::to_string(port) : std::string();
 }
 
-// Sends every piece; a peer that has gone away makes the write fail instead of raising SIGPIPE,
-// which would end the host process.
-ssize_t SendWithoutSigpipe(ACE_SOCK_Stream& stream, SoapRequest& request, std::size_t* sent) {
-  sigset_t pipe_signal;
-  sigset_t previous;
-  sigemptyset(&pipe_signal);
-  sigaddset(&pipe_signal, SIGPIPE);
-  pthread_sigmask(SIG_BLOCK, &pipe_signal, &previous);
-  sigset_t pending;
-  sigpending(&pending);
-  const bool already_pending = sigismember(&pending, SIGPIPE) == 1;
+// A connection to `host` at `port`, made within the connection time-out and held by the
+// returned handle; null when none could be made.
+korvalis::CurlEasy ConnectTo(const std::string& host, int port) {
+  const std::string authority = Authority(host, port);
+  if (authority.empty()) return nullptr;
+  korvalis::CurlEasy easy = korvalis::NewCurlEasy();
+  if (!easy) return easy;
+  const std::string url = "http://" + authority + "/";
+  curl_easy_setopt(easy.get(), CURLOPT_URL, url.c_str());
+  curl_easy_setopt(easy.get(), CURLOPT_CONNECT_ONLY, 1L);
+  curl_easy_setopt(easy.get(), CURLOPT_CONNECTTIMEOUT, static_cast<long>(kSoapConnectTimeoutSeconds));
+  if (curl_easy_perform(easy.get()) != CURLE_OK) return nullptr;
+  return easy;
+}
 
-  ACE_Time_Value timeout(kSoapSendTimeoutSeconds);
-  const ssize_t result =
-      ACE::sendv_n(stream.get_handle(), request.pieces, SoapRequest::kPieceCount, &timeout, sent);
-
-  if (!already_pending) {
-    const timespec no_wait{0, 0};
-    while (sigtimedwait(&pipe_signal, nullptr, &no_wait) > 0) {
+// Sends all of `bytes` on the connection within the send time-out. A peer that has gone away
+// fails the send instead of raising SIGPIPE, which would end the host process.
+bool SendAll(CURL* connection, const std::string& bytes) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(kSoapSendTimeoutSeconds);
+  curl_socket_t socket = CURL_SOCKET_BAD;
+  if (curl_easy_getinfo(connection, CURLINFO_ACTIVESOCKET, &socket) != CURLE_OK ||
+      socket == CURL_SOCKET_BAD) {
+    return false;
+  }
+  for (std::size_t sent = 0; sent < bytes.size();) {
+    std::size_t written = 0;
+    const CURLcode result =
+        curl_easy_send(connection, bytes.data() + sent, bytes.size() - sent, &written);
+    sent += written;
+    if (result == CURLE_AGAIN) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+      pollfd writable{socket, POLLOUT, 0};
+      if (left.count() <= 0 || poll(&writable, 1, static_cast<int>(left.count())) <= 0) {
+        return false;
+      }
+    } else if (result != CURLE_OK) {
+      return false;
     }
   }
-  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-  return result;
+  return true;
 }
 
 }  // namespace
@@ -221,24 +242,18 @@ void SoapClient::Call(const std::u16string& method,
   SoapRequest request;
   protocol_->BuildRequest(method, parameters, request);
 
-  ACE_SOCK_Stream stream;
-  bool connected = ConnectTo(protocol_->GetHost(), protocol_->GetPort(), stream);
-  if (!connected) {
+  korvalis::CurlEasy connection = ConnectTo(protocol_->GetHost(), protocol_->GetPort());
+  if (!connection) {
     for (const std::u16string& host : GetStandbyServers()) {
       protocol_->SetEndpoint(host, protocol_->GetPath(), protocol_->GetPort());
       protocol_->BuildRequest(method, parameters, request);
-      if (ConnectTo(protocol_->GetHost(), protocol_->GetPort(), stream)) {
-        connected = true;
-        break;
-      }
+      connection = ConnectTo(protocol_->GetHost(), protocol_->GetPort());
+      if (connection) break;
     }
   }
-  if (!connected) throw CEMRException(std::u16string(u"链接WebService服务器错误."));
-
-  std::size_t total = 0;
-  for (const iovec& piece : request.pieces) total += piece.iov_len;
-  std::size_t sent = 0;
-  const ssize_t result = SendWithoutSigpipe(stream, request, &sent);
-  stream.close();
-  if (result < 0 || sent != total) throw CEMRException(std::u16string(u"发送WebService请求错误."));
+  if (!connection) throw CEMRException(std::u16string(u"链接WebService服务器错误."));
+  // The pieces go out as one write; the connection is closed without reading an answer.
+  const bool sent = SendAll(connection.get(), request.Bytes());
+  connection.reset();
+  if (!sent) throw CEMRException(std::u16string(u"发送WebService请求错误."));
 }

@@ -3,7 +3,7 @@
 // environment variable SOAPCLIENT_STANDBY_SERVER lists), sends the request and closes the
 // connection without reading an answer: the calls are one-way.
 //
-// The request, as eight pieces sent in one gathered write:
+// The request, as eight pieces sent together in one write:
 //
 //   POST <path> HTTP/1.1\r\n
 //   Host: <host>:<port>\r\n

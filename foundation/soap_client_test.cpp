@@ -64,14 +64,22 @@ TEST(SoapClient, StandbyHostsAreTriedInTheirOrder) {
 TEST(SoapClient, WithoutAnyReachableHostTheCallFails) {
   ::unsetenv(kStandbyVariable);
   StandbyServers none(kStandbyVariable);
-  SoapClient client(none);
-  client.SetEndpoint(u"127.0.0.1", u"/p", UnusedLoopbackPort());
-  try {
-    client.Call(u"ServerError", {});
-    ADD_FAILURE();
-  } catch (const CEMRException& e) {
-    EXPECT_EQ(e.GetText(), u"链接WebService服务器错误.");
+  // A standby value that carries a port names no host: the port stays the endpoint's.
+  LoopbackListener listener;
+  ::setenv(kStandbyVariable, ("127.0.0.1:" + std::to_string(listener.port())).c_str(), 1);
+  StandbyServers with_port(kStandbyVariable);
+  for (StandbyServers* standby : {&none, &with_port}) {
+    SoapClient client(*standby);
+    client.SetEndpoint(u"127.0.0.1", u"/p", UnusedLoopbackPort());
+    try {
+      client.Call(u"ServerError", {});
+      ADD_FAILURE();
+    } catch (const CEMRException& e) {
+      EXPECT_EQ(e.GetText(), u"链接WebService服务器错误.");
+    }
   }
+  ::unsetenv(kStandbyVariable);
+  EXPECT_FALSE(listener.done());
 }
 
 TEST(StandbyServers, OverlongOrEmptyValuesGiveNoHost) {
