@@ -184,6 +184,10 @@ void ExactArithmetic(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
   try {
     const std::optional<ShortDecimal> sa = ShortArgument(argv[0]), sb = ShortArgument(argv[1]);
+    if (op == Exact::kDivide && sa && sb) {
+      if (sb->mantissa == 0) throw FunctionError{"ORA-01476: divisor is equal to zero"};
+      return ResultNumberValue(ctx, ShortQuotient(*sa, *sb, form));
+    }
     if (op != Exact::kDivide && sa && sb) {
       const Operation short_op = op == Exact::kAdd        ? Operation::kAdd
                                  : op == Exact::kSubtract ? Operation::kSubtract
@@ -204,7 +208,6 @@ void ExactArithmetic(sqlite3_context* ctx, int, sqlite3_value** argv) {
       }
     }
     Decimal exact;
-    double estimate = NAN;
     switch (op) {
       case Exact::kAdd: exact = *a + *b; break;
       case Exact::kSubtract: exact = *a - *b; break;
@@ -212,10 +215,9 @@ void ExactArithmetic(sqlite3_context* ctx, int, sqlite3_value** argv) {
       case Exact::kDivide:
         if (b->is_zero()) throw FunctionError{"ORA-01476: divisor is equal to zero"};
         exact = *a / *b;
-        if (sa && sb) estimate = AsNumber(argv[0]) / AsNumber(argv[1]);
         break;
     }
-    ResultNumberValue(ctx, ToNumberValue(exact, estimate, form));
+    ResultNumberValue(ctx, ToNumberValue(exact, form));
   } catch (const std::overflow_error& e) {
     throw FunctionError{e.what()};
   }

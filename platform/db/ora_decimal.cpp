@@ -1,8 +1,9 @@
 #include "platform/db/ora_decimal.h"
 
 #include <algorithm>
+#include <array>
+#include <boost/multiprecision/cpp_int.hpp>
 #include <charconv>
-#include <cmath>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -178,6 +179,54 @@ std::optional<Decimal> ParseDecimal(std::string_view text) {
   return Decimal(trimmed);
 }
 
+using Wide = boost::multiprecision::uint256_t;
+
+// 10^k for the shifts of a quotient.
+const Wide& WidePowerOfTen(int k) {
+  static const std::array<Wide, 64> powers = [] {
+    std::array<Wide, 64> p;
+    p[0] = 1;
+    for (size_t i = 1; i < p.size(); ++i) p[i] = p[i - 1] * 10u;
+    return p;
+  }();
+  return powers[static_cast<size_t>(k)];
+}
+
+NumberValue ShortQuotient(const ShortDecimal& a, const ShortDecimal& b, ResultForm form) {
+  if (a.mantissa == 0) return NumberValue{};
+  const bool negative = (a.mantissa < 0) != (b.mantissa < 0);
+  const auto magnitude = [](int64_t m) {
+    return m < 0 ? static_cast<uint64_t>(0) - static_cast<uint64_t>(m) : static_cast<uint64_t>(m);
+  };
+  const uint64_t x = magnitude(a.mantissa), y = magnitude(b.mantissa);
+  const auto digits_of = [](uint64_t v) {
+    int n = 1;
+    while (v >= 10) {
+      v /= 10;
+      ++n;
+    }
+    return n;
+  };
+  // x * 10^shift / y has 42 or 43 digits: more than a NUMBER keeps, and below 10^61 before
+  // the division.
+  const int shift = 42 + digits_of(y) - digits_of(x);
+  const Wide quotient = Wide(x) * WidePowerOfTen(shift) / y;
+  const int count = quotient >= WidePowerOfTen(42) ? 43 : 42;
+  const int leading = count - 1 + a.exponent - b.exponent - shift;
+  if (leading >= 126) throw std::overflow_error("ORA-01426: numeric overflow");
+  // Half away from zero at the last digit kept: what is cut off decides, as the rest of the
+  // quotient (below one unit of its last digit) never makes a half of an even power of ten.
+  const int cut = count - ((leading % 2 != 0) ? 40 : 39);
+  const Wide& unit = WidePowerOfTen(cut);
+  Wide kept, rest;
+  boost::multiprecision::divide_qr(quotient, unit, kept, rest);
+  if (rest * 2u >= unit) ++kept;
+  std::string digits = kept.str();
+  const int rounded_leading = leading + static_cast<int>(digits.size()) - (count - cut);
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+  return FromDigits(negative, digits, rounded_leading, form);
+}
+
 std::optional<NumberValue> ShortResult(Operation op, const ShortDecimal& a, const ShortDecimal& b,
                                        ResultForm form) {
   if (op == Operation::kMultiply) {
@@ -195,7 +244,7 @@ std::optional<NumberValue> ShortResult(Operation op, const ShortDecimal& a, cons
   return FromExact(op == Operation::kAdd ? x + y : x - y, low.exponent, form);
 }
 
-NumberValue ToNumberValue(const Decimal& exact, double estimate, ResultForm form) {
+NumberValue ToNumberValue(const Decimal& exact, ResultForm form) {
   NumberValue result;
   const auto& b = exact.backend();
   if (b.iszero()) return result;
@@ -208,16 +257,6 @@ NumberValue ToNumberValue(const Decimal& exact, double estimate, ResultForm form
   bool negative = false;
   std::string digits;
   int exponent = 0;
-  if (std::isfinite(estimate)) {
-    char buf[32];
-    const auto [end, ec] =
-        std::to_chars(buf, buf + sizeof buf, estimate, std::chars_format::scientific, 14);
-    if (ec == std::errc() && Decimal(std::string(buf, end)) == exact) {
-      ScientificParts(std::string_view(buf, static_cast<size_t>(end - buf)), &negative, &digits,
-                      &exponent);
-      return FromDigits(negative, digits, exponent, form);
-    }
-  }
   // The leading base-100 digit of a number of odd decimal order has two digits; the text is
   // rounded half away from zero to that many significant digits.
   const int kept = (order % 2 != 0) ? 40 : 39;

@@ -5,7 +5,9 @@
 //
 // Sums, differences and products of numbers as the file holds them (integers, and decimals
 // of at most 15 significant digits) are exact in 128-bit integers and never need rounding;
-// the rest (quotients, long operands) is computed with Boost.Multiprecision's decimal type.
+// their quotients are integer quotients of the mantissas scaled past a NUMBER's digits
+// (Boost.Multiprecision's 256-bit integers); the rest (long operands, the text of longer
+// results) is computed with Boost.Multiprecision's decimal type.
 //
 // Thread-safety: values and pure functions.
 #pragma once
@@ -58,9 +60,12 @@ enum class Operation { kAdd, kSubtract, kMultiply };
 std::optional<NumberValue> ShortResult(Operation op, const ShortDecimal& a, const ShortDecimal& b,
                                        ResultForm form);
 
-// `exact` rounded half away from zero to a NUMBER's digits. `estimate` (when finite) is a
-// double near it, which spares the rounding when the number is that double's shown value.
-// Throws std::overflow_error when it is beyond a NUMBER's range (10^126).
-NumberValue ToNumberValue(const Decimal& exact, double estimate, ResultForm form);
+// a / b rounded to a NUMBER's digits. Precondition: b is not zero. Throws std::overflow_error
+// when it is beyond a NUMBER's range (10^126).
+NumberValue ShortQuotient(const ShortDecimal& a, const ShortDecimal& b, ResultForm form);
+
+// `exact` rounded half away from zero to a NUMBER's digits. Throws std::overflow_error when it
+// is beyond a NUMBER's range (10^126).
+NumberValue ToNumberValue(const Decimal& exact, ResultForm form);
 
 }  // namespace korvalis::db
