@@ -37,6 +37,28 @@ SqlType Translator::EmitColumn(const Expr& e, const Scope* scope, std::string* o
     if (w == "ROWID") Refuse("ROWID");
     if (w == "USER" || w == "UID") Refuse(e.parts[0].text);
   }
+  // A column of FROM items numbered together is read from their numbering view.
+  const std::string_view column = e.parts.back().text;
+  std::string_view qualifier;
+  if (e.parts.size() >= 2) qualifier = e.parts[e.parts.size() - 2].text;
+  for (const Scope* s = scope; s; s = s->parent) {
+    const Source* found = nullptr;
+    const ColumnInfo* info = nullptr;
+    for (const Source& src : s->sources) {
+      if (!qualifier.empty() && !EqualsIgnoringAsciiCase(src.alias, qualifier)) continue;
+      const ColumnInfo* c = src.Find(column);
+      if (!c) continue;
+      if (found) throw SqlError("ORA-00918: column ambiguously defined: " + std::string(column));
+      found = &src;
+      info = c;
+      if (src.renamed_in.empty()) break;
+    }
+    if (!found) continue;
+    if (found->renamed_in.empty()) break;
+    out->append(found->renamed_in).push_back('.');
+    AppendQuotedName(found->alias + "$" + info->name, out);
+    return info->type;
+  }
   size_t first = e.parts.size() > 2 ? e.parts.size() - 2 : 0;  // a schema qualifier is dropped
   for (size_t i = first; i < e.parts.size(); ++i) {
     if (i > first) out->push_back('.');

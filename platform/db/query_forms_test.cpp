@@ -108,8 +108,21 @@ TEST_P(QueryFormsTest, RownumNumbersRowsAsTheyPassWhere) {
        "1,2,5"},
       {"SELECT ID FROM T WHERE ROWNUM <= ID OR ID = 1", "not supported"},
       {"SELECT ID FROM T WHERE ROWNUM + 1 > 2 OR ID = 1", "not supported"},
-      {"SELECT A.ID FROM T A, T B WHERE A.ID = B.ID AND (ROWNUM <= 2 OR A.ID = 3)",
-       "not supported"},
+      // Over several tables the rows are numbered in the order the join gives them.
+      {"SELECT COUNT(*) FROM T A, T B WHERE A.ID = B.ID AND (ROWNUM <= 2 OR A.GRP = 'z')", "2"},
+      {"SELECT A.ID, B.NAME, ROWNUM FROM T A JOIN TREE B ON B.ID = A.ID "
+       "WHERE ROWNUM < 2 OR ROWNUM > 1 ORDER BY A.ID DESC",
+       "5|<null>|5,4|a1|4,3|b|3,2|a|2,1|r|1"},
+      {"SELECT * FROM T A, TREE WHERE A.ID = TREE.ID AND (ROWNUM <= 9 OR GRP = 'z') AND NAME > 'a'"
+       " ORDER BY 1",
+       "1|x|1|<null>|r,3|x|3|1|b,4|y|4|2|a1"},
+      {"SELECT TREE.*, GRP FROM T A, TREE WHERE A.ID = TREE.ID AND (ROWNUM <> 0) AND A.ID = 2",
+       "2|1|a|y"},
+      {"SELECT A.ID, (SELECT COUNT(*) FROM T X WHERE X.ID < A.ID), B.PARENT_ID FROM T A, TREE B "
+       "WHERE A.ID = B.PARENT_ID(+) AND (ROWNUM <= 9 OR A.ID = 0) ORDER BY 1, 3",
+       "1|0|1,1|0|1,2|1|2,3|2|3,4|3|<null>,5|4|<null>"},
+      {"SELECT ID FROM T A, TREE B WHERE A.ID = B.ID AND (ROWNUM = 1 OR A.ID = 0)", "ORA-00918"},
+      {"SELECT A.ID FROM T A JOIN T B USING (ID) WHERE ROWNUM = 1 OR A.ID = 0", "not supported"},
   });
 }
 

@@ -185,9 +185,6 @@ void NumberRowsAsTheyPass(sql::SelectCore& core) {
   std::sort(starts.begin(), starts.end());
   starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
   if (starts.size() > kMaxRownumRuns) detail::Refuse("ROWNUM compared with this many numbers");
-  if (core.from.size() != 1 || core.from[0].kind == TableRef::kJoin) {
-    detail::Refuse("ROWNUM in this condition over several tables");
-  }
   if (core.connect_by) detail::Refuse("ROWNUM in this condition of a hierarchical query");
   core.rownum_runs = std::move(starts);
 }

@@ -287,34 +287,15 @@ void Translator::EmitLimitedFrom(SelectCore& core, const Scope* parent, int64_t 
   AppendQuotedName(alias_text, from_sql);
 }
 
-// The single FROM item in an inline view, under the item's name, that numbers its rows as
-// they pass WHERE (sql_ast.h SelectCore::rownum_runs); the level keeps the rows that passed:
-//   FROM (SELECT a.*, ora_rownum_walk(<mask>, '<runs>') OVER (ROWS ...) AS "ROWNUM$WALK"
-//         FROM item a WHERE <any run's WHERE>) a WHERE a."ROWNUM$WALK" IS NOT NULL
-// Bit k of the mask tells whether the row meets WHERE with the ROWNUMs of run k; the walk
-// counts the rows passed and gives each row that meets WHERE with the next number that number.
-void Translator::EmitNumberedFrom(SelectCore& core, const Scope* parent, Scope* scope,
-                                  std::string* from_sql) {
-  TableRef& item = core.from[0];
-  const std::string alias_text =
-      !item.alias.empty() ? item.alias.text
-                          : (item.kind == TableRef::kTable ? item.table.text : std::string("V"));
-  item.alias = Name{alias_text, true};
-  std::string quoted;
-  AppendQuotedName(alias_text, &quoted);
-  Scope inner_scope;
-  inner_scope.parent = parent;
-  std::string inner_from;
-  EmitTableRef(item, &inner_scope, &inner_from);
-  inner_scope.sources.back().alias = AsciiUpper(alias_text);
+void Translator::EmitRunsOfWhere(const SelectCore& core, Scope* inner_scope, std::string* mask,
+                                 std::string* any) {
   // WHERE is printed once (printing a query rewrites it) with a mark for ROWNUM, which each
   // run's copy replaces by the run's first ROWNUM.
   constexpr std::string_view kMark = "\x02ROWNUM\x02";
   if (statement_.find('\x02') != std::string_view::npos) Refuse("this character in a statement");
-  inner_scope.rownum_sql = kMark;
+  inner_scope->rownum_sql = kMark;
   std::string where;
-  Emit(*core.where, &inner_scope, &where);
-  std::string mask, any;
+  Emit(*core.where, inner_scope, &where);
   for (size_t run = 0; run < core.rownum_runs.size(); ++run) {
     const std::string number = std::to_string(core.rownum_runs[run]);
     std::string condition;
@@ -325,29 +306,87 @@ void Translator::EmitNumberedFrom(SelectCore& core, const Scope* parent, Scope* 
     }
     condition.append(where, copied, std::string::npos);
     if (run) {
-      mask.append(" + ");
-      any.append(" OR ");
+      mask->append(" + ");
+      any->append(" OR ");
     }
-    mask.append("CASE WHEN ").append(condition).append(" THEN ");
-    AppendInteger(int64_t{1} << run, &mask);
-    mask.append(" ELSE 0 END");
-    any.append(condition);
+    mask->append("CASE WHEN ").append(condition).append(" THEN ");
+    AppendInteger(int64_t{1} << run, mask);
+    mask->append(" ELSE 0 END");
+    any->append(condition);
   }
+}
+
+namespace {
+
+bool JoinsUsing(const TableRef& ref) {
+  if (ref.kind != TableRef::kJoin) return false;
+  return !ref.using_columns.empty() || JoinsUsing(*ref.left) || JoinsUsing(*ref.right);
+}
+
+}  // namespace
+
+// The FROM items in an inline view that numbers its rows as they pass WHERE
+// (sql_ast.h SelectCore::rownum_runs); the level keeps the rows that passed:
+//   FROM (SELECT a.*, ora_rownum_walk(<mask>, '<runs>') OVER (ROWS ...) AS "ROWNUM$WALK"
+//         FROM item a WHERE <any run's WHERE>) a WHERE a."ROWNUM$WALK" IS NOT NULL
+// Bit k of the mask tells whether the row meets WHERE with the ROWNUMs of run k; the walk
+// counts the rows passed and gives each row that meets WHERE with the next number that number.
+// A single item keeps its name; several items are one view "ROWNUM$ROWS" whose columns are
+// named "<alias>$<column>", where the level's column references read them.
+void Translator::EmitNumberedFrom(SelectCore& core, const Scope* parent, Scope* scope,
+                                  std::string* from_sql) {
+  const bool single = core.from.size() == 1 && core.from[0].kind != TableRef::kJoin;
+  std::string view = "\"ROWNUM$ROWS\"";
+  Scope inner_scope;
+  inner_scope.parent = parent;
+  std::string inner_from;
+  std::string columns;
+  if (single) {
+    TableRef& item = core.from[0];
+    const std::string alias_text =
+        !item.alias.empty() ? item.alias.text
+                            : (item.kind == TableRef::kTable ? item.table.text : std::string("V"));
+    item.alias = Name{alias_text, true};
+    view.clear();
+    AppendQuotedName(alias_text, &view);
+    EmitTableRef(item, &inner_scope, &inner_from);
+    inner_scope.sources.back().alias = AsciiUpper(alias_text);
+    columns = view + ".*";
+  } else {
+    for (const TableRef& ref : core.from) {
+      if (JoinsUsing(ref)) Refuse("ROWNUM in this condition over a join with USING");
+    }
+    EmitFrom(core.from, &inner_scope, &inner_from);
+    for (Source& s : inner_scope.sources) {
+      for (const ColumnInfo& c : s.table ? s.table->columns : s.derived) {
+        if (!columns.empty()) columns.append(", ");
+        AppendQuotedName(s.alias, &columns);
+        columns.push_back('.');
+        AppendQuotedName(c.name, &columns);
+        columns.append(" AS ");
+        AppendQuotedName(s.alias + "$" + c.name, &columns);
+      }
+    }
+  }
+  std::string mask, any;
+  EmitRunsOfWhere(core, &inner_scope, &mask, &any);
   std::string runs;
   for (int64_t start : core.rownum_runs) {
     if (!runs.empty()) runs.push_back(',');
     AppendInteger(start, &runs);
   }
-  from_sql->append(" FROM (SELECT ").append(quoted).append(".*, ora_rownum_walk(").append(mask);
+  from_sql->append(" FROM (SELECT ").append(columns).append(", ora_rownum_walk(").append(mask);
   from_sql->append(", '").append(runs);
   from_sql->append("') OVER (ROWS BETWEEN UNBOUNDED PRECEDING AND CURRENT ROW) AS \"ROWNUM$WALK\" FROM ");
-  from_sql->append(inner_from).append(" WHERE ").append(any).append(") AS ").append(quoted);
-  from_sql->append(" WHERE ").append(quoted).append(".\"ROWNUM$WALK\" IS NOT NULL");
+  from_sql->append(inner_from).append(" WHERE ").append(any).append(") AS ").append(view);
+  from_sql->append(" WHERE ").append(view).append(".\"ROWNUM$WALK\" IS NOT NULL");
   core.where.reset();
-  Source s = inner_scope.sources.back();
-  s.numbered = true;
-  scope->sources.push_back(std::move(s));
-  scope->rownum_sql = quoted + ".\"ROWNUM$WALK\"";
+  for (Source& s : inner_scope.sources) {
+    s.numbered = true;
+    if (!single) s.renamed_in = view;
+    scope->sources.push_back(std::move(s));
+  }
+  scope->rownum_sql = view + ".\"ROWNUM$WALK\"";
 }
 
 // The select items with their column names; returns the result columns.
@@ -392,17 +431,32 @@ std::vector<ColumnInfo> Translator::EmitSelectList(SelectCore& core, Scope* scop
 void Translator::EmitStar(const Expr& star, const Scope& scope, bool only_dual,
                           std::vector<ColumnInfo>* columns, std::string* out) {
   std::string qualifier;
-  if (scope.sources.size() == 1 && scope.sources[0].numbered) {
-    // The item's own columns, without the numbering.
-    const Source& s = scope.sources[0];
-    const auto& cols = s.table ? s.table->columns : s.derived;
-    for (size_t i = 0; i < cols.size(); ++i) {
-      if (i) out->append(", ");
-      AppendQuotedName(cols[i].name, out);
+  if (!star.parts.empty()) {
+    qualifier =
+        star.parts.back().quoted ? star.parts.back().text : AsciiUpper(star.parts.back().text);
+  }
+  if (!scope.sources.empty() && scope.sources[0].numbered) {
+    // The items' own columns, without the numbering, read where they are.
+    bool first = true;
+    for (const Source& s : scope.sources) {
+      if (!qualifier.empty() && s.alias != AsciiUpper(qualifier)) continue;
+      const auto& cols = s.table ? s.table->columns : s.derived;
+      for (const ColumnInfo& c : cols) {
+        if (!first) out->append(", ");
+        first = false;
+        if (!s.renamed_in.empty()) {
+          out->append(s.renamed_in).push_back('.');
+          AppendQuotedName(s.alias + "$" + c.name, out);
+          out->append(" AS ");
+        }
+        AppendQuotedName(c.name, out);
+      }
+      columns->insert(columns->end(), cols.begin(), cols.end());
     }
-    columns->insert(columns->end(), cols.begin(), cols.end());
+    if (first) throw SqlError("ORA-00904: \"" + qualifier + "\": invalid identifier");
     return;
   }
+  qualifier.clear();
   if (star.parts.empty()) {
     if (only_dual) {
       out->append("'X' AS \"DUMMY\"");

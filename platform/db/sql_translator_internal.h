@@ -58,6 +58,9 @@ struct Source {
   // Rows numbered as they pass WHERE: the view holds the numbering column besides the item's
   // own columns, which * lists one by one.
   bool numbered = false;
+  // Rows numbered over several FROM items: the view (quoted) holding this item's columns,
+  // each as "<alias>$<column>".
+  std::string renamed_in;
 
   const ColumnInfo* Find(std::string_view column) const {
     if (table) return table->Find(column);
@@ -113,6 +116,10 @@ class Translator {
                        std::string* from_sql);
   void EmitNumberedFrom(SelectCore& core, const Scope* parent, Scope* scope,
                         std::string* from_sql);
+  // WHERE printed once per run of ROWNUMs, as a mask of the runs it holds in, and as the
+  // condition that some run holds.
+  void EmitRunsOfWhere(const SelectCore& core, Scope* inner_scope, std::string* mask,
+                       std::string* any);
   std::vector<ColumnInfo> EmitSelectList(SelectCore& core, Scope* scope, bool only_dual,
                                          const std::vector<std::string>* forced_names,
                                          std::string* out);
