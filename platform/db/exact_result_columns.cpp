@@ -1,6 +1,8 @@
 // The computed columns of a query's own result on the embedded engine: their + - * / print as
 // the exact functions (ora_result_add for the column's value, ora_exact_add for its operands
-// ...), which compute in decimal to a NUMBER's digits and give the column's value as text. Only the outermost query
+// ...), which compute in decimal to a NUMBER's digits and give the column's value as text;
+// TO_CHAR of such arithmetic, and a concatenation of it, write all its digits
+// (ora_exact_text). Only the outermost query
 // block's columns do, where nothing but the caller reads them: inside a query (a condition, a
 // sort key, an inline view, an aggregate's argument) a number stays one the engine compares
 // and sorts as a number.
@@ -52,14 +54,32 @@ size_t SignificantDigits(std::string_view literal) {
   return digits;
 }
 
+// TO_CHAR(number) without a format model.
+bool IsToCharOfArithmetic(const Expr& e) {
+  return e.kind == ExprKind::kFunction && e.text == "TO_CHAR" && e.args.size() == 1 &&
+         !e.over && IsArithmetic(*e.args[0]);
+}
+
 }  // namespace
 
 bool Translator::PrintsExactly(const SelectCore& core, size_t index, const Scope* scope) {
   if (exact_select_ == nullptr || &core != &exact_select_->cores[0]) return false;
   const sql::SelectItem& item = core.items[index];
-  if (!IsArithmetic(*item.expr)) return false;
+  if (item.expr->kind == ExprKind::kBinary && item.expr->text == "||") {
+    // A concatenation of which a part is exact arithmetic (no sort reads a text as a number).
+    std::vector<const Expr*> parts;
+    std::vector<std::string_view> ops;
+    CollectChain(*item.expr, {"||"}, true, &parts, &ops);
+    if (parts.size() > kMaxCallArguments) return false;
+    for (const Expr* part : parts) {
+      if (IsArithmetic(*part) && ExactOperands(*part, scope, 0)) return true;
+    }
+    return false;
+  }
+  const Expr& arithmetic = IsToCharOfArithmetic(*item.expr) ? *item.expr->args[0] : *item.expr;
+  if (!IsArithmetic(arithmetic)) return false;
   if (SortsBy(exact_select_->order_by, item.alias.text, index)) return false;
-  return ExactOperands(*item.expr, scope, 0);
+  return ExactOperands(arithmetic, scope, 0);
 }
 
 // Every operand, however deep, is a number or a text read as one (never a date).
@@ -72,21 +92,45 @@ bool Translator::ExactOperands(const Expr& e, const Scope* scope, int depth) {
          ExactOperands(*e.args[1], scope, depth + 1);
 }
 
-void Translator::EmitExact(const Expr& e, const Scope* scope, bool result, std::string* out) {
+SqlType Translator::EmitExact(const Expr& e, const Scope* scope, bool result, std::string* out) {
+  if (e.kind == ExprKind::kBinary && e.text == "||") {
+    std::vector<const Expr*> parts;
+    std::vector<std::string_view> ops;
+    CollectChain(e, {"||"}, true, &parts, &ops);
+    out->append("ora_concat(");
+    for (size_t i = 0; i < parts.size(); ++i) {
+      if (i) out->append(", ");
+      if (IsArithmetic(*parts[i]) && ExactOperands(*parts[i], scope, 0)) {
+        out->append("ora_exact_text(");
+        EmitExact(*parts[i], scope, false, out);
+        out->push_back(')');
+      } else {
+        Emit(*parts[i], scope, out);
+      }
+    }
+    out->push_back(')');
+    return SqlType::kText;
+  }
+  if (IsToCharOfArithmetic(e)) {
+    out->append("ora_exact_text(");
+    EmitExact(*e.args[0], scope, false, out);
+    out->push_back(')');
+    return SqlType::kText;
+  }
   if (!IsArithmetic(e)) {
     if (e.kind == ExprKind::kNumber && SignificantDigits(e.text) > 15) {
       // A literal longer than a double keeps its digits as text, which the functions read.
       AppendStringLiteral(e.text, out);
-      return;
+      return SqlType::kNumber;
     }
-    Emit(e, scope, out);
-    return;
+    return Emit(e, scope, out);
   }
   out->append(ExactFunction(e.text, result));
   EmitExact(*e.args[0], scope, false, out);
   out->append(", ");
   EmitExact(*e.args[1], scope, false, out);
   out->push_back(')');
+  return SqlType::kNumber;
 }
 
 }  // namespace korvalis::db::detail

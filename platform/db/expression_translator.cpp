@@ -421,11 +421,6 @@ SqlType Translator::EmitPseudoColumn(const Expr& e, const Scope* scope, std::str
   }
 }
 
-namespace {
-
-// The operands of a chain of operators from `ops`, left to right: the chain a op b op c is
-// the left-deep tree ((a op b) op c); right operands of the same operators are kept whole
-// unless `associative`. `chain_ops` receives the operator before each operand after the first.
 void CollectChain(const Expr& e, std::initializer_list<std::string_view> ops, bool associative,
                   std::vector<const Expr*>* operands, std::vector<std::string_view>* chain_ops) {
   auto in_chain = [&](const Expr* p) {
@@ -449,6 +444,8 @@ void CollectChain(const Expr& e, std::initializer_list<std::string_view> ops, bo
     operands->push_back(p);
   }
 }
+
+namespace {
 
 }  // namespace
 

@@ -179,6 +179,15 @@ void ResultNumberValue(sqlite3_context* ctx, const NumberValue& value) {
   }
 }
 
+// An exact operand as TO_CHAR writes a number: no zero before the point.
+void ExactText(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) != SQLITE_TEXT) return ResultText(ctx, AsText(argv[0]));
+  std::string text(TextView(argv[0]));
+  const size_t zero = text.starts_with('-') ? 1 : 0;
+  if (text.compare(zero, 2, "0.") == 0) text.erase(zero, 1);
+  ResultText(ctx, text);
+}
+
 template <Exact op, ResultForm form>
 void ExactArithmetic(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
@@ -269,6 +278,7 @@ std::span<const FunctionEntry> NumberFunctions() {
       {"ora_exact_sub", 2, Guarded<ExactArithmetic<Exact::kSubtract, ResultForm::kOperand>>, true},
       {"ora_exact_mul", 2, Guarded<ExactArithmetic<Exact::kMultiply, ResultForm::kOperand>>, true},
       {"ora_exact_div", 2, Guarded<ExactArithmetic<Exact::kDivide, ResultForm::kOperand>>, true},
+      {"ora_exact_text", 1, Guarded<ExactText>, true},
       {"ora_result_add", 2, Guarded<ExactArithmetic<Exact::kAdd, ResultForm::kText>>, true},
       {"ora_result_sub", 2, Guarded<ExactArithmetic<Exact::kSubtract, ResultForm::kText>>, true},
       {"ora_result_mul", 2, Guarded<ExactArithmetic<Exact::kMultiply, ResultForm::kText>>, true},

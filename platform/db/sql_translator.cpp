@@ -401,12 +401,8 @@ std::vector<ColumnInfo> Translator::EmitSelectList(SelectCore& core, Scope* scop
       EmitStar(*item.expr, *scope, only_dual, &columns, out);
       continue;
     }
-    SqlType type = SqlType::kNumber;
-    if (PrintsExactly(core, i, scope)) {
-      EmitExact(*item.expr, scope, true, out);
-    } else {
-      type = Emit(*item.expr, scope, out);
-    }
+    const SqlType type = PrintsExactly(core, i, scope) ? EmitExact(*item.expr, scope, true, out)
+                                                       : Emit(*item.expr, scope, out);
     std::string name = forced_names && i < forced_names->size()
                            ? (*forced_names)[i]
                            : OracleColumnName(item, statement_);

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,6 +50,11 @@ bool ContainsAggregate(const Expr& e);
 bool ContainsWindow(const Expr& e);
 // A literal number (or numeric text) as a double.
 bool LiteralNumber(const Expr& e, double* value);
+// The operands of a chain of operators from `ops`, left to right: the chain a op b op c is
+// the left-deep tree ((a op b) op c); right operands of the same operators are kept whole
+// unless `associative`. `chain_ops` receives the operator before each operand after the first.
+void CollectChain(const Expr& e, std::initializer_list<std::string_view> ops, bool associative,
+                  std::vector<const Expr*>* operands, std::vector<std::string_view>* chain_ops);
 
 struct Source {
   std::string alias;  // upper case; the table name when the table has no alias
@@ -208,7 +214,7 @@ class Translator {
   bool PrintsExactly(const SelectCore& core, size_t index, const Scope* scope);
   bool ExactOperands(const Expr& e, const Scope* scope, int depth);
   // `result`: e is the column itself, not an operand of it.
-  void EmitExact(const Expr& e, const Scope* scope, bool result, std::string* out);
+  SqlType EmitExact(const Expr& e, const Scope* scope, bool result, std::string* out);
 
   // Functions (function_translator.cpp): the table's rows, and a printer for each other one.
   SqlType EmitFunction(const Expr& e, const Scope* scope, std::string* out);
