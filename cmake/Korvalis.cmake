@@ -51,7 +51,7 @@ function(korvalis_add_test name)
   set_target_properties(${name} PROPERTIES ENABLE_EXPORTS ON)
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "KORVALIS_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+    ENVIRONMENT "KORVALIS_SOURCE_DIR=${PROJECT_SOURCE_DIR};KORVALIS_LOG_DIR=${CMAKE_CURRENT_BINARY_DIR}/Log"
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
 endfunction()
 

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/com/unicode.h"
 #include "platform/sys/private_file.h"
@@ -17,18 +18,22 @@ constexpr char kSeparator[] =
 
 }  // namespace
 
+std::string LogFolderFrom(const char* named, const char* state_home, const char* home) {
+  auto set = [](const char* value) { return value != nullptr && *value != 0; };
+  if (set(named)) return named;
+  if (set(state_home) && *state_home == '/') return std::string(state_home) + "/korvalis";
+  if (set(home)) return std::string(home) + "/.local/state/korvalis";
+  return "Log";
+}
+
 std::string LogFolder() {
-  char path[4096];
-  const ssize_t n = readlink("/proc/self/exe", path, sizeof(path) - 1);
-  if (n <= 0) return "Log";
-  std::string executable(path, static_cast<std::size_t>(n));
-  const std::size_t slash = executable.rfind('/');
-  return executable.substr(0, slash + 1) + "Log";
+  return LogFolderFrom(std::getenv(kLogFolderVariable), std::getenv("XDG_STATE_HOME"),
+                       std::getenv("HOME"));
 }
 
 bool AppendEntry(const std::string& folder, const std::tm& local_time, const std::u16string& text) {
   // Entries hold patient data: the folder and its files are the owner's only.
-  if (!korvalis::sys::MakePrivateFolder(folder)) return false;
+  if (!korvalis::sys::MakePrivateFolders(folder)) return false;
   char name[32];
   std::snprintf(name, sizeof(name), "/%d-%02d.log", local_time.tm_year + 1900,
                 local_time.tm_mon + 1);

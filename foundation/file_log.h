@@ -1,6 +1,7 @@
 // The file log: a plain UTF-8 text trace (of record-content updates) that an administrator can
-// read on the server, one file per calendar month, "Log/YYYY-MM.log" beside the executable of
-// the host process. Each entry:
+// read on the server, one file per calendar month, "YYYY-MM.log" in the folder that
+// KORVALIS_LOG_DIR names, else in the user's state folder where Linux programs keep such logs
+// ($XDG_STATE_HOME/korvalis, by default ~/.local/state/korvalis). Each entry:
 //
 //   -----YYYY-MM-DD HH:MM:SS\n
 //   -------------------------------------------------------------------\r\n   (67 hyphens)
@@ -22,10 +23,16 @@ void WriteLogFile(const std::u16string& text, int flag = 0);
 
 namespace korvalis::filelog {
 
-// The folder "Log" in the directory of the host process's executable.
-std::string LogFolder();
+inline constexpr char kLogFolderVariable[] = "KORVALIS_LOG_DIR";
 
-// Appends one entry to `folder` (created when missing) stamped with `local_time`, which also
+// The log's folder from the environment: KORVALIS_LOG_DIR, $XDG_STATE_HOME/korvalis (an
+// absolute XDG_STATE_HOME only, as the XDG rules say), or ~/.local/state/korvalis.
+std::string LogFolder();
+// The same choice from the given values (null or empty: unset). Without any of them, "Log" in
+// the current directory.
+std::string LogFolderFrom(const char* named, const char* state_home, const char* home);
+
+// Appends one entry to `folder` (created with the folders above it when missing) stamped with `local_time`, which also
 // chooses the month's file. Returns false when nothing could be written.
 bool AppendEntry(const std::string& folder, const std::tm& local_time, const std::u16string& text);
 

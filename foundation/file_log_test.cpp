@@ -69,11 +69,31 @@ TEST(FileLog, AnUnwritableFolderLosesTheEntryQuietly) {
   WriteLogFile(u"never fails", 1);
 }
 
-TEST(FileLog, TheFolderLiesBesideTheExecutable) {
-  const std::string folder = korvalis::filelog::LogFolder();
-  EXPECT_EQ(std::filesystem::path(folder).filename(), "Log");
-  EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(folder).parent_path() /
-                                      "korvalis_foundation_test"));
+TEST(FileLog, TheFolderIsTheNamedOneOrTheUsersStateFolder) {
+  using korvalis::filelog::LogFolderFrom;
+  const struct {
+    const char* named;
+    const char* state_home;
+    const char* home;
+    const char* folder;
+  } cases[] = {
+      {"/var/log/emr", "/s", "/h", "/var/log/emr"},
+      {"", "/s", "/h", "/s/korvalis"},
+      {nullptr, "relative", "/h", "/h/.local/state/korvalis"},  // XDG takes absolute paths only
+      {nullptr, nullptr, "/h", "/h/.local/state/korvalis"},
+      {nullptr, nullptr, nullptr, "Log"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(LogFolderFrom(c.named, c.state_home, c.home), c.folder);
+  }
+}
+
+TEST(FileLog, MissingFoldersAboveTheLogFolderAreMadeOwnerOnly) {
+  TempDirectory directory;
+  const std::string folder = directory.path() + "/state/korvalis";
+  ASSERT_TRUE(korvalis::filelog::AppendEntry(folder, LocalTime(2005, 3, 7, 8, 9, 10), u"x"));
+  EXPECT_EQ(korvalis::sys::testing::ModeOf(directory.path() + "/state"), 0700u);
+  EXPECT_EQ(korvalis::sys::testing::ModeOf(folder + "/2005-03.log"), 0600u);
 }
 
 }  // namespace

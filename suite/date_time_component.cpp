@@ -4,7 +4,6 @@
 
 #include <ctime>
 
-#include "foundation/emr_exception.h"
 #include "foundation/suite_interfaces.h"
 #include "platform/com/unicode.h"
 #include "suite/components.h"
@@ -26,12 +25,7 @@ bool IsDateTimeText(std::u16string_view text) {
 }
 
 std::u16string SuiteDateTime(const SuiteConfig& config) {
-  if (!config.fixed_datetime.empty()) {
-    if (!IsDateTimeText(config.fixed_datetime)) {
-      throw CEMRException(u"日期时间配置格式错误: " + config.fixed_datetime);
-    }
-    return config.fixed_datetime;
-  }
+  if (!config.fixed_datetime.empty()) return config.fixed_datetime;
   std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);

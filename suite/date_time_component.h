@@ -13,8 +13,8 @@ struct SuiteConfig;
 // an hour below 24 and minutes and seconds below 60.
 bool IsDateTimeText(std::u16string_view text);
 
-// The configured fixed time, or the local time of the system clock, as "YYYY-MM-DD HH:MM:SS".
-// Throws CEMRException "日期时间配置格式错误: <text>" for a fixed time of another form.
+// The configured fixed time (checked when the configuration is read), or the local time of the
+// system clock, as "YYYY-MM-DD HH:MM:SS".
 std::u16string SuiteDateTime(const SuiteConfig& config);
 
 }  // namespace korvalis::suite

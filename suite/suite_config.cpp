@@ -15,6 +15,7 @@
 #include "foundation/string_util.h"
 #include "foundation/xml_parser.h"
 #include "platform/com/unicode.h"
+#include "suite/date_time_component.h"
 
 namespace korvalis::suite {
 namespace {
@@ -142,6 +143,10 @@ SuiteConfig SuiteConfig::Parse(const std::string& text, const std::string& path)
       u"<list>" + GetInnerXml(FirstChildElement(root, u"interfaces")) + u"</list>";
   if (const DOMElement* datetime = FirstChildElement(root, u"datetime")) {
     config.fixed_datetime = ElementAttribute(datetime, u"fixed");
+    // A clock that is no date is refused, so that no call runs on the system clock unnoticed.
+    if (!config.fixed_datetime.empty() && !IsDateTimeText(config.fixed_datetime)) {
+      throw CEMRException(u"日期时间配置格式错误: " + config.fixed_datetime);
+    }
   }
   if (const DOMElement* database = FirstChildElement(root, u"database")) {
     config.database = ToUtf8(GetInnerXml(database));

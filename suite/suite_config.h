@@ -77,7 +77,8 @@ struct SuiteConfig {
   // The file's path: KORVALIS_SUITE_CONFIG or "suite.config.xml".
   static std::string Path();
   // The file's configuration, parsed anew only when the file changed since the last Load.
-  // Throws CEMRException "组件配置文件无法读取: <path>" or "组件配置文件格式错误: <path>".
+  // Throws CEMRException "组件配置文件无法读取: <path>", "组件配置文件格式错误: <path>", or
+  // "日期时间配置格式错误: <text>" for a fixed clock that is not "YYYY-MM-DD HH:MM:SS".
   static std::shared_ptr<const SuiteConfig> Load();
   // Parses `text`; `path` names it in messages and anchors relative paths.
   static SuiteConfig Parse(const std::string& text, const std::string& path);

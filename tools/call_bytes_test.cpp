@@ -204,11 +204,14 @@ TEST_F(CallBytesTest, MalformedWordsAreRefusedBeforeAnyCall) {
 TEST_F(CallBytesTest, FailedCallsLeaveAnswerFilesAlone) {
   Write("in", "bytes");
   Write("kept", "kept content");
-  // Echo without its argument fails in Invoke; the answer files are left as they were.
+  // Echo without its argument is refused before the first call; the answer files are left as
+  // they were.
   Outcome failed = Call("Echo @in --out first -- Echo --out kept -- Echo @in --out third");
-  EXPECT_EQ(failed.status, 1);
-  EXPECT_NE(failed.out.find("takes 1 arguments, not 0"), std::string::npos) << failed.out;
-  EXPECT_EQ(Read("first"), "bytes");  // the method before the failure did answer
+  EXPECT_EQ(failed.status, 2);
+  EXPECT_NE(failed.out.find("takes 1 argument, not 0: Echo([in] BSTR bstrBytes"),
+            std::string::npos)
+      << failed.out;
+  EXPECT_FALSE(Exists("first"));
   EXPECT_EQ(Read("kept"), "kept content");
   EXPECT_FALSE(Exists("third"));
 

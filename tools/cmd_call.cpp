@@ -7,8 +7,11 @@
 // byte (tools/call_chain.h); every file is read and opened before the first call.
 // Prints each result, then each [in,out] argument as "name=value", as UTF-8 (an XML answer's
 // declaration names that encoding); a BSTR whose bytes are not UTF-16 text is shown as a notice
-// with its length, never as replacement characters. On failure prints the error description
-// and HRESULT and exits with 1 without calling further methods.
+// with its length, never as replacement characters. Names and argument counts are checked
+// against the type library before the first call (a near name is suggested, a wrong count
+// shows the signature). On failure prints the error description and HRESULT, the event-log
+// records the call wrote (the cause behind the system's generic message) and any malformed
+// configuration file, and exits with 1 without calling further methods.
 #include <cstdio>
 #include <string_view>
 
@@ -19,7 +22,10 @@
 #include "platform/com/unicode.h"
 #include "tools/answer_file.h"
 #include "tools/call_chain.h"
+#include "tools/call_event_log.h"
 #include "tools/command.h"
+#include "tools/command_line.h"
+#include "tools/config_files.h"
 #include "tools/component_library.h"
 #include "tools/xml_declaration.h"
 
@@ -57,15 +63,57 @@ std::string VariantText(const VARIANT& value) {
   }
 }
 
-// The method's row in the type library of the class's library, or nullptr.
-const com::MethodInfo* FindMethodInfo(const CLSID& clsid, std::u16string_view method) {
+constexpr char kUsage[] =
+    "usage: korvalis call CLASS METHOD [ARGUMENT | --out FILE]... [-- METHOD ...]...\n"
+    "Creates one object of the registered class CLASS (\"korvalis.CLASS\", or a full ProgID) and\n"
+    "calls METHOD with the arguments, in the order `korvalis classes CLASS` lists the [in] and\n"
+    "[in, out] parameters; methods after \"--\" are called in turn on the same object. Prints\n"
+    "each answer as UTF-8, then each [in, out] argument as name=value. A call that fails prints\n"
+    "the system's message and the event-log records the call wrote, and ends the command with 1.\n"
+    "  TEXT       a text argument\n"
+    "  @FILE      the file's bytes as the argument (@- standard input, @@TEXT the text @TEXT)\n"
+    "  --out FILE writes the method's answer to FILE byte for byte instead of printing it\n";
+
+// Whether the [out,retval] value of `info` is a BSTR, which --out can write.
+bool AnswersText(const com::MethodInfo& info) {
+  return !info.params.empty() && info.params.back().direction == com::ParamDirection::kOutRetval &&
+         info.params.back().type == VT_BSTR;
+}
+
+// The interface of the class in the type library of its library, or nullptr (a library
+// without a type library); the names of every registered class in *names.
+const com::InterfaceInfo* FindInterfaceInfo(const CLSID& clsid, std::vector<std::string>* names) {
   com::RegistryKey root;
   if (FAILED(com::RegistryFile().Read(&root))) return nullptr;
   std::vector<std::string> problems;
+  const com::InterfaceInfo* found = nullptr;
   for (const RegisteredClass& c : RegisteredClasses(root, &problems)) {
-    if (c.coclass->clsid == clsid) return c.coclass->interface->FindMethod(method);
+    names->push_back(ToUtf8(c.coclass->name));
+    if (c.coclass->clsid == clsid) found = c.coclass->interface;
   }
-  return nullptr;
+  return found;
+}
+
+// Checks the method and argument count of `call` against the type library; "" when they fit.
+std::string CheckCall(const com::InterfaceInfo& iface, const std::string& progid,
+                      const MethodCall& call) {
+  const com::MethodInfo* info = iface.FindMethod(FromUtf8(call.method));
+  if (info == nullptr) {
+    std::vector<std::string> names;
+    for (const com::MethodInfo& m : iface.methods) names.push_back(ToUtf8(m.name));
+    return progid + " has no method " + call.method + DidYouMean(call.method, names) +
+           " (korvalis classes lists them)";
+  }
+  const size_t expected = ArgumentCount(*info);
+  if (call.arguments.size() != expected) {
+    return progid + "." + ToUtf8(info->name) + " takes " + std::to_string(expected) +
+           (expected == 1 ? " argument" : " arguments") + ", not " +
+           std::to_string(call.arguments.size()) + ": " + MethodSignature(*info);
+  }
+  if (!call.out_path.empty() && !AnswersText(*info)) {
+    return progid + "." + call.method + " answers no text for --out to write";
+  }
+  return "";
 }
 
 std::string DescribeInvokeFailure(HRESULT hr, const EXCEPINFO& excep, UINT arg_err,
@@ -85,12 +133,6 @@ std::string DescribeInvokeFailure(HRESULT hr, const EXCEPINFO& excep, UINT arg_e
     what = "the call was refused";
   }
   return what + " (HRESULT " + HresultText(hr) + ")";
-}
-
-// Whether the [out,retval] value of `info` is a BSTR, which --out can write.
-bool AnswersText(const com::MethodInfo& info) {
-  return !info.params.empty() && info.params.back().direction == com::ParamDirection::kOutRetval &&
-         info.params.back().type == VT_BSTR;
 }
 
 // Writes the answer `result` of a method called with --out to `file`; false with *error when
@@ -118,17 +160,17 @@ struct ArgumentBstrs {
 
 // Calls `call` on `dispatch`, its answer written to `answer_file` when the call has --out;
 // 0 on success, else 1.
-int CallMethod(IDispatch* dispatch, const CLSID& clsid, const std::u16string& progid,
+int CallMethod(IDispatch* dispatch, const com::InterfaceInfo* iface, const std::u16string& progid,
                const MethodCall& call, AnswerFile* answer_file) {
   const char* method_name = call.method.c_str();
   std::u16string method = FromUtf8(call.method);
   LPOLESTR names[] = {method.data()};
   DISPID dispid = DISPID_UNKNOWN;
   if (FAILED(dispatch->GetIDsOfNames(IID_NULL, names, 1, 0, &dispid))) {
-    std::fprintf(stderr, "korvalis: %s has no method %s\n", ToUtf8(progid).c_str(), method_name);
+    PrintError(ToUtf8(progid) + " has no method " + call.method);
     return 1;
   }
-  const com::MethodInfo* info = FindMethodInfo(clsid, method);
+  const com::MethodInfo* info = iface != nullptr ? iface->FindMethod(method) : nullptr;
 
   // Arguments in call order; [in,out] and [out] ones are passed by reference.
   size_t count = call.arguments.size();
@@ -139,7 +181,7 @@ int CallMethod(IDispatch* dispatch, const CLSID& clsid, const std::u16string& pr
     const std::string& bytes = call.arguments[i];
     texts.items[i] = SysAllocStringByteLen(bytes.data(), static_cast<UINT>(bytes.size()));
     if (texts.items[i] == nullptr) {
-      std::fprintf(stderr, "korvalis: no memory for argument %zu of %s\n", i + 1, method_name);
+      PrintError("no memory for argument " + std::to_string(i + 1) + " of " + call.method);
       return 1;
     }
     by_reference[i] = info != nullptr && i < info->params.size() &&
@@ -166,18 +208,12 @@ int CallMethod(IDispatch* dispatch, const CLSID& clsid, const std::u16string& pr
   int status = 0;
   std::string error;
   if (FAILED(hr)) {
-    size_t expected = 0;
-    if (info != nullptr) {
-      for (const com::ParamInfo& p : info->params) {
-        expected += p.direction != com::ParamDirection::kOutRetval;
-      }
-    }
-    std::fprintf(stderr, "korvalis: %s.%s failed: %s\n", ToUtf8(progid).c_str(), method_name,
-                 DescribeInvokeFailure(hr, excep, arg_err, count, expected).c_str());
+    const size_t expected = info != nullptr ? ArgumentCount(*info) : 0;
+    PrintError(ToUtf8(progid) + "." + method_name + " failed: " +
+               DescribeInvokeFailure(hr, excep, arg_err, count, expected));
     status = 1;
   } else if (answer_file != nullptr && !WriteAnswer(result, call.out_path, answer_file, &error)) {
-    std::fprintf(stderr, "korvalis: %s.%s: %s\n", ToUtf8(progid).c_str(), method_name,
-                 error.c_str());
+    PrintError(ToUtf8(progid) + "." + method_name + ": " + error);
     status = 1;
   } else {
     if (answer_file == nullptr && result.vt != VT_EMPTY) {
@@ -198,69 +234,89 @@ int CallMethod(IDispatch* dispatch, const CLSID& clsid, const std::u16string& pr
 }  // namespace
 
 int RunCall(const std::vector<std::string>& args) {
-  if (args.size() < 2 || args[0].empty()) {
-    std::fprintf(stderr,
-                 "usage: korvalis call <class> <method> [args...] [--out FILE] "
-                 "[-- <method> [args...] [--out FILE]]...\n"
-                 "  an argument @FILE passes the file's bytes (@- standard input, @@TEXT the "
-                 "text @TEXT)\n");
+  ParsedOptions options;
+  switch (ParseOptions("call", args, {}, kUsage, &options, /*options_first=*/true)) {
+    case OptionsOutcome::kRun: break;
+    case OptionsOutcome::kHelpShown: return 0;
+    case OptionsOutcome::kRefused: return 2;
+  }
+  const std::vector<std::string>& words = options.operands;
+  if (words.size() < 2 || words[0].empty()) {
+    PrintError("call needs a class and a method\nusage: korvalis call CLASS METHOD [ARGUMENT]... "
+               "(korvalis call --help tells more)");
     return 2;
   }
-  const CallChain chain = ReadCallChain(std::vector<std::string>(args.begin() + 1, args.end()));
+  const CallChain chain = ReadCallChain(std::vector<std::string>(words.begin() + 1, words.end()));
   if (chain.status != 0) {
-    std::fprintf(stderr, "korvalis: %s\n", chain.error.c_str());
+    PrintError(chain.error);
     return chain.status;
   }
-  std::u16string progid = FromUtf8(args[0]);
+  std::u16string progid = FromUtf8(words[0]);
   if (progid.find(u'.') == std::u16string::npos && progid.front() != u'{') {
     progid = u"korvalis." + progid;
   }
   CLSID clsid{};
-  HRESULT hr = CLSIDFromProgID(progid.c_str(), &clsid);
-  if (FAILED(hr)) {
-    std::fprintf(stderr, "korvalis: %s is not a registered class (korvalis regsvr <library>)\n",
-                 ToUtf8(progid).c_str());
+  std::vector<std::string> class_names;
+  if (FAILED(CLSIDFromProgID(progid.c_str(), &clsid))) {
+    FindInterfaceInfo(clsid, &class_names);
+    PrintError(ToUtf8(progid) + " is not a registered class" + DidYouMean(words[0], class_names) +
+               " (korvalis classes lists them; korvalis regsvr <library> registers more)");
     return 1;
   }
+  const std::string progid_text = ToUtf8(progid);
+  const com::InterfaceInfo* iface = FindInterfaceInfo(clsid, &class_names);
 
-  // Every answer file is checked and opened before the first call.
+  // Every name, argument count and answer file is checked before the first call.
   std::vector<AnswerFile> answer_files(chain.calls.size());
   for (size_t i = 0; i < chain.calls.size(); ++i) {
     const MethodCall& call = chain.calls[i];
-    if (call.out_path.empty()) continue;
-    const com::MethodInfo* info = FindMethodInfo(clsid, FromUtf8(call.method));
-    if (info != nullptr && !AnswersText(*info)) {
-      std::fprintf(stderr, "korvalis: %s.%s answers no text for --out to write\n",
-                   ToUtf8(progid).c_str(), call.method.c_str());
-      return 2;
+    if (iface != nullptr) {
+      if (std::string problem = CheckCall(*iface, progid_text, call); !problem.empty()) {
+        PrintError(problem);
+        return 2;
+      }
     }
     std::string error;
-    if (!answer_files[i].Open(call.out_path, &error)) {
-      std::fprintf(stderr, "korvalis: %s\n", error.c_str());
+    if (!call.out_path.empty() && !answer_files[i].Open(call.out_path, &error)) {
+      PrintError(error);
       return 1;
     }
   }
 
+  // The records of a failed call are its cause; those of a call that succeeded were handled
+  // by the system (a statement tried and answered for) and are left to the log.
+  CallEventLog events;
+  auto show_events = [&events](bool failed) {
+    for (const sys::EventRecord& record : events.TakeNew()) {
+      if (failed) PrintError(CallEventLog::Describe(record));
+    }
+  };
   IClassFactory* factory = nullptr;
   std::string error;
-  hr = com::GetClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory), &error);
+  HRESULT hr = com::GetClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory), &error);
   IDispatch* dispatch = nullptr;
   if (SUCCEEDED(hr)) {
     hr = factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&dispatch));
     factory->Release();
   }
   if (FAILED(hr)) {
-    std::fprintf(stderr, "korvalis: cannot create %s: %s (HRESULT %s)\n", ToUtf8(progid).c_str(),
-                 error.empty() ? "the class refused" : error.c_str(), HresultText(hr).c_str());
+    PrintError("cannot create " + progid_text + ": " +
+               (error.empty() ? std::string("the class refused") : error) + " (HRESULT " +
+               HresultText(hr) + ")");
+    show_events(true);
     return 1;
   }
 
   int status = 0;
   for (size_t i = 0; i < chain.calls.size() && status == 0; ++i) {
     AnswerFile* answer_file = chain.calls[i].out_path.empty() ? nullptr : &answer_files[i];
-    status = CallMethod(dispatch, clsid, progid, chain.calls[i], answer_file);
+    status = CallMethod(dispatch, iface, progid, chain.calls[i], answer_file);
+    show_events(status != 0);
   }
   dispatch->Release();
+  if (status != 0) {
+    for (const std::string& problem : ConfigurationProblems()) PrintError(problem);
+  }
   return status;
 }
 

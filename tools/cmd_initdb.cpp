@@ -16,9 +16,21 @@
 #include "platform/db/connection_pool.h"
 #include "suite/sample_config.h"
 #include "tools/command.h"
+#include "tools/command_line.h"
 
 namespace korvalis::tools {
 namespace {
+
+constexpr char kUsage[] =
+    "usage: korvalis initdb [--sample] FILE\n"
+    "       korvalis initdb [--sample] --connect \"Provider=PostgreSQL;Host=...;Port=...;"
+    "Database=...;User ID=...;Password=...\"\n"
+    "Creates the embedded database FILE (never over an existing file), or fills the empty\n"
+    "PostgreSQL database the string names, with the system's schema and installation rows, and\n"
+    "writes telv.config.xml (and the stand-ins' suite.config.xml) naming it into the current\n"
+    "directory unless they are there.\n"
+    "  --sample          add the sample hospital (every sample login's password is 123456)\n"
+    "  --connect STRING  the server database to fill instead of a file\n";
 
 // The configuration files of one initdb run in the current directory: each is written unless
 // one is there already, and what this run wrote is removed again unless it is kept.
@@ -68,26 +80,19 @@ class NewConfigFiles {
 }  // namespace
 
 int RunInitDb(const std::vector<std::string>& args) {
-  bool sample = false;
-  std::string file, connect;
-  bool valid = true;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--sample" && !sample) {
-      sample = true;
-    } else if (arg == "--connect" && i + 1 < args.size() && connect.empty() && file.empty()) {
-      connect = args[++i];
-    } else if (arg.starts_with("-") || !file.empty() || !connect.empty()) {
-      valid = false;
-    } else {
-      file = arg;
-    }
+  ParsedOptions options;
+  switch (ParseOptions("initdb", args, {{"sample", 0, false}, {"connect", 0, true}}, kUsage,
+                       &options)) {
+    case OptionsOutcome::kRun: break;
+    case OptionsOutcome::kHelpShown: return 0;
+    case OptionsOutcome::kRefused: return 2;
   }
-  if (!valid || (file.empty() && connect.empty())) {
-    std::fprintf(stderr,
-                 "usage: korvalis initdb [--sample] <file>\n"
-                 "       korvalis initdb [--sample] --connect \"Provider=PostgreSQL;Host=...;"
-                 "Port=...;Database=...;User ID=...;Password=...\"\n");
+  const bool sample = options.Has("sample");
+  const std::string connect = options.Value("connect");
+  const std::string file = options.operands.empty() ? "" : options.operands[0];
+  if (options.operands.size() > 1 || connect.empty() == file.empty()) {
+    PrintError("initdb takes one database: a FILE, or --connect STRING (korvalis initdb --help "
+               "tells more)");
     return 2;
   }
 

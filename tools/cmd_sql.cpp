@@ -20,6 +20,8 @@
 #include "platform/db/connection_pool.h"
 #include "platform/db/script_runner.h"
 #include "tools/command.h"
+#include "tools/command_line.h"
+#include "tools/config_files.h"
 #include "tools/row_printer.h"
 
 namespace korvalis::tools {
@@ -85,7 +87,10 @@ bool ReadConfiguredInitString(std::string* init, std::string* error) {
   xmlDocPtr doc = xmlReadFile("telv.config.xml", nullptr,
                               XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
   if (!doc) {
-    *error = "cannot read telv.config.xml in the current directory; name the database with --db";
+    *error = MalformedXmlFile("telv.config.xml");
+    if (error->empty()) {
+      *error = "there is no telv.config.xml in the current directory; name the database with --db";
+    }
     return false;
   }
   int db_count = 0;
@@ -128,26 +133,24 @@ bool ReadConfiguredInitString(std::string* init, std::string* error) {
 }  // namespace
 
 int RunSql(const std::vector<std::string>& args) {
-  std::string file, connect, sql;
-  bool xml = false, have_sql = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--db" && i + 1 < args.size() && connect.empty()) {
-      file = args[++i];
-    } else if (args[i] == "--connect" && i + 1 < args.size() && file.empty()) {
-      connect = args[++i];
-    } else if (args[i] == "--xml") {
-      xml = true;
-    } else if (args[i] == "--help") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    } else if (!have_sql && (args[i].empty() || args[i][0] != '-')) {
-      sql = args[i];
-      have_sql = true;
-    } else {
-      std::fputs(kUsage, stderr);
-      return 2;
-    }
+  ParsedOptions options;
+  switch (ParseOptions("sql", args, {{"db", 0, true}, {"connect", 0, true}, {"xml", 0, false}},
+                       kUsage, &options)) {
+    case OptionsOutcome::kRun: break;
+    case OptionsOutcome::kHelpShown: return 0;
+    case OptionsOutcome::kRefused: return 2;
   }
+  const std::string& file = options.Value("db");
+  const std::string& connect = options.Value("connect");
+  const bool xml = options.Has("xml");
+  if ((options.Has("db") && options.Has("connect")) || options.operands.size() > 1) {
+    PrintError(options.operands.size() > 1
+                   ? "sql takes one statement; quote it, or give a script on standard input"
+                   : "name the database once: --db or --connect");
+    return 2;
+  }
+  const bool have_sql = !options.operands.empty();
+  std::string sql = have_sql ? options.operands[0] : "";
   std::string init;
   if (!file.empty()) {
     init = "Provider=SQLite;Data Source=" + file;

@@ -60,6 +60,40 @@ std::vector<RegisteredClass> RegisteredClasses(const com::RegistryKey& root,
   return classes;
 }
 
+std::string MethodSignature(const com::MethodInfo& method) {
+  std::string text = ToUtf8(method.name) + "(";
+  for (size_t i = 0; i < method.params.size(); ++i) {
+    const com::ParamInfo& param = method.params[i];
+    const char* direction = "[in] ";
+    switch (param.direction) {
+      case com::ParamDirection::kIn: break;
+      case com::ParamDirection::kOut: direction = "[out] "; break;
+      case com::ParamDirection::kInOut: direction = "[in, out] "; break;
+      case com::ParamDirection::kOutRetval: direction = "[out, retval] "; break;
+    }
+    const char* type = "VARIANT";
+    switch (param.type) {
+      case VT_BSTR: type = "BSTR"; break;
+      case VT_I4: type = "long"; break;
+      case VT_I2: type = "short"; break;
+      case VT_BOOL: type = "VARIANT_BOOL"; break;
+      default: break;
+    }
+    if (i > 0) text += ", ";
+    text += direction;
+    text += type;
+    if (param.direction != com::ParamDirection::kIn) text += "*";
+    text += " " + ToUtf8(param.name);
+  }
+  return text + ")";
+}
+
+size_t ArgumentCount(const com::MethodInfo& method) {
+  size_t count = 0;
+  for (const com::ParamInfo& p : method.params) count += p.direction != com::ParamDirection::kOutRetval;
+  return count;
+}
+
 std::string HresultText(HRESULT hr) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));

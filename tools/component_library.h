@@ -24,6 +24,13 @@ struct RegisteredClass {
 std::vector<RegisteredClass> RegisteredClasses(const com::RegistryKey& root,
                                                std::vector<std::string>* problems);
 
+// The method as the type library declares it, each parameter with its direction and type:
+// "GetInPatientList([in] BSTR bstrDeptID, ..., [out, retval] BSTR* pbstrResult)".
+std::string MethodSignature(const com::MethodInfo& method);
+
+// The number of arguments a caller passes to `method`: its parameters but the [out,retval].
+size_t ArgumentCount(const com::MethodInfo& method);
+
 // "0x80004005".
 std::string HresultText(HRESULT hr);
 

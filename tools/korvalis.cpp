@@ -1,31 +1,32 @@
 // The `korvalis` command: the client a newcomer uses to set up the embedded database,
 // register the library and call the system's classes.
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "tools/command.h"
+#include "tools/command_line.h"
 
 namespace korvalis::tools {
 namespace {
 
 const Command kCommands[] = {
     {"version", "print the version of the command", RunVersion},
-    {"selfcheck", "check that the libraries the system needs load and work", RunSelfCheck},
-    {"sql", "[--db FILE] [--xml] [SQL]: run Oracle SQL on the embedded database", RunSql},
-    {"initdb", "[--sample] FILE: create a database with the schema (and the sample hospital)",
-     RunInitDb},
-    {"regsvr", "[-u] <library>: register a component library (-u: unregister it)", RunRegsvr},
-    {"classes", "list every method of the registered classes", RunClasses},
-    {"call",
-     "<class> <method> [args...] [--out FILE] [-- <method> ...]...: call methods of one object of "
-     "a registered class (@FILE passes a file's bytes)",
-     RunCall},
+    {"selfcheck", "check that the libraries the system loads start and work", RunSelfCheck},
+    {"sql", "run Oracle SQL (an argument, a script file or standard input) on the database",
+     RunSql},
+    {"initdb", "create a database with the schema (and the sample hospital)", RunInitDb},
+    {"regsvr", "register a component library (-u: unregister it)", RunRegsvr},
+    {"classes", "list the methods of the registered classes with their parameters", RunClasses},
+    {"call", "call methods of one object of a registered class", RunCall},
 };
 
 void PrintUsage(FILE* out) {
-  std::fprintf(out, "usage: korvalis <command> [arguments]\n\ncommands:\n");
+  std::fprintf(out,
+               "usage: korvalis COMMAND [ARGUMENTS]\n"
+               "       korvalis COMMAND --help    what one command takes\n"
+               "       korvalis --version\n\ncommands:\n");
   for (const Command& c : kCommands) std::fprintf(out, "  %-10s %s\n", c.name, c.usage);
 }
 
@@ -34,15 +35,23 @@ void PrintUsage(FILE* out) {
 
 int main(int argc, char** argv) {
   using namespace korvalis::tools;
-  if (argc < 2 || std::strcmp(argv[1], "help") == 0 || std::strcmp(argv[1], "--help") == 0) {
-    PrintUsage(argc < 2 ? stderr : stdout);
-    return argc < 2 ? 2 : 0;
+  const std::string name = argc < 2 ? "" : argv[1];
+  if (name == "help" || name == "--help" || name == "-h") {
+    PrintUsage(stdout);
+    return 0;
   }
-  std::vector<std::string> args(argv + 2, argv + argc);
+  std::vector<std::string> args(argv + std::min(argc, 2), argv + argc);
+  if (name == "--version") return RunVersion(args);
+  if (name.empty()) {
+    PrintUsage(stderr);
+    return 2;
+  }
+  std::vector<std::string> names;
   for (const Command& c : kCommands) {
-    if (std::strcmp(argv[1], c.name) == 0) return c.run(args);
+    if (name == c.name) return c.run(args);
+    names.push_back(c.name);
   }
-  std::fprintf(stderr, "korvalis: unknown command '%s'\n", argv[1]);
-  PrintUsage(stderr);
+  PrintError("unknown command '" + name + "'" + DidYouMean(name, names) +
+             " (korvalis --help lists them)");
   return 2;
 }

@@ -84,10 +84,13 @@ bool Unquote(std::string_view line, size_t* pos, std::string* text) {
   return false;
 }
 
+const char* NamedPath() {
+  const char* path = std::getenv("KORVALIS_REGISTRY");
+  return path != nullptr && *path != '\0' ? path : nullptr;
+}
+
 std::string DefaultPath() {
-  if (const char* path = std::getenv("KORVALIS_REGISTRY"); path != nullptr && *path != '\0') {
-    return path;
-  }
+  if (const char* path = NamedPath()) return path;
   const char* home = std::getenv("HOME");
   return std::string(home != nullptr && *home != '\0' ? home : ".") + "/.korvalis/registry";
 }
@@ -255,7 +258,7 @@ bool ParseRegistry(std::string_view text, RegistryKey* root, std::string* error)
   return true;
 }
 
-RegistryFile::RegistryFile() : path_(DefaultPath()) {}
+RegistryFile::RegistryFile() : path_(DefaultPath()), makes_folder_(NamedPath() == nullptr) {}
 RegistryFile::RegistryFile(std::string path) : path_(std::move(path)) {}
 
 HRESULT RegistryFile::Read(RegistryKey* root, std::string* error) const {
@@ -332,7 +335,14 @@ HRESULT RegistryFile::Update(const std::function<HRESULT(RegistryKey& root)>& ch
   // The registry names the libraries the process loads: its folders and files are the owner's
   // only.
   std::string directory = Directory(path_);
-  sys::MakePrivateFolders(directory);
+  if (makes_folder_) {
+    sys::MakePrivateFolders(directory);
+  } else if (struct stat status; ::stat(directory.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
+    // A named path whose folder is missing is most likely mistyped: making it would hide the
+    // registrations where nobody looks for them.
+    if (error) *error = path_ + ": the folder " + directory + " does not exist";
+    return REGDB_E_WRITEREGDB;
+  }
   FileLock lock(path_);
   if (!lock.held()) {
     if (error) *error = path_ + ".lock: " + std::strerror(errno);

@@ -13,7 +13,8 @@
 // without regard to ASCII case and keep the case in which they were first written.
 //
 // The file's path is the environment variable KORVALIS_REGISTRY, or ~/.korvalis/registry when
-// it is unset. Changes are read-modify-write under an exclusive lock of "<path>.lock" and land
+// it is unset. The folder of a path that KORVALIS_REGISTRY names must exist (a mistyped
+// folder is refused rather than made); other folders are made when missing. Changes are read-modify-write under an exclusive lock of "<path>.lock" and land
 // atomically (a new file renamed over the old one), so concurrent registrations never lose each
 // other's keys and readers never see half a file. A file that does not parse is never
 // overwritten.
@@ -98,6 +99,7 @@ class RegistryFile {
 
  private:
   std::string path_;
+  bool makes_folder_ = true;  // the folder is made on the first change when missing
 };
 
 }  // namespace korvalis::com

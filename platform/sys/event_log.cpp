@@ -113,10 +113,18 @@ void ReportEvent(std::uint16_t type, std::u16string_view text, const std::uint8_
 }
 
 std::vector<EventRecord> ReadEventLogFile(const std::string& path) {
+  std::uint64_t offset = 0;
+  return ReadEventLogFileFrom(path, &offset);
+}
+
+std::vector<EventRecord> ReadEventLogFileFrom(const std::string& path, std::uint64_t* offset) {
   std::vector<EventRecord> records;
   std::ifstream in(path, std::ios::binary);
+  if (!in.seekg(static_cast<std::streamoff>(*offset))) return records;
   std::string line;
   while (std::getline(in, line)) {
+    if (in.eof()) break;  // a line still being written is read next time
+    *offset += line.size() + 1;
     const std::size_t first_tab = line.find('\t');
     const std::size_t second_tab =
         first_tab == std::string::npos ? std::string::npos : line.find('\t', first_tab + 1);

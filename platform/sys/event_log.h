@@ -40,4 +40,8 @@ struct EventRecord {
 // Reads every well-formed record of the file at `path` (empty when it cannot be read).
 std::vector<EventRecord> ReadEventLogFile(const std::string& path);
 
+// Reads the well-formed records of the file at `path` from the byte *offset on, and moves
+// *offset past the last whole line read: the records appended since an earlier read.
+std::vector<EventRecord> ReadEventLogFileFrom(const std::string& path, std::uint64_t* offset);
+
 }  // namespace korvalis::sys

@@ -1,0 +1,177 @@
+// The command as a person at the terminal meets it: help on every command, mistakes named with
+// what to do, and the cause behind a failed call's generic message.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+
+#include "db/testing/temp_directory.h"
+#include "tools/command_test_util.h"
+
+namespace {
+
+using korvalis::testing::Outcome;
+using korvalis::testing::RunCommand;
+namespace fs = std::filesystem;
+
+class CommandLineTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    scratch_.emplace("korvalis-command-line");
+    directory_ = scratch_->path();
+    ASSERT_EQ(Run("initdb --sample emr.db").status, 0);
+    ASSERT_EQ(Run("regsvr " KORVALIS_LIBRARY).status, 0);
+    ASSERT_EQ(Run("regsvr " KORVALIS_SUITE_COMPONENTS).status, 0);
+  }
+  static void TearDownTestSuite() { scratch_.reset(); }
+
+  // Runs the command in `folder` (the sample's directory by default) with the sample's
+  // registry; standard error follows standard output in one stream, as in a terminal's log.
+  static Outcome Run(const std::string& arguments, const std::string& folder = "",
+                     const std::string& environment = "") {
+    return RunCommand("cd '" + (folder.empty() ? directory_ : folder) + "' && KORVALIS_REGISTRY='" +
+                      directory_ + "/registry' " + environment + " " KORVALIS_COMMAND " " +
+                      arguments + " 2>&1");
+  }
+
+  static std::optional<korvalis::testing::TempDirectory> scratch_;
+  static std::string directory_;
+};
+
+std::optional<korvalis::testing::TempDirectory> CommandLineTest::scratch_;
+std::string CommandLineTest::directory_;
+
+TEST_F(CommandLineTest, EveryCommandTakesHelpToStandardOutput) {
+  for (const char* command : {"version", "selfcheck", "sql", "initdb", "regsvr", "classes", "call"}) {
+    for (const char* option : {"--help", "-h"}) {
+      Outcome help = RunCommand(std::string(KORVALIS_COMMAND " ") + command + " " + option +
+                                " 2>/dev/null");
+      EXPECT_EQ(help.status, 0) << command << " " << option;
+      EXPECT_EQ(help.out.find(std::string("usage: korvalis ") + command), 0u) << help.out;
+    }
+  }
+  Outcome overview = RunCommand(KORVALIS_COMMAND " --help 2>/dev/null");
+  EXPECT_EQ(overview.status, 0);
+  EXPECT_NE(overview.out.find("  classes "), std::string::npos);
+  EXPECT_EQ(RunCommand(KORVALIS_COMMAND " --version").out.find("korvalis "), 0u);
+}
+
+TEST_F(CommandLineTest, MistakesAreNamedWithWhatToDo) {
+  const struct {
+    const char* arguments;
+    int status;
+    const char* says;
+  } cases[] = {
+      {"initdb --sampel other.db", 2, "unknown option --sampel; did you mean --sample?"},
+      {"regsvr --unregistr lib.so", 2, "unknown option --unregistr; did you mean --unregister?"},
+      {"sql --db", 2, "--db needs a value"},
+      {"clases", 2, "unknown command 'clases'; did you mean classes?"},
+      {"classes ArchivPatient", 1, "ArchivPatient is not a registered class; did you mean "
+                                   "ArchivePatient?"},
+      {"call ArchivPatient GetInPatientList", 1, "did you mean ArchivePatient?"},
+      {"call ArchivePatient GetInPatientLst 0101", 2,
+       "korvalis.ArchivePatient has no method GetInPatientLst; did you mean GetInPatientList?"},
+      {"call ArchivePatient GetInPatientList 0101", 2,
+       "GetInPatientList takes 3 arguments, not 1: GetInPatientList([in] BSTR bstrDeptID, [in] "
+       "BSTR bstrStartTime, [in] BSTR bstrEndTime, [out, retval] BSTR* pbstrList)"},
+      // The names and counts of a whole chain are checked before its first call.
+      {"call ArchivePatient GetToCommitPatient 0101 -- GetToCommitPatient", 2,
+       "takes 1 argument, not 0"},
+  };
+  for (const auto& c : cases) {
+    Outcome outcome = Run(c.arguments);
+    SCOPED_TRACE(c.arguments + std::string("\n") + outcome.out);
+    EXPECT_EQ(outcome.status, c.status);
+    EXPECT_NE(outcome.out.find(c.says), std::string::npos);
+    EXPECT_EQ(outcome.out.find("<root"), std::string::npos);  // nothing was called
+  }
+}
+
+TEST_F(CommandLineTest, ClassesShowEachParameterWithItsDirectionAndType) {
+  Outcome one = Run("classes archivepatient");
+  ASSERT_EQ(one.status, 0) << one.out;
+  EXPECT_EQ(one.out.find("ArchivePatient\t1\tGetInPatientList([in] BSTR bstrDeptID, [in] BSTR "
+                         "bstrStartTime, [in] BSTR bstrEndTime, [out, retval] BSTR* pbstrList)\n"),
+            0u);
+  EXPECT_EQ(one.out.find("QCAdmin"), std::string::npos);
+  Outcome all = Run("classes");
+  EXPECT_NE(all.out.find("[in, out] BSTR* "), std::string::npos);  // GenerateQCReport's id
+  EXPECT_NE(all.out.find("[in] long "), std::string::npos);
+}
+
+TEST_F(CommandLineTest, AFailedCallShowsTheEventLogRecordsItWroteAfterTheGenericMessage) {
+  Outcome failed = Run(
+      "call ArchivePatient GetToCommitPatient 0101 -- GetInPatientList 0101 bad-date 2027-01-01");
+  EXPECT_EQ(failed.status, 1);
+  const size_t answer = failed.out.find("<root");
+  const size_t generic = failed.out.find("failed: 数据库错误, 请与系统管理员联系.");
+  const size_t cause = failed.out.find("korvalis: event log (error): ");
+  ASSERT_NE(cause, std::string::npos) << failed.out;
+  EXPECT_LT(answer, generic) << "the first call's answer is flushed before the error";
+  EXPECT_LT(generic, cause);
+  EXPECT_NE(failed.out.find("bad-date", cause), std::string::npos);
+
+  // A log file of the operator's own keeps every record; only this call's are shown.
+  const std::string log = directory_ + "/events.log";
+  std::ofstream(log) << "1\tan older record\t\n";
+  Outcome kept = Run("call ArchivePatient GetInPatientList 0101 later 2027-01-01", "",
+                     "KORVALIS_EVENTLOG='" + log + "'");
+  EXPECT_EQ(kept.out.find("an older record"), std::string::npos) << kept.out;
+  EXPECT_NE(kept.out.find("event log (error): "), std::string::npos) << kept.out;
+  std::ifstream in(log);
+  std::string contents((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(contents.find("an older record"), std::string::npos);
+  EXPECT_NE(contents.find(": later"), std::string::npos);
+}
+
+TEST_F(CommandLineTest, AFailedCallNamesTheConfigurationMistake) {
+  const struct {
+    const char* file;
+    const char* text;
+    const char* says;
+  } cases[] = {
+      {"telv.config.xml", "<config>\n<db><datasource>x</db></config>",
+       "telv.config.xml is malformed: line 2: "},
+      {"suite.config.xml", "<config><datetime fixed=\"soon\"/></config>",
+       "suite.config.xml: 日期时间配置格式错误: soon"},
+  };
+  for (const auto& c : cases) {
+    const std::string folder = directory_ + "/" + c.file + ".d";
+    fs::create_directory(folder);
+    for (const char* file : {"telv.config.xml", "suite.config.xml"}) {
+      fs::copy_file(directory_ + "/" + file, folder + "/" + file);
+    }
+    std::ofstream(folder + "/" + c.file) << c.text;
+    Outcome outcome = Run("call EMRLibrary GetUserProperty liujy", folder);
+    SCOPED_TRACE(outcome.out);
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_NE(outcome.out.find(c.says), std::string::npos);
+  }
+}
+
+TEST_F(CommandLineTest, ARegistryIsWrittenOnlyWhereItsFolderExists) {
+  const std::string missing = directory_ + "/no-such-folder";
+  Outcome refused = RunCommand("KORVALIS_REGISTRY='" + missing + "/registry' " KORVALIS_COMMAND
+                               " regsvr " KORVALIS_LIBRARY " 2>&1");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.out.find("cannot write the registry: " + missing + "/registry: the folder " +
+                             missing + " does not exist"),
+            std::string::npos)
+      << refused.out;
+  EXPECT_FALSE(fs::exists(missing));
+}
+
+TEST_F(CommandLineTest, SelfcheckCoversEveryLibraryTheSystemLoads) {
+  Outcome check = RunCommand(KORVALIS_COMMAND " selfcheck");
+  EXPECT_EQ(check.status, 0) << check.out;
+  for (const char* library :
+       {"sqlite", "libpq", "libxml2", "libxslt", "xerces", "zlib", "crypto++", "icu", "libcurl"}) {
+    EXPECT_NE(check.out.find(library), std::string::npos) << library;
+  }
+  EXPECT_EQ(check.out.find("FAILED"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,65 @@
+#include "tools/config_files.h"
+
+#include <libxml/parser.h>
+#include <libxml/xmlerror.h>
+#include <sys/stat.h>
+
+#include "foundation/emr_exception.h"
+#include "platform/com/unicode.h"
+#include "suite/suite_config.h"
+
+namespace korvalis::tools {
+namespace {
+
+// Keeps the first error of a parse: later ones follow from it and say less.
+struct FirstError {
+  bool seen = false;
+  int line = 0;
+  std::string message;
+};
+
+void KeepFirstError(void* context, xmlErrorPtr error) {
+  auto* first = static_cast<FirstError*>(context);
+  if (first->seen || error == nullptr) return;
+  first->seen = true;
+  first->line = error->line;
+  first->message = error->message != nullptr ? error->message : "";
+  while (!first->message.empty() && first->message.back() == '\n') first->message.pop_back();
+}
+
+}  // namespace
+
+std::string MalformedXmlFile(const std::string& path) {
+  struct stat status;
+  if (::stat(path.c_str(), &status) != 0) return "";
+  FirstError first;
+  xmlSetStructuredErrorFunc(&first, KeepFirstError);
+  xmlDocPtr doc = xmlReadFile(path.c_str(), nullptr, XML_PARSE_NONET);
+  xmlSetStructuredErrorFunc(nullptr, nullptr);
+  if (doc != nullptr) {
+    xmlFreeDoc(doc);
+    return "";
+  }
+  if (!first.seen) return path + " cannot be read";
+  return path + " is malformed: line " + std::to_string(first.line) + ": " + first.message;
+}
+
+std::vector<std::string> ConfigurationProblems() {
+  std::vector<std::string> problems;
+  if (std::string problem = MalformedXmlFile("telv.config.xml"); !problem.empty()) {
+    problems.push_back(problem);
+  }
+  const std::string suite_path = suite::SuiteConfig::Path();
+  if (std::string problem = MalformedXmlFile(suite_path); !problem.empty()) {
+    problems.push_back(problem);
+  } else if (struct stat status; ::stat(suite_path.c_str(), &status) == 0) {
+    try {
+      suite::SuiteConfig::Load();
+    } catch (const CEMRException& e) {
+      problems.push_back(suite_path + ": " + ToUtf8(e.GetText()));
+    }
+  }
+  return problems;
+}
+
+}  // namespace korvalis::tools
