@@ -322,11 +322,14 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN v IS NULL OR v = 0 THEN v
     ELSE trim_scale(round(v, (38 + abs(mod(floor(log(abs(v))), 2)) - floor(log(abs(v))))::integer))
     END $f$;
--- A quotient rounded as a NUMBER keeps it, from one computed to 60 decimals.
+-- A quotient rounded as a NUMBER keeps it, from one computed to at least 43 significant
+-- digits (the dividend's scale sets the quotient's).
 CREATE OR REPLACE FUNCTION ora_div(a numeric, b numeric) RETURNS numeric
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN b = 0 THEN ora_raise('ORA-01476: divisor is equal to zero', 'KV000', NULL::numeric)
-    ELSE ora_shown(round(a, 60) / b) END $f$;
+    WHEN a = 0 THEN 0
+    ELSE ora_shown(round(a, greatest(60, 44 - floor(log(abs(a))) + floor(log(abs(b))))::integer) / b)
+    END $f$;
 CREATE OR REPLACE FUNCTION ora_sign(v numeric) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT sign(v) $f$;
 CREATE OR REPLACE FUNCTION ora_abs(v numeric) RETURNS numeric
