@@ -68,6 +68,13 @@ void SetDeclaredLength(std::string_view data_type, int data_length, int char_len
 
 const ColumnInfo* TableInfo::Find(std::string_view column) const {
   for (const ColumnInfo& c : columns) {
+    if (c.name == column) return &c;
+  }
+  return nullptr;
+}
+
+const ColumnInfo* TableInfo::FindIgnoringCase(std::string_view column) const {
+  for (const ColumnInfo& c : columns) {
     if (EqualsIgnoringAsciiCase(c.name, column)) return &c;
   }
   return nullptr;
@@ -94,7 +101,7 @@ std::shared_ptr<const Catalog> Catalog::Load(sqlite3* db) {
   }
   while (sqlite3_step(stmt) == SQLITE_ROW) {
     TableInfo info;
-    info.name = AsciiUpper(ColumnText(stmt, 0));
+    info.name = ColumnText(stmt, 0);
     info.is_view = std::string_view(ColumnText(stmt, 1)) == "view";
     catalog->tables_.emplace(info.name, std::move(info));
   }
@@ -150,7 +157,7 @@ std::shared_ptr<const Catalog> Catalog::Load(sqlite3* db) {
 std::shared_ptr<const Catalog> Catalog::Make(std::vector<TableInfo> tables) {
   auto catalog = std::make_shared<Catalog>();
   for (TableInfo& table : tables) {
-    std::string key = AsciiUpper(table.name);
+    std::string key = table.name;
     catalog->tables_.insert_or_assign(std::move(key), std::move(table));
   }
   for (auto& [name, info] : catalog->tables_) {
@@ -165,6 +172,13 @@ std::shared_ptr<const Catalog> Catalog::Make(std::vector<TableInfo> tables) {
 const TableInfo* Catalog::FindTable(std::string_view name) const {
   auto it = tables_.find(name);
   if (it != tables_.end()) return &it->second;
+  return nullptr;
+}
+
+const TableInfo* Catalog::FindTableIgnoringCase(std::string_view name) const {
+  for (const auto& [key, info] : tables_) {
+    if (EqualsIgnoringAsciiCase(key, name)) return &info;
+  }
   return nullptr;
 }
 

@@ -59,7 +59,9 @@ struct TableInfo {
   bool is_view = false;
   std::vector<ColumnInfo> columns;
 
+  // The column of exactly that name (names keep their case, as Oracle's quoted names do).
   const ColumnInfo* Find(std::string_view column) const;
+  const ColumnInfo* FindIgnoringCase(std::string_view column) const;
 };
 
 class Catalog {
@@ -67,11 +69,13 @@ class Catalog {
   // Reads the metadata tables; tables of the database that they do not describe are known by
   // name with columns of unknown type.
   static std::shared_ptr<const Catalog> Load(sqlite3* db);
-  // A catalog of `tables`, found by their names in upper case (the PostgreSQL provider reads
-  // them from its own metadata). Each column is its own origin.
+  // A catalog of `tables`, found by their names (the PostgreSQL provider reads them from its
+  // own metadata). Each column is its own origin.
   static std::shared_ptr<const Catalog> Make(std::vector<TableInfo> tables);
 
+  // The table or view of exactly that name.
   const TableInfo* FindTable(std::string_view name) const;
+  const TableInfo* FindTableIgnoringCase(std::string_view name) const;
 
  private:
   struct NameHash {

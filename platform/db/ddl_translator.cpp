@@ -157,12 +157,21 @@ void EmitConstraint(const NewTable::Key& k, NewTable* table) {
 
 }  // namespace
 
+// Quoted names keep their case, but the embedded database tells names apart regardless of it:
+// a name that differs from another object's only in case is refused on both engines alike.
+void Translator::RefuseNameDifferingOnlyInCase(const std::string& name) {
+  if (const TableInfo* other = catalog_.FindTableIgnoringCase(name)) {
+    Refuse("names that differ only in case (" + other->name + ", " + name + ")");
+  }
+}
+
 Translation Translator::CreateTable(Statement& stmt) {
   NewTable table;
   table.name = NameOf(stmt.table);
-  if (catalog_.FindTable(AsciiUpper(table.name))) {
+  if (catalog_.FindTable(table.name)) {
     throw SqlError("ORA-00955: name is already used by an existing object: " + table.name);
   }
+  RefuseNameDifferingOnlyInCase(table.name);
   table.sql = "CREATE TABLE ";
   AppendQuotedName(table.name, &table.sql);
   table.sql.append(" (");
@@ -199,8 +208,10 @@ void Translator::EmitColumnDefinition(Statement& stmt, size_t i, NewTable* table
   sql::ColumnDef& col = stmt.column_defs[i];
   const std::string name = NameOf(col.name);
   for (size_t j = 0; j < i; ++j) {
-    if (NameOf(stmt.column_defs[j].name) == name) {
-      throw SqlError("ORA-00957: duplicate column name " + name);
+    const std::string other = NameOf(stmt.column_defs[j].name);
+    if (other == name) throw SqlError("ORA-00957: duplicate column name " + name);
+    if (EqualsIgnoringAsciiCase(other, name)) {
+      Refuse("column names that differ only in case (" + other + ", " + name + ")");
     }
   }
   std::string& out = table->sql;
@@ -318,7 +329,8 @@ Translation Translator::CreateIndex(Statement& stmt) {
 Translation Translator::CreateView(Statement& stmt) {
   Translation tr{StatementKind::kCreateView, {}, true};
   const std::string view = NameOf(stmt.table);
-  if (const TableInfo* existing = catalog_.FindTable(AsciiUpper(view))) {
+  if (!catalog_.FindTable(view)) RefuseNameDifferingOnlyInCase(view);
+  if (const TableInfo* existing = catalog_.FindTable(view)) {
     if (!stmt.or_replace || !existing->is_view) {
       throw SqlError("ORA-00955: name is already used by an existing object: " + view);
     }

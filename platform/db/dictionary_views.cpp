@@ -143,7 +143,7 @@ const DictionaryView* FindView(const Name& name) {
 
 bool Translator::EmitDictionaryView(const TableRef& ref, Scope* scope, std::string* out) {
   // A table of the schema with the same name takes precedence, as a private synonym would.
-  if (catalog_.FindTable(AsciiUpper(ref.table.text))) return false;
+  if (catalog_.FindTable(ref.table.text)) return false;
   const DictionaryView* view = FindView(ref.table);
   if (!view) return false;
   const Name& alias = ref.alias.empty() ? ref.table : ref.alias;

@@ -107,7 +107,7 @@ Translation Translator::Insert(Statement& stmt) {
     for (const ColumnInfo& c : table->columns) targets.push_back(&c);
   } else {
     for (const Name& n : stmt.columns) {
-      const ColumnInfo* c = table->Find(AsciiUpper(n.text));
+      const ColumnInfo* c = table->Find(n.text);
       if (!c && !table->columns.empty()) {
         throw SqlError("ORA-00904: \"" + n.text + "\": invalid identifier");
       }
@@ -123,7 +123,7 @@ Translation Translator::Insert(Statement& stmt) {
   } else {
     for (size_t i = 0; i < stmt.columns.size(); ++i) {
       if (i) out.append(", ");
-      AppendQuotedName(targets[i] ? targets[i]->name : AsciiUpper(stmt.columns[i].text), &out);
+      AppendQuotedName(targets[i] ? targets[i]->name : stmt.columns[i].text, &out);
     }
   }
   out.append(")");
@@ -187,21 +187,21 @@ Translation Translator::Update(Statement& stmt) {
     sql::Assignment& a = stmt.assignments[i];
     std::vector<const ColumnInfo*> targets;
     for (const Name& n : a.columns) {
-      const ColumnInfo* c = table->Find(AsciiUpper(n.text));
+      const ColumnInfo* c = table->Find(n.text);
       if (!c && !table->columns.empty()) {
         throw SqlError("ORA-00904: \"" + n.text + "\": invalid identifier");
       }
       targets.push_back(c);
     }
     if (a.columns.size() == 1) {
-      AppendQuotedName(targets[0] ? targets[0]->name : AsciiUpper(a.columns[0].text), &out);
+      AppendQuotedName(targets[0] ? targets[0]->name : a.columns[0].text, &out);
       out.append(" = ");
       EmitValueFor(targets[0], *a.value, &scope, &out);
     } else {
       out.push_back('(');
       for (size_t c = 0; c < a.columns.size(); ++c) {
         if (c) out.append(", ");
-        AppendQuotedName(targets[c] ? targets[c]->name : AsciiUpper(a.columns[c].text), &out);
+        AppendQuotedName(targets[c] ? targets[c]->name : a.columns[c].text, &out);
       }
       out.append(") = (");
       // (a, b) = (SELECT x, y ...): each value converted for its column.
@@ -262,7 +262,7 @@ BlobStatement Translator::Blob(Statement& stmt) {
   const TableInfo* table = RequireTable(core.from[0].table);
   if (table->is_view) Refuse("a BLOB statement on a view");
   const Expr& column = *core.items[0].expr;
-  const std::string column_name = AsciiUpper(column.parts.back().text);
+  const std::string column_name = column.parts.back().text;
   if (!table->Find(column_name) && !table->columns.empty()) {
     throw SqlError("ORA-00904: \"" + column_name + "\": invalid identifier");
   }

@@ -25,6 +25,22 @@ const ColumnInfo* Translator::ResolveColumn(const Expr& e, const Scope* scope) {
   return nullptr;
 }
 
+// A name that matches a table's column only when case is ignored names no column ("abc" is not
+// ABC), which the embedded database would not tell.
+void Translator::RefuseColumnOfAnotherCase(const Expr& e, const Scope* scope) {
+  const std::string& column = e.parts.back().text;
+  std::string_view qualifier;
+  if (e.parts.size() >= 2) qualifier = e.parts[e.parts.size() - 2].text;
+  for (const Scope* s = scope; s; s = s->parent) {
+    for (const Source& src : s->sources) {
+      if (!qualifier.empty() && !EqualsIgnoringAsciiCase(src.alias, qualifier)) continue;
+      if (src.table && src.table->FindIgnoringCase(column)) {
+        throw SqlError("ORA-00904: \"" + column + "\": invalid identifier");
+      }
+    }
+  }
+}
+
 SqlType Translator::ResolveColumnType(const Expr& e, const Scope* scope) {
   const ColumnInfo* c = ResolveColumn(e, scope);
   return c ? c->type : SqlType::kUnknown;
@@ -64,7 +80,9 @@ SqlType Translator::EmitColumn(const Expr& e, const Scope* scope, std::string* o
     if (i > first) out->push_back('.');
     AppendQuotedName(e.parts[i].quoted ? e.parts[i].text : e.parts[i].text, out);
   }
-  return ResolveColumnType(e, scope);
+  const ColumnInfo* resolved = ResolveColumn(e, scope);
+  if (!resolved && !ordering_) RefuseColumnOfAnotherCase(e, scope);
+  return resolved ? resolved->type : SqlType::kUnknown;
 }
 
 bool ContainsQuery(const Expr& e) {

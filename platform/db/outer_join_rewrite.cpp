@@ -41,7 +41,7 @@ enum class Has { kNo, kYes, kMaybe };
 Has ItemHasColumn(const TableRef& ref, std::string_view column, const Catalog& catalog) {
   switch (ref.kind) {
     case TableRef::kTable: {
-      const TableInfo* t = catalog.FindTable(AsciiUpper(ref.table.text));
+      const TableInfo* t = catalog.FindTable(ref.table.text);
       if (!t || t->columns.empty()) return Has::kMaybe;
       return t->Find(column) ? Has::kYes : Has::kNo;
     }

@@ -499,7 +499,10 @@ void Translator::EmitOrderBy(std::vector<sql::OrderItem>& items, const Scope* sc
     if (i) out->append(", ");
     sql::OrderItem& item = items[i];
     if (ContainsRownum(*item.expr)) Refuse("ROWNUM in ORDER BY");
+    const bool ordering = ordering_;
+    ordering_ = true;
     Emit(*item.expr, scope, out);
+    ordering_ = ordering;
     if (item.descending) out->append(" DESC");
     // Oracle sorts NULL as the largest value.
     bool nulls_first = item.nulls == sql::OrderItem::kDefault
@@ -590,7 +593,7 @@ void Translator::EmitTableRef(TableRef& ref, Scope* scope, std::string* out) {
 }
 
 const TableInfo* Translator::RequireTable(const Name& name) {
-  const TableInfo* table = catalog_.FindTable(AsciiUpper(name.text));
+  const TableInfo* table = catalog_.FindTable(name.text);
   if (!table) {
     if (name.text.rfind("USER_", 0) == 0 || name.text.rfind("DBA_", 0) == 0 ||
         name.text.rfind("ALL_", 0) == 0 || name.text.rfind("V$", 0) == 0) {

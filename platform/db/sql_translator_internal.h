@@ -252,6 +252,7 @@ class Translator {
   SqlType ResolveColumnType(const Expr& e, const Scope* scope);
   // The column a reference names in its scope or an enclosing one; nullptr when unknown.
   const ColumnInfo* ResolveColumn(const Expr& e, const Scope* scope);
+  void RefuseColumnOfAnotherCase(const Expr& e, const Scope* scope);
   void EmitNumberOperand(const Expr& e, const Scope* scope, std::string* out);
   void MarkPgIntegerLiteral(const Expr& e, std::string* out) const;
   void EmitWindow(const sql::Window& w, const Scope* scope, std::string* out);
@@ -273,6 +274,7 @@ class Translator {
   Translation Drop(Statement& stmt);
 
   const TableInfo* RequireTable(const Name& name);
+  void RefuseNameDifferingOnlyInCase(const std::string& name);
 
   // ---- the PostgreSQL printer's own forms (postgres_printer.cpp) ----
   // A value of type `type` as text, as Oracle converts it (numbers without a mask, dates).
@@ -286,6 +288,8 @@ class Translator {
   const bool pg_;
   // Set while a view is defined: the columns of its query keep where they come from.
   bool want_origins_ = false;
+  // Set while an ORDER BY is printed: its names may be the select list's aliases.
+  bool ordering_ = false;
   std::vector<std::string> tables_;
   bool reads_sysdate_ = false;
   int pg_view_number_ = 0;  // names of inline views that have none (PostgreSQL wants one)

@@ -146,6 +146,41 @@ TEST_P(TextSemanticsTest, NvlAndDecodeTakeTheTypeOfTheirFirstValue) {
   }
 }
 
+// A name in double quotes keeps its case: "abc" and ABC are different names, "ABC" and ABC
+// the same.
+TEST_P(TextSemanticsTest, QuotedNamesAreCaseSensitive) {
+  c_->Execute("CREATE TABLE \"abc\" (\"x\" NUMBER, Y NUMBER)");
+  c_->Execute("CREATE TABLE \"ABC2\" (\"V\" NUMBER)");
+  c_->Execute("INSERT INTO \"abc\" (\"x\", Y) VALUES (1, 2)");
+  c_->Execute("INSERT INTO abc2 (v) VALUES (3)");
+  const struct {
+    const char* sql;
+    const char* answer;  // the rows, or the start of the error
+  } kCases[] = {
+      {"SELECT \"x\", Y, \"Y\", y FROM \"abc\"", "1|2|2|2"},
+      {"SELECT \"x\" AS \"Val\" FROM \"abc\" ORDER BY \"Val\"", "1"},
+      {"SELECT a.\"x\" FROM \"abc\" a WHERE a.Y = 2", "1"},
+      {"SELECT V FROM \"ABC2\"", "3"},
+      {"SELECT * FROM abc", "ORA-00942"},
+      {"SELECT * FROM \"Abc\"", "ORA-00942"},
+      {"SELECT x FROM \"abc\"", "ORA-00904"},
+      {"SELECT \"y\" FROM \"abc\"", "ORA-00904"},
+      {"SELECT COUNT(*) FROM \"abc\" WHERE \"X\" = 1", "ORA-00904"},
+      {"INSERT INTO \"abc\" (X) VALUES (1)", "ORA-00904"},
+      {"UPDATE \"abc\" SET \"y\" = 1", "ORA-00904"},
+  };
+  for (const auto& k : kCases) {
+    const std::string error = Run(k.sql);
+    EXPECT_EQ(error.rfind("ORA-", 0) == 0 ? error.substr(0, 9) : Rows(k.sql), k.answer) << k.sql;
+  }
+  // Names that differ only in case cannot live side by side in the embedded database: both
+  // engines refuse them alike.
+  for (const char* sql : {"CREATE TABLE ABC (A NUMBER)", "CREATE VIEW \"Abc\" AS SELECT 1 A FROM DUAL",
+                          "CREATE TABLE Q (\"a\" NUMBER, A NUMBER)"}) {
+    EXPECT_EQ(Failure(sql).first, kNotSupported) << sql;
+  }
+}
+
 // A primary key's columns refuse NULL, as in Oracle, whether the key is declared on the column
 // or on the table.
 TEST_P(TextSemanticsTest, PrimaryKeyColumnsRefuseNull) {
