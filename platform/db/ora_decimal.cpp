@@ -192,6 +192,21 @@ const Wide& WidePowerOfTen(int k) {
   return powers[static_cast<size_t>(k)];
 }
 
+// The digits of `value` (> 0) into `out`: 64-bit pieces of 19 digits, faster than its text.
+void AppendWideDigits(const Wide& value, std::string* out) {
+  char buf[24];
+  if (value <= UINT64_MAX) {
+    out->append(buf, std::to_chars(buf, buf + sizeof buf, static_cast<uint64_t>(value)).ptr);
+    return;
+  }
+  Wide high, low;
+  boost::multiprecision::divide_qr(value, WidePowerOfTen(19), high, low);
+  AppendWideDigits(high, out);
+  char* end = std::to_chars(buf, buf + sizeof buf, static_cast<uint64_t>(low)).ptr;
+  out->append(19 - static_cast<size_t>(end - buf), '0');
+  out->append(buf, end);
+}
+
 NumberValue ShortQuotient(const ShortDecimal& a, const ShortDecimal& b, ResultForm form) {
   if (a.mantissa == 0) return NumberValue{};
   const bool negative = (a.mantissa < 0) != (b.mantissa < 0);
@@ -221,7 +236,8 @@ NumberValue ShortQuotient(const ShortDecimal& a, const ShortDecimal& b, ResultFo
   Wide kept, rest;
   boost::multiprecision::divide_qr(quotient, unit, kept, rest);
   if (rest * 2u >= unit) ++kept;
-  std::string digits = kept.str();
+  std::string digits;
+  AppendWideDigits(kept, &digits);
   const int rounded_leading = leading + static_cast<int>(digits.size()) - (count - cut);
   while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
   return FromDigits(negative, digits, rounded_leading, form);
