@@ -1,16 +1,20 @@
-// `korvalis sql [--db FILE | --connect STRING] [--xml] [SQL]`: runs Oracle SQL on the embedded
-// database or a PostgreSQL server, as an operator would in a SQL shell, to inspect and seed it. The statements of one run form one
-// transaction:
+// `korvalis sql [--db FILE | --connect STRING] [-f SCRIPT | SQL]`: runs Oracle SQL on the
+// embedded database or a PostgreSQL server, as an operator would in a SQL shell, to inspect and
+// seed it. The statements of one run form one transaction:
 //
 //   start ──Begin──▶ OPEN ──statement──▶ OPEN (its changes pending; a failure is reported and
 //                     │  ▲                     undoes that statement only)
-//                     │  └──COMMIT / ROLLBACK: pending changes kept / undone, a new one begins
+//                     │  ├──COMMIT / ROLLBACK: pending changes kept / undone, a new one begins
+//                     │  └──failure when stopping on errors──▶ rolled back, the run ends
 //                     └──end of input──▶ committed
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <iostream>
 #include <iterator>
 #include <string>
@@ -18,26 +22,48 @@
 #include <vector>
 
 #include "platform/db/connection_pool.h"
-#include "platform/db/script_runner.h"
 #include "tools/command.h"
 #include "tools/command_line.h"
 #include "tools/config_files.h"
 #include "tools/row_printer.h"
+#include "tools/sql_script.h"
 
 namespace korvalis::tools {
 namespace {
 
 constexpr char kUsage[] =
-    "usage: korvalis sql [--db FILE | --connect STRING] [--xml] [SQL]\n"
-    "Runs the SQL argument, or the statements on standard input (each ended by ';' at the end\n"
-    "of a line or by '/' alone on a line), on the database FILE, on the database the\n"
-    "initialisation STRING names (\"Provider=PostgreSQL;Host=...;Database=...\" for a server), or\n"
-    "on the database that telv.config.xml in the current directory names. The statements of one run form one\n"
-    "transaction, as in a SQL shell: COMMIT and ROLLBACK do what they say, and the end of the\n"
-    "input commits what is pending. A failing statement is reported with its line and undone;\n"
-    "the run goes on and ends with a non-zero status. Rows print as they are read: a line of\n"
-    "column names, then one tab-separated line per row (NULL as an empty field); --xml prints\n"
-    "each result as an XML document instead: <root><row><column name=\"...\">value</column>...\n";
+    "usage: korvalis sql [--db FILE | --connect STRING] [OPTIONS] [-f SCRIPT | SQL]\n"
+    "Runs the statement SQL, or the script SCRIPT (-f - or no SQL: standard input), on the\n"
+    "database FILE, on the database the initialisation STRING names\n"
+    "(\"Provider=PostgreSQL;Host=...;Database=...\" for a server), or on the database that\n"
+    "telv.config.xml in the current directory names. A script's statements end with ';' at the\n"
+    "end of a line or with '/' alone on a line. The statements of one run form one transaction,\n"
+    "as in a SQL shell: COMMIT and ROLLBACK do what they say, and the end of the input commits\n"
+    "what is pending. A failing statement is reported with its line and undone; the run goes on\n"
+    "and ends with status 1. A line of SQL*Plus (SET, PROMPT, SPOOL, DESC ...) is refused as\n"
+    "that one line, and a PL/SQL block as one statement; WHENEVER SQLERROR EXIT (or CONTINUE) is\n"
+    "understood. Rows print as they are read: a line of column names, then one line per row,\n"
+    "fields separated by tabs (tab, line feed, carriage return and backslash written \\t, \\n,\n"
+    "\\r and \\\\; NULL as an empty field), then \"n rows selected\".\n"
+    "  -f, --file SCRIPT   run the statements of the file SCRIPT\n"
+    "  --stop-on-error     end the run at the first failing statement, rolling back the changes\n"
+    "                      since the last COMMIT (as WHENEVER SQLERROR EXIT in a script)\n"
+    "  --no-feedback       no \"n rows selected\" after each query\n"
+    "  --xml               each result as an XML document instead, with no feedback:\n"
+    "                      <root><row><column name=\"...\">value</column>...</row>...</root>\n";
+
+struct RunSettings {
+  bool xml = false;
+  bool feedback = true;
+  bool stop_on_error = false;
+};
+
+// "3 rows selected": how many rows a query printed, after its rows. Nothing for a statement
+// that reads no rows.
+void PrintFeedback(const db::Rowset& rows, long long printed) {
+  if (rows.ColumnCount() == 0) return;
+  std::printf("%lld %s selected\n", printed, printed == 1 ? "row" : "rows");
+}
 
 // A script saved with a byte-order mark reads as the script after it.
 std::string_view WithoutByteOrderMark(std::string_view script) {
@@ -46,22 +72,49 @@ std::string_view WithoutByteOrderMark(std::string_view script) {
   return script;
 }
 
-// Runs the statements in one transaction, printing their rows; 0 when every statement and the
-// final commit succeed, else 1. Throws DbError when the transaction cannot begin.
-int RunStatements(db::Connection& connection, const std::vector<db::ScriptStatement>& statements,
-                  bool xml) {
+// Runs the steps in one transaction, printing their rows; 0 when every step and the final
+// commit succeed, else 1. Throws DbError when the transaction cannot begin.
+int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
+             RunSettings settings) {
   constexpr auto kMode = db::Connection::TransactionMode::kReading;
   int status = 0;
   connection.Begin(kMode);
-  for (const db::ScriptStatement& statement : statements) {
+  for (const ScriptStep& step : steps) {
+    switch (step.kind) {
+      case ScriptStep::Kind::kStopOnError:
+        settings.stop_on_error = true;
+        continue;
+      case ScriptStep::Kind::kContinueOnError:
+        settings.stop_on_error = false;
+        continue;
+      case ScriptStep::Kind::kRefused:
+        status = 1;
+        std::fflush(stdout);
+        std::fprintf(stderr, "line %d: %s\n", step.line, step.text.c_str());
+        continue;
+      case ScriptStep::Kind::kStatement:
+        break;
+    }
     try {
-      std::unique_ptr<db::Rowset> rows = connection.Execute(statement.text);
-      PrintRows(*rows, xml, stdout);
+      std::unique_ptr<db::Rowset> rows = connection.Execute(step.text);
+      const long long printed = PrintRows(*rows, settings.xml, stdout);
+      if (settings.feedback && !settings.xml) PrintFeedback(*rows, printed);
     } catch (const db::DbError& e) {
       status = 1;
       std::fflush(stdout);
-      if (statement.line > 0) std::fprintf(stderr, "line %d: ", statement.line);
+      if (step.line > 0) std::fprintf(stderr, "line %d: ", step.line);
       std::fprintf(stderr, "%s\n", e.what());
+      if (settings.stop_on_error) {
+        try {
+          if (connection.InTransaction()) connection.Rollback();
+        } catch (const db::DbError&) {
+          // The connection ends with the run, which undoes what is pending all the same.
+        }
+        std::fprintf(stderr,
+                     "korvalis sql: stopped at the first error; the changes since the last COMMIT "
+                     "are rolled back\n");
+        return 1;
+      }
       // An engine that had to give up the whole transaction says so, and the run goes on in a
       // new one.
       if (!connection.InTransaction()) {
@@ -134,7 +187,9 @@ bool ReadConfiguredInitString(std::string* init, std::string* error) {
 
 int RunSql(const std::vector<std::string>& args) {
   ParsedOptions options;
-  switch (ParseOptions("sql", args, {{"db", 0, true}, {"connect", 0, true}, {"xml", 0, false}},
+  switch (ParseOptions("sql", args,
+                       {{"db", 0, true}, {"connect", 0, true}, {"xml", 0, false},
+                        {"file", 'f', true}, {"stop-on-error", 0, false}, {"no-feedback", 0, false}},
                        kUsage, &options)) {
     case OptionsOutcome::kRun: break;
     case OptionsOutcome::kHelpShown: return 0;
@@ -142,11 +197,15 @@ int RunSql(const std::vector<std::string>& args) {
   }
   const std::string& file = options.Value("db");
   const std::string& connect = options.Value("connect");
-  const bool xml = options.Has("xml");
-  if ((options.Has("db") && options.Has("connect")) || options.operands.size() > 1) {
-    PrintError(options.operands.size() > 1
-                   ? "sql takes one statement; quote it, or give a script on standard input"
-                   : "name the database once: --db or --connect");
+  RunSettings settings;
+  settings.xml = options.Has("xml");
+  settings.feedback = !options.Has("no-feedback");
+  settings.stop_on_error = options.Has("stop-on-error");
+  if ((options.Has("db") && options.Has("connect")) || options.operands.size() > 1 ||
+      (options.Has("file") && !options.operands.empty())) {
+    PrintError(options.Has("db") && options.Has("connect")
+                   ? "name the database once: --db or --connect"
+                   : "sql takes one statement or one script (-f): quote the statement");
     return 2;
   }
   const bool have_sql = !options.operands.empty();
@@ -163,13 +222,23 @@ int RunSql(const std::vector<std::string>& args) {
       return 2;
     }
   }
-  std::vector<db::ScriptStatement> statements;
+  std::vector<ScriptStep> steps;
   try {
     if (have_sql) {
-      statements.push_back({std::string(WithoutByteOrderMark(sql)), 0});
+      steps.push_back({ScriptStep::Kind::kStatement, std::string(WithoutByteOrderMark(sql)), 0});
     } else {
-      sql.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-      statements = db::SplitScript(WithoutByteOrderMark(sql));
+      const std::string& script = options.Value("file");
+      if (script.empty() || script == "-") {
+        sql.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+      } else {
+        std::ifstream in(script, std::ios::binary);
+        sql.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (!in.is_open() || in.bad()) {
+          PrintError("sql: cannot read " + script + ": " + std::strerror(errno));
+          return 1;
+        }
+      }
+      steps = ReadSqlScript(WithoutByteOrderMark(sql));
     }
   } catch (const db::DbError& e) {
     std::fprintf(stderr, "korvalis sql: %s; nothing was run\n", e.what());
@@ -179,7 +248,7 @@ int RunSql(const std::vector<std::string>& args) {
   std::signal(SIGPIPE, SIG_IGN);
   try {
     std::unique_ptr<db::Connection> connection = db::OpenConnection(init);
-    return RunStatements(*connection, statements, xml);
+    return RunSteps(*connection, steps, settings);
   } catch (const db::DbError& e) {
     std::fflush(stdout);
     std::fprintf(stderr, "%s\n", e.what());

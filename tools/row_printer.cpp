@@ -16,30 +16,46 @@ void AppendXml(std::string& out, std::string_view utf8, bool attribute) {
   out.append(ToUtf8(escaped.view()));
 }
 
+// A tab-separated field: tab, line feed, carriage return and backslash escaped.
+void AppendField(std::string& out, std::string_view text) {
+  for (char c : text) {
+    switch (c) {
+      case '\t': out += "\\t"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\\': out += "\\\\"; break;
+      default: out.push_back(c);
+    }
+  }
+}
+
 void Write(const std::string& text, std::FILE* out) {
   std::fwrite(text.data(), 1, text.size(), out);
 }
 
-void PrintText(db::Rowset& rows, std::FILE* out) {
+long long PrintText(db::Rowset& rows, std::FILE* out) {
   std::string line;
   for (int i = 0; i < rows.ColumnCount(); ++i) {
     if (i > 0) line.push_back('\t');
-    line.append(rows.ColumnName(i));
+    AppendField(line, rows.ColumnName(i));
   }
   line.push_back('\n');
   Write(line, out);
+  long long count = 0;
   while (rows.Next()) {
     line.clear();
     for (int i = 0; i < rows.ColumnCount(); ++i) {
       if (i > 0) line.push_back('\t');
-      if (!rows.IsNull(i)) line.append(rows.Text(i));
+      if (!rows.IsNull(i)) AppendField(line, rows.Text(i));
     }
     line.push_back('\n');
     Write(line, out);
+    ++count;
   }
+  return count;
 }
 
-void PrintXml(db::Rowset& rows, std::FILE* out) {
+long long PrintXml(db::Rowset& rows, std::FILE* out) {
   // Each column's opening tag, its name escaped once.
   std::vector<std::string> openings;
   for (int i = 0; i < rows.ColumnCount(); ++i) {
@@ -49,6 +65,7 @@ void PrintXml(db::Rowset& rows, std::FILE* out) {
   }
   Write("<?xml version=\"1.0\" encoding=\"UTF-8\"?><root>", out);
   std::string row;
+  long long count = 0;
   try {
     while (rows.Next()) {
       row = "<row>";
@@ -59,23 +76,21 @@ void PrintXml(db::Rowset& rows, std::FILE* out) {
       }
       row.append("</row>");
       Write(row, out);
+      ++count;
     }
   } catch (...) {
     Write("</root>\n", out);
     throw;
   }
   Write("</root>\n", out);
+  return count;
 }
 
 }  // namespace
 
-void PrintRows(db::Rowset& rows, bool xml, std::FILE* out) {
-  if (rows.ColumnCount() == 0) return;
-  if (xml) {
-    PrintXml(rows, out);
-  } else {
-    PrintText(rows, out);
-  }
+long long PrintRows(db::Rowset& rows, bool xml, std::FILE* out) {
+  if (rows.ColumnCount() == 0) return 0;
+  return xml ? PrintXml(rows, out) : PrintText(rows, out);
 }
 
 }  // namespace korvalis::tools

@@ -22,7 +22,7 @@ class SqlCommandTest : public ::testing::Test {
     const std::string in = directory_ + "/stdin.sql";
     std::ofstream(in) << input;
     const std::string err = directory_ + "/stderr.txt";
-    std::string command = "cd '" + directory_ + "' && " KORVALIS_COMMAND " sql " + arguments +
+    std::string command = "cd '" + directory_ + "' && " KORVALIS_COMMAND " sql --no-feedback " + arguments +
                           " < '" + in + "' 2> '" + err + "'";
     return RunCommand(command, err);
   }

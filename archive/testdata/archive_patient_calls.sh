@@ -39,7 +39,7 @@ expect 'eventno="2026120101"'
 call GetPatientHeaderEmrList P0006 2026111001
 expect '<emrid emr_title="病案首页" template_id="1">5e3a9c10-0015-4c6b-9d2e-000000000015</emrid>'
 call SavePatientHeaderRecord P0006 2026111001 "<root><diagnosis><d type='3' icd='J18.9' result='1'>社区获得性肺炎</d><d type='2' icd='J44.1' result='2'>慢阻肺</d></diagnosis></root>"
-answer=$("$korvalis" sql "SELECT SUB_ID, ICD_NAME FROM TELV_INPATIENT_HEADER_DIAG WHERE EVENT_NO = '2026111001' ORDER BY SUB_ID")
+answer=$("$korvalis" sql --no-feedback "SELECT SUB_ID, ICD_NAME FROM TELV_INPATIENT_HEADER_DIAG WHERE EVENT_NO = '2026111001' ORDER BY SUB_ID")
 expect '1	社区获得性肺炎' '2	慢阻肺'
 
 # Batch printing: the catalogues of P0001's visit, the admission record with its two signers.
@@ -67,7 +67,7 @@ info='<root><emr_id>5e3a9c10-0015-4c6b-9d2e-000000000015</emr_id><patient_id>P00
 call GetCheckEMR "$info" "" --out sheet.bin
 call SaveCheckEMR "$info" @sheet.bin "" "<root><user id='9003'>马丽华</user></root>" -- GetCheckEMR "$info" "" --out copy.bin
 cmp sheet.bin copy.bin
-answer=$("$korvalis" sql "SELECT CHECKER, CHECKER_ID FROM TELV_CHECK_EMR_CONTENT")
+answer=$("$korvalis" sql --no-feedback "SELECT CHECKER, CHECKER_ID FROM TELV_CHECK_EMR_CONTENT")
 expect '马丽华	9003'
 
 # The paper check-in: P0007's discharged visit with the newest of its three flow entries.

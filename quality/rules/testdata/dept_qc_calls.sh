@@ -19,7 +19,7 @@ call GenerateQCReport P0001 2026120101 "$officer" "" --out report.bin
 expect 'pbstrReportID='
 call GenerateQCReport P0001 2026120101 "$officer" "kept" --out report.bin
 expect 'pbstrReportID=kept'
-answer=$("$korvalis" sql "SELECT C.TITLE, C.KEYWORD, S.NAME, S.SIGN_TYPE FROM TELV_EMR_CONTENT C, TELV_EMR_SIGNATURE S WHERE C.TEMPLATE_ID = 10 AND S.ID = C.ID")
+answer=$("$korvalis" sql --no-feedback "SELECT C.TITLE, C.KEYWORD, S.NAME, S.SIGN_TYPE FROM TELV_EMR_CONTENT C, TELV_EMR_SIGNATURE S WHERE C.TEMPLATE_ID = 10 AND S.ID = C.ID")
 printf 'report record:\n%s\n' "$answer"
 expect '科室质控结果	检验检查报告单	杨慧敏	0'
 # P0004 is added (0), found there (1), scored, verified, listed and its verification cancelled.

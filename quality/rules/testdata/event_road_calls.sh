@@ -12,7 +12,7 @@ calls_class=EventRegister
 
 # sql STATEMENT: its rows in $answer, printed.
 sql() {
-  answer=$("$korvalis" sql "$1")
+  answer=$("$korvalis" sql --no-feedback "$1")
   printf '%s\n' "$answer"
 }
 # exactly TEXT: the answer is the text, else exit 1.

@@ -25,5 +25,5 @@ refused GetPatientScore 2 P0010 2026102001
 expect '病人未添加到终末质控任务'
 refused SearchPatient "<root>$november<task_id>2</task_id><patient_per_dept>10; DROP</patient_per_dept></root>"
 expect "不是有效的数字: '10; DROP' (patient_per_dept)"
-"$korvalis" sql "SELECT ID, STATUS FROM PEV_TASK_RECORD ORDER BY ID"
+"$korvalis" sql --no-feedback "SELECT ID, STATUS FROM PEV_TASK_RECORD ORDER BY ID"
 echo FINAL_QC_CALLS_OK
