@@ -116,9 +116,11 @@ TEST_F(CallBytesTest, BytesTravelExactlyThroughArgumentsAndAnswers) {
             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 
   // An answer written to a device reaches it as it is: here the command's own output.
-  Outcome device = Call("Echo @small --out /dev/stdout");
-  ASSERT_EQ(device.status, 0);
-  EXPECT_EQ(device.out, "\x01\x02\x03");
+  for (const char* output : {"/dev/stdout", "-"}) {
+    Outcome device = Call(std::string("Echo @small --out ") + output);
+    ASSERT_EQ(device.status, 0) << output;
+    EXPECT_EQ(device.out, "\x01\x02\x03") << output;
+  }
 
   // A shorter answer replaces a longer content whole.
   Write("out", "an older and longer content");

@@ -78,7 +78,8 @@ CallChain ReadCallChain(const std::vector<std::string>& words) {
         return fail(2, "--out of " + call.method + " names no file");
       }
       if (!call.out_path.empty()) return fail(2, call.method + " has more than one --out");
-      call.out_path = words[++i];
+      ++i;
+      call.out_path = words[i] == "-" ? "/dev/stdout" : words[i];
     } else if (word.starts_with("@") && !word.starts_with("@@")) {
       const std::string name = word.substr(1);
       if (name.empty()) {

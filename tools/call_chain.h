@@ -9,6 +9,7 @@
 //             @-      the bytes of standard input, which one argument of the command may take
 //             @@TEXT  the text "@TEXT"
 //   --out FILE        writes the method's answer to FILE byte for byte instead of printing it
+//                     ("-": standard output)
 //
 // Thread-safety: main thread only (it reads standard input).
 #pragma once

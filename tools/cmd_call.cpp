@@ -72,7 +72,8 @@ constexpr char kUsage[] =
     "the system's message and the event-log records the call wrote, and ends the command with 1.\n"
     "  TEXT       a text argument\n"
     "  @FILE      the file's bytes as the argument (@- standard input, @@TEXT the text @TEXT)\n"
-    "  --out FILE writes the method's answer to FILE byte for byte instead of printing it\n";
+    "  --out FILE writes the method's answer to FILE byte for byte instead of printing it\n"
+    "             (--out - to standard output)\n";
 
 // Whether the [out,retval] value of `info` is a BSTR, which --out can write.
 bool AnswersText(const com::MethodInfo& info) {
