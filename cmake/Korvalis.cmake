@@ -36,6 +36,15 @@ function(korvalis_folder name)
   endif()
 endfunction()
 
+# korvalis_component_library(<target>)
+#   Gives a component library (a MODULE or SHARED target) only the dynamic symbols a component
+#   library must have: the entry points and the process-wide error slot.
+function(korvalis_component_library target)
+  set(map "${PROJECT_SOURCE_DIR}/cmake/component_exports.map")
+  target_link_options(${target} PRIVATE "LINKER:--version-script=${map}")
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS "${map}")
+endfunction()
+
 # korvalis_add_test(<name> SOURCES <files...> LIBS <targets...>)
 function(korvalis_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
