@@ -192,12 +192,9 @@ void RowXmlWriter::Row(const db::Rowset& rows) {
   out_->Append(u"</row>");
 }
 
-ElementWriter::ElementWriter(XmlOutput* out, std::u16string_view element,
-                             const std::vector<std::pair<std::u16string_view, int>>& attributes,
-                             std::vector<std::pair<std::u16string_view, int>> keys)
-    : out_(out), keys_(std::move(keys)) {
+StartTag::StartTag(std::u16string_view element,
+                   const std::vector<std::pair<std::u16string_view, int>>& attributes) {
   opening_.append(u"<").append(element);
-  closing_.append(u"</").append(element).append(u">");
   for (const auto& attribute : attributes) {
     openings_.append(u" ").append(attribute.first).append(u"=\"");
   }
@@ -209,13 +206,29 @@ ElementWriter::ElementWriter(XmlOutput* out, std::u16string_view element,
   }
 }
 
-void ElementWriter::Start(const db::Rowset& rows) { available_ = rows.ColumnCount(); }
-
-bool ElementWriter::AppendColumn(const db::Rowset& rows, int column, bool attribute) {
-  // NULL reads as empty text: both write nothing.
-  if (column >= available_) return true;
-  return AppendEscapedXml(*out_, rows.Text(column), attribute, Unrepresentable::kReplace);
+bool StartTag::Append(XmlOutput& out, const db::Rowset& rows, int available) const {
+  bool carried = true;
+  out.Append(opening_);
+  for (const Attribute& attribute : attributes_) {
+    out.Append(attribute.opening);
+    // NULL reads as empty text: both write nothing.
+    if (attribute.column < available) {
+      carried &= AppendEscapedXml(out, rows.Text(attribute.column), true,
+                                  Unrepresentable::kReplace);
+    }
+    out.Append(u"\"");
+  }
+  return carried;
 }
+
+ElementWriter::ElementWriter(XmlOutput* out, std::u16string_view element,
+                             const std::vector<std::pair<std::u16string_view, int>>& attributes,
+                             std::vector<std::pair<std::u16string_view, int>> keys)
+    : out_(out), start_(element, attributes), keys_(std::move(keys)) {
+  closing_.append(u"</").append(element).append(u">");
+}
+
+void ElementWriter::Start(const db::Rowset& rows) { available_ = rows.ColumnCount(); }
 
 void ElementWriter::KeepKey(const db::Rowset& rows) {
   if (++replaced_rows_ > kMaxKeptRows) return;
@@ -231,21 +244,58 @@ void ElementWriter::KeepKey(const db::Rowset& rows) {
 
 void ElementWriter::Row(const db::Rowset& rows) {
   if (rows_++ == 0) out_->Append(u"<root>");
-  bool carried = true;
-  out_->Append(opening_);
-  for (const Attribute& attribute : attributes_) {
-    out_->Append(attribute.opening);
-    carried &= AppendColumn(rows, attribute.column, true);
-    out_->Append(u"\"");
-  }
+  bool carried = start_.Append(*out_, rows, available_);
   if (available_ == 0 || rows.Text(0).empty()) {
     out_->Append(u"/>");
   } else {
     out_->Append(u">");
-    carried &= AppendColumn(rows, 0, false);
+    carried &= AppendEscapedXml(*out_, rows.Text(0), false, Unrepresentable::kReplace);
     out_->Append(closing_);
   }
   if (!carried) KeepKey(rows);
+}
+
+TreeElementWriter::TreeElementWriter(
+    XmlOutput* out, std::u16string_view element,
+    const std::vector<std::pair<std::u16string_view, int>>& attributes, int id_column,
+    int parent_column)
+    : out_(out), start_(element, attributes), id_column_(id_column), parent_column_(parent_column) {
+  closing_.append(u"</").append(element).append(u">");
+}
+
+void TreeElementWriter::Start(const db::Rowset& rows) { available_ = rows.ColumnCount(); }
+
+std::u16string TreeElementWriter::ColumnText(const db::Rowset& rows, int column) const {
+  return column < available_ ? FromUtf8(rows.Text(column)) : std::u16string();
+}
+
+void TreeElementWriter::CloseInnermost() {
+  out_->Append(open_.back().has_children ? std::u16string_view(closing_) : u"/>");
+  open_.pop_back();
+}
+
+void TreeElementWriter::Row(const db::Rowset& rows) {
+  const std::u16string parent_id = ColumnText(rows, parent_column_);
+  if (parent_id.empty()) {
+    while (!open_.empty()) CloseInnermost();
+  } else {
+    while (!open_.empty() && open_.back().id != parent_id) CloseInnermost();
+  }
+  if (!any_row_) {
+    out_->Append(u"<root>");
+    any_row_ = true;
+  }
+  if (!open_.empty() && !open_.back().has_children) {
+    out_->Append(u">");
+    open_.back().has_children = true;
+  }
+  start_.Append(*out_, rows, available_);
+  open_.push_back({ColumnText(rows, id_column_), false});
+}
+
+void TreeElementWriter::Finish() {
+  while (!open_.empty()) CloseInnermost();
+  out_->Append(any_row_ ? u"</root>" : u"<root/>");
 }
 
 }  // namespace korvalis::datasource

@@ -98,6 +98,28 @@ class RowXmlWriter {
   bool invalid_ = false;
 };
 
+// The start tag of an element whose attributes come from columns: "<element" and name="value"
+// per attribute, the tag left open. A character that XML cannot carry is written as U+FFFD.
+class StartTag {
+ public:
+  // `attributes`: name and column of each attribute, in name order.
+  StartTag(std::u16string_view element,
+           const std::vector<std::pair<std::u16string_view, int>>& attributes);
+  // Appends the open start tag for the row; `available` is the rowset's column count (NULL
+  // and columns beyond it write empty values). False when a character was replaced.
+  bool Append(XmlOutput& out, const db::Rowset& rows, int available) const;
+
+ private:
+  struct Attribute {
+    std::u16string_view opening;  // ` name="`, in openings_
+    int column;
+  };
+
+  std::u16string opening_;  // "<element"
+  std::u16string openings_;
+  std::vector<Attribute> attributes_;
+};
+
 // <element a="column i" ...>column 0</element> per row, "<root>" before the first. A character
 // that XML cannot carry is written as U+FFFD (the value in the database stays as it is), and
 // the row is remembered by its key.
@@ -121,25 +143,52 @@ class ElementWriter {
   const std::vector<std::u16string>& replaced_keys() const { return replaced_keys_; }
 
  private:
-  struct Attribute {
-    std::u16string_view opening;  // ` name="`, in openings_
-    int column;
-  };
-
-  // False when a character was replaced.
-  bool AppendColumn(const db::Rowset& rows, int column, bool attribute);
   void KeepKey(const db::Rowset& rows);
 
   XmlOutput* out_;
-  std::u16string opening_;  // "<element"
+  StartTag start_;
   std::u16string closing_;  // "</element>"
-  std::u16string openings_;
-  std::vector<Attribute> attributes_;
   std::vector<std::pair<std::u16string_view, int>> keys_;
   std::size_t rows_ = 0;
   std::size_t replaced_rows_ = 0;
   std::vector<std::u16string> replaced_keys_;
   int available_ = 0;
+};
+
+// The rows of a tree, each listed after its parent as a hierarchical query lists them, as
+// `root` holding one element per row: a row's element goes inside the element of its parent
+// (the row whose `id_column` equals its `parent_column`) when that is the row placed last or
+// one of its ancestors, and at the top otherwise or when the parent is empty. An element
+// without children is written "<element .../>". A character that XML cannot carry is written
+// as U+FFFD.
+class TreeElementWriter {
+ public:
+  // `attributes` as for StartTag. `*out` must outlive the writer.
+  TreeElementWriter(XmlOutput* out, std::u16string_view element,
+                    const std::vector<std::pair<std::u16string_view, int>>& attributes,
+                    int id_column, int parent_column);
+  void Start(const db::Rowset& rows);
+  void Row(const db::Rowset& rows);
+  // Closes the open elements and the root ("<root/>" when there was no row).
+  void Finish();
+
+ private:
+  // The element placed last and its ancestors, outermost first.
+  struct OpenElement {
+    std::u16string id;
+    bool has_children;
+  };
+  std::u16string ColumnText(const db::Rowset& rows, int column) const;
+  void CloseInnermost();
+
+  XmlOutput* out_;
+  StartTag start_;
+  std::u16string closing_;  // "</element>"
+  int id_column_;
+  int parent_column_;
+  int available_ = 0;
+  bool any_row_ = false;
+  std::vector<OpenElement> open_;
 };
 
 }  // namespace korvalis::datasource

@@ -39,6 +39,7 @@ using korvalis::datasource::ReportDatabaseError;
 using korvalis::datasource::RowListReader;
 using korvalis::datasource::RowXmlWriter;
 using korvalis::datasource::SqlErrorText;
+using korvalis::datasource::TreeElementWriter;
 using korvalis::datasource::XmlOutput;
 
 // The connection and transaction of a data source used outside any call.
@@ -278,4 +279,19 @@ void CSingleDataSource::QueryElements(const std::u16string& sql,
   if (result == nullptr) return;
   *result = SysAllocStringLen(xml.data(), static_cast<UINT>(xml.size()));
   if (*result == nullptr) throw std::bad_alloc();
+}
+
+std::u16string CSingleDataSource::QueryTree(const std::u16string& sql, std::u16string_view element,
+                                            const std::vector<std::u16string_view>& names) {
+  std::vector<std::pair<std::u16string_view, int>> attributes;
+  attributes.reserve(names.size());
+  for (std::size_t i = 0; i < names.size(); ++i)
+    attributes.emplace_back(names[i], static_cast<int>(i));
+  std::sort(attributes.begin(), attributes.end());
+  XmlOutput xml;
+  xml.Append(u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?>");
+  TreeElementWriter writer(&xml, element, attributes, 0, 1);
+  RunStatement(sql, true, &writer);
+  writer.Finish();
+  return std::u16string(xml.view());
 }

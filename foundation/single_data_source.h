@@ -88,6 +88,14 @@ class CSingleDataSource {
   // (names among `names` that identify a row) or, without them, by their position.
   void QueryElements(const std::u16string& sql, const std::vector<std::u16string>& names,
                      BSTR* result, const std::vector<std::u16string>& key_names = {});
+  // The rows of a tree, each listed after its parent as a hierarchical query lists them, as a
+  // serialised document: `root` holding one element `element` per row, whose attribute
+  // names[i] holds column i (attributes in name order), nested in the element of the row whose
+  // column 0 (its id) equals its column 1 (its parent's id) when that row was placed last or
+  // is an ancestor of it, and at the top otherwise. Returns the document. A character that XML
+  // cannot carry is written as U+FFFD. Precondition: `names` holds at least two distinct names.
+  std::u16string QueryTree(const std::u16string& sql, std::u16string_view element,
+                           const std::vector<std::u16string_view>& names);
 
   // Reads the BLOB in column 1 of the query's first row, decrypting (encryption > 0) and then
   // uncompressing (compression > 0; the digest encryption 4 is refused); in text mode drops a

@@ -12,6 +12,7 @@
 #include "foundation/database_error.h"
 #include "foundation/emr_exception.h"
 #include "foundation/sql_text.h"
+#include "foundation/string_util.h"
 #include "foundation/testing/data_source_test_util.h"
 #include "platform/db/testing/engine_database.h"
 #include "foundation/xml_parser.h"
@@ -163,6 +164,60 @@ TEST_P(StatementTest, QueryElementsMatchesTheLibrarySerialiser) {
   const std::u16string expected = writer.Write(document);
   document->release();
   EXPECT_EQ(written, expected);
+}
+
+// A tree's rows nest as the serialiser writes the elements built one by one: under the row
+// placed last or an ancestor of it, at the top otherwise; childless elements close themselves.
+TEST_P(StatementTest, QueryTreeMatchesTheLibrarySerialiser) {
+  CCommDataSource source = Source();
+  const std::u16string value = u"a<b>&c\"d'e\r\n\tf]]>中文😀";
+  {
+    CCommDataSource writer = Source();
+    writer.Execute(u"CREATE TABLE T_TREE (SEQ NUMBER, ID VARCHAR2(10), PARENT_ID VARCHAR2(10), "
+                   u"V VARCHAR2(100))");
+    // a { b { c } d } e { f } g(parent not open) h(parent x, none)
+    const std::u16string rows[][3] = {{u"a", u"", u"1"}, {u"b", u"a", u"2"}, {u"c", u"b", u"3"},
+                                      {u"d", u"a", u"4"}, {u"e", u"", u"5"}, {u"f", u"e", value},
+                                      {u"g", u"c", u"x"}, {u"h", u"x", u""}};
+    int seq = 0;
+    for (const auto& row : rows) {
+      writer.Execute(u"INSERT INTO T_TREE VALUES (" + korvalis::SqlNumber(IntToString(++seq)) + u", " +
+                     korvalis::SqlQuoted(row[0]) + u", " + korvalis::SqlQuoted(row[1]) + u", " +
+                     korvalis::SqlQuoted(row[2]) + u" || CHR(1))");
+    }
+  }
+  const std::u16string written = source.QueryTree(
+      u"SELECT ID, PARENT_ID, V FROM T_TREE ORDER BY SEQ", u"child", {u"id", u"parent_id", u"v"});
+
+  StartXmlLibrary();
+  xercesc::DOMImplementation* implementation = GetDomImplementation();
+  xercesc::DOMDocument* document = implementation->createDocument(nullptr, u"root", nullptr);
+  std::map<std::u16string, xercesc::DOMElement*> placed;
+  const auto place = [&](const char16_t* parent, const char16_t* id, const char16_t* parent_id,
+                         const std::u16string& v) {
+    xercesc::DOMElement* element = document->createElement(u"child");
+    element->setAttribute(u"v", (v + u"\uFFFD").c_str());
+    element->setAttribute(u"parent_id", parent_id);
+    element->setAttribute(u"id", id);
+    (parent == nullptr ? document->getDocumentElement() : placed.at(parent))
+        ->appendChild(element);
+    placed[id] = element;
+  };
+  place(nullptr, u"a", u"", u"1");
+  place(u"a", u"b", u"a", u"2");
+  place(u"b", u"c", u"b", u"3");
+  place(u"a", u"d", u"a", u"4");
+  place(nullptr, u"e", u"", u"5");
+  place(u"e", u"f", u"e", value);
+  place(nullptr, u"g", u"c", u"x");
+  place(nullptr, u"h", u"x", u"");
+  XmlWriter writer(implementation->createLSSerializer());
+  EXPECT_EQ(written, writer.Write(document));
+  document->release();
+
+  EXPECT_EQ(source.QueryTree(u"SELECT ID, PARENT_ID FROM T_TREE WHERE 1 = 0", u"child",
+                             {u"id", u"parent_id"}),
+            u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?><root/>");
 }
 
 TEST_P(StatementTest, QueryElementsRefusesNamesThatAreNoElementNames) {

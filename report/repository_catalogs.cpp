@@ -16,15 +16,14 @@
 // A catalogue made its own ancestor is a loop in the data: the hierarchical query fails with
 // the database error instead of nesting without end, while the flat listing still answers.
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "foundation/bstr_result.h"
-#include "foundation/dom_builder.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/record_statements.h"
 #include "foundation/sql_text.h"
 #include "foundation/xml_property.h"
-#include "foundation/xml_text.h"
 #include "report/repository.h"
 #include "report/repository_rows.h"
 
@@ -32,7 +31,6 @@ using korvalis::AppendFilter;
 using korvalis::IdForSave;
 using korvalis::SqlQuoted;
 using korvalis::StoreBstrResult;
-using korvalis::XmlCarriable;
 using korvalis::repository::ArgumentText;
 using korvalis::repository::InsertRow;
 
@@ -42,37 +40,8 @@ constexpr char16_t kTrueFlag[] = u"true";
 constexpr char16_t kCatalogColumns[] =
     u"SELECT A.ID, A.PARENT_ID, A.NAME, A.REMARK, A.DEF_STRUCTURE_ID FROM VKT_CATALOG A";
 // The attributes of a catalogue's element, in the order of kCatalogColumns.
-constexpr const char16_t* kCatalogAttributes[] = {u"id", u"parent_id", u"name", u"remark",
-                                                  u"def_structure_id"};
-constexpr unsigned kCatalogColumnCount = 5;
-
-// The catalogue rows (five columns each, as kCatalogColumns reads them, each row after its
-// parent when both are listed) as `root` with one nested `child` element per row.
-std::u16string CatalogTree(const std::vector<std::u16string>& values) {
-  korvalis::DomDocumentBuilder document(u"root");
-  struct Placed {
-    xercesc::DOMElement* element;
-    std::u16string_view id;
-  };
-  // The element placed last and its ancestors, `root` first (its id is empty).
-  std::vector<Placed> chain = {{document.root(), {}}};
-  for (std::size_t row = 0; row + kCatalogColumnCount <= values.size();
-       row += kCatalogColumnCount) {
-    const std::u16string& id = values[row];
-    const std::u16string& parent_id = values[row + 1];
-    if (parent_id.empty()) {
-      chain.resize(1);
-    } else {
-      while (chain.size() > 1 && chain.back().id != parent_id) chain.pop_back();
-    }
-    xercesc::DOMElement* child = document.Append(chain.back().element, u"child");
-    for (unsigned column = 0; column < kCatalogColumnCount; ++column) {
-      document.SetAttribute(child, kCatalogAttributes[column], XmlCarriable(values[row + column]));
-    }
-    chain.push_back({child, id});
-  }
-  return document.Write();
-}
+const std::vector<std::u16string_view> kCatalogAttributes = {u"id", u"parent_id", u"name",
+                                                             u"remark", u"def_structure_id"};
 
 }  // namespace
 
@@ -111,9 +80,7 @@ long CBRepository::GetVktCatalogList(CEMRDataSource* pDataSource, BSTR bstrCondi
   const std::u16string sql =
       kCatalogColumns +
       (tree ? u" CONNECT BY PRIOR ID = A.PARENT_ID  START WITH " + where : u" WHERE" + where);
-  std::vector<std::u16string> values;
-  pDataSource->Query(sql, kCatalogColumnCount, values);
-  StoreBstrResult(pbstrCatalogList, CatalogTree(values));
+  StoreBstrResult(pbstrCatalogList, pDataSource->QueryTree(sql, u"child", kCatalogAttributes));
   return 0;
 }
 
