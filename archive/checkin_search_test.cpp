@@ -10,15 +10,15 @@
 #include <vector>
 
 #include "archive/archive_patient.h"
-#include "foundation/db_type.h"
 #include "db/testing/test_database.h"
+#include "foundation/db_type.h"
 #include "foundation/single_data_source.h"
 #include "foundation/testing/emr_exception_test_util.h"
 #include "foundation/testing/list_elements.h"
 #include "foundation/testing/test_data_source.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
 #include "platform/db/testing/engine_database.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::archive {
 namespace {

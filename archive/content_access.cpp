@@ -28,7 +28,7 @@
 #include "foundation/xhtml_document.h"
 #include "foundation/xml_parser.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "foundation/single_data_source.h"
 #include "foundation/testing/test_call.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::archive::testing {
 namespace {

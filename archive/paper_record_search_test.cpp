@@ -19,8 +19,8 @@
 #include "foundation/testing/list_elements.h"
 #include "foundation/testing/test_data_source.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
 #include "platform/db/testing/engine_database.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::archive::testing {
 namespace {

@@ -15,7 +15,7 @@
 #include "foundation/testing/emr_exception_test_util.h"
 #include "foundation/testing/test_data_source.h"
 #include "platform/com/bstr.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 #include "platform/xml/dom.h"
 
 namespace korvalis::archive::testing {

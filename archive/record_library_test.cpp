@@ -10,7 +10,7 @@
 #include "foundation/testing/emr_exception_test_util.h"
 #include "foundation/testing/test_data_source.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 #include "platform/xml/dom.h"
 
 namespace {

@@ -24,7 +24,7 @@
 #include "foundation/string_util.h"
 #include "foundation/xml_property.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

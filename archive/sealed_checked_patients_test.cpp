@@ -21,8 +21,8 @@
 #include "foundation/testing/test_data_source.h"
 #include "foundation/xml_property.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
 #include "platform/db/testing/engine_database.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::archive {
 namespace {

@@ -6,7 +6,7 @@
 #include "foundation/testing/emr_exception_test_util.h"
 #include "foundation/testing/test_data_source.h"
 #include "foundation/xml_text.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

@@ -21,11 +21,11 @@
 #include "db/database_file.h"
 #include "db/testing/temp_directory.h"
 #include "platform/com/dispatch.h"
-#include "platform/com/unicode.h"
 #include "platform/com/variant.h"
 #include "platform/db/connection_pool.h"
 #include "platform/db/oracle_functions.h"
 #include "platform/db/text_search.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::bench {
 

@@ -21,10 +21,10 @@
 #include "foundation/codec_factory.h"
 #include "foundation/emr_data_source.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
 #include "platform/db/catalog.h"
 #include "platform/db/sql_translator.h"
 #include "platform/html/document.h"
+#include "platform/text/unicode.h"
 #include "quality/review/qc_patient.h"
 
 namespace {

@@ -11,8 +11,8 @@
 #include "db/testing/temp_directory.h"
 #include "foundation/comm_data_source.h"
 #include "platform/com/bstr.h"
-#include "platform/com/unicode.h"
 #include "platform/db/connection_pool.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

@@ -32,8 +32,8 @@
 #include "foundation/string_util.h"
 #include "foundation/xml_parser.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
 #include "platform/html/document.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

@@ -23,9 +23,9 @@
 #include "bench/rule_hospital.h"
 #include "com/event_trigger.h"
 #include "interface/emr_call_scope.h"
-#include "platform/com/unicode.h"
 #include "platform/db/catalog.h"
 #include "platform/db/sql_translator.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

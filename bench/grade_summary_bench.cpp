@@ -29,9 +29,9 @@
 #include "foundation/xml_property.h"
 #include "interface/emr_call_scope.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
 #include "platform/db/catalog.h"
 #include "platform/db/sql_translator.h"
+#include "platform/text/unicode.h"
 #include "report/qc_grade_summary.h"
 #include "report/summary_statements.h"
 

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "foundation/xhtml_document.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

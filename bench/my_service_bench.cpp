@@ -13,8 +13,8 @@
 #include "db/testing/temp_directory.h"
 #include "foundation/comm_data_source.h"
 #include "foundation/suite_interfaces.h"
-#include "platform/com/unicode.h"
 #include "platform/db/connection_pool.h"
+#include "platform/text/unicode.h"
 #include "suite/testing/sibling_doubles.h"
 
 namespace {

@@ -24,10 +24,10 @@
 #include "com/quality_rule.h"
 #include "foundation/xml_property.h"
 #include "interface/emr_call_scope.h"
-#include "platform/com/unicode.h"
 #include "platform/db/catalog.h"
 #include "platform/db/oracle_functions.h"
 #include "platform/db/sql_translator.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

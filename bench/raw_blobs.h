@@ -13,7 +13,7 @@
 #include "bench/call_and_statement.h"
 #include "foundation/codec_factory.h"
 #include "platform/com/types.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::bench {
 

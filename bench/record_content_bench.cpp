@@ -26,8 +26,8 @@
 #include "foundation/testing/codec_test_util.h"
 #include "interface/emr_call_scope.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
 #include "platform/html/document.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

@@ -26,8 +26,8 @@
 #include "foundation/emr_data_source.h"
 #include "foundation/suite_interfaces.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
 #include "platform/html/document.h"
+#include "platform/text/unicode.h"
 #include "suite/testing/sibling_doubles.h"
 
 namespace {

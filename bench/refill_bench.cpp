@@ -27,8 +27,8 @@
 #include "foundation/suite_interfaces.h"
 #include "foundation/xhtml_document.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
 #include "platform/html/document.h"
+#include "platform/text/unicode.h"
 #include "suite/testing/sibling_doubles.h"
 
 namespace {

@@ -27,9 +27,9 @@
 #include "foundation/emr_data_source.h"
 #include "interface/emr_call_scope.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
 #include "platform/db/catalog.h"
 #include "platform/db/sql_translator.h"
+#include "platform/text/unicode.h"
 #include "report/emr_report.h"
 
 namespace {

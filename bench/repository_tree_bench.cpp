@@ -21,9 +21,9 @@
 #include "bench/call_and_statement.h"
 #include "com/repository.h"
 #include "interface/emr_call_scope.h"
-#include "platform/com/unicode.h"
 #include "platform/db/catalog.h"
 #include "platform/db/sql_translator.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

@@ -29,11 +29,11 @@
 #include "foundation/emr_exception.h"
 #include "foundation/xml_property.h"
 #include "interface/emr_call_scope.h"
-#include "platform/com/unicode.h"
 #include "platform/db/connection_pool.h"
 #include "platform/db/connection_string.h"
 #include "platform/db/postgres_database.h"
 #include "platform/db/testing/postgres_test_server.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

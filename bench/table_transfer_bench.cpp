@@ -23,7 +23,7 @@
 #include "bench/call_and_statement.h"
 #include "com/qc_admin.h"
 #include "interface/emr_call_scope.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "foundation/string_util.h"
 #include "platform/com/bstr.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

@@ -19,9 +19,9 @@
 #include "foundation/db_type.h"
 #include "foundation/xml_property.h"
 #include "interface/emr_call_scope.h"
-#include "platform/com/unicode.h"
 #include "platform/db/catalog.h"
 #include "platform/db/sql_translator.h"
+#include "platform/text/unicode.h"
 #include "quality/review/time_limit_statements.h"
 
 namespace {

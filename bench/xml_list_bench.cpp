@@ -7,7 +7,7 @@
 
 #include "foundation/xml_list.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "foundation/xml_property.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

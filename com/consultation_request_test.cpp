@@ -13,7 +13,7 @@
 #include "foundation/suite_interfaces.h"
 #include "foundation/testing/test_data_source.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 #include "suite/testing/sibling_doubles.h"
 
 namespace {

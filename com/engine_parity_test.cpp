@@ -17,7 +17,7 @@
 #include "foundation/testing/test_call.h"
 #include "foundation/testing/test_data_source.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 #include "platform/xml/dom.h"
 #include "quality/review/core_system.h"
 #include "quality/review/qc_collector.h"

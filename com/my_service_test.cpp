@@ -9,9 +9,9 @@
 #include "foundation/suite_interfaces.h"
 #include "platform/com/error_info.h"
 #include "platform/com/support_error_info.h"
-#include "platform/com/unicode.h"
 #include "platform/complus/recording_object_context.h"
 #include "platform/db/testing/engine_database.h"
+#include "platform/text/unicode.h"
 #include "suite/testing/sibling_doubles.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include "com/testing/surface_test_support.h"
 #include "foundation/emr_error.h"
 #include "platform/com/error_info.h"
-#include "platform/com/unicode.h"
 #include "platform/complus/recording_object_context.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::testing {
 namespace {

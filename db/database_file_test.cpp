@@ -11,11 +11,11 @@
 #include "db/database_file.h"
 #include "db/testing/temp_directory.h"
 #include "foundation/db_config.h"
-#include "platform/com/unicode.h"
 #include "platform/db/connection_pool.h"
 #include "platform/db/connection_string.h"
 #include "platform/db/sql_error.h"
 #include "platform/db/testing/postgres_test_server.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::schema {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "db/testing/test_database.h"
 #include "foundation/emr_compression.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::schema {
 namespace {

@@ -1,6 +1,6 @@
 #include "db/stored_text.h"
 
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::schema {
 

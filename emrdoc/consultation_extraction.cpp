@@ -18,7 +18,7 @@
 #include "foundation/sql_date.h"
 #include "foundation/sql_text.h"
 #include "foundation/xml_parser.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "foundation/emr_exception.h"
 #include "foundation/single_data_source.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

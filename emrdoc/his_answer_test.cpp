@@ -10,7 +10,7 @@
 #include "foundation/factory.h"
 #include "foundation/suite_interfaces.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 #include "suite/testing/sibling_doubles.h"
 
 namespace {

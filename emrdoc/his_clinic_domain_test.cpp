@@ -20,7 +20,7 @@
 #include "foundation/suite_interfaces.h"
 #include "foundation/testing/emr_exception_test_util.h"
 #include "foundation/xsl_transform.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

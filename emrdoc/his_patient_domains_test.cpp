@@ -13,7 +13,7 @@
 #include "foundation/factory.h"
 #include "foundation/suite_interfaces.h"
 #include "foundation/testing/emr_exception_test_util.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
 #include "foundation/not_available.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::emrdoc {
 namespace {

@@ -9,8 +9,8 @@
 #include "foundation/emr_exception.h"
 #include "foundation/iss_helper.h"
 #include "foundation/single_data_source.h"
-#include "platform/com/unicode.h"
 #include "platform/db/provider.h"
+#include "platform/text/unicode.h"
 
 using korvalis::db::BlobValue;
 using korvalis::db::DbError;

@@ -8,10 +8,10 @@
 #include "foundation/emr_exception.h"
 #include "foundation/iss_helper.h"
 #include "foundation/testing/data_source_test_util.h"
-#include "platform/db/testing/engine_database.h"
 #include "foundation/xhtml_document.h"
 #include "platform/com/guid.h"
-#include "platform/com/unicode.h"
+#include "platform/db/testing/engine_database.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

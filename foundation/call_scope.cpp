@@ -2,7 +2,7 @@
 
 #include "foundation/database_error.h"
 #include "foundation/emr_exception.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <thread>
 
 #include "foundation/comm_data_source.h"
+#include "foundation/emr_exception.h"
 #include "foundation/testing/data_source_test_util.h"
 #include "platform/db/testing/engine_database.h"
-#include "foundation/emr_exception.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <span>
 
 #include "foundation/string_util.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::constants {
 namespace {

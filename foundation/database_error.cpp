@@ -4,7 +4,7 @@
 
 #include "foundation/event_log_entry.h"
 #include "platform/text/ascii.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::datasource {
 namespace {

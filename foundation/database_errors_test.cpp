@@ -14,7 +14,7 @@
 #include "foundation/single_data_source.h"
 #include "foundation/testing/data_source_test_util.h"
 #include "platform/db/testing/postgres_test_server.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

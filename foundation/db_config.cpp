@@ -9,7 +9,7 @@
 #include "foundation/emr_encoder.h"
 #include "foundation/emr_exception.h"
 #include "foundation/xml_parser.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 using xercesc::DOMDocument;
 using xercesc::DOMElement;

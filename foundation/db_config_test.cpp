@@ -6,11 +6,11 @@
 
 #include "foundation/codec_factory.h"
 #include "foundation/comm_data_source.h"
-#include "foundation/testing/data_source_test_util.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_encoder.h"
 #include "foundation/emr_exception.h"
-#include "platform/com/unicode.h"
+#include "foundation/testing/data_source_test_util.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

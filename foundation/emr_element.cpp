@@ -7,7 +7,7 @@
 #include "foundation/string_util.h"
 #include "foundation/xml_document.h"
 #include "foundation/xml_text.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

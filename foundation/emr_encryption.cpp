@@ -16,7 +16,7 @@
 #include "foundation/emr_compression.h"
 #include "foundation/emr_encoder.h"
 #include "foundation/emr_exception.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 using korvalis::codec::ByteArray;
 using korvalis::codec::CopyBytes;

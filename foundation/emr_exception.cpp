@@ -1,6 +1,6 @@
 #include "foundation/emr_exception.h"
 
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 CEMRException::CEMRException(const std::u16string& message) : message_(message) {}
 

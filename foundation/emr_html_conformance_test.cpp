@@ -9,8 +9,8 @@
 #include "foundation/emr_element.h"
 #include "foundation/testing/emr_pages.h"
 #include "foundation/xhtml_document.h"
-#include "platform/com/unicode.h"
 #include "platform/html/entities.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/com/unicode.h"
 #include "platform/sys/private_file.h"
 #include "platform/sys/write_all.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::filelog {
 namespace {

@@ -7,7 +7,7 @@
 #include <new>
 #include <xercesc/util/XMLChar.hpp>
 
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::datasource {
 namespace {

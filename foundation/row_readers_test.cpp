@@ -5,7 +5,7 @@
 #include <random>
 #include <xercesc/util/XMLChar.hpp>
 
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

@@ -17,8 +17,8 @@
 #include "foundation/connection_failures.h"
 #include "foundation/emr_exception.h"
 #include "foundation/testing/data_source_test_util.h"
-#include "platform/com/unicode.h"
 #include "platform/db/testing/postgres_test_server.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

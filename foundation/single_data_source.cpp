@@ -12,9 +12,9 @@
 #include "foundation/emr_exception.h"
 #include "foundation/event_log_entry.h"
 #include "foundation/row_readers.h"
-#include "platform/com/unicode.h"
 #include "platform/db/connection_pool.h"
 #include "platform/db/provider.h"
+#include "platform/text/unicode.h"
 
 using korvalis::FromUtf8;
 using korvalis::ToUtf8;

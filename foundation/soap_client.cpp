@@ -15,7 +15,7 @@
 #include "foundation/emr_exception.h"
 #include "foundation/socket_library.h"
 #include "foundation/xml_parser.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 using namespace xercesc;
 

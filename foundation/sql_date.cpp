@@ -3,8 +3,8 @@
 #include "foundation/db_type.h"
 #include "foundation/sql_text.h"
 #include "foundation/string_util.h"
-#include "platform/com/unicode.h"
 #include "platform/db/ora_date.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis {
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "foundation/emr_exception.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::format_internal {
 namespace {

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "foundation/event_log_entry.h"
-#include "platform/com/unicode.h"
 #include "platform/html/stream_loader.h"
+#include "platform/text/unicode.h"
 
 using korvalis::html::Document;
 using korvalis::html::Element;

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "foundation/emr_exception.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 using korvalis::FromUtf8;
 using korvalis::ToUtf8;

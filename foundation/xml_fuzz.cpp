@@ -17,7 +17,7 @@
 #include "foundation/xsl_transform.h"
 #include "platform/com/bstr.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

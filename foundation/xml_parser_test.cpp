@@ -8,7 +8,7 @@
 
 #include <xercesc/dom/DOM.hpp>
 
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 #include "platform/xml/dom.h"
 
 namespace {

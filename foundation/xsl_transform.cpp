@@ -4,7 +4,7 @@
 #include <string>
 
 #include "foundation/emr_exception.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 #include "platform/xml/dom.h"
 #include "platform/xml/xslt.h"
 

@@ -9,7 +9,7 @@
 
 #include "foundation/emr_exception.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

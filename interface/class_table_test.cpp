@@ -17,7 +17,7 @@
 #include "interface/type_library.h"
 #include "platform/com/guid.h"
 #include "platform/com/registrar.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include "platform/com/module_lock.h"
 #include "platform/com/registrar.h"
 #include "platform/com/type_library_registration.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 using korvalis::com::ClassFactory;
 using korvalis::com::ObjectMapEntry;

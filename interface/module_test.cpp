@@ -16,7 +16,7 @@
 #include "interface/type_library.h"
 #include "platform/com/registrar.h"
 #include "platform/com/sample_shapes_test.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

@@ -27,7 +27,7 @@
 #include "interface/repository.h"
 #include "interface/sys_event.h"
 #include "interface/terminal_qc_patient.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

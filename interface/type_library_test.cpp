@@ -11,7 +11,7 @@
 #include "interface/qc_task.h"
 #include "interface/quality_rule.h"
 #include "platform/com/guid.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

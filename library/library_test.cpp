@@ -11,7 +11,7 @@
 #include "platform/com/dispatch.h"
 #include "platform/com/object_creation.h"
 #include "platform/com/registry.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include "foundation/xml_list.h"
 #include "foundation/xml_property.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
 #include "platform/sys/process_starter.h"
 #include "platform/sys/process_table.h"
 #include "platform/sys/service_control.h"
 #include "platform/text/ascii.h"
+#include "platform/text/unicode.h"
 #include "report/monitor_call_counter.h"
 #include "report/program_command_line.h"
 

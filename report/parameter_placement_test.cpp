@@ -6,7 +6,7 @@
 
 #include "foundation/db_type.h"
 #include "foundation/testing/emr_exception_test_util.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::report {
 namespace {

@@ -1,6 +1,6 @@
 #include "report/program_command_line.h"
 
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::report {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::report {
 namespace {

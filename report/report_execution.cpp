@@ -18,7 +18,7 @@
 #include "foundation/string_util.h"
 #include "foundation/xsl_transform.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 #include "platform/xml/dom.h"
 #include "platform/xml/xslt.h"
 #include "report/emr_report.h"

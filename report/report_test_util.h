@@ -18,7 +18,7 @@
 #include "foundation/testing/emr_exception_test_util.h"
 #include "interface/emr_call_scope.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 #include "platform/xml/dom.h"
 #include "report/emr_report.h"
 

@@ -18,8 +18,8 @@
 #include "foundation/testing/test_data_source.h"
 #include "foundation/xml_text.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
 #include "platform/db/testing/engine_database.h"
+#include "platform/text/unicode.h"
 #include "report/repository.h"
 
 namespace korvalis::report::testing {

@@ -34,7 +34,7 @@
 #include "foundation/xml_document.h"
 #include "foundation/xml_parser.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 #include "report/qc_grade_summary.h"
 
 using korvalis::BstrView;

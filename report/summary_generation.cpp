@@ -28,7 +28,7 @@
 #include "foundation/xml_text.h"
 #include "foundation/xsl_transform.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 #include "platform/xml/dom.h"
 #include "platform/xml/xslt.h"
 #include "report/qc_grade_summary.h"

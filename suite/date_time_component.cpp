@@ -5,7 +5,7 @@
 #include <ctime>
 
 #include "foundation/suite_interfaces.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 #include "suite/components.h"
 #include "suite/stand_in.h"
 #include "suite/suite_config.h"

@@ -8,9 +8,9 @@
 
 #include "foundation/string_util.h"
 #include "foundation/xml_text.h"
-#include "platform/com/unicode.h"
 #include "platform/sys/private_file.h"
 #include "platform/sys/write_all.h"
+#include "platform/text/unicode.h"
 #include "suite/components.h"
 #include "suite/stand_in.h"
 

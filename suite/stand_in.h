@@ -19,7 +19,7 @@
 #include "platform/com/bstr.h"
 #include "platform/com/com_object.h"
 #include "platform/com/dispatch.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::suite {
 

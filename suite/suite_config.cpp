@@ -14,7 +14,7 @@
 #include "foundation/emr_exception.h"
 #include "foundation/string_util.h"
 #include "foundation/xml_parser.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 #include "suite/date_time_component.h"
 
 namespace korvalis::suite {

@@ -12,7 +12,7 @@
 #include "db/testing/temp_directory.h"
 #include "platform/com/guid.h"
 #include "platform/com/registry.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 #include "tools/command_test_util.h"
 #include "tools/testing/byte_echo_double.h"
 

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "platform/com/bstr.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::tools {
 namespace {

@@ -19,7 +19,7 @@
 #include "platform/com/dispatch.h"
 #include "platform/com/object_creation.h"
 #include "platform/com/registry.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 #include "tools/answer_file.h"
 #include "tools/call_chain.h"
 #include "tools/call_event_log.h"

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "platform/com/registry.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 #include "tools/command.h"
 #include "tools/command_line.h"
 #include "tools/component_library.h"

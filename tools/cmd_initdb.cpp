@@ -12,8 +12,8 @@
 
 #include "db/database_file.h"
 #include "foundation/database_error.h"
-#include "platform/com/unicode.h"
 #include "platform/db/connection_pool.h"
+#include "platform/text/unicode.h"
 #include "suite/sample_config.h"
 #include "tools/command.h"
 #include "tools/command_line.h"

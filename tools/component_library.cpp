@@ -5,7 +5,7 @@
 #include <map>
 
 #include "platform/com/object_creation.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::tools {
 namespace {

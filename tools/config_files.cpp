@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 
 #include "foundation/emr_exception.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 #include "suite/suite_config.h"
 
 namespace korvalis::tools {

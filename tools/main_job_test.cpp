@@ -14,7 +14,7 @@
 
 #include "db/testing/temp_directory.h"
 #include "foundation/codec_factory.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 #include "platform/xml/dom.h"
 #include "tools/command_test_util.h"
 

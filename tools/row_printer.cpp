@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "foundation/row_readers.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::tools {
 namespace {

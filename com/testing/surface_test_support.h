@@ -33,16 +33,16 @@
 #include "com/qc_task.h"
 #include "com/quality_rule.h"
 #include "com/quality_trigger.h"
+#include "com/recording_body.h"
 #include "com/repository.h"
 #include "com/sys_event.h"
 #include "com/terminal_qc_patient.h"
-#include "com/recording_body.h"
 #include "interface/method_frame.h"
+#include "platform/com/bstr.h"
 #include "platform/com/class_factory.h"
 #include "platform/com/error_info.h"
-#include "platform/com/bstr.h"
 #include "platform/com/type_info_table.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::testing {
 

@@ -28,7 +28,7 @@
 #include "foundation/testing/data_source_test_util.h"
 #include "foundation/testing/test_data_source.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 #include "suite/testing/sibling_doubles.h"
 
 namespace korvalis::emrdoc::testing {

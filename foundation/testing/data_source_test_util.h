@@ -19,10 +19,10 @@
 #include "db/testing/temp_directory.h"
 #include "db/testing/test_database.h"
 #include "foundation/testing/loopback_socket.h"
-#include "platform/com/unicode.h"
 #include "platform/db/connection_pool.h"
 #include "platform/db/db_test_util.h"
 #include "platform/sys/event_log.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::datasource::testing {
 

@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::testing {
 

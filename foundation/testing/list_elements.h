@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 #include "platform/xml/dom.h"
 
 namespace korvalis::testing {

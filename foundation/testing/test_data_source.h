@@ -9,8 +9,8 @@
 
 #include "foundation/db_type.h"
 #include "foundation/emr_data_source.h"
-#include "platform/com/unicode.h"
 #include "platform/db/database_clock.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::testing {
 

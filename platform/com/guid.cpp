@@ -2,7 +2,7 @@
 
 #include <uuid/uuid.h>
 
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

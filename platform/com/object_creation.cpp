@@ -7,7 +7,7 @@
 
 #include "platform/com/class_factory.h"
 #include "platform/com/registry.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::com {
 namespace {

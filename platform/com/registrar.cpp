@@ -3,7 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::com {
 namespace {

@@ -15,10 +15,10 @@
 #include <sstream>
 #include <vector>
 
-#include "platform/text/ascii.h"
-#include "platform/com/unicode.h"
 #include "platform/sys/private_file.h"
 #include "platform/sys/write_all.h"
+#include "platform/text/ascii.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::com {
 namespace {

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 #include "platform/com/registrar.h"
 #include "db/testing/temp_directory.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/text/ascii.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::com {
 namespace {

@@ -1,6 +1,6 @@
 #include "platform/com/type_library_registration.h"
 
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::com {
 namespace {

@@ -5,7 +5,7 @@
 #include <iterator>
 
 #include "platform/text/ascii.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 #include "platform/text/utf8.h"
 
 namespace korvalis::html {

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/com/unicode.h"
 #include "platform/html/document.h"
+#include "platform/text/unicode.h"
 
 namespace {
 

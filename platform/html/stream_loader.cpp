@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::html {
 namespace {

@@ -8,9 +8,9 @@
 #include <fstream>
 #include <mutex>
 
-#include "platform/com/unicode.h"
 #include "platform/sys/private_file.h"
 #include "platform/sys/write_all.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::sys {
 namespace {

@@ -2,8 +2,8 @@
 // configuration and HIS files, the logs) are their owner's only: a file this process creates
 // gets mode 0600 and a folder 0700, whatever the umask (which can only take bits away, so the
 // mode is set again after creation). Files and folders that exist already keep their mode: an
-// operator may have opened one on purpose. Header-only, so that the lowest layer (the registry
-// file) can use it without linking.
+// operator may have opened one on purpose. The registry file of platform/com is one of its
+// users: this folder sits below that one and includes nothing of it.
 //
 // Thread-safety: as the system calls on the paths.
 #pragma once

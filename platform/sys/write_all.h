@@ -1,6 +1,6 @@
 // Writing a whole buffer to a file descriptor: write(2) may take fewer bytes than asked or be
 // interrupted by a signal, so the rest is written again until all is written or it fails.
-// Header-only, so that the lowest layer (the registry file) can use it without linking.
+// The registry file of platform/com is one of its users.
 //
 // Thread-safety: as write(2) on the descriptor.
 #pragma once

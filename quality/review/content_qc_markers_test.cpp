@@ -12,7 +12,7 @@
 #include "foundation/testing/test_call.h"
 #include "foundation/xhtml_document.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 #include "quality/review/qc_patient.h"
 
 namespace korvalis::review {

@@ -16,7 +16,7 @@
 #include "foundation/sql_text.h"
 #include "foundation/xml_property.h"
 #include "foundation/xml_text.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 #include "quality/review/core_registers.h"
 #include "quality/review/core_system.h"
 

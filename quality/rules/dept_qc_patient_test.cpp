@@ -12,8 +12,8 @@
 #include "foundation/testing/list_elements.h"
 #include "foundation/testing/test_call.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
 #include "platform/db/testing/engine_database.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::testing {
 namespace {

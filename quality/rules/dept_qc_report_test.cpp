@@ -16,7 +16,7 @@
 #include "foundation/testing/data_source_test_util.h"
 #include "foundation/testing/test_call.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 #include "quality/rules/dept_qc_patient.h"
 #include "suite/testing/sibling_doubles.h"
 

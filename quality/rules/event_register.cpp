@@ -20,8 +20,8 @@
 #include "foundation/sql_date.h"
 #include "foundation/sql_text.h"
 #include "foundation/xml_property.h"
-#include "platform/com/unicode.h"
 #include "platform/sys/local_clock.h"
+#include "platform/text/unicode.h"
 #include "quality/rules/rule_documents.h"
 
 using korvalis::SqlQuoted;

@@ -14,7 +14,7 @@
 #include "foundation/testing/list_elements.h"
 #include "foundation/testing/test_call.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 #include "quality/rules/qc_task.h"
 
 namespace korvalis::testing {

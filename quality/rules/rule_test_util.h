@@ -25,9 +25,9 @@
 #include "foundation/xml_text.h"
 #include "platform/com/bstr.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
 #include "platform/db/database_clock.h"
 #include "platform/sys/testing/fixed_local_clock.h"
+#include "platform/text/unicode.h"
 #include "suite/testing/sibling_doubles.h"
 
 namespace korvalis::rules::testing {

@@ -12,7 +12,7 @@
 #include "foundation/testing/list_elements.h"
 #include "foundation/testing/test_call.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 #include "platform/xml/dom.h"
 #include "quality/rules/qc_admin.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "platform/com/module_lock.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 #include "suite/registration.h"
 
 namespace {

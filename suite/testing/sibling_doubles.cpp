@@ -13,7 +13,7 @@
 #include "platform/com/bstr.h"
 #include "platform/com/class_factory.h"
 #include "platform/com/registry.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 #include "suite/testing/double_classes.h"
 
 namespace korvalis::suite::testing {

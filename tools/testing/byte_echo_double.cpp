@@ -8,7 +8,7 @@
 #include "platform/com/com_object.h"
 #include "platform/com/dispatch_impl.h"
 #include "platform/com/object_creation.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::tools::testing {
 namespace {

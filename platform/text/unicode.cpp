@@ -1,4 +1,4 @@
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 
 #include "platform/text/utf8.h"
 
