@@ -1,6 +1,8 @@
 // What the tests of the patient search and the patient lists share: a data source on a test
 // database of their own, a fixed database clock (foundation/testing/test_data_source.h), and the
 // result document read back into patients.
+//
+// Thread-safety: a fixture and its database belong to its test's thread.
 #pragma once
 
 #include <gtest/gtest.h>

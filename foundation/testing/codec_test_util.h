@@ -1,5 +1,7 @@
 // Helpers for the codec tests: an owner for the codecs' output arrays, test bytes, the bytes
 // that stored data uncompresses to, and the Base64 text of bytes.
+//
+// Thread-safety: pure functions; the stored bytes are made once, on first use.
 #pragma once
 
 #include <string>

@@ -1,6 +1,9 @@
 // Helpers of the data-source tests: a scratch database file of the embedded provider, a
 // capture of the event log's records, and a loopback listener with the SOAP requests it
 // should receive.
+//
+// Thread-safety: for one test thread; a LoopbackListener reads on a thread of its own and hands its
+// bytes over once that thread has ended.
 #pragma once
 
 #include <arpa/inet.h>

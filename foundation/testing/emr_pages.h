@@ -1,5 +1,7 @@
 // Test helper: the EMR pages kept under the source tree's testdata folders, read as the
 // record editor saved them (UTF-8 files, returned as UTF-16 text).
+//
+// Thread-safety: pure functions that read files.
 #pragma once
 
 #include <cstdlib>

@@ -1,5 +1,7 @@
 // A small dual interface and class used by the runtime's tests: its methods record what reached
 // them, so tests can tell the vtable call that a late-bound call produced.
+//
+// Thread-safety: an object records what reached it without a lock: one thread calls it at a time.
 #pragma once
 
 #include <string>

@@ -1,5 +1,7 @@
 // Helpers shared by the database layer's tests: run statements on a connection and read the
 // rows back as text.
+//
+// Thread-safety: stateless functions; a connection is used by one thread at a time.
 #pragma once
 
 #include <string>

@@ -1,5 +1,7 @@
 // A test fixture for the statements of the Oracle front end: a database built from a script
 // (in memory, or an empty one of the engine asked for), and the rows of a statement as text.
+//
+// Thread-safety: a fixture and its database belong to its test's thread.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -1,6 +1,8 @@
 // The fixture of the grade task tests: a fresh database with the system's schema, the
 // database clock stopped, bodies run as calls, and rows of tasks, task visits, grade items,
 // rectification notices and their links written in one line each.
+//
+// Thread-safety: a fixture and its database belong to its test's thread.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -2,6 +2,9 @@
 // property maps are read through it), also emptied of the standards, their EMR catalogue links,
 // the rule exceptions and the signature deadlines before each test; bodies run as a method call
 // runs them (committed when they return, rolled back when they throw); and text arguments.
+//
+// Thread-safety: a fixture belongs to its test's thread; the tests of the process use its database
+// one at a time.
 #pragma once
 
 #include <functional>

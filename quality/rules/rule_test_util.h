@@ -4,6 +4,9 @@
 // test; calls of a body with the product's data source, committed whatever the body does; one
 // clock read by the suite's date-time component, by SYSDATE and as the process's local time; the
 // event log's records; and event documents.
+//
+// Thread-safety: a fixture belongs to its test's thread; the tests of the process use its database,
+// clock and event log one at a time.
 #pragma once
 
 #include <gtest/gtest.h>

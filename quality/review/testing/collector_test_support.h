@@ -1,6 +1,8 @@
 // What the tests of the QC collector's bodies share: a test database with the system's schema,
 // each body called on a data source of its own (committed when the body returns, rolled back
 // when it throws, as a call would be), and element lists read back as parsed XML.
+//
+// Thread-safety: a fixture and its database belong to its test's thread.
 #pragma once
 
 #include <gtest/gtest.h>
