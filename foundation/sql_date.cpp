@@ -9,6 +9,9 @@
 namespace korvalis {
 
 bool IsSqlDate(std::u16string_view value) {
+  // The reader takes any mark for the format's punctuation; a value a caller gives as a date
+  // holds only the marks a date is written with.
+  if (value.find_first_not_of(u"0123456789 -/,.;:") != std::u16string_view::npos) return false;
   return db::ParseDefaultDate(ToUtf8(value)).has_value();
 }
 

@@ -25,8 +25,9 @@ inline constexpr char16_t kTimeSpanSeparator = u'|';
 
 // True when `value` is a date as the data source reads a date literal in its
 // default format "YYYY-MM-DD HH24:MI:SS": a date alone or with a time, fields
-// with or without leading zeros ("2026-11-01", "2026-1-5 8:00"). A text that
-// is no date (an empty one included) is not.
+// with or without leading zeros ("2026-11-01", "2026-1-5 8:00"), written in
+// digits, blanks and the punctuation - / , . ; :. A text that is no date (an
+// empty one included) or holds any other character is not.
 bool IsSqlDate(std::u16string_view value);
 
 // The dialect's date literal of `value` (its default date format), the value's

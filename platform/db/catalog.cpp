@@ -122,6 +122,7 @@ std::shared_ptr<const Catalog> Catalog::Load(sqlite3* db) {
     sql::TypeName declared;
     declared.name = ColumnText(stmt, 2);
     col.type = declared.name.empty() ? SqlType::kUnknown : TypeOfDeclared(declared);
+    col.timestamp = declared.name.starts_with("TIMESTAMP");
     col.scale = sqlite3_column_type(stmt, 3) == SQLITE_NULL ? -1 : sqlite3_column_int(stmt, 3);
     col.precision = sqlite3_column_type(stmt, 4) == SQLITE_NULL ? -1 : sqlite3_column_int(stmt, 4);
     SetDeclaredLength(declared.name,

@@ -40,6 +40,7 @@ struct ColumnInfo {
   int max_length = -1;
   bool length_in_chars = false;
   bool blank_padded = false;  // CHAR, NCHAR: stored values are padded with blanks to the length
+  bool timestamp = false;  // declared TIMESTAMP: a date whose time EXTRACT reads
   // The described column whose value this one is: itself for a table's or view's column, the
   // column a query reads unchanged for a query's column; null otherwise. Points into the
   // catalog, valid while it is.

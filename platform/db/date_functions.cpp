@@ -3,7 +3,6 @@
 #include "platform/db/sql_function_support.h"
 
 #include "platform/db/database_clock.h"
-#include "platform/text/ascii.h"
 
 namespace korvalis::db::functions {
 namespace {
@@ -43,37 +42,31 @@ void TruncDate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
   ResultDate(ctx, TruncateDate(AsDate(argv[0]), argc > 1 ? AsText(argv[1]) : "DD"));
 }
-void RoundDate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+void RoundDateFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
-  DateTime d = AsDate(argv[0]);
-  std::string f = argc > 1 ? AsText(argv[1]) : "DD";
-  f = AsciiUpper(f);
-  if (f == "DD" || f == "DDD" || f == "J") {
-    return ResultDate(ctx, TruncateDate(DateTime::FromDays(d.ToDays() + 0.5), "DD"));
-  }
-  if (f == "MM" || f == "MONTH" || f == "MON") {
-    DateTime t = TruncateDate(d, "MM");
-    return ResultDate(ctx, d.day >= 16 ? AddMonths(t, 1) : t);
-  }
-  if (f == "YYYY" || f == "YEAR" || f == "YY") {
-    DateTime t = TruncateDate(d, "YYYY");
-    return ResultDate(ctx, d.month >= 7 ? AddMonths(t, 12) : t);
-  }
-  if (f == "HH" || f == "HH24") {
-    return ResultDate(ctx, TruncateDate(DateTime::FromDays(d.ToDays() + 1.0 / 48), "HH"));
-  }
-  if (f == "MI") {
-    return ResultDate(ctx, TruncateDate(DateTime::FromDays(d.ToDays() + 1.0 / 2880), "MI"));
-  }
-  throw FunctionError{"ORA-01899: bad precision specifier: '" + f + "'", kConversionFailed};
+  ResultDate(ctx, RoundDate(AsDate(argv[0]), argc > 1 ? AsText(argv[1]) : "DD"));
 }
 void RoundAny(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-  if (LooksLikeDate(argv[0])) return RoundDate(ctx, argc, argv);
+  if (LooksLikeDate(argv[0])) return RoundDateFn(ctx, argc, argv);
   Round(ctx, argc, argv);
 }
 void TruncAny(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (LooksLikeDate(argv[0])) return TruncDate(ctx, argc, argv);
   Trunc(ctx, argc, argv);
+}
+
+// EXTRACT(field FROM date): the translator passes only the fields a value may give.
+void ExtractFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
+  const DateTime d = AsDate(argv[0]);
+  const std::string_view field = TextView(argv[1]);
+  const int value = field == "YEAR"     ? d.year
+                    : field == "MONTH"  ? d.month
+                    : field == "DAY"    ? d.day
+                    : field == "HOUR"   ? d.hour
+                    : field == "MINUTE" ? d.minute
+                                        : d.second;
+  sqlite3_result_int64(ctx, value);
 }
 
 void AddMonthsFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -103,11 +96,12 @@ std::span<const FunctionEntry> DateFunctions() {
       {"ora_date_diff", 2, Guarded<DateDiff>, true},
       {"ora_add", 2, Guarded<AddAny>, true},
       {"ora_sub", 2, Guarded<SubAny>, true},
-      {"ora_round_date", -1, Guarded<RoundDate>, true},
+      {"ora_round_date", -1, Guarded<RoundDateFn>, true},
       {"ora_trunc_date", -1, Guarded<TruncDate>, true},
       {"ora_round_any", -1, Guarded<RoundAny>, true},
       {"ora_trunc_any", -1, Guarded<TruncAny>, true},
       {"ora_add_months", 2, Guarded<AddMonthsFn>, true},
+      {"ora_extract_field", 2, Guarded<ExtractFn>, true},
       {"ora_last_day", 1, Guarded<LastDayFn>, true},
       {"ora_months_between", 2, Guarded<MonthsBetweenFn>, true},
       {"ora_sysdate", 0, Guarded<Sysdate>, false},

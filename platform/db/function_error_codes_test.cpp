@@ -28,7 +28,7 @@ TEST_F(FunctionErrorCodesTest, EachFunctionFailureCarriesItsCode) {
   const Case cases[] = {
       {"SELECT TO_NUMBER(S) FROM T_CODE", "ORA-01722", kConversionFailed},
       {"SELECT TO_DATE('2026-13-01', 'YYYY-MM-DD') FROM DUAL", "ORA-01843", kConversionFailed},
-      {"SELECT TO_DATE('x', 'YYYY') FROM DUAL", "ORA-01861", kConversionFailed},
+      {"SELECT TO_DATE('x', 'YYYY') FROM DUAL", "ORA-01858", kConversionFailed},
       {"SELECT TO_DATE('2026-01-01 10', 'YYYY-MM-DD') FROM DUAL", "ORA-01830", kConversionFailed},
       {"INSERT INTO T_CODE (D) VALUES ('not a date')", "ORA-01861", kConversionFailed},
       {"INSERT INTO T_CODE (D) VALUES (5)", "ORA-00932", kConversionFailed},

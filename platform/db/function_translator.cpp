@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "platform/db/ora_date.h"
 #include "platform/db/ora_number.h"
 #include "platform/db/sql_error.h"
 #include "platform/db/sql_translator_internal.h"
@@ -89,6 +90,7 @@ Translator::Printer Translator::FindPrinter(std::string_view name) {
       {"DECODE", &Translator::EmitDecode},
       {"TO_CHAR", &Translator::EmitToChar},
       {"TO_DATE", &Translator::EmitToDate},
+      {sql::kExtractField, &Translator::EmitExtract},
       {"ROUND", &Translator::EmitRoundOrTrunc},
       {"TRUNC", &Translator::EmitRoundOrTrunc},
       {"GREATEST", &Translator::EmitGreatestOrLeast},
@@ -384,10 +386,50 @@ SqlType Translator::EmitToChar(const Expr& e, const Scope* scope, std::string* o
 
 SqlType Translator::EmitToDate(const Expr& e, const Scope* scope, std::string* out) {
   CheckArity(e, 1, 2);
+  // A year or month the model does not give is the current one.
+  if (e.args.size() == 2 &&
+      (e.args[1]->kind != ExprKind::kString || DateModelReadsToday(e.args[1]->text))) {
+    reads_sysdate_ = true;
+  }
   out->append(e.args.size() == 1 ? "ora_date_in(" : "ora_to_date(");
   EmitArgs(e, 0, scope, out);
   out->push_back(')');
   return SqlType::kDate;
+}
+
+// EXTRACT(field FROM value): YEAR, MONTH and DAY of a date; HOUR, MINUTE and SECOND only of a
+// TIMESTAMP (a CAST to it, its literal, a column declared so), as a DATE has no time fields
+// for EXTRACT; no time zone fields, as no value here has a time zone.
+SqlType Translator::EmitExtract(const Expr& e, const Scope* scope, std::string* out) {
+  const std::string& field = e.args[0]->text;
+  const Expr& source = *e.args[1];
+  std::string value;
+  const SqlType type = Emit(source, scope, &value);
+  if (type == SqlType::kNull) {
+    out->append("NULL");
+    return SqlType::kNumber;
+  }
+  if (type == SqlType::kUnknown || type == SqlType::kText) {
+    Refuse("EXTRACT from a value that is not known to be a date");
+  }
+  bool timestamp = false;
+  if (source.kind == ExprKind::kCast) {
+    timestamp = source.type.name.starts_with("TIMESTAMP");
+  } else if (source.kind == ExprKind::kColumn) {
+    const ColumnInfo* column = ResolveColumn(source, scope);
+    timestamp = column && column->timestamp;
+  }
+  const bool date_field = field == "YEAR" || field == "MONTH" || field == "DAY";
+  const bool time_field = field == "HOUR" || field == "MINUTE" || field == "SECOND";
+  if (type != SqlType::kDate || !(date_field || (time_field && timestamp))) {
+    throw SqlError("ORA-30076: invalid extract field for extract source");
+  }
+  out->append("ora_extract_field(");
+  out->append(value);
+  out->append(", '");
+  out->append(field);
+  out->append("')");
+  return SqlType::kNumber;
 }
 
 // ROUND and TRUNC of dates, of numbers, and of values whose type is known only when they are.

@@ -75,6 +75,17 @@ DateTime DateTime::FromDays(double days) {
   return d;
 }
 
+DateTime DateTime::FromSeconds(int64_t seconds) {
+  const int64_t days = seconds >= 0 ? seconds / 86400 : -((-seconds + 86399) / 86400);
+  const int64_t in_day = seconds - days * 86400;
+  DateTime d;
+  CivilFromDays(days, &d.year, &d.month, &d.day);
+  d.hour = static_cast<int>(in_day / 3600);
+  d.minute = static_cast<int>(in_day / 60 % 60);
+  d.second = static_cast<int>(in_day % 60);
+  return d;
+}
+
 int DaysInMonth(int year, int month) {
   static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   if (month == 2) {
@@ -153,43 +164,125 @@ std::optional<DateTime> ParseDefaultDate(std::string_view text) {
   }
 }
 
-DateTime TruncateDate(const DateTime& d, std::string_view format) {
+namespace {
+
+// The units of TRUNC and ROUND of dates.
+enum class DateUnit { kCentury, kYear, kIsoYear, kQuarter, kMonth, kYearWeek, kIsoWeek,
+                      kMonthWeek, kDay, kWeekDay, kHour, kMinute };
+
+DateUnit UnitOf(std::string_view format) {
+  struct Entry {
+    std::string_view name;
+    DateUnit unit;
+  };
+  static constexpr Entry kUnits[] = {
+      {"CC", DateUnit::kCentury},   {"SCC", DateUnit::kCentury},   {"SYYYY", DateUnit::kYear},
+      {"YYYY", DateUnit::kYear},    {"YEAR", DateUnit::kYear},     {"SYEAR", DateUnit::kYear},
+      {"YYY", DateUnit::kYear},     {"YY", DateUnit::kYear},       {"Y", DateUnit::kYear},
+      {"RRRR", DateUnit::kYear},    {"RR", DateUnit::kYear},       {"IYYY", DateUnit::kIsoYear},
+      {"IYY", DateUnit::kIsoYear},  {"IY", DateUnit::kIsoYear},    {"I", DateUnit::kIsoYear},
+      {"Q", DateUnit::kQuarter},    {"MONTH", DateUnit::kMonth},   {"MON", DateUnit::kMonth},
+      {"MM", DateUnit::kMonth},     {"RM", DateUnit::kMonth},      {"WW", DateUnit::kYearWeek},
+      {"IW", DateUnit::kIsoWeek},   {"W", DateUnit::kMonthWeek},   {"DDD", DateUnit::kDay},
+      {"DD", DateUnit::kDay},       {"J", DateUnit::kDay},         {"DAY", DateUnit::kWeekDay},
+      {"DY", DateUnit::kWeekDay},   {"D", DateUnit::kWeekDay},     {"HH", DateUnit::kHour},
+      {"HH12", DateUnit::kHour},    {"HH24", DateUnit::kHour},     {"MI", DateUnit::kMinute}};
   const std::string f = AsciiUpper(format);
-  DateTime r = d;
-  r.hour = r.minute = r.second = 0;
-  if (f == "DD" || f == "DDD" || f == "J") return r;
-  if (f == "YYYY" || f == "YEAR" || f == "YY" || f == "Y" || f == "SYYYY" || f == "RRRR" ||
-      f == "RR") {
-    r.month = 1;
-    r.day = 1;
-    return r;
-  }
-  if (f == "MM" || f == "MONTH" || f == "MON" || f == "RM") {
-    r.day = 1;
-    return r;
-  }
-  if (f == "Q") {
-    r.month = (d.month - 1) / 3 * 3 + 1;
-    r.day = 1;
-    return r;
-  }
-  if (f == "HH" || f == "HH24" || f == "HH12") {
-    r.hour = d.hour;
-    return r;
-  }
-  if (f == "MI") {
-    r.hour = d.hour;
-    r.minute = d.minute;
-    return r;
-  }
-  if (f == "IW" || f == "D" || f == "DAY" || f == "DY") {
-    int64_t days = DaysFromCivil(d.year, d.month, d.day);
-    int weekday = static_cast<int>(((days % 7) + 7 + 3) % 7);  // 0 = Monday
-    if (f != "IW") weekday = (weekday + 1) % 7;                // 0 = Sunday
-    CivilFromDays(days - weekday, &r.year, &r.month, &r.day);
-    return r;
+  for (const Entry& e : kUnits) {
+    if (f == e.name) return e.unit;
   }
   throw SqlError("ORA-01898: too many precision specifiers: '" + std::string(format) + "'");
+}
+
+DateTime Midnight(int64_t days) {
+  DateTime r;
+  CivilFromDays(days, &r.year, &r.month, &r.day);
+  return r;
+}
+
+// The Monday that begins the first ISO week of `year` (the week of its 4 January).
+int64_t IsoYearStart(int year) {
+  const int64_t january_4 = DaysFromCivil(year, 1, 4);
+  return january_4 - ((january_4 % 7) + 7 + 3) % 7;
+}
+
+}  // namespace
+
+DateTime TruncateDate(const DateTime& d, std::string_view format) {
+  const int64_t days = DaysFromCivil(d.year, d.month, d.day);
+  DateTime r = d;
+  r.hour = r.minute = r.second = 0;
+  switch (UnitOf(format)) {
+    case DateUnit::kCentury:
+      return Midnight(DaysFromCivil((d.year - 1) / 100 * 100 + 1, 1, 1));
+    case DateUnit::kYear:
+      return Midnight(DaysFromCivil(d.year, 1, 1));
+    case DateUnit::kIsoYear: {
+      const int64_t next = IsoYearStart(d.year + 1);
+      const int64_t start = IsoYearStart(d.year);
+      return Midnight(days >= next ? next : days >= start ? start : IsoYearStart(d.year - 1));
+    }
+    case DateUnit::kQuarter:
+      return Midnight(DaysFromCivil(d.year, (d.month - 1) / 3 * 3 + 1, 1));
+    case DateUnit::kMonth:
+      return Midnight(DaysFromCivil(d.year, d.month, 1));
+    case DateUnit::kYearWeek: {
+      const int64_t first = DaysFromCivil(d.year, 1, 1);
+      return Midnight(first + (days - first) / 7 * 7);
+    }
+    case DateUnit::kIsoWeek:
+      return Midnight(days - ((days % 7) + 7 + 3) % 7);  // 1970-01-01 was a Thursday
+    case DateUnit::kMonthWeek:
+      return Midnight(days - (d.day - 1) % 7);
+    case DateUnit::kDay:
+      return r;
+    case DateUnit::kWeekDay:
+      return Midnight(days - ((days % 7) + 7 + 4) % 7);  // weeks begin on Sunday
+    case DateUnit::kHour:
+      r.hour = d.hour;
+      return r;
+    case DateUnit::kMinute:
+      r.hour = d.hour;
+      r.minute = d.minute;
+      return r;
+  }
+  return r;
+}
+
+DateTime RoundDate(const DateTime& d, std::string_view format) {
+  const DateUnit unit = UnitOf(format);
+  const DateTime start = TruncateDate(d, format);
+  switch (unit) {
+    case DateUnit::kCentury:
+      return (d.year - 1) % 100 >= 50 ? AddMonths(start, 1200) : start;
+    case DateUnit::kYear:
+      return d.month >= 7 ? AddMonths(start, 12) : start;
+    case DateUnit::kIsoYear:
+      throw SqlError("ROUND of a date by the ISO year is not supported: '" + std::string(format) +
+                     "'");
+    case DateUnit::kQuarter:
+      // Up from the sixteenth day of the quarter's second month.
+      return d.month > start.month + 1 || (d.month == start.month + 1 && d.day >= 16)
+                 ? AddMonths(start, 3)
+                 : start;
+    case DateUnit::kMonth:
+      return d.day >= 16 ? AddMonths(start, 1) : start;
+    case DateUnit::kYearWeek:
+    case DateUnit::kIsoWeek:
+    case DateUnit::kMonthWeek:
+    case DateUnit::kWeekDay:
+      // The nearer of the week's first day and the next week's, up from halfway.
+      return d.ToSeconds() - start.ToSeconds() >= 7 * 86400 / 2
+                 ? Midnight(DaysFromCivil(start.year, start.month, start.day) + 7)
+                 : start;
+    case DateUnit::kDay:
+      return d.hour >= 12 ? Midnight(DaysFromCivil(d.year, d.month, d.day) + 1) : start;
+    case DateUnit::kHour:
+      return d.minute >= 30 ? DateTime::FromSeconds(start.ToSeconds() + 3600) : start;
+    case DateUnit::kMinute:
+      return d.second >= 30 ? DateTime::FromSeconds(start.ToSeconds() + 60) : start;
+  }
+  return start;
 }
 
 DateTime AddMonths(const DateTime& d, int64_t months) {

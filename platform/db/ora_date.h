@@ -21,6 +21,7 @@ struct DateTime {
   static DateTime FromDays(double days);  // rounded to the nearest second
   // Whole seconds since the epoch: exact, unlike the fractional days.
   int64_t ToSeconds() const;
+  static DateTime FromSeconds(int64_t seconds);
   bool operator==(const DateTime&) const = default;
 };
 
@@ -47,24 +48,37 @@ void AppendDate(const DateTime& d, std::string* out);
 std::optional<DateTime> ParseStoredDate(std::string_view text);
 
 // A text read in the default date format YYYY-MM-DD HH24:MI:SS as Oracle reads it when the
-// text meets a date: the stored form, or what TO_DATE with that format accepts (fields without
-// leading zeros, a date alone, leading blanks). No value for anything else.
+// text meets a date: the stored form, or a text beginning with a digit (after blanks) that
+// TO_DATE with that format reads ("2026-1-5 8:00", "2026/01/05", "20260105", a date alone).
+// No value for anything else.
 std::optional<DateTime> ParseDefaultDate(std::string_view text);
 
 // TO_CHAR(date, format), with English names of months and days (date_format.cpp). Throws
 // SqlError (ORA-01821) for a format element it does not do.
 std::string FormatDateModel(const DateTime& d, std::string_view format);
 
-// TO_DATE(text, format): a year or month the format does not name is that of `today`, a day
-// it does not name is 1, a time it does not name or the text leaves out is midnight (a date
-// alone where the format also has a time); leading blanks are skipped. Throws DbError with
-// kConversionFailed for text that does not match, SqlError for a format element it does not do
-// (ORA-01821) or one that only formats (ORA-01820).
+// TO_DATE(text, format) by Oracle's rules for reading a text by a format model (see
+// date_format.cpp): a year or month the format does not name is that of `today`, a day it does
+// not name is 1, a time it does not name or the text leaves out at the format's end is
+// midnight. Throws DbError with kConversionFailed and Oracle's message for a text the format
+// does not read, SqlError for a format it refuses (ORA-01821 an unknown element, ORA-01820 one
+// that only formats, ORA-01810 and the like an element twice or with one that excludes it).
 DateTime ParseDateModel(std::string_view text, std::string_view format, const DateTime& today);
 
-// TRUNC(date, format): 'YYYY' / 'YEAR', 'Q', 'MM' / 'MONTH' / 'MON', 'DD' / 'DDD' / 'J',
-// 'HH' / 'HH24', 'MI', 'IW', 'D' / 'DAY' / 'DY'.
+// Whether reading by `format` may take the year or the month of `today`: false only for a
+// model that gives a full year and a month (or a day of the year), or a Julian day.
+bool DateModelReadsToday(std::string_view format);
+
+// TRUNC(date, format) and ROUND(date, format) by the units of Oracle's table: 'CC' / 'SCC'
+// (centuries begin in years ending in 01), 'YYYY' / 'SYYYY' / 'YEAR' / 'SYEAR' / 'YYY' / 'YY' /
+// 'Y' (and 'RRRR' / 'RR'), 'IYYY' / 'IYY' / 'IY' / 'I' (the ISO year, by TRUNC only), 'Q',
+// 'MONTH' / 'MON' / 'MM' / 'RM', 'WW' (weeks begin on the weekday of 1 January), 'IW'
+// (Monday), 'W' (the weekday of the month's first day), 'DDD' / 'DD' / 'J', 'DAY' / 'DY' / 'D'
+// (Sunday), 'HH' / 'HH12' / 'HH24', 'MI'. ROUND goes up from July 1 for a year, the 16th day
+// for a month, the 16th day of the second month for a quarter, year 51 for a century, halfway
+// (3.5 days) for weeks, noon, 30 minutes and 30 seconds. Throws SqlError for another format.
 DateTime TruncateDate(const DateTime& d, std::string_view format);
+DateTime RoundDate(const DateTime& d, std::string_view format);
 
 DateTime AddMonths(const DateTime& d, int64_t months);
 double MonthsBetween(const DateTime& a, const DateTime& b);

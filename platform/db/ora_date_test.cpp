@@ -91,7 +91,7 @@ TEST(OraDateTest, InputElementsAreReadOrRefused) {
   EXPECT_EQ(Parse("2008-xii-07", "YYYY-RM-DD"), D(2008, 12, 7));
   EXPECT_EQ(Parse("2,008-05-07 3:04 P.M.", "Y,YYY-MM-DD HH:MI P.M."), D(2008, 5, 7, 15, 4));
   EXPECT_EQ(Parse("8-05-07", "Y-MM-DD"), D(2008, 5, 7));
-  EXPECT_EQ(Parse("-0044-03-15 BC", "SYYYY-MM-DD BC"), D(44, 3, 15));
+  EXPECT_THROW(Parse("-0044-03-15 BC", "SYYYY-MM-DD BC"), SqlError);  // ORA-01819
   EXPECT_EQ(Parse("2008-05-07", "FXYYYY-MM-DD"), D(2008, 5, 7));
   EXPECT_THROW(Parse("2008-5-7", "FXYYYY-MM-DD"), DbError);
   EXPECT_THROW(Parse("2008/05/07", "FXYYYY-MM-DD"), DbError);

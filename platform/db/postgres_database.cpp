@@ -179,6 +179,7 @@ std::shared_ptr<const Catalog> PostgresDatabase::LoadCatalog(pg_conn* connection
     sql::TypeName type;
     type.name = std::string(declared.Text(i, 2));
     col.type = type.name.empty() ? SqlType::kUnknown : TypeOfDeclared(type);
+    col.timestamp = type.name.starts_with("TIMESTAMP");
     col.scale = declared.Integer(i, 3);
     col.precision = declared.Integer(i, 4);
     SetDeclaredLength(type.name, declared.Integer(i, 5), declared.Integer(i, 6), &col);

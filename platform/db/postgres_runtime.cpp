@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/db/postgres_date_reader.h"
 #include "platform/db/postgres_text_search.h"
 #include "platform/db/rownum_walk.h"
 
@@ -96,23 +97,25 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT to_char(v, 'YYYY-MM-DD HH24:M
 
 CREATE OR REPLACE FUNCTION ora_date_in(v timestamp) RETURNS timestamp
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT v $f$;
--- The default date format: YYYY-MM-DD with an optional time, fields with or without leading
--- zeros; a day the month does not have is no date.
+-- The stored form: YYYY-MM-DD with an optional HH:MI[:SS] after one blank, every field with
+-- all its digits; NULL for another form or a day the month does not have. What the date
+-- reader gives for such a text, found without it.
 CREATE OR REPLACE FUNCTION ora_date_fields(f text[]) RETURNS timestamp
-LANGUAGE sql STABLE PARALLEL SAFE AS $f$
-  SELECT CASE WHEN f[2]::int BETWEEN 1 AND 12 AND f[3]::int >= 1
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN f[1]::int >= 1 AND f[2]::int BETWEEN 1 AND 12 AND f[3]::int >= 1
       AND f[3]::int <= extract(day FROM make_date(f[1]::int, f[2]::int, 1) + interval '1 month - 1 day')
       AND coalesce(f[5], '0')::int < 24 AND coalesce(f[6], '0')::int < 60
       AND coalesce(f[8], '0')::int < 60
     THEN make_timestamp(f[1]::int, f[2]::int, f[3]::int, coalesce(f[5], '0')::int,
                         coalesce(f[6], '0')::int, coalesce(f[8], '0')::int) END $f$;
+CREATE OR REPLACE FUNCTION ora_stored_date(v text) RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT ora_date_fields(regexp_match(v,
+    '^([0-9]{4})-([0-9]{2})-([0-9]{2})( ([0-9]{2}):([0-9]{2})(:([0-9]{2}))?)?$')) $f$;
 CREATE OR REPLACE FUNCTION ora_date_in(v text) RETURNS timestamp
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN v IS NULL THEN NULL
-    ELSE coalesce(ora_date_fields(regexp_match(v,
-      '^[ \t]*([0-9]{4})-([0-9]{1,2})-([0-9]{1,2})([ \t]+([0-9]{1,2}):([0-9]{1,2})(:([0-9]{1,2}))?)?[ \t]*$')),
-      ora_raise('ORA-01861: literal does not match format string: ''' || v || '''', 'KV001',
-                NULL::timestamp)) END $f$;
+    ELSE coalesce(ora_stored_date(v), ora_default_date_or_raise(v)) END $f$;
 CREATE OR REPLACE FUNCTION ora_date_in(v numeric) RETURNS timestamp
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
   SELECT ora_raise('ORA-00932: inconsistent datatypes: expected DATE got NUMBER', 'KV001',
@@ -228,8 +231,16 @@ CREATE OR REPLACE FUNCTION ora_to_char(v text, fmt text) RETURNS text
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN v ~ '^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}$'
     THEN ora_to_char_date(v::timestamp, fmt) ELSE ora_to_char_number(ora_num(v), fmt) END $f$;
+-- TO_DATE: a text in the stored form (blanks around it allowed) by the default format, or a
+-- date alone by YYYY-MM-DD, is read without the reader, so that a constant folds when the
+-- statement is planned.
 CREATE OR REPLACE FUNCTION ora_to_date(v text, fmt text) RETURNS timestamp
-LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT to_timestamp(v, fmt)::timestamp(0) $f$;
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN nullif(v, '') IS NULL OR nullif(fmt, '') IS NULL THEN NULL
+    ELSE coalesce(CASE WHEN upper(fmt) = 'YYYY-MM-DD HH24:MI:SS'
+                         OR (upper(fmt) = 'YYYY-MM-DD' AND length(btrim(v, ' ')) = 10)
+                    THEN ora_stored_date(btrim(v, ' ')) END,
+                  ora_date_read_or_raise(v, fmt)) END $f$;
 CREATE OR REPLACE FUNCTION ora_to_date(v timestamp, fmt text) RETURNS timestamp
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT v $f$;
 CREATE OR REPLACE FUNCTION ora_to_date(v numeric, fmt text) RETURNS timestamp
@@ -415,6 +426,13 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
     THEN date_trunc('month', d) + make_interval(months => trunc(n)::int + 1) - interval '1 day'
          + (d - date_trunc('day', d))
     ELSE d + make_interval(months => trunc(n)::int) END $f$;
+-- EXTRACT(field FROM date): the translator passes only the fields a value may give.
+CREATE OR REPLACE FUNCTION ora_extract_field(d timestamp, field text) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE field WHEN 'YEAR' THEN extract(year FROM d)::numeric
+    WHEN 'MONTH' THEN extract(month FROM d)::numeric WHEN 'DAY' THEN extract(day FROM d)::numeric
+    WHEN 'HOUR' THEN extract(hour FROM d)::numeric WHEN 'MINUTE' THEN extract(minute FROM d)::numeric
+    ELSE trunc(extract(second FROM d)::numeric) END $f$;
 CREATE OR REPLACE FUNCTION ora_last_day(d timestamp) RETURNS timestamp
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT date_trunc('month', d) + interval '1 month' - interval '1 day' + (d - date_trunc('day', d)) $f$;
@@ -429,42 +447,74 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
                 + ora_div(extract(epoch FROM (a - date_trunc('day', a)) - (b - date_trunc('day', b))),
                           86400), 31)) END $f$;
 
--- ROUND and TRUNC of dates by a format model's unit (days when none is given).
+-- ROUND and TRUNC of dates by a format model's unit (days when none is given), as
+-- TruncateDate and RoundDate of ora_date.h.
 CREATE OR REPLACE FUNCTION ora_date_unit(fmt text) RETURNS text
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
-  SELECT CASE upper(fmt)
-    WHEN 'YYYY' THEN 'year' WHEN 'YEAR' THEN 'year' WHEN 'YYY' THEN 'year' WHEN 'YY' THEN 'year'
-    WHEN 'Y' THEN 'year' WHEN 'SYYYY' THEN 'year' WHEN 'Q' THEN 'quarter'
-    WHEN 'MM' THEN 'month' WHEN 'MON' THEN 'month' WHEN 'MONTH' THEN 'month' WHEN 'RM' THEN 'month'
-    WHEN 'DD' THEN 'day' WHEN 'DDD' THEN 'day' WHEN 'J' THEN 'day'
-    WHEN 'HH' THEN 'hour' WHEN 'HH12' THEN 'hour' WHEN 'HH24' THEN 'hour' WHEN 'MI' THEN 'minute'
-    WHEN 'IW' THEN 'week'
-    ELSE ora_raise('ORA-01898: too many precision specifiers', 'KV003', NULL::text) END $f$;
+  SELECT CASE WHEN upper(fmt) IN ('CC', 'SCC') THEN 'CC'
+    WHEN upper(fmt) IN ('SYYYY', 'YYYY', 'YEAR', 'SYEAR', 'YYY', 'YY', 'Y', 'RRRR', 'RR') THEN 'YYYY'
+    WHEN upper(fmt) IN ('IYYY', 'IYY', 'IY', 'I') THEN 'IYYY'
+    WHEN upper(fmt) IN ('MONTH', 'MON', 'MM', 'RM') THEN 'MM'
+    WHEN upper(fmt) IN ('DDD', 'DD', 'J') THEN 'DD'
+    WHEN upper(fmt) IN ('DAY', 'DY', 'D') THEN 'D'
+    WHEN upper(fmt) IN ('HH', 'HH12', 'HH24') THEN 'HH'
+    WHEN upper(fmt) IN ('Q', 'WW', 'IW', 'W', 'MI') THEN upper(fmt)
+    ELSE ora_raise('ORA-01898: too many precision specifiers: ''' || fmt || '''', 'KV003',
+                   NULL::text) END $f$;
+CREATE OR REPLACE FUNCTION ora_round_unit(fmt text) RETURNS text
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN ora_date_unit(fmt) = 'IYYY'
+    THEN ora_raise('ROUND of a date by the ISO year is not supported: ''' || fmt || '''', 'KV003',
+                   NULL::text)
+    ELSE ora_date_unit(fmt) END $f$;
 CREATE OR REPLACE FUNCTION ora_trunc_date(d timestamp, fmt text DEFAULT 'DD') RETURNS timestamp
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT date_trunc(ora_date_unit(fmt), d) $f$;
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE ora_date_unit(fmt)
+    WHEN 'CC' THEN make_timestamp((extract(year FROM d)::int - 1) / 100 * 100 + 1, 1, 1, 0, 0, 0)
+    WHEN 'YYYY' THEN date_trunc('year', d)
+    WHEN 'IYYY' THEN date_trunc('week', make_date(extract(isoyear FROM d)::int, 1, 4)::timestamp)
+    WHEN 'Q' THEN date_trunc('quarter', d)
+    WHEN 'MM' THEN date_trunc('month', d)
+    WHEN 'WW' THEN date_trunc('year', d) + (extract(doy FROM d)::int - 1) / 7 * 7 * interval '1 day'
+    WHEN 'IW' THEN date_trunc('week', d)
+    WHEN 'W' THEN date_trunc('month', d) + (extract(day FROM d)::int - 1) / 7 * 7 * interval '1 day'
+    WHEN 'DD' THEN date_trunc('day', d)
+    WHEN 'D' THEN date_trunc('day', d) - extract(dow FROM d)::int * interval '1 day'
+    WHEN 'HH' THEN date_trunc('hour', d)
+    ELSE date_trunc('minute', d) END $f$;
 CREATE OR REPLACE FUNCTION ora_round_date(d timestamp, fmt text DEFAULT 'DD') RETURNS timestamp
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT CASE WHEN ora_date_unit(fmt) IN ('year', 'quarter', 'month', 'week')
-    THEN CASE WHEN d >= date_trunc(ora_date_unit(fmt), d)
-                   + (date_trunc(ora_date_unit(fmt), d) + ('1 ' || ora_date_unit(fmt))::interval
-                      - date_trunc(ora_date_unit(fmt), d)) / 2
-           THEN date_trunc(ora_date_unit(fmt), d) + ('1 ' || ora_date_unit(fmt))::interval
-           ELSE date_trunc(ora_date_unit(fmt), d) END
-    ELSE date_trunc(ora_date_unit(fmt), d + ('1 ' || ora_date_unit(fmt))::interval / 2) END $f$;
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE ora_round_unit(fmt)
+    WHEN 'CC' THEN make_timestamp(((extract(year FROM d)::int - 1) / 100
+      + CASE WHEN (extract(year FROM d)::int - 1) % 100 >= 50 THEN 1 ELSE 0 END) * 100 + 1,
+      1, 1, 0, 0, 0)
+    WHEN 'YYYY' THEN date_trunc('year', d)
+      + CASE WHEN extract(month FROM d) >= 7 THEN interval '1 year' ELSE interval '0' END
+    WHEN 'Q' THEN date_trunc('quarter', d)
+      + CASE WHEN d >= date_trunc('quarter', d) + interval '1 month 15 days'
+             THEN interval '3 months' ELSE interval '0' END
+    WHEN 'MM' THEN date_trunc('month', d)
+      + CASE WHEN extract(day FROM d) >= 16 THEN interval '1 month' ELSE interval '0' END
+    WHEN 'DD' THEN date_trunc('day', d + interval '12 hours')
+    WHEN 'HH' THEN date_trunc('hour', d + interval '30 minutes')
+    WHEN 'MI' THEN date_trunc('minute', d + interval '30 seconds')
+    ELSE ora_trunc_date(d, fmt)
+      + CASE WHEN d >= ora_trunc_date(d, fmt) + interval '3 days 12 hours'
+             THEN interval '7 days' ELSE interval '0' END END $f$;
 CREATE OR REPLACE FUNCTION ora_trunc(d timestamp, fmt text DEFAULT 'DD') RETURNS timestamp
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_trunc_date(d, fmt) $f$;
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_trunc_date(d, fmt) $f$;
 CREATE OR REPLACE FUNCTION ora_round(d timestamp, fmt text DEFAULT 'DD') RETURNS timestamp
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_round_date(d, fmt) $f$;
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_round_date(d, fmt) $f$;
 CREATE OR REPLACE FUNCTION ora_trunc_any(v numeric, places numeric DEFAULT 0) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_trunc(v, places) $f$;
 CREATE OR REPLACE FUNCTION ora_trunc_any(v timestamp, fmt text DEFAULT 'DD') RETURNS timestamp
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_trunc_date(v, fmt) $f$;
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_trunc_date(v, fmt) $f$;
 CREATE OR REPLACE FUNCTION ora_trunc_any(v text, places numeric DEFAULT 0) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_trunc(ora_num(v), places) $f$;
 CREATE OR REPLACE FUNCTION ora_round_any(v numeric, places numeric DEFAULT 0) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_round(v, places) $f$;
 CREATE OR REPLACE FUNCTION ora_round_any(v timestamp, fmt text DEFAULT 'DD') RETURNS timestamp
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_round_date(v, fmt) $f$;
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_round_date(v, fmt) $f$;
 CREATE OR REPLACE FUNCTION ora_round_any(v text, places numeric DEFAULT 0) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_round(ora_num(v), places) $f$;
 )SQL";
@@ -473,7 +523,8 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_round(ora_num(v), places)
 
 const char* PostgresRuntimeSql() {
   static const std::string sql =
-      kRuntimeSql + PostgresTextSearchSql() + PostgresRownumWalkSql() +
+      PostgresDateReaderSql() + std::string(kRuntimeSql) + PostgresTextSearchSql() +
+          PostgresRownumWalkSql() +
       "-- The version of these objects: the provider installs them again when it differs.\n"
       "CREATE OR REPLACE FUNCTION korvalis_runtime_version() RETURNS integer\n"
       "LANGUAGE sql IMMUTABLE AS $f$ SELECT " +

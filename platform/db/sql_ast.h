@@ -57,6 +57,9 @@ enum class ExprKind {
   kRow,         // (a, b): a row of values, left side of IN
 };
 
+// The call EXTRACT(field FROM value) is read into: its name is no name a statement can write.
+inline constexpr const char* kExtractField = "EXTRACT FROM";
+
 struct OrderItem {
   ExprPtr expr;
   bool descending = false;

@@ -1,5 +1,6 @@
 #include "platform/db/sql_parser.h"
 
+#include <algorithm>
 #include <initializer_list>
 
 #include "platform/db/sql_error.h"
@@ -695,7 +696,12 @@ class Parser {
         auto fmt = std::make_unique<Expr>(ExprKind::kString);
         fmt->text = s_ansi_date_format;
         f->args.push_back(std::move(fmt));
-        return f;
+        if (w == "DATE") return f;
+        // A TIMESTAMP literal is a date whose time EXTRACT reads.
+        auto cast = std::make_unique<Expr>(ExprKind::kCast);
+        cast->type.name = "TIMESTAMP";
+        cast->args.push_back(std::move(f));
+        return cast;
       }
       if (t.reserved) Fail("ORA-00936: missing expression");
     }
@@ -737,6 +743,9 @@ class Parser {
     }
     ExpectOp("(");
     if (f->text == "TRIM") return ParseTrim(std::move(f));
+    if (f->text == "EXTRACT" && Peek().kind == TokenKind::kWord && Peek(1).IsWord("FROM")) {
+      return ParseExtractField(std::move(f));
+    }
     if (!Peek().IsOp(")")) {
       if (AcceptWord("DISTINCT")) {
         f->distinct = true;
@@ -779,6 +788,27 @@ class Parser {
     } else if (Peek().IsWord("KEEP") || Peek().IsWord("WITHIN")) {
       Fail(std::string(Peek().text) + " clauses of aggregate functions are not supported");
     }
+    return f;
+  }
+
+  // EXTRACT(field FROM value) becomes the call kExtractField(field, value), the field as a
+  // text; EXTRACT(xml, path) stays a call of EXTRACT.
+  ExprPtr ParseExtractField(ExprPtr f) {
+    static constexpr std::string_view kFields[] = {
+        "YEAR",          "MONTH",           "DAY",           "HOUR",           "MINUTE",
+        "SECOND",        "TIMEZONE_HOUR",   "TIMEZONE_MINUTE", "TIMEZONE_REGION", "TIMEZONE_ABBR",
+        "TIMEZONE_OFFSET"};
+    const Token& field_token = Next();
+    if (std::find(std::begin(kFields), std::end(kFields), field_token.text) == std::end(kFields)) {
+      Fail("ORA-00907: missing right parenthesis");
+    }
+    f->text = kExtractField;
+    auto field = std::make_unique<Expr>(ExprKind::kString);
+    field->text = std::string(field_token.text);
+    f->args.push_back(std::move(field));
+    ExpectWord("FROM");
+    f->args.push_back(ParseExpr());
+    ExpectOp(")");
     return f;
   }
 

@@ -409,6 +409,11 @@ std::vector<ColumnInfo> Translator::EmitSelectList(SelectCore& core, Scope* scop
     out->append(" AS ");
     AppendQuotedName(name, out);
     ColumnInfo info{name, type, -1};
+    if (item.expr->kind == ExprKind::kColumn) {
+      // A timestamp read unchanged stays one.
+      const ColumnInfo* c = ResolveColumn(*item.expr, scope);
+      info.timestamp = c && c->timestamp;
+    }
     if (want_origins_ && item.expr->kind == ExprKind::kColumn) {
       // A column read unchanged keeps its declared precision and where it comes from.
       if (const ColumnInfo* c = ResolveColumn(*item.expr, scope)) {

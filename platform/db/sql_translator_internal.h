@@ -240,6 +240,7 @@ class Translator {
                          const std::function<void(const Expr&)>& when);
   SqlType EmitToChar(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitToDate(const Expr& e, const Scope* scope, std::string* out);
+  SqlType EmitExtract(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitRoundOrTrunc(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitGreatestOrLeast(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitRandom(const Expr& e, const Scope* scope, std::string* out);

@@ -1,0 +1,405 @@
+#include "platform/db/postgres_date_reader.h"
+
+namespace korvalis::db {
+
+const char* PostgresDateReaderSql() {
+  return R"SQL(
+-- The refusal when two elements of one kind stand in an input model; NULL for elements that
+-- may stand with any other.
+CREATE OR REPLACE FUNCTION ora_date_conflict(el text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE
+    WHEN el IN ('YYYY', 'SYYYY', 'Y,YYY', 'YYY', 'YY', 'Y', 'RRRR', 'RR')
+      THEN 'ORA-01812: year may only be specified once'
+    WHEN el IN ('MM', 'MON', 'MONTH', 'RM') THEN 'ORA-01816: month may only be specified once'
+    WHEN el IN ('D', 'DAY', 'DY') THEN 'ORA-01817: day of week may only be specified once'
+    WHEN el IN ('HH24', 'HH12') THEN 'ORA-01813: hour may only be specified once'
+    WHEN el IN ('AM', 'A.M.') THEN 'ORA-01814: AM/PM conflicts with use of A.M./P.M.'
+    WHEN el IN ('AD', 'A.D.') THEN 'ORA-01815: BC/AD conflicts with use of B.C./A.D.' END $f$;
+CREATE OR REPLACE FUNCTION ora_date_read(v text, fmt text, today timestamp,
+                                         OUT d timestamp, OUT err text, OUT state text)
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
+DECLARE
+  names constant text[] := ARRAY['SYYYY', 'SSSSS', 'MONTH', 'Y,YYY', 'A.M.', 'P.M.', 'A.D.',
+    'B.C.', 'YYYY', 'RRRR', 'IYYY', 'HH24', 'HH12', 'YYY', 'IYY', 'SCC', 'MON', 'DDD', 'DAY',
+    'YY', 'RR', 'IY', 'CC', 'MM', 'RM', 'WW', 'IW', 'DD', 'DY', 'HH', 'MI', 'SS', 'AM', 'PM',
+    'AD', 'BC', 'FM', 'FX', 'Y', 'I', 'Q', 'W', 'D', 'J'];
+  months constant text[] := ARRAY['JANUARY', 'FEBRUARY', 'MARCH', 'APRIL', 'MAY', 'JUNE', 'JULY',
+    'AUGUST', 'SEPTEMBER', 'OCTOBER', 'NOVEMBER', 'DECEMBER'];
+  days constant text[] := ARRAY['SUNDAY', 'MONDAY', 'TUESDAY', 'WEDNESDAY', 'THURSDAY', 'FRIDAY',
+    'SATURDAY'];
+  romans constant text[] := ARRAY['I', 'II', 'III', 'IV', 'V', 'VI', 'VII', 'VIII', 'IX', 'X',
+    'XI', 'XII'];
+  numeric_elements constant text[] := ARRAY['YYYY', 'SYYYY', 'Y,YYY', 'YYY', 'YY', 'Y', 'RRRR',
+    'RR', 'MM', 'DDD', 'DD', 'D', 'J', 'HH24', 'HH12', 'MI', 'SS', 'SSSSS'];
+  may_be_left_out constant text[] := ARRAY['LIT', 'PUNCT', 'HH24', 'HH12', 'MI', 'SS', 'SSSSS',
+    'FM', 'FX', 'AM', 'A.M.'];
+  els text[] := '{}';
+  lits text[] := '{}';
+  n integer := length(fmt);
+  len integer := length(v);
+  i integer := 1;
+  j integer;
+  k integer;
+  r integer;
+  pos integer := 1;
+  c text;
+  el text;
+  found text;
+  conflict text;
+  ty integer := extract(year FROM today)::integer;
+  yr integer := ty;
+  mo integer := extract(month FROM today)::integer;
+  dy integer := 1;
+  hh integer := 0;
+  mi integer := 0;
+  ss integer := 0;
+  wd integer := -1;
+  doy integer := 0;
+  jul bigint := 0;
+  pm boolean := false;
+  bc boolean := false;
+  fx boolean := false;
+  fm boolean := false;
+  nf boolean;
+  neg boolean;
+  four boolean;
+  width integer;
+  cnt integer;
+  run text;
+  num bigint;
+  lo bigint;
+  hi bigint;
+  range_error text;
+  dt date;
+BEGIN
+  -- The elements of the model, checked as a whole.
+  WHILE i <= n LOOP
+    c := substr(fmt, i, 1);
+    found := NULL;
+    FOREACH el IN ARRAY names LOOP
+      IF upper(substr(fmt, i, length(el))) = el THEN found := el; EXIT; END IF;
+    END LOOP;
+    IF found IS NOT NULL THEN
+      el := CASE found WHEN 'PM' THEN 'AM' WHEN 'P.M.' THEN 'A.M.' WHEN 'BC' THEN 'AD'
+        WHEN 'B.C.' THEN 'A.D.' WHEN 'HH' THEN 'HH12' ELSE found END;
+      IF el IN ('IYYY', 'IYY', 'IY', 'I', 'CC', 'SCC', 'Q', 'WW', 'IW', 'W') THEN
+        err := 'ORA-01820: format code cannot appear in date input format: ''' || fmt || '''';
+        state := 'KV003';
+        RETURN;
+      END IF;
+      els := els || el;
+      lits := lits || ''::text;
+      i := i + length(found);
+    ELSIF c = '"' THEN
+      j := strpos(substr(fmt, i + 1), '"');
+      IF j = 0 THEN
+        err := 'ORA-01821: date format not recognized: ''' || fmt || '''';
+        state := 'KV003';
+        RETURN;
+      END IF;
+      els := els || CASE WHEN j = 2 AND substr(fmt, i + 1, 1) IN ('-', '/', ',', '.', ';', ':', ' ')
+                      THEN 'PUNCT' ELSE 'LIT' END;
+      lits := lits || substr(fmt, i + 1, j - 1);
+      i := i + j + 1;
+    ELSIF c IN ('-', '/', ',', '.', ';', ':', ' ') OR ascii(c) >= 128 THEN
+      els := els || CASE WHEN ascii(c) >= 128 THEN 'LIT' ELSE 'PUNCT' END;
+      lits := lits || c;
+      i := i + 1;
+    ELSE
+      err := 'ORA-01821: date format not recognized: ''' || fmt || '''';
+      state := 'KV003';
+      RETURN;
+    END IF;
+  END LOOP;
+  FOR i IN 1 .. cardinality(els) LOOP
+    CONTINUE WHEN els[i] IN ('LIT', 'PUNCT', 'FM', 'FX');
+    conflict := ora_date_conflict(els[i]);
+    FOR j IN 1 .. i - 1 LOOP
+      IF els[j] = els[i] THEN
+        err := 'ORA-01810: format code appears twice: ''' || fmt || '''';
+        state := 'KV003';
+        RETURN;
+      END IF;
+      IF conflict IS NOT NULL AND conflict = ora_date_conflict(els[j]) THEN
+        err := conflict || ': ''' || fmt || '''';
+        state := 'KV003';
+        RETURN;
+      END IF;
+    END LOOP;
+  END LOOP;
+  IF 'HH24' = ANY(els) AND ('AM' = ANY(els) OR 'A.M.' = ANY(els)) THEN
+    err := 'ORA-01818: ''HH24'' precludes use of meridian indicator: ''' || fmt || '''';
+  ELSIF 'SYYYY' = ANY(els) AND ('AD' = ANY(els) OR 'A.D.' = ANY(els)) THEN
+    err := 'ORA-01819: signed year precludes use of BC/AD: ''' || fmt || '''';
+  ELSIF 'J' = ANY(els) AND 'DDD' = ANY(els) THEN
+    err := 'ORA-01811: Julian date precludes use of day of year: ''' || fmt || '''';
+  END IF;
+  IF err IS NOT NULL THEN state := 'KV003'; RETURN; END IF;
+
+  -- The text, element by element. A failure of the text is a conversion failure.
+  state := 'KV001';
+  FOR k IN 1 .. cardinality(els) LOOP
+    el := els[k];
+    IF el = 'FM' THEN fm := NOT fm; CONTINUE; END IF;
+    IF el = 'FX' THEN fx := NOT fx; CONTINUE; END IF;
+    IF NOT fx THEN
+      WHILE pos <= len AND substr(v, pos, 1) = ' ' LOOP pos := pos + 1; END LOOP;
+    END IF;
+    IF pos > len THEN
+      FOR r IN k .. cardinality(els) LOOP
+        IF NOT els[r] = ANY(may_be_left_out) THEN
+          err := 'ORA-01840: input value not long enough for date format: ''' || v || '''';
+          RETURN;
+        END IF;
+      END LOOP;
+      EXIT;
+    END IF;
+    nf := false;
+    FOR r IN k + 1 .. cardinality(els) LOOP
+      CONTINUE WHEN els[r] IN ('FM', 'FX');
+      nf := els[r] = ANY(numeric_elements);
+      EXIT;
+    END LOOP;
+    c := substr(v, pos, 1);
+
+    IF el IN ('MON', 'MONTH', 'RM') OR (el = 'MM' AND c !~ '[0-9]') THEN
+      IF el = 'MM' AND fx THEN
+        err := 'ORA-01858: a non-numeric character was found where a numeric was expected: '''
+               || v || '''';
+        RETURN;
+      END IF;
+      found := NULL;
+      IF el = 'RM' THEN
+        FOR i IN 1 .. 12 LOOP
+          IF upper(substr(v, pos, length(romans[i]))) = romans[i]
+              AND (found IS NULL OR length(romans[i]) > length(romans[found::integer])) THEN
+            found := i::text;
+          END IF;
+        END LOOP;
+        IF found IS NOT NULL THEN pos := pos + length(romans[found::integer]); END IF;
+      ELSE
+        IF el <> 'MON' OR NOT fx THEN
+          FOR i IN 1 .. 12 LOOP
+            IF upper(substr(v, pos, length(months[i]))) = months[i] THEN
+              found := i::text; pos := pos + length(months[i]); EXIT;
+            END IF;
+          END LOOP;
+        END IF;
+        IF found IS NULL AND (el <> 'MONTH' OR NOT fx) THEN
+          FOR i IN 1 .. 12 LOOP
+            IF upper(substr(v, pos, 3)) = left(months[i], 3) THEN
+              found := i::text; pos := pos + 3; EXIT;
+            END IF;
+          END LOOP;
+        END IF;
+      END IF;
+      IF found IS NULL THEN
+        err := 'ORA-01843: not a valid month: ''' || v || '''';
+        RETURN;
+      END IF;
+      mo := found::integer;
+    ELSIF el IN ('DAY', 'DY') THEN
+      wd := -1;
+      IF el = 'DAY' OR NOT fx THEN
+        FOR i IN 1 .. 7 LOOP
+          IF upper(substr(v, pos, length(days[i]))) = days[i] THEN
+            wd := i - 1; pos := pos + length(days[i]); EXIT;
+          END IF;
+        END LOOP;
+      END IF;
+      IF wd < 0 AND (el = 'DY' OR NOT fx) THEN
+        FOR i IN 1 .. 7 LOOP
+          IF upper(substr(v, pos, 3)) = left(days[i], 3) THEN
+            wd := i - 1; pos := pos + 3; EXIT;
+          END IF;
+        END LOOP;
+      END IF;
+      IF wd < 0 THEN
+        err := 'ORA-01846: not a valid day of the week: ''' || v || '''';
+        RETURN;
+      END IF;
+    ELSIF el IN ('AM', 'A.M.', 'AD', 'A.D.') THEN
+      found := CASE el WHEN 'AM' THEN 'PM' WHEN 'A.M.' THEN 'P.M.' WHEN 'AD' THEN 'BC' ELSE 'B.C.' END;
+      IF upper(substr(v, pos, length(found))) = found THEN
+        IF el IN ('AM', 'A.M.') THEN pm := true; ELSE bc := true; END IF;
+      ELSIF upper(substr(v, pos, length(el))) = el THEN
+        IF el IN ('AM', 'A.M.') THEN pm := false; ELSE bc := false; END IF;
+      ELSIF el IN ('AM', 'A.M.') THEN
+        err := 'ORA-01855: AM/A.M. or PM/P.M. required: ''' || v || '''';
+        RETURN;
+      ELSE
+        err := 'ORA-01856: BC/B.C. or AD/A.D. required: ''' || v || '''';
+        RETURN;
+      END IF;
+      pos := pos + length(found);
+    ELSIF el = ANY(numeric_elements) THEN
+      neg := false;
+      IF el = 'SYYYY' AND c IN ('-', '+') THEN
+        neg := c = '-';
+        pos := pos + 1;
+      END IF;
+      run := coalesce(substring(substr(v, pos) FROM '^[0-9]+'), '');
+      four := el IN ('YY', 'RR') AND length(run) IN (3, 4) AND NOT nf;
+      width := CASE WHEN four THEN 4 WHEN el IN ('YY', 'RR') THEN 2
+        ELSE CASE el WHEN 'Y,YYY' THEN 1 WHEN 'YYY' THEN 3 WHEN 'Y' THEN 1 WHEN 'MM' THEN 2
+          WHEN 'DDD' THEN 3 WHEN 'DD' THEN 2 WHEN 'D' THEN 1 WHEN 'J' THEN 7 WHEN 'HH24' THEN 2
+          WHEN 'HH12' THEN 2 WHEN 'MI' THEN 2 WHEN 'SS' THEN 2 WHEN 'SSSSS' THEN 5 ELSE 4 END END;
+      cnt := least(length(run), width);
+      IF cnt = 0 THEN
+        err := 'ORA-01858: a non-numeric character was found where a numeric was expected: '''
+               || v || '''';
+        RETURN;
+      END IF;
+      num := left(run, cnt)::bigint;
+      pos := pos + cnt;
+      IF fx AND NOT fm AND NOT four AND cnt <> width THEN
+        err := 'ORA-01862: the numeric value does not match the length of the format item: '''
+               || v || '''';
+        RETURN;
+      END IF;
+      IF el = 'Y,YYY' THEN
+        IF substr(v, pos, 1) <> ',' OR pos > len THEN
+          err := 'ORA-01861: literal does not match format string: ''' || v || '''';
+          RETURN;
+        END IF;
+        pos := pos + 1;
+        run := coalesce(substring(substr(v, pos) FROM '^[0-9]+'), '');
+        cnt := least(length(run), 3);
+        IF cnt = 0 THEN
+          err := 'ORA-01858: a non-numeric character was found where a numeric was expected: '''
+                 || v || '''';
+          RETURN;
+        END IF;
+        IF fx AND NOT fm AND cnt <> 3 THEN
+          err := 'ORA-01862: the numeric value does not match the length of the format item: '''
+                 || v || '''';
+          RETURN;
+        END IF;
+        yr := num * 1000 + left(run, cnt)::integer;
+        pos := pos + cnt;
+      ELSIF el IN ('YYYY', 'SYYYY', 'YYY', 'YY', 'Y', 'RRRR', 'RR') THEN
+        IF el IN ('YYY', 'Y') THEN
+          yr := ty - ty % (CASE el WHEN 'YYY' THEN 1000 ELSE 10 END) + num;
+        ELSIF el IN ('RR', 'RRRR') AND cnt <= 2 THEN
+          yr := ty - ty % 100 + num::integer
+                + CASE WHEN num < 50 AND ty % 100 >= 50 THEN 100
+                       WHEN num >= 50 AND ty % 100 < 50 THEN -100 ELSE 0 END;
+        ELSIF el = 'YY' AND cnt <= 2 THEN
+          yr := ty - ty % 100 + num;
+        ELSE
+          yr := CASE WHEN neg THEN -num ELSE num END;
+        END IF;
+      ELSE
+        SELECT x.lo, x.hi, x.e INTO lo, hi, range_error FROM (VALUES
+          ('MM', 1, 12, 'ORA-01843: not a valid month'),
+          ('DD', 1, 31, 'ORA-01847: day of month must be between 1 and last day of month'),
+          ('DDD', 1, 366, 'ORA-01848: day of year must be between 1 and 365 (366 for leap year)'),
+          ('D', 1, 7, 'ORA-01846: not a valid day of the week'),
+          ('J', 1, 5373484, 'ORA-01854: julian date must be between 1 and 5373484'),
+          ('HH24', 0, 23, 'ORA-01850: hour must be between 0 and 23'),
+          ('HH12', 1, 12, 'ORA-01849: hour must be between 1 and 12'),
+          ('MI', 0, 59, 'ORA-01851: minutes must be between 0 and 59'),
+          ('SS', 0, 59, 'ORA-01852: seconds must be between 0 and 59'),
+          ('SSSSS', 0, 86399, 'ORA-01853: seconds in day must be between 0 and 86399'))
+          AS x(el, lo, hi, e) WHERE x.el = els[k];
+        IF num < lo OR num > hi THEN
+          err := range_error || ': ''' || v || '''';
+          RETURN;
+        END IF;
+        CASE el
+          WHEN 'MM' THEN mo := num;
+          WHEN 'DD' THEN dy := num;
+          WHEN 'DDD' THEN doy := num;
+          WHEN 'D' THEN wd := num - 1;
+          WHEN 'J' THEN jul := num;
+          WHEN 'HH24' THEN hh := num;
+          WHEN 'HH12' THEN hh := num % 12;
+          WHEN 'MI' THEN mi := num;
+          WHEN 'SS' THEN ss := num;
+          ELSE hh := num / 3600; mi := num / 60 % 60; ss := num % 60;
+        END CASE;
+      END IF;
+    ELSIF els[k] = 'PUNCT' AND NOT fx THEN
+      -- Punctuation stands for any one ASCII mark of the text, or for none.
+      IF ascii(c) < 128 AND c <> ' ' AND c !~ '[A-Za-z0-9]' THEN pos := pos + 1; END IF;
+    ELSE
+      IF upper(substr(v, pos, length(lits[k]))) <> upper(lits[k]) THEN
+        err := 'ORA-01861: literal does not match format string: ''' || v || '''';
+        RETURN;
+      END IF;
+      pos := pos + length(lits[k]);
+    END IF;
+  END LOOP;
+
+  IF NOT fx THEN
+    WHILE pos <= len AND substr(v, pos, 1) = ' ' LOOP pos := pos + 1; END LOOP;
+  END IF;
+  IF pos <= len THEN
+    err := 'ORA-01830: date format picture ends before converting entire input string: '''
+           || v || '''';
+    RETURN;
+  END IF;
+  IF pm THEN hh := hh + 12; END IF;
+  IF jul > 0 THEN
+    dt := date '1970-01-01' + (jul - 2440588)::integer;
+    yr := extract(year FROM dt);
+    mo := extract(month FROM dt);
+    dy := extract(day FROM dt);
+  END IF;
+  IF yr = 0 THEN
+    err := 'ORA-01841: (full) year must be between -4713 and +9999, and not be 0: ''' || v || '''';
+    RETURN;
+  END IF;
+  IF bc THEN yr := -yr; END IF;
+  IF yr < -4712 OR yr > 9999 THEN
+    err := 'ORA-01839: date not valid for month specified: ''' || v || '''';
+    RETURN;
+  END IF;
+  IF doy > 0 THEN
+    IF doy > 365 + ((yr % 4 = 0 AND yr % 100 <> 0) OR yr % 400 = 0)::integer THEN
+      err := 'ORA-01848: day of year must be between 1 and 365 (366 for leap year): ''' || v || '''';
+      RETURN;
+    END IF;
+    dt := make_date(yr, 1, 1) + (doy - 1);
+    yr := extract(year FROM dt);
+    mo := extract(month FROM dt);
+    dy := extract(day FROM dt);
+  END IF;
+  IF yr < -4712 OR yr > 9999 OR mo < 1 OR mo > 12 OR dy < 1
+      OR dy > extract(day FROM make_date(yr, mo, 1) + interval '1 month - 1 day') THEN
+    err := 'ORA-01839: date not valid for month specified: ''' || v || '''';
+    RETURN;
+  END IF;
+  IF wd >= 0 AND wd <> extract(dow FROM make_date(yr, mo, dy)) THEN
+    err := 'ORA-01835: day of week conflicts with Julian date: ''' || v || '''';
+    RETURN;
+  END IF;
+  state := NULL;
+  d := make_timestamp(yr, mo, dy, hh, mi, ss);
+END $f$;
+CREATE OR REPLACE FUNCTION ora_date_read_or_raise(v text, fmt text) RETURNS timestamp
+LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
+DECLARE r record;
+BEGIN
+  r := ora_date_read(v, fmt, ora_sysdate());
+  IF r.err IS NOT NULL THEN RAISE EXCEPTION USING MESSAGE = r.err, ERRCODE = r.state; END IF;
+  RETURN r.d;
+END $f$;
+-- A text in the default date format YYYY-MM-DD HH24:MI:SS, read as TO_DATE reads it; a text
+-- that does not begin with a digit, or that the format does not read, is no date.
+CREATE OR REPLACE FUNCTION ora_default_date_or_raise(v text) RETURNS timestamp
+LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
+DECLARE r record;
+BEGIN
+  IF v ~ '^ *[0-9]' THEN
+    r := ora_date_read(v, 'YYYY-MM-DD HH24:MI:SS', timestamp '0001-01-01');
+    IF r.err IS NULL THEN RETURN r.d; END IF;
+  END IF;
+  RAISE EXCEPTION USING ERRCODE = 'KV001',
+    MESSAGE = 'ORA-01861: literal does not match format string: ''' || v || '''';
+END $f$;
+)SQL";
+}
+
+}  // namespace korvalis::db
