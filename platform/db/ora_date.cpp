@@ -62,17 +62,7 @@ double DaysBetween(const DateTime& later, const DateTime& earlier) {
 DateTime DateTime::FromDays(double days) {
   double whole = std::floor(days);
   int64_t seconds = std::llround((days - whole) * 86400.0);
-  int64_t day_number = static_cast<int64_t>(whole);
-  if (seconds >= 86400) {
-    seconds -= 86400;
-    ++day_number;
-  }
-  DateTime d;
-  CivilFromDays(day_number, &d.year, &d.month, &d.day);
-  d.hour = static_cast<int>(seconds / 3600);
-  d.minute = static_cast<int>(seconds / 60 % 60);
-  d.second = static_cast<int>(seconds % 60);
-  return d;
+  return FromSeconds(static_cast<int64_t>(whole) * 86400 + seconds);
 }
 
 DateTime DateTime::FromSeconds(int64_t seconds) {
