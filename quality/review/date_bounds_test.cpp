@@ -12,7 +12,7 @@
 #include "foundation/testing/list_elements.h"
 #include "foundation/testing/test_data_source.h"
 #include "platform/com/scoped_bstr.h"
-#include "platform/com/unicode.h"
+#include "platform/text/unicode.h"
 #include "platform/db/testing/engine_database.h"
 #include "quality/review/core_system.h"
 
