@@ -29,6 +29,23 @@ class EmptyRowset final : public Rowset {
   std::string_view Text(int) const override { return {}; }
 };
 
+// The rowset of one row of one text value that the provider knows without the database.
+class ValueRowset final : public Rowset {
+ public:
+  ValueRowset(std::string column_name, std::string value)
+      : column_name_(std::move(column_name)), value_(std::move(value)) {}
+  int ColumnCount() const override { return 1; }
+  const std::string& ColumnName(int) const override { return column_name_; }
+  bool Next() override { return !read_ && (read_ = true); }
+  bool IsNull(int) const override { return false; }
+  std::string_view Text(int) const override { return value_; }
+
+ private:
+  std::string column_name_;
+  std::string value_;
+  bool read_ = false;
+};
+
 // The shape of the text run last, so that a text run again and again is scanned once.
 class ShapeMemo {
  public:

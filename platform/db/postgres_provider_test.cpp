@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "platform/db/connection_pool.h"
+#include "platform/db/database_clock.h"
 #include "platform/db/db_test_util.h"
 #include "platform/db/postgres_connection.h"
 #include "platform/db/postgres_error.h"
@@ -154,6 +155,27 @@ TEST_F(PostgresTransactionTest, DateDifferencesAreInlinedIntoTheStatement) {
   EXPECT_EQ(Scalar(*c_, "SELECT TRUNC(SYSDATE - (SYSDATE - 1.5)) || ':' || (SYSDATE - (SYSDATE - "
                         "1.5)) FROM DUAL"),
             "1:1.5");
+}
+
+TEST_F(PostgresTransactionTest, TheClocksTimeIsAnsweredAsTheServerWouldAnswerIt) {
+  struct FixedClock : DatabaseClock {
+    DateTime Now() const override { return {2026, 12, 7, 9, 30, 5}; }
+  };
+  SetDatabaseClock(std::make_shared<FixedClock>());
+  for (const char* sql :
+       {"SELECT TO_CHAR(SYSDATE, 'YYYY-MM-DD HH24:MI:SS') FROM DUAL", "select sysdate from dual",
+        "SELECT SYSDATE NOW FROM DUAL", "SELECT TO_CHAR(SYSDATE, 'YYYY-MM-DD HH24:MI:SS') || '' "
+                                        "FROM DUAL WHERE 1 = 1"}) {
+    c_->Begin(Connection::TransactionMode::kReading);
+    std::unique_ptr<Rowset> rows = c_->Execute(sql);
+    ASSERT_TRUE(rows->Next()) << sql;
+    EXPECT_EQ(rows->Text(0), "2026-12-07 09:30:05") << sql;
+    EXPECT_FALSE(rows->Next()) << sql;
+    c_->Commit();
+  }
+  EXPECT_EQ(c_->Execute("SELECT SYSDATE NOW FROM DUAL")->ColumnName(0), "NOW");
+  EXPECT_EQ(Scalar(*c_, "SELECT TO_CHAR(SYSDATE, 'YYYY-MM-DD') FROM DUAL"), "2026-12-07");
+  SetDatabaseClock(nullptr);
 }
 
 TEST_F(PostgresTransactionTest, WritersOfATableTakeTurnsWhileReadersAndOtherTablesGoOn) {

@@ -676,11 +676,41 @@ Translation Translator::RunStatement(Statement& stmt) {
 
 }  // namespace detail
 
+namespace {
+
+// Whether `stmt` selects the database clock's time alone (see Translation::reads_clock_only).
+bool ReadsClockOnly(const sql::Statement& stmt) {
+  if (stmt.kind != sql::StatementKind::kSelect || !stmt.select) return false;
+  const sql::Select& select = *stmt.select;
+  if (select.cores.size() != 1 || !select.order_by.empty() || select.for_update) return false;
+  const sql::SelectCore& core = select.cores[0];
+  if (core.distinct || core.items.size() != 1 || core.from.size() != 1 || core.where ||
+      !core.group_by.empty() || core.having || core.connect_by || core.start_with) {
+    return false;
+  }
+  const sql::TableRef& from = core.from[0];
+  if (from.kind != sql::TableRef::kTable || !from.schema.empty() || from.table.quoted ||
+      from.table.text != "DUAL") {
+    return false;
+  }
+  const sql::Expr& value = *core.items[0].expr;
+  if (value.kind == sql::ExprKind::kSysdate) return true;
+  return value.kind == sql::ExprKind::kFunction && value.text == "TO_CHAR" && !value.over &&
+         value.args.size() == 2 && value.args[0]->kind == sql::ExprKind::kSysdate &&
+         value.args[1]->kind == sql::ExprKind::kString &&
+         value.args[1]->text == "YYYY-MM-DD HH24:MI:SS";
+}
+
+}  // namespace
+
 Translation Translate(std::string_view oracle_sql, const Catalog& catalog, Engine engine) {
   auto stmt = sql::Parse(oracle_sql);
+  const bool reads_clock_only = ReadsClockOnly(*stmt);
   RunRewritePasses(*stmt, catalog);
   detail::Translator t(catalog, oracle_sql, engine);
-  return t.Run(*stmt);
+  Translation translation = t.Run(*stmt);
+  translation.reads_clock_only = reads_clock_only;
+  return translation;
 }
 
 BlobStatement TranslateBlobSelect(std::string_view oracle_sql, const Catalog& catalog,

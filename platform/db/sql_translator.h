@@ -31,6 +31,9 @@ struct Translation {
   std::vector<std::string> tables;
   // PostgreSQL: the statement reads SYSDATE, which the provider sets from the database clock.
   bool reads_sysdate = false;
+  // The query's one row is the database clock's time alone, as DATE text: SYSDATE, or
+  // TO_CHAR(SYSDATE, 'YYYY-MM-DD HH24:MI:SS'), from DUAL. A server provider answers it itself.
+  bool reads_clock_only = false;
   // A query's result column names as Oracle reports them (PostgreSQL shortens long names);
   // empty where a star stands for columns the catalog does not describe.
   std::vector<std::string> column_names;
