@@ -23,6 +23,10 @@ function(korvalis_folder name)
 
   if(sources)
     add_library(${name} STATIC ${sources})
+    file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+    if(NOT folder MATCHES "(^|/)(testing|bench)(/|$)")
+      korvalis_product_target(${name})
+    endif()
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
     target_link_libraries(${name} PUBLIC ${libs})
     set_property(GLOBAL APPEND PROPERTY KORVALIS_LIBRARIES ${name})
@@ -43,6 +47,17 @@ function(korvalis_component_library target)
   set(map "${PROJECT_SOURCE_DIR}/cmake/component_exports.map")
   target_link_options(${target} PRIVATE "LINKER:--version-script=${map}")
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS "${map}")
+endfunction()
+
+# korvalis_product_target(<target>)
+#   Marks a target as product code: with KORVALIS_WERROR (on by default) any warning of
+#   -Wall -Wextra fails its build, so a new warning cannot slip into the product. Tests,
+#   benchmarks and test doubles keep warnings as warnings; outside headers come in as system
+#   headers and are not checked.
+function(korvalis_product_target target)
+  if(KORVALIS_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
 endfunction()
 
 # korvalis_add_test(<name> SOURCES <files...> LIBS <targets...>)

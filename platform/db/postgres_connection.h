@@ -61,9 +61,9 @@ class PostgresConnection final : public Connection {
   // `binary` says so), run as a prepared statement when `prepared` names one.
   struct Request {
     std::string sql;
-    std::vector<std::optional<std::string>> values;  // nullopt: NULL
-    std::vector<bool> binary;
-    std::string prepared;  // the prepared statement's name; empty: run unnamed
+    std::vector<std::optional<std::string>> values{};  // nullopt: NULL
+    std::vector<bool> binary{};
+    std::string prepared{};  // the prepared statement's name; empty: run unnamed
     bool prepare = false;  // prepare `prepared` from `sql` first
   };
 

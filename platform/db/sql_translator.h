@@ -24,11 +24,11 @@ enum class Engine { kSqlite, kPostgres };
 struct Translation {
   sql::StatementKind kind;
   // Statements to run in order, as one unit; the rows of the last one are the result.
-  std::vector<std::string> statements;
+  std::vector<std::string> statements{};
   bool changes_schema = false;  // DDL: the catalog must be reloaded afterwards
   // The tables and views of the schema the statement reads or writes, sorted, each once
   // (PostgreSQL: what a writing transaction locks before the statement runs).
-  std::vector<std::string> tables;
+  std::vector<std::string> tables{};
   // PostgreSQL: the statement reads SYSDATE, which the provider sets from the database clock.
   bool reads_sysdate = false;
   // The query's one row is the database clock's time alone, as DATE text: SYSDATE, or
@@ -36,7 +36,7 @@ struct Translation {
   bool reads_clock_only = false;
   // A query's result column names as Oracle reports them (PostgreSQL shortens long names);
   // empty where a star stands for columns the catalog does not describe.
-  std::vector<std::string> column_names;
+  std::vector<std::string> column_names{};
 };
 
 // Throws SqlError (syntax, unknown function, construct not supported).
