@@ -79,12 +79,12 @@ OptionsOutcome ParseOptions(const char* command, const std::vector<std::string>&
   int code;
   while ((code = getopt_long(static_cast<int>(words.size()), argv.data(), short_options.c_str(),
                              long_options.data(), nullptr)) != -1) {
-    const OptionSpec* spec = nullptr;
+    const OptionSpec* given = nullptr;
     if (code >= kFirstLongValue) {
-      spec = &all[static_cast<size_t>(code - kFirstLongValue)];
+      given = &all[static_cast<size_t>(code - kFirstLongValue)];
     } else {
       for (const OptionSpec& s : all) {
-        if (s.short_name != 0 && s.short_name == code) spec = &s;
+        if (s.short_name != 0 && s.short_name == code) given = &s;
       }
     }
     if (code == '?' || code == ':') {
@@ -105,16 +105,16 @@ OptionsOutcome ParseOptions(const char* command, const std::vector<std::string>&
       }
       return OptionsOutcome::kRefused;
     }
-    if (spec == nullptr) continue;
-    if (std::string_view(spec->name) == "help") {
+    if (given == nullptr) continue;
+    if (std::string_view(given->name) == "help") {
       std::fputs(usage, stdout);
       return OptionsOutcome::kHelpShown;
     }
-    if (!spec->takes_value && parsed->Has(spec->name)) {
-      PrintRefusal(command, std::string("--") + spec->name + " is given twice", usage);
+    if (!given->takes_value && parsed->Has(given->name)) {
+      PrintRefusal(command, std::string("--") + given->name + " is given twice", usage);
       return OptionsOutcome::kRefused;
     }
-    parsed->values[spec->name] = spec->takes_value ? optarg : "";
+    parsed->values[given->name] = given->takes_value ? optarg : "";
   }
   for (size_t i = static_cast<size_t>(optind); i < words.size(); ++i) {
     parsed->operands.push_back(words[i]);
