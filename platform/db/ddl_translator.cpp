@@ -30,23 +30,13 @@ Scope RowScope(const Statement& stmt) {
   return scope;
 }
 
-// A column's row of KORVALIS_COLUMNS, as Oracle's dictionary describes it: type name, byte
-// length, precision, scale.
-std::string ColumnMetadata(const std::string& table, const std::string& name, size_t position,
-                           const sql::ColumnDef& col) {
-  const SqlType type = TypeOfDeclared(col.type);
-  const std::string& tn = col.type.name;
-  std::string data_type = tn;
-  int length = col.type.length, precision = col.type.precision, scale = col.type.scale;
-  int char_length = 0;
-  if (tn == "INTEGER" || tn == "INT" || tn == "SMALLINT") {
-    data_type = "NUMBER";
-    precision = -1;
-    scale = 0;
-  } else if (tn == "DECIMAL" || tn == "NUMERIC" || tn == "NUMBER") {
-    if (tn != "NUMBER") data_type = "NUMBER";
-    if (precision >= 0 && scale < 0) scale = 0;
-  }
+// The bytes (DATA_LENGTH) and characters (CHAR_LENGTH) a column of the declared type holds, as
+// Oracle's dictionary gives them; 0 characters for a type that is not text.
+void DeclaredLengths(const sql::TypeName& declared, int* data_length, int* char_length) {
+  const SqlType type = TypeOfDeclared(declared);
+  const std::string& tn = declared.name;
+  int length = declared.length;
+  *char_length = 0;
   if (type == SqlType::kNumber) {
     length = 22;
   } else if (type == SqlType::kDate) {
@@ -61,16 +51,37 @@ std::string ColumnMetadata(const std::string& table, const std::string& name, si
       }
       length = 1;
     }
-    char_length = length;
+    *char_length = length;
     // The bytes a value may take: two per character in the national character set; up to
     // four per character of UTF-8 where the length counts characters, within the type's
     // limit (4000 bytes, 2000 for CHAR).
     if (tn == "NVARCHAR2" || tn == "NCHAR") {
       length *= 2;
-    } else if (col.type.length_in_chars && tn != "RAW") {
+    } else if (declared.length_in_chars && tn != "RAW") {
       length = std::min(length * 4, tn == "CHAR" ? 2000 : 4000);
     }
   }
+  *data_length = length;
+}
+
+// A column's row of KORVALIS_COLUMNS, as Oracle's dictionary describes it: type name, byte
+// length, precision, scale.
+std::string ColumnMetadata(const std::string& table, const std::string& name, size_t position,
+                           const sql::ColumnDef& col) {
+  const SqlType type = TypeOfDeclared(col.type);
+  const std::string& tn = col.type.name;
+  std::string data_type = tn;
+  int length = 0, precision = col.type.precision, scale = col.type.scale;
+  int char_length = 0;
+  if (tn == "INTEGER" || tn == "INT" || tn == "SMALLINT") {
+    data_type = "NUMBER";
+    precision = -1;
+    scale = 0;
+  } else if (tn == "DECIMAL" || tn == "NUMERIC" || tn == "NUMBER") {
+    if (tn != "NUMBER") data_type = "NUMBER";
+    if (precision >= 0 && scale < 0) scale = 0;
+  }
+  DeclaredLengths(col.type, &length, &char_length);
   return "INSERT INTO KORVALIS_COLUMNS (TABLE_NAME, COLUMN_NAME, COLUMN_ID, DATA_TYPE, "
          "DATA_LENGTH, DATA_PRECISION, DATA_SCALE, CHAR_LENGTH, NULLABLE, DATA_DEFAULT) VALUES (" +
          SqlText(table) + ", " + SqlText(name) + ", " + std::to_string(position) + ", " +
@@ -80,6 +91,7 @@ std::string ColumnMetadata(const std::string& table, const std::string& name, si
          ", " + (col.not_null ? "'N'" : "'Y'") + ", " +
          (col.default_value ? SqlText(col.default_text) : std::string("NULL")) + ")";
 }
+
 
 void AppendNameList(const std::vector<std::string>& names, std::string* out) {
   out->append(" (");
@@ -232,7 +244,14 @@ void Translator::EmitColumnDefinition(Statement& stmt, size_t i, NewTable* table
     std::string v;
     Scope scope;
     SqlType vt = Emit(*col.default_value, &scope, &v);
+    // The default fits the column as an inserted value does: refused (ORA-12899) when a row
+    // takes it, padded with blanks in a CHAR column.
+    const TableInfo described{table->name, false, {}};
     ColumnInfo info{name, type, col.type.scale, col.type.precision};
+    int data_length = 0, char_length = 0;
+    DeclaredLengths(col.type, &data_length, &char_length);
+    SetDeclaredLength(col.type.name, data_length, char_length, &info);
+    info.origin_table = &described;
     ConvertFor(&info, vt, &v, col.default_value.get());
     out.append(" DEFAULT (").append(v).push_back(')');
   }

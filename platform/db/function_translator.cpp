@@ -132,13 +132,17 @@ void CollectNvl(const Expr& e, std::vector<const Expr*>* values) {
 }  // namespace
 
 // NVL, nested NVLs as one coalesce (in groups where they are many). A replacement takes the
-// type of the values before it: a text after a date is a date.
+// type of the values before it: a text after a date is a date. Unlike coalesce, NVL converts
+// every replacement in every row, used or not: a text that is no number fails even beside a
+// value that is not null.
 SqlType Translator::EmitNvl(const Expr& e, const Scope* scope, std::string* out) {
   CheckArity(e, 2, 2);
   std::vector<const Expr*> values;
   CollectNvl(e, &values);
   SqlType type = SqlType::kNull;
   size_t groups = 0;
+  const size_t mark = out->size();
+  std::vector<std::string> conversions;
   for (size_t group = 0; group < values.size(); group += kMaxCallArguments - 1) {
     out->append("coalesce(");
     ++groups;
@@ -148,13 +152,34 @@ SqlType Translator::EmitNvl(const Expr& e, const Scope* scope, std::string* out)
       const size_t start = out->size();
       const SqlType t = Emit(*values[i], scope, out);
       ConvertToFirst(type, t, *values[i], start, out);
+      if (t == SqlType::kText && (type == SqlType::kNumber || type == SqlType::kDate)) {
+        conversions.push_back(out->substr(start));
+      }
       if (type == SqlType::kNull) type = t;
     }
     // The next group is the last value of this one.
     if (end < values.size()) out->append(", ");
   }
   out->append(groups, ')');
+  if (!conversions.empty()) ConvertEveryRow(conversions, mark, out);
   return type;
+}
+
+// Wraps the value printed at out[start..] in a condition that evaluates every conversion
+// (a function's arguments are all evaluated) and is never true, so each row converts them.
+void Translator::ConvertEveryRow(const std::vector<std::string>& conversions, size_t start,
+                                 std::string* out) const {
+  std::string condition;
+  for (const std::string& c : conversions) {
+    if (pg_) {
+      condition.append(condition.empty() ? "num_nulls(" : ", ").append(c);
+    } else {
+      condition.append(condition.empty() ? "" : " || ").append("typeof(" + c + ")");
+    }
+  }
+  condition.append(pg_ ? ") < 0" : " IS NULL");
+  out->insert(start, "CASE WHEN " + condition + " THEN NULL ELSE ");
+  out->append(" END");
 }
 
 SqlType Translator::EmitFunction(const Expr& e, const Scope* scope, std::string* out) {
@@ -399,7 +424,8 @@ SqlType Translator::EmitToDate(const Expr& e, const Scope* scope, std::string* o
 
 // EXTRACT(field FROM value): YEAR, MONTH and DAY of a date; HOUR, MINUTE and SECOND only of a
 // TIMESTAMP (a CAST to it, its literal, a column declared so), as a DATE has no time fields
-// for EXTRACT; no time zone fields, as no value here has a time zone.
+// for EXTRACT; no time zone fields, as no value here has a time zone. A text is refused as
+// no datetime (ORA-30076), a value of unknown type by name.
 SqlType Translator::EmitExtract(const Expr& e, const Scope* scope, std::string* out) {
   const std::string& field = e.args[0]->text;
   const Expr& source = *e.args[1];
@@ -409,9 +435,8 @@ SqlType Translator::EmitExtract(const Expr& e, const Scope* scope, std::string* 
     out->append("NULL");
     return SqlType::kNumber;
   }
-  if (type == SqlType::kUnknown || type == SqlType::kText) {
-    Refuse("EXTRACT from a value that is not known to be a date");
-  }
+  // A text is no datetime: Oracle does not convert it for EXTRACT.
+  if (type == SqlType::kUnknown) Refuse("EXTRACT from a value that is not known to be a date");
   bool timestamp = false;
   if (source.kind == ExprKind::kCast) {
     timestamp = source.type.name.starts_with("TIMESTAMP");

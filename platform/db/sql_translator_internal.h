@@ -223,6 +223,8 @@ class Translator {
   SqlType EmitAnalytic(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitAggregate(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitNvl(const Expr& e, const Scope* scope, std::string* out);
+  void ConvertEveryRow(const std::vector<std::string>& conversions, size_t start,
+                       std::string* out) const;
   SqlType EmitCoalesce(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitNvl2(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitNullIf(const Expr& e, const Scope* scope, std::string* out);

@@ -69,6 +69,17 @@ TEST_P(TextSemanticsTest, ValuesLongerThanTheColumnAreRefused) {
   EXPECT_EQ(Failure("INSERT INTO L (B) VALUES ('abcd')").first, kDataOverflow);
 }
 
+// A column's default fits the column as an inserted value does, when a row takes it.
+TEST_P(TextSemanticsTest, DefaultsFitTheirColumn) {
+  c_->Execute("CREATE TABLE D1 (ID NUMBER, B VARCHAR2(3) DEFAULT 'abcd')");
+  c_->Execute("CREATE TABLE D2 (ID NUMBER, F CHAR(3) DEFAULT 'a', C VARCHAR2(2 CHAR) DEFAULT '中文')");
+  EXPECT_EQ(Run("INSERT INTO D1 (ID) VALUES (1)"),
+            "ORA-12899: value too large for column \"KORVALIS\".\"D1\".\"B\" (actual: 4, maximum: 3)");
+  EXPECT_EQ(Run("INSERT INTO D1 VALUES (2, 'abc')"), "no error");
+  c_->Execute("INSERT INTO D2 (ID) VALUES (1)");
+  EXPECT_EQ(Rows("SELECT '[' || F || ']', C FROM D2"), "[a  ]|中文");
+}
+
 TEST_P(TextSemanticsTest, CharColumnsPadTheirValuesWithBlanks) {
   c_->Execute("INSERT INTO L (F, FC, B) VALUES ('a', '中', 'a')");
   c_->Execute("INSERT INTO L (F, FC, B) SELECT '中', 'x', 'b' FROM DUAL");
@@ -131,6 +142,7 @@ TEST_P(TextSemanticsTest, NvlAndDecodeTakeTheTypeOfTheirFirstValue) {
       {"SELECT NVL(N, '7') + 1 FROM R ORDER BY ID", "8,3,11"},
       {"SELECT NVL(T, 0.5) FROM R ORDER BY ID", ".5,2,x"},
       {"SELECT NVL(T, 'Not Applicable') FROM R WHERE ID = 1", "Not Applicable"},
+      {"SELECT NVL(N, T) FROM R WHERE ID < 10 ORDER BY ID", "<null>,2"},
       {"SELECT ID FROM R ORDER BY NVL(N, '5')", "2,1,10"},
       {"SELECT DECODE(ID, 1, 'one', 2, 0.5, ID) FROM R ORDER BY ID", "one,.5,10"},
       {"SELECT DECODE(ID, 1, 100, '20') + 1 FROM R ORDER BY ID", "101,21,21"},
@@ -141,7 +153,10 @@ TEST_P(TextSemanticsTest, NvlAndDecodeTakeTheTypeOfTheirFirstValue) {
   };
   for (const auto& k : kCases) EXPECT_EQ(Rows(k.sql), k.rows) << k.sql;
   for (const char* sql : {"SELECT NVL(N, 'x') FROM R", "SELECT DECODE(ID, 1, 10, 'x') FROM R",
-                          "SELECT NVL(N, T || 'z') FROM R WHERE ID = 1"}) {
+                          "SELECT NVL(N, T || 'z') FROM R WHERE ID = 1",
+                          "SELECT NVL(N, T) FROM R WHERE ID = 10",
+                          "SELECT NVL(NVL(N, 1), T) FROM R WHERE ID = 10",
+                          "SELECT COUNT(*) FROM R WHERE NVL(N, T) > 0"}) {
     EXPECT_EQ(Run(sql).substr(0, 9), "ORA-01722") << sql;
   }
 }
