@@ -1,10 +1,16 @@
 // Query shapes the bodies combine: set operators with limits, inline views, correlated
 // subqueries, INSERT ... SELECT and multi-column UPDATE with conversions, analytic functions.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include <cstdio>
+
+#include "platform/db/catalog.h"
 #include "platform/db/connection_pool.h"
+#include "platform/db/oracle_functions.h"
 #include "platform/db/db_test_util.h"
 #include "platform/db/script_runner.h"
+#include "platform/db/sql_translator.h"
 
 namespace korvalis::db {
 namespace {
@@ -92,6 +98,39 @@ TEST_F(QueryShapesTest, JoinsWrittenTheAnsiWay) {
             (Rows{{"内科", "1"}, {"外科", "4"}, {"儿科", "<null>"}}));
   EXPECT_EQ(Column("SELECT COUNT(*) FROM DEPT D INNER JOIN VISIT V ON V.DEPT_ID = D.ID"), "5");
   EXPECT_EQ(Column("SELECT COUNT(*) FROM DEPT CROSS JOIN DEPT B"), "9");
+}
+
+// A column's IS NOT NULL filters without choosing the column's index (the table is read in
+// its order), while IS NULL and comparisons still search it.
+TEST(QueryPlanTest, IsNotNullOfAColumnLeavesItsIndexAlone) {
+  const std::string path = ::testing::TempDir() + "query_plan_test.db";
+  std::remove(path.c_str());
+  RunScript(*CreateDatabase("Provider=SQLite;Data Source=" + path),
+            "CREATE TABLE VISIT (ID VARCHAR2(8) PRIMARY KEY, OUT_TIME DATE);\n"
+            "CREATE INDEX IX_VISIT_OUT_TIME ON VISIT (OUT_TIME);\n");
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(RegisterOracleFunctions(db), SQLITE_OK);
+  const auto plan = [db](const char* oracle_sql) {
+    const std::string sql = Translate(oracle_sql, *Catalog::Load(db)).statements.back();
+    sqlite3_stmt* stmt = nullptr;
+    std::string steps;
+    EXPECT_EQ(sqlite3_prepare_v2(db, ("EXPLAIN QUERY PLAN " + sql).c_str(), -1, &stmt, nullptr),
+              SQLITE_OK);
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+      steps += reinterpret_cast<const char*>(sqlite3_column_text(stmt, 3));
+    }
+    sqlite3_finalize(stmt);
+    return steps;
+  };
+  EXPECT_EQ(plan("SELECT ID FROM VISIT V WHERE V.OUT_TIME IS NOT NULL"), "SCAN V");
+  EXPECT_EQ(plan("SELECT ID FROM VISIT WHERE OUT_TIME IS NULL"),
+            "SEARCH VISIT USING INDEX IX_VISIT_OUT_TIME (OUT_TIME=?)");
+  EXPECT_EQ(plan("SELECT ID FROM VISIT WHERE OUT_TIME IS NOT NULL AND OUT_TIME > SYSDATE - 1"),
+            "SEARCH VISIT USING INDEX IX_VISIT_OUT_TIME (OUT_TIME>?)");
+  sqlite3_close(db);
+  ConnectionPools::Close("Provider=SQLite;Data Source=" + path);
+  std::remove(path.c_str());
 }
 
 }  // namespace
