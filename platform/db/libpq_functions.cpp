@@ -1,0 +1,144 @@
+// The functions of libpq that the system calls, defined here as forwarders to the library
+// opened on first use (platform/sys/on_demand_library.h): a process that never opens a
+// PostgreSQL database never loads libpq and the security libraries it pulls in. Programs are
+// linked without libpq; a libpq function that is called anywhere needs its forwarder here (the
+// link fails with an undefined reference until it has one).
+//
+// Every function is looked up when the library is first needed, so that a libpq without one of
+// them fails there, with the error of a database that cannot be opened, and never later.
+//
+// Thread-safety: as libpq's own functions; the library is opened once under a lock.
+
+// The forwarders bind inside whatever links them and are exported by no program or library.
+#pragma GCC visibility push(hidden)
+#include <libpq-fe.h>
+#pragma GCC visibility pop
+
+#include "platform/db/sql_error.h"
+#include "platform/sys/on_demand_library.h"
+
+namespace {
+
+#define KORVALIS_LIBPQ_FUNCTIONS(X)                                                           \
+  X(PQclear) X(PQcmdStatus) X(PQconnectdb) X(PQconnectdbParams) X(PQconninfoFree)            \
+  X(PQconninfoParse) X(PQenterPipelineMode) X(PQerrorMessage) X(PQexec) X(PQexecPrepared)    \
+  X(PQexitPipelineMode) X(PQfinish) X(PQfname) X(PQfreemem) X(PQftype) X(PQgetisnull)        \
+  X(PQgetlength) X(PQgetResult) X(PQgetvalue) X(PQlibVersion) X(PQnfields) X(PQntuples)      \
+  X(PQpipelineSync) X(PQprepare) X(PQresultErrorField) X(PQresultErrorMessage)               \
+  X(PQresultStatus) X(PQsendPrepare) X(PQsendQueryParams) X(PQsendQueryPrepared)             \
+  X(PQsetNoticeProcessor) X(PQsocket) X(PQstatus) X(PQtransactionStatus) X(PQunescapeBytea)
+
+struct LibpqFunctions {
+#define KORVALIS_LIBPQ_MEMBER(name) decltype(&::name) name;
+  KORVALIS_LIBPQ_FUNCTIONS(KORVALIS_LIBPQ_MEMBER)
+#undef KORVALIS_LIBPQ_MEMBER
+};
+
+LibpqFunctions LoadLibpq() {
+  static korvalis::sys::OnDemandLibrary library("libpq.so.5");
+  try {
+    LibpqFunctions functions;
+#define KORVALIS_LIBPQ_FIND(name) functions.name = library.Find<decltype(&::name)>(#name);
+    KORVALIS_LIBPQ_FUNCTIONS(KORVALIS_LIBPQ_FIND)
+#undef KORVALIS_LIBPQ_FIND
+    return functions;
+  } catch (const korvalis::sys::LibraryUnavailable& error) {
+    throw korvalis::db::DbError(korvalis::db::kCannotConnect,
+                                std::string("the PostgreSQL client library is missing: ") +
+                                    error.what());
+  }
+}
+
+// Throws DbError (kCannotConnect) while the library cannot be loaded.
+const LibpqFunctions& Libpq() {
+  static const LibpqFunctions functions = LoadLibpq();
+  return functions;
+}
+
+}  // namespace
+
+// The four that release something do nothing for nothing, without loading the library: they
+// may run in a destructor of a process that never connected.
+void PQclear(PGresult* res) {
+  if (res != nullptr) Libpq().PQclear(res);
+}
+char* PQcmdStatus(PGresult* res) { return Libpq().PQcmdStatus(res); }
+PGconn* PQconnectdb(const char* conninfo) { return Libpq().PQconnectdb(conninfo); }
+PGconn* PQconnectdbParams(const char* const* keywords, const char* const* values,
+                          int expand_dbname) {
+  return Libpq().PQconnectdbParams(keywords, values, expand_dbname);
+}
+void PQconninfoFree(PQconninfoOption* connOptions) {
+  if (connOptions != nullptr) Libpq().PQconninfoFree(connOptions);
+}
+PQconninfoOption* PQconninfoParse(const char* conninfo, char** errmsg) {
+  return Libpq().PQconninfoParse(conninfo, errmsg);
+}
+int PQenterPipelineMode(PGconn* conn) { return Libpq().PQenterPipelineMode(conn); }
+char* PQerrorMessage(const PGconn* conn) { return Libpq().PQerrorMessage(conn); }
+PGresult* PQexec(PGconn* conn, const char* query) { return Libpq().PQexec(conn, query); }
+PGresult* PQexecPrepared(PGconn* conn, const char* stmtName, int nParams,
+                         const char* const* paramValues, const int* paramLengths,
+                         const int* paramFormats, int resultFormat) {
+  return Libpq().PQexecPrepared(conn, stmtName, nParams, paramValues, paramLengths, paramFormats,
+                                resultFormat);
+}
+int PQexitPipelineMode(PGconn* conn) { return Libpq().PQexitPipelineMode(conn); }
+void PQfinish(PGconn* conn) {
+  if (conn != nullptr) Libpq().PQfinish(conn);
+}
+char* PQfname(const PGresult* res, int field_num) { return Libpq().PQfname(res, field_num); }
+void PQfreemem(void* ptr) {
+  if (ptr != nullptr) Libpq().PQfreemem(ptr);
+}
+Oid PQftype(const PGresult* res, int field_num) { return Libpq().PQftype(res, field_num); }
+int PQgetisnull(const PGresult* res, int tup_num, int field_num) {
+  return Libpq().PQgetisnull(res, tup_num, field_num);
+}
+int PQgetlength(const PGresult* res, int tup_num, int field_num) {
+  return Libpq().PQgetlength(res, tup_num, field_num);
+}
+PGresult* PQgetResult(PGconn* conn) { return Libpq().PQgetResult(conn); }
+char* PQgetvalue(const PGresult* res, int tup_num, int field_num) {
+  return Libpq().PQgetvalue(res, tup_num, field_num);
+}
+int PQlibVersion() { return Libpq().PQlibVersion(); }
+int PQnfields(const PGresult* res) { return Libpq().PQnfields(res); }
+int PQntuples(const PGresult* res) { return Libpq().PQntuples(res); }
+int PQpipelineSync(PGconn* conn) { return Libpq().PQpipelineSync(conn); }
+PGresult* PQprepare(PGconn* conn, const char* stmtName, const char* query, int nParams,
+                    const Oid* paramTypes) {
+  return Libpq().PQprepare(conn, stmtName, query, nParams, paramTypes);
+}
+char* PQresultErrorField(const PGresult* res, int fieldcode) {
+  return Libpq().PQresultErrorField(res, fieldcode);
+}
+char* PQresultErrorMessage(const PGresult* res) { return Libpq().PQresultErrorMessage(res); }
+ExecStatusType PQresultStatus(const PGresult* res) { return Libpq().PQresultStatus(res); }
+int PQsendPrepare(PGconn* conn, const char* stmtName, const char* query, int nParams,
+                  const Oid* paramTypes) {
+  return Libpq().PQsendPrepare(conn, stmtName, query, nParams, paramTypes);
+}
+int PQsendQueryParams(PGconn* conn, const char* command, int nParams, const Oid* paramTypes,
+                      const char* const* paramValues, const int* paramLengths,
+                      const int* paramFormats, int resultFormat) {
+  return Libpq().PQsendQueryParams(conn, command, nParams, paramTypes, paramValues, paramLengths,
+                                   paramFormats, resultFormat);
+}
+int PQsendQueryPrepared(PGconn* conn, const char* stmtName, int nParams,
+                        const char* const* paramValues, const int* paramLengths,
+                        const int* paramFormats, int resultFormat) {
+  return Libpq().PQsendQueryPrepared(conn, stmtName, nParams, paramValues, paramLengths,
+                                     paramFormats, resultFormat);
+}
+PQnoticeProcessor PQsetNoticeProcessor(PGconn* conn, PQnoticeProcessor proc, void* arg) {
+  return Libpq().PQsetNoticeProcessor(conn, proc, arg);
+}
+int PQsocket(const PGconn* conn) { return Libpq().PQsocket(conn); }
+ConnStatusType PQstatus(const PGconn* conn) { return Libpq().PQstatus(conn); }
+PGTransactionStatusType PQtransactionStatus(const PGconn* conn) {
+  return Libpq().PQtransactionStatus(conn);
+}
+unsigned char* PQunescapeBytea(const unsigned char* strtext, size_t* retbuflen) {
+  return Libpq().PQunescapeBytea(strtext, retbuflen);
+}
