@@ -1,6 +1,7 @@
 // The computed columns of a query's own result on the embedded engine: their + - * / print as
 // the exact functions (ora_result_add for the column's value, ora_exact_add for its operands
-// ...), which compute in decimal to a NUMBER's digits and give the column's value as text;
+// ...), their SUM and AVG as ora_result_sum, ora_exact_sum ..., which compute in decimal to a
+// NUMBER's digits and give the column's value as text;
 // TO_CHAR of such arithmetic, and a concatenation of it, write all its digits
 // (ora_exact_text). Only the outermost query
 // block's columns do, where nothing but the caller reads them: inside a query (a condition, a
@@ -18,6 +19,15 @@ bool IsArithmetic(const Expr& e) {
   return e.kind == ExprKind::kBinary && e.args.size() == 2 &&
          (e.text == "+" || e.text == "-" || e.text == "*" || e.text == "/");
 }
+
+// SUM or AVG of a query block's rows or of a window.
+bool IsNumberAggregate(const Expr& e) {
+  return e.kind == ExprKind::kFunction && (!e.over || !e.distinct) && e.args.size() == 1 &&
+         e.args[0]->kind != ExprKind::kStar && (e.text == "SUM" || e.text == "AVG");
+}
+
+// A value computed in decimal: arithmetic, SUM or AVG.
+bool IsComputed(const Expr& e) { return IsArithmetic(e) || IsNumberAggregate(e); }
 
 // The function of `op`: of the column's value itself (`result`) or of an operand of it.
 const char* ExactFunction(std::string_view op, bool result) {
@@ -55,9 +65,9 @@ size_t SignificantDigits(std::string_view literal) {
 }
 
 // TO_CHAR(number) without a format model.
-bool IsToCharOfArithmetic(const Expr& e) {
+bool IsToCharOfComputed(const Expr& e) {
   return e.kind == ExprKind::kFunction && e.text == "TO_CHAR" && e.args.size() == 1 &&
-         !e.over && IsArithmetic(*e.args[0]);
+         !e.over && IsComputed(*e.args[0]);
 }
 
 }  // namespace
@@ -72,14 +82,14 @@ bool Translator::PrintsExactly(const SelectCore& core, size_t index, const Scope
     CollectChain(*item.expr, {"||"}, true, &parts, &ops);
     if (parts.size() > kMaxCallArguments) return false;
     for (const Expr* part : parts) {
-      if (IsArithmetic(*part) && ExactOperands(*part, scope, 0)) return true;
+      if (IsComputed(*part) && ExactOperands(*part, scope, 0)) return true;
     }
     return false;
   }
-  const Expr& arithmetic = IsToCharOfArithmetic(*item.expr) ? *item.expr->args[0] : *item.expr;
-  if (!IsArithmetic(arithmetic)) return false;
+  const Expr& computed = IsToCharOfComputed(*item.expr) ? *item.expr->args[0] : *item.expr;
+  if (!IsComputed(computed)) return false;
   if (SortsBy(exact_select_->order_by, item.alias.text, index)) return false;
-  return ExactOperands(arithmetic, scope, 0);
+  return ExactOperands(computed, scope, 0);
 }
 
 // Every operand, however deep, is a number or a text read as one (never a date).
@@ -100,7 +110,7 @@ SqlType Translator::EmitExact(const Expr& e, const Scope* scope, bool result, st
     out->append("ora_concat(");
     for (size_t i = 0; i < parts.size(); ++i) {
       if (i) out->append(", ");
-      if (IsArithmetic(*parts[i]) && ExactOperands(*parts[i], scope, 0)) {
+      if (IsComputed(*parts[i]) && ExactOperands(*parts[i], scope, 0)) {
         out->append("ora_exact_text(");
         EmitExact(*parts[i], scope, false, out);
         out->push_back(')');
@@ -111,7 +121,7 @@ SqlType Translator::EmitExact(const Expr& e, const Scope* scope, bool result, st
     out->push_back(')');
     return SqlType::kText;
   }
-  if (IsToCharOfArithmetic(e)) {
+  if (IsToCharOfComputed(e)) {
     out->append("ora_exact_text(");
     EmitExact(*e.args[0], scope, false, out);
     out->push_back(')');
@@ -123,6 +133,14 @@ SqlType Translator::EmitExact(const Expr& e, const Scope* scope, bool result, st
       AppendStringLiteral(e.text, out);
       return SqlType::kNumber;
     }
+    if (IsNumberAggregate(e)) {
+      std::string argument;
+      const SqlType t = EmitAggregateArgument(e, scope, &argument);
+      out->append(NumberAggregate(e.text, t, result ? ExactForm::kResult : ExactForm::kOperand));
+      out->append("(").append(argument).push_back(')');
+      if (e.over) EmitWindow(*e.over, scope, out);
+      return SqlType::kNumber;
+    }
     return Emit(e, scope, out);
   }
   out->append(ExactFunction(e.text, result));
@@ -131,6 +149,16 @@ SqlType Translator::EmitExact(const Expr& e, const Scope* scope, bool result, st
   EmitExact(*e.args[1], scope, false, out);
   out->push_back(')');
   return SqlType::kNumber;
+}
+
+// The argument of SUM or AVG, its arithmetic exact on the embedded engine.
+SqlType Translator::EmitAggregateArgument(const Expr& e, const Scope* scope, std::string* out) {
+  if (e.distinct) out->append("DISTINCT ");
+  const Expr& argument = *e.args[0];
+  if (!pg_ && IsArithmetic(argument) && ExactOperands(argument, scope, 0)) {
+    return EmitExact(argument, scope, false, out);
+  }
+  return Emit(argument, scope, out);
 }
 
 }  // namespace korvalis::db::detail

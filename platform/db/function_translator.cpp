@@ -237,11 +237,17 @@ SqlType Translator::EmitAnalytic(const Expr& e, const Scope* scope, std::string*
   const std::string_view f = e.text;
   auto it = kWindow.find(f);
   if (it == kWindow.end()) Refuse("the analytic function " + e.text);
-  out->append(it->second);
-  out->push_back('(');
   if (e.distinct) Refuse("DISTINCT in an analytic function");
+  std::string arguments;
   std::vector<SqlType> types;
-  EmitArgs(e, 0, scope, out, &types);
+  if ((f == "SUM" || f == "AVG") && e.args.size() == 1) {
+    out->append(NumberAggregate(f, EmitAggregateArgument(e, scope, &arguments), ExactForm::kNone));
+  } else {
+    EmitArgs(e, 0, scope, &arguments, &types);
+    out->append(it->second);
+  }
+  out->push_back('(');
+  out->append(arguments);
   out->push_back(')');
   EmitWindow(*e.over, scope, out);
   if (f == "FIRST_VALUE" || f == "LAST_VALUE" || f == "LAG" || f == "LEAD" || f == "MIN" ||
@@ -255,23 +261,41 @@ SqlType Translator::EmitAggregate(const Expr& e, const Scope* scope, std::string
   const std::string_view f = e.text;
   CheckArity(e, 1, 1);
   if (f == "STDDEV" || f == "VARIANCE") Refuse(e.text);
-  out->append(f == "COUNT" ? "count"
-              : f == "SUM" ? "sum"
-              : f == "AVG" ? "avg"
-              : f == "MIN" ? "min"
-                           : "max");
-  out->push_back('(');
-  if (e.distinct) out->append("DISTINCT ");
-  SqlType t;
-  if (e.args[0]->kind == ExprKind::kStar) {
-    if (f != "COUNT") throw SqlError("ORA-00936: missing expression");
-    if (pg_) out->push_back('*');
-    t = SqlType::kNumber;
-  } else {
-    t = Emit(*e.args[0], scope, out);
+  if (e.args[0]->kind == ExprKind::kStar && f != "COUNT") {
+    throw SqlError("ORA-00936: missing expression");
   }
+  std::string argument;
+  SqlType t = SqlType::kNumber;
+  if (f == "SUM" || f == "AVG") {
+    t = EmitAggregateArgument(e, scope, &argument);
+  } else if (e.args[0]->kind != ExprKind::kStar) {
+    if (e.distinct) argument.append("DISTINCT ");
+    t = Emit(*e.args[0], scope, &argument);
+  } else if (pg_) {
+    argument.push_back('*');
+  }
+  if (f == "SUM" || f == "AVG") {
+    out->append(NumberAggregate(f, t, ExactForm::kNone));
+  } else {
+    out->append(f == "COUNT" ? "count" : f == "MIN" ? "min" : "max");
+  }
+  out->push_back('(');
+  out->append(argument);
   out->push_back(')');
   return (f == "MIN" || f == "MAX") ? t : SqlType::kNumber;
+}
+
+// SUM and AVG of NUMBERs: exact on the embedded engine, in the form asked; AVG on the server
+// rounds its quotient as a NUMBER's. Other values keep the engine's own aggregates.
+const char* Translator::NumberAggregate(std::string_view f, SqlType argument, ExactForm form) const {
+  const bool sum = f == "SUM";
+  if (pg_) return sum ? "sum" : "ora_avg";
+  if (argument != SqlType::kNumber && argument != SqlType::kNull) return sum ? "sum" : "avg";
+  switch (form) {
+    case ExactForm::kOperand: return sum ? "ora_exact_sum" : "ora_exact_avg";
+    case ExactForm::kResult: return sum ? "ora_result_sum" : "ora_result_avg";
+    default: return sum ? "ora_sum" : "ora_avg";
+  }
 }
 
 SqlType Translator::EmitCoalesce(const Expr& e, const Scope* scope, std::string* out) {

@@ -12,7 +12,7 @@
 #include <random>
 #include <stdexcept>
 
-#include "platform/db/ora_decimal.h"
+#include "platform/db/exact_number_values.h"
 #include "platform/db/ora_number.h"
 
 namespace korvalis::db::functions {
@@ -145,40 +145,6 @@ void Least(sqlite3_context* ctx, int argc, sqlite3_value** argv) { Extreme(ctx, 
 // 15 digits (a date difference, a square root) is computed as a double, as elsewhere.
 enum class Exact { kAdd, kSubtract, kMultiply, kDivide };
 
-std::optional<ShortDecimal> ShortArgument(sqlite3_value* v) {
-  switch (sqlite3_value_type(v)) {
-    case SQLITE_INTEGER: return ShortDecimal{sqlite3_value_int64(v), 0};
-    case SQLITE_FLOAT: return ShortDecimalOf(sqlite3_value_double(v));
-    default: return std::nullopt;
-  }
-}
-
-// The operand as a decimal; nothing for a double that stands for no short decimal.
-std::optional<Decimal> DecimalArgument(sqlite3_value* v, const std::optional<ShortDecimal>& short_form) {
-  if (short_form) return ToDecimal(*short_form);
-  switch (sqlite3_value_type(v)) {
-    case SQLITE_TEXT: {
-      std::optional<Decimal> d = ParseDecimal(TextView(v));
-      if (!d) InvalidNumber(TextView(v));
-      return d;
-    }
-    case SQLITE_FLOAT: return std::nullopt;
-    default:
-      AsNumber(v);  // fails as for any number
-      return std::nullopt;
-  }
-}
-
-void ResultNumberValue(sqlite3_context* ctx, const NumberValue& value) {
-  switch (value.kind) {
-    case NumberValue::Kind::kInteger: return sqlite3_result_int64(ctx, value.integer);
-    case NumberValue::Kind::kReal: return sqlite3_result_double(ctx, value.real);
-    case NumberValue::Kind::kText:
-      return sqlite3_result_text(ctx, value.text.data(), static_cast<int>(value.text.size()),
-                                 SQLITE_TRANSIENT);
-  }
-}
-
 // An exact operand as TO_CHAR writes a number: no zero before the point.
 void ExactText(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) != SQLITE_TEXT) return ResultText(ctx, AsText(argv[0]));
@@ -259,6 +225,39 @@ void SysGuid(sqlite3_context* ctx, int, sqlite3_value**) {
 }
 
 }  // namespace
+
+std::optional<ShortDecimal> ShortArgument(sqlite3_value* v) {
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: return ShortDecimal{sqlite3_value_int64(v), 0};
+    case SQLITE_FLOAT: return ShortDecimalOf(sqlite3_value_double(v));
+    default: return std::nullopt;
+  }
+}
+
+std::optional<Decimal> DecimalArgument(sqlite3_value* v, const std::optional<ShortDecimal>& short_form) {
+  if (short_form) return ToDecimal(*short_form);
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_TEXT: {
+      std::optional<Decimal> d = ParseDecimal(TextView(v));
+      if (!d) InvalidNumber(TextView(v));
+      return d;
+    }
+    case SQLITE_FLOAT: return std::nullopt;
+    default:
+      AsNumber(v);  // fails as for any number
+      return std::nullopt;
+  }
+}
+
+void ResultNumberValue(sqlite3_context* ctx, const NumberValue& value) {
+  switch (value.kind) {
+    case NumberValue::Kind::kInteger: return sqlite3_result_int64(ctx, value.integer);
+    case NumberValue::Kind::kReal: return sqlite3_result_double(ctx, value.real);
+    case NumberValue::Kind::kText:
+      return sqlite3_result_text(ctx, value.text.data(), static_cast<int>(value.text.size()),
+                                 SQLITE_TRANSIENT);
+  }
+}
 
 void Round(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);

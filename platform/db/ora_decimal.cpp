@@ -80,7 +80,7 @@ NumberValue FromDigits(bool negative, std::string_view digits, int exponent, Res
     result.integer = negative ? -whole : whole;
     return result;
   }
-  if (significant <= 15 && form == ResultForm::kOperand) {
+  if ((significant <= 15 && form == ResultForm::kOperand) || form == ResultForm::kNumber) {
     // The double nearest the decimal, read back from its scientific form.
     char buf[48];
     char* end = std::copy(digits.begin(), digits.end(), buf);
@@ -278,6 +278,70 @@ NumberValue ToNumberValue(const Decimal& exact, ResultForm form) {
   const int kept = (order % 2 != 0) ? 40 : 39;
   ScientificParts(exact.str(kept - 1, std::ios_base::scientific), &negative, &digits, &exponent);
   return FromDigits(negative, digits, exponent, form);
+}
+
+void DecimalSum::Widen() {
+  if (wide_) return;
+  wide_ = Decimal(0);
+  if (mantissa_ == 0) return;
+  std::string digits;
+  if (mantissa_ < 0) digits.push_back('-');
+  AppendDigits(mantissa_ < 0 ? -mantissa_ : mantissa_, &digits);
+  wide_ = Decimal(digits + "e" + std::to_string(exponent_));
+}
+
+bool DecimalSum::AddShort(const ShortDecimal& term) {
+  // Below 10^37 a term shifted by up to 18 digits still fits 128 bits.
+  static const Int128 kLimit = static_cast<Int128>(kPowersOfTen[18]) * kPowersOfTen[18] * 10;
+  const auto magnitude = [](Int128 v) { return v < 0 ? -v : v; };
+  if (mantissa_ == 0) {
+    mantissa_ = term.mantissa;
+    exponent_ = term.exponent;
+    return true;
+  }
+  Int128 sum = mantissa_, addend = term.mantissa;
+  int exponent = exponent_;
+  if (term.exponent > exponent) {
+    const int shift = term.exponent - exponent;
+    if (shift > kMaxShift) return false;
+    addend *= kPowersOfTen[shift];
+  } else if (term.exponent < exponent) {
+    const int shift = exponent - term.exponent;
+    if (shift > kMaxShift || magnitude(sum) >= kLimit / kPowersOfTen[shift]) return false;
+    sum *= kPowersOfTen[shift];
+    exponent = term.exponent;
+  }
+  sum += addend;
+  if (magnitude(sum) >= kLimit) return false;
+  mantissa_ = sum;
+  exponent_ = exponent;
+  return true;
+}
+
+void DecimalSum::Add(const ShortDecimal& term) {
+  if (term.mantissa == 0 || (!wide_ && AddShort(term))) return;
+  Widen();
+  *wide_ += ToDecimal(term);
+}
+
+void DecimalSum::Add(const Decimal& term) {
+  Widen();
+  *wide_ += term;
+}
+
+NumberValue DecimalSum::Total(ResultForm form) const {
+  if (wide_) return ToNumberValue(*wide_, form);
+  return FromExact(mantissa_, exponent_, form);
+}
+
+NumberValue DecimalSum::Mean(int64_t count, ResultForm form) const {
+  if (!wide_ && mantissa_ >= INT64_MIN && mantissa_ <= INT64_MAX) {
+    return ShortQuotient(ShortDecimal{static_cast<int64_t>(mantissa_), exponent_},
+                         ShortDecimal{count, 0}, form);
+  }
+  DecimalSum copy = *this;
+  copy.Widen();
+  return ToNumberValue(*copy.wide_ / Decimal(static_cast<long long>(count)), form);
 }
 
 }  // namespace korvalis::db

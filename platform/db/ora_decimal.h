@@ -50,9 +50,10 @@ struct NumberValue {
   std::string text;
 };
 
-// What a result is for: an operand of more arithmetic, kept as a double where it can be, or
-// the value a query returns, its text ready to read.
-enum class ResultForm { kOperand, kText };
+// What a result is for: an operand of more arithmetic, kept as a double where it can be; the
+// value a query returns, its text ready to read; or a number the engine compares and sorts,
+// the double nearest the decimal when it has more digits than a double shows.
+enum class ResultForm { kOperand, kText, kNumber };
 
 enum class Operation { kAdd, kSubtract, kMultiply };
 // a op b exactly; nothing when the operands are too far apart for 128 bits. Throws
@@ -67,5 +68,28 @@ NumberValue ShortQuotient(const ShortDecimal& a, const ShortDecimal& b, ResultFo
 // `exact` rounded half away from zero to a NUMBER's digits. Throws std::overflow_error when it
 // is beyond a NUMBER's range (10^126).
 NumberValue ToNumberValue(const Decimal& exact, ResultForm form);
+
+// The exact sum of NUMBERs added and taken away (a window's frame), and their mean: a 128-bit
+// mantissa on the smallest exponent seen while the terms are near enough, else a Decimal.
+class DecimalSum {
+ public:
+  void Add(const ShortDecimal& term);
+  void Subtract(const ShortDecimal& term) { Add(ShortDecimal{-term.mantissa, term.exponent}); }
+  void Add(const Decimal& term);
+  void Subtract(const Decimal& term) { Add(Decimal(-term)); }
+  // Throw std::overflow_error when the result is beyond a NUMBER's range (10^126).
+  NumberValue Total(ResultForm form) const;
+  // Precondition: count > 0.
+  NumberValue Mean(int64_t count, ResultForm form) const;
+
+ private:
+  // Adds in 128 bits; false, changing nothing, when they cannot hold the sum.
+  bool AddShort(const ShortDecimal& term);
+  void Widen();
+
+  __int128 mantissa_ = 0;
+  int exponent_ = 0;
+  std::optional<Decimal> wide_;
+};
 
 }  // namespace korvalis::db

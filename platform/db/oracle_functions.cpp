@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include "platform/db/exact_number_values.h"
 #include "platform/db/rownum_walk.h"
 #include "platform/db/sql_function_support.h"
 
@@ -18,7 +19,8 @@ int RegisterOracleFunctions(sqlite3* db) {
       if (rc != SQLITE_OK) return rc;
     }
   }
-  return RegisterRownumWalk(db);
+  const int rc = functions::RegisterNumberAggregates(db);
+  return rc != SQLITE_OK ? rc : RegisterRownumWalk(db);
 }
 
 }  // namespace korvalis::db

@@ -78,6 +78,28 @@ TEST_P(OracleNumbersTest, ArithmeticKeepsTheDigitsOfANumber) {
   }
 }
 
+// SUM and AVG add the exact decimals and round only their result to a NUMBER's digits, over
+// a query's rows and over windows, whatever reads them.
+TEST_P(OracleNumbersTest, SumAndAvgAreExact) {
+  Expect({
+      {"SELECT SUM(ID), AVG(ID), AVG(X), SUM(X * ID), AVG(X * ID) FROM N",
+       {"12345678901234573", "3086419725308643.25", "308641975.59375",
+        "15241578753257887638907986.875", "3810394688314471909726996.71875"}},
+      {"SELECT AVG(X), TO_CHAR(AVG(X)), 'a' || AVG(X), AVG(DISTINCT ID) * 3, SUM(X) / 7 FROM N "
+       "WHERE ID < 10",
+       {"4.08333333333333333333333333333333333333", "4.08333333333333333333333333333333333333",
+        "a4.08333333333333333333333333333333333333", "6", "1.75"}},
+      {"SELECT SUM(X), AVG(X), COUNT(X) FROM N WHERE ID < 0", {"<null>", "<null>", "0"}},
+      {"SELECT COUNT(*) FROM N A, N B HAVING SUM(0.1) = 1.6 AND AVG(0.1) * 3 = 0.3", {"16"}},
+  });
+  const testing::Rows windows = testing::Query(
+      *c_, "SELECT AVG(X) OVER (ORDER BY ID), SUM(X) OVER (ORDER BY ID) FROM N ORDER BY ID");
+  ASSERT_EQ(windows.size(), 4u);
+  EXPECT_EQ(windows[2], (std::vector<std::string>{"4.08333333333333333333333333333333333333",
+                                                  "12.25"}));
+  EXPECT_EQ(windows[3], (std::vector<std::string>{"308641975.59375", "1234567902.375"}));
+}
+
 // Computed numbers inside a query (a condition, a sort key, an inline view) compare and sort
 // as numbers, whatever their digits.
 TEST_P(OracleNumbersTest, ComputedNumbersSortAndCompareAsNumbers) {

@@ -341,6 +341,16 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
     WHEN a = 0 THEN 0
     ELSE ora_shown(round(a, greatest(60, 44 - floor(log(abs(a))) + floor(log(abs(b))))::integer) / b)
     END $f$;
+-- AVG as a NUMBER: the exact sum over the count, its quotient rounded as ora_div rounds it.
+-- The state is the sum and the count of the values that are not NULL.
+CREATE OR REPLACE FUNCTION ora_avg_step(s numeric[], v numeric) RETURNS numeric[]
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN v IS NULL THEN s ELSE ARRAY[s[1] + v, s[2] + 1] END $f$;
+CREATE OR REPLACE FUNCTION ora_avg_final(s numeric[]) RETURNS numeric
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN s[2] = 0 THEN NULL ELSE ora_div(s[1], s[2]) END $f$;
+CREATE OR REPLACE AGGREGATE ora_avg(numeric) (
+  SFUNC = ora_avg_step, STYPE = numeric[], FINALFUNC = ora_avg_final, INITCOND = '{0,0}');
 CREATE OR REPLACE FUNCTION ora_sign(v numeric) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT sign(v) $f$;
 CREATE OR REPLACE FUNCTION ora_abs(v numeric) RETURNS numeric

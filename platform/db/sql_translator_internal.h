@@ -212,6 +212,10 @@ class Translator {
   // (exact_result_columns.cpp): whether the select item `index` of `core` is computed
   // exactly, and its printer.
   bool PrintsExactly(const SelectCore& core, size_t index, const Scope* scope);
+  // The function of SUM or AVG (`f`) of a value of type `argument`, in `form`.
+  enum class ExactForm { kNone, kOperand, kResult };
+  const char* NumberAggregate(std::string_view f, SqlType argument, ExactForm form) const;
+  SqlType EmitAggregateArgument(const Expr& e, const Scope* scope, std::string* out);
   bool ExactOperands(const Expr& e, const Scope* scope, int depth);
   // `result`: e is the column itself, not an operand of it.
   SqlType EmitExact(const Expr& e, const Scope* scope, bool result, std::string* out);
