@@ -15,9 +15,7 @@
 #include <vector>
 
 #include "archive/emr_library.h"
-#include "archive/record_library.h"
 #include "emrdoc/emr_template.h"
-#include "emrdoc/sys_param.h"
 #include "foundation/bstr_result.h"
 #include "foundation/db_type.h"
 #include "foundation/emr_data_source.h"
@@ -25,6 +23,8 @@
 #include "foundation/sql_text.h"
 #include "foundation/string_util.h"
 #include "foundation/xml_property.h"
+#include "lookups/record_library.h"
+#include "lookups/sys_param.h"
 #include "platform/com/scoped_bstr.h"
 
 namespace {

@@ -11,7 +11,6 @@
 #include <xercesc/dom/DOM.hpp>
 
 #include "archive/emr_library.h"
-#include "archive/record_library.h"
 #include "emrdoc/emr_content_store.h"
 #include "emrdoc/emr_xml.h"
 #include "foundation/bstr_result.h"
@@ -27,6 +26,7 @@
 #include "foundation/suite_interfaces.h"
 #include "foundation/xhtml_document.h"
 #include "foundation/xml_parser.h"
+#include "lookups/record_library.h"
 #include "platform/com/scoped_bstr.h"
 #include "platform/text/unicode.h"
 

@@ -1,7 +1,7 @@
 #include "archive/emr_library.h"
 
-#include "archive/record_library.h"
 #include "foundation/emr_data_source.h"
+#include "lookups/record_library.h"
 #include "platform/com/scoped_bstr.h"
 
 long CBEMRLibrary::GetUserProperty(CEMRDataSource* pDataSource, BSTR bstrLoginCode,

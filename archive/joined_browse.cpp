@@ -16,13 +16,13 @@
 #include <vector>
 
 #include "archive/emr_library.h"
-#include "archive/record_library.h"
 #include "emrdoc/emr_content_store.h"
-#include "emrdoc/sys_param.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
 #include "foundation/sql_text.h"
 #include "foundation/string_util.h"
+#include "lookups/record_library.h"
+#include "lookups/sys_param.h"
 #include "platform/com/scoped_bstr.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "archive/record_access_test_util.h"
-#include "archive/record_library.h"
 #include "foundation/xhtml_document.h"
+#include "lookups/record_library.h"
 
 namespace korvalis::archive::testing {
 namespace {

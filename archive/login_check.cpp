@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "archive/emr_library.h"
-#include "emrdoc/sys_param.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_encryption.h"
 #include "foundation/emr_error.h"
@@ -14,6 +13,7 @@
 #include "foundation/sibling_component.h"
 #include "foundation/sql_text.h"
 #include "foundation/suite_interfaces.h"
+#include "lookups/sys_param.h"
 
 namespace {
 

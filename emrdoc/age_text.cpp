@@ -2,10 +2,10 @@
 
 #include <optional>
 
-#include "emrdoc/sys_param.h"
 #include "foundation/automation_date.h"
 #include "foundation/date_format.h"
 #include "foundation/string_util.h"
+#include "lookups/sys_param.h"
 
 namespace {
 

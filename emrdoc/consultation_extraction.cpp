@@ -9,7 +9,6 @@
 #include <xercesc/dom/DOMNodeList.hpp>
 
 #include "emrdoc/emr_xml.h"
-#include "emrdoc/sys_param.h"
 #include "foundation/automation_date.h"
 #include "foundation/dom_elements.h"
 #include "foundation/emr_exception.h"
@@ -18,6 +17,7 @@
 #include "foundation/sql_date.h"
 #include "foundation/sql_text.h"
 #include "foundation/xml_parser.h"
+#include "lookups/sys_param.h"
 #include "platform/text/unicode.h"
 
 namespace {

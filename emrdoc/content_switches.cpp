@@ -1,7 +1,7 @@
 #include "emrdoc/content_switches.h"
 
-#include "emrdoc/sys_param.h"
 #include "foundation/codec_factory.h"
+#include "lookups/sys_param.h"
 
 namespace korvalis::emrdoc {
 namespace {

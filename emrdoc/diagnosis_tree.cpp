@@ -7,11 +7,11 @@
 #include "emrdoc/emr_content_document.h"
 #include "emrdoc/std_data_set.h"
 #include "emrdoc/std_diagnosis_config.h"
-#include "emrdoc/visit_lookups.h"
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/sql_text.h"
 #include "foundation/string_util.h"
+#include "lookups/visit_lookups.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 #include <set>
 #include <vector>
 
-#include "archive/record_library.h"
-#include "emrdoc/visit_lookups.h"
 #include "foundation/single_data_source.h"
 #include "foundation/sql_text.h"
 #include "foundation/xml_property.h"
+#include "lookups/record_library.h"
+#include "lookups/visit_lookups.h"
 #include "platform/com/scoped_bstr.h"
 
 namespace {

@@ -10,12 +10,12 @@
 #include "emrdoc/emr_from_template.h"
 #include "emrdoc/live_data_refresh.h"
 #include "emrdoc/order_sheet_regeneration.h"
-#include "emrdoc/visit_lookups.h"
 #include "foundation/blob_text.h"
 #include "foundation/emr_exception.h"
 #include "foundation/single_data_source.h"
 #include "foundation/sql_text.h"
 #include "foundation/xhtml_document.h"
+#include "lookups/visit_lookups.h"
 #include "platform/com/scoped_bstr.h"
 
 namespace {

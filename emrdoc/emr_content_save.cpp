@@ -10,7 +10,6 @@
 #include "emrdoc/emr_content_hand_over.h"
 #include "emrdoc/emr_content_store.h"
 #include "emrdoc/emr_saved_notification.h"
-#include "emrdoc/sys_param.h"
 #include "foundation/bstr_result.h"
 #include "foundation/client_info.h"
 #include "foundation/emr_exception.h"
@@ -22,6 +21,7 @@
 #include "foundation/sql_date.h"
 #include "foundation/sql_text.h"
 #include "foundation/xml_property.h"
+#include "lookups/sys_param.h"
 #include "platform/com/scoped_bstr.h"
 
 namespace {

@@ -12,7 +12,6 @@
 #include "emrdoc/emr_template.h"
 #include "emrdoc/live_data_refresh.h"
 #include "emrdoc/std_data_set.h"
-#include "emrdoc/visit_lookups.h"
 #include "foundation/bstr_result.h"
 #include "foundation/dom_elements.h"
 #include "foundation/emr_element.h"
@@ -26,6 +25,7 @@
 #include "foundation/xhtml_document.h"
 #include "foundation/xml_parser.h"
 #include "foundation/xsl_transform.h"
+#include "lookups/visit_lookups.h"
 #include "platform/com/scoped_bstr.h"
 
 namespace {

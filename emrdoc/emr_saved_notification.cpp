@@ -3,12 +3,12 @@
 #include <vector>
 
 #include "emrdoc/quality_bodies.h"
-#include "emrdoc/sys_param.h"
 #include "foundation/emr_error.h"
 #include "foundation/emr_exception.h"
 #include "foundation/single_data_source.h"
 #include "foundation/sql_text.h"
 #include "foundation/xml_document.h"
+#include "lookups/sys_param.h"
 #include "platform/com/scoped_bstr.h"
 
 namespace korvalis::emrdoc {

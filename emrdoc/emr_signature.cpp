@@ -3,13 +3,13 @@
 #include <string>
 #include <vector>
 
-#include "emrdoc/sys_param.h"
 #include "foundation/client_info.h"
 #include "foundation/db_type.h"
 #include "foundation/single_data_source.h"
 #include "foundation/sql_date.h"
 #include "foundation/sql_text.h"
 #include "foundation/string_util.h"
+#include "lookups/sys_param.h"
 
 namespace {
 

@@ -14,7 +14,6 @@
 #include "emrdoc/emr_content_store.h"
 #include "emrdoc/emr_from_template.h"
 #include "emrdoc/emr_template.h"
-#include "emrdoc/visit_lookups.h"
 #include "foundation/blob_text.h"
 #include "foundation/bstr_result.h"
 #include "foundation/dom_builder.h"
@@ -30,6 +29,7 @@
 #include "foundation/xml_parser.h"
 #include "foundation/xml_property.h"
 #include "foundation/xml_text.h"
+#include "lookups/visit_lookups.h"
 #include "platform/com/scoped_bstr.h"
 
 namespace {

@@ -20,7 +20,7 @@
 #include <string>
 #include <utility>
 
-#include "emrdoc/sys_param.h"
+#include "lookups/sys_param.h"
 
 namespace korvalis::emrdoc {
 

@@ -1,18 +1,28 @@
 #include "emrdoc/operation_domain.h"
 
+#include <string>
+#include <vector>
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
 #include <xercesc/dom/DOMNodeList.hpp>
 
-#include "archive/record_library.h"
+#include "emrdoc/emr_xml.h"
+#include "foundation/bstr_result.h"
+#include "foundation/dom_builder.h"
 #include "foundation/dom_elements.h"
 #include "foundation/emr_error.h"
 #include "foundation/emr_exception.h"
 #include "foundation/string_util.h"
 #include "foundation/xml_parser.h"
+#include "lookups/record_library.h"
 #include "platform/com/scoped_bstr.h"
 
 namespace {
+
+using korvalis::com::ScopedBstr;
+
+// The EMR type of an operation record.
+constexpr int kOperationRecord = 5;
 
 // The fields after `name`, read from the attributes of `ops`.
 constexpr const char16_t* kAttributeFields[] = {u"code",
@@ -40,6 +50,34 @@ constexpr const char16_t* kAttributeFields[] = {u"code",
 
 }  // namespace
 
+long GetOperationRecordsXml(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
+                            BSTR* pbstrXml) {
+  std::vector<std::u16string> ids;
+  GetEmrIdsOfTypeNewestFirst(pDataSource, bstrPatientID, bstrEventNo, kOperationRecord, ids);
+  korvalis::DomDocumentBuilder document(u"root");
+  for (const std::u16string& id : ids) {
+    // Every record gives its `ops`, also one whose XML is empty or does not parse.
+    xercesc::DOMElement* ops = document.Append(document.root(), u"ops");
+    const ScopedBstr emr_id(id);
+    ScopedBstr xml;
+    GetEmrXml(pDataSource, emr_id.get(), xml.out());
+    if (korvalis::BstrView(xml.get()).empty()) continue;
+    CXmlStringParser parser(xml.get());
+    const xercesc::DOMDocument* record = parser.GetDocument();
+    if (record == nullptr) continue;
+    for (const xercesc::DOMElement* field : ElementChildren(record->getDocumentElement())) {
+      const std::u16string name = ElementName(field);
+      if (name == u"name") {
+        korvalis::DomDocumentBuilder::SetText(ops, TextContent(field));
+      } else {
+        korvalis::DomDocumentBuilder::SetAttribute(ops, name, TextContent(field));
+      }
+    }
+  }
+  korvalis::StoreBstrResult(pbstrXml, document.Write());
+  return 0;
+}
+
 void CBOperationDomain::StoreOperation(const std::u16string& prefix,
                                        const xercesc::DOMElement* ops) {
   Store(prefix + u"name", TextContent(ops));
@@ -49,7 +87,7 @@ void CBOperationDomain::StoreOperation(const std::u16string& prefix,
 
 void CBOperationDomain::Load(CSingleDataSource* pDataSource) {
   try {
-    korvalis::com::ScopedBstr records;
+    ScopedBstr records;
     GetOperationRecordsXml(pDataSource, patient_id(), event_no(), records.out());
     CXmlStringParser parser(records.get());
     const xercesc::DOMDocument* document = parser.GetDocument();

@@ -1,6 +1,5 @@
-// CBOperationDomain: the domain of code 11, "emr.operation.*": the visit's live operation
-// records (EMR type 5), read once from the operation records document of the record library
-// (GetOperationRecordsXml: one `ops` per record, newest first).
+// The visit's live operation records as a document, and CBOperationDomain: the domain of code
+// 11, "emr.operation.*", over that document (one `ops` per record, newest first), read once.
 //
 //   emr.operation.<n>.<field>   the record numbered n, 1 the oldest to N the newest by
 //                               CREATE_DATE
@@ -23,10 +22,18 @@
 #include <xercesc/util/XercesDefs.hpp>
 
 #include "emrdoc/emr_domain.h"
+#include "platform/com/bstr.h"
 
 XERCES_CPP_NAMESPACE_BEGIN
 class DOMElement;
 XERCES_CPP_NAMESPACE_END
+
+// The visit's live operation records (EMR type 5), newest first, as a `root` document of `ops`
+// elements: each record's EMR XML field `name` as the element's text and every other field as an
+// attribute. A record whose XML is empty or does not parse gives an empty `ops`. Returns 0; fails
+// by throwing CEMRException as the data source reports it.
+long GetOperationRecordsXml(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
+                            BSTR* pbstrXml);
 
 class CBOperationDomain : public CBCachedDomain {
  public:

@@ -5,11 +5,11 @@
 
 #include "emrdoc/emr_content_store.h"
 #include "emrdoc/emr_from_template.h"
-#include "emrdoc/visit_lookups.h"
 #include "foundation/emr_exception.h"
 #include "foundation/single_data_source.h"
 #include "foundation/string_util.h"
 #include "foundation/xml_property.h"
+#include "lookups/visit_lookups.h"
 #include "platform/com/scoped_bstr.h"
 
 void RegenerateEmrFromTemplate(CSingleDataSource* pDataSource, BSTR bstrEmrID, BSTR bstrPatientID,

@@ -5,13 +5,13 @@
 #include "emrdoc/age_text.h"
 #include "emrdoc/domain_manager.h"
 #include "emrdoc/domain_table.h"
-#include "emrdoc/visit_lookups.h"
 #include "foundation/bstr_result.h"
 #include "foundation/db_type.h"
 #include "foundation/dom_builder.h"
 #include "foundation/single_data_source.h"
 #include "foundation/sql_text.h"
 #include "foundation/string_util.h"
+#include "lookups/visit_lookups.h"
 #include "platform/com/scoped_bstr.h"
 
 using korvalis::com::ScopedBstr;

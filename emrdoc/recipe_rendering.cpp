@@ -8,13 +8,13 @@
 #include <xercesc/dom/DOMElement.hpp>
 
 #include "emrdoc/emr_template.h"
-#include "emrdoc/sys_param.h"
 #include "foundation/dom_elements.h"
 #include "foundation/emr_exception.h"
 #include "foundation/string_util.h"
 #include "foundation/xml_document.h"
 #include "foundation/xml_text.h"
 #include "foundation/xsl_transform.h"
+#include "lookups/sys_param.h"
 #include "platform/com/scoped_bstr.h"
 
 using korvalis::com::ScopedBstr;

@@ -3,11 +3,11 @@
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
 
-#include "archive/record_library.h"
 #include "emrdoc/emr_xml.h"
 #include "foundation/dom_elements.h"
 #include "foundation/string_util.h"
 #include "foundation/xml_parser.h"
+#include "lookups/record_library.h"
 #include "platform/com/scoped_bstr.h"
 
 using korvalis::com::ScopedBstr;

@@ -5,9 +5,7 @@
 #include <vector>
 #include <xercesc/dom/DOMElement.hpp>
 
-#include "archive/record_library.h"
 #include "emrdoc/his_answer.h"
-#include "emrdoc/visit_lookups.h"
 #include "foundation/automation_date.h"
 #include "foundation/bstr_result.h"
 #include "foundation/dom_builder.h"
@@ -17,6 +15,8 @@
 #include "foundation/single_data_source.h"
 #include "foundation/string_util.h"
 #include "foundation/suite_interfaces.h"
+#include "lookups/record_library.h"
+#include "lookups/visit_lookups.h"
 #include "platform/com/scoped_bstr.h"
 
 using korvalis::DomDocumentBuilder;

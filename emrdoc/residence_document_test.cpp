@@ -8,11 +8,11 @@
 
 #include "emrdoc/his_answer.h"
 #include "emrdoc/testing/patient_visit_fixture.h"
-#include "emrdoc/visit_lookups.h"
 #include "foundation/dom_elements.h"
 #include "foundation/emr_error.h"
 #include "foundation/factory.h"
 #include "foundation/testing/emr_exception_test_util.h"
+#include "lookups/visit_lookups.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 
 #include "emrdoc/emr_content_document.h"
 #include "emrdoc/std_data_set.h"
-#include "emrdoc/sys_param.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/string_util.h"
 #include "foundation/xml_document.h"
+#include "lookups/sys_param.h"
 
 namespace korvalis::emrdoc {
 

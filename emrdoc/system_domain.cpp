@@ -1,13 +1,13 @@
 #include "emrdoc/system_domain.h"
 
-#include "emrdoc/sys_param.h"
-#include "emrdoc/visit_lookups.h"
 #include "foundation/emr_error.h"
 #include "foundation/emr_exception.h"
 #include "foundation/factory.h"
 #include "foundation/sibling_component.h"
 #include "foundation/suite_interfaces.h"
 #include "foundation/xml_property.h"
+#include "lookups/sys_param.h"
+#include "lookups/visit_lookups.h"
 
 using korvalis::com::ScopedBstr;
 

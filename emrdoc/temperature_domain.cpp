@@ -1,7 +1,7 @@
 #include "emrdoc/temperature_domain.h"
 
-#include "archive/record_library.h"
 #include "foundation/xml_document.h"
+#include "lookups/record_library.h"
 #include "platform/com/scoped_bstr.h"
 
 void CBTemperatureDomain::Load(CSingleDataSource* pDataSource) {

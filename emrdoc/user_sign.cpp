@@ -2,9 +2,9 @@
 
 #include <utility>
 
-#include "archive/record_library.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/xml_property.h"
+#include "lookups/record_library.h"
 #include "platform/com/scoped_bstr.h"
 
 CUserNameSignServer::CUserNameSignServer(std::u16string user_id)

@@ -15,9 +15,8 @@
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
 
-#include "foundation/dom_elements.h"
-#include "archive/record_library.h"
 #include "foundation/dom_builder.h"
+#include "foundation/dom_elements.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
 #include "foundation/event_log_entry.h"
@@ -26,6 +25,7 @@
 #include "foundation/xml_list.h"
 #include "foundation/xml_parser.h"
 #include "foundation/xml_property.h"
+#include "lookups/record_library.h"
 #include "platform/com/scoped_bstr.h"
 #include "platform/text/ascii.h"
 #include "report/emr_report.h"

@@ -11,7 +11,6 @@
 #include <utility>
 #include <vector>
 
-#include "archive/record_library.h"
 #include "foundation/automation_date.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
@@ -19,6 +18,7 @@
 #include "foundation/sql_date.h"
 #include "foundation/sql_text.h"
 #include "foundation/xml_property.h"
+#include "lookups/record_library.h"
 #include "platform/com/hresult.h"
 #include "platform/com/scoped_bstr.h"
 #include "quality/rules/rule_documents.h"

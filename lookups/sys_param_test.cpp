@@ -1,4 +1,4 @@
-#include "emrdoc/sys_param.h"
+#include "lookups/sys_param.h"
 
 #include <gtest/gtest.h>
 

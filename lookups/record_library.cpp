@@ -1,13 +1,12 @@
 // The record library's lookups over the record store, the visits, the EMR catalogue and the
 // temperature chart. Each runs its statements on the caller's data source and writes nothing.
-#include "archive/record_library.h"
+#include "lookups/record_library.h"
 
 #include <string>
 #include <vector>
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
 
-#include "emrdoc/emr_xml.h"
 #include "foundation/bstr_result.h"
 #include "foundation/dom_builder.h"
 #include "foundation/dom_elements.h"
@@ -30,7 +29,6 @@ using korvalis::com::ScopedBstr;
 constexpr int kHeaderRecord = 1;
 constexpr int kResidenceRecord = 2;
 constexpr int kFirstCourseRecord = 8;
-constexpr int kOperationRecord = 5;
 
 // The statement that selects the IDs of the visit's live records of `emr_type`.
 std::u16string LiveRecordsOfType(int emr_type, BSTR patient_id, BSTR event_no) {
@@ -74,40 +72,16 @@ long GetLatestEmrIdOfType(CSingleDataSource* pDataSource, BSTR bstrPatientID, BS
                           int nEmrType, std::u16string& strEmrID) {
   if (bstrPatientID == nullptr || bstrEventNo == nullptr) return 0;
   std::vector<std::u16string> ids;
-  pDataSource->QueryColumn(
-      LiveRecordsOfType(nEmrType, bstrPatientID, bstrEventNo) + u"  ORDER BY CREATE_DATE DESC",
-      ids);
+  GetEmrIdsOfTypeNewestFirst(pDataSource, bstrPatientID, bstrEventNo, nEmrType, ids);
   if (!ids.empty()) strEmrID = ids.front();
   return 0;
 }
 
-long GetOperationRecordsXml(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
-                            BSTR* pbstrXml) {
-  std::vector<std::u16string> ids;
-  pDataSource->QueryColumn(LiveRecordsOfType(kOperationRecord, bstrPatientID, bstrEventNo) +
-                               u"  ORDER BY CREATE_DATE DESC",
-                           ids);
-  korvalis::DomDocumentBuilder document(u"root");
-  for (const std::u16string& id : ids) {
-    // Every record gives its `ops`, also one whose XML is empty or does not parse.
-    xercesc::DOMElement* ops = document.Append(document.root(), u"ops");
-    const ScopedBstr emr_id(id);
-    ScopedBstr xml;
-    GetEmrXml(pDataSource, emr_id.get(), xml.out());
-    if (korvalis::BstrView(xml.get()).empty()) continue;
-    CXmlStringParser parser(xml.get());
-    const xercesc::DOMDocument* record = parser.GetDocument();
-    if (record == nullptr) continue;
-    for (const xercesc::DOMElement* field : ElementChildren(record->getDocumentElement())) {
-      const std::u16string name = ElementName(field);
-      if (name == u"name") {
-        korvalis::DomDocumentBuilder::SetText(ops, TextContent(field));
-      } else {
-        korvalis::DomDocumentBuilder::SetAttribute(ops, name, TextContent(field));
-      }
-    }
-  }
-  StoreBstrResult(pbstrXml, document.Write());
+long GetEmrIdsOfTypeNewestFirst(CSingleDataSource* pDataSource, BSTR bstrPatientID,
+                                BSTR bstrEventNo, int nEmrType, std::vector<std::u16string>& ids) {
+  pDataSource->QueryColumn(
+      LiveRecordsOfType(nEmrType, bstrPatientID, bstrEventNo) + u"  ORDER BY CREATE_DATE DESC",
+      ids);
   return 0;
 }
 

@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "archive/emr_library.h"
-#include "archive/record_library.h"
 #include "db/testing/test_database.h"
 #include "foundation/emr_error.h"
 #include "foundation/factory.h"
 #include "foundation/suite_interfaces.h"
 #include "foundation/testing/emr_exception_test_util.h"
 #include "foundation/testing/test_data_source.h"
+#include "lookups/record_library.h"
 #include "platform/com/scoped_bstr.h"
 #include "platform/text/unicode.h"
 #include "platform/xml/dom.h"

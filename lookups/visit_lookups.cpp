@@ -1,4 +1,4 @@
-#include "emrdoc/visit_lookups.h"
+#include "lookups/visit_lookups.h"
 
 #include "foundation/bstr_result.h"
 #include "foundation/single_data_source.h"

@@ -22,7 +22,7 @@
 
 class CSingleDataSource;
 
-namespace korvalis::emrdoc {
+namespace korvalis::lookups {
 
 // "major.minor.build.revision" in decimal, the build right-aligned in four digits padded with
 // "0" (a wider number is written whole): 1.2.3.4 gives 1.2.0003.4, 10.0.12345.0 stays as it is.
@@ -42,4 +42,4 @@ class VersionStamp {
   std::u16string stamp_;  // empty until the first success
 };
 
-}  // namespace korvalis::emrdoc
+}  // namespace korvalis::lookups

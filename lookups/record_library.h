@@ -1,6 +1,6 @@
 // The record library's lookups that other subsystems share: the system's date and time, the
-// records of a visit by EMR type, the operation records and admission vital signs of a visit,
-// the seal of a visit's record, the properties of an EMR catalogue and the properties of a user.
+// records of a visit by EMR type, the admission vital signs of a visit, the seal of a visit's
+// record, the properties of an EMR catalogue and the properties of a user.
 // They are no interface methods: each takes the calling body's data source first (not null),
 // answers one question and writes nothing to the database.
 //
@@ -17,6 +17,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/com/bstr.h"
 #include "platform/com/types.h"
@@ -46,9 +47,10 @@ long GetFirstRecordEmrId(CSingleDataSource* pDataSource, BSTR bstrPatientID, BST
 long GetLatestEmrIdOfType(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
                           int nEmrType, std::u16string& strEmrID);
 
-// The visit's live operation records, newest first, as a `root` document of `ops` elements.
-long GetOperationRecordsXml(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
-                            BSTR* pbstrXml);
+// The IDs of the visit's live records of `nEmrType`, newest first (by CREATE_DATE), replacing
+// the contents of `ids`; empty when there is none.
+long GetEmrIdsOfTypeNewestFirst(CSingleDataSource* pDataSource, BSTR bstrPatientID,
+                                BSTR bstrEventNo, int nEmrType, std::vector<std::u16string>& ids);
 
 // 1 when the visit's record is sealed, 0 when it is open: only a FORBID_FLAG of exactly "0" is
 // open (NULL and the empty text are sealed). A visit without a TELV_VISIT_RECORD row fails with

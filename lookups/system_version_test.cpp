@@ -1,4 +1,4 @@
-#include "emrdoc/system_version.h"
+#include "lookups/system_version.h"
 
 #include <gtest/gtest.h>
 
@@ -9,16 +9,16 @@
 #include <vector>
 
 #include "db/testing/test_database.h"
-#include "emrdoc/sys_param.h"
 #include "foundation/testing/emr_exception_test_util.h"
 #include "foundation/testing/test_data_source.h"
+#include "lookups/sys_param.h"
 #include "platform/com/scoped_bstr.h"
 #include "platform/text/unicode.h"
 
 namespace {
 
-using korvalis::emrdoc::ComposeVersionStamp;
-using korvalis::emrdoc::VersionStamp;
+using korvalis::lookups::ComposeVersionStamp;
+using korvalis::lookups::VersionStamp;
 using korvalis::schema::TestDatabase;
 using korvalis::testing::FailureOf;
 using korvalis::testing::kUnreachableDatabase;

@@ -1,8 +1,8 @@
 // The system's date and time: asked of the suite's date-time component, created anew for every
 // call so that a change of the suite's clock is seen at once.
-#include "archive/record_library.h"
 #include "foundation/factory.h"
 #include "foundation/suite_interfaces.h"
+#include "lookups/record_library.h"
 
 long GetSystemDateTime(CSingleDataSource*, BSTR* pbstrDateTime) {
   IDateTimeService* clock = nullptr;

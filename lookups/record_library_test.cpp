@@ -1,4 +1,4 @@
-#include "archive/record_library.h"
+#include "lookups/record_library.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "emrdoc/sys_param.h"
+#include "lookups/sys_param.h"
 
 #include <vector>
 
-#include "archive/record_library.h"
 #include "foundation/bstr_result.h"
 #include "foundation/single_data_source.h"
 #include "foundation/sql_text.h"
+#include "lookups/record_library.h"
 #include "platform/com/scoped_bstr.h"
 
 long GetSysParam(CSingleDataSource* pDataSource, BSTR bstrName, BSTR* pbstrValue) {

@@ -1,12 +1,12 @@
-#include "emrdoc/system_version.h"
+#include "lookups/system_version.h"
 
 #include <string>
 
-#include "emrdoc/sys_param.h"
 #include "foundation/bstr_result.h"
 #include "foundation/string_util.h"
+#include "lookups/sys_param.h"
 
-namespace korvalis::emrdoc {
+namespace korvalis::lookups {
 
 std::u16string ComposeVersionStamp(const sys::ProductVersion& version) {
   std::u16string build = IntToString(version.build);
@@ -27,12 +27,12 @@ std::u16string VersionStamp::Get(CSingleDataSource& data_source) {
   return stamp_;
 }
 
-}  // namespace korvalis::emrdoc
+}  // namespace korvalis::lookups
 
 long GetSystemVersion(CSingleDataSource* pDataSource, BSTR* pbstrVersion) {
-  using korvalis::emrdoc::VersionStamp;
+  using korvalis::lookups::VersionStamp;
   static VersionStamp stamp(
-      korvalis::emrdoc::ComposeVersionStamp(korvalis::sys::LibraryProductVersion()));
+      korvalis::lookups::ComposeVersionStamp(korvalis::sys::LibraryProductVersion()));
   korvalis::StoreBstrResult(pbstrVersion, stamp.Get(*pDataSource));
   return 0;
 }

@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "archive/record_library.h"
 #include "foundation/bstr_result.h"
 #include "foundation/emr_exception.h"
 #include "foundation/factory.h"
@@ -13,6 +12,7 @@
 #include "foundation/sql_text.h"
 #include "foundation/suite_interfaces.h"
 #include "foundation/xml_property.h"
+#include "lookups/record_library.h"
 #include "platform/com/scoped_bstr.h"
 
 namespace {

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "archive/record_library.h"
 #include "foundation/emr_error.h"
 #include "foundation/emr_exception.h"
 #include "foundation/factory.h"
 #include "foundation/suite_interfaces.h"
+#include "lookups/record_library.h"
 #include "suite/testing/sibling_doubles.h"
 
 namespace {

@@ -1,0 +1,2 @@
+#pragma once
+#include "upper/upper.h"
