@@ -18,6 +18,7 @@
 #include "foundation/xml_property.h"
 #include "platform/com/scoped_bstr.h"
 #include "quality/rules/qc_score_info.h"
+#include "quality/rules/qc_score_store.h"
 
 namespace {
 
@@ -85,25 +86,11 @@ long CBDeptQCPatient::ScorePatient(CEMRDataSource* pDataSource, BSTR bstrPatient
                                    BSTR bstrEventNo, BSTR bstrScoreInfo, BSTR bstrClientInfo) {
   const CClientInfo client(std::u16string(BstrView(bstrClientInfo)));
   const korvalis::quality::QcScoreInfo score = korvalis::quality::ReadQcScoreInfo(bstrScoreInfo);
-  const std::u16string visit = VisitCondition(bstrPatientID, bstrEventNo);
-  const std::u16string patient = SqlQuoted(bstrPatientID), event = SqlQuoted(bstrEventNo);
-  const std::u16string user =
-      SqlQuoted(client.GetUserId()) + u", " + SqlQuoted(client.GetUserName());
-
-  pDataSource->Execute(u"DELETE PEV_DEPT_ITEM_RECORD" + visit);
-  for (const korvalis::quality::QcScoreItem& item : score.items) {
-    pDataSource->Execute(
-        u"INSERT INTO PEV_DEPT_ITEM_RECORD (PATIENT_ID, EVENT_NO, POINT_ITEM_ID, SERIAL, "
-        u"QC_USER_ID, QC_USER_NAME, QC_DATE, NOTES, SCORE, EMR_ID, EMR_TITLE, ITEM_COUNT) "
-        u"VALUES(" +
-        patient + u", " + event + u", " + item.item_id + u", " + item.serial + u", " + user +
-        u", SYSDATE, " + SqlQuoted(item.note) + u", " + item.score + u", " +
-        SqlQuoted(item.emr_id) + u", " + SqlQuoted(item.emr_title) + u", " +
-        SqlQuoted(item.item_count) + u")");
-  }
-  pDataSource->Execute(u"UPDATE PEV_DEPT_PATIENT_RECORD SET STATUS = 2, TOTAL_POINT = " +
-                       score.score + u", EMR_LEVEL = " + score.grade + u", QC_DATE = SYSDATE" +
-                       visit);
+  korvalis::quality::StoreQcScore(
+      *pDataSource,
+      {u"PEV_DEPT_ITEM_RECORD", u"PEV_DEPT_PATIENT_RECORD", bstrPatientID, bstrEventNo,
+       VisitCondition(bstrPatientID, bstrEventNo), u""},
+      score, client);
   return 0;
 }
 

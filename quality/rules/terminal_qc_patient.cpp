@@ -1,6 +1,5 @@
 // Final QC of discharged visits in tasks: assignment to department records, scoring, the
 // completion of a task, the random sample of a period and the lists (see terminal_qc_patient.h).
-#include "foundation/dom_elements.h"
 #include "quality/rules/terminal_qc_patient.h"
 
 #include <string>
@@ -10,6 +9,7 @@
 #include "foundation/bstr_result.h"
 #include "foundation/client_info.h"
 #include "foundation/dom_builder.h"
+#include "foundation/dom_elements.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
 #include "foundation/sql_date.h"
@@ -20,6 +20,7 @@
 #include "foundation/xml_property.h"
 #include "platform/com/scoped_bstr.h"
 #include "quality/rules/qc_score_info.h"
+#include "quality/rules/qc_score_store.h"
 #include "quality/rules/qc_task.h"
 
 namespace {
@@ -177,25 +178,13 @@ long CBTerminalQCPatient::ScorePatient(CEMRDataSource* pDataSource, BSTR bstrPat
     throw CEMRException(kDeptRecordEmptyMessage + record_id);
   }
 
-  const std::u16string patient = SqlQuoted(bstrPatientID), event = SqlQuoted(bstrEventNo);
-  const std::u16string visit =
-      u" WHERE PATIENT_ID = " + patient + u" AND EVENT_NO = " + event + u" AND ID = " + record_id;
-  const std::u16string user =
-      SqlQuoted(client.GetUserId()) + u", " + SqlQuoted(client.GetUserName());
-  pDataSource->Execute(u"DELETE PEV_FINAL_ITEM_RECORD" + visit);
-  for (const korvalis::quality::QcScoreItem& item : score.items) {
-    pDataSource->Execute(
-        u"INSERT INTO PEV_FINAL_ITEM_RECORD (PATIENT_ID, EVENT_NO, POINT_ITEM_ID, SERIAL, "
-        u"QC_USER_ID, QC_USER_NAME, QC_DATE, NOTES, SCORE, EMR_ID, EMR_TITLE, ID, ITEM_COUNT) "
-        u"VALUES(" +
-        patient + u", " + event + u", " + item.item_id + u", " + item.serial + u", " + user +
-        u", SYSDATE, " + SqlQuoted(item.note) + u", " + item.score + u", " +
-        SqlQuoted(item.emr_id) + u", " + SqlQuoted(item.emr_title) + u", " + record_id + u", " +
-        SqlQuoted(item.item_count) + u")");
-  }
-  pDataSource->Execute(u"UPDATE PEV_FINAL_PATIENT_RECORD SET STATUS = 2, TOTAL_POINT = " +
-                       score.score + u", EMR_LEVEL = " + score.grade + u", QC_DATE = SYSDATE" +
-                       visit);
+  const std::u16string visit = u" WHERE PATIENT_ID = " + SqlQuoted(bstrPatientID) +
+                               u" AND EVENT_NO = " + SqlQuoted(bstrEventNo) + u" AND ID = " +
+                               record_id;
+  korvalis::quality::StoreQcScore(*pDataSource,
+                                  {u"PEV_FINAL_ITEM_RECORD", u"PEV_FINAL_PATIENT_RECORD",
+                                   bstrPatientID, bstrEventNo, visit, record_id},
+                                  score, client);
 
   std::vector<std::u16string> counts;
   pDataSource->Query(

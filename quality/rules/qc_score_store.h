@@ -1,0 +1,37 @@
+// The write of one visit's QC score, shared by the department and the final QC: the visit's
+// deduction items replaced by those of the score, then its row marked scored.
+//
+// Thread-safety: stateless; concurrent calls work on their own data sources.
+#pragma once
+
+#include <string>
+
+#include "platform/com/bstr.h"
+#include "quality/rules/qc_score_info.h"
+
+class CClientInfo;
+class CEMRDataSource;
+
+namespace korvalis::quality {
+
+// Where a visit's score is kept and which rows are the visit's.
+struct QcScoredVisit {
+  const char16_t* item_table;   // one row a deduction item
+  const char16_t* visit_table;  // the visit's row, with STATUS, TOTAL_POINT and EMR_LEVEL
+  BSTR patient_id;
+  BSTR event_no;
+  // " WHERE ..." selecting the visit's rows in both tables.
+  std::u16string condition;
+  // The bare number written into each item's ID column; empty when the items have none.
+  std::u16string record_id;
+};
+
+// Deletes the visit's rows of `item_table`, inserts one a deduction of `score` (the scoring
+// user of `client`, QC_DATE the database's now) and sets the visit's row of `visit_table` to
+// STATUS 2 with the score's total and level. The score's numbers were checked when it was read
+// (ReadQcScoreInfo); the texts are quoted. Database failures are thrown as the data source
+// reports them.
+void StoreQcScore(CEMRDataSource& data_source, const QcScoredVisit& visit, const QcScoreInfo& score,
+                  const CClientInfo& client);
+
+}  // namespace korvalis::quality
