@@ -1,9 +1,8 @@
 #include "archive/checkin_search.h"
 
 #include "archive/archive_patient.h"
+#include "archive/discharged_visit_conditions.h"
 #include "foundation/emr_data_source.h"
-#include "foundation/sql_date.h"
-#include "foundation/sql_text.h"
 #include "foundation/xml_document.h"
 
 namespace korvalis::archive {
@@ -22,20 +21,8 @@ std::u16string CheckinPatientSql(const CDBType& dialect, std::u16string_view con
   CXmlDocument document;
   document.Load(std::u16string(condition), false);
   CXmlNode root = document.GetRootNode();
-  const auto text = [&root](const char16_t* name) { return root.GetChild(name).GetText(); };
-
-  std::u16string filter;
-  AppendQuotedWhenGiven(text(u"name"), u" AND C.NAME LIKE '%", u"%'", filter);
-  AppendQuotedWhenGiven(text(u"patient_id"), u" AND A.PATIENT_ID LIKE '%", u"%'", filter);
-  AppendQuotedWhenGiven(text(u"event_no"), u" AND A.EVENT_NO LIKE '%", u"%'", filter);
-  AppendQuotedWhenGiven(text(u"leave_dept"), u" AND A.OUT_DEPT_ID = '", u"'", filter);
-  AppendDateBetween(dialect, text(u"leavetime_span"), u"A.OUT_TIME", filter);
-  if (const std::u16string states = text(u"emr_status"); !states.empty()) {
-    filter.append(u" AND A.EMR_STATUS IN (").append(SqlNumberList(states, u"emr_status"));
-    filter.append(u")");
-  }
-  AppendNumberWhenGiven(text(u"paper_status"), u" AND A.PAPER_EMR_STATUS = ", u"paper_status",
-                        filter);
+  const std::u16string filter =
+      DischargedVisitConditions(dialect, root, PaperStatusCondition::kOneNumber);
 
   // Every discharged visit once per flow entry (once with empty flow values without one),
   // filtered, numbered within the visit from its newest entry; the first of each visit is
@@ -50,8 +37,10 @@ std::u16string CheckinPatientSql(const CDBType& dialect, std::u16string_view con
       u"B.MEMO, MAX(B.SERIAL_NO) OVER (PARTITION BY A.PATIENT_ID, A.EVENT_NO) LAST_SERIAL_NO, "
       u"ROW_NUMBER() OVER (PARTITION BY A.PATIENT_ID, A.EVENT_NO ORDER BY B.SERIAL_NO DESC) "
       u"NEWEST FROM TELV_VISIT_RECORD A, TELV_PATIENT C, TELV_EMR_FLOW_RECORD B"
-      u" WHERE A.PATIENT_ID = C.ID AND A.OUT_TIME IS NOT NULL AND A.OUT_DEPT_ID IS NOT NULL AND "
-      u"A.RESIDENCE_FLAG = 1 AND A.PATIENT_ID = B.PATIENT_ID(+) AND A.EVENT_NO = B.EVENT_NO(+)");
+      u" WHERE A.PATIENT_ID = C.ID AND ");
+  sql.append(kDischargedVisit);
+  sql.append(u" AND A.RESIDENCE_FLAG = 1 AND A.PATIENT_ID = B.PATIENT_ID(+) AND "
+             u"A.EVENT_NO = B.EVENT_NO(+)");
   sql.append(filter);
   sql.append(u") WHERE NEWEST = 1 ORDER BY PATIENT_ID, EVENT_NO");
   return sql;

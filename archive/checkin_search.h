@@ -4,15 +4,9 @@
 // visit without entries). The newest entry is chosen by analytic functions in the one statement,
 // whose text is exposed for the benchmark that runs it on the bare database.
 //
-// Condition elements, each read as its text under the document element (absent or empty: no
-// condition), in the order their conditions are appended:
-//   name, patient_id, event_no   contained in the patient's name, identifier, visit number
-//   leave_dept                   the discharge department's identifier, exactly
-//   leavetime_span               "start|end": the discharge time in [start, end]
-//   emr_status                   a number or a comma-separated list of numbers
-//   paper_status                 the paper record's state, a number
-// A span applies only when it has exactly a start and an end (foundation/sql_date.h). The
-// conditions filter the rows before the newest entry is chosen.
+// The condition document gives the conditions on the visit of
+// archive/discharged_visit_conditions.h (`paper_status` as one number); they filter the rows
+// before the newest entry is chosen.
 //
 // Thread-safety: stateless functions; the dialect is only read.
 #pragma once

@@ -1,9 +1,9 @@
 #include "archive/paper_record_search.h"
 
+#include "archive/discharged_visit_conditions.h"
 #include "archive/patient_paper_mag.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/sql_date.h"
-#include "foundation/sql_text.h"
 #include "foundation/xml_document.h"
 
 namespace korvalis::archive {
@@ -15,20 +15,6 @@ constexpr const char16_t* kLatestRowColumns[] = {
     u"COMMIT_MEMO",   u"ROLLBACK_DATE", u"ROLLBACK_OPER_NAME", u"ROLLBACK_OPER_ID",
     u"ROLLBACK_MEMO", u"CHECKIN_DATE",  u"CHECKIN_OPER_NAME",  u"CHECKIN_OPER_ID",
     u"CHECKIN_MEMO"};
-
-// Appends " AND " `column` " LIKE '%value%'" when the value is given, its quotes doubled.
-void AppendContains(const std::u16string& value, std::u16string_view column, std::u16string& sql) {
-  if (value.empty()) return;
-  sql.append(u" AND ").append(column).append(u" LIKE '%").append(SqlEscaped(value)).append(u"%'");
-}
-
-// Appends " AND " `column` " IN (list)" when the value is given; it must be a list of numbers.
-void AppendInNumbers(const std::u16string& value, std::u16string_view column,
-                     std::u16string_view element, std::u16string& sql) {
-  if (value.empty()) return;
-  sql.append(u" AND ").append(column).append(u" IN (");
-  sql.append(SqlNumberList(value, element)).append(u")");
-}
 
 }  // namespace
 
@@ -51,19 +37,10 @@ std::u16string PaperRecordSearchSql(const CDBType& dialect, std::u16string_view 
   const auto text = [&root](const char16_t* name) { return root.GetChild(name).GetText(); };
 
   // Conditions on the visit, and on the hand-over log's rows that may count as the latest.
-  std::u16string visit_conditions;
+  const std::u16string visit_conditions =
+      DischargedVisitConditions(dialect, root, PaperStatusCondition::kNumberList);
   std::u16string log_conditions;
-  AppendContains(text(u"name"), u"C.NAME", visit_conditions);
-  AppendContains(text(u"patient_id"), u"A.PATIENT_ID", visit_conditions);
-  AppendContains(text(u"event_no"), u"A.EVENT_NO", visit_conditions);
-  if (const std::u16string dept = text(u"leave_dept"); !dept.empty()) {
-    visit_conditions.append(u" AND A.OUT_DEPT_ID = ").append(SqlQuoted(dept));
-  }
   AppendDateBetween(dialect, text(u"checkin_time"), u"L.CHECKIN_DATE", log_conditions);
-  AppendDateBetween(dialect, text(u"leavetime_span"), u"A.OUT_TIME", visit_conditions);
-  AppendInNumbers(text(u"paper_status"), u"A.PAPER_EMR_STATUS", u"paper_status",
-                  visit_conditions);
-  AppendInNumbers(text(u"emr_status"), u"A.EMR_STATUS", u"emr_status", visit_conditions);
   AppendDateBetween(dialect, text(u"commit_time"), u"L.COMMIT_DATE", log_conditions);
 
   // Every discharged visit that passes, with the log row of the largest SERIAL among its rows
@@ -84,7 +61,7 @@ std::u16string PaperRecordSearchSql(const CDBType& dialect, std::u16string_view 
       u"AND B.SERIAL = (SELECT MAX(L.SERIAL) FROM TELV_PAPER_CHECKIN_RECORD L WHERE "
       u"L.PATIENT_ID = A.PATIENT_ID AND L.EVENT_NO = A.EVENT_NO");
   sql.append(log_conditions);
-  sql.append(u") WHERE A.OUT_TIME IS NOT NULL AND A.OUT_DEPT_ID IS NOT NULL");
+  sql.append(u") WHERE ").append(kDischargedVisit);
   sql.append(visit_conditions);
   sql.append(u" ORDER BY B.COMMIT_DATE, B.COMMIT_SERIAL, A.PATIENT_ID, A.EVENT_NO");
   return sql;

@@ -3,17 +3,13 @@
 // element per visit. Its statement is exposed for the benchmark that runs it on the bare
 // database.
 //
-// Condition elements, each read as its text under the document element (absent or empty: no
-// condition), in the order their conditions are appended:
-//   name, patient_id, event_no   contained in the patient's name, identifier, visit number
-//   leave_dept                   the discharge department's identifier, exactly
-//   checkin_time                 "start|end": a sign-in date in [start, end]
-//   leavetime_span               "start|end": the discharge time in [start, end]
-//   paper_status, emr_status     a number or a comma-separated list of numbers
-//   commit_time                  "start|end": a commit date in [start, end]
-// A span applies only when it has exactly a start and an end (foundation/sql_date.h). The
-// conditions on the hand-over log drop the log rows outside them, and with them the visits
-// that keep none.
+// The condition document gives the conditions on the visit of
+// archive/discharged_visit_conditions.h (`paper_status` as a list of numbers) and two on the
+// hand-over log, each "start|end" applying only with exactly a start and an end:
+//   checkin_time                 a sign-in date in [start, end]
+//   commit_time                  a commit date in [start, end]
+// The conditions on the log drop the log rows outside them, and with them the visits that keep
+// none.
 //
 // Thread-safety: stateless functions; the dialect is only read.
 #pragma once
