@@ -28,11 +28,11 @@
 #include "report/repository_rows.h"
 
 using korvalis::AppendFilter;
-using korvalis::IdForSave;
 using korvalis::SqlQuoted;
 using korvalis::StoreBstrResult;
 using korvalis::repository::ArgumentText;
-using korvalis::repository::InsertRow;
+using korvalis::repository::SavedColumn;
+using korvalis::repository::SaveRecord;
 
 namespace {
 
@@ -47,16 +47,13 @@ const std::vector<std::u16string_view> kCatalogAttributes = {u"id", u"parent_id"
 
 long CBRepository::SetVktCatalog(CEMRDataSource* pDataSource, BSTR bstrProperty,
                                  BSTR* pbstrCatalogID) {
+  static constexpr SavedColumn kColumns[] = {{u"ID", u"id"},
+                                             {u"NAME", u"name"},
+                                             {u"PARENT_ID", u"parent_id"},
+                                             {u"REMARK", u"remark"},
+                                             {u"DEF_STRUCTURE_ID", u"def_structure_id"}};
   const CXmlProperty property(ArgumentText(bstrProperty));
-  std::u16string id = property.GetValue(u"id");
-  const std::u16string parent_id = property.GetValue(u"parent_id");
-  const std::u16string name = property.GetValue(u"name");
-  const std::u16string remark = property.GetValue(u"remark");
-  const std::u16string def_structure_id = property.GetValue(u"def_structure_id");
-  id = IdForSave(*pDataSource, id, u"VKT_CATALOG");
-  InsertRow(*pDataSource, u"VKT_CATALOG", u"ID, NAME, PARENT_ID, REMARK, DEF_STRUCTURE_ID",
-            {id, name, parent_id, remark, def_structure_id});
-  StoreBstrResult(pbstrCatalogID, id);
+  StoreBstrResult(pbstrCatalogID, SaveRecord(*pDataSource, u"VKT_CATALOG", property, kColumns));
   return 0;
 }
 
@@ -85,21 +82,16 @@ long CBRepository::GetVktCatalogList(CEMRDataSource* pDataSource, BSTR bstrCondi
 }
 
 long CBRepository::SetVktItem(CEMRDataSource* pDataSource, BSTR bstrProperty, BSTR* pbstrItemID) {
-  const CXmlProperty property(ArgumentText(bstrProperty));
-  std::u16string id = property.GetValue(u"id");
-  const std::u16string catalog_id = property.GetValue(u"catalog_id");
-  const std::u16string structure_id = property.GetValue(u"structure_id");
-  const std::u16string name = property.GetValue(u"name");
-  const std::u16string remark = property.GetValue(u"remark");
-  const std::u16string spell_code = property.GetValue(u"spell_code");
   // Written from `valid_flag`; the listing filters by `vaild_flag`, the column's spelling.
-  std::u16string valid_flag = property.GetValue(u"valid_flag");
-  if (valid_flag.empty()) valid_flag = u"1";
-  id = IdForSave(*pDataSource, id, u"VKT_ITEM");
-  InsertRow(*pDataSource, u"VKT_ITEM",
-            u"ID, CATALOG_ID, NAME, STRUCTURE_ID, SPELL_CODE, REMARK, VAILD_FLAG",
-            {id, catalog_id, name, structure_id, spell_code, remark, valid_flag});
-  StoreBstrResult(pbstrItemID, id);
+  static constexpr SavedColumn kColumns[] = {{u"ID", u"id"},
+                                             {u"CATALOG_ID", u"catalog_id"},
+                                             {u"NAME", u"name"},
+                                             {u"STRUCTURE_ID", u"structure_id"},
+                                             {u"SPELL_CODE", u"spell_code"},
+                                             {u"REMARK", u"remark"},
+                                             {u"VAILD_FLAG", u"valid_flag", u"1"}};
+  const CXmlProperty property(ArgumentText(bstrProperty));
+  StoreBstrResult(pbstrItemID, SaveRecord(*pDataSource, u"VKT_ITEM", property, kColumns));
   return 0;
 }
 

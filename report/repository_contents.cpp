@@ -26,12 +26,13 @@
 
 using korvalis::AppendFilter;
 using korvalis::DeleteKeyedRows;
-using korvalis::IdForSave;
 using korvalis::SqlQuoted;
 using korvalis::StoreBstrResult;
 using korvalis::XmlCarriable;
 using korvalis::repository::ArgumentText;
 using korvalis::repository::InsertRow;
+using korvalis::repository::SavedColumn;
+using korvalis::repository::SaveRecord;
 
 namespace {
 
@@ -50,17 +51,14 @@ std::u16string ElementKey(const std::u16string& item_id, const std::u16string& s
 
 long CBRepository::SetVktStructure(CEMRDataSource* pDataSource, BSTR bstrProperty,
                                    BSTR* pbstrStructureID) {
+  static constexpr SavedColumn kColumns[] = {{u"ID", u"id"},
+                                             {u"NAME", u"name"},
+                                             {u"REMARK", u"remark"},
+                                             {u"VAILD_FLAG", u"valid_flag", u"1"}};
   const CXmlProperty property(ArgumentText(bstrProperty));
-  std::u16string id = property.GetValue(u"id");
-  const std::u16string name = property.GetValue(u"name");
-  const std::u16string remark = property.GetValue(u"remark");
-  const std::u16string content = property.GetValue(u"content");
-  std::u16string valid_flag = property.GetValue(u"valid_flag");
-  if (valid_flag.empty()) valid_flag = u"1";
-  id = IdForSave(*pDataSource, id, kStructureTable);
-  InsertRow(*pDataSource, kStructureTable, u"ID, NAME, REMARK, VAILD_FLAG",
-            {id, name, remark, valid_flag});
-  korvalis::WriteBlobText(*pDataSource, kStructureContent + SqlQuoted(id), content);
+  const std::u16string id = SaveRecord(*pDataSource, kStructureTable, property, kColumns);
+  korvalis::WriteBlobText(*pDataSource, kStructureContent + SqlQuoted(id),
+                          property.GetValue(u"content"));
   StoreBstrResult(pbstrStructureID, id);
   return 0;
 }
@@ -215,17 +213,14 @@ long CBRepository::GetVktRfConfig(CEMRDataSource* pDataSource, BSTR bstrConditio
 
 long CBRepository::SetVktRfConfig(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                   BSTR* pbstrTemplateID) {
+  static constexpr SavedColumn kColumns[] = {{u"TEMPLATE_ID", u"template_id"},
+                                             {u"TEMPLATE_NAME", u"template_name"},
+                                             {u"GROUP_ID", u"group"},
+                                             {u"STRUCTURE_XID", u"xid"},
+                                             {u"VALID", u"valid"}};
   const CXmlProperty condition(ArgumentText(bstrCondition));
-  std::u16string template_id = condition.GetValue(u"template_id");
-  const std::u16string template_name = condition.GetValue(u"template_name");
-  const std::u16string group = condition.GetValue(u"group");
-  const std::u16string xid = condition.GetValue(u"xid");
-  const std::u16string valid = condition.GetValue(u"valid");
-  template_id = IdForSave(*pDataSource, template_id, kConfigurationTable, u"TEMPLATE_ID");
-  InsertRow(*pDataSource, kConfigurationTable,
-            u"TEMPLATE_ID, TEMPLATE_NAME, GROUP_ID, STRUCTURE_XID, VALID",
-            {template_id, template_name, group, xid, valid});
-  StoreBstrResult(pbstrTemplateID, template_id);
+  StoreBstrResult(pbstrTemplateID,
+                  SaveRecord(*pDataSource, kConfigurationTable, condition, kColumns));
   return 0;
 }
 

@@ -1,12 +1,18 @@
 #include "report/repository_rows.h"
 
+#include <vector>
+
+#include "foundation/record_statements.h"
 #include "foundation/single_data_source.h"
 #include "foundation/sql_text.h"
+#include "foundation/xml_property.h"
 
 namespace korvalis::repository {
 
-void InsertRow(CSingleDataSource& data_source, std::u16string_view table,
-               std::u16string_view columns, std::initializer_list<std::u16string_view> values) {
+namespace {
+
+void InsertValues(CSingleDataSource& data_source, std::u16string_view table,
+                  std::u16string_view columns, std::span<const std::u16string_view> values) {
   std::u16string sql = u"INSERT INTO ";
   sql.append(table).append(u" (").append(columns).append(u") VALUES (");
   bool first = true;
@@ -17,6 +23,28 @@ void InsertRow(CSingleDataSource& data_source, std::u16string_view table,
   }
   sql.append(u")");
   data_source.Execute(sql);
+}
+
+}  // namespace
+
+void InsertRow(CSingleDataSource& data_source, std::u16string_view table,
+               std::u16string_view columns, std::initializer_list<std::u16string_view> values) {
+  InsertValues(data_source, table, columns, std::span(values.begin(), values.size()));
+}
+
+std::u16string SaveRecord(CSingleDataSource& data_source, std::u16string_view table,
+                          const CXmlProperty& property, std::span<const SavedColumn> columns) {
+  std::vector<std::u16string> texts;
+  std::u16string names;
+  for (const SavedColumn& column : columns) {
+    std::u16string value = property.GetValue(column.key);
+    texts.push_back(value.empty() ? std::u16string(column.fallback) : std::move(value));
+    names.append(names.empty() ? u"" : u", ").append(column.column);
+  }
+  texts.front() = IdForSave(data_source, texts.front(), table, columns.front().column);
+  const std::vector<std::u16string_view> values(texts.begin(), texts.end());
+  InsertValues(data_source, table, names, values);
+  return texts.front();
 }
 
 }  // namespace korvalis::repository

@@ -1,17 +1,19 @@
 // What the bodies of CBRepository share: the text of an argument, the rows they insert (every
-// value quoted, so that a quote in any value is stored as given) and the lists they build
-// with the XML library's DOM.
+// value quoted, so that a quote in any value is stored as given) and the records they save
+// under a text key.
 //
 // Thread-safety: stateless; each function works on the caller's data source.
 #pragma once
 
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "platform/com/bstr.h"
 
 class CSingleDataSource;
+class CXmlProperty;
 
 namespace korvalis::repository {
 
@@ -22,5 +24,19 @@ inline std::u16string ArgumentText(BSTR argument) { return std::u16string(BstrVi
 // `columns`; an empty value stores NULL.
 void InsertRow(CSingleDataSource& data_source, std::u16string_view table,
                std::u16string_view columns, std::initializer_list<std::u16string_view> values);
+
+// One column of a saved record: its name, the key of the property document it is read from and
+// the value that an absent or empty key stands for.
+struct SavedColumn {
+  const char16_t* column;
+  const char16_t* key;
+  const char16_t* fallback = u"";
+};
+
+// Saves the record of `table` that `property` describes, `columns` in the table's order, the
+// first of them its key: the property's key value, whose row is replaced, or a new one
+// (IdForSave); each other column read by its key (InsertRow's quoting). Answers the key.
+std::u16string SaveRecord(CSingleDataSource& data_source, std::u16string_view table,
+                          const CXmlProperty& property, std::span<const SavedColumn> columns);
 
 }  // namespace korvalis::repository
