@@ -13,6 +13,8 @@
 
 #include <mutex>
 
+#include "platform/sys/on_demand_library.h"
+
 namespace korvalis::xml {
 namespace {
 
@@ -99,7 +101,11 @@ struct OutputBufferDeleter {
 }  // namespace
 
 bool TransformToText(const Document& source, const Document& stylesheet, std::string& output) {
-  StartProcessor();
+  try {
+    StartProcessor();
+  } catch (const sys::LibraryUnavailable&) {
+    return false;  // without the processor no stylesheet can run
+  }
   QuietErrors quiet;
   // The compiled stylesheet takes its document over, so it compiles a copy.
   xmlDocPtr style_doc = xmlCopyDoc(stylesheet.Native(), 1);
