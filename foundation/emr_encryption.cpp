@@ -1,13 +1,5 @@
 #include "foundation/emr_encryption.h"
 
-#define CRYPTOPP_ENABLE_NAMESPACE_WEAK 1
-#include <cryptopp/arc4.h>
-#include <cryptopp/des.h>
-#include <cryptopp/filters.h>
-#include <cryptopp/hex.h>
-#include <cryptopp/md5.h>
-#include <cryptopp/modes.h>
-
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -16,12 +8,14 @@
 #include "foundation/emr_compression.h"
 #include "foundation/emr_encoder.h"
 #include "foundation/emr_exception.h"
+#include "platform/crypto/ciphers.h"
 #include "platform/text/unicode.h"
 
 using korvalis::codec::ByteArray;
 using korvalis::codec::CopyBytes;
 using korvalis::codec::HandOver;
 using korvalis::codec::NewBytes;
+using korvalis::crypto::CipherError;
 
 namespace {
 
@@ -43,47 +37,35 @@ constexpr Rc4StepMessages kRc4EncryptMessages = {
 constexpr Rc4StepMessages kRc4DecryptMessages = {
     "Error during CryptHashData!", "Error during CryptDeriveKey!", "Error during CryptDecrypt!"};
 
-template <class Action>
-void RunRc4Step(const char* message, Action action) {
-  try {
-    action();
-  } catch (const CryptoPP::Exception&) {
-    throw CEMRException(std::string(message));
-  }
-}
-
 // RC4 is its own inverse: both directions run the same key stream over the data. The key
 // is the whole 128-bit MD5 digest of the key material, without salt.
 void RunRc4(const BYTE* pbIn, ULONG cbIn, BYTE*& pbOut, ULONG& cbOut,
             const Rc4StepMessages& messages) {
-  CryptoPP::Weak1::MD5 hash;
-  RunRc4Step(messages.hashData, [&] { hash.Update(kKeyMaterial, sizeof(kKeyMaterial)); });
-  CryptoPP::Weak1::ARC4 cipher;
-  RunRc4Step(messages.deriveKey, [&] {
-    BYTE key[CryptoPP::Weak1::MD5::DIGESTSIZE];
-    hash.Final(key);
-    cipher.SetKey(key, sizeof(key));
-  });
   ByteArray data = NewBytes(cbIn);
-  if (cbIn != 0) RunRc4Step(messages.run, [&] { cipher.ProcessData(data.get(), pbIn, cbIn); });
+  try {
+    korvalis::crypto::Rc4WithMd5Key(kKeyMaterial, sizeof(kKeyMaterial), pbIn, data.get(), cbIn);
+  } catch (const CipherError& error) {
+    switch (error.step()) {
+      case CipherError::Step::kHashKey: throw CEMRException(std::string(messages.hashData));
+      case CipherError::Step::kSetKey: throw CEMRException(std::string(messages.deriveKey));
+      case CipherError::Step::kRun: throw CEMRException(std::string(messages.run));
+      case CipherError::Step::kLoad: throw CEMRException(std::string(error.what()));
+    }
+  }
   HandOver(std::move(data), cbIn, pbOut, cbOut);
 }
 
 // Two-key triple DES with 8-byte (64-bit) cipher feedback; a final partial block takes the
-// leading bytes of the last key block, so any length is accepted and kept. The plain CFB mode
-// takes any length by design (the mode that requires whole blocks only asserts it), and gives
-// the same bytes.
-template <class Cipher>
-void RunDes2(const BYTE* pbIn, ULONG cbIn, BYTE*& pbOut, ULONG& cbOut) {
-  Cipher cipher;
-  cipher.SetKeyWithIV(kKeyMaterial, sizeof(kKeyMaterial), kDesInitialVector,
-                      sizeof(kDesInitialVector));
+// leading bytes of the last key block, so any length is accepted and kept.
+void RunDes2(bool encrypt, const BYTE* pbIn, ULONG cbIn, BYTE*& pbOut, ULONG& cbOut) {
   ByteArray data = NewBytes(cbIn);
-  if (cbIn != 0) cipher.ProcessData(data.get(), pbIn, cbIn);
+  try {
+    korvalis::crypto::Des2Cfb(encrypt, kKeyMaterial, kDesInitialVector, pbIn, data.get(), cbIn);
+  } catch (const CipherError& error) {
+    throw CEMRException(std::string(error.what()));
+  }
   HandOver(std::move(data), cbIn, pbOut, cbOut);
 }
-
-using Des2Mode = CryptoPP::CFB_Mode<CryptoPP::DES_EDE2>;
 
 }  // namespace
 
@@ -132,22 +114,28 @@ void CWinApiEncryption::Decrypt(const BYTE* pbIn, ULONG cbIn, BYTE*& pbOut, ULON
 }
 
 void CDES2Encryption::Encrypt(const BYTE* pbIn, ULONG cbIn, BYTE*& pbOut, ULONG& cbOut) {
-  RunDes2<Des2Mode::Encryption>(pbIn, cbIn, pbOut, cbOut);
+  RunDes2(true, pbIn, cbIn, pbOut, cbOut);
 }
 
 void CDES2Encryption::Decrypt(const BYTE* pbIn, ULONG cbIn, BYTE*& pbOut, ULONG& cbOut) {
-  RunDes2<Des2Mode::Decryption>(pbIn, cbIn, pbOut, cbOut);
+  RunDes2(false, pbIn, cbIn, pbOut, cbOut);
 }
 
 void CMD5Encryption::Encrypt(const BYTE* pbIn, ULONG cbIn, BYTE*& pbOut, ULONG& cbOut) {
-  std::string digest;
-  CryptoPP::Weak1::MD5 hash;
-  // HexEncoder writes upper-case digits without grouping.
-  CryptoPP::HashFilter filter(hash, new CryptoPP::HexEncoder(new CryptoPP::StringSink(digest)));
-  filter.Put(pbIn, cbIn);
-  filter.MessageEnd();
-  const ULONG cbDigest = static_cast<ULONG>(digest.size() + 1);
+  uint8_t digest[korvalis::crypto::kMd5DigestSize];
+  try {
+    korvalis::crypto::Md5(pbIn, cbIn, digest);
+  } catch (const CipherError& error) {
+    throw CEMRException(std::string(error.what()));
+  }
+  // Upper-case hex digits without grouping, and a zero byte.
+  constexpr char kDigits[] = "0123456789ABCDEF";
+  const ULONG cbDigest = 2 * sizeof(digest) + 1;
   ByteArray text = NewBytes(cbDigest);
-  std::memcpy(text.get(), digest.c_str(), cbDigest);
+  for (size_t i = 0; i < sizeof(digest); ++i) {
+    text[2 * i] = kDigits[digest[i] >> 4];
+    text[2 * i + 1] = kDigits[digest[i] & 0x0f];
+  }
+  text[cbDigest - 1] = 0;
   HandOver(std::move(text), cbDigest, pbOut, cbOut);
 }

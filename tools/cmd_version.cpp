@@ -1,6 +1,4 @@
 // `korvalis version` and `korvalis selfcheck`.
-#define CRYPTOPP_ENABLE_NAMESPACE_WEAK 1
-#include <cryptopp/md5.h>
 #include <curl/curl.h>
 #include <libpq-fe.h>
 #include <libxml/parser.h>
@@ -15,6 +13,7 @@
 #include <cstring>
 #include <exception>
 
+#include "platform/crypto/ciphers.h"
 #include "tools/command.h"
 #include "tools/command_line.h"
 
@@ -94,10 +93,10 @@ bool ZlibWorks() {
   return compress(packed, &packed_len, text, sizeof text) == Z_OK;
 }
 
+// Through the module that holds Crypto++, which the check loads.
 bool CryptoppWorks() {
-  CryptoPP::Weak1::MD5 md5;
-  CryptoPP::byte digest[CryptoPP::Weak1::MD5::DIGESTSIZE];
-  md5.CalculateDigest(digest, reinterpret_cast<const CryptoPP::byte*>("abc"), 3);
+  uint8_t digest[crypto::kMd5DigestSize];
+  crypto::Md5(reinterpret_cast<const uint8_t*>("abc"), 3, digest);
   return digest[0] == 0x90 && digest[1] == 0x01 && digest[15] == 0x72;
 }
 

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace korvalis::sys {
 
@@ -27,7 +28,10 @@ class LibraryUnavailable : public std::runtime_error {
 class OnDemandLibrary {
  public:
   // `soname`: the name the dynamic loader finds the library by ("libpq.so.5").
-  explicit OnDemandLibrary(const char* soname) : soname_(soname) {}
+  explicit OnDemandLibrary(const char* soname) : candidates_{soname} {}
+  // The first of `paths` that loads is the library (the project's own modules, which the
+  // dynamic loader's search path does not reach). Precondition: `paths` is not empty.
+  explicit OnDemandLibrary(std::vector<std::string> paths) : candidates_(std::move(paths)) {}
   OnDemandLibrary(const OnDemandLibrary&) = delete;
   OnDemandLibrary& operator=(const OnDemandLibrary&) = delete;
 
@@ -40,10 +44,12 @@ class OnDemandLibrary {
     return reinterpret_cast<Function>(Symbol(name));
   }
 
-  const char* soname() const { return soname_; }
+  // The path or name the library was opened by; the first candidate before it is open.
+  const std::string& name() const { return candidates_[opened_as_]; }
 
  private:
-  const char* soname_;
+  std::vector<std::string> candidates_;
+  size_t opened_as_ = 0;
   std::once_flag opened_;
   void* handle_ = nullptr;
   std::string open_error_;

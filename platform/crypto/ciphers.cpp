@@ -1,0 +1,72 @@
+#include "platform/crypto/ciphers.h"
+
+#include <dlfcn.h>
+
+#include <filesystem>
+#include <vector>
+
+#include "platform/crypto/module/cipher_module.h"
+#include "platform/sys/on_demand_library.h"
+
+namespace korvalis::crypto {
+namespace {
+
+constexpr char kModuleName[] = "libkorvalis_ciphers.so";
+
+// Where the module may be, in the order it is looked for.
+std::vector<std::string> ModuleCandidates() {
+  std::vector<std::string> candidates;
+  static const int anchor = 0;
+  Dl_info info{};
+  if (::dladdr(&anchor, &info) != 0 && info.dli_fname != nullptr) {
+    const std::filesystem::path holder = std::filesystem::path(info.dli_fname).parent_path();
+    candidates.push_back((holder / kModuleName).string());
+    candidates.push_back((holder / KORVALIS_LIBDIR_FROM_BINDIR / kModuleName).string());
+  }
+  candidates.push_back(KORVALIS_CIPHER_MODULE_BUILT);
+  return candidates;
+}
+
+sys::OnDemandLibrary& Module() {
+  static sys::OnDemandLibrary module(ModuleCandidates());
+  return module;
+}
+
+template <class Function>
+Function Find(const char* name) {
+  try {
+    return Module().Find<Function>(name);
+  } catch (const sys::LibraryUnavailable& error) {
+    throw CipherError(CipherError::Step::kLoad, error.what());
+  }
+}
+
+void Check(int step, const char* cipher) {
+  switch (step) {
+    case 0: return;
+    case 1: throw CipherError(CipherError::Step::kHashKey, std::string(cipher) + ": hashing the key failed");
+    case 2: throw CipherError(CipherError::Step::kSetKey, std::string(cipher) + ": setting the key failed");
+    default: throw CipherError(CipherError::Step::kRun, std::string(cipher) + " failed");
+  }
+}
+
+}  // namespace
+
+void Rc4WithMd5Key(const uint8_t* key_material, size_t key_length, const uint8_t* in,
+                   uint8_t* out, size_t length) {
+  static const auto run = Find<decltype(&KorvalisRc4WithMd5Key)>("KorvalisRc4WithMd5Key");
+  Check(run(key_material, key_length, in, out, length), "RC4");
+}
+
+void Des2Cfb(bool encrypt, const uint8_t (&key)[kDes2KeySize], const uint8_t (&iv)[kDesBlockSize],
+             const uint8_t* in, uint8_t* out, size_t length) {
+  static const auto run = Find<decltype(&KorvalisDes2Cfb)>("KorvalisDes2Cfb");
+  Check(run(encrypt ? 1 : 0, key, iv, in, out, length), "triple DES");
+}
+
+void Md5(const uint8_t* in, size_t length, uint8_t (&digest)[kMd5DigestSize]) {
+  static const auto run = Find<decltype(&KorvalisMd5)>("KorvalisMd5");
+  Check(run(in, length, digest), "MD5");
+}
+
+}  // namespace korvalis::crypto
