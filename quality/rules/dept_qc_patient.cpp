@@ -4,19 +4,15 @@
 
 #include <string>
 #include <vector>
-#include <xercesc/dom/DOM.hpp>
 
 #include "foundation/bstr_result.h"
 #include "foundation/client_info.h"
-#include "foundation/dom_builder.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
 #include "foundation/sql_date.h"
 #include "foundation/sql_text.h"
 #include "foundation/string_util.h"
-#include "foundation/xml_parser.h"
 #include "foundation/xml_property.h"
-#include "platform/com/scoped_bstr.h"
 #include "quality/rules/qc_score_info.h"
 #include "quality/rules/qc_score_store.h"
 
@@ -37,19 +33,6 @@ std::u16string VisitStatus(CEMRDataSource* data_source, BSTR patient_id, BSTR ev
   data_source->QueryScalar(
       u"SELECT STATUS FROM PEV_DEPT_PATIENT_RECORD" + VisitCondition(patient_id, event_no), status);
   return status;
-}
-
-// Appends to the document element one element per name, its text the value of the same place.
-void AppendTextElements(xercesc::DOMDocument* document,
-                        std::initializer_list<const char16_t*> names,
-                        const std::vector<std::u16string>& values) {
-  xercesc::DOMElement* root = document->getDocumentElement();
-  std::size_t i = 0;
-  for (const char16_t* name : names) {
-    xercesc::DOMElement* element = document->createElement(name);
-    korvalis::DomDocumentBuilder::SetText(element, values[i++]);
-    root->appendChild(element);
-  }
 }
 
 }  // namespace
@@ -121,27 +104,25 @@ long CBDeptQCPatient::GetPatientScore(CEMRDataSource* pDataSource, BSTR bstrPati
                      5, visit);
   if (visit.size() != 5) throw CEMRException(std::u16string(kDeptQcVisitMissingMessage));
 
-  korvalis::com::ScopedBstr items;
-  pDataSource->QueryElements(
-      u"SELECT DECODE(A.TYPE, 4, B.NOTES, A.STANDARD) ITEM, B.POINT_ITEM_ID, "
-      u"RTRIM(TO_CHAR(B.SCORE, 'FM990.99'), '.'), B.NOTES, B.SERIAL, B.EMR_ID, B.EMR_TITLE, "
-      u"A.POINT_CATALOG_ID, C.NAME, A.TYPE, B.ITEM_COUNT, "
-      u"RTRIM(TO_CHAR(A.POINT, 'FM999990.99'), '.') "
-      u"FROM PEV_STANDARD_ITEM A, PEV_DEPT_ITEM_RECORD B, PEV_STANDARD_CATALOG C "
-      u"WHERE B.PATIENT_ID = " +
-          SqlQuoted(bstrPatientID) + u" AND B.EVENT_NO = " + SqlQuoted(bstrEventNo) +
-          u" AND A.ID = B.POINT_ITEM_ID AND A.POINT_CATALOG_ID = C.ID",
-      {u"item", u"item_id", u"score", u"note", u"serial", u"emr_id", u"emr_title", u"item_catalog",
-       u"catalog_name", u"item_type", u"item_count", u"item_point"},
-      items.out(), {u"item_id", u"serial"});
-
-  CXmlStringParser parser(items.get());
-  xercesc::DOMDocument* document = parser.GetDocument();
-  if (document == nullptr || document->getDocumentElement() == nullptr) {
-    throw CEMRException(std::u16string(u"无效XML!"));
-  }
-  AppendTextElements(document, {u"score", u"grade", u"status", u"qc_user", u"qc_date"}, visit);
-  korvalis::StoreBstrResult(pbstrScoreInfo, korvalis::WriteDomDocument(document));
+  korvalis::StoreBstrResult(
+      pbstrScoreInfo,
+      korvalis::quality::ScoreDocument(
+          *pDataSource,
+          u"SELECT DECODE(A.TYPE, 4, B.NOTES, A.STANDARD) ITEM, B.POINT_ITEM_ID, "
+          u"RTRIM(TO_CHAR(B.SCORE, 'FM990.99'), '.'), B.NOTES, B.SERIAL, B.EMR_ID, B.EMR_TITLE, "
+          u"A.POINT_CATALOG_ID, C.NAME, A.TYPE, B.ITEM_COUNT, "
+          u"RTRIM(TO_CHAR(A.POINT, 'FM999990.99'), '.') "
+          u"FROM PEV_STANDARD_ITEM A, PEV_DEPT_ITEM_RECORD B, PEV_STANDARD_CATALOG C "
+          u"WHERE B.PATIENT_ID = " +
+              SqlQuoted(bstrPatientID) + u" AND B.EVENT_NO = " + SqlQuoted(bstrEventNo) +
+              u" AND A.ID = B.POINT_ITEM_ID AND A.POINT_CATALOG_ID = C.ID",
+          {u"item", u"item_id", u"score", u"note", u"serial", u"emr_id", u"emr_title",
+           u"item_catalog", u"catalog_name", u"item_type", u"item_count", u"item_point"},
+          {{u"score", visit[0]},
+           {u"grade", visit[1]},
+           {u"status", visit[2]},
+           {u"qc_user", visit[3]},
+           {u"qc_date", visit[4]}}));
   return 0;
 }
 

@@ -1,8 +1,14 @@
 #include "quality/rules/qc_score_store.h"
 
+#include <xercesc/dom/DOM.hpp>
+
 #include "foundation/client_info.h"
+#include "foundation/dom_builder.h"
 #include "foundation/emr_data_source.h"
+#include "foundation/emr_exception.h"
 #include "foundation/sql_text.h"
+#include "foundation/xml_parser.h"
+#include "platform/com/scoped_bstr.h"
 
 namespace korvalis::quality {
 
@@ -26,6 +32,26 @@ void StoreQcScore(CEMRDataSource& data_source, const QcScoredVisit& visit, const
   data_source.Execute(u"UPDATE " + std::u16string(visit.visit_table) +
                       u" SET STATUS = 2, TOTAL_POINT = " + score.score + u", EMR_LEVEL = " +
                       score.grade + u", QC_DATE = SYSDATE" + visit.condition);
+}
+
+std::u16string ScoreDocument(
+    CEMRDataSource& data_source, const std::u16string& items_sql,
+    const std::vector<std::u16string>& item_names,
+    std::initializer_list<std::pair<const char16_t*, std::u16string>> visit_values) {
+  com::ScopedBstr items;
+  data_source.QueryElements(items_sql, item_names, items.out(), {u"item_id", u"serial"});
+  CXmlStringParser parser(items.get());
+  xercesc::DOMDocument* document = parser.GetDocument();
+  if (document == nullptr || document->getDocumentElement() == nullptr) {
+    throw CEMRException(std::u16string(u"无效XML!"));
+  }
+  xercesc::DOMElement* root = document->getDocumentElement();
+  for (const auto& [name, value] : visit_values) {
+    xercesc::DOMElement* element = document->createElement(name);
+    DomDocumentBuilder::SetText(element, value);
+    root->appendChild(element);
+  }
+  return WriteDomDocument(document);
 }
 
 }  // namespace korvalis::quality

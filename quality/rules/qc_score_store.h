@@ -1,10 +1,14 @@
-// The write of one visit's QC score, shared by the department and the final QC: the visit's
-// deduction items replaced by those of the score, then its row marked scored.
+// One visit's QC score as the department and the final QC both keep it: its write (the visit's
+// deduction items replaced by those of the score, then its row marked scored) and the document
+// that reads it back.
 //
 // Thread-safety: stateless; concurrent calls work on their own data sources.
 #pragma once
 
+#include <initializer_list>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/com/bstr.h"
 #include "quality/rules/qc_score_info.h"
@@ -33,5 +37,14 @@ struct QcScoredVisit {
 // reports them.
 void StoreQcScore(CEMRDataSource& data_source, const QcScoredVisit& visit, const QcScoreInfo& score,
                   const CClientInfo& client);
+
+// The score document of a visit: `root` holding the deduction items that `items_sql` lists
+// (CSingleDataSource::QueryElements with `item_names`, rows named by item_id and serial), then
+// one element a pair of `visit_values`, its text the value. Throws CEMRException "无效XML!"
+// when the list does not parse.
+std::u16string ScoreDocument(
+    CEMRDataSource& data_source, const std::u16string& items_sql,
+    const std::vector<std::u16string>& item_names,
+    std::initializer_list<std::pair<const char16_t*, std::u16string>> visit_values);
 
 }  // namespace korvalis::quality

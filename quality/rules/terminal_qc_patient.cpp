@@ -282,38 +282,23 @@ long CBTerminalQCPatient::GetPatientScore(CEMRDataSource* pDataSource, LONG lngT
       3, visit);
   if (visit.size() != 3) throw CEMRException(std::u16string(kFinalQcVisitMissingMessage));
 
-  korvalis::com::ScopedBstr items;
-  pDataSource->QueryElements(
-      u"SELECT DECODE(A.TYPE, 4, B.NOTES, A.STANDARD) ITEM, B.POINT_ITEM_ID, "
-      u"RTRIM(TO_CHAR(B.SCORE, 'FM990.99'), '.'), B.NOTES, B.SERIAL, B.EMR_ID, B.EMR_TITLE, "
-      u"A.POINT_CATALOG_ID, C.NAME, A.TYPE_VETO, A.TYPE_MULTI, A.TYPE_SUBJECTIVE, B.ITEM_COUNT, "
-      u"RTRIM(TO_CHAR(A.POINT, 'FM999990.99'), '.') "
-      u"FROM PEV_STANDARD_ITEM A, PEV_FINAL_ITEM_RECORD B, PEV_STANDARD_CATALOG C "
-      u"WHERE B.PATIENT_ID = " +
-          SqlQuoted(bstrPatientID) + u" AND B.EVENT_NO = " + SqlQuoted(bstrEventNo) +
-          u" AND A.ID = B.POINT_ITEM_ID AND A.POINT_CATALOG_ID = C.ID AND B.ID = " +
-          SqlNumber(visit[0], u"dept_internal"),
-      {u"item", u"item_id", u"score", u"note", u"serial", u"emr_id", u"emr_title", u"item_catalog",
-       u"catalog_name", u"type_veto", u"type_multi_sel", u"type_subjective", u"item_count",
-       u"item_point"},
-      items.out(), {u"item_id", u"serial"});
-
-  CXmlStringParser parser(items.get());
-  const xercesc::DOMDocument* listed = parser.GetDocument();
-  if (listed == nullptr || listed->getDocumentElement() == nullptr) {
-    throw CEMRException(std::u16string(kInvalidXmlMessage));
-  }
-  korvalis::DomDocumentBuilder document(u"root");
-  for (const xercesc::DOMNode* item = listed->getDocumentElement()->getFirstChild();
-       item != nullptr; item = item->getNextSibling()) {
-    if (item->getNodeType() == xercesc::DOMNode::ELEMENT_NODE) {
-      document.AppendCopy(document.root(), static_cast<const xercesc::DOMElement*>(item));
-    }
-  }
-  document.Append(document.root(), u"dept_internal", visit[0]);
-  document.Append(document.root(), u"score", visit[1]);
-  document.Append(document.root(), u"grade", visit[2]);
-  korvalis::StoreBstrResult(pbstrScore, document.Write());
+  korvalis::StoreBstrResult(
+      pbstrScore,
+      korvalis::quality::ScoreDocument(
+          *pDataSource,
+          u"SELECT DECODE(A.TYPE, 4, B.NOTES, A.STANDARD) ITEM, B.POINT_ITEM_ID, "
+          u"RTRIM(TO_CHAR(B.SCORE, 'FM990.99'), '.'), B.NOTES, B.SERIAL, B.EMR_ID, B.EMR_TITLE, "
+          u"A.POINT_CATALOG_ID, C.NAME, A.TYPE_VETO, A.TYPE_MULTI, A.TYPE_SUBJECTIVE, "
+          u"B.ITEM_COUNT, RTRIM(TO_CHAR(A.POINT, 'FM999990.99'), '.') "
+          u"FROM PEV_STANDARD_ITEM A, PEV_FINAL_ITEM_RECORD B, PEV_STANDARD_CATALOG C "
+          u"WHERE B.PATIENT_ID = " +
+              SqlQuoted(bstrPatientID) + u" AND B.EVENT_NO = " + SqlQuoted(bstrEventNo) +
+              u" AND A.ID = B.POINT_ITEM_ID AND A.POINT_CATALOG_ID = C.ID AND B.ID = " +
+              SqlNumber(visit[0], u"dept_internal"),
+          {u"item", u"item_id", u"score", u"note", u"serial", u"emr_id", u"emr_title",
+           u"item_catalog", u"catalog_name", u"type_veto", u"type_multi_sel", u"type_subjective",
+           u"item_count", u"item_point"},
+          {{u"dept_internal", visit[0]}, {u"score", visit[1]}, {u"grade", visit[2]}}));
   return 0;
 }
 
