@@ -554,9 +554,11 @@ SqlType Translator::EmitComparison(const Expr& e, const Scope* scope, std::strin
     text_side = "ora_date_in(" + text_side + ")";
     RewriteComparison(e, &spans, left, right, out);
   }
-  // Computed numbers compare as they are shown (15 significant digits here, Oracle's 38 on
-  // PostgreSQL), so that 0.1 + 0.2 equals 0.3 and a date difference times 86400 is whole.
-  if (spans.lt == SqlType::kNumber && spans.rt == SqlType::kNumber) {
+  // Computed numbers compare exactly where they can, else as they are shown (15 significant
+  // digits here, Oracle's 38 on PostgreSQL), so that 0.1 + 0.2 equals 0.3 and a date
+  // difference times 86400 is whole.
+  if (spans.lt == SqlType::kNumber && spans.rt == SqlType::kNumber &&
+      !EmitExactComparison(e, scope, spans, out)) {
     auto computed = [](const Expr& operand) {
       return operand.kind == ExprKind::kBinary && (operand.text == "+" || operand.text == "-" ||
                                                    operand.text == "*" || operand.text == "/");

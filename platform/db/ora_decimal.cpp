@@ -344,4 +344,103 @@ NumberValue DecimalSum::Mean(int64_t count, ResultForm form) const {
   return ToNumberValue(*copy.wide_ / Decimal(static_cast<long long>(count)), form);
 }
 
+namespace {
+
+// Drops leading and trailing zeros of `d`'s digits, the exponent kept for the first left.
+void TrimDigits(DecimalDigits* d) {
+  const size_t first = d->digits.find_first_not_of('0');
+  if (first == std::string::npos) {
+    *d = DecimalDigits{};
+    return;
+  }
+  d->digits.erase(0, first);
+  d->exponent -= static_cast<int>(first);
+  d->digits.erase(d->digits.find_last_not_of('0') + 1);
+}
+
+}  // namespace
+
+DecimalDigits DigitsOf(int64_t value) {
+  DecimalDigits d;
+  if (value == 0) return d;
+  d.sign = value < 0 ? -1 : 1;
+  const uint64_t magnitude =
+      value < 0 ? static_cast<uint64_t>(0) - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+  char buf[24];
+  d.digits.assign(buf, std::to_chars(buf, buf + sizeof buf, magnitude).ptr);
+  d.exponent = static_cast<int>(d.digits.size()) - 1;
+  TrimDigits(&d);
+  return d;
+}
+
+DecimalDigits DigitsOf(double value) {
+  if (value == 0) return DecimalDigits{};
+  char buf[32];
+  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
+  DecimalDigits d;
+  bool negative = false;
+  ScientificParts(std::string_view(buf, static_cast<size_t>(end - buf)), &negative, &d.digits,
+                  &d.exponent);
+  d.sign = negative ? -1 : 1;
+  return d;
+}
+
+std::optional<DecimalDigits> ParseDigits(std::string_view text) {
+  const size_t first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string_view::npos) return std::nullopt;
+  text = text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+  DecimalDigits d;
+  size_t i = 0;
+  const bool negative = text[i] == '-';
+  if (text[i] == '-' || text[i] == '+') ++i;
+  int point = -1;
+  for (; i < text.size(); ++i) {
+    if (text[i] >= '0' && text[i] <= '9') {
+      d.digits.push_back(text[i]);
+    } else if (text[i] == '.' && point < 0) {
+      point = static_cast<int>(d.digits.size());
+    } else {
+      break;
+    }
+  }
+  if (d.digits.empty()) return std::nullopt;
+  int exponent = 0;
+  if (i < text.size()) {
+    if (text[i] != 'e' && text[i] != 'E') return std::nullopt;
+    const char* begin = text.data() + i + 1;
+    if (begin < text.data() + text.size() && *begin == '+') ++begin;
+    const auto [end, ec] = std::from_chars(begin, text.data() + text.size(), exponent);
+    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  }
+  d.exponent = (point < 0 ? static_cast<int>(d.digits.size()) : point) - 1 + exponent;
+  TrimDigits(&d);
+  if (!d.digits.empty()) d.sign = negative ? -1 : 1;
+  return d;
+}
+
+int Compare(const DecimalDigits& a, const DecimalDigits& b) {
+  if (a.sign != b.sign) return a.sign < b.sign ? -1 : 1;
+  if (a.sign == 0) return 0;
+  int magnitude = a.exponent != b.exponent ? (a.exponent < b.exponent ? -1 : 1)
+                                            : a.digits.compare(b.digits);
+  magnitude = magnitude < 0 ? -1 : magnitude > 0 ? 1 : 0;
+  return a.sign * magnitude;
+}
+
+// A tag byte (0 negative, 1 zero, 2 positive), the exponent in two bytes and the digits; a
+// negative number's exponent and digits complemented and ended by a byte above any digit, so
+// that a longer negative number of the same leading digits sorts first.
+std::string SortKey(const DecimalDigits& value) {
+  std::string key;
+  key.push_back(static_cast<char>(value.sign + 1));
+  if (value.sign == 0) return key;
+  const auto biased = static_cast<uint16_t>(value.exponent + 0x8000);
+  const uint16_t exponent = value.sign > 0 ? biased : static_cast<uint16_t>(0xFFFF - biased);
+  key.push_back(static_cast<char>(exponent >> 8));
+  key.push_back(static_cast<char>(exponent & 0xFF));
+  for (char c : value.digits) key.push_back(value.sign > 0 ? c : static_cast<char>('9' - c + '0'));
+  if (value.sign < 0) key.push_back(static_cast<char>(0xFF));
+  return key;
+}
+
 }  // namespace korvalis::db

@@ -69,6 +69,24 @@ NumberValue ShortQuotient(const ShortDecimal& a, const ShortDecimal& b, ResultFo
 // is beyond a NUMBER's range (10^126).
 NumberValue ToNumberValue(const Decimal& exact, ResultForm form);
 
+// A NUMBER of any length as its sign (-1, 0 or 1), significant digits without leading or
+// trailing zeros, and the decimal exponent of the first: the form in which two NUMBERs
+// compare exactly, and whose sort key's bytes sort as the numbers do.
+struct DecimalDigits {
+  int sign = 0;
+  std::string digits;
+  int exponent = 0;
+};
+DecimalDigits DigitsOf(int64_t value);
+// The decimal of the shortest text that reads back as `value`. Precondition: finite.
+DecimalDigits DigitsOf(double value);
+// Numeric text as ParseNumber reads it; nothing for other text.
+std::optional<DecimalDigits> ParseDigits(std::string_view text);
+// Negative, zero or positive as a is below, equal to or above b.
+int Compare(const DecimalDigits& a, const DecimalDigits& b);
+// Bytes that compare (as memcmp does) as the numbers they stand for.
+std::string SortKey(const DecimalDigits& value);
+
 // The exact sum of NUMBERs added and taken away (a window's frame), and their mean: a 128-bit
 // mantissa on the smallest exponent seen while the terms are near enough, else a Decimal.
 class DecimalSum {

@@ -11,7 +11,8 @@ namespace korvalis::db {
 int RegisterOracleFunctions(sqlite3* db) {
   using functions::FunctionEntry;
   for (auto family : {functions::ConversionFunctions(), functions::TextFunctions(),
-                      functions::NumberFunctions(), functions::DateFunctions()}) {
+                      functions::NumberFunctions(), functions::DateFunctions(),
+                      functions::NumberOrderFunctions()}) {
     for (const FunctionEntry& f : family) {
       const int flags = SQLITE_UTF8 | (f.deterministic ? SQLITE_DETERMINISTIC : 0);
       const int rc = sqlite3_create_function_v2(db, f.name, f.args, flags, nullptr, f.body,

@@ -117,6 +117,37 @@ TEST_P(OracleNumbersTest, ComputedNumbersSortAndCompareAsNumbers) {
   EXPECT_EQ(ids("SELECT MAX(X / ID) FROM N"), "4");
 }
 
+// A condition or a sort key over computed numbers compares the exact values, however many
+// digits tell them apart; a column beside a computed value compares exactly too.
+TEST_P(OracleNumbersTest, ComputedNumbersCompareAndSortExactly) {
+  RunScript(*c_, R"(
+CREATE TABLE T (ID NUMBER, A NUMBER, B NUMBER, C NUMBER);
+CREATE INDEX T_A ON T (A);
+INSERT INTO T VALUES (1, 1, 3, 0);
+INSERT INTO T VALUES (2, 1, 3, 1E-30);
+INSERT INTO T VALUES (3, 1, 3, -1E-30);
+)");
+  auto ids = [&](const char* sql) {
+    std::string out;
+    for (const auto& row : testing::Query(*c_, sql)) out += (out.empty() ? "" : ",") + row[0];
+    return out;
+  };
+  EXPECT_EQ(ids("SELECT ID FROM T ORDER BY A / B + C"), "3,1,2");
+  EXPECT_EQ(ids("SELECT ID FROM T ORDER BY A / B + C DESC, ID"), "2,1,3");
+  EXPECT_EQ(ids("SELECT ID FROM T WHERE A / B + C > 1 / 3"), "2");
+  EXPECT_EQ(ids("SELECT ID FROM T WHERE A / B + C = 1 / 3"), "1");
+  EXPECT_EQ(ids("SELECT ID FROM T WHERE 1 / 3 * 3 < 1 AND 1 / 3 <> 0.333333333333333 ORDER BY ID"),
+            "1,2,3");
+  EXPECT_EQ(ids("SELECT ID FROM T WHERE A = 3 * (1 / 3) OR A < C + 1 ORDER BY ID"), "2");
+  EXPECT_EQ(ids("SELECT ID FROM T WHERE A = 0.5 + 0.5 AND C * 1E30 >= -1 ORDER BY ID"), "1,2,3");
+  EXPECT_EQ(ids("SELECT ID FROM N WHERE ID > 123456789012345669 / 10"), "12345678901234567");
+  EXPECT_EQ(ids("SELECT ID FROM N WHERE ID = 123456789012345670 / 10"), "12345678901234567");
+  EXPECT_EQ(ids("SELECT COUNT(*) FROM N WHERE ID < 123456789012345671 / 10"), "4");
+  EXPECT_EQ(ids("SELECT COUNT(*) FROM N WHERE ID * 1.5 = 18518518351851850.5"), "1");
+  EXPECT_EQ(ids("SELECT COUNT(*) FROM T HAVING SUM(A / B) < 1"), "3");
+  EXPECT_EQ(ids("SELECT SUM(A / B) FROM T"), "0.9999999999999999999999999999999999999999");
+}
+
 // A number converted to text without a format model is written as TO_CHAR writes it: no zero
 // before the point, no trailing zeros; in a result it stays a plain decimal.
 TEST_P(OracleNumbersTest, NumbersTurnedIntoTextHaveNoZeroBeforeThePoint) {

@@ -82,6 +82,7 @@ std::span<const FunctionEntry> ConversionFunctions();
 std::span<const FunctionEntry> TextFunctions();
 std::span<const FunctionEntry> NumberFunctions();
 std::span<const FunctionEntry> DateFunctions();
+std::span<const FunctionEntry> NumberOrderFunctions();
 
 // ROUND and TRUNC of numbers, shared with their forms for values of unknown type.
 void Round(sqlite3_context* ctx, int argc, sqlite3_value** argv);

@@ -230,7 +230,7 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
   scope.rownum_in_select_list = false;
   EmitFilters(core, &scope, out);
   if (has_order) {
-    EmitOrderBy(owner->order_by, &scope, out);
+    EmitOrderBy(owner->order_by, &scope, out, true);
   } else if (alone && hierarchical) {
     EmitHierarchyOrder(scope, out);
   }
@@ -498,7 +498,7 @@ void Translator::EmitFilters(SelectCore& core, const Scope* scope, std::string* 
 }
 
 void Translator::EmitOrderBy(std::vector<sql::OrderItem>& items, const Scope* scope,
-                             std::string* out) {
+                             std::string* out, bool exact_keys) {
   out->append(" ORDER BY ");
   for (size_t i = 0; i < items.size(); ++i) {
     if (i) out->append(", ");
@@ -506,7 +506,7 @@ void Translator::EmitOrderBy(std::vector<sql::OrderItem>& items, const Scope* sc
     if (ContainsRownum(*item.expr)) Refuse("ROWNUM in ORDER BY");
     const bool ordering = ordering_;
     ordering_ = true;
-    Emit(*item.expr, scope, out);
+    if (!exact_keys || !EmitExactSortKey(*item.expr, scope, out)) Emit(*item.expr, scope, out);
     ordering_ = ordering;
     if (item.descending) out->append(" DESC");
     // Oracle sorts NULL as the largest value.

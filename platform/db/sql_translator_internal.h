@@ -134,7 +134,10 @@ class Translator {
   void EmitFilters(SelectCore& core, const Scope* scope, std::string* out);
   void EmitFrom(std::vector<TableRef>& from, Scope* scope, std::string* out);
   void EmitTableRef(TableRef& ref, Scope* scope, std::string* out);
-  void EmitOrderBy(std::vector<sql::OrderItem>& items, const Scope* scope, std::string* out);
+  // `exact_keys`: computed numbers sort by their exact values (the items of a query block's
+  // own ORDER BY, never of a compound query's, which names result columns).
+  void EmitOrderBy(std::vector<sql::OrderItem>& items, const Scope* scope, std::string* out,
+                   bool exact_keys = false);
 
   // ---- dictionary views (dictionary_views.cpp) ----
   // Prints the FROM item when it names a dictionary view; false when it does not.
@@ -209,13 +212,19 @@ class Translator {
   void EmitConcat(const std::vector<const Expr*>& parts, const Scope* scope, std::string* out);
 
   // The exact NUMBER arithmetic of a query's own result columns on the embedded engine
-  // (exact_result_columns.cpp): whether the select item `index` of `core` is computed
+  // (exact_arithmetic.cpp): whether the select item `index` of `core` is computed
   // exactly, and its printer.
   bool PrintsExactly(const SelectCore& core, size_t index, const Scope* scope);
   // The function of SUM or AVG (`f`) of a value of type `argument`, in `form`.
   enum class ExactForm { kNone, kOperand, kResult };
   const char* NumberAggregate(std::string_view f, SqlType argument, ExactForm form) const;
   SqlType EmitAggregateArgument(const Expr& e, const Scope* scope, std::string* out);
+  // Conditions and sort keys of computed numbers on the embedded engine, compared exactly;
+  // false, printing nothing, where no side is computed exactly.
+  bool ComputedExactly(const Expr& e, const Scope* scope);
+  bool EmitExactComparison(const Expr& e, const Scope* scope, const ComparisonSpans& spans,
+                           std::string* out);
+  bool EmitExactSortKey(const Expr& e, const Scope* scope, std::string* out);
   bool ExactOperands(const Expr& e, const Scope* scope, int depth);
   // `result`: e is the column itself, not an operand of it.
   SqlType EmitExact(const Expr& e, const Scope* scope, bool result, std::string* out);

@@ -1,12 +1,16 @@
-// The computed columns of a query's own result on the embedded engine: their + - * / print as
-// the exact functions (ora_result_add for the column's value, ora_exact_add for its operands
-// ...), their SUM and AVG as ora_result_sum, ora_exact_sum ..., which compute in decimal to a
-// NUMBER's digits and give the column's value as text;
-// TO_CHAR of such arithmetic, and a concatenation of it, write all its digits
-// (ora_exact_text). Only the outermost query
-// block's columns do, where nothing but the caller reads them: inside a query (a condition, a
-// sort key, an inline view, an aggregate's argument) a number stays one the engine compares
-// and sorts as a number.
+// Exact NUMBER arithmetic on the embedded engine, where numbers are 64-bit integers and
+// doubles. Arithmetic prints as the exact functions, which compute in decimal to a NUMBER's
+// digits (number_functions.cpp, number_aggregates.cpp):
+// - a query's own result columns: + - * / as ora_result_add ... (their operands as
+//   ora_exact_add ...), SUM and AVG as ora_result_sum and ora_result_avg, TO_CHAR of them and
+//   a concatenation of them as ora_exact_text; a result that a double cannot show is its text,
+//   which nothing but the caller reads;
+// - a comparison with a computed side: ora_compare of the exact values, which answers for any
+//   length, as the engine would order a long value's text after every number;
+// - a computed sort key: ora_sort_key, bytes that sort as the exact values do;
+// - the argument of SUM and AVG: exact, the aggregates reading a long value's text.
+// A column of an inline view, and a result column a sort reads by its name, stay numbers the
+// engine compares and sorts: the double nearest the exact value.
 #include "platform/db/sql_translator_internal.h"
 
 namespace korvalis::db::detail {
@@ -159,6 +163,68 @@ SqlType Translator::EmitAggregateArgument(const Expr& e, const Scope* scope, std
     return EmitExact(argument, scope, false, out);
   }
   return Emit(argument, scope, out);
+}
+
+// A side of a comparison or a sort key computed exactly.
+bool Translator::ComputedExactly(const Expr& e, const Scope* scope) {
+  return !pg_ && IsComputed(e) && ExactOperands(e, scope, 0);
+}
+
+// A comparison of numbers of which a side is computed: ora_compare of the exact values. A
+// column compared with a computed value is first compared with a number at or beyond it
+// (ora_number_bound), a condition the exact one implies and an index on the column can serve.
+bool Translator::EmitExactComparison(const Expr& e, const Scope* scope,
+                                     const ComparisonSpans& spans, std::string* out) {
+  const Expr& l = *e.args[0];
+  const Expr& r = *e.args[1];
+  const bool exact_l = ComputedExactly(l, scope), exact_r = ComputedExactly(r, scope);
+  if (!exact_l && !exact_r) return false;
+  // The other side as printed; a long literal keeps its digits, and other computed values
+  // (date differences) compare as they are shown.
+  const auto side = [&](const Expr& operand, bool exact, std::string printed, std::string* sql) {
+    if (exact || operand.kind == ExprKind::kNumber) {
+      EmitExact(operand, scope, false, sql);
+    } else if (IsComputed(operand)) {
+      *sql = "ora_shown(" + printed + ")";
+    } else {
+      *sql = std::move(printed);
+    }
+  };
+  std::string left, right;
+  side(l, exact_l, out->substr(spans.l0, spans.l1 - spans.l0), &left);
+  side(r, exact_r, out->substr(spans.r0), &right);
+  out->resize(spans.l0);
+  const std::string_view op = e.text;
+  const bool column_l = l.kind == ExprKind::kColumn && exact_r;
+  const bool column_r = r.kind == ExprKind::kColumn && exact_l;
+  if (op != "<>" && (column_l || column_r)) {
+    // column op value, the value bounded on the side the operator looks to.
+    const std::string& column = column_l ? left : right;
+    const std::string& value = column_l ? right : left;
+    const bool column_below = column_l ? (op[0] == '<') : (op[0] == '>');
+    const auto bound = [&](int direction) {
+      return "ora_number_bound(" + value + ", " + std::to_string(direction) + ")";
+    };
+    out->append(column);
+    if (op == "=") {
+      out->append(" BETWEEN ").append(bound(-1)).append(" AND ").append(bound(1));
+    } else {
+      out->append(column_below ? " <= " : " >= ").append(bound(column_below ? 1 : -1));
+    }
+    out->append(" AND ");
+  }
+  out->append("ora_compare(").append(left).append(", ").append(right).append(") ");
+  out->append(op).append(" 0");
+  return true;
+}
+
+// ORDER BY a computed number: the bytes of its exact value, which sort as the numbers do.
+bool Translator::EmitExactSortKey(const Expr& e, const Scope* scope, std::string* out) {
+  if (!ComputedExactly(e, scope)) return false;
+  out->append("ora_sort_key(");
+  EmitExact(e, scope, false, out);
+  out->push_back(')');
+  return true;
 }
 
 }  // namespace korvalis::db::detail
