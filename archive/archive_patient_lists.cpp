@@ -10,6 +10,7 @@
 #include "archive/archive_patient.h"
 #include "archive/patient_search.h"
 #include "archive/search_pieces.h"
+#include "foundation/body_arguments.h"
 #include "foundation/sql_date.h"
 #include "foundation/xml_property.h"
 #include "foundation/xml_text.h"
@@ -17,6 +18,7 @@
 namespace {
 
 using korvalis::BstrView;
+using korvalis::PropertyBag;
 
 // A time the list writes into the span `element`: a date, or empty.
 std::u16string_view TimeArgument(std::u16string_view element, std::u16string_view time) {
@@ -145,7 +147,7 @@ long CBArchivePatient::GetAllToCommitPatient(CEMRDataSource* pDataSource, BSTR b
 
 long CBArchivePatient::GetCommitedPatient(CEMRDataSource* pDataSource, BSTR bstrArgs,
                                           BSTR* pbstrList) {
-  const CXmlProperty::Map args = CXmlProperty(std::u16string(BstrView(bstrArgs))).GetMap();
+  const CXmlProperty::Map args = PropertyBag(bstrArgs).GetMap();
   ConditionDocument condition(u" ");
   condition.Add(u"name", ValueOf(args, u"name"))
       .Add(u"eventno", ValueOf(args, u"eventno"))
@@ -191,7 +193,7 @@ long CBArchivePatient::GetAllUncodedPatient(CEMRDataSource* pDataSource, BSTR bs
 
 long CBArchivePatient::GetPreCommitPatient(CEMRDataSource* pDataSource, BSTR bstrArgs,
                                            BSTR* pbstrList) {
-  const CXmlProperty::Map args = CXmlProperty(std::u16string(BstrView(bstrArgs))).GetMap();
+  const CXmlProperty::Map args = PropertyBag(bstrArgs).GetMap();
   ConditionDocument condition;
   condition.Add(u"name", ValueOf(args, u"name"))
       .Add(u"eventno", ValueOf(args, u"eventno"))

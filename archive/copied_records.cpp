@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "archive/archive_patient.h"
+#include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/sql_date.h"
@@ -20,6 +21,7 @@
 namespace {
 
 using korvalis::BstrView;
+using korvalis::PropertyBag;
 using korvalis::SqlQuoted;
 
 // The entry's keys of the save document, each quoted.
@@ -81,7 +83,7 @@ std::u16string UpdateSql(const CopyEntry& entry, const std::u16string& serial,
 
 long CBArchivePatient::SaveCopiedPatient(CEMRDataSource* pDataSource, BSTR bstrArgs,
                                          BSTR* pbstrRecordId) {
-  const CXmlProperty args{std::u16string(BstrView(bstrArgs))};
+  const CXmlProperty args = PropertyBag(bstrArgs);
   const CopyEntry entry(args);
   const std::u16string record_type =
       korvalis::SqlNumber(args.GetValue(u"record_type"), u"record_type");
@@ -112,7 +114,7 @@ long CBArchivePatient::DeleteCopyRecord(CEMRDataSource* pDataSource, BSTR bstrPa
 
 long CBArchivePatient::GetCopiedPatientList(CEMRDataSource* pDataSource, BSTR bstrArgs,
                                             BSTR* pbstrList) {
-  const CXmlProperty args{std::u16string(BstrView(bstrArgs))};
+  const CXmlProperty args = PropertyBag(bstrArgs);
   const std::u16string name = args.GetValue(u"name");
   const std::u16string event_no = args.GetValue(u"event_no");
   const std::u16string dept = args.GetValue(u"filterdept");

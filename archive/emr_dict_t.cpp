@@ -5,6 +5,7 @@
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/util/XMLChar.hpp>
 
+#include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
 #include "foundation/comm_data_source.h"
 #include "foundation/db_config.h"
@@ -21,6 +22,7 @@
 namespace {
 
 using korvalis::BstrView;
+using korvalis::PropertyBag;
 using korvalis::SqlQuoted;
 using xercesc::DOMElement;
 using xercesc::DOMNodeList;
@@ -80,7 +82,7 @@ DictQuery ReadDefinition(const DOMElement* root) {
 }  // namespace
 
 long CBEMRDictT::NewDict(CEMRDataSource* pDataSource, BSTR bstrProperty) {
-  const CXmlProperty property{std::u16string(BstrView(bstrProperty))};
+  const CXmlProperty property = PropertyBag(bstrProperty);
   const std::u16string name = property.GetValue(u"name");
   const std::u16string remark = property.GetValue(u"remark");
   pDataSource->Execute(u" INSERT INTO TELV_DICT_SOURCE (NAME, REMARK)  VALUES (" + SqlQuoted(name) +
@@ -160,7 +162,7 @@ long CBEMRDictT::DeleteDictByName(CEMRDataSource* pDataSource, BSTR bstrDictName
 }
 
 long CBEMRDictT::SetDictName(CEMRDataSource* pDataSource, BSTR bstrDictList) {
-  const CXmlProperty property{std::u16string(BstrView(bstrDictList))};
+  const CXmlProperty property = PropertyBag(bstrDictList);
   const std::u16string original_name = property.GetValue(u"original_name");
   const std::u16string new_name = property.GetValue(u"new_name");
   const std::u16string remark = property.GetValue(u"remark");

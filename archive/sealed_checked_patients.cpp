@@ -15,6 +15,7 @@
 #include "emrdoc/emr_content_hand_over.h"
 #include "emrdoc/emr_content_store.h"
 #include "foundation/blob_text.h"
+#include "foundation/body_arguments.h"
 #include "foundation/client_info.h"
 #include "foundation/codec_factory.h"
 #include "foundation/emr_data_source.h"
@@ -30,6 +31,7 @@ namespace {
 
 using korvalis::AppendQuotedWhenGiven;
 using korvalis::BstrView;
+using korvalis::PropertyBag;
 using korvalis::SqlQuoted;
 
 constexpr char16_t kNoFrontSheet[] = u"该病人未书写病案首页";
@@ -70,7 +72,7 @@ std::u16string CopyOf(const std::u16string& quoted_id) {
 
 long CBArchivePatient::GetFreezePatient(CEMRDataSource* pDataSource, BSTR bstrArgs,
                                         BSTR* pbstrList) {
-  const CXmlProperty args{std::u16string(BstrView(bstrArgs))};
+  const CXmlProperty args = PropertyBag(bstrArgs);
   const auto value = [&args](const char16_t* key) { return args.GetValue(key); };
   std::u16string sql =
       u"SELECT A.NAME, A.SEX, A.PATIENT_ID, A.EVENT_NO, A.BED_NO, B.FORBID_DATE, "
@@ -100,7 +102,7 @@ long CBArchivePatient::GetFreezePatient(CEMRDataSource* pDataSource, BSTR bstrAr
 
 long CBArchivePatient::GetCheckPatientList(CEMRDataSource* pDataSource, BSTR bstrArgs,
                                            BSTR* pbstrPatientList) {
-  const CXmlProperty args{std::u16string(BstrView(bstrArgs))};
+  const CXmlProperty args = PropertyBag(bstrArgs);
   const CDBType& dialect = *pDataSource->GetDBType();
   // 1 when the visit holds a live record: the first one found decides.
   const std::u16string has_live_record = dialect.Decode(
@@ -134,7 +136,7 @@ long CBArchivePatient::GetCheckPatientList(CEMRDataSource* pDataSource, BSTR bst
 
 long CBArchivePatient::SaveCheckEMR(CEMRDataSource* pDataSource, BSTR bstrEMRInfo, BSTR bstrContent,
                                     BSTR /*bstrXML*/, BSTR bstrClientInfo) {
-  const CXmlProperty info{std::u16string(BstrView(bstrEMRInfo))};
+  const CXmlProperty info = PropertyBag(bstrEMRInfo);
   const std::u16string emr_id = SqlQuoted(info.GetValue(u"emr_id"));
   const std::u16string patient_id = SqlQuoted(info.GetValue(u"patient_id"));
   const std::u16string event_no = SqlQuoted(info.GetValue(u"event_no"));
@@ -160,7 +162,7 @@ long CBArchivePatient::SaveCheckEMR(CEMRDataSource* pDataSource, BSTR bstrEMRInf
 
 long CBArchivePatient::GetCheckEMR(CEMRDataSource* pDataSource, BSTR bstrEMRInfo,
                                    BSTR* /*pbstrXml*/, BSTR* pbstrContent) {
-  const CXmlProperty info{std::u16string(BstrView(bstrEMRInfo))};
+  const CXmlProperty info = PropertyBag(bstrEMRInfo);
   const std::u16string visit = u" WHERE PATIENT_ID = " + SqlQuoted(info.GetValue(u"patient_id")) +
                                u" AND EVENT_NO = " + SqlQuoted(info.GetValue(u"event_no"));
   std::u16string copy_id;

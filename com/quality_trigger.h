@@ -15,6 +15,7 @@
 #pragma once
 
 #include "com/object_construct.h"
+#include "foundation/body_arguments.h"
 #include "foundation/xml_property.h"
 #include "interface/method_frame.h"
 #include "interface/quality_trigger.h"
@@ -62,7 +63,7 @@ class CQualityTriggerT : public korvalis::com::ComObjectRoot,
     // does not parse fails the call at once.
     return korvalis::frame::Run(
         kVote, "CQualityTrigger::ReFireOpen", [&](CEMRDataSource* pDataSource) {
-          CXmlProperty event{std::u16string(korvalis::BstrView(bstrEventInfo))};
+          CXmlProperty event = korvalis::PropertyBag(bstrEventInfo);
           korvalis::com::ScopedBstr eventNo(event.GetValue(u"event_no"));
           korvalis::com::ScopedBstr patientID(event.GetValue(u"patient_id"));
           Body::ReFireOpen(pDataSource, patientID.get(), eventNo.get(), bstrEventInfo);

@@ -5,6 +5,7 @@
 #include <xercesc/dom/DOM.hpp>
 
 #include "com/commit_limits.h"
+#include "foundation/body_arguments.h"
 #include "foundation/dom_builder.h"
 #include "foundation/emr_exception.h"
 #include "foundation/factory.h"
@@ -46,7 +47,7 @@ std::u16string NameOf(const IID& iid, std::u16string_view id) {
   BSTR properties = nullptr;
   HRESULT hr = (component.get()->*kMethod)(argument.get(), &properties);
   UniqueBstr answer = TakeAnswer(hr, properties);
-  return CXmlProperty(std::u16string(BstrView(answer.get()))).GetValue(u"name");
+  return korvalis::PropertyBag(answer.get()).GetValue(u"name");
 }
 
 // The parameter's value; `unset` when the component leaves the value unset.

@@ -18,10 +18,12 @@
 #include "foundation/sql_text.h"
 #include "foundation/xml_parser.h"
 #include "lookups/sys_param.h"
+#include "platform/text/ascii.h"
 #include "platform/text/unicode.h"
 
 namespace {
 
+using korvalis::IsBlank;
 using korvalis::SqlQuoted;
 
 constexpr char16_t kConsultationSheetType[] = u"4";
@@ -74,8 +76,6 @@ std::u16string ChildText(const xercesc::DOMElement* parent, std::u16string_view 
   }
   return text;
 }
-
-bool IsBlank(const std::u16string& text) { return text.find_first_not_of(u' ') == text.npos; }
 
 Consultation ReadConsultation(const std::u16string& xml) {
   CXmlStringParser parser(xml);

@@ -10,6 +10,7 @@
 #include "emrdoc/emr_content_hand_over.h"
 #include "emrdoc/emr_content_store.h"
 #include "emrdoc/emr_saved_notification.h"
+#include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
 #include "foundation/client_info.h"
 #include "foundation/emr_exception.h"
@@ -27,6 +28,7 @@
 namespace {
 
 using korvalis::BstrView;
+using korvalis::PropertyBag;
 using korvalis::SqlQuoted;
 using korvalis::emrdoc::ContentCodecs;
 
@@ -148,7 +150,7 @@ long SaveEmrDocument(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR bs
     return 0;
   }
   const std::u16string units = UnpackEmrContentUnits(bstrContent);
-  CXmlProperty::Map properties = CXmlProperty(std::u16string(BstrView(bstrProperty))).GetMap();
+  CXmlProperty::Map properties = PropertyBag(bstrProperty).GetMap();
   const std::u16string author = PropertyValue(properties, u"author");
   const std::u16string author_id = PropertyValue(properties, u"authorid");
 
@@ -164,8 +166,7 @@ long SaveEmrDocument(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR bs
 
 long SaveEmrContent(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
                     BSTR bstrProperty, BSTR bstrEmrID) {
-  InsertRecordRow(*pDataSource, bstrPatientID, bstrEventNo,
-                  CXmlProperty(std::u16string(BstrView(bstrProperty))).GetMap(),
+  InsertRecordRow(*pDataSource, bstrPatientID, bstrEventNo, PropertyBag(bstrProperty).GetMap(),
                   std::u16string(BstrView(bstrEmrID)));
   return 0;
 }

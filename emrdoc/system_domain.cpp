@@ -1,5 +1,6 @@
 #include "emrdoc/system_domain.h"
 
+#include "foundation/body_arguments.h"
 #include "foundation/emr_error.h"
 #include "foundation/emr_exception.h"
 #include "foundation/factory.h"
@@ -9,6 +10,7 @@
 #include "lookups/sys_param.h"
 #include "lookups/visit_lookups.h"
 
+using korvalis::PropertyBag;
 using korvalis::com::ScopedBstr;
 
 CBSystemDomain::CBSystemDomain(BSTR bstrPatientID, BSTR bstrEventNo)
@@ -31,15 +33,14 @@ std::u16string CBSystemDomain::HospitalName(CSingleDataSource* pDataSource) {
       korvalis::Sibling<IHISDepartment> department(*DIDUFactory::Instance(), IID_IHISDepartment);
       department->GetDeptInfo(dept_id.get(), dept_info.out());
     }
-    const ScopedBstr hospital_id(
-        CXmlProperty(std::u16string(korvalis::BstrView(dept_info.get()))).GetValue(u"hospital"));
+    const ScopedBstr hospital_id(PropertyBag(dept_info.get()).GetValue(u"hospital"));
 
     ScopedBstr hospital_info;
     {
       korvalis::Sibling<IHISHospital> hospital(*DIDUFactory::Instance(), IID_IHISHospital);
       hospital->GetHospitalInfo(hospital_id.get(), hospital_info.out());
     }
-    return CXmlProperty(std::u16string(korvalis::BstrView(hospital_info.get()))).GetValue(u"name");
+    return PropertyBag(hospital_info.get()).GetValue(u"name");
   } catch (const CEMRException& e) {
     CEMRRemoteError().SetError(e.GetText());
     return u"";

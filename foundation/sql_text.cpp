@@ -75,7 +75,7 @@ std::u16string SqlNumber(TextRef value, std::u16string_view what) {
 }
 
 std::u16string SqlBareNumber(TextRef value, std::u16string_view what) {
-  return SqlNumber(TrimAsciiBlanks(value.view()), what);
+  return SqlNumber(TrimAsciiSpaces(value.view()), what);
 }
 
 std::int32_t SqlIdNumber(TextRef value, std::u16string_view what) {

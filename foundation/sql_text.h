@@ -33,8 +33,9 @@ bool IsSqlNumber(TextRef value);
 // (and `what`, the name of the argument, when given) as not a number.
 std::u16string SqlNumber(TextRef value, std::u16string_view what = {});
 
-// SqlNumber of the value without the blanks (space, tab) around it: a number as a client
-// writes it into a property document, made ready to stand bare in a statement.
+// SqlNumber of the value without the white space (blanks and line ends) around it: a number as a
+// client writes it into a property or list document, indented or on a line of its own, made
+// ready to stand bare in a statement.
 std::u16string SqlBareNumber(TextRef value, std::u16string_view what = {});
 
 // The value of a whole number that fits the 32-bit identifiers bodies pass as `long`: an optional

@@ -46,9 +46,10 @@ TEST(SqlTextTest, SqlNumberRefusesTextWithAMessageNamingTheValue) {
   }
 }
 
-TEST(SqlTextTest, BareNumbersLoseTheirBlanksAndNothingElse) {
+TEST(SqlTextTest, BareNumbersLoseTheWhiteSpaceAroundThemAndNothingElse) {
   EXPECT_EQ(SqlBareNumber(u" \t12.5 "), u"12.5");
-  for (const char16_t* bad : {u"", u"  ", u"1 2", u"1 OR 1=1", u"1\n"}) {
+  EXPECT_EQ(SqlBareNumber(u"\n  -3\r\n"), u"-3");
+  for (const char16_t* bad : {u"", u" \n ", u"1 2", u"1\n2", u"1 OR 1=1"}) {
     try {
       SqlBareNumber(bad, u"type");
       ADD_FAILURE() << ToUtf8(bad) << " passed";

@@ -11,6 +11,8 @@
 
 #include <string_view>
 
+#include "platform/text/ascii.h"
+
 using namespace xercesc;
 
 namespace {
@@ -52,21 +54,10 @@ void Configure(DOMLSParser* builder) {
   config->setParameter(XMLUni::fgXercesSecurityManager, &EntityLimits());
 }
 
-bool IsXmlSpace(char32_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-bool IsBlank(const void* source, std::size_t byte_count, bool wide) {
-  if (wide) {
-    const auto* units = static_cast<const char16_t*>(source);
-    for (std::size_t i = 0; i < byte_count / 2; ++i) {
-      if (!IsXmlSpace(units[i])) return false;
-    }
-    return true;
-  }
-  const auto* bytes = static_cast<const unsigned char*>(source);
-  for (std::size_t i = 0; i < byte_count; ++i) {
-    if (!IsXmlSpace(bytes[i])) return false;
-  }
-  return true;
+bool IsBlankSource(const void* source, std::size_t byte_count, bool wide) {
+  return wide ? korvalis::IsBlank(
+                    std::u16string_view(static_cast<const char16_t*>(source), byte_count / 2))
+              : korvalis::IsBlank(std::string_view(static_cast<const char*>(source), byte_count));
 }
 
 // Walks the tree without recursion and tells whether elements nest deeper than kMaxXmlDepth.
@@ -149,7 +140,7 @@ xercesc::DOMDocument* CXmlStringParser::GetDocument() {
   Release();
   auto* implementation = static_cast<DOMImplementationLS*>(GetDomImplementation());
   // A blank text is an empty document, not a malformed one.
-  if (source_ == nullptr || IsBlank(source_, byte_count_, wide_)) {
+  if (source_ == nullptr || IsBlankSource(source_, byte_count_, wide_)) {
     blank_document_ = GetDomImplementation()->createDocument();
     document_ = blank_document_;
     return document_;

@@ -17,6 +17,7 @@
 
 #include "foundation/emr_exception.h"
 #include "foundation/xml_parser.h"
+#include "platform/text/ascii.h"
 
 using namespace xercesc;
 
@@ -153,10 +154,6 @@ bool ReadWide(std::u16string_view text, DefaultHandler& handler) {
   return RunReader(ThreadReader(declares_type), text, handler);
 }
 
-bool IsBlank(std::u16string_view text) {
-  return text.find_first_not_of(u" \t\r\n") == std::u16string_view::npos;
-}
-
 // The inner XML of the first element named `tag` among the first-level elements.
 std::u16string InnerXmlOf(const std::u16string& xml, const std::u16string& tag) {
   CXmlStringParser parser(xml);
@@ -228,7 +225,7 @@ CXmlProperty& CXmlProperty::operator=(const CXmlProperty& other) {
 CXmlProperty::~CXmlProperty() = default;
 
 void CXmlProperty::Parse() const {
-  if (!properties_.empty() || IsBlank(xml_)) return;
+  if (!properties_.empty() || korvalis::IsBlank(xml_)) return;
   Map properties;
   FirstLevelReader reader(properties, tag_);
   if (!ReadWide(xml_, reader)) throw CEMRException(std::u16string(kParseError));

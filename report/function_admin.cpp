@@ -11,6 +11,7 @@
 
 #include <string>
 
+#include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/factory.h"
@@ -19,16 +20,13 @@
 #include "foundation/xml_property.h"
 
 using korvalis::BstrView;
+using korvalis::PropertyBag;
 using korvalis::SqlQuoted;
 using korvalis::StoreBstrResult;
 
 namespace {
 
 constexpr char16_t kNoGroup[] = u"'####'";
-
-CXmlProperty PropertiesOf(BSTR bstrCondition) {
-  return CXmlProperty(std::u16string(BstrView(bstrCondition)));
-}
 
 // The entry leaves every group.
 void Unlink(CSingleDataSource& data_source, const std::u16string& menu_id) {
@@ -81,12 +79,12 @@ std::u16string Conditions(const CXmlProperty& properties,
 long CBFunctionAdmin::GetFunctionConfig(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                         BSTR* pbstrList) {
   const std::u16string conditions =
-      Conditions(PropertiesOf(bstrCondition), {{u"id", u"A.ID"},
-                                               {u"name", u"A.NAME"},
-                                               {u"template_id", u"A.TEMPLATE_ID"},
-                                               {u"report_id", u"A.REPORT_ID"},
-                                               {u"type", u"A.TYPE"},
-                                               {u"group_id", u"B.GROUP_ID"}});
+      Conditions(PropertyBag(bstrCondition), {{u"id", u"A.ID"},
+                                              {u"name", u"A.NAME"},
+                                              {u"template_id", u"A.TEMPLATE_ID"},
+                                              {u"report_id", u"A.REPORT_ID"},
+                                              {u"type", u"A.TYPE"},
+                                              {u"group_id", u"B.GROUP_ID"}});
   pDataSource->QueryElements(
       u"SELECT A.NAME, A.ID, A.TEMPLATE_ID, A.TYPE, A.REMARK, B.GROUP_ID, C.NAME , A.REPORT_ID"
       u" FROM TELV_FUNCTION_CONFIG A, TELV_FUNCTION_GROUP_MAP B,  TELV_FUNCTION_GROUP C"
@@ -99,7 +97,7 @@ long CBFunctionAdmin::GetFunctionConfig(CEMRDataSource* pDataSource, BSTR bstrCo
 }
 
 long CBFunctionAdmin::SetFunctionConfig(CEMRDataSource* pDataSource, BSTR bstrCondition) {
-  const CXmlProperty item = PropertiesOf(bstrCondition);
+  const CXmlProperty item = PropertyBag(bstrCondition);
   const std::u16string id = item.GetValue(u"id");
   const std::u16string group_id = item.GetValue(u"group_id");
   const std::u16string sort_code = item.GetValue(u"sort_code");
@@ -151,7 +149,7 @@ long CBFunctionAdmin::SetFunctionConfig(CEMRDataSource* pDataSource, BSTR bstrCo
 }
 
 long CBFunctionAdmin::DelFunctionConfig(CEMRDataSource* pDataSource, BSTR bstrCondition) {
-  const std::u16string id = PropertiesOf(bstrCondition).GetValue(u"id");
+  const std::u16string id = PropertyBag(bstrCondition).GetValue(u"id");
   if (id.empty()) return 0;
   pDataSource->Execute(u"DELETE TELV_FUNCTION_CONFIG WHERE ID = " + SqlQuoted(id));
   Unlink(*pDataSource, id);
@@ -161,7 +159,7 @@ long CBFunctionAdmin::DelFunctionConfig(CEMRDataSource* pDataSource, BSTR bstrCo
 
 long CBFunctionAdmin::SetFunctionGroup(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                        BSTR* pbstrId) {
-  const CXmlProperty group = PropertiesOf(bstrCondition);
+  const CXmlProperty group = PropertyBag(bstrCondition);
   const std::u16string id = group.GetValue(u"id");
   const std::u16string sort_code = group.GetValue(u"sort_code");
 
@@ -204,7 +202,7 @@ long CBFunctionAdmin::SetFunctionGroup(CEMRDataSource* pDataSource, BSTR bstrCon
 }
 
 long CBFunctionAdmin::DelFunctionGroup(CEMRDataSource* pDataSource, BSTR bstrCondition) {
-  const std::u16string id = PropertiesOf(bstrCondition).GetValue(u"id");
+  const std::u16string id = PropertyBag(bstrCondition).GetValue(u"id");
   if (id.empty()) return 0;
   // The group's entries move to "####"; its child groups keep their parent.
   const std::u16string group = SqlQuoted(id);
@@ -221,7 +219,7 @@ long CBFunctionAdmin::DelFunctionGroup(CEMRDataSource* pDataSource, BSTR bstrCon
 long CBFunctionAdmin::GetGroupMenu(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                    BSTR* pbstrList) {
   const std::u16string condition =
-      Conditions(PropertiesOf(bstrCondition), {{u"group_id", u"A.GROUP_ID"}});
+      Conditions(PropertyBag(bstrCondition), {{u"group_id", u"A.GROUP_ID"}});
   pDataSource->QueryElements(
       u"SELECT A.GROUP_ID, A.MENU_ID, B.NAME AS DYNAMIC_NAME, C.FUNCTION_NAME AS FIXED_NAME,"
       u" B.TYPE, B.TEMPLATE_ID,B.REPORT_ID, D.NAME, C.NOTES "

@@ -3,6 +3,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "foundation/body_arguments.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/event_log_entry.h"
 #include "foundation/sql_text.h"
@@ -20,6 +21,7 @@
 
 using korvalis::BstrView;
 using korvalis::FromUtf8;
+using korvalis::PropertyBag;
 using korvalis::SqlQuoted;
 using korvalis::ToUtf8;
 using korvalis::report::MonitorCallCounter;
@@ -61,7 +63,7 @@ struct ServiceEntryProperties {
 
 // The three keys of an entry; all of them are needed to add or delete one.
 ServiceEntryProperties EntryOf(BSTR bstrServiceList) {
-  const CXmlProperty entry{std::u16string(BstrView(bstrServiceList))};
+  const CXmlProperty entry = PropertyBag(bstrServiceList);
   return {entry.GetValue(u"name"), entry.GetValue(u"path"), entry.GetValue(u"type")};
 }
 

@@ -1,11 +1,10 @@
 #include "report/program_command_line.h"
 
+#include "platform/text/ascii.h"
 #include "platform/text/unicode.h"
 
 namespace korvalis::report {
 namespace {
-
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
 
 ProgramCommand Refused(std::u16string reason) { return {{}, std::move(reason)}; }
 
@@ -23,7 +22,7 @@ ProgramCommand ParseProgramCommand(std::u16string_view command_line) {
     if (c == u'"') {
       quoted = !quoted;
       in_word = true;
-    } else if (IsBlank(c) && !quoted) {
+    } else if (IsXmlSpace(c) && !quoted) {
       if (in_word) words.push_back(std::move(word));
       word.clear();
       in_word = false;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "foundation/blob_text.h"
+#include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/factory.h"
@@ -18,6 +19,7 @@
 #include "report/summary_fragments.h"
 
 using korvalis::BstrView;
+using korvalis::PropertyBag;
 using korvalis::SqlBareNumber;
 using korvalis::SqlQuoted;
 using korvalis::report::Fragment;
@@ -27,16 +29,12 @@ using korvalis::report::Placement;
 
 namespace {
 
-CXmlProperty PropertiesOf(BSTR document) {
-  return CXmlProperty(std::u16string(BstrView(document)));
-}
-
 // Runs "UPDATE <table> A SET <fragments> <where>" when the document holds `id` and at least one
 // of the fragments; the comma ending the last fragment is cut.
 void UpdateGivenColumns(CEMRDataSource* data_source, BSTR document, const char16_t* table,
                         std::initializer_list<Fragment> fragments,
                         std::u16string (*where)(const std::u16string& id)) {
-  const CXmlProperty property = PropertiesOf(document);
+  const CXmlProperty property = PropertyBag(document);
   const std::u16string id = property.GetValue(u"id");
   if (id.empty()) return;
   std::u16string columns = FragmentsOf(property, fragments);
@@ -141,7 +139,7 @@ long CBQCGradeSummary::ModifySummaryTemplate(CEMRDataSource* pDataSource, BSTR b
 
 long CBQCGradeSummary::NewSummary(CEMRDataSource* pDataSource, BSTR bstrProperty,
                                   BSTR* pbstrNewID) {
-  const CXmlProperty property = PropertiesOf(bstrProperty);
+  const CXmlProperty property = PropertyBag(bstrProperty);
   const std::u16string title = SqlQuoted(property.GetValue(u"title"));
   const std::u16string task_id = SqlQuoted(property.GetValue(u"task_id"));
   const std::u16string template_id =
@@ -171,7 +169,7 @@ void CBQCGradeSummary::GetNewTemplateId(CEMRDataSource* pDataSource, std::u16str
 
 long CBQCGradeSummary::NewSummaryTemplate(CEMRDataSource* pDataSource, BSTR bstrProperty,
                                           BSTR* pbstrNewID) {
-  const CXmlProperty property = PropertiesOf(bstrProperty);
+  const CXmlProperty property = PropertyBag(bstrProperty);
   const std::u16string type = SqlBareNumber(property.GetValue(u"type"), u"type");
   std::u16string id;
   GetNewTemplateId(pDataSource, id);
@@ -194,7 +192,7 @@ long CBQCGradeSummary::GetHtmlContent(CEMRDataSource* pDataSource, BSTR bstrID,
 
 long CBQCGradeSummary::GetSummaryList(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                       BSTR* pbstrSummaryList) {
-  const CXmlProperty condition = PropertiesOf(bstrCondition);
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   std::u16string sql =
       u"SELECT  A.NOTES, A.ID, A.TEMPLATE_ID, A.TITLE, A.TASK_ID, A.DEPT_ID, "
       u"TO_CHAR(A.CREATE_DATE, 'yyyy-mm-dd') AS CREATE_DATE, A.CREATOR,  A.CREATOR_ID, "
@@ -229,7 +227,7 @@ long CBQCGradeSummary::GetSummaryList(CEMRDataSource* pDataSource, BSTR bstrCond
 
 long CBQCGradeSummary::GetSummaryTemplateList(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                               BSTR* pbstrSummaryTemplateList) {
-  const CXmlProperty condition = PropertiesOf(bstrCondition);
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   // The filter `creator_id` compares the CREATOR column, which the list names creator_id.
   const std::u16string sql =
       u"SELECT A.NAME, A.ID, A.CREATOR, TO_CHAR(A.CREATE_DATE, 'yyyy-mm-dd') AS CREATE_DATE, "
@@ -252,7 +250,7 @@ long CBQCGradeSummary::GetSummaryTemplateList(CEMRDataSource* pDataSource, BSTR 
 }
 
 long CBQCGradeSummary::RemoveSummary(CEMRDataSource* pDataSource, BSTR bstrProperty) {
-  const CXmlProperty property = PropertiesOf(bstrProperty);
+  const CXmlProperty property = PropertyBag(bstrProperty);
   // Only the first key present selects what is deleted.
   for (const Fragment& fragment : {
            Fragment{u"id", u"AND ID = ", Placement::kQuoted, u""},

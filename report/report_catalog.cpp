@@ -12,6 +12,7 @@
 // concurrent creations never share either.
 #include <string>
 
+#include "foundation/body_arguments.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
 #include "foundation/sql_text.h"
@@ -21,6 +22,7 @@
 #include "report/report_store.h"
 
 using korvalis::BstrView;
+using korvalis::PropertyBag;
 using korvalis::SqlQuoted;
 using korvalis::report::CatalogProperties;
 using korvalis::report::IdText;
@@ -64,7 +66,7 @@ long CBEMRReport::InitNewCatalog(CEMRDataSource* pDataSource, BSTR bstrParentCod
   const LONG id = korvalis::report::NextIdentifier(
       *pDataSource, u"SELECT MAX(ID) MAX_ID FROM TELV_REPORT_CATALOG",
       u"报表类别ID已超出范围, 无法新建报表类别.");
-  const CXmlProperty property{std::u16string(BstrView(bstrProperty))};
+  const CXmlProperty property = PropertyBag(bstrProperty);
   const std::u16string name = property.GetValue(u"name");
   const std::u16string note = property.GetValue(u"note");
   const std::u16string code = NextChildCode(*pDataSource, parent_code);
@@ -115,7 +117,7 @@ long CBEMRReport::SetCatalogProperty(CEMRDataSource* pDataSource, LONG lngCatalo
                                      BSTR bstrProperty) {
   // An empty document is refused with an empty description, as clients have always seen it.
   if (SysStringLen(bstrProperty) == 0) throw CEMRException(std::u16string());
-  const CXmlProperty property{std::u16string(BstrView(bstrProperty))};
+  const CXmlProperty property = PropertyBag(bstrProperty);
   pDataSource->Execute(u"UPDATE TELV_REPORT_CATALOG SET NAME = " +
                        SqlQuoted(property.GetValue(u"name")) + u", NOTE = " +
                        SqlQuoted(property.GetValue(u"note")) + u" WHERE ID = " +

@@ -2,6 +2,7 @@
 
 #include <xercesc/dom/DOM.hpp>
 
+#include "foundation/body_arguments.h"
 #include "foundation/client_info.h"
 #include "foundation/emr_exception.h"
 #include "foundation/xml_list.h"
@@ -68,7 +69,7 @@ AutoReplacements AutoReplacementValues(const CClientInfo& client) {
 ReportParameters SubstituteParams(CSingleDataSource& data_source, LONG report_id, BSTR values,
                                   BSTR client_info) {
   CXmlProperty::Map sent;
-  if (SysStringLen(values) != 0) sent = CXmlProperty(std::u16string(BstrView(values))).GetMap();
+  if (SysStringLen(values) != 0) sent = korvalis::PropertyBag(values).GetMap();
   const std::map<std::u16string, ParameterDefinition> definitions =
       GetReportParams(data_source, report_id);
   const AutoReplacements automatic =

@@ -8,6 +8,7 @@
 // in through import.
 #include <string>
 
+#include "foundation/body_arguments.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
 #include "foundation/property_map.h"
@@ -18,6 +19,7 @@
 #include "report/report_store.h"
 
 using korvalis::BstrView;
+using korvalis::PropertyBag;
 using korvalis::report::IdText;
 using korvalis::report::StoreText;
 
@@ -29,11 +31,6 @@ constexpr char16_t kReportMap[] = u"telv_report";
 // Identifiers from this one on are kept apart from the ones new reports are numbered after.
 constexpr char16_t kFirstReservedId[] = u"539399500000";
 
-// The property bag of a document argument.
-CXmlProperty::Map PropertiesOf(BSTR document) {
-  return CXmlProperty(std::u16string(BstrView(document))).GetMap();
-}
-
 }  // namespace
 
 long CBEMRReport::InitNewReport(CEMRDataSource* pDataSource, LONG lngCatalogID, BSTR bstrProperty,
@@ -43,7 +40,7 @@ long CBEMRReport::InitNewReport(CEMRDataSource* pDataSource, LONG lngCatalogID, 
       *pDataSource,
       std::u16string(u"SELECT MAX(ID) MAX_ID FROM TELV_REPORT WHERE ID < ") + kFirstReservedId,
       u"报表ID已超出范围, 无法新建报表.");
-  CXmlProperty::Map properties = PropertiesOf(bstrProperty);
+  CXmlProperty::Map properties = PropertyBag(bstrProperty).GetMap();
   properties[u"id"] = IdText(id);
   properties[u"sort"] = IdText(id);
   properties[u"status"] = u"1";
@@ -81,7 +78,7 @@ long CBEMRReport::SetReportProperty(CEMRDataSource* pDataSource, LONG lngReprotI
                                     BSTR bstrProperty) {
   // An empty document is refused with an empty description, as clients have always seen it.
   if (SysStringLen(bstrProperty) == 0) throw CEMRException(std::u16string());
-  CXmlProperty::Map properties = PropertiesOf(bstrProperty);
+  CXmlProperty::Map properties = PropertyBag(bstrProperty).GetMap();
   properties.erase(u"id");  // a report keeps its identifier
   pDataSource->Execute(
       CPropertyMap(kReportMap)

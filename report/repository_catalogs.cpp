@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/record_statements.h"
@@ -28,9 +29,10 @@
 #include "report/repository_rows.h"
 
 using korvalis::AppendFilter;
+using korvalis::ArgumentText;
+using korvalis::PropertyBag;
 using korvalis::SqlQuoted;
 using korvalis::StoreBstrResult;
-using korvalis::repository::ArgumentText;
 using korvalis::repository::SavedColumn;
 using korvalis::repository::SaveRecord;
 
@@ -52,7 +54,7 @@ long CBRepository::SetVktCatalog(CEMRDataSource* pDataSource, BSTR bstrProperty,
                                              {u"PARENT_ID", u"parent_id"},
                                              {u"REMARK", u"remark"},
                                              {u"DEF_STRUCTURE_ID", u"def_structure_id"}};
-  const CXmlProperty property(ArgumentText(bstrProperty));
+  const CXmlProperty property = PropertyBag(bstrProperty);
   StoreBstrResult(pbstrCatalogID, SaveRecord(*pDataSource, u"VKT_CATALOG", property, kColumns));
   return 0;
 }
@@ -65,7 +67,7 @@ long CBRepository::DelVktCatalog(CEMRDataSource* pDataSource, BSTR bstrID) {
 
 long CBRepository::GetVktCatalogList(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                      BSTR* pbstrCatalogList) {
-  const CXmlProperty condition(ArgumentText(bstrCondition));
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   std::u16string where = u" 1=1 ";
   AppendFilter(where, condition, u"id", u" AND ID=", u" ");
   AppendFilter(where, condition, u"parent_id", u" AND PARENT_ID=", u" ");
@@ -90,13 +92,13 @@ long CBRepository::SetVktItem(CEMRDataSource* pDataSource, BSTR bstrProperty, BS
                                              {u"SPELL_CODE", u"spell_code"},
                                              {u"REMARK", u"remark"},
                                              {u"VAILD_FLAG", u"valid_flag", u"1"}};
-  const CXmlProperty property(ArgumentText(bstrProperty));
+  const CXmlProperty property = PropertyBag(bstrProperty);
   StoreBstrResult(pbstrItemID, SaveRecord(*pDataSource, u"VKT_ITEM", property, kColumns));
   return 0;
 }
 
 long CBRepository::DelVktItem(CEMRDataSource* pDataSource, BSTR bstrCondition) {
-  const CXmlProperty condition(ArgumentText(bstrCondition));
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   std::u16string filter;
   AppendFilter(filter, condition, u"id", u" AND A.ID=");
   AppendFilter(filter, condition, u"catalog_id", u" AND A.CATALOG_ID=", u" ");
@@ -108,7 +110,7 @@ long CBRepository::DelVktItem(CEMRDataSource* pDataSource, BSTR bstrCondition) {
 
 long CBRepository::GetVktItemList(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                   BSTR* pbstrItemList) {
-  const CXmlProperty condition(ArgumentText(bstrCondition));
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   const std::u16string catalog_id = condition.GetValue(u"catalog_id");
   const bool subtree = condition.GetValue(u"recursive_flag") == kTrueFlag;
   std::u16string filter;
@@ -134,7 +136,7 @@ long CBRepository::GetVktItemList(CEMRDataSource* pDataSource, BSTR bstrConditio
 
 long CBRepository::GetVktCatalogListByDept(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                            BSTR* pbstrCatalogList) {
-  const CXmlProperty condition(ArgumentText(bstrCondition));
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   std::u16string sql =
       u"SELECT A.TEMPLATE_ID, A.DEPT_CODE, A.CATALOG_ID, B.TEMPLATE_NAME, B.STRUCTURE_XID, "
       u"B.VALID FROM VKT_DEPT_DISTRIBUTE A LEFT JOIN VKT_REFERENCE_CONFIGURE B ON A.TEMPLATE_ID = "

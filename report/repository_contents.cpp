@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "foundation/blob_text.h"
+#include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
 #include "foundation/codec_factory.h"
 #include "foundation/dom_builder.h"
@@ -25,11 +26,12 @@
 #include "report/repository_rows.h"
 
 using korvalis::AppendFilter;
+using korvalis::ArgumentText;
 using korvalis::DeleteKeyedRows;
+using korvalis::PropertyBag;
 using korvalis::SqlQuoted;
 using korvalis::StoreBstrResult;
 using korvalis::XmlCarriable;
-using korvalis::repository::ArgumentText;
 using korvalis::repository::InsertRow;
 using korvalis::repository::SavedColumn;
 using korvalis::repository::SaveRecord;
@@ -55,7 +57,7 @@ long CBRepository::SetVktStructure(CEMRDataSource* pDataSource, BSTR bstrPropert
                                              {u"NAME", u"name"},
                                              {u"REMARK", u"remark"},
                                              {u"VAILD_FLAG", u"valid_flag", u"1"}};
-  const CXmlProperty property(ArgumentText(bstrProperty));
+  const CXmlProperty property = PropertyBag(bstrProperty);
   const std::u16string id = SaveRecord(*pDataSource, kStructureTable, property, kColumns);
   korvalis::WriteBlobText(*pDataSource, kStructureContent + SqlQuoted(id),
                           property.GetValue(u"content"));
@@ -71,7 +73,7 @@ long CBRepository::DelVktStructure(CEMRDataSource* pDataSource, BSTR bstrID) {
 
 long CBRepository::GetVktStructure(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                    BSTR* pbstrStructure) {
-  const CXmlProperty condition(ArgumentText(bstrCondition));
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   std::u16string sql =
       u"SELECT A.ID, A.NAME, A.REMARK, A.VAILD_FLAG FROM VKT_ITEM_STRUCTURE A WHERE 1=1";
   AppendFilter(sql, condition, u"id", u" AND A.ID=");
@@ -95,7 +97,7 @@ long CBRepository::GetVktStructure(CEMRDataSource* pDataSource, BSTR bstrConditi
 }
 
 long CBRepository::SetVktElement(CEMRDataSource* pDataSource, BSTR bstrProperty) {
-  const CXmlProperty property(ArgumentText(bstrProperty));
+  const CXmlProperty property = PropertyBag(bstrProperty);
   const std::u16string item_id = property.GetValue(u"item_id");
   const std::u16string structure_xid = property.GetValue(u"structure_xid");
   // Decoded first: a content that is not Base64 fails the call before anything is written.
@@ -113,7 +115,7 @@ long CBRepository::SetVktElement(CEMRDataSource* pDataSource, BSTR bstrProperty)
 }
 
 long CBRepository::DelVktElement(CEMRDataSource* pDataSource, BSTR bstrCondition) {
-  const CXmlProperty condition(ArgumentText(bstrCondition));
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   // Without the item nothing is deleted: a part alone would reach every item.
   if (condition.GetValue(u"item_id").empty()) return 0;
   std::u16string sql = u"DELETE  FROM VKT_ELEMENT WHERE 1=1";
@@ -125,7 +127,7 @@ long CBRepository::DelVktElement(CEMRDataSource* pDataSource, BSTR bstrCondition
 
 long CBRepository::GetVktElementList(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                      BSTR* pbstrElemList) {
-  const CXmlProperty condition(ArgumentText(bstrCondition));
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   std::u16string filter;
   AppendFilter(filter, condition, u"item_id", u" AND ITEM_ID=", u" ");
   AppendFilter(filter, condition, u"structure_xid", u" AND STRUCTURE_XID=", u" ");
@@ -159,7 +161,7 @@ long CBRepository::GetVktElementList(CEMRDataSource* pDataSource, BSTR bstrCondi
 
 long CBRepository::GetVktDistriCatalog(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                        BSTR* pbstrCatalogList) {
-  const CXmlProperty condition(ArgumentText(bstrCondition));
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   std::u16string sql =
       u"SELECT  CATALOG_ID, DEPT_CODE, TEMPLATE_ID FROM VKT_DEPT_DISTRIBUTE WHERE 1=1 ";
   AppendFilter(sql, condition, u"dept_code", u"AND DEPT_CODE=", u" ");
@@ -170,7 +172,7 @@ long CBRepository::GetVktDistriCatalog(CEMRDataSource* pDataSource, BSTR bstrCon
 }
 
 long CBRepository::AddVktDistriCatalog(CEMRDataSource* pDataSource, BSTR bstrCondition) {
-  const CXmlProperty condition(ArgumentText(bstrCondition));
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   const std::u16string dept_code = condition.GetValue(u"dept_code");
   const std::u16string template_id = condition.GetValue(u"template_id");
   const std::u16string catalog_id = condition.GetValue(u"catalog_id");
@@ -184,7 +186,7 @@ long CBRepository::AddVktDistriCatalog(CEMRDataSource* pDataSource, BSTR bstrCon
 }
 
 long CBRepository::DelVktDistriCatalog(CEMRDataSource* pDataSource, BSTR bstrCondition) {
-  const CXmlProperty condition(ArgumentText(bstrCondition));
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   // One key only, the first given of the template, the department and the catalogue; without
   // any of them nothing is deleted, never every distribution.
   constexpr std::pair<const char16_t*, const char16_t*> kKeys[] = {{u"template_id", u"TEMPLATE_ID"},
@@ -201,7 +203,7 @@ long CBRepository::DelVktDistriCatalog(CEMRDataSource* pDataSource, BSTR bstrCon
 
 long CBRepository::GetVktRfConfig(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                   BSTR* pbstrElemList) {
-  const CXmlProperty condition(ArgumentText(bstrCondition));
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   std::u16string sql =
       u"SELECT TEMPLATE_ID, TEMPLATE_NAME, GROUP_ID, STRUCTURE_XID, VALID FROM "
       u"VKT_REFERENCE_CONFIGURE WHERE 1=1";
@@ -218,14 +220,14 @@ long CBRepository::SetVktRfConfig(CEMRDataSource* pDataSource, BSTR bstrConditio
                                              {u"GROUP_ID", u"group"},
                                              {u"STRUCTURE_XID", u"xid"},
                                              {u"VALID", u"valid"}};
-  const CXmlProperty condition(ArgumentText(bstrCondition));
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   StoreBstrResult(pbstrTemplateID,
                   SaveRecord(*pDataSource, kConfigurationTable, condition, kColumns));
   return 0;
 }
 
 long CBRepository::DelVktRfConfig(CEMRDataSource* pDataSource, BSTR bstrCondition) {
-  const CXmlProperty condition(ArgumentText(bstrCondition));
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   // Run also for an empty template, which as NULL matches no row.
   DeleteKeyedRows(*pDataSource, kConfigurationTable, u"TEMPLATE_ID",
                   condition.GetValue(u"template_id"));

@@ -1,6 +1,5 @@
-// What the bodies of CBRepository share: the text of an argument, the rows they insert (every
-// value quoted, so that a quote in any value is stored as given) and the records they save
-// under a text key.
+// What the bodies of CBRepository share: the rows they insert (every value quoted, so that a
+// quote in any value is stored as given) and the records they save under a text key.
 //
 // Thread-safety: stateless; each function works on the caller's data source.
 #pragma once
@@ -10,15 +9,10 @@
 #include <string>
 #include <string_view>
 
-#include "platform/com/bstr.h"
-
 class CSingleDataSource;
 class CXmlProperty;
 
 namespace korvalis::repository {
-
-// The text of an argument; a null BSTR reads as the empty text.
-inline std::u16string ArgumentText(BSTR argument) { return std::u16string(BstrView(argument)); }
 
 // Runs "INSERT INTO table (columns) VALUES (...)" with `values` quoted, in the order of
 // `columns`; an empty value stores NULL.

@@ -5,18 +5,18 @@ namespace korvalis::db {
 namespace {
 
 // Blanks within a line: a carriage return belongs to the line end that follows it.
-bool IsBlank(char c) { return IsAsciiBlank(c) || c == '\r'; }
+bool IsBlankWithinLine(char c) { return IsAsciiBlank(c) || c == '\r'; }
 
 bool OnlyBlanks(std::string_view s) {
   for (char c : s) {
-    if (!IsBlank(c) && c != '\n') return false;
+    if (!IsBlankWithinLine(c) && c != '\n') return false;
   }
   return true;
 }
 
 // True when nothing but blanks (or a "--" comment) follows position `i` on its line.
 bool RestOfLineEmpty(std::string_view s, size_t i) {
-  while (i < s.size() && IsBlank(s[i])) ++i;
+  while (i < s.size() && IsBlankWithinLine(s[i])) ++i;
   if (i >= s.size() || s[i] == '\n') return true;
   return s.substr(i, 2) == "--";
 }
@@ -32,9 +32,9 @@ std::vector<ScriptStatement> SplitScript(std::string_view script) {
   auto finish = [&]() {
     if (!OnlyBlanks(current)) {
       size_t b = 0;
-      while (b < current.size() && (IsBlank(current[b]) || current[b] == '\n')) ++b;
+      while (b < current.size() && (IsBlankWithinLine(current[b]) || current[b] == '\n')) ++b;
       size_t e = current.size();
-      while (e > b && (IsBlank(current[e - 1]) || current[e - 1] == '\n')) --e;
+      while (e > b && (IsBlankWithinLine(current[e - 1]) || current[e - 1] == '\n')) --e;
       out.push_back(ScriptStatement{current.substr(b, e - b), start_line});
     }
     current.clear();
@@ -46,7 +46,7 @@ std::vector<ScriptStatement> SplitScript(std::string_view script) {
     // "/" alone on a line ends the statement.
     if (at_line_start) {
       size_t j = i;
-      while (j < script.size() && IsBlank(script[j])) ++j;
+      while (j < script.size() && IsBlankWithinLine(script[j])) ++j;
       if (j < script.size() && script[j] == '/' && RestOfLineEmpty(script, j + 1)) {
         finish();
         i = j + 1;

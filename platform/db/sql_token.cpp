@@ -31,7 +31,7 @@ constexpr CharClasses kClasses;
 bool IsWordStart(unsigned char c) { return kClasses.of[c] & kWordStart; }
 bool IsWordChar(unsigned char c) { return kClasses.of[c] & kWordChar; }
 bool IsDigit(unsigned char c) { return kClasses.of[c] & kDigit; }
-bool IsBlank(unsigned char c) { return kClasses.of[c] & kBlank; }
+bool IsSqlSpace(unsigned char c) { return kClasses.of[c] & kBlank; }
 
 // Words that end an expression or cannot be a table alias or an unquoted column alias,
 // grouped by their first letter so that a word is compared with a few candidates only.
@@ -88,7 +88,7 @@ class Tokenizer {
   void Run() {
     while (i_ < n_) {
       const unsigned char c = static_cast<unsigned char>(sql_[i_]);
-      if (IsBlank(c)) {
+      if (IsSqlSpace(c)) {
         ++i_;
       } else if (c == '-' && At(i_ + 1, '-')) {
         while (i_ < n_ && sql_[i_] != '\n') ++i_;
@@ -203,10 +203,10 @@ class Tokenizer {
   // (+), blanks allowed inside; false (nothing read) for any other parenthesis.
   bool ReadOuterJoinMarker() {
     size_t j = i_ + 1;
-    while (j < n_ && IsBlank(Byte(j))) ++j;
+    while (j < n_ && IsSqlSpace(Byte(j))) ++j;
     if (!At(j, '+')) return false;
     size_t k = j + 1;
-    while (k < n_ && IsBlank(Byte(k))) ++k;
+    while (k < n_ && IsSqlSpace(Byte(k))) ++k;
     if (!At(k, ')')) return false;
     Push(TokenKind::kOuterJoinMarker, "(+)", i_, k + 1);
     i_ = k + 1;

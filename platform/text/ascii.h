@@ -49,6 +49,12 @@ constexpr bool IsAsciiSpace(Char c) {
   return IsAsciiBlank(c) || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
+// White space as XML has it: blanks, line feed and carriage return.
+template <TextChar Char>
+constexpr bool IsXmlSpace(Char c) {
+  return IsAsciiBlank(c) || c == '\n' || c == '\r';
+}
+
 template <TextChar Char>
 constexpr Char AsciiUpper(Char c) {
   return IsAsciiLower(c) ? static_cast<Char>(c - 'a' + 'A') : c;
@@ -122,6 +128,14 @@ constexpr bool EndsWithIgnoringAsciiCase(std::string_view text, std::string_view
 constexpr bool EndsWithIgnoringAsciiCase(std::u16string_view text, std::u16string_view part) {
   return text.size() >= part.size() &&
          EqualsIgnoringAsciiCase(text.substr(text.size() - part.size()), part);
+}
+
+// True when `text` holds nothing but XML white space; the empty text is blank.
+constexpr bool IsBlank(std::string_view text) {
+  return text_detail::Trimmed(text, IsXmlSpace<char>).empty();
+}
+constexpr bool IsBlank(std::u16string_view text) {
+  return text_detail::Trimmed(text, IsXmlSpace<char16_t>).empty();
 }
 
 // `text` without the blanks (spaces) at either end.

@@ -64,4 +64,12 @@ TEST(Ascii, SpacesAreTheCLocalesAndBlanksOnlySpaceAndTab) {
   EXPECT_FALSE(korvalis::IsAsciiSpace('\0') || korvalis::IsAsciiSpace(u'\u3000'));
 }
 
+TEST(Ascii, BlankTextHoldsOnlyXmlWhiteSpace) {
+  EXPECT_TRUE(korvalis::IsBlank(""));
+  EXPECT_TRUE(korvalis::IsBlank(u" \t\r\n"));
+  for (std::u16string_view text : {u" a ", u"\v", u"\f", u"\u3000", u"\u00a0"}) {
+    EXPECT_FALSE(korvalis::IsBlank(text));
+  }
+}
+
 }  // namespace

@@ -8,6 +8,8 @@
 #include <new>
 #include <mutex>
 
+#include "platform/text/ascii.h"
+
 namespace korvalis::xml {
 
 // Owns the libxml2 document and every node that an edit took out of the tree: handles to
@@ -72,12 +74,8 @@ bool HasElementChild(const xmlNode* node) {
   return false;
 }
 
-bool IsBlank(const xmlChar* text) {
-  if (text == nullptr) return true;
-  for (; *text != 0; ++text) {
-    if (*text != ' ' && *text != '\t' && *text != '\n' && *text != '\r') return false;
-  }
-  return true;
+bool IsBlankContent(const xmlChar* text) {
+  return text == nullptr || korvalis::IsBlank(reinterpret_cast<const char*>(text));
 }
 
 // Drops the text nodes that hold only white space, except where xml:space="preserve" holds.
@@ -90,7 +88,7 @@ void DropBlankTextNodes(xmlNodePtr root) {
     if (xmlNodeGetSpacePreserve(parent) == 1) continue;
     for (xmlNodePtr child = parent->children; child != nullptr;) {
       xmlNodePtr next = child->next;
-      if (child->type == XML_TEXT_NODE && IsBlank(child->content)) {
+      if (child->type == XML_TEXT_NODE && IsBlankContent(child->content)) {
         xmlUnlinkNode(child);
         xmlFreeNode(child);
       } else if (child->type == XML_ELEMENT_NODE) {

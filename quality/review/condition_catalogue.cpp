@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/sql_text.h"
@@ -19,9 +20,8 @@
 namespace {
 
 using korvalis::BstrView;
+using korvalis::PropertyBag;
 using korvalis::SqlQuoted;
-
-CXmlProperty Bag(BSTR xml) { return CXmlProperty(std::u16string(BstrView(xml))); }
 
 // True when every named key of the bag holds a text.
 bool HasAll(const CXmlProperty& bag, std::initializer_list<const char16_t*> keys) {
@@ -39,7 +39,7 @@ bool HasItemKeys(const CXmlProperty& bag) {
 }  // namespace
 
 long CBQCCollector::AddConditionGroup(CEMRDataSource* pDataSource, BSTR bstrList) {
-  const CXmlProperty bag = Bag(bstrList);
+  const CXmlProperty bag = PropertyBag(bstrList);
   const std::u16string code = SqlQuoted(bag.GetValue(u"code"));
   pDataSource->Execute(u"DELETE TELV_CONDITION_GROUP WHERE CODE =" + code);
   pDataSource->Execute(u"INSERT INTO TELV_CONDITION_GROUP (CODE, NOTES, TAB) VALUES (" + code +
@@ -54,7 +54,7 @@ long CBQCCollector::DeleteConditionGroupByCode(CEMRDataSource* pDataSource, BSTR
 }
 
 long CBQCCollector::SetConditionGroupContent(CEMRDataSource* pDataSource, BSTR bstrList) {
-  const CXmlProperty bag = Bag(bstrList);
+  const CXmlProperty bag = PropertyBag(bstrList);
   if (!HasAll(bag, {u"original_code", u"notes", u"new_code"})) return 0;
   const auto value = [&bag](const char16_t* key) { return SqlQuoted(bag.GetValue(key)); };
   pDataSource->Execute(
@@ -76,7 +76,7 @@ long CBQCCollector::GetConditionGroupList(CEMRDataSource* pDataSource, BSTR* pbs
 }
 
 long CBQCCollector::AddConditionItem(CEMRDataSource* pDataSource, BSTR bstrList) {
-  const CXmlProperty bag = Bag(bstrList);
+  const CXmlProperty bag = PropertyBag(bstrList);
   if (!HasItemKeys(bag)) return 0;
   const auto value = [&bag](const char16_t* key) { return SqlQuoted(bag.GetValue(key)); };
   pDataSource->Execute(u"DELETE TELV_CONDITION_POOL WHERE CODE = " + value(u"code"));
@@ -100,7 +100,7 @@ long CBQCCollector::DelConditionItemByGroupCode(CEMRDataSource* pDataSource, BST
 }
 
 long CBQCCollector::SetConditionItemContent(CEMRDataSource* pDataSource, BSTR bstrList) {
-  const CXmlProperty bag = Bag(bstrList);
+  const CXmlProperty bag = PropertyBag(bstrList);
   if (!HasItemKeys(bag)) return 0;
   const auto value = [&bag](const char16_t* key) { return SqlQuoted(bag.GetValue(key)); };
   pDataSource->Execute(u"UPDATE TELV_CONDITION_POOL A SET A.GROUP_CODE=" + value(u"group_code") +

@@ -5,6 +5,7 @@
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
 
+#include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
 #include "foundation/dom_elements.h"
 #include "foundation/emr_data_source.h"
@@ -21,6 +22,7 @@
 namespace {
 
 using korvalis::BstrView;
+using korvalis::PropertyBag;
 using korvalis::com::ScopedBstr;
 
 // The identity code of nurses, who are offered tasks of type "1" only.
@@ -167,7 +169,7 @@ long CBConfigTask::GetTaskPatientList(CEMRDataSource* pDataSource, BSTR /*strUse
 
 long CBConfigTask::NewTendTask(CEMRDataSource* pDataSource, BSTR bstrProperty,
                                LONG* plngNewTaskId) {
-  const CXmlProperty property{std::u16string(BstrView(bstrProperty))};
+  const CXmlProperty property = PropertyBag(bstrProperty);
   std::vector<std::u16string> values;
   for (const char16_t* key : kTaskKeys) {
     values.push_back(Quotable(property.GetValue(key), u"NewTendTask", key));
@@ -207,7 +209,7 @@ long CBConfigTask::GetTendTaskList(CEMRDataSource* pDataSource, BSTR strTaskId, 
 }
 
 long CBConfigTask::UpdateTendTask(CEMRDataSource* pDataSource, BSTR bstrProperty, BSTR bstrTaskID) {
-  const CXmlProperty property{std::u16string(BstrView(bstrProperty))};
+  const CXmlProperty property = PropertyBag(bstrProperty);
   const std::u16string valid = property.GetValue(u"valid");
   if (valid != u"1" && valid != u"0") {
     throw CEMRException(

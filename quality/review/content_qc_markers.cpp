@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/body_arguments.h"
 #include "foundation/codec_factory.h"
 #include "foundation/emr_compression.h"
 #include "foundation/emr_data_source.h"
@@ -74,7 +75,7 @@ HRESULT LoadContentPage(XHTMLDocument& page, const std::u16string& html) {
 
 void SaveContentQcMarkers(CEMRDataSource* data_source, BSTR identification, BSTR content,
                           ContentPageLoader load) {
-  CXmlProperty::Map record = CXmlProperty(std::u16string(BstrView(identification))).GetMap();
+  CXmlProperty::Map record = korvalis::PropertyBag(identification).GetMap();
   const std::u16string& emr_id = record[u"emr_id"];
   const std::u16string& send_count = record[u"send_count"];
   if (!emr_id.empty() && !send_count.empty()) {
@@ -112,8 +113,7 @@ long CBQCPatient::SaveContentQCInfo(CEMRDataSource* pDataSource, BSTR bstrList, 
 long CBQCPatient::GetContentQCInfo(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                    BSTR* pbstrList) {
   using korvalis::AppendQuotedWhenGiven;
-  CXmlProperty::Map condition =
-      CXmlProperty(std::u16string(korvalis::BstrView(bstrCondition))).GetMap();
+  CXmlProperty::Map condition = korvalis::PropertyBag(bstrCondition).GetMap();
   const CDBType& dialect = *pDataSource->GetDBType();
   std::u16string filter;
   AppendQuotedWhenGiven(condition[u"event_no"], u" AND A.EVENT_NO LIKE '%", u"%'", filter);

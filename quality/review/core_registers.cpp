@@ -1,5 +1,6 @@
 #include "quality/review/core_registers.h"
 
+#include "foundation/body_arguments.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/record_statements.h"
 #include "foundation/xml_document.h"
@@ -22,7 +23,7 @@ std::u16string ItemList(const std::vector<std::u16string>& values,
 }
 
 void DeleteRecord(CEMRDataSource* data_source, BSTR condition, std::u16string_view table) {
-  const std::u16string id = CXmlProperty(std::u16string(BstrView(condition))).GetValue(u"id");
+  const std::u16string id = korvalis::PropertyBag(condition).GetValue(u"id");
   if (!id.empty()) DeleteKeyedRows(*data_source, table, u"ID", id);
 }
 

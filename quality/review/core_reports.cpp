@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "foundation/blob_text.h"
+#include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
 #include "foundation/dom_builder.h"
 #include "foundation/emr_data_source.h"
@@ -24,6 +25,7 @@ namespace {
 
 using korvalis::AppendFilter;
 using korvalis::BstrView;
+using korvalis::PropertyBag;
 using korvalis::SqlQuoted;
 using korvalis::XmlCarriable;
 
@@ -41,7 +43,7 @@ constexpr unsigned kColumns = 8;
 }  // namespace
 
 long CBCoreSystem::GetCoreReport(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR* pbstrList) {
-  const CXmlProperty condition(std::u16string(BstrView(bstrCondition)));
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   std::u16string catalog = condition.GetValue(u"catalog");
   if (!catalog.empty()) catalog = korvalis::SqlNumber(catalog, u"catalog");
 
@@ -82,7 +84,7 @@ long CBCoreSystem::GetCoreReport(CEMRDataSource* pDataSource, BSTR bstrCondition
 }
 
 long CBCoreSystem::SetCoreReport(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR* pbstrList) {
-  const CXmlProperty report(std::u16string(BstrView(bstrCondition)));
+  const CXmlProperty report = PropertyBag(bstrCondition);
   const std::u16string id = korvalis::IdForSave(*pDataSource, report.GetValue(u"id"), kTable);
   const auto quoted = [&](const char16_t* key) { return SqlQuoted(report.GetValue(key)); };
   pDataSource->Execute(

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/sql_text.h"
@@ -20,6 +21,7 @@
 namespace {
 
 using korvalis::BstrView;
+using korvalis::PropertyBag;
 using korvalis::SqlQuoted;
 
 // The columns of the list, in the order of its element names.
@@ -78,7 +80,7 @@ std::u16string PendingItemsSql(const CXmlProperty& condition) {
 
 long CBQCCollector::GetPatientCrisisInfo(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                          BSTR* pbstrList) {
-  const CXmlProperty condition(std::u16string(BstrView(bstrCondition)));
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   pDataSource->QueryElements(
       PendingItemsSql(condition),
       {u"patient_name", u"sex",          u"bed_no",      u"patient_id",   u"event_no",
@@ -91,7 +93,7 @@ long CBQCCollector::GetPatientCrisisInfo(CEMRDataSource* pDataSource, BSTR bstrC
 }
 
 long CBQCCollector::ConfirmCrisisInfo(CEMRDataSource* pDataSource, BSTR bstrCondition) {
-  const CXmlProperty condition(std::u16string(BstrView(bstrCondition)));
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   const std::u16string patient_id = condition.GetValue(u"patient_id");
   const std::u16string event_no = condition.GetValue(u"event_no");
   const std::u16string report_id = condition.GetValue(u"report_id");

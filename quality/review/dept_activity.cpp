@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/record_statements.h"
@@ -23,6 +24,7 @@ namespace {
 using korvalis::AppendFilter;
 using korvalis::BstrView;
 using korvalis::IdForSave;
+using korvalis::PropertyBag;
 using korvalis::SqlQuoted;
 using korvalis::review::ItemList;
 
@@ -88,7 +90,7 @@ std::u16string ColumnList(std::u16string_view prefix) {
 
 long CBCoreSystem::GetDeptActivity(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                    BSTR* pbstrList) {
-  const CXmlProperty condition(std::u16string(BstrView(bstrCondition)));
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   std::u16string filter = u" WHERE 1=1 ";
   AppendFilter(filter, condition, u"id", u" AND T.ID = ");
   if (const std::u16string month = condition.GetValue(u"create_begin_time"); !month.empty()) {
@@ -120,7 +122,7 @@ long CBCoreSystem::GetDeptActivity(CEMRDataSource* pDataSource, BSTR bstrConditi
 
 long CBCoreSystem::SetDeptActivity(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                    BSTR* pbstrList) {
-  const CXmlProperty record(std::u16string(BstrView(bstrCondition)));
+  const CXmlProperty record = PropertyBag(bstrCondition);
   const CXmlProperty::Map values = record.GetMap();
   const auto value_of = [&](const ActivityField& field) {
     auto found = values.find(field.key);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/record_statements.h"
@@ -23,6 +24,7 @@ namespace {
 
 using korvalis::AppendFilter;
 using korvalis::BstrView;
+using korvalis::PropertyBag;
 using korvalis::SqlQuoted;
 
 constexpr char16_t kEmptyList[] = u"<?xml version='1.0' ?><root></root>";
@@ -70,7 +72,7 @@ enum class Direction { kNext, kPrevious };
 // first (or last) record. The empty list when there is none.
 std::u16string PagedDetailList(CEMRDataSource* data_source, BSTR condition_text,
                                Direction direction) {
-  const CXmlProperty condition(std::u16string(BstrView(condition_text)));
+  const CXmlProperty condition = PropertyBag(condition_text);
   const std::u16string id = condition.GetValue(u"id");
   std::u16string dept_id = condition.GetValue(u"dept_id");
   std::u16string reference_time;
@@ -105,7 +107,7 @@ std::u16string PagedDetailList(CEMRDataSource* data_source, BSTR condition_text,
 
 long CBCoreSystem::GetDoctorShiftRecord(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                         BSTR* pbstrProperty) {
-  const CXmlProperty condition(std::u16string(BstrView(bstrCondition)));
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   korvalis::StoreBstrResult(pbstrProperty, DetailList(pDataSource, condition));
   return 0;
 }

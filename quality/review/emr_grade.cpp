@@ -16,6 +16,7 @@
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
 
+#include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
@@ -31,6 +32,7 @@
 namespace {
 
 using korvalis::BstrView;
+using korvalis::PropertyBag;
 using korvalis::SqlEscaped;
 using korvalis::SqlNumber;
 using korvalis::SqlQuoted;
@@ -189,7 +191,7 @@ long CBQCPatient::SaveEmrGrade(CEMRDataSource* pDataSource, BSTR bstrList) {
 
 long CBQCPatient::GetEmrGradeInfo(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                   BSTR* pbstrList) {
-  const CXmlProperty condition{std::u16string(BstrView(bstrCondition))};
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   std::array<std::u16string, kGradeHeader.size()> header;
   for (std::size_t i = 0; i < header.size(); ++i) header[i] = condition.GetValue(kGradeHeader[i]);
   const std::u16string task_id = condition.GetValue(u"task_id");
@@ -342,7 +344,7 @@ long CBQCPatient::GetQCPatientGradeList(CEMRDataSource* pDataSource, BSTR bstrCo
 
 long CBQCPatient::GetPatientProperty(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                      BSTR* pbstrPatientList) {
-  const CXmlProperty condition{std::u16string(BstrView(bstrCondition))};
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   const std::u16string event_no = condition.GetValue(u"event_no");
   pDataSource->QueryElements(
       u"SELECT P.NAME, P.ID, V.EVENT_NO, P.SEX, V.NOW_DEPT_ID, V.NOW_DEPT_NAME, V.IN_TIME FROM "

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/factory.h"
@@ -20,9 +21,8 @@
 namespace {
 
 using korvalis::BstrView;
+using korvalis::PropertyBag;
 using korvalis::SqlQuoted;
-
-CXmlProperty Bag(BSTR xml) { return CXmlProperty(std::u16string(BstrView(xml))); }
 
 // Appends `head` and the quoted value when the bag holds a text under `key`.
 void AppendFilter(std::u16string& sql, const CXmlProperty& bag, const char16_t* key,
@@ -64,7 +64,7 @@ const char16_t* QcIdentityLabel(const std::u16string& identity) {
 
 long CBQCCollector::GetQueryTplList(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                     BSTR* pbstrList) {
-  const CXmlProperty bag = Bag(bstrCondition);
+  const CXmlProperty bag = PropertyBag(bstrCondition);
   std::u16string filters;
   AppendFilter(filters, bag, u"id", u" AND T.ID = ");
   AppendFilter(filters, bag, u"title", u" AND T.TITLE = ");
@@ -84,7 +84,7 @@ long CBQCCollector::GetQueryTplList(CEMRDataSource* pDataSource, BSTR bstrCondit
 
 long CBQCCollector::SaveQueryTplList(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                      BSTR bstrList) {
-  const CXmlProperty bag = Bag(bstrCondition);
+  const CXmlProperty bag = PropertyBag(bstrCondition);
   const std::u16string content = SqlQuoted(bstrList);
   const std::u16string id = bag.GetValue(u"id");
   if (!id.empty()) {
@@ -106,7 +106,7 @@ long CBQCCollector::SaveQueryTplList(CEMRDataSource* pDataSource, BSTR bstrCondi
 }
 
 long CBQCCollector::DeleteQueryTplList(CEMRDataSource* pDataSource, BSTR bstrCondition) {
-  const CXmlProperty bag = Bag(bstrCondition);
+  const CXmlProperty bag = PropertyBag(bstrCondition);
   // Only a named template is deleted; its department rows stay.
   if (bag.GetValue(u"id").empty()) return 0;
   std::u16string sql = u"DELETE FROM TELV_QUERY_TEMPLATE T WHERE 1 = 1 ";
@@ -118,7 +118,7 @@ long CBQCCollector::DeleteQueryTplList(CEMRDataSource* pDataSource, BSTR bstrCon
 }
 
 long CBQCCollector::DistributeTpList(CEMRDataSource* pDataSource, BSTR bstrDistrbuteInfo) {
-  const CXmlProperty bag = Bag(bstrDistrbuteInfo);
+  const CXmlProperty bag = PropertyBag(bstrDistrbuteInfo);
   DistributeTemplate(*pDataSource, bag.GetValue(u"template_id"), bag.GetValue(u"dept"),
                      bag.GetValue(u"type"));
   return 0;
@@ -126,7 +126,7 @@ long CBQCCollector::DistributeTpList(CEMRDataSource* pDataSource, BSTR bstrDistr
 
 long CBQCCollector::GetDistributeInfo(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                       BSTR* pbstrList) {
-  const CXmlProperty bag = Bag(bstrCondition);
+  const CXmlProperty bag = PropertyBag(bstrCondition);
   std::u16string sql = u"SELECT T.DEPT_ID FROM TELV_QUERY_TEMPLATE_DISTRIBUTE T WHERE 1=1 ";
   AppendFilter(sql, bag, u"template_id", u" AND T.TEMPLATE_ID = ");
   AppendFilter(sql, bag, u"dept_id", u" AND T.DEPT_ID = ");

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
@@ -24,6 +25,7 @@
 namespace {
 
 using korvalis::BstrView;
+using korvalis::PropertyBag;
 using korvalis::SqlQuoted;
 using korvalis::XmlEscapedWithQuotes;
 
@@ -107,7 +109,7 @@ long CBQCPatient::GetEmrRectifyProperty(CEMRDataSource* pDataSource, BSTR bstrRe
 }
 
 long CBQCPatient::GetRectifyInfo(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR* pbstrInfo) {
-  const CXmlProperty condition{std::u16string(BstrView(bstrCondition))};
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   const std::u16string patient_id = condition.GetValue(u"patient_id");
   const std::u16string event_no = condition.GetValue(u"event_no");
   if (patient_id.empty() || event_no.empty()) {
@@ -170,7 +172,7 @@ long CBQCPatient::GetRectifyInfo(CEMRDataSource* pDataSource, BSTR bstrCondition
 
 long CBQCPatient::GetRectificationPatientList(CEMRDataSource* pDataSource, BSTR bstrFilter,
                                               BSTR* pbstrPatientList) {
-  const CXmlProperty filter{std::u16string(BstrView(bstrFilter))};
+  const CXmlProperty filter = PropertyBag(bstrFilter);
   std::u16string sql =
       u"SELECT T.NAME, T.SEX, T.PATIENT_ID, T.EVENT_NO, T.IN_TIME, T.OUT_TIME, T.NOW_DEPT_ID, "
       u"T.NOW_DEPT_NAME, T.DOCTOR_NAME, S.STATUS, S.TITLE, S.ID, S.CREATE_DATE, S.FEED_TIME, "

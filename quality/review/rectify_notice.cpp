@@ -20,9 +20,10 @@
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
 
-#include "foundation/dom_elements.h"
 #include "foundation/automation_date.h"
+#include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
+#include "foundation/dom_elements.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
 #include "foundation/factory.h"
@@ -38,6 +39,7 @@
 namespace {
 
 using korvalis::BstrView;
+using korvalis::PropertyBag;
 using korvalis::SqlNumber;
 using korvalis::SqlQuoted;
 
@@ -265,7 +267,7 @@ long CBQCPatient::SendRectifyInfo(CEMRDataSource* pDataSource, BSTR bstrInfo, LO
 }
 
 long CBQCPatient::UpdateRectifyInfo(CEMRDataSource* pDataSource, BSTR bstrInfo) {
-  const CXmlProperty state{std::u16string(BstrView(bstrInfo))};
+  const CXmlProperty state = PropertyBag(bstrInfo);
   const std::u16string status = state.GetValue(u"status");
   const std::u16string patient_id = state.GetValue(u"patient_id");
   const std::u16string event_no = state.GetValue(u"event_no");

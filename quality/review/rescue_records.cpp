@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/record_statements.h"
@@ -21,6 +22,7 @@ namespace {
 using korvalis::AppendFilter;
 using korvalis::BstrView;
 using korvalis::IdForSave;
+using korvalis::PropertyBag;
 using korvalis::SqlQuoted;
 using korvalis::review::ItemList;
 
@@ -55,7 +57,7 @@ constexpr const char16_t* kListNames[] = {u"id",
 
 long CBCoreSystem::GetRescueRecord(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                    BSTR* pbstrList) {
-  const CXmlProperty condition(std::u16string(BstrView(bstrCondition)));
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   std::u16string filter;
   AppendFilter(filter, condition, u"id", u" AND A.ID = ");
   AppendFilter(filter, condition, u"patient_id", u" AND A.PATIENT_ID = ");
@@ -91,7 +93,7 @@ long CBCoreSystem::GetRescueRecord(CEMRDataSource* pDataSource, BSTR bstrConditi
 }
 
 long CBCoreSystem::SetRescueRecord(CEMRDataSource* pDataSource, BSTR bstrList, BSTR* pbstrId) {
-  const CXmlProperty record(std::u16string(BstrView(bstrList)));
+  const CXmlProperty record = PropertyBag(bstrList);
   const std::u16string id = IdForSave(*pDataSource, record.GetValue(u"id"), u"PEV_RESCUE_RECORD");
   std::u16string sql = u"INSERT INTO PEV_RESCUE_RECORD VALUES(" + SqlQuoted(id);
   for (std::size_t column = 1; column < std::size(kRecordKeys); ++column) {

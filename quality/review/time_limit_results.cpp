@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "foundation/automation_date.h"
+#include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/sql_date.h"
@@ -28,6 +29,7 @@ namespace {
 
 using korvalis::AutomationDate;
 using korvalis::BstrView;
+using korvalis::PropertyBag;
 using korvalis::SqlEscaped;
 using korvalis::SqlQuoted;
 
@@ -182,7 +184,7 @@ long CBQCCollector::GetPatientQCList(CEMRDataSource* pDataSource, BSTR bstrPatie
 }
 
 long CBQCCollector::GetQCList(CEMRDataSource* pDataSource, BSTR bstrParam, BSTR* pbstrQCList) {
-  const CXmlProperty condition{std::u16string(BstrView(bstrParam))};
+  const CXmlProperty condition = PropertyBag(bstrParam);
   pDataSource->QueryElements(
       korvalis::review::QcListStatement(*pDataSource->GetDBType(), condition),
       {u"patient_name",    u"rule_id",       u"qc",
@@ -200,7 +202,7 @@ long CBQCCollector::GetQCList(CEMRDataSource* pDataSource, BSTR bstrParam, BSTR*
 
 long CBQCCollector::GetQCResultInfo(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                     BSTR* bstrList) {
-  const CXmlProperty condition{std::u16string(BstrView(bstrCondition))};
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   const CDBType& dialect = *pDataSource->GetDBType();
   std::u16string sql =
       u"SELECT E.NAME, D.PATIENT_ID, D.EVENT_NO, A.OVERNUM, B.COMPLETENUM, C.UNWRITE, E.SEX,"

@@ -7,6 +7,7 @@
 // that is no date fails the call with nothing written.
 #include <string>
 
+#include "foundation/body_arguments.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/sql_text.h"
 #include "foundation/xml_property.h"
@@ -15,6 +16,7 @@
 namespace {
 
 using korvalis::BstrView;
+using korvalis::PropertyBag;
 using korvalis::SqlEscaped;
 using korvalis::SqlQuoted;
 
@@ -39,7 +41,7 @@ bool HasKeyAndStatus(const CXmlProperty& bag) {
 
 long CBQCCollector::GetEmrApplyInfo(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                     BSTR* bstrList) {
-  const CXmlProperty bag(std::u16string(BstrView(bstrCondition)));
+  const CXmlProperty bag = PropertyBag(bstrCondition);
   std::u16string filters;
   const auto equal = [&](const char16_t* key, const char16_t* head) {
     const std::u16string value = bag.GetValue(key);
@@ -76,7 +78,7 @@ long CBQCCollector::GetEmrApplyInfo(CEMRDataSource* pDataSource, BSTR bstrCondit
 }
 
 long CBQCCollector::SetEmrApplyInfo(CEMRDataSource* pDataSource, BSTR bstrCondition) {
-  const CXmlProperty bag(std::u16string(BstrView(bstrCondition)));
+  const CXmlProperty bag = PropertyBag(bstrCondition);
   if (!HasKeyAndStatus(bag)) return 0;
   // The old application goes in the same transaction as the new one comes, so a new one that
   // fails (a date that is no date) leaves the old one as it was.
@@ -92,7 +94,7 @@ long CBQCCollector::SetEmrApplyInfo(CEMRDataSource* pDataSource, BSTR bstrCondit
 }
 
 long CBQCCollector::SetApplyStatus(CEMRDataSource* pDataSource, BSTR bstrCondition) {
-  const CXmlProperty bag(std::u16string(BstrView(bstrCondition)));
+  const CXmlProperty bag = PropertyBag(bstrCondition);
   if (!HasKeyAndStatus(bag)) return 0;
   // A key without an application changes nothing: none is made.
   pDataSource->Execute(u"UPDATE PEV_EMR_WRITE_APPLY T SET T.STATUS = " +

@@ -13,6 +13,7 @@
 // leaves none of the month's tasks behind.
 #include <string>
 
+#include "foundation/body_arguments.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/factory.h"
 #include "foundation/sql_text.h"
@@ -25,6 +26,7 @@
 
 namespace {
 
+using korvalis::PropertyBag;
 using korvalis::SqlQuoted;
 
 // "frequency" of the parameter's "dept_grade_task_autocreate" that makes one task a month.
@@ -62,7 +64,7 @@ void InsertDeptTask(CEMRDataSource* data_source, const std::u16string& dept_id,
 }  // namespace
 
 long CBQCTask::NewMonthTaskForDept(CEMRDataSource* pDataSource, BSTR bstrCondition) {
-  const CXmlProperty condition{std::u16string(korvalis::BstrView(bstrCondition))};
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   const std::u16string dept_id = condition.GetValue(u"dept_id");
   const std::u16string dept_name = condition.GetValue(u"dept_name");
 

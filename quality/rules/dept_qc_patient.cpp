@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
 #include "foundation/client_info.h"
 #include "foundation/emr_data_source.h"
@@ -19,6 +20,7 @@
 namespace {
 
 using korvalis::BstrView;
+using korvalis::PropertyBag;
 using korvalis::SqlQuoted;
 
 // " WHERE PATIENT_ID = '...' AND EVENT_NO = '...'".
@@ -127,7 +129,7 @@ long CBDeptQCPatient::GetPatientScore(CEMRDataSource* pDataSource, BSTR bstrPati
 }
 
 long CBDeptQCPatient::GetQCPatient(CEMRDataSource* pDataSource, BSTR bstrDeptID, BSTR* pbstrList) {
-  const CXmlProperty condition{std::u16string(BstrView(bstrDeptID))};
+  const CXmlProperty condition = PropertyBag(bstrDeptID);
   const std::u16string status = korvalis::SqlNumberList(condition.GetValue(u"status"), u"status");
   std::u16string sql =
       u"SELECT B.NAME, A.PATIENT_ID, A.EVENT_NO, A.DEPT_NAME, A.DEPT_ID, A.TOTAL_POINT, "

@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <string>
 
+#include "foundation/body_arguments.h"
+#include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
 #include "foundation/factory.h"
@@ -24,10 +26,10 @@
 #include "platform/text/unicode.h"
 #include "quality/rules/rule_documents.h"
 
+using korvalis::PropertyBag;
+using korvalis::SqlBareNumber;
 using korvalis::SqlQuoted;
-using korvalis::rules::PropertiesOf;
-using korvalis::rules::RuleNumber;
-using korvalis::rules::StoreResult;
+using korvalis::StoreBstrResult;
 
 namespace {
 
@@ -39,7 +41,7 @@ constexpr char16_t kUnknownFailure[] = u"未知的异常";
 // The fields of an event document that the register reads.
 struct RegisteredEvent {
   explicit RegisteredEvent(BSTR document) {
-    CXmlProperty::Map fields = PropertiesOf(document);
+    CXmlProperty::Map fields = PropertyBag(document).GetMap();
     code = fields[u"code"];
     src_sys = fields[u"src_sys"];
     patient_id = fields[u"patient_id"];
@@ -64,7 +66,7 @@ std::u16string LocalTimeLiteral(CEMRDataSource* pDataSource) {
 }
 
 // The condition on the five keys that identify an event: its visit, code, source system and
-// time. Precondition: `src_sys` is a number (RuleNumber).
+// time. Precondition: `src_sys` is a number (SqlBareNumber).
 std::u16string NaturalKeys(CEMRDataSource* pDataSource, const RegisteredEvent& event,
                            const std::u16string& src_sys) {
   return u"PATIENT_ID = " + SqlQuoted(event.patient_id) + u" AND EVENT_NO = " +
@@ -84,11 +86,11 @@ void ArchiveEvents(CEMRDataSource* pDataSource, const std::u16string& condition)
 long Register(CEMRDataSource* pDataSource, BSTR bstrEventInfo, BSTR* pbstrReturnInfo) {
   const RegisteredEvent event(bstrEventInfo);
   if (event.patient_id.empty() || event.event_no.empty() || event.time.empty()) {
-    StoreResult(pbstrReturnInfo, kMissingVisitOrTime);
+    StoreBstrResult(pbstrReturnInfo, kMissingVisitOrTime);
     return 1;
   }
-  const std::u16string type = RuleNumber(event.type, u"type");
-  const std::u16string src_sys = RuleNumber(event.src_sys, u"src_sys");
+  const std::u16string type = SqlBareNumber(event.type, u"type");
+  const std::u16string src_sys = SqlBareNumber(event.src_sys, u"src_sys");
   const std::u16string time = korvalis::SqlDateValue(*pDataSource->GetDBType(), event.time);
   const std::u16string insert =
       u"INSERT INTO TELV_REGISTER_EVENT (ID, EVENT_CODE, CREATE_TIME, PATIENT_ID,EVENT_NO, "
@@ -100,7 +102,7 @@ long Register(CEMRDataSource* pDataSource, BSTR bstrEventInfo, BSTR* pbstrReturn
   pDataSource->Execute(u"DELETE FROM TELV_REGISTER_EVENT WHERE " +
                        NaturalKeys(pDataSource, event, src_sys));
   pDataSource->Execute(insert);
-  StoreResult(pbstrReturnInfo, kRegistered);
+  StoreBstrResult(pbstrReturnInfo, kRegistered);
   return 0;
 }
 
@@ -111,10 +113,10 @@ long CBEventRegister::RegisterEvent(CEMRDataSource* pDataSource, BSTR bstrEventI
   try {
     return Register(pDataSource, bstrEventInfo, pbstrReturnInfo);
   } catch (const CEMRException& e) {
-    StoreResult(pbstrReturnInfo, kFailedReply + e.GetText());
+    StoreBstrResult(pbstrReturnInfo, kFailedReply + e.GetText());
     throw;
   } catch (...) {
-    StoreResult(pbstrReturnInfo, std::u16string(kFailedReply) + kUnknownFailure);
+    StoreBstrResult(pbstrReturnInfo, std::u16string(kFailedReply) + kUnknownFailure);
     throw CEMRException(u"注册事件错误：" + std::u16string(kUnknownFailure));
   }
 }
@@ -137,6 +139,6 @@ long CBEventRegister::UnRegisterEvent(CEMRDataSource* pDataSource, BSTR bstrEven
     return 0;
   }
   ArchiveEvents(pDataSource,
-                NaturalKeys(pDataSource, event, RuleNumber(event.src_sys, u"src_sys")));
+                NaturalKeys(pDataSource, event, SqlBareNumber(event.src_sys, u"src_sys")));
   return 0;
 }

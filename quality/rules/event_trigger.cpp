@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "foundation/body_arguments.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
 #include "foundation/sql_text.h"
@@ -12,6 +13,7 @@
 #include "quality/rules/rule_documents.h"
 
 using korvalis::BstrView;
+using korvalis::PropertyBag;
 using korvalis::com::ScopedBstr;
 
 namespace {
@@ -19,7 +21,7 @@ namespace {
 // The visit and code of an event, as the failure texts name them.
 struct EventVisit {
   explicit EventVisit(BSTR document) {
-    const CXmlProperty event{std::u16string(BstrView(document))};
+    const CXmlProperty event = PropertyBag(document);
     patient_id = event.GetValue(u"patient_id");
     event_no = event.GetValue(u"event_no");
     code = event.GetValue(u"code");

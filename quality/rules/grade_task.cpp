@@ -7,6 +7,7 @@
 // a whole.
 #include <string>
 
+#include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
@@ -19,6 +20,7 @@
 namespace {
 
 using korvalis::BstrView;
+using korvalis::PropertyBag;
 using korvalis::SqlQuoted;
 using korvalis::quality::TaskCode;
 using korvalis::quality::TaskCreateDate;
@@ -45,7 +47,7 @@ std::u16string NewTaskValues(CEMRDataSource* data_source, const CXmlProperty& ta
 }  // namespace
 
 long CBQCTask::New(CEMRDataSource* pDataSource, BSTR bstrProperty, BSTR* pbstrTaskID) {
-  const CXmlProperty task{std::u16string(BstrView(bstrProperty))};
+  const CXmlProperty task = PropertyBag(bstrProperty);
   std::u16string values = NewTaskValues(pDataSource, task);
   values.append(TaskCode(task, u"executor_type"))
       .append(u", ")
@@ -60,7 +62,7 @@ long CBQCTask::New(CEMRDataSource* pDataSource, BSTR bstrProperty, BSTR* pbstrTa
 }
 
 long CBQCTask::NewDeptQCTask(CEMRDataSource* pDataSource, BSTR bstrProperty) {
-  const CXmlProperty task{std::u16string(BstrView(bstrProperty))};
+  const CXmlProperty task = PropertyBag(bstrProperty);
   const std::u16string values =
       NewTaskValues(pDataSource, task).append(SqlQuoted(task.GetValue(u"content")));
   pDataSource->Execute(
@@ -72,7 +74,7 @@ long CBQCTask::NewDeptQCTask(CEMRDataSource* pDataSource, BSTR bstrProperty) {
 
 long CBQCTask::Modify(CEMRDataSource* pDataSource, BSTR bstrTaskID, BSTR bstrProperty) {
   if (SysStringLen(bstrTaskID) == 0) return 1;
-  const CXmlProperty task{std::u16string(BstrView(bstrProperty))};
+  const CXmlProperty task = PropertyBag(bstrProperty);
   pDataSource->Execute(korvalis::quality::TaskUpdateStatement(*pDataSource->GetDBType(),
                                                               BstrView(bstrTaskID), task));
   return 0;
@@ -85,7 +87,7 @@ long CBQCTask::Delete(CEMRDataSource* pDataSource, BSTR bstrTaskID) {
 }
 
 long CBQCTask::SetTaskSummarize(CEMRDataSource* pDataSource, BSTR bstrProperty) {
-  const CXmlProperty summary{std::u16string(BstrView(bstrProperty))};
+  const CXmlProperty summary = PropertyBag(bstrProperty);
   const std::u16string task_id = summary.GetValue(u"task_id");
   const std::u16string user_id = summary.GetValue(u"user_id");
   if (task_id.empty() || user_id.empty()) {

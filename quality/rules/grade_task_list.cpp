@@ -4,6 +4,7 @@
 #include <vector>
 #include <xercesc/util/XMLChar.hpp>
 
+#include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
@@ -14,6 +15,7 @@
 
 namespace {
 
+using korvalis::PropertyBag;
 using korvalis::quality::kTaskListColumns;
 
 // The child elements of a listed task, one per column of the list's statement.
@@ -51,7 +53,7 @@ bool XmlCanCarry(const std::u16string& text) {
 }  // namespace
 
 long CBQCTask::GetTaskList(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR* pbstrList) {
-  const CXmlProperty condition{std::u16string(korvalis::BstrView(bstrCondition))};
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   std::vector<std::u16string> values;
   pDataSource->Query(korvalis::quality::TaskListStatement(*pDataSource->GetDBType(), condition),
                      kTaskListColumns, values);

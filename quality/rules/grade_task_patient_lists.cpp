@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
 #include "foundation/db_type.h"
 #include "foundation/emr_data_source.h"
@@ -31,6 +32,7 @@
 namespace {
 
 using korvalis::BstrView;
+using korvalis::PropertyBag;
 using korvalis::SqlNumber;
 using korvalis::SqlQuoted;
 using korvalis::quality::AppendListFields;
@@ -132,7 +134,7 @@ class GraderNames {
 
 long CBQCTask::GetPatientList(CEMRDataSource* pDataSource, BSTR bstrCondition,
                               BSTR* pbstrPatientList) {
-  const CXmlProperty condition{std::u16string(BstrView(bstrCondition))};
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   if (condition.GetMap().empty()) {
     korvalis::StoreBstrResult(pbstrPatientList, u"<?xml version='1.0' ?><root></root>");
     return 0;
@@ -179,7 +181,7 @@ long CBQCTask::GetPatientList(CEMRDataSource* pDataSource, BSTR bstrCondition,
 
 long CBQCTask::GetDeptQCPatientList(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                     BSTR* pbstrPatientList) {
-  const CXmlProperty condition{std::u16string(BstrView(bstrCondition))};
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   std::vector<std::u16string> values;
   pDataSource->Query(korvalis::quality::DeptVisitStatement(*pDataSource->GetDBType(), condition),
                      kDeptVisitColumns, values);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
@@ -23,6 +24,7 @@
 namespace {
 
 using korvalis::BstrView;
+using korvalis::PropertyBag;
 using korvalis::SqlEscaped;
 using korvalis::SqlNumber;
 using korvalis::SqlQuoted;
@@ -71,7 +73,7 @@ std::u16string TimeoutColumn(const std::u16string& over_time) {
 
 long CBQCTask::GetQCRectifyList(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                 BSTR* pbstrRectifyList) {
-  const CXmlProperty condition{std::u16string(BstrView(bstrCondition))};
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   const std::u16string timeout = TimeoutColumn(condition.GetValue(u"over_time"));
   std::u16string conditions;
   for (const RectifyFilter& filter : kRectifyFilters) {
@@ -140,7 +142,7 @@ long CBQCTask::GetTaskSummarize(CEMRDataSource* pDataSource, BSTR bstrTaskID, BS
 
 long CBQCTask::GetToSummariseTask(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                   BSTR* pbstrTaskList) {
-  const CXmlProperty condition{std::u16string(BstrView(bstrCondition))};
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   const std::u16string user_id = SqlQuoted(condition.GetValue(u"user_id"));
   const std::u16string dept_id = SqlQuoted(condition.GetValue(u"dept_id"));
   const std::u16string identity_text = condition.GetValue(u"user_indentity");
@@ -187,7 +189,7 @@ long CBQCTask::GetToSummariseTask(CEMRDataSource* pDataSource, BSTR bstrConditio
 }
 
 long CBQCTask::GetTaskId(CEMRDataSource* pDataSource, BSTR bstrOwnerType, BSTR* pbstrTaskID) {
-  const CXmlProperty condition{std::u16string(BstrView(bstrOwnerType))};
+  const CXmlProperty condition = PropertyBag(bstrOwnerType);
   // The owner type is compared with a number column: a text that is no number is refused
   // here rather than by the database.
   const std::u16string owner_type = condition.GetValue(u"owner_type");

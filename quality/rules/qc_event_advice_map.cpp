@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
@@ -16,6 +17,7 @@
 namespace {
 
 using korvalis::BstrView;
+using korvalis::PropertyBag;
 using korvalis::SqlQuoted;
 
 std::u16string DeletePairSql(const std::u16string& event_code, const std::u16string& advice_code) {
@@ -26,7 +28,7 @@ std::u16string DeletePairSql(const std::u16string& event_code, const std::u16str
 }  // namespace
 
 long CBQCAdmin::AddQcEventAdviceMap(CEMRDataSource* pDataSource, BSTR bstrProperty) {
-  const CXmlProperty property{std::u16string(BstrView(bstrProperty))};
+  const CXmlProperty property = PropertyBag(bstrProperty);
   const std::u16string event_code = property.GetValue(u"event_code");
   const std::u16string advice_code = property.GetValue(u"advice_code");
   if (event_code.empty() || advice_code.empty()) {
@@ -59,7 +61,7 @@ long CBQCAdmin::RemoveQcEventMap(CEMRDataSource* pDataSource, BSTR bstrQcEventCo
 
 long CBQCAdmin::GetQcEventAdviceMapList(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                         BSTR* pbstrMapList) {
-  const CXmlProperty condition{std::u16string(BstrView(bstrCondition))};
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   std::u16string where = u"WHERE 1=1 ";
   const std::u16string event_code = condition.GetValue(u"event_code");
   if (!event_code.empty()) where += u" AND A.QC_EVENT_ID=" + SqlQuoted(event_code) + u" ";

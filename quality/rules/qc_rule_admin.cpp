@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
 #include "foundation/dom_builder.h"
 #include "foundation/emr_data_source.h"
@@ -32,10 +33,10 @@
 #include "quality/rules/rule_documents.h"
 
 using korvalis::BstrView;
+using korvalis::PropertyBag;
+using korvalis::SqlBareNumber;
 using korvalis::SqlQuoted;
 using korvalis::StoreBstrResult;
-using korvalis::rules::PropertiesOf;
-using korvalis::rules::RuleNumber;
 
 namespace {
 
@@ -46,7 +47,7 @@ constexpr LONG kReplaces = 2;
 }  // namespace
 
 long CBQCAdmin::InitNewRule(CEMRDataSource* pDataSource, BSTR bstrProperty, LONG* plngNewID) {
-  CXmlProperty::Map properties = PropertiesOf(bstrProperty);
+  CXmlProperty::Map properties = PropertyBag(bstrProperty).GetMap();
   const std::u16string id = GetMaxIdPlusOne(pDataSource, u"PEV_RULE");
   properties[u"id"] = id;
   properties[u"sort_code"] =
@@ -81,7 +82,7 @@ long CBQCAdmin::GetRuleProperty(CEMRDataSource* pDataSource, LONG lngRule, BSTR*
 
 long CBQCAdmin::SaveRuleProperty(CEMRDataSource* pDataSource, LONG lngRule, BSTR bstrProperty) {
   pDataSource->Execute(CPropertyMap(u"pev_rule")
-                           .BuildUpdateSql(u"PEV_RULE", PropertiesOf(bstrProperty),
+                           .BuildUpdateSql(u"PEV_RULE", PropertyBag(bstrProperty).GetMap(),
                                            u" WHERE ID = " + LongToString(lngRule)));
   return 0;
 }
@@ -111,7 +112,7 @@ long CBQCAdmin::SaveEmrTypeList(CEMRDataSource* pDataSource, LONG lngRule, BSTR 
   std::vector<std::u16string> inserts;
   for (const korvalis::ListElement& type :
        korvalis::ReadListElements(bstrList, u"emrtype", {u"name"})) {
-    const std::u16string number = RuleNumber(type.text, u"emrtype");
+    const std::u16string number = SqlBareNumber(type.text, u"emrtype");
     inserts.push_back(
         u"INSERT INTO PEV_RULE_EMRTYPE (RULE_ID, EMRTYPE, EMRTYPE_NAME, EMR_TYPE) "
         u"VALUES(" +

@@ -18,6 +18,7 @@
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
 
+#include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
 #include "foundation/dom_elements.h"
 #include "foundation/emr_data_source.h"
@@ -31,11 +32,11 @@
 #include "quality/rules/rule_documents.h"
 
 using korvalis::BstrView;
+using korvalis::PropertyBag;
+using korvalis::SqlBareNumber;
 using korvalis::SqlEscaped;
 using korvalis::SqlQuoted;
 using korvalis::StoreBstrResult;
-using korvalis::rules::PropertiesOf;
-using korvalis::rules::RuleNumber;
 
 namespace {
 
@@ -48,7 +49,7 @@ std::u16string TakeEmrCatalog(CXmlProperty::Map& properties) {
   std::u16string emr_catalog;
   auto found = properties.find(kEmrCatalog);
   if (found == properties.end()) return emr_catalog;
-  if (!found->second.empty()) emr_catalog = RuleNumber(found->second, kEmrCatalog);
+  if (!found->second.empty()) emr_catalog = SqlBareNumber(found->second, kEmrCatalog);
   properties.erase(found);
   return emr_catalog;
 }
@@ -65,7 +66,7 @@ CXmlProperty::Map BagOf(std::initializer_list<const char16_t*> names,
 // The condition value `key` as it stands bare in a statement; empty when absent.
 std::u16string BareValue(const CXmlProperty& condition, const char16_t* key) {
   const std::u16string value = condition.GetValue(key);
-  return value.empty() ? value : RuleNumber(value, key);
+  return value.empty() ? value : SqlBareNumber(value, key);
 }
 
 // The element children of the list's document element, each the id of an item. A blank list
@@ -79,7 +80,7 @@ std::vector<std::u16string> ListedIds(BSTR bstrIDList) {
     throw CEMRException(std::u16string(u"无效XML!"));
   }
   for (const xercesc::DOMElement* child : ElementChildren(document->getDocumentElement())) {
-    ids.push_back(RuleNumber(TextContent(child), u"id"));
+    ids.push_back(SqlBareNumber(TextContent(child), u"id"));
   }
   return ids;
 }
@@ -117,7 +118,7 @@ void CBQCAdmin::SaveEmrCatalogMap(CEMRDataSource* pDataSource, const std::u16str
 }
 
 long CBQCAdmin::InitNewStandard(CEMRDataSource* pDataSource, BSTR bstrProperty, LONG* plngNewID) {
-  CXmlProperty::Map properties = PropertiesOf(bstrProperty);
+  CXmlProperty::Map properties = PropertyBag(bstrProperty).GetMap();
   const std::u16string id = GetMaxIdPlusOne(pDataSource, u"PEV_STANDARD_ITEM");
   properties[u"id"] = id;
   properties[u"sort_code"] = id;
@@ -131,7 +132,7 @@ long CBQCAdmin::InitNewStandard(CEMRDataSource* pDataSource, BSTR bstrProperty, 
 
 long CBQCAdmin::SaveStandardProperty(CEMRDataSource* pDataSource, LONG lngID, BSTR bstrProperty) {
   pDataSource->Execute(CPropertyMap(u"pev_standard_item")
-                           .BuildUpdateSql(u"PEV_STANDARD_ITEM", PropertiesOf(bstrProperty),
+                           .BuildUpdateSql(u"PEV_STANDARD_ITEM", PropertyBag(bstrProperty).GetMap(),
                                            u" WHERE ID = " + LongToString(lngID)));
   return 0;
 }
@@ -144,7 +145,7 @@ long CBQCAdmin::DeleteStandard(CEMRDataSource* pDataSource, LONG lngID) {
 
 long CBQCAdmin::InitNewStandardCatalog(CEMRDataSource* pDataSource, BSTR bstrProperty,
                                        LONG* plngNewID) {
-  CXmlProperty::Map properties = PropertiesOf(bstrProperty);
+  CXmlProperty::Map properties = PropertyBag(bstrProperty).GetMap();
   const std::u16string emr_catalog = TakeEmrCatalog(properties);
   const std::u16string id = GetMaxIdPlusOne(pDataSource, u"PEV_STANDARD_CATALOG");
   properties[u"id"] = id;
@@ -159,7 +160,7 @@ long CBQCAdmin::InitNewStandardCatalog(CEMRDataSource* pDataSource, BSTR bstrPro
 
 long CBQCAdmin::SaveStandardCatalogProperty(CEMRDataSource* pDataSource, LONG lngID,
                                             BSTR bstrProperty) {
-  CXmlProperty::Map properties = PropertiesOf(bstrProperty);
+  CXmlProperty::Map properties = PropertyBag(bstrProperty).GetMap();
   const std::u16string emr_catalog = TakeEmrCatalog(properties);
   const std::u16string id = LongToString(lngID);
   auto grade_area = properties.find(u"grade_area");
@@ -211,7 +212,7 @@ long CBQCAdmin::GetStandardList(CEMRDataSource* pDataSource, LONG lngCatalogID, 
 }
 
 long CBQCAdmin::GetStandardList2(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR* pbstrList) {
-  const CXmlProperty condition{std::u16string(BstrView(bstrCondition))};
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   std::u16string sql =
       u"SELECT A.STANDARD, A.ID, RTRIM(TO_CHAR(A.POINT, 'FM999990.99'), '.'), A.TYPE_VETO, "
       u"A.TYPE_MULTI, A.TYPE_SUBJECTIVE, A.NOTES, A.SORT_CODE, A.POINT_CATALOG_ID FROM "
@@ -314,7 +315,7 @@ long CBQCAdmin::GetAllStandardCatalogList(CEMRDataSource* pDataSource, BSTR* pbs
 
 long CBQCAdmin::GetStandardCatalogList(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                        BSTR* pbstrList) {
-  const CXmlProperty condition{std::u16string(BstrView(bstrCondition))};
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   // Each filter follows the head without a blank, as the clients' statements always had it.
   std::u16string sql =
       u"SELECT A.NAME, \t\tA.ID, \t\tA.EMR_TYPE_LIST, \t\tA.PARENT_ID, \t\tA.SORT_CODE, "
@@ -380,7 +381,7 @@ long CBQCAdmin::GetStandardCatalogProperty(CEMRDataSource* pDataSource, LONG lng
 
 long CBQCAdmin::IsStandardCodeExist(CEMRDataSource* pDataSource, BSTR bstrID, BSTR bstrCode,
                                     LONG* pbExist) {
-  const std::u16string id = RuleNumber(bstrID, u"bstrID");
+  const std::u16string id = SqlBareNumber(bstrID, u"bstrID");
   std::u16string count;
   pDataSource->QueryScalar(u"SELECT COUNT(*) AS ITEM_COUNT FROM PEV_STANDARD_ITEM ITEM WHERE ID<>" +
                                id + u" AND CODE=" + SqlQuoted(bstrCode) + u" AND STATUS='1'",

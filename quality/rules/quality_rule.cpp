@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "foundation/automation_date.h"
+#include "foundation/body_arguments.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
 #include "foundation/event_log_entry.h"
@@ -27,11 +28,12 @@
 
 using korvalis::AutomationDate;
 using korvalis::BstrView;
+using korvalis::PropertyBag;
+using korvalis::SqlBareNumber;
 using korvalis::SqlQuoted;
 using korvalis::TextRef;
 using korvalis::com::ScopedBstr;
 using korvalis::rules::RuleEvent;
-using korvalis::rules::RuleNumber;
 using korvalis::rules::VisitRuleCondition;
 
 namespace {
@@ -61,7 +63,7 @@ std::u16string Scalar(CSingleDataSource* pDataSource, const std::u16string& sql)
 std::u16string FirstEmrType(const std::u16string& emr_types) {
   std::vector<std::u16string> types;
   SplitByChars(emr_types, u";", types);
-  return types.empty() ? u"NULL" : RuleNumber(types.front(), u"emr_type");
+  return types.empty() ? u"NULL" : SqlBareNumber(types.front(), u"emr_type");
 }
 
 // The lateness of a finish against a deadline in whole hours: the span taken to the nearest
@@ -92,7 +94,7 @@ void SuspendWaitingInstances(CEMRDataSource* pDataSource, const std::u16string& 
     SuspendRuleRecord(pDataSource, patient_id, event_no, rule_id, others[row]);
   }
   for (const std::u16string& id : EventRuleIds(pDataSource, opening_code, kEventCancelsRule)) {
-    const std::u16string cancelled_rule = RuleNumber(id, u"id");
+    const std::u16string cancelled_rule = SqlBareNumber(id, u"id");
     const std::u16string open_serial =
         Scalar(pDataSource, u"SELECT SERIAL FROM PEV_TIME_RULE_RECORD" +
                                 VisitRuleCondition(patient_id, event_no, cancelled_rule) +
@@ -107,8 +109,8 @@ void SuspendWaitingInstances(CEMRDataSource* pDataSource, const std::u16string& 
 
 long CBQualityRule::Open(CEMRDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
                          BSTR bstrRulePro, BSTR bstrEventPro, LONG* plngSerial) {
-  const CXmlProperty rule{std::u16string(BstrView(bstrRulePro))};
-  const std::u16string rule_id = RuleNumber(rule.GetValue(u"id"), u"id");
+  const CXmlProperty rule = PropertyBag(bstrRulePro);
+  const std::u16string rule_id = SqlBareNumber(rule.GetValue(u"id"), u"id");
   const std::u16string emr_type = FirstEmrType(rule.GetValue(u"emr_type"));
   RuleEvent event(bstrEventPro);
   const std::u16string time = event.Child(u"time");
@@ -174,9 +176,9 @@ long CBQualityRule::Open(CEMRDataSource* pDataSource, BSTR bstrPatientID, BSTR b
 
 long CBQualityRule::Close(CEMRDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
                           BSTR bstrRuleId, BSTR bstrEventPro, LONG* plngClosedSerial) {
-  const std::u16string rule_id = RuleNumber(bstrRuleId, u"bstrRuleId");
+  const std::u16string rule_id = SqlBareNumber(bstrRuleId, u"bstrRuleId");
   RuleEvent event(bstrEventPro);
-  const std::u16string emr_type = RuleNumber(event.Extend(u"emr_type"), u"extend/emr_type");
+  const std::u16string emr_type = SqlBareNumber(event.Extend(u"emr_type"), u"extend/emr_type");
   const std::u16string time = event.Child(u"time");
   const std::u16string code = event.Child(u"code");
   const std::optional<AutomationDate> finish = AutomationDate::Parse(time);
@@ -214,7 +216,7 @@ long CBQualityRule::Close(CEMRDataSource* pDataSource, BSTR bstrPatientID, BSTR 
       u", EMR_ID = " + SqlQuoted(emr_id) + u", EMR_TYPE = " + emr_type + u", OVER_HOUR = " +
       LongToString(over_hour) + u", STATUS = 2,  USER_ID = " + SqlQuoted(event.Extend(u"user_id")) +
       u", USER_NAME = " + SqlQuoted(event.Extend(u"user_name")) + u", CLOSE_EVENT_CODE = " +
-      SqlQuoted(code) + condition + u" AND SERIAL = " + RuleNumber(serial, u"SERIAL"));
+      SqlQuoted(code) + condition + u" AND SERIAL = " + SqlBareNumber(serial, u"SERIAL"));
   if (plngClosedSerial != nullptr) *plngClosedSerial = static_cast<LONG>(StringToLong(serial));
   return 0;
 }
@@ -250,14 +252,14 @@ bool AutoCloseByExistingEmr(CSingleDataSource* pDataSource, TextRef patient_id, 
   if (record.empty()) return false;
   pDataSource->Execute(u"UPDATE PEV_TIME_RULE_RECORD SET STATUS = 2, OVER_HOUR = 0, FINISH_TIME= " +
                        DateLiteral(pDataSource, record[3]) + u", EMR_ID= " + SqlQuoted(record[0]) +
-                       u", EMR_TYPE=" + RuleNumber(record[4], u"EMR_TYPE") + u", USER_ID = " +
+                       u", EMR_TYPE=" + SqlBareNumber(record[4], u"EMR_TYPE") + u", USER_ID = " +
                        SqlQuoted(record[1]) + u", USER_NAME = " + SqlQuoted(record[2]) + instance);
   return true;
 }
 
 long CBQualityRule::Undo(CEMRDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
                          BSTR bstrRuleId, BSTR bstrEMRID, VARIANT_BOOL bReserveOutTimeRule) {
-  const std::u16string rule_id = RuleNumber(bstrRuleId, u"bstrRuleId");
+  const std::u16string rule_id = SqlBareNumber(bstrRuleId, u"bstrRuleId");
   std::u16string sql = u"UPDATE PEV_TIME_RULE_RECORD SET STATUS = 0 " +
                        VisitRuleCondition(bstrPatientID, bstrEventNo, rule_id).substr(1) +
                        u" AND STATUS = 1";
@@ -274,7 +276,7 @@ long CBQualityRule::Undo(CEMRDataSource* pDataSource, BSTR bstrPatientID, BSTR b
 
 long CBQualityRule::ReOpenUndo(CEMRDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
                                BSTR bstrRuleId) {
-  const std::u16string rule_id = RuleNumber(bstrRuleId, u"bstrRuleId");
+  const std::u16string rule_id = SqlBareNumber(bstrRuleId, u"bstrRuleId");
   pDataSource->Execute(u"UPDATE PEV_TIME_RULE_RECORD SET STATUS = 1 " +
                        VisitRuleCondition(bstrPatientID, bstrEventNo, rule_id).substr(1) +
                        u" AND STATUS = 0");

@@ -15,11 +15,11 @@
 #include "quality/rules/sys_event.h"
 
 using korvalis::BstrView;
+using korvalis::SqlBareNumber;
 using korvalis::SqlQuoted;
 using korvalis::com::ScopedBstr;
 using korvalis::rules::ListElementAttributes;
 using korvalis::rules::RuleEvent;
-using korvalis::rules::RuleNumber;
 
 namespace {
 
@@ -113,7 +113,7 @@ void CloseRuleRecordOnEvent(CEMRDataSource* pDataSource, BSTR patient_id, BSTR e
       u"WHERE SERIAL = " +
           LongToString(serial) + u" AND PATIENT_ID = " + SqlQuoted(patient_id) +
           u" AND EVENT_NO = " + SqlQuoted(event_no) + u" AND RULE_ID = " +
-          RuleNumber(live_id, u"id"),
+          SqlBareNumber(live_id, u"id"),
       3, closed);
   if (closed.size() < 3) return;
   const std::u16string& deadline = closed[0];
@@ -167,7 +167,7 @@ long CBQualityTrigger::FireOpen(CEMRDataSource* pDataSource, BSTR bstrPatientID,
 long CBQualityTrigger::FireClose(CEMRDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
                                  BSTR bstrEventPro) {
   const std::u16string emr_type =
-      RuleNumber(RuleEvent(BstrView(bstrEventPro)).Extend(u"emr_type"), u"extend/emr_type");
+      SqlBareNumber(RuleEvent(BstrView(bstrEventPro)).Extend(u"emr_type"), u"extend/emr_type");
   std::vector<std::u16string> rules;
   pDataSource->QueryColumn(
       u"SELECT A.ID FROM PEV_RULE A, PEV_TIME_RULE_RECORD B WHERE A.ID = B.RULE_ID "

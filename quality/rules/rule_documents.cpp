@@ -1,14 +1,10 @@
 #include "quality/rules/rule_documents.h"
 
-#include <new>
 #include <xercesc/dom/DOM.hpp>
 
 #include "foundation/dom_elements.h"
 #include "foundation/emr_exception.h"
-#include "foundation/sql_text.h"
 #include "foundation/xml_parser.h"
-#include "foundation/xml_property.h"
-#include "platform/text/ascii.h"
 
 namespace korvalis::rules {
 
@@ -54,20 +50,6 @@ std::vector<std::u16string> ListElementAttributes(BSTR list, const char16_t* tag
   return ReadListElements(list, tag, [attribute](const xercesc::DOMElement* element) {
     return ElementAttribute(element, attribute);
   });
-}
-
-std::map<std::u16string, std::u16string> PropertiesOf(BSTR bag) {
-  return CXmlProperty(std::u16string(BstrView(bag))).GetMap();
-}
-
-std::u16string RuleNumber(TextRef value, std::u16string_view what) {
-  return SqlNumber(TrimAsciiSpaces(value.view()), what);
-}
-
-void StoreResult(BSTR* result, std::u16string_view text) {
-  if (result == nullptr) return;
-  *result = AllocBstr(text);
-  if (*result == nullptr) throw std::bad_alloc();
 }
 
 }  // namespace korvalis::rules

@@ -1,6 +1,5 @@
-// The documents that the time-limit rule bodies read and answer: the event document of a
-// clinical event, the lists of rule ids that clients send, the numbers taken from them, and the
-// texts handed back through BSTR results.
+// The documents that the time-limit rule bodies read: the event document of a clinical event and
+// the lists of rule ids that clients send.
 //
 // The event document is XML whose document element, of any name, holds `id`, `time`, `code`,
 // `type`, `src_sys`, `emr_id`, `patient_id`, `event_no` and `extend` (with `emr_id`,
@@ -9,7 +8,6 @@
 // Thread-safety: a RuleEvent belongs to one thread; the functions are stateless.
 #pragma once
 
-#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,17 +49,5 @@ std::vector<std::u16string> ListElementTexts(BSTR list, const char16_t* tag);
 // empty text where the attribute is absent).
 std::vector<std::u16string> ListElementAttributes(BSTR list, const char16_t* tag,
                                                   const char16_t* attribute);
-
-// The properties of a property bag (CXmlProperty) sent by a client. Throws CEMRException
-// "解析属性信息错误." when the text is not well formed.
-std::map<std::u16string, std::u16string> PropertiesOf(BSTR bag);
-
-// A number that a statement places bare: `value` without the white space at either end, refused
-// with SqlNumber's CEMRException naming `what` when it is not a plain decimal number.
-std::u16string RuleNumber(TextRef value, std::u16string_view what);
-
-// Stores a new BSTR holding `text` through `result`; nothing when `result` is null. Throws
-// std::bad_alloc when the string cannot be allocated.
-void StoreResult(BSTR* result, std::u16string_view text);
 
 }  // namespace korvalis::rules

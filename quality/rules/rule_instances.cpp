@@ -7,10 +7,10 @@
 #include "foundation/xml_property.h"
 #include "quality/rules/rule_documents.h"
 
+using korvalis::SqlBareNumber;
 using korvalis::SqlQuoted;
 using korvalis::TextRef;
 using korvalis::rules::RuleEvent;
-using korvalis::rules::RuleNumber;
 using korvalis::rules::VisitRuleCondition;
 
 namespace {
@@ -76,7 +76,7 @@ bool IsRuleQuantityReached(CSingleDataSource* pDataSource, TextRef patient_id, T
 
 bool IsRuleClosedByEmr(CSingleDataSource* pDataSource, TextRef patient_id, TextRef event_no,
                        TextRef rule_id, TextRef event) {
-  const std::u16string rule = RuleNumber(rule_id, u"rule_id");
+  const std::u16string rule = SqlBareNumber(rule_id, u"rule_id");
   const std::u16string emr_id = CXmlProperty(std::u16string(event.view())).GetValue(u"emr_id");
   return QueryCount(pDataSource, u"SELECT COUNT(SERIAL) FROM PEV_TIME_RULE_RECORD" +
                                      VisitRuleCondition(patient_id, event_no, rule) +
@@ -86,8 +86,8 @@ bool IsRuleClosedByEmr(CSingleDataSource* pDataSource, TextRef patient_id, TextR
 
 void SuspendRuleRecord(CSingleDataSource* pDataSource, TextRef patient_id, TextRef event_no,
                        TextRef rule_id, TextRef serial) {
-  const std::u16string rule = RuleNumber(rule_id, u"rule_id");
-  const std::u16string instance = RuleNumber(serial, u"serial");
+  const std::u16string rule = SqlBareNumber(rule_id, u"rule_id");
+  const std::u16string instance = SqlBareNumber(serial, u"serial");
   pDataSource->Execute(u"UPDATE PEV_TIME_RULE_RECORD SET STATUS = 3 " +
                        VisitRuleCondition(patient_id, event_no, rule).substr(1) +
                        u" AND SERIAL = " + instance);
@@ -96,7 +96,7 @@ void SuspendRuleRecord(CSingleDataSource* pDataSource, TextRef patient_id, TextR
 void ResumeSuspendedRuleRecord(CSingleDataSource* pDataSource, TextRef patient_id, TextRef event_no,
                                TextRef rule_id) {
   const std::u16string condition =
-      VisitRuleCondition(patient_id, event_no, RuleNumber(rule_id, u"rule_id"));
+      VisitRuleCondition(patient_id, event_no, SqlBareNumber(rule_id, u"rule_id"));
   std::u16string serial;
   pDataSource->QueryScalar(
       u"SELECT SERIAL FROM PEV_TIME_RULE_RECORD" + condition + u" AND STATUS = 3", serial);
@@ -107,7 +107,7 @@ void ResumeSuspendedRuleRecord(CSingleDataSource* pDataSource, TextRef patient_i
 
 void DeleteActiveRuleRecords(CSingleDataSource* pDataSource, TextRef patient_id, TextRef event_no,
                              TextRef rule_id, TextRef event) {
-  const std::u16string rule = RuleNumber(rule_id, u"rule_id");
+  const std::u16string rule = SqlBareNumber(rule_id, u"rule_id");
   pDataSource->Execute(u"DELETE FROM PEV_TIME_RULE_RECORD" +
                        VisitRuleCondition(patient_id, event_no, rule) + u" AND STATUS IN (1, 3)" +
                        RecordOfEvent(event));
@@ -115,7 +115,7 @@ void DeleteActiveRuleRecords(CSingleDataSource* pDataSource, TextRef patient_id,
 
 void DeleteRuleRecords(CSingleDataSource* pDataSource, TextRef patient_id, TextRef event_no,
                        TextRef rule_id, TextRef event) {
-  const std::u16string rule = RuleNumber(rule_id, u"rule_id");
+  const std::u16string rule = SqlBareNumber(rule_id, u"rule_id");
   pDataSource->Execute(u"DELETE FROM PEV_TIME_RULE_RECORD" +
                        VisitRuleCondition(patient_id, event_no, rule) + RecordOfEvent(event));
 }

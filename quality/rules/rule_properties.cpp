@@ -11,6 +11,8 @@
 // Every value is checked, and every statement built, before the first statement that writes.
 #include <vector>
 
+#include "foundation/body_arguments.h"
+#include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/property_map.h"
 #include "foundation/sql_text.h"
@@ -21,10 +23,10 @@
 #include "quality/rules/rule_instances.h"
 
 using korvalis::BstrView;
+using korvalis::PropertyBag;
+using korvalis::SqlBareNumber;
+using korvalis::StoreBstrResult;
 using korvalis::rules::ListElementTexts;
-using korvalis::rules::PropertiesOf;
-using korvalis::rules::RuleNumber;
-using korvalis::rules::StoreResult;
 
 namespace {
 
@@ -58,7 +60,7 @@ void WriteEmrTypes(CEMRDataSource* pDataSource, const std::u16string& rule_id,
 }  // namespace
 
 long CBQualityRule::InitNew(CEMRDataSource* pDataSource, BSTR bstrProperty, LONG* plngNewID) {
-  CXmlProperty::Map properties = PropertiesOf(bstrProperty);
+  CXmlProperty::Map properties = PropertyBag(bstrProperty).GetMap();
   const std::vector<std::u16string> types = EmrTypesOf(properties);
   const std::u16string id = NextRuleId(pDataSource);
   properties[u"id"] = id;
@@ -81,7 +83,7 @@ long CBQualityRule::GetProperty(CEMRDataSource* pDataSource, LONG lngRule, BSTR*
           rule_id,
       9, rule);
   if (rule.empty()) {
-    StoreResult(pbstrProperty, kNoRule);
+    StoreBstrResult(pbstrProperty, kNoRule);
     return 0;
   }
   std::vector<std::u16string> links;
@@ -93,12 +95,12 @@ long CBQualityRule::GetProperty(CEMRDataSource* pDataSource, LONG lngRule, BSTR*
       {u"id", rule[0]},        {u"name", rule[1]},     {u"owner_type", rule[2]},
       {kEmrType, emr_types},   {u"point_id", rule[4]}, {u"quantity", rule[5]},
       {u"sort_code", rule[6]}, {u"time_out", rule[7]}, {u"notes", rule[8]}};
-  StoreResult(pbstrProperty, CXmlProperty(properties).ToXml());
+  StoreBstrResult(pbstrProperty, CXmlProperty(properties).ToXml());
   return 0;
 }
 
 long CBQualityRule::SaveProperty(CEMRDataSource* pDataSource, LONG lngRule, BSTR bstrProperty) {
-  CXmlProperty::Map properties = PropertiesOf(bstrProperty);
+  CXmlProperty::Map properties = PropertyBag(bstrProperty).GetMap();
   const std::vector<std::u16string> types = EmrTypesOf(properties);
   const std::u16string rule_id = LongToString(lngRule);
   properties[kEmrType] = u"";
@@ -135,7 +137,7 @@ long CBQualityRule::SaveRelationRuleList(CEMRDataSource* pDataSource, LONG lngRu
   const std::u16string rule_id = LongToString(lngRule);
   const std::u16string relation = LongToString(lngRelationType);
   std::vector<std::u16string> related = ListElementTexts(bstrList, u"rule");
-  for (std::u16string& id : related) id = RuleNumber(id, u"rule");
+  for (std::u16string& id : related) id = SqlBareNumber(id, u"rule");
   pDataSource->Execute(u"DELETE FROM PEV_RULE_DEPEND WHERE RULE_ID = " + rule_id +
                        u" AND RELATION=" + relation);
   for (const std::u16string& id : related) {

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/sql_text.h"
@@ -24,7 +25,7 @@ constexpr ListField kFields[] = {
 
 long GetSelfGradePatientList(CEMRDataSource* pDataSource, BSTR bstrCondition,
                              BSTR* pbstrPatientList) {
-  const CXmlProperty condition{std::u16string(BstrView(bstrCondition))};
+  const CXmlProperty condition = korvalis::PropertyBag(bstrCondition);
   std::vector<std::u16string> visits;
   pDataSource->Query(
       u"SELECT A.PATIENT_ID, A.EVENT_NO, A.PATIENT_NAME, A.SEX, A.EMR_STATUS, A.HAS_EMR, "

@@ -5,15 +5,16 @@
 
 #include <vector>
 
+#include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/sql_text.h"
 #include "platform/com/scoped_bstr.h"
 #include "quality/rules/rule_documents.h"
 
+using korvalis::SqlBareNumber;
 using korvalis::SqlQuoted;
+using korvalis::StoreBstrResult;
 using korvalis::rules::ListElementTexts;
-using korvalis::rules::RuleNumber;
-using korvalis::rules::StoreResult;
 
 namespace {
 
@@ -37,7 +38,7 @@ long CBSysEvent::GetEventRuleList(CEMRDataSource* pDataSource, BSTR bstrEventCod
 long CBSysEvent::SetEventRuleList(CEMRDataSource* pDataSource, BSTR bstrEventCode,
                                   LONG lngOwnerType, BSTR bstrList) {
   std::vector<std::u16string> rules = ListElementTexts(bstrList, u"id");
-  for (std::u16string& id : rules) id = RuleNumber(id, u"id");
+  for (std::u16string& id : rules) id = SqlBareNumber(id, u"id");
   for (const std::u16string& id : rules) {
     pDataSource->Execute(InsertBinding(bstrEventCode, id, lngOwnerType));
   }
@@ -68,7 +69,7 @@ long CBSysEvent::GetOpposeEvent(CEMRDataSource* pDataSource, BSTR bstrEventCode,
       u"SELECT EVENT_CODE FROM TELV_EVENT_OPPOSE WHERE OPPOSE_EVENT_CODE = " + code +
           u" UNION SELECT OPPOSE_EVENT_CODE FROM TELV_EVENT_OPPOSE WHERE EVENT_CODE =" + code,
       opposing);
-  StoreResult(pbstrCode, opposing);
+  StoreBstrResult(pbstrCode, opposing);
   return 0;
 }
 

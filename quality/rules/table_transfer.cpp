@@ -27,6 +27,7 @@
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
 
+#include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
 #include "foundation/emr_compression.h"
 #include "foundation/emr_data_source.h"
@@ -44,6 +45,7 @@
 namespace {
 
 using korvalis::BstrView;
+using korvalis::PropertyBag;
 using korvalis::SqlQuoted;
 
 constexpr char16_t kListHead[] = u"<?xml version='1.0' ?><root>";
@@ -219,7 +221,7 @@ long CBQCAdmin::TestForSql(CEMRDataSource* pDataSource, BSTR bstrStrSql) {
 
 long CBQCAdmin::GetExistPrimary(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                 BSTR* pbstrDataList) {
-  const CXmlProperty condition{std::u16string(BstrView(bstrCondition))};
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   const std::u16string sql = condition.GetValue(u"sql");
   const unsigned columns = ColumnCount(condition, u"GetExistPrimary");
   std::vector<std::u16string> values;
@@ -241,7 +243,7 @@ long CBQCAdmin::GetExistPrimary(CEMRDataSource* pDataSource, BSTR bstrCondition,
 
 long CBQCAdmin::GetDataOfTable(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                BSTR* pbstrDataList) {
-  const CXmlProperty condition{std::u16string(BstrView(bstrCondition))};
+  const CXmlProperty condition = PropertyBag(bstrCondition);
   const std::u16string sql = condition.GetValue(u"sql");
   const std::u16string table_name = condition.GetValue(u"table_name");
   const std::u16string where = condition.GetValue(u"where");

@@ -6,6 +6,7 @@
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
 
+#include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
 #include "foundation/client_info.h"
 #include "foundation/dom_builder.h"
@@ -26,6 +27,7 @@
 namespace {
 
 using korvalis::BstrView;
+using korvalis::PropertyBag;
 using korvalis::SqlNumber;
 using korvalis::SqlQuoted;
 
@@ -358,7 +360,7 @@ std::u16string korvalis::quality::FinalQcSearchStatement(const CDBType& dialect,
 
 long CBTerminalQCPatient::SearchPatient(CEMRDataSource* pDataSource, BSTR bstrWhatInfo,
                                         BSTR* pbstrPatientList) {
-  const CXmlProperty condition{std::u16string(BstrView(bstrWhatInfo))};
+  const CXmlProperty condition = PropertyBag(bstrWhatInfo);
   pDataSource->QueryElements(
       korvalis::quality::FinalQcSearchStatement(*pDataSource->GetDBType(), condition),
       {u"patient", u"id", u"event", u"dept_id", u"dept_name", u"doctor", u"task_id"},
