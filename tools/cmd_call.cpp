@@ -82,17 +82,24 @@ bool AnswersText(const com::MethodInfo& info) {
 }
 
 // The interface of the class in the type library of its library, or nullptr (a library
-// without a type library); the names of every registered class in *names.
-const com::InterfaceInfo* FindInterfaceInfo(const CLSID& clsid, std::vector<std::string>* names) {
+// without a type library). Only the class's own library is loaded.
+const com::InterfaceInfo* FindInterfaceInfo(const CLSID& clsid) {
   com::RegistryKey root;
   if (FAILED(com::RegistryFile().Read(&root))) return nullptr;
+  const com::CoClassInfo* coclass = RegisteredCoClass(root, clsid);
+  return coclass != nullptr ? coclass->interface : nullptr;
+}
+
+// The names of every registered class, to suggest one for a name that is none of them.
+std::vector<std::string> RegisteredClassNames() {
+  std::vector<std::string> names;
+  com::RegistryKey root;
+  if (FAILED(com::RegistryFile().Read(&root))) return names;
   std::vector<std::string> problems;
-  const com::InterfaceInfo* found = nullptr;
   for (const RegisteredClass& c : RegisteredClasses(root, &problems)) {
-    names->push_back(ToUtf8(c.coclass->name));
-    if (c.coclass->clsid == clsid) found = c.coclass->interface;
+    names.push_back(ToUtf8(c.coclass->name));
   }
-  return found;
+  return names;
 }
 
 // Checks the method and argument count of `call` against the type library; "" when they fit.
@@ -257,15 +264,14 @@ int RunCall(const std::vector<std::string>& args) {
     progid = u"korvalis." + progid;
   }
   CLSID clsid{};
-  std::vector<std::string> class_names;
   if (FAILED(CLSIDFromProgID(progid.c_str(), &clsid))) {
-    FindInterfaceInfo(clsid, &class_names);
-    PrintError(ToUtf8(progid) + " is not a registered class" + DidYouMean(words[0], class_names) +
+    PrintError(ToUtf8(progid) + " is not a registered class" +
+               DidYouMean(words[0], RegisteredClassNames()) +
                " (korvalis classes lists them; korvalis regsvr <library> registers more)");
     return 1;
   }
   const std::string progid_text = ToUtf8(progid);
-  const com::InterfaceInfo* iface = FindInterfaceInfo(clsid, &class_names);
+  const com::InterfaceInfo* iface = FindInterfaceInfo(clsid);
 
   // Every name, argument count and answer file is checked before the first call.
   std::vector<AnswerFile> answer_files(chain.calls.size());

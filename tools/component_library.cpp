@@ -60,6 +60,16 @@ std::vector<RegisteredClass> RegisteredClasses(const com::RegistryKey& root,
   return classes;
 }
 
+const com::CoClassInfo* RegisteredCoClass(const com::RegistryKey& root, const CLSID& clsid) {
+  const com::RegistryKey* server =
+      root.Find(u"CLSID\\" + GuidToRegistryString(clsid) + u"\\InprocServer32");
+  const std::u16string* path = server != nullptr ? server->Value(u"") : nullptr;
+  if (path == nullptr) return nullptr;
+  std::vector<std::string> problems;
+  const com::TypeLibraryInfo* library = TypeLibraryOf(ToUtf8(*path), &problems);
+  return library != nullptr ? library->FindCoClass(clsid) : nullptr;
+}
+
 std::string MethodSignature(const com::MethodInfo& method) {
   std::string text = ToUtf8(method.name) + "(";
   for (size_t i = 0; i < method.params.size(); ++i) {

@@ -24,6 +24,11 @@ struct RegisteredClass {
 std::vector<RegisteredClass> RegisteredClasses(const com::RegistryKey& root,
                                                std::vector<std::string>* problems);
 
+// The class `clsid` in the type library of the library registered for it, loading that library
+// alone; nullptr when the class is not registered, its library cannot be loaded or carries no
+// type library that names it.
+const com::CoClassInfo* RegisteredCoClass(const com::RegistryKey& root, const CLSID& clsid);
+
 // The method as the type library declares it, each parameter with its direction and type:
 // "GetInPatientList([in] BSTR bstrDeptID, ..., [out, retval] BSTR* pbstrResult)".
 std::string MethodSignature(const com::MethodInfo& method);
