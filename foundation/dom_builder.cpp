@@ -23,7 +23,53 @@ class WriteErrorRecorder : public DOMErrorHandler {
   bool failed_ = false;
 };
 
+// The reference the DOM writer puts in place of `unit` in an attribute value (`attribute`) or in
+// element text, or nullptr where it writes the unit itself.
+const char16_t* DomReference(char16_t unit, bool attribute) {
+  switch (unit) {
+    case u'&': return u"&amp;";
+    case u'<': return u"&lt;";
+    case u'>': return attribute ? nullptr : u"&gt;";
+    case u'"': return attribute ? u"&quot;" : nullptr;
+    case u'\t': return attribute ? u"&#x9;" : nullptr;
+    case u'\n': return attribute ? u"&#xA;" : nullptr;
+    case u'\r': return u"&#xD;";
+    default: return nullptr;
+  }
+}
+
+void AppendEscaped(std::u16string& out, std::u16string_view text, bool attribute) {
+  out.reserve(out.size() + text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t unit = text[i];
+    const bool control = unit < 0x20 && unit != u'\t' && unit != u'\n' && unit != u'\r';
+    const bool high = unit >= 0xD800 && unit <= 0xDBFF;
+    const bool paired =
+        high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+    if (control || unit == 0xFFFE || unit == 0xFFFF || (high && !paired) ||
+        (unit >= 0xDC00 && unit <= 0xDFFF)) {
+      throw CEMRException(std::u16string(kUnwritableXmlMessage));
+    }
+    if (paired) {
+      out.append(text.substr(i, 2));
+      ++i;
+    } else if (const char16_t* reference = DomReference(unit, attribute)) {
+      out.append(reference);
+    } else {
+      out.push_back(unit);
+    }
+  }
+}
+
 }  // namespace
+
+void AppendDomText(std::u16string& out, std::u16string_view text) {
+  AppendEscaped(out, text, false);
+}
+
+void AppendDomAttributeValue(std::u16string& out, std::u16string_view value) {
+  AppendEscaped(out, value, true);
+}
 
 DomDocumentBuilder::DomDocumentBuilder(std::u16string_view root_name)
     : document_(GetDomImplementation()->createDocument(nullptr, std::u16string(root_name).c_str(),

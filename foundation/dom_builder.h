@@ -57,6 +57,16 @@ class DomDocumentBuilder {
   xercesc::DOMDocument* document_;
 };
 
+// Pieces of a document written by concatenation exactly as DomDocumentBuilder::Write writes
+// them, for lists too long to build as a DOM first: its declaration, element text ("&", "<",
+// ">" and carriage return as references) and attribute values ("&", "<", '"', tab, line feed
+// and carriage return as references). The appenders throw CEMRException
+// kUnwritableXmlMessage for a character that XML cannot carry, as the writer fails.
+inline constexpr char16_t kDomDeclaration[] =
+    u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?>";
+void AppendDomText(std::u16string& out, std::u16string_view text);
+void AppendDomAttributeValue(std::u16string& out, std::u16string_view value);
+
 // A parsed or built document written as DomDocumentBuilder::Write writes its own: with its
 // declaration naming UTF-16, attributes in name order. Throws CEMRException
 // kUnwritableXmlMessage when a text holds a character that XML cannot carry.

@@ -33,4 +33,30 @@ TEST(DomDocumentBuilderTest, ATextXmlCannotCarryFailsTheWriteWithAMessage) {
   EXPECT_EQ(FailureOf([&] { document.Write(); }), korvalis::kUnwritableXmlMessage);
 }
 
+TEST(DomDocumentBuilderTest, TextsWrittenByConcatenationAreWrittenAsTheDocumentWritesThem) {
+  for (const char16_t* value :
+       {u"", u"内科 & <外科> \"x\" 'y'", u"a\tb\nc\rd", u"]]>", u"\U0001F600 \u00A0\uFFFD"}) {
+    DomDocumentBuilder document(u"root");
+    DomDocumentBuilder::SetAttribute(document.Append(document.root(), u"e", value), u"a", value);
+    std::u16string written = std::u16string(korvalis::kDomDeclaration) + u"<root><e a=\"";
+    korvalis::AppendDomAttributeValue(written, value);
+    written += u"\"";
+    if (*value == u'\0') {
+      written += u"/>";
+    } else {
+      written += u">";
+      korvalis::AppendDomText(written, value);
+      written += u"</e>";
+    }
+    EXPECT_EQ(written + u"</root>", document.Write());
+  }
+  for (const char16_t* unwritable : {u"a\x01b", u"\uFFFE", u"\xD800x", u"x\xDC00"}) {
+    std::u16string out;
+    EXPECT_EQ(FailureOf([&] { korvalis::AppendDomText(out, unwritable); }),
+              korvalis::kUnwritableXmlMessage);
+    EXPECT_EQ(FailureOf([&] { korvalis::AppendDomAttributeValue(out, unwritable); }),
+              korvalis::kUnwritableXmlMessage);
+  }
+}
+
 }  // namespace

@@ -245,31 +245,45 @@ long CBTerminalQCPatient::GetPatientList(CEMRDataSource* pDataSource, LONG lngTa
           u"C.DEPT_ID, B.STATUS, A.SEX ORDER BY C.DEPT_NAME",
       kColumns, rows);
 
-  korvalis::DomDocumentBuilder document(u"root");
-  xercesc::DOMElement* dept = nullptr;
-  std::u16string dept_id;
+  // Written straight as the DOM writer writes the document: a `dept` per run of rows of one
+  // department holding their patients, attributes in name order.
+  std::u16string xml(korvalis::kDomDeclaration);
+  xml.append(rows.empty() ? u"<root/>" : u"<root>");
+  xml.reserve(xml.size() + rows.size() * 16);
+  const std::u16string* dept_id = nullptr;
+  const auto attribute = [&xml](std::u16string_view name, std::u16string_view value) {
+    xml.append(u" ").append(name).append(u"=\"");
+    korvalis::AppendDomAttributeValue(xml, value);
+    xml.push_back(u'"');
+  };
   for (std::size_t row = 0; row + kColumns <= rows.size(); row += kColumns) {
     const std::u16string* v = &rows[row];
-    if (dept == nullptr || v[6] != dept_id) {
-      dept = document.Append(document.root(), u"dept");
-      korvalis::DomDocumentBuilder::SetAttribute(dept, u"id", v[6]);
-      korvalis::DomDocumentBuilder::SetAttribute(dept, u"name", v[5]);
-      dept_id = v[6];
+    if (dept_id == nullptr || v[6] != *dept_id) {
+      if (dept_id != nullptr) xml.append(u"</dept>");
+      xml.append(u"<dept");
+      attribute(u"id", v[6]);
+      attribute(u"name", v[5]);
+      xml.push_back(u'>');
+      dept_id = &v[6];
     }
-    xercesc::DOMElement* patient = document.Append(dept, u"patient", v[0]);
-    const std::pair<const char16_t*, std::u16string> attributes[] = {
-        {u"id", v[1]},
-        {u"event", v[2]},
-        {u"grade", v[3]},
-        {u"score", v[4]},
-        {u"status", v[7]},
-        {u"sex", v[8]},
-        {u"scored", StringToLong(v[9]) > 0 ? u"1" : u"0"}};
-    for (const auto& [name, value] : attributes) {
-      korvalis::DomDocumentBuilder::SetAttribute(patient, name, value);
+    xml.append(u"<patient");
+    attribute(u"event", v[2]);
+    attribute(u"grade", v[3]);
+    attribute(u"id", v[1]);
+    attribute(u"score", v[4]);
+    attribute(u"scored", StringToLong(v[9]) > 0 ? u"1" : u"0");
+    attribute(u"sex", v[8]);
+    attribute(u"status", v[7]);
+    if (v[0].empty()) {
+      xml.append(u"/>");
+    } else {
+      xml.push_back(u'>');
+      korvalis::AppendDomText(xml, v[0]);
+      xml.append(u"</patient>");
     }
   }
-  korvalis::StoreBstrResult(pbstrPatientList, document.Write());
+  if (dept_id != nullptr) xml.append(u"</dept></root>");
+  korvalis::StoreBstrResult(pbstrPatientList, xml);
   return 0;
 }
 

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "db/testing/test_database.h"
+#include "foundation/dom_builder.h"
+#include "foundation/xml_parser.h"
 #include "foundation/testing/list_elements.h"
 #include "foundation/testing/test_call.h"
 #include "platform/com/scoped_bstr.h"
@@ -291,6 +293,13 @@ TEST_F(TerminalQcPatientTest, ThePatientListsShowScoresAndScoredOnlyInTheirOwnRe
       << ToUtf8(PatientList(1));
   EXPECT_EQ(ReadGroupedList(PatientList(2)),
             (std::vector<ListedDept>{{"0101", "心血管内科", {{"P1", "1"}}}}));
+  // Byte for byte as the DOM writer writes the same document, the empty one too.
+  for (LONG task : {1, 2, 3}) {
+    const std::u16string list = PatientList(task);
+    CXmlStringParser parser(list);
+    ASSERT_NE(parser.GetDocument(), nullptr) << task;
+    EXPECT_EQ(WriteDomDocument(parser.GetDocument()), list) << task;
+  }
 
   std::vector<Element> patients = ReadElements(DeptPatientList(1, u"0101"));
   std::sort(patients.begin(), patients.end(),
