@@ -1,34 +1,31 @@
-// The list of the paper check-in over an archive of 50,000 discharged visits in 60 departments,
+// Raw side: the best SQLite statement for the same answer, written by hand: each visit's newest
+// flow entry numbered by one window over the record flow alone, joined to the visits by key.
+// (The flow has no key: a correlated MAX would list a visit twice when two entries share its
+// newest number, so it is not the same answer.)
+//
+// The list of the paper check-in over an archive of 100,000 discharged visits in 60 departments,
 // each with three entries in its record flow (committed, returned, committed again):
-//   - ArchivePatient.SearchCheckinPatient with the empty condition through IDispatch::Invoke, the
-//     whole call (method frame, data source from telv.config.xml, condition document, statement,
-//     result document of every visit), against the statement it runs (one window numbering each
-//     visit's flow entries from the newest), translated once, on raw SQLite with the provider's
-//     connection settings: prepared, stepped and every column read as text. Goal: within 1.5
-//     times.
-// The label of the raw side shows the plan, and with it the index that carries the outer join to
-// the record flow.
+// ArchivePatient.SearchCheckinPatient with the empty condition through IDispatch::Invoke, the
+// whole call (method frame, data source from telv.config.xml, condition document, statement,
+// result document of every visit), against that statement prepared once on raw SQLite with the
+// provider's connection settings, stepped and every column read as text. Goal: within 1.5 times.
+// The label of the raw side shows its plan.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
 #include <string>
 
-#include "archive/checkin_search.h"
 #include "bench/call_and_statement.h"
 #include "bench/discharged_visits.h"
 #include "com/archive_patient.h"
-#include "foundation/db_type.h"
 #include "interface/emr_call_scope.h"
-#include "platform/db/catalog.h"
-#include "platform/db/sql_translator.h"
-#include "platform/text/unicode.h"
 
 namespace {
 
 using korvalis::bench::CheckSqlite;
 using korvalis::bench::YearMinute;
 
-constexpr int kVisits = 50000;
+constexpr int kVisits = 100000;
 constexpr int kFlowEntriesPerVisit = 3;
 constexpr DISPID kSearchCheckinPatient = 25;
 
@@ -80,18 +77,22 @@ void BM_SearchCheckinPatientInvoke(benchmark::State& state) {
   archive->Release();
 }
 
-// The list's statement for the empty condition, translated for `db` as the provider does.
-std::string TranslatedStatement(sqlite3* db) {
-  const CDBOracle oracle;
-  return korvalis::db::Translate(
-             korvalis::ToUtf8(korvalis::archive::CheckinPatientSql(oracle, u"")),
-             *korvalis::db::Catalog::Load(db))
-      .statements.back();
-}
+// The answer of the empty condition as a careful engineer writes it for SQLite.
+constexpr char kBestStatement[] =
+    "SELECT C.NAME, C.SEX, A.PATIENT_ID, A.EVENT_NO, A.IN_TIME, A.IN_DEPT_NAME, A.OUT_TIME, "
+    "A.OUT_DEPT_NAME, A.EMR_STATUS, A.FORBID_FLAG, B.OPERATOR, B.OPER_TIME, B.NEW_STATUS, B.MEMO, "
+    "B.LAST_SERIAL_NO FROM TELV_VISIT_RECORD A JOIN TELV_PATIENT C ON C.ID = A.PATIENT_ID LEFT "
+    "JOIN (SELECT PATIENT_ID, EVENT_NO, OPERATOR, OPER_TIME, NEW_STATUS, MEMO, MAX(SERIAL_NO) OVER "
+    "(PARTITION BY PATIENT_ID, EVENT_NO) LAST_SERIAL_NO, ROW_NUMBER() OVER (PARTITION BY "
+    "PATIENT_ID, EVENT_NO ORDER BY SERIAL_NO DESC NULLS FIRST) NEWEST FROM TELV_EMR_FLOW_RECORD) B "
+    "ON B.PATIENT_ID = A.PATIENT_ID AND B.EVENT_NO = A.EVENT_NO AND B.NEWEST = 1 WHERE +A.OUT_TIME "
+    "IS NOT NULL AND A.OUT_DEPT_ID IS NOT NULL AND A.RESIDENCE_FLAG = 1 ORDER BY A.PATIENT_ID, "
+    "A.EVENT_NO";
 
 void BM_SearchCheckinPatientRawSqlite(benchmark::State& state) {
-  korvalis::bench::RunRawStatement(state, TheArchive().path(), TranslatedStatement, false, "visits",
-                                   true);
+  korvalis::bench::RunRawStatement(
+      state, TheArchive().path(), [](sqlite3*) { return std::string(kBestStatement); }, true,
+      "visits", true);
 }
 
 BENCHMARK(BM_SearchCheckinPatientInvoke)->Unit(benchmark::kMillisecond);
