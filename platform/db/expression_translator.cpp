@@ -237,19 +237,40 @@ SqlType Translator::EmitUnary(const Expr& e, const Scope* scope, std::string* ou
   return SqlType::kNumber;
 }
 
+// A simple CASE whose operand is blank-padded compares it with each blank-padded value
+// without trailing blanks: it is printed as a searched CASE of those comparisons.
 SqlType Translator::EmitCase(const Expr& e, const Scope* scope, std::string* out) {
   out->append("CASE");
   size_t i = 0;
   SqlType result = SqlType::kNull;
+  const size_t pairs_end = e.args.size() - (e.has_else ? 1 : 0);
+  std::string operand;
+  bool padded_operand = false;
   if (e.has_operand) {
-    out->push_back(' ');
-    Emit(*e.args[0], scope, out);
+    const SqlType t = Emit(*e.args[0], scope, &operand);
+    padded_operand = t == SqlType::kText && IsBlankPadded(*e.args[0], scope);
+    bool any_padded = false;
+    for (size_t j = 1; padded_operand && j < pairs_end; j += 2) {
+      any_padded = any_padded || IsBlankPadded(*e.args[j], scope);
+    }
+    padded_operand = any_padded;
+    if (!padded_operand) out->append(" ").append(operand);
     i = 1;
   }
-  const size_t pairs_end = e.args.size() - (e.has_else ? 1 : 0);
   for (; i + 1 < pairs_end + 1 && i < pairs_end; i += 2) {
     out->append(" WHEN ");
-    Emit(*e.args[i], scope, out);
+    if (padded_operand) {
+      std::string value;
+      Emit(*e.args[i], scope, &value);
+      if (IsBlankPadded(*e.args[i], scope)) {
+        out->append(WithoutTrailingBlanks(operand)).append(" = ").append(
+            WithoutTrailingBlanks(value));
+      } else {
+        out->append(operand).append(" = ").append(value);
+      }
+    } else {
+      Emit(*e.args[i], scope, out);
+    }
     out->append(" THEN ");
     SqlType t = Emit(*e.args[i + 1], scope, out);
     if (result == SqlType::kNull) result = t;
@@ -330,6 +351,8 @@ void Translator::EmitComparedValue(SqlType compared_with, const Expr& value, con
   }
 }
 
+// A blank-padded value compares with each blank-padded bound without trailing blanks; with
+// one bound padded and the other not, the range is printed as its two comparisons.
 SqlType Translator::EmitBetween(const Expr& e, const Scope* scope, std::string* out) {
   const size_t mark = out->size();
   SqlType t = Emit(*e.args[0], scope, out);
@@ -339,10 +362,34 @@ SqlType Translator::EmitBetween(const Expr& e, const Scope* scope, std::string* 
     out->push_back(')');
     t = SqlType::kNumber;
   }
-  out->append(e.negated ? " NOT BETWEEN " : " BETWEEN ");
-  EmitComparedValue(t, *e.args[1], scope, out);
+  const bool padded = t == SqlType::kText && IsBlankPadded(*e.args[0], scope);
+  const bool padded_low = padded && IsBlankPadded(*e.args[1], scope);
+  const bool padded_high = padded && IsBlankPadded(*e.args[2], scope);
+  if (!padded_low && !padded_high) {
+    out->append(e.negated ? " NOT BETWEEN " : " BETWEEN ");
+    EmitComparedValue(t, *e.args[1], scope, out);
+    out->append(" AND ");
+    EmitComparedValue(t, *e.args[2], scope, out);
+    return SqlType::kNumber;
+  }
+  const std::string value = out->substr(mark);
+  out->resize(mark);
+  std::string low, high;
+  EmitComparedValue(t, *e.args[1], scope, &low);
+  EmitComparedValue(t, *e.args[2], scope, &high);
+  if (padded_low) low = WithoutTrailingBlanks(low);
+  if (padded_high) high = WithoutTrailingBlanks(high);
+  if (padded_low && padded_high) {
+    out->append(WithoutTrailingBlanks(value));
+    out->append(e.negated ? " NOT BETWEEN " : " BETWEEN ").append(low).append(" AND ");
+    out->append(high);
+    return SqlType::kNumber;
+  }
+  out->append(e.negated ? "NOT (" : "(");
+  out->append(padded_low ? WithoutTrailingBlanks(value) : value).append(" >= ").append(low);
   out->append(" AND ");
-  EmitComparedValue(t, *e.args[2], scope, out);
+  out->append(padded_high ? WithoutTrailingBlanks(value) : value).append(" <= ").append(high);
+  out->push_back(')');
   return SqlType::kNumber;
 }
 

@@ -338,6 +338,7 @@ SqlType Translator::EmitDecode(const Expr& e, const Scope* scope, std::string* o
   if (n < 3) CheckArity(e, 3, 3);
   if (pg_) return PgDecode(e, scope, out);
   const bool numeric = TypeOf(*e.args[1], scope) == SqlType::kNumber;
+  if (!numeric && HasPaddedSearch(e, scope)) return EmitPaddedDecode(e, scope, out);
   const char* key = numeric ? "ora_decode_num(" : "ora_decode_text(";
   out->append("CASE ");
   out->append(key);
@@ -356,6 +357,35 @@ SqlType Translator::EmitDecode(const Expr& e, const Scope* scope, std::string* o
       Emit(s, scope, out);
       out->push_back(')');
     }
+  });
+}
+
+bool Translator::HasPaddedSearch(const Expr& e, const Scope* scope) {
+  if (!IsBlankPadded(*e.args[0], scope)) return false;
+  for (size_t i = 1; i + 1 < e.args.size(); i += 2) {
+    if (e.args[i]->kind != ExprKind::kNull && IsBlankPadded(*e.args[i], scope)) return true;
+  }
+  return false;
+}
+
+// DECODE of a blank-padded key: each search value compares with the key as a comparison
+// would, blank-padded search values without trailing blanks; NULL matches NULL.
+SqlType Translator::EmitPaddedDecode(const Expr& e, const Scope* scope, std::string* out) {
+  std::string key;
+  Emit(*e.args[0], scope, &key);
+  out->append("CASE");
+  return EmitDecodeArms(e, scope, out, [&](const Expr& s) {
+    const bool padded = s.kind != ExprKind::kNull && IsBlankPadded(s, scope);
+    out->append("ora_decode_text(").append(padded ? WithoutTrailingBlanks(key) : key);
+    out->append(") = ");
+    if (s.kind == ExprKind::kNull) {
+      out->append("X'00'");
+      return;
+    }
+    std::string value;
+    Emit(s, scope, &value);
+    out->append("ora_decode_text(").append(padded ? WithoutTrailingBlanks(value) : value);
+    out->push_back(')');
   });
 }
 

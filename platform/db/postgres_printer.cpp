@@ -34,10 +34,17 @@ SqlType Translator::PgDecode(const Expr& e, const Scope* scope, std::string* out
   };
   std::string key;
   emit_key(*e.args[0], &key);
+  const bool padded_key = !numeric && IsBlankPadded(*e.args[0], scope);
   out->append("CASE");
   return EmitDecodeArms(e, scope, out, [&](const Expr& s) {
     if (s.kind == ExprKind::kNull) {
       out->append(key).append(" IS NULL");
+    } else if (padded_key && IsBlankPadded(s, scope)) {
+      // Blank-padded values compare without their trailing blanks.
+      std::string value;
+      emit_key(s, &value);
+      out->append(WithoutTrailingBlanks(key)).append(" IS NOT DISTINCT FROM ");
+      out->append(WithoutTrailingBlanks(value));
     } else {
       out->append(key).append(" IS NOT DISTINCT FROM ");
       emit_key(s, out);

@@ -242,6 +242,9 @@ class Translator {
   SqlType EmitNvl2(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitNullIf(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitDecode(const Expr& e, const Scope* scope, std::string* out);
+  // Whether DECODE's key and one of its search values are blank-padded.
+  bool HasPaddedSearch(const Expr& e, const Scope* scope);
+  SqlType EmitPaddedDecode(const Expr& e, const Scope* scope, std::string* out);
   // Converts the value of type `t` printed at out[start..] to `target`, the type of the first
   // argument of NVL or the first result of DECODE, as Oracle converts the others: a number or
   // a date into text, a text into a number (a literal that is no number fails here, ORA-01722)

@@ -119,6 +119,37 @@ TEST_P(TextSemanticsTest, CharValuesAndLiteralsCompareBlankPadded) {
   }
 }
 
+// DECODE, a simple CASE and BETWEEN compare as comparisons do: blank-padded where both values
+// are CHAR values or literals, each search value, WHEN value or bound on its own.
+TEST_P(TextSemanticsTest, DecodeCaseAndBetweenCompareBlankPadded) {
+  c_->Execute("INSERT INTO L (F, B) VALUES ('ab', 'ab')");
+  const struct {
+    const char* expression;
+    const char* value;
+  } kCases[] = {
+      {"DECODE(F, 'ab', 1, 0)", "1"},
+      {"DECODE(F, B, 1, 0)", "0"},
+      {"DECODE('a ', 'a', 1, 0)", "1"},
+      {"DECODE(B, 'ab ', 1, 0)", "0"},
+      {"DECODE(F, NULL, 2, 'ab', 1, 0)", "1"},
+      {"DECODE(F, B, 2, 'ab  ', 1, 0)", "1"},
+      {"CASE F WHEN 'ab' THEN 1 ELSE 0 END", "1"},
+      {"CASE F WHEN B THEN 2 WHEN 'ab' THEN 1 ELSE 0 END", "1"},
+      {"CASE B WHEN 'ab ' THEN 1 ELSE 0 END", "0"},
+      {"CASE 'a ' WHEN 'a' THEN 1 ELSE 0 END", "1"},
+      {"CASE WHEN F BETWEEN 'ab' AND 'ab' THEN 1 ELSE 0 END", "1"},
+      {"CASE WHEN F BETWEEN B AND 'ab' THEN 1 ELSE 0 END", "1"},
+      {"CASE WHEN F BETWEEN 'ab' AND B THEN 1 ELSE 0 END", "0"},
+      {"CASE WHEN F NOT BETWEEN 'ab' AND 'ab' THEN 1 ELSE 0 END", "0"},
+      {"CASE WHEN F NOT BETWEEN 'ab' AND B THEN 1 ELSE 0 END", "1"},
+      {"CASE WHEN B BETWEEN 'ab ' AND 'b' THEN 1 ELSE 0 END", "0"},
+      {"CASE WHEN 'a ' BETWEEN 'a' AND 'a' THEN 1 ELSE 0 END", "1"},
+  };
+  for (const auto& k : kCases) {
+    EXPECT_EQ(Rows(std::string("SELECT ") + k.expression + " FROM L"), k.value) << k.expression;
+  }
+}
+
 // Letters of every script are mapped one character at a time (ß has no single capital).
 TEST_P(TextSemanticsTest, CaseFunctionsMapEveryLetter) {
   EXPECT_EQ(Rows("SELECT UPPER('straße äöü éà αβγ абв ｉｊ'), LOWER('ÄÖÜ ÉÀ ΑΒΓ АБВ ＩＪ Ab'), "
