@@ -7,7 +7,9 @@
 // under PRIOR read from the parent row. Each row carries its LEVEL, the identities of its
 // ancestors (a child found among them is Oracle's "CONNECT BY loop in user data", or, with
 // NOCYCLE, is left out) and a sort path of fixed-width identities, so that ordering by the
-// path gives Oracle's depth-first pre-order with siblings in the order they are stored.
+// path gives Oracle's depth-first pre-order with siblings in the order they are stored. ORDER
+// SIBLINGS BY ranks the rows by its keys, and the path is made of the ranks instead: the rank
+// of all rows orders every set of siblings alike.
 // CONNECT BY without PRIOR joins every row to every row while its condition holds (LEVEL <= n
 // ends it); DUAL's one row then makes a chain ordered by LEVEL, the row generator.
 // CONNECT_BY_ROOT x and SYS_CONNECT_BY_PATH(x, separator) are columns carried down the tree;
@@ -60,6 +62,20 @@ bool HasPrior(const Expr& e) {
   return false;
 }
 
+// Whether `e` reads the tree (LEVEL, ROWNUM, PRIOR, the hierarchical operators) or groups.
+bool ReadsTheTree(const Expr& e) {
+  if (e.kind == ExprKind::kLevel || e.kind == ExprKind::kRownum ||
+      (e.kind == ExprKind::kUnary && (e.text == "PRIOR" || e.text == "CONNECT_BY_ROOT")) ||
+      (e.kind == ExprKind::kFunction && e.text == "SYS_CONNECT_BY_PATH")) {
+    return true;
+  }
+  if (ContainsAggregate(e)) return true;
+  for (const auto& a : e.args) {
+    if (a && ReadsTheTree(*a)) return true;
+  }
+  return false;
+}
+
 bool IsGrouped(const SelectCore& core) {
   if (core.distinct || !core.group_by.empty() || core.having) return true;
   for (const auto& item : core.items) {
@@ -99,6 +115,7 @@ struct TreeParts {
   std::string rows;     // the rows of the item, each with its identity "H$RID"
   std::string alias;    // the item's name, quoted
   std::string start;    // START WITH, or empty
+  std::string sibling_order;  // ORDER SIBLINGS BY's keys, or empty
   std::string connect;  // CONNECT BY, the parent's columns read from "H$PRIOR"
   bool stored_table = false;
   bool nocycle = false;
@@ -134,13 +151,22 @@ void AppendTree(const TreeParts& p, bool pg, std::string* out) {
   auto raise = [pg](const std::string& message, const std::string& value) {
     return pg ? "ora_raise('" + message + "', " + value + ")" : "ora_raise('" + message + "')";
   };
+  // A row's place among its siblings: its rank by ORDER SIBLINGS BY, or its identity.
+  const std::string place = p.sibling_order.empty() ? id : p.alias + ".\"H$SIB\"";
   out->append("(WITH RECURSIVE \"H$ROWS\" AS ");
   // Rows of a table are read through its indexes; computed row numbers are kept once.
-  out->append(p.stored_table && !pg ? "NOT MATERIALIZED (" : "MATERIALIZED (");
-  out->append(p.rows);
+  out->append(p.stored_table && !pg && p.sibling_order.empty() ? "NOT MATERIALIZED ("
+                                                                : "MATERIALIZED (");
+  if (p.sibling_order.empty()) {
+    out->append(p.rows);
+  } else {
+    out->append("SELECT ").append(p.alias).append(".*, row_number() OVER (ORDER BY ");
+    out->append(p.sibling_order).append(") AS \"H$SIB\" FROM (").append(p.rows);
+    out->append(") AS ").append(p.alias);
+  }
   out->append("), \"H$TREE\" AS (SELECT ").append(p.alias).append(".*, 1 AS \"H$LEVEL\"");
   if (!p.chain) {
-    out->append(pg ? ", ARRAY[" + id + "]" : ", printf('%020d', " + id + ")");
+    out->append(pg ? ", ARRAY[" + place + "]" : ", printf('%020d', " + place + ")");
     out->append(" AS \"H$PATH\"");
   }
   if (p.check_loops) {
@@ -164,7 +190,7 @@ void AppendTree(const TreeParts& p, bool pg, std::string* out) {
   }
   if (!p.chain) {
     out->append(", ").append(prior).append(".\"H$PATH\" || ");
-    out->append(pg ? id : "printf('%020d', " + id + ")");
+    out->append(pg ? place : "printf('%020d', " + place + ")");
   }
   if (p.check_loops) {
     out->append(", ");
@@ -240,8 +266,45 @@ std::string Translator::EmitHierarchyRows(TableRef& ref, const Scope* scope, Sou
   return rows;
 }
 
-void Translator::EmitHierarchy(SelectCore& core, std::vector<sql::OrderItem>* order_by,
-                               Scope* scope, std::string* out) {
+// A key of ORDER SIBLINGS BY is an expression of the item's columns, or names a select
+// list's column by its position or its alias.
+std::string Translator::EmitSiblingOrder(const SelectCore& core,
+                                         const std::vector<sql::OrderItem>& keys,
+                                         const Scope& row_scope) {
+  std::string order;
+  for (const sql::OrderItem& item : keys) {
+    const Expr* key = item.expr.get();
+    if (key->kind == ExprKind::kNumber) {
+      const double position = std::strtod(key->text.c_str(), nullptr);
+      if (position < 1 || position > static_cast<double>(core.items.size()) ||
+          position != static_cast<double>(static_cast<size_t>(position))) {
+        throw SqlError("ORA-01785: ORDER BY item must be the number of a SELECT-list expression");
+      }
+      key = core.items[static_cast<size_t>(position) - 1].expr.get();
+    } else if (key->kind == ExprKind::kColumn && key->parts.size() == 1 &&
+               !row_scope.sources[0].Find(key->parts[0].text)) {
+      for (const sql::SelectItem& selected : core.items) {
+        if (!selected.alias.empty() && NameOf(selected.alias) == NameOf(key->parts[0])) {
+          key = selected.expr.get();
+          break;
+        }
+      }
+    }
+    if (ReadsTheTree(*key)) {
+      Refuse("LEVEL, ROWNUM, PRIOR, an aggregate or a hierarchical operator in ORDER SIBLINGS BY");
+    }
+    if (!order.empty()) order.append(", ");
+    // Computed numbers sort by their exact values, as in ORDER BY.
+    if (!EmitExactSortKey(*key, &row_scope, &order)) Emit(*key, &row_scope, &order);
+    AppendOrderDirection(item, &order);
+  }
+  return order;
+}
+
+void Translator::EmitHierarchy(SelectCore& core, sql::Select* owner, Scope* scope,
+                               std::string* out) {
+  const bool siblings = owner && owner->order_siblings;
+  std::vector<sql::OrderItem>* order_by = owner && !siblings ? &owner->order_by : nullptr;
   TableRef& ref = core.from[0];
   Source source;
   TreeParts parts;
@@ -261,6 +324,11 @@ void Translator::EmitHierarchy(SelectCore& core, std::vector<sql::OrderItem>* or
   row_scope.parent = scope->parent;
   row_scope.sources.push_back(source);
   if (core.start_with) Emit(*core.start_with, &row_scope, &parts.start);
+  if (siblings && IsGrouped(core)) Refuse("ORDER SIBLINGS BY in a grouped hierarchical query");
+  // DUAL's chain has one row at each level: no siblings to order.
+  if (siblings && !parts.chain) {
+    parts.sibling_order = EmitSiblingOrder(core, owner->order_by, row_scope);
+  }
 
   std::vector<Expr*> nodes;
   auto collect = [&](const sql::ExprPtr& e) {

@@ -194,6 +194,34 @@ TEST_P(QueryFormsTest, HierarchicalOperators) {
   });
 }
 
+// ORDER SIBLINGS BY orders the children of each row (and the roots) by its keys and keeps the
+// tree's depth-first order.
+TEST_P(QueryFormsTest, OrderSiblingsByOrdersEachSetOfSiblings) {
+  const std::string tree = " FROM TREE START WITH ID = 1 CONNECT BY PRIOR ID = PARENT_ID ";
+  Check({
+      {("SELECT ID" + tree + "ORDER SIBLINGS BY NAME DESC").c_str(), "1,3,5,2,4"},
+      {("SELECT ID" + tree + "ORDER SIBLINGS BY NAME").c_str(), "1,2,4,3,5"},
+      {"SELECT ID FROM TREE START WITH ID IN (2, 3) CONNECT BY PRIOR ID = PARENT_ID "
+       "ORDER SIBLINGS BY NAME DESC",
+       "3,5,2,4"},
+      {("SELECT NAME N, ID" + tree + "ORDER SIBLINGS BY N DESC").c_str(),
+       "r|1,b|3,<null>|5,a|2,a1|4"},
+      {("SELECT NAME, ID" + tree + "ORDER SIBLINGS BY 2 DESC").c_str(),
+       "r|1,b|3,<null>|5,a|2,a1|4"},
+      {("SELECT ROWNUM, ID, LEVEL, CONNECT_BY_ISLEAF" + tree + "ORDER SIBLINGS BY NAME DESC")
+           .c_str(),
+       "1|1|1|0,2|3|2|0,3|5|3|1,4|2|2|0,5|4|3|1"},
+      {"SELECT V.ID FROM (SELECT * FROM TREE) V START WITH V.ID = 1 "
+       "CONNECT BY PRIOR V.ID = V.PARENT_ID ORDER SIBLINGS BY V.NAME DESC",
+       "1,3,5,2,4"},
+      {"SELECT ID FROM T ORDER SIBLINGS BY ID", "ORA-30929"},
+      {("SELECT ID" + tree + "UNION SELECT ID FROM T ORDER SIBLINGS BY ID").c_str(), "ORA-30929"},
+      {("SELECT ID" + tree + "ORDER SIBLINGS BY 2").c_str(), "ORA-01785"},
+      {("SELECT ID" + tree + "ORDER SIBLINGS BY LEVEL").c_str(), "not supported"},
+      {("SELECT COUNT(*)" + tree + "ORDER SIBLINGS BY NAME").c_str(), "not supported"},
+  });
+}
+
 TEST_P(QueryFormsTest, HierarchicalOperatorsFailWhereOracleFails) {
   Check({
       {"SELECT SYS_CONNECT_BY_PATH(NAME, 'a') FROM TREE START WITH ID = 1 "
@@ -212,9 +240,6 @@ TEST_P(QueryFormsTest, HierarchicalOperatorsFailWhereOracleFails) {
        "CONNECT BY PRIOR ID = PARENT_ID",
        "ORA-30930"},
       {"SELECT ID FROM LOOPED START WITH ID = 7 CONNECT BY PRIOR ID = PARENT_ID", "ORA-01436"},
-      {"SELECT ID FROM TREE START WITH ID = 1 CONNECT BY PRIOR ID = PARENT_ID "
-       "ORDER SIBLINGS BY NAME",
-       "not supported"},
       {"SELECT ID FROM TREE START WITH ID = 1 CONNECT BY PRIOR ID = PARENT_ID AND ROWNUM <= 2",
        "not supported"},
       {"SELECT ID FROM TREE WHERE ROWNUM <= 2 OR ID = 4 START WITH ID = 1 "

@@ -139,6 +139,7 @@ struct Select {
   std::vector<SelectCore> cores;  // cores[i] is joined to cores[i-1] by ops[i-1]
   std::vector<SetOp> ops;
   std::vector<OrderItem> order_by;
+  bool order_siblings = false;  // ORDER SIBLINGS BY: order_by orders the siblings of a tree
   bool for_update = false;
 };
 

@@ -199,8 +199,11 @@ class Parser {
     }
     if (Peek().IsWord("ORDER")) {
       Next();
-      if (Peek().IsWord("SIBLINGS")) {
-        throw SqlError("ORDER SIBLINGS BY is not supported by the database layer", kNotSupported);
+      // Siblings are ordered only in a hierarchical query.
+      select->order_siblings = AcceptWord("SIBLINGS");
+      if (select->order_siblings &&
+          (select->cores.size() != 1 || !select->cores[0].connect_by)) {
+        throw SqlError("ORA-30929: ORDER SIBLINGS BY clause not allowed here");
       }
       ExpectWord("BY");
       select->order_by = ParseOrderList();

@@ -182,7 +182,8 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
   for (const auto& item : core.items) {
     if (ContainsAggregate(*item.expr) || ContainsWindow(*item.expr)) grouped = true;
   }
-  const bool has_order = alone && owner && !owner->order_by.empty();
+  // ORDER SIBLINGS BY keeps the tree's order, ordering each set of siblings.
+  const bool has_order = alone && owner && !owner->order_by.empty() && !owner->order_siblings;
 
   // Where the limit cannot close this level (it must apply before grouping, sorting or a set
   // operator), the rows are limited in an inline view of the single FROM item.
@@ -216,7 +217,7 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
     } else {
       from_sql.append(" FROM ");
       if (hierarchical) {
-        EmitHierarchy(core, owner && alone ? &owner->order_by : nullptr, &scope, &from_sql);
+        EmitHierarchy(core, alone ? owner : nullptr, &scope, &from_sql);
       } else {
         EmitFrom(core.from, &scope, &from_sql);
       }
@@ -508,13 +509,16 @@ void Translator::EmitOrderBy(std::vector<sql::OrderItem>& items, const Scope* sc
     ordering_ = true;
     if (!exact_keys || !EmitExactSortKey(*item.expr, scope, out)) Emit(*item.expr, scope, out);
     ordering_ = ordering;
-    if (item.descending) out->append(" DESC");
-    // Oracle sorts NULL as the largest value.
-    bool nulls_first = item.nulls == sql::OrderItem::kDefault
-                           ? item.descending
-                           : item.nulls == sql::OrderItem::kFirst;
-    out->append(nulls_first ? " NULLS FIRST" : " NULLS LAST");
+    AppendOrderDirection(item, out);
   }
+}
+
+void Translator::AppendOrderDirection(const sql::OrderItem& item, std::string* out) {
+  if (item.descending) out->append(" DESC");
+  // Oracle sorts NULL as the largest value.
+  bool nulls_first = item.nulls == sql::OrderItem::kDefault ? item.descending
+                                                           : item.nulls == sql::OrderItem::kFirst;
+  out->append(nulls_first ? " NULLS FIRST" : " NULLS LAST");
 }
 
 void Translator::EmitFrom(std::vector<TableRef>& from, Scope* scope, std::string* out) {

@@ -43,6 +43,8 @@ constexpr size_t kMaxCallArguments = 100;
 // Throws the SqlError (kNotSupported) that names a construct the embedded database refuses.
 [[noreturn]] void Refuse(const std::string& construct);
 void AppendQuotedName(std::string_view name, std::string* out);
+// A name as the schema keeps it: a quoted name as written, any other in upper case.
+std::string NameOf(const Name& n);
 void AppendStringLiteral(std::string_view value, std::string* out);
 bool ContainsRownum(const Expr& e);
 bool IsAggregateName(std::string_view f);
@@ -138,6 +140,8 @@ class Translator {
   // own ORDER BY, never of a compound query's, which names result columns).
   void EmitOrderBy(std::vector<sql::OrderItem>& items, const Scope* scope, std::string* out,
                    bool exact_keys = false);
+  // DESC and where NULL sorts, as Oracle sorts it (as the largest value).
+  static void AppendOrderDirection(const sql::OrderItem& item, std::string* out);
 
   // ---- dictionary views (dictionary_views.cpp) ----
   // Prints the FROM item when it names a dictionary view; false when it does not.
@@ -163,9 +167,12 @@ class Translator {
 
   // ---- hierarchical queries (hierarchy.cpp) ----
   // Prints the rows of the hierarchy as the FROM item of `core` and sets what LEVEL and the
-  // hierarchical operators of the level (in `core` and `order_by`) read.
-  void EmitHierarchy(SelectCore& core, std::vector<sql::OrderItem>* order_by, Scope* scope,
-                     std::string* out);
+  // hierarchical operators of the level (in `core` and the ORDER BY of `owner`, the query
+  // `core` is alone in, or null) read.
+  void EmitHierarchy(SelectCore& core, sql::Select* owner, Scope* scope, std::string* out);
+  // The keys of ORDER SIBLINGS BY printed for ORDER BY over the rows of the hierarchy's item.
+  std::string EmitSiblingOrder(const SelectCore& core, const std::vector<sql::OrderItem>& keys,
+                               const Scope& row_scope);
   std::string EmitHierarchyRows(TableRef& ref, const Scope* scope, Source* source,
                                 bool* stored_table);
   // ORDER BY of the rows of a hierarchy in depth-first pre-order.
