@@ -84,9 +84,9 @@ bool AnswersText(const com::MethodInfo& info) {
 // The interface of the class in the type library of its library, or nullptr (a library
 // without a type library). Only the class's own library is loaded.
 const com::InterfaceInfo* FindInterfaceInfo(const CLSID& clsid) {
-  com::RegistryKey root;
-  if (FAILED(com::RegistryFile().Read(&root))) return nullptr;
-  const com::CoClassInfo* coclass = RegisteredCoClass(root, clsid);
+  std::shared_ptr<const com::RegistryKey> root;
+  if (FAILED(com::RegistryFile().ReadShared(&root))) return nullptr;
+  const com::CoClassInfo* coclass = RegisteredCoClass(*root, clsid);
   return coclass != nullptr ? coclass->interface : nullptr;
 }
 
