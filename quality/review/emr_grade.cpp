@@ -20,6 +20,7 @@
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
+#include "foundation/sql_conditions.h"
 #include "foundation/sql_text.h"
 #include "foundation/string_util.h"
 #include "foundation/xml_document.h"
@@ -33,7 +34,7 @@ namespace {
 
 using korvalis::BstrView;
 using korvalis::PropertyBag;
-using korvalis::SqlEscaped;
+using korvalis::SqlConditions;
 using korvalis::SqlNumber;
 using korvalis::SqlQuoted;
 
@@ -126,10 +127,10 @@ std::u16string LateClosedVisitsSelect() {
 // The grade list's condition: the root's child elements by name, each the markup of its
 // content, a repeated name keeping its last value. Throws "无效XML!" for a text that does not
 // load.
-std::map<std::u16string, std::u16string> ReadGradeListCondition(const std::u16string& text) {
+SqlConditions::Values ReadGradeListCondition(const std::u16string& text) {
   CXmlDocument document(text, false, true);
   CXmlNode root = document.GetRootNode();
-  std::map<std::u16string, std::u16string> condition;
+  SqlConditions::Values condition;
   const int children = root.GetChildCount(u"");
   for (int i = 0; i < children; ++i) {
     const CXmlNode child = root.GetChildAt(i);
@@ -194,17 +195,17 @@ long CBQCPatient::GetEmrGradeInfo(CEMRDataSource* pDataSource, BSTR bstrConditio
   const CXmlProperty condition = PropertyBag(bstrCondition);
   std::array<std::u16string, kGradeHeader.size()> header;
   for (std::size_t i = 0; i < header.size(); ++i) header[i] = condition.GetValue(kGradeHeader[i]);
-  const std::u16string task_id = condition.GetValue(u"task_id");
   const std::u16string patient_id = condition.GetValue(u"patient_id");
   const std::u16string event_no = condition.GetValue(u"event_no");
 
   // Without a whole visit the grade is not looked for: the condition alone answers.
   std::vector<std::u16string> items;
   if (!patient_id.empty() && !event_no.empty()) {
-    std::u16string visit;
-    if (!task_id.empty()) visit.append(u" AND A.TASK_ID = ").append(SqlQuoted(task_id));
-    visit.append(u" AND A.PATIENT_ID = ").append(SqlQuoted(patient_id));
-    visit.append(u" AND A.EVENT_NO = ").append(SqlQuoted(event_no));
+    const std::u16string visit = SqlConditions(condition)
+                                     .Equals(u"task_id", u"A.TASK_ID")
+                                     .Equals(u"patient_id", u"A.PATIENT_ID")
+                                     .Equals(u"event_no", u"A.EVENT_NO")
+                                     .Sql();
     std::vector<std::u16string> stored;
     pDataSource->Query(
         u"SELECT A.STATUS, A.SCORE ,A.CLASS, A.USER_ID,A.EXECUTOR_ID, B.TITLE, A.GRADE_DATE FROM "
@@ -249,69 +250,32 @@ long CBQCPatient::GetEmrGradeInfo(CEMRDataSource* pDataSource, BSTR bstrConditio
 
 long CBQCPatient::GetQCPatientGradeList(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                         BSTR* pbstrList) {
-  const std::map<std::u16string, std::u16string> condition =
-      ReadGradeListCondition(std::u16string(BstrView(bstrCondition)));
-  const auto value = [&condition](const char16_t* key) {
-    const auto found = condition.find(key);
-    return found == condition.end() ? std::u16string() : found->second;
-  };
-  // The numbers that stand bare, checked before the statement is built.
-  for (const char16_t* number : {u"emr_status", u"phase_type", u"executor_type"}) {
-    if (!value(number).empty()) SqlNumber(value(number), number);
-  }
-
-  std::u16string visit;  // the conditions of both selects
-  if (std::u16string event_no = value(u"event_no"); !event_no.empty()) {
-    visit.append(u" AND A.EVENT_NO LIKE '%").append(SqlEscaped(event_no)).append(u"%' ");
-  }
-  if (std::u16string name = value(u"patient_name"); !name.empty()) {
-    visit.append(u" AND XEP.NAME LIKE '%").append(SqlEscaped(name)).append(u"%'");
-  }
-  if (std::u16string emr_status = value(u"emr_status"); !emr_status.empty()) {
-    visit.append(u" AND A.EMR_STATUS=").append(emr_status).append(u" ");
-  }
-  if (const std::u16string patient_status = value(u"patient_status"); patient_status == u"1") {
-    visit.append(u" AND A.OUT_TIME IS NULL ");
-  } else if (patient_status == u"2") {
-    visit.append(u" AND A.OUT_TIME IS NOT NULL ");
-  }
-  if (std::u16string begin = value(u"in_time_begin"); !begin.empty()) {
-    visit.append(u" AND A.IN_TIME>=TO_DATE(").append(SqlQuoted(begin)).append(u", 'yyyy-MM-dd') ");
-  }
-  if (std::u16string end = value(u"in_time_end"); !end.empty()) {
-    visit.append(u" AND A.IN_TIME<TO_DATE(").append(SqlQuoted(end)).append(u", 'yyyy-MM-dd') + 1 ");
-  }
-  if (std::u16string dept_id = value(u"dept_id"); !dept_id.empty()) {
-    visit.append(u" AND A.NOW_DEPT_ID=").append(SqlQuoted(dept_id)).append(u" ");
-  }
-
-  std::u16string graded = visit;  // and the conditions on the grade and its task
-  if (std::u16string user_id = value(u"user_id"); !user_id.empty()) {
-    graded.append(u" AND B.USER_ID=").append(SqlQuoted(user_id)).append(u" ");
-  }
-  if (std::u16string phase_type = value(u"phase_type"); !phase_type.empty()) {
-    graded.append(u" AND C.PHASE_TYPE=").append(phase_type).append(u" ");
-  }
-  if (std::u16string task_id = value(u"task_id"); !task_id.empty()) {
-    graded.append(u" AND B.TASK_ID=").append(SqlQuoted(task_id)).append(u" ");
-  }
-  if (std::u16string standard_id = value(u"standard_id"); !standard_id.empty()) {
-    graded
-        .append(
-            u" AND (SELECT COUNT(*) FROM PEV_GRADE_ITEM T WHERE T.TASK_ID = B.TASK_ID AND "
-            u"T.PATIENT_ID = A.PATIENT_ID AND T.EVENT_NO = A.EVENT_NO AND T.STANDARD_ID = ")
-        .append(SqlQuoted(standard_id))
-        .append(u" ) > 0 ");
-  }
-
-  const std::u16string executor_type = value(u"executor_type");
+  SqlConditions visit(ReadGradeListCondition(std::u16string(BstrView(bstrCondition))));
+  visit.Contains(u"event_no", u"A.EVENT_NO")
+      .Contains(u"patient_name", u"XEP.NAME")
+      .Number(u"emr_status", u"A.EMR_STATUS")
+      .Chosen(u"patient_status", {{u"1", u"A.OUT_TIME IS NULL"}, {u"2", u"A.OUT_TIME IS NOT NULL"}})
+      .DateFrom(u"in_time_begin", u"A.IN_TIME")
+      .DateUntil(u"in_time_end", u"A.IN_TIME")
+      .Equals(u"dept_id", u"A.NOW_DEPT_ID");
+  SqlConditions graded = visit;  // and the conditions on the grade and its task
+  graded.Equals(u"user_id", u"B.USER_ID")
+      .Number(u"phase_type", u"C.PHASE_TYPE")
+      .Equals(u"task_id", u"B.TASK_ID")
+      .Exists(u"standard_id",
+              u"SELECT 1 FROM PEV_GRADE_ITEM T WHERE T.TASK_ID = B.TASK_ID AND "
+              u"T.PATIENT_ID = A.PATIENT_ID AND T.EVENT_NO = A.EVENT_NO",
+              u"T.STANDARD_ID")
+      .Chosen(u"executor_type", {{u"0", u"C.EXECUTOR_TYPE = 0"}, {u"1", u"C.EXECUTOR_TYPE = 1"}});
+  const std::u16string& executor_type = visit.Value(u"executor_type");
+  if (!executor_type.empty()) SqlNumber(executor_type, u"executor_type");
   std::u16string sql;
   if (executor_type == u"0" || executor_type == u"1") {
-    sql = GradedVisitsSelect() + graded + u" AND C.EXECUTOR_TYPE=" + executor_type + u" ";
+    sql = GradedVisitsSelect() + graded.Sql();
   } else if (executor_type == u"3") {
-    sql = LateClosedVisitsSelect() + visit;
+    sql = LateClosedVisitsSelect() + visit.Sql();
   } else {
-    sql = GradedVisitsSelect() + graded + u" UNION " + LateClosedVisitsSelect() + visit;
+    sql = GradedVisitsSelect() + graded.Sql() + u" UNION " + LateClosedVisitsSelect() + visit.Sql();
   }
   pDataSource->QueryElements(sql,
                              {u"item",
