@@ -1,5 +1,7 @@
 #include "foundation/sql_conditions.h"
 
+#include "foundation/automation_date.h"
+#include "foundation/sql_date.h"
 #include "foundation/sql_text.h"
 #include "foundation/xml_property.h"
 
@@ -81,11 +83,52 @@ SqlConditions& SqlConditions::DateUntil(std::u16string_view key, std::u16string_
   return Date(key, column, u" < TO_DATE(", format, u" + 1");
 }
 
+SqlConditions& SqlConditions::SpanBetween(std::u16string_view key, std::u16string_view column,
+                                          const CDBType& dialect) {
+  if (const auto ends = TimeSpanEnds(Value(key))) {
+    Append(column, u" BETWEEN ", SqlDateValue(dialect, ends->first),
+           u" AND " + SqlDateValue(dialect, ends->second));
+  }
+  return *this;
+}
+
+SqlConditions& SqlConditions::DatesBetween(std::u16string_view begin_key,
+                                           std::u16string_view end_key,
+                                           std::u16string_view column, const CDBType& dialect) {
+  const std::u16string& begin = Value(begin_key);
+  const std::u16string& end = Value(end_key);
+  if (!begin.empty() && !end.empty()) {
+    Append(column, u" BETWEEN ", SqlDateValue(dialect, begin), u" AND " + SqlDateValue(dialect, end));
+  }
+  return *this;
+}
+
+SqlConditions& SqlConditions::DaySpan(std::u16string_view key, std::u16string_view column,
+                                      const CDBType& dialect) {
+  if (const auto ends = TimeSpanEnds(Value(key))) {
+    const AutomationDate end = AutomationDate::Parse(ends->second).value_or(AutomationDate());
+    const std::optional<AutomationDate> next_day = end.PlusDays(1);
+    const std::u16string end_day = next_day ? next_day->DayText() : u"9999-12-31 23:59:59";
+    Append(column, u" BETWEEN ", SqlDateValue(dialect, ends->first),
+           u" AND " + SqlDateValue(dialect, end_day));
+  }
+  return *this;
+}
+
 SqlConditions& SqlConditions::Exists(std::u16string_view key, std::u16string_view select,
                                      std::u16string_view column) {
   if (const std::u16string& value = Value(key); !value.empty()) {
     sql_.append(u" AND EXISTS (").append(select).append(u" AND ").append(column).append(u" = ");
     sql_.append(SqlQuoted(value)).append(u") ");
+  }
+  return *this;
+}
+
+SqlConditions& SqlConditions::MonthUntil(std::u16string_view key, std::u16string_view column) {
+  if (const std::u16string& value = Value(key); !value.empty()) {
+    const std::u16string month = SqlQuoted(value);
+    Append(column, u" < TO_DATE(", month,
+           u", 'YYYY-MM') + TO_NUMBER(TO_CHAR(LAST_DAY(TO_DATE(" + month + u",'YYYY-MM')),'DD'))");
   }
   return *this;
 }

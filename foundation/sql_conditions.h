@@ -23,6 +23,7 @@
 #include <string_view>
 #include <utility>
 
+class CDBType;
 class CXmlProperty;
 
 namespace korvalis {
@@ -57,10 +58,26 @@ class SqlConditions {
   // column < TO_DATE('value', 'format') + 1: up to the end of the day given.
   SqlConditions& DateUntil(std::u16string_view key, std::u16string_view column,
                            std::u16string_view format = kDayFormat);
+  // column BETWEEN start AND end for a time span "start|end" (sql_date.h says when a span
+  // applies), both written as the dialect's date literals; nothing for a span that does not apply.
+  SqlConditions& SpanBetween(std::u16string_view key, std::u16string_view column,
+                             const CDBType& dialect);
+  // column BETWEEN begin AND end, both written as the dialect's date literals, when both
+  // `begin_key` and `end_key` are given; nothing otherwise.
+  SqlConditions& DatesBetween(std::u16string_view begin_key, std::u16string_view end_key,
+                              std::u16string_view column, const CDBType& dialect);
+  // As SpanBetween, the span ending at the start of the day after its end's date, so that it
+  // takes the whole end day; an end that is no date ends it on the day after day zero,
+  // 1899-12-31, and an end on the last day there is at that day's last second.
+  SqlConditions& DaySpan(std::u16string_view key, std::u16string_view column,
+                         const CDBType& dialect);
   // EXISTS (select AND column = 'value'): a row of `select` (a SELECT with a WHERE clause,
   // usually tied to the statement's own rows) holds the value.
   SqlConditions& Exists(std::u16string_view key, std::u16string_view select,
                         std::u16string_view column);
+  // column before the first day of the month after the month given as "YYYY-MM": up to the end
+  // of that month.
+  SqlConditions& MonthUntil(std::u16string_view key, std::u16string_view column);
   // The condition that `choices` pairs with the value given; none for any other value.
   SqlConditions& Chosen(
       std::u16string_view key,

@@ -12,7 +12,7 @@ TEST(SqlConditionsTest, EachConditionAppliesOnlyWhenItsValueIsGiven) {
   const CXmlProperty bag(
       u"<root><dept>0101</dept><name>O'Brien</name><status>2</status><types>1, 3</types>"
       u"<begin>2026-12-01</begin><end>2026-12-07</end><at>2026-12-07 08:00:00</at>"
-      u"<empty></empty><out>1</out></root>");
+      u"<empty></empty><out>1</out><month>2026-02</month></root>");
   const std::u16string sql =
       SqlConditions(bag)
           .Equals(u"dept", u"A.DEPT_ID")
@@ -23,6 +23,7 @@ TEST(SqlConditionsTest, EachConditionAppliesOnlyWhenItsValueIsGiven) {
           .DateUntil(u"end", u"A.IN_TIME")
           .DateTo(u"at", u"A.OUT_TIME", u"yyyy-MM-dd HH24:MI:SS")
           .Chosen(u"out", {{u"1", u"A.OUT_TIME IS NULL"}, {u"2", u"A.OUT_TIME IS NOT NULL"}})
+          .MonthUntil(u"month", u"A.DAY")
           .Exists(u"dept", u"SELECT 1 FROM T WHERE T.ID = A.ID", u"T.DEPT_ID")
           .Equals(u"empty", u"A.EMPTY")
           .Number(u"missing", u"A.MISSING")
@@ -35,6 +36,8 @@ TEST(SqlConditionsTest, EachConditionAppliesOnlyWhenItsValueIsGiven) {
             u" AND A.IN_TIME < TO_DATE('2026-12-07', 'yyyy-MM-dd') + 1 "
             u" AND A.OUT_TIME <= TO_DATE('2026-12-07 08:00:00', 'yyyy-MM-dd HH24:MI:SS') "
             u" AND A.OUT_TIME IS NULL "
+            u" AND A.DAY < TO_DATE('2026-02', 'YYYY-MM') + "
+            u"TO_NUMBER(TO_CHAR(LAST_DAY(TO_DATE('2026-02','YYYY-MM')),'DD')) "
             u" AND EXISTS (SELECT 1 FROM T WHERE T.ID = A.ID AND T.DEPT_ID = '0101')  AND A.VALID = 1 ");
 }
 

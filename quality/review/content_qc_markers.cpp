@@ -9,6 +9,7 @@
 #include "foundation/emr_compression.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
+#include "foundation/sql_conditions.h"
 #include "foundation/sql_date.h"
 #include "foundation/sql_text.h"
 #include "foundation/xhtml_document.h"
@@ -58,13 +59,6 @@ std::vector<ContentQcMarker> MarkerCells(const XHTMLDocument& page) {
   return markers;
 }
 
-// Appends " AND <column> >= <begin> AND <column> <= <end>" when both bounds are given.
-void AppendDateRange(const CDBType& dialect, std::u16string_view column,
-                     const std::u16string& begin, const std::u16string& end,
-                     std::u16string& filter) {
-  if (!begin.empty() && !end.empty()) AppendDatesBetween(dialect, column, begin, end, filter);
-}
-
 }  // namespace
 
 HRESULT LoadContentPage(XHTMLDocument& page, const std::u16string& html) {
@@ -112,20 +106,18 @@ long CBQCPatient::SaveContentQCInfo(CEMRDataSource* pDataSource, BSTR bstrList, 
 
 long CBQCPatient::GetContentQCInfo(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                    BSTR* pbstrList) {
-  using korvalis::AppendQuotedWhenGiven;
-  CXmlProperty::Map condition = korvalis::PropertyBag(bstrCondition).GetMap();
   const CDBType& dialect = *pDataSource->GetDBType();
-  std::u16string filter;
-  AppendQuotedWhenGiven(condition[u"event_no"], u" AND A.EVENT_NO LIKE '%", u"%'", filter);
-  AppendQuotedWhenGiven(condition[u"now_dept"], u" AND C.NOW_DEPT_ID = '", u"'", filter);
-  AppendQuotedWhenGiven(condition[u"emr_status"], u" AND C.EMR_STATUS = '", u"'", filter);
-  AppendQuotedWhenGiven(condition[u"code_status"], u" AND C.CODE_STATUS = '", u"'", filter);
-  korvalis::review::AppendDateRange(dialect, u"C.OUT_TIME", condition[u"out_date_begin"],
-                                    condition[u"out_date_end"], filter);
-  korvalis::review::AppendDateRange(dialect, u"C.IN_TIME", condition[u"in_date_begin"],
-                                    condition[u"in_date_end"], filter);
-  AppendQuotedWhenGiven(condition[u"rule_id"], u" AND A.RULE_ID = '", u"'", filter);
-  AppendQuotedWhenGiven(condition[u"patient_name"], u" AND C.NAME LIKE '%", u"%'", filter);
+  const std::u16string filter =
+      korvalis::SqlConditions(korvalis::PropertyBag(bstrCondition))
+          .Contains(u"event_no", u"A.EVENT_NO")
+          .Equals(u"now_dept", u"C.NOW_DEPT_ID")
+          .Equals(u"emr_status", u"C.EMR_STATUS")
+          .Equals(u"code_status", u"C.CODE_STATUS")
+          .DatesBetween(u"out_date_begin", u"out_date_end", u"C.OUT_TIME", dialect)
+          .DatesBetween(u"in_date_begin", u"in_date_end", u"C.IN_TIME", dialect)
+          .Equals(u"rule_id", u"A.RULE_ID")
+          .Contains(u"patient_name", u"C.NAME")
+          .Sql();
   pDataSource->QueryElements(
       u"SELECT B.NAME, C.NAME, A.PATIENT_ID, A.EVENT_NO, C.NOW_DEPT_NAME, A.EMR_ID, D.TITLE, "
       u"A.RULE_ID ,A.ELEMENT_ID, A.ELEMENT_XID, A.DESCRIPTION, C.EMR_STATUS, D.CREATOR_ID, "

@@ -14,6 +14,7 @@
 #include "foundation/dom_builder.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/record_statements.h"
+#include "foundation/sql_conditions.h"
 #include "foundation/sql_text.h"
 #include "foundation/xml_property.h"
 #include "foundation/xml_text.h"
@@ -23,9 +24,9 @@
 
 namespace {
 
-using korvalis::AppendFilter;
 using korvalis::BstrView;
 using korvalis::PropertyBag;
+using korvalis::SqlConditions;
 using korvalis::SqlQuoted;
 using korvalis::XmlCarriable;
 
@@ -44,26 +45,21 @@ constexpr unsigned kColumns = 8;
 
 long CBCoreSystem::GetCoreReport(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR* pbstrList) {
   const CXmlProperty condition = PropertyBag(bstrCondition);
-  std::u16string catalog = condition.GetValue(u"catalog");
-  if (!catalog.empty()) catalog = korvalis::SqlNumber(catalog, u"catalog");
-
-  std::u16string sql =
+  const std::u16string sql =
       u" SELECT T.ID, T.REPORT_NAME, T.CREATOR, T.CREATE_TIME, T.MENDER, T.MODIFY_TIME, T.NOTE, "
-      u"T.CATALOG FROM PEV_CORESYSTEM_REPORT T WHERE 1 = 1 ";
-  AppendFilter(sql, condition, u"id", u" AND T.ID = ", u" ");
-  // Days compare with their midnight: a report of the end day after 00:00:00 is not listed.
-  AppendFilter(sql, condition, u"create_time_begin", u" AND T.CREATE_TIME >= TO_DATE(",
-               u", 'YYYY-MM-DD')");
-  AppendFilter(sql, condition, u"create_time_end", u" AND T.CREATE_TIME <= TO_DATE(",
-               u", 'YYYY-MM-DD') ");
-  AppendFilter(sql, condition, u"modify_time_begin", u" AND T.MODIFY_TIME >= TO_DATE(",
-               u", 'YYYY-MM-DD')");
-  AppendFilter(sql, condition, u"modify_time_end", u" AND T.MODIFY_TIME <= TO_DATE(",
-               u", 'YYYY-MM-DD')");
-  AppendFilter(sql, condition, u"creator", u" AND T.CREATOR = ", u" ");
-  AppendFilter(sql, condition, u"mender", u" AND T.MENDER = ", u" ");
-  AppendFilter(sql, condition, u"name", u" AND T.REPORT_NAME = ", u" ");
-  if (!catalog.empty()) sql.append(u" AND T.CATALOG = ").append(catalog).append(u" ");
+      u"T.CATALOG FROM PEV_CORESYSTEM_REPORT T WHERE 1 = 1 " +
+      SqlConditions(condition)
+          .Number(u"catalog", u"T.CATALOG")
+          .Equals(u"id", u"T.ID")
+          // Days compare with their midnight: a report of the end day after 00:00:00 is not listed.
+          .DateFrom(u"create_time_begin", u"T.CREATE_TIME", u"YYYY-MM-DD")
+          .DateTo(u"create_time_end", u"T.CREATE_TIME", u"YYYY-MM-DD")
+          .DateFrom(u"modify_time_begin", u"T.MODIFY_TIME", u"YYYY-MM-DD")
+          .DateTo(u"modify_time_end", u"T.MODIFY_TIME", u"YYYY-MM-DD")
+          .Equals(u"creator", u"T.CREATOR")
+          .Equals(u"mender", u"T.MENDER")
+          .Equals(u"name", u"T.REPORT_NAME")
+          .Sql();
 
   std::vector<std::u16string> values;
   pDataSource->Query(sql, kColumns, values);

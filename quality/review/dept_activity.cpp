@@ -14,6 +14,7 @@
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/record_statements.h"
+#include "foundation/sql_conditions.h"
 #include "foundation/sql_text.h"
 #include "foundation/xml_property.h"
 #include "quality/review/core_registers.h"
@@ -21,10 +22,10 @@
 
 namespace {
 
-using korvalis::AppendFilter;
 using korvalis::BstrView;
 using korvalis::IdForSave;
 using korvalis::PropertyBag;
+using korvalis::SqlConditions;
 using korvalis::SqlQuoted;
 using korvalis::review::ItemList;
 
@@ -91,27 +92,17 @@ std::u16string ColumnList(std::u16string_view prefix) {
 long CBCoreSystem::GetDeptActivity(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                    BSTR* pbstrList) {
   const CXmlProperty condition = PropertyBag(bstrCondition);
-  std::u16string filter = u" WHERE 1=1 ";
-  AppendFilter(filter, condition, u"id", u" AND T.ID = ");
-  if (const std::u16string month = condition.GetValue(u"create_begin_time"); !month.empty()) {
-    filter.append(u" AND T.CREATE_TIME >= TO_DATE(").append(SqlQuoted(month));
-    filter.append(u", 'YYYY-MM')");
-  }
-  if (const std::u16string month = condition.GetValue(u"create_end_time"); !month.empty()) {
-    // Before the first day of the month after the end month.
-    const std::u16string quoted = SqlQuoted(month);
-    filter.append(u" AND T.CREATE_TIME < TO_DATE(").append(quoted);
-    filter.append(u", 'YYYY-MM') + TO_NUMBER(TO_CHAR(LAST_DAY(TO_DATE(").append(quoted);
-    filter.append(u",'YYYY-MM')),'DD'))");
-  }
-  AppendFilter(filter, condition, u"manager", u" AND T.MANAGER = ");
-  AppendFilter(filter, condition, u"participant", u" AND T.PARTICIPANT = ");
-  AppendFilter(filter, condition, u"recorder", u" AND T.RECORDER = ");
-  AppendFilter(filter, condition, u"performance_status", u" AND T.PERFORMANCE_STATUS = ");
-  AppendFilter(filter, condition, u"dept_id", u" AND T.DEPT_ID = ");
-  if (const std::u16string recorder = condition.GetValue(u"recorder_id"); !recorder.empty()) {
-    filter.append(u" AND T.RECORDER_ID=").append(SqlQuoted(recorder)).append(u" ");
-  }
+  const std::u16string filter = u" WHERE 1=1 " + SqlConditions(condition)
+                                                    .Equals(u"id", u"T.ID")
+                                                    .DateFrom(u"create_begin_time", u"T.CREATE_TIME", u"YYYY-MM")
+                                                    .MonthUntil(u"create_end_time", u"T.CREATE_TIME")
+                                                    .Equals(u"manager", u"T.MANAGER")
+                                                    .Equals(u"participant", u"T.PARTICIPANT")
+                                                    .Equals(u"recorder", u"T.RECORDER")
+                                                    .Equals(u"performance_status", u"T.PERFORMANCE_STATUS")
+                                                    .Equals(u"dept_id", u"T.DEPT_ID")
+                                                    .Equals(u"recorder_id", u"T.RECORDER_ID")
+                                                    .Sql();
 
   std::vector<std::u16string> values;
   pDataSource->Query(u"SELECT " + ColumnList(u"T.") + u" FROM PEV_DEPT_ACTIVITY T " + filter,

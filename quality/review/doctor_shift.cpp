@@ -14,7 +14,7 @@
 #include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
-#include "foundation/record_statements.h"
+#include "foundation/sql_conditions.h"
 #include "foundation/sql_text.h"
 #include "foundation/xml_property.h"
 #include "quality/review/core_registers.h"
@@ -22,9 +22,9 @@
 
 namespace {
 
-using korvalis::AppendFilter;
 using korvalis::BstrView;
 using korvalis::PropertyBag;
+using korvalis::SqlConditions;
 using korvalis::SqlQuoted;
 
 constexpr char16_t kEmptyList[] = u"<?xml version='1.0' ?><root></root>";
@@ -39,15 +39,13 @@ constexpr const char16_t* kDetailNames[] = {
 // The valid details that `condition` selects, ordered by shift time, as the list of the
 // register; the empty list without a query when the condition selects by nothing.
 std::u16string DetailList(CEMRDataSource* data_source, const CXmlProperty& condition) {
-  std::u16string filter;
-  AppendFilter(filter, condition, u"id", u" AND A.ID=", u" ");
-  AppendFilter(filter, condition, u"dept_id", u" AND A.DEPT_ID=", u" ");
-  AppendFilter(filter, condition, u"acceptor_id", u" AND A.ACCEPTOR_ID=", u" ");
-  AppendFilter(filter, condition, u"shift_begin_date", u" AND A.SHIFT_TIME>=TO_DATE(",
-               u", 'YYYY-MM-DD') ");
-  // The end day is included.
-  AppendFilter(filter, condition, u"shift_end_date", u" AND A.SHIFT_TIME<TO_DATE(",
-               u", 'YYYY-MM-DD')+1 ");
+  const std::u16string filter = SqlConditions(condition)
+                                   .Equals(u"id", u"A.ID")
+                                   .Equals(u"dept_id", u"A.DEPT_ID")
+                                   .Equals(u"acceptor_id", u"A.ACCEPTOR_ID")
+                                   .DateFrom(u"shift_begin_date", u"A.SHIFT_TIME", u"YYYY-MM-DD")
+                                   .DateUntil(u"shift_end_date", u"A.SHIFT_TIME", u"YYYY-MM-DD")
+                                   .Sql();
   if (filter.empty()) return kEmptyList;
 
   std::vector<std::u16string> values;

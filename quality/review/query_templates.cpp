@@ -11,6 +11,7 @@
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/factory.h"
+#include "foundation/sql_conditions.h"
 #include "foundation/sql_text.h"
 #include "foundation/string_util.h"
 #include "foundation/xml_property.h"
@@ -22,14 +23,8 @@ namespace {
 
 using korvalis::BstrView;
 using korvalis::PropertyBag;
+using korvalis::SqlConditions;
 using korvalis::SqlQuoted;
-
-// Appends `head` and the quoted value when the bag holds a text under `key`.
-void AppendFilter(std::u16string& sql, const CXmlProperty& bag, const char16_t* key,
-                  const char16_t* head) {
-  const std::u16string value = bag.GetValue(key);
-  if (!value.empty()) sql.append(head).append(SqlQuoted(value));
-}
 
 // Replaces the departments of a template by those of `depts` (separated by ";", an empty piece
 // between two separators being a department with an empty id). Nothing unless both are given.
@@ -65,12 +60,13 @@ const char16_t* QcIdentityLabel(const std::u16string& identity) {
 long CBQCCollector::GetQueryTplList(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                     BSTR* pbstrList) {
   const CXmlProperty bag = PropertyBag(bstrCondition);
-  std::u16string filters;
-  AppendFilter(filters, bag, u"id", u" AND T.ID = ");
-  AppendFilter(filters, bag, u"title", u" AND T.TITLE = ");
-  AppendFilter(filters, bag, u"creator_id", u" AND T.CREATOR_ID = ");
-  AppendFilter(filters, bag, u"type", u" AND T.TYPE = ");
-  AppendFilter(filters, bag, u"dept_id", u" AND A.DEPT_ID = ");
+  const std::u16string filters = SqlConditions(bag)
+                                    .Equals(u"id", u"T.ID")
+                                    .Equals(u"title", u"T.TITLE")
+                                    .Equals(u"creator_id", u"T.CREATOR_ID")
+                                    .Equals(u"type", u"T.TYPE")
+                                    .Equals(u"dept_id", u"A.DEPT_ID")
+                                    .Sql();
   // With a department only the templates handed to it are listed.
   const std::u16string source = bag.GetValue(u"dept_id").empty()
                                     ? u"FROM TELV_QUERY_TEMPLATE T  WHERE 1=1 "
@@ -109,11 +105,12 @@ long CBQCCollector::DeleteQueryTplList(CEMRDataSource* pDataSource, BSTR bstrCon
   const CXmlProperty bag = PropertyBag(bstrCondition);
   // Only a named template is deleted; its department rows stay.
   if (bag.GetValue(u"id").empty()) return 0;
-  std::u16string sql = u"DELETE FROM TELV_QUERY_TEMPLATE T WHERE 1 = 1 ";
-  AppendFilter(sql, bag, u"id", u" AND T.ID = ");
-  AppendFilter(sql, bag, u"title", u" AND T.TITLE = ");
-  AppendFilter(sql, bag, u"creator_id", u" AND T.CREATOR_ID = ");
-  pDataSource->Execute(sql);
+  pDataSource->Execute(u"DELETE FROM TELV_QUERY_TEMPLATE T WHERE 1 = 1 " +
+                       SqlConditions(bag)
+                           .Equals(u"id", u"T.ID")
+                           .Equals(u"title", u"T.TITLE")
+                           .Equals(u"creator_id", u"T.CREATOR_ID")
+                           .Sql());
   return 0;
 }
 
@@ -127,10 +124,10 @@ long CBQCCollector::DistributeTpList(CEMRDataSource* pDataSource, BSTR bstrDistr
 long CBQCCollector::GetDistributeInfo(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                       BSTR* pbstrList) {
   const CXmlProperty bag = PropertyBag(bstrCondition);
-  std::u16string sql = u"SELECT T.DEPT_ID FROM TELV_QUERY_TEMPLATE_DISTRIBUTE T WHERE 1=1 ";
-  AppendFilter(sql, bag, u"template_id", u" AND T.TEMPLATE_ID = ");
-  AppendFilter(sql, bag, u"dept_id", u" AND T.DEPT_ID = ");
-  pDataSource->QueryElements(sql, {u"dept_id"}, pbstrList);
+  pDataSource->QueryElements(
+      u"SELECT T.DEPT_ID FROM TELV_QUERY_TEMPLATE_DISTRIBUTE T WHERE 1=1 " +
+          SqlConditions(bag).Equals(u"template_id", u"T.TEMPLATE_ID").Equals(u"dept_id", u"T.DEPT_ID").Sql(),
+      {u"dept_id"}, pbstrList);
   return 0;
 }
 

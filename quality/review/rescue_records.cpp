@@ -12,6 +12,7 @@
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/record_statements.h"
+#include "foundation/sql_conditions.h"
 #include "foundation/sql_text.h"
 #include "foundation/xml_property.h"
 #include "quality/review/core_registers.h"
@@ -19,10 +20,10 @@
 
 namespace {
 
-using korvalis::AppendFilter;
 using korvalis::BstrView;
 using korvalis::IdForSave;
 using korvalis::PropertyBag;
+using korvalis::SqlConditions;
 using korvalis::SqlQuoted;
 using korvalis::review::ItemList;
 
@@ -58,22 +59,17 @@ constexpr const char16_t* kListNames[] = {u"id",
 long CBCoreSystem::GetRescueRecord(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                    BSTR* pbstrList) {
   const CXmlProperty condition = PropertyBag(bstrCondition);
-  std::u16string filter;
-  AppendFilter(filter, condition, u"id", u" AND A.ID = ");
-  AppendFilter(filter, condition, u"patient_id", u" AND A.PATIENT_ID = ");
-  AppendFilter(filter, condition, u"event_no", u" AND A.EVENT_NO = ");
-  AppendFilter(filter, condition, u"now_dept_id", u" AND B.NOW_DEPT_ID = ");
-  AppendFilter(filter, condition, u"register_dept", u" AND A.REGISTER_DEPT = ");
-  AppendFilter(filter, condition, u"register_id", u" AND A.REGISTER_ID = ");
-  if (const std::u16string day = condition.GetValue(u"rescue_date_begin"); !day.empty()) {
-    filter.append(u" AND (A.RESCUE_DATE >= TO_DATE(").append(SqlQuoted(day));
-    filter.append(u", 'YYYY-MM-DD')) ");
-  }
-  if (const std::u16string day = condition.GetValue(u"rescue_date_end"); !day.empty()) {
-    // The end day is included. The date reader skips the blank before the day.
-    filter.append(u" AND (A.RESCUE_DATE < TO_DATE(").append(SqlQuoted(u" " + day));
-    filter.append(u", 'YYYY-MM-DD')+1) ");
-  }
+  const std::u16string filter =
+      SqlConditions(condition)
+          .Equals(u"id", u"A.ID")
+          .Equals(u"patient_id", u"A.PATIENT_ID")
+          .Equals(u"event_no", u"A.EVENT_NO")
+          .Equals(u"now_dept_id", u"B.NOW_DEPT_ID")
+          .Equals(u"register_dept", u"A.REGISTER_DEPT")
+          .Equals(u"register_id", u"A.REGISTER_ID")
+          .DateFrom(u"rescue_date_begin", u"A.RESCUE_DATE", u"YYYY-MM-DD")
+          .DateUntil(u"rescue_date_end", u"A.RESCUE_DATE", u"YYYY-MM-DD")
+          .Sql();
 
   // ROWNUM numbers the rows in the order of the list: by rescue date, and the record's ID
   // between rescues of one time. The age is rounded to a whole number of years.

@@ -15,11 +15,10 @@
 #include <string_view>
 #include <vector>
 
-#include "foundation/automation_date.h"
 #include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
-#include "foundation/sql_date.h"
+#include "foundation/sql_conditions.h"
 #include "foundation/sql_text.h"
 #include "foundation/xml_property.h"
 #include "quality/review/qc_collector.h"
@@ -27,10 +26,9 @@
 
 namespace {
 
-using korvalis::AutomationDate;
 using korvalis::BstrView;
 using korvalis::PropertyBag;
-using korvalis::SqlEscaped;
+using korvalis::SqlConditions;
 using korvalis::SqlQuoted;
 
 constexpr char16_t kRuleLateness[] =
@@ -43,26 +41,6 @@ constexpr char16_t kVisitTimes[] =
     u" (SELECT IN_TIME FROM TELV_VISIT_RECORD E WHERE E.PATIENT_ID = A.PATIENT_ID AND "
     u"E.EVENT_NO = A.EVENT_NO) AS IN_TIME,  (SELECT OUT_TIME FROM TELV_VISIT_RECORD E WHERE "
     u"E.PATIENT_ID = A.PATIENT_ID AND E.EVENT_NO = A.EVENT_NO) AS OUT_TIME ";
-
-// " AND <column> BETWEEN <start> AND <end> " for a range "start|end" of exactly two pieces
-// (split as SplitByChars splits), the empty text for any other value. The end is the day
-// after the end's date, so that the range takes the whole end day; an end that is no date
-// ends the range on the day after day zero, 1899-12-31.
-std::u16string DayRange(const CDBType& dialect, std::u16string_view value,
-                        std::u16string_view column) {
-  std::vector<std::u16string> pieces;
-  SplitByChars(value, u"|", pieces);
-  if (pieces.size() != 2) return {};
-  const AutomationDate end = AutomationDate::Parse(pieces[1]).value_or(AutomationDate());
-  // The last date there is ends a range that would run past it.
-  const std::u16string end_day =
-      end.PlusDays(1).has_value() ? end.PlusDays(1)->DayText() : u"9999-12-31 23:59:59";
-  std::u16string condition = u" AND ";
-  condition.append(column).append(u" BETWEEN ");
-  condition.append(korvalis::SqlDateValue(dialect, pieces[0])).append(u" AND ");
-  condition.append(korvalis::SqlDateValue(dialect, end_day)).append(u" ");
-  return condition;
-}
 
 // The two statements of GetQCList, built side by side: the instances and the signature
 // deadlines.
@@ -100,37 +78,26 @@ QcListParts BuildQcListParts(const CDBType& dialect, const CXmlProperty& conditi
                      u"C.ID AND A.EMR_ID = B.ID AND A.STATUS <> 0 AND C.POINT_ID = E.ID(+) " +
                      kVisitJoin;
 
-  const std::u16string complete = condition.GetValue(u"complete");
-  if (complete == u"0") {
-    parts.AppendToBoth(u" AND A.FINISH_TIME IS NULL ");
-  } else if (complete == u"1") {
-    parts.AppendToBoth(u" AND A.FINISH_TIME IS NOT NULL ");
-  }
-  const std::u16string dept_id = condition.GetValue(u"dept_id");
-  if (!dept_id.empty()) parts.AppendToBoth(u" AND D.NOW_DEPT_ID = " + SqlQuoted(dept_id) + u" ");
-  parts.AppendToBoth(DayRange(dialect, condition.GetValue(u"in_time"), u"D.IN_TIME"));
-  parts.AppendToBoth(DayRange(dialect, condition.GetValue(u"leave_time"), u"D.OUT_TIME"));
-  const std::u16string expire_time = condition.GetValue(u"expire_time");
-  parts.rules.append(DayRange(dialect, expire_time, u"A.OVER_TIME"));
-  parts.signatures.append(DayRange(dialect, expire_time, u"A.SIGN_END_TIME"));
-  const std::u16string rule_id = condition.GetValue(u"rule_id");
-  if (!rule_id.empty()) {
-    parts.AppendToBoth(u" AND A.RULE_ID IN (" + korvalis::SqlNumberList(rule_id, u"rule_id") +
-                       u") ");
-  }
-  static constexpr std::pair<const char16_t*, const char16_t*> kEqualities[] = {
-      {u"eventno", u" AND D.EVENT_NO = "},
-      {u"patient_name", u" AND D.NAME = "},
-      {u"doctor_name", u" AND D.DOCTOR_NAME = "},
-  };
-  for (const auto& [key, head] : kEqualities) {
-    const std::u16string value = condition.GetValue(key);
-    if (!value.empty()) parts.AppendToBoth(head + SqlQuoted(value) + u" ");
-  }
-  if (condition.GetValue(u"only_over_time") == u"true") {
-    parts.rules.append(u" AND ").append(kRuleLateness).append(u" > 0 ");
-    parts.signatures.append(u" AND ").append(kSignatureLateness).append(u" > 0 ");
-  }
+  parts.AppendToBoth(
+      SqlConditions(condition)
+          .Chosen(u"complete", {{u"0", u"A.FINISH_TIME IS NULL"}, {u"1", u"A.FINISH_TIME IS NOT NULL"}})
+          .Equals(u"dept_id", u"D.NOW_DEPT_ID")
+          .DaySpan(u"in_time", u"D.IN_TIME", dialect)
+          .DaySpan(u"leave_time", u"D.OUT_TIME", dialect)
+          .NumberIn(u"rule_id", u"A.RULE_ID")
+          .Equals(u"eventno", u"D.EVENT_NO")
+          .Equals(u"patient_name", u"D.NAME")
+          .Equals(u"doctor_name", u"D.DOCTOR_NAME")
+          .Sql());
+  const bool only_over_time = condition.GetValue(u"only_over_time") == u"true";
+  SqlConditions rules(condition);
+  rules.DaySpan(u"expire_time", u"A.OVER_TIME", dialect);
+  if (only_over_time) rules.And(std::u16string(kRuleLateness) + u" > 0");
+  SqlConditions signatures(condition);
+  signatures.DaySpan(u"expire_time", u"A.SIGN_END_TIME", dialect);
+  if (only_over_time) signatures.And(std::u16string(kSignatureLateness) + u" > 0");
+  parts.rules.append(rules.Sql());
+  parts.signatures.append(signatures.Sql());
 
   for (std::u16string* part : {&parts.rules, &parts.signatures}) {
     *part = u"SELECT * FROM (" + *part + u") WHERE 1 = 1 ";
@@ -219,14 +186,13 @@ long CBQCCollector::GetQCResultInfo(CEMRDataSource* pDataSource, BSTR bstrCondit
       u"A.PATIENT_ID(+) AND D.EVENT_NO = B.EVENT_NO(+)  AND D.PATIENT_ID = B.PATIENT_ID (+) AND "
       u"D.EVENT_NO = C.EVENT_NO(+) AND D.PATIENT_ID = C.PATIENT_ID(+) AND D.EVENT_NO = "
       u"E.EVENT_NO(+) AND D.PATIENT_ID = E.PATIENT_ID(+) ";
-  const std::u16string dept = condition.GetValue(u"indept");
-  if (!dept.empty()) sql += u" AND E.NOW_DEPT_ID = " + SqlQuoted(dept) + u" ";
-  sql += DayRange(dialect, condition.GetValue(u"intime_span"), u"E.IN_TIME");
-  sql += DayRange(dialect, condition.GetValue(u"leavetime_span"), u"E.OUT_TIME");
-  const std::u16string event_no = condition.GetValue(u"eventno");
-  if (!event_no.empty()) sql += u" AND E.EVENT_NO LIKE '%" + SqlEscaped(event_no) + u"%' ";
-  const std::u16string name = condition.GetValue(u"name");
-  if (!name.empty()) sql += u" AND E.NAME LIKE '%" + SqlEscaped(name) + u"%' ";
+  sql += SqlConditions(condition)
+             .Equals(u"indept", u"E.NOW_DEPT_ID")
+             .DaySpan(u"intime_span", u"E.IN_TIME", dialect)
+             .DaySpan(u"leavetime_span", u"E.OUT_TIME", dialect)
+             .Contains(u"eventno", u"E.EVENT_NO")
+             .Contains(u"name", u"E.NAME")
+             .Sql();
   sql +=
       u"GROUP BY E.NAME, D.PATIENT_ID, D.EVENT_NO, A.OVERNUM, B.COMPLETENUM, C.UNWRITE, "
       u"E.SEX,E.BED_NO,E.REG_DOCTOR_ID,E.DOCTOR_NAME, E.NOW_DEPT_NAME,E.IN_TIME,E.OUT_TIME ";
