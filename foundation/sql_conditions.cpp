@@ -46,7 +46,7 @@ SqlConditions& SqlConditions::Contains(std::u16string_view key, std::u16string_v
 
 SqlConditions& SqlConditions::Number(std::u16string_view key, std::u16string_view column) {
   if (const std::u16string& value = Value(key); !value.empty()) {
-    Append(column, u" = ", SqlNumber(value, key), {});
+    Append(column, u" = ", SqlBareNumber(value, key), {});
   }
   return *this;
 }

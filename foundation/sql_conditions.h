@@ -45,7 +45,7 @@ class SqlConditions {
   SqlConditions& Equals(std::u16string_view key, std::u16string_view column);
   // column LIKE '%value%': the value's quotes doubled, its own % and _ left as wildcards.
   SqlConditions& Contains(std::u16string_view key, std::u16string_view column);
-  // column = value, the value checked by SqlNumber (whose CEMRException names the key).
+  // column = value, the value checked by SqlBareNumber (whose CEMRException names the key).
   SqlConditions& Number(std::u16string_view key, std::u16string_view column);
   // column IN (value), the value a list of numbers checked by SqlNumberList.
   SqlConditions& NumberIn(std::u16string_view key, std::u16string_view column);

@@ -14,6 +14,7 @@
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
+#include "foundation/sql_conditions.h"
 #include "foundation/sql_date.h"
 #include "foundation/sql_text.h"
 #include "foundation/string_util.h"
@@ -119,13 +120,11 @@ long CBQCPatient::GetRectifyInfo(CEMRDataSource* pDataSource, BSTR bstrCondition
       u"SELECT A.ID, A.TITLE, A.NOTES, A.PEV_USER_ID, A.PEV_USER_NAME, A.USER_ID, A.USER_NAME, "
       u"A.USER_TYPE, A.CREATE_DATE, A.FEED_TIME, A.TYPE, A.STATUS FROM PEV_RECTIFY_INFO A , "
       u"PEV_GRADE_TASK_RECTIFY B  WHERE A.ID = B.RECTIFY_ID (+) AND A.PATIENT_ID = " +
-      SqlQuoted(patient_id) + u" AND A.EVENT_NO = " + SqlQuoted(event_no) + u" ";
-  if (std::u16string task_id = condition.GetValue(u"task_id"); !task_id.empty()) {
-    sql.append(u"AND B.TASK_ID = ").append(SqlQuoted(task_id));
-  }
-  if (std::u16string status = condition.GetValue(u"status"); !status.empty()) {
-    sql.append(u" AND A.STATUS = ").append(korvalis::SqlNumber(status, u"status"));
-  }
+      SqlQuoted(patient_id) + u" AND A.EVENT_NO = " + SqlQuoted(event_no) + u" " +
+      korvalis::SqlConditions(condition)
+          .Equals(u"task_id", u"B.TASK_ID")
+          .Number(u"status", u"A.STATUS")
+          .Sql();
   if (std::u16string user_id = condition.GetValue(u"user_id"); !user_id.empty()) {
     sql.append(u" AND ").append(AddressedTo(u"A.USER_ID", user_id));
   }
