@@ -169,6 +169,110 @@ bool FormatPointer(std::u16string* out, const Directive& directive, const Arg& a
   return true;
 }
 
+// Reads the width after the flags: digits, or '*' taking it from the next argument (a negative
+// one meaning left-aligned).
+bool ReadWidth(const char16_t*& p, const Arg* args, std::size_t count, std::size_t* next,
+               Directive* directive) {
+  if (*p == u'*') {
+    ++p;
+    std::int64_t width;
+    if (!TakeCount(args, count, next, &width)) return false;
+    if (width < 0) directive->flags.push_back('-');
+    directive->width = static_cast<int>(width < 0 ? -width : width);
+    return true;
+  }
+  bool present;
+  int width;
+  if (!ReadCount(p, &width, &present)) return false;
+  if (present) directive->width = width;
+  return true;
+}
+
+// Reads an optional '.' precision: digits, or '*' taking it from the next argument (a negative
+// one meaning none).
+bool ReadPrecision(const char16_t*& p, const Arg* args, std::size_t count, std::size_t* next,
+                   Directive* directive) {
+  if (*p != u'.') return true;
+  ++p;
+  if (*p == u'*') {
+    ++p;
+    std::int64_t precision;
+    if (!TakeCount(args, count, next, &precision)) return false;
+    directive->precision = precision < 0 ? -1 : static_cast<int>(precision);
+    return true;
+  }
+  bool present;
+  return ReadCount(p, &directive->precision, &present);
+}
+
+// Length modifiers: only h and hh narrow the value; the others name the width that the
+// argument's own type already carries.
+void ReadLength(const char16_t*& p, Directive* directive) {
+  if (p[0] == u'h' && p[1] == u'h') {
+    directive->length_bits = 8;
+    p += 2;
+  } else if (p[0] == u'h') {
+    directive->length_bits = 16;
+    ++p;
+  } else if (p[0] == u'l' && p[1] == u'l') {
+    p += 2;
+  } else if (p[0] == u'I' && p[1] == u'6' && p[2] == u'4') {
+    p += 3;
+  } else if (p[0] == u'I' && p[1] == u'3' && p[2] == u'2') {
+    p += 3;
+  } else if (*p == u'l' || *p == u'L' || *p == u'j' || *p == u'z' || *p == u't' || *p == u'w' ||
+             *p == u'I') {
+    ++p;
+  }
+}
+
+// Reads a directive from just after its '%' to just after its conversion character; '*'
+// counts are taken from the arguments at *next.
+bool ReadDirective(const char16_t*& p, const Arg* args, std::size_t count, std::size_t* next,
+                   Directive* directive) {
+  while (IsFlag(*p)) directive->flags.push_back(static_cast<char>(*p++));
+  if (!ReadWidth(p, args, count, next, directive)) return false;
+  if (!ReadPrecision(p, args, count, next, directive)) return false;
+  ReadLength(p, directive);
+  directive->conversion = *p;
+  if (directive->conversion == 0) return false;
+  ++p;
+  return true;
+}
+
+// Formats one argument by its directive's conversion; false for %n, an unknown conversion or
+// an argument of the wrong kind.
+bool FormatArgument(std::u16string* out, const Directive& directive, const Arg& arg) {
+  switch (directive.conversion) {
+    case u'd':
+    case u'i':
+    case u'u':
+    case u'o':
+    case u'x':
+    case u'X':
+      return FormatInteger(out, directive, arg);
+    case u'f':
+    case u'F':
+    case u'e':
+    case u'E':
+    case u'g':
+    case u'G':
+    case u'a':
+    case u'A':
+      return FormatFloat(out, directive, arg);
+    case u'c':
+    case u'C':
+      return FormatCharacter(out, directive, arg);
+    case u's':
+    case u'S':
+      return FormatText(out, directive, arg);
+    case u'p':
+      return FormatPointer(out, directive, arg);
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 Arg MakeArg(std::nullptr_t) {
@@ -224,89 +328,9 @@ bool Format(std::u16string* out, const char16_t* format, const Arg* args, std::s
       continue;
     }
     Directive directive;
-    while (IsFlag(*p)) directive.flags.push_back(static_cast<char>(*p++));
-    if (*p == u'*') {
-      ++p;
-      std::int64_t width;
-      if (!TakeCount(args, count, &next, &width)) return false;
-      if (width < 0) directive.flags.push_back('-');
-      directive.width = static_cast<int>(width < 0 ? -width : width);
-    } else {
-      bool present;
-      int width;
-      if (!ReadCount(p, &width, &present)) return false;
-      if (present) directive.width = width;
-    }
-    if (*p == u'.') {
-      ++p;
-      if (*p == u'*') {
-        ++p;
-        std::int64_t precision;
-        if (!TakeCount(args, count, &next, &precision)) return false;
-        directive.precision = precision < 0 ? -1 : static_cast<int>(precision);
-      } else {
-        bool present;
-        if (!ReadCount(p, &directive.precision, &present)) return false;
-      }
-    }
-    // Length modifiers: only h and hh narrow the value; the others name the width that the
-    // argument's own type already carries.
-    if (p[0] == u'h' && p[1] == u'h') {
-      directive.length_bits = 8;
-      p += 2;
-    } else if (p[0] == u'h') {
-      directive.length_bits = 16;
-      ++p;
-    } else if (p[0] == u'l' && p[1] == u'l') {
-      p += 2;
-    } else if (p[0] == u'I' && p[1] == u'6' && p[2] == u'4') {
-      p += 3;
-    } else if (p[0] == u'I' && p[1] == u'3' && p[2] == u'2') {
-      p += 3;
-    } else if (*p == u'l' || *p == u'L' || *p == u'j' || *p == u'z' || *p == u't' || *p == u'w' ||
-               *p == u'I') {
-      ++p;
-    }
-    directive.conversion = *p;
-    if (directive.conversion == 0) return false;
-    ++p;
+    if (!ReadDirective(p, args, count, &next, &directive)) return false;
     if (next >= count) return false;
-    const Arg& arg = args[next++];
-    bool ok;
-    switch (directive.conversion) {
-      case u'd':
-      case u'i':
-      case u'u':
-      case u'o':
-      case u'x':
-      case u'X':
-        ok = FormatInteger(out, directive, arg);
-        break;
-      case u'f':
-      case u'F':
-      case u'e':
-      case u'E':
-      case u'g':
-      case u'G':
-      case u'a':
-      case u'A':
-        ok = FormatFloat(out, directive, arg);
-        break;
-      case u'c':
-      case u'C':
-        ok = FormatCharacter(out, directive, arg);
-        break;
-      case u's':
-      case u'S':
-        ok = FormatText(out, directive, arg);
-        break;
-      case u'p':
-        ok = FormatPointer(out, directive, arg);
-        break;
-      default:  // %n and anything unknown
-        ok = false;
-    }
-    if (!ok) return false;
+    if (!FormatArgument(out, directive, args[next++])) return false;
   }
   return true;
 }

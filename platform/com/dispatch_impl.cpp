@@ -206,6 +206,53 @@ void FillExcepInfo(HRESULT hr, EXCEPINFO* excepinfo) {
   }
 }
 
+// Finds the argument of each parameter: positional ones in reverse order, then the named
+// ones by their DISPID; a name given twice or out of range is DISP_E_PARAMNOTFOUND.
+HRESULT MatchArguments(const DISPPARAMS& dp, size_t argument_count,
+                       std::array<int, kMaxDispatchParams>* source, UINT* puArgErr) {
+  source->fill(kUnassigned);
+  UINT positional = dp.cArgs - dp.cNamedArgs;
+  for (UINT j = 0; j < positional; ++j) (*source)[j] = static_cast<int>(dp.cArgs - 1 - j);
+  for (UINT i = 0; i < dp.cNamedArgs; ++i) {
+    DISPID k = dp.rgdispidNamedArgs[i];
+    if (k < 0 || static_cast<size_t>(k) >= argument_count || (*source)[k] != kUnassigned) {
+      if (puArgErr != nullptr) *puArgErr = i;
+      return DISP_E_PARAMNOTFOUND;
+    }
+    (*source)[k] = static_cast<int>(i);
+  }
+  return S_OK;
+}
+
+// The [out, retval] parameter writes into the slot of its type.
+void PointAtRetval(VARTYPE type, RetvalSlot* retval, DispatchArgument* arg) {
+  if (type == VT_BSTR) {
+    arg->pbstr = &retval->bstr;
+  } else if (type == VT_I4) {
+    arg->pi4 = &retval->i4;
+  } else {
+    arg->pi2 = &retval->i2;
+  }
+}
+
+// An [in] argument is coerced to the parameter's type (a coerced text is kept in *owned); an
+// [in, out] one must be a reference of exactly that type.
+HRESULT BindArgument(const ParamInfo& p, const VARIANT& given, DispatchArgument* arg, BSTR* owned) {
+  if (p.direction == ParamDirection::kIn) {
+    VARIANT value;
+    return Dereference(given, &value) ? Coerce(value, p.type, arg, owned) : DISP_E_TYPEMISMATCH;
+  }
+  if (given.vt != (VT_BYREF | p.type) || given.byref == nullptr) return DISP_E_TYPEMISMATCH;
+  if (p.type == VT_BSTR) {
+    arg->pbstr = given.pbstrVal;
+  } else if (p.type == VT_I4) {
+    arg->pi4 = given.plVal;
+  } else {
+    arg->pi2 = static_cast<SHORT*>(given.byref);
+  }
+  return S_OK;
+}
+
 }  // namespace
 
 HRESULT DispatchGetTypeInfoCount(UINT* pctinfo) {
@@ -273,17 +320,8 @@ HRESULT DispatchInvoke(const InterfaceInfo& info, IDispatch* object, DISPID disp
 
   // source[k]: the index in rgvarg of the argument of parameter k.
   std::array<int, kMaxDispatchParams> source;
-  source.fill(kUnassigned);
-  UINT positional = dp.cArgs - dp.cNamedArgs;
-  for (UINT j = 0; j < positional; ++j) source[j] = static_cast<int>(dp.cArgs - 1 - j);
-  for (UINT i = 0; i < dp.cNamedArgs; ++i) {
-    DISPID k = dp.rgdispidNamedArgs[i];
-    if (k < 0 || static_cast<size_t>(k) >= argument_count || source[k] != kUnassigned) {
-      if (puArgErr != nullptr) *puArgErr = i;
-      return DISP_E_PARAMNOTFOUND;
-    }
-    source[k] = static_cast<int>(i);
-  }
+  HRESULT hr = MatchArguments(dp, argument_count, &source, puArgErr);
+  if (FAILED(hr)) return hr;
 
   std::array<DispatchArgument, kMaxDispatchParams> args{};
   OwnedStrings owned;
@@ -291,39 +329,17 @@ HRESULT DispatchInvoke(const InterfaceInfo& info, IDispatch* object, DISPID disp
   for (size_t k = 0; k < params.size(); ++k) {
     const ParamInfo& p = params[k];
     if (p.direction == ParamDirection::kOutRetval) {
-      if (p.type == VT_BSTR) {
-        args[k].pbstr = &retval.bstr;
-      } else if (p.type == VT_I4) {
-        args[k].pi4 = &retval.i4;
-      } else {
-        args[k].pi2 = &retval.i2;
-      }
+      PointAtRetval(p.type, &retval, &args[k]);
       continue;
     }
-    const VARIANT& given = dp.rgvarg[source[k]];
-    HRESULT hr = S_OK;
-    if (p.direction == ParamDirection::kIn) {
-      VARIANT value;
-      hr = Dereference(given, &value) ? Coerce(value, p.type, &args[k], &owned.strings[k])
-                                      : DISP_E_TYPEMISMATCH;
-    } else if (given.vt == (VT_BYREF | p.type) && given.byref != nullptr) {
-      if (p.type == VT_BSTR) {
-        args[k].pbstr = given.pbstrVal;
-      } else if (p.type == VT_I4) {
-        args[k].pi4 = given.plVal;
-      } else {
-        args[k].pi2 = static_cast<SHORT*>(given.byref);
-      }
-    } else {
-      hr = DISP_E_TYPEMISMATCH;
-    }
+    hr = BindArgument(p, dp.rgvarg[source[k]], &args[k], &owned.strings[k]);
     if (FAILED(hr)) {
       if (puArgErr != nullptr) *puArgErr = static_cast<UINT>(source[k]);
       return hr;
     }
   }
 
-  HRESULT hr = method->invoker.invoke(object, args.data());
+  hr = method->invoker.invoke(object, args.data());
   if (has_retval) {
     StoreRetval(params.back().type, &retval, pVarResult);
   } else if (pVarResult != nullptr) {

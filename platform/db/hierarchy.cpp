@@ -242,6 +242,24 @@ void CollectHierarchyNodes(Expr& e, std::vector<Expr*>* nodes, bool* is_leaf, bo
   }
 }
 
+// The hierarchical operators of a whole query level: its select list, WHERE, GROUP BY,
+// HAVING and ORDER BY.
+std::vector<Expr*> HierarchyNodesOf(const SelectCore& core,
+                                    const std::vector<sql::OrderItem>* order_by, TreeParts* parts) {
+  std::vector<Expr*> nodes;
+  auto collect = [&](const sql::ExprPtr& e) {
+    if (e) CollectHierarchyNodes(*e, &nodes, &parts->is_leaf, &parts->is_cycle);
+  };
+  for (const sql::SelectItem& item : core.items) collect(item.expr);
+  collect(core.where);
+  for (const sql::ExprPtr& g : core.group_by) collect(g);
+  collect(core.having);
+  if (order_by) {
+    for (const sql::OrderItem& item : *order_by) collect(item.expr);
+  }
+  return nodes;
+}
+
 }  // namespace
 
 // The rows of the single FROM item of a hierarchy, each with its identity: the rowid of a
@@ -330,17 +348,7 @@ void Translator::EmitHierarchy(SelectCore& core, sql::Select* owner, Scope* scop
     parts.sibling_order = EmitSiblingOrder(core, owner->order_by, row_scope);
   }
 
-  std::vector<Expr*> nodes;
-  auto collect = [&](const sql::ExprPtr& e) {
-    if (e) CollectHierarchyNodes(*e, &nodes, &parts.is_leaf, &parts.is_cycle);
-  };
-  for (const sql::SelectItem& item : core.items) collect(item.expr);
-  collect(core.where);
-  for (const sql::ExprPtr& g : core.group_by) collect(g);
-  collect(core.having);
-  if (order_by) {
-    for (const sql::OrderItem& item : *order_by) collect(item.expr);
-  }
+  const std::vector<Expr*> nodes = HierarchyNodesOf(core, order_by, &parts);
   const std::string prior_name = std::string("\"") + kPrior + "\"";
   for (Expr* node : nodes) {
     // Read from the row itself, also where the tree's step joins it to its parent.
@@ -352,25 +360,8 @@ void Translator::EmitHierarchy(SelectCore& core, sql::Select* owner, Scope* scop
     if (node->kind == ExprKind::kUnary) {
       type = Emit(*node->args[0], &row_scope, &carried.root);
     } else {
-      if (node->args.size() != 2) {
-        throw SqlError("ORA-00909: invalid number of arguments for SYS_CONNECT_BY_PATH");
-      }
-      // The value as Oracle writes it, refused when it holds the separator.
-      std::string value = "ora_concat(";
-      std::string printed;
-      const SqlType value_type = Emit(*node->args[0], &row_scope, &printed);
-      if (pg_) PgAsText(value_type, &printed);
-      value.append(printed).push_back(')');
       std::string separator;
-      const SqlType separator_type = Emit(*node->args[1], &row_scope, &separator);
-      if (pg_) PgAsText(separator_type, &separator);
-      std::string checked = "CASE WHEN " + std::string(pg_ ? "strpos(" : "instr(") + value +
-                            ", " + separator + ") > 0 THEN ";
-      checked += pg_ ? "ora_raise('ORA-30004: when using SYS_CONNECT_BY_PATH function, cannot "
-                       "have separator as part of column value', NULL::text)"
-                     : "ora_raise('ORA-30004: when using SYS_CONNECT_BY_PATH function, cannot "
-                       "have separator as part of column value')";
-      checked += " ELSE " + value + " END";
+      const std::string checked = EmitPathValue(*node, &row_scope, &separator);
       carried.root = "ora_concat(" + separator + ", " + checked + ")";
       carried.below = "ora_concat(" + carried.below + ", " + separator + ", " + checked + ")";
     }
@@ -398,6 +389,28 @@ void Translator::EmitHierarchy(SelectCore& core, sql::Select* owner, Scope* scop
     scope->hierarchy_order_sql = parts.alias + (parts.chain ? ".\"H$LEVEL\"" : ".\"H$PATH\"");
     scope->rownum_sql = "row_number() OVER (ORDER BY " + scope->hierarchy_order_sql + ")";
   }
+}
+
+std::string Translator::EmitPathValue(const Expr& path, const Scope* row_scope,
+                                      std::string* separator) {
+  if (path.args.size() != 2) {
+    throw SqlError("ORA-00909: invalid number of arguments for SYS_CONNECT_BY_PATH");
+  }
+  std::string value = "ora_concat(";
+  std::string printed;
+  const SqlType value_type = Emit(*path.args[0], row_scope, &printed);
+  if (pg_) PgAsText(value_type, &printed);
+  value.append(printed).push_back(')');
+  const SqlType separator_type = Emit(*path.args[1], row_scope, separator);
+  if (pg_) PgAsText(separator_type, separator);
+  std::string checked = "CASE WHEN " + std::string(pg_ ? "strpos(" : "instr(") + value + ", " +
+                        *separator + ") > 0 THEN ";
+  checked += pg_ ? "ora_raise('ORA-30004: when using SYS_CONNECT_BY_PATH function, cannot "
+                   "have separator as part of column value', NULL::text)"
+                 : "ora_raise('ORA-30004: when using SYS_CONNECT_BY_PATH function, cannot "
+                   "have separator as part of column value')";
+  checked += " ELSE " + value + " END";
+  return checked;
 }
 
 SqlType Translator::EmitHierarchyValue(const Expr& e, const Scope* scope, std::string* out) {

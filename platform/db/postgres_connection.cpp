@@ -333,11 +333,7 @@ pg_result* PostgresConnection::RunStatements(std::vector<Request> statements,
   if (own) requests.push_back(Request{"BEGIN ISOLATION LEVEL READ COMMITTED"});
   if (savepoint) requests.push_back(Request{kSavepoint});
   std::vector<std::string> locking;
-  if (lock_tables) {
-    for (const std::string& table : tables) {
-      if (!locked_.contains(table)) locking.push_back(table);
-    }
-  }
+  if (lock_tables) locking = TablesToLock(tables);
   if (!locking.empty()) {
     std::string lock = "LOCK TABLE ";
     for (size_t i = 0; i < locking.size(); ++i) {
@@ -375,33 +371,48 @@ pg_result* PostgresConnection::RunStatements(std::vector<Request> statements,
     }
     return result;
   } catch (const DbError&) {
-    // Statements prepared in the failed round trip may not exist.
-    for (size_t i = first_statement; i < requests.size(); ++i) {
-      if (requests[i].prepare) prepared_.erase(requests[i].sql);
-    }
-    // A clock set in the failed round trip is undone with it.
-    sysdate_set_.clear();
-    const PGTransactionStatusType status = PQtransactionStatus(conn_);
-    const bool server_open = status == PQTRANS_INTRANS || status == PQTRANS_INERROR;
-    if (!pending_begin_.empty() && server_open) {
-      pending_begin_.clear();
-      open_ = true;
-    }
-    if (status == PQTRANS_INERROR) {
-      if (savepoint) {
-        // Only the statement's own work is undone; the transaction goes on.
-        PQclear(PQexec(conn_, kUndoStatement));
-      } else {
-        PQclear(PQexec(conn_, "ROLLBACK"));
-        if (in_transaction) {
-          // Nothing was held: the transaction starts again with the next statement.
-          open_ = false;
-          pending_begin_ = BeginStatement(mode_);
-          locked_.clear();
-        }
+    RecoverFromFailure(requests, first_statement, savepoint, in_transaction);
+    throw;
+  }
+}
+
+std::vector<std::string> PostgresConnection::TablesToLock(
+    const std::vector<std::string>& tables) const {
+  std::vector<std::string> locking;
+  for (const std::string& table : tables) {
+    if (!locked_.contains(table)) locking.push_back(table);
+  }
+  return locking;
+}
+
+void PostgresConnection::RecoverFromFailure(const std::vector<Request>& requests,
+                                            size_t first_statement, bool savepoint,
+                                            bool in_transaction) {
+  // Statements prepared in the failed round trip may not exist.
+  for (size_t i = first_statement; i < requests.size(); ++i) {
+    if (requests[i].prepare) prepared_.erase(requests[i].sql);
+  }
+  // A clock set in the failed round trip is undone with it.
+  sysdate_set_.clear();
+  const PGTransactionStatusType status = PQtransactionStatus(conn_);
+  const bool server_open = status == PQTRANS_INTRANS || status == PQTRANS_INERROR;
+  if (!pending_begin_.empty() && server_open) {
+    pending_begin_.clear();
+    open_ = true;
+  }
+  if (status == PQTRANS_INERROR) {
+    if (savepoint) {
+      // Only the statement's own work is undone; the transaction goes on.
+      PQclear(PQexec(conn_, kUndoStatement));
+    } else {
+      PQclear(PQexec(conn_, "ROLLBACK"));
+      if (in_transaction) {
+        // Nothing was held: the transaction starts again with the next statement.
+        open_ = false;
+        pending_begin_ = BeginStatement(mode_);
+        locked_.clear();
       }
     }
-    throw;
   }
 }
 

@@ -76,6 +76,12 @@ class PostgresConnection final : public Connection {
   // `keeps_work`: the statements leave work or locks that a later failure must not undo.
   pg_result* RunStatements(std::vector<Request> statements, const std::vector<std::string>& tables,
                            bool lock_tables, bool reads_sysdate, bool keeps_work);
+  // The tables of `tables` not locked yet in this transaction.
+  std::vector<std::string> TablesToLock(const std::vector<std::string>& tables) const;
+  // After a failed round trip: forgets what it prepared and the clock it set, and undoes the
+  // failed statement (`savepoint`) or the transaction that the failure left aborted.
+  void RecoverFromFailure(const std::vector<Request>& requests, size_t first_statement,
+                          bool savepoint, bool in_transaction);
   // Sends `requests` in one round trip; returns the result of requests[wanted], or throws the
   // first failure's DbError once every result is read.
   pg_result* RunPipeline(std::vector<Request>& requests, size_t wanted);

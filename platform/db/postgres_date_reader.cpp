@@ -2,8 +2,9 @@
 
 namespace korvalis::db {
 
-const char* PostgresDateReaderSql() {
-  return R"SQL(
+namespace {
+
+constexpr char kDateReaderSql[] = R"SQL(
 -- The refusal when two elements of one kind stand in an input model; NULL for elements that
 -- may stand with any other.
 CREATE OR REPLACE FUNCTION ora_date_conflict(el text) RETURNS text
@@ -400,6 +401,9 @@ BEGIN
     MESSAGE = 'ORA-01861: literal does not match format string: ''' || v || '''';
 END $f$;
 )SQL";
-}
+
+}  // namespace
+
+const char* PostgresDateReaderSql() { return kDateReaderSql; }
 
 }  // namespace korvalis::db

@@ -21,92 +21,117 @@ bool RestOfLineEmpty(std::string_view s, size_t i) {
   return s.substr(i, 2) == "--";
 }
 
+// Cuts a script into statements while it tracks line numbers: quoted texts and comments are
+// copied whole, so that a ';' or '/' inside them ends nothing.
+class ScriptSplitter {
+ public:
+  explicit ScriptSplitter(std::string_view script) : script_(script) {}
+
+  std::vector<ScriptStatement> Split() {
+    while (i_ < script_.size()) {
+      if (OnlyBlanks(current_)) start_line_ = line_;
+      if (at_line_start_ && SkipSlashLine()) continue;
+      at_line_start_ = false;
+      const char c = script_[i_];
+      if (c == '\n') {
+        ++line_;
+        at_line_start_ = true;
+        current_.push_back(c);
+        ++i_;
+      } else if (c == '\'' || c == '"') {
+        TakeQuoted(c);
+      } else if (c == '-' && Next() == '-') {
+        TakeLineComment();
+      } else if (c == '/' && Next() == '*') {
+        TakeBlockComment();
+      } else if (c == ';' && RestOfLineEmpty(script_, i_ + 1)) {
+        Finish();
+        ++i_;
+      } else {
+        current_.push_back(c);
+        ++i_;
+      }
+    }
+    Finish();
+    return std::move(out_);
+  }
+
+ private:
+  char Next() const { return i_ + 1 < script_.size() ? script_[i_ + 1] : '\0'; }
+
+  // Ends the statement being read, dropping blanks and line ends around it; a statement of
+  // blanks only is no statement.
+  void Finish() {
+    if (!OnlyBlanks(current_)) {
+      size_t b = 0;
+      while (b < current_.size() && (IsBlankWithinLine(current_[b]) || current_[b] == '\n')) ++b;
+      size_t e = current_.size();
+      while (e > b && (IsBlankWithinLine(current_[e - 1]) || current_[e - 1] == '\n')) --e;
+      out_.push_back(ScriptStatement{current_.substr(b, e - b), start_line_});
+    }
+    current_.clear();
+  }
+
+  // "/" alone on a line ends the statement; true when the line was one.
+  bool SkipSlashLine() {
+    size_t j = i_;
+    while (j < script_.size() && IsBlankWithinLine(script_[j])) ++j;
+    if (j >= script_.size() || script_[j] != '/' || !RestOfLineEmpty(script_, j + 1)) return false;
+    Finish();
+    i_ = j + 1;
+    while (i_ < script_.size() && script_[i_] != '\n') ++i_;
+    return true;
+  }
+
+  // A text between `quote`s, with '' standing for one quote inside single quotes.
+  void TakeQuoted(char quote) {
+    size_t close = i_ + 1;
+    for (;;) {
+      close = script_.find(quote, close);
+      if (close == std::string_view::npos) {
+        throw SqlError("quoted text opened on line " + std::to_string(line_) + " is not closed");
+      }
+      if (quote == '\'' && close + 1 < script_.size() && script_[close + 1] == '\'') {
+        close += 2;
+        continue;
+      }
+      break;
+    }
+    for (size_t k = i_; k <= close; ++k) line_ += script_[k] == '\n';
+    current_.append(script_.substr(i_, close - i_ + 1));
+    i_ = close + 1;
+  }
+
+  void TakeLineComment() {
+    size_t end = script_.find('\n', i_);
+    if (end == std::string_view::npos) end = script_.size();
+    current_.append(script_.substr(i_, end - i_));
+    i_ = end;
+  }
+
+  void TakeBlockComment() {
+    size_t end = script_.find("*/", i_ + 2);
+    if (end == std::string_view::npos) {
+      throw SqlError("comment opened on line " + std::to_string(line_) + " is not closed");
+    }
+    for (size_t k = i_; k < end; ++k) line_ += script_[k] == '\n';
+    current_.append(script_.substr(i_, end + 2 - i_));
+    i_ = end + 2;
+  }
+
+  std::string_view script_;
+  size_t i_ = 0;
+  int line_ = 1;
+  int start_line_ = 1;
+  bool at_line_start_ = true;
+  std::string current_;
+  std::vector<ScriptStatement> out_;
+};
+
 }  // namespace
 
 std::vector<ScriptStatement> SplitScript(std::string_view script) {
-  std::vector<ScriptStatement> out;
-  std::string current;
-  int line = 1;
-  int start_line = 1;
-  bool at_line_start = true;
-  auto finish = [&]() {
-    if (!OnlyBlanks(current)) {
-      size_t b = 0;
-      while (b < current.size() && (IsBlankWithinLine(current[b]) || current[b] == '\n')) ++b;
-      size_t e = current.size();
-      while (e > b && (IsBlankWithinLine(current[e - 1]) || current[e - 1] == '\n')) --e;
-      out.push_back(ScriptStatement{current.substr(b, e - b), start_line});
-    }
-    current.clear();
-  };
-  size_t i = 0;
-  while (i < script.size()) {
-    char c = script[i];
-    if (OnlyBlanks(current)) start_line = line;
-    // "/" alone on a line ends the statement.
-    if (at_line_start) {
-      size_t j = i;
-      while (j < script.size() && IsBlankWithinLine(script[j])) ++j;
-      if (j < script.size() && script[j] == '/' && RestOfLineEmpty(script, j + 1)) {
-        finish();
-        i = j + 1;
-        while (i < script.size() && script[i] != '\n') ++i;
-        continue;
-      }
-    }
-    at_line_start = false;
-    if (c == '\n') {
-      ++line;
-      at_line_start = true;
-      current.push_back(c);
-      ++i;
-      continue;
-    }
-    if (c == '\'' || c == '"') {
-      size_t close = i + 1;
-      for (;;) {
-        close = script.find(c, close);
-        if (close == std::string_view::npos) {
-          throw SqlError("quoted text opened on line " + std::to_string(line) + " is not closed");
-        }
-        if (c == '\'' && close + 1 < script.size() && script[close + 1] == '\'') {
-          close += 2;
-          continue;
-        }
-        break;
-      }
-      for (size_t k = i; k <= close; ++k) line += script[k] == '\n';
-      current.append(script.substr(i, close - i + 1));
-      i = close + 1;
-      continue;
-    }
-    if (c == '-' && i + 1 < script.size() && script[i + 1] == '-') {
-      size_t end = script.find('\n', i);
-      if (end == std::string_view::npos) end = script.size();
-      current.append(script.substr(i, end - i));
-      i = end;
-      continue;
-    }
-    if (c == '/' && i + 1 < script.size() && script[i + 1] == '*') {
-      size_t end = script.find("*/", i + 2);
-      if (end == std::string_view::npos) {
-        throw SqlError("comment opened on line " + std::to_string(line) + " is not closed");
-      }
-      for (size_t k = i; k < end; ++k) line += script[k] == '\n';
-      current.append(script.substr(i, end + 2 - i));
-      i = end + 2;
-      continue;
-    }
-    if (c == ';' && RestOfLineEmpty(script, i + 1)) {
-      finish();
-      ++i;
-      continue;
-    }
-    current.push_back(c);
-    ++i;
-  }
-  finish();
-  return out;
+  return ScriptSplitter(script).Split();
 }
 
 void RunScript(Connection& connection, std::string_view script,

@@ -158,6 +158,16 @@ class Translator {
     bool xml = false;
   };
   TextIndexOf FindTextIndex(const Expr& column, const text::TextQuery* parsed, const Scope* scope);
+  // EXTRACTVALUE(xml, path) and EXTRACT(xml, path).
+  SqlType EmitXmlExtract(const Expr& e, const Scope* scope, std::string* out);
+  // CONTAINS on a PostgreSQL server: the condition of a literal query over the column's
+  // units, or a query compiled when the statement runs; `parsed` is null for the latter.
+  void EmitServerContains(const Expr& column, const Expr& query, const text::TextQuery* parsed,
+                          const TextIndexOf& target, const Scope* scope, std::string* out);
+  // CONTAINS on the embedded file: through the text index where it has one, checked row by
+  // row where the index only narrows the search.
+  void EmitEmbeddedContains(const Expr& column, const Expr& query, const text::TextQuery* parsed,
+                            const TextIndexOf& target, const Scope* scope, std::string* out);
   // `CONTAINS(...) > 0`, printed so that the text index can find the rows; false for any
   // other comparison.
   bool EmitContainsCondition(const Expr& e, const Scope* scope, std::string* out);
@@ -175,6 +185,9 @@ class Translator {
                                const Scope& row_scope);
   std::string EmitHierarchyRows(TableRef& ref, const Scope* scope, Source* source,
                                 bool* stored_table);
+  // The value one SYS_CONNECT_BY_PATH(x, separator) adds for a row, as Oracle writes it and
+  // refused when it holds the separator; prints the separator into `separator`.
+  std::string EmitPathValue(const Expr& path, const Scope* row_scope, std::string* separator);
   // ORDER BY of the rows of a hierarchy in depth-first pre-order.
   void EmitHierarchyOrder(const Scope& scope, std::string* out);
   // CONNECT_BY_ROOT x and SYS_CONNECT_BY_PATH(x, separator): the tree's column of the node.

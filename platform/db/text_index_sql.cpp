@@ -65,16 +65,7 @@ bool Translator::EmitContainsCondition(const Expr& e, const Scope* scope, std::s
 SqlType Translator::EmitTextFunction(const Expr& e, const Scope* scope, std::string* out) {
   const std::string& f = e.text;
   const size_t n = e.args.size();
-  if (f == "EXTRACTVALUE" || f == "EXTRACT") {
-    if (n == 3) Refuse(f + " with namespaces");
-    if (n != 2) throw SqlError("ORA-00909: invalid number of arguments for " + f);
-    out->append(f == "EXTRACT" ? "ora_extract(" : "ora_extractvalue(");
-    Emit(*e.args[0], scope, out);
-    out->append(", ");
-    Emit(*e.args[1], scope, out);
-    out->push_back(')');
-    return SqlType::kText;
-  }
+  if (f == "EXTRACTVALUE" || f == "EXTRACT") return EmitXmlExtract(e, scope, out);
 
   // CONTAINS(column, query)
   if (n == 3) Refuse("CONTAINS with a score label (SCORE)");
@@ -91,30 +82,55 @@ SqlType Translator::EmitTextFunction(const Expr& e, const Scope* scope, std::str
     parsed = text::TextQuery::Parse(query.text);
   }
   const TextIndexOf target = FindTextIndex(column, parsed.get(), scope);
+  out->append("(CASE WHEN ");
   if (pg_) {
-    std::string text;
-    if (Emit(column, scope, &text) == SqlType::kBlob) text = "ora_blob_text(" + text + ")";
-    const char* kind = target.xml ? ", 1" : ", 0";
-    out->append("(CASE WHEN ");
-    if (parsed) {
-      const std::string units = "ora_text_units(" + text + kind + ")";
-      out->append(parsed->ServerCondition(units, [&text](const std::string& path) {
-        std::string sections = "ora_text_sections(" + text + ", ";
-        AppendStringLiteral(path, &sections);
-        return sections + ") AS section(units)";
-      }));
-    } else {
-      // A query known when the statement runs is compiled there, once when it is the same
-      // for every row, and matched row by row.
-      std::string program;
-      PgAsText(Emit(query, scope, &program), &program);
-      out->append("ora_text_matches(").append(text).append(kind);
-      out->append(", (SELECT ora_text_program(").append(program).append("))) > 0");
-    }
-    out->append(" THEN 100 ELSE 0 END)");
-    return SqlType::kNumber;
+    EmitServerContains(column, query, parsed.get(), target, scope, out);
+  } else {
+    EmitEmbeddedContains(column, query, parsed.get(), target, scope, out);
   }
+  out->append(" THEN 100 ELSE 0 END)");
+  return SqlType::kNumber;
+}
 
+SqlType Translator::EmitXmlExtract(const Expr& e, const Scope* scope, std::string* out) {
+  const std::string& f = e.text;
+  const size_t n = e.args.size();
+  if (n == 3) Refuse(f + " with namespaces");
+  if (n != 2) throw SqlError("ORA-00909: invalid number of arguments for " + f);
+  out->append(f == "EXTRACT" ? "ora_extract(" : "ora_extractvalue(");
+  Emit(*e.args[0], scope, out);
+  out->append(", ");
+  Emit(*e.args[1], scope, out);
+  out->push_back(')');
+  return SqlType::kText;
+}
+
+void Translator::EmitServerContains(const Expr& column, const Expr& query,
+                                    const text::TextQuery* parsed, const TextIndexOf& target,
+                                    const Scope* scope, std::string* out) {
+  std::string text;
+  if (Emit(column, scope, &text) == SqlType::kBlob) text = "ora_blob_text(" + text + ")";
+  const char* kind = target.xml ? ", 1" : ", 0";
+  if (parsed) {
+    const std::string units = "ora_text_units(" + text + kind + ")";
+    out->append(parsed->ServerCondition(units, [&text](const std::string& path) {
+      std::string sections = "ora_text_sections(" + text + ", ";
+      AppendStringLiteral(path, &sections);
+      return sections + ") AS section(units)";
+    }));
+    return;
+  }
+  // A query known when the statement runs is compiled there, once when it is the same for
+  // every row, and matched row by row.
+  std::string program;
+  PgAsText(Emit(query, scope, &program), &program);
+  out->append("ora_text_matches(").append(text).append(kind);
+  out->append(", (SELECT ora_text_program(").append(program).append("))) > 0");
+}
+
+void Translator::EmitEmbeddedContains(const Expr& column, const Expr& query,
+                                      const text::TextQuery* parsed, const TextIndexOf& target,
+                                      const Scope* scope, std::string* out) {
   std::string check = "ora_contains(";
   Emit(column, scope, &check);
   check.append(", ");
@@ -124,27 +140,24 @@ SqlType Translator::EmitTextFunction(const Expr& e, const Scope* scope, std::str
   bool exact = false;
   const std::string index_query =
       parsed && target.source != nullptr ? parsed->IndexQuery(&exact) : std::string();
-  out->append("(CASE WHEN ");
   if (index_query.empty()) {
     out->append(check);
-  } else {
-    std::string rows;
-    AppendQuotedName(target.source->alias, &rows);
-    rows.append(".rowid IN (SELECT rowid FROM ");
-    AppendQuotedName(target.index, &rows);
-    rows.append(" WHERE ");
-    AppendQuotedName(target.index, &rows);
-    rows.append(" MATCH ");
-    AppendStringLiteral(index_query, &rows);
-    rows.push_back(')');
-    if (exact) {
-      out->append(rows);
-    } else {
-      out->append("(").append(rows).append(" AND ").append(check).push_back(')');
-    }
+    return;
   }
-  out->append(" THEN 100 ELSE 0 END)");
-  return SqlType::kNumber;
+  std::string rows;
+  AppendQuotedName(target.source->alias, &rows);
+  rows.append(".rowid IN (SELECT rowid FROM ");
+  AppendQuotedName(target.index, &rows);
+  rows.append(" WHERE ");
+  AppendQuotedName(target.index, &rows);
+  rows.append(" MATCH ");
+  AppendStringLiteral(index_query, &rows);
+  rows.push_back(')');
+  if (exact) {
+    out->append(rows);
+  } else {
+    out->append("(").append(rows).append(" AND ").append(check).push_back(')');
+  }
 }
 
 // The text index of the column CONTAINS searches: for a column of a stored table, its index
