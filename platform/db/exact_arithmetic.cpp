@@ -41,18 +41,25 @@ const char* ExactFunction(std::string_view op, bool result) {
   return result ? "ora_result_div(" : "ora_exact_div(";
 }
 
-// ORDER BY names the result column `name` (an alias, never empty) or its position: it sorts by the column's value,
-// which must stay a number.
-bool SortsBy(const std::vector<sql::OrderItem>& order_by, const std::string& name, size_t index) {
-  for (const sql::OrderItem& item : order_by) {
-    const Expr& e = *item.expr;
-    if (e.kind == ExprKind::kColumn && e.parts.size() == 1 && !name.empty() &&
-        EqualsIgnoringAsciiCase(e.parts[0].text, name)) {
-      return true;
-    }
-    if (e.kind == ExprKind::kNumber && e.text == std::to_string(index + 1)) return true;
+bool HasStar(const SelectCore& core) {
+  for (const sql::SelectItem& item : core.items) {
+    if (item.expr->kind == ExprKind::kStar) return true;
   }
   return false;
+}
+
+// The index of the select item an ORDER BY item names by its alias or its position; -1 for
+// none.
+int NamedItem(const SelectCore& core, const Expr& e) {
+  for (size_t i = 0; i < core.items.size(); ++i) {
+    const std::string& alias = core.items[i].alias.text;
+    if (e.kind == ExprKind::kColumn && e.parts.size() == 1 && !alias.empty() &&
+        EqualsIgnoringAsciiCase(e.parts[0].text, alias)) {
+      return static_cast<int>(i);
+    }
+    if (e.kind == ExprKind::kNumber && e.text == std::to_string(i + 1)) return static_cast<int>(i);
+  }
+  return -1;
 }
 
 size_t SignificantDigits(std::string_view literal) {
@@ -68,31 +75,18 @@ size_t SignificantDigits(std::string_view literal) {
   return digits;
 }
 
-// TO_CHAR(number) without a format model.
-bool IsToCharOfComputed(const Expr& e) {
-  return e.kind == ExprKind::kFunction && e.text == "TO_CHAR" && e.args.size() == 1 &&
-         !e.over && IsComputed(*e.args[0]);
-}
-
 }  // namespace
 
 bool Translator::PrintsExactly(const SelectCore& core, size_t index, const Scope* scope) {
   if (exact_select_ == nullptr || &core != &exact_select_->cores[0]) return false;
-  const sql::SelectItem& item = core.items[index];
-  if (item.expr->kind == ExprKind::kBinary && item.expr->text == "||") {
-    // A concatenation of which a part is exact arithmetic (no sort reads a text as a number).
-    std::vector<const Expr*> parts;
-    std::vector<std::string_view> ops;
-    CollectChain(*item.expr, {"||"}, true, &parts, &ops);
-    if (parts.size() > kMaxCallArguments) return false;
-    for (const Expr* part : parts) {
-      if (IsComputed(*part) && ExactOperands(*part, scope, 0)) return true;
-    }
-    return false;
-  }
-  const Expr& computed = IsToCharOfComputed(*item.expr) ? *item.expr->args[0] : *item.expr;
+  const Expr& computed = *core.items[index].expr;
   if (!IsComputed(computed)) return false;
-  if (SortsBy(exact_select_->order_by, item.alias.text, index)) return false;
+  if (HasStar(core)) {
+    // Positions count the columns a star stands for: no sort may read the column's text.
+    for (const sql::OrderItem& item : exact_select_->order_by) {
+      if (NamedItem(core, *item.expr) == static_cast<int>(index)) return false;
+    }
+  }
   return ExactOperands(computed, scope, 0);
 }
 
@@ -107,30 +101,6 @@ bool Translator::ExactOperands(const Expr& e, const Scope* scope, int depth) {
 }
 
 SqlType Translator::EmitExact(const Expr& e, const Scope* scope, bool result, std::string* out) {
-  if (e.kind == ExprKind::kBinary && e.text == "||") {
-    std::vector<const Expr*> parts;
-    std::vector<std::string_view> ops;
-    CollectChain(e, {"||"}, true, &parts, &ops);
-    out->append("ora_concat(");
-    for (size_t i = 0; i < parts.size(); ++i) {
-      if (i) out->append(", ");
-      if (IsComputed(*parts[i]) && ExactOperands(*parts[i], scope, 0)) {
-        out->append("ora_exact_text(");
-        EmitExact(*parts[i], scope, false, out);
-        out->push_back(')');
-      } else {
-        Emit(*parts[i], scope, out);
-      }
-    }
-    out->push_back(')');
-    return SqlType::kText;
-  }
-  if (IsToCharOfComputed(e)) {
-    out->append("ora_exact_text(");
-    EmitExact(*e.args[0], scope, false, out);
-    out->push_back(')');
-    return SqlType::kText;
-  }
   if (!IsArithmetic(e)) {
     if (e.kind == ExprKind::kNumber && SignificantDigits(e.text) > 15) {
       // A literal longer than a double keeps its digits as text, which the functions read.
@@ -218,11 +188,22 @@ bool Translator::EmitExactComparison(const Expr& e, const Scope* scope,
   return true;
 }
 
-// ORDER BY a computed number: the bytes of its exact value, which sort as the numbers do.
-bool Translator::EmitExactSortKey(const Expr& e, const Scope* scope, std::string* out) {
-  if (!ComputedExactly(e, scope)) return false;
+// ORDER BY a computed number, or a result column printed exactly (`outermost`: the item is of
+// the query whose columns are): the bytes of its exact value, which sort as the numbers do.
+bool Translator::EmitExactSortKey(const Expr& e, bool outermost, const Scope* scope,
+                                  std::string* out) {
+  const Expr* sorted = &e;
+  if (outermost) {
+    const SelectCore& core = exact_select_->cores[0];
+    const int named = NamedItem(core, e);
+    if (named >= 0 && !HasStar(core)) {
+      if (!PrintsExactly(core, static_cast<size_t>(named), scope)) return false;
+      sorted = core.items[static_cast<size_t>(named)].expr.get();
+    }
+  }
+  if (!ComputedExactly(*sorted, scope)) return false;
   out->append("ora_sort_key(");
-  EmitExact(e, scope, false, out);
+  EmitExact(*sorted, scope, false, out);
   out->push_back(')');
   return true;
 }

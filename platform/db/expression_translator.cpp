@@ -801,6 +801,13 @@ void Translator::EmitConcat(const std::vector<const Expr*>& parts, const Scope* 
     out->append("ora_concat(");
     for (size_t i = 0; i < parts.size(); ++i) {
       if (i) out->append(", ");
+      if (ComputedExactly(*parts[i], scope)) {
+        // A computed number writes every digit of its exact value.
+        out->append("ora_exact_text(");
+        EmitExact(*parts[i], scope, false, out);
+        out->push_back(')');
+        continue;
+      }
       if (!pg_) {
         Emit(*parts[i], scope, out);
         continue;

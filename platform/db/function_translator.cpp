@@ -442,6 +442,17 @@ void Translator::ConvertToFirst(SqlType target, SqlType t, const Expr& value, si
 SqlType Translator::EmitToChar(const Expr& e, const Scope* scope, std::string* out) {
   CheckArity(e, 1, 2);
   std::string value;
+  if (ComputedExactly(*e.args[0], scope)) {
+    // A computed number writes every digit of its exact value.
+    EmitExact(*e.args[0], scope, false, &value);
+    out->append(e.args.size() == 1 ? "ora_exact_text(" : "ora_to_char_number(").append(value);
+    if (e.args.size() == 2) {
+      out->append(", ");
+      Emit(*e.args[1], scope, out);
+    }
+    out->push_back(')');
+    return SqlType::kText;
+  }
   SqlType t = Emit(*e.args[0], scope, &value);
   if (e.args.size() == 1) {
     if (t == SqlType::kText || t == SqlType::kDate) {

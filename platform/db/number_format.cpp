@@ -1,91 +1,157 @@
 #include "platform/db/oracle_functions.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
+#include "platform/db/ora_decimal.h"
 #include "platform/db/ora_number.h"
 #include "platform/db/sql_error.h"
 #include "platform/text/ascii.h"
 
 namespace korvalis::db {
 
-std::string FormatNumberModel(double value, std::string_view format) {
-  // Elements: FM, 9, 0, '.', 'D', ',', 'G'. The mask decides digits before and after the point.
-  std::string f = AsciiUpper(format);
-  bool fill_mode = false;
-  if (f.rfind("FM", 0) == 0) {
-    fill_mode = true;
-    f.erase(0, 2);
+namespace {
+
+// The digits of a value rounded half away from zero to a model's decimals.
+struct RoundedDigits {
+  bool negative = false;
+  std::string int_digits;   // without leading zeros: empty for a value below one
+  std::string frac_digits;  // exactly as many as the model's decimals
+};
+
+// A decimal of any length, rounded on its digits.
+RoundedDigits RoundDecimal(const DecimalDigits& value, int places) {
+  RoundedDigits r;
+  const int int_length = std::max(value.exponent + 1, 0);
+  const auto digit_at = [&](int index) {
+    return index >= 0 && index < static_cast<int>(value.digits.size())
+               ? value.digits[static_cast<size_t>(index)]
+               : '0';
+  };
+  std::string kept;
+  for (int power = int_length - 1; power >= -places; --power) {
+    kept.push_back(digit_at(value.exponent - power));
   }
+  if (digit_at(value.exponent + places + 1) >= '5') {
+    size_t i = kept.size();
+    while (i > 0 && kept[i - 1] == '9') kept[--i] = '0';
+    if (i == 0) {
+      kept.insert(0, "1");
+    } else {
+      ++kept[i - 1];
+    }
+  }
+  const size_t split = kept.size() - static_cast<size_t>(places);
+  r.int_digits = kept.substr(0, split);
+  r.frac_digits = kept.substr(split);
+  r.int_digits.erase(0, std::min(r.int_digits.find_first_not_of('0'), r.int_digits.size()));
+  r.negative = value.sign < 0 && kept.find_first_not_of('0') != std::string::npos;
+  return r;
+}
+
+// A double that stands for no decimal of 15 digits (a binary result), read at the 15
+// significant digits it is shown with.
+RoundedDigits RoundBinary(double value, int places) {
+  RoundedDigits r;
+  const double rounded = RoundHalfAway(value, places);
+  const double magnitude = std::fabs(rounded);
+  r.negative = rounded < 0 && magnitude != 0;
+  char buf[400];
+  std::snprintf(buf, sizeof buf, "%.*f", places, magnitude);
+  const std::string digits(buf);
+  r.int_digits = digits.substr(0, digits.find('.'));
+  r.frac_digits = places > 0 ? digits.substr(digits.find('.') + 1) : "";
+  if (r.int_digits == "0") r.int_digits.clear();
+  return r;
+}
+
+// The model's elements: FM, 9, 0, '.', 'D', ',', 'G'. The mask decides digits before and
+// after the point.
+struct NumberModel {
+  std::string mask;  // upper case, without FM
+  bool fill_mode = false;
   int int_positions = 0, frac_positions = 0, first_zero = -1;
   bool seen_point = false;
   int trailing_frac_zeros_kept = 0;  // '0' positions after the point are always printed
-  for (size_t i = 0; i < f.size(); ++i) {
-    char c = f[i];
+};
+
+NumberModel ReadNumberModel(std::string_view format) {
+  NumberModel m;
+  m.mask = AsciiUpper(format);
+  if (m.mask.rfind("FM", 0) == 0) {
+    m.fill_mode = true;
+    m.mask.erase(0, 2);
+  }
+  for (char c : m.mask) {
     if (c == '9' || c == '0') {
-      if (seen_point) {
-        ++frac_positions;
-        if (c == '0') trailing_frac_zeros_kept = frac_positions;
+      if (m.seen_point) {
+        ++m.frac_positions;
+        if (c == '0') m.trailing_frac_zeros_kept = m.frac_positions;
       } else {
-        if (c == '0' && first_zero < 0) first_zero = int_positions;
-        ++int_positions;
+        if (c == '0' && m.first_zero < 0) m.first_zero = m.int_positions;
+        ++m.int_positions;
       }
-    } else if (c == '.' || c == 'D') {
-      if (seen_point) throw SqlError("ORA-01481: invalid number format model: " + std::string(format));
-      seen_point = true;
-    } else if (c == ',' || c == 'G') {
-      if (seen_point) throw SqlError("ORA-01481: invalid number format model: " + std::string(format));
+    } else if ((c == '.' || c == 'D' || c == ',' || c == 'G') && !m.seen_point) {
+      m.seen_point = c == '.' || c == 'D';
     } else {
       throw SqlError("ORA-01481: invalid number format model: " + std::string(format));
     }
   }
-  const size_t width = f.size() + 1;
-  double rounded = RoundHalfAway(value, frac_positions);
-  bool negative = rounded < 0;
-  double magnitude = std::fabs(rounded);
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*f", frac_positions, magnitude);
-  std::string digits(buf);
-  std::string int_digits = digits.substr(0, digits.find('.'));
-  std::string frac_digits = frac_positions > 0 ? digits.substr(digits.find('.') + 1) : "";
-  if (int_digits == "0") int_digits.clear();
-  if (static_cast<int>(int_digits.size()) > int_positions) return std::string(width, '#');
+  return m;
+}
+
+std::string LayOut(const NumberModel& m, RoundedDigits r) {
+  const size_t width = m.mask.size() + 1;
+  std::string& int_digits = r.int_digits;
+  if (static_cast<int>(int_digits.size()) > m.int_positions) return std::string(width, '#');
   // Integer part: leading positions print a digit, a zero (from the first '0' of the mask on),
   // or nothing.
-  int min_int_digits = first_zero < 0 ? 0 : int_positions - first_zero;
+  const int min_int_digits = m.first_zero < 0 ? 0 : m.int_positions - m.first_zero;
   while (static_cast<int>(int_digits.size()) < min_int_digits) int_digits.insert(0, "0");
-  if (int_digits.empty() && frac_positions == 0) int_digits = "0";
+  if (int_digits.empty() && m.frac_positions == 0) int_digits = "0";
   // Group separators where the mask has them, counted from the point.
   std::string int_part;
-  {
-    std::string mask_int = f.substr(0, f.find_first_of(".D") == std::string::npos ? f.size() : f.find_first_of(".D"));
-    int digit_index = static_cast<int>(int_digits.size()) - 1;
-    for (int i = static_cast<int>(mask_int.size()) - 1; i >= 0 && digit_index >= 0; --i) {
-      char c = mask_int[static_cast<size_t>(i)];
-      if (c == ',' || c == 'G') {
-        int_part.insert(0, ",");
-      } else {
-        int_part.insert(0, 1, int_digits[static_cast<size_t>(digit_index--)]);
-      }
+  const std::string mask_int = m.mask.substr(0, m.mask.find_first_of(".D"));
+  int digit_index = static_cast<int>(int_digits.size()) - 1;
+  for (int i = static_cast<int>(mask_int.size()) - 1; i >= 0 && digit_index >= 0; --i) {
+    const char c = mask_int[static_cast<size_t>(i)];
+    if (c == ',' || c == 'G') {
+      int_part.insert(0, ",");
+    } else {
+      int_part.insert(0, 1, int_digits[static_cast<size_t>(digit_index--)]);
     }
   }
-  std::string frac_part = frac_digits;
-  if (fill_mode) {
+  std::string frac_part = r.frac_digits;
+  if (m.fill_mode) {
     // FM drops trailing zeros of '9' positions after the point.
-    while (static_cast<int>(frac_part.size()) > trailing_frac_zeros_kept && !frac_part.empty() &&
+    while (static_cast<int>(frac_part.size()) > m.trailing_frac_zeros_kept && !frac_part.empty() &&
            frac_part.back() == '0') {
       frac_part.pop_back();
     }
   }
   std::string body = int_part;
-  if (seen_point) {
+  if (m.seen_point) {
     body.push_back('.');
     body.append(frac_part);
   }
-  if (negative && magnitude != 0) body.insert(0, "-");
-  if (fill_mode) return body;
+  if (r.negative) body.insert(0, "-");
+  if (m.fill_mode) return body;
   if (body.size() < width) body.insert(0, width - body.size(), ' ');
   return body;
+}
+
+}  // namespace
+
+std::string FormatNumberModel(double value, std::string_view format) {
+  const NumberModel m = ReadNumberModel(format);
+  if (ShortDecimalOf(value)) return LayOut(m, RoundDecimal(DigitsOf(value), m.frac_positions));
+  return LayOut(m, RoundBinary(value, m.frac_positions));
+}
+
+std::string FormatNumberModel(const DecimalDigits& value, std::string_view format) {
+  const NumberModel m = ReadNumberModel(format);
+  return LayOut(m, RoundDecimal(value, m.frac_positions));
 }
 
 }  // namespace korvalis::db

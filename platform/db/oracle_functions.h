@@ -16,6 +16,8 @@ struct sqlite3_value;
 
 namespace korvalis::db {
 
+struct DecimalDigits;
+
 // Registers the functions on `db`; returns an SQLite result code.
 int RegisterOracleFunctions(sqlite3* db);
 
@@ -25,6 +27,8 @@ std::optional<int32_t> TakeFunctionFailure(sqlite3* db, std::string_view message
 
 // TO_CHAR(number, format) with Oracle's number format models (9, 0, '.', ',', FM); throws
 // SqlError for a format it does not know.
+// A double stands for the decimal of at most 15 digits it reads back as, when it does.
 std::string FormatNumberModel(double value, std::string_view format);
+std::string FormatNumberModel(const DecimalDigits& value, std::string_view format);
 
 }  // namespace korvalis::db

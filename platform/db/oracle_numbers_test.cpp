@@ -174,6 +174,36 @@ TEST_P(OracleNumbersTest, NumbersTurnedIntoTextHaveNoZeroBeforeThePoint) {
   });
 }
 
+// A computed number turned into text (TO_CHAR with or without a model, a concatenation) writes
+// the digits of its exact value wherever it stands, as does a result column a sort reads.
+TEST_P(OracleNumbersTest, ComputedNumbersWriteTheirExactDigits) {
+  Expect({
+      {"SELECT TO_CHAR(1/3, 'FM0.99999999999999999999'), TO_CHAR(2/3, '0.999999999999999999'), "
+       "TO_CHAR(0.1 + 0, 'FM0.0000000000000000000000') FROM DUAL",
+       {"0.33333333333333333333", " 0.666666666666666667", "0.1000000000000000000000"}},
+      {"SELECT TO_CHAR(ID * 1.5, 'FM99999999999999999999.99'), TO_CHAR(ID * 10, '9999') FROM N "
+       "WHERE ID > 1000",
+       {"18518518351851850.5", "#####"}},
+      {"SELECT T, C, L FROM (SELECT TO_CHAR(1/3, 'FM0.99999999999999999999') T, 'r' || 1/3 C, "
+       "TO_CHAR(2/3) L FROM DUAL)",
+       {"0.33333333333333333333", "r.3333333333333333333333333333333333333333",
+        ".6666666666666666666666666666666666666667"}},
+      {"SELECT COUNT(*) FROM N WHERE TO_CHAR(X / 3) = '.1666666666666666666666666666666666666667'",
+       {"1"}},
+      {"SELECT X / 3 R FROM N WHERE ID = 1 ORDER BY R", {"0.1666666666666666666666666666666666666667"}},
+  });
+  auto column = [&](const char* sql) {
+    std::string out;
+    for (const auto& row : testing::Query(*c_, sql)) out += (out.empty() ? "" : ",") + row[0];
+    return out;
+  };
+  EXPECT_EQ(column("SELECT X / ID R FROM N WHERE ID < 10 ORDER BY R DESC"),
+            "4,0.5,-0.125");
+  EXPECT_EQ(column("SELECT ID, ID / 3 FROM N WHERE ID < 10 ORDER BY 2"), "1,2,3");
+  EXPECT_EQ(column("SELECT ID / 3 FROM N WHERE ID < 10 ORDER BY 1 DESC"),
+            "1,0.6666666666666666666666666666666666666667,0.3333333333333333333333333333333333333333");
+}
+
 // A format model too narrow for a value's digits gives a row of # as wide as the model and
 // one more for the sign, whatever the sign; D and G are the point and the group separator.
 TEST_P(OracleNumbersTest, FormatModelsTooNarrowGivePoundSigns) {

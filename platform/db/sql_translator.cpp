@@ -500,6 +500,7 @@ void Translator::EmitFilters(SelectCore& core, const Scope* scope, std::string* 
 
 void Translator::EmitOrderBy(std::vector<sql::OrderItem>& items, const Scope* scope,
                              std::string* out, bool exact_keys) {
+  const bool outermost = exact_select_ != nullptr && &items == &exact_select_->order_by;
   out->append(" ORDER BY ");
   for (size_t i = 0; i < items.size(); ++i) {
     if (i) out->append(", ");
@@ -507,7 +508,9 @@ void Translator::EmitOrderBy(std::vector<sql::OrderItem>& items, const Scope* sc
     if (ContainsRownum(*item.expr)) Refuse("ROWNUM in ORDER BY");
     const bool ordering = ordering_;
     ordering_ = true;
-    if (!exact_keys || !EmitExactSortKey(*item.expr, scope, out)) Emit(*item.expr, scope, out);
+    if (!exact_keys || !EmitExactSortKey(*item.expr, outermost, scope, out)) {
+      Emit(*item.expr, scope, out);
+    }
     ordering_ = ordering;
     AppendOrderDirection(item, out);
   }
