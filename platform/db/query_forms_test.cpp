@@ -126,6 +126,26 @@ TEST_P(QueryFormsTest, RownumNumbersRowsAsTheyPassWhere) {
   });
 }
 
+// Over several tables, aggregates read ROWNUM and a bound on it limits the joined rows before
+// grouping and sorting.
+TEST_P(QueryFormsTest, RownumOverSeveralTablesBeforeGroupingAndSorting) {
+  Check({
+      {"SELECT MAX(ROWNUM), COUNT(*) FROM T A, TREE B WHERE A.ID = B.ID", "5|5"},
+      {"SELECT MAX(ROWNUM) FROM T A, TREE B WHERE A.ID = B.ID AND B.PARENT_ID = 1", "2"},
+      {"SELECT MAX(ROWNUM), MIN(ROWNUM) FROM T A, TREE B", "25|1"},
+      {"SELECT COUNT(ROWNUM) FROM T A JOIN TREE B ON A.ID = B.ID HAVING MAX(ROWNUM) > 4", "5"},
+      {"SELECT COUNT(*) FROM T A, TREE B WHERE A.ID = B.ID AND ROWNUM <= 3", "3"},
+      {"SELECT COUNT(*), MAX(ROWNUM) FROM T A, TREE B WHERE A.ID = B.ID AND ROWNUM <= 3", "3|3"},
+      {"SELECT A.GRP, COUNT(*) FROM T A, TREE B WHERE A.ID = B.ID AND ROWNUM < 3 GROUP BY A.GRP "
+       "ORDER BY A.GRP",
+       "x|1,y|1"},
+      {"SELECT A.ID, B.NAME FROM T A, TREE B WHERE A.ID = B.ID AND ROWNUM <= 2 ORDER BY A.ID DESC",
+       "2|a,1|r"},
+      {"SELECT ID FROM T A, TREE B WHERE A.ID = B.ID AND ROWNUM <= 2 ORDER BY 1", "ORA-00918"},
+      {"SELECT COUNT(*) FROM T A JOIN TREE B USING (ID) WHERE ROWNUM <= 2", "not supported"},
+  });
+}
+
 // CONNECT BY without PRIOR joins every row to every row while the condition holds: the row
 // generator. The roots are not subject to CONNECT BY.
 TEST_P(QueryFormsTest, ConnectByWithoutPriorGeneratesRows) {

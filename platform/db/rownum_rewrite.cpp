@@ -55,6 +55,19 @@ void ReadNumberColumn(ExprPtr& e, bool in_aggregate, const sql::Name& view) {
   for (auto& a : e->args) ReadNumberColumn(a, inside, view);
 }
 
+void NumberRowsAsTheyPass(sql::SelectCore& core);
+
+// TRUE as a condition: 1 = 1.
+ExprPtr AlwaysTrue() {
+  auto eq = std::make_unique<Expr>(ExprKind::kBinary);
+  eq->text = "=";
+  for (int side = 0; side < 2; ++side) {
+    eq->args.push_back(std::make_unique<Expr>(ExprKind::kNumber));
+    eq->args.back()->text = "1";
+  }
+  return eq;
+}
+
 }  // namespace
 
 void MoveRownumOutOfAggregates(sql::SelectCore& core) {
@@ -62,9 +75,11 @@ void MoveRownumOutOfAggregates(sql::SelectCore& core) {
   for (const auto& item : core.items) reads = reads || AggregateReadsRownum(*item.expr);
   if (!reads) return;
   if (core.from.size() != 1 || core.from[0].kind == TableRef::kJoin) {
-    throw SqlError(
-        "ROWNUM in an aggregate over several tables is not supported by the database layer",
-        kNotSupported);
+    // Several tables are numbered together as their rows pass WHERE, where the aggregates
+    // read the number.
+    if (!core.where) core.where = AlwaysTrue();
+    NumberRowsAsTheyPass(core);
+    return;
   }
   TableRef& item = core.from[0];
   const sql::Name view = !item.alias.empty()             ? item.alias
@@ -194,7 +209,7 @@ void NumberRowsAsTheyPass(sql::SelectCore& core) {
 // The conditions of the top-level AND chain of WHERE that bound ROWNUM become TRUE (1 = 1),
 // and the level keeps the rows the tightest of them allows.
 void ExtractRownumLimit(sql::SelectCore& core) {
-  if (!core.where || !detail::ContainsRownum(*core.where)) return;
+  if (!core.rownum_runs.empty() || !core.where || !detail::ContainsRownum(*core.where)) return;
   std::vector<sql::ExprPtr*> conjuncts;
   std::vector<sql::ExprPtr*> stack{&core.where};
   while (!stack.empty()) {
@@ -216,18 +231,7 @@ void ExtractRownumLimit(sql::SelectCore& core) {
     }
     result = std::min(result, *rows);
   }
-  for (sql::ExprPtr* p : conjuncts) {
-    // The condition is replaced by TRUE: 1 = 1.
-    auto one = std::make_unique<Expr>(ExprKind::kNumber);
-    one->text = "1";
-    auto one2 = std::make_unique<Expr>(ExprKind::kNumber);
-    one2->text = "1";
-    auto eq = std::make_unique<Expr>(ExprKind::kBinary);
-    eq->text = "=";
-    eq->args.push_back(std::move(one));
-    eq->args.push_back(std::move(one2));
-    *p = std::move(eq);
-  }
+  for (sql::ExprPtr* p : conjuncts) *p = AlwaysTrue();
   core.rownum_limit = result;
 }
 

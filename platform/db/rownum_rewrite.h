@@ -14,9 +14,9 @@
 
 namespace korvalis::db {
 
-// Precondition: `core` is one query level as parsed. Throws SqlError (kNotSupported) when
-// the aggregates read ROWNUM over several FROM items. Leaves `core` unchanged when no
-// aggregate reads ROWNUM.
+// Precondition: `core` is one query level as parsed. Over several FROM items the level's rows
+// are numbered as they pass WHERE instead (core.rownum_runs, as ExtractRownumLimit sets it).
+// Leaves `core` unchanged when no aggregate reads ROWNUM.
 void MoveRownumOutOfAggregates(sql::SelectCore& core);
 
 // Precondition: MoveRownumOutOfAggregates ran on `core`. When every condition of the

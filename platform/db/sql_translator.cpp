@@ -193,9 +193,6 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
     Refuse("ROWNUM in WHERE of a hierarchical query with grouping, ORDER BY or a set operator");
   }
   if (limited && (grouped || has_order)) {
-    if (core.from.size() != 1 || core.from[0].kind == TableRef::kJoin) {
-      Refuse("ROWNUM with grouping or ORDER BY over several tables at one level");
-    }
     wrap_from = true;
   } else if (limited && !alone) {
     wrap_core = true;
@@ -253,13 +250,34 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
   return columns;
 }
 
-// The single FROM item with WHERE in an inline view that keeps the first `limit` rows, under
-// the item's name so that qualified names outside still resolve.
+// The FROM items with WHERE in an inline view that keeps the first `limit` rows: a single item
+// under its name, so that qualified names outside still resolve; several items as one view
+// "ROWNUM$ROWS" whose columns are named "<alias>$<column>", where the level's column
+// references read them.
 void Translator::EmitLimitedFrom(SelectCore& core, const Scope* parent, int64_t limit, Scope* scope,
                                  std::string* from_sql) {
   std::string inner;
   Scope inner_scope;
   inner_scope.parent = parent;
+  if (core.from.size() != 1 || core.from[0].kind == TableRef::kJoin) {
+    const std::string view = "\"ROWNUM$ROWS\"";
+    std::string items;
+    const std::string columns = EmitRenamedItems(core, &inner_scope, &items);
+    from_sql->append(" FROM (SELECT ").append(columns).append(" FROM ").append(items);
+    if (core.where) {
+      from_sql->append(" WHERE ");
+      Emit(*core.where, &inner_scope, from_sql);
+      core.where.reset();
+    }
+    from_sql->append(" LIMIT ");
+    AppendInteger(limit, from_sql);
+    from_sql->append(" OFFSET 0) AS ").append(view);
+    for (Source& s : inner_scope.sources) {
+      s.renamed_in = view;
+      scope->sources.push_back(std::move(s));
+    }
+    return;
+  }
   TableRef moved = std::move(core.from[0]);
   const Name alias = moved.alias;
   const std::string alias_text =
@@ -326,6 +344,27 @@ bool JoinsUsing(const TableRef& ref) {
 
 }  // namespace
 
+// Prints the FROM items of `core` into `from` and returns the select list that names each of
+// their columns "<alias>$<column>" in a view of them.
+std::string Translator::EmitRenamedItems(SelectCore& core, Scope* inner_scope, std::string* from) {
+  for (const TableRef& ref : core.from) {
+    if (JoinsUsing(ref)) Refuse("ROWNUM over a join with USING (put the join in an inline view)");
+  }
+  EmitFrom(core.from, inner_scope, from);
+  std::string columns;
+  for (Source& s : inner_scope->sources) {
+    for (const ColumnInfo& c : s.table ? s.table->columns : s.derived) {
+      if (!columns.empty()) columns.append(", ");
+      AppendQuotedName(s.alias, &columns);
+      columns.push_back('.');
+      AppendQuotedName(c.name, &columns);
+      columns.append(" AS ");
+      AppendQuotedName(s.alias + "$" + c.name, &columns);
+    }
+  }
+  return columns;
+}
+
 // The FROM items in an inline view that numbers its rows as they pass WHERE
 // (sql_ast.h SelectCore::rownum_runs); the level keeps the rows that passed:
 //   FROM (SELECT a.*, ora_rownum_walk(<mask>, '<runs>') OVER (ROWS ...) AS "ROWNUM$WALK"
@@ -354,20 +393,7 @@ void Translator::EmitNumberedFrom(SelectCore& core, const Scope* parent, Scope* 
     inner_scope.sources.back().alias = AsciiUpper(alias_text);
     columns = view + ".*";
   } else {
-    for (const TableRef& ref : core.from) {
-      if (JoinsUsing(ref)) Refuse("ROWNUM in this condition over a join with USING");
-    }
-    EmitFrom(core.from, &inner_scope, &inner_from);
-    for (Source& s : inner_scope.sources) {
-      for (const ColumnInfo& c : s.table ? s.table->columns : s.derived) {
-        if (!columns.empty()) columns.append(", ");
-        AppendQuotedName(s.alias, &columns);
-        columns.push_back('.');
-        AppendQuotedName(c.name, &columns);
-        columns.append(" AS ");
-        AppendQuotedName(s.alias + "$" + c.name, &columns);
-      }
-    }
+    columns = EmitRenamedItems(core, &inner_scope, &inner_from);
   }
   std::string mask, any;
   EmitRunsOfWhere(core, &inner_scope, &mask, &any);

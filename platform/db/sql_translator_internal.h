@@ -124,6 +124,7 @@ class Translator {
                        std::string* from_sql);
   void EmitNumberedFrom(SelectCore& core, const Scope* parent, Scope* scope,
                         std::string* from_sql);
+  std::string EmitRenamedItems(SelectCore& core, Scope* inner_scope, std::string* from);
   // WHERE printed once per run of ROWNUMs, as a mask of the runs it holds in, and as the
   // condition that some run holds.
   void EmitRunsOfWhere(const SelectCore& core, Scope* inner_scope, std::string* mask,
