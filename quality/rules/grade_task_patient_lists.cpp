@@ -19,6 +19,7 @@
 #include "foundation/emr_data_source.h"
 #include "foundation/factory.h"
 #include "foundation/sibling_component.h"
+#include "foundation/sql_conditions.h"
 #include "foundation/sql_text.h"
 #include "foundation/suite_interfaces.h"
 #include "foundation/xml_property.h"
@@ -33,12 +34,12 @@ namespace {
 
 using korvalis::BstrView;
 using korvalis::PropertyBag;
-using korvalis::SqlNumber;
+using korvalis::SqlConditions;
 using korvalis::SqlQuoted;
 using korvalis::quality::AppendListFields;
 using korvalis::quality::DayOf;
-using korvalis::quality::kDeptVisitColumns;
 using korvalis::quality::ListField;
+using korvalis::quality::kDeptVisitColumns;
 
 constexpr char16_t kListHead[] = u"<?xml version='1.0' ?><root>";
 
@@ -64,46 +65,28 @@ constexpr ListField kDeptVisitFieldsAfterName[] = {
     {u"' grade_date ='", 7},  {u"' in_dept_name ='", 8}, {u"' doctor_name ='", 9},
     {u"' emr_status ='", 10}, {u"' in_time ='", 11},     {u"' out_time='", 12}};
 
-// The conditions of the task patient list, in the order they are appended: the key, the text
-// before its value, and whether the value stands bare (a number) rather than quoted.
-struct TaskVisitFilter {
-  const char16_t* key;
-  const char16_t* condition;
-  bool bare;
-};
-constexpr TaskVisitFilter kTaskVisitFilters[] = {
-    {u"patient_id", u" AND A.PATIENT_ID = ", false}, {u"event_no", u" AND A.EVENT_NO = ", false},
-    {u"status", u" AND A.STATUS = ", true},          {u"class", u" AND A.\"CLASS\" = ", true},
-    {u"task_valid", u" AND B.VALID = ", true},       {u"owner_type", u" AND B.OWNER_TYPE=", true},
-    {u"task_status", u" AND B.STATUS =", true},
-};
-
 // The conditions of the task patient list's document, in their order.
 std::u16string TaskVisitConditions(const CXmlProperty& condition) {
-  std::u16string conditions;
-  if (const std::u16string task_id = condition.GetValue(u"task_id"); !task_id.empty()) {
-    conditions.append(u" AND A.TASK_ID = ").append(SqlQuoted(task_id));
+  SqlConditions conditions(condition);
+  conditions.Equals(u"task_id", u"A.TASK_ID");
+  if (conditions.Value(u"self_grade") == u"0") {
+    conditions.And(u"A.TASK_ID <> " + SqlQuoted(korvalis::quality::kSelfGradeTaskId));
   }
-  if (condition.GetValue(u"self_grade") == u"0") {
-    conditions.append(u" AND A.TASK_ID <> ").append(SqlQuoted(korvalis::quality::kSelfGradeTaskId));
-  }
-  const std::u16string user_id = condition.GetValue(u"user_id");
-  const std::u16string executor_id = condition.GetValue(u"executor_id");
+  const std::u16string& user_id = conditions.Value(u"user_id");
+  const std::u16string& executor_id = conditions.Value(u"executor_id");
   if (!user_id.empty() || !executor_id.empty()) {
     // An empty one of the two matches no row.
-    conditions.append(u" AND (A.USER_ID = ")
-        .append(SqlQuoted(user_id))
-        .append(u" OR A.executor_id = ")
-        .append(SqlQuoted(executor_id))
-        .append(u")");
+    conditions.And(u"(A.USER_ID = " + SqlQuoted(user_id) + u" OR A.executor_id = " +
+                   SqlQuoted(executor_id) + u")");
   }
-  for (const TaskVisitFilter& filter : kTaskVisitFilters) {
-    const std::u16string value = condition.GetValue(filter.key);
-    if (value.empty()) continue;
-    conditions.append(filter.condition)
-        .append(filter.bare ? SqlNumber(value, filter.key) : SqlQuoted(value));
-  }
-  return conditions;
+  return conditions.Equals(u"patient_id", u"A.PATIENT_ID")
+      .Equals(u"event_no", u"A.EVENT_NO")
+      .Number(u"status", u"A.STATUS")
+      .Number(u"class", u"A.\"CLASS\"")
+      .Number(u"task_valid", u"B.VALID")
+      .Number(u"owner_type", u"B.OWNER_TYPE")
+      .Number(u"task_status", u"B.STATUS")
+      .Sql();
 }
 
 // The display names that the user-lookup component gives for the graders of one list: the

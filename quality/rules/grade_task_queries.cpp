@@ -15,6 +15,7 @@
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
+#include "foundation/sql_conditions.h"
 #include "foundation/sql_text.h"
 #include "foundation/xml_property.h"
 #include "foundation/xml_text.h"
@@ -25,7 +26,7 @@ namespace {
 
 using korvalis::BstrView;
 using korvalis::PropertyBag;
-using korvalis::SqlEscaped;
+using korvalis::SqlConditions;
 using korvalis::SqlNumber;
 using korvalis::SqlQuoted;
 
@@ -34,29 +35,6 @@ constexpr char16_t kMissingTaskOrUser[] = u"任务ID与用户ID不能为空!";
 // department.
 constexpr char16_t kDeptQcOfficer[] = u"40";
 constexpr char16_t kQcOfficeOfficer[] = u"41";
-
-// The rectification list's conditions, in the order they are appended: the key, the text
-// before its value, how the value enters and the text after it.
-enum class Placed { kQuoted, kContained, kBare };
-struct RectifyFilter {
-  const char16_t* key;
-  const char16_t* before;
-  Placed placed;
-  const char16_t* after;
-};
-constexpr RectifyFilter kRectifyFilters[] = {
-    {u"patient_id", u" AND D.PATIENT_ID=", Placed::kQuoted, u""},
-    {u"patient_name", u" AND F.NAME LIKE ", Placed::kContained, u""},
-    {u"event_no", u" AND D.EVENT_NO LIKE ", Placed::kContained, u""},
-    {u"dept_id", u" AND D.IN_DEPT_ID=", Placed::kQuoted, u""},
-    {u"status", u" AND C.STATUS=", Placed::kBare, u""},
-    {u"in_dept_begin", u" AND D.IN_TIME>=TO_DATE(", Placed::kQuoted, u", 'yyyy-MM-dd')"},
-    {u"in_dept_end", u" AND D.IN_TIME<TO_DATE(", Placed::kQuoted, u", 'yyyy-MM-dd')+1"},
-    {u"owner_type", u" AND E.OWNER_TYPE=", Placed::kBare, u""},
-    {u"send_date_begin", u" AND C.CREATE_DATE>=TO_DATE(", Placed::kQuoted, u", 'yyyy-MM-dd')"},
-    {u"send_date_end", u" AND C.CREATE_DATE<TO_DATE(", Placed::kQuoted, u", 'yyyy-MM-dd')+1"},
-    {u"task_status", u" AND T.STATUS = ", Placed::kBare, u""},
-};
 
 // "1" when `hours` is passed: by now for a notice awaiting its answer (STATUS 2), by its
 // answer for an answered one (STATUS above 2); "0" otherwise and for STATUS below 2.
@@ -75,24 +53,20 @@ long CBQCTask::GetQCRectifyList(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                 BSTR* pbstrRectifyList) {
   const CXmlProperty condition = PropertyBag(bstrCondition);
   const std::u16string timeout = TimeoutColumn(condition.GetValue(u"over_time"));
-  std::u16string conditions;
-  for (const RectifyFilter& filter : kRectifyFilters) {
-    const std::u16string value = condition.GetValue(filter.key);
-    if (value.empty()) continue;
-    conditions.append(filter.before);
-    switch (filter.placed) {
-      case Placed::kQuoted:
-        conditions.append(SqlQuoted(value));
-        break;
-      case Placed::kContained:
-        conditions.append(u"'%").append(SqlEscaped(value)).append(u"%'");
-        break;
-      case Placed::kBare:
-        conditions.append(SqlNumber(value, filter.key));
-        break;
-    }
-    conditions.append(filter.after);
-  }
+  const std::u16string conditions =
+      SqlConditions(condition)
+          .Equals(u"patient_id", u"D.PATIENT_ID")
+          .Contains(u"patient_name", u"F.NAME")
+          .Contains(u"event_no", u"D.EVENT_NO")
+          .Equals(u"dept_id", u"D.IN_DEPT_ID")
+          .Number(u"status", u"C.STATUS")
+          .DateFrom(u"in_dept_begin", u"D.IN_TIME")
+          .DateUntil(u"in_dept_end", u"D.IN_TIME")
+          .Number(u"owner_type", u"E.OWNER_TYPE")
+          .DateFrom(u"send_date_begin", u"C.CREATE_DATE")
+          .DateUntil(u"send_date_end", u"C.CREATE_DATE")
+          .Number(u"task_status", u"T.STATUS")
+          .Sql();
   pDataSource->QueryElements(
       u"SELECT C.TITLE, C.ID, F.NAME, D.PATIENT_ID, D.EVENT_NO, E.OWNER_TYPE, C.USER_ID, "
       u"C.USER_NAME, TO_CHAR(C.CREATE_DATE, 'yyyy-MM-dd HH24:MI') CREATE_DATE, C.PEV_USER_NAME, "

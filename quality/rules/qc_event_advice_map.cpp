@@ -9,6 +9,7 @@
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
+#include "foundation/sql_conditions.h"
 #include "foundation/sql_text.h"
 #include "foundation/xml_property.h"
 #include "foundation/xml_text.h"
@@ -18,6 +19,7 @@ namespace {
 
 using korvalis::BstrView;
 using korvalis::PropertyBag;
+using korvalis::SqlConditions;
 using korvalis::SqlQuoted;
 
 std::u16string DeletePairSql(const std::u16string& event_code, const std::u16string& advice_code) {
@@ -62,9 +64,8 @@ long CBQCAdmin::RemoveQcEventMap(CEMRDataSource* pDataSource, BSTR bstrQcEventCo
 long CBQCAdmin::GetQcEventAdviceMapList(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                         BSTR* pbstrMapList) {
   const CXmlProperty condition = PropertyBag(bstrCondition);
-  std::u16string where = u"WHERE 1=1 ";
-  const std::u16string event_code = condition.GetValue(u"event_code");
-  if (!event_code.empty()) where += u" AND A.QC_EVENT_ID=" + SqlQuoted(event_code) + u" ";
+  const std::u16string where =
+      u"WHERE 1=1 " + SqlConditions(condition).Equals(u"event_code", u"A.QC_EVENT_ID").Sql();
 
   static constexpr const char16_t* kAttributes[] = {u"event_code", u"advice_code", u"event_name",
                                                     u"advice_name", u"advice_type"};

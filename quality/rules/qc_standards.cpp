@@ -24,17 +24,19 @@
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
 #include "foundation/property_map.h"
+#include "foundation/sql_conditions.h"
 #include "foundation/sql_text.h"
 #include "foundation/xml_parser.h"
 #include "foundation/xml_property.h"
 #include "foundation/xml_text.h"
+#include "platform/text/ascii.h"
 #include "quality/rules/qc_admin.h"
 #include "quality/rules/rule_documents.h"
 
 using korvalis::BstrView;
 using korvalis::PropertyBag;
 using korvalis::SqlBareNumber;
-using korvalis::SqlEscaped;
+using korvalis::SqlConditions;
 using korvalis::SqlQuoted;
 using korvalis::StoreBstrResult;
 
@@ -61,12 +63,6 @@ CXmlProperty::Map BagOf(std::initializer_list<const char16_t*> names,
   std::size_t column = 0;
   for (const char16_t* name : names) bag[name] = row.at(column++);
   return bag;
-}
-
-// The condition value `key` as it stands bare in a statement; empty when absent.
-std::u16string BareValue(const CXmlProperty& condition, const char16_t* key) {
-  const std::u16string value = condition.GetValue(key);
-  return value.empty() ? value : SqlBareNumber(value, key);
 }
 
 // The element children of the list's document element, each the id of an item. A blank list
@@ -219,14 +215,13 @@ long CBQCAdmin::GetStandardList2(CEMRDataSource* pDataSource, BSTR bstrCondition
       u"PEV_STANDARD_ITEM A  JOIN PEV_STANDARD_CATALOG B  ON A.POINT_CATALOG_ID = B.ID  LEFT "
       u"JOIN PEV_EMRCATA_QCCATA C  ON A.POINT_CATALOG_ID = C.QC_CATALOG  WHERE A.STATUS = 1 AND "
       u"B.STATUS = 1 ";
-  const std::u16string catalog_id = BareValue(condition, u"catalog_id");
-  if (!catalog_id.empty()) sql += u" AND A.POINT_CATALOG_ID = " + catalog_id + u" ";
-  const std::u16string emr_catalog_id = BareValue(condition, u"emr_catalog_id");
-  if (!emr_catalog_id.empty() && emr_catalog_id != u"0") {
-    sql += u" AND C.EMR_CATALOG = " + emr_catalog_id + u" ";
+  SqlConditions conditions(condition);
+  conditions.Number(u"catalog_id", u"A.POINT_CATALOG_ID");
+  // Catalogue 0 stands for every EMR catalogue.
+  if (korvalis::TrimAsciiSpaces(conditions.Value(u"emr_catalog_id")) != u"0") {
+    conditions.Number(u"emr_catalog_id", u"C.EMR_CATALOG");
   }
-  const std::u16string code = condition.GetValue(u"code");
-  if (!code.empty()) sql += u" AND A.CODE = " + SqlQuoted(code) + u" ";
+  sql += conditions.Equals(u"code", u"A.CODE").Sql();
   // Areas 5 and 6 stand alone; any other area also takes the catalogues of areas 0 and 3.
   const std::u16string area = condition.GetValue(u"grade_area");
   if (area == u"5" || area == u"6") {
@@ -316,18 +311,16 @@ long CBQCAdmin::GetAllStandardCatalogList(CEMRDataSource* pDataSource, BSTR* pbs
 long CBQCAdmin::GetStandardCatalogList(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                        BSTR* pbstrList) {
   const CXmlProperty condition = PropertyBag(bstrCondition);
-  // Each filter follows the head without a blank, as the clients' statements always had it.
   std::u16string sql =
       u"SELECT A.NAME, \t\tA.ID, \t\tA.EMR_TYPE_LIST, \t\tA.PARENT_ID, \t\tA.SORT_CODE, "
       u"\t\tA.TOTAL_POINT, \t\tA.NOTES, \t\tB.EMR_CATALOG, \t\tA.GRADE_AREA \t\tFROM "
       u"PEV_STANDARD_CATALOG A \t\tLEFT JOIN PEV_EMRCATA_QCCATA B ON  A.ID = B.QC_CATALOG "
       u"\t\tWHERE A.STATUS = 1";
-  const std::u16string parent_id = BareValue(condition, u"parent_id");
-  if (!parent_id.empty()) sql += u"AND A.PARENT_ID =" + parent_id + u" ";
-  const std::u16string emr_type = condition.GetValue(u"emr_type");
-  if (!emr_type.empty()) sql += u"AND A.EMR_TYPE LIKE '%" + SqlEscaped(emr_type) + u"%' ";
-  const std::u16string emr_catalog_id = BareValue(condition, u"emr_catalog_id");
-  if (!emr_catalog_id.empty()) sql += u"AND B.EMR_CATALOG =" + emr_catalog_id + u" ";
+  sql += SqlConditions(condition)
+             .Number(u"parent_id", u"A.PARENT_ID")
+             .Contains(u"emr_type", u"A.EMR_TYPE")
+             .Number(u"emr_catalog_id", u"B.EMR_CATALOG")
+             .Sql();
   const std::u16string area = condition.GetValue(u"grade_area");
   if (!area.empty()) {
     std::vector<std::u16string> areas;
