@@ -15,12 +15,14 @@
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/factory.h"
+#include "foundation/sql_conditions.h"
 #include "foundation/sql_text.h"
 #include "foundation/string_util.h"
 #include "foundation/xml_property.h"
 
 using korvalis::BstrView;
 using korvalis::PropertyBag;
+using korvalis::SqlConditions;
 using korvalis::SqlQuoted;
 using korvalis::StoreBstrResult;
 
@@ -59,32 +61,19 @@ void MoveToEnd(CSingleDataSource& data_source, const std::u16string& group_id,
   Link(data_source, group_id, menu_id, place);
 }
 
-// " AND <column> = '<value>' " for each key of `conditions` whose value is not empty, in order.
-std::u16string Conditions(const CXmlProperty& properties,
-                          std::initializer_list<std::pair<const char16_t*, const char16_t*>> keys) {
-  std::u16string conditions;
-  for (const auto& [key, column] : keys) {
-    const std::u16string value = properties.GetValue(key);
-    if (!value.empty()) {
-      conditions += u" AND ";
-      conditions += column;
-      conditions += u" = " + SqlQuoted(value) + u" ";
-    }
-  }
-  return conditions;
-}
-
 }  // namespace
 
 long CBFunctionAdmin::GetFunctionConfig(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                         BSTR* pbstrList) {
   const std::u16string conditions =
-      Conditions(PropertyBag(bstrCondition), {{u"id", u"A.ID"},
-                                              {u"name", u"A.NAME"},
-                                              {u"template_id", u"A.TEMPLATE_ID"},
-                                              {u"report_id", u"A.REPORT_ID"},
-                                              {u"type", u"A.TYPE"},
-                                              {u"group_id", u"B.GROUP_ID"}});
+      SqlConditions(PropertyBag(bstrCondition))
+          .Equals(u"id", u"A.ID")
+          .Equals(u"name", u"A.NAME")
+          .Equals(u"template_id", u"A.TEMPLATE_ID")
+          .Equals(u"report_id", u"A.REPORT_ID")
+          .Equals(u"type", u"A.TYPE")
+          .Equals(u"group_id", u"B.GROUP_ID")
+          .Sql();
   pDataSource->QueryElements(
       u"SELECT A.NAME, A.ID, A.TEMPLATE_ID, A.TYPE, A.REMARK, B.GROUP_ID, C.NAME , A.REPORT_ID"
       u" FROM TELV_FUNCTION_CONFIG A, TELV_FUNCTION_GROUP_MAP B,  TELV_FUNCTION_GROUP C"
@@ -219,7 +208,7 @@ long CBFunctionAdmin::DelFunctionGroup(CEMRDataSource* pDataSource, BSTR bstrCon
 long CBFunctionAdmin::GetGroupMenu(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                    BSTR* pbstrList) {
   const std::u16string condition =
-      Conditions(PropertyBag(bstrCondition), {{u"group_id", u"A.GROUP_ID"}});
+      SqlConditions(PropertyBag(bstrCondition)).Equals(u"group_id", u"A.GROUP_ID").Sql();
   pDataSource->QueryElements(
       u"SELECT A.GROUP_ID, A.MENU_ID, B.NAME AS DYNAMIC_NAME, C.FUNCTION_NAME AS FIXED_NAME,"
       u" B.TYPE, B.TEMPLATE_ID,B.REPORT_ID, D.NAME, C.NOTES "

@@ -6,6 +6,7 @@
 #include "foundation/body_arguments.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/event_log_entry.h"
+#include "foundation/sql_conditions.h"
 #include "foundation/sql_text.h"
 #include "foundation/string_util.h"
 #include "foundation/xml_list.h"
@@ -129,12 +130,13 @@ long CBMonitorService::AddServiceList(CEMRDataSource* pDataSource, BSTR bstrServ
 
 long CBMonitorService::GetServiceList(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                       BSTR* pbstrList) {
-  const ServiceEntryProperties condition = EntryOf(bstrCondition);
-  std::u16string sql = u"SELECT T.NAME, T.PATH, T.TYPE FROM TELV_MONITOR_SERVICE T WHERE 1=1";
-  if (!condition.name.empty()) sql += u" AND T.NAME = " + SqlQuoted(condition.name) + u" ";
-  if (!condition.path.empty()) sql += u" AND T.PATH = " + SqlQuoted(condition.path) + u" ";
-  if (!condition.type.empty()) sql += u" AND T.TYPE = " + SqlQuoted(condition.type) + u" ";
-  pDataSource->QueryElements(sql, {u"name", u"path", u"type"}, pbstrList);
+  pDataSource->QueryElements(u"SELECT T.NAME, T.PATH, T.TYPE FROM TELV_MONITOR_SERVICE T WHERE 1=1" +
+                                 korvalis::SqlConditions(PropertyBag(bstrCondition))
+                                     .Equals(u"name", u"T.NAME")
+                                     .Equals(u"path", u"T.PATH")
+                                     .Equals(u"type", u"T.TYPE")
+                                     .Sql(),
+                             {u"name", u"path", u"type"}, pbstrList);
   return 0;
 }
 

@@ -23,18 +23,19 @@
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/record_statements.h"
+#include "foundation/sql_conditions.h"
 #include "foundation/sql_text.h"
 #include "foundation/xml_property.h"
 #include "report/repository.h"
 #include "report/repository_rows.h"
 
-using korvalis::AppendFilter;
 using korvalis::ArgumentText;
 using korvalis::PropertyBag;
+using korvalis::SqlConditions;
 using korvalis::SqlQuoted;
 using korvalis::StoreBstrResult;
-using korvalis::repository::SavedColumn;
 using korvalis::repository::SaveRecord;
+using korvalis::repository::SavedColumn;
 
 namespace {
 
@@ -69,8 +70,7 @@ long CBRepository::GetVktCatalogList(CEMRDataSource* pDataSource, BSTR bstrCondi
                                      BSTR* pbstrCatalogList) {
   const CXmlProperty condition = PropertyBag(bstrCondition);
   std::u16string where = u" 1=1 ";
-  AppendFilter(where, condition, u"id", u" AND ID=", u" ");
-  AppendFilter(where, condition, u"parent_id", u" AND PARENT_ID=", u" ");
+  where += SqlConditions(condition).Equals(u"id", u"ID").Equals(u"parent_id", u"PARENT_ID").Sql();
   if (condition.GetValue(u"id").empty() && condition.GetValue(u"parent_id").empty()) {
     where += u" AND PARENT_ID IS NULL";
   }
@@ -100,8 +100,7 @@ long CBRepository::SetVktItem(CEMRDataSource* pDataSource, BSTR bstrProperty, BS
 long CBRepository::DelVktItem(CEMRDataSource* pDataSource, BSTR bstrCondition) {
   const CXmlProperty condition = PropertyBag(bstrCondition);
   std::u16string filter;
-  AppendFilter(filter, condition, u"id", u" AND A.ID=");
-  AppendFilter(filter, condition, u"catalog_id", u" AND A.CATALOG_ID=", u" ");
+  filter += SqlConditions(condition).Equals(u"id", u"A.ID").Equals(u"catalog_id", u"A.CATALOG_ID").Sql();
   // Without a key nothing is deleted, never the whole table.
   if (filter.empty()) return 0;
   pDataSource->Execute(u" DELETE  FROM VKT_ITEM A WHERE 1=1 " + filter);
@@ -113,10 +112,10 @@ long CBRepository::GetVktItemList(CEMRDataSource* pDataSource, BSTR bstrConditio
   const CXmlProperty condition = PropertyBag(bstrCondition);
   const std::u16string catalog_id = condition.GetValue(u"catalog_id");
   const bool subtree = condition.GetValue(u"recursive_flag") == kTrueFlag;
-  std::u16string filter;
-  AppendFilter(filter, condition, u"id", u" AND A.ID=");
-  if (!subtree) AppendFilter(filter, condition, u"catalog_id", u" AND A.CATALOG_ID=", u" ");
-  AppendFilter(filter, condition, u"vaild_flag", u" AND A.VAILD_FLAG=", u" ");
+  SqlConditions conditions(condition);
+  conditions.Equals(u"id", u"A.ID");
+  if (!subtree) conditions.Equals(u"catalog_id", u"A.CATALOG_ID");
+  const std::u16string filter = conditions.Equals(u"vaild_flag", u"A.VAILD_FLAG").Sql();
   constexpr char16_t kItemColumns[] =
       u" SELECT A.NAME, A.ID, A.CATALOG_ID, A.STRUCTURE_ID, A.VAILD_FLAG, A.SPELL_CODE, A.REMARK "
       u" FROM VKT_ITEM A WHERE ";
@@ -141,9 +140,8 @@ long CBRepository::GetVktCatalogListByDept(CEMRDataSource* pDataSource, BSTR bst
       u"SELECT A.TEMPLATE_ID, A.DEPT_CODE, A.CATALOG_ID, B.TEMPLATE_NAME, B.STRUCTURE_XID, "
       u"B.VALID FROM VKT_DEPT_DISTRIBUTE A LEFT JOIN VKT_REFERENCE_CONFIGURE B ON A.TEMPLATE_ID = "
       u"B.TEMPLATE_ID WHERE 1=1";
-  AppendFilter(sql, condition, u"dept_code", u" AND A.DEPT_CODE = ", u" ");
   // A validity asked for leaves out the distributions without a reference configuration.
-  AppendFilter(sql, condition, u"valid", u" AND B.VALID = ");
+  sql += SqlConditions(condition).Equals(u"dept_code", u"A.DEPT_CODE").Equals(u"valid", u"B.VALID").Sql();
   pDataSource->QueryElements(
       sql, {u"template_id", u"dept_code", u"catalog_id", u"template_name", u"xid", u"valid"},
       pbstrCatalogList, {u"template_id", u"dept_code", u"catalog_id"});

@@ -19,22 +19,23 @@
 #include "foundation/dom_builder.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/record_statements.h"
+#include "foundation/sql_conditions.h"
 #include "foundation/sql_text.h"
 #include "foundation/xml_property.h"
 #include "foundation/xml_text.h"
 #include "report/repository.h"
 #include "report/repository_rows.h"
 
-using korvalis::AppendFilter;
 using korvalis::ArgumentText;
 using korvalis::DeleteKeyedRows;
 using korvalis::PropertyBag;
+using korvalis::SqlConditions;
 using korvalis::SqlQuoted;
 using korvalis::StoreBstrResult;
 using korvalis::XmlCarriable;
 using korvalis::repository::InsertRow;
-using korvalis::repository::SavedColumn;
 using korvalis::repository::SaveRecord;
+using korvalis::repository::SavedColumn;
 
 namespace {
 
@@ -76,8 +77,7 @@ long CBRepository::GetVktStructure(CEMRDataSource* pDataSource, BSTR bstrConditi
   const CXmlProperty condition = PropertyBag(bstrCondition);
   std::u16string sql =
       u"SELECT A.ID, A.NAME, A.REMARK, A.VAILD_FLAG FROM VKT_ITEM_STRUCTURE A WHERE 1=1";
-  AppendFilter(sql, condition, u"id", u" AND A.ID=");
-  AppendFilter(sql, condition, u"vaild_flag", u" AND A.VAILD_FLAG=", u" ");
+  sql += SqlConditions(condition).Equals(u"id", u"A.ID").Equals(u"vaild_flag", u"A.VAILD_FLAG").Sql();
   constexpr unsigned kColumns = 4;
   constexpr const char16_t* kAttributes[kColumns] = {u"id", u"name", u"remark", u"vaild_flag"};
   std::vector<std::u16string> values;
@@ -119,8 +119,7 @@ long CBRepository::DelVktElement(CEMRDataSource* pDataSource, BSTR bstrCondition
   // Without the item nothing is deleted: a part alone would reach every item.
   if (condition.GetValue(u"item_id").empty()) return 0;
   std::u16string sql = u"DELETE  FROM VKT_ELEMENT WHERE 1=1";
-  AppendFilter(sql, condition, u"item_id", u" AND ITEM_ID=", u" ");
-  AppendFilter(sql, condition, u"structure_xid", u" AND STRUCTURE_XID=", u" ");
+  sql += SqlConditions(condition).Equals(u"item_id", u"ITEM_ID").Equals(u"structure_xid", u"STRUCTURE_XID").Sql();
   pDataSource->Execute(sql);
   return 0;
 }
@@ -129,8 +128,7 @@ long CBRepository::GetVktElementList(CEMRDataSource* pDataSource, BSTR bstrCondi
                                      BSTR* pbstrElemList) {
   const CXmlProperty condition = PropertyBag(bstrCondition);
   std::u16string filter;
-  AppendFilter(filter, condition, u"item_id", u" AND ITEM_ID=", u" ");
-  AppendFilter(filter, condition, u"structure_xid", u" AND STRUCTURE_XID=", u" ");
+  filter += SqlConditions(condition).Equals(u"item_id", u"ITEM_ID").Equals(u"structure_xid", u"STRUCTURE_XID").Sql();
   // Without a condition the answer is a null string: no list of every content at once.
   if (filter.empty()) {
     if (pbstrElemList != nullptr) *pbstrElemList = nullptr;
@@ -164,8 +162,7 @@ long CBRepository::GetVktDistriCatalog(CEMRDataSource* pDataSource, BSTR bstrCon
   const CXmlProperty condition = PropertyBag(bstrCondition);
   std::u16string sql =
       u"SELECT  CATALOG_ID, DEPT_CODE, TEMPLATE_ID FROM VKT_DEPT_DISTRIBUTE WHERE 1=1 ";
-  AppendFilter(sql, condition, u"dept_code", u"AND DEPT_CODE=", u" ");
-  AppendFilter(sql, condition, u"template_id", u"AND TEMPLATE_ID=", u" ");
+  sql += SqlConditions(condition).Equals(u"dept_code", u"DEPT_CODE").Equals(u"template_id", u"TEMPLATE_ID").Sql();
   pDataSource->QueryElements(sql, {u"catalog_id", u"dept_code", u"template_id"}, pbstrCatalogList,
                              {u"catalog_id", u"dept_code", u"template_id"});
   return 0;
@@ -207,7 +204,7 @@ long CBRepository::GetVktRfConfig(CEMRDataSource* pDataSource, BSTR bstrConditio
   std::u16string sql =
       u"SELECT TEMPLATE_ID, TEMPLATE_NAME, GROUP_ID, STRUCTURE_XID, VALID FROM "
       u"VKT_REFERENCE_CONFIGURE WHERE 1=1";
-  AppendFilter(sql, condition, u"template_id", u" AND TEMPLATE_ID = ");
+  sql += SqlConditions(condition).Equals(u"template_id", u"TEMPLATE_ID").Sql();
   pDataSource->QueryElements(sql, {u"template_id", u"template_name", u"group", u"xid", u"valid"},
                              pbstrElemList, {u"template_id"});
   return 0;
