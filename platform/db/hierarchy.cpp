@@ -15,7 +15,8 @@
 // CONNECT_BY_ROOT x and SYS_CONNECT_BY_PATH(x, separator) are columns carried down the tree;
 // CONNECT_BY_ISLEAF tells whether the row after it in the tree's order is no child of it, and
 // CONNECT_BY_ISCYCLE whether CONNECT BY finds one of its ancestors as its child. WHERE filters the rows of the tree afterwards, as Oracle does for
-// a single FROM item, and ROWNUM numbers the rows that pass it in the tree's order.
+// a single FROM item, and ROWNUM numbers the rows that pass it in the tree's order (under OR,
+// NOT and the like, as they pass WHERE).
 #include <string>
 
 #include "platform/db/rewrite_passes.h"
@@ -383,6 +384,7 @@ void Translator::EmitHierarchy(SelectCore& core, sql::Select* owner, Scope* scop
   AppendTree(parts, pg_, out);
   scope->sources.push_back(std::move(source));
   scope->level_sql = parts.alias + ".\"H$LEVEL\"";
+  scope->tree_alias = parts.alias;
   if (parts.is_leaf) scope->is_leaf_sql = parts.alias + ".\"H$ISLEAF\"";
   if (parts.is_cycle) scope->is_cycle_sql = parts.alias + ".\"H$ISCYCLE\"";
   if (!IsGrouped(core)) {

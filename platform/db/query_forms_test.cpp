@@ -214,6 +214,29 @@ TEST_P(QueryFormsTest, HierarchicalOperators) {
   });
 }
 
+// A hierarchical query numbers its rows as they pass WHERE in the tree's order.
+TEST_P(QueryFormsTest, RownumUnderOrInAHierarchicalQuery) {
+  const std::string tree = " START WITH ID = 1 CONNECT BY PRIOR ID = PARENT_ID";
+  Check({
+      {("SELECT ID FROM TREE WHERE ROWNUM <= 2 OR ID = 4" + tree).c_str(), "1,2,4"},
+      {("SELECT ID, ROWNUM FROM TREE WHERE ROWNUM <= 2 OR ID = 4" + tree).c_str(), "1|1,2|2,4|3"},
+      {("SELECT ID, LEVEL FROM TREE WHERE ROWNUM = 1 OR LEVEL = 3" + tree).c_str(),
+       "1|1,4|3,5|3"},
+      {("SELECT ID FROM TREE WHERE ROWNUM <= 2 OR ID = 4" + tree + " ORDER SIBLINGS BY NAME DESC")
+           .c_str(),
+       "1,3,4"},
+      {("SELECT ID FROM TREE WHERE ROWNUM <= 2 OR ID = 5" + tree + " ORDER BY ID DESC").c_str(),
+       "5,2,1"},
+      {("SELECT SYS_CONNECT_BY_PATH(NAME, '/') FROM TREE WHERE NOT ROWNUM BETWEEN 2 AND 3" + tree)
+           .c_str(),
+       "/r"},
+      {("SELECT SYS_CONNECT_BY_PATH(NAME, '/') FROM TREE WHERE ROWNUM = 1 OR NAME IS NULL" + tree)
+           .c_str(),
+       "/r,/r/b/"},
+      {"SELECT LEVEL FROM DUAL WHERE ROWNUM <= 2 OR LEVEL = 5 CONNECT BY LEVEL <= 6", "1,2,5"},
+  });
+}
+
 // ORDER SIBLINGS BY orders the children of each row (and the roots) by its keys and keeps the
 // tree's depth-first order.
 TEST_P(QueryFormsTest, OrderSiblingsByOrdersEachSetOfSiblings) {
@@ -261,9 +284,6 @@ TEST_P(QueryFormsTest, HierarchicalOperatorsFailWhereOracleFails) {
        "ORA-30930"},
       {"SELECT ID FROM LOOPED START WITH ID = 7 CONNECT BY PRIOR ID = PARENT_ID", "ORA-01436"},
       {"SELECT ID FROM TREE START WITH ID = 1 CONNECT BY PRIOR ID = PARENT_ID AND ROWNUM <= 2",
-       "not supported"},
-      {"SELECT ID FROM TREE WHERE ROWNUM <= 2 OR ID = 4 START WITH ID = 1 "
-       "CONNECT BY PRIOR ID = PARENT_ID",
        "not supported"},
       {"SELECT ID FROM TREE WHERE ROWNUM <= 2 START WITH ID = 1 "
        "CONNECT BY PRIOR ID = PARENT_ID ORDER BY ID",

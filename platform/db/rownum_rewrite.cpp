@@ -200,7 +200,6 @@ void NumberRowsAsTheyPass(sql::SelectCore& core) {
   std::sort(starts.begin(), starts.end());
   starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
   if (starts.size() > kMaxRownumRuns) detail::Refuse("ROWNUM compared with this many numbers");
-  if (core.connect_by) detail::Refuse("ROWNUM in this condition of a hierarchical query");
   core.rownum_runs = std::move(starts);
 }
 

@@ -26,8 +26,8 @@ void MoveRownumOutOfAggregates(sql::SelectCore& core);
 // X = 1, ROWNUM <> 3, ROWNUM BETWEEN 2 AND 4, ROWNUM IN (1, 3)), WHERE stays and
 // core.rownum_runs receives the runs of ROWNUM over which it reads alike: a row passes when
 // WHERE holds for it with ROWNUM one more than the rows passed before it, as Oracle numbers
-// them. Throws SqlError (kNotSupported) for ROWNUM in any other condition, and in such a
-// condition of a hierarchical query.
+// them (a hierarchical query's in the tree's order). Throws SqlError (kNotSupported) for
+// ROWNUM in any other condition.
 void ExtractRownumLimit(sql::SelectCore& core);
 
 }  // namespace korvalis::db

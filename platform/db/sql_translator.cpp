@@ -209,12 +209,13 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
   if (!only_dual) {
     if (wrap_from) {
       EmitLimitedFrom(core, parent, limit, &scope, &from_sql);
-    } else if (!core.rownum_runs.empty()) {
+    } else if (!core.rownum_runs.empty() && !hierarchical) {
       EmitNumberedFrom(core, parent, &scope, &from_sql);
     } else {
       from_sql.append(" FROM ");
       if (hierarchical) {
         EmitHierarchy(core, alone ? owner : nullptr, &scope, &from_sql);
+        if (!core.rownum_runs.empty()) NumberTreeRows(core, &scope, &from_sql);
       } else {
         EmitFrom(core.from, &scope, &from_sql);
       }
@@ -397,14 +398,9 @@ void Translator::EmitNumberedFrom(SelectCore& core, const Scope* parent, Scope* 
   }
   std::string mask, any;
   EmitRunsOfWhere(core, &inner_scope, &mask, &any);
-  std::string runs;
-  for (int64_t start : core.rownum_runs) {
-    if (!runs.empty()) runs.push_back(',');
-    AppendInteger(start, &runs);
-  }
-  from_sql->append(" FROM (SELECT ").append(columns).append(", ora_rownum_walk(").append(mask);
-  from_sql->append(", '").append(runs);
-  from_sql->append("') OVER (ROWS BETWEEN UNBOUNDED PRECEDING AND CURRENT ROW) AS \"ROWNUM$WALK\" FROM ");
+  from_sql->append(" FROM (SELECT ").append(columns).append(", ");
+  AppendRownumWalk(core, mask, "", from_sql);
+  from_sql->append(" FROM ");
   from_sql->append(inner_from).append(" WHERE ").append(any).append(") AS ").append(view);
   from_sql->append(" WHERE ").append(view).append(".\"ROWNUM$WALK\" IS NOT NULL");
   core.where.reset();
@@ -414,6 +410,37 @@ void Translator::EmitNumberedFrom(SelectCore& core, const Scope* parent, Scope* 
     scope->sources.push_back(std::move(s));
   }
   scope->rownum_sql = view + ".\"ROWNUM$WALK\"";
+}
+
+// ora_rownum_walk(<mask>, '<runs>') OVER (...) AS "ROWNUM$WALK", over the rows in `order`
+// (empty: in the order the FROM items give them).
+void Translator::AppendRownumWalk(const SelectCore& core, const std::string& mask,
+                                  const std::string& order, std::string* out) {
+  out->append("ora_rownum_walk(").append(mask).append(", '");
+  for (size_t i = 0; i < core.rownum_runs.size(); ++i) {
+    if (i) out->push_back(',');
+    AppendInteger(core.rownum_runs[i], out);
+  }
+  out->append("') OVER (");
+  if (!order.empty()) out->append("ORDER BY ").append(order).push_back(' ');
+  out->append("ROWS BETWEEN UNBOUNDED PRECEDING AND CURRENT ROW) AS \"ROWNUM$WALK\"");
+}
+
+// The rows of a hierarchy numbered as they pass WHERE in the tree's order, as
+// EmitNumberedFrom numbers a level's rows, under the tree's name:
+//   FROM (SELECT t.*, ora_rownum_walk(...) OVER (ORDER BY <tree order> ROWS ...)
+//         FROM <tree> t WHERE <any run's WHERE>) t WHERE t."ROWNUM$WALK" IS NOT NULL
+void Translator::NumberTreeRows(SelectCore& core, Scope* scope, std::string* from_sql) {
+  const std::string tree = from_sql->substr(std::string_view(" FROM ").size());
+  const std::string& alias = scope->tree_alias;
+  std::string mask, any;
+  EmitRunsOfWhere(core, scope, &mask, &any);
+  *from_sql = " FROM (SELECT " + alias + ".*, ";
+  AppendRownumWalk(core, mask, scope->hierarchy_order_sql, from_sql);
+  from_sql->append(" FROM ").append(tree).append(" WHERE ").append(any).append(") AS ");
+  from_sql->append(alias).append(" WHERE ").append(alias).append(".\"ROWNUM$WALK\" IS NOT NULL");
+  core.where.reset();
+  scope->rownum_sql = alias + ".\"ROWNUM$WALK\"";
 }
 
 // The select items with their column names; returns the result columns.

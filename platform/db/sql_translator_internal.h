@@ -94,6 +94,7 @@ struct Scope {
   std::string rownum_sql;              // what ROWNUM reads here, when the level numbers its rows
   std::string level_sql;               // a hierarchical query: what LEVEL reads here
   std::string hierarchy_order_sql;     // a hierarchical query: its rows in depth-first order
+  std::string tree_alias;              // a hierarchical query: the tree's name, quoted
   std::vector<HierarchyValue> hierarchy_values;  // a hierarchical query: its carried values
   std::string is_leaf_sql;   // a hierarchical query: CONNECT_BY_ISLEAF when the level reads it
   std::string is_cycle_sql;  // a hierarchical query: CONNECT_BY_ISCYCLE when the level reads it
@@ -125,6 +126,9 @@ class Translator {
   void EmitNumberedFrom(SelectCore& core, const Scope* parent, Scope* scope,
                         std::string* from_sql);
   std::string EmitRenamedItems(SelectCore& core, Scope* inner_scope, std::string* from);
+  void AppendRownumWalk(const SelectCore& core, const std::string& mask, const std::string& order,
+                        std::string* out);
+  void NumberTreeRows(SelectCore& core, Scope* scope, std::string* from_sql);
   // WHERE printed once per run of ROWNUMs, as a mask of the runs it holds in, and as the
   // condition that some run holds.
   void EmitRunsOfWhere(const SelectCore& core, Scope* inner_scope, std::string* mask,
