@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <memory>
 #include <optional>
 
 #include "platform/db/database_clock.h"
@@ -37,7 +38,16 @@ void ToCharNumber(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 }
 void ToCharDate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (IsNull(argv[0]) || (argc > 1 && IsNull(argv[1]))) return sqlite3_result_null(ctx);
-  ResultText(ctx, FormatDateModel(AsDate(argv[0]), TextView(argv[1])));
+  const DateTime date = AsDate(argv[0]);
+  // A model the statement gives as a constant is read once and kept with the statement.
+  if (const auto* kept = static_cast<const DateFormatModel*>(sqlite3_get_auxdata(ctx, 1))) {
+    return ResultText(ctx, kept->Format(date));
+  }
+  auto model = std::make_unique<DateFormatModel>(TextView(argv[1]));
+  ResultText(ctx, model->Format(date));
+  // SQLite may free the model at once: it is not used after this.
+  sqlite3_set_auxdata(ctx, 1, model.release(),
+                      [](void* kept) { delete static_cast<DateFormatModel*>(kept); });
 }
 // TO_CHAR of a value whose type the translator did not know.
 void ToCharAny(sqlite3_context* ctx, int argc, sqlite3_value** argv) {

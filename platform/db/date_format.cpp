@@ -367,14 +367,28 @@ class DateFormatter {
 }  // namespace
 
 std::string FormatDateModel(const DateTime& d, std::string_view f) {
-  std::string out;
-  DateFormatter formatter(d, &out);
+  return DateFormatModel(f).Format(d);
+}
+
+struct DateFormatModel::Elements {
+  std::vector<FormatToken> tokens;
+};
+
+DateFormatModel::DateFormatModel(std::string_view format) : elements_(new Elements) {
   for (size_t at = 0;;) {
-    FormatToken t = ReadElement(f, at);
+    FormatToken t = ReadElement(format, at);
     if (t.element == Element::kEnd) break;
     at += t.length;
-    formatter.Write(t);
+    elements_->tokens.push_back(std::move(t));
   }
+}
+
+DateFormatModel::~DateFormatModel() = default;
+
+std::string DateFormatModel::Format(const DateTime& d) const {
+  std::string out;
+  DateFormatter formatter(d, &out);
+  for (const FormatToken& t : elements_->tokens) formatter.Write(t);
   return out;
 }
 

@@ -226,6 +226,10 @@ TEST_P(DateRulesTest, TextMeetingADateIsReadInTheDefaultFormat) {
   EXPECT_EQ(testing::Scalar(*c_, "SELECT COUNT(*) FROM DAYS WHERE D >= '2026/12/08'"), "2");
   EXPECT_EQ(testing::Scalar(*c_, "SELECT TO_CHAR(MAX(D), 'YYYY-MM-DD HH24:MI') FROM DAYS"),
             "2026-12-09 10:30");
+  // Every row by one model, and by a model of its own.
+  EXPECT_EQ(Query(*c_, "SELECT TO_CHAR(D, 'MM/DD HH24:MI'), TO_CHAR(D, DECODE(ID, 2, 'YYYY', "
+                      "'DD')) FROM DAYS ORDER BY ID"),
+            (testing::Rows{{"12/07 00:00", "07"}, {"12/08 00:00", "2026"}, {"12/09 10:30", "09"}}));
   for (const char* text : {"2026-12", "2026-12-05 10:00:00 x", "yesterday", "2026-02-29"}) {
     try {
       Query(*c_, std::string("INSERT INTO DAYS VALUES (9, ") + SqlText(text) + ")");

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -56,6 +57,23 @@ std::optional<DateTime> ParseDefaultDate(std::string_view text);
 // TO_CHAR(date, format), with English names of months and days (date_format.cpp). Throws
 // SqlError (ORA-01821) for a format element it does not do.
 std::string FormatDateModel(const DateTime& d, std::string_view format);
+
+// A TO_CHAR format model read once, for a statement that formats every row by the same model:
+// Format(d) is FormatDateModel(d, format).
+class DateFormatModel {
+ public:
+  // Throws SqlError (ORA-01821) for a format element it does not do.
+  explicit DateFormatModel(std::string_view format);
+  ~DateFormatModel();
+  DateFormatModel(const DateFormatModel&) = delete;
+  DateFormatModel& operator=(const DateFormatModel&) = delete;
+
+  std::string Format(const DateTime& d) const;
+
+ private:
+  struct Elements;
+  std::unique_ptr<Elements> elements_;
+};
 
 // TO_DATE(text, format) by Oracle's rules for reading a text by a format model (see
 // date_format.cpp): a year or month the format does not name is that of `today`, a day it does
