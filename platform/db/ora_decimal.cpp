@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <boost/multiprecision/cpp_int.hpp>
 #include <charconv>
 #include <cstdlib>
 #include <stdexcept>
@@ -179,34 +178,6 @@ std::optional<Decimal> ParseDecimal(std::string_view text) {
   return Decimal(trimmed);
 }
 
-using Wide = boost::multiprecision::uint256_t;
-
-// 10^k for the shifts of a quotient.
-const Wide& WidePowerOfTen(int k) {
-  static const std::array<Wide, 64> powers = [] {
-    std::array<Wide, 64> p;
-    p[0] = 1;
-    for (size_t i = 1; i < p.size(); ++i) p[i] = p[i - 1] * 10u;
-    return p;
-  }();
-  return powers[static_cast<size_t>(k)];
-}
-
-// The digits of `value` (> 0) into `out`: 64-bit pieces of 19 digits, faster than its text.
-void AppendWideDigits(const Wide& value, std::string* out) {
-  char buf[24];
-  if (value <= UINT64_MAX) {
-    out->append(buf, std::to_chars(buf, buf + sizeof buf, static_cast<uint64_t>(value)).ptr);
-    return;
-  }
-  Wide high, low;
-  boost::multiprecision::divide_qr(value, WidePowerOfTen(19), high, low);
-  AppendWideDigits(high, out);
-  char* end = std::to_chars(buf, buf + sizeof buf, static_cast<uint64_t>(low)).ptr;
-  out->append(19 - static_cast<size_t>(end - buf), '0');
-  out->append(buf, end);
-}
-
 NumberValue ShortQuotient(const ShortDecimal& a, const ShortDecimal& b, ResultForm form) {
   if (a.mantissa == 0) return NumberValue{};
   const bool negative = (a.mantissa < 0) != (b.mantissa < 0);
@@ -214,33 +185,57 @@ NumberValue ShortQuotient(const ShortDecimal& a, const ShortDecimal& b, ResultFo
     return m < 0 ? static_cast<uint64_t>(0) - static_cast<uint64_t>(m) : static_cast<uint64_t>(m);
   };
   const uint64_t x = magnitude(a.mantissa), y = magnitude(b.mantissa);
-  const auto digits_of = [](uint64_t v) {
-    int n = 1;
-    while (v >= 10) {
-      v /= 10;
-      ++n;
+  // The quotient's digits by long division in pieces of 19 digits: the whole part, then each
+  // remainder (below y, so below 2^63) times 10^19 divided again, in 128 bits. Enough pieces
+  // give a NUMBER's 40 digits and the one that rounds them.
+  constexpr uint64_t kPiece = 10000000000000000000u;  // 10^19
+  constexpr int kWanted = 41;
+  char storage[128];
+  char* const digits = storage + 1;  // room for a carry before the first digit
+  char* end = std::to_chars(digits, digits + 24, x / y).ptr;
+  const int whole_digits = x / y == 0 ? 0 : static_cast<int>(end - digits);
+  if (whole_digits == 0) end = digits;
+  uint64_t rest = x % y;
+  int first = whole_digits == 0 ? -1 : 0;  // the first significant digit
+  while (rest != 0 && (first < 0 || end - digits - first < kWanted)) {
+    const unsigned __int128 scaled = static_cast<unsigned __int128>(rest) * kPiece;
+    uint64_t piece = static_cast<uint64_t>(scaled / y);
+    rest = static_cast<uint64_t>(scaled % y);
+    for (int k = 18; k >= 0; --k) {
+      end[k] = static_cast<char>('0' + piece % 10);
+      piece /= 10;
     }
-    return n;
-  };
-  // x * 10^shift / y has 42 or 43 digits: more than a NUMBER keeps, and below 10^61 before
-  // the division.
-  const int shift = 42 + digits_of(y) - digits_of(x);
-  const Wide quotient = Wide(x) * WidePowerOfTen(shift) / y;
-  const int count = quotient >= WidePowerOfTen(42) ? 43 : 42;
-  const int leading = count - 1 + a.exponent - b.exponent - shift;
+    if (first < 0) {
+      const char* nonzero = std::find_if(end, end + 19, [](char c) { return c != '0'; });
+      if (nonzero != end + 19) first = static_cast<int>(nonzero - digits);
+    }
+    end += 19;
+  }
+  // The decimal exponent of the first significant digit, then rounded half away from zero at
+  // the last digit kept: the next digit decides, the quotient's expansion being exact.
+  int leading = whole_digits - 1 - first + a.exponent - b.exponent;
   if (leading >= 126) throw std::overflow_error("ORA-01426: numeric overflow");
-  // Half away from zero at the last digit kept: what is cut off decides, as the rest of the
-  // quotient (below one unit of its last digit) never makes a half of an even power of ten.
-  const int cut = count - ((leading % 2 != 0) ? 40 : 39);
-  const Wide& unit = WidePowerOfTen(cut);
-  Wide kept, rest;
-  boost::multiprecision::divide_qr(quotient, unit, kept, rest);
-  if (rest * 2u >= unit) ++kept;
-  std::string digits;
-  AppendWideDigits(kept, &digits);
-  const int rounded_leading = leading + static_cast<int>(digits.size()) - (count - cut);
-  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
-  return FromDigits(negative, digits, rounded_leading, form);
+  const int kept = (leading % 2 != 0) ? 40 : 39;
+  char* significant = digits + first;
+  char* cut = significant + kept;
+  if (cut < end) {
+    if (*cut >= '5') {
+      char* p = cut;
+      while (p > significant && p[-1] == '9') *--p = '0';
+      if (p == significant) {
+        // All nines: one more digit before them, which the kept digits end with zeros.
+        *--significant = '1';
+        ++leading;
+        --cut;
+      } else {
+        ++p[-1];
+      }
+    }
+    end = cut;
+  }
+  while (end - significant > 1 && end[-1] == '0') --end;
+  return FromDigits(negative, std::string_view(significant, static_cast<size_t>(end - significant)),
+                    leading, form);
 }
 
 std::optional<NumberValue> ShortResult(Operation op, const ShortDecimal& a, const ShortDecimal& b,
