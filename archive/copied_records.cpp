@@ -13,6 +13,7 @@
 #include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
+#include "foundation/sql_conditions.h"
 #include "foundation/sql_date.h"
 #include "foundation/sql_text.h"
 #include "foundation/string_util.h"
@@ -22,6 +23,7 @@ namespace {
 
 using korvalis::BstrView;
 using korvalis::PropertyBag;
+using korvalis::SqlConditions;
 using korvalis::SqlQuoted;
 
 // The entry's keys of the save document, each quoted.
@@ -115,13 +117,7 @@ long CBArchivePatient::DeleteCopyRecord(CEMRDataSource* pDataSource, BSTR bstrPa
 long CBArchivePatient::GetCopiedPatientList(CEMRDataSource* pDataSource, BSTR bstrArgs,
                                             BSTR* pbstrList) {
   const CXmlProperty args = PropertyBag(bstrArgs);
-  const std::u16string name = args.GetValue(u"name");
-  const std::u16string event_no = args.GetValue(u"event_no");
-  const std::u16string dept = args.GetValue(u"filterdept");
   CDBType& dialect = *pDataSource->GetDBType();
-  std::u16string copy_date;
-  korvalis::AppendDateBetween(dialect, args.GetValue(u"emr_copy_time_span"), u"A.COPY_DATE",
-                              copy_date);
 
   // The department is the visit's admission department for a visit's entries, and a fragment
   // of the department name an entry of its own data carries.
@@ -133,19 +129,24 @@ long CBArchivePatient::GetCopiedPatientList(CEMRDataSource* pDataSource, BSTR bs
       u"V.DOCTOR_NAME, A.COPY_DATE, A.PAGE_NUM, A.COPY_USE, A.HANDLER, A.COPY_NOTES, A.COPY_SUM "
       u"FROM TELV_COPIED_EMR A, TELV_V_PATIENT_VISIT_RECORD V WHERE A.PATIENT_ID = V.PATIENT_ID"
       u" AND A.EVENT_NO = V.EVENT_NO AND (RECORD_TYPE IS NULL OR RECORD_TYPE = 0) ";
-  korvalis::AppendQuotedWhenGiven(name, u"AND V.NAME LIKE '%", u"%' ", sql);
-  korvalis::AppendQuotedWhenGiven(dept, u"AND V.IN_DEPT_ID = '", u"' ", sql);
-  korvalis::AppendQuotedWhenGiven(event_no, u" AND V.EVENT_NO = '", u"'", sql);
-  sql.append(copy_date);
+  sql += SqlConditions(args)
+             .Contains(u"name", u"V.NAME")
+             .Equals(u"filterdept", u"V.IN_DEPT_ID")
+             .Equals(u"event_no", u"V.EVENT_NO")
+             .SpanBetween(u"emr_copy_time_span", u"A.COPY_DATE", dialect)
+             .Sql();
   sql.append(
       u" UNION SELECT NAME, 0, PATIENT_ID, EVENT_NO, ADMISSION_DATE, ADMISSION_DEPT_NAME, "
       u"DISCHARGE_DATE, DISCHARGE_DEPT_NAME, REQUESTOR, COPIED_EMR, EXECUTOR, COPY_REASON, "
       u"SERIAL, CHARGE_DOCTOR, COPY_DATE, PAGE_NUM, COPY_USE, HANDLER, COPY_NOTES, COPY_SUM "
       u"FROM TELV_COPIED_EMR A WHERE RECORD_TYPE = 1 ");
-  korvalis::AppendQuotedWhenGiven(name, u"AND NAME LIKE '%", u"%' ", sql);
-  korvalis::AppendQuotedWhenGiven(dept, u"AND ADMISSION_DEPT_NAME LIKE '%", u"%' ", sql);
-  korvalis::AppendQuotedWhenGiven(event_no, u" AND EVENT_NO = '", u"'", sql);
-  sql.append(copy_date).append(u") ORDER BY NAME, SERIAL");
+  sql += SqlConditions(args)
+             .Contains(u"name", u"NAME")
+             .Contains(u"filterdept", u"ADMISSION_DEPT_NAME")
+             .Equals(u"event_no", u"EVENT_NO")
+             .SpanBetween(u"emr_copy_time_span", u"A.COPY_DATE", dialect)
+             .Sql() +
+         u") ORDER BY NAME, SERIAL";
 
   static const std::vector<std::u16string> kNames = {
       u"patient",    u"sex",         u"id",         u"event_no",  u"in_date",

@@ -20,6 +20,7 @@
 #include "foundation/codec_factory.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
+#include "foundation/sql_conditions.h"
 #include "foundation/sql_date.h"
 #include "foundation/sql_text.h"
 #include "foundation/string_util.h"
@@ -29,9 +30,9 @@
 
 namespace {
 
-using korvalis::AppendQuotedWhenGiven;
 using korvalis::BstrView;
 using korvalis::PropertyBag;
+using korvalis::SqlConditions;
 using korvalis::SqlQuoted;
 
 constexpr char16_t kNoFrontSheet[] = u"该病人未书写病案首页";
@@ -73,24 +74,24 @@ std::u16string CopyOf(const std::u16string& quoted_id) {
 long CBArchivePatient::GetFreezePatient(CEMRDataSource* pDataSource, BSTR bstrArgs,
                                         BSTR* pbstrList) {
   const CXmlProperty args = PropertyBag(bstrArgs);
-  const auto value = [&args](const char16_t* key) { return args.GetValue(key); };
   std::u16string sql =
       u"SELECT A.NAME, A.SEX, A.PATIENT_ID, A.EVENT_NO, A.BED_NO, B.FORBID_DATE, "
       u"B.FORBIDER_NAME, B.FORBID_NOTES, A.IN_DEPT_NAME, B.UNFORBID_DATE, B.UNFORBIDER_NAME, "
       u"B.UNFORBID_NOTES, A.FORBID_FLAG FROM TELV_V_PATIENT_VISIT_RECORD A,  TELV_PATIENT_FORBID B "
-      u"WHERE A.PATIENT_ID = B.PATIENT_ID AND A.EVENT_NO = B.PATIENT_EVENT ";
-  AppendQuotedWhenGiven(value(u"name"), u" AND A.NAME LIKE '%", u"%'", sql);
-  AppendQuotedWhenGiven(value(u"eventno"), u" AND A.EVENT_NO LIKE '%", u"%'", sql);
-  AppendQuotedWhenGiven(value(u"filterdept"), u" AND A.IN_DEPT_ID = '", u"'", sql);
-  AppendQuotedWhenGiven(value(u"indept"), u" AND A.IN_DEPT_ID = '", u"'", sql);
-  AppendQuotedWhenGiven(value(u"leavedept"), u" AND A.OUT_DEPT_ID = '", u"'", sql);
-  AppendQuotedWhenGiven(value(u"doctor"), u" AND A.DOCTOR_NAME LIKE '%", u"%'", sql);
-  AppendQuotedWhenGiven(value(u"unlocker"), u" AND B.UNFORBIDER_NAME LIKE '%", u"%'", sql);
-  korvalis::AppendNumberWhenGiven(value(u"forbid_flag"), u" AND A.FORBID_FLAG = ", u"forbid_flag",
-                                  sql);
+      u"WHERE A.PATIENT_ID = B.PATIENT_ID AND A.EVENT_NO = B.PATIENT_EVENT " +
+      SqlConditions(args)
+          .Contains(u"name", u"A.NAME")
+          .Contains(u"eventno", u"A.EVENT_NO")
+          .Equals(u"filterdept", u"A.IN_DEPT_ID")
+          .Equals(u"indept", u"A.IN_DEPT_ID")
+          .Equals(u"leavedept", u"A.OUT_DEPT_ID")
+          .Contains(u"doctor", u"A.DOCTOR_NAME")
+          .Contains(u"unlocker", u"B.UNFORBIDER_NAME")
+          .Number(u"forbid_flag", u"A.FORBID_FLAG")
+          .Sql();
   const CDBType& dialect = *pDataSource->GetDBType();
-  AppendSealSpan(dialect, value(u"lock_time_span"), u"B.FORBID_DATE", sql);
-  AppendSealSpan(dialect, value(u"unlock_time_span"), u"B.UNFORBID_DATE", sql);
+  AppendSealSpan(dialect, args.GetValue(u"lock_time_span"), u"B.FORBID_DATE", sql);
+  AppendSealSpan(dialect, args.GetValue(u"unlock_time_span"), u"B.UNFORBID_DATE", sql);
 
   static const std::vector<std::u16string> kNames = {
       u"patient",      u"sex",        u"id",        u"eventno",    u"bed",
@@ -115,17 +116,13 @@ long CBArchivePatient::GetCheckPatientList(CEMRDataSource* pDataSource, BSTR bst
       has_live_record +
       u" EMR_COPY FROM TELV_VISIT_RECORD A, TELV_PATIENT B  WHERE A.PATIENT_ID = B.ID AND "
       u"A.EVENT_STATUS = 1";
-  const std::u16string begin = args.GetValue(u"dis_date_begin");
-  const std::u16string end = args.GetValue(u"dis_date_end");
-  if (!begin.empty() && !end.empty()) {
-    korvalis::AppendDatesBetween(dialect, u"A.OUT_TIME", begin, end, sql);
-  }
+  SqlConditions conditions(args);
   // The "case number" is matched against the visit number.
-  AppendQuotedWhenGiven(args.GetValue(u"case_no"), u" AND A.EVENT_NO LIKE '%", u"%'", sql);
+  conditions.DatesBetween(u"dis_date_begin", u"dis_date_end", u"A.OUT_TIME", dialect)
+      .Contains(u"case_no", u"A.EVENT_NO");
   // Only a list without a department is kept to the record states of the check.
-  const std::u16string dept = args.GetValue(u"dept_id");
-  if (dept.empty()) sql.append(u" AND A.EMR_STATUS IN(0, 1, 2, 3)");
-  AppendQuotedWhenGiven(dept, u" AND A.OUT_DEPT_ID = '", u"'", sql);
+  if (conditions.Value(u"dept_id").empty()) conditions.And(u"A.EMR_STATUS IN(0, 1, 2, 3)");
+  sql += conditions.Equals(u"dept_id", u"A.OUT_DEPT_ID").Sql();
 
   static const std::vector<std::u16string> kNames = {u"patient",    u"sex",      u"case_no",
                                                      u"patient_id", u"event_no", u"visit_no",
