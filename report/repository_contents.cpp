@@ -19,6 +19,7 @@
 #include "foundation/dom_builder.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/record_statements.h"
+#include "foundation/row_statements.h"
 #include "foundation/sql_conditions.h"
 #include "foundation/sql_text.h"
 #include "foundation/xml_property.h"
@@ -28,12 +29,12 @@
 
 using korvalis::ArgumentText;
 using korvalis::DeleteKeyedRows;
+using korvalis::InsertRow;
 using korvalis::PropertyBag;
 using korvalis::SqlConditions;
 using korvalis::SqlQuoted;
 using korvalis::StoreBstrResult;
 using korvalis::XmlCarriable;
-using korvalis::repository::InsertRow;
 using korvalis::repository::SaveRecord;
 using korvalis::repository::SavedColumn;
 

@@ -3,34 +3,11 @@
 #include <vector>
 
 #include "foundation/record_statements.h"
+#include "foundation/row_statements.h"
 #include "foundation/single_data_source.h"
-#include "foundation/sql_text.h"
 #include "foundation/xml_property.h"
 
 namespace korvalis::repository {
-
-namespace {
-
-void InsertValues(CSingleDataSource& data_source, std::u16string_view table,
-                  std::u16string_view columns, std::span<const std::u16string_view> values) {
-  std::u16string sql = u"INSERT INTO ";
-  sql.append(table).append(u" (").append(columns).append(u") VALUES (");
-  bool first = true;
-  for (std::u16string_view value : values) {
-    if (!first) sql.append(u", ");
-    sql.append(SqlQuoted(value));
-    first = false;
-  }
-  sql.append(u")");
-  data_source.Execute(sql);
-}
-
-}  // namespace
-
-void InsertRow(CSingleDataSource& data_source, std::u16string_view table,
-               std::u16string_view columns, std::initializer_list<std::u16string_view> values) {
-  InsertValues(data_source, table, columns, std::span(values.begin(), values.size()));
-}
 
 std::u16string SaveRecord(CSingleDataSource& data_source, std::u16string_view table,
                           const CXmlProperty& property, std::span<const SavedColumn> columns) {
@@ -43,7 +20,7 @@ std::u16string SaveRecord(CSingleDataSource& data_source, std::u16string_view ta
   }
   texts.front() = IdForSave(data_source, texts.front(), table, columns.front().column);
   const std::vector<std::u16string_view> values(texts.begin(), texts.end());
-  InsertValues(data_source, table, names, values);
+  InsertRow(data_source, table, names, values);
   return texts.front();
 }
 

@@ -1,5 +1,4 @@
-// What the bodies of CBRepository share: the rows they insert (every value quoted, so that a
-// quote in any value is stored as given) and the records they save under a text key.
+// What the bodies of CBRepository share: the records they save under a text key.
 //
 // Thread-safety: stateless; each function works on the caller's data source.
 #pragma once
@@ -14,11 +13,6 @@ class CXmlProperty;
 
 namespace korvalis::repository {
 
-// Runs "INSERT INTO table (columns) VALUES (...)" with `values` quoted, in the order of
-// `columns`; an empty value stores NULL.
-void InsertRow(CSingleDataSource& data_source, std::u16string_view table,
-               std::u16string_view columns, std::initializer_list<std::u16string_view> values);
-
 // One column of a saved record: its name, the key of the property document it is read from and
 // the value that an absent or empty key stands for.
 struct SavedColumn {
@@ -29,7 +23,7 @@ struct SavedColumn {
 
 // Saves the record of `table` that `property` describes, `columns` in the table's order, the
 // first of them its key: the property's key value, whose row is replaced, or a new one
-// (IdForSave); each other column read by its key (InsertRow's quoting). Answers the key.
+// (IdForSave); each other column read by its key (quoted as InsertRow quotes). Answers the key.
 std::u16string SaveRecord(CSingleDataSource& data_source, std::u16string_view table,
                           const CXmlProperty& property, std::span<const SavedColumn> columns);
 

@@ -11,6 +11,7 @@
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/factory.h"
+#include "foundation/row_statements.h"
 #include "foundation/sql_conditions.h"
 #include "foundation/sql_text.h"
 #include "foundation/string_util.h"
@@ -22,9 +23,11 @@
 namespace {
 
 using korvalis::BstrView;
+using korvalis::InsertRow;
 using korvalis::PropertyBag;
 using korvalis::SqlConditions;
 using korvalis::SqlQuoted;
+using korvalis::UpdateRow;
 
 // Replaces the departments of a template by those of `depts` (separated by ";", an empty piece
 // between two separators being a department with an empty id). Nothing unless both are given.
@@ -81,21 +84,19 @@ long CBQCCollector::GetQueryTplList(CEMRDataSource* pDataSource, BSTR bstrCondit
 long CBQCCollector::SaveQueryTplList(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                      BSTR bstrList) {
   const CXmlProperty bag = PropertyBag(bstrCondition);
-  const std::u16string content = SqlQuoted(bstrList);
+  const std::u16string content = korvalis::ArgumentText(bstrList);
   const std::u16string id = bag.GetValue(u"id");
   if (!id.empty()) {
     // An existing template keeps its title, type and departments.
-    pDataSource->Execute(u"UPDATE TELV_QUERY_TEMPLATE T SET T.CONTENT = " + content +
-                         u" , T.CREATOR_ID = " + SqlQuoted(bag.GetValue(u"creator_id")) +
-                         u" WHERE T.ID = " + SqlQuoted(id));
+    UpdateRow(*pDataSource, u"TELV_QUERY_TEMPLATE",
+              {{u"CONTENT", content}, {u"CREATOR_ID", bag.GetValue(u"creator_id")}},
+              u"ID = " + SqlQuoted(id));
     return 0;
   }
   const std::u16string new_id = CEMRFactory::Instance()->NewGuid();
-  pDataSource->Execute(
-      u"INSERT INTO TELV_QUERY_TEMPLATE T (T.ID, T.TITLE, T.CONTENT, T.TYPE, T.CREATOR_ID) "
-      u"VALUES (" +
-      SqlQuoted(new_id) + u" , " + SqlQuoted(bag.GetValue(u"title")) + u", " + content + u", " +
-      SqlQuoted(bag.GetValue(u"type")) + u", " + SqlQuoted(bag.GetValue(u"creator_id")) + u")");
+  InsertRow(*pDataSource, u"TELV_QUERY_TEMPLATE", u"ID, TITLE, CONTENT, TYPE, CREATOR_ID",
+            {new_id, bag.GetValue(u"title"), content, bag.GetValue(u"type"),
+             bag.GetValue(u"creator_id")});
   // The new template's departments are handed out without the type-3 rule.
   DistributeTemplate(*pDataSource, new_id, bag.GetValue(u"dept"), std::u16string());
   return 0;
