@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/db/connection_pool.h"
+#include "platform/db/sql_token.h"
 #include "tools/command.h"
 #include "tools/command_line.h"
 #include "tools/config_files.h"
@@ -44,11 +45,12 @@ constexpr char kUsage[] =
     "that one line, and a PL/SQL block as one statement; WHENEVER SQLERROR EXIT (or CONTINUE) is\n"
     "understood. Rows print as they are read: a line of column names, then one line per row,\n"
     "fields separated by tabs (tab, line feed, carriage return and backslash written \\t, \\n,\n"
-    "\\r and \\\\; NULL as an empty field), then \"n rows selected\".\n"
+    "\\r and \\\\; NULL as an empty field; a BLOB as \"(BLOB, n bytes)\"), then \"n rows\n"
+    "selected\"; an INSERT, UPDATE or DELETE prints \"n rows inserted\" (updated, deleted).\n"
     "  -f, --file SCRIPT   run the statements of the file SCRIPT\n"
     "  --stop-on-error     end the run at the first failing statement, rolling back the changes\n"
     "                      since the last COMMIT (as WHENEVER SQLERROR EXIT in a script)\n"
-    "  --no-feedback       no \"n rows selected\" after each query\n"
+    "  --no-feedback       no \"n rows selected\" (inserted ...) after each statement\n"
     "  --xml               each result as an XML document instead, with no feedback:\n"
     "                      <root><row><column name=\"...\">value</column>...</row>...</root>\n";
 
@@ -58,11 +60,32 @@ struct RunSettings {
   bool stop_on_error = false;
 };
 
-// "3 rows selected": how many rows a query printed, after its rows. Nothing for a statement
-// that reads no rows.
-void PrintFeedback(const db::Rowset& rows, long long printed) {
-  if (rows.ColumnCount() == 0) return;
-  std::printf("%lld %s selected\n", printed, printed == 1 ? "row" : "rows");
+// What an INSERT, UPDATE or DELETE did to its rows, by the statement's first word.
+const char* ChangeDone(std::string_view statement) {
+  std::vector<db::sql::Token> tokens;
+  std::string storage;
+  try {
+    db::sql::Tokenize(statement, &tokens, &storage);
+  } catch (const db::DbError&) {
+    return "changed";
+  }
+  if (tokens.front().IsWord("INSERT")) return "inserted";
+  if (tokens.front().IsWord("UPDATE")) return "updated";
+  if (tokens.front().IsWord("DELETE")) return "deleted";
+  return "changed";
+}
+
+// "3 rows selected" after a query's rows, "1 row updated" after a statement that changed rows;
+// nothing after any other statement.
+void PrintFeedback(std::string_view statement, const db::Rowset& rows, long long printed) {
+  long long count = printed;
+  const char* done = "selected";
+  if (rows.ColumnCount() == 0) {
+    count = rows.ChangedRows();
+    if (count < 0) return;
+    done = ChangeDone(statement);
+  }
+  std::printf("%lld %s %s\n", count, count == 1 ? "row" : "rows", done);
 }
 
 // A script saved with a byte-order mark reads as the script after it.
@@ -98,7 +121,7 @@ int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
     try {
       std::unique_ptr<db::Rowset> rows = connection.Execute(step.text);
       const long long printed = PrintRows(*rows, settings.xml, stdout);
-      if (settings.feedback && !settings.xml) PrintFeedback(*rows, printed);
+      if (settings.feedback && !settings.xml) PrintFeedback(step.text, *rows, printed);
     } catch (const db::DbError& e) {
       status = 1;
       std::fflush(stdout);

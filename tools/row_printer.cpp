@@ -29,6 +29,11 @@ void AppendField(std::string& out, std::string_view text) {
   }
 }
 
+// What stands for a BLOB's bytes, which are no text to show: "(BLOB, 1024 bytes)".
+std::string BlobNotice(size_t bytes) {
+  return "(BLOB, " + std::to_string(bytes) + (bytes == 1 ? " byte)" : " bytes)");
+}
+
 void Write(const std::string& text, std::FILE* out) {
   std::fwrite(text.data(), 1, text.size(), out);
 }
@@ -46,7 +51,12 @@ long long PrintText(db::Rowset& rows, std::FILE* out) {
     line.clear();
     for (int i = 0; i < rows.ColumnCount(); ++i) {
       if (i > 0) line.push_back('\t');
-      if (!rows.IsNull(i)) AppendField(line, rows.Text(i));
+      if (rows.IsNull(i)) continue;
+      if (rows.IsBlob(i)) {
+        line.append(BlobNotice(rows.Text(i).size()));
+      } else {
+        AppendField(line, rows.Text(i));
+      }
     }
     line.push_back('\n');
     Write(line, out);
@@ -71,7 +81,13 @@ long long PrintXml(db::Rowset& rows, std::FILE* out) {
       row = "<row>";
       for (int i = 0; i < rows.ColumnCount(); ++i) {
         row.append(openings[i]);
-        if (!rows.IsNull(i)) AppendXml(row, rows.Text(i), false);
+        if (!rows.IsNull(i)) {
+          if (rows.IsBlob(i)) {
+            row.append(BlobNotice(rows.Text(i).size()));
+          } else {
+            AppendXml(row, rows.Text(i), false);
+          }
+        }
         row.append("</column>");
       }
       row.append("</row>");

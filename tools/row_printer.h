@@ -6,7 +6,8 @@
 //   - XML: one well-formed UTF-8 document per result, whatever the column names and values:
 //       <?xml version="1.0" encoding="UTF-8"?>
 //       <root><row><column name="COUNT(*)">3</column>...</row>...</root>
-//     a name or value is escaped, and a character XML cannot carry is written as U+FFFD.
+//     a name or value is escaped, and a character XML cannot carry is written as U+FFFD;
+//   - either way, a BLOB's bytes (no text to show) as their length: "(BLOB, 1024 bytes)".
 //
 // Thread-safety: writes to one FILE; one printer per statement.
 #pragma once

@@ -48,10 +48,14 @@ TEST_F(SqlShellTest, EachStatementIsFollowedByWhatItDid) {
       "UPDATE P SET NAME = 'x' WHERE ID > 1;\n"
       "SELECT ID FROM P WHERE ID < 3 ORDER BY ID;\n"
       "DELETE FROM P WHERE ID = 9;\n"
-      "CREATE INDEX P_NAME ON P (NAME);\n";
+      "DELETE P WHERE ID = 3;\n"
+      "CREATE INDEX P_NAME ON P (NAME);\n"
+      "/* seeding */ INSERT INTO P (ID, NAME) SELECT ID + 10, NAME FROM P;\n";
   Outcome fed = Sql("-f seed.sql", script);
   ASSERT_EQ(fed.status, 0) << fed.out;
-  EXPECT_EQ(fed.out, "ID\n1\n2\n2 rows selected\n");
+  EXPECT_EQ(fed.out,
+            "1 row inserted\n2 rows updated\nID\n1\n2\n2 rows selected\n0 rows deleted\n"
+            "1 row deleted\n2 rows inserted\n");
   Outcome quiet = Sql("--no-feedback \"SELECT ID FROM P WHERE ID = 1\"");
   EXPECT_EQ(quiet.out, "ID\n1\n");
 }
@@ -107,10 +111,24 @@ TEST_F(SqlShellTest, ShellLinesAndProceduralBlocksAreRefusedAlone) {
   EXPECT_EQ(Names(), "ID\tNAME\n1\ta\n2\tb\n");  // nothing of the block ran
 }
 
-TEST_F(SqlShellTest, RowsStayOneLineOfTabSeparatedValues) {
+TEST_F(SqlShellTest, RowsStayOneLineOfTextAndBlobsShowTheirLength) {
   Outcome text =
       Sql("--no-feedback \"SELECT 'a' || CHR(9) || 'b' || CHR(10) || 'c\\' || CHR(13) V FROM DUAL\"");
   EXPECT_EQ(text.out, "V\na\\tb\\nc\\\\\\r\n") << text.out;
+
+  Outcome blobs = Sql("--no-feedback -f seed.sql",
+                      "CREATE TABLE B (ID NUMBER, DATA BLOB);\n"
+                      "INSERT INTO B VALUES (1, 'a' || CHR(10) || '病');\n"
+                      "INSERT INTO B VALUES (2, EMPTY_BLOB());\n"
+                      "INSERT INTO B VALUES (3, 'x');\n"
+                      "INSERT INTO B VALUES (4, NULL);\n"
+                      "SELECT ID, DATA FROM B ORDER BY ID;\n");
+  ASSERT_EQ(blobs.status, 0) << blobs.out;
+  EXPECT_EQ(blobs.out,
+            "ID\tDATA\n1\t(BLOB, 5 bytes)\n2\t(BLOB, 0 bytes)\n3\t(BLOB, 1 byte)\n4\t\n");
+  Outcome xml = Sql("--xml \"SELECT DATA FROM B WHERE ID = 1\"");
+  EXPECT_NE(xml.out.find("<column name=\"DATA\">(BLOB, 5 bytes)</column>"), std::string::npos)
+      << xml.out;
 }
 
 TEST_F(SqlShellTest, AScriptFileThatCannotBeReadIsNamed) {

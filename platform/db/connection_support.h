@@ -16,9 +16,16 @@
 
 namespace korvalis::db {
 
-// The rowset of a statement that returns no rows.
+// Whether a statement of `kind` tells how many rows it changed (Rowset::ChangedRows).
+inline bool CountsChangedRows(sql::StatementKind kind) {
+  return kind == sql::StatementKind::kInsert || kind == sql::StatementKind::kUpdate ||
+         kind == sql::StatementKind::kDelete;
+}
+
+// The rowset of a statement that returns no rows: of a DML statement, with the rows it changed.
 class EmptyRowset final : public Rowset {
  public:
+  explicit EmptyRowset(long long changed_rows = -1) : changed_rows_(changed_rows) {}
   int ColumnCount() const override { return 0; }
   const std::string& ColumnName(int) const override {
     static const std::string kNone;
@@ -27,6 +34,11 @@ class EmptyRowset final : public Rowset {
   bool Next() override { return false; }
   bool IsNull(int) const override { return true; }
   std::string_view Text(int) const override { return {}; }
+  bool IsBlob(int) const override { return false; }
+  long long ChangedRows() const override { return changed_rows_; }
+
+ private:
+  long long changed_rows_;
 };
 
 // The rowset of one row of one text value that the provider knows without the database.
@@ -39,6 +51,8 @@ class ValueRowset final : public Rowset {
   bool Next() override { return !read_ && (read_ = true); }
   bool IsNull(int) const override { return false; }
   std::string_view Text(int) const override { return value_; }
+  bool IsBlob(int) const override { return false; }
+  long long ChangedRows() const override { return -1; }
 
  private:
   std::string column_name_;

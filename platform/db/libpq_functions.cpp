@@ -19,14 +19,15 @@
 
 namespace {
 
-#define KORVALIS_LIBPQ_FUNCTIONS(X)                                                           \
-  X(PQclear) X(PQcmdStatus) X(PQconnectdb) X(PQconnectdbParams) X(PQconninfoFree)            \
-  X(PQconninfoParse) X(PQenterPipelineMode) X(PQerrorMessage) X(PQexec) X(PQexecPrepared)    \
-  X(PQexitPipelineMode) X(PQfinish) X(PQfname) X(PQfreemem) X(PQftype) X(PQgetisnull)        \
-  X(PQgetlength) X(PQgetResult) X(PQgetvalue) X(PQlibVersion) X(PQnfields) X(PQntuples)      \
-  X(PQpipelineSync) X(PQprepare) X(PQresultErrorField) X(PQresultErrorMessage)               \
-  X(PQresultStatus) X(PQsendPrepare) X(PQsendQueryParams) X(PQsendQueryPrepared)             \
-  X(PQsetNoticeProcessor) X(PQsocket) X(PQstatus) X(PQtransactionStatus) X(PQunescapeBytea)
+#define KORVALIS_LIBPQ_FUNCTIONS(X)                                                        \
+  X(PQclear) X(PQcmdStatus) X(PQcmdTuples) X(PQconnectdb) X(PQconnectdbParams)             \
+  X(PQconninfoFree) X(PQconninfoParse) X(PQenterPipelineMode) X(PQerrorMessage) X(PQexec)  \
+  X(PQexecPrepared) X(PQexitPipelineMode) X(PQfinish) X(PQfname) X(PQfreemem) X(PQftype)   \
+  X(PQgetisnull) X(PQgetlength) X(PQgetResult) X(PQgetvalue) X(PQlibVersion) X(PQnfields)  \
+  X(PQntuples) X(PQpipelineSync) X(PQprepare) X(PQresultErrorField)                        \
+  X(PQresultErrorMessage) X(PQresultStatus) X(PQsendPrepare) X(PQsendQueryParams)          \
+  X(PQsendQueryPrepared) X(PQsetNoticeProcessor) X(PQsocket) X(PQstatus)                   \
+  X(PQtransactionStatus) X(PQunescapeBytea)
 
 struct LibpqFunctions {
 #define KORVALIS_LIBPQ_MEMBER(name) decltype(&::name) name;
@@ -63,6 +64,7 @@ void PQclear(PGresult* res) {
   if (res != nullptr) Libpq().PQclear(res);
 }
 char* PQcmdStatus(PGresult* res) { return Libpq().PQcmdStatus(res); }
+char* PQcmdTuples(PGresult* res) { return Libpq().PQcmdTuples(res); }
 PGconn* PQconnectdb(const char* conninfo) { return Libpq().PQconnectdb(conninfo); }
 PGconn* PQconnectdbParams(const char* const* keywords, const char* const* values,
                           int expand_dbname) {

@@ -3,6 +3,7 @@
 #include <libpq-fe.h>
 #include <poll.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/db/connection_support.h"
@@ -119,6 +120,10 @@ class PostgresRowset final : public Rowset {
         return text;
     }
   }
+  bool IsBlob(int column) const override {
+    return types_[static_cast<size_t>(column)] == kByteaOid;
+  }
+  long long ChangedRows() const override { return -1; }
 
  private:
   PGresult* result_;
@@ -132,8 +137,11 @@ class PostgresRowset final : public Rowset {
 std::unique_ptr<Rowset> RowsOf(PGresult* result, const Translation& t,
                                const StatementShape* shape) {
   if (PQresultStatus(result) != PGRES_TUPLES_OK) {
+    const char* count = PQcmdTuples(result);  // "" for a statement that changes no rows
+    const long long changed =
+        CountsChangedRows(t.kind) && *count != '\0' ? std::strtoll(count, nullptr, 10) : -1;
     PQclear(result);
-    return std::make_unique<EmptyRowset>();
+    return std::make_unique<EmptyRowset>(changed);
   }
   return std::make_unique<PostgresRowset>(result, t.column_names, shape);
 }

@@ -34,6 +34,13 @@ class Rowset {
   // The value as UTF-8 text: numbers as plain decimals, dates as "YYYY-MM-DD HH:MM:SS", BLOBs
   // as their bytes, NULL as empty text. Valid until the next call of Next() or the rowset's end.
   virtual std::string_view Text(int column) const = 0;
+  // Whether the value is a BLOB's bytes (of a BLOB column or expression) rather than text, a
+  // number or a date.
+  virtual bool IsBlob(int column) const = 0;
+
+  // For an INSERT, UPDATE or DELETE: how many rows it inserted, updated or deleted. -1 for any
+  // other statement (a query, DDL, TRUNCATE, COMMIT ...).
+  virtual long long ChangedRows() const = 0;
 };
 
 // What a BLOB read found: no row, a NULL value, or bytes (possibly none).

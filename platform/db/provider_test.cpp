@@ -435,6 +435,40 @@ TEST_P(ProviderTest, RowsetsRenderEveryStorageClass) {
       DbError);
 }
 
+TEST_P(ProviderTest, RowsetsTellBlobValuesAndTheRowsAStatementChanged) {
+  const std::pair<const char*, long long> statements[] = {
+      {"INSERT INTO TELV_PATIENT (PATIENT_ID, AGE) VALUES ('p1', 1)", 1},
+      {"INSERT INTO TELV_PATIENT (PATIENT_ID, AGE) SELECT PATIENT_ID || 'c', AGE FROM TELV_PATIENT",
+       1},
+      {"INSERT INTO TELV_PATIENT (PATIENT_ID, AGE) SELECT PATIENT_ID || 'd', AGE FROM TELV_PATIENT",
+       2},
+      {"UPDATE TELV_PATIENT SET AGE = AGE + 1", 4},
+      {"UPDATE TELV_PATIENT SET AGE = AGE + 1", 4},  // a statement met again runs its kept form
+      {"UPDATE TELV_PATIENT p SET p.AGE = 0 WHERE p.PATIENT_ID = 'none'", 0},
+      {"DELETE TELV_PATIENT WHERE PATIENT_ID LIKE '%d'", 2},
+      {"SELECT COUNT(*) FROM TELV_PATIENT", -1},
+      {"CREATE TABLE T_EMPTY (A NUMBER)", -1},
+      {"TRUNCATE TABLE TELV_PATIENT", -1},
+  };
+  for (const auto& [sql, changed] : statements) {
+    EXPECT_EQ(c().Execute(sql)->ChangedRows(), changed) << sql;
+  }
+
+  c().Execute("INSERT INTO TELV_PATIENT (PATIENT_ID, NAME) VALUES ('b', 'x')");
+  ASSERT_TRUE(c().WriteBlob("SELECT PHOTO FROM TELV_PATIENT WHERE PATIENT_ID = 'b'", "\x01"));
+  c().Execute("INSERT INTO TELV_PATIENT (PATIENT_ID) VALUES ('n')");
+  auto rows = c().Execute(
+      "SELECT PHOTO, NAME, EMPTY_BLOB(), AGE, P FROM TELV_PATIENT, "
+      "(SELECT PHOTO P FROM TELV_PATIENT WHERE PATIENT_ID = 'b') ORDER BY PATIENT_ID");
+  for (bool with_photo : {true, false}) {
+    ASSERT_TRUE(rows->Next());
+    EXPECT_EQ(rows->IsNull(0), !with_photo);
+    const std::vector<bool> blobs = {rows->IsBlob(0), rows->IsBlob(1), rows->IsBlob(2),
+                                     rows->IsBlob(3), rows->IsBlob(4)};
+    EXPECT_EQ(blobs, std::vector<bool>({true, false, true, false, true}));
+  }
+}
+
 TEST_P(ProviderTest, LargeBlobsRoundTrip) {
   c().Execute("INSERT INTO TELV_PATIENT (PATIENT_ID) VALUES ('big')");
   std::string bytes(3 * 1024 * 1024 + 7, '\0');

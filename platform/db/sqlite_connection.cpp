@@ -36,6 +36,8 @@ class SqliteRowset final : public Rowset {
       } else {
         names_.emplace_back(name);
       }
+      const char* declared = sqlite3_column_decltype(stmt_, i);
+      blob_columns_.push_back(declared != nullptr && std::strcmp(declared, "BLOB") == 0);
     }
     buffers_.resize(static_cast<size_t>(n));
   }
@@ -68,6 +70,14 @@ class SqliteRowset final : public Rowset {
   bool IsNull(int column) const override {
     return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
   }
+
+  // A column of the schema declared BLOB may hold a value written as text; an expression has
+  // no declared type, so its value's own type tells.
+  bool IsBlob(int column) const override {
+    return blob_columns_[static_cast<size_t>(column)] ||
+           sqlite3_column_type(stmt_, column) == SQLITE_BLOB;
+  }
+  long long ChangedRows() const override { return -1; }
 
   // The column's value is read once and asked for its type and text: each column call of
   // its own would look the column up again.
@@ -110,6 +120,7 @@ class SqliteRowset final : public Rowset {
   bool pending_row_;
   bool done_;
   std::vector<std::string> names_;
+  std::vector<bool> blob_columns_;  // by column: declared BLOB in the schema
   mutable std::vector<std::string> buffers_;
 };
 
@@ -376,7 +387,8 @@ void SqliteConnection::RunScript(const Translation& t) {
 }
 
 // Runs a statement that is not kept: its rowset finalises it.
-std::unique_ptr<Rowset> SqliteConnection::RunOnce(sqlite3_stmt* stmt, const StatementShape* shape) {
+std::unique_ptr<Rowset> SqliteConnection::RunOnce(sqlite3_stmt* stmt, const StatementShape* shape,
+                                                  bool counts_changes) {
   int rc = sqlite3_step(stmt);
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
     DbError e = ErrorFromSqlite(db_, rc);
@@ -385,7 +397,7 @@ std::unique_ptr<Rowset> SqliteConnection::RunOnce(sqlite3_stmt* stmt, const Stat
   }
   if (sqlite3_column_count(stmt) == 0) {
     sqlite3_finalize(stmt);
-    return std::make_unique<EmptyRowset>();
+    return std::make_unique<EmptyRowset>(counts_changes ? sqlite3_changes64(db_) : -1);
   }
   return std::make_unique<SqliteRowset>(db_, stmt, nullptr, rc == SQLITE_ROW, shape);
 }
@@ -417,9 +429,10 @@ std::unique_ptr<Rowset> SqliteConnection::Run(std::string_view sql, const Statem
     if (stmt == nullptr) return nullptr;
     if (!keep) {
       if (shape != nullptr) BindValues(stmt, shape->values);
-      return RunOnce(stmt, shape);
+      return RunOnce(stmt, shape, CountsChangedRows(t->kind));
     }
     cached = statements_.Keep(sql, stmt, generation);
+    cached->counts_changes = CountsChangedRows(t->kind);
   }
   return RunCached(cached, shape);
 }
@@ -476,7 +489,7 @@ std::unique_ptr<Rowset> SqliteConnection::RunCached(StatementCache::Entry* cache
   }
   if (sqlite3_column_count(stmt) == 0) {
     sqlite3_reset(stmt);
-    return std::make_unique<EmptyRowset>();
+    return std::make_unique<EmptyRowset>(cached->counts_changes ? sqlite3_changes64(db_) : -1);
   }
   StatementCache::Lease(cached);
   return std::make_unique<SqliteRowset>(db_, stmt, cached, rc == SQLITE_ROW, shape);

@@ -65,7 +65,8 @@ class SqliteConnection final : public Connection {
   std::string OpenName();
   void Configure();
   sqlite3_stmt* Prepare(const std::string& sqlite_sql, bool keep);
-  std::unique_ptr<Rowset> RunOnce(sqlite3_stmt* stmt, const StatementShape* shape);
+  std::unique_ptr<Rowset> RunOnce(sqlite3_stmt* stmt, const StatementShape* shape,
+                                  bool counts_changes);
   void RunScript(const Translation& t);
   void RunPlain(const char* sql);
   // The statements that begin and commit every call's transaction, prepared once.

@@ -26,6 +26,7 @@ class StatementCache {
     sqlite3_stmt* stmt = nullptr;
     uint64_t generation = 0;  // the schema generation it was prepared for
     bool leased = false;      // a rowset is reading it
+    bool counts_changes = false;  // an INSERT, UPDATE or DELETE: its rowset tells the rows changed
   };
 
   explicit StatementCache(size_t capacity) : capacity_(capacity) {}
