@@ -1,5 +1,6 @@
-// `korvalis call` with BSTRs that hold bytes: arguments read from files and standard input,
-// answers written to files, and answers that are no text shown as a notice. The calls reach
+// `korvalis call` with files and BSTRs that hold bytes: arguments read as text or as bytes from
+// files and standard input, answers written to files as text or as bytes, compressed text
+// expanded, and answers that are no text shown as a notice. The calls reach
 // the ByteEcho double (tools/testing/byte_echo_double.h) through the registry and Invoke.
 #include <gtest/gtest.h>
 
@@ -10,6 +11,8 @@
 #include <vector>
 
 #include "db/testing/temp_directory.h"
+#include "foundation/codec_factory.h"
+#include "platform/com/bstr.h"
 #include "platform/com/guid.h"
 #include "platform/com/registry.h"
 #include "platform/text/unicode.h"
@@ -87,7 +90,6 @@ TEST_F(CallBytesTest, BytesTravelExactlyThroughArgumentsAndAnswers) {
   const std::vector<std::string> payloads = {
       std::string(),
       std::string("\x9c", 1),
-      std::string("\x41\x00", 2),
       std::string("\x01\xfe\x7f", 3),
       std::string("\x00\xd8\x41\x00", 4),          // a lone high surrogate: no UTF-16 text
       std::string("\x41\x00\x00\x00\x42\x00", 6),  // a zero character in the middle
@@ -98,7 +100,7 @@ TEST_F(CallBytesTest, BytesTravelExactlyThroughArgumentsAndAnswers) {
     SCOPED_TRACE("payload of " + std::to_string(bytes.size()) + " bytes");
     Write("in", bytes);
     // What reached the method, then what its answer carried.
-    Outcome outcome = Call("Describe @in -- Echo @in --out out");
+    Outcome outcome = Call("Describe --bytes in -- Echo --bytes in --out out");
     ASSERT_EQ(outcome.status, 0) << outcome.out.substr(0, 500);
     EXPECT_TRUE(outcome.out == Description(bytes) + "\n") << outcome.out.substr(0, 500);
     EXPECT_TRUE(Read("out") == bytes);
@@ -106,7 +108,7 @@ TEST_F(CallBytesTest, BytesTravelExactlyThroughArgumentsAndAnswers) {
 
   // Standard input, and one answer file per method of a chain.
   Write("small", "\x01\x02\x03");
-  Outcome piped = Call("Echo @- --out big -- Echo @small --out small.out < in");
+  Outcome piped = Call("Echo --bytes - --out big -- Echo --bytes small --out small.out < in");
   ASSERT_EQ(piped.status, 0) << piped.out.substr(0, 500);
   EXPECT_EQ(piped.out, "");
   EXPECT_TRUE(Read("big") == Megabyte());
@@ -117,14 +119,14 @@ TEST_F(CallBytesTest, BytesTravelExactlyThroughArgumentsAndAnswers) {
 
   // An answer written to a device reaches it as it is: here the command's own output.
   for (const char* output : {"/dev/stdout", "-"}) {
-    Outcome device = Call(std::string("Echo @small --out ") + output);
+    Outcome device = Call(std::string("Echo --bytes small --out ") + output);
     ASSERT_EQ(device.status, 0) << output;
     EXPECT_EQ(device.out, "\x01\x02\x03") << output;
   }
 
   // A shorter answer replaces a longer content whole.
   Write("out", "an older and longer content");
-  ASSERT_EQ(Call("Echo @small --out out").status, 0);
+  ASSERT_EQ(Call("Echo --bytes small --out out").status, 0);
   EXPECT_EQ(Read("out"), "\x01\x02\x03");
 }
 
@@ -136,7 +138,7 @@ TEST_F(CallBytesTest, TextArgumentsStayTextsAndOnlyTextAnswersArePrinted) {
   std::string utf16;
   korvalis::AppendUtf16Le(u"<root>病历 \U0001F600</root>", utf16);
   Write("text", utf16);
-  Outcome text = Call("Echo @text");
+  Outcome text = Call("Echo --bytes text");
   ASSERT_EQ(text.status, 0) << text.out;
   EXPECT_EQ(text.out, "<root>病历 \U0001F600</root>\n");
 
@@ -148,7 +150,7 @@ TEST_F(CallBytesTest, TextArgumentsStayTextsAndOnlyTextAnswersArePrinted) {
   };
   for (const auto& [bytes, notice] : binary) {
     Write("in", bytes);
-    Outcome outcome = Call("Echo @in");
+    Outcome outcome = Call("Echo --bytes in");
     SCOPED_TRACE(Hex(bytes) + ": " + outcome.out);
     ASSERT_EQ(outcome.status, 0);
     EXPECT_EQ(outcome.out.find(notice), 0u);
@@ -158,12 +160,73 @@ TEST_F(CallBytesTest, TextArgumentsStayTextsAndOnlyTextAnswersArePrinted) {
   }
 }
 
+TEST_F(CallBytesTest, TextFilesAndTextAnswersTravelAsUtf8) {
+  // A UTF-8 file is passed as its text, a byte-order mark skipped; the text answer is written
+  // as it is printed, its declaration naming UTF-8, and passes back unchanged.
+  const std::string document = "<?xml version=\"1.0\" encoding=\"UTF-16\"?><root>病历</root>";
+  const std::string printed = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><root>病历</root>";
+  std::string utf16;
+  korvalis::AppendUtf16Le(korvalis::FromUtf8(document), utf16);
+  Write("document.txt", "\xEF\xBB\xBF" + document);
+  Outcome saved = Call("Describe @document.txt -- Echo @document.txt --out saved.xml");
+  ASSERT_EQ(saved.status, 0) << saved.out;
+  EXPECT_EQ(saved.out, Description(utf16) + "\n");
+  EXPECT_EQ(Read("saved.xml"), printed);
+  std::string printed_utf16;
+  korvalis::AppendUtf16Le(korvalis::FromUtf8(printed), printed_utf16);
+  Outcome passed_back = Call("Describe @- < saved.xml");
+  EXPECT_EQ(passed_back.out, Description(printed_utf16) + "\n");
+
+  // A file that is no UTF-8 is refused by name before any call, pointing at --bytes.
+  Write("latin1.txt", "caf\xE9 au lait");
+  Outcome refused = Call("Echo @document.txt --out first -- Echo @latin1.txt");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.out.find("cannot pass latin1.txt as text: it is not UTF-8 (byte 4); "
+                             "--bytes latin1.txt passes its bytes as they are"),
+            std::string::npos)
+      << refused.out;
+  EXPECT_FALSE(Exists("first"));
+}
+
+TEST_F(CallBytesTest, CompressedTextIsSavedAsBytesAndExpandedOnRequest) {
+  const std::u16string text = u"<root>病历 \U0001F600</root>";
+  BSTR packed = korvalis::AllocBstr(text);
+  CreateCompression(1)->CompressBstr(packed);
+  const std::string compressed(reinterpret_cast<const char*>(packed), SysStringByteLen(packed));
+  SysFreeString(packed);
+  Write("packed.bin", compressed);
+
+  Outcome shown = Call("Echo --bytes packed.bin");
+  ASSERT_EQ(shown.status, 0) << shown.out;
+  EXPECT_EQ(shown.out.find("(" + std::to_string(compressed.size()) +
+                           " bytes of compressed text; add --expand"),
+            0u)
+      << shown.out;
+  Outcome expanded =
+      Call("Echo --bytes packed.bin --expand -- Echo --bytes packed.bin --expand --out text.xml "
+           "-- Echo --bytes packed.bin --out copy.bin");
+  ASSERT_EQ(expanded.status, 0) << expanded.out;
+  EXPECT_EQ(expanded.out, "<root>病历 \U0001F600</root>\n");
+  EXPECT_EQ(Read("text.xml"), "<root>病历 \U0001F600</root>");
+  EXPECT_TRUE(Read("copy.bin") == compressed);
+
+  // An answer that is no compressed text is not expanded, and its file is not made.
+  Write("plain.txt", "<root/>");
+  Outcome plain = Call("Echo @plain.txt --expand --out never.xml");
+  EXPECT_EQ(plain.status, 1);
+  EXPECT_NE(plain.out.find("the answer (14 bytes) is no compressed text to expand"),
+            std::string::npos)
+      << plain.out;
+  EXPECT_FALSE(Exists("never.xml"));
+}
+
 TEST_F(CallBytesTest, UnreadableFilesFailBeforeAnyCall) {
   Write("in", "bytes");
   Write("kept", "kept content");
   std::filesystem::create_directory(directory_ + "/folder");
   const std::pair<std::string, std::string> failures[] = {
       {"@missing", "cannot read missing: No such file or directory"},
+      {"--bytes missing", "cannot read missing: No such file or directory"},
       {"@folder", "cannot read folder: Is a directory"},
   };
   for (const auto& [argument, message] : failures) {
@@ -187,8 +250,9 @@ TEST_F(CallBytesTest, UnreadableFilesFailBeforeAnyCall) {
 TEST_F(CallBytesTest, MalformedWordsAreRefusedBeforeAnyCall) {
   Write("in", "bytes");
   const std::pair<std::string, std::string> refused[] = {
-      {"Echo @- -- Echo @-", "standard input (\"@-\") can be read by one argument only"},
+      {"Echo @- -- Echo --bytes -", "standard input (@- or --bytes -) can be read by one"},
       {"Echo @in --out", "--out of Echo names no file"},
+      {"Echo --bytes -- Echo @in", "--bytes of Echo names no file"},
       {"Echo @in --out -- Echo @in", "--out of Echo names no file"},
       {"Echo @in --out a --out b", "Echo has more than one --out"},
       {"Echo @", "a file name is missing after \"@\""},
@@ -226,6 +290,9 @@ TEST_F(CallBytesTest, FailedCallsLeaveAnswerFilesAlone) {
   EXPECT_NE(no_text.out.find("korvalis.QualityRule.DeleteOpenRule answers no text for --out"),
             std::string::npos)
       << no_text.out;
+  EXPECT_NE(Call("DeleteOpenRule a b c --expand", "QualityRule")
+                .out.find("answers no text for --expand to show"),
+            std::string::npos);
 }
 
 }  // namespace

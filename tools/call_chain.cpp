@@ -52,6 +52,30 @@ bool ReadArgumentFile(const std::string& name, std::string* bytes, std::string* 
   return true;
 }
 
+// The text of the UTF-8 file `name` as the UTF-16LE bytes of a BSTR in *bytes, a byte-order
+// mark at its start skipped; false with *error when the file cannot be read or is no UTF-8.
+bool ReadTextArgumentFile(const std::string& name, std::string* bytes, std::string* error) {
+  std::string utf8;
+  if (!ReadArgumentFile(name, &utf8, error)) return false;
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  std::string_view text = utf8;
+  if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+  if (const size_t at = FirstIllFormedUtf8(text); at != std::string_view::npos) {
+    const std::string shown = name == "-" ? "standard input" : name;
+    *error = "cannot pass " + shown + " as text: it is not UTF-8 (byte " +
+             std::to_string(at + (utf8.size() - text.size()) + 1) +
+             "); --bytes " + name + " passes its bytes as they are";
+    return false;
+  }
+  bytes->clear();
+  AppendUtf16Le(FromUtf8(text), *bytes);
+  if (bytes->size() > kMaxBstrBytes) {
+    *error = "cannot pass " + name + ": its text is longer than one argument can hold";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 CallChain ReadCallChain(const std::vector<std::string>& words) {
@@ -71,27 +95,35 @@ CallChain ReadCallChain(const std::vector<std::string>& words) {
       continue;
     }
     const std::string& word = words[i];
+    const bool names_file = word == "--out" || word == "--bytes";
+    if (!call.method.empty() && names_file &&
+        (i + 1 == words.size() || words[i + 1].empty() || words[i + 1] == "--")) {
+      return fail(2, word + " of " + call.method + " names no file");
+    }
     if (call.method.empty()) {
       call.method = word;
     } else if (word == "--out") {
-      if (i + 1 == words.size() || words[i + 1].empty() || words[i + 1] == "--") {
-        return fail(2, "--out of " + call.method + " names no file");
-      }
       if (!call.out_path.empty()) return fail(2, call.method + " has more than one --out");
       ++i;
       call.out_path = words[i] == "-" ? "/dev/stdout" : words[i];
-    } else if (word.starts_with("@") && !word.starts_with("@@")) {
-      const std::string name = word.substr(1);
+    } else if (word == "--expand") {
+      call.expand = true;
+    } else if (word == "--bytes" || (word.starts_with("@") && !word.starts_with("@@"))) {
+      const bool text = word != "--bytes";
+      const std::string name = text ? word.substr(1) : words[++i];
       if (name.empty()) {
         return fail(
             2,
             "a file name is missing after \"@\" (a text that starts with \"@\" is written \"@@\")");
       }
       if (name == "-" && std::exchange(stdin_taken, true)) {
-        return fail(2, "standard input (\"@-\") can be read by one argument only");
+        return fail(2, "standard input (@- or --bytes -) can be read by one argument only");
       }
       std::string bytes, error;
-      if (!ReadArgumentFile(name, &bytes, &error)) return fail(1, error);
+      if (!(text ? ReadTextArgumentFile(name, &bytes, &error)
+                 : ReadArgumentFile(name, &bytes, &error))) {
+        return fail(1, error);
+      }
       call.arguments.push_back(std::move(bytes));
     } else {
       std::string bytes;

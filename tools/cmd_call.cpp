@@ -3,11 +3,13 @@
 // method through IDispatch by name, passing the arguments as BSTRs in order (the object
 // converts them to the declared types). Methods separated by "--" are called in turn on the
 // one object, for classes that keep state between calls (MyService binds a login with Init).
-// An argument is a text or the bytes of a file, and a method's answer may go to a file byte for
-// byte (tools/call_chain.h); every file is read and opened before the first call.
+// An argument is a text, the text of a file or the bytes of a file, and a method's answer may go
+// to a file (tools/call_chain.h); every file is read and opened before the first call.
 // Prints each result, then each [in,out] argument as "name=value", as UTF-8 (an XML answer's
-// declaration names that encoding); a BSTR whose bytes are not UTF-16 text is shown as a notice
-// with its length, never as replacement characters. Names and argument counts are checked
+// declaration names that encoding); an answer file receives a text answer as it would be printed
+// and other answers byte for byte. Compressed text is shown as its text when asked for
+// (tools/answer_text.h); a BSTR whose bytes are not UTF-16 text is shown as a notice with its
+// length, never as replacement characters. Names and argument counts are checked
 // against the type library before the first call (a near name is suggested, a wrong count
 // shows the signature). On failure prints the error description and HRESULT, the event-log
 // records the call wrote (the cause behind the system's generic message) and any malformed
@@ -21,6 +23,7 @@
 #include "platform/com/registry.h"
 #include "platform/text/unicode.h"
 #include "tools/answer_file.h"
+#include "tools/answer_text.h"
 #include "tools/call_chain.h"
 #include "tools/call_event_log.h"
 #include "tools/command.h"
@@ -32,21 +35,32 @@
 namespace korvalis::tools {
 namespace {
 
-// Whether the BSTR's bytes are UTF-16 text that a line can show: whole units, every surrogate
-// in a pair, and no zero character (which would cut the printed line short).
-bool IsPrintableText(BSTR value) {
-  const std::u16string_view text = BstrView(value);
-  return SysStringByteLen(value) % 2 == 0 && text.find(u'\0') == std::u16string_view::npos &&
-         IsWellFormedUtf16(text);
+std::string_view BstrBytes(BSTR value) {
+  return std::string_view(reinterpret_cast<const char*>(value), SysStringByteLen(value));
 }
 
-// The BSTR as a line of text, or a notice of its length when its bytes are no text.
-std::string BstrText(BSTR value) {
-  if (IsPrintableText(value)) return WithUtf8Declaration(ToUtf8(BstrView(value)));
-  return "(" + std::to_string(SysStringByteLen(value)) +
+// A text as it is printed and saved: UTF-8, an XML declaration naming that encoding.
+std::string PrintedText(std::u16string_view text) { return WithUtf8Declaration(ToUtf8(text)); }
+
+// The answer's bytes as a line of text, or a notice of their length when they are no text.
+std::string AnswerLine(std::string_view bytes) {
+  const AnswerText answer = ReadAnswer(bytes);
+  switch (answer.form) {
+    case AnswerText::Form::kText:
+      return PrintedText(answer.text);
+    case AnswerText::Form::kCompressedText:
+      return "(" + std::to_string(bytes.size()) +
+             " bytes of compressed text; add --expand after the method's arguments to print the "
+             "text, --out FILE to write the bytes to a file)";
+    case AnswerText::Form::kBytes:
+      break;
+  }
+  return "(" + std::to_string(bytes.size()) +
          " bytes that are not UTF-16 text; add --out FILE after the method's arguments to write "
          "them to a file)";
 }
+
+std::string BstrText(BSTR value) { return AnswerLine(BstrBytes(value)); }
 
 std::string VariantText(const VARIANT& value) {
   switch (value.vt) {
@@ -70,10 +84,14 @@ constexpr char kUsage[] =
     "[in, out] parameters; methods after \"--\" are called in turn on the same object. Prints\n"
     "each answer as UTF-8, then each [in, out] argument as name=value. A call that fails prints\n"
     "the system's message and the event-log records the call wrote, and ends the command with 1.\n"
-    "  TEXT       a text argument\n"
-    "  @FILE      the file's bytes as the argument (@- standard input, @@TEXT the text @TEXT)\n"
-    "  --out FILE writes the method's answer to FILE byte for byte instead of printing it\n"
-    "             (--out - to standard output)\n";
+    "  TEXT          a text argument (@@TEXT: the text @TEXT)\n"
+    "  @FILE         the text of the UTF-8 file FILE as the argument (@-: standard input)\n"
+    "  --bytes FILE  the bytes of FILE as the argument, as they are (--bytes -: standard input)\n"
+    "  --out FILE    writes the method's answer to FILE instead of printing it (--out -: to\n"
+    "                standard output): a text as UTF-8, as it would be printed, other bytes as\n"
+    "                they are, so that @FILE or --bytes FILE passes it back unchanged\n"
+    "  --expand      the answer is compressed text (a report page, a QC report, a table\n"
+    "                export, record content): prints it, or writes it with --out, as its text\n";
 
 // Whether the [out,retval] value of `info` is a BSTR, which --out can write.
 bool AnswersText(const com::MethodInfo& info) {
@@ -118,8 +136,9 @@ std::string CheckCall(const com::InterfaceInfo& iface, const std::string& progid
            (expected == 1 ? " argument" : " arguments") + ", not " +
            std::to_string(call.arguments.size()) + ": " + MethodSignature(*info);
   }
-  if (!call.out_path.empty() && !AnswersText(*info)) {
-    return progid + "." + call.method + " answers no text for --out to write";
+  if ((!call.out_path.empty() || call.expand) && !AnswersText(*info)) {
+    return progid + "." + call.method + " answers no text for " +
+           (call.out_path.empty() ? "--expand" : "--out") + " to show";
   }
   return "";
 }
@@ -143,17 +162,34 @@ std::string DescribeInvokeFailure(HRESULT hr, const EXCEPINFO& excep, UINT arg_e
   return what + " (HRESULT " + HresultText(hr) + ")";
 }
 
-// Writes the answer `result` of a method called with --out to `file`; false with *error when
-// the answer is no BSTR or cannot be written.
-bool WriteAnswer(const VARIANT& result, const std::string& path, AnswerFile* file,
-                 std::string* error) {
+// Prints the answer `result` of `call`, or writes it to `answer_file` when the call has --out;
+// false with *error when the answer cannot be shown as the call asks.
+bool ShowAnswer(const VARIANT& result, const MethodCall& call, AnswerFile* answer_file,
+                std::string* error) {
+  if (answer_file == nullptr && !call.expand) {
+    if (result.vt != VT_EMPTY) std::printf("%s\n", VariantText(result).c_str());
+    return true;
+  }
   if (result.vt != VT_BSTR) {
-    *error = "the answer is no text; nothing was written to " + path;
+    *error = "the answer is no text; nothing was shown";
     return false;
   }
-  const std::string_view bytes(reinterpret_cast<const char*>(result.bstrVal),
-                               SysStringByteLen(result.bstrVal));
-  return file->Write(bytes, error);
+  const std::string_view bytes = BstrBytes(result.bstrVal);
+  const AnswerText answer = ReadAnswer(bytes);
+  std::string shown;
+  if (call.expand) {
+    if (answer.form != AnswerText::Form::kCompressedText) {
+      *error = "the answer (" + std::to_string(bytes.size()) +
+               " bytes) is no compressed text to expand; nothing was shown";
+      return false;
+    }
+    shown = PrintedText(answer.text);
+  } else {
+    shown = answer.form == AnswerText::Form::kText ? PrintedText(answer.text) : std::string(bytes);
+  }
+  if (answer_file != nullptr) return answer_file->Write(shown, error);
+  std::printf("%s\n", shown.c_str());
+  return true;
 }
 
 // The BSTRs of one call's arguments, freed when the call is over. An [in,out] argument's
@@ -220,13 +256,10 @@ int CallMethod(IDispatch* dispatch, const com::InterfaceInfo* iface, const std::
     PrintError(ToUtf8(progid) + "." + method_name + " failed: " +
                DescribeInvokeFailure(hr, excep, arg_err, count, expected));
     status = 1;
-  } else if (answer_file != nullptr && !WriteAnswer(result, call.out_path, answer_file, &error)) {
+  } else if (!ShowAnswer(result, call, answer_file, &error)) {
     PrintError(ToUtf8(progid) + "." + method_name + ": " + error);
     status = 1;
   } else {
-    if (answer_file == nullptr && result.vt != VT_EMPTY) {
-      std::printf("%s\n", VariantText(result).c_str());
-    }
     for (size_t i = 0; i < count; ++i) {
       if (by_reference[i]) {
         std::printf("%s=%s\n", ToUtf8(info->params[i].name).c_str(),

@@ -186,10 +186,10 @@ TEST_F(MainJobTest, RunsTheSampleReports) {
                                "doctor=\"\" event_no=\"\" in_time=\"\"/></result1></root>"),
             std::string::npos)
       << structure.out;
-  for (const std::string& call : {"GetReportContent 1" + request + client + " --out report.bin",
-                                  "GetReportContent 3 ''" + client + " --out report.bin"}) {
+  for (const std::string& call :
+       {"GetReportContent 1" + request + client, "GetReportContent 3 ''" + client}) {
     SCOPED_TRACE(call);
-    ASSERT_EQ(Run("call EMRReport " + call).status, 0);
+    ASSERT_EQ(Run("call EMRReport " + call + " --out report.bin").status, 0);
     std::ifstream file(directory_ + "/report.bin", std::ios::binary);
     const std::string packed((std::istreambuf_iterator<char>(file)), {});
     BYTE* plain = nullptr;
@@ -203,7 +203,39 @@ TEST_F(MainJobTest, RunsTheSampleReports) {
     for (const char* patient : {"<TD>李建华</TD>", "<TD>王秀兰</TD>"}) {
       EXPECT_NE(page.find(patient), std::string::npos) << page;
     }
+    // One option shows the page as its text.
+    EXPECT_EQ(Run("call EMRReport " + call + " --expand").out,
+              page.substr(0, page.find('\0')) + "\n");
   }
+}
+
+// Answers saved to files pass back as arguments unchanged: a report's definition and style
+// sheet as UTF-8 texts, a checker's copy of a front sheet as the compressed bytes it is.
+TEST_F(MainJobTest, SavedAnswersPassBackAsArgumentsUnchanged) {
+  ASSERT_EQ(Run("call EMRReport ExportReport 3 --out report3.xml -- GetReportXSLT 1 --out style.xsl")
+                .status,
+            0);
+  std::ifstream file(directory_ + "/report3.xml", std::ios::binary);
+  const std::string saved((std::istreambuf_iterator<char>(file)), {});
+  EXPECT_TRUE(saved.starts_with("<") && saved.find('\0') == std::string::npos) << saved;
+  ASSERT_EQ(Run("call EMRReport ImportReport 2 @report3.xml -- SetReportXSLT 3 @style.xsl").status,
+            0);
+  EXPECT_EQ(Run("call EMRReport GetReportSQL 2").out, Run("call EMRReport GetReportSQL 3").out);
+  EXPECT_EQ(Run("call EMRReport GetReportXSLT 3").out, Run("call EMRReport GetReportXSLT 1").out);
+
+  const std::string visit =
+      " '<root><patient_id>P0006</patient_id><event_no>2026111001</event_no></root>' ''";
+  Outcome sheet = Run("call ArchivePatient GetCheckEMR" + visit + " --out sheet.bin -- GetCheckEMR" +
+                      visit + " --expand");
+  ASSERT_EQ(sheet.status, 0) << sheet.out;
+  Outcome saved_sheet = Run(
+      "call ArchivePatient SaveCheckEMR '<root><emr_id>5e3a9c10-0015-4c6b-9d2e-000000000015</emr_id>"
+      "<patient_id>P0006</patient_id><event_no>2026111001</event_no></root>' --bytes sheet.bin ''"
+      " \"<root><user id='9003'>马丽华</user></root>\" -- GetCheckEMR" + visit + " --expand");
+  ASSERT_EQ(saved_sheet.status, 0) << saved_sheet.out;
+  // Both print the [in, out] argument after each GetCheckEMR, the first one's before the copy.
+  EXPECT_TRUE(saved_sheet.out.starts_with("<HTML>")) << saved_sheet.out;
+  EXPECT_EQ("pbstrXml=\n" + saved_sheet.out, sheet.out);
 }
 
 }  // namespace

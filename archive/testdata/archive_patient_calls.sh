@@ -65,7 +65,7 @@ call GetCheckPatientList '<root><dept_id>0102</dept_id></root>'
 expect 'emr_copy="1" event_no="2026111001"'
 info='<root><emr_id>5e3a9c10-0015-4c6b-9d2e-000000000015</emr_id><patient_id>P0006</patient_id><event_no>2026111001</event_no></root>'
 call GetCheckEMR "$info" "" --out sheet.bin
-call SaveCheckEMR "$info" @sheet.bin "" "<root><user id='9003'>马丽华</user></root>" -- GetCheckEMR "$info" "" --out copy.bin
+call SaveCheckEMR "$info" --bytes sheet.bin "" "<root><user id='9003'>马丽华</user></root>" -- GetCheckEMR "$info" "" --out copy.bin
 cmp sheet.bin copy.bin
 answer=$("$korvalis" sql --no-feedback "SELECT CHECKER, CHECKER_ID FROM TELV_CHECK_EMR_CONTENT")
 expect '马丽华	9003'

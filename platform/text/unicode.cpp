@@ -26,6 +26,22 @@ bool IsWellFormedUtf16(std::u16string_view text) {
   return true;
 }
 
+std::size_t FirstIllFormedUtf8(std::string_view text) {
+  constexpr std::string_view kEncodedReplacement = "\xEF\xBF\xBD";
+  for (std::size_t i = 0; i < text.size();) {
+    if (static_cast<unsigned char>(text[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    const std::size_t start = i;
+    if (DecodeUtf8(text, &i) == kReplacementCharacter &&
+        text.substr(start, i - start) != kEncodedReplacement) {
+      return start;
+    }
+  }
+  return std::string_view::npos;
+}
+
 std::string ToUtf8(std::u16string_view text) {
   // Measured first: one allocation of the exact size.
   std::size_t length = 0;

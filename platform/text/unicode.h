@@ -18,6 +18,10 @@ std::u16string FromUtf8(std::string_view text);
 // would replace.
 bool IsWellFormedUtf16(std::u16string_view text);
 
+// The offset of the first byte of `text` that starts no well-formed UTF-8 sequence (one that
+// FromUtf8 would replace), or std::string_view::npos when the whole text is well formed.
+std::size_t FirstIllFormedUtf8(std::string_view text);
+
 // Appends the units of `text` as UTF-16LE bytes: two a unit, the low byte first; units are
 // copied as they are, lone surrogates included.
 void AppendUtf16Le(std::u16string_view text, std::string& out);

@@ -64,4 +64,21 @@ TEST(Unicode, InvalidUtf8BecomesOneReplacementPerMaximalPart) {
   EXPECT_EQ(FromUtf8("\xFF\xFE"), u"\uFFFD\uFFFD");
 }
 
+TEST(Unicode, TheFirstIllFormedUtf8ByteIsFound) {
+  constexpr size_t kNone = std::string_view::npos;
+  const std::pair<std::string_view, size_t> cases[] = {
+      {"", kNone},
+      {"a\xE7\x97\x85\xF0\x9F\x98\x80", kNone},
+      {"\xEF\xBF\xBD", kNone},  // U+FFFD itself is well formed
+      {"ab\x80", 2},
+      {"a\xC0\xAF", 1},
+      {"\xE7\x97" "a", 0},
+      {"\xE7\x97\x85\xED\xA0\x80", 3},
+      {"\xFF\xFE" "a", 0},
+  };
+  for (const auto& [text, at] : cases) {
+    EXPECT_EQ(korvalis::FirstIllFormedUtf8(text), at) << text;
+  }
+}
+
 }  // namespace

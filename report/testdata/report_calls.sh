@@ -25,7 +25,7 @@ call DistributeReportToUser '<reportList><report id="2"><user id="1002"/></repor
   -- GetUserReport 1002 3
 expect '<root><user id="1002" py="LIUJY" sex="女" wb="">刘静怡</user></root>' \
   '>超时完成的时限规则</report>'
-# The old-format report 3 goes out to a file byte for byte and into report 2.
+# The old-format report 3 goes out to a file as UTF-8 text and back into report 2.
 call ExportReport 3 --out report3.xml
 call ImportReport 2 @report3.xml -- IsNewFormat 2 -- GetSQLProperty 2
 expect '<note>导入的旧格式报表: 按当前科室列出在院病人</note>' 'false' 'patient,event_no,bed,doctor,in_time'

@@ -1,6 +1,7 @@
 # `korvalis call` of the table transfer tools, as the README shows them: the columns of PEV_RULE,
-# the SQL test, the sample's rules exported into a file, read by a client that turns them into an
-# import document, and that import posted to a fresh database, which then lists the same rules.
+# the SQL test, the sample's rules exported into a file as text, read by a client that turns them
+# into an import document, and that import posted to a fresh database, which then lists the same
+# rules.
 # Arguments: the korvalis command and the library. Prints TABLE_TRANSFER_CALL_OK when the rules
 # of both databases are equal.
 set -eu
@@ -12,14 +13,13 @@ export KORVALIS_REGISTRY=$PWD/registry
 "$K" call QCAdmin GetFieldsOfTable pev_rule
 "$K" call QCAdmin TestForSql "SELECT ID FROM PEV_RULE"
 "$K" call QCAdmin TestForSql "DELETE FROM PEV_RULE"
-"$K" call QCAdmin GetDataOfTable "<root><sql>SELECT ID, NAME, TIME_OUT FROM PEV_RULE</sql><col_count>3</col_count><primary type='NUMBER'>ID</primary></root>" --out rules.bin
+"$K" call QCAdmin GetDataOfTable "<root><sql>SELECT ID, NAME, TIME_OUT FROM PEV_RULE</sql><col_count>3</col_count><primary type='NUMBER'>ID</primary></root>" --expand --out rules.xml
 
-# The client's part: the export is a zlib stream and a 4-byte length of UTF-16LE text; the import
-# is made the same way, with one statement per row.
+# The client's part: the export, expanded, is an XML text; the import is a zlib stream and a
+# 4-byte length of UTF-16LE text, with one statement per row.
 python3 - <<'PYTHON'
 import struct, xml.etree.ElementTree as ET, zlib
-data = open("rules.bin", "rb").read()
-export = ET.fromstring(zlib.decompress(data[:-4]).decode("utf-16-le").rstrip("\0"))
+export = ET.parse("rules.xml").getroot()
 document = ET.Element("root")
 for row in export.find("value_list"):
     rule_id, name, time_out = [value.text or "" for value in row]
@@ -33,7 +33,7 @@ rules="SELECT ID, NAME, TIME_OUT FROM PEV_RULE ORDER BY ID"
 "$K" sql "$rules" >sample_rules.txt
 cd fresh
 "$K" initdb fresh.db >/dev/null
-"$K" call QCAdmin PostSqlQuery @import.bin
+"$K" call QCAdmin PostSqlQuery --bytes import.bin
 "$K" sql "$rules" >../fresh_rules.txt
 cd ..
 [ "$(wc -l <sample_rules.txt)" -gt 1 ]
