@@ -19,6 +19,7 @@ class CEMRDataSource;
 
 class CBArchivePatient {
  public:
+  // ---- archive_patient_lists.cpp ----
   static long GetInPatientList(CEMRDataSource* pDataSource, BSTR bstrDeptID, BSTR bstrStartTime,
                                BSTR bstrEndTime, BSTR* pbstrList);
   static long GetAllInPatientList(CEMRDataSource* pDataSource, BSTR bstrStartTime, BSTR bstrEndTime,
@@ -36,29 +37,39 @@ class CBArchivePatient {
   static long GetUncodedPatient(CEMRDataSource* pDataSource, BSTR bstrDeptID, BSTR* pbstrList);
   static long GetAllUncodedPatient(CEMRDataSource* pDataSource, BSTR bstrStartTime,
                                    BSTR bstrEndTime, BSTR* pbstrList);
-  static long SearchPatient(CEMRDataSource* pDataSource, BSTR bstrSearchInfo, BSTR* pbstrList);
-  static long GetFreezePatient(CEMRDataSource* pDataSource, BSTR bstrArgs, BSTR* pbstrList);
-  static long GetPatientHeaderEmrList(CEMRDataSource* pDataSource, BSTR bstrPatientID,
-                                      BSTR bstrEventNo, BSTR* pbstrIds);
-  static long SavePatientHeaderRecord(CEMRDataSource* pDataSource, BSTR bstrPatientID,
-                                      BSTR bstrEventNo, BSTR bstrList);
   static long GetPreCommitPatient(CEMRDataSource* pDataSource, BSTR bstrArgs, BSTR* pbstrList);
   static long GetAllPreCommitPatient(CEMRDataSource* pDataSource, BSTR bstrStartTime,
                                      BSTR bstrEndTime, BSTR* pbstrList);
-  static long GetEmrBatchPrintCatalogList(CEMRDataSource* pDataSource, BSTR bstrPatientID,
-                                          BSTR bstrEventNo, BSTR* pbstrList);
-  static long GetEmrBatchPrintList(CEMRDataSource* pDataSource, BSTR bstrPatientID,
-                                   BSTR bstrEventNo, LONG lngCatalogID, BSTR* pbstrList);
-  static long SaveCopiedPatient(CEMRDataSource* pDataSource, BSTR bstrArgs, BSTR* pbstrRecordId);
-  static long GetCopiedPatientList(CEMRDataSource* pDataSource, BSTR bstrArgs, BSTR* pbstrList);
-  static long DeleteCopyRecord(CEMRDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
-                               BSTR bstrSerial);
+
+  // ---- patient_search.cpp ----
+  static long SearchPatient(CEMRDataSource* pDataSource, BSTR bstrSearchInfo, BSTR* pbstrList);
+
+  // ---- sealed_checked_patients.cpp ----
+  static long GetFreezePatient(CEMRDataSource* pDataSource, BSTR bstrArgs, BSTR* pbstrList);
   static long GetCheckPatientList(CEMRDataSource* pDataSource, BSTR bstrArgs,
                                   BSTR* pbstrPatientList);
   static long SaveCheckEMR(CEMRDataSource* pDataSource, BSTR bstrEMRInfo, BSTR bstrContent,
                            BSTR bstrXML, BSTR bstrClientInfo);
   static long GetCheckEMR(CEMRDataSource* pDataSource, BSTR bstrEMRInfo, BSTR* pbstrXml,
                           BSTR* pbstrContent);
+
+  // ---- header_records.cpp ----
+  static long GetPatientHeaderEmrList(CEMRDataSource* pDataSource, BSTR bstrPatientID,
+                                      BSTR bstrEventNo, BSTR* pbstrIds);
+  static long SavePatientHeaderRecord(CEMRDataSource* pDataSource, BSTR bstrPatientID,
+                                      BSTR bstrEventNo, BSTR bstrList);
+  static long GetEmrBatchPrintCatalogList(CEMRDataSource* pDataSource, BSTR bstrPatientID,
+                                          BSTR bstrEventNo, BSTR* pbstrList);
+  static long GetEmrBatchPrintList(CEMRDataSource* pDataSource, BSTR bstrPatientID,
+                                   BSTR bstrEventNo, LONG lngCatalogID, BSTR* pbstrList);
+
+  // ---- copied_records.cpp ----
+  static long SaveCopiedPatient(CEMRDataSource* pDataSource, BSTR bstrArgs, BSTR* pbstrRecordId);
+  static long GetCopiedPatientList(CEMRDataSource* pDataSource, BSTR bstrArgs, BSTR* pbstrList);
+  static long DeleteCopyRecord(CEMRDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
+                               BSTR bstrSerial);
+
+  // ---- checkin_search.cpp ----
   static long SearchCheckinPatient(CEMRDataSource* pDataSource, BSTR bstrSearchInfo,
                                    BSTR* bstrPatientList);
 };

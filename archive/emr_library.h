@@ -25,41 +25,22 @@ inline constexpr char16_t kTooManyRecordsMessage[] = u"病人病历数量太多,
 
 class CBEMRLibrary {
  public:
+  // ---- library_search.cpp ----
   static long FullSearch(CEMRDataSource* pDataSource, BSTR bstrWhat, LONG lngStartRow,
                          LONG lngEndRow, BSTR* pbstrResult);
-  static long GetHeaderXml(CEMRDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
-                           BSTR* pbstrXml);
-  static long GetEMRContent(CEMRDataSource* pDataSource, BSTR bstrEMRID, BSTR* pbstrContent);
-  static long BrowseEMR(CEMRDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
-                        LONG lngCatalog, BSTR* pbstrContent);
   static long SingleSearch(CEMRDataSource* pDataSource, BSTR bstrPatientID, BSTR* pbstrResult);
   static long FullSearch2(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR bstrWhat,
                           LONG lngStartRow, LONG lngEndRow, BSTR* pbstrResult);
   static long PathSearch(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR bstrPathWhat,
                          LONG lngStartRow, LONG lngEndRow, BSTR* pbstrResult);
-  static long GetConditionList(CEMRDataSource* pDataSource, BSTR* pbstrList);
-  static long GetOperatorList(CEMRDataSource* pDataSource, BSTR bstrType, BSTR* pbstrList);
-  static long GetXmlFrameList(CEMRDataSource* pDataSource, BSTR* pbstrList);
-  static long SaveXmlFrameProperty(CEMRDataSource* pDataSource, LONG lngID, BSTR bstrProperty,
-                                   LONG* plngID);
-  static long GetXmlFrameContent(CEMRDataSource* pDataSource, LONG lngID, BSTR* pbstrContent);
-  static long SaveXmlFrameContent(CEMRDataSource* pDataSource, LONG lngID, BSTR bstrContent);
   static long GetPathValue(CEMRDataSource* pDataSource, BSTR bstrID, BSTR bstrPath,
                            BSTR* pbstrValue);
+
+  // ---- content_access.cpp ----
+  static long GetHeaderXml(CEMRDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
+                           BSTR* pbstrXml);
+  static long GetEMRContent(CEMRDataSource* pDataSource, BSTR bstrEMRID, BSTR* pbstrContent);
   static long GetDictContent(CEMRDataSource* pDataSource, LONG lngID, BSTR* pbstrContent);
-  static long GetBrowserCatalog(CEMRDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
-                                BSTR* pbstrList);
-  static long IsPass(CEMRDataSource* pDataSource, BSTR bstrLoginCode, BSTR bstrPassCode,
-                     VARIANT_BOOL* pvbPass);
-  static long SaveConditionList(CEMRDataSource* pDataSource, BSTR bstrList);
-  static long SaveOperatorList(CEMRDataSource* pDataSource, BSTR bstrList);
-  static long GetUserList(CEMRDataSource* pDataSource, BSTR* pbstrList);
-  static long SaveUserList(CEMRDataSource* pDataSource, BSTR bstrList);
-  static long DeleteXmlFrame(CEMRDataSource* pDataSource, LONG lngID);
-  static long GetUserProperty(CEMRDataSource* pDataSource, BSTR bstrLoginCode, BSTR* pbstrPro);
-  static long GetXmlFrameProperty(CEMRDataSource* pDataSource, LONG lngID, BSTR* pbstrProperty);
-  static long UnLimitBrowseEMR(CEMRDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
-                               LONG lngCatalog, BSTR* pbstrContent);
   static long GetURLXmlFile(CEMRDataSource* pDataSource, BSTR bstrURL, BSTR* pbstrContent);
 
   // Replaces the record HTML *pbstrContent (read up to its first zero character) by the outer
@@ -72,6 +53,39 @@ class CBEMRLibrary {
   // *pbstrContent as it was; the old string is freed on success. Returns 0.
   static long UnpackEmrContent(BSTR* pbstrContent);
 
+  // ---- joined_browse.cpp ----
+  static long BrowseEMR(CEMRDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
+                        LONG lngCatalog, BSTR* pbstrContent);
+  static long UnLimitBrowseEMR(CEMRDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
+                               LONG lngCatalog, BSTR* pbstrContent);
+
+  // ---- search_dictionaries.cpp ----
+  static long GetConditionList(CEMRDataSource* pDataSource, BSTR* pbstrList);
+  static long GetOperatorList(CEMRDataSource* pDataSource, BSTR bstrType, BSTR* pbstrList);
+  static long GetXmlFrameList(CEMRDataSource* pDataSource, BSTR* pbstrList);
+  static long SaveXmlFrameProperty(CEMRDataSource* pDataSource, LONG lngID, BSTR bstrProperty,
+                                   LONG* plngID);
+  static long GetXmlFrameContent(CEMRDataSource* pDataSource, LONG lngID, BSTR* pbstrContent);
+  static long SaveXmlFrameContent(CEMRDataSource* pDataSource, LONG lngID, BSTR bstrContent);
+  static long SaveConditionList(CEMRDataSource* pDataSource, BSTR bstrList);
+  static long SaveOperatorList(CEMRDataSource* pDataSource, BSTR bstrList);
+  static long GetUserList(CEMRDataSource* pDataSource, BSTR* pbstrList);
+  static long SaveUserList(CEMRDataSource* pDataSource, BSTR bstrList);
+  static long DeleteXmlFrame(CEMRDataSource* pDataSource, LONG lngID);
+  static long GetXmlFrameProperty(CEMRDataSource* pDataSource, LONG lngID, BSTR* pbstrProperty);
+
+  // ---- browse_catalog.cpp ----
+  static long GetBrowserCatalog(CEMRDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
+                                BSTR* pbstrList);
+
+  // ---- login_check.cpp ----
+  static long IsPass(CEMRDataSource* pDataSource, BSTR bstrLoginCode, BSTR bstrPassCode,
+                     VARIANT_BOOL* pvbPass);
+
+  // ---- emr_library.cpp ----
+  static long GetUserProperty(CEMRDataSource* pDataSource, BSTR bstrLoginCode, BSTR* pbstrPro);
+
+  // ---- search_conditions.cpp ----
   // The condition fragments of the searches (search_conditions.cpp): pieces of a WHERE clause
   // over the searches' tables A (TELV_EMR_CONTENT), B (TELV_V_PATIENT_VISIT_RECORD) and
   // C (MOLB_XML_TEXT). Nothing runs on the database; a condition that is not well-formed XML
@@ -87,6 +101,7 @@ class CBEMRLibrary {
   // is dropped. The data source only lends its dialect.
   static std::u16string BuildConditionClause(CEMRDataSource* pDataSource,
                                              std::u16string strCondition);
+
   // The path condition: the text of the first `catalogid` element (required; a number, or empty
   // for no catalogue), then one condition per `clause` with the attributes `path` (an XPath of
   // the document's XML), `relation` (">", "<", "=", "lt" and "gt" compare the value found there;
@@ -94,6 +109,7 @@ class CBEMRLibrary {
   // Path, logic and value non-empty, or "路径条件语句属性均不能为空！", as for a missing
   // `catalogid`; a catalogue that is not a number fails with SqlNumber's message.
   static std::u16string BuildPathConditionClause(std::u16string strPathCondition);
+
   // The text with every letter that has an upper-case form made upper case (code point by
   // code point, one character for one).
   static std::u16string ToUpper(std::u16string strText);

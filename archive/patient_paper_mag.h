@@ -17,8 +17,11 @@ class CEMRDataSource;
 
 class CBPatientPaperMag {
  public:
+  // ---- paper_record_search.cpp ----
   static long SearchPatientPMRList(CEMRDataSource* pDataSource, BSTR bstrSearchInfo,
                                    BSTR* pbstrPatientList);
+
+  // ---- paper_record_handover.cpp ----
   static long CommitPaperCase(CEMRDataSource* pDataSource, BSTR bstrPMRInfo, BSTR bstrClientInfo);
   static long CancelCommitPaper(CEMRDataSource* pDataSource, BSTR bstrPMRInfo);
   static long RollbackPaperCase(CEMRDataSource* pDataSource, BSTR bstrPMRInfo, BSTR bstrClientInfo);

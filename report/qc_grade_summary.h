@@ -29,11 +29,10 @@ class CEMRDataSource;
 
 class CBQCGradeSummary {
  public:
+  // ---- qc_grade_summary.cpp ----
   static long GetXslContent(CEMRDataSource* pDataSource, BSTR bstrID, BSTR* pbstrXslContent);
   static long GetDetailData(CEMRDataSource* pDataSource, BSTR bstrCondition,
                             BSTR* pbstrDetailDataList);
-  static long GenerateSummary(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR bstrTemplageID,
-                              BSTR* pbstrSummaryHtml);
   static long SaveContent(CEMRDataSource* pDataSource, BSTR bstrID, BSTR strProperty);
   static long SaveXslContent(CEMRDataSource* pDataSource, BSTR bstrID, BSTR bstrProperty);
   static long ModifySummary(CEMRDataSource* pDataSource, BSTR bstrProperty);
@@ -45,14 +44,21 @@ class CBQCGradeSummary {
                              BSTR* pbstrSummaryList);
   static long GetSummaryTemplateList(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                      BSTR* pbstrSummaryTemplateList);
-  static long GenerateSelfGradeTable(CEMRDataSource* pDataSource, BSTR bstrCondition,
-                                     LONG lngTemplageID, BSTR* pbstrSummaryHtml);
   static long RemoveSummary(CEMRDataSource* pDataSource, BSTR bstrProperty);
 
   // The identifier of the next template: one above the highest one, 1 on an empty table.
   static void GetNewTemplateId(CEMRDataSource* pDataSource, std::u16string& strNewID);
+
+  // ---- summary_generation.cpp ----
+  static long GenerateSummary(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR bstrTemplageID,
+                              BSTR* pbstrSummaryHtml);
+
   // The summary data document of the grade tasks and visits that `condition` selects, as text
   // with an XML declaration naming UTF-16: the input of GenerateSummary's transformation.
   static void BuildSummaryData(CEMRDataSource* pDataSource, const std::u16string& condition,
                                std::u16string& data);
+
+  // ---- self_grade_table.cpp ----
+  static long GenerateSelfGradeTable(CEMRDataSource* pDataSource, BSTR bstrCondition,
+                                     LONG lngTemplageID, BSTR* pbstrSummaryHtml);
 };

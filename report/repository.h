@@ -17,6 +17,7 @@ class CEMRDataSource;
 
 class CBRepository {
  public:
+  // ---- repository_catalogs.cpp ----
   static long SetVktCatalog(CEMRDataSource* pDataSource, BSTR bstrProperty, BSTR* pbstrCatalogID);
   static long DelVktCatalog(CEMRDataSource* pDataSource, BSTR bstrID);
   static long GetVktCatalogList(CEMRDataSource* pDataSource, BSTR bstrCondition,
@@ -24,6 +25,10 @@ class CBRepository {
   static long SetVktItem(CEMRDataSource* pDataSource, BSTR bstrProperty, BSTR* pbstrItemID);
   static long DelVktItem(CEMRDataSource* pDataSource, BSTR bstrCondition);
   static long GetVktItemList(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR* pbstrItemList);
+  static long GetVktCatalogListByDept(CEMRDataSource* pDataSource, BSTR bstrCondition,
+                                      BSTR* pbstrCatalogList);
+
+  // ---- repository_contents.cpp ----
   static long SetVktStructure(CEMRDataSource* pDataSource, BSTR bstrProperty,
                               BSTR* pbstrStructureID);
   static long DelVktStructure(CEMRDataSource* pDataSource, BSTR bstrID);
@@ -41,6 +46,4 @@ class CBRepository {
   static long SetVktRfConfig(CEMRDataSource* pDataSource, BSTR bstrCondition,
                              BSTR* pbstrTemplateID);
   static long DelVktRfConfig(CEMRDataSource* pDataSource, BSTR bstrCondition);
-  static long GetVktCatalogListByDept(CEMRDataSource* pDataSource, BSTR bstrCondition,
-                                      BSTR* pbstrCatalogList);
 };

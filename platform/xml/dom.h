@@ -14,8 +14,10 @@
 // out of the tree stay valid until the last handle of the document is gone, so a handle can
 // never dangle.
 //
-// All texts are UTF-8. A document and its nodes belong to one thread at a time; distinct
-// documents may be used on distinct threads.
+// All texts are UTF-8.
+//
+// Thread-safety: a document and its nodes belong to one thread at a time; distinct documents
+// may be used on distinct threads.
 #pragma once
 
 #include <cstddef>

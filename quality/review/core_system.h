@@ -17,12 +17,17 @@ class CEMRDataSource;
 
 class CBCoreSystem {
  public:
+  // ---- dept_activity.cpp ----
   static long GetDeptActivity(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR* pbstrList);
   static long SetDeptActivity(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR* pbstrList);
   static long DelDeptActivity(CEMRDataSource* pDataSource, BSTR bstrCondition);
+
+  // ---- core_reports.cpp ----
   static long GetCoreReport(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR* pbstrList);
   static long SetCoreReport(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR* pbstrList);
   static long DelCoreReport(CEMRDataSource* pDataSource, BSTR bstrCondition);
+
+  // ---- doctor_shift.cpp ----
   static long GetDoctorShiftRecord(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                    BSTR* pbstrProperty);
   static long DeleteDoctorShiftRecord(CEMRDataSource* pDataSource, BSTR bstrShiftRecordID);
@@ -30,8 +35,12 @@ class CBCoreSystem {
                                     BSTR* pbstrProperty);
   static long DoctorShiftRecordPrevious(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                         BSTR* pbstrProperty);
+
+  // ---- rescue_records.cpp ----
   static long GetRescueRecord(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR* pbstrList);
   static long SetRescueRecord(CEMRDataSource* pDataSource, BSTR bstrList, BSTR* pbstrId);
   static long DelRescueRecord(CEMRDataSource* pDataSource, BSTR bstrCondition);
+
+  // ---- core_system.cpp ----
   static long RefreshRecord(CEMRDataSource* pDataSource, BSTR bstrRecordList);
 };

@@ -43,19 +43,23 @@ inline constexpr char16_t kQcResultTemplateParamFailedMessage[] = u"获取质控
 
 class CBDeptQCPatient {
  public:
+  // ---- dept_qc_patient.cpp ----
   // Puts the visit under the department QC of the client's user and department, unless it is
   // there already. `*plngStatus`: the status before the call, 0 when the visit had no row or a
   // removed one.
   static long AddQCPatient(CEMRDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
                            BSTR bstrClientInfo, LONG* plngStatus);
+
   // Sets the visit's status to 0; `bstrClientInfo` is not used.
   static long RemoveQCPatient(CEMRDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
                               BSTR bstrClientInfo);
+
   // Replaces the visit's items by those of the score document (qc_score_info.h) and sets its
   // total, level, QC date and status 2. A score document or client identity that cannot be read
   // fails before any statement.
   static long ScorePatient(CEMRDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
                            BSTR bstrScoreInfo, BSTR bstrClientInfo);
+
   // The score document: `root` with one `item` per deduction (text: the standard, or the user's
   // note for a standard of TYPE 4; attributes item_id, score, note, serial, emr_id, emr_title,
   // item_catalog, catalog_name, item_type, item_count, item_point, numbers with at most two
@@ -63,13 +67,17 @@ class CBDeptQCPatient {
   // A removed visit is answered; a visit without a row fails with "病人未添加到科室质控.".
   static long GetPatientScore(CEMRDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
                               BSTR* pbstrScoreInfo);
+
   // The visits of a department: `bstrDeptID` is a property bag with `dept`, `status` (a comma
   // list of status numbers, required) and, applied only together, `qc_date_begin` and
   // `qc_date_end` ("YYYY-MM-DD HH24:MI:SS", both ends included). One `patient` element per visit.
   static long GetQCPatient(CEMRDataSource* pDataSource, BSTR bstrDeptID, BSTR* pbstrList);
+
   // Verifies a scored visit (`varCancel` zero) or cancels the verification of a verified one.
   static long VerifyPatientScore(CEMRDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
                                  VARIANT_BOOL varCancel);
+
+  // ---- dept_qc_report.cpp ----
   // Renders the score document by the QC result template's XSL, fills its live data elements and
   // stores it as the visit's live record of that template: a new record signed with the client's
   // user name (its id through `pbstrReportID`), or new content of the live record (`pbstrReportID`
@@ -83,6 +91,7 @@ class CBDeptQCPatient {
   // is not kept (the next call reads again) and gives 0. A parameter that cannot be read or
   // parsed fails with "获取质控结果查看模板参数失败." and is read again by the next call.
   static long GetQcResultTemplate(CEMRDataSource* pDataSource);
+
   // Forgets the kept template, for tests that change the parameter.
   static void ForgetQcResultTemplate();
 };

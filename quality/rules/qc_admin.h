@@ -19,6 +19,7 @@ class CEMRDataSource;
 
 class CBQCAdmin {
  public:
+  // ---- qc_rule_admin.cpp ----
   static long InitNewRule(CEMRDataSource* pDataSource, BSTR bstrProperty, LONG* plngNewID);
   static long GetRuleProperty(CEMRDataSource* pDataSource, LONG lngRule, BSTR* pbstrProperty);
   static long SaveRuleProperty(CEMRDataSource* pDataSource, LONG lngRule, BSTR bstrProperty);
@@ -34,6 +35,12 @@ class CBQCAdmin {
   static long GetEventRuleList(CEMRDataSource* pDataSource, BSTR bstrEventCode, BSTR* pbstrList);
   static long SaveEventRule(CEMRDataSource* pDataSource, BSTR bstrEventCode, LONG lngRuleID);
   static long GetAllEventRule(CEMRDataSource* pDataSource, BSTR* pbstrList);
+  static long GetRuleException(CEMRDataSource* pDataSource, BSTR bstrRuleId,
+                               BSTR* pbstrExceptionProperty);
+  static long SaveRuleException(CEMRDataSource* pDataSource, BSTR bstrRuleId,
+                                BSTR bstrExceptionProperty);
+
+  // ---- qc_standards.cpp ----
   static long GetAllStandardList(CEMRDataSource* pDataSource, BSTR* pbstrList);
   static long GetStandardCatalogList(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                      BSTR* pbstrList);
@@ -51,32 +58,33 @@ class CBQCAdmin {
   static long DeleteStandard(CEMRDataSource* pDataSource, LONG lngID);
   static long DeleteStandardCatalog(CEMRDataSource* pDataSource, LONG lngID);
   static long GetEMRAndQCMap(CEMRDataSource* pDataSource, BSTR* pbstrMapList);
-  static long GetRuleException(CEMRDataSource* pDataSource, BSTR bstrRuleId,
-                               BSTR* pbstrExceptionProperty);
-  static long SaveRuleException(CEMRDataSource* pDataSource, BSTR bstrRuleId,
-                                BSTR bstrExceptionProperty);
   static long GetStandardList2(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR* pbstrList);
   static long GetStandardListByID(CEMRDataSource* pDataSource, BSTR bstrIDList, BSTR* pbstrList);
   static long IsStandardCodeExist(CEMRDataSource* pDataSource, BSTR bstrID, BSTR bstrCode,
                                   LONG* pbExist);
+
+  // The next ID of `table` (MAX(ID) + 1; "1" for an empty table) as decimal text. Throws
+  // CEMRException when it would not fit the interface's long.
+  static std::u16string GetMaxIdPlusOne(CEMRDataSource* pDataSource, const std::u16string& table);
+
+  // Keeps the one link row of QC catalogue `qc` to the EMR catalogue `emr`: nothing for an empty
+  // or "0" `qc`, the row deleted for an empty `emr`, else inserted or changed when it differs.
+  // Precondition: `qc` and a non-empty `emr` are plain decimal numbers (they stand bare).
+  static void SaveEmrCatalogMap(CEMRDataSource* pDataSource, const std::u16string& qc,
+                                const std::u16string& emr);
+
+  // ---- qc_event_advice_map.cpp ----
   static long AddQcEventAdviceMap(CEMRDataSource* pDataSource, BSTR bstrProperty);
   static long RemoveQcEventMap(CEMRDataSource* pDataSource, BSTR bstrQcEventCode,
                                BSTR bstrAdviceCode);
   static long GetQcEventAdviceMapList(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                       BSTR* pbstrMapList);
+
+  // ---- table_transfer.cpp ----
   static long GetFieldsOfTable(CEMRDataSource* pDataSource, BSTR bstrTableName,
                                BSTR* pbstrFieldList);
   static long TestForSql(CEMRDataSource* pDataSource, BSTR bstrStrSql);
   static long GetDataOfTable(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR* pbstrDataList);
   static long GetExistPrimary(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR* pbstrDataList);
   static long PostSqlQuery(CEMRDataSource* pDataSource, BSTR bstrCondition);
-
-  // The next ID of `table` (MAX(ID) + 1; "1" for an empty table) as decimal text. Throws
-  // CEMRException when it would not fit the interface's long.
-  static std::u16string GetMaxIdPlusOne(CEMRDataSource* pDataSource, const std::u16string& table);
-  // Keeps the one link row of QC catalogue `qc` to the EMR catalogue `emr`: nothing for an empty
-  // or "0" `qc`, the row deleted for an empty `emr`, else inserted or changed when it differs.
-  // Precondition: `qc` and a non-empty `emr` are plain decimal numbers (they stand bare).
-  static void SaveEmrCatalogMap(CEMRDataSource* pDataSource, const std::u16string& qc,
-                                const std::u16string& emr);
 };

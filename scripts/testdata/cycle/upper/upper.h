@@ -1,2 +1,4 @@
+// A header of the folder "upper" in the sample tree of the folder cycle check: only its
+// include counts. Thread-safety: no code.
 #pragma once
 #include "lower/lower.h"
