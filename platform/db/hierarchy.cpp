@@ -138,6 +138,28 @@ struct TreeParts {
 // end the tree, as Oracle runs out of memory for it.
 constexpr const char* kMaxLevelWithoutPrior = "1000000";
 
+// The select over the tree that adds what CONNECT_BY_ISLEAF and CONNECT_BY_ISCYCLE read.
+void AppendTreeSelect(const TreeParts& p, const std::string& found_above, std::string* out) {
+  const std::string prior = std::string("\"") + kPrior + "\"";
+  out->append(") SELECT ").append(prior).append(".*");
+  if (p.is_leaf) {
+    // In depth-first pre-order a row's first child comes right after it.
+    const std::string order = prior + (p.chain ? ".\"H$LEVEL\"" : ".\"H$PATH\"");
+    out->append(", CASE WHEN lead(").append(prior).append(".\"H$LEVEL\") OVER (ORDER BY ");
+    out->append(order).append(") > ").append(prior).append(".\"H$LEVEL\" THEN 0 ELSE 1 END");
+    out->append(" AS \"H$ISLEAF\"");
+  }
+  if (p.is_cycle && !p.check_loops) {
+    out->append(", 0 AS \"H$ISCYCLE\"");
+  } else if (p.is_cycle) {
+    // A child CONNECT BY finds among the row's ancestors, which NOCYCLE left out.
+    out->append(", CASE WHEN EXISTS (SELECT 1 FROM \"H$ROWS\" AS ").append(p.alias);
+    out->append(" WHERE ").append(p.connect).append(" AND ").append(found_above);
+    out->append(") THEN 1 ELSE 0 END AS \"H$ISCYCLE\"");
+  }
+  out->append(" FROM \"H$TREE\" AS ").append(prior).append(") AS ").append(p.alias);
+}
+
 // The tree as a recursive query over the item's rows. On PostgreSQL identities are row
 // numbers, the ancestors and the sort path arrays of them (arrays compare element by element,
 // which is the depth-first pre-order); on SQLite strings of fixed-width identities.
@@ -208,23 +230,7 @@ void AppendTree(const TreeParts& p, bool pg, std::string* out) {
   out->append(" JOIN \"H$ROWS\" AS ").append(p.alias).append(" ON ").append(p.connect);
   const bool skip_loops = p.nocycle && p.check_loops;
   if (skip_loops) out->append(" WHERE NOT ").append(found_above);
-  out->append(") SELECT ").append(prior).append(".*");
-  if (p.is_leaf) {
-    // In depth-first pre-order a row's first child comes right after it.
-    const std::string order = prior + (p.chain ? ".\"H$LEVEL\"" : ".\"H$PATH\"");
-    out->append(", CASE WHEN lead(").append(prior).append(".\"H$LEVEL\") OVER (ORDER BY ");
-    out->append(order).append(") > ").append(prior).append(".\"H$LEVEL\" THEN 0 ELSE 1 END");
-    out->append(" AS \"H$ISLEAF\"");
-  }
-  if (p.is_cycle && !p.check_loops) {
-    out->append(", 0 AS \"H$ISCYCLE\"");
-  } else if (p.is_cycle) {
-    // A child CONNECT BY finds among the row's ancestors, which NOCYCLE left out.
-    out->append(", CASE WHEN EXISTS (SELECT 1 FROM \"H$ROWS\" AS ").append(p.alias);
-    out->append(" WHERE ").append(p.connect).append(" AND ").append(found_above);
-    out->append(") THEN 1 ELSE 0 END AS \"H$ISCYCLE\"");
-  }
-  out->append(" FROM \"H$TREE\" AS ").append(prior).append(") AS ").append(p.alias);
+  AppendTreeSelect(p, found_above, out);
 }
 
 // The hierarchical operators a query level reads outside its START WITH and CONNECT BY.
