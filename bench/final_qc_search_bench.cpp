@@ -106,7 +106,8 @@ const korvalis::bench::BenchDatabase& TheVisits() {
   return visits;
 }
 
-void BM_SearchPatientInvoke(benchmark::State& state) {
+// Calls method `dispid` of a TerminalQCPatient object with its one argument once per iteration.
+void InvokeFinalQc(benchmark::State& state, DISPID dispid, const std::u16string& argument) {
   TheVisits();
   korvalis::frame::InstallEMRCallScope();
   IDispatch* final_qc = nullptr;
@@ -115,9 +116,12 @@ void BM_SearchPatientInvoke(benchmark::State& state) {
     state.SkipWithError("no TerminalQCPatient object");
     return;
   }
-  korvalis::bench::InvokeList(state, final_qc, kSearchPatient, {Condition()}, u"<patient ",
-                              "visits");
+  korvalis::bench::InvokeList(state, final_qc, dispid, {argument}, u"<patient ", "visits");
   final_qc->Release();
+}
+
+void BM_SearchPatientInvoke(benchmark::State& state) {
+  InvokeFinalQc(state, kSearchPatient, Condition());
 }
 
 void BM_SearchPatientRawSqlite(benchmark::State& state) {
@@ -144,16 +148,7 @@ constexpr char kPatientListStatement[] =
     "B.TOTAL_POINT, C.DEPT_NAME, C.DEPT_ID, B.STATUS, A.SEX ORDER BY C.DEPT_NAME NULLS LAST";
 
 void BM_GetPatientListInvoke(benchmark::State& state) {
-  TheVisits();
-  korvalis::frame::InstallEMRCallScope();
-  IDispatch* final_qc = nullptr;
-  if (CreateTerminalQCPatient(nullptr, IID_IDispatch, reinterpret_cast<void**>(&final_qc)) !=
-      S_OK) {
-    state.SkipWithError("no TerminalQCPatient object");
-    return;
-  }
-  korvalis::bench::InvokeList(state, final_qc, kGetPatientList, {u"1"}, u"<patient ", "visits");
-  final_qc->Release();
+  InvokeFinalQc(state, kGetPatientList, u"1");
 }
 
 void BM_GetPatientListRawSqlite(benchmark::State& state) {
