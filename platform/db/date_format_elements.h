@@ -1,0 +1,96 @@
+// The elements of Oracle's date format models, as TO_CHAR (date_format.cpp) and TO_DATE
+// (date_reader.cpp) read them from a model, and the calendar names and numbers both use.
+// A model is read element by element, always the longest element name that stands at the
+// position, so that DY is never read as D and Y; a letter that starts no element the front
+// end does is refused (ORA-01821) rather than read as something else.
+//
+// Thread-safety: pure functions and constants.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/db/ora_date.h"
+
+namespace korvalis::db::date_model {
+
+enum class Element {
+  kYYYY,
+  kSYYYY,
+  kYCommaYYY,
+  kYYY,
+  kYY,
+  kY,
+  kRRRR,
+  kRR,
+  kIYYY,
+  kIYY,
+  kIY,
+  kI,
+  kCC,
+  kSCC,
+  kQ,
+  kMM,
+  kMon,
+  kMonth,
+  kRM,
+  kWW,
+  kIW,
+  kW,
+  kDDD,
+  kDD,
+  kD,
+  kDay,
+  kDy,
+  kJ,
+  kHH24,
+  kHH12,
+  kMI,
+  kSS,
+  kSSSSS,
+  kAM,
+  kAMDots,
+  kAD,
+  kADDots,
+  kFM,
+  kFX,
+  kLiteral,
+  kEnd
+};
+
+// How a name is written: as the model writes the element's first two letters.
+enum class LetterCase { kUpper, kCapital, kLower };
+
+struct FormatToken {
+  Element element;
+  std::string literal;
+  size_t length;
+  LetterCase letter_case;
+};
+
+// Whether `what` stands at s[at], ignoring ASCII case.
+bool StartsWithCi(std::string_view s, size_t at, std::string_view what);
+bool IsSeparator(char c);
+
+// Reads the format element at `at`: the longest element name there, a quoted text, or
+// punctuation and non-ASCII text, which stand as written. Throws SqlError (ORA-01821) for a
+// letter that starts no element.
+FormatToken ReadElement(std::string_view f, size_t at);
+
+constexpr std::array<std::string_view, 12> kMonthNames = {
+    "JANUARY", "FEBRUARY", "MARCH",     "APRIL",   "MAY",      "JUNE",
+    "JULY",    "AUGUST",   "SEPTEMBER", "OCTOBER", "NOVEMBER", "DECEMBER"};
+constexpr std::array<std::string_view, 7> kDayNames = {"SUNDAY",   "MONDAY", "TUESDAY", "WEDNESDAY",
+                                                       "THURSDAY", "FRIDAY", "SATURDAY"};
+constexpr std::array<std::string_view, 12> kRomanMonths = {"I",   "II",   "III", "IV", "V",  "VI",
+                                                           "VII", "VIII", "IX",  "X",  "XI", "XII"};
+
+// 0 for Sunday.
+int Weekday(const DateTime& d);
+
+// Julian day numbers count from 4713-01-01 BC; 1970-01-01 is day 2440588.
+constexpr int64_t kJulianDayOfEpoch = 2440588;
+
+}  // namespace korvalis::db::date_model
