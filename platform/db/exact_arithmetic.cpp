@@ -7,6 +7,7 @@
 //   which nothing but the caller reads;
 // - a comparison with a computed side: ora_compare of the exact values, which answers for any
 //   length, as the engine would order a long value's text after every number;
+// - BETWEEN: two such comparisons;
 // - a computed sort key: ora_sort_key, bytes that sort as the exact values do;
 // - the argument of SUM and AVG: exact, the aggregates reading a long value's text.
 // A column of an inline view, and a result column a sort reads by its name, stay numbers the
@@ -185,6 +186,30 @@ bool Translator::EmitExactComparison(const Expr& e, const Scope* scope,
   }
   out->append("ora_compare(").append(left).append(", ").append(right).append(") ");
   out->append(op).append(" 0");
+  return true;
+}
+
+// BETWEEN of numbers of which one is computed: two exact comparisons, a column first bounded
+// as in a comparison.
+bool Translator::EmitExactBetween(const Expr& e, const Scope* scope, std::string* out) {
+  if (pg_) return false;
+  bool computed = false;
+  for (const auto& operand : e.args) {
+    if (TypeOf(*operand, scope) != SqlType::kNumber) return false;
+    computed = computed || ComputedExactly(*operand, scope);
+  }
+  if (!computed) return false;
+  std::string value, low, high;
+  EmitExact(*e.args[0], scope, false, &value);
+  EmitExact(*e.args[1], scope, false, &low);
+  EmitExact(*e.args[2], scope, false, &high);
+  out->append(e.negated ? "NOT (" : "(");
+  if (!e.negated && e.args[0]->kind == ExprKind::kColumn) {
+    out->append(value).append(" BETWEEN ora_number_bound(").append(low).append(", -1) AND ");
+    out->append("ora_number_bound(").append(high).append(", 1) AND ");
+  }
+  out->append("ora_compare(").append(value).append(", ").append(low).append(") >= 0 AND ");
+  out->append("ora_compare(").append(value).append(", ").append(high).append(") <= 0)");
   return true;
 }
 

@@ -354,6 +354,7 @@ void Translator::EmitComparedValue(SqlType compared_with, const Expr& value, con
 // A blank-padded value compares with each blank-padded bound without trailing blanks; with
 // one bound padded and the other not, the range is printed as its two comparisons.
 SqlType Translator::EmitBetween(const Expr& e, const Scope* scope, std::string* out) {
+  if (EmitExactBetween(e, scope, out)) return SqlType::kNumber;
   const size_t mark = out->size();
   SqlType t = Emit(*e.args[0], scope, out);
   if (t == SqlType::kText &&

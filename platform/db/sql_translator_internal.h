@@ -249,6 +249,7 @@ class Translator {
   bool ComputedExactly(const Expr& e, const Scope* scope);
   bool EmitExactComparison(const Expr& e, const Scope* scope, const ComparisonSpans& spans,
                            std::string* out);
+  bool EmitExactBetween(const Expr& e, const Scope* scope, std::string* out);
   bool EmitExactSortKey(const Expr& e, bool outermost, const Scope* scope, std::string* out);
   bool ExactOperands(const Expr& e, const Scope* scope, int depth);
   // `result`: e is the column itself, not an operand of it.
