@@ -3,9 +3,11 @@
 #include <iterator>
 
 #include "emrdoc/emr_content_document.h"
+#include "foundation/body_arguments.h"
 #include "foundation/bstr_result.h"
 #include "foundation/emr_exception.h"
 #include "foundation/single_data_source.h"
+#include "foundation/sql_conditions.h"
 #include "foundation/sql_text.h"
 #include "foundation/string_util.h"
 
@@ -96,9 +98,9 @@ long GetDataElementList(CSingleDataSource* pDataSource, BSTR bstrDataSetID, BSTR
       u"T.DICT_VERSION, T.DATA_TYPE,T.MAX_LENGTH, T.PRECISION, T.DEFAULT_VALUE, T.EX_FLAG, "
       u"T.MULTI_VALUE, T.NEGATION_FLAG, T.SERIAL_FLAG, T.KEY_TYPE, T.DESCRIBE,T.NOTES, T.STATUS "
       u"FROM TELV_STD_DATA_ELEMENT T LEFT JOIN TELV_STD_DICT S ON T.DICT_ID = S.ID WHERE 1 = 1 ";
-  if (!korvalis::BstrView(bstrDataSetID).empty()) {
-    sql += u" AND T.DS_ID = " + korvalis::SqlQuoted(bstrDataSetID) + u" ";
-  }
+  sql += korvalis::SqlConditions({{u"ds_id", korvalis::ArgumentText(bstrDataSetID)}})
+             .Equals(u"ds_id", u"T.DS_ID")
+             .Sql();
   sql += u" ORDER BY T.DS_ID, T.NAME";
   pDataSource->QueryElements(sql, {u"de",        u"id",          u"ds_id",         u"en_name",
                                    u"dict_id",   u"dict_code",   u"dict_name",     u"dict_version",

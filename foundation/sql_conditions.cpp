@@ -83,6 +83,22 @@ SqlConditions& SqlConditions::DateUntil(std::u16string_view key, std::u16string_
   return Date(key, column, u" < TO_DATE(", format, u" + 1");
 }
 
+SqlConditions& SqlConditions::DateFrom(std::u16string_view key, std::u16string_view column,
+                                       const CDBType& dialect) {
+  if (const std::u16string& value = Value(key); !value.empty()) {
+    Append(column, u" >= ", SqlDateValue(dialect, value), {});
+  }
+  return *this;
+}
+
+SqlConditions& SqlConditions::DateBefore(std::u16string_view key, std::u16string_view column,
+                                         const CDBType& dialect) {
+  if (const std::u16string& value = Value(key); !value.empty()) {
+    Append(column, u" < ", SqlDateValue(dialect, value), {});
+  }
+  return *this;
+}
+
 SqlConditions& SqlConditions::SpanBetween(std::u16string_view key, std::u16string_view column,
                                           const CDBType& dialect) {
   if (const auto ends = TimeSpanEnds(Value(key))) {

@@ -58,6 +58,12 @@ class SqlConditions {
   // column < TO_DATE('value', 'format') + 1: up to the end of the day given.
   SqlConditions& DateUntil(std::u16string_view key, std::u16string_view column,
                            std::u16string_view format = kDayFormat);
+  // column >= the value as the dialect's date literal (its default format, date and time).
+  SqlConditions& DateFrom(std::u16string_view key, std::u16string_view column,
+                          const CDBType& dialect);
+  // column < the value as the dialect's date literal.
+  SqlConditions& DateBefore(std::u16string_view key, std::u16string_view column,
+                            const CDBType& dialect);
   // column BETWEEN start AND end for a time span "start|end" (sql_date.h says when a span
   // applies), both written as the dialect's date literals; nothing for a span that does not apply.
   SqlConditions& SpanBetween(std::u16string_view key, std::u16string_view column,

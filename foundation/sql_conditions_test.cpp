@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "foundation/db_type.h"
 #include "foundation/emr_exception.h"
+#include "foundation/sql_date.h"
 #include "foundation/xml_property.h"
 
 namespace korvalis {
@@ -51,6 +53,30 @@ TEST(SqlConditionsTest, ANumberThatIsNotOneIsRefusedNamingItsKey) {
       EXPECT_NE(e.GetText().find(key), std::u16string::npos);
     }
   }
+}
+
+TEST(SqlConditionsTest, DatesTakeTheDialectsLiteralsAndASpanOnlyWhenItHasTwoEnds) {
+  const CDBOracle oracle;
+  const auto date = [&oracle](std::u16string_view value) { return SqlDateValue(oracle, value); };
+  const SqlConditions::Values values = {{u"span", u"2026-12-01|2026-12-07"},
+                                        {u"three", u"2026-12-01|2026-12-07|2026-12-09"},
+                                        {u"half", u"2026-12-01|"},
+                                        {u"from", u"2026-12-01 08:00:00"}};
+  EXPECT_EQ(SqlConditions(values)
+                .SpanBetween(u"span", u"A.T", oracle)
+                .DaySpan(u"span", u"A.T", oracle)
+                .SpanBetween(u"three", u"A.T", oracle)
+                .DaySpan(u"half", u"A.T", oracle)
+                .DatesBetween(u"from", u"from", u"A.T", oracle)
+                .DatesBetween(u"from", u"missing", u"A.T", oracle)
+                .DateFrom(u"from", u"A.T", oracle)
+                .DateBefore(u"missing", u"A.T", oracle)
+                .Sql(),
+            u" AND A.T BETWEEN " + date(u"2026-12-01") + u" AND " + date(u"2026-12-07") + u" " +
+                u" AND A.T BETWEEN " + date(u"2026-12-01") + u" AND " +
+                date(u"2026-12-08") + u" " + u" AND A.T BETWEEN " +
+                date(u"2026-12-01 08:00:00") + u" AND " + date(u"2026-12-01 08:00:00") + u" " +
+                u" AND A.T >= " + date(u"2026-12-01 08:00:00") + u" ");
 }
 
 TEST(SqlConditionsTest, AConditionDocumentThatIsNotXmlIsRefused) {

@@ -10,6 +10,7 @@
 #include "foundation/client_info.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
+#include "foundation/sql_conditions.h"
 #include "foundation/sql_date.h"
 #include "foundation/sql_text.h"
 #include "foundation/string_util.h"
@@ -137,13 +138,9 @@ long CBDeptQCPatient::GetQCPatient(CEMRDataSource* pDataSource, BSTR bstrDeptID,
       u"FROM PEV_DEPT_PATIENT_RECORD A, TELV_V_PATIENT_VISIT_RECORD B "
       u"WHERE A.PATIENT_ID = B.PATIENT_ID AND A.EVENT_NO = B.EVENT_NO AND A.DEPT_ID = " +
       SqlQuoted(condition.GetValue(u"dept")) + u" AND A.STATUS IN (" + status + u")";
-  const std::u16string begin = condition.GetValue(u"qc_date_begin");
-  const std::u16string end = condition.GetValue(u"qc_date_end");
-  if (!begin.empty() && !end.empty()) {
-    const CDBType& dialect = *pDataSource->GetDBType();
-    sql += u" AND QC_DATE BETWEEN " + korvalis::SqlDateValue(dialect, begin) + u" AND " +
-           korvalis::SqlDateValue(dialect, end);
-  }
+  sql += korvalis::SqlConditions(condition)
+             .DatesBetween(u"qc_date_begin", u"qc_date_end", u"QC_DATE", *pDataSource->GetDBType())
+             .Sql();
   pDataSource->QueryElements(
       sql,
       {u"patient", u"id", u"event", u"dept_name", u"dept_id", u"score", u"grade", u"qc_user_name",

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "foundation/db_type.h"
+#include "foundation/sql_conditions.h"
 #include "foundation/sql_date.h"
 #include "foundation/sql_text.h"
 #include "foundation/xml_property.h"
@@ -102,33 +103,20 @@ std::u16string TaskListStatement(const CDBType& dialect, const CXmlProperty& con
       .append(DispatchedCount(condition.GetValue(u"executor_id"), u"RECEIVER_PATIENT_COUNT"))
       .append(u" FROM PEV_GRADE_TASK XAT  WHERE 1=1 ");
 
-  if (std::u16string title = condition.GetValue(u"title"); !title.empty()) {
-    sql.append(u" AND XAT.TITLE = ").append(SqlQuoted(title));
-  }
-  if (std::u16string from = condition.GetValue(u"create_date_from"); !from.empty()) {
-    sql.append(u" AND XAT.CREATE_DATE >= ").append(SqlDateValue(dialect, from));
-  }
-  if (std::u16string to = condition.GetValue(u"create_date_to"); !to.empty()) {
-    sql.append(u" AND XAT.CREATE_DATE < ").append(SqlDateValue(dialect, to));
-  }
-  const std::u16string creator_id = condition.GetValue(u"creator_id");
-  const std::u16string dept_id = condition.GetValue(u"dept_id");
+  SqlConditions conditions(condition);
+  conditions.Equals(u"title", u"XAT.TITLE")
+      .DateFrom(u"create_date_from", u"XAT.CREATE_DATE", dialect)
+      .DateBefore(u"create_date_to", u"XAT.CREATE_DATE", dialect);
+  const std::u16string& creator_id = conditions.Value(u"creator_id");
+  const std::u16string& dept_id = conditions.Value(u"dept_id");
   if (!creator_id.empty() || !dept_id.empty()) {
     // The user's own tasks and those of the department: an empty one of the two matches none.
-    sql.append(u" AND XAT.CREATOR_ID in(")
-        .append(SqlQuoted(creator_id))
-        .append(u", ")
-        .append(SqlQuoted(dept_id))
-        .append(u") ");
+    conditions.And(u"XAT.CREATOR_ID in(" + SqlQuoted(creator_id) + u", " + SqlQuoted(dept_id) +
+                   u")");
   }
-  if (std::u16string creator = condition.GetValue(u"creator"); !creator.empty()) {
-    sql.append(u" AND XAT.CREATOR = ").append(SqlQuoted(creator));
-  }
-  for (const auto& [key, column] : kCodeFilters) {
-    const std::u16string value = condition.GetValue(key);
-    if (value.empty()) continue;
-    sql.append(u" AND ").append(column).append(u" = ").append(SqlNumber(value, key));
-  }
+  conditions.Equals(u"creator", u"XAT.CREATOR");
+  for (const auto& [key, column] : kCodeFilters) conditions.Number(key, column);
+  sql.append(conditions.Sql());
   return sql.append(u" ORDER BY XAT.CREATE_DATE DESC");
 }
 
@@ -141,7 +129,7 @@ std::u16string DeptVisitStatement(const CDBType& dialect, const CXmlProperty& co
   const std::u16string start_time = condition.GetValue(u"start_time");
   const std::u16string end_time = condition.GetValue(u"end_time");
   std::u16string outer;
-  if (!dept_id.empty()) outer.append(u" AND A.NOW_DEPT_ID = ").append(SqlQuoted(dept_id));
+  outer.append(SqlConditions(condition).Equals(u"dept_id", u"A.NOW_DEPT_ID").Sql());
   if (!start_time.empty() && !end_time.empty()) {
     outer.append(u" AND A.IN_TIME >= ")
         .append(SqlDateValue(dialect, start_time))
