@@ -15,7 +15,6 @@
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
 #include "foundation/sql_conditions.h"
-#include "foundation/sql_date.h"
 #include "foundation/sql_text.h"
 #include "foundation/string_util.h"
 #include "foundation/xml_document.h"
@@ -178,20 +177,14 @@ long CBQCPatient::GetRectificationPatientList(CEMRDataSource* pDataSource, BSTR 
       u"S.USER_ID, S.USER_NAME, T.EMR_STATUS, T.OUT_TIME, T.BED_NO FROM "
       u"TELV_V_PATIENT_VISIT_RECORD T, PEV_RECTIFY_INFO S WHERE T.PATIENT_ID = S.PATIENT_ID AND "
       u"T.EVENT_NO = S.EVENT_NO ";
-  const std::u16string status = filter.GetValue(u"rectification_status");
-  if (!status.empty() && status != kAnyStatus) {
-    sql.append(u" AND S.STATUS = ").append(SqlQuoted(status)).append(u" ");
+  korvalis::SqlConditions conditions(filter);
+  if (conditions.Value(u"rectification_status") != kAnyStatus) {
+    conditions.Equals(u"rectification_status", u"S.STATUS");
   }
-  std::vector<std::u16string> span;
-  SplitByChars(filter.GetValue(u"rectification_sent_date_span"), u"|", span);
-  if (span.size() == 2) {
-    const CDBType& dialect = *pDataSource->GetDBType();
-    sql.append(u" AND (S.CREATE_DATE BETWEEN ")
-        .append(korvalis::SqlDateValue(dialect, span[0]))
-        .append(u" AND ")
-        .append(korvalis::SqlDateValue(dialect, span[1]))
-        .append(u")");
-  }
+  sql += conditions
+             .SpanBetween(u"rectification_sent_date_span", u"S.CREATE_DATE",
+                          *pDataSource->GetDBType())
+             .Sql();
   const std::u16string user_id = filter.GetValue(u"user_id");
   const std::u16string dept_id = filter.GetValue(u"dept_id");
   const std::u16string to_user = u"(" + AddressedTo(u"S.USER_ID", user_id) + u" AND S.USER_TYPE=0)";
