@@ -62,10 +62,8 @@ void FoldStrings(std::string* from, std::string* to) {
   }
 }
 
-std::string Build() {
-  std::string from, to;
-  FoldStrings(&from, &to);
-  std::string sql = R"SQL(
+// The unit strings of texts and of BLOBs read as UTF-8.
+constexpr const char* kTextUnitsSql = R"SQL(
 -- The unit string of a text (kind 0) or of an XML text's character content (kind 1): each
 -- Latin word in small letters and each run of Chinese characters (marked by '#') after a
 -- space, and a space at the end. Text indexes are trigram indexes over it, and CONTAINS
@@ -155,7 +153,10 @@ BEGIN
   RETURN array_to_string(decoded, '');
 END $f$;
 
--- The unit string of a phrase of a CONTAINS query: as ora_text_units(t, 0), with '%' and '_'
+)SQL";
+
+// The text query language compiled into a program.
+constexpr const char* kQueryCompilerSql = R"SQL(-- The unit string of a phrase of a CONTAINS query: as ora_text_units(t, 0), with '%' and '_'
 -- kept in Latin words as wildcards (their full-width forms separate units).
 CREATE OR REPLACE FUNCTION ora_query_units(t text) RETURNS text
 LANGUAGE plpgsql IMMUTABLE STRICT PARALLEL SAFE AS $f$
@@ -371,7 +372,11 @@ BEGIN
   RETURN r.prog;
 END $f$;
 
--- The element after the operand that starts at `pos`.
+)SQL";
+
+// A compiled program run against the unit string of a text (INPATH: within the sections of
+// an XML text that its path selects).
+constexpr const char* kQueryMatcherSql = R"SQL(-- The element after the operand that starts at `pos`.
 CREATE OR REPLACE FUNCTION ora_tq_skip(prog text[], pos integer) RETURNS integer
 LANGUAGE plpgsql IMMUTABLE AS $f$
 DECLARE
@@ -437,7 +442,10 @@ LANGUAGE sql STABLE STRICT AS $f$
   SELECT ora_text_units(coalesce(v, ''), 0)
   FROM XMLTABLE(path PASSING xmlparse(document x) COLUMNS v text PATH 'string(.)') $f$;
 
--- Whether an XPath is an expression of a value (count(...), string(...)) rather than a path.
+)SQL";
+
+// EXTRACTVALUE and EXTRACT over XML texts.
+constexpr const char* kXmlSql = R"SQL(-- Whether an XPath is an expression of a value (count(...), string(...)) rather than a path.
 CREATE OR REPLACE FUNCTION ora_xpath_is_value(path text) RETURNS boolean
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT path ~ '^\s*[A-Za-z][-A-Za-z0-9_]*\s*\('
@@ -486,6 +494,11 @@ BEGIN
   RETURN nullif(markup, '');
 END $f$;
 )SQL";
+
+std::string Build() {
+  std::string from, to;
+  FoldStrings(&from, &to);
+  std::string sql = std::string(kTextUnitsSql) + kQueryCompilerSql + kQueryMatcherSql + kXmlSql;
   auto put = [&sql](const std::string& name, const std::string& value) {
     for (size_t at = sql.find(name); at != std::string::npos;
          at = sql.find(name, at + value.size())) {

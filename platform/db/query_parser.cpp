@@ -137,16 +137,8 @@ SelectItem Parser::ParseSelectItem() {
 }
 
 Name Parser::ParseAliasName() {
-  const Token& t = Peek();
-  if (t.kind == TokenKind::kQuotedName) {
-    Next();
-    return Name{std::string(t.text), true};
-  }
-  if (t.kind == TokenKind::kWord && !t.reserved) {
-    Next();
-    return Name{std::string(t.text), false};
-  }
-  Fail("ORA-00923: FROM keyword not found where expected");
+  if (!PeekName()) Fail("ORA-00923: FROM keyword not found where expected");
+  return ParseName("alias");
 }
 
 std::vector<OrderItem> Parser::ParseOrderList() {
