@@ -34,6 +34,12 @@ INSERT INTO N VALUES (12345678901234567, 1234567890.125, '1234567890.125');
       EXPECT_EQ(rows[0], c.row);
     }
   }
+  // The first column of the rows, joined by commas.
+  std::string Column(const char* sql) {
+    std::string out;
+    for (const auto& row : testing::Query(*c_, sql)) out += (out.empty() ? "" : ",") + row[0];
+    return out;
+  }
   std::unique_ptr<Connection> c_;
 };
 
@@ -103,18 +109,13 @@ TEST_P(OracleNumbersTest, SumAndAvgAreExact) {
 // Computed numbers inside a query (a condition, a sort key, an inline view) compare and sort
 // as numbers, whatever their digits.
 TEST_P(OracleNumbersTest, ComputedNumbersSortAndCompareAsNumbers) {
-  auto ids = [&](const char* sql) {
-    std::string out;
-    for (const auto& row : testing::Query(*c_, sql)) out += (out.empty() ? "" : ",") + row[0];
-    return out;
-  };
   const char* kByQuotient = "2,12345678901234567,1,3";
-  EXPECT_EQ(ids("SELECT ID, X / ID R FROM N ORDER BY R"), kByQuotient);
-  EXPECT_EQ(ids("SELECT ID, X / ID FROM N ORDER BY 2"), kByQuotient);
-  EXPECT_EQ(ids("SELECT ID FROM N ORDER BY X / ID"), kByQuotient);
-  EXPECT_EQ(ids("SELECT ID FROM (SELECT ID, X / ID R FROM N) ORDER BY R"), kByQuotient);
-  EXPECT_EQ(ids("SELECT ID FROM N WHERE X / ID > 1 / 3 ORDER BY ID"), "1,3");
-  EXPECT_EQ(ids("SELECT MAX(X / ID) FROM N"), "4");
+  EXPECT_EQ(Column("SELECT ID, X / ID R FROM N ORDER BY R"), kByQuotient);
+  EXPECT_EQ(Column("SELECT ID, X / ID FROM N ORDER BY 2"), kByQuotient);
+  EXPECT_EQ(Column("SELECT ID FROM N ORDER BY X / ID"), kByQuotient);
+  EXPECT_EQ(Column("SELECT ID FROM (SELECT ID, X / ID R FROM N) ORDER BY R"), kByQuotient);
+  EXPECT_EQ(Column("SELECT ID FROM N WHERE X / ID > 1 / 3 ORDER BY ID"), "1,3");
+  EXPECT_EQ(Column("SELECT MAX(X / ID) FROM N"), "4");
 }
 
 // A condition or a sort key over computed numbers compares the exact values, however many
@@ -127,28 +128,23 @@ INSERT INTO T VALUES (1, 1, 3, 0);
 INSERT INTO T VALUES (2, 1, 3, 1E-30);
 INSERT INTO T VALUES (3, 1, 3, -1E-30);
 )");
-  auto ids = [&](const char* sql) {
-    std::string out;
-    for (const auto& row : testing::Query(*c_, sql)) out += (out.empty() ? "" : ",") + row[0];
-    return out;
-  };
-  EXPECT_EQ(ids("SELECT ID FROM T ORDER BY A / B + C"), "3,1,2");
-  EXPECT_EQ(ids("SELECT ID FROM T ORDER BY A / B + C DESC, ID"), "2,1,3");
-  EXPECT_EQ(ids("SELECT ID FROM T WHERE A / B + C > 1 / 3"), "2");
-  EXPECT_EQ(ids("SELECT ID FROM T WHERE A / B + C = 1 / 3"), "1");
-  EXPECT_EQ(ids("SELECT ID FROM T WHERE 1 / 3 * 3 < 1 AND 1 / 3 <> 0.333333333333333 ORDER BY ID"),
+  EXPECT_EQ(Column("SELECT ID FROM T ORDER BY A / B + C"), "3,1,2");
+  EXPECT_EQ(Column("SELECT ID FROM T ORDER BY A / B + C DESC, ID"), "2,1,3");
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE A / B + C > 1 / 3"), "2");
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE A / B + C = 1 / 3"), "1");
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE 1 / 3 * 3 < 1 AND 1 / 3 <> 0.333333333333333 ORDER BY ID"),
             "1,2,3");
-  EXPECT_EQ(ids("SELECT ID FROM T WHERE A = 3 * (1 / 3) OR A < C + 1 ORDER BY ID"), "2");
-  EXPECT_EQ(ids("SELECT ID FROM T WHERE A = 0.5 + 0.5 AND C * 1E30 >= -1 ORDER BY ID"), "1,2,3");
-  EXPECT_EQ(ids("SELECT ID FROM N WHERE ID > 123456789012345669 / 10"), "12345678901234567");
-  EXPECT_EQ(ids("SELECT ID FROM N WHERE ID = 123456789012345670 / 10"), "12345678901234567");
-  EXPECT_EQ(ids("SELECT COUNT(*) FROM N WHERE ID < 123456789012345671 / 10"), "4");
-  EXPECT_EQ(ids("SELECT COUNT(*) FROM N WHERE ID * 1.5 = 18518518351851850.5"), "1");
-  EXPECT_EQ(ids("SELECT COUNT(*) FROM T HAVING SUM(A / B) < 1"), "3");
-  EXPECT_EQ(ids("SELECT ID FROM T WHERE A / B + C BETWEEN 1 / 3 AND 0.34 ORDER BY ID"), "1,2");
-  EXPECT_EQ(ids("SELECT ID FROM T WHERE A / B + C NOT BETWEEN 0.3 AND 1 / 3 ORDER BY ID"), "2");
-  EXPECT_EQ(ids("SELECT ID FROM T WHERE A BETWEEN 3 * (1 / 3) AND C + 1 ORDER BY ID"), "1,2");
-  EXPECT_EQ(ids("SELECT SUM(A / B) FROM T"), "0.9999999999999999999999999999999999999999");
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE A = 3 * (1 / 3) OR A < C + 1 ORDER BY ID"), "2");
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE A = 0.5 + 0.5 AND C * 1E30 >= -1 ORDER BY ID"), "1,2,3");
+  EXPECT_EQ(Column("SELECT ID FROM N WHERE ID > 123456789012345669 / 10"), "12345678901234567");
+  EXPECT_EQ(Column("SELECT ID FROM N WHERE ID = 123456789012345670 / 10"), "12345678901234567");
+  EXPECT_EQ(Column("SELECT COUNT(*) FROM N WHERE ID < 123456789012345671 / 10"), "4");
+  EXPECT_EQ(Column("SELECT COUNT(*) FROM N WHERE ID * 1.5 = 18518518351851850.5"), "1");
+  EXPECT_EQ(Column("SELECT COUNT(*) FROM T HAVING SUM(A / B) < 1"), "3");
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE A / B + C BETWEEN 1 / 3 AND 0.34 ORDER BY ID"), "1,2");
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE A / B + C NOT BETWEEN 0.3 AND 1 / 3 ORDER BY ID"), "2");
+  EXPECT_EQ(Column("SELECT ID FROM T WHERE A BETWEEN 3 * (1 / 3) AND C + 1 ORDER BY ID"), "1,2");
+  EXPECT_EQ(Column("SELECT SUM(A / B) FROM T"), "0.9999999999999999999999999999999999999999");
 }
 
 // A number converted to text without a format model is written as TO_CHAR writes it: no zero
@@ -195,15 +191,10 @@ TEST_P(OracleNumbersTest, ComputedNumbersWriteTheirExactDigits) {
        {"1"}},
       {"SELECT X / 3 R FROM N WHERE ID = 1 ORDER BY R", {"0.1666666666666666666666666666666666666667"}},
   });
-  auto column = [&](const char* sql) {
-    std::string out;
-    for (const auto& row : testing::Query(*c_, sql)) out += (out.empty() ? "" : ",") + row[0];
-    return out;
-  };
-  EXPECT_EQ(column("SELECT X / ID R FROM N WHERE ID < 10 ORDER BY R DESC"),
+  EXPECT_EQ(Column("SELECT X / ID R FROM N WHERE ID < 10 ORDER BY R DESC"),
             "4,0.5,-0.125");
-  EXPECT_EQ(column("SELECT ID, ID / 3 FROM N WHERE ID < 10 ORDER BY 2"), "1,2,3");
-  EXPECT_EQ(column("SELECT ID / 3 FROM N WHERE ID < 10 ORDER BY 1 DESC"),
+  EXPECT_EQ(Column("SELECT ID, ID / 3 FROM N WHERE ID < 10 ORDER BY 2"), "1,2,3");
+  EXPECT_EQ(Column("SELECT ID / 3 FROM N WHERE ID < 10 ORDER BY 1 DESC"),
             "1,0.6666666666666666666666666666666666666667,0.3333333333333333333333333333333333333333");
 }
 
