@@ -1,10 +1,7 @@
 // Expressions of the Oracle dialect printed for SQLite: column types resolved from the
 // catalog decide between native operators and the functions that give Oracle's results.
 #include <charconv>
-#include <cmath>
-#include <optional>
 
-#include "platform/db/ora_date.h"
 #include "platform/db/ora_number.h"
 #include "platform/db/sql_error.h"
 #include "platform/db/sql_translator_internal.h"
@@ -135,28 +132,6 @@ void Translator::EmitNumberOperand(const Expr& e, const Scope* scope, std::strin
   out->push_back(')');
 }
 
-namespace {
-
-// A text literal compared with a date is read in the default date format ('2008-01-01' is
-// that day at midnight, '2008-1-2 8:00' is read as well); false when `value` is no text
-// literal compared with a date. A text that is no date is converted when the statement runs,
-// which fails as Oracle does, instead of being compared as text.
-bool AppendDateLiteral(SqlType compared_with, const Expr& value, std::string* out) {
-  if (compared_with != SqlType::kDate || value.kind != ExprKind::kString || value.text.empty()) {
-    return false;
-  }
-  if (std::optional<DateTime> d = ParseDefaultDate(value.text)) {
-    AppendStringLiteral(FormatDate(*d), out);
-  } else {
-    out->append("ora_date_in(");
-    AppendStringLiteral(value.text, out);
-    out->push_back(')');
-  }
-  return true;
-}
-
-}  // namespace
-
 SqlType Translator::Emit(const Expr& e, const Scope* scope, std::string* out) {
   switch (e.kind) {
     case ExprKind::kNull:
@@ -284,153 +259,6 @@ SqlType Translator::EmitCase(const Expr& e, const Scope* scope, std::string* out
   return result;
 }
 
-// EXISTS (query) and value IN (query).
-SqlType Translator::EmitSubqueryCondition(const Expr& e, const Scope* scope, std::string* out) {
-  if (e.kind == ExprKind::kExists) {
-    if (e.negated) out->append("NOT ");
-    out->append("EXISTS (");
-  } else {
-    Emit(*e.args[0], scope, out);
-    out->append(e.negated ? " NOT IN (" : " IN (");
-  }
-  EmitSelect(*e.subquery, scope, out);
-  out->push_back(')');
-  return SqlType::kNumber;
-}
-
-SqlType Translator::EmitInList(const Expr& e, const Scope* scope, std::string* out) {
-  const size_t mark = out->size();
-  SqlType left = Emit(*e.args[0], scope, out);
-  double v;
-  if (left == SqlType::kText) {
-    // Text compared with numbers is read as a number (Oracle's rule).
-    for (size_t i = 1; i < e.args.size(); ++i) {
-      if (e.args[i]->kind == ExprKind::kNumber ||
-          (e.args[i]->kind == ExprKind::kUnary && LiteralNumber(*e.args[i], &v))) {
-        out->insert(mark, "ora_num(");
-        out->push_back(')');
-        left = SqlType::kNumber;
-        break;
-      }
-    }
-  }
-  // A blank-padded value among blank-padded ones compares without trailing blanks.
-  bool padded = left == SqlType::kText;
-  for (size_t i = 0; padded && i < e.args.size(); ++i) padded = IsBlankPadded(*e.args[i], scope);
-  if (padded) out->replace(mark, std::string::npos, WithoutTrailingBlanks(out->substr(mark)));
-  out->append(e.negated ? " NOT IN (" : " IN (");
-  for (size_t i = 1; i < e.args.size(); ++i) {
-    if (i > 1) out->append(", ");
-    const size_t start = out->size();
-    EmitComparedValue(left, *e.args[i], scope, out);
-    if (padded) {
-      out->replace(start, std::string::npos, WithoutTrailingBlanks(out->substr(start)));
-    }
-  }
-  out->push_back(')');
-  return SqlType::kNumber;
-}
-
-// A value compared with one of type `compared_with`: a numeric text beside a number is the
-// number, a date text beside a date is the date.
-void Translator::EmitComparedValue(SqlType compared_with, const Expr& value, const Scope* scope,
-                                   std::string* out) {
-  double v;
-  if (compared_with == SqlType::kNumber && value.kind == ExprKind::kString &&
-      LiteralNumber(value, &v)) {
-    AppendNumber(v, out);
-  } else if (!AppendDateLiteral(compared_with, value, out)) {
-    const size_t start = out->size();
-    const SqlType t = Emit(value, scope, out);
-    if (pg_ && compared_with == SqlType::kDate && (t == SqlType::kNumber || t == SqlType::kText)) {
-      // PostgreSQL compares no date with another type: the value is read as a date (a number
-      // fails as Oracle fails, when it is compared).
-      out->insert(start, "ora_date_in(");
-      out->push_back(')');
-    }
-  }
-}
-
-// A blank-padded value compares with each blank-padded bound without trailing blanks; with
-// one bound padded and the other not, the range is printed as its two comparisons.
-SqlType Translator::EmitBetween(const Expr& e, const Scope* scope, std::string* out) {
-  if (EmitExactBetween(e, scope, out)) return SqlType::kNumber;
-  const size_t mark = out->size();
-  SqlType t = Emit(*e.args[0], scope, out);
-  if (t == SqlType::kText &&
-      (e.args[1]->kind == ExprKind::kNumber || e.args[2]->kind == ExprKind::kNumber)) {
-    out->insert(mark, "ora_num(");
-    out->push_back(')');
-    t = SqlType::kNumber;
-  }
-  const bool padded = t == SqlType::kText && IsBlankPadded(*e.args[0], scope);
-  const bool padded_low = padded && IsBlankPadded(*e.args[1], scope);
-  const bool padded_high = padded && IsBlankPadded(*e.args[2], scope);
-  if (!padded_low && !padded_high) {
-    out->append(e.negated ? " NOT BETWEEN " : " BETWEEN ");
-    EmitComparedValue(t, *e.args[1], scope, out);
-    out->append(" AND ");
-    EmitComparedValue(t, *e.args[2], scope, out);
-    return SqlType::kNumber;
-  }
-  const std::string value = out->substr(mark);
-  out->resize(mark);
-  std::string low, high;
-  EmitComparedValue(t, *e.args[1], scope, &low);
-  EmitComparedValue(t, *e.args[2], scope, &high);
-  if (padded_low) low = WithoutTrailingBlanks(low);
-  if (padded_high) high = WithoutTrailingBlanks(high);
-  if (padded_low && padded_high) {
-    out->append(WithoutTrailingBlanks(value));
-    out->append(e.negated ? " NOT BETWEEN " : " BETWEEN ").append(low).append(" AND ");
-    out->append(high);
-    return SqlType::kNumber;
-  }
-  out->append(e.negated ? "NOT (" : "(");
-  out->append(padded_low ? WithoutTrailingBlanks(value) : value).append(" >= ").append(low);
-  out->append(" AND ");
-  out->append(padded_high ? WithoutTrailingBlanks(value) : value).append(" <= ").append(high);
-  out->push_back(')');
-  return SqlType::kNumber;
-}
-
-// LIKE (with its ESCAPE) and IS [NOT] NULL.
-SqlType Translator::EmitPattern(const Expr& e, const Scope* scope, std::string* out) {
-  const size_t start = out->size();
-  const SqlType t = Emit(*e.args[0], scope, out);
-  if (e.kind == ExprKind::kLike && t != SqlType::kText) {
-    // A number or a date matched against a pattern is matched as its text, written as
-    // TO_CHAR writes it without a mask (.5, not 0.5).
-    std::string value = out->substr(start);
-    if (pg_) {
-      PgAsText(t, &value);
-    } else {
-      value = "ora_to_char(" + value + ")";
-    }
-    out->resize(start);
-    out->append(value);
-  }
-  if (e.kind == ExprKind::kIsNull) {
-    // SQLite, without statistics, takes a column's IS NOT NULL for a selective range of its
-    // index, while the columns tested so (a discharge, a finish, a grading) are set on most
-    // rows: reading the table through the index then costs twice its scan. The unary plus
-    // keeps the test off the index and changes nothing else.
-    if (!pg_ && e.negated && e.args[0]->kind == ExprKind::kColumn) out->insert(start, "+");
-    out->append(e.negated ? " IS NOT NULL" : " IS NULL");
-    return SqlType::kNumber;
-  }
-  out->append(e.negated ? " NOT LIKE " : " LIKE ");
-  Emit(*e.args[1], scope, out);
-  if (e.args.size() > 2) {
-    out->append(" ESCAPE ");
-    Emit(*e.args[2], scope, out);
-  } else if (pg_) {
-    // Oracle's LIKE has no escape character unless one is named; PostgreSQL's has '\'.
-    out->append(" ESCAPE ''");
-  }
-  return SqlType::kNumber;
-}
-
 SqlType Translator::EmitCast(const Expr& e, const Scope* scope, std::string* out) {
   const sql::TypeName& t = e.type;
   const SqlType target = TypeOfDeclared(t);
@@ -516,10 +344,6 @@ void CollectChain(const Expr& e, std::initializer_list<std::string_view> ops, bo
   }
 }
 
-namespace {
-
-}  // namespace
-
 // Chains of one operator are printed flat, a op b op c, never as nested parentheses: the
 // engine's parser takes a chain as long as the front end allows, but only a few dozen
 // nested parentheses.
@@ -573,132 +397,6 @@ SqlType Translator::EmitLogical(const Expr& e, const Scope* scope, std::string* 
   }
   out->push_back(')');
   return SqlType::kNumber;
-}
-
-// Printed in place; rebuilt only in the rare case that an operand must be converted.
-SqlType Translator::EmitComparison(const Expr& e, const Scope* scope, std::string* out) {
-  out->push_back('(');
-  ComparisonSpans spans;
-  spans.l0 = out->size();
-  spans.lt = Emit(*e.args[0], scope, out);
-  spans.l1 = out->size();
-  out->push_back(' ');
-  out->append(e.text);
-  out->push_back(' ');
-  spans.r0 = out->size();
-  spans.rt = Emit(*e.args[1], scope, out);
-  ConvertComparedText(e, &spans, out);
-  ConvertComparedDate(e, &spans, out);
-  PadComparedText(e, scope, &spans, out);
-  auto number_or_text = [](SqlType t) { return t == SqlType::kText || t == SqlType::kNumber; };
-  if (pg_ && (spans.lt == SqlType::kDate) != (spans.rt == SqlType::kDate) &&
-      (number_or_text(spans.lt) || number_or_text(spans.rt))) {
-    // PostgreSQL compares no date with another type: the other value is read as a date (a
-    // number fails as Oracle fails, when it is compared).
-    const bool left_text = spans.lt != SqlType::kDate;
-    std::string left = out->substr(spans.l0, spans.l1 - spans.l0);
-    std::string right = out->substr(spans.r0);
-    std::string& text_side = left_text ? left : right;
-    text_side = "ora_date_in(" + text_side + ")";
-    RewriteComparison(e, &spans, left, right, out);
-  }
-  // Computed numbers compare exactly where they can, else as they are shown (15 significant
-  // digits here, Oracle's 38 on PostgreSQL), so that 0.1 + 0.2 equals 0.3 and a date
-  // difference times 86400 is whole.
-  if (spans.lt == SqlType::kNumber && spans.rt == SqlType::kNumber &&
-      !EmitExactComparison(e, scope, spans, out)) {
-    auto computed = [](const Expr& operand) {
-      return operand.kind == ExprKind::kBinary && (operand.text == "+" || operand.text == "-" ||
-                                                   operand.text == "*" || operand.text == "/");
-    };
-    if (computed(*e.args[1])) {
-      out->insert(spans.r0, "ora_shown(");
-      out->push_back(')');
-    }
-    if (computed(*e.args[0])) {
-      out->insert(spans.l1, ")");
-      out->insert(spans.l0, "ora_shown(");
-    }
-  }
-  out->push_back(')');
-  return SqlType::kNumber;
-}
-
-// Replaces the printed comparison from spans.l0 with left op right.
-void Translator::RewriteComparison(const Expr& e, ComparisonSpans* spans, const std::string& left,
-                                   const std::string& right, std::string* out) {
-  out->resize(spans->l0);
-  out->append(left);
-  spans->l1 = out->size();
-  out->push_back(' ');
-  out->append(e.text);
-  out->push_back(' ');
-  spans->r0 = out->size();
-  out->append(right);
-}
-
-// A number compared with text compares as numbers, converting the text (Oracle's rule).
-bool Translator::IsBlankPadded(const Expr& e, const Scope* scope) {
-  switch (e.kind) {
-    case ExprKind::kString:
-      return true;
-    case ExprKind::kColumn: {
-      const ColumnInfo* column = ResolveColumn(e, scope);
-      return column && column->blank_padded;
-    }
-    case ExprKind::kCast:
-      return e.type.name == "CHAR" || e.type.name == "NCHAR";
-    default:
-      return false;
-  }
-}
-
-// Literals are trimmed when the statement runs too: a query's shape binds their values.
-std::string Translator::WithoutTrailingBlanks(const std::string& printed) {
-  return "rtrim(" + printed + ", ' ')";
-}
-
-void Translator::PadComparedText(const Expr& e, const Scope* scope, ComparisonSpans* spans,
-                                 std::string* out) {
-  if (spans->lt != SqlType::kText || spans->rt != SqlType::kText ||
-      !IsBlankPadded(*e.args[0], scope) || !IsBlankPadded(*e.args[1], scope)) {
-    return;
-  }
-  const std::string left =
-      WithoutTrailingBlanks(out->substr(spans->l0, spans->l1 - spans->l0));
-  const std::string right = WithoutTrailingBlanks(out->substr(spans->r0));
-  RewriteComparison(e, spans, left, right, out);
-}
-
-void Translator::ConvertComparedText(const Expr& e, ComparisonSpans* spans, std::string* out) {
-  const bool convert_right = spans->lt == SqlType::kNumber && spans->rt == SqlType::kText;
-  const bool convert_left = spans->rt == SqlType::kNumber && spans->lt == SqlType::kText;
-  if (!convert_left && !convert_right) return;
-  std::string left = out->substr(spans->l0, spans->l1 - spans->l0);
-  std::string right = out->substr(spans->r0);
-  const Expr& text_side = convert_right ? *e.args[1] : *e.args[0];
-  std::string& text_sql = convert_right ? right : left;
-  double v;
-  if (text_side.kind == ExprKind::kString && LiteralNumber(text_side, &v)) {
-    text_sql.clear();
-    AppendNumber(v, &text_sql);
-  } else {
-    text_sql = "ora_num(" + text_sql + ")";
-  }
-  RewriteComparison(e, spans, left, right, out);
-}
-
-// A date compared with a text literal reads the text in the default date format, so that
-// '2008-01-01' is the date at midnight and compares as dates do.
-void Translator::ConvertComparedDate(const Expr& e, ComparisonSpans* spans, std::string* out) {
-  const bool date_right = spans->lt == SqlType::kDate && e.args[1]->kind == ExprKind::kString;
-  const bool date_left = spans->rt == SqlType::kDate && e.args[0]->kind == ExprKind::kString;
-  if (!date_left && !date_right) return;
-  std::string literal;
-  if (!AppendDateLiteral(SqlType::kDate, date_right ? *e.args[1] : *e.args[0], &literal)) return;
-  std::string left = date_left ? literal : out->substr(spans->l0, spans->l1 - spans->l0);
-  std::string right = date_right ? literal : out->substr(spans->r0);
-  RewriteComparison(e, spans, left, right, out);
 }
 
 // A chain of + and -. Numbers and texts read as numbers print as one flat chain; dates and
