@@ -9,6 +9,7 @@
 
 #include "foundation/body_arguments.h"
 #include "foundation/emr_data_source.h"
+#include "foundation/sql_conditions.h"
 #include "foundation/sql_text.h"
 #include "foundation/xml_property.h"
 #include "quality/review/qc_collector.h"
@@ -17,7 +18,7 @@ namespace {
 
 using korvalis::BstrView;
 using korvalis::PropertyBag;
-using korvalis::SqlEscaped;
+using korvalis::SqlConditions;
 using korvalis::SqlQuoted;
 
 // The condition of one application's key, from " T.PATIENT_ID = " on.
@@ -42,27 +43,20 @@ bool HasKeyAndStatus(const CXmlProperty& bag) {
 long CBQCCollector::GetEmrApplyInfo(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                     BSTR* bstrList) {
   const CXmlProperty bag = PropertyBag(bstrCondition);
-  std::u16string filters;
-  const auto equal = [&](const char16_t* key, const char16_t* head) {
-    const std::u16string value = bag.GetValue(key);
-    if (!value.empty()) filters.append(head).append(SqlQuoted(value));
-  };
   // Names match where they contain the value (its "%" and "_" stay wildcards).
-  const auto contains = [&](const char16_t* key, const char16_t* head) {
-    const std::u16string value = bag.GetValue(key);
-    if (!value.empty()) filters.append(head).append(u"'%" + SqlEscaped(value) + u"%'");
-  };
-  equal(u"patient_id", u" AND T.PATIENT_ID = ");
-  equal(u"event_no", u" AND T.EVENT_NO = ");
-  equal(u"emr_type", u" AND T.EMR_TYPE = ");
-  equal(u"rule_id", u" AND T.RULE_ID = ");
-  equal(u"applyer_id", u" AND T.APPLYER_ID = ");
-  contains(u"applyer_name", u" AND T.APPLYER_NAME LIKE ");
-  equal(u"apply_date", u" AND TO_CHAR(T.APPLY_DATE, 'YYYY-MM-DD') = ");
-  contains(u"audit_name", u" AND T.AUDIT_NAME LIKE ");
-  equal(u"status", u" AND T.STATUS = ");
-  equal(u"serial", u" AND T.SERIAL = ");
-  equal(u"apply_dept", u" AND B.NOW_DEPT_ID = ");
+  const std::u16string filters = SqlConditions(bag)
+                                     .Equals(u"patient_id", u"T.PATIENT_ID")
+                                     .Equals(u"event_no", u"T.EVENT_NO")
+                                     .Equals(u"emr_type", u"T.EMR_TYPE")
+                                     .Equals(u"rule_id", u"T.RULE_ID")
+                                     .Equals(u"applyer_id", u"T.APPLYER_ID")
+                                     .Contains(u"applyer_name", u"T.APPLYER_NAME")
+                                     .Equals(u"apply_date", u"TO_CHAR(T.APPLY_DATE, 'YYYY-MM-DD')")
+                                     .Contains(u"audit_name", u"T.AUDIT_NAME")
+                                     .Equals(u"status", u"T.STATUS")
+                                     .Equals(u"serial", u"T.SERIAL")
+                                     .Equals(u"apply_dept", u"B.NOW_DEPT_ID")
+                                     .Sql();
   // Applications whose rule or visit is missing are not listed.
   pDataSource->QueryElements(
       u" SELECT T.PATIENT_ID,T.EVENT_NO,T.EMR_TYPE,T.RULE_ID,T.SERIAL, "
