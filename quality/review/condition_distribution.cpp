@@ -13,6 +13,7 @@
 #include "foundation/bstr_result.h"
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
+#include "foundation/row_statements.h"
 #include "foundation/sql_text.h"
 #include "foundation/xml_list.h"
 #include "foundation/xml_text.h"
@@ -23,6 +24,7 @@ namespace {
 
 using korvalis::BstrView;
 using korvalis::SqlQuoted;
+using korvalis::UpdateRow;
 
 // The one list of the user in `table`'s `column`; the empty text for an empty user id or a user
 // without a row.
@@ -85,8 +87,9 @@ long CBQCCollector::SetConditionDistributeEx(CEMRDataSource* pDataSource, BSTR p
                                              BSTR bstrConditionList) {
   // Only a user with a row is changed; none is made.
   if (BstrView(pbstrUserID).empty()) return 0;
-  pDataSource->Execute(u"UPDATE TELV_CONDITION_DISTRIBUTE_EX SET CONDITION_GROUP_LIST =" +
-                       SqlQuoted(bstrConditionList) + u"  WHERE USER_ID=" + SqlQuoted(pbstrUserID));
+  UpdateRow(*pDataSource, u"TELV_CONDITION_DISTRIBUTE_EX",
+            {{u"CONDITION_GROUP_LIST", BstrView(bstrConditionList)}},
+            u"USER_ID = " + SqlQuoted(pbstrUserID));
   return 0;
 }
 

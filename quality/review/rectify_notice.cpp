@@ -27,6 +27,7 @@
 #include "foundation/emr_data_source.h"
 #include "foundation/emr_exception.h"
 #include "foundation/factory.h"
+#include "foundation/row_statements.h"
 #include "foundation/sql_date.h"
 #include "foundation/sql_text.h"
 #include "foundation/string_util.h"
@@ -39,9 +40,11 @@
 namespace {
 
 using korvalis::BstrView;
+using korvalis::InsertRow;
 using korvalis::PropertyBag;
 using korvalis::SqlNumber;
 using korvalis::SqlQuoted;
+using korvalis::UpdateRow;
 
 // A receiver or signer: identifier and name.
 using Person = std::pair<std::u16string, std::u16string>;
@@ -217,14 +220,11 @@ long CBQCPatient::SendRectifyInfo(CEMRDataSource* pDataSource, BSTR bstrInfo, LO
 
   if (!task_id.empty()) {
     pDataSource->Execute(u"DELETE PEV_GRADE_TASK_RECTIFY WHERE RECTIFY_ID =" + SqlQuoted(id));
-    pDataSource->Execute(
-        u"INSERT INTO PEV_GRADE_TASK_RECTIFY (TASK_ID, PATIENT_ID, EVENT_NO, RECTIFY_ID) VALUES "
-        u"(" +
-        SqlQuoted(task_id) + u", " + SqlQuoted(patient_id) + u", " + SqlQuoted(event_no) + u", " +
-        SqlQuoted(id) + u")");
-    pDataSource->Execute(u"UPDATE PEV_GRADE_PATIENT SET RECTIFY_ID =" + SqlQuoted(id) +
-                         u"  WHERE TASK_ID = " + SqlQuoted(task_id) + u" AND PATIENT_ID = " +
-                         SqlQuoted(patient_id) + u" AND EVENT_NO = " + SqlQuoted(event_no));
+    InsertRow(*pDataSource, u"PEV_GRADE_TASK_RECTIFY", u"TASK_ID, PATIENT_ID, EVENT_NO, RECTIFY_ID",
+              {task_id, patient_id, event_no, id});
+    UpdateRow(*pDataSource, u"PEV_GRADE_PATIENT", {{u"RECTIFY_ID", id}},
+              u"TASK_ID = " + SqlQuoted(task_id) + u" AND PATIENT_ID = " + SqlQuoted(patient_id) +
+                  u" AND EVENT_NO = " + SqlQuoted(event_no));
   }
   pDataSource->Execute(u"DELETE PEV_RECTIFY_INFO WHERE ID = " + SqlQuoted(id));
   const std::u16string created =
