@@ -141,12 +141,13 @@ inline std::string QueryPlan(sqlite3* db, const std::string& sql) {
 inline sqlite3* OpenAsProvider(const std::string& path);
 
 // Runs the statement that `translate` gives for the database at `path` (opened with the
-// Oracle and text-search functions registered, and with the provider's settings when
-// `as_provider`) once per iteration: prepared on every run, or once (`prepared_once`). The label
-// shows the plan; the counter `rows_name` the rows of one run.
+// Oracle and text-search functions registered, and with the provider's settings unless
+// `as_provider` is false) once per iteration, in autocommit (one statement, one transaction, as
+// a call runs it): prepared on every run, or once (`prepared_once`). The label shows the plan;
+// the counter `rows_name` the rows of one run.
 inline void RunRawStatement(benchmark::State& state, const std::string& path,
                             const std::function<std::string(sqlite3*)>& translate,
-                            bool prepared_once, const char* rows_name, bool as_provider = false) {
+                            bool prepared_once, const char* rows_name, bool as_provider = true) {
   sqlite3* db = nullptr;
   if (as_provider) {
     db = OpenAsProvider(path);
@@ -186,6 +187,31 @@ inline void RunRawStatement(benchmark::State& state, const std::string& path,
   state.counters[rows_name] =
       static_cast<double>(rows) / static_cast<double>(std::max<int64_t>(state.iterations(), 1));
 }
+
+// Statements prepared once on one connection, as the provider keeps the statements it meets
+// again; finalized before the connection closes.
+class PreparedStatements {
+ public:
+  PreparedStatements(sqlite3* db, const std::vector<std::string>& sql) {
+    for (const std::string& text : sql) {
+      sqlite3_stmt* stmt = nullptr;
+      CheckSqlite(sqlite3_prepare_v3(db, text.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &stmt,
+                                     nullptr),
+                  db);
+      statements_.push_back(stmt);
+    }
+  }
+  ~PreparedStatements() {
+    for (sqlite3_stmt* stmt : statements_) sqlite3_finalize(stmt);
+  }
+  PreparedStatements(const PreparedStatements&) = delete;
+  PreparedStatements& operator=(const PreparedStatements&) = delete;
+
+  sqlite3_stmt* operator[](std::size_t i) const { return statements_[i]; }
+
+ private:
+  std::vector<sqlite3_stmt*> statements_;
+};
 
 // Prepares, steps and finalizes the statement, reading every column as text, as a statement
 // new to the database runs; answers the first column of the first row ("" without one).

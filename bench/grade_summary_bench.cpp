@@ -1,3 +1,6 @@
+// Raw side: one SQLite connection with the provider's settings, the five statements prepared
+// once and run in one transaction a call, as the call runs them.
+//
 // The summary of one grade task with 2,000 graded visits and 20,000 deductions (ten a visit,
 // against five standard items), its graders' opinions, and a style sheet that writes the head,
 // the errors and every visit with its deductions as an HTML page:
@@ -178,13 +181,11 @@ std::vector<std::string> TranslatedStatements(sqlite3* db) {
   return translated;
 }
 
-// Steps `sql` and calls `row` with the statement for every row.
+// Steps the prepared statement and calls `row` with it for every row.
 template <class Row>
-void EachRow(sqlite3* db, const std::string& sql, Row&& row) {
-  sqlite3_stmt* stmt = nullptr;
-  CheckSqlite(sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr), db);
+void EachRow(sqlite3_stmt* stmt, Row&& row) {
   while (sqlite3_step(stmt) == SQLITE_ROW) row(stmt);
-  sqlite3_finalize(stmt);
+  sqlite3_reset(stmt);
 }
 
 const xmlChar* Text(sqlite3_stmt* stmt, int column) {
@@ -193,14 +194,14 @@ const xmlChar* Text(sqlite3_stmt* stmt, int column) {
 }
 
 // The page from raw SQLite, libxml2 and libxslt.
-std::string RawSummary(sqlite3* db, const std::vector<std::string>& sql) {
+std::string RawSummary(const korvalis::bench::PreparedStatements& sql) {
   xmlDocPtr data = xmlNewDoc(BAD_CAST "1.0");
   data->dict = xmlDictCreate();
   xmlNodePtr root = xmlNewDocNode(data, nullptr, BAD_CAST "root", nullptr);
   xmlDocSetRootElement(data, root);
 
   xmlNodePtr head = xmlNewChild(root, nullptr, BAD_CAST "head", nullptr);
-  EachRow(db, sql[0], [&](sqlite3_stmt* row) {
+  EachRow(sql[0], [&](sqlite3_stmt* row) {
     xmlNewProp(head, BAD_CAST "dept", BAD_CAST "");
     xmlNewProp(head, BAD_CAST "user_name", BAD_CAST "");
     xmlNewProp(head, BAD_CAST "date", Text(row, 0));
@@ -213,7 +214,7 @@ std::string RawSummary(sqlite3* db, const std::vector<std::string>& sql) {
 
   std::string comment, suggest;
   int opinions = 0, suggestions = 0;
-  EachRow(db, sql[1], [&](sqlite3_stmt* row) {
+  EachRow(sql[1], [&](sqlite3_stmt* row) {
     const std::string opinion = reinterpret_cast<const char*>(Text(row, 2));
     const std::string suggestion = reinterpret_cast<const char*>(Text(row, 3));
     if (!opinion.empty()) comment += std::to_string(++opinions) + ". " + opinion + "\r\t";
@@ -225,7 +226,7 @@ std::string RawSummary(sqlite3* db, const std::vector<std::string>& sql) {
                     BAD_CAST suggest.c_str());
 
   xmlNodePtr errors = xmlNewChild(root, nullptr, BAD_CAST "error_list", nullptr);
-  EachRow(db, sql[2], [&](sqlite3_stmt* row) {
+  EachRow(sql[2], [&](sqlite3_stmt* row) {
     xmlNodePtr item = xmlNewTextChild(errors, nullptr, BAD_CAST "error_item", Text(row, 0));
     xmlNewProp(item, BAD_CAST "serious_flag", Text(row, 2));
     xmlNewProp(item, BAD_CAST "standard_count", Text(row, 1));
@@ -240,7 +241,7 @@ std::string RawSummary(sqlite3* db, const std::vector<std::string>& sql) {
     return names;
   }();
   std::map<std::array<std::string, 3>, std::vector<xmlNodePtr>> visits;
-  EachRow(db, sql[3], [&](sqlite3_stmt* row) {
+  EachRow(sql[3], [&](sqlite3_stmt* row) {
     xmlNodePtr patient = xmlNewChild(root, nullptr, BAD_CAST "patient", nullptr);
     for (unsigned i = 0; i < korvalis::report::kPatientColumns; ++i)
       xmlNewProp(patient, BAD_CAST kPatientAttributes[i].c_str(), Text(row, i));
@@ -249,7 +250,7 @@ std::string RawSummary(sqlite3* db, const std::vector<std::string>& sql) {
             reinterpret_cast<const char*>(Text(row, 2))}]
         .push_back(patient);
   });
-  EachRow(db, sql[4], [&](sqlite3_stmt* row) {
+  EachRow(sql[4], [&](sqlite3_stmt* row) {
     auto found = visits.find({reinterpret_cast<const char*>(Text(row, 1)),
                               reinterpret_cast<const char*>(Text(row, 2)),
                               reinterpret_cast<const char*>(Text(row, 3))});
@@ -297,11 +298,12 @@ void BM_GenerateSummaryInvoke(benchmark::State& state) {
       break;
     if (!checked) {
       state.PauseTiming();
-      sqlite3* db = nullptr;
-      sqlite3_open_v2(TheTask().path().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-      korvalis::db::RegisterOracleFunctions(db);
-      const bool same = korvalis::ToUtf8(korvalis::BstrView(result.bstrVal)) ==
-                        RawSummary(db, TranslatedStatements(db));
+      sqlite3* db = korvalis::bench::OpenAsProvider(TheTask().path());
+      bool same;
+      {
+        const korvalis::bench::PreparedStatements sql(db, TranslatedStatements(db));
+        same = korvalis::ToUtf8(korvalis::BstrView(result.bstrVal)) == RawSummary(sql);
+      }
       sqlite3_close(db);
       if (!same) state.SkipWithError("the call and the raw pipeline answer different pages");
       checked = true;
@@ -315,12 +317,14 @@ void BM_GenerateSummaryInvoke(benchmark::State& state) {
 }
 
 void BM_GenerateSummaryRaw(benchmark::State& state) {
-  sqlite3* db = nullptr;
-  sqlite3_open_v2(TheTask().path().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-  korvalis::db::RegisterOracleFunctions(db);
-  const std::vector<std::string> sql = TranslatedStatements(db);
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(RawSummary(db, sql));
+  sqlite3* db = korvalis::bench::OpenAsProvider(TheTask().path());
+  {
+    const korvalis::bench::PreparedStatements sql(db, TranslatedStatements(db));
+    for (auto _ : state) {
+      korvalis::bench::StepStatement(db, "BEGIN");
+      benchmark::DoNotOptimize(RawSummary(sql));
+      korvalis::bench::StepStatement(db, "COMMIT");
+    }
   }
   sqlite3_close(db);
   state.SetItemsProcessed(static_cast<int64_t>(kVisits) * state.iterations());

@@ -33,6 +33,24 @@ inline std::string ReadBlob(sqlite3* db, const char* sql, const char* key) {
   return bytes;
 }
 
+// The BLOB in column 1 of the first row the prepared `stmt` selects, `key` bound to ?1.
+inline std::string ReadBlob(sqlite3_stmt* stmt, const char* key) {
+  sqlite3_bind_text(stmt, 1, key, -1, SQLITE_STATIC);
+  CheckSqlite(sqlite3_step(stmt), sqlite3_db_handle(stmt));
+  std::string bytes(static_cast<const char*>(sqlite3_column_blob(stmt, 0)),
+                    static_cast<std::size_t>(sqlite3_column_bytes(stmt, 0)));
+  sqlite3_reset(stmt);
+  return bytes;
+}
+
+// Runs the prepared `stmt` with `bytes` bound to ?1 and `key` to ?2.
+inline void WriteBlob(sqlite3_stmt* stmt, const std::string& bytes, const char* key) {
+  sqlite3_bind_blob(stmt, 1, bytes.data(), static_cast<int>(bytes.size()), SQLITE_STATIC);
+  sqlite3_bind_text(stmt, 2, key, -1, SQLITE_STATIC);
+  CheckSqlite(sqlite3_step(stmt), sqlite3_db_handle(stmt));
+  sqlite3_reset(stmt);
+}
+
 // Runs `sql` with `bytes` bound to ?1 and, when given, `key` to ?2.
 inline void WriteBlob(sqlite3* db, const std::string& sql, const std::string& bytes,
                       const char* key = nullptr) {
