@@ -175,6 +175,17 @@ void RowListReader::Row(const db::Rowset& rows) {
   }
 }
 
+void ScalarReader::Start(const db::Rowset& rows) { any_column = rows.ColumnCount() > 0; }
+
+void ScalarReader::Row(const db::Rowset& rows) {
+  if (any_column) {
+    AssignUtf16(rows.Text(0), *value);  // NULL reads as empty text
+  } else {
+    value->clear();
+  }
+  read = true;
+}
+
 void RowXmlWriter::Start(const db::Rowset& rows) {
   for (int c = 0; c < rows.ColumnCount(); ++c) {
     const std::u16string name = FromUtf8(rows.ColumnName(c));

@@ -82,6 +82,18 @@ struct RowListReader {
   void Row(const db::Rowset& rows);
 };
 
+// The first column of the first row into `*value` (NULL, or a rowset without columns, give
+// empty text); the reading ends there (Full). Without a row `*value` is left as it was.
+struct ScalarReader {
+  std::u16string* value;
+  bool read = false;
+  bool any_column = false;
+
+  void Start(const db::Rowset& rows);
+  void Row(const db::Rowset& rows);
+  bool Full() const { return read; }
+};
+
 // <row><NAME>value</NAME>...</row> per row, names as the database reports them.
 class RowXmlWriter {
  public:

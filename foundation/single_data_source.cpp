@@ -38,6 +38,7 @@ using korvalis::datasource::ElementWriter;
 using korvalis::datasource::ReportDatabaseError;
 using korvalis::datasource::RowListReader;
 using korvalis::datasource::RowXmlWriter;
+using korvalis::datasource::ScalarReader;
 using korvalis::datasource::SqlErrorText;
 using korvalis::datasource::TreeElementWriter;
 using korvalis::datasource::XmlOutput;
@@ -134,10 +135,16 @@ void CSingleDataSource::RunStatement(const std::u16string& sql, bool count_failu
   try {
     Connection& connection = GetSession();
     try {
-      std::unique_ptr<Rowset> rows = connection.Execute(ToUtf8(sql));
+      korvalis::AssignUtf8(sql, sql_utf8_);
+      std::unique_ptr<Rowset> rows = connection.Execute(sql_utf8_);
       if (read_row != nullptr) {
         read_row->Start(*rows);
-        while (rows->Next()) read_row->Row(*rows);
+        while (rows->Next()) {
+          read_row->Row(*rows);
+          if constexpr (requires { read_row->Full(); }) {
+            if (read_row->Full()) break;
+          }
+        }
       }
     } catch (const DbError& error) {
       last_code_ = error.code();
@@ -234,9 +241,8 @@ void CSingleDataSource::QueryColumn(const std::u16string& sql,
 }
 
 void CSingleDataSource::QueryScalar(const std::u16string& sql, std::u16string& value) {
-  std::vector<std::u16string> values;
-  Query(sql, 1, values);
-  if (!values.empty()) value = std::move(values.front());
+  ScalarReader reader{&value};
+  RunStatement(sql, true, &reader);
 }
 
 void CSingleDataSource::QueryValue(const std::u16string& sql, std::u16string& value,

@@ -131,5 +131,6 @@ class CSingleDataSource {
   korvalis::db::Connection* session_ = nullptr;
   std::int32_t last_code_ = 0;  // result code of the statement's failing database call
   std::unique_ptr<OwnTransaction> own_;
+  std::string sql_utf8_;  // the statement being run, in the provider's UTF-8, storage kept
   int uncaught_at_construction_;
 };

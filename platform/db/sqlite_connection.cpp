@@ -19,28 +19,20 @@ namespace {
 constexpr int kBusyTimeoutMs = 30000;
 
 // The rows of a prepared statement; hands the statement back to its cache entry at the end.
+// Column names and the buffers of numbers are made when first asked for.
 class SqliteRowset final : public Rowset {
  public:
-  // `shape`: the statement runs a query's shape, whose column names get their values back.
+  // `literals`: the statement runs a query's shape, whose column names get these values
+  // back; they must outlive the rowset. Null: the names are the statement's own.
   SqliteRowset(sqlite3* db, sqlite3_stmt* stmt, StatementCache::Entry* lease, bool has_row,
-               const StatementShape* shape)
-      : db_(db), stmt_(stmt), lease_(lease), pending_row_(has_row), done_(!has_row) {
-    const int n = sqlite3_column_count(stmt_);
-    names_.reserve(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) {
-      const char* name = sqlite3_column_name(stmt_, i);
-      if (name == nullptr) {
-        names_.emplace_back();
-      } else if (shape != nullptr) {
-        names_.push_back(ColumnNameWithValues(name, shape->literals));
-      } else {
-        names_.emplace_back(name);
-      }
-      const char* declared = sqlite3_column_decltype(stmt_, i);
-      blob_columns_.push_back(declared != nullptr && std::strcmp(declared, "BLOB") == 0);
-    }
-    buffers_.resize(static_cast<size_t>(n));
-  }
+               const std::vector<std::string>* literals)
+      : db_(db),
+        stmt_(stmt),
+        lease_(lease),
+        pending_row_(has_row),
+        done_(!has_row),
+        columns_(sqlite3_column_count(stmt)),
+        literals_(literals) {}
   ~SqliteRowset() override {
     if (lease_) {
       StatementCache::Return(lease_);
@@ -49,8 +41,15 @@ class SqliteRowset final : public Rowset {
     }
   }
 
-  int ColumnCount() const override { return static_cast<int>(names_.size()); }
+  // A statement run once keeps the literals of its shape itself.
+  void KeepLiterals(std::vector<std::string> literals) {
+    own_literals_ = std::move(literals);
+    literals_ = &own_literals_;
+  }
+
+  int ColumnCount() const override { return columns_; }
   const std::string& ColumnName(int column) const override {
+    if (names_.empty()) NameColumns();
     return names_[static_cast<size_t>(column)];
   }
 
@@ -74,8 +73,9 @@ class SqliteRowset final : public Rowset {
   // A column of the schema declared BLOB may hold a value written as text; an expression has
   // no declared type, so its value's own type tells.
   bool IsBlob(int column) const override {
-    return blob_columns_[static_cast<size_t>(column)] ||
-           sqlite3_column_type(stmt_, column) == SQLITE_BLOB;
+    if (sqlite3_column_type(stmt_, column) == SQLITE_BLOB) return true;
+    const char* declared = sqlite3_column_decltype(stmt_, column);
+    return declared != nullptr && std::strcmp(declared, "BLOB") == 0;
   }
   long long ChangedRows() const override { return -1; }
 
@@ -85,14 +85,12 @@ class SqliteRowset final : public Rowset {
     sqlite3_value* value = sqlite3_column_value(stmt_, column);
     switch (sqlite3_value_type(value)) {
       case SQLITE_INTEGER: {
-        std::string& b = buffers_[static_cast<size_t>(column)];
-        b.clear();
+        std::string& b = Buffer(column);
         AppendInteger(sqlite3_value_int64(value), &b);
         return b;
       }
       case SQLITE_FLOAT: {
-        std::string& b = buffers_[static_cast<size_t>(column)];
-        b.clear();
+        std::string& b = Buffer(column);
         AppendNumber(sqlite3_value_double(value), &b);
         return b;
       }
@@ -114,21 +112,47 @@ class SqliteRowset final : public Rowset {
   }
 
  private:
+  void NameColumns() const {
+    names_.reserve(static_cast<size_t>(columns_));
+    for (int i = 0; i < columns_; ++i) {
+      const char* name = sqlite3_column_name(stmt_, i);
+      if (name == nullptr) {
+        names_.emplace_back();
+      } else if (literals_ != nullptr) {
+        names_.push_back(ColumnNameWithValues(name, *literals_));
+      } else {
+        names_.emplace_back(name);
+      }
+    }
+  }
+
+  // The column's buffer for the text of a number, emptied.
+  std::string& Buffer(int column) const {
+    if (buffers_.empty()) buffers_.resize(static_cast<size_t>(columns_));
+    std::string& b = buffers_[static_cast<size_t>(column)];
+    b.clear();
+    return b;
+  }
+
   sqlite3* db_;
   sqlite3_stmt* stmt_;
   StatementCache::Entry* lease_;
   bool pending_row_;
   bool done_;
-  std::vector<std::string> names_;
-  std::vector<bool> blob_columns_;  // by column: declared BLOB in the schema
+  int columns_;
+  const std::vector<std::string>* literals_;
+  std::vector<std::string> own_literals_;
+  mutable std::vector<std::string> names_;
   mutable std::vector<std::string> buffers_;
 };
 
-// Binds the values of a shape's markers, ?1 onwards; SQLite keeps copies.
-void BindValues(sqlite3_stmt* stmt, const std::vector<std::string>& values) {
+// Binds the values of a shape's markers, ?1 onwards: SQLite keeps copies, or with
+// `outlive_run` reads `values` in place (they must stay unchanged until the statement is reset).
+void BindValues(sqlite3_stmt* stmt, const std::vector<std::string>& values,
+                bool outlive_run = false) {
   for (std::size_t k = 0; k < values.size(); ++k) {
     sqlite3_bind_text64(stmt, static_cast<int>(k + 1), values[k].data(), values[k].size(),
-                        SQLITE_TRANSIENT, SQLITE_UTF8);
+                        outlive_run ? SQLITE_STATIC : SQLITE_TRANSIENT, SQLITE_UTF8);
   }
 }
 
@@ -399,7 +423,9 @@ std::unique_ptr<Rowset> SqliteConnection::RunOnce(sqlite3_stmt* stmt, const Stat
     sqlite3_finalize(stmt);
     return std::make_unique<EmptyRowset>(counts_changes ? sqlite3_changes64(db_) : -1);
   }
-  return std::make_unique<SqliteRowset>(db_, stmt, nullptr, rc == SQLITE_ROW, shape);
+  auto rows = std::make_unique<SqliteRowset>(db_, stmt, nullptr, rc == SQLITE_ROW, nullptr);
+  if (shape != nullptr) rows->KeepLiterals(shape->literals);
+  return rows;
 }
 
 std::unique_ptr<Rowset> SqliteConnection::Execute(std::string_view sql) {
@@ -480,7 +506,12 @@ sqlite3_stmt* SqliteConnection::PrepareFor(const std::string& sqlite_sql,
 std::unique_ptr<Rowset> SqliteConnection::RunCached(StatementCache::Entry* cached,
                                                     const StatementShape* shape) {
   sqlite3_stmt* stmt = cached->stmt;
-  if (shape != nullptr) BindValues(stmt, shape->values);
+  if (shape != nullptr) {
+    // Assigned in place: the entry's strings keep their storage from one run to the next.
+    cached->values = shape->values;
+    cached->literals = shape->literals;
+    BindValues(stmt, cached->values, true);
+  }
   int rc = sqlite3_step(stmt);
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
     DbError e = ErrorFromSqlite(db_, rc);
@@ -492,7 +523,8 @@ std::unique_ptr<Rowset> SqliteConnection::RunCached(StatementCache::Entry* cache
     return std::make_unique<EmptyRowset>(cached->counts_changes ? sqlite3_changes64(db_) : -1);
   }
   StatementCache::Lease(cached);
-  return std::make_unique<SqliteRowset>(db_, stmt, cached, rc == SQLITE_ROW, shape);
+  return std::make_unique<SqliteRowset>(db_, stmt, cached, rc == SQLITE_ROW,
+                                        shape != nullptr ? &cached->literals : nullptr);
 }
 
 BlobValue SqliteConnection::ReadBlob(std::string_view sql) {

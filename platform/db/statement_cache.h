@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 struct sqlite3_stmt;
 
@@ -27,6 +28,10 @@ class StatementCache {
     uint64_t generation = 0;  // the schema generation it was prepared for
     bool leased = false;      // a rowset is reading it
     bool counts_changes = false;  // an INSERT, UPDATE or DELETE: its rowset tells the rows changed
+    // The values bound to its parameters and the literals they were written as, for the run
+    // in progress: kept here so that they are bound without a copy and outlive the rowset.
+    std::vector<std::string> values;
+    std::vector<std::string> literals;
   };
 
   explicit StatementCache(size_t capacity) : capacity_(capacity) {}

@@ -14,6 +14,11 @@ namespace korvalis {
 std::string ToUtf8(std::u16string_view text);
 std::u16string FromUtf8(std::string_view text);
 
+// The same conversions into a text that keeps its storage (no allocation once it is large
+// enough), replacing what it held. `text` must not lie inside `out`.
+void AssignUtf8(std::u16string_view text, std::string& out);
+void AssignUtf16(std::string_view text, std::u16string& out);
+
 // Whether every surrogate of `text` is in a high-low pair: the text has no unit that ToUtf8
 // would replace.
 bool IsWellFormedUtf16(std::u16string_view text);
