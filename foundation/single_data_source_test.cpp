@@ -106,6 +106,11 @@ TEST_P(StatementTest, ScalarKeepsTheCallersValueWithoutARow) {
   EXPECT_EQ(value, u"x");
   source.QueryScalar(u"SELECT NOTE FROM T_ROW WHERE ID = 1", value);
   EXPECT_EQ(value, u"");
+  // The first of several rows; a longer value is replaced whole by a shorter one.
+  source.QueryScalar(u"SELECT NAME FROM T_ROW ORDER BY ID DESC", value);
+  EXPECT_EQ(value, u"<a&b>\"c'");
+  source.QueryScalar(u"SELECT NAME FROM T_ROW ORDER BY ID", value);
+  EXPECT_EQ(value, u"x");
 }
 
 TEST_P(StatementTest, QueryElementsWritesOneElementPerRow) {

@@ -224,14 +224,35 @@ CXmlProperty& CXmlProperty::operator=(const CXmlProperty& other) {
 
 CXmlProperty::~CXmlProperty() = default;
 
+namespace {
+
+// The last short text parsed on this thread and its properties: a list a client asks for
+// again (a ward's list refreshed) builds the same condition, which is not parsed again.
+struct LastParsed {
+  static constexpr std::size_t kMaxUnits = 4096;
+  std::u16string xml;
+  CXmlProperty::Map properties;
+};
+thread_local LastParsed last_parsed;
+
+}  // namespace
+
 void CXmlProperty::Parse() const {
   if (!properties_.empty() || korvalis::IsBlank(xml_)) return;
+  if (!last_parsed.xml.empty() && last_parsed.xml == xml_) {
+    properties_ = last_parsed.properties;
+    return;
+  }
   Map properties;
   FirstLevelReader reader(properties, tag_);
   if (!ReadWide(xml_, reader)) throw CEMRException(std::u16string(kParseError));
   // The markup of the elements under "extend" is as the library's serialiser writes it.
   if (reader.tag_holds_elements()) properties[tag_] = InnerXmlOf(xml_, tag_);
   properties_.swap(properties);
+  if (xml_.size() <= LastParsed::kMaxUnits && !properties_.empty()) {
+    last_parsed.xml = xml_;
+    last_parsed.properties = properties_;
+  }
 }
 
 std::u16string CXmlProperty::GetValue(const std::u16string& name) const {

@@ -5,6 +5,7 @@
 // Thread-safety: a ShapeMemo belongs to its connection's thread.
 #pragma once
 
+#include <array>
 #include <memory>
 #include <optional>
 #include <string>
@@ -60,24 +61,33 @@ class ValueRowset final : public Rowset {
   bool read_ = false;
 };
 
-// The shape of the text run last, so that a text run again and again is scanned once.
+// The shapes of the last few texts run, so that texts run again and again (a call's clock
+// query and its list, in turn) are scanned once.
 class ShapeMemo {
  public:
   // The shape of `sql` (ShapeQuery), or null. Valid until the next call.
   const StatementShape* ShapeOf(std::string_view sql) {
-    if (!known_ || sql != text_) {
-      known_ = false;
-      shape_ = ShapeQuery(sql);
-      text_.assign(sql);
-      known_ = true;
+    for (Entry& entry : entries_) {
+      if (entry.known && entry.text == sql) return entry.shape ? &*entry.shape : nullptr;
     }
-    return shape_ ? &*shape_ : nullptr;
+    Entry& entry = entries_[next_];
+    next_ = (next_ + 1) % kEntries;
+    entry.known = false;
+    entry.shape = ShapeQuery(sql);
+    entry.text.assign(sql);
+    entry.known = true;
+    return entry.shape ? &*entry.shape : nullptr;
   }
 
  private:
-  std::string text_;
-  std::optional<StatementShape> shape_;
-  bool known_ = false;
+  static constexpr std::size_t kEntries = 4;
+  struct Entry {
+    std::string text;
+    std::optional<StatementShape> shape;
+    bool known = false;
+  };
+  std::array<Entry, kEntries> entries_;
+  std::size_t next_ = 0;
 };
 
 // COMMIT and ROLLBACK written as statements: they end `connection`'s transaction (of `mode`)

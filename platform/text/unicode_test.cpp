@@ -14,6 +14,17 @@ TEST(Unicode, RoundTripsEveryPlane) {
   EXPECT_EQ(FromUtf8(std::string("a\0b", 3)), std::u16string(u"a\0b", 3));
 }
 
+TEST(Unicode, AssigningReplacesTheWholeText) {
+  std::string narrow = "a much longer text than the next one";
+  korvalis::AssignUtf8(u"\u75c5\U0001F600", narrow);
+  EXPECT_EQ(narrow, "\xE7\x97\x85\xF0\x9F\x98\x80");
+  std::u16string wide = u"a much longer text than the next one";
+  korvalis::AssignUtf16(narrow, wide);
+  EXPECT_EQ(wide, u"\u75c5\U0001F600");
+  korvalis::AssignUtf16("", wide);
+  EXPECT_TRUE(wide.empty());
+}
+
 TEST(Unicode, Utf16LeBytesAppendLowByteFirstWithUnitsUnchanged) {
   std::string out = "\xFF\xFE";
   korvalis::AppendUtf16Le(std::u16string{u'A', 0x75C5, 0xD83D, 0xDE00, 0xDC00, 0}, out);
