@@ -12,10 +12,10 @@ call GetInPatientList 0101 2026-11-01 2027-01-01
 expect 'eventno="2026120101"' 'eventno="2026120301"'
 call GetAllInPatientList 2026-11-01 2027-01-01
 expect 'eventno="2026120201"' 'eventno="2026112801"'
-call GetLeavePatientList 0101 2026-11-01 2027-01-01
-expect '<root'
+call GetLeavePatientList 0401 2026-11-01 2027-01-01
+expect 'eventno="2026110301"'
 call GetAllLeavePatientList 2026-11-01 2027-01-01
-expect '<root'
+expect 'eventno="2026110301"'
 call GetToCommitPatient 0201
 expect 'eventno="2026120201"'
 call GetAllToCommitPatient 2026-11-01 2027-01-01
