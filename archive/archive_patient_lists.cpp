@@ -10,10 +10,10 @@
 #include "archive/archive_patient.h"
 #include "archive/patient_search.h"
 #include "archive/search_pieces.h"
-#include "foundation/body_arguments.h"
-#include "foundation/sql_date.h"
-#include "foundation/xml_property.h"
-#include "foundation/xml_text.h"
+#include "foundation/calls/body_arguments.h"
+#include "foundation/data/sql_date.h"
+#include "foundation/xml/xml_property.h"
+#include "foundation/xml/xml_text.h"
 
 namespace {
 

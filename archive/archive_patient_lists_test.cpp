@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "archive/archive_patient.h"
-#include "archive/patient_search_test_util.h"
+#include "archive/testing/patient_search_test_util.h"
 
 namespace korvalis::archive::testing {
 namespace {

@@ -5,7 +5,7 @@
 // interface arguments unchanged and in their order, result pointers last. A member returns 0, which
 // the wrapper ignores, and writes its results only through those pointers. Neither list reports a
 // failure: whatever goes wrong (a database error included, which the data source still logs), the
-// list is a copy of the constant empty document (foundation/empty_list_document.h) and the call
+// list is a copy of the constant empty document (foundation/xml/empty_list_document.h) and the call
 // succeeds.
 //
 // Thread-safety: static members; the one process-wide object, the title map, is filled once

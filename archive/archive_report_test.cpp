@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "db/testing/test_database.h"
-#include "foundation/empty_list_document.h"
-#include "foundation/emr_error.h"
-#include "foundation/suite_interfaces.h"
+#include "foundation/xml/empty_list_document.h"
+#include "foundation/calls/emr_error.h"
+#include "foundation/suite/suite_interfaces.h"
 #include "foundation/testing/data_source_test_util.h"
 #include "foundation/testing/list_elements.h"
 #include "foundation/testing/test_data_source.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/record_access_test_util.h"
+#include "archive/testing/record_access_test_util.h"
 #include "foundation/testing/list_elements.h"
 
 namespace korvalis::archive::testing {

@@ -2,8 +2,8 @@
 
 #include "archive/archive_patient.h"
 #include "archive/discharged_visit_conditions.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/xml_document.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/xml/xml_document.h"
 
 namespace korvalis::archive {
 

@@ -5,16 +5,16 @@
 #include <string>
 #include <vector>
 
-#include "archive/record_access_test_util.h"
+#include "archive/testing/record_access_test_util.h"
 #include "emrdoc/emr_xml.h"
-#include "foundation/codec_factory.h"
-#include "foundation/factory.h"
-#include "foundation/string_util.h"
-#include "foundation/suite_interfaces.h"
+#include "foundation/codec/codec_factory.h"
+#include "foundation/suite/factory.h"
+#include "foundation/text/string_util.h"
+#include "foundation/suite/suite_interfaces.h"
 #include "foundation/testing/codec_test_util.h"
 #include "foundation/testing/emr_pages.h"
 #include "foundation/testing/loopback_http_server.h"
-#include "foundation/xhtml_document.h"
+#include "foundation/xml/xhtml_document.h"
 #include "platform/html/document.h"
 
 namespace korvalis::archive::testing {

@@ -10,14 +10,14 @@
 #include <vector>
 
 #include "archive/archive_patient.h"
-#include "foundation/body_arguments.h"
-#include "foundation/bstr_result.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/sql_conditions.h"
-#include "foundation/sql_date.h"
-#include "foundation/sql_text.h"
-#include "foundation/string_util.h"
-#include "foundation/xml_property.h"
+#include "foundation/calls/body_arguments.h"
+#include "foundation/calls/bstr_result.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/data/sql_conditions.h"
+#include "foundation/data/sql_date.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/text/string_util.h"
+#include "foundation/xml/xml_property.h"
 
 namespace {
 

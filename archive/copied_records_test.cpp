@@ -6,11 +6,11 @@
 
 #include "archive/archive_patient.h"
 #include "db/testing/test_database.h"
-#include "foundation/single_data_source.h"
+#include "foundation/data/single_data_source.h"
 #include "foundation/testing/list_elements.h"
 #include "foundation/testing/test_call.h"
 #include "foundation/testing/test_data_source.h"
-#include "foundation/xml_property.h"
+#include "foundation/xml/xml_property.h"
 #include "platform/com/scoped_bstr.h"
 #include "platform/db/testing/engine_database.h"
 #include "platform/text/unicode.h"

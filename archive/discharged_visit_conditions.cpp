@@ -1,7 +1,7 @@
 #include "archive/discharged_visit_conditions.h"
 
-#include "foundation/sql_date.h"
-#include "foundation/sql_text.h"
+#include "foundation/data/sql_date.h"
+#include "foundation/data/sql_text.h"
 
 namespace korvalis::archive {
 

@@ -10,14 +10,14 @@
 //   emr_status                   a number or a comma-separated list of numbers
 //   paper_status                 a number; where a list takes a comma-separated list of
 //                                numbers, appended before `emr_status`
-// A span applies only when it has exactly a start and an end (foundation/sql_date.h).
+// A span applies only when it has exactly a start and an end (foundation/data/sql_date.h).
 //
 // Thread-safety: stateless functions; the dialect and the document are only read.
 #pragma once
 
 #include <string>
 
-#include "foundation/xml_document.h"
+#include "foundation/xml/xml_document.h"
 
 class CDBType;
 

@@ -5,18 +5,18 @@
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/util/XMLChar.hpp>
 
-#include "foundation/body_arguments.h"
-#include "foundation/bstr_result.h"
-#include "foundation/comm_data_source.h"
-#include "foundation/db_config.h"
-#include "foundation/dom_builder.h"
-#include "foundation/dom_elements.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/emr_exception.h"
-#include "foundation/sql_text.h"
-#include "foundation/xml_parser.h"
-#include "foundation/xml_property.h"
-#include "foundation/xml_text.h"
+#include "foundation/calls/body_arguments.h"
+#include "foundation/calls/bstr_result.h"
+#include "foundation/data/comm_data_source.h"
+#include "foundation/data/db_config.h"
+#include "foundation/xml/dom_builder.h"
+#include "foundation/xml/dom_elements.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/xml/xml_parser.h"
+#include "foundation/xml/xml_property.h"
+#include "foundation/xml/xml_text.h"
 #include "platform/com/scoped_bstr.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "db/testing/temp_directory.h"
 #include "db/testing/test_database.h"
-#include "foundation/single_data_source.h"
+#include "foundation/data/single_data_source.h"
 #include "foundation/testing/data_source_test_util.h"
 #include "foundation/testing/list_elements.h"
 #include "foundation/testing/test_call.h"

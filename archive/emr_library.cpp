@@ -1,6 +1,6 @@
 #include "archive/emr_library.h"
 
-#include "foundation/emr_data_source.h"
+#include "foundation/data/emr_data_source.h"
 #include "lookups/record_library.h"
 #include "platform/com/scoped_bstr.h"
 

@@ -14,15 +14,15 @@
 #include <xercesc/dom/DOM.hpp>
 
 #include "archive/archive_patient.h"
-#include "foundation/bstr_result.h"
-#include "foundation/dom_builder.h"
-#include "foundation/dom_elements.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/emr_exception.h"
-#include "foundation/sql_date.h"
-#include "foundation/sql_text.h"
-#include "foundation/string_util.h"
-#include "foundation/xml_parser.h"
+#include "foundation/calls/bstr_result.h"
+#include "foundation/xml/dom_builder.h"
+#include "foundation/xml/dom_elements.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/data/sql_date.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/text/string_util.h"
+#include "foundation/xml/xml_parser.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "archive/archive_patient.h"
 #include "db/testing/test_database.h"
-#include "foundation/single_data_source.h"
+#include "foundation/data/single_data_source.h"
 #include "foundation/testing/list_elements.h"
 #include "foundation/testing/test_call.h"
 #include "foundation/testing/test_data_source.h"

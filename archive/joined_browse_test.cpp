@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/record_access_test_util.h"
-#include "foundation/xhtml_document.h"
+#include "archive/testing/record_access_test_util.h"
+#include "foundation/xml/xhtml_document.h"
 #include "lookups/record_library.h"
 
 namespace korvalis::archive::testing {

@@ -5,14 +5,14 @@
 #include <vector>
 
 #include "archive/emr_library.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/emr_encryption.h"
-#include "foundation/emr_error.h"
-#include "foundation/emr_exception.h"
-#include "foundation/factory.h"
-#include "foundation/sibling_component.h"
-#include "foundation/sql_text.h"
-#include "foundation/suite_interfaces.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/codec/emr_encryption.h"
+#include "foundation/calls/emr_error.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/suite/factory.h"
+#include "foundation/suite/sibling_component.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/suite/suite_interfaces.h"
 #include "lookups/sys_param.h"
 
 namespace {

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "archive/emr_library.h"
-#include "com/emr_library.h"
+#include "classes/emr_library_class.h"
 #include "db/testing/test_database.h"
-#include "foundation/emr_error.h"
-#include "foundation/suite_interfaces.h"
+#include "foundation/calls/emr_error.h"
+#include "foundation/suite/suite_interfaces.h"
 #include "foundation/testing/data_source_test_util.h"
 #include "foundation/testing/emr_exception_test_util.h"
 #include "foundation/testing/test_data_source.h"

@@ -27,13 +27,13 @@
 #include <vector>
 
 #include "archive/patient_paper_mag.h"
-#include "foundation/client_info.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/emr_exception.h"
-#include "foundation/sql_text.h"
-#include "foundation/string_util.h"
-#include "foundation/xml_document.h"
-#include "foundation/xml_list.h"
+#include "foundation/calls/client_info.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/text/string_util.h"
+#include "foundation/xml/xml_document.h"
+#include "foundation/xml/xml_list.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "archive/patient_paper_mag.h"
 #include "db/testing/test_database.h"
-#include "foundation/single_data_source.h"
+#include "foundation/data/single_data_source.h"
 #include "foundation/testing/test_call.h"
 #include "platform/com/scoped_bstr.h"
 #include "platform/text/unicode.h"

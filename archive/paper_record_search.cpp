@@ -2,9 +2,9 @@
 
 #include "archive/discharged_visit_conditions.h"
 #include "archive/patient_paper_mag.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/sql_date.h"
-#include "foundation/xml_document.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/data/sql_date.h"
+#include "foundation/xml/xml_document.h"
 
 namespace korvalis::archive {
 namespace {

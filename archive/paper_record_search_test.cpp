@@ -13,8 +13,8 @@
 
 #include "archive/patient_paper_mag.h"
 #include "db/testing/test_database.h"
-#include "foundation/db_type.h"
-#include "foundation/single_data_source.h"
+#include "foundation/data/db_type.h"
+#include "foundation/data/single_data_source.h"
 #include "foundation/testing/emr_exception_test_util.h"
 #include "foundation/testing/list_elements.h"
 #include "foundation/testing/test_data_source.h"

@@ -4,12 +4,12 @@
 
 #include "archive/archive_patient.h"
 #include "archive/search_pieces.h"
-#include "foundation/db_type.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/emr_exception.h"
-#include "foundation/sql_date.h"
-#include "foundation/sql_text.h"
-#include "foundation/string_util.h"
+#include "foundation/data/db_type.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/data/sql_date.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/text/string_util.h"
 
 namespace korvalis::archive {
 namespace {

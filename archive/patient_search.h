@@ -28,7 +28,7 @@
 #include <string_view>
 #include <vector>
 
-#include "foundation/xml_property.h"
+#include "foundation/xml/xml_property.h"
 #include "platform/com/bstr.h"
 
 class CDBType;

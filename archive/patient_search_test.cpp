@@ -5,10 +5,10 @@
 #include <algorithm>
 
 #include "archive/archive_patient.h"
-#include "archive/patient_search_test_util.h"
-#include "foundation/db_type.h"
+#include "archive/testing/patient_search_test_util.h"
+#include "foundation/data/db_type.h"
 #include "foundation/testing/data_source_test_util.h"
-#include "foundation/xml_text.h"
+#include "foundation/xml/xml_text.h"
 #include "platform/com/scoped_bstr.h"
 #include "platform/db/testing/engine_database.h"
 

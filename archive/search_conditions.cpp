@@ -16,12 +16,12 @@
 #include <xercesc/dom/DOM.hpp>
 
 #include "archive/emr_library.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/emr_exception.h"
-#include "foundation/sql_date.h"
-#include "foundation/sql_text.h"
-#include "foundation/xml_list.h"
-#include "foundation/xml_parser.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/data/sql_date.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/xml/xml_list.h"
+#include "foundation/xml/xml_parser.h"
 #include "platform/text/ascii.h"
 
 namespace {

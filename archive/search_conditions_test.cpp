@@ -5,7 +5,7 @@
 #include "archive/emr_library.h"
 #include "foundation/testing/emr_exception_test_util.h"
 #include "foundation/testing/test_data_source.h"
-#include "foundation/xml_text.h"
+#include "foundation/xml/xml_text.h"
 #include "platform/text/unicode.h"
 
 namespace {

@@ -22,12 +22,12 @@
 #include <vector>
 
 #include "archive/emr_library.h"
-#include "foundation/bstr_result.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/emr_exception.h"
-#include "foundation/sql_text.h"
-#include "foundation/string_util.h"
-#include "foundation/xml_list.h"
+#include "foundation/calls/bstr_result.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/text/string_util.h"
+#include "foundation/xml/xml_list.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include "archive/emr_library.h"
 #include "db/testing/test_database.h"
-#include "foundation/call_scope.h"
-#include "foundation/single_data_source.h"
+#include "foundation/calls/call_scope.h"
+#include "foundation/data/single_data_source.h"
 #include "foundation/testing/emr_exception_test_util.h"
 #include "foundation/testing/list_elements.h"
 #include "foundation/testing/test_data_source.h"

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "archive/archive_patient.h"
-#include "archive/patient_search_test_util.h"
+#include "archive/testing/patient_search_test_util.h"
 #include "foundation/testing/data_source_test_util.h"
-#include "foundation/xml_text.h"
+#include "foundation/xml/xml_text.h"
 #include "platform/com/scoped_bstr.h"
 
 namespace korvalis::archive::testing {

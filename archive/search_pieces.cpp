@@ -3,10 +3,10 @@
 #include <array>
 #include <vector>
 
-#include "foundation/emr_exception.h"
-#include "foundation/event_log_entry.h"
-#include "foundation/single_data_source.h"
-#include "foundation/sql_text.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/log/event_log_entry.h"
+#include "foundation/data/single_data_source.h"
+#include "foundation/data/sql_text.h"
 #include "platform/text/ascii.h"
 
 namespace korvalis::archive {

@@ -17,7 +17,7 @@
 
 #include "bench/call_and_statement.h"
 #include "bench/discharged_visits.h"
-#include "com/archive_patient.h"
+#include "classes/archive_patient_class.h"
 #include "interface/emr_call_scope.h"
 
 namespace {

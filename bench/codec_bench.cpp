@@ -14,7 +14,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "foundation/codec_factory.h"
+#include "foundation/codec/codec_factory.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 
 #include "bench/call_and_statement.h"
 #include "db/testing/temp_directory.h"
-#include "foundation/comm_data_source.h"
+#include "foundation/data/comm_data_source.h"
 #include "platform/com/bstr.h"
 #include "platform/db/connection_pool.h"
 #include "platform/text/unicode.h"

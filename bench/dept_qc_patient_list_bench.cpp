@@ -22,10 +22,10 @@
 #include <vector>
 
 #include "bench/call_and_statement.h"
-#include "com/qc_task.h"
-#include "foundation/db_type.h"
-#include "foundation/suite_interfaces.h"
-#include "foundation/xml_property.h"
+#include "classes/qc_task_class.h"
+#include "foundation/data/db_type.h"
+#include "foundation/suite/suite_interfaces.h"
+#include "foundation/xml/xml_property.h"
 #include "interface/emr_call_scope.h"
 #include "platform/com/object_creation.h"
 #include "platform/com/scoped_bstr.h"

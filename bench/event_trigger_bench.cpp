@@ -21,7 +21,7 @@
 
 #include "bench/call_and_statement.h"
 #include "bench/rule_hospital.h"
-#include "com/event_trigger.h"
+#include "classes/event_trigger_class.h"
 #include "interface/emr_call_scope.h"
 #include "platform/db/catalog.h"
 #include "platform/db/sql_translator.h"

@@ -2,8 +2,8 @@
 // identifier (map lookup, registry, class object, instance) with one call and its release.
 #include <benchmark/benchmark.h>
 
-#include "foundation/factory.h"
-#include "foundation/suite_interfaces.h"
+#include "foundation/suite/factory.h"
+#include "foundation/suite/suite_interfaces.h"
 #include "platform/com/bstr.h"
 #include "suite/testing/sibling_doubles.h"
 

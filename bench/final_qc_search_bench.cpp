@@ -16,9 +16,9 @@
 #include <string>
 
 #include "bench/call_and_statement.h"
-#include "com/terminal_qc_patient.h"
-#include "foundation/db_type.h"
-#include "foundation/xml_property.h"
+#include "classes/terminal_qc_patient_class.h"
+#include "foundation/data/db_type.h"
+#include "foundation/xml/xml_property.h"
 #include "interface/emr_call_scope.h"
 #include "platform/db/catalog.h"
 #include "platform/db/sql_translator.h"

@@ -27,9 +27,9 @@
 #include <vector>
 
 #include "bench/call_and_statement.h"
-#include "com/qc_grade_summary.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/xml_property.h"
+#include "classes/qc_grade_summary_class.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/xml/xml_property.h"
 #include "interface/emr_call_scope.h"
 #include "platform/com/scoped_bstr.h"
 #include "platform/db/catalog.h"

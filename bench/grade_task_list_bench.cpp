@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "bench/call_and_statement.h"
-#include "com/qc_task.h"
-#include "foundation/db_type.h"
-#include "foundation/xml_property.h"
+#include "classes/qc_task_class.h"
+#include "foundation/data/db_type.h"
+#include "foundation/xml/xml_property.h"
 #include "interface/emr_call_scope.h"
 #include "platform/db/catalog.h"
 #include "platform/db/sql_translator.h"

@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "foundation/xhtml_document.h"
+#include "foundation/xml/xhtml_document.h"
 #include "platform/text/unicode.h"
 
 namespace {

@@ -14,8 +14,8 @@
 
 #include "archive/library_search.h"
 #include "bench/call_and_statement.h"
-#include "com/emr_library.h"
-#include "foundation/db_type.h"
+#include "classes/emr_library_class.h"
+#include "foundation/data/db_type.h"
 #include "interface/emr_call_scope.h"
 #include "platform/db/catalog.h"
 #include "platform/db/sql_translator.h"

@@ -8,7 +8,7 @@
 
 #include <cstdlib>
 
-#include "com/monitor_service.h"
+#include "classes/monitor_service_class.h"
 #include "db/database_file.h"
 #include "db/testing/temp_directory.h"
 #include "interface/emr_call_scope.h"

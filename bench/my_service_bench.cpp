@@ -8,11 +8,11 @@
 
 #include <string>
 
-#include "com/my_service.h"
+#include "classes/my_service_class.h"
 #include "db/database_builder.h"
 #include "db/testing/temp_directory.h"
-#include "foundation/comm_data_source.h"
-#include "foundation/suite_interfaces.h"
+#include "foundation/data/comm_data_source.h"
+#include "foundation/suite/suite_interfaces.h"
 #include "platform/db/connection_pool.h"
 #include "platform/text/unicode.h"
 #include "suite/testing/sibling_doubles.h"

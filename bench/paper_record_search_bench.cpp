@@ -15,7 +15,7 @@
 
 #include "bench/call_and_statement.h"
 #include "bench/discharged_visits.h"
-#include "com/patient_paper_mag.h"
+#include "classes/patient_paper_mag_class.h"
 #include "interface/emr_call_scope.h"
 
 namespace {

@@ -23,9 +23,9 @@
 
 #include "archive/patient_search.h"
 #include "bench/call_and_statement.h"
-#include "com/archive_patient.h"
-#include "foundation/db_type.h"
-#include "foundation/xml_property.h"
+#include "classes/archive_patient_class.h"
+#include "foundation/data/db_type.h"
+#include "foundation/xml/xml_property.h"
 #include "interface/emr_call_scope.h"
 #include "platform/db/catalog.h"
 #include "platform/db/sql_translator.h"

@@ -21,8 +21,8 @@
 
 #include "bench/call_and_statement.h"
 #include "bench/rule_hospital.h"
-#include "com/quality_rule.h"
-#include "foundation/xml_property.h"
+#include "classes/quality_rule_class.h"
+#include "foundation/xml/xml_property.h"
 #include "interface/emr_call_scope.h"
 #include "platform/db/catalog.h"
 #include "platform/db/oracle_functions.h"

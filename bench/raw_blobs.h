@@ -11,7 +11,7 @@
 #include <string>
 
 #include "bench/call_and_statement.h"
-#include "foundation/codec_factory.h"
+#include "foundation/codec/codec_factory.h"
 #include "platform/com/types.h"
 #include "platform/text/unicode.h"
 

@@ -26,8 +26,8 @@
 #include <vector>
 
 #include "bench/call_and_statement.h"
-#include "com/emr_report.h"
-#include "foundation/emr_data_source.h"
+#include "classes/emr_report_class.h"
+#include "foundation/data/emr_data_source.h"
 #include "interface/emr_call_scope.h"
 #include "platform/com/scoped_bstr.h"
 #include "platform/db/catalog.h"

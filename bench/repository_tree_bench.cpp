@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "bench/call_and_statement.h"
-#include "com/repository.h"
+#include "classes/repository_class.h"
 #include "interface/emr_call_scope.h"
 #include "platform/db/catalog.h"
 #include "platform/db/sql_translator.h"

@@ -21,7 +21,7 @@
 #include <xercesc/util/PlatformUtils.hpp>
 
 #include "bench/call_and_statement.h"
-#include "com/qc_admin.h"
+#include "classes/qc_admin_class.h"
 #include "interface/emr_call_scope.h"
 #include "platform/text/unicode.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/string_util.h"
+#include "foundation/text/string_util.h"
 #include "platform/com/bstr.h"
 #include "platform/text/unicode.h"
 

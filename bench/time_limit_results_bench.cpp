@@ -15,9 +15,9 @@
 #include <string>
 
 #include "bench/call_and_statement.h"
-#include "com/qc_collector.h"
-#include "foundation/db_type.h"
-#include "foundation/xml_property.h"
+#include "classes/qc_collector_class.h"
+#include "foundation/data/db_type.h"
+#include "foundation/xml/xml_property.h"
 #include "interface/emr_call_scope.h"
 #include "platform/db/catalog.h"
 #include "platform/db/sql_translator.h"

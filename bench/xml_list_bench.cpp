@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "foundation/xml_list.h"
+#include "foundation/xml/xml_list.h"
 #include "platform/com/scoped_bstr.h"
 #include "platform/text/unicode.h"
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "foundation/xml_property.h"
+#include "foundation/xml/xml_property.h"
 #include "platform/text/unicode.h"
 
 namespace {

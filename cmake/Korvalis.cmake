@@ -1,14 +1,15 @@
 # Build conventions shared by every folder.
 #
-# korvalis_folder(<name> [LIBS <targets...>] [TEST_LIBS <targets...>])
-#   Builds the folder's sources (every *.cpp but *_test.cpp and *_fuzz.cpp) into the static
-#   library <name>, and its *_test.cpp files into one GoogleTest executable <name>_test that
-#   CTest runs as one test: a fixture that builds a database pays its set-up once per process.
+# korvalis_folder(<name> [SUBFOLDERS <dirs...>] [LIBS <targets...>] [TEST_LIBS <targets...>])
+#   Builds the folder's sources (every *.cpp but *_test.cpp and *_fuzz.cpp, in the folder and in
+#   the SUBFOLDERS that split it by concept) into the static library <name>, and its *_test.cpp
+#   files into one GoogleTest executable <name>_test that CTest runs as one test: a fixture
+#   that builds a database pays its set-up once per process.
 #   Project libraries (korvalis_*) named in LIBS are linked when the build is generated, if
 #   they exist then: a folder can name a sibling in any folder order, or before that sibling
 #   has code.
 function(korvalis_folder name)
-  cmake_parse_arguments(ARG "" "" "LIBS;TEST_LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SUBFOLDERS;LIBS;TEST_LIBS" ${ARGN})
   set(libs "")
   foreach(lib IN LISTS ARG_LIBS)
     if(lib MATCHES "^korvalis_")
@@ -17,8 +18,14 @@ function(korvalis_folder name)
     list(APPEND libs ${lib})
   endforeach()
 
-  file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
-  file(GLOB tests CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp")
+  set(sources "")
+  set(tests "")
+  foreach(directory IN ITEMS "." LISTS ARG_SUBFOLDERS)
+    file(GLOB found CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/${directory}/*.cpp")
+    list(APPEND sources ${found})
+    file(GLOB found CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/${directory}/*_test.cpp")
+    list(APPEND tests ${found})
+  endforeach()
   list(FILTER sources EXCLUDE REGEX "_(test|fuzz)\\.cpp$")
 
   if(sources)

@@ -6,8 +6,8 @@
 
 #include "db/schema_files.h"
 #include "db/stored_text.h"
-#include "foundation/emr_compression.h"
-#include "foundation/sql_text.h"
+#include "foundation/codec/emr_compression.h"
+#include "foundation/data/sql_text.h"
 #include "platform/db/script_runner.h"
 
 namespace korvalis::schema {

@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "foundation/xml_text.h"
+#include "foundation/xml/xml_text.h"
 #include "platform/db/connection_pool.h"
 #include "platform/sys/private_file.h"
 #include "platform/sys/write_all.h"

@@ -10,7 +10,7 @@
 
 #include "db/database_file.h"
 #include "db/testing/temp_directory.h"
-#include "foundation/db_config.h"
+#include "foundation/data/db_config.h"
 #include "platform/db/connection_pool.h"
 #include "platform/db/connection_string.h"
 #include "platform/db/sql_error.h"

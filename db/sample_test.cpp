@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "db/testing/test_database.h"
-#include "foundation/emr_compression.h"
+#include "foundation/codec/emr_compression.h"
 #include "platform/text/unicode.h"
 
 namespace korvalis::schema {

@@ -2,9 +2,9 @@
 
 #include <optional>
 
-#include "foundation/automation_date.h"
-#include "foundation/date_format.h"
-#include "foundation/string_util.h"
+#include "foundation/text/automation_date.h"
+#include "foundation/text/date_format.h"
+#include "foundation/text/string_util.h"
 #include "lookups/sys_param.h"
 
 namespace {

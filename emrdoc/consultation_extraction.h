@@ -14,7 +14,7 @@
 //
 // The XML holds exactly one `request` and one `consult`, anywhere in the document; of their
 // children of one name the last counts. The time is a date with an optional time of day as
-// ParseDateTimeText reads it (foundation/date_format.h). The timeout is the system parameter
+// ParseDateTimeText reads it (foundation/text/date_format.h). The timeout is the system parameter
 // `system_consultation_timeout` in whole hours; while it is missing or no whole number, the
 // deadline is the consultation time itself, a warning names the parameter, and the parameter is
 // read again at the next extraction.

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "emrdoc/testing/template_fixture.h"
-#include "foundation/string_util.h"
+#include "foundation/text/string_util.h"
 
 namespace korvalis::emrdoc::testing {
 namespace {

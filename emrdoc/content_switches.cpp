@@ -1,6 +1,6 @@
 #include "emrdoc/content_switches.h"
 
-#include "foundation/codec_factory.h"
+#include "foundation/codec/codec_factory.h"
 #include "lookups/sys_param.h"
 
 namespace korvalis::emrdoc {

@@ -7,10 +7,10 @@
 #include "emrdoc/emr_content_document.h"
 #include "emrdoc/std_data_set.h"
 #include "emrdoc/std_diagnosis_config.h"
-#include "foundation/bstr_result.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/sql_text.h"
-#include "foundation/string_util.h"
+#include "foundation/calls/bstr_result.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/text/string_util.h"
 #include "lookups/visit_lookups.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "emrdoc/std_doc_types.h"
 #include "emrdoc/testing/std_data_set_fixture.h"
 #include "foundation/testing/emr_exception_test_util.h"
-#include "foundation/xml_list.h"
+#include "foundation/xml/xml_list.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include "db/testing/test_database.h"
 #include "emrdoc/domain_table.h"
 #include "emrdoc/emr_domain.h"
-#include "foundation/comm_data_source.h"
-#include "foundation/emr_exception.h"
-#include "foundation/single_data_source.h"
+#include "foundation/data/comm_data_source.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/data/single_data_source.h"
 #include "platform/com/scoped_bstr.h"
 #include "platform/text/unicode.h"
 

@@ -4,9 +4,9 @@
 #include <set>
 #include <vector>
 
-#include "foundation/single_data_source.h"
-#include "foundation/sql_text.h"
-#include "foundation/xml_property.h"
+#include "foundation/data/single_data_source.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/xml/xml_property.h"
 #include "lookups/record_library.h"
 #include "lookups/visit_lookups.h"
 #include "platform/com/scoped_bstr.h"

@@ -1,7 +1,7 @@
 #include "emrdoc/emr_content_document.h"
 
-#include "foundation/emr_element.h"
-#include "foundation/string_util.h"
+#include "foundation/xml/emr_element.h"
+#include "foundation/text/string_util.h"
 
 std::u16string ElementIdentifier(IHTMLElement* element) {
   std::u16string identifier = GetElementAttribute(element, kAttrInternalRelativeId);

@@ -4,7 +4,7 @@
 // that walks a record document takes its names and readings from here.
 //
 // A record document is HTML whose root element declares the CUSTOMTAG namespace; custom tags
-// and data-element ids are recognised by foundation/emr_element.h. Attribute names are
+// and data-element ids are recognised by foundation/xml/emr_element.h. Attribute names are
 // compared without regard to case by the HTML document; they are written here as the
 // editing clients write them. Values are text.
 //

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "foundation/emr_element.h"
+#include "foundation/xml/emr_element.h"
 #include "foundation/testing/emr_pages.h"
-#include "foundation/xhtml_document.h"
+#include "foundation/xml/xhtml_document.h"
 
 namespace {
 

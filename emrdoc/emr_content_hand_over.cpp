@@ -4,8 +4,8 @@
 #include <memory>
 #include <new>
 
-#include "foundation/codec_factory.h"
-#include "foundation/emr_exception.h"
+#include "foundation/codec/codec_factory.h"
+#include "foundation/calls/emr_exception.h"
 
 BSTR PackEmrContent(std::u16string_view text) {
   BSTR packed = korvalis::AllocBstr(text);

@@ -1,7 +1,7 @@
 // The hand-over form of record content: the form in which a record's HTML travels between
 // the record store, the templates, the content QC and their clients. It is the document text
 // compressed by the default compression (zlib, with its length trailer; see
-// foundation/emr_compression.h) together with its zero terminator, carried as the bytes of a
+// foundation/codec/emr_compression.h) together with its zero terminator, carried as the bytes of a
 // BSTR whose byte count may be odd. An empty text travels as a zero-length BSTR, uncompressed.
 //
 // Thread-safety: stateless functions.

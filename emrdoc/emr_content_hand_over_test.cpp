@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "foundation/codec_factory.h"
-#include "foundation/emr_exception.h"
+#include "foundation/codec/codec_factory.h"
+#include "foundation/calls/emr_exception.h"
 #include "foundation/testing/emr_pages.h"
 #include "platform/com/scoped_bstr.h"
 

@@ -8,9 +8,9 @@
 #include "emrdoc/emr_catalog_rules.h"
 #include "emrdoc/emr_saved_notification.h"
 #include "emrdoc/testing/record_store_fixture.h"
-#include "foundation/codec_factory.h"
-#include "foundation/xml_document.h"
-#include "foundation/xml_property.h"
+#include "foundation/codec/codec_factory.h"
+#include "foundation/xml/xml_document.h"
+#include "foundation/xml/xml_property.h"
 #include "lookups/sys_param.h"
 
 namespace korvalis::emrdoc::testing {

@@ -17,7 +17,7 @@
 #include "emrdoc/testing/record_store_fixture.h"
 #include "foundation/testing/data_source_test_util.h"
 #include "foundation/testing/test_call.h"
-#include "foundation/xhtml_document.h"
+#include "foundation/xml/xhtml_document.h"
 #include "platform/com/scoped_bstr.h"
 #include "suite/testing/sibling_doubles.h"
 

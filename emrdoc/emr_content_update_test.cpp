@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "emrdoc/testing/record_store_fixture.h"
-#include "foundation/emr_compression.h"
-#include "foundation/event_log_entry.h"
-#include "foundation/factory.h"
+#include "foundation/codec/emr_compression.h"
+#include "foundation/log/event_log_entry.h"
+#include "foundation/suite/factory.h"
 #include "foundation/testing/codec_test_util.h"
 
 namespace korvalis::emrdoc::testing {

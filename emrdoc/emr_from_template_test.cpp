@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "emrdoc/testing/template_fixture.h"
-#include "foundation/blob_text.h"
-#include "foundation/emr_error.h"
-#include "foundation/factory.h"
-#include "foundation/string_util.h"
+#include "foundation/codec/blob_text.h"
+#include "foundation/calls/emr_error.h"
+#include "foundation/suite/factory.h"
+#include "foundation/text/string_util.h"
 #include "platform/html/document.h"
 
 namespace korvalis::emrdoc::testing {

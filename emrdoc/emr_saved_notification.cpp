@@ -3,11 +3,11 @@
 #include <vector>
 
 #include "emrdoc/quality_bodies.h"
-#include "foundation/emr_error.h"
-#include "foundation/emr_exception.h"
-#include "foundation/single_data_source.h"
-#include "foundation/sql_text.h"
-#include "foundation/xml_document.h"
+#include "foundation/calls/emr_error.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/data/single_data_source.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/xml/xml_document.h"
 #include "lookups/sys_param.h"
 #include "platform/com/scoped_bstr.h"
 

@@ -3,12 +3,12 @@
 #include <string>
 #include <vector>
 
-#include "foundation/client_info.h"
-#include "foundation/db_type.h"
-#include "foundation/single_data_source.h"
-#include "foundation/sql_date.h"
-#include "foundation/sql_text.h"
-#include "foundation/string_util.h"
+#include "foundation/calls/client_info.h"
+#include "foundation/data/db_type.h"
+#include "foundation/data/single_data_source.h"
+#include "foundation/data/sql_date.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/text/string_util.h"
 #include "lookups/sys_param.h"
 
 namespace {

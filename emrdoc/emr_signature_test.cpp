@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "db/testing/test_database.h"
-#include "foundation/call_scope.h"
-#include "foundation/single_data_source.h"
-#include "foundation/string_util.h"
-#include "foundation/suite_interfaces.h"
+#include "foundation/calls/call_scope.h"
+#include "foundation/data/single_data_source.h"
+#include "foundation/text/string_util.h"
+#include "foundation/suite/suite_interfaces.h"
 #include "foundation/testing/data_source_test_util.h"
 #include "foundation/testing/emr_exception_test_util.h"
 #include "foundation/testing/test_data_source.h"

@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "emrdoc/emr_content_document.h"
-#include "foundation/blob_text.h"
-#include "foundation/bstr_result.h"
-#include "foundation/emr_exception.h"
-#include "foundation/single_data_source.h"
-#include "foundation/string_util.h"
-#include "foundation/xhtml_document.h"
-#include "foundation/xml_property.h"
+#include "foundation/codec/blob_text.h"
+#include "foundation/calls/bstr_result.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/data/single_data_source.h"
+#include "foundation/text/string_util.h"
+#include "foundation/xml/xhtml_document.h"
+#include "foundation/xml/xml_property.h"
 #include "platform/com/scoped_bstr.h"
 
 namespace {

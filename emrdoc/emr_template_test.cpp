@@ -12,8 +12,8 @@
 #include "emrdoc/testing/template_fixture.h"
 #include "foundation/testing/data_source_test_util.h"
 #include "foundation/testing/test_data_source.h"
-#include "foundation/xhtml_document.h"
-#include "foundation/xml_property.h"
+#include "foundation/xml/xhtml_document.h"
+#include "foundation/xml/xml_property.h"
 
 namespace korvalis::emrdoc::testing {
 namespace {

@@ -11,11 +11,11 @@
 #include <xercesc/dom/DOMNodeList.hpp>
 
 #include "emrdoc/testing/template_fixture.h"
-#include "foundation/blob_text.h"
-#include "foundation/dom_elements.h"
-#include "foundation/emr_error.h"
-#include "foundation/factory.h"
-#include "foundation/xml_parser.h"
+#include "foundation/codec/blob_text.h"
+#include "foundation/xml/dom_elements.h"
+#include "foundation/calls/emr_error.h"
+#include "foundation/suite/factory.h"
+#include "foundation/xml/xml_parser.h"
 
 namespace korvalis::emrdoc::testing {
 namespace {

@@ -3,16 +3,16 @@
 #include <cstddef>
 #include <vector>
 
-#include "foundation/comm_data_source.h"
-#include "foundation/db_type.h"
-#include "foundation/emr_exception.h"
-#include "foundation/event_log_entry.h"
-#include "foundation/factory.h"
-#include "foundation/sibling_component.h"
-#include "foundation/single_data_source.h"
-#include "foundation/sql_text.h"
-#include "foundation/string_util.h"
-#include "foundation/suite_interfaces.h"
+#include "foundation/data/comm_data_source.h"
+#include "foundation/data/db_type.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/log/event_log_entry.h"
+#include "foundation/suite/factory.h"
+#include "foundation/suite/sibling_component.h"
+#include "foundation/data/single_data_source.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/text/string_util.h"
+#include "foundation/suite/suite_interfaces.h"
 #include "platform/text/ascii.h"
 
 using korvalis::com::ScopedBstr;

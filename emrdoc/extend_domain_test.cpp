@@ -9,8 +9,8 @@
 #include "emrdoc/domain_table.h"
 #include "emrdoc/testing/domain_lookup.h"
 #include "emrdoc/testing/patient_visit_fixture.h"
-#include "foundation/emr_exception.h"
-#include "foundation/event_log_entry.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/log/event_log_entry.h"
 #include "foundation/testing/data_source_test_util.h"
 
 namespace {

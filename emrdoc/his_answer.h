@@ -1,4 +1,4 @@
-// CHISAnswer: the reading of one answer of a HIS component (foundation/suite_interfaces.h:
+// CHISAnswer: the reading of one answer of a HIS component (foundation/suite/suite_interfaces.h:
 // IHISPatientInfo, IHISClinicInfo, IHISDepartment, IHISHospital). Every caller that takes data
 // from a HIS answer reads it through this class, so that all of them treat a damaged answer
 // alike.
@@ -7,7 +7,7 @@
 // not parse, or has no document element (an empty text, a declaration alone), has no root:
 // it yields no data and never fails. An answer may be indented or carry comments and
 // processing instructions between its elements: walk it with the element functions of
-// foundation/dom_elements.h, which look at element children only, so that the n-th child of
+// foundation/xml/dom_elements.h, which look at element children only, so that the n-th child of
 // an element is its n-th element child.
 //
 // Thread-safety: an object and the nodes it hands out belong to one thread; the nodes live as
@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "foundation/xml_parser.h"
+#include "foundation/xml/xml_parser.h"
 #include "platform/com/bstr.h"
 
 XERCES_CPP_NAMESPACE_BEGIN

@@ -6,9 +6,9 @@
 #include <vector>
 #include <xercesc/dom/DOMElement.hpp>
 
-#include "foundation/dom_elements.h"
-#include "foundation/factory.h"
-#include "foundation/suite_interfaces.h"
+#include "foundation/xml/dom_elements.h"
+#include "foundation/suite/factory.h"
+#include "foundation/suite/suite_interfaces.h"
 #include "platform/com/scoped_bstr.h"
 #include "platform/text/unicode.h"
 #include "suite/testing/sibling_doubles.h"

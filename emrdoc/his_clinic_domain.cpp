@@ -5,12 +5,12 @@
 
 #include "emrdoc/his_answer.h"
 #include "emrdoc/recipe_rendering.h"
-#include "foundation/dom_elements.h"
-#include "foundation/emr_error.h"
-#include "foundation/emr_exception.h"
-#include "foundation/factory.h"
-#include "foundation/sibling_component.h"
-#include "foundation/suite_interfaces.h"
+#include "foundation/xml/dom_elements.h"
+#include "foundation/calls/emr_error.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/suite/factory.h"
+#include "foundation/suite/sibling_component.h"
+#include "foundation/suite/suite_interfaces.h"
 #include "platform/com/scoped_bstr.h"
 
 using korvalis::com::ScopedBstr;

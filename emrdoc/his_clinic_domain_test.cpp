@@ -15,11 +15,11 @@
 #include "emrdoc/domain_table.h"
 #include "emrdoc/testing/domain_lookup.h"
 #include "emrdoc/testing/template_fixture.h"
-#include "foundation/emr_error.h"
-#include "foundation/factory.h"
-#include "foundation/suite_interfaces.h"
+#include "foundation/calls/emr_error.h"
+#include "foundation/suite/factory.h"
+#include "foundation/suite/suite_interfaces.h"
 #include "foundation/testing/emr_exception_test_util.h"
-#include "foundation/xsl_transform.h"
+#include "foundation/xml/xsl_transform.h"
 #include "platform/text/unicode.h"
 
 namespace {

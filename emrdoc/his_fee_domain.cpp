@@ -3,10 +3,10 @@
 #include <xercesc/dom/DOMElement.hpp>
 
 #include "emrdoc/his_answer.h"
-#include "foundation/dom_elements.h"
-#include "foundation/factory.h"
-#include "foundation/sibling_component.h"
-#include "foundation/suite_interfaces.h"
+#include "foundation/xml/dom_elements.h"
+#include "foundation/suite/factory.h"
+#include "foundation/suite/sibling_component.h"
+#include "foundation/suite/suite_interfaces.h"
 #include "platform/com/scoped_bstr.h"
 
 using korvalis::com::ScopedBstr;

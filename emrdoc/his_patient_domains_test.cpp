@@ -10,8 +10,8 @@
 #include "emrdoc/domain_table.h"
 #include "emrdoc/testing/domain_lookup.h"
 #include "emrdoc/testing/std_data_set_fixture.h"
-#include "foundation/factory.h"
-#include "foundation/suite_interfaces.h"
+#include "foundation/suite/factory.h"
+#include "foundation/suite/suite_interfaces.h"
 #include "foundation/testing/emr_exception_test_util.h"
 #include "platform/text/unicode.h"
 

@@ -11,12 +11,12 @@
 #include "emrdoc/emr_content_document.h"
 #include "emrdoc/patient_info_node.h"
 #include "emrdoc/std_diagnosis_config.h"
-#include "foundation/date_format.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/emr_element.h"
-#include "foundation/string_util.h"
-#include "foundation/xhtml_document.h"
-#include "foundation/xml_document.h"
+#include "foundation/text/date_format.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/xml/emr_element.h"
+#include "foundation/text/string_util.h"
+#include "foundation/xml/xhtml_document.h"
+#include "foundation/xml/xml_document.h"
 #include "platform/com/scoped_bstr.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "emrdoc/testing/std_data_set_fixture.h"
 #include "foundation/testing/emr_exception_test_util.h"
 #include "foundation/testing/emr_pages.h"
-#include "foundation/xhtml_document.h"
+#include "foundation/xml/xhtml_document.h"
 
 namespace {
 

@@ -7,13 +7,13 @@
 #include <xercesc/dom/DOMNodeList.hpp>
 
 #include "emrdoc/emr_xml.h"
-#include "foundation/bstr_result.h"
-#include "foundation/dom_builder.h"
-#include "foundation/dom_elements.h"
-#include "foundation/emr_error.h"
-#include "foundation/emr_exception.h"
-#include "foundation/string_util.h"
-#include "foundation/xml_parser.h"
+#include "foundation/calls/bstr_result.h"
+#include "foundation/xml/dom_builder.h"
+#include "foundation/xml/dom_elements.h"
+#include "foundation/calls/emr_error.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/text/string_util.h"
+#include "foundation/xml/xml_parser.h"
 #include "lookups/record_library.h"
 #include "platform/com/scoped_bstr.h"
 

@@ -9,7 +9,7 @@
 #include "emrdoc/domain_manager.h"
 #include "emrdoc/testing/domain_lookup.h"
 #include "emrdoc/testing/template_fixture.h"
-#include "foundation/emr_error.h"
+#include "foundation/calls/emr_error.h"
 #include "foundation/testing/list_elements.h"
 #include "lookups/record_library.h"
 

@@ -5,10 +5,10 @@
 
 #include "emrdoc/emr_content_store.h"
 #include "emrdoc/emr_from_template.h"
-#include "foundation/emr_exception.h"
-#include "foundation/single_data_source.h"
-#include "foundation/string_util.h"
-#include "foundation/xml_property.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/data/single_data_source.h"
+#include "foundation/text/string_util.h"
+#include "foundation/xml/xml_property.h"
 #include "lookups/visit_lookups.h"
 #include "platform/com/scoped_bstr.h"
 

@@ -8,8 +8,8 @@
 
 #include "emrdoc/his_answer.h"
 #include "emrdoc/testing/patient_visit_fixture.h"
-#include "foundation/db_type.h"
-#include "foundation/dom_elements.h"
+#include "foundation/data/db_type.h"
+#include "foundation/xml/dom_elements.h"
 
 namespace {
 

@@ -3,11 +3,11 @@
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
 
-#include "foundation/dom_elements.h"
-#include "foundation/single_data_source.h"
-#include "foundation/sql_text.h"
-#include "foundation/string_util.h"
-#include "foundation/xml_parser.h"
+#include "foundation/xml/dom_elements.h"
+#include "foundation/data/single_data_source.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/text/string_util.h"
+#include "foundation/xml/xml_parser.h"
 #include "platform/com/scoped_bstr.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include "emrdoc/his_answer.h"
 #include "emrdoc/patient_base_info.h"
-#include "foundation/dom_elements.h"
+#include "foundation/xml/dom_elements.h"
 #include "platform/com/scoped_bstr.h"
 
 namespace {

@@ -9,12 +9,12 @@
 #include "emrdoc/domain_manager.h"
 #include "emrdoc/std_diagnosis_config.h"
 #include "emrdoc/std_doc_types.h"
-#include "foundation/bstr_result.h"
-#include "foundation/emr_element.h"
-#include "foundation/single_data_source.h"
-#include "foundation/sql_text.h"
-#include "foundation/string_util.h"
-#include "foundation/xml_text.h"
+#include "foundation/calls/bstr_result.h"
+#include "foundation/xml/emr_element.h"
+#include "foundation/data/single_data_source.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/text/string_util.h"
+#include "foundation/xml/xml_text.h"
 #include "platform/com/scoped_bstr.h"
 
 namespace {

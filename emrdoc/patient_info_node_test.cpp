@@ -10,9 +10,9 @@
 #include "emrdoc/std_data_set.h"
 #include "emrdoc/testing/std_data_set_fixture.h"
 #include "foundation/testing/emr_exception_test_util.h"
-#include "foundation/xml_document.h"
-#include "foundation/xml_list.h"
-#include "foundation/xml_property.h"
+#include "foundation/xml/xml_document.h"
+#include "foundation/xml/xml_list.h"
+#include "foundation/xml/xml_property.h"
 
 namespace {
 

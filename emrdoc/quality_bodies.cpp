@@ -4,9 +4,9 @@
 #include <optional>
 #include <string_view>
 
-#include "foundation/emr_data_source.h"
-#include "foundation/emr_exception.h"
-#include "foundation/not_available.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/calls/not_available.h"
 #include "platform/text/unicode.h"
 
 namespace korvalis::emrdoc {

@@ -8,12 +8,12 @@
 #include <xercesc/dom/DOMElement.hpp>
 
 #include "emrdoc/emr_template.h"
-#include "foundation/dom_elements.h"
-#include "foundation/emr_exception.h"
-#include "foundation/string_util.h"
-#include "foundation/xml_document.h"
-#include "foundation/xml_text.h"
-#include "foundation/xsl_transform.h"
+#include "foundation/xml/dom_elements.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/text/string_util.h"
+#include "foundation/xml/xml_document.h"
+#include "foundation/xml/xml_text.h"
+#include "foundation/xml/xsl_transform.h"
 #include "lookups/sys_param.h"
 #include "platform/com/scoped_bstr.h"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "emrdoc/his_answer.h"
-#include "foundation/xml_text.h"
+#include "foundation/xml/xml_text.h"
 
 namespace {
 

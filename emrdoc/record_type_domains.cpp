@@ -4,9 +4,9 @@
 #include <xercesc/dom/DOMElement.hpp>
 
 #include "emrdoc/emr_xml.h"
-#include "foundation/dom_elements.h"
-#include "foundation/string_util.h"
-#include "foundation/xml_parser.h"
+#include "foundation/xml/dom_elements.h"
+#include "foundation/text/string_util.h"
+#include "foundation/xml/xml_parser.h"
 #include "lookups/record_library.h"
 #include "platform/com/scoped_bstr.h"
 

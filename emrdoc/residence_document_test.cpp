@@ -8,9 +8,9 @@
 
 #include "emrdoc/his_answer.h"
 #include "emrdoc/testing/patient_visit_fixture.h"
-#include "foundation/dom_elements.h"
-#include "foundation/emr_error.h"
-#include "foundation/factory.h"
+#include "foundation/xml/dom_elements.h"
+#include "foundation/calls/emr_error.h"
+#include "foundation/suite/factory.h"
 #include "foundation/testing/emr_exception_test_util.h"
 #include "lookups/visit_lookups.h"
 

@@ -6,7 +6,7 @@
 
 #include "emrdoc/his_answer.h"
 #include "emrdoc/residence_document.h"
-#include "foundation/dom_elements.h"
+#include "foundation/xml/dom_elements.h"
 #include "platform/com/scoped_bstr.h"
 
 using xercesc::DOMElement;

@@ -3,13 +3,13 @@
 #include <iterator>
 
 #include "emrdoc/emr_content_document.h"
-#include "foundation/body_arguments.h"
-#include "foundation/bstr_result.h"
-#include "foundation/emr_exception.h"
-#include "foundation/single_data_source.h"
-#include "foundation/sql_conditions.h"
-#include "foundation/sql_text.h"
-#include "foundation/string_util.h"
+#include "foundation/calls/body_arguments.h"
+#include "foundation/calls/bstr_result.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/data/single_data_source.h"
+#include "foundation/data/sql_conditions.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/text/string_util.h"
 
 namespace korvalis::emrdoc {
 

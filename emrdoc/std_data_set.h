@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/xml_property.h"
+#include "foundation/xml/xml_property.h"
 #include "platform/com/bstr.h"
 
 class CSingleDataSource;

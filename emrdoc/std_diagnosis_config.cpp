@@ -5,9 +5,9 @@
 
 #include "emrdoc/emr_content_document.h"
 #include "emrdoc/std_data_set.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/string_util.h"
-#include "foundation/xml_document.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/text/string_util.h"
+#include "foundation/xml/xml_document.h"
 #include "lookups/sys_param.h"
 
 namespace korvalis::emrdoc {

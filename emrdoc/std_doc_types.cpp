@@ -3,7 +3,7 @@
 #include <utility>
 #include <vector>
 
-#include "foundation/single_data_source.h"
+#include "foundation/data/single_data_source.h"
 
 namespace korvalis::emrdoc {
 

@@ -8,9 +8,9 @@
 #include "emrdoc/domain_manager.h"
 #include "emrdoc/testing/domain_lookup.h"
 #include "emrdoc/testing/patient_visit_fixture.h"
-#include "foundation/emr_error.h"
-#include "foundation/emr_exception.h"
-#include "foundation/factory.h"
+#include "foundation/calls/emr_error.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/suite/factory.h"
 
 namespace {
 

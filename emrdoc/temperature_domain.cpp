@@ -1,6 +1,6 @@
 #include "emrdoc/temperature_domain.h"
 
-#include "foundation/xml_document.h"
+#include "foundation/xml/xml_document.h"
 #include "lookups/record_library.h"
 #include "platform/com/scoped_bstr.h"
 

@@ -6,7 +6,7 @@
 #include "emrdoc/domain_manager.h"
 #include "emrdoc/testing/domain_lookup.h"
 #include "emrdoc/testing/patient_visit_fixture.h"
-#include "foundation/emr_exception.h"
+#include "foundation/calls/emr_exception.h"
 
 namespace {
 

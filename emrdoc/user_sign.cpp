@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "foundation/emr_data_source.h"
-#include "foundation/xml_property.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/xml/xml_property.h"
 #include "lookups/record_library.h"
 #include "platform/com/scoped_bstr.h"
 

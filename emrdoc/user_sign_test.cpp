@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "foundation/call_scope.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/suite_interfaces.h"
+#include "foundation/calls/call_scope.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/suite/suite_interfaces.h"
 #include "foundation/testing/data_source_test_util.h"
 #include "foundation/testing/emr_exception_test_util.h"
 #include "suite/testing/sibling_doubles.h"

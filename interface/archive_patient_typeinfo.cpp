@@ -1,6 +1,6 @@
 // The type information of IArchivePatient: dispatch identifiers, names, help strings and parameters
 // as the type library declares them.
-#include "interface/archive_patient.h"
+#include "interface/archive_patient_interface.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The type information of IArchiveReport: dispatch identifiers, names, help strings and parameters
 // as the type library declares them.
-#include "interface/archive_report.h"
+#include "interface/archive_report_interface.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The type information of IConfigTask: dispatch identifiers, names, help strings and parameters as
 // the type library declares them.
-#include "interface/config_task.h"
+#include "interface/config_task_interface.h"
 
 namespace {
 

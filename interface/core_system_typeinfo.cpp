@@ -1,6 +1,6 @@
 // The type information of ICoreSystem: dispatch identifiers, names, help strings and parameters as
 // the type library declares them.
-#include "interface/core_system.h"
+#include "interface/core_system_interface.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The type information of IDeptQCPatient: dispatch identifiers, names, help strings and parameters
 // as the type library declares them.
-#include "interface/dept_qc_patient.h"
+#include "interface/dept_qc_patient_interface.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "interface/emr_call_scope.h"
 
-#include "foundation/call_scope.h"
-#include "foundation/emr_data_source.h"
+#include "foundation/calls/call_scope.h"
+#include "foundation/data/emr_data_source.h"
 
 namespace korvalis::frame {
 

@@ -9,9 +9,9 @@
 #include <thread>
 
 #include "db/testing/test_database.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/emr_error.h"
-#include "foundation/emr_exception.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/calls/emr_error.h"
+#include "foundation/calls/emr_exception.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The type information of IEMRDictT: dispatch identifiers, names, help strings and parameters as
 // the type library declares them.
-#include "interface/emr_dict_t.h"
+#include "interface/emr_dict_t_interface.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The type information of IEMRLibrary: dispatch identifiers, names, help strings and parameters as
 // the type library declares them.
-#include "interface/emr_library.h"
+#include "interface/emr_library_interface.h"
 
 namespace {
 

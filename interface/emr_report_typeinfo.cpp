@@ -1,6 +1,6 @@
 // The type information of IEMRReport: dispatch identifiers, names, help strings and parameters as
 // the type library declares them.
-#include "interface/emr_report.h"
+#include "interface/emr_report_interface.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The type information of IEventRegister: dispatch identifiers, names, help strings and parameters
 // as the type library declares them.
-#include "interface/event_register.h"
+#include "interface/event_register_interface.h"
 
 namespace {
 

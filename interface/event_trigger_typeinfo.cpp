@@ -1,6 +1,6 @@
 // The type information of IEventTrigger: dispatch identifiers, names, help strings and parameters
 // as the type library declares them.
-#include "interface/event_trigger.h"
+#include "interface/event_trigger_interface.h"
 
 namespace {
 

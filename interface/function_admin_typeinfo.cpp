@@ -1,6 +1,6 @@
 // The type information of IFunctionAdmin: dispatch identifiers, names, help strings and parameters
 // as the type library declares them.
-#include "interface/function_admin.h"
+#include "interface/function_admin_interface.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "foundation/emr_error.h"
-#include "foundation/emr_exception.h"
+#include "foundation/calls/emr_error.h"
+#include "foundation/calls/emr_exception.h"
 #include "interface/object_context_guard.h"
 #include "interface/type_library.h"
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "foundation/emr_error.h"
-#include "foundation/emr_exception.h"
+#include "foundation/calls/emr_error.h"
+#include "foundation/calls/emr_exception.h"
 #include "platform/com/error_info.h"
 #include "platform/complus/recording_object_context.h"
 

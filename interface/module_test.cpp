@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "interface/class_registrations.h"
-#include "interface/emr_report.h"
-#include "interface/qc_task.h"
-#include "interface/quality_rule.h"
+#include "interface/emr_report_interface.h"
+#include "interface/qc_task_interface.h"
+#include "interface/quality_rule_interface.h"
 #include "interface/registration_scripts.h"
 #include "interface/type_library.h"
 #include "platform/com/registrar.h"

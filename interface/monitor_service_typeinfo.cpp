@@ -1,6 +1,6 @@
 // The type information of IMonitorService: dispatch identifiers, names, help strings and parameters
 // as the type library declares them.
-#include "interface/monitor_service.h"
+#include "interface/monitor_service_interface.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The type information of IMyService: dispatch identifiers, names, help strings and parameters as
 // the type library declares them.
-#include "interface/my_service.h"
+#include "interface/my_service_interface.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The type information of IPatientPaperMag: dispatch identifiers, names, help strings and
 // parameters as the type library declares them.
-#include "interface/patient_paper_mag.h"
+#include "interface/patient_paper_mag_interface.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The type information of IQCAdmin: dispatch identifiers, names, help strings and parameters as
 // the type library declares them.
-#include "interface/qc_admin.h"
+#include "interface/qc_admin_interface.h"
 
 namespace {
 

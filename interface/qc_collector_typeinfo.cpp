@@ -1,6 +1,6 @@
 // The type information of IQCCollector: dispatch identifiers, names, help strings and parameters as
 // the type library declares them.
-#include "interface/qc_collector.h"
+#include "interface/qc_collector_interface.h"
 
 namespace {
 

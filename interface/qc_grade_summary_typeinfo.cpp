@@ -1,6 +1,6 @@
 // The type information of IQCGradeSummary: dispatch identifiers, names, help strings and parameters
 // as the type library declares them.
-#include "interface/qc_grade_summary.h"
+#include "interface/qc_grade_summary_interface.h"
 
 namespace {
 

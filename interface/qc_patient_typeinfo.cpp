@@ -1,6 +1,6 @@
 // The type information of IQCPatient: dispatch identifiers, names, help strings and parameters as
 // the type library declares them.
-#include "interface/qc_patient.h"
+#include "interface/qc_patient_interface.h"
 
 namespace {
 

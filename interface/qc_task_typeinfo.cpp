@@ -1,6 +1,6 @@
 // The type information of IQCTask: dispatch identifiers, names, help strings and parameters as
 // the type library declares them.
-#include "interface/qc_task.h"
+#include "interface/qc_task_interface.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The type information of IQualityRule: dispatch identifiers, names, help strings and parameters as
 // the type library declares them.
-#include "interface/quality_rule.h"
+#include "interface/quality_rule_interface.h"
 
 namespace {
 

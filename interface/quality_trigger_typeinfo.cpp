@@ -1,6 +1,6 @@
 // The type information of IQualityTrigger: dispatch identifiers, names, help strings and parameters
 // as the type library declares them.
-#include "interface/quality_trigger.h"
+#include "interface/quality_trigger_interface.h"
 
 namespace {
 

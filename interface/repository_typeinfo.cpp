@@ -1,6 +1,6 @@
 // The type information of IRepository: dispatch identifiers, names, help strings and parameters as
 // the type library declares them.
-#include "interface/repository.h"
+#include "interface/repository_interface.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The type information of ISysEvent: dispatch identifiers, names, help strings and parameters as
 // the type library declares them.
-#include "interface/sys_event.h"
+#include "interface/sys_event_interface.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The type information of ITerminalQCPatient: dispatch identifiers, names, help strings and
 // parameters as the type library declares them.
-#include "interface/terminal_qc_patient.h"
+#include "interface/terminal_qc_patient_interface.h"
 
 namespace {
 

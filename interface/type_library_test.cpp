@@ -5,11 +5,11 @@
 #include <set>
 #include <string>
 
-#include "interface/dept_qc_patient.h"
-#include "interface/emr_report.h"
-#include "interface/event_register.h"
-#include "interface/qc_task.h"
-#include "interface/quality_rule.h"
+#include "interface/dept_qc_patient_interface.h"
+#include "interface/emr_report_interface.h"
+#include "interface/event_register_interface.h"
+#include "interface/qc_task_interface.h"
+#include "interface/quality_rule_interface.h"
 #include "platform/com/guid.h"
 #include "platform/text/unicode.h"
 

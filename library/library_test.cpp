@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "interface/qc_task.h"
-#include "interface/quality_rule.h"
+#include "interface/qc_task_interface.h"
+#include "interface/quality_rule_interface.h"
 #include "platform/com/class_factory.h"
 #include "platform/com/dispatch.h"
 #include "platform/com/object_creation.h"

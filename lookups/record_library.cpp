@@ -7,15 +7,15 @@
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
 
-#include "foundation/bstr_result.h"
-#include "foundation/dom_builder.h"
-#include "foundation/dom_elements.h"
-#include "foundation/emr_exception.h"
-#include "foundation/single_data_source.h"
-#include "foundation/sql_text.h"
-#include "foundation/string_util.h"
-#include "foundation/xml_parser.h"
-#include "foundation/xml_property.h"
+#include "foundation/calls/bstr_result.h"
+#include "foundation/xml/dom_builder.h"
+#include "foundation/xml/dom_elements.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/data/single_data_source.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/text/string_util.h"
+#include "foundation/xml/xml_parser.h"
+#include "foundation/xml/xml_property.h"
 #include "platform/com/scoped_bstr.h"
 
 namespace {

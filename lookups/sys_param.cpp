@@ -2,9 +2,9 @@
 
 #include <vector>
 
-#include "foundation/bstr_result.h"
-#include "foundation/single_data_source.h"
-#include "foundation/sql_text.h"
+#include "foundation/calls/bstr_result.h"
+#include "foundation/data/single_data_source.h"
+#include "foundation/data/sql_text.h"
 #include "lookups/record_library.h"
 #include "platform/com/scoped_bstr.h"
 

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "db/testing/test_database.h"
-#include "foundation/single_data_source.h"
-#include "foundation/suite_interfaces.h"
+#include "foundation/data/single_data_source.h"
+#include "foundation/suite/suite_interfaces.h"
 #include "foundation/testing/emr_exception_test_util.h"
 #include "foundation/testing/test_data_source.h"
 #include "platform/com/scoped_bstr.h"

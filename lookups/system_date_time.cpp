@@ -1,7 +1,7 @@
 // The system's date and time: asked of the suite's date-time component, created anew for every
 // call so that a change of the suite's clock is seen at once.
-#include "foundation/factory.h"
-#include "foundation/suite_interfaces.h"
+#include "foundation/suite/factory.h"
+#include "foundation/suite/suite_interfaces.h"
 #include "lookups/record_library.h"
 
 long GetSystemDateTime(CSingleDataSource*, BSTR* pbstrDateTime) {

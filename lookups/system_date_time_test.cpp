@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "foundation/emr_error.h"
-#include "foundation/emr_exception.h"
-#include "foundation/factory.h"
-#include "foundation/suite_interfaces.h"
+#include "foundation/calls/emr_error.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/suite/factory.h"
+#include "foundation/suite/suite_interfaces.h"
 #include "lookups/record_library.h"
 #include "suite/testing/sibling_doubles.h"
 

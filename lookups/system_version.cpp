@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "foundation/bstr_result.h"
-#include "foundation/string_util.h"
+#include "foundation/calls/bstr_result.h"
+#include "foundation/text/string_util.h"
 #include "lookups/sys_param.h"
 
 namespace korvalis::lookups {

@@ -4,14 +4,14 @@
 #include <string>
 #include <vector>
 
-#include "foundation/bstr_result.h"
-#include "foundation/emr_exception.h"
-#include "foundation/factory.h"
-#include "foundation/sibling_component.h"
-#include "foundation/single_data_source.h"
-#include "foundation/sql_text.h"
-#include "foundation/suite_interfaces.h"
-#include "foundation/xml_property.h"
+#include "foundation/calls/bstr_result.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/suite/factory.h"
+#include "foundation/suite/sibling_component.h"
+#include "foundation/data/single_data_source.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/suite/suite_interfaces.h"
+#include "foundation/xml/xml_property.h"
 #include "lookups/record_library.h"
 #include "platform/com/scoped_bstr.h"
 

@@ -7,9 +7,9 @@
 
 #include "archive/emr_library.h"
 #include "db/testing/test_database.h"
-#include "foundation/emr_error.h"
-#include "foundation/factory.h"
-#include "foundation/suite_interfaces.h"
+#include "foundation/calls/emr_error.h"
+#include "foundation/suite/factory.h"
+#include "foundation/suite/suite_interfaces.h"
 #include "foundation/testing/emr_exception_test_util.h"
 #include "foundation/testing/test_data_source.h"
 #include "lookups/record_library.h"

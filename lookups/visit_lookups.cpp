@@ -1,8 +1,8 @@
 #include "lookups/visit_lookups.h"
 
-#include "foundation/bstr_result.h"
-#include "foundation/single_data_source.h"
-#include "foundation/sql_text.h"
+#include "foundation/calls/bstr_result.h"
+#include "foundation/data/single_data_source.h"
+#include "foundation/data/sql_text.h"
 
 namespace {
 

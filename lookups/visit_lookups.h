@@ -12,7 +12,7 @@
 
 #include <string>
 
-#include "foundation/string_util.h"
+#include "foundation/text/string_util.h"
 #include "platform/com/bstr.h"
 
 class CSingleDataSource;

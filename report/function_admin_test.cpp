@@ -7,7 +7,7 @@
 
 #include "foundation/testing/list_elements.h"
 #include "foundation/testing/test_call.h"
-#include "report/report_test_util.h"
+#include "report/testing/report_test_util.h"
 
 namespace korvalis::report::testing {
 namespace {

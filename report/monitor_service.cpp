@@ -3,14 +3,14 @@
 #include <string_view>
 #include <system_error>
 
-#include "foundation/body_arguments.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/event_log_entry.h"
-#include "foundation/sql_conditions.h"
-#include "foundation/sql_text.h"
-#include "foundation/string_util.h"
-#include "foundation/xml_list.h"
-#include "foundation/xml_property.h"
+#include "foundation/calls/body_arguments.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/log/event_log_entry.h"
+#include "foundation/data/sql_conditions.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/text/string_util.h"
+#include "foundation/xml/xml_list.h"
+#include "foundation/xml/xml_property.h"
 #include "platform/com/scoped_bstr.h"
 #include "platform/sys/process_starter.h"
 #include "platform/sys/process_table.h"

@@ -4,12 +4,12 @@
 
 #include <thread>
 
-#include "foundation/event_log_entry.h"
+#include "foundation/log/event_log_entry.h"
 #include "foundation/testing/list_elements.h"
 #include "foundation/testing/test_call.h"
 #include "platform/sys/testing/system_doubles.h"
 #include "report/monitor_call_counter.h"
-#include "report/report_test_util.h"
+#include "report/testing/report_test_util.h"
 
 namespace korvalis::report::testing {
 namespace {

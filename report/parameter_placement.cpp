@@ -1,8 +1,8 @@
 #include "report/parameter_placement.h"
 
-#include "foundation/db_type.h"
-#include "foundation/sql_date.h"
-#include "foundation/sql_text.h"
+#include "foundation/data/db_type.h"
+#include "foundation/data/sql_date.h"
+#include "foundation/data/sql_text.h"
 #include "platform/text/ascii.h"
 
 namespace korvalis::report {

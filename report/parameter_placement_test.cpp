@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "foundation/db_type.h"
+#include "foundation/data/db_type.h"
 #include "foundation/testing/emr_exception_test_util.h"
 #include "platform/text/unicode.h"
 

@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "foundation/blob_text.h"
-#include "foundation/body_arguments.h"
-#include "foundation/bstr_result.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/factory.h"
-#include "foundation/sql_text.h"
-#include "foundation/xml_property.h"
+#include "foundation/codec/blob_text.h"
+#include "foundation/calls/body_arguments.h"
+#include "foundation/calls/bstr_result.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/suite/factory.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/xml/xml_property.h"
 #include "report/summary_fragments.h"
 
 using korvalis::BstrView;

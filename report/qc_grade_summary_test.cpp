@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "foundation/testing/list_elements.h"
-#include "report/grade_summary_test_util.h"
+#include "report/testing/grade_summary_test_util.h"
 
 namespace korvalis::report::testing {
 namespace {

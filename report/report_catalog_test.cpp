@@ -5,7 +5,7 @@
 #include <set>
 #include <thread>
 
-#include "report/report_test_util.h"
+#include "report/testing/report_test_util.h"
 
 namespace korvalis::report::testing {
 namespace {

@@ -3,7 +3,7 @@
 // and the style sheet (XSLT). Their stored forms are in report_store.h. The getters answer the
 // stored bytes as they are and the setters store the argument's bytes as they are; a deleted
 // report's columns stay readable and writable.
-#include "foundation/emr_data_source.h"
+#include "foundation/data/emr_data_source.h"
 #include "report/emr_report.h"
 #include "report/report_store.h"
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "foundation/testing/codec_test_util.h"
-#include "report/report_test_util.h"
+#include "report/testing/report_test_util.h"
 
 namespace korvalis::report::testing {
 namespace {

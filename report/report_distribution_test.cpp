@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "foundation/suite_interfaces.h"
+#include "foundation/suite/suite_interfaces.h"
 #include "foundation/testing/list_elements.h"
-#include "report/report_test_util.h"
+#include "report/testing/report_test_util.h"
 #include "suite/testing/sibling_doubles.h"
 
 namespace korvalis::report::testing {

@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "emrdoc/emr_content_hand_over.h"
-#include "foundation/bstr_result.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/emr_exception.h"
-#include "foundation/string_util.h"
-#include "foundation/xsl_transform.h"
+#include "foundation/calls/bstr_result.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/text/string_util.h"
+#include "foundation/xml/xsl_transform.h"
 #include "platform/com/scoped_bstr.h"
 #include "platform/text/unicode.h"
 #include "platform/xml/dom.h"

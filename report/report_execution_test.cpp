@@ -3,7 +3,7 @@
 #include <string>
 
 #include "emrdoc/emr_content_hand_over.h"
-#include "report/report_test_util.h"
+#include "report/testing/report_test_util.h"
 
 namespace korvalis::report::testing {
 namespace {

@@ -6,9 +6,9 @@
 #include <map>
 #include <string>
 
-#include "foundation/dom_builder.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/emr_encoder.h"
+#include "foundation/xml/dom_builder.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/codec/emr_encoder.h"
 #include "platform/com/scoped_bstr.h"
 #include "report/emr_report.h"
 #include "report/report_document.h"

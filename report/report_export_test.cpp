@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "foundation/emr_encoder.h"
+#include "foundation/codec/emr_encoder.h"
 #include "foundation/testing/list_elements.h"
-#include "report/report_test_util.h"
+#include "report/testing/report_test_util.h"
 
 namespace korvalis::report::testing {
 namespace {

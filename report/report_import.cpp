@@ -21,13 +21,13 @@
 #include <string>
 #include <xercesc/dom/DOM.hpp>
 
-#include "foundation/codec_factory.h"
-#include "foundation/dom_elements.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/emr_exception.h"
-#include "foundation/string_util.h"
-#include "foundation/xml_parser.h"
-#include "foundation/xml_property.h"
+#include "foundation/codec/codec_factory.h"
+#include "foundation/xml/dom_elements.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/text/string_util.h"
+#include "foundation/xml/xml_parser.h"
+#include "foundation/xml/xml_property.h"
 #include "platform/com/scoped_bstr.h"
 #include "report/emr_report.h"
 #include "report/report_document.h"

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "foundation/emr_compression.h"
-#include "foundation/emr_encoder.h"
+#include "foundation/codec/emr_compression.h"
+#include "foundation/codec/emr_encoder.h"
 #include "foundation/testing/codec_test_util.h"
 #include "foundation/testing/list_elements.h"
 #include "foundation/testing/test_data_source.h"
-#include "report/report_test_util.h"
+#include "report/testing/report_test_util.h"
 
 namespace korvalis::report::testing {
 namespace {

@@ -2,12 +2,12 @@
 
 #include <xercesc/dom/DOM.hpp>
 
-#include "foundation/body_arguments.h"
-#include "foundation/client_info.h"
-#include "foundation/emr_exception.h"
-#include "foundation/xml_list.h"
-#include "foundation/xml_parser.h"
-#include "foundation/xml_property.h"
+#include "foundation/calls/body_arguments.h"
+#include "foundation/calls/client_info.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/xml/xml_list.h"
+#include "foundation/xml/xml_parser.h"
+#include "foundation/xml/xml_property.h"
 #include "platform/com/scoped_bstr.h"
 #include "report/report_store.h"
 

@@ -4,7 +4,7 @@
 #include <map>
 
 #include "foundation/testing/test_data_source.h"
-#include "report/report_test_util.h"
+#include "report/testing/report_test_util.h"
 
 namespace korvalis::report::testing {
 namespace {

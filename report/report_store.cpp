@@ -7,11 +7,11 @@
 #include <new>
 #include <vector>
 
-#include "foundation/codec_factory.h"
-#include "foundation/emr_compression.h"
-#include "foundation/emr_exception.h"
-#include "foundation/single_data_source.h"
-#include "foundation/string_util.h"
+#include "foundation/codec/codec_factory.h"
+#include "foundation/codec/emr_compression.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/data/single_data_source.h"
+#include "foundation/text/string_util.h"
 
 namespace korvalis::report {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "foundation/xml_property.h"
+#include "foundation/xml/xml_property.h"
 #include "platform/com/bstr.h"
 #include "platform/com/types.h"
 

@@ -6,9 +6,9 @@
 #include <utility>
 #include <vector>
 
-#include "foundation/single_data_source.h"
+#include "foundation/data/single_data_source.h"
 #include "platform/xml/dom.h"
-#include "report/repository_test_util.h"
+#include "report/testing/repository_test_util.h"
 
 namespace korvalis::report::testing {
 namespace {

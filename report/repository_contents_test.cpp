@@ -6,9 +6,9 @@
 #include <tuple>
 #include <vector>
 
-#include "foundation/emr_encoder.h"
-#include "foundation/single_data_source.h"
-#include "report/repository_test_util.h"
+#include "foundation/codec/emr_encoder.h"
+#include "foundation/data/single_data_source.h"
+#include "report/testing/repository_test_util.h"
 
 namespace korvalis::report::testing {
 namespace {

@@ -2,10 +2,10 @@
 
 #include <vector>
 
-#include "foundation/record_statements.h"
-#include "foundation/row_statements.h"
-#include "foundation/single_data_source.h"
-#include "foundation/xml_property.h"
+#include "foundation/data/record_statements.h"
+#include "foundation/data/row_statements.h"
+#include "foundation/data/single_data_source.h"
+#include "foundation/xml/xml_property.h"
 
 namespace korvalis::repository {
 

@@ -4,13 +4,13 @@
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/util/XMLChar.hpp>
 
-#include "foundation/client_info.h"
-#include "foundation/dom_builder.h"
-#include "foundation/dom_elements.h"
-#include "foundation/emr_exception.h"
-#include "foundation/single_data_source.h"
-#include "foundation/string_util.h"
-#include "foundation/xml_parser.h"
+#include "foundation/calls/client_info.h"
+#include "foundation/xml/dom_builder.h"
+#include "foundation/xml/dom_elements.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/data/single_data_source.h"
+#include "foundation/text/string_util.h"
+#include "foundation/xml/xml_parser.h"
 #include "platform/com/scoped_bstr.h"
 #include "platform/text/ascii.h"
 #include "report/report_parameters.h"

@@ -1,6 +1,6 @@
 #include "report/summary_fragments.h"
 
-#include "foundation/sql_text.h"
+#include "foundation/data/sql_text.h"
 
 namespace korvalis::report {
 

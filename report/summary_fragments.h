@@ -8,7 +8,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "foundation/xml_property.h"
+#include "foundation/xml/xml_property.h"
 
 namespace korvalis::report {
 

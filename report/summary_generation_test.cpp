@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "foundation/suite_interfaces.h"
+#include "foundation/suite/suite_interfaces.h"
 #include "foundation/testing/test_data_source.h"
 #include "platform/db/testing/engine_database.h"
 #include "platform/xml/dom.h"
-#include "report/grade_summary_test_util.h"
+#include "report/testing/grade_summary_test_util.h"
 #include "suite/testing/sibling_doubles.h"
 
 namespace korvalis::report::testing {

@@ -1,7 +1,7 @@
 #include "report/summary_statements.h"
 
-#include "foundation/sql_text.h"
-#include "foundation/string_util.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/text/string_util.h"
 #include "report/summary_fragments.h"
 
 namespace korvalis::report {

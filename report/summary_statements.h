@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "foundation/xml_property.h"
+#include "foundation/xml/xml_property.h"
 
 namespace korvalis::report {
 

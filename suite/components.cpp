@@ -1,6 +1,6 @@
 #include "suite/components.h"
 
-#include "foundation/suite_interfaces.h"
+#include "foundation/suite/suite_interfaces.h"
 
 namespace korvalis::suite {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <ctime>
 
-#include "foundation/suite_interfaces.h"
+#include "foundation/suite/suite_interfaces.h"
 #include "platform/text/unicode.h"
 #include "suite/components.h"
 #include "suite/stand_in.h"

@@ -2,8 +2,8 @@
 // each visit (residence, diagnoses, operations, fees, order sheets, clinic records) from the
 // visit's own file. A visit without a file, or without an answer for a question, has no data:
 // documents answer an empty root, texts an empty text, the discharge flag false.
-#include "foundation/suite_interfaces.h"
-#include "foundation/xml_text.h"
+#include "foundation/suite/suite_interfaces.h"
+#include "foundation/xml/xml_text.h"
 #include "platform/com/bstr.h"
 #include "suite/components.h"
 #include "suite/reserved_slots.h"

@@ -1,6 +1,6 @@
 // The registry component: publishes which class implements each interface of the suite, as
 // the configuration file lists them.
-#include "foundation/suite_interfaces.h"
+#include "foundation/suite/suite_interfaces.h"
 #include "suite/components.h"
 #include "suite/stand_in.h"
 #include "suite/suite_config.h"

@@ -5,7 +5,7 @@
 // Thread-safety: as StandIn; the bases hold no state.
 #pragma once
 
-#include "foundation/suite_interfaces.h"
+#include "foundation/suite/suite_interfaces.h"
 #include "suite/stand_in.h"
 
 namespace korvalis::suite {

@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "foundation/string_util.h"
-#include "foundation/xml_text.h"
+#include "foundation/text/string_util.h"
+#include "foundation/xml/xml_text.h"
 #include "platform/sys/private_file.h"
 #include "platform/sys/write_all.h"
 #include "platform/text/unicode.h"

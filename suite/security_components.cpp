@@ -8,11 +8,11 @@
 #include <memory>
 #include <string>
 
-#include "foundation/emr_encryption.h"
-#include "foundation/emr_exception.h"
-#include "foundation/sql_text.h"
-#include "foundation/suite_interfaces.h"
-#include "foundation/xml_text.h"
+#include "foundation/codec/emr_encryption.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/suite/suite_interfaces.h"
+#include "foundation/xml/xml_text.h"
 #include "platform/com/bstr.h"
 #include "platform/db/connection_pool.h"
 #include "platform/text/unicode.h"

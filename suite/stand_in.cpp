@@ -1,6 +1,6 @@
 #include "suite/stand_in.h"
 
-#include "foundation/emr_error.h"
+#include "foundation/calls/emr_error.h"
 
 namespace korvalis::suite {
 

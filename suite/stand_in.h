@@ -15,7 +15,7 @@
 #include <span>
 #include <string>
 
-#include "foundation/emr_exception.h"
+#include "foundation/calls/emr_exception.h"
 #include "platform/com/bstr.h"
 #include "platform/com/com_object.h"
 #include "platform/com/dispatch.h"

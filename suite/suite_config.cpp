@@ -10,10 +10,10 @@
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
 
-#include "foundation/dom_elements.h"
-#include "foundation/emr_exception.h"
-#include "foundation/string_util.h"
-#include "foundation/xml_parser.h"
+#include "foundation/xml/dom_elements.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/text/string_util.h"
+#include "foundation/xml/xml_parser.h"
 #include "platform/text/unicode.h"
 #include "suite/date_time_component.h"
 

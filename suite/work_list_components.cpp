@@ -1,8 +1,8 @@
 // The dictionary component and the helpers of the work-list service: notices, the record plan
 // and the data items of a visit, and the service's parameters, all from the configuration
 // file and the visits' files.
-#include "foundation/suite_interfaces.h"
-#include "foundation/xml_text.h"
+#include "foundation/suite/suite_interfaces.h"
+#include "foundation/xml/xml_text.h"
 #include "platform/com/bstr.h"
 #include "suite/components.h"
 #include "suite/reserved_slots.h"

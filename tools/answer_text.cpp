@@ -5,8 +5,8 @@
 #include <memory>
 #include <utility>
 
-#include "foundation/emr_compression.h"
-#include "foundation/emr_exception.h"
+#include "foundation/codec/emr_compression.h"
+#include "foundation/calls/emr_exception.h"
 #include "platform/text/unicode.h"
 
 namespace korvalis::tools {

@@ -3,7 +3,7 @@
 //   - a UTF-16 text that a line can show (whole units, surrogates paired, no zero character);
 //   - compressed text, the system's form of record content, report pages, QC reports and table
 //     exports: a zlib stream of the text's UTF-16LE units and a zero unit, followed by their
-//     byte count in 4 bytes, little-endian (foundation/emr_compression.h);
+//     byte count in 4 bytes, little-endian (foundation/codec/emr_compression.h);
 //   - other bytes.
 // Any text's bytes decompress as no zlib stream, so the two kinds of text never mix.
 //

@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "db/testing/temp_directory.h"
-#include "foundation/codec_factory.h"
+#include "foundation/codec/codec_factory.h"
 #include "platform/com/bstr.h"
 #include "platform/com/guid.h"
 #include "platform/com/registry.h"
 #include "platform/text/unicode.h"
-#include "tools/command_test_util.h"
+#include "tools/testing/command_test_util.h"
 #include "tools/testing/byte_echo_double.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "db/database_file.h"
-#include "foundation/database_error.h"
+#include "foundation/data/database_error.h"
 #include "platform/db/connection_pool.h"
 #include "platform/text/unicode.h"
 #include "suite/sample_config.h"

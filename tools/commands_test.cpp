@@ -11,7 +11,7 @@
 #include "db/testing/temp_directory.h"
 #include "interface/type_library.h"
 #include "platform/text/unicode.h"
-#include "tools/command_test_util.h"
+#include "tools/testing/command_test_util.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <libxml/xmlerror.h>
 #include <sys/stat.h>
 
-#include "foundation/emr_exception.h"
+#include "foundation/calls/emr_exception.h"
 #include "platform/text/unicode.h"
 #include "suite/suite_config.h"
 

@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "db/testing/temp_directory.h"
-#include "foundation/codec_factory.h"
+#include "foundation/codec/codec_factory.h"
 #include "platform/text/unicode.h"
 #include "platform/xml/dom.h"
-#include "tools/command_test_util.h"
+#include "tools/testing/command_test_util.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "foundation/row_readers.h"
+#include "foundation/data/row_readers.h"
 #include "platform/text/unicode.h"
 
 namespace korvalis::tools {

@@ -12,7 +12,7 @@
 
 #include "db/testing/temp_directory.h"
 #include "platform/db/testing/postgres_test_server.h"
-#include "tools/command_test_util.h"
+#include "tools/testing/command_test_util.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "db/testing/temp_directory.h"
-#include "tools/command_test_util.h"
+#include "tools/testing/command_test_util.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "db/database_file.h"
 #include "db/stored_text.h"
-#include "foundation/sql_text.h"
+#include "foundation/data/sql_text.h"
 #include "platform/db/connection_pool.h"
 #include "platform/db/testing/postgres_test_server.h"
 

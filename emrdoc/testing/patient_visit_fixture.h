@@ -19,7 +19,7 @@
 #include <string>
 
 #include "db/testing/test_database.h"
-#include "foundation/suite_interfaces.h"
+#include "foundation/suite/suite_interfaces.h"
 #include "foundation/testing/test_data_source.h"
 #include "platform/com/scoped_bstr.h"
 #include "suite/testing/sibling_doubles.h"

@@ -18,8 +18,8 @@
 
 #include "emrdoc/emr_content_hand_over.h"
 #include "emrdoc/quality_bodies.h"
-#include "foundation/emr_error.h"
-#include "foundation/emr_exception.h"
+#include "foundation/calls/emr_error.h"
+#include "foundation/calls/emr_exception.h"
 
 namespace korvalis::emrdoc::testing {
 

@@ -23,7 +23,7 @@
 #include "emrdoc/emr_content_store.h"
 #include "emrdoc/testing/quality_body_recorder.h"
 #include "emrdoc/testing/std_data_set_fixture.h"
-#include "foundation/file_log.h"
+#include "foundation/log/file_log.h"
 #include "foundation/testing/data_source_test_util.h"
 #include "foundation/testing/emr_exception_test_util.h"
 

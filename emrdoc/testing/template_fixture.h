@@ -21,7 +21,7 @@
 #include "emrdoc/emr_template.h"
 #include "emrdoc/emr_xml.h"
 #include "emrdoc/testing/record_store_fixture.h"
-#include "foundation/event_log_entry.h"
+#include "foundation/log/event_log_entry.h"
 
 namespace korvalis::emrdoc::testing {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "foundation/emr_compression.h"
-#include "foundation/emr_encoder.h"
+#include "foundation/codec/emr_compression.h"
+#include "foundation/codec/emr_encoder.h"
 #include "platform/com/types.h"
 
 namespace korvalis::codec::testing {

@@ -23,7 +23,7 @@
 #include "db/testing/test_database.h"
 #include "foundation/testing/loopback_socket.h"
 #include "platform/db/connection_pool.h"
-#include "platform/db/db_test_util.h"
+#include "platform/db/testing/db_test_util.h"
 #include "platform/sys/event_log.h"
 #include "platform/text/unicode.h"
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "foundation/emr_exception.h"
+#include "foundation/calls/emr_exception.h"
 
 namespace korvalis::testing {
 

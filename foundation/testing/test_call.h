@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "foundation/call_scope.h"
+#include "foundation/calls/call_scope.h"
 #include "foundation/testing/emr_exception_test_util.h"
 #include "foundation/testing/test_data_source.h"
 

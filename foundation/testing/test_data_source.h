@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "foundation/db_type.h"
-#include "foundation/emr_data_source.h"
+#include "foundation/data/db_type.h"
+#include "foundation/data/emr_data_source.h"
 #include "platform/db/database_clock.h"
 #include "platform/text/unicode.h"
 

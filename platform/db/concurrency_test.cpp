@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/db/connection_pool.h"
-#include "platform/db/db_test_util.h"
+#include "platform/db/testing/db_test_util.h"
 #include "platform/db/script_runner.h"
 
 namespace korvalis::db {

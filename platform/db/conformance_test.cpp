@@ -3,7 +3,7 @@
 
 #include "platform/db/connection_pool.h"
 #include "platform/db/database_clock.h"
-#include "platform/db/db_test_util.h"
+#include "platform/db/testing/db_test_util.h"
 #include "platform/db/script_runner.h"
 #include "platform/db/testing/engine_database.h"
 

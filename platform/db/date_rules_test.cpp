@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/db/database_clock.h"
-#include "platform/db/db_test_util.h"
+#include "platform/db/testing/db_test_util.h"
 #include "platform/db/testing/engine_database.h"
 
 namespace korvalis::db {

@@ -5,7 +5,7 @@
 #include "platform/db/connection_pool.h"
 #include "platform/db/connection_string.h"
 #include "platform/db/database_clock.h"
-#include "platform/db/db_test_util.h"
+#include "platform/db/testing/db_test_util.h"
 #include "platform/db/script_runner.h"
 
 namespace korvalis::db {

@@ -2,7 +2,7 @@
 // statement and the row Oracle answers.
 #include <gtest/gtest.h>
 
-#include "platform/db/db_test_util.h"
+#include "platform/db/testing/db_test_util.h"
 #include "platform/db/script_runner.h"
 #include "platform/db/testing/engine_database.h"
 

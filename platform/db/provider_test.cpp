@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "platform/db/connection_pool.h"
-#include "platform/db/db_test_util.h"
+#include "platform/db/testing/db_test_util.h"
 #include "platform/db/script_runner.h"
 #include "platform/db/testing/engine_database.h"
 

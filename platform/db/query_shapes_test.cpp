@@ -8,7 +8,7 @@
 #include "platform/db/catalog.h"
 #include "platform/db/connection_pool.h"
 #include "platform/db/oracle_functions.h"
-#include "platform/db/db_test_util.h"
+#include "platform/db/testing/db_test_util.h"
 #include "platform/db/script_runner.h"
 #include "platform/db/sql_translator.h"
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/db/connection_pool.h"
-#include "platform/db/db_test_util.h"
+#include "platform/db/testing/db_test_util.h"
 
 namespace korvalis::db {
 namespace {

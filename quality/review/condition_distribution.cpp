@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "foundation/bstr_result.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/emr_exception.h"
-#include "foundation/row_statements.h"
-#include "foundation/sql_text.h"
-#include "foundation/xml_list.h"
-#include "foundation/xml_text.h"
+#include "foundation/calls/bstr_result.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/data/row_statements.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/xml/xml_list.h"
+#include "foundation/xml/xml_text.h"
 #include "quality/review/qc_collector.h"
 #include "quality/review/security_user_names.h"
 

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "foundation/emr_error.h"
-#include "foundation/factory.h"
-#include "foundation/suite_interfaces.h"
+#include "foundation/calls/emr_error.h"
+#include "foundation/suite/factory.h"
+#include "foundation/suite/suite_interfaces.h"
 #include "quality/review/qc_collector.h"
 #include "quality/review/testing/collector_test_support.h"
 #include "suite/testing/sibling_doubles.h"

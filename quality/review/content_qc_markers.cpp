@@ -4,16 +4,16 @@
 #include <string>
 #include <vector>
 
-#include "foundation/body_arguments.h"
-#include "foundation/codec_factory.h"
-#include "foundation/emr_compression.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/emr_exception.h"
-#include "foundation/sql_conditions.h"
-#include "foundation/sql_date.h"
-#include "foundation/sql_text.h"
-#include "foundation/xhtml_document.h"
-#include "foundation/xml_property.h"
+#include "foundation/calls/body_arguments.h"
+#include "foundation/codec/codec_factory.h"
+#include "foundation/codec/emr_compression.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/data/sql_conditions.h"
+#include "foundation/data/sql_date.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/xml/xhtml_document.h"
+#include "foundation/xml/xml_property.h"
 #include "platform/com/scoped_bstr.h"
 #include "quality/review/qc_patient.h"
 

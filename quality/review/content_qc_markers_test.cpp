@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "db/testing/test_database.h"
-#include "foundation/codec_factory.h"
-#include "foundation/emr_compression.h"
+#include "foundation/codec/codec_factory.h"
+#include "foundation/codec/emr_compression.h"
 #include "foundation/testing/list_elements.h"
 #include "foundation/testing/test_call.h"
-#include "foundation/xhtml_document.h"
+#include "foundation/xml/xhtml_document.h"
 #include "platform/com/scoped_bstr.h"
 #include "platform/text/unicode.h"
 #include "quality/review/qc_patient.h"

@@ -1,11 +1,11 @@
 #include "quality/review/core_registers.h"
 
-#include "foundation/body_arguments.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/record_statements.h"
-#include "foundation/xml_document.h"
-#include "foundation/xml_property.h"
-#include "foundation/xml_text.h"
+#include "foundation/calls/body_arguments.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/data/record_statements.h"
+#include "foundation/xml/xml_document.h"
+#include "foundation/xml/xml_property.h"
+#include "foundation/xml/xml_text.h"
 
 namespace korvalis::review {
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <xercesc/dom/DOM.hpp>
 
-#include "foundation/dom_elements.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/emr_exception.h"
-#include "foundation/xml_parser.h"
+#include "foundation/xml/dom_elements.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/xml/xml_parser.h"
 
 long CBCoreSystem::RefreshRecord(CEMRDataSource* pDataSource, BSTR bstrRecordList) {
   CXmlStringParser parser(bstrRecordList);

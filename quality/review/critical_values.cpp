@@ -11,11 +11,11 @@
 #include <utility>
 #include <vector>
 
-#include "foundation/body_arguments.h"
-#include "foundation/bstr_result.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/sql_text.h"
-#include "foundation/xml_property.h"
+#include "foundation/calls/body_arguments.h"
+#include "foundation/calls/bstr_result.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/xml/xml_property.h"
 #include "quality/review/qc_collector.h"
 
 namespace {

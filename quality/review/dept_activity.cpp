@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "foundation/body_arguments.h"
-#include "foundation/bstr_result.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/record_statements.h"
-#include "foundation/sql_conditions.h"
-#include "foundation/sql_text.h"
-#include "foundation/xml_property.h"
+#include "foundation/calls/body_arguments.h"
+#include "foundation/calls/bstr_result.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/data/record_statements.h"
+#include "foundation/data/sql_conditions.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/xml/xml_property.h"
 #include "quality/review/core_registers.h"
 #include "quality/review/core_system.h"
 

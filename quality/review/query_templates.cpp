@@ -7,16 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "foundation/body_arguments.h"
-#include "foundation/bstr_result.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/factory.h"
-#include "foundation/row_statements.h"
-#include "foundation/sql_conditions.h"
-#include "foundation/sql_text.h"
-#include "foundation/string_util.h"
-#include "foundation/xml_property.h"
-#include "foundation/xml_text.h"
+#include "foundation/calls/body_arguments.h"
+#include "foundation/calls/bstr_result.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/suite/factory.h"
+#include "foundation/data/row_statements.h"
+#include "foundation/data/sql_conditions.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/text/string_util.h"
+#include "foundation/xml/xml_property.h"
+#include "foundation/xml/xml_text.h"
 #include "quality/review/qc_collector.h"
 #include "quality/review/security_user_names.h"
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "foundation/factory.h"
-#include "foundation/suite_interfaces.h"
+#include "foundation/suite/factory.h"
+#include "foundation/suite/suite_interfaces.h"
 #include "quality/review/qc_collector.h"
 #include "quality/review/testing/collector_test_support.h"
 #include "suite/testing/sibling_doubles.h"

@@ -10,16 +10,16 @@
 #include <utility>
 #include <vector>
 
-#include "foundation/body_arguments.h"
-#include "foundation/bstr_result.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/emr_exception.h"
-#include "foundation/sql_conditions.h"
-#include "foundation/sql_text.h"
-#include "foundation/string_util.h"
-#include "foundation/xml_document.h"
-#include "foundation/xml_property.h"
-#include "foundation/xml_text.h"
+#include "foundation/calls/body_arguments.h"
+#include "foundation/calls/bstr_result.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/data/sql_conditions.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/text/string_util.h"
+#include "foundation/xml/xml_document.h"
+#include "foundation/xml/xml_property.h"
+#include "foundation/xml/xml_text.h"
 #include "quality/review/qc_patient.h"
 
 namespace {

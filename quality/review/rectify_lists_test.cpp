@@ -8,7 +8,7 @@
 #include "platform/xml/dom.h"
 #include "quality/review/qc_patient.h"
 #include "quality/review/testing/collector_test_support.h"
-#include "quality/rules/grade_task_test_util.h"
+#include "quality/rules/testing/grade_task_test_util.h"
 
 namespace korvalis::testing {
 namespace {

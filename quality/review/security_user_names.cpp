@@ -1,8 +1,8 @@
 #include "quality/review/security_user_names.h"
 
-#include "foundation/emr_error.h"
-#include "foundation/factory.h"
-#include "foundation/xml_property.h"
+#include "foundation/calls/emr_error.h"
+#include "foundation/suite/factory.h"
+#include "foundation/xml/xml_property.h"
 #include "platform/com/scoped_bstr.h"
 
 SecurityUserNames::SecurityUserNames()

@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "foundation/sibling_component.h"
-#include "foundation/suite_interfaces.h"
+#include "foundation/suite/sibling_component.h"
+#include "foundation/suite/suite_interfaces.h"
 
 class SecurityUserNames {
  public:

@@ -7,11 +7,11 @@
 // that is no date fails the call with nothing written.
 #include <string>
 
-#include "foundation/body_arguments.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/sql_conditions.h"
-#include "foundation/sql_text.h"
-#include "foundation/xml_property.h"
+#include "foundation/calls/body_arguments.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/data/sql_conditions.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/xml/xml_property.h"
 #include "quality/review/qc_collector.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/single_data_source.h"
+#include "foundation/data/single_data_source.h"
 #include "quality/review/qc_collector.h"
 #include "quality/review/testing/collector_test_support.h"
 

@@ -13,13 +13,13 @@
 // leaves none of the month's tasks behind.
 #include <string>
 
-#include "foundation/body_arguments.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/factory.h"
-#include "foundation/sql_text.h"
-#include "foundation/string_util.h"
-#include "foundation/xml_document.h"
-#include "foundation/xml_property.h"
+#include "foundation/calls/body_arguments.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/suite/factory.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/text/string_util.h"
+#include "foundation/xml/xml_document.h"
+#include "foundation/xml/xml_property.h"
 #include "lookups/sys_param.h"
 #include "platform/com/bstr.h"
 #include "quality/rules/qc_task.h"

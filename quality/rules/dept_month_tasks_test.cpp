@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/db/database_clock.h"
-#include "quality/rules/grade_task_test_util.h"
+#include "quality/rules/testing/grade_task_test_util.h"
 #include "quality/rules/self_grade_list.h"
 
 namespace korvalis::testing {

@@ -12,7 +12,7 @@
 
 #include "emrdoc/emr_content_hand_over.h"
 #include "emrdoc/testing/quality_body_recorder.h"
-#include "foundation/suite_interfaces.h"
+#include "foundation/suite/suite_interfaces.h"
 #include "foundation/testing/data_source_test_util.h"
 #include "foundation/testing/test_call.h"
 #include "platform/com/scoped_bstr.h"

@@ -2,11 +2,11 @@
 
 #include <string>
 
-#include "foundation/body_arguments.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/emr_exception.h"
-#include "foundation/sql_text.h"
-#include "foundation/xml_property.h"
+#include "foundation/calls/body_arguments.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/xml/xml_property.h"
 #include "platform/com/scoped_bstr.h"
 #include "quality/rules/event_register.h"
 #include "quality/rules/quality_trigger.h"

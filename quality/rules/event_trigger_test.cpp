@@ -4,9 +4,9 @@
 #include "quality/rules/event_trigger.h"
 
 #include "foundation/testing/test_call.h"
-#include "foundation/xml_property.h"
+#include "foundation/xml/xml_property.h"
 #include "quality/rules/event_register.h"
-#include "quality/rules/rule_test_util.h"
+#include "quality/rules/testing/rule_test_util.h"
 
 namespace korvalis::rules::testing {
 namespace {

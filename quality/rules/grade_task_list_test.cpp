@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/xml/dom.h"
-#include "quality/rules/grade_task_test_util.h"
+#include "quality/rules/testing/grade_task_test_util.h"
 
 namespace korvalis::testing {
 namespace {

@@ -6,9 +6,9 @@
 #include <utility>
 #include <vector>
 
-#include "foundation/suite_interfaces.h"
+#include "foundation/suite/suite_interfaces.h"
 #include "foundation/testing/list_elements.h"
-#include "quality/rules/grade_task_test_util.h"
+#include "quality/rules/testing/grade_task_test_util.h"
 #include "quality/rules/self_grade_list.h"
 #include "suite/testing/sibling_doubles.h"
 

@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "foundation/emr_data_source.h"
-#include "foundation/sql_text.h"
-#include "foundation/string_util.h"
-#include "foundation/xml_list.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/text/string_util.h"
+#include "foundation/xml/xml_list.h"
 #include "quality/rules/qc_task.h"
 
 namespace {

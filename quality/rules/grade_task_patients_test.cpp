@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "quality/rules/grade_task_test_util.h"
+#include "quality/rules/testing/grade_task_test_util.h"
 
 namespace korvalis::testing {
 namespace {

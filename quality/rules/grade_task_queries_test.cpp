@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "foundation/testing/list_elements.h"
-#include "quality/rules/grade_task_test_util.h"
+#include "quality/rules/testing/grade_task_test_util.h"
 
 namespace korvalis::testing {
 namespace {

@@ -2,11 +2,11 @@
 
 #include <utility>
 
-#include "foundation/db_type.h"
-#include "foundation/sql_conditions.h"
-#include "foundation/sql_date.h"
-#include "foundation/sql_text.h"
-#include "foundation/xml_property.h"
+#include "foundation/data/db_type.h"
+#include "foundation/data/sql_conditions.h"
+#include "foundation/data/sql_date.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/xml/xml_property.h"
 
 namespace korvalis::quality {
 

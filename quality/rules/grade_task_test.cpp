@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "foundation/db_type.h"
-#include "foundation/xml_property.h"
+#include "foundation/data/db_type.h"
+#include "foundation/xml/xml_property.h"
 #include "quality/rules/grade_task_statements.h"
-#include "quality/rules/grade_task_test_util.h"
+#include "quality/rules/testing/grade_task_test_util.h"
 
 namespace korvalis::testing {
 namespace {

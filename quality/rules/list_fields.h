@@ -12,7 +12,7 @@
 #include <span>
 #include <string>
 
-#include "foundation/xml_text.h"
+#include "foundation/xml/xml_text.h"
 
 namespace korvalis::quality {
 

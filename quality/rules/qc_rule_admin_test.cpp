@@ -1,4 +1,4 @@
-#include "quality/rules/qc_admin_test_util.h"
+#include "quality/rules/testing/qc_admin_test_util.h"
 #include "quality/rules/quality_rule.h"
 #include "quality/rules/sys_event.h"
 

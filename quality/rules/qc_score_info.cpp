@@ -2,10 +2,10 @@
 
 #include <xercesc/dom/DOM.hpp>
 
-#include "foundation/emr_exception.h"
-#include "foundation/sql_text.h"
-#include "foundation/xml_list.h"
-#include "foundation/xml_parser.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/xml/xml_list.h"
+#include "foundation/xml/xml_parser.h"
 
 namespace korvalis::quality {
 

@@ -2,12 +2,12 @@
 
 #include <xercesc/dom/DOM.hpp>
 
-#include "foundation/client_info.h"
-#include "foundation/dom_builder.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/emr_exception.h"
-#include "foundation/sql_text.h"
-#include "foundation/xml_parser.h"
+#include "foundation/calls/client_info.h"
+#include "foundation/xml/dom_builder.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/xml/xml_parser.h"
 #include "platform/com/scoped_bstr.h"
 
 namespace korvalis::quality {

@@ -1,4 +1,4 @@
-#include "quality/rules/qc_admin_test_util.h"
+#include "quality/rules/testing/qc_admin_test_util.h"
 
 namespace korvalis::rules::testing {
 namespace {

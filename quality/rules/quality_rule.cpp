@@ -3,7 +3,7 @@
 // reopening the instances a deleted record had closed. The states and their moves are drawn in
 // rule_instances.h.
 //
-// Times are read as automation dates (foundation/automation_date.h) before any statement runs
+// Times are read as automation dates (foundation/text/automation_date.h) before any statement runs
 // and enter the statements in the standard form "YYYY-MM-DD HH:MM:SS".
 #include "quality/rules/quality_rule.h"
 
@@ -11,14 +11,14 @@
 #include <utility>
 #include <vector>
 
-#include "foundation/automation_date.h"
-#include "foundation/body_arguments.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/emr_exception.h"
-#include "foundation/event_log_entry.h"
-#include "foundation/sql_date.h"
-#include "foundation/sql_text.h"
-#include "foundation/xml_property.h"
+#include "foundation/text/automation_date.h"
+#include "foundation/calls/body_arguments.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/log/event_log_entry.h"
+#include "foundation/data/sql_date.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/xml/xml_property.h"
 #include "lookups/record_library.h"
 #include "platform/com/hresult.h"
 #include "platform/com/scoped_bstr.h"

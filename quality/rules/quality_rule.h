@@ -16,7 +16,7 @@
 // their own data sources.
 #pragma once
 
-#include "foundation/string_util.h"
+#include "foundation/text/string_util.h"
 #include "platform/com/bstr.h"
 #include "platform/com/types.h"
 

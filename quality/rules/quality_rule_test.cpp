@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <thread>
 
-#include "com/quality_rule.h"
-#include "foundation/event_log_entry.h"
-#include "foundation/xml_property.h"
+#include "classes/quality_rule_class.h"
+#include "foundation/log/event_log_entry.h"
+#include "foundation/xml/xml_property.h"
 #include "interface/emr_call_scope.h"
-#include "quality/rules/rule_test_util.h"
+#include "quality/rules/testing/rule_test_util.h"
 
 namespace korvalis::rules::testing {
 namespace {

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "foundation/emr_data_source.h"
-#include "foundation/sql_text.h"
-#include "foundation/xml_property.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/xml/xml_property.h"
 #include "platform/com/scoped_bstr.h"
 #include "quality/rules/quality_rule.h"
 #include "quality/rules/rule_documents.h"

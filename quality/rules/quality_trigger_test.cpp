@@ -1,7 +1,7 @@
 #include "quality/rules/quality_trigger.h"
 
-#include "com/quality_trigger.h"
-#include "quality/rules/rule_test_util.h"
+#include "classes/quality_trigger_class.h"
+#include "quality/rules/testing/rule_test_util.h"
 
 namespace korvalis::rules::testing {
 namespace {

@@ -2,9 +2,9 @@
 
 #include <xercesc/dom/DOM.hpp>
 
-#include "foundation/dom_elements.h"
-#include "foundation/emr_exception.h"
-#include "foundation/xml_parser.h"
+#include "foundation/xml/dom_elements.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/xml/xml_parser.h"
 
 namespace korvalis::rules {
 

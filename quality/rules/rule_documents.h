@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "foundation/string_util.h"
-#include "foundation/xml_document.h"
+#include "foundation/text/string_util.h"
+#include "foundation/xml/xml_document.h"
 #include "platform/com/bstr.h"
 
 namespace korvalis::rules {

@@ -2,9 +2,9 @@
 
 #include <vector>
 
-#include "foundation/single_data_source.h"
-#include "foundation/sql_text.h"
-#include "foundation/xml_property.h"
+#include "foundation/data/single_data_source.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/xml/xml_property.h"
 #include "quality/rules/rule_documents.h"
 
 using korvalis::SqlBareNumber;

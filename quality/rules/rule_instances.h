@@ -45,7 +45,7 @@
 
 #include <string>
 
-#include "foundation/string_util.h"
+#include "foundation/text/string_util.h"
 
 class CSingleDataSource;
 class CXmlProperty;

@@ -1,7 +1,7 @@
 #include "quality/rules/rule_instances.h"
 
-#include "foundation/xml_property.h"
-#include "quality/rules/rule_test_util.h"
+#include "foundation/xml/xml_property.h"
+#include "quality/rules/testing/rule_test_util.h"
 
 namespace korvalis::rules::testing {
 namespace {

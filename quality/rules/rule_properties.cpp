@@ -11,12 +11,12 @@
 // Every value is checked, and every statement built, before the first statement that writes.
 #include <vector>
 
-#include "foundation/body_arguments.h"
-#include "foundation/bstr_result.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/property_map.h"
-#include "foundation/sql_text.h"
-#include "foundation/xml_property.h"
+#include "foundation/calls/body_arguments.h"
+#include "foundation/calls/bstr_result.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/data/property_map.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/xml/xml_property.h"
 #include "platform/text/ascii.h"
 #include "quality/rules/quality_rule.h"
 #include "quality/rules/rule_documents.h"

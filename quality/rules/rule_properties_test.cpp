@@ -1,6 +1,6 @@
-#include "foundation/xml_property.h"
+#include "foundation/xml/xml_property.h"
 #include "quality/rules/quality_rule.h"
-#include "quality/rules/rule_test_util.h"
+#include "quality/rules/testing/rule_test_util.h"
 
 namespace korvalis::rules::testing {
 namespace {

@@ -12,7 +12,7 @@
 #include "quality/rules/event_register.h"
 #include "quality/rules/event_trigger.h"
 #include "quality/rules/quality_trigger.h"
-#include "quality/rules/rule_test_util.h"
+#include "quality/rules/testing/rule_test_util.h"
 
 namespace korvalis::rules::testing {
 namespace {

@@ -5,9 +5,9 @@
 
 #include <vector>
 
-#include "foundation/bstr_result.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/sql_text.h"
+#include "foundation/calls/bstr_result.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/data/sql_text.h"
 #include "platform/com/scoped_bstr.h"
 #include "quality/rules/rule_documents.h"
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "quality/rules/rule_test_util.h"
+#include "quality/rules/testing/rule_test_util.h"
 
 namespace korvalis::rules::testing {
 namespace {

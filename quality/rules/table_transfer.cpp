@@ -27,19 +27,19 @@
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
 
-#include "foundation/body_arguments.h"
-#include "foundation/bstr_result.h"
-#include "foundation/emr_compression.h"
-#include "foundation/emr_data_source.h"
-#include "foundation/emr_encoder.h"
-#include "foundation/emr_exception.h"
-#include "foundation/sql_date.h"
-#include "foundation/sql_text.h"
-#include "foundation/string_util.h"
-#include "foundation/xml_list.h"
-#include "foundation/xml_parser.h"
-#include "foundation/xml_property.h"
-#include "foundation/xml_text.h"
+#include "foundation/calls/body_arguments.h"
+#include "foundation/calls/bstr_result.h"
+#include "foundation/codec/emr_compression.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/codec/emr_encoder.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/data/sql_date.h"
+#include "foundation/data/sql_text.h"
+#include "foundation/text/string_util.h"
+#include "foundation/xml/xml_list.h"
+#include "foundation/xml/xml_parser.h"
+#include "foundation/xml/xml_property.h"
+#include "foundation/xml/xml_text.h"
 #include "quality/rules/qc_admin.h"
 
 namespace {

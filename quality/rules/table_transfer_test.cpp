@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "db/testing/test_database.h"
-#include "foundation/emr_compression.h"
-#include "foundation/emr_encoder.h"
-#include "foundation/sql_text.h"
+#include "foundation/codec/emr_compression.h"
+#include "foundation/codec/emr_encoder.h"
+#include "foundation/data/sql_text.h"
 #include "foundation/testing/codec_test_util.h"
 #include "foundation/testing/list_elements.h"
 #include "foundation/testing/test_call.h"

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "db/testing/test_database.h"
-#include "foundation/dom_builder.h"
-#include "foundation/xml_parser.h"
+#include "foundation/xml/dom_builder.h"
+#include "foundation/xml/xml_parser.h"
 #include "foundation/testing/list_elements.h"
 #include "foundation/testing/test_call.h"
 #include "platform/com/scoped_bstr.h"

@@ -2,8 +2,8 @@
 // script (suite/testing/double_classes.h). Reserved slots answer E_NOTIMPL.
 #include "suite/testing/double_classes.h"
 
-#include "foundation/string_util.h"
-#include "foundation/suite_interfaces.h"
+#include "foundation/text/string_util.h"
+#include "foundation/suite/suite_interfaces.h"
 #include "platform/com/com_object.h"
 #include "suite/reserved_slots.h"
 #include "suite/stand_in.h"

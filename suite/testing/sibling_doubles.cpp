@@ -7,9 +7,9 @@
 #include <map>
 #include <mutex>
 
-#include "foundation/emr_error.h"
-#include "foundation/string_util.h"
-#include "foundation/suite_interfaces.h"
+#include "foundation/calls/emr_error.h"
+#include "foundation/text/string_util.h"
+#include "foundation/suite/suite_interfaces.h"
 #include "platform/com/bstr.h"
 #include "platform/com/class_factory.h"
 #include "platform/com/registry.h"

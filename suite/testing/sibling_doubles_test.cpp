@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "foundation/emr_error.h"
-#include "foundation/factory.h"
-#include "foundation/suite_interfaces.h"
+#include "foundation/calls/emr_error.h"
+#include "foundation/suite/factory.h"
+#include "foundation/suite/suite_interfaces.h"
 #include "platform/com/bstr.h"
 
 namespace {

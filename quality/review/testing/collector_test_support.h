@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "db/testing/test_database.h"
-#include "foundation/emr_data_source.h"
+#include "foundation/data/emr_data_source.h"
 #include "foundation/testing/emr_exception_test_util.h"
 #include "foundation/testing/list_elements.h"
 #include "foundation/testing/test_data_source.h"

@@ -1,8 +1,0 @@
-#include "com/config_task.h"
-
-template class CConfigTaskT<CBConfigTask>;
-
-HRESULT CreateConfigTask(IUnknown* outer, REFIID riid, void** ppv) {
-  return korvalis::com::CreateComInstance<CConfigTask, korvalis::com::Aggregation::kSupported>(
-      outer, riid, ppv);
-}

@@ -1,8 +1,0 @@
-#include "com/dept_qc_patient.h"
-
-template class CDeptQCPatientT<CBDeptQCPatient>;
-
-HRESULT CreateDeptQCPatient(IUnknown* outer, REFIID riid, void** ppv) {
-  return korvalis::com::CreateComInstance<CDeptQCPatient, korvalis::com::Aggregation::kRefused>(
-      outer, riid, ppv);
-}

@@ -1,8 +1,0 @@
-#include "com/emr_dict_t.h"
-
-template class CEMRDictTT<CBEMRDictT>;
-
-HRESULT CreateEMRDictT(IUnknown* outer, REFIID riid, void** ppv) {
-  return korvalis::com::CreateComInstance<CEMRDictT, korvalis::com::Aggregation::kRefused>(
-      outer, riid, ppv);
-}

@@ -1,8 +1,0 @@
-#include "com/emr_library.h"
-
-template class CEMRLibraryT<CBEMRLibrary>;
-
-HRESULT CreateEMRLibrary(IUnknown* outer, REFIID riid, void** ppv) {
-  return korvalis::com::CreateComInstance<CEMRLibrary, korvalis::com::Aggregation::kRefused>(
-      outer, riid, ppv);
-}

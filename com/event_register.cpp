@@ -1,8 +1,0 @@
-#include "com/event_register.h"
-
-template class CEventRegisterT<CBEventRegister>;
-
-HRESULT CreateEventRegister(IUnknown* outer, REFIID riid, void** ppv) {
-  return korvalis::com::CreateComInstance<CEventRegister, korvalis::com::Aggregation::kSupported>(
-      outer, riid, ppv);
-}

@@ -1,8 +1,0 @@
-#include "com/function_admin.h"
-
-template class CFunctionAdminT<CBFunctionAdmin>;
-
-HRESULT CreateFunctionAdmin(IUnknown* outer, REFIID riid, void** ppv) {
-  return korvalis::com::CreateComInstance<CFunctionAdmin, korvalis::com::Aggregation::kRefused>(
-      outer, riid, ppv);
-}

@@ -1,8 +1,0 @@
-#include "com/monitor_service.h"
-
-template class CMonitorServiceT<CBMonitorService>;
-
-HRESULT CreateMonitorService(IUnknown* outer, REFIID riid, void** ppv) {
-  return korvalis::com::CreateComInstance<CMonitorService, korvalis::com::Aggregation::kRefused>(
-      outer, riid, ppv);
-}

@@ -1,8 +1,0 @@
-#include "com/patient_paper_mag.h"
-
-template class CPatientPaperMagT<CBPatientPaperMag>;
-
-HRESULT CreatePatientPaperMag(IUnknown* outer, REFIID riid, void** ppv) {
-  return korvalis::com::CreateComInstance<CPatientPaperMag, korvalis::com::Aggregation::kRefused>(
-      outer, riid, ppv);
-}

@@ -1,8 +1,0 @@
-#include "com/qc_admin.h"
-
-template class CQCAdminT<CBQCAdmin>;
-
-HRESULT CreateQCAdmin(IUnknown* outer, REFIID riid, void** ppv) {
-  return korvalis::com::CreateComInstance<CQCAdmin, korvalis::com::Aggregation::kSupported>(
-      outer, riid, ppv);
-}

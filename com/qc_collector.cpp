@@ -1,8 +1,0 @@
-#include "com/qc_collector.h"
-
-template class CQCCollectorT<CBQCCollector>;
-
-HRESULT CreateQCCollector(IUnknown* outer, REFIID riid, void** ppv) {
-  return korvalis::com::CreateComInstance<CQCCollector, korvalis::com::Aggregation::kRefused>(
-      outer, riid, ppv);
-}

@@ -1,8 +1,0 @@
-#include "com/qc_grade_summary.h"
-
-template class CQCGradeSummaryT<CBQCGradeSummary>;
-
-HRESULT CreateQCGradeSummary(IUnknown* outer, REFIID riid, void** ppv) {
-  return korvalis::com::CreateComInstance<CQCGradeSummary, korvalis::com::Aggregation::kRefused>(
-      outer, riid, ppv);
-}

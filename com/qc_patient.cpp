@@ -1,8 +1,0 @@
-#include "com/qc_patient.h"
-
-template class CQCPatientT<CBQCPatient>;
-
-HRESULT CreateQCPatient(IUnknown* outer, REFIID riid, void** ppv) {
-  return korvalis::com::CreateComInstance<CQCPatient, korvalis::com::Aggregation::kSupported>(
-      outer, riid, ppv);
-}

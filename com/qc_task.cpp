@@ -1,8 +1,0 @@
-#include "com/qc_task.h"
-
-template class CQCTaskT<CBQCTask>;
-
-HRESULT CreateQCTask(IUnknown* outer, REFIID riid, void** ppv) {
-  return korvalis::com::CreateComInstance<CQCTask, korvalis::com::Aggregation::kRefused>(outer,
-                                                                                         riid, ppv);
-}

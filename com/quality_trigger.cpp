@@ -1,8 +1,0 @@
-#include "com/quality_trigger.h"
-
-template class CQualityTriggerT<CBQualityTrigger>;
-
-HRESULT CreateQualityTrigger(IUnknown* outer, REFIID riid, void** ppv) {
-  return korvalis::com::CreateComInstance<CQualityTrigger, korvalis::com::Aggregation::kRefused>(
-      outer, riid, ppv);
-}

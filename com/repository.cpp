@@ -1,8 +1,0 @@
-#include "com/repository.h"
-
-template class CRepositoryT<CBRepository>;
-
-HRESULT CreateRepository(IUnknown* outer, REFIID riid, void** ppv) {
-  return korvalis::com::CreateComInstance<CRepository, korvalis::com::Aggregation::kRefused>(
-      outer, riid, ppv);
-}

@@ -1,8 +1,0 @@
-#include "com/sys_event.h"
-
-template class CSysEventT<CBSysEvent>;
-
-HRESULT CreateSysEvent(IUnknown* outer, REFIID riid, void** ppv) {
-  return korvalis::com::CreateComInstance<CSysEvent, korvalis::com::Aggregation::kRefused>(
-      outer, riid, ppv);
-}

@@ -1,0 +1,26 @@
+#include "foundation/net/socket_library.h"
+
+namespace korvalis {
+
+void StartSocketLibrary() {
+  struct CurlSession {
+    CurlSession() { curl_global_init(CURL_GLOBAL_DEFAULT); }
+    ~CurlSession() { curl_global_cleanup(); }
+  };
+  static CurlSession session;
+}
+
+CurlEasy NewCurlEasy() {
+  StartSocketLibrary();
+  CurlEasy easy(curl_easy_init());
+  if (!easy) return easy;
+  CURL* handle = easy.get();
+  curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(handle, CURLOPT_PROXY, "");
+  curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http");
+  curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http");
+  curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 0L);
+  return easy;
+}
+
+}  // namespace korvalis
