@@ -272,6 +272,49 @@ int CallMethod(IDispatch* dispatch, const com::InterfaceInfo* iface, const std::
   return status;
 }
 
+// Checks every name and argument count of the chain against the class's type information
+// and opens every answer file, before the first call. Answers the command's status: 0 when
+// the chain may run.
+int CheckChain(const CallChain& chain, const com::InterfaceInfo* iface,
+               const std::string& progid_text, std::vector<AnswerFile>* answer_files) {
+  for (size_t i = 0; i < chain.calls.size(); ++i) {
+    const MethodCall& call = chain.calls[i];
+    if (iface != nullptr) {
+      if (std::string problem = CheckCall(*iface, progid_text, call); !problem.empty()) {
+        PrintError(problem);
+        return 2;
+      }
+    }
+    std::string error;
+    if (!call.out_path.empty() && !(*answer_files)[i].Open(call.out_path, &error)) {
+      PrintError(error);
+      return 1;
+    }
+  }
+  return 0;
+}
+
+// Creates an object of the class through its class factory; prints why and answers null when
+// it cannot.
+IDispatch* CreateObject(const CLSID& clsid, const std::string& progid_text) {
+  IClassFactory* factory = nullptr;
+  std::string error;
+  HRESULT hr =
+      com::GetClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory), &error);
+  IDispatch* dispatch = nullptr;
+  if (SUCCEEDED(hr)) {
+    hr = factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&dispatch));
+    factory->Release();
+  }
+  if (FAILED(hr)) {
+    PrintError("cannot create " + progid_text + ": " +
+               (error.empty() ? std::string("the class refused") : error) + " (HRESULT " +
+               HresultText(hr) + ")");
+    return nullptr;
+  }
+  return dispatch;
+}
+
 }  // namespace
 
 int RunCall(const std::vector<std::string>& args) {
@@ -306,21 +349,9 @@ int RunCall(const std::vector<std::string>& args) {
   const std::string progid_text = ToUtf8(progid);
   const com::InterfaceInfo* iface = FindInterfaceInfo(clsid);
 
-  // Every name, argument count and answer file is checked before the first call.
   std::vector<AnswerFile> answer_files(chain.calls.size());
-  for (size_t i = 0; i < chain.calls.size(); ++i) {
-    const MethodCall& call = chain.calls[i];
-    if (iface != nullptr) {
-      if (std::string problem = CheckCall(*iface, progid_text, call); !problem.empty()) {
-        PrintError(problem);
-        return 2;
-      }
-    }
-    std::string error;
-    if (!call.out_path.empty() && !answer_files[i].Open(call.out_path, &error)) {
-      PrintError(error);
-      return 1;
-    }
+  if (int status = CheckChain(chain, iface, progid_text, &answer_files); status != 0) {
+    return status;
   }
 
   // The records of a failed call are its cause; those of a call that succeeded were handled
@@ -331,18 +362,8 @@ int RunCall(const std::vector<std::string>& args) {
       if (failed) PrintError(CallEventLog::Describe(record));
     }
   };
-  IClassFactory* factory = nullptr;
-  std::string error;
-  HRESULT hr = com::GetClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory), &error);
-  IDispatch* dispatch = nullptr;
-  if (SUCCEEDED(hr)) {
-    hr = factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&dispatch));
-    factory->Release();
-  }
-  if (FAILED(hr)) {
-    PrintError("cannot create " + progid_text + ": " +
-               (error.empty() ? std::string("the class refused") : error) + " (HRESULT " +
-               HresultText(hr) + ")");
+  IDispatch* dispatch = CreateObject(clsid, progid_text);
+  if (dispatch == nullptr) {
     show_events(true);
     return 1;
   }
