@@ -10,7 +10,7 @@
 #include "interface/emr_call_scope.h"
 #include "interface/module.h"
 #include "interface/type_library.h"
-#include "library/object_map.h"
+#include "library/library_object_map.h"
 #include "quality/review/qc_patient.h"
 #include "quality/rules/quality_trigger.h"
 

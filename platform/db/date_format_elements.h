@@ -1,4 +1,4 @@
-// The elements of Oracle's date format models, as TO_CHAR (date_format.cpp) and TO_DATE
+// The elements of Oracle's date format models, as TO_CHAR (date_writer.cpp) and TO_DATE
 // (date_reader.cpp) read them from a model, and the calendar names and numbers both use.
 // A model is read element by element, always the longest element name that stands at the
 // position, so that DY is never read as D and Y; a letter that starts no element the front

@@ -54,7 +54,7 @@ std::optional<DateTime> ParseStoredDate(std::string_view text);
 // No value for anything else.
 std::optional<DateTime> ParseDefaultDate(std::string_view text);
 
-// TO_CHAR(date, format), with English names of months and days (date_format.cpp). Throws
+// TO_CHAR(date, format), with English names of months and days (date_writer.cpp). Throws
 // SqlError (ORA-01821) for a format element it does not do.
 std::string FormatDateModel(const DateTime& d, std::string_view format);
 
@@ -76,7 +76,7 @@ class DateFormatModel {
 };
 
 // TO_DATE(text, format) by Oracle's rules for reading a text by a format model (see
-// date_format.cpp): a year or month the format does not name is that of `today`, a day it does
+// date_reader.cpp): a year or month the format does not name is that of `today`, a day it does
 // not name is 1, a time it does not name or the text leaves out at the format's end is
 // midnight. Throws DbError with kConversionFailed and Oracle's message for a text the format
 // does not read, SqlError for a format it refuses (ORA-01821 an unknown element, ORA-01820 one

@@ -1,6 +1,6 @@
 // The date reader of a PostgreSQL database, part of the runtime of postgres_runtime.h: TO_DATE
 // and the default date format read a text by a format model with the embedded engine's rules
-// (date_format.cpp), element for element and with the same messages:
+// (date_reader.cpp), element for element and with the same messages:
 //
 //   ora_date_read(text, model, today)       the date, or no date with Oracle's message and
 //                                           the SQLSTATE (KV001 the text, KV003 the model)

@@ -1,4 +1,4 @@
-#include "library/object_map.h"
+#include "library/library_object_map.h"
 
 #include "classes/archive_patient_class.h"
 #include "classes/archive_report_class.h"
