@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "archive/emr_library.h"
+#include "foundation/calls/body_arguments.h"
 #include "foundation/calls/bstr_result.h"
 #include "foundation/data/emr_data_source.h"
 #include "foundation/data/sql_text.h"
@@ -21,6 +22,7 @@
 
 namespace {
 
+using korvalis::ArgumentText;
 using korvalis::BstrView;
 using korvalis::SqlEscaped;
 
@@ -89,7 +91,7 @@ long CBEMRLibrary::FullSearch(CEMRDataSource* pDataSource, BSTR bstrWhat, LONG l
 long CBEMRLibrary::FullSearch2(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR bstrWhat,
                                LONG lngStartRow, LONG lngEndRow, BSTR* pbstrResult) {
   const std::u16string condition =
-      BuildConditionClause(pDataSource, std::u16string(BstrView(bstrCondition)));
+      BuildConditionClause(pDataSource, ArgumentText(bstrCondition));
   std::u16string query = std::u16string(kHitColumns) +
                          u" FROM TELV_EMR_CONTENT A, TELV_V_PATIENT_VISIT_RECORD B, "
                          u"MOLB_XML_TEXT C "
@@ -106,9 +108,9 @@ long CBEMRLibrary::FullSearch2(CEMRDataSource* pDataSource, BSTR bstrCondition, 
 long CBEMRLibrary::PathSearch(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR bstrPathWhat,
                               LONG lngStartRow, LONG lngEndRow, BSTR* pbstrResult) {
   const std::u16string condition =
-      BuildConditionClause(pDataSource, std::u16string(BstrView(bstrCondition)));
+      BuildConditionClause(pDataSource, ArgumentText(bstrCondition));
   const std::u16string path_condition =
-      BuildPathConditionClause(std::u16string(BstrView(bstrPathWhat)));
+      BuildPathConditionClause(ArgumentText(bstrPathWhat));
   std::u16string query = std::u16string(kHitColumns) +
                          u"FROM TELV_EMR_CONTENT A, TELV_V_PATIENT_VISIT_RECORD B , "
                          u"MOLB_XML_TEXT C "

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "archive/patient_paper_mag.h"
+#include "foundation/calls/body_arguments.h"
 #include "foundation/calls/client_info.h"
 #include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
@@ -37,7 +38,7 @@
 
 namespace {
 
-using korvalis::BstrView;
+using korvalis::ArgumentText;
 using korvalis::SqlQuoted;
 
 // PAPER_EMR_STATUS of a committed, a returned and a signed-in paper record.
@@ -91,7 +92,7 @@ struct HandoverRequest {
 HandoverRequest ReadHandoverRequest(BSTR info, const char16_t* memo_name,
                                     const char16_t* incomplete) {
   CXmlDocument document;
-  document.Load(std::u16string(BstrView(info)), false);
+  document.Load(ArgumentText(info), false);
   CXmlNode root = document.GetRootNode();
   HandoverRequest request{root.GetChild(u"patient_id").GetText(),
                           root.GetChild(u"event_no").GetText(), root.GetChild(u"serial").GetText(),
@@ -142,7 +143,7 @@ long CBPatientPaperMag::CommitPaperCase(CEMRDataSource* pDataSource, BSTR bstrPM
       bstrPMRInfo, u"patient",
       {u"id", u"event_no", u"commit_serial", u"commit_memo", u"paper_status", u"update_emrstatus"});
   if (visits.empty()) return 0;
-  const CClientInfo client{std::u16string(BstrView(bstrClientInfo))};
+  const CClientInfo client{ArgumentText(bstrClientInfo)};
   const std::u16string user_name = client.GetUserName();
   const std::u16string user_id = client.GetUserId();
   for (const korvalis::ListElement& visit : visits) {
@@ -204,7 +205,7 @@ long CBPatientPaperMag::RollbackPaperCase(CEMRDataSource* pDataSource, BSTR bstr
                                           BSTR bstrClientInfo) {
   const HandoverRequest request =
       ReadHandoverRequest(bstrPMRInfo, u"rollback_memo", kReturnIncomplete);
-  const CClientInfo client{std::u16string(BstrView(bstrClientInfo))};
+  const CClientInfo client{ArgumentText(bstrClientInfo)};
   const std::u16string serial = Number(request.serial);
 
   // The named row must exist and the visit must be committed.
@@ -221,7 +222,7 @@ long CBPatientPaperMag::CheckinPaperCase(CEMRDataSource* pDataSource, BSTR bstrP
   // `serial` must be given, but the sign-in always completes the visit's current row.
   const HandoverRequest request =
       ReadHandoverRequest(bstrPMRInfo, u"checkin_memo", kSignInIncomplete);
-  const CClientInfo client{std::u16string(BstrView(bstrClientInfo))};
+  const CClientInfo client{ArgumentText(bstrClientInfo)};
 
   const std::u16string current = ReadCommittedRows(*pDataSource, request, u"MAX(A.SERIAL)", u"");
   if (current.empty()) throw CEMRException(std::u16string(kSignInRefused));

@@ -30,7 +30,7 @@
 
 namespace {
 
-using korvalis::BstrView;
+using korvalis::ArgumentText;
 using korvalis::PropertyBag;
 using korvalis::SqlConditions;
 using korvalis::SqlQuoted;
@@ -137,7 +137,7 @@ long CBArchivePatient::SaveCheckEMR(CEMRDataSource* pDataSource, BSTR bstrEMRInf
   const std::u16string emr_id = SqlQuoted(info.GetValue(u"emr_id"));
   const std::u16string patient_id = SqlQuoted(info.GetValue(u"patient_id"));
   const std::u16string event_no = SqlQuoted(info.GetValue(u"event_no"));
-  const CClientInfo client{std::u16string(BstrView(bstrClientInfo))};
+  const CClientInfo client{ArgumentText(bstrClientInfo)};
   // Expanded before anything is written: a content that is not in the hand-over form (one
   // shorter than its length trailer included) is refused with the codec's message.
   const std::u16string content = CheckCopyUnits(bstrContent);

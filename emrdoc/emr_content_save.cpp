@@ -27,6 +27,7 @@
 
 namespace {
 
+using korvalis::ArgumentText;
 using korvalis::BstrView;
 using korvalis::PropertyBag;
 using korvalis::SqlQuoted;
@@ -167,14 +168,14 @@ long SaveEmrDocument(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR bs
 long SaveEmrContent(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
                     BSTR bstrProperty, BSTR bstrEmrID) {
   InsertRecordRow(*pDataSource, bstrPatientID, bstrEventNo, PropertyBag(bstrProperty).GetMap(),
-                  std::u16string(BstrView(bstrEmrID)));
+                  ArgumentText(bstrEmrID));
   return 0;
 }
 
 long UpdateEmrContent(CSingleDataSource* pDataSource, BSTR bstrEmrID, BSTR bstrContent,
                       BSTR bstrClientInfo) {
   std::optional<CClientInfo> client;
-  if (!BstrView(bstrClientInfo).empty()) client.emplace(std::u16string(BstrView(bstrClientInfo)));
+  if (!BstrView(bstrClientInfo).empty()) client.emplace(ArgumentText(bstrClientInfo));
   const std::u16string emr_id(BstrView(bstrEmrID));
   const std::u16string units = UnpackEmrContentUnits(bstrContent);
   std::u16string_view text = units;

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/calls/body_arguments.h"
 #include "foundation/calls/client_info.h"
 #include "foundation/data/db_type.h"
 #include "foundation/data/single_data_source.h"
@@ -13,6 +14,7 @@
 
 namespace {
 
+using korvalis::ArgumentText;
 using korvalis::BstrView;
 using korvalis::SqlQuoted;
 
@@ -38,7 +40,7 @@ std::u16string TechTitleNumber(const std::u16string& tech_title) {
 
 long SaveEmrSignature(CSingleDataSource* pDataSource, BSTR bstrEmrID, BSTR bstrSignature,
                       long lngSignType, BSTR bstrClientInfo) {
-  const CClientInfo client{std::u16string(BstrView(bstrClientInfo))};
+  const CClientInfo client{ArgumentText(bstrClientInfo)};
   const std::u16string now =
       korvalis::SqlDateValue(*pDataSource->GetDBType(), GetSystemDateTimeString(pDataSource));
   const std::u16string emr_id = SqlQuoted(bstrEmrID);
@@ -59,7 +61,7 @@ long SaveEmrSignature(CSingleDataSource* pDataSource, BSTR bstrEmrID, BSTR bstrS
   const long sub_id = latest.empty() ? 1 : StringToLong(latest[0]) + 1;
   const std::u16string signature = lngSignType == kContentSignType
                                        ? client.GetUserName()
-                                       : std::u16string(BstrView(bstrSignature));
+                                       : ArgumentText(bstrSignature);
   pDataSource->Execute(
       u"INSERT INTO TELV_EMR_SIGNATURE (ID, SUB_ID, USER_ID, NAME, SIGN_DATE, SIGN_TYPE, "
       u"SIGNATURE, COMPRESSION, ENCRYPTION, TECH_TITLE, COMPUTER_NAME, COMPUTER_IP, INSERT_TIME) "
@@ -77,7 +79,7 @@ long SaveEmrSignature(CSingleDataSource* pDataSource, BSTR bstrEmrID, BSTR bstrS
 
 long SaveSignatureContent(CSingleDataSource* pDataSource, BSTR bstrEmrID, BSTR bstrClientInfo,
                           BSTR bstrContent) {
-  const CClientInfo client{std::u16string(BstrView(bstrClientInfo))};
+  const CClientInfo client{ArgumentText(bstrClientInfo)};
   const std::u16string emr_id = SqlQuoted(bstrEmrID);
   std::vector<std::u16string> signatures;
   pDataSource->Query(u"SELECT * FROM (" + SignaturesNewestFirst(emr_id) + u")", 2, signatures);

@@ -7,6 +7,7 @@
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
 
+#include "foundation/calls/body_arguments.h"
 #include "foundation/calls/bstr_result.h"
 #include "foundation/xml/dom_builder.h"
 #include "foundation/xml/dom_elements.h"
@@ -20,7 +21,7 @@
 
 namespace {
 
-using korvalis::BstrView;
+using korvalis::ArgumentText;
 using korvalis::SqlQuoted;
 using korvalis::StoreBstrResult;
 using korvalis::com::ScopedBstr;
@@ -92,7 +93,7 @@ long IsRecordSealed(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR bst
                          SqlQuoted(bstrPatientID) + u" AND EVENT_NO = " + SqlQuoted(bstrEventNo),
                      1, flags);
   if (flags.empty()) {
-    throw CEMRException(u"找不到指定的病人，病人住院号：" + std::u16string(BstrView(bstrEventNo)));
+    throw CEMRException(u"找不到指定的病人，病人住院号：" + ArgumentText(bstrEventNo));
   }
   // Only "0" is an open record: NULL, empty and every other flag are sealed.
   if (pnSealed != nullptr) *pnSealed = flags.front() == u"0" ? 0 : 1;

@@ -15,6 +15,7 @@
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
 
+#include "foundation/calls/body_arguments.h"
 #include "foundation/xml/dom_builder.h"
 #include "foundation/xml/dom_elements.h"
 #include "foundation/data/emr_data_source.h"
@@ -31,6 +32,7 @@
 #include "report/emr_report.h"
 #include "report/report_store.h"
 
+using korvalis::ArgumentText;
 using korvalis::BstrView;
 using korvalis::SqlQuoted;
 using korvalis::com::ScopedBstr;
@@ -163,7 +165,7 @@ long CBEMRReport::DistributeReport(CEMRDataSource* pDataSource, BSTR bstrUserID,
 }
 
 long CBEMRReport::DistributeReportToUser(CEMRDataSource* pDataSource, BSTR bstrReportIDList) {
-  if (!DistributeReports(pDataSource, std::u16string(BstrView(bstrReportIDList)), kUserTable)) {
+  if (!DistributeReports(pDataSource, ArgumentText(bstrReportIDList), kUserTable)) {
     throw CEMRException(u"报表分发到用户过程中出现错误.");
   }
   return 0;

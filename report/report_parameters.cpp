@@ -31,7 +31,7 @@ std::vector<ParameterDefinition> ParamElements(const xercesc::DOMNode* scope) {
 // True when `text` holds no element, only what may stand before one (an XML declaration,
 // comments, processing instructions): it is well formed once an element follows.
 bool IsPrologOnly(BSTR text) {
-  const std::u16string completed = std::u16string(BstrView(text)) + u"<x/>";
+  const std::u16string completed = ArgumentText(text) + u"<x/>";
   CXmlStringParser parser(completed);
   return parser.GetDocument() != nullptr;
 }
@@ -73,7 +73,7 @@ ReportParameters SubstituteParams(CSingleDataSource& data_source, LONG report_id
   const std::map<std::u16string, ParameterDefinition> definitions =
       GetReportParams(data_source, report_id);
   const AutoReplacements automatic =
-      AutoReplacementValues(CClientInfo(std::u16string(BstrView(client_info))));
+      AutoReplacementValues(CClientInfo(ArgumentText(client_info)));
   ReportParameters parameters;
   for (const auto& [code, definition] : definitions) {
     const auto value = sent.find(code);

@@ -4,6 +4,7 @@
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/util/XMLChar.hpp>
 
+#include "foundation/calls/body_arguments.h"
 #include "foundation/calls/client_info.h"
 #include "foundation/xml/dom_builder.h"
 #include "foundation/xml/dom_elements.h"
@@ -82,7 +83,7 @@ std::u16string ResultName(std::size_t i) {
 // Appends `clientinfo` with the caller's user and department, and answers the caller's
 // automatic values.
 AutoReplacements ResolveAutoParams(DomDocumentBuilder& result, BSTR client_info) {
-  const CClientInfo client(std::u16string(BstrView(client_info)));
+  const CClientInfo client(ArgumentText(client_info));
   DOMElement* info = result.Append(result.root(), u"clientinfo");
   result.SetAttribute(result.Append(info, u"user", client.GetUserName()), u"id",
                       client.GetUserId());

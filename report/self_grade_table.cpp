@@ -25,6 +25,7 @@
 
 #include "emrdoc/emr_content_hand_over.h"
 #include "emrdoc/emr_from_template.h"
+#include "foundation/calls/body_arguments.h"
 #include "foundation/calls/bstr_result.h"
 #include "foundation/xml/dom_elements.h"
 #include "foundation/data/emr_data_source.h"
@@ -37,7 +38,7 @@
 #include "platform/text/unicode.h"
 #include "report/qc_grade_summary.h"
 
-using korvalis::BstrView;
+using korvalis::ArgumentText;
 using korvalis::com::ScopedBstr;
 
 namespace {
@@ -150,7 +151,7 @@ void TrimDecimalZeros(std::u16string& text) {
 
 long CBQCGradeSummary::GenerateSelfGradeTable(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                               LONG lngTemplageID, BSTR* pbstrSummaryHtml) {
-  CXmlDocument condition(std::u16string(BstrView(bstrCondition)), false, false);
+  CXmlDocument condition(ArgumentText(bstrCondition), false, false);
   CXmlNode root = condition.GetRootNode();
   ScopedBstr patient_id(root.GetChild(u"patient_id").GetText());
   ScopedBstr event_no(root.GetChild(u"event_no").GetText());

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/calls/body_arguments.h"
 #include "foundation/calls/bstr_result.h"
 #include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
@@ -34,7 +35,7 @@
 #include "report/qc_grade_summary.h"
 #include "report/summary_statements.h"
 
-using korvalis::BstrView;
+using korvalis::ArgumentText;
 using korvalis::com::ScopedBstr;
 using korvalis::report::kPatientAttributes;
 using korvalis::report::kPatientColumns;
@@ -221,7 +222,7 @@ long CBQCGradeSummary::GenerateSummary(CEMRDataSource* pDataSource, BSTR bstrCon
   ScopedBstr xsl;
   GetXslContent(pDataSource, bstrTemplageID, xsl.out());
   std::u16string data;
-  BuildSummaryData(pDataSource, std::u16string(BstrView(bstrCondition)), data);
+  BuildSummaryData(pDataSource, ArgumentText(bstrCondition), data);
 
   korvalis::xml::Document source = NewTransformDocument();
   korvalis::xml::Document stylesheet = NewTransformDocument();

@@ -32,6 +32,7 @@
 
 namespace {
 
+using korvalis::ArgumentText;
 using korvalis::BstrView;
 using korvalis::PropertyBag;
 using korvalis::SqlConditions;
@@ -250,7 +251,7 @@ long CBQCPatient::GetEmrGradeInfo(CEMRDataSource* pDataSource, BSTR bstrConditio
 
 long CBQCPatient::GetQCPatientGradeList(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                         BSTR* pbstrList) {
-  SqlConditions visit(ReadGradeListCondition(std::u16string(BstrView(bstrCondition))));
+  SqlConditions visit(ReadGradeListCondition(ArgumentText(bstrCondition)));
   visit.Contains(u"event_no", u"A.EVENT_NO")
       .Contains(u"patient_name", u"XEP.NAME")
       .Number(u"emr_status", u"A.EMR_STATUS")

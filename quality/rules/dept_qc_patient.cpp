@@ -20,7 +20,7 @@
 
 namespace {
 
-using korvalis::BstrView;
+using korvalis::ArgumentText;
 using korvalis::PropertyBag;
 using korvalis::SqlQuoted;
 
@@ -42,7 +42,7 @@ std::u16string VisitStatus(CEMRDataSource* data_source, BSTR patient_id, BSTR ev
 
 long CBDeptQCPatient::AddQCPatient(CEMRDataSource* pDataSource, BSTR bstrPatientID,
                                    BSTR bstrEventNo, BSTR bstrClientInfo, LONG* plngStatus) {
-  const CClientInfo client(std::u16string(BstrView(bstrClientInfo)));
+  const CClientInfo client(ArgumentText(bstrClientInfo));
   const std::u16string status = VisitStatus(pDataSource, bstrPatientID, bstrEventNo);
   if (status != u"1" && status != u"2" && status != u"3") {
     if (status == u"0") {
@@ -70,7 +70,7 @@ long CBDeptQCPatient::RemoveQCPatient(CEMRDataSource* pDataSource, BSTR bstrPati
 
 long CBDeptQCPatient::ScorePatient(CEMRDataSource* pDataSource, BSTR bstrPatientID,
                                    BSTR bstrEventNo, BSTR bstrScoreInfo, BSTR bstrClientInfo) {
-  const CClientInfo client(std::u16string(BstrView(bstrClientInfo)));
+  const CClientInfo client(ArgumentText(bstrClientInfo));
   const korvalis::quality::QcScoreInfo score = korvalis::quality::ReadQcScoreInfo(bstrScoreInfo);
   korvalis::quality::StoreQcScore(
       *pDataSource,

@@ -21,6 +21,7 @@
 #include "emrdoc/emr_template.h"
 #include "emrdoc/live_data_refresh.h"
 #include "emrdoc/user_sign.h"
+#include "foundation/calls/body_arguments.h"
 #include "foundation/calls/client_info.h"
 #include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
@@ -36,6 +37,7 @@
 
 namespace {
 
+using korvalis::ArgumentText;
 using korvalis::BstrView;
 using korvalis::SqlQuoted;
 using korvalis::XmlEscaped;
@@ -109,7 +111,7 @@ long CBDeptQCPatient::GenerateQCReport(CEMRDataSource* pDataSource, BSTR bstrPat
   ScopedBstr property_text;
   GetTemplateProperty(pDataSource, template_id, property_text.out());
   const CXmlProperty template_properties(property_text.text());
-  const CClientInfo client(std::u16string(BstrView(bstrClientInfo)));
+  const CClientInfo client(ArgumentText(bstrClientInfo));
   const ScopedBstr record_property(
       RecordPropertyDocument(template_properties, template_id, client));
 

@@ -32,7 +32,7 @@
 #include "quality/rules/quality_rule.h"
 #include "quality/rules/rule_documents.h"
 
-using korvalis::BstrView;
+using korvalis::ArgumentText;
 using korvalis::PropertyBag;
 using korvalis::SqlBareNumber;
 using korvalis::SqlQuoted;
@@ -197,7 +197,7 @@ long CBQCAdmin::GetRuleException(CEMRDataSource* pDataSource, BSTR bstrRuleId,
 
 long CBQCAdmin::SaveRuleException(CEMRDataSource* pDataSource, BSTR bstrRuleId,
                                   BSTR bstrExceptionProperty) {
-  CXmlDocument document(std::u16string(BstrView(bstrExceptionProperty)), false, false);
+  CXmlDocument document(ArgumentText(bstrExceptionProperty), false, false);
   CXmlNode root = document.GetDocumentElement();
   const std::u16string type = root.GetChild(u"type").GetText();
   const std::u16string property = root.GetChild(u"property").GetText();

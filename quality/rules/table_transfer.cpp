@@ -44,7 +44,7 @@
 
 namespace {
 
-using korvalis::BstrView;
+using korvalis::ArgumentText;
 using korvalis::PropertyBag;
 using korvalis::SqlQuoted;
 
@@ -214,7 +214,7 @@ long CBQCAdmin::GetFieldsOfTable(CEMRDataSource* pDataSource, BSTR bstrTableName
 
 long CBQCAdmin::TestForSql(CEMRDataSource* pDataSource, BSTR bstrStrSql) {
   std::vector<std::u16string> count;
-  pDataSource->Query(u"SELECT COUNT(1) FROM (" + std::u16string(BstrView(bstrStrSql)) + u")", 1,
+  pDataSource->Query(u"SELECT COUNT(1) FROM (" + ArgumentText(bstrStrSql) + u")", 1,
                      count);
   return 0;
 }

@@ -26,7 +26,7 @@
 
 namespace {
 
-using korvalis::BstrView;
+using korvalis::ArgumentText;
 using korvalis::PropertyBag;
 using korvalis::SqlNumber;
 using korvalis::SqlQuoted;
@@ -135,7 +135,7 @@ void CBTerminalQCPatient::CompleteTaskIfAllVerified(CEMRDataSource* pDataSource,
 
 long CBTerminalQCPatient::ManagePatient(CEMRDataSource* pDataSource, BSTR bstrPatientList,
                                         BSTR bstrClientInfo) {
-  const CClientInfo client(std::u16string(BstrView(bstrClientInfo)));
+  const CClientInfo client(ArgumentText(bstrClientInfo));
   const std::vector<ListedDept> depts = ReadPatientList(bstrPatientList);
   for (const ListedDept& dept : depts) {
     const std::u16string department =
@@ -169,7 +169,7 @@ long CBTerminalQCPatient::ManagePatient(CEMRDataSource* pDataSource, BSTR bstrPa
 
 long CBTerminalQCPatient::ScorePatient(CEMRDataSource* pDataSource, BSTR bstrPatientID,
                                        BSTR bstrEventNo, BSTR bstrScoreInfo, BSTR bstrClientInfo) {
-  const CClientInfo client(std::u16string(BstrView(bstrClientInfo)));
+  const CClientInfo client(ArgumentText(bstrClientInfo));
   const korvalis::quality::QcScoreInfo score = korvalis::quality::ReadQcScoreInfo(bstrScoreInfo);
   if (!score.dept_internal) throw CEMRException(std::u16string(kDeptInternalMissingMessage));
   const std::u16string record_id = SqlNumber(*score.dept_internal, u"dept_internal");
