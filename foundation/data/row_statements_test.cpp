@@ -5,7 +5,9 @@
 #include <memory>
 #include <vector>
 
+#include "foundation/calls/emr_exception.h"
 #include "foundation/data/comm_data_source.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/testing/data_source_test_util.h"
 #include "platform/db/testing/engine_database.h"
 
@@ -13,6 +15,8 @@ namespace korvalis {
 namespace {
 
 using datasource::testing::ScratchDatabase;
+
+constexpr std::u16string_view kDayFormatForTest = u"yyyy-MM-dd";
 
 class RowStatementsTest : public ::testing::TestWithParam<db::Engine> {
  protected:
@@ -39,6 +43,33 @@ TEST_P(RowStatementsTest, ValuesAreStoredAsGivenAndAnEmptyOneAsNull) {
   UpdateRow(source, u"T_ROW", {{u"NAME", u"it's"}, {u"NOTE", u""}}, u"ID = '2'");
   EXPECT_EQ(Rows(source), (std::vector<std::u16string>{u"1", u"O'Brien'); DELETE T_ROW --",
                                                        u"null", u"2", u"it's", u"null"}));
+}
+
+TEST_P(RowStatementsTest, EachKindOfValueIsStoredAndAnEmptyKeyMatchesNoRow) {
+  database_->Run("CREATE TABLE T_KINDS (ID NUMBER, DAY DATE, AT DATE, NOW DATE, NOTE VARCHAR2(9))");
+  CCommDataSource source(database_->connection_string(), u"oracle");
+  InsertRow(source, u"T_KINDS", u"ID, DAY, AT, NOW, NOTE",
+            {RowValue::Number(u" 7 "), RowValue::Date(*source.GetDBType(), u"2026-12-07 08:30:00"),
+             RowValue::Date(u"2026-12-08", kDayFormatForTest), RowValue::Now(), RowValue::Null()});
+  std::vector<std::u16string> row;
+  const std::u16string select =
+      u"SELECT ID, TO_CHAR(DAY, 'YYYY-MM-DD HH24:MI:SS'), TO_CHAR(AT, 'YYYY-MM-DD'), "
+      u"CASE WHEN NOW IS NULL THEN 'no time' ELSE 'time' END, NVL(NOTE, 'null') FROM T_KINDS";
+  source.Query(select, 5, row);
+  EXPECT_EQ(row, (std::vector<std::u16string>{u"7", u"2026-12-07 08:30:00", u"2026-12-08",
+                                               u"time", u"null"}));
+  EXPECT_THROW(RowValue::Number(u"7 OR 1=1", u"id"), CEMRException);
+
+  // A key part with an empty value is still written: it matches no row instead of every row.
+  InsertRow(source, u"T_ROW", u"ID, NAME", {u"3", u"c"});
+  UpdateRow(source, u"T_ROW", {{u"NAME", u"x"}}, SqlKey().Equals(u"ID", u"").Sql());
+  UpdateRow(source, u"T_KINDS", {{u"NOTE", u"n"}, {u"ID", RowValue::Number(8)}},
+            SqlKey().Number(u"ID", 7).Equals(u"TO_CHAR(AT, 'YYYY-MM-DD')", u"2026-12-08").Sql());
+  row.clear();
+  source.Query(u"SELECT NOTE, ID FROM T_KINDS" + SqlKey().Number(u"ID", u"8").Where() +
+                   u" UNION ALL SELECT NAME, 0 FROM T_ROW" + SqlKey().Equals(u"ID", u"3").Where(),
+               2, row);
+  EXPECT_EQ(row, (std::vector<std::u16string>{u"n", u"8", u"c", u"0"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, RowStatementsTest, db::testing::kBothEngines,

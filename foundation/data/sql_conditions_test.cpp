@@ -5,6 +5,7 @@
 #include "foundation/data/db_type.h"
 #include "foundation/calls/emr_exception.h"
 #include "foundation/data/sql_date.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/xml/xml_property.h"
 
 namespace korvalis {
@@ -77,6 +78,24 @@ TEST(SqlConditionsTest, DatesTakeTheDialectsLiteralsAndASpanOnlyWhenItHasTwoEnds
                 date(u"2026-12-08") + u" " + u" AND A.T BETWEEN " +
                 date(u"2026-12-01 08:00:00") + u" AND " + date(u"2026-12-01 08:00:00") + u" " +
                 u" AND A.T >= " + date(u"2026-12-01 08:00:00") + u" ");
+}
+
+TEST(SqlKeyTest, EveryPartIsWrittenEvenEmptyAndANumberIsChecked) {
+  EXPECT_EQ(SqlKey()
+                .Equals(u"PATIENT_ID", u"O'Brien")
+                .Equals(u"EVENT_NO", u"")
+                .Number(u"SERIAL", u" 2 ")
+                .Number(u"ID", 35L)
+                .And(u"STATUS = 1")
+                .Where(),
+            u" WHERE PATIENT_ID = 'O''Brien' AND EVENT_NO = '' AND SERIAL = 2 AND ID = 35 "
+            u"AND STATUS = 1");
+  try {
+    SqlKey().Number(u"SERIAL", u"2 OR 1=1");
+    ADD_FAILURE() << "a non-number passed";
+  } catch (const CEMRException& e) {
+    EXPECT_NE(e.GetText().find(u"SERIAL"), std::u16string::npos);
+  }
 }
 
 TEST(SqlConditionsTest, AConditionDocumentThatIsNotXmlIsRefused) {

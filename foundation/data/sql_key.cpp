@@ -1,0 +1,25 @@
+#include "foundation/data/sql_key.h"
+
+#include "foundation/data/sql_text.h"
+
+namespace korvalis {
+
+SqlKey& SqlKey::Equals(std::u16string_view column, TextRef value) {
+  return And(std::u16string(column) + u" = " + SqlQuoted(value));
+}
+
+SqlKey& SqlKey::Number(std::u16string_view column, TextRef value, std::u16string_view what) {
+  return And(std::u16string(column) + u" = " + SqlBareNumber(value, what.empty() ? column : what));
+}
+
+SqlKey& SqlKey::Number(std::u16string_view column, long value) {
+  return And(std::u16string(column) + u" = " + LongToString(value));
+}
+
+SqlKey& SqlKey::And(std::u16string_view condition) {
+  if (!sql_.empty()) sql_.append(u" AND ");
+  sql_.append(condition);
+  return *this;
+}
+
+}  // namespace korvalis
