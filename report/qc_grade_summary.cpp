@@ -13,35 +13,47 @@
 #include "foundation/calls/body_arguments.h"
 #include "foundation/calls/bstr_result.h"
 #include "foundation/data/emr_data_source.h"
+#include "foundation/data/sql_conditions.h"
 #include "foundation/suite/factory.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/xml/xml_property.h"
-#include "report/summary_fragments.h"
 
 using korvalis::BstrView;
 using korvalis::PropertyBag;
 using korvalis::SqlBareNumber;
 using korvalis::SqlQuoted;
-using korvalis::report::Fragment;
-using korvalis::report::FragmentsOf;
-using korvalis::report::FragmentText;
-using korvalis::report::Placement;
+using korvalis::SqlConditions;
 
 namespace {
 
-// Runs "UPDATE <table> A SET <fragments> <where>" when the document holds `id` and at least one
-// of the fragments; the comma ending the last fragment is cut.
+// A column that an update sets when the document gives its key: `before`, the value quoted (or,
+// when `bare`, checked by SqlBareNumber, whose CEMRException names the key), then `after`.
+struct GivenColumn {
+  const char16_t* key;
+  const char16_t* before;
+  bool bare;
+  const char16_t* after;
+};
+
+// Runs "UPDATE <table> A SET <columns given> <where>" when the document holds `id` and at least
+// one of the columns' keys.
 void UpdateGivenColumns(CEMRDataSource* data_source, BSTR document, const char16_t* table,
-                        std::initializer_list<Fragment> fragments,
+                        std::initializer_list<GivenColumn> columns,
                         std::u16string (*where)(const std::u16string& id)) {
   const CXmlProperty property = PropertyBag(document);
   const std::u16string id = property.GetValue(u"id");
   if (id.empty()) return;
-  std::u16string columns = FragmentsOf(property, fragments);
-  if (columns.empty()) return;
-  columns.pop_back();
-  data_source->Execute(std::u16string(u"UPDATE ") + table + u" A SET " + columns + u" " +
-                       where(id));
+  std::u16string set;
+  for (const GivenColumn& column : columns) {
+    const std::u16string value = property.GetValue(column.key);
+    if (value.empty()) continue;
+    if (!set.empty()) set += u",";
+    set.append(column.before)
+        .append(column.bare ? SqlBareNumber(value, column.key) : SqlQuoted(value))
+        .append(column.after);
+  }
+  if (set.empty()) return;
+  data_source->Execute(std::u16string(u"UPDATE ") + table + u" A SET " + set + u" " + where(id));
 }
 
 // The text of a content BLOB through `result`; nothing when the BLOB holds no text.
@@ -101,20 +113,20 @@ long CBQCGradeSummary::ModifySummary(CEMRDataSource* pDataSource, BSTR bstrPrope
   UpdateGivenColumns(
       pDataSource, bstrProperty, u"PEV_SUMMARY",
       {
-          {u"title", u" A.TITLE=", Placement::kQuoted, u","},
-          {u"template_id", u" A.TEMPLATE_ID=", Placement::kQuoted, u","},
-          {u"create_date", u" A.CREATE_DATE=TO_DATE(", Placement::kQuoted, u",'yyyy-MM-dd'),"},
-          {u"creator_id", u" A.CREATOR_ID=", Placement::kQuoted, u","},
-          {u"creator", u" A.CREATOR=", Placement::kQuoted, u","},
-          {u"modify_date", u" A.MODIFY_DATE=TO_DATE(", Placement::kQuoted, u",'yyyy-MM-dd'),"},
-          {u"modifior", u" A.MODIFIOR=", Placement::kQuoted, u","},
-          {u"modifior_id", u" A.MODIFIOR_ID=", Placement::kQuoted, u","},
-          {u"xml", u" A.XML=", Placement::kQuoted, u","},
-          {u"status", u" A.STATUS=", Placement::kBare, u","},
-          {u"report_status", u" A.REPORT_STATUS = ", Placement::kBare, u","},
-          {u"type", u" A.TYPE=", Placement::kBare, u","},
-          {u"dept_id", u" A.DEPT_ID=", Placement::kQuoted, u","},
-          {u"task_id", u" A.TASK_ID=", Placement::kQuoted, u","},
+          {u"title", u" A.TITLE=", false, u""},
+          {u"template_id", u" A.TEMPLATE_ID=", false, u""},
+          {u"create_date", u" A.CREATE_DATE=TO_DATE(", false, u",'yyyy-MM-dd')"},
+          {u"creator_id", u" A.CREATOR_ID=", false, u""},
+          {u"creator", u" A.CREATOR=", false, u""},
+          {u"modify_date", u" A.MODIFY_DATE=TO_DATE(", false, u",'yyyy-MM-dd')"},
+          {u"modifior", u" A.MODIFIOR=", false, u""},
+          {u"modifior_id", u" A.MODIFIOR_ID=", false, u""},
+          {u"xml", u" A.XML=", false, u""},
+          {u"status", u" A.STATUS=", true, u""},
+          {u"report_status", u" A.REPORT_STATUS = ", true, u""},
+          {u"type", u" A.TYPE=", true, u""},
+          {u"dept_id", u" A.DEPT_ID=", false, u""},
+          {u"task_id", u" A.TASK_ID=", false, u""},
       },
       [](const std::u16string& id) { return u" WHERE A.ID=" + SqlQuoted(id) + u" "; });
   return 0;
@@ -126,12 +138,12 @@ long CBQCGradeSummary::ModifySummaryTemplate(CEMRDataSource* pDataSource, BSTR b
   UpdateGivenColumns(
       pDataSource, bstrProperty, u"PEV_SUMMARY_TEMPLATE",
       {
-          {u"name", u" A.NAME=", Placement::kQuoted, u","},
-          {u"creator", u" A.CREATOR=", Placement::kQuoted, u","},
-          {u"create_date", u" A.CREATE_DATE=", Placement::kQuoted, u","},
-          {u"sort_code", u" A.SORT_CODE=", Placement::kQuoted, u","},
-          {u"status", u" A.STATUS=", Placement::kQuoted, u","},
-          {u"type", u" A.TYPE=", Placement::kQuoted, u","},
+          {u"name", u" A.NAME=", false, u""},
+          {u"creator", u" A.CREATOR=", false, u""},
+          {u"create_date", u" A.CREATE_DATE=", false, u""},
+          {u"sort_code", u" A.SORT_CODE=", false, u""},
+          {u"status", u" A.STATUS=", false, u""},
+          {u"type", u" A.TYPE=", false, u""},
       },
       [](const std::u16string& id) { return u" WHERE A.ID=" + SqlQuoted(id + u" ") + u" "; });
   return 0;
@@ -198,23 +210,22 @@ long CBQCGradeSummary::GetSummaryList(CEMRDataSource* pDataSource, BSTR bstrCond
       u"TO_CHAR(A.CREATE_DATE, 'yyyy-mm-dd') AS CREATE_DATE, A.CREATOR,  A.CREATOR_ID, "
       u"TO_CHAR(A.MODIFY_DATE, 'yyyy-mm-dd') AS MODIFY_DATE, A.MODIFIOR, A.MODIFIOR_ID, A.TYPE  "
       u"FROM PEV_SUMMARY A  WHERE A.STATUS=1" +
-      FragmentsOf(condition,
-                  {
-                      {u"title", u" AND A.TITLE=", Placement::kQuoted, u" "},
-                      {u"id", u" AND A.ID=", Placement::kQuoted, u" "},
-                      {u"template_id", u" AND A.TEMPLATE_ID=", Placement::kBare, u" "},
-                      {u"create_date_beign", u" AND A.CREATE_DATE>=", Placement::kDay, u" "},
-                      {u"create_date_end", u" AND A.CREATE_DATE<", Placement::kDayAfter, u" "},
-                      {u"creator", u" AND A.CREATOR=", Placement::kQuoted, u" "},
-                      {u"creator_id", u" AND A.CREATOR_ID=", Placement::kQuoted, u" "},
-                      {u"modify_date_beign", u" AND A.MODIFY_DATE>=", Placement::kDay, u" "},
-                      {u"modify_date_end", u" AND A.MODIFY_DATE<", Placement::kDayAfter, u" "},
-                      {u"modifior", u" AND A.MODIFIOR=", Placement::kQuoted, u" "},
-                      {u"modifior_id", u" AND A.MODIFIOR_ID=", Placement::kQuoted, u" "},
-                      {u"dept_id", u" AND A.DEPT_ID=", Placement::kQuoted, u" "},
-                      {u"type", u" AND A.TYPE=", Placement::kBare, u" "},
-                      {u"report_status", u" AND A.REPORT_STATUS=", Placement::kBare, u" "},
-                  });
+      SqlConditions(condition)
+          .Equals(u"title", u"A.TITLE")
+          .Equals(u"id", u"A.ID")
+          .Number(u"template_id", u"A.TEMPLATE_ID")
+          .DateFrom(u"create_date_beign", u"A.CREATE_DATE")
+          .DateUntil(u"create_date_end", u"A.CREATE_DATE")
+          .Equals(u"creator", u"A.CREATOR")
+          .Equals(u"creator_id", u"A.CREATOR_ID")
+          .DateFrom(u"modify_date_beign", u"A.MODIFY_DATE")
+          .DateUntil(u"modify_date_end", u"A.MODIFY_DATE")
+          .Equals(u"modifior", u"A.MODIFIOR")
+          .Equals(u"modifior_id", u"A.MODIFIOR_ID")
+          .Equals(u"dept_id", u"A.DEPT_ID")
+          .Number(u"type", u"A.TYPE")
+          .Number(u"report_status", u"A.REPORT_STATUS")
+          .Sql();
   const std::u16string task_ids = condition.GetValue(u"task_id");
   if (!task_ids.empty()) sql += TaskIdCondition(task_ids);
   pDataSource->QueryElements(
@@ -232,16 +243,15 @@ long CBQCGradeSummary::GetSummaryTemplateList(CEMRDataSource* pDataSource, BSTR 
   const std::u16string sql =
       u"SELECT A.NAME, A.ID, A.CREATOR, TO_CHAR(A.CREATE_DATE, 'yyyy-mm-dd') AS CREATE_DATE, "
       u"A.SORT_CODE, A.TYPE  FROM PEV_SUMMARY_TEMPLATE A  WHERE A.STATUS=1 " +
-      FragmentsOf(condition,
-                  {
-                      {u"id", u" AND A.ID=", Placement::kBare, u" "},
-                      {u"name", u" AND A.NAME=", Placement::kQuoted, u" "},
-                      {u"create_date_beign", u" AND A.CREATE_DATE>=", Placement::kDay, u" "},
-                      {u"create_date_end", u" AND A.CREATE_DATE<", Placement::kDayAfter, u" "},
-                      {u"creator_id", u" AND A.CREATOR=", Placement::kQuoted, u" "},
-                      {u"sort_code", u" AND A.SORT_CODE=", Placement::kQuoted, u" "},
-                      {u"type", u" AND A.TYPE=", Placement::kQuoted, u" "},
-                  }) +
+      SqlConditions(condition)
+          .Number(u"id", u"A.ID")
+          .Equals(u"name", u"A.NAME")
+          .DateFrom(u"create_date_beign", u"A.CREATE_DATE")
+          .DateUntil(u"create_date_end", u"A.CREATE_DATE")
+          .Equals(u"creator_id", u"A.CREATOR")
+          .Equals(u"sort_code", u"A.SORT_CODE")
+          .Equals(u"type", u"A.TYPE")
+          .Sql() +
       u" ORDER BY SORT_CODE ASC ";
   pDataSource->QueryElements(sql,
                              {u"item", u"id", u"creator_id", u"create_date", u"sort_code", u"type"},
@@ -251,19 +261,24 @@ long CBQCGradeSummary::GetSummaryTemplateList(CEMRDataSource* pDataSource, BSTR 
 
 long CBQCGradeSummary::RemoveSummary(CEMRDataSource* pDataSource, BSTR bstrProperty) {
   const CXmlProperty property = PropertyBag(bstrProperty);
-  // Only the first key present selects what is deleted.
-  for (const Fragment& fragment : {
-           Fragment{u"id", u"AND ID = ", Placement::kQuoted, u""},
-           Fragment{u"template_id", u"AND TEMPLATE_ID = ", Placement::kBare, u" "},
-           Fragment{u"creator_id", u"AND CREATOR_ID = ", Placement::kQuoted, u""},
-           Fragment{u"type", u"AND TYPE = ", Placement::kBare, u" "},
-           Fragment{u"dept_id", u"AND DEPT_ID = ", Placement::kQuoted, u""},
-           Fragment{u"task_id", u"AND TASK_ID = ", Placement::kQuoted, u""},
-           Fragment{u"report_status", u"AND REPORT_STATUS = ", Placement::kBare, u""},
-       }) {
-    const std::u16string value = property.GetValue(fragment.key);
-    if (value.empty()) continue;
-    pDataSource->Execute(u"DELETE PEV_SUMMARY WHERE 1=1 " + FragmentText(fragment, value));
+  // Only the first key given selects what is deleted.
+  struct Key {
+    const char16_t* name;
+    const char16_t* column;
+    bool number;
+  };
+  for (const Key& key : {Key{u"id", u"ID", false}, Key{u"template_id", u"TEMPLATE_ID", true},
+                         Key{u"creator_id", u"CREATOR_ID", false}, Key{u"type", u"TYPE", true},
+                         Key{u"dept_id", u"DEPT_ID", false}, Key{u"task_id", u"TASK_ID", false},
+                         Key{u"report_status", u"REPORT_STATUS", true}}) {
+    if (property.GetValue(key.name).empty()) continue;
+    SqlConditions condition(property);
+    if (key.number) {
+      condition.Number(key.name, key.column);
+    } else {
+      condition.Equals(key.name, key.column);
+    }
+    pDataSource->Execute(u"DELETE PEV_SUMMARY WHERE 1=1 " + condition.Sql());
     return 0;
   }
   return 0;

@@ -1,8 +1,8 @@
 #include "report/summary_statements.h"
 
+#include "foundation/data/sql_conditions.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/text/string_util.h"
-#include "report/summary_fragments.h"
 
 namespace korvalis::report {
 
@@ -65,15 +65,12 @@ std::u16string ConditionClause(const CXmlProperty& condition) {
     ReplaceAll(list, u";", u"','");
     clause += u" AND TASK.ID IN ('" + list + u"') ";
   }
-  return clause +
-         FragmentsOf(
-             condition,
-             {
-                 {u"dept_id", u" AND VISIT_RECORD.NOW_DEPT_ID=", Placement::kQuoted, u" "},
-                 {u"grade_date_begin", u" AND GRADE_PATIENT.GRADE_DATE>=", Placement::kDay, u" "},
-                 {u"grade_date_end", u" AND GRADE_PATIENT.GRADE_DATE<", Placement::kDayAfter, u" "},
-                 {u"phase_type", u" AND  TASK.PHASE_TYPE=", Placement::kBare, u" "},
-             });
+  return clause + SqlConditions(condition)
+                      .Equals(u"dept_id", u"VISIT_RECORD.NOW_DEPT_ID")
+                      .DateFrom(u"grade_date_begin", u"GRADE_PATIENT.GRADE_DATE")
+                      .DateUntil(u"grade_date_end", u"GRADE_PATIENT.GRADE_DATE")
+                      .Number(u"phase_type", u"TASK.PHASE_TYPE")
+                      .Sql();
 }
 
 std::u16string HeadSql(const std::u16string& clause) {
