@@ -14,6 +14,7 @@
 #include "foundation/calls/body_arguments.h"
 #include "foundation/calls/bstr_result.h"
 #include "foundation/data/emr_data_source.h"
+#include "foundation/data/sql_conditions.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/xml/xml_property.h"
 #include "quality/review/qc_collector.h"
@@ -22,6 +23,7 @@ namespace {
 
 using korvalis::BstrView;
 using korvalis::PropertyBag;
+using korvalis::SqlConditions;
 using korvalis::SqlQuoted;
 
 // The columns of the list, in the order of its element names.
@@ -44,23 +46,19 @@ std::u16string PendingItemsSql(const CXmlProperty& condition) {
       u"T.ITEM_CODE, T.ITEM_NAME,T.VAL,T.REF_LOW,T.REF_HIGH,T.RESPONE_TIME,T.ACCEPTER,"
       u"T.NORMAL_VAL FROM TELV_CRISIS_T T, TELV_V_PATIENT_VISIT_RECORD A WHERE T.PATIENT_ID = "
       u"A.PATIENT_ID AND T.EVENT_NO = A.EVENT_NO ";
-  static constexpr std::pair<const char16_t*, const char16_t*> kFilters[] = {
-      {u"patient_id", u" AND T.PATIENT_ID = "},
-      {u"event_no", u" AND T.EVENT_NO = "},
-      {u"dept_id", u" AND A.NOW_DEPT_ID = "},
-      {u"serial_no", u" AND T.SERIAL_NO = "},
-      {u"patient_type", u" AND T.PATIENT_TYPE = "},
-      {u"type", u" AND T.TYPE = "},
-      {u"sub_type", u" AND T.SUB_TYPE = "},
-      {u"prescribe_number", u" AND T.PRESCRIBE_NUMBER = "},
-      {u"apply_number", u" AND T.APPLY_NUMBER = "},
-      {u"report_id", u" AND T.REPORT_ID = "},
-      {u"accepter_id", u" AND T.ACCEPTER_ID = "},
-  };
-  for (const auto& [key, head] : kFilters) {
-    const std::u16string value = condition.GetValue(key);
-    if (!value.empty()) sql.append(head).append(SqlQuoted(value));
-  }
+  sql += SqlConditions(condition)
+             .Equals(u"patient_id", u"T.PATIENT_ID")
+             .Equals(u"event_no", u"T.EVENT_NO")
+             .Equals(u"dept_id", u"A.NOW_DEPT_ID")
+             .Equals(u"serial_no", u"T.SERIAL_NO")
+             .Equals(u"patient_type", u"T.PATIENT_TYPE")
+             .Equals(u"type", u"T.TYPE")
+             .Equals(u"sub_type", u"T.SUB_TYPE")
+             .Equals(u"prescribe_number", u"T.PRESCRIBE_NUMBER")
+             .Equals(u"apply_number", u"T.APPLY_NUMBER")
+             .Equals(u"report_id", u"T.REPORT_ID")
+             .Equals(u"accepter_id", u"T.ACCEPTER_ID")
+             .Sql();
   // A span of whole days, the end day included; only with both of its ends.
   const auto day_span = [&](const char16_t* column, const char16_t* begin_key,
                             const char16_t* end_key) {
