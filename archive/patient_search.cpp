@@ -117,14 +117,13 @@ std::u16string StatementOf(const CDBType& dialect, std::u16string_view now,
   AppendQuotedWhenGiven(condition[u"paper_status"], u"PAPER_EMR_STATUS = '", u"' AND ", sql);
   sql.append(u" 1=1");
 
-  if (pieces.row_limit.empty()) {
-    AppendWhenGiven(pieces.order_by, u" ORDER BY ", u"", sql);
-  } else {
-    // The visit's key decides between rows the client's order leaves tied, so that the cut
-    // keeps the same visits on every engine and in every call.
-    sql.append(u" ORDER BY ");
-    AppendWhenGiven(pieces.order_by, u"", u", ", sql);
-    sql.append(u"V.PATIENT_ID, V.EVENT_NO");
+  // The visit's key decides between rows the client's order leaves tied, and orders the rows
+  // when the client gives no order, so that every engine lists the same visits in the same
+  // order and a cut keeps the same visits in every call.
+  sql.append(u" ORDER BY ");
+  AppendWhenGiven(pieces.order_by, u"", u", ", sql);
+  sql.append(u"V.PATIENT_ID, V.EVENT_NO");
+  if (!pieces.row_limit.empty()) {
     sql = u"SELECT * FROM (" + sql + u") WHERE ROWNUM < " + pieces.row_limit;
   }
   return sql;

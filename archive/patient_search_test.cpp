@@ -443,7 +443,7 @@ TEST_P(PatientSearchTest, AConditionThatIsNotXmlFailsAfterTheServerTime) {
 INSTANTIATE_TEST_SUITE_P(Engines, PatientSearchTest, db::testing::kBothEngines,
                          db::testing::EngineName);
 
-TEST(PatientSearchSqlTest, TheStatementTakesItsDatesFromTheDialectAndClosesWithTrue) {
+TEST(PatientSearchSqlTest, TheStatementTakesItsDatesFromTheDialectAndClosesWithTheVisitOrder) {
   CDBOracle oracle;
   CDBSQLServer sql_server;
   const CXmlProperty::Map none;
@@ -452,7 +452,8 @@ TEST(PatientSearchSqlTest, TheStatementTakesItsDatesFromTheDialectAndClosesWithT
   EXPECT_NE(sql.find(u"TRUNC(to_date('2026-12-07 08:00:00', 'YYYY-MM-DD HH24:MI:SS') - OUT_TIME)"),
             std::u16string::npos);
   EXPECT_TRUE(sql.ends_with(
-      u"FROM TELV_VISIT_RECORD V, TELV_PATIENT W WHERE V.PATIENT_ID = W.ID AND  1=1"));
+      u"FROM TELV_VISIT_RECORD V, TELV_PATIENT W WHERE V.PATIENT_ID = W.ID AND  1=1 ORDER BY "
+      u"V.PATIENT_ID, V.EVENT_NO"));
   const CXmlProperty::Map span = {
       {u"intime_span", u"2008-01-01|2008-02-01"}, {u"orderby", u"BED_NO"}, {u"maxrow", u"11"}};
   sql = PatientSearchSql(sql_server, u"2026-12-07 08:00:00", span);

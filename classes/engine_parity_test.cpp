@@ -106,6 +106,10 @@ long AllInPatients(CEMRDataSource* ds, BSTR from, BSTR* out) {
   com::ScopedBstr to(u"2027-01-01");
   return CBArchivePatient::GetAllInPatientList(ds, from, to.get(), out);
 }
+long VisitTimeLimits(CEMRDataSource* ds, BSTR event, BSTR* out) {
+  com::ScopedBstr patient(u"P0002");
+  return CBQCCollector::GetPatientQCList(ds, patient.get(), event, out);
+}
 long WriterInfo(CEMRDataSource* ds, BSTR from, BSTR* out) {
   com::ScopedBstr to(u"2027-01-01"), dept(u"$00000$"), template_id(u"9");
   return CBArchiveReport::GetWriterInfoList(ds, from, to.get(), dept.get(), template_id.get(), out);
@@ -144,20 +148,19 @@ const std::vector<Case>& Cases() {
          u"<root><orderby>EMR_STATUS DESC</orderby><maxrow>6</maxrow></root>"}}},
       {"SearchPatient by admission span",
        {{&CBArchivePatient::SearchPatient,
-         u"<root><intime_span>2026-11-01 00:00:00|2026-12-05 12:00:00</intime_span></root>"}},
-       Rows::kUnordered},
-      {"GetInPatientList", {{&InPatients, u"0101"}}, Rows::kUnordered},
-      {"GetAllInPatientList", {{&AllInPatients, u"2026-11-01"}}, Rows::kUnordered},
+         u"<root><intime_span>2026-11-01 00:00:00|2026-12-05 12:00:00</intime_span></root>"}}},
+      {"GetInPatientList", {{&InPatients, u"0101"}}},
+      {"GetAllInPatientList", {{&AllInPatients, u"2026-11-01"}}},
       {"Lists of committed, pre-committed, sealed and checked visits",
        {{&CBArchivePatient::GetCommitedPatient, u"<root/>"},
         {&CBArchivePatient::GetPreCommitPatient, u"<root/>"},
         {&CBArchivePatient::GetFreezePatient, u"<root/>"},
         {&CBArchivePatient::GetCheckPatientList, u"<root><dept_id>0102</dept_id></root>"},
         {&CBArchivePatient::GetToCommitPatient, u"0201"},
-        {&CBArchivePatient::GetUncodedPatient, u"0201"}},
-       Rows::kUnordered},
-      {"Time-limit results", {{&CBQCCollector::GetQCList, u"<root/>"}}, Rows::kUnordered},
-      {"Writers of the period", {{&WriterInfo, u"2026-11-01"}}, Rows::kUnordered},
+        {&CBArchivePatient::GetUncodedPatient, u"0201"}}},
+      {"Time-limit results", {{&CBQCCollector::GetQCList, u"<root/>"}}},
+      {"Time-limit results of one visit", {{&VisitTimeLimits, u"2026120301"}}},
+      {"Writers of the period", {{&WriterInfo, u"2026-11-01"}}},
       {"Grade summary", {{&Summary, u"<root/>"}}},
       {"FullSearch pages", {{&FullSearchFirstPage, u"肺炎"}, {&FullSearchSecondPage, u"肺炎"}}},
       {"FullSearch2 by number and date",
@@ -175,8 +178,7 @@ const std::vector<Case>& Cases() {
       {"Final QC sampling",
        {{&CBTerminalQCPatient::SearchPatient,
          u"<root><begin_date>2026-11-01</begin_date><end_date>2026-11-30</end_date>"
-         u"<task_id>1</task_id></root>"}},
-       Rows::kUnordered},
+         u"<task_id>1</task_id></root>"}}},
       {"Department QC scoring with a third decimal",
        {{&DeptQcScore,
          u"<root><score>97.875</score><grade>1</grade><item item_id='5' score='2.125' "

@@ -20,6 +20,7 @@
 #include "foundation/data/emr_data_source.h"
 #include "foundation/data/sql_conditions.h"
 #include "foundation/data/sql_text.h"
+#include "foundation/text/string_util.h"
 #include "foundation/xml/xml_property.h"
 #include "quality/review/qc_collector.h"
 #include "quality/review/time_limit_statements.h"
@@ -41,6 +42,33 @@ constexpr char16_t kVisitTimes[] =
     u" (SELECT IN_TIME FROM TELV_VISIT_RECORD E WHERE E.PATIENT_ID = A.PATIENT_ID AND "
     u"E.EVENT_NO = A.EVENT_NO) AS IN_TIME,  (SELECT OUT_TIME FROM TELV_VISIT_RECORD E WHERE "
     u"E.PATIENT_ID = A.PATIENT_ID AND E.EVENT_NO = A.EVENT_NO) AS OUT_TIME ";
+
+// The names of GetQCList's columns, in order.
+const std::vector<std::u16string> kQcListNames = {
+    u"patient_name",    u"rule_id",       u"qc",
+    u"patientid",       u"eventno",       u"sex",
+    u"bed_no",          u"reg_doctor_id", u"doctor_name",
+    u"emr_id",          u"over_hour",     u"emr_title",
+    u"finish_time",     u"deadline",      u"patient_intime",
+    u"patient_outtime", u"now_dept_id",   u"now_dept_name",
+    u"emr_catalog",     u"qc_start_time", u"in_dept_name",
+    u"point",           u"status",        u"serial",
+    u"emr_type"};
+// The names of GetPatientQCList's columns, in order.
+const std::vector<std::u16string> kPatientQcListNames = {
+    u"qc",         u"patientid",   u"eventno",   u"emr_id",      u"status",
+    u"start_time", u"over_hour",   u"emr_title", u"finish_time", u"deadline",
+    u"point",      u"standard_id", u"standard",  u"in_time",     u"out_time"};
+
+// The order of both lists: the rows by their columns, left to right, an empty value before any
+// other. A UNION's rows are distinct, so the order is total and every engine lists them alike.
+std::u16string EveryColumnOrder(std::size_t columns) {
+  std::u16string order = u" ORDER BY 1 NULLS FIRST";
+  for (long column = 2; column <= static_cast<long>(columns); ++column) {
+    order.append(u", ").append(LongToString(column)).append(u" NULLS FIRST");
+  }
+  return order;
+}
 
 // The two statements of GetQCList, built side by side: the instances and the signature
 // deadlines.
@@ -117,7 +145,7 @@ namespace korvalis::review {
 
 std::u16string QcListStatement(const CDBType& dialect, const CXmlProperty& condition) {
   const QcListParts parts = BuildQcListParts(dialect, condition);
-  return parts.rules + u" UNION " + parts.signatures;
+  return parts.rules + u" UNION " + parts.signatures + EveryColumnOrder(kQcListNames.size());
 }
 
 }  // namespace korvalis::review
@@ -141,28 +169,15 @@ long CBQCCollector::GetPatientQCList(CEMRDataSource* pDataSource, BSTR bstrPatie
       kVisitTimes +
       u" FROM PEV_SUPERIOR_SIGN_REC A, TELV_EMR_CONTENT B, PEV_RULE C, PEV_STANDARD_ITEM D  "
       u"WHERE A.RULE_ID = C.ID AND A.EMR_ID = B.ID AND C.POINT_ID = D.ID(+)" +
-      visit;
-  pDataSource->QueryElements(sql,
-                             {u"qc", u"patientid", u"eventno", u"emr_id", u"status", u"start_time",
-                              u"over_hour", u"emr_title", u"finish_time", u"deadline", u"point",
-                              u"standard_id", u"standard", u"in_time", u"out_time"},
-                             pbstrQCList);
+      visit + EveryColumnOrder(kPatientQcListNames.size());
+  pDataSource->QueryElements(sql, kPatientQcListNames, pbstrQCList);
   return 0;
 }
 
 long CBQCCollector::GetQCList(CEMRDataSource* pDataSource, BSTR bstrParam, BSTR* pbstrQCList) {
   const CXmlProperty condition = PropertyBag(bstrParam);
   pDataSource->QueryElements(
-      korvalis::review::QcListStatement(*pDataSource->GetDBType(), condition),
-      {u"patient_name",    u"rule_id",       u"qc",
-       u"patientid",       u"eventno",       u"sex",
-       u"bed_no",          u"reg_doctor_id", u"doctor_name",
-       u"emr_id",          u"over_hour",     u"emr_title",
-       u"finish_time",     u"deadline",      u"patient_intime",
-       u"patient_outtime", u"now_dept_id",   u"now_dept_name",
-       u"emr_catalog",     u"qc_start_time", u"in_dept_name",
-       u"point",           u"status",        u"serial",
-       u"emr_type"},
+      korvalis::review::QcListStatement(*pDataSource->GetDBType(), condition), kQcListNames,
       pbstrQCList);
   return 0;
 }
