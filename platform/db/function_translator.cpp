@@ -8,6 +8,7 @@
 #include "platform/db/ora_date.h"
 #include "platform/db/ora_number.h"
 #include "platform/db/sql_error.h"
+#include "platform/db/statement_shape.h"
 #include "platform/db/sql_translator_internal.h"
 
 namespace korvalis::db {
@@ -480,6 +481,15 @@ SqlType Translator::EmitToDate(const Expr& e, const Scope* scope, std::string* o
   if (e.args.size() == 2 &&
       (e.args[1]->kind != ExprKind::kString || DateModelReadsToday(e.args[1]->text))) {
     reads_sysdate_ = true;
+  }
+  // On the server, a value bound when the statement runs in the stored form is a parameter
+  // of type timestamp, so that the server reads it once and plans with a date.
+  if (pg_ && e.args.size() == 2 && e.args[0]->kind == ExprKind::kString &&
+      IsValueMarker(e.args[0]->text) && e.args[1]->kind == ExprKind::kString &&
+      BindsAsDate(e.args[1]->text)) {
+    Emit(*e.args[0], scope, out);
+    out->append("::timestamp");
+    return SqlType::kDate;
   }
   out->append(e.args.size() == 1 ? "ora_date_in(" : "ora_to_date(");
   EmitArgs(e, 0, scope, out);

@@ -273,6 +273,14 @@ std::unique_ptr<Rowset> PostgresConnection::Run(std::string_view sql, const Stat
   if (shape != nullptr) {
     if (!BindMarkers(&statement.sql, shape->values.size(), '$')) return nullptr;
     statement.values.assign(shape->values.begin(), shape->values.end());
+    // A date parameter takes the date its value reads as; a value not in the stored form is
+    // read by the text as written.
+    for (size_t k = 0; k < shape->values.size(); ++k) {
+      if (!BindsAsDate(shape->formats[k])) continue;
+      std::optional<std::string> date = BoundDate(shape->values[k], shape->formats[k]);
+      if (!date) return nullptr;
+      statement.values[k] = std::move(date);
+    }
   }
   if (seen_before || shape != nullptr) {
     statement.prepared = PreparedName(statement.sql, &statement.prepare);

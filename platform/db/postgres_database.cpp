@@ -79,11 +79,12 @@ PostgresDatabase::PostgresDatabase(const ConnectionString& init) {
   parameters_.emplace_back("application_name", "korvalis");
   parameters_.emplace_back("client_encoding", "UTF8");
   // Dates are written "YYYY-MM-DD HH:MM:SS"; a writer waits for a table at most as long as
-  // the embedded engine waits for its lock. A statement prepared by its shape is planned for
-  // each run's values: a generic plan, blind to a span's bounds or a key, may scan a table.
+  // the embedded engine waits for its lock. A statement prepared by its shape is planned as
+  // the server chooses: for its first runs' values, then once for any values where that plan
+  // is estimated as cheap as theirs.
   parameters_.emplace_back("options",
                            "-c DateStyle=ISO,YMD -c IntervalStyle=postgres -c lock_timeout=30s "
-                           "-c standard_conforming_strings=on -c plan_cache_mode=force_custom_plan");
+                           "-c standard_conforming_strings=on -c plan_cache_mode=auto");
 }
 
 pg_conn* PostgresDatabase::Connect() {

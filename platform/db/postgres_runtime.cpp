@@ -99,19 +99,24 @@ CREATE OR REPLACE FUNCTION ora_date_in(v timestamp) RETURNS timestamp
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT v $f$;
 -- The stored form: YYYY-MM-DD with an optional HH:MI[:SS] after one blank, every field with
 -- all its digits; NULL for another form or a day the month does not have. What the date
--- reader gives for such a text, found without it.
-CREATE OR REPLACE FUNCTION ora_date_fields(f text[]) RETURNS timestamp
+-- reader gives for such a text, found without it: one pattern match and the fields read by
+-- their places, so that a statement reading many such texts stays cheap (a match with
+-- capture groups costs a hundred times more).
+DROP FUNCTION IF EXISTS ora_date_fields(text[]);
+CREATE OR REPLACE FUNCTION ora_date_fields(y integer, m integer, d integer, h integer,
+                                           mi integer, s integer) RETURNS timestamp
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT CASE WHEN f[1]::int >= 1 AND f[2]::int BETWEEN 1 AND 12 AND f[3]::int >= 1
-      AND f[3]::int <= extract(day FROM make_date(f[1]::int, f[2]::int, 1) + interval '1 month - 1 day')
-      AND coalesce(f[5], '0')::int < 24 AND coalesce(f[6], '0')::int < 60
-      AND coalesce(f[8], '0')::int < 60
-    THEN make_timestamp(f[1]::int, f[2]::int, f[3]::int, coalesce(f[5], '0')::int,
-                        coalesce(f[6], '0')::int, coalesce(f[8], '0')::int) END $f$;
+  SELECT CASE WHEN y >= 1 AND m BETWEEN 1 AND 12 AND d >= 1
+      AND d <= extract(day FROM make_date(y, m, 1) + interval '1 month - 1 day')
+      AND h < 24 AND mi < 60 AND s < 60
+    THEN make_timestamp(y, m, d, h, mi, s) END $f$;
 CREATE OR REPLACE FUNCTION ora_stored_date(v text) RETURNS timestamp
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT ora_date_fields(regexp_match(v,
-    '^([0-9]{4})-([0-9]{2})-([0-9]{2})( ([0-9]{2}):([0-9]{2})(:([0-9]{2}))?)?$')) $f$;
+  SELECT CASE WHEN v ~ '^[0-9]{4}-[0-9]{2}-[0-9]{2}( [0-9]{2}:[0-9]{2}(:[0-9]{2})?)?$'
+    THEN ora_date_fields(substr(v, 1, 4)::integer, substr(v, 6, 2)::integer,
+                         substr(v, 9, 2)::integer, coalesce(nullif(substr(v, 12, 2), ''), '0')::integer,
+                         coalesce(nullif(substr(v, 15, 2), ''), '0')::integer,
+                         coalesce(nullif(substr(v, 18, 2), ''), '0')::integer) END $f$;
 CREATE OR REPLACE FUNCTION ora_date_in(v text) RETURNS timestamp
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN v IS NULL THEN NULL

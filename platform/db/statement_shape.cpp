@@ -82,8 +82,10 @@ std::string LiteralValue(std::string_view literal) {
 }
 
 // After the word TO_DATE ending at `i`: the end of its first argument when the call is
-// `( 'value' , 'format' )`, the value's literal starting at *literal; npos otherwise.
-std::size_t DateLiteralAfter(std::string_view sql, std::size_t i, std::size_t* literal) {
+// `( 'value' , 'format' )`, the value's literal starting at *literal and the format's at
+// *format; npos otherwise.
+std::size_t DateLiteralAfter(std::string_view sql, std::size_t i, std::size_t* literal,
+                             std::size_t* format) {
   i = SkipBlanks(sql, i);
   if (i >= sql.size() || sql[i] != '(') return std::string_view::npos;
   i = SkipBlanks(sql, i + 1);
@@ -95,6 +97,7 @@ std::size_t DateLiteralAfter(std::string_view sql, std::size_t i, std::size_t* l
   if (i >= sql.size() || sql[i] != ',') return std::string_view::npos;
   i = SkipBlanks(sql, i + 1);
   if (i >= sql.size() || sql[i] != '\'') return std::string_view::npos;
+  *format = i;
   i = EndOfQuoted(sql, i);
   if (i == std::string_view::npos) return i;
   i = SkipBlanks(sql, i);
@@ -166,14 +169,20 @@ std::optional<StatementShape> ShapeQuery(std::string_view sql) {
   }
   StatementShape shape;
   std::size_t copied = 0;
-  // Replaces the literal [literal, end) by its value's marker.
-  auto take_out = [&](std::size_t literal, std::size_t end, std::string value) {
+  // Replaces the literal [literal, end) by its value's marker; `format`: the model of the
+  // TO_DATE it is the value of, empty for a key.
+  auto take_out = [&](std::size_t literal, std::size_t end, std::string value,
+                      std::string format) {
     const std::string_view written = sql.substr(literal + 1, end - literal - 2);
     std::size_t marker = 0;
-    while (marker < shape.literals.size() && shape.literals[marker] != written) ++marker;
+    while (marker < shape.literals.size() &&
+           (shape.literals[marker] != written || shape.formats[marker] != format)) {
+      ++marker;
+    }
     if (marker == shape.literals.size()) {
       shape.literals.emplace_back(written);
       shape.values.push_back(std::move(value));
+      shape.formats.push_back(std::move(format));
     }
     if (shape.text.empty()) shape.text.reserve(sql.size() + 16);
     shape.text.append(sql.substr(copied, literal - copied));
@@ -196,7 +205,7 @@ std::optional<StatementShape> ShapeQuery(std::string_view sql) {
       if (i == std::string_view::npos) return std::nullopt;
       if (c == '\'' && FollowsNameEquals(sql, start) && EndsComparison(sql, i)) {
         std::string value = LiteralValue(sql.substr(start, i - start));
-        if (PassesThroughComparison(value)) take_out(start, i, std::move(value));
+        if (PassesThroughComparison(value)) take_out(start, i, std::move(value), {});
       }
     } else if (c == '-' || c == '/') {
       const std::size_t after = SkipBlanksAndComments(sql, i);
@@ -205,15 +214,16 @@ std::optional<StatementShape> ShapeQuery(std::string_view sql) {
     } else if (IsNameByte(c)) {
       const std::size_t start = i;
       while (i < sql.size() && IsNameByte(sql[i])) ++i;
-      std::size_t literal = 0;
+      std::size_t literal = 0, format = 0;
       if (i - start != 7 || (c != 'T' && c != 't') ||
           !EqualsUpper(sql.substr(start, i - start), "TO_DATE") ||
           (start > 0 && sql[start - 1] == '.')) {
         continue;
       }
-      const std::size_t value_end = DateLiteralAfter(sql, i, &literal);
+      const std::size_t value_end = DateLiteralAfter(sql, i, &literal, &format);
       if (value_end == std::string_view::npos || value_end - literal == 2) continue;
-      take_out(literal, value_end, LiteralValue(sql.substr(literal, value_end - literal)));
+      take_out(literal, value_end, LiteralValue(sql.substr(literal, value_end - literal)),
+               LiteralValue(sql.substr(format, EndOfQuoted(sql, format) - format)));
       i = value_end;
     } else {
       ++i;
@@ -222,6 +232,25 @@ std::optional<StatementShape> ShapeQuery(std::string_view sql) {
   if (shape.values.empty()) return std::nullopt;
   shape.text.append(sql.substr(copied));
   return shape;
+}
+
+bool IsValueMarker(std::string_view literal_value) {
+  return literal_value.size() >= 3 && literal_value.front() == kMarkerEdge &&
+         literal_value.back() == kMarkerEdge;
+}
+
+bool BindsAsDate(std::string_view format) {
+  return EqualsUpper(format, "YYYY-MM-DD HH24:MI:SS") || EqualsUpper(format, "YYYY-MM-DD");
+}
+
+std::optional<std::string> BoundDate(std::string_view value, std::string_view format) {
+  const std::size_t first = value.find_first_not_of(' ');
+  if (first == std::string_view::npos) return std::nullopt;
+  value = value.substr(first, value.find_last_not_of(' ') + 1 - first);
+  if (EqualsUpper(format, "YYYY-MM-DD") && value.size() != 10) return std::nullopt;
+  const std::optional<DateTime> date = ParseStoredDate(value);
+  if (!date) return std::nullopt;
+  return FormatDate(*date);
 }
 
 // The marker number k of `text` when it is exactly \x01<k>\x01 with 1 <= k <= count; 0

@@ -13,6 +13,11 @@
 // as expressions hold the marker where the value stood: ColumnNameWithValues puts the value back.
 // Where the translation used a value in any other way, the text must run as it is written.
 //
+// On the server, a date literal read by the stored form's models (BindsAsDate) is a parameter
+// of type timestamp: the translation casts its marker, and the provider binds the date that
+// the stored form reads, or runs the text as written when the value is not in that form. One
+// marker stands only for values of one kind and model, so that no marker is used both ways.
+//
 // Thread-safety: pure functions.
 #pragma once
 
@@ -30,11 +35,24 @@ struct StatementShape {
   // (doubled quotes as written). Equal literals share one marker.
   std::vector<std::string> values;
   std::vector<std::string> literals;
+  // The model of the TO_DATE whose value values[k - 1] is, as written; empty for a key.
+  std::vector<std::string> formats;
 };
 
 // The shape of `oracle_sql` when it is a SELECT holding at least one non-empty date literal
 // or equality key; nullopt otherwise (the text runs as it is).
 std::optional<StatementShape> ShapeQuery(std::string_view oracle_sql);
+
+// Whether `literal_value` (a literal's value, without its quotes) is a marker of a shape.
+bool IsValueMarker(std::string_view literal_value);
+
+// Whether TO_DATE reads a value by `format` (as written) as the stored form reads it, when the
+// value is in that form: YYYY-MM-DD HH24:MI:SS, or YYYY-MM-DD for a date alone, in any case.
+bool BindsAsDate(std::string_view format);
+
+// The date a value of such a TO_DATE reads as, "YYYY-MM-DD HH:MM:SS", when it is in the stored
+// form (blanks around it allowed, a date alone for YYYY-MM-DD); nullopt otherwise.
+std::optional<std::string> BoundDate(std::string_view value, std::string_view format);
 
 // Replaces, in the translation of a shape of `count` values, every marker literal by its
 // parameter ?k (SQLite) or $k (PostgreSQL, `parameter` '$'); markers in quoted names stay.

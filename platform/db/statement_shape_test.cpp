@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/db/connection_pool.h"
 #include "platform/db/testing/db_test_util.h"
+#include "platform/db/testing/engine_database.h"
 
 namespace korvalis::db {
 namespace {
@@ -25,6 +25,15 @@ TEST(StatementShape, TakesOutTheValuesOfDateLiterals) {
             "D = TO_DATE('\x01" "1\x01', 'YYYY-MM-DD HH24:MI:SS')");
   EXPECT_EQ(shape->values, (std::vector<std::string>{"2026-12-07 09:30:00", "O'Brien"}));
   EXPECT_EQ(shape->literals, (std::vector<std::string>{"2026-12-07 09:30:00", "O''Brien"}));
+  EXPECT_EQ(shape->formats, (std::vector<std::string>{"YYYY-MM-DD HH24:MI:SS", "YYYY"}));
+
+  // One marker stands for one value read one way: the same text under two models, or as a
+  // key, takes a marker of each.
+  shape = ShapeQuery("SELECT 1 FROM T WHERE ID = 'x2026' AND A = TO_DATE('x2026', 'YYYY-MM-DD') "
+                     "AND B = TO_DATE('x2026', 'yyyy-mm-dd') AND C = TO_DATE('x2026', 'YYYY-MM-DD')");
+  ASSERT_TRUE(shape.has_value());
+  EXPECT_EQ(shape->formats, (std::vector<std::string>{"", "YYYY-MM-DD", "yyyy-mm-dd"}));
+  EXPECT_NE(shape->text.find("C = TO_DATE('\x01" "2\x01'"), std::string::npos) << shape->text;
 
   // Only queries, and only a literal value given with a literal format.
   for (const char* unshaped :
@@ -95,10 +104,39 @@ TEST(StatementShape, MarkersBecomeParametersOnlyAsLiteralsOfTheirOwn) {
   }
 }
 
-class ShapeTest : public ::testing::Test {
+// The date a value of the stored form's models is bound as on the server.
+TEST(StatementShape, DateValuesOfTheStoredFormAreBoundAsTheirDate) {
+  struct Case {
+    const char* value;
+    const char* format;
+    std::optional<std::string> bound;
+  };
+  const Case kCases[] = {
+      {"2026-01-15", "YYYY-MM-DD", "2026-01-15 00:00:00"},
+      {" 2026-01-15  ", "yyyy-mm-dd", "2026-01-15 00:00:00"},
+      {"2026-01-15", "YYYY-MM-DD HH24:MI:SS", "2026-01-15 00:00:00"},
+      {"2026-01-15 10:30", "YYYY-MM-DD HH24:MI:SS", "2026-01-15 10:30:00"},
+      {"2024-02-29 23:59:59", "yyyy-MM-dd hh24:mi:ss", "2024-02-29 23:59:59"},
+      {"2026-01-15 10:30", "YYYY-MM-DD", std::nullopt},  // more than the model reads
+      {"2026-1-15", "YYYY-MM-DD", std::nullopt},         // read by the model, not stored form
+      {"2026-02-29", "YYYY-MM-DD", std::nullopt},
+      {"2026-01-15 24:00:00", "YYYY-MM-DD HH24:MI:SS", std::nullopt},
+      {"0000-01-01", "YYYY-MM-DD", std::nullopt},
+      {"  ", "YYYY-MM-DD", std::nullopt},
+  };
+  for (const Case& c : kCases) {
+    EXPECT_TRUE(BindsAsDate(c.format));
+    EXPECT_EQ(BoundDate(c.value, c.format), c.bound) << c.value << " " << c.format;
+  }
+  for (const char* other : {"YYYY-MM-DD HH24:MI", "DD-MM-YYYY", "YYYY", ""}) {
+    EXPECT_FALSE(BindsAsDate(other)) << other;
+  }
+}
+
+class ShapeTest : public ::testing::TestWithParam<Engine> {
  protected:
   void SetUp() override {
-    c_ = OpenConnection("Provider=SQLite;Data Source=:memory:");
+    c_ = testing::OpenEmptyDatabase(GetParam());
     c_->Execute("CREATE TABLE T_VISIT (ID NUMBER(10), IN_TIME DATE, OUT_TIME DATE)");
     c_->Execute("INSERT INTO T_VISIT VALUES (1, TO_DATE('2026-01-01 08:00:00', "
                 "'YYYY-MM-DD HH24:MI:SS'), TO_DATE('2026-01-05 09:00:00', 'YYYY-MM-DD HH24:MI:SS'))");
@@ -121,7 +159,7 @@ class ShapeTest : public ::testing::Test {
 
 // The same query shape run with changing values, new and kept: each run gives the rows and
 // names of its own text, as the text written without a shape (a comment after TO_DATE) does.
-TEST_F(ShapeTest, QueriesThatDifferInDatesGiveTheRowsOfTheirOwnText) {
+TEST_P(ShapeTest, QueriesThatDifferInDatesGiveTheRowsOfTheirOwnText) {
   // The first value stands both in a comparison and in arithmetic: one marker, two uses.
   const char* kQuery =
       "SELECT ID, TRUNC(TO_DATE%s('%s', 'YYYY-MM-DD HH24:MI:SS') - IN_TIME) FROM T_VISIT "
@@ -151,8 +189,39 @@ TEST_F(ShapeTest, QueriesThatDifferInDatesGiveTheRowsOfTheirOwnText) {
                                       "TO_DATE('2026-01-02','YYYY')-IN_TIME", "X"}));
 }
 
+// Date values in and out of the stored form, under its models and others, one text read by
+// two models in one query: the rows of the text as written, or its failure.
+TEST_P(ShapeTest, DateValuesOfEveryFormGiveTheRowsOfTheirOwnText) {
+  const char* kQuery =
+      "SELECT ID, TO_DATE%s('%s', '%s') - IN_TIME FROM T_VISIT WHERE IN_TIME <= "
+      "TO_DATE%s('%s', '%s') OR OUT_TIME = TO_DATE%s('%s', 'YYYY-MM-DD HH24:MI:SS') ORDER BY ID";
+  const char* kValues[] = {"2026-01-15", " 2026-01-05 09:00:00 ", "2026-01-05 09:00",
+                           "2026-1-5 9:00", "2026/01/15", "2026-02-30", "2026-01-15 10:30"};
+  const char* kFormats[] = {"YYYY-MM-DD", "yyyy-mm-dd hh24:mi:ss", "YYYY-MM-DD HH24:MI", "YYYY"};
+  char shaped[512], written[512];
+  for (int round = 0; round < 2; ++round) {
+    for (const char* value : kValues) {
+      for (const char* format : kFormats) {
+        std::snprintf(shaped, sizeof shaped, kQuery, "", value, format, "", value, format, "",
+                      value);
+        std::snprintf(written, sizeof written, kQuery, "/**/", value, format, "/**/", value,
+                      format, "/**/", value);
+        ASSERT_TRUE(ShapeQuery(shaped).has_value());
+        const std::string error = Error(written);
+        EXPECT_EQ(Error(shaped), error) << shaped;
+        if (error.empty()) {
+          EXPECT_EQ(Query(*c_, shaped), Query(*c_, written)) << shaped;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(Query(*c_, "SELECT ID FROM T_VISIT WHERE OUT_TIME = "
+                       "TO_DATE(' 2026-01-05 09:00 ', 'YYYY-MM-DD HH24:MI:SS')"),
+            (Rows{{"1"}}));
+}
+
 // Values that are no dates fail as the written text fails, also once the shape is kept.
-TEST_F(ShapeTest, BadValuesFailAsTheWrittenText) {
+TEST_P(ShapeTest, BadValuesFailAsTheWrittenText) {
   for (const char* value : {"2008-13-07", "2008-02-30", "O''Brien", "2026-01-01 10:00"}) {
     const std::string shaped =
         std::string("SELECT ID FROM T_VISIT WHERE IN_TIME > TO_DATE('") + value + "', 'YYYY-MM-DD')";
@@ -170,7 +239,7 @@ TEST_F(ShapeTest, BadValuesFailAsTheWrittenText) {
 
 // Records asked for by key, through a kept shape and as written: the same rows, names and
 // failures, whatever the key's text and the type of the column it is compared with.
-TEST_F(ShapeTest, QueriesThatDifferInKeysGiveTheRowsOfTheirOwnText) {
+TEST_P(ShapeTest, QueriesThatDifferInKeysGiveTheRowsOfTheirOwnText) {
   c_->Execute("CREATE TABLE T_PATIENT (ID VARCHAR2(20), NAME VARCHAR2(20), CODE NUMBER(5), "
               "BORN DATE)");
   c_->Execute("INSERT INTO T_PATIENT VALUES ('p1', 'one', 1, TO_DATE('2008-01-01', 'YYYY-MM-DD'))");
@@ -208,7 +277,7 @@ TEST_F(ShapeTest, QueriesThatDifferInKeysGiveTheRowsOfTheirOwnText) {
 }
 
 // A shape still being read while the same shape runs with other values inside it.
-TEST_F(ShapeTest, NestedRunsOfOneShapeKeepTheirOwnValues) {
+TEST_P(ShapeTest, NestedRunsOfOneShapeKeepTheirOwnValues) {
   const char* kOuter = "SELECT ID FROM T_VISIT WHERE IN_TIME < TO_DATE('2026-12-31', 'YYYY-MM-DD')";
   const char* kInner = "SELECT ID FROM T_VISIT WHERE IN_TIME < TO_DATE('2026-01-15', 'YYYY-MM-DD')";
   for (int run = 0; run < 3; ++run) {
@@ -223,6 +292,8 @@ TEST_F(ShapeTest, NestedRunsOfOneShapeKeepTheirOwnValues) {
     EXPECT_EQ(inner_rows, 2);
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, ShapeTest, testing::kBothEngines, testing::EngineName);
 
 }  // namespace
 }  // namespace korvalis::db
