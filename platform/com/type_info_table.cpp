@@ -47,42 +47,43 @@ const CoClassInfo* TypeLibraryInfo::FindCoClass(const GUID& clsid) const {
 }
 
 std::string CheckInterfaceInfo(const InterfaceInfo& info) {
-  std::string where = ToUtf8(info.name);
   if (info.name.empty()) return "interface without a name";
+  // Every library load checks its tables: the names that place a problem are written only
+  // for the problem found.
   for (size_t i = 0; i < info.methods.size(); ++i) {
     const MethodInfo& m = info.methods[i];
-    std::string method = where + "::" + ToUtf8(m.name);
-    if (m.dispid <= 0) return method + ": dispatch identifier must be positive";
+    const auto method = [&] { return ToUtf8(info.name) + "::" + ToUtf8(m.name); };
+    if (m.dispid <= 0) return method() + ": dispatch identifier must be positive";
     if (i > 0 && info.methods[i - 1].dispid >= m.dispid) {
-      return method + ": dispatch identifiers must ascend without repeats";
+      return method() + ": dispatch identifiers must ascend without repeats";
     }
     for (size_t j = 0; j < i; ++j) {
       if (EqualsIgnoringAsciiCase(info.methods[j].name, m.name)) {
-        return method + ": method name repeated";
+        return method() + ": method name repeated";
       }
     }
-    if (m.params.size() > kMaxDispatchParams) return method + ": too many parameters";
-    if (m.invoker.invoke == nullptr) return method + ": no invoker";
+    if (m.params.size() > kMaxDispatchParams) return method() + ": too many parameters";
+    if (m.invoker.invoke == nullptr) return method() + ": no invoker";
     if (m.invoker.signature.size() != m.params.size()) {
-      return method + ": the C++ method has " + std::to_string(m.invoker.signature.size()) +
+      return method() + ": the C++ method has " + std::to_string(m.invoker.signature.size()) +
              " parameters, the table " + std::to_string(m.params.size());
     }
     for (size_t k = 0; k < m.params.size(); ++k) {
       const ParamInfo& p = m.params[k];
-      std::string param = method + "(" + ToUtf8(p.name) + ")";
-      if (p.name.empty()) return param + ": parameter without a name";
+      const auto param = [&] { return method() + "(" + ToUtf8(p.name) + ")"; };
+      if (p.name.empty()) return param() + ": parameter without a name";
       if (p.type != VT_BSTR && p.type != VT_I4 && p.type != VT_I2 && p.type != VT_BOOL) {
-        return param + ": unsupported type";
+        return param() + ": unsupported type";
       }
       if (p.direction == ParamDirection::kOutRetval && k + 1 != m.params.size()) {
-        return param + ": [out,retval] must be the last parameter";
+        return param() + ": [out,retval] must be the last parameter";
       }
       if (m.invoker.signature[k] != ExpectedKind(p)) {
-        return param + ": the C++ parameter type does not match the declared type";
+        return param() + ": the C++ parameter type does not match the declared type";
       }
       for (size_t j = 0; j < k; ++j) {
         if (EqualsIgnoringAsciiCase(m.params[j].name, p.name)) {
-          return param + ": parameter name repeated";
+          return param() + ": parameter name repeated";
         }
       }
     }
