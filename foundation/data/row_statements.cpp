@@ -37,9 +37,14 @@ RowValue RowValue::Null() { return RowValue(Bare{}, u"NULL"); }
 
 void InsertRow(CSingleDataSource& data_source, std::u16string_view table,
                std::u16string_view columns, std::initializer_list<RowValue> values) {
+  InsertRow(data_source, table, columns, std::span(values.begin(), values.size()));
+}
+
+void InsertRow(CSingleDataSource& data_source, std::u16string_view table,
+               std::u16string_view columns, std::span<const RowValue> values) {
   std::u16string sql = InsertStatement(table, columns);
   for (const RowValue& value : values) {
-    if (&value != values.begin()) sql.append(u", ");
+    if (&value != values.data()) sql.append(u", ");
     sql.append(value.Sql());
   }
   data_source.Execute(sql.append(u")"));

@@ -64,6 +64,8 @@ struct ColumnValue {
 // (their names separated by commas).
 void InsertRow(CSingleDataSource& data_source, std::u16string_view table,
                std::u16string_view columns, std::initializer_list<RowValue> values);
+void InsertRow(CSingleDataSource& data_source, std::u16string_view table,
+               std::u16string_view columns, std::span<const RowValue> values);
 // The same with every value a text.
 void InsertRow(CSingleDataSource& data_source, std::u16string_view table,
                std::u16string_view columns, std::span<const std::u16string_view> values);

@@ -86,12 +86,13 @@ TEST(SqlKeyTest, EveryPartIsWrittenEvenEmptyAndANumberIsChecked) {
                 .Equals(u"EVENT_NO", u"")
                 .Number(u"SERIAL", u" 2 ")
                 .Number(u"ID", 35L)
+                .NumberIn(u"TYPE", u"1, 3")
                 .And(u"STATUS = 1")
                 .Where(),
             u" WHERE PATIENT_ID = 'O''Brien' AND EVENT_NO = '' AND SERIAL = 2 AND ID = 35 "
-            u"AND STATUS = 1");
+            u"AND TYPE IN (1,3) AND STATUS = 1");
   try {
-    SqlKey().Number(u"SERIAL", u"2 OR 1=1");
+    SqlKey().NumberIn(u"TYPE", u"1").Number(u"SERIAL", u"2 OR 1=1");
     ADD_FAILURE() << "a non-number passed";
   } catch (const CEMRException& e) {
     EXPECT_NE(e.GetText().find(u"SERIAL"), std::u16string::npos);

@@ -16,6 +16,11 @@ SqlKey& SqlKey::Number(std::u16string_view column, long value) {
   return And(std::u16string(column) + u" = " + LongToString(value));
 }
 
+SqlKey& SqlKey::NumberIn(std::u16string_view column, TextRef value, std::u16string_view what) {
+  return And(std::u16string(column) + u" IN (" +
+             SqlNumberList(value, what.empty() ? column : what) + u")");
+}
+
 SqlKey& SqlKey::And(std::u16string_view condition) {
   if (!sql_.empty()) sql_.append(u" AND ");
   sql_.append(condition);

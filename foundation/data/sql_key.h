@@ -27,6 +27,9 @@ class SqlKey {
   SqlKey& Number(std::u16string_view column, TextRef value, std::u16string_view what = {});
   // column = value
   SqlKey& Number(std::u16string_view column, long value);
+  // column IN (value), the value a list of numbers checked by SqlNumberList (naming `what`, or
+  // the column when `what` is empty).
+  SqlKey& NumberIn(std::u16string_view column, TextRef value, std::u16string_view what = {});
   // A condition of the body's own ("STATUS = 1", "A.ID = B.ID"), SQL without values.
   SqlKey& And(std::u16string_view condition);
 

@@ -8,11 +8,12 @@
 #include "foundation/calls/body_arguments.h"
 #include "foundation/calls/bstr_result.h"
 #include "foundation/calls/client_info.h"
-#include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/data/row_statements.h"
 #include "foundation/data/sql_conditions.h"
 #include "foundation/data/sql_date.h"
-#include "foundation/data/sql_text.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/text/string_util.h"
 #include "foundation/xml/xml_property.h"
 #include "quality/rules/qc_score_info.h"
@@ -22,19 +23,23 @@ namespace {
 
 using korvalis::ArgumentText;
 using korvalis::PropertyBag;
-using korvalis::SqlQuoted;
+using korvalis::RowValue;
+using korvalis::SqlKey;
 
-// " WHERE PATIENT_ID = '...' AND EVENT_NO = '...'".
-std::u16string VisitCondition(BSTR patient_id, BSTR event_no) {
-  return u" WHERE PATIENT_ID = " + SqlQuoted(patient_id) + u" AND EVENT_NO = " +
-         SqlQuoted(event_no);
+// The key of the visit's rows: PATIENT_ID and EVENT_NO.
+SqlKey VisitKey(BSTR patient_id, BSTR event_no, std::u16string_view alias = u"") {
+  SqlKey key;
+  key.Equals(std::u16string(alias) + u"PATIENT_ID", patient_id)
+      .Equals(std::u16string(alias) + u"EVENT_NO", event_no);
+  return key;
 }
 
 // The visit's STATUS as text; empty when it has no row.
 std::u16string VisitStatus(CEMRDataSource* data_source, BSTR patient_id, BSTR event_no) {
   std::u16string status;
   data_source->QueryScalar(
-      u"SELECT STATUS FROM PEV_DEPT_PATIENT_RECORD" + VisitCondition(patient_id, event_no), status);
+      u"SELECT STATUS FROM PEV_DEPT_PATIENT_RECORD" + VisitKey(patient_id, event_no).Where(),
+      status);
   return status;
 }
 
@@ -47,15 +52,14 @@ long CBDeptQCPatient::AddQCPatient(CEMRDataSource* pDataSource, BSTR bstrPatient
   if (status != u"1" && status != u"2" && status != u"3") {
     if (status == u"0") {
       pDataSource->Execute(u"DELETE PEV_DEPT_PATIENT_RECORD" +
-                           VisitCondition(bstrPatientID, bstrEventNo));
+                           VisitKey(bstrPatientID, bstrEventNo).Where());
     }
-    pDataSource->Execute(
-        u"INSERT INTO PEV_DEPT_PATIENT_RECORD(PATIENT_ID, EVENT_NO, TOTAL_POINT, DEPT_NAME, "
-        u"DEPT_ID, EMR_LEVEL, QC_USER_ID, QC_USER_NAME, NOTES, STATUS, QC_DATE) VALUES(" +
-        SqlQuoted(bstrPatientID) + u", " + SqlQuoted(bstrEventNo) + u", 100, " +
-        SqlQuoted(client.GetDeptName()) + u", " + SqlQuoted(client.GetDeptId()) + u", 1, " +
-        SqlQuoted(client.GetUserId()) + u", " + SqlQuoted(client.GetUserName()) +
-        u", '', 1, SYSDATE)");
+    korvalis::InsertRow(*pDataSource, u"PEV_DEPT_PATIENT_RECORD",
+                        u"PATIENT_ID, EVENT_NO, TOTAL_POINT, DEPT_NAME, DEPT_ID, EMR_LEVEL, "
+                        u"QC_USER_ID, QC_USER_NAME, NOTES, STATUS, QC_DATE",
+                        {bstrPatientID, bstrEventNo, RowValue::Number(100), client.GetDeptName(),
+                         client.GetDeptId(), RowValue::Number(1), client.GetUserId(),
+                         client.GetUserName(), u"", RowValue::Number(1), RowValue::Now()});
   }
   if (plngStatus != nullptr) *plngStatus = static_cast<LONG>(StringToLong(status));
   return 0;
@@ -63,8 +67,8 @@ long CBDeptQCPatient::AddQCPatient(CEMRDataSource* pDataSource, BSTR bstrPatient
 
 long CBDeptQCPatient::RemoveQCPatient(CEMRDataSource* pDataSource, BSTR bstrPatientID,
                                       BSTR bstrEventNo, BSTR) {
-  pDataSource->Execute(u"UPDATE PEV_DEPT_PATIENT_RECORD SET STATUS = 0 " +
-                       VisitCondition(bstrPatientID, bstrEventNo));
+  korvalis::UpdateRow(*pDataSource, u"PEV_DEPT_PATIENT_RECORD", {{u"STATUS", RowValue::Number(0)}},
+                      VisitKey(bstrPatientID, bstrEventNo).Sql());
   return 0;
 }
 
@@ -75,7 +79,7 @@ long CBDeptQCPatient::ScorePatient(CEMRDataSource* pDataSource, BSTR bstrPatient
   korvalis::quality::StoreQcScore(
       *pDataSource,
       {u"PEV_DEPT_ITEM_RECORD", u"PEV_DEPT_PATIENT_RECORD", bstrPatientID, bstrEventNo,
-       VisitCondition(bstrPatientID, bstrEventNo), u""},
+       VisitKey(bstrPatientID, bstrEventNo), u""},
       score, client);
   return 0;
 }
@@ -83,17 +87,18 @@ long CBDeptQCPatient::ScorePatient(CEMRDataSource* pDataSource, BSTR bstrPatient
 long CBDeptQCPatient::VerifyPatientScore(CEMRDataSource* pDataSource, BSTR bstrPatientID,
                                          BSTR bstrEventNo, VARIANT_BOOL varCancel) {
   const std::u16string status = VisitStatus(pDataSource, bstrPatientID, bstrEventNo);
-  const char16_t* new_status;
+  long new_status;
   if (varCancel != 0) {
     if (status != u"3") throw CEMRException(std::u16string(kCancelUnverifiedMessage));
-    new_status = u"2";
+    new_status = 2;
   } else {
     if (status == u"3") return 0;  // verified already
     if (status != u"2") throw CEMRException(std::u16string(kVerifyUnscoredMessage));
-    new_status = u"3";
+    new_status = 3;
   }
-  pDataSource->Execute(u"UPDATE PEV_DEPT_PATIENT_RECORD SET STATUS = " +
-                       std::u16string(new_status) + VisitCondition(bstrPatientID, bstrEventNo));
+  korvalis::UpdateRow(*pDataSource, u"PEV_DEPT_PATIENT_RECORD",
+                      {{u"STATUS", RowValue::Number(new_status)}},
+                      VisitKey(bstrPatientID, bstrEventNo).Sql());
   return 0;
 }
 
@@ -102,8 +107,8 @@ long CBDeptQCPatient::GetPatientScore(CEMRDataSource* pDataSource, BSTR bstrPati
   std::vector<std::u16string> visit;
   pDataSource->Query(u"SELECT A.TOTAL_POINT, A.EMR_LEVEL, A.STATUS, A.QC_USER_NAME, " +
                          pDataSource->GetDBType()->DateToChar(u"A.QC_DATE", true) +
-                         u" FROM PEV_DEPT_PATIENT_RECORD A WHERE A.PATIENT_ID = " +
-                         SqlQuoted(bstrPatientID) + u" AND A.EVENT_NO = " + SqlQuoted(bstrEventNo),
+                         u" FROM PEV_DEPT_PATIENT_RECORD A" +
+                         VisitKey(bstrPatientID, bstrEventNo, u"A.").Where(),
                      5, visit);
   if (visit.size() != 5) throw CEMRException(std::u16string(kDeptQcVisitMissingMessage));
 
@@ -115,10 +120,10 @@ long CBDeptQCPatient::GetPatientScore(CEMRDataSource* pDataSource, BSTR bstrPati
           u"RTRIM(TO_CHAR(B.SCORE, 'FM990.99'), '.'), B.NOTES, B.SERIAL, B.EMR_ID, B.EMR_TITLE, "
           u"A.POINT_CATALOG_ID, C.NAME, A.TYPE, B.ITEM_COUNT, "
           u"RTRIM(TO_CHAR(A.POINT, 'FM999990.99'), '.') "
-          u"FROM PEV_STANDARD_ITEM A, PEV_DEPT_ITEM_RECORD B, PEV_STANDARD_CATALOG C "
-          u"WHERE B.PATIENT_ID = " +
-              SqlQuoted(bstrPatientID) + u" AND B.EVENT_NO = " + SqlQuoted(bstrEventNo) +
-              u" AND A.ID = B.POINT_ITEM_ID AND A.POINT_CATALOG_ID = C.ID",
+          u"FROM PEV_STANDARD_ITEM A, PEV_DEPT_ITEM_RECORD B, PEV_STANDARD_CATALOG C" +
+              VisitKey(bstrPatientID, bstrEventNo, u"B.")
+                  .And(u"A.ID = B.POINT_ITEM_ID AND A.POINT_CATALOG_ID = C.ID")
+                  .Where(),
           {u"item", u"item_id", u"score", u"note", u"serial", u"emr_id", u"emr_title",
            u"item_catalog", u"catalog_name", u"item_type", u"item_count", u"item_point"},
           {{u"score", visit[0]},
@@ -131,13 +136,15 @@ long CBDeptQCPatient::GetPatientScore(CEMRDataSource* pDataSource, BSTR bstrPati
 
 long CBDeptQCPatient::GetQCPatient(CEMRDataSource* pDataSource, BSTR bstrDeptID, BSTR* pbstrList) {
   const CXmlProperty condition = PropertyBag(bstrDeptID);
-  const std::u16string status = korvalis::SqlNumberList(condition.GetValue(u"status"), u"status");
   std::u16string sql =
       u"SELECT B.NAME, A.PATIENT_ID, A.EVENT_NO, A.DEPT_NAME, A.DEPT_ID, A.TOTAL_POINT, "
       u"A.EMR_LEVEL, A.QC_USER_NAME, A.QC_USER_ID, B.DOCTOR_NAME, B.SEX, A.STATUS "
-      u"FROM PEV_DEPT_PATIENT_RECORD A, TELV_V_PATIENT_VISIT_RECORD B "
-      u"WHERE A.PATIENT_ID = B.PATIENT_ID AND A.EVENT_NO = B.EVENT_NO AND A.DEPT_ID = " +
-      SqlQuoted(condition.GetValue(u"dept")) + u" AND A.STATUS IN (" + status + u")";
+      u"FROM PEV_DEPT_PATIENT_RECORD A, TELV_V_PATIENT_VISIT_RECORD B" +
+      SqlKey()
+          .And(u"A.PATIENT_ID = B.PATIENT_ID AND A.EVENT_NO = B.EVENT_NO")
+          .Equals(u"A.DEPT_ID", condition.GetValue(u"dept"))
+          .NumberIn(u"A.STATUS", condition.GetValue(u"status"), u"status")
+          .Where();
   sql += korvalis::SqlConditions(condition)
              .DatesBetween(u"qc_date_begin", u"qc_date_end", u"QC_DATE", *pDataSource->GetDBType())
              .Sql();

@@ -3,10 +3,10 @@
 #include <xercesc/dom/DOM.hpp>
 
 #include "foundation/calls/client_info.h"
-#include "foundation/xml/dom_builder.h"
-#include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
-#include "foundation/data/sql_text.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/data/row_statements.h"
+#include "foundation/xml/dom_builder.h"
 #include "foundation/xml/xml_parser.h"
 #include "platform/com/scoped_bstr.h"
 
@@ -14,24 +14,34 @@ namespace korvalis::quality {
 
 void StoreQcScore(CEMRDataSource& data_source, const QcScoredVisit& visit, const QcScoreInfo& score,
                   const CClientInfo& client) {
-  const std::u16string patient = SqlQuoted(visit.patient_id), event = SqlQuoted(visit.event_no);
-  const std::u16string user =
-      SqlQuoted(client.GetUserId()) + u", " + SqlQuoted(client.GetUserName());
   const bool with_id = !visit.record_id.empty();
-  data_source.Execute(u"DELETE " + std::u16string(visit.item_table) + visit.condition);
+  const std::u16string columns =
+      u"PATIENT_ID, EVENT_NO, POINT_ITEM_ID, SERIAL, QC_USER_ID, QC_USER_NAME, QC_DATE, NOTES, "
+      u"SCORE, EMR_ID, EMR_TITLE, " +
+      std::u16string(with_id ? u"ID, " : u"") + u"ITEM_COUNT";
+  data_source.Execute(u"DELETE " + std::u16string(visit.item_table) + visit.key.Where());
   for (const QcScoreItem& item : score.items) {
-    data_source.Execute(
-        u"INSERT INTO " + std::u16string(visit.item_table) +
-        u" (PATIENT_ID, EVENT_NO, POINT_ITEM_ID, SERIAL, QC_USER_ID, QC_USER_NAME, QC_DATE, "
-        u"NOTES, SCORE, EMR_ID, EMR_TITLE, " +
-        (with_id ? u"ID, " : u"") + u"ITEM_COUNT) VALUES(" + patient + u", " + event + u", " +
-        item.item_id + u", " + item.serial + u", " + user + u", SYSDATE, " + SqlQuoted(item.note) +
-        u", " + item.score + u", " + SqlQuoted(item.emr_id) + u", " + SqlQuoted(item.emr_title) +
-        u", " + (with_id ? visit.record_id + u", " : u"") + SqlQuoted(item.item_count) + u")");
+    std::vector<RowValue> values = {visit.patient_id,
+                                    visit.event_no,
+                                    RowValue::Number(item.item_id),
+                                    RowValue::Number(item.serial),
+                                    client.GetUserId(),
+                                    client.GetUserName(),
+                                    RowValue::Now(),
+                                    item.note,
+                                    RowValue::Number(item.score),
+                                    item.emr_id,
+                                    item.emr_title};
+    if (with_id) values.push_back(RowValue::Number(visit.record_id));
+    values.push_back(item.item_count);
+    InsertRow(data_source, visit.item_table, columns, values);
   }
-  data_source.Execute(u"UPDATE " + std::u16string(visit.visit_table) +
-                      u" SET STATUS = 2, TOTAL_POINT = " + score.score + u", EMR_LEVEL = " +
-                      score.grade + u", QC_DATE = SYSDATE" + visit.condition);
+  UpdateRow(data_source, visit.visit_table,
+            {{u"STATUS", RowValue::Number(2)},
+             {u"TOTAL_POINT", RowValue::Number(score.score)},
+             {u"EMR_LEVEL", RowValue::Number(score.grade)},
+             {u"QC_DATE", RowValue::Now()}},
+            visit.key.Sql());
 }
 
 std::u16string ScoreDocument(

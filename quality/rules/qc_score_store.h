@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "foundation/data/sql_key.h"
 #include "platform/com/bstr.h"
 #include "quality/rules/qc_score_info.h"
 
@@ -24,8 +25,8 @@ struct QcScoredVisit {
   const char16_t* visit_table;  // the visit's row, with STATUS, TOTAL_POINT and EMR_LEVEL
   BSTR patient_id;
   BSTR event_no;
-  // " WHERE ..." selecting the visit's rows in both tables.
-  std::u16string condition;
+  // The key of the visit's rows in both tables.
+  SqlKey key;
   // The bare number written into each item's ID column; empty when the items have none.
   std::u16string record_id;
 };

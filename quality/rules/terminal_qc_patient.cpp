@@ -9,13 +9,15 @@
 #include "foundation/calls/body_arguments.h"
 #include "foundation/calls/bstr_result.h"
 #include "foundation/calls/client_info.h"
-#include "foundation/xml/dom_builder.h"
-#include "foundation/xml/dom_elements.h"
-#include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/data/row_statements.h"
 #include "foundation/data/sql_date.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/text/string_util.h"
+#include "foundation/xml/dom_builder.h"
+#include "foundation/xml/dom_elements.h"
 #include "foundation/xml/xml_list.h"
 #include "foundation/xml/xml_parser.h"
 #include "foundation/xml/xml_property.h"
@@ -28,8 +30,9 @@ namespace {
 
 using korvalis::ArgumentText;
 using korvalis::PropertyBag;
+using korvalis::RowValue;
+using korvalis::SqlKey;
 using korvalis::SqlNumber;
-using korvalis::SqlQuoted;
 
 constexpr char16_t kInvalidXmlMessage[] = u"无效XML!";
 
@@ -78,15 +81,19 @@ void AddFinalPatientRecords(CEMRDataSource* data_source, const ListedDept& dept,
                             const std::u16string& record_id, const CClientInfo& client) {
   for (const ListedVisit& visit : dept.visits) {
     if (visit.status != 0 && visit.status != 1) continue;
-    const std::u16string patient = SqlQuoted(visit.patient_id), event = SqlQuoted(visit.event_no);
-    data_source->Execute(u"DELETE PEV_FINAL_PATIENT_RECORD WHERE PATIENT_ID = " + patient +
-                         u" AND EVENT_NO = " + event + u" AND ID = " + record_id);
+    data_source->Execute(u"DELETE PEV_FINAL_PATIENT_RECORD" +
+                         SqlKey()
+                             .Equals(u"PATIENT_ID", visit.patient_id)
+                             .Equals(u"EVENT_NO", visit.event_no)
+                             .Number(u"ID", record_id)
+                             .Where());
     if (visit.status == 1) {
-      data_source->Execute(
-          u"INSERT INTO PEV_FINAL_PATIENT_RECORD(PATIENT_ID, EVENT_NO, ID, QC_USER_ID, "
-          u"QC_USER_NAME, TOTAL_POINT, EMR_LEVEL, STATUS) VALUES(" +
-          patient + u", " + event + u", " + record_id + u", " + SqlQuoted(client.GetUserId()) +
-          u", " + SqlQuoted(client.GetUserName()) + u", 100, 1, 1)");
+      korvalis::InsertRow(
+          *data_source, u"PEV_FINAL_PATIENT_RECORD",
+          u"PATIENT_ID, EVENT_NO, ID, QC_USER_ID, QC_USER_NAME, TOTAL_POINT, "
+          u"EMR_LEVEL, STATUS",
+          {visit.patient_id, visit.event_no, RowValue::Number(record_id), client.GetUserId(),
+           client.GetUserName(), RowValue::Number(100), RowValue::Number(1), RowValue::Number(1)});
     }
   }
 }
@@ -106,13 +113,13 @@ const std::u16string& At(const std::vector<std::u16string>& values, std::size_t 
 }  // namespace
 
 void CBQCTask::SetTaskRecordStatus2(CEMRDataSource* pDataSource, LONG lngTaskID) {
-  pDataSource->Execute(u"UPDATE PEV_TASK_RECORD SET STATUS = 2 WHERE ID = " +
-                       LongToString(lngTaskID));
+  korvalis::UpdateRow(*pDataSource, u"PEV_TASK_RECORD", {{u"STATUS", RowValue::Number(2)}},
+                      SqlKey().Number(u"ID", lngTaskID).Sql());
 }
 
 void CBQCTask::SetTaskRecordStatus3(CEMRDataSource* pDataSource, LONG lngTaskID) {
-  pDataSource->Execute(u"UPDATE PEV_TASK_RECORD SET STATUS = 3 WHERE ID = " +
-                       LongToString(lngTaskID));
+  korvalis::UpdateRow(*pDataSource, u"PEV_TASK_RECORD", {{u"STATUS", RowValue::Number(3)}},
+                      SqlKey().Number(u"ID", lngTaskID).Sql());
 }
 
 std::u16string CBTerminalQCPatient::NextFinalDeptRecordId(CEMRDataSource* pDataSource) {
@@ -126,8 +133,8 @@ void CBTerminalQCPatient::CompleteTaskIfAllVerified(CEMRDataSource* pDataSource,
   std::vector<std::u16string> sums;
   pDataSource->Query(
       u"SELECT SUM(TOTAL_COUNT), SUM(VIRIFY_COUNT), QCTASK_ID FROM PEV_FINAL_DEPT_RECORD "
-      u"WHERE QCTASK_ID = (SELECT QCTASK_ID FROM PEV_FINAL_DEPT_RECORD WHERE ID = " +
-          record_id + u") GROUP BY QCTASK_ID",
+      u"WHERE QCTASK_ID = (SELECT QCTASK_ID FROM PEV_FINAL_DEPT_RECORD" +
+          SqlKey().Number(u"ID", record_id).Where() + u") GROUP BY QCTASK_ID",
       3, sums);
   if (sums.size() != 3 || sums[0] != sums[1]) return;
   CBQCTask::SetTaskRecordStatus3(pDataSource, static_cast<LONG>(StringToLong(sums[2])));
@@ -138,28 +145,29 @@ long CBTerminalQCPatient::ManagePatient(CEMRDataSource* pDataSource, BSTR bstrPa
   const CClientInfo client(ArgumentText(bstrClientInfo));
   const std::vector<ListedDept> depts = ReadPatientList(bstrPatientList);
   for (const ListedDept& dept : depts) {
-    const std::u16string department =
-        u" WHERE QCTASK_ID = " + dept.task_id + u" AND DEPT_ID = " + SqlQuoted(dept.dept_id);
+    const SqlKey department =
+        std::move(SqlKey().Number(u"QCTASK_ID", dept.task_id).Equals(u"DEPT_ID", dept.dept_id));
     std::u16string record_id;
-    pDataSource->QueryScalar(u"SELECT ID FROM PEV_FINAL_DEPT_RECORD" + department, record_id);
+    pDataSource->QueryScalar(u"SELECT ID FROM PEV_FINAL_DEPT_RECORD" + department.Where(),
+                             record_id);
     if (record_id.empty()) {
       record_id = NextFinalDeptRecordId(pDataSource);
-      pDataSource->Execute(
-          u"INSERT INTO PEV_FINAL_DEPT_RECORD(ID, DEPT_ID, DEPT_NAME, QCTASK_ID, QC_USER_ID, "
-          u"QC_USER_NAME, STATUS) VALUES(" +
-          record_id + u", " + SqlQuoted(dept.dept_id) + u", " + SqlQuoted(dept.dept_name) + u", " +
-          dept.task_id + u", " + SqlQuoted(client.GetUserId()) + u", " +
-          SqlQuoted(client.GetUserName()) + u", 1)");
+      korvalis::InsertRow(*pDataSource, u"PEV_FINAL_DEPT_RECORD",
+                          u"ID, DEPT_ID, DEPT_NAME, QCTASK_ID, QC_USER_ID, QC_USER_NAME, STATUS",
+                          {RowValue::Number(record_id), dept.dept_id, dept.dept_name,
+                           RowValue::Number(dept.task_id), client.GetUserId(), client.GetUserName(),
+                           RowValue::Number(1)});
     }
     AddFinalPatientRecords(pDataSource, dept, record_id, client);
     std::u16string count;
-    pDataSource->QueryScalar(
-        u"SELECT COUNT(*) FROM PEV_FINAL_PATIENT_RECORD WHERE ID = " + SqlQuoted(record_id), count);
+    pDataSource->QueryScalar(u"SELECT COUNT(*) FROM PEV_FINAL_PATIENT_RECORD" +
+                                 SqlKey().Equals(u"ID", record_id).Where(),
+                             count);
     if (count == u"0") {
-      pDataSource->Execute(u"DELETE PEV_FINAL_DEPT_RECORD" + department);
+      pDataSource->Execute(u"DELETE PEV_FINAL_DEPT_RECORD" + department.Where());
     } else {
-      pDataSource->Execute(u"UPDATE PEV_FINAL_DEPT_RECORD SET TOTAL_COUNT = " + SqlNumber(count) +
-                           department);
+      korvalis::UpdateRow(*pDataSource, u"PEV_FINAL_DEPT_RECORD",
+                          {{u"TOTAL_COUNT", RowValue::Number(count)}}, department.Sql());
     }
   }
   const long task = depts.empty() ? 0 : StringToLong(depts.back().task_id);
@@ -174,32 +182,36 @@ long CBTerminalQCPatient::ScorePatient(CEMRDataSource* pDataSource, BSTR bstrPat
   if (!score.dept_internal) throw CEMRException(std::u16string(kDeptInternalMissingMessage));
   const std::u16string record_id = SqlNumber(*score.dept_internal, u"dept_internal");
   std::u16string visits;
-  pDataSource->QueryScalar(u"SELECT COUNT(*) FROM PEV_FINAL_PATIENT_RECORD WHERE ID = " + record_id,
+  const SqlKey of_record = std::move(SqlKey().Number(u"ID", record_id));
+  pDataSource->QueryScalar(u"SELECT COUNT(*) FROM PEV_FINAL_PATIENT_RECORD" + of_record.Where(),
                            visits);
   if (visits.empty() || visits == u"0") {
     throw CEMRException(kDeptRecordEmptyMessage + record_id);
   }
 
-  const std::u16string visit = u" WHERE PATIENT_ID = " + SqlQuoted(bstrPatientID) +
-                               u" AND EVENT_NO = " + SqlQuoted(bstrEventNo) + u" AND ID = " +
-                               record_id;
-  korvalis::quality::StoreQcScore(*pDataSource,
-                                  {u"PEV_FINAL_ITEM_RECORD", u"PEV_FINAL_PATIENT_RECORD",
-                                   bstrPatientID, bstrEventNo, visit, record_id},
-                                  score, client);
+  korvalis::quality::StoreQcScore(
+      *pDataSource,
+      {u"PEV_FINAL_ITEM_RECORD", u"PEV_FINAL_PATIENT_RECORD", bstrPatientID, bstrEventNo,
+       std::move(SqlKey()
+                     .Equals(u"PATIENT_ID", bstrPatientID)
+                     .Equals(u"EVENT_NO", bstrEventNo)
+                     .Number(u"ID", record_id)),
+       record_id},
+      score, client);
 
   std::vector<std::u16string> counts;
   pDataSource->Query(
       u"SELECT SUM(DECODE(EMR_LEVEL, 1, 1, 0)), SUM(DECODE(EMR_LEVEL, 2, 1, 0)), "
       u"SUM(DECODE(EMR_LEVEL, 3, 1, 0)), SUM(DECODE(STATUS, 2, 1, 0)) "
-      u"FROM PEV_FINAL_PATIENT_RECORD\tWHERE ID = " +
-          record_id,
+      u"FROM PEV_FINAL_PATIENT_RECORD" +
+          of_record.Where(),
       4, counts);
-  pDataSource->Execute(u"UPDATE PEV_FINAL_DEPT_RECORD SET VIRIFY_COUNT = " +
-                       SqlNumber(At(counts, 3)) + u", LEVEL_FIRST_COUNT = " +
-                       SqlNumber(At(counts, 0)) + u", LEVEL_SECOND_COUNT = " +
-                       SqlNumber(At(counts, 1)) + u", LEVEL_THIRD_COUNT = " +
-                       SqlNumber(At(counts, 2)) + u" WHERE ID = " + record_id);
+  korvalis::UpdateRow(*pDataSource, u"PEV_FINAL_DEPT_RECORD",
+                      {{u"VIRIFY_COUNT", RowValue::Number(At(counts, 3))},
+                       {u"LEVEL_FIRST_COUNT", RowValue::Number(At(counts, 0))},
+                       {u"LEVEL_SECOND_COUNT", RowValue::Number(At(counts, 1))},
+                       {u"LEVEL_THIRD_COUNT", RowValue::Number(At(counts, 2))}},
+                      of_record.Sql());
   CompleteTaskIfAllVerified(pDataSource, record_id);
   return 0;
 }
@@ -208,8 +220,8 @@ long CBTerminalQCPatient::GetDeptList(CEMRDataSource* pDataSource, LONG lngTaskI
                                       BSTR* pbstrDeptList) {
   pDataSource->QueryElements(
       u"SELECT DEPT_NAME, DEPT_ID, ID, TATOL_COUNT, VERIFY_COUNT, LEVEL_FIRST_COUNT, "
-      u"LEVEL_SECOND_COUNT, LEVEL_THIRD_COUNT FROM PEV_FINAL_DEPT_RECORD WHERE QCTASK_ID = " +
-          LongToString(lngTaskID),
+      u"LEVEL_SECOND_COUNT, LEVEL_THIRD_COUNT FROM PEV_FINAL_DEPT_RECORD" +
+          SqlKey().Number(u"QCTASK_ID", lngTaskID).Where(),
       {u"dept", u"id", u"internal", u"count", u"score", u"grade_a", u"grade_b", u"grade_c"},
       pbstrDeptList, {u"internal"});
   return 0;
@@ -219,10 +231,12 @@ long CBTerminalQCPatient::GetDeptPatientList(CEMRDataSource* pDataSource, LONG l
                                              BSTR bstrDeptID, BSTR* pbstrPatientList) {
   pDataSource->QueryElements(
       u"SELECT A.NAME, B.PATIENT_ID, B.EVNET_NO, B.EMR_LEVEL, B.TOTAL_POINT "
-      u"FROM TELV_PATIENT A, PEV_FINAL_PATIENT_RECORD B, PEV_FINAL_DEPT_RECORD C "
-      u"WHERE C.TASK_ID = " +
-          LongToString(lngTaskID) + u" AND C.DEPT_ID = " + SqlQuoted(bstrDeptID) +
-          u" AND B.ID = C.ID AND A.ID = B.PATIENT_ID",
+      u"FROM TELV_PATIENT A, PEV_FINAL_PATIENT_RECORD B, PEV_FINAL_DEPT_RECORD C" +
+          SqlKey()
+              .Number(u"C.TASK_ID", lngTaskID)
+              .Equals(u"C.DEPT_ID", bstrDeptID)
+              .And(u"B.ID = C.ID AND A.ID = B.PATIENT_ID")
+              .Where(),
       {u"patient", u"id", u"event", u"grade", u"score"}, pbstrPatientList, {u"id", u"event"});
   return 0;
 }
@@ -239,8 +253,8 @@ long CBTerminalQCPatient::GetPatientList(CEMRDataSource* pDataSource, LONG lngTa
       u"JOIN PEV_FINAL_PATIENT_RECORD B ON A.ID = B.PATIENT_ID "
       u"JOIN PEV_FINAL_DEPT_RECORD C ON B.ID = C.ID LEFT JOIN PEV_FINAL_ITEM_RECORD D ON "
       u"B.PATIENT_ID = D.PATIENT_ID AND B.EVENT_NO = D.EVENT_NO AND B.ID = D.ID "
-      u"WHERE C.QCTASK_ID = " +
-          LongToString(lngTaskID) +
+      u"WHERE " +
+          SqlKey().Number(u"C.QCTASK_ID", lngTaskID).Sql() +
           u" GROUP BY A.NAME, B.PATIENT_ID, B.EVENT_NO, B.EMR_LEVEL, B.TOTAL_POINT, C.DEPT_NAME, "
           u"C.DEPT_ID, B.STATUS, A.SEX ORDER BY C.DEPT_NAME",
       kColumns, rows);
@@ -292,9 +306,13 @@ long CBTerminalQCPatient::GetPatientScore(CEMRDataSource* pDataSource, LONG lngT
   std::vector<std::u16string> visit;
   pDataSource->Query(
       u"SELECT A.ID, A.TOTAL_POINT, A.EMR_LEVEL FROM PEV_FINAL_PATIENT_RECORD A, "
-      u"PEV_TASK_RECORD B, PEV_FINAL_DEPT_RECORD C WHERE A.PATIENT_ID = " +
-          SqlQuoted(bstrPatientID) + u" AND A.EVENT_NO = " + SqlQuoted(bstrEventNo) +
-          u" AND A.ID = C.ID AND B.ID = C.QCTASK_ID AND B.ID = " + LongToString(lngTaskID),
+      u"PEV_TASK_RECORD B, PEV_FINAL_DEPT_RECORD C" +
+          SqlKey()
+              .Equals(u"A.PATIENT_ID", bstrPatientID)
+              .Equals(u"A.EVENT_NO", bstrEventNo)
+              .And(u"A.ID = C.ID AND B.ID = C.QCTASK_ID")
+              .Number(u"B.ID", lngTaskID)
+              .Where(),
       3, visit);
   if (visit.size() != 3) throw CEMRException(std::u16string(kFinalQcVisitMissingMessage));
 
@@ -306,11 +324,13 @@ long CBTerminalQCPatient::GetPatientScore(CEMRDataSource* pDataSource, LONG lngT
           u"RTRIM(TO_CHAR(B.SCORE, 'FM990.99'), '.'), B.NOTES, B.SERIAL, B.EMR_ID, B.EMR_TITLE, "
           u"A.POINT_CATALOG_ID, C.NAME, A.TYPE_VETO, A.TYPE_MULTI, A.TYPE_SUBJECTIVE, "
           u"B.ITEM_COUNT, RTRIM(TO_CHAR(A.POINT, 'FM999990.99'), '.') "
-          u"FROM PEV_STANDARD_ITEM A, PEV_FINAL_ITEM_RECORD B, PEV_STANDARD_CATALOG C "
-          u"WHERE B.PATIENT_ID = " +
-              SqlQuoted(bstrPatientID) + u" AND B.EVENT_NO = " + SqlQuoted(bstrEventNo) +
-              u" AND A.ID = B.POINT_ITEM_ID AND A.POINT_CATALOG_ID = C.ID AND B.ID = " +
-              SqlNumber(visit[0], u"dept_internal"),
+          u"FROM PEV_STANDARD_ITEM A, PEV_FINAL_ITEM_RECORD B, PEV_STANDARD_CATALOG C" +
+              SqlKey()
+                  .Equals(u"B.PATIENT_ID", bstrPatientID)
+                  .Equals(u"B.EVENT_NO", bstrEventNo)
+                  .And(u"A.ID = B.POINT_ITEM_ID AND A.POINT_CATALOG_ID = C.ID")
+                  .Number(u"B.ID", visit[0], u"dept_internal")
+                  .Where(),
           {u"item", u"item_id", u"score", u"note", u"serial", u"emr_id", u"emr_title",
            u"item_catalog", u"catalog_name", u"type_veto", u"type_multi_sel", u"type_subjective",
            u"item_count", u"item_point"},
@@ -342,10 +362,9 @@ std::u16string korvalis::quality::FinalQcSearchStatement(const CDBType& dialect,
       u"B.NOW_DEPT_NAME, B.DOCTOR_NAME, V.ID  FROM TELV_VISIT_RECORD B "
       u"LEFT JOIN TELV_PATIENT A ON B.PATIENT_ID = A.ID "
       u"LEFT JOIN (SELECT U.PATIENT_ID, U.EVENT_NO, S.TITLE, S.ID FROM PEV_TASK_RECORD S, "
-      u"PEV_FINAL_DEPT_RECORD T, PEV_FINAL_PATIENT_RECORD U WHERE T.QCTASK_ID = S.ID "
-      u"AND S.ID = " +
-      SqlQuoted(task) +
-      u" AND U.ID = T.ID) V ON B.PATIENT_ID = V.PATIENT_ID AND B.EVENT_NO = V.EVENT_NO "
+      u"PEV_FINAL_DEPT_RECORD T, PEV_FINAL_PATIENT_RECORD U" +
+      SqlKey().And(u"T.QCTASK_ID = S.ID").Equals(u"S.ID", task).And(u"U.ID = T.ID").Where() +
+      u") V ON B.PATIENT_ID = V.PATIENT_ID AND B.EVENT_NO = V.EVENT_NO "
       u"WHERE " +
       period;
 
@@ -363,7 +382,8 @@ std::u16string korvalis::quality::FinalQcSearchStatement(const CDBType& dialect,
     SplitByChars(dept_list, u",", depts);
     for (const std::u16string& dept : depts) {
       if (!body.empty()) body += u" UNION ";
-      const std::u16string of_dept = base + u" AND B.NOW_DEPT_ID = " + SqlQuoted(dept);
+      const std::u16string of_dept =
+          base + u" AND " + SqlKey().Equals(u"B.NOW_DEPT_ID", dept).Sql();
       body += per_dept.empty() ? of_dept
                                : u"SELECT * FROM (" + of_dept +
                                      u" ORDER BY DBMS_RANDOM.VALUE ) WHERE ROWNUM <= " + per_dept;
