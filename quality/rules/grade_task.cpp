@@ -6,13 +6,15 @@
 // items, summaries and rectification links stay. It holds one summary per user, replaced as
 // a whole.
 #include <string>
+#include <vector>
 
 #include "foundation/calls/body_arguments.h"
 #include "foundation/calls/bstr_result.h"
-#include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/data/row_statements.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/suite/factory.h"
-#include "foundation/data/sql_text.h"
 #include "foundation/xml/xml_property.h"
 #include "quality/rules/grade_task_statements.h"
 #include "quality/rules/qc_task.h"
@@ -21,54 +23,50 @@ namespace {
 
 using korvalis::BstrView;
 using korvalis::PropertyBag;
-using korvalis::SqlQuoted;
+using korvalis::RowValue;
+using korvalis::SqlKey;
 using korvalis::quality::TaskCode;
 using korvalis::quality::TaskCreateDate;
 
-// The columns of a new task from its property document, from TITLE to VALID, each followed
-// by ", ": the four texts quoted, the date as TaskCreateDate gives it, the codes checked in
-// their order.
-std::u16string NewTaskValues(CEMRDataSource* data_source, const CXmlProperty& task) {
-  std::u16string values;
-  values.append(SqlQuoted(task.GetValue(u"title")))
-      .append(u",  ")
-      .append(TaskCreateDate(*data_source->GetDBType(), task))
-      .append(u", ")
-      .append(SqlQuoted(task.GetValue(u"creator_id")))
-      .append(u", ")
-      .append(SqlQuoted(task.GetValue(u"creator")));
+// The columns of NewTaskValues.
+constexpr std::u16string_view kNewTaskColumns =
+    u"TITLE, CREATE_DATE, CREATOR_ID, CREATOR, PHASE_TYPE, CONTENT_TYPE, OWNER_TYPE, STATUS, VALID";
+
+// The values of a new task's kNewTaskColumns from its property document: the four texts, the
+// date as TaskCreateDate gives it, the codes checked in their order.
+std::vector<RowValue> NewTaskValues(CEMRDataSource* data_source, const CXmlProperty& task) {
+  std::vector<RowValue> values = {task.GetValue(u"title"),
+                                  TaskCreateDate(*data_source->GetDBType(), task),
+                                  task.GetValue(u"creator_id"), task.GetValue(u"creator")};
   for (const char16_t* code :
        {u"phase_type", u"content_type", u"owner_type", u"status", u"valid"}) {
-    values.append(u", ").append(TaskCode(task, code));
+    values.push_back(RowValue::Number(TaskCode(task, code)));
   }
-  return values.append(u", ");
+  return values;
 }
 
 }  // namespace
 
 long CBQCTask::New(CEMRDataSource* pDataSource, BSTR bstrProperty, BSTR* pbstrTaskID) {
   const CXmlProperty task = PropertyBag(bstrProperty);
-  std::u16string values = NewTaskValues(pDataSource, task);
-  values.append(TaskCode(task, u"executor_type"))
-      .append(u", ")
-      .append(SqlQuoted(task.GetValue(u"content")));
+  std::vector<RowValue> values = NewTaskValues(pDataSource, task);
+  values.push_back(RowValue::Number(TaskCode(task, u"executor_type")));
+  values.push_back(task.GetValue(u"content"));
   const std::u16string id = CEMRFactory::Instance()->NewGuid();
-  pDataSource->Execute(
-      u"INSERT INTO PEV_GRADE_TASK(ID, TITLE, CREATE_DATE, CREATOR_ID, CREATOR, PHASE_TYPE, "
-      u"CONTENT_TYPE, OWNER_TYPE, STATUS, VALID, executor_type, CONTENT) VALUES (" +
-      SqlQuoted(id) + u", " + values + u") ");
+  values.push_back(id);
+  korvalis::InsertRow(*pDataSource, u"PEV_GRADE_TASK",
+                      std::u16string(kNewTaskColumns) + u", executor_type, CONTENT, ID", values);
   korvalis::StoreBstrResult(pbstrTaskID, id);
   return 0;
 }
 
 long CBQCTask::NewDeptQCTask(CEMRDataSource* pDataSource, BSTR bstrProperty) {
   const CXmlProperty task = PropertyBag(bstrProperty);
-  const std::u16string values =
-      NewTaskValues(pDataSource, task).append(SqlQuoted(task.GetValue(u"content")));
-  pDataSource->Execute(
-      u"INSERT INTO PEV_GRADE_TASK(ID, TITLE, CREATE_DATE, CREATOR_ID, CREATOR, PHASE_TYPE, "
-      u"CONTENT_TYPE, OWNER_TYPE, STATUS, VALID, CONTENT) VALUES (" +
-      SqlQuoted(task.GetValue(u"id")) + u", " + values + u") ");
+  std::vector<RowValue> values = NewTaskValues(pDataSource, task);
+  values.push_back(task.GetValue(u"content"));
+  values.push_back(task.GetValue(u"id"));
+  korvalis::InsertRow(*pDataSource, u"PEV_GRADE_TASK",
+                      std::u16string(kNewTaskColumns) + u", CONTENT, ID", values);
   return 0;
 }
 
@@ -82,7 +80,8 @@ long CBQCTask::Modify(CEMRDataSource* pDataSource, BSTR bstrTaskID, BSTR bstrPro
 
 long CBQCTask::Delete(CEMRDataSource* pDataSource, BSTR bstrTaskID) {
   if (SysStringLen(bstrTaskID) == 0) return 1;
-  pDataSource->Execute(u"DELETE FROM PEV_GRADE_TASK XAT WHERE XAT.ID = " + SqlQuoted(bstrTaskID));
+  pDataSource->Execute(u"DELETE FROM PEV_GRADE_TASK XAT" +
+                       SqlKey().Equals(u"XAT.ID", bstrTaskID).Where());
   return 0;
 }
 
@@ -95,12 +94,10 @@ long CBQCTask::SetTaskSummarize(CEMRDataSource* pDataSource, BSTR bstrProperty) 
   }
   // One summary per task and user: the old one goes, in the same transaction as the new one
   // comes, so a failed insert leaves the old one in place.
-  pDataSource->Execute(u"DELETE FROM PEV_GRADE_TASK_SUMMARIZE WHERE TASK_ID=" + SqlQuoted(task_id) +
-                       u" AND USER_ID=" + SqlQuoted(user_id));
-  pDataSource->Execute(
-      u"INSERT INTO PEV_GRADE_TASK_SUMMARIZE (TASK_ID, USER_ID, OPINION, SUGGESTION)  VALUES (" +
-      SqlQuoted(task_id) + u", " + SqlQuoted(user_id) + u", " +
-      SqlQuoted(summary.GetValue(u"opinion")) + u", " + SqlQuoted(summary.GetValue(u"suggestion")) +
-      u")");
+  pDataSource->Execute(u"DELETE FROM PEV_GRADE_TASK_SUMMARIZE" +
+                       SqlKey().Equals(u"TASK_ID", task_id).Equals(u"USER_ID", user_id).Where());
+  korvalis::InsertRow(
+      *pDataSource, u"PEV_GRADE_TASK_SUMMARIZE", u"TASK_ID, USER_ID, OPINION, SUGGESTION",
+      {task_id, user_id, summary.GetValue(u"opinion"), summary.GetValue(u"suggestion")});
   return 0;
 }

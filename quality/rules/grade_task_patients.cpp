@@ -17,7 +17,8 @@
 #include <vector>
 
 #include "foundation/data/emr_data_source.h"
-#include "foundation/data/sql_text.h"
+#include "foundation/data/row_statements.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/text/string_util.h"
 #include "foundation/xml/xml_list.h"
 #include "quality/rules/qc_task.h"
@@ -26,13 +27,15 @@ namespace {
 
 using korvalis::BstrView;
 using korvalis::ReadListElements;
-using korvalis::SqlQuoted;
+using korvalis::RowValue;
+using korvalis::SqlKey;
 
-// " WHERE PATIENT_ID = '...' AND EVENT_NO = '...' AND TASK_ID = '...'".
-std::u16string VisitInTask(const std::u16string& patient_id, const std::u16string& event_no,
-                           const std::u16string& task_id) {
-  return u" WHERE PATIENT_ID = " + SqlQuoted(patient_id) + u" AND EVENT_NO = " +
-         SqlQuoted(event_no) + u" AND TASK_ID = " + SqlQuoted(task_id);
+// The key of a visit in a task: PATIENT_ID, EVENT_NO and TASK_ID.
+SqlKey VisitInTask(const std::u16string& patient_id, const std::u16string& event_no,
+                   const std::u16string& task_id) {
+  SqlKey key;
+  key.Equals(u"PATIENT_ID", patient_id).Equals(u"EVENT_NO", event_no).Equals(u"TASK_ID", task_id);
+  return key;
 }
 
 }  // namespace
@@ -44,25 +47,21 @@ long CBQCTask::AddPatient(CEMRDataSource* pDataSource, BSTR bstrTaskID, BSTR bst
     const std::u16string& patient_id = item.attributes[0];
     const std::u16string& event_no = item.attributes[1];
     if (patient_id.empty() || event_no.empty()) continue;
-    const std::u16string values =
-        SqlQuoted(task_id) + u", " + SqlQuoted(patient_id) + u", " + SqlQuoted(event_no);
     std::u16string count;
-    pDataSource->QueryScalar(u"SELECT COUNT(*) FROM PEV_GRADE_PATIENT WHERE TASK_ID = " +
-                                 SqlQuoted(task_id) + u" AND PATIENT_ID = " +
-                                 SqlQuoted(patient_id) + u" AND EVENT_NO = " + SqlQuoted(event_no),
+    pDataSource->QueryScalar(u"SELECT COUNT(*) FROM PEV_GRADE_PATIENT" +
+                                 VisitInTask(patient_id, event_no, task_id).Where(),
                              count);
     if (StringToLong(count) > 0) continue;  // already in the task: left as it is
-    pDataSource->Execute(
-        u"INSERT INTO PEV_GRADE_PATIENT (TASK_ID, PATIENT_ID, EVENT_NO, STATUS, ADD_DATE) "
-        u"VALUES (" +
-        values + u", 0, sysdate) ");
+    korvalis::InsertRow(*pDataSource, u"PEV_GRADE_PATIENT",
+                        u"TASK_ID, PATIENT_ID, EVENT_NO, STATUS, ADD_DATE",
+                        {task_id, patient_id, event_no, RowValue::Number(0), RowValue::Now()});
   }
   return 0;
 }
 
 long CBQCTask::DispatchPatient(CEMRDataSource* pDataSource, BSTR bstrUserID, BSTR bstrPatientList) {
   const std::u16string receiver(BstrView(bstrUserID));
-  const std::u16string status = receiver.empty() ? u"0" : u"1";
+  const char16_t* status = receiver.empty() ? u"0" : u"1";
   std::u16string user;  // carried from item to item for other executor types
   for (const auto& item : ReadListElements(
            bstrPatientList, u"item", {u"patient_id", u"event_no", u"task_id", u"executor_type"})) {
@@ -73,10 +72,10 @@ long CBQCTask::DispatchPatient(CEMRDataSource* pDataSource, BSTR bstrUserID, BST
       user.clear();
     }
     // An item whose visit is not in the named task, or that misses a key, changes no row.
-    pDataSource->Execute(u"UPDATE PEV_GRADE_PATIENT SET status = " + SqlQuoted(status) +
-                         u", executor_id = " + SqlQuoted(receiver) + u" , USER_ID = " +
-                         SqlQuoted(user) +
-                         VisitInTask(item.attributes[0], item.attributes[1], item.attributes[2]));
+    korvalis::UpdateRow(
+        *pDataSource, u"PEV_GRADE_PATIENT",
+        {{u"status", status}, {u"executor_id", receiver}, {u"USER_ID", user}},
+        VisitInTask(item.attributes[0], item.attributes[1], item.attributes[2]).Sql());
   }
   return 0;
 }
@@ -88,7 +87,7 @@ long CBQCTask::RemovePatient(CEMRDataSource* pDataSource, BSTR bstrCondition) {
     const std::u16string& event_no = item.attributes[1];
     const std::u16string& task_id = item.attributes[2];
     if (patient_id.empty() || event_no.empty() || task_id.empty()) continue;
-    const std::u16string condition = VisitInTask(patient_id, event_no, task_id);
+    const std::u16string condition = VisitInTask(patient_id, event_no, task_id).Where();
     // Every notice linked to the visit in this task goes with it, each with its items.
     std::vector<std::u16string> notices;
     pDataSource->QueryColumn(u"SELECT DISTINCT RECTIFY_ID FROM PEV_GRADE_TASK_RECTIFY " + condition,
@@ -98,9 +97,10 @@ long CBQCTask::RemovePatient(CEMRDataSource* pDataSource, BSTR bstrCondition) {
     pDataSource->Execute(u"DELETE FROM PEV_GRADE_ITEM " + condition);
     for (const std::u16string& notice : notices) {
       if (notice.empty()) continue;
-      pDataSource->Execute(u"DELETE FROM PEV_RECTIFY_INFO WHERE ID = " + SqlQuoted(notice));
-      pDataSource->Execute(u"DELETE FROM  PEV_RECTIFY_ITEM WHERE RECTIFY_ID = " +
-                           SqlQuoted(notice));
+      pDataSource->Execute(u"DELETE FROM PEV_RECTIFY_INFO" +
+                           SqlKey().Equals(u"ID", notice).Where());
+      pDataSource->Execute(u"DELETE FROM  PEV_RECTIFY_ITEM" +
+                           SqlKey().Equals(u"RECTIFY_ID", notice).Where());
     }
   }
   return 0;

@@ -13,9 +13,10 @@
 
 #include "foundation/calls/body_arguments.h"
 #include "foundation/calls/bstr_result.h"
-#include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
+#include "foundation/data/emr_data_source.h"
 #include "foundation/data/sql_conditions.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/xml/xml_property.h"
 #include "foundation/xml/xml_text.h"
@@ -27,8 +28,8 @@ namespace {
 using korvalis::BstrView;
 using korvalis::PropertyBag;
 using korvalis::SqlConditions;
+using korvalis::SqlKey;
 using korvalis::SqlNumber;
-using korvalis::SqlQuoted;
 
 constexpr char16_t kMissingTaskOrUser[] = u"任务ID与用户ID不能为空!";
 // The role codes of the QC officers who sum up tasks: of a clinical department, and of the QC
@@ -95,8 +96,8 @@ long CBQCTask::GetTaskSummarize(CEMRDataSource* pDataSource, BSTR bstrTaskID, BS
   std::vector<std::u16string> summary;
   pDataSource->Query(
       u"SELECT TS.TASK_ID, TS.USER_ID, TS.OPINION, TS.SUGGESTION  FROM PEV_GRADE_TASK_SUMMARIZE "
-      u"TS  WHERE TS.TASK_ID=" +
-          SqlQuoted(bstrTaskID) + u" AND TS.USER_ID=" + SqlQuoted(bstrUserID),
+      u"TS" +
+          SqlKey().Equals(u"TS.TASK_ID", bstrTaskID).Equals(u"TS.USER_ID", bstrUserID).Where(),
       4, summary);
   if (summary.empty()) {
     korvalis::StoreBstrResult(pbstrTaskSummarize, u"<?xml version='1.0' ?><root></root>");
@@ -117,8 +118,8 @@ long CBQCTask::GetTaskSummarize(CEMRDataSource* pDataSource, BSTR bstrTaskID, BS
 long CBQCTask::GetToSummariseTask(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                   BSTR* pbstrTaskList) {
   const CXmlProperty condition = PropertyBag(bstrCondition);
-  const std::u16string user_id = SqlQuoted(condition.GetValue(u"user_id"));
-  const std::u16string dept_id = SqlQuoted(condition.GetValue(u"dept_id"));
+  const std::u16string user_id = condition.GetValue(u"user_id");
+  const std::u16string dept_id = condition.GetValue(u"dept_id");
   const std::u16string identity_text = condition.GetValue(u"user_indentity");
   if (identity_text.empty()) {
     korvalis::StoreBstrResult(pbstrTaskList, u"<?xml version='1.0' ?><root/>");
@@ -128,23 +129,28 @@ long CBQCTask::GetToSummariseTask(CEMRDataSource* pDataSource, BSTR bstrConditio
   // Valid phase-1 tasks at least eight whole days old: for a department's officer the
   // department tasks he created and the QC office's tasks with a visit dispatched to his
   // department, for a QC office officer the tasks with a visit dispatched to him.
+  const auto dispatched_to = [](const std::u16string& executor) {
+    return u"(SELECT COUNT(1) FROM PEV_GRADE_PATIENT P" +
+           SqlKey().And(u"P.TASK_ID = A.ID").Equals(u"P.EXECUTOR_ID", executor).Where() + u")>0";
+  };
   constexpr unsigned kColumns = 6;
   std::vector<std::u16string> tasks;
   pDataSource->Query(
       u" SELECT A.ID AS TASK_ID, A.TITLE AS TAKS_TITLE, A.OWNER_TYPE, TO_CHAR(A.CREATE_DATE, "
       u"'yyyy-MM-dd') AS CREATE_DATE, B.OPINION, B.SUGGESTION  FROM PEV_GRADE_TASK A  LEFT JOIN "
-      u"PEV_GRADE_TASK_SUMMARIZE B ON B.TASK_ID = A.ID  AND B.USER_ID=" +
-          user_id +
+      u"PEV_GRADE_TASK_SUMMARIZE B ON " +
+          SqlKey().And(u"B.TASK_ID = A.ID").Equals(u"B.USER_ID", user_id).Sql() +
           u"  WHERE TRUNC(SYSDATE - A.CREATE_DATE) > 7    AND A.VALID = 1 AND PHASE_TYPE = 1  AND "
           u"( (" +
-          kDeptQcOfficer + u" = " + identity +
-          u" AND A.EXECUTOR_TYPE = 1 AND (A.OWNER_TYPE = 2 AND A.CREATOR_ID = " + user_id +
-          u" OR A.OWNER_TYPE = 1 AND (SELECT COUNT(1) FROM PEV_GRADE_PATIENT P WHERE P.TASK_ID = "
-          u"A.ID AND P.EXECUTOR_ID = " +
-          dept_id + u")>0))   OR " + kQcOfficeOfficer + u"=" + identity +
-          u" AND A.EXECUTOR_TYPE = 0 AND (SELECT COUNT(1) FROM PEV_GRADE_PATIENT P WHERE "
-          u"P.TASK_ID = A.ID AND P.EXECUTOR_ID = " +
-          user_id + u")>0) ",
+          SqlKey().Number(kDeptQcOfficer, identity).And(u"A.EXECUTOR_TYPE = 1").Sql() + u" AND (" +
+          SqlKey().And(u"A.OWNER_TYPE = 2").Equals(u"A.CREATOR_ID", user_id).Sql() +
+          u" OR A.OWNER_TYPE = 1 AND " + dispatched_to(dept_id) + u"))   OR " +
+          SqlKey()
+              .Number(kQcOfficeOfficer, identity)
+              .And(u"A.EXECUTOR_TYPE = 0")
+              .And(dispatched_to(user_id))
+              .Sql() +
+          u") ",
       kColumns, tasks);
 
   static constexpr korvalis::quality::ListField kFields[] = {{u"<item task_id='", 0},
@@ -169,13 +175,16 @@ long CBQCTask::GetTaskId(CEMRDataSource* pDataSource, BSTR bstrOwnerType, BSTR* 
   const std::u16string owner_type = condition.GetValue(u"owner_type");
   if (!owner_type.empty()) SqlNumber(owner_type, u"owner_type");
   std::u16string task_id;
-  pDataSource->QueryScalar(
-      u"SELECT A.TASK_ID FROM PEV_GRADE_PATIENT A, PEV_GRADE_TASK B  WHERE A.TASK_ID = B.ID AND "
-      u"A.PATIENT_ID = " +
-          SqlQuoted(condition.GetValue(u"patient_id")) + u" AND A.EVENT_NO = " +
-          SqlQuoted(condition.GetValue(u"event_no")) + u" AND B.OWNER_TYPE = " +
-          SqlQuoted(owner_type) + u" AND A.GRADE_DATE IS NOT NULL  ORDER BY A.GRADE_DATE DESC ",
-      task_id);
+  pDataSource->QueryScalar(u"SELECT A.TASK_ID FROM PEV_GRADE_PATIENT A, PEV_GRADE_TASK B" +
+                               SqlKey()
+                                   .And(u"A.TASK_ID = B.ID")
+                                   .Equals(u"A.PATIENT_ID", condition.GetValue(u"patient_id"))
+                                   .Equals(u"A.EVENT_NO", condition.GetValue(u"event_no"))
+                                   .Equals(u"B.OWNER_TYPE", owner_type)
+                                   .And(u"A.GRADE_DATE IS NOT NULL")
+                                   .Where() +
+                               u"  ORDER BY A.GRADE_DATE DESC ",
+                           task_id);
   korvalis::StoreBstrResult(pbstrTaskID, task_id);
   return 0;
 }
@@ -190,9 +199,8 @@ long CBQCTask::GetProperty(CEMRDataSource* pDataSource, BSTR bstrTaskID, BSTR* p
   pDataSource->Query(
       u"SELECT XAT.ID, XAT.TITLE, TO_CHAR(XAT.CREATE_DATE, 'YYYY-MM-DD HH24:MI') AS CREATE_DATE, "
       u"XAT.CREATOR_ID, XAT.CREATOR, XAT.PHASE_TYPE, XAT.CONTENT_TYPE, XAT.OWNER_TYPE, "
-      u"XAT.STATUS, XAT.VALID, XAT.executor_type, XAT.CONTENT FROM PEV_GRADE_TASK XAT WHERE "
-      u"XAT.ID = " +
-          SqlQuoted(bstrTaskID) + u" ",
+      u"XAT.STATUS, XAT.VALID, XAT.executor_type, XAT.CONTENT FROM PEV_GRADE_TASK XAT" +
+          SqlKey().Equals(u"XAT.ID", bstrTaskID).Where(),
       std::size(kKeys), values);
   if (values.size() != std::size(kKeys)) {
     korvalis::StoreBstrResult(pbstrProperty, u"<?xml version='1.0' ?><root/>");

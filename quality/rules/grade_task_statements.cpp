@@ -5,6 +5,7 @@
 #include "foundation/data/db_type.h"
 #include "foundation/data/sql_conditions.h"
 #include "foundation/data/sql_date.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/xml/xml_property.h"
 
@@ -47,9 +48,8 @@ std::u16string DispatchedCount(const std::u16string& user, std::u16string_view a
   if (user.empty()) {
     count.append(u" '0' AS ").append(alias).append(u" ");
   } else {
-    count.append(u"(SELECT COUNT(1) FROM PEV_GRADE_PATIENT P WHERE P.TASK_ID = XAT.ID AND ")
-        .append(u"P.EXECUTOR_ID = ")
-        .append(SqlQuoted(user))
+    count.append(u"(SELECT COUNT(1) FROM PEV_GRADE_PATIENT P")
+        .append(SqlKey().And(u"P.TASK_ID = XAT.ID").Equals(u"P.EXECUTOR_ID", user).Where())
         .append(u") AS ")
         .append(alias);
   }
@@ -63,9 +63,9 @@ std::u16string TaskCode(const CXmlProperty& task, std::u16string_view key) {
   return SqlNumber(task.GetValue(name), name);
 }
 
-std::u16string TaskCreateDate(const CDBType& dialect, const CXmlProperty& task) {
+RowValue TaskCreateDate(const CDBType& dialect, const CXmlProperty& task) {
   const std::u16string date = task.GetValue(u"create_date");
-  return date.empty() ? std::u16string(u"SYSDATE") : SqlDateValue(dialect, date);
+  return date.empty() ? RowValue::Now() : RowValue::Date(dialect, date);
 }
 
 std::u16string TaskUpdateStatement(const CDBType& dialect, std::u16string_view task_id,
@@ -74,22 +74,19 @@ std::u16string TaskUpdateStatement(const CDBType& dialect, std::u16string_view t
   for (const TaskColumn& column : kChangeableColumns) {
     const std::u16string value = task.GetValue(column.key);
     if (value.empty()) continue;
-    assignments.append(u" ").append(column.column).append(u" = ");
-    switch (column.kind) {
-      case ValueKind::kText:
-        assignments.append(SqlQuoted(value));
-        break;
-      case ValueKind::kDate:
-        assignments.append(SqlDateValue(dialect, value));
-        break;
-      case ValueKind::kCode:
-        assignments.append(SqlNumber(value, column.key));
-        break;
-    }
-    assignments.append(u",");
+    const RowValue assigned = column.kind == ValueKind::kText ? RowValue(value)
+                              : column.kind == ValueKind::kDate
+                                  ? RowValue::Date(dialect, value)
+                                  : RowValue::Number(TaskCode(task, column.key));
+    assignments.append(u" ")
+        .append(column.column)
+        .append(u" = ")
+        .append(assigned.Sql())
+        .append(u",");
   }
-  assignments.append(u" XAT.CONTENT = ").append(SqlQuoted(task.GetValue(u"content")));
-  return u"UPDATE PEV_GRADE_TASK XAT SET " + assignments + u" WHERE XAT.ID = " + SqlQuoted(task_id);
+  assignments.append(u" XAT.CONTENT = ").append(RowValue(task.GetValue(u"content")).Sql());
+  return u"UPDATE PEV_GRADE_TASK XAT SET " + assignments +
+         SqlKey().Equals(u"XAT.ID", task_id).Where();
 }
 
 std::u16string TaskListStatement(const CDBType& dialect, const CXmlProperty& condition) {
@@ -125,26 +122,27 @@ std::u16string DayOf(const CDBType& dialect, std::u16string_view column) {
 }
 
 std::u16string DeptVisitStatement(const CDBType& dialect, const CXmlProperty& condition) {
-  const std::u16string dept_id = condition.GetValue(u"dept_id");
-  const std::u16string start_time = condition.GetValue(u"start_time");
-  const std::u16string end_time = condition.GetValue(u"end_time");
-  std::u16string outer;
-  outer.append(SqlConditions(condition).Equals(u"dept_id", u"A.NOW_DEPT_ID").Sql());
-  if (!start_time.empty() && !end_time.empty()) {
-    outer.append(u" AND A.IN_TIME >= ")
-        .append(SqlDateValue(dialect, start_time))
-        .append(u" AND  A.IN_TIME <= ")
-        .append(SqlDateValue(dialect, end_time))
-        .append(u" ORDER BY A.IN_TIME DESC");
+  SqlConditions conditions(condition);
+  std::u16string outer = conditions.Equals(u"dept_id", u"A.NOW_DEPT_ID")
+                             .DatesBetween(u"start_time", u"end_time", u"A.IN_TIME", dialect)
+                             .Sql();
+  if (!conditions.Value(u"start_time").empty() && !conditions.Value(u"end_time").empty()) {
+    outer.append(u" ORDER BY A.IN_TIME DESC");
   }
   // The department's grades in every task but those of OWNER_TYPE 1 (an empty department
   // has none).
   const std::u16string grades =
       u" (SELECT XAP.PATIENT_ID,XAP.EVENT_NO,XAT.OWNER_TYPE, XAP.TASK_ID, XAP.STATUS, XAP.SCORE, "
       u"XAP.CLASS, XAP.USER_ID, XAP.GRADE_DATE FROM PEV_GRADE_PATIENT XAP, PEV_GRADE_TASK XAT, "
-      u"TELV_VISIT_RECORD XAV WHERE XAP.PATIENT_ID = XAV.PATIENT_ID AND XAP.EVENT_NO = "
-      u"XAV.EVENT_NO AND XAP.TASK_ID = XAT.ID AND XAV.NOW_DEPT_ID = " +
-      SqlQuoted(dept_id) + u" AND XAT.OWNER_TYPE <> 1)";
+      u"TELV_VISIT_RECORD XAV" +
+      SqlKey()
+          .And(
+              u"XAP.PATIENT_ID = XAV.PATIENT_ID AND XAP.EVENT_NO = XAV.EVENT_NO AND "
+              u"XAP.TASK_ID = XAT.ID")
+          .Equals(u"XAV.NOW_DEPT_ID", conditions.Value(u"dept_id"))
+          .And(u"XAT.OWNER_TYPE <> 1")
+          .Where() +
+      u")";
   return u"SELECT A.PATIENT_ID, A.EVENT_NO, B.TASK_ID, B.STATUS,B.SCORE,B.CLASS,B.USER_ID ," +
          DayOf(dialect, u"B.GRADE_DATE ") + u",A.NOW_DEPT_NAME , A.DOCTOR_NAME, A.EMR_STATUS, " +
          DayOf(dialect, u"A.IN_TIME ") + u"," + DayOf(dialect, u"A.OUT_TIME") +

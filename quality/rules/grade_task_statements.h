@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "foundation/data/row_statements.h"
+
 class CDBType;
 class CXmlProperty;
 
@@ -26,9 +28,9 @@ inline constexpr unsigned kTaskListColumns = 15;
 // value included, which is not one).
 std::u16string TaskCode(const CXmlProperty& task, std::u16string_view key);
 
-// The creation date of a task: the word SYSDATE when "create_date" is empty, else the
+// The creation date of a task: the database's now when "create_date" is empty, else the
 // dialect's date literal of its text.
-std::u16string TaskCreateDate(const CDBType& dialect, const CXmlProperty& task);
+RowValue TaskCreateDate(const CDBType& dialect, const CXmlProperty& task);
 
 // "UPDATE PEV_GRADE_TASK XAT SET  XAT.TITLE = '...', ... XAT.CONTENT = '...' WHERE XAT.ID =
 // '<task_id>'": the task's columns whose keys the document gives a value, in the order title,
