@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "foundation/data/db_type.h"
+#include <vector>
+
 #include "foundation/calls/emr_exception.h"
+#include "foundation/data/db_type.h"
 #include "foundation/data/sql_date.h"
 #include "foundation/data/sql_key.h"
 #include "foundation/xml/xml_property.h"
@@ -87,10 +89,12 @@ TEST(SqlKeyTest, EveryPartIsWrittenEvenEmptyAndANumberIsChecked) {
                 .Number(u"SERIAL", u" 2 ")
                 .Number(u"ID", 35L)
                 .NumberIn(u"TYPE", u"1, 3")
+                .In(u"AREA", std::vector<std::u16string>{u"a'", u""})
+                .In(u"AREA", std::vector<std::u16string>{})
                 .And(u"STATUS = 1")
                 .Where(),
             u" WHERE PATIENT_ID = 'O''Brien' AND EVENT_NO = '' AND SERIAL = 2 AND ID = 35 "
-            u"AND TYPE IN (1,3) AND STATUS = 1");
+            u"AND TYPE IN (1,3) AND AREA IN ('a''', '') AND AREA IN (NULL) AND STATUS = 1");
   try {
     SqlKey().NumberIn(u"TYPE", u"1").Number(u"SERIAL", u"2 OR 1=1");
     ADD_FAILURE() << "a non-number passed";

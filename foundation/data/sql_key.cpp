@@ -21,6 +21,14 @@ SqlKey& SqlKey::NumberIn(std::u16string_view column, TextRef value, std::u16stri
              SqlNumberList(value, what.empty() ? column : what) + u")");
 }
 
+SqlKey& SqlKey::In(std::u16string_view column, std::span<const std::u16string> values) {
+  std::u16string list;
+  for (const std::u16string& value : values) {
+    list.append(list.empty() ? u"" : u", ").append(SqlQuoted(value));
+  }
+  return And(std::u16string(column) + u" IN (" + (list.empty() ? u"NULL" : list) + u")");
+}
+
 SqlKey& SqlKey::And(std::u16string_view condition) {
   if (!sql_.empty()) sql_.append(u" AND ");
   sql_.append(condition);

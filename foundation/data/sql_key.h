@@ -11,6 +11,7 @@
 // Thread-safety: one SqlKey belongs to one thread.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,8 @@ class SqlKey {
   // column IN (value), the value a list of numbers checked by SqlNumberList (naming `what`, or
   // the column when `what` is empty).
   SqlKey& NumberIn(std::u16string_view column, TextRef value, std::u16string_view what = {});
+  // column IN ('value', ...), each text quoted; column IN (NULL), matching no row, for no text.
+  SqlKey& In(std::u16string_view column, std::span<const std::u16string> values);
   // A condition of the body's own ("STATUS = 1", "A.ID = B.ID"), SQL without values.
   SqlKey& And(std::u16string_view condition);
 

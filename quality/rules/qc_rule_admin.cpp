@@ -20,11 +20,13 @@
 
 #include "foundation/calls/body_arguments.h"
 #include "foundation/calls/bstr_result.h"
-#include "foundation/xml/dom_builder.h"
-#include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
+#include "foundation/data/emr_data_source.h"
 #include "foundation/data/property_map.h"
+#include "foundation/data/row_statements.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
+#include "foundation/xml/dom_builder.h"
 #include "foundation/xml/xml_document.h"
 #include "foundation/xml/xml_list.h"
 #include "foundation/xml/xml_property.h"
@@ -34,8 +36,9 @@
 
 using korvalis::ArgumentText;
 using korvalis::PropertyBag;
+using korvalis::RowValue;
 using korvalis::SqlBareNumber;
-using korvalis::SqlQuoted;
+using korvalis::SqlKey;
 using korvalis::StoreBstrResult;
 
 namespace {
@@ -66,8 +69,8 @@ long CBQCAdmin::GetRuleProperty(CEMRDataSource* pDataSource, LONG lngRule, BSTR*
   std::vector<std::u16string> row;
   pDataSource->Query(
       u"SELECT NAME, TIME_OUT, QUANTITY, POINT_ID, OWNER_TYPE, EMR_TYPE, SORT_CODE, FREQUENCY, "
-      u"STATUS, NOTES, PRE_EVENT_CODE, PRE_EVENT_TIME FROM PEV_RULE WHERE ID = " +
-          LongToString(lngRule),
+      u"STATUS, NOTES, PRE_EVENT_CODE, PRE_EVENT_TIME FROM PEV_RULE" +
+          SqlKey().Number(u"ID", lngRule).Where(),
       kColumns, row);
   // A rule that was never created answers as CBQualityRule::GetProperty does.
   if (row.empty()) {
@@ -83,43 +86,43 @@ long CBQCAdmin::GetRuleProperty(CEMRDataSource* pDataSource, LONG lngRule, BSTR*
 long CBQCAdmin::SaveRuleProperty(CEMRDataSource* pDataSource, LONG lngRule, BSTR bstrProperty) {
   pDataSource->Execute(CPropertyMap(u"pev_rule")
                            .BuildUpdateSql(u"PEV_RULE", PropertyBag(bstrProperty).GetMap(),
-                                           u" WHERE ID = " + LongToString(lngRule)));
+                                           SqlKey().Number(u"ID", lngRule).Where()));
   return 0;
 }
 
 long CBQCAdmin::DeleteRule(CEMRDataSource* pDataSource, LONG lngRule) {
-  const std::u16string id = LongToString(lngRule);
-  pDataSource->Execute(u"UPDATE PEV_TIME_RULE_RECORD SET STATUS = 0 WHERE RULE_ID = " + id +
-                       u" AND STATUS = 1");
-  pDataSource->Execute(u"UPDATE PEV_SUPERIOR_SIGN_REC SET STATUS = 0 WHERE RULE_ID = " + id +
-                       u" AND STATUS = 1");
-  pDataSource->Execute(u"DELETE PEV_EVENT_RULE WHERE RULE_CODE = " + id);
-  pDataSource->Execute(u"DELETE FROM PEV_RULE_DEPEND WHERE RULE_ID = " + id);
-  pDataSource->Execute(u"UPDATE PEV_RULE SET STATUS = 0 WHERE ID = " + id);
+  const SqlKey open_instances = std::move(SqlKey().Number(u"RULE_ID", lngRule).And(u"STATUS = 1"));
+  for (const char16_t* table : {u"PEV_TIME_RULE_RECORD", u"PEV_SUPERIOR_SIGN_REC"}) {
+    korvalis::UpdateRow(*pDataSource, table, {{u"STATUS", RowValue::Number(0)}},
+                        open_instances.Sql());
+  }
+  pDataSource->Execute(u"DELETE PEV_EVENT_RULE" + SqlKey().Number(u"RULE_CODE", lngRule).Where());
+  pDataSource->Execute(u"DELETE FROM PEV_RULE_DEPEND" +
+                       SqlKey().Number(u"RULE_ID", lngRule).Where());
+  korvalis::UpdateRow(*pDataSource, u"PEV_RULE", {{u"STATUS", RowValue::Number(0)}},
+                      SqlKey().Number(u"ID", lngRule).Sql());
   return 0;
 }
 
 long CBQCAdmin::GetEmrTypeList(CEMRDataSource* pDataSource, LONG lngRule, BSTR* pbstrList) {
-  pDataSource->QueryElements(
-      u"SELECT EMRTYPE, EMRTYPE_NAME FROM PEV_RULE_EMRTYPE WHERE RULE_ID = " +
-          LongToString(lngRule),
-      {u"emrtype", u"name"}, pbstrList);
+  pDataSource->QueryElements(u"SELECT EMRTYPE, EMRTYPE_NAME FROM PEV_RULE_EMRTYPE" +
+                                 SqlKey().Number(u"RULE_ID", lngRule).Where(),
+                             {u"emrtype", u"name"}, pbstrList);
   return 0;
 }
 
 long CBQCAdmin::SaveEmrTypeList(CEMRDataSource* pDataSource, LONG lngRule, BSTR bstrList) {
-  const std::u16string rule = LongToString(lngRule);
-  std::vector<std::u16string> inserts;
-  for (const korvalis::ListElement& type :
-       korvalis::ReadListElements(bstrList, u"emrtype", {u"name"})) {
-    const std::u16string number = SqlBareNumber(type.text, u"emrtype");
-    inserts.push_back(
-        u"INSERT INTO PEV_RULE_EMRTYPE (RULE_ID, EMRTYPE, EMRTYPE_NAME, EMR_TYPE) "
-        u"VALUES(" +
-        rule + u", " + number + u", " + SqlQuoted(type.attributes[0]) + u", " + number + u")");
+  std::vector<korvalis::ListElement> types =
+      korvalis::ReadListElements(bstrList, u"emrtype", {u"name"});
+  for (korvalis::ListElement& type : types) type.text = SqlBareNumber(type.text, u"emrtype");
+  pDataSource->Execute(u"DELETE FROM PEV_RULE_EMRTYPE" +
+                       SqlKey().Number(u"RULE_ID", lngRule).Where());
+  for (const korvalis::ListElement& type : types) {
+    korvalis::InsertRow(*pDataSource, u"PEV_RULE_EMRTYPE",
+                        u"RULE_ID, EMRTYPE, EMRTYPE_NAME, EMR_TYPE",
+                        {RowValue::Number(lngRule), RowValue::Number(type.text), type.attributes[0],
+                         RowValue::Number(type.text)});
   }
-  pDataSource->Execute(u"DELETE FROM PEV_RULE_EMRTYPE WHERE RULE_ID = " + rule);
-  for (const std::u16string& insert : inserts) pDataSource->Execute(insert);
   return 0;
 }
 
@@ -155,19 +158,18 @@ long CBQCAdmin::GetEventList(CEMRDataSource* pDataSource, BSTR* pbstrList) {
 
 long CBQCAdmin::GetEventRuleList(CEMRDataSource* pDataSource, BSTR bstrEventCode, BSTR* pbstrList) {
   pDataSource->QueryElements(
-      u"SELECT A.RULE_CODE ID, B.NAME NAME FROM PEV_EVENT_RULE A, PEV_RULE B WHERE A.EVENT_CODE "
-      u"= " +
-          SqlQuoted(bstrEventCode) + u" AND A.RULE_CODE = B.ID",
+      u"SELECT A.RULE_CODE ID, B.NAME NAME FROM PEV_EVENT_RULE A, PEV_RULE B" +
+          SqlKey().Equals(u"A.EVENT_CODE", bstrEventCode).And(u"A.RULE_CODE = B.ID").Where(),
       {u"id", u"name"}, pbstrList);
   return 0;
 }
 
 long CBQCAdmin::SaveEventRule(CEMRDataSource* pDataSource, BSTR bstrEventCode, LONG lngRuleID) {
-  const std::u16string rule = LongToString(lngRuleID);
-  pDataSource->Execute(u"DELETE PEV_EVENT_RULE WHERE RULE_CODE = " + rule);
-  pDataSource->Execute(
-      u"INSERT INTO PEV_EVENT_RULE (EVENT_CODE, RULE_CODE, RULE_ID, RELATION_TYPE) VALUES(" +
-      SqlQuoted(bstrEventCode) + u"," + rule + u", " + rule + u", 1)");
+  pDataSource->Execute(u"DELETE PEV_EVENT_RULE" + SqlKey().Number(u"RULE_CODE", lngRuleID).Where());
+  korvalis::InsertRow(*pDataSource, u"PEV_EVENT_RULE",
+                      u"EVENT_CODE, RULE_CODE, RULE_ID, RELATION_TYPE",
+                      {bstrEventCode, RowValue::Number(lngRuleID), RowValue::Number(lngRuleID),
+                       RowValue::Number(1)});
   return 0;
 }
 
@@ -180,11 +182,9 @@ long CBQCAdmin::GetAllEventRule(CEMRDataSource* pDataSource, BSTR* pbstrList) {
 long CBQCAdmin::GetRuleException(CEMRDataSource* pDataSource, BSTR bstrRuleId,
                                  BSTR* pbstrExceptionProperty) {
   std::vector<std::u16string> rows;
-  pDataSource->Query(
-      u"SELECT DISTINCT T.TYPE, T.EXCEPTION_PROPERTY FROM PEV_RULE_EXCEPTION T WHERE "
-      u"T.RULE_CODE = " +
-          SqlQuoted(bstrRuleId),
-      2, rows);
+  pDataSource->Query(u"SELECT DISTINCT T.TYPE, T.EXCEPTION_PROPERTY FROM PEV_RULE_EXCEPTION T" +
+                         SqlKey().Equals(u"T.RULE_CODE", bstrRuleId).Where(),
+                     2, rows);
   korvalis::DomDocumentBuilder document(u"root");
   for (std::size_t row = 0; row + 2 <= rows.size(); row += 2) {
     if (rows[row].empty()) continue;
@@ -201,18 +201,15 @@ long CBQCAdmin::SaveRuleException(CEMRDataSource* pDataSource, BSTR bstrRuleId,
   CXmlNode root = document.GetDocumentElement();
   const std::u16string type = root.GetChild(u"type").GetText();
   const std::u16string property = root.GetChild(u"property").GetText();
-  const std::u16string rule = SqlQuoted(bstrRuleId);
+  const SqlKey rule = std::move(SqlKey().Equals(u"T.RULE_CODE", bstrRuleId));
   std::u16string count;
-  pDataSource->QueryScalar(u"SELECT COUNT(*) FROM PEV_RULE_EXCEPTION T WHERE T.RULE_CODE = " + rule,
-                           count);
+  pDataSource->QueryScalar(u"SELECT COUNT(*) FROM PEV_RULE_EXCEPTION T" + rule.Where(), count);
   if (count == u"0") {
-    pDataSource->Execute(
-        u"INSERT INTO PEV_RULE_EXCEPTION(RULE_CODE, TYPE, EXCEPTION_PROPERTY) VALUES (" + rule +
-        u", " + SqlQuoted(type) + u", " + SqlQuoted(property) + u")");
+    korvalis::InsertRow(*pDataSource, u"PEV_RULE_EXCEPTION", u"RULE_CODE, TYPE, EXCEPTION_PROPERTY",
+                        {bstrRuleId, type, property});
   } else {
-    pDataSource->Execute(u"UPDATE PEV_RULE_EXCEPTION T SET T.TYPE = " + SqlQuoted(type) +
-                         u", T.EXCEPTION_PROPERTY = " + SqlQuoted(property) +
-                         u" WHERE T.RULE_CODE = " + rule);
+    korvalis::UpdateRow(*pDataSource, u"PEV_RULE_EXCEPTION T",
+                        {{u"T.TYPE", type}, {u"T.EXCEPTION_PROPERTY", property}}, rule.Sql());
   }
   return 0;
 }

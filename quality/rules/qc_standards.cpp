@@ -20,12 +20,14 @@
 
 #include "foundation/calls/body_arguments.h"
 #include "foundation/calls/bstr_result.h"
-#include "foundation/xml/dom_elements.h"
-#include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
+#include "foundation/data/emr_data_source.h"
 #include "foundation/data/property_map.h"
+#include "foundation/data/row_statements.h"
 #include "foundation/data/sql_conditions.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
+#include "foundation/xml/dom_elements.h"
 #include "foundation/xml/xml_parser.h"
 #include "foundation/xml/xml_property.h"
 #include "foundation/xml/xml_text.h"
@@ -35,9 +37,10 @@
 
 using korvalis::BstrView;
 using korvalis::PropertyBag;
+using korvalis::RowValue;
 using korvalis::SqlBareNumber;
 using korvalis::SqlConditions;
-using korvalis::SqlQuoted;
+using korvalis::SqlKey;
 using korvalis::StoreBstrResult;
 
 namespace {
@@ -97,19 +100,19 @@ std::u16string CBQCAdmin::GetMaxIdPlusOne(CEMRDataSource* pDataSource,
 void CBQCAdmin::SaveEmrCatalogMap(CEMRDataSource* pDataSource, const std::u16string& qc,
                                   const std::u16string& emr) {
   if (qc.empty() || qc == u"0") return;
+  const SqlKey of_qc = std::move(SqlKey().Number(u"QC_CATALOG", qc));
   if (emr.empty()) {
-    pDataSource->Execute(u"DELETE PEV_EMRCATA_QCCATA WHERE QC_CATALOG = " + qc);
+    pDataSource->Execute(u"DELETE PEV_EMRCATA_QCCATA" + of_qc.Where());
     return;
   }
   std::u16string linked;
-  pDataSource->QueryScalar(u"SELECT EMR_CATALOG FROM PEV_EMRCATA_QCCATA WHERE QC_CATALOG = " + qc,
-                           linked);
+  pDataSource->QueryScalar(u"SELECT EMR_CATALOG FROM PEV_EMRCATA_QCCATA" + of_qc.Where(), linked);
   if (linked.empty()) {
-    pDataSource->Execute(u"INSERT INTO PEV_EMRCATA_QCCATA(EMR_CATALOG, QC_CATALOG) VALUES(" + emr +
-                         u", " + qc + u")");
+    korvalis::InsertRow(*pDataSource, u"PEV_EMRCATA_QCCATA", u"EMR_CATALOG, QC_CATALOG",
+                        {RowValue::Number(emr), RowValue::Number(qc)});
   } else if (linked != emr) {
-    pDataSource->Execute(u"UPDATE PEV_EMRCATA_QCCATA SET EMR_CATALOG = " + emr +
-                         u" WHERE QC_CATALOG = " + qc);
+    korvalis::UpdateRow(*pDataSource, u"PEV_EMRCATA_QCCATA",
+                        {{u"EMR_CATALOG", RowValue::Number(emr)}}, of_qc.Sql());
   }
 }
 
@@ -129,13 +132,13 @@ long CBQCAdmin::InitNewStandard(CEMRDataSource* pDataSource, BSTR bstrProperty, 
 long CBQCAdmin::SaveStandardProperty(CEMRDataSource* pDataSource, LONG lngID, BSTR bstrProperty) {
   pDataSource->Execute(CPropertyMap(u"pev_standard_item")
                            .BuildUpdateSql(u"PEV_STANDARD_ITEM", PropertyBag(bstrProperty).GetMap(),
-                                           u" WHERE ID = " + LongToString(lngID)));
+                                           SqlKey().Number(u"ID", lngID).Where()));
   return 0;
 }
 
 long CBQCAdmin::DeleteStandard(CEMRDataSource* pDataSource, LONG lngID) {
-  pDataSource->Execute(u"UPDATE PEV_STANDARD_ITEM SET STATUS = 0 WHERE ID = " +
-                       LongToString(lngID));
+  korvalis::UpdateRow(*pDataSource, u"PEV_STANDARD_ITEM", {{u"STATUS", RowValue::Number(0)}},
+                      SqlKey().Number(u"ID", lngID).Sql());
   return 0;
 }
 
@@ -161,24 +164,26 @@ long CBQCAdmin::SaveStandardCatalogProperty(CEMRDataSource* pDataSource, LONG ln
   const std::u16string id = LongToString(lngID);
   auto grade_area = properties.find(u"grade_area");
   const std::u16string area = grade_area == properties.end() ? u"" : grade_area->second;
-  pDataSource->Execute(
-      CPropertyMap(u"pev_standard_catalog")
-          .BuildUpdateSql(u"PEV_STANDARD_CATALOG", properties, u" WHERE ID = " + id));
+  pDataSource->Execute(CPropertyMap(u"pev_standard_catalog")
+                           .BuildUpdateSql(u"PEV_STANDARD_CATALOG", properties,
+                                           SqlKey().Number(u"ID", lngID).Where()));
   // The catalogue and every catalogue below it, live or deleted, take the grade area.
-  pDataSource->Execute(u"UPDATE PEV_STANDARD_CATALOG SET GRADE_AREA = " + SqlQuoted(area) +
-                       u" WHERE ID IN (SELECT ID FROM PEV_STANDARD_CATALOG CONNECT BY PRIOR ID = "
-                       u"PARENT_ID START WITH ID = " +
-                       id + u") ");
+  korvalis::UpdateRow(*pDataSource, u"PEV_STANDARD_CATALOG", {{u"GRADE_AREA", area}},
+                      u"ID IN (SELECT ID FROM PEV_STANDARD_CATALOG CONNECT BY PRIOR ID = "
+                      u"PARENT_ID START WITH " +
+                          SqlKey().Number(u"ID", lngID).Sql() + u") ");
   SaveEmrCatalogMap(pDataSource, id, emr_catalog);
   return 0;
 }
 
 long CBQCAdmin::DeleteStandardCatalog(CEMRDataSource* pDataSource, LONG lngID) {
-  const std::u16string id = LongToString(lngID);
-  pDataSource->Execute(u"UPDATE PEV_STANDARD_CATALOG SET STATUS = 0 WHERE ID = " + id);
-  pDataSource->Execute(u"UPDATE PEV_STANDARD_ITEM SET STATUS = 0 WHERE POINT_CATALOG_ID = " + id);
+  korvalis::UpdateRow(*pDataSource, u"PEV_STANDARD_CATALOG", {{u"STATUS", RowValue::Number(0)}},
+                      SqlKey().Number(u"ID", lngID).Sql());
+  korvalis::UpdateRow(*pDataSource, u"PEV_STANDARD_ITEM", {{u"STATUS", RowValue::Number(0)}},
+                      SqlKey().Number(u"POINT_CATALOG_ID", lngID).Sql());
   // The children become top-level catalogues and keep their items.
-  pDataSource->Execute(u"UPDATE PEV_STANDARD_CATALOG SET PARENT_ID = 0 WHERE PARENT_ID = " + id);
+  korvalis::UpdateRow(*pDataSource, u"PEV_STANDARD_CATALOG", {{u"PARENT_ID", RowValue::Number(0)}},
+                      SqlKey().Number(u"PARENT_ID", lngID).Sql());
   return 0;
 }
 
@@ -198,9 +203,13 @@ long CBQCAdmin::GetStandardList(CEMRDataSource* pDataSource, LONG lngCatalogID, 
   pDataSource->QueryElements(
       u"SELECT A.STANDARD, A.ID, RTRIM(TO_CHAR(A.POINT, 'FM999990.99'), '.'), A.TYPE_VETO, "
       u"A.TYPE_MULTI, A.TYPE_SUBJECTIVE, A.NOTES, A.SORT_CODE, A.POINT_CATALOG_ID, "
-      u"A.MAIN_GRADE_FLAG, A.CODE FROM PEV_STANDARD_ITEM A , PEV_STANDARD_CATALOG B WHERE "
-      u"A.POINT_CATALOG_ID = B.ID AND A.POINT_CATALOG_ID = " +
-          LongToString(lngCatalogID) + u" AND A.STATUS = 1 AND B.STATUS = 1 ORDER BY SORT_CODE",
+      u"A.MAIN_GRADE_FLAG, A.CODE FROM PEV_STANDARD_ITEM A , PEV_STANDARD_CATALOG B" +
+          SqlKey()
+              .And(u"A.POINT_CATALOG_ID = B.ID")
+              .Number(u"A.POINT_CATALOG_ID", lngCatalogID)
+              .And(u"A.STATUS = 1 AND B.STATUS = 1")
+              .Where() +
+          u" ORDER BY SORT_CODE",
       {u"standard", u"id", u"point", u"type_veto", u"type_multi_sel", u"type_subjective", u"notes",
        u"sort_code", u"point_catalog_id", u"main_grade_flag", u"code"},
       pbstrList);
@@ -225,9 +234,10 @@ long CBQCAdmin::GetStandardList2(CEMRDataSource* pDataSource, BSTR bstrCondition
   // Areas 5 and 6 stand alone; any other area also takes the catalogues of areas 0 and 3.
   const std::u16string area = condition.GetValue(u"grade_area");
   if (area == u"5" || area == u"6") {
-    sql += u" AND B.GRADE_AREA IN (" + SqlQuoted(area) + u") ";
+    sql += u" AND " + SqlKey().In(u"B.GRADE_AREA", std::span(&area, 1)).Sql();
   } else if (!area.empty()) {
-    sql += u" AND B.GRADE_AREA IN (" + SqlQuoted(area) + u", '0', '3') ";
+    const std::u16string areas[] = {area, u"0", u"3"};
+    sql += u" AND " + SqlKey().In(u"B.GRADE_AREA", areas).Sql();
   }
   sql += u" ORDER BY A.POINT_CATALOG_ID, A.SORT_CODE ";
   pDataSource->QueryElements(sql,
@@ -243,7 +253,7 @@ long CBQCAdmin::GetStandardListByID(CEMRDataSource* pDataSource, BSTR bstrIDList
   if (!ids.empty()) {
     std::u16string list;
     for (const std::u16string& id : ids) list.append(list.empty() ? u"" : u",").append(id);
-    condition = u" AND ID IN (" + list + u")";
+    condition = u" AND " + SqlKey().NumberIn(u"ID", list, u"id").Sql();
   }
   constexpr unsigned kColumns = 10;
   std::vector<std::u16string> rows;
@@ -284,8 +294,8 @@ long CBQCAdmin::GetStandardProperty(CEMRDataSource* pDataSource, LONG lngID, BST
   pDataSource->Query(
       u"SELECT STANDARD, ID, RTRIM(TO_CHAR(POINT, 'FM999990.99'), '.'),  TYPE_VETO, TYPE_MULTI, "
       u"TYPE_SUBJECTIVE, NOTES, SORT_CODE, POINT_CATALOG_ID, MAIN_GRADE_FLAG, CODE FROM "
-      u"PEV_STANDARD_ITEM WHERE ID =" +
-          LongToString(lngID) + u" AND STATUS = 1",
+      u"PEV_STANDARD_ITEM" +
+          SqlKey().Number(u"ID", lngID).And(u"STATUS = 1").Where(),
       11, row);
   if (row.empty()) {
     StoreBstrResult(pbstrProperty, kEmptyList);
@@ -325,13 +335,8 @@ long CBQCAdmin::GetStandardCatalogList(CEMRDataSource* pDataSource, BSTR bstrCon
   if (!area.empty()) {
     std::vector<std::u16string> areas;
     SplitByChars(area, u",", areas);
-    std::u16string list;
-    for (const std::u16string& piece : areas) {
-      list.append(list.empty() ? u"" : u",").append(SqlQuoted(piece));
-    }
     // Only commas: no area to match.
-    if (list.empty()) list = u"NULL";
-    sql += u"AND A.GRADE_AREA IN (" + list + u") ";
+    sql += u"AND " + SqlKey().In(u"A.GRADE_AREA", areas).Sql() + u" ";
   }
   sql += u" ORDER BY A.SORT_CODE";
   pDataSource->QueryElements(sql,
@@ -343,13 +348,12 @@ long CBQCAdmin::GetStandardCatalogList(CEMRDataSource* pDataSource, BSTR bstrCon
 
 long CBQCAdmin::GetStandardCatalogProperty(CEMRDataSource* pDataSource, LONG lngID,
                                            BSTR* pbstrProperty) {
-  const std::u16string id = LongToString(lngID);
   std::vector<std::u16string> row;
   pDataSource->Query(
       u"SELECT A.NAME, A.ID, A.EMR_TYPE_LIST, A.PARENT_ID, A.SORT_CODE, A.TOTAL_POINT, A.NOTES, "
       u"B.NAME, A.GRADE_AREA  FROM PEV_STANDARD_CATALOG A LEFT JOIN PEV_STANDARD_CATALOG B ON "
-      u"A.PARENT_ID = B.ID WHERE A.ID = " +
-          id,
+      u"A.PARENT_ID = B.ID" +
+          SqlKey().Number(u"A.ID", lngID).Where(),
       9, row);
   if (row.empty()) {
     StoreBstrResult(pbstrProperty, u"<?xml version='1.0' ?><root/>");
@@ -360,9 +364,8 @@ long CBQCAdmin::GetStandardCatalogProperty(CEMRDataSource* pDataSource, LONG lng
                                 row);
   std::vector<std::u16string> link;
   pDataSource->Query(
-      u"SELECT A.ID, A.NAME FROM TELV_EMR_CATALOG A, PEV_EMRCATA_QCCATA B WHERE A.ID = "
-      u"B.EMR_CATALOG AND B.QC_CATALOG = " +
-          id,
+      u"SELECT A.ID, A.NAME FROM TELV_EMR_CATALOG A, PEV_EMRCATA_QCCATA B" +
+          SqlKey().And(u"A.ID = B.EMR_CATALOG").Number(u"B.QC_CATALOG", lngID).Where(),
       2, link);
   if (!link.empty()) {
     bag[kEmrCatalog] = link[0];
@@ -377,7 +380,8 @@ long CBQCAdmin::IsStandardCodeExist(CEMRDataSource* pDataSource, BSTR bstrID, BS
   const std::u16string id = SqlBareNumber(bstrID, u"bstrID");
   std::u16string count;
   pDataSource->QueryScalar(u"SELECT COUNT(*) AS ITEM_COUNT FROM PEV_STANDARD_ITEM ITEM WHERE ID<>" +
-                               id + u" AND CODE=" + SqlQuoted(bstrCode) + u" AND STATUS='1'",
+                               id + u" AND " +
+                               SqlKey().Equals(u"CODE", bstrCode).And(u"STATUS='1'").Sql(),
                            count);
   if (pbExist != nullptr) *pbExist = StringToLong(count) > 0 ? 1 : 0;
   return 0;
