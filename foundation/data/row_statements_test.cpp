@@ -64,7 +64,12 @@ TEST_P(RowStatementsTest, EachKindOfValueIsStoredAndAnEmptyKeyMatchesNoRow) {
   InsertRow(source, u"T_ROW", u"ID, NAME", {u"3", u"c"});
   UpdateRow(source, u"T_ROW", {{u"NAME", u"x"}}, SqlKey().Equals(u"ID", u"").Sql());
   UpdateRow(source, u"T_KINDS", {{u"NOTE", u"n"}, {u"ID", RowValue::Number(8)}},
-            SqlKey().Number(u"ID", 7).Equals(u"TO_CHAR(AT, 'YYYY-MM-DD')", u"2026-12-08").Sql());
+            SqlKey()
+                .Number(u"ID", 7)
+                .Equals(u"TO_CHAR(AT, 'YYYY-MM-DD')", u"2026-12-08")
+                .Is(u"DAY", RowValue::Date(*source.GetDBType(), u"2026-12-07 08:30:00"))
+                .Sql());
+
   row.clear();
   source.Query(u"SELECT NOTE, ID FROM T_KINDS" + SqlKey().Number(u"ID", u"8").Where() +
                    u" UNION ALL SELECT NAME, 0 FROM T_ROW" + SqlKey().Equals(u"ID", u"3").Where(),

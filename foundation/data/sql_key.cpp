@@ -16,6 +16,10 @@ SqlKey& SqlKey::Number(std::u16string_view column, long value) {
   return And(std::u16string(column) + u" = " + LongToString(value));
 }
 
+SqlKey& SqlKey::Is(std::u16string_view column, const RowValue& value) {
+  return And(std::u16string(column) + u" = " + value.Sql());
+}
+
 SqlKey& SqlKey::NumberIn(std::u16string_view column, TextRef value, std::u16string_view what) {
   return And(std::u16string(column) + u" IN (" +
              SqlNumberList(value, what.empty() ? column : what) + u")");

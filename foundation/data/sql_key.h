@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "foundation/data/row_statements.h"
 #include "foundation/text/string_util.h"
 
 namespace korvalis {
@@ -28,6 +29,8 @@ class SqlKey {
   SqlKey& Number(std::u16string_view column, TextRef value, std::u16string_view what = {});
   // column = value
   SqlKey& Number(std::u16string_view column, long value);
+  // column = the value as its kind writes it (a date, for one).
+  SqlKey& Is(std::u16string_view column, const RowValue& value);
   // column IN (value), the value a list of numbers checked by SqlNumberList (naming `what`, or
   // the column when `what` is empty).
   SqlKey& NumberIn(std::u16string_view column, TextRef value, std::u16string_view what = {});

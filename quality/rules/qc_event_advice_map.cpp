@@ -7,10 +7,11 @@
 
 #include "foundation/calls/body_arguments.h"
 #include "foundation/calls/bstr_result.h"
-#include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/data/row_statements.h"
 #include "foundation/data/sql_conditions.h"
-#include "foundation/data/sql_text.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/xml/xml_property.h"
 #include "foundation/xml/xml_text.h"
 #include "quality/rules/qc_admin.h"
@@ -20,11 +21,11 @@ namespace {
 using korvalis::BstrView;
 using korvalis::PropertyBag;
 using korvalis::SqlConditions;
-using korvalis::SqlQuoted;
+using korvalis::SqlKey;
 
 std::u16string DeletePairSql(const std::u16string& event_code, const std::u16string& advice_code) {
-  return u"DELETE FROM TELV_QC_ADVICE_EVENT_MAP WHERE QC_EVENT_ID=" + SqlQuoted(event_code) +
-         u" AND ADVICE_ID=" + SqlQuoted(advice_code);
+  return u"DELETE FROM TELV_QC_ADVICE_EVENT_MAP" +
+         SqlKey().Equals(u"QC_EVENT_ID", event_code).Equals(u"ADVICE_ID", advice_code).Where();
 }
 
 }  // namespace
@@ -39,13 +40,10 @@ long CBQCAdmin::AddQcEventAdviceMap(CEMRDataSource* pDataSource, BSTR bstrProper
   }
   // The delete and the insert are one unit with the call: a failing insert keeps the old pair.
   pDataSource->Execute(DeletePairSql(event_code, advice_code));
-  pDataSource->Execute(
-      u"INSERT INTO TELV_QC_ADVICE_EVENT_MAP (QC_EVENT_ID, ADVICE_ID, QC_EVENT_NAME, ADVICE_NAME, "
-      u"ADVICE_TYPE) VALUES (" +
-      SqlQuoted(event_code) + u", " + SqlQuoted(advice_code) + u", " +
-      SqlQuoted(property.GetValue(u"event_name")) + u", " +
-      SqlQuoted(property.GetValue(u"advice_name")) + u", " +
-      SqlQuoted(property.GetValue(u"advice_type")) + u")");
+  korvalis::InsertRow(*pDataSource, u"TELV_QC_ADVICE_EVENT_MAP",
+                      u"QC_EVENT_ID, ADVICE_ID, QC_EVENT_NAME, ADVICE_NAME, ADVICE_TYPE",
+                      {event_code, advice_code, property.GetValue(u"event_name"),
+                       property.GetValue(u"advice_name"), property.GetValue(u"advice_type")});
   return 0;
 }
 

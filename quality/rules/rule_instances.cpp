@@ -2,23 +2,25 @@
 
 #include <vector>
 
+#include "foundation/data/row_statements.h"
 #include "foundation/data/single_data_source.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/xml/xml_property.h"
 #include "quality/rules/rule_documents.h"
 
+using korvalis::RowValue;
 using korvalis::SqlBareNumber;
-using korvalis::SqlQuoted;
+using korvalis::SqlKey;
 using korvalis::TextRef;
 using korvalis::rules::RuleEvent;
-using korvalis::rules::VisitRuleCondition;
+using korvalis::rules::VisitRuleKey;
 
 namespace {
 
-// " AND EMR_ID = '<record>'" when the event names a record under `extend`, else nothing.
-std::u16string RecordOfEvent(TextRef event) {
+// `key` of the event's record (EMR_ID) when the event names one under `extend`.
+SqlKey& OfEventRecord(SqlKey& key, TextRef event) {
   const std::u16string emr_id = RuleEvent(event).Extend(u"emr_id");
-  return emr_id.empty() ? std::u16string() : u" AND EMR_ID = " + SqlQuoted(emr_id);
+  return emr_id.empty() ? key : key.Equals(u"EMR_ID", emr_id);
 }
 
 long QueryCount(CSingleDataSource* pDataSource, const std::u16string& sql) {
@@ -31,20 +33,20 @@ long QueryCount(CSingleDataSource* pDataSource, const std::u16string& sql) {
 
 namespace korvalis::rules {
 
-std::u16string VisitRuleCondition(TextRef patient_id, TextRef event_no, TextRef rule_id) {
-  std::u16string condition = u" WHERE PATIENT_ID = " + SqlQuoted(patient_id);
-  condition.append(u" AND EVENT_NO = ").append(SqlQuoted(event_no));
-  condition.append(u" AND RULE_ID = ").append(rule_id.view());
-  return condition;
+SqlKey VisitRuleKey(TextRef patient_id, TextRef event_no, TextRef rule_id) {
+  SqlKey key;
+  key.Equals(u"PATIENT_ID", patient_id).Equals(u"EVENT_NO", event_no).Number(u"RULE_ID", rule_id);
+  return key;
 }
 
 }  // namespace korvalis::rules
 
 long NextRuleSerial(CSingleDataSource* pDataSource, TextRef patient_id, TextRef event_no) {
   std::u16string last;
-  pDataSource->QueryScalar(u"SELECT MAX(SERIAL) FROM PEV_TIME_RULE_RECORD WHERE PATIENT_ID = " +
-                               SqlQuoted(patient_id) + u" AND EVENT_NO = " + SqlQuoted(event_no),
-                           last);
+  pDataSource->QueryScalar(
+      u"SELECT MAX(SERIAL) FROM PEV_TIME_RULE_RECORD" +
+          SqlKey().Equals(u"PATIENT_ID", patient_id).Equals(u"EVENT_NO", event_no).Where(),
+      last);
   return StringToLong(last) + 1;
 }
 
@@ -56,14 +58,12 @@ std::u16string NextRuleId(CSingleDataSource* pDataSource) {
 
 long CountFinishedRuleRecords(CSingleDataSource* pDataSource, TextRef patient_id, TextRef event_no,
                               long rule_id, TextRef event) {
-  std::u16string sql = u"SELECT COUNT(SERIAL) FROM PEV_TIME_RULE_RECORD" +
-                       VisitRuleCondition(patient_id, event_no, LongToString(rule_id)) +
-                       u" AND FINISH_TIME IS NOT NULL AND STATUS = 2";
+  SqlKey finished = VisitRuleKey(patient_id, event_no, LongToString(rule_id));
+  finished.And(u"FINISH_TIME IS NOT NULL AND STATUS = 2");
   RuleEvent reader(event);
-  if (reader.Child(u"code") == u"V03") {
-    sql += u" AND EMR_ID = " + SqlQuoted(reader.Extend(u"emr_id"));
-  }
-  return QueryCount(pDataSource, sql);
+  if (reader.Child(u"code") == u"V03") finished.Equals(u"EMR_ID", reader.Extend(u"emr_id"));
+  return QueryCount(pDataSource,
+                    u"SELECT COUNT(SERIAL) FROM PEV_TIME_RULE_RECORD" + finished.Where());
 }
 
 bool IsRuleQuantityReached(CSingleDataSource* pDataSource, TextRef patient_id, TextRef event_no,
@@ -79,43 +79,44 @@ bool IsRuleClosedByEmr(CSingleDataSource* pDataSource, TextRef patient_id, TextR
   const std::u16string rule = SqlBareNumber(rule_id, u"rule_id");
   const std::u16string emr_id = CXmlProperty(std::u16string(event.view())).GetValue(u"emr_id");
   return QueryCount(pDataSource, u"SELECT COUNT(SERIAL) FROM PEV_TIME_RULE_RECORD" +
-                                     VisitRuleCondition(patient_id, event_no, rule) +
-                                     u" AND EMR_ID = " + SqlQuoted(emr_id) + u" AND STATUS = 2") >=
-         1;
+                                     VisitRuleKey(patient_id, event_no, rule)
+                                         .Equals(u"EMR_ID", emr_id)
+                                         .And(u"STATUS = 2")
+                                         .Where()) >= 1;
 }
 
 void SuspendRuleRecord(CSingleDataSource* pDataSource, TextRef patient_id, TextRef event_no,
                        TextRef rule_id, TextRef serial) {
   const std::u16string rule = SqlBareNumber(rule_id, u"rule_id");
   const std::u16string instance = SqlBareNumber(serial, u"serial");
-  pDataSource->Execute(u"UPDATE PEV_TIME_RULE_RECORD SET STATUS = 3 " +
-                       VisitRuleCondition(patient_id, event_no, rule).substr(1) +
-                       u" AND SERIAL = " + instance);
+  korvalis::UpdateRow(*pDataSource, u"PEV_TIME_RULE_RECORD", {{u"STATUS", RowValue::Number(3)}},
+                      VisitRuleKey(patient_id, event_no, rule).Number(u"SERIAL", instance).Sql());
 }
 
 void ResumeSuspendedRuleRecord(CSingleDataSource* pDataSource, TextRef patient_id, TextRef event_no,
                                TextRef rule_id) {
-  const std::u16string condition =
-      VisitRuleCondition(patient_id, event_no, SqlBareNumber(rule_id, u"rule_id"));
+  const SqlKey instances = VisitRuleKey(patient_id, event_no, SqlBareNumber(rule_id, u"rule_id"));
   std::u16string serial;
   pDataSource->QueryScalar(
-      u"SELECT SERIAL FROM PEV_TIME_RULE_RECORD" + condition + u" AND STATUS = 3", serial);
+      u"SELECT SERIAL FROM PEV_TIME_RULE_RECORD" + SqlKey(instances).And(u"STATUS = 3").Where(),
+      serial);
   if (serial.empty()) return;
-  pDataSource->Execute(u"UPDATE PEV_TIME_RULE_RECORD SET STATUS = 1 " + condition.substr(1) +
-                       u" AND SERIAL = " + serial);
+  korvalis::UpdateRow(*pDataSource, u"PEV_TIME_RULE_RECORD", {{u"STATUS", RowValue::Number(1)}},
+                      SqlKey(instances).Number(u"SERIAL", serial).Sql());
 }
 
 void DeleteActiveRuleRecords(CSingleDataSource* pDataSource, TextRef patient_id, TextRef event_no,
                              TextRef rule_id, TextRef event) {
   const std::u16string rule = SqlBareNumber(rule_id, u"rule_id");
-  pDataSource->Execute(u"DELETE FROM PEV_TIME_RULE_RECORD" +
-                       VisitRuleCondition(patient_id, event_no, rule) + u" AND STATUS IN (1, 3)" +
-                       RecordOfEvent(event));
+  SqlKey active = VisitRuleKey(patient_id, event_no, rule);
+  active.And(u"STATUS IN (1, 3)");
+  pDataSource->Execute(u"DELETE FROM PEV_TIME_RULE_RECORD" + OfEventRecord(active, event).Where());
 }
 
 void DeleteRuleRecords(CSingleDataSource* pDataSource, TextRef patient_id, TextRef event_no,
                        TextRef rule_id, TextRef event) {
   const std::u16string rule = SqlBareNumber(rule_id, u"rule_id");
+  SqlKey instances = VisitRuleKey(patient_id, event_no, rule);
   pDataSource->Execute(u"DELETE FROM PEV_TIME_RULE_RECORD" +
-                       VisitRuleCondition(patient_id, event_no, rule) + RecordOfEvent(event));
+                       OfEventRecord(instances, event).Where());
 }

@@ -45,6 +45,7 @@
 
 #include <string>
 
+#include "foundation/data/sql_key.h"
 #include "foundation/text/string_util.h"
 
 class CSingleDataSource;
@@ -101,8 +102,9 @@ void DeleteRuleRecords(CSingleDataSource* pDataSource, korvalis::TextRef patient
 
 namespace korvalis::rules {
 
-// " WHERE PATIENT_ID = '<patient>' AND EVENT_NO = '<visit>' AND RULE_ID = <rule>", the texts
-// quoted. Precondition: `rule_id` is a number (SqlNumber, or a long written as text).
-std::u16string VisitRuleCondition(TextRef patient_id, TextRef event_no, TextRef rule_id);
+// The key of the rule's instances in the visit: "PATIENT_ID = '<patient>' AND EVENT_NO =
+// '<visit>' AND RULE_ID = <rule>". Precondition: `rule_id` is a number (SqlNumber, or a long
+// written as text).
+SqlKey VisitRuleKey(TextRef patient_id, TextRef event_no, TextRef rule_id);
 
 }  // namespace korvalis::rules

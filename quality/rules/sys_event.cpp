@@ -7,31 +7,38 @@
 
 #include "foundation/calls/bstr_result.h"
 #include "foundation/data/emr_data_source.h"
+#include "foundation/data/row_statements.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
 #include "platform/com/scoped_bstr.h"
 #include "quality/rules/rule_documents.h"
 
+using korvalis::RowValue;
 using korvalis::SqlBareNumber;
-using korvalis::SqlQuoted;
+using korvalis::SqlKey;
 using korvalis::StoreBstrResult;
 using korvalis::rules::ListElementTexts;
 
 namespace {
 
-std::u16string InsertBinding(BSTR bstrEventCode, const std::u16string& rule_id, LONG relation) {
-  return u"INSERT INTO PEV_EVENT_RULE  (EVENT_CODE, RULE_ID, RELATION_TYPE) VALUES (" +
-         SqlQuoted(bstrEventCode) + u", " + rule_id + u", " + LongToString(relation) + u")";
+void InsertBinding(CEMRDataSource* data_source, BSTR bstrEventCode, const std::u16string& rule_id,
+                   LONG relation) {
+  korvalis::InsertRow(*data_source, u"PEV_EVENT_RULE", u"EVENT_CODE, RULE_ID, RELATION_TYPE",
+                      {bstrEventCode, RowValue::Number(rule_id), RowValue::Number(relation)});
 }
 
 }  // namespace
 
 long CBSysEvent::GetEventRuleList(CEMRDataSource* pDataSource, BSTR bstrEventCode,
                                   LONG lngOwnerType, BSTR* pbstrList) {
-  pDataSource->QueryElements(
-      u"SELECT A.ID, A.NAME FROM PEV_RULE A, PEV_EVENT_RULE B  WHERE  B.EVENT_CODE = " +
-          SqlQuoted(bstrEventCode) + u" AND A.ID = B.RULE_ID AND B.RELATION_TYPE = " +
-          LongToString(lngOwnerType) + u" AND A.STATUS = 1",
-      {u"id", u"name"}, pbstrList);
+  pDataSource->QueryElements(u"SELECT A.ID, A.NAME FROM PEV_RULE A, PEV_EVENT_RULE B" +
+                                 SqlKey()
+                                     .Equals(u"B.EVENT_CODE", bstrEventCode)
+                                     .And(u"A.ID = B.RULE_ID")
+                                     .Number(u"B.RELATION_TYPE", lngOwnerType)
+                                     .And(u"A.STATUS = 1")
+                                     .Where(),
+                             {u"id", u"name"}, pbstrList);
   return 0;
 }
 
@@ -40,35 +47,38 @@ long CBSysEvent::SetEventRuleList(CEMRDataSource* pDataSource, BSTR bstrEventCod
   std::vector<std::u16string> rules = ListElementTexts(bstrList, u"id");
   for (std::u16string& id : rules) id = SqlBareNumber(id, u"id");
   for (const std::u16string& id : rules) {
-    pDataSource->Execute(InsertBinding(bstrEventCode, id, lngOwnerType));
+    InsertBinding(pDataSource, bstrEventCode, id, lngOwnerType);
   }
   return 0;
 }
 
 long CBSysEvent::AddEventRule(CEMRDataSource* pDataSource, BSTR bstrEventCode, LONG lngRuleID,
                               LONG lngOwnerType) {
-  const std::u16string rule_id = LongToString(lngRuleID);
-  pDataSource->Execute(u"DELETE FROM PEV_EVENT_RULE WHERE EVENT_CODE = " +
-                       SqlQuoted(bstrEventCode) + u" AND RULE_ID = " + rule_id);
-  pDataSource->Execute(InsertBinding(bstrEventCode, rule_id, lngOwnerType));
+  pDataSource->Execute(
+      u"DELETE FROM PEV_EVENT_RULE" +
+      SqlKey().Equals(u"EVENT_CODE", bstrEventCode).Number(u"RULE_ID", lngRuleID).Where());
+  InsertBinding(pDataSource, bstrEventCode, LongToString(lngRuleID), lngOwnerType);
   return 0;
 }
 
 long CBSysEvent::DeleteEventRule(CEMRDataSource* pDataSource, BSTR bstrEventCode, LONG lngRuleID,
                                  LONG lngOwnerType) {
-  pDataSource->Execute(u"DELETE FROM PEV_EVENT_RULE WHERE EVENT_CODE = " +
-                       SqlQuoted(bstrEventCode) + u" AND RULE_ID = " + LongToString(lngRuleID) +
-                       u" AND RELATION_TYPE =  " + LongToString(lngOwnerType));
+  pDataSource->Execute(u"DELETE FROM PEV_EVENT_RULE" + SqlKey()
+                                                           .Equals(u"EVENT_CODE", bstrEventCode)
+                                                           .Number(u"RULE_ID", lngRuleID)
+                                                           .Number(u"RELATION_TYPE", lngOwnerType)
+                                                           .Where());
   return 0;
 }
 
 long CBSysEvent::GetOpposeEvent(CEMRDataSource* pDataSource, BSTR bstrEventCode, BSTR* pbstrCode) {
-  const std::u16string code = SqlQuoted(bstrEventCode);
   std::u16string opposing;
-  pDataSource->QueryScalar(
-      u"SELECT EVENT_CODE FROM TELV_EVENT_OPPOSE WHERE OPPOSE_EVENT_CODE = " + code +
-          u" UNION SELECT OPPOSE_EVENT_CODE FROM TELV_EVENT_OPPOSE WHERE EVENT_CODE =" + code,
-      opposing);
+  pDataSource->QueryScalar(u"SELECT EVENT_CODE FROM TELV_EVENT_OPPOSE" +
+                               SqlKey().Equals(u"OPPOSE_EVENT_CODE", bstrEventCode).Where() +
+                               u" UNION SELECT OPPOSE_EVENT_CODE FROM TELV_EVENT_OPPOSE" +
+                               SqlKey().Equals(u"EVENT_CODE", bstrEventCode).Where(),
+                           opposing);
+
   StoreBstrResult(pbstrCode, opposing);
   return 0;
 }
