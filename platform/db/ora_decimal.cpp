@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include <gmp.h>
+
 #include "platform/db/ora_number.h"
 
 namespace korvalis::db {
@@ -33,6 +35,60 @@ constexpr int64_t kPowersOfTen[] = {1,
                                     100000000000000000,
                                     1000000000000000000};
 constexpr int kMaxShift = 18;
+
+static_assert(GMP_NUMB_BITS == 64 && sizeof(mp_limb_t) == sizeof(uint64_t));
+
+// 10^19, the largest power of ten a limb holds.
+constexpr uint64_t kLimbPiece = 10000000000000000000u;
+
+// A number of up to four limbs, least significant first, as GMP's mpn functions take it.
+struct Limbs {
+  std::array<mp_limb_t, 5> limb{};
+  mp_size_t size = 1;
+};
+
+// 10^k for 0 <= k <= 60.
+const Limbs& PowerOfTen(int k) {
+  static const auto kTable = [] {
+    std::array<Limbs, 61> table;
+    table[0].limb[0] = 1;
+    for (size_t i = 1; i < table.size(); ++i) {
+      table[i] = table[i - 1];
+      const mp_limb_t carry = mpn_mul_1(table[i].limb.data(), table[i].limb.data(), table[i].size, 10);
+      if (carry != 0) table[i].limb[static_cast<size_t>(table[i].size++)] = carry;
+    }
+    return table;
+  }();
+  return kTable[static_cast<size_t>(k)];
+}
+
+// The number of decimal digits of `value` (> 0, below 10^19).
+int DigitCount(uint64_t value) {
+  int digits = 1;
+  while (digits < 19 && value >= static_cast<uint64_t>(kPowersOfTen[digits])) ++digits;
+  return digits;
+}
+
+// Writes the digits of `value` (> 0) from `out` on and returns their end; `value` is used up.
+// GMP cuts it into pieces of 19 digits, each written as a 64-bit integer.
+char* WriteDigits(Limbs* value, char* out) {
+  std::array<uint64_t, 5> pieces;
+  size_t count = 0;
+  while (value->size > 1 || value->limb[0] >= kLimbPiece) {
+    pieces[count++] =
+        mpn_divrem_1(value->limb.data(), 0, value->limb.data(), value->size, kLimbPiece);
+    if (value->limb[static_cast<size_t>(value->size - 1)] == 0) --value->size;
+  }
+  out = std::to_chars(out, out + 20, static_cast<uint64_t>(value->limb[0])).ptr;
+  while (count > 0) {
+    char piece[20];
+    char* end = std::to_chars(piece, piece + sizeof piece, pieces[--count]).ptr;
+    std::fill(out, out + 19, '0');
+    std::copy_backward(piece, end, out + 19);
+    out += 19;
+  }
+  return out;
+}
 
 // The digits of `magnitude` (> 0) into `out`, most significant first; 64-bit halves, as
 // 128-bit division is slow.
@@ -185,57 +241,31 @@ NumberValue ShortQuotient(const ShortDecimal& a, const ShortDecimal& b, ResultFo
     return m < 0 ? static_cast<uint64_t>(0) - static_cast<uint64_t>(m) : static_cast<uint64_t>(m);
   };
   const uint64_t x = magnitude(a.mantissa), y = magnitude(b.mantissa);
-  // The quotient's digits by long division in pieces of 19 digits: the whole part, then each
-  // remainder (below y, so below 2^63) times 10^19 divided again, in 128 bits. Enough pieces
-  // give a NUMBER's 40 digits and the one that rounds them.
-  constexpr uint64_t kPiece = 10000000000000000000u;  // 10^19
-  constexpr int kWanted = 41;
-  char storage[128];
-  char* const digits = storage + 1;  // room for a carry before the first digit
-  char* end = std::to_chars(digits, digits + 24, x / y).ptr;
-  const int whole_digits = x / y == 0 ? 0 : static_cast<int>(end - digits);
-  if (whole_digits == 0) end = digits;
-  uint64_t rest = x % y;
-  int first = whole_digits == 0 ? -1 : 0;  // the first significant digit
-  while (rest != 0 && (first < 0 || end - digits - first < kWanted)) {
-    const unsigned __int128 scaled = static_cast<unsigned __int128>(rest) * kPiece;
-    uint64_t piece = static_cast<uint64_t>(scaled / y);
-    rest = static_cast<uint64_t>(scaled % y);
-    for (int k = 18; k >= 0; --k) {
-      end[k] = static_cast<char>('0' + piece % 10);
-      piece /= 10;
-    }
-    if (first < 0) {
-      const char* nonzero = std::find_if(end, end + 19, [](char c) { return c != '0'; });
-      if (nonzero != end + 19) first = static_cast<int>(nonzero - digits);
-    }
-    end += 19;
-  }
-  // The decimal exponent of the first significant digit, then rounded half away from zero at
-  // the last digit kept: the next digit decides, the quotient's expansion being exact.
-  int leading = whole_digits - 1 - first + a.exponent - b.exponent;
+  // The decimal exponent of the quotient's first digit: x / y has as many whole digits as x
+  // has more than y, one fewer when x's digits are below y's.
+  const int dx = DigitCount(x), dy = DigitCount(y);
+  const bool below = x * static_cast<uint64_t>(kPowersOfTen[19 - dx]) <
+                     y * static_cast<uint64_t>(kPowersOfTen[19 - dy]);
+  const int whole = dx - dy - (below ? 1 : 0);
+  const int leading = whole + a.exponent - b.exponent;
   if (leading >= 126) throw std::overflow_error("ORA-01426: numeric overflow");
+  // x * 10^scale / y has the digits a NUMBER keeps, and the remainder rounds it half away
+  // from zero. x below 10^19 times 10^scale (at most 59) is below 10^78: five limbs.
   const int kept = (leading % 2 != 0) ? 40 : 39;
-  char* significant = digits + first;
-  char* cut = significant + kept;
-  if (cut < end) {
-    if (*cut >= '5') {
-      char* p = cut;
-      while (p > significant && p[-1] == '9') *--p = '0';
-      if (p == significant) {
-        // All nines: one more digit before them, which the kept digits end with zeros.
-        *--significant = '1';
-        ++leading;
-        --cut;
-      } else {
-        ++p[-1];
-      }
-    }
-    end = cut;
-  }
-  while (end - significant > 1 && end[-1] == '0') --end;
-  return FromDigits(negative, std::string_view(significant, static_cast<size_t>(end - significant)),
-                    leading, form);
+  const Limbs& power = PowerOfTen(kept - 1 - whole);
+  Limbs q;
+  q.limb[static_cast<size_t>(power.size)] = mpn_mul_1(q.limb.data(), power.limb.data(), power.size, x);
+  q.size = power.size + 1;
+  const mp_limb_t remainder = mpn_divrem_1(q.limb.data(), 0, q.limb.data(), q.size, y);
+  while (q.size > 1 && q.limb[static_cast<size_t>(q.size - 1)] == 0) --q.size;
+  // Rounding up never carries into one more digit: a quotient below a power of ten by less
+  // than half a unit of its 40th digit would differ from it by less than 1 / y.
+  if (remainder >= y - remainder) mpn_add_1(q.limb.data(), q.limb.data(), q.size, 1);
+  char digits[96];
+  char* end = WriteDigits(&q, digits);
+  while (end[-1] == '0') --end;
+  return FromDigits(negative, std::string_view(digits, static_cast<size_t>(end - digits)), leading,
+                    form);
 }
 
 std::optional<NumberValue> ShortResult(Operation op, const ShortDecimal& a, const ShortDecimal& b,

@@ -5,8 +5,8 @@
 //
 // Sums, differences and products of numbers as the file holds them (integers, and decimals
 // of at most 15 significant digits) are exact in 128-bit integers and never need rounding;
-// their quotients are integer quotients of the mantissas scaled past a NUMBER's digits
-// (Boost.Multiprecision's 256-bit integers); the rest (long operands, the text of longer
+// their quotients are integer quotients of the mantissas scaled to a NUMBER's digits, rounded
+// by the remainder (GMP's functions on limbs); the rest (long operands, the text of longer
 // results) is computed with Boost.Multiprecision's decimal type.
 //
 // Thread-safety: values and pure functions.
