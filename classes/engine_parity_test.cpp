@@ -21,6 +21,7 @@
 #include "platform/xml/dom.h"
 #include "quality/review/core_system.h"
 #include "quality/review/qc_collector.h"
+#include "quality/review/qc_patient.h"
 #include "quality/rules/dept_qc_patient.h"
 #include "quality/rules/qc_task.h"
 #include "quality/rules/terminal_qc_patient.h"
@@ -160,6 +161,9 @@ const std::vector<Case>& Cases() {
         {&CBArchivePatient::GetUncodedPatient, u"0201"}}},
       {"Time-limit results", {{&CBQCCollector::GetQCList, u"<root/>"}}},
       {"Time-limit results of one visit", {{&VisitTimeLimits, u"2026120301"}}},
+      {"Columns of a view with their comments",
+       {{&CBQCCollector::GetColumnData, u"TELV_V_PATIENT_VISIT_RECORD"}}},
+      {"Visits to grade, graded and late", {{&CBQCPatient::GetQCPatientGradeList, u"<root/>"}}},
       {"Writers of the period", {{&WriterInfo, u"2026-11-01"}}},
       {"Grade summary", {{&Summary, u"<root/>"}}},
       {"FullSearch pages", {{&FullSearchFirstPage, u"肺炎"}, {&FullSearchSecondPage, u"肺炎"}}},

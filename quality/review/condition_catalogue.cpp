@@ -141,12 +141,13 @@ long CBQCCollector::GetColumnData(CEMRDataSource* pDataSource, BSTR pbstrTabName
     return 0;
   }
   // The type is NUMBER(precision), DATE(length), or the type name and "()" for any other type.
+  // The columns come by name.
   pDataSource->QueryElements(
       u"SELECT B.COMMENTS, B.COLUMN_NAME, A.DATA_TYPE || '(' || DECODE(A.DATA_TYPE, 'NUMBER', "
       u"A.DATA_PRECISION, 'DATE', A.DATA_LENGTH) || ')' XX FROM DBA_TAB_COLS A, "
       u"DBA_COL_COMMENTS B WHERE A.TABLE_NAME = B.TABLE_NAME AND A.COLUMN_NAME = B.COLUMN_NAME "
       u"AND A.TABLE_NAME = " +
-          SqlQuoted(pbstrTabName),
+          SqlQuoted(pbstrTabName) + u" ORDER BY B.COLUMN_NAME",
       {u"comments", u"column_name", u"xx"}, pbstrConditionList);
   return 0;
 }

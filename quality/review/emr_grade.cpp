@@ -21,6 +21,7 @@
 #include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
 #include "foundation/data/sql_conditions.h"
+#include "foundation/data/sql_order.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/text/string_util.h"
 #include "foundation/xml/xml_document.h"
@@ -34,6 +35,7 @@ namespace {
 
 using korvalis::ArgumentText;
 using korvalis::BstrView;
+using korvalis::EveryColumnOrder;
 using korvalis::PropertyBag;
 using korvalis::SqlConditions;
 using korvalis::SqlNumber;
@@ -278,8 +280,7 @@ long CBQCPatient::GetQCPatientGradeList(CEMRDataSource* pDataSource, BSTR bstrCo
   } else {
     sql = GradedVisitsSelect() + graded.Sql() + u" UNION " + LateClosedVisitsSelect() + visit.Sql();
   }
-  pDataSource->QueryElements(sql,
-                             {u"item",
+  static const std::vector<std::u16string> kNames = {u"item",
                               u"patient_id",
                               u"patient_name",
                               u"event_no",
@@ -302,8 +303,10 @@ long CBQCPatient::GetQCPatientGradeList(CEMRDataSource* pDataSource, BSTR bstrCo
                               u"chief_physician",
                               u"out_time",
                               u"out_dept_name",
-                              u"now_dept_name"},
-                             pbstrList);
+                              u"now_dept_name"};
+  // Rows that every column leaves tied are alike, so ordering by every column gives the list
+  // one order on every engine.
+  pDataSource->QueryElements(sql + EveryColumnOrder(kNames.size()), kNames, pbstrList);
   return 0;
 }
 

@@ -19,8 +19,8 @@
 #include "foundation/calls/bstr_result.h"
 #include "foundation/data/emr_data_source.h"
 #include "foundation/data/sql_conditions.h"
+#include "foundation/data/sql_order.h"
 #include "foundation/data/sql_text.h"
-#include "foundation/text/string_util.h"
 #include "foundation/xml/xml_property.h"
 #include "quality/review/qc_collector.h"
 #include "quality/review/time_limit_statements.h"
@@ -28,6 +28,7 @@
 namespace {
 
 using korvalis::BstrView;
+using korvalis::EveryColumnOrder;
 using korvalis::PropertyBag;
 using korvalis::SqlConditions;
 using korvalis::SqlQuoted;
@@ -59,16 +60,6 @@ const std::vector<std::u16string> kPatientQcListNames = {
     u"qc",         u"patientid",   u"eventno",   u"emr_id",      u"status",
     u"start_time", u"over_hour",   u"emr_title", u"finish_time", u"deadline",
     u"point",      u"standard_id", u"standard",  u"in_time",     u"out_time"};
-
-// The order of both lists: the rows by their columns, left to right, an empty value before any
-// other. A UNION's rows are distinct, so the order is total and every engine lists them alike.
-std::u16string EveryColumnOrder(std::size_t columns) {
-  std::u16string order = u" ORDER BY 1 NULLS FIRST";
-  for (long column = 2; column <= static_cast<long>(columns); ++column) {
-    order.append(u", ").append(LongToString(column)).append(u" NULLS FIRST");
-  }
-  return order;
-}
 
 // The two statements of GetQCList, built side by side: the instances and the signature
 // deadlines.
