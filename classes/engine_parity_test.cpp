@@ -23,7 +23,9 @@
 #include "quality/review/qc_collector.h"
 #include "quality/review/qc_patient.h"
 #include "quality/rules/dept_qc_patient.h"
+#include "quality/rules/qc_admin.h"
 #include "quality/rules/qc_task.h"
+#include "quality/rules/sys_event.h"
 #include "quality/rules/terminal_qc_patient.h"
 #include "report/emr_report.h"
 #include "report/function_admin.h"
@@ -111,6 +113,16 @@ long VisitTimeLimits(CEMRDataSource* ds, BSTR event, BSTR* out) {
   com::ScopedBstr patient(u"P0002");
   return CBQCCollector::GetPatientQCList(ds, patient.get(), event, out);
 }
+long BindRule3(CEMRDataSource* ds, BSTR event, BSTR* out) {
+  CBQCAdmin::SaveEventRule(ds, event, 3);
+  return CBQCAdmin::GetEventRuleList(ds, event, out);
+}
+long RulesOpenedBy(CEMRDataSource* ds, BSTR event, BSTR* out) {
+  return CBSysEvent::GetEventRuleList(ds, event, 1, out);
+}
+long AllEventRules(CEMRDataSource* ds, BSTR, BSTR* out) {
+  return CBQCAdmin::GetAllEventRule(ds, out);
+}
 long WriterInfo(CEMRDataSource* ds, BSTR from, BSTR* out) {
   com::ScopedBstr to(u"2027-01-01"), dept(u"$00000$"), template_id(u"9");
   return CBArchiveReport::GetWriterInfoList(ds, from, to.get(), dept.get(), template_id.get(), out);
@@ -164,6 +176,8 @@ const std::vector<Case>& Cases() {
       {"Columns of a view with their comments",
        {{&CBQCCollector::GetColumnData, u"TELV_V_PATIENT_VISIT_RECORD"}}},
       {"Visits to grade, graded and late", {{&CBQCPatient::GetQCPatientGradeList, u"<root/>"}}},
+      {"Rules of an event after one is bound to it anew",
+       {{&BindRule3, u"A01"}, {&RulesOpenedBy, u"A01"}, {&AllEventRules, u""}}},
       {"Writers of the period", {{&WriterInfo, u"2026-11-01"}}},
       {"Grade summary", {{&Summary, u"<root/>"}}},
       {"FullSearch pages", {{&FullSearchFirstPage, u"肺炎"}, {&FullSearchSecondPage, u"肺炎"}}},

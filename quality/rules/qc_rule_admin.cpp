@@ -159,7 +159,8 @@ long CBQCAdmin::GetEventList(CEMRDataSource* pDataSource, BSTR* pbstrList) {
 long CBQCAdmin::GetEventRuleList(CEMRDataSource* pDataSource, BSTR bstrEventCode, BSTR* pbstrList) {
   pDataSource->QueryElements(
       u"SELECT A.RULE_CODE ID, B.NAME NAME FROM PEV_EVENT_RULE A, PEV_RULE B" +
-          SqlKey().Equals(u"A.EVENT_CODE", bstrEventCode).And(u"A.RULE_CODE = B.ID").Where(),
+          SqlKey().Equals(u"A.EVENT_CODE", bstrEventCode).And(u"A.RULE_CODE = B.ID").Where() +
+          u" ORDER BY A.RULE_CODE",
       {u"id", u"name"}, pbstrList);
   return 0;
 }
@@ -174,8 +175,9 @@ long CBQCAdmin::SaveEventRule(CEMRDataSource* pDataSource, BSTR bstrEventCode, L
 }
 
 long CBQCAdmin::GetAllEventRule(CEMRDataSource* pDataSource, BSTR* pbstrList) {
-  pDataSource->QueryElements(u"SELECT EVENT_CODE, RULE_ID FROM PEV_EVENT_RULE", {u"event", u"rule"},
-                             pbstrList);
+  pDataSource->QueryElements(
+      u"SELECT EVENT_CODE, RULE_ID FROM PEV_EVENT_RULE ORDER BY RULE_ID, EVENT_CODE",
+      {u"event", u"rule"}, pbstrList);
   return 0;
 }
 

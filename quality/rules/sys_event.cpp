@@ -31,13 +31,15 @@ void InsertBinding(CEMRDataSource* data_source, BSTR bstrEventCode, const std::u
 
 long CBSysEvent::GetEventRuleList(CEMRDataSource* pDataSource, BSTR bstrEventCode,
                                   LONG lngOwnerType, BSTR* pbstrList) {
+  // By rule: the trigger opens and closes the rules in this order, on every engine alike.
   pDataSource->QueryElements(u"SELECT A.ID, A.NAME FROM PEV_RULE A, PEV_EVENT_RULE B" +
                                  SqlKey()
                                      .Equals(u"B.EVENT_CODE", bstrEventCode)
                                      .And(u"A.ID = B.RULE_ID")
                                      .Number(u"B.RELATION_TYPE", lngOwnerType)
                                      .And(u"A.STATUS = 1")
-                                     .Where(),
+                                     .Where() +
+                                 u" ORDER BY A.ID",
                              {u"id", u"name"}, pbstrList);
   return 0;
 }
