@@ -15,8 +15,9 @@
 
 #include "foundation/calls/body_arguments.h"
 #include "foundation/data/emr_data_source.h"
-#include "foundation/suite/factory.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
+#include "foundation/suite/factory.h"
 #include "foundation/text/string_util.h"
 #include "foundation/xml/xml_document.h"
 #include "foundation/xml/xml_property.h"
@@ -70,9 +71,12 @@ long CBQCTask::NewMonthTaskForDept(CEMRDataSource* pDataSource, BSTR bstrConditi
 
   std::u16string existing;
   pDataSource->QueryScalar(
-      u"SELECT COUNT(1) FROM PEV_GRADE_TASK  WHERE OWNER_TYPE = 2 AND CREATOR_ID = " +
-          SqlQuoted(dept_id) +
-          u" AND TO_CHAR(SYSDATE, 'yyyy-MM') = TO_CHAR(CREATE_DATE, 'yyyy-MM') ",
+      u"SELECT COUNT(1) FROM PEV_GRADE_TASK" +
+          korvalis::SqlKey()
+              .And(u"OWNER_TYPE = 2")
+              .Equals(u"CREATOR_ID", dept_id)
+              .And(u"TO_CHAR(SYSDATE, 'yyyy-MM') = TO_CHAR(CREATE_DATE, 'yyyy-MM')")
+              .Where(),
       existing);
   if (!existing.empty() && existing != u"0") return 0;  // the month has its tasks
 

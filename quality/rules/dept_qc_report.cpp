@@ -23,8 +23,9 @@
 #include "emrdoc/user_sign.h"
 #include "foundation/calls/body_arguments.h"
 #include "foundation/calls/client_info.h"
-#include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/text/string_util.h"
 #include "foundation/xml/xml_property.h"
@@ -39,7 +40,6 @@ namespace {
 
 using korvalis::ArgumentText;
 using korvalis::BstrView;
-using korvalis::SqlQuoted;
 using korvalis::XmlEscaped;
 using korvalis::com::ScopedBstr;
 
@@ -119,11 +119,14 @@ long CBDeptQCPatient::GenerateQCReport(CEMRDataSource* pDataSource, BSTR bstrPat
   *content.out() = PackEmrContent(BstrView(page.get()));
 
   std::u16string live_record;
-  pDataSource->QueryScalar(u"SELECT ID FROM TELV_EMR_CONTENT WHERE PATIENT_ID = " +
-                               SqlQuoted(bstrPatientID) + u" AND EVENT_NO = " +
-                               SqlQuoted(bstrEventNo) + u" AND TEMPLATE_ID = " +
-                               LongToString(template_id) + u" AND STATUS = 1",
-                           live_record);
+  pDataSource->QueryScalar(
+      u"SELECT ID FROM TELV_EMR_CONTENT" + korvalis::SqlKey()
+                                               .Equals(u"PATIENT_ID", bstrPatientID)
+                                               .Equals(u"EVENT_NO", bstrEventNo)
+                                               .Number(u"TEMPLATE_ID", template_id)
+                                               .And(u"STATUS = 1")
+                                               .Where(),
+      live_record);
   if (live_record.empty()) {
     ScopedBstr new_id;
     SaveEmrDocument(pDataSource, bstrPatientID, bstrEventNo, record_property.get(), bstrClientInfo,

@@ -16,19 +16,21 @@
 
 #include "foundation/calls/body_arguments.h"
 #include "foundation/calls/bstr_result.h"
-#include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
-#include "foundation/suite/factory.h"
-#include "foundation/data/sql_date.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/data/row_statements.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
+#include "foundation/suite/factory.h"
 #include "foundation/xml/xml_property.h"
 #include "platform/sys/local_clock.h"
 #include "platform/text/unicode.h"
 #include "quality/rules/rule_documents.h"
 
 using korvalis::PropertyBag;
+using korvalis::RowValue;
 using korvalis::SqlBareNumber;
-using korvalis::SqlQuoted;
+using korvalis::SqlKey;
 using korvalis::StoreBstrResult;
 
 namespace {
@@ -56,31 +58,33 @@ struct RegisteredEvent {
   std::u16string extend;  // the inner XML of `extend`
 };
 
-// The process's local time as the dialect's date literal.
-std::u16string LocalTimeLiteral(CEMRDataSource* pDataSource) {
+// The process's local time as a date.
+RowValue LocalTimeValue(CEMRDataSource* pDataSource) {
   const korvalis::sys::LocalTime now = korvalis::sys::CurrentLocalTime();
   char text[32];
   std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", now.year, now.month, now.day,
                 now.hour, now.minute, now.second);
-  return korvalis::SqlDateValue(*pDataSource->GetDBType(), korvalis::FromUtf8(text));
+  return RowValue::Date(*pDataSource->GetDBType(), korvalis::FromUtf8(text));
 }
 
-// The condition on the five keys that identify an event: its visit, code, source system and
-// time. Precondition: `src_sys` is a number (SqlBareNumber).
-std::u16string NaturalKeys(CEMRDataSource* pDataSource, const RegisteredEvent& event,
-                           const std::u16string& src_sys) {
-  return u"PATIENT_ID = " + SqlQuoted(event.patient_id) + u" AND EVENT_NO = " +
-         SqlQuoted(event.event_no) + u" AND EVENT_CODE = " + SqlQuoted(event.code) +
-         u" AND SRC_SYS = " + src_sys + u" AND CREATE_TIME = " +
-         korvalis::SqlDateValue(*pDataSource->GetDBType(), event.time);
+// The five keys that identify an event: its visit, code, source system and time.
+// Precondition: `src_sys` is a number (SqlBareNumber).
+SqlKey NaturalKeys(CEMRDataSource* pDataSource, const RegisteredEvent& event,
+                   const std::u16string& src_sys) {
+  SqlKey key;
+  key.Equals(u"PATIENT_ID", event.patient_id)
+      .Equals(u"EVENT_NO", event.event_no)
+      .Equals(u"EVENT_CODE", event.code)
+      .Number(u"SRC_SYS", src_sys)
+      .Is(u"CREATE_TIME", RowValue::Date(*pDataSource->GetDBType(), event.time));
+  return key;
 }
 
-// Moves the rows that `condition` selects from the queue into the archive.
-void ArchiveEvents(CEMRDataSource* pDataSource, const std::u16string& condition) {
-  pDataSource->Execute(
-      u"insert into telv_register_event_record select * from telv_register_event where " +
-      condition);
-  pDataSource->Execute(u"DELETE FROM TELV_REGISTER_EVENT WHERE " + condition);
+// Moves the rows that `key` selects from the queue into the archive.
+void ArchiveEvents(CEMRDataSource* pDataSource, const SqlKey& key) {
+  pDataSource->Execute(u"insert into telv_register_event_record select * from telv_register_event" +
+                       key.Where());
+  pDataSource->Execute(u"DELETE FROM TELV_REGISTER_EVENT" + key.Where());
 }
 
 long Register(CEMRDataSource* pDataSource, BSTR bstrEventInfo, BSTR* pbstrReturnInfo) {
@@ -89,19 +93,17 @@ long Register(CEMRDataSource* pDataSource, BSTR bstrEventInfo, BSTR* pbstrReturn
     StoreBstrResult(pbstrReturnInfo, kMissingVisitOrTime);
     return 1;
   }
-  const std::u16string type = SqlBareNumber(event.type, u"type");
+  const RowValue type = RowValue::Number(event.type, u"type");
   const std::u16string src_sys = SqlBareNumber(event.src_sys, u"src_sys");
-  const std::u16string time = korvalis::SqlDateValue(*pDataSource->GetDBType(), event.time);
-  const std::u16string insert =
-      u"INSERT INTO TELV_REGISTER_EVENT (ID, EVENT_CODE, CREATE_TIME, PATIENT_ID,EVENT_NO, "
-      u"REGIST_TIME, TYPE, EXTEND_INFO, SRC_SYS) VALUES(" +
-      SqlQuoted(CEMRFactory::Instance()->NewGuid()) + u", " + SqlQuoted(event.code) + u", " + time +
-      u", " + SqlQuoted(event.patient_id) + u", " + SqlQuoted(event.event_no) + u", " +
-      LocalTimeLiteral(pDataSource) + u", " + type + u", " + SqlQuoted(event.extend) + u", " +
-      src_sys + u")";
-  pDataSource->Execute(u"DELETE FROM TELV_REGISTER_EVENT WHERE " +
-                       NaturalKeys(pDataSource, event, src_sys));
-  pDataSource->Execute(insert);
+  const RowValue time = RowValue::Date(*pDataSource->GetDBType(), event.time);
+  const std::u16string id = CEMRFactory::Instance()->NewGuid();
+  pDataSource->Execute(u"DELETE FROM TELV_REGISTER_EVENT" +
+                       NaturalKeys(pDataSource, event, src_sys).Where());
+  korvalis::InsertRow(*pDataSource, u"TELV_REGISTER_EVENT",
+                      u"ID, EVENT_CODE, CREATE_TIME, PATIENT_ID, EVENT_NO, REGIST_TIME, TYPE, "
+                      u"EXTEND_INFO, SRC_SYS",
+                      {id, event.code, time, event.patient_id, event.event_no,
+                       LocalTimeValue(pDataSource), type, event.extend, RowValue::Number(src_sys)});
   StoreBstrResult(pbstrReturnInfo, kRegistered);
   return 0;
 }
@@ -135,7 +137,8 @@ long CBEventRegister::GetRegisterEventList(CEMRDataSource* pDataSource, BSTR,
 long CBEventRegister::UnRegisterEvent(CEMRDataSource* pDataSource, BSTR bstrEventInfo, BSTR*) {
   const RegisteredEvent event(bstrEventInfo);
   if (!event.id.empty()) {
-    ArchiveEvents(pDataSource, u"ID = " + SqlQuoted(event.id));
+    ArchiveEvents(pDataSource, SqlKey().Equals(u"ID", event.id));
+
     return 0;
   }
   ArchiveEvents(pDataSource,

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "foundation/calls/body_arguments.h"
-#include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
-#include "foundation/data/sql_text.h"
+#include "foundation/data/emr_data_source.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/xml/xml_property.h"
 #include "platform/com/scoped_bstr.h"
 #include "quality/rules/event_register.h"
@@ -45,7 +45,9 @@ void CBEventTrigger::DispatchEvent(CEMRDataSource* pDataSource, BSTR bstrEventIn
 
   std::u16string registered;
   pDataSource->QueryScalar(
-      u"SELECT 1 FROM TELV_REGISTER_EVENT WHERE ID = " + korvalis::SqlQuoted(event.id), registered);
+      u"SELECT 1 FROM TELV_REGISTER_EVENT" + korvalis::SqlKey().Equals(u"ID", event.id).Where(),
+      registered);
+
   if (registered.empty()) return;
 
   ScopedBstr patient_id(event.patient_id), event_no(event.event_no);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "foundation/data/emr_data_source.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/xml/xml_property.h"
 #include "platform/com/scoped_bstr.h"
@@ -16,7 +17,7 @@
 
 using korvalis::BstrView;
 using korvalis::SqlBareNumber;
-using korvalis::SqlQuoted;
+using korvalis::SqlKey;
 using korvalis::com::ScopedBstr;
 using korvalis::rules::ListElementAttributes;
 using korvalis::rules::RuleEvent;
@@ -47,12 +48,14 @@ std::u16string RuleProperty(CEMRDataSource* pDataSource, korvalis::TextRef rule_
 
 // True when the rule names an EMR type, in PEV_RULE or in a link row: an event opens no rule
 // without one, since no record could ever close it.
-bool HasEmrType(CEMRDataSource* pDataSource, const std::u16string& rule_id) {
-  if (!Scalar(pDataSource, u"SELECT EMR_TYPE FROM PEV_RULE WHERE ID=" + rule_id).empty()) {
+bool HasEmrType(CEMRDataSource* pDataSource, LONG rule_id) {
+  if (!Scalar(pDataSource,
+              u"SELECT EMR_TYPE FROM PEV_RULE" + SqlKey().Number(u"ID", rule_id).Where())
+           .empty()) {
     return true;
   }
-  return Scalar(pDataSource, u"SELECT COUNT(*) FROM PEV_RULE_EMRTYPE WHERE RULE_ID=" + rule_id) !=
-         u"0";
+  return Scalar(pDataSource, u"SELECT COUNT(*) FROM PEV_RULE_EMRTYPE" +
+                                 SqlKey().Number(u"RULE_ID", rule_id).Where()) != u"0";
 }
 
 // Undoes the open instances in the visit of every rule that the opening rule opposes.
@@ -67,10 +70,12 @@ void UndoOpposedRules(CEMRDataSource* pDataSource, BSTR patient_id, BSTR event_n
 
 // True while the visit is in hospital: it has a row without discharge time and department.
 bool IsInHospital(CEMRDataSource* pDataSource, BSTR patient_id, BSTR event_no) {
-  return !Scalar(pDataSource, u"SELECT 1 FROM TELV_VISIT_RECORD WHERE PATIENT_ID = " +
-                                  SqlQuoted(patient_id) + u" AND EVENT_NO = " +
-                                  SqlQuoted(event_no) +
-                                  u" AND OUT_TIME IS NULL AND OUT_DEPT_ID IS NULL")
+  return !Scalar(pDataSource, u"SELECT 1 FROM TELV_VISIT_RECORD" +
+                                  SqlKey()
+                                      .Equals(u"PATIENT_ID", patient_id)
+                                      .Equals(u"EVENT_NO", event_no)
+                                      .And(u"OUT_TIME IS NULL AND OUT_DEPT_ID IS NULL")
+                                      .Where())
               .empty();
 }
 
@@ -79,10 +84,13 @@ bool IsInHospital(CEMRDataSource* pDataSource, BSTR patient_id, BSTR event_no) {
 void ResumeRulesCancelledBy(CEMRDataSource* pDataSource, BSTR patient_id, BSTR event_no,
                             const std::u16string& opening_code) {
   const std::u16string reopened =
-      Scalar(pDataSource, u"SELECT 1 FROM PEV_TIME_RULE_RECORD WHERE PATIENT_ID = " +
-                              SqlQuoted(patient_id) + u" AND EVENT_NO = " + SqlQuoted(event_no) +
-                              u" AND OPEN_EVENT_CODE = " + SqlQuoted(opening_code) +
-                              u" AND STATUS = 1 AND REOPEN = 1");
+      Scalar(pDataSource,
+             u"SELECT 1 FROM PEV_TIME_RULE_RECORD" + SqlKey()
+                                                         .Equals(u"PATIENT_ID", patient_id)
+                                                         .Equals(u"EVENT_NO", event_no)
+                                                         .Equals(u"OPEN_EVENT_CODE", opening_code)
+                                                         .And(u"STATUS = 1 AND REOPEN = 1")
+                                                         .Where());
   if (!reopened.empty()) return;
   for (const std::u16string& id : EventRuleIds(pDataSource, opening_code, kEventCancelsRule)) {
     ResumeSuspendedRuleRecord(pDataSource, patient_id, event_no, id);
@@ -108,13 +116,14 @@ void CloseRuleRecordOnEvent(CEMRDataSource* pDataSource, BSTR patient_id, BSTR e
   if (!IsInHospital(pDataSource, patient_id, event_no)) return;
 
   std::vector<std::u16string> closed;
-  pDataSource->Query(
-      u"SELECT OVER_TIME, REOPEN, OPEN_EVENT_CODE FROM PEV_TIME_RULE_RECORD "
-      u"WHERE SERIAL = " +
-          LongToString(serial) + u" AND PATIENT_ID = " + SqlQuoted(patient_id) +
-          u" AND EVENT_NO = " + SqlQuoted(event_no) + u" AND RULE_ID = " +
-          SqlBareNumber(live_id, u"id"),
-      3, closed);
+  pDataSource->Query(u"SELECT OVER_TIME, REOPEN, OPEN_EVENT_CODE FROM PEV_TIME_RULE_RECORD" +
+                         SqlKey()
+                             .Number(u"SERIAL", serial)
+                             .Equals(u"PATIENT_ID", patient_id)
+                             .Equals(u"EVENT_NO", event_no)
+                             .Number(u"RULE_ID", live_id, u"id")
+                             .Where(),
+                     3, closed);
   if (closed.size() < 3) return;
   const std::u16string& deadline = closed[0];
   const std::u16string& opening_code = closed[2];
@@ -153,7 +162,7 @@ long CBQualityTrigger::FireOpen(CEMRDataSource* pDataSource, BSTR bstrPatientID,
   const std::u16string code = RuleEvent(BstrView(bstrEventPro)).Child(u"code");
   for (const std::u16string& id : EventRuleIds(pDataSource, code, kEventOpensRule)) {
     const LONG rule = static_cast<LONG>(StringToLong(id));
-    if (!HasEmrType(pDataSource, LongToString(rule))) continue;
+    if (!HasEmrType(pDataSource, rule)) continue;
     ScopedBstr property(RuleProperty(pDataSource, id));
     LONG serial = 0;
     CBQualityRule::Open(pDataSource, bstrPatientID, bstrEventNo, property.get(), bstrEventPro,
@@ -169,14 +178,18 @@ long CBQualityTrigger::FireClose(CEMRDataSource* pDataSource, BSTR bstrPatientID
   const std::u16string emr_type =
       SqlBareNumber(RuleEvent(BstrView(bstrEventPro)).Extend(u"emr_type"), u"extend/emr_type");
   std::vector<std::u16string> rules;
-  pDataSource->QueryColumn(
-      u"SELECT A.ID FROM PEV_RULE A, PEV_TIME_RULE_RECORD B WHERE A.ID = B.RULE_ID "
-      u" AND B.PATIENT_ID = " +
-          SqlQuoted(bstrPatientID) + u" AND B.EVENT_NO = " + SqlQuoted(bstrEventNo) +
-          u" AND B.STATUS = 1 AND  (A.EMR_TYPE = " + emr_type +
-          u" OR  B.RULE_ID IN (SELECT RULE_ID FROM PEV_RULE_EMRTYPE WHERE EMR_TYPE = " + emr_type +
-          u"))",
-      rules);
+  pDataSource->QueryColumn(u"SELECT A.ID FROM PEV_RULE A, PEV_TIME_RULE_RECORD B" +
+                               SqlKey()
+                                   .And(u"A.ID = B.RULE_ID")
+                                   .Equals(u"B.PATIENT_ID", bstrPatientID)
+                                   .Equals(u"B.EVENT_NO", bstrEventNo)
+                                   .And(u"B.STATUS = 1")
+                                   .And(u"(" + SqlKey().Number(u"A.EMR_TYPE", emr_type).Sql() +
+                                        u" OR  B.RULE_ID IN (SELECT RULE_ID FROM PEV_RULE_EMRTYPE" +
+                                        SqlKey().Number(u"EMR_TYPE", emr_type).Where() + u"))")
+                                   .Where(),
+                           rules);
+
   for (const std::u16string& rule_id : rules) {
     CloseRuleRecordOnEvent(pDataSource, bstrPatientID, bstrEventNo, rule_id, bstrEventPro);
   }

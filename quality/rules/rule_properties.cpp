@@ -15,6 +15,8 @@
 #include "foundation/calls/bstr_result.h"
 #include "foundation/data/emr_data_source.h"
 #include "foundation/data/property_map.h"
+#include "foundation/data/row_statements.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/xml/xml_property.h"
 #include "platform/text/ascii.h"
@@ -24,7 +26,9 @@
 
 using korvalis::BstrView;
 using korvalis::PropertyBag;
+using korvalis::RowValue;
 using korvalis::SqlBareNumber;
+using korvalis::SqlKey;
 using korvalis::StoreBstrResult;
 using korvalis::rules::ListElementTexts;
 
@@ -50,10 +54,11 @@ std::vector<std::u16string> EmrTypesOf(const CXmlProperty::Map& properties) {
 // Replaces the rule's link rows by one per EMR type.
 void WriteEmrTypes(CEMRDataSource* pDataSource, const std::u16string& rule_id,
                    const std::vector<std::u16string>& types) {
-  pDataSource->Execute(u"Delete pev_rule_emrtype where rule_id=" + rule_id);
+  pDataSource->Execute(u"Delete pev_rule_emrtype" + SqlKey().Number(u"rule_id", rule_id).Where());
   for (const std::u16string& type : types) {
-    pDataSource->Execute(u"Insert into pev_rule_emrtype (rule_id, emr_type, emrtype) values (" +
-                         rule_id + u", " + type + u", " + type + u") ");
+    korvalis::InsertRow(
+        *pDataSource, u"pev_rule_emrtype", u"rule_id, emr_type, emrtype",
+        {RowValue::Number(rule_id), RowValue::Number(type), RowValue::Number(type)});
   }
 }
 
@@ -79,16 +84,17 @@ long CBQualityRule::GetProperty(CEMRDataSource* pDataSource, LONG lngRule, BSTR*
   std::vector<std::u16string> rule;
   pDataSource->Query(
       u"SELECT ID, NAME, OWNER_TYPE, EMR_TYPE, POINT_ID,  QUANTITY, SORT_CODE, TIME_OUT, NOTES "
-      u"FROM PEV_RULE WHERE STATUS = 1 AND ID = " +
-          rule_id,
+      u"FROM PEV_RULE" +
+          SqlKey().And(u"STATUS = 1").Number(u"ID", lngRule).Where(),
       9, rule);
   if (rule.empty()) {
     StoreBstrResult(pbstrProperty, kNoRule);
     return 0;
   }
   std::vector<std::u16string> links;
-  pDataSource->QueryColumn(u"select emr_type from pev_rule_emrtype where rule_id=" + rule_id,
-                           links);
+  pDataSource->QueryColumn(
+      u"select emr_type from pev_rule_emrtype" + SqlKey().Number(u"rule_id", lngRule).Where(),
+      links);
   std::u16string emr_types = rule[3] + u";";
   for (const std::u16string& type : links) emr_types.append(type).append(u";");
   const CXmlProperty::Map properties = {
@@ -105,44 +111,51 @@ long CBQualityRule::SaveProperty(CEMRDataSource* pDataSource, LONG lngRule, BSTR
   const std::u16string rule_id = LongToString(lngRule);
   properties[kEmrType] = u"";
   const std::u16string update =
-      CPropertyMap(u"pev_rule").BuildUpdateSql(u"PEV_RULE", properties, u" WHERE ID = " + rule_id);
+      CPropertyMap(u"pev_rule")
+          .BuildUpdateSql(u"PEV_RULE", properties, SqlKey().Number(u"ID", lngRule).Where());
   WriteEmrTypes(pDataSource, rule_id, types);
   pDataSource->Execute(update);
   return 0;
 }
 
 long CBQualityRule::Delete(CEMRDataSource* pDataSource, LONG lngRule) {
-  const std::u16string r = LongToString(lngRule);
-  pDataSource->Execute(u"UPDATE PEV_TIME_RULE_RECORD SET STATUS = 0 WHERE RULE_ID = " + r +
-                       u" AND STATUS = 1");
-  pDataSource->Execute(u"DELETE FROM PEV_RULE_DEPEND WHERE RULE_ID = " + r + u" OR SUB_ID = " + r);
-  pDataSource->Execute(u"DELETE FROM PEV_EVENT_RULE WHERE RULE_ID = " + r);
-  pDataSource->Execute(u"Delete pev_rule_emrtype where rule_id=" + r);
-  pDataSource->Execute(u"UPDATE PEV_RULE SET STATUS = 0 WHERE ID = " + r);
+  korvalis::UpdateRow(*pDataSource, u"PEV_TIME_RULE_RECORD", {{u"STATUS", RowValue::Number(0)}},
+                      SqlKey().Number(u"RULE_ID", lngRule).And(u"STATUS = 1").Sql());
+  pDataSource->Execute(u"DELETE FROM PEV_RULE_DEPEND WHERE " +
+                       SqlKey().Number(u"RULE_ID", lngRule).Sql() + u" OR " +
+                       SqlKey().Number(u"SUB_ID", lngRule).Sql());
+  pDataSource->Execute(u"DELETE FROM PEV_EVENT_RULE" +
+                       SqlKey().Number(u"RULE_ID", lngRule).Where());
+  pDataSource->Execute(u"Delete pev_rule_emrtype" + SqlKey().Number(u"rule_id", lngRule).Where());
+  korvalis::UpdateRow(*pDataSource, u"PEV_RULE", {{u"STATUS", RowValue::Number(0)}},
+                      SqlKey().Number(u"ID", lngRule).Sql());
   return 0;
 }
 
 long CBQualityRule::GetRelationRuleList(CEMRDataSource* pDataSource, LONG lngRule,
                                         LONG lngRelationType, BSTR* pbstrList) {
-  pDataSource->QueryElements(
-      u"SELECT B.NAME, A.SUB_ID FROM PEV_RULE_DEPEND A, PEV_RULE B WHERE A.RULE_ID = " +
-          LongToString(lngRule) + u" AND A.SUB_ID = B.ID AND A.RELATION = " +
-          LongToString(lngRelationType),
-      {u"rule", u"id"}, pbstrList);
+  pDataSource->QueryElements(u"SELECT B.NAME, A.SUB_ID FROM PEV_RULE_DEPEND A, PEV_RULE B" +
+                                 SqlKey()
+                                     .Number(u"A.RULE_ID", lngRule)
+                                     .And(u"A.SUB_ID = B.ID")
+                                     .Number(u"A.RELATION", lngRelationType)
+                                     .Where(),
+                             {u"rule", u"id"}, pbstrList);
   return 0;
 }
 
 long CBQualityRule::SaveRelationRuleList(CEMRDataSource* pDataSource, LONG lngRule,
                                          LONG lngRelationType, BSTR bstrList) {
-  const std::u16string rule_id = LongToString(lngRule);
-  const std::u16string relation = LongToString(lngRelationType);
   std::vector<std::u16string> related = ListElementTexts(bstrList, u"rule");
   for (std::u16string& id : related) id = SqlBareNumber(id, u"rule");
-  pDataSource->Execute(u"DELETE FROM PEV_RULE_DEPEND WHERE RULE_ID = " + rule_id +
-                       u" AND RELATION=" + relation);
+  pDataSource->Execute(
+      u"DELETE FROM PEV_RULE_DEPEND" +
+      SqlKey().Number(u"RULE_ID", lngRule).Number(u"RELATION", lngRelationType).Where());
   for (const std::u16string& id : related) {
-    pDataSource->Execute(u"INSERT INTO PEV_RULE_DEPEND (RULE_ID, SUB_ID, RELATION) VALUES(" +
-                         rule_id + u", " + id + u", " + relation + u")");
+    korvalis::InsertRow(
+        *pDataSource, u"PEV_RULE_DEPEND", u"RULE_ID, SUB_ID, RELATION",
+        {RowValue::Number(lngRule), RowValue::Number(id), RowValue::Number(lngRelationType)});
   }
+
   return 0;
 }

@@ -6,7 +6,7 @@
 #include "foundation/calls/body_arguments.h"
 #include "foundation/calls/bstr_result.h"
 #include "foundation/data/emr_data_source.h"
-#include "foundation/data/sql_text.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/xml/xml_property.h"
 #include "quality/rules/list_fields.h"
 
@@ -33,11 +33,15 @@ long GetSelfGradePatientList(CEMRDataSource* pDataSource, BSTR bstrCondition,
       u"A.EVENT_NO, B.NAME AS PATIENT_NAME, B.SEX, B.EMR_STATUS, (SELECT 1 FROM TELV_EMR_CONTENT "
       u"T WHERE T.PATIENT_ID = A.PATIENT_ID AND T.EVENT_NO = A.EVENT_NO AND T.STATUS = 1 AND "
       u"ROWNUM = 1) AS HAS_EMR FROM TELV_MANAGE_PATIENT A JOIN TELV_V_PATIENT_VISIT_RECORD B ON "
-      u"A.PATIENT_ID = B.PATIENT_ID AND A.EVENT_NO = B.EVENT_NO WHERE A.USER_ID = " +
-          SqlQuoted(condition.GetValue(u"user_id")) +
-          u") A LEFT JOIN PEV_GRADE_PATIENT B ON B.PATIENT_ID = A.PATIENT_ID AND B.EVENT_NO = "
-          u"A.EVENT_NO AND B.TASK_ID = " +
-          SqlQuoted(kSelfGradeTaskId) + u" ORDER BY B.GRADE_DATE DESC",
+      u"A.PATIENT_ID = B.PATIENT_ID AND A.EVENT_NO = B.EVENT_NO" +
+          korvalis::SqlKey().Equals(u"A.USER_ID", condition.GetValue(u"user_id")).Where() +
+          u") A LEFT JOIN PEV_GRADE_PATIENT B ON " +
+          korvalis::SqlKey()
+              .And(u"B.PATIENT_ID = A.PATIENT_ID AND B.EVENT_NO = A.EVENT_NO")
+              .Equals(u"B.TASK_ID", kSelfGradeTaskId)
+              .Sql() +
+          u" ORDER BY B.GRADE_DATE DESC",
+
       kColumns, visits);
   std::u16string list = u"<?xml version='1.0' ?><root>";
   for (std::size_t row = 0; row + kColumns <= visits.size(); row += kColumns) {

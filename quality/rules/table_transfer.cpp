@@ -29,12 +29,12 @@
 
 #include "foundation/calls/body_arguments.h"
 #include "foundation/calls/bstr_result.h"
-#include "foundation/codec/emr_compression.h"
-#include "foundation/data/emr_data_source.h"
-#include "foundation/codec/emr_encoder.h"
 #include "foundation/calls/emr_exception.h"
+#include "foundation/codec/emr_compression.h"
+#include "foundation/codec/emr_encoder.h"
+#include "foundation/data/emr_data_source.h"
 #include "foundation/data/sql_date.h"
-#include "foundation/data/sql_text.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/text/string_util.h"
 #include "foundation/xml/xml_list.h"
 #include "foundation/xml/xml_parser.h"
@@ -46,7 +46,6 @@ namespace {
 
 using korvalis::ArgumentText;
 using korvalis::PropertyBag;
-using korvalis::SqlQuoted;
 
 constexpr char16_t kListHead[] = u"<?xml version='1.0' ?><root>";
 // The most columns one query may give; a larger col_count is no column count at all.
@@ -93,22 +92,21 @@ struct CodecBytes {
 using KeyColumns = std::map<std::u16string, std::u16string>;
 
 // The condition that selects one row of the key query by its key values.
-std::u16string KeyCondition(CDBType& dialect, const KeyColumns& keys,
-                            const std::u16string* values) {
-  std::u16string condition = u" 1=1 ";
+korvalis::SqlKey KeyCondition(CDBType& dialect, const KeyColumns& keys,
+                              const std::u16string* values) {
+  korvalis::SqlKey key;
+  key.And(u"1=1");
   for (const auto& [column, type] : keys) {
     const std::u16string& value = *values++;
-    condition += u" AND " + column + u"=";
     if (type == u"DATE") {
-      condition += korvalis::SqlDateValue(dialect, value);
+      key.Is(column, korvalis::RowValue::Date(dialect, value));
     } else if (type == u"NUMBER") {
-      condition += korvalis::SqlNumber(value, column);
+      key.Number(column, value);
     } else {
-      condition += SqlQuoted(value);
+      key.Equals(column, value);
     }
-    condition += u" ";
   }
-  return condition;
+  return key;
 }
 
 // Appends the BLOB list of an export: per row of the key query, the BLOB of each named column,
@@ -139,7 +137,8 @@ void GetBlobList(CEMRDataSource* pDataSource, const std::u16string& table_name,
   for (std::size_t row = 0; row + key_count <= key_values.size(); row += key_count) {
     out += u"<row>";
     const std::u16string from =
-        u" FROM " + table_name + u" WHERE " + KeyCondition(dialect, keys, &key_values[row]);
+        u" FROM " + table_name + KeyCondition(dialect, keys, &key_values[row]).Where();
+
     for (const std::u16string& column : blob_columns) {
       out += u"<blob><![CDATA[";
       CodecBytes blob;
@@ -194,8 +193,8 @@ long CBQCAdmin::GetFieldsOfTable(CEMRDataSource* pDataSource, BSTR bstrTableName
       u"SELECT TC.COLUMN_NAME, TC.DATA_TYPE,  (SELECT 'true' FROM USER_CONSTRAINTS CON, "
       u"USER_CONS_COLUMNS COL WHERE CON.CONSTRAINT_NAME=COL.CONSTRAINT_NAME AND "
       u"CON.CONSTRAINT_TYPE='P' AND COL.COLUMN_NAME=TC.COLUMN_NAME AND "
-      u"COL.TABLE_NAME=TC.TABLE_NAME) AS PRIMARY FROM USER_TAB_COLUMNS TC WHERE TC.TABLE_NAME=" +
-          SqlQuoted(table_name) + u" ",
+      u"COL.TABLE_NAME=TC.TABLE_NAME) AS PRIMARY FROM USER_TAB_COLUMNS TC" +
+          korvalis::SqlKey().Equals(u"TC.TABLE_NAME", table_name).Where(),
       kColumns, fields);
   std::u16string list = kListHead;
   for (std::size_t row = 0; row + kColumns <= fields.size(); row += kColumns) {
