@@ -104,13 +104,12 @@ std::u16string TaskListStatement(const CDBType& dialect, const CXmlProperty& con
   conditions.Equals(u"title", u"XAT.TITLE")
       .DateFrom(u"create_date_from", u"XAT.CREATE_DATE", dialect)
       .DateBefore(u"create_date_to", u"XAT.CREATE_DATE", dialect);
-  const std::u16string& creator_id = conditions.Value(u"creator_id");
-  const std::u16string& dept_id = conditions.Value(u"dept_id");
-  if (!creator_id.empty() || !dept_id.empty()) {
+  const std::u16string creators[] = {conditions.Value(u"creator_id"), conditions.Value(u"dept_id")};
+  if (!creators[0].empty() || !creators[1].empty()) {
     // The user's own tasks and those of the department: an empty one of the two matches none.
-    conditions.And(u"XAT.CREATOR_ID in(" + SqlQuoted(creator_id) + u", " + SqlQuoted(dept_id) +
-                   u")");
+    conditions.And(SqlKey().In(u"XAT.CREATOR_ID", creators).Sql());
   }
+
   conditions.Equals(u"creator", u"XAT.CREATOR");
   for (const auto& [key, column] : kCodeFilters) conditions.Number(key, column);
   sql.append(conditions.Sql());
