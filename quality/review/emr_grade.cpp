@@ -20,8 +20,10 @@
 #include "foundation/calls/bstr_result.h"
 #include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
+#include "foundation/data/row_statements.h"
 #include "foundation/data/sql_conditions.h"
 #include "foundation/data/sql_order.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/text/string_util.h"
 #include "foundation/xml/xml_document.h"
@@ -37,9 +39,12 @@ using korvalis::ArgumentText;
 using korvalis::BstrView;
 using korvalis::EveryColumnOrder;
 using korvalis::PropertyBag;
+using korvalis::InsertRow;
+using korvalis::RowValue;
 using korvalis::SqlConditions;
+using korvalis::SqlKey;
 using korvalis::SqlNumber;
-using korvalis::SqlQuoted;
+using korvalis::UpdateRow;
 
 // One deduction item of a grade, its deduction checked.
 struct GradeItem {
@@ -67,11 +72,12 @@ std::optional<std::vector<GradeItem>> ReadGradeItems(const std::u16string& grade
   return items;
 }
 
-// " WHERE PATIENT_ID = '...' AND EVENT_NO = '...' AND TASK_ID = '...'" of a grade document.
-std::u16string GradedVisit(const CXmlProperty& grade) {
-  return u" WHERE PATIENT_ID = " + SqlQuoted(grade.GetValue(u"patient_id")) + u" AND EVENT_NO = " +
-         SqlQuoted(grade.GetValue(u"event_no")) + u" AND TASK_ID = " +
-         SqlQuoted(grade.GetValue(u"task_id"));
+// The key of a grade document's visit in its task.
+SqlKey GradedVisit(const CXmlProperty& grade) {
+  return SqlKey()
+      .Equals(u"PATIENT_ID", grade.GetValue(u"patient_id"))
+      .Equals(u"EVENT_NO", grade.GetValue(u"event_no"))
+      .Equals(u"TASK_ID", grade.GetValue(u"task_id"));
 }
 
 // The elements of a grade's header, in the order they are written: four from the condition,
@@ -154,41 +160,45 @@ long CBQCPatient::SaveEmrGrade(CEMRDataSource* pDataSource, BSTR bstrList) {
        {u"task_id", u"patient_id", u"event_no", u"user_id", u"status", u"score", u"class"}) {
     if (grade.GetValue(required).empty()) throw CEMRException(std::u16string(u"信息不完整"));
   }
-  const std::u16string status = SqlNumber(grade.GetValue(u"status"), u"status");
-  const std::u16string score = SqlNumber(grade.GetValue(u"score"), u"score");
-  const std::u16string grade_class = SqlNumber(grade.GetValue(u"class"), u"class");
+  const RowValue status = RowValue::Number(SqlNumber(grade.GetValue(u"status"), u"status"));
+  const RowValue score = RowValue::Number(SqlNumber(grade.GetValue(u"score"), u"score"));
+  const RowValue grade_class = RowValue::Number(SqlNumber(grade.GetValue(u"class"), u"class"));
   const std::optional<std::vector<GradeItem>> items = ReadGradeItems(text);
-  const std::u16string task_id = SqlQuoted(grade.GetValue(u"task_id"));
-  const std::u16string patient_id = SqlQuoted(grade.GetValue(u"patient_id"));
-  const std::u16string event_no = SqlQuoted(grade.GetValue(u"event_no"));
-  const std::u16string user_id = SqlQuoted(grade.GetValue(u"user_id"));
-  const std::u16string rectify_id = SqlQuoted(grade.GetValue(u"rectify_id"));
-  const std::u16string executor_id = SqlQuoted(grade.GetValue(u"executor_id"));
+  const std::u16string task_id = grade.GetValue(u"task_id");
+  const std::u16string patient_id = grade.GetValue(u"patient_id");
+  const std::u16string event_no = grade.GetValue(u"event_no");
+  const std::u16string user_id = grade.GetValue(u"user_id");
+  const std::u16string rectify_id = grade.GetValue(u"rectify_id");
+  const std::u16string executor_id = grade.GetValue(u"executor_id");
+  const SqlKey visit = GradedVisit(grade);
 
-  pDataSource->Execute(u"UPDATE PEV_GRADE_PATIENT SET STATUS = " + status + u", SCORE = " + score +
-                       u", CLASS = " + grade_class + u", USER_ID = " + user_id +
-                       u", GRADE_DATE = sysdate, RECTIFY_ID = " + rectify_id + u", EXECUTOR_ID = " +
-                       executor_id + GradedVisit(grade));
+  UpdateRow(*pDataSource, u"PEV_GRADE_PATIENT",
+            {{u"STATUS", status},
+             {u"SCORE", score},
+             {u"CLASS", grade_class},
+             {u"USER_ID", user_id},
+             {u"GRADE_DATE", RowValue::Now()},
+             {u"RECTIFY_ID", rectify_id},
+             {u"EXECUTOR_ID", executor_id}},
+            visit.Sql());
   std::u16string count;
-  pDataSource->QueryScalar(u"SELECT COUNT(*) FROM PEV_GRADE_PATIENT" + GradedVisit(grade), count);
+  pDataSource->QueryScalar(u"SELECT COUNT(*) FROM PEV_GRADE_PATIENT" + visit.Where(), count);
   if (count == u"0") {  // the visit is not in the task yet: the grade adds it
-    pDataSource->Execute(
-        u"INSERT INTO PEV_GRADE_PATIENT (TASK_ID, PATIENT_ID, EVENT_NO, STATUS, SCORE, CLASS, "
-        u"USER_ID, GRADE_DATE, RECTIFY_ID, EXECUTOR_ID) VALUES (" +
-        task_id + u", " + patient_id + u", " + event_no + u", " + status + u", " + score + u", " +
-        grade_class + u", " + user_id + u", sysdate, " + rectify_id + u", " + executor_id + u")");
+    InsertRow(*pDataSource, u"PEV_GRADE_PATIENT",
+              u"TASK_ID, PATIENT_ID, EVENT_NO, STATUS, SCORE, CLASS, USER_ID, GRADE_DATE, "
+              u"RECTIFY_ID, EXECUTOR_ID",
+              {task_id, patient_id, event_no, status, score, grade_class, user_id,
+               RowValue::Now(), rectify_id, executor_id});
   }
 
   if (!items) return 0;  // no "detail": the stored items stay
-  pDataSource->Execute(u"DELETE PEV_GRADE_ITEM" + GradedVisit(grade));
+  pDataSource->Execute(u"DELETE PEV_GRADE_ITEM" + visit.Where());
   long serial = 0;
   for (const GradeItem& item : *items) {
-    pDataSource->Execute(
-        u"INSERT INTO PEV_GRADE_ITEM (TASK_ID, PATIENT_ID, EVENT_NO, STANDARD_ID, CONTENT, "
-        u"DEDUCT, EMR_ID, SERIAL) VALUES(" +
-        task_id + u", " + patient_id + u", " + event_no + u", " + SqlQuoted(item.standard_id) +
-        u", " + SqlQuoted(item.content) + u", " + item.deduct + u", " + SqlQuoted(item.emr_id) +
-        u", " + LongToString(++serial) + u")");
+    InsertRow(*pDataSource, u"PEV_GRADE_ITEM",
+              u"TASK_ID, PATIENT_ID, EVENT_NO, STANDARD_ID, CONTENT, DEDUCT, EMR_ID, SERIAL",
+              {task_id, patient_id, event_no, item.standard_id, item.content,
+               RowValue::Number(item.deduct), item.emr_id, RowValue::Number(++serial)});
   }
   return 0;
 }
@@ -313,12 +323,10 @@ long CBQCPatient::GetQCPatientGradeList(CEMRDataSource* pDataSource, BSTR bstrCo
 long CBQCPatient::GetPatientProperty(CEMRDataSource* pDataSource, BSTR bstrCondition,
                                      BSTR* pbstrPatientList) {
   const CXmlProperty condition = PropertyBag(bstrCondition);
-  const std::u16string event_no = condition.GetValue(u"event_no");
   pDataSource->QueryElements(
       u"SELECT P.NAME, P.ID, V.EVENT_NO, P.SEX, V.NOW_DEPT_ID, V.NOW_DEPT_NAME, V.IN_TIME FROM "
-      u"TELV_VISIT_RECORD V JOIN TELV_PATIENT P ON P.ID=V.PATIENT_ID  WHERE 1=1 " +
-          (event_no.empty() ? std::u16string(u" AND 1=2 ")
-                            : u" AND V.EVENT_NO=" + SqlQuoted(event_no) + u" "),
+      u"TELV_VISIT_RECORD V JOIN TELV_PATIENT P ON P.ID=V.PATIENT_ID" +
+          SqlKey().Equals(u"V.EVENT_NO", condition.GetValue(u"event_no")).Where(),
       {u"patient", u"patient_id", u"event_no", u"sex", u"now_dept_id", u"now_event_no", u"in_time"},
       pbstrPatientList);
   return 0;

@@ -28,7 +28,7 @@
 #include "foundation/calls/emr_exception.h"
 #include "foundation/suite/factory.h"
 #include "foundation/data/row_statements.h"
-#include "foundation/data/sql_date.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/text/string_util.h"
 #include "foundation/xml/xml_list.h"
@@ -40,10 +40,12 @@
 namespace {
 
 using korvalis::BstrView;
+using korvalis::ColumnValue;
 using korvalis::InsertRow;
 using korvalis::PropertyBag;
+using korvalis::RowValue;
+using korvalis::SqlKey;
 using korvalis::SqlNumber;
-using korvalis::SqlQuoted;
 using korvalis::UpdateRow;
 
 // A receiver or signer: identifier and name.
@@ -64,9 +66,12 @@ std::vector<Person> VisitSigners(CEMRDataSource* data_source, const std::u16stri
                                  const std::u16string& event_no) {
   std::u16string rows;
   data_source->Execute(
-      u"select a.name name, a.user_id id from telv_emr_signature a, telv_emr_content b where "
-      u"(a.id = b.id  and b.patient_id = " +
-          SqlQuoted(patient_id) + u" and b.event_no = " + SqlQuoted(event_no) +
+      u"select a.name name, a.user_id id from telv_emr_signature a, telv_emr_content b where (" +
+          SqlKey()
+              .And(u"a.id = b.id")
+              .Equals(u"b.patient_id", patient_id)
+              .Equals(u"b.event_no", event_no)
+              .Sql() +
           u") and (b.emr_type = 45 or b.emr_type = 2 or b.emr_type = 46) group by a.name, "
           u"a.user_id",
       &rows);
@@ -100,8 +105,11 @@ std::vector<Person> VisitReceivers(CEMRDataSource* data_source, const std::u16st
   data_source->Query(
       u"SELECT DISTINCT DOCTOR_GROUP.DOCTOR_ID, DOCTOR_GROUP.DOCTOR_NAME   FROM PEV_DOCTOR_GROUP "
       u"DOCTOR_GROUP  JOIN TELV_VISIT_RECORD VISIT_RECORD ON VISIT_RECORD.NOW_DEPT_ID = "
-      u"DOCTOR_GROUP.DEPT_ID  WHERE VISIT_RECORD.PATIENT_ID=" +
-          SqlQuoted(patient_id) + u" AND VISIT_RECORD.EVENT_NO=" + SqlQuoted(event_no) + u" ",
+      u"DOCTOR_GROUP.DEPT_ID" +
+          SqlKey()
+              .Equals(u"VISIT_RECORD.PATIENT_ID", patient_id)
+              .Equals(u"VISIT_RECORD.EVENT_NO", event_no)
+              .Where(),
       2, doctors);
   std::vector<Person> receivers;
   const auto add = [&receivers](Person person) {
@@ -168,12 +176,12 @@ std::vector<NoticeItem> ReadNoticeItems(const std::u16string& notice) {
 
 // The date a notice's state change stamps: the word sysdate (given in any case), or the
 // dialect's date literal of a date text (year-month-day, with or without a time).
-std::u16string StampDate(const CDBType& dialect, const std::u16string& text) {
-  if (korvalis::EqualsIgnoringAsciiCase(text, u"sysdate")) return u"sysdate";
+RowValue StampDate(const CDBType& dialect, const std::u16string& text) {
+  if (korvalis::EqualsIgnoringAsciiCase(text, u"sysdate")) return RowValue::Now();
   // A date part is required: a time alone names no day of the notice.
   if (text.find_first_of(u"-/.年") != std::u16string::npos) {
     if (std::optional<korvalis::AutomationDate> date = korvalis::AutomationDate::Parse(text)) {
-      return korvalis::SqlDateValue(dialect, date->Text());
+      return RowValue::Date(dialect, date->Text());
     }
   }
   throw CEMRException(u"不是有效的日期: '" + text + u"' (create_date)");
@@ -193,9 +201,10 @@ long CBQCPatient::SendRectifyInfo(CEMRDataSource* pDataSource, BSTR bstrInfo, LO
   const std::u16string event_no = notice.GetValue(u"event_no");
   const std::u16string task_id = notice.GetValue(u"task_id");
   const std::u16string status = notice.GetValue(u"status");
-  const std::u16string user_type = SqlNumber(notice.GetValue(u"user_type"), u"user_type");
-  const std::u16string type = SqlNumber(notice.GetValue(u"type"), u"type");
-  SqlNumber(status, u"status");
+  const RowValue user_type =
+      RowValue::Number(SqlNumber(notice.GetValue(u"user_type"), u"user_type"));
+  const RowValue type = RowValue::Number(SqlNumber(notice.GetValue(u"type"), u"type"));
+  const RowValue status_value = RowValue::Number(SqlNumber(status, u"status"));
   const bool keeps_items = status == kConfirmedStatus;
   const std::vector<NoticeItem> items =
       keeps_items ? std::vector<NoticeItem>() : ReadNoticeItems(text);
@@ -213,53 +222,53 @@ long CBQCPatient::SendRectifyInfo(CEMRDataSource* pDataSource, BSTR bstrInfo, LO
   if (status == kKeepReceiversStatus) {
     std::vector<std::u16string> stored;
     pDataSource->Query(
-        u"SELECT USER_ID, USER_NAME FROM PEV_RECTIFY_INFO WHERE ID=" + SqlQuoted(id) + u" ", 2,
+        u"SELECT USER_ID, USER_NAME FROM PEV_RECTIFY_INFO" + SqlKey().Equals(u"ID", id).Where(), 2,
         stored);
     if (stored.size() >= 2) receivers = {stored[0], stored[1]};
   }
 
   if (!task_id.empty()) {
-    pDataSource->Execute(u"DELETE PEV_GRADE_TASK_RECTIFY WHERE RECTIFY_ID =" + SqlQuoted(id));
+    pDataSource->Execute(u"DELETE PEV_GRADE_TASK_RECTIFY" +
+                         SqlKey().Equals(u"RECTIFY_ID", id).Where());
     InsertRow(*pDataSource, u"PEV_GRADE_TASK_RECTIFY", u"TASK_ID, PATIENT_ID, EVENT_NO, RECTIFY_ID",
               {task_id, patient_id, event_no, id});
     UpdateRow(*pDataSource, u"PEV_GRADE_PATIENT", {{u"RECTIFY_ID", id}},
-              u"TASK_ID = " + SqlQuoted(task_id) + u" AND PATIENT_ID = " + SqlQuoted(patient_id) +
-                  u" AND EVENT_NO = " + SqlQuoted(event_no));
+              SqlKey()
+                  .Equals(u"TASK_ID", task_id)
+                  .Equals(u"PATIENT_ID", patient_id)
+                  .Equals(u"EVENT_NO", event_no)
+                  .Sql());
   }
-  pDataSource->Execute(u"DELETE PEV_RECTIFY_INFO WHERE ID = " + SqlQuoted(id));
-  const std::u16string created =
-      create_date.empty() ? u"sysdate" : korvalis::SqlDateValue(dialect, create_date);
-  const std::u16string fed = feed_time.empty()         ? u"NULL"
-                             : feed_time == u"sysdate" ? u"sysdate"
-                                                       : korvalis::SqlDateValue(dialect, feed_time);
-  pDataSource->Execute(
-      u"INSERT INTO PEV_RECTIFY_INFO (ID, TITLE, PATIENT_ID, EVENT_NO, NOTES, PEV_USER_ID, "
-      u"PEV_USER_NAME, USER_ID, USER_NAME, USER_TYPE, CREATE_DATE, FEED_TIME,EMR_ID, EMR_TITLE, "
-      u"TYPE, STATUS) VALUES (" +
-      SqlQuoted(id) + u", " + SqlQuoted(notice.GetValue(u"title")) + u", " + SqlQuoted(patient_id) +
-      u", " + SqlQuoted(event_no) + u", " + SqlQuoted(notice.GetValue(u"notes")) + u", " +
-      SqlQuoted(notice.GetValue(u"pev_user_id")) + u", " +
-      SqlQuoted(notice.GetValue(u"pev_user_name")) + u"," + SqlQuoted(receivers.first) + u", " +
-      SqlQuoted(receivers.second) + u", " + user_type + u", " + created + u", " + fed + u", " +
-      SqlQuoted(notice.GetValue(u"emr_id")) + u", " + SqlQuoted(notice.GetValue(u"emr_title")) +
-      u", " + type + u", " + status + u")");
+  pDataSource->Execute(u"DELETE PEV_RECTIFY_INFO" + SqlKey().Equals(u"ID", id).Where());
+  const RowValue created =
+      create_date.empty() ? RowValue::Now() : RowValue::Date(dialect, create_date);
+  const RowValue fed = feed_time.empty()         ? RowValue::Null()
+                       : feed_time == u"sysdate" ? RowValue::Now()
+                                                 : RowValue::Date(dialect, feed_time);
+  InsertRow(*pDataSource, u"PEV_RECTIFY_INFO",
+            u"ID, TITLE, PATIENT_ID, EVENT_NO, NOTES, PEV_USER_ID, PEV_USER_NAME, USER_ID, "
+            u"USER_NAME, USER_TYPE, CREATE_DATE, FEED_TIME, EMR_ID, EMR_TITLE, TYPE, STATUS",
+            {id, notice.GetValue(u"title"), patient_id, event_no, notice.GetValue(u"notes"),
+             notice.GetValue(u"pev_user_id"), notice.GetValue(u"pev_user_name"), receivers.first,
+             receivers.second, user_type, created, fed, notice.GetValue(u"emr_id"),
+             notice.GetValue(u"emr_title"), type, status_value});
 
   if (!keeps_items) {
-    pDataSource->Execute(u"DELETE FROM PEV_RECTIFY_ITEM WHERE RECTIFY_ID = " + SqlQuoted(id));
+    pDataSource->Execute(u"DELETE FROM PEV_RECTIFY_ITEM" +
+                         SqlKey().Equals(u"RECTIFY_ID", id).Where());
     for (const NoticeItem& item : items) {
       // The record's own title, when the record exists, names it.
       std::u16string emr_title = item.emr_title;
       if (!item.emr_id.empty()) {
         pDataSource->QueryScalar(
-            u"SELECT TITLE FROM TELV_EMR_CONTENT T WHERE T.ID=" + SqlQuoted(item.emr_id),
+            u"SELECT TITLE FROM TELV_EMR_CONTENT T" + SqlKey().Equals(u"T.ID", item.emr_id).Where(),
             emr_title);
       }
-      pDataSource->Execute(
-          u"INSERT INTO PEV_RECTIFY_ITEM (RECTIFY_ID, STANDARD_ID, SERIAL, CONTENT, EMR_ID, "
-          u"EMR_TITLE, FEED_BACK, DEDUCT) VALUES (" +
-          SqlQuoted(id) + u"," + item.standard_id + u"," + item.serial + u"," +
-          SqlQuoted(item.content) + u", " + SqlQuoted(item.emr_id) + u", " + SqlQuoted(emr_title) +
-          u", " + SqlQuoted(item.feed_back) + u", " + item.deduct + u")");
+      InsertRow(*pDataSource, u"PEV_RECTIFY_ITEM",
+                u"RECTIFY_ID, STANDARD_ID, SERIAL, CONTENT, EMR_ID, EMR_TITLE, FEED_BACK, DEDUCT",
+                {id, RowValue::Number(item.standard_id), RowValue::Number(item.serial),
+                 item.content, item.emr_id, emr_title, item.feed_back,
+                 RowValue::Number(item.deduct)});
     }
   }
   korvalis::StoreBstrResult(pbstrRectifyID, id);
@@ -271,40 +280,51 @@ long CBQCPatient::UpdateRectifyInfo(CEMRDataSource* pDataSource, BSTR bstrInfo) 
   const std::u16string status = state.GetValue(u"status");
   const std::u16string patient_id = state.GetValue(u"patient_id");
   const std::u16string event_no = state.GetValue(u"event_no");
-  const std::u16string qc_user = u", T.PEV_USER_ID = " + SqlQuoted(state.GetValue(u"pev_user_id")) +
-                                 u", T.PEV_USER_NAME = " +
-                                 SqlQuoted(state.GetValue(u"pev_user_name"));
+  const ColumnValue qc_user_id{u"T.PEV_USER_ID", state.GetValue(u"pev_user_id")};
+  const ColumnValue qc_user_name{u"T.PEV_USER_NAME", state.GetValue(u"pev_user_name")};
 
   if (StringToLong(status) == 4) {
     // Every notice of the task visit is confirmed, and so is the visit's grading.
-    SqlNumber(status, u"status");
-    const std::u16string visit = u" WHERE T.PATIENT_ID = " + SqlQuoted(patient_id) +
-                                 u" AND T.EVENT_NO = " + SqlQuoted(event_no) +
-                                 u" AND T.TASK_ID = " + SqlQuoted(state.GetValue(u"task_id"));
+    const RowValue confirmed = RowValue::Number(SqlNumber(status, u"status"));
+    const std::u16string visit = SqlKey()
+                                     .Equals(u"T.PATIENT_ID", patient_id)
+                                     .Equals(u"T.EVENT_NO", event_no)
+                                     .Equals(u"T.TASK_ID", state.GetValue(u"task_id"))
+                                     .Sql();
     std::vector<std::u16string> notices;
-    pDataSource->QueryColumn(u"SELECT T.RECTIFY_ID FROM PEV_GRADE_TASK_RECTIFY T" + visit, notices);
+    pDataSource->QueryColumn(u"SELECT T.RECTIFY_ID FROM PEV_GRADE_TASK_RECTIFY T WHERE " + visit,
+                             notices);
     for (const std::u16string& notice : notices) {
-      pDataSource->Execute(u"UPDATE PEV_RECTIFY_INFO T SET T.STATUS = " + status + qc_user +
-                           u" WHERE T.ID = " + SqlQuoted(notice));
+      UpdateRow(*pDataSource, u"PEV_RECTIFY_INFO T",
+                {{u"T.STATUS", confirmed}, qc_user_id, qc_user_name},
+                SqlKey().Equals(u"T.ID", notice).Sql());
     }
-    pDataSource->Execute(u"UPDATE PEV_GRADE_PATIENT T SET T.STATUS = " +
-                         std::u16string(kVisitRectifiedState) + visit);
+    UpdateRow(*pDataSource, u"PEV_GRADE_PATIENT T",
+              {{u"T.STATUS", RowValue::Number(kVisitRectifiedState)}}, visit);
     return 0;
   }
 
   const std::u16string id = state.GetValue(u"id");
   if (id.empty()) return 0;
-  SqlNumber(status, u"status");
-  const std::u16string stamp = StampDate(*pDataSource->GetDBType(), state.GetValue(u"create_date"));
+  const RowValue new_status = RowValue::Number(SqlNumber(status, u"status"));
+  const RowValue stamp = StampDate(*pDataSource->GetDBType(), state.GetValue(u"create_date"));
+  const SqlKey notice = SqlKey().Equals(u"T.ID", id);
   // The notice goes to the visit's signers; without any it keeps the receivers it has.
   const std::vector<Person> signers = VisitSigners(pDataSource, patient_id, event_no);
-  std::u16string receivers;
-  if (!signers.empty()) {
+  if (signers.empty()) {
+    UpdateRow(*pDataSource, u"PEV_RECTIFY_INFO T",
+              {{u"T.STATUS", new_status}, qc_user_id, qc_user_name, {u"T.CREATE_DATE", stamp}},
+              notice.Sql());
+  } else {
     const Person joined = JoinPeople(signers);
-    receivers = u", T.USER_ID = " + SqlQuoted(joined.first) + u", T.USER_NAME = " +
-                SqlQuoted(joined.second);
+    UpdateRow(*pDataSource, u"PEV_RECTIFY_INFO T",
+              {{u"T.STATUS", new_status},
+               {u"T.USER_ID", joined.first},
+               {u"T.USER_NAME", joined.second},
+               qc_user_id,
+               qc_user_name,
+               {u"T.CREATE_DATE", stamp}},
+              notice.Sql());
   }
-  pDataSource->Execute(u"UPDATE PEV_RECTIFY_INFO T SET T.STATUS = " + status + receivers + qc_user +
-                       u", T.CREATE_DATE = " + stamp + u" WHERE T.ID = " + SqlQuoted(id));
   return 0;
 }
