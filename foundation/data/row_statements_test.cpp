@@ -59,6 +59,13 @@ TEST_P(RowStatementsTest, EachKindOfValueIsStoredAndAnEmptyKeyMatchesNoRow) {
   EXPECT_EQ(row, (std::vector<std::u16string>{u"7", u"2026-12-07 08:30:00", u"2026-12-08",
                                                u"time", u"null"}));
   EXPECT_THROW(RowValue::Number(u"7 OR 1=1", u"id"), CEMRException);
+  // Values gathered column by column are written in their order.
+  const std::vector<RowValue> gathered = {RowValue::Number(9), u"it's"};
+  InsertRow(source, u"T_KINDS", u"ID, NOTE", gathered);
+  row.clear();
+  source.Query(u"SELECT NOTE FROM T_KINDS" + SqlKey().Number(u"ID", 9).Where(), 1, row);
+  EXPECT_EQ(row, std::vector<std::u16string>{u"it's"});
+  source.Execute(u"DELETE FROM T_KINDS" + SqlKey().Number(u"ID", 9).Where());
 
   // A key part with an empty value is still written: it matches no row instead of every row.
   InsertRow(source, u"T_ROW", u"ID, NAME", {u"3", u"c"});

@@ -13,7 +13,8 @@
 #include "foundation/calls/body_arguments.h"
 #include "foundation/calls/bstr_result.h"
 #include "foundation/data/emr_data_source.h"
-#include "foundation/data/sql_text.h"
+#include "foundation/data/row_statements.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/xml/xml_property.h"
 #include "quality/review/qc_collector.h"
 
@@ -21,7 +22,9 @@ namespace {
 
 using korvalis::BstrView;
 using korvalis::PropertyBag;
-using korvalis::SqlQuoted;
+using korvalis::InsertRow;
+using korvalis::SqlKey;
+using korvalis::UpdateRow;
 
 // True when every named key of the bag holds a text.
 bool HasAll(const CXmlProperty& bag, std::initializer_list<const char16_t*> keys) {
@@ -40,28 +43,32 @@ bool HasItemKeys(const CXmlProperty& bag) {
 
 long CBQCCollector::AddConditionGroup(CEMRDataSource* pDataSource, BSTR bstrList) {
   const CXmlProperty bag = PropertyBag(bstrList);
-  const std::u16string code = SqlQuoted(bag.GetValue(u"code"));
-  pDataSource->Execute(u"DELETE TELV_CONDITION_GROUP WHERE CODE =" + code);
-  pDataSource->Execute(u"INSERT INTO TELV_CONDITION_GROUP (CODE, NOTES, TAB) VALUES (" + code +
-                       u", " + SqlQuoted(bag.GetValue(u"notes")) + u", " +
-                       SqlQuoted(bag.GetValue(u"tab")) + u")");
+  const std::u16string code = bag.GetValue(u"code");
+  pDataSource->Execute(u"DELETE TELV_CONDITION_GROUP" + SqlKey().Equals(u"CODE", code).Where());
+  InsertRow(*pDataSource, u"TELV_CONDITION_GROUP", u"CODE, NOTES, TAB",
+            {code, bag.GetValue(u"notes"), bag.GetValue(u"tab")});
   return 0;
 }
 
 long CBQCCollector::DeleteConditionGroupByCode(CEMRDataSource* pDataSource, BSTR bstrGroupCode) {
-  pDataSource->Execute(u"DELETE FROM TELV_CONDITION_GROUP WHERE CODE=" + SqlQuoted(bstrGroupCode));
+  pDataSource->Execute(u"DELETE FROM TELV_CONDITION_GROUP" +
+                       SqlKey().Equals(u"CODE", bstrGroupCode).Where());
   return 0;
 }
 
 long CBQCCollector::SetConditionGroupContent(CEMRDataSource* pDataSource, BSTR bstrList) {
   const CXmlProperty bag = PropertyBag(bstrList);
   if (!HasAll(bag, {u"original_code", u"notes", u"new_code"})) return 0;
-  const auto value = [&bag](const char16_t* key) { return SqlQuoted(bag.GetValue(key)); };
-  pDataSource->Execute(
-      u"UPDATE TELV_CONDITION_GROUP A SET A.CODE=" + value(u"new_code") + u",A.MASTER_FLAG= " +
-      value(u"master_flag") + u",A.NOTES=" + value(u"notes") + u",A.RETRIEVE_FLAG=" +
-      value(u"retrieve_flag") + u",A.SORT_CODE=" + value(u"sort_code") + u",A.TAB=" +
-      value(u"tab") + u",A.TYPE=" + value(u"type") + u" WHERE A.CODE = " + value(u"original_code"));
+  const auto value = [&bag](const char16_t* key) { return bag.GetValue(key); };
+  UpdateRow(*pDataSource, u"TELV_CONDITION_GROUP A",
+            {{u"A.CODE", value(u"new_code")},
+             {u"A.MASTER_FLAG", value(u"master_flag")},
+             {u"A.NOTES", value(u"notes")},
+             {u"A.RETRIEVE_FLAG", value(u"retrieve_flag")},
+             {u"A.SORT_CODE", value(u"sort_code")},
+             {u"A.TAB", value(u"tab")},
+             {u"A.TYPE", value(u"type")}},
+            SqlKey().Equals(u"A.CODE", value(u"original_code")).Sql());
   return 0;
 }
 
@@ -78,37 +85,42 @@ long CBQCCollector::GetConditionGroupList(CEMRDataSource* pDataSource, BSTR* pbs
 long CBQCCollector::AddConditionItem(CEMRDataSource* pDataSource, BSTR bstrList) {
   const CXmlProperty bag = PropertyBag(bstrList);
   if (!HasItemKeys(bag)) return 0;
-  const auto value = [&bag](const char16_t* key) { return SqlQuoted(bag.GetValue(key)); };
-  pDataSource->Execute(u"DELETE TELV_CONDITION_POOL WHERE CODE = " + value(u"code"));
-  pDataSource->Execute(
-      u"INSERT INTO TELV_CONDITION_POOL (GROUP_CODE, COLUMN_NAME, CODE, NAME, TYPE, DISP_WIDTH, "
-      u"SORT_CODE)VALUES(" +
-      value(u"group_code") + u", " + value(u"column_name") + u", " + value(u"code") + u", " +
-      value(u"name") + u", " + value(u"type") + u", " + value(u"disp_width") + u", " +
-      value(u"sort_code") + u" )");
+  const auto value = [&bag](const char16_t* key) { return bag.GetValue(key); };
+  pDataSource->Execute(u"DELETE TELV_CONDITION_POOL" +
+                       SqlKey().Equals(u"CODE", value(u"code")).Where());
+  InsertRow(*pDataSource, u"TELV_CONDITION_POOL",
+            u"GROUP_CODE, COLUMN_NAME, CODE, NAME, TYPE, DISP_WIDTH, SORT_CODE",
+            {value(u"group_code"), value(u"column_name"), value(u"code"), value(u"name"),
+             value(u"type"), value(u"disp_width"), value(u"sort_code")});
   return 0;
 }
 
 long CBQCCollector::DelConditionItem(CEMRDataSource* pDataSource, BSTR bstrCode) {
-  pDataSource->Execute(u"DELETE TELV_CONDITION_POOL WHERE CODE = " + SqlQuoted(bstrCode));
+  pDataSource->Execute(u"DELETE TELV_CONDITION_POOL" + SqlKey().Equals(u"CODE", bstrCode).Where());
   return 0;
 }
 
 long CBQCCollector::DelConditionItemByGroupCode(CEMRDataSource* pDataSource, BSTR pbstrGroupCode) {
-  pDataSource->Execute(u"DELETE TELV_CONDITION_POOL WHERE GROUP_CODE=" + SqlQuoted(pbstrGroupCode));
+  pDataSource->Execute(u"DELETE TELV_CONDITION_POOL" +
+                       SqlKey().Equals(u"GROUP_CODE", pbstrGroupCode).Where());
   return 0;
 }
 
 long CBQCCollector::SetConditionItemContent(CEMRDataSource* pDataSource, BSTR bstrList) {
   const CXmlProperty bag = PropertyBag(bstrList);
   if (!HasItemKeys(bag)) return 0;
-  const auto value = [&bag](const char16_t* key) { return SqlQuoted(bag.GetValue(key)); };
-  pDataSource->Execute(u"UPDATE TELV_CONDITION_POOL A SET A.GROUP_CODE=" + value(u"group_code") +
-                       u",A.COLUMN_NAME=" + value(u"column_name") + u",A.CODE=" + value(u"code") +
-                       u",A.NAME=" + value(u"name") + u",A.TYPE=" + value(u"type") + u",A.NOTES=" +
-                       value(u"notes") + u",A.DISP_WIDTH=" + value(u"disp_width") +
-                       u",A.DICT_CODE=" + value(u"dict_code") + u",A.SORT_CODE=" +
-                       value(u"sort_code") + u" WHERE A.CODE=" + value(u"original_code"));
+  const auto value = [&bag](const char16_t* key) { return bag.GetValue(key); };
+  UpdateRow(*pDataSource, u"TELV_CONDITION_POOL A",
+            {{u"A.GROUP_CODE", value(u"group_code")},
+             {u"A.COLUMN_NAME", value(u"column_name")},
+             {u"A.CODE", value(u"code")},
+             {u"A.NAME", value(u"name")},
+             {u"A.TYPE", value(u"type")},
+             {u"A.NOTES", value(u"notes")},
+             {u"A.DISP_WIDTH", value(u"disp_width")},
+             {u"A.DICT_CODE", value(u"dict_code")},
+             {u"A.SORT_CODE", value(u"sort_code")}},
+            SqlKey().Equals(u"A.CODE", value(u"original_code")).Sql());
   return 0;
 }
 
@@ -129,7 +141,8 @@ long CBQCCollector::GetColumnByTabName(CEMRDataSource* pDataSource, BSTR bstrTab
                                        BSTR* pbstrList) {
   // The name is compared as given: ordinary tables are listed under their upper-case names.
   pDataSource->QueryElements(
-      u"SELECT COLUMN_NAME FROM USER_TAB_COLUMNS A WHERE A.TABLE_NAME=" + SqlQuoted(bstrTabName),
+      u"SELECT COLUMN_NAME FROM USER_TAB_COLUMNS A" +
+          SqlKey().Equals(u"A.TABLE_NAME", bstrTabName).Where(),
       {u"column_name"}, pbstrList);
   return 0;
 }
@@ -145,9 +158,12 @@ long CBQCCollector::GetColumnData(CEMRDataSource* pDataSource, BSTR pbstrTabName
   pDataSource->QueryElements(
       u"SELECT B.COMMENTS, B.COLUMN_NAME, A.DATA_TYPE || '(' || DECODE(A.DATA_TYPE, 'NUMBER', "
       u"A.DATA_PRECISION, 'DATE', A.DATA_LENGTH) || ')' XX FROM DBA_TAB_COLS A, "
-      u"DBA_COL_COMMENTS B WHERE A.TABLE_NAME = B.TABLE_NAME AND A.COLUMN_NAME = B.COLUMN_NAME "
-      u"AND A.TABLE_NAME = " +
-          SqlQuoted(pbstrTabName) + u" ORDER BY B.COLUMN_NAME",
+      u"DBA_COL_COMMENTS B" +
+          SqlKey()
+              .And(u"A.TABLE_NAME = B.TABLE_NAME AND A.COLUMN_NAME = B.COLUMN_NAME")
+              .Equals(u"A.TABLE_NAME", pbstrTabName)
+              .Where() +
+          u" ORDER BY B.COLUMN_NAME",
       {u"comments", u"column_name", u"xx"}, pbstrConditionList);
   return 0;
 }

@@ -14,7 +14,7 @@
 #include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
 #include "foundation/data/row_statements.h"
-#include "foundation/data/sql_text.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/xml/xml_list.h"
 #include "foundation/xml/xml_text.h"
 #include "quality/review/qc_collector.h"
@@ -23,7 +23,8 @@
 namespace {
 
 using korvalis::BstrView;
-using korvalis::SqlQuoted;
+using korvalis::InsertRow;
+using korvalis::SqlKey;
 using korvalis::UpdateRow;
 
 // The one list of the user in `table`'s `column`; the empty text for an empty user id or a user
@@ -33,7 +34,7 @@ void StoreListOf(CEMRDataSource& data_source, BSTR user_id, const char16_t* colu
   std::u16string list;
   if (!BstrView(user_id).empty()) {
     data_source.QueryScalar(std::u16string(u"SELECT ") + column + u" FROM " + table +
-                                u" WHERE USER_ID=" + SqlQuoted(user_id),
+                                SqlKey().Equals(u"USER_ID", user_id).Where(),
                             list);
   }
   korvalis::StoreBstrResult(result, list);
@@ -44,11 +45,11 @@ void StoreListOf(CEMRDataSource& data_source, BSTR user_id, const char16_t* colu
 long CBQCCollector::SaveConditionDistribute(CEMRDataSource* pDataSource, BSTR bstrItemList) {
   for (const korvalis::ListElement& user :
        korvalis::ReadListElements(bstrItemList, u"user", {u"user_id"})) {
-    const std::u16string user_id = SqlQuoted(user.attributes[0]);
-    pDataSource->Execute(u"DELETE FROM TELV_CONDITION_DISTRIBUTE WHERE USER_ID=" + user_id);
-    pDataSource->Execute(
-        u"INSERT INTO TELV_CONDITION_DISTRIBUTE (USER_ID, CONDITION_CODE_LIST) VALUES (" + user_id +
-        u", " + SqlQuoted(user.text) + u")");
+    const std::u16string& user_id = user.attributes[0];
+    pDataSource->Execute(u"DELETE FROM TELV_CONDITION_DISTRIBUTE" +
+                         SqlKey().Equals(u"USER_ID", user_id).Where());
+    InsertRow(*pDataSource, u"TELV_CONDITION_DISTRIBUTE", u"USER_ID, CONDITION_CODE_LIST",
+              {user_id, user.text});
   }
   return 0;
 }
@@ -64,21 +65,20 @@ long CBQCCollector::AddConditionDistributeUser(CEMRDataSource* pDataSource, BSTR
   // The validity flag is read from `vaild_flag`, as clients write it.
   for (const korvalis::ListElement& user :
        korvalis::ReadListElements(bstrItemList, u"user", {u"id", u"role_flag", u"vaild_flag"})) {
-    const std::u16string user_id = SqlQuoted(user.attributes[0]);
-    pDataSource->Execute(u"DELETE FROM TELV_CONDITION_DISTRIBUTE_EX WHERE USER_ID=" + user_id);
-    pDataSource->Execute(
-        u"INSERT INTO TELV_CONDITION_DISTRIBUTE_EX (USER_ID, CONDITION_GROUP_LIST, ROLE_FLAG, "
-        u"VAILD_FLAG) VALUES (" +
-        user_id + u", " + SqlQuoted(user.text) + u", " + SqlQuoted(user.attributes[1]) + u", " +
-        SqlQuoted(user.attributes[2]) + u")");
+    const std::u16string& user_id = user.attributes[0];
+    pDataSource->Execute(u"DELETE FROM TELV_CONDITION_DISTRIBUTE_EX" +
+                         SqlKey().Equals(u"USER_ID", user_id).Where());
+    InsertRow(*pDataSource, u"TELV_CONDITION_DISTRIBUTE_EX",
+              u"USER_ID, CONDITION_GROUP_LIST, ROLE_FLAG, VAILD_FLAG",
+              {user_id, user.text, user.attributes[1], user.attributes[2]});
   }
   return 0;
 }
 
 long CBQCCollector::DelConditionDistributeUser(CEMRDataSource* pDataSource, BSTR bstrItemList) {
   for (const korvalis::ListElement& user : korvalis::ReadListElements(bstrItemList, u"user", {})) {
-    pDataSource->Execute(u"DELETE FROM TELV_CONDITION_DISTRIBUTE_EX WHERE USER_ID=" +
-                         SqlQuoted(user.text));
+    pDataSource->Execute(u"DELETE FROM TELV_CONDITION_DISTRIBUTE_EX" +
+                         SqlKey().Equals(u"USER_ID", user.text).Where());
   }
   return 0;
 }
@@ -89,7 +89,7 @@ long CBQCCollector::SetConditionDistributeEx(CEMRDataSource* pDataSource, BSTR p
   if (BstrView(pbstrUserID).empty()) return 0;
   UpdateRow(*pDataSource, u"TELV_CONDITION_DISTRIBUTE_EX",
             {{u"CONDITION_GROUP_LIST", BstrView(bstrConditionList)}},
-            u"USER_ID = " + SqlQuoted(pbstrUserID));
+            SqlKey().Equals(u"USER_ID", pbstrUserID).Sql());
   return 0;
 }
 

@@ -10,6 +10,9 @@
 #include "foundation/xml/dom_elements.h"
 #include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
+#include "foundation/data/row_statements.h"
+#include "foundation/data/sql_conditions.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/text/string_util.h"
 #include "foundation/xml/xml_list.h"
@@ -21,8 +24,14 @@
 
 namespace {
 
+using korvalis::ArgumentText;
 using korvalis::BstrView;
+using korvalis::InsertRow;
 using korvalis::PropertyBag;
+using korvalis::RowValue;
+using korvalis::SqlConditions;
+using korvalis::SqlKey;
+using korvalis::UpdateRow;
 using korvalis::com::ScopedBstr;
 
 // The identity code of nurses, who are offered tasks of type "1" only.
@@ -43,11 +52,12 @@ bool WindowIsActive(double start, double end, double now) {
   return false;
 }
 
-// A value that the client placed between single quotes with its own quotes doubled. A run of
-// quotes of odd length would end the literal early and change the statement, so it is refused
-// before anything runs.
-const std::u16string& Quotable(const std::u16string& value, std::u16string_view method,
-                               std::u16string_view name) {
+// The text of a value that the client wrote for a place between single quotes, its own quotes
+// doubled: the value with each pair of quotes made one again, so that it enters the statement
+// quoted as written. A run of quotes of odd length would have ended the literal early and
+// changed the statement, so it is refused before anything runs.
+std::u16string ClientQuotedText(const std::u16string& value, std::u16string_view method,
+                                std::u16string_view name) {
   for (std::size_t i = 0; i < value.size();) {
     if (value[i] != u'\'') {
       ++i;
@@ -60,7 +70,9 @@ const std::u16string& Quotable(const std::u16string& value, std::u16string_view 
                           std::u16string(name) + u" 中的单引号须成对书写(''), 不能单独出现.");
     }
   }
-  return value;
+  std::u16string text = value;
+  ReplaceAll(text, u"''", u"'");
+  return text;
 }
 
 // The task's query with the department in place of every "{DeptId}" (which the stored queries
@@ -150,10 +162,12 @@ long CBConfigTask::GetTaskPatientList(CEMRDataSource* pDataSource, BSTR /*strUse
                                       BSTR* bstrList) {
   const std::u16string task_id(BstrView(strTaskId));
   std::u16string sql =
-      u"SELECT T.ID, T.DEFAULT_SCHEDULE, T.CONFIG_SQL "
-      u" FROM PEV_TASK_CONFIG_RECORD T "
-      u" WHERE T.VALID_FLAG = '1' AND T.ID = '" +
-      Quotable(task_id, u"GetTaskPatientList", u"strTaskId") + u"' ";
+      u"SELECT T.ID, T.DEFAULT_SCHEDULE, T.CONFIG_SQL  FROM PEV_TASK_CONFIG_RECORD T " +
+      SqlKey()
+          .And(u"T.VALID_FLAG = '1'")
+          .Equals(u"T.ID", ClientQuotedText(task_id, u"GetTaskPatientList", u"strTaskId"))
+          .Where() +
+      u" ";
   if (lngUserIdentity == kNurseIdentity) sql += kNurseTasksOnly;
   sql += u" ORDER BY T.SEQUENCE_NO ";
   enum Column : unsigned { kId, kSchedule, kConfigSql, kColumns };
@@ -172,7 +186,7 @@ long CBConfigTask::NewTendTask(CEMRDataSource* pDataSource, BSTR bstrProperty,
   const CXmlProperty property = PropertyBag(bstrProperty);
   std::vector<std::u16string> values;
   for (const char16_t* key : kTaskKeys) {
-    values.push_back(Quotable(property.GetValue(key), u"NewTendTask", key));
+    values.push_back(ClientQuotedText(property.GetValue(key), u"NewTendTask", key));
   }
 
   std::u16string max_id;
@@ -181,13 +195,13 @@ long CBConfigTask::NewTendTask(CEMRDataSource* pDataSource, BSTR bstrProperty,
   const std::u16string id = LongToString(new_id);
 
   // NAME, ID, then the other columns in the order of kTaskKeys, then SEQUENCE_NO = ID.
-  std::u16string sql =
-      u"INSERT INTO PEV_TASK_CONFIG_RECORD (NAME, ID, TYPE, CONFIG_SQL, DEFAULT_SCHEDULE, "
-      u"AUTO_REMIND_FLAG, VIEW_CODE, NOTES, SEQUENCE_NO, VALID_FLAG) VALUES('" +
-      values[0] + u"', '" + id;
-  for (std::size_t i = 1; i < values.size(); ++i) sql += u"', '" + values[i];
-  sql += u"', '" + id + u"', '1')";
-  pDataSource->Execute(sql);
+  std::vector<RowValue> row = {values[0], id};
+  row.insert(row.end(), values.begin() + 1, values.end());
+  row.insert(row.end(), {id, u"1"});
+  InsertRow(*pDataSource, u"PEV_TASK_CONFIG_RECORD",
+            u"NAME, ID, TYPE, CONFIG_SQL, DEFAULT_SCHEDULE, AUTO_REMIND_FLAG, VIEW_CODE, NOTES, "
+            u"SEQUENCE_NO, VALID_FLAG",
+            row);
   if (plngNewTaskId != nullptr) *plngNewTaskId = new_id;
   return 0;
 }
@@ -196,11 +210,11 @@ long CBConfigTask::GetTendTaskList(CEMRDataSource* pDataSource, BSTR strTaskId, 
   const std::u16string task_id(BstrView(strTaskId));
   std::u16string sql =
       u"SELECT NAME, ID, TYPE, CONFIG_SQL, DEFAULT_SCHEDULE, AUTO_REMIND_FLAG, VIEW_CODE, NOTES, "
-      u"VALID_FLAG  FROM PEV_TASK_CONFIG_RECORD  WHERE 1=1 ";
-  if (!task_id.empty()) {
-    sql += u" AND ID = '" + Quotable(task_id, u"GetTendTaskList", u"strTaskId") + u"'";
-  }
-  sql += u" ORDER BY SEQUENCE_NO";
+      u"VALID_FLAG  FROM PEV_TASK_CONFIG_RECORD  WHERE 1=1 " +
+      SqlConditions(SqlConditions::Values{{u"id", ClientQuotedText(task_id, u"GetTendTaskList", u"strTaskId")}})
+          .Equals(u"id", u"ID")
+          .Sql() +
+      u" ORDER BY SEQUENCE_NO";
   pDataSource->QueryElements(sql,
                              {u"task", u"id", u"type", u"config_sql", u"schedule", u"autoremind",
                               u"view_code", u"notes", u"valid"},
@@ -215,26 +229,28 @@ long CBConfigTask::UpdateTendTask(CEMRDataSource* pDataSource, BSTR bstrProperty
     throw CEMRException(
         std::u16string(u"CBConfigTask::UpdateTendTask: 任务的有效标志(valid)只能为\"1\"或\"0\"."));
   }
-  const std::u16string task_id(BstrView(bstrTaskID));
   const std::u16string where =
-      u"' WHERE ID = '" + Quotable(task_id, u"UpdateTendTask", u"bstrTaskID") + u"'";
+      SqlKey()
+          .Equals(u"ID", ClientQuotedText(ArgumentText(bstrTaskID), u"UpdateTendTask",
+                                          u"bstrTaskID"))
+          .Sql();
   if (valid == u"0") {
-    pDataSource->Execute(u"UPDATE PEV_TASK_CONFIG_RECORD SET VALID_FLAG = '0" + where);
+    UpdateRow(*pDataSource, u"PEV_TASK_CONFIG_RECORD", {{u"VALID_FLAG", u"0"}}, where);
     return 0;
   }
-  static constexpr const char16_t* kAssignments[] = {u" NAME = '",
-                                                     u"', TYPE = '",
-                                                     u"', CONFIG_SQL = '",
-                                                     u"', DEFAULT_SCHEDULE = '",
-                                                     u"', AUTO_REMIND_FLAG = '",
-                                                     u"', VIEW_CODE = '",
-                                                     u"', NOTES = '"};
-  std::u16string sql = u"UPDATE PEV_TASK_CONFIG_RECORD SET ";
-  for (std::size_t i = 0; i < std::size(kTaskKeys); ++i) {
-    sql += kAssignments[i];
-    sql += Quotable(property.GetValue(kTaskKeys[i]), u"UpdateTendTask", kTaskKeys[i]);
-  }
-  sql += u"', VALID_FLAG = '1" + where;
-  pDataSource->Execute(sql);
+  const auto value = [&property](std::size_t key) {
+    return ClientQuotedText(property.GetValue(kTaskKeys[key]), u"UpdateTendTask", kTaskKeys[key]);
+  };
+  // In the order of kTaskKeys.
+  UpdateRow(*pDataSource, u"PEV_TASK_CONFIG_RECORD",
+            {{u"NAME", value(0)},
+             {u"TYPE", value(1)},
+             {u"CONFIG_SQL", value(2)},
+             {u"DEFAULT_SCHEDULE", value(3)},
+             {u"AUTO_REMIND_FLAG", value(4)},
+             {u"VIEW_CODE", value(5)},
+             {u"NOTES", value(6)},
+             {u"VALID_FLAG", u"1"}},
+            where);
   return 0;
 }

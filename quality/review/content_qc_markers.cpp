@@ -9,7 +9,9 @@
 #include "foundation/codec/emr_compression.h"
 #include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
+#include "foundation/data/row_statements.h"
 #include "foundation/data/sql_conditions.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_date.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/xml/xhtml_document.h"
@@ -73,26 +75,23 @@ void SaveContentQcMarkers(CEMRDataSource* data_source, BSTR identification, BSTR
   const std::u16string& emr_id = record[u"emr_id"];
   const std::u16string& send_count = record[u"send_count"];
   if (!emr_id.empty() && !send_count.empty()) {
-    data_source->Execute(u"UPDATE PEV_CONTENT_QUALITY T SET T.SEND_COUNT=" +
-                         SqlNumber(send_count, u"send_count") + u" WHERE T.EMR_ID=" +
-                         SqlQuoted(emr_id) + u" ");
+    UpdateRow(*data_source, u"PEV_CONTENT_QUALITY T",
+              {{u"T.SEND_COUNT", RowValue::Number(SqlNumber(send_count, u"send_count"))}},
+              SqlKey().Equals(u"T.EMR_ID", emr_id).Sql());
     return;
   }
 
   XHTMLDocument page;
   if (FAILED(load(page, ContentText(content)))) throw CEMRException(kContentPageNotLoaded);
-  const std::u16string visit =
-      SqlQuoted(record[u"patient_id"]) + u", " + SqlQuoted(record[u"event_no"]) + u", ";
   if (!emr_id.empty()) {
-    data_source->Execute(u"DELETE FROM PEV_CONTENT_QUALITY T WHERE T.EMR_ID = " +
-                         SqlQuoted(emr_id));
+    data_source->Execute(u"DELETE FROM PEV_CONTENT_QUALITY T" +
+                         SqlKey().Equals(u"T.EMR_ID", emr_id).Where());
   }
   for (const ContentQcMarker& marker : MarkerCells(page)) {
-    data_source->Execute(
-        u"INSERT INTO PEV_CONTENT_QUALITY (PATIENT_ID, EVENT_NO, RULE_ID, ELEMENT_ID, "
-        u"ELEMENT_XID, EMR_ID, SEND_COUNT) VALUES(" +
-        visit + SqlQuoted(marker.rule_id) + u", " + SqlQuoted(marker.element_id) + u", " +
-        SqlQuoted(marker.element_xid) + u", " + SqlQuoted(emr_id) + u", 0)");
+    InsertRow(*data_source, u"PEV_CONTENT_QUALITY",
+              u"PATIENT_ID, EVENT_NO, RULE_ID, ELEMENT_ID, ELEMENT_XID, EMR_ID, SEND_COUNT",
+              {record[u"patient_id"], record[u"event_no"], marker.rule_id, marker.element_id,
+               marker.element_xid, emr_id, RowValue::Number(0)});
   }
 }
 

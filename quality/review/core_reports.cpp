@@ -6,6 +6,7 @@
 // The catalogue of the list's filter is compared as a number; a filter whose catalogue is not a
 // number is refused before any statement.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "foundation/codec/blob_text.h"
@@ -15,7 +16,8 @@
 #include "foundation/data/emr_data_source.h"
 #include "foundation/data/record_statements.h"
 #include "foundation/data/sql_conditions.h"
-#include "foundation/data/sql_text.h"
+#include "foundation/data/row_statements.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/xml/xml_property.h"
 #include "foundation/xml/xml_text.h"
 #include "platform/text/unicode.h"
@@ -27,13 +29,17 @@ namespace {
 using korvalis::BstrView;
 using korvalis::PropertyBag;
 using korvalis::SqlConditions;
-using korvalis::SqlQuoted;
+using korvalis::RowValue;
+using korvalis::SqlKey;
 using korvalis::XmlCarriable;
 
 constexpr char16_t kTable[] = u"PEV_CORESYSTEM_REPORT";
-constexpr char16_t kMapContent[] = u"SELECT A.MAP_CONTENT FROM PEV_CORESYSTEM_REPORT A WHERE A.ID=";
-constexpr char16_t kHtmlContent[] =
-    u"SELECT A.HTML_CONTENT FROM PEV_CORESYSTEM_REPORT A WHERE A.ID=";
+
+// The statement that selects one content column of the report `id`.
+std::u16string ContentSql(const char16_t* column, const std::u16string& id) {
+  return std::u16string(u"SELECT A.") + column + u" FROM PEV_CORESYSTEM_REPORT A" +
+         SqlKey().Equals(u"A.ID", id).Where();
+}
 
 // The header columns of the list as they are given, before the contents; the catalogue, the
 // eighth column read, is not given.
@@ -69,11 +75,12 @@ long CBCoreSystem::GetCoreReport(CEMRDataSource* pDataSource, BSTR bstrCondition
     for (std::size_t column = 0; column < std::size(kHeaderNames); ++column) {
       document.Append(item, kHeaderNames[column], XmlCarriable(values[row + column]));
     }
-    const std::u16string id = SqlQuoted(values[row]);
-    document.Append(item, u"map_content",
-                    XmlCarriable(korvalis::ReadBlobText(*pDataSource, kMapContent + id)));
-    document.Append(item, u"html_content",
-                    XmlCarriable(korvalis::ReadBlobText(*pDataSource, kHtmlContent + id)));
+    const std::u16string& id = values[row];
+    for (const auto& [name, column] : {std::pair(u"map_content", u"MAP_CONTENT"),
+                                       std::pair(u"html_content", u"HTML_CONTENT")}) {
+      document.Append(item, name,
+                      XmlCarriable(korvalis::ReadBlobText(*pDataSource, ContentSql(column, id))));
+    }
   }
   korvalis::StoreBstrResult(pbstrList, document.Write());
   return 0;
@@ -82,17 +89,18 @@ long CBCoreSystem::GetCoreReport(CEMRDataSource* pDataSource, BSTR bstrCondition
 long CBCoreSystem::SetCoreReport(CEMRDataSource* pDataSource, BSTR bstrCondition, BSTR* pbstrList) {
   const CXmlProperty report = PropertyBag(bstrCondition);
   const std::u16string id = korvalis::IdForSave(*pDataSource, report.GetValue(u"id"), kTable);
-  const auto quoted = [&](const char16_t* key) { return SqlQuoted(report.GetValue(key)); };
-  pDataSource->Execute(
-      u"INSERT INTO PEV_CORESYSTEM_REPORT (ID, REPORT_NAME, CREATOR, CREATE_TIME, MENDER, "
-      u"MODIFY_TIME, NOTE, CATALOG) VALUES(" +
-      SqlQuoted(id) + u", " + quoted(u"name") + u", " + quoted(u"creator") + u", TO_DATE(" +
-      quoted(u"create_time") + u", 'YYYY-MM-DD HH24:MI:SS'), " + quoted(u"mender") + u", TO_DATE(" +
-      quoted(u"modify_time") + u", 'YYYY-MM-DD HH24:MI:SS'), " + quoted(u"note") + u", " +
-      quoted(u"catalog") + u")");
-  const std::u16string where_id = SqlQuoted(id);
-  korvalis::WriteBlobText(*pDataSource, kMapContent + where_id, report.GetValue(u"map_content"));
-  korvalis::WriteBlobText(*pDataSource, kHtmlContent + where_id, report.GetValue(u"html_content"));
+  constexpr char16_t kTimeFormat[] = u"YYYY-MM-DD HH24:MI:SS";
+  korvalis::InsertRow(
+      *pDataSource, u"PEV_CORESYSTEM_REPORT",
+      u"ID, REPORT_NAME, CREATOR, CREATE_TIME, MENDER, MODIFY_TIME, NOTE, CATALOG",
+      {id, report.GetValue(u"name"), report.GetValue(u"creator"),
+       RowValue::Date(report.GetValue(u"create_time"), kTimeFormat), report.GetValue(u"mender"),
+       RowValue::Date(report.GetValue(u"modify_time"), kTimeFormat), report.GetValue(u"note"),
+       report.GetValue(u"catalog")});
+  korvalis::WriteBlobText(*pDataSource, ContentSql(u"MAP_CONTENT", id),
+                          report.GetValue(u"map_content"));
+  korvalis::WriteBlobText(*pDataSource, ContentSql(u"HTML_CONTENT", id),
+                          report.GetValue(u"html_content"));
   korvalis::StoreBstrResult(pbstrList, id);
   return 0;
 }

@@ -15,7 +15,7 @@
 #include "foundation/data/emr_data_source.h"
 #include "foundation/data/record_statements.h"
 #include "foundation/data/sql_conditions.h"
-#include "foundation/data/sql_text.h"
+#include "foundation/data/row_statements.h"
 #include "foundation/xml/xml_property.h"
 #include "quality/review/core_registers.h"
 #include "quality/review/core_system.h"
@@ -26,7 +26,7 @@ using korvalis::BstrView;
 using korvalis::IdForSave;
 using korvalis::PropertyBag;
 using korvalis::SqlConditions;
-using korvalis::SqlQuoted;
+using korvalis::RowValue;
 using korvalis::review::ItemList;
 
 // One value of a record: its column, the key a save reads it from, and the attribute under
@@ -122,13 +122,9 @@ long CBCoreSystem::SetDeptActivity(CEMRDataSource* pDataSource, BSTR bstrConditi
   };
 
   const std::u16string id = IdForSave(*pDataSource, record.GetValue(u"id"), u"PEV_DEPT_ACTIVITY");
-  std::u16string sql = u"INSERT INTO PEV_DEPT_ACTIVITY (" + ColumnList(u"") + u") VALUES(" +
-                       SqlQuoted(id) + u", TO_DATE(" + SqlQuoted(value_of(kFields[1])) +
-                       u", 'YYYY-MM-DD')";
-  for (unsigned column = 2; column < kColumns; ++column) {
-    sql.append(u", ").append(SqlQuoted(value_of(kFields[column])));
-  }
-  pDataSource->Execute(sql.append(u")"));
+  std::vector<RowValue> row = {id, RowValue::Date(value_of(kFields[1]), u"YYYY-MM-DD")};
+  for (unsigned column = 2; column < kColumns; ++column) row.emplace_back(value_of(kFields[column]));
+  korvalis::InsertRow(*pDataSource, u"PEV_DEPT_ACTIVITY", ColumnList(u""), row);
   korvalis::StoreBstrResult(pbstrList, id);
   return 0;
 }

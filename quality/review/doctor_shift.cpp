@@ -14,7 +14,9 @@
 #include "foundation/calls/body_arguments.h"
 #include "foundation/calls/bstr_result.h"
 #include "foundation/data/emr_data_source.h"
+#include "foundation/data/row_statements.h"
 #include "foundation/data/sql_conditions.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/xml/xml_property.h"
 #include "quality/review/core_registers.h"
@@ -25,6 +27,7 @@ namespace {
 using korvalis::BstrView;
 using korvalis::PropertyBag;
 using korvalis::SqlConditions;
+using korvalis::SqlKey;
 using korvalis::SqlQuoted;
 
 constexpr char16_t kEmptyList[] = u"<?xml version='1.0' ?><root></root>";
@@ -76,8 +79,8 @@ std::u16string PagedDetailList(CEMRDataSource* data_source, BSTR condition_text,
   std::u16string reference_time;
   if (!id.empty()) {
     std::vector<std::u16string> reference;
-    data_source->Query(u"SELECT DEPT_ID, CREATE_TIME FROM PEV_DT_SHIFT_RECORD WHERE ID=" +
-                           SqlQuoted(id) + u" AND VAILD_FALG=1",
+    data_source->Query(u"SELECT DEPT_ID, CREATE_TIME FROM PEV_DT_SHIFT_RECORD" +
+                           SqlKey().Equals(u"ID", id).And(u"VAILD_FALG=1").Where(),
                        2, reference);
     if (reference.size() == 2) {
       dept_id = reference[0];
@@ -88,14 +91,15 @@ std::u16string PagedDetailList(CEMRDataSource* data_source, BSTR condition_text,
   const bool next = direction == Direction::kNext;
   std::u16string target;
   if (!reference_time.empty() || !dept_id.empty()) {
-    std::u16string sql = u"SELECT ID FROM PEV_DT_SHIFT_RECORD WHERE DEPT_ID=" + SqlQuoted(dept_id) +
-                         u" AND VAILD_FALG=1";
+    SqlKey shift;
+    shift.Equals(u"DEPT_ID", dept_id).And(u"VAILD_FALG=1");
     if (!reference_time.empty()) {
-      sql.append(next ? u" AND CREATE_TIME>TO_DATE(" : u" AND CREATE_TIME<TO_DATE(");
-      sql.append(SqlQuoted(reference_time)).append(u", 'YYYY-MM-DD HH24:MI:SS')");
+      shift.And((next ? u"CREATE_TIME>TO_DATE(" : u"CREATE_TIME<TO_DATE(") +
+                SqlQuoted(reference_time) + u", 'YYYY-MM-DD HH24:MI:SS')");
     }
-    sql.append(next ? u" ORDER BY CREATE_TIME ASC" : u" ORDER BY CREATE_TIME DESC");
-    data_source->QueryScalar(sql, target);
+    data_source->QueryScalar(u"SELECT ID FROM PEV_DT_SHIFT_RECORD" + shift.Where() +
+                                 (next ? u" ORDER BY CREATE_TIME ASC" : u" ORDER BY CREATE_TIME DESC"),
+                             target);
   }
   if (target.empty()) return kEmptyList;
   return DetailList(data_source, CXmlProperty(CXmlProperty::Map{{u"id", target}}));
@@ -113,7 +117,9 @@ long CBCoreSystem::GetDoctorShiftRecord(CEMRDataSource* pDataSource, BSTR bstrCo
 long CBCoreSystem::DeleteDoctorShiftRecord(CEMRDataSource* pDataSource, BSTR bstrShiftRecordID) {
   const std::u16string id(BstrView(bstrShiftRecordID));
   if (!id.empty()) {
-    pDataSource->Execute(u"UPDATE PEV_DT_SHIFT_RECORD SET VAILD_FLAG=0 WHERE ID=" + SqlQuoted(id));
+    korvalis::UpdateRow(*pDataSource, u"PEV_DT_SHIFT_RECORD",
+                        {{u"VAILD_FLAG", korvalis::RowValue::Number(0)}},
+                        SqlKey().Equals(u"ID", id).Sql());
   }
   return 0;
 }

@@ -13,7 +13,7 @@
 #include "foundation/suite/factory.h"
 #include "foundation/data/row_statements.h"
 #include "foundation/data/sql_conditions.h"
-#include "foundation/data/sql_text.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/text/string_util.h"
 #include "foundation/xml/xml_property.h"
 #include "foundation/xml/xml_text.h"
@@ -26,7 +26,7 @@ using korvalis::BstrView;
 using korvalis::InsertRow;
 using korvalis::PropertyBag;
 using korvalis::SqlConditions;
-using korvalis::SqlQuoted;
+using korvalis::SqlKey;
 using korvalis::UpdateRow;
 
 // Replaces the departments of a template by those of `depts` (separated by ";", an empty piece
@@ -34,19 +34,21 @@ using korvalis::UpdateRow;
 void DistributeTemplate(CEMRDataSource& data_source, const std::u16string& template_id,
                         const std::u16string& depts, const std::u16string& type) {
   if (template_id.empty() || depts.empty()) return;
-  const std::u16string id = SqlQuoted(template_id);
-  data_source.Execute(u" DELETE FROM TELV_QUERY_TEMPLATE_DISTRIBUTE WHERE TEMPLATE_ID =" + id);
+  data_source.Execute(u" DELETE FROM TELV_QUERY_TEMPLATE_DISTRIBUTE" +
+                      SqlKey().Equals(u"TEMPLATE_ID", template_id).Where());
   std::vector<std::u16string> pieces;
   SplitByChars(depts, u";", pieces);
-  for (const std::u16string& piece : pieces) {
-    const std::u16string dept = SqlQuoted(piece);
+  for (const std::u16string& dept : pieces) {
     if (type == u"3") {
       data_source.Execute(
-          u" DELETE FROM TELV_QUERY_TEMPLATE_DISTRIBUTE T WHERE T.DEPT_ID = " + dept +
-          u" AND T.TEMPLATE_ID IN (SELECT A.ID FROM TELV_QUERY_TEMPLATE A WHERE A.TYPE = 3) ");
+          u" DELETE FROM TELV_QUERY_TEMPLATE_DISTRIBUTE T" +
+          SqlKey()
+              .Equals(u"T.DEPT_ID", dept)
+              .And(u"T.TEMPLATE_ID IN (SELECT A.ID FROM TELV_QUERY_TEMPLATE A WHERE A.TYPE = 3)")
+              .Where());
     }
-    data_source.Execute(u"INSERT INTO TELV_QUERY_TEMPLATE_DISTRIBUTE VALUES (" + id + u", " + dept +
-                        u")");
+    InsertRow(data_source, u"TELV_QUERY_TEMPLATE_DISTRIBUTE", u"TEMPLATE_ID, DEPT_ID",
+              {template_id, dept});
   }
 }
 
@@ -90,7 +92,7 @@ long CBQCCollector::SaveQueryTplList(CEMRDataSource* pDataSource, BSTR bstrCondi
     // An existing template keeps its title, type and departments.
     UpdateRow(*pDataSource, u"TELV_QUERY_TEMPLATE",
               {{u"CONTENT", content}, {u"CREATOR_ID", bag.GetValue(u"creator_id")}},
-              u"ID = " + SqlQuoted(id));
+              SqlKey().Equals(u"ID", id).Sql());
     return 0;
   }
   const std::u16string new_id = CEMRFactory::Instance()->NewGuid();

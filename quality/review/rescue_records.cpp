@@ -13,7 +13,7 @@
 #include "foundation/data/emr_data_source.h"
 #include "foundation/data/record_statements.h"
 #include "foundation/data/sql_conditions.h"
-#include "foundation/data/sql_text.h"
+#include "foundation/data/row_statements.h"
 #include "foundation/xml/xml_property.h"
 #include "quality/review/core_registers.h"
 #include "quality/review/core_system.h"
@@ -24,7 +24,6 @@ using korvalis::BstrView;
 using korvalis::IdForSave;
 using korvalis::PropertyBag;
 using korvalis::SqlConditions;
-using korvalis::SqlQuoted;
 using korvalis::review::ItemList;
 
 // The keys of a saved record, in the table's column order.
@@ -33,6 +32,11 @@ constexpr const char16_t* kRecordKeys[] = {u"id",          u"patient_id",    u"e
                                            u"rescue_date", u"participant",   u"clinic_change",
                                            u"register_id", u"register_dept", u"register_date",
                                            u"notes"};
+
+// The columns of a record, in the order of kRecordKeys.
+constexpr char16_t kRecordColumns[] =
+    u"ID, PATIENT_ID, EVENT_NO, DIAGNOSIS, MEASURE, RESULT, RESCUE_DATE, PARTICIPANTS, "
+    u"CLINIC_CHANGE, REGISTER_ID, REGISTER_DEPT, REGISTER_DATE, NOTES";
 
 // The attributes of the list, in the order of its columns.
 constexpr const char16_t* kListNames[] = {u"id",
@@ -91,11 +95,11 @@ long CBCoreSystem::GetRescueRecord(CEMRDataSource* pDataSource, BSTR bstrConditi
 long CBCoreSystem::SetRescueRecord(CEMRDataSource* pDataSource, BSTR bstrList, BSTR* pbstrId) {
   const CXmlProperty record = PropertyBag(bstrList);
   const std::u16string id = IdForSave(*pDataSource, record.GetValue(u"id"), u"PEV_RESCUE_RECORD");
-  std::u16string sql = u"INSERT INTO PEV_RESCUE_RECORD VALUES(" + SqlQuoted(id);
+  std::vector<korvalis::RowValue> row = {id};
   for (std::size_t column = 1; column < std::size(kRecordKeys); ++column) {
-    sql.append(u",").append(SqlQuoted(record.GetValue(kRecordKeys[column])));
+    row.emplace_back(record.GetValue(kRecordKeys[column]));
   }
-  pDataSource->Execute(sql.append(u")"));
+  korvalis::InsertRow(*pDataSource, u"PEV_RESCUE_RECORD", kRecordColumns, row);
   korvalis::StoreBstrResult(pbstrId, id);
   return 0;
 }

@@ -10,7 +10,8 @@
 #include "foundation/calls/body_arguments.h"
 #include "foundation/data/emr_data_source.h"
 #include "foundation/data/sql_conditions.h"
-#include "foundation/data/sql_text.h"
+#include "foundation/data/row_statements.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/xml/xml_property.h"
 #include "quality/review/qc_collector.h"
 
@@ -19,14 +20,19 @@ namespace {
 using korvalis::BstrView;
 using korvalis::PropertyBag;
 using korvalis::SqlConditions;
-using korvalis::SqlQuoted;
+using korvalis::InsertRow;
+using korvalis::SqlKey;
+using korvalis::UpdateRow;
 
-// The condition of one application's key, from " T.PATIENT_ID = " on.
+// The key of one application.
 std::u16string KeyCondition(const CXmlProperty& bag) {
-  const auto value = [&bag](const char16_t* key) { return SqlQuoted(bag.GetValue(key)); };
-  return u" T.PATIENT_ID = " + value(u"patient_id") + u" AND T.EVENT_NO = " + value(u"event_no") +
-         u" AND T.EMR_TYPE = " + value(u"emr_type") + u" AND T.RULE_ID = " + value(u"rule_id") +
-         u" AND T.SERIAL = " + value(u"serial");
+  return SqlKey()
+      .Equals(u"T.PATIENT_ID", bag.GetValue(u"patient_id"))
+      .Equals(u"T.EVENT_NO", bag.GetValue(u"event_no"))
+      .Equals(u"T.EMR_TYPE", bag.GetValue(u"emr_type"))
+      .Equals(u"T.RULE_ID", bag.GetValue(u"rule_id"))
+      .Equals(u"T.SERIAL", bag.GetValue(u"serial"))
+      .Sql();
 }
 
 // The key and the status: an application cannot be written without them.
@@ -77,13 +83,13 @@ long CBQCCollector::SetEmrApplyInfo(CEMRDataSource* pDataSource, BSTR bstrCondit
   // The old application goes in the same transaction as the new one comes, so a new one that
   // fails (a date that is no date) leaves the old one as it was.
   pDataSource->Execute(u"DELETE FROM PEV_EMR_WRITE_APPLY T WHERE " + KeyCondition(bag));
-  const auto value = [&bag](const char16_t* key) { return SqlQuoted(bag.GetValue(key)); };
-  pDataSource->Execute(u"INSERT INTO PEV_EMR_WRITE_APPLY VALUES(" + value(u"patient_id") + u", " +
-                       value(u"event_no") + u"," + value(u"emr_type") + u"," + value(u"rule_id") +
-                       u"," + value(u"serial") + u"," + value(u"applyer_id") + u"," +
-                       value(u"applyer_name") + u"," + value(u"apply_date") + u"," +
-                       value(u"status") + u"," + value(u"audit_name") + u"," +
-                       value(u"audit_date") + u")");
+  const auto value = [&bag](const char16_t* key) { return bag.GetValue(key); };
+  InsertRow(*pDataSource, u"PEV_EMR_WRITE_APPLY",
+            u"PATIENT_ID, EVENT_NO, EMR_TYPE, RULE_ID, SERIAL, APPLYER_ID, APPLYER_NAME, "
+            u"APPLY_DATE, STATUS, AUDIT_NAME, AUDIT_DATE",
+            {value(u"patient_id"), value(u"event_no"), value(u"emr_type"), value(u"rule_id"),
+             value(u"serial"), value(u"applyer_id"), value(u"applyer_name"), value(u"apply_date"),
+             value(u"status"), value(u"audit_name"), value(u"audit_date")});
   return 0;
 }
 
@@ -91,9 +97,10 @@ long CBQCCollector::SetApplyStatus(CEMRDataSource* pDataSource, BSTR bstrConditi
   const CXmlProperty bag = PropertyBag(bstrCondition);
   if (!HasKeyAndStatus(bag)) return 0;
   // A key without an application changes nothing: none is made.
-  pDataSource->Execute(u"UPDATE PEV_EMR_WRITE_APPLY T SET T.STATUS = " +
-                       SqlQuoted(bag.GetValue(u"status")) + u", T.AUDIT_NAME = " +
-                       SqlQuoted(bag.GetValue(u"audit_name")) + u", T.AUDIT_DATE = " +
-                       SqlQuoted(bag.GetValue(u"audit_date")) + u" WHERE " + KeyCondition(bag));
+  UpdateRow(*pDataSource, u"PEV_EMR_WRITE_APPLY T",
+            {{u"T.STATUS", bag.GetValue(u"status")},
+             {u"T.AUDIT_NAME", bag.GetValue(u"audit_name")},
+             {u"T.AUDIT_DATE", bag.GetValue(u"audit_date")}},
+            KeyCondition(bag));
   return 0;
 }
