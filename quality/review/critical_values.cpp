@@ -14,7 +14,9 @@
 #include "foundation/calls/body_arguments.h"
 #include "foundation/calls/bstr_result.h"
 #include "foundation/data/emr_data_source.h"
+#include "foundation/data/row_statements.h"
 #include "foundation/data/sql_conditions.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/xml/xml_property.h"
 #include "quality/review/qc_collector.h"
@@ -23,11 +25,19 @@ namespace {
 
 using korvalis::BstrView;
 using korvalis::PropertyBag;
+using korvalis::InsertRow;
+using korvalis::RowValue;
 using korvalis::SqlConditions;
+using korvalis::SqlKey;
 using korvalis::SqlQuoted;
 
 // The columns of the list, in the order of its element names.
 constexpr unsigned kListColumns = 21;
+// The columns of a confirmed item, the list's from PATIENT_ID on with the confirmation's response.
+constexpr char16_t kRecordColumns[] =
+    u"PATIENT_ID, EVENT_NO, SERIAL_NO, PATIENT_TYPE, TYPE, SUB_TYPE, PRESCRIBE_NUMBER, "
+    u"APPLY_NUMBER, REPORT_ID, REPORT_TIME, ITEM_CODE, ITEM_NAME, VAL, REF_LOW, REF_HIGH, "
+    u"RESPONE_TIME, ACCEPTER, ACCEPTER_ID, NORMAL_VAL";
 // Positions in a row of the list.
 enum ListColumn : unsigned {
   kPatientId = 3,
@@ -107,25 +117,27 @@ long CBQCCollector::ConfirmCrisisInfo(CEMRDataSource* pDataSource, BSTR bstrCond
 
   // Exactly the listed items leave TELV_CRISIS_T: the delete joins the visit view as the list
   // does. The deletes and inserts are one unit with the call.
-  pDataSource->Execute(
-      u"DELETE FROM TELV_CRISIS_T T WHERE 1=1  AND T.PATIENT_ID = " + SqlQuoted(patient_id) +
-      u" AND T.EVENT_NO = " + SqlQuoted(event_no) + u" AND T.REPORT_ID = " + SqlQuoted(report_id) +
-      u" AND EXISTS (SELECT 1 FROM TELV_V_PATIENT_VISIT_RECORD A WHERE T.PATIENT_ID = "
-      u"A.PATIENT_ID AND T.EVENT_NO = A.EVENT_NO)");
+  pDataSource->Execute(u"DELETE FROM TELV_CRISIS_T T" +
+                       SqlKey()
+                           .Equals(u"T.PATIENT_ID", patient_id)
+                           .Equals(u"T.EVENT_NO", event_no)
+                           .Equals(u"T.REPORT_ID", report_id)
+                           .And(u"EXISTS (SELECT 1 FROM TELV_V_PATIENT_VISIT_RECORD A WHERE "
+                                u"T.PATIENT_ID = A.PATIENT_ID AND T.EVENT_NO = A.EVENT_NO)")
+                           .Where());
 
-  // The item's own response data gives way to the confirmation's.
-  const std::u16string response =
-      u"to_date(" + SqlQuoted(condition.GetValue(u"respone_time")) + u",'yyyy-mm-dd HH24:MI:SS')," +
-      SqlQuoted(condition.GetValue(u"accepter")) + u"," + SqlQuoted(accepter_id) + u",";
+  // The item's own response data gives way to the confirmation's. The list renders the report
+  // time as "YYYY-MM-DD HH:MM:SS", so it is taken back to the second.
+  constexpr char16_t kTimeFormat[] = u"yyyy-mm-dd HH24:MI:SS";
+  const RowValue response_time = RowValue::Date(condition.GetValue(u"respone_time"), kTimeFormat);
+  const std::u16string accepter = condition.GetValue(u"accepter");
   for (std::size_t row = 0; row + kListColumns <= items.size(); row += kListColumns) {
-    const auto column = [&](unsigned c) { return SqlQuoted(items[row + c]); };
-    std::u16string sql = u"INSERT INTO TELV_CRISIS_RECORD VALUES(";
-    for (unsigned c = kPatientId; c <= kReportId; ++c) sql.append(column(c)).append(u",");
-    // The list renders the time as "YYYY-MM-DD HH:MM:SS", so it is taken back to the second.
-    sql.append(u" to_date(").append(column(kReportTime)).append(u", 'yyyy-mm-dd HH24:MI:SS'),");
-    for (unsigned c = kItemCode; c <= kRefHigh; ++c) sql.append(column(c)).append(u",");
-    sql.append(response).append(column(kNormalVal)).append(u")");
-    pDataSource->Execute(sql);
+    std::vector<RowValue> values(items.begin() + row + kPatientId,
+                                 items.begin() + row + kReportId + 1);
+    values.push_back(RowValue::Date(items[row + kReportTime], kTimeFormat));
+    values.insert(values.end(), items.begin() + row + kItemCode, items.begin() + row + kRefHigh + 1);
+    values.insert(values.end(), {response_time, accepter, accepter_id, items[row + kNormalVal]});
+    InsertRow(*pDataSource, u"TELV_CRISIS_RECORD", kRecordColumns, values);
   }
   return 0;
 }

@@ -15,6 +15,7 @@
 #include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
 #include "foundation/data/sql_conditions.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/text/string_util.h"
 #include "foundation/xml/xml_document.h"
@@ -44,8 +45,12 @@ std::vector<std::u16string> NoticeItems(CEMRDataSource* data_source, std::u16str
                                         const std::u16string& notice) {
   std::vector<std::u16string> items;
   data_source->Query(u"SELECT " + std::u16string(columns) +
-                         u" FROM PEV_RECTIFY_ITEM A, PEV_STANDARD_ITEM B WHERE RECTIFY_ID=" +
-                         SqlQuoted(notice) + u" AND A.STANDARD_ID = B.ID(+) ORDER BY A.SERIAL",
+                         u" FROM PEV_RECTIFY_ITEM A, PEV_STANDARD_ITEM B" +
+                         korvalis::SqlKey()
+                             .Equals(u"RECTIFY_ID", notice)
+                             .And(u"A.STANDARD_ID = B.ID(+)")
+                             .Where() +
+                         u" ORDER BY A.SERIAL",
                      8, items);
   return items;
 }
@@ -64,9 +69,8 @@ long CBQCPatient::GetEmrRectifyProperty(CEMRDataSource* pDataSource, BSTR bstrRe
   std::vector<std::u16string> notice;
   pDataSource->Query(
       u"SELECT TITLE, PATIENT_ID, EVENT_NO, NOTES, PEV_USER_ID, PEV_USER_NAME, USER_ID, "
-      u"USER_NAME, USER_TYPE, CREATE_DATE, FEED_TIME, TYPE, STATUS FROM PEV_RECTIFY_INFO WHERE "
-      u"ID = " +
-          SqlQuoted(id),
+      u"USER_NAME, USER_TYPE, CREATE_DATE, FEED_TIME, TYPE, STATUS FROM PEV_RECTIFY_INFO" +
+          korvalis::SqlKey().Equals(u"ID", id).Where(),
       13, notice);
   if (notice.empty()) {
     korvalis::StoreBstrResult(pbstrInfo, u"<?xml version='1.0' ?><root></root>");
@@ -118,8 +122,12 @@ long CBQCPatient::GetRectifyInfo(CEMRDataSource* pDataSource, BSTR bstrCondition
   std::u16string sql =
       u"SELECT A.ID, A.TITLE, A.NOTES, A.PEV_USER_ID, A.PEV_USER_NAME, A.USER_ID, A.USER_NAME, "
       u"A.USER_TYPE, A.CREATE_DATE, A.FEED_TIME, A.TYPE, A.STATUS FROM PEV_RECTIFY_INFO A , "
-      u"PEV_GRADE_TASK_RECTIFY B  WHERE A.ID = B.RECTIFY_ID (+) AND A.PATIENT_ID = " +
-      SqlQuoted(patient_id) + u" AND A.EVENT_NO = " + SqlQuoted(event_no) + u" " +
+      u"PEV_GRADE_TASK_RECTIFY B " +
+      korvalis::SqlKey()
+          .And(u"A.ID = B.RECTIFY_ID (+)")
+          .Equals(u"A.PATIENT_ID", patient_id)
+          .Equals(u"A.EVENT_NO", event_no)
+          .Where() +
       korvalis::SqlConditions(condition)
           .Equals(u"task_id", u"B.TASK_ID")
           .Number(u"status", u"A.STATUS")

@@ -19,8 +19,9 @@
 #include "foundation/calls/bstr_result.h"
 #include "foundation/data/emr_data_source.h"
 #include "foundation/data/sql_conditions.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_order.h"
-#include "foundation/data/sql_text.h"
+#include "foundation/text/string_util.h"
 #include "foundation/xml/xml_property.h"
 #include "quality/review/qc_collector.h"
 #include "quality/review/time_limit_statements.h"
@@ -31,7 +32,6 @@ using korvalis::BstrView;
 using korvalis::EveryColumnOrder;
 using korvalis::PropertyBag;
 using korvalis::SqlConditions;
-using korvalis::SqlQuoted;
 
 constexpr char16_t kRuleLateness[] =
     u"TRUNC(DECODE(A.STATUS, 2, A.OVER_HOUR, 1, (SYSDATE - A.OVER_TIME) * 24), 1)";
@@ -143,9 +143,11 @@ std::u16string QcListStatement(const CDBType& dialect, const CXmlProperty& condi
 
 long CBQCCollector::GetPatientQCList(CEMRDataSource* pDataSource, BSTR bstrPatientID,
                                      BSTR bstrEventNo, BSTR* pbstrQCList) {
-  const std::u16string visit = u" AND A.PATIENT_ID = " + SqlQuoted(bstrPatientID) +
-                               u" AND A.EVENT_NO = " + SqlQuoted(bstrEventNo) +
-                               u"  AND A.STATUS <> 0";
+  const std::u16string visit = u" AND " + korvalis::SqlKey()
+                                               .Equals(u"A.PATIENT_ID", bstrPatientID)
+                                               .Equals(u"A.EVENT_NO", bstrEventNo)
+                                               .And(u"A.STATUS <> 0")
+                                               .Sql();
   const std::u16string sql =
       u"SELECT C.NAME, A.PATIENT_ID, A.EVENT_NO, A.EMR_ID, A.STATUS, A.START_TIME," +
       std::u16string(kRuleLateness) +
