@@ -1,0 +1,197 @@
+// The functions of libxml2 that the system calls, defined here as forwarders to the library
+// opened on first use (on_demand_library.h): the XML DOM, the XPath functions of the SQL front
+// end and the command's check of its configuration files use it, while most calls never do, and
+// a process that does not is spared loading and relocating it. Programs and libraries are linked
+// without libxml2; a libxml2 function that product code calls anywhere needs its forwarder here
+// (the link fails with an undefined reference until it has one).
+//
+// Every function is looked up when the library is first needed; while it cannot be loaded, each
+// forwarder throws korvalis::sys::LibraryUnavailable. The XSLT processor, opened on first use
+// too, brings the same library: both reach one copy of it.
+//
+// Thread-safety: as libxml2's own functions; the library is opened once under a lock.
+
+// The forwarders bind inside whatever links them and are exported by no program or library.
+#pragma GCC visibility push(hidden)
+#include <libxml/globals.h>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <libxml/xmlerror.h>
+#include <libxml/xmlmemory.h>
+#include <libxml/xpath.h>
+#include <libxml/xpathInternals.h>
+#pragma GCC visibility pop
+
+#include "platform/sys/on_demand_library.h"
+
+namespace {
+
+#define KORVALIS_LIBXML2_FUNCTIONS(X)                                                           \
+  X(xmlAddChild) X(xmlAllocOutputBuffer) X(xmlBufferAdd) X(xmlBufferContent) X(xmlBufferCreate) \
+  X(xmlBufferFree) X(xmlBufferLength) X(xmlCopyDoc) X(xmlDocCopyNode) X(xmlDocGetRootElement)   \
+  X(xmlFreeDoc) X(xmlFreeNode) X(xmlFreeNodeList) X(xmlGetProp) X(xmlInitParser) X(xmlNewDoc)   \
+  X(xmlNewDocNode) X(xmlNewDocText) X(xmlNewDocTextLen) X(xmlNewProp) X(xmlNodeDump)            \
+  X(xmlNodeGetContent) X(xmlNodeGetSpacePreserve) X(xmlNodeListGetString) X(xmlNodeSetContent)  \
+  X(xmlOutputBufferClose) X(xmlOutputBufferFlush) X(xmlOutputBufferGetContent)                  \
+  X(xmlOutputBufferGetSize) X(xmlReadFile) X(xmlReadMemory) X(xmlReconciliateNs)                \
+  X(xmlSetGenericErrorFunc) X(xmlSetStructuredErrorFunc) X(xmlStrcmp) X(xmlStrdup)              \
+  X(xmlUnlinkNode) X(xmlValidateName) X(xmlXPathCastToString) X(xmlXPathEvalExpression)         \
+  X(xmlXPathFreeContext) X(xmlXPathFreeObject) X(xmlXPathNewContext) X(xmlXPathNewNodeSet)      \
+  X(xmlXPathNodeEval) X(xmlXPathPopString) X(xmlXPatherror) X(valuePush) X(__xmlGenericError)    \
+  X(__xmlGenericErrorContext)
+
+struct Libxml2Functions {
+#define KORVALIS_LIBXML2_MEMBER(name) decltype(&::name) name;
+  KORVALIS_LIBXML2_FUNCTIONS(KORVALIS_LIBXML2_MEMBER)
+#undef KORVALIS_LIBXML2_MEMBER
+  // The library's release function is a variable that its memory set-up may change: it is
+  // read at every call.
+  xmlFreeFunc* free_function;
+};
+
+Libxml2Functions LoadLibxml2() {
+  static korvalis::sys::OnDemandLibrary library("libxml2.so.2");
+  Libxml2Functions functions;
+#define KORVALIS_LIBXML2_FIND(name) functions.name = library.Find<decltype(&::name)>(#name);
+  KORVALIS_LIBXML2_FUNCTIONS(KORVALIS_LIBXML2_FIND)
+#undef KORVALIS_LIBXML2_FIND
+  functions.free_function = library.Find<xmlFreeFunc*>("xmlFree");
+  return functions;
+}
+
+const Libxml2Functions& Libxml2() {
+  static const Libxml2Functions functions = LoadLibxml2();
+  return functions;
+}
+
+// Memory of the library is released through the library; nothing to release needs nothing
+// loaded.
+void FreeThroughLibrary(void* memory) {
+  if (memory != nullptr) (*Libxml2().free_function)(memory);
+}
+
+}  // namespace
+
+xmlFreeFunc xmlFree = FreeThroughLibrary;
+
+xmlNodePtr xmlAddChild(xmlNodePtr parent, xmlNodePtr cur) {
+  return Libxml2().xmlAddChild(parent, cur);
+}
+xmlOutputBufferPtr xmlAllocOutputBuffer(xmlCharEncodingHandlerPtr encoder) {
+  return Libxml2().xmlAllocOutputBuffer(encoder);
+}
+int xmlBufferAdd(xmlBufferPtr buf, const xmlChar* str, int len) {
+  return Libxml2().xmlBufferAdd(buf, str, len);
+}
+const xmlChar* xmlBufferContent(const xmlBuffer* buf) { return Libxml2().xmlBufferContent(buf); }
+xmlBufferPtr xmlBufferCreate() { return Libxml2().xmlBufferCreate(); }
+int xmlBufferLength(const xmlBuffer* buf) { return Libxml2().xmlBufferLength(buf); }
+xmlDocPtr xmlCopyDoc(xmlDocPtr doc, int recursive) { return Libxml2().xmlCopyDoc(doc, recursive); }
+xmlNodePtr xmlDocCopyNode(xmlNodePtr node, xmlDocPtr doc, int recursive) {
+  return Libxml2().xmlDocCopyNode(node, doc, recursive);
+}
+xmlNodePtr xmlDocGetRootElement(const xmlDoc* doc) { return Libxml2().xmlDocGetRootElement(doc); }
+// The ones that release something do nothing for nothing, without loading the library: they
+// may run in a destructor of a process that never parsed a document.
+void xmlBufferFree(xmlBufferPtr buf) {
+  if (buf != nullptr) Libxml2().xmlBufferFree(buf);
+}
+void xmlFreeDoc(xmlDocPtr cur) {
+  if (cur != nullptr) Libxml2().xmlFreeDoc(cur);
+}
+void xmlFreeNode(xmlNodePtr cur) {
+  if (cur != nullptr) Libxml2().xmlFreeNode(cur);
+}
+void xmlFreeNodeList(xmlNodePtr cur) {
+  if (cur != nullptr) Libxml2().xmlFreeNodeList(cur);
+}
+void xmlXPathFreeContext(xmlXPathContextPtr ctxt) {
+  if (ctxt != nullptr) Libxml2().xmlXPathFreeContext(ctxt);
+}
+void xmlXPathFreeObject(xmlXPathObjectPtr obj) {
+  if (obj != nullptr) Libxml2().xmlXPathFreeObject(obj);
+}
+xmlChar* xmlGetProp(const xmlNode* node, const xmlChar* name) {
+  return Libxml2().xmlGetProp(node, name);
+}
+void xmlInitParser() { Libxml2().xmlInitParser(); }
+xmlDocPtr xmlNewDoc(const xmlChar* version) { return Libxml2().xmlNewDoc(version); }
+xmlNodePtr xmlNewDocNode(xmlDocPtr doc, xmlNsPtr ns, const xmlChar* name,
+                         const xmlChar* content) {
+  return Libxml2().xmlNewDocNode(doc, ns, name, content);
+}
+xmlNodePtr xmlNewDocText(const xmlDoc* doc, const xmlChar* content) {
+  return Libxml2().xmlNewDocText(doc, content);
+}
+xmlNodePtr xmlNewDocTextLen(xmlDocPtr doc, const xmlChar* content, int len) {
+  return Libxml2().xmlNewDocTextLen(doc, content, len);
+}
+xmlAttrPtr xmlNewProp(xmlNodePtr node, const xmlChar* name, const xmlChar* value) {
+  return Libxml2().xmlNewProp(node, name, value);
+}
+int xmlNodeDump(xmlBufferPtr buf, xmlDocPtr doc, xmlNodePtr cur, int level, int format) {
+  return Libxml2().xmlNodeDump(buf, doc, cur, level, format);
+}
+xmlChar* xmlNodeGetContent(const xmlNode* cur) { return Libxml2().xmlNodeGetContent(cur); }
+int xmlNodeGetSpacePreserve(const xmlNode* cur) { return Libxml2().xmlNodeGetSpacePreserve(cur); }
+xmlChar* xmlNodeListGetString(xmlDocPtr doc, const xmlNode* list, int inLine) {
+  return Libxml2().xmlNodeListGetString(doc, list, inLine);
+}
+void xmlNodeSetContent(xmlNodePtr cur, const xmlChar* content) {
+  Libxml2().xmlNodeSetContent(cur, content);
+}
+int xmlOutputBufferClose(xmlOutputBufferPtr out) { return Libxml2().xmlOutputBufferClose(out); }
+int xmlOutputBufferFlush(xmlOutputBufferPtr out) { return Libxml2().xmlOutputBufferFlush(out); }
+const xmlChar* xmlOutputBufferGetContent(xmlOutputBufferPtr out) {
+  return Libxml2().xmlOutputBufferGetContent(out);
+}
+size_t xmlOutputBufferGetSize(xmlOutputBufferPtr out) {
+  return Libxml2().xmlOutputBufferGetSize(out);
+}
+xmlDocPtr xmlReadFile(const char* URL, const char* encoding, int options) {
+  return Libxml2().xmlReadFile(URL, encoding, options);
+}
+xmlDocPtr xmlReadMemory(const char* buffer, int size, const char* URL, const char* encoding,
+                        int options) {
+  return Libxml2().xmlReadMemory(buffer, size, URL, encoding, options);
+}
+int xmlReconciliateNs(xmlDocPtr doc, xmlNodePtr tree) {
+  return Libxml2().xmlReconciliateNs(doc, tree);
+}
+void xmlSetGenericErrorFunc(void* ctx, xmlGenericErrorFunc handler) {
+  Libxml2().xmlSetGenericErrorFunc(ctx, handler);
+}
+void xmlSetStructuredErrorFunc(void* ctx, xmlStructuredErrorFunc handler) {
+  Libxml2().xmlSetStructuredErrorFunc(ctx, handler);
+}
+int xmlStrcmp(const xmlChar* str1, const xmlChar* str2) {
+  return Libxml2().xmlStrcmp(str1, str2);
+}
+xmlChar* xmlStrdup(const xmlChar* cur) { return Libxml2().xmlStrdup(cur); }
+void xmlUnlinkNode(xmlNodePtr cur) { Libxml2().xmlUnlinkNode(cur); }
+int xmlValidateName(const xmlChar* value, int space) {
+  return Libxml2().xmlValidateName(value, space);
+}
+xmlChar* xmlXPathCastToString(xmlXPathObjectPtr val) {
+  return Libxml2().xmlXPathCastToString(val);
+}
+xmlXPathObjectPtr xmlXPathEvalExpression(const xmlChar* str, xmlXPathContextPtr ctxt) {
+  return Libxml2().xmlXPathEvalExpression(str, ctxt);
+}
+xmlXPathContextPtr xmlXPathNewContext(xmlDocPtr doc) { return Libxml2().xmlXPathNewContext(doc); }
+xmlXPathObjectPtr xmlXPathNewNodeSet(xmlNodePtr val) { return Libxml2().xmlXPathNewNodeSet(val); }
+xmlXPathObjectPtr xmlXPathNodeEval(xmlNodePtr node, const xmlChar* str,
+                                   xmlXPathContextPtr ctx) {
+  return Libxml2().xmlXPathNodeEval(node, str, ctx);
+}
+xmlChar* xmlXPathPopString(xmlXPathParserContextPtr ctxt) {
+  return Libxml2().xmlXPathPopString(ctxt);
+}
+void xmlXPatherror(xmlXPathParserContextPtr ctxt, const char* file, int line, int no) {
+  Libxml2().xmlXPatherror(ctxt, file, line, no);
+}
+int valuePush(xmlXPathParserContextPtr ctxt, xmlXPathObjectPtr value) {
+  return Libxml2().valuePush(ctxt, value);
+}
+xmlGenericErrorFunc* __xmlGenericError() { return Libxml2().__xmlGenericError(); }
+void** __xmlGenericErrorContext() { return Libxml2().__xmlGenericErrorContext(); }
