@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include "platform/db/sql_error.h"
+#include "platform/db/stored_names.h"
 #include "platform/text/ascii.h"
 
 namespace korvalis::db {
@@ -91,8 +92,55 @@ const char* ColumnText(sqlite3_stmt* stmt, int i) {
 
 }  // namespace
 
+namespace {
+
+// The database's user version: 1 where it marks names.
+constexpr int kMarksNames = 1;
+
+bool ReadsARow(sqlite3* db, const char* sql) {
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
+    throw DbError(kProviderFailed, sqlite3_errmsg(db));
+  }
+  const bool row = sqlite3_step(stmt) == SQLITE_ROW;
+  sqlite3_finalize(stmt);
+  return row;
+}
+
+int UserVersion(sqlite3* db) {
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &stmt, nullptr) != SQLITE_OK) {
+    throw DbError(kProviderFailed, sqlite3_errmsg(db));
+  }
+  const int version = sqlite3_step(stmt) == SQLITE_ROW ? sqlite3_column_int(stmt, 0) : 0;
+  sqlite3_finalize(stmt);
+  return version;
+}
+
+}  // namespace
+
+void MarkNamesWhereNoneIsKept(sqlite3* db) {
+  if (UserVersion(db) == kMarksNames) return;
+  // The names the front end gave: tables, views and their columns, and indexes.
+  if (ReadsARow(db,
+                "SELECT 1 FROM KORVALIS_TABLES WHERE TABLE_NAME GLOB '*[a-z]*' UNION ALL "
+                "SELECT 1 FROM KORVALIS_COLUMNS WHERE COLUMN_NAME GLOB '*[a-z]*' UNION ALL "
+                "SELECT 1 FROM sqlite_schema WHERE type = 'index' AND name GLOB '*[a-z]*' "
+                "AND name NOT LIKE 'sqlite_%'")) {
+    return;
+  }
+  char* error = nullptr;
+  const std::string pragma = "PRAGMA user_version = " + std::to_string(kMarksNames);
+  if (sqlite3_exec(db, pragma.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+    std::string message = error ? error : "unknown error";
+    sqlite3_free(error);
+    throw DbError(kProviderFailed, message);
+  }
+}
+
 std::shared_ptr<const Catalog> Catalog::Load(sqlite3* db) {
   auto catalog = std::make_shared<Catalog>();
+  catalog->marks_names_ = UserVersion(db) == kMarksNames;
   sqlite3_stmt* stmt = nullptr;
   // Every table and view of the database, described or not.
   if (sqlite3_prepare_v2(db,
@@ -103,7 +151,7 @@ std::shared_ptr<const Catalog> Catalog::Load(sqlite3* db) {
   }
   while (sqlite3_step(stmt) == SQLITE_ROW) {
     TableInfo info;
-    info.name = ColumnText(stmt, 0);
+    info.name = OracleNameOf(ColumnText(stmt, 0));
     info.is_view = std::string_view(ColumnText(stmt, 1)) == "view";
     catalog->tables_.emplace(info.name, std::move(info));
   }
@@ -152,10 +200,12 @@ std::shared_ptr<const Catalog> Catalog::Load(sqlite3* db) {
     if (!info.columns.empty()) continue;
     std::string pragma = "SELECT name FROM pragma_table_info(?1)";
     if (sqlite3_prepare_v2(db, pragma.c_str(), -1, &stmt, nullptr) != SQLITE_OK) continue;
-    sqlite3_bind_text(stmt, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+    std::string stored;
+    AppendStoredName(name, &stored);
+    sqlite3_bind_text(stmt, 1, stored.c_str(), -1, SQLITE_TRANSIENT);
     while (sqlite3_step(stmt) == SQLITE_ROW) {
       ColumnInfo col;
-      col.name = AsciiUpper(ColumnText(stmt, 0));
+      col.name = AsciiUpper(OracleNameOf(ColumnText(stmt, 0)));
       info.columns.push_back(std::move(col));
     }
     sqlite3_finalize(stmt);
@@ -195,5 +245,6 @@ const TableInfo* Catalog::FindTableIgnoringCase(std::string_view name) const {
   }
   return nullptr;
 }
+
 
 }  // namespace korvalis::db

@@ -77,6 +77,9 @@ class Catalog {
   // The table or view of exactly that name.
   const TableInfo* FindTable(std::string_view name) const;
   const TableInfo* FindTableIgnoringCase(std::string_view name) const;
+  // Whether the database keeps names with lower-case letters under marked names
+  // (stored_names.h); see MarkNamesWhereNoneIsKept.
+  bool MarksNames() const { return marks_names_; }
 
  private:
   struct NameHash {
@@ -84,9 +87,16 @@ class Catalog {
     size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
   };
   std::unordered_map<std::string, TableInfo, NameHash, std::equal_to<>> tables_;
+  bool marks_names_ = false;
 };
 
 // The DDL that creates the metadata tables and the one-row DUAL.
 const char* CatalogBootstrapSql();
+
+// Makes a database that keeps no name with lower-case letters (a new one, or one whose names
+// are all upper case) keep such names marked from now on, so that names differing only in case
+// can live side by side. A database that already keeps such names unmarked stays as it is,
+// and its statements refuse a name that differs from another only in case.
+void MarkNamesWhereNoneIsKept(sqlite3* db);
 
 }  // namespace korvalis::db

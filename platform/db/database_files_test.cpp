@@ -9,6 +9,9 @@
 #include <filesystem>
 #include <string>
 
+#include <sqlite3.h>
+
+#include "platform/db/catalog.h"
 #include "platform/db/connection_pool.h"
 #include "platform/db/testing/db_test_util.h"
 
@@ -199,6 +202,44 @@ TEST(NumberColumnTest, IntegersOfSixtyFourBitsStayExactInEveryNumberColumn) {
   // Decimals keep being rounded to the column's scale.
   c->Execute("UPDATE T_ID SET C = 2.345");
   EXPECT_EQ(Scalar(*c, "SELECT C FROM T_ID"), "2.35");
+}
+
+// A file that already keeps a name with lower-case letters as it is (written before names
+// differing only in case were told apart) keeps answering under that name, and refuses a name
+// that differs from one of its own only in case; a file without such names tells them apart.
+TEST_F(DatabaseFilesTest, AFileKeepingLowerCaseNamesUnmarkedKeepsThem) {
+  const std::string path = directory_ + "/older.db";
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  const std::string script = std::string(CatalogBootstrapSql()) +
+                             "CREATE TABLE \"abc\" (\"x\" NUMERIC);"
+                             "INSERT INTO \"abc\" VALUES (7);"
+                             "INSERT INTO KORVALIS_TABLES VALUES ('abc', 'TABLE', NULL);"
+                             "INSERT INTO KORVALIS_COLUMNS (TABLE_NAME, COLUMN_NAME, COLUMN_ID, "
+                             "DATA_TYPE, NULLABLE) VALUES ('abc', 'x', 1, 'NUMBER', 'Y');";
+  ASSERT_EQ(sqlite3_exec(db, script.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(db);
+
+  auto older = OpenConnection(Init(path));
+  EXPECT_EQ(Scalar(*older, "SELECT \"x\" FROM \"abc\""), "7");
+  older->Execute("CREATE TABLE \"d\" (\"y\" NUMBER)");
+  older->Execute("INSERT INTO \"d\" SELECT \"x\" FROM \"abc\"");
+  EXPECT_EQ(Scalar(*older, "SELECT \"y\" FROM \"d\""), "7");
+  for (const char* sql :
+       {"CREATE TABLE ABC (A NUMBER)", "CREATE TABLE Q (\"a\" NUMBER, A NUMBER)"}) {
+    try {
+      older->Execute(sql);
+      ADD_FAILURE() << sql;
+    } catch (const DbError& e) {
+      EXPECT_EQ(e.code(), kNotSupported) << sql;
+    }
+  }
+
+  auto newer = CreateDatabase(Init(directory_ + "/newer.db"));
+  newer->Execute("CREATE TABLE \"abc\" (\"x\" NUMBER, X NUMBER)");
+  newer->Execute("CREATE TABLE ABC (A NUMBER)");
+  newer->Execute("INSERT INTO \"abc\" VALUES (1, 2)");
+  EXPECT_EQ(Scalar(*newer, "SELECT \"x\" + 10 * X FROM \"abc\""), "21");
 }
 
 }  // namespace

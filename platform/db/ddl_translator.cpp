@@ -93,11 +93,11 @@ std::string ColumnMetadata(const std::string& table, const std::string& name, si
 }
 
 
-void AppendNameList(const std::vector<std::string>& names, std::string* out) {
+void AppendNameList(const std::vector<std::string>& names, bool marked, std::string* out) {
   out->append(" (");
   for (size_t i = 0; i < names.size(); ++i) {
     if (i) out->append(", ");
-    AppendQuotedName(names[i], out);
+    AppendEngineName(names[i], marked, out);
   }
   out->push_back(')');
 }
@@ -134,19 +134,19 @@ namespace {
 
 // A constraint clause of the table, and its rows of KORVALIS_CONSTRAINTS and
 // KORVALIS_CONS_COLUMNS.
-void EmitConstraint(const NewTable::Key& k, NewTable* table) {
+void EmitConstraint(const NewTable::Key& k, bool marked, NewTable* table) {
   std::string& out = table->sql;
   out.append(", CONSTRAINT ");
-  AppendQuotedName(k.name, &out);
+  AppendEngineName(k.name, marked, &out);
   if (k.type == 'C') {
     out.append(" CHECK (").append(k.check).push_back(')');
   } else {
     out.append(k.type == 'P' ? " PRIMARY KEY" : k.type == 'U' ? " UNIQUE" : " FOREIGN KEY");
-    AppendNameList(k.columns, &out);
+    AppendNameList(k.columns, marked, &out);
     if (k.type == 'R') {
       out.append(" REFERENCES ");
-      AppendQuotedName(k.r_table, &out);
-      if (!k.r_columns.empty()) AppendNameList(k.r_columns, &out);
+      AppendEngineName(k.r_table, marked, &out);
+      if (!k.r_columns.empty()) AppendNameList(k.r_columns, marked, &out);
       if (k.cascade) out.append(" ON DELETE CASCADE");
     }
   }
@@ -169,11 +169,11 @@ void EmitConstraint(const NewTable::Key& k, NewTable* table) {
 
 }  // namespace
 
-// Quoted names keep their case, but the embedded database tells names apart regardless of it:
-// a name that differs from another object's only in case is refused on both engines alike.
 void Translator::RefuseNameDifferingOnlyInCase(const std::string& name) {
+  if (pg_ || MarksNames()) return;
   if (const TableInfo* other = catalog_.FindTableIgnoringCase(name)) {
-    Refuse("names that differ only in case (" + other->name + ", " + name + ")");
+    Refuse("names that differ only in case (" + other->name + ", " + name +
+           ") in a database that keeps lower-case names unmarked");
   }
 }
 
@@ -185,7 +185,7 @@ Translation Translator::CreateTable(Statement& stmt) {
   }
   RefuseNameDifferingOnlyInCase(table.name);
   table.sql = "CREATE TABLE ";
-  AppendQuotedName(table.name, &table.sql);
+  AppendName(table.name, &table.sql);
   table.sql.append(" (");
   table.metadata.push_back("INSERT INTO KORVALIS_TABLES (TABLE_NAME, TABLE_TYPE) VALUES (" +
                            SqlText(table.name) + ", 'TABLE')");
@@ -206,7 +206,7 @@ Translation Translator::CreateTable(Statement& stmt) {
     if (k.type == 'P') ++primary_keys;
   }
   if (primary_keys > 1) throw SqlError("ORA-02260: table can have only one primary key");
-  for (const NewTable::Key& k : table.keys) EmitConstraint(k, &table);
+  for (const NewTable::Key& k : table.keys) EmitConstraint(k, MarksNames(), &table);
   table.sql.push_back(')');
   Translation tr{StatementKind::kCreateTable, {}, true};
   tr.statements.push_back(std::move(table.sql));
@@ -222,13 +222,14 @@ void Translator::EmitColumnDefinition(Statement& stmt, size_t i, NewTable* table
   for (size_t j = 0; j < i; ++j) {
     const std::string other = NameOf(stmt.column_defs[j].name);
     if (other == name) throw SqlError("ORA-00957: duplicate column name " + name);
-    if (EqualsIgnoringAsciiCase(other, name)) {
-      Refuse("column names that differ only in case (" + other + ", " + name + ")");
+    if (!pg_ && !MarksNames() && EqualsIgnoringAsciiCase(other, name)) {
+      Refuse("column names that differ only in case (" + other + ", " + name +
+             ") in a database that keeps lower-case names unmarked");
     }
   }
   std::string& out = table->sql;
   if (i) out.append(", ");
-  AppendQuotedName(name, &out);
+  AppendName(name, &out);
   const SqlType type = TypeOfDeclared(col.type);
   if (pg_) {
     // Numbers are exact decimals; dates keep whole seconds as Oracle's DATE does.
@@ -327,9 +328,9 @@ Translation Translator::CreateIndex(Statement& stmt) {
   Translation tr{StatementKind::kCreateIndex, {}, true};
   const TableInfo* table = RequireTable(stmt.table);
   std::string out = stmt.unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ";
-  AppendQuotedName(NameOf(stmt.index), &out);
+  AppendName(NameOf(stmt.index), &out);
   out.append(" ON ");
-  AppendQuotedName(table->name, &out);
+  AppendName(table->name, &out);
   out.append(" (");
   for (size_t i = 0; i < stmt.columns.size(); ++i) {
     if (i) out.append(", ");
@@ -337,7 +338,7 @@ Translation Translator::CreateIndex(Statement& stmt) {
     if (!table->Find(cn) && !table->columns.empty()) {
       throw SqlError("ORA-00904: \"" + cn + "\": invalid identifier");
     }
-    AppendQuotedName(cn, &out);
+    AppendName(cn, &out);
     if (stmt.descending[i]) out.append(" DESC");
   }
   out.push_back(')');
@@ -354,7 +355,7 @@ Translation Translator::CreateView(Statement& stmt) {
       throw SqlError("ORA-00955: name is already used by an existing object: " + view);
     }
     std::string drop = "DROP VIEW ";
-    AppendQuotedName(view, &drop);
+    AppendName(view, &drop);
     tr.statements.push_back(std::move(drop));
     tr.statements.push_back("DELETE FROM KORVALIS_COLUMNS WHERE TABLE_NAME = " + SqlText(view));
     tr.statements.push_back("DELETE FROM KORVALIS_TABLES WHERE TABLE_NAME = " + SqlText(view));
@@ -370,13 +371,13 @@ Translation Translator::CreateView(Statement& stmt) {
   }
   for (size_t i = 0; i < cols.size(); ++i) {
     for (size_t j = 0; j < i; ++j) {
-      if (EqualsIgnoringAsciiCase(cols[i].name, cols[j].name)) {
+      if (cols[i].name == cols[j].name) {
         throw SqlError("ORA-00957: duplicate column name " + cols[i].name);
       }
     }
   }
   std::string out = "CREATE VIEW ";
-  AppendQuotedName(view, &out);
+  AppendName(view, &out);
   out.append(" AS ");
   out.append(select);
   tr.statements.push_back(std::move(out));
@@ -438,7 +439,7 @@ Translation Translator::Drop(Statement& stmt) {
   Translation tr{stmt.kind, {}, true};
   if (stmt.kind == StatementKind::kDropIndex) {
     std::string out = "DROP INDEX ";
-    AppendQuotedName(NameOf(stmt.index), &out);
+    AppendName(NameOf(stmt.index), &out);
     tr.statements.push_back(std::move(out));
     return tr;
   }
@@ -450,7 +451,7 @@ Translation Translator::Drop(Statement& stmt) {
                    kNoSuchTable);
   }
   std::string out = view ? "DROP VIEW " : "DROP TABLE ";
-  AppendQuotedName(table->name, &out);
+  AppendName(table->name, &out);
   tr.statements.push_back(std::move(out));
   const std::string t = SqlText(table->name);
   tr.statements.push_back("DELETE FROM KORVALIS_COLUMNS WHERE TABLE_NAME = " + t);

@@ -10,19 +10,14 @@ namespace korvalis::db {
 namespace detail {
 namespace {
 
-// The table an UPDATE or DELETE changes, printed with its alias into `out`, and the scope in
-// which its SET and WHERE clauses name its columns (by the alias when it has one).
-Scope TargetScope(const Statement& stmt, const TableInfo* table, std::string* out) {
-  AppendQuotedName(table->name, out);
+// The scope in which the SET and WHERE clauses of an UPDATE or DELETE name the columns of the
+// table it changes (by the alias when it has one).
+Scope TargetScope(const Statement& stmt, const TableInfo* table) {
   Scope scope;
   Source s;
   s.table = table;
   s.alias = stmt.alias.empty() ? table->name : AsciiUpper(stmt.alias.text);
   scope.sources.push_back(std::move(s));
-  if (!stmt.alias.empty()) {
-    out->append(" AS ");
-    AppendQuotedName(stmt.alias.text, out);
-  }
   return scope;
 }
 
@@ -101,7 +96,7 @@ Translation Translator::Insert(Statement& stmt) {
   UseTable(table);
   Translation tr{StatementKind::kInsert, {}, false};
   std::string out = "INSERT INTO ";
-  AppendQuotedName(table->name, &out);
+  AppendName(table->name, &out);
   std::vector<const ColumnInfo*> targets;
   if (stmt.columns.empty()) {
     for (const ColumnInfo& c : table->columns) targets.push_back(&c);
@@ -118,12 +113,12 @@ Translation Translator::Insert(Statement& stmt) {
   if (stmt.columns.empty()) {
     for (size_t i = 0; i < table->columns.size(); ++i) {
       if (i) out.append(", ");
-      AppendQuotedName(table->columns[i].name, &out);
+      AppendName(table->columns[i].name, &out);
     }
   } else {
     for (size_t i = 0; i < stmt.columns.size(); ++i) {
       if (i) out.append(", ");
-      AppendQuotedName(targets[i] ? targets[i]->name : stmt.columns[i].text, &out);
+      AppendName(targets[i] ? targets[i]->name : stmt.columns[i].text, &out);
     }
   }
   out.append(")");
@@ -162,7 +157,7 @@ Translation Translator::Insert(Statement& stmt) {
       for (size_t i = 0; i < targets.size(); ++i) {
         if (i) out.append(", ");
         std::string v;
-        AppendQuotedName(names[i], &v);
+        AppendName(names[i], &v);
         ConvertFor(targets[i], cols[i].type, &v, nullptr);
         out.append(v);
       }
@@ -180,7 +175,8 @@ Translation Translator::Update(Statement& stmt) {
   UseTable(table);
   Translation tr{StatementKind::kUpdate, {}, false};
   std::string out = "UPDATE ";
-  const Scope scope = TargetScope(stmt, table, &out);
+  AppendTable(*table, stmt.alias, &out);
+  const Scope scope = TargetScope(stmt, table);
   out.append(" SET ");
   for (size_t i = 0; i < stmt.assignments.size(); ++i) {
     if (i) out.append(", ");
@@ -194,14 +190,14 @@ Translation Translator::Update(Statement& stmt) {
       targets.push_back(c);
     }
     if (a.columns.size() == 1) {
-      AppendQuotedName(targets[0] ? targets[0]->name : a.columns[0].text, &out);
+      AppendName(targets[0] ? targets[0]->name : a.columns[0].text, &out);
       out.append(" = ");
       EmitValueFor(targets[0], *a.value, &scope, &out);
     } else {
       out.push_back('(');
       for (size_t c = 0; c < a.columns.size(); ++c) {
         if (c) out.append(", ");
-        AppendQuotedName(targets[c] ? targets[c]->name : a.columns[c].text, &out);
+        AppendName(targets[c] ? targets[c]->name : a.columns[c].text, &out);
       }
       out.append(") = (");
       // (a, b) = (SELECT x, y ...): each value converted for its column.
@@ -217,7 +213,7 @@ Translation Translator::Update(Statement& stmt) {
       for (size_t c = 0; c < a.columns.size(); ++c) {
         if (c) out.append(", ");
         std::string v;
-        AppendQuotedName(names[c], &v);
+        AppendName(names[c], &v);
         ConvertFor(targets[c], cols[c].type, &v, nullptr);
         out.append(v);
       }
@@ -240,7 +236,8 @@ Translation Translator::Delete(Statement& stmt) {
   UseTable(table);
   Translation tr{StatementKind::kDelete, {}, false};
   std::string out = "DELETE FROM ";
-  const Scope scope = TargetScope(stmt, table, &out);
+  AppendTable(*table, stmt.alias, &out);
+  const Scope scope = TargetScope(stmt, table);
   if (stmt.where) {
     if (ContainsRownum(*stmt.where)) Refuse("ROWNUM in DELETE");
     out.append(" WHERE ");
@@ -288,9 +285,9 @@ BlobStatement Translator::Blob(Statement& stmt) {
   const char* address = pg_ ? ".ctid" : ".rowid";
   b.rowid_sql = "SELECT " + rowid + address + " FROM " + from + where + tail;
   b.update_sql = "UPDATE ";
-  AppendQuotedName(table->name, &b.update_sql);
+  AppendName(table->name, &b.update_sql);
   b.update_sql.append(" SET ");
-  AppendQuotedName(column_name, &b.update_sql);
+  AppendName(column_name, &b.update_sql);
   b.update_sql.append(pg_ ? " = $1 WHERE ctid = $2::tid" : " = ?1 WHERE rowid = ?2");
   b.tables.push_back(table->name);
   return b;

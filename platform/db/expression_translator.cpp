@@ -69,13 +69,17 @@ SqlType Translator::EmitColumn(const Expr& e, const Scope* scope, std::string* o
     if (!found) continue;
     if (found->renamed_in.empty()) break;
     out->append(found->renamed_in).push_back('.');
-    AppendQuotedName(found->alias + "$" + info->name, out);
+    AppendName(found->alias + "$" + info->name, out);
     return info->type;
   }
   size_t first = e.parts.size() > 2 ? e.parts.size() - 2 : 0;  // a schema qualifier is dropped
   for (size_t i = first; i < e.parts.size(); ++i) {
     if (i > first) out->push_back('.');
-    AppendQuotedName(e.parts[i].quoted ? e.parts[i].text : e.parts[i].text, out);
+    if (i + 1 < e.parts.size()) {
+      AppendQuotedName(e.parts[i].text, out);  // a qualifier: a table's alias or name
+    } else {
+      AppendName(e.parts[i].text, out);
+    }
   }
   const ColumnInfo* resolved = ResolveColumn(e, scope);
   if (!resolved && !ordering_) RefuseColumnOfAnotherCase(e, scope);

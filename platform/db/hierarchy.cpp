@@ -281,7 +281,7 @@ std::string Translator::EmitHierarchyRows(TableRef& ref, const Scope* scope, Sou
     UseTable(table);
     rows = *stored_table && !pg_ ? "SELECT *, rowid AS \"H$RID\" FROM "
                                  : "SELECT *, row_number() OVER () AS \"H$RID\" FROM ";
-    AppendQuotedName(table->name, &rows);
+    AppendName(table->name, &rows);
   } else {
     source->is_derived = true;
     rows = "SELECT *, row_number() OVER () AS \"H$RID\" FROM (";

@@ -8,6 +8,7 @@
 #include "platform/db/sql_error.h"
 #include "platform/db/sql_parser.h"
 #include "platform/db/sql_translator_internal.h"
+#include "platform/db/stored_names.h"
 
 namespace korvalis::db {
 namespace detail {
@@ -284,13 +285,11 @@ void Translator::EmitLimitedFrom(SelectCore& core, const Scope* parent, int64_t 
   const std::string alias_text =
       alias.empty() ? (moved.kind == TableRef::kTable ? moved.table.text : std::string("V"))
                     : alias.text;
-  moved.alias = Name{};
+  // WHERE reads the item by its name; without WHERE the item needs none.
+  moved.alias = core.where ? Name{alias_text, true} : Name{};
   inner.append("SELECT * FROM ");
   EmitTableRef(moved, &inner_scope, &inner);
   if (core.where) {
-    inner.append(" AS ");
-    AppendQuotedName(alias_text, &inner);
-    inner_scope.sources.back().alias = AsciiUpper(alias_text);
     inner.append(" WHERE ");
     Emit(*core.where, &inner_scope, &inner);
     core.where.reset();
@@ -358,9 +357,9 @@ std::string Translator::EmitRenamedItems(SelectCore& core, Scope* inner_scope, s
       if (!columns.empty()) columns.append(", ");
       AppendQuotedName(s.alias, &columns);
       columns.push_back('.');
-      AppendQuotedName(c.name, &columns);
+      AppendName(c.name, &columns);
       columns.append(" AS ");
-      AppendQuotedName(s.alias + "$" + c.name, &columns);
+      AppendName(s.alias + "$" + c.name, &columns);
     }
   }
   return columns;
@@ -461,7 +460,7 @@ std::vector<ColumnInfo> Translator::EmitSelectList(SelectCore& core, Scope* scop
                            ? (*forced_names)[i]
                            : OracleColumnName(item, statement_);
     out->append(" AS ");
-    AppendQuotedName(name, out);
+    AppendName(name, out);
     ColumnInfo info{name, type, -1};
     if (item.expr->kind == ExprKind::kColumn) {
       // A timestamp read unchanged stays one.
@@ -501,10 +500,10 @@ void Translator::EmitStar(const Expr& star, const Scope& scope, bool only_dual,
         first = false;
         if (!s.renamed_in.empty()) {
           out->append(s.renamed_in).push_back('.');
-          AppendQuotedName(s.alias + "$" + c.name, out);
+          AppendName(s.alias + "$" + c.name, out);
           out->append(" AS ");
         }
-        AppendQuotedName(c.name, out);
+        AppendName(c.name, out);
       }
       columns->insert(columns->end(), cols.begin(), cols.end());
     }
@@ -590,14 +589,10 @@ void Translator::EmitTableRef(TableRef& ref, Scope* scope, std::string* out) {
       if (EmitDictionaryView(ref, scope, out)) return;
       const TableInfo* table = RequireTable(ref.table);
       UseTable(table);
-      AppendQuotedName(table ? table->name : ref.table.text, out);
       Source s;
       s.table = table;
       s.alias = ref.alias.empty() ? AsciiUpper(ref.table.text) : AsciiUpper(ref.alias.text);
-      if (!ref.alias.empty()) {
-        out->append(" AS ");
-        AppendQuotedName(ref.alias.text, out);
-      }
+      AppendTable(*table, ref.alias, out);
       scope->sources.push_back(std::move(s));
       return;
     }
@@ -648,7 +643,7 @@ void Translator::EmitTableRef(TableRef& ref, Scope* scope, std::string* out) {
         out->append(" USING (");
         for (size_t i = 0; i < ref.using_columns.size(); ++i) {
           if (i) out->append(", ");
-          AppendQuotedName(ref.using_columns[i].text, out);
+          AppendName(ref.using_columns[i].text, out);
         }
         out->push_back(')');
       }
@@ -667,6 +662,33 @@ const TableInfo* Translator::RequireTable(const Name& name) {
     throw SqlError("ORA-00942: table or view does not exist: " + name.text, kNoSuchTable);
   }
   return table;
+}
+
+void AppendEngineName(std::string_view name, bool marked, std::string* out) {
+  if (!marked || !IsMarkedWhenStored(name)) {
+    AppendQuotedName(name, out);
+    return;
+  }
+  std::string stored;
+  AppendStoredName(name, &stored);
+  AppendQuotedName(stored, out);
+}
+
+void Translator::AppendName(std::string_view name, std::string* out) const {
+  AppendEngineName(name, MarksNames(), out);
+}
+
+// The engine finds the qualifier of a column by its table's name; the stored name differs
+// from it where it is marked, so the table takes its own name as its alias.
+void Translator::AppendTable(const TableInfo& table, const Name& alias, std::string* out) const {
+  AppendName(table.name, out);
+  if (!alias.empty()) {
+    out->append(" AS ");
+    AppendQuotedName(alias.text, out);
+  } else if (MarksNames() && IsMarkedWhenStored(table.name)) {
+    out->append(" AS ");
+    AppendQuotedName(table.name, out);
+  }
 }
 
 // Views count too: locking a view locks the tables it reads.
@@ -719,7 +741,7 @@ Translation Translator::RunStatement(Statement& stmt) {
       UseTable(table);
       Translation tr{StatementKind::kTruncate, {}, false};
       std::string out = "DELETE FROM ";
-      AppendQuotedName(table->name, &out);
+      AppendName(table->name, &out);
       tr.statements.push_back(std::move(out));
       return tr;
     }

@@ -43,6 +43,8 @@ constexpr size_t kMaxCallArguments = 100;
 // Throws the SqlError (kNotSupported) that names a construct the embedded database refuses.
 [[noreturn]] void Refuse(const std::string& construct);
 void AppendQuotedName(std::string_view name, std::string* out);
+// Translator::AppendName where the engine keeps names marked (`marked`) or as they are.
+void AppendEngineName(std::string_view name, bool marked, std::string* out);
 // A name as the schema keeps it: a quoted name as written, any other in upper case.
 std::string NameOf(const Name& n);
 void AppendStringLiteral(std::string_view value, std::string* out);
@@ -72,6 +74,10 @@ struct Source {
 
   const ColumnInfo* Find(std::string_view column) const {
     if (table) return table->Find(column);
+    // A name of exactly that case first: "n" and N may both be columns of an inline view.
+    for (const ColumnInfo& c : derived) {
+      if (c.name == column) return &c;
+    }
     for (const ColumnInfo& c : derived) {
       if (EqualsIgnoringAsciiCase(c.name, column)) return &c;
     }
@@ -136,8 +142,8 @@ class Translator {
   std::vector<ColumnInfo> EmitSelectList(SelectCore& core, Scope* scope, bool only_dual,
                                          const std::vector<std::string>* forced_names,
                                          std::string* out);
-  static void EmitStar(const Expr& star, const Scope& scope, bool only_dual,
-                       std::vector<ColumnInfo>* columns, std::string* out);
+  void EmitStar(const Expr& star, const Scope& scope, bool only_dual,
+                std::vector<ColumnInfo>* columns, std::string* out);
   void EmitFilters(SelectCore& core, const Scope* scope, std::string* out);
   void EmitFrom(std::vector<TableRef>& from, Scope* scope, std::string* out);
   void EmitTableRef(TableRef& ref, Scope* scope, std::string* out);
@@ -319,6 +325,15 @@ class Translator {
   Translation Drop(Statement& stmt);
 
   const TableInfo* RequireTable(const Name& name);
+  // Appends the name of a table, view, column, index or constraint, or of a query's result
+  // column, as the engine keeps it (stored_names.h); a table's alias is printed as written.
+  void AppendName(std::string_view name, std::string* out) const;
+  // Appends a table with its alias, or without one under the name its columns are qualified by.
+  void AppendTable(const TableInfo& table, const Name& alias, std::string* out) const;
+  // Whether the engine keeps names with lower-case letters under marked names.
+  bool MarksNames() const { return !pg_ && catalog_.MarksNames(); }
+  // Where the engine keeps names as they are and tells them apart regardless of case, refuses
+  // a table or view `name` that differs from another only in case.
   void RefuseNameDifferingOnlyInCase(const std::string& name);
 
   // ---- the PostgreSQL printer's own forms (postgres_printer.cpp) ----

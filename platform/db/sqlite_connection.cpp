@@ -11,6 +11,7 @@
 #include "platform/db/connection_support.h"
 #include "platform/db/ora_number.h"
 #include "platform/db/oracle_functions.h"
+#include "platform/db/stored_names.h"
 #include "platform/db/text_search.h"
 
 namespace korvalis::db {
@@ -115,10 +116,13 @@ class SqliteRowset final : public Rowset {
   void NameColumns() const {
     names_.reserve(static_cast<size_t>(columns_));
     for (int i = 0; i < columns_; ++i) {
-      const char* name = sqlite3_column_name(stmt_, i);
-      if (name == nullptr) {
+      const char* stored = sqlite3_column_name(stmt_, i);
+      if (stored == nullptr) {
         names_.emplace_back();
-      } else if (literals_ != nullptr) {
+        continue;
+      }
+      const std::string_view name = OracleNameOf(stored);
+      if (literals_ != nullptr) {
         names_.push_back(ColumnNameWithValues(name, *literals_));
       } else {
         names_.emplace_back(name);
@@ -336,6 +340,12 @@ void SqliteConnection::Configure() {
     sqlite3_free(error);
     throw DbError(kCannotConnect,
                   "cannot prepare the database '" + database_->path() + "': " + message);
+  }
+  try {
+    MarkNamesWhereNoneIsKept(db_);
+  } catch (const DbError& e) {
+    throw DbError(kCannotConnect,
+                  "cannot prepare the database '" + database_->path() + "': " + e.what());
   }
 }
 

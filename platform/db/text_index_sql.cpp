@@ -147,9 +147,9 @@ void Translator::EmitEmbeddedContains(const Expr& column, const Expr& query,
   std::string rows;
   AppendQuotedName(target.source->alias, &rows);
   rows.append(".rowid IN (SELECT rowid FROM ");
-  AppendQuotedName(target.index, &rows);
+  AppendName(target.index, &rows);
   rows.append(" WHERE ");
-  AppendQuotedName(target.index, &rows);
+  AppendName(target.index, &rows);
   rows.append(" MATCH ");
   AppendStringLiteral(index_query, &rows);
   rows.push_back(')');
@@ -210,9 +210,9 @@ Translation Translator::CreateTextIndex(Statement& stmt) {
         "ORA-29879: cannot create multiple domain indexes on a column list using same indextype");
   }
   std::string f, t, c;
-  AppendQuotedName(fts, &f);
-  AppendQuotedName(table->name, &t);
-  AppendQuotedName(column->name, &c);
+  AppendName(fts, &f);
+  AppendName(table->name, &t);
+  AppendName(column->name, &c);
   if (pg_) {
     const std::string text = column->type == SqlType::kBlob ? "ora_blob_text(" + c + ")" : c;
     tr.statements.push_back("CREATE INDEX " + f + " ON " + t + " USING gin (ora_text_units(" +
@@ -228,7 +228,7 @@ Translation Translator::CreateTextIndex(Statement& stmt) {
                                  " WHERE old." + c + " IS NOT NULL;";
   auto trigger = [&](const char* suffix) {
     std::string name;
-    AppendQuotedName(fts + suffix, &name);
+    AppendName(fts + suffix, &name);
     return "CREATE TRIGGER " + name;
   };
   tr.statements.push_back(trigger("$INSERT") + " AFTER INSERT ON " + t + " BEGIN " + insert_new +
@@ -249,7 +249,7 @@ void Translator::DropTextIndexes(const TableInfo& table, Translation* tr) {
       const std::string fts = TextIndexTable(table.name, c.name, xml);
       if (!catalog_.FindTable(fts)) continue;
       std::string drop = "DROP TABLE ";
-      AppendQuotedName(fts, &drop);
+      AppendName(fts, &drop);
       tr->statements.push_back(std::move(drop));
     }
   }

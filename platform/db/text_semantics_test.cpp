@@ -219,12 +219,6 @@ TEST_P(TextSemanticsTest, QuotedNamesAreCaseSensitive) {
     const std::string error = Run(k.sql);
     EXPECT_EQ(error.rfind("ORA-", 0) == 0 ? error.substr(0, 9) : Rows(k.sql), k.answer) << k.sql;
   }
-  // Names that differ only in case cannot live side by side in the embedded database: both
-  // engines refuse them alike.
-  for (const char* sql : {"CREATE TABLE ABC (A NUMBER)", "CREATE VIEW \"Abc\" AS SELECT 1 A FROM DUAL",
-                          "CREATE TABLE Q (\"a\" NUMBER, A NUMBER)"}) {
-    EXPECT_EQ(Failure(sql).first, kNotSupported) << sql;
-  }
 }
 
 // A primary key's columns refuse NULL, as in Oracle, whether the key is declared on the column
