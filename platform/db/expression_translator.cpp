@@ -1,5 +1,6 @@
 // Expressions of the Oracle dialect printed for SQLite: column types resolved from the
 // catalog decide between native operators and the functions that give Oracle's results.
+#include <algorithm>
 #include <charconv>
 
 #include "platform/db/ora_number.h"
@@ -55,6 +56,14 @@ SqlType Translator::EmitColumn(const Expr& e, const Scope* scope, std::string* o
   std::string_view qualifier;
   if (e.parts.size() >= 2) qualifier = e.parts[e.parts.size() - 2].text;
   for (const Scope* s = scope; s; s = s->parent) {
+    const auto& merged = s->using_columns;
+    if (qualifier.empty() && !s->sources.empty() && !s->sources[0].renamed_in.empty() &&
+        std::find(merged.begin(), merged.end(), column) != merged.end()) {
+      // A column merged by a join with USING, read from the view of the renamed items.
+      out->append(s->sources[0].renamed_in).push_back('.');
+      AppendName("$" + std::string(column), out);
+      return ResolveColumnType(e, scope);
+    }
     const Source* found = nullptr;
     const ColumnInfo* info = nullptr;
     for (const Source& src : s->sources) {
@@ -67,6 +76,9 @@ SqlType Translator::EmitColumn(const Expr& e, const Scope* scope, std::string* o
       if (src.renamed_in.empty()) break;
     }
     if (!found) continue;
+    if (!qualifier.empty() && found->Merges(column)) {
+      throw SqlError("ORA-25154: column part of USING clause cannot have qualifier");
+    }
     if (found->renamed_in.empty()) break;
     out->append(found->renamed_in).push_back('.');
     AppendName(found->alias + "$" + info->name, out);

@@ -122,7 +122,7 @@ TEST_P(QueryFormsTest, RownumNumbersRowsAsTheyPassWhere) {
        "WHERE A.ID = B.PARENT_ID(+) AND (ROWNUM <= 9 OR A.ID = 0) ORDER BY 1, 3",
        "1|0|1,1|0|1,2|1|2,3|2|3,4|3|<null>,5|4|<null>"},
       {"SELECT ID FROM T A, TREE B WHERE A.ID = B.ID AND (ROWNUM = 1 OR A.ID = 0)", "ORA-00918"},
-      {"SELECT A.ID FROM T A JOIN T B USING (ID) WHERE ROWNUM = 1 OR A.ID = 0", "not supported"},
+      {"SELECT A.ID FROM T A JOIN T B USING (ID) WHERE ROWNUM = 1 OR A.ID = 0", "ORA-25154"},
   });
 }
 
@@ -142,8 +142,35 @@ TEST_P(QueryFormsTest, RownumOverSeveralTablesBeforeGroupingAndSorting) {
       {"SELECT A.ID, B.NAME FROM T A, TREE B WHERE A.ID = B.ID AND ROWNUM <= 2 ORDER BY A.ID DESC",
        "2|a,1|r"},
       {"SELECT ID FROM T A, TREE B WHERE A.ID = B.ID AND ROWNUM <= 2 ORDER BY 1", "ORA-00918"},
-      {"SELECT COUNT(*) FROM T A JOIN TREE B USING (ID) WHERE ROWNUM <= 2", "not supported"},
+      {"SELECT COUNT(*) FROM T A JOIN TREE B USING (ID) WHERE ROWNUM <= 2", "2"},
   });
+}
+
+// A join with USING gives each column it joins by once, read without a qualifier, and * lists
+// those columns first; ROWNUM numbers its rows as those of any join.
+TEST_P(QueryFormsTest, JoinsWithUsingMergeTheirColumns) {
+  Check({
+      {"SELECT * FROM TREE JOIN T USING (ID) WHERE ID <= 2 ORDER BY ID", "1|<null>|r|x,2|1|a|y"},
+      {"SELECT * FROM T A JOIN TREE B USING (ID) WHERE ROWNUM <= 2 ORDER BY ID DESC",
+       "2|y|1|a,1|x|<null>|r"},
+      {"SELECT * FROM T JOIN TREE USING (ID) WHERE ROWNUM = 1 OR NAME = 'b'",
+       "1|x|<null>|r,3|x|1|b"},
+      {"SELECT ID, ROWNUM FROM T JOIN TREE USING (ID) WHERE ROWNUM <= 2 OR ID = 5",
+       "1|1,2|2,5|3"},
+      {"SELECT GRP, COUNT(*), MAX(ID) FROM T JOIN TREE USING (ID) WHERE ROWNUM <= 3 GROUP BY GRP "
+       "ORDER BY GRP",
+       "x|2|3,y|1|2"},
+      {"SELECT B.NAME, ID FROM T A JOIN TREE B USING (ID) WHERE ROWNUM <= 2 ORDER BY B.NAME DESC",
+       "r|1,a|2"},
+      {"SELECT A.*, B.NAME FROM T A JOIN TREE B USING (ID) WHERE ROWNUM < 2 ORDER BY 1", "1|x|r"},
+      {"SELECT T.ID FROM T JOIN TREE USING (ID)", "ORA-25154"},
+      {"SELECT ID FROM T JOIN TREE USING (ID) WHERE TREE.ID = 1", "ORA-25154"},
+  });
+  EXPECT_EQ(testing::ColumnNames(*c_, "SELECT * FROM TREE JOIN T USING (ID)"),
+            (std::vector<std::string>{"ID", "PARENT_ID", "NAME", "GRP"}));
+  EXPECT_EQ(testing::ColumnNames(*c_, "SELECT * FROM TREE JOIN T USING (ID) WHERE ROWNUM <= 1 "
+                                      "ORDER BY NAME"),
+            (std::vector<std::string>{"ID", "PARENT_ID", "NAME", "GRP"}));
 }
 
 // CONNECT BY without PRIOR joins every row to every row while the condition holds: the row

@@ -252,6 +252,20 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
   return columns;
 }
 
+namespace {
+
+// The sources of `inner`, read from the view `view` of their renamed columns, into `scope`.
+void TakeRenamedSources(const std::string& view, Scope* inner, Scope* scope) {
+  for (Source& s : inner->sources) {
+    s.renamed_in = view;
+    scope->sources.push_back(std::move(s));
+  }
+  scope->using_columns = std::move(inner->using_columns);
+  scope->joined_columns = std::move(inner->joined_columns);
+}
+
+}  // namespace
+
 // The FROM items with WHERE in an inline view that keeps the first `limit` rows: a single item
 // under its name, so that qualified names outside still resolve; several items as one view
 // "ROWNUM$ROWS" whose columns are named "<alias>$<column>", where the level's column
@@ -274,10 +288,7 @@ void Translator::EmitLimitedFrom(SelectCore& core, const Scope* parent, int64_t 
     from_sql->append(" LIMIT ");
     AppendInteger(limit, from_sql);
     from_sql->append(" OFFSET 0) AS ").append(view);
-    for (Source& s : inner_scope.sources) {
-      s.renamed_in = view;
-      scope->sources.push_back(std::move(s));
-    }
+    TakeRenamedSources(view, &inner_scope, scope);
     return;
   }
   TableRef moved = std::move(core.from[0]);
@@ -335,23 +346,18 @@ void Translator::EmitRunsOfWhere(const SelectCore& core, Scope* inner_scope, std
   }
 }
 
-namespace {
-
-bool JoinsUsing(const TableRef& ref) {
-  if (ref.kind != TableRef::kJoin) return false;
-  return !ref.using_columns.empty() || JoinsUsing(*ref.left) || JoinsUsing(*ref.right);
-}
-
-}  // namespace
-
 // Prints the FROM items of `core` into `from` and returns the select list that names each of
 // their columns "<alias>$<column>" in a view of them.
 std::string Translator::EmitRenamedItems(SelectCore& core, Scope* inner_scope, std::string* from) {
-  for (const TableRef& ref : core.from) {
-    if (JoinsUsing(ref)) Refuse("ROWNUM over a join with USING (put the join in an inline view)");
-  }
   EmitFrom(core.from, inner_scope, from);
   std::string columns;
+  // A column a join with USING merges is read unqualified, as "$<column>".
+  for (const std::string& merged : inner_scope->using_columns) {
+    if (!columns.empty()) columns.append(", ");
+    AppendName(merged, &columns);
+    columns.append(" AS ");
+    AppendName("$" + merged, &columns);
+  }
   for (Source& s : inner_scope->sources) {
     for (const ColumnInfo& c : s.table ? s.table->columns : s.derived) {
       if (!columns.empty()) columns.append(", ");
@@ -403,10 +409,11 @@ void Translator::EmitNumberedFrom(SelectCore& core, const Scope* parent, Scope* 
   from_sql->append(inner_from).append(" WHERE ").append(any).append(") AS ").append(view);
   from_sql->append(" WHERE ").append(view).append(".\"ROWNUM$WALK\" IS NOT NULL");
   core.where.reset();
-  for (Source& s : inner_scope.sources) {
-    s.numbered = true;
-    if (!single) s.renamed_in = view;
-    scope->sources.push_back(std::move(s));
+  for (Source& s : inner_scope.sources) s.numbered = true;
+  if (single) {
+    for (Source& s : inner_scope.sources) scope->sources.push_back(std::move(s));
+  } else {
+    TakeRenamedSources(view, &inner_scope, scope);
   }
   scope->rownum_sql = view + ".\"ROWNUM$WALK\"";
 }
@@ -489,7 +496,13 @@ void Translator::EmitStar(const Expr& star, const Scope& scope, bool only_dual,
     qualifier =
         star.parts.back().quoted ? star.parts.back().text : AsciiUpper(star.parts.back().text);
   }
-  if (!scope.sources.empty() && scope.sources[0].numbered) {
+  if (qualifier.empty() && !only_dual && !scope.joined_columns.empty() &&
+      (!pg_ || !scope.sources[0].renamed_in.empty())) {
+    EmitJoinedStar(scope, columns, out);
+    return;
+  }
+  if (!scope.sources.empty() &&
+      (scope.sources[0].numbered || !scope.sources[0].renamed_in.empty())) {
     // The items' own columns, without the numbering, read where they are.
     bool first = true;
     for (const Source& s : scope.sources) {
@@ -524,10 +537,56 @@ void Translator::EmitStar(const Expr& star, const Scope& scope, bool only_dual,
     AppendQuotedName(qualifier, out);
     out->append(".*");
   }
+  if (qualifier.empty() && !scope.joined_columns.empty()) {
+    // PostgreSQL's * over joins with USING.
+    for (const JoinedColumn& c : scope.joined_columns) {
+      if (c.source == JoinedColumn::kMerged) {
+        AddMergedColumn(scope, c.name, columns);
+      } else {
+        columns->push_back(*scope.sources[c.source].Find(c.name));
+      }
+    }
+    return;
+  }
   for (const Source& s : scope.sources) {
     if (!qualifier.empty() && s.alias != AsciiUpper(qualifier)) continue;
     const auto& cols = s.table ? s.table->columns : s.derived;
     columns->insert(columns->end(), cols.begin(), cols.end());
+  }
+}
+
+// * over joins with USING, in Oracle's order: the merged columns once, first. PostgreSQL's own
+// * lists them so, SQLite's does not.
+void Translator::EmitJoinedStar(const Scope& scope, std::vector<ColumnInfo>* columns,
+                                std::string* out) {
+  const std::string& view = scope.sources[0].renamed_in;
+  for (size_t i = 0; i < scope.joined_columns.size(); ++i) {
+    if (i) out->append(", ");
+    const JoinedColumn& c = scope.joined_columns[i];
+    if (c.source == JoinedColumn::kMerged) {
+      if (!view.empty()) {
+        out->append(view).push_back('.');
+        AppendName("$" + c.name, out);
+        out->append(" AS ");
+      }
+      AppendName(c.name, out);
+      AddMergedColumn(scope, c.name, columns);
+      continue;
+    }
+    const Source& s = scope.sources[c.source];
+    if (view.empty()) {
+      if (!s.alias.empty()) {
+        AppendQuotedName(s.alias, out);
+        out->push_back('.');
+      }
+      AppendName(c.name, out);
+    } else {
+      out->append(view).push_back('.');
+      AppendName(s.alias + "$" + c.name, out);
+      out->append(" AS ");
+      AppendName(c.name, out);
+    }
+    columns->push_back(*s.Find(c.name));
   }
 }
 
@@ -577,10 +636,59 @@ void Translator::AppendOrderDirection(const sql::OrderItem& item, std::string* o
 }
 
 void Translator::EmitFrom(std::vector<TableRef>& from, Scope* scope, std::string* out) {
+  std::vector<JoinedColumn> columns;
   for (size_t i = 0; i < from.size(); ++i) {
     if (i) out->append(", ");
+    size_t next = scope->sources.size();
     EmitTableRef(from[i], scope, out);
+    CollectJoinedColumns(from[i], scope, &next, &columns);
   }
+  if (!scope->using_columns.empty()) scope->joined_columns = std::move(columns);
+}
+
+void Translator::CollectJoinedColumns(const TableRef& ref, Scope* scope, size_t* next,
+                                      std::vector<JoinedColumn>* columns) {
+  if (ref.kind != TableRef::kJoin) {
+    const size_t index = (*next)++;
+    if (index >= scope->sources.size()) return;
+    const Source& s = scope->sources[index];
+    for (const ColumnInfo& c : s.table ? s.table->columns : s.derived) {
+      columns->push_back(JoinedColumn{index, c.name});
+    }
+    return;
+  }
+  std::vector<JoinedColumn> left, right;
+  CollectJoinedColumns(*ref.left, scope, next, &left);
+  CollectJoinedColumns(*ref.right, scope, next, &right);
+  std::vector<std::string> merged;
+  for (const Name& u : ref.using_columns) {
+    merged.push_back(NameOf(u));
+    columns->push_back(JoinedColumn{JoinedColumn::kMerged, merged.back()});
+    auto& all = scope->using_columns;
+    if (std::find(all.begin(), all.end(), merged.back()) == all.end()) all.push_back(merged.back());
+  }
+  for (std::vector<JoinedColumn>* side : {&left, &right}) {
+    for (JoinedColumn& c : *side) {
+      if (std::find(merged.begin(), merged.end(), c.name) == merged.end()) {
+        columns->push_back(std::move(c));
+      } else if (c.source != JoinedColumn::kMerged) {
+        scope->sources[c.source].merged.push_back(c.name);
+      }
+    }
+  }
+}
+
+void Translator::AddMergedColumn(const Scope& scope, const std::string& name,
+                                 std::vector<ColumnInfo>* columns) {
+  for (const Source& s : scope.sources) {
+    if (!s.Merges(name)) continue;
+    ColumnInfo info = *s.Find(name);
+    info.origin_table = nullptr;
+    info.origin_column = nullptr;
+    columns->push_back(std::move(info));
+    return;
+  }
+  columns->push_back(ColumnInfo{name, SqlType::kUnknown, -1});
 }
 
 void Translator::EmitTableRef(TableRef& ref, Scope* scope, std::string* out) {

@@ -71,6 +71,15 @@ struct Source {
   // Rows numbered over several FROM items: the view (quoted) holding this item's columns,
   // each as "<alias>$<column>".
   std::string renamed_in;
+  // The columns a join with USING merges into one, which no qualifier may name.
+  std::vector<std::string> merged;
+
+  bool Merges(std::string_view column) const {
+    for (const std::string& m : merged) {
+      if (m == column) return true;
+    }
+    return false;
+  }
 
   const ColumnInfo* Find(std::string_view column) const {
     if (table) return table->Find(column);
@@ -93,8 +102,20 @@ struct HierarchyValue {
   SqlType type = SqlType::kUnknown;
 };
 
+// A column * stands for where FROM joins with USING: a source's own, or a column the join merges.
+struct JoinedColumn {
+  static constexpr size_t kMerged = static_cast<size_t>(-1);
+  size_t source = kMerged;  // the index of the source among the scope's sources
+  std::string name;
+};
+
 struct Scope {
   std::vector<Source> sources;
+  // FROM joins with USING: the columns USING merges (read unqualified, "$<column>" where the
+  // sources are renamed), and what * stands for in Oracle's order: the merged columns once,
+  // first, then the others of the left and of the right item.
+  std::vector<std::string> using_columns;
+  std::vector<JoinedColumn> joined_columns;
   const Scope* parent = nullptr;
   bool rownum_in_select_list = false;  // ROWNUM is allowed as a select item here
   std::string rownum_sql;              // what ROWNUM reads here, when the level numbers its rows
@@ -144,8 +165,16 @@ class Translator {
                                          std::string* out);
   void EmitStar(const Expr& star, const Scope& scope, bool only_dual,
                 std::vector<ColumnInfo>* columns, std::string* out);
+  void EmitJoinedStar(const Scope& scope, std::vector<ColumnInfo>* columns, std::string* out);
   void EmitFilters(SelectCore& core, const Scope* scope, std::string* out);
   void EmitFrom(std::vector<TableRef>& from, Scope* scope, std::string* out);
+  // The columns of `ref`, whose sources start at `*next` in `scope`, as * lists them; notes the
+  // columns its joins with USING merge.
+  static void CollectJoinedColumns(const TableRef& ref, Scope* scope, size_t* next,
+                                   std::vector<JoinedColumn>* columns);
+  // The merged column `name` of a join with USING as * lists it, into `columns`.
+  static void AddMergedColumn(const Scope& scope, const std::string& name,
+                              std::vector<ColumnInfo>* columns);
   void EmitTableRef(TableRef& ref, Scope* scope, std::string* out);
   // `exact_keys`: computed numbers sort by their exact values (the items of a query block's
   // own ORDER BY, never of a compound query's, which names result columns).
