@@ -15,9 +15,10 @@
 #include "platform/com/bstr.h"
 #include "platform/com/guid.h"
 #include "platform/com/registry.h"
+#include "platform/text/hex.h"
 #include "platform/text/unicode.h"
-#include "tools/testing/command_test_util.h"
 #include "tools/testing/byte_echo_double.h"
+#include "tools/testing/command_test_util.h"
 
 namespace {
 
@@ -25,13 +26,8 @@ using korvalis::testing::Outcome;
 using korvalis::testing::RunCommand;
 
 std::string Hex(const std::string& bytes) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string hex;
-  for (unsigned char byte : bytes) {
-    hex += kDigits[byte >> 4];
-    hex += kDigits[byte & 0xF];
-  }
-  return hex;
+  return korvalis::HexText({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()},
+                           korvalis::HexLetters::kSmall);
 }
 
 // What the double's Describe answers for `bytes`.

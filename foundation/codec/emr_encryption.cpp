@@ -4,11 +4,12 @@
 #include <cstring>
 #include <string>
 
+#include "foundation/calls/emr_exception.h"
 #include "foundation/codec/codec_buffer.h"
 #include "foundation/codec/emr_compression.h"
 #include "foundation/codec/emr_encoder.h"
-#include "foundation/calls/emr_exception.h"
 #include "platform/crypto/ciphers.h"
+#include "platform/text/hex.h"
 #include "platform/text/unicode.h"
 
 using korvalis::codec::ByteArray;
@@ -129,12 +130,11 @@ void CMD5Encryption::Encrypt(const BYTE* pbIn, ULONG cbIn, BYTE*& pbOut, ULONG& 
     throw CEMRException(std::string(error.what()));
   }
   // Upper-case hex digits without grouping, and a zero byte.
-  constexpr char kDigits[] = "0123456789ABCDEF";
   const ULONG cbDigest = 2 * sizeof(digest) + 1;
   ByteArray text = NewBytes(cbDigest);
   for (size_t i = 0; i < sizeof(digest); ++i) {
-    text[2 * i] = kDigits[digest[i] >> 4];
-    text[2 * i + 1] = kDigits[digest[i] & 0x0f];
+    text[2 * i] = korvalis::HexDigit(digest[i] >> 4, korvalis::HexLetters::kCapital);
+    text[2 * i + 1] = korvalis::HexDigit(digest[i], korvalis::HexLetters::kCapital);
   }
   text[cbDigest - 1] = 0;
   HandOver(std::move(text), cbDigest, pbOut, cbOut);

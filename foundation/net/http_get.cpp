@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "foundation/net/socket_library.h"
+#include "platform/text/hex.h"
 
 namespace korvalis {
 namespace {
@@ -25,15 +26,13 @@ bool IsControlCharacter(char c) {
 
 // The target with every non-ASCII byte and blank %-encoded; "/" when empty.
 std::string EncodedTarget(std::string_view target) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string encoded;
   if (target.empty() || target.front() == '?') encoded = "/";
   for (char c : target) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte >= 0x80 || c == ' ') {
       encoded += '%';
-      encoded += kHex[byte >> 4];
-      encoded += kHex[byte & 0x0F];
+      AppendHexByte(encoded, byte, HexLetters::kCapital);
     } else {
       encoded += c;
     }

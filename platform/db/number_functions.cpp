@@ -14,6 +14,7 @@
 
 #include "platform/db/exact_number_values.h"
 #include "platform/db/ora_number.h"
+#include "platform/text/hex.h"
 
 namespace korvalis::db::functions {
 namespace {
@@ -212,12 +213,11 @@ void RandomValue(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   sqlite3_result_double(ctx, u);
 }
 void SysGuid(sqlite3_context* ctx, int, sqlite3_value**) {
-  static const char kHex[] = "0123456789ABCDEF";
   std::string out;
   for (int i = 0; i < 2; ++i) {
     uint64_t r = Random()();
     for (int k = 0; k < 16; ++k) {
-      out.push_back(kHex[r & 0xF]);
+      out.push_back(HexDigit(static_cast<unsigned>(r), HexLetters::kCapital));
       r >>= 4;
     }
   }

@@ -13,6 +13,7 @@
 #include "platform/db/oracle_functions.h"
 #include "platform/db/stored_names.h"
 #include "platform/db/text_search.h"
+#include "platform/text/hex.h"
 
 namespace korvalis::db {
 namespace {
@@ -252,10 +253,8 @@ std::string UriFileName(const std::string& path) {
   std::string uri = path.starts_with('/') ? "file://" : "file:";
   for (unsigned char c : path) {
     if (c == '%' || c == '?' || c == '#' || c < 0x20) {
-      static const char kHex[] = "0123456789ABCDEF";
       uri.push_back('%');
-      uri.push_back(kHex[c >> 4]);
-      uri.push_back(kHex[c & 0xF]);
+      AppendHexByte(uri, c, HexLetters::kCapital);
     } else {
       uri.push_back(static_cast<char>(c));
     }

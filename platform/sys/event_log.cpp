@@ -10,6 +10,7 @@
 
 #include "platform/sys/private_file.h"
 #include "platform/sys/write_all.h"
+#include "platform/text/hex.h"
 #include "platform/text/unicode.h"
 
 namespace korvalis::sys {
@@ -17,7 +18,6 @@ namespace {
 
 // syslog keeps the ident pointer, so it must outlive every call.
 constexpr char kSyslogIdent[] = "电子病历";
-constexpr char kHexDigits[] = "0123456789abcdef";
 
 int SyslogPriority(std::uint16_t type) {
   switch (type) {
@@ -30,16 +30,6 @@ int SyslogPriority(std::uint16_t type) {
     default:
       return LOG_NOTICE;
   }
-}
-
-std::string Hex(const std::uint8_t* raw, std::uint32_t length) {
-  std::string out;
-  out.reserve(std::size_t{length} * 2);
-  for (std::uint32_t i = 0; i < length; ++i) {
-    out.push_back(kHexDigits[raw[i] >> 4]);
-    out.push_back(kHexDigits[raw[i] & 0x0F]);
-  }
-  return out;
 }
 
 std::string Escape(std::string_view text) {
@@ -105,7 +95,8 @@ void AppendToFile(const char* path, const std::string& line) {
 void ReportEvent(std::uint16_t type, std::u16string_view text, const std::uint8_t* raw,
                  std::uint32_t raw_length) {
   const std::string utf8 = ToUtf8(text);
-  const std::string hex = raw != nullptr ? Hex(raw, raw_length) : std::string();
+  const std::string hex =
+      raw != nullptr ? HexText({raw, raw_length}, HexLetters::kSmall) : std::string();
   WriteToSyslog(type, utf8, hex);
   const char* path = std::getenv(kEventLogFileVariable);
   if (path == nullptr || *path == 0) return;

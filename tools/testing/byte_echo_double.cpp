@@ -8,6 +8,7 @@
 #include "platform/com/com_object.h"
 #include "platform/com/dispatch_impl.h"
 #include "platform/com/object_creation.h"
+#include "platform/text/hex.h"
 #include "platform/text/unicode.h"
 
 namespace korvalis::tools::testing {
@@ -29,14 +30,10 @@ class CByteEcho : public com::ComObjectRoot, public com::DispatchImpl<IByteEcho,
   }
 
   HRESULT Describe(BSTR bstrBytes, BSTR* pbstrDescription) override {
-    static constexpr char16_t kDigits[] = u"0123456789abcdef";
     const auto* bytes = reinterpret_cast<const unsigned char*>(bstrBytes);
     const UINT length = SysStringByteLen(bstrBytes);
     std::u16string text = FromUtf8(std::to_string(length)) + u":";
-    for (UINT i = 0; i < length; ++i) {
-      text += kDigits[bytes[i] >> 4];
-      text += kDigits[bytes[i] & 0xF];
-    }
+    for (UINT i = 0; i < length; ++i) AppendHexByte(text, bytes[i], HexLetters::kSmall);
     *pbstrDescription = AllocBstr(text);
     return *pbstrDescription != nullptr ? S_OK : E_OUTOFMEMORY;
   }
