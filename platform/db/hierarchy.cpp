@@ -20,6 +20,7 @@
 #include <string>
 
 #include "platform/db/rewrite_passes.h"
+#include "platform/db/rownum_rewrite.h"
 #include "platform/db/sql_error.h"
 #include "platform/db/sql_translator_internal.h"
 
@@ -132,6 +133,9 @@ struct TreeParts {
   std::vector<Carried> carried;
   bool is_leaf = false;   // the level reads CONNECT_BY_ISLEAF
   bool is_cycle = false;  // the level reads CONNECT_BY_ISCYCLE
+  // ROWNUM in CONNECT BY: `connect` joins a child for some run of ROWNUMs, and each row
+  // carries the mask of the runs for which it does (rownum_walk.h).
+  std::string rownum_mask;
 };
 
 // The deepest level a tree without PRIOR may reach: beyond it the condition is taken not to
@@ -200,6 +204,7 @@ void AppendTree(const TreeParts& p, bool pg, std::string* out) {
     out->append(", ").append(p.carried[k].root).append(" AS \"H$V").append(std::to_string(k + 1));
     out->push_back('"');
   }
+  if (!p.rownum_mask.empty()) out->append(pg ? ", 0::bigint AS \"H$MASK\"" : ", 0 AS \"H$MASK\"");
   out->append(" FROM \"H$ROWS\" AS ").append(p.alias);
   if (!p.start.empty()) out->append(" WHERE ").append(p.start);
   out->append(" UNION ALL SELECT ").append(p.alias).append(".*, ");
@@ -226,11 +231,39 @@ void AppendTree(const TreeParts& p, bool pg, std::string* out) {
     }
   }
   for (const TreeParts::Carried& c : p.carried) out->append(", ").append(c.below);
+  if (!p.rownum_mask.empty()) {
+    out->append(", (").append(p.rownum_mask).append(pg ? ")::bigint" : ")");
+  }
   out->append(" FROM \"H$TREE\" AS ").append(prior);
   out->append(" JOIN \"H$ROWS\" AS ").append(p.alias).append(" ON ").append(p.connect);
   const bool skip_loops = p.nocycle && p.check_loops;
   if (skip_loops) out->append(" WHERE NOT ").append(found_above);
   AppendTreeSelect(p, found_above, out);
+}
+
+// The tree of a CONNECT BY that reads ROWNUM: the tree of the rows it joins for some ROWNUM,
+// walked in its depth-first order (rownum_walk.h) to keep the rows that come, each with the
+// ROWNUM it comes with ("H$WALK") and whether it is a leaf of the rows that come:
+//   (SELECT w.*, <leaf> AS "H$WALKLEAF" FROM (SELECT t.*, ora_rownum_tree_walk(...) OVER
+//    (ORDER BY <path> ...) AS "H$WALK" FROM <tree> t) w WHERE w."H$WALK" IS NOT NULL) AS t
+void AppendWalkedTree(const TreeParts& p, const std::vector<int64_t>& runs, bool pg,
+                      std::string* out) {
+  const std::string walked = "\"H$WALKED\"";
+  const std::string path = walked + ".\"H$PATH\"";
+  const std::string level = walked + ".\"H$LEVEL\"";
+  out->append("(SELECT ").append(walked).append(".*, CASE WHEN lead(").append(level);
+  out->append(") OVER (ORDER BY ").append(path).append(") > ").append(level);
+  out->append(" THEN 0 ELSE 1 END AS \"H$WALKLEAF\" FROM (SELECT ").append(p.alias);
+  out->append(".*, ora_rownum_tree_walk(").append(p.alias).append(".\"H$MASK\", '");
+  for (size_t i = 0; i < runs.size(); ++i) {
+    if (i) out->push_back(',');
+    out->append(std::to_string(runs[i]));
+  }
+  out->append("', ").append(p.alias).append(".\"H$LEVEL\") OVER (ORDER BY ").append(p.alias);
+  out->append(".\"H$PATH\" ROWS BETWEEN UNBOUNDED PRECEDING AND CURRENT ROW) AS \"H$WALK\" FROM ");
+  AppendTree(p, pg, out);
+  out->append(") AS ").append(walked).append(" WHERE ").append(walked);
+  out->append(".\"H$WALK\" IS NOT NULL) AS ").append(p.alias);
 }
 
 // The hierarchical operators a query level reads outside its START WITH and CONNECT BY.
@@ -384,14 +417,28 @@ void Translator::EmitHierarchy(SelectCore& core, sql::Select* owner, Scope* scop
   prior.alias = kPrior;
   connect_scope.sources.push_back(std::move(prior));
   connect_scope.level_sql = "(" + prior_name + ".\"H$LEVEL\" + 1)";
-  if (parts.chain) connect_scope.rownum_sql = connect_scope.level_sql;
-  Emit(*core.connect_by, &connect_scope, &parts.connect);
+  std::vector<int64_t> rownum_runs;
+  if (parts.chain) {
+    connect_scope.rownum_sql = connect_scope.level_sql;
+    Emit(*core.connect_by, &connect_scope, &parts.connect);
+  } else if (ContainsRownum(*core.connect_by)) {
+    rownum_runs = RownumRuns(*core.connect_by);
+    EmitRuns(*core.connect_by, rownum_runs, &connect_scope, &parts.rownum_mask, &parts.connect);
+  } else {
+    Emit(*core.connect_by, &connect_scope, &parts.connect);
+  }
 
-  AppendTree(parts, pg_, out);
+  if (rownum_runs.empty()) {
+    AppendTree(parts, pg_, out);
+  } else {
+    AppendWalkedTree(parts, rownum_runs, pg_, out);
+  }
   scope->sources.push_back(std::move(source));
   scope->level_sql = parts.alias + ".\"H$LEVEL\"";
   scope->tree_alias = parts.alias;
-  if (parts.is_leaf) scope->is_leaf_sql = parts.alias + ".\"H$ISLEAF\"";
+  if (parts.is_leaf) {
+    scope->is_leaf_sql = parts.alias + (rownum_runs.empty() ? ".\"H$ISLEAF\"" : ".\"H$WALKLEAF\"");
+  }
   if (parts.is_cycle) scope->is_cycle_sql = parts.alias + ".\"H$ISCYCLE\"";
   if (!IsGrouped(core)) {
     scope->hierarchy_order_sql = parts.alias + (parts.chain ? ".\"H$LEVEL\"" : ".\"H$PATH\"");
@@ -481,16 +528,25 @@ void CheckHierarchy(const sql::SelectCore& core) {
     Refuse("CONNECT BY over several tables");
   }
   // ROWNUM numbers the rows of the tree in its order, where they pass WHERE: in the select
-  // list, and bounded in WHERE (the rownum_limit pass). In CONNECT BY it is the number of the
-  // row to come, which in DUAL's chain is its LEVEL.
+  // list, and bounded in WHERE (the rownum_limit pass). In CONNECT BY it is the number the row
+  // would come with, as the tree gives its rows depth first (in DUAL's chain its LEVEL).
   bool rownum = core.where && detail::ContainsRownum(*core.where);
   for (const auto& item : core.items) rownum = rownum || detail::ContainsRownum(*item.expr);
   if (rownum && detail::IsGrouped(core)) Refuse("ROWNUM in a grouped hierarchical query");
   if (core.start_with && detail::ContainsRownum(*core.start_with)) Refuse("ROWNUM in START WITH");
   const sql::TableRef& item = core.from[0];
   const bool chain = item.kind == sql::TableRef::kTable && AsciiUpper(item.table.text) == "DUAL";
-  if (detail::ContainsRownum(*core.connect_by) && (!chain || core.where)) {
-    Refuse("ROWNUM in CONNECT BY but over DUAL alone");
+  if (detail::ContainsRownum(*core.connect_by)) {
+    // WHERE takes rows out of the tree once it is built, while ROWNUM counts only the rows
+    // that pass WHERE: no order of the two gives the number a row comes with.
+    if (core.where) Refuse("ROWNUM in CONNECT BY of a query with WHERE");
+    // Without PRIOR the tree joins every row to every row: it ends only as ROWNUM grows.
+    if (!chain && !detail::HasPrior(*core.connect_by)) {
+      Refuse("ROWNUM in a CONNECT BY without PRIOR but over DUAL");
+    }
+    bool is_cycle = false;
+    for (const auto& item : core.items) is_cycle = is_cycle || ReadsIsCycle(*item.expr);
+    if (!chain && is_cycle) Refuse("CONNECT_BY_ISCYCLE with ROWNUM in CONNECT BY");
   }
   for (const sql::Expr* condition : {core.connect_by.get(), core.start_with.get()}) {
     const sql::Expr* op = condition ? FindHierarchicalOperator(*condition) : nullptr;

@@ -292,6 +292,38 @@ TEST_P(QueryFormsTest, OrderSiblingsByOrdersEachSetOfSiblings) {
   });
 }
 
+// ROWNUM in CONNECT BY is the number the row would come with: the tree gives its rows depth
+// first (siblings in ORDER SIBLINGS BY's order, or as stored), roots whatever CONNECT BY reads,
+// and a child CONNECT BY does not join leaves its own children out with it.
+TEST_P(QueryFormsTest, RownumInConnectByNumbersTheRowsAsTheyCome) {
+  const std::string tree = " FROM TREE START WITH ID = 1 CONNECT BY PRIOR ID = PARENT_ID AND ";
+  Check({
+      {("SELECT ID, ROWNUM, LEVEL" + tree + "ROWNUM <= 3").c_str(), "1|1|1,2|2|2,4|3|3"},
+      {("SELECT ID" + tree + "ROWNUM <= 2").c_str(), "1,2"},
+      {("SELECT ID" + tree + "ROWNUM > 2").c_str(), "1"},
+      {("SELECT ID, ROWNUM" + tree + "(ROWNUM <= 2 OR NAME = 'b')").c_str(), "1|1,2|2,3|3"},
+      {("SELECT ID" + tree + "ROWNUM < 4 ORDER SIBLINGS BY NAME DESC").c_str(), "1,3,5"},
+      {("SELECT ID" + tree + "ROWNUM <= 3 ORDER BY ID DESC").c_str(), "4,2,1"},
+      {("SELECT COUNT(*), MAX(LEVEL)" + tree + "ROWNUM <= 4").c_str(), "4|3"},
+      {("SELECT ID, CONNECT_BY_ISLEAF" + tree + "ROWNUM <= 2").c_str(), "1|0,2|1"},
+      {("SELECT SYS_CONNECT_BY_PATH(NAME, '/')" + tree + "ROWNUM <= 3").c_str(),
+       "/r,/r/a,/r/a/a1"},
+      {"SELECT ID FROM TREE START WITH ID IN (2, 3) CONNECT BY PRIOR ID = PARENT_ID AND ROWNUM = 1",
+       "2,3"},
+      {"SELECT ID FROM LOOPED START WITH ID = 7 CONNECT BY NOCYCLE PRIOR ID = PARENT_ID "
+       "AND ROWNUM <= 2",
+       "7,8"},
+      {("SELECT ID" + tree + "ROWNUM <= ID").c_str(), "not supported"},
+      {"SELECT ID FROM TREE WHERE ID > 1 START WITH ID = 1 CONNECT BY PRIOR ID = PARENT_ID "
+       "AND ROWNUM <= 3",
+       "not supported"},
+      {"SELECT ID FROM T CONNECT BY ROWNUM <= 3", "not supported"},
+      {"SELECT ID, CONNECT_BY_ISCYCLE FROM LOOPED START WITH ID = 7 "
+       "CONNECT BY NOCYCLE PRIOR ID = PARENT_ID AND ROWNUM <= 2",
+       "not supported"},
+  });
+}
+
 TEST_P(QueryFormsTest, HierarchicalOperatorsFailWhereOracleFails) {
   Check({
       {"SELECT SYS_CONNECT_BY_PATH(NAME, 'a') FROM TREE START WITH ID = 1 "
@@ -310,8 +342,6 @@ TEST_P(QueryFormsTest, HierarchicalOperatorsFailWhereOracleFails) {
        "CONNECT BY PRIOR ID = PARENT_ID",
        "ORA-30930"},
       {"SELECT ID FROM LOOPED START WITH ID = 7 CONNECT BY PRIOR ID = PARENT_ID", "ORA-01436"},
-      {"SELECT ID FROM TREE START WITH ID = 1 CONNECT BY PRIOR ID = PARENT_ID AND ROWNUM <= 2",
-       "not supported"},
       {"SELECT ID FROM TREE WHERE ROWNUM <= 2 START WITH ID = 1 "
        "CONNECT BY PRIOR ID = PARENT_ID ORDER BY ID",
        "not supported"},

@@ -194,16 +194,18 @@ void CollectRunStarts(const Expr& e, std::vector<int64_t>* starts) {
 // The most runs a numbered level tells apart (the bits of a 64-bit mask).
 constexpr size_t kMaxRownumRuns = 62;
 
-void NumberRowsAsTheyPass(sql::SelectCore& core) {
+void NumberRowsAsTheyPass(sql::SelectCore& core) { core.rownum_runs = RownumRuns(*core.where); }
+
+}  // namespace
+
+std::vector<int64_t> RownumRuns(const sql::Expr& condition) {
   std::vector<int64_t> starts{1};
-  CollectRunStarts(*core.where, &starts);
+  CollectRunStarts(condition, &starts);
   std::sort(starts.begin(), starts.end());
   starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
   if (starts.size() > kMaxRownumRuns) detail::Refuse("ROWNUM compared with this many numbers");
-  core.rownum_runs = std::move(starts);
+  return starts;
 }
-
-}  // namespace
 
 // The conditions of the top-level AND chain of WHERE that bound ROWNUM become TRUE (1 = 1),
 // and the level keeps the rows the tightest of them allows.

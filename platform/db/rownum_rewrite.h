@@ -10,6 +10,9 @@
 // Thread-safety: a pure function of its argument.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "platform/db/sql_ast.h"
 
 namespace korvalis::db {
@@ -29,5 +32,10 @@ void MoveRownumOutOfAggregates(sql::SelectCore& core);
 // them (a hierarchical query's in the tree's order). Throws SqlError (kNotSupported) for
 // ROWNUM in any other condition.
 void ExtractRownumLimit(sql::SelectCore& core);
+
+// The first ROWNUM of each run of ROWNUMs over which `condition` reads alike (as
+// core.rownum_runs holds them for WHERE). Throws SqlError (kNotSupported) for ROWNUM in any
+// condition but compared with numbers under AND, OR and NOT.
+std::vector<int64_t> RownumRuns(const sql::Expr& condition);
 
 }  // namespace korvalis::db

@@ -63,11 +63,58 @@ void Inverse(sqlite3_context* ctx, int, sqlite3_value**) {
   sqlite3_result_error(ctx, "ora_rownum_walk needs a frame from the first row", -1);
 }
 
+// The rows come so far, the level of the last row that did not come (0: none, or a row at
+// that level or above came since), and whether the last row read came.
+struct TreeWalk {
+  int64_t passed;
+  int64_t left_out_level;
+  int last_passed;
+};
+
+void TreeStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  auto* walk = static_cast<TreeWalk*>(sqlite3_aggregate_context(ctx, sizeof(TreeWalk)));
+  if (walk == nullptr) {
+    sqlite3_result_error_nomem(ctx);
+    return;
+  }
+  const int64_t level = sqlite3_value_int64(argv[2]);
+  walk->last_passed = 0;
+  if (walk->left_out_level > 0 && level > walk->left_out_level) return;  // below a row left out
+  walk->left_out_level = 0;
+  if (level > 1) {
+    const int64_t mask = sqlite3_value_int64(argv[0]);
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
+    const int run = RunOf(text ? text : "", walk->passed + 1);
+    if (run < 0 || run >= 63 || ((mask >> run) & 1) == 0) {
+      walk->left_out_level = level;
+      return;
+    }
+  }
+  walk->last_passed = 1;
+  ++walk->passed;
+}
+
+void TreeValue(sqlite3_context* ctx) {
+  auto* walk = static_cast<TreeWalk*>(sqlite3_aggregate_context(ctx, 0));
+  if (walk != nullptr && walk->last_passed) {
+    sqlite3_result_int64(ctx, walk->passed);
+  } else {
+    sqlite3_result_null(ctx);
+  }
+}
+
+void TreeInverse(sqlite3_context* ctx, int, sqlite3_value**) {
+  sqlite3_result_error(ctx, "ora_rownum_tree_walk needs a frame from the first row", -1);
+}
+
 }  // namespace
 
 int RegisterRownumWalk(sqlite3* db) {
-  return sqlite3_create_window_function(db, "ora_rownum_walk", 2, SQLITE_UTF8, nullptr, Step,
-                                        Value, Value, Inverse, nullptr);
+  const int rc = sqlite3_create_window_function(db, "ora_rownum_walk", 2, SQLITE_UTF8, nullptr,
+                                                Step, Value, Value, Inverse, nullptr);
+  if (rc != SQLITE_OK) return rc;
+  return sqlite3_create_window_function(db, "ora_rownum_tree_walk", 3, SQLITE_UTF8, nullptr,
+                                        TreeStep, TreeValue, TreeValue, TreeInverse, nullptr);
 }
 
 const char* PostgresRownumWalkSql() {
@@ -94,6 +141,35 @@ CREATE OR REPLACE FUNCTION ora_rownum_passed(state bigint) RETURNS bigint
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT CASE WHEN state & 1 = 1 THEN state >> 1 END $f$;
 CREATE OR REPLACE AGGREGATE ora_rownum_walk(bigint, text) (
   SFUNC = ora_rownum_step, STYPE = bigint, FINALFUNC = ora_rownum_passed, INITCOND = '0');
+-- ROWNUM in CONNECT BY (rownum_walk.h). The state is the rows come so far, the level of the
+-- last row left out (0: none) and 1 when the last row read came.
+CREATE OR REPLACE FUNCTION ora_rownum_tree_step(state bigint[], mask bigint, runs text,
+                                                lvl bigint)
+RETURNS bigint[] LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
+DECLARE
+  passed bigint := state[1];
+  run integer := -1;
+  start text;
+BEGIN
+  IF state[2] > 0 AND lvl > state[2] THEN
+    RETURN ARRAY[passed, state[2], 0];
+  END IF;
+  IF lvl > 1 THEN
+    FOREACH start IN ARRAY string_to_array(runs, ',') LOOP
+      EXIT WHEN start::bigint > passed + 1;
+      run := run + 1;
+    END LOOP;
+    IF NOT (run BETWEEN 0 AND 62 AND (mask >> run) & 1 = 1) THEN
+      RETURN ARRAY[passed, lvl, 0];
+    END IF;
+  END IF;
+  RETURN ARRAY[passed + 1, 0, 1];
+END $f$;
+CREATE OR REPLACE FUNCTION ora_rownum_tree_passed(state bigint[]) RETURNS bigint
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT CASE WHEN state[3] = 1 THEN state[1] END $f$;
+CREATE OR REPLACE AGGREGATE ora_rownum_tree_walk(bigint, text, bigint) (
+  SFUNC = ora_rownum_tree_step, STYPE = bigint[], FINALFUNC = ora_rownum_tree_passed,
+  INITCOND = '{0,0,0}');
 )SQL";
 }
 

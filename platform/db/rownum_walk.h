@@ -9,6 +9,16 @@
 // than the rows passed before it; the walk gives it that ROWNUM, and NULL to a row that does
 // not pass.
 //
+// ROWNUM in the CONNECT BY of a hierarchical query numbers the rows as the tree gives them:
+//
+//   ora_rownum_tree_walk(mask, runs, level) OVER (ORDER BY <depth-first order> ROWS ...)
+//
+// reads every row CONNECT BY could join for some ROWNUM, in the tree's depth-first order; bit
+// k of `mask` tells whether CONNECT BY joins the row to its parent with the ROWNUMs of run k.
+// A root (level 1) always comes; a child comes when CONNECT BY joins it with the ROWNUM one
+// more than the rows come before it. The walk gives a row that comes that ROWNUM, and NULL to
+// a row that does not, or whose parent did not.
+//
 // Thread-safety: registering is per connection; the script is constant.
 #pragma once
 
@@ -16,10 +26,11 @@ struct sqlite3;
 
 namespace korvalis::db {
 
-// Registers ora_rownum_walk on an embedded connection; returns an SQLite result code.
+// Registers ora_rownum_walk and ora_rownum_tree_walk on an embedded connection; returns an
+// SQLite result code.
 int RegisterRownumWalk(sqlite3* db);
 
-// The statements that create ora_rownum_walk on a PostgreSQL database.
+// The statements that create ora_rownum_walk and ora_rownum_tree_walk on a PostgreSQL database.
 const char* PostgresRownumWalkSql();
 
 }  // namespace korvalis::db

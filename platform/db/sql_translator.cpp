@@ -317,32 +317,32 @@ void Translator::EmitLimitedFrom(SelectCore& core, const Scope* parent, int64_t 
   AppendQuotedName(alias_text, from_sql);
 }
 
-void Translator::EmitRunsOfWhere(const SelectCore& core, Scope* inner_scope, std::string* mask,
-                                 std::string* any) {
-  // WHERE is printed once (printing a query rewrites it) with a mark for ROWNUM, which each
-  // run's copy replaces by the run's first ROWNUM.
+void Translator::EmitRuns(const Expr& condition, const std::vector<int64_t>& runs,
+                          Scope* inner_scope, std::string* mask, std::string* any) {
+  // The condition is printed once (printing a query rewrites it) with a mark for ROWNUM, which
+  // each run's copy replaces by the run's first ROWNUM.
   constexpr std::string_view kMark = "\x02ROWNUM\x02";
   if (statement_.find('\x02') != std::string_view::npos) Refuse("this character in a statement");
   inner_scope->rownum_sql = kMark;
   std::string where;
-  Emit(*core.where, inner_scope, &where);
-  for (size_t run = 0; run < core.rownum_runs.size(); ++run) {
-    const std::string number = std::to_string(core.rownum_runs[run]);
-    std::string condition;
+  Emit(condition, inner_scope, &where);
+  for (size_t run = 0; run < runs.size(); ++run) {
+    const std::string number = std::to_string(runs[run]);
+    std::string run_condition;
     size_t copied = 0;
     for (size_t at = where.find(kMark); at != std::string::npos; at = where.find(kMark, copied)) {
-      condition.append(where, copied, at - copied).append(number);
+      run_condition.append(where, copied, at - copied).append(number);
       copied = at + kMark.size();
     }
-    condition.append(where, copied, std::string::npos);
+    run_condition.append(where, copied, std::string::npos);
     if (run) {
       mask->append(" + ");
       any->append(" OR ");
     }
-    mask->append("CASE WHEN ").append(condition).append(" THEN ");
+    mask->append("CASE WHEN ").append(run_condition).append(" THEN ");
     AppendInteger(int64_t{1} << run, mask);
     mask->append(" ELSE 0 END");
-    any->append(condition);
+    any->append(run_condition);
   }
 }
 
@@ -402,7 +402,7 @@ void Translator::EmitNumberedFrom(SelectCore& core, const Scope* parent, Scope* 
     columns = EmitRenamedItems(core, &inner_scope, &inner_from);
   }
   std::string mask, any;
-  EmitRunsOfWhere(core, &inner_scope, &mask, &any);
+  EmitRuns(*core.where, core.rownum_runs, &inner_scope, &mask, &any);
   from_sql->append(" FROM (SELECT ").append(columns).append(", ");
   AppendRownumWalk(core, mask, "", from_sql);
   from_sql->append(" FROM ");
@@ -440,7 +440,7 @@ void Translator::NumberTreeRows(SelectCore& core, Scope* scope, std::string* fro
   const std::string tree = from_sql->substr(std::string_view(" FROM ").size());
   const std::string& alias = scope->tree_alias;
   std::string mask, any;
-  EmitRunsOfWhere(core, scope, &mask, &any);
+  EmitRuns(*core.where, core.rownum_runs, scope, &mask, &any);
   *from_sql = " FROM (SELECT " + alias + ".*, ";
   AppendRownumWalk(core, mask, scope->hierarchy_order_sql, from_sql);
   from_sql->append(" FROM ").append(tree).append(" WHERE ").append(any).append(") AS ");

@@ -156,10 +156,10 @@ class Translator {
   void AppendRownumWalk(const SelectCore& core, const std::string& mask, const std::string& order,
                         std::string* out);
   void NumberTreeRows(SelectCore& core, Scope* scope, std::string* from_sql);
-  // WHERE printed once per run of ROWNUMs, as a mask of the runs it holds in, and as the
-  // condition that some run holds.
-  void EmitRunsOfWhere(const SelectCore& core, Scope* inner_scope, std::string* mask,
-                       std::string* any);
+  // A condition reading ROWNUM (WHERE, CONNECT BY) printed once per run of ROWNUMs, as a mask
+  // of the runs it holds in, and as the condition that some run holds.
+  void EmitRuns(const Expr& condition, const std::vector<int64_t>& runs, Scope* inner_scope,
+                std::string* mask, std::string* any);
   std::vector<ColumnInfo> EmitSelectList(SelectCore& core, Scope* scope, bool only_dual,
                                          const std::vector<std::string>* forced_names,
                                          std::string* out);
