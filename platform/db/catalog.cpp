@@ -195,21 +195,24 @@ std::shared_ptr<const Catalog> Catalog::Load(sqlite3* db) {
                    [](const Described& a, const Described& b) { return a.position < b.position; });
   for (Described& d : described) d.table->columns.push_back(std::move(d.column));
 
-  // Tables the metadata does not describe: columns by name, of unknown type.
-  for (auto& [name, info] : catalog->tables_) {
-    if (!info.columns.empty()) continue;
-    std::string pragma = "SELECT name FROM pragma_table_info(?1)";
-    if (sqlite3_prepare_v2(db, pragma.c_str(), -1, &stmt, nullptr) != SQLITE_OK) continue;
-    std::string stored;
-    AppendStoredName(name, &stored);
-    sqlite3_bind_text(stmt, 1, stored.c_str(), -1, SQLITE_TRANSIENT);
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-      ColumnInfo col;
-      col.name = AsciiUpper(OracleNameOf(ColumnText(stmt, 0)));
-      info.columns.push_back(std::move(col));
+  // Tables the metadata does not describe: columns by name, of unknown type, through one
+  // statement run for each of them.
+  if (sqlite3_prepare_v2(db, "SELECT name FROM pragma_table_info(?1)", -1, &stmt, nullptr) ==
+      SQLITE_OK) {
+    for (auto& [name, info] : catalog->tables_) {
+      if (!info.columns.empty()) continue;
+      std::string stored;
+      AppendStoredName(name, &stored);
+      sqlite3_bind_text(stmt, 1, stored.c_str(), -1, SQLITE_TRANSIENT);
+      while (sqlite3_step(stmt) == SQLITE_ROW) {
+        ColumnInfo col;
+        col.name = AsciiUpper(OracleNameOf(ColumnText(stmt, 0)));
+        info.columns.push_back(std::move(col));
+      }
+      sqlite3_reset(stmt);
     }
-    sqlite3_finalize(stmt);
   }
+  sqlite3_finalize(stmt);
   for (auto& [name, info] : catalog->tables_) {
     for (ColumnInfo& col : info.columns) {
       if (col.origin_table) col.origin_column = &col;
