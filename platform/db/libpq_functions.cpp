@@ -30,18 +30,14 @@ namespace {
   X(PQtransactionStatus) X(PQunescapeBytea)
 
 struct LibpqFunctions {
-#define KORVALIS_LIBPQ_MEMBER(name) decltype(&::name) name;
-  KORVALIS_LIBPQ_FUNCTIONS(KORVALIS_LIBPQ_MEMBER)
-#undef KORVALIS_LIBPQ_MEMBER
+  KORVALIS_LIBPQ_FUNCTIONS(KORVALIS_ON_DEMAND_MEMBER)
 };
 
 LibpqFunctions LoadLibpq() {
   static korvalis::sys::OnDemandLibrary library("libpq.so.5");
   try {
     LibpqFunctions functions;
-#define KORVALIS_LIBPQ_FIND(name) functions.name = library.Find<decltype(&::name)>(#name);
-    KORVALIS_LIBPQ_FUNCTIONS(KORVALIS_LIBPQ_FIND)
-#undef KORVALIS_LIBPQ_FIND
+    KORVALIS_LIBPQ_FUNCTIONS(KORVALIS_ON_DEMAND_FIND)
     return functions;
   } catch (const korvalis::sys::LibraryUnavailable& error) {
     throw korvalis::db::DbError(korvalis::db::kCannotConnect,

@@ -41,9 +41,7 @@ namespace {
   X(__xmlGenericErrorContext)
 
 struct Libxml2Functions {
-#define KORVALIS_LIBXML2_MEMBER(name) decltype(&::name) name;
-  KORVALIS_LIBXML2_FUNCTIONS(KORVALIS_LIBXML2_MEMBER)
-#undef KORVALIS_LIBXML2_MEMBER
+  KORVALIS_LIBXML2_FUNCTIONS(KORVALIS_ON_DEMAND_MEMBER)
   // The library's release function is a variable that its memory set-up may change: it is
   // read at every call.
   xmlFreeFunc* free_function;
@@ -52,9 +50,7 @@ struct Libxml2Functions {
 Libxml2Functions LoadLibxml2() {
   static korvalis::sys::OnDemandLibrary library("libxml2.so.2");
   Libxml2Functions functions;
-#define KORVALIS_LIBXML2_FIND(name) functions.name = library.Find<decltype(&::name)>(#name);
-  KORVALIS_LIBXML2_FUNCTIONS(KORVALIS_LIBXML2_FIND)
-#undef KORVALIS_LIBXML2_FIND
+  KORVALIS_LIBXML2_FUNCTIONS(KORVALIS_ON_DEMAND_FIND)
   functions.free_function = library.Find<xmlFreeFunc*>("xmlFree");
   return functions;
 }

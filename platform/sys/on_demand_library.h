@@ -56,3 +56,9 @@ class OnDemandLibrary {
 };
 
 }  // namespace korvalis::sys
+
+// The table of a library's functions, written as an X-macro list of their names: in the table's
+// struct, a member of each function's own type; in the function that fills the table, the
+// look-up of each into the local `functions` from the local OnDemandLibrary `library`.
+#define KORVALIS_ON_DEMAND_MEMBER(name) decltype(&::name) name;
+#define KORVALIS_ON_DEMAND_FIND(name) functions.name = library.Find<decltype(&::name)>(#name);

@@ -33,17 +33,13 @@ namespace {
   X(xsltSetTransformErrorFunc) X(xsltXPathGetTransformContext)
 
 struct XsltFunctions {
-#define KORVALIS_XSLT_MEMBER(name) decltype(&::name) name;
-  KORVALIS_XSLT_FUNCTIONS(KORVALIS_XSLT_MEMBER)
-#undef KORVALIS_XSLT_MEMBER
+  KORVALIS_XSLT_FUNCTIONS(KORVALIS_ON_DEMAND_MEMBER)
 };
 
 XsltFunctions LoadXslt() {
   static korvalis::sys::OnDemandLibrary library("libxslt.so.1");
   XsltFunctions functions;
-#define KORVALIS_XSLT_FIND(name) functions.name = library.Find<decltype(&::name)>(#name);
-  KORVALIS_XSLT_FUNCTIONS(KORVALIS_XSLT_FIND)
-#undef KORVALIS_XSLT_FIND
+  KORVALIS_XSLT_FUNCTIONS(KORVALIS_ON_DEMAND_FIND)
   return functions;
 }
 
