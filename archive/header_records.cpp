@@ -9,6 +9,7 @@
 // once replaces the visit's rows of its table whole; absent or repeated, it leaves them as they
 // are. Every statement is built, its bare numbers checked, before the first one runs.
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
@@ -19,7 +20,9 @@
 #include "foundation/xml/dom_elements.h"
 #include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
-#include "foundation/data/sql_date.h"
+#include "foundation/calls/body_arguments.h"
+#include "foundation/data/row_statements.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/text/string_util.h"
 #include "foundation/xml/xml_parser.h"
@@ -27,20 +30,28 @@
 namespace {
 
 using korvalis::SqlNumber;
-using korvalis::SqlQuoted;
+using korvalis::RowValue;
+using korvalis::SqlKey;
 using xercesc::DOMElement;
 
 constexpr char16_t kHeaderListRefused[] = u"保存病人诊断信息错误！";
 // What the print list of "no catalogue" answers, without reading anything.
 constexpr char16_t kNoCatalogList[] = u"<?xml version =\"1.0\" ?><root/>";
 
-// The visit's patient and visit number as quoted SQL values.
+// The visit's patient and visit number.
 struct Visit {
   std::u16string patient;
   std::u16string event;
 
   Visit(BSTR patient_id, BSTR event_no)
-      : patient(SqlQuoted(patient_id)), event(SqlQuoted(event_no)) {}
+      : patient(korvalis::ArgumentText(patient_id)), event(korvalis::ArgumentText(event_no)) {}
+
+  // The visit's rows, their columns named after `prefix` ("A.") when given.
+  SqlKey Key(std::u16string_view prefix = {}) const {
+    return SqlKey()
+        .Equals(std::u16string(prefix) + u"PATIENT_ID", patient)
+        .Equals(std::u16string(prefix) + u"EVENT_NO", event);
+  }
 };
 
 // The only element `name` of the document; null when it holds none or more than one.
@@ -50,36 +61,38 @@ const DOMElement* SingleList(const xercesc::DOMDocument& document, const char16_
   return static_cast<const DOMElement*>(lists->item(0));
 }
 
-// The item's attribute as a quoted value.
-std::u16string Quoted(const DOMElement* item, const char16_t* attribute) {
-  return SqlQuoted(ElementAttribute(item, attribute));
-}
-
 // The values of one item after the visit, its position counting the list's items from 1.
-using ItemValues = std::u16string (*)(const CDBType& dialect, const DOMElement* item,
-                                      long position);
+using ItemValues = std::vector<RowValue> (*)(const CDBType& dialect, const DOMElement* item,
+                                             long position);
 
-// The delete of the visit's rows of `table` and one insert per item of `list`: the visit, then
+// The rows that replace the visit's rows of `table`: one per item of a list, the visit, then
 // the item's values into the `columns` that follow PATIENT_ID and EVENT_NO.
-void AddListStatements(const CDBType& dialect, const Visit& visit, const std::u16string& table,
-                       std::u16string_view columns, const DOMElement* list, ItemValues item_values,
-                       std::vector<std::u16string>& statements) {
-  statements.push_back(u"DELETE FROM " + table + u" WHERE PATIENT_ID=" + visit.patient +
-                       u" AND EVENT_NO=" + visit.event);
+struct ListRows {
+  const char16_t* table;
+  std::u16string columns;
+  std::vector<std::vector<RowValue>> rows;
+};
+
+ListRows ReadListRows(const CDBType& dialect, const Visit& visit, const char16_t* table,
+                      std::u16string_view columns, const DOMElement* list,
+                      ItemValues item_values) {
+  ListRows read{table, u"PATIENT_ID,EVENT_NO," + std::u16string(columns), {}};
   long position = 0;
   for (const DOMElement* item : ElementChildren(list)) {
-    std::u16string sql = u"INSERT INTO " + table + u"(PATIENT_ID,EVENT_NO,";
-    sql.append(columns).append(u") VALUES(").append(visit.patient).append(u",");
-    sql.append(visit.event).append(u",").append(item_values(dialect, item, ++position));
-    statements.push_back(sql.append(u")"));
+    std::vector<RowValue> row = {visit.patient, visit.event};
+    for (RowValue& value : item_values(dialect, item, ++position)) row.push_back(std::move(value));
+    read.rows.push_back(std::move(row));
   }
+  return read;
 }
 
-std::u16string DiagnosisValues(const CDBType&, const DOMElement* item, long position) {
-  return SqlNumber(ElementAttribute(item, u"type"), u"type") + u"," + LongToString(position) +
-         u"," + Quoted(item, u"icd") + u"," + Quoted(item, u"icd1") + u"," +
-         SqlQuoted(TextContent(item)) + u"," +
-         SqlNumber(ElementAttribute(item, u"result"), u"result");
+std::vector<RowValue> DiagnosisValues(const CDBType&, const DOMElement* item, long position) {
+  return {RowValue::Number(SqlNumber(ElementAttribute(item, u"type"), u"type")),
+          RowValue::Number(position),
+          ElementAttribute(item, u"icd"),
+          ElementAttribute(item, u"icd1"),
+          TextContent(item),
+          RowValue::Number(SqlNumber(ElementAttribute(item, u"result"), u"result"))};
 }
 
 // The quoted attributes of an operation after its name, in the columns' order.
@@ -87,12 +100,13 @@ constexpr const char16_t* kOperationPeople[] = {
     u"doctor",    u"doctorid",  u"assist1",     u"assist1id",     u"assist2",
     u"assist2id", u"openclose", u"anaesdoctor", u"anaesdoctorid", u"anaestype"};
 
-std::u16string OperationValues(const CDBType& dialect, const DOMElement* item, long position) {
-  std::u16string values = LongToString(position) + u"," + Quoted(item, u"code") + u"," +
-                          korvalis::SqlDateValue(dialect, ElementAttribute(item, u"time")) + u"," +
-                          SqlQuoted(TextContent(item));
+std::vector<RowValue> OperationValues(const CDBType& dialect, const DOMElement* item,
+                                      long position) {
+  std::vector<RowValue> values = {RowValue::Number(position), ElementAttribute(item, u"code"),
+                                  RowValue::Date(dialect, ElementAttribute(item, u"time")),
+                                  TextContent(item)};
   for (const char16_t* attribute : kOperationPeople) {
-    values.append(u",").append(Quoted(item, attribute));
+    values.emplace_back(ElementAttribute(item, attribute));
   }
   return values;
 }
@@ -116,8 +130,8 @@ long CBArchivePatient::GetPatientHeaderEmrList(CEMRDataSource* pDataSource, BSTR
   const Visit visit(bstrPatientID, bstrEventNo);
   static const std::vector<std::u16string> kNames = {u"emrid", u"emr_title", u"template_id"};
   pDataSource->QueryElements(
-      u"SELECT ID, TITLE, TEMPLATE_ID FROM TELV_EMR_CONTENT WHERE EMR_TYPE = 1 AND PATIENT_ID = " +
-          visit.patient + u" AND EVENT_NO = " + visit.event + u" AND STATUS = 1",
+      u"SELECT ID, TITLE, TEMPLATE_ID FROM TELV_EMR_CONTENT" +
+          visit.Key().And(u"EMR_TYPE = 1 AND STATUS = 1").Where(),
       kNames, pbstrIds, {u"emrid"});
   return 0;
 }
@@ -131,20 +145,26 @@ long CBArchivePatient::SavePatientHeaderRecord(CEMRDataSource* pDataSource, BSTR
   }
   const Visit visit(bstrPatientID, bstrEventNo);
   const CDBType& dialect = *pDataSource->GetDBType();
-  std::vector<std::u16string> statements;
+  std::vector<ListRows> lists;
   if (const DOMElement* diagnoses = SingleList(*document, u"diagnosis")) {
-    AddListStatements(dialect, visit, u"TELV_INPATIENT_HEADER_DIAG",
-                      u"DIAG_TYPE,SUB_ID,ICD_CODE,ICD_CODE1,ICD_NAME,RESULT", diagnoses,
-                      DiagnosisValues, statements);
+    lists.push_back(ReadListRows(dialect, visit, u"TELV_INPATIENT_HEADER_DIAG",
+                                 u"DIAG_TYPE,SUB_ID,ICD_CODE,ICD_CODE1,ICD_NAME,RESULT", diagnoses,
+                                 DiagnosisValues));
   }
   if (const DOMElement* operations = SingleList(*document, u"operation")) {
-    AddListStatements(dialect, visit, u"TELV_INPATIENT_HEADER_OPS",
-                      u"SUB_ID,ICD_CODE,OPERATE_TIME,OPERATION_NAME,DOCTOR,DOCTOR_ID,ASSISTANT_1,"
-                      u"ASSISTANT_1_ID,ASSISTANT_2,ASSISTANT_2_ID,OPEN_CLOSE_LEVEL,ANAES_DOCTOR,"
-                      u"ANAES_DOCTOR_ID,ANAES_TYPE",
-                      operations, OperationValues, statements);
+    lists.push_back(ReadListRows(
+        dialect, visit, u"TELV_INPATIENT_HEADER_OPS",
+        u"SUB_ID,ICD_CODE,OPERATE_TIME,OPERATION_NAME,DOCTOR,DOCTOR_ID,ASSISTANT_1,"
+        u"ASSISTANT_1_ID,ASSISTANT_2,ASSISTANT_2_ID,OPEN_CLOSE_LEVEL,ANAES_DOCTOR,"
+        u"ANAES_DOCTOR_ID,ANAES_TYPE",
+        operations, OperationValues));
   }
-  for (const std::u16string& sql : statements) pDataSource->Execute(sql);
+  for (const ListRows& list : lists) {
+    pDataSource->Execute(u"DELETE FROM " + std::u16string(list.table) + visit.Key().Where());
+    for (const std::vector<RowValue>& row : list.rows) {
+      korvalis::InsertRow(*pDataSource, list.table, list.columns, row);
+    }
+  }
   return 0;
 }
 
@@ -155,10 +175,11 @@ long CBArchivePatient::GetEmrBatchPrintCatalogList(CEMRDataSource* pDataSource, 
                                                      u"sort_code"};
   pDataSource->QueryElements(
       u"SELECT * FROM (SELECT DISTINCT B.NAME, B.ID, B.CODE, '0', B.SORT_CODE "
-      u"FROM TELV_EMR_CONTENT A, TELV_EMR_CATALOG B WHERE A.CATALOG_ID = B.ID AND "
-      u"A.PATIENT_ID = " +
-          visit.patient + u" AND A.STATUS = 1 AND B.SYSTEM_FLAG = 1 AND A.EVENT_NO = " +
-          visit.event + u") ORDER BY SORT_CODE",
+      u"FROM TELV_EMR_CONTENT A, TELV_EMR_CATALOG B" +
+          visit.Key(u"A.")
+              .And(u"A.CATALOG_ID = B.ID AND A.STATUS = 1 AND B.SYSTEM_FLAG = 1")
+              .Where() +
+          u") ORDER BY SORT_CODE",
       kNames, pbstrList, {u"id"});
   return 0;
 }
@@ -170,20 +191,20 @@ long CBArchivePatient::GetEmrBatchPrintList(CEMRDataSource* pDataSource, BSTR bs
     return 0;
   }
   const Visit visit(bstrPatientID, bstrEventNo);
-  const std::u16string catalog = LongToString(lngCatalogID);
   std::vector<std::u16string> documents;
   pDataSource->Query(
-      u"SELECT TITLE, ID, EMR_TYPE, SORT_CODE, CREATE_DATE ,TEMPLATE_ID "
-      u"FROM TELV_EMR_CONTENT WHERE PATIENT_ID = " +
-          visit.patient + u" AND EVENT_NO = " + visit.event + u" AND CATALOG_ID = " + catalog +
-          u" AND STATUS = 1 ORDER BY SORT_CODE",
+      u"SELECT TITLE, ID, EMR_TYPE, SORT_CODE, CREATE_DATE ,TEMPLATE_ID FROM TELV_EMR_CONTENT" +
+          visit.Key().Number(u"CATALOG_ID", lngCatalogID).And(u"STATUS = 1").Where() +
+          u" ORDER BY SORT_CODE",
       6, documents);
   std::vector<std::u16string> signatures;
   pDataSource->Query(
-      u"SELECT B.ID, B.SUB_ID, B.NAME FROM TELV_EMR_CONTENT A, "
-      u"TELV_EMR_SIGNATURE B WHERE A.ID = B.ID AND A.PATIENT_ID = " +
-          visit.patient + u" AND A.EVENT_NO = " + visit.event + u" AND A.CATALOG_ID = " + catalog +
-          u" AND A.STATUS = 1  ORDER BY B.ID, B.SUB_ID DESC",
+      u"SELECT B.ID, B.SUB_ID, B.NAME FROM TELV_EMR_CONTENT A, TELV_EMR_SIGNATURE B" +
+          visit.Key(u"A.")
+              .Number(u"A.CATALOG_ID", lngCatalogID)
+              .And(u"A.ID = B.ID AND A.STATUS = 1")
+              .Where() +
+          u" ORDER BY B.ID, B.SUB_ID DESC",
       3, signatures);
   // Each record's signers, newest (highest SUB_ID) first.
   std::unordered_map<std::u16string, std::vector<std::u16string>> signers;

@@ -23,7 +23,9 @@
 // Every call is one transaction (the method frame's call scope): a failure at any visit of a
 // commit or cancel leaves nothing of the call. Values are quoted with their quotes doubled;
 // numbers taken from texts are read with StringToLong and written as decimal integers.
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "archive/patient_paper_mag.h"
@@ -31,7 +33,8 @@
 #include "foundation/calls/client_info.h"
 #include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
-#include "foundation/data/sql_text.h"
+#include "foundation/data/row_statements.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/text/string_util.h"
 #include "foundation/xml/xml_document.h"
 #include "foundation/xml/xml_list.h"
@@ -39,43 +42,48 @@
 namespace {
 
 using korvalis::ArgumentText;
-using korvalis::SqlQuoted;
+using korvalis::RowValue;
+using korvalis::SqlKey;
 
 // PAPER_EMR_STATUS of a committed, a returned and a signed-in paper record.
-constexpr char16_t kCommitted[] = u"1";
-constexpr char16_t kReturned[] = u"2";
-constexpr char16_t kSignedIn[] = u"3";
+constexpr long kCommitted = 1;
+constexpr long kReturned = 2;
+constexpr long kSignedIn = 3;
 
 constexpr char16_t kReturnIncomplete[] = u"纸质病历回退错误！";
 constexpr char16_t kReturnRefused[] = u"纸质病历退回记录出错！";
 constexpr char16_t kSignInIncomplete[] = u"纸质病历签收记录错误！";
 constexpr char16_t kSignInRefused[] = u"纸质病历未提交或者数据库错误，无法签收！";
 
-// A number read from a text (its leading decimal number, 0 without one) as SQL text.
-std::u16string Number(const std::u16string& text) { return LongToString(StringToLong(text)); }
+// A number read from a text: its leading decimal number, 0 without one.
+long Number(const std::u16string& text) { return StringToLong(text); }
 
-// " WHERE PATIENT_ID = '...' AND EVENT_NO ='...'": the visit's row of TELV_VISIT_RECORD, or the
-// visit's rows of the log.
-std::u16string VisitCondition(const std::u16string& patient_id, const std::u16string& event_no) {
-  return u" WHERE PATIENT_ID = " + SqlQuoted(patient_id) + u" AND EVENT_NO =" + SqlQuoted(event_no);
+// The visit's row of TELV_VISIT_RECORD, or the visit's rows of the log (`alias` naming its
+// table).
+SqlKey VisitKey(const std::u16string& patient_id, const std::u16string& event_no,
+                std::u16string_view alias = {}) {
+  const std::u16string prefix = alias.empty() ? std::u16string() : std::u16string(alias) + u".";
+  return SqlKey()
+      .Equals(prefix + u"PATIENT_ID", patient_id)
+      .Equals(prefix + u"EVENT_NO", event_no);
 }
 
 // The visit's largest SERIAL in the log; empty when the visit has no row.
 std::u16string LargestSerial(CEMRDataSource& data_source, const std::u16string& patient_id,
                              const std::u16string& event_no) {
   std::u16string serial;
-  data_source.QueryScalar(
-      u"SELECT MAX(T.SERIAL) FROM TELV_PAPER_CHECKIN_RECORD T WHERE T.PATIENT_ID =" +
-          SqlQuoted(patient_id) + u" AND T.EVENT_NO = " + SqlQuoted(event_no),
-      serial);
+  data_source.QueryScalar(u"SELECT MAX(T.SERIAL) FROM TELV_PAPER_CHECKIN_RECORD T" +
+                              VisitKey(patient_id, event_no, u"T").Where(),
+                          serial);
   return serial;
 }
 
-// Sets the visit's PAPER_EMR_STATUS to `state` (which may carry further assignments after it).
+// Sets the visit's PAPER_EMR_STATUS to `state`.
 void SetPaperState(CEMRDataSource& data_source, const std::u16string& patient_id,
-                   const std::u16string& event_no, const std::u16string& state) {
-  data_source.Execute(u"UPDATE TELV_VISIT_RECORD SET PAPER_EMR_STATUS =" + state +
-                      VisitCondition(patient_id, event_no));
+                   const std::u16string& event_no, long state) {
+  korvalis::UpdateRow(data_source, u"TELV_VISIT_RECORD",
+                      {{u"PAPER_EMR_STATUS", RowValue::Number(state)}},
+                      VisitKey(patient_id, event_no).Sql());
 }
 
 // The visit and row that a return or a sign-in names: the children of its document element.
@@ -103,18 +111,19 @@ HandoverRequest ReadHandoverRequest(BSTR info, const char16_t* memo_name,
   return request;
 }
 
-// Reads `what` ("COUNT(*)", "MAX(A.SERIAL)") over the request's log rows (A) that also meet
-// `row_condition`, none of them while the visit (B) is not committed; empty without a value.
+// Reads `what` ("COUNT(*)", "MAX(A.SERIAL)") over the request's log rows (A), only row
+// `serial` when one is given, none of them while the visit (B) is not committed; empty without
+// a value.
 std::u16string ReadCommittedRows(CEMRDataSource& data_source, const HandoverRequest& request,
-                                 const char16_t* what, const std::u16string& row_condition) {
+                                 const char16_t* what, std::optional<long> serial = {}) {
+  SqlKey rows = VisitKey(request.patient_id, request.event_no, u"A");
+  if (serial) rows.Number(u"A.SERIAL", *serial);
+  rows.Number(u"B.PAPER_EMR_STATUS", kCommitted)
+      .And(u"A.PATIENT_ID = B.PATIENT_ID AND A.EVENT_NO = B.EVENT_NO");
   std::u16string value;
   data_source.QueryScalar(u"SELECT " + std::u16string(what) +
-                              u" FROM TELV_PAPER_CHECKIN_RECORD A, TELV_VISIT_RECORD B WHERE "
-                              u"A.PATIENT_ID =" +
-                              SqlQuoted(request.patient_id) + u" AND A.EVENT_NO = " +
-                              SqlQuoted(request.event_no) + row_condition +
-                              u" AND B.PAPER_EMR_STATUS = " + kCommitted +
-                              u" AND A.PATIENT_ID = B.PATIENT_ID AND A.EVENT_NO = B.EVENT_NO",
+                              u" FROM TELV_PAPER_CHECKIN_RECORD A, TELV_VISIT_RECORD B" +
+                              rows.Where(),
                           value);
   return value;
 }
@@ -123,15 +132,19 @@ std::u16string ReadCommittedRows(CEMRDataSource& data_source, const HandoverRequ
 // "ROLLBACK" or "CHECKIN": its operator, memo and date columns, and OLD_PAPER_STATUS 1), then
 // moves the visit to `state`.
 void CompleteRow(CEMRDataSource& data_source, const char16_t* prefix, const CClientInfo& client,
-                 const HandoverRequest& request, const std::u16string& serial,
-                 const std::u16string& state) {
+                 const HandoverRequest& request, long serial, long state) {
   const std::u16string column(prefix);
-  data_source.Execute(
-      u"UPDATE TELV_PAPER_CHECKIN_RECORD SET " + column + u"_OPER_NAME = " +
-      SqlQuoted(client.GetUserName()) + u", " + column + u"_OPER_ID = " +
-      SqlQuoted(client.GetUserId()) + u", " + column + u"_MEMO = " + SqlQuoted(request.memo) +
-      u", OLD_PAPER_STATUS = " + kCommitted + u", " + column + u"_DATE = SYSDATE" +
-      VisitCondition(request.patient_id, request.event_no) + u" AND SERIAL = " + serial);
+  const std::u16string oper_name = column + u"_OPER_NAME";
+  const std::u16string oper_id = column + u"_OPER_ID";
+  const std::u16string memo = column + u"_MEMO";
+  const std::u16string date = column + u"_DATE";
+  korvalis::UpdateRow(data_source, u"TELV_PAPER_CHECKIN_RECORD",
+                      {{oper_name, client.GetUserName()},
+                       {oper_id, client.GetUserId()},
+                       {memo, request.memo},
+                       {u"OLD_PAPER_STATUS", RowValue::Number(kCommitted)},
+                       {date, RowValue::Now()}},
+                      VisitKey(request.patient_id, request.event_no).Number(u"SERIAL", serial).Sql());
   SetPaperState(data_source, request.patient_id, request.event_no, state);
 }
 
@@ -157,25 +170,23 @@ long CBPatientPaperMag::CommitPaperCase(CEMRDataSource* pDataSource, BSTR bstrPM
     // The first row of a visit keeps the caller's commit serial; every later one is numbered
     // by its SERIAL.
     const std::u16string largest = LargestSerial(*pDataSource, id, event_no);
-    std::u16string serials;
-    if (largest.empty()) {
-      serials = u"1, " + Number(commit_serial);
-    } else {
-      const std::u16string next = LongToString(StringToLong(largest) + 1);
-      serials = next + u", " + next;
-    }
-    pDataSource->Execute(
-        u"INSERT INTO TELV_PAPER_CHECKIN_RECORD (PATIENT_ID, EVENT_NO, SERIAL, COMMIT_SERIAL, "
-        u"COMMIT_DATE, OLD_PAPER_STATUS, COMMIT_OPER_NAME, COMMIT_OPER_ID, COMMIT_MEMO) VALUES(" +
-        SqlQuoted(id) + u", " + SqlQuoted(event_no) + u", " + serials + u", SYSDATE, " +
-        Number(paper_status) + u", " + SqlQuoted(user_name) + u", " + SqlQuoted(user_id) + u", " +
-        SqlQuoted(memo) + u")");
+    const long serial = largest.empty() ? 1 : Number(largest) + 1;
+    const long commit = largest.empty() ? Number(commit_serial) : serial;
+    korvalis::InsertRow(*pDataSource, u"TELV_PAPER_CHECKIN_RECORD",
+                        u"PATIENT_ID, EVENT_NO, SERIAL, COMMIT_SERIAL, COMMIT_DATE, "
+                        u"OLD_PAPER_STATUS, COMMIT_OPER_NAME, COMMIT_OPER_ID, COMMIT_MEMO",
+                        {id, event_no, RowValue::Number(serial), RowValue::Number(commit),
+                         RowValue::Now(), RowValue::Number(Number(paper_status)), user_name,
+                         user_id, memo});
 
     // Exactly "1" commits the electronic record with the paper one.
     if (update_emr_status == u"1") {
-      const std::u16string emr_committed =
-          u",EMR_STATUS =1, COMMIT_TIME = SYSDATE, COMMITER =" + SqlQuoted(user_name);
-      SetPaperState(*pDataSource, id, event_no, kCommitted + emr_committed);
+      korvalis::UpdateRow(*pDataSource, u"TELV_VISIT_RECORD",
+                          {{u"PAPER_EMR_STATUS", RowValue::Number(kCommitted)},
+                           {u"EMR_STATUS", RowValue::Number(1)},
+                           {u"COMMIT_TIME", RowValue::Now()},
+                           {u"COMMITER", user_name}},
+                          VisitKey(id, event_no).Sql());
     } else {
       SetPaperState(*pDataSource, id, event_no, kCommitted);
     }
@@ -190,8 +201,9 @@ long CBPatientPaperMag::CancelCommitPaper(CEMRDataSource* pDataSource, BSTR bstr
     const std::u16string& id = visit.attributes[0];
     const std::u16string& event_no = visit.attributes[1];
     // A visit without rows reads serial 0: nothing is deleted and the state becomes 0.
-    const std::u16string current_row = VisitCondition(id, event_no) + u" AND SERIAL = " +
-                                       Number(LargestSerial(*pDataSource, id, event_no));
+    const std::u16string current_row =
+        VisitKey(id, event_no).Number(u"SERIAL", Number(LargestSerial(*pDataSource, id, event_no)))
+            .Where();
     std::u16string old_state;
     pDataSource->QueryScalar(
         u"SELECT OLD_PAPER_STATUS FROM TELV_PAPER_CHECKIN_RECORD" + current_row, old_state);
@@ -206,11 +218,10 @@ long CBPatientPaperMag::RollbackPaperCase(CEMRDataSource* pDataSource, BSTR bstr
   const HandoverRequest request =
       ReadHandoverRequest(bstrPMRInfo, u"rollback_memo", kReturnIncomplete);
   const CClientInfo client{ArgumentText(bstrClientInfo)};
-  const std::u16string serial = Number(request.serial);
+  const long serial = Number(request.serial);
 
   // The named row must exist and the visit must be committed.
-  if (StringToLong(ReadCommittedRows(*pDataSource, request, u"COUNT(*)",
-                                     u" AND A.SERIAL = " + serial)) != 1) {
+  if (StringToLong(ReadCommittedRows(*pDataSource, request, u"COUNT(*)", serial)) != 1) {
     throw CEMRException(std::u16string(kReturnRefused));
   }
   CompleteRow(*pDataSource, u"ROLLBACK", client, request, serial, kReturned);
@@ -224,7 +235,7 @@ long CBPatientPaperMag::CheckinPaperCase(CEMRDataSource* pDataSource, BSTR bstrP
       ReadHandoverRequest(bstrPMRInfo, u"checkin_memo", kSignInIncomplete);
   const CClientInfo client{ArgumentText(bstrClientInfo)};
 
-  const std::u16string current = ReadCommittedRows(*pDataSource, request, u"MAX(A.SERIAL)", u"");
+  const std::u16string current = ReadCommittedRows(*pDataSource, request, u"MAX(A.SERIAL)");
   if (current.empty()) throw CEMRException(std::u16string(kSignInRefused));
   CompleteRow(*pDataSource, u"CHECKIN", client, request, Number(current), kSignedIn);
   return 0;
