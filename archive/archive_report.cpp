@@ -20,7 +20,7 @@
 #include "foundation/suite/factory.h"
 #include "foundation/suite/sibling_component.h"
 #include "foundation/data/sql_date.h"
-#include "foundation/data/sql_text.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/text/string_util.h"
 #include "foundation/suite/suite_interfaces.h"
 #include "foundation/xml/xml_list.h"
@@ -30,7 +30,6 @@
 namespace {
 
 using korvalis::BstrView;
-using korvalis::SqlQuoted;
 using korvalis::com::ScopedBstr;
 
 // The code that asks the hospital component for every in-hospital department.
@@ -88,21 +87,28 @@ long CBArchiveReport::GetWriterInfoList(CEMRDataSource* pDataSource, BSTR bstrSt
                                         BSTR* pbstrList) {
   try {
     const CDBType& dialect = *pDataSource->GetDBType();
-    std::u16string sql =
+    korvalis::SqlKey records;
+    records
+        .And(u"C.PATIENT_ID = B.PATIENT_ID AND C.EVENT_NO = B.EVENT_NO AND A.ID = C.ID AND "
+             u"A.SUB_ID = 1 AND C.CREATE_DATE BETWEEN " +
+             korvalis::SqlDateValue(dialect, BstrView(bstrStartDate)) + u" AND " +
+             korvalis::SqlDateValue(dialect, BstrView(bstrEndDate)))
+        .Equals(u"C.TEMPLATE_ID", bstrTempID)
+        .And(u"B.EMR_STATUS = 1 AND C.STATUS = 1");
+    // "$00000$" has no letter, so upper-casing only matters to how the argument is compared.
+    const bool all_departments = ToUpperAscii(BstrView(bstrDeptID)) == kAllDepartments;
+    if (all_departments) {
+      records.And(u"B.OUT_DEPT_ID IS NOT NULL");
+    } else {
+      records.Equals(u"B.OUT_DEPT_ID", bstrDeptID);
+    }
+    const std::u16string sql =
         u"SELECT A.NAME, B.NAME, C.EVENT_NO, C.TITLE, B.IN_TIME, C.CREATE_DATE, A.TECH_TITLE, "
         u"B.OUT_DEPT_NAME "
-        u"FROM TELV_EMR_SIGNATURE A, TELV_V_PATIENT_VISIT_RECORD B, TELV_EMR_CONTENT C "
-        u"WHERE C.PATIENT_ID = B.PATIENT_ID AND C.EVENT_NO = B.EVENT_NO AND A.ID = C.ID "
-        u"AND A.SUB_ID = 1 AND C.CREATE_DATE BETWEEN " +
-        korvalis::SqlDateValue(dialect, BstrView(bstrStartDate)) + u" AND " +
-        korvalis::SqlDateValue(dialect, BstrView(bstrEndDate)) + u" AND C.TEMPLATE_ID = " +
-        SqlQuoted(bstrTempID) + u" AND B.EMR_STATUS = 1" + u" AND C.STATUS = 1";
-    // "$00000$" has no letter, so upper-casing only matters to how the argument is compared.
-    if (ToUpperAscii(BstrView(bstrDeptID)) == kAllDepartments) {
-      sql += u" AND B.OUT_DEPT_ID IS NOT NULL ORDER BY B.OUT_DEPT_NAME, B.NAME, C.CREATE_DATE";
-    } else {
-      sql += u" AND B.OUT_DEPT_ID = " + SqlQuoted(bstrDeptID) + u" ORDER BY B.NAME, C.CREATE_DATE";
-    }
+        u"FROM TELV_EMR_SIGNATURE A, TELV_V_PATIENT_VISIT_RECORD B, TELV_EMR_CONTENT C" +
+        records.Where() +
+        (all_departments ? u" ORDER BY B.OUT_DEPT_NAME, B.NAME, C.CREATE_DATE"
+                         : u" ORDER BY B.NAME, C.CREATE_DATE");
     static const std::vector<std::u16string> kNames = {u"writer",    u"patient", u"eventno",
                                                        u"emrtitle",  u"intime",  u"writetime",
                                                        u"techtitle", u"deptname"};

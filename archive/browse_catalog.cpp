@@ -20,7 +20,7 @@
 #include "foundation/data/db_type.h"
 #include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
-#include "foundation/data/sql_text.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/text/string_util.h"
 #include "foundation/xml/xml_property.h"
 #include "lookups/record_library.h"
@@ -29,7 +29,7 @@
 
 namespace {
 
-using korvalis::SqlQuoted;
+using korvalis::SqlKey;
 using korvalis::com::ScopedBstr;
 
 constexpr char16_t kRootCode[] = u"###";
@@ -82,32 +82,34 @@ SpecialCatalogTable BuildSpecialCatalogTable(CSingleDataSource& data_source) {
 
 // The catalogue of `kind` in the table as a number for the statement; "0", which names no
 // catalogue, when it has none.
-std::u16string CatalogOfKind(const SpecialCatalogTable& table, std::u16string_view kind) {
+long CatalogOfKind(const SpecialCatalogTable& table, std::u16string_view kind) {
   for (const auto& [catalog_id, catalog_kind] : table) {
-    if (catalog_kind == kind) return LongToString(catalog_id);
+    if (catalog_kind == kind) return catalog_id;
   }
-  return u"0";
+  return 0;
 }
 
 // The UNION members of the special nursing catalogues, appended to the visit's catalogue list.
 std::u16string BuildSpecialCatalogUnion(CSingleDataSource& data_source, BSTR patient_id,
                                         BSTR event_no) {
   const SpecialCatalogTable table = BuildSpecialCatalogTable(data_source);
-  const std::u16string adult = CatalogOfKind(table, kAdultChart);
-  const std::u16string baby = CatalogOfKind(table, kBabyChart);
-  const std::u16string birth = CatalogOfKind(table, kBirthProcess);
-  const std::u16string visit =
-      u"WHERE PATIENT_ID = " + SqlQuoted(patient_id) + u" AND EVENT_NO = " + SqlQuoted(event_no);
+  const long adult = CatalogOfKind(table, kAdultChart);
+  const long baby = CatalogOfKind(table, kBabyChart);
+  const long birth = CatalogOfKind(table, kBirthProcess);
+  const SqlKey visit = SqlKey().Equals(u"PATIENT_ID", patient_id).Equals(u"EVENT_NO", event_no);
   return u" UNION SELECT DISTINCT B.NAME, B.ID, B.CODE, '0', b.sort_code "
-         u"FROM TELV_EMR_CATALOG B, TELV_TEMPERATURE_WEEK_EMR A " +
-         visit + u" AND WEEK = 1 AND EMR_ID ='###' AND B.ID=" + adult +
+         u"FROM TELV_EMR_CATALOG B, TELV_TEMPERATURE_WEEK_EMR A" +
+         SqlKey(visit).And(u"WEEK = 1 AND EMR_ID ='###'").Number(u"B.ID", adult).Where() +
          u" UNION SELECT DISTINCT C.NAME, C.ID, C.CODE, TO_CHAR(SERIAL_NO), b.sort_code "
-         u"FROM TELV_EMR_CATALOG B, TELV_BABYTP_WEEK_EMR A, TELV_EMR_CATALOG C " +
-         visit + u" AND WEEK = 1 AND SERIAL_NO = 1 AND EMR_ID ='###' AND B.ID=" + baby +
-         u" AND C.ID =" + adult +
+         u"FROM TELV_EMR_CATALOG B, TELV_BABYTP_WEEK_EMR A, TELV_EMR_CATALOG C" +
+         SqlKey(visit)
+             .And(u"WEEK = 1 AND SERIAL_NO = 1 AND EMR_ID ='###'")
+             .Number(u"B.ID", baby)
+             .Number(u"C.ID", adult)
+             .Where() +
          u" UNION SELECT DISTINCT B.NAME, B.ID, B.CODE, '0', b.sort_code "
-         u"FROM TELV_EMR_CATALOG B, TELV_BIRTHPROCESS_EMR A " +
-         visit + u" AND EMR_ID ='###' AND B.ID=" + birth;
+         u"FROM TELV_EMR_CATALOG B, TELV_BIRTHPROCESS_EMR A" +
+         SqlKey(visit).And(u"EMR_ID ='###'").Number(u"B.ID", birth).Where();
 }
 
 // The browse catalogue of the visit.
@@ -119,29 +121,32 @@ void BuildBrowserCatalog(CSingleDataSource& data_source, BSTR patient_id, BSTR e
     korvalis::StoreBstrResult(pbstrList, kSealedCatalog);
     return;
   }
-  const std::u16string patient = SqlQuoted(patient_id), event = SqlQuoted(event_no);
+  const SqlKey visit =
+      SqlKey().Equals(u"A.PATIENT_ID", patient_id).Equals(u"A.EVENT_NO", event_no);
   std::u16string returned;
   data_source.QueryScalar(
-      u"SELECT 1 FROM TELV_VISIT_RECORD A, TELV_PATIENT_ROLLBACK_DETAIL B WHERE A.PATIENT_ID = "
-      u"B.PATIENT_ID AND A.EVENT_NO = B.EVENT_NO AND A.EMR_STATUS = 2 AND A.PATIENT_ID = " +
-          patient + u" AND A.EVENT_NO = " + event,
+      u"SELECT 1 FROM TELV_VISIT_RECORD A, TELV_PATIENT_ROLLBACK_DETAIL B" +
+          SqlKey(visit)
+              .And(u"A.PATIENT_ID = B.PATIENT_ID AND A.EVENT_NO = B.EVENT_NO AND A.EMR_STATUS = 2")
+              .Where(),
       returned);
   if (!returned.empty()) {
     data_source.QueryElements(
         u"SELECT DISTINCT B.NAME, B.ID, B.CODE, '0', B.SORT_CODE FROM "
-        u"TELV_PATIENT_ROLLBACK_DETAIL A, TELV_EMR_CATALOG B WHERE A.CATALOG_ID = B.ID AND "
-        u"A.PATIENT_ID = " +
-            patient + u" AND A.EVENT_NO = " + event + u" AND B.SYSTEM_FLAG = 1 ORDER BY SORT_CODE",
+        u"TELV_PATIENT_ROLLBACK_DETAIL A, TELV_EMR_CATALOG B" +
+            SqlKey(visit).And(u"A.CATALOG_ID = B.ID AND B.SYSTEM_FLAG = 1").Where() +
+            u" ORDER BY SORT_CODE",
         kVisitCatalogNames, pbstrList);
     return;
   }
   data_source.QueryElements(
       u"SELECT * FROM (SELECT DISTINCT B.NAME, B.ID, B.CODE, '0', B.SORT_CODE FROM "
-      u"TELV_EMR_CONTENT A, TELV_EMR_CATALOG B, TELV_EMR_CATALOG C WHERE A.CATALOG_ID = C.ID AND "
-      u"C.CODE LIKE B.CODE" +
-          data_source.GetDBType()->GetConcatOperator() +
-          u"'%' AND B.PARENT_CODE = '###' AND A.PATIENT_ID = " + patient +
-          u" AND A.STATUS = 1 AND B.SYSTEM_FLAG = 1 AND A.EVENT_NO = " + event +
+      u"TELV_EMR_CONTENT A, TELV_EMR_CATALOG B, TELV_EMR_CATALOG C" +
+          SqlKey(visit)
+              .And(u"A.CATALOG_ID = C.ID AND C.CODE LIKE B.CODE" +
+                   data_source.GetDBType()->GetConcatOperator() +
+                   u"'%' AND B.PARENT_CODE = '###' AND A.STATUS = 1 AND B.SYSTEM_FLAG = 1")
+              .Where() +
           BuildSpecialCatalogUnion(data_source, patient_id, event_no) + u") ORDER BY SORT_CODE",
       kVisitCatalogNames, pbstrList);
 }
@@ -151,8 +156,12 @@ void GetChildCatalogs(CSingleDataSource& data_source, const std::u16string& pare
                       BSTR* pbstrList) {
   data_source.QueryElements(
       u"SELECT A.NAME, A.ID, A.CODE, B.CHILDREN, A.SYSTEM_FLAG, A.SORT_CODE FROM "
-      u"TELV_EMR_CATALOG A, TELV_V_EMR_CATALOG_COUNT B WHERE A.PARENT_CODE = " +
-          SqlQuoted(parent_code) + u" AND A.STATUS = 1 AND A.ID = B.ID ORDER BY A.SORT_CODE",
+      u"TELV_EMR_CATALOG A, TELV_V_EMR_CATALOG_COUNT B" +
+          SqlKey()
+              .Equals(u"A.PARENT_CODE", parent_code)
+              .And(u"A.STATUS = 1 AND A.ID = B.ID")
+              .Where() +
+          u" ORDER BY A.SORT_CODE",
       {u"catalog", u"id", u"code", u"children", u"system", u"sort_code"}, pbstrList);
 }
 

@@ -13,7 +13,9 @@
 #include "foundation/calls/body_arguments.h"
 #include "foundation/calls/bstr_result.h"
 #include "foundation/data/emr_data_source.h"
+#include "foundation/data/row_statements.h"
 #include "foundation/data/sql_conditions.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_date.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/text/string_util.h"
@@ -24,18 +26,10 @@ namespace {
 using korvalis::BstrView;
 using korvalis::PropertyBag;
 using korvalis::SqlConditions;
-using korvalis::SqlQuoted;
+using korvalis::RowValue;
+using korvalis::SqlKey;
 
-// The entry's keys of the save document, each quoted.
-struct CopyEntry {
-  explicit CopyEntry(const CXmlProperty& args) : args_(args) {}
-  std::u16string operator[](const char16_t* key) const { return SqlQuoted(args_.GetValue(key)); }
-
- private:
-  const CXmlProperty& args_;
-};
-
-// The texts that follow SYSDATE in the insert, in the columns' order.
+// The texts that follow COPY_DATE in the insert, in the columns' order.
 constexpr const char16_t* kInsertedAfterCopyDate[] = {u"reason",
                                                       u"page_num",
                                                       u"copy_use",
@@ -47,38 +41,49 @@ constexpr const char16_t* kInsertedAfterCopyDate[] = {u"reason",
                                                       u"discharge_dept_name",
                                                       u"charge_doctor"};
 
-std::u16string InsertSql(const CopyEntry& entry, const std::u16string& serial,
-                         const std::u16string& record_type) {
-  std::u16string sql =
-      u"INSERT INTO TELV_COPIED_EMR T(PATIENT_ID, EVENT_NO, SERIAL, REQUESTOR, COPIED_EMR, "
-      u"EXECUTOR, COPY_DATE, COPY_REASON, PAGE_NUM, COPY_USE, HANDLER, COPY_NOTES, COPY_SUM, "
-      u"NAME,ADMISSION_DEPT_NAME, DISCHARGE_DEPT_NAME, CHARGE_DOCTOR, RECORD_TYPE, "
-      u"ADMISSION_DATE, DISCHARGE_DATE) VALUES(";
-  sql.append(entry[u"patient_id"]).append(u", ").append(entry[u"event_no"]).append(u", ");
-  sql.append(SqlQuoted(serial)).append(u", ").append(entry[u"requestor"]).append(u", ");
-  sql.append(entry[u"copied_emr"]).append(u", ").append(entry[u"executor"]);
-  sql.append(u", SYSDATE");
-  for (const char16_t* key : kInsertedAfterCopyDate) sql.append(u", ").append(entry[key]);
+// The entry of the save document `args` with the visit's `serial`, a new row.
+void InsertEntry(CEMRDataSource& data_source, const CXmlProperty& args,
+                 const std::u16string& serial, const RowValue& record_type) {
+  std::vector<RowValue> row = {args.GetValue(u"patient_id"), args.GetValue(u"event_no"), serial,
+                               args.GetValue(u"requestor"),  args.GetValue(u"copied_emr"),
+                               args.GetValue(u"executor"),   RowValue::Now()};
+  for (const char16_t* key : kInsertedAfterCopyDate) row.emplace_back(args.GetValue(key));
   // The admission date's key is spelled as the clients send it.
-  sql.append(u", ").append(record_type).append(u", ").append(entry[u"admisssion_date"]);
-  sql.append(u", ").append(entry[u"discharge_date"]).append(u")");
-  return sql;
+  row.insert(row.end(), {record_type, args.GetValue(u"admisssion_date"),
+                         args.GetValue(u"discharge_date")});
+  korvalis::InsertRow(data_source, u"TELV_COPIED_EMR",
+                      u"PATIENT_ID, EVENT_NO, SERIAL, REQUESTOR, COPIED_EMR, EXECUTOR, COPY_DATE, "
+                      u"COPY_REASON, PAGE_NUM, COPY_USE, HANDLER, COPY_NOTES, COPY_SUM, NAME, "
+                      u"ADMISSION_DEPT_NAME, DISCHARGE_DEPT_NAME, CHARGE_DOCTOR, RECORD_TYPE, "
+                      u"ADMISSION_DATE, DISCHARGE_DATE",
+                      row);
 }
 
-// Every column but the key, EXECUTOR and COPY_DATE.
-std::u16string UpdateSql(const CopyEntry& entry, const std::u16string& serial,
-                         const std::u16string& record_type) {
-  return u"UPDATE TELV_COPIED_EMR T SET T.REQUESTOR = " + entry[u"requestor"] +
-         u", T.COPIED_EMR = " + entry[u"copied_emr"] + u", T.COPY_REASON = " + entry[u"reason"] +
-         u", T.PAGE_NUM = " + entry[u"page_num"] + u", T.COPY_USE = " + entry[u"copy_use"] +
-         u", T.HANDLER = " + entry[u"handler"] + u", T.COPY_NOTES = " + entry[u"copy_notes"] +
-         u", T.COPY_SUM = " + entry[u"copy_sum"] + u", T.ADMISSION_DEPT_NAME = " +
-         entry[u"admission_dept_name"] + u", T.CHARGE_DOCTOR = " + entry[u"charge_doctor"] +
-         u", T.DISCHARGE_DEPT_NAME = " + entry[u"discharge_dept_name"] + u", T.RECORD_TYPE = " +
-         record_type + u", T.NAME = " + entry[u"name"] + u", T.ADMISSION_DATE = " +
-         entry[u"admisssion_date"] + u", T.DISCHARGE_DATE = " + entry[u"discharge_date"] +
-         u" WHERE T.SERIAL = " + SqlQuoted(serial) + u" AND T.PATIENT_ID = " +
-         entry[u"patient_id"] + u" AND T.EVENT_NO = " + entry[u"event_no"];
+// Every column but the key, EXECUTOR and COPY_DATE of the visit's entry `serial`.
+void UpdateEntry(CEMRDataSource& data_source, const CXmlProperty& args,
+                 const std::u16string& serial, const RowValue& record_type) {
+  const auto value = [&args](const char16_t* key) { return args.GetValue(key); };
+  korvalis::UpdateRow(data_source, u"TELV_COPIED_EMR T",
+                      {{u"T.REQUESTOR", value(u"requestor")},
+                       {u"T.COPIED_EMR", value(u"copied_emr")},
+                       {u"T.COPY_REASON", value(u"reason")},
+                       {u"T.PAGE_NUM", value(u"page_num")},
+                       {u"T.COPY_USE", value(u"copy_use")},
+                       {u"T.HANDLER", value(u"handler")},
+                       {u"T.COPY_NOTES", value(u"copy_notes")},
+                       {u"T.COPY_SUM", value(u"copy_sum")},
+                       {u"T.ADMISSION_DEPT_NAME", value(u"admission_dept_name")},
+                       {u"T.CHARGE_DOCTOR", value(u"charge_doctor")},
+                       {u"T.DISCHARGE_DEPT_NAME", value(u"discharge_dept_name")},
+                       {u"T.RECORD_TYPE", record_type},
+                       {u"T.NAME", value(u"name")},
+                       {u"T.ADMISSION_DATE", value(u"admisssion_date")},
+                       {u"T.DISCHARGE_DATE", value(u"discharge_date")}},
+                      SqlKey()
+                          .Equals(u"T.SERIAL", serial)
+                          .Equals(u"T.PATIENT_ID", value(u"patient_id"))
+                          .Equals(u"T.EVENT_NO", value(u"event_no"))
+                          .Sql());
 }
 
 }  // namespace
@@ -86,21 +91,22 @@ std::u16string UpdateSql(const CopyEntry& entry, const std::u16string& serial,
 long CBArchivePatient::SaveCopiedPatient(CEMRDataSource* pDataSource, BSTR bstrArgs,
                                          BSTR* pbstrRecordId) {
   const CXmlProperty args = PropertyBag(bstrArgs);
-  const CopyEntry entry(args);
-  const std::u16string record_type =
-      korvalis::SqlNumber(args.GetValue(u"record_type"), u"record_type");
+  const RowValue record_type =
+      RowValue::Number(korvalis::SqlNumber(args.GetValue(u"record_type"), u"record_type"));
   std::u16string serial = args.GetValue(u"serial");
   if (serial.empty()) {
     // The entries of a visit are numbered on from the largest serial it has held.
     std::u16string largest;
-    pDataSource->QueryScalar(u"SELECT MAX(SERIAL) FROM TELV_COPIED_EMR T WHERE T.PATIENT_ID = " +
-                                 entry[u"patient_id"] + u" AND T.EVENT_NO = " + entry[u"event_no"] +
-                                 u" ",
+    pDataSource->QueryScalar(u"SELECT MAX(SERIAL) FROM TELV_COPIED_EMR T" +
+                                 SqlKey()
+                                     .Equals(u"T.PATIENT_ID", args.GetValue(u"patient_id"))
+                                     .Equals(u"T.EVENT_NO", args.GetValue(u"event_no"))
+                                     .Where(),
                              largest);
     serial = LongToString(StringToLong(largest) + 1);
-    pDataSource->Execute(InsertSql(entry, serial, record_type));
+    InsertEntry(*pDataSource, args, serial, record_type);
   } else {
-    pDataSource->Execute(UpdateSql(entry, serial, record_type));
+    UpdateEntry(*pDataSource, args, serial, record_type);
   }
   korvalis::StoreBstrResult(pbstrRecordId, serial);
   return 0;
@@ -108,9 +114,11 @@ long CBArchivePatient::SaveCopiedPatient(CEMRDataSource* pDataSource, BSTR bstrA
 
 long CBArchivePatient::DeleteCopyRecord(CEMRDataSource* pDataSource, BSTR bstrPatientID,
                                         BSTR bstrEventNo, BSTR bstrSerial) {
-  pDataSource->Execute(u"DELETE FROM TELV_COPIED_EMR T WHERE T.SERIAL = " + SqlQuoted(bstrSerial) +
-                       u" AND T.PATIENT_ID = " + SqlQuoted(bstrPatientID) + u" AND T.EVENT_NO = " +
-                       SqlQuoted(bstrEventNo));
+  pDataSource->Execute(u"DELETE FROM TELV_COPIED_EMR T" + SqlKey()
+                                                            .Equals(u"T.SERIAL", bstrSerial)
+                                                            .Equals(u"T.PATIENT_ID", bstrPatientID)
+                                                            .Equals(u"T.EVENT_NO", bstrEventNo)
+                                                            .Where());
   return 0;
 }
 

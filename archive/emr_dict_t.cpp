@@ -13,7 +13,8 @@
 #include "foundation/xml/dom_elements.h"
 #include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
-#include "foundation/data/sql_text.h"
+#include "foundation/data/row_statements.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/xml/xml_parser.h"
 #include "foundation/xml/xml_property.h"
 #include "foundation/xml/xml_text.h"
@@ -23,7 +24,8 @@ namespace {
 
 using korvalis::BstrView;
 using korvalis::PropertyBag;
-using korvalis::SqlQuoted;
+using korvalis::SqlKey;
+using korvalis::UpdateRow;
 using xercesc::DOMElement;
 using xercesc::DOMNodeList;
 
@@ -85,23 +87,22 @@ long CBEMRDictT::NewDict(CEMRDataSource* pDataSource, BSTR bstrProperty) {
   const CXmlProperty property = PropertyBag(bstrProperty);
   const std::u16string name = property.GetValue(u"name");
   const std::u16string remark = property.GetValue(u"remark");
-  pDataSource->Execute(u" INSERT INTO TELV_DICT_SOURCE (NAME, REMARK)  VALUES (" + SqlQuoted(name) +
-                       u", " + SqlQuoted(remark) + u") ");
+  korvalis::InsertRow(*pDataSource, u"TELV_DICT_SOURCE", u"NAME, REMARK", {name, remark});
   return 0;
 }
 
 long CBEMRDictT::GetDictByDictName(CEMRDataSource* pDataSource, BSTR bstrDictName,
                                    BSTR* pbstrDictProperty) {
   pDataSource->QueryElements(
-      u"SELECT NAME, REMARK FROM TELV_DICT_SOURCE WHERE NAME=" + SqlQuoted(bstrDictName),
+      u"SELECT NAME, REMARK FROM TELV_DICT_SOURCE" + SqlKey().Equals(u"NAME", bstrDictName).Where(),
       DictNames(), pbstrDictProperty);
   return 0;
 }
 
 long CBEMRDictT::SetDictContent(CEMRDataSource* pDataSource, BSTR bstrDictName,
                                 BSTR bstrDictContent) {
-  pDataSource->Execute(u"UPDATE TELV_DICT_SOURCE A SET A.XML=" + SqlQuoted(bstrDictContent) +
-                       u" WHERE A.NAME=" + SqlQuoted(bstrDictName));
+  UpdateRow(*pDataSource, u"TELV_DICT_SOURCE A", {{u"A.XML", bstrDictContent}},
+            SqlKey().Equals(u"A.NAME", bstrDictName).Sql());
   return 0;
 }
 
@@ -109,7 +110,7 @@ long CBEMRDictT::GetDictContent(CEMRDataSource* pDataSource, BSTR bstrDictName,
                                 BSTR* pbstrDictContent) {
   std::vector<std::u16string> xml;
   pDataSource->Query(
-      u"SELECT XML FROM TELV_DICT_SOURCE  WHERE NAME=" + SqlQuoted(bstrDictName) + u" ", 1, xml);
+      u"SELECT XML FROM TELV_DICT_SOURCE" + SqlKey().Equals(u"NAME", bstrDictName).Where(), 1, xml);
   if (xml.empty()) {
     korvalis::StoreBstrResult(pbstrDictContent, u"");
     throw CEMRException(std::u16string(kNoSuchDictMessage));
@@ -156,8 +157,8 @@ long CBEMRDictT::GetDictList(CEMRDataSource* pDataSource, BSTR* pbstrDictList) {
 }
 
 long CBEMRDictT::DeleteDictByName(CEMRDataSource* pDataSource, BSTR bstrDictName) {
-  pDataSource->Execute(u"DELETE FROM TELV_DICT_SOURCE WHERE NAME=" + SqlQuoted(bstrDictName) +
-                       u" ");
+  pDataSource->Execute(u"DELETE FROM TELV_DICT_SOURCE" +
+                       SqlKey().Equals(u"NAME", bstrDictName).Where());
   return 0;
 }
 
@@ -167,9 +168,8 @@ long CBEMRDictT::SetDictName(CEMRDataSource* pDataSource, BSTR bstrDictList) {
   const std::u16string new_name = property.GetValue(u"new_name");
   const std::u16string remark = property.GetValue(u"remark");
   if (original_name.empty() || new_name.empty() || remark.empty()) return 0;
-  pDataSource->Execute(u"UPDATE TELV_DICT_SOURCE A SET A.NAME = " + SqlQuoted(new_name) +
-                       u", A.REMARK = " + SqlQuoted(remark) + u" WHERE A.NAME = " +
-                       SqlQuoted(original_name));
+  UpdateRow(*pDataSource, u"TELV_DICT_SOURCE A", {{u"A.NAME", new_name}, {u"A.REMARK", remark}},
+            SqlKey().Equals(u"A.NAME", original_name).Sql());
   return 0;
 }
 

@@ -19,7 +19,7 @@
 #include "emrdoc/emr_content_store.h"
 #include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
-#include "foundation/data/sql_text.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/text/string_util.h"
 #include "lookups/record_library.h"
 #include "lookups/sys_param.h"
@@ -27,7 +27,7 @@
 
 namespace {
 
-using korvalis::SqlQuoted;
+using korvalis::SqlKey;
 using korvalis::com::ScopedBstr;
 
 constexpr char16_t kPageBreak[] = u"<P style=\"page-break-after:always\"></P>";
@@ -39,8 +39,7 @@ class JoinedBrowse {
  public:
   JoinedBrowse(CSingleDataSource& data_source, BSTR patient_id, BSTR event_no)
       : data_source_(data_source),
-        visit_condition_(u"PATIENT_ID = " + SqlQuoted(patient_id) + u" AND EVENT_NO = " +
-                         SqlQuoted(event_no)) {}
+        visit_(SqlKey().Equals(u"PATIENT_ID", patient_id).Equals(u"EVENT_NO", event_no)) {}
 
   // Appends the catalogue's records and then, depth first, its system sub-catalogues. Each
   // catalogue is appended at most once per browse, so a catalogue that is its own parent, or
@@ -75,10 +74,11 @@ class JoinedBrowse {
  private:
   void AppendRecords(long catalog_id) {
     std::vector<std::u16string> records;
-    data_source_.QueryColumn(u"SELECT ID FROM TELV_EMR_CONTENT WHERE " + visit_condition_ +
-                                 u" AND CATALOG_ID = " + LongToString(catalog_id) +
-                                 u" AND STATUS = 1 ORDER BY SORT_CODE",
-                             records);
+    data_source_.QueryColumn(
+        u"SELECT ID FROM TELV_EMR_CONTENT" +
+            SqlKey(visit_).Number(u"CATALOG_ID", catalog_id).And(u"STATUS = 1").Where() +
+            u" ORDER BY SORT_CODE",
+        records);
     for (std::size_t i = 0; i < records.size(); ++i) {
       // The loader's text, as LoadEmrContent hands it over but without the round trip through
       // the hand-over form.
@@ -106,7 +106,7 @@ class JoinedBrowse {
   }
 
   CSingleDataSource& data_source_;
-  const std::u16string visit_condition_;
+  const SqlKey visit_;
   std::set<long> appended_;
   std::optional<std::vector<std::u16string>> page_break_catalogs_;
   std::u16string text_;
@@ -125,9 +125,12 @@ std::u16string BrowseVisitEmr(CSingleDataSource& data_source, BSTR patient_id, B
       StringToLong(GetSysParam(data_source, u"emr_browse_max"), nullptr, kDefaultBrowseMax);
   std::u16string count = u"0";
   data_source.QueryScalar(
-      u"SELECT COUNT(A.ID) COUNT_T FROM TELV_EMR_CONTENT A, TELV_EMR_CATALOG B WHERE "
-      u"A.CATALOG_ID = B.ID AND A.STATUS = 1 AND A.PATIENT_ID = " +
-          SqlQuoted(patient_id) + u" AND A.EVENT_NO = " + SqlQuoted(event_no),
+      u"SELECT COUNT(A.ID) COUNT_T FROM TELV_EMR_CONTENT A, TELV_EMR_CATALOG B" +
+          SqlKey()
+              .And(u"A.CATALOG_ID = B.ID AND A.STATUS = 1")
+              .Equals(u"A.PATIENT_ID", patient_id)
+              .Equals(u"A.EVENT_NO", event_no)
+              .Where(),
       count);
   if (limit != 0 && StringToLong(count) > limit) {
     throw CEMRException(std::u16string(kTooManyRecordsMessage));

@@ -15,6 +15,7 @@
 #include "foundation/calls/body_arguments.h"
 #include "foundation/calls/bstr_result.h"
 #include "foundation/data/emr_data_source.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/text/string_util.h"
 #include "foundation/xml/xml_list.h"
@@ -130,8 +131,8 @@ long CBEMRLibrary::SingleSearch(CEMRDataSource* pDataSource, BSTR bstrPatientID,
       std::u16string(kHitColumns) +
           u"FROM TELV_EMR_CONTENT A, TELV_V_PATIENT_VISIT_RECORD B "
           u"WHERE A.PATIENT_ID = B.PATIENT_ID AND A.EVENT_NO = B.EVENT_NO AND A.STATUS = 1 "
-          u"AND B.EMR_STATUS NOT IN (0, 2) AND A.PATIENT_ID = " +
-          korvalis::SqlQuoted(bstrPatientID) + u" ORDER BY A.EVENT_NO",
+          u"AND B.EMR_STATUS NOT IN (0, 2) AND " +
+          korvalis::SqlKey().Equals(u"A.PATIENT_ID", bstrPatientID).Sql() + u" ORDER BY A.EVENT_NO",
       HitNames(false), pbstrResult);
   return 0;
 }
@@ -149,9 +150,8 @@ long CBEMRLibrary::GetPathValue(CEMRDataSource* pDataSource, BSTR bstrID, BSTR b
   if (!columns.empty()) columns.resize(columns.size() - 2);
   std::vector<std::u16string> values;
   pDataSource->Query(u"SELECT " + columns +
-                         u" FROM TELV_EMR_CONTENT A,MOLB_XML_TEXT B "
-                         u"WHERE A.ID = B.EMR_ID AND A.ID = " +
-                         korvalis::SqlQuoted(bstrID),
+                         u" FROM TELV_EMR_CONTENT A,MOLB_XML_TEXT B" +
+                         korvalis::SqlKey().And(u"A.ID = B.EMR_ID").Equals(u"A.ID", bstrID).Where(),
                      static_cast<unsigned>(paths.size()), values);
   // A document without a search text row has no values: each path answers an empty one.
   std::u16string document = u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?><root>";

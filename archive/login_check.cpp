@@ -11,13 +11,13 @@
 #include "foundation/calls/emr_exception.h"
 #include "foundation/suite/factory.h"
 #include "foundation/suite/sibling_component.h"
-#include "foundation/data/sql_text.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/suite/suite_interfaces.h"
 #include "lookups/sys_param.h"
 
 namespace {
 
-using korvalis::SqlQuoted;
+using korvalis::SqlKey;
 
 void StoreVerdict(VARIANT_BOOL* pvbPass, bool pass) {
   if (pvbPass != nullptr) *pvbPass = pass ? VARIANT_TRUE : VARIANT_FALSE;
@@ -59,7 +59,8 @@ long CBEMRLibrary::IsPass(CEMRDataSource* pDataSource, BSTR bstrLoginCode, BSTR 
   // Only a search user without a password of its own (NULL, empty or blanks) may log in.
   std::vector<std::u16string> user;
   pDataSource->Query(
-      u"SELECT ID, TRIM(PASSWORD) FROM MOLB_USER WHERE CODE =" + SqlQuoted(bstrLoginCode), 2, user);
+      u"SELECT ID, TRIM(PASSWORD) FROM MOLB_USER" + SqlKey().Equals(u"CODE", bstrLoginCode).Where(),
+      2, user);
   if (user.size() >= 2 && user[1].empty()) {
     IsPassword(pDataSource, bstrLoginCode, bstrPassCode, pvbPass);
   }
@@ -82,23 +83,22 @@ long IsPassword(CSingleDataSource* pDataSource, BSTR bstrLoginCode, BSTR bstrPas
 long CheckLocalPassword(CSingleDataSource* pDataSource, BSTR bstrLoginCode, BSTR bstrPassCode,
                         VARIANT_BOOL* pvbPass) {
   StoreVerdict(pvbPass, false);
-  const std::u16string login_code = SqlQuoted(bstrLoginCode);
   std::u16string staff_flag;
   pDataSource->QueryScalar(
-      u"SELECT T.VALID_FLAG FROM TELV_STAFF_DICT T, TELV_USER_TABLE U "
-      u"WHERE U.ID = T.ID AND U.USER_CODE = " +
-          login_code,
+      u"SELECT T.VALID_FLAG FROM TELV_STAFF_DICT T, TELV_USER_TABLE U" +
+          SqlKey().And(u"U.ID = T.ID").Equals(u"U.USER_CODE", bstrLoginCode).Where(),
       staff_flag);
+  const SqlKey user = SqlKey().Equals(u"USER_CODE", bstrLoginCode);
   if (staff_flag != u"1") return 0;
   std::u16string stored;
-  pDataSource->QueryScalar(u"SELECT PASSWORD FROM TELV_USER_TABLE WHERE USER_CODE = " + login_code,
-                           stored);
+  pDataSource->QueryScalar(u"SELECT PASSWORD FROM TELV_USER_TABLE" + user.Where(), stored);
   // Compared as stored: not trimmed, case-sensitive.
   if (stored != GetPasswordDigest(bstrPassCode)) return 0;
   std::u16string in_window;
-  pDataSource->QueryScalar(u"SELECT PASSWORD FROM TELV_USER_TABLE WHERE USER_CODE = " + login_code +
-                               u" AND PWD_VALID_DATE <= SYSDATE AND SYSDATE <= PWD_EXPIRE_DATE",
-                           in_window);
+  pDataSource->QueryScalar(
+      u"SELECT PASSWORD FROM TELV_USER_TABLE" +
+          SqlKey(user).And(u"PWD_VALID_DATE <= SYSDATE AND SYSDATE <= PWD_EXPIRE_DATE").Where(),
+      in_window);
   // The window is checked before the verdict is given, so that a caller that reads the result
   // despite the failure never finds a pass.
   if (in_window.empty()) throw CEMRException(kPasswordExpiredMessage);

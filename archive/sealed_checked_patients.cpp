@@ -20,7 +20,9 @@
 #include "foundation/codec/codec_factory.h"
 #include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
+#include "foundation/data/row_statements.h"
 #include "foundation/data/sql_conditions.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_date.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/text/string_util.h"
@@ -33,7 +35,7 @@ namespace {
 using korvalis::ArgumentText;
 using korvalis::PropertyBag;
 using korvalis::SqlConditions;
-using korvalis::SqlQuoted;
+using korvalis::SqlKey;
 
 constexpr char16_t kNoFrontSheet[] = u"该病人未书写病案首页";
 constexpr char16_t kCheckCopyEmpty[] = u"审核病历内容为空, 未保存";
@@ -65,8 +67,8 @@ void AppendSealSpan(const CDBType& dialect, std::u16string_view span, std::u16st
 }
 
 // The checker's copy of a record: its row's condition.
-std::u16string CopyOf(const std::u16string& quoted_id) {
-  return u"SELECT CONTENT FROM TELV_CHECK_EMR_CONTENT WHERE ID = " + quoted_id;
+std::u16string CopyOf(const std::u16string& id) {
+  return u"SELECT CONTENT FROM TELV_CHECK_EMR_CONTENT" + SqlKey().Equals(u"ID", id).Where();
 }
 
 }  // namespace
@@ -134,23 +136,21 @@ long CBArchivePatient::GetCheckPatientList(CEMRDataSource* pDataSource, BSTR bst
 long CBArchivePatient::SaveCheckEMR(CEMRDataSource* pDataSource, BSTR bstrEMRInfo, BSTR bstrContent,
                                     BSTR /*bstrXML*/, BSTR bstrClientInfo) {
   const CXmlProperty info = PropertyBag(bstrEMRInfo);
-  const std::u16string emr_id = SqlQuoted(info.GetValue(u"emr_id"));
-  const std::u16string patient_id = SqlQuoted(info.GetValue(u"patient_id"));
-  const std::u16string event_no = SqlQuoted(info.GetValue(u"event_no"));
+  const std::u16string emr_id = info.GetValue(u"emr_id");
   const CClientInfo client{ArgumentText(bstrClientInfo)};
   // Expanded before anything is written: a content that is not in the hand-over form (one
   // shorter than its length trailer included) is refused with the codec's message.
   const std::u16string content = CheckCopyUnits(bstrContent);
 
   std::u16string existing;
-  pDataSource->QueryScalar(u"SELECT ID FROM TELV_CHECK_EMR_CONTENT WHERE ID = " + emr_id, existing);
+  pDataSource->QueryScalar(
+      u"SELECT ID FROM TELV_CHECK_EMR_CONTENT" + SqlKey().Equals(u"ID", emr_id).Where(), existing);
   // The first checker of a copy stays its checker.
   if (existing.empty()) {
-    pDataSource->Execute(
-        u"INSERT INTO TELV_CHECK_EMR_CONTENT(ID, PATIENT_ID, EVENT_NO, CHECKER, CHECKER_ID) "
-        u"VALUES(" +
-        emr_id + u", " + patient_id + u", " + event_no + u", " + SqlQuoted(client.GetUserName()) +
-        u", " + SqlQuoted(client.GetUserId()) + u")");
+    korvalis::InsertRow(*pDataSource, u"TELV_CHECK_EMR_CONTENT",
+                        u"ID, PATIENT_ID, EVENT_NO, CHECKER, CHECKER_ID",
+                        {emr_id, info.GetValue(u"patient_id"), info.GetValue(u"event_no"),
+                         client.GetUserName(), client.GetUserId()});
   }
   korvalis::WriteBlobText(*pDataSource, CopyOf(emr_id), content, CreateCompression(-1)->GetType(),
                           0);
@@ -160,19 +160,20 @@ long CBArchivePatient::SaveCheckEMR(CEMRDataSource* pDataSource, BSTR bstrEMRInf
 long CBArchivePatient::GetCheckEMR(CEMRDataSource* pDataSource, BSTR bstrEMRInfo,
                                    BSTR* /*pbstrXml*/, BSTR* pbstrContent) {
   const CXmlProperty info = PropertyBag(bstrEMRInfo);
-  const std::u16string visit = u" WHERE PATIENT_ID = " + SqlQuoted(info.GetValue(u"patient_id")) +
-                               u" AND EVENT_NO = " + SqlQuoted(info.GetValue(u"event_no"));
+  const SqlKey visit = SqlKey()
+                           .Equals(u"PATIENT_ID", info.GetValue(u"patient_id"))
+                           .Equals(u"EVENT_NO", info.GetValue(u"event_no"));
   std::u16string copy_id;
-  pDataSource->QueryScalar(u"SELECT ID FROM TELV_CHECK_EMR_CONTENT" + visit, copy_id);
+  pDataSource->QueryScalar(u"SELECT ID FROM TELV_CHECK_EMR_CONTENT" + visit.Where(), copy_id);
   if (!copy_id.empty()) {
-    const std::u16string text =
-        korvalis::ReadBlobText(*pDataSource, CopyOf(SqlQuoted(copy_id)), 1, 0);
+    const std::u16string text = korvalis::ReadBlobText(*pDataSource, CopyOf(copy_id), 1, 0);
     if (pbstrContent != nullptr) *pbstrContent = PackEmrContent(text);
     return 0;
   }
   std::u16string front_sheet;
   pDataSource->QueryScalar(
-      u"SELECT ID FROM TELV_EMR_CONTENT" + visit + u" AND EMR_TYPE = 1 AND STATUS = 1",
+      u"SELECT ID FROM TELV_EMR_CONTENT" +
+          SqlKey(visit).And(u"EMR_TYPE = 1 AND STATUS = 1").Where(),
       front_sheet);
   if (front_sheet.empty()) throw CEMRException(std::u16string(kNoFrontSheet));
   const korvalis::com::ScopedBstr id(front_sheet);

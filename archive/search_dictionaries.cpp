@@ -25,6 +25,8 @@
 #include "foundation/calls/bstr_result.h"
 #include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
+#include "foundation/data/row_statements.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/text/string_util.h"
 #include "foundation/xml/xml_list.h"
@@ -33,7 +35,10 @@ namespace {
 
 using korvalis::BstrView;
 using korvalis::ListElement;
-using korvalis::SqlQuoted;
+using korvalis::InsertRow;
+using korvalis::RowValue;
+using korvalis::SqlKey;
+using korvalis::UpdateRow;
 
 constexpr char16_t kFrameColumns[] =
     u"SELECT NAME, ID, CATALOG, NOTES, CATALOG_ID FROM MOLB_SEARCHES_XML_FRAME ";
@@ -54,8 +59,9 @@ long CBEMRLibrary::GetXmlFrameList(CEMRDataSource* pDataSource, BSTR* pbstrList)
 
 long CBEMRLibrary::GetXmlFrameProperty(CEMRDataSource* pDataSource, LONG lngID,
                                        BSTR* pbstrProperty) {
-  pDataSource->QueryElements(std::u16string(kFrameColumns) + u"WHERE STATUS = 1 AND ID=" +
-                                 LongToString(lngID) + u" ORDER BY ID",
+  pDataSource->QueryElements(std::u16string(kFrameColumns) + u"WHERE " +
+                                 SqlKey().And(u"STATUS = 1").Number(u"ID", lngID).Sql() +
+                                 u" ORDER BY ID",
                              FrameNames(), pbstrProperty);
   return 0;
 }
@@ -66,34 +72,33 @@ long CBEMRLibrary::SaveXmlFrameProperty(CEMRDataSource* pDataSource, LONG lngID,
       korvalis::ReadListElements(bstrProperty, u"pro", {u"catalog", u"catalogid", u"notes"});
   if (properties.empty()) throw CEMRException(u"无效XML!");
   const ListElement& frame = properties.front();
-  const std::u16string name = SqlQuoted(frame.text);
-  const std::u16string catalog = SqlQuoted(frame.attributes[0]);
-  const std::u16string catalog_id = SqlQuoted(frame.attributes[1]);
-  const std::u16string notes = SqlQuoted(frame.attributes[2]);
+  const std::u16string& name = frame.text;
+  const std::u16string& catalog = frame.attributes[0];
+  const std::u16string& catalog_id = frame.attributes[1];
+  const std::u16string& notes = frame.attributes[2];
   LONG id = lngID;
   if (lngID == 0) {
     // Deleted frames keep their numbers: MAX(ID) counts them.
     std::u16string highest;
     pDataSource->QueryScalar(u"SELECT MAX(ID) FROM MOLB_SEARCHES_XML_FRAME", highest);
     id = static_cast<LONG>(StringToLong(highest) + 1);
-    pDataSource->Execute(
-        u"INSERT INTO MOLB_SEARCHES_XML_FRAME (ID, NAME, CATALOG, CATALOG_ID, STATUS, NOTES) "
-        u"VALUES (" +
-        LongToString(id) + u", " + name + u", " + catalog + u", " + catalog_id + u", 1, " + notes +
-        u")");
+    InsertRow(*pDataSource, u"MOLB_SEARCHES_XML_FRAME",
+              u"ID, NAME, CATALOG, CATALOG_ID, STATUS, NOTES",
+              {RowValue::Number(id), name, catalog, catalog_id, RowValue::Number(1), notes});
   } else {
     // A deleted frame stays deleted; an ID without a row changes nothing.
-    pDataSource->Execute(u"UPDATE MOLB_SEARCHES_XML_FRAME SET NAME = " + name + u", CATALOG = " +
-                         catalog + u", CATALOG_ID = " + catalog_id + u", NOTES = " + notes +
-                         u" WHERE ID = " + LongToString(lngID));
+    UpdateRow(*pDataSource, u"MOLB_SEARCHES_XML_FRAME",
+              {{u"NAME", name}, {u"CATALOG", catalog}, {u"CATALOG_ID", catalog_id},
+               {u"NOTES", notes}},
+              SqlKey().Number(u"ID", lngID).Sql());
   }
   if (plngID != nullptr) *plngID = id;
   return 0;
 }
 
 long CBEMRLibrary::DeleteXmlFrame(CEMRDataSource* pDataSource, LONG lngID) {
-  pDataSource->Execute(u"UPDATE MOLB_SEARCHES_XML_FRAME SET STATUS=0 WHERE ID = " +
-                       LongToString(lngID));
+  UpdateRow(*pDataSource, u"MOLB_SEARCHES_XML_FRAME", {{u"STATUS", RowValue::Number(0)}},
+            SqlKey().Number(u"ID", lngID).Sql());
   return 0;
 }
 
@@ -102,8 +107,8 @@ long CBEMRLibrary::GetXmlFrameContent(CEMRDataSource* pDataSource, LONG lngID, B
   BYTE* data = nullptr;
   ULONG length = 0;
   pDataSource->ReadBlob(
-      u"SELECT XML FROM MOLB_SEARCHES_XML_FRAME  WHERE ID = " + LongToString(lngID), data, length,
-      0, 0, true);
+      u"SELECT XML FROM MOLB_SEARCHES_XML_FRAME" + SqlKey().Number(u"ID", lngID).Where(), data,
+      length, 0, 0, true);
   const std::unique_ptr<BYTE[]> owned(data);
   if (pbstrContent == nullptr) return 0;
   // The stored bytes as they are, the byte-order mark dropped.
@@ -116,7 +121,7 @@ long CBEMRLibrary::GetXmlFrameContent(CEMRDataSource* pDataSource, LONG lngID, B
 
 long CBEMRLibrary::SaveXmlFrameContent(CEMRDataSource* pDataSource, LONG lngID, BSTR bstrContent) {
   pDataSource->WriteBlob(
-      u"SELECT XML FROM MOLB_SEARCHES_XML_FRAME WHERE ID = " + LongToString(lngID),
+      u"SELECT XML FROM MOLB_SEARCHES_XML_FRAME" + SqlKey().Number(u"ID", lngID).Where(),
       reinterpret_cast<const BYTE*>(bstrContent), SysStringByteLen(bstrContent), 0, 0, true);
   return 0;
 }
@@ -135,19 +140,19 @@ long CBEMRLibrary::SaveConditionList(CEMRDataSource* pDataSource, BSTR bstrList)
   // Numbered from 0 in the order of the list.
   for (std::size_t i = 0; i < conditions.size(); ++i) {
     const ListElement& condition = conditions[i];
-    pDataSource->Execute(
-        u"INSERT INTO MOLB_SEARCHES_CONDITION (ID, NAME, TYPE, DICT, TABLE_FIELD, STATUS, NOTES) "
-        u" VALUES (" +
-        LongToString(static_cast<long>(i)) + u", " + SqlQuoted(condition.text) + u", " +
-        SqlQuoted(condition.attributes[0]) + u", " + SqlQuoted(condition.attributes[1]) + u", " +
-        SqlQuoted(condition.attributes[2]) + u", 1, " + SqlQuoted(condition.attributes[3]) + u")");
+    InsertRow(*pDataSource, u"MOLB_SEARCHES_CONDITION",
+              u"ID, NAME, TYPE, DICT, TABLE_FIELD, STATUS, NOTES",
+              {RowValue::Number(static_cast<long>(i)), condition.text, condition.attributes[0],
+               condition.attributes[1], condition.attributes[2], RowValue::Number(1),
+               condition.attributes[3]});
   }
   return 0;
 }
 
 long CBEMRLibrary::GetOperatorList(CEMRDataSource* pDataSource, BSTR bstrType, BSTR* pbstrList) {
   pDataSource->QueryElements(
-      u"SELECT OPERATOR, NAME FROM MOLB_OPERATOR_DICT WHERE DATA_TYPE = " + SqlQuoted(bstrType),
+      u"SELECT OPERATOR, NAME FROM MOLB_OPERATOR_DICT" +
+          SqlKey().Equals(u"DATA_TYPE", bstrType).Where(),
       {u"oper", u"name"}, pbstrList);
   return 0;
 }
@@ -157,9 +162,8 @@ long CBEMRLibrary::SaveOperatorList(CEMRDataSource* pDataSource, BSTR bstrList) 
       korvalis::ReadListElements(bstrList, u"oper", {u"type", u"name"});
   pDataSource->Execute(u"DELETE FROM MOLB_OPERATOR_DICT");
   for (const ListElement& entry : operators) {
-    pDataSource->Execute(u"INSERT INTO MOLB_OPERATOR_DICT (DATA_TYPE, OPERATOR, NAME)  VALUES (" +
-                         SqlQuoted(entry.attributes[0]) + u", " + SqlQuoted(entry.text) + u", " +
-                         SqlQuoted(entry.attributes[1]) + u")");
+    InsertRow(*pDataSource, u"MOLB_OPERATOR_DICT", u"DATA_TYPE, OPERATOR, NAME",
+              {entry.attributes[0], entry.text, entry.attributes[1]});
   }
   return 0;
 }
@@ -175,18 +179,17 @@ long CBEMRLibrary::SaveUserList(CEMRDataSource* pDataSource, BSTR bstrList) {
   const std::vector<ListElement> users =
       korvalis::ReadListElements(bstrList, u"user", {u"code", u"pwd", u"prv"});
   // Every privilege is checked before the old users are deleted.
-  std::vector<std::u16string> privileges;
+  std::vector<RowValue> privileges;
   privileges.reserve(users.size());
   for (const ListElement& user : users) {
-    privileges.push_back(korvalis::SqlNumber(user.attributes[2], u"prv"));
+    privileges.push_back(RowValue::Number(korvalis::SqlNumber(user.attributes[2], u"prv")));
   }
   pDataSource->Execute(u"DELETE FROM MOLB_USER");
   // Numbered from 0 in the order of the list.
   for (std::size_t i = 0; i < users.size(); ++i) {
-    pDataSource->Execute(u"INSERT INTO MOLB_USER (ID, CODE, NAME, PASSWORD, PRIVILEGE)  VALUES (" +
-                         LongToString(static_cast<long>(i)) + u", " +
-                         SqlQuoted(users[i].attributes[0]) + u", " + SqlQuoted(users[i].text) +
-                         u", " + SqlQuoted(users[i].attributes[1]) + u", " + privileges[i] + u")");
+    InsertRow(*pDataSource, u"MOLB_USER", u"ID, CODE, NAME, PASSWORD, PRIVILEGE",
+              {RowValue::Number(static_cast<long>(i)), users[i].attributes[0], users[i].text,
+               users[i].attributes[1], privileges[i]});
   }
   return 0;
 }
