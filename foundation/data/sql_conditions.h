@@ -3,7 +3,9 @@
 // it, a number, a list of numbers, a day from or until. A condition applies only when its key's
 // value is given (not empty), and its value enters the statement through sql_text.h in one place:
 // texts quoted with their quotes doubled, numbers checked before they stand bare. The body is
-// left with its column list.
+// left with its column list. The key of the rows a statement reads or writes, which applies even
+// when its value is empty, is a SqlKey (sql_key.h).
+
 //
 //   const std::u16string filter = SqlConditions(PropertyBag(bstrCondition))
 //                                     .Equals(u"dept_id", u"A.DEPT_ID")

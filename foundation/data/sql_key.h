@@ -3,7 +3,9 @@
 // included: an empty text is NULL to the database, so that an empty key matches no row where a
 // condition applied only when given (SqlConditions) would leave the rows unfiltered. Values enter
 // through sql_text.h as SqlConditions places them: texts quoted with their quotes doubled,
-// numbers checked before they stand bare.
+// numbers checked before they stand bare, any other kind (a date) as its RowValue writes it.
+// A key is copied to be extended for one statement: SqlKey(visit).And(u"STATUS = 1").Where().
+
 //
 //   data_source.Execute(u"DELETE FROM PEV_GRADE_PATIENT" +
 //                       SqlKey().Equals(u"PATIENT_ID", patient_id).Number(u"TASK_ID", task).Where());
