@@ -6,7 +6,7 @@
 //
 //   month without a department task ──first call──▶ month's tasks ──any later call──▶ unchanged
 //
-// Titles are computed by the database from SYSDATE ("<dept>2012年05月环节质控", or
+// Titles take the year and month of the database's SYSDATE ("<dept>2012年05月环节质控", or
 // "<dept>2012年05月第N周环节质控" for N = 1 to 4, whatever the calendar). The check and the
 // inserts run in the call's one writing transaction, which holds the database's write lock
 // from the check on: two first calls of a month create the tasks once, and a failing insert
@@ -15,8 +15,8 @@
 
 #include "foundation/calls/body_arguments.h"
 #include "foundation/data/emr_data_source.h"
+#include "foundation/data/row_statements.h"
 #include "foundation/data/sql_key.h"
-#include "foundation/data/sql_text.h"
 #include "foundation/suite/factory.h"
 #include "foundation/text/string_util.h"
 #include "foundation/xml/xml_document.h"
@@ -28,7 +28,7 @@
 namespace {
 
 using korvalis::PropertyBag;
-using korvalis::SqlQuoted;
+using korvalis::RowValue;
 
 // "frequency" of the parameter's "dept_grade_task_autocreate" that makes one task a month.
 constexpr char16_t kMonthly[] = u"1";
@@ -44,22 +44,22 @@ std::u16string TaskFrequency(CEMRDataSource* data_source) {
       .GetText();
 }
 
-// The database's text of a task's title: the department name, the year and month of SYSDATE
-// and `ending`.
-std::u16string TitleExpression(const std::u16string& dept_name, std::u16string_view ending) {
-  return SqlQuoted(dept_name) + u" || TO_CHAR(SYSDATE, 'yyyy') ||'年'||TO_CHAR(SYSDATE, 'MM')||" +
-         SqlQuoted(ending);
+// The year and month of the database's now as a task's title writes them: "2012年05".
+std::u16string TitleMonth(CEMRDataSource* data_source) {
+  std::u16string month;
+  data_source->QueryScalar(
+      u"SELECT TO_CHAR(SYSDATE, 'yyyy') || '年' || TO_CHAR(SYSDATE, 'MM') FROM DUAL", month);
+  return month;
 }
 
 void InsertDeptTask(CEMRDataSource* data_source, const std::u16string& dept_id,
-                    const std::u16string& dept_name, std::u16string_view ending) {
-  const std::u16string title = TitleExpression(dept_name, ending);
-  data_source->Execute(
-      u"INSERT INTO PEV_GRADE_TASK(ID, TITLE, CREATE_DATE, CREATOR_ID, CREATOR, PHASE_TYPE, "
-      u"CONTENT_TYPE, OWNER_TYPE, STATUS, VALID, EXECUTOR_TYPE, CONTENT) VALUES (" +
-      SqlQuoted(CEMRFactory::Instance()->NewGuid()) + u", " + title + u",  SYSDATE, " +
-      SqlQuoted(dept_id) + u", " + SqlQuoted(dept_name) + u", 1, 1, 2, '1', 1, 1, " + title +
-      u") ");
+                    const std::u16string& dept_name, const std::u16string& title) {
+  korvalis::InsertRow(*data_source, u"PEV_GRADE_TASK",
+                      u"ID, TITLE, CREATE_DATE, CREATOR_ID, CREATOR, PHASE_TYPE, CONTENT_TYPE, "
+                      u"OWNER_TYPE, STATUS, VALID, EXECUTOR_TYPE, CONTENT",
+                      {CEMRFactory::Instance()->NewGuid(), title, RowValue::Now(), dept_id,
+                       dept_name, RowValue::Number(1), RowValue::Number(1), RowValue::Number(2),
+                       u"1", RowValue::Number(1), RowValue::Number(1), title});
 }
 
 }  // namespace
@@ -80,12 +80,14 @@ long CBQCTask::NewMonthTaskForDept(CEMRDataSource* pDataSource, BSTR bstrConditi
       existing);
   if (!existing.empty() && existing != u"0") return 0;  // the month has its tasks
 
+  const std::u16string month = dept_name + TitleMonth(pDataSource);
   if (TaskFrequency(pDataSource) == kMonthly) {
-    InsertDeptTask(pDataSource, dept_id, dept_name, u"月环节质控");
+    InsertDeptTask(pDataSource, dept_id, dept_name, month + u"月环节质控");
     return 0;
   }
   for (int week = 1; week <= kWeeks; ++week) {
-    InsertDeptTask(pDataSource, dept_id, dept_name, u"月第" + LongToString(week) + u"周环节质控");
+    InsertDeptTask(pDataSource, dept_id, dept_name,
+                   month + u"月第" + LongToString(week) + u"周环节质控");
   }
   return 0;
 }
