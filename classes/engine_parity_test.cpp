@@ -86,6 +86,12 @@ std::vector<std::string> AnswerRows(const std::u16string& answer, Rows rows) {
   return texts;
 }
 
+// A writing body as a step that answers nothing.
+template <long (*Write)(CEMRDataSource*, BSTR)>
+long WriteOnly(CEMRDataSource* ds, BSTR argument, BSTR*) {
+  return Write(ds, argument);
+}
+
 // Bodies of other signatures, with their further arguments fixed.
 long FullSearchFirstPage(CEMRDataSource* ds, BSTR what, BSTR* out) {
   return CBEMRLibrary::FullSearch(ds, what, 1, 2, out);
@@ -178,6 +184,18 @@ const std::vector<Case>& Cases() {
       {"Visits to grade, graded and late", {{&CBQCPatient::GetQCPatientGradeList, u"<root/>"}}},
       {"Rules of an event after one is bound to it anew",
        {{&BindRule3, u"A01"}, {&RulesOpenedBy, u"A01"}, {&AllEventRules, u""}}},
+      {"Knowledge-base catalogues distributed to a department",
+       {{&WriteOnly<&CBRepository::AddVktDistriCatalog>,
+         u"<root><dept_code>0102</dept_code>"
+         u"<catalog_id>e4c1a7b2-0104-4d3e-9f6a-000000000104</catalog_id></root>"},
+        {&CBRepository::GetVktCatalogListByDept, u"<root><dept_code>0102</dept_code></root>"},
+        {&CBRepository::GetVktDistriCatalog, u"<root/>"}}},
+      {"Menu items outside every group",
+       {{&WriteOnly<&CBFunctionAdmin::SetFunctionConfig>,
+         u"<root><new>1</new><id>I2</id><name>乙</name><type>1</type></root>"},
+        {&WriteOnly<&CBFunctionAdmin::SetFunctionConfig>,
+         u"<root><new>1</new><id>I0</id><name>甲</name><type>1</type></root>"},
+        {&CBFunctionAdmin::GetFunctionConfig, u"<root/>"}}},
       {"Writers of the period", {{&WriterInfo, u"2026-11-01"}}},
       {"Grade summary", {{&Summary, u"<root/>"}}},
       {"FullSearch pages", {{&FullSearchFirstPage, u"肺炎"}, {&FullSearchSecondPage, u"肺炎"}}},

@@ -78,7 +78,7 @@ long CBFunctionAdmin::GetFunctionConfig(CEMRDataSource* pDataSource, BSTR bstrCo
       u"SELECT A.NAME, A.ID, A.TEMPLATE_ID, A.TYPE, A.REMARK, B.GROUP_ID, C.NAME , A.REPORT_ID"
       u" FROM TELV_FUNCTION_CONFIG A, TELV_FUNCTION_GROUP_MAP B,  TELV_FUNCTION_GROUP C"
       u" WHERE A.ID = B.MENU_ID (+)  AND B.GROUP_ID = C.ID (+) " +
-          conditions + u" ORDER BY B.SORT_CODE ASC",
+          conditions + u" ORDER BY B.SORT_CODE ASC, A.ID, B.GROUP_ID",
       {u"item", u"id", u"template_id", u"type", u"remark", u"group_id", u"group_name",
        u"report_id"},
       pbstrList, {u"id", u"group_id"});

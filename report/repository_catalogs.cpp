@@ -142,6 +142,7 @@ long CBRepository::GetVktCatalogListByDept(CEMRDataSource* pDataSource, BSTR bst
       u"B.TEMPLATE_ID WHERE 1=1";
   // A validity asked for leaves out the distributions without a reference configuration.
   sql += SqlConditions(condition).Equals(u"dept_code", u"A.DEPT_CODE").Equals(u"valid", u"B.VALID").Sql();
+  sql += u" ORDER BY A.DEPT_CODE, A.CATALOG_ID, A.TEMPLATE_ID";
   pDataSource->QueryElements(
       sql, {u"template_id", u"dept_code", u"catalog_id", u"template_name", u"xid", u"valid"},
       pbstrCatalogList, {u"template_id", u"dept_code", u"catalog_id"});

@@ -164,6 +164,7 @@ long CBRepository::GetVktDistriCatalog(CEMRDataSource* pDataSource, BSTR bstrCon
   std::u16string sql =
       u"SELECT  CATALOG_ID, DEPT_CODE, TEMPLATE_ID FROM VKT_DEPT_DISTRIBUTE WHERE 1=1 ";
   sql += SqlConditions(condition).Equals(u"dept_code", u"DEPT_CODE").Equals(u"template_id", u"TEMPLATE_ID").Sql();
+  sql += u" ORDER BY DEPT_CODE, CATALOG_ID, TEMPLATE_ID";
   pDataSource->QueryElements(sql, {u"catalog_id", u"dept_code", u"template_id"}, pbstrCatalogList,
                              {u"catalog_id", u"dept_code", u"template_id"});
   return 0;
