@@ -94,6 +94,7 @@ long CBArchivePatient::GetFreezePatient(CEMRDataSource* pDataSource, BSTR bstrAr
   const CDBType& dialect = *pDataSource->GetDBType();
   AppendSealSpan(dialect, args.GetValue(u"lock_time_span"), u"B.FORBID_DATE", sql);
   AppendSealSpan(dialect, args.GetValue(u"unlock_time_span"), u"B.UNFORBID_DATE", sql);
+  sql += u" ORDER BY A.PATIENT_ID, A.EVENT_NO, B.FORBID_DATE, B.UNFORBID_DATE";
 
   static const std::vector<std::u16string> kNames = {
       u"patient",      u"sex",        u"id",        u"eventno",    u"bed",

@@ -16,6 +16,7 @@
 #include "foundation/calls/bstr_result.h"
 #include "foundation/testing/test_call.h"
 #include "foundation/testing/test_data_source.h"
+#include "platform/com/bstr.h"
 #include "platform/com/scoped_bstr.h"
 #include "platform/text/unicode.h"
 #include "platform/xml/dom.h"
@@ -92,6 +93,18 @@ long WriteOnly(CEMRDataSource* ds, BSTR argument, BSTR*) {
   return Write(ds, argument);
 }
 
+// A statement run as a step: rows rewritten as a writing call of another class would.
+long Executed(CEMRDataSource* ds, BSTR statement, BSTR*) {
+  ds->Execute(std::u16string(BstrView(statement)));
+  return 0;
+}
+
+// A list without arguments as a step.
+template <long (*List)(CEMRDataSource*, BSTR*)>
+long Listed(CEMRDataSource* ds, BSTR, BSTR* out) {
+  return List(ds, out);
+}
+
 // Bodies of other signatures, with their further arguments fixed.
 long FullSearchFirstPage(CEMRDataSource* ds, BSTR what, BSTR* out) {
   return CBEMRLibrary::FullSearch(ds, what, 1, 2, out);
@@ -125,9 +138,6 @@ long BindRule3(CEMRDataSource* ds, BSTR event, BSTR* out) {
 }
 long RulesOpenedBy(CEMRDataSource* ds, BSTR event, BSTR* out) {
   return CBSysEvent::GetEventRuleList(ds, event, 1, out);
-}
-long AllEventRules(CEMRDataSource* ds, BSTR, BSTR* out) {
-  return CBQCAdmin::GetAllEventRule(ds, out);
 }
 long WriterInfo(CEMRDataSource* ds, BSTR from, BSTR* out) {
   com::ScopedBstr to(u"2027-01-01"), dept(u"$00000$"), template_id(u"9");
@@ -183,7 +193,9 @@ const std::vector<Case>& Cases() {
        {{&CBQCCollector::GetColumnData, u"TELV_V_PATIENT_VISIT_RECORD"}}},
       {"Visits to grade, graded and late", {{&CBQCPatient::GetQCPatientGradeList, u"<root/>"}}},
       {"Rules of an event after one is bound to it anew",
-       {{&BindRule3, u"A01"}, {&RulesOpenedBy, u"A01"}, {&AllEventRules, u""}}},
+       {{&BindRule3, u"A01"},
+        {&RulesOpenedBy, u"A01"},
+        {&Listed<&CBQCAdmin::GetAllEventRule>, u""}}},
       {"Knowledge-base catalogues distributed to a department",
        {{&WriteOnly<&CBRepository::AddVktDistriCatalog>,
          u"<root><dept_code>0102</dept_code>"
@@ -196,6 +208,13 @@ const std::vector<Case>& Cases() {
         {&WriteOnly<&CBFunctionAdmin::SetFunctionConfig>,
          u"<root><new>1</new><id>I0</id><name>甲</name><type>1</type></root>"},
         {&CBFunctionAdmin::GetFunctionConfig, u"<root/>"}}},
+      {"Rules, standards and their catalogues after one of each is rewritten",
+       {{&Executed, u"UPDATE PEV_RULE SET NOTES = 'x' WHERE ID = 1"},
+        {&Executed, u"UPDATE PEV_STANDARD_ITEM SET NOTES = 'x' WHERE ID = 1"},
+        {&Executed, u"UPDATE PEV_STANDARD_CATALOG SET NOTES = 'x' WHERE ID = 1"},
+        {&Listed<&CBQCAdmin::GetRuleList>, u""},
+        {&Listed<&CBQCAdmin::GetAllStandardList>, u""},
+        {&Listed<&CBQCAdmin::GetAllStandardCatalogList>, u""}}},
       {"Writers of the period", {{&WriterInfo, u"2026-11-01"}}},
       {"Grade summary", {{&Summary, u"<root/>"}}},
       {"FullSearch pages", {{&FullSearchFirstPage, u"肺炎"}, {&FullSearchSecondPage, u"肺炎"}}},
@@ -247,12 +266,13 @@ std::vector<std::vector<std::string>> Answers(db::Engine engine) {
   std::vector<std::vector<std::string>> answers;
   for (const Case& c : Cases()) {
     std::vector<std::string> rows;
-    for (const Step& step : c.steps) {
+    for (std::size_t i = 0; i < c.steps.size(); ++i) {
+      const Step& step = c.steps[i];
       com::ScopedBstr argument(step.argument), answer;
       const std::u16string failure = RunAsCall(database.init_string(), [&](CEMRDataSource* ds) {
         step.body(ds, argument.get(), answer.out());
       });
-      EXPECT_EQ(failure, u"") << c.name;
+      EXPECT_EQ(ToUtf8(failure), "") << c.name << ", step " << i + 1;
       for (std::string& row : AnswerRows(answer.text(), c.rows)) rows.push_back(std::move(row));
     }
     answers.push_back(std::move(rows));

@@ -291,29 +291,29 @@ long CBQCPatient::GetQCPatientGradeList(CEMRDataSource* pDataSource, BSTR bstrCo
     sql = GradedVisitsSelect() + graded.Sql() + u" UNION " + LateClosedVisitsSelect() + visit.Sql();
   }
   static const std::vector<std::u16string> kNames = {u"item",
-                              u"patient_id",
-                              u"patient_name",
-                              u"event_no",
-                              u"patient_status",
-                              u"emr_status",
-                              u"reg_doctor_name",
-                              u"in_dept_name",
-                              u"in_time",
-                              u"task_id",
-                              u"score",
-                              u"grade_date",
-                              u"class",
-                              u"user_id",
-                              u"executor_type",
-                              u"title",
-                              u"phase_type",
-                              u"content_type",
-                              u"visiting_physician",
-                              u"diagnostician_physician",
-                              u"chief_physician",
-                              u"out_time",
-                              u"out_dept_name",
-                              u"now_dept_name"};
+                                                     u"patient_id",
+                                                     u"patient_name",
+                                                     u"event_no",
+                                                     u"patient_status",
+                                                     u"emr_status",
+                                                     u"reg_doctor_name",
+                                                     u"in_dept_name",
+                                                     u"in_time",
+                                                     u"task_id",
+                                                     u"score",
+                                                     u"grade_date",
+                                                     u"class",
+                                                     u"user_id",
+                                                     u"executor_type",
+                                                     u"title",
+                                                     u"phase_type",
+                                                     u"content_type",
+                                                     u"visiting_physician",
+                                                     u"diagnostician_physician",
+                                                     u"chief_physician",
+                                                     u"out_time",
+                                                     u"out_dept_name",
+                                                     u"now_dept_name"};
   // Rows that every column leaves tied are alike, so ordering by every column gives the list
   // one order on every engine.
   pDataSource->QueryElements(sql + EveryColumnOrder(kNames.size()), kNames, pbstrList);
@@ -326,7 +326,8 @@ long CBQCPatient::GetPatientProperty(CEMRDataSource* pDataSource, BSTR bstrCondi
   pDataSource->QueryElements(
       u"SELECT P.NAME, P.ID, V.EVENT_NO, P.SEX, V.NOW_DEPT_ID, V.NOW_DEPT_NAME, V.IN_TIME FROM "
       u"TELV_VISIT_RECORD V JOIN TELV_PATIENT P ON P.ID=V.PATIENT_ID" +
-          SqlKey().Equals(u"V.EVENT_NO", condition.GetValue(u"event_no")).Where(),
+          SqlKey().Equals(u"V.EVENT_NO", condition.GetValue(u"event_no")).Where() +
+          u" ORDER BY V.PATIENT_ID",
       {u"patient", u"patient_id", u"event_no", u"sex", u"now_dept_id", u"now_event_no", u"in_time"},
       pbstrPatientList);
   return 0;

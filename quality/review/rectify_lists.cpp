@@ -204,6 +204,7 @@ long CBQCPatient::GetRectificationPatientList(CEMRDataSource* pDataSource, BSTR 
   } else if (!dept_id.empty()) {
     sql.append(u" AND ").append(to_dept).append(u" ");
   }
+  sql.append(u" ORDER BY S.CREATE_DATE, S.ID");
   pDataSource->QueryElements(
       sql,
       {u"patient", u"sex", u"patient_id", u"event_no", u"in_time", u"leave_time", u"cur_dept_id",

@@ -147,7 +147,8 @@ long CBDeptQCPatient::GetQCPatient(CEMRDataSource* pDataSource, BSTR bstrDeptID,
           .Where();
   sql += korvalis::SqlConditions(condition)
              .DatesBetween(u"qc_date_begin", u"qc_date_end", u"QC_DATE", *pDataSource->GetDBType())
-             .Sql();
+             .Sql() +
+         u" ORDER BY A.DEPT_ID, A.STATUS, A.PATIENT_ID, A.EVENT_NO";
   pDataSource->QueryElements(
       sql,
       {u"patient", u"id", u"event", u"dept_name", u"dept_id", u"score", u"grade", u"qc_user_name",

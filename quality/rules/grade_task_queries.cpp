@@ -78,7 +78,7 @@ long CBQCTask::GetQCRectifyList(CEMRDataSource* pDataSource, BSTR bstrCondition,
           u"JOIN PEV_GRADE_TASK T ON T.ID = B.TASK_ID LEFT JOIN TELV_VISIT_RECORD D ON "
           u"D.PATIENT_ID = C.PATIENT_ID AND D.EVENT_NO = C.EVENT_NO LEFT JOIN TELV_PATIENT F ON "
           u"F.ID = D.PATIENT_ID LEFT JOIN PEV_GRADE_TASK E ON E.ID = B.TASK_ID  WHERE 1=1 " +
-          conditions + u" AND T.VALID = 1  ORDER BY CREATE_DATE DESC",
+          conditions + u" AND T.VALID = 1  ORDER BY CREATE_DATE DESC, C.ID",
       {u"item",          u"rectify_id",    u"patient_name",  u"patient_id", u"event_no",
        u"owner_type",    u"receiver_id",   u"receiver_name", u"send_time",  u"sender_name",
        u"status",        u"in_dept_id",    u"in_dept_name",  u"feed_time",  u"in_time",

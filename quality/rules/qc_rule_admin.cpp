@@ -143,8 +143,8 @@ long CBQCAdmin::SaveOpposeRuleList(CEMRDataSource* pDataSource, LONG lngRule, BS
 }
 
 long CBQCAdmin::GetRuleList(CEMRDataSource* pDataSource, BSTR* pbstrList) {
-  pDataSource->QueryElements(u"SELECT ID, NAME FROM PEV_RULE WHERE STATUS = 1", {u"rule", u"name"},
-                             pbstrList);
+  pDataSource->QueryElements(u"SELECT ID, NAME FROM PEV_RULE WHERE STATUS = 1 ORDER BY ID",
+                             {u"rule", u"name"}, pbstrList);
   return 0;
 }
 

@@ -192,7 +192,7 @@ long CBQCAdmin::GetAllStandardList(CEMRDataSource* pDataSource, BSTR* pbstrList)
       u"SELECT A.STANDARD, A.ID, A.POINT, A.TYPE_VETO, A.TYPE_MULTI, A.TYPE_SUBJECTIVE, "
       u"A.MAIN_GRADE_FLAG,  A.NOTES, A.SORT_CODE, A.POINT_CATALOG_ID, B.GRADE_AREA, A.CODE  "
       u"FROM PEV_STANDARD_ITEM A LEFT JOIN PEV_STANDARD_CATALOG B ON A.POINT_CATALOG_ID = B.ID "
-      u"WHERE A.STATUS = 1",
+      u"WHERE A.STATUS = 1 ORDER BY A.ID",
       {u"standard", u"id", u"point", u"type_veto", u"type_multi_sel", u"type_subjective",
        u"main_grade_flag", u"notes", u"sort_code", u"point_catalog_id", u"grade_area", u"code"},
       pbstrList);
@@ -312,7 +312,7 @@ long CBQCAdmin::GetStandardProperty(CEMRDataSource* pDataSource, LONG lngID, BST
 long CBQCAdmin::GetAllStandardCatalogList(CEMRDataSource* pDataSource, BSTR* pbstrList) {
   pDataSource->QueryElements(
       u"SELECT NAME, ID, EMR_TYPE_LIST, PARENT_ID, SORT_CODE, TOTAL_POINT, NOTES FROM "
-      u"PEV_STANDARD_CATALOG WHERE STATUS = 1",
+      u"PEV_STANDARD_CATALOG WHERE STATUS = 1 ORDER BY ID",
       {u"name", u"id", u"emr_type", u"parent_id", u"sort_code", u"total_point", u"notes"},
       pbstrList);
   return 0;

@@ -221,7 +221,7 @@ long CBTerminalQCPatient::GetDeptList(CEMRDataSource* pDataSource, LONG lngTaskI
   pDataSource->QueryElements(
       u"SELECT DEPT_NAME, DEPT_ID, ID, TATOL_COUNT, VERIFY_COUNT, LEVEL_FIRST_COUNT, "
       u"LEVEL_SECOND_COUNT, LEVEL_THIRD_COUNT FROM PEV_FINAL_DEPT_RECORD" +
-          SqlKey().Number(u"QCTASK_ID", lngTaskID).Where(),
+          SqlKey().Number(u"QCTASK_ID", lngTaskID).Where() + u" ORDER BY ID",
       {u"dept", u"id", u"internal", u"count", u"score", u"grade_a", u"grade_b", u"grade_c"},
       pbstrDeptList, {u"internal"});
   return 0;
@@ -236,7 +236,8 @@ long CBTerminalQCPatient::GetDeptPatientList(CEMRDataSource* pDataSource, LONG l
               .Number(u"C.TASK_ID", lngTaskID)
               .Equals(u"C.DEPT_ID", bstrDeptID)
               .And(u"B.ID = C.ID AND A.ID = B.PATIENT_ID")
-              .Where(),
+              .Where() +
+          u" ORDER BY B.PATIENT_ID, B.EVNET_NO",
       {u"patient", u"id", u"event", u"grade", u"score"}, pbstrPatientList, {u"id", u"event"});
   return 0;
 }
