@@ -97,3 +97,39 @@ function(korvalis_sample_calls_test name script pass)
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
   set_tests_properties(${name} PROPERTIES PASS_REGULAR_EXPRESSION "${pass}")
 endfunction()
+
+# korvalis_order_symbol_lookups(<target> <libraries...>)
+#   Names the shared objects that a start of the program looks symbols up in most, first among
+#   its dependencies. The dynamic linker looks each symbol up in every loaded object in turn, in
+#   the order the program names them, breadth first: Xerces brings libcurl with TLS, Kerberos and
+#   LDAP, whose objects come last in that order though their own relocations make most of the
+#   look-ups, so each walks past some thirty objects. Named first, in the order of how many
+#   look-ups find them (LD_DEBUG=bindings), those walks end early. The objects come from what
+#   `ldd` finds <libraries...> to load on this machine, so an object that these libraries no
+#   longer bring is never named; none of them defines a symbol of another, so the order changes
+#   which object answers no look-up, only how soon.
+function(korvalis_order_symbol_lookups target)
+  set(by_lookups xerces-c crypto stdc[+][+] sqlite3 c gnutls nettle unistring ldap hogweed lber
+    gmp gssapi_krb5)
+  set(loaded "")
+  foreach(library IN LISTS ARGN)
+    execute_process(COMMAND ldd ${library} OUTPUT_VARIABLE found ERROR_QUIET RESULT_VARIABLE failed)
+    if(NOT failed)
+      string(APPEND loaded "${found}")
+    endif()
+    get_filename_component(name ${library} NAME)
+    string(APPEND loaded "\n\t${name} => ${library}\n")
+  endforeach()
+  set(first "")
+  foreach(name IN LISTS by_lookups)
+    # The object's name as the program records it: its soname, as ldd lists it.
+    if(loaded MATCHES "\t(lib${name}(-[0-9.]+)?[.]so[.0-9]*) => ")
+      list(APPEND first "-l:${CMAKE_MATCH_1}")
+    endif()
+  endforeach()
+  if(first)
+    # One group, so that CMake does not fold its closing --as-needed into the one before it.
+    list(JOIN first " " first)
+    target_link_options(${target} PRIVATE "SHELL:-Wl,--no-as-needed ${first} -Wl,--as-needed")
+  endif()
+endfunction()
