@@ -113,6 +113,22 @@ bool LiteralNumber(const Expr& e, double* value) {
 
 // ============================================================================ queries
 
+namespace {
+
+// An ORDER BY position names one of the `columns` result columns.
+void CheckOrderPositions(const std::vector<sql::OrderItem>& items, size_t columns) {
+  for (const sql::OrderItem& item : items) {
+    double position;
+    if (item.expr->kind != ExprKind::kNumber || !LiteralNumber(*item.expr, &position)) continue;
+    if (position == std::floor(position) &&
+        (position < 1 || position > static_cast<double>(columns))) {
+      throw SqlError("ORA-01785: ORDER BY item must be the number of a SELECT-list expression");
+    }
+  }
+}
+
+}  // namespace
+
 // FOR UPDATE prints nothing: a writing transaction of the embedded database holds the write
 // lock of the whole database from its start.
 std::vector<ColumnInfo> Translator::EmitSelect(Select& select, const Scope* parent,
@@ -160,6 +176,7 @@ std::vector<ColumnInfo> Translator::EmitSelect(Select& select, const Scope* pare
     }
   }
   if (compound && !select.order_by.empty()) {
+    CheckOrderPositions(select.order_by, columns.size());
     // The ORDER BY of a compound query names result columns.
     Scope scope;
     Source s;
@@ -223,6 +240,7 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
     }
   }
 
+  CheckGrouping(core, scope);
   out->append("SELECT ");
   if (core.distinct) out->append("DISTINCT ");
   std::vector<ColumnInfo> columns = EmitSelectList(core, &scope, only_dual, forced_names, out);
@@ -230,6 +248,7 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
   scope.rownum_in_select_list = false;
   EmitFilters(core, &scope, out);
   if (has_order) {
+    CheckOrderPositions(owner->order_by, columns.size());
     EmitOrderBy(owner->order_by, &scope, out, true);
   } else if (alone && hierarchical) {
     EmitHierarchyOrder(scope, out);
@@ -592,6 +611,9 @@ void Translator::EmitJoinedStar(const Scope& scope, std::vector<ColumnInfo>* col
 
 // WHERE, GROUP BY and HAVING.
 void Translator::EmitFilters(SelectCore& core, const Scope* scope, std::string* out) {
+  bool aggregate_outside_having = core.where && ContainsAggregate(*core.where);
+  for (const auto& g : core.group_by) aggregate_outside_having |= ContainsAggregate(*g);
+  if (aggregate_outside_having) throw SqlError("ORA-00934: group function is not allowed here");
   if (core.where) {
     out->append(" WHERE ");
     Emit(*core.where, scope, out);

@@ -333,6 +333,9 @@ class Translator {
   // The column a reference names in its scope or an enclosing one; nullptr when unknown.
   const ColumnInfo* ResolveColumn(const Expr& e, const Scope* scope);
   void RefuseColumnOfAnotherCase(const Expr& e, const Scope* scope);
+  // Refuses a grouping level whose select list or HAVING reads a column of its rows outside
+  // aggregates and GROUP BY (grouping_check.cpp).
+  void CheckGrouping(const SelectCore& core, const Scope& scope) const;
   void EmitNumberOperand(const Expr& e, const Scope* scope, std::string* out);
   void MarkPgIntegerLiteral(const Expr& e, std::string* out) const;
   void EmitWindow(const sql::Window& w, const Scope* scope, std::string* out);

@@ -1,0 +1,78 @@
+// Oracle's rule for a query level that groups its rows: outside aggregates, the select list and
+// HAVING read only GROUP BY's expressions, constants and the columns of enclosing queries.
+// SQLite would answer with the columns of an arbitrary row of each group instead of refusing.
+#include "platform/db/sql_error.h"
+#include "platform/db/sql_translator_internal.h"
+
+namespace korvalis::db::detail {
+namespace {
+
+// The column `e` names among the sources of this query level alone, or nullptr.
+const ColumnInfo* ColumnOfLevel(const Expr& e, const Scope& scope) {
+  const std::string_view column = e.parts.back().text;
+  std::string_view qualifier;
+  if (e.parts.size() >= 2) qualifier = e.parts[e.parts.size() - 2].text;
+  for (const Source& src : scope.sources) {
+    if (!qualifier.empty() && !EqualsIgnoringAsciiCase(src.alias, qualifier)) continue;
+    if (const ColumnInfo* c = src.Find(column)) return c;
+  }
+  return nullptr;
+}
+
+// Whether `a` and `b` are one expression: the same operators, functions and literals over the
+// same columns (T.X and X alike where both name one column).
+bool SameExpression(const Expr& a, const Expr& b, const Scope& scope) {
+  if (a.kind != b.kind || a.text != b.text || a.args.size() != b.args.size() ||
+      a.negated != b.negated || a.distinct != b.distinct || a.subquery || b.subquery || a.over ||
+      b.over) {
+    return false;
+  }
+  if (a.kind == ExprKind::kColumn) {
+    const ColumnInfo* ca = ColumnOfLevel(a, scope);
+    const ColumnInfo* cb = ColumnOfLevel(b, scope);
+    if (ca || cb) return ca == cb;
+    if (a.parts.size() != b.parts.size()) return false;
+    for (size_t i = 0; i < a.parts.size(); ++i) {
+      if (a.parts[i].text != b.parts[i].text) return false;
+    }
+    return true;
+  }
+  if (a.kind == ExprKind::kCast && a.type.name != b.type.name) return false;
+  for (size_t i = 0; i < a.args.size(); ++i) {
+    if (!a.args[i] != !b.args[i]) return false;
+    if (a.args[i] && !SameExpression(*a.args[i], *b.args[i], scope)) return false;
+  }
+  return true;
+}
+
+// Throws where `e` reads a column of this level outside an aggregate and GROUP BY's
+// expressions.
+void CheckGroupedExpression(const Expr& e, const SelectCore& core, const Scope& scope) {
+  for (const sql::ExprPtr& g : core.group_by) {
+    if (g && SameExpression(e, *g, scope)) return;
+  }
+  if (e.subquery || e.kind == ExprKind::kStar) return;
+  if (e.kind == ExprKind::kFunction && (e.over || IsAggregateName(e.text))) return;
+  if (e.kind == ExprKind::kColumn) {
+    if (!ColumnOfLevel(e, scope)) return;  // a column of an enclosing query
+    throw SqlError(core.group_by.empty() ? "ORA-00937: not a single-group group function"
+                                         : "ORA-00979: not a GROUP BY expression");
+  }
+  for (const sql::ExprPtr& a : e.args) {
+    if (a) CheckGroupedExpression(*a, core, scope);
+  }
+}
+
+}  // namespace
+
+void Translator::CheckGrouping(const SelectCore& core, const Scope& scope) const {
+  bool aggregates = core.having != nullptr;
+  for (const sql::SelectItem& item : core.items) {
+    aggregates = aggregates || ContainsAggregate(*item.expr);
+  }
+  if (core.group_by.empty() && !aggregates) return;
+  for (const sql::SelectItem& item : core.items) CheckGroupedExpression(*item.expr, core, scope);
+  if (core.having) CheckGroupedExpression(*core.having, core, scope);
+}
+
+}  // namespace korvalis::db::detail

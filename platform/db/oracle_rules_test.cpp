@@ -1,0 +1,262 @@
+// Oracle's documented answers for the SQL a report author writes (NULL logic, text, dates,
+// queries and changes of rows), each with the answer the SQL Language Reference gives, on both
+// engines.
+#include <gtest/gtest.h>
+
+#include "platform/db/oracle_test_fixture.h"
+
+namespace korvalis::db {
+namespace {
+
+struct Case {
+  const char* sql;
+  // OracleFixture::Rows; or the Oracle error code ("ORA-...") the statement fails with.
+  const char* rows;
+};
+
+class OracleRulesTest : public testing::OracleFixture,
+                        public ::testing::WithParamInterface<Engine> {
+ protected:
+  void SetUp() override {
+    Open(R"(
+CREATE TABLE T (ID NUMBER, GRP VARCHAR2(5), N NUMBER);
+INSERT INTO T VALUES (1, 'x', 10);
+INSERT INTO T VALUES (2, 'y', NULL);
+INSERT INTO T VALUES (3, 'x', 30);
+INSERT INTO T VALUES (4, NULL, 40);
+)",
+         GetParam());
+  }
+  void Check(const std::vector<Case>& cases) {
+    for (const Case& c : cases) {
+      const std::string expected = c.rows;
+      if (expected.starts_with("ORA-")) {
+        EXPECT_EQ(Error(c.sql).substr(0, 9), expected) << c.sql << " -> " << Error(c.sql);
+        continue;
+      }
+      try {
+        EXPECT_EQ(Rows(c.sql), expected) << c.sql;
+      } catch (const DbError& e) {
+        ADD_FAILURE() << c.sql << " -> " << e.what();
+      }
+    }
+  }
+};
+
+TEST_P(OracleRulesTest, NullLogic) {
+  Check({
+      {"SELECT NVL2(NULL, 1, 2), NVL2('', 1, 2), NVL2('a', 1, 2) FROM DUAL", "2|2|1"},
+      {"SELECT CASE WHEN NULL = NULL THEN 1 ELSE 0 END FROM DUAL", "0"},
+      {"SELECT COUNT(*) FROM DUAL WHERE NULL IN (1, NULL)", "0"},
+      {"SELECT COUNT(*) FROM T WHERE ID NOT IN (1, NULL)", "0"},
+      {"SELECT COUNT(*) FROM T WHERE ID NOT IN (SELECT N FROM T)", "0"},
+      {"SELECT COUNT(*) FROM T WHERE NOT (N > 20)", "1"},
+      {"SELECT DECODE(NULL, NULL, 'eq', 'ne'), DECODE('', NULL, 'eq', 'ne') FROM DUAL", "eq|eq"},
+      {"SELECT '' || NULL, LENGTH(''), NULLIF(1, 1), COALESCE(NULL, '', 'a') FROM DUAL",
+       "<null>|<null>|<null>|a"},
+      {"SELECT GREATEST(1, NULL), LEAST('a', NULL) FROM DUAL", "<null>|<null>"},
+      {"SELECT SUM(N), COUNT(N), COUNT(*) FROM T", "80|3|4"},
+      {"SELECT SUM(N), COUNT(N), MAX(N) FROM T WHERE ID > 9", "<null>|0|<null>"},
+      {"SELECT COUNT(*) FROM T WHERE GRP = ''", "0"},
+      {"SELECT COUNT(*) FROM T WHERE GRP IS NULL", "1"},
+      {"SELECT ID FROM T WHERE N IS NULL OR N < 20 ORDER BY ID", "1,2"},
+  });
+}
+
+TEST_P(OracleRulesTest, Text) {
+  Check({
+      {"SELECT INSTR('CORPORATE FLOOR', 'OR', 3, 2), INSTR('CORPORATE FLOOR', 'OR', -3, 2) "
+       "FROM DUAL",
+       "14|2"},
+      {"SELECT SUBSTR('ABCDEFG', 3, 4), SUBSTR('ABCDEFG', -5, 4), SUBSTR('abc', 0, 1) FROM DUAL",
+       "CDEF|CDEF|a"},
+      {"SELECT SUBSTR('abc', 2, 0), SUBSTR('abc', 5), SUBSTR('abc', 2, -1) FROM DUAL",
+       "<null>|<null>|<null>"},
+      {"SELECT LPAD('Page 1', 15, '*.'), RPAD('abc', 2), LPAD('abc', 0) FROM DUAL",
+       "*.*.*.*.*Page 1|ab|<null>"},
+      {"SELECT LTRIM('<=====>BROWNING<=====>', '<>='), RTRIM('xay  '), TRIM(BOTH 'x' FROM 'xxaxx') "
+       "FROM DUAL",
+       "BROWNING<=====>|xay|a"},
+      {"SELECT TRIM(LEADING '0' FROM '0090'), TRIM('  a b  ') FROM DUAL", "90|a b"},
+      {"SELECT REPLACE('JACK and JUE', 'J', 'BL'), REPLACE('abc', 'b'), REPLACE('abc', '', 'x') "
+       "FROM DUAL",
+       "BLACK and BLUE|ac|abc"},
+      {"SELECT TRANSLATE('SQL*Plus User''s Guide', ' */''', '___') FROM DUAL",
+       "SQL_Plus_Users_Guide"},
+      {"SELECT INITCAP('the soap'), INITCAP('o''neil mc-kay') FROM DUAL", "The Soap|O'Neil Mc-Kay"},
+      {"SELECT CONCAT('a', NULL), 'a' || 1.50, CHR(65) || ASCII('a') FROM DUAL", "a|a1.5|A97"},
+      {"SELECT LENGTH('中文'), LENGTHB('中文') FROM DUAL", "2|6"},
+      {"SELECT COUNT(*) FROM DUAL WHERE 'a ' = 'a'", "1"},
+      {"SELECT COUNT(*) FROM T WHERE GRP = 'x '", "0"},
+      {"SELECT COUNT(*) FROM DUAL WHERE 'a_b' LIKE 'a\\_b' ESCAPE '\\'", "1"},
+      {"SELECT COUNT(*) FROM DUAL WHERE 'axb' LIKE 'a\\_b' ESCAPE '\\'", "0"},
+      {"SELECT COUNT(*) FROM DUAL WHERE 'ab' LIKE 'a%b%'", "1"},
+  });
+}
+
+TEST_P(OracleRulesTest, Dates) {
+  Check({
+      {"SELECT ADD_MONTHS(DATE '2024-01-31', 1), ADD_MONTHS(DATE '2024-02-29', 12), "
+       "ADD_MONTHS(DATE '2023-02-28', 1) FROM DUAL",
+       "2024-02-29 00:00:00|2025-02-28 00:00:00|2023-03-31 00:00:00"},
+      {"SELECT MONTHS_BETWEEN(DATE '2024-03-31', DATE '2024-02-29'), "
+       "MONTHS_BETWEEN(DATE '2024-03-15', DATE '2024-01-15') FROM DUAL",
+       "1|2"},
+      {"SELECT LAST_DAY(DATE '2024-02-10'), DATE '2024-03-01' - DATE '2024-02-01' FROM DUAL",
+       "2024-02-29 00:00:00|29"},
+      {"SELECT TRUNC(DATE '2024-05-15', 'Q'), ROUND(DATE '2024-05-16', 'Q'), "
+       "ROUND(DATE '2024-05-15', 'Q') FROM DUAL",
+       "2024-04-01 00:00:00|2024-07-01 00:00:00|2024-04-01 00:00:00"},
+      {"SELECT ROUND(DATE '2024-07-01', 'YYYY'), TRUNC(DATE '2024-05-15', 'IW') FROM DUAL",
+       "2025-01-01 00:00:00|2024-05-13 00:00:00"},
+      {"SELECT TO_CHAR(DATE '2024-01-01', 'IW IYYY'), TO_CHAR(DATE '2021-01-01', 'IW IYYY'), "
+       "TO_CHAR(DATE '2024-03-05', 'DDD') FROM DUAL",
+       "01 2024|53 2020|065"},
+      {"SELECT TO_CHAR(DATE '2024-03-05', 'fmMonth DD, YYYY'), TO_CHAR(DATE '2024-03-05', 'Day'), "
+       "TO_CHAR(DATE '2024-03-05', 'DY') FROM DUAL",
+       "March 5, 2024|Tuesday  |TUE"},
+      {"SELECT TO_CHAR(TO_DATE('2024-03-05 13:07:09', 'YYYY-MM-DD HH24:MI:SS'), "
+       "'HH:MI:SS AM') FROM DUAL",
+       "01:07:09 PM"},
+      {"SELECT DATE '2024-03-05' + 1.5 FROM DUAL", "2024-03-06 12:00:00"},
+      {"SELECT TO_DATE('2024-02-30', 'YYYY-MM-DD') FROM DUAL", "ORA-01839"},
+      {"SELECT TO_DATE('2024-13-01', 'YYYY-MM-DD') FROM DUAL", "ORA-01843"},
+  });
+}
+
+TEST_P(OracleRulesTest, Queries) {
+  Check({
+      {"SELECT COUNT(DISTINCT GRP), COUNT(GRP) FROM T", "2|3"},
+      {"SELECT GRP, COUNT(*) FROM T GROUP BY GRP HAVING COUNT(*) > 1", "x|2"},
+      {"SELECT GRP FROM T GROUP BY GRP ORDER BY GRP", "x,y,<null>"},
+      {"SELECT GRP FROM T GROUP BY GRP ORDER BY GRP DESC", "<null>,y,x"},
+      {"SELECT * FROM (SELECT ID FROM T ORDER BY ID DESC) WHERE ROWNUM <= 2", "4,3"},
+      {"SELECT 1 FROM DUAL UNION ALL SELECT 1 FROM DUAL MINUS SELECT 2 FROM DUAL", "1"},
+      {"SELECT GRP FROM T INTERSECT SELECT GRP FROM T ORDER BY 1", "x,y,<null>"},
+      {"SELECT ID FROM T WHERE ID = (SELECT MAX(ID) FROM T)", "4"},
+      {"SELECT (SELECT ID FROM T) FROM DUAL", "ORA-01427"},
+      {"SELECT 1 / 0 FROM DUAL", "ORA-01476"},
+      {"SELECT TO_NUMBER('abc') FROM DUAL", "ORA-01722"},
+      {"SELECT ID FROM T WHERE GRP = 1", "ORA-01722"},
+      {"SELECT A.ID, B.ID FROM T A, T B WHERE A.ID = B.ID(+) AND B.N(+) > 20 ORDER BY 1",
+       "1|<null>,2|<null>,3|3,4|4"},
+      {"SELECT ID FROM T A WHERE EXISTS (SELECT 1 FROM T B WHERE B.GRP = A.GRP AND B.ID <> A.ID) "
+       "ORDER BY 1",
+       "1,3"},
+  });
+}
+
+TEST_P(OracleRulesTest, ChangesOfRows) {
+  Check({
+      {"INSERT INTO T VALUES (5)", "ORA-00947"},
+      {"INSERT INTO T (ID, GRP) VALUES (5, 'abcdef')", "ORA-12899"},
+      {"INSERT INTO T (ID, GRP, N) VALUES (5, 'z', 'x')", "ORA-01722"},
+      {"UPDATE T SET ID = 'a' WHERE ID = 1", "ORA-01722"},
+  });
+  c_->Execute("INSERT INTO T (ID, N) VALUES ('5', '5.50')");
+  c_->Execute("UPDATE T SET GRP = '' WHERE ID = 1");
+  c_->Execute("DELETE T WHERE ID = 2");
+  c_->Execute("UPDATE T SET (GRP, N) = (SELECT 'z', 9 FROM DUAL) WHERE ID = 3");
+  c_->Execute("INSERT INTO T (ID, GRP) SELECT ID + 10, GRP FROM T WHERE ID = 3");
+  Check({
+      {"SELECT ID, GRP, N FROM T ORDER BY ID",
+       "1|<null>|10,3|z|9,4|<null>|40,5|<null>|5.5,13|z|<null>"},
+  });
+}
+
+TEST_P(OracleRulesTest, NumbersAsText) {
+  Check({
+      {"SELECT TO_CHAR(123.456, '999.9'), TO_CHAR(0.05, 'FM0.00'), TO_CHAR(12, '000') FROM DUAL",
+       " 123.5|0.05| 012"},
+      {"SELECT TO_CHAR(-12.3, 'FM999.00'), LPAD(5, 3, '0'), SUBSTR(12345, 2, 2) FROM DUAL",
+       "-12.30|005|23"},
+      {"SELECT 10 || '', LENGTH(1.50), INSTR('abc', '') FROM DUAL", "10|3|<null>"},
+      {"SELECT TRUNC(123.456, -1), ROUND(123.456, 2), TRUNC(-1.5), ROUND(-2.5) FROM DUAL",
+       "120|123.46|-1|-3"},
+      {"SELECT MOD(10, 0), MOD(-7, 3), MOD(7, -3), 5 / 2 FROM DUAL", "10|-1|1|2.5"},
+      {"SELECT POWER(2, 10), SQRT(16), ABS(-2), CEIL(-1.5), FLOOR(-1.5), SIGN(-3) FROM DUAL",
+       "1024|4|2|-1|-2|-1"},
+      {"SELECT DATE '2024-03-05' - TO_DATE('2024-03-04 12:00', 'YYYY-MM-DD HH24:MI') FROM DUAL",
+       "0.5"},
+      {"SELECT TO_CHAR(DATE '2024-03-05', 'Q WW W'), EXTRACT(MONTH FROM DATE '2024-03-05') "
+       "FROM DUAL",
+       "1 10 1|3"},
+      {"SELECT TO_DATE('05-MAR-2024', 'DD-MON-YYYY'), ADD_MONTHS(DATE '2024-01-15', -1) FROM DUAL",
+       "2024-03-05 00:00:00|2023-12-15 00:00:00"},
+  });
+}
+
+TEST_P(OracleRulesTest, OrderAndGroups) {
+  Check({
+      {"SELECT ID FROM T ORDER BY GRP NULLS FIRST, ID", "4,1,3,2"},
+      {"SELECT ID FROM T ORDER BY N DESC", "2,4,3,1"},
+      {"SELECT ID FROM T ORDER BY N", "1,3,4,2"},
+      {"SELECT COUNT(*) FROM (SELECT GRP FROM T GROUP BY GRP)", "3"},
+      {"SELECT ID FROM T WHERE ROWNUM = 2", ""},
+      {"SELECT ID FROM T WHERE ID BETWEEN 3 AND 1", ""},
+      {"SELECT COUNT(*) FROM T WHERE GRP LIKE NULL", "0"},
+      {"SELECT ID, ROW_NUMBER() OVER (PARTITION BY GRP ORDER BY ID DESC) FROM T ORDER BY ID",
+       "1|2,2|1,3|1,4|1"},
+      {"SELECT ID, SUM(N) OVER (ORDER BY ID) FROM T ORDER BY ID", "1|10,2|10,3|40,4|80"},
+      {"SELECT ID, RANK() OVER (ORDER BY GRP) FROM T ORDER BY ID", "1|1,2|3,3|1,4|4"},
+      {"SELECT GRP, MIN(ID), MAX(N) FROM T GROUP BY GRP ORDER BY 1",
+       "x|1|30,y|2|<null>,<null>|4|40"},
+  });
+}
+
+TEST_P(OracleRulesTest, ConversionsBetweenTextAndNumbers) {
+  Check({
+      {"SELECT COUNT(*) FROM T WHERE GRP > 'X'", "3"},
+      {"SELECT 'a' || NULL || 'b', MAX(GRP) FROM T", "ab|y"},
+      {"SELECT NVL(GRP, 0) FROM T ORDER BY ID", "x,y,x,0"},
+      {"SELECT NVL(N, '5') FROM T WHERE ID = 2", "5"},
+      {"SELECT DECODE(GRP, 'x', 1, 'y', 2, 3) FROM T ORDER BY ID", "1,2,1,3"},
+      {"SELECT DECODE(N, 10, 'ten', NULL, 'none', 'other') FROM T ORDER BY ID",
+       "ten,none,other,other"},
+      {"SELECT CASE WHEN N > 20 THEN 'big' WHEN N IS NULL THEN 'none' END FROM T ORDER BY ID",
+       "<null>,none,big,big"},
+      {"SELECT SUBSTR(GRP, 1, 1) || ID FROM T ORDER BY ID", "x1,y2,x3,4"},
+      {"SELECT COUNT(*) FROM T WHERE ID = '1.0'", "1"},
+      {"SELECT COUNT(*) FROM T WHERE ID > '10'", "0"},
+      {"SELECT ID FROM T WHERE ID IN (SELECT ID FROM T WHERE ROWNUM <= 2) ORDER BY 1", "1,2"},
+  });
+}
+
+TEST_P(OracleRulesTest, DeclaredTypesOfColumns) {
+  c_->Execute("CREATE TABLE Q (V NUMBER(5,2), C CHAR(3), I NUMBER(3))");
+  Check({
+      {"INSERT INTO Q (V) VALUES (12345)", "ORA-01438"},
+      {"INSERT INTO Q (V) VALUES (999.995)", "ORA-01438"},
+      {"INSERT INTO Q (I) VALUES (1000)", "ORA-01438"},
+  });
+  c_->Execute("INSERT INTO Q (V, C, I) VALUES (1.239, 'a', 12.5)");
+  Check({
+      {"SELECT V, C || '|', LENGTH(C), I FROM Q", "1.24|a  ||3|13"},
+      {"SELECT COUNT(*) FROM Q WHERE C = 'a'", "1"},
+  });
+}
+
+TEST_P(OracleRulesTest, ConditionsAndErrors) {
+  Check({
+      {"SELECT ID FROM T WHERE (ID, GRP) IN ((1, 'x'), (2, 'x'))", "1"},
+      {"SELECT ID FROM T WHERE GRP NOT LIKE 'x%'", "2"},
+      {"SELECT ID FROM T WHERE GRP IN ('x', NULL) ORDER BY 1", "1,3"},
+      {"SELECT ID FROM T WHERE N = NULL", ""},
+      {"SELECT (SELECT ID FROM T WHERE ID = 9), NVL(TRIM(' '), 'e'), RPAD('a', 3) || '|' FROM DUAL",
+       "<null>|e|a  |"},
+      {"SELECT ID FROM T WHERE ROWNUM < 3 ORDER BY ID DESC", "2,1"},
+      {"SELECT COUNT(*) FROM T T1 JOIN T T2 ON T1.GRP = T2.GRP", "5"},
+      {"SELECT LENGTH(N) FROM T WHERE ID = 1", "2"},
+      {"SELECT ID FROM T WHERE COUNT(*) > 1", "ORA-00934"},
+      {"SELECT ID, COUNT(*) FROM T", "ORA-00937"},
+      {"SELECT ID FROM T GROUP BY GRP", "ORA-00979"},
+      {"SELECT ID FROM T ORDER BY 2", "ORA-01785"},
+      {"SELECT ID FROM T A, T B", "ORA-00918"},
+      {"SELECT NOPE FROM T", "ORA-00904"},
+  });
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, OracleRulesTest, testing::kBothEngines, testing::EngineName);
+
+}  // namespace
+}  // namespace korvalis::db
