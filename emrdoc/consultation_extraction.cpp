@@ -14,8 +14,8 @@
 #include "foundation/calls/emr_exception.h"
 #include "foundation/log/event_log_entry.h"
 #include "foundation/data/single_data_source.h"
-#include "foundation/data/sql_date.h"
-#include "foundation/data/sql_text.h"
+#include "foundation/data/row_statements.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/xml/xml_parser.h"
 #include "lookups/sys_param.h"
 #include "platform/text/ascii.h"
@@ -24,7 +24,7 @@
 namespace {
 
 using korvalis::IsBlank;
-using korvalis::SqlQuoted;
+using korvalis::RowValue;
 
 constexpr char16_t kConsultationSheetType[] = u"4";
 // The most digits a timeout may have: hours enough for any deadline, and no overflow.
@@ -98,6 +98,14 @@ Consultation ReadConsultation(const std::u16string& xml) {
   return consultation;
 }
 
+// The text without the spaces at its two ends (other blanks stay), as the consulted department
+// and doctor are stored.
+std::u16string WithoutSpacesAround(const std::u16string& text) {
+  const std::size_t first = text.find_first_not_of(u' ');
+  if (first == std::u16string::npos) return std::u16string();
+  return text.substr(first, text.find_last_not_of(u' ') - first + 1);
+}
+
 // The consultation's deadline: its time plus the timeout.
 std::u16string Deadline(CSingleDataSource& data_source, const std::u16string& consult_time) {
   const std::optional<korvalis::AutomationDate> time =
@@ -113,35 +121,31 @@ std::u16string Deadline(CSingleDataSource& data_source, const std::u16string& co
 }
 
 void Extract(CSingleDataSource& data_source, BSTR emr_id) {
-  const std::u16string quoted_id = SqlQuoted(emr_id);
+  const std::u16string record = korvalis::SqlKey().Equals(u"ID", emr_id).Where();
   std::u16string emr_type;
-  data_source.QueryScalar(u"SELECT EMR_TYPE FROM  TELV_EMR_CONTENT  WHERE ID = " + quoted_id,
-                          emr_type);
+  data_source.QueryScalar(u"SELECT EMR_TYPE FROM  TELV_EMR_CONTENT" + record, emr_type);
   if (emr_type != kConsultationSheetType) return;
   std::vector<std::u16string> visit;
-  data_source.Query(u"SELECT PATIENT_ID, EVENT_NO FROM TELV_EMR_CONTENT WHERE ID = " + quoted_id, 2,
-                    visit);
+  data_source.Query(u"SELECT PATIENT_ID, EVENT_NO FROM TELV_EMR_CONTENT" + record, 2, visit);
   if (visit.empty()) return;
 
   const std::u16string xml = korvalis::emrdoc::RebuildEmrXml(data_source, emr_id);
   if (xml.empty()) throw CEMRException(std::u16string(kConsultationSheetFailedMessage));
   const Consultation consultation = ReadConsultation(xml);
   CDBType& dialect = *data_source.GetDBType();
-  const std::u16string deadline =
-      korvalis::SqlDateValue(dialect, Deadline(data_source, consultation.consult_time));
-  const std::u16string requested =
-      korvalis::SqlDateValue(dialect, GetSystemDateTimeString(&data_source));
+  const RowValue deadline =
+      RowValue::Date(dialect, Deadline(data_source, consultation.consult_time));
+  const RowValue requested = RowValue::Date(dialect, GetSystemDateTimeString(&data_source));
 
-  data_source.Execute(u"DELETE FROM TELV_CONSULTATION_EMR WHERE EMR_ID = " + quoted_id);
-  data_source.Execute(
-      u"INSERT INTO TELV_CONSULTATION_EMR  ( EMR_ID,   PATIENT_ID,   EVENT_NO,   REQUEST_DATE,   "
-      u"REQUEST_DEPT,   REQUEST_DOCTOR, CONSULT_DATE,   END_DATE,   CONSULT_DEPT,   "
-      u"CONSULT_DOCTOR,   NOTES,   STATUS ) VALUES ( " +
-      quoted_id + u", " + SqlQuoted(visit[0]) + u", " + SqlQuoted(visit[1]) + u", " + requested +
-      u", " + SqlQuoted(consultation.request_dept) + u", " +
-      SqlQuoted(consultation.request_doctor) + u", " + deadline + u", " + deadline +
-      u", LTRIM(RTRIM(" + SqlQuoted(consultation.consult_dept) + u")), LTRIM(RTRIM(" +
-      SqlQuoted(consultation.consult_doctor) + u")), " + SqlQuoted(consultation.notes) + u", 1)");
+  data_source.Execute(u"DELETE FROM TELV_CONSULTATION_EMR" +
+                      korvalis::SqlKey().Equals(u"EMR_ID", emr_id).Where());
+  korvalis::InsertRow(
+      data_source, u"TELV_CONSULTATION_EMR",
+      u"EMR_ID, PATIENT_ID, EVENT_NO, REQUEST_DATE, REQUEST_DEPT, REQUEST_DOCTOR, CONSULT_DATE, "
+      u"END_DATE, CONSULT_DEPT, CONSULT_DOCTOR, NOTES, STATUS",
+      {emr_id, visit[0], visit[1], requested, consultation.request_dept,
+       consultation.request_doctor, deadline, deadline, WithoutSpacesAround(consultation.consult_dept),
+       WithoutSpacesAround(consultation.consult_doctor), consultation.notes, RowValue::Number(1)});
 }
 
 void Warn(const std::u16string& text) { CEventLogEntry(text, CEventLogEntry::kWarning).Report(); }

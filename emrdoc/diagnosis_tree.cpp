@@ -9,13 +9,11 @@
 #include "emrdoc/std_diagnosis_config.h"
 #include "foundation/calls/bstr_result.h"
 #include "foundation/data/emr_data_source.h"
-#include "foundation/data/sql_text.h"
 #include "foundation/text/string_util.h"
 #include "lookups/visit_lookups.h"
 
 namespace {
 
-using korvalis::SqlQuoted;
 using korvalis::emrdoc::DiagnosisConfig;
 
 constexpr char16_t kDiagnosisPrefix[] = u"DIAGNOSIS_DIRECTION||DIAGNOSIS_POSITION||";
@@ -36,7 +34,8 @@ void GetDiagnosisTree(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR b
   const DiagnosisConfig unconfigured;
   const DiagnosisConfig& diagnosis = config != nullptr ? *config : unconfigured;
 
-  std::u16string condition = VisitCondition(bstrPatientID, bstrEventNo) + u" AND STATUS = 1 ";
+  korvalis::SqlKey diagnosis_key = VisitKey(bstrPatientID, bstrEventNo);
+  diagnosis_key.And(u"STATUS = 1");
   bool outcome_asked = false;
   bool serial_qualified = false;
   for (std::size_t i = 0; i < type_pieces.size(); ++i) {
@@ -44,10 +43,10 @@ void GetDiagnosisTree(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR b
     const std::u16string& value = id_pieces[i + 1];
     serial_qualified |= DiagnosisConfig::Names(diagnosis.serial_id, type);
     if (DiagnosisConfig::Names(diagnosis.outcome_type_id, type)) {
-      condition += u" AND OUTCOME = " + SqlQuoted(value) + u" ";
+      diagnosis_key.Equals(u"OUTCOME", value);
       outcome_asked = true;
     } else {
-      condition += u" AND " + diagnosis.AttributeColumn(type) + u" = " + SqlQuoted(value) + u" ";
+      diagnosis_key.Equals(diagnosis.AttributeColumn(type), value);
     }
   }
 
@@ -56,8 +55,8 @@ void GetDiagnosisTree(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR b
   if (!serial_qualified && name) {
     diagnoses.QueryElements(
         u"SELECT DIAGNOSIS_DIRECTION||DIAGNOSIS_POSITION||DIAGNOSIS_NAME, ID, PARENT_ID  FROM "
-        u"TELV_PATIENT_DIAGNOSIS " +
-            condition + u" ORDER BY SUB_ID",
+        u"TELV_PATIENT_DIAGNOSIS" +
+            diagnosis_key.Where() + u" ORDER BY SUB_ID",
         {u"diag", u"id", u"parent"}, pbstrAnswer);
     return;
   }
@@ -65,7 +64,8 @@ void GetDiagnosisTree(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR b
       (name ? kDiagnosisPrefix : u"") + diagnosis.PartColumn(id_pieces.front());
   std::u16string value;
   diagnoses.QueryScalar(
-      u"SELECT " + column + u" FROM TELV_PATIENT_DIAGNOSIS " + condition + u" ORDER BY SUB_ID",
+      u"SELECT " + column + u" FROM TELV_PATIENT_DIAGNOSIS" + diagnosis_key.Where() +
+          u" ORDER BY SUB_ID",
       value);
   korvalis::StoreBstrResult(pbstrAnswer,
                             outcome_asked && !value.empty() ? diagnosis.outcome_flag : value);

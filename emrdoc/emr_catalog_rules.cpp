@@ -36,9 +36,10 @@ std::u16string ResolveEmrCatalogId(CSingleDataSource* pDataSource,
     if (catalogue.GetValue(u"system") == u"1" || code.size() <= kCodeLevel) break;
     passed.insert(current);
     std::u16string parent;
-    pDataSource->QueryScalar(u"SELECT ID FROM TELV_EMR_CATALOG WHERE CODE = " +
-                                 korvalis::SqlQuoted(code.substr(0, code.size() - kCodeLevel)),
-                             parent);
+    pDataSource->QueryScalar(
+        u"SELECT ID FROM TELV_EMR_CATALOG" +
+            korvalis::SqlKey().Equals(u"CODE", code.substr(0, code.size() - kCodeLevel)).Where(),
+        parent);
     if (parent.empty()) break;
     const LONG parent_id = SqlIdNumber(parent, u"catalog");
     if (passed.count(parent_id) != 0) break;
@@ -51,14 +52,17 @@ bool IsCatalogLimitReached(CSingleDataSource* pDataSource, korvalis::TextRef pat
                            korvalis::TextRef event_no, const std::u16string& catalog_id) {
   const std::u16string catalog = CatalogNumber(catalog_id);
   std::u16string limit_text;
-  pDataSource->QueryScalar(u"SELECT LIMIT_HIGH FROM TELV_EMR_CATALOG WHERE ID = " + catalog,
-                           limit_text);
+  pDataSource->QueryScalar(
+      u"SELECT LIMIT_HIGH FROM TELV_EMR_CATALOG" + korvalis::SqlKey().Number(u"ID", catalog).Where(),
+      limit_text);
   const long limit = StringToLong(limit_text);
   if (limit == 0) return false;
   std::u16string count;
   pDataSource->QueryScalar(u"SELECT COUNT(ID) FROM TELV_EMR_CONTENT" +
-                               VisitCondition(patient_id, event_no) +
-                               u" AND STATUS = 1 AND CATALOG_ID = " + catalog,
+                               VisitKey(patient_id, event_no)
+                                   .And(u"STATUS = 1")
+                                   .Number(u"CATALOG_ID", catalog)
+                                   .Where(),
                            count);
   return StringToLong(count) >= limit;
 }
@@ -69,8 +73,7 @@ std::u16string GetNextSortCode(CSingleDataSource* pDataSource, korvalis::TextRef
   // SORT_CODE is text: its maximum as text would put "99999" after "100000".
   std::vector<std::u16string> codes;
   pDataSource->QueryColumn(u"SELECT SORT_CODE FROM TELV_EMR_CONTENT" +
-                               VisitCondition(patient_id, event_no) + u" AND CATALOG_ID = " +
-                               catalog,
+                               VisitKey(patient_id, event_no).Number(u"CATALOG_ID", catalog).Where(),
                            codes);
   long highest = 0;
   for (const std::u16string& code : codes) highest = std::max(highest, StringToLong(code));

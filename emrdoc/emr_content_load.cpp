@@ -59,7 +59,7 @@ bool RefreshText(CSingleDataSource& data_source, const std::u16string& patient_i
                  const std::u16string& event_no, BSTR emr_id, std::u16string& text) {
   std::u16string emr_status;
   data_source.QueryScalar(
-      u"SELECT EMR_STATUS FROM TELV_VISIT_RECORD" + VisitCondition(patient_id, event_no),
+      u"SELECT EMR_STATUS FROM TELV_VISIT_RECORD" + VisitKey(patient_id, event_no).Where(),
       emr_status);
   if (IsFrozenVisitState(emr_status)) return false;
 

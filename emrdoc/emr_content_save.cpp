@@ -19,7 +19,8 @@
 #include "foundation/log/file_log.h"
 #include "foundation/data/property_map.h"
 #include "foundation/data/single_data_source.h"
-#include "foundation/data/sql_date.h"
+#include "foundation/data/row_statements.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/xml/xml_property.h"
 #include "lookups/sys_param.h"
@@ -30,7 +31,10 @@ namespace {
 using korvalis::ArgumentText;
 using korvalis::BstrView;
 using korvalis::PropertyBag;
-using korvalis::SqlQuoted;
+using korvalis::ColumnValue;
+using korvalis::RowValue;
+using korvalis::SqlKey;
+using korvalis::UpdateRow;
 using korvalis::emrdoc::ContentCodecs;
 
 // A sort code is written with at least this many digits, zero-padded on the left.
@@ -68,7 +72,7 @@ void InsertRecordRow(CSingleDataSource& data_source, korvalis::TextRef patient_i
   }
   const auto over_write = properties.find(u"over_write");
   if (over_write != properties.end() && over_write->second == u"1") {
-    data_source.Execute(u"DELETE TELV_EMR_CONTENT WHERE ID = " + SqlQuoted(emr_id));
+    data_source.Execute(u"DELETE TELV_EMR_CONTENT" + SqlKey().Equals(u"ID", emr_id).Where());
     properties.erase(over_write);
   }
   properties[u"id"] = emr_id;
@@ -98,18 +102,26 @@ void InsertRecordRow(CSingleDataSource& data_source, korvalis::TextRef patient_i
 void WriteRecordContent(CSingleDataSource& data_source, const std::u16string& emr_id,
                         std::u16string_view units, ContentCodecs codecs,
                         const std::u16string& modifier) {
-  const std::u16string quoted_id = SqlQuoted(emr_id);
-  data_source.WriteBlob(u"SELECT CONTENT FROM TELV_EMR_CONTENT WHERE ID = " + quoted_id,
+  const SqlKey record = SqlKey().Equals(u"ID", emr_id);
+  data_source.WriteBlob(u"SELECT CONTENT FROM TELV_EMR_CONTENT" + record.Where(),
                         reinterpret_cast<const BYTE*>(units.data()),
                         static_cast<ULONG>(units.size() * sizeof(char16_t)), codecs.compression,
                         codecs.encryption, true);
-  std::u16string sql = u"UPDATE TELV_EMR_CONTENT SET XML = NULL, ";
-  if (!modifier.empty()) sql += u"MODIFIOR = " + SqlQuoted(modifier) + u", ";
-  sql += u" MODIFY_DATE = " +
-         korvalis::SqlDateValue(*data_source.GetDBType(), GetSystemDateTimeString(&data_source)) +
-         u", COMPRESSION = " + IntToString(codecs.compression) + u", ENCRYPTION = " +
-         IntToString(codecs.encryption) + u" WHERE ID = " + quoted_id;
-  data_source.Execute(sql);
+  const ColumnValue modified{
+      u"MODIFY_DATE",
+      RowValue::Date(*data_source.GetDBType(), GetSystemDateTimeString(&data_source))};
+  const ColumnValue compression{u"COMPRESSION", RowValue::Number(codecs.compression)};
+  const ColumnValue encryption{u"ENCRYPTION", RowValue::Number(codecs.encryption)};
+  // A save without a modifier keeps the one stored.
+  if (modifier.empty()) {
+    UpdateRow(data_source, u"TELV_EMR_CONTENT",
+              {{u"XML", RowValue::Null()}, modified, compression, encryption}, record.Sql());
+  } else {
+    UpdateRow(data_source, u"TELV_EMR_CONTENT",
+              {{u"XML", RowValue::Null()}, {u"MODIFIOR", modifier}, modified, compression,
+               encryption},
+              record.Sql());
+  }
 }
 
 // Why an update's text is refused, or null when it is plausible. Only lower-case "body" is taken
@@ -197,18 +209,19 @@ long GetEmrProperty(CSingleDataSource* pDataSource, BSTR bstrEmrID, BSTR* pbstrP
   static const char16_t* const kNames[] = {
       u"title", u"authorid", u"author",        u"template", u"key",        u"catalog", u"notes",
       u"sort",  u"emrtype",  u"confirmstatus", u"qcstatus", u"patient_id", u"event_no"};
-  const std::u16string quoted_id = SqlQuoted(bstrEmrID);
+  const SqlKey record = SqlKey().Equals(u"ID", bstrEmrID);
   std::u16string signer;
-  pDataSource->QueryScalar(
-      u"SELECT USER_ID FROM TELV_EMR_SIGNATURE WHERE ID = " + quoted_id +
-          u" AND SUB_ID = (SELECT MAX(SUB_ID) FROM TELV_EMR_SIGNATURE WHERE ID = " + quoted_id +
-          u")",
-      signer);
+  pDataSource->QueryScalar(u"SELECT USER_ID FROM TELV_EMR_SIGNATURE" +
+                               SqlKey(record)
+                                   .And(u"SUB_ID = (SELECT MAX(SUB_ID) FROM TELV_EMR_SIGNATURE" +
+                                        record.Where() + u")")
+                                   .Where(),
+                           signer);
   const std::u16string sql =
       u"SELECT TITLE, CREATOR_ID,  CREATOR, TEMPLATE_ID, KEYWORD, CATALOG_ID, NOTES, SORT_CODE, "
       u"EMR_TYPE, CONTENT_VERIFICATION_STATUS, QC_VERIFICATION_STATUS, PATIENT_ID, EVENT_NO "
-      u"FROM TELV_EMR_CONTENT WHERE ID = " +
-      quoted_id;
+      u"FROM TELV_EMR_CONTENT" +
+      record.Where();
   std::vector<std::u16string> values;
   pDataSource->Query(sql, std::size(kNames), values);
   if (values.size() < std::size(kNames)) throw CEMRException(kNoDataFoundMessage + sql);

@@ -87,7 +87,7 @@ long BuildOrderSheetContent(CSingleDataSource* pDataSource, LONG lngTemplateID, 
                             BSTR bstrPatientID, BSTR bstrEventNo, BSTR* pbstrContent) {
   std::u16string residence_flag;
   pDataSource->QueryScalar(
-      u"SELECT RESIDENCE_FLAG FROM TELV_VISIT_RECORD" + VisitCondition(bstrPatientID, bstrEventNo),
+      u"SELECT RESIDENCE_FLAG FROM TELV_VISIT_RECORD" + VisitKey(bstrPatientID, bstrEventNo).Where(),
       residence_flag);
   std::u16string sheet;
   if (residence_flag != u"0") {

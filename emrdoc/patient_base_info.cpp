@@ -84,7 +84,7 @@ void ReadAgeReferenceTime(CSingleDataSource* pDataSource, BSTR bstrPatientID, BS
   }
   std::u16string emr_status;
   pDataSource->QueryScalar(
-      u"SELECT EMR_STATUS FROM TELV_VISIT_RECORD" + VisitCondition(bstrPatientID, bstrEventNo),
+      u"SELECT EMR_STATUS FROM TELV_VISIT_RECORD" + VisitKey(bstrPatientID, bstrEventNo).Where(),
       emr_status);
   if (emr_status == kArchivedEmrStatus) return;
   CBDomainManager residence(pDataSource);

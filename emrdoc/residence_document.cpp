@@ -172,7 +172,7 @@ long BuildResidenceXml(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR 
       u"SELECT IN_TIME, IN_DEPT_NAME, IN_DEPT_ID, ROOM, BED_NO, NOW_DEPT_NAME, NOW_DEPT_ID, "
       u"OUT_TIME, OUT_DEPT_NAME, OUT_DEPT_ID, EVENT_NO, SERIAL_NO, INSURANCE_NO, INSURANCE_TYPE, "
       u"RESIDENCE_FLAG FROM TELV_VISIT_RECORD" +
-          VisitCondition(bstrPatientID, bstrEventNo),
+          VisitKey(bstrPatientID, bstrEventNo).Where(),
       kVisitColumnCount, row);
   if (row.size() < kVisitColumnCount) return 1;
   row.resize(kVisitColumnCount);  // the first row

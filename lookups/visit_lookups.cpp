@@ -2,7 +2,6 @@
 
 #include "foundation/calls/bstr_result.h"
 #include "foundation/data/single_data_source.h"
-#include "foundation/data/sql_text.h"
 
 namespace {
 
@@ -10,16 +9,15 @@ namespace {
 std::u16string VisitColumn(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
                            std::u16string_view column, std::u16string fallback) {
   pDataSource->QueryScalar(u"SELECT " + std::u16string(column) + u" FROM TELV_VISIT_RECORD" +
-                               VisitCondition(bstrPatientID, bstrEventNo),
+                               VisitKey(bstrPatientID, bstrEventNo).Where(),
                            fallback);
   return fallback;
 }
 
 }  // namespace
 
-std::u16string VisitCondition(korvalis::TextRef patient_id, korvalis::TextRef event_no) {
-  return u" WHERE PATIENT_ID = " + korvalis::SqlQuoted(patient_id) + u" AND EVENT_NO = " +
-         korvalis::SqlQuoted(event_no);
+korvalis::SqlKey VisitKey(korvalis::TextRef patient_id, korvalis::TextRef event_no) {
+  return korvalis::SqlKey().Equals(u"PATIENT_ID", patient_id).Equals(u"EVENT_NO", event_no);
 }
 
 long GetNowDeptId(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,

@@ -12,6 +12,7 @@
 
 #include <string>
 
+#include "foundation/data/sql_key.h"
 #include "foundation/text/string_util.h"
 #include "platform/com/bstr.h"
 
@@ -27,8 +28,9 @@ enum ResidenceState : int {
   kResidenceLocal = 2,    // "0"
 };
 
-// " WHERE PATIENT_ID = '...' AND EVENT_NO = '...'": the condition that selects the visit's row.
-std::u16string VisitCondition(korvalis::TextRef patient_id, korvalis::TextRef event_no);
+// PATIENT_ID = '...' AND EVENT_NO = '...': the key of the visit's row, and of the rows of its
+// records.
+korvalis::SqlKey VisitKey(korvalis::TextRef patient_id, korvalis::TextRef event_no);
 
 // NOW_DEPT_ID of the visit as a new BSTR, zero-length (not null) without a row; nothing is
 // stored through a null `pbstrDeptID`. Returns 0.
