@@ -19,6 +19,7 @@
 #include "foundation/suite/factory.h"
 #include "foundation/suite/sibling_component.h"
 #include "foundation/data/single_data_source.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/text/string_util.h"
 #include "foundation/suite/suite_interfaces.h"
@@ -148,11 +149,14 @@ long GetNextEmrSerial(CSingleDataSource* pDataSource, LONG lngTemplateID, BSTR b
   const std::u16string emr_type = korvalis::emrdoc::TemplateEmrType(*pDataSource, lngTemplateID);
   std::u16string count;
   pDataSource->QueryScalar(
-      u" SELECT COUNT(A.ID) FROM TELV_EMR_CONTENT A, TELV_EMR_TEMPLATE B "
-      u" WHERE A.TEMPLATE_ID = B.ID AND B.EMR_TYPE = " +
-          korvalis::SqlQuoted(emr_type) + u" AND A.PATIENT_ID = " +
-          korvalis::SqlQuoted(bstrPatientID) + u" AND A.EVENT_NO = " +
-          korvalis::SqlQuoted(bstrEventNo) + u" AND A.STATUS = 1",
+      u" SELECT COUNT(A.ID) FROM TELV_EMR_CONTENT A, TELV_EMR_TEMPLATE B" +
+          korvalis::SqlKey()
+              .And(u"A.TEMPLATE_ID = B.ID")
+              .Equals(u"B.EMR_TYPE", emr_type)
+              .Equals(u"A.PATIENT_ID", bstrPatientID)
+              .Equals(u"A.EVENT_NO", bstrEventNo)
+              .And(u"A.STATUS = 1")
+              .Where(),
       count);
   return StringToLong(count) + 1;
 }

@@ -22,6 +22,7 @@
 #include "foundation/suite/factory.h"
 #include "foundation/suite/sibling_component.h"
 #include "foundation/data/single_data_source.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/text/string_util.h"
 #include "foundation/suite/suite_interfaces.h"
@@ -270,9 +271,11 @@ HRESULT ConvertOrderSheetToXml(CSingleDataSource* pDataSource, LONG lngEmrType, 
   std::vector<std::u16string> visit;
   pDataSource->Query(
       u"SELECT A.RESIDENCE_FLAG, A.PATIENT_ID, A.EVENT_NO FROM TELV_VISIT_RECORD A, "
-      u"TELV_EMR_CONTENT B WHERE A.PATIENT_ID = B.PATIENT_ID AND A.EVENT_NO = B.EVENT_NO AND "
-      u"B.ID = " +
-          SqlQuoted(bstrEmrID),
+      u"TELV_EMR_CONTENT B" +
+          korvalis::SqlKey()
+              .And(u"A.PATIENT_ID = B.PATIENT_ID AND A.EVENT_NO = B.EVENT_NO")
+              .Equals(u"B.ID", bstrEmrID)
+              .Where(),
       3, visit);
   if (visit.empty() || visit[0] != kResidenceFlagInHis) {
     korvalis::StoreBstrResult(pbstrXml, u"");

@@ -12,6 +12,7 @@
 #include "foundation/calls/bstr_result.h"
 #include "foundation/xml/emr_element.h"
 #include "foundation/data/single_data_source.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/text/string_util.h"
 #include "foundation/xml/xml_text.h"
@@ -53,11 +54,13 @@ Value ReadStoredValue(CSingleDataSource* pDataSource, BSTR bstrNodeID, BSTR bstr
   const bool creating = vbCreating != 0;
   if (!creating && IsDocTypeOne(pDataSource, bstrNodeID)) return {};
   // The newest row of the node for the visit, after the selected column.
-  const std::u16string newest_row =
-      u" FROM TELV_STD_PATIENT_INFO_DOMAIN WHERE PATIENT_INFO_NODE_ID = " + SqlQuoted(bstrNodeID) +
-      u" AND PATIENT_ID = " + SqlQuoted(bstrPatientID) + u" AND EVENT_NO = " +
-      SqlQuoted(bstrEventNo) + (creating ? u"" : u" AND EMR_ID IS NULL ") +
-      u" ORDER BY CREATE_TIME DESC) WHERE ROWNUM = 1";
+  korvalis::SqlKey node_row;
+  node_row.Equals(u"PATIENT_INFO_NODE_ID", bstrNodeID)
+      .Equals(u"PATIENT_ID", bstrPatientID)
+      .Equals(u"EVENT_NO", bstrEventNo);
+  if (!creating) node_row.And(u"EMR_ID IS NULL");
+  const std::u16string newest_row = u" FROM TELV_STD_PATIENT_INFO_DOMAIN" + node_row.Where() +
+                                    u" ORDER BY CREATE_TIME DESC) WHERE ROWNUM = 1";
   std::vector<std::u16string> row;
   pDataSource->Query(
       u"SELECT INFO_VALUE, INFO_CODE FROM (SELECT INFO_VALUE, INFO_CODE " + newest_row, 2, row);
@@ -95,9 +98,8 @@ Value NodeValue(CSingleDataSource* pDataSource, CBDomainManager& registry, BSTR 
                 BSTR bstrEventNo, BSTR bstrNodeID, VARIANT_BOOL vbCreating) {
   std::vector<std::u16string> node;
   pDataSource->Query(
-      u"SELECT RELATE_DOMAIN_ID, OLD_DOMAIN_ONCE FROM TELV_STD_PATIENT_INFO_NODE WHERE "
-      u"PATIENT_INFO_NODE_ID = " +
-          SqlQuoted(bstrNodeID),
+      u"SELECT RELATE_DOMAIN_ID, OLD_DOMAIN_ONCE FROM TELV_STD_PATIENT_INFO_NODE" +
+          korvalis::SqlKey().Equals(u"PATIENT_INFO_NODE_ID", bstrNodeID).Where(),
       2, node);
   // The stored value, read at most once: within the call it cannot change.
   std::optional<Value> stored;

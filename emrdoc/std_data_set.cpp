@@ -8,6 +8,7 @@
 #include "foundation/calls/emr_exception.h"
 #include "foundation/data/single_data_source.h"
 #include "foundation/data/sql_conditions.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/text/string_util.h"
 
@@ -54,8 +55,8 @@ std::optional<NodeDefinition> ReadNodeDefinition(CSingleDataSource& data_source,
       u"FROM TELV_STD_PATIENT_INFO_NODE S, TELV_STD_DATA_ELEMENT T,  TELV_STD_DS B WHERE "
       u"SUBSTR(S.PATIENT_INFO_NODE_ID, 1, DECODE(INSTR(S.PATIENT_INFO_NODE_ID, '|') - 1, -1, "
       u"LENGTH(S.PATIENT_INFO_NODE_ID), INSTR(S.PATIENT_INFO_NODE_ID, '|') - 1)) = T.ID AND "
-      u"S.DS_ID = B.ID AND S.PATIENT_INFO_NODE_ID = " +
-      SqlQuoted(node_id) + u" AND B.ID = S.DS_ID ";
+      u"S.DS_ID = B.ID AND " +
+      korvalis::SqlKey().Equals(u"S.PATIENT_INFO_NODE_ID", node_id).And(u"B.ID = S.DS_ID").Sql();
   std::vector<std::u16string> values;
   data_source.Query(sql, kDefinitionColumns, values);
   if (values.size() != kDefinitionColumns) return std::nullopt;
@@ -86,9 +87,10 @@ std::u16string GetPatientInfoNodeDefinition(CSingleDataSource& data_source,
 
 void GetSerialDataElements(CSingleDataSource* pDataSource, BSTR bstrDataSetID, BSTR* pbstrID) {
   std::u16string id;
-  pDataSource->QueryScalar(u"SELECT ID FROM TELV_STD_DATA_ELEMENT T WHERE DS_ID = " +
-                               korvalis::SqlQuoted(bstrDataSetID) + u" AND SERIAL_FLAG = 1",
-                           id);
+  pDataSource->QueryScalar(
+      u"SELECT ID FROM TELV_STD_DATA_ELEMENT T" +
+          korvalis::SqlKey().Equals(u"DS_ID", bstrDataSetID).And(u"SERIAL_FLAG = 1").Where(),
+      id);
   korvalis::StoreBstrResult(pbstrID, id);
 }
 
