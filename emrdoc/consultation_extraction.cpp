@@ -9,13 +9,13 @@
 #include <xercesc/dom/DOMNodeList.hpp>
 
 #include "emrdoc/emr_xml.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/data/row_statements.h"
+#include "foundation/data/single_data_source.h"
+#include "foundation/data/sql_key.h"
+#include "foundation/log/event_log_entry.h"
 #include "foundation/text/automation_date.h"
 #include "foundation/xml/dom_elements.h"
-#include "foundation/calls/emr_exception.h"
-#include "foundation/log/event_log_entry.h"
-#include "foundation/data/single_data_source.h"
-#include "foundation/data/row_statements.h"
-#include "foundation/data/sql_key.h"
 #include "foundation/xml/xml_parser.h"
 #include "lookups/sys_param.h"
 #include "platform/text/ascii.h"
@@ -144,7 +144,8 @@ void Extract(CSingleDataSource& data_source, BSTR emr_id) {
       u"EMR_ID, PATIENT_ID, EVENT_NO, REQUEST_DATE, REQUEST_DEPT, REQUEST_DOCTOR, CONSULT_DATE, "
       u"END_DATE, CONSULT_DEPT, CONSULT_DOCTOR, NOTES, STATUS",
       {emr_id, visit[0], visit[1], requested, consultation.request_dept,
-       consultation.request_doctor, deadline, deadline, WithoutSpacesAround(consultation.consult_dept),
+       consultation.request_doctor, deadline, deadline,
+       WithoutSpacesAround(consultation.consult_dept),
        WithoutSpacesAround(consultation.consult_doctor), consultation.notes, RowValue::Number(1)});
 }
 

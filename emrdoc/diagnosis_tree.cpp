@@ -63,10 +63,9 @@ void GetDiagnosisTree(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR b
   const std::u16string column =
       (name ? kDiagnosisPrefix : u"") + diagnosis.PartColumn(id_pieces.front());
   std::u16string value;
-  diagnoses.QueryScalar(
-      u"SELECT " + column + u" FROM TELV_PATIENT_DIAGNOSIS" + diagnosis_key.Where() +
-          u" ORDER BY SUB_ID",
-      value);
+  diagnoses.QueryScalar(u"SELECT " + column + u" FROM TELV_PATIENT_DIAGNOSIS" +
+                            diagnosis_key.Where() + u" ORDER BY SUB_ID",
+                        value);
   korvalis::StoreBstrResult(pbstrAnswer,
                             outcome_asked && !value.empty() ? diagnosis.outcome_flag : value);
 }

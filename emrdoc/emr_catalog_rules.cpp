@@ -52,18 +52,16 @@ bool IsCatalogLimitReached(CSingleDataSource* pDataSource, korvalis::TextRef pat
                            korvalis::TextRef event_no, const std::u16string& catalog_id) {
   const std::u16string catalog = CatalogNumber(catalog_id);
   std::u16string limit_text;
-  pDataSource->QueryScalar(
-      u"SELECT LIMIT_HIGH FROM TELV_EMR_CATALOG" + korvalis::SqlKey().Number(u"ID", catalog).Where(),
-      limit_text);
+  pDataSource->QueryScalar(u"SELECT LIMIT_HIGH FROM TELV_EMR_CATALOG" +
+                               korvalis::SqlKey().Number(u"ID", catalog).Where(),
+                           limit_text);
   const long limit = StringToLong(limit_text);
   if (limit == 0) return false;
   std::u16string count;
-  pDataSource->QueryScalar(u"SELECT COUNT(ID) FROM TELV_EMR_CONTENT" +
-                               VisitKey(patient_id, event_no)
-                                   .And(u"STATUS = 1")
-                                   .Number(u"CATALOG_ID", catalog)
-                                   .Where(),
-                           count);
+  pDataSource->QueryScalar(
+      u"SELECT COUNT(ID) FROM TELV_EMR_CONTENT" +
+          VisitKey(patient_id, event_no).And(u"STATUS = 1").Number(u"CATALOG_ID", catalog).Where(),
+      count);
   return StringToLong(count) >= limit;
 }
 
@@ -72,9 +70,10 @@ std::u16string GetNextSortCode(CSingleDataSource* pDataSource, korvalis::TextRef
   const std::u16string catalog = CatalogNumber(catalog_id);
   // SORT_CODE is text: its maximum as text would put "99999" after "100000".
   std::vector<std::u16string> codes;
-  pDataSource->QueryColumn(u"SELECT SORT_CODE FROM TELV_EMR_CONTENT" +
-                               VisitKey(patient_id, event_no).Number(u"CATALOG_ID", catalog).Where(),
-                           codes);
+  pDataSource->QueryColumn(
+      u"SELECT SORT_CODE FROM TELV_EMR_CONTENT" +
+          VisitKey(patient_id, event_no).Number(u"CATALOG_ID", catalog).Where(),
+      codes);
   long highest = 0;
   for (const std::u16string& code : codes) highest = std::max(highest, StringToLong(code));
   return LongToString(highest + 1);

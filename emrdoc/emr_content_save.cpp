@@ -14,14 +14,14 @@
 #include "foundation/calls/bstr_result.h"
 #include "foundation/calls/client_info.h"
 #include "foundation/calls/emr_exception.h"
-#include "foundation/log/event_log_entry.h"
-#include "foundation/suite/factory.h"
-#include "foundation/log/file_log.h"
 #include "foundation/data/property_map.h"
-#include "foundation/data/single_data_source.h"
 #include "foundation/data/row_statements.h"
+#include "foundation/data/single_data_source.h"
 #include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
+#include "foundation/log/event_log_entry.h"
+#include "foundation/log/file_log.h"
+#include "foundation/suite/factory.h"
 #include "foundation/xml/xml_property.h"
 #include "lookups/sys_param.h"
 #include "platform/com/scoped_bstr.h"
@@ -30,8 +30,8 @@ namespace {
 
 using korvalis::ArgumentText;
 using korvalis::BstrView;
-using korvalis::PropertyBag;
 using korvalis::ColumnValue;
+using korvalis::PropertyBag;
 using korvalis::RowValue;
 using korvalis::SqlKey;
 using korvalis::UpdateRow;
@@ -107,9 +107,8 @@ void WriteRecordContent(CSingleDataSource& data_source, const std::u16string& em
                         reinterpret_cast<const BYTE*>(units.data()),
                         static_cast<ULONG>(units.size() * sizeof(char16_t)), codecs.compression,
                         codecs.encryption, true);
-  const ColumnValue modified{
-      u"MODIFY_DATE",
-      RowValue::Date(*data_source.GetDBType(), GetSystemDateTimeString(&data_source))};
+  const ColumnValue modified{u"MODIFY_DATE", RowValue::Date(*data_source.GetDBType(),
+                                                            GetSystemDateTimeString(&data_source))};
   const ColumnValue compression{u"COMPRESSION", RowValue::Number(codecs.compression)};
   const ColumnValue encryption{u"ENCRYPTION", RowValue::Number(codecs.encryption)};
   // A save without a modifier keeps the one stored.
@@ -117,10 +116,10 @@ void WriteRecordContent(CSingleDataSource& data_source, const std::u16string& em
     UpdateRow(data_source, u"TELV_EMR_CONTENT",
               {{u"XML", RowValue::Null()}, modified, compression, encryption}, record.Sql());
   } else {
-    UpdateRow(data_source, u"TELV_EMR_CONTENT",
-              {{u"XML", RowValue::Null()}, {u"MODIFIOR", modifier}, modified, compression,
-               encryption},
-              record.Sql());
+    UpdateRow(
+        data_source, u"TELV_EMR_CONTENT",
+        {{u"XML", RowValue::Null()}, {u"MODIFIOR", modifier}, modified, compression, encryption},
+        record.Sql());
   }
 }
 
@@ -211,12 +210,12 @@ long GetEmrProperty(CSingleDataSource* pDataSource, BSTR bstrEmrID, BSTR* pbstrP
       u"sort",  u"emrtype",  u"confirmstatus", u"qcstatus", u"patient_id", u"event_no"};
   const SqlKey record = SqlKey().Equals(u"ID", bstrEmrID);
   std::u16string signer;
-  pDataSource->QueryScalar(u"SELECT USER_ID FROM TELV_EMR_SIGNATURE" +
-                               SqlKey(record)
-                                   .And(u"SUB_ID = (SELECT MAX(SUB_ID) FROM TELV_EMR_SIGNATURE" +
-                                        record.Where() + u")")
-                                   .Where(),
-                           signer);
+  pDataSource->QueryScalar(
+      u"SELECT USER_ID FROM TELV_EMR_SIGNATURE" +
+          SqlKey(record)
+              .And(u"SUB_ID = (SELECT MAX(SUB_ID) FROM TELV_EMR_SIGNATURE" + record.Where() + u")")
+              .Where(),
+      signer);
   const std::u16string sql =
       u"SELECT TITLE, CREATOR_ID,  CREATOR, TEMPLATE_ID, KEYWORD, CATALOG_ID, NOTES, SORT_CODE, "
       u"EMR_TYPE, CONTENT_VERIFICATION_STATUS, QC_VERIFICATION_STATUS, PATIENT_ID, EVENT_NO "

@@ -13,16 +13,16 @@
 #include "emrdoc/live_data_refresh.h"
 #include "emrdoc/std_data_set.h"
 #include "foundation/calls/bstr_result.h"
-#include "foundation/xml/dom_elements.h"
-#include "foundation/xml/emr_element.h"
 #include "foundation/calls/emr_exception.h"
-#include "foundation/suite/factory.h"
-#include "foundation/suite/sibling_component.h"
 #include "foundation/data/single_data_source.h"
 #include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
-#include "foundation/text/string_util.h"
+#include "foundation/suite/factory.h"
+#include "foundation/suite/sibling_component.h"
 #include "foundation/suite/suite_interfaces.h"
+#include "foundation/text/string_util.h"
+#include "foundation/xml/dom_elements.h"
+#include "foundation/xml/emr_element.h"
 #include "foundation/xml/xhtml_document.h"
 #include "foundation/xml/xml_parser.h"
 #include "foundation/xml/xsl_transform.h"
@@ -87,9 +87,9 @@ long CreateEmrFromTemplate(CSingleDataSource* pDataSource, LONG lngTemplateID, B
 long BuildOrderSheetContent(CSingleDataSource* pDataSource, LONG lngTemplateID, LONG lngEmrType,
                             BSTR bstrPatientID, BSTR bstrEventNo, BSTR* pbstrContent) {
   std::u16string residence_flag;
-  pDataSource->QueryScalar(
-      u"SELECT RESIDENCE_FLAG FROM TELV_VISIT_RECORD" + VisitKey(bstrPatientID, bstrEventNo).Where(),
-      residence_flag);
+  pDataSource->QueryScalar(u"SELECT RESIDENCE_FLAG FROM TELV_VISIT_RECORD" +
+                               VisitKey(bstrPatientID, bstrEventNo).Where(),
+                           residence_flag);
   std::u16string sheet;
   if (residence_flag != u"0") {
     korvalis::Sibling<IHISPatientInfo> his(*DIDUFactory::Instance(), IID_IHISPatientInfo);
@@ -148,15 +148,14 @@ long GetNextEmrSerial(CSingleDataSource* pDataSource, LONG lngTemplateID, BSTR b
                       BSTR bstrEventNo) {
   const std::u16string emr_type = korvalis::emrdoc::TemplateEmrType(*pDataSource, lngTemplateID);
   std::u16string count;
-  pDataSource->QueryScalar(
-      u" SELECT COUNT(A.ID) FROM TELV_EMR_CONTENT A, TELV_EMR_TEMPLATE B" +
-          korvalis::SqlKey()
-              .And(u"A.TEMPLATE_ID = B.ID")
-              .Equals(u"B.EMR_TYPE", emr_type)
-              .Equals(u"A.PATIENT_ID", bstrPatientID)
-              .Equals(u"A.EVENT_NO", bstrEventNo)
-              .And(u"A.STATUS = 1")
-              .Where(),
-      count);
+  pDataSource->QueryScalar(u" SELECT COUNT(A.ID) FROM TELV_EMR_CONTENT A, TELV_EMR_TEMPLATE B" +
+                               korvalis::SqlKey()
+                                   .And(u"A.TEMPLATE_ID = B.ID")
+                                   .Equals(u"B.EMR_TYPE", emr_type)
+                                   .Equals(u"A.PATIENT_ID", bstrPatientID)
+                                   .Equals(u"A.EVENT_NO", bstrEventNo)
+                                   .And(u"A.STATUS = 1")
+                                   .Where(),
+                           count);
   return StringToLong(count) + 1;
 }

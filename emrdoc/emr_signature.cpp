@@ -6,8 +6,8 @@
 #include "foundation/calls/body_arguments.h"
 #include "foundation/calls/client_info.h"
 #include "foundation/data/db_type.h"
-#include "foundation/data/single_data_source.h"
 #include "foundation/data/row_statements.h"
+#include "foundation/data/single_data_source.h"
 #include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/text/string_util.h"
@@ -27,8 +27,8 @@ constexpr int kContentEncryption = 1;
 
 // The record's signatures, newest first: SUB_ID and USER_ID per row.
 std::u16string SignaturesNewestFirst(BSTR emr_id) {
-  return u"SELECT SUB_ID, USER_ID FROM TELV_EMR_SIGNATURE" + SqlKey().Equals(u"ID", emr_id).Where() +
-         u" ORDER BY SUB_ID DESC";
+  return u"SELECT SUB_ID, USER_ID FROM TELV_EMR_SIGNATURE" +
+         SqlKey().Equals(u"ID", emr_id).Where() + u" ORDER BY SUB_ID DESC";
 }
 
 // The technical title as it may stand bare in the INSERT: a whole number, or 0 for anything
@@ -95,10 +95,11 @@ long SaveSignatureContent(CSingleDataSource* pDataSource, BSTR bstrEmrID, BSTR b
   }
   std::u16string_view content = BstrView(bstrContent);
   content = content.substr(0, content.find(u'\0'));
-  pDataSource->WriteBlob(u"SELECT CONTENT FROM TELV_EMR_SIGNATURE T" +
-                             SqlKey().Equals(u"T.ID", bstrEmrID).Number(u"T.SUB_ID", sub_id).Where(),
-                         reinterpret_cast<const BYTE*>(content.data()),
-                         static_cast<ULONG>(content.size() * sizeof(char16_t)), kContentCompression,
-                         kContentEncryption, true);
+  pDataSource->WriteBlob(
+      u"SELECT CONTENT FROM TELV_EMR_SIGNATURE T" +
+          SqlKey().Equals(u"T.ID", bstrEmrID).Number(u"T.SUB_ID", sub_id).Where(),
+      reinterpret_cast<const BYTE*>(content.data()),
+      static_cast<ULONG>(content.size() * sizeof(char16_t)), kContentCompression,
+      kContentEncryption, true);
   return 0;
 }

@@ -15,9 +15,9 @@
 void RegenerateEmrFromTemplate(CSingleDataSource* pDataSource, BSTR bstrEmrID, BSTR bstrPatientID,
                                BSTR bstrEventNo, long /*lngEmrType*/) {
   std::vector<std::u16string> visit;
-  pDataSource->Query(
-      u"SELECT RESIDENCE_FLAG FROM TELV_VISIT_RECORD" + VisitKey(bstrPatientID, bstrEventNo).Where(),
-      1, visit);
+  pDataSource->Query(u"SELECT RESIDENCE_FLAG FROM TELV_VISIT_RECORD" +
+                         VisitKey(bstrPatientID, bstrEventNo).Where(),
+                     1, visit);
   if (visit.empty() || visit[0] == u"0") return;
 
   korvalis::com::ScopedBstr properties, content;

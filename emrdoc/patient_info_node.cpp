@@ -10,11 +10,11 @@
 #include "emrdoc/std_diagnosis_config.h"
 #include "emrdoc/std_doc_types.h"
 #include "foundation/calls/bstr_result.h"
-#include "foundation/xml/emr_element.h"
 #include "foundation/data/single_data_source.h"
 #include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/text/string_util.h"
+#include "foundation/xml/emr_element.h"
 #include "foundation/xml/xml_text.h"
 #include "platform/com/scoped_bstr.h"
 
@@ -97,10 +97,9 @@ Value DomainValue(CSingleDataSource* pDataSource, CBDomainManager& registry,
 Value NodeValue(CSingleDataSource* pDataSource, CBDomainManager& registry, BSTR bstrPatientID,
                 BSTR bstrEventNo, BSTR bstrNodeID, VARIANT_BOOL vbCreating) {
   std::vector<std::u16string> node;
-  pDataSource->Query(
-      u"SELECT RELATE_DOMAIN_ID, OLD_DOMAIN_ONCE FROM TELV_STD_PATIENT_INFO_NODE" +
-          korvalis::SqlKey().Equals(u"PATIENT_INFO_NODE_ID", bstrNodeID).Where(),
-      2, node);
+  pDataSource->Query(u"SELECT RELATE_DOMAIN_ID, OLD_DOMAIN_ONCE FROM TELV_STD_PATIENT_INFO_NODE" +
+                         korvalis::SqlKey().Equals(u"PATIENT_INFO_NODE_ID", bstrNodeID).Where(),
+                     2, node);
   // The stored value, read at most once: within the call it cannot change.
   std::optional<Value> stored;
   const auto stored_value = [&]() -> Value& {

@@ -9,12 +9,13 @@
 
 #include "foundation/calls/body_arguments.h"
 #include "foundation/calls/bstr_result.h"
-#include "foundation/xml/dom_builder.h"
-#include "foundation/xml/dom_elements.h"
 #include "foundation/calls/emr_exception.h"
 #include "foundation/data/single_data_source.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/text/string_util.h"
+#include "foundation/xml/dom_builder.h"
+#include "foundation/xml/dom_elements.h"
 #include "foundation/xml/xml_parser.h"
 #include "foundation/xml/xml_property.h"
 #include "platform/com/scoped_bstr.h"
@@ -22,7 +23,6 @@
 namespace {
 
 using korvalis::ArgumentText;
-using korvalis::SqlQuoted;
 using korvalis::StoreBstrResult;
 using korvalis::com::ScopedBstr;
 
@@ -33,9 +33,12 @@ constexpr int kFirstCourseRecord = 8;
 
 // The statement that selects the IDs of the visit's live records of `emr_type`.
 std::u16string LiveRecordsOfType(int emr_type, BSTR patient_id, BSTR event_no) {
-  return u"SELECT ID FROM TELV_EMR_CONTENT WHERE EMR_TYPE = " + IntToString(emr_type) +
-         u" AND PATIENT_ID = " + SqlQuoted(patient_id) + u" AND EVENT_NO = " + SqlQuoted(event_no) +
-         u" AND STATUS = 1";
+  return u"SELECT ID FROM TELV_EMR_CONTENT" + korvalis::SqlKey()
+                                                  .Number(u"EMR_TYPE", emr_type)
+                                                  .Equals(u"PATIENT_ID", patient_id)
+                                                  .Equals(u"EVENT_NO", event_no)
+                                                  .And(u"STATUS = 1")
+                                                  .Where();
 }
 
 // The catalogue property document's keys, in the order of the columns of its statement.
@@ -89,9 +92,12 @@ long GetEmrIdsOfTypeNewestFirst(CSingleDataSource* pDataSource, BSTR bstrPatient
 long IsRecordSealed(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
                     VARIANT_BOOL* pnSealed) {
   std::vector<std::u16string> flags;
-  pDataSource->Query(u"SELECT FORBID_FLAG FROM TELV_VISIT_RECORD WHERE PATIENT_ID = " +
-                         SqlQuoted(bstrPatientID) + u" AND EVENT_NO = " + SqlQuoted(bstrEventNo),
-                     1, flags);
+  pDataSource->Query(
+      u"SELECT FORBID_FLAG FROM TELV_VISIT_RECORD" + korvalis::SqlKey()
+                                                         .Equals(u"PATIENT_ID", bstrPatientID)
+                                                         .Equals(u"EVENT_NO", bstrEventNo)
+                                                         .Where(),
+      1, flags);
   if (flags.empty()) {
     throw CEMRException(u"找不到指定的病人，病人住院号：" + ArgumentText(bstrEventNo));
   }
@@ -107,8 +113,11 @@ long GetAdmissionVitalSigns(CSingleDataSource* pDataSource, BSTR bstrPatientID, 
       u" SELECT * FROM (SELECT P.TEMPERATURE, P.PLUSE, P.BREATHE, D.BLOOD_PRESSURE1,D.HEIGHT, "
       u"D.WEIGHT FROM  TELV_TEMPERATURE_DAY_RECORD D , TELV_TEMPERATURE_POINT_RECORD P  "
       u"WHERE D.WEEK = P.WEEK AND D.IN_DAY = P.IN_DAY AND D.IN_DAY =1 AND D.WEEK =1 AND "
-      u"D.PATIENT_ID = P.PATIENT_ID  AND D.EVENT_NO = P.EVENT_NO AND D.PATIENT_ID = " +
-          SqlQuoted(bstrPatientID) + u" AND D.EVENT_NO = " + SqlQuoted(bstrEventNo) +
+      u"D.PATIENT_ID = P.PATIENT_ID  AND D.EVENT_NO = P.EVENT_NO AND " +
+          korvalis::SqlKey()
+              .Equals(u"D.PATIENT_ID", bstrPatientID)
+              .Equals(u"D.EVENT_NO", bstrEventNo)
+              .Sql() +
           u" ORDER BY P.WEEK,P.IN_DAY,P.TIME_POINT) WHERE ROWNUM = 1",
       {u"tp", u"pl", u"br", u"bp", u"height", u"weight"}, pbstrXml);
   return 0;

@@ -6,10 +6,10 @@
 
 #include "foundation/calls/bstr_result.h"
 #include "foundation/calls/emr_exception.h"
+#include "foundation/data/single_data_source.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/suite/factory.h"
 #include "foundation/suite/sibling_component.h"
-#include "foundation/data/single_data_source.h"
-#include "foundation/data/sql_text.h"
 #include "foundation/suite/suite_interfaces.h"
 #include "foundation/xml/xml_property.h"
 #include "lookups/record_library.h"
@@ -17,7 +17,6 @@
 
 namespace {
 
-using korvalis::SqlQuoted;
 using korvalis::com::ScopedBstr;
 
 inline constexpr char16_t kUnknownStaffMessage[] = u"不存在的员工或该员工已被作废。";
@@ -35,10 +34,9 @@ std::u16string AskSecurity(HRESULT (ISecurityService::*method)(BSTR, BSTR*), BST
 // The user's medical group: the first row's, or the empty text when the user is in none.
 std::u16string MedicalGroupOf(CSingleDataSource& data_source, BSTR user_id) {
   std::u16string group;
-  data_source.QueryScalar(
-      u"SELECT MEDICAL_GROUP_ID FROM TELV_MEDICAL_GROUP_DOCTOR WHERE DOCTOR_ID=" +
-          SqlQuoted(user_id),
-      group);
+  data_source.QueryScalar(u"SELECT MEDICAL_GROUP_ID FROM TELV_MEDICAL_GROUP_DOCTOR" +
+                              korvalis::SqlKey().Equals(u"DOCTOR_ID", user_id).Where(),
+                          group);
   return group;
 }
 
@@ -47,8 +45,8 @@ CXmlProperty::Map StaffProperties(CSingleDataSource& data_source, BSTR user_id) 
   std::vector<std::u16string> staff;
   data_source.Query(
       u"SELECT NAME, SEX,PY_CODE, WB_CODE, TITLE_ID, DUTY_ID, WORK_KIND "
-      u"FROM TELV_STAFF_DICT WHERE ID= " +
-          SqlQuoted(user_id) + u" AND VALID_FLAG = '1'",
+      u"FROM TELV_STAFF_DICT" +
+          korvalis::SqlKey().Equals(u"ID", user_id).And(u"VALID_FLAG = '1'").Where(),
       7, staff);
   if (staff.size() < 7) throw CEMRException(kUserPropertyError);
   CXmlProperty::Map properties = {
@@ -56,9 +54,10 @@ CXmlProperty::Map StaffProperties(CSingleDataSource& data_source, BSTR user_id) 
       {u"techtitle", staff[4]}, {u"dutytitle", staff[5]}, {u"identity", staff[6]}};
   properties[u"group"] = MedicalGroupOf(data_source, user_id);
   std::u16string level;
-  data_source.QueryScalar(u"SELECT SUPER_LEVEL FROM TELV_USER_TABLE WHERE ID=" +
-                              SqlQuoted(user_id) + u" AND VALID_FLAG = '1'",
-                          level);
+  data_source.QueryScalar(
+      u"SELECT SUPER_LEVEL FROM TELV_USER_TABLE" +
+          korvalis::SqlKey().Equals(u"ID", user_id).And(u"VALID_FLAG = '1'").Where(),
+      level);
   // Levels 8 and 9 are the administrators; no valid user row is no administrator.
   properties[u"admin"] = level == u"8" || level == u"9" ? u"1" : u"0";
   return properties;
@@ -69,9 +68,10 @@ CXmlProperty::Map StaffProperties(CSingleDataSource& data_source, BSTR user_id) 
 long GetUserIdByLoginCode(CSingleDataSource* pDataSource, BSTR bstrLoginCode, BSTR* pbstrUserID) {
   std::u16string user_id = AskSecurity(&ISecurityService::GetUserIdByLoginCode, bstrLoginCode);
   if (user_id.empty()) {
-    pDataSource->QueryScalar(u"SELECT ID FROM TELV_USER_TABLE WHERE USER_CODE = " +
-                                 SqlQuoted(bstrLoginCode) + u" AND VALID_FLAG = 1",
-                             user_id);
+    pDataSource->QueryScalar(
+        u"SELECT ID FROM TELV_USER_TABLE" +
+            korvalis::SqlKey().Equals(u"USER_CODE", bstrLoginCode).And(u"VALID_FLAG = 1").Where(),
+        user_id);
     if (user_id.empty()) throw CEMRException(kUnknownStaffMessage);
   }
   korvalis::StoreBstrResult(pbstrUserID, user_id);
