@@ -74,7 +74,6 @@ INSERT INTO "TELV_EMR_CONTENT" ("ID", "PATIENT_ID", "EVENT_NO", "CATALOG_ID", "T
       (11 + r) * interval '1 hour',
     CASE WHEN r = 0 AND i % 3 = 0 THEN 0 ELSE 1 END
   FROM generate_series(0, 99999) AS i, generate_series(0, 2) AS r;
-ANALYZE;
 )";
 
 // The hospital's database on the server, and telv.config.xml naming it in the process's
@@ -85,6 +84,10 @@ struct ServerHospital {
     init = server.CreateDatabase();
     korvalis::schema::BuildServerDatabase(init, korvalis::schema::DatabaseContents::kInstallation);
     server.RunSql(init, kFillHospital);
+    // Vacuumed, analysed and on the disk now, so that no background work of the server's on
+    // the new rows runs while the benchmarks measure.
+    server.RunSql(init, "VACUUM (ANALYZE)");
+    server.RunSql(init, "CHECKPOINT");
     korvalis::schema::WriteDatabaseConfig(scratch.path(), init);
     Enter();
   }
@@ -316,11 +319,11 @@ void BM_WritingCallsEmbeddedSharedTable(benchmark::State& state) {
   WritingCalls(state, EmbeddedWriting(), true);
 }
 
+BENCHMARK(BM_GetInPatientListEmbeddedInvoke)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_GetInPatientListServerProvider)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_GetInPatientListServerRawLibpq)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_GetInPatientListServerNativeLibpq)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_GetInPatientListServerInvoke)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_GetInPatientListEmbeddedInvoke)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReadingCallServer)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReadingCallEmbedded)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_WritingCallsServerOwnTables)->Threads(1)->Threads(4)->Threads(16)->UseRealTime();
