@@ -202,6 +202,7 @@ PostgresConnection::PostgresConnection(std::shared_ptr<PostgresDatabase> databas
 PostgresConnection::~PostgresConnection() { PQfinish(conn_); }
 
 bool PostgresConnection::Alive() {
+  ReadCommitAnswer();
   if (PQstatus(conn_) != CONNECTION_OK) return false;
   // An idle connection has nothing to read: whatever came is the server saying it goes away
   // (or the end of the connection), so the connection is not used again.
@@ -209,7 +210,16 @@ bool PostgresConnection::Alive() {
   return ::poll(&ready, 1, 0) == 0;
 }
 
+void PostgresConnection::ReadCommitAnswer() {
+  if (!commit_unread_) return;
+  commit_unread_ = false;
+  // The transaction read only: whatever the answer, nothing was lost; a lost connection shows
+  // in its status.
+  while (PGresult* r = PQgetResult(conn_)) PQclear(r);
+}
+
 void PostgresConnection::CheckOpen() {
+  ReadCommitAnswer();
   if (PQstatus(conn_) == CONNECTION_OK) return;
   open_ = false;
   pending_begin_.clear();
@@ -572,6 +582,7 @@ void PostgresConnection::BeginSubordinate(TransactionMode mode) {
 
 void PostgresConnection::Commit() {
   if (!InTransaction()) return;
+  const bool read_only = mode_ == TransactionMode::kReading && !held_;
   pending_begin_.clear();
   subordinate_ = false;
   locked_.clear();
@@ -580,6 +591,11 @@ void PostgresConnection::Commit() {
   if (!open_) return;  // no statement ran: nothing to commit
   open_ = false;
   schema_changed_in_transaction_ = false;
+  if (read_only &&
+      PQsendQueryParams(conn_, "COMMIT", 0, nullptr, nullptr, nullptr, nullptr, 0) == 1) {
+    commit_unread_ = true;
+    return;
+  }
   ResultGuard r{PQexec(conn_, "COMMIT")};
   if (PQresultStatus(r.result) != PGRES_COMMAND_OK) throw PostgresError(r.result, conn_);
   // The server answers ROLLBACK to the COMMIT of a transaction that failed.

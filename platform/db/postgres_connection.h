@@ -7,6 +7,10 @@
 // transaction and second). A translated text met again, or a query's shape, keeps a prepared
 // statement of the connection; the values of a shape are bound as parameters.
 //
+// A reading transaction that holds no work or locks is committed without waiting for the
+// server's answer: it has nothing to lose, and the answer is read before the connection is
+// used again.
+//
 // Transactions, without one lock for the whole database:
 //   reading  REPEATABLE READ: one snapshot for the whole call, never blocked by writers;
 //   writing  READ COMMITTED, and before each statement every table it reads or writes that
@@ -88,7 +92,10 @@ class PostgresConnection final : public Connection {
   // The prepared statement for `text`: its name, and whether it must be prepared first.
   std::string PreparedName(const std::string& text, bool* prepare);
   void Send(const char* sql);
+  // Reads the answer of a COMMIT sent without waiting, if any; then throws DbError when the
+  // connection is lost.
   void CheckOpen();
+  void ReadCommitAnswer();
 
   std::shared_ptr<PostgresDatabase> database_;
   pg_conn* conn_ = nullptr;
@@ -97,6 +104,7 @@ class PostgresConnection final : public Connection {
   // BEGIN waits for the transaction's first statement, in whose round trip it goes.
   std::string pending_begin_;
   bool open_ = false;  // the server holds an open transaction of ours
+  bool commit_unread_ = false;  // a COMMIT was sent whose answer is not read yet
   bool schema_changed_in_transaction_ = false;
   std::unordered_set<std::string> locked_;  // tables the open transaction holds
   // The open transaction holds work or locks: a failing statement undoes only itself.

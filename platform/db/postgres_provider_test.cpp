@@ -143,6 +143,30 @@ TEST_F(PostgresTransactionTest, AFailureBeforeAnyWorkLeavesTheTransactionUsable)
   EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) FROM T_ALLOC"), "1");
 }
 
+// A reading transaction is committed without waiting for the answer: the connection goes on
+// as after any commit, its snapshot ended, and counts as alive for the pool.
+TEST_F(PostgresTransactionTest, AReadingTransactionEndsBeforeTheNextOneStarts) {
+  auto writer = OpenConnection(init_);
+  for (int round = 0; round < 3; ++round) {
+    c_->Begin(Connection::TransactionMode::kReading);
+    EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) FROM T_ALLOC"), std::to_string(round + 1));
+    writer->Execute("INSERT INTO T_ALLOC VALUES (" + std::to_string(round + 2) + ", 'w')");
+    EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) FROM T_ALLOC"), std::to_string(round + 1));
+    c_->Commit();
+    EXPECT_TRUE(c_->Alive());
+  }
+  c_->Begin(Connection::TransactionMode::kReading);
+  c_->Commit();
+  c_->Begin(Connection::TransactionMode::kReading);
+  EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) FROM T_ALLOC"), "4");
+  c_->Commit();
+  // A writing transaction right after one committed unanswered.
+  c_->Begin(Connection::TransactionMode::kWriting);
+  c_->Execute("INSERT INTO T_ALLOC VALUES (9, 'x')");
+  c_->Commit();
+  EXPECT_EQ(Scalar(*writer, "SELECT MAX(ID) FROM T_ALLOC"), "9");
+}
+
 TEST_F(PostgresTransactionTest, DateDifferencesAreInlinedIntoTheStatement) {
   const std::string plan = testing::PostgresTestServer::Get().RunSql(
       init_,
