@@ -8,12 +8,6 @@
 namespace korvalis::db {
 namespace {
 
-struct Case {
-  const char* sql;
-  // OracleFixture::Rows; or the Oracle error code ("ORA-...") the statement fails with.
-  const char* rows;
-};
-
 class OracleRulesTest : public testing::OracleFixture,
                         public ::testing::WithParamInterface<Engine> {
  protected:
@@ -26,20 +20,6 @@ INSERT INTO T VALUES (3, 'x', 30);
 INSERT INTO T VALUES (4, NULL, 40);
 )",
          GetParam());
-  }
-  void Check(const std::vector<Case>& cases) {
-    for (const Case& c : cases) {
-      const std::string expected = c.rows;
-      if (expected.starts_with("ORA-")) {
-        EXPECT_EQ(Error(c.sql).substr(0, 9), expected) << c.sql << " -> " << Error(c.sql);
-        continue;
-      }
-      try {
-        EXPECT_EQ(Rows(c.sql), expected) << c.sql;
-      } catch (const DbError& e) {
-        ADD_FAILURE() << c.sql << " -> " << e.what();
-      }
-    }
   }
 };
 

@@ -54,6 +54,27 @@ class OracleFixture : public ::testing::Test {
     }
     return {0, "no error"};
   }
+  // A statement and what it gives: its rows (as Rows writes them), or the Oracle error code
+  // ("ORA-...") or "not supported" that it fails with.
+  struct Case {
+    const char* sql;
+    const char* rows;
+  };
+  void Check(const std::vector<Case>& cases) {
+    for (const Case& c : cases) {
+      const std::string expected = c.rows;
+      if (expected.starts_with("ORA-") || expected == "not supported") {
+        const std::string error = Error(c.sql);
+        EXPECT_NE(error.find(expected), std::string::npos) << c.sql << " -> " << error;
+        continue;
+      }
+      try {
+        EXPECT_EQ(Rows(c.sql), expected) << c.sql;
+      } catch (const DbError& e) {
+        ADD_FAILURE() << c.sql << " -> " << e.what();
+      }
+    }
+  }
   std::unique_ptr<Connection> c_;
 };
 

@@ -7,13 +7,6 @@
 namespace korvalis::db {
 namespace {
 
-struct Case {
-  const char* sql;
-  // OracleFixture::Rows; or the Oracle error code ("ORA-...") or "not supported" that the
-  // statement fails with.
-  const char* rows;
-};
-
 class QueryFormsTest : public testing::OracleFixture, public ::testing::WithParamInterface<Engine> {
  protected:
   void SetUp() override {
@@ -36,20 +29,6 @@ INSERT INTO LOOPED VALUES (8, 7);
 INSERT INTO LOOPED VALUES (10, 8);
 )",
          GetParam());
-  }
-  void Check(const std::vector<Case>& cases) {
-    for (const Case& c : cases) {
-      const std::string expected = c.rows;
-      if (expected.starts_with("ORA-") || expected == "not supported") {
-        EXPECT_NE(Error(c.sql).find(expected), std::string::npos) << c.sql << " -> " << Error(c.sql);
-      } else {
-        try {
-          EXPECT_EQ(Rows(c.sql), expected) << c.sql;
-        } catch (const DbError& e) {
-          ADD_FAILURE() << c.sql << " -> " << e.what();
-        }
-      }
-    }
   }
 };
 
