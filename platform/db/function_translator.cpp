@@ -560,7 +560,9 @@ SqlType Translator::EmitRoundOrTrunc(const Expr& e, const Scope* scope, std::str
   return result;
 }
 
-// The first argument decides the type: texts after a date are read as dates.
+// The first argument decides the type: texts after a date are read as dates. On the server,
+// values after a text are compared as texts and texts after a number as numbers, where
+// PostgreSQL would find a common type of its own (GREATEST('2', 10) is '2').
 SqlType Translator::EmitGreatestOrLeast(const Expr& e, const Scope* scope, std::string* out) {
   CheckArity(e, 1, e.args.size());
   out->append(e.text == "GREATEST" ? "ora_greatest(" : "ora_least(");
@@ -568,8 +570,18 @@ SqlType Translator::EmitGreatestOrLeast(const Expr& e, const Scope* scope, std::
   for (size_t i = 1; i < e.args.size(); ++i) {
     out->append(", ");
     const size_t arg = out->size();
-    if (Emit(*e.args[i], scope, out) == SqlType::kText && first == SqlType::kDate) {
-      out->insert(arg, "ora_date_in(");
+    const SqlType type = Emit(*e.args[i], scope, out);
+    const char* conversion = nullptr;
+    if (type == SqlType::kText && first == SqlType::kDate) {
+      conversion = "ora_date_in(";
+    } else if (pg_ && first == SqlType::kText && type != SqlType::kText && type != SqlType::kNull) {
+      conversion = "ora_str(";
+    } else if (pg_ && first == SqlType::kNumber && type != SqlType::kNumber &&
+               type != SqlType::kNull) {
+      conversion = "ora_num(";
+    }
+    if (conversion) {
+      out->insert(arg, conversion);
       out->push_back(')');
     }
   }

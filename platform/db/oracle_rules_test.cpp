@@ -198,6 +198,9 @@ TEST_P(OracleRulesTest, ConversionsBetweenTextAndNumbers) {
       {"SELECT SUBSTR(GRP, 1, 1) || ID FROM T ORDER BY ID", "x1,y2,x3,4"},
       {"SELECT COUNT(*) FROM T WHERE ID = '1.0'", "1"},
       {"SELECT COUNT(*) FROM T WHERE ID > '10'", "0"},
+      {"SELECT GREATEST('2', 10), LEAST('10', 9), GREATEST(2, '10'), LEAST(N, '15') FROM T "
+       "WHERE ID = 1",
+       "2|10|10|10"},
       {"SELECT ID FROM T WHERE ID IN (SELECT ID FROM T WHERE ROWNUM <= 2) ORDER BY 1", "1,2"},
   });
 }
