@@ -170,7 +170,7 @@ long CBEMRLibrary::SaveOperatorList(CEMRDataSource* pDataSource, BSTR bstrList) 
 
 long CBEMRLibrary::GetUserList(CEMRDataSource* pDataSource, BSTR* pbstrList) {
   // The stored passwords go out with the list: the search's clients maintain them.
-  pDataSource->QueryElements(u"SELECT NAME, CODE, PASSWORD, PRIVILEGE FROM MOLB_USER",
+  pDataSource->QueryElements(u"SELECT NAME, CODE, PASSWORD, PRIVILEGE FROM MOLB_USER ORDER BY ID",
                              {u"user", u"code", u"pwd", u"prv"}, pbstrList);
   return 0;
 }

@@ -119,7 +119,8 @@ UniqueBstr ToWriteList(CSingleDataSource& data_source, std::u16string_view user_
       u"SELECT A.PATIENT_ID, A.EVENT_NO, B.NAME, B.BED_NO "
       u"FROM TELV_MANAGE_PATIENT A, TELV_V_PATIENT_VISIT_RECORD B "
       u"WHERE A.PATIENT_ID = B.PATIENT_ID AND A.EVENT_NO = B.EVENT_NO "
-      u"AND A.USER_ID = " + SqlQuoted(user_id) + u" AND B.FORBID_FLAG <> '1'",
+      u"AND A.USER_ID = " +
+          SqlQuoted(user_id) + u" AND B.FORBID_FLAG <> '1' ORDER BY A.PATIENT_ID, A.EVENT_NO",
       kColumns, visits);
 
   // The work-list component is only required to exist beside the record plan.
