@@ -1,17 +1,22 @@
 // Exact NUMBER arithmetic on the embedded engine, where numbers are 64-bit integers and
 // doubles. Arithmetic prints as the exact functions, which compute in decimal to a NUMBER's
-// digits (number_functions.cpp, number_aggregates.cpp):
+// digits (number_functions.cpp, exact_number_functions.cpp, number_aggregates.cpp):
 // - a query's own result columns: + - * / as ora_result_add ... (their operands as
-//   ora_exact_add ...), SUM and AVG as ora_result_sum and ora_result_avg, TO_CHAR of them and
-//   a concatenation of them as ora_exact_text; a result that a double cannot show is its text,
-//   which nothing but the caller reads;
+//   ora_exact_add ...), SUM and AVG as ora_result_sum and ora_result_avg, the functions of
+//   numbers (ROUND, TRUNC, MOD ...) as ora_result_round ..., MIN and MAX of computed values as
+//   ora_exact_min and ora_exact_max, NVL, COALESCE, NULLIF, GREATEST and LEAST of them giving
+//   back the exact value chosen, TO_CHAR of them and a concatenation of them as ora_exact_text;
+//   a result that a double cannot show is its text, which nothing but the caller reads;
 // - a comparison with a computed side: ora_compare of the exact values, which answers for any
 //   length, as the engine would order a long value's text after every number;
 // - BETWEEN: two such comparisons;
 // - a computed sort key: ora_sort_key, bytes that sort as the exact values do;
-// - the argument of SUM and AVG: exact, the aggregates reading a long value's text.
+// - the argument of SUM and AVG: exact, the aggregates reading a long value's text;
+// - a computed GROUP BY item: its exact value, one text or number for each decimal.
 // A column of an inline view, and a result column a sort reads by its name, stay numbers the
 // engine compares and sorts: the double nearest the exact value.
+#include <algorithm>
+
 #include "platform/db/sql_translator_internal.h"
 
 namespace korvalis::db::detail {
@@ -31,8 +36,67 @@ bool IsNumberAggregate(const Expr& e) {
          e.args[0]->kind != ExprKind::kStar && (e.text == "SUM" || e.text == "AVG");
 }
 
-// A value computed in decimal: arithmetic, SUM or AVG.
-bool IsComputed(const Expr& e) { return IsArithmetic(e) || IsNumberAggregate(e); }
+// A function of numbers printed as one of the exact functions, as an operand and as a result.
+struct ExactNumberFunction {
+  std::string_view name;
+  size_t min_args, max_args;
+  const char* operand;
+  const char* result;
+  // Gives back one of its arguments unchanged: computed only where an argument is, and every
+  // argument a number.
+  bool passes_through;
+};
+
+constexpr ExactNumberFunction kExactFunctions[] = {
+    {"ROUND", 1, 2, "ora_exact_round(", "ora_result_round(", false},
+    {"TRUNC", 1, 2, "ora_exact_trunc(", "ora_result_trunc(", false},
+    {"CEIL", 1, 1, "ora_exact_ceil(", "ora_result_ceil(", false},
+    {"FLOOR", 1, 1, "ora_exact_floor(", "ora_result_floor(", false},
+    {"ABS", 1, 1, "ora_exact_abs(", "ora_result_abs(", false},
+    {"SIGN", 1, 1, "ora_exact_sign(", "ora_exact_sign(", false},
+    {"MOD", 2, 2, "ora_exact_mod(", "ora_result_mod(", false},
+    {"REMAINDER", 2, 2, "ora_exact_remainder(", "ora_result_remainder(", false},
+    {"POWER", 2, 2, "ora_exact_power(", "ora_result_power(", false},
+    {"GREATEST", 1, kMaxCallArguments, "ora_exact_greatest(", "ora_exact_greatest(", true},
+    {"LEAST", 1, kMaxCallArguments, "ora_exact_least(", "ora_exact_least(", true},
+    {"NVL", 2, 2, "coalesce(", "coalesce(", true},
+    {"COALESCE", 2, kMaxCallArguments, "coalesce(", "coalesce(", true},
+    {"NULLIF", 2, 2, "ora_exact_nullif(", "ora_exact_nullif(", true},
+};
+
+const ExactNumberFunction* FindExactFunction(const Expr& e) {
+  if (e.kind != ExprKind::kFunction || e.over || e.distinct) return nullptr;
+  for (const ExactNumberFunction& f : kExactFunctions) {
+    if (f.name != e.text) continue;
+    if (e.args.size() < f.min_args || e.args.size() > f.max_args) return nullptr;
+    for (const auto& a : e.args) {
+      if (a->kind == ExprKind::kStar) return nullptr;
+    }
+    return &f;
+  }
+  return nullptr;
+}
+
+// MIN or MAX of a query block's rows.
+bool IsExtremeAggregate(const Expr& e) {
+  return e.kind == ExprKind::kFunction && !e.over && e.args.size() == 1 &&
+         e.args[0]->kind != ExprKind::kStar && (e.text == "MIN" || e.text == "MAX");
+}
+
+bool IsComputed(const Expr& e);
+
+bool AnyComputed(const Expr& e) {
+  return std::any_of(e.args.begin(), e.args.end(), [](const auto& a) { return IsComputed(*a); });
+}
+
+// A value computed in decimal: arithmetic, SUM or AVG, a function of numbers, MIN or MAX of a
+// computed value.
+bool IsComputed(const Expr& e) {
+  if (IsArithmetic(e) || IsNumberAggregate(e)) return true;
+  if (IsExtremeAggregate(e)) return IsComputed(*e.args[0]);
+  const ExactNumberFunction* f = FindExactFunction(e);
+  return f != nullptr && (!f->passes_through || AnyComputed(e));
+}
 
 // The function of `op`: of the column's value itself (`result`) or of an operand of it.
 const char* ExactFunction(std::string_view op, bool result) {
@@ -91,17 +155,48 @@ bool Translator::PrintsExactly(const SelectCore& core, size_t index, const Scope
   return ExactOperands(computed, scope, 0);
 }
 
-// Every operand, however deep, is a number or a text read as one (never a date).
+// Every operand, however deep, is a number or a text read as one (never a date); the value
+// a function of numbers rounds, and the arguments of one that gives back one of them, are
+// numbers.
 bool Translator::ExactOperands(const Expr& e, const Scope* scope, int depth) {
-  if (!IsArithmetic(e)) {
-    const SqlType t = TypeOf(e, scope);
-    return t == SqlType::kNumber || t == SqlType::kText || t == SqlType::kNull;
+  if (IsArithmetic(e)) {
+    return depth < kMaxExactDepth && ExactOperands(*e.args[0], scope, depth + 1) &&
+           ExactOperands(*e.args[1], scope, depth + 1);
   }
-  return depth < kMaxExactDepth && ExactOperands(*e.args[0], scope, depth + 1) &&
-         ExactOperands(*e.args[1], scope, depth + 1);
+  const ExactNumberFunction* f = FindExactFunction(e);
+  if (f != nullptr || (IsExtremeAggregate(e) && IsComputed(e))) {
+    if (depth >= kMaxExactDepth) return false;
+    for (size_t i = 0; i < e.args.size(); ++i) {
+      const Expr& argument = *e.args[i];
+      const bool number = f == nullptr || f->passes_through ||
+                          (i == 0 && (f->name == "ROUND" || f->name == "TRUNC"));
+      if (number) {
+        const SqlType t = TypeOf(argument, scope);
+        if (t != SqlType::kNumber && t != SqlType::kNull) return false;
+      }
+      if (!ExactOperands(argument, scope, depth + 1)) return false;
+    }
+    return true;
+  }
+  const SqlType t = TypeOf(e, scope);
+  return t == SqlType::kNumber || t == SqlType::kText || t == SqlType::kNull;
 }
 
 SqlType Translator::EmitExact(const Expr& e, const Scope* scope, bool result, std::string* out) {
+  const ExactNumberFunction* f = FindExactFunction(e);
+  if (f != nullptr || (IsExtremeAggregate(e) && IsComputed(e))) {
+    if (f == nullptr) {
+      out->append(e.text == "MIN" ? "ora_exact_min(" : "ora_exact_max(");
+    } else {
+      out->append(result ? f->result : f->operand);
+    }
+    for (size_t i = 0; i < e.args.size(); ++i) {
+      if (i) out->append(", ");
+      EmitExact(*e.args[i], scope, false, out);
+    }
+    out->push_back(')');
+    return SqlType::kNumber;
+  }
   if (!IsArithmetic(e)) {
     if (e.kind == ExprKind::kNumber && SignificantDigits(e.text) > 15) {
       // A literal longer than a double keeps its digits as text, which the functions read.

@@ -19,6 +19,12 @@ std::optional<ShortDecimal> ShortArgument(sqlite3_value* v);
 std::optional<Decimal> DecimalArgument(sqlite3_value* v,
                                        const std::optional<ShortDecimal>& short_form);
 void ResultNumberValue(sqlite3_context* ctx, const NumberValue& value);
+// Any number as its exact digits: a double as the shortest text that reads back as it, numeric
+// text as written (failing with ORA-01722 on other text).
+DecimalDigits DigitsArgument(sqlite3_value* v);
+// Negative, zero or positive as the number `a` is below, equal to or above `b`, exactly.
+// Precondition: neither is NULL.
+int CompareNumbers(sqlite3_value* a, sqlite3_value* b);
 
 // SUM and AVG of NUMBERs computed exactly, as aggregates and over windows: ora_sum and ora_avg
 // give a number the engine compares (the double nearest when it has more digits), the

@@ -63,6 +63,7 @@ constexpr FunctionRow kFunctionTable[] = {
     {"LN", 1, 1, "ora_ln", SqlType::kNumber, true},
     {"POWER", 2, 2, "ora_power", SqlType::kNumber, true},
     {"MOD", 2, 2, "ora_mod", SqlType::kNumber, true},
+    {"REMAINDER", 2, 2, "ora_remainder", SqlType::kNumber, true},
     {"ADD_MONTHS", 2, 2, "ora_add_months", SqlType::kDate, false},
     {"LAST_DAY", 1, 1, "ora_last_day", SqlType::kDate, false},
     {"MONTHS_BETWEEN", 2, 2, "ora_months_between", SqlType::kNumber, false},

@@ -1,6 +1,8 @@
 // SUM and AVG of NUMBERs on the embedded engine, exact: every term added as the decimal it
 // stands for (DecimalSum), the total or the mean rounded to a NUMBER's digits only at the end.
-// Each is a window function too: a term leaving the frame is taken away exactly.
+// Each is a window function too: a term leaving the frame is taken away exactly. MIN and MAX
+// of computed NUMBERs (ora_exact_min, ora_exact_max) keep the extreme value as it came,
+// compared exactly.
 #include <charconv>
 #include <cmath>
 #include <stdexcept>
@@ -90,16 +92,48 @@ int Register(sqlite3* db, const char* name) {
       nullptr);
 }
 
+// The extreme value so far, a copy the aggregate owns.
+struct ExtremeState {
+  sqlite3_value* best;
+};
+
+template <int direction>
+void ExtremeStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return;
+  auto* state = static_cast<ExtremeState*>(sqlite3_aggregate_context(ctx, sizeof(ExtremeState)));
+  if (state == nullptr) return sqlite3_result_error_nomem(ctx);
+  if (state->best != nullptr && CompareNumbers(argv[0], state->best) * direction <= 0) return;
+  sqlite3_value* copy = sqlite3_value_dup(argv[0]);
+  if (copy == nullptr) return sqlite3_result_error_nomem(ctx);
+  sqlite3_value_free(state->best);
+  state->best = copy;
+}
+
+void ExtremeFinal(sqlite3_context* ctx) {
+  auto* state = static_cast<ExtremeState*>(sqlite3_aggregate_context(ctx, 0));
+  if (state == nullptr || state->best == nullptr) return sqlite3_result_null(ctx);
+  sqlite3_result_value(ctx, state->best);
+  sqlite3_value_free(state->best);
+  state->best = nullptr;
+}
+
 }  // namespace
 
 int RegisterNumberAggregates(sqlite3* db) {
+  constexpr int kFlags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
   int rc = SQLITE_OK;
   for (auto registered : {Register<false, ResultForm::kNumber>(db, "ora_sum"),
                           Register<true, ResultForm::kNumber>(db, "ora_avg"),
                           Register<false, ResultForm::kOperand>(db, "ora_exact_sum"),
                           Register<true, ResultForm::kOperand>(db, "ora_exact_avg"),
                           Register<false, ResultForm::kText>(db, "ora_result_sum"),
-                          Register<true, ResultForm::kText>(db, "ora_result_avg")}) {
+                          Register<true, ResultForm::kText>(db, "ora_result_avg"),
+                          sqlite3_create_function_v2(db, "ora_exact_min", 1, kFlags, nullptr,
+                                                     nullptr, Guarded<ExtremeStep<-1>>,
+                                                     ExtremeFinal, nullptr),
+                          sqlite3_create_function_v2(db, "ora_exact_max", 1, kFlags, nullptr,
+                                                     nullptr, Guarded<ExtremeStep<1>>,
+                                                     ExtremeFinal, nullptr)}) {
     if (rc == SQLITE_OK) rc = registered;
   }
   return rc;

@@ -45,6 +45,9 @@ void Abs(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
   ResultNumber(ctx, std::fabs(AsNumber(argv[0])));
 }
+
+}  // namespace
+
 // The value at the 15 significant digits it is shown with, so that FLOOR and CEIL act on the
 // decimal value: 0.1 * 3 * 10 is 3, not the 3.0000000000000004 that binary arithmetic leaves.
 double AtShownPrecision(double value) {
@@ -54,11 +57,6 @@ double AtShownPrecision(double value) {
   return std::strtod(buf, nullptr);
 }
 
-// A computed number at the precision it is shown with, for comparisons.
-void Shown(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
-  ResultNumber(ctx, AtShownPrecision(AsNumber(argv[0])));
-}
 void Floor(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
   ResultNumber(ctx, std::floor(AtShownPrecision(AsNumber(argv[0]))));
@@ -66,6 +64,14 @@ void Floor(sqlite3_context* ctx, int, sqlite3_value** argv) {
 void Ceil(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
   ResultNumber(ctx, std::ceil(AtShownPrecision(AsNumber(argv[0]))));
+}
+
+namespace {
+
+// A computed number at the precision it is shown with, for comparisons.
+void Shown(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  ResultNumber(ctx, AtShownPrecision(AsNumber(argv[0])));
 }
 void Sqrt(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
@@ -83,10 +89,16 @@ void Ln(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (v <= 0) throw FunctionError{"ORA-01428: argument '" + FormatNumber(v) + "' is out of range"};
   ResultNumber(ctx, std::log(v));
 }
+
+}  // namespace
+
 void Power(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
   ResultNumber(ctx, std::pow(AsNumber(argv[0]), AsNumber(argv[1])));
 }
+
+namespace {
+
 // Digits after the point of a number as shown; -1 when it is shown with an exponent.
 int ShownDecimalPlaces(double value) {
   char buf[40];
@@ -95,6 +107,8 @@ int ShownDecimalPlaces(double value) {
   const char* point = std::strchr(buf, '.');
   return point == nullptr ? 0 : static_cast<int>(std::strlen(point + 1));
 }
+
+}  // namespace
 
 // m - n * TRUNC(m / n) on the decimal values: the quotient is taken as shown and the remainder
 // has no more places than its operands, so MOD(0.3, 0.1) is 0 as in Oracle.
@@ -111,6 +125,8 @@ void Mod(sqlite3_context* ctx, int, sqlite3_value** argv) {
   }
   ResultNumber(ctx, remainder);
 }
+
+namespace {
 
 int Places(int argc, sqlite3_value** argv) {
   if (argc < 2) return 0;

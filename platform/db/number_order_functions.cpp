@@ -15,25 +15,6 @@ namespace {
 
 constexpr int64_t kExactDoubleInteger = int64_t{1} << 53;
 
-DecimalDigits DigitsArgument(sqlite3_value* v) {
-  switch (sqlite3_value_type(v)) {
-    case SQLITE_INTEGER: return DigitsOf(static_cast<int64_t>(sqlite3_value_int64(v)));
-    case SQLITE_FLOAT: {
-      const double d = sqlite3_value_double(v);
-      if (!std::isfinite(d)) throw FunctionError{"ORA-01426: numeric overflow"};
-      return DigitsOf(d);
-    }
-    case SQLITE_TEXT: {
-      std::optional<DecimalDigits> d = ParseDigits(TextView(v));
-      if (!d) InvalidNumber(TextView(v));
-      return *std::move(d);
-    }
-    default:
-      AsNumber(v);  // fails as for any number
-      return DecimalDigits{};
-  }
-}
-
 // The value as a double when that alone orders it exactly among numbers: a double, or an
 // integer a double holds.
 bool ExactDouble(sqlite3_value* v, int type, double* out) {
@@ -54,25 +35,9 @@ double NearestDouble(sqlite3_value* v, int type) {
   return AsNumber(v);
 }
 
-int CompareValues(sqlite3_value* a, sqlite3_value* b) {
-  const int ta = sqlite3_value_type(a), tb = sqlite3_value_type(b);
-  if (ta == SQLITE_INTEGER && tb == SQLITE_INTEGER) {
-    const int64_t x = sqlite3_value_int64(a), y = sqlite3_value_int64(b);
-    return x < y ? -1 : x > y ? 1 : 0;
-  }
-  double x, y;
-  if (ExactDouble(a, ta, &x) && ExactDouble(b, tb, &y)) return x < y ? -1 : x > y ? 1 : 0;
-  // Rounding to the nearest double never reverses an order: values whose doubles differ
-  // compare as their doubles do.
-  x = NearestDouble(a, ta);
-  y = NearestDouble(b, tb);
-  if (x != y) return x < y ? -1 : 1;
-  return Compare(DigitsArgument(a), DigitsArgument(b));
-}
-
 void CompareFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
-  sqlite3_result_int(ctx, CompareValues(argv[0], argv[1]));
+  sqlite3_result_int(ctx, CompareNumbers(argv[0], argv[1]));
 }
 
 // The exact value of a double (at most 767 significant digits).
@@ -105,6 +70,41 @@ void SortKeyFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
 }
 
 }  // namespace
+
+DecimalDigits DigitsArgument(sqlite3_value* v) {
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: return DigitsOf(static_cast<int64_t>(sqlite3_value_int64(v)));
+    case SQLITE_FLOAT: {
+      const double d = sqlite3_value_double(v);
+      if (!std::isfinite(d)) throw FunctionError{"ORA-01426: numeric overflow"};
+      return DigitsOf(d);
+    }
+    case SQLITE_TEXT: {
+      std::optional<DecimalDigits> d = ParseDigits(TextView(v));
+      if (!d) InvalidNumber(TextView(v));
+      return *std::move(d);
+    }
+    default:
+      AsNumber(v);  // fails as for any number
+      return DecimalDigits{};
+  }
+}
+
+int CompareNumbers(sqlite3_value* a, sqlite3_value* b) {
+  const int ta = sqlite3_value_type(a), tb = sqlite3_value_type(b);
+  if (ta == SQLITE_INTEGER && tb == SQLITE_INTEGER) {
+    const int64_t x = sqlite3_value_int64(a), y = sqlite3_value_int64(b);
+    return x < y ? -1 : x > y ? 1 : 0;
+  }
+  double x, y;
+  if (ExactDouble(a, ta, &x) && ExactDouble(b, tb, &y)) return x < y ? -1 : x > y ? 1 : 0;
+  // Rounding to the nearest double never reverses an order: values whose doubles differ
+  // compare as their doubles do.
+  x = NearestDouble(a, ta);
+  y = NearestDouble(b, tb);
+  if (x != y) return x < y ? -1 : 1;
+  return Compare(DigitsArgument(a), DigitsArgument(b));
+}
 
 std::span<const FunctionEntry> NumberOrderFunctions() {
   static const FunctionEntry kEntries[] = {

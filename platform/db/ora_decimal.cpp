@@ -124,8 +124,9 @@ void Normalize(Int128* mantissa, int* exponent) {
   }
 }
 
-// A number of significant `digits` and the exponent of the first, as the engine keeps it.
-NumberValue FromDigits(bool negative, std::string_view digits, int exponent, ResultForm form) {
+}  // namespace
+
+NumberValue NumberValueOf(bool negative, std::string_view digits, int exponent, ResultForm form) {
   NumberValue result;
   const int significant = static_cast<int>(digits.size());
   if (exponent >= significant - 1 && exponent < 18) {
@@ -150,6 +151,8 @@ NumberValue FromDigits(bool negative, std::string_view digits, int exponent, Res
   AppendDecimalDigits(negative, digits, exponent, &result.text);
   return result;
 }
+
+namespace {
 
 // The sign, significant digits (without trailing zeros) and exponent of d.ddde±NN.
 void ScientificParts(std::string_view scientific, bool* negative, std::string* digits,
@@ -184,7 +187,7 @@ NumberValue FromExact(Int128 mantissa, int exponent, ResultForm form) {
   AppendDigits(magnitude, &digits);
   const int leading = exponent + static_cast<int>(digits.size()) - 1;
   if (leading >= 126) throw std::overflow_error("ORA-01426: numeric overflow");
-  return FromDigits(negative, digits, leading, form);
+  return NumberValueOf(negative, digits, leading, form);
 }
 
 }  // namespace
@@ -264,7 +267,7 @@ NumberValue ShortQuotient(const ShortDecimal& a, const ShortDecimal& b, ResultFo
   char digits[96];
   char* end = WriteDigits(&q, digits);
   while (end[-1] == '0') --end;
-  return FromDigits(negative, std::string_view(digits, static_cast<size_t>(end - digits)), leading,
+  return NumberValueOf(negative, std::string_view(digits, static_cast<size_t>(end - digits)), leading,
                     form);
 }
 
@@ -302,7 +305,7 @@ NumberValue ToNumberValue(const Decimal& exact, ResultForm form) {
   // rounded half away from zero to that many significant digits.
   const int kept = (order % 2 != 0) ? 40 : 39;
   ScientificParts(exact.str(kept - 1, std::ios_base::scientific), &negative, &digits, &exponent);
-  return FromDigits(negative, digits, exponent, form);
+  return NumberValueOf(negative, digits, exponent, form);
 }
 
 void DecimalSum::Widen() {

@@ -55,6 +55,10 @@ struct NumberValue {
 // the double nearest the decimal when it has more digits than a double shows.
 enum class ResultForm { kOperand, kText, kNumber };
 
+// Significant `digits` (without leading or trailing zeros) times 10^exponent of the first, as
+// the engine keeps a NUMBER. Precondition: at most a NUMBER's digits.
+NumberValue NumberValueOf(bool negative, std::string_view digits, int exponent, ResultForm form);
+
 enum class Operation { kAdd, kSubtract, kMultiply };
 // a op b exactly; nothing when the operands are too far apart for 128 bits. Throws
 // std::overflow_error when it is beyond a NUMBER's range (10^126).

@@ -2,6 +2,8 @@
 // the digit form of a NUMBER compares and sorts as the numbers do.
 #include "platform/db/ora_decimal.h"
 
+#include "platform/db/decimal_functions.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -64,6 +66,33 @@ TEST(OraDecimalTest, DigitsCompareAndSortAsTheNumbers) {
   EXPECT_EQ(Compare(DigitsOf(int64_t{-9223372036854775807}), *ParseDigits("-9.223372036854775807e18")), 0);
   for (const char* bad : {"", " ", ".", "1e", "1..2", "--1", "1 2", "x"}) {
     EXPECT_FALSE(ParseDigits(bad).has_value()) << bad;
+  }
+}
+
+// Rounding at a place beyond the digits, before them, or far before them.
+TEST(OraDecimalTest, DigitsRoundAtAnyPlace) {
+  struct Case {
+    const char* value;
+    int places;
+    Rounding rounding;
+    const char* rounded;
+  };
+  const Case cases[] = {
+      {"0.05", 0, Rounding::kHalfAwayFromZero, "0"},
+      {"0.5", 0, Rounding::kHalfAwayFromZero, "1"},
+      {"-0.5", 0, Rounding::kHalfAwayFromZero, "-1"},
+      {"-0.0001", 0, Rounding::kFloor, "-1"},
+      {"0.0001", 0, Rounding::kCeiling, "1"},
+      {"-0.0001", 0, Rounding::kCeiling, "0"},
+      {"9.99", 1, Rounding::kHalfAwayFromZero, "10"},
+      {"1234.5", -2, Rounding::kTowardZero, "1200"},
+      {"1234.5", -7, Rounding::kHalfAwayFromZero, "0"},
+      {"1.25", 5, Rounding::kTowardZero, "1.25"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.value) + " " + std::to_string(c.places));
+    EXPECT_EQ(Compare(RoundDigits(*ParseDigits(c.value), c.places, c.rounding), *ParseDigits(c.rounded)),
+              0);
   }
 }
 

@@ -147,6 +147,79 @@ INSERT INTO T VALUES (3, 1, 3, -1E-30);
   EXPECT_EQ(Column("SELECT SUM(A / B) FROM T"), "0.9999999999999999999999999999999999999999");
 }
 
+// The functions of numbers compute on the exact value of their argument, computed or held,
+// and give a NUMBER's digits: ROUND half away from zero, TRUNC towards zero, MOD with the sign
+// of the dividend (the dividend itself for a zero divisor), REMAINDER by the nearest quotient,
+// the even one of two as near.
+TEST_P(OracleNumbersTest, FunctionsOfNumbersKeepTheDigitsOfANumber) {
+  Expect({
+      {"SELECT ROUND(1/3, 20), TRUNC(2/3, 25), ROUND(ID, -1), TRUNC(ID, -2), TRUNC(-7/3), "
+       "ROUND(-2.5), ROUND(ID * 1.5) FROM N WHERE ID > 1000",
+       {"0.33333333333333333333", "0.6666666666666666666666666", "12345678901234570",
+        "12345678901234500", "-2", "-3", "18518518351851851"}},
+      {"SELECT CEIL(1/3), FLOOR(-1/3), CEIL(ID + 0.1), FLOOR(ID * 1.5), ABS(-1/3), SIGN(-1/3), "
+       "SIGN(1E-30 * 1E-5) FROM N WHERE ID > 1000",
+       {"1", "-1", "12345678901234568", "18518518351851850",
+        "0.3333333333333333333333333333333333333333", "-1", "1"}},
+      {"SELECT MOD(ID, 10), MOD(-7, 3), MOD(7, -3), MOD(11, 0), MOD(1/3, 0.1), MOD(34.5, 3) "
+       "FROM N WHERE ID > 1000",
+       {"7", "-1", "1", "11", "0.0333333333333333333333333333333333333333", "1.5"}},
+      {"SELECT REMAINDER(18, 7), REMAINDER(11, 4), REMAINDER(-11, 4), REMAINDER(3.5, 2), "
+       "REMAINDER(5, 2), REMAINDER(7, 2), REMAINDER(34.5, 3), REMAINDER(ID, 10) FROM N "
+       "WHERE ID > 1000",
+       {"-3", "-1", "1", "-0.5", "1", "-1", "-1.5", "-3"}},
+      {"SELECT POWER(2, 100), POWER(1.5, 3), POWER(3, -1), POWER(10, -3), POWER(-2, 3), "
+       "POWER(ID, 2) FROM N WHERE ID > 1000",
+       {"1267650600228229401496703205376", "3.375", "0.3333333333333333333333333333333333333333",
+        "0.001", "-8", "152415787532388345526596755677489"}},
+      {"SELECT POWER(1.1, 50), POWER(1/3, 2) FROM DUAL",
+       {"117.390852879695316506666495990358319939", "0.1111111111111111111111111111111111111111"}},
+      {"SELECT GREATEST(1/3, 0.3333333333333333), LEAST(2/3, 1/3 + 1/3), NVL(NULL + 1, 2/3), "
+       "COALESCE(NULL, NULL, 1/3), NULLIF(1/3, 2/6), NULLIF(1/3, 0.3333333333333333) FROM DUAL",
+       {"0.3333333333333333333333333333333333333333", "0.6666666666666666666666666666666666666666",
+        "0.6666666666666666666666666666666666666667", "0.3333333333333333333333333333333333333333",
+        "<null>", "0.3333333333333333333333333333333333333333"}},
+      {"SELECT TO_CHAR(ROUND(2/3, 30)), ROUND(1/3, 30) * 3, MOD(ROUND(ID / 3), 10) FROM N "
+       "WHERE ID > 1000",
+       {".666666666666666666666666666667", "0.999999999999999999999999999999", "2"}},
+      {"SELECT COUNT(*) FROM N WHERE ROUND(X / 3, 20) = 0.16666666666666666667 OR "
+       "ABS(X / 3) > GREATEST(ID / 3, 1E10)",
+       {"1"}},
+  });
+  for (const char* sql : {"SELECT REMAINDER(1, 0) FROM DUAL", "SELECT REMAINDER(1/3, ID - ID) FROM N"}) {
+    SCOPED_TRACE(sql);
+    try {
+      testing::Query(*c_, sql);
+      ADD_FAILURE() << "answered";
+    } catch (const DbError& e) {
+      EXPECT_NE(std::string(e.what()).find("ORA-01476"), std::string::npos) << e.what();
+    }
+  }
+  EXPECT_EQ(Column("SELECT ID FROM N ORDER BY MOD(ID / 3, 1), ID"), "3,12345678901234567,1,2");
+}
+
+// MIN and MAX, GROUP BY and DISTINCT over computed numbers tell apart values that differ in
+// any digit.
+TEST_P(OracleNumbersTest, AggregatesAndGroupsOfComputedNumbersAreExact) {
+  RunScript(*c_, R"(
+CREATE TABLE T (ID NUMBER, A NUMBER, B NUMBER, C NUMBER);
+INSERT INTO T VALUES (1, 1, 3, 0);
+INSERT INTO T VALUES (2, 1, 3, 1E-30);
+INSERT INTO T VALUES (3, 1, 3, -1E-30);
+INSERT INTO T VALUES (4, 2, 6, 0);
+)");
+  Expect({
+      {"SELECT MIN(A / B + C), MAX(A / B + C), MAX(ROUND(A / B + C, 30)), MIN(ID) FROM T",
+       {"0.3333333333333333333333333333323333333333", "0.3333333333333333333333333333343333333333",
+        "0.333333333333333333333333333334", "1"}},
+  });
+  EXPECT_EQ(Column("SELECT COUNT(*) FROM T GROUP BY A / B + C ORDER BY 1"), "1,1,2");
+  EXPECT_EQ(Column("SELECT MIN(ID) FROM T GROUP BY ROUND(A / B + C, 35) ORDER BY 1"), "1,2,3");
+  EXPECT_EQ(Column("SELECT DISTINCT A / B + C FROM T ORDER BY 1"),
+            "0.3333333333333333333333333333323333333333,0.3333333333333333333333333333333333333333,"
+            "0.3333333333333333333333333333343333333333");
+}
+
 // A number converted to text without a format model is written as TO_CHAR writes it: no zero
 // before the point, no trailing zeros; in a result it stays a plain decimal.
 TEST_P(OracleNumbersTest, NumbersTurnedIntoTextHaveNoZeroBeforeThePoint) {

@@ -370,10 +370,22 @@ CREATE OR REPLACE FUNCTION ora_exp(v numeric) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT trim_scale(exp(v)) $f$;
 CREATE OR REPLACE FUNCTION ora_ln(v numeric) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT trim_scale(ln(v)) $f$;
+-- A whole exponent gives the exact power (to 60 decimals at least, as the base is taken to
+-- them), a negative one its reciprocal as a quotient.
 CREATE OR REPLACE FUNCTION ora_power(a numeric, b numeric) RETURNS numeric
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT trim_scale(power(a, b)) $f$;
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN b <> trunc(b) OR abs(b) > 1000000 THEN trim_scale(power(a, b))
+    WHEN b < 0 AND a <> 0 THEN ora_div(1, power(round(a, greatest(scale(a), 60)), -b))
+    ELSE trim_scale(power(round(a, greatest(scale(a), 60)), b)) END $f$;
 CREATE OR REPLACE FUNCTION ora_mod(a numeric, b numeric) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT CASE WHEN b = 0 THEN a ELSE mod(a, b) END $f$;
+-- REMAINDER: a - b * N, N the integer nearest a / b, the even one of two as near.
+CREATE OR REPLACE FUNCTION ora_remainder(a numeric, b numeric) RETURNS numeric
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN b = 0 THEN ora_raise('ORA-01476: divisor is equal to zero', 'KV000', NULL::numeric)
+    WHEN 2 * abs(mod(a, b)) > abs(b) OR (2 * abs(mod(a, b)) = abs(b) AND mod(div(a, b), 2) <> 0)
+    THEN mod(a, b) - sign(a) * sign(b) * b
+    ELSE mod(a, b) END $f$;
 CREATE OR REPLACE FUNCTION ora_round(v numeric, places numeric DEFAULT 0) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT round(v, trunc(places)::int) $f$;
 CREATE OR REPLACE FUNCTION ora_trunc(v numeric, places numeric DEFAULT 0) RETURNS numeric

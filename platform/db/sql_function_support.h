@@ -83,9 +83,17 @@ std::span<const FunctionEntry> TextFunctions();
 std::span<const FunctionEntry> NumberFunctions();
 std::span<const FunctionEntry> DateFunctions();
 std::span<const FunctionEntry> NumberOrderFunctions();
+std::span<const FunctionEntry> ExactNumberFunctions();
 
-// ROUND and TRUNC of numbers, shared with their forms for values of unknown type.
+// The functions of numbers on doubles, shared with their forms for values of unknown type and
+// with the exact forms, which compute a double standing for no short decimal as they do.
 void Round(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void Trunc(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void Floor(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void Ceil(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void Mod(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void Power(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+// A double at the 15 significant digits it is shown with.
+double AtShownPrecision(double value);
 
 }  // namespace korvalis::db::functions

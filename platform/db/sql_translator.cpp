@@ -622,7 +622,11 @@ void Translator::EmitFilters(SelectCore& core, const Scope* scope, std::string* 
     out->append(" GROUP BY ");
     for (size_t i = 0; i < core.group_by.size(); ++i) {
       if (i) out->append(", ");
-      Emit(*core.group_by[i], scope, out);
+      if (ComputedExactly(*core.group_by[i], scope)) {
+        EmitExact(*core.group_by[i], scope, false, out);
+      } else {
+        Emit(*core.group_by[i], scope, out);
+      }
     }
   }
   if (core.having) {

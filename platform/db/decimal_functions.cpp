@@ -1,0 +1,122 @@
+#include "platform/db/decimal_functions.h"
+
+#include <algorithm>
+#include <boost/multiprecision/cpp_int.hpp>
+#include <cstdlib>
+#include <stdexcept>
+#include <string>
+
+namespace korvalis::db {
+namespace {
+
+using boost::multiprecision::cpp_int;
+
+// An exact power beyond this many digits is refused (the double form answers it instead).
+constexpr int64_t kMaxPowerDigits = 4000;
+
+// The decimal exponent of a value's last significant digit.
+int LowExponent(const DecimalDigits& d) {
+  return d.exponent - static_cast<int>(d.digits.size()) + 1;
+}
+
+// The significant digits as a whole number, with the value's sign.
+cpp_int Mantissa(const DecimalDigits& d) {
+  if (d.sign == 0) return 0;
+  cpp_int m(d.digits);
+  return d.sign < 0 ? cpp_int(-m) : m;
+}
+
+cpp_int PowerOfTen(int k) { return boost::multiprecision::pow(cpp_int(10), static_cast<unsigned>(k)); }
+
+// mantissa * 10^low_exponent as digits.
+DecimalDigits DigitsOf(const cpp_int& mantissa, int low_exponent) {
+  DecimalDigits d;
+  if (mantissa == 0) return d;
+  d.sign = mantissa < 0 ? -1 : 1;
+  d.digits = cpp_int(boost::multiprecision::abs(mantissa)).str();
+  d.exponent = low_exponent + static_cast<int>(d.digits.size()) - 1;
+  d.digits.erase(d.digits.find_last_not_of('0') + 1);
+  return d;
+}
+
+}  // namespace
+
+DecimalDigits RoundDigits(const DecimalDigits& value, int places, Rounding rounding) {
+  if (value.sign == 0) return value;
+  // The digits at or above 10^-places stay.
+  const int64_t kept = int64_t{value.exponent} + places + 1;
+  if (kept >= static_cast<int64_t>(value.digits.size())) return value;
+  bool up = false;
+  switch (rounding) {
+    case Rounding::kHalfAwayFromZero:
+      up = kept >= 0 && value.digits[static_cast<size_t>(kept)] >= '5';
+      break;
+    case Rounding::kTowardZero: break;
+    case Rounding::kCeiling: up = value.sign > 0; break;
+    case Rounding::kFloor: up = value.sign < 0; break;
+  }
+  cpp_int m = kept > 0 ? cpp_int(value.digits.substr(0, static_cast<size_t>(kept))) : cpp_int(0);
+  if (up) ++m;
+  return DigitsOf(value.sign < 0 ? cpp_int(-m) : m, -places);
+}
+
+NumberValue ToNumberValue(const DecimalDigits& exact, ResultForm form) {
+  if (exact.sign == 0) return NumberValue{};
+  const int kept = (exact.exponent % 2 != 0) ? 40 : 39;
+  const DecimalDigits rounded =
+      static_cast<int>(exact.digits.size()) > kept
+          ? RoundDigits(exact, kept - 1 - exact.exponent, Rounding::kHalfAwayFromZero)
+          : exact;
+  if (rounded.exponent >= 126) throw std::overflow_error("ORA-01426: numeric overflow");
+  if (rounded.exponent < -130) return NumberValue{};  // below the least NUMBER: zero
+  return NumberValueOf(rounded.sign < 0, rounded.digits, rounded.exponent, form);
+}
+
+DecimalDigits Remainder(const DecimalDigits& m, const DecimalDigits& n, bool nearest) {
+  if (m.sign == 0) return m;
+  // Both as whole numbers on the lower of their last digits' exponents.
+  const int low = std::min(LowExponent(m), LowExponent(n));
+  const cpp_int x = Mantissa(m) * PowerOfTen(LowExponent(m) - low);
+  const cpp_int y = Mantissa(n) * PowerOfTen(LowExponent(n) - low);
+  cpp_int quotient, remainder;
+  boost::multiprecision::divide_qr(x, y, quotient, remainder);  // remainder has x's sign
+  if (nearest && remainder != 0) {
+    const cpp_int twice = boost::multiprecision::abs(remainder) * 2;
+    const cpp_int divisor = boost::multiprecision::abs(y);
+    if (twice > divisor || (twice == divisor && boost::multiprecision::bit_test(quotient, 0))) {
+      // The quotient one further from zero is nearer (or the even one of two as near).
+      remainder -= (m.sign == n.sign) ? y : cpp_int(-y);
+    }
+  }
+  return DigitsOf(remainder, low);
+}
+
+std::optional<NumberValue> WholePower(const DecimalDigits& x, const DecimalDigits& n,
+                                      ResultForm form) {
+  if (n.sign != 0 && LowExponent(n) < 0) return std::nullopt;  // a fraction
+  if (n.sign != 0 && n.exponent > 6) return std::nullopt;
+  const int64_t exponent = n.sign == 0 ? 0 : static_cast<int64_t>(Mantissa(n)) *
+                                                 static_cast<int64_t>(PowerOfTen(LowExponent(n)));
+  if (exponent == 0) return NumberValue{NumberValue::Kind::kInteger, 1, 0, {}};
+  if (x.sign == 0) {
+    if (exponent < 0) return std::nullopt;
+    return NumberValue{};
+  }
+  const int64_t times = exponent < 0 ? -exponent : exponent;
+  if (static_cast<int64_t>(x.digits.size()) * times > kMaxPowerDigits ||
+      std::abs(int64_t{LowExponent(x)}) * times > kMaxPowerDigits) {
+    return std::nullopt;
+  }
+  const cpp_int power =
+      boost::multiprecision::pow(Mantissa(x), static_cast<unsigned>(times));
+  const int low = static_cast<int>(LowExponent(x) * times);
+  if (exponent > 0) return ToNumberValue(DigitsOf(power, low), form);
+  // 1 / (power * 10^low): the quotient of 10^scale by the power has more digits than a NUMBER
+  // keeps and the one that rounds them, all exact.
+  const cpp_int magnitude = boost::multiprecision::abs(power);
+  const int scale = static_cast<int>(magnitude.str().size()) + 41;
+  const cpp_int quotient = PowerOfTen(scale) / magnitude;
+  return ToNumberValue(DigitsOf(power < 0 ? cpp_int(-quotient) : quotient, -scale - low), form);
+}
+
+}  // namespace korvalis::db

@@ -1,0 +1,36 @@
+// Oracle's functions of NUMBERs computed on their exact digits, whatever their length: ROUND,
+// TRUNC, CEIL and FLOOR to a number of decimals, MOD and REMAINDER, POWER to a whole exponent,
+// and the rounding of any exact value to a NUMBER's digits. The digits are integers of
+// Boost.Multiprecision (cpp_int) scaled by a power of ten.
+//
+// Thread-safety: pure functions.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "platform/db/ora_decimal.h"
+
+namespace korvalis::db {
+
+enum class Rounding { kHalfAwayFromZero, kTowardZero, kCeiling, kFloor };
+
+// `value` rounded as `rounding` says to `places` decimals (negative places round to tens,
+// hundreds ...).
+DecimalDigits RoundDigits(const DecimalDigits& value, int places, Rounding rounding);
+
+// `exact` rounded half away from zero to a NUMBER's digits. Throws std::overflow_error when it
+// is beyond a NUMBER's range (10^126).
+NumberValue ToNumberValue(const DecimalDigits& exact, ResultForm form);
+
+// m - n * N, N the integer quotient of m / n truncated (MOD) or the integer nearest it, an
+// even one when two are (REMAINDER). Precondition: n is not zero.
+DecimalDigits Remainder(const DecimalDigits& m, const DecimalDigits& n, bool nearest);
+
+// x to the power `n`, exact before its rounding to a NUMBER's digits; nothing when `n` is no
+// whole number, when x is zero and n negative, or when the exact power would run to thousands
+// of digits. Throws std::overflow_error when it is beyond a NUMBER's range (10^126).
+std::optional<NumberValue> WholePower(const DecimalDigits& x, const DecimalDigits& n,
+                                      ResultForm form);
+
+}  // namespace korvalis::db
