@@ -47,6 +47,7 @@ SqlType Translator::EmitSubqueryCondition(const Expr& e, const Scope* scope, std
 }
 
 SqlType Translator::EmitInList(const Expr& e, const Scope* scope, std::string* out) {
+  if (EmitExactInList(e, scope, out)) return SqlType::kNumber;
   const size_t mark = out->size();
   SqlType left = Emit(*e.args[0], scope, out);
   double v;

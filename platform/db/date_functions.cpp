@@ -3,6 +3,7 @@
 #include "platform/db/sql_function_support.h"
 
 #include "platform/db/database_clock.h"
+#include "platform/db/exact_number_values.h"
 
 namespace korvalis::db::functions {
 namespace {
@@ -82,6 +83,16 @@ void MonthsBetweenFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
   ResultNumber(ctx, MonthsBetween(AsDate(argv[0]), AsDate(argv[1])));
 }
 
+// MONTHS_BETWEEN of a computed NUMBER (exact_arithmetic.cpp): its exact value in seconds of
+// 31-day months, one quotient rounded to a NUMBER's digits.
+template <ResultForm form>
+void ExactMonthsBetween(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
+  ResultNumberValue(ctx, ShortQuotient(ShortDecimal{MonthsBetweenSeconds(AsDate(argv[0]),
+                                                                         AsDate(argv[1])), 0},
+                                       ShortDecimal{kSecondsOfMonthsBetween, 0}, form));
+}
+
 // GREATEST and LEAST compare as the first argument's type: numbers as numbers, anything else
 // as text.
 
@@ -104,6 +115,8 @@ std::span<const FunctionEntry> DateFunctions() {
       {"ora_extract_field", 2, Guarded<ExtractFn>, true},
       {"ora_last_day", 1, Guarded<LastDayFn>, true},
       {"ora_months_between", 2, Guarded<MonthsBetweenFn>, true},
+      {"ora_exact_months_between", 2, Guarded<ExactMonthsBetween<ResultForm::kOperand>>, true},
+      {"ora_result_months_between", 2, Guarded<ExactMonthsBetween<ResultForm::kText>>, true},
       {"ora_sysdate", 0, Guarded<Sysdate>, false},
   };
   return kEntries;

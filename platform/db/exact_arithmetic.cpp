@@ -9,7 +9,7 @@
 //   a result that a double cannot show is its text, which nothing but the caller reads;
 // - a comparison with a computed side: ora_compare of the exact values, which answers for any
 //   length, as the engine would order a long value's text after every number;
-// - BETWEEN: two such comparisons;
+// - BETWEEN: two such comparisons; an IN list, one for each value;
 // - a computed sort key: ora_sort_key, bytes that sort as the exact values do;
 // - the argument of SUM and AVG: exact, the aggregates reading a long value's text;
 // - a computed GROUP BY item: its exact value, one text or number for each decimal.
@@ -45,6 +45,8 @@ struct ExactNumberFunction {
   // Gives back one of its arguments unchanged: computed only where an argument is, and every
   // argument a number.
   bool passes_through;
+  // Its arguments are dates, printed as they are.
+  bool dates = false;
 };
 
 constexpr ExactNumberFunction kExactFunctions[] = {
@@ -62,6 +64,8 @@ constexpr ExactNumberFunction kExactFunctions[] = {
     {"NVL", 2, 2, "coalesce(", "coalesce(", true},
     {"COALESCE", 2, kMaxCallArguments, "coalesce(", "coalesce(", true},
     {"NULLIF", 2, 2, "ora_exact_nullif(", "ora_exact_nullif(", true},
+    {"MONTHS_BETWEEN", 2, 2, "ora_exact_months_between(", "ora_result_months_between(", false,
+     true},
 };
 
 const ExactNumberFunction* FindExactFunction(const Expr& e) {
@@ -83,17 +87,22 @@ bool IsExtremeAggregate(const Expr& e) {
          e.args[0]->kind != ExprKind::kStar && (e.text == "MIN" || e.text == "MAX");
 }
 
+// -x or +x of a number.
+bool IsSigned(const Expr& e) {
+  return e.kind == ExprKind::kUnary && e.args.size() == 1 && (e.text == "-" || e.text == "+");
+}
+
 bool IsComputed(const Expr& e);
 
 bool AnyComputed(const Expr& e) {
   return std::any_of(e.args.begin(), e.args.end(), [](const auto& a) { return IsComputed(*a); });
 }
 
-// A value computed in decimal: arithmetic, SUM or AVG, a function of numbers, MIN or MAX of a
-// computed value.
+// A value computed in decimal: arithmetic, SUM or AVG, a function of numbers, MIN or MAX or
+// the sign of a computed value.
 bool IsComputed(const Expr& e) {
   if (IsArithmetic(e) || IsNumberAggregate(e)) return true;
-  if (IsExtremeAggregate(e)) return IsComputed(*e.args[0]);
+  if (IsExtremeAggregate(e) || IsSigned(e)) return IsComputed(*e.args[0]);
   const ExactNumberFunction* f = FindExactFunction(e);
   return f != nullptr && (!f->passes_through || AnyComputed(e));
 }
@@ -163,9 +172,16 @@ bool Translator::ExactOperands(const Expr& e, const Scope* scope, int depth) {
     return depth < kMaxExactDepth && ExactOperands(*e.args[0], scope, depth + 1) &&
            ExactOperands(*e.args[1], scope, depth + 1);
   }
+  if (IsSigned(e) && IsComputed(e)) {
+    return depth < kMaxExactDepth && ExactOperands(*e.args[0], scope, depth + 1);
+  }
   const ExactNumberFunction* f = FindExactFunction(e);
   if (f != nullptr || (IsExtremeAggregate(e) && IsComputed(e))) {
     if (depth >= kMaxExactDepth) return false;
+    if (f != nullptr && f->dates) {
+      return std::all_of(e.args.begin(), e.args.end(),
+                         [&](const auto& a) { return TypeOf(*a, scope) == SqlType::kDate; });
+    }
     for (size_t i = 0; i < e.args.size(); ++i) {
       const Expr& argument = *e.args[i];
       const bool number = f == nullptr || f->passes_through ||
@@ -183,6 +199,13 @@ bool Translator::ExactOperands(const Expr& e, const Scope* scope, int depth) {
 }
 
 SqlType Translator::EmitExact(const Expr& e, const Scope* scope, bool result, std::string* out) {
+  if (IsSigned(e) && IsComputed(e)) {
+    if (e.text == "+") return EmitExact(*e.args[0], scope, result, out);
+    out->append(result ? "ora_result_sub(0, " : "ora_exact_sub(0, ");
+    EmitExact(*e.args[0], scope, false, out);
+    out->push_back(')');
+    return SqlType::kNumber;
+  }
   const ExactNumberFunction* f = FindExactFunction(e);
   if (f != nullptr || (IsExtremeAggregate(e) && IsComputed(e))) {
     if (f == nullptr) {
@@ -192,7 +215,11 @@ SqlType Translator::EmitExact(const Expr& e, const Scope* scope, bool result, st
     }
     for (size_t i = 0; i < e.args.size(); ++i) {
       if (i) out->append(", ");
-      EmitExact(*e.args[i], scope, false, out);
+      if (f != nullptr && f->dates) {
+        Emit(*e.args[i], scope, out);
+      } else {
+        EmitExact(*e.args[i], scope, false, out);
+      }
     }
     out->push_back(')');
     return SqlType::kNumber;
@@ -305,6 +332,30 @@ bool Translator::EmitExactBetween(const Expr& e, const Scope* scope, std::string
   }
   out->append("ora_compare(").append(value).append(", ").append(low).append(") >= 0 AND ");
   out->append("ora_compare(").append(value).append(", ").append(high).append(") <= 0)");
+  return true;
+}
+
+// An IN list of numbers of which one is computed: an exact comparison with each, joined as
+// Oracle joins them (OR for IN, AND for NOT IN), so that a NULL among them keeps its meaning.
+bool Translator::EmitExactInList(const Expr& e, const Scope* scope, std::string* out) {
+  if (pg_) return false;
+  bool computed = false;
+  for (const auto& operand : e.args) {
+    const SqlType t = TypeOf(*operand, scope);
+    if (t != SqlType::kNumber && t != SqlType::kNull) return false;
+    computed = computed || ComputedExactly(*operand, scope);
+  }
+  if (!computed || TypeOf(*e.args[0], scope) != SqlType::kNumber) return false;
+  std::string value;
+  EmitExact(*e.args[0], scope, false, &value);
+  out->append(e.negated ? "NOT (" : "(");
+  for (size_t i = 1; i < e.args.size(); ++i) {
+    if (i > 1) out->append(" OR ");
+    out->append("ora_compare(").append(value).append(", ");
+    EmitExact(*e.args[i], scope, false, out);
+    out->append(") = 0");
+  }
+  out->push_back(')');
   return true;
 }
 

@@ -296,6 +296,17 @@ double MonthsBetween(const DateTime& a, const DateTime& b) {
   return months + ((a.day - b.day) + (seconds_a - seconds_b) / 86400.0) / 31.0;
 }
 
+int64_t MonthsBetweenSeconds(const DateTime& a, const DateTime& b) {
+  const int64_t months = (int64_t{a.year} - b.year) * 12 + (a.month - b.month);
+  const bool a_last = a.day == DaysInMonth(a.year, a.month);
+  const bool b_last = b.day == DaysInMonth(b.year, b.month);
+  if (a.day == b.day || (a_last && b_last)) return months * kSecondsOfMonthsBetween;
+  const int64_t seconds_a = a.hour * 3600 + a.minute * 60 + a.second;
+  const int64_t seconds_b = b.hour * 3600 + b.minute * 60 + b.second;
+  return months * kSecondsOfMonthsBetween + (a.day - b.day) * int64_t{86400} + seconds_a -
+         seconds_b;
+}
+
 DateTime LastDay(const DateTime& d) {
   DateTime r = d;
   r.day = DaysInMonth(d.year, d.month);

@@ -100,6 +100,11 @@ DateTime RoundDate(const DateTime& d, std::string_view format);
 
 DateTime AddMonths(const DateTime& d, int64_t months);
 double MonthsBetween(const DateTime& a, const DateTime& b);
+// MONTHS_BETWEEN(a, b) times the seconds of a 31-day month, exactly: the months between, and
+// unless the days are the same or both the last of their months, the days and the seconds of
+// the day between.
+constexpr int64_t kSecondsOfMonthsBetween = 31 * 86400;
+int64_t MonthsBetweenSeconds(const DateTime& a, const DateTime& b);
 DateTime LastDay(const DateTime& d);
 
 }  // namespace korvalis::db

@@ -463,16 +463,17 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
 CREATE OR REPLACE FUNCTION ora_last_day(d timestamp) RETURNS timestamp
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT date_trunc('month', d) + interval '1 month' - interval '1 day' + (d - date_trunc('day', d)) $f$;
+-- Unless the days are the same or both the last of their months, one quotient: the seconds
+-- between over those of a 31-day month.
 CREATE OR REPLACE FUNCTION ora_months_between(a timestamp, b timestamp) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN extract(day FROM a) = extract(day FROM b)
       OR (ora_last_day(a)::date = a::date AND ora_last_day(b)::date = b::date)
     THEN (extract(year FROM a) - extract(year FROM b)) * 12 + extract(month FROM a) - extract(month FROM b)
-    ELSE trim_scale((extract(year FROM a) - extract(year FROM b)) * 12
-      + extract(month FROM a) - extract(month FROM b)
-      + ora_div(extract(day FROM a) - extract(day FROM b)
-                + ora_div(extract(epoch FROM (a - date_trunc('day', a)) - (b - date_trunc('day', b))),
-                          86400), 31)) END $f$;
+    ELSE ora_div(((extract(year FROM a) - extract(year FROM b)) * 12
+      + extract(month FROM a) - extract(month FROM b)) * 2678400
+      + (extract(day FROM a) - extract(day FROM b)) * 86400
+      + extract(epoch FROM (a - date_trunc('day', a)) - (b - date_trunc('day', b))), 2678400) END $f$;
 
 -- ROUND and TRUNC of dates by a format model's unit (days when none is given), as
 -- TruncateDate and RoundDate of ora_date.h.

@@ -285,6 +285,7 @@ class Translator {
   bool EmitExactComparison(const Expr& e, const Scope* scope, const ComparisonSpans& spans,
                            std::string* out);
   bool EmitExactBetween(const Expr& e, const Scope* scope, std::string* out);
+  bool EmitExactInList(const Expr& e, const Scope* scope, std::string* out);
   bool EmitExactSortKey(const Expr& e, bool outermost, const Scope* scope, std::string* out);
   bool ExactOperands(const Expr& e, const Scope* scope, int depth);
   // `result`: e is the column itself, not an operand of it.
