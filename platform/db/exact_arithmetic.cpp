@@ -4,8 +4,8 @@
 // - a query's own result columns: + - * / as ora_result_add ... (their operands as
 //   ora_exact_add ...), SUM and AVG as ora_result_sum and ora_result_avg, the functions of
 //   numbers (ROUND, TRUNC, MOD ...) as ora_result_round ..., MIN and MAX of computed values as
-//   ora_exact_min and ora_exact_max, NVL, COALESCE, NULLIF, GREATEST and LEAST of them giving
-//   back the exact value chosen, TO_CHAR of them and a concatenation of them as ora_exact_text;
+//   ora_exact_min and ora_exact_max, NVL, COALESCE, NULLIF, GREATEST, LEAST, CASE and DECODE
+//   of them giving back the exact value chosen, TO_CHAR of them and a concatenation of them as ora_exact_text;
 //   a result that a double cannot show is its text, which nothing but the caller reads;
 // - a comparison with a computed side: ora_compare of the exact values, which answers for any
 //   length, as the engine would order a long value's text after every number;
@@ -94,6 +94,28 @@ bool IsSigned(const Expr& e) {
 
 bool IsComputed(const Expr& e);
 
+// DECODE(key, search, result, ..., default).
+bool IsDecode(const Expr& e) {
+  return e.kind == ExprKind::kFunction && e.text == "DECODE" && !e.over && e.args.size() >= 3;
+}
+
+// The results of CASE or DECODE; none for other expressions.
+std::vector<const Expr*> ResultArms(const Expr& e) {
+  std::vector<const Expr*> arms;
+  if (IsDecode(e)) {
+    size_t i = 1;
+    for (; i + 1 < e.args.size(); i += 2) arms.push_back(e.args[i + 1].get());
+    if (i < e.args.size()) arms.push_back(e.args[i].get());
+  } else if (e.kind == ExprKind::kCase) {
+    const size_t pairs_end = e.args.size() - (e.has_else ? 1 : 0);
+    for (size_t i = e.has_operand ? 1 : 0; i + 1 < pairs_end + 1 && i < pairs_end; i += 2) {
+      arms.push_back(e.args[i + 1].get());
+    }
+    if (e.has_else) arms.push_back(e.args.back().get());
+  }
+  return arms;
+}
+
 bool AnyComputed(const Expr& e) {
   return std::any_of(e.args.begin(), e.args.end(), [](const auto& a) { return IsComputed(*a); });
 }
@@ -103,6 +125,10 @@ bool AnyComputed(const Expr& e) {
 bool IsComputed(const Expr& e) {
   if (IsArithmetic(e) || IsNumberAggregate(e)) return true;
   if (IsExtremeAggregate(e) || IsSigned(e)) return IsComputed(*e.args[0]);
+  if (IsDecode(e) || e.kind == ExprKind::kCase) {
+    const std::vector<const Expr*> arms = ResultArms(e);
+    return std::any_of(arms.begin(), arms.end(), [](const Expr* a) { return IsComputed(*a); });
+  }
   const ExactNumberFunction* f = FindExactFunction(e);
   return f != nullptr && (!f->passes_through || AnyComputed(e));
 }
@@ -175,6 +201,7 @@ bool Translator::ExactOperands(const Expr& e, const Scope* scope, int depth) {
   if (IsSigned(e) && IsComputed(e)) {
     return depth < kMaxExactDepth && ExactOperands(*e.args[0], scope, depth + 1);
   }
+  if ((IsDecode(e) || e.kind == ExprKind::kCase) && IsComputed(e)) return ExactArms(e, scope, depth);
   const ExactNumberFunction* f = FindExactFunction(e);
   if (f != nullptr || (IsExtremeAggregate(e) && IsComputed(e))) {
     if (depth >= kMaxExactDepth) return false;
@@ -198,7 +225,60 @@ bool Translator::ExactOperands(const Expr& e, const Scope* scope, int depth) {
   return t == SqlType::kNumber || t == SqlType::kText || t == SqlType::kNull;
 }
 
+// The results of CASE or DECODE are numbers, the first of them not NULL, and exact; DECODE
+// compares its key as a number, CASE its operand, if any, with numbers.
+bool Translator::ExactArms(const Expr& e, const Scope* scope, int depth) {
+  if (depth >= kMaxExactDepth || ContainsQuery(e)) return false;
+  if (IsDecode(e) && (TypeOf(*e.args[1], scope) != SqlType::kNumber ||
+                      TypeOf(*e.args[2], scope) != SqlType::kNumber)) {
+    return false;
+  }
+  if (e.kind == ExprKind::kCase && e.has_operand &&
+      TypeOf(*e.args[0], scope) != SqlType::kNumber) {
+    return false;
+  }
+  for (const Expr* arm : ResultArms(e)) {
+    const SqlType t = TypeOf(*arm, scope);
+    if ((t != SqlType::kNumber && t != SqlType::kNull) || !ExactOperands(*arm, scope, depth + 1)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// CASE as its printer prints it, the results exact.
+void Translator::EmitExactCase(const Expr& e, const Scope* scope, std::string* out) {
+  out->append("CASE");
+  size_t i = 0;
+  const size_t pairs_end = e.args.size() - (e.has_else ? 1 : 0);
+  if (e.has_operand) {
+    out->push_back(' ');
+    Emit(*e.args[0], scope, out);
+    i = 1;
+  }
+  for (; i < pairs_end; i += 2) {
+    out->append(" WHEN ");
+    Emit(*e.args[i], scope, out);
+    out->append(" THEN ");
+    EmitExact(*e.args[i + 1], scope, false, out);
+  }
+  if (e.has_else) {
+    out->append(" ELSE ");
+    EmitExact(*e.args.back(), scope, false, out);
+  }
+  out->append(" END");
+}
+
 SqlType Translator::EmitExact(const Expr& e, const Scope* scope, bool result, std::string* out) {
+  if ((IsDecode(e) || e.kind == ExprKind::kCase) && IsComputed(e)) {
+    if (e.kind == ExprKind::kCase) {
+      EmitExactCase(e, scope, out);
+    } else {
+      exact_decode_results_ = true;
+      EmitDecode(e, scope, out);
+    }
+    return SqlType::kNumber;
+  }
   if (IsSigned(e) && IsComputed(e)) {
     if (e.text == "+") return EmitExact(*e.args[0], scope, result, out);
     out->append(result ? "ora_result_sub(0, " : "ora_exact_sub(0, ");

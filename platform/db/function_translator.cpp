@@ -4,6 +4,7 @@
 // names the translator does not know are refused.
 #include <algorithm>
 #include <unordered_map>
+#include <utility>
 
 #include "platform/db/ora_date.h"
 #include "platform/db/ora_number.h"
@@ -339,6 +340,7 @@ SqlType Translator::EmitDecode(const Expr& e, const Scope* scope, std::string* o
   const size_t n = e.args.size();
   if (n < 3) CheckArity(e, 3, 3);
   if (pg_) return PgDecode(e, scope, out);
+  const bool exact_results = std::exchange(exact_decode_results_, false);
   const bool numeric = TypeOf(*e.args[1], scope) == SqlType::kNumber;
   if (!numeric && HasPaddedSearch(e, scope)) return EmitPaddedDecode(e, scope, out);
   const char* key = numeric ? "ora_decode_num(" : "ora_decode_text(";
@@ -359,7 +361,7 @@ SqlType Translator::EmitDecode(const Expr& e, const Scope* scope, std::string* o
       Emit(s, scope, out);
       out->push_back(')');
     }
-  });
+  }, exact_results);
 }
 
 bool Translator::HasPaddedSearch(const Expr& e, const Scope* scope) {
@@ -392,12 +394,17 @@ SqlType Translator::EmitPaddedDecode(const Expr& e, const Scope* scope, std::str
 }
 
 SqlType Translator::EmitDecodeArms(const Expr& e, const Scope* scope, std::string* out,
-                                   const std::function<void(const Expr&)>& when) {
+                                   const std::function<void(const Expr&)>& when,
+                                   bool exact_results) {
   const size_t n = e.args.size();
   // Every result takes the type of the first; a NULL first result makes them text.
   SqlType result = TypeOf(*e.args[2], scope);
   if (result == SqlType::kNull) result = SqlType::kText;
   auto emit_result = [&](const Expr& value) {
+    if (exact_results) {
+      EmitExact(value, scope, false, out);
+      return;
+    }
     const size_t start = out->size();
     ConvertToFirst(result, Emit(value, scope, out), value, start, out);
   };

@@ -49,6 +49,8 @@ void AppendEngineName(std::string_view name, bool marked, std::string* out);
 std::string NameOf(const Name& n);
 void AppendStringLiteral(std::string_view value, std::string* out);
 bool ContainsRownum(const Expr& e);
+// A query anywhere within `e`.
+bool ContainsQuery(const Expr& e);
 bool IsAggregateName(std::string_view f);
 bool ContainsAggregate(const Expr& e);
 bool ContainsWindow(const Expr& e);
@@ -290,6 +292,9 @@ class Translator {
   bool ExactOperands(const Expr& e, const Scope* scope, int depth);
   // `result`: e is the column itself, not an operand of it.
   SqlType EmitExact(const Expr& e, const Scope* scope, bool result, std::string* out);
+  // CASE and DECODE whose results are numbers, some computed.
+  bool ExactArms(const Expr& e, const Scope* scope, int depth);
+  void EmitExactCase(const Expr& e, const Scope* scope, std::string* out);
 
   // Functions (function_translator.cpp): the table's rows, and a printer for each other one.
   SqlType EmitFunction(const Expr& e, const Scope* scope, std::string* out);
@@ -317,7 +322,7 @@ class Translator {
   // as CASE, `when` printing the condition of each search value; the type of the first result
   // whose type is known.
   SqlType EmitDecodeArms(const Expr& e, const Scope* scope, std::string* out,
-                         const std::function<void(const Expr&)>& when);
+                         const std::function<void(const Expr&)>& when, bool exact_results = false);
   SqlType EmitToChar(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitToDate(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitExtract(const Expr& e, const Scope* scope, std::string* out);
@@ -389,6 +394,9 @@ class Translator {
   // The outermost query of a SELECT statement, when it is one query block: its computed
   // columns are exact decimals.
   const Select* exact_select_ = nullptr;
+  // Set by the exact printer just before it prints a DECODE of numbers, which takes it: its
+  // results are printed exactly.
+  bool exact_decode_results_ = false;
 };
 
 }  // namespace detail
