@@ -34,6 +34,18 @@ INSERT INTO N VALUES (12345678901234567, 1234567890.125, '1234567890.125');
       EXPECT_EQ(rows[0], c.row);
     }
   }
+  // Each statement fails as a division by zero.
+  void ExpectZeroDivisor(const std::vector<const char*>& statements) {
+    for (const char* sql : statements) {
+      SCOPED_TRACE(sql);
+      try {
+        testing::Query(*c_, sql);
+        ADD_FAILURE() << "answered";
+      } catch (const DbError& e) {
+        EXPECT_NE(std::string(e.what()).find("ORA-01476"), std::string::npos) << e.what();
+      }
+    }
+  }
   // The first column of the rows, joined by commas.
   std::string Column(const char* sql) {
     std::string out;
@@ -73,15 +85,7 @@ TEST_P(OracleNumbersTest, ArithmeticKeepsTheDigitsOfANumber) {
        {"4.08333333333333333333333333333333333333", "12"}},
       {"SELECT '2' * 3, NULL + 1, 1 - '0.5' FROM DUAL", {"6", "<null>", "0.5"}},
   });
-  for (const char* sql : {"SELECT 1/0 FROM DUAL", "SELECT X / (ID - 1) FROM N"}) {
-    SCOPED_TRACE(sql);
-    try {
-      testing::Query(*c_, sql);
-      ADD_FAILURE() << "answered";
-    } catch (const DbError& e) {
-      EXPECT_NE(std::string(e.what()).find("ORA-01476"), std::string::npos) << e.what();
-    }
-  }
+  ExpectZeroDivisor({"SELECT 1/0 FROM DUAL", "SELECT X / (ID - 1) FROM N"});
 }
 
 // SUM and AVG add the exact decimals and round only their result to a NUMBER's digits, over
@@ -196,15 +200,7 @@ TEST_P(OracleNumbersTest, FunctionsOfNumbersKeepTheDigitsOfANumber) {
        "ABS(X / 3) > GREATEST(ID / 3, 1E10)",
        {"1"}},
   });
-  for (const char* sql : {"SELECT REMAINDER(1, 0) FROM DUAL", "SELECT REMAINDER(1/3, ID - ID) FROM N"}) {
-    SCOPED_TRACE(sql);
-    try {
-      testing::Query(*c_, sql);
-      ADD_FAILURE() << "answered";
-    } catch (const DbError& e) {
-      EXPECT_NE(std::string(e.what()).find("ORA-01476"), std::string::npos) << e.what();
-    }
-  }
+  ExpectZeroDivisor({"SELECT REMAINDER(1, 0) FROM DUAL", "SELECT REMAINDER(1/3, ID - ID) FROM N"});
   EXPECT_EQ(Column("SELECT ID FROM N ORDER BY MOD(ID / 3, 1), ID"), "3,12345678901234567,1,2");
 }
 
