@@ -5,8 +5,7 @@
 //
 // Every request is a property bag; a request that lacks the keys of every mode does nothing.
 // Text values are quoted (quotes doubled); `type` and `sort_code` stand bare in the statements
-// and are checked to be numbers before the first statement runs. The inserts name no columns
-// and follow the column order of the schema.
+// and are checked to be numbers before the first statement runs.
 #include "report/function_admin.h"
 
 #include <string>
@@ -16,48 +15,51 @@
 #include "foundation/data/emr_data_source.h"
 #include "foundation/suite/factory.h"
 #include "foundation/data/sql_conditions.h"
-#include "foundation/data/sql_text.h"
+#include "foundation/data/row_statements.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/text/string_util.h"
 #include "foundation/xml/xml_property.h"
 
 using korvalis::BstrView;
 using korvalis::PropertyBag;
 using korvalis::SqlConditions;
-using korvalis::SqlQuoted;
+using korvalis::InsertRow;
+using korvalis::RowValue;
+using korvalis::SqlKey;
+using korvalis::UpdateRow;
 using korvalis::StoreBstrResult;
 
 namespace {
 
-constexpr char16_t kNoGroup[] = u"'####'";
+constexpr char16_t kNoGroup[] = u"####";
 
 // The entry leaves every group.
 void Unlink(CSingleDataSource& data_source, const std::u16string& menu_id) {
-  data_source.Execute(u"DELETE TELV_FUNCTION_GROUP_MAP WHERE MENU_ID = " + SqlQuoted(menu_id));
+  data_source.Execute(u"DELETE TELV_FUNCTION_GROUP_MAP" +
+                      SqlKey().Equals(u"MENU_ID", menu_id).Where());
 }
 
-// The entry joins the group at `place` (a number).
+// The entry joins the group at `place`.
 void Link(CSingleDataSource& data_source, const std::u16string& group_id,
-          const std::u16string& menu_id, const std::u16string& place) {
-  data_source.Execute(
-      u"INSERT INTO TELV_FUNCTION_GROUP_MAP (GROUP_ID, MENU_ID, SORT_CODE) VALUES(" +
-      SqlQuoted(group_id) + u", " + SqlQuoted(menu_id) + u", " + place + u" )");
+          const std::u16string& menu_id, const RowValue& place) {
+  InsertRow(data_source, u"TELV_FUNCTION_GROUP_MAP", u"GROUP_ID, MENU_ID, SORT_CODE",
+            {group_id, menu_id, place});
 }
 
 // One past the highest value that `max_sql` answers; an empty or non-numeric answer counts as 0.
-std::u16string NextPlace(CSingleDataSource& data_source, const std::u16string& max_sql) {
+RowValue NextPlace(CSingleDataSource& data_source, const std::u16string& max_sql) {
   std::u16string highest;
   data_source.QueryScalar(max_sql, highest);
-  return LongToString(static_cast<long>(StringToInt(highest)) + 1);
+  return RowValue::Number(static_cast<long>(StringToInt(highest)) + 1);
 }
 
 // The entry leaves every group and joins `group_id` at its end.
 void MoveToEnd(CSingleDataSource& data_source, const std::u16string& group_id,
                const std::u16string& menu_id) {
   Unlink(data_source, menu_id);
-  const std::u16string place = NextPlace(
-      data_source,
-      u"SELECT MAX(T.SORT_CODE) AS MAXCODE FROM TELV_FUNCTION_GROUP_MAP T WHERE T.GROUP_ID = " +
-          SqlQuoted(group_id));
+  const RowValue place =
+      NextPlace(data_source, u"SELECT MAX(T.SORT_CODE) AS MAXCODE FROM TELV_FUNCTION_GROUP_MAP T" +
+                                 SqlKey().Equals(u"T.GROUP_ID", group_id).Where());
   Link(data_source, group_id, menu_id, place);
 }
 
@@ -93,7 +95,7 @@ long CBFunctionAdmin::SetFunctionConfig(CEMRDataSource* pDataSource, BSTR bstrCo
 
   // Placing: the entry moves to the given place of the group; the item itself is not written.
   if (!sort_code.empty() && !id.empty() && !group_id.empty()) {
-    const std::u16string place = korvalis::SqlBareNumber(sort_code, u"sort_code");
+    const RowValue place = RowValue::Number(sort_code, u"sort_code");
     Unlink(*pDataSource, id);
     Link(*pDataSource, group_id, id, place);
     return 0;
@@ -103,10 +105,9 @@ long CBFunctionAdmin::SetFunctionConfig(CEMRDataSource* pDataSource, BSTR bstrCo
   if (item.GetValue(u"group") == u"1") {
     if (id.empty() || group_id.empty()) return 0;
     MoveToEnd(*pDataSource, group_id, id);
-    pDataSource->Execute(u"UPDATE TELV_FUNCTION SET GROUP_ID = " + SqlQuoted(group_id) +
-                         u" WHERE FUNCTION_ID =" + SqlQuoted(id));
-    pDataSource->Execute(u"UPDATE TELV_FUNCTION_DISPATCHED SET GROUP_ID = " + SqlQuoted(group_id) +
-                         u" WHERE FUNCTION_ID =" + SqlQuoted(id));
+    const std::u16string function = SqlKey().Equals(u"FUNCTION_ID", id).Sql();
+    UpdateRow(*pDataSource, u"TELV_FUNCTION", {{u"GROUP_ID", group_id}}, function);
+    UpdateRow(*pDataSource, u"TELV_FUNCTION_DISPATCHED", {{u"GROUP_ID", group_id}}, function);
     return 0;
   }
 
@@ -114,25 +115,28 @@ long CBFunctionAdmin::SetFunctionConfig(CEMRDataSource* pDataSource, BSTR bstrCo
   const std::u16string name = item.GetValue(u"name");
   const std::u16string type = item.GetValue(u"type");
   if (name.empty() || type.empty() || id.empty()) return 0;
-  const std::u16string type_number = korvalis::SqlBareNumber(type, u"type");
-  const std::u16string template_id = SqlQuoted(item.GetValue(u"template_id"));
-  const std::u16string remark = SqlQuoted(item.GetValue(u"remark"));
-  const std::u16string report_id = SqlQuoted(item.GetValue(u"report_id"));
+  const RowValue type_number = RowValue::Number(type, u"type");
+  const std::u16string template_id = item.GetValue(u"template_id");
+  const std::u16string remark = item.GetValue(u"remark");
+  const std::u16string report_id = item.GetValue(u"report_id");
   if (!item.GetValue(u"new").empty()) {
-    pDataSource->Execute(u"INSERT INTO TELV_FUNCTION_CONFIG VALUES(" + SqlQuoted(id) + u", " +
-                         SqlQuoted(name) + u", " + template_id + u", " + type_number + u", " +
-                         remark + u", " + report_id + u")");
+    InsertRow(*pDataSource, u"TELV_FUNCTION_CONFIG", u"ID, NAME, TEMPLATE_ID, TYPE, REMARK, REPORT_ID",
+              {id, name, template_id, type_number, remark, report_id});
   } else {
-    pDataSource->Execute(u"UPDATE TELV_FUNCTION_CONFIG T SET T.NAME = " + SqlQuoted(name) +
-                         u", T.TEMPLATE_ID = " + template_id + u", T.TYPE = " + type_number +
-                         u", T.REMARK = " + remark + u", T.REPORT_ID = " + report_id +
-                         u" WHERE T.ID = " + SqlQuoted(id));
+    UpdateRow(*pDataSource, u"TELV_FUNCTION_CONFIG T",
+              {{u"T.NAME", name},
+               {u"T.TEMPLATE_ID", template_id},
+               {u"T.TYPE", type_number},
+               {u"T.REMARK", remark},
+               {u"T.REPORT_ID", report_id}},
+              SqlKey().Equals(u"T.ID", id).Sql());
   }
   if (group_id.empty()) return 0;
   std::u16string linked;
-  pDataSource->QueryScalar(u"SELECT MENU_ID FROM TELV_FUNCTION_GROUP_MAP WHERE MENU_ID = " +
-                               SqlQuoted(id) + u" AND GROUP_ID = " + SqlQuoted(group_id),
-                           linked);
+  pDataSource->QueryScalar(
+      u"SELECT MENU_ID FROM TELV_FUNCTION_GROUP_MAP" +
+          SqlKey().Equals(u"MENU_ID", id).Equals(u"GROUP_ID", group_id).Where(),
+      linked);
   if (linked.empty()) MoveToEnd(*pDataSource, group_id, id);
   return 0;
 }
@@ -140,9 +144,10 @@ long CBFunctionAdmin::SetFunctionConfig(CEMRDataSource* pDataSource, BSTR bstrCo
 long CBFunctionAdmin::DelFunctionConfig(CEMRDataSource* pDataSource, BSTR bstrCondition) {
   const std::u16string id = PropertyBag(bstrCondition).GetValue(u"id");
   if (id.empty()) return 0;
-  pDataSource->Execute(u"DELETE TELV_FUNCTION_CONFIG WHERE ID = " + SqlQuoted(id));
+  pDataSource->Execute(u"DELETE TELV_FUNCTION_CONFIG" + SqlKey().Equals(u"ID", id).Where());
   Unlink(*pDataSource, id);
-  pDataSource->Execute(u"DELETE TELV_FUNCTION_DISPATCHED WHERE FUNCTION_ID = " + SqlQuoted(id));
+  pDataSource->Execute(u"DELETE TELV_FUNCTION_DISPATCHED" +
+                       SqlKey().Equals(u"FUNCTION_ID", id).Where());
   return 0;
 }
 
@@ -154,10 +159,10 @@ long CBFunctionAdmin::SetFunctionGroup(CEMRDataSource* pDataSource, BSTR bstrCon
 
   // Reordering: the group gets a new place; no identifier is answered.
   if (!sort_code.empty() && !id.empty()) {
-    const std::u16string place = korvalis::SqlBareNumber(sort_code, u"sort_code");
+    const RowValue place = RowValue::Number(sort_code, u"sort_code");
     StoreBstrResult(pbstrId, u"");
-    pDataSource->Execute(u"UPDATE TELV_FUNCTION_GROUP T SET T.SORT_CODE = " + place +
-                         u"  WHERE T.ID = " + SqlQuoted(id));
+    UpdateRow(*pDataSource, u"TELV_FUNCTION_GROUP T", {{u"T.SORT_CODE", place}},
+              SqlKey().Equals(u"T.ID", id).Sql());
     return 0;
   }
 
@@ -171,22 +176,22 @@ long CBFunctionAdmin::SetFunctionGroup(CEMRDataSource* pDataSource, BSTR bstrCon
   }
   if (!id.empty()) {
     StoreBstrResult(pbstrId, id);
-    pDataSource->Execute(u"UPDATE TELV_FUNCTION_GROUP T SET T.NAME = " + SqlQuoted(name) +
-                         u", T.PARENT_ID =" + SqlQuoted(parent_id) + u", T.APP_ID =" +
-                         SqlQuoted(app_id) + u", T.APP_NAME = " + SqlQuoted(app_name) +
-                         u"  WHERE T.ID = " + SqlQuoted(id));
+    UpdateRow(*pDataSource, u"TELV_FUNCTION_GROUP T",
+              {{u"T.NAME", name},
+               {u"T.PARENT_ID", parent_id},
+               {u"T.APP_ID", app_id},
+               {u"T.APP_NAME", app_name}},
+              SqlKey().Equals(u"T.ID", id).Sql());
     return 0;
   }
   // A new group takes the next place among the groups of its application.
   const std::u16string new_id = CEMRFactory::Instance()->NewGuid();
-  const std::u16string place = NextPlace(
-      *pDataSource,
-      u"SELECT MAX(T.SORT_CODE) AS MAXCODE FROM TELV_FUNCTION_GROUP T WHERE T.APP_NAME = " +
-          SqlQuoted(app_name));
+  const RowValue place =
+      NextPlace(*pDataSource, u"SELECT MAX(T.SORT_CODE) AS MAXCODE FROM TELV_FUNCTION_GROUP T" +
+                                  SqlKey().Equals(u"T.APP_NAME", app_name).Where());
   StoreBstrResult(pbstrId, new_id);
-  pDataSource->Execute(u"INSERT INTO TELV_FUNCTION_GROUP T VALUES(" + SqlQuoted(new_id) + u", " +
-                       SqlQuoted(name) + u", " + SqlQuoted(parent_id) + u" ," + SqlQuoted(app_id) +
-                       u", " + SqlQuoted(app_name) + u", " + place + u" )");
+  InsertRow(*pDataSource, u"TELV_FUNCTION_GROUP", u"ID, NAME, PARENT_ID, APP_ID, APP_NAME, SORT_CODE",
+            {new_id, name, parent_id, app_id, app_name, place});
   return 0;
 }
 
@@ -194,14 +199,12 @@ long CBFunctionAdmin::DelFunctionGroup(CEMRDataSource* pDataSource, BSTR bstrCon
   const std::u16string id = PropertyBag(bstrCondition).GetValue(u"id");
   if (id.empty()) return 0;
   // The group's entries move to "####"; its child groups keep their parent.
-  const std::u16string group = SqlQuoted(id);
-  pDataSource->Execute(u"UPDATE TELV_FUNCTION_GROUP_MAP SET GROUP_ID = " +
-                       std::u16string(kNoGroup) + u" WHERE GROUP_ID = " + group);
-  pDataSource->Execute(u"UPDATE TELV_FUNCTION_DISPATCHED SET GROUP_ID = " +
-                       std::u16string(kNoGroup) + u" WHERE GROUP_ID = " + group);
-  pDataSource->Execute(u"UPDATE TELV_FUNCTION SET GROUP_ID = " + std::u16string(kNoGroup) +
-                       u" WHERE GROUP_ID = " + group);
-  pDataSource->Execute(u"DELETE FROM TELV_FUNCTION_GROUP T WHERE T.ID = " + group);
+  const std::u16string in_group = SqlKey().Equals(u"GROUP_ID", id).Sql();
+  for (const char16_t* table :
+       {u"TELV_FUNCTION_GROUP_MAP", u"TELV_FUNCTION_DISPATCHED", u"TELV_FUNCTION"}) {
+    UpdateRow(*pDataSource, table, {{u"GROUP_ID", kNoGroup}}, in_group);
+  }
+  pDataSource->Execute(u"DELETE FROM TELV_FUNCTION_GROUP T" + SqlKey().Equals(u"T.ID", id).Where());
   return 0;
 }
 

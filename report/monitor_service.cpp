@@ -6,7 +6,9 @@
 #include "foundation/calls/body_arguments.h"
 #include "foundation/data/emr_data_source.h"
 #include "foundation/log/event_log_entry.h"
+#include "foundation/data/row_statements.h"
 #include "foundation/data/sql_conditions.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/text/string_util.h"
 #include "foundation/xml/xml_list.h"
@@ -23,7 +25,6 @@
 using korvalis::BstrView;
 using korvalis::FromUtf8;
 using korvalis::PropertyBag;
-using korvalis::SqlQuoted;
 using korvalis::ToUtf8;
 using korvalis::report::MonitorCallCounter;
 
@@ -122,9 +123,10 @@ void CBMonitorService::CheckProcess(std::u16string name, std::u16string path) no
 long CBMonitorService::AddServiceList(CEMRDataSource* pDataSource, BSTR bstrServiceList) {
   const ServiceEntryProperties entry = EntryOf(bstrServiceList);
   if (entry.name.empty() || entry.path.empty() || entry.type.empty()) return 0;
-  const std::u16string type = korvalis::SqlNumber(korvalis::TrimAsciiBlanks(entry.type), u"type");
-  pDataSource->Execute(u"INSERT INTO TELV_MONITOR_SERVICE VALUES(" + SqlQuoted(entry.name) + u"," +
-                       SqlQuoted(entry.path) + u"," + type + u")");
+  const korvalis::RowValue type = korvalis::RowValue::Number(
+      korvalis::SqlNumber(korvalis::TrimAsciiBlanks(entry.type), u"type"));
+  korvalis::InsertRow(*pDataSource, u"TELV_MONITOR_SERVICE", u"NAME, PATH, TYPE",
+                      {entry.name, entry.path, type});
   return 0;
 }
 
@@ -143,7 +145,8 @@ long CBMonitorService::GetServiceList(CEMRDataSource* pDataSource, BSTR bstrCond
 long CBMonitorService::DeleteServiceList(CEMRDataSource* pDataSource, BSTR bstrServiceList) {
   const ServiceEntryProperties entry = EntryOf(bstrServiceList);
   if (entry.name.empty() || entry.path.empty() || entry.type.empty()) return 0;
-  pDataSource->Execute(u"DELETE FROM TELV_MONITOR_SERVICE WHERE NAME = " + SqlQuoted(entry.name) +
-                       u" AND PATH = " + SqlQuoted(entry.path));
+  pDataSource->Execute(
+      u"DELETE FROM TELV_MONITOR_SERVICE" +
+          korvalis::SqlKey().Equals(u"NAME", entry.name).Equals(u"PATH", entry.path).Where());
   return 0;
 }

@@ -15,7 +15,8 @@
 #include "foundation/calls/body_arguments.h"
 #include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
-#include "foundation/data/sql_text.h"
+#include "foundation/data/row_statements.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/text/string_util.h"
 #include "foundation/xml/xml_property.h"
 #include "report/emr_report.h"
@@ -23,9 +24,9 @@
 
 using korvalis::BstrView;
 using korvalis::PropertyBag;
-using korvalis::SqlQuoted;
+using korvalis::RowValue;
+using korvalis::SqlKey;
 using korvalis::report::CatalogProperties;
-using korvalis::report::IdText;
 using korvalis::report::StoreText;
 
 namespace {
@@ -38,8 +39,8 @@ constexpr long kLastSerial = 999;
 std::u16string NextChildCode(CSingleDataSource& data_source, const std::u16string& parent_code) {
   std::u16string max_code;
   data_source.QueryScalar(
-      u"SELECT MAX(CODE) MAX_CODE FROM TELV_REPORT_CATALOG WHERE PARENT_CODE= " +
-          SqlQuoted(parent_code),
+      u"SELECT MAX(CODE) MAX_CODE FROM TELV_REPORT_CATALOG" +
+          SqlKey().Equals(u"PARENT_CODE", parent_code).Where(),
       max_code);
   if (max_code.empty()) max_code = u"000";
   const std::size_t digits = max_code.size() < 3 ? max_code.size() : 3;
@@ -70,10 +71,9 @@ long CBEMRReport::InitNewCatalog(CEMRDataSource* pDataSource, BSTR bstrParentCod
   const std::u16string name = property.GetValue(u"name");
   const std::u16string note = property.GetValue(u"note");
   const std::u16string code = NextChildCode(*pDataSource, parent_code);
-  pDataSource->Execute(
-      u"INSERT INTO TELV_REPORT_CATALOG (ID, NAME, CODE, PARENT_CODE, STATUS, NOTE) VALUES(" +
-      IdText(id) + u", " + SqlQuoted(name) + u", " + SqlQuoted(code) + u", " +
-      SqlQuoted(parent_code) + u", 1, " + SqlQuoted(note) + u")");
+  korvalis::InsertRow(*pDataSource, u"TELV_REPORT_CATALOG",
+                      u"ID, NAME, CODE, PARENT_CODE, STATUS, NOTE",
+                      {RowValue::Number(id), name, code, parent_code, RowValue::Number(1), note});
   if (plngCatalogID != nullptr) *plngCatalogID = id;
   return 0;
 }
@@ -82,26 +82,27 @@ long CBEMRReport::DeleteCatalog(CEMRDataSource* pDataSource, LONG lngCatalogID) 
   const CXmlProperty::Map properties = CatalogProperties(*pDataSource, lngCatalogID);
   if (properties.empty()) throw CEMRException(std::u16string(u"获取报表类别属性错误."));
   std::u16string children = u"0";
-  pDataSource->QueryScalar(u"SELECT COUNT(*) FROM TELV_REPORT_CATALOG WHERE PARENT_CODE = " +
-                               SqlQuoted(properties.at(u"code")) + u" AND STATUS = 1",
-                           children);
+  pDataSource->QueryScalar(
+      u"SELECT COUNT(*) FROM TELV_REPORT_CATALOG" +
+          SqlKey().Equals(u"PARENT_CODE", properties.at(u"code")).And(u"STATUS = 1").Where(),
+      children);
   if (children != u"0") throw CEMRException(std::u16string(u"请先删除该类别包含的子类别."));
   std::u16string reports = u"0";
   pDataSource->QueryScalar(
-      u"SELECT COUNT(*) FROM TELV_REPORT WHERE STATUS = 1 AND CATALOG_ID = " + IdText(lngCatalogID),
+      u"SELECT COUNT(*) FROM TELV_REPORT" +
+          SqlKey().And(u"STATUS = 1").Number(u"CATALOG_ID", lngCatalogID).Where(),
       reports);
   if (reports != u"0") throw CEMRException(std::u16string(u"请先删除该类别包含的报表."));
-  pDataSource->Execute(u"UPDATE TELV_REPORT_CATALOG SET STATUS = 0 WHERE ID = " +
-                       IdText(lngCatalogID));
+  korvalis::UpdateRow(*pDataSource, u"TELV_REPORT_CATALOG", {{u"STATUS", RowValue::Number(0)}},
+                      SqlKey().Number(u"ID", lngCatalogID).Sql());
   return 0;
 }
 
 long CBEMRReport::GetCatalogList(CEMRDataSource* pDataSource, LONG lngParentID, BSTR* pbstrList) {
   const std::u16string parent_code = ParentCodeOf(*pDataSource, lngParentID);
   pDataSource->QueryElements(
-      u"SELECT NAME, ID, CODE, PARENT_CODE, SORT, NOTE FROM TELV_REPORT_CATALOG WHERE "
-      u"PARENT_CODE = " +
-          SqlQuoted(parent_code) + u" AND STATUS = 1",
+      u"SELECT NAME, ID, CODE, PARENT_CODE, SORT, NOTE FROM TELV_REPORT_CATALOG" +
+          SqlKey().Equals(u"PARENT_CODE", parent_code).And(u"STATUS = 1").Where(),
       {u"catalog", u"id", u"code", u"parent", u"sort", u"note"}, pbstrList);
   return 0;
 }
@@ -118,9 +119,8 @@ long CBEMRReport::SetCatalogProperty(CEMRDataSource* pDataSource, LONG lngCatalo
   // An empty document is refused with an empty description, as clients have always seen it.
   if (SysStringLen(bstrProperty) == 0) throw CEMRException(std::u16string());
   const CXmlProperty property = PropertyBag(bstrProperty);
-  pDataSource->Execute(u"UPDATE TELV_REPORT_CATALOG SET NAME = " +
-                       SqlQuoted(property.GetValue(u"name")) + u", NOTE = " +
-                       SqlQuoted(property.GetValue(u"note")) + u" WHERE ID = " +
-                       IdText(lngCatalogID));
+  korvalis::UpdateRow(*pDataSource, u"TELV_REPORT_CATALOG",
+                      {{u"NAME", property.GetValue(u"name")}, {u"NOTE", property.GetValue(u"note")}},
+                      SqlKey().Number(u"ID", lngCatalogID).Sql());
   return 0;
 }

@@ -21,6 +21,8 @@
 #include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
 #include "foundation/log/event_log_entry.h"
+#include "foundation/data/row_statements.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/text/string_util.h"
 #include "foundation/xml/xml_list.h"
@@ -34,6 +36,9 @@
 
 using korvalis::ArgumentText;
 using korvalis::BstrView;
+using korvalis::InsertRow;
+using korvalis::RowValue;
+using korvalis::SqlKey;
 using korvalis::SqlQuoted;
 using korvalis::com::ScopedBstr;
 using korvalis::report::StoreText;
@@ -73,8 +78,8 @@ std::vector<std::u16string> ReportsOfUser(CSingleDataSource& data_source, BSTR u
   if (SysStringLen(user_id) == 0) throw CEMRException(kEmptyUserIdMessage);
   std::vector<std::u16string> reports;
   data_source.QueryColumn(
-      u"SELECT DISTINCT REPORT_NO FROM TELV_REPORT_DISTRIBUTE_TO_USER WHERE USER_ID = " +
-          SqlQuoted(BstrView(user_id)),
+      u"SELECT DISTINCT REPORT_NO FROM TELV_REPORT_DISTRIBUTE_TO_USER" +
+          SqlKey().Equals(u"USER_ID", BstrView(user_id)).Where(),
       reports);
   return reports;
 }
@@ -103,8 +108,12 @@ long CBEMRReport::GetUserReport(CEMRDataSource* pDataSource, BSTR bstrUserID, LO
       u"FROM TELV_REPORT WHERE ID IN (" +
       QuotedList(reports) + u") ";
   if (lngCatalogID != 0) {
-    sql += u"AND CATALOG_ID = " + SqlQuoted(korvalis::report::IdText(lngCatalogID)) +
-           u" AND STATUS = 1  ORDER BY SORT, ID";
+    sql += u"AND " +
+           SqlKey()
+               .Equals(u"CATALOG_ID", korvalis::report::IdText(lngCatalogID))
+               .And(u"STATUS = 1")
+               .Sql() +
+           u" ORDER BY SORT, ID";
   } else {
     sql += u"AND STATUS = 1 ";
   }
@@ -137,8 +146,8 @@ long CBEMRReport::GetUserCatalog(CEMRDataSource* pDataSource, BSTR bstrUserID, L
   }
   pDataSource->QueryElements(
       u"SELECT NAME, ID, CODE, PARENT_CODE, SORT, NOTE FROM TELV_REPORT_CATALOG WHERE ID IN(" +
-          QuotedList(categories) + u") AND PARENT_CODE = " + SqlQuoted(parent_code) +
-          u" AND STATUS = 1",
+          QuotedList(categories) + u") AND " +
+          SqlKey().Equals(u"PARENT_CODE", parent_code).And(u"STATUS = 1").Sql(),
       {u"catalog", u"id", u"code", u"parent", u"sort", u"note"}, pbstrList);
   return 0;
 }
@@ -154,12 +163,12 @@ long CBEMRReport::DistributeReport(CEMRDataSource* pDataSource, BSTR bstrUserID,
     reports.push_back(
         korvalis::SqlNumber(korvalis::TrimAsciiBlanks(report.attributes[0]), u"报表ID"));
   }
-  const std::u16string user = SqlQuoted(BstrView(bstrUserID));
+  const std::u16string user = ArgumentText(bstrUserID);
   for (const std::u16string& report : reports) {
-    pDataSource->Execute(u"DELETE TELV_REPORT_USER WHERE USER_ID = " + user + u" AND REPORT_ID = " +
-                         report);
-    pDataSource->Execute(u"INSERT INTO TELV_REPORT_USER(USER_ID, REPORT_ID) VALUES(" + user +
-                         u", " + report + u")");
+    pDataSource->Execute(u"DELETE TELV_REPORT_USER" +
+                         SqlKey().Equals(u"USER_ID", user).Number(u"REPORT_ID", report).Where());
+    InsertRow(*pDataSource, u"TELV_REPORT_USER", u"USER_ID, REPORT_ID",
+              {user, RowValue::Number(report)});
   }
   return 0;
 }
@@ -196,10 +205,11 @@ bool CBEMRReport::DistributeReports(CEMRDataSource* pDataSource, const std::u16s
       const long number = StringToLong(id);
       std::u16string count = u"0";
       pDataSource->QueryScalar(
-          u"SELECT COUNT(*) FROM " + strTable + u" WHERE REPORT_NO = " + NumberText(number), count);
+          u"SELECT COUNT(*) FROM " + strTable + SqlKey().Number(u"REPORT_NO", number).Where(),
+          count);
       if (StringToInt(count, nullptr, -1) > 0) {
-        pDataSource->Execute(u"DELETE FROM " + strTable + u" WHERE REPORT_NO = " +
-                             NumberText(number));
+        pDataSource->Execute(u"DELETE FROM " + strTable +
+                             SqlKey().Number(u"REPORT_NO", number).Where());
       }
       for (const korvalis::ListElement& member :
            korvalis::ReadListElements(report, child, {u"id"})) {
@@ -219,14 +229,14 @@ bool CBEMRReport::SaveDistributionRow(CEMRDataSource* pDataSource, long lngRepor
   const std::u16string key = strTable == kDeptTable ? u"DEPT_ID" : u"USER_ID";
   return LoggingFailure(u"插入或者修改报表出现错误 ---- ", u"插入或者修改报表出现未知错误.", [&] {
     std::u16string count;
-    pDataSource->QueryScalar(u"SELECT COUNT(*) CNT FROM " + strTable + u" WHERE REPORT_NO = " +
-                                 NumberText(lngReportNo) + u" AND " + key + u" = " +
-                                 SqlQuoted(strId),
-                             count);
+    pDataSource->QueryScalar(
+        u"SELECT COUNT(*) CNT FROM " + strTable +
+            SqlKey().Number(u"REPORT_NO", lngReportNo).Equals(key, strId).Where(),
+        count);
     // A row that is there already is not added again.
     if (StringToInt(count, nullptr, 1) < 1) {
-      pDataSource->Execute(u"INSERT INTO " + strTable + u"(REPORT_NO, " + key + u") VALUES(" +
-                           NumberText(lngReportNo) + u", " + SqlQuoted(strId) + u")");
+      InsertRow(*pDataSource, strTable, u"REPORT_NO, " + key,
+                {RowValue::Number(lngReportNo), strId});
     }
   });
 }

@@ -12,6 +12,8 @@
 #include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
 #include "foundation/data/property_map.h"
+#include "foundation/data/row_statements.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/xml/xml_property.h"
 #include "platform/text/ascii.h"
@@ -51,7 +53,8 @@ long CBEMRReport::InitNewReport(CEMRDataSource* pDataSource, LONG lngCatalogID, 
 }
 
 long CBEMRReport::DeleteReport(CEMRDataSource* pDataSource, LONG lngReportID) {
-  pDataSource->Execute(u"UPDATE TELV_REPORT SET STATUS = 0 WHERE ID = " + IdText(lngReportID));
+  korvalis::UpdateRow(*pDataSource, u"TELV_REPORT", {{u"STATUS", korvalis::RowValue::Number(0)}},
+                      korvalis::SqlKey().Number(u"ID", lngReportID).Sql());
   return 0;
 }
 
@@ -118,9 +121,8 @@ long CBEMRReport::GetSQLProperty(CEMRDataSource* pDataSource, LONG lngReportID,
 
 long CBEMRReport::SetSQLProperty(CEMRDataSource* pDataSource, LONG lngReportID, BSTR bstrProperty) {
   if (korvalis::report::IsNewFormatReport(*pDataSource, lngReportID)) return 0;
-  pDataSource->Execute(u"UPDATE TELV_REPORT SET SQL_PRO = " +
-                       korvalis::SqlQuoted(BstrView(bstrProperty)) + u" WHERE ID = " +
-                       IdText(lngReportID));
+  korvalis::UpdateRow(*pDataSource, u"TELV_REPORT", {{u"SQL_PRO", BstrView(bstrProperty)}},
+                      korvalis::SqlKey().Number(u"ID", lngReportID).Sql());
   return 0;
 }
 
