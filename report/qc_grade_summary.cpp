@@ -13,7 +13,9 @@
 #include "foundation/calls/body_arguments.h"
 #include "foundation/calls/bstr_result.h"
 #include "foundation/data/emr_data_source.h"
+#include "foundation/data/row_statements.h"
 #include "foundation/data/sql_conditions.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/suite/factory.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/xml/xml_property.h"
@@ -22,7 +24,9 @@ using korvalis::BstrView;
 using korvalis::PropertyBag;
 using korvalis::SqlBareNumber;
 using korvalis::SqlQuoted;
+using korvalis::RowValue;
 using korvalis::SqlConditions;
+using korvalis::SqlKey;
 
 namespace {
 
@@ -64,12 +68,12 @@ void ReadContent(CEMRDataSource* data_source, const std::u16string& sql, BSTR* r
 
 // The statement that selects a template's XSL; the identifier stands bare.
 std::u16string TemplateContentSql(BSTR id) {
-  return u"SELECT A.CONTENT2 FROM PEV_SUMMARY_TEMPLATE A  WHERE A.ID=" + SqlBareNumber(id, u"ID") +
-         u" ";
+  return u"SELECT A.CONTENT2 FROM PEV_SUMMARY_TEMPLATE A" +
+         SqlKey().Number(u"A.ID", id, u"ID").Where();
 }
 
 std::u16string SummaryContentSql(BSTR id) {
-  return u"SELECT A.CONTENT FROM PEV_SUMMARY A  WHERE A.ID=" + SqlQuoted(id) + u" ";
+  return u"SELECT A.CONTENT FROM PEV_SUMMARY A" + SqlKey().Equals(u"A.ID", id).Where();
 }
 
 // The text of `task_id` split at ";": summaries whose TASK_ID contains any of the pieces.
@@ -98,7 +102,8 @@ long CBQCGradeSummary::GetDetailData(CEMRDataSource*, BSTR, BSTR*) { return 0; }
 long CBQCGradeSummary::SaveContent(CEMRDataSource* pDataSource, BSTR bstrID, BSTR strProperty) {
   if (SysStringLen(bstrID) == 0) return 0;
   korvalis::WriteBlobText(*pDataSource,
-                          u"SELECT CONTENT FROM PEV_SUMMARY A WHERE A.ID=" + SqlQuoted(bstrID),
+                          u"SELECT CONTENT FROM PEV_SUMMARY A" +
+                              SqlKey().Equals(u"A.ID", bstrID).Where(),
                           BstrView(strProperty));
   return 0;
 }
@@ -128,7 +133,7 @@ long CBQCGradeSummary::ModifySummary(CEMRDataSource* pDataSource, BSTR bstrPrope
           {u"dept_id", u" A.DEPT_ID=", false, u""},
           {u"task_id", u" A.TASK_ID=", false, u""},
       },
-      [](const std::u16string& id) { return u" WHERE A.ID=" + SqlQuoted(id) + u" "; });
+      [](const std::u16string& id) { return SqlKey().Equals(u"A.ID", id).Where(); });
   return 0;
 }
 
@@ -145,30 +150,28 @@ long CBQCGradeSummary::ModifySummaryTemplate(CEMRDataSource* pDataSource, BSTR b
           {u"status", u" A.STATUS=", false, u""},
           {u"type", u" A.TYPE=", false, u""},
       },
-      [](const std::u16string& id) { return u" WHERE A.ID=" + SqlQuoted(id + u" ") + u" "; });
+      [](const std::u16string& id) { return SqlKey().Equals(u"A.ID", id + u" ").Where(); });
   return 0;
 }
 
 long CBQCGradeSummary::NewSummary(CEMRDataSource* pDataSource, BSTR bstrProperty,
                                   BSTR* pbstrNewID) {
   const CXmlProperty property = PropertyBag(bstrProperty);
-  const std::u16string title = SqlQuoted(property.GetValue(u"title"));
-  const std::u16string task_id = SqlQuoted(property.GetValue(u"task_id"));
-  const std::u16string template_id =
-      SqlBareNumber(property.GetValue(u"template_id"), u"template_id");
-  const std::u16string type = SqlBareNumber(property.GetValue(u"type"), u"type");
+  const std::u16string title = property.GetValue(u"title");
+  const std::u16string task_id = property.GetValue(u"task_id");
+  const RowValue template_id = RowValue::Number(property.GetValue(u"template_id"), u"template_id");
+  const RowValue type = RowValue::Number(property.GetValue(u"type"), u"type");
   // A summary of the same title and task is replaced; an empty title or task is NULL and
   // matches nothing.
-  pDataSource->Execute(u"DELETE PEV_SUMMARY WHERE TITLE=" + title + u" AND TASK_ID=" + task_id);
+  pDataSource->Execute(u"DELETE PEV_SUMMARY" +
+                       SqlKey().Equals(u"TITLE", title).Equals(u"TASK_ID", task_id).Where());
   const std::u16string id = CEMRFactory::Instance()->NewGuid();
-  pDataSource->Execute(
-      u"INSERT INTO PEV_SUMMARY (ID, TITLE, TEMPLATE_ID, CREATE_DATE, CREATOR, CREATOR_ID, "
-      u"STATUS, NOTES, TYPE, DEPT_ID, TASK_ID) VALUES (" +
-      SqlQuoted(id) + u", " + title + u", " + template_id + u", SYSDATE, " +
-      SqlQuoted(property.GetValue(u"creator")) + u", " +
-      SqlQuoted(property.GetValue(u"creator_id")) + u", 1, " +
-      SqlQuoted(property.GetValue(u"notes")) + u", " + type + u", " +
-      SqlQuoted(property.GetValue(u"dept_id")) + u", " + task_id + u")");
+  korvalis::InsertRow(*pDataSource, u"PEV_SUMMARY",
+                      u"ID, TITLE, TEMPLATE_ID, CREATE_DATE, CREATOR, CREATOR_ID, STATUS, NOTES, "
+                      u"TYPE, DEPT_ID, TASK_ID",
+                      {id, title, template_id, RowValue::Now(), property.GetValue(u"creator"),
+                       property.GetValue(u"creator_id"), RowValue::Number(1),
+                       property.GetValue(u"notes"), type, property.GetValue(u"dept_id"), task_id});
   korvalis::StoreBstrResult(pbstrNewID, id);
   return 0;
 }
@@ -182,16 +185,15 @@ void CBQCGradeSummary::GetNewTemplateId(CEMRDataSource* pDataSource, std::u16str
 long CBQCGradeSummary::NewSummaryTemplate(CEMRDataSource* pDataSource, BSTR bstrProperty,
                                           BSTR* pbstrNewID) {
   const CXmlProperty property = PropertyBag(bstrProperty);
-  const std::u16string type = SqlBareNumber(property.GetValue(u"type"), u"type");
+  const RowValue type = RowValue::Number(property.GetValue(u"type"), u"type");
   std::u16string id;
   GetNewTemplateId(pDataSource, id);
-  pDataSource->Execute(
-      u"INSERT INTO PEV_SUMMARY_TEMPLATE (ID, NAME, CREATOR, CREATE_DATE, SORT_CODE, STATUS, "
-      u"TYPE) VALUES (" +
-      SqlBareNumber(id) + u", " + SqlQuoted(property.GetValue(u"name")) + u", " +
-      SqlQuoted(property.GetValue(u"creator")) + u", TO_DATE(" +
-      SqlQuoted(property.GetValue(u"create_date")) + u", 'yyyy-mm-dd hh24:mi:ss'), " +
-      SqlQuoted(property.GetValue(u"sort_code")) + u", 1, " + type + u")");
+  korvalis::InsertRow(
+      *pDataSource, u"PEV_SUMMARY_TEMPLATE",
+      u"ID, NAME, CREATOR, CREATE_DATE, SORT_CODE, STATUS, TYPE",
+      {RowValue::Number(id), property.GetValue(u"name"), property.GetValue(u"creator"),
+       RowValue::Date(property.GetValue(u"create_date"), u"yyyy-mm-dd hh24:mi:ss"),
+       property.GetValue(u"sort_code"), RowValue::Number(1), type});
   korvalis::StoreBstrResult(pbstrNewID, id);
   return 0;
 }

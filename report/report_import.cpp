@@ -24,6 +24,8 @@
 #include "foundation/codec/codec_factory.h"
 #include "foundation/xml/dom_elements.h"
 #include "foundation/data/emr_data_source.h"
+#include "foundation/data/row_statements.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/calls/emr_exception.h"
 #include "foundation/text/string_util.h"
 #include "foundation/xml/xml_parser.h"
@@ -125,9 +127,9 @@ void StoreValues(const xercesc::DOMDocument* report, CEMRDataSource* data_source
 }
 
 void SetFormat(CEMRDataSource* data_source, LONG report_id, bool new_format) {
-  data_source->Execute(std::u16string(u"UPDATE TELV_REPORT SET NEW_FORMAT = ") +
-                       (new_format ? u"1" : u"0") + u" WHERE ID = " +
-                       korvalis::report::IdText(report_id));
+  korvalis::UpdateRow(*data_source, u"TELV_REPORT",
+                      {{u"NEW_FORMAT", korvalis::RowValue::Number(new_format ? 1 : 0)}},
+                      korvalis::SqlKey().Number(u"ID", report_id).Sql());
 }
 
 }  // namespace

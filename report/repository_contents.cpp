@@ -21,6 +21,7 @@
 #include "foundation/data/record_statements.h"
 #include "foundation/data/row_statements.h"
 #include "foundation/data/sql_conditions.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/xml/xml_property.h"
 #include "foundation/xml/xml_text.h"
@@ -32,6 +33,7 @@ using korvalis::DeleteKeyedRows;
 using korvalis::InsertRow;
 using korvalis::PropertyBag;
 using korvalis::SqlConditions;
+using korvalis::SqlKey;
 using korvalis::SqlQuoted;
 using korvalis::StoreBstrResult;
 using korvalis::XmlCarriable;
@@ -47,8 +49,7 @@ constexpr char16_t kConfigurationTable[] = u"VKT_REFERENCE_CONFIGURE";
 
 // The condition that names one element content.
 std::u16string ElementKey(const std::u16string& item_id, const std::u16string& structure_xid) {
-  return u" WHERE ITEM_ID=" + SqlQuoted(item_id) + u" AND STRUCTURE_XID=" +
-         SqlQuoted(structure_xid);
+  return SqlKey().Equals(u"ITEM_ID", item_id).Equals(u"STRUCTURE_XID", structure_xid).Where();
 }
 
 }  // namespace
@@ -176,9 +177,11 @@ long CBRepository::AddVktDistriCatalog(CEMRDataSource* pDataSource, BSTR bstrCon
   const std::u16string template_id = condition.GetValue(u"template_id");
   const std::u16string catalog_id = condition.GetValue(u"catalog_id");
   // An empty value is NULL, which the delete never matches: such a triple is added every time.
-  pDataSource->Execute(u"DELETE VKT_DEPT_DISTRIBUTE WHERE CATALOG_ID = " + SqlQuoted(catalog_id) +
-                       u" AND DEPT_CODE = " + SqlQuoted(dept_code) + u" AND TEMPLATE_ID = " +
-                       SqlQuoted(template_id));
+  pDataSource->Execute(u"DELETE VKT_DEPT_DISTRIBUTE" + SqlKey()
+                                                       .Equals(u"CATALOG_ID", catalog_id)
+                                                       .Equals(u"DEPT_CODE", dept_code)
+                                                       .Equals(u"TEMPLATE_ID", template_id)
+                                                       .Where());
   InsertRow(*pDataSource, kDistributionTable, u"DEPT_CODE, CATALOG_ID, TEMPLATE_ID",
             {dept_code, catalog_id, template_id});
   return 0;
