@@ -478,7 +478,11 @@ SqlType Translator::EmitToChar(const Expr& e, const Scope* scope, std::string* o
                                       : "ora_to_char(");
   out->append(value);
   out->append(", ");
-  Emit(*e.args[1], scope, out);
+  if (pg_ && t == SqlType::kDate && e.args[1]->kind == ExprKind::kString) {
+    AppendStringLiteral(PgDateModel(e.args[1]->text), out);
+  } else {
+    Emit(*e.args[1], scope, out);
+  }
   out->push_back(')');
   return SqlType::kText;
 }

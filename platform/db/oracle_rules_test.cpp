@@ -99,6 +99,12 @@ TEST_P(OracleRulesTest, Dates) {
        "'HH:MI:SS AM') FROM DUAL",
        "01:07:09 PM"},
       {"SELECT DATE '2024-03-05' + 1.5 FROM DUAL", "2024-03-06 12:00:00"},
+      {"SELECT TO_CHAR(DATE '2024-03-05', 'DD-MON-RR'), TO_CHAR(DATE '2024-03-05', 'RRRR.RR'), "
+       "TO_CHAR(DATE '2024-03-05', 'SYYYY'), TO_CHAR(DATE '2024-03-05', 'SCC') FROM DUAL",
+       "05-MAR-24|2024.24| 2024| 21"},
+      // Elements the front end does not write are refused alike on both engines.
+      {"SELECT TO_CHAR(DATE '2024-03-05', 'DDTH') FROM DUAL", "ORA-01821"},
+      {"SELECT TO_CHAR(DATE '2024-03-05', 'YEAR') FROM DUAL", "ORA-01821"},
       {"SELECT TO_DATE('2024-02-30', 'YYYY-MM-DD') FROM DUAL", "ORA-01839"},
       {"SELECT TO_DATE('2024-13-01', 'YYYY-MM-DD') FROM DUAL", "ORA-01843"},
   });

@@ -1,6 +1,7 @@
 // The forms the PostgreSQL printer writes where PostgreSQL's typed values differ from
 // SQLite's: values turned into text as Oracle writes them, and DECODE's comparisons. The
 // rest of the printer is shared with SQLite's and asks `pg_` where the two differ.
+#include "platform/db/date_format_elements.h"
 #include "platform/db/ora_number.h"
 #include "platform/db/sql_translator_internal.h"
 
@@ -11,6 +12,42 @@ void Translator::PgAsText(SqlType type, std::string* value_sql) {
   // ora_str has a form for each of PostgreSQL's types, so a value of unknown type is
   // converted by what it turns out to be.
   *value_sql = "ora_str(" + *value_sql + ")";
+}
+
+std::string Translator::PgDateModel(std::string_view model) {
+  using date_model::Element;
+  std::string out;
+  for (size_t at = 0;;) {
+    const date_model::FormatToken t = date_model::ReadElement(model, at);
+    if (t.element == Element::kEnd) break;
+    const std::string_view text = model.substr(at, t.length);
+    at += t.length;
+    switch (t.element) {
+      case Element::kRRRR:
+        out.append("YYYY");
+        break;
+      case Element::kRR:
+        out.append("YY");
+        break;
+      case Element::kSYYYY:
+      case Element::kSCC:
+        // The sign's place of a year after Christ is a blank, as the embedded file writes it.
+        out.append("\" \"");
+        out.append(t.element == Element::kSYYYY ? "YYYY" : "CC");
+        break;
+      case Element::kSSSSS:
+        Refuse("SSSSS in TO_CHAR on the server");
+      case Element::kRM:
+        if (t.letter_case == date_model::LetterCase::kCapital) {
+          Refuse("Rm in TO_CHAR on the server");
+        }
+        out.append(text);
+        break;
+      default:
+        out.append(text);
+    }
+  }
+  return out;
 }
 
 // DECODE(key, search, result, ..., default): the first search value decides how values

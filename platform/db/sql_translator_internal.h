@@ -377,6 +377,9 @@ class Translator {
   // ---- the PostgreSQL printer's own forms (postgres_printer.cpp) ----
   // A value of type `type` as text, as Oracle converts it (numbers without a mask, dates).
   static void PgAsText(SqlType type, std::string* value_sql);
+  // A date model of TO_CHAR as the server's TO_CHAR writes it alike: the elements it writes
+  // otherwise spelt as elements it writes the same. Refuses what the embedded file refuses.
+  static std::string PgDateModel(std::string_view model);
   SqlType PgDecode(const Expr& e, const Scope* scope, std::string* out);
   // Records a table of the schema that the statement reads or writes.
   void UseTable(const TableInfo* table);
