@@ -128,7 +128,8 @@ long CBEMRLibrary::SaveXmlFrameContent(CEMRDataSource* pDataSource, LONG lngID, 
 
 long CBEMRLibrary::GetConditionList(CEMRDataSource* pDataSource, BSTR* pbstrList) {
   pDataSource->QueryElements(
-      u"SELECT NAME, TABLE_FIELD, TYPE, DICT, NOTES FROM MOLB_SEARCHES_CONDITION WHERE STATUS = 1",
+      u"SELECT NAME, TABLE_FIELD, TYPE, DICT, NOTES FROM MOLB_SEARCHES_CONDITION WHERE STATUS = 1 "
+      u"ORDER BY ID",
       {u"cdt", u"field", u"type", u"dict", u"notes"}, pbstrList);
   return 0;
 }
