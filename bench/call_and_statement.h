@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -28,6 +29,14 @@
 #include "platform/text/unicode.h"
 
 namespace korvalis::bench {
+
+// The local time as the embedded database renders a date: "YYYY-MM-DD HH:MM:SS".
+inline std::string Now() {
+  char now[24];
+  const std::time_t t = std::time(nullptr);
+  std::strftime(now, sizeof now, "%Y-%m-%d %H:%M:%S", std::localtime(&t));
+  return now;
+}
 
 // Ends the process with SQLite's message when `rc` is a failure.
 inline void CheckSqlite(int rc, sqlite3* db) {

@@ -84,17 +84,36 @@ char32_t DecodeSequence(const unsigned char*& p, const unsigned char* end) {
 
 }  // namespace
 
-void XmlOutput::Free::operator()(char16_t* units) const { std::free(units); }
+void XmlOutput::Free::operator()(char* block) const { std::free(block); }
+
+char16_t* XmlOutput::Units() const {
+  return reinterpret_cast<char16_t*>(block_.get() + kBstrPrefixBytes);
+}
 
 void XmlOutput::Grow(std::size_t units) {
   const std::size_t capacity = std::max({capacity_ * 2, size_ + units, std::size_t{1024}});
-  // realloc moves a large buffer by remapping its pages: a long document is neither copied
+  // realloc moves a large block by remapping its pages: a long document is neither copied
   // nor faulted in again each time it doubles.
-  void* grown = std::realloc(data_.get(), capacity * sizeof(char16_t));
+  void* grown = std::realloc(block_.get(),
+                             kBstrPrefixBytes + capacity * sizeof(char16_t) + kBstrTerminatorBytes);
   if (grown == nullptr) throw std::bad_alloc();
-  (void)data_.release();
-  data_.reset(static_cast<char16_t*>(grown));
+  (void)block_.release();
+  block_.reset(static_cast<char*>(grown));
   capacity_ = capacity;
+}
+
+BSTR XmlOutput::ReleaseBstr() {
+  // The block gives back the room the document did not take; shrinking moves no text.
+  void* block = std::realloc(block_.get(),
+                             kBstrPrefixBytes + size_ * sizeof(char16_t) + kBstrTerminatorBytes);
+  if (block == nullptr) throw std::bad_alloc();
+  (void)block_.release();
+  const std::size_t size = size_;
+  size_ = 0;
+  capacity_ = 0;
+  BSTR text = BstrOfBlock(block, size);
+  if (text == nullptr) throw std::bad_alloc();
+  return text;
 }
 
 bool AppendEscapedXml(XmlOutput& out, std::string_view value, bool attribute,

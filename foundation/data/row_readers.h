@@ -18,20 +18,22 @@
 #include <utility>
 #include <vector>
 
+#include "platform/com/bstr.h"
 #include "platform/db/provider.h"
 
 namespace korvalis::datasource {
 
 // A UTF-16 document being written. Room is made for the most a piece can take (Reserve), the
 // piece is written through the pointer, and Commit keeps what was written: the units are
-// never filled twice, as growing a std::u16string first would.
+// never filled twice, as growing a std::u16string first would. The document is written in the
+// block of a BSTR-to-be, so that a long one is handed to the caller without a copy.
 class XmlOutput {
  public:
   // Room for at least `units` more units after the text; returns where they start. The
   // pointer is valid until the next Reserve or Append.
   char16_t* Reserve(std::size_t units) {
     if (capacity_ - size_ < units) Grow(units);
-    return data_.get() + size_;
+    return Units() + size_;
   }
   // Keeps `units` units written at the pointer Reserve returned. Precondition: no more than
   // were reserved.
@@ -43,20 +45,25 @@ class XmlOutput {
     size_ += text.size();
   }
 
-  const char16_t* data() const { return data_.get(); }
+  const char16_t* data() const { return block_ ? Units() : nullptr; }
   std::size_t size() const { return size_; }
-  std::u16string_view view() const { return {data_.get(), size_}; }
+  std::u16string_view view() const { return {data(), size_}; }
+
+  // Hands the document over as a new BSTR, leaving the output empty. Throws std::bad_alloc
+  // when it is too long for a BSTR or memory runs out.
+  BSTR ReleaseBstr();
 
  private:
+  char16_t* Units() const;
   void Grow(std::size_t units);
 
   struct Free {
-    void operator()(char16_t* units) const;
+    void operator()(char* block) const;
   };
 
-  std::unique_ptr<char16_t, Free> data_;
+  std::unique_ptr<char, Free> block_;
   std::size_t size_ = 0;
-  std::size_t capacity_ = 0;
+  std::size_t capacity_ = 0;  // units
 };
 
 // What becomes of a character that XML cannot carry (a control character, U+FFFE, U+FFFF).

@@ -158,6 +158,20 @@ TEST(XmlOutput, GrowsKeepingWhatWasWritten) {
   out.Commit(2);
   expected += u"ab";
   EXPECT_EQ(out.view(), expected);
+
+  // Handed over as a BSTR, terminated, and the output starts again empty.
+  const BSTR document = out.ReleaseBstr();
+  EXPECT_EQ(korvalis::BstrView(document), expected);
+  EXPECT_EQ(document[expected.size()], u'\0');
+  EXPECT_EQ(out.size(), 0u);
+  out.Append(u"<r/>");
+  EXPECT_EQ(out.view(), u"<r/>");
+  SysFreeString(document);
+  const BSTR empty = XmlOutput().ReleaseBstr();
+  ASSERT_NE(empty, nullptr);
+  EXPECT_EQ(SysStringLen(empty), 0u);
+  EXPECT_EQ(empty[0], u'\0');
+  SysFreeString(empty);
 }
 
 }  // namespace

@@ -283,8 +283,7 @@ void CSingleDataSource::QueryElements(const std::u16string& sql,
   xml.Append(writer.any_row() ? u"</root>" : u"<root/>");
   if (writer.replaced_rows() > 0) ReportReplacedCharacters(writer);
   if (result == nullptr) return;
-  *result = SysAllocStringLen(xml.data(), static_cast<UINT>(xml.size()));
-  if (*result == nullptr) throw std::bad_alloc();
+  *result = xml.ReleaseBstr();
 }
 
 std::u16string CSingleDataSource::QueryTree(const std::u16string& sql, std::u16string_view element,

@@ -7,8 +7,8 @@
 
 namespace {
 
-constexpr std::size_t kPrefixBytes = sizeof(std::uint32_t);
-constexpr std::size_t kTerminatorBytes = sizeof(OLECHAR);
+constexpr std::size_t kPrefixBytes = korvalis::kBstrPrefixBytes;
+constexpr std::size_t kTerminatorBytes = korvalis::kBstrTerminatorBytes;
 
 std::uint32_t* Header(BSTR bstr) {
   return reinterpret_cast<std::uint32_t*>(reinterpret_cast<char*>(bstr) - kPrefixBytes);
@@ -86,6 +86,18 @@ BSTR AllocBstr(std::u16string_view text) {
   if (text.size() > std::numeric_limits<UINT>::max()) return nullptr;
   if (text.empty()) return SysAllocStringLen(u"", 0);
   return SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+}
+
+BSTR BstrOfBlock(void* block, std::size_t length) {
+  if (length > kMaxBstrBytes / sizeof(OLECHAR)) {
+    std::free(block);
+    return nullptr;
+  }
+  const std::uint32_t count = static_cast<std::uint32_t>(length * sizeof(OLECHAR));
+  char* bytes = static_cast<char*>(block);
+  std::memcpy(bytes, &count, kPrefixBytes);
+  std::memset(bytes + kPrefixBytes + count, 0, kTerminatorBytes);
+  return reinterpret_cast<BSTR>(bytes + kPrefixBytes);
 }
 
 }  // namespace korvalis

@@ -10,6 +10,7 @@
 // while another thread reads it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -54,5 +55,17 @@ inline std::u16string_view BstrView(const OLECHAR* bstr) {
 
 // A new BSTR holding `text` (never null for an empty text); null only when memory runs out.
 BSTR AllocBstr(std::u16string_view text);
+
+// A BSTR's block before its characters (the byte count) and after them (the terminator), for a
+// writer that builds the characters in place in a block of its own.
+inline constexpr std::size_t kBstrPrefixBytes = sizeof(std::uint32_t);
+inline constexpr std::size_t kBstrTerminatorBytes = sizeof(OLECHAR);
+
+// Turns `block`, from malloc or realloc, into a BSTR of the `length` characters written at
+// kBstrPrefixBytes into it, without copying them: writes the byte count and the terminator and
+// hands the block over, to be freed by SysFreeString. Null (the block freed) when the length is
+// too large. Precondition: the block holds kBstrPrefixBytes + 2 * length + kBstrTerminatorBytes
+// bytes.
+BSTR BstrOfBlock(void* block, std::size_t length);
 
 }  // namespace korvalis

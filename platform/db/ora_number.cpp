@@ -128,6 +128,13 @@ double RoundHalfAway(double value, int places) {
 
 double TruncateTo(double value, int places) {
   if (places > 15 || !std::isfinite(value)) return value;
+  // A whole part below 10^8 whose fraction is not within 10^-6 of the next whole number keeps
+  // its whole part when rounded to 15 significant digits (a step of at most 10^-7 there): the
+  // day counts of date differences take this path without the text round trip.
+  if (places == 0 && std::fabs(value) < 1e8) {
+    const double whole = std::trunc(value);
+    if (std::fabs(value - whole) < 1 - 1e-6) return whole == 0 ? 0.0 : whole;
+  }
   double scale = std::pow(10.0, places);
   char buf[40];
   std::snprintf(buf, sizeof buf, "%.15g", value * scale);

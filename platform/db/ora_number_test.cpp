@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
 
 #include "platform/db/ora_number.h"
 #include "platform/db/oracle_functions.h"
@@ -49,6 +53,25 @@ TEST(OraNumberTest, RoundsHalfAwayFromZeroLikeDecimals) {
   EXPECT_EQ(TruncateTo(-15.79, 0), -15);
   EXPECT_EQ(TruncateTo(1299, -2), 1200);
   EXPECT_EQ(TruncateTo(0.29 * 100, 0), 29);  // 28.999999999999996 is 29 as a decimal
+  EXPECT_FALSE(std::signbit(TruncateTo(-0.5, 0)));
+}
+
+// Whole numbers are cut as the number's 15 significant digits are, near a whole number or not.
+TEST(OraNumberTest, TruncatesToWholeNumbersAsFifteenDigitDecimals) {
+  std::mt19937_64 random(56);
+  const auto as_decimal = [](double value) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.15g", value);
+    const double whole = std::trunc(std::strtod(text, nullptr));
+    return whole == 0 ? 0.0 : whole;
+  };
+  for (int i = 0; i < 20000; ++i) {
+    const double whole = static_cast<double>(static_cast<int64_t>(random() % 200000000) - 100000000);
+    const double step = std::ldexp(1.0, -static_cast<int>(random() % 52));
+    for (double value : {whole + step, whole - step, whole + 1 - step, whole + 0.5, whole}) {
+      ASSERT_EQ(TruncateTo(value, 0), as_decimal(value)) << value;
+    }
+  }
 }
 
 TEST(NumberFormatModelTest, OracleMasks) {
