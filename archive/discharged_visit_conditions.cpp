@@ -1,34 +1,28 @@
 #include "archive/discharged_visit_conditions.h"
 
-#include "foundation/data/sql_date.h"
-#include "foundation/data/sql_text.h"
+#include "foundation/data/sql_conditions.h"
 
 namespace korvalis::archive {
 
 std::u16string DischargedVisitConditions(const CDBType& dialect, CXmlNode& root,
                                          PaperStatusCondition paper_status) {
-  const auto text = [&root](const char16_t* name) { return root.GetChild(name).GetText(); };
-  std::u16string sql;
-  AppendQuotedWhenGiven(text(u"name"), u" AND C.NAME LIKE '%", u"%'", sql);
-  AppendQuotedWhenGiven(text(u"patient_id"), u" AND A.PATIENT_ID LIKE '%", u"%'", sql);
-  AppendQuotedWhenGiven(text(u"event_no"), u" AND A.EVENT_NO LIKE '%", u"%'", sql);
-  AppendQuotedWhenGiven(text(u"leave_dept"), u" AND A.OUT_DEPT_ID = '", u"'", sql);
-  AppendDateBetween(dialect, text(u"leavetime_span"), u"A.OUT_TIME", sql);
-  const auto append_list = [&sql](const std::u16string& list, const char16_t* column,
-                                  const char16_t* element) {
-    if (list.empty()) return;
-    sql.append(u" AND ").append(column).append(u" IN (").append(SqlNumberList(list, element));
-    sql.append(u")");
-  };
-  if (paper_status == PaperStatusCondition::kOneNumber) {
-    append_list(text(u"emr_status"), u"A.EMR_STATUS", u"emr_status");
-    AppendNumberWhenGiven(text(u"paper_status"), u" AND A.PAPER_EMR_STATUS = ", u"paper_status",
-                          sql);
-  } else {
-    append_list(text(u"paper_status"), u"A.PAPER_EMR_STATUS", u"paper_status");
-    append_list(text(u"emr_status"), u"A.EMR_STATUS", u"emr_status");
+  SqlConditions::Values values;
+  for (const char16_t* name : {u"name", u"patient_id", u"event_no", u"leave_dept",
+                               u"leavetime_span", u"emr_status", u"paper_status"}) {
+    values.emplace(name, root.GetChild(name).GetText());
   }
-  return sql;
+  SqlConditions conditions(std::move(values));
+  conditions.Contains(u"name", u"C.NAME")
+      .Contains(u"patient_id", u"A.PATIENT_ID")
+      .Contains(u"event_no", u"A.EVENT_NO")
+      .Equals(u"leave_dept", u"A.OUT_DEPT_ID")
+      .SpanBetween(u"leavetime_span", u"A.OUT_TIME", dialect);
+  if (paper_status == PaperStatusCondition::kOneNumber) {
+    conditions.NumberIn(u"emr_status", u"A.EMR_STATUS").Number(u"paper_status", u"A.PAPER_EMR_STATUS");
+  } else {
+    conditions.NumberIn(u"paper_status", u"A.PAPER_EMR_STATUS").NumberIn(u"emr_status", u"A.EMR_STATUS");
+  }
+  return conditions.Sql();
 }
 
 }  // namespace korvalis::archive

@@ -237,7 +237,7 @@ TEST_F(PaperRecordSearchTest, StatesAreListsOfNumbers) {
   const CDBOracle oracle;
   const std::u16string sql = PaperRecordSearchSql(
       oracle, u"<root><paper_status>1,2</paper_status><emr_status>2</emr_status></root>");
-  EXPECT_NE(sql.find(u" AND A.PAPER_EMR_STATUS IN (1,2) AND A.EMR_STATUS IN (2) ORDER BY"),
+  EXPECT_NE(sql.find(u" AND A.PAPER_EMR_STATUS IN (1,2)  AND A.EMR_STATUS IN (2)  ORDER BY"),
             std::u16string::npos);
 }
 

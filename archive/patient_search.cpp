@@ -7,8 +7,8 @@
 #include "foundation/data/db_type.h"
 #include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
+#include "foundation/data/sql_conditions.h"
 #include "foundation/data/sql_date.h"
-#include "foundation/data/sql_text.h"
 #include "foundation/text/string_util.h"
 
 namespace korvalis::archive {
@@ -27,21 +27,7 @@ constexpr std::u16string_view kSelectTail =
     u"DECODE(V.ROLLBACKER, NULL, 1, 2) COMMIT_TIMES, RECTIFY_STATUS, V.COMMITER, V.COMMIT_NOTES, "
     u"(SELECT 1 FROM TELV_EMR_CONTENT A WHERE A.PATIENT_ID = V.PATIENT_ID AND "
     u"A.EVENT_NO = V.EVENT_NO AND A.STATUS = 1 AND ROWNUM = 1), ADMISSION_DEPT_TIME, CASE_NO "
-    u"FROM TELV_VISIT_RECORD V, TELV_PATIENT W WHERE V.PATIENT_ID = W.ID AND ";
-
-// Reads condition texts by name; an absent name is the empty text.
-class Condition {
- public:
-  explicit Condition(const CXmlProperty::Map& map) : map_(map) {}
-  const std::u16string& operator[](const char16_t* name) const {
-    auto it = map_.find(name);
-    return it == map_.end() ? empty_ : it->second;
-  }
-
- private:
-  const CXmlProperty::Map& map_;
-  const std::u16string empty_;
-};
+    u"FROM TELV_VISIT_RECORD V, TELV_PATIENT W WHERE V.PATIENT_ID = W.ID";
 
 // The pieces of the condition that stand bare in the statement, checked; empty when not given.
 struct SqlPieces {
@@ -53,75 +39,73 @@ struct SqlPieces {
 };
 
 // Refuses (search_pieces.h) a piece of any other form than those the search takes.
-SqlPieces CheckedPieces(const Condition& condition) {
+SqlPieces CheckedPieces(const SqlConditions& condition) {
   SqlPieces pieces;
-  if (const std::u16string& emrtype = condition[u"emrtype"]; !emrtype.empty()) {
+  if (const std::u16string& emrtype = condition.Value(u"emrtype"); !emrtype.empty()) {
     pieces.emr_status = ConditionNumberList(u"emrtype", emrtype);
   }
-  if (const std::u16string& code = condition[u"code"]; !code.empty()) {
+  if (const std::u16string& code = condition.Value(u"code"); !code.empty()) {
     pieces.code_status = ConditionNumberList(u"code", code);
   }
-  if (const std::u16string& leave = condition[u"leavetime_span"];
+  if (const std::u16string& leave = condition.Value(u"leavetime_span");
       leave.find(u"null") != std::u16string::npos) {
     pieces.null_test = ConditionNullTest(leave);
   }
-  if (const std::u16string& orderby = condition[u"orderby"]; !orderby.empty()) {
+  if (const std::u16string& orderby = condition.Value(u"orderby"); !orderby.empty()) {
     pieces.order_by = ConditionOrderBy(orderby);
   }
-  if (const std::u16string& maxrow = condition[u"maxrow"]; !maxrow.empty()) {
+  if (const std::u16string& maxrow = condition.Value(u"maxrow"); !maxrow.empty()) {
     pieces.row_limit = ConditionRowLimit(maxrow);
   }
   return pieces;
 }
 
+// The statement of `condition`, whose conditions are written into it; `pieces` are its checked
+// bare pieces.
 std::u16string StatementOf(const CDBType& dialect, std::u16string_view now,
-                           const Condition& condition, const SqlPieces& pieces) {
+                           SqlConditions& condition, const SqlPieces& pieces) {
+  condition.Contains(u"name", u"NAME");
+  if (!condition.Value(u"eventno").empty()) {
+    condition.Contains(u"eventno", u"EVENT_NO").Equals(u"patient_id", u"PATIENT_ID");
+  }
+  condition.Contains(u"doctor", u"DOCTOR_NAME");
+  if (const std::u16string& type = condition.Value(u"patienttype");
+      !type.empty() && type != u"99") {
+    condition.And(u"RESIDENCE_FLAG=" + LongToString(StringToLong(type)));
+  }
+  condition.Equals(u"forbid_flag", u"FORBID_FLAG");
+  if (!pieces.emr_status.empty()) condition.And(u"EMR_STATUS IN (" + pieces.emr_status + u")");
+  condition.Equals(u"code_status", u"CODE_STATUS")
+      .Equals(u"trans_status", u"EVENT_STATUS")
+      .Equals(u"indept", u"IN_DEPT_ID")
+      .Equals(u"leavedept", u"OUT_DEPT_ID")
+      .Equals(u"nowdept", u"NOW_DEPT_ID")
+      .HalfOpenSpan(u"intime_span", u"IN_TIME", dialect);
+  // The leave time is a null test when the text names null, else a span.
+  if (!pieces.null_test.empty()) {
+    condition.And(u"OUT_TIME " + pieces.null_test);
+  } else {
+    condition.HalfOpenSpan(u"leavetime_span", u"OUT_TIME", dialect);
+  }
+  condition.HalfOpenSpan(u"commit_time_span", u"COMMIT_TIME", dialect)
+      .HalfOpenSpan(u"archive_time_span", u"ARCHIVE_TIME", dialect)
+      .Equals(u"forbid", u"FORBID_FLAG");
+  if (!pieces.code_status.empty()) condition.And(u"CODE_STATUS IN (" + pieces.code_status + u")");
+  condition.HalfOpenSpan(u"codedate", u"CODE_DATE", dialect)
+      .Equals(u"caseno", u"CASE_NO")
+      .Equals(u"paper_status", u"PAPER_EMR_STATUS");
+
   const std::u16string now_literal = SqlDateValue(dialect, now);
   std::u16string sql;
   sql.reserve(2048);
   sql.append(kSelectHead).append(now_literal).append(kSelectMiddle).append(now_literal);
-  sql.append(kSelectTail);
-
-  AppendQuotedWhenGiven(condition[u"name"], u" NAME LIKE '%", u"%' AND ", sql);
-  if (const std::u16string& event_no = condition[u"eventno"]; !event_no.empty()) {
-    sql.append(u" EVENT_NO LIKE '%").append(SqlEscaped(event_no)).append(u"%' AND ");
-    AppendQuotedWhenGiven(condition[u"patient_id"], u" PATIENT_ID = '", u"' AND ", sql);
-  }
-  AppendQuotedWhenGiven(condition[u"doctor"], u" DOCTOR_NAME LIKE '%", u"%' AND ", sql);
-  if (const std::u16string& type = condition[u"patienttype"]; !type.empty() && type != u"99") {
-    sql.append(u" RESIDENCE_FLAG=").append(LongToString(StringToLong(type))).append(u" AND ");
-  }
-  AppendQuotedWhenGiven(condition[u"forbid_flag"], u"FORBID_FLAG = '", u"' AND ", sql);
-  AppendWhenGiven(pieces.emr_status, u"EMR_STATUS IN (", u") AND ", sql);
-  AppendQuotedWhenGiven(condition[u"code_status"], u"CODE_STATUS = '", u"' AND ", sql);
-  AppendQuotedWhenGiven(condition[u"trans_status"], u"EVENT_STATUS = '", u"' AND ", sql);
-  AppendQuotedWhenGiven(condition[u"indept"], u"IN_DEPT_ID='", u"' AND ", sql);
-  AppendQuotedWhenGiven(condition[u"leavedept"], u"OUT_DEPT_ID='", u"' AND ", sql);
-  AppendQuotedWhenGiven(condition[u"nowdept"], u"NOW_DEPT_ID='", u"' AND ", sql);
-  AppendDateSpan(dialect, condition[u"intime_span"], u" IN_TIME >= ", u" AND IN_TIME < ", sql);
-  // The leave time is a null test when the text names null, else a span.
-  if (!pieces.null_test.empty()) {
-    sql.append(u" OUT_TIME ").append(pieces.null_test).append(u" AND ");
-  } else {
-    AppendDateSpan(dialect, condition[u"leavetime_span"], u" OUT_TIME >=  ", u" AND OUT_TIME < ",
-                   sql);
-  }
-  AppendDateSpan(dialect, condition[u"commit_time_span"], u" COMMIT_TIME >= ",
-                 u" AND COMMIT_TIME < ", sql);
-  AppendDateSpan(dialect, condition[u"archive_time_span"], u" ARCHIVE_TIME >= ",
-                 u" AND ARCHIVE_TIME < ", sql);
-  AppendQuotedWhenGiven(condition[u"forbid"], u"FORBID_FLAG = '", u"' AND ", sql);
-  AppendWhenGiven(pieces.code_status, u"CODE_STATUS IN (", u") AND ", sql);
-  AppendDateSpan(dialect, condition[u"codedate"], u"CODE_DATE >= ", u" AND CODE_DATE < ", sql);
-  AppendQuotedWhenGiven(condition[u"caseno"], u"CASE_NO = '", u"' AND ", sql);
-  AppendQuotedWhenGiven(condition[u"paper_status"], u"PAPER_EMR_STATUS = '", u"' AND ", sql);
-  sql.append(u" 1=1");
+  sql.append(kSelectTail).append(condition.Sql());
 
   // The visit's key decides between rows the client's order leaves tied, and orders the rows
   // when the client gives no order, so that every engine lists the same visits in the same
   // order and a cut keeps the same visits in every call.
   sql.append(u" ORDER BY ");
-  AppendWhenGiven(pieces.order_by, u"", u", ", sql);
+  if (!pieces.order_by.empty()) sql.append(pieces.order_by).append(u", ");
   sql.append(u"V.PATIENT_ID, V.EVENT_NO");
   if (!pieces.row_limit.empty()) {
     sql = u"SELECT * FROM (" + sql + u") WHERE ROWNUM < " + pieces.row_limit;
@@ -146,8 +130,9 @@ const std::vector<std::u16string>& PatientSearchNames() {
 
 std::u16string PatientSearchSql(const CDBType& dialect, std::u16string_view now,
                                 const CXmlProperty::Map& map) {
-  const Condition condition(map);
-  return StatementOf(dialect, now, condition, CheckedPieces(condition));
+  SqlConditions condition(SqlConditions::Values(map.begin(), map.end()));
+  const SqlPieces pieces = CheckedPieces(condition);
+  return StatementOf(dialect, now, condition, pieces);
 }
 
 void SearchPatients(CEMRDataSource& data_source, const std::u16string& condition, BSTR* pbstrList) {
@@ -160,7 +145,7 @@ void SearchPatients(CEMRDataSource& data_source, const std::u16string& condition
   } catch (const CEMRException&) {
     not_xml = std::current_exception();
   }
-  const Condition fields(map);
+  SqlConditions fields(SqlConditions::Values(map.begin(), map.end()));
   const SqlPieces pieces = CheckedPieces(fields);
   // The day counts are taken against the database server's clock.
   CDBType& dialect = *data_source.GetDBType();

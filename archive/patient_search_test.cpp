@@ -452,13 +452,13 @@ TEST(PatientSearchSqlTest, TheStatementTakesItsDatesFromTheDialectAndClosesWithT
   EXPECT_NE(sql.find(u"TRUNC(to_date('2026-12-07 08:00:00', 'YYYY-MM-DD HH24:MI:SS') - OUT_TIME)"),
             std::u16string::npos);
   EXPECT_TRUE(sql.ends_with(
-      u"FROM TELV_VISIT_RECORD V, TELV_PATIENT W WHERE V.PATIENT_ID = W.ID AND  1=1 ORDER BY "
+      u"FROM TELV_VISIT_RECORD V, TELV_PATIENT W WHERE V.PATIENT_ID = W.ID ORDER BY "
       u"V.PATIENT_ID, V.EVENT_NO"));
   const CXmlProperty::Map span = {
       {u"intime_span", u"2008-01-01|2008-02-01"}, {u"orderby", u"BED_NO"}, {u"maxrow", u"11"}};
   sql = PatientSearchSql(sql_server, u"2026-12-07 08:00:00", span);
-  EXPECT_NE(sql.find(u" IN_TIME >= CONVERT(DATETIME, '2008-01-01', 20) AND IN_TIME < "
-                     u"CONVERT(DATETIME, '2008-02-01', 20) AND  1=1 ORDER BY BED_NO, V.PATIENT_ID, "
+  EXPECT_NE(sql.find(u"W.ID AND IN_TIME >= CONVERT(DATETIME, '2008-01-01', 20) AND IN_TIME < "
+                     u"CONVERT(DATETIME, '2008-02-01', 20)  ORDER BY BED_NO, V.PATIENT_ID, "
                      u"V.EVENT_NO) "
                      u"WHERE ROWNUM < 11"),
             std::u16string::npos);

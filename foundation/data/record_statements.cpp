@@ -3,15 +3,8 @@
 #include "foundation/suite/factory.h"
 #include "foundation/data/single_data_source.h"
 #include "foundation/data/sql_text.h"
-#include "foundation/xml/xml_property.h"
 
 namespace korvalis {
-
-void AppendFilter(std::u16string& filter, const CXmlProperty& condition, const char16_t* key,
-                  std::u16string_view head, std::u16string_view tail) {
-  const std::u16string value = condition.GetValue(key);
-  if (!value.empty()) filter.append(head).append(SqlQuoted(value)).append(tail);
-}
 
 void DeleteKeyedRows(CSingleDataSource& data_source, std::u16string_view table,
                      std::u16string_view key, const std::u16string& id) {

@@ -1,7 +1,7 @@
-// The statement pieces of the bodies that keep records under a text ID: a filter clause taken
-// from a condition document, and the ID under which a save writes its record. A save of a
-// known ID deletes the old row first, so that the insert that follows replaces it within the
-// same call (and the call's rollback brings it back when the insert fails).
+// The statement pieces of the bodies that keep records under a text ID: the ID under which a
+// save writes its record. A save of a known ID deletes the old row first, so that the insert
+// that follows replaces it within the same call (and the call's rollback brings it back when
+// the insert fails).
 //
 // Thread-safety: stateless; each function works on the caller's data source.
 #pragma once
@@ -10,15 +10,8 @@
 #include <string_view>
 
 class CSingleDataSource;
-class CXmlProperty;
 
 namespace korvalis {
-
-// Appends `head`, the condition's value of `key` quoted, then `tail` to a statement's filter;
-// nothing when that value is empty. Throws CEMRException "解析属性信息错误." for a condition
-// that is not XML.
-void AppendFilter(std::u16string& filter, const CXmlProperty& condition, const char16_t* key,
-                  std::u16string_view head, std::u16string_view tail = {});
 
 // Deletes the rows of `table` whose column `key` holds `id`.
 void DeleteKeyedRows(CSingleDataSource& data_source, std::u16string_view table,

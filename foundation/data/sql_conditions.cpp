@@ -108,6 +108,15 @@ SqlConditions& SqlConditions::SpanBetween(std::u16string_view key, std::u16strin
   return *this;
 }
 
+SqlConditions& SqlConditions::HalfOpenSpan(std::u16string_view key, std::u16string_view column,
+                                           const CDBType& dialect) {
+  if (const auto ends = TimeSpanEnds(Value(key))) {
+    Append(column, u" >= ", SqlDateValue(dialect, ends->first),
+           u" AND " + std::u16string(column) + u" < " + SqlDateValue(dialect, ends->second));
+  }
+  return *this;
+}
+
 SqlConditions& SqlConditions::DatesBetween(std::u16string_view begin_key,
                                            std::u16string_view end_key,
                                            std::u16string_view column, const CDBType& dialect) {

@@ -70,6 +70,10 @@ class SqlConditions {
   // applies), both written as the dialect's date literals; nothing for a span that does not apply.
   SqlConditions& SpanBetween(std::u16string_view key, std::u16string_view column,
                              const CDBType& dialect);
+  // column >= start AND column < end for a time span "start|end" (as SpanBetween, the end left
+  // out); nothing for a span that does not apply.
+  SqlConditions& HalfOpenSpan(std::u16string_view key, std::u16string_view column,
+                              const CDBType& dialect);
   // column BETWEEN begin AND end, both written as the dialect's date literals, when both
   // `begin_key` and `end_key` are given; nothing otherwise.
   SqlConditions& DatesBetween(std::u16string_view begin_key, std::u16string_view end_key,

@@ -74,12 +74,15 @@ TEST(SqlConditionsTest, DatesTakeTheDialectsLiteralsAndASpanOnlyWhenItHasTwoEnds
                 .DatesBetween(u"from", u"missing", u"A.T", oracle)
                 .DateFrom(u"from", u"A.T", oracle)
                 .DateBefore(u"missing", u"A.T", oracle)
+                .HalfOpenSpan(u"span", u"A.T", oracle)
+                .HalfOpenSpan(u"half", u"A.T", oracle)
                 .Sql(),
             u" AND A.T BETWEEN " + date(u"2026-12-01") + u" AND " + date(u"2026-12-07") + u" " +
                 u" AND A.T BETWEEN " + date(u"2026-12-01") + u" AND " +
                 date(u"2026-12-08") + u" " + u" AND A.T BETWEEN " +
                 date(u"2026-12-01 08:00:00") + u" AND " + date(u"2026-12-01 08:00:00") + u" " +
-                u" AND A.T >= " + date(u"2026-12-01 08:00:00") + u" ");
+                u" AND A.T >= " + date(u"2026-12-01 08:00:00") + u" " + u" AND A.T >= " +
+                date(u"2026-12-01") + u" AND A.T < " + date(u"2026-12-07") + u" ");
 }
 
 TEST(SqlKeyTest, EveryPartIsWrittenEvenEmptyAndANumberIsChecked) {

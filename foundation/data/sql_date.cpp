@@ -26,14 +26,6 @@ std::optional<std::pair<std::u16string, std::u16string>> TimeSpanEnds(std::u16st
   return std::pair(std::move(pieces[0]), std::move(pieces[1]));
 }
 
-void AppendDateSpan(const CDBType &dialect, std::u16string_view span, std::u16string_view opening,
-                    std::u16string_view middle, std::u16string &sql) {
-  const auto ends = TimeSpanEnds(span);
-  if (!ends) return;
-  sql.append(opening).append(SqlDateValue(dialect, ends->first));
-  sql.append(middle).append(SqlDateValue(dialect, ends->second)).append(u" AND ");
-}
-
 void AppendDateBetween(const CDBType &dialect, std::u16string_view span, std::u16string_view column,
                        std::u16string &sql) {
   const auto ends = TimeSpanEnds(span);

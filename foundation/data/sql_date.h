@@ -1,7 +1,7 @@
 // Date values and time spans placed in SQL text built by concatenation: a date
 // argument becomes the dialect's date literal with its quotes doubled, and a
-// time span (start and end joined by "|") becomes a half-open or a closed range
-// condition on one column.
+// time span (start and end joined by "|") becomes a closed range condition on
+// one column (SqlConditions writes the other forms).
 //
 // A span applies only when it splits at "|" (SplitByChars: separators at its
 // start skipped, an empty piece between two separators counted, none after a
@@ -36,12 +36,6 @@ std::u16string SqlDateValue(const CDBType &dialect, std::u16string_view value);
 
 // The start and the end of `span`, or nullopt when it does not apply.
 std::optional<std::pair<std::u16string, std::u16string>> TimeSpanEnds(std::u16string_view span);
-
-// Appends `opening` DATE(start) `middle` DATE(end) " AND " when `span`
-// applies; appends nothing otherwise. `opening` is the text up to the first
-// date ("IN_TIME >= "), `middle` the text between them (" AND IN_TIME < ").
-void AppendDateSpan(const CDBType &dialect, std::u16string_view span, std::u16string_view opening,
-                    std::u16string_view middle, std::u16string &sql);
 
 // Appends " AND " `column` " BETWEEN " DATE(start) " AND " DATE(end), both ends
 // included.

@@ -28,15 +28,6 @@ TEST(SqlDateTest, ADateIsWhatTheDefaultFormatReads) {
   }
 }
 
-TEST(SqlDateTest, ASpanOfAStartAndAnEndBecomesAHalfOpenRange) {
-  const CDBOracle oracle;
-  std::u16string sql;
-  AppendDateSpan(oracle, u"2026-11-01|2027-01-01", u"IN_TIME >= ", u" AND IN_TIME < ", sql);
-  EXPECT_EQ(sql,
-            u"IN_TIME >= to_date('2026-11-01', 'YYYY-MM-DD HH24:MI:SS') AND IN_TIME < "
-            u"to_date('2027-01-01', 'YYYY-MM-DD HH24:MI:SS') AND ");
-}
-
 TEST(SqlDateTest, ASpanBecomesAClosedRangeWithItsQuotesDoubled) {
   const CDBOracle oracle;
   std::u16string sql = u"X";
@@ -54,7 +45,6 @@ TEST(SqlDateTest, ASpanWithoutExactlyTwoPiecesAddsNothing) {
                                u"2026-11-01||2027-01-01"}) {
     EXPECT_FALSE(TimeSpanEnds(span)) << ToUtf8(span);
     std::u16string sql = u"kept";
-    AppendDateSpan(oracle, span, u"IN_TIME >= ", u" AND IN_TIME < ", sql);
     AppendDateBetween(oracle, span, u"IN_TIME", sql);
     EXPECT_EQ(sql, u"kept");
   }

@@ -111,23 +111,4 @@ std::u16string SqlNumberList(TextRef value, std::u16string_view what) {
   }
 }
 
-void AppendQuotedWhenGiven(TextRef value, std::u16string_view opening, std::u16string_view closing,
-                           std::u16string& sql) {
-  if (value.view().empty()) return;
-  sql.append(opening).append(SqlEscaped(value)).append(closing);
-}
-
-void AppendWhenGiven(TextRef value, std::u16string_view opening, std::u16string_view closing,
-                     std::u16string& sql) {
-  if (value.view().empty()) return;
-  sql.append(opening).append(value.view()).append(closing);
-}
-
-void AppendNumberWhenGiven(TextRef value, std::u16string_view opening, std::u16string_view what,
-                           std::u16string& sql) {
-  if (value.view().empty()) return;
-  const std::u16string number = SqlNumber(value, what);  // checked before anything is appended
-  sql.append(opening).append(number);
-}
-
 }  // namespace korvalis

@@ -49,20 +49,4 @@ std::int32_t SqlIdNumber(TextRef value, std::u16string_view what = {});
 // or a piece is not a plain decimal number.
 std::u16string SqlNumberList(TextRef value, std::u16string_view what = {});
 
-// The pieces of a condition that apply only when their value is given: each appends `opening`,
-// the value and `closing` to `sql` when the value is not empty, and nothing otherwise. The
-// caller writes the quotes and LIKE wildcards into `opening` and `closing`:
-//   AppendQuotedWhenGiven(name, u" AND A.NAME LIKE '%", u"%'", sql);
-
-// The value with its quotes doubled.
-void AppendQuotedWhenGiven(TextRef value, std::u16string_view opening, std::u16string_view closing,
-                           std::u16string& sql);
-// The value bare, as the caller has checked it (a list or a piece of a form it accepts).
-void AppendWhenGiven(TextRef value, std::u16string_view opening, std::u16string_view closing,
-                     std::u16string& sql);
-// The value bare after SqlNumber, whose CEMRException (naming `what`) it throws before
-// appending anything.
-void AppendNumberWhenGiven(TextRef value, std::u16string_view opening, std::u16string_view what,
-                           std::u16string& sql);
-
 }  // namespace korvalis

@@ -103,25 +103,6 @@ TEST(SqlTextTest, NumberListsRefuseEmptyPiecesAndAnythingButNumbers) {
   EXPECT_THROW(SqlNumberList(long_bad), CEMRException);
 }
 
-TEST(SqlTextTest, ConditionPiecesAreAppendedOnlyForGivenValues) {
-  std::u16string sql = u"W";
-  const char16_t* null_text = nullptr;
-  AppendQuotedWhenGiven(null_text, u" AND A = '", u"'", sql);
-  AppendWhenGiven(u"", u" AND B IN (", u")", sql);
-  AppendNumberWhenGiven(u"", u" AND C = ", u"c", sql);
-  EXPECT_EQ(sql, u"W");
-  AppendQuotedWhenGiven(u"O'B", u" AND A LIKE '%", u"%'", sql);
-  AppendWhenGiven(u"1,2", u" AND B IN (", u")", sql);
-  AppendNumberWhenGiven(u"-3", u" AND C = ", u"c", sql);
-  EXPECT_EQ(sql, u"W AND A LIKE '%O''B%' AND B IN (1,2) AND C = -3");
-  try {
-    AppendNumberWhenGiven(u"1 OR 1=1", u" AND C = ", u"c", sql);
-    ADD_FAILURE() << "passed";
-  } catch (const CEMRException& e) {
-    EXPECT_EQ(e.GetText(), u"不是有效的数字: '1 OR 1=1' (c)");
-  }
-  EXPECT_EQ(sql, u"W AND A LIKE '%O''B%' AND B IN (1,2) AND C = -3");
-}
 
 }  // namespace
 }  // namespace korvalis
