@@ -140,7 +140,7 @@ std::string BestSearchStatement(const std::string& now) {
          "= '', 1, 2), V.RECTIFY_STATUS, V.COMMITER, V.COMMIT_NOTES, (SELECT 1 FROM "
          "TELV_EMR_CONTENT A WHERE A.PATIENT_ID = V.PATIENT_ID AND A.EVENT_NO = V.EVENT_NO AND "
          "A.STATUS = 1 LIMIT 1), V.ADMISSION_DEPT_TIME, W.CASE_NO FROM TELV_VISIT_RECORD V JOIN "
-         "TELV_PATIENT W ON W.ID = V.PATIENT_ID";
+         "TELV_PATIENT W ON W.ID = V.PATIENT_ID ORDER BY V.PATIENT_ID, V.EVENT_NO";
 }
 
 // Every row of `sql` as one text, NULL written apart from the empty text.
