@@ -33,6 +33,7 @@
 
 namespace {
 
+using korvalis::bench::CheckSqlite;
 
 // The hospital's visits: KORVALIS_BENCH_VISITS, or 100,000.
 const int kVisits = [] {
