@@ -240,13 +240,15 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
     }
   }
 
-  CheckGrouping(core, scope);
   out->append("SELECT ");
   if (core.distinct) out->append("DISTINCT ");
   std::vector<ColumnInfo> columns = EmitSelectList(core, &scope, only_dual, forced_names, out);
   out->append(from_sql);
   scope.rownum_in_select_list = false;
   EmitFilters(core, &scope, out);
+  // After the select list and HAVING are written, so that a function the front end does not
+  // know is refused as such rather than as a column outside GROUP BY.
+  CheckGrouping(core, scope);
   if (has_order) {
     CheckOrderPositions(owner->order_by, columns.size());
     EmitOrderBy(owner->order_by, &scope, out, true);
