@@ -49,8 +49,10 @@ void Step(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (walk->last_passed) ++walk->passed;
 }
 
+// The ROWNUM of the last row read, or NULL where it did not pass (Walk or TreeWalk).
+template <class WalkState>
 void Value(sqlite3_context* ctx) {
-  auto* walk = static_cast<Walk*>(sqlite3_aggregate_context(ctx, 0));
+  auto* walk = static_cast<WalkState*>(sqlite3_aggregate_context(ctx, 0));
   if (walk != nullptr && walk->last_passed) {
     sqlite3_result_int64(ctx, walk->passed);
   } else {
@@ -60,7 +62,7 @@ void Value(sqlite3_context* ctx) {
 
 // The frame only grows: rows never leave it.
 void Inverse(sqlite3_context* ctx, int, sqlite3_value**) {
-  sqlite3_result_error(ctx, "ora_rownum_walk needs a frame from the first row", -1);
+  sqlite3_result_error(ctx, "a ROWNUM walk needs a frame from the first row", -1);
 }
 
 // The rows come so far, the level of the last row that did not come (0: none, or a row at
@@ -94,27 +96,15 @@ void TreeStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
   ++walk->passed;
 }
 
-void TreeValue(sqlite3_context* ctx) {
-  auto* walk = static_cast<TreeWalk*>(sqlite3_aggregate_context(ctx, 0));
-  if (walk != nullptr && walk->last_passed) {
-    sqlite3_result_int64(ctx, walk->passed);
-  } else {
-    sqlite3_result_null(ctx);
-  }
-}
-
-void TreeInverse(sqlite3_context* ctx, int, sqlite3_value**) {
-  sqlite3_result_error(ctx, "ora_rownum_tree_walk needs a frame from the first row", -1);
-}
-
 }  // namespace
 
 int RegisterRownumWalk(sqlite3* db) {
   const int rc = sqlite3_create_window_function(db, "ora_rownum_walk", 2, SQLITE_UTF8, nullptr,
-                                                Step, Value, Value, Inverse, nullptr);
+                                                Step, Value<Walk>, Value<Walk>, Inverse, nullptr);
   if (rc != SQLITE_OK) return rc;
   return sqlite3_create_window_function(db, "ora_rownum_tree_walk", 3, SQLITE_UTF8, nullptr,
-                                        TreeStep, TreeValue, TreeValue, TreeInverse, nullptr);
+                                        TreeStep, Value<TreeWalk>, Value<TreeWalk>, Inverse,
+                                        nullptr);
 }
 
 const char* PostgresRownumWalkSql() {
