@@ -1,6 +1,7 @@
 // Arithmetic-heavy queries through the embedded provider on 10,000 rows of integer and decimal
-// columns: every result column computed (sums, products, quotients, chains of them), and the
-// same arithmetic inside a condition and a sort, where numbers stay numbers the engine sorts.
+// columns: every result column computed (sums, products, quotients, chains of them, functions
+// of them), and the same arithmetic inside a condition and a sort, where numbers stay numbers
+// the engine sorts.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -58,5 +59,12 @@ void BM_ArithmeticInConditionAndSort(benchmark::State& state) {
       "RATE");
 }
 BENCHMARK(BM_ArithmeticInConditionAndSort)->Unit(benchmark::kMillisecond);
+
+void BM_FunctionsOfComputedNumbers(benchmark::State& state) {
+  Run(state,
+      "SELECT ROUND(PRICE / QTY, 2), TRUNC(PRICE * RATE, 3), MOD(ID, 7), ABS(PRICE - 500), "
+      "GREATEST(PRICE / QTY, RATE) FROM CHARGES");
+}
+BENCHMARK(BM_FunctionsOfComputedNumbers)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -13,8 +13,6 @@
 
 namespace korvalis::db {
 
-enum class Rounding { kHalfAwayFromZero, kTowardZero, kCeiling, kFloor };
-
 // `value` rounded as `rounding` says to `places` decimals (negative places round to tens,
 // hundreds ...).
 DecimalDigits RoundDigits(const DecimalDigits& value, int places, Rounding rounding);

@@ -52,7 +52,13 @@ void RoundTo(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
       case Rounding::kFloor: return Floor(ctx, argc, argv);
     }
   }
-  Result(ctx, RoundDigits(DigitsArgument(argv[0]), PlacesArgument(argc, argv), rounding), form);
+  const int places = PlacesArgument(argc, argv);
+  if (const std::optional<ShortDecimal> value = ShortArgument(argv[0])) {
+    if (const std::optional<NumberValue> rounded = ShortRounded(*value, places, rounding, form)) {
+      return ResultNumberValue(ctx, *rounded);
+    }
+  }
+  Result(ctx, RoundDigits(DigitsArgument(argv[0]), places, rounding), form);
 }
 
 template <ResultForm form>

@@ -271,6 +271,28 @@ NumberValue ShortQuotient(const ShortDecimal& a, const ShortDecimal& b, ResultFo
                     form);
 }
 
+std::optional<NumberValue> ShortRounded(const ShortDecimal& value, int places, Rounding rounding,
+                                        ResultForm form) {
+  if (value.mantissa == 0 || value.exponent >= -places) {
+    return FromExact(value.mantissa, value.exponent, form);
+  }
+  const int64_t dropped = -int64_t{places} - value.exponent;
+  if (dropped > kMaxShift) return std::nullopt;
+  const int64_t unit = kPowersOfTen[dropped];
+  int64_t kept = value.mantissa / unit;
+  const int64_t rest = value.mantissa % unit;  // the sign of the value
+  const int64_t magnitude = rest < 0 ? -rest : rest;
+  bool up = false;
+  switch (rounding) {
+    case Rounding::kHalfAwayFromZero: up = magnitude >= unit - magnitude; break;
+    case Rounding::kTowardZero: break;
+    case Rounding::kCeiling: up = rest > 0; break;
+    case Rounding::kFloor: up = rest < 0; break;
+  }
+  if (up) kept += value.mantissa < 0 ? -1 : 1;
+  return FromExact(kept, -places, form);
+}
+
 std::optional<NumberValue> ShortResult(Operation op, const ShortDecimal& a, const ShortDecimal& b,
                                        ResultForm form) {
   if (op == Operation::kMultiply) {

@@ -65,6 +65,12 @@ enum class Operation { kAdd, kSubtract, kMultiply };
 std::optional<NumberValue> ShortResult(Operation op, const ShortDecimal& a, const ShortDecimal& b,
                                        ResultForm form);
 
+enum class Rounding { kHalfAwayFromZero, kTowardZero, kCeiling, kFloor };
+// `value` rounded as `rounding` says to `places` decimals (negative places round to tens,
+// hundreds ...); nothing when more than 18 of its digits would go.
+std::optional<NumberValue> ShortRounded(const ShortDecimal& value, int places, Rounding rounding,
+                                        ResultForm form);
+
 // a / b rounded to a NUMBER's digits. Precondition: b is not zero. Throws std::overflow_error
 // when it is beyond a NUMBER's range (10^126).
 NumberValue ShortQuotient(const ShortDecimal& a, const ShortDecimal& b, ResultForm form);

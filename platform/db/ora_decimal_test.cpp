@@ -69,6 +69,25 @@ TEST(OraDecimalTest, DigitsCompareAndSortAsTheNumbers) {
   }
 }
 
+TEST(OraDecimalTest, ShortRoundingAgreesWithTheDigits) {
+  std::mt19937_64 rng(56);
+  std::uniform_int_distribution<int> places(-25, 25), rounding(0, 3);
+  for (int i = 0; i < 20000; ++i) {
+    const ShortDecimal a = RandomShort(rng);
+    const int p = places(rng);
+    const auto r = static_cast<Rounding>(rounding(rng));
+    SCOPED_TRACE(std::to_string(a.mantissa) + "e" + std::to_string(a.exponent) + " " +
+                 std::to_string(p) + " " + std::to_string(static_cast<int>(r)));
+    if (std::optional<NumberValue> fast = ShortRounded(a, p, r, ResultForm::kText)) {
+      ASSERT_EQ(TextOf(*fast),
+                TextOf(ToNumberValue(RoundDigits(*ParseDigits(std::to_string(a.mantissa) + "e" +
+                                                              std::to_string(a.exponent)),
+                                                 p, r),
+                                     ResultForm::kText)));
+    }
+  }
+}
+
 // Rounding at a place beyond the digits, before them, or far before them.
 TEST(OraDecimalTest, DigitsRoundAtAnyPlace) {
   struct Case {
