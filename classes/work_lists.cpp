@@ -10,6 +10,7 @@
 #include "foundation/calls/emr_exception.h"
 #include "foundation/suite/factory.h"
 #include "foundation/suite/sibling_component.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/text/string_util.h"
 #include "foundation/suite/suite_interfaces.h"
@@ -96,8 +97,8 @@ void AppendPlannedRecords(DOMDocument* list, BSTR plan, std::u16string_view pati
 
 std::optional<Login> FindLogin(CSingleDataSource& data_source, std::u16string_view cookie) {
   std::vector<std::u16string> values;
-  data_source.Query(u"SELECT USER_ID, DEPT_ID FROM TELV_LOGIN_LOG WHERE COOKIE = " +
-                        SqlQuoted(cookie) + u" AND ONLINE_FLAG = 1",
+  data_source.Query(u"SELECT USER_ID, DEPT_ID FROM TELV_LOGIN_LOG" +
+                        SqlKey().Equals(u"COOKIE", cookie).And(u"ONLINE_FLAG = 1").Where(),
                     2, values);
   if (values.size() != 2) return std::nullopt;
   return Login{values[0], values[1]};
@@ -117,10 +118,13 @@ UniqueBstr ToWriteList(CSingleDataSource& data_source, std::u16string_view user_
   std::vector<std::u16string> visits;
   data_source.Query(
       u"SELECT A.PATIENT_ID, A.EVENT_NO, B.NAME, B.BED_NO "
-      u"FROM TELV_MANAGE_PATIENT A, TELV_V_PATIENT_VISIT_RECORD B "
-      u"WHERE A.PATIENT_ID = B.PATIENT_ID AND A.EVENT_NO = B.EVENT_NO "
-      u"AND A.USER_ID = " +
-          SqlQuoted(user_id) + u" AND B.FORBID_FLAG <> '1' ORDER BY A.PATIENT_ID, A.EVENT_NO",
+      u"FROM TELV_MANAGE_PATIENT A, TELV_V_PATIENT_VISIT_RECORD B" +
+          SqlKey()
+              .And(u"A.PATIENT_ID = B.PATIENT_ID AND A.EVENT_NO = B.EVENT_NO")
+              .Equals(u"A.USER_ID", user_id)
+              .And(u"B.FORBID_FLAG <> '1'")
+              .Where() +
+          u" ORDER BY A.PATIENT_ID, A.EVENT_NO",
       kColumns, visits);
 
   // The work-list component is only required to exist beside the record plan.
@@ -145,9 +149,12 @@ UniqueBstr ToWriteList(CSingleDataSource& data_source, std::u16string_view user_
 UniqueBstr RollbackList(CSingleDataSource& data_source, std::u16string_view dept_id) {
   return QueryList(data_source,
                    u"SELECT NAME, DOCTOR_NAME, PATIENT_ID, EVENT_NO, BED_NO, ROLLBACK_TIME, "
-                   u"ROLLBACK_NOTES FROM TELV_V_PATIENT_VISIT_RECORD WHERE NOW_DEPT_ID = " +
-                       SqlQuoted(dept_id) +
-                       u" AND FORBID_FLAG <> '1' AND EMR_STATUS = 2 ORDER BY ROLLBACK_TIME DESC",
+                   u"ROLLBACK_NOTES FROM TELV_V_PATIENT_VISIT_RECORD" +
+                       SqlKey()
+                           .Equals(u"NOW_DEPT_ID", dept_id)
+                           .And(u"FORBID_FLAG <> '1' AND EMR_STATUS = 2")
+                           .Where() +
+                       u" ORDER BY ROLLBACK_TIME DESC",
                    {u"patient", u"doctor", u"id", u"event", u"bed", u"time", u"notes"});
 }
 
@@ -212,10 +219,14 @@ std::optional<UniqueBstr> ToCommitList(CSingleDataSource& data_source,
       u"SELECT B.NAME, A.PATIENT_ID, A.EVENT_NO, A.BED_NO, B.SEX, " +
       dialect->DateToChar(u"A.IN_TIME", true) + u", " + dialect->DateToChar(u"A.OUT_TIME", true) +
       u", A.FORBID_FLAG FROM TELV_VISIT_RECORD A, TELV_PATIENT B "
-      u"WHERE A.PATIENT_ID = B.ID AND A.NOW_DEPT_ID = " + SqlQuoted(dept_id) +
-      u" AND ((A.OUT_TIME < " + discharge_limit + u" AND A.EMR_STATUS = 0) OR (A.ROLLBACK_TIME < " +
-      rollback_limit + u" AND A.EMR_STATUS = 2)) AND A.FORBID_FLAG = 0 "
-      u"ORDER BY A.BED_NO, A.IN_TIME";
+      u"WHERE " +
+      SqlKey()
+          .And(u"A.PATIENT_ID = B.ID")
+          .Equals(u"A.NOW_DEPT_ID", dept_id)
+          .And(u"((A.OUT_TIME < " + discharge_limit + u" AND A.EMR_STATUS = 0) OR (A.ROLLBACK_TIME < " +
+               rollback_limit + u" AND A.EMR_STATUS = 2)) AND A.FORBID_FLAG = 0")
+          .Sql() +
+      u" ORDER BY A.BED_NO, A.IN_TIME";
   return QueryList(data_source, sql,
                    {u"patient", u"id", u"event", u"bed", u"sex", u"intime", u"outtime",
                     u"forbid"});
