@@ -62,7 +62,10 @@ long CBEMRReport::GetReportList(CEMRDataSource* pDataSource, LONG lngCatalogID, 
   std::u16string sql =
       u"SELECT NAME, ID, CATALOG_ID, CREATOR, CREATOR_ID, LAST_MODIFY_TIME, SORT, NOTE FROM "
       u"TELV_REPORT WHERE STATUS = 1 ";
-  if (lngCatalogID != 0) sql += u"AND CATALOG_ID = " + IdText(lngCatalogID) + u" ORDER BY SORT, ID";
+  if (lngCatalogID != 0) {
+    sql += u"AND " + korvalis::SqlKey().Number(u"CATALOG_ID", lngCatalogID).Sql() +
+           u" ORDER BY SORT, ID";
+  }
   pDataSource->QueryElements(
       sql,
       {u"report", u"id", u"catalogid", u"creator", u"creatorid", u"modifytime", u"sort", u"note"},
@@ -95,9 +98,13 @@ long CBEMRReport::GetReportData(CEMRDataSource* pDataSource, BSTR bstrCatalogID,
   if (catalog.empty()) {
     throw CEMRException(std::u16string(u"获取报表信息，报表类别不能为空！"));
   }
-  pDataSource->QueryElements(u"SELECT ID, NAME FROM TELV_REPORT WHERE CATALOG_ID = " +
-                                 korvalis::SqlNumber(catalog, u"报表类别") + u" AND STATUS=1 ",
-                             {u"id", u"name"}, pbstrProperty);
+  pDataSource->QueryElements(
+      u"SELECT ID, NAME FROM TELV_REPORT" +
+          korvalis::SqlKey()
+              .Number(u"CATALOG_ID", korvalis::SqlNumber(catalog, u"报表类别"))
+              .And(u"STATUS=1")
+              .Where(),
+      {u"id", u"name"}, pbstrProperty);
   return 0;
 }
 
@@ -112,8 +119,9 @@ long CBEMRReport::GetSQLProperty(CEMRDataSource* pDataSource, LONG lngReportID,
                                  BSTR* pbstrProperty) {
   std::u16string names;
   if (!korvalis::report::IsNewFormatReport(*pDataSource, lngReportID)) {
-    pDataSource->QueryScalar(u"SELECT SQL_PRO FROM TELV_REPORT WHERE ID = " + IdText(lngReportID),
-                             names);
+    pDataSource->QueryScalar(
+        u"SELECT SQL_PRO FROM TELV_REPORT" + korvalis::SqlKey().Number(u"ID", lngReportID).Where(),
+        names);
   }
   StoreText(pbstrProperty, names);
   return 0;

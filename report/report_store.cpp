@@ -11,6 +11,7 @@
 #include "foundation/codec/emr_compression.h"
 #include "foundation/calls/emr_exception.h"
 #include "foundation/data/single_data_source.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/text/string_util.h"
 
 namespace korvalis::report {
@@ -58,8 +59,8 @@ CXmlProperty::Map CatalogProperties(CSingleDataSource& data_source, LONG catalog
   if (catalog_id == 0) return {};
   std::vector<std::u16string> values;
   data_source.Query(
-      u"SELECT NAME, ID, CODE, PARENT_CODE, NOTE FROM TELV_REPORT_CATALOG WHERE ID = " +
-          IdText(catalog_id) + u" AND STATUS = 1",
+      u"SELECT NAME, ID, CODE, PARENT_CODE, NOTE FROM TELV_REPORT_CATALOG" +
+          SqlKey().Number(u"ID", catalog_id).And(u"STATUS = 1").Where(),
       5, values);
   if (values.size() != 5) throw CEMRException(std::u16string(u"获取类别属性错误."));
   return {{u"name", values[0]},
@@ -77,8 +78,8 @@ CXmlProperty::Map ReportProperties(CSingleDataSource& data_source, LONG report_i
   std::vector<std::u16string> values;
   data_source.Query(
       u"SELECT NAME, ID, CATALOG_ID, CREATOR, CREATOR_ID, CREATE_TIME, MODIFIOR, "
-      u"LAST_MODIFY_TIME, SORT, NOTE FROM TELV_REPORT WHERE ID = " +
-          IdText(report_id) + u" AND STATUS = 1",
+      u"LAST_MODIFY_TIME, SORT, NOTE FROM TELV_REPORT" +
+          SqlKey().Number(u"ID", report_id).And(u"STATUS = 1").Where(),
       std::size(kNames), values);
   if (values.size() != std::size(kNames)) throw CEMRException(std::u16string(u"获取报表属性错误."));
   CXmlProperty::Map properties;
@@ -88,8 +89,8 @@ CXmlProperty::Map ReportProperties(CSingleDataSource& data_source, LONG report_i
 
 bool IsNewFormatReport(CSingleDataSource& data_source, LONG report_id) {
   std::u16string new_format;
-  data_source.QueryScalar(u"SELECT NEW_FORMAT FROM TELV_REPORT WHERE ID = " + IdText(report_id),
-                          new_format);
+  data_source.QueryScalar(
+      u"SELECT NEW_FORMAT FROM TELV_REPORT" + SqlKey().Number(u"ID", report_id).Where(), new_format);
   return new_format == u"1";
 }
 
