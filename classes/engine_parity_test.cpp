@@ -26,6 +26,7 @@
 #include "quality/rules/dept_qc_patient.h"
 #include "quality/rules/qc_admin.h"
 #include "quality/rules/qc_task.h"
+#include "quality/rules/quality_trigger.h"
 #include "quality/rules/sys_event.h"
 #include "quality/rules/terminal_qc_patient.h"
 #include "report/emr_report.h"
@@ -139,6 +140,12 @@ long BindRule3(CEMRDataSource* ds, BSTR event, BSTR* out) {
 long RulesOpenedBy(CEMRDataSource* ds, BSTR event, BSTR* out) {
   return CBSysEvent::GetEventRuleList(ds, event, 1, out);
 }
+constexpr char16_t kNewVisit[] = u"P0004";
+long AdmissionRulesFired(CEMRDataSource* ds, BSTR event, BSTR* out) {
+  com::ScopedBstr patient(kNewVisit), visit(u"2026120601");
+  CBQualityTrigger::FireOpen(ds, patient.get(), visit.get(), event);
+  return CBQCCollector::GetPatientQCList(ds, patient.get(), visit.get(), out);
+}
 long WriterInfo(CEMRDataSource* ds, BSTR from, BSTR* out) {
   com::ScopedBstr to(u"2027-01-01"), dept(u"$00000$"), template_id(u"9");
   return CBArchiveReport::GetWriterInfoList(ds, from, to.get(), dept.get(), template_id.get(), out);
@@ -220,6 +227,18 @@ const std::vector<Case>& Cases() {
         {&Executed, u"UPDATE MOLB_USER SET NAME = NAME WHERE ID = 0"},
         {&Listed<&CBEMRLibrary::GetConditionList>, u""},
         {&Listed<&CBEMRLibrary::GetUserList>, u""}}},
+      {"Admission rules opened where two records could close one",
+       {{&Executed,
+         u"INSERT INTO TELV_EMR_CONTENT (ID, PATIENT_ID, EVENT_NO, EMR_TYPE, TITLE, CREATE_DATE, "
+         u"STATUS) VALUES ('R-1', 'P0004', '2026120601', 2, '入院记录', "
+         u"TO_DATE('2026-12-06 12:00:00', 'YYYY-MM-DD HH24:MI:SS'), 1)"},
+        {&Executed,
+         u"INSERT INTO TELV_EMR_CONTENT (ID, PATIENT_ID, EVENT_NO, EMR_TYPE, TITLE, CREATE_DATE, "
+         u"STATUS) VALUES ('R-2', 'P0004', '2026120601', 2, '入院记录', "
+         u"TO_DATE('2026-12-06 13:00:00', 'YYYY-MM-DD HH24:MI:SS'), 1)"},
+        {&Executed, u"UPDATE TELV_EMR_CONTENT SET STATUS = 0 WHERE ID = 'R-1'"},
+        {&Executed, u"UPDATE TELV_EMR_CONTENT SET STATUS = 1 WHERE ID = 'R-1'"},
+        {&AdmissionRulesFired, u"<root><code>A01</code><time>2026-12-06 10:45:00</time></root>"}}},
       {"Writers of the period", {{&WriterInfo, u"2026-11-01"}}},
       {"Grade summary", {{&Summary, u"<root/>"}}},
       {"FullSearch pages", {{&FullSearchFirstPage, u"肺炎"}, {&FullSearchSecondPage, u"肺炎"}}},

@@ -259,7 +259,8 @@ bool AutoCloseByExistingEmr(CSingleDataSource* pDataSource, TextRef patient_id, 
   const std::u16string& rule_id = row[2];
   if (RuleQuantity(pDataSource, rule_id) == u"0") return false;
 
-  // Live records of the visit of the rule's types that closed no instance of the rule yet.
+  // Live records of the visit of the rule's types that closed no instance of the rule yet; the
+  // one written first closes the instance, the same record on every engine.
   std::vector<std::u16string> record;
   pDataSource->Query(
       u"SELECT ID, CREATOR_ID, CREATOR, NVL(CONTENT_VERIFICATION_TIME, CREATE_DATE) "
@@ -275,7 +276,8 @@ bool AutoCloseByExistingEmr(CSingleDataSource* pDataSource, TextRef patient_id, 
                        .And(u"STATUS = 2 AND EMR_ID IS NOT NULL")
                        .Where() +
                    u")")
-              .Where(),
+              .Where() +
+          u" ORDER BY CREATE_DATE, ID",
       5, record);
   if (record.empty()) return false;
   korvalis::UpdateRow(*pDataSource, u"PEV_TIME_RULE_RECORD",
