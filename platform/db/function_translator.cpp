@@ -273,7 +273,10 @@ SqlType Translator::EmitAggregate(const Expr& e, const Scope* scope, std::string
     t = EmitAggregateArgument(e, scope, &argument);
   } else if (e.args[0]->kind != ExprKind::kStar) {
     if (e.distinct) argument.append("DISTINCT ");
-    t = Emit(*e.args[0], scope, &argument);
+    // Distinct computed numbers are told apart by their exact values.
+    t = e.distinct && ComputedExactly(*e.args[0], scope)
+            ? EmitExact(*e.args[0], scope, false, &argument)
+            : Emit(*e.args[0], scope, &argument);
   } else if (pg_) {
     argument.push_back('*');
   }

@@ -240,6 +240,7 @@ INSERT INTO T VALUES (4, 2, 6, 0);
   });
   Expect({
       {"SELECT COUNT(*) FROM T WHERE A / B + C IN (1 / 3, 0.5)", {"2"}},
+      {"SELECT COUNT(DISTINCT A / B + C), COUNT(DISTINCT ROUND(A / B + C, 29)) FROM T", {"3", "1"}},
       {"SELECT COUNT(*) FROM T WHERE ROUND(A / B, 20) IN (0.33333333333333333333, NULL)", {"4"}},
       {"SELECT COUNT(*) FROM T WHERE A / B NOT IN (0.5, NULL)", {"0"}},
   });
