@@ -13,7 +13,7 @@
 #include "foundation/codec/blob_text.h"
 #include "foundation/calls/emr_exception.h"
 #include "foundation/data/single_data_source.h"
-#include "foundation/data/sql_text.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/xml/xhtml_document.h"
 #include "lookups/visit_lookups.h"
 #include "platform/com/scoped_bstr.h"
@@ -21,7 +21,7 @@
 namespace {
 
 using korvalis::BstrView;
-using korvalis::SqlQuoted;
+using korvalis::SqlKey;
 using korvalis::com::ScopedBstr;
 
 // The columns of a record row that its loading depends on.
@@ -34,13 +34,14 @@ struct StoredRecord {
   std::u16string event_no;
 };
 
+// The row of the record whose key (" WHERE ID = ...") is `record_key`.
 std::optional<StoredRecord> ReadStoredRecord(CSingleDataSource& data_source,
-                                             const std::u16string& quoted_id) {
+                                             const std::u16string& record_key) {
   std::vector<std::u16string> values;
   data_source.Query(
       u"SELECT STATUS, COMPRESSION, ENCRYPTION, EMR_TYPE, PATIENT_ID, EVENT_NO FROM "
-      u"TELV_EMR_CONTENT WHERE ID = " +
-          quoted_id,
+      u"TELV_EMR_CONTENT" +
+          record_key,
       6, values);
   if (values.size() < 6) return std::nullopt;
   return StoredRecord{
@@ -71,7 +72,8 @@ bool RefreshText(CSingleDataSource& data_source, const std::u16string& patient_i
   if (!RefreshLiveLinks(&data_source, emr_id, patient.get(), event.get(), document)) {
     std::u16string signatures;
     data_source.QueryScalar(
-        u"SELECT COUNT(ID) FROM TELV_EMR_SIGNATURE WHERE ID =" + SqlQuoted(emr_id), signatures);
+        u"SELECT COUNT(ID) FROM TELV_EMR_SIGNATURE" + SqlKey().Equals(u"ID", emr_id).Where(),
+        signatures);
     RefillDataElements(&data_source, document, patient.get(), event.get(),
                        StringToLong(signatures) > 1, true, 0);
   }
@@ -82,8 +84,8 @@ bool RefreshText(CSingleDataSource& data_source, const std::u16string& patient_i
 }
 
 // The live record's row; throws "该病历已经被删除" when it has none or is deleted.
-StoredRecord ReadLiveRecord(CSingleDataSource& data_source, const std::u16string& quoted_id) {
-  std::optional<StoredRecord> record = ReadStoredRecord(data_source, quoted_id);
+StoredRecord ReadLiveRecord(CSingleDataSource& data_source, const std::u16string& record_key) {
+  std::optional<StoredRecord> record = ReadStoredRecord(data_source, record_key);
   if (!record || record->status != u"1") throw CEMRException(std::u16string(kEmrDeletedMessage));
   return *record;
 }
@@ -93,16 +95,16 @@ StoredRecord ReadLiveRecord(CSingleDataSource& data_source, const std::u16string
 namespace korvalis::emrdoc {
 
 std::u16string LoadEmrText(CSingleDataSource& data_source, BSTR emr_id) {
-  const std::u16string quoted_id = SqlQuoted(emr_id);
-  StoredRecord record = ReadLiveRecord(data_source, quoted_id);
+  const std::u16string record_key = SqlKey().Equals(u"ID", emr_id).Where();
+  StoredRecord record = ReadLiveRecord(data_source, record_key);
   if (IsOrderSheetType(record.emr_type)) {
     // The rebuilt sheet may be stored with other codecs: the row is read again.
     ScopedBstr patient(record.patient_id), event(record.event_no);
     RegenerateEmrFromTemplate(&data_source, emr_id, patient.get(), event.get(), record.emr_type);
-    record = ReadLiveRecord(data_source, quoted_id);
+    record = ReadLiveRecord(data_source, record_key);
   }
   std::u16string text = korvalis::ReadBlobText(
-      data_source, u"SELECT CONTENT FROM TELV_EMR_CONTENT  WHERE ID = " + quoted_id,
+      data_source, u"SELECT CONTENT FROM TELV_EMR_CONTENT" + record_key,
       record.compression, record.encryption);
   if (!text.empty()) RefreshText(data_source, record.patient_id, record.event_no, emr_id, text);
   return text;

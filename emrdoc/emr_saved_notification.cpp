@@ -6,7 +6,7 @@
 #include "foundation/calls/emr_error.h"
 #include "foundation/calls/emr_exception.h"
 #include "foundation/data/single_data_source.h"
-#include "foundation/data/sql_text.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/xml/xml_document.h"
 #include "lookups/sys_param.h"
 #include "platform/com/scoped_bstr.h"
@@ -54,8 +54,8 @@ std::optional<RecordOwner> ReadRecordOwner(CSingleDataSource& data_source,
                                            const std::u16string& emr_id) {
   std::vector<std::u16string> values;
   data_source.Query(
-      u"SELECT T.PATIENT_ID, T.EVENT_NO, T.EMR_TYPE FROM TELV_EMR_CONTENT T WHERE T.ID = " +
-          SqlQuoted(emr_id),
+      u"SELECT T.PATIENT_ID, T.EVENT_NO, T.EMR_TYPE FROM TELV_EMR_CONTENT T" +
+          korvalis::SqlKey().Equals(u"T.ID", emr_id).Where(),
       3, values);
   if (values.size() < 3) return std::nullopt;
   return RecordOwner{values[0], values[1], values[2]};

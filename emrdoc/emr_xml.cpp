@@ -20,7 +20,6 @@
 #include "foundation/codec/blob_text.h"
 #include "foundation/data/single_data_source.h"
 #include "foundation/data/sql_key.h"
-#include "foundation/data/sql_text.h"
 #include "foundation/suite/factory.h"
 #include "foundation/suite/sibling_component.h"
 #include "foundation/suite/suite_interfaces.h"
@@ -35,7 +34,6 @@
 
 namespace {
 
-using korvalis::SqlQuoted;
 using korvalis::com::ScopedBstr;
 using korvalis::html::Node;
 
@@ -44,8 +42,8 @@ constexpr char16_t kNoXmlStatus[] = u"3";
 // The tags whose pairs stay text in the XML.
 constexpr const char16_t* kTextTags[] = {u"SUP", u"SUB"};
 
-std::u16string XmlCacheStatement(const std::u16string& quoted_id) {
-  return u"SELECT XML FROM TELV_EMR_CONTENT WHERE ID = " + quoted_id;
+std::u16string XmlCacheStatement(korvalis::TextRef id) {
+  return u"SELECT XML FROM TELV_EMR_CONTENT" + korvalis::SqlKey().Equals(u"ID", id).Where();
 }
 
 // The text of the record's content as the record store hands it out.
@@ -103,15 +101,15 @@ namespace korvalis::emrdoc {
 
 std::u16string RebuildEmrXml(CSingleDataSource& data_source, BSTR emr_id) {
   try {
-    const std::u16string quoted_id = SqlQuoted(emr_id);
     std::vector<std::u16string> row;
-    data_source.Query(u"SELECT STATUS, TEMPLATE_ID FROM TELV_EMR_CONTENT WHERE ID = " + quoted_id,
+    data_source.Query(u"SELECT STATUS, TEMPLATE_ID FROM TELV_EMR_CONTENT" +
+                          korvalis::SqlKey().Equals(u"ID", emr_id).Where(),
                       2, row);
     if (row.empty() || row[0] == kNoXmlStatus || row[1] == u"0") return std::u16string();
     ScopedBstr xml;
     ConvertEmrContentToXml(&data_source, StringToInt(row[1]), emr_id, xml.out());
     std::u16string text = xml.text();
-    if (!text.empty()) korvalis::WriteBlobText(data_source, XmlCacheStatement(quoted_id), text);
+    if (!text.empty()) korvalis::WriteBlobText(data_source, XmlCacheStatement(emr_id), text);
     return text;
   } catch (...) {
     // A record that cannot be converted has no XML; it is converted again at the next request.
@@ -152,7 +150,7 @@ long GetEmrXml(CSingleDataSource* pDataSource, BSTR bstrEmrID, BSTR* pbstrXml) {
     return 0;
   }
   std::u16string xml =
-      korvalis::ReadBlobText(*pDataSource, XmlCacheStatement(SqlQuoted(bstrEmrID)));
+      korvalis::ReadBlobText(*pDataSource, XmlCacheStatement(bstrEmrID));
   if (xml.empty()) {
     const RecordBeingBuilt building(std::move(emr_id));
     xml = korvalis::emrdoc::RebuildEmrXml(*pDataSource, bstrEmrID);

@@ -9,7 +9,7 @@
 #include "foundation/data/db_type.h"
 #include "foundation/xml/dom_builder.h"
 #include "foundation/data/single_data_source.h"
-#include "foundation/data/sql_text.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/text/string_util.h"
 #include "lookups/visit_lookups.h"
 #include "platform/com/scoped_bstr.h"
@@ -106,9 +106,9 @@ std::u16string CurrentAgeSql(const CDBType& dialect, BSTR bstrPatientID) {
       u"||'岁'|| FLOOR((MONTHS_BETWEEN(SYSDATE, BIRTHDAY) / 12 - "
       u"FLOOR(MONTHS_BETWEEN(SYSDATE, BIRTHDAY) / 12)) * 12)||'个月' "
       u"ELSE FLOOR(MONTHS_BETWEEN(SYSDATE, BIRTHDAY) / 12)||'岁' END) CURRENT_AGE "
-      u"FROM TELV_PATIENT WHERE ID = ";
+      u"FROM TELV_PATIENT";
   ReplaceAll(sql, u"||", dialect.GetConcatOperator());
-  return sql + korvalis::SqlQuoted(bstrPatientID);
+  return sql + korvalis::SqlKey().Equals(u"ID", bstrPatientID).Where();
 }
 
 long BuildPatientBaseInfoXml(CSingleDataSource* pDataSource, BSTR bstrPatientID, BSTR bstrEventNo,
@@ -117,8 +117,8 @@ long BuildPatientBaseInfoXml(CSingleDataSource* pDataSource, BSTR bstrPatientID,
   std::vector<std::u16string> row;
   pDataSource->Query(u"SELECT ID, NAME, SEX, " + dialect->DateToChar(u"BIRTHDAY", true) +
                          u", BIRTHADDRESS, NATION, COUNTRY, ID_CARD, MARRIAGE, CAREER, ALLERGIC, "
-                         u"NATIVE, ADDRESS, WORK_ORG, HOME_TEL FROM TELV_PATIENT WHERE ID = " +
-                         korvalis::SqlQuoted(bstrPatientID),
+                         u"NATIVE, ADDRESS, WORK_ORG, HOME_TEL FROM TELV_PATIENT" +
+                         korvalis::SqlKey().Equals(u"ID", bstrPatientID).Where(),
                      kPatientColumnCount, row);
   if (row.size() < kPatientColumnCount) return -1;
 

@@ -4,7 +4,7 @@
 
 #include "foundation/calls/bstr_result.h"
 #include "foundation/data/single_data_source.h"
-#include "foundation/data/sql_text.h"
+#include "foundation/data/sql_key.h"
 #include "lookups/record_library.h"
 #include "platform/com/scoped_bstr.h"
 
@@ -17,7 +17,8 @@ std::u16string GetSysParam(CSingleDataSource& data_source, std::u16string_view n
   if (name.empty()) return {};
   std::vector<std::u16string> rows;
   data_source.Query(
-      u"SELECT NAME, VALUE FROM TELV_SYS_PARAM WHERE NAME = " + korvalis::SqlQuoted(name), 2, rows);
+      u"SELECT NAME, VALUE FROM TELV_SYS_PARAM" + korvalis::SqlKey().Equals(u"NAME", name).Where(), 2,
+      rows);
   // A missing parameter reads as the empty text; the reader applies its own default.
   return rows.size() < 2 ? std::u16string() : rows[1];
 }
