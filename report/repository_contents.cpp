@@ -34,7 +34,6 @@ using korvalis::InsertRow;
 using korvalis::PropertyBag;
 using korvalis::SqlConditions;
 using korvalis::SqlKey;
-using korvalis::SqlQuoted;
 using korvalis::StoreBstrResult;
 using korvalis::XmlCarriable;
 using korvalis::repository::SaveRecord;
@@ -43,7 +42,10 @@ using korvalis::repository::SavedColumn;
 namespace {
 
 constexpr char16_t kStructureTable[] = u"VKT_ITEM_STRUCTURE";
-constexpr char16_t kStructureContent[] = u"SELECT A.CONTENT FROM VKT_ITEM_STRUCTURE A WHERE A.ID=";
+// The statement that selects the content of the structure `id`.
+std::u16string StructureContent(const std::u16string& id) {
+  return u"SELECT A.CONTENT FROM VKT_ITEM_STRUCTURE A" + SqlKey().Equals(u"A.ID", id).Where();
+}
 constexpr char16_t kDistributionTable[] = u"VKT_DEPT_DISTRIBUTE";
 constexpr char16_t kConfigurationTable[] = u"VKT_REFERENCE_CONFIGURE";
 
@@ -62,7 +64,7 @@ long CBRepository::SetVktStructure(CEMRDataSource* pDataSource, BSTR bstrPropert
                                              {u"VAILD_FLAG", u"valid_flag", u"1"}};
   const CXmlProperty property = PropertyBag(bstrProperty);
   const std::u16string id = SaveRecord(*pDataSource, kStructureTable, property, kColumns);
-  korvalis::WriteBlobText(*pDataSource, kStructureContent + SqlQuoted(id),
+  korvalis::WriteBlobText(*pDataSource, StructureContent(id),
                           property.GetValue(u"content"));
   StoreBstrResult(pbstrStructureID, id);
   return 0;
@@ -88,7 +90,7 @@ long CBRepository::GetVktStructure(CEMRDataSource* pDataSource, BSTR bstrConditi
   korvalis::DomDocumentBuilder document(u"root");
   for (std::size_t row = 0; row + kColumns <= values.size(); row += kColumns) {
     const std::u16string content =
-        korvalis::ReadBlobText(*pDataSource, kStructureContent + SqlQuoted(values[row]));
+        korvalis::ReadBlobText(*pDataSource, StructureContent(values[row]));
     xercesc::DOMElement* item = document.Append(document.root(), u"item", XmlCarriable(content));
     for (unsigned column = 0; column < kColumns; ++column) {
       document.SetAttribute(item, kAttributes[column], XmlCarriable(values[row + column]));
