@@ -1,6 +1,8 @@
 // Oracle's rule for a query level that groups its rows: outside aggregates, the select list and
 // HAVING read only GROUP BY's expressions, constants and the columns of enclosing queries.
 // SQLite would answer with the columns of an arbitrary row of each group instead of refusing.
+// A level without GROUP BY and without aggregates does not group: its HAVING keeps rows as
+// WHERE does.
 #include "platform/db/sql_error.h"
 #include "platform/db/sql_translator_internal.h"
 
@@ -52,9 +54,18 @@ void CheckGroupedExpression(const Expr& e, const SelectCore& core, const Scope& 
     if (g && SameExpression(e, *g, scope)) return;
   }
   if (e.subquery || e.kind == ExprKind::kStar) return;
-  if (e.kind == ExprKind::kFunction && (e.over || IsAggregateName(e.text))) return;
-  if (e.kind == ExprKind::kColumn) {
-    if (!ColumnOfLevel(e, scope)) return;  // a column of an enclosing query
+  if (e.kind == ExprKind::kFunction && e.over) return;
+  if (e.kind == ExprKind::kFunction && IsAggregateName(e.text)) {
+    for (const sql::ExprPtr& a : e.args) {
+      if (!a || !ContainsAggregate(*a)) continue;
+      if (core.group_by.empty()) throw SqlError("ORA-00978: nested group function without GROUP BY");
+      Refuse("an aggregate of aggregates");
+    }
+    return;
+  }
+  // ROWNUM numbers the rows before they are grouped, as a column of this level does.
+  if (e.kind == ExprKind::kRownum || e.kind == ExprKind::kColumn) {
+    if (e.kind == ExprKind::kColumn && !ColumnOfLevel(e, scope)) return;  // an enclosing query's
     throw SqlError(core.group_by.empty() ? "ORA-00937: not a single-group group function"
                                          : "ORA-00979: not a GROUP BY expression");
   }
@@ -65,8 +76,16 @@ void CheckGroupedExpression(const Expr& e, const SelectCore& core, const Scope& 
 
 }  // namespace
 
+bool HavingKeepsRows(const SelectCore& core) {
+  if (!core.having || !core.group_by.empty() || ContainsAggregate(*core.having)) return false;
+  for (const sql::SelectItem& item : core.items) {
+    if (ContainsAggregate(*item.expr)) return false;
+  }
+  return true;
+}
+
 void Translator::CheckGrouping(const SelectCore& core, const Scope& scope) const {
-  bool aggregates = core.having != nullptr;
+  bool aggregates = core.having && ContainsAggregate(*core.having);
   for (const sql::SelectItem& item : core.items) {
     aggregates = aggregates || ContainsAggregate(*item.expr);
   }

@@ -242,6 +242,15 @@ TEST_P(OracleRulesTest, ConditionsAndErrors) {
       {"SELECT GRP, NOPE(N) FROM T GROUP BY GRP", "ORA-00904"},
       {"SELECT GRP, COUNT(*) FROM T GROUP BY GRP HAVING NOPE(N) > 1", "ORA-00904"},
       {"SELECT ID FROM T ORDER BY 2", "ORA-01785"},
+      {"SELECT ID FROM T ORDER BY -1", "ORA-01785"},
+      {"SELECT COUNT(*), ROWNUM FROM T", "ORA-00937"},
+      {"SELECT GRP, ROWNUM FROM T GROUP BY GRP", "ORA-00979"},
+      {"SELECT MAX(COUNT(*)) FROM T", "ORA-00978"},
+      {"SELECT MAX(COUNT(*)) FROM T GROUP BY GRP", "not supported"},
+      // Without GROUP BY or aggregates HAVING keeps rows as WHERE does.
+      {"SELECT 1 FROM T HAVING 1 = 1", "1,1,1,1"},
+      {"SELECT ID FROM T WHERE ID > 1 HAVING N > 20 ORDER BY ID", "3,4"},
+      {"SELECT COUNT(*) FROM T WHERE ID > 9 HAVING 1 = 1", "0"},
       {"SELECT ID FROM T A, T B", "ORA-00918"},
       {"SELECT NOPE FROM T", "ORA-00904"},
   });

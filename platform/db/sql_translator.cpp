@@ -119,7 +119,7 @@ namespace {
 void CheckOrderPositions(const std::vector<sql::OrderItem>& items, size_t columns) {
   for (const sql::OrderItem& item : items) {
     double position;
-    if (item.expr->kind != ExprKind::kNumber || !LiteralNumber(*item.expr, &position)) continue;
+    if (!LiteralNumber(*item.expr, &position) || item.expr->kind == ExprKind::kString) continue;
     if (position == std::floor(position) &&
         (position < 1 || position > static_cast<double>(columns))) {
       throw SqlError("ORA-01785: ORDER BY item must be the number of a SELECT-list expression");
@@ -616,9 +616,16 @@ void Translator::EmitFilters(SelectCore& core, const Scope* scope, std::string* 
   bool aggregate_outside_having = core.where && ContainsAggregate(*core.where);
   for (const auto& g : core.group_by) aggregate_outside_having |= ContainsAggregate(*g);
   if (aggregate_outside_having) throw SqlError("ORA-00934: group function is not allowed here");
-  if (core.where) {
-    out->append(" WHERE ");
+  const bool having_keeps_rows = HavingKeepsRows(core);
+  if (core.where && having_keeps_rows) {
+    out->append(" WHERE (");
     Emit(*core.where, scope, out);
+    out->append(") AND (");
+    Emit(*core.having, scope, out);
+    out->push_back(')');
+  } else if (core.where || having_keeps_rows) {
+    out->append(" WHERE ");
+    Emit(core.where ? *core.where : *core.having, scope, out);
   }
   if (!core.group_by.empty()) {
     out->append(" GROUP BY ");
@@ -631,7 +638,7 @@ void Translator::EmitFilters(SelectCore& core, const Scope* scope, std::string* 
       }
     }
   }
-  if (core.having) {
+  if (core.having && !having_keeps_rows) {
     out->append(" HAVING ");
     Emit(*core.having, scope, out);
   }

@@ -53,6 +53,9 @@ bool ContainsRownum(const Expr& e);
 bool ContainsQuery(const Expr& e);
 bool IsAggregateName(std::string_view f);
 bool ContainsAggregate(const Expr& e);
+// Whether the HAVING of `core` keeps rows rather than groups: the level has no GROUP BY and
+// no aggregate in its select list or HAVING (grouping_check.cpp).
+bool HavingKeepsRows(const SelectCore& core);
 bool ContainsWindow(const Expr& e);
 // A literal number (or numeric text) as a double.
 bool LiteralNumber(const Expr& e, double* value);
