@@ -96,10 +96,11 @@ void SuspendRuleRecord(CSingleDataSource* pDataSource, TextRef patient_id, TextR
 void ResumeSuspendedRuleRecord(CSingleDataSource* pDataSource, TextRef patient_id, TextRef event_no,
                                TextRef rule_id) {
   const SqlKey instances = VisitRuleKey(patient_id, event_no, SqlBareNumber(rule_id, u"rule_id"));
+  // The instance suspended first (the lowest serial) is resumed, on every engine the same one.
   std::u16string serial;
-  pDataSource->QueryScalar(
-      u"SELECT SERIAL FROM PEV_TIME_RULE_RECORD" + SqlKey(instances).And(u"STATUS = 3").Where(),
-      serial);
+  pDataSource->QueryScalar(u"SELECT SERIAL FROM PEV_TIME_RULE_RECORD" +
+                               SqlKey(instances).And(u"STATUS = 3").Where() + u" ORDER BY SERIAL",
+                           serial);
   if (serial.empty()) return;
   korvalis::UpdateRow(*pDataSource, u"PEV_TIME_RULE_RECORD", {{u"STATUS", RowValue::Number(1)}},
                       SqlKey(instances).Number(u"SERIAL", serial).Sql());

@@ -83,7 +83,7 @@ void SuspendRuleRecord(CSingleDataSource* pDataSource, korvalis::TextRef patient
                        korvalis::TextRef event_no, korvalis::TextRef rule_id,
                        korvalis::TextRef serial);
 
-// Opens one suspended instance of the rule in the visit again, the first the database lists;
+// Opens one suspended instance of the rule in the visit again, the one with the lowest serial;
 // nothing when none is suspended.
 void ResumeSuspendedRuleRecord(CSingleDataSource* pDataSource, korvalis::TextRef patient_id,
                                korvalis::TextRef event_no, korvalis::TextRef rule_id);
