@@ -65,6 +65,9 @@ constexpr ListField kDeptVisitFieldsAfterName[] = {
     {u"' grade_date ='", 7},  {u"' in_dept_name ='", 8}, {u"' doctor_name ='", 9},
     {u"' emr_status ='", 10}, {u"' in_time ='", 11},     {u"' out_time='", 12}};
 
+// The units of a department visit's element besides its values, and room for a grader's name.
+constexpr std::size_t kDeptVisitRowTemplate = 256;
+
 // The conditions of the task patient list's document, in their order.
 std::u16string TaskVisitConditions(const CXmlProperty& condition) {
   SqlConditions conditions(condition);
@@ -169,7 +172,14 @@ long CBQCTask::GetDeptQCPatientList(CEMRDataSource* pDataSource, BSTR bstrCondit
   pDataSource->Query(korvalis::quality::DeptVisitStatement(*pDataSource->GetDBType(), condition),
                      kDeptVisitColumns, values);
 
-  std::u16string list = kListHead;
+  // Room for the whole list at once: the values, the template around each row and a little
+  // for escapes and names, so that a long list is not copied as it grows.
+  std::size_t room =
+      std::size(kListHead) + kDeptVisitRowTemplate * (values.size() / kDeptVisitColumns);
+  for (const std::u16string& value : values) room += value.size() + value.size() / 8;
+  std::u16string list;
+  list.reserve(room);
+  list.append(kListHead);
   GraderNames graders;
   for (std::size_t row = 0; row + kDeptVisitColumns <= values.size(); row += kDeptVisitColumns) {
     const std::u16string* visit = &values[row];
