@@ -1,3 +1,6 @@
+// Raw side: a recursive query written for SQLite, prepared once with the provider's settings,
+// one transaction a run, its rows nested into a libxml2 document and written in UTF-16.
+//
 // The knowledge base's catalogue tree over 10,000 catalogues in six levels (10 at the top, then
 // 50, 250, 1,000, 2,690 and 6,000, each level's catalogues spread over the level above):
 //   - Repository.GetVktCatalogList of the whole tree through IDispatch::Invoke, the whole call
@@ -198,14 +201,15 @@ void BM_CatalogueTreeInvoke(benchmark::State& state) {
 void BM_CatalogueTreeRaw(benchmark::State& state) {
   sqlite3* db = korvalis::bench::OpenAsProvider(TheCatalogues().path());
   state.SetLabel(korvalis::bench::QueryPlan(db, kRawTree));
+  // Prepared once, as the provider keeps the statement it meets again.
+  sqlite3_stmt* stmt = nullptr;
+  CheckSqlite(sqlite3_prepare_v2(db, kRawTree, -1, &stmt, nullptr), db);
   for (auto _ : state) {
-    // Prepared on every run, as a statement new to the connection is.
-    sqlite3_stmt* stmt = nullptr;
-    CheckSqlite(sqlite3_prepare_v2(db, kRawTree, -1, &stmt, nullptr), db);
     const std::u16string answer = RawTree(db, stmt);
-    sqlite3_finalize(stmt);
+    sqlite3_reset(stmt);
     state.counters["characters"] = static_cast<double>(answer.size());
   }
+  sqlite3_finalize(stmt);
   sqlite3_close(db);
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kCatalogues);
 }
@@ -224,12 +228,12 @@ void BM_CatalogueTreeStatement(benchmark::State& state) {
                    *korvalis::db::Catalog::Load(db))
             .statements.back();
       },
-      false, "catalogues");
+      true, "catalogues");
 }
 
 void BM_CatalogueTreeRawStatement(benchmark::State& state) {
   korvalis::bench::RunRawStatement(
-      state, TheCatalogues().path(), [](sqlite3*) { return std::string(kRawTree); }, false,
+      state, TheCatalogues().path(), [](sqlite3*) { return std::string(kRawTree); }, true,
       "catalogues");
 }
 
