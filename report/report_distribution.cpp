@@ -39,7 +39,6 @@ using korvalis::BstrView;
 using korvalis::InsertRow;
 using korvalis::RowValue;
 using korvalis::SqlKey;
-using korvalis::SqlQuoted;
 using korvalis::com::ScopedBstr;
 using korvalis::report::StoreText;
 
@@ -84,16 +83,6 @@ std::vector<std::u16string> ReportsOfUser(CSingleDataSource& data_source, BSTR u
   return reports;
 }
 
-// The texts as quoted literals joined by commas: '12','15','31'.
-std::u16string QuotedList(const std::vector<std::u16string>& values) {
-  std::u16string list;
-  for (const std::u16string& value : values) {
-    if (!list.empty()) list += u',';
-    list += SqlQuoted(value);
-  }
-  return list;
-}
-
 }  // namespace
 
 long CBEMRReport::GetUserReport(CEMRDataSource* pDataSource, BSTR bstrUserID, LONG lngCatalogID,
@@ -103,22 +92,14 @@ long CBEMRReport::GetUserReport(CEMRDataSource* pDataSource, BSTR bstrUserID, LO
     StoreText(pbstrList, korvalis::report::kEmptyRootDocument);
     return 0;
   }
-  std::u16string sql =
-      u"SELECT NAME, ID, CATALOG_ID, CREATOR, CREATOR_ID, LAST_MODIFY_TIME, SORT, NOTE "
-      u"FROM TELV_REPORT WHERE ID IN (" +
-      QuotedList(reports) + u") ";
-  if (lngCatalogID != 0) {
-    sql += u"AND " +
-           SqlKey()
-               .Equals(u"CATALOG_ID", korvalis::report::IdText(lngCatalogID))
-               .And(u"STATUS = 1")
-               .Sql() +
-           u" ORDER BY SORT, ID";
-  } else {
-    sql += u"AND STATUS = 1 ";
-  }
+  SqlKey listed;
+  listed.In(u"ID", reports);
+  if (lngCatalogID != 0) listed.Equals(u"CATALOG_ID", korvalis::report::IdText(lngCatalogID));
+  listed.And(u"STATUS = 1");
   pDataSource->QueryElements(
-      sql,
+      u"SELECT NAME, ID, CATALOG_ID, CREATOR, CREATOR_ID, LAST_MODIFY_TIME, SORT, NOTE "
+      u"FROM TELV_REPORT" +
+          listed.Where() + (lngCatalogID != 0 ? u" ORDER BY SORT, ID" : u""),
       {u"report", u"id", u"catalogid", u"creator", u"creatorid", u"modifytime", u"sort", u"note"},
       pbstrList);
   return 0;
@@ -130,10 +111,10 @@ long CBEMRReport::GetUserCatalog(CEMRDataSource* pDataSource, BSTR bstrUserID, L
   // The categories of the user's live reports, each once.
   std::vector<std::u16string> categories;
   if (!reports.empty()) {
-    pDataSource->QueryColumn(u"SELECT DISTINCT CATALOG_ID FROM TELV_REPORT WHERE ID IN (" +
-                                 QuotedList(reports) +
-                                 u") AND STATUS = '1' AND CATALOG_ID IS NOT NULL",
-                             categories);
+    pDataSource->QueryColumn(
+        u"SELECT DISTINCT CATALOG_ID FROM TELV_REPORT" +
+            SqlKey().In(u"ID", reports).And(u"STATUS = '1' AND CATALOG_ID IS NOT NULL").Where(),
+        categories);
   }
   // The category asked for must be live, also for a user without reports.
   const std::u16string parent_code =
@@ -145,9 +126,12 @@ long CBEMRReport::GetUserCatalog(CEMRDataSource* pDataSource, BSTR bstrUserID, L
     return 0;
   }
   pDataSource->QueryElements(
-      u"SELECT NAME, ID, CODE, PARENT_CODE, SORT, NOTE FROM TELV_REPORT_CATALOG WHERE ID IN(" +
-          QuotedList(categories) + u") AND " +
-          SqlKey().Equals(u"PARENT_CODE", parent_code).And(u"STATUS = 1").Sql(),
+      u"SELECT NAME, ID, CODE, PARENT_CODE, SORT, NOTE FROM TELV_REPORT_CATALOG" +
+          SqlKey()
+              .In(u"ID", categories)
+              .Equals(u"PARENT_CODE", parent_code)
+              .And(u"STATUS = 1")
+              .Where(),
       {u"catalog", u"id", u"code", u"parent", u"sort", u"note"}, pbstrList);
   return 0;
 }

@@ -1,6 +1,9 @@
 #include "report/summary_statements.h"
 
+#include <vector>
+
 #include "foundation/data/sql_conditions.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/text/string_util.h"
 
@@ -58,14 +61,13 @@ std::u16string Physician(const char16_t* column) {
 // The condition clause of all five statements, the values quoted (the task identifiers each
 // with their quotes doubled) or checked to be numbers.
 std::u16string ConditionClause(const CXmlProperty& condition) {
-  std::u16string clause = u" WHERE TASK.VALID=1 ";
-  const std::u16string task_ids = condition.GetValue(u"task_id");
-  if (!task_ids.empty()) {
-    std::u16string list = SqlEscaped(task_ids);
-    ReplaceAll(list, u";", u"','");
-    clause += u" AND TASK.ID IN ('" + list + u"') ";
+  SqlConditions conditions(condition);
+  if (const std::u16string& task_ids = conditions.Value(u"task_id"); !task_ids.empty()) {
+    std::vector<std::u16string> tasks;
+    SplitString(task_ids, u";", tasks);
+    conditions.And(SqlKey().In(u"TASK.ID", tasks).Sql());
   }
-  return clause + SqlConditions(condition)
+  return u" WHERE TASK.VALID=1 " + conditions
                       .Equals(u"dept_id", u"VISIT_RECORD.NOW_DEPT_ID")
                       .DateFrom(u"grade_date_begin", u"GRADE_PATIENT.GRADE_DATE")
                       .DateUntil(u"grade_date_end", u"GRADE_PATIENT.GRADE_DATE")
