@@ -332,10 +332,12 @@ SqlType Translator::EmitExact(const Expr& e, const Scope* scope, bool result, st
 SqlType Translator::EmitAggregateArgument(const Expr& e, const Scope* scope, std::string* out) {
   if (e.distinct) out->append("DISTINCT ");
   const Expr& argument = *e.args[0];
-  if (!pg_ && IsArithmetic(argument) && ExactOperands(argument, scope, 0)) {
-    return EmitExact(argument, scope, false, out);
-  }
-  return Emit(argument, scope, out);
+  ++aggregates_open_;
+  const SqlType type = !pg_ && IsArithmetic(argument) && ExactOperands(argument, scope, 0)
+                           ? EmitExact(argument, scope, false, out)
+                           : Emit(argument, scope, out);
+  --aggregates_open_;
+  return type;
 }
 
 // A side of a comparison or a sort key computed exactly.

@@ -79,6 +79,7 @@ SqlType Translator::EmitColumn(const Expr& e, const Scope* scope, std::string* o
     if (!qualifier.empty() && found->Merges(column)) {
       throw SqlError("ORA-25154: column part of USING clause cannot have qualifier");
     }
+    if (s != scope && s->grouping) CheckReadOfGroupingLevel(*info, *s);
     if (found->renamed_in.empty()) break;
     out->append(found->renamed_in).push_back('.');
     AppendName(found->alias + "$" + info->name, out);

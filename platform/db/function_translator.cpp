@@ -274,9 +274,11 @@ SqlType Translator::EmitAggregate(const Expr& e, const Scope* scope, std::string
   } else if (e.args[0]->kind != ExprKind::kStar) {
     if (e.distinct) argument.append("DISTINCT ");
     // Distinct computed numbers are told apart by their exact values.
+    ++aggregates_open_;
     t = e.distinct && ComputedExactly(*e.args[0], scope)
             ? EmitExact(*e.args[0], scope, false, &argument)
             : Emit(*e.args[0], scope, &argument);
+    --aggregates_open_;
   } else if (pg_) {
     argument.push_back('*');
   }

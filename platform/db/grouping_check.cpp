@@ -1,5 +1,6 @@
 // Oracle's rule for a query level that groups its rows: outside aggregates, the select list and
-// HAVING read only GROUP BY's expressions, constants and the columns of enclosing queries.
+// HAVING, and the subqueries written there, read only GROUP BY's expressions, constants and the
+// columns of enclosing queries.
 // SQLite would answer with the columns of an arbitrary row of each group instead of refusing.
 // A level without GROUP BY and without aggregates does not group: its HAVING keeps rows as
 // WHERE does.
@@ -76,6 +77,14 @@ void CheckGroupedExpression(const Expr& e, const SelectCore& core, const Scope& 
 
 }  // namespace
 
+bool GroupsRows(const SelectCore& core) {
+  if (!core.group_by.empty() || (core.having && ContainsAggregate(*core.having))) return true;
+  for (const sql::SelectItem& item : core.items) {
+    if (ContainsAggregate(*item.expr)) return true;
+  }
+  return false;
+}
+
 bool HavingKeepsRows(const SelectCore& core) {
   if (!core.having || !core.group_by.empty() || ContainsAggregate(*core.having)) return false;
   for (const sql::SelectItem& item : core.items) {
@@ -85,13 +94,19 @@ bool HavingKeepsRows(const SelectCore& core) {
 }
 
 void Translator::CheckGrouping(const SelectCore& core, const Scope& scope) const {
-  bool aggregates = core.having && ContainsAggregate(*core.having);
-  for (const sql::SelectItem& item : core.items) {
-    aggregates = aggregates || ContainsAggregate(*item.expr);
-  }
-  if (core.group_by.empty() && !aggregates) return;
+  if (!GroupsRows(core)) return;
   for (const sql::SelectItem& item : core.items) CheckGroupedExpression(*item.expr, core, scope);
   if (core.having) CheckGroupedExpression(*core.having, core, scope);
+}
+
+void Translator::CheckReadOfGroupingLevel(const ColumnInfo& column, const Scope& level) {
+  if (aggregates_open_ > 0) return;
+  const SelectCore& core = *level.grouping;
+  for (const sql::ExprPtr& g : core.group_by) {
+    if (g && g->kind == ExprKind::kColumn && ResolveColumn(*g, &level) == &column) return;
+  }
+  throw SqlError(core.group_by.empty() ? "ORA-00937: not a single-group group function"
+                                       : "ORA-00979: not a GROUP BY expression");
 }
 
 }  // namespace korvalis::db::detail

@@ -247,6 +247,13 @@ TEST_P(OracleRulesTest, ConditionsAndErrors) {
       {"SELECT GRP, ROWNUM FROM T GROUP BY GRP", "ORA-00979"},
       {"SELECT MAX(COUNT(*)) FROM T", "ORA-00978"},
       {"SELECT MAX(COUNT(*)) FROM T GROUP BY GRP", "not supported"},
+      // A subquery of a grouping select reads its columns as the select list does.
+      {"SELECT GRP, (SELECT COUNT(*) FROM T B WHERE B.ID = A.ID) FROM T A GROUP BY GRP",
+       "ORA-00979"},
+      {"SELECT COUNT(*) FROM T A HAVING EXISTS (SELECT 1 FROM DUAL WHERE A.N > 0)", "ORA-00937"},
+      {"SELECT GRP, (SELECT COUNT(*) FROM T B WHERE B.GRP = A.GRP) FROM T A GROUP BY GRP "
+       "ORDER BY 1",
+       "x|2,y|1,<null>|0"},
       // Without GROUP BY or aggregates HAVING keeps rows as WHERE does.
       {"SELECT 1 FROM T HAVING 1 = 1", "1,1,1,1"},
       {"SELECT ID FROM T WHERE ID > 1 HAVING N > 20 ORDER BY ID", "3,4"},

@@ -242,7 +242,9 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
 
   out->append("SELECT ");
   if (core.distinct) out->append("DISTINCT ");
+  if (GroupsRows(core)) scope.grouping = &core;
   std::vector<ColumnInfo> columns = EmitSelectList(core, &scope, only_dual, forced_names, out);
+  scope.grouping = nullptr;
   out->append(from_sql);
   scope.rownum_in_select_list = false;
   EmitFilters(core, &scope, out);
@@ -612,7 +614,7 @@ void Translator::EmitJoinedStar(const Scope& scope, std::vector<ColumnInfo>* col
 }
 
 // WHERE, GROUP BY and HAVING.
-void Translator::EmitFilters(SelectCore& core, const Scope* scope, std::string* out) {
+void Translator::EmitFilters(SelectCore& core, Scope* scope, std::string* out) {
   bool aggregate_outside_having = core.where && ContainsAggregate(*core.where);
   for (const auto& g : core.group_by) aggregate_outside_having |= ContainsAggregate(*g);
   if (aggregate_outside_having) throw SqlError("ORA-00934: group function is not allowed here");
@@ -640,7 +642,9 @@ void Translator::EmitFilters(SelectCore& core, const Scope* scope, std::string* 
   }
   if (core.having && !having_keeps_rows) {
     out->append(" HAVING ");
+    scope->grouping = &core;
     Emit(*core.having, scope, out);
+    scope->grouping = nullptr;
   }
 }
 

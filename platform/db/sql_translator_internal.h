@@ -56,6 +56,8 @@ bool ContainsAggregate(const Expr& e);
 // Whether the HAVING of `core` keeps rows rather than groups: the level has no GROUP BY and
 // no aggregate in its select list or HAVING (grouping_check.cpp).
 bool HavingKeepsRows(const SelectCore& core);
+// Whether `core` groups its rows: it has GROUP BY or an aggregate in its select list or HAVING.
+bool GroupsRows(const SelectCore& core);
 bool ContainsWindow(const Expr& e);
 // A literal number (or numeric text) as a double.
 bool LiteralNumber(const Expr& e, double* value);
@@ -123,6 +125,9 @@ struct Scope {
   std::vector<JoinedColumn> joined_columns;
   const Scope* parent = nullptr;
   bool rownum_in_select_list = false;  // ROWNUM is allowed as a select item here
+  // A level that groups its rows, while its select list and HAVING are written: what the
+  // subqueries there may read of its columns outside aggregates.
+  const SelectCore* grouping = nullptr;
   std::string rownum_sql;              // what ROWNUM reads here, when the level numbers its rows
   std::string level_sql;               // a hierarchical query: what LEVEL reads here
   std::string hierarchy_order_sql;     // a hierarchical query: its rows in depth-first order
@@ -171,7 +176,7 @@ class Translator {
   void EmitStar(const Expr& star, const Scope& scope, bool only_dual,
                 std::vector<ColumnInfo>* columns, std::string* out);
   void EmitJoinedStar(const Scope& scope, std::vector<ColumnInfo>* columns, std::string* out);
-  void EmitFilters(SelectCore& core, const Scope* scope, std::string* out);
+  void EmitFilters(SelectCore& core, Scope* scope, std::string* out);
   void EmitFrom(std::vector<TableRef>& from, Scope* scope, std::string* out);
   // The columns of `ref`, whose sources start at `*next` in `scope`, as * lists them; notes the
   // columns its joins with USING merge.
@@ -345,6 +350,9 @@ class Translator {
   // Refuses a grouping level whose select list or HAVING reads a column of its rows outside
   // aggregates and GROUP BY (grouping_check.cpp).
   void CheckGrouping(const SelectCore& core, const Scope& scope) const;
+  // Refuses `column` of the grouping level `level` read by a subquery of its select list or
+  // HAVING outside aggregates, unless GROUP BY names it.
+  void CheckReadOfGroupingLevel(const ColumnInfo& column, const Scope& level);
   void EmitNumberOperand(const Expr& e, const Scope* scope, std::string* out);
   void MarkPgIntegerLiteral(const Expr& e, std::string* out) const;
   void EmitWindow(const sql::Window& w, const Scope* scope, std::string* out);
@@ -394,6 +402,7 @@ class Translator {
   bool want_origins_ = false;
   // Set while an ORDER BY is printed: its names may be the select list's aliases.
   bool ordering_ = false;
+  int aggregates_open_ = 0;  // aggregates whose arguments are being written
   std::vector<std::string> tables_;
   bool reads_sysdate_ = false;
   int pg_view_number_ = 0;  // names of inline views that have none (PostgreSQL wants one)
