@@ -128,6 +128,21 @@ SqlConditions& SqlConditions::DatesBetween(std::u16string_view begin_key,
   return *this;
 }
 
+SqlConditions& SqlConditions::DaysThrough(std::u16string_view begin_key,
+                                          std::u16string_view end_key,
+                                          std::u16string_view column, std::u16string_view format) {
+  const std::u16string& begin = Value(begin_key);
+  const std::u16string& end = Value(end_key);
+  if (!begin.empty() && !end.empty()) {
+    const std::u16string quoted_format = SqlQuoted(format);
+    sql_.append(u" AND (").append(column).append(u" >= TO_DATE(").append(SqlQuoted(begin));
+    sql_.append(u", ").append(quoted_format).append(u") AND ").append(column);
+    sql_.append(u" <= TO_DATE(").append(SqlQuoted(end)).append(u", ").append(quoted_format);
+    sql_.append(u") + 1) ");
+  }
+  return *this;
+}
+
 SqlConditions& SqlConditions::DaySpan(std::u16string_view key, std::u16string_view column,
                                       const CDBType& dialect) {
   if (const auto ends = TimeSpanEnds(Value(key))) {

@@ -78,6 +78,11 @@ class SqlConditions {
   // `begin_key` and `end_key` are given; nothing otherwise.
   SqlConditions& DatesBetween(std::u16string_view begin_key, std::u16string_view end_key,
                               std::u16string_view column, const CDBType& dialect);
+  // (column >= TO_DATE('begin', 'format') AND column <= TO_DATE('end', 'format') + 1) when both
+  // `begin_key` and `end_key` are given, nothing otherwise: whole days from the begin day through
+  // the end day, the first moment of the day after it included.
+  SqlConditions& DaysThrough(std::u16string_view begin_key, std::u16string_view end_key,
+                             std::u16string_view column, std::u16string_view format = kDayFormat);
   // As SpanBetween, the span ending at the start of the day after its end's date, so that it
   // takes the whole end day; an end that is no date ends it on the day after day zero,
   // 1899-12-31, and an end on the last day there is at that day's last second.

@@ -46,6 +46,17 @@ TEST(SqlConditionsTest, EachConditionAppliesOnlyWhenItsValueIsGiven) {
             u" AND EXISTS (SELECT 1 FROM T WHERE T.ID = A.ID AND T.DEPT_ID = '0101')  AND A.VALID = 1 ");
 }
 
+TEST(SqlConditionsTest, DaysThroughNeedsBothEnds) {
+  const SqlConditions::Values days = {{u"from", u"2026-12-01"}, {u"to", u"O'2026"}};
+  EXPECT_EQ(SqlConditions(days)
+                .DaysThrough(u"from", u"to", u"A.T")
+                .DaysThrough(u"from", u"missing", u"A.T")
+                .DaysThrough(u"missing", u"to", u"A.T")
+                .Sql(),
+            u" AND (A.T >= TO_DATE('2026-12-01', 'yyyy-MM-dd') AND "
+            u"A.T <= TO_DATE('O''2026', 'yyyy-MM-dd') + 1) ");
+}
+
 TEST(SqlConditionsTest, ANumberThatIsNotOneIsRefusedNamingItsKey) {
   for (const auto& [key, value] : {std::pair{u"status", u"1 OR 1=1"}, {u"types", u"1,,2"}}) {
     SqlConditions conditions(SqlConditions::Values{{key, value}});

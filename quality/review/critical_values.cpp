@@ -17,7 +17,6 @@
 #include "foundation/data/row_statements.h"
 #include "foundation/data/sql_conditions.h"
 #include "foundation/data/sql_key.h"
-#include "foundation/data/sql_text.h"
 #include "foundation/xml/xml_property.h"
 #include "quality/review/qc_collector.h"
 
@@ -29,7 +28,6 @@ using korvalis::InsertRow;
 using korvalis::RowValue;
 using korvalis::SqlConditions;
 using korvalis::SqlKey;
-using korvalis::SqlQuoted;
 
 // The columns of the list, in the order of its element names.
 constexpr unsigned kListColumns = 21;
@@ -68,19 +66,10 @@ std::u16string PendingItemsSql(const CXmlProperty& condition) {
              .Equals(u"apply_number", u"T.APPLY_NUMBER")
              .Equals(u"report_id", u"T.REPORT_ID")
              .Equals(u"accepter_id", u"T.ACCEPTER_ID")
+             // Spans of whole days, the end day included; only with both of their ends.
+             .DaysThrough(u"report_time_begin", u"report_time_end", u"T.REPORT_TIME")
+             .DaysThrough(u"respone_time_begin", u"respone_time_end", u"T.RESPONE_TIME")
              .Sql();
-  // A span of whole days, the end day included; only with both of its ends.
-  const auto day_span = [&](const char16_t* column, const char16_t* begin_key,
-                            const char16_t* end_key) {
-    const std::u16string begin = condition.GetValue(begin_key);
-    const std::u16string end = condition.GetValue(end_key);
-    if (begin.empty() || end.empty()) return;
-    sql.append(u" AND (").append(column).append(u" >= TO_DATE( ").append(SqlQuoted(begin));
-    sql.append(u", 'yyyy-mm-dd') AND ").append(column).append(u" <= TO_DATE( ");
-    sql.append(SqlQuoted(end)).append(u", 'yyyy-mm-dd')+1)");
-  };
-  day_span(u"T.REPORT_TIME", u"report_time_begin", u"report_time_end");
-  day_span(u"T.RESPONE_TIME", u"respone_time_begin", u"respone_time_end");
   return sql;
 }
 
