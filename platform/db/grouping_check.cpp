@@ -60,7 +60,7 @@ void CheckGroupedExpression(const Expr& e, const SelectCore& core, const Scope& 
     for (const sql::ExprPtr& a : e.args) {
       if (!a || !ContainsAggregate(*a)) continue;
       if (core.group_by.empty()) throw SqlError("ORA-00978: nested group function without GROUP BY");
-      Refuse("an aggregate of aggregates");
+      throw SqlError("ORA-00935: group function is nested too deeply");
     }
     return;
   }

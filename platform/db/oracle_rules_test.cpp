@@ -246,7 +246,10 @@ TEST_P(OracleRulesTest, ConditionsAndErrors) {
       {"SELECT COUNT(*), ROWNUM FROM T", "ORA-00937"},
       {"SELECT GRP, ROWNUM FROM T GROUP BY GRP", "ORA-00979"},
       {"SELECT MAX(COUNT(*)) FROM T", "ORA-00978"},
-      {"SELECT MAX(COUNT(*)) FROM T GROUP BY GRP", "not supported"},
+      {"SELECT MAX(COUNT(*)), 7, SUM(MIN(ID) + 1) FROM T WHERE ID < 4 GROUP BY GRP", "2|7|5"},
+      {"SELECT COUNT(SUM(N)) FROM T GROUP BY GRP HAVING COUNT(*) < 2", "1"},
+      {"SELECT GRP, MAX(COUNT(*)) FROM T GROUP BY GRP", "ORA-00937"},
+      {"SELECT MAX(MIN(COUNT(*))) FROM T GROUP BY GRP", "ORA-00935"},
       // A subquery of a grouping select reads its columns as the select list does.
       {"SELECT GRP, (SELECT COUNT(*) FROM T B WHERE B.ID = A.ID) FROM T A GROUP BY GRP",
        "ORA-00979"},

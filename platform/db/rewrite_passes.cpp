@@ -1,5 +1,6 @@
 #include "platform/db/rewrite_passes.h"
 
+#include "platform/db/nested_aggregate_rewrite.h"
 #include "platform/db/outer_join_rewrite.h"
 #include "platform/db/rownum_rewrite.h"
 
@@ -13,6 +14,8 @@ using sql::TableRef;
 
 constexpr RewritePass kPasses[] = {
     {"hierarchy_check", [](SelectCore& core, const Catalog&) { CheckHierarchy(core); }},
+    {"nested_aggregate_rewrite",
+     [](SelectCore& core, const Catalog&) { MoveNestedAggregatesIntoView(core); }},
     {"outer_join_rewrite", RewriteOuterJoins},
     {"rownum_rewrite", [](SelectCore& core, const Catalog&) { MoveRownumOutOfAggregates(core); }},
     {"rownum_limit", [](SelectCore& core, const Catalog&) { ExtractRownumLimit(core); }},

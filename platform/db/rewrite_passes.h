@@ -3,6 +3,8 @@
 // resolves names and types and prints, and every printer gets the same tree:
 //
 //   hierarchy_check     refuses the hierarchical queries that no printer gives exactly
+//   nested_aggregate_rewrite  aggregates of aggregates read a view of the groups
+//                             (nested_aggregate_rewrite.h)
 //   outer_join_rewrite  (+) conditions become LEFT JOINs            (outer_join_rewrite.h)
 //   rownum_rewrite      ROWNUM read in aggregates moves into a view  (rownum_rewrite.h)
 //   rownum_limit        ROWNUM bounds in WHERE become the level's row limit (rownum_rewrite.h)

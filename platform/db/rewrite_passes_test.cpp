@@ -40,8 +40,9 @@ class RewritePassesTest : public ::testing::Test {
 TEST_F(RewritePassesTest, PassesRunInTheirOrder) {
   std::vector<std::string_view> names;
   for (const RewritePass& pass : RewritePasses()) names.push_back(pass.name);
-  EXPECT_EQ(names, (std::vector<std::string_view>{"hierarchy_check", "outer_join_rewrite",
-                                                  "rownum_rewrite", "rownum_limit"}));
+  EXPECT_EQ(names, (std::vector<std::string_view>{"hierarchy_check", "nested_aggregate_rewrite",
+                                                  "outer_join_rewrite", "rownum_rewrite",
+                                                  "rownum_limit"}));
 }
 
 TEST_F(RewritePassesTest, EveryQueryLevelIsRewrittenBeforePrinting) {
