@@ -1,5 +1,5 @@
 // Oracle's rule for a query level that groups its rows: outside aggregates, the select list and
-// HAVING, and the subqueries written there, read only GROUP BY's expressions, constants and the
+// HAVING, the subqueries written there and ORDER BY read only GROUP BY's expressions, constants and the
 // columns of enclosing queries.
 // SQLite would answer with the columns of an arbitrary row of each group instead of refusing.
 // A level without GROUP BY and without aggregates does not group: its HAVING keeps rows as
@@ -75,6 +75,15 @@ void CheckGroupedExpression(const Expr& e, const SelectCore& core, const Scope& 
   }
 }
 
+// Whether ORDER BY's `e` is the name of a select item, which it reads before the columns.
+bool NamesSelectItem(const Expr& e, const SelectCore& core) {
+  if (e.kind != ExprKind::kColumn || e.parts.size() != 1) return false;
+  for (const sql::SelectItem& item : core.items) {
+    if (!item.alias.empty() && item.alias.text == e.parts[0].text) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool GroupsRows(const SelectCore& core) {
@@ -93,10 +102,16 @@ bool HavingKeepsRows(const SelectCore& core) {
   return true;
 }
 
-void Translator::CheckGrouping(const SelectCore& core, const Scope& scope) const {
+void Translator::CheckGrouping(const SelectCore& core, const Scope& scope,
+                               const std::vector<sql::OrderItem>* order_by) const {
   if (!GroupsRows(core)) return;
   for (const sql::SelectItem& item : core.items) CheckGroupedExpression(*item.expr, core, scope);
   if (core.having) CheckGroupedExpression(*core.having, core, scope);
+  if (!order_by) return;
+  for (const sql::OrderItem& order : *order_by) {
+    if (NamesSelectItem(*order.expr, core)) continue;
+    CheckGroupedExpression(*order.expr, core, scope);
+  }
 }
 
 void Translator::CheckReadOfGroupingLevel(const ColumnInfo& column, const Scope& level) {

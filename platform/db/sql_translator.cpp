@@ -250,7 +250,7 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
   EmitFilters(core, &scope, out);
   // After the select list and HAVING are written, so that a function the front end does not
   // know is refused as such rather than as a column outside GROUP BY.
-  CheckGrouping(core, scope);
+  CheckGrouping(core, scope, has_order ? &owner->order_by : nullptr);
   if (has_order) {
     CheckOrderPositions(owner->order_by, columns.size());
     EmitOrderBy(owner->order_by, &scope, out, true);

@@ -347,9 +347,11 @@ class Translator {
   // The column a reference names in its scope or an enclosing one; nullptr when unknown.
   const ColumnInfo* ResolveColumn(const Expr& e, const Scope* scope);
   void RefuseColumnOfAnotherCase(const Expr& e, const Scope* scope);
-  // Refuses a grouping level whose select list or HAVING reads a column of its rows outside
-  // aggregates and GROUP BY (grouping_check.cpp).
-  void CheckGrouping(const SelectCore& core, const Scope& scope) const;
+  // Refuses a grouping level whose select list, HAVING or ORDER BY (`order_by`, when the level
+  // orders its rows) reads a column of its rows outside aggregates and GROUP BY
+  // (grouping_check.cpp).
+  void CheckGrouping(const SelectCore& core, const Scope& scope,
+                     const std::vector<sql::OrderItem>* order_by) const;
   // Refuses `column` of the grouping level `level` read by a subquery of its select list or
   // HAVING outside aggregates, unless GROUP BY names it.
   void CheckReadOfGroupingLevel(const ColumnInfo& column, const Scope& level);
