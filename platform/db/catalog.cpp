@@ -117,6 +117,24 @@ int UserVersion(sqlite3* db) {
   return version;
 }
 
+// The column a row of KORVALIS_COLUMNS describes, its fields from the second on: name, type,
+// scale, precision, and lengths in bytes and characters (NULL where not declared).
+ColumnInfo DescribedColumn(sqlite3_stmt* stmt) {
+  const auto number_or_none = [stmt](int field) {
+    return sqlite3_column_type(stmt, field) == SQLITE_NULL ? -1 : sqlite3_column_int(stmt, field);
+  };
+  ColumnInfo col;
+  col.name = ColumnText(stmt, 1);
+  sql::TypeName declared;
+  declared.name = ColumnText(stmt, 2);
+  col.type = declared.name.empty() ? SqlType::kUnknown : TypeOfDeclared(declared);
+  col.timestamp = declared.name.starts_with("TIMESTAMP");
+  col.scale = number_or_none(3);
+  col.precision = number_or_none(4);
+  SetDeclaredLength(declared.name, number_or_none(5), number_or_none(6), &col);
+  return col;
+}
+
 }  // namespace
 
 void MarkNamesWhereNoneIsKept(sqlite3* db) {
@@ -175,18 +193,7 @@ std::shared_ptr<const Catalog> Catalog::Load(sqlite3* db) {
   while (sqlite3_step(stmt) == SQLITE_ROW) {
     auto it = catalog->tables_.find(ColumnText(stmt, 0));
     if (it == catalog->tables_.end()) continue;
-    ColumnInfo col;
-    col.name = ColumnText(stmt, 1);
-    sql::TypeName declared;
-    declared.name = ColumnText(stmt, 2);
-    col.type = declared.name.empty() ? SqlType::kUnknown : TypeOfDeclared(declared);
-    col.timestamp = declared.name.starts_with("TIMESTAMP");
-    col.scale = sqlite3_column_type(stmt, 3) == SQLITE_NULL ? -1 : sqlite3_column_int(stmt, 3);
-    col.precision = sqlite3_column_type(stmt, 4) == SQLITE_NULL ? -1 : sqlite3_column_int(stmt, 4);
-    SetDeclaredLength(declared.name,
-                      sqlite3_column_type(stmt, 5) == SQLITE_NULL ? -1 : sqlite3_column_int(stmt, 5),
-                      sqlite3_column_type(stmt, 6) == SQLITE_NULL ? -1 : sqlite3_column_int(stmt, 6),
-                      &col);
+    ColumnInfo col = DescribedColumn(stmt);
     col.origin_table = &it->second;  // the column itself is set once its vector is complete
     described.push_back({&it->second, sqlite3_column_int(stmt, 7), std::move(col)});
   }

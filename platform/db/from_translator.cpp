@@ -1,0 +1,181 @@
+// The FROM clause: its items, joins and the names of tables as the engine stores them.
+#include <algorithm>
+
+#include "platform/db/sql_error.h"
+#include "platform/db/sql_translator_internal.h"
+#include "platform/db/stored_names.h"
+
+namespace korvalis::db {
+namespace detail {
+
+void Translator::EmitFrom(std::vector<TableRef>& from, Scope* scope, std::string* out) {
+  std::vector<JoinedColumn> columns;
+  for (size_t i = 0; i < from.size(); ++i) {
+    if (i) out->append(", ");
+    size_t next = scope->sources.size();
+    EmitTableRef(from[i], scope, out);
+    CollectJoinedColumns(from[i], scope, &next, &columns);
+  }
+  if (!scope->using_columns.empty()) scope->joined_columns = std::move(columns);
+}
+
+void Translator::CollectJoinedColumns(const TableRef& ref, Scope* scope, size_t* next,
+                                      std::vector<JoinedColumn>* columns) {
+  if (ref.kind != TableRef::kJoin) {
+    const size_t index = (*next)++;
+    if (index >= scope->sources.size()) return;
+    const Source& s = scope->sources[index];
+    for (const ColumnInfo& c : s.table ? s.table->columns : s.derived) {
+      columns->push_back(JoinedColumn{index, c.name});
+    }
+    return;
+  }
+  std::vector<JoinedColumn> left, right;
+  CollectJoinedColumns(*ref.left, scope, next, &left);
+  CollectJoinedColumns(*ref.right, scope, next, &right);
+  std::vector<std::string> merged;
+  for (const Name& u : ref.using_columns) {
+    merged.push_back(NameOf(u));
+    columns->push_back(JoinedColumn{JoinedColumn::kMerged, merged.back()});
+    auto& all = scope->using_columns;
+    if (std::find(all.begin(), all.end(), merged.back()) == all.end()) all.push_back(merged.back());
+  }
+  for (std::vector<JoinedColumn>* side : {&left, &right}) {
+    for (JoinedColumn& c : *side) {
+      if (std::find(merged.begin(), merged.end(), c.name) == merged.end()) {
+        columns->push_back(std::move(c));
+      } else if (c.source != JoinedColumn::kMerged) {
+        scope->sources[c.source].merged.push_back(c.name);
+      }
+    }
+  }
+}
+
+void Translator::AddMergedColumn(const Scope& scope, const std::string& name,
+                                 std::vector<ColumnInfo>* columns) {
+  for (const Source& s : scope.sources) {
+    if (!s.Merges(name)) continue;
+    ColumnInfo info = *s.Find(name);
+    info.origin_table = nullptr;
+    info.origin_column = nullptr;
+    columns->push_back(std::move(info));
+    return;
+  }
+  columns->push_back(ColumnInfo{name, SqlType::kUnknown, -1});
+}
+
+void Translator::EmitTableRef(TableRef& ref, Scope* scope, std::string* out) {
+  switch (ref.kind) {
+    case TableRef::kTable: {
+      if (EmitDictionaryView(ref, scope, out)) return;
+      const TableInfo* table = RequireTable(ref.table);
+      UseTable(table);
+      Source s;
+      s.table = table;
+      s.alias = ref.alias.empty() ? AsciiUpper(ref.table.text) : AsciiUpper(ref.alias.text);
+      AppendTable(*table, ref.alias, out);
+      scope->sources.push_back(std::move(s));
+      return;
+    }
+    case TableRef::kSubquery: {
+      out->push_back('(');
+      // An inline view sees the enclosing query's outer scopes, not its FROM siblings.
+      Source s;
+      s.is_derived = true;
+      s.derived = EmitSelect(*ref.subquery, scope->parent, out);
+      out->push_back(')');
+      if (!ref.alias.empty()) {
+        out->append(" AS ");
+        AppendQuotedName(ref.alias.text, out);
+        s.alias = AsciiUpper(ref.alias.text);
+      } else if (pg_) {
+        // PostgreSQL wants a name for every inline view; this one is never referred to.
+        out->append(" AS ");
+        AppendQuotedName("V$" + std::to_string(++pg_view_number_), out);
+      }
+      scope->sources.push_back(std::move(s));
+      return;
+    }
+    case TableRef::kJoin: {
+      EmitTableRef(*ref.left, scope, out);
+      switch (ref.join) {
+        case sql::JoinKind::kInner:
+          // PostgreSQL's JOIN wants its condition; one without is a cross join.
+          out->append(pg_ && !ref.on && ref.using_columns.empty() ? " CROSS JOIN " : " JOIN ");
+          break;
+        case sql::JoinKind::kLeft:
+          out->append(" LEFT JOIN ");
+          break;
+        case sql::JoinKind::kRight:
+          Refuse("RIGHT OUTER JOIN");
+        case sql::JoinKind::kFull:
+          Refuse("FULL OUTER JOIN");
+        case sql::JoinKind::kCross:
+          out->append(" CROSS JOIN ");
+          break;
+        case sql::JoinKind::kNone:
+          break;
+      }
+      EmitTableRef(*ref.right, scope, out);
+      if (ref.on) {
+        out->append(" ON ");
+        Emit(*ref.on, scope, out);
+      } else if (!ref.using_columns.empty()) {
+        out->append(" USING (");
+        for (size_t i = 0; i < ref.using_columns.size(); ++i) {
+          if (i) out->append(", ");
+          AppendName(ref.using_columns[i].text, out);
+        }
+        out->push_back(')');
+      }
+      return;
+    }
+  }
+}
+
+const TableInfo* Translator::RequireTable(const Name& name) {
+  const TableInfo* table = catalog_.FindTable(name.text);
+  if (!table) {
+    if (name.text.rfind("USER_", 0) == 0 || name.text.rfind("DBA_", 0) == 0 ||
+        name.text.rfind("ALL_", 0) == 0 || name.text.rfind("V$", 0) == 0) {
+      Refuse("the dictionary view " + name.text);
+    }
+    throw SqlError("ORA-00942: table or view does not exist: " + name.text, kNoSuchTable);
+  }
+  return table;
+}
+
+void AppendEngineName(std::string_view name, bool marked, std::string* out) {
+  if (!marked || !IsMarkedWhenStored(name)) {
+    AppendQuotedName(name, out);
+    return;
+  }
+  std::string stored;
+  AppendStoredName(name, &stored);
+  AppendQuotedName(stored, out);
+}
+
+void Translator::AppendName(std::string_view name, std::string* out) const {
+  AppendEngineName(name, MarksNames(), out);
+}
+
+// The engine finds the qualifier of a column by its table's name; the stored name differs
+// from it where it is marked, so the table takes its own name as its alias.
+void Translator::AppendTable(const TableInfo& table, const Name& alias, std::string* out) const {
+  AppendName(table.name, out);
+  if (!alias.empty()) {
+    out->append(" AS ");
+    AppendQuotedName(alias.text, out);
+  } else if (MarksNames() && IsMarkedWhenStored(table.name)) {
+    out->append(" AS ");
+    AppendQuotedName(table.name, out);
+  }
+}
+
+// Views count too: locking a view locks the tables it reads.
+void Translator::UseTable(const TableInfo* table) {
+  if (table != nullptr) tables_.push_back(table->name);
+}
+
+}  // namespace detail
+}  // namespace korvalis::db
