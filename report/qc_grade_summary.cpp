@@ -80,12 +80,9 @@ std::u16string SummaryContentSql(BSTR id) {
 std::u16string TaskIdCondition(const std::u16string& task_ids) {
   std::vector<std::u16string> pieces;
   SplitString(task_ids, u";", pieces);
-  std::u16string condition = u" AND (";
-  for (std::size_t i = 0; i < pieces.size(); ++i) {
-    if (i > 0) condition += u" OR ";
-    condition += u"  A.TASK_ID LIKE '%" + korvalis::SqlEscaped(pieces[i]) + u"%' ";
-  }
-  return condition + u" ) ";
+  std::vector<SqlKey> holding;
+  for (const std::u16string& piece : pieces) holding.push_back(SqlKey().Contains(u"A.TASK_ID", piece));
+  return u" AND " + SqlKey().AnyOf(holding).Sql() + u" ";
 }
 
 }  // namespace

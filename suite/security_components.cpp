@@ -10,7 +10,7 @@
 
 #include "foundation/codec/emr_encryption.h"
 #include "foundation/calls/emr_exception.h"
-#include "foundation/data/sql_text.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/suite/suite_interfaces.h"
 #include "foundation/xml/xml_text.h"
 #include "platform/com/bstr.h"
@@ -42,8 +42,8 @@ class StaffDirectory {
   }
 
   std::u16string UserIdByLoginCode(std::u16string_view login_code) {
-    return QueryValue(u"SELECT ID FROM TELV_USER_TABLE WHERE USER_CODE = " +
-                      SqlQuoted(login_code) + u" AND VALID_FLAG = '1'")
+    return QueryValue(u"SELECT ID FROM TELV_USER_TABLE" +
+                      SqlKey().Equals(u"USER_CODE", login_code).And(u"VALID_FLAG = '1'").Where())
         .value_or(u"");
   }
 
@@ -51,9 +51,8 @@ class StaffDirectory {
   std::u16string UserProperty(std::u16string_view user_id) {
     std::unique_ptr<db::Rowset> rows = connection_->Execute(ToUtf8(
         u"SELECT S.NAME, S.SEX, S.PY_CODE, S.WB_CODE, S.TITLE_ID, S.DUTY_ID, S.WORK_KIND, "
-        u"U.SUPER_LEVEL FROM TELV_STAFF_DICT S LEFT JOIN TELV_USER_TABLE U ON U.ID = S.ID "
-        u"WHERE S.ID = " +
-        SqlQuoted(user_id) + u" AND S.VALID_FLAG = '1'"));
+        u"U.SUPER_LEVEL FROM TELV_STAFF_DICT S LEFT JOIN TELV_USER_TABLE U ON U.ID = S.ID" +
+        SqlKey().Equals(u"S.ID", user_id).And(u"S.VALID_FLAG = '1'").Where()));
     if (!rows->Next()) return u"";
     auto text = [&rows](int column) {
       return XmlEscapedWithQuotes(FromUtf8(rows->Text(column)));
@@ -67,11 +66,13 @@ class StaffDirectory {
 
   bool CheckPassword(std::u16string_view login_code, std::u16string_view password) {
     std::optional<std::u16string> stored = QueryValue(
-        u"SELECT U.PASSWORD FROM TELV_USER_TABLE U, TELV_STAFF_DICT S "
-        u"WHERE U.ID = S.ID AND U.USER_CODE = " +
-        SqlQuoted(login_code) +
-        u" AND U.VALID_FLAG = '1' AND S.VALID_FLAG = '1' "
-        u"AND U.PWD_VALID_DATE <= SYSDATE AND SYSDATE <= U.PWD_EXPIRE_DATE");
+        u"SELECT U.PASSWORD FROM TELV_USER_TABLE U, TELV_STAFF_DICT S" +
+        SqlKey()
+            .And(u"U.ID = S.ID")
+            .Equals(u"U.USER_CODE", login_code)
+            .And(u"U.VALID_FLAG = '1' AND S.VALID_FLAG = '1' AND U.PWD_VALID_DATE <= SYSDATE "
+                 u"AND SYSDATE <= U.PWD_EXPIRE_DATE")
+            .Where());
     return stored && *stored == PasswordDigest(password);
   }
 

@@ -84,6 +84,34 @@ TEST_P(RowStatementsTest, EachKindOfValueIsStoredAndAnEmptyKeyMatchesNoRow) {
   EXPECT_EQ(row, (std::vector<std::u16string>{u"n", u"8", u"c", u"0"}));
 }
 
+TEST_P(RowStatementsTest, KeyComparisonsListsAndAlternativesSelectTheirRows) {
+  CCommDataSource source(database_->connection_string(), u"oracle");
+  InsertRow(source, u"T_ROW", u"ID, NAME, NOTE", {u"1", u"a;b", u"it's 50%"});
+  InsertRow(source, u"T_ROW", u"ID, NAME, NOTE", {u"2", u"ab", u"x_y"});
+  InsertRow(source, u"T_ROW", u"ID, NAME, NOTE", {u"3", u"b", u""});
+  const auto ids = [&](const SqlKey& key) {
+    std::vector<std::u16string> rows;
+    source.Query(u"SELECT ID FROM T_ROW" + key.Where() + u" ORDER BY ID", 1, rows);
+    return rows;
+  };
+  using Ids = std::vector<std::u16string>;
+  EXPECT_EQ(ids(SqlKey().Compare(u"ID", u"<>", u"2")), (Ids{u"1", u"3"}));
+  EXPECT_EQ(ids(SqlKey().Compare(u"TO_NUMBER(ID)", u">", RowValue::Number(1))), (Ids{u"2", u"3"}));
+  EXPECT_EQ(ids(SqlKey().Contains(u"NOTE", u"it's")), Ids{u"1"});
+  // The value's own wildcards stay wildcards.
+  EXPECT_EQ(ids(SqlKey().Contains(u"NOTE", u"_")), (Ids{u"1", u"2"}));
+  // A whole entry of the list, not a part of one.
+  EXPECT_EQ(ids(SqlKey().Listed(u"NAME", u"b", u";")), (Ids{u"1", u"3"}));
+  EXPECT_EQ(ids(SqlKey().Listed(u"NAME", u"a';", u";")), Ids{});
+  // Several parts of one alternative stay together; the alternatives are ANDed with the rest.
+  EXPECT_EQ(ids(SqlKey()
+                    .AnyOf({SqlKey().Equals(u"ID", u"1").Equals(u"NAME", u"b"),
+                            SqlKey().Equals(u"NAME", u"b"), SqlKey().Equals(u"ID", u"2")})
+                    .Compare(u"ID", u"<>", u"3")),
+            Ids{u"2"});
+  EXPECT_EQ(ids(SqlKey().AnyOf(std::span<const SqlKey>())), Ids{});
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, RowStatementsTest, db::testing::kBothEngines,
                          db::testing::EngineName);
 

@@ -17,7 +17,6 @@
 #include "foundation/data/row_statements.h"
 #include "foundation/data/sql_conditions.h"
 #include "foundation/data/sql_key.h"
-#include "foundation/data/sql_text.h"
 #include "foundation/xml/xml_property.h"
 #include "quality/review/core_registers.h"
 #include "quality/review/core_system.h"
@@ -26,9 +25,9 @@ namespace {
 
 using korvalis::BstrView;
 using korvalis::PropertyBag;
+using korvalis::RowValue;
 using korvalis::SqlConditions;
 using korvalis::SqlKey;
-using korvalis::SqlQuoted;
 
 constexpr char16_t kEmptyList[] = u"<?xml version='1.0' ?><root></root>";
 
@@ -94,8 +93,8 @@ std::u16string PagedDetailList(CEMRDataSource* data_source, BSTR condition_text,
     SqlKey shift;
     shift.Equals(u"DEPT_ID", dept_id).And(u"VAILD_FALG=1");
     if (!reference_time.empty()) {
-      shift.And((next ? u"CREATE_TIME>TO_DATE(" : u"CREATE_TIME<TO_DATE(") +
-                SqlQuoted(reference_time) + u", 'YYYY-MM-DD HH24:MI:SS')");
+      shift.Compare(u"CREATE_TIME", next ? u">" : u"<",
+                    RowValue::Date(reference_time, u"YYYY-MM-DD HH24:MI:SS"));
     }
     data_source->QueryScalar(u"SELECT ID FROM PEV_DT_SHIFT_RECORD" + shift.Where() +
                                  (next ? u" ORDER BY CREATE_TIME ASC" : u" ORDER BY CREATE_TIME DESC"),
@@ -118,7 +117,7 @@ long CBCoreSystem::DeleteDoctorShiftRecord(CEMRDataSource* pDataSource, BSTR bst
   const std::u16string id(BstrView(bstrShiftRecordID));
   if (!id.empty()) {
     korvalis::UpdateRow(*pDataSource, u"PEV_DT_SHIFT_RECORD",
-                        {{u"VAILD_FLAG", korvalis::RowValue::Number(0)}},
+                        {{u"VAILD_FLAG", RowValue::Number(0)}},
                         SqlKey().Equals(u"ID", id).Sql());
   }
   return 0;

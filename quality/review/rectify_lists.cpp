@@ -16,7 +16,6 @@
 #include "foundation/calls/emr_exception.h"
 #include "foundation/data/sql_conditions.h"
 #include "foundation/data/sql_key.h"
-#include "foundation/data/sql_text.h"
 #include "foundation/text/string_util.h"
 #include "foundation/xml/xml_document.h"
 #include "foundation/xml/xml_property.h"
@@ -27,16 +26,15 @@ namespace {
 
 using korvalis::BstrView;
 using korvalis::PropertyBag;
-using korvalis::SqlQuoted;
+using korvalis::SqlKey;
 using korvalis::XmlEscapedWithQuotes;
 
 // The status that lists notices of every state.
 constexpr char16_t kAnyStatus[] = u"99999";
 
-// True for a notice (column `receivers`) addressed to `receiver` among its ";"-joined list.
-std::u16string AddressedTo(std::u16string_view receivers, const std::u16string& receiver) {
-  return u"INSTR(';' || " + std::u16string(receivers) + u" || ';', " +
-         SqlQuoted(u";" + receiver + u";") + u", 1, 1) > 0";
+// A notice (column `receivers`) addressed to `receiver` among its ";"-joined list.
+SqlKey AddressedTo(std::u16string_view receivers, const std::u16string& receiver) {
+  return SqlKey().Listed(receivers, receiver, u";");
 }
 
 // The items of a notice in SERIAL order, with the text of their standard (empty when the
@@ -133,7 +131,7 @@ long CBQCPatient::GetRectifyInfo(CEMRDataSource* pDataSource, BSTR bstrCondition
           .Number(u"status", u"A.STATUS")
           .Sql();
   if (std::u16string user_id = condition.GetValue(u"user_id"); !user_id.empty()) {
-    sql.append(u" AND ").append(AddressedTo(u"A.USER_ID", user_id));
+    sql.append(u" AND ").append(AddressedTo(u"A.USER_ID", user_id).Sql());
   }
   sql.append(u" ORDER BY CREATE_DATE DESC");
   constexpr unsigned kColumns = 12;
@@ -195,15 +193,10 @@ long CBQCPatient::GetRectificationPatientList(CEMRDataSource* pDataSource, BSTR 
              .Sql();
   const std::u16string user_id = filter.GetValue(u"user_id");
   const std::u16string dept_id = filter.GetValue(u"dept_id");
-  const std::u16string to_user = u"(" + AddressedTo(u"S.USER_ID", user_id) + u" AND S.USER_TYPE=0)";
-  const std::u16string to_dept = u"(" + AddressedTo(u"S.USER_ID", dept_id) + u" AND S.USER_TYPE=1)";
-  if (!user_id.empty() && !dept_id.empty()) {
-    sql.append(u" AND (").append(to_user).append(u"  OR ").append(to_dept).append(u") ");
-  } else if (!user_id.empty()) {
-    sql.append(u" AND ").append(to_user).append(u" ");
-  } else if (!dept_id.empty()) {
-    sql.append(u" AND ").append(to_dept).append(u" ");
-  }
+  std::vector<SqlKey> addressees;
+  if (!user_id.empty()) addressees.push_back(AddressedTo(u"S.USER_ID", user_id).And(u"S.USER_TYPE=0"));
+  if (!dept_id.empty()) addressees.push_back(AddressedTo(u"S.USER_ID", dept_id).And(u"S.USER_TYPE=1"));
+  if (!addressees.empty()) sql.append(u" AND ").append(SqlKey().AnyOf(addressees).Sql());
   sql.append(u" ORDER BY S.CREATE_DATE, S.ID");
   pDataSource->QueryElements(
       sql,

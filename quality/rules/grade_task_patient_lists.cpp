@@ -20,7 +20,7 @@
 #include "foundation/suite/factory.h"
 #include "foundation/suite/sibling_component.h"
 #include "foundation/data/sql_conditions.h"
-#include "foundation/data/sql_text.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/suite/suite_interfaces.h"
 #include "foundation/xml/xml_property.h"
 #include "foundation/xml/xml_text.h"
@@ -35,7 +35,7 @@ namespace {
 using korvalis::BstrView;
 using korvalis::PropertyBag;
 using korvalis::SqlConditions;
-using korvalis::SqlQuoted;
+using korvalis::SqlKey;
 using korvalis::quality::AppendListFields;
 using korvalis::quality::DayOf;
 using korvalis::quality::ListField;
@@ -73,14 +73,16 @@ std::u16string TaskVisitConditions(const CXmlProperty& condition) {
   SqlConditions conditions(condition);
   conditions.Equals(u"task_id", u"A.TASK_ID");
   if (conditions.Value(u"self_grade") == u"0") {
-    conditions.And(u"A.TASK_ID <> " + SqlQuoted(korvalis::quality::kSelfGradeTaskId));
+    conditions.And(SqlKey().Compare(u"A.TASK_ID", u"<>", korvalis::quality::kSelfGradeTaskId).Sql());
   }
   const std::u16string& user_id = conditions.Value(u"user_id");
   const std::u16string& executor_id = conditions.Value(u"executor_id");
   if (!user_id.empty() || !executor_id.empty()) {
     // An empty one of the two matches no row.
-    conditions.And(u"(A.USER_ID = " + SqlQuoted(user_id) + u" OR A.executor_id = " +
-                   SqlQuoted(executor_id) + u")");
+    conditions.And(SqlKey()
+                       .AnyOf({SqlKey().Equals(u"A.USER_ID", user_id),
+                               SqlKey().Equals(u"A.executor_id", executor_id)})
+                       .Sql());
   }
   return conditions.Equals(u"patient_id", u"A.PATIENT_ID")
       .Equals(u"event_no", u"A.EVENT_NO")

@@ -377,11 +377,13 @@ long CBQCAdmin::GetStandardCatalogProperty(CEMRDataSource* pDataSource, LONG lng
 
 long CBQCAdmin::IsStandardCodeExist(CEMRDataSource* pDataSource, BSTR bstrID, BSTR bstrCode,
                                     LONG* pbExist) {
-  const std::u16string id = SqlBareNumber(bstrID, u"bstrID");
   std::u16string count;
-  pDataSource->QueryScalar(u"SELECT COUNT(*) AS ITEM_COUNT FROM PEV_STANDARD_ITEM ITEM WHERE ID<>" +
-                               id + u" AND " +
-                               SqlKey().Equals(u"CODE", bstrCode).And(u"STATUS='1'").Sql(),
+  pDataSource->QueryScalar(u"SELECT COUNT(*) AS ITEM_COUNT FROM PEV_STANDARD_ITEM ITEM" +
+                               SqlKey()
+                                   .Compare(u"ID", u"<>", RowValue::Number(bstrID, u"bstrID"))
+                                   .Equals(u"CODE", bstrCode)
+                                   .And(u"STATUS='1'")
+                                   .Where(),
                            count);
   if (pbExist != nullptr) *pbExist = StringToLong(count) > 0 ? 1 : 0;
   return 0;

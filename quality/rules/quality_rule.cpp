@@ -92,7 +92,8 @@ void SuspendWaitingInstances(CEMRDataSource* pDataSource, const std::u16string& 
   std::vector<std::u16string> others;
   pDataSource->Query(u"SELECT SERIAL, START_TIME FROM PEV_TIME_RULE_RECORD" +
                          VisitRuleKey(patient_id, event_no, rule_id)
-                             .And(u"STATUS = 1 AND SERIAL <> " + SqlBareNumber(serial, u"serial"))
+                             .And(u"STATUS = 1")
+                             .Compare(u"SERIAL", u"<>", RowValue::Number(serial, u"serial"))
                              .Where(),
                      2, others);
   for (std::size_t row = 0; row + 2 <= others.size(); row += 2) {
