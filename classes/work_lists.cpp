@@ -10,6 +10,7 @@
 #include "foundation/calls/emr_exception.h"
 #include "foundation/suite/factory.h"
 #include "foundation/suite/sibling_component.h"
+#include "foundation/data/row_statements.h"
 #include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
 #include "foundation/text/string_util.h"
@@ -169,22 +170,30 @@ UniqueBstr ConsultRequestList(CSingleDataSource& data_source, std::u16string_vie
 
   // A request is matched to the user's department and name (a request naming neither reaches
   // everyone); the patient must have a visit that is not sealed, tested once per request.
-  std::u16string sql =
+  const auto named_or_none = [](std::u16string_view column, const std::u16string& name) {
+    return SqlKey()
+        .AnyOf({SqlKey().Equals(column, name), SqlKey().And(std::u16string(column) + u" IS NULL"),
+                SqlKey().Equals(column, u"")})
+        .Sql();
+  };
+  const std::u16string sql =
       u"SELECT B.NAME, A.EMR_ID, A.REQUEST_DEPT, A.REQUEST_DOCTOR, " +
       dialect->DateToChar(u"A.REQUEST_DATE", true) +
       u", A.CONSULT_DOCTOR, A.NOTES, B.SEX, "
       u"(SELECT F.TITLE FROM TELV_EMR_CONTENT F WHERE F.ID = A.EMR_ID) EMR_TITLE "
-      u"FROM TELV_CONSULTATION_EMR A, TELV_PATIENT B "
-      u"WHERE A.PATIENT_ID = B.ID AND (A.CONSULT_DEPT = " + SqlQuoted(dept_name) +
-      u" OR A.CONSULT_DEPT IS NULL OR A.CONSULT_DEPT = '') AND A.CONSULT_DATE > " +
-      dialect->ToDate(SqlEscaped(now), false) +
-      u" AND A.STATUS = 1 AND (A.CONSULT_DOCTOR = " + SqlQuoted(doctor_name) +
-      u" OR A.CONSULT_DOCTOR IS NULL OR A.CONSULT_DOCTOR = '') "
-      u"AND A.EMR_ID NOT IN (SELECT R.EMR_ID FROM TELV_CONSULTATION_RECORD R WHERE R.DOCTOR_ID = " +
-      SqlQuoted(user_id) +
-      u" AND R.EMR_ID = A.EMR_ID) "
-      u"AND EXISTS (SELECT 1 FROM TELV_VISIT_RECORD C WHERE C.PATIENT_ID = A.PATIENT_ID "
-      u"AND C.FORBID_FLAG <> '1') ORDER BY A.REQUEST_DATE DESC";
+      u"FROM TELV_CONSULTATION_EMR A, TELV_PATIENT B" +
+      SqlKey()
+          .And(u"A.PATIENT_ID = B.ID")
+          .And(named_or_none(u"A.CONSULT_DEPT", dept_name))
+          .Compare(u"A.CONSULT_DATE", u">", RowValue::Date(*dialect, now))
+          .And(u"A.STATUS = 1")
+          .And(named_or_none(u"A.CONSULT_DOCTOR", doctor_name))
+          .And(u"A.EMR_ID NOT IN (SELECT R.EMR_ID FROM TELV_CONSULTATION_RECORD R" +
+               SqlKey().Equals(u"R.DOCTOR_ID", user_id).And(u"R.EMR_ID = A.EMR_ID").Where() + u")")
+          .And(u"EXISTS (SELECT 1 FROM TELV_VISIT_RECORD C WHERE C.PATIENT_ID = A.PATIENT_ID "
+               u"AND C.FORBID_FLAG <> '1')")
+          .Where() +
+      u" ORDER BY A.REQUEST_DATE DESC";
   return QueryList(data_source, sql,
                    {u"consult", u"id", u"dept", u"requestor", u"time", u"doctor", u"notes",
                     u"sex", u"emr_title"});
