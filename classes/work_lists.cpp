@@ -12,7 +12,6 @@
 #include "foundation/suite/sibling_component.h"
 #include "foundation/data/row_statements.h"
 #include "foundation/data/sql_key.h"
-#include "foundation/data/sql_text.h"
 #include "foundation/text/string_util.h"
 #include "foundation/suite/suite_interfaces.h"
 #include "foundation/xml/xml_parser.h"
@@ -219,22 +218,23 @@ std::optional<UniqueBstr> ToCommitList(CSingleDataSource& data_source,
   if (!now) throw CEMRException(u"服务器时间无效: " + now_text);
   if (settings.skip_weekends && IsWeekend(*now)) return std::nullopt;
 
-  CDBType* dialect = data_source.GetDBType();
-  std::u16string discharge_limit =
-      dialect->ToDate(SqlEscaped(LimitDate(discharge_hours, now_text, *now)), false);
-  std::u16string rollback_limit =
-      dialect->ToDate(SqlEscaped(LimitDate(rollback_hours, now_text, *now)), false);
-  std::u16string sql =
+  const CDBType& dialect = *data_source.GetDBType();
+  const RowValue discharge_limit =
+      RowValue::Date(dialect, LimitDate(discharge_hours, now_text, *now));
+  const RowValue rollback_limit = RowValue::Date(dialect, LimitDate(rollback_hours, now_text, *now));
+  const std::u16string sql =
       u"SELECT B.NAME, A.PATIENT_ID, A.EVENT_NO, A.BED_NO, B.SEX, " +
-      dialect->DateToChar(u"A.IN_TIME", true) + u", " + dialect->DateToChar(u"A.OUT_TIME", true) +
-      u", A.FORBID_FLAG FROM TELV_VISIT_RECORD A, TELV_PATIENT B "
-      u"WHERE " +
+      dialect.DateToChar(u"A.IN_TIME", true) + u", " + dialect.DateToChar(u"A.OUT_TIME", true) +
+      u", A.FORBID_FLAG FROM TELV_VISIT_RECORD A, TELV_PATIENT B" +
       SqlKey()
           .And(u"A.PATIENT_ID = B.ID")
           .Equals(u"A.NOW_DEPT_ID", dept_id)
-          .And(u"((A.OUT_TIME < " + discharge_limit + u" AND A.EMR_STATUS = 0) OR (A.ROLLBACK_TIME < " +
-               rollback_limit + u" AND A.EMR_STATUS = 2)) AND A.FORBID_FLAG = 0")
-          .Sql() +
+          .AnyOf({SqlKey().Compare(u"A.OUT_TIME", u"<", discharge_limit).And(u"A.EMR_STATUS = 0"),
+                  SqlKey()
+                      .Compare(u"A.ROLLBACK_TIME", u"<", rollback_limit)
+                      .And(u"A.EMR_STATUS = 2")})
+          .And(u"A.FORBID_FLAG = 0")
+          .Where() +
       u" ORDER BY A.BED_NO, A.IN_TIME";
   return QueryList(data_source, sql,
                    {u"patient", u"id", u"event", u"bed", u"sex", u"intime", u"outtime",

@@ -24,7 +24,7 @@
 #include "foundation/data/emr_data_source.h"
 #include "foundation/data/record_statements.h"
 #include "foundation/data/sql_conditions.h"
-#include "foundation/data/sql_text.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/xml/xml_property.h"
 #include "report/repository.h"
 #include "report/repository_rows.h"
@@ -32,7 +32,7 @@
 using korvalis::ArgumentText;
 using korvalis::PropertyBag;
 using korvalis::SqlConditions;
-using korvalis::SqlQuoted;
+using korvalis::SqlKey;
 using korvalis::StoreBstrResult;
 using korvalis::repository::SaveRecord;
 using korvalis::repository::SavedColumn;
@@ -123,8 +123,8 @@ long CBRepository::GetVktItemList(CEMRDataSource* pDataSource, BSTR bstrConditio
       subtree && !catalog_id.empty()
           ? kItemColumns +
                 (u"A.CATALOG_ID IN ( SELECT B.ID FROM VKT_CATALOG B CONNECT BY PRIOR B.ID = "
-                 u"B.PARENT_ID  START WITH B.ID =" +
-                 SqlQuoted(catalog_id) + u") " + filter)
+                 u"B.PARENT_ID  START WITH " +
+                 SqlKey().Equals(u"B.ID", catalog_id).Sql() + u") " + filter)
           : kItemColumns + (u"1=1 " + filter);
   pDataSource->QueryElements(
       sql,
