@@ -5,7 +5,7 @@
 
 #include "foundation/xml/dom_elements.h"
 #include "foundation/data/single_data_source.h"
-#include "foundation/data/sql_text.h"
+#include "foundation/data/sql_key.h"
 #include "foundation/text/string_util.h"
 #include "foundation/xml/xml_parser.h"
 #include "platform/com/scoped_bstr.h"
@@ -15,12 +15,10 @@ namespace {
 constexpr const char16_t* kFields[] = {u"item_code", u"item_name", u"val",
                                        u"ref_low",   u"ref_high",  u"normal_val"};
 
-// The items of the visit's newest report from either table, the visit's values already
-// escaped for their quotes.
-std::u16string NewestReportStatement(const std::u16string& patient_id,
-                                     const std::u16string& event_no) {
+// The items of the visit's newest report from either table.
+std::u16string NewestReportStatement(korvalis::TextRef patient_id, korvalis::TextRef event_no) {
   const std::u16string visit =
-      u"patient_id = '" + patient_id + u"' and event_no = '" + event_no + u"'";
+      korvalis::SqlKey().Equals(u"patient_id", patient_id).Equals(u"event_no", event_no).Sql();
   return u"select report_id, item_code, item_name, val, ref_low, ref_high, normal_val from "
          u"(\tselect report_id, item_code, item_name, val, ref_low, ref_high, normal_val "
          u"from telv_crisis_t where " +
@@ -40,8 +38,7 @@ std::u16string NewestReportStatement(const std::u16string& patient_id,
 
 void CBPatientCrisisDomain::Load(CSingleDataSource* pDataSource) {
   const std::u16string sql =
-      NewestReportStatement(korvalis::SqlEscaped(korvalis::BstrView(patient_id())),
-                            korvalis::SqlEscaped(korvalis::BstrView(event_no())));
+      NewestReportStatement(korvalis::BstrView(patient_id()), korvalis::BstrView(event_no()));
   korvalis::com::ScopedBstr items;
   pDataSource->QueryElements(
       sql, {u"item", u"item_code", u"item_name", u"val", u"ref_low", u"ref_high", u"normal_val"},
