@@ -4,6 +4,7 @@
 
 #include "platform/db/database_clock.h"
 #include "platform/db/exact_number_values.h"
+#include "platform/db/ora_number.h"
 
 namespace korvalis::db::functions {
 namespace {
@@ -19,6 +20,19 @@ void DateSub(sqlite3_context* ctx, int, sqlite3_value** argv) {
 void DateDiff(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
   ResultNumber(ctx, DaysBetween(AsDate(argv[0]), AsDate(argv[1])));
+}
+
+// TRUNC(a - b) of two dates: the whole days between, toward zero. Two texts of the stored form
+// are read by position into seconds; any other value takes the general path of the difference
+// and TRUNC, with their errors.
+void TruncDateDiff(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
+  if (sqlite3_value_type(argv[0]) == SQLITE_TEXT && sqlite3_value_type(argv[1]) == SQLITE_TEXT) {
+    const std::optional<int64_t> later = StoredSeconds(TextView(argv[0]));
+    const std::optional<int64_t> earlier = later ? StoredSeconds(TextView(argv[1])) : std::nullopt;
+    if (earlier) return sqlite3_result_int64(ctx, (*later - *earlier) / 86400);
+  }
+  ResultNumber(ctx, TruncateTo(DaysBetween(AsDate(argv[0]), AsDate(argv[1])), 0));
 }
 
 // a + b and a - b where the translator could not tell dates from numbers.
@@ -105,6 +119,7 @@ std::span<const FunctionEntry> DateFunctions() {
       {"ora_date_add", 2, Guarded<DateAdd>, true},
       {"ora_date_sub", 2, Guarded<DateSub>, true},
       {"ora_date_diff", 2, Guarded<DateDiff>, true},
+      {"ora_trunc_date_diff", 2, Guarded<TruncDateDiff>, true},
       {"ora_add", 2, Guarded<AddAny>, true},
       {"ora_sub", 2, Guarded<SubAny>, true},
       {"ora_round_date", -1, Guarded<RoundDateFn>, true},

@@ -142,6 +142,38 @@ std::optional<DateTime> ParseStoredDate(std::string_view s) {
   return d;
 }
 
+std::optional<int64_t> StoredSeconds(std::string_view s) {
+  if (s.size() != 19 && s.size() != 10) return std::nullopt;
+  // Positions of the digits of the fields, two a field after the four of the year.
+  static constexpr int kSeparators[] = {4, 7, 10, 13, 16};
+  static constexpr char kSeparator[] = {'-', '-', ' ', ':', ':'};
+  const int fields = s.size() == 19 ? 5 : 2;
+  for (int i = 0; i < fields; ++i) {
+    if (s[kSeparators[i]] != kSeparator[i]) return std::nullopt;
+  }
+  auto number = [&s](size_t at, size_t count, int* value) {
+    int v = 0;
+    for (size_t i = at; i < at + count; ++i) {
+      const unsigned digit = static_cast<unsigned>(s[i] - '0');
+      if (digit > 9) return false;
+      v = v * 10 + static_cast<int>(digit);
+    }
+    *value = v;
+    return true;
+  };
+  int year, month, day, hour = 0, minute = 0, second = 0;
+  if (!number(0, 4, &year) || !number(5, 2, &month) || !number(8, 2, &day)) return std::nullopt;
+  if (fields == 5 &&
+      (!number(11, 2, &hour) || !number(14, 2, &minute) || !number(17, 2, &second))) {
+    return std::nullopt;
+  }
+  if (year == 0 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) ||
+      hour > 23 || minute > 59 || second > 59) {
+    return std::nullopt;
+  }
+  return DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
+}
+
 std::optional<DateTime> ParseDefaultDate(std::string_view text) {
   if (std::optional<DateTime> d = ParseStoredDate(text)) return d;
   const size_t first = text.find_first_not_of(' ');

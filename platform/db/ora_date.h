@@ -48,6 +48,11 @@ void AppendDate(const DateTime& d, std::string* out);
 // values written into DATE columns). No value for anything else, invalid dates included.
 std::optional<DateTime> ParseStoredDate(std::string_view text);
 
+// Seconds since the epoch (DateTime::ToSeconds) of a text of exactly the stored form
+// "YYYY-MM-DD HH:MM:SS" or "YYYY-MM-DD", read by position; no value for any other text,
+// invalid dates included, which the general readers then decide on.
+std::optional<int64_t> StoredSeconds(std::string_view text);
+
 // A text read in the default date format YYYY-MM-DD HH24:MI:SS as Oracle reads it when the
 // text meets a date: the stored form, or a text beginning with a digit (after blanks) that
 // TO_DATE with that format reads ("2026-1-5 8:00", "2026/01/05", "20260105", a date alone).
