@@ -186,7 +186,7 @@ std::shared_ptr<const Catalog> Catalog::Load(sqlite3* db) {
   std::vector<Described> described;
   if (sqlite3_prepare_v2(db,
                          "SELECT TABLE_NAME, COLUMN_NAME, DATA_TYPE, DATA_SCALE, DATA_PRECISION, "
-                         "DATA_LENGTH, CHAR_LENGTH, COLUMN_ID FROM KORVALIS_COLUMNS",
+                         "DATA_LENGTH, CHAR_LENGTH, COLUMN_ID, NULLABLE FROM KORVALIS_COLUMNS",
                          -1, &stmt, nullptr) != SQLITE_OK) {
     throw DbError(kProviderFailed, sqlite3_errmsg(db));
   }
@@ -194,6 +194,7 @@ std::shared_ptr<const Catalog> Catalog::Load(sqlite3* db) {
     auto it = catalog->tables_.find(ColumnText(stmt, 0));
     if (it == catalog->tables_.end()) continue;
     ColumnInfo col = DescribedColumn(stmt);
+    col.not_null = std::string_view(ColumnText(stmt, 8)) == "N";
     col.origin_table = &it->second;  // the column itself is set once its vector is complete
     described.push_back({&it->second, sqlite3_column_int(stmt, 7), std::move(col)});
   }

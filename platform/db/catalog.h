@@ -41,6 +41,7 @@ struct ColumnInfo {
   bool length_in_chars = false;
   bool blank_padded = false;  // CHAR, NCHAR: stored values are padded with blanks to the length
   bool timestamp = false;  // declared TIMESTAMP: a date whose time EXTRACT reads
+  bool not_null = false;   // a table's column declared NOT NULL: no row holds NULL in it
   // The described column whose value this one is: itself for a table's or view's column, the
   // column a query reads unchanged for a query's column; null otherwise. Points into the
   // catalog, valid while it is.

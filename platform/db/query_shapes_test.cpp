@@ -133,5 +133,46 @@ TEST(QueryPlanTest, IsNotNullOfAColumnLeavesItsIndexAlone) {
   std::remove(path.c_str());
 }
 
+// ORDER BY of columns declared NOT NULL reads them in an index's order without a sort; a
+// column that may hold NULL, or one an outer join may set to NULL, keeps where NULL sorts.
+TEST(QueryPlanTest, OrderOfColumnsNeverNullTakesTheIndexOrder) {
+  const std::string path = ::testing::TempDir() + "order_plan_test.db";
+  std::remove(path.c_str());
+  RunScript(*CreateDatabase("Provider=SQLite;Data Source=" + path),
+            "CREATE TABLE VISIT (PATIENT_ID VARCHAR2(8) NOT NULL, EVENT_NO VARCHAR2(8) NOT NULL, "
+            "NOTE VARCHAR2(8), PRIMARY KEY (PATIENT_ID, EVENT_NO));\n");
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(RegisterOracleFunctions(db), SQLITE_OK);
+  const auto sql = [db](const char* oracle_sql) {
+    return Translate(oracle_sql, *Catalog::Load(db)).statements.back();
+  };
+  const auto plan = [db, &sql](const char* oracle_sql) {
+    sqlite3_stmt* stmt = nullptr;
+    std::string steps;
+    EXPECT_EQ(sqlite3_prepare_v2(db, ("EXPLAIN QUERY PLAN " + sql(oracle_sql)).c_str(), -1, &stmt,
+                                 nullptr),
+              SQLITE_OK);
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+      steps += reinterpret_cast<const char*>(sqlite3_column_text(stmt, 3));
+    }
+    sqlite3_finalize(stmt);
+    return steps;
+  };
+  EXPECT_EQ(plan("SELECT V.NOTE FROM VISIT V ORDER BY V.PATIENT_ID, V.EVENT_NO"),
+            "SCAN V USING INDEX sqlite_autoindex_VISIT_1");
+  EXPECT_EQ(plan("SELECT V.NOTE FROM VISIT V ORDER BY V.PATIENT_ID DESC, V.EVENT_NO DESC"),
+            "SCAN V USING INDEX sqlite_autoindex_VISIT_1");
+  for (const char* keeps_nulls :
+       {"SELECT V.NOTE FROM VISIT V ORDER BY V.NOTE", "SELECT NOTE FROM VISIT ORDER BY PATIENT_ID",
+        "SELECT V.NOTE FROM VISIT V LEFT JOIN VISIT W ON W.NOTE = V.NOTE ORDER BY W.PATIENT_ID",
+        "SELECT V.NOTE FROM VISIT V, VISIT W WHERE W.NOTE(+) = V.NOTE ORDER BY W.PATIENT_ID"}) {
+    EXPECT_NE(sql(keeps_nulls).find(" NULLS "), std::string::npos) << keeps_nulls;
+  }
+  sqlite3_close(db);
+  ConnectionPools::Close("Provider=SQLite;Data Source=" + path);
+  std::remove(path.c_str());
+}
+
 }  // namespace
 }  // namespace korvalis::db

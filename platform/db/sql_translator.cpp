@@ -252,7 +252,7 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
   CheckGrouping(core, scope, has_order ? &owner->order_by : nullptr);
   if (has_order) {
     CheckOrderPositions(owner->order_by, columns.size());
-    EmitOrderBy(owner->order_by, &scope, out, true);
+    EmitOrderBy(owner->order_by, &scope, out, true, &core);
   } else if (alone && hierarchical) {
     EmitHierarchyOrder(scope, out);
   }
@@ -648,7 +648,7 @@ void Translator::EmitFilters(SelectCore& core, Scope* scope, std::string* out) {
 }
 
 void Translator::EmitOrderBy(std::vector<sql::OrderItem>& items, const Scope* scope,
-                             std::string* out, bool exact_keys) {
+                             std::string* out, bool exact_keys, const sql::SelectCore* core) {
   const bool outermost = exact_select_ != nullptr && &items == &exact_select_->order_by;
   out->append(" ORDER BY ");
   for (size_t i = 0; i < items.size(); ++i) {
@@ -661,12 +661,46 @@ void Translator::EmitOrderBy(std::vector<sql::OrderItem>& items, const Scope* sc
       Emit(*item.expr, scope, out);
     }
     ordering_ = ordering;
-    AppendOrderDirection(item, out);
+    AppendOrderDirection(item, out, core && NamesColumnNeverNull(*item.expr, *scope, *core));
   }
 }
 
-void Translator::AppendOrderDirection(const sql::OrderItem& item, std::string* out) {
+namespace {
+
+bool ExtendsWithNulls(const sql::TableRef& ref) {
+  if (ref.kind != sql::TableRef::kJoin) return false;
+  return ref.join == sql::JoinKind::kLeft || ref.join == sql::JoinKind::kRight ||
+         ref.join == sql::JoinKind::kFull || ExtendsWithNulls(*ref.left) ||
+         ExtendsWithNulls(*ref.right);
+}
+
+}  // namespace
+
+bool Translator::NamesColumnNeverNull(const Expr& e, const Scope& scope,
+                                      const sql::SelectCore& core) {
+  // A qualified name, which no select item's alias can stand for.
+  if (pg_ || e.kind != ExprKind::kColumn || e.parts.size() != 2 || GroupsRows(core) ||
+      core.connect_by) {
+    return false;
+  }
+  for (const sql::TableRef& ref : core.from) {
+    if (ExtendsWithNulls(ref)) return false;
+  }
+  for (const Source& source : scope.sources) {
+    if (!source.table || source.numbered || !source.renamed_in.empty() ||
+        !EqualsIgnoringAsciiCase(source.alias, e.parts[0].text)) {
+      continue;
+    }
+    const ColumnInfo* column = source.Find(e.parts[1].text);
+    return column && column->not_null;
+  }
+  return false;
+}
+
+void Translator::AppendOrderDirection(const sql::OrderItem& item, std::string* out,
+                                      bool never_null) {
   if (item.descending) out->append(" DESC");
+  if (never_null) return;
   // Oracle sorts NULL as the largest value.
   bool nulls_first = item.nulls == sql::OrderItem::kDefault ? item.descending
                                                            : item.nulls == sql::OrderItem::kFirst;

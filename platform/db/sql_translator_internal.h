@@ -188,10 +188,17 @@ class Translator {
   void EmitTableRef(TableRef& ref, Scope* scope, std::string* out);
   // `exact_keys`: computed numbers sort by their exact values (the items of a query block's
   // own ORDER BY, never of a compound query's, which names result columns).
+  // `core`: the query the items order, where they may name its tables' columns.
   void EmitOrderBy(std::vector<sql::OrderItem>& items, const Scope* scope, std::string* out,
-                   bool exact_keys = false);
+                   bool exact_keys = false, const sql::SelectCore* core = nullptr);
   // DESC and where NULL sorts, as Oracle sorts it (as the largest value).
-  static void AppendOrderDirection(const sql::OrderItem& item, std::string* out);
+  // `never_null`: the item's values are never NULL, where the NULLS clause is left out so that
+  // an index in the item's order can give it.
+  static void AppendOrderDirection(const sql::OrderItem& item, std::string* out,
+                                   bool never_null = false);
+  // Whether `e` names a column declared NOT NULL of a table `core` reads, which no outer join
+  // of `core` extends with NULLs and no grouping of it sets to NULL.
+  bool NamesColumnNeverNull(const Expr& e, const Scope& scope, const sql::SelectCore& core);
 
   // ---- dictionary views (dictionary_views.cpp) ----
   // Prints the FROM item when it names a dictionary view; false when it does not.
