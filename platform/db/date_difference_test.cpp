@@ -4,15 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <variant>
 
-#include "platform/db/catalog.h"
-#include "platform/db/connection_pool.h"
 #include "platform/db/oracle_functions.h"
-#include "platform/db/script_runner.h"
-#include "platform/db/sql_translator.h"
 
 namespace korvalis::db {
 namespace {
@@ -95,30 +90,6 @@ TEST_F(DateDifferenceTest, AnswersAsTruncOfTheGeneralDifference) {
         << (std::holds_alternative<std::string>(a) ? std::get<std::string>(a) : "?") << " - "
         << (std::holds_alternative<std::string>(b) ? std::get<std::string>(b) : "?");
   }
-}
-
-TEST(DateDifferenceTranslationTest, OnlyTruncOfADifferenceOfDatesTakesTheOneCall) {
-  const std::string path = ::testing::TempDir() + "date_difference_test.db";
-  std::remove(path.c_str());
-  RunScript(*CreateDatabase("Provider=SQLite;Data Source=" + path),
-            "CREATE TABLE VISIT (IN_TIME DATE, OUT_TIME DATE, DAYS NUMBER);\n");
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  const auto sql = [db](const char* oracle_sql) {
-    return Translate(oracle_sql, *Catalog::Load(db)).statements.back();
-  };
-  EXPECT_NE(sql("SELECT TRUNC(OUT_TIME - IN_TIME) FROM VISIT").find("ora_trunc_date_diff("),
-            std::string::npos);
-  for (const char* other :
-       {"SELECT TRUNC(OUT_TIME - 1) FROM VISIT", "SELECT ROUND(OUT_TIME - IN_TIME) FROM VISIT",
-        "SELECT TRUNC(OUT_TIME - IN_TIME, 1) FROM VISIT",
-        "SELECT TRUNC(OUT_TIME - IN_TIME - DAYS) FROM VISIT",
-        "SELECT TRUNC(DAYS - DAYS) FROM VISIT"}) {
-    EXPECT_EQ(sql(other).find("ora_trunc_date_diff("), std::string::npos) << other;
-  }
-  sqlite3_close(db);
-  ConnectionPools::Close("Provider=SQLite;Data Source=" + path);
-  std::remove(path.c_str());
 }
 
 }  // namespace

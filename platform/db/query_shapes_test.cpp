@@ -100,78 +100,87 @@ TEST_F(QueryShapesTest, JoinsWrittenTheAnsiWay) {
   EXPECT_EQ(Column("SELECT COUNT(*) FROM DEPT CROSS JOIN DEPT B"), "9");
 }
 
-// A column's IS NOT NULL filters without choosing the column's index (the table is read in
-// its order), while IS NULL and comparisons still search it.
-TEST(QueryPlanTest, IsNotNullOfAColumnLeavesItsIndexAlone) {
-  const std::string path = ::testing::TempDir() + "query_plan_test.db";
-  std::remove(path.c_str());
-  RunScript(*CreateDatabase("Provider=SQLite;Data Source=" + path),
-            "CREATE TABLE VISIT (ID VARCHAR2(8) PRIMARY KEY, OUT_TIME DATE);\n"
-            "CREATE INDEX IX_VISIT_OUT_TIME ON VISIT (OUT_TIME);\n");
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  ASSERT_EQ(RegisterOracleFunctions(db), SQLITE_OK);
-  const auto plan = [db](const char* oracle_sql) {
-    const std::string sql = Translate(oracle_sql, *Catalog::Load(db)).statements.back();
+// A database file made by `script`, opened on its own with the Oracle functions: what the
+// front end writes for a statement, and the plan the embedded database makes of it.
+class TranslatedOn {
+ public:
+  explicit TranslatedOn(const char* script)
+      : path_(::testing::TempDir() + "query_plan_test.db") {
+    std::remove(path_.c_str());
+    RunScript(*CreateDatabase("Provider=SQLite;Data Source=" + path_), script);
+    EXPECT_EQ(sqlite3_open(path_.c_str(), &db_), SQLITE_OK);
+    EXPECT_EQ(RegisterOracleFunctions(db_), SQLITE_OK);
+  }
+  ~TranslatedOn() {
+    sqlite3_close(db_);
+    ConnectionPools::Close("Provider=SQLite;Data Source=" + path_);
+    std::remove(path_.c_str());
+  }
+
+  std::string Sql(const char* oracle_sql) {
+    return Translate(oracle_sql, *Catalog::Load(db_)).statements.back();
+  }
+  std::string Plan(const char* oracle_sql) {
     sqlite3_stmt* stmt = nullptr;
     std::string steps;
-    EXPECT_EQ(sqlite3_prepare_v2(db, ("EXPLAIN QUERY PLAN " + sql).c_str(), -1, &stmt, nullptr),
+    EXPECT_EQ(sqlite3_prepare_v2(db_, ("EXPLAIN QUERY PLAN " + Sql(oracle_sql)).c_str(), -1,
+                                 &stmt, nullptr),
               SQLITE_OK);
     while (sqlite3_step(stmt) == SQLITE_ROW) {
       steps += reinterpret_cast<const char*>(sqlite3_column_text(stmt, 3));
     }
     sqlite3_finalize(stmt);
     return steps;
-  };
-  EXPECT_EQ(plan("SELECT ID FROM VISIT V WHERE V.OUT_TIME IS NOT NULL"), "SCAN V");
-  EXPECT_EQ(plan("SELECT ID FROM VISIT WHERE OUT_TIME IS NULL"),
+  }
+
+ private:
+  std::string path_;
+  sqlite3* db_ = nullptr;
+};
+
+// A column's IS NOT NULL filters without choosing the column's index (the table is read in
+// its order), while IS NULL and comparisons still search it.
+TEST(QueryPlanTest, IsNotNullOfAColumnLeavesItsIndexAlone) {
+  TranslatedOn db(
+      "CREATE TABLE VISIT (ID VARCHAR2(8) PRIMARY KEY, OUT_TIME DATE);\n"
+      "CREATE INDEX IX_VISIT_OUT_TIME ON VISIT (OUT_TIME);\n");
+  EXPECT_EQ(db.Plan("SELECT ID FROM VISIT V WHERE V.OUT_TIME IS NOT NULL"), "SCAN V");
+  EXPECT_EQ(db.Plan("SELECT ID FROM VISIT WHERE OUT_TIME IS NULL"),
             "SEARCH VISIT USING INDEX IX_VISIT_OUT_TIME (OUT_TIME=?)");
-  EXPECT_EQ(plan("SELECT ID FROM VISIT WHERE OUT_TIME IS NOT NULL AND OUT_TIME > SYSDATE - 1"),
+  EXPECT_EQ(db.Plan("SELECT ID FROM VISIT WHERE OUT_TIME IS NOT NULL AND OUT_TIME > SYSDATE - 1"),
             "SEARCH VISIT USING INDEX IX_VISIT_OUT_TIME (OUT_TIME>?)");
-  sqlite3_close(db);
-  ConnectionPools::Close("Provider=SQLite;Data Source=" + path);
-  std::remove(path.c_str());
 }
 
 // ORDER BY of columns declared NOT NULL reads them in an index's order without a sort; a
 // column that may hold NULL, or one an outer join may set to NULL, keeps where NULL sorts.
 TEST(QueryPlanTest, OrderOfColumnsNeverNullTakesTheIndexOrder) {
-  const std::string path = ::testing::TempDir() + "order_plan_test.db";
-  std::remove(path.c_str());
-  RunScript(*CreateDatabase("Provider=SQLite;Data Source=" + path),
-            "CREATE TABLE VISIT (PATIENT_ID VARCHAR2(8) NOT NULL, EVENT_NO VARCHAR2(8) NOT NULL, "
-            "NOTE VARCHAR2(8), PRIMARY KEY (PATIENT_ID, EVENT_NO));\n");
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  ASSERT_EQ(RegisterOracleFunctions(db), SQLITE_OK);
-  const auto sql = [db](const char* oracle_sql) {
-    return Translate(oracle_sql, *Catalog::Load(db)).statements.back();
-  };
-  const auto plan = [db, &sql](const char* oracle_sql) {
-    sqlite3_stmt* stmt = nullptr;
-    std::string steps;
-    EXPECT_EQ(sqlite3_prepare_v2(db, ("EXPLAIN QUERY PLAN " + sql(oracle_sql)).c_str(), -1, &stmt,
-                                 nullptr),
-              SQLITE_OK);
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-      steps += reinterpret_cast<const char*>(sqlite3_column_text(stmt, 3));
-    }
-    sqlite3_finalize(stmt);
-    return steps;
-  };
-  EXPECT_EQ(plan("SELECT V.NOTE FROM VISIT V ORDER BY V.PATIENT_ID, V.EVENT_NO"),
+  TranslatedOn db(
+      "CREATE TABLE VISIT (PATIENT_ID VARCHAR2(8) NOT NULL, EVENT_NO VARCHAR2(8) NOT NULL, "
+      "NOTE VARCHAR2(8), PRIMARY KEY (PATIENT_ID, EVENT_NO));\n");
+  EXPECT_EQ(db.Plan("SELECT V.NOTE FROM VISIT V ORDER BY V.PATIENT_ID, V.EVENT_NO"),
             "SCAN V USING INDEX sqlite_autoindex_VISIT_1");
-  EXPECT_EQ(plan("SELECT V.NOTE FROM VISIT V ORDER BY V.PATIENT_ID DESC, V.EVENT_NO DESC"),
+  EXPECT_EQ(db.Plan("SELECT V.NOTE FROM VISIT V ORDER BY V.PATIENT_ID DESC, V.EVENT_NO DESC"),
             "SCAN V USING INDEX sqlite_autoindex_VISIT_1");
   for (const char* keeps_nulls :
        {"SELECT V.NOTE FROM VISIT V ORDER BY V.NOTE", "SELECT NOTE FROM VISIT ORDER BY PATIENT_ID",
         "SELECT V.NOTE FROM VISIT V LEFT JOIN VISIT W ON W.NOTE = V.NOTE ORDER BY W.PATIENT_ID",
         "SELECT V.NOTE FROM VISIT V, VISIT W WHERE W.NOTE(+) = V.NOTE ORDER BY W.PATIENT_ID"}) {
-    EXPECT_NE(sql(keeps_nulls).find(" NULLS "), std::string::npos) << keeps_nulls;
+    EXPECT_NE(db.Sql(keeps_nulls).find(" NULLS "), std::string::npos) << keeps_nulls;
   }
-  sqlite3_close(db);
-  ConnectionPools::Close("Provider=SQLite;Data Source=" + path);
-  std::remove(path.c_str());
+}
+
+// TRUNC of a difference of two dates is one call (its answers: date_difference_test.cpp).
+TEST(QueryPlanTest, OnlyTruncOfADifferenceOfDatesTakesTheOneCall) {
+  TranslatedOn db("CREATE TABLE VISIT (IN_TIME DATE, OUT_TIME DATE, DAYS NUMBER);\n");
+  EXPECT_NE(db.Sql("SELECT TRUNC(OUT_TIME - IN_TIME) FROM VISIT").find("ora_trunc_date_diff("),
+            std::string::npos);
+  for (const char* other :
+       {"SELECT TRUNC(OUT_TIME - 1) FROM VISIT", "SELECT ROUND(OUT_TIME - IN_TIME) FROM VISIT",
+        "SELECT TRUNC(OUT_TIME - IN_TIME, 1) FROM VISIT",
+        "SELECT TRUNC(OUT_TIME - IN_TIME - DAYS) FROM VISIT",
+        "SELECT TRUNC(DAYS - DAYS) FROM VISIT"}) {
+    EXPECT_EQ(db.Sql(other).find("ora_trunc_date_diff("), std::string::npos) << other;
+  }
 }
 
 }  // namespace
