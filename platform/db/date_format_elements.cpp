@@ -10,7 +10,156 @@ namespace {
   throw SqlError("ORA-01821: date format not recognized: '" + std::string(format) + "'");
 }
 
+// Elements whose number a suffix may write as an ordinal or in words. Signed elements and
+// Y,YYY take none: their sign and comma have no words.
+bool TakesSuffix(Element e) {
+  switch (e) {
+    case Element::kYYYY:
+    case Element::kYYY:
+    case Element::kYY:
+    case Element::kY:
+    case Element::kRRRR:
+    case Element::kRR:
+    case Element::kIYYY:
+    case Element::kIYY:
+    case Element::kIY:
+    case Element::kI:
+    case Element::kCC:
+    case Element::kQ:
+    case Element::kMM:
+    case Element::kWW:
+    case Element::kIW:
+    case Element::kW:
+    case Element::kDDD:
+    case Element::kDD:
+    case Element::kD:
+    case Element::kJ:
+    case Element::kHH24:
+    case Element::kHH12:
+    case Element::kMI:
+    case Element::kSS:
+    case Element::kSSSSS:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The suffix that stands at `at`, and its length.
+Suffix ReadSuffix(std::string_view f, size_t at, size_t* length) {
+  if (StartsWithCi(f, at, "SPTH") || StartsWithCi(f, at, "THSP")) {
+    *length = 4;
+    return Suffix::kSpTh;
+  }
+  *length = 2;
+  if (StartsWithCi(f, at, "SP")) return Suffix::kSp;
+  if (StartsWithCi(f, at, "TH")) return Suffix::kTh;
+  *length = 0;
+  return Suffix::kNone;
+}
+
+constexpr std::array<std::string_view, 20> kSmallNumbers = {
+    "ZERO",    "ONE",     "TWO",       "THREE",    "FOUR",     "FIVE",    "SIX",
+    "SEVEN",   "EIGHT",   "NINE",      "TEN",      "ELEVEN",   "TWELVE",  "THIRTEEN",
+    "FOURTEEN", "FIFTEEN", "SIXTEEN",  "SEVENTEEN", "EIGHTEEN", "NINETEEN"};
+constexpr std::array<std::string_view, 10> kTens = {"",      "",      "TWENTY",  "THIRTY", "FORTY",
+                                                    "FIFTY", "SIXTY", "SEVENTY", "EIGHTY", "NINETY"};
+
+// 1 to 999 in words, appended after a blank when `out` holds words already.
+void AppendBelowThousand(int n, std::string* out) {
+  auto word = [&](std::string_view w) {
+    if (!out->empty() && out->back() != '-') out->push_back(' ');
+    out->append(w);
+  };
+  if (n >= 100) {
+    word(kSmallNumbers[static_cast<size_t>(n / 100)]);
+    word("HUNDRED");
+  }
+  const int rest = n % 100;
+  if (rest == 0) return;
+  if (rest < 20) return word(kSmallNumbers[static_cast<size_t>(rest)]);
+  word(kTens[static_cast<size_t>(rest / 10)]);
+  if (rest % 10 != 0) {
+    out->push_back('-');
+    out->append(kSmallNumbers[static_cast<size_t>(rest % 10)]);
+  }
+}
+
+// The last word of `words` made an ordinal: ONE is FIRST, TWENTY TWENTIETH, SEVEN SEVENTH.
+void MakeOrdinal(std::string* words) {
+  struct Irregular {
+    std::string_view cardinal, ordinal;
+  };
+  static constexpr Irregular kIrregular[] = {{"ZERO", "ZEROETH"}, {"ONE", "FIRST"},
+                                             {"TWO", "SECOND"},   {"THREE", "THIRD"},
+                                             {"FIVE", "FIFTH"},   {"EIGHT", "EIGHTH"},
+                                             {"NINE", "NINTH"},   {"TWELVE", "TWELFTH"}};
+  const size_t start = words->find_last_of(" -") + 1;  // npos + 1 is 0
+  const std::string_view last = std::string_view(*words).substr(start);
+  for (const Irregular& i : kIrregular) {
+    if (last == i.cardinal) {
+      words->replace(start, std::string::npos, i.ordinal);
+      return;
+    }
+  }
+  if (last.ends_with('Y')) {
+    words->replace(words->size() - 1, 1, "IETH");
+  } else {
+    words->append("TH");
+  }
+}
+
 }  // namespace
+
+std::string SpelledNumber(int64_t n, bool ordinal) {
+  std::string words;
+  if (n == 0) {
+    words = "ZERO";
+  } else {
+    if (n >= 1000000) {
+      AppendBelowThousand(static_cast<int>(n / 1000000), &words);
+      words.append(" MILLION");
+    }
+    if (n / 1000 % 1000 != 0) {
+      AppendBelowThousand(static_cast<int>(n / 1000 % 1000), &words);
+      words.append(" THOUSAND");
+    }
+    AppendBelowThousand(static_cast<int>(n % 1000), &words);
+  }
+  if (ordinal) MakeOrdinal(&words);
+  return words;
+}
+
+std::string SpelledYear(int year) {
+  const int century = year / 100, rest = year % 100;
+  if (century == 0 || (rest < 10 && century % 10 == 0)) return SpelledNumber(year, false);
+  std::string words = SpelledNumber(century, false);
+  if (rest < 10) words.append(" HUNDRED");
+  if (rest != 0) words.append(" ").append(SpelledNumber(rest, false));
+  return words;
+}
+
+std::string_view OrdinalSuffix(int64_t n) {
+  if (n % 100 >= 11 && n % 100 <= 13) return "TH";
+  switch (n % 10) {
+    case 1: return "ST";
+    case 2: return "ND";
+    case 3: return "RD";
+    default: return "TH";
+  }
+}
+
+std::string InLetterCase(std::string_view words, LetterCase letter_case) {
+  std::string out(words);
+  bool word_start = true;
+  for (char& c : out) {
+    if (letter_case == LetterCase::kLower || (letter_case == LetterCase::kCapital && !word_start)) {
+      c = AsciiLower(c);
+    }
+    word_start = c == ' ' || c == '-';
+  }
+  return out;
+}
 
 bool StartsWithCi(std::string_view s, size_t at, std::string_view what) {
   return at <= s.size() && StartsWithIgnoringAsciiCase(s.substr(at), what);
@@ -26,6 +175,7 @@ FormatToken ReadElement(std::string_view f, size_t at) {
     Element element;
   };
   static constexpr Entry kEntries[] = {
+      {"YEAR", Element::kYear},   {"SYEAR", Element::kSYear},
       {"YYYY", Element::kYYYY},   {"SYYYY", Element::kSYYYY}, {"Y,YYY", Element::kYCommaYYY},
       {"YYY", Element::kYYY},     {"YY", Element::kYY},       {"Y", Element::kY},
       {"RRRR", Element::kRRRR},   {"RR", Element::kRR},       {"IYYY", Element::kIYYY},
@@ -53,7 +203,11 @@ FormatToken ReadElement(std::string_view f, size_t at) {
     } else if (at + 1 < f.size() && IsAsciiLower(f[at + 1])) {
       letter_case = LetterCase::kCapital;
     }
-    return {best->element, "", best->name.size(), letter_case};
+    size_t suffix_length = 0;
+    const Suffix suffix = TakesSuffix(best->element)
+                              ? ReadSuffix(f, at + best->name.size(), &suffix_length)
+                              : Suffix::kNone;
+    return {best->element, "", best->name.size() + suffix_length, letter_case, suffix};
   }
   const char c = f[at];
   if (c == '"') {

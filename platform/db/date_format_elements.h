@@ -2,7 +2,8 @@
 // (date_reader.cpp) read them from a model, and the calendar names and numbers both use.
 // A model is read element by element, always the longest element name that stands at the
 // position, so that DY is never read as D and Y; a letter that starts no element the front
-// end does is refused (ORA-01821) rather than read as something else.
+// end does is refused (ORA-01821) rather than read as something else. A numeric element may
+// carry a suffix (TH, SP, SPTH or THSP) that writes its number as an ordinal or in words.
 //
 // Thread-safety: pure functions and constants.
 #pragma once
@@ -17,6 +18,8 @@
 namespace korvalis::db::date_model {
 
 enum class Element {
+  kYear,
+  kSYear,
   kYYYY,
   kSYYYY,
   kYCommaYYY,
@@ -60,14 +63,20 @@ enum class Element {
   kEnd
 };
 
-// How a name is written: as the model writes the element's first two letters.
+// How a name is written: as the model writes the element's first two letters (its suffix's
+// first letter for an element of one letter, so that Jsp is capitalised).
 enum class LetterCase { kUpper, kCapital, kLower };
+
+// How a numeric element writes its number: as digits, with an ordinal suffix (7TH), in words
+// (SEVEN) or as an ordinal in words (SEVENTH).
+enum class Suffix { kNone, kTh, kSp, kSpTh };
 
 struct FormatToken {
   Element element;
   std::string literal;
-  size_t length;
+  size_t length;  // with the suffix
   LetterCase letter_case;
+  Suffix suffix = Suffix::kNone;
 };
 
 // Whether `what` stands at s[at], ignoring ASCII case.
@@ -89,6 +98,19 @@ constexpr std::array<std::string_view, 12> kRomanMonths = {"I",   "II",   "III",
 
 // 0 for Sunday.
 int Weekday(const DateTime& d);
+
+// A whole number in English words, upper case: 2026 is TWO THOUSAND TWENTY-SIX; with
+// `ordinal`, its last word made an ordinal (TWENTY-SIXTH).
+// Precondition: 0 <= n < 10^9.
+std::string SpelledNumber(int64_t n, bool ordinal);
+// A year in words as it is spoken: 1999 is NINETEEN NINETY-NINE, 2000 TWO THOUSAND, 1900
+// NINETEEN HUNDRED. Precondition: 0 < year < 10000.
+std::string SpelledYear(int year);
+// The ordinal suffix of a number: ST, ND, RD or TH.
+std::string_view OrdinalSuffix(int64_t n);
+// `words` in the letter case of an element: upper as given, lower, or each word capitalised
+// (Twenty-Six).
+std::string InLetterCase(std::string_view words, LetterCase letter_case);
 
 // Julian day numbers count from 4713-01-01 BC; 1970-01-01 is day 2440588.
 constexpr int64_t kJulianDayOfEpoch = 2440588;

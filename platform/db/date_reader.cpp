@@ -27,7 +27,7 @@ namespace {
 // - FX toggles exact matching: punctuation and quoted text as in the model, no extra blanks,
 //   numbers with all their digits (unless FM is on too), names only in the model's form.
 // - The model is checked whole first: an element twice, elements that exclude each other, and
-//   elements that only format are refused before any text is read.
+//   elements that only format (suffixes among them) are refused before any text is read.
 
 bool IsNumeric(Element e) {
   switch (e) {
@@ -76,6 +76,8 @@ bool MayBeLeftOut(Element e) {
 
 bool OnlyFormats(Element e) {
   switch (e) {
+    case Element::kYear:
+    case Element::kSYear:
     case Element::kIYYY:
     case Element::kIYY:
     case Element::kIY:
@@ -139,7 +141,8 @@ std::vector<FormatToken> ReadInputModel(std::string_view f) {
     FormatToken t = ReadElement(f, at);
     if (t.element == Element::kEnd) break;
     at += t.length;
-    if (OnlyFormats(t.element)) {
+    // A suffix only formats too: a number in words or with its ordinal is never read.
+    if (OnlyFormats(t.element) || t.suffix != Suffix::kNone) {
       RefuseModel("ORA-01820: format code cannot appear in date input format", f);
     }
     tokens.push_back(std::move(t));

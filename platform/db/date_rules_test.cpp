@@ -1,6 +1,6 @@
 // Oracle's rules for dates, run on both engines: TO_DATE and its format models (the
-// leniencies without FX and the exact rules with it), ROUND and TRUNC of dates by every unit,
-// and EXTRACT. Each expected answer is the one Oracle's SQL reference gives.
+// leniencies without FX and the exact rules with it), TO_CHAR's numbers in words and ordinals,
+// ROUND and TRUNC of dates by every unit, and EXTRACT. Each expected answer is the one Oracle's SQL reference gives.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -194,7 +194,10 @@ TEST_P(DateRulesTest, ModelsThatCannotReadADateAreRefusedWhatEverTheText) {
       {"2461382 341", "J DDD", "ORA-01811"},
       {"2026 4", "YYYY Q", "ORA-01820"},
       {"2026 49", "YYYY WW", "ORA-01820"},
-      {"2026-12-07", "YYYY-MM-DDTH", "ORA-01821"},
+      // Suffixes and years in words only format.
+      {"2026-12-07TH", "YYYY-MM-DDTH", "ORA-01820"},
+      {"2026-12-SEVEN", "YYYY-MM-DDSP", "ORA-01820"},
+      {"TWENTY TWENTY-SIX", "YEAR", "ORA-01820"},
       {"2026-12-07", "YYYY-MM-DD \"T", "ORA-01821"},
   };
   for (const Case& c : cases) {
@@ -203,6 +206,78 @@ TEST_P(DateRulesTest, ModelsThatCannotReadADateAreRefusedWhatEverTheText) {
   EXPECT_EQ(Value("TO_DATE(NULL, 'YYYY-MM-DD')"), "<null>");
   EXPECT_EQ(Value("TO_DATE('2026-12-07', NULL)"), "<null>");
   EXPECT_EQ(Value("TO_DATE(20261207, 'YYYYMMDD')"), "2026-12-07 00:00:00");
+}
+
+// TO_CHAR's suffixes: TH writes the ordinal suffix after the element's digits, SP the number
+// in words, SPTH (or THSP) the ordinal in words, each in the case of the element's first two
+// letters; YEAR writes the year in words.
+TEST_P(DateRulesTest, ToCharWritesOrdinalsAndNumbersInWords) {
+  struct Written {
+    const char* date;
+    const char* format;
+    const char* expected;  // the text, or the Oracle error writing it fails with
+  };
+  const Written cases[] = {
+      {"2026-12-01", "DDTH", "01ST"},
+      {"2026-12-02", "DDTH", "02ND"},
+      {"2026-12-03", "DDTH", "03RD"},
+      {"2026-12-04", "DDTH", "04TH"},
+      {"2026-12-11", "DDTH", "11TH"},
+      {"2026-12-12", "DDTH", "12TH"},
+      {"2026-12-13", "DDTH", "13TH"},
+      {"2026-12-21", "DDTH", "21ST"},
+      {"2026-12-22", "DDTH", "22ND"},
+      {"2026-12-23", "DDTH", "23RD"},
+      {"2026-12-31", "DDTH", "31ST"},
+      {"2026-12-07", "FMDDTH", "7TH"},
+      {"2026-03-07", "FMMM-DDTH-MM fmMM", "3-7TH-3 03"},
+      {"2026-12-07", "Ddth", "07th"},
+      {"2026-12-07", "ddTH", "07th"},
+      {"2026-12-07", "DDth", "07TH"},
+      {"2026-12-07 13:00:00", "FMHH12TH HH24TH", "1ST 13TH"},
+      {"2026-12-07", "DDDTH", "341ST"},
+      {"2026-12-07 00:00:00", "SSTH", "ORA-01877"},
+      {"2026-12-07", "DDSP", "SEVEN"},
+      {"2026-12-07", "Ddsp", "Seven"},
+      {"2026-12-07", "ddsp", "seven"},
+      {"2026-12-01", "DDSPTH", "FIRST"},
+      {"2026-12-12", "DDSPTH", "TWELFTH"},
+      {"2026-12-22", "DDSPTH", "TWENTY-SECOND"},
+      {"2026-12-23", "Ddspth", "Twenty-Third"},
+      {"2026-12-30", "ddthsp", "thirtieth"},
+      {"2026-12-07 00:00:00", "MMSP MISP SSSPTH", "TWELVE ZERO ZEROETH"},
+      {"2026-12-07", "YYYYSP", "TWO THOUSAND TWENTY-SIX"},
+      {"2026-12-07", "Jsp",
+       "Two Million Four Hundred Sixty-One Thousand Three Hundred Eighty-Two"},
+      {"2026-12-07", "fmDdspth \"of\" Month, YYYY", "Seventh of December, 2026"},
+      {"2026-12-07", "YEAR", "TWENTY TWENTY-SIX"},
+      {"2000-01-01", "Year", "Two Thousand"},
+      {"1999-01-01", "year", "nineteen ninety-nine"},
+      {"1900-01-01", "YEAR", "NINETEEN HUNDRED"},
+      {"2005-01-01", "SYEAR", " TWO THOUSAND FIVE"},
+      {"0001-01-01", "YEAR", "ONE"},
+      // The seconds of the day, and the Roman month capitalised.
+      {"2026-12-07 10:00:00", "SSSSS", "36000"},
+      {"2026-12-07 00:00:05", "SSSSS FMSSSSS", "00005 5"},
+      {"2026-12-07", "Rm;FMRm", "Xii ;Xii"},
+      // No suffix on a signed year, Y,YYY or a name.
+      {"2026-12-07", "SYYYYSP", "ORA-01821"},
+      {"2026-12-07", "DAYTH", "ORA-01821"},
+      {"2026-12-07", "MONTHSP", "ORA-01821"},
+  };
+  for (const Written& c : cases) {
+    ExpectAnswer(Value("TO_CHAR(TO_DATE(" + SqlText(c.date) + ", 'YYYY-MM-DD HH24:MI:SS'), " +
+                       SqlText(c.format) + ")"),
+                 {c.date, c.format, c.expected});
+  }
+  // A model computed when the statement runs: the server reads it as written, so it refuses
+  // the elements it writes in parts of their own.
+  const std::string computed = Value("TO_CHAR(DATE '2026-12-07', DECODE(1, 1, 'DDSP'))");
+  if (GetParam() == Engine::kSqlite) {
+    EXPECT_EQ(computed, "SEVEN");
+  } else {
+    EXPECT_NE(computed.find("not supported"), std::string::npos) << computed;
+  }
 }
 
 TEST_P(DateRulesTest, ToDateOfAColumnReadsEachRowByTheRules) {

@@ -1,12 +1,13 @@
 // The date format models of TO_CHAR: each element of the model (date_format_elements.h)
-// written in turn. Names of months and days are English, their case taken from the model
-// (MONTH, Month, month).
+// written in turn. Names of months and days, spelled numbers and ordinal suffixes are English,
+// their case taken from the model (MONTH, Month, month; DDSP, Ddsp, ddsp).
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/db/date_format_elements.h"
 #include "platform/db/ora_date.h"
+#include "platform/db/sql_error.h"
 #include "platform/text/ascii.h"
 
 namespace korvalis::db {
@@ -49,6 +50,7 @@ class DateFormatter {
   DateFormatter(const DateTime& d, std::string* out) : d_(d), out_(out) {}
 
   void Write(const FormatToken& t) {
+    if (t.suffix != Suffix::kNone) return WriteWithSuffix(t);
     if (WriteYear(t) || WriteCalendar(t) || WriteTime(t)) return;
     switch (t.element) {
       case Element::kFM:
@@ -66,9 +68,45 @@ class DateFormatter {
     }
   }
 
+  // A numeric element's number as an ordinal or in words: its digits as the element alone
+  // writes them, then their suffix (07TH) or their words (SEVEN, SEVENTH).
+  void WriteWithSuffix(const FormatToken& t) {
+    std::string digits;
+    std::string* const out = out_;
+    out_ = &digits;
+    FormatToken plain = t;
+    plain.suffix = Suffix::kNone;
+    Write(plain);
+    out_ = out;
+    int64_t n = 0;
+    for (char c : digits) {
+      // A year before Christ has a sign, which neither words nor suffixes write.
+      if (c < '0' || c > '9') TooLong();
+      n = n * 10 + (c - '0');
+    }
+    if (t.suffix == Suffix::kTh) {
+      // Oracle has no ordinal suffix for a zero.
+      if (n == 0) TooLong();
+      out_->append(digits);
+      out_->append(InLetterCase(OrdinalSuffix(n), t.letter_case == LetterCase::kUpper
+                                                      ? LetterCase::kUpper
+                                                      : LetterCase::kLower));
+      return;
+    }
+    out_->append(InLetterCase(SpelledNumber(n, t.suffix == Suffix::kSpTh), t.letter_case));
+  }
+  [[noreturn]] static void TooLong() {
+    throw SqlError("ORA-01877: string is too long for internal buffer");
+  }
+
   // Years, ISO years and centuries; false for any other element.
   bool WriteYear(const FormatToken& t) {
     switch (t.element) {
+      case Element::kYear:
+      case Element::kSYear:
+        if (t.element == Element::kSYear) out_->push_back(d_.year < 0 ? '-' : ' ');
+        out_->append(InLetterCase(SpelledYear(d_.year < 0 ? -d_.year : d_.year), t.letter_case));
+        return true;
       case Element::kYYYY:
       case Element::kRRRR:
         Number(d_.year, 4);

@@ -232,6 +232,7 @@ SqlType Translator::EmitAnalytic(const Expr& e, const Scope* scope, std::string*
       {"LAST_VALUE", "last_value"},
       {"LAG", "lag"},
       {"LEAD", "lead"},
+      {"NTILE", "ntile"},
       {"COUNT", "count"},
       {"SUM", "sum"},
       {"AVG", "avg"},
@@ -245,6 +246,16 @@ SqlType Translator::EmitAnalytic(const Expr& e, const Scope* scope, std::string*
   std::vector<SqlType> types;
   if ((f == "SUM" || f == "AVG") && e.args.size() == 1) {
     out->append(NumberAggregate(f, EmitAggregateArgument(e, scope, &arguments), ExactForm::kNone));
+  } else if (f == "NTILE") {
+    // The number of buckets is truncated and must be positive; the buckets follow an order.
+    CheckArity(e, 1, 1);
+    if (e.over->order_by.empty()) {
+      throw SqlError("ORA-30485: missing ORDER BY expression in the window specification");
+    }
+    arguments.append("ora_ntile_buckets(");
+    EmitNumberOperand(*e.args[0], scope, &arguments);
+    arguments.push_back(')');
+    out->append(it->second);
   } else {
     EmitArgs(e, 0, scope, &arguments, &types);
     out->append(it->second);
@@ -478,16 +489,16 @@ SqlType Translator::EmitToChar(const Expr& e, const Scope* scope, std::string* o
     }
     return SqlType::kText;
   }
+  if (pg_ && t == SqlType::kDate && e.args[1]->kind == ExprKind::kString) {
+    PgToCharDate(value, e.args[1]->text, out);
+    return SqlType::kText;
+  }
   out->append(t == SqlType::kDate     ? "ora_to_char_date("
               : t == SqlType::kNumber ? "ora_to_char_number("
                                       : "ora_to_char(");
   out->append(value);
   out->append(", ");
-  if (pg_ && t == SqlType::kDate && e.args[1]->kind == ExprKind::kString) {
-    AppendStringLiteral(PgDateModel(e.args[1]->text), out);
-  } else {
-    Emit(*e.args[1], scope, out);
-  }
+  Emit(*e.args[1], scope, out);
   out->push_back(')');
   return SqlType::kText;
 }

@@ -66,11 +66,17 @@ RoundedDigits RoundBinary(double value, int places) {
   return r;
 }
 
-// The model's elements: FM, 9, 0, '.', 'D', ',', 'G'. The mask decides digits before and
-// after the point.
+// Where a model writes the sign: before the number unless the value is positive (none), a
+// sign of either kind first or last (S), a minus or a blank last (MI), or angle brackets for a
+// negative value and blanks around a positive one (PR).
+enum class SignElement { kNone, kLeadingS, kTrailingS, kMI, kPR };
+
+// The model's elements: FM, then S, then 9, 0, '.', 'D', ',', 'G', then S, MI or PR (one sign
+// element at most). The mask decides digits before and after the point.
 struct NumberModel {
-  std::string mask;  // upper case, without FM
+  std::string mask;  // upper case, without FM and the sign element
   bool fill_mode = false;
+  SignElement sign = SignElement::kNone;
   int int_positions = 0, frac_positions = 0, first_zero = -1;
   bool seen_point = false;
   int trailing_frac_zeros_kept = 0;  // '0' positions after the point are always printed
@@ -79,9 +85,19 @@ struct NumberModel {
 NumberModel ReadNumberModel(std::string_view format) {
   NumberModel m;
   m.mask = AsciiUpper(format);
-  if (m.mask.rfind("FM", 0) == 0) {
+  if (m.mask.starts_with("FM")) {
     m.fill_mode = true;
     m.mask.erase(0, 2);
+  }
+  if (m.mask.starts_with('S')) {
+    m.sign = SignElement::kLeadingS;
+    m.mask.erase(0, 1);
+  } else if (m.mask.ends_with("MI") || m.mask.ends_with("PR")) {
+    m.sign = m.mask.ends_with("MI") ? SignElement::kMI : SignElement::kPR;
+    m.mask.erase(m.mask.size() - 2);
+  } else if (m.mask.ends_with('S')) {
+    m.sign = SignElement::kTrailingS;
+    m.mask.pop_back();
   }
   for (char c : m.mask) {
     if (c == '9' || c == '0') {
@@ -95,14 +111,41 @@ NumberModel ReadNumberModel(std::string_view format) {
     } else if ((c == '.' || c == 'D' || c == ',' || c == 'G') && !m.seen_point) {
       m.seen_point = c == '.' || c == 'D';
     } else {
+      // A second sign element, one in the middle, or an element the front end does not write.
       throw SqlError("ORA-01481: invalid number format model: " + std::string(format));
     }
   }
   return m;
 }
 
+// The number written with its sign as the model places it.
+void PlaceSign(const NumberModel& m, bool negative, std::string* body) {
+  switch (m.sign) {
+    case SignElement::kNone:
+      if (negative) body->insert(0, "-");
+      break;
+    case SignElement::kLeadingS:
+      body->insert(0, negative ? "-" : "+");
+      break;
+    case SignElement::kTrailingS:
+      body->push_back(negative ? '-' : '+');
+      break;
+    case SignElement::kMI:
+      if (negative || !m.fill_mode) body->push_back(negative ? '-' : ' ');
+      break;
+    case SignElement::kPR:
+      if (negative) {
+        *body = "<" + *body + ">";
+      } else if (!m.fill_mode) {
+        *body = " " + *body + " ";
+      }
+      break;
+  }
+}
+
 std::string LayOut(const NumberModel& m, RoundedDigits r) {
-  const size_t width = m.mask.size() + 1;
+  // The sign takes one place (PR two) beside the mask's own.
+  const size_t width = m.mask.size() + (m.sign == SignElement::kPR ? 2 : 1);
   std::string& int_digits = r.int_digits;
   if (static_cast<int>(int_digits.size()) > m.int_positions) return std::string(width, '#');
   // Integer part: leading positions print a digit, a zero (from the first '0' of the mask on),
@@ -135,7 +178,7 @@ std::string LayOut(const NumberModel& m, RoundedDigits r) {
     body.push_back('.');
     body.append(frac_part);
   }
-  if (r.negative) body.insert(0, "-");
+  PlaceSign(m, r.negative, &body);
   if (m.fill_mode) return body;
   if (body.size() < width) body.insert(0, width - body.size(), ' ');
   return body;

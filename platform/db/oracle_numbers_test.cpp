@@ -329,6 +329,43 @@ TEST_P(OracleNumbersTest, FormatModelsTooNarrowGivePoundSigns) {
   }
 }
 
+// The sign elements of a number model: S first or last writes + or -, MI last a minus or a
+// blank, PR angle brackets or blanks; each takes the place the sign would (PR two), FM drops the
+// blanks, and a value too wide is a row of # as wide as the answer would be.
+TEST_P(OracleNumbersTest, SignElementsPlaceTheSign) {
+  Expect({
+      {"SELECT TO_CHAR(-123, '999MI'), TO_CHAR(123, '999MI'), TO_CHAR(0, '999MI'), "
+       "TO_CHAR(-1, 'FM999MI'), TO_CHAR(1, 'FM999MI') FROM DUAL",
+       {"123-", "123 ", "  0 ", "1-", "1"}},
+      {"SELECT TO_CHAR(123, 'S999'), TO_CHAR(-123, 'S999'), TO_CHAR(1, 'S999'), TO_CHAR(0, 'S999'), "
+       "TO_CHAR(5, 'FMS999') FROM DUAL",
+       {"+123", "-123", "  +1", "  +0", "+5"}},
+      {"SELECT TO_CHAR(-1, '999S'), TO_CHAR(1, '999s'), TO_CHAR(-0.5, 'S0.9'), TO_CHAR(0.5, '9.9S') "
+       "FROM DUAL",
+       {"  1-", "  1+", "-0.5", " .5+"}},
+      {"SELECT TO_CHAR(-123, '999PR'), TO_CHAR(123, '999PR'), TO_CHAR(-1, '999PR'), "
+       "TO_CHAR(0, '999PR'), TO_CHAR(1, 'FM999PR'), TO_CHAR(-1, 'fm999pr') FROM DUAL",
+       {"<123>", " 123 ", "  <1>", "   0 ", "1", "<1>"}},
+      {"SELECT TO_CHAR(1234, 'S999'), TO_CHAR(-1234, '999MI'), TO_CHAR(1234, '999PR'), "
+       "TO_CHAR(-1234, 'FMS999') FROM DUAL",
+       {"####", "####", "#####", "####"}},
+      {"SELECT TO_CHAR(-1234.5, '9G999D99MI'), TO_CHAR(1234.5, 'S9,999.00'), "
+       "TO_CHAR(-1234.567, 'FM9G999D00PR'), TO_CHAR(-7, 'S009') FROM DUAL",
+       {"1,234.50-", "+1,234.50", "<1,234.57>", "-007"}},
+      {"SELECT TO_CHAR(X, 'S9999999999.999') FROM N WHERE ID = 2", {"          -.250"}},
+  });
+  // One sign element, first (S) or last; MI and PR only last.
+  for (const char* model : {"S999S", "9S99", "MI999", "S999MI", "999PRMI", "99MI9", "S999PR"}) {
+    SCOPED_TRACE(model);
+    try {
+      testing::Query(*c_, std::string("SELECT TO_CHAR(1, '") + model + "') FROM DUAL");
+      ADD_FAILURE() << "accepted";
+    } catch (const DbError& e) {
+      EXPECT_NE(std::string(e.what()).find("ORA-01481"), std::string::npos) << e.what();
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, OracleNumbersTest, testing::kBothEngines, testing::EngineName);
 
 }  // namespace

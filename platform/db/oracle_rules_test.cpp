@@ -102,9 +102,10 @@ TEST_P(OracleRulesTest, Dates) {
       {"SELECT TO_CHAR(DATE '2024-03-05', 'DD-MON-RR'), TO_CHAR(DATE '2024-03-05', 'RRRR.RR'), "
        "TO_CHAR(DATE '2024-03-05', 'SYYYY'), TO_CHAR(DATE '2024-03-05', 'SCC') FROM DUAL",
        "05-MAR-24|2024.24| 2024| 21"},
+      {"SELECT TO_CHAR(DATE '2024-03-05', 'DDTH'), TO_CHAR(DATE '2024-03-05', 'Year') FROM DUAL",
+       "05TH|Twenty Twenty-Four"},
       // Elements the front end does not write are refused alike on both engines.
-      {"SELECT TO_CHAR(DATE '2024-03-05', 'DDTH') FROM DUAL", "ORA-01821"},
-      {"SELECT TO_CHAR(DATE '2024-03-05', 'YEAR') FROM DUAL", "ORA-01821"},
+      {"SELECT TO_CHAR(DATE '2024-03-05', 'DL') FROM DUAL", "ORA-01821"},
       {"SELECT TO_DATE('2024-02-30', 'YYYY-MM-DD') FROM DUAL", "ORA-01839"},
       {"SELECT TO_DATE('2024-13-01', 'YYYY-MM-DD') FROM DUAL", "ORA-01843"},
   });
@@ -187,6 +188,33 @@ TEST_P(OracleRulesTest, OrderAndGroups) {
       {"SELECT ID, RANK() OVER (ORDER BY GRP) FROM T ORDER BY ID", "1|1,2|3,3|1,4|4"},
       {"SELECT GRP, MIN(ID), MAX(N) FROM T GROUP BY GRP ORDER BY 1",
        "x|1|30,y|2|<null>,<null>|4|40"},
+  });
+}
+
+// NTILE(n) numbers n buckets in the window's order, the first ones one row larger while rows
+// remain, one row each when n exceeds the rows; n is truncated and must be at least 1.
+TEST_P(OracleRulesTest, NtileSharesRowsOutInBuckets) {
+  const std::string ten = " FROM (SELECT LEVEL ID FROM DUAL CONNECT BY LEVEL <= 10) ORDER BY ID";
+  const std::string three = "SELECT NTILE(3) OVER (ORDER BY ID)" + ten;
+  const std::string four = "SELECT NTILE(4) OVER (ORDER BY ID)" + ten;
+  const std::string twelve = "SELECT NTILE(12) OVER (ORDER BY ID DESC)" + ten;
+  const std::string truncated = "SELECT NTILE(2.9) OVER (ORDER BY ID)" + ten;
+  const std::string groups =
+      "SELECT NTILE(4) OVER (PARTITION BY CASE WHEN ID <= 6 THEN 'a' END ORDER BY ID)" + ten;
+  const std::string zero = "SELECT NTILE(0) OVER (ORDER BY ID)" + ten;
+  const std::string negative = "SELECT NTILE(-1) OVER (ORDER BY ID)" + ten;
+  const std::string null = "SELECT NTILE(NULL) OVER (ORDER BY ID)" + ten;
+  const std::string unordered = "SELECT NTILE(2) OVER (PARTITION BY ID)" + ten;
+  Check({
+      {three.c_str(), "1,1,1,1,2,2,2,3,3,3"},
+      {four.c_str(), "1,1,1,2,2,2,3,3,4,4"},
+      {twelve.c_str(), "10,9,8,7,6,5,4,3,2,1"},
+      {truncated.c_str(), "1,1,1,1,1,2,2,2,2,2"},
+      {groups.c_str(), "1,1,2,2,3,4,1,2,3,4"},
+      {zero.c_str(), "ORA-01428"},
+      {negative.c_str(), "ORA-01428"},
+      {null.c_str(), "ORA-01428"},
+      {unordered.c_str(), "ORA-30485"},
   });
 }
 

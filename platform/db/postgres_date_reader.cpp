@@ -21,7 +21,7 @@ CREATE OR REPLACE FUNCTION ora_date_read(v text, fmt text, today timestamp,
                                          OUT d timestamp, OUT err text, OUT state text)
 LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
 DECLARE
-  names constant text[] := ARRAY['SYYYY', 'SSSSS', 'MONTH', 'Y,YYY', 'A.M.', 'P.M.', 'A.D.',
+  names constant text[] := ARRAY['SYEAR', 'YEAR', 'SYYYY', 'SSSSS', 'MONTH', 'Y,YYY', 'A.M.', 'P.M.', 'A.D.',
     'B.C.', 'YYYY', 'RRRR', 'IYYY', 'HH24', 'HH12', 'YYY', 'IYY', 'SCC', 'MON', 'DDD', 'DAY',
     'YY', 'RR', 'IY', 'CC', 'MM', 'RM', 'WW', 'IW', 'DD', 'DY', 'HH', 'MI', 'SS', 'AM', 'PM',
     'AD', 'BC', 'FM', 'FX', 'Y', 'I', 'Q', 'W', 'D', 'J'];
@@ -84,7 +84,11 @@ BEGIN
     IF found IS NOT NULL THEN
       el := CASE found WHEN 'PM' THEN 'AM' WHEN 'P.M.' THEN 'A.M.' WHEN 'BC' THEN 'AD'
         WHEN 'B.C.' THEN 'A.D.' WHEN 'HH' THEN 'HH12' ELSE found END;
-      IF el IN ('IYYY', 'IYY', 'IY', 'I', 'CC', 'SCC', 'Q', 'WW', 'IW', 'W') THEN
+      -- Elements that only format, and a suffix (TH, SP) on a number, are never read.
+      IF el IN ('YEAR', 'SYEAR', 'IYYY', 'IYY', 'IY', 'I', 'CC', 'SCC', 'Q', 'WW', 'IW', 'W')
+          OR (el NOT IN ('SYYYY', 'Y,YYY', 'MONTH', 'MON', 'DAY', 'DY', 'RM', 'AM', 'A.M.', 'AD',
+                         'A.D.', 'FM', 'FX')
+              AND upper(substr(fmt, i + length(found), 2)) IN ('SP', 'TH')) THEN
         err := 'ORA-01820: format code cannot appear in date input format: ''' || fmt || '''';
         state := 'KV003';
         RETURN;

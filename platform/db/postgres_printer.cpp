@@ -4,6 +4,7 @@
 #include "platform/db/date_format_elements.h"
 #include "platform/db/ora_number.h"
 #include "platform/db/sql_translator_internal.h"
+#include "platform/text/ascii.h"
 
 namespace korvalis::db::detail {
 
@@ -14,40 +15,157 @@ void Translator::PgAsText(SqlType type, std::string* value_sql) {
   *value_sql = "ora_str(" + *value_sql + ")";
 }
 
-std::string Translator::PgDateModel(std::string_view model) {
-  using date_model::Element;
-  std::string out;
+namespace {
+
+using date_model::Element;
+
+// The width a number element is written with on the embedded file (date_writer.cpp): leading
+// zeros up to it, none when it is 0.
+int NumberWidth(Element e, bool fill_mode) {
+  switch (e) {
+    case Element::kYYY:
+    case Element::kIYY:
+      return 3;
+    case Element::kYY:
+    case Element::kRR:
+    case Element::kIY:
+      return 2;
+    case Element::kY:
+    case Element::kI:
+    case Element::kQ:
+    case Element::kW:
+    case Element::kD:
+      return 1;
+    case Element::kIYYY:
+      return 4;
+    case Element::kJ:
+      return 0;
+    case Element::kYYYY:
+    case Element::kRRRR:
+      return fill_mode ? 0 : 4;
+    case Element::kDDD:
+      return fill_mode ? 0 : 3;
+    case Element::kSSSSS:
+      return fill_mode ? 0 : 5;
+    default:
+      return fill_mode ? 0 : 2;
+  }
+}
+
+// The element of the server's to_char that gives a number element's value.
+std::string_view NumberElement(Element e, std::string_view written) {
+  switch (e) {
+    case Element::kRRRR:
+      return "YYYY";
+    case Element::kRR:
+      return "YY";
+    case Element::kSSSSS:
+      return "SSSS";
+    case Element::kHH12:
+      return "HH12";
+    default:
+      return written;
+  }
+}
+
+char CaseLetter(date_model::LetterCase letter_case) {
+  switch (letter_case) {
+    case date_model::LetterCase::kUpper: return 'U';
+    case date_model::LetterCase::kCapital: return 'C';
+    default: return 'L';
+  }
+}
+
+char SuffixLetter(date_model::Suffix suffix) {
+  switch (suffix) {
+    case date_model::Suffix::kTh: return 'T';
+    case date_model::Suffix::kSp: return 'S';
+    case date_model::Suffix::kSpTh: return 'O';
+    default: return 'D';
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> Translator::PgDateModelParts(std::string_view model) {
+  std::vector<std::string> parts;
+  bool fill_mode = false;
+  // The run of the model the server's to_char writes, begun where it is needed; FM on at its
+  // start is written first, as the run is read on its own.
+  auto plain = [&]() -> std::string& {
+    if (parts.empty() || parts.back()[0] != 'T') parts.push_back(fill_mode ? "TFM" : "T");
+    return parts.back();
+  };
   for (size_t at = 0;;) {
     const date_model::FormatToken t = date_model::ReadElement(model, at);
     if (t.element == Element::kEnd) break;
     const std::string_view text = model.substr(at, t.length);
     at += t.length;
+    if (t.suffix != date_model::Suffix::kNone || t.element == Element::kSSSSS) {
+      // N, the letter case, the form, the width, the server's element: 'NUT2DD' is DDTH.
+      const std::string_view element = text.substr(0, text.size() - (t.suffix == date_model::Suffix::kNone ? 0
+                                                         : t.suffix == date_model::Suffix::kSpTh ? 4 : 2));
+      std::string part = "N";
+      part.push_back(CaseLetter(t.letter_case));
+      part.push_back(SuffixLetter(t.suffix));
+      part.push_back(static_cast<char>('0' + NumberWidth(t.element, fill_mode)));
+      part.append(AsciiUpper(NumberElement(t.element, element)));
+      parts.push_back(std::move(part));
+      continue;
+    }
     switch (t.element) {
+      case Element::kFM:
+        plain().append(text);
+        fill_mode = !fill_mode;
+        break;
+      case Element::kYear:
+      case Element::kSYear:
+        parts.push_back(std::string("Y") + CaseLetter(t.letter_case) +
+                        (t.element == Element::kSYear ? 'S' : 'N'));
+        break;
       case Element::kRRRR:
-        out.append("YYYY");
+        plain().append("YYYY");
         break;
       case Element::kRR:
-        out.append("YY");
+        plain().append("YY");
         break;
       case Element::kSYYYY:
       case Element::kSCC:
         // The sign's place of a year after Christ is a blank, as the embedded file writes it.
-        out.append("\" \"");
-        out.append(t.element == Element::kSYYYY ? "YYYY" : "CC");
+        plain().append("\" \"");
+        plain().append(t.element == Element::kSYYYY ? "YYYY" : "CC");
         break;
-      case Element::kSSSSS:
-        Refuse("SSSSS in TO_CHAR on the server");
       case Element::kRM:
         if (t.letter_case == date_model::LetterCase::kCapital) {
-          Refuse("Rm in TO_CHAR on the server");
+          // The server writes RM and rm only: Rm is RM capitalised.
+          parts.push_back(fill_mode ? "RFMRM" : "RRM");
+          break;
         }
-        out.append(text);
+        plain().append(text);
         break;
       default:
-        out.append(text);
+        plain().append(text);
     }
   }
-  return out;
+  return parts;
+}
+
+void Translator::PgToCharDate(std::string_view value_sql, std::string_view model,
+                              std::string* out) {
+  const std::vector<std::string> parts = PgDateModelParts(model);
+  if (parts.size() <= 1 && (parts.empty() || parts[0][0] == 'T')) {
+    out->append("ora_to_char_date(").append(value_sql).append(", ");
+    AppendStringLiteral(parts.empty() ? std::string_view() : std::string_view(parts[0]).substr(1),
+                        out);
+    out->push_back(')');
+    return;
+  }
+  out->append("ora_to_char_date_parts(").append(value_sql).append(", ARRAY[");
+  for (size_t i = 0; i < parts.size(); ++i) {
+    if (i) out->append(", ");
+    AppendStringLiteral(parts[i], out);
+  }
+  out->append("]::text[])");
 }
 
 // DECODE(key, search, result, ..., default): the first search value decides how values

@@ -181,18 +181,109 @@ CREATE OR REPLACE FUNCTION ora_to_char(v text) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT v $f$;
 CREATE OR REPLACE FUNCTION ora_to_char(v timestamp) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_str(v) $f$;
--- Number format models of 9, 0, the point (. or D), the group separator (, or G) and FM; a
--- value too wide for the model, whatever its sign, is as many # as the model is wide, and one
--- for the sign. D and G are the point and the comma whatever the server's locale.
+-- A number by a model with a sign element (number_format.cpp): the digits of its magnitude as
+-- the model without the element writes them, with the sign placed as the element says.
+CREATE OR REPLACE FUNCTION ora_to_char_signed(v numeric, fmt text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN digits ~ '#' THEN repeat('#', width)
+    WHEN fill THEN signed ELSE lpad(signed, width) END
+  FROM (SELECT digits, fill, width,
+          CASE sign
+            WHEN 'LS' THEN CASE WHEN negative THEN '-' ELSE '+' END || body
+            WHEN 'TS' THEN body || CASE WHEN negative THEN '-' ELSE '+' END
+            WHEN 'MI' THEN body || CASE WHEN negative THEN '-' WHEN fill THEN '' ELSE ' ' END
+            ELSE CASE WHEN negative THEN '<' || body || '>' WHEN fill THEN body
+                      ELSE ' ' || body || ' ' END END AS signed
+        FROM (SELECT digits, fill, sign, ltrim(digits) AS body,
+                v < 0 AND digits ~ '[1-9]' AS negative,
+                length(mask) + CASE WHEN sign = 'PR' THEN 2 ELSE 1 END AS width
+              FROM (SELECT mask, fill, sign,
+                      to_char(abs(v), CASE WHEN fill THEN 'FM' ELSE '' END
+                                      || translate(mask, 'DdGg', '..,,')) AS digits
+                    FROM (SELECT fmt ~* '^FM' AS fill,
+                            CASE WHEN fmt ~* '^(FM)?S' THEN 'LS' WHEN fmt ~* 'MI$' THEN 'MI'
+                              WHEN fmt ~* 'PR$' THEN 'PR' ELSE 'TS' END AS sign,
+                            CASE WHEN fmt ~* '^(FM)?S' THEN regexp_replace(fmt, '^([Ff][Mm])?[Ss]', '')
+                              ELSE regexp_replace(regexp_replace(fmt, '^[Ff][Mm]', ''),
+                                                  '([Mm][Ii]|[Pp][Rr]|[Ss])$', '') END AS mask)
+                      AS model) AS laid) AS read) AS placed $f$;
+-- Number format models of FM, 9, 0, the point (. or D), the group separator (, or G) and one
+-- sign element (S first or last, MI or PR last); a value too wide for the model, whatever its
+-- sign, is as many # as the model is wide, and one for the sign (two for PR). D and G are the
+-- point and the comma whatever the server's locale.
 CREATE OR REPLACE FUNCTION ora_to_char_number(v numeric, fmt text) RETURNS text
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
-  SELECT CASE WHEN fmt !~ '^([Ff][Mm])?[90,.DdGg]+$' OR fmt ~ '[.Dd].*[.,DdGg]'
+  SELECT CASE WHEN fmt !~* '^(FM)?S?[90,.DG]+(S|MI|PR)?$' OR fmt ~* '^(FM)?S.*(S|MI|PR)$'
+      OR fmt ~* '[.D].*[.,DG]'
       THEN ora_raise('ORA-01481: invalid number format model: ' || fmt, 'KV003', NULL::text)
+    WHEN fmt ~* '^(FM)?S|(S|MI|PR)$' THEN ora_to_char_signed(v, fmt)
     WHEN to_char(v, translate(fmt, 'DdGg', '..,,')) ~ '#'
       THEN repeat('#', length(regexp_replace(fmt, '^[Ff][Mm]', '')) + 1)
     ELSE nullif(to_char(v, translate(fmt, 'DdGg', '..,,')), '') END $f$;
+-- Numbers in English words, as date suffixes spell them (date_format_elements.cpp).
+CREATE OR REPLACE FUNCTION ora_small_number(n integer) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT (ARRAY['ONE', 'TWO', 'THREE', 'FOUR', 'FIVE', 'SIX', 'SEVEN', 'EIGHT', 'NINE', 'TEN',
+    'ELEVEN', 'TWELVE', 'THIRTEEN', 'FOURTEEN', 'FIFTEEN', 'SIXTEEN', 'SEVENTEEN', 'EIGHTEEN',
+    'NINETEEN'])[n] $f$;
+CREATE OR REPLACE FUNCTION ora_spell_below_thousand(n integer) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT nullif(concat_ws(' ',
+    CASE WHEN n >= 100 THEN ora_small_number(n / 100) || ' HUNDRED' END,
+    CASE WHEN n % 100 = 0 THEN NULL
+      WHEN n % 100 < 20 THEN ora_small_number(n % 100)
+      ELSE (ARRAY['TWENTY', 'THIRTY', 'FORTY', 'FIFTY', 'SIXTY', 'SEVENTY', 'EIGHTY',
+                  'NINETY'])[n % 100 / 10 - 1]
+        || CASE WHEN n % 10 > 0 THEN '-' || ora_small_number(n % 10) ELSE '' END END), '') $f$;
+CREATE OR REPLACE FUNCTION ora_spell_cardinal(n bigint) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN n = 0 THEN 'ZERO' ELSE concat_ws(' ',
+    ora_spell_below_thousand((n / 1000000)::integer) || ' MILLION',
+    ora_spell_below_thousand((n / 1000 % 1000)::integer) || ' THOUSAND',
+    ora_spell_below_thousand((n % 1000)::integer)) END $f$;
+CREATE OR REPLACE FUNCTION ora_spell(n bigint, ordinal boolean) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN NOT ordinal THEN w
+    WHEN w ~ 'ZERO$' THEN w || 'ETH'
+    WHEN w ~ 'ONE$' THEN regexp_replace(w, 'ONE$', 'FIRST')
+    WHEN w ~ 'TWO$' THEN regexp_replace(w, 'TWO$', 'SECOND')
+    WHEN w ~ 'THREE$' THEN regexp_replace(w, 'THREE$', 'THIRD')
+    WHEN w ~ 'FIVE$' THEN regexp_replace(w, 'FIVE$', 'FIFTH')
+    WHEN w ~ 'EIGHT$' THEN w || 'H'
+    WHEN w ~ 'NINE$' THEN regexp_replace(w, 'NINE$', 'NINTH')
+    WHEN w ~ 'TWELVE$' THEN regexp_replace(w, 'TWELVE$', 'TWELFTH')
+    WHEN w ~ 'Y$' THEN regexp_replace(w, 'Y$', 'IETH')
+    ELSE w || 'TH' END FROM (SELECT ora_spell_cardinal(n) AS w) AS words $f$;
+-- A year as it is spoken: 1999 NINETEEN NINETY-NINE, 2005 TWO THOUSAND FIVE, 1900 NINETEEN
+-- HUNDRED.
+CREATE OR REPLACE FUNCTION ora_spell_year(y integer) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN y / 100 = 0 OR (y % 100 < 10 AND y / 100 % 10 = 0) THEN ora_spell(y, false)
+    ELSE ora_spell(y / 100, false) || CASE WHEN y % 100 < 10 THEN ' HUNDRED' ELSE '' END
+      || CASE WHEN y % 100 <> 0 THEN ' ' || ora_spell(y % 100, false) ELSE '' END END $f$;
+-- Words in the letter case of the element: U as given, L lower, C each word capitalised.
+CREATE OR REPLACE FUNCTION ora_letter_case(words text, letter_case text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE letter_case WHEN 'U' THEN words WHEN 'L' THEN lower(words) ELSE initcap(words) END $f$;
+-- A number element of a date model with its suffix: its digits (padded to `width`), with their
+-- ordinal suffix (form T), in words (S) or as an ordinal in words (O). A signed value or the
+-- ordinal suffix of zero fails as in Oracle.
+CREATE OR REPLACE FUNCTION ora_date_number(digits text, letter_case text, form text,
+                                           width integer) RETURNS text
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN digits !~ '^[0-9]+$' OR (form = 'T' AND digits::bigint = 0)
+      THEN ora_raise('ORA-01877: string is too long for internal buffer', 'KV000', NULL::text)
+    WHEN form = 'D' THEN lpad(digits, greatest(width, length(digits)), '0')
+    WHEN form = 'T' THEN lpad(digits, greatest(width, length(digits)), '0')
+      || ora_letter_case(CASE WHEN digits::bigint % 100 BETWEEN 11 AND 13 THEN 'TH'
+           WHEN digits::bigint % 10 = 1 THEN 'ST' WHEN digits::bigint % 10 = 2 THEN 'ND'
+           WHEN digits::bigint % 10 = 3 THEN 'RD' ELSE 'TH' END,
+           CASE letter_case WHEN 'U' THEN 'U' ELSE 'L' END)
+    ELSE ora_letter_case(ora_spell(digits::bigint, form = 'O'), letter_case) END $f$;
 -- Oracle's FM switches padding off (and on again) for every element after it; PostgreSQL's
 -- applies to the next element only, so it is written before each element while it is on.
+-- The elements the front end writes in parts of their own (a suffix, SSSSS, YEAR, Rm) are
+-- refused in a model computed when the statement runs, which reaches this function as written.
 CREATE OR REPLACE FUNCTION ora_date_model(fmt text) RETURNS text
 LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
 DECLARE
@@ -216,6 +307,10 @@ BEGIN
       i := i + 2;
     ELSIF c ~ '[A-Za-z]' THEN
       run := substring(substr(fmt, i) FROM '^[A-Za-z]+[0-9]*');
+      IF upper(run) ~ '(YEAR|SSSSS|[^N]TH|SP$|SPTH|THSP)' OR run ~ 'Rm' THEN
+        RAISE EXCEPTION USING ERRCODE = 'KV004', MESSAGE = 'the date format ''' || fmt
+          || ''' computed when the statement runs is not supported by the database layer';
+      END IF;
       IF fill_off THEN result := result || 'FM'; END IF;
       result := result || run;
       i := i + length(run);
@@ -228,6 +323,26 @@ BEGIN
 END $f$;
 CREATE OR REPLACE FUNCTION ora_to_char_date(v timestamp, fmt text) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(to_char(v, ora_date_model(fmt)), '') $f$;
+-- One part of a date model that the front end splits where the server's to_char has no form
+-- for an element (postgres_printer.cpp): T and a run to_char writes; R and RM or FMRM, written
+-- capitalised; Y, the letter case and S or N, the year in words with or without its sign's
+-- place; N, the letter case, the form of ora_date_number, the width and the to_char element
+-- of a number.
+CREATE OR REPLACE FUNCTION ora_date_part(v timestamp, part text) RETURNS text
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE left(part, 1)
+    WHEN 'T' THEN to_char(v, ora_date_model(substr(part, 2)))
+    WHEN 'R' THEN initcap(to_char(v, substr(part, 2)))
+    WHEN 'Y' THEN CASE WHEN substr(part, 3, 1) = 'N' THEN ''
+                       WHEN extract(year FROM v) < 0 THEN '-' ELSE ' ' END
+      || ora_letter_case(ora_spell_year(abs(extract(year FROM v))::integer), substr(part, 2, 1))
+    ELSE ora_date_number(to_char(v, 'FM' || substr(part, 5)), substr(part, 2, 1),
+                         substr(part, 3, 1), substr(part, 4, 1)::integer) END $f$;
+CREATE OR REPLACE FUNCTION ora_to_char_date_parts(v timestamp, parts text[]) RETURNS text
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN v IS NOT NULL THEN (
+    SELECT nullif(string_agg(ora_date_part(v, p), '' ORDER BY i), '')
+    FROM unnest(parts) WITH ORDINALITY AS u(p, i)) END $f$;
 CREATE OR REPLACE FUNCTION ora_to_char(v numeric, fmt text) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_to_char_number(v, fmt) $f$;
 CREATE OR REPLACE FUNCTION ora_to_char(v timestamp, fmt text) RETURNS text
@@ -356,6 +471,14 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN s[2] = 0 THEN NULL ELSE ora_div(s[1], s[2]) END $f$;
 CREATE OR REPLACE AGGREGATE ora_avg(numeric) (
   SFUNC = ora_avg_step, STYPE = numeric[], FINALFUNC = ora_avg_final, INITCOND = '{0,0}');
+-- NTILE's number of buckets: its argument truncated, which must be at least 1; a number above
+-- what ntile takes gives one bucket per row as well.
+CREATE OR REPLACE FUNCTION ora_ntile_buckets(v numeric) RETURNS integer
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN v IS NULL OR trunc(v) < 1
+    THEN ora_raise('ORA-01428: argument ''' || coalesce(ora_str(v), 'NULL') || ''' is out of range',
+                   'KV000', NULL::integer)
+    ELSE least(trunc(v), 2147483647)::integer END $f$;
 CREATE OR REPLACE FUNCTION ora_sign(v numeric) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT sign(v) $f$;
 CREATE OR REPLACE FUNCTION ora_abs(v numeric) RETURNS numeric

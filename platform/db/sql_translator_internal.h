@@ -397,9 +397,13 @@ class Translator {
   // ---- the PostgreSQL printer's own forms (postgres_printer.cpp) ----
   // A value of type `type` as text, as Oracle converts it (numbers without a mask, dates).
   static void PgAsText(SqlType type, std::string* value_sql);
-  // A date model of TO_CHAR as the server's TO_CHAR writes it alike: the elements it writes
-  // otherwise spelt as elements it writes the same. Refuses what the embedded file refuses.
-  static std::string PgDateModel(std::string_view model);
+  // A date model of TO_CHAR in the parts the server writes alike (ora_date_part of
+  // postgres_runtime.cpp): runs its to_char writes the same ('T' and the run, elements it writes
+  // otherwise spelt as elements it writes the same), and each element it has no form for
+  // (numbers with a suffix, SSSSS, YEAR, Rm). Refuses what the embedded file refuses.
+  static std::vector<std::string> PgDateModelParts(std::string_view model);
+  // TO_CHAR(value, model) of a date on the server, the model given in the statement.
+  static void PgToCharDate(std::string_view value_sql, std::string_view model, std::string* out);
   SqlType PgDecode(const Expr& e, const Scope* scope, std::string* out);
   // Records a table of the schema that the statement reads or writes.
   void UseTable(const TableInfo* table);
