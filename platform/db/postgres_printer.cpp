@@ -103,8 +103,10 @@ std::vector<std::string> Translator::PgDateModelParts(std::string_view model) {
     at += t.length;
     if (t.suffix != date_model::Suffix::kNone || t.element == Element::kSSSSS) {
       // N, the letter case, the form, the width, the server's element: 'NUT2DD' is DDTH.
-      const std::string_view element = text.substr(0, text.size() - (t.suffix == date_model::Suffix::kNone ? 0
-                                                         : t.suffix == date_model::Suffix::kSpTh ? 4 : 2));
+      const size_t suffix_length = t.suffix == date_model::Suffix::kNone   ? 0
+                                   : t.suffix == date_model::Suffix::kSpTh ? 4
+                                                                           : 2;
+      const std::string_view element = text.substr(0, text.size() - suffix_length);
       std::string part = "N";
       part.push_back(CaseLetter(t.letter_case));
       part.push_back(SuffixLetter(t.suffix));
