@@ -151,6 +151,38 @@ TEST_P(OracleRulesTest, ChangesOfRows) {
   });
 }
 
+// A compound query converts nothing between numbers, texts and dates in one column; NULL
+// stands beside any of them, and a column of a view or an inline view keeps its type.
+TEST_P(OracleRulesTest, SetOperatorsKeepEachColumnInOneTypeGroup) {
+  c_->Execute("CREATE VIEW V AS SELECT ID, GRP FROM T");
+  c_->Execute("CREATE TABLE C3 (C CHAR(3))");
+  c_->Execute("INSERT INTO C3 VALUES ('ab')");
+  Check({
+      {"SELECT 1 FROM DUAL UNION SELECT 'a' FROM DUAL", "ORA-01790"},
+      {"SELECT GRP FROM T UNION ALL SELECT ID FROM T", "ORA-01790"},
+      {"SELECT N FROM T INTERSECT SELECT '10' FROM DUAL", "ORA-01790"},
+      {"SELECT ID FROM T MINUS SELECT SYSDATE FROM DUAL", "ORA-01790"},
+      {"SELECT DATE '2024-03-05' FROM DUAL UNION SELECT '2024-03-05' FROM DUAL", "ORA-01790"},
+      {"SELECT NULL FROM DUAL UNION SELECT 1 FROM DUAL UNION SELECT 'a' FROM DUAL", "ORA-01790"},
+      {"SELECT TO_NUMBER(NULL) FROM DUAL UNION SELECT 'a' FROM DUAL", "ORA-01790"},
+      {"SELECT X FROM (SELECT ID X FROM T) UNION SELECT 'a' FROM DUAL", "ORA-01790"},
+      {"SELECT ID FROM V UNION SELECT GRP FROM V", "ORA-01790"},
+      {"SELECT COUNT(*) FROM T WHERE GRP IN (SELECT 'x' FROM DUAL UNION SELECT 1 FROM DUAL)",
+       "ORA-01790"},
+      {"INSERT INTO T (ID, GRP) SELECT 5, 'a' FROM DUAL UNION SELECT 6, 7 FROM DUAL", "ORA-01790"},
+      {"SELECT NULL, 'a', NULL FROM DUAL UNION ALL SELECT 2, NULL, DATE '2024-03-05' FROM DUAL "
+       "ORDER BY 1",
+       "2|<null>|2024-03-05 00:00:00,<null>|a|<null>"},
+      {"SELECT 1 FROM DUAL UNION SELECT 2.5 FROM DUAL UNION SELECT ID FROM V WHERE ID = 4 "
+       "ORDER BY 1",
+       "1,2.5,4"},
+      {"SELECT TO_CHAR(X) FROM (SELECT ID X FROM T WHERE ID < 3) UNION SELECT 'a' FROM DUAL "
+       "ORDER BY 1",
+       "1,2,a"},
+      {"SELECT GRP FROM T WHERE ID = 1 UNION SELECT C FROM C3 ORDER BY 1", "ab ,x"},
+  });
+}
+
 TEST_P(OracleRulesTest, NumbersAsText) {
   Check({
       {"SELECT TO_CHAR(123.456, '999.9'), TO_CHAR(0.05, 'FM0.00'), TO_CHAR(12, '000') FROM DUAL",

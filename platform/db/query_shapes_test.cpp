@@ -81,7 +81,7 @@ TEST_F(QueryShapesTest, AnalyticFunctionsSortNullsAsOracle) {
 TEST_F(QueryShapesTest, InsertSelectAndRowUpdatesConvertForTheirColumns) {
   c_->Execute("CREATE TABLE COPY (ID NUMBER(4), WHEN_IN DATE, SCORE NUMBER(4), TXT VARCHAR2(10))");
   c_->Execute("INSERT INTO COPY SELECT ID, TO_CHAR(IN_TIME, 'YYYY-MM-DD'), SCORE, SCORE / 2 FROM VISIT WHERE ID <= 2 "
-              "UNION ALL SELECT 9, '2009-09-09', '7.6', NULL FROM DUAL");
+              "UNION ALL SELECT 9, '2009-09-09', 7.6, NULL FROM DUAL");
   EXPECT_EQ(Query(*c_, "SELECT ID, WHEN_IN, SCORE, TXT FROM COPY ORDER BY ID"),
             (Rows{{"1", "2008-01-01 00:00:00", "91", "45.25"},
                   {"2", "2008-01-05 00:00:00", "70", "35"},

@@ -126,6 +126,16 @@ void CheckOrderPositions(const std::vector<sql::OrderItem>& items, size_t column
   }
 }
 
+// Whether a value of type `b` may stand beside one of type `a` in one column of a compound
+// query: Oracle converts nothing across the groups of numbers, texts and dates there. NULL
+// stands beside anything; a value whose type the front end does not know is let through.
+bool SameTypeGroup(SqlType a, SqlType b) {
+  auto grouped = [](SqlType t) {
+    return t == SqlType::kNumber || t == SqlType::kText || t == SqlType::kDate;
+  };
+  return a == b || !grouped(a) || !grouped(b);
+}
+
 }  // namespace
 
 // FOR UPDATE prints nothing: a writing transaction of the embedded database holds the write
@@ -168,6 +178,10 @@ std::vector<ColumnInfo> Translator::EmitSelect(Select& select, const Scope* pare
         throw SqlError("ORA-01789: query block has incorrect number of result columns");
       }
       for (size_t c = 0; c < columns.size() && c < cols.size(); ++c) {
+        if (!SameTypeGroup(columns[c].type, cols[c].type)) {
+          throw SqlError(
+              "ORA-01790: expression must have same datatype as corresponding expression");
+        }
         if (columns[c].type == SqlType::kNull || columns[c].type == SqlType::kUnknown) {
           columns[c].type = cols[c].type;
         }
