@@ -274,6 +274,11 @@ TEST_P(DateRulesTest, ToCharWritesOrdinalsAndNumbersInWords) {
                        SqlText(c.format) + ")"),
                  {c.date, c.format, c.expected});
   }
+  // A text holding a date is written as the date; one holding a number as the number.
+  Query(*c_, "CREATE TABLE DATE_WORDS (T VARCHAR2(20))");
+  Query(*c_, "INSERT INTO DATE_WORDS VALUES ('2026-12-07 00:00:00')");
+  EXPECT_EQ(Value("(SELECT TO_CHAR(T, 'Ddspth RRRR') FROM DATE_WORDS)"), "Seventh 2026");
+  EXPECT_EQ(Value("TO_CHAR('-12', 'S99')"), "-12");
   // A model computed when the statement runs: the server reads it as written, so it refuses
   // the elements it writes in parts of their own.
   const std::string computed = Value("TO_CHAR(DATE '2026-12-07', DECODE(1, 1, 'DDSP'))");

@@ -489,9 +489,14 @@ SqlType Translator::EmitToChar(const Expr& e, const Scope* scope, std::string* o
     }
     return SqlType::kText;
   }
-  if (pg_ && t == SqlType::kDate && e.args[1]->kind == ExprKind::kString) {
-    PgToCharDate(value, e.args[1]->text, out);
-    return SqlType::kText;
+  if (pg_ && e.args[1]->kind == ExprKind::kString && t != SqlType::kNumber) {
+    if (t == SqlType::kDate) {
+      PgToCharDate(value, e.args[1]->text, out);
+      return SqlType::kText;
+    }
+    // A text is written as a date when it holds one, so a model that is a date model is read
+    // into the server's parts too.
+    if (PgToCharText(value, e.args[1]->text, out)) return SqlType::kText;
   }
   out->append(t == SqlType::kDate     ? "ora_to_char_date("
               : t == SqlType::kNumber ? "ora_to_char_number("

@@ -3,6 +3,7 @@
 // rest of the printer is shared with SQLite's and asks `pg_` where the two differ.
 #include "platform/db/date_format_elements.h"
 #include "platform/db/ora_number.h"
+#include "platform/db/sql_error.h"
 #include "platform/db/sql_translator_internal.h"
 #include "platform/text/ascii.h"
 
@@ -152,22 +153,56 @@ std::vector<std::string> Translator::PgDateModelParts(std::string_view model) {
   return parts;
 }
 
+namespace {
+
+// Whether the parts are one run the server's to_char writes.
+bool OneRun(const std::vector<std::string>& parts) {
+  return parts.size() <= 1 && (parts.empty() || parts[0][0] == 'T');
+}
+
+void AppendParts(const std::vector<std::string>& parts, std::string* out) {
+  out->append("ARRAY[");
+  for (size_t i = 0; i < parts.size(); ++i) {
+    if (i) out->append(", ");
+    AppendStringLiteral(parts[i], out);
+  }
+  out->append("]::text[]");
+}
+
+}  // namespace
+
 void Translator::PgToCharDate(std::string_view value_sql, std::string_view model,
                               std::string* out) {
   const std::vector<std::string> parts = PgDateModelParts(model);
-  if (parts.size() <= 1 && (parts.empty() || parts[0][0] == 'T')) {
+  if (OneRun(parts)) {
     out->append("ora_to_char_date(").append(value_sql).append(", ");
     AppendStringLiteral(parts.empty() ? std::string_view() : std::string_view(parts[0]).substr(1),
                         out);
     out->push_back(')');
     return;
   }
-  out->append("ora_to_char_date_parts(").append(value_sql).append(", ARRAY[");
-  for (size_t i = 0; i < parts.size(); ++i) {
-    if (i) out->append(", ");
-    AppendStringLiteral(parts[i], out);
+  out->append("ora_to_char_date_parts(").append(value_sql).append(", ");
+  AppendParts(parts, out);
+  out->push_back(')');
+}
+
+bool Translator::PgToCharText(std::string_view value_sql, std::string_view model,
+                              std::string* out) {
+  std::vector<std::string> parts;
+  try {
+    parts = PgDateModelParts(model);
+  } catch (const SqlError&) {
+    return false;  // a number model
   }
-  out->append("]::text[])");
+  if (OneRun(parts) && (parts.empty() || std::string_view(parts[0]).substr(1) == model)) {
+    return false;
+  }
+  out->append("ora_to_char(").append(value_sql).append(", ");
+  AppendStringLiteral(model, out);
+  out->append(", ");
+  AppendParts(parts, out);
+  out->push_back(')');
+  return true;
 }
 
 // DECODE(key, search, result, ..., default): the first search value decides how values

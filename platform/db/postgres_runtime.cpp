@@ -351,6 +351,13 @@ CREATE OR REPLACE FUNCTION ora_to_char(v text, fmt text) RETURNS text
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN v ~ '^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}$'
     THEN ora_to_char_date(v::timestamp, fmt) ELSE ora_to_char_number(ora_num(v), fmt) END $f$;
+-- The same, the model given in the statement and, for a date, read into the parts of
+-- ora_date_part.
+CREATE OR REPLACE FUNCTION ora_to_char(v text, fmt text, parts text[]) RETURNS text
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN v ~ '^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}$'
+    THEN ora_to_char_date_parts(v::timestamp, parts)
+    ELSE ora_to_char_number(ora_num(v), fmt) END $f$;
 -- TO_DATE: a text in the stored form (blanks around it allowed) by the default format, or a
 -- date alone by YYYY-MM-DD, is read without the reader, so that a constant folds when the
 -- statement is planned.

@@ -404,6 +404,9 @@ class Translator {
   static std::vector<std::string> PgDateModelParts(std::string_view model);
   // TO_CHAR(value, model) of a date on the server, the model given in the statement.
   static void PgToCharDate(std::string_view value_sql, std::string_view model, std::string* out);
+  // TO_CHAR(value, model) of a text on the server, when the model is a date model that the
+  // server's to_char does not write alike; false, writing nothing, otherwise.
+  static bool PgToCharText(std::string_view value_sql, std::string_view model, std::string* out);
   SqlType PgDecode(const Expr& e, const Scope* scope, std::string* out);
   // Records a table of the schema that the statement reads or writes.
   void UseTable(const TableInfo* table);
