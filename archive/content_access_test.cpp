@@ -327,7 +327,9 @@ class UrlXmlFileTest : public ::testing::Test {
         [&] { CBEMRLibrary::GetURLXmlFile(nullptr, address.get(), &result); });
     com::ScopedBstr owned;
     *owned.out() = result;
-    if (!failure.empty()) EXPECT_EQ(result, nullptr);
+    if (!failure.empty()) {
+      EXPECT_EQ(result, nullptr);
+    }
     return failure.empty() ? owned.text() : u"!" + failure;
   }
   std::u16string Url(const std::string& target) { return FromUtf8(server_.Url(target)); }

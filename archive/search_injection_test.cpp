@@ -179,7 +179,7 @@ TEST_F(SearchInjectionTest, TimeArgumentsOfTheListsAreDatesOrEmpty) {
   const DeptTimeList dept_time_lists[] = {&P::GetInPatientList, &P::GetLeavePatientList};
   for (const std::u16string& payload : Payloads()) {
     SCOPED_TRACE(ToUtf8(payload));
-    for (const std::u16string& other : {u"2026-12-01", u"x", u""}) {
+    for (const char16_t* other : {u"2026-12-01", u"x", u""}) {
       for (TimeList list : time_lists) {
         ExpectOwnRowsOrRefusal(Of(list), {payload, other});
         ExpectOwnRowsOrRefusal(Of(list), {other, payload});

@@ -63,7 +63,9 @@ TEST_F(UpdateTest, ImplausibleContentIsRefusedLoudlyAndChangesNothing) {
     EXPECT_EQ(Column(id, u"XML"), u"<old/>");
     EXPECT_TRUE(EventLogNames(id));
     EXPECT_EQ(FileLogHolds(id + u":"), !c.text.empty());
-    if (!c.text.empty()) EXPECT_TRUE(FileLogHolds(id + u":" + c.text));
+    if (!c.text.empty()) {
+      EXPECT_TRUE(FileLogHolds(id + u":" + c.text));
+    }
   }
   EXPECT_TRUE(quality_.QcMarksCalls().empty());
 }

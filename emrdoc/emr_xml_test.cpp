@@ -48,10 +48,10 @@ struct XmlElement {
 XmlElement ReadElement(const std::u16string& xml, const char16_t* name) {
   CXmlStringParser parser(xml);
   const xercesc::DOMDocument* document = parser.GetDocument();
-  if (document == nullptr) return {u"(not XML)"};
+  if (document == nullptr) return {u"(not XML)", {}, {}, {}};
   const auto* element =
       static_cast<const xercesc::DOMElement*>(document->getElementsByTagName(name)->item(0));
-  if (element == nullptr) return {u"(missing)"};
+  if (element == nullptr) return {u"(missing)", {}, {}, {}};
   return {TextContent(element), ElementAttribute(element, u"extandcode1"),
           ElementAttribute(element, u"extandcode2"), ElementAttribute(element, u"splitcode")};
 }

@@ -331,7 +331,7 @@ TEST_P(CatalogTest, ADepartmentsCataloguesCarryTheirTemplatesConfiguration) {
 
 TEST_P(CatalogTest, ADocumentThatDoesNotParseFailsBeforeAnyStatement) {
   database_ = korvalis::testing::kUnreachableDatabase;
-  for (const std::u16string& bad : {u"<root><id>", u"<root>&bad;</root>", u"x<root/>"}) {
+  for (const char16_t* bad : {u"<root><id>", u"<root>&bad;</root>", u"x<root/>"}) {
     for (Query body :
          {&CBRepository::SetVktCatalog, &CBRepository::GetVktCatalogList, &CBRepository::SetVktItem,
           &CBRepository::GetVktItemList, &CBRepository::GetVktCatalogListByDept}) {

@@ -133,7 +133,7 @@ TEST_P(ContentTest, ElementBytesComeBackAsTheSameBase64) {
 
 TEST_P(ContentTest, ContentThatIsNotBase64IsRefusedWithNothingStored) {
   ASSERT_EQ(SetElement(u"I1", u"part", Base64("old")), u"");
-  for (const std::u16string& bad : {u"@@@@", u"YWJj=", u"内容", u"YW Jj?"}) {
+  for (const char16_t* bad : {u"@@@@", u"YWJj=", u"内容", u"YW Jj?"}) {
     EXPECT_EQ(SetElement(u"I1", u"part", bad), u"Base64执行解码错误") << ToUtf8(bad);
     EXPECT_EQ(SetElement(u"I2", u"part", bad), u"Base64执行解码错误") << ToUtf8(bad);
   }
@@ -248,7 +248,7 @@ TEST_P(ContentTest, AConfigurationIsReplacedAndListedAlone) {
 
 TEST_P(ContentTest, ADocumentThatDoesNotParseFailsBeforeAnyStatement) {
   database_ = korvalis::testing::kUnreachableDatabase;
-  for (const std::u16string& bad : {u"<root><id>", u"<a></b>"}) {
+  for (const char16_t* bad : {u"<root><id>", u"<a></b>"}) {
     for (Query body : {&CBRepository::SetVktStructure, &CBRepository::GetVktStructure,
                        &CBRepository::GetVktElementList, &CBRepository::GetVktDistriCatalog,
                        &CBRepository::GetVktRfConfig, &CBRepository::SetVktRfConfig}) {
