@@ -75,7 +75,8 @@ void CheckGroupedExpression(const Expr& e, const SelectCore& core, const Scope& 
   }
 }
 
-// Whether ORDER BY's `e` is the name of a select item, which it reads before the columns.
+}  // namespace
+
 bool NamesSelectItem(const Expr& e, const SelectCore& core) {
   if (e.kind != ExprKind::kColumn || e.parts.size() != 1) return false;
   for (const sql::SelectItem& item : core.items) {
@@ -83,8 +84,6 @@ bool NamesSelectItem(const Expr& e, const SelectCore& core) {
   }
   return false;
 }
-
-}  // namespace
 
 bool GroupsRows(const SelectCore& core) {
   if (!core.group_by.empty() || (core.having && ContainsAggregate(*core.having))) return true;

@@ -61,7 +61,7 @@ void ReadViewColumns(Expr& e, sql::SelectCore* view) {
 
 }  // namespace
 
-void MoveNestedAggregatesIntoView(sql::SelectCore& core) {
+void MoveNestedAggregatesIntoView(sql::SelectCore& core, std::vector<sql::OrderItem>* order_by) {
   if (core.group_by.empty()) return;
   bool nested = false;
   for (const sql::SelectItem& item : core.items) nested = nested || NestsAggregates(*item.expr);
@@ -71,6 +71,11 @@ void MoveNestedAggregatesIntoView(sql::SelectCore& core) {
   }
   sql::SelectCore view;
   for (sql::SelectItem& item : core.items) ReadViewColumns(*item.expr, &view);
+  if (order_by) {
+    for (sql::OrderItem& key : *order_by) {
+      if (!detail::NamesSelectItem(*key.expr, core)) ReadViewColumns(*key.expr, &view);
+    }
+  }
   view.from = std::move(core.from);
   view.where = std::move(core.where);
   view.group_by = std::move(core.group_by);

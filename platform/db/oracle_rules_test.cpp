@@ -312,6 +312,16 @@ TEST_P(OracleRulesTest, ConditionsAndErrors) {
       {"SELECT COUNT(SUM(N)) FROM T GROUP BY GRP HAVING COUNT(*) < 2", "1"},
       {"SELECT GRP, MAX(COUNT(*)) FROM T GROUP BY GRP", "ORA-00937"},
       {"SELECT MAX(MIN(COUNT(*))) FROM T GROUP BY GRP", "ORA-00935"},
+      // ORDER BY orders the one row of an aggregate of aggregates: it reads what the select
+      // list may read; HAVING keeps groups before the outer aggregate reads them.
+      {"SELECT MAX(COUNT(*)) M, MIN(SUM(N)) FROM T GROUP BY GRP ORDER BY M, MAX(SUM(N)), 2",
+       "2|40"},
+      {"SELECT MAX(COUNT(*)) FROM T GROUP BY GRP HAVING GRP IS NOT NULL ORDER BY MAX(COUNT(*))",
+       "2"},
+      {"SELECT MAX(COUNT(*)) FROM T GROUP BY GRP ORDER BY GRP", "ORA-00937"},
+      {"SELECT MAX(COUNT(*)) FROM T A GROUP BY GRP ORDER BY A.GRP", "ORA-00937"},
+      {"SELECT MAX(COUNT(*)) FROM T GROUP BY GRP ORDER BY COUNT(*)", "ORA-00937"},
+      {"SELECT MAX(COUNT(*)) FROM T GROUP BY GRP HAVING MAX(COUNT(*)) > 1", "ORA-00935"},
       // A subquery of a grouping select reads its columns as the select list does.
       {"SELECT GRP, (SELECT COUNT(*) FROM T B WHERE B.ID = A.ID) FROM T A GROUP BY GRP",
        "ORA-00979"},

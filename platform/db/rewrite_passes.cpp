@@ -11,14 +11,19 @@ using sql::Expr;
 using sql::Select;
 using sql::SelectCore;
 using sql::TableRef;
+using Ordering = std::vector<sql::OrderItem>;
 
 constexpr RewritePass kPasses[] = {
-    {"hierarchy_check", [](SelectCore& core, const Catalog&) { CheckHierarchy(core); }},
+    {"hierarchy_check", [](SelectCore& core, Ordering*, const Catalog&) { CheckHierarchy(core); }},
     {"nested_aggregate_rewrite",
-     [](SelectCore& core, const Catalog&) { MoveNestedAggregatesIntoView(core); }},
-    {"outer_join_rewrite", RewriteOuterJoins},
-    {"rownum_rewrite", [](SelectCore& core, const Catalog&) { MoveRownumOutOfAggregates(core); }},
-    {"rownum_limit", [](SelectCore& core, const Catalog&) { ExtractRownumLimit(core); }},
+     [](SelectCore& core, Ordering* order_by, const Catalog&) {
+       MoveNestedAggregatesIntoView(core, order_by);
+     }},
+    {"outer_join_rewrite",
+     [](SelectCore& core, Ordering*, const Catalog& catalog) { RewriteOuterJoins(core, catalog); }},
+    {"rownum_rewrite",
+     [](SelectCore& core, Ordering*, const Catalog&) { MoveRownumOutOfAggregates(core); }},
+    {"rownum_limit", [](SelectCore& core, Ordering*, const Catalog&) { ExtractRownumLimit(core); }},
 };
 
 // Visits the query levels under the nodes of a statement, each after the level holding it.
@@ -27,7 +32,9 @@ class LevelWalker {
   explicit LevelWalker(const Catalog& catalog) : catalog_(catalog) {}
 
   void Walk(Select& select) {
-    for (SelectCore& core : select.cores) Walk(core);
+    // The ORDER BY of a compound query orders its result, not the rows of one of its levels.
+    Ordering* own_order = select.cores.size() == 1 ? &select.order_by : nullptr;
+    for (SelectCore& core : select.cores) Walk(core, own_order);
     for (sql::OrderItem& item : select.order_by) Walk(item.expr);
   }
 
@@ -42,8 +49,8 @@ class LevelWalker {
   }
 
  private:
-  void Walk(SelectCore& core) {
-    for (const RewritePass& pass : kPasses) pass.run(core, catalog_);
+  void Walk(SelectCore& core, Ordering* order_by) {
+    for (const RewritePass& pass : kPasses) pass.run(core, order_by, catalog_);
     for (sql::SelectItem& item : core.items) Walk(item.expr);
     for (TableRef& ref : core.from) Walk(ref);
     Walk(core.where);

@@ -17,6 +17,7 @@
 
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "platform/db/catalog.h"
 #include "platform/db/sql_ast.h"
@@ -25,8 +26,10 @@ namespace korvalis::db {
 
 struct RewritePass {
   std::string_view name;
-  // Rewrites or checks one query level. Throws SqlError.
-  void (*run)(sql::SelectCore& core, const Catalog& catalog);
+  // Rewrites or checks one query level; `order_by` is the ORDER BY of the query the level is
+  // alone in (it orders the level's own rows), or null. Throws SqlError.
+  void (*run)(sql::SelectCore& core, std::vector<sql::OrderItem>* order_by,
+              const Catalog& catalog);
 };
 
 // The passes in the order they run.

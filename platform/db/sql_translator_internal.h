@@ -56,6 +56,9 @@ bool ContainsAggregate(const Expr& e);
 // Whether the HAVING of `core` keeps rows rather than groups: the level has no GROUP BY and
 // no aggregate in its select list or HAVING (grouping_check.cpp).
 bool HavingKeepsRows(const SelectCore& core);
+// Whether ORDER BY's `e` is the name of a select item of `core`, which it reads before the
+// columns (grouping_check.cpp).
+bool NamesSelectItem(const Expr& e, const SelectCore& core);
 // Whether `core` groups its rows: it has GROUP BY or an aggregate in its select list or HAVING.
 bool GroupsRows(const SelectCore& core);
 bool ContainsWindow(const Expr& e);
