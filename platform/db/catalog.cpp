@@ -156,103 +156,138 @@ void MarkNamesWhereNoneIsKept(sqlite3* db) {
   }
 }
 
-std::shared_ptr<const Catalog> Catalog::Load(sqlite3* db) {
-  auto catalog = std::make_shared<Catalog>();
-  catalog->marks_names_ = UserVersion(db) == kMarksNames;
+namespace {
+
+// The connection that this thread describes tables of catalogs read on demand through.
+thread_local sqlite3* describing_connection = nullptr;
+
+sqlite3_stmt* Prepared(sqlite3* db, const char* sql) {
   sqlite3_stmt* stmt = nullptr;
-  // Every table and view of the database, described or not.
-  if (sqlite3_prepare_v2(db,
-                         "SELECT name, type FROM sqlite_schema WHERE type IN ('table','view') "
-                         "AND name NOT LIKE 'sqlite_%'",
-                         -1, &stmt, nullptr) != SQLITE_OK) {
-    throw DbError(kProviderFailed, sqlite3_errmsg(db));
+  if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
+    const std::string message = sqlite3_errmsg(db);
+    sqlite3_finalize(stmt);
+    throw DbError(kProviderFailed, message);
   }
-  while (sqlite3_step(stmt) == SQLITE_ROW) {
-    TableInfo info;
-    info.name = OracleNameOf(ColumnText(stmt, 0));
-    info.is_view = std::string_view(ColumnText(stmt, 1)) == "view";
-    catalog->tables_.emplace(info.name, std::move(info));
-  }
-  sqlite3_finalize(stmt);
+  return stmt;
+}
 
-  // The columns as stored, put in their tables' order here: ordering them in the statement reads
-  // the rows through the primary key's index with a look-up each, several times the cost of
-  // the scan, and every process pays it before its first statement.
-  struct Described {
-    TableInfo* table;
-    int position;
-    ColumnInfo column;
-  };
-  std::vector<Described> described;
-  if (sqlite3_prepare_v2(db,
-                         "SELECT TABLE_NAME, COLUMN_NAME, DATA_TYPE, DATA_SCALE, DATA_PRECISION, "
-                         "DATA_LENGTH, CHAR_LENGTH, COLUMN_ID, NULLABLE FROM KORVALIS_COLUMNS",
-                         -1, &stmt, nullptr) != SQLITE_OK) {
-    throw DbError(kProviderFailed, sqlite3_errmsg(db));
-  }
-  while (sqlite3_step(stmt) == SQLITE_ROW) {
-    auto it = catalog->tables_.find(ColumnText(stmt, 0));
-    if (it == catalog->tables_.end()) continue;
+// Reads the columns of `table` (named, not yet described) through `db`: those the metadata
+// describes, in their declared order, else those the engine knows by name, of unknown type.
+void Describe(sqlite3* db, TableInfo* table) {
+  std::vector<ColumnInfo> columns;
+  // In the order of the columns' positions, and where two share a position, in the order
+  // they were described.
+  sqlite3_stmt* stmt = Prepared(db,
+                                "SELECT TABLE_NAME, COLUMN_NAME, DATA_TYPE, DATA_SCALE, "
+                                "DATA_PRECISION, DATA_LENGTH, CHAR_LENGTH, NULLABLE "
+                                "FROM KORVALIS_COLUMNS WHERE TABLE_NAME = ?1 "
+                                "ORDER BY COLUMN_ID, rowid");
+  sqlite3_bind_text(stmt, 1, table->name.data(), static_cast<int>(table->name.size()),
+                    SQLITE_STATIC);
+  int rc;
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
     ColumnInfo col = DescribedColumn(stmt);
-    col.not_null = std::string_view(ColumnText(stmt, 8)) == "N";
-    col.origin_table = &it->second;  // the column itself is set once its vector is complete
-    described.push_back({&it->second, sqlite3_column_int(stmt, 7), std::move(col)});
+    col.not_null = std::string_view(ColumnText(stmt, 7)) == "N";
+    col.origin_table = table;
+    columns.push_back(std::move(col));
   }
   sqlite3_finalize(stmt);
-  std::stable_sort(described.begin(), described.end(),
-                   [](const Described& a, const Described& b) { return a.position < b.position; });
-  for (Described& d : described) d.table->columns.push_back(std::move(d.column));
+  if (rc != SQLITE_DONE) throw DbError(kProviderFailed, sqlite3_errmsg(db));
 
-  // Tables the metadata does not describe: columns by name, of unknown type, through one
-  // statement run for each of them.
-  if (sqlite3_prepare_v2(db, "SELECT name FROM pragma_table_info(?1)", -1, &stmt, nullptr) ==
-      SQLITE_OK) {
-    for (auto& [name, info] : catalog->tables_) {
-      if (!info.columns.empty()) continue;
-      std::string stored;
-      AppendStoredName(name, &stored);
+  if (columns.empty()) {
+    std::string stored;
+    AppendStoredName(table->name, &stored);
+    stmt = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT name FROM pragma_table_info(?1)", -1, &stmt, nullptr) ==
+        SQLITE_OK) {
       sqlite3_bind_text(stmt, 1, stored.c_str(), -1, SQLITE_TRANSIENT);
       while (sqlite3_step(stmt) == SQLITE_ROW) {
         ColumnInfo col;
         col.name = AsciiUpper(OracleNameOf(ColumnText(stmt, 0)));
-        info.columns.push_back(std::move(col));
+        columns.push_back(std::move(col));
       }
-      sqlite3_reset(stmt);
     }
+    sqlite3_finalize(stmt);
+  }
+  table->columns = std::move(columns);
+  for (ColumnInfo& col : table->columns) {
+    if (col.origin_table) col.origin_column = &col;
+  }
+}
+
+}  // namespace
+
+Catalog::DescribingThrough::DescribingThrough(sqlite3* db) : previous_(describing_connection) {
+  describing_connection = db;
+}
+
+Catalog::DescribingThrough::~DescribingThrough() { describing_connection = previous_; }
+
+std::shared_ptr<const Catalog> Catalog::LoadOnDemand(sqlite3* db) {
+  auto catalog = std::make_shared<Catalog>();
+  catalog->marks_names_ = UserVersion(db) == kMarksNames;
+  // Every table and view of the database, described or not.
+  sqlite3_stmt* stmt = Prepared(db,
+                                "SELECT name, type FROM sqlite_schema WHERE type IN "
+                                "('table','view') AND name NOT LIKE 'sqlite_%'");
+  while (sqlite3_step(stmt) == SQLITE_ROW) {
+    const std::string_view name = OracleNameOf(ColumnText(stmt, 0));
+    auto [it, added] = catalog->tables_.try_emplace(std::string(name));
+    if (!added) continue;
+    it->second.info.name = it->first;
+    it->second.info.is_view = std::string_view(ColumnText(stmt, 1)) == "view";
   }
   sqlite3_finalize(stmt);
-  for (auto& [name, info] : catalog->tables_) {
-    for (ColumnInfo& col : info.columns) {
-      if (col.origin_table) col.origin_column = &col;
-    }
-  }
+  return catalog;
+}
+
+std::shared_ptr<const Catalog> Catalog::Load(sqlite3* db) {
+  std::shared_ptr<const Catalog> catalog = LoadOnDemand(db);
+  DescribingThrough describing(db);
+  for (const auto& [name, table] : catalog->tables_) catalog->Described(table);
   return catalog;
 }
 
 std::shared_ptr<const Catalog> Catalog::Make(std::vector<TableInfo> tables) {
   auto catalog = std::make_shared<Catalog>();
   for (TableInfo& table : tables) {
-    std::string key = table.name;
-    catalog->tables_.insert_or_assign(std::move(key), std::move(table));
+    Table& entry = catalog->tables_[table.name];
+    entry.info = std::move(table);
+    entry.described.store(true, std::memory_order_relaxed);
   }
-  for (auto& [name, info] : catalog->tables_) {
-    for (ColumnInfo& col : info.columns) {
-      col.origin_table = &info;
+  for (auto& [name, table] : catalog->tables_) {
+    for (ColumnInfo& col : table.info.columns) {
+      col.origin_table = &table.info;
       col.origin_column = &col;
     }
   }
   return catalog;
 }
 
+const TableInfo* Catalog::Described(const Table& table) const {
+  if (!table.described.load(std::memory_order_acquire)) {
+    std::lock_guard<std::mutex> lock(describing_);
+    if (!table.described.load(std::memory_order_relaxed)) {
+      if (describing_connection == nullptr) {
+        throw DbError(kProviderFailed,
+                      "no connection to read the description of " + table.info.name + " through");
+      }
+      Describe(describing_connection, &table.info);
+      table.described.store(true, std::memory_order_release);
+    }
+  }
+  return &table.info;
+}
+
 const TableInfo* Catalog::FindTable(std::string_view name) const {
   auto it = tables_.find(name);
-  if (it != tables_.end()) return &it->second;
+  if (it != tables_.end()) return Described(it->second);
   return nullptr;
 }
 
 const TableInfo* Catalog::FindTableIgnoringCase(std::string_view name) const {
-  for (const auto& [key, info] : tables_) {
-    if (EqualsIgnoringAsciiCase(key, name)) return &info;
+  for (const auto& [key, table] : tables_) {
+    if (EqualsIgnoringAsciiCase(key, name)) return Described(table);
   }
   return nullptr;
 }

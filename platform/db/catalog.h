@@ -3,10 +3,14 @@
 // are kept in metadata tables of the embedded database (KORVALIS_TABLES, KORVALIS_COLUMNS,
 // KORVALIS_CONSTRAINTS, KORVALIS_CONS_COLUMNS), which the DDL statements maintain.
 //
-// Thread-safety: a Catalog is immutable once built; share it through shared_ptr<const>.
+// Thread-safety: thread-safe; share a Catalog through shared_ptr<const>. What it answers never
+// changes: a catalog read on demand describes each table once, on its first lookup, under a
+// lock, and hands out the same description from then on.
 #pragma once
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -71,6 +75,11 @@ class Catalog {
   // Reads the metadata tables; tables of the database that they do not describe are known by
   // name with columns of unknown type.
   static std::shared_ptr<const Catalog> Load(sqlite3* db);
+  // As Load, reading the names of the tables and views now and each one's columns on its first
+  // lookup, through the connection that the looking thread names with DescribingThrough: a
+  // statement reads a few tables of many. Throws DbError when a table must be described and the
+  // thread names no connection, or the metadata cannot be read.
+  static std::shared_ptr<const Catalog> LoadOnDemand(sqlite3* db);
   // A catalog of `tables`, found by their names (the PostgreSQL provider reads them from its
   // own metadata). Each column is its own origin.
   static std::shared_ptr<const Catalog> Make(std::vector<TableInfo> tables);
@@ -82,13 +91,38 @@ class Catalog {
   // (stored_names.h); see MarkNamesWhereNoneIsKept.
   bool MarksNames() const { return marks_names_; }
 
+  // While it lives, the tables this thread looks up first in catalogs read on demand are
+  // described through `db`: the connection that translates, which sees the schema as its own
+  // transaction left it. Scopes nest; the innermost names the connection.
+  class DescribingThrough {
+   public:
+    explicit DescribingThrough(sqlite3* db);
+    ~DescribingThrough();
+    DescribingThrough(const DescribingThrough&) = delete;
+    DescribingThrough& operator=(const DescribingThrough&) = delete;
+
+   private:
+    sqlite3* previous_;
+  };
+
  private:
+  struct Table {
+    // Written once, under describing_, before `described` is set.
+    mutable TableInfo info;
+    mutable std::atomic<bool> described{false};
+  };
   struct NameHash {
     using is_transparent = void;
     size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
   };
-  std::unordered_map<std::string, TableInfo, NameHash, std::equal_to<>> tables_;
+
+  // The table with its columns, described now through the thread's connection when it is not
+  // yet.
+  const TableInfo* Described(const Table& table) const;
+
+  std::unordered_map<std::string, Table, NameHash, std::equal_to<>> tables_;
   bool marks_names_ = false;
+  mutable std::mutex describing_;
 };
 
 // The DDL that creates the metadata tables and the one-row DUAL.

@@ -1,7 +1,12 @@
 // The schema's DDL subset on the embedded database: what it creates, what it keeps in the
 // metadata tables, and what it refuses.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <unistd.h>
 
+#include <filesystem>
+
+#include "platform/db/catalog.h"
 #include "platform/db/connection_pool.h"
 #include "platform/db/connection_string.h"
 #include "platform/db/database_clock.h"
@@ -116,6 +121,81 @@ TEST_F(DdlTest, TablesTheMetadataDoesNotDescribeAreStillUsable) {
   EXPECT_EQ(Scalar(*c_, "SELECT A + 1 FROM K"), "2");
   c_->Execute("TRUNCATE TABLE K");
   EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) FROM K"), "0");
+}
+
+// A catalog read on demand describes each table on its first lookup as a whole reading does:
+// declared columns in their positions (ties in the order described), undescribed tables by
+// name, views.
+TEST(CatalogTest, TablesDescribedOnFirstLookupAsWhenReadWhole) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, CatalogBootstrapSql(), nullptr, nullptr, nullptr), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, R"(
+CREATE TABLE T (A, B, C);
+CREATE TABLE U (X, y);
+CREATE VIEW V AS SELECT A, B FROM T;
+INSERT INTO KORVALIS_COLUMNS VALUES ('T', 'A', 2, 'NUMBER', 22, 5, 2, NULL, 'Y', NULL, NULL);
+INSERT INTO KORVALIS_COLUMNS VALUES ('T', 'B', 1, 'VARCHAR2', 10, NULL, NULL, 10, 'N', NULL, NULL);
+INSERT INTO KORVALIS_COLUMNS VALUES ('T', 'C', 2, 'DATE', 7, NULL, NULL, NULL, 'Y', NULL, NULL);
+INSERT INTO KORVALIS_COLUMNS VALUES ('V', 'A', 1, 'NUMBER', 22, 5, 2, NULL, 'Y', NULL, NULL);
+INSERT INTO KORVALIS_COLUMNS VALUES ('V', 'B', 2, 'VARCHAR2', 10, NULL, NULL, 10, 'Y', NULL, NULL);
+)", nullptr, nullptr, nullptr), SQLITE_OK);
+  const auto whole = Catalog::Load(db);
+  const auto on_demand = Catalog::LoadOnDemand(db);
+  EXPECT_EQ(on_demand->FindTable("NOPE"), nullptr);
+  // Nothing described yet, and no connection named to describe through.
+  EXPECT_THROW(on_demand->FindTable("T"), DbError);
+  Catalog::DescribingThrough describing(db);
+  for (const char* name : {"T", "U", "V"}) {
+    SCOPED_TRACE(name);
+    const TableInfo* expected = whole->FindTable(name);
+    const TableInfo* table = on_demand->FindTable(name);
+    ASSERT_NE(expected, nullptr);
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->is_view, expected->is_view);
+    ASSERT_EQ(table->columns.size(), expected->columns.size());
+    for (size_t i = 0; i < table->columns.size(); ++i) {
+      const ColumnInfo& got = table->columns[i];
+      const ColumnInfo& want = expected->columns[i];
+      EXPECT_EQ(std::tie(got.name, got.type, got.scale, got.precision, got.max_length,
+                         got.not_null),
+                std::tie(want.name, want.type, want.scale, want.precision, want.max_length,
+                         want.not_null));
+      EXPECT_EQ(got.origin_table, want.origin_table ? table : nullptr);
+      EXPECT_EQ(got.origin_column, want.origin_column ? &got : nullptr);
+    }
+    EXPECT_EQ(on_demand->FindTable(name), table);
+  }
+  std::vector<std::string> names;
+  for (const ColumnInfo& c : on_demand->FindTable("T")->columns) names.push_back(c.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"B", "A", "C"}));
+  EXPECT_EQ(on_demand->FindTableIgnoringCase("u")->columns.size(), 2u);
+  sqlite3_close(db);
+}
+
+// A table another connection described while a transaction changed it is read again once the
+// transaction commits.
+TEST(CatalogTest, TablesChangedByACommittedTransactionAreReadAgain) {
+  const std::string file = (std::filesystem::temp_directory_path() /
+                            ("korvalis_catalog_" + std::to_string(::getpid()) + ".db")).string();
+  for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(file + suffix);
+  const std::string init = "Provider=SQLite;Data Source=" + file;
+  {
+    std::unique_ptr<Connection> writer = CreateDatabase(init);
+    std::unique_ptr<Connection> reader = OpenConnection(init);
+    writer->Execute("CREATE TABLE P (ID NUMBER)");
+    writer->Execute("INSERT INTO P VALUES (1)");
+    writer->Begin(Connection::TransactionMode::kWriting);
+    writer->Execute("CREATE TABLE Q (BORN DATE)");
+    writer->Execute("DROP TABLE P");
+    writer->Execute("CREATE TABLE P (ID NUMBER, BORN DATE)");
+    // The reader describes P as it sees it: the table before the transaction.
+    EXPECT_EQ(Scalar(*reader, "SELECT COUNT(*) FROM P"), "1");
+    writer->Commit();
+    writer->Execute("INSERT INTO P VALUES (2, TO_DATE('2001-02-28', 'YYYY-MM-DD'))");
+    EXPECT_EQ(Scalar(*reader, "SELECT BORN + 1 FROM P WHERE ID = 2"), "2001-03-01 00:00:00");
+  }
+  for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(file + suffix);
 }
 
 TEST(ConnectionStringTest, ReadsOleDbItems) {

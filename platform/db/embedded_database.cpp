@@ -18,13 +18,14 @@ EmbeddedDatabase::EmbeddedDatabase(std::string path)
 }
 
 std::shared_ptr<const Catalog> EmbeddedDatabase::CurrentCatalog(sqlite3* db) {
-  return translations_.CurrentCatalog([db] { return Catalog::Load(db); });
+  return translations_.CurrentCatalog([db] { return Catalog::LoadOnDemand(db); });
 }
 
 std::shared_ptr<const Translation> EmbeddedDatabase::Translate(std::string_view oracle_sql,
                                                                sqlite3* db, bool* seen_before) {
+  Catalog::DescribingThrough describing(db);
   return translations_.Translate(
-      oracle_sql, [db] { return Catalog::Load(db); }, seen_before);
+      oracle_sql, [db] { return Catalog::LoadOnDemand(db); }, seen_before);
 }
 
 }  // namespace korvalis::db

@@ -33,11 +33,13 @@ class EmbeddedDatabase {
   // rebuilt on next use.
   void SchemaChanged() { translations_.SchemaChanged(); }
 
-  // The translation of `oracle_sql`, from the cache or made now; `db` reads the catalog when it
-  // must be loaded. *seen_before (when given) tells whether the text was translated before.
-  // Throws SqlError.
+  // The translation of `oracle_sql`, from the cache or made now; `db` reads the catalog, and the
+  // tables the statement names that it has not described yet, when they must be read.
+  // *seen_before (when given) tells whether the text was translated before. Throws SqlError.
   std::shared_ptr<const Translation> Translate(std::string_view oracle_sql, sqlite3* db,
                                                bool* seen_before = nullptr);
+  // The catalog, its tables described on their first lookup: look them up within a
+  // Catalog::DescribingThrough scope of a connection to this database.
   std::shared_ptr<const Catalog> CurrentCatalog(sqlite3* db);
 
  private:

@@ -562,6 +562,7 @@ BlobValue SqliteConnection::ReadBlob(std::string_view sql) {
 }
 
 bool SqliteConnection::WriteBlob(std::string_view sql, std::optional<std::string_view> bytes) {
+  Catalog::DescribingThrough describing(db_);
   BlobStatement b = TranslateBlobSelect(sql, *database_->CurrentCatalog(db_));
   StatementGuard find;
   int rc = sqlite3_prepare_v2(db_, b.rowid_sql.c_str(), -1, &find.stmt, nullptr);
@@ -607,6 +608,9 @@ void SqliteConnection::BeginSubordinate(TransactionMode mode) {
 void SqliteConnection::Commit() {
   if (!InTransaction()) return;
   RunKept(kCommit, "COMMIT");
+  // Other connections may have described tables while this transaction's schema was not
+  // theirs to see: the catalog is read again.
+  if (schema_changed_in_transaction_) database_->SchemaChanged();
   schema_changed_in_transaction_ = false;
   subordinate_ = false;
 }
