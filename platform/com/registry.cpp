@@ -211,6 +211,11 @@ std::string FormatRegistry(const RegistryKey& root) {
 
 bool ParseRegistry(std::string_view text, RegistryKey* root, std::string* error) {
   RegistryKey* current = nullptr;
+  // The keys of the previous key's path, each with the length of its path: a key is created
+  // from the deepest of them that it lies below rather than from the root, since a file lists
+  // a key's subkeys right after it (FormatRegistry writes it so).
+  std::u16string previous_path;
+  std::vector<std::pair<size_t, RegistryKey*>> previous_keys;
   size_t line_number = 0;
   while (!text.empty()) {
     size_t end = text.find('\n');
@@ -235,7 +240,24 @@ bool ParseRegistry(std::string_view text, RegistryKey* root, std::string* error)
       if (std::count(path.begin(), path.end(), u'\\') >= kMaxKeyDepth) {
         return fail("a key nests too deep");
       }
-      current = &root->Create(path);
+      while (!previous_keys.empty()) {
+        const size_t n = previous_keys.back().first;
+        if (path.size() >= n && (path.size() == n || path[n] == u'\\') &&
+            path.compare(0, n, previous_path, 0, n) == 0) {
+          break;
+        }
+        previous_keys.pop_back();
+      }
+      current = previous_keys.empty() ? root : previous_keys.back().second;
+      for (size_t start = previous_keys.empty() ? 0 : previous_keys.back().first + 1;
+           start < path.size();) {
+        size_t end = path.find(u'\\', start);
+        if (end == std::u16string::npos) end = path.size();
+        current = &current->Create(std::u16string_view(path).substr(start, end - start));
+        previous_keys.emplace_back(end, current);
+        start = end + 1;
+      }
+      previous_path = std::move(path);
       continue;
     }
     if (current == nullptr) return fail("a value before the first key");

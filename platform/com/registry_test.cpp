@@ -44,6 +44,19 @@ TEST(Registry, KeysAndValuesIgnoreCaseAndKeepTheirFirstSpelling) {
   EXPECT_FALSE(root.Find(u"CLSID")->RemoveSubkey(u"{abc}"));
 }
 
+// Keys in any order, their paths' names in any case, make the tree that keys in tree order do.
+TEST(Registry, KeysParseTheSameInAnyOrder) {
+  RegistryKey parsed;
+  std::string error;
+  ASSERT_TRUE(ParseRegistry("[A\\B\\C]\n@=\"1\"\n[a\\b]\n\"x\"=\"2\"\n[X]\n[A\\b\\c\\D]\n"
+                            "[A\\Bz]\n[A\\B\\C]\n\"y\"=\"3\"\n[A\\B]\n",
+                            &parsed, &error))
+      << error;
+  EXPECT_EQ(FormatRegistry(parsed),
+            "[A]\n[A\\B]\n\"x\"=\"2\"\n[A\\B\\C]\n@=\"1\"\n\"y\"=\"3\"\n[A\\B\\C\\D]\n"
+            "[A\\Bz]\n[X]\n");
+}
+
 TEST(Registry, FileFormatRoundTripsEmptyKeysQuotesAndNewLines) {
   RegistryKey root;
   root.Create(u"CLSID");
