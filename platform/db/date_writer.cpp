@@ -96,7 +96,7 @@ class DateFormatter {
     out_->append(InLetterCase(SpelledNumber(n, t.suffix == Suffix::kSpTh), t.letter_case));
   }
   [[noreturn]] static void TooLong() {
-    throw SqlError("ORA-01877: string is too long for internal buffer");
+    throw SqlError("ORA-01877: string is too long for internal buffer", kProviderFailed);
   }
 
   // Years, ISO years and centuries; false for any other element.

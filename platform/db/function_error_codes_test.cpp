@@ -36,6 +36,8 @@ TEST_F(FunctionErrorCodesTest, EachFunctionFailureCarriesItsCode) {
       {"SELECT N / 0 FROM T_CODE", "ORA-01476", kProviderFailed},
       {"SELECT (SELECT N FROM T_CODE) FROM DUAL", "ORA-01427", kProviderFailed},
       {"SELECT TO_CHAR(D, 'YYYY-DL') FROM T_CODE", "ORA-01821", kErrorsInCommand},
+      {"SELECT TO_CHAR(D, 'SSTH') FROM T_CODE", "ORA-01877", kProviderFailed},
+      {"SELECT NTILE(0) OVER (ORDER BY N) FROM T_CODE", "ORA-01428", kProviderFailed},
   };
   for (const Case& c : cases) {
     auto [code, message] = Failure(c.sql);
