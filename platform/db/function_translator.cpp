@@ -105,6 +105,11 @@ Translator::Printer Translator::FindPrinter(std::string_view name) {
       {"EXTRACTVALUE", &Translator::EmitTextFunction},
       {"EXTRACT", &Translator::EmitTextFunction},
       {"SYS_CONNECT_BY_PATH", &Translator::EmitHierarchyValue},
+      {"REGEXP_LIKE", &Translator::EmitRegexp},
+      {"REGEXP_COUNT", &Translator::EmitRegexp},
+      {"REGEXP_SUBSTR", &Translator::EmitRegexp},
+      {"REGEXP_INSTR", &Translator::EmitRegexp},
+      {"REGEXP_REPLACE", &Translator::EmitRegexp},
   };
   auto it = kPrinters->find(name);
   return it == kPrinters->end() ? nullptr : it->second;

@@ -12,7 +12,8 @@ int RegisterOracleFunctions(sqlite3* db) {
   using functions::FunctionEntry;
   for (auto family : {functions::ConversionFunctions(), functions::TextFunctions(),
                       functions::NumberFunctions(), functions::DateFunctions(),
-                      functions::NumberOrderFunctions(), functions::ExactNumberFunctions()}) {
+                      functions::NumberOrderFunctions(), functions::ExactNumberFunctions(),
+                      functions::RegexpFunctions()}) {
     for (const FunctionEntry& f : family) {
       const int flags = SQLITE_UTF8 | (f.deterministic ? SQLITE_DETERMINISTIC : 0);
       const int rc = sqlite3_create_function_v2(db, f.name, f.args, flags, nullptr, f.body,

@@ -449,6 +449,86 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN old IS NULL THEN v ELSE nullif(replace(v, old, coalesce(new, '')), '') END $f$;
 CREATE OR REPLACE FUNCTION ora_translate(v text, src text, dst text) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(translate(v, src, dst), '') $f$;
+-- ---- regular expressions: the pattern comes as an ARE and the match parameter as PostgreSQL's
+-- flags (regexp_pattern.h); positions, occurrences and options are checked as Oracle checks them.
+CREATE OR REPLACE FUNCTION ora_regexp_argument(v numeric, low numeric, high numeric DEFAULT NULL)
+RETURNS integer LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
+BEGIN
+  IF trunc(v) < low OR trunc(v) > high THEN
+    RAISE EXCEPTION USING ERRCODE = 'KV000',
+      MESSAGE = 'ORA-01428: argument ''' || trunc(v) || ''' is out of range';
+  END IF;
+  RETURN least(trunc(v), 2147483646);
+END $f$;
+CREATE OR REPLACE FUNCTION ora_regexp_like(v text, pat text, flags text) RETURNS boolean
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT regexp_like(v, pat, flags) $f$;
+CREATE OR REPLACE FUNCTION ora_regexp_count(v text, pat text, pos numeric, flags text)
+RETURNS numeric LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
+DECLARE p integer;
+BEGIN
+  IF v IS NULL OR pat IS NULL OR pos IS NULL THEN RETURN NULL; END IF;
+  p := ora_regexp_argument(pos, 1);
+  IF p > length(v) + 1 THEN RETURN 0; END IF;
+  RETURN regexp_count(v, pat, p, flags);
+END $f$;
+CREATE OR REPLACE FUNCTION ora_regexp_substr(v text, pat text, pos numeric, occ numeric,
+                                             flags text, sub numeric)
+RETURNS text LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
+DECLARE p integer; k integer; s integer;
+BEGIN
+  IF v IS NULL OR pat IS NULL OR pos IS NULL OR occ IS NULL OR sub IS NULL THEN RETURN NULL; END IF;
+  p := ora_regexp_argument(pos, 1);
+  k := ora_regexp_argument(occ, 1);
+  s := ora_regexp_argument(sub, 0, 9);
+  IF p > length(v) + 1 THEN RETURN NULL; END IF;
+  RETURN nullif(regexp_substr(v, pat, p, k, flags, s), '');
+END $f$;
+CREATE OR REPLACE FUNCTION ora_regexp_instr(v text, pat text, pos numeric, occ numeric,
+                                            ret numeric, flags text, sub numeric)
+RETURNS numeric LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
+DECLARE p integer; k integer; r integer; s integer;
+BEGIN
+  IF v IS NULL OR pat IS NULL OR pos IS NULL OR occ IS NULL OR ret IS NULL OR sub IS NULL THEN
+    RETURN NULL;
+  END IF;
+  p := ora_regexp_argument(pos, 1);
+  k := ora_regexp_argument(occ, 1);
+  r := ora_regexp_argument(ret, 0, 1);
+  s := ora_regexp_argument(sub, 0, 9);
+  IF p > length(v) + 1 THEN RETURN 0; END IF;
+  RETURN regexp_instr(v, pat, p, k, r, flags, s);
+END $f$;
+-- Oracle's replacement text in PostgreSQL's: \1 to \9 and \\ are read alike, any other backslash
+-- stands for itself (PostgreSQL reads \& as the whole match).
+CREATE OR REPLACE FUNCTION ora_regexp_replacement(r text) RETURNS text
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
+DECLARE result text := ''; i integer := 1; n integer := length(r); c text;
+BEGIN
+  WHILE i <= n LOOP
+    c := substr(r, i, 1);
+    IF c = '\' AND i < n AND substr(r, i + 1, 1) ~ '[1-9\\]' THEN
+      result := result || substr(r, i, 2);
+      i := i + 2;
+    ELSE
+      result := result || CASE WHEN c = '\' THEN '\\' ELSE c END;
+      i := i + 1;
+    END IF;
+  END LOOP;
+  RETURN result;
+END $f$;
+CREATE OR REPLACE FUNCTION ora_regexp_replace(v text, pat text, rep text, pos numeric,
+                                              occ numeric, flags text)
+RETURNS text LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
+DECLARE p integer; k integer;
+BEGIN
+  IF v IS NULL THEN RETURN NULL; END IF;
+  IF pat IS NULL THEN RETURN v; END IF;
+  IF pos IS NULL OR occ IS NULL THEN RETURN NULL; END IF;
+  p := ora_regexp_argument(pos, 1);
+  k := ora_regexp_argument(occ, 0);
+  IF p > length(v) + 1 THEN RETURN v; END IF;
+  RETURN nullif(regexp_replace(v, pat, ora_regexp_replacement(coalesce(rep, '')), p, k, flags), '');
+END $f$;
 CREATE OR REPLACE FUNCTION ora_chr(v numeric) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT chr(trunc(v)::int) $f$;
 

@@ -207,6 +207,10 @@ class Translator {
   // Prints the FROM item when it names a dictionary view; false when it does not.
   bool EmitDictionaryView(const TableRef& ref, Scope* scope, std::string* out);
 
+  // ---- regular expressions (regexp_sql.cpp) ----
+  // REGEXP_LIKE, REGEXP_COUNT, REGEXP_SUBSTR, REGEXP_INSTR and REGEXP_REPLACE.
+  SqlType EmitRegexp(const Expr& e, const Scope* scope, std::string* out);
+
   // ---- text and XML search (text_index_sql.cpp) ----
   // CONTAINS, EXTRACTVALUE and EXTRACT.
   SqlType EmitTextFunction(const Expr& e, const Scope* scope, std::string* out);

@@ -1,0 +1,353 @@
+// Oracle's regular-expression functions on the embedded file, matched by PCRE2 (loaded on first
+// use, pcre2_functions.cpp): ora_regexp_like, ora_regexp_count, ora_regexp_substr,
+// ora_regexp_instr and ora_regexp_replace, called with every argument (regexp_sql.cpp) and the
+// pattern and match parameter as Oracle writes them (regexp_pattern.h).
+//
+// PCRE2 gives the first match its backtracking finds; Oracle's semantics want, at the first
+// position where the pattern matches, the longest match (the shortest for a non-greedy
+// pattern). So a match is found in up to three runs: an ordinary search gives the position;
+// an anchored run there whose callout at the pattern's end records every end it reaches and
+// turns each down, so that every way of matching is tried, gives the longest (or shortest)
+// end; where the subexpressions are needed, an anchored run whose callout accepts only that
+// end gives them. The next occurrence is searched from the end of a match, or one character on
+// after an empty one. Positions count characters.
+#include <memory>
+#include <optional>
+
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include <pcre2.h>
+
+#include "platform/db/regexp_pattern.h"
+#include "platform/db/sql_function_support.h"
+
+namespace korvalis::db::functions {
+namespace {
+
+[[noreturn]] void OutOfRange(int64_t value) {
+  throw FunctionError{"ORA-01428: argument '" + std::to_string(value) + "' is out of range"};
+}
+
+[[noreturn]] void MatchFailed(int rc) {
+  PCRE2_UCHAR message[256];
+  pcre2_get_error_message(rc, message, sizeof message);
+  throw FunctionError{std::string("the regular expression cannot be matched: ") +
+                      reinterpret_cast<const char*>(message)};
+}
+
+// A pattern compiled for its statement, with the texts it was compiled from.
+class CompiledRegexp {
+ public:
+  CompiledRegexp(std::string_view pattern, std::string_view parameter)
+      : pattern_(pattern), parameter_(parameter) {
+    translated_ = TranslateRegexp(pattern, ReadMatchParameter(parameter));
+    const RegexpOptions& o = translated_.options;
+    uint32_t options = PCRE2_UTF | PCRE2_UCP | PCRE2_ALT_CIRCUMFLEX;
+    if (o.ignore_case) options |= PCRE2_CASELESS;
+    if (o.dot_matches_newline) options |= PCRE2_DOTALL;
+    options |= o.multiline ? PCRE2_MULTILINE : PCRE2_DOLLAR_ENDONLY;
+    // The callout at the end sees every way the pattern matches.
+    const std::string text = "(?:" + translated_.pcre2 + ")(?C1)";
+    int error = 0;
+    PCRE2_SIZE offset = 0;
+    code_ = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(), options, &error,
+                          &offset, nullptr);
+    if (code_ == nullptr) MatchFailed(error);
+  }
+  ~CompiledRegexp() { pcre2_code_free(code_); }
+  CompiledRegexp(const CompiledRegexp&) = delete;
+  CompiledRegexp& operator=(const CompiledRegexp&) = delete;
+
+  bool CompiledFrom(std::string_view pattern, std::string_view parameter) const {
+    return pattern == pattern_ && parameter == parameter_;
+  }
+  const pcre2_code* code() const { return code_; }
+  int groups() const { return translated_.groups; }
+  bool shortest() const { return translated_.shortest; }
+
+ private:
+  std::string pattern_;
+  std::string parameter_;
+  RegexpPattern translated_;
+  pcre2_code* code_ = nullptr;
+};
+
+// The compiled pattern of the function running in `ctx` (pattern in argument 1), compiled once
+// for all the rows of a statement whose pattern does not change.
+class StatementPattern {
+ public:
+  StatementPattern(sqlite3_context* ctx, std::string_view pattern, std::string_view parameter)
+      : ctx_(ctx), compiled_(static_cast<CompiledRegexp*>(sqlite3_get_auxdata(ctx, 1))) {
+    if (compiled_ == nullptr || !compiled_->CompiledFrom(pattern, parameter)) {
+      fresh_ = std::make_unique<CompiledRegexp>(pattern, parameter);
+      compiled_ = fresh_.get();
+    }
+  }
+  // SQLite may release what it keeps at once: it is handed over last.
+  ~StatementPattern() {
+    if (fresh_) {
+      sqlite3_set_auxdata(ctx_, 1, fresh_.release(),
+                          [](void* p) { delete static_cast<CompiledRegexp*>(p); });
+    }
+  }
+  StatementPattern(const StatementPattern&) = delete;
+  StatementPattern& operator=(const StatementPattern&) = delete;
+
+  const CompiledRegexp& operator*() const { return *compiled_; }
+
+ private:
+  sqlite3_context* ctx_;
+  CompiledRegexp* compiled_;
+  std::unique_ptr<CompiledRegexp> fresh_;
+};
+
+// Byte offsets in the subject; a group that took no part in a match has begin kUnset.
+struct Span {
+  size_t begin = kUnset;
+  size_t end = kUnset;
+  static constexpr size_t kUnset = PCRE2_UNSET;
+};
+
+class Matcher {
+ public:
+  Matcher(const CompiledRegexp& re, std::string_view subject)
+      : re_(re),
+        subject_(subject),
+        data_(pcre2_match_data_create_from_pattern(re.code(), nullptr)),
+        context_(pcre2_match_context_create(nullptr)) {
+    if (data_ == nullptr || context_ == nullptr) throw std::bad_alloc();
+  }
+  ~Matcher() {
+    pcre2_match_context_free(context_);
+    pcre2_match_data_free(data_);
+  }
+  Matcher(const Matcher&) = delete;
+  Matcher& operator=(const Matcher&) = delete;
+
+  // The match at the first position at or after byte `from` where the pattern matches.
+  std::optional<Span> Find(size_t from) {
+    if (Run(from, 0, nullptr, nullptr) == PCRE2_ERROR_NOMATCH) return std::nullopt;
+    Span m{pcre2_get_ovector_pointer(data_)[0], pcre2_get_ovector_pointer(data_)[1]};
+    struct Ends {
+      bool shortest;
+      size_t end;
+    } ends{re_.shortest(), m.end};
+    Run(m.begin, PCRE2_ANCHORED, &ends, [](pcre2_callout_block* b, void* p) {
+      auto* e = static_cast<Ends*>(p);
+      if (e->shortest ? b->current_position < e->end : b->current_position > e->end) {
+        e->end = b->current_position;
+      }
+      return 1;
+    });
+    m.end = ends.end;
+    return m;
+  }
+
+  // The spans of the groups 1 to groups() of the match `m`.
+  std::vector<Span> Groups(const Span& m) {
+    size_t end = m.end;
+    Run(m.begin, PCRE2_ANCHORED, &end, [](pcre2_callout_block* b, void* p) {
+      return b->current_position == *static_cast<size_t*>(p) ? 0 : 1;
+    });
+    const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(data_);
+    std::vector<Span> groups(static_cast<size_t>(re_.groups()));
+    for (size_t g = 0; g < groups.size(); ++g) groups[g] = {ovector[2 * g + 2], ovector[2 * g + 3]};
+    return groups;
+  }
+
+ private:
+  using Callout = int (*)(pcre2_callout_block*, void*);
+  int Run(size_t from, uint32_t options, void* data, Callout callout) {
+    pcre2_set_callout(context_, callout, data);
+    const int rc = pcre2_match(re_.code(), reinterpret_cast<PCRE2_SPTR>(subject_.data()),
+                               subject_.size(), from, options, data_, context_);
+    if (rc < 0 && rc != PCRE2_ERROR_NOMATCH) MatchFailed(rc);
+    return rc;
+  }
+
+  const CompiledRegexp& re_;
+  std::string_view subject_;
+  pcre2_match_data* data_;
+  pcre2_match_context* context_;
+};
+
+// The source text, its pattern and the matches from a position on.
+class Search {
+ public:
+  // `position`: argument 2 (characters from 1).
+  Search(sqlite3_context* ctx, sqlite3_value** argv, sqlite3_value* parameter,
+         int64_t position)
+      : source_(AsText(argv[0])),
+        pattern_(ctx, TextView(argv[1]), IsNull(parameter) ? "" : TextView(parameter)),
+        matcher_(*pattern_, source_),
+        starts_(CharStarts(source_)) {
+    if (position < 1) OutOfRange(position);
+    next_ = position - 1 <= static_cast<int64_t>(starts_.size())
+                ? ByteOf(static_cast<size_t>(position - 1))
+                : Span::kUnset;
+  }
+
+  // The next match, or none.
+  std::optional<Span> Next() {
+    if (next_ == Span::kUnset || next_ > source_.size()) return std::nullopt;
+    std::optional<Span> m = matcher_.Find(next_);
+    if (!m) {
+      next_ = Span::kUnset;
+    } else if (m->end > m->begin) {
+      next_ = m->end;
+    } else {
+      next_ = m->begin < source_.size() ? ByteOf(CharOf(m->begin) + 1) : Span::kUnset;
+    }
+    return m;
+  }
+  // The `occurrence`th match (from 1), or none.
+  std::optional<Span> Nth(int64_t occurrence) {
+    std::optional<Span> m;
+    for (int64_t k = 0; k < occurrence; ++k) {
+      if (!(m = Next())) break;
+    }
+    return m;
+  }
+
+  size_t CharOf(size_t byte) const {
+    return static_cast<size_t>(std::lower_bound(starts_.begin(), starts_.end(), byte) -
+                               starts_.begin());
+  }
+  const std::string& source() const { return source_; }
+  const CompiledRegexp& pattern() const { return *pattern_; }
+  Matcher& matcher() { return matcher_; }
+
+ private:
+  size_t ByteOf(size_t char_index) const {
+    return char_index < starts_.size() ? starts_[char_index] : source_.size();
+  }
+
+  std::string source_;
+  StatementPattern pattern_;
+  Matcher matcher_;
+  std::vector<size_t> starts_;
+  size_t next_;
+};
+
+bool AnyNullOf(sqlite3_value** argv, std::initializer_list<int> at) {
+  for (int i : at) {
+    if (IsNull(argv[i])) return true;
+  }
+  return false;
+}
+
+void Like(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (AnyNullOf(argv, {0, 1})) return sqlite3_result_null(ctx);
+  Search search(ctx, argv, argv[2], 1);
+  sqlite3_result_int(ctx, search.Next() ? 1 : 0);
+}
+
+void Count(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (AnyNullOf(argv, {0, 1, 2})) return sqlite3_result_null(ctx);
+  Search search(ctx, argv, argv[3], AsInteger(argv[2]));
+  int64_t n = 0;
+  while (search.Next()) ++n;
+  sqlite3_result_int64(ctx, n);
+}
+
+// The span of subexpression `sub` (0: the whole match) of `m`; unset when it took no part or
+// the pattern has fewer.
+Span Subexpression(Search& search, const Span& m, int64_t sub) {
+  if (sub < 0 || sub > 9) OutOfRange(sub);
+  if (sub == 0) return m;
+  if (sub > search.pattern().groups()) return {};
+  return search.matcher().Groups(m)[static_cast<size_t>(sub - 1)];
+}
+
+void Substr(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (AnyNullOf(argv, {0, 1, 2, 3, 5})) return sqlite3_result_null(ctx);
+  const int64_t occurrence = AsInteger(argv[3]);
+  const int64_t sub = AsInteger(argv[5]);
+  Search search(ctx, argv, argv[4], AsInteger(argv[2]));
+  if (occurrence < 1) OutOfRange(occurrence);
+  if (sub < 0 || sub > 9) OutOfRange(sub);
+  std::optional<Span> m = search.Nth(occurrence);
+  if (!m) return sqlite3_result_null(ctx);
+  const Span s = Subexpression(search, *m, sub);
+  if (s.begin == Span::kUnset) return sqlite3_result_null(ctx);
+  ResultText(ctx, search.source().substr(s.begin, s.end - s.begin));
+}
+
+void Instr(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (AnyNullOf(argv, {0, 1, 2, 3, 4, 6})) return sqlite3_result_null(ctx);
+  const int64_t occurrence = AsInteger(argv[3]);
+  const int64_t return_option = AsInteger(argv[4]);
+  const int64_t sub = AsInteger(argv[6]);
+  Search search(ctx, argv, argv[5], AsInteger(argv[2]));
+  if (occurrence < 1) OutOfRange(occurrence);
+  if (return_option != 0 && return_option != 1) OutOfRange(return_option);
+  if (sub < 0 || sub > 9) OutOfRange(sub);
+  std::optional<Span> m = search.Nth(occurrence);
+  if (!m) return sqlite3_result_int(ctx, 0);
+  const Span s = Subexpression(search, *m, sub);
+  if (s.begin == Span::kUnset) return sqlite3_result_int(ctx, 0);
+  const size_t at = return_option == 1 ? s.end : s.begin;
+  sqlite3_result_int64(ctx, static_cast<int64_t>(search.CharOf(at)) + 1);
+}
+
+// Oracle's replacement text: \1 to \9 the subexpressions, \\ a backslash, any other backslash
+// itself.
+void AppendReplacement(std::string_view replacement, Search& search, const Span& m,
+                       std::string* out) {
+  std::vector<Span> groups;
+  for (size_t i = 0; i < replacement.size(); ++i) {
+    const char c = replacement[i];
+    const char next = i + 1 < replacement.size() ? replacement[i + 1] : '\0';
+    if (c != '\\' || (next != '\\' && (next < '1' || next > '9'))) {
+      out->push_back(c);
+      continue;
+    }
+    ++i;
+    if (next == '\\') {
+      out->push_back('\\');
+      continue;
+    }
+    const int group = next - '0';
+    if (group > search.pattern().groups()) continue;
+    if (groups.empty()) groups = search.matcher().Groups(m);
+    const Span& g = groups[static_cast<size_t>(group - 1)];
+    if (g.begin != Span::kUnset) out->append(search.source(), g.begin, g.end - g.begin);
+  }
+}
+
+void Replace(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  if (IsNull(argv[1])) return ResultText(ctx, AsText(argv[0]));
+  if (AnyNullOf(argv, {3, 4})) return sqlite3_result_null(ctx);
+  const std::string replacement = IsNull(argv[2]) ? std::string() : AsText(argv[2]);
+  const int64_t occurrence = AsInteger(argv[4]);
+  Search search(ctx, argv, argv[5], AsInteger(argv[3]));
+  if (occurrence < 0) OutOfRange(occurrence);
+  const std::string& source = search.source();
+  std::string out;
+  size_t copied = 0;
+  for (int64_t k = 1;; ++k) {
+    std::optional<Span> m = search.Next();
+    if (!m) break;
+    if (occurrence != 0 && k < occurrence) continue;
+    out.append(source, copied, m->begin - copied);
+    AppendReplacement(replacement, search, *m, &out);
+    copied = m->end;
+    if (occurrence != 0) break;
+  }
+  out.append(source, copied, std::string::npos);
+  ResultText(ctx, out);
+}
+
+constexpr FunctionEntry kRegexpFunctions[] = {
+    {"ora_regexp_like", 3, Guarded<Like>, true},
+    {"ora_regexp_count", 4, Guarded<Count>, true},
+    {"ora_regexp_substr", 6, Guarded<Substr>, true},
+    {"ora_regexp_instr", 7, Guarded<Instr>, true},
+    {"ora_regexp_replace", 6, Guarded<Replace>, true},
+};
+
+}  // namespace
+
+std::span<const FunctionEntry> RegexpFunctions() { return kRegexpFunctions; }
+
+}  // namespace korvalis::db::functions
