@@ -4,6 +4,8 @@
 #include <libxml/parser.h>
 #include <libxslt/transform.h>
 #include <libxslt/xsltutils.h>
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include <pcre2.h>
 #include <sqlite3.h>
 #include <unicode/uchar.h>
 #include <xercesc/util/PlatformUtils.hpp>
@@ -76,6 +78,21 @@ bool XsltWorks() {
   return ok;
 }
 
+bool Pcre2Works() {
+  int error = 0;
+  PCRE2_SIZE offset = 0;
+  pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>("[0-9]+"), PCRE2_ZERO_TERMINATED,
+                                   PCRE2_UTF, &error, &offset, nullptr);
+  pcre2_match_data* data = code ? pcre2_match_data_create_from_pattern(code, nullptr) : nullptr;
+  const bool ok = data != nullptr &&
+                  pcre2_match(code, reinterpret_cast<PCRE2_SPTR>("ab12"), 4, 0, 0, data,
+                              nullptr) == 1 &&
+                  pcre2_get_ovector_pointer(data)[0] == 2;
+  pcre2_match_data_free(data);
+  pcre2_code_free(code);
+  return ok;
+}
+
 bool XercesWorks() {
   try {
     xercesc::XMLPlatformUtils::Initialize();
@@ -139,6 +156,7 @@ int RunSelfCheck(const std::vector<std::string>& args) {
       {"sqlite", SqliteWorks}, {"libpq", LibpqWorks},       {"libxml2", LibxmlWorks},
       {"libxslt", XsltWorks},  {"xerces", XercesWorks},     {"zlib", ZlibWorks},
       {"crypto++", CryptoppWorks}, {"icu", IcuWorks},       {"libcurl", CurlWorks},
+      {"pcre2", Pcre2Works},
   };
   int failures = 0;
   for (const auto& check : kChecks) {

@@ -168,7 +168,8 @@ TEST_F(CommandLineTest, SelfcheckCoversEveryLibraryTheSystemLoads) {
   Outcome check = RunCommand(KORVALIS_COMMAND " selfcheck");
   EXPECT_EQ(check.status, 0) << check.out;
   for (const char* library :
-       {"sqlite", "libpq", "libxml2", "libxslt", "xerces", "zlib", "crypto++", "icu", "libcurl"}) {
+       {"sqlite", "libpq", "libxml2", "libxslt", "xerces", "zlib", "crypto++", "icu", "libcurl",
+        "pcre2"}) {
     EXPECT_NE(check.out.find(library), std::string::npos) << library;
   }
   EXPECT_EQ(check.out.find("FAILED"), std::string::npos);

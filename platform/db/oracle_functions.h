@@ -1,7 +1,8 @@
 // The SQL functions, registered on every embedded connection, through which translated
 // statements get Oracle's results: conversions (ora_num, ora_date_in ...), NULL-aware
 // concatenation, exact division, date arithmetic, and the Oracle built-ins (SUBSTR, INSTR,
-// TO_CHAR, TO_DATE, ADD_MONTHS ...). Their errors carry Oracle's error numbers.
+// TO_CHAR, TO_DATE, ADD_MONTHS ...), and the regular-expression functions. Their errors carry
+// Oracle's error numbers.
 //
 // Thread-safety: the functions keep no state; registering is per connection.
 #pragma once

@@ -472,7 +472,7 @@ BEGIN
   RETURN regexp_count(v, pat, p, flags);
 END $f$;
 CREATE OR REPLACE FUNCTION ora_regexp_substr(v text, pat text, pos numeric, occ numeric,
-                                             flags text, sub numeric)
+                                             flags text, sub numeric, subexpressions integer)
 RETURNS text LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
 DECLARE p integer; k integer; s integer;
 BEGIN
@@ -480,11 +480,12 @@ BEGIN
   p := ora_regexp_argument(pos, 1);
   k := ora_regexp_argument(occ, 1);
   s := ora_regexp_argument(sub, 0, 9);
-  IF p > length(v) + 1 THEN RETURN NULL; END IF;
+  IF p > length(v) + 1 OR s > subexpressions THEN RETURN NULL; END IF;
   RETURN nullif(regexp_substr(v, pat, p, k, flags, s), '');
 END $f$;
 CREATE OR REPLACE FUNCTION ora_regexp_instr(v text, pat text, pos numeric, occ numeric,
-                                            ret numeric, flags text, sub numeric)
+                                            ret numeric, flags text, sub numeric,
+                                            subexpressions integer)
 RETURNS numeric LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
 DECLARE p integer; k integer; r integer; s integer;
 BEGIN
@@ -495,7 +496,7 @@ BEGIN
   k := ora_regexp_argument(occ, 1);
   r := ora_regexp_argument(ret, 0, 1);
   s := ora_regexp_argument(sub, 0, 9);
-  IF p > length(v) + 1 THEN RETURN 0; END IF;
+  IF p > length(v) + 1 OR s > subexpressions THEN RETURN 0; END IF;
   RETURN regexp_instr(v, pat, p, k, r, flags, s);
 END $f$;
 -- Oracle's replacement text in PostgreSQL's: \1 to \9 and \\ are read alike, any other backslash

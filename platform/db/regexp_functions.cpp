@@ -3,14 +3,15 @@
 // ora_regexp_instr and ora_regexp_replace, called with every argument (regexp_sql.cpp) and the
 // pattern and match parameter as Oracle writes them (regexp_pattern.h).
 //
-// PCRE2 gives the first match its backtracking finds; Oracle's semantics want, at the first
-// position where the pattern matches, the longest match (the shortest for a non-greedy
-// pattern). So a match is found in up to three runs: an ordinary search gives the position;
-// an anchored run there whose callout at the pattern's end records every end it reaches and
-// turns each down, so that every way of matching is tried, gives the longest (or shortest)
-// end; where the subexpressions are needed, an anchored run whose callout accepts only that
-// end gives them. The next occurrence is searched from the end of a match, or one character on
-// after an empty one. Positions count characters.
+// PCRE2's backtracking gives the first match its order of trying finds; Oracle's semantics want,
+// at the first position where the pattern matches, the longest match (the shortest for a
+// non-greedy pattern), as PostgreSQL gives it. Where no subexpression is read, PCRE2's automaton
+// (pcre2_dfa_match) finds that match directly. Otherwise an ordinary search gives the position,
+// and an anchored run there, whose callout at the pattern's end records each way of matching
+// and turns it down so that every way is tried, keeps the preferred one: the longest (shortest),
+// and among those ending alike, the one whose groups, in the order they open, end last (first).
+// The next occurrence is searched from the end of a match, or one character on after an empty
+// one. Positions count characters.
 #include <memory>
 #include <optional>
 
@@ -33,6 +34,19 @@ namespace {
   throw FunctionError{std::string("the regular expression cannot be matched: ") +
                       reinterpret_cast<const char*>(message)};
 }
+
+// Byte offsets in the subject; a group that took no part in a match has begin kUnset.
+struct Span {
+  size_t begin = kUnset;
+  size_t end = kUnset;
+  static constexpr size_t kUnset = PCRE2_UNSET;
+};
+
+// A match: its span and the spans PCRE2's groups took in it.
+struct Match {
+  Span whole;
+  std::vector<size_t> ovector;  // 2 per group of PCRE2, from group 1
+};
 
 // A pattern compiled for its statement, with the texts it was compiled from.
 class CompiledRegexp {
@@ -62,6 +76,13 @@ class CompiledRegexp {
   }
   const pcre2_code* code() const { return code_; }
   int groups() const { return translated_.groups; }
+  int captures() const { return translated_.pcre2_captures; }
+  bool backreference() const { return translated_.backreference; }
+  // The span subexpression `group` (from 1) took in `m`.
+  Span Group(const Match& m, int group) const {
+    const size_t k = static_cast<size_t>(translated_.pcre2_groups[static_cast<size_t>(group - 1)]);
+    return {m.ovector[2 * k - 2], m.ovector[2 * k - 1]};
+  }
   bool shortest() const { return translated_.shortest; }
 
  private:
@@ -100,13 +121,6 @@ class StatementPattern {
   std::unique_ptr<CompiledRegexp> fresh_;
 };
 
-// Byte offsets in the subject; a group that took no part in a match has begin kUnset.
-struct Span {
-  size_t begin = kUnset;
-  size_t end = kUnset;
-  static constexpr size_t kUnset = PCRE2_UNSET;
-};
-
 class Matcher {
  public:
   Matcher(const CompiledRegexp& re, std::string_view subject)
@@ -123,38 +137,72 @@ class Matcher {
   Matcher(const Matcher&) = delete;
   Matcher& operator=(const Matcher&) = delete;
 
-  // The match at the first position at or after byte `from` where the pattern matches.
-  std::optional<Span> Find(size_t from) {
+  // The match at the first position at or after byte `from` where the pattern matches, with
+  // the spans of its subexpressions when `subexpressions`.
+  std::optional<Match> Find(size_t from, bool subexpressions) {
+    if (!subexpressions && !re_.backreference()) return FindEnd(from);
     if (Run(from, 0, nullptr, nullptr) == PCRE2_ERROR_NOMATCH) return std::nullopt;
-    Span m{pcre2_get_ovector_pointer(data_)[0], pcre2_get_ovector_pointer(data_)[1]};
-    struct Ends {
-      bool shortest;
-      size_t end;
-    } ends{re_.shortest(), m.end};
-    Run(m.begin, PCRE2_ANCHORED, &ends, [](pcre2_callout_block* b, void* p) {
-      auto* e = static_cast<Ends*>(p);
-      if (e->shortest ? b->current_position < e->end : b->current_position > e->end) {
-        e->end = b->current_position;
-      }
-      return 1;
-    });
-    m.end = ends.end;
-    return m;
-  }
-
-  // The spans of the groups 1 to groups() of the match `m`.
-  std::vector<Span> Groups(const Span& m) {
-    size_t end = m.end;
-    Run(m.begin, PCRE2_ANCHORED, &end, [](pcre2_callout_block* b, void* p) {
-      return b->current_position == *static_cast<size_t*>(p) ? 0 : 1;
-    });
-    const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(data_);
-    std::vector<Span> groups(static_cast<size_t>(re_.groups()));
-    for (size_t g = 0; g < groups.size(); ++g) groups[g] = {ovector[2 * g + 2], ovector[2 * g + 3]};
-    return groups;
+    Best best{re_.shortest(), static_cast<size_t>(re_.captures()), {}};
+    best.match.whole = {pcre2_get_ovector_pointer(data_)[0], Span::kUnset};
+    Run(best.match.whole.begin, PCRE2_ANCHORED, &best, &Best::Consider);
+    return std::move(best.match);
   }
 
  private:
+  // The preferred of the ways the pattern matches at one position: the longest (shortest)
+  // one, and among those that end alike, the one whose groups end last (first).
+  struct Best {
+    bool shortest;
+    size_t captures;
+    Match match;
+
+    static int Consider(pcre2_callout_block* b, void* p) {
+      static_cast<Best*>(p)->Take(*b);
+      return 1;  // and go on to the next way
+    }
+    // Whether end `a` is less preferred than `b`.
+    bool Before(size_t a, size_t b) const { return shortest ? a > b : a < b; }
+    void Take(const pcre2_callout_block& b) {
+      std::vector<size_t> ovector(2 * captures, Span::kUnset);
+      for (size_t k = 1; k < b.capture_top && k <= captures; ++k) {
+        ovector[2 * k - 2] = b.offset_vector[2 * k];
+        ovector[2 * k - 1] = b.offset_vector[2 * k + 1];
+      }
+      const size_t end = b.current_position;
+      if (match.whole.end != Span::kUnset) {
+        if (Before(end, match.whole.end)) return;
+        if (end == match.whole.end) {
+          // A group that took part in one way and not in the other decides nothing.
+          size_t k = 1;
+          while (k < ovector.size() &&
+                 (ovector[k] == match.ovector[k] || ovector[k] == Span::kUnset ||
+                  match.ovector[k] == Span::kUnset)) {
+            k += 2;
+          }
+          if (k >= ovector.size() || Before(ovector[k], match.ovector[k])) return;
+        }
+      }
+      match.whole.end = end;
+      match.ovector = std::move(ovector);
+    }
+  };
+
+  // Without subexpressions, PCRE2's automaton finds the longest (shortest) match at once.
+  std::optional<Match> FindEnd(size_t from) {
+    pcre2_set_callout(context_, nullptr, nullptr);
+    for (size_t size = 256;; size *= 4) {
+      workspace_.resize(size);
+      const int rc = pcre2_dfa_match(re_.code(), reinterpret_cast<PCRE2_SPTR>(subject_.data()),
+                                     subject_.size(), from, re_.shortest() ? PCRE2_DFA_SHORTEST : 0,
+                                     data_, context_, workspace_.data(), workspace_.size());
+      if (rc == PCRE2_ERROR_DFA_WSSIZE && size < (1u << 20)) continue;
+      if (rc == PCRE2_ERROR_NOMATCH) return std::nullopt;
+      if (rc < 0) MatchFailed(rc);
+      const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(data_);
+      return Match{{ovector[0], ovector[1]}, {}};
+    }
+  }
+
   using Callout = int (*)(pcre2_callout_block*, void*);
   int Run(size_t from, uint32_t options, void* data, Callout callout) {
     pcre2_set_callout(context_, callout, data);
@@ -168,15 +216,18 @@ class Matcher {
   std::string_view subject_;
   pcre2_match_data* data_;
   pcre2_match_context* context_;
+  std::vector<int> workspace_;
 };
 
 // The source text, its pattern and the matches from a position on.
 class Search {
  public:
   // `position`: argument 2 (characters from 1).
+  // `subexpressions`: the matches' subexpressions are read.
   Search(sqlite3_context* ctx, sqlite3_value** argv, sqlite3_value* parameter,
-         int64_t position)
-      : source_(AsText(argv[0])),
+         int64_t position, bool subexpressions = false)
+      : subexpressions_(subexpressions),
+        source_(AsText(argv[0])),
         pattern_(ctx, TextView(argv[1]), IsNull(parameter) ? "" : TextView(parameter)),
         matcher_(*pattern_, source_),
         starts_(CharStarts(source_)) {
@@ -187,21 +238,23 @@ class Search {
   }
 
   // The next match, or none.
-  std::optional<Span> Next() {
+  std::optional<Match> Next() {
     if (next_ == Span::kUnset || next_ > source_.size()) return std::nullopt;
-    std::optional<Span> m = matcher_.Find(next_);
+    std::optional<Match> m = matcher_.Find(next_, subexpressions_);
     if (!m) {
       next_ = Span::kUnset;
-    } else if (m->end > m->begin) {
-      next_ = m->end;
+    } else if (m->whole.end > m->whole.begin) {
+      next_ = m->whole.end;
+    } else if (m->whole.begin < source_.size()) {
+      next_ = ByteOf(CharOf(m->whole.begin) + 1);
     } else {
-      next_ = m->begin < source_.size() ? ByteOf(CharOf(m->begin) + 1) : Span::kUnset;
+      next_ = Span::kUnset;
     }
     return m;
   }
   // The `occurrence`th match (from 1), or none.
-  std::optional<Span> Nth(int64_t occurrence) {
-    std::optional<Span> m;
+  std::optional<Match> Nth(int64_t occurrence) {
+    std::optional<Match> m;
     for (int64_t k = 0; k < occurrence; ++k) {
       if (!(m = Next())) break;
     }
@@ -214,13 +267,13 @@ class Search {
   }
   const std::string& source() const { return source_; }
   const CompiledRegexp& pattern() const { return *pattern_; }
-  Matcher& matcher() { return matcher_; }
 
  private:
   size_t ByteOf(size_t char_index) const {
     return char_index < starts_.size() ? starts_[char_index] : source_.size();
   }
 
+  bool subexpressions_;
   std::string source_;
   StatementPattern pattern_;
   Matcher matcher_;
@@ -251,21 +304,20 @@ void Count(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 // The span of subexpression `sub` (0: the whole match) of `m`; unset when it took no part or
 // the pattern has fewer.
-Span Subexpression(Search& search, const Span& m, int64_t sub) {
-  if (sub < 0 || sub > 9) OutOfRange(sub);
-  if (sub == 0) return m;
+Span Subexpression(const Search& search, const Match& m, int64_t sub) {
+  if (sub == 0) return m.whole;
   if (sub > search.pattern().groups()) return {};
-  return search.matcher().Groups(m)[static_cast<size_t>(sub - 1)];
+  return search.pattern().Group(m, static_cast<int>(sub));
 }
 
 void Substr(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (AnyNullOf(argv, {0, 1, 2, 3, 5})) return sqlite3_result_null(ctx);
   const int64_t occurrence = AsInteger(argv[3]);
   const int64_t sub = AsInteger(argv[5]);
-  Search search(ctx, argv, argv[4], AsInteger(argv[2]));
+  Search search(ctx, argv, argv[4], AsInteger(argv[2]), sub > 0);
   if (occurrence < 1) OutOfRange(occurrence);
   if (sub < 0 || sub > 9) OutOfRange(sub);
-  std::optional<Span> m = search.Nth(occurrence);
+  std::optional<Match> m = search.Nth(occurrence);
   if (!m) return sqlite3_result_null(ctx);
   const Span s = Subexpression(search, *m, sub);
   if (s.begin == Span::kUnset) return sqlite3_result_null(ctx);
@@ -277,11 +329,11 @@ void Instr(sqlite3_context* ctx, int, sqlite3_value** argv) {
   const int64_t occurrence = AsInteger(argv[3]);
   const int64_t return_option = AsInteger(argv[4]);
   const int64_t sub = AsInteger(argv[6]);
-  Search search(ctx, argv, argv[5], AsInteger(argv[2]));
+  Search search(ctx, argv, argv[5], AsInteger(argv[2]), sub > 0);
   if (occurrence < 1) OutOfRange(occurrence);
   if (return_option != 0 && return_option != 1) OutOfRange(return_option);
   if (sub < 0 || sub > 9) OutOfRange(sub);
-  std::optional<Span> m = search.Nth(occurrence);
+  std::optional<Match> m = search.Nth(occurrence);
   if (!m) return sqlite3_result_int(ctx, 0);
   const Span s = Subexpression(search, *m, sub);
   if (s.begin == Span::kUnset) return sqlite3_result_int(ctx, 0);
@@ -289,11 +341,19 @@ void Instr(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_int64(ctx, static_cast<int64_t>(search.CharOf(at)) + 1);
 }
 
+bool RefersToSubexpression(std::string_view replacement) {
+  for (size_t i = 0; i + 1 < replacement.size(); ++i) {
+    if (replacement[i] != '\\') continue;
+    if (replacement[i + 1] >= '1' && replacement[i + 1] <= '9') return true;
+    ++i;
+  }
+  return false;
+}
+
 // Oracle's replacement text: \1 to \9 the subexpressions, \\ a backslash, any other backslash
 // itself.
-void AppendReplacement(std::string_view replacement, Search& search, const Span& m,
+void AppendReplacement(std::string_view replacement, const Search& search, const Match& m,
                        std::string* out) {
-  std::vector<Span> groups;
   for (size_t i = 0; i < replacement.size(); ++i) {
     const char c = replacement[i];
     const char next = i + 1 < replacement.size() ? replacement[i + 1] : '\0';
@@ -308,8 +368,7 @@ void AppendReplacement(std::string_view replacement, Search& search, const Span&
     }
     const int group = next - '0';
     if (group > search.pattern().groups()) continue;
-    if (groups.empty()) groups = search.matcher().Groups(m);
-    const Span& g = groups[static_cast<size_t>(group - 1)];
+    const Span g = search.pattern().Group(m, group);
     if (g.begin != Span::kUnset) out->append(search.source(), g.begin, g.end - g.begin);
   }
 }
@@ -320,18 +379,18 @@ void Replace(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (AnyNullOf(argv, {3, 4})) return sqlite3_result_null(ctx);
   const std::string replacement = IsNull(argv[2]) ? std::string() : AsText(argv[2]);
   const int64_t occurrence = AsInteger(argv[4]);
-  Search search(ctx, argv, argv[5], AsInteger(argv[3]));
+  Search search(ctx, argv, argv[5], AsInteger(argv[3]), RefersToSubexpression(replacement));
   if (occurrence < 0) OutOfRange(occurrence);
   const std::string& source = search.source();
   std::string out;
   size_t copied = 0;
   for (int64_t k = 1;; ++k) {
-    std::optional<Span> m = search.Next();
+    std::optional<Match> m = search.Next();
     if (!m) break;
     if (occurrence != 0 && k < occurrence) continue;
-    out.append(source, copied, m->begin - copied);
+    out.append(source, copied, m->whole.begin - copied);
     AppendReplacement(replacement, search, *m, &out);
-    copied = m->end;
+    copied = m->whole.end;
     if (occurrence != 0) break;
   }
   out.append(source, copied, std::string::npos);

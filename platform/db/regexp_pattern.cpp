@@ -1,5 +1,6 @@
 #include "platform/db/regexp_pattern.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -59,9 +60,21 @@ class PatternWriter {
     if (lazy_ && greedy_) Refuse("a non-greedy quantifier beside a greedy one");
     if (lazy_ && alternation_) Refuse("a non-greedy quantifier beside an alternation");
     RegexpPattern result;
+    // PCRE2 numbers its groups in the order they open.
+    std::sort(captures_.begin(), captures_.end(),
+              [](const Capture& a, const Capture& b) { return a.offset < b.offset; });
+    result.pcre2_groups.resize(static_cast<size_t>(groups_));
+    for (size_t k = 0; k < captures_.size(); ++k) {
+      if (captures_[k].group > 0) {
+        result.pcre2_groups[static_cast<size_t>(captures_[k].group - 1)] = static_cast<int>(k + 1);
+      }
+    }
+    result.pcre2_captures = static_cast<int>(captures_.size());
     result.pcre2 = std::move(pcre2_);
     result.postgres = std::move(postgres_);
     result.shortest = lazy_;
+    result.repeated_group = repeated_group_;
+    result.backreference = backreference_;
     result.groups = groups_;
     result.options = options_;
     return result;
@@ -83,6 +96,11 @@ class PatternWriter {
       ++i_;
       return;
     }
+    const bool quantifier = c == '*' || c == '+' || c == '?' || (c == '{' && StartsInterval());
+    if (!quantifier && c != ')') {
+      atom_start_ = pcre2_.size();
+      quantified_group_ = false;
+    }
     switch (c) {
       case '\\': return Escape();
       case '.':
@@ -100,13 +118,17 @@ class PatternWriter {
       case '[': return Bracket();
       case '(':
         ++i_;
-        open_groups_.push_back(++groups_);
-        Both("(");
+        open_groups_.push_back({++groups_, pcre2_.size()});
+        captures_.push_back({pcre2_.size(), groups_});
+        pcre2_.append("(?<g" + std::to_string(groups_) + ">");
+        postgres_.push_back('(');
         repeatable_ = false;
         return;
       case ')':
         ++i_;
         if (open_groups_.empty()) Unmatched();
+        atom_start_ = open_groups_.back().offset;
+        quantified_group_ = true;
         open_groups_.pop_back();
         Both(")");
         repeatable_ = true;
@@ -147,6 +169,17 @@ class PatternWriter {
       lazy = true;
     }
     if (varies) (lazy ? lazy_ : greedy_) = true;
+    if (quantified_group_) {
+      if (backreference_) Refuse("a back reference beside a repeated subexpression");
+      repeated_group_ = true;
+    }
+    // The repeated atom is a group of its own to PCRE2, whose end tells the matches apart.
+    pcre2_.insert(atom_start_, "(");
+    for (Capture& capture : captures_) {
+      if (capture.offset >= atom_start_) ++capture.offset;
+    }
+    captures_.push_back({atom_start_, 0});
+    pcre2_.push_back(')');
     if (i_ < p_.size() && (p_[i_] == '*' || p_[i_] == '+' || p_[i_] == '?' || StartsInterval())) {
       Refuse("a quantifier following another");
     }
@@ -216,8 +249,10 @@ class PatternWriter {
       if (group > groups_ || Open(group)) {
         throw SqlError("ORA-12727: invalid back reference in regular expression");
       }
-      pcre2_.append("\\g{").push_back(c);
-      pcre2_.push_back('}');
+      if (repeated_group_) Refuse("a back reference beside a repeated subexpression");
+      backreference_ = true;
+      pcre2_.append("\\k<g").push_back(c);
+      pcre2_.push_back('>');
       postgres_.append("(?:\\").push_back(c);
       postgres_.push_back(')');
       return;
@@ -260,8 +295,8 @@ class PatternWriter {
   }
 
   bool Open(int group) const {
-    for (int g : open_groups_) {
-      if (g == group) return true;
+    for (const OpenGroup& g : open_groups_) {
+      if (g.group == group) return true;
     }
     return false;
   }
@@ -351,7 +386,22 @@ class PatternWriter {
   size_t i_ = 0;
   std::string pcre2_;
   std::string postgres_;
-  std::vector<int> open_groups_;
+  struct OpenGroup {
+    int group;
+    size_t offset;  // of its parenthesis in pcre2_
+  };
+  std::vector<OpenGroup> open_groups_;
+  // PCRE2's groups: the pattern's own (group > 0) and the repeated atoms (group 0), by where
+  // their parenthesis stands in pcre2_.
+  struct Capture {
+    size_t offset;
+    int group;
+  };
+  std::vector<Capture> captures_;
+  size_t atom_start_ = 0;  // where the last atom starts in pcre2_
+  bool quantified_group_ = false;  // the last atom is a group
+  bool repeated_group_ = false;
+  bool backreference_ = false;
   int groups_ = 0;
   bool repeatable_ = false;
   bool greedy_ = false;

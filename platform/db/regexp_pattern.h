@@ -9,13 +9,15 @@
 // engines: an equivalence class [=a=] (Oracle matches every letter of that base letter), a
 // non-greedy quantifier beside a greedy one or an alternation (the two engines combine them
 // differently), a quantifier with nothing to repeat or following another, a repeat count above
-// 255.
+// 255, a back reference in a pattern that repeats a subexpression (the engines tell its text
+// differently; regexp_sql.cpp refuses using it otherwise).
 //
 // Thread-safety: stateless functions.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace korvalis::db {
 
@@ -37,6 +39,16 @@ struct RegexpPattern {
   std::string postgres;
   bool shortest = false;       // the match at a position is the shortest one
   int groups = 0;              // the subexpressions
+  // PCRE2's group of each subexpression (index 0 for \1), and the count of PCRE2's groups,
+  // which also capture each repeated atom: where several ways of matching end alike, the one
+  // whose groups, in the order they open, end last (first for a non-greedy pattern) is the
+  // one PostgreSQL gives.
+  std::vector<int> pcre2_groups;
+  int pcre2_captures = 0;
+  // A quantifier repeats a subexpression: the engines give different texts for it (the text of
+  // the subexpressions may not be used).
+  bool repeated_group = false;
+  bool backreference = false;  // the pattern refers back to a subexpression
   RegexpOptions options;
 };
 

@@ -8,7 +8,8 @@
 //   REGEXP_REPLACE(s, p [, r [, pos [, occ [, m]]]])  ora_regexp_replace(s, p, r, pos, occ, m)
 // The pattern and the match parameter are text literals, checked here on both engines
 // (regexp_pattern.h): the embedded file's functions take them as Oracle writes them, the
-// server's take the pattern as an ARE and its flags.
+// server's take the pattern as an ARE and its flags, and the count of its subexpressions after
+// a subexpression argument.
 #include <string>
 
 #include "platform/db/regexp_pattern.h"
@@ -46,6 +47,26 @@ const Expr* LiteralArgument(const Expr& e, size_t at, std::string_view what) {
   return a.kind == ExprKind::kNull ? nullptr : &a;
 }
 
+// Whether the call reads the text of a subexpression: a subexpression argument other than 0, or
+// a replacement that refers to one (or is computed).
+bool UsesSubexpressions(const Expr& e, std::string_view roles) {
+  const size_t sub = roles.back() == '0' ? roles.size() - 1 : roles.size();
+  if (sub < e.args.size()) {
+    const Expr& a = *e.args[sub];
+    return !(a.kind == ExprKind::kNumber && a.text == "0");
+  }
+  const size_t replacement = roles.find('r');
+  if (replacement >= e.args.size()) return false;
+  const Expr& r = *e.args[replacement];
+  if (r.kind == ExprKind::kNull) return false;
+  if (r.kind != ExprKind::kString) return true;
+  for (size_t i = 0; i + 1 < r.text.size(); ++i) {
+    if (r.text[i] == '\\' && r.text[i + 1] >= '1' && r.text[i + 1] <= '9') return true;
+    if (r.text[i] == '\\') ++i;
+  }
+  return false;
+}
+
 }  // namespace
 
 SqlType Translator::EmitRegexp(const Expr& e, const Scope* scope, std::string* out) {
@@ -62,6 +83,9 @@ SqlType Translator::EmitRegexp(const Expr& e, const Scope* scope, std::string* o
   const RegexpOptions options = ReadMatchParameter(parameter ? parameter->text : "");
   RegexpPattern translated;
   if (pattern != nullptr) translated = TranslateRegexp(pattern->text, options);
+  if (translated.repeated_group && UsesSubexpressions(e, roles)) {
+    Refuse(e.text + " of a subexpression that a quantifier repeats");
+  }
 
   out->append(f->printed).push_back('(');
   for (size_t i = 0; i < roles.size(); ++i) {
@@ -104,6 +128,8 @@ SqlType Translator::EmitRegexp(const Expr& e, const Scope* scope, std::string* o
         }
     }
   }
+  // PostgreSQL reads a subexpression beyond the pattern's as the whole match.
+  if (pg_ && roles.back() == '0') out->append(", " + std::to_string(translated.groups));
   out->push_back(')');
   return f->result;
 }
