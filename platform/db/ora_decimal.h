@@ -18,6 +18,15 @@
 #include <string>
 #include <string_view>
 
+// Boost's decimal type builds all its constants (a table of 255 powers of two among them) in a
+// static initialiser, before main, in every shared object that uses the type: the command, the
+// product library and the suite's stand-ins each pay it at start. Each constant is a
+// function-local static, which the language builds once, on first use, under its own guard;
+// with an initialiser that does nothing they are built when a computation first needs them,
+// with the same values.
+template <>
+inline boost::multiprecision::backends::cpp_dec_float<64>::initializer::initializer() {}
+
 namespace korvalis::db {
 
 // Enough digits that a sum, a product or a quotient of two NUMBERs rounds to a NUMBER's
