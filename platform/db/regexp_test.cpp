@@ -127,6 +127,11 @@ TEST_P(RegexpTest, ArgumentsAndOccurrences) {
       {"SELECT REGEXP_INSTR('abc', 'b', 1, 1, 2) FROM DUAL", "ORA-01428"},
       {"SELECT REGEXP_REPLACE('abc', 'b', 'x', 1, -1) FROM DUAL", "ORA-01428"},
       {"SELECT REGEXP_SUBSTR('abc', 'b', 1, 1, 'c', 10) FROM DUAL", "ORA-01428"},
+      // REGEXP_LIKE is a condition: CASE reads it, a select list holds no truth value.
+      {"SELECT REGEXP_LIKE('a', 'a') FROM DUAL", "ORA-00904"},
+      {"SELECT CASE WHEN REGEXP_LIKE(ID, '^[0-9]$') AND NOT REGEXP_LIKE(NAME, 'x') THEN NAME END "
+       "FROM STAFF WHERE ID < 3 ORDER BY ID",
+       "Steven,Stephen"},
   });
 }
 

@@ -497,6 +497,7 @@ std::vector<ColumnInfo> Translator::EmitSelectList(SelectCore& core, Scope* scop
       EmitStar(*item.expr, *scope, only_dual, &columns, out);
       continue;
     }
+    RefuseConditionAsValue(*item.expr);
     const SqlType type = PrintsExactly(core, i, scope) ? EmitExact(*item.expr, scope, true, out)
                                                        : Emit(*item.expr, scope, out);
     std::string name = forced_names && i < forced_names->size()

@@ -52,6 +52,9 @@ bool ContainsRownum(const Expr& e);
 // A query anywhere within `e`.
 bool ContainsQuery(const Expr& e);
 bool IsAggregateName(std::string_view f);
+// Refuses REGEXP_LIKE, a condition, where `e` is read as a value (`truth_value` false) rather than
+// as a truth value (ORA-00904, as Oracle names it there).
+void RefuseConditionAsValue(const Expr& e, bool truth_value = false);
 bool ContainsAggregate(const Expr& e);
 // Whether the HAVING of `core` keeps rows rather than groups: the level has no GROUP BY and
 // no aggregate in its select list or HAVING (grouping_check.cpp).
