@@ -160,10 +160,10 @@ bool Translator::EmitDictionaryView(const TableRef& ref, Scope* scope, std::stri
   out->push_back('(');
   out->append(pg_ ? view->pg_sql : view->sql);
   out->append(") AS ");
-  AppendQuotedName(alias.text, out);
   Source s;
   s.table = &view->info;
-  s.alias = AsciiUpper(alias.text);
+  s.alias = NameOf(alias);
+  AppendAlias(s.alias, out);
   scope->sources.push_back(std::move(s));
   return true;
 }

@@ -16,7 +16,7 @@ Scope TargetScope(const Statement& stmt, const TableInfo* table) {
   Scope scope;
   Source s;
   s.table = table;
-  s.alias = stmt.alias.empty() ? table->name : AsciiUpper(stmt.alias.text);
+  s.alias = stmt.alias.empty() ? table->name : NameOf(stmt.alias);
   scope.sources.push_back(std::move(s));
   return scope;
 }
@@ -280,7 +280,7 @@ BlobStatement Translator::Blob(Statement& stmt) {
   BlobStatement b;
   std::string alias = scope.sources[0].alias;
   std::string rowid;
-  AppendQuotedName(alias, &rowid);
+  AppendAlias(alias, &rowid);
   // PostgreSQL's row address (ctid) stays while the writing transaction holds the table.
   const char* address = pg_ ? ".ctid" : ".rowid";
   b.rowid_sql = "SELECT " + rowid + address + " FROM " + from + where + tail;

@@ -16,12 +16,26 @@ const ColumnInfo* Translator::ResolveColumn(const Expr& e, const Scope* scope) {
   if (e.parts.size() >= 2) qualifier = e.parts[e.parts.size() - 2].text;
   for (const Scope* s = scope; s; s = s->parent) {
     for (const Source& src : s->sources) {
-      if (!qualifier.empty() && !EqualsIgnoringAsciiCase(src.alias, qualifier)) continue;
+      if (!qualifier.empty() && src.alias != qualifier) continue;
       if (const ColumnInfo* c = src.Find(column)) return c;
     }
   }
   return nullptr;
 }
+
+namespace {
+
+// Whether `qualifier` names a FROM item of `scope` or of an enclosing one.
+bool NamesSource(std::string_view qualifier, const Scope* scope) {
+  for (const Scope* s = scope; s; s = s->parent) {
+    for (const Source& src : s->sources) {
+      if (src.alias == qualifier) return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
 
 // A name that matches a table's column only when case is ignored names no column ("abc" is not
 // ABC), which the embedded database would not tell.
@@ -31,7 +45,7 @@ void Translator::RefuseColumnOfAnotherCase(const Expr& e, const Scope* scope) {
   if (e.parts.size() >= 2) qualifier = e.parts[e.parts.size() - 2].text;
   for (const Scope* s = scope; s; s = s->parent) {
     for (const Source& src : s->sources) {
-      if (!qualifier.empty() && !EqualsIgnoringAsciiCase(src.alias, qualifier)) continue;
+      if (!qualifier.empty() && src.alias != qualifier) continue;
       if (src.table && src.table->FindIgnoringCase(column)) {
         throw SqlError("ORA-00904: \"" + column + "\": invalid identifier");
       }
@@ -67,7 +81,7 @@ SqlType Translator::EmitColumn(const Expr& e, const Scope* scope, std::string* o
     const Source* found = nullptr;
     const ColumnInfo* info = nullptr;
     for (const Source& src : s->sources) {
-      if (!qualifier.empty() && !EqualsIgnoringAsciiCase(src.alias, qualifier)) continue;
+      if (!qualifier.empty() && src.alias != qualifier) continue;
       const ColumnInfo* c = src.Find(column);
       if (!c) continue;
       if (found) throw SqlError("ORA-00918: column ambiguously defined: " + std::string(column));
@@ -82,19 +96,23 @@ SqlType Translator::EmitColumn(const Expr& e, const Scope* scope, std::string* o
     if (s != scope && s->grouping) CheckReadOfGroupingLevel(*info, *s);
     if (found->renamed_in.empty()) break;
     out->append(found->renamed_in).push_back('.');
-    AppendName(found->alias + "$" + info->name, out);
+    AppendAlias(found->alias + "$" + info->name, out);
     return info->type;
   }
   size_t first = e.parts.size() > 2 ? e.parts.size() - 2 : 0;  // a schema qualifier is dropped
   for (size_t i = first; i < e.parts.size(); ++i) {
     if (i > first) out->push_back('.');
     if (i + 1 < e.parts.size()) {
-      AppendQuotedName(e.parts[i].text, out);  // a qualifier: a table's alias or name
+      AppendAlias(e.parts[i].text, out);  // a qualifier: a table's alias or name
     } else {
       AppendName(e.parts[i].text, out);
     }
   }
   const ColumnInfo* resolved = ResolveColumn(e, scope);
+  if (!resolved && !qualifier.empty() && !NamesSource(qualifier, scope)) {
+    throw SqlError("ORA-00904: \"" + std::string(qualifier) + "\".\"" + std::string(column) +
+                   "\": invalid identifier");
+  }
   if (!resolved && !ordering_) RefuseColumnOfAnotherCase(e, scope);
   return resolved ? resolved->type : SqlType::kUnknown;
 }

@@ -72,7 +72,7 @@ void Translator::EmitTableRef(TableRef& ref, Scope* scope, std::string* out) {
       UseTable(table);
       Source s;
       s.table = table;
-      s.alias = ref.alias.empty() ? AsciiUpper(ref.table.text) : AsciiUpper(ref.alias.text);
+      s.alias = NameOf(ref.alias.empty() ? ref.table : ref.alias);
       AppendTable(*table, ref.alias, out);
       scope->sources.push_back(std::move(s));
       return;
@@ -85,9 +85,9 @@ void Translator::EmitTableRef(TableRef& ref, Scope* scope, std::string* out) {
       s.derived = EmitSelect(*ref.subquery, scope->parent, out);
       out->push_back(')');
       if (!ref.alias.empty()) {
+        s.alias = NameOf(ref.alias);
         out->append(" AS ");
-        AppendQuotedName(ref.alias.text, out);
-        s.alias = AsciiUpper(ref.alias.text);
+        AppendAlias(s.alias, out);
       } else if (pg_) {
         // PostgreSQL wants a name for every inline view; this one is never referred to.
         out->append(" AS ");
@@ -159,16 +159,20 @@ void Translator::AppendName(std::string_view name, std::string* out) const {
   AppendEngineName(name, MarksNames(), out);
 }
 
-// The engine finds the qualifier of a column by its table's name; the stored name differs
-// from it where it is marked, so the table takes its own name as its alias.
+void Translator::AppendAlias(std::string_view name, std::string* out) const {
+  AppendEngineName(name, !pg_, out);
+}
+
+// The engine finds the qualifier of a column by its table's name; where a name holding
+// lower-case letters qualifies the columns, the table takes it as its alias.
 void Translator::AppendTable(const TableInfo& table, const Name& alias, std::string* out) const {
   AppendName(table.name, out);
   if (!alias.empty()) {
     out->append(" AS ");
-    AppendQuotedName(alias.text, out);
-  } else if (MarksNames() && IsMarkedWhenStored(table.name)) {
+    AppendAlias(NameOf(alias), out);
+  } else if (!pg_ && IsMarkedWhenStored(table.name)) {
     out->append(" AS ");
-    AppendQuotedName(table.name, out);
+    AppendAlias(table.name, out);
   }
 }
 

@@ -16,7 +16,7 @@ const ColumnInfo* ColumnOfLevel(const Expr& e, const Scope& scope) {
   std::string_view qualifier;
   if (e.parts.size() >= 2) qualifier = e.parts[e.parts.size() - 2].text;
   for (const Source& src : scope.sources) {
-    if (!qualifier.empty() && !EqualsIgnoringAsciiCase(src.alias, qualifier)) continue;
+    if (!qualifier.empty() && src.alias != qualifier) continue;
     if (const ColumnInfo* c = src.Find(column)) return c;
   }
   return nullptr;

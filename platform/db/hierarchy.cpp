@@ -44,7 +44,7 @@ void Requalify(sql::ExprPtr& e, bool under_prior, const Source& source, const Na
   if (e->kind == ExprKind::kColumn) {
     auto& parts = e->parts;
     const bool here = parts.size() == 1 ||
-                      (parts.size() == 2 && EqualsIgnoringAsciiCase(parts[0].text, alias.text));
+                      (parts.size() == 2 && parts[0].text == NameOf(alias));
     if (here && source.Find(parts.back().text)) {
       Name column = parts.back();
       parts.clear();
@@ -96,7 +96,7 @@ void ExpandStar(SelectCore& core, const Source& source, const Name& alias) {
   for (sql::SelectItem& item : core.items) {
     const Expr& e = *item.expr;
     if (e.kind != ExprKind::kStar ||
-        (!e.parts.empty() && !EqualsIgnoringAsciiCase(e.parts.back().text, alias.text))) {
+        (!e.parts.empty() && e.parts.back().text != NameOf(alias))) {
       items.push_back(std::move(item));
       continue;
     }
@@ -371,10 +371,10 @@ void Translator::EmitHierarchy(SelectCore& core, sql::Select* owner, Scope* scop
   parts.chain = ref.kind == TableRef::kTable && AsciiUpper(ref.table.text) == "DUAL";
   parts.rows = EmitHierarchyRows(ref, scope, &source, &parts.stored_table);
   const Name alias = !ref.alias.empty()             ? ref.alias
-                     : ref.kind == TableRef::kTable ? Name{AsciiUpper(ref.table.text), false}
+                     : ref.kind == TableRef::kTable ? ref.table
                                                     : Name{"H$VIEW", true};
-  source.alias = AsciiUpper(alias.text);
-  AppendQuotedName(alias.text, &parts.alias);
+  source.alias = NameOf(alias);
+  AppendAlias(source.alias, &parts.alias);
   ExpandStar(core, source, alias);
 
   // START WITH and the carried values read the row itself.

@@ -183,6 +183,34 @@ TEST_P(OracleRulesTest, SetOperatorsKeepEachColumnInOneTypeGroup) {
   });
 }
 
+// A table's name or alias qualifies its columns under the rules of names: quoted exactly as
+// written, unquoted in upper case, so "emp".X and EMP.X name two tables.
+TEST_P(OracleRulesTest, QualifiersKeepTheCaseRulesOfNames) {
+  c_->Execute("CREATE TABLE \"emp\" (\"name\" VARCHAR2(10), X NUMBER)");
+  c_->Execute("CREATE TABLE EMP (NAME VARCHAR2(10), X NUMBER)");
+  c_->Execute("INSERT INTO \"emp\" VALUES ('low', 1)");
+  c_->Execute("INSERT INTO EMP VALUES ('UP', 2)");
+  Check({
+      {"SELECT \"emp\".X, EMP.X, emp.X, \"EMP\".X FROM \"emp\", EMP", "1|2|2|2"},
+      {"SELECT \"emp\".*, EMP.* FROM \"emp\", EMP", "low|1|UP|2"},
+      {"SELECT \"x\".X, x.X FROM \"emp\" \"x\", EMP x", "1|2"},
+      {"SELECT \"emp\".\"name\", EMP.NAME FROM \"emp\" JOIN EMP ON EMP.X = \"emp\".X + 1",
+       "low|UP"},
+      {"SELECT \"emp\".\"name\", EMP.NAME FROM \"emp\", EMP WHERE EMP.X(+) = \"emp\".X",
+       "low|<null>"},
+      {"SELECT X FROM \"emp\" WHERE EXISTS (SELECT 1 FROM EMP WHERE \"emp\".X < EMP.X)", "1"},
+      {"SELECT \"emp\".X, EMP.X FROM \"emp\", EMP WHERE ROWNUM = 1 OR EMP.X = 3", "1|2"},
+      {"SELECT \"name\" FROM \"emp\" START WITH \"emp\".X = 1 "
+       "CONNECT BY PRIOR \"emp\".X = \"emp\".X - 1",
+       "low"},
+      {"SELECT \"Emp\".X FROM \"emp\", EMP", "ORA-00904"},
+      {"SELECT \"a\".X FROM \"emp\" a", "ORA-00904"},
+  });
+  c_->Execute("UPDATE \"emp\" SET X = 5 WHERE \"emp\".X = 1");
+  c_->Execute("DELETE FROM EMP WHERE EXISTS (SELECT 1 FROM \"emp\" WHERE \"emp\".X > EMP.X)");
+  Check({{"SELECT (SELECT COUNT(*) FROM EMP), X FROM \"emp\"", "0|5"}});
+}
+
 TEST_P(OracleRulesTest, NumbersAsText) {
   Check({
       {"SELECT TO_CHAR(123.456, '999.9'), TO_CHAR(0.05, 'FM0.00'), TO_CHAR(12, '000') FROM DUAL",

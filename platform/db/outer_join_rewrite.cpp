@@ -23,10 +23,10 @@ constexpr int kNoItem = -1;
 void CollectNames(const TableRef& ref, std::vector<std::string>* names) {
   switch (ref.kind) {
     case TableRef::kTable:
-      names->push_back(AsciiUpper(ref.alias.empty() ? ref.table.text : ref.alias.text));
+      names->push_back(ref.alias.empty() ? ref.table.text : ref.alias.text);
       return;
     case TableRef::kSubquery:
-      if (!ref.alias.empty()) names->push_back(AsciiUpper(ref.alias.text));
+      if (!ref.alias.empty()) names->push_back(ref.alias.text);
       return;
     case TableRef::kJoin:
       CollectNames(*ref.left, names);
@@ -104,7 +104,7 @@ class Rewriter {
 int Rewriter::ItemOf(const Expr& column) const {
   const std::string name = AsciiUpper(column.parts.back().text);
   if (column.parts.size() >= 2) {
-    const std::string qualifier = AsciiUpper(column.parts[column.parts.size() - 2].text);
+    const std::string& qualifier = column.parts[column.parts.size() - 2].text;
     for (size_t i = 0; i < names_.size(); ++i) {
       if (std::find(names_[i].begin(), names_[i].end(), qualifier) != names_[i].end()) {
         return static_cast<int>(i);

@@ -347,10 +347,10 @@ void Translator::EmitLimitedFrom(SelectCore& core, const Scope* parent, int64_t 
   AppendInteger(limit, &inner);
   inner.append(" OFFSET 0");
   Source s = inner_scope.sources.back();
-  s.alias = AsciiUpper(alias_text);
+  s.alias = alias_text;
   scope->sources.push_back(std::move(s));
   from_sql->append(" FROM (").append(inner).append(") AS ");
-  AppendQuotedName(alias_text, from_sql);
+  AppendAlias(alias_text, from_sql);
 }
 
 void Translator::EmitRuns(const Expr& condition, const std::vector<int64_t>& runs,
@@ -397,11 +397,11 @@ std::string Translator::EmitRenamedItems(SelectCore& core, Scope* inner_scope, s
   for (Source& s : inner_scope->sources) {
     for (const ColumnInfo& c : s.table ? s.table->columns : s.derived) {
       if (!columns.empty()) columns.append(", ");
-      AppendQuotedName(s.alias, &columns);
+      AppendAlias(s.alias, &columns);
       columns.push_back('.');
       AppendName(c.name, &columns);
       columns.append(" AS ");
-      AppendName(s.alias + "$" + c.name, &columns);
+      AppendAlias(s.alias + "$" + c.name, &columns);
     }
   }
   return columns;
@@ -430,9 +430,9 @@ void Translator::EmitNumberedFrom(SelectCore& core, const Scope* parent, Scope* 
                             : (item.kind == TableRef::kTable ? item.table.text : std::string("V"));
     item.alias = Name{alias_text, true};
     view.clear();
-    AppendQuotedName(alias_text, &view);
+    AppendAlias(alias_text, &view);
     EmitTableRef(item, &inner_scope, &inner_from);
-    inner_scope.sources.back().alias = AsciiUpper(alias_text);
+    inner_scope.sources.back().alias = alias_text;
     columns = view + ".*";
   } else {
     columns = EmitRenamedItems(core, &inner_scope, &inner_from);
@@ -543,14 +543,14 @@ void Translator::EmitStar(const Expr& star, const Scope& scope, bool only_dual,
     // The items' own columns, without the numbering, read where they are.
     bool first = true;
     for (const Source& s : scope.sources) {
-      if (!qualifier.empty() && s.alias != AsciiUpper(qualifier)) continue;
+      if (!qualifier.empty() && s.alias != qualifier) continue;
       const auto& cols = s.table ? s.table->columns : s.derived;
       for (const ColumnInfo& c : cols) {
         if (!first) out->append(", ");
         first = false;
         if (!s.renamed_in.empty()) {
           out->append(s.renamed_in).push_back('.');
-          AppendName(s.alias + "$" + c.name, out);
+          AppendAlias(s.alias + "$" + c.name, out);
           out->append(" AS ");
         }
         AppendName(c.name, out);
@@ -571,7 +571,7 @@ void Translator::EmitStar(const Expr& star, const Scope& scope, bool only_dual,
   } else {
     qualifier =
         star.parts.back().quoted ? star.parts.back().text : AsciiUpper(star.parts.back().text);
-    AppendQuotedName(qualifier, out);
+    AppendAlias(qualifier, out);
     out->append(".*");
   }
   if (qualifier.empty() && !scope.joined_columns.empty()) {
@@ -586,7 +586,7 @@ void Translator::EmitStar(const Expr& star, const Scope& scope, bool only_dual,
     return;
   }
   for (const Source& s : scope.sources) {
-    if (!qualifier.empty() && s.alias != AsciiUpper(qualifier)) continue;
+    if (!qualifier.empty() && s.alias != qualifier) continue;
     const auto& cols = s.table ? s.table->columns : s.derived;
     columns->insert(columns->end(), cols.begin(), cols.end());
   }
@@ -613,13 +613,13 @@ void Translator::EmitJoinedStar(const Scope& scope, std::vector<ColumnInfo>* col
     const Source& s = scope.sources[c.source];
     if (view.empty()) {
       if (!s.alias.empty()) {
-        AppendQuotedName(s.alias, out);
+        AppendAlias(s.alias, out);
         out->push_back('.');
       }
       AppendName(c.name, out);
     } else {
       out->append(view).push_back('.');
-      AppendName(s.alias + "$" + c.name, out);
+      AppendAlias(s.alias + "$" + c.name, out);
       out->append(" AS ");
       AppendName(c.name, out);
     }
@@ -703,7 +703,7 @@ bool Translator::NamesColumnNeverNull(const Expr& e, const Scope& scope,
   }
   for (const Source& source : scope.sources) {
     if (!source.table || source.numbered || !source.renamed_in.empty() ||
-        !EqualsIgnoringAsciiCase(source.alias, e.parts[0].text)) {
+        source.alias != e.parts[0].text) {
       continue;
     }
     const ColumnInfo* column = source.Find(e.parts[1].text);

@@ -74,7 +74,9 @@ void CollectChain(const Expr& e, std::initializer_list<std::string_view> ops, bo
                   std::vector<const Expr*>* operands, std::vector<std::string_view>* chain_ops);
 
 struct Source {
-  std::string alias;  // upper case; the table name when the table has no alias
+  // The name that qualifies its columns, as the schema keeps names (detail::NameOf): the
+  // alias, or the table's name when it has none.
+  std::string alias;
   const TableInfo* table = nullptr;
   std::vector<ColumnInfo> derived;  // columns of an inline view
   bool is_derived = false;
@@ -396,6 +398,12 @@ class Translator {
   // Appends the name of a table, view, column, index or constraint, or of a query's result
   // column, as the engine keeps it (stored_names.h); a table's alias is printed as written.
   void AppendName(std::string_view name, std::string* out) const;
+  // Appends the name of a FROM item (its alias, or the table's own name where it has none) or of
+  // a column of a view the front end makes of several items, as the engine tells it from the
+  // others: the embedded database tells names apart without regard to case, so there a name
+  // holding lower-case letters is marked as stored names are (stored_names.h), and "emp" and
+  // EMP stay two items.
+  void AppendAlias(std::string_view name, std::string* out) const;
   // Appends a table with its alias, or without one under the name its columns are qualified by.
   void AppendTable(const TableInfo& table, const Name& alias, std::string* out) const;
   // Whether the engine keeps names with lower-case letters under marked names.

@@ -29,7 +29,7 @@ namespace {
 const Source* SourceOf(const Expr& column, const Scope* scope) {
   const std::string name = column.parts.back().text;
   std::string qualifier;
-  if (column.parts.size() >= 2) qualifier = AsciiUpper(column.parts[column.parts.size() - 2].text);
+  if (column.parts.size() >= 2) qualifier = column.parts[column.parts.size() - 2].text;
   for (const Scope* s = scope; s; s = s->parent) {
     for (const Source& src : s->sources) {
       if (!qualifier.empty() && src.alias != qualifier) continue;
@@ -145,7 +145,7 @@ void Translator::EmitEmbeddedContains(const Expr& column, const Expr& query,
     return;
   }
   std::string rows;
-  AppendQuotedName(target.source->alias, &rows);
+  AppendAlias(target.source->alias, &rows);
   rows.append(".rowid IN (SELECT rowid FROM ");
   AppendName(target.index, &rows);
   rows.append(" WHERE ");
