@@ -10,6 +10,7 @@
 #include "emrdoc/testing/patient_visit_fixture.h"
 #include "foundation/data/db_type.h"
 #include "foundation/xml/dom_elements.h"
+#include "platform/db/testing/engine_database.h"
 
 namespace {
 
@@ -18,6 +19,7 @@ using korvalis::emrdoc::testing::kGetInOutInfo;
 using korvalis::emrdoc::testing::kGetResidenceNo;
 using korvalis::emrdoc::testing::kIsDischarged;
 using korvalis::emrdoc::testing::PatientColumns;
+using korvalis::emrdoc::testing::PatientInsertSql;
 using korvalis::emrdoc::testing::PatientVisitTest;
 using korvalis::emrdoc::testing::VisitColumns;
 using korvalis::testing::ScopedDatabaseClock;
@@ -114,7 +116,9 @@ TEST_F(PatientBaseInfoTest, EmptyColumnsAndAMissingPatient) {
 TEST_F(PatientBaseInfoTest, CurrentAgeIsTheDatabasesTextAtItsClock) {
   AddVisit({.residence_flag = "0"});
   const std::vector<std::pair<std::string, std::u16string>> ages = {
-      {"2026-12-04 03:00:00", u"3天5小时"},   // newborn
+      // Newborn: 3 days and 5 hours, whose hours are 4.99...992 as Oracle computes them (the
+      // days a NUMBER of 39 digits, their fraction times 24).
+      {"2026-12-04 03:00:00", u"3天4小时"},
       {"2026-08-20 00:00:00", u"3个月18天"},  // infant
       {"2020-03-15 00:00:00", u"6岁8个月"},   // child
       {"1970-05-20 00:00:00", u"56岁"},       // adult
@@ -125,6 +129,35 @@ TEST_F(PatientBaseInfoTest, CurrentAgeIsTheDatabasesTextAtItsClock) {
     EXPECT_EQ(Element(u"currentage"), age) << birthday;
   }
 }
+
+// The current age of a newborn, in days and hours, as Oracle counts them on both engines: the
+// days a NUMBER of 39 or 40 digits, whose fraction times 24 is 4.99... hours after whole days.
+class CurrentAgeTextTest : public ::testing::TestWithParam<korvalis::db::Engine> {
+ protected:
+  korvalis::schema::TestDatabase database_{korvalis::schema::DatabaseContents::kInstallation,
+                                           GetParam()};
+  ScopedDatabaseClock clock_{{2026, 12, 7, 8, 0, 0}};
+};
+
+TEST_P(CurrentAgeTextTest, HoursOfANewbornAreOraclesNumbers) {
+  const std::pair<std::string, std::u16string> ages[] = {
+      {"2026-12-07 03:00:00", u"0天5小时"},  {"2026-12-04 03:00:00", u"3天4小时"},
+      {"2026-11-27 03:00:00", u"10天4小时"}, {"2026-12-06 07:00:00", u"1天1小时"},
+      {"2026-12-07 06:00:00", u"0天2小时"},  {"2026-12-07 07:59:59", u"0天0小时"},
+  };
+  for (const auto& [birthday, age] : ages) {
+    database_.Execute("DELETE FROM TELV_PATIENT");
+    database_.Execute(PatientInsertSql({.birthday = birthday}));
+    korvalis::testing::TestDataSource source(database_.init_string());
+    ScopedBstr patient_id(u"P1");
+    std::u16string text;
+    source.QueryScalar(CurrentAgeSql(CDBOracle(), patient_id.get()), text);
+    EXPECT_EQ(text, age) << birthday;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, CurrentAgeTextTest, korvalis::db::testing::kBothEngines,
+                         korvalis::db::testing::EngineName);
 
 TEST(CurrentAgeSqlTest, JoinsWithTheDialectsConcatenationOperator) {
   korvalis::com::ScopedBstr patient_id(u"P'1");

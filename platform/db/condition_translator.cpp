@@ -212,9 +212,16 @@ SqlType Translator::EmitComparison(const Expr& e, const Scope* scope, std::strin
   // difference times 86400 is whole.
   if (spans.lt == SqlType::kNumber && spans.rt == SqlType::kNumber &&
       !EmitExactComparison(e, scope, spans, out)) {
-    auto computed = [](const Expr& operand) {
-      return operand.kind == ExprKind::kBinary && (operand.text == "+" || operand.text == "-" ||
-                                                   operand.text == "*" || operand.text == "/");
+    // On the server a quotient, a date difference and a product or sum printed inside ora_shown
+    // are rounded already.
+    auto computed = [&](const Expr& operand) {
+      if (operand.kind != ExprKind::kBinary) return false;
+      if (pg_ && (operand.text == "/" || ServerRounds(operand, scope) ||
+                  (operand.text == "-" && IsDaysBetween(operand, scope)))) {
+        return false;
+      }
+      return operand.text == "+" || operand.text == "-" || operand.text == "*" ||
+             operand.text == "/";
     };
     if (computed(*e.args[1])) {
       out->insert(spans.r0, "ora_shown(");

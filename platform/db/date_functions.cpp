@@ -35,6 +35,27 @@ void TruncDateDiff(sqlite3_context* ctx, int, sqlite3_value** argv) {
   ResultNumber(ctx, TruncateTo(DaysBetween(AsDate(argv[0]), AsDate(argv[1])), 0));
 }
 
+// The seconds from `earlier` to `later`: texts of the stored form read by position, any other
+// value read as a date (failing as the general difference fails).
+int64_t SecondsBetween(sqlite3_value* later, sqlite3_value* earlier) {
+  if (sqlite3_value_type(later) == SQLITE_TEXT && sqlite3_value_type(earlier) == SQLITE_TEXT) {
+    const std::optional<int64_t> to = StoredSeconds(TextView(later));
+    const std::optional<int64_t> from = to ? StoredSeconds(TextView(earlier)) : std::nullopt;
+    if (from) return *to - *from;
+  }
+  const int64_t to = AsDate(later).ToSeconds();
+  return to - AsDate(earlier).ToSeconds();
+}
+
+// date - date as a NUMBER (exact_arithmetic.cpp): the seconds between over 86400, one quotient
+// rounded to a NUMBER's digits.
+template <ResultForm form>
+void ExactDateDiff(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
+  ResultNumberValue(ctx, ShortQuotient(ShortDecimal{SecondsBetween(argv[0], argv[1]), 0},
+                                       ShortDecimal{86400, 0}, form));
+}
+
 // a + b and a - b where the translator could not tell dates from numbers.
 void AddAny(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
@@ -120,6 +141,8 @@ std::span<const FunctionEntry> DateFunctions() {
       {"ora_date_sub", 2, Guarded<DateSub>, true},
       {"ora_date_diff", 2, Guarded<DateDiff>, true},
       {"ora_trunc_date_diff", 2, Guarded<TruncDateDiff>, true},
+      {"ora_exact_date_diff", 2, Guarded<ExactDateDiff<ResultForm::kOperand>>, true},
+      {"ora_result_date_diff", 2, Guarded<ExactDateDiff<ResultForm::kText>>, true},
       {"ora_add", 2, Guarded<AddAny>, true},
       {"ora_sub", 2, Guarded<SubAny>, true},
       {"ora_round_date", -1, Guarded<RoundDateFn>, true},

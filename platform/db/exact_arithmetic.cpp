@@ -6,6 +6,8 @@
 //   numbers (ROUND, TRUNC, MOD ...) as ora_result_round ..., MIN and MAX of computed values as
 //   ora_exact_min and ora_exact_max, NVL, COALESCE, NULLIF, GREATEST, LEAST, CASE and DECODE
 //   of them giving back the exact value chosen, TO_CHAR of them and a concatenation of them as ora_exact_text;
+//   a difference of two dates, its seconds over 86400, as ora_result_date_diff (as an operand
+//   ora_exact_date_diff), except under TRUNC alone: the whole days, an integer already;
 //   a result that a double cannot show is its text, which nothing but the caller reads;
 // - a comparison with a computed side: ora_compare of the exact values, which answers for any
 //   length, as the engine would order a long value's text after every number;
@@ -194,6 +196,7 @@ bool Translator::PrintsExactly(const SelectCore& core, size_t index, const Scope
 // a function of numbers rounds, and the arguments of one that gives back one of them, are
 // numbers.
 bool Translator::ExactOperands(const Expr& e, const Scope* scope, int depth) {
+  if (IsDaysBetween(e, scope)) return true;
   if (IsArithmetic(e)) {
     return depth < kMaxExactDepth && ExactOperands(*e.args[0], scope, depth + 1) &&
            ExactOperands(*e.args[1], scope, depth + 1);
@@ -269,7 +272,26 @@ void Translator::EmitExactCase(const Expr& e, const Scope* scope, std::string* o
   out->append(" END");
 }
 
+bool Translator::IsDaysBetween(const Expr& e, const Scope* scope) {
+  return e.kind == ExprKind::kBinary && e.text == "-" && e.args.size() == 2 &&
+         TypeOf(*e.args[0], scope) == SqlType::kDate && TypeOf(*e.args[1], scope) == SqlType::kDate;
+}
+
+bool Translator::IsWholeDaysBetween(const Expr& e, const Scope* scope) {
+  return e.kind == ExprKind::kFunction && e.text == "TRUNC" && !e.over && e.args.size() == 1 &&
+         IsDaysBetween(*e.args[0], scope);
+}
+
 SqlType Translator::EmitExact(const Expr& e, const Scope* scope, bool result, std::string* out) {
+  if (IsWholeDaysBetween(e, scope)) return Emit(e, scope, out);
+  if (IsDaysBetween(e, scope)) {
+    out->append(result ? "ora_result_date_diff(" : "ora_exact_date_diff(");
+    Emit(*e.args[0], scope, out);
+    out->append(", ");
+    Emit(*e.args[1], scope, out);
+    out->push_back(')');
+    return SqlType::kNumber;
+  }
   if ((IsDecode(e) || e.kind == ExprKind::kCase) && IsComputed(e)) {
     if (e.kind == ExprKind::kCase) {
       EmitExactCase(e, scope, out);
@@ -341,8 +363,9 @@ SqlType Translator::EmitAggregateArgument(const Expr& e, const Scope* scope, std
 }
 
 // A side of a comparison or a sort key computed exactly.
+// The whole days between two dates are an integer the engine compares and sorts itself.
 bool Translator::ComputedExactly(const Expr& e, const Scope* scope) {
-  return !pg_ && IsComputed(e) && ExactOperands(e, scope, 0);
+  return !pg_ && IsComputed(e) && !IsWholeDaysBetween(e, scope) && ExactOperands(e, scope, 0);
 }
 
 // A comparison of numbers of which a side is computed: ora_compare of the exact values. A
@@ -355,7 +378,7 @@ bool Translator::EmitExactComparison(const Expr& e, const Scope* scope,
   const bool exact_l = ComputedExactly(l, scope), exact_r = ComputedExactly(r, scope);
   if (!exact_l && !exact_r) return false;
   // The other side as printed; a long literal keeps its digits, and other computed values
-  // (date differences) compare as they are shown.
+  // (arithmetic of values whose type only the rows tell) compare as they are shown.
   const auto side = [&](const Expr& operand, bool exact, std::string printed, std::string* sql) {
     if (exact || operand.kind == ExprKind::kNumber) {
       EmitExact(operand, scope, false, sql);

@@ -398,6 +398,7 @@ SqlType Translator::EmitBinary(const Expr& e, const Scope* scope, std::string* o
   }
   if (op == "+" || op == "-") return EmitAdditive(e, scope, out);
   if (op == "*") {
+    if (pg_ && EmitServerProduct(e, scope, out)) return SqlType::kNumber;
     std::vector<const Expr*> factors;
     std::vector<std::string_view> ops;
     CollectChain(e, {"*"}, false, &factors, &ops);
@@ -437,6 +438,7 @@ SqlType Translator::EmitLogical(const Expr& e, const Scope* scope, std::string* 
 // A chain of + and -. Numbers and texts read as numbers print as one flat chain; dates and
 // values of unknown type take the functions that decide, operator by operator.
 SqlType Translator::EmitAdditive(const Expr& e, const Scope* scope, std::string* out) {
+  if (SqlType type; pg_ && EmitServerSum(e, scope, out, &type)) return type;
   std::vector<const Expr*> terms;
   std::vector<std::string_view> ops;
   CollectChain(e, {"+", "-"}, false, &terms, &ops);

@@ -576,10 +576,10 @@ SqlType Translator::EmitRoundOrTrunc(const Expr& e, const Scope* scope, std::str
   const bool round = e.text == "ROUND";
   std::string value;
   SqlType t = Emit(*e.args[0], scope, &value);
-  // TRUNC(date - date), the whole days between, in one call that reads stored dates by
-  // position: the difference of two dates is written as one ora_date_diff call, whole.
+  // TRUNC(date - date), the whole days between, in one call (on the file, reading stored dates
+  // by position): the difference of two dates is written as one ora_date_diff call, whole.
   static constexpr std::string_view kDateDiff = "ora_date_diff(";
-  if (!round && !pg_ && e.args.size() == 1 && e.args[0]->kind == ExprKind::kBinary &&
+  if (!round && e.args.size() == 1 && e.args[0]->kind == ExprKind::kBinary &&
       e.args[0]->text == "-" && value.starts_with(kDateDiff)) {
     out->append("ora_trunc_date_diff(").append(value, kDateDiff.size());
     return SqlType::kNumber;

@@ -535,12 +535,27 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT chr(trunc(v)::int) $f$;
 
 -- ---- numbers
 -- A computed number as a NUMBER keeps it: 20 base-100 digits, that is 40 significant digits,
--- or 39 when the leading base-100 digit is a single digit (an even decimal exponent).
+-- or 39 when the leading base-100 digit is a single digit (an even decimal exponent). The
+-- exponent is the double's, put right by the exact value where the double lies across a power
+-- of ten (0.99...96 is read as 1). In PL/pgSQL: a SQL function is inlined only where its
+-- argument is cheap, and called otherwise at several times the cost of this one.
 CREATE OR REPLACE FUNCTION ora_shown(v numeric) RETURNS numeric
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT CASE WHEN v IS NULL OR v = 0 THEN v
-    ELSE trim_scale(round(v, (38 + abs(mod(floor(log(abs(v))), 2)) - floor(log(abs(v))))::integer))
-    END $f$;
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
+DECLARE e integer;
+BEGIN
+  IF v IS NULL OR v = 0 THEN RETURN v; END IF;
+  IF abs(v) BETWEEN 1e-300 AND 1e300 THEN
+    e := floor(log(abs(v)::float8));
+    IF trunc(abs(v), -e - 1) <> 0 THEN
+      e := e + 1;
+    ELSIF trunc(abs(v), -e) = 0 THEN
+      e := e - 1;
+    END IF;
+  ELSE
+    e := floor(log(abs(v)));
+  END IF;
+  RETURN trim_scale(round(v, 38 + (e & 1) - e));
+END $f$;
 -- A quotient rounded as a NUMBER keeps it, from one computed to at least 43 significant
 -- digits (the dividend's scale sets the quotient's).
 CREATE OR REPLACE FUNCTION ora_div(a numeric, b numeric) RETURNS numeric
@@ -623,10 +638,13 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT d + make_interval(secs => round(n * 86400)::double precision) $f$;
 CREATE OR REPLACE FUNCTION ora_date_sub(d timestamp, n numeric) RETURNS timestamp
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_add(d, -n) $f$;
--- Days to 60 decimals, so that a date difference times 86400 shows whole seconds.
+-- The seconds between over 86400, one quotient rounded to a NUMBER's digits.
 CREATE OR REPLACE FUNCTION ora_date_diff(a timestamp, b timestamp) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT trim_scale(round(extract(epoch FROM a - b), 60) / 86400) $f$;
+  SELECT ora_shown(round(extract(epoch FROM a - b), 60) / 86400) $f$;
+-- TRUNC(a - b): the whole days between, toward zero.
+CREATE OR REPLACE FUNCTION ora_trunc_date_diff(a timestamp, b timestamp) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT div(extract(epoch FROM a - b), 86400) $f$;
 CREATE OR REPLACE FUNCTION ora_add(a numeric, b numeric) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT a + b $f$;
 CREATE OR REPLACE FUNCTION ora_add(a timestamp, b numeric) RETURNS timestamp

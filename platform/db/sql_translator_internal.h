@@ -148,6 +148,17 @@ struct Scope {
 // A table being created (ddl_translator.cpp).
 struct NewTable;
 
+// The digits a NUMBER can carry on the server (server_number_rounding.cpp): bounded, a
+// multiple of 10^low below 10^high in magnitude; stored, of a column or a function, at most a
+// NUMBER's digits anywhere; or computed by arithmetic that rounds, or must round, to a
+// NUMBER's digits.
+struct NumberSpan {
+  enum class Kind { kBounded, kStored, kComputed };
+  Kind kind = Kind::kStored;
+  int high = 0;
+  int low = 0;
+};
+
 class Translator {
  public:
   Translator(const Catalog& catalog, std::string_view statement, Engine engine)
@@ -296,6 +307,15 @@ class Translator {
                        std::string* out);
   static void ConvertComparedDate(const Expr& e, ComparisonSpans* spans, std::string* out);
   SqlType EmitAdditive(const Expr& e, const Scope* scope, std::string* out);
+
+  // NUMBER arithmetic on the server (server_number_rounding.cpp): a product, and a sum of a
+  // computed value, rounded to a NUMBER's digits where its exact result can carry more.
+  NumberSpan ServerDigits(const Expr& e, const Scope* scope, int depth);
+  // `e` (a product or a sum) is printed inside ora_shown on the server.
+  bool ServerRounds(const Expr& e, const Scope* scope);
+  // false, printing nothing, where the product or chain of sums needs no rounding.
+  bool EmitServerProduct(const Expr& e, const Scope* scope, std::string* out);
+  bool EmitServerSum(const Expr& e, const Scope* scope, std::string* out, SqlType* type);
   static SqlType CombineAdditive(std::string_view op, const std::string& left, SqlType lt,
                                  const std::string& right, SqlType rt, std::string* out);
   void EmitConcat(const std::vector<const Expr*>& parts, const Scope* scope, std::string* out);
@@ -321,6 +341,10 @@ class Translator {
   SqlType EmitExact(const Expr& e, const Scope* scope, bool result, std::string* out);
   // CASE and DECODE whose results are numbers, some computed.
   bool ExactArms(const Expr& e, const Scope* scope, int depth);
+  // date - date, an exact quotient of seconds; TRUNC of it, the whole days, an integer the
+  // engine holds exactly (one call that reads stored dates by position).
+  bool IsDaysBetween(const Expr& e, const Scope* scope);
+  bool IsWholeDaysBetween(const Expr& e, const Scope* scope);
   void EmitExactCase(const Expr& e, const Scope* scope, std::string* out);
 
   // Functions (function_translator.cpp): the table's rows, and a printer for each other one.
