@@ -159,7 +159,7 @@ void BM_GetInPatientListServerProvider(benchmark::State& state) {
 std::string WrittenNatively(const std::string& translated) {
   static const std::regex kDate(R"(ora_to_date\('([^']*)', 'YYYY-MM-DD(?: HH24:MI:SS)?'\))");
   static const std::regex kWholeDays(
-      R"(ora_trunc\(ora_date_diff\(((?:[^(),]|\([^()]*\))+), ("[A-Z_]+")\)\))");
+      R"(ora_trunc_date_diff\(((?:[^(),]|\([^()]*\))+), ("[A-Z_]+")\))");
   std::string native = std::regex_replace(translated, kDate, "timestamp '$1'");
   native = std::regex_replace(native, kWholeDays, "trunc(extract(epoch FROM $1 - $2) / 86400)");
   if (native.find("ora_") != std::string::npos) {
