@@ -2,6 +2,8 @@
 // Oracle's SQL Language Reference gives (its examples where it has one).
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <random>
 #include <string>
 
 #include "platform/db/oracle_test_fixture.h"
@@ -204,6 +206,55 @@ TEST_P(RegexpTest, RefusedConstructs) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, RegexpTest, testing::kBothEngines, testing::EngineName);
+
+// The embedded file picks among PCRE2's matches the one the server gives: generated patterns
+// (groups, alternations, greedy or non-greedy quantifiers, anchors, match parameters) over
+// short texts answer alike, or are refused alike, on both engines.
+TEST(RegexpEnginesTest, GeneratedPatternsAnswerAlike) {
+  const auto file = testing::OpenEmptyDatabase(Engine::kSqlite);
+  const auto server = testing::OpenEmptyDatabase(Engine::kPostgres);
+  std::mt19937 random(55);
+  auto pick = [&](size_t n) { return random() % n; };
+  bool lazy = false;  // every quantifier non-greedy, and no alternation
+  std::function<std::string(int)> pattern = [&](int depth) {
+    static const char* const kAtoms[] = {"a", "b", ".", "[ab]", "^", "$"};
+    static const char* const kGreedy[] = {"", "", "*", "+", "?", "{1,2}"};
+    static const char* const kLazy[] = {"", "", "*?", "+?", "??", "{1,2}?"};
+    std::string out;
+    for (size_t n = 1 + pick(3); n > 0; --n) {
+      const size_t k = pick(depth > 0 ? 8 : 6);
+      out += k < 6              ? kAtoms[k]
+             : k == 6 || lazy ? "(" + pattern(depth - 1) + ")"
+                                : "(" + pattern(depth - 1) + "|" + pattern(depth - 1) + ")";
+      if (k < 4 || k > 5) out += (lazy ? kLazy : kGreedy)[pick(6)];
+    }
+    return pick(4) == 0 && !lazy ? out + "|" + pattern(0) : out;
+  };
+  auto outcome = [](Connection& c, const std::string& sql) {
+    try {
+      return testing::Query(c, sql)[0];
+    } catch (const DbError& e) {
+      return std::vector<std::string>{e.what()};
+    }
+  };
+  for (int n = 0; n < 200; ++n) {
+    std::string text = "'";
+    for (size_t k = pick(7); k > 0; --k) {
+      text += pick(6) == 0 ? std::string("' || CHR(10) || '") : std::string(1, "abAB"[pick(4)]);
+    }
+    text += "'";
+    lazy = pick(4) == 0;
+    const std::string args = text + ", '" + pattern(2) + "'";
+    const std::string flags = std::string(1, "cimn"[pick(4)]) + "cimnx"[pick(5)];
+    for (const std::string& sql :
+         {"SELECT REGEXP_SUBSTR(" + args + ", 1, 1, '" + flags + "'), REGEXP_COUNT(" + args +
+              ", 1, '" + flags + "'), REGEXP_INSTR(" + args + ", 1, 2, 1, '" + flags + "') FROM DUAL",
+          "SELECT REGEXP_SUBSTR(" + args + ", 1, 1, '" + flags + "', 1) FROM DUAL",
+          "SELECT REGEXP_REPLACE(" + args + ", '<\\1>', 1, 0, '" + flags + "') FROM DUAL"}) {
+      EXPECT_EQ(outcome(*file, sql), outcome(*server, sql)) << sql;
+    }
+  }
+}
 
 }  // namespace
 }  // namespace korvalis::db
