@@ -91,7 +91,7 @@ TEST(NumberFormatModelTest, OracleMasks) {
     EXPECT_EQ(FormatNumberModel(c.value, c.mask), c.expected) << c.value << " " << c.mask;
   }
   EXPECT_THROW(FormatNumberModel(1, "99.9.9"), SqlError);
-  EXPECT_THROW(FormatNumberModel(1, "$99"), SqlError);
+  EXPECT_THROW(FormatNumberModel(1, "9$9$"), SqlError);
 }
 
 }  // namespace

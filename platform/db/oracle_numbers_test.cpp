@@ -362,6 +362,43 @@ TEST_P(OracleNumbersTest, SignElementsPlaceTheSign) {
   ExpectInvalidModels({"S999S", "9S99", "MI999", "S999MI", "999PRMI", "99MI9", "S999PR"});
 }
 
+// B, the currency elements ($ before the digits; L, C and U first or last in ten places with
+// the AMERICAN_AMERICA symbols), V, EEEE, RN, TM and X, from a model written in the statement
+// or computed when it runs.
+TEST_P(OracleNumbersTest, CurrencyScaleAndNotationElements) {
+  Expect({
+      {"SELECT TO_CHAR(0, 'B9999'), TO_CHAR(1, 'B9999'), TO_CHAR(0, 'B90.99'), "
+       "TO_CHAR(0.5, 'B90.99') FROM DUAL",
+       {"     ", "    1", "      ", "   .50"}},
+      {"SELECT TO_CHAR(123.456, '9.9EEEE'), TO_CHAR(1E+123, '9.9EEEE'), "
+       "TO_CHAR(123.456, 'FM9.9EEEE'), TO_CHAR(-0.00012345, '99.99EEEE'), TO_CHAR(0, '9.9EEEE') "
+       "FROM DUAL",
+       {"  1.2E+02", " 1.0E+123", "1.2E+02", "  -1.23E-04", "  0.0E+00"}},
+      {"SELECT TO_CHAR(123.45, 'L999.99'), TO_CHAR(123.45, 'FML999.99'), "
+       "TO_CHAR(-10000, 'L99G999D99MI'), TO_CHAR(-1, '$9'), TO_CHAR(123, '$9999') FROM DUAL",
+       {"          $123.45", "$123.45", "         $10,000.00-", "-$1", "  $123"}},
+      {"SELECT TO_CHAR(1234, 'FMC9999'), TO_CHAR(1234, 'FM9999C'), TO_CHAR(1234, 'FMU9,999'), "
+       "TO_CHAR(-5, 'FM$0999'), TO_CHAR(7, 'FM9,9$99.00') FROM DUAL",
+       {"USD1234", "1234USD", "$1,234", "-$0005", "$7.00"}},
+      {"SELECT TO_CHAR(123, '99999V99'), TO_CHAR(1.235, '9V99'), TO_CHAR(-12.5, 'FM99V9'), "
+       "TO_CHAR(10, '9V9') FROM DUAL",
+       {"   12300", " 124", "-125", "###"}},
+      {"SELECT TO_CHAR(1999, 'RN'), TO_CHAR(2026, 'FMrn'), TO_CHAR(3888, 'FMRN'), TO_CHAR(0, 'RN'), "
+       "TO_CHAR(4000, 'rn'), TO_CHAR(2.5, 'FMRN') FROM DUAL",
+       {"        MCMXCIX", "mmxxvi", "MMMDCCCLXXXVIII", "###############", "###############", "III"}},
+      {"SELECT TO_CHAR(0.5, 'TM'), TO_CHAR(-1234.5, 'TM9'), TO_CHAR(1234, 'TME'), "
+       "TO_CHAR(-0.00012, 'tme'), TO_CHAR(1E+70, 'TM'), TO_CHAR(0, 'TME') FROM DUAL",
+       {".5", "-1234.5", "1.234E+03", "-1.2E-04", "1E+70", "0E+00"}},
+      {"SELECT TO_CHAR(255, 'XX'), TO_CHAR(255, 'xx'), TO_CHAR(10, '0XXX'), TO_CHAR(255, 'FMXXXX'), "
+       "TO_CHAR(256, 'XX'), TO_CHAR(-1, 'XX'), TO_CHAR(10.5, 'XX') FROM DUAL",
+       {" FF", " ff", "000A", "FF", "###", "###", "  B"}},
+      {"SELECT TO_CHAR(X * 4, M), TO_CHAR(1/3, M) FROM N, (SELECT 'FMRN' M FROM DUAL) WHERE ID = 3",
+       {"XLVIII", "###############"}},
+  });
+  ExpectInvalidModels({"TM9E", "FMTM", "X9", "9X", "XXS", "99V9.9", "9.9V9", "9V9EEEE", "9G9EEEE",
+                       "9L9", "$9$9", "L9C", "BB9", "RN9", "EEEE"});
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, OracleNumbersTest, testing::kBothEngines, testing::EngineName);
 
 }  // namespace

@@ -207,15 +207,170 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
                               ELSE regexp_replace(regexp_replace(fmt, '^[Ff][Mm]', ''),
                                                   '([Mm][Ii]|[Pp][Rr]|[Ss])$', '') END AS mask)
                       AS model) AS laid) AS read) AS placed $f$;
+-- A number in scientific notation: the mantissa rounded to `places` decimals (every
+-- significant digit when NULL), E, the exponent's sign and two digits at least.
+CREATE OR REPLACE FUNCTION ora_scientific(v numeric, places integer) RETURNS text
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
+DECLARE m numeric := abs(v); e integer := 0;
+BEGIN
+  IF m <> 0 THEN
+    e := CASE WHEN m >= 1 THEN length(trunc(m)::text) - 1
+              ELSE -length(substring(m::text FROM '\.(0*)')) - 1 END;
+    m := m * ('1E' || -e)::numeric;  -- exact, where a power of ten would be rounded
+  END IF;
+  m := CASE WHEN places IS NULL THEN trim_scale(m) ELSE round(m, places) END;
+  IF m >= 10 THEN
+    m := round(m / 10, places);
+    e := e + 1;
+  END IF;
+  RETURN CASE WHEN v < 0 THEN '-' ELSE '' END || m::text || 'E' || CASE WHEN e < 0 THEN '-' ELSE '+' END
+    || CASE WHEN abs(e) < 10 THEN '0' ELSE '' END || abs(e)::text;
+END $f$;
+-- Number format models beyond ora_to_char_number's own (number_format.cpp): $ anywhere, C, L
+-- and U first or last (ten places, blank padded to the left of the symbol; the
+-- AMERICAN_AMERICA symbols '$', 'USD' and '$'), B, V, EEEE; RN, TM and X alone. Any other
+-- model is refused (ORA-01481).
+CREATE OR REPLACE FUNCTION ora_number_model(v numeric, fmt text) RETURNS text
+LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
+DECLARE
+  up text := upper(fmt); body text; c text; fill boolean := false; sign text := '';
+  scientific boolean := false; mask text := ''; int_pos integer := 0; frac_pos integer := 0;
+  first_zero integer := -1; seen_point boolean := false; kept_zeros integer := 0;
+  cur text := ''; cur_last boolean := false; cur_places integer := 0; blank_zero boolean := false;
+  scale integer := 0; seen_v boolean := false; seen_digit boolean := false; width integer;
+  n numeric; r text; int_digits text; frac_digits text; int_part text := ''; res text := '';
+  negative boolean; places integer; k integer;
+BEGIN
+  IF v IS NULL OR fmt IS NULL THEN RETURN NULL; END IF;
+  IF up IN ('TM', 'TM9', 'TME') THEN
+    IF v = 0 THEN RETURN CASE WHEN up = 'TME' THEN '0E+00' ELSE '0' END; END IF;
+    res := ora_str(v);
+    IF up <> 'TME' AND length(res) <= 64 THEN RETURN res; END IF;
+    RETURN ora_scientific(v, NULL);
+  END IF;
+  IF up IN ('RN', 'FMRN') THEN
+    n := round(v);
+    IF n < 1 OR n > 3999 THEN RETURN repeat('#', 15); END IF;
+    k := n::integer;
+    FOR i IN 1..13 LOOP
+      WHILE k >= (ARRAY[1000, 900, 500, 400, 100, 90, 50, 40, 10, 9, 5, 4, 1])[i] LOOP
+        res := res || (ARRAY['M', 'CM', 'D', 'CD', 'C', 'XC', 'L', 'XL', 'X', 'IX', 'V', 'IV', 'I'])[i];
+        k := k - (ARRAY[1000, 900, 500, 400, 100, 90, 50, 40, 10, 9, 5, 4, 1])[i];
+      END LOOP;
+    END LOOP;
+    IF substr(fmt, length(fmt) - 1, 1) = 'r' THEN res := lower(res); END IF;
+    RETURN CASE WHEN up = 'FMRN' THEN res ELSE lpad(res, 15) END;
+  END IF;
+  IF up ~ '^(FM)?0*X+$' THEN
+    fill := up ~ '^FM';
+    places := length(up) - CASE WHEN fill THEN 2 ELSE 0 END;
+    n := round(v);
+    IF n < 0 THEN RETURN repeat('#', places + 1); END IF;
+    LOOP
+      res := substr('0123456789ABCDEF', (n % 16)::integer + 1, 1) || res;
+      n := div(n, 16);
+      EXIT WHEN n = 0;
+    END LOOP;
+    IF length(res) > places THEN RETURN repeat('#', places + 1); END IF;
+    IF strpos(fmt, 'x') > 0 THEN res := lower(res); END IF;
+    RETURN CASE WHEN up ~ '^(FM)?0' THEN lpad(res, places, '0') WHEN fill THEN res
+      ELSE lpad(res, places + 1) END;
+  END IF;
+  body := up;
+  IF body ~ '^FM' THEN fill := true; body := substr(body, 3); END IF;
+  IF body ~ '^S' THEN sign := 'LS'; body := substr(body, 2);
+  ELSIF body ~ '(MI|PR)$' THEN sign := right(body, 2); body := left(body, -2);
+  ELSIF body ~ 'S$' THEN sign := 'TS'; body := left(body, -1);
+  END IF;
+  IF body ~ 'EEEE$' THEN scientific := true; body := left(body, -4); END IF;
+  FOR i IN 1..length(body) LOOP
+    c := substr(body, i, 1);
+    IF c IN ('9', '0') THEN
+      seen_digit := true;
+      IF seen_point THEN
+        frac_pos := frac_pos + 1;
+        IF c = '0' THEN kept_zeros := frac_pos; END IF;
+      ELSE
+        IF c = '0' AND first_zero < 0 THEN first_zero := int_pos; END IF;
+        int_pos := int_pos + 1;
+        IF seen_v THEN scale := scale + 1; END IF;
+      END IF;
+      mask := mask || c;
+    ELSIF c IN ('.', 'D', ',', 'G') AND NOT seen_point AND NOT (seen_v AND c IN ('.', 'D')) THEN
+      seen_point := c IN ('.', 'D');
+      mask := mask || c;
+    ELSIF c = 'V' AND NOT seen_v AND NOT seen_point AND NOT scientific THEN
+      seen_v := true;
+    ELSIF c = 'B' AND NOT blank_zero THEN
+      blank_zero := true;
+    ELSIF c IN ('$', 'C', 'L', 'U') AND cur = '' AND (c = '$' OR NOT seen_digit OR i = length(body)) THEN
+      cur := CASE c WHEN 'C' THEN 'USD' ELSE '$' END;
+      cur_places := CASE WHEN c = '$' THEN 1 ELSE 10 END;
+      cur_last := c <> '$' AND seen_digit;
+    ELSE
+      RAISE EXCEPTION USING ERRCODE = 'KV003', MESSAGE = 'ORA-01481: invalid number format model: ' || fmt;
+    END IF;
+  END LOOP;
+  IF scientific AND (mask ~ '[,G]' OR int_pos = 0) THEN
+    RAISE EXCEPTION USING ERRCODE = 'KV003', MESSAGE = 'ORA-01481: invalid number format model: ' || fmt;
+  END IF;
+  width := length(mask) + cur_places + CASE WHEN scientific THEN 5 ELSE 0 END
+    + CASE WHEN sign = 'PR' THEN 2 ELSE 1 END;
+  IF scientific THEN
+    res := ora_scientific(abs(v), frac_pos);
+    IF seen_point AND frac_pos = 0 THEN res := regexp_replace(res, 'E', '.E'); END IF;
+    negative := v < 0;
+  ELSE
+    r := round(abs(v) * ('1E' || scale)::numeric, frac_pos)::text;
+    int_digits := ltrim(split_part(r, '.', 1), '0');
+    frac_digits := split_part(r, '.', 2);
+    negative := v < 0 AND r ~ '[1-9]';
+    IF length(int_digits) > int_pos THEN RETURN repeat('#', width); END IF;
+    IF blank_zero AND r !~ '[1-9]' THEN
+      RETURN CASE WHEN fill THEN NULL ELSE repeat(' ', width) END;
+    END IF;
+    IF NOT blank_zero THEN
+      IF first_zero >= 0 AND length(int_digits) < int_pos - first_zero THEN
+        int_digits := lpad(int_digits, int_pos - first_zero, '0');
+      END IF;
+      IF int_digits = '' AND frac_pos = 0 THEN int_digits := '0'; END IF;
+    END IF;
+    k := length(int_digits);
+    FOR i IN REVERSE coalesce(nullif(strpos(translate(mask, 'D', '.'), '.'), 0) - 1, length(mask))..1 LOOP
+      EXIT WHEN k = 0;
+      IF substr(mask, i, 1) IN (',', 'G') THEN
+        int_part := ',' || int_part;
+      ELSE
+        int_part := substr(int_digits, k, 1) || int_part;
+        k := k - 1;
+      END IF;
+    END LOOP;
+    IF fill THEN
+      WHILE length(frac_digits) > kept_zeros AND right(frac_digits, 1) = '0' LOOP
+        frac_digits := left(frac_digits, -1);
+      END LOOP;
+    END IF;
+    res := int_part || CASE WHEN seen_point THEN '.' || frac_digits ELSE '' END;
+  END IF;
+  res := CASE WHEN cur_last THEN res || cur ELSE cur || res END;
+  res := CASE sign
+    WHEN 'LS' THEN CASE WHEN negative THEN '-' ELSE '+' END || res
+    WHEN 'TS' THEN res || CASE WHEN negative THEN '-' ELSE '+' END
+    WHEN 'MI' THEN res || CASE WHEN negative THEN '-' WHEN fill THEN '' ELSE ' ' END
+    WHEN 'PR' THEN CASE WHEN negative THEN '<' || res || '>' WHEN fill THEN res ELSE ' ' || res || ' ' END
+    ELSE CASE WHEN negative THEN '-' ELSE '' END || res END;
+  RETURN nullif(CASE WHEN fill THEN res ELSE lpad(res, greatest(width, length(res))) END, '');
+END $f$;
 -- Number format models of FM, 9, 0, the point (. or D), the group separator (, or G) and one
--- sign element (S first or last, MI or PR last); a value too wide for the model, whatever its
+-- sign element (S first or last, MI or PR last), the others written by ora_number_model; a
+-- value too wide for the model, whatever its
 -- sign, is as many # as the model is wide, and one for the sign (two for PR). D and G are the
 -- point and the comma whatever the server's locale.
 CREATE OR REPLACE FUNCTION ora_to_char_number(v numeric, fmt text) RETURNS text
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN fmt !~* '^(FM)?S?[90,.DG]+(S|MI|PR)?$' OR fmt ~* '^(FM)?S.*(S|MI|PR)$'
       OR fmt ~* '[.D].*[.,DG]'
-      THEN ora_raise('ORA-01481: invalid number format model: ' || fmt, 'KV003', NULL::text)
+      THEN ora_number_model(v, fmt)
     WHEN fmt ~* '^(FM)?S|(S|MI|PR)$' THEN ora_to_char_signed(v, fmt)
     WHEN to_char(v, translate(fmt, 'DdGg', '..,,')) ~ '#'
       THEN repeat('#', length(regexp_replace(fmt, '^[Ff][Mm]', '')) + 1)
