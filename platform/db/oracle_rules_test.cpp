@@ -152,7 +152,8 @@ TEST_P(OracleRulesTest, ChangesOfRows) {
 }
 
 // A compound query converts nothing between numbers, texts and dates in one column; NULL
-// stands beside any of them, and a column of a view or an inline view keeps its type.
+// stands beside any of them ('' is a text literal, though NULL), and a column of a view or an
+// inline view keeps its type.
 TEST_P(OracleRulesTest, SetOperatorsKeepEachColumnInOneTypeGroup) {
   c_->Execute("CREATE VIEW V AS SELECT ID, GRP FROM T");
   c_->Execute("CREATE TABLE C3 (C CHAR(3))");
@@ -165,6 +166,10 @@ TEST_P(OracleRulesTest, SetOperatorsKeepEachColumnInOneTypeGroup) {
       {"SELECT DATE '2024-03-05' FROM DUAL UNION SELECT '2024-03-05' FROM DUAL", "ORA-01790"},
       {"SELECT NULL FROM DUAL UNION SELECT 1 FROM DUAL UNION SELECT 'a' FROM DUAL", "ORA-01790"},
       {"SELECT TO_NUMBER(NULL) FROM DUAL UNION SELECT 'a' FROM DUAL", "ORA-01790"},
+      {"SELECT 1 FROM DUAL UNION ALL SELECT '' FROM DUAL", "ORA-01790"},
+      {"SELECT '' FROM DUAL UNION ALL SELECT NULL FROM DUAL UNION ALL SELECT 'a' FROM DUAL "
+       "ORDER BY 1",
+       "a,<null>,<null>"},
       {"SELECT X FROM (SELECT ID X FROM T) UNION SELECT 'a' FROM DUAL", "ORA-01790"},
       {"SELECT ID FROM V UNION SELECT GRP FROM V", "ORA-01790"},
       {"SELECT COUNT(*) FROM T WHERE GRP IN (SELECT 'x' FROM DUAL UNION SELECT 1 FROM DUAL)",

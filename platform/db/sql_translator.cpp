@@ -138,6 +138,19 @@ bool SameTypeGroup(SqlType a, SqlType b) {
 
 }  // namespace
 
+// The empty text literal '' is NULL, but a text literal still: beside a number or a date in a
+// compound query it is refused as any text is. The column of a select item written '' is text.
+void Translator::TypeEmptyTextLiterals(const SelectCore& core,
+                                       std::vector<ColumnInfo>* columns) const {
+  if (core.items.size() != columns->size()) return;  // * stands for several
+  for (size_t c = 0; c < columns->size(); ++c) {
+    const Expr& e = *core.items[c].expr;
+    if (e.kind == ExprKind::kNull && e.begin < statement_.size() && statement_[e.begin] == '\'') {
+      (*columns)[c].type = SqlType::kText;
+    }
+  }
+}
+
 // FOR UPDATE prints nothing: a writing transaction of the embedded database holds the write
 // lock of the whole database from its start.
 std::vector<ColumnInfo> Translator::EmitSelect(Select& select, const Scope* parent,
@@ -171,6 +184,7 @@ std::vector<ColumnInfo> Translator::EmitSelect(Select& select, const Scope* pare
     }
     auto cols =
         EmitCore(select.cores[i], parent, out, !compound, &select, i == 0 ? forced_names : nullptr);
+    if (compound) TypeEmptyTextLiterals(select.cores[i], &cols);
     if (i == 0) {
       columns = std::move(cols);
     } else {

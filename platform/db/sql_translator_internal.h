@@ -174,6 +174,8 @@ class Translator {
   // Prints a query; returns the names and types of its result columns.
   std::vector<ColumnInfo> EmitSelect(Select& select, const Scope* parent, std::string* out,
                                      const std::vector<std::string>* forced_names = nullptr);
+  // Types as text the columns of `core`'s select items written as the empty text literal.
+  void TypeEmptyTextLiterals(const SelectCore& core, std::vector<ColumnInfo>* columns) const;
   std::vector<ColumnInfo> EmitCore(SelectCore& core, const Scope* parent, std::string* out,
                                    bool alone, Select* owner,
                                    const std::vector<std::string>* forced_names);
