@@ -341,15 +341,6 @@ void Instr(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_int64(ctx, static_cast<int64_t>(search.CharOf(at)) + 1);
 }
 
-bool RefersToSubexpression(std::string_view replacement) {
-  for (size_t i = 0; i + 1 < replacement.size(); ++i) {
-    if (replacement[i] != '\\') continue;
-    if (replacement[i + 1] >= '1' && replacement[i + 1] <= '9') return true;
-    ++i;
-  }
-  return false;
-}
-
 // Oracle's replacement text: \1 to \9 the subexpressions, \\ a backslash, any other backslash
 // itself.
 void AppendReplacement(std::string_view replacement, const Search& search, const Match& m,

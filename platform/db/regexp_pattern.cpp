@@ -434,6 +434,15 @@ std::string PostgresFlags(const RegexpOptions& options) {
   return flags;
 }
 
+bool RefersToSubexpression(std::string_view replacement) {
+  for (size_t i = 0; i + 1 < replacement.size(); ++i) {
+    if (replacement[i] != '\\') continue;
+    if (replacement[i + 1] >= '1' && replacement[i + 1] <= '9') return true;
+    ++i;
+  }
+  return false;
+}
+
 RegexpPattern TranslateRegexp(std::string_view pattern, const RegexpOptions& options) {
   return PatternWriter(pattern, options).Write();
 }

@@ -57,4 +57,8 @@ struct RegexpPattern {
 // Precondition: `pattern` is not empty (the empty text is NULL).
 RegexpPattern TranslateRegexp(std::string_view pattern, const RegexpOptions& options);
 
+// Whether a replacement text of REGEXP_REPLACE names a subexpression (\1 to \9; \\ is a
+// backslash).
+bool RefersToSubexpression(std::string_view replacement);
+
 }  // namespace korvalis::db

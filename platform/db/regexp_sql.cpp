@@ -59,12 +59,7 @@ bool UsesSubexpressions(const Expr& e, std::string_view roles) {
   if (replacement >= e.args.size()) return false;
   const Expr& r = *e.args[replacement];
   if (r.kind == ExprKind::kNull) return false;
-  if (r.kind != ExprKind::kString) return true;
-  for (size_t i = 0; i + 1 < r.text.size(); ++i) {
-    if (r.text[i] == '\\' && r.text[i + 1] >= '1' && r.text[i + 1] <= '9') return true;
-    if (r.text[i] == '\\') ++i;
-  }
-  return false;
+  return r.kind != ExprKind::kString || RefersToSubexpression(r.text);
 }
 
 }  // namespace
