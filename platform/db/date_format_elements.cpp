@@ -169,6 +169,12 @@ bool IsSeparator(char c) {
   return c == '-' || c == '/' || c == ',' || c == '.' || c == ';' || c == ':' || c == ' ';
 }
 
+std::string_view LocaleDateModel(std::string_view format) {
+  if (EqualsIgnoringAsciiCase(format, "DL")) return "fmDay, Month dd, yyyy";
+  if (EqualsIgnoringAsciiCase(format, "DS")) return "MM/DD/RRRR";
+  return format;
+}
+
 FormatToken ReadElement(std::string_view f, size_t at) {
   struct Entry {
     std::string_view name;

@@ -83,6 +83,12 @@ struct FormatToken {
 bool StartsWithCi(std::string_view s, size_t at, std::string_view what);
 bool IsSeparator(char c);
 
+// The model that DL or DS, given as the whole model, stands for in the AMERICAN_AMERICA
+// locale: the long date 'fmDay, Month dd, yyyy' and the short date 'MM/DD/RRRR'; any other
+// model is itself. (Their one companion, the short time TS, has no documented form and is
+// refused as an unknown element.)
+std::string_view LocaleDateModel(std::string_view format);
+
 // Reads the format element at `at`: the longest element name there, a quoted text, or
 // punctuation and non-ASCII text, which stand as written. Throws SqlError (ORA-01821) for a
 // letter that starts no element.

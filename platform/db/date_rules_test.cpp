@@ -279,14 +279,54 @@ TEST_P(DateRulesTest, ToCharWritesOrdinalsAndNumbersInWords) {
   Query(*c_, "INSERT INTO DATE_WORDS VALUES ('2026-12-07 00:00:00')");
   EXPECT_EQ(Value("(SELECT TO_CHAR(T, 'Ddspth RRRR') FROM DATE_WORDS)"), "Seventh 2026");
   EXPECT_EQ(Value("TO_CHAR('-12', 'S99')"), "-12");
-  // A model computed when the statement runs: the server reads it as written, so it refuses
-  // the elements it writes in parts of their own.
-  const std::string computed = Value("TO_CHAR(DATE '2026-12-07', DECODE(1, 1, 'DDSP'))");
-  if (GetParam() == Engine::kSqlite) {
-    EXPECT_EQ(computed, "SEVEN");
-  } else {
-    EXPECT_NE(computed.find("not supported"), std::string::npos) << computed;
+}
+
+// DL and DS write the long and the short date of AMERICAN_AMERICA; TS, whose form the reference
+// does not give, and the elements of timestamps and other calendars are refused for a DATE.
+TEST_P(DateRulesTest, ToCharWritesTheLocaleDatesAndRefusesTimestampElements) {
+  const Case cases[] = {
+      {"2026-12-07", "DL", "Monday, December 7, 2026"},
+      {"2026-03-05", "dl", "Thursday, March 5, 2026"},
+      {"2026-03-05", "DS", "03/05/2026"},
+      {"2026-03-05", "DL TS", "ORA-01821"},
+      {"2026-03-05", "TS", "ORA-01821"},
+      {"2026-03-05", "DS DL", "ORA-01821"},
+      {"2026-03-05", "HH24:MI:SS.FF", "ORA-01821"},
+      {"2026-03-05", "TZH:TZM", "ORA-01821"},
+      {"2026-03-05", "TZR", "ORA-01821"},
+      {"2026-03-05", "TZD", "ORA-01821"},
+      {"2026-03-05", "E", "ORA-01821"},
+      {"2026-03-05", "EE YYYY", "ORA-01821"},
+  };
+  for (const Case& c : cases) {
+    ExpectAnswer(Value("TO_CHAR(DATE '" + std::string(c.text) + "', " + SqlText(c.format) + ")"), c);
   }
+}
+
+// A date model computed when the statement runs is read as one written in the statement.
+TEST_P(DateRulesTest, ToCharReadsAModelComputedWhenTheStatementRuns) {
+  Query(*c_, "CREATE TABLE MODELS (ID NUMBER, FMT VARCHAR2(40))");
+  const char* models[] = {"DDSP",  "Ddspth \"of\" Month, YYYY", "DL",   "DS", "Year",
+                          "SSSSS", "Rm;FMRm dd",               "FMDDTH Jsp", "HH:MI AM",
+                          "DX"};
+  for (size_t i = 0; i < std::size(models); ++i) {
+    Query(*c_, "INSERT INTO MODELS VALUES (" + std::to_string(i) + ", " + SqlText(models[i]) + ")");
+  }
+  EXPECT_EQ(Query(*c_, "SELECT TO_CHAR(TO_DATE('2026-12-07 10:00', 'YYYY-MM-DD HH24:MI'), FMT) "
+                      "FROM MODELS WHERE ID < 9 ORDER BY ID"),
+            (testing::Rows{{"SEVEN"},
+                           {"Seventh of December , 2026"},
+                           {"Monday, December 7, 2026"},
+                           {"12/07/2026"},
+                           {"Twenty Twenty-Six"},
+                           {"36000"},
+                           {"Xii ;Xii 7"},
+                           {"7TH Two Million Four Hundred Sixty-One Thousand Three Hundred "
+                            "Eighty-Two"},
+                           {"10:00 AM"}}));
+  EXPECT_TRUE(Value("(SELECT TO_CHAR(DATE '2026-12-07', FMT) FROM MODELS WHERE ID = 9)")
+                  .starts_with("ORA-01821"));
+  EXPECT_EQ(Value("TO_CHAR(DATE '2026-12-07', DECODE(1, 1, 'DDSP'))"), "SEVEN");
 }
 
 TEST_P(DateRulesTest, ToDateOfAColumnReadsEachRowByTheRules) {

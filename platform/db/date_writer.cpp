@@ -274,7 +274,8 @@ struct DateFormatModel::Elements {
   std::vector<FormatToken> tokens;
 };
 
-DateFormatModel::DateFormatModel(std::string_view format) : elements_(new Elements) {
+DateFormatModel::DateFormatModel(std::string_view written) : elements_(new Elements) {
+  const std::string_view format = LocaleDateModel(written);
   for (size_t at = 0;;) {
     FormatToken t = ReadElement(format, at);
     if (t.element == Element::kEnd) break;

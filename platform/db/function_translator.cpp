@@ -503,7 +503,7 @@ SqlType Translator::EmitToChar(const Expr& e, const Scope* scope, std::string* o
     // into the server's parts too.
     if (PgToCharText(value, e.args[1]->text, out)) return SqlType::kText;
   }
-  out->append(t == SqlType::kDate     ? "ora_to_char_date("
+  out->append(t == SqlType::kDate     ? (pg_ ? "ora_to_char_date_model(" : "ora_to_char_date(")
               : t == SqlType::kNumber ? "ora_to_char_number("
                                       : "ora_to_char(");
   out->append(value);

@@ -66,7 +66,7 @@ TEST(OraDateTest, EveryFormatElementIsDoneOrRefused) {
   EXPECT_EQ(FormatDateModel(D(2008, 5, 7, 9), "HH12 AM"), "09 AM");
   EXPECT_EQ(FormatDateModel(d, "FXYYYY"), "2008");
   // Elements the front end does not do, and letters that start no element, are refused.
-  for (const char* format : {"DL", "DS", "TS", "FF", "FF3", "TZH", "TZR", "X", "E", "EE",
+  for (const char* format : {"DL TS", "DS DL", "TS", "FF", "FF3", "TZH", "TZR", "X", "E", "EE",
                              "SCCTH", "Y,YYYSP", "YYYY-XX", "\"open"}) {
     try {
       FormatDateModel(d, format);

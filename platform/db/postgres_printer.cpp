@@ -88,7 +88,8 @@ char SuffixLetter(date_model::Suffix suffix) {
 
 }  // namespace
 
-std::vector<std::string> Translator::PgDateModelParts(std::string_view model) {
+std::vector<std::string> Translator::PgDateModelParts(std::string_view written) {
+  const std::string_view model = date_model::LocaleDateModel(written);
   std::vector<std::string> parts;
   bool fill_mode = false;
   // The run of the model the server's to_char writes, begun where it is needed; FM on at its

@@ -437,8 +437,8 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
     ELSE ora_letter_case(ora_spell(digits::bigint, form = 'O'), letter_case) END $f$;
 -- Oracle's FM switches padding off (and on again) for every element after it; PostgreSQL's
 -- applies to the next element only, so it is written before each element while it is on.
--- The elements the front end writes in parts of their own (a suffix, SSSSS, YEAR, Rm) are
--- refused in a model computed when the statement runs, which reaches this function as written.
+-- The run reaches it without the elements written in parts of their own (a suffix, SSSSS,
+-- YEAR, Rm).
 CREATE OR REPLACE FUNCTION ora_date_model(fmt text) RETURNS text
 LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
 DECLARE
@@ -462,10 +462,6 @@ BEGIN
       i := i + 2;
     ELSIF c ~ '[A-Za-z]' THEN
       run := substring(substr(fmt, i) FROM '^[A-Za-z]+[0-9]*');
-      IF upper(run) ~ '(YEAR|SSSSS|[^N]TH|SP$|SPTH|THSP)' OR run ~ 'Rm' THEN
-        RAISE EXCEPTION USING ERRCODE = 'KV004', MESSAGE = 'the date format ''' || fmt
-          || ''' computed when the statement runs is not supported by the database layer';
-      END IF;
       IF fill_off THEN result := result || 'FM'; END IF;
       result := result || run;
       i := i + length(run);
@@ -498,14 +494,101 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN v IS NOT NULL THEN (
     SELECT nullif(string_agg(ora_date_part(v, p), '' ORDER BY i), '')
     FROM unnest(parts) WITH ORDINALITY AS u(p, i)) END $f$;
+-- `x` appended to the last part when it is a run to_char writes, else to a new run (begun with
+-- FM while FM is on).
+CREATE OR REPLACE FUNCTION ora_date_run(parts text[], fill boolean, x text) RETURNS text[]
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
+BEGIN
+  IF cardinality(parts) = 0 OR left(parts[cardinality(parts)], 1) <> 'T' THEN
+    parts := parts || CASE WHEN fill THEN 'TFM' ELSE 'T' END;
+  END IF;
+  parts[cardinality(parts)] := parts[cardinality(parts)] || x;
+  RETURN parts;
+END $f$;
+-- A date model computed when the statement runs, split into the parts of ora_date_part as the
+-- front end splits a model written in the statement (PgDateModelParts, postgres_printer.cpp):
+-- DL and DS stand for their AMERICAN_AMERICA models, each element is the longest name that
+-- stands at its place (date_format_elements.cpp), and a letter that starts none is refused.
+CREATE OR REPLACE FUNCTION ora_date_model_parts(written text) RETURNS text[]
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
+DECLARE
+  fmt text := CASE upper(written) WHEN 'DL' THEN 'fmDay, Month dd, yyyy'
+                                  WHEN 'DS' THEN 'MM/DD/RRRR' ELSE written END;
+  names text[] := ARRAY['YEAR', 'SYEAR', 'YYYY', 'SYYYY', 'Y,YYY', 'YYY', 'YY', 'Y', 'RRRR', 'RR',
+    'IYYY', 'IYY', 'IY', 'I', 'CC', 'SCC', 'Q', 'MM', 'MON', 'MONTH', 'RM', 'WW', 'IW', 'W', 'DDD',
+    'DD', 'D', 'DAY', 'DY', 'J', 'HH24', 'HH12', 'HH', 'MI', 'SS', 'SSSSS', 'AM', 'PM', 'A.M.',
+    'P.M.', 'AD', 'BC', 'A.D.', 'B.C.', 'FM', 'FX'];
+  numbers text[] := ARRAY['YYYY', 'YYY', 'YY', 'Y', 'RRRR', 'RR', 'IYYY', 'IYY', 'IY', 'I', 'CC',
+    'Q', 'MM', 'WW', 'IW', 'W', 'DDD', 'DD', 'D', 'J', 'HH24', 'HH12', 'HH', 'MI', 'SS', 'SSSSS'];
+  parts text[] := '{}'; fill boolean := false; i integer := 1; n integer := length(fmt);
+  best text; name text; letters text; suffix text; suffix_length integer; j integer; c text;
+BEGIN
+  WHILE i <= n LOOP
+    best := NULL;
+    FOREACH name IN ARRAY names LOOP
+      IF upper(substr(fmt, i, length(name))) = name
+         AND (best IS NULL OR length(name) > length(best)) THEN
+        best := name;
+      END IF;
+    END LOOP;
+    c := substr(fmt, i, 1);
+    IF best IS NULL THEN
+      j := CASE WHEN c = '"' THEN strpos(substr(fmt, i + 1), '"') ELSE 0 END;
+      IF (c = '"' AND j = 0) OR (c <> '"' AND c !~ '[-/,.;: ]' AND ascii(c) < 128) THEN
+        RAISE EXCEPTION USING ERRCODE = 'KV003',
+          MESSAGE = 'ORA-01821: date format not recognized: ''' || written || '''';
+      END IF;
+      parts := ora_date_run(parts, fill, substr(fmt, i, j + 1));
+      i := i + j + 1;
+      CONTINUE;
+    END IF;
+    letters := CASE WHEN c ~ '[a-z]' THEN 'L' WHEN substr(fmt, i + 1, 1) ~ '[a-z]' THEN 'C'
+                    ELSE 'U' END;
+    suffix := 'D';
+    suffix_length := 0;
+    IF best = ANY (numbers) THEN
+      suffix := CASE WHEN upper(substr(fmt, i + length(best), 4)) IN ('SPTH', 'THSP') THEN 'O'
+        WHEN upper(substr(fmt, i + length(best), 2)) = 'SP' THEN 'S'
+        WHEN upper(substr(fmt, i + length(best), 2)) = 'TH' THEN 'T' ELSE 'D' END;
+      suffix_length := CASE suffix WHEN 'O' THEN 4 WHEN 'D' THEN 0 ELSE 2 END;
+    END IF;
+    IF suffix <> 'D' OR best = 'SSSSS' THEN
+      parts := parts || ('N' || letters || suffix
+        || CASE WHEN best IN ('YYY', 'IYY') THEN 3 WHEN best IN ('YY', 'RR', 'IY') THEN 2
+             WHEN best IN ('Y', 'I', 'Q', 'W', 'D') THEN 1 WHEN best = 'IYYY' THEN 4
+             WHEN best = 'J' OR fill THEN 0 WHEN best IN ('YYYY', 'RRRR') THEN 4
+             WHEN best = 'DDD' THEN 3 WHEN best = 'SSSSS' THEN 5 ELSE 2 END
+        || CASE best WHEN 'RRRR' THEN 'YYYY' WHEN 'RR' THEN 'YY' WHEN 'SSSSS' THEN 'SSSS'
+             WHEN 'HH' THEN 'HH12' ELSE best END);
+    ELSIF best IN ('YEAR', 'SYEAR') THEN
+      parts := parts || ('Y' || letters || CASE best WHEN 'SYEAR' THEN 'S' ELSE 'N' END);
+    ELSIF best IN ('RRRR', 'RR') THEN
+      parts := ora_date_run(parts, fill, left('YYYY', length(best)));
+    ELSIF best IN ('SYYYY', 'SCC') THEN
+      parts := ora_date_run(parts, fill, '" "' || substr(best, 2));
+    ELSIF best = 'RM' AND letters = 'C' THEN
+      parts := parts || CASE WHEN fill THEN 'RFMRM' ELSE 'RRM' END;
+    ELSE
+      parts := ora_date_run(parts, fill, substr(fmt, i, length(best)));
+      IF best = 'FM' THEN fill := NOT fill; END IF;
+    END IF;
+    i := i + length(best) + suffix_length;
+  END LOOP;
+  RETURN parts;
+END $f$;
+-- TO_CHAR of a date by a model computed when the statement runs.
+CREATE OR REPLACE FUNCTION ora_to_char_date_model(v timestamp, fmt text) RETURNS text
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN v IS NOT NULL AND fmt IS NOT NULL
+    THEN ora_to_char_date_parts(v, ora_date_model_parts(fmt)) END $f$;
 CREATE OR REPLACE FUNCTION ora_to_char(v numeric, fmt text) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_to_char_number(v, fmt) $f$;
 CREATE OR REPLACE FUNCTION ora_to_char(v timestamp, fmt text) RETURNS text
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_to_char_date(v, fmt) $f$;
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_to_char_date_model(v, fmt) $f$;
 CREATE OR REPLACE FUNCTION ora_to_char(v text, fmt text) RETURNS text
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN v ~ '^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}$'
-    THEN ora_to_char_date(v::timestamp, fmt) ELSE ora_to_char_number(ora_num(v), fmt) END $f$;
+    THEN ora_to_char_date_model(v::timestamp, fmt) ELSE ora_to_char_number(ora_num(v), fmt) END $f$;
 -- The same, the model given in the statement and, for a date, read into the parts of
 -- ora_date_part.
 CREATE OR REPLACE FUNCTION ora_to_char(v text, fmt text, parts text[]) RETURNS text
