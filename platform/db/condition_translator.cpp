@@ -38,6 +38,8 @@ SqlType Translator::EmitSubqueryCondition(const Expr& e, const Scope* scope, std
     if (e.negated) out->append("NOT ");
     out->append("EXISTS (");
   } else {
+    CheckSelectWidth(*e.subquery,
+                     e.args[0]->kind == ExprKind::kRow ? e.args[0]->args.size() : 1);
     Emit(*e.args[0], scope, out);
     out->append(e.negated ? " NOT IN (" : " IN (");
   }
@@ -184,14 +186,21 @@ SqlType Translator::EmitPattern(const Expr& e, const Scope* scope, std::string* 
 SqlType Translator::EmitComparison(const Expr& e, const Scope* scope, std::string* out) {
   out->push_back('(');
   ComparisonSpans spans;
+  // A row of values compares with a query of as many values: (a, b) = (SELECT x, y ...).
+  auto operand = [&](const Expr& side, const Expr& other) {
+    if (side.kind == ExprKind::kSubquery && other.kind == ExprKind::kRow) {
+      return EmitSubquery(side, scope, out, other.args.size());
+    }
+    return Emit(side, scope, out);
+  };
   spans.l0 = out->size();
-  spans.lt = Emit(*e.args[0], scope, out);
+  spans.lt = operand(*e.args[0], *e.args[1]);
   spans.l1 = out->size();
   out->push_back(' ');
   out->append(e.text);
   out->push_back(' ');
   spans.r0 = out->size();
-  spans.rt = Emit(*e.args[1], scope, out);
+  spans.rt = operand(*e.args[1], *e.args[0]);
   ConvertComparedText(e, &spans, out);
   ConvertComparedDate(e, &spans, out);
   PadComparedText(e, scope, &spans, out);

@@ -209,17 +209,22 @@ Translation Translator::Update(Statement& stmt) {
         throw SqlError(cols.size() < a.columns.size() ? "ORA-00947: not enough values"
                                                       : "ORA-00913: too many values");
       }
+      // The query gives one row at most (ORA-01427), as a scalar subquery does.
       out.append("SELECT ");
       for (size_t c = 0; c < a.columns.size(); ++c) {
         if (c) out.append(", ");
         std::string v;
         AppendName(names[c], &v);
         ConvertFor(targets[c], cols[c].type, &v, nullptr);
-        out.append(v);
+        if (c == 0) {
+          AppendSingleRowCheck(v, &out);
+        } else {
+          out.append(v);
+        }
       }
       out.append(" FROM (");
       out.append(inner);
-      out.append(pg_ ? ") AS \"V$\")" : "))");
+      out.append(pg_ ? ") AS \"V$\" LIMIT 1)" : ") LIMIT 1)");
     }
   }
   if (stmt.where) {

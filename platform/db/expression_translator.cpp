@@ -567,8 +567,23 @@ void Translator::EmitConcat(const std::vector<const Expr*>& parts, const Scope* 
   out->push_back(')');
 }
 
-SqlType Translator::EmitSubquery(const Expr& e, const Scope* scope, std::string* out) {
+size_t SelectWidth(const Select& select) {
+  for (const sql::SelectItem& item : select.cores[0].items) {
+    if (item.expr->kind == ExprKind::kStar) return 0;
+  }
+  return select.cores[0].items.size();
+}
+
+void CheckSelectWidth(const Select& select, size_t width) {
+  const size_t given = SelectWidth(select);
+  if (given > width) throw SqlError("ORA-00913: too many values");
+  if (given && given < width) throw SqlError("ORA-00947: not enough values");
+}
+
+SqlType Translator::EmitSubquery(const Expr& e, const Scope* scope, std::string* out,
+                                 size_t row_width) {
   Select& select = *e.subquery;
+  CheckSelectWidth(select, row_width);
   // A scalar subquery must give at most one row. The check is left out where one row is
   // certain: an aggregate without GROUP BY, or a ROWNUM limit of one.
   bool single = false;
@@ -579,26 +594,34 @@ SqlType Translator::EmitSubquery(const Expr& e, const Scope* scope, std::string*
                            !ContainsWindow(*core.items[0].expr);
     single = aggregate || (core.rownum_limit && *core.rownum_limit <= 1);
   }
-  const bool one_column =
-      select.cores[0].items.size() == 1 && select.cores[0].items[0].expr->kind != ExprKind::kStar;
-  if (single || !one_column) {
+  const size_t width = SelectWidth(select);
+  if (single || width == 0) {
     out->push_back('(');
     auto cols = EmitSelect(select, scope, out);
     out->push_back(')');
     return cols.empty() ? SqlType::kUnknown : cols[0].type;
   }
-  // The query becomes a view whose rows are counted:
-  // (SELECT CASE WHEN COUNT(*) OVER () > 1 THEN <error> ELSE "V" END FROM (query) LIMIT 1)
-  out->append(
-      "(SELECT CASE WHEN count(*) OVER () > 1 THEN ora_raise('ORA-01427: single-row "
-      "subquery returns more than one row'");
-  // PostgreSQL's function answers with the type of its second argument, as the CASE needs.
-  out->append(pg_ ? ", \"V\")" : ")");
-  out->append(" ELSE \"V\" END FROM (");
-  const std::vector<std::string> names{"V"};
+  // The query becomes a view whose rows are counted, its first value failing on a second row:
+  // (SELECT CASE WHEN COUNT(*) OVER () > 1 THEN <error> ELSE "V1" END, "V2"... FROM (query)
+  // LIMIT 1)
+  std::vector<std::string> names;
+  for (size_t i = 1; i <= width; ++i) names.push_back("V" + std::to_string(i));
+  out->append("(SELECT ");
+  AppendSingleRowCheck("\"V1\"", out);
+  for (size_t i = 1; i < width; ++i) out->append(", \"" + names[i] + "\"");
+  out->append(" FROM (");
   auto cols = EmitSelect(select, scope, out, &names);
   out->append(pg_ ? ") AS \"V$\" LIMIT 1)" : ") LIMIT 1)");
   return cols.empty() ? SqlType::kUnknown : cols[0].type;
+}
+
+void Translator::AppendSingleRowCheck(const std::string& value, std::string* out) const {
+  out->append(
+      "CASE WHEN count(*) OVER () > 1 THEN ora_raise('ORA-01427: single-row subquery returns "
+      "more than one row'");
+  // PostgreSQL's function answers with the type of its second argument, as the CASE needs.
+  if (pg_) out->append(", " + value);
+  out->append(") ELSE " + value + " END");
 }
 
 void Translator::EmitWindow(const sql::Window& w, const Scope* scope, std::string* out) {

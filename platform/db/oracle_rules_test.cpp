@@ -122,6 +122,13 @@ TEST_P(OracleRulesTest, Queries) {
       {"SELECT GRP FROM T INTERSECT SELECT GRP FROM T ORDER BY 1", "x,y,<null>"},
       {"SELECT ID FROM T WHERE ID = (SELECT MAX(ID) FROM T)", "4"},
       {"SELECT (SELECT ID FROM T) FROM DUAL", "ORA-01427"},
+      // A row of values compares with one row of as many values.
+      {"SELECT ID FROM T WHERE (GRP, ID) = (SELECT GRP, ID FROM T WHERE N = 30)", "3"},
+      {"SELECT ID FROM T WHERE (GRP, ID) = (SELECT GRP, ID FROM T WHERE N > 20)", "ORA-01427"},
+      {"SELECT ID FROM T WHERE ID = (SELECT ID, N FROM T WHERE ID = 1)", "ORA-00913"},
+      {"SELECT ID FROM T WHERE ID IN (SELECT ID, N FROM T)", "ORA-00913"},
+      {"SELECT ID FROM T WHERE (ID, N) IN (SELECT ID FROM T)", "ORA-00947"},
+      {"SELECT (SELECT ID, N FROM T WHERE ID = 1) FROM DUAL", "ORA-00913"},
       {"SELECT 1 / 0 FROM DUAL", "ORA-01476"},
       {"SELECT TO_NUMBER('abc') FROM DUAL", "ORA-01722"},
       {"SELECT ID FROM T WHERE GRP = 1", "ORA-01722"},
@@ -139,6 +146,7 @@ TEST_P(OracleRulesTest, ChangesOfRows) {
       {"INSERT INTO T (ID, GRP) VALUES (5, 'abcdef')", "ORA-12899"},
       {"INSERT INTO T (ID, GRP, N) VALUES (5, 'z', 'x')", "ORA-01722"},
       {"UPDATE T SET ID = 'a' WHERE ID = 1", "ORA-01722"},
+      {"UPDATE T A SET (GRP, N) = (SELECT GRP, N FROM T B WHERE B.ID >= A.ID)", "ORA-01427"},
   });
   c_->Execute("INSERT INTO T (ID, N) VALUES ('5', '5.50')");
   c_->Execute("UPDATE T SET GRP = '' WHERE ID = 1");

@@ -65,6 +65,10 @@ bool NamesSelectItem(const Expr& e, const SelectCore& core);
 // Whether `core` groups its rows: it has GROUP BY or an aggregate in its select list or HAVING.
 bool GroupsRows(const SelectCore& core);
 bool ContainsWindow(const Expr& e);
+// The values a query gives per row, 0 where a star leaves the count to its tables.
+size_t SelectWidth(const Select& select);
+// A query compared with `width` values must give as many (ORA-00913, ORA-00947).
+void CheckSelectWidth(const Select& select, size_t width);
 // A literal number (or numeric text) as a double.
 bool LiteralNumber(const Expr& e, double* value);
 // The operands of a chain of operators from `ops`, left to right: the chain a op b op c is
@@ -384,7 +388,11 @@ class Translator {
   SqlType EmitRandom(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitEmptyLob(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitColumn(const Expr& e, const Scope* scope, std::string* out);
-  SqlType EmitSubquery(const Expr& e, const Scope* scope, std::string* out);
+  // `row_width`: the values the subquery is compared with ((a, b) = (SELECT x, y)), 1 where
+  // it stands for one value. A query of another width is refused (ORA-00913, ORA-00947).
+  SqlType EmitSubquery(const Expr& e, const Scope* scope, std::string* out, size_t row_width = 1);
+  // `value`, failing with ORA-01427 where the view it is read from has a second row.
+  void AppendSingleRowCheck(const std::string& value, std::string* out) const;
   void EmitArgs(const Expr& e, size_t first, const Scope* scope, std::string* out,
                 std::vector<SqlType>* types = nullptr);
   SqlType TypeOf(const Expr& e, const Scope* scope);
