@@ -876,10 +876,19 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT d + make_interval(secs => round(n * 86400)::double precision) $f$;
 CREATE OR REPLACE FUNCTION ora_date_sub(d timestamp, n numeric) RETURNS timestamp
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_add(d, -n) $f$;
--- The seconds between over 86400, one quotient rounded to a NUMBER's digits.
-CREATE OR REPLACE FUNCTION ora_date_diff(a timestamp, b timestamp) RETURNS numeric
+-- The days of `s` seconds, one quotient rounded to a NUMBER's digits as ora_shown rounds it:
+-- the decimals kept are looked up by the quotient's exponent, which the seconds tell by the
+-- bucket they fall in (86400 times each power of ten from a microsecond's day to 10^6 days),
+-- so that a date difference stays one inlined expression.
+CREATE OR REPLACE FUNCTION ora_days_of_seconds(s numeric) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT ora_shown(round(extract(epoch FROM a - b), 60) / 86400) $f$;
+  SELECT trim_scale(round(round(s, 60) / 86400,
+    ('{50,50,48,48,46,46,44,44,42,42,40,40,38,38,36,36,34,34,32}'::integer[])[1 + width_bucket(abs(s),
+      '{0.000000864,0.00000864,0.0000864,0.000864,0.00864,0.0864,0.864,8.64,86.4,864,8640,86400,
+        864000,8640000,86400000,864000000,8640000000,86400000000}'::numeric[])])) $f$;
+-- The seconds between over 86400, as a NUMBER.
+CREATE OR REPLACE FUNCTION ora_date_diff(a timestamp, b timestamp) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_days_of_seconds(extract(epoch FROM a - b)) $f$;
 -- TRUNC(a - b): the whole days between, toward zero.
 CREATE OR REPLACE FUNCTION ora_trunc_date_diff(a timestamp, b timestamp) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT div(extract(epoch FROM a - b), 86400) $f$;
