@@ -13,6 +13,8 @@ using boost::multiprecision::cpp_int;
 
 // An exact power beyond this many digits is refused (the double form answers it instead).
 constexpr int64_t kMaxPowerDigits = 4000;
+// Two terms whose last digits lie further apart are added as Decimals.
+constexpr int kMaxAlignedDigits = 200;
 
 // The decimal exponent of a value's last significant digit.
 int LowExponent(const DecimalDigits& d) {
@@ -70,6 +72,20 @@ NumberValue ToNumberValue(const DecimalDigits& exact, ResultForm form) {
   if (rounded.exponent >= 126) throw std::overflow_error("ORA-01426: numeric overflow");
   if (rounded.exponent < -130) return NumberValue{};  // below the least NUMBER: zero
   return NumberValueOf(rounded.sign < 0, rounded.digits, rounded.exponent, form);
+}
+
+std::optional<NumberValue> DigitsResult(Operation op, const DecimalDigits& a,
+                                        const DecimalDigits& b, ResultForm form) {
+  if (op == Operation::kMultiply) {
+    return ToNumberValue(DigitsOf(Mantissa(a) * Mantissa(b), LowExponent(a) + LowExponent(b)),
+                         form);
+  }
+  const int low = std::min(LowExponent(a), LowExponent(b));
+  if (std::max(LowExponent(a), LowExponent(b)) - low > kMaxAlignedDigits) return std::nullopt;
+  const cpp_int x = Mantissa(a) * PowerOfTen(LowExponent(a) - low);
+  const cpp_int y = Mantissa(b) * PowerOfTen(LowExponent(b) - low);
+  return ToNumberValue(DigitsOf(op == Operation::kAdd ? cpp_int(x + y) : cpp_int(x - y), low),
+                       form);
 }
 
 DecimalDigits Remainder(const DecimalDigits& m, const DecimalDigits& n, bool nearest) {

@@ -21,6 +21,12 @@ DecimalDigits RoundDigits(const DecimalDigits& value, int places, Rounding round
 // is beyond a NUMBER's range (10^126).
 NumberValue ToNumberValue(const DecimalDigits& exact, ResultForm form);
 
+// a op b exactly on their digits, rounded to a NUMBER's digits; nothing when their last digits
+// lie so far apart that the sum would run to hundreds of digits. Throws std::overflow_error
+// when it is beyond a NUMBER's range (10^126).
+std::optional<NumberValue> DigitsResult(Operation op, const DecimalDigits& a,
+                                        const DecimalDigits& b, ResultForm form);
+
 // m - n * N, N the integer quotient of m / n truncated (MOD) or the integer nearest it, an
 // even one when two are (REMAINDER). Precondition: n is not zero.
 DecimalDigits Remainder(const DecimalDigits& m, const DecimalDigits& n, bool nearest);

@@ -12,6 +12,7 @@
 #include <random>
 #include <stdexcept>
 
+#include "platform/db/decimal_functions.h"
 #include "platform/db/exact_number_values.h"
 #include "platform/db/ora_number.h"
 #include "platform/text/hex.h"
@@ -180,11 +181,21 @@ void ExactArithmetic(sqlite3_context* ctx, int, sqlite3_value** argv) {
       if (sb->mantissa == 0) throw FunctionError{"ORA-01476: divisor is equal to zero"};
       return ResultNumberValue(ctx, ShortQuotient(*sa, *sb, form));
     }
+    const Operation exact_op = op == Exact::kAdd        ? Operation::kAdd
+                               : op == Exact::kSubtract ? Operation::kSubtract
+                                                        : Operation::kMultiply;
     if (op != Exact::kDivide && sa && sb) {
-      const Operation short_op = op == Exact::kAdd        ? Operation::kAdd
-                                 : op == Exact::kSubtract ? Operation::kSubtract
-                                                          : Operation::kMultiply;
-      if (std::optional<NumberValue> value = ShortResult(short_op, *sa, *sb, form)) {
+      if (std::optional<NumberValue> value = ShortResult(exact_op, *sa, *sb, form)) {
+        return ResultNumberValue(ctx, *value);
+      }
+    }
+    const auto binary = [](sqlite3_value* v, const std::optional<ShortDecimal>& s) {
+      return sqlite3_value_type(v) == SQLITE_FLOAT && !s;
+    };
+    // Longer operands: whole numbers of their digits, exact.
+    if (op != Exact::kDivide && !binary(argv[0], sa) && !binary(argv[1], sb)) {
+      if (std::optional<NumberValue> value = DigitsResult(
+              exact_op, DigitsArgument(argv[0]), DigitsArgument(argv[1]), form)) {
         return ResultNumberValue(ctx, *value);
       }
     }
