@@ -217,8 +217,7 @@ SqlType Translator::EmitComparison(const Expr& e, const Scope* scope, std::strin
     RewriteComparison(e, &spans, left, right, out);
   }
   // Computed numbers compare exactly where they can, else as they are shown (15 significant
-  // digits here, Oracle's 38 on PostgreSQL), so that 0.1 + 0.2 equals 0.3 and a date
-  // difference times 86400 is whole.
+  // digits on the file, a NUMBER's 39 or 40 on PostgreSQL), so that 0.1 + 0.2 equals 0.3.
   if (spans.lt == SqlType::kNumber && spans.rt == SqlType::kNumber &&
       !EmitExactComparison(e, scope, spans, out)) {
     // On the server a quotient, a date difference and a product or sum printed inside ora_shown

@@ -362,8 +362,8 @@ SqlType Translator::EmitAggregateArgument(const Expr& e, const Scope* scope, std
   return type;
 }
 
-// A side of a comparison or a sort key computed exactly.
-// The whole days between two dates are an integer the engine compares and sorts itself.
+// A side of a comparison or a sort key computed exactly; not the whole days between two dates,
+// an integer the engine compares and sorts itself.
 bool Translator::ComputedExactly(const Expr& e, const Scope* scope) {
   return !pg_ && IsComputed(e) && !IsWholeDaysBetween(e, scope) && ExactOperands(e, scope, 0);
 }
