@@ -247,6 +247,24 @@ SqlType Translator::EmitUnary(const Expr& e, const Scope* scope, std::string* ou
   return SqlType::kNumber;
 }
 
+bool SameTypeGroup(SqlType a, SqlType b) {
+  auto grouped = [](SqlType t) {
+    return t == SqlType::kNumber || t == SqlType::kText || t == SqlType::kDate;
+  };
+  return a == b || !grouped(a) || !grouped(b);
+}
+
+void JoinTypeGroup(SqlType t, std::string_view what, SqlType* group) {
+  if (!SameTypeGroup(*group, t)) {
+    auto name = [](SqlType type) {
+      return type == SqlType::kNumber ? "NUMBER" : type == SqlType::kDate ? "DATE" : "CHAR";
+    };
+    throw SqlError(std::string("ORA-00932: inconsistent datatypes: expected ") + name(*group) +
+                   " got " + name(t) + " in " + std::string(what));
+  }
+  if (*group == SqlType::kNull || *group == SqlType::kUnknown) *group = t;
+}
+
 // A simple CASE whose operand is blank-padded compares it with each blank-padded value
 // without trailing blanks: it is printed as a searched CASE of those comparisons.
 SqlType Translator::EmitCase(const Expr& e, const Scope* scope, std::string* out) {
@@ -256,8 +274,10 @@ SqlType Translator::EmitCase(const Expr& e, const Scope* scope, std::string* out
   const size_t pairs_end = e.args.size() - (e.has_else ? 1 : 0);
   std::string operand;
   bool padded_operand = false;
+  SqlType compared = SqlType::kNull;  // a simple CASE's operand and values, compared as one type
   if (e.has_operand) {
     const SqlType t = Emit(*e.args[0], scope, &operand);
+    JoinTypeGroup(t, "CASE", &compared);
     padded_operand = t == SqlType::kText && IsBlankPadded(*e.args[0], scope);
     bool any_padded = false;
     for (size_t j = 1; padded_operand && j < pairs_end; j += 2) {
@@ -271,7 +291,7 @@ SqlType Translator::EmitCase(const Expr& e, const Scope* scope, std::string* out
     out->append(" WHEN ");
     if (padded_operand) {
       std::string value;
-      Emit(*e.args[i], scope, &value);
+      JoinTypeGroup(Emit(*e.args[i], scope, &value), "CASE", &compared);
       if (IsBlankPadded(*e.args[i], scope)) {
         out->append(WithoutTrailingBlanks(operand)).append(" = ").append(
             WithoutTrailingBlanks(value));
@@ -279,16 +299,15 @@ SqlType Translator::EmitCase(const Expr& e, const Scope* scope, std::string* out
         out->append(operand).append(" = ").append(value);
       }
     } else {
-      Emit(*e.args[i], scope, out);
+      const SqlType t = Emit(*e.args[i], scope, out);
+      if (e.has_operand) JoinTypeGroup(t, "CASE", &compared);
     }
     out->append(" THEN ");
-    SqlType t = Emit(*e.args[i + 1], scope, out);
-    if (result == SqlType::kNull) result = t;
+    JoinTypeGroup(Emit(*e.args[i + 1], scope, out), "CASE", &result);
   }
   if (e.has_else) {
     out->append(" ELSE ");
-    SqlType t = Emit(*e.args.back(), scope, out);
-    if (result == SqlType::kNull) result = t;
+    JoinTypeGroup(Emit(*e.args.back(), scope, out), "CASE", &result);
   }
   out->append(" END");
   return result;

@@ -208,12 +208,18 @@ SqlType Translator::EmitFunction(const Expr& e, const Scope* scope, std::string*
       }
     } else if (pg_ && !e.args.empty() && row->printed != std::string_view("ora_num") &&
                row->result != SqlType::kDate && e.text != "MONTHS_BETWEEN" && e.text != "CHR") {
-      // The text functions read a number or a date as the text Oracle writes for it.
-      std::string first;
-      PgAsText(Emit(*e.args[0], scope, &first), &first);
-      out->append(first);
-      if (e.args.size() > 1) out->append(", ");
-      EmitArgs(e, 1, scope, out);
+      // The text functions read a number or a date as the text Oracle writes for it (CONCAT
+      // each of its arguments). The runtime's SUBSTR reads a missing length as NULL, so a
+      // length given as NULL is printed as one below 1, which gives NULL as Oracle does.
+      const bool substr = e.text == "SUBSTR" || e.text == "SUBSTRB";
+      for (size_t i = 0; i < e.args.size(); ++i) {
+        if (i) out->append(", ");
+        std::string argument;
+        const SqlType t = Emit(*e.args[i], scope, &argument);
+        if (i == 0 || e.text == "CONCAT") PgAsText(t, &argument);
+        if (substr && i == 2) argument = "coalesce(" + argument + ", 0)";
+        out->append(argument);
+      }
     } else {
       EmitArgs(e, 0, scope, out);
     }
@@ -329,12 +335,12 @@ SqlType Translator::EmitCoalesce(const Expr& e, const Scope* scope, std::string*
   EmitArgs(e, 0, scope, out, &types);
   if (e.args.size() == 1) out->append(", NULL");
   out->push_back(')');
-  for (SqlType t : types) {
-    if (t != SqlType::kNull) return t;
-  }
-  return SqlType::kNull;
+  SqlType type = SqlType::kNull;
+  for (SqlType t : types) JoinTypeGroup(t, "COALESCE", &type);
+  return type;
 }
 
+// NVL2: the third argument is converted to the type of the second, as NVL converts.
 SqlType Translator::EmitNvl2(const Expr& e, const Scope* scope, std::string* out) {
   CheckArity(e, 3, 3);
   out->append("CASE WHEN ");
@@ -342,16 +348,25 @@ SqlType Translator::EmitNvl2(const Expr& e, const Scope* scope, std::string* out
   out->append(" IS NOT NULL THEN ");
   SqlType t = Emit(*e.args[1], scope, out);
   out->append(" ELSE ");
+  const size_t start = out->size();
   SqlType t2 = Emit(*e.args[2], scope, out);
+  ConvertToFirst(t, t2, *e.args[2], start, out);
   out->append(" END");
   return t == SqlType::kNull ? t2 : t;
 }
 
 SqlType Translator::EmitNullIf(const Expr& e, const Scope* scope, std::string* out) {
   CheckArity(e, 2, 2);
+  // The first value gives the result its type, which the literal NULL has not.
+  if (e.args[0]->kind == ExprKind::kNull) {
+    throw SqlError("ORA-00932: inconsistent datatypes: expected - got CHAR in NULLIF");
+  }
   out->append("nullif(");
-  EmitArgs(e, 0, scope, out);
+  std::vector<SqlType> types;
+  EmitArgs(e, 0, scope, out, &types);
   out->push_back(')');
+  SqlType type = types[0];
+  JoinTypeGroup(types[1], "NULLIF", &type);
   return TypeOf(*e.args[0], scope);
 }
 

@@ -65,6 +65,10 @@ TEST_P(OracleRulesTest, Text) {
        "SQL_Plus_Users_Guide"},
       {"SELECT INITCAP('the soap'), INITCAP('o''neil mc-kay') FROM DUAL", "The Soap|O'Neil Mc-Kay"},
       {"SELECT CONCAT('a', NULL), 'a' || 1.50, CHR(65) || ASCII('a') FROM DUAL", "a|a1.5|A97"},
+      {"SELECT CONCAT(1, 2), CONCAT('x', 0.5), CONCAT(DATE '2024-01-01', 'x') FROM DUAL",
+       "12|x.5|2024-01-01 00:00:00x"},
+      {"SELECT SUBSTR('ABC', 1, NULL), TRIM(NULL FROM 'a'), LTRIM('a', NULL) FROM DUAL",
+       "<null>|<null>|<null>"},
       {"SELECT LENGTH('中文'), LENGTHB('中文') FROM DUAL", "2|6"},
       {"SELECT COUNT(*) FROM DUAL WHERE 'a ' = 'a'", "1"},
       {"SELECT COUNT(*) FROM T WHERE GRP = 'x '", "0"},
@@ -309,6 +313,26 @@ TEST_P(OracleRulesTest, ConversionsBetweenTextAndNumbers) {
        "WHERE ID = 1",
        "2|10|10|10"},
       {"SELECT ID FROM T WHERE ID IN (SELECT ID FROM T WHERE ROWNUM <= 2) ORDER BY 1", "1,2"},
+  });
+}
+
+// CASE, COALESCE and NULLIF take their values in one type group (numbers, texts or dates);
+// NVL2 converts its third value to the type of its second, as NVL does.
+TEST_P(OracleRulesTest, ConditionalValuesKeepOneType) {
+  Check({
+      {"SELECT CASE WHEN ID > 1 THEN N ELSE '0' END FROM T", "ORA-00932"},
+      {"SELECT CASE 1 WHEN 1 THEN 'a' ELSE 2 END FROM DUAL", "ORA-00932"},
+      {"SELECT CASE 1 WHEN '1' THEN 'a' END FROM DUAL", "ORA-00932"},
+      {"SELECT COALESCE(NULL, 1, 'a') FROM DUAL", "ORA-00932"},
+      {"SELECT NULLIF(1, '1') FROM DUAL", "ORA-00932"},
+      {"SELECT NULLIF(DATE '2024-01-01', '2024-01-01') FROM DUAL", "ORA-00932"},
+      {"SELECT NULLIF(NULL, 1) FROM DUAL", "ORA-00932"},
+      {"SELECT NVL2('x', 1, 'b') FROM DUAL", "ORA-01722"},
+      {"SELECT CASE WHEN N > 10 THEN N * 1.5 ELSE ID END, COALESCE(N, ID, 0), NULLIF(N, 30) "
+       "FROM T WHERE ID < 4 ORDER BY ID",
+       "1|10|10,2|2|<null>,45|30|<null>"},
+      {"SELECT NVL2(NULL, 'a', 2) || '|', NVL2(1, 'a', 2), NVL2(NULL, 1, '2') + 1 FROM DUAL",
+       "2||a|3"},
   });
 }
 

@@ -665,9 +665,9 @@ CREATE OR REPLACE FUNCTION ora_lengthb(v text) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT octet_length(v) $f$;
 CREATE OR REPLACE FUNCTION ora_trim(v text, chars text, mode text) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT nullif(CASE mode WHEN 'L' THEN ltrim(v, coalesce(chars, ' '))
-                          WHEN 'T' THEN rtrim(v, coalesce(chars, ' '))
-                          ELSE btrim(v, coalesce(chars, ' ')) END, '') $f$;
+  SELECT nullif(CASE mode WHEN 'L' THEN ltrim(v, chars)
+                          WHEN 'T' THEN rtrim(v, chars)
+                          ELSE btrim(v, chars) END, '') $f$;
 CREATE OR REPLACE FUNCTION ora_ltrim(v text, chars text DEFAULT ' ') RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(ltrim(v, chars), '') $f$;
 CREATE OR REPLACE FUNCTION ora_rtrim(v text, chars text DEFAULT ' ') RETURNS text

@@ -129,13 +129,6 @@ void CheckOrderPositions(const std::vector<sql::OrderItem>& items, size_t column
 // Whether a value of type `b` may stand beside one of type `a` in one column of a compound
 // query: Oracle converts nothing across the groups of numbers, texts and dates there. NULL
 // stands beside anything; a value whose type the front end does not know is let through.
-bool SameTypeGroup(SqlType a, SqlType b) {
-  auto grouped = [](SqlType t) {
-    return t == SqlType::kNumber || t == SqlType::kText || t == SqlType::kDate;
-  };
-  return a == b || !grouped(a) || !grouped(b);
-}
-
 }  // namespace
 
 // The empty text literal '' is NULL, but a text literal still: beside a number or a date in a

@@ -56,6 +56,12 @@ bool IsAggregateName(std::string_view f);
 // as a truth value (ORA-00904, as Oracle names it there).
 void RefuseConditionAsValue(const Expr& e, bool truth_value = false);
 bool ContainsAggregate(const Expr& e);
+// Whether values of types `a` and `b` may stand in one column or as results of one expression:
+// numbers, texts and dates do not mix; NULL and values of unknown type stand beside any.
+bool SameTypeGroup(SqlType a, SqlType b);
+// Adds `t` to the type group `*group` of the values of `what` (CASE results, COALESCE ...),
+// which Oracle refuses to mix (ORA-00932).
+void JoinTypeGroup(SqlType t, std::string_view what, SqlType* group);
 // Whether the HAVING of `core` keeps rows rather than groups: the level has no GROUP BY and
 // no aggregate in its select list or HAVING (grouping_check.cpp).
 bool HavingKeepsRows(const SelectCore& core);
