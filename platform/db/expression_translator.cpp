@@ -2,6 +2,7 @@
 // catalog decide between native operators and the functions that give Oracle's results.
 #include <algorithm>
 #include <charconv>
+#include <utility>
 
 #include "platform/db/ora_number.h"
 #include "platform/db/sql_error.h"
@@ -64,6 +65,18 @@ SqlType Translator::EmitColumn(const Expr& e, const Scope* scope, std::string* o
     const std::string_view w = e.parts[0].text;
     if (w == "ROWID") Refuse("ROWID");
     if (w == "USER" || w == "UID") Refuse(e.parts[0].text);
+  }
+  if (order_aliases_ && e.parts.size() == 1 && !ResolveColumn(e, scope)) {
+    for (const sql::SelectItem& item : order_aliases_->items) {
+      if (item.alias.empty() || item.alias.text != e.parts[0].text) continue;
+      // ORDER BY S + 1 of SELECT SAL S: the item's expression, read where the alias stands.
+      const SelectCore* aliases = std::exchange(order_aliases_, nullptr);
+      out->push_back('(');
+      const SqlType type = Emit(*item.expr, scope, out);
+      out->push_back(')');
+      order_aliases_ = aliases;
+      return type;
+    }
   }
   // A column of FROM items numbered together is read from their numbering view.
   const std::string_view column = e.parts.back().text;

@@ -3,7 +3,7 @@
 // columns of enclosing queries.
 // SQLite would answer with the columns of an arbitrary row of each group instead of refusing.
 // A level without GROUP BY and without aggregates does not group: its HAVING keeps rows as
-// WHERE does.
+// WHERE does. The ORDER BY of a DISTINCT level reads its select list's expressions alone.
 #include "platform/db/sql_error.h"
 #include "platform/db/sql_translator_internal.h"
 
@@ -75,7 +75,36 @@ void CheckGroupedExpression(const Expr& e, const SelectCore& core, const Scope& 
   }
 }
 
+// Throws where `e` reads a column of this level other than through a select item's expression
+// (the ORDER BY of a DISTINCT level).
+void CheckSelectedExpression(const Expr& e, const SelectCore& core, const Scope& scope) {
+  for (const sql::SelectItem& item : core.items) {
+    if (SameExpression(e, *item.expr, scope)) return;
+  }
+  if (e.subquery) return;
+  if (e.kind == ExprKind::kRownum ||
+      (e.kind == ExprKind::kColumn && ColumnOfLevel(e, scope))) {
+    throw SqlError("ORA-01791: not a SELECTed expression");
+  }
+  for (const sql::ExprPtr& a : e.args) {
+    if (a) CheckSelectedExpression(*a, core, scope);
+  }
+}
+
 }  // namespace
+
+void CheckDistinctOrder(const SelectCore& core, const Scope& scope,
+                        const std::vector<sql::OrderItem>& order_by) {
+  if (!core.distinct) return;
+  for (const sql::SelectItem& item : core.items) {
+    if (item.expr->kind == ExprKind::kStar) return;
+  }
+  for (const sql::OrderItem& order : order_by) {
+    double position;
+    if (NamesSelectItem(*order.expr, core) || LiteralNumber(*order.expr, &position)) continue;
+    CheckSelectedExpression(*order.expr, core, scope);
+  }
+}
 
 bool NamesSelectItem(const Expr& e, const SelectCore& core) {
   if (e.kind != ExprKind::kColumn || e.parts.size() != 1) return false;

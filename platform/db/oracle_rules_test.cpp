@@ -265,6 +265,16 @@ TEST_P(OracleRulesTest, OrderAndGroups) {
       {"SELECT ID, RANK() OVER (ORDER BY GRP) FROM T ORDER BY ID", "1|1,2|3,3|1,4|4"},
       {"SELECT GRP, MIN(ID), MAX(N) FROM T GROUP BY GRP ORDER BY 1",
        "x|1|30,y|2|<null>,<null>|4|40"},
+      // An alias stands for its item's expression in an ORDER BY expression.
+      {"SELECT ID, N X FROM T ORDER BY NVL(X, 0) DESC, ID", "4|40,3|30,1|10,2|<null>"},
+      // DISTINCT rows are ordered by what the select list gives alone.
+      {"SELECT DISTINCT GRP FROM T ORDER BY ID", "ORA-01791"},
+      {"SELECT DISTINCT GRP G FROM T ORDER BY G DESC", "<null>,y,x"},
+      {"SELECT DISTINCT GRP, N FROM T WHERE N > 10 ORDER BY N", "x|30,<null>|40"},
+      // A compound query is ordered by positions and the names of its first query's columns.
+      {"SELECT ID FROM T UNION SELECT N FROM T ORDER BY N", "ORA-00904"},
+      {"SELECT ID A FROM T UNION SELECT N FROM T ORDER BY A DESC", "<null>,40,30,10,4,3,2,1"},
+      {"SELECT ID FROM T UNION SELECT N FROM T ORDER BY ID + 1", "ORA-01785"},
   });
 }
 

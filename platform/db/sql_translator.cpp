@@ -202,6 +202,17 @@ std::vector<ColumnInfo> Translator::EmitSelect(Select& select, const Scope* pare
     Source s;
     s.is_derived = true;
     s.derived = columns;
+    // Oracle orders a compound query by positions and the names of its result columns alone.
+    for (const sql::OrderItem& item : select.order_by) {
+      double position;
+      if (LiteralNumber(*item.expr, &position) && item.expr->kind != ExprKind::kString) continue;
+      if (item.expr->kind != ExprKind::kColumn) {
+        throw SqlError("ORA-01785: ORDER BY item must be the number of a SELECT-list expression");
+      }
+      if (item.expr->parts.size() == 1 && !s.Find(item.expr->parts[0].text)) {
+        throw SqlError("ORA-00904: \"" + item.expr->parts[0].text + "\": invalid identifier");
+      }
+    }
     scope.sources.push_back(std::move(s));
     scope.parent = parent;
     EmitOrderBy(select.order_by, &scope, out);
@@ -273,6 +284,7 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
   CheckGrouping(core, scope, has_order ? &owner->order_by : nullptr);
   if (has_order) {
     CheckOrderPositions(owner->order_by, columns.size());
+    CheckDistinctOrder(core, scope, owner->order_by);
     EmitOrderBy(owner->order_by, &scope, out, true, &core);
   } else if (alone && hierarchical) {
     EmitHierarchyOrder(scope, out);
@@ -679,9 +691,12 @@ void Translator::EmitOrderBy(std::vector<sql::OrderItem>& items, const Scope* sc
     if (ContainsRownum(*item.expr)) Refuse("ROWNUM in ORDER BY");
     const bool ordering = ordering_;
     ordering_ = true;
+    const SelectCore* aliases = order_aliases_;
+    if (item.expr->kind != ExprKind::kColumn) order_aliases_ = core;
     if (!exact_keys || !EmitExactSortKey(*item.expr, outermost, scope, out)) {
       Emit(*item.expr, scope, out);
     }
+    order_aliases_ = aliases;
     ordering_ = ordering;
     AppendOrderDirection(item, out, core && NamesColumnNeverNull(*item.expr, *scope, *core));
   }

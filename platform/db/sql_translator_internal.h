@@ -155,6 +155,11 @@ struct Scope {
   std::string is_cycle_sql;  // a hierarchical query: CONNECT_BY_ISCYCLE when the level reads it
 };
 
+// Refuses an ORDER BY item of a DISTINCT level that reads a column of its rows other than
+// through the select list's expressions and aliases (ORA-01791; grouping_check.cpp).
+void CheckDistinctOrder(const SelectCore& core, const Scope& scope,
+                        const std::vector<sql::OrderItem>& order_by);
+
 // A table being created (ddl_translator.cpp).
 struct NewTable;
 
@@ -476,6 +481,9 @@ class Translator {
   bool want_origins_ = false;
   // Set while an ORDER BY is printed: its names may be the select list's aliases.
   bool ordering_ = false;
+  // Set while an ORDER BY expression of this level is printed: a name there that no column
+  // answers to is the alias of one of its select items, read as that item's expression.
+  const SelectCore* order_aliases_ = nullptr;
   int aggregates_open_ = 0;  // aggregates whose arguments are being written
   std::vector<std::string> tables_;
   bool reads_sysdate_ = false;
