@@ -163,14 +163,19 @@ TEST_P(OracleRulesTest, ChangesOfRows) {
   });
 }
 
-// A compound query converts nothing between numbers, texts and dates in one column; NULL
-// stands beside any of them ('' is a text literal, though NULL), and a column of a view or an
-// inline view keeps its type.
+// A compound query converts nothing between numbers, texts, dates and BLOBs in one column, and
+// only UNION ALL takes a BLOB, which the others would compare; NULL stands beside any of them
+// ('' is a text literal, though NULL), and a column of a view or an inline view keeps its type.
 TEST_P(OracleRulesTest, SetOperatorsKeepEachColumnInOneTypeGroup) {
   c_->Execute("CREATE VIEW V AS SELECT ID, GRP FROM T");
   c_->Execute("CREATE TABLE C3 (C CHAR(3))");
   c_->Execute("INSERT INTO C3 VALUES ('ab')");
+  c_->Execute("CREATE TABLE LOBS (C BLOB)");
   Check({
+      {"SELECT C FROM LOBS UNION ALL SELECT C FROM LOBS", ""},
+      {"SELECT C FROM LOBS UNION ALL SELECT 'a' FROM DUAL", "ORA-01790"},
+      {"SELECT C FROM LOBS MINUS SELECT C FROM LOBS", "ORA-00932"},
+      {"SELECT NULL FROM DUAL UNION SELECT C FROM LOBS", "ORA-00932"},
       {"SELECT 1 FROM DUAL UNION SELECT 'a' FROM DUAL", "ORA-01790"},
       {"SELECT GRP FROM T UNION ALL SELECT ID FROM T", "ORA-01790"},
       {"SELECT N FROM T INTERSECT SELECT '10' FROM DUAL", "ORA-01790"},

@@ -126,9 +126,13 @@ void CheckOrderPositions(const std::vector<sql::OrderItem>& items, size_t column
   }
 }
 
-// Whether a value of type `b` may stand beside one of type `a` in one column of a compound
-// query: Oracle converts nothing across the groups of numbers, texts and dates there. NULL
-// stands beside anything; a value whose type the front end does not know is let through.
+// Whether a BLOB stands beside a value of another type: a BLOB stands beside BLOBs, NULL and
+// values of unknown type alone.
+bool BlobBesideOther(SqlType a, SqlType b) {
+  auto typed = [](SqlType t) { return t != SqlType::kNull && t != SqlType::kUnknown; };
+  return (a == SqlType::kBlob || b == SqlType::kBlob) && a != b && typed(a) && typed(b);
+}
+
 }  // namespace
 
 // The empty text literal '' is NULL, but a text literal still: beside a number or a date in a
@@ -185,9 +189,15 @@ std::vector<ColumnInfo> Translator::EmitSelect(Select& select, const Scope* pare
         throw SqlError("ORA-01789: query block has incorrect number of result columns");
       }
       for (size_t c = 0; c < columns.size() && c < cols.size(); ++c) {
-        if (!SameTypeGroup(columns[c].type, cols[c].type)) {
+        if (!SameTypeGroup(columns[c].type, cols[c].type) ||
+            BlobBesideOther(columns[c].type, cols[c].type)) {
           throw SqlError(
               "ORA-01790: expression must have same datatype as corresponding expression");
+        }
+        // UNION, INTERSECT and MINUS compare the rows, which a BLOB cannot be.
+        if (select.ops[i - 1] != sql::SetOp::kUnionAll &&
+            (columns[c].type == SqlType::kBlob || cols[c].type == SqlType::kBlob)) {
+          throw SqlError("ORA-00932: inconsistent datatypes: expected - got BLOB");
         }
         if (columns[c].type == SqlType::kNull || columns[c].type == SqlType::kUnknown) {
           columns[c].type = cols[c].type;
