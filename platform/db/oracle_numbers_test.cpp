@@ -211,6 +211,10 @@ TEST_P(OracleNumbersTest, FunctionsOfNumbersKeepTheDigitsOfANumber) {
       {"SELECT COUNT(*) FROM N WHERE ROUND(X / 3, 20) = 0.16666666666666666667 OR "
        "ABS(X / 3) > GREATEST(ID / 3, 1E10)",
        {"1"}},
+      // A product is rounded to a NUMBER's digits before a function reads it: 2/3 * 3 is 2.
+      {"SELECT CEIL(2/3 * 3), FLOOR(ID / 3 * 3), CEIL(X * (2/3) * 3), FLOOR(1 + 2/3 * 3 - 1) "
+       "FROM N WHERE ID = 1",
+       {"2", "0", "1", "2"}},
   });
   ExpectZeroDivisor({"SELECT REMAINDER(1, 0) FROM DUAL", "SELECT REMAINDER(1/3, ID - ID) FROM N"});
   EXPECT_EQ(Column("SELECT ID FROM N ORDER BY MOD(ID / 3, 1), ID"), "3,12345678901234567,1,2");
