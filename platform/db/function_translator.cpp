@@ -33,7 +33,7 @@ struct FunctionRow {
 };
 
 constexpr FunctionRow kFunctionTable[] = {
-    {"TO_NUMBER", 1, 1, "ora_num", SqlType::kNumber, false},
+    {"TO_NUMBER", 1, 2, "ora_num", SqlType::kNumber, false},
     {"TO_CLOB", 1, 1, "ora_to_char", SqlType::kText, false},
     {"TO_NCHAR", 1, 1, "ora_to_char", SqlType::kText, false},
     {"TO_NCLOB", 1, 1, "ora_to_char", SqlType::kText, false},

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 #include "platform/db/ora_decimal.h"
 #include "platform/db/ora_number.h"
@@ -419,6 +420,115 @@ std::string FormatNumberModel(double value, std::string_view format) {
 
 std::string FormatNumberModel(const DecimalDigits& value, std::string_view format) {
   return LayOutModel(ReadNumberModel(format), value);
+}
+
+std::optional<std::string> ReadNumberByModel(std::string_view text, std::string_view format) {
+  const NumberModel m = ReadNumberModel(format);
+  if (m.kind == ModelKind::kRoman) InvalidModel(format);
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return std::string();
+  std::string_view t = text.substr(first, text.find_last_not_of(' ') + 1 - first);
+  if (m.kind == ModelKind::kTextMinimum) return std::string(t);
+  if (m.kind == ModelKind::kHex) {
+    if (t.size() > static_cast<size_t>(m.int_positions)) return std::nullopt;
+    // The hexadecimal digits multiplied into decimal ones.
+    std::string decimal = "0";
+    for (char c : t) {
+      const int digit = c >= '0' && c <= '9'   ? c - '0'
+                        : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                        : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                               : -1;
+      if (digit < 0) return std::nullopt;
+      int carry = digit;
+      for (size_t i = decimal.size(); i-- > 0;) {
+        const int part = (decimal[i] - '0') * 16 + carry;
+        decimal[i] = static_cast<char>('0' + part % 10);
+        carry = part / 10;
+      }
+      for (; carry > 0; carry /= 10) decimal.insert(0, 1, static_cast<char>('0' + carry % 10));
+    }
+    return decimal;
+  }
+  bool negative = false;
+  const auto take_front = [&](std::string_view what) {
+    if (!t.starts_with(what)) return false;
+    t.remove_prefix(what.size());
+    return true;
+  };
+  const auto take_back = [&](std::string_view what) {
+    if (!t.ends_with(what)) return false;
+    t.remove_suffix(what.size());
+    return true;
+  };
+  switch (m.sign) {
+    case SignElement::kNone:
+      negative = take_front("-");
+      if (!negative) take_front("+");
+      break;
+    case SignElement::kLeadingS:
+      negative = take_front("-");
+      if (!negative && !take_front("+")) return std::nullopt;
+      break;
+    case SignElement::kTrailingS:
+      negative = take_back("-");
+      if (!negative && !take_back("+")) return std::nullopt;
+      break;
+    case SignElement::kMI:
+      negative = take_back("-");
+      break;
+    case SignElement::kPR:
+      negative = t.starts_with('<') && t.ends_with('>') && t.size() > 1;
+      if (negative) t = t.substr(1, t.size() - 2);
+      break;
+  }
+  if (!m.currency.empty() && !(m.currency_last ? take_back(m.currency) : take_front(m.currency))) {
+    return std::nullopt;
+  }
+  std::string number = negative ? "-" : "";
+  if (m.kind == ModelKind::kScientific) {
+    const size_t e = t.find_first_of("Ee");
+    if (e == std::string_view::npos) return std::nullopt;
+    number.append(t);
+    const std::string_view mantissa = t.substr(0, e);
+    std::string_view exponent = t.substr(e + 1);
+    if (exponent.starts_with('+') || exponent.starts_with('-')) exponent.remove_prefix(1);
+    const size_t point = mantissa.find('.');
+    const std::string_view whole = mantissa.substr(0, point);
+    const bool digits_only = [&] {
+      for (std::string_view part : {whole, point == std::string_view::npos
+                                               ? std::string_view()
+                                               : mantissa.substr(point + 1),
+                                    exponent}) {
+        if (part.find_first_not_of("0123456789") != std::string_view::npos) return false;
+      }
+      return true;
+    }();
+    if (!digits_only || whole.empty() || exponent.empty()) return std::nullopt;
+    return number;
+  }
+  // Digits where the model has them: the integer part with its group separators, the point
+  // and the decimals, no more of either than the model has places for.
+  const bool groups = m.mask.find_first_of(",G") != std::string::npos;
+  int int_digits = 0, frac_digits = 0;
+  bool point = false;
+  for (char c : t) {
+    if (c >= '0' && c <= '9') {
+      number.push_back(c);
+      ++(point ? frac_digits : int_digits);
+    } else if (c == '.' && m.seen_point && !point) {
+      point = true;
+      number.push_back(c);
+    } else if (c != ',' || !groups || point || int_digits == 0) {
+      return std::nullopt;  // a group separator stands only between integer digits
+    }
+  }
+  if (int_digits + frac_digits == 0 || int_digits > m.int_positions ||
+      frac_digits > m.frac_positions) {
+    return std::nullopt;
+  }
+  // V stands for decimals written without their point.
+  if (m.scale_digits > 0) number.append("E-").append(std::to_string(m.scale_digits));
+  return number;
 }
 
 }  // namespace korvalis::db

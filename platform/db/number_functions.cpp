@@ -15,6 +15,7 @@
 #include "platform/db/decimal_functions.h"
 #include "platform/db/exact_number_values.h"
 #include "platform/db/ora_number.h"
+#include "platform/db/oracle_functions.h"
 #include "platform/text/hex.h"
 
 namespace korvalis::db::functions {
@@ -27,6 +28,18 @@ void Num(sqlite3_context* ctx, int, sqlite3_value** argv) {
     case SQLITE_FLOAT: sqlite3_result_value(ctx, argv[0]); return;
     default: ResultNumber(ctx, AsNumber(argv[0]));
   }
+}
+
+// TO_NUMBER(text, model).
+void NumByModel(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
+  const std::string text(AsText(argv[0]));
+  const std::optional<std::string> number = ReadNumberByModel(text, TextView(argv[1]));
+  if (!number) InvalidNumber(text);
+  if (number->empty()) return sqlite3_result_null(ctx);
+  const std::optional<double> value = ParseNumber(*number);
+  if (!value) InvalidNumber(text);
+  ResultNumber(ctx, *value);
 }
 
 void Div(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -311,6 +324,7 @@ void NtileBuckets(sqlite3_context* ctx, int, sqlite3_value** argv) {
 std::span<const FunctionEntry> NumberFunctions() {
   static const FunctionEntry kEntries[] = {
       {"ora_num", 1, Guarded<Num>, true},
+      {"ora_num", 2, Guarded<NumByModel>, true},
       {"ora_ntile_buckets", 1, Guarded<NtileBuckets>, true},
       {"ora_div", 2, Guarded<Div>, true},
       {"ora_exact_add", 2, Guarded<ExactArithmetic<Exact::kAdd, ResultForm::kOperand>>, true},

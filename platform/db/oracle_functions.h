@@ -31,5 +31,9 @@ std::optional<int32_t> TakeFunctionFailure(sqlite3* db, std::string_view message
 // A double stands for the decimal of at most 15 digits it reads back as, when it does.
 std::string FormatNumberModel(double value, std::string_view format);
 std::string FormatNumberModel(const DecimalDigits& value, std::string_view format);
+// TO_NUMBER(text, format): the numeric text (ParseNumber reads it) that `text` written by the
+// model stands for, empty for blanks; nothing when the text does not follow the model. Throws
+// SqlError (ORA-01481) for a model that is invalid or reads no number (RN).
+std::optional<std::string> ReadNumberByModel(std::string_view text, std::string_view format);
 
 }  // namespace korvalis::db

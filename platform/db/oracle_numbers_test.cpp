@@ -403,6 +403,50 @@ TEST_P(OracleNumbersTest, CurrencyScaleAndNotationElements) {
                        "9L9", "$9$9", "L9C", "BB9", "RN9", "EEEE"});
 }
 
+// TO_NUMBER reads a text written by a model: its sign and currency symbol where the model puts
+// them, its digits within the model's places, V's decimals without a point, X's hexadecimal.
+TEST_P(OracleNumbersTest, ToNumberReadsTextByTheModel) {
+  Expect({
+      {"SELECT TO_NUMBER('100.00', '9G999D99'), TO_NUMBER('$1,234.50', '$9,999.99'), "
+       "TO_NUMBER(' -12 ', '999'), TO_NUMBER('1234', '9G999') FROM DUAL",
+       {"100", "1234.5", "-12", "1234"}},
+      {"SELECT TO_NUMBER('-$10,000.00', 'L99G999D99'), TO_NUMBER('10,000.00-', '99G999D99MI'), "
+       "TO_NUMBER('<5>', '999PR'), TO_NUMBER('+7', 'S9'), TO_NUMBER('7-', '9S') FROM DUAL",
+       {"-10000", "-10000", "-5", "7", "-7"}},
+      {"SELECT TO_NUMBER('4687', 'XXXX'), TO_NUMBER('ff', 'xx'), TO_NUMBER('00FF', '0XXX'), "
+       "TO_NUMBER('12345', '999V99'), TO_NUMBER('1.2E+02', '9.9EEEE'), TO_NUMBER('USD12', 'C99'), "
+       "TO_NUMBER('-1.5', 'TM') FROM DUAL",
+       {"18055", "255", "255", "123.45", "120", "12", "-1.5"}},
+      {"SELECT TO_NUMBER(X, 'S9.99') FROM N WHERE ID = 2", {"-0.25"}},
+  });
+  for (const char* sql : {"SELECT TO_NUMBER('1234', '999') FROM DUAL",
+                          "SELECT TO_NUMBER('1.234', '9.99') FROM DUAL",
+                          "SELECT TO_NUMBER('1,234', '9999') FROM DUAL",
+                          "SELECT TO_NUMBER('12', '$99') FROM DUAL",
+                          "SELECT TO_NUMBER('12', 'S99') FROM DUAL",
+                          "SELECT TO_NUMBER('FFF', 'XX') FROM DUAL",
+                          "SELECT TO_NUMBER('1G', 'XX') FROM DUAL",
+                          "SELECT TO_NUMBER('abc', '999') FROM DUAL"}) {
+    SCOPED_TRACE(sql);
+    try {
+      testing::Query(*c_, sql);
+      ADD_FAILURE() << "answered";
+    } catch (const DbError& e) {
+      EXPECT_NE(std::string(e.what()).find("ORA-01722"), std::string::npos) << e.what();
+    }
+  }
+  for (const char* sql : {"SELECT TO_NUMBER('XII', 'RN') FROM DUAL",
+                          "SELECT TO_NUMBER('12', '9X') FROM DUAL"}) {
+    SCOPED_TRACE(sql);
+    try {
+      testing::Query(*c_, sql);
+      ADD_FAILURE() << "answered";
+    } catch (const DbError& e) {
+      EXPECT_NE(std::string(e.what()).find("ORA-01481"), std::string::npos) << e.what();
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, OracleNumbersTest, testing::kBothEngines, testing::EngineName);
 
 }  // namespace

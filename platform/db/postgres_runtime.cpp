@@ -375,6 +375,86 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
     WHEN to_char(v, translate(fmt, 'DdGg', '..,,')) ~ '#'
       THEN repeat('#', length(regexp_replace(fmt, '^[Ff][Mm]', '')) + 1)
     ELSE nullif(to_char(v, translate(fmt, 'DdGg', '..,,')), '') END $f$;
+-- TO_NUMBER(text, model) (ReadNumberByModel, number_format.cpp): the text must follow the model:
+-- its sign where the sign element puts it (before the number without one), its currency
+-- symbol, no more integer digits and decimals than the model has places for, group separators
+-- only between integer digits; V's decimals come without a point, X reads hexadecimal digits,
+-- TM any number. Blanks around it are ignored; RN reads no number (ORA-01481).
+CREATE OR REPLACE FUNCTION ora_num(v text, fmt text) RETURNS numeric
+LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
+DECLARE
+  up text := upper(fmt); t text := btrim(v, ' '); body text; sign text := ''; cur text := '';
+  cur_last boolean := false; negative boolean := false; mask text; int_pos integer;
+  frac_pos integer; scale integer := 0; n numeric := 0; m text[];
+BEGIN
+  IF v IS NULL OR fmt IS NULL THEN RETURN NULL; END IF;
+  PERFORM ora_number_model(0, fmt);  -- refuses an invalid model
+  IF up IN ('RN', 'FMRN') THEN
+    RAISE EXCEPTION USING ERRCODE = 'KV003', MESSAGE = 'ORA-01481: invalid number format model: ' || fmt;
+  END IF;
+  IF t = '' THEN RETURN NULL; END IF;
+  IF up IN ('TM', 'TM9', 'TME') THEN RETURN ora_num(t); END IF;
+  IF up ~ '^(FM)?0*X+$' THEN
+    IF length(t) > length(regexp_replace(up, '^FM', '')) OR t !~ '^[0-9A-Fa-f]+$' THEN
+      RETURN ora_raise('ORA-01722: invalid number: ''' || v || '''', 'KV001', NULL::numeric);
+    END IF;
+    FOR i IN 1..length(t) LOOP
+      n := n * 16 + strpos('0123456789ABCDEF', upper(substr(t, i, 1))) - 1;
+    END LOOP;
+    RETURN n;
+  END IF;
+  body := regexp_replace(up, '^FM', '');
+  IF body ~ '^S' THEN sign := 'LS';
+  ELSIF body ~ '(MI|PR)$' THEN sign := right(body, 2);
+  ELSIF body ~ 'S$' THEN sign := 'TS';
+  END IF;
+  body := regexp_replace(regexp_replace(body, '^S|(MI|PR|S)$', '', 'g'), 'B', '');
+  IF body ~ '^[$CLU]' THEN cur := left(body, 1);
+  ELSIF body ~ '[CLU]$' THEN cur := right(body, 1); cur_last := true;
+  ELSIF body ~ '\$' THEN cur := '$';
+  END IF;
+  cur := CASE cur WHEN '' THEN '' WHEN 'C' THEN 'USD' ELSE '$' END;
+  IF sign = '' AND t ~ '^[-+]' THEN negative := t ~ '^-'; t := substr(t, 2);
+  ELSIF sign = 'LS' THEN
+    IF t !~ '^[-+]' THEN t := 'x'; END IF;
+    negative := t ~ '^-'; t := substr(t, 2);
+  ELSIF sign = 'TS' THEN
+    IF t !~ '[-+]$' THEN t := 'x'; END IF;
+    negative := t ~ '-$'; t := left(t, -1);
+  ELSIF sign = 'MI' AND t ~ '-$' THEN negative := true; t := left(t, -1);
+  ELSIF sign = 'PR' AND t ~ '^<.*>$' AND length(t) > 1 THEN negative := true; t := substr(t, 2, length(t) - 2);
+  END IF;
+  IF cur <> '' THEN
+    IF cur_last AND right(t, length(cur)) = cur THEN t := left(t, -length(cur));
+    ELSIF NOT cur_last AND left(t, length(cur)) = cur THEN t := substr(t, length(cur) + 1);
+    ELSE t := 'x';
+    END IF;
+  END IF;
+  mask := regexp_replace(body, '[$CLUV]', '', 'g');
+  IF body ~ 'EEEE$' THEN
+    IF t !~ '^[0-9]+(\.[0-9]*)?[Ee][-+]?[0-9]+$' THEN t := 'x'; END IF;
+  ELSE
+    scale := coalesce(length(substring(body FROM 'V([09]*)')), 0);
+    int_pos := length(regexp_replace(split_part(translate(mask, 'D', '.'), '.', 1), '[^09]', '', 'g'));
+    frac_pos := length(regexp_replace(split_part(translate(mask, 'D', '.'), '.', 2), '[^09]', '', 'g'));
+    m := regexp_match(t, CASE WHEN mask ~ '[,G]' THEN '^([0-9][0-9,]*)?' ELSE '^([0-9]*)' END
+      || CASE WHEN mask ~ '[.D]' THEN '(\.([0-9]*))?$' ELSE '()()$' END);
+    IF m IS NULL OR coalesce(m[1], '') || coalesce(m[3], '') = ''
+       OR length(replace(coalesce(m[1], ''), ',', '')) > int_pos
+       OR length(coalesce(m[3], '')) > frac_pos THEN
+      t := 'x';
+    ELSE
+      t := replace(t, ',', '') || CASE WHEN scale > 0 THEN 'E-' || scale ELSE '' END;
+    END IF;
+  END IF;
+  IF t = 'x' THEN RETURN ora_raise('ORA-01722: invalid number: ''' || v || '''', 'KV001', NULL::numeric); END IF;
+  n := t::numeric;
+  RETURN CASE WHEN negative THEN -n ELSE n END;
+END $f$;
+CREATE OR REPLACE FUNCTION ora_num(v numeric, fmt text) RETURNS numeric
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_num(ora_str(v), fmt) $f$;
+CREATE OR REPLACE FUNCTION ora_num(v timestamp, fmt text) RETURNS numeric
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_num(v) $f$;
 -- Numbers in English words, as date suffixes spell them (date_format_elements.cpp).
 CREATE OR REPLACE FUNCTION ora_small_number(n integer) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
