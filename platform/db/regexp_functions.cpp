@@ -192,12 +192,14 @@ class Matcher {
     pcre2_set_callout(context_, nullptr, nullptr);
     for (size_t size = 256;; size *= 4) {
       workspace_.resize(size);
-      const int rc = pcre2_dfa_match(re_.code(), reinterpret_cast<PCRE2_SPTR>(subject_.data()),
-                                     subject_.size(), from, re_.shortest() ? PCRE2_DFA_SHORTEST : 0,
-                                     data_, context_, workspace_.data(), workspace_.size());
+      const int rc = pcre2_dfa_match(
+          re_.code(), reinterpret_cast<PCRE2_SPTR>(subject_.data()), subject_.size(), from,
+          (re_.shortest() ? PCRE2_DFA_SHORTEST : 0) | checked_, data_, context_,
+          workspace_.data(), workspace_.size());
       if (rc == PCRE2_ERROR_DFA_WSSIZE && size < (1u << 20)) continue;
+      if (rc < 0 && rc != PCRE2_ERROR_NOMATCH) MatchFailed(rc);
+      checked_ = PCRE2_NO_UTF_CHECK;
       if (rc == PCRE2_ERROR_NOMATCH) return std::nullopt;
-      if (rc < 0) MatchFailed(rc);
       const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(data_);
       return Match{{ovector[0], ovector[1]}, {}};
     }
@@ -207,8 +209,9 @@ class Matcher {
   int Run(size_t from, uint32_t options, void* data, Callout callout) {
     pcre2_set_callout(context_, callout, data);
     const int rc = pcre2_match(re_.code(), reinterpret_cast<PCRE2_SPTR>(subject_.data()),
-                               subject_.size(), from, options, data_, context_);
+                               subject_.size(), from, options | checked_, data_, context_);
     if (rc < 0 && rc != PCRE2_ERROR_NOMATCH) MatchFailed(rc);
+    checked_ = PCRE2_NO_UTF_CHECK;
     return rc;
   }
 
@@ -217,6 +220,10 @@ class Matcher {
   pcre2_match_data* data_;
   pcre2_match_context* context_;
   std::vector<int> workspace_;
+  // PCRE2 checks the UTF-8 of the subject from the offset it starts at to the end. Once a search
+  // has checked it, the later ones, which start further on, leave it: checking again on every
+  // match would make a text's matches cost the square of its length.
+  uint32_t checked_ = 0;
 };
 
 // The source text, its pattern and the matches from a position on.
