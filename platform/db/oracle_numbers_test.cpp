@@ -34,29 +34,28 @@ INSERT INTO N VALUES (12345678901234567, 1234567890.125, '1234567890.125');
       EXPECT_EQ(rows[0], c.row);
     }
   }
-  // Each statement fails as a division by zero.
-  void ExpectZeroDivisor(const std::vector<const char*>& statements) {
-    for (const char* sql : statements) {
+  // Each statement fails with the Oracle error `code`.
+  void ExpectError(const std::vector<std::string>& statements, const char* code) {
+    for (const std::string& sql : statements) {
       SCOPED_TRACE(sql);
       try {
         testing::Query(*c_, sql);
         ADD_FAILURE() << "answered";
       } catch (const DbError& e) {
-        EXPECT_NE(std::string(e.what()).find("ORA-01476"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find(code), std::string::npos) << e.what();
       }
     }
   }
+  void ExpectZeroDivisor(const std::vector<const char*>& statements) {
+    ExpectError({statements.begin(), statements.end()}, "ORA-01476");
+  }
   // TO_CHAR by each model fails as an invalid number format model.
   void ExpectInvalidModels(const std::vector<const char*>& models) {
+    std::vector<std::string> statements;
     for (const char* model : models) {
-      SCOPED_TRACE(model);
-      try {
-        testing::Query(*c_, std::string("SELECT TO_CHAR(1, '") + model + "') FROM DUAL");
-        ADD_FAILURE() << "accepted";
-      } catch (const DbError& e) {
-        EXPECT_NE(std::string(e.what()).find("ORA-01481"), std::string::npos) << e.what();
-      }
+      statements.push_back(std::string("SELECT TO_CHAR(1, '") + model + "') FROM DUAL");
     }
+    ExpectError(statements, "ORA-01481");
   }
   // The first column of the rows, joined by commas.
   std::string Column(const char* sql) {
@@ -419,32 +418,17 @@ TEST_P(OracleNumbersTest, ToNumberReadsTextByTheModel) {
        {"18055", "255", "255", "123.45", "120", "12", "-1.5"}},
       {"SELECT TO_NUMBER(X, 'S9.99') FROM N WHERE ID = 2", {"-0.25"}},
   });
-  for (const char* sql : {"SELECT TO_NUMBER('1234', '999') FROM DUAL",
-                          "SELECT TO_NUMBER('1.234', '9.99') FROM DUAL",
-                          "SELECT TO_NUMBER('1,234', '9999') FROM DUAL",
-                          "SELECT TO_NUMBER('12', '$99') FROM DUAL",
-                          "SELECT TO_NUMBER('12', 'S99') FROM DUAL",
-                          "SELECT TO_NUMBER('FFF', 'XX') FROM DUAL",
-                          "SELECT TO_NUMBER('1G', 'XX') FROM DUAL",
-                          "SELECT TO_NUMBER('abc', '999') FROM DUAL"}) {
-    SCOPED_TRACE(sql);
-    try {
-      testing::Query(*c_, sql);
-      ADD_FAILURE() << "answered";
-    } catch (const DbError& e) {
-      EXPECT_NE(std::string(e.what()).find("ORA-01722"), std::string::npos) << e.what();
-    }
-  }
-  for (const char* sql : {"SELECT TO_NUMBER('XII', 'RN') FROM DUAL",
-                          "SELECT TO_NUMBER('12', '9X') FROM DUAL"}) {
-    SCOPED_TRACE(sql);
-    try {
-      testing::Query(*c_, sql);
-      ADD_FAILURE() << "answered";
-    } catch (const DbError& e) {
-      EXPECT_NE(std::string(e.what()).find("ORA-01481"), std::string::npos) << e.what();
-    }
-  }
+  ExpectError({"SELECT TO_NUMBER('1234', '999') FROM DUAL",
+               "SELECT TO_NUMBER('1.234', '9.99') FROM DUAL",
+               "SELECT TO_NUMBER('1,234', '9999') FROM DUAL",
+               "SELECT TO_NUMBER('12', '$99') FROM DUAL",
+               "SELECT TO_NUMBER('12', 'S99') FROM DUAL",
+               "SELECT TO_NUMBER('FFF', 'XX') FROM DUAL",
+               "SELECT TO_NUMBER('1G', 'XX') FROM DUAL",
+               "SELECT TO_NUMBER('abc', '999') FROM DUAL"},
+              "ORA-01722");
+  ExpectError({"SELECT TO_NUMBER('XII', 'RN') FROM DUAL", "SELECT TO_NUMBER('12', '9X') FROM DUAL"},
+              "ORA-01481");
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, OracleNumbersTest, testing::kBothEngines, testing::EngineName);
