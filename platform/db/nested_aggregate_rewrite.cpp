@@ -32,9 +32,10 @@ bool NestsAggregates(const Expr& e) {
 }
 
 // Moves the argument of each outer aggregate of `e` into `view` as a column, which the
-// aggregate reads instead. Outside outer aggregates only constants may stand: the level
-// gives one row.
-void ReadViewColumns(Expr& e, sql::SelectCore* view) {
+// aggregate reads instead. Outside outer aggregates only constants may stand, and in ORDER BY
+// (`items`: the level's select list) the names of select items: the level gives one row.
+void ReadViewColumns(Expr& e, sql::SelectCore* view, const sql::SelectCore* items = nullptr) {
+  if (items && detail::NamesSelectItem(e, *items)) return;
   if (IsAggregate(e)) {
     if (e.args.size() != 1 || !e.args[0] || !detail::ContainsAggregate(*e.args[0])) {
       throw SqlError("ORA-00937: not a single-group group function");
@@ -55,7 +56,7 @@ void ReadViewColumns(Expr& e, sql::SelectCore* view) {
     throw SqlError("ORA-00937: not a single-group group function");
   }
   for (ExprPtr& a : e.args) {
-    if (a) ReadViewColumns(*a, view);
+    if (a) ReadViewColumns(*a, view, items);
   }
 }
 
@@ -72,9 +73,7 @@ void MoveNestedAggregatesIntoView(sql::SelectCore& core, std::vector<sql::OrderI
   sql::SelectCore view;
   for (sql::SelectItem& item : core.items) ReadViewColumns(*item.expr, &view);
   if (order_by) {
-    for (sql::OrderItem& key : *order_by) {
-      if (!detail::NamesSelectItem(*key.expr, core)) ReadViewColumns(*key.expr, &view);
-    }
+    for (sql::OrderItem& key : *order_by) ReadViewColumns(*key.expr, &view, &core);
   }
   view.from = std::move(core.from);
   view.where = std::move(core.where);

@@ -19,9 +19,9 @@ namespace korvalis::db {
 
 // Precondition: `core` is one query level as parsed; `order_by` is the ORDER BY of the query it
 // is alone in, or null. Leaves both unchanged unless the level has GROUP BY and an aggregate of
-// aggregates in its select list. Throws SqlError: ORA-00937 where an item or an
-// ORDER BY key (other than a select item's alias) reads anything but constants and aggregates
-// of aggregates, ORA-00935 where aggregates nest deeper or HAVING nests them.
+// aggregates in its select list. Throws SqlError: ORA-00937 where an item reads anything but
+// constants and aggregates of aggregates, or an ORDER BY key anything but those and the select
+// items' aliases; ORA-00935 where aggregates nest deeper or HAVING nests them.
 void MoveNestedAggregatesIntoView(sql::SelectCore& core, std::vector<sql::OrderItem>* order_by);
 
 }  // namespace korvalis::db

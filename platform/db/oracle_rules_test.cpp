@@ -396,6 +396,7 @@ TEST_P(OracleRulesTest, ConditionsAndErrors) {
       // list may read; HAVING keeps groups before the outer aggregate reads them.
       {"SELECT MAX(COUNT(*)) M, MIN(SUM(N)) FROM T GROUP BY GRP ORDER BY M, MAX(SUM(N)), 2",
        "2|40"},
+      {"SELECT MAX(COUNT(*)) M FROM T GROUP BY GRP ORDER BY -M", "2"},
       {"SELECT MAX(COUNT(*)) FROM T GROUP BY GRP HAVING GRP IS NOT NULL ORDER BY MAX(COUNT(*))",
        "2"},
       {"SELECT MAX(COUNT(*)) FROM T GROUP BY GRP ORDER BY GRP", "ORA-00937"},
