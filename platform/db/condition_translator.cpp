@@ -12,6 +12,74 @@ namespace korvalis::db::detail {
 
 namespace {
 
+// A condition: true, false or unknown, which Oracle reads only where it expects a truth value.
+bool IsCondition(const Expr& e) {
+  switch (e.kind) {
+    case ExprKind::kExists:
+    case ExprKind::kInList:
+    case ExprKind::kInSubquery:
+    case ExprKind::kBetween:
+    case ExprKind::kLike:
+    case ExprKind::kIsNull:
+      return true;
+    case ExprKind::kUnary:
+      return e.text == "NOT";
+    case ExprKind::kBinary:
+      return e.text == "AND" || e.text == "OR" || e.text == "=" || e.text == "<>" ||
+             e.text == "<" || e.text == "<=" || e.text == ">" || e.text == ">=";
+    case ExprKind::kFunction:
+      return (e.text == "REGEXP_LIKE" || e.text == "LNNVL") && !e.over;
+    default:
+      return false;
+  }
+}
+
+void RefuseConditionsAsValues(const Expr& e, bool truth_value, bool nested) {
+  if (!truth_value && IsCondition(e)) {
+    // REGEXP_LIKE is no function name where Oracle reads a value; another condition ends the
+    // expression where the parser of Oracle expects a value.
+    if (e.kind == ExprKind::kFunction) {
+      throw SqlError("ORA-00904: \"" + e.text + "\": invalid identifier");
+    }
+    throw SqlError(nested ? "ORA-00907: missing right parenthesis (a condition read as a value)"
+                          : "ORA-00923: FROM keyword not found where expected (a condition read "
+                            "as a value)");
+  }
+  const bool logical = (e.kind == ExprKind::kBinary && (e.text == "AND" || e.text == "OR")) ||
+                       (e.kind == ExprKind::kUnary && e.text == "NOT") ||
+                       (e.kind == ExprKind::kFunction && e.text == "LNNVL");
+  const size_t first_when = e.has_operand ? 1 : 0;
+  const size_t last_when = e.args.size() - (e.has_else ? 1 : 0);
+  for (size_t i = 0; i < e.args.size(); ++i) {
+    // A searched CASE reads its WHEN operands as truth values.
+    const bool when = e.kind == ExprKind::kCase && !e.has_operand && i >= first_when &&
+                      i < last_when && (i - first_when) % 2 == 0;
+    RefuseConditionsAsValues(*e.args[i], logical || when, true);
+  }
+}
+
+}  // namespace
+
+void RefuseConditionAsValue(const Expr& e) { RefuseConditionsAsValues(e, false, false); }
+
+// LNNVL(condition): true where the condition is false or unknown, false where it is true. It
+// takes one simple condition: no AND, OR or BETWEEN.
+SqlType Translator::EmitLnnvl(const Expr& e, const Scope* scope, std::string* out) {
+  if (e.args.size() != 1) throw SqlError("ORA-00909: invalid number of arguments for LNNVL");
+  const Expr& c = *e.args[0];
+  if (!IsCondition(c)) throw SqlError("ORA-00920: invalid relational operator in LNNVL");
+  if ((c.kind == ExprKind::kBinary && (c.text == "AND" || c.text == "OR")) ||
+      c.kind == ExprKind::kBetween) {
+    throw SqlError("ORA-00907: missing right parenthesis (LNNVL takes no AND, OR or BETWEEN)");
+  }
+  out->append("(CASE WHEN ");
+  Emit(c, scope, out);
+  out->append(pg_ ? " THEN false ELSE true END)" : " THEN 0 ELSE 1 END)");
+  return SqlType::kNumber;
+}
+
+namespace {
+
 // A text literal compared with a date is read in the default date format ('2008-01-01' is
 // that day at midnight, '2008-1-2 8:00' is read as well); false when `value` is no text
 // literal compared with a date. A text that is no date is converted when the statement runs,

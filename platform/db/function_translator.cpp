@@ -90,6 +90,7 @@ Translator::Printer Translator::FindPrinter(std::string_view name) {
       {"COALESCE", &Translator::EmitCoalesce},
       {"NVL2", &Translator::EmitNvl2},
       {"NULLIF", &Translator::EmitNullIf},
+      {"LNNVL", &Translator::EmitLnnvl},
       {"DECODE", &Translator::EmitDecode},
       {"TO_CHAR", &Translator::EmitToChar},
       {"TO_DATE", &Translator::EmitToDate},

@@ -106,9 +106,14 @@ void Ln(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 }  // namespace
 
+// A negative base takes only a whole exponent.
 void Power(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
-  ResultNumber(ctx, std::pow(AsNumber(argv[0]), AsNumber(argv[1])));
+  const double base = AsNumber(argv[0]), exponent = AsNumber(argv[1]);
+  if (base < 0 && exponent != std::trunc(exponent)) {
+    throw FunctionError{"ORA-01428: argument '" + FormatNumber(base) + "' is out of range"};
+  }
+  ResultNumber(ctx, std::pow(base, exponent));
 }
 
 namespace {

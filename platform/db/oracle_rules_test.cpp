@@ -40,6 +40,17 @@ TEST_P(OracleRulesTest, NullLogic) {
       {"SELECT COUNT(*) FROM T WHERE GRP = ''", "0"},
       {"SELECT COUNT(*) FROM T WHERE GRP IS NULL", "1"},
       {"SELECT ID FROM T WHERE N IS NULL OR N < 20 ORDER BY ID", "1,2"},
+      // LNNVL is true where its condition is false or unknown.
+      {"SELECT ID FROM T WHERE LNNVL(N > 20) ORDER BY ID", "1,2"},
+      {"SELECT ID FROM T WHERE LNNVL(GRP IN ('x')) AND ID > 1 ORDER BY ID", "2,4"},
+      {"SELECT CASE WHEN LNNVL(N <= 20) THEN 'y' END FROM T WHERE ID < 3 ORDER BY ID", "<null>,y"},
+      {"SELECT COUNT(*) FROM T WHERE LNNVL(N > 1 AND ID > 1)", "ORA-00907"},
+      {"SELECT COUNT(*) FROM T WHERE LNNVL(N)", "ORA-00920"},
+      // A condition is no value.
+      {"SELECT LNNVL(1 = 1) FROM DUAL", "ORA-00904"},
+      {"SELECT 1 = 1 FROM DUAL", "ORA-00923"},
+      {"SELECT ID IS NULL FROM T", "ORA-00923"},
+      {"SELECT NVL(ID > 1, 0) FROM T", "ORA-00907"},
   });
 }
 
@@ -245,6 +256,10 @@ TEST_P(OracleRulesTest, NumbersAsText) {
       {"SELECT MOD(10, 0), MOD(-7, 3), MOD(7, -3), 5 / 2 FROM DUAL", "10|-1|1|2.5"},
       {"SELECT POWER(2, 10), SQRT(16), ABS(-2), CEIL(-1.5), FLOOR(-1.5), SIGN(-3) FROM DUAL",
        "1024|4|2|-1|-2|-1"},
+      {"SELECT SQRT(-1) FROM DUAL", "ORA-01428"},
+      {"SELECT LN(0) FROM DUAL", "ORA-01428"},
+      {"SELECT POWER(-8, 0.5) FROM DUAL", "ORA-01428"},
+      {"SELECT CHR(-1) FROM DUAL", "ORA-01428"},
       {"SELECT DATE '2024-03-05' - TO_DATE('2024-03-04 12:00', 'YYYY-MM-DD HH24:MI') FROM DUAL",
        "0.5"},
       {"SELECT TO_CHAR(DATE '2024-03-05', 'Q WW W'), EXTRACT(MONTH FROM DATE '2024-03-05') "

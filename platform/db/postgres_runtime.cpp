@@ -94,6 +94,11 @@ CREATE OR REPLACE FUNCTION ora_str(v text) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT v $f$;
 CREATE OR REPLACE FUNCTION ora_str(v timestamp) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT to_char(v, 'YYYY-MM-DD HH24:MI:SS') $f$;
+-- ORA-01428 names an argument out of a function's range.
+CREATE OR REPLACE FUNCTION ora_out_of_range(v numeric) RETURNS numeric
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT ora_raise('ORA-01428: argument ''' || ora_str(v) || ''' is out of range', 'KV000',
+                   NULL::numeric) $f$;
 
 CREATE OR REPLACE FUNCTION ora_date_in(v timestamp) RETURNS timestamp
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT v $f$;
@@ -849,7 +854,9 @@ BEGIN
   RETURN nullif(regexp_replace(v, pat, ora_regexp_replacement(coalesce(rep, '')), p, k, flags), '');
 END $f$;
 CREATE OR REPLACE FUNCTION ora_chr(v numeric) RETURNS text
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT chr(trunc(v)::int) $f$;
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN v < 0 OR v >= 1114112 THEN ora_out_of_range(v)::text
+    ELSE chr(trunc(v)::int) END $f$;
 
 -- ---- numbers
 -- A computed number as a NUMBER keeps it: 20 base-100 digits, that is 40 significant digits,
@@ -909,16 +916,19 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT floor(v) $f$;
 CREATE OR REPLACE FUNCTION ora_ceil(v numeric) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ceil(v) $f$;
 CREATE OR REPLACE FUNCTION ora_sqrt(v numeric) RETURNS numeric
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT trim_scale(sqrt(v)) $f$;
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN v < 0 THEN ora_out_of_range(v) ELSE trim_scale(sqrt(v)) END $f$;
 CREATE OR REPLACE FUNCTION ora_exp(v numeric) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT trim_scale(exp(v)) $f$;
 CREATE OR REPLACE FUNCTION ora_ln(v numeric) RETURNS numeric
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT trim_scale(ln(v)) $f$;
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN v <= 0 THEN ora_out_of_range(v) ELSE trim_scale(ln(v)) END $f$;
 -- A whole exponent gives the exact power (to 60 decimals at least, as the base is taken to
 -- them), a negative one its reciprocal as a quotient.
 CREATE OR REPLACE FUNCTION ora_power(a numeric, b numeric) RETURNS numeric
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
-  SELECT CASE WHEN b <> trunc(b) OR abs(b) > 1000000 THEN trim_scale(power(a, b))
+  SELECT CASE WHEN a < 0 AND b <> trunc(b) THEN ora_out_of_range(a)
+    WHEN b <> trunc(b) OR abs(b) > 1000000 THEN trim_scale(power(a, b))
     WHEN b < 0 AND a <> 0 THEN ora_div(1, power(round(a, greatest(scale(a), 60)), -b))
     ELSE trim_scale(power(round(a, greatest(scale(a), 60)), b)) END $f$;
 CREATE OR REPLACE FUNCTION ora_mod(a numeric, b numeric) RETURNS numeric

@@ -64,22 +64,6 @@ bool UsesSubexpressions(const Expr& e, std::string_view roles) {
 
 }  // namespace
 
-void RefuseConditionAsValue(const Expr& e, bool truth_value) {
-  if (e.kind == ExprKind::kFunction && e.text == "REGEXP_LIKE" && !truth_value) {
-    throw SqlError("ORA-00904: \"REGEXP_LIKE\": invalid identifier");
-  }
-  const bool logical = (e.kind == ExprKind::kBinary && (e.text == "AND" || e.text == "OR")) ||
-                       (e.kind == ExprKind::kUnary && e.text == "NOT");
-  const size_t first_when = e.has_operand ? 1 : 0;
-  const size_t last_when = e.args.size() - (e.has_else ? 1 : 0);
-  for (size_t i = 0; i < e.args.size(); ++i) {
-    // A searched CASE reads its WHEN operands as truth values.
-    const bool when = e.kind == ExprKind::kCase && !e.has_operand && i >= first_when &&
-                      i < last_when && (i - first_when) % 2 == 0;
-    RefuseConditionAsValue(*e.args[i], logical || when);
-  }
-}
-
 SqlType Translator::EmitRegexp(const Expr& e, const Scope* scope, std::string* out) {
   const RegexpFunction* f = nullptr;
   for (const RegexpFunction& candidate : kRegexpFunctions) {

@@ -52,9 +52,10 @@ bool ContainsRownum(const Expr& e);
 // A query anywhere within `e`.
 bool ContainsQuery(const Expr& e);
 bool IsAggregateName(std::string_view f);
-// Refuses REGEXP_LIKE, a condition, where `e` is read as a value (`truth_value` false) rather than
-// as a truth value (ORA-00904, as Oracle names it there).
-void RefuseConditionAsValue(const Expr& e, bool truth_value = false);
+// Refuses a condition (a comparison, IN, LIKE, REGEXP_LIKE ...) where the value `e` or a value
+// within it holds one, as Oracle's parser does (searched CASE reads its WHEN operands as truth
+// values).
+void RefuseConditionAsValue(const Expr& e);
 bool ContainsAggregate(const Expr& e);
 // Whether values of types `a` and `b` may stand in one column or as results of one expression:
 // numbers, texts and dates do not mix; NULL and values of unknown type stand beside any.
@@ -376,6 +377,7 @@ class Translator {
   SqlType EmitCoalesce(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitNvl2(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitNullIf(const Expr& e, const Scope* scope, std::string* out);
+  SqlType EmitLnnvl(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitDecode(const Expr& e, const Scope* scope, std::string* out);
   // Whether DECODE's key and one of its search values are blank-padded.
   bool HasPaddedSearch(const Expr& e, const Scope* scope);

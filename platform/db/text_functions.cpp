@@ -270,7 +270,9 @@ void Translate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 void Chr(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
   int64_t cp = AsInteger(argv[0]);
-  if (cp < 0 || cp > 0x10FFFF) throw FunctionError{"ORA-01428: argument is out of range"};
+  if (cp < 0 || cp > 0x10FFFF) {
+    throw FunctionError{"ORA-01428: argument '" + std::to_string(cp) + "' is out of range"};
+  }
   std::string out;
   AppendUtf8(static_cast<uint32_t>(cp), &out);
   if (cp == 0) out.assign(1, '\0');
