@@ -117,8 +117,8 @@ class TranslatedOn {
     std::remove(path_.c_str());
   }
 
-  std::string Sql(const char* oracle_sql) {
-    return Translate(oracle_sql, *Catalog::Load(db_)).statements.back();
+  std::string Sql(const char* oracle_sql, Engine engine = Engine::kSqlite) {
+    return Translate(oracle_sql, *Catalog::Load(db_), engine).statements.back();
   }
   std::string Plan(const char* oracle_sql) {
     sqlite3_stmt* stmt = nullptr;
@@ -180,6 +180,26 @@ TEST(QueryPlanTest, OnlyTruncOfADifferenceOfDatesTakesTheOneCall) {
         "SELECT TRUNC(OUT_TIME - IN_TIME - DAYS) FROM VISIT",
         "SELECT TRUNC(DAYS - DAYS) FROM VISIT"}) {
     EXPECT_EQ(db.Sql(other).find("ora_trunc_date_diff("), std::string::npos) << other;
+  }
+}
+
+// The server rounds a product, and a sum of a computed value, to a NUMBER's digits, except where
+// the declared digits of its operands show the exact result short enough.
+TEST(QueryPlanTest, TheServerRoundsOnlyWhatCanCarryMoreDigitsThanANumber) {
+  TranslatedOn db("CREATE TABLE T (P NUMBER(5,2), Q NUMBER(3), I INTEGER, X NUMBER, D DATE);\n");
+  const struct {
+    const char* sql;
+    bool rounded;
+  } cases[] = {
+      {"SELECT P * Q * 100 FROM T", false},   {"SELECT Q * I FROM T", true},
+      {"SELECT P + X - 1 FROM T", false},     {"SELECT P * 1E-40 FROM T", false},
+      {"SELECT X * 2 FROM T", true},          {"SELECT P - I FROM T", true},
+      {"SELECT (SYSDATE - D) * 24 FROM T", true}, {"SELECT SYSDATE - D - P FROM T", true},
+      {"SELECT P + 1 / 3 FROM T", true},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(db.Sql(c.sql, Engine::kPostgres).find("ora_shown(") != std::string::npos, c.rounded)
+        << c.sql;
   }
 }
 
