@@ -6,7 +6,7 @@ namespace korvalis::db::sql::detail {
 bool Parser::LooksLikeQueryAfterParen() const {
   size_t i = 0;
   while (Peek(i).IsOp("(")) ++i;
-  return i > 0 && Peek(i).IsWord("SELECT");
+  return i > 0 && (Peek(i).IsWord("SELECT") || Peek(i).IsWord("WITH"));
 }
 
 std::unique_ptr<Statement> Parser::ParseCreate() {

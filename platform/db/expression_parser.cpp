@@ -106,7 +106,7 @@ ExprPtr Parser::ParsePredicate(ExprPtr* left) {
     kind = ExprKind::kBetween;
   } else if (AcceptWord("IN")) {
     ExpectOp("(");
-    const bool query = Peek().IsWord("SELECT") || (Peek().IsOp("(") && LooksLikeQuery());
+    const bool query = StartsQuery() || (Peek().IsOp("(") && LooksLikeQuery());
     if (!query && Peek().IsOp(")")) {
       Fail("ORA-00936: missing expression: an IN list must not be empty");
     }
@@ -151,7 +151,7 @@ ExprPtr Parser::ParsePredicate(ExprPtr* left) {
 bool Parser::LooksLikeQuery() const {
   size_t i = 0;
   while (Peek(i).IsOp("(")) ++i;
-  return Peek(i).IsWord("SELECT");
+  return Peek(i).IsWord("SELECT") || Peek(i).IsWord("WITH");
 }
 
 ExprPtr Parser::ParseAdditive() {
@@ -218,7 +218,7 @@ ExprPtr Parser::ParsePrimary() {
       if (t.text == "(") {
         DepthGuard guard(this);
         Next();
-        if (Peek().IsWord("SELECT") || (Peek().IsOp("(") && LooksLikeQuery())) {
+        if (StartsQuery() || (Peek().IsOp("(") && LooksLikeQuery())) {
           e = std::make_unique<Expr>(ExprKind::kSubquery);
           e->subquery = ParseSelect();
           ExpectOp(")");

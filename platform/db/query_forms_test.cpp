@@ -152,6 +152,31 @@ TEST_P(QueryFormsTest, JoinsWithUsingMergeTheirColumns) {
             (std::vector<std::string>{"ID", "PARENT_ID", "NAME", "GRP"}));
 }
 
+// A WITH clause names queries that the queries after it and its own query read as inline
+// views, each name hiding a table of that name; a query may not read itself.
+TEST_P(QueryFormsTest, WithClauseNamesQueries) {
+  Check({
+      {"WITH G AS (SELECT GRP, COUNT(*) C FROM T GROUP BY GRP) "
+       "SELECT GRP FROM G WHERE C > (SELECT MIN(C) FROM G)",
+       "x"},
+      {"WITH A AS (SELECT MAX(ID) M FROM T), B AS (SELECT M + 1 N FROM A) "
+       "SELECT A.M, N FROM A, B",
+       "5|6"},
+      {"WITH P (K, V) AS (SELECT ID, NAME FROM TREE WHERE PARENT_ID = 1) "
+       "SELECT X.K, Y.V FROM P X, P Y WHERE X.K = Y.K ORDER BY X.K",
+       "2|a,3|b"},
+      {"WITH T AS (SELECT 9 ID FROM DUAL) SELECT ID FROM T", "9"},
+      {"SELECT COUNT(*) FROM T WHERE ID IN (WITH Q AS (SELECT ID FROM TREE) SELECT ID FROM Q)",
+       "5"},
+      {"WITH Q AS (SELECT ID FROM T ORDER BY ID DESC) SELECT ID FROM Q WHERE ROWNUM <= 2", "5,4"},
+      {"WITH Q (A) AS (SELECT ID, GRP FROM T) SELECT * FROM Q", "ORA-32038"},
+      {"WITH Q AS (SELECT * FROM Q) SELECT * FROM Q", "not supported"},
+  });
+  c_->Execute("INSERT INTO T (ID, GRP) WITH Q AS (SELECT ID + 10 ID FROM TREE WHERE ID < 3) "
+              "SELECT ID, 'z' FROM Q");
+  Check({{"SELECT ID FROM T WHERE GRP = 'z' ORDER BY ID", "11,12"}});
+}
+
 // CONNECT BY without PRIOR joins every row to every row while the condition holds: the row
 // generator. The roots are not subject to CONNECT BY.
 TEST_P(QueryFormsTest, ConnectByWithoutPriorGeneratesRows) {

@@ -5,6 +5,13 @@ namespace korvalis::db::sql::detail {
 
 SelectPtr Parser::ParseSelect() {
   DepthGuard guard(this);
+  // The names of a WITH clause are visible to its own query alone.
+  struct NamesInView {
+    std::vector<NamedQuery>& names;
+    size_t outer = names.size();
+    ~NamesInView() { names.resize(outer); }
+  } in_view{named_queries_};
+  if (Peek().IsWord("WITH")) ParseNamedQueries();
   auto select = std::make_unique<Select>();
   select->cores.push_back(ParseSelectCore(*select));
   for (;;) {
@@ -45,6 +52,62 @@ SelectPtr Parser::ParseSelect() {
     } else if (AcceptWord("WAIT")) {
       if (Peek().kind == TokenKind::kNumber) Next();
     }
+  }
+  return select;
+}
+
+void Parser::ParseNamedQueries() {
+  Next();  // WITH
+  do {
+    NamedQuery q;
+    q.name = ParseName("query name");
+    if (Peek().IsOp("(")) q.columns = ParseNameList();
+    ExpectWord("AS");
+    ExpectOp("(");
+    q.body = pos_;
+    // Read here so that a query no reference reads is checked all the same.
+    defining_.push_back(q.name);
+    ParseSelect();
+    defining_.pop_back();
+    ExpectOp(")");
+    named_queries_.push_back(std::move(q));
+  } while (AcceptOp(","));
+}
+
+int Parser::FindNamedQuery(const Name& table) const {
+  for (size_t i = named_queries_.size(); i-- > 0;) {
+    if (named_queries_[i].name.text == table.text) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+SelectPtr Parser::ExpandNamedQuery(size_t index) {
+  // Each reference is a copy: a chain of queries each reading the one before it twice
+  // doubles with every link.
+  if (++expansions_ > 256) FailTooComplex("named queries of a WITH clause read over 256 times");
+  // The query sees the names defined before it, as where it was written.
+  std::vector<NamedQuery> later(named_queries_.begin() + static_cast<std::ptrdiff_t>(index),
+                                named_queries_.end());
+  named_queries_.resize(index);
+  const size_t resume = pos_;
+  pos_ = later.front().body;
+  SelectPtr select = ParseSelect();
+  pos_ = resume;
+  named_queries_.insert(named_queries_.end(), later.begin(), later.end());
+  const std::vector<Name>& columns = later.front().columns;
+  if (!columns.empty()) {
+    // WITH q (a, b) AS (...): the names of the query's columns.
+    std::vector<SelectItem>& items = select->cores[0].items;
+    for (const SelectItem& item : items) {
+      if (item.expr->kind == ExprKind::kStar) {
+        Fail("column names of a WITH query selecting * are not supported");
+      }
+    }
+    if (items.size() != columns.size()) {
+      Fail("ORA-32038: number of WITH clause column names does not match number of elements "
+           "in select list");
+    }
+    for (size_t i = 0; i < items.size(); ++i) items[i].alias = columns[i];
   }
   return select;
 }
@@ -212,7 +275,7 @@ TableRef Parser::ParseTablePrimary() {
   DepthGuard guard(this);
   TableRef ref;
   if (AcceptOp("(")) {
-    if (Peek().IsWord("SELECT") || Peek().IsOp("(")) {
+    if (StartsQuery() || Peek().IsOp("(")) {
       ref.kind = TableRef::kSubquery;
       ref.subquery = ParseSelect();
       ExpectOp(")");
@@ -231,6 +294,18 @@ TableRef Parser::ParseTablePrimary() {
       ref.table = first;
     }
     if (Peek().IsOp("@")) Fail("database links are not supported");
+    if (ref.schema.empty()) {
+      for (const Name& n : defining_) {
+        if (n.text == ref.table.text) Fail("a WITH query reading itself is not supported");
+      }
+      if (const int q = FindNamedQuery(ref.table); q >= 0) {
+        // A named query of a WITH clause: an inline view named as the query is.
+        ref.kind = TableRef::kSubquery;
+        ref.subquery = ExpandNamedQuery(static_cast<size_t>(q));
+        ref.alias = ref.table;
+        ref.table = Name{};
+      }
+    }
   }
   if (Peek().kind == TokenKind::kQuotedName ||
       (Peek().kind == TokenKind::kWord && !Peek().reserved && !Peek().IsWord("LEFT") &&

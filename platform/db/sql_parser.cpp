@@ -9,7 +9,6 @@ std::unique_ptr<Statement> Parser::ParseStatement() {
   std::unique_ptr<Statement> stmt;
   const Token& t = Peek();
   if (t.IsWord("SELECT") || t.IsOp("(") || t.IsWord("WITH")) {
-    if (t.IsWord("WITH")) Fail("the WITH clause is not supported");
     stmt = std::make_unique<Statement>(StatementKind::kSelect);
     stmt->select = ParseSelect();
   } else if (t.IsWord("INSERT")) {
@@ -77,7 +76,7 @@ std::unique_ptr<Statement> Parser::ParseInsert() {
       stmt->values.push_back(ParseExpr());
     } while (AcceptOp(","));
     ExpectOp(")");
-  } else if (Peek().IsWord("SELECT") || Peek().IsOp("(")) {
+  } else if (StartsQuery() || Peek().IsOp("(")) {
     stmt->select = ParseSelect();
   } else {
     Fail("ORA-00926: missing VALUES keyword");

@@ -134,7 +134,24 @@ class Parser {
   }
 
   // ---- queries ----
+  // A query, with its WITH clause when it has one.
   SelectPtr ParseSelect();
+  // Whether a query starts at the current token.
+  bool StartsQuery() const { return Peek().IsWord("SELECT") || Peek().IsWord("WITH"); }
+
+  // WITH name [(columns)] AS (query), ...: each name is visible to the queries after it and to
+  // the query the clause belongs to, where each reference reads the query's text again as an
+  // inline view of its own.
+  struct NamedQuery {
+    Name name;
+    std::vector<Name> columns;
+    size_t body = 0;  // the token that starts the query
+  };
+  void ParseNamedQueries();
+  // The named query `index` of named_queries_, read again from its text.
+  SelectPtr ExpandNamedQuery(size_t index);
+  // The index in named_queries_ of the query a table name names, or -1.
+  int FindNamedQuery(const Name& table) const;
 
   // One SELECT ... [WHERE] [CONNECT BY] [GROUP BY] [HAVING], or a parenthesised query,
   // whose ORDER BY then belongs to it.
@@ -226,6 +243,9 @@ class Parser {
   std::vector<Token>& tokens_;
   size_t pos_ = 0;
   int depth_ = 0;
+  std::vector<NamedQuery> named_queries_;  // the visible ones, outermost first
+  std::vector<Name> defining_;             // named queries whose text is being read
+  int expansions_ = 0;                     // references read so far, each a copy of its query
 };
 
 }  // namespace korvalis::db::sql::detail
