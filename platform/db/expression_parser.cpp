@@ -72,6 +72,7 @@ ExprPtr Parser::ParseComparison() {
     e->end = PrevEnd();
     return e;
   }
+  const size_t left_at = pos_;
   ExprPtr left = ParseAdditive();
   for (int n = 0;; ++n) {
     CheckChain(n);
@@ -79,7 +80,12 @@ ExprPtr Parser::ParseComparison() {
     if (t.kind == TokenKind::kOperator && IsComparisonOperator(t.text)) {
       std::string_view op = Next().text;
       if (Peek().IsWord("ANY") || Peek().IsWord("SOME") || Peek().IsWord("ALL")) {
-        Fail("comparisons with ANY, SOME or ALL are not supported");
+        const bool all = Next().IsWord("ALL");
+        if (n > 0 || left->kind == ExprKind::kRow) {
+          Fail("comparisons of a row or a comparison with ANY, SOME or ALL are not supported");
+        }
+        left = ParseQuantified(op, all, std::move(left), left_at);
+        continue;
       }
       left = MakeBinary(op, std::move(left), ParseAdditive());
       continue;
@@ -91,6 +97,100 @@ ExprPtr Parser::ParseComparison() {
     left = std::move(predicate);
   }
   return left;
+}
+
+ExprPtr Parser::ParseQuantified(std::string_view op, bool all, ExprPtr left, size_t left_at) {
+  const size_t begin = left->begin;
+  // Another copy of the left operand, read again from its text.
+  auto left_again = [&] {
+    const size_t resume = pos_;
+    pos_ = left_at;
+    ExprPtr copy = ParseAdditive();
+    pos_ = resume;
+    return copy;
+  };
+  auto spanned = [&](ExprPtr e) {
+    e->begin = begin;
+    e->end = PrevEnd();
+    return e;
+  };
+  auto node = [&](ExprKind kind, std::string text = {}) {
+    auto e = std::make_unique<Expr>(kind);
+    e->text = std::move(text);
+    return e;
+  };
+  ExpectOp("(");
+  if (!StartsQuery() && !(Peek().IsOp("(") && LooksLikeQuery())) {
+    // x > ANY (a, b): x > a OR x > b; x > ALL (a, b): x > a AND x > b.
+    ExprPtr result;
+    do {
+      ExprPtr compared = MakeBinary(op, result ? left_again() : std::move(left), ParseExpr());
+      result = result ? MakeBinary(all ? "AND" : "OR", std::move(result), std::move(compared))
+                      : std::move(compared);
+    } while (AcceptOp(","));
+    ExpectOp(")");
+    return spanned(std::move(result));
+  }
+  // x op ANY (query) is true where one value of the query compares true, else unknown where
+  // the query gives a row and x or one of its values is NULL, else false; x op ALL (query) is
+  // false where one compares false, else unknown likewise, else true:
+  // CASE WHEN EXISTS (SELECT 1 FROM (query) Q WHERE [NOT] x op Q.C) THEN 1 | 0
+  //      WHEN EXISTS (SELECT 1 FROM (query) Q WHERE x IS NULL OR Q.C IS NULL) THEN NULL
+  //      ELSE 0 | 1 END = 1
+  const size_t query_at = pos_;
+  SelectPtr query = ParseSelect();
+  ExpectOp(")");
+  const size_t resume = pos_;
+  pos_ = query_at;
+  SelectPtr query_again = ParseSelect();
+  pos_ = resume;
+  const Name view{"Q$ANY", false}, column{"C$ANY", false};
+  auto value = [&] {
+    auto e = node(ExprKind::kColumn);
+    e->parts = {view, column};
+    return e;
+  };
+  auto exists = [&](SelectPtr q, ExprPtr condition) {
+    std::vector<SelectItem>& items = q->cores[0].items;
+    if (items.size() != 1) Fail("ORA-00913: too many values");
+    if (items[0].expr->kind == ExprKind::kStar) Fail("ANY, SOME or ALL of a query of * is not supported");
+    items[0].alias = column;
+    SelectCore core;
+    SelectItem one;
+    one.expr = node(ExprKind::kNumber, "1");
+    one.alias = column;
+    core.items.push_back(std::move(one));
+    TableRef ref;
+    ref.kind = TableRef::kSubquery;
+    ref.subquery = std::move(q);
+    ref.alias = view;
+    core.from.push_back(std::move(ref));
+    core.where = std::move(condition);
+    auto e = node(ExprKind::kExists);
+    e->subquery = std::make_unique<Select>();
+    e->subquery->cores.push_back(std::move(core));
+    return e;
+  };
+  auto is_null = [&](ExprPtr operand) {
+    auto e = node(ExprKind::kIsNull);
+    e->args.push_back(std::move(operand));
+    return e;
+  };
+  ExprPtr decided = MakeBinary(op, std::move(left), value());
+  if (all) {
+    auto negated = node(ExprKind::kUnary, "NOT");
+    negated->args.push_back(std::move(decided));
+    decided = std::move(negated);
+  }
+  auto result = node(ExprKind::kCase);
+  result->has_else = true;
+  result->args.push_back(exists(std::move(query), std::move(decided)));
+  result->args.push_back(node(ExprKind::kNumber, all ? "0" : "1"));
+  result->args.push_back(
+      exists(std::move(query_again), MakeBinary("OR", is_null(left_again()), is_null(value()))));
+  result->args.push_back(node(ExprKind::kNull));
+  result->args.push_back(node(ExprKind::kNumber, all ? "1" : "0"));
+  return spanned(MakeBinary("=", spanned(std::move(result)), node(ExprKind::kNumber, "1")));
 }
 
 ExprPtr Parser::ParsePredicate(ExprPtr* left) {

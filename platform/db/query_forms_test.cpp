@@ -177,6 +177,25 @@ TEST_P(QueryFormsTest, WithClauseNamesQueries) {
   Check({{"SELECT ID FROM T WHERE GRP = 'z' ORDER BY ID", "11,12"}});
 }
 
+// x op ANY compares true where one value compares true, x op ALL where none compares false;
+// otherwise NULL among the values (or x NULL) leaves them unknown. An empty query makes ANY
+// false and ALL true.
+TEST_P(QueryFormsTest, ComparisonsWithAnySomeAndAll) {
+  Check({
+      {"SELECT ID FROM TREE WHERE PARENT_ID > ANY (SELECT PARENT_ID FROM TREE) ORDER BY 1", "4,5"},
+      {"SELECT ID FROM TREE WHERE PARENT_ID = SOME (SELECT ID FROM T WHERE GRP = 'y')", "4"},
+      {"SELECT COUNT(*) FROM TREE WHERE ID > ALL (SELECT PARENT_ID FROM TREE)", "0"},
+      {"SELECT COUNT(*) FROM TREE WHERE NOT ID > ALL (SELECT PARENT_ID FROM TREE)", "3"},
+      {"SELECT COUNT(*) FROM TREE WHERE ID < ALL (SELECT ID FROM T WHERE ID > 9)", "5"},
+      {"SELECT COUNT(*) FROM TREE WHERE NOT ID = ANY (SELECT ID FROM T WHERE ID > 9)", "5"},
+      {"SELECT ID FROM T A WHERE ID >= ALL (SELECT ID FROM T B WHERE B.GRP = A.GRP) ORDER BY 1",
+       "4,5"},
+      {"SELECT ID FROM T WHERE ID > ALL (1, 2) AND ID < ANY (4, 0) ORDER BY 1", "3"},
+      {"SELECT COUNT(*) FROM T WHERE ID <> ALL (1, NULL)", "0"},
+      {"SELECT ID FROM T WHERE ID = ANY (SELECT ID, GRP FROM T)", "ORA-00913"},
+  });
+}
+
 // CONNECT BY without PRIOR joins every row to every row while the condition holds: the row
 // generator. The roots are not subject to CONNECT BY.
 TEST_P(QueryFormsTest, ConnectByWithoutPriorGeneratesRows) {

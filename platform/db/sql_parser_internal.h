@@ -185,6 +185,11 @@ class Parser {
   // the position unchanged) when none follows.
   ExprPtr ParsePredicate(ExprPtr* left);
 
+  // `left` op ANY | SOME | ALL (list or query), after the word: the comparisons it stands for,
+  // written with OR and AND or, for a query, with EXISTS; `left_at` is where `left` starts,
+  // read again for each further copy.
+  ExprPtr ParseQuantified(std::string_view op, bool all, ExprPtr left, size_t left_at);
+
   // After "(" : does a query start here, possibly behind more parentheses?
   bool LooksLikeQuery() const;
 
