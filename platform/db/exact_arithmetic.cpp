@@ -94,8 +94,6 @@ bool IsSigned(const Expr& e) {
   return e.kind == ExprKind::kUnary && e.args.size() == 1 && (e.text == "-" || e.text == "+");
 }
 
-bool IsComputed(const Expr& e);
-
 // DECODE(key, search, result, ..., default).
 bool IsDecode(const Expr& e) {
   return e.kind == ExprKind::kFunction && e.text == "DECODE" && !e.over && e.args.size() >= 3;
@@ -116,23 +114,6 @@ std::vector<const Expr*> ResultArms(const Expr& e) {
     if (e.has_else) arms.push_back(e.args.back().get());
   }
   return arms;
-}
-
-bool AnyComputed(const Expr& e) {
-  return std::any_of(e.args.begin(), e.args.end(), [](const auto& a) { return IsComputed(*a); });
-}
-
-// A value computed in decimal: arithmetic, SUM or AVG, a function of numbers, MIN or MAX or
-// the sign of a computed value.
-bool IsComputed(const Expr& e) {
-  if (IsArithmetic(e) || IsNumberAggregate(e)) return true;
-  if (IsExtremeAggregate(e) || IsSigned(e)) return IsComputed(*e.args[0]);
-  if (IsDecode(e) || e.kind == ExprKind::kCase) {
-    const std::vector<const Expr*> arms = ResultArms(e);
-    return std::any_of(arms.begin(), arms.end(), [](const Expr* a) { return IsComputed(*a); });
-  }
-  const ExactNumberFunction* f = FindExactFunction(e);
-  return f != nullptr && (!f->passes_through || AnyComputed(e));
 }
 
 // The function of `op`: of the column's value itself (`result`) or of an operand of it.
@@ -177,15 +158,88 @@ size_t SignificantDigits(std::string_view literal) {
   return digits;
 }
 
+// A literal without exponent written as a decimal is: without leading zeros, or trailing zeros
+// after the point ("0.50" is 0.5, ".5" 0.5).
+std::string PlainDecimal(std::string_view literal) {
+  if (literal.find('.') != std::string_view::npos) {
+    literal.remove_suffix(literal.size() - 1 - literal.find_last_not_of('0'));
+    if (literal.ends_with('.')) literal.remove_suffix(1);
+  }
+  const size_t first = literal.find_first_not_of('0');
+  literal.remove_prefix(first == std::string_view::npos ? literal.size() : first);
+  if (literal.empty()) return "0";
+  return literal.starts_with('.') ? "0" + std::string(literal) : std::string(literal);
+}
+
+// A literal without exponent of more significant digits than a double shows, or its negation:
+// a select item keeps its digits.
+bool IsLongLiteral(const Expr& e) {
+  if (e.kind == ExprKind::kUnary && e.text == "-" && e.args.size() == 1) {
+    return e.args[0]->kind == ExprKind::kNumber && IsLongLiteral(*e.args[0]);
+  }
+  return e.kind == ExprKind::kNumber && e.text.find_first_of("eE") == std::string::npos &&
+         SignificantDigits(PlainDecimal(e.text)) > 15;
+}
+
 }  // namespace
 
+bool Translator::IsComputed(const Expr& e, const Scope* scope) {
+  if (IsArithmetic(e) || IsNumberAggregate(e)) return true;
+  if (IsExtremeAggregate(e) || IsSigned(e)) return IsComputed(*e.args[0], scope);
+  if (IsDecode(e) || e.kind == ExprKind::kCase) {
+    const std::vector<const Expr*> arms = ResultArms(e);
+    return std::any_of(arms.begin(), arms.end(),
+                       [&](const Expr* a) { return IsComputed(*a, scope); });
+  }
+  if (const ExactNumberFunction* f = FindExactFunction(e)) {
+    return !f->passes_through || std::any_of(e.args.begin(), e.args.end(), [&](const auto& a) {
+      return IsComputed(*a, scope);
+    });
+  }
+  return ExactLeaf(e, scope);
+}
+
+bool Translator::ExactLeaf(const Expr& e, const Scope* scope) {
+  if (pg_) return false;
+  if (e.kind == ExprKind::kColumn) {
+    const ColumnInfo* c = ResolveColumn(e, scope);
+    return c != nullptr && c->exact_number;
+  }
+  return e.kind == ExprKind::kSubquery && SelectWidth(*e.subquery) == 1 &&
+         ScalarSubquery(e, scope).exact;
+}
+
+const Translator::PrintedSubquery& Translator::ScalarSubquery(const Expr& e, const Scope* scope) {
+  const std::pair<const Expr*, uint64_t> key{&e, scope ? scope->serial : 0};
+  auto it = printed_subqueries_.find(key);
+  if (it == printed_subqueries_.end()) {
+    PrintedSubquery printed = PrintScalarSubquery(e, scope);
+    it = printed_subqueries_.emplace(key, std::move(printed)).first;
+  }
+  return it->second;
+}
+
+const Select* Translator::ExactOwner(const SelectCore& core) const {
+  if (exact_select_ != nullptr && &core == &exact_select_->cores[0]) return exact_select_;
+  const auto it = exact_cores_.find(&core);
+  return it == exact_cores_.end() ? nullptr : it->second;
+}
+
+void Translator::MarkExactColumns(const Select& select) {
+  if (pg_) return;
+  for (const SelectCore& core : select.cores) exact_cores_.emplace(&core, &select);
+}
+
 bool Translator::PrintsExactly(const SelectCore& core, size_t index, const Scope* scope) {
-  if (exact_select_ == nullptr || &core != &exact_select_->cores[0]) return false;
+  const Select* owner = ExactOwner(core);
+  if (owner == nullptr) return false;
   const Expr& computed = *core.items[index].expr;
-  if (!IsComputed(computed)) return false;
+  if (IsLongLiteral(computed)) return true;
+  // The whole days between two dates are an integer the engine compares and sorts itself.
+  if (!IsComputed(computed, scope) || IsWholeDaysBetween(computed, scope)) return false;
   if (HasStar(core)) {
     // Positions count the columns a star stands for: no sort may read the column's text.
-    for (const sql::OrderItem& item : exact_select_->order_by) {
+    for (const sql::OrderItem& item : owner->order_by) {
       if (NamedItem(core, *item.expr) == static_cast<int>(index)) return false;
     }
   }
@@ -201,12 +255,14 @@ bool Translator::ExactOperands(const Expr& e, const Scope* scope, int depth) {
     return depth < kMaxExactDepth && ExactOperands(*e.args[0], scope, depth + 1) &&
            ExactOperands(*e.args[1], scope, depth + 1);
   }
-  if (IsSigned(e) && IsComputed(e)) {
+  if (IsSigned(e) && IsComputed(e, scope)) {
     return depth < kMaxExactDepth && ExactOperands(*e.args[0], scope, depth + 1);
   }
-  if ((IsDecode(e) || e.kind == ExprKind::kCase) && IsComputed(e)) return ExactArms(e, scope, depth);
+  if ((IsDecode(e) || e.kind == ExprKind::kCase) && IsComputed(e, scope)) {
+    return ExactArms(e, scope, depth);
+  }
   const ExactNumberFunction* f = FindExactFunction(e);
-  if (f != nullptr || (IsExtremeAggregate(e) && IsComputed(e))) {
+  if (f != nullptr || (IsExtremeAggregate(e) && IsComputed(e, scope))) {
     if (depth >= kMaxExactDepth) return false;
     if (f != nullptr && f->dates) {
       return std::all_of(e.args.begin(), e.args.end(),
@@ -224,6 +280,9 @@ bool Translator::ExactOperands(const Expr& e, const Scope* scope, int depth) {
     }
     return true;
   }
+  // A scalar subquery is an operand only where it gives exact values (never a date's
+  // difference, which stays binary).
+  if (e.kind == ExprKind::kSubquery) return ExactLeaf(e, scope);
   const SqlType t = TypeOf(e, scope);
   return t == SqlType::kNumber || t == SqlType::kText || t == SqlType::kNull;
 }
@@ -292,7 +351,7 @@ SqlType Translator::EmitExact(const Expr& e, const Scope* scope, bool result, st
     out->push_back(')');
     return SqlType::kNumber;
   }
-  if ((IsDecode(e) || e.kind == ExprKind::kCase) && IsComputed(e)) {
+  if ((IsDecode(e) || e.kind == ExprKind::kCase) && IsComputed(e, scope)) {
     if (e.kind == ExprKind::kCase) {
       EmitExactCase(e, scope, out);
     } else {
@@ -301,7 +360,13 @@ SqlType Translator::EmitExact(const Expr& e, const Scope* scope, bool result, st
     }
     return SqlType::kNumber;
   }
-  if (IsSigned(e) && IsComputed(e)) {
+  if (IsLongLiteral(e)) {
+    // Its digits as text, which the exact functions read and a result shows.
+    const bool negative = e.kind == ExprKind::kUnary;
+    AppendStringLiteral((negative ? "-" : "") + PlainDecimal((negative ? *e.args[0] : e).text), out);
+    return SqlType::kNumber;
+  }
+  if (IsSigned(e) && IsComputed(e, scope)) {
     if (e.text == "+") return EmitExact(*e.args[0], scope, result, out);
     out->append(result ? "ora_result_sub(0, " : "ora_exact_sub(0, ");
     EmitExact(*e.args[0], scope, false, out);
@@ -309,7 +374,7 @@ SqlType Translator::EmitExact(const Expr& e, const Scope* scope, bool result, st
     return SqlType::kNumber;
   }
   const ExactNumberFunction* f = FindExactFunction(e);
-  if (f != nullptr || (IsExtremeAggregate(e) && IsComputed(e))) {
+  if (f != nullptr || (IsExtremeAggregate(e) && IsComputed(e, scope))) {
     if (f == nullptr) {
       out->append(e.text == "MIN" ? "ora_exact_min(" : "ora_exact_max(");
     } else {
@@ -340,6 +405,8 @@ SqlType Translator::EmitExact(const Expr& e, const Scope* scope, bool result, st
       if (e.over) EmitWindow(*e.over, scope, out);
       return SqlType::kNumber;
     }
+    // A column of exact operands is read as it is held.
+    if (e.kind == ExprKind::kColumn) return EmitColumn(e, scope, out);
     return Emit(e, scope, out);
   }
   out->append(ExactFunction(e.text, result));
@@ -355,7 +422,8 @@ SqlType Translator::EmitAggregateArgument(const Expr& e, const Scope* scope, std
   if (e.distinct) out->append("DISTINCT ");
   const Expr& argument = *e.args[0];
   ++aggregates_open_;
-  const SqlType type = !pg_ && IsArithmetic(argument) && ExactOperands(argument, scope, 0)
+  const SqlType type = !pg_ && (IsArithmetic(argument) || ExactLeaf(argument, scope)) &&
+                               ExactOperands(argument, scope, 0)
                            ? EmitExact(argument, scope, false, out)
                            : Emit(argument, scope, out);
   --aggregates_open_;
@@ -365,7 +433,8 @@ SqlType Translator::EmitAggregateArgument(const Expr& e, const Scope* scope, std
 // A side of a comparison or a sort key computed exactly; not the whole days between two dates,
 // an integer the engine compares and sorts itself.
 bool Translator::ComputedExactly(const Expr& e, const Scope* scope) {
-  return !pg_ && IsComputed(e) && !IsWholeDaysBetween(e, scope) && ExactOperands(e, scope, 0);
+  return !pg_ && IsComputed(e, scope) && !IsWholeDaysBetween(e, scope) &&
+         ExactOperands(e, scope, 0);
 }
 
 // A comparison of numbers of which a side is computed: ora_compare of the exact values. A
@@ -382,7 +451,7 @@ bool Translator::EmitExactComparison(const Expr& e, const Scope* scope,
   const auto side = [&](const Expr& operand, bool exact, std::string printed, std::string* sql) {
     if (exact || operand.kind == ExprKind::kNumber) {
       EmitExact(operand, scope, false, sql);
-    } else if (IsComputed(operand)) {
+    } else if (IsComputed(operand, scope)) {
       *sql = "ora_shown(" + printed + ")";
     } else {
       *sql = std::move(printed);
@@ -393,8 +462,9 @@ bool Translator::EmitExactComparison(const Expr& e, const Scope* scope,
   side(r, exact_r, out->substr(spans.r0), &right);
   out->resize(spans.l0);
   const std::string_view op = e.text;
-  const bool column_l = l.kind == ExprKind::kColumn && exact_r;
-  const bool column_r = r.kind == ExprKind::kColumn && exact_l;
+  // (A column of exact operands may hold text, which no bound of numbers holds.)
+  const bool column_l = l.kind == ExprKind::kColumn && !exact_l && exact_r;
+  const bool column_r = r.kind == ExprKind::kColumn && !exact_r && exact_l;
   if (op != "<>" && (column_l || column_r)) {
     // column op value, the value bounded on the side the operator looks to.
     const std::string& column = column_l ? left : right;
@@ -431,7 +501,7 @@ bool Translator::EmitExactBetween(const Expr& e, const Scope* scope, std::string
   EmitExact(*e.args[1], scope, false, &low);
   EmitExact(*e.args[2], scope, false, &high);
   out->append(e.negated ? "NOT (" : "(");
-  if (!e.negated && e.args[0]->kind == ExprKind::kColumn) {
+  if (!e.negated && e.args[0]->kind == ExprKind::kColumn && !ExactLeaf(*e.args[0], scope)) {
     out->append(value).append(" BETWEEN ora_number_bound(").append(low).append(", -1) AND ");
     out->append("ora_number_bound(").append(high).append(", 1) AND ");
   }
@@ -464,13 +534,13 @@ bool Translator::EmitExactInList(const Expr& e, const Scope* scope, std::string*
   return true;
 }
 
-// ORDER BY a computed number, or a result column printed exactly (`outermost`: the item is of
-// the query whose columns are): the bytes of its exact value, which sort as the numbers do.
-bool Translator::EmitExactSortKey(const Expr& e, bool outermost, const Scope* scope,
+// ORDER BY a computed number, or a column printed exactly that the key names: the bytes of its
+// exact value, which sort as the numbers do.
+bool Translator::EmitExactSortKey(const Expr& e, const SelectCore* named_core, const Scope* scope,
                                   std::string* out) {
   const Expr* sorted = &e;
-  if (outermost) {
-    const SelectCore& core = exact_select_->cores[0];
+  if (named_core != nullptr) {
+    const SelectCore& core = *named_core;
     const int named = NamedItem(core, e);
     if (named >= 0 && !HasStar(core)) {
       if (!PrintsExactly(core, static_cast<size_t>(named), scope)) return false;

@@ -190,8 +190,21 @@ SqlType Translator::Emit(const Expr& e, const Scope* scope, std::string* out) {
     case ExprKind::kString:
       AppendStringLiteral(e.text, out);
       return SqlType::kText;
-    case ExprKind::kColumn:
-      return EmitColumn(e, scope, out);
+    case ExprKind::kColumn: {
+      const size_t start = out->size();
+      const SqlType type = EmitColumn(e, scope, out);
+      // A column of exact operands read where no exact function stands is the number nearest
+      // its value, as the engine computes and compares it (an ORDER BY item may name a select
+      // item instead, and is read as written).
+      if (!pg_ && !ordering_) {
+        const ColumnInfo* c = ResolveColumn(e, scope);
+        if (c != nullptr && c->exact_number) {
+          out->insert(start, "ora_num(");
+          out->push_back(')');
+        }
+      }
+      return type;
+    }
     case ExprKind::kStar:
       out->push_back('*');
       return SqlType::kUnknown;
@@ -614,8 +627,25 @@ void CheckSelectWidth(const Select& select, size_t width) {
 
 SqlType Translator::EmitSubquery(const Expr& e, const Scope* scope, std::string* out,
                                  size_t row_width) {
+  if (pg_ || row_width != 1) {
+    PrintedSubquery printed = PrintScalarSubquery(e, scope, row_width);
+    out->append(printed.sql);
+    return printed.type;
+  }
+  const PrintedSubquery& printed = ScalarSubquery(e, scope);
+  out->append(printed.sql);
+  return printed.type;
+}
+
+// On the embedded engine the computed column of a subquery that stands for one value is an
+// exact operand.
+Translator::PrintedSubquery Translator::PrintScalarSubquery(const Expr& e, const Scope* scope,
+                                                            size_t row_width) {
   Select& select = *e.subquery;
   CheckSelectWidth(select, row_width);
+  if (row_width == 1) MarkExactColumns(select);
+  PrintedSubquery printed;
+  std::string* out = &printed.sql;
   // A scalar subquery must give at most one row. The check is left out where one row is
   // certain: an aggregate without GROUP BY, or a ROWNUM limit of one.
   bool single = false;
@@ -627,11 +657,17 @@ SqlType Translator::EmitSubquery(const Expr& e, const Scope* scope, std::string*
     single = aggregate || (core.rownum_limit && *core.rownum_limit <= 1);
   }
   const size_t width = SelectWidth(select);
+  const auto take = [&printed](const std::vector<ColumnInfo>& cols) {
+    if (cols.empty()) return std::move(printed);
+    printed.type = cols[0].type;
+    printed.exact = cols.size() == 1 && cols[0].exact_number;
+    return std::move(printed);
+  };
   if (single || width == 0) {
     out->push_back('(');
     auto cols = EmitSelect(select, scope, out);
     out->push_back(')');
-    return cols.empty() ? SqlType::kUnknown : cols[0].type;
+    return take(cols);
   }
   // The query becomes a view whose rows are counted, its first value failing on a second row:
   // (SELECT CASE WHEN COUNT(*) OVER () > 1 THEN <error> ELSE "V1" END, "V2"... FROM (query)
@@ -644,7 +680,7 @@ SqlType Translator::EmitSubquery(const Expr& e, const Scope* scope, std::string*
   out->append(" FROM (");
   auto cols = EmitSelect(select, scope, out, &names);
   out->append(pg_ ? ") AS \"V$\" LIMIT 1)" : ") LIMIT 1)");
-  return cols.empty() ? SqlType::kUnknown : cols[0].type;
+  return take(cols);
 }
 
 void Translator::AppendSingleRowCheck(const std::string& value, std::string* out) const {
@@ -662,7 +698,12 @@ void Translator::EmitWindow(const sql::Window& w, const Scope* scope, std::strin
     out->append("PARTITION BY ");
     for (size_t i = 0; i < w.partition_by.size(); ++i) {
       if (i) out->append(", ");
-      Emit(*w.partition_by[i], scope, out);
+      // Exact values are one number or text for each decimal.
+      if (ComputedExactly(*w.partition_by[i], scope)) {
+        EmitExact(*w.partition_by[i], scope, false, out);
+      } else {
+        Emit(*w.partition_by[i], scope, out);
+      }
     }
   }
   if (!w.order_by.empty()) {
@@ -671,7 +712,7 @@ void Translator::EmitWindow(const sql::Window& w, const Scope* scope, std::strin
     for (size_t i = 0; i < w.order_by.size(); ++i) {
       if (i) out->append(", ");
       const sql::OrderItem& item = w.order_by[i];
-      Emit(*item.expr, scope, out);
+      if (!EmitExactSortKey(*item.expr, nullptr, scope, out)) Emit(*item.expr, scope, out);
       if (item.descending) out->append(" DESC");
       bool nulls_first = item.nulls == sql::OrderItem::kDefault
                              ? item.descending

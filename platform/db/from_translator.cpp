@@ -82,6 +82,7 @@ void Translator::EmitTableRef(TableRef& ref, Scope* scope, std::string* out) {
       // An inline view sees the enclosing query's outer scopes, not its FROM siblings.
       Source s;
       s.is_derived = true;
+      MarkExactColumns(*ref.subquery);
       s.derived = EmitSelect(*ref.subquery, scope->parent, out);
       out->push_back(')');
       if (!ref.alias.empty()) {

@@ -353,7 +353,7 @@ std::string Translator::EmitSiblingOrder(const SelectCore& core,
     }
     if (!order.empty()) order.append(", ");
     // Computed numbers sort by their exact values, as in ORDER BY.
-    if (!EmitExactSortKey(*key, false, &row_scope, &order)) Emit(*key, &row_scope, &order);
+    if (!EmitExactSortKey(*key, nullptr, &row_scope, &order)) Emit(*key, &row_scope, &order);
     AppendOrderDirection(item, &order);
   }
   return order;

@@ -1,6 +1,7 @@
 #include "platform/db/sql_translator.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 #include "platform/db/ora_number.h"
@@ -11,6 +12,11 @@
 
 namespace korvalis::db {
 namespace detail {
+
+uint64_t NextScopeSerial() {
+  static std::atomic<uint64_t> last{0};
+  return last.fetch_add(1, std::memory_order_relaxed) + 1;
+}
 
 [[noreturn]] void Refuse(const std::string& construct) {
   throw SqlError(construct + " is not supported by the database layer", kNotSupported);
@@ -202,6 +208,8 @@ std::vector<ColumnInfo> Translator::EmitSelect(Select& select, const Scope* pare
         if (columns[c].type == SqlType::kNull || columns[c].type == SqlType::kUnknown) {
           columns[c].type = cols[c].type;
         }
+        // A long decimal of any branch is text in the column.
+        columns[c].exact_number = columns[c].exact_number || cols[c].exact_number;
       }
     }
   }
@@ -225,9 +233,61 @@ std::vector<ColumnInfo> Translator::EmitSelect(Select& select, const Scope* pare
     }
     scope.sources.push_back(std::move(s));
     scope.parent = parent;
-    EmitOrderBy(select.order_by, &scope, out);
+    if (!EmitExactCompoundOrder(select, columns, scope, start, out)) {
+      EmitOrderBy(select.order_by, &scope, out);
+    }
   }
   return columns;
+}
+
+// The engine orders a set operation only by its result columns as they are, where a long
+// decimal's text would sort after every number: the operation is read as a view instead,
+// whose columns the exact sort keys read by name.
+bool Translator::EmitExactCompoundOrder(Select& select, const std::vector<ColumnInfo>& columns,
+                                        const Scope& scope, size_t start, std::string* out) {
+  if (pg_) return false;
+  // The result column an item names by position, or -1.
+  const auto position = [&](const Expr& e) {
+    double p;
+    if (e.kind != ExprKind::kNumber || !LiteralNumber(e, &p) || p != std::floor(p)) return -1;
+    return static_cast<int>(p) - 1;
+  };
+  const auto unique_name = [&](size_t c) {
+    for (size_t other = 0; other < columns.size(); ++other) {
+      if (other != c && EqualsIgnoringAsciiCase(columns[other].name, columns[c].name)) {
+        return false;
+      }
+    }
+    return true;
+  };
+  bool exact = false;
+  for (const sql::OrderItem& item : select.order_by) {
+    const int p = position(*item.expr);
+    exact = exact || (p >= 0 ? columns[static_cast<size_t>(p)].exact_number &&
+                                   unique_name(static_cast<size_t>(p))
+                             : ExactLeaf(*item.expr, &scope));
+  }
+  if (!exact) return false;
+  out->insert(start, "SELECT * FROM (");
+  out->append(") ORDER BY ");
+  for (size_t i = 0; i < select.order_by.size(); ++i) {
+    if (i) out->append(", ");
+    sql::OrderItem& item = select.order_by[i];
+    const int p = position(*item.expr);
+    const bool ordering = ordering_;
+    ordering_ = true;
+    if (p >= 0 && columns[static_cast<size_t>(p)].exact_number &&
+        unique_name(static_cast<size_t>(p))) {
+      out->append("ora_sort_key(");
+      AppendName(columns[static_cast<size_t>(p)].name, out);
+      out->push_back(')');
+    } else if (p >= 0 || !EmitExactSortKey(*item.expr, nullptr, &scope, out)) {
+      Emit(*item.expr, &scope, out);
+    }
+    ordering_ = ordering;
+    AppendOrderDirection(item, out);
+  }
+  return true;
 }
 
 std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* parent,
@@ -527,14 +587,19 @@ std::vector<ColumnInfo> Translator::EmitSelectList(SelectCore& core, Scope* scop
       continue;
     }
     RefuseConditionAsValue(*item.expr);
-    const SqlType type = PrintsExactly(core, i, scope) ? EmitExact(*item.expr, scope, true, out)
-                                                       : Emit(*item.expr, scope, out);
+    // The outermost query's computed columns are exact results; those of other queries read
+    // as exact (ExactOwner) are exact operands.
+    const bool exact = PrintsExactly(core, i, scope);
+    const bool result = exact_select_ != nullptr && &core == &exact_select_->cores[0];
+    const SqlType type =
+        exact ? EmitExact(*item.expr, scope, result, out) : Emit(*item.expr, scope, out);
     std::string name = forced_names && i < forced_names->size()
                            ? (*forced_names)[i]
                            : OracleColumnName(item, statement_);
     out->append(" AS ");
     AppendName(name, out);
     ColumnInfo info{name, type, -1};
+    info.exact_number = exact;
     if (item.expr->kind == ExprKind::kColumn) {
       // A timestamp read unchanged stays one.
       const ColumnInfo* c = ResolveColumn(*item.expr, scope);
@@ -693,7 +758,8 @@ void Translator::EmitFilters(SelectCore& core, Scope* scope, std::string* out) {
 
 void Translator::EmitOrderBy(std::vector<sql::OrderItem>& items, const Scope* scope,
                              std::string* out, bool exact_keys, const sql::SelectCore* core) {
-  const bool outermost = exact_select_ != nullptr && &items == &exact_select_->order_by;
+  // Items may name the select items of a query whose computed columns are exact.
+  const SelectCore* named_core = core != nullptr && ExactOwner(*core) != nullptr ? core : nullptr;
   out->append(" ORDER BY ");
   for (size_t i = 0; i < items.size(); ++i) {
     if (i) out->append(", ");
@@ -703,7 +769,7 @@ void Translator::EmitOrderBy(std::vector<sql::OrderItem>& items, const Scope* sc
     ordering_ = true;
     const SelectCore* aliases = order_aliases_;
     if (item.expr->kind != ExprKind::kColumn) order_aliases_ = core;
-    if (!exact_keys || !EmitExactSortKey(*item.expr, outermost, scope, out)) {
+    if (!exact_keys || !EmitExactSortKey(*item.expr, named_core, scope, out)) {
       Emit(*item.expr, scope, out);
     }
     order_aliases_ = aliases;
@@ -769,7 +835,9 @@ Translation Translator::RunStatement(Statement& stmt) {
       Translation tr{StatementKind::kSelect, {}, false};
       std::string out;
       out.reserve(statement_.size() + statement_.size() / 2);
+      // A set operation's branches print exact operands, which its duplicates compare by.
       if (!pg_ && stmt.select->cores.size() == 1) exact_select_ = stmt.select.get();
+      if (stmt.select->cores.size() > 1) MarkExactColumns(*stmt.select);
       for (ColumnInfo& c : EmitSelect(*stmt.select, nullptr, &out)) {
         tr.column_names.push_back(std::move(c.name));
       }

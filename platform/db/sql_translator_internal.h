@@ -9,8 +9,11 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <map>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/db/catalog.h"
@@ -135,7 +138,11 @@ struct JoinedColumn {
   std::string name;
 };
 
+// A number no other scope of the process has had, telling scopes apart beyond their addresses.
+uint64_t NextScopeSerial();
+
 struct Scope {
+  uint64_t serial = NextScopeSerial();
   std::vector<Source> sources;
   // FROM joins with USING: the columns USING merges (read unqualified, "$<column>" where the
   // sources are renamed), and what * stands for in Oracle's order: the merged columns once,
@@ -338,10 +345,32 @@ class Translator {
                                  const std::string& right, SqlType rt, std::string* out);
   void EmitConcat(const std::vector<const Expr*>& parts, const Scope* scope, std::string* out);
 
-  // The exact NUMBER arithmetic of a query's own result columns on the embedded engine
-  // (exact_arithmetic.cpp): whether the select item `index` of `core` is computed
-  // exactly, and its printer.
+  // The exact NUMBER arithmetic of the embedded engine (exact_arithmetic.cpp): whether the
+  // select item `index` of `core` is computed exactly (as a result of the outermost query, as
+  // an exact operand in an inline view, a scalar subquery or a set operation's branch), and
+  // its printer.
   bool PrintsExactly(const SelectCore& core, size_t index, const Scope* scope);
+  // The query `core` is a block of when its computed columns are exact, else null.
+  const Select* ExactOwner(const SelectCore& core) const;
+  // The blocks of `select` print their computed columns as exact operands.
+  void MarkExactColumns(const Select& select);
+  // A value computed in decimal: arithmetic, SUM or AVG, a function of numbers, MIN or MAX or
+  // the sign of a computed value, or a column or scalar subquery holding exact operands.
+  bool IsComputed(const Expr& e, const Scope* scope);
+  // A column or scalar subquery whose values are exact operands.
+  bool ExactLeaf(const Expr& e, const Scope* scope);
+  // A scalar subquery as printed in `scope`, printed once.
+  struct PrintedSubquery {
+    std::string sql;
+    SqlType type = SqlType::kUnknown;
+    bool exact = false;
+  };
+  const PrintedSubquery& ScalarSubquery(const Expr& e, const Scope* scope);
+  PrintedSubquery PrintScalarSubquery(const Expr& e, const Scope* scope, size_t row_width = 1);
+  // A set operation's ORDER BY whose items read exact columns: the operation printed from
+  // `start` becomes a view that the exact sort keys order. False where no item reads one.
+  bool EmitExactCompoundOrder(Select& select, const std::vector<ColumnInfo>& columns,
+                              const Scope& scope, size_t start, std::string* out);
   // The function of SUM or AVG (`f`) of a value of type `argument`, in `form`.
   enum class ExactForm { kNone, kOperand, kResult };
   const char* NumberAggregate(std::string_view f, SqlType argument, ExactForm form) const;
@@ -353,7 +382,9 @@ class Translator {
                            std::string* out);
   bool EmitExactBetween(const Expr& e, const Scope* scope, std::string* out);
   bool EmitExactInList(const Expr& e, const Scope* scope, std::string* out);
-  bool EmitExactSortKey(const Expr& e, bool outermost, const Scope* scope, std::string* out);
+  // `named_core`: the query block whose select items the key may name by alias or position.
+  bool EmitExactSortKey(const Expr& e, const SelectCore* named_core, const Scope* scope,
+                        std::string* out);
   bool ExactOperands(const Expr& e, const Scope* scope, int depth);
   // `result`: e is the column itself, not an operand of it.
   SqlType EmitExact(const Expr& e, const Scope* scope, bool result, std::string* out);
@@ -496,6 +527,12 @@ class Translator {
   // Set by the exact printer just before it prints a DECODE of numbers, which takes it: its
   // results are printed exactly.
   bool exact_decode_results_ = false;
+  // Query blocks other than the outermost whose computed columns print as exact operands, and
+  // the query each belongs to.
+  std::unordered_map<const SelectCore*, const Select*> exact_cores_;
+  // Scalar subqueries printed on the embedded engine, by node and scope: the exact printer
+  // reads them again without printing them twice.
+  std::map<std::pair<const Expr*, uint64_t>, PrintedSubquery> printed_subqueries_;
 };
 
 }  // namespace detail
