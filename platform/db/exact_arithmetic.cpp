@@ -14,9 +14,12 @@
 // - BETWEEN: two such comparisons; an IN list, one for each value;
 // - a computed sort key: ora_sort_key, bytes that sort as the exact values do;
 // - the argument of SUM and AVG: exact, the aggregates reading a long value's text;
-// - a computed GROUP BY item: its exact value, one text or number for each decimal.
-// A column of an inline view, and a result column a sort reads by its name, stay numbers the
-// engine compares and sorts: the double nearest the exact value.
+// - a computed GROUP BY or PARTITION BY item: its exact value, one text or number for each
+//   decimal;
+// - a computed column of an inline view, a scalar subquery or a set operation's branch: an
+//   exact operand (ora_exact_add ...), which the query around it reads as computed above, and
+//   elsewhere through ora_num, the number nearest it; a set operation ordered by such a column
+//   is read as a view whose sort keys name it.
 #include <algorithm>
 
 #include "platform/db/sql_translator_internal.h"

@@ -267,6 +267,56 @@ INSERT INTO T VALUES (4, 2, 6, 0);
             "0.3333333333333333333333333333343333333333");
 }
 
+// A computed column of an inline view, a scalar subquery or a set operation keeps its digits
+// for the query around it: its arithmetic, comparisons, sums, groups, sorts and pages.
+TEST_P(OracleNumbersTest, ComputedColumnsOfSubqueriesKeepTheirDigits) {
+  // X: 12345678901234567891.5, ...892.5, ...893.5 and 12358024580135802457.5, by ID.
+  const std::string kLong = "(SELECT ID, ID + 12345678901234567890.5 X FROM N)";
+  // 1/3 twice and 0.333333333333333, which a double of 15 digits would not tell apart.
+  const std::string kThirds = "(SELECT 1/3 X FROM DUAL UNION ALL SELECT 3/9 FROM DUAL UNION ALL "
+                              "SELECT 0.333333333333333 FROM DUAL)";
+  const std::string sum = "SELECT SUM(X), MAX(X), COUNT(DISTINCT X) FROM (SELECT X FROM " + kLong +
+                          " UNION ALL SELECT 12345678901234567891.5 FROM DUAL)";
+  const std::string compare = "SELECT COUNT(*) FROM " + kLong +
+                              " WHERE X > 12345678901234567892 AND X < 12345678901234567894 AND "
+                              "X BETWEEN 12345678901234567892.5 AND 12345678901234567893.5";
+  Expect({
+      {"SELECT X * 3, X FROM (SELECT 1/3 AS X FROM DUAL)",
+       {"0.9999999999999999999999999999999999999999", "0.3333333333333333333333333333333333333333"}},
+      {"SELECT (SELECT 10/3 FROM DUAL) * 3, (SELECT 2/3 FROM DUAL) FROM DUAL",
+       {"9.99999999999999999999999999999999999999", "0.6666666666666666666666666666666666666667"}},
+      {sum.c_str(), {"61740740185074074026.5", "12358024580135802457.5", "4"}},
+      {compare.c_str(), {"2"}},
+      {"SELECT COUNT(*) FROM (SELECT 1/3 X FROM DUAL) WHERE X = "
+       "0.3333333333333333333333333333333333333333 AND X <> 0.333333333333333 AND "
+       "(SELECT 1/3 FROM DUAL) > 0.333333333333333",
+       {"1"}},
+      {"SELECT COUNT(*) FROM (SELECT 1/3 FROM DUAL UNION SELECT 0.3333333333333333333333333333333333333333 "
+       "FROM DUAL UNION SELECT 0.333333333333333 FROM DUAL)",
+       {"2"}},
+      {"SELECT TO_CHAR(X), ROUND(X, 30), NVL(X, 0) FROM (SELECT 1/3 X FROM DUAL)",
+       {".3333333333333333333333333333333333333333", "0.333333333333333333333333333333",
+        "0.3333333333333333333333333333333333333333"}},
+  });
+  EXPECT_EQ(Column(("SELECT COUNT(*) FROM " + kThirds + " GROUP BY X ORDER BY X").c_str()), "1,2");
+  EXPECT_EQ(Column(("SELECT DISTINCT X FROM " + kThirds + " ORDER BY X DESC").c_str()),
+            "0.3333333333333333333333333333333333333333,0.333333333333333");
+  EXPECT_EQ(Column(("SELECT COUNT(*) OVER (PARTITION BY X) FROM " + kThirds + " ORDER BY 1").c_str()),
+            "1,2,2");
+  EXPECT_EQ(Column(("SELECT ID FROM (SELECT ID, X FROM " + kLong +
+                    " ORDER BY X DESC) WHERE ROWNUM <= 2").c_str()),
+            "12345678901234567,3");
+  EXPECT_EQ(Column(("SELECT R FROM (SELECT ID, ROW_NUMBER() OVER (ORDER BY X DESC) R FROM " +
+                    kLong + ") ORDER BY ID").c_str()),
+            "4,3,2,1");
+  EXPECT_EQ(Column("SELECT ID + 12345678901234567890.5 X FROM N WHERE ID < 3 UNION ALL "
+                   "SELECT 12345678901234567890 FROM DUAL ORDER BY 1 DESC"),
+            "12345678901234567892.5,12345678901234567891.5,12345678901234567890");
+  EXPECT_EQ(Column("SELECT X FROM (SELECT 1/3 X FROM DUAL UNION ALL SELECT 2/3 FROM DUAL) "
+                   "ORDER BY X DESC"),
+            "0.6666666666666666666666666666666666666667,0.3333333333333333333333333333333333333333");
+}
+
 // A number converted to text without a format model is written as TO_CHAR writes it: no zero
 // before the point, no trailing zeros; in a result it stays a plain decimal.
 TEST_P(OracleNumbersTest, NumbersTurnedIntoTextHaveNoZeroBeforeThePoint) {
