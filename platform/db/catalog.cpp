@@ -43,6 +43,10 @@ CREATE TABLE IF NOT EXISTS KORVALIS_CONS_COLUMNS (
   COLUMN_NAME TEXT NOT NULL,
   POSITION INTEGER NOT NULL,
   PRIMARY KEY (CONSTRAINT_NAME, POSITION));
+CREATE TABLE IF NOT EXISTS KORVALIS_EXACT_COLUMNS (
+  TABLE_NAME TEXT NOT NULL,
+  COLUMN_NAME TEXT NOT NULL,
+  PRIMARY KEY (TABLE_NAME, COLUMN_NAME));
 CREATE VIEW IF NOT EXISTS DUAL AS SELECT 'X' AS DUMMY;
 )";
 }
@@ -213,6 +217,21 @@ void Describe(sqlite3* db, TableInfo* table) {
   for (ColumnInfo& col : table->columns) {
     if (col.origin_table) col.origin_column = &col;
   }
+  if (!table->is_view) return;
+  // A view's computed columns that hold exact operands (a file that cannot be written may
+  // predate the table, and has none).
+  stmt = nullptr;
+  if (sqlite3_prepare_v2(db, "SELECT COLUMN_NAME FROM KORVALIS_EXACT_COLUMNS WHERE TABLE_NAME = ?1",
+                         -1, &stmt, nullptr) == SQLITE_OK) {
+    sqlite3_bind_text(stmt, 1, table->name.data(), static_cast<int>(table->name.size()),
+                      SQLITE_STATIC);
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+      for (ColumnInfo& col : table->columns) {
+        if (col.name == ColumnText(stmt, 0)) col.exact_number = true;
+      }
+    }
+  }
+  sqlite3_finalize(stmt);
 }
 
 }  // namespace

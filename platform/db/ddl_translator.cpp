@@ -359,11 +359,17 @@ Translation Translator::CreateView(Statement& stmt) {
     tr.statements.push_back(std::move(drop));
     tr.statements.push_back("DELETE FROM KORVALIS_COLUMNS WHERE TABLE_NAME = " + SqlText(view));
     tr.statements.push_back("DELETE FROM KORVALIS_TABLES WHERE TABLE_NAME = " + SqlText(view));
+    if (!pg_) {
+      tr.statements.push_back("DELETE FROM KORVALIS_EXACT_COLUMNS WHERE TABLE_NAME = " +
+                              SqlText(view));
+    }
   }
   std::vector<std::string> names;
   for (const Name& n : stmt.columns) names.push_back(NameOf(n));
   std::string select;
   want_origins_ = true;
+  // Its computed columns hold exact operands, which the catalog tells the queries reading it.
+  MarkExactColumns(*stmt.select);
   auto cols = EmitSelect(*stmt.select, nullptr, &select, names.empty() ? nullptr : &names);
   want_origins_ = false;
   if (!names.empty() && names.size() != cols.size()) {
@@ -410,6 +416,10 @@ Translation Translator::CreateView(Statement& stmt) {
          : cols[i].type == SqlType::kDate ? "7"
                                           : "4000") +
         (pg_ ? ", 'Y') ON CONFLICT DO NOTHING" : ", 'Y')"));
+    if (cols[i].exact_number) {
+      tr.statements.push_back("INSERT INTO KORVALIS_EXACT_COLUMNS (TABLE_NAME, COLUMN_NAME) VALUES (" +
+                              SqlText(view) + ", " + SqlText(cols[i].name) + ")");
+    }
   }
   return tr;
 }
@@ -458,6 +468,7 @@ Translation Translator::Drop(Statement& stmt) {
   tr.statements.push_back("DELETE FROM KORVALIS_TABLES WHERE TABLE_NAME = " + t);
   tr.statements.push_back("DELETE FROM KORVALIS_CONS_COLUMNS WHERE TABLE_NAME = " + t);
   tr.statements.push_back("DELETE FROM KORVALIS_CONSTRAINTS WHERE TABLE_NAME = " + t);
+  if (!pg_) tr.statements.push_back("DELETE FROM KORVALIS_EXACT_COLUMNS WHERE TABLE_NAME = " + t);
   DropTextIndexes(*table, &tr);
   return tr;
 }

@@ -267,9 +267,10 @@ INSERT INTO T VALUES (4, 2, 6, 0);
             "0.3333333333333333333333333333343333333333");
 }
 
-// A computed column of an inline view, a scalar subquery or a set operation keeps its digits
-// for the query around it: its arithmetic, comparisons, sums, groups, sorts and pages.
+// A computed column of an inline view, a view, a scalar subquery or a set operation keeps its
+// digits for the query around it: its arithmetic, comparisons, sums, groups, sorts and pages.
 TEST_P(OracleNumbersTest, ComputedColumnsOfSubqueriesKeepTheirDigits) {
+  RunScript(*c_, "CREATE VIEW THIRDS AS SELECT ID, ID / 3 X FROM N;");
   // X: 12345678901234567891.5, ...892.5, ...893.5 and 12358024580135802457.5, by ID.
   const std::string kLong = "(SELECT ID, ID + 12345678901234567890.5 X FROM N)";
   // 1/3 twice and 0.333333333333333, which a double of 15 digits would not tell apart.
@@ -294,6 +295,11 @@ TEST_P(OracleNumbersTest, ComputedColumnsOfSubqueriesKeepTheirDigits) {
       {"SELECT COUNT(*) FROM (SELECT 1/3 FROM DUAL UNION SELECT 0.3333333333333333333333333333333333333333 "
        "FROM DUAL UNION SELECT 0.333333333333333 FROM DUAL)",
        {"2"}},
+      {"SELECT X * 3, X FROM THIRDS WHERE ID = 1",
+       {"0.9999999999999999999999999999999999999999", "0.3333333333333333333333333333333333333333"}},
+      {"SELECT COUNT(*) FROM THIRDS WHERE X > 0.333333333333333 AND "
+       "X < 0.3333333333333333333333333333333333333334",
+       {"1"}},
       {"SELECT TO_CHAR(X), ROUND(X, 30), NVL(X, 0) FROM (SELECT 1/3 X FROM DUAL)",
        {".3333333333333333333333333333333333333333", "0.333333333333333333333333333333",
         "0.3333333333333333333333333333333333333333"}},
