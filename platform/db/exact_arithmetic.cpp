@@ -409,7 +409,7 @@ SqlType Translator::EmitExact(const Expr& e, const Scope* scope, bool result, st
       return SqlType::kNumber;
     }
     // A column of exact operands is read as it is held.
-    if (e.kind == ExprKind::kColumn) return EmitColumn(e, scope, out);
+    if (e.kind == ExprKind::kColumn) return EmitColumn(e, scope, out, true);
     return Emit(e, scope, out);
   }
   out->append(ExactFunction(e.text, result));

@@ -59,8 +59,20 @@ SqlType Translator::ResolveColumnType(const Expr& e, const Scope* scope) {
   return c ? c->type : SqlType::kUnknown;
 }
 
-SqlType Translator::EmitColumn(const Expr& e, const Scope* scope, std::string* out) {
+// A column of exact operands read where no exact function stands is the number nearest its
+// value, as the engine computes and compares it (an ORDER BY item may name a select item
+// instead, and is read as written).
+void Translator::ReadNearestNumber(const ColumnInfo* column, bool exact_read, size_t start,
+                                   std::string* out) const {
+  if (column == nullptr || !column->exact_number || exact_read || ordering_) return;
+  out->insert(start, "ora_num(");
+  out->push_back(')');
+}
+
+SqlType Translator::EmitColumn(const Expr& e, const Scope* scope, std::string* out,
+                               bool exact_read) {
   if (e.outer_join) Refuse("the (+) outer join");
+  const size_t start = out->size();
   if (e.parts.size() == 1 && !e.parts[0].quoted) {
     const std::string_view w = e.parts[0].text;
     if (w == "ROWID") Refuse("ROWID");
@@ -89,7 +101,9 @@ SqlType Translator::EmitColumn(const Expr& e, const Scope* scope, std::string* o
       // A column merged by a join with USING, read from the view of the renamed items.
       out->append(s->sources[0].renamed_in).push_back('.');
       AppendName("$" + std::string(column), out);
-      return ResolveColumnType(e, scope);
+      const ColumnInfo* merged_column = ResolveColumn(e, scope);
+      ReadNearestNumber(merged_column, exact_read, start, out);
+      return merged_column ? merged_column->type : SqlType::kUnknown;
     }
     const Source* found = nullptr;
     const ColumnInfo* info = nullptr;
@@ -110,6 +124,7 @@ SqlType Translator::EmitColumn(const Expr& e, const Scope* scope, std::string* o
     if (found->renamed_in.empty()) break;
     out->append(found->renamed_in).push_back('.');
     AppendAlias(found->alias + "$" + info->name, out);
+    ReadNearestNumber(info, exact_read, start, out);
     return info->type;
   }
   size_t first = e.parts.size() > 2 ? e.parts.size() - 2 : 0;  // a schema qualifier is dropped
@@ -127,6 +142,7 @@ SqlType Translator::EmitColumn(const Expr& e, const Scope* scope, std::string* o
                    "\": invalid identifier");
   }
   if (!resolved && !ordering_) RefuseColumnOfAnotherCase(e, scope);
+  ReadNearestNumber(resolved, exact_read, start, out);
   return resolved ? resolved->type : SqlType::kUnknown;
 }
 
@@ -190,21 +206,8 @@ SqlType Translator::Emit(const Expr& e, const Scope* scope, std::string* out) {
     case ExprKind::kString:
       AppendStringLiteral(e.text, out);
       return SqlType::kText;
-    case ExprKind::kColumn: {
-      const size_t start = out->size();
-      const SqlType type = EmitColumn(e, scope, out);
-      // A column of exact operands read where no exact function stands is the number nearest
-      // its value, as the engine computes and compares it (an ORDER BY item may name a select
-      // item instead, and is read as written).
-      if (!pg_ && !ordering_) {
-        const ColumnInfo* c = ResolveColumn(e, scope);
-        if (c != nullptr && c->exact_number) {
-          out->insert(start, "ora_num(");
-          out->push_back(')');
-        }
-      }
-      return type;
-    }
+    case ExprKind::kColumn:
+      return EmitColumn(e, scope, out);
     case ExprKind::kStar:
       out->push_back('*');
       return SqlType::kUnknown;

@@ -431,7 +431,10 @@ class Translator {
   SqlType EmitGreatestOrLeast(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitRandom(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitEmptyLob(const Expr& e, const Scope* scope, std::string* out);
-  SqlType EmitColumn(const Expr& e, const Scope* scope, std::string* out);
+  // `exact_read`: a column of exact operands is read as it is held, not as the nearest number.
+  SqlType EmitColumn(const Expr& e, const Scope* scope, std::string* out, bool exact_read = false);
+  void ReadNearestNumber(const ColumnInfo* column, bool exact_read, size_t start,
+                         std::string* out) const;
   // `row_width`: the values the subquery is compared with ((a, b) = (SELECT x, y)), 1 where
   // it stands for one value. A query of another width is refused (ORA-00913, ORA-00947).
   SqlType EmitSubquery(const Expr& e, const Scope* scope, std::string* out, size_t row_width = 1);
