@@ -11,6 +11,7 @@
 #include "platform/db/connection_string.h"
 #include "platform/db/database_clock.h"
 #include "platform/db/testing/db_test_util.h"
+#include "platform/db/testing/engine_database.h"
 #include "platform/db/script_runner.h"
 
 namespace korvalis::db {
@@ -197,6 +198,36 @@ TEST(CatalogTest, TablesChangedByACommittedTransactionAreReadAgain) {
   }
   for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(file + suffix);
 }
+
+// A table that a transaction created while another connection read the catalog is known to
+// every connection once the transaction commits.
+class CommittedSchemaTest : public ::testing::TestWithParam<Engine> {};
+
+TEST_P(CommittedSchemaTest, ATableCreatedInACommittedTransactionIsKnown) {
+  std::string init;
+  std::unique_ptr<Connection> writer;
+  if (GetParam() == Engine::kPostgres) {
+    writer = testing::OpenEmptyDatabase(Engine::kPostgres, &init);
+  } else {
+    const std::filesystem::path file = std::filesystem::temp_directory_path() /
+                                       ("korvalis_schema_" + std::to_string(::getpid()) + ".db");
+    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(file.string() + suffix);
+    init = "Provider=SQLite;Data Source=" + file.string();
+    writer = CreateDatabase(init);
+  }
+  writer->Execute("CREATE TABLE P (ID NUMBER)");
+  std::unique_ptr<Connection> reader = OpenConnection(init);
+  writer->Begin(Connection::TransactionMode::kWriting);
+  writer->Execute("CREATE TABLE Q (BORN DATE)");
+  // The reader reads the catalog while the new table is not yet its to see.
+  EXPECT_EQ(Scalar(*reader, "SELECT COUNT(*) FROM P"), "0");
+  writer->Execute("INSERT INTO Q VALUES (TO_DATE('2001-02-28', 'YYYY-MM-DD'))");
+  writer->Commit();
+  EXPECT_EQ(Scalar(*reader, "SELECT BORN + 1 FROM Q"), "2001-03-01 00:00:00");
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, CommittedSchemaTest, testing::kBothEngines,
+                         testing::EngineName);
 
 TEST(ConnectionStringTest, ReadsOleDbItems) {
   ConnectionString cs = ConnectionString::Parse(

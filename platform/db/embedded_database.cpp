@@ -17,15 +17,19 @@ EmbeddedDatabase::EmbeddedDatabase(std::string path)
   open_name_ = in_memory_ ? MemoryName() : path_;
 }
 
-std::shared_ptr<const Catalog> EmbeddedDatabase::CurrentCatalog(sqlite3* db) {
-  return translations_.CurrentCatalog([db] { return Catalog::LoadOnDemand(db); });
+std::shared_ptr<const Catalog> EmbeddedDatabase::CurrentCatalog(sqlite3* db,
+                                                                TranslationCache* transaction) {
+  return (transaction ? *transaction : translations_).CurrentCatalog([db] {
+    return Catalog::LoadOnDemand(db);
+  });
 }
 
 std::shared_ptr<const Translation> EmbeddedDatabase::Translate(std::string_view oracle_sql,
-                                                               sqlite3* db, bool* seen_before) {
+                                                               sqlite3* db, bool* seen_before,
+                                                               TranslationCache* transaction) {
   Catalog::DescribingThrough describing(db);
-  return translations_.Translate(
-      oracle_sql, [db] { return Catalog::LoadOnDemand(db); }, seen_before);
+  return (transaction ? *transaction : translations_)
+      .Translate(oracle_sql, [db] { return Catalog::LoadOnDemand(db); }, seen_before);
 }
 
 }  // namespace korvalis::db

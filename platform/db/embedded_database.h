@@ -35,12 +35,16 @@ class EmbeddedDatabase {
 
   // The translation of `oracle_sql`, from the cache or made now; `db` reads the catalog, and the
   // tables the statement names that it has not described yet, when they must be read.
-  // *seen_before (when given) tells whether the text was translated before. Throws SqlError.
+  // *seen_before (when given) tells whether the text was translated before. `transaction`
+  // (when given) keeps the translations of a transaction of `db` that changed the schema, made
+  // against the schema as that transaction sees it. Throws SqlError.
   std::shared_ptr<const Translation> Translate(std::string_view oracle_sql, sqlite3* db,
-                                               bool* seen_before = nullptr);
-  // The catalog, its tables described on their first lookup: look them up within a
-  // Catalog::DescribingThrough scope of a connection to this database.
-  std::shared_ptr<const Catalog> CurrentCatalog(sqlite3* db);
+                                               bool* seen_before = nullptr,
+                                               TranslationCache* transaction = nullptr);
+  // The catalog (of `transaction`, when given), its tables described on their first lookup:
+  // look them up within a Catalog::DescribingThrough scope of a connection to this database.
+  std::shared_ptr<const Catalog> CurrentCatalog(sqlite3* db,
+                                                TranslationCache* transaction = nullptr);
 
  private:
   std::string path_;

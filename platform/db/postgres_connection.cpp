@@ -238,7 +238,7 @@ void PostgresConnection::Send(const char* sql) {
 
 std::shared_ptr<const Translation> PostgresConnection::Translate(std::string_view sql,
                                                                  bool* seen_before) {
-  return database_->Translate(sql, conn_, seen_before);
+  return database_->Translate(sql, conn_, seen_before, transaction_translations_.get());
 }
 
 std::unique_ptr<Rowset> PostgresConnection::Execute(std::string_view sql) {
@@ -315,7 +315,7 @@ std::unique_ptr<Rowset> PostgresConnection::RunUnit(const Translation& t) {
       RunStatements(std::move(statements), t.tables, lock, t.reads_sysdate, KeepsWork(t, lock))};
   if (t.changes_schema) {
     database_->SchemaChanged();
-    if (InTransaction()) schema_changed_in_transaction_ = true;
+    if (InTransaction()) SchemaChangedInTransaction(&transaction_translations_, Engine::kPostgres);
   }
   return std::make_unique<EmptyRowset>();
 }
@@ -530,7 +530,7 @@ BlobValue PostgresConnection::ReadBlob(std::string_view sql) {
 bool PostgresConnection::WriteBlob(std::string_view sql, std::optional<std::string_view> bytes) {
   CheckOpen();
   const BlobStatement b =
-      TranslateBlobSelect(sql, *database_->CurrentCatalog(conn_), Engine::kPostgres);
+      TranslateBlobSelect(sql, *database_->CurrentCatalog(conn_, transaction_translations_.get()), Engine::kPostgres);
   // The row's address holds while the table is locked: both statements run in one transaction.
   const bool own = !InTransaction();
   if (own) Begin(TransactionMode::kWriting);
@@ -569,7 +569,7 @@ void PostgresConnection::Begin(TransactionMode mode) {
   pending_begin_ = BeginStatement(mode);
   mode_ = mode;
   subordinate_ = false;
-  schema_changed_in_transaction_ = false;
+  transaction_translations_.reset();
   locked_.clear();
   held_ = false;
   sysdate_set_.clear();
@@ -582,7 +582,9 @@ void PostgresConnection::BeginSubordinate(TransactionMode mode) {
 
 void PostgresConnection::Commit() {
   if (!InTransaction()) return;
-  const bool read_only = mode_ == TransactionMode::kReading && !held_;
+  const bool schema_changed = transaction_translations_ != nullptr;
+  transaction_translations_.reset();
+  const bool read_only = mode_ == TransactionMode::kReading && !held_ && !schema_changed;
   pending_begin_.clear();
   subordinate_ = false;
   locked_.clear();
@@ -590,7 +592,6 @@ void PostgresConnection::Commit() {
   sysdate_set_.clear();
   if (!open_) return;  // no statement ran: nothing to commit
   open_ = false;
-  schema_changed_in_transaction_ = false;
   if (read_only &&
       PQsendQueryParams(conn_, "COMMIT", 0, nullptr, nullptr, nullptr, nullptr, 0) == 1) {
     commit_unread_ = true;
@@ -602,6 +603,9 @@ void PostgresConnection::Commit() {
   if (std::strcmp(PQcmdStatus(r.result), "COMMIT") != 0) {
     throw DbError(kProviderFailed, "ORA-02091: transaction rolled back");
   }
+  // Other connections may have read the catalog while this transaction's schema was not theirs
+  // to see: it is read again.
+  if (schema_changed) database_->SchemaChanged();
 }
 
 void PostgresConnection::Rollback() {
@@ -611,9 +615,9 @@ void PostgresConnection::Rollback() {
   locked_.clear();
   held_ = false;
   sysdate_set_.clear();
-  if (schema_changed_in_transaction_) {
+  if (transaction_translations_) {
     database_->SchemaChanged();
-    schema_changed_in_transaction_ = false;
+    transaction_translations_.reset();
   }
   if (!open_) return;
   open_ = false;

@@ -105,7 +105,10 @@ class PostgresConnection final : public Connection {
   std::string pending_begin_;
   bool open_ = false;  // the server holds an open transaction of ours
   bool commit_unread_ = false;  // a COMMIT was sent whose answer is not read yet
-  bool schema_changed_in_transaction_ = false;
+  // The translations of the open transaction once it changed the schema, against the schema as
+  // it sees it: other connections meanwhile read the shared catalog as committed, without what
+  // this transaction made. Dropped when it ends; a commit makes every connection read again.
+  std::unique_ptr<TranslationCache> transaction_translations_;
   std::unordered_set<std::string> locked_;  // tables the open transaction holds
   // The open transaction holds work or locks: a failing statement undoes only itself.
   bool held_ = false;

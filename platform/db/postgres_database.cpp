@@ -140,13 +140,17 @@ void PostgresDatabase::EnsureRuntime(pg_conn* connection) {
 
 std::shared_ptr<const Translation> PostgresDatabase::Translate(std::string_view oracle_sql,
                                                                pg_conn* connection,
-                                                               bool* seen_before) {
-  return translations_.Translate(
-      oracle_sql, [connection] { return LoadCatalog(connection); }, seen_before);
+                                                               bool* seen_before,
+                                                               TranslationCache* transaction) {
+  return (transaction ? *transaction : translations_)
+      .Translate(oracle_sql, [connection] { return LoadCatalog(connection); }, seen_before);
 }
 
-std::shared_ptr<const Catalog> PostgresDatabase::CurrentCatalog(pg_conn* connection) {
-  return translations_.CurrentCatalog([connection] { return LoadCatalog(connection); });
+std::shared_ptr<const Catalog> PostgresDatabase::CurrentCatalog(pg_conn* connection,
+                                                                TranslationCache* transaction) {
+  return (transaction ? *transaction : translations_).CurrentCatalog([connection] {
+    return LoadCatalog(connection);
+  });
 }
 
 std::shared_ptr<const Catalog> PostgresDatabase::LoadCatalog(pg_conn* connection) {

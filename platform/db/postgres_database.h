@@ -39,10 +39,13 @@ class PostgresDatabase {
   uint64_t generation() const { return translations_.generation(); }
   void SchemaChanged() { translations_.SchemaChanged(); }
   // The translation of `oracle_sql`; `connection` reads the catalog when it must be loaded.
-  // Throws SqlError.
+  // `transaction` (when given) keeps the translations of a transaction of `connection` that
+  // changed the schema, made against the schema as that transaction sees it. Throws SqlError.
   std::shared_ptr<const Translation> Translate(std::string_view oracle_sql, pg_conn* connection,
-                                               bool* seen_before = nullptr);
-  std::shared_ptr<const Catalog> CurrentCatalog(pg_conn* connection);
+                                               bool* seen_before = nullptr,
+                                               TranslationCache* transaction = nullptr);
+  std::shared_ptr<const Catalog> CurrentCatalog(pg_conn* connection,
+                                                TranslationCache* transaction = nullptr);
 
  private:
   void EnsureRuntime(pg_conn* connection);

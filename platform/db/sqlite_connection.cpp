@@ -475,12 +475,12 @@ std::unique_ptr<Rowset> SqliteConnection::Run(std::string_view sql, const Statem
 std::shared_ptr<const Translation> SqliteConnection::TranslateFor(std::string_view sql,
                                                                   const StatementShape* shape,
                                                                   bool* seen_before) {
-  if (shape == nullptr) return database_->Translate(sql, db_, seen_before);
+  if (shape == nullptr) return database_->Translate(sql, db_, seen_before, transaction_translations_.get());
   // A shape that does not translate to one plain query leaves the text to run as written,
   // which also reports any failure in the text's own words.
   std::shared_ptr<const Translation> t;
   try {
-    t = database_->Translate(sql, db_, seen_before);
+    t = database_->Translate(sql, db_, seen_before, transaction_translations_.get());
   } catch (const DbError&) {
     return nullptr;
   }
@@ -495,7 +495,7 @@ std::unique_ptr<Rowset> SqliteConnection::RunUnit(const Translation& t) {
   RunScript(t);
   if (t.changes_schema) {
     database_->SchemaChanged();
-    if (InTransaction()) schema_changed_in_transaction_ = true;
+    if (InTransaction()) SchemaChangedInTransaction(&transaction_translations_, Engine::kSqlite);
   }
   return std::make_unique<EmptyRowset>();
 }
@@ -538,7 +538,7 @@ std::unique_ptr<Rowset> SqliteConnection::RunCached(StatementCache::Entry* cache
 
 BlobValue SqliteConnection::ReadBlob(std::string_view sql) {
   // Any query reads: inline views, joins and views included. Only writing needs one table.
-  std::shared_ptr<const Translation> t = database_->Translate(sql, db_);
+  std::shared_ptr<const Translation> t = database_->Translate(sql, db_, nullptr, transaction_translations_.get());
   if (t->kind != sql::StatementKind::kSelect || t->statements.size() != 1) {
     throw SqlError("a BLOB read of a statement that is not a query is not supported",
                    kNotSupported);
@@ -563,7 +563,7 @@ BlobValue SqliteConnection::ReadBlob(std::string_view sql) {
 
 bool SqliteConnection::WriteBlob(std::string_view sql, std::optional<std::string_view> bytes) {
   Catalog::DescribingThrough describing(db_);
-  BlobStatement b = TranslateBlobSelect(sql, *database_->CurrentCatalog(db_));
+  BlobStatement b = TranslateBlobSelect(sql, *database_->CurrentCatalog(db_, transaction_translations_.get()));
   StatementGuard find;
   int rc = sqlite3_prepare_v2(db_, b.rowid_sql.c_str(), -1, &find.stmt, nullptr);
   if (rc != SQLITE_OK) Fail(rc);
@@ -596,7 +596,7 @@ void SqliteConnection::Begin(TransactionMode mode) {
     RunKept(kBeginReading, "BEGIN DEFERRED");
   }
   mode_ = mode;
-  schema_changed_in_transaction_ = false;
+  transaction_translations_.reset();
   subordinate_ = false;
 }
 
@@ -610,8 +610,8 @@ void SqliteConnection::Commit() {
   RunKept(kCommit, "COMMIT");
   // Other connections may have described tables while this transaction's schema was not
   // theirs to see: the catalog is read again.
-  if (schema_changed_in_transaction_) database_->SchemaChanged();
-  schema_changed_in_transaction_ = false;
+  if (transaction_translations_) database_->SchemaChanged();
+  transaction_translations_.reset();
   subordinate_ = false;
 }
 
@@ -620,9 +620,9 @@ void SqliteConnection::Rollback() {
   statements_.ResetFree();
   int rc = sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   subordinate_ = false;
-  if (schema_changed_in_transaction_) {
+  if (transaction_translations_) {
     database_->SchemaChanged();
-    schema_changed_in_transaction_ = false;
+    transaction_translations_.reset();
   }
   if (rc != SQLITE_OK) throw ErrorFromSqlite(db_, rc);
 }

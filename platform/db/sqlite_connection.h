@@ -78,7 +78,10 @@ class SqliteConnection final : public Connection {
   sqlite3* db_ = nullptr;
   bool read_only_ = false;
   TransactionMode mode_ = TransactionMode::kReading;
-  bool schema_changed_in_transaction_ = false;
+  // The translations of the open transaction once it changed the schema, against the schema as
+  // it sees it: other connections meanwhile read the shared catalog as committed, without what
+  // this transaction made. Dropped when it ends; a commit makes every connection read again.
+  std::unique_ptr<TranslationCache> transaction_translations_;
   // The open transaction was begun by BeginSubordinate.
   bool subordinate_ = false;
   sqlite3_stmt* transaction_statements_[kTransactionStatements] = {};

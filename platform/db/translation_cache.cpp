@@ -43,4 +43,9 @@ std::shared_ptr<const Translation> TranslationCache::Translate(std::string_view 
   return translation;
 }
 
+void SchemaChangedInTransaction(std::unique_ptr<TranslationCache>* transaction, Engine engine) {
+  if (*transaction == nullptr) *transaction = std::make_unique<TranslationCache>(engine);
+  (*transaction)->SchemaChanged();
+}
+
 }  // namespace korvalis::db

@@ -52,4 +52,8 @@ class TranslationCache {
       translations_;
 };
 
+// After DDL in a transaction: from the next statement on, `*transaction` (made now when null)
+// translates against the schema as the transaction sees it.
+void SchemaChangedInTransaction(std::unique_ptr<TranslationCache>* transaction, Engine engine);
+
 }  // namespace korvalis::db
