@@ -268,6 +268,19 @@ SqlType Translator::EmitAnalytic(const Expr& e, const Scope* scope, std::string*
     EmitNumberOperand(*e.args[0], scope, &arguments);
     arguments.push_back(')');
     out->append(it->second);
+  } else if ((f == "LAG" || f == "LEAD") && e.args.size() > 1) {
+    // The offset is truncated and may not be negative; the default takes the value's type.
+    CheckArity(e, 1, 3);
+    types.push_back(Emit(*e.args[0], scope, &arguments));
+    arguments.append(", ora_window_offset(");
+    EmitNumberOperand(*e.args[1], scope, &arguments);
+    arguments.push_back(')');
+    if (e.args.size() == 3) {
+      arguments.append(", ");
+      const size_t start = arguments.size();
+      ConvertToFirst(types[0], Emit(*e.args[2], scope, &arguments), *e.args[2], start, &arguments);
+    }
+    out->append(it->second);
   } else {
     EmitArgs(e, 0, scope, &arguments, &types);
     out->append(it->second);

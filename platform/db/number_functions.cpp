@@ -326,11 +326,23 @@ void NtileBuckets(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_int64(ctx, v > 2147483647.0 ? 2147483647 : static_cast<int64_t>(v));
 }
 
+// LAG's and LEAD's offset: its argument truncated, which may not be negative.
+void WindowOffset(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) throw FunctionError{"ORA-01428: argument 'NULL' is out of range"};
+  const double v = std::trunc(AsNumber(argv[0]));
+  if (!(v >= 0)) {
+    throw FunctionError{"ORA-01428: argument '" + NumberAsText(AsNumber(argv[0])) +
+                        "' is out of range"};
+  }
+  sqlite3_result_int64(ctx, v > 2147483647.0 ? 2147483647 : static_cast<int64_t>(v));
+}
+
 std::span<const FunctionEntry> NumberFunctions() {
   static const FunctionEntry kEntries[] = {
       {"ora_num", 1, Guarded<Num>, true},
       {"ora_num", 2, Guarded<NumByModel>, true},
       {"ora_ntile_buckets", 1, Guarded<NtileBuckets>, true},
+      {"ora_window_offset", 1, Guarded<WindowOffset>, true},
       {"ora_div", 2, Guarded<Div>, true},
       {"ora_exact_add", 2, Guarded<ExactArithmetic<Exact::kAdd, ResultForm::kOperand>>, true},
       {"ora_exact_sub", 2, Guarded<ExactArithmetic<Exact::kSubtract, ResultForm::kOperand>>, true},

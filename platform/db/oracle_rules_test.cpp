@@ -282,6 +282,12 @@ TEST_P(OracleRulesTest, OrderAndGroups) {
       {"SELECT ID, ROW_NUMBER() OVER (PARTITION BY GRP ORDER BY ID DESC) FROM T ORDER BY ID",
        "1|2,2|1,3|1,4|1"},
       {"SELECT ID, SUM(N) OVER (ORDER BY ID) FROM T ORDER BY ID", "1|10,2|10,3|40,4|80"},
+      // LAG and LEAD: a truncated offset of at least 0, a default of the value's type.
+      {"SELECT ID, LAG(N, 0) OVER (ORDER BY ID), LEAD(N, 1.9, -1) OVER (ORDER BY ID), "
+       "LAG(GRP, ID - 1, 0) OVER (ORDER BY ID) FROM T ORDER BY ID",
+       "1|10|<null>|x,2|<null>|30|x,3|30|40|x,4|40|-1|x"},
+      {"SELECT LAG(N, -1) OVER (ORDER BY ID) FROM T", "ORA-01428"},
+      {"SELECT LAG(N, 1, 'none') OVER (ORDER BY ID) FROM T", "ORA-01722"},
       {"SELECT ID, RANK() OVER (ORDER BY GRP) FROM T ORDER BY ID", "1|1,2|3,3|1,4|4"},
       {"SELECT GRP, MIN(ID), MAX(N) FROM T GROUP BY GRP ORDER BY 1",
        "x|1|30,y|2|<null>,<null>|4|40"},

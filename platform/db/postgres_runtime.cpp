@@ -907,6 +907,13 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
     THEN ora_raise('ORA-01428: argument ''' || coalesce(ora_str(v), 'NULL') || ''' is out of range',
                    'KV000', NULL::integer)
     ELSE least(trunc(v), 2147483647)::integer END $f$;
+-- LAG's and LEAD's offset: its argument truncated, which may not be negative.
+CREATE OR REPLACE FUNCTION ora_window_offset(v numeric) RETURNS integer
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN v IS NULL OR trunc(v) < 0
+    THEN ora_raise('ORA-01428: argument ''' || coalesce(ora_str(v), 'NULL') || ''' is out of range',
+                   'KV000', NULL::integer)
+    ELSE least(trunc(v), 2147483647)::integer END $f$;
 CREATE OR REPLACE FUNCTION ora_sign(v numeric) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT sign(v) $f$;
 CREATE OR REPLACE FUNCTION ora_abs(v numeric) RETURNS numeric
