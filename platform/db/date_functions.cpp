@@ -2,6 +2,8 @@
 // LAST_DAY, MONTHS_BETWEEN and SYSDATE from the database clock.
 #include "platform/db/sql_function_support.h"
 
+#include <cctype>
+
 #include "platform/db/database_clock.h"
 #include "platform/db/exact_number_values.h"
 #include "platform/db/ora_number.h"
@@ -113,6 +115,28 @@ void LastDayFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
   ResultDate(ctx, LastDay(AsDate(argv[0])));
 }
+// NEXT_DAY: the first day after the date that the name gives, at the date's time of day. The
+// name is an English day name or its three-letter abbreviation in any case; letters after the
+// abbreviation are ignored.
+void NextDayFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
+  const DateTime d = AsDate(argv[0]);
+  const std::string name = AsText(argv[1]);
+  static constexpr std::string_view kDays = "SUNMONTUEWEDTHUFRISAT";
+  std::string abbreviation;
+  for (size_t i = 0; i < name.size() && i < 3; ++i) {
+    abbreviation.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(name[i]))));
+  }
+  const size_t at = abbreviation.size() == 3 ? kDays.find(abbreviation) : std::string_view::npos;
+  if (at == std::string_view::npos || at % 3 != 0) {
+    throw FunctionError{"ORA-01846: not a valid day of the week", kConversionFailed};
+  }
+  // 1970-01-01, day 0, was a Thursday.
+  const int64_t day = DaysFromCivil(d.year, d.month, d.day);
+  const int64_t weekday = ((day % 7) + 7 + 4) % 7;
+  const int64_t ahead = (static_cast<int64_t>(at / 3) - weekday + 6) % 7 + 1;
+  ResultDate(ctx, DateTime::FromSeconds(d.ToSeconds() + ahead * 86400));
+}
 void MonthsBetweenFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
   ResultNumber(ctx, MonthsBetween(AsDate(argv[0]), AsDate(argv[1])));
@@ -152,6 +176,7 @@ std::span<const FunctionEntry> DateFunctions() {
       {"ora_add_months", 2, Guarded<AddMonthsFn>, true},
       {"ora_extract_field", 2, Guarded<ExtractFn>, true},
       {"ora_last_day", 1, Guarded<LastDayFn>, true},
+      {"ora_next_day", 2, Guarded<NextDayFn>, true},
       {"ora_months_between", 2, Guarded<MonthsBetweenFn>, true},
       {"ora_exact_months_between", 2, Guarded<ExactMonthsBetween<ResultForm::kOperand>>, true},
       {"ora_result_months_between", 2, Guarded<ExactMonthsBetween<ResultForm::kText>>, true},

@@ -67,6 +67,7 @@ constexpr FunctionRow kFunctionTable[] = {
     {"REMAINDER", 2, 2, "ora_remainder", SqlType::kNumber, true},
     {"ADD_MONTHS", 2, 2, "ora_add_months", SqlType::kDate, false},
     {"LAST_DAY", 1, 1, "ora_last_day", SqlType::kDate, false},
+    {"NEXT_DAY", 2, 2, "ora_next_day", SqlType::kDate, false},
     {"MONTHS_BETWEEN", 2, 2, "ora_months_between", SqlType::kNumber, false},
     {"SYS_GUID", 0, 0, "ora_sys_guid", SqlType::kText, false},
 };
@@ -228,7 +229,7 @@ SqlType Translator::EmitFunction(const Expr& e, const Scope* scope, std::string*
     return row->result;
   }
   if (Printer printer = FindPrinter(e.text)) return (this->*printer)(e, scope, out);
-  if (e.text == "NEXT_DAY" || e.text == "EXISTSNODE" || e.text == "XMLTYPE" || e.text == "SCORE") {
+  if (e.text == "EXISTSNODE" || e.text == "XMLTYPE" || e.text == "SCORE") {
     Refuse(e.text);
   }
   if (e.text.find('.') != std::string::npos) Refuse("the package function " + e.text);

@@ -114,6 +114,11 @@ TEST_P(OracleRulesTest, Dates) {
        "'HH:MI:SS AM') FROM DUAL",
        "01:07:09 PM"},
       {"SELECT DATE '2024-03-05' + 1.5 FROM DUAL", "2024-03-06 12:00:00"},
+      // NEXT_DAY: the first such day after the date, at its time; the abbreviation suffices.
+      {"SELECT NEXT_DAY(DATE '2009-10-15', 'TUESDAY'), NEXT_DAY(DATE '2024-03-05', 'tue'), "
+       "NEXT_DAY(TO_DATE('1960-03-05 10:30', 'YYYY-MM-DD HH24:MI'), 'Fridays') FROM DUAL",
+       "2009-10-20 00:00:00|2024-03-12 00:00:00|1960-03-11 10:30:00"},
+      {"SELECT NEXT_DAY(DATE '2024-03-05', 'MO') FROM DUAL", "ORA-01846"},
       {"SELECT TO_CHAR(DATE '2024-03-05', 'DD-MON-RR'), TO_CHAR(DATE '2024-03-05', 'RRRR.RR'), "
        "TO_CHAR(DATE '2024-03-05', 'SYYYY'), TO_CHAR(DATE '2024-03-05', 'SCC') FROM DUAL",
        "05-MAR-24|2024.24| 2024| 21"},

@@ -1036,6 +1036,16 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
 CREATE OR REPLACE FUNCTION ora_last_day(d timestamp) RETURNS timestamp
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT date_trunc('month', d) + interval '1 month' - interval '1 day' + (d - date_trunc('day', d)) $f$;
+-- NEXT_DAY: the first day after d that the name gives (an English day name or its three-letter
+-- abbreviation in any case, letters after it ignored), at d's time of day.
+CREATE OR REPLACE FUNCTION ora_next_day(d timestamp, name text) RETURNS timestamp
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN d IS NULL OR name IS NULL THEN NULL
+    WHEN length(name) < 3
+      OR position(upper(substr(name, 1, 3)) IN 'SUNMONTUEWEDTHUFRISAT') NOT IN (1, 4, 7, 10, 13, 16, 19)
+    THEN ora_raise('ORA-01846: not a valid day of the week', 'KV001', NULL::timestamp)
+    ELSE d + ((((position(upper(substr(name, 1, 3)) IN 'SUNMONTUEWEDTHUFRISAT') - 1) / 3
+               - extract(dow FROM d)::integer + 6) % 7) + 1) * interval '1 day' END $f$;
 -- Unless the days are the same or both the last of their months, one quotient: the seconds
 -- between over those of a 31-day month.
 CREATE OR REPLACE FUNCTION ora_months_between(a timestamp, b timestamp) RETURNS numeric
