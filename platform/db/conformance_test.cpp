@@ -399,7 +399,6 @@ TEST_P(ConformanceTest, WhatCannotBeTranslatedExactlyIsRefusedByName) {
       {"SELECT MAX(ID) KEEP (DENSE_RANK FIRST ORDER BY D) FROM T", "KEEP"},
       {"SELECT ID FROM T WHERE (ID, ID) = ALL (SELECT 1, 1 FROM DUAL)", "ALL"},
       {"SELECT STDDEV(ID) FROM T", "STDDEV"},
-      {"SELECT NEXT_DAY(D, 'MONDAY') FROM T", "NEXT_DAY"},
       {"SELECT ID FROM T ORDER BY ROWNUM", "ROWNUM"},
       {"UPDATE T SET ID = 1 WHERE ROWNUM = 1", "ROWNUM"},
       {"CREATE GLOBAL TEMPORARY TABLE X (A NUMBER)", "temporary"},
