@@ -149,12 +149,17 @@ class PatternWriter {
         break;
       default: break;
     }
+    Literal();
+    repeatable_ = true;
+  }
+
+  // The character at i_, standing for itself.
+  void Literal() {
     const size_t n = CharLength(p_, i_);
     const std::string_view literal = p_.substr(i_, n);
     i_ += n;
     AppendLiteral(literal, &pcre2_);
     AppendLiteral(literal, &postgres_);
-    repeatable_ = true;
   }
 
   // *, +, ?, {m}, {m,}, {m,n}, each optionally followed by ? (non-greedy). `varies`: the count
@@ -287,11 +292,7 @@ class PatternWriter {
         return;
       default: break;
     }
-    const size_t n = CharLength(p_, i_);
-    const std::string_view literal = p_.substr(i_, n);
-    i_ += n;
-    AppendLiteral(literal, &pcre2_);
-    AppendLiteral(literal, &postgres_);
+    Literal();
   }
 
   bool Open(int group) const {
