@@ -265,17 +265,17 @@ SqlType Translator::EmitAnalytic(const Expr& e, const Scope* scope, std::string*
     if (e.over->order_by.empty()) {
       throw SqlError("ORA-30485: missing ORDER BY expression in the window specification");
     }
-    arguments.append("ora_ntile_buckets(");
+    arguments.append("ora_window_argument(");
     EmitNumberOperand(*e.args[0], scope, &arguments);
-    arguments.push_back(')');
+    arguments.append(", 1)");
     out->append(it->second);
   } else if ((f == "LAG" || f == "LEAD") && e.args.size() > 1) {
     // The offset is truncated and may not be negative; the default takes the value's type.
     CheckArity(e, 1, 3);
     types.push_back(Emit(*e.args[0], scope, &arguments));
-    arguments.append(", ora_window_offset(");
+    arguments.append(", ora_window_argument(");
     EmitNumberOperand(*e.args[1], scope, &arguments);
-    arguments.push_back(')');
+    arguments.append(", 0)");
     if (e.args.size() == 3) {
       arguments.append(", ");
       const size_t start = arguments.size();

@@ -314,23 +314,13 @@ void Trunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   ResultNumber(ctx, TruncateTo(AsNumber(argv[0]), Places(argc, argv)));
 }
 
-// NTILE's number of buckets: its argument truncated, which must be at least 1; a number above
-// what the engine's ntile takes gives one bucket per row as well.
-void NtileBuckets(sqlite3_context* ctx, int, sqlite3_value** argv) {
+// A whole number a window function takes (NTILE's buckets, LAG's and LEAD's offset): its first
+// argument truncated, which must be at least the second; a number above what the engine takes
+// is its largest.
+void WindowArgument(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0])) throw FunctionError{"ORA-01428: argument 'NULL' is out of range"};
   const double v = std::trunc(AsNumber(argv[0]));
-  if (!(v >= 1)) {
-    throw FunctionError{"ORA-01428: argument '" + NumberAsText(AsNumber(argv[0])) +
-                        "' is out of range"};
-  }
-  sqlite3_result_int64(ctx, v > 2147483647.0 ? 2147483647 : static_cast<int64_t>(v));
-}
-
-// LAG's and LEAD's offset: its argument truncated, which may not be negative.
-void WindowOffset(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  if (IsNull(argv[0])) throw FunctionError{"ORA-01428: argument 'NULL' is out of range"};
-  const double v = std::trunc(AsNumber(argv[0]));
-  if (!(v >= 0)) {
+  if (!(v >= AsNumber(argv[1]))) {
     throw FunctionError{"ORA-01428: argument '" + NumberAsText(AsNumber(argv[0])) +
                         "' is out of range"};
   }
@@ -341,8 +331,7 @@ std::span<const FunctionEntry> NumberFunctions() {
   static const FunctionEntry kEntries[] = {
       {"ora_num", 1, Guarded<Num>, true},
       {"ora_num", 2, Guarded<NumByModel>, true},
-      {"ora_ntile_buckets", 1, Guarded<NtileBuckets>, true},
-      {"ora_window_offset", 1, Guarded<WindowOffset>, true},
+      {"ora_window_argument", 2, Guarded<WindowArgument>, true},
       {"ora_div", 2, Guarded<Div>, true},
       {"ora_exact_add", 2, Guarded<ExactArithmetic<Exact::kAdd, ResultForm::kOperand>>, true},
       {"ora_exact_sub", 2, Guarded<ExactArithmetic<Exact::kSubtract, ResultForm::kOperand>>, true},

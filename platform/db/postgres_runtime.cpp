@@ -899,18 +899,12 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN s[2] = 0 THEN NULL ELSE ora_div(s[1], s[2]) END $f$;
 CREATE OR REPLACE AGGREGATE ora_avg(numeric) (
   SFUNC = ora_avg_step, STYPE = numeric[], FINALFUNC = ora_avg_final, INITCOND = '{0,0}');
--- NTILE's number of buckets: its argument truncated, which must be at least 1; a number above
--- what ntile takes gives one bucket per row as well.
-CREATE OR REPLACE FUNCTION ora_ntile_buckets(v numeric) RETURNS integer
+-- A whole number a window function takes (NTILE's buckets, LAG's and LEAD's offset): v
+-- truncated, which must be at least `minimum`; a number above what the server takes is its
+-- largest.
+CREATE OR REPLACE FUNCTION ora_window_argument(v numeric, minimum numeric) RETURNS integer
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
-  SELECT CASE WHEN v IS NULL OR trunc(v) < 1
-    THEN ora_raise('ORA-01428: argument ''' || coalesce(ora_str(v), 'NULL') || ''' is out of range',
-                   'KV000', NULL::integer)
-    ELSE least(trunc(v), 2147483647)::integer END $f$;
--- LAG's and LEAD's offset: its argument truncated, which may not be negative.
-CREATE OR REPLACE FUNCTION ora_window_offset(v numeric) RETURNS integer
-LANGUAGE sql STABLE PARALLEL SAFE AS $f$
-  SELECT CASE WHEN v IS NULL OR trunc(v) < 0
+  SELECT CASE WHEN v IS NULL OR trunc(v) < minimum
     THEN ora_raise('ORA-01428: argument ''' || coalesce(ora_str(v), 'NULL') || ''' is out of range',
                    'KV000', NULL::integer)
     ELSE least(trunc(v), 2147483647)::integer END $f$;
