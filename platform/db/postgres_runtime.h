@@ -1,9 +1,9 @@
 // What a PostgreSQL database needs before the front end's statements run there: the metadata
 // tables of the catalog (declared Oracle types, constraints, comments), the one-row DUAL, and
 // the functions that give Oracle's results (conversions, NULL-aware concatenation, exact
-// division, date arithmetic, the Oracle built-ins, the text search of postgres_text_search.h),
-// named as the embedded engine's are and overloaded by PostgreSQL's types where SQLite decides by
-// value.
+// division, date arithmetic, the Oracle built-ins of postgres_functions.h, the text search of
+// postgres_text_search.h), named as the embedded engine's are and overloaded by PostgreSQL's
+// types where SQLite decides by value.
 //
 // A function's failure carries Oracle's message; its SQLSTATE tells the result code:
 // KV000 any failure, KV001 a conversion, KV002 a value too large, KV003 an error in the

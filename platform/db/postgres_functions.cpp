@@ -1,0 +1,429 @@
+#include "platform/db/postgres_functions.h"
+
+namespace korvalis::db {
+
+const char* PostgresFunctionsSql() {
+  return R"SQL(-- ---- text
+CREATE OR REPLACE FUNCTION ora_concat(VARIADIC v text[]) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(array_to_string(v, ''), '') $f$;
+CREATE OR REPLACE FUNCTION ora_substr(v text, pos numeric, len numeric DEFAULT NULL) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN v IS NULL OR pos IS NULL OR (len IS NOT NULL AND len < 1) THEN NULL
+    WHEN pos >= 0 THEN nullif(CASE WHEN len IS NULL THEN substr(v, greatest(trunc(pos), 1)::int)
+                              ELSE substr(v, greatest(trunc(pos), 1)::int, trunc(len)::int) END, '')
+    WHEN -trunc(pos) > length(v) THEN NULL
+    ELSE nullif(CASE WHEN len IS NULL THEN substr(v, (length(v) + trunc(pos) + 1)::int)
+                ELSE substr(v, (length(v) + trunc(pos) + 1)::int, trunc(len)::int) END, '') END $f$;
+CREATE OR REPLACE FUNCTION ora_instr(v text, sub text, pos numeric DEFAULT 1, occ numeric DEFAULT 1)
+RETURNS numeric LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
+DECLARE
+  n integer := length(v);
+  m integer := length(sub);
+  p integer := trunc(pos);
+  k integer := trunc(occ);
+  found integer := 0;
+  i integer;
+BEGIN
+  IF v IS NULL OR sub IS NULL OR pos IS NULL OR occ IS NULL THEN RETURN NULL; END IF;
+  IF p = 0 THEN RETURN 0; END IF;
+  IF k < 1 THEN
+    RAISE EXCEPTION USING ERRCODE = 'KV000', MESSAGE = 'ORA-01428: argument ''' || occ || ''' is out of range';
+  END IF;
+  IF p > 0 THEN
+    i := p;
+    WHILE i + m - 1 <= n LOOP
+      IF substr(v, i, m) = sub THEN found := found + 1; IF found = k THEN RETURN i; END IF; END IF;
+      i := i + 1;
+    END LOOP;
+  ELSE
+    i := n + p + 1;
+    IF i + m - 1 > n THEN i := n - m + 1; END IF;
+    WHILE i >= 1 LOOP
+      IF substr(v, i, m) = sub THEN found := found + 1; IF found = k THEN RETURN i; END IF; END IF;
+      i := i - 1;
+    END LOOP;
+  END IF;
+  RETURN 0;
+END $f$;
+CREATE OR REPLACE FUNCTION ora_length(v text) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT length(v) $f$;
+CREATE OR REPLACE FUNCTION ora_lengthb(v text) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT octet_length(v) $f$;
+CREATE OR REPLACE FUNCTION ora_trim(v text, chars text, mode text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT nullif(CASE mode WHEN 'L' THEN ltrim(v, chars)
+                          WHEN 'T' THEN rtrim(v, chars)
+                          ELSE btrim(v, chars) END, '') $f$;
+CREATE OR REPLACE FUNCTION ora_ltrim(v text, chars text DEFAULT ' ') RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(ltrim(v, chars), '') $f$;
+CREATE OR REPLACE FUNCTION ora_rtrim(v text, chars text DEFAULT ' ') RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(rtrim(v, chars), '') $f$;
+CREATE OR REPLACE FUNCTION ora_lpad(v text, len numeric, pad text DEFAULT ' ') RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(lpad(v, trunc(len)::int, pad), '') $f$;
+CREATE OR REPLACE FUNCTION ora_rpad(v text, len numeric, pad text DEFAULT ' ') RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(rpad(v, trunc(len)::int, pad), '') $f$;
+CREATE OR REPLACE FUNCTION ora_upper(v text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT upper(v) $f$;
+CREATE OR REPLACE FUNCTION ora_lower(v text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT lower(v) $f$;
+CREATE OR REPLACE FUNCTION ora_initcap(v text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT initcap(v) $f$;
+CREATE OR REPLACE FUNCTION ora_replace(v text, old text, new text DEFAULT NULL) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN old IS NULL THEN v ELSE nullif(replace(v, old, coalesce(new, '')), '') END $f$;
+CREATE OR REPLACE FUNCTION ora_translate(v text, src text, dst text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(translate(v, src, dst), '') $f$;
+-- ---- regular expressions: the pattern comes as an ARE and the match parameter as PostgreSQL's
+-- flags (regexp_pattern.h); positions, occurrences and options are checked as Oracle checks them.
+CREATE OR REPLACE FUNCTION ora_regexp_argument(v numeric, low numeric, high numeric DEFAULT NULL)
+RETURNS integer LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
+BEGIN
+  IF trunc(v) < low OR trunc(v) > high THEN
+    RAISE EXCEPTION USING ERRCODE = 'KV000',
+      MESSAGE = 'ORA-01428: argument ''' || trunc(v) || ''' is out of range';
+  END IF;
+  RETURN least(trunc(v), 2147483646);
+END $f$;
+CREATE OR REPLACE FUNCTION ora_regexp_like(v text, pat text, flags text) RETURNS boolean
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT regexp_like(v, pat, flags) $f$;
+CREATE OR REPLACE FUNCTION ora_regexp_count(v text, pat text, pos numeric, flags text)
+RETURNS numeric LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
+DECLARE p integer;
+BEGIN
+  IF v IS NULL OR pat IS NULL OR pos IS NULL THEN RETURN NULL; END IF;
+  p := ora_regexp_argument(pos, 1);
+  IF p > length(v) + 1 THEN RETURN 0; END IF;
+  RETURN regexp_count(v, pat, p, flags);
+END $f$;
+CREATE OR REPLACE FUNCTION ora_regexp_substr(v text, pat text, pos numeric, occ numeric,
+                                             flags text, sub numeric, subexpressions integer)
+RETURNS text LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
+DECLARE p integer; k integer; s integer;
+BEGIN
+  IF v IS NULL OR pat IS NULL OR pos IS NULL OR occ IS NULL OR sub IS NULL THEN RETURN NULL; END IF;
+  p := ora_regexp_argument(pos, 1);
+  k := ora_regexp_argument(occ, 1);
+  s := ora_regexp_argument(sub, 0, 9);
+  IF p > length(v) + 1 OR s > subexpressions THEN RETURN NULL; END IF;
+  RETURN nullif(regexp_substr(v, pat, p, k, flags, s), '');
+END $f$;
+CREATE OR REPLACE FUNCTION ora_regexp_instr(v text, pat text, pos numeric, occ numeric,
+                                            ret numeric, flags text, sub numeric,
+                                            subexpressions integer)
+RETURNS numeric LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
+DECLARE p integer; k integer; r integer; s integer;
+BEGIN
+  IF v IS NULL OR pat IS NULL OR pos IS NULL OR occ IS NULL OR ret IS NULL OR sub IS NULL THEN
+    RETURN NULL;
+  END IF;
+  p := ora_regexp_argument(pos, 1);
+  k := ora_regexp_argument(occ, 1);
+  r := ora_regexp_argument(ret, 0, 1);
+  s := ora_regexp_argument(sub, 0, 9);
+  IF p > length(v) + 1 OR s > subexpressions THEN RETURN 0; END IF;
+  RETURN regexp_instr(v, pat, p, k, r, flags, s);
+END $f$;
+-- Oracle's replacement text in PostgreSQL's: \1 to \9 and \\ are read alike, any other backslash
+-- stands for itself (PostgreSQL reads \& as the whole match).
+CREATE OR REPLACE FUNCTION ora_regexp_replacement(r text) RETURNS text
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
+DECLARE result text := ''; i integer := 1; n integer := length(r); c text;
+BEGIN
+  WHILE i <= n LOOP
+    c := substr(r, i, 1);
+    IF c = '\' AND i < n AND substr(r, i + 1, 1) ~ '[1-9\\]' THEN
+      result := result || substr(r, i, 2);
+      i := i + 2;
+    ELSE
+      result := result || CASE WHEN c = '\' THEN '\\' ELSE c END;
+      i := i + 1;
+    END IF;
+  END LOOP;
+  RETURN result;
+END $f$;
+CREATE OR REPLACE FUNCTION ora_regexp_replace(v text, pat text, rep text, pos numeric,
+                                              occ numeric, flags text)
+RETURNS text LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
+DECLARE p integer; k integer;
+BEGIN
+  IF v IS NULL THEN RETURN NULL; END IF;
+  IF pat IS NULL THEN RETURN v; END IF;
+  IF pos IS NULL OR occ IS NULL THEN RETURN NULL; END IF;
+  p := ora_regexp_argument(pos, 1);
+  k := ora_regexp_argument(occ, 0);
+  IF p > length(v) + 1 THEN RETURN v; END IF;
+  RETURN nullif(regexp_replace(v, pat, ora_regexp_replacement(coalesce(rep, '')), p, k, flags), '');
+END $f$;
+CREATE OR REPLACE FUNCTION ora_chr(v numeric) RETURNS text
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN v < 0 OR v >= 1114112 THEN ora_out_of_range(v)::text
+    ELSE chr(trunc(v)::int) END $f$;
+
+-- ---- numbers
+-- A computed number as a NUMBER keeps it: 20 base-100 digits, that is 40 significant digits,
+-- or 39 when the leading base-100 digit is a single digit (an even decimal exponent). The
+-- exponent is the double's, put right by the exact value where the double lies across a power
+-- of ten (0.99...96 is read as 1). In PL/pgSQL: a SQL function is inlined only where its
+-- argument is cheap, and called otherwise at several times the cost of this one.
+CREATE OR REPLACE FUNCTION ora_shown(v numeric) RETURNS numeric
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
+DECLARE e integer;
+BEGIN
+  IF v IS NULL OR v = 0 THEN RETURN v; END IF;
+  IF abs(v) BETWEEN 1e-300 AND 1e300 THEN
+    e := floor(log(abs(v)::float8));
+    IF trunc(abs(v), -e - 1) <> 0 THEN
+      e := e + 1;
+    ELSIF trunc(abs(v), -e) = 0 THEN
+      e := e - 1;
+    END IF;
+  ELSE
+    e := floor(log(abs(v)));
+  END IF;
+  RETURN trim_scale(round(v, 38 + (e & 1) - e));
+END $f$;
+-- A quotient rounded as a NUMBER keeps it, from one computed to at least 43 significant
+-- digits (the dividend's scale sets the quotient's).
+CREATE OR REPLACE FUNCTION ora_div(a numeric, b numeric) RETURNS numeric
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN b = 0 THEN ora_raise('ORA-01476: divisor is equal to zero', 'KV000', NULL::numeric)
+    WHEN a = 0 THEN 0
+    ELSE ora_shown(round(a, greatest(60, 44 - floor(log(abs(a))) + floor(log(abs(b))))::integer) / b)
+    END $f$;
+-- AVG as a NUMBER: the exact sum over the count, its quotient rounded as ora_div rounds it.
+-- The state is the sum and the count of the values that are not NULL.
+CREATE OR REPLACE FUNCTION ora_avg_step(s numeric[], v numeric) RETURNS numeric[]
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN v IS NULL THEN s ELSE ARRAY[s[1] + v, s[2] + 1] END $f$;
+CREATE OR REPLACE FUNCTION ora_avg_final(s numeric[]) RETURNS numeric
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN s[2] = 0 THEN NULL ELSE ora_div(s[1], s[2]) END $f$;
+CREATE OR REPLACE AGGREGATE ora_avg(numeric) (
+  SFUNC = ora_avg_step, STYPE = numeric[], FINALFUNC = ora_avg_final, INITCOND = '{0,0}');
+-- A whole number a window function takes (NTILE's buckets, LAG's and LEAD's offset): v
+-- truncated, which must be at least `minimum`; a number above what the server takes is its
+-- largest.
+CREATE OR REPLACE FUNCTION ora_window_argument(v numeric, minimum numeric) RETURNS integer
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN v IS NULL OR trunc(v) < minimum
+    THEN ora_raise('ORA-01428: argument ''' || coalesce(ora_str(v), 'NULL') || ''' is out of range',
+                   'KV000', NULL::integer)
+    ELSE least(trunc(v), 2147483647)::integer END $f$;
+CREATE OR REPLACE FUNCTION ora_sign(v numeric) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT sign(v) $f$;
+CREATE OR REPLACE FUNCTION ora_abs(v numeric) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT abs(v) $f$;
+CREATE OR REPLACE FUNCTION ora_floor(v numeric) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT floor(v) $f$;
+CREATE OR REPLACE FUNCTION ora_ceil(v numeric) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ceil(v) $f$;
+CREATE OR REPLACE FUNCTION ora_sqrt(v numeric) RETURNS numeric
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN v < 0 THEN ora_out_of_range(v) ELSE trim_scale(sqrt(v)) END $f$;
+CREATE OR REPLACE FUNCTION ora_exp(v numeric) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT trim_scale(exp(v)) $f$;
+CREATE OR REPLACE FUNCTION ora_ln(v numeric) RETURNS numeric
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN v <= 0 THEN ora_out_of_range(v) ELSE trim_scale(ln(v)) END $f$;
+-- A whole exponent gives the exact power (to 60 decimals at least, as the base is taken to
+-- them), a negative one its reciprocal as a quotient.
+CREATE OR REPLACE FUNCTION ora_power(a numeric, b numeric) RETURNS numeric
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN a < 0 AND b <> trunc(b) THEN ora_out_of_range(a)
+    WHEN b <> trunc(b) OR abs(b) > 1000000 THEN trim_scale(power(a, b))
+    WHEN b < 0 AND a <> 0 THEN ora_div(1, power(round(a, greatest(scale(a), 60)), -b))
+    ELSE trim_scale(power(round(a, greatest(scale(a), 60)), b)) END $f$;
+CREATE OR REPLACE FUNCTION ora_mod(a numeric, b numeric) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT CASE WHEN b = 0 THEN a ELSE mod(a, b) END $f$;
+-- REMAINDER: a - b * N, N the integer nearest a / b, the even one of two as near.
+CREATE OR REPLACE FUNCTION ora_remainder(a numeric, b numeric) RETURNS numeric
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN b = 0 THEN ora_raise('ORA-01476: divisor is equal to zero', 'KV000', NULL::numeric)
+    WHEN 2 * abs(mod(a, b)) > abs(b) OR (2 * abs(mod(a, b)) = abs(b) AND mod(div(a, b), 2) <> 0)
+    THEN mod(a, b) - sign(a) * sign(b) * b
+    ELSE mod(a, b) END $f$;
+CREATE OR REPLACE FUNCTION ora_round(v numeric, places numeric DEFAULT 0) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT round(v, trunc(places)::int) $f$;
+CREATE OR REPLACE FUNCTION ora_trunc(v numeric, places numeric DEFAULT 0) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT trunc(v, trunc(places)::int) $f$;
+CREATE OR REPLACE FUNCTION ora_random() RETURNS numeric
+LANGUAGE sql VOLATILE PARALLEL SAFE AS $f$ SELECT random()::numeric $f$;
+CREATE OR REPLACE FUNCTION ora_random(lo numeric, hi numeric) RETURNS numeric
+LANGUAGE sql VOLATILE PARALLEL SAFE AS $f$ SELECT lo + random()::numeric * (hi - lo) $f$;
+CREATE OR REPLACE FUNCTION ora_sys_guid() RETURNS text
+LANGUAGE sql VOLATILE PARALLEL SAFE AS $f$ SELECT upper(replace(gen_random_uuid()::text, '-', '')) $f$;
+-- GREATEST and LEAST are NULL when any value is.
+CREATE OR REPLACE FUNCTION ora_greatest(VARIADIC v anycompatiblearray) RETURNS anycompatible
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN array_position(v, NULL) IS NOT NULL THEN NULL
+    ELSE (SELECT max(x) FROM unnest(v) AS x) END $f$;
+CREATE OR REPLACE FUNCTION ora_least(VARIADIC v anycompatiblearray) RETURNS anycompatible
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN array_position(v, NULL) IS NOT NULL THEN NULL
+    ELSE (SELECT min(x) FROM unnest(v) AS x) END $f$;
+
+-- ---- dates: arithmetic in days, kept to the second
+CREATE OR REPLACE FUNCTION ora_date_add(d timestamp, n numeric) RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT d + make_interval(secs => round(n * 86400)::double precision) $f$;
+CREATE OR REPLACE FUNCTION ora_date_sub(d timestamp, n numeric) RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_add(d, -n) $f$;
+-- The days of `s` seconds, one quotient rounded to a NUMBER's digits as ora_shown rounds it:
+-- the decimals kept are looked up by the quotient's exponent, which the seconds tell by the
+-- bucket they fall in (86400 times each power of ten from a microsecond's day to 10^6 days),
+-- so that a date difference stays one inlined expression.
+CREATE OR REPLACE FUNCTION ora_days_of_seconds(s numeric) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT trim_scale(round(round(s, 60) / 86400,
+    ('{50,50,48,48,46,46,44,44,42,42,40,40,38,38,36,36,34,34,32}'::integer[])[1 + width_bucket(abs(s),
+      '{0.000000864,0.00000864,0.0000864,0.000864,0.00864,0.0864,0.864,8.64,86.4,864,8640,86400,
+        864000,8640000,86400000,864000000,8640000000,86400000000}'::numeric[])])) $f$;
+-- The seconds between over 86400, as a NUMBER.
+CREATE OR REPLACE FUNCTION ora_date_diff(a timestamp, b timestamp) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_days_of_seconds(extract(epoch FROM a - b)) $f$;
+-- TRUNC(a - b): the whole days between, toward zero.
+CREATE OR REPLACE FUNCTION ora_trunc_date_diff(a timestamp, b timestamp) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT div(extract(epoch FROM a - b), 86400) $f$;
+CREATE OR REPLACE FUNCTION ora_add(a numeric, b numeric) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT a + b $f$;
+CREATE OR REPLACE FUNCTION ora_add(a timestamp, b numeric) RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_add(a, b) $f$;
+CREATE OR REPLACE FUNCTION ora_add(a numeric, b timestamp) RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_add(b, a) $f$;
+CREATE OR REPLACE FUNCTION ora_add(a text, b numeric) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_num(a) + b $f$;
+CREATE OR REPLACE FUNCTION ora_add(a numeric, b text) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT a + ora_num(b) $f$;
+CREATE OR REPLACE FUNCTION ora_add(a text, b text) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_num(a) + ora_num(b) $f$;
+CREATE OR REPLACE FUNCTION ora_add(a timestamp, b text) RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_add(a, ora_num(b)) $f$;
+CREATE OR REPLACE FUNCTION ora_sub(a numeric, b numeric) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT a - b $f$;
+CREATE OR REPLACE FUNCTION ora_sub(a timestamp, b numeric) RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_sub(a, b) $f$;
+CREATE OR REPLACE FUNCTION ora_sub(a timestamp, b timestamp) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_diff(a, b) $f$;
+CREATE OR REPLACE FUNCTION ora_sub(a text, b numeric) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_num(a) - b $f$;
+CREATE OR REPLACE FUNCTION ora_sub(a numeric, b text) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT a - ora_num(b) $f$;
+CREATE OR REPLACE FUNCTION ora_sub(a text, b text) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_num(a) - ora_num(b) $f$;
+CREATE OR REPLACE FUNCTION ora_sub(a timestamp, b text) RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_sub(a, ora_num(b)) $f$;
+
+-- ADD_MONTHS keeps the last day of a month the last day.
+CREATE OR REPLACE FUNCTION ora_add_months(d timestamp, n numeric) RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN d + interval '1 day' >= date_trunc('month', d) + interval '1 month'
+      AND date_trunc('day', d) = date_trunc('day', date_trunc('month', d) + interval '1 month' - interval '1 day')
+    THEN date_trunc('month', d) + make_interval(months => trunc(n)::int + 1) - interval '1 day'
+         + (d - date_trunc('day', d))
+    ELSE d + make_interval(months => trunc(n)::int) END $f$;
+-- EXTRACT(field FROM date): the translator passes only the fields a value may give.
+CREATE OR REPLACE FUNCTION ora_extract_field(d timestamp, field text) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE field WHEN 'YEAR' THEN extract(year FROM d)::numeric
+    WHEN 'MONTH' THEN extract(month FROM d)::numeric WHEN 'DAY' THEN extract(day FROM d)::numeric
+    WHEN 'HOUR' THEN extract(hour FROM d)::numeric WHEN 'MINUTE' THEN extract(minute FROM d)::numeric
+    ELSE trunc(extract(second FROM d)::numeric) END $f$;
+CREATE OR REPLACE FUNCTION ora_last_day(d timestamp) RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT date_trunc('month', d) + interval '1 month' - interval '1 day' + (d - date_trunc('day', d)) $f$;
+-- NEXT_DAY: the first day after d that the name gives (an English day name or its three-letter
+-- abbreviation in any case, letters after it ignored), at d's time of day.
+CREATE OR REPLACE FUNCTION ora_next_day(d timestamp, name text) RETURNS timestamp
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN d IS NULL OR name IS NULL THEN NULL
+    WHEN length(name) < 3
+      OR position(upper(substr(name, 1, 3)) IN 'SUNMONTUEWEDTHUFRISAT') NOT IN (1, 4, 7, 10, 13, 16, 19)
+    THEN ora_raise('ORA-01846: not a valid day of the week', 'KV001', NULL::timestamp)
+    ELSE d + ((((position(upper(substr(name, 1, 3)) IN 'SUNMONTUEWEDTHUFRISAT') - 1) / 3
+               - extract(dow FROM d)::integer + 6) % 7) + 1) * interval '1 day' END $f$;
+-- Unless the days are the same or both the last of their months, one quotient: the seconds
+-- between over those of a 31-day month.
+CREATE OR REPLACE FUNCTION ora_months_between(a timestamp, b timestamp) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN extract(day FROM a) = extract(day FROM b)
+      OR (ora_last_day(a)::date = a::date AND ora_last_day(b)::date = b::date)
+    THEN (extract(year FROM a) - extract(year FROM b)) * 12 + extract(month FROM a) - extract(month FROM b)
+    ELSE ora_div(((extract(year FROM a) - extract(year FROM b)) * 12
+      + extract(month FROM a) - extract(month FROM b)) * 2678400
+      + (extract(day FROM a) - extract(day FROM b)) * 86400
+      + extract(epoch FROM (a - date_trunc('day', a)) - (b - date_trunc('day', b))), 2678400) END $f$;
+
+-- ROUND and TRUNC of dates by a format model's unit (days when none is given), as
+-- TruncateDate and RoundDate of ora_date.h.
+CREATE OR REPLACE FUNCTION ora_date_unit(fmt text) RETURNS text
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN upper(fmt) IN ('CC', 'SCC') THEN 'CC'
+    WHEN upper(fmt) IN ('SYYYY', 'YYYY', 'YEAR', 'SYEAR', 'YYY', 'YY', 'Y', 'RRRR', 'RR') THEN 'YYYY'
+    WHEN upper(fmt) IN ('IYYY', 'IYY', 'IY', 'I') THEN 'IYYY'
+    WHEN upper(fmt) IN ('MONTH', 'MON', 'MM', 'RM') THEN 'MM'
+    WHEN upper(fmt) IN ('DDD', 'DD', 'J') THEN 'DD'
+    WHEN upper(fmt) IN ('DAY', 'DY', 'D') THEN 'D'
+    WHEN upper(fmt) IN ('HH', 'HH12', 'HH24') THEN 'HH'
+    WHEN upper(fmt) IN ('Q', 'WW', 'IW', 'W', 'MI') THEN upper(fmt)
+    ELSE ora_raise('ORA-01898: too many precision specifiers: ''' || fmt || '''', 'KV003',
+                   NULL::text) END $f$;
+CREATE OR REPLACE FUNCTION ora_round_unit(fmt text) RETURNS text
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN ora_date_unit(fmt) = 'IYYY'
+    THEN ora_raise('ROUND of a date by the ISO year is not supported: ''' || fmt || '''', 'KV003',
+                   NULL::text)
+    ELSE ora_date_unit(fmt) END $f$;
+CREATE OR REPLACE FUNCTION ora_trunc_date(d timestamp, fmt text DEFAULT 'DD') RETURNS timestamp
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE ora_date_unit(fmt)
+    WHEN 'CC' THEN make_timestamp((extract(year FROM d)::int - 1) / 100 * 100 + 1, 1, 1, 0, 0, 0)
+    WHEN 'YYYY' THEN date_trunc('year', d)
+    WHEN 'IYYY' THEN date_trunc('week', make_date(extract(isoyear FROM d)::int, 1, 4)::timestamp)
+    WHEN 'Q' THEN date_trunc('quarter', d)
+    WHEN 'MM' THEN date_trunc('month', d)
+    WHEN 'WW' THEN date_trunc('year', d) + (extract(doy FROM d)::int - 1) / 7 * 7 * interval '1 day'
+    WHEN 'IW' THEN date_trunc('week', d)
+    WHEN 'W' THEN date_trunc('month', d) + (extract(day FROM d)::int - 1) / 7 * 7 * interval '1 day'
+    WHEN 'DD' THEN date_trunc('day', d)
+    WHEN 'D' THEN date_trunc('day', d) - extract(dow FROM d)::int * interval '1 day'
+    WHEN 'HH' THEN date_trunc('hour', d)
+    ELSE date_trunc('minute', d) END $f$;
+CREATE OR REPLACE FUNCTION ora_round_date(d timestamp, fmt text DEFAULT 'DD') RETURNS timestamp
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE ora_round_unit(fmt)
+    WHEN 'CC' THEN make_timestamp(((extract(year FROM d)::int - 1) / 100
+      + CASE WHEN (extract(year FROM d)::int - 1) % 100 >= 50 THEN 1 ELSE 0 END) * 100 + 1,
+      1, 1, 0, 0, 0)
+    WHEN 'YYYY' THEN date_trunc('year', d)
+      + CASE WHEN extract(month FROM d) >= 7 THEN interval '1 year' ELSE interval '0' END
+    WHEN 'Q' THEN date_trunc('quarter', d)
+      + CASE WHEN d >= date_trunc('quarter', d) + interval '1 month 15 days'
+             THEN interval '3 months' ELSE interval '0' END
+    WHEN 'MM' THEN date_trunc('month', d)
+      + CASE WHEN extract(day FROM d) >= 16 THEN interval '1 month' ELSE interval '0' END
+    WHEN 'DD' THEN date_trunc('day', d + interval '12 hours')
+    WHEN 'HH' THEN date_trunc('hour', d + interval '30 minutes')
+    WHEN 'MI' THEN date_trunc('minute', d + interval '30 seconds')
+    ELSE ora_trunc_date(d, fmt)
+      + CASE WHEN d >= ora_trunc_date(d, fmt) + interval '3 days 12 hours'
+             THEN interval '7 days' ELSE interval '0' END END $f$;
+CREATE OR REPLACE FUNCTION ora_trunc(d timestamp, fmt text DEFAULT 'DD') RETURNS timestamp
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_trunc_date(d, fmt) $f$;
+CREATE OR REPLACE FUNCTION ora_round(d timestamp, fmt text DEFAULT 'DD') RETURNS timestamp
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_round_date(d, fmt) $f$;
+CREATE OR REPLACE FUNCTION ora_trunc_any(v numeric, places numeric DEFAULT 0) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_trunc(v, places) $f$;
+CREATE OR REPLACE FUNCTION ora_trunc_any(v timestamp, fmt text DEFAULT 'DD') RETURNS timestamp
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_trunc_date(v, fmt) $f$;
+CREATE OR REPLACE FUNCTION ora_trunc_any(v text, places numeric DEFAULT 0) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_trunc(ora_num(v), places) $f$;
+CREATE OR REPLACE FUNCTION ora_round_any(v numeric, places numeric DEFAULT 0) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_round(v, places) $f$;
+CREATE OR REPLACE FUNCTION ora_round_any(v timestamp, fmt text DEFAULT 'DD') RETURNS timestamp
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_round_date(v, fmt) $f$;
+CREATE OR REPLACE FUNCTION ora_round_any(v text, places numeric DEFAULT 0) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_round(ora_num(v), places) $f$;
+)SQL";
+}
+
+}  // namespace korvalis::db
