@@ -94,17 +94,22 @@ void ReadAgeReferenceTime(CSingleDataSource* pDataSource, BSTR bstrPatientID, BS
 
 }  // namespace
 
+// Each count of hours, days and months is rounded to 9 decimals before it is floored: a NUMBER
+// quotient such as 13 months / 12 keeps 40 digits, so its fraction times 12 is .99...96 and
+// would floor a whole month away at every exact boundary. One second of a DATE is more than
+// 1e-7 of a month, so the rounding never carries a count over a boundary it has not reached.
 std::u16string CurrentAgeSql(const CDBType& dialect, BSTR bstrPatientID) {
   std::u16string sql =
       u"SELECT (CASE WHEN MONTHS_BETWEEN(SYSDATE, BIRTHDAY) < 1 THEN FLOOR(SYSDATE - BIRTHDAY)"
-      u"||'天'|| FLOOR((SYSDATE - BIRTHDAY - FLOOR(SYSDATE - BIRTHDAY)) * 24)||'小时' "
+      u"||'天'|| FLOOR(ROUND((SYSDATE - BIRTHDAY - FLOOR(SYSDATE - BIRTHDAY)) * 24, 9))||'小时' "
       u"WHEN MONTHS_BETWEEN(SYSDATE, BIRTHDAY) >= 1 AND MONTHS_BETWEEN(SYSDATE, BIRTHDAY) < 12 "
       u"THEN FLOOR(MONTHS_BETWEEN(SYSDATE, BIRTHDAY))||'个月'|| "
-      u"FLOOR((MONTHS_BETWEEN(SYSDATE, BIRTHDAY) - FLOOR(MONTHS_BETWEEN(SYSDATE, BIRTHDAY))) * 31)"
+      u"FLOOR(ROUND((MONTHS_BETWEEN(SYSDATE, BIRTHDAY) - "
+      u"FLOOR(MONTHS_BETWEEN(SYSDATE, BIRTHDAY))) * 31, 9))"
       u"||'天' WHEN MONTHS_BETWEEN(SYSDATE, BIRTHDAY) >= 12 AND "
       u"MONTHS_BETWEEN(SYSDATE, BIRTHDAY) < 168 THEN FLOOR(MONTHS_BETWEEN(SYSDATE, BIRTHDAY) / 12)"
-      u"||'岁'|| FLOOR((MONTHS_BETWEEN(SYSDATE, BIRTHDAY) / 12 - "
-      u"FLOOR(MONTHS_BETWEEN(SYSDATE, BIRTHDAY) / 12)) * 12)||'个月' "
+      u"||'岁'|| FLOOR(ROUND((MONTHS_BETWEEN(SYSDATE, BIRTHDAY) / 12 - "
+      u"FLOOR(MONTHS_BETWEEN(SYSDATE, BIRTHDAY) / 12)) * 12, 9))||'个月' "
       u"ELSE FLOOR(MONTHS_BETWEEN(SYSDATE, BIRTHDAY) / 12)||'岁' END) CURRENT_AGE "
       u"FROM TELV_PATIENT";
   ReplaceAll(sql, u"||", dialect.GetConcatOperator());

@@ -116,9 +116,7 @@ TEST_F(PatientBaseInfoTest, EmptyColumnsAndAMissingPatient) {
 TEST_F(PatientBaseInfoTest, CurrentAgeIsTheDatabasesTextAtItsClock) {
   AddVisit({.residence_flag = "0"});
   const std::vector<std::pair<std::string, std::u16string>> ages = {
-      // Newborn: 3 days and 5 hours, whose hours are 4.99...992 as Oracle computes them (the
-      // days a NUMBER of 39 digits, their fraction times 24).
-      {"2026-12-04 03:00:00", u"3天4小时"},
+      {"2026-12-04 03:00:00", u"3天5小时"},  // newborn
       {"2026-08-20 00:00:00", u"3个月18天"},  // infant
       {"2020-03-15 00:00:00", u"6岁8个月"},   // child
       {"1970-05-20 00:00:00", u"56岁"},       // adult
@@ -130,8 +128,8 @@ TEST_F(PatientBaseInfoTest, CurrentAgeIsTheDatabasesTextAtItsClock) {
   }
 }
 
-// The current age of a newborn, in days and hours, as Oracle counts them on both engines: the
-// days a NUMBER of 39 or 40 digits, whose fraction times 24 is 4.99... hours after whole days.
+// The current age on both engines, at exact boundaries where a NUMBER's last digit would floor a
+// whole hour, day or month away (3 days 5 hours: the fraction times 24 is 4.99...992).
 class CurrentAgeTextTest : public ::testing::TestWithParam<korvalis::db::Engine> {
  protected:
   korvalis::schema::TestDatabase database_{korvalis::schema::DatabaseContents::kInstallation,
@@ -139,11 +137,15 @@ class CurrentAgeTextTest : public ::testing::TestWithParam<korvalis::db::Engine>
   ScopedDatabaseClock clock_{{2026, 12, 7, 8, 0, 0}};
 };
 
-TEST_P(CurrentAgeTextTest, HoursOfANewbornAreOraclesNumbers) {
+TEST_P(CurrentAgeTextTest, CountsWholeUnitsAtExactBoundaries) {
   const std::pair<std::string, std::u16string> ages[] = {
-      {"2026-12-07 03:00:00", u"0天5小时"},  {"2026-12-04 03:00:00", u"3天4小时"},
-      {"2026-11-27 03:00:00", u"10天4小时"}, {"2026-12-06 07:00:00", u"1天1小时"},
+      {"2026-12-07 03:00:00", u"0天5小时"},  {"2026-12-04 03:00:00", u"3天5小时"},
+      {"2026-11-27 03:00:00", u"10天5小时"}, {"2026-12-06 07:00:00", u"1天1小时"},
       {"2026-12-07 06:00:00", u"0天2小时"},  {"2026-12-07 07:59:59", u"0天0小时"},
+      {"2026-12-07 08:00:01", u"-1天23小时"}, {"2026-10-07 08:00:00", u"2个月0天"},
+      {"2026-10-02 08:00:00", u"2个月5天"},  {"2025-11-07 08:00:00", u"1岁1个月"},
+      {"2024-11-07 08:00:00", u"2岁1个月"},  {"2020-05-07 08:00:00", u"6岁7个月"},
+      {"2020-05-07 08:00:01", u"6岁7个月"},  {"2025-12-07 08:00:01", u"1岁0个月"},
   };
   for (const auto& [birthday, age] : ages) {
     database_.Execute("DELETE FROM TELV_PATIENT");

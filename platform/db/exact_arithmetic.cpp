@@ -240,10 +240,6 @@ bool Translator::PrintsExactly(const SelectCore& core, size_t index, const Scope
   if (IsLongLiteral(computed)) return true;
   // The whole days between two dates are an integer the engine compares and sorts itself.
   if (!IsComputed(computed, scope) || IsWholeDaysBetween(computed, scope)) return false;
-  // A subquery's date difference stays binary: the system's own statements truncate hours
-  // computed from one in an inline view (the lateness of a time limit), and the exact value
-  // would change their answers there.
-  if (owner != exact_select_ && ContainsDaysBetween(computed, scope)) return false;
   if (HasStar(core)) {
     // Positions count the columns a star stands for: no sort may read the column's text.
     for (const sql::OrderItem& item : owner->order_by) {
@@ -341,12 +337,6 @@ void Translator::EmitExactCase(const Expr& e, const Scope* scope, std::string* o
 bool Translator::IsDaysBetween(const Expr& e, const Scope* scope) {
   return e.kind == ExprKind::kBinary && e.text == "-" && e.args.size() == 2 &&
          TypeOf(*e.args[0], scope) == SqlType::kDate && TypeOf(*e.args[1], scope) == SqlType::kDate;
-}
-
-bool Translator::ContainsDaysBetween(const Expr& e, const Scope* scope) {
-  if (IsDaysBetween(e, scope)) return true;
-  return std::any_of(e.args.begin(), e.args.end(),
-                     [&](const auto& a) { return a && ContainsDaysBetween(*a, scope); });
 }
 
 bool Translator::IsWholeDaysBetween(const Expr& e, const Scope* scope) {

@@ -394,7 +394,6 @@ class Translator {
   // engine holds exactly (one call that reads stored dates by position).
   bool IsDaysBetween(const Expr& e, const Scope* scope);
   bool IsWholeDaysBetween(const Expr& e, const Scope* scope);
-  bool ContainsDaysBetween(const Expr& e, const Scope* scope);
   void EmitExactCase(const Expr& e, const Scope* scope, std::string* out);
 
   // Functions (function_translator.cpp): the table's rows, and a printer for each other one.

@@ -33,10 +33,14 @@ using korvalis::EveryColumnOrder;
 using korvalis::PropertyBag;
 using korvalis::SqlConditions;
 
+// Hours late, to one decimal toward zero. The hours are rounded to 9 decimals first: the days
+// between two dates are a NUMBER of 40 digits, so half an hour times 24 is .49...992 and would
+// truncate to .4; a DATE's second is far more than 1e-9 of an hour.
 constexpr char16_t kRuleLateness[] =
-    u"TRUNC(DECODE(A.STATUS, 2, A.OVER_HOUR, 1, (SYSDATE - A.OVER_TIME) * 24), 1)";
+    u"TRUNC(DECODE(A.STATUS, 2, A.OVER_HOUR, 1, ROUND((SYSDATE - A.OVER_TIME) * 24, 9)), 1)";
 constexpr char16_t kSignatureLateness[] =
-    u"TRUNC(DECODE(A.STATUS, 2, A.SIGN_OVERTIME, 1, (SYSDATE - A.SIGN_END_TIME) * 24), 1)";
+    u"TRUNC(DECODE(A.STATUS, 2, A.SIGN_OVERTIME, 1, ROUND((SYSDATE - A.SIGN_END_TIME) * 24, 9)), "
+    u"1)";
 
 // The visit's admission and discharge times, read per row.
 constexpr char16_t kVisitTimes[] =
