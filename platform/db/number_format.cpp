@@ -422,6 +422,45 @@ std::string FormatNumberModel(const DecimalDigits& value, std::string_view forma
   return LayOutModel(ReadNumberModel(format), value);
 }
 
+namespace {
+
+// The decimal digits of the hexadecimal digits `hex`, multiplied in one by one; nothing when
+// `hex` holds another character.
+std::optional<std::string> DecimalOfHex(std::string_view hex) {
+  std::string decimal = "0";
+  for (char c : hex) {
+    const int digit = c >= '0' && c <= '9'   ? c - '0'
+                      : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                      : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                             : -1;
+    if (digit < 0) return std::nullopt;
+    int carry = digit;
+    for (size_t i = decimal.size(); i-- > 0;) {
+      const int part = (decimal[i] - '0') * 16 + carry;
+      decimal[i] = static_cast<char>('0' + part % 10);
+      carry = part / 10;
+    }
+    for (; carry > 0; carry /= 10) decimal.insert(0, 1, static_cast<char>('0' + carry % 10));
+  }
+  return decimal;
+}
+
+// Whether `mantissa` and `exponent` (the texts around an E) write a number in scientific
+// notation: digits with at most one point, and a whole exponent with an optional sign.
+bool IsScientific(std::string_view mantissa, std::string_view exponent) {
+  if (exponent.starts_with('+') || exponent.starts_with('-')) exponent.remove_prefix(1);
+  const size_t point = mantissa.find('.');
+  const std::string_view whole = mantissa.substr(0, point);
+  const std::string_view decimals =
+      point == std::string_view::npos ? std::string_view() : mantissa.substr(point + 1);
+  for (std::string_view part : {whole, decimals, exponent}) {
+    if (part.find_first_not_of("0123456789") != std::string_view::npos) return false;
+  }
+  return !whole.empty() && !exponent.empty();
+}
+
+}  // namespace
+
 std::optional<std::string> ReadNumberByModel(std::string_view text, std::string_view format) {
   const NumberModel m = ReadNumberModel(format);
   if (m.kind == ModelKind::kRoman) InvalidModel(format);
@@ -431,23 +470,7 @@ std::optional<std::string> ReadNumberByModel(std::string_view text, std::string_
   if (m.kind == ModelKind::kTextMinimum) return std::string(t);
   if (m.kind == ModelKind::kHex) {
     if (t.size() > static_cast<size_t>(m.int_positions)) return std::nullopt;
-    // The hexadecimal digits multiplied into decimal ones.
-    std::string decimal = "0";
-    for (char c : t) {
-      const int digit = c >= '0' && c <= '9'   ? c - '0'
-                        : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                        : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                                               : -1;
-      if (digit < 0) return std::nullopt;
-      int carry = digit;
-      for (size_t i = decimal.size(); i-- > 0;) {
-        const int part = (decimal[i] - '0') * 16 + carry;
-        decimal[i] = static_cast<char>('0' + part % 10);
-        carry = part / 10;
-      }
-      for (; carry > 0; carry /= 10) decimal.insert(0, 1, static_cast<char>('0' + carry % 10));
-    }
-    return decimal;
+    return DecimalOfHex(t);
   }
   bool negative = false;
   const auto take_front = [&](std::string_view what) {
@@ -488,23 +511,8 @@ std::optional<std::string> ReadNumberByModel(std::string_view text, std::string_
   if (m.kind == ModelKind::kScientific) {
     const size_t e = t.find_first_of("Ee");
     if (e == std::string_view::npos) return std::nullopt;
-    number.append(t);
-    const std::string_view mantissa = t.substr(0, e);
-    std::string_view exponent = t.substr(e + 1);
-    if (exponent.starts_with('+') || exponent.starts_with('-')) exponent.remove_prefix(1);
-    const size_t point = mantissa.find('.');
-    const std::string_view whole = mantissa.substr(0, point);
-    const bool digits_only = [&] {
-      for (std::string_view part : {whole, point == std::string_view::npos
-                                               ? std::string_view()
-                                               : mantissa.substr(point + 1),
-                                    exponent}) {
-        if (part.find_first_not_of("0123456789") != std::string_view::npos) return false;
-      }
-      return true;
-    }();
-    if (!digits_only || whole.empty() || exponent.empty()) return std::nullopt;
-    return number;
+    if (!IsScientific(t.substr(0, e), t.substr(e + 1))) return std::nullopt;
+    return number.append(t);
   }
   // Digits where the model has them: the integer part with its group separators, the point
   // and the decimals, no more of either than the model has places for.

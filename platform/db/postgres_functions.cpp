@@ -1,9 +1,9 @@
 #include "platform/db/postgres_functions.h"
 
 namespace korvalis::db {
+namespace {
 
-const char* PostgresFunctionsSql() {
-  return R"SQL(-- ---- text
+constexpr const char* kFunctionsSql = R"SQL(-- ---- text
 CREATE OR REPLACE FUNCTION ora_concat(VARIADIC v text[]) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(array_to_string(v, ''), '') $f$;
 CREATE OR REPLACE FUNCTION ora_substr(v text, pos numeric, len numeric DEFAULT NULL) RETURNS text
@@ -424,6 +424,9 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_round_date(v, fmt) $f$;
 CREATE OR REPLACE FUNCTION ora_round_any(v text, places numeric DEFAULT 0) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_round(ora_num(v), places) $f$;
 )SQL";
-}
+
+}  // namespace
+
+const char* PostgresFunctionsSql() { return kFunctionsSql; }
 
 }  // namespace korvalis::db
