@@ -163,9 +163,11 @@ ColumnDef Parser::ParseColumnDef() {
     } else if (AcceptWord("CHECK")) {
       ExpectOp("(");
       col.check = ParseExpr();
+      col.check_name = constraint_name;
       ExpectOp(")");
     } else if (AcceptWord("REFERENCES")) {
       col.references_table = ParseObjectName();
+      col.references_name = constraint_name;
       if (Peek().IsOp("(")) col.references_columns = ParseNameList();
       if (AcceptWord("ON")) {
         ExpectWord("DELETE");

@@ -268,7 +268,7 @@ void Translator::EmitColumnDefinition(Statement& stmt, size_t i, NewTable* table
     std::string v;
     const Scope check_scope = RowScope(stmt);
     Emit(*col.check, &check_scope, &v);
-    table->keys.push_back({table->ConstraintName(Name{}), 'C', {name}, "", {}, false, v});
+    table->keys.push_back({table->ConstraintName(col.check_name), 'C', {name}, "", {}, false, v});
   }
   if (col.primary_key) {
     table->keys.push_back(
@@ -287,7 +287,8 @@ void Translator::EmitColumnDefinition(Statement& stmt, size_t i, NewTable* table
     std::vector<std::string> rc;
     for (const Name& n : col.references_columns) rc.push_back(NameOf(n));
     table->keys.push_back(
-        {table->ConstraintName(Name{}), 'R', {name}, NameOf(col.references_table), rc, false, ""});
+        {table->ConstraintName(col.references_name), 'R', {name}, NameOf(col.references_table), rc,
+         false, ""});
   }
   table->metadata.push_back(ColumnMetadata(table->name, name, i + 1, col));
 }

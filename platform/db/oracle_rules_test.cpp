@@ -179,6 +179,33 @@ TEST_P(OracleRulesTest, ChangesOfRows) {
   });
 }
 
+// Each constraint refuses a row with its own error, and a statement refused on one row leaves
+// none of its rows.
+TEST_P(OracleRulesTest, ConstraintsRefuseRowsWithTheirOwnErrors) {
+  c_->Execute("CREATE TABLE P (ID NUMBER CONSTRAINT P_PK PRIMARY KEY, NAME VARCHAR2(5) NOT NULL)");
+  c_->Execute("CREATE TABLE C (ID NUMBER, P_ID NUMBER REFERENCES P (ID), "
+              "V NUMBER CONSTRAINT C_V CHECK (V > 0))");
+  c_->Execute(
+      "CREATE TABLE U (ID NUMBER, A VARCHAR2(1), B VARCHAR2(1), CONSTRAINT U_AB UNIQUE (B, A))");
+  c_->Execute("INSERT INTO P VALUES (1, 'a')");
+  c_->Execute("INSERT INTO U VALUES (0, 'a', 'b')");
+  c_->Execute("INSERT INTO C VALUES (1, 1, 1)");
+  Check({
+      {"INSERT INTO P VALUES (1, 'b')", "ORA-00001: unique constraint (KORVALIS.P_PK) violated"},
+      {"INSERT INTO U VALUES (1, 'a', 'b')", "ORA-00001: unique constraint (KORVALIS.U_AB)"},
+      {"INSERT INTO P VALUES (2, '')",
+       "ORA-01400: cannot insert NULL into (\"KORVALIS\".\"P\".\"NAME\")"},
+      {"UPDATE P SET NAME = NULL", "ORA-01400"},
+      {"INSERT INTO C VALUES (2, 9, 1)", "ORA-02291"},
+      {"INSERT INTO C VALUES (2, 1, 0)", "ORA-02290: check constraint (KORVALIS.C_V) violated"},
+      {"DELETE FROM P WHERE ID = 1", "ORA-02292"},
+      {"INSERT INTO P (ID, NAME) SELECT LEVEL + 1, DECODE(LEVEL, 3, NULL, 'x') FROM DUAL "
+       "CONNECT BY LEVEL <= 3",
+       "ORA-01400"},
+      {"SELECT COUNT(*) FROM P", "1"},
+  });
+}
+
 // A compound query converts nothing between numbers, texts, dates and BLOBs in one column, and
 // only UNION ALL takes a BLOB, which the others would compare; NULL stands beside any of them
 // ('' is a text literal, though NULL), and a column of a view or an inline view keeps its type.

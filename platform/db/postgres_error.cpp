@@ -24,7 +24,7 @@ constexpr Mapping kMappings[] = {
     {"23505", kIntegrityViolation, "ORA-00001: unique constraint violated"},
     {"23502", kIntegrityViolation, "ORA-01400: cannot insert NULL"},
     {"23503", kIntegrityViolation,
-     "ORA-02291: integrity constraint violated - parent key not found or child record found"},
+     "ORA-02291: integrity constraint violated - parent key not found"},
     {"23514", kIntegrityViolation, "ORA-02290: check constraint violated"},
     {"23", kIntegrityViolation, "ORA-00001: integrity constraint violated"},
     {"22P02", kConversionFailed, "ORA-01722: invalid number"},
@@ -79,6 +79,12 @@ DbError PostgresError(std::string_view sqlstate, std::string_view message) {
   static constexpr Mapping kInvalidXPath = {"", kErrorsInCommand,
                                             "ORA-31013: Invalid XPATH expression"};
   if (message.starts_with("invalid XPath expression")) m = &kInvalidXPath;
+  // A foreign key broken by removing or changing a parent row: its child rows remain.
+  static constexpr Mapping kChildRecordFound = {
+      "", kIntegrityViolation, "ORA-02292: integrity constraint violated - child record found"};
+  if (sqlstate == "23503" && message.starts_with("update or delete on table")) {
+    m = &kChildRecordFound;
+  }
   std::string text;
   if (m == nullptr || m->oracle.empty() || message.starts_with("ORA-")) {
     text.assign(message);
@@ -97,7 +103,29 @@ DbError PostgresError(const pg_result* result, const pg_conn* connection) {
     if (primary == nullptr || *primary == '\0') primary = PQerrorMessage(connection);
   }
   if (state == nullptr && PQstatus(connection) == CONNECTION_BAD) state = "08006";
-  return PostgresError(state ? state : "", primary ? primary : "");
+  // A constraint's failure names the constraint, or the column, as Oracle does.
+  const std::string_view sqlstate = state ? state : "";
+  auto field = [&](int code) {
+    const char* value = result ? PQresultErrorField(result, code) : nullptr;
+    return std::string_view(value ? value : "");
+  };
+  const std::string_view constraint = field(PG_DIAG_CONSTRAINT_NAME);
+  const std::string_view table = field(PG_DIAG_TABLE_NAME), column = field(PG_DIAG_COLUMN_NAME);
+  std::string text;
+  if (sqlstate == "23505" && !constraint.empty()) {
+    text = UniqueViolated(constraint);
+  } else if (sqlstate == "23502" && !table.empty() && !column.empty()) {
+    text = NullRefused(table, column);
+  } else if (sqlstate == "23514" && !constraint.empty()) {
+    text = CheckViolated(constraint);
+  } else if (sqlstate == "23503" && !constraint.empty()) {
+    const std::string_view message = primary ? primary : "";
+    text = ForeignKeyViolated(constraint, message.starts_with("update or delete"));
+  }
+  if (!text.empty()) {
+    return DbError(kIntegrityViolation, text.append(" [SQLSTATE ").append(sqlstate).append("]"));
+  }
+  return PostgresError(sqlstate, primary ? primary : "");
 }
 
 }  // namespace korvalis::db

@@ -154,7 +154,9 @@ struct ColumnDef {
   bool unique = false;
   Name constraint_name;      // of an inline PRIMARY KEY / UNIQUE
   ExprPtr check;
+  Name check_name;           // CONSTRAINT name CHECK (...)
   Name references_table;
+  Name references_name;      // CONSTRAINT name REFERENCES ...
   std::vector<Name> references_columns;
 };
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace korvalis::db {
 
@@ -45,5 +46,24 @@ class SqlError : public DbError {
   explicit SqlError(const std::string& description, int32_t code = kErrorsInCommand)
       : DbError(code, description) {}
 };
+
+// Oracle's descriptions of a row a constraint refuses, naming the constraint or the column.
+inline std::string UniqueViolated(std::string_view constraint) {
+  return "ORA-00001: unique constraint (KORVALIS." + std::string(constraint) + ") violated";
+}
+inline std::string NullRefused(std::string_view table, std::string_view column) {
+  return "ORA-01400: cannot insert NULL into (\"KORVALIS\".\"" + std::string(table) + "\".\"" +
+         std::string(column) + "\")";
+}
+inline std::string CheckViolated(std::string_view constraint) {
+  return "ORA-02290: check constraint (KORVALIS." + std::string(constraint) + ") violated";
+}
+// A foreign key broken by a child row without parent (`child_found` false) or by a parent row
+// that child rows still read.
+inline std::string ForeignKeyViolated(std::string_view constraint, bool child_found) {
+  return std::string(child_found ? "ORA-02292" : "ORA-02291") +
+         ": integrity constraint (KORVALIS." + std::string(constraint) + ") violated - " +
+         (child_found ? "child record found" : "parent key not found");
+}
 
 }  // namespace korvalis::db

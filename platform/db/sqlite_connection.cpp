@@ -6,6 +6,8 @@
 
 #include <cstring>
 #include <filesystem>
+#include <map>
+#include <set>
 #include <vector>
 
 #include "platform/db/connection_support.h"
@@ -65,7 +67,7 @@ class SqliteRowset final : public Rowset {
     if (rc == SQLITE_ROW) return true;
     done_ = true;
     if (rc == SQLITE_DONE) return false;
-    throw ErrorFromSqlite(db_, rc);
+    throw ErrorFromSqlite(db_, rc, stmt_);
   }
 
   bool IsNull(int column) const override {
@@ -167,9 +169,52 @@ struct StatementGuard {
   ~StatementGuard() { sqlite3_finalize(stmt); }
 };
 
+// The primary key or unique constraint of the columns an SQLite message names ("UNIQUE
+// constraint failed: T.A, T.B"), read from the schema's constraints; empty when none is
+// known (a unique index).
+std::string UniqueConstraintOf(sqlite3* db, const std::string& message) {
+  const size_t colon = message.find(": ");
+  if (colon == std::string::npos) return {};
+  std::string table;
+  std::set<std::string> columns;
+  for (size_t at = colon + 2; at < message.size();) {
+    size_t end = message.find(", ", at);
+    if (end == std::string::npos) end = message.size();
+    const std::string item = message.substr(at, end - at);
+    const size_t dot = item.find('.');
+    if (dot == std::string::npos) return {};
+    table = item.substr(0, dot);
+    columns.insert(item.substr(dot + 1));
+    at = end + 2;
+  }
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db,
+                         "SELECT K.CONSTRAINT_NAME, K.COLUMN_NAME FROM KORVALIS_CONS_COLUMNS K "
+                         "JOIN KORVALIS_CONSTRAINTS C ON C.CONSTRAINT_NAME = K.CONSTRAINT_NAME "
+                         "WHERE K.TABLE_NAME = ?1 AND C.CONSTRAINT_TYPE IN ('P', 'U')",
+                         -1, &stmt, nullptr) != SQLITE_OK) {
+    sqlite3_finalize(stmt);
+    return {};
+  }
+  StatementGuard guard{stmt};
+  sqlite3_bind_text(stmt, 1, table.data(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
+  std::map<std::string, std::set<std::string>> keys;
+  while (sqlite3_step(stmt) == SQLITE_ROW) {
+    const auto text = [&](int i) {
+      const unsigned char* v = sqlite3_column_text(stmt, i);
+      return std::string(v ? reinterpret_cast<const char*>(v) : "");
+    };
+    keys[text(0)].insert(text(1));
+  }
+  for (const auto& [name, key_columns] : keys) {
+    if (key_columns == columns) return name;
+  }
+  return {};
+}
+
 }  // namespace
 
-DbError ErrorFromSqlite(sqlite3* db, int rc) {
+DbError ErrorFromSqlite(sqlite3* db, int rc, sqlite3_stmt* stmt) {
   const int extended = sqlite3_extended_errcode(db);
   std::string message = sqlite3_errmsg(db);
   int32_t code = kErrorsInCommand;
@@ -179,21 +224,47 @@ DbError ErrorFromSqlite(sqlite3* db, int rc) {
       code = kIntegrityViolation;
       switch (extended) {
         case SQLITE_CONSTRAINT_UNIQUE:
-        case SQLITE_CONSTRAINT_PRIMARYKEY:
-          text = "ORA-00001: unique constraint violated (" + message + ")";
+        case SQLITE_CONSTRAINT_PRIMARYKEY: {
+          const std::string constraint = UniqueConstraintOf(db, message);
+          text = constraint.empty() ? "ORA-00001: unique constraint violated (" + message + ")"
+                                    : UniqueViolated(constraint);
           break;
-        case SQLITE_CONSTRAINT_NOTNULL:
-          text = "ORA-01400: cannot insert NULL (" + message + ")";
+        }
+        case SQLITE_CONSTRAINT_NOTNULL: {
+          // "NOT NULL constraint failed: T.C"
+          const size_t colon = message.find(": "), dot = message.find('.', colon);
+          text = dot == std::string::npos
+                     ? "ORA-01400: cannot insert NULL (" + message + ")"
+                     : NullRefused(message.substr(colon + 2, dot - colon - 2),
+                                   message.substr(dot + 1));
           break;
-        case SQLITE_CONSTRAINT_FOREIGNKEY:
-          text =
-              "ORA-02291: integrity constraint violated - parent key not found or child record "
-              "found (" +
-              message + ")";
+        }
+        case SQLITE_CONSTRAINT_FOREIGNKEY: {
+          // SQLite names no constraint: what the statement does tells which side is missing.
+          const std::string_view sql = stmt ? sqlite3_sql(stmt) : "";
+          if (sql.starts_with("DELETE")) {
+            text = "ORA-02292: integrity constraint violated - child record found (" + message +
+                   ")";
+          } else if (sql.starts_with("INSERT")) {
+            text = "ORA-02291: integrity constraint violated - parent key not found (" +
+                   message + ")";
+          } else {
+            text =
+                "ORA-02291: integrity constraint violated - parent key not found or child "
+                "record found (" +
+                message + ")";
+          }
           break;
-        case SQLITE_CONSTRAINT_CHECK:
-          text = "ORA-02290: check constraint violated (" + message + ")";
+        }
+        case SQLITE_CONSTRAINT_CHECK: {
+          // "CHECK constraint failed: NAME": every check of the schema is named.
+          const size_t colon = message.find(": ");
+          const std::string name = colon == std::string::npos ? "" : message.substr(colon + 2);
+          text = name.empty() || name.find_first_of(" ()") != std::string::npos
+                     ? "ORA-02290: check constraint violated (" + message + ")"
+                     : CheckViolated(name);
           break;
+        }
         default:
           text = message;
       }
@@ -372,7 +443,7 @@ void SqliteConnection::RunKept(TransactionStatement which, const char* sql) {
   }
   const int rc = sqlite3_step(stmt);
   if (rc != SQLITE_DONE) {
-    DbError e = ErrorFromSqlite(db_, rc);
+    DbError e = ErrorFromSqlite(db_, rc, stmt);
     sqlite3_reset(stmt);
     throw e;
   }
@@ -424,7 +495,7 @@ std::unique_ptr<Rowset> SqliteConnection::RunOnce(sqlite3_stmt* stmt, const Stat
                                                   bool counts_changes) {
   int rc = sqlite3_step(stmt);
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-    DbError e = ErrorFromSqlite(db_, rc);
+    DbError e = ErrorFromSqlite(db_, rc, stmt);
     sqlite3_finalize(stmt);
     throw e;
   }
@@ -523,7 +594,7 @@ std::unique_ptr<Rowset> SqliteConnection::RunCached(StatementCache::Entry* cache
   }
   int rc = sqlite3_step(stmt);
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-    DbError e = ErrorFromSqlite(db_, rc);
+    DbError e = ErrorFromSqlite(db_, rc, stmt);
     sqlite3_reset(stmt);
     throw e;
   }

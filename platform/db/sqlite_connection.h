@@ -92,6 +92,8 @@ class SqliteConnection final : public Connection {
 };
 
 // Turns an SQLite failure into a DbError with an Oracle-style description.
-DbError ErrorFromSqlite(sqlite3* db, int rc);
+// `stmt`, where given, is the statement that failed: a foreign key it breaks is told apart by
+// what it does (a DELETE finds a child row, an INSERT no parent key).
+DbError ErrorFromSqlite(sqlite3* db, int rc, sqlite3_stmt* stmt = nullptr);
 
 }  // namespace korvalis::db
