@@ -13,6 +13,49 @@ bool IsComparisonOperator(std::string_view op) {
   return op == "=" || op == "<>" || op == "<" || op == "<=" || op == ">" || op == ">=";
 }
 
+ExprPtr Node(ExprKind kind, std::string text = {}) {
+  auto e = std::make_unique<Expr>(kind);
+  e->text = std::move(text);
+  return e;
+}
+
+// The view and column that a query compared by ANY, SOME or ALL is read through.
+const Name kAnyView{"Q$ANY", false};
+const Name kAnyColumn{"C$ANY", false};
+
+// The query's one value, as the view reads it.
+ExprPtr AnyValue() {
+  auto e = Node(ExprKind::kColumn);
+  e->parts = {kAnyView, kAnyColumn};
+  return e;
+}
+
+ExprPtr IsNullOf(ExprPtr operand) {
+  auto e = Node(ExprKind::kIsNull);
+  e->args.push_back(std::move(operand));
+  return e;
+}
+
+// EXISTS (SELECT 1 FROM (q) Q$ANY WHERE condition), q's one column named C$ANY.
+ExprPtr ExistsInAnyView(SelectPtr q, ExprPtr condition) {
+  q->cores[0].items[0].alias = kAnyColumn;
+  SelectCore core;
+  SelectItem one;
+  one.expr = Node(ExprKind::kNumber, "1");
+  one.alias = kAnyColumn;
+  core.items.push_back(std::move(one));
+  TableRef ref;
+  ref.kind = TableRef::kSubquery;
+  ref.subquery = std::move(q);
+  ref.alias = kAnyView;
+  core.from.push_back(std::move(ref));
+  core.where = std::move(condition);
+  auto e = Node(ExprKind::kExists);
+  e->subquery = std::make_unique<Select>();
+  e->subquery->cores.push_back(std::move(core));
+  return e;
+}
+
 }  // namespace
 
 ExprPtr Parser::MakeBinary(std::string_view op, ExprPtr l, ExprPtr r) {
@@ -114,11 +157,6 @@ ExprPtr Parser::ParseQuantified(std::string_view op, bool all, ExprPtr left, siz
     e->end = PrevEnd();
     return e;
   };
-  auto node = [&](ExprKind kind, std::string text = {}) {
-    auto e = std::make_unique<Expr>(kind);
-    e->text = std::move(text);
-    return e;
-  };
   ExpectOp("(");
   if (!StartsQuery() && !(Peek().IsOp("(") && LooksLikeQuery())) {
     // x > ANY (a, b): x > a OR x > b; x > ALL (a, b): x > a AND x > b.
@@ -140,57 +178,28 @@ ExprPtr Parser::ParseQuantified(std::string_view op, bool all, ExprPtr left, siz
   const size_t query_at = pos_;
   SelectPtr query = ParseSelect();
   ExpectOp(")");
+  const std::vector<SelectItem>& items = query->cores[0].items;
+  if (items.size() != 1) Fail("ORA-00913: too many values");
+  if (items[0].expr->kind == ExprKind::kStar) Fail("ANY, SOME or ALL of a query of * is not supported");
   const size_t resume = pos_;
   pos_ = query_at;
   SelectPtr query_again = ParseSelect();
   pos_ = resume;
-  const Name view{"Q$ANY", false}, column{"C$ANY", false};
-  auto value = [&] {
-    auto e = node(ExprKind::kColumn);
-    e->parts = {view, column};
-    return e;
-  };
-  auto exists = [&](SelectPtr q, ExprPtr condition) {
-    std::vector<SelectItem>& items = q->cores[0].items;
-    if (items.size() != 1) Fail("ORA-00913: too many values");
-    if (items[0].expr->kind == ExprKind::kStar) Fail("ANY, SOME or ALL of a query of * is not supported");
-    items[0].alias = column;
-    SelectCore core;
-    SelectItem one;
-    one.expr = node(ExprKind::kNumber, "1");
-    one.alias = column;
-    core.items.push_back(std::move(one));
-    TableRef ref;
-    ref.kind = TableRef::kSubquery;
-    ref.subquery = std::move(q);
-    ref.alias = view;
-    core.from.push_back(std::move(ref));
-    core.where = std::move(condition);
-    auto e = node(ExprKind::kExists);
-    e->subquery = std::make_unique<Select>();
-    e->subquery->cores.push_back(std::move(core));
-    return e;
-  };
-  auto is_null = [&](ExprPtr operand) {
-    auto e = node(ExprKind::kIsNull);
-    e->args.push_back(std::move(operand));
-    return e;
-  };
-  ExprPtr decided = MakeBinary(op, std::move(left), value());
+  ExprPtr decided = MakeBinary(op, std::move(left), AnyValue());
   if (all) {
-    auto negated = node(ExprKind::kUnary, "NOT");
+    auto negated = Node(ExprKind::kUnary, "NOT");
     negated->args.push_back(std::move(decided));
     decided = std::move(negated);
   }
-  auto result = node(ExprKind::kCase);
+  auto result = Node(ExprKind::kCase);
   result->has_else = true;
-  result->args.push_back(exists(std::move(query), std::move(decided)));
-  result->args.push_back(node(ExprKind::kNumber, all ? "0" : "1"));
-  result->args.push_back(
-      exists(std::move(query_again), MakeBinary("OR", is_null(left_again()), is_null(value()))));
-  result->args.push_back(node(ExprKind::kNull));
-  result->args.push_back(node(ExprKind::kNumber, all ? "1" : "0"));
-  return spanned(MakeBinary("=", spanned(std::move(result)), node(ExprKind::kNumber, "1")));
+  result->args.push_back(ExistsInAnyView(std::move(query), std::move(decided)));
+  result->args.push_back(Node(ExprKind::kNumber, all ? "0" : "1"));
+  result->args.push_back(ExistsInAnyView(
+      std::move(query_again), MakeBinary("OR", IsNullOf(left_again()), IsNullOf(AnyValue()))));
+  result->args.push_back(Node(ExprKind::kNull));
+  result->args.push_back(Node(ExprKind::kNumber, all ? "1" : "0"));
+  return spanned(MakeBinary("=", spanned(std::move(result)), Node(ExprKind::kNumber, "1")));
 }
 
 ExprPtr Parser::ParsePredicate(ExprPtr* left) {
