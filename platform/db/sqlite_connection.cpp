@@ -212,6 +212,52 @@ std::string UniqueConstraintOf(sqlite3* db, const std::string& message) {
   return {};
 }
 
+// Oracle's message for a constraint an SQLite statement broke, naming the constraint or the
+// column where the schema or the message tells them.
+std::string ConstraintMessage(sqlite3* db, int extended, const std::string& message,
+                              sqlite3_stmt* stmt) {
+  switch (extended) {
+    case SQLITE_CONSTRAINT_UNIQUE:
+    case SQLITE_CONSTRAINT_PRIMARYKEY: {
+      const std::string constraint = UniqueConstraintOf(db, message);
+      return constraint.empty() ? "ORA-00001: unique constraint violated (" + message + ")"
+                                : UniqueViolated(constraint);
+    }
+    case SQLITE_CONSTRAINT_NOTNULL: {
+      // "NOT NULL constraint failed: T.C"
+      const size_t colon = message.find(": "), dot = message.find('.', colon);
+      return dot == std::string::npos
+                 ? "ORA-01400: cannot insert NULL (" + message + ")"
+                 : NullRefused(message.substr(colon + 2, dot - colon - 2),
+                               message.substr(dot + 1));
+    }
+    case SQLITE_CONSTRAINT_FOREIGNKEY: {
+      // SQLite names no constraint: what the statement does tells which side is missing.
+      const std::string_view sql = stmt ? sqlite3_sql(stmt) : "";
+      if (sql.starts_with("DELETE")) {
+        return "ORA-02292: integrity constraint violated - child record found (" + message + ")";
+      }
+      if (sql.starts_with("INSERT")) {
+        return "ORA-02291: integrity constraint violated - parent key not found (" + message +
+               ")";
+      }
+      return "ORA-02291: integrity constraint violated - parent key not found or child record "
+             "found (" +
+             message + ")";
+    }
+    case SQLITE_CONSTRAINT_CHECK: {
+      // "CHECK constraint failed: NAME": every check of the schema is named.
+      const size_t colon = message.find(": ");
+      const std::string name = colon == std::string::npos ? "" : message.substr(colon + 2);
+      return name.empty() || name.find_first_of(" ()") != std::string::npos
+                 ? "ORA-02290: check constraint violated (" + message + ")"
+                 : CheckViolated(name);
+    }
+    default:
+      return message;
+  }
+}
+
 }  // namespace
 
 DbError ErrorFromSqlite(sqlite3* db, int rc, sqlite3_stmt* stmt) {
@@ -222,52 +268,7 @@ DbError ErrorFromSqlite(sqlite3* db, int rc, sqlite3_stmt* stmt) {
   switch (rc & 0xFF) {
     case SQLITE_CONSTRAINT:
       code = kIntegrityViolation;
-      switch (extended) {
-        case SQLITE_CONSTRAINT_UNIQUE:
-        case SQLITE_CONSTRAINT_PRIMARYKEY: {
-          const std::string constraint = UniqueConstraintOf(db, message);
-          text = constraint.empty() ? "ORA-00001: unique constraint violated (" + message + ")"
-                                    : UniqueViolated(constraint);
-          break;
-        }
-        case SQLITE_CONSTRAINT_NOTNULL: {
-          // "NOT NULL constraint failed: T.C"
-          const size_t colon = message.find(": "), dot = message.find('.', colon);
-          text = dot == std::string::npos
-                     ? "ORA-01400: cannot insert NULL (" + message + ")"
-                     : NullRefused(message.substr(colon + 2, dot - colon - 2),
-                                   message.substr(dot + 1));
-          break;
-        }
-        case SQLITE_CONSTRAINT_FOREIGNKEY: {
-          // SQLite names no constraint: what the statement does tells which side is missing.
-          const std::string_view sql = stmt ? sqlite3_sql(stmt) : "";
-          if (sql.starts_with("DELETE")) {
-            text = "ORA-02292: integrity constraint violated - child record found (" + message +
-                   ")";
-          } else if (sql.starts_with("INSERT")) {
-            text = "ORA-02291: integrity constraint violated - parent key not found (" +
-                   message + ")";
-          } else {
-            text =
-                "ORA-02291: integrity constraint violated - parent key not found or child "
-                "record found (" +
-                message + ")";
-          }
-          break;
-        }
-        case SQLITE_CONSTRAINT_CHECK: {
-          // "CHECK constraint failed: NAME": every check of the schema is named.
-          const size_t colon = message.find(": ");
-          const std::string name = colon == std::string::npos ? "" : message.substr(colon + 2);
-          text = name.empty() || name.find_first_of(" ()") != std::string::npos
-                     ? "ORA-02290: check constraint violated (" + message + ")"
-                     : CheckViolated(name);
-          break;
-        }
-        default:
-          text = message;
-      }
+      text = ConstraintMessage(db, extended, message, stmt);
       break;
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
