@@ -329,6 +329,13 @@ TEST_P(OracleRulesTest, OrderAndGroups) {
       {"SELECT DISTINCT GRP FROM T ORDER BY ID", "ORA-01791"},
       {"SELECT DISTINCT GRP G FROM T ORDER BY G DESC", "<null>,y,x"},
       {"SELECT DISTINCT GRP, N FROM T WHERE N > 10 ORDER BY N", "x|30,<null>|40"},
+      // or by an expression of them.
+      {"SELECT DISTINCT GRP FROM T ORDER BY LENGTH(GRP) + ASCII(GRP) DESC NULLS LAST",
+       "y,x,<null>"},
+      {"SELECT DISTINCT ID - MOD(ID, 2) K FROM T ORDER BY -K", "4,2,0"},
+      {"SELECT DISTINCT GRP FROM T ORDER BY NVL(GRP, 'z') || 'a', 1", "x,y,<null>"},
+      {"SELECT DISTINCT GRP, N FROM T ORDER BY N + 1, GRP", "x|10,x|30,<null>|40,y|<null>"},
+      {"SELECT DISTINCT GRP FROM T ORDER BY ID + 1", "ORA-01791"},
       // A compound query is ordered by positions and the names of its first query's columns.
       {"SELECT ID FROM T UNION SELECT N FROM T ORDER BY N", "ORA-00904"},
       {"SELECT ID A FROM T UNION SELECT N FROM T ORDER BY A DESC", "<null>,40,30,10,4,3,2,1"},

@@ -120,6 +120,22 @@ bool LiteralNumber(const Expr& e, double* value) {
 
 namespace {
 
+bool SelectsWindow(const SelectCore& core) {
+  for (const sql::SelectItem& item : core.items) {
+    if (ContainsWindow(*item.expr)) return true;
+  }
+  return false;
+}
+
+// Whether an ORDER BY item is neither a position nor a name.
+bool OrdersByExpression(const std::vector<sql::OrderItem>& items) {
+  for (const sql::OrderItem& item : items) {
+    double position;
+    if (item.expr->kind != ExprKind::kColumn && !LiteralNumber(*item.expr, &position)) return true;
+  }
+  return false;
+}
+
 // An ORDER BY position names one of the `columns` result columns.
 void CheckOrderPositions(const std::vector<sql::OrderItem>& items, size_t columns) {
   for (const sql::OrderItem& item : items) {
@@ -341,14 +357,26 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
     }
   }
 
+  // PostgreSQL orders DISTINCT rows by the selected expressions themselves alone, where Oracle
+  // also orders them by expressions of those: grouping by every selected column gives the same
+  // rows and lets ORDER BY compute from them.
+  const bool distinct_as_groups = pg_ && core.distinct && has_order && !GroupsRows(core) &&
+                                  !SelectsWindow(core) && OrdersByExpression(owner->order_by);
   out->append("SELECT ");
-  if (core.distinct) out->append("DISTINCT ");
+  if (core.distinct && !distinct_as_groups) out->append("DISTINCT ");
   if (GroupsRows(core)) scope.grouping = &core;
   std::vector<ColumnInfo> columns = EmitSelectList(core, &scope, only_dual, forced_names, out);
   scope.grouping = nullptr;
   out->append(from_sql);
   scope.rownum_in_select_list = false;
   EmitFilters(core, &scope, out);
+  if (distinct_as_groups) {
+    out->append(" GROUP BY ");
+    for (size_t i = 0; i < columns.size(); ++i) {
+      if (i) out->append(", ");
+      AppendInteger(static_cast<int64_t>(i + 1), out);
+    }
+  }
   // After the select list and HAVING are written, so that a function the front end does not
   // know is refused as such rather than as a column outside GROUP BY.
   CheckGrouping(core, scope, has_order ? &owner->order_by : nullptr);
