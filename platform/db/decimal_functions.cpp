@@ -136,3 +136,65 @@ std::optional<NumberValue> WholePower(const DecimalDigits& x, const DecimalDigit
 }
 
 }  // namespace korvalis::db
+
+namespace korvalis::db {
+namespace {
+
+// e^x beyond this is above the greatest NUMBER, and below its negative under the least.
+constexpr int kMaxExponential = 291;
+constexpr int kMinExponential = -303;
+
+Decimal ToDecimal(const DecimalDigits& d) {
+  if (d.sign == 0) return Decimal(0);
+  return Decimal((d.sign < 0 ? "-0." : "0.") + d.digits + "e" + std::to_string(d.exponent + 1));
+}
+
+NumberValue Rounded(const Decimal& value, ResultForm form) {
+  if (!value.is_zero() && value.backend().order() < -130) return NumberValue{};
+  return ToNumberValue(value, form);
+}
+
+// e^y, zero below the least NUMBER.
+NumberValue ExponentialOf(const Decimal& y, ResultForm form) {
+  if (y > kMaxExponential) throw std::overflow_error("ORA-01426: numeric overflow");
+  if (y < kMinExponential) return NumberValue{};
+  return Rounded(boost::multiprecision::exp(y), form);
+}
+
+}  // namespace
+
+bool IsWhole(const DecimalDigits& value) { return value.sign == 0 || LowExponent(value) >= 0; }
+
+NumberValue SquareRoot(const DecimalDigits& x, ResultForm form) {
+  return Rounded(boost::multiprecision::sqrt(ToDecimal(x)), form);
+}
+
+NumberValue Exponential(const DecimalDigits& x, ResultForm form) {
+  return ExponentialOf(ToDecimal(x), form);
+}
+
+NumberValue NaturalLogarithm(const DecimalDigits& x, ResultForm form) {
+  return Rounded(boost::multiprecision::log(ToDecimal(x)), form);
+}
+
+NumberValue Logarithm(const DecimalDigits& base, const DecimalDigits& x, ResultForm form) {
+  return Rounded(boost::multiprecision::log(ToDecimal(x)) /
+                     boost::multiprecision::log(ToDecimal(base)),
+                 form);
+}
+
+// |x|^n as e^(n ln |x|), negative for a negative x and an odd n.
+NumberValue RealPower(const DecimalDigits& x, const DecimalDigits& n, ResultForm form) {
+  const Decimal magnitude = boost::multiprecision::abs(ToDecimal(x));
+  NumberValue power = ExponentialOf(ToDecimal(n) * boost::multiprecision::log(magnitude), form);
+  if (x.sign < 0 && LowExponent(n) == 0 && (n.digits.back() - '0') % 2 != 0) {
+    switch (power.kind) {
+      case NumberValue::Kind::kInteger: power.integer = -power.integer; break;
+      case NumberValue::Kind::kReal: power.real = -power.real; break;
+      case NumberValue::Kind::kText: power.text.insert(0, "-"); break;
+    }
+  }
+  return power;
+}
+
+}  // namespace korvalis::db

@@ -1,6 +1,7 @@
 // Oracle's functions of NUMBERs computed on their exact digits, whatever their length: ROUND,
 // TRUNC, CEIL and FLOOR to a number of decimals, MOD and REMAINDER, POWER to a whole exponent,
-// and the rounding of any exact value to a NUMBER's digits. The digits are integers of
+// the square root, EXP, LN, LOG and POWER to any exponent, and the rounding of any exact value
+// to a NUMBER's digits. The digits are integers of
 // Boost.Multiprecision (cpp_int) scaled by a power of ten.
 //
 // Thread-safety: pure functions.
@@ -36,5 +37,21 @@ DecimalDigits Remainder(const DecimalDigits& m, const DecimalDigits& n, bool nea
 // of digits. Throws std::overflow_error when it is beyond a NUMBER's range (10^126).
 std::optional<NumberValue> WholePower(const DecimalDigits& x, const DecimalDigits& n,
                                       ResultForm form);
+
+bool IsWhole(const DecimalDigits& value);
+
+// The functions whose results run to endless digits, computed with Boost.Multiprecision's
+// decimal type to some twenty digits more than a NUMBER keeps and then rounded as a NUMBER
+// keeps them: a value below the least NUMBER is zero, and one beyond the greatest throws
+// std::overflow_error (ORA-01426).
+// Precondition: x >= 0.
+NumberValue SquareRoot(const DecimalDigits& x, ResultForm form);
+NumberValue Exponential(const DecimalDigits& x, ResultForm form);
+// Precondition: x > 0.
+NumberValue NaturalLogarithm(const DecimalDigits& x, ResultForm form);
+// Precondition: base > 0, base is not 1, x > 0.
+NumberValue Logarithm(const DecimalDigits& base, const DecimalDigits& x, ResultForm form);
+// Precondition: x is not zero, and n is a whole number when x is negative.
+NumberValue RealPower(const DecimalDigits& x, const DecimalDigits& n, ResultForm form);
 
 }  // namespace korvalis::db

@@ -1,9 +1,10 @@
 // The functions of numbers that the translator prints for computed NUMBERs (exact_arithmetic.cpp):
-// ROUND, TRUNC, CEIL, FLOOR, ABS, SIGN, MOD, REMAINDER and POWER computed on the exact digits of
+// ROUND, TRUNC, CEIL, FLOOR, ABS, SIGN, MOD, REMAINDER, POWER, SQRT, EXP, LN and LOG computed on
+// the exact digits of
 // their arguments, each as an operand of more arithmetic (ora_exact_*) or as a query's own
 // result (ora_result_*, see ResultForm); GREATEST, LEAST and NULLIF comparing exactly and giving
 // back the value chosen as it is. An argument that is a double standing for no decimal of 15
-// digits (the binary result of a square root, say) is computed as the double functions compute
+// digits (the binary result of a date difference, say) is computed as the double functions compute
 // it, at the 15 digits it shows.
 #include <algorithm>
 #include <cmath>
@@ -11,6 +12,7 @@
 
 #include "platform/db/decimal_functions.h"
 #include "platform/db/exact_number_values.h"
+#include "platform/db/ora_number.h"
 #include "platform/db/sql_function_support.h"
 
 namespace korvalis::db::functions {
@@ -89,20 +91,64 @@ void RemainderOf(sqlite3_context* ctx, int, sqlite3_value** argv) {
   Result(ctx, Remainder(m, n, nearest), form);
 }
 
+[[noreturn]] void OutOfRange(sqlite3_value* v) {
+  throw FunctionError{"ORA-01428: argument '" + FormatNumber(AsNumber(v)) + "' is out of range"};
+}
+
+template <typename Compute>
+void Computed(sqlite3_context* ctx, Compute compute) {
+  try {
+    ResultNumberValue(ctx, compute());
+  } catch (const std::overflow_error& e) {
+    throw FunctionError{e.what()};
+  }
+}
+
+template <ResultForm form>
+void SqrtOf(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  const DecimalDigits x = DigitsArgument(argv[0]);
+  if (x.sign < 0) OutOfRange(argv[0]);
+  Computed(ctx, [&] { return SquareRoot(x, form); });
+}
+
+template <ResultForm form>
+void ExpOf(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  const DecimalDigits x = DigitsArgument(argv[0]);
+  Computed(ctx, [&] { return Exponential(x, form); });
+}
+
+template <ResultForm form>
+void LnOf(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  const DecimalDigits x = DigitsArgument(argv[0]);
+  if (x.sign <= 0) OutOfRange(argv[0]);
+  Computed(ctx, [&] { return NaturalLogarithm(x, form); });
+}
+
+// LOG(base, x): a base above zero other than one, x above zero.
+template <ResultForm form>
+void LogOf(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
+  const DecimalDigits base = DigitsArgument(argv[0]), x = DigitsArgument(argv[1]);
+  if (base.sign <= 0 || (base.digits == "1" && base.exponent == 0)) OutOfRange(argv[0]);
+  if (x.sign <= 0) OutOfRange(argv[1]);
+  Computed(ctx, [&] { return Logarithm(base, x, form); });
+}
+
+// A whole exponent gives the exact power rounded; any other, or one whose exact power would
+// run to thousands of digits, e^(n ln x). A negative base takes only a whole exponent.
 template <ResultForm form>
 void PowerOf(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
-  if (!AnyBinary(2, argv)) {
-    try {
-      if (std::optional<NumberValue> power =
-              WholePower(DigitsArgument(argv[0]), DigitsArgument(argv[1]), form)) {
-        return ResultNumberValue(ctx, *power);
-      }
-    } catch (const std::overflow_error& e) {
-      throw FunctionError{e.what()};
-    }
-  }
-  Power(ctx, 2, argv);
+  const DecimalDigits x = DigitsArgument(argv[0]), n = DigitsArgument(argv[1]);
+  if (x.sign < 0 && !IsWhole(n)) OutOfRange(argv[0]);
+  if (x.sign == 0 && n.sign < 0) return Power(ctx, 2, argv);  // as the double function answers
+  Computed(ctx, [&] {
+    if (std::optional<NumberValue> whole = WholePower(x, n, form)) return *whole;
+    return x.sign == 0 ? NumberValue{} : RealPower(x, n, form);
+  });
 }
 
 // GREATEST and LEAST of numbers: NULL when any is, else the first of the extreme values.
@@ -144,8 +190,21 @@ std::span<const FunctionEntry> ExactNumberFunctions() {
       {"ora_remainder", 2, Guarded<RemainderOf<true, kNumber>>, true},
       {"ora_exact_remainder", 2, Guarded<RemainderOf<true, kOperand>>, true},
       {"ora_result_remainder", 2, Guarded<RemainderOf<true, kText>>, true},
+      {"ora_power", 2, Guarded<PowerOf<kNumber>>, true},
       {"ora_exact_power", 2, Guarded<PowerOf<kOperand>>, true},
       {"ora_result_power", 2, Guarded<PowerOf<kText>>, true},
+      {"ora_sqrt", 1, Guarded<SqrtOf<kNumber>>, true},
+      {"ora_exact_sqrt", 1, Guarded<SqrtOf<kOperand>>, true},
+      {"ora_result_sqrt", 1, Guarded<SqrtOf<kText>>, true},
+      {"ora_exp", 1, Guarded<ExpOf<kNumber>>, true},
+      {"ora_exact_exp", 1, Guarded<ExpOf<kOperand>>, true},
+      {"ora_result_exp", 1, Guarded<ExpOf<kText>>, true},
+      {"ora_ln", 1, Guarded<LnOf<kNumber>>, true},
+      {"ora_exact_ln", 1, Guarded<LnOf<kOperand>>, true},
+      {"ora_result_ln", 1, Guarded<LnOf<kText>>, true},
+      {"ora_log", 2, Guarded<LogOf<kNumber>>, true},
+      {"ora_exact_log", 2, Guarded<LogOf<kOperand>>, true},
+      {"ora_result_log", 2, Guarded<LogOf<kText>>, true},
       {"ora_exact_greatest", -1, Guarded<Extreme<1>>, true},
       {"ora_exact_least", -1, Guarded<Extreme<-1>>, true},
       {"ora_exact_nullif", 2, Guarded<NullIf>, true},

@@ -62,6 +62,7 @@ constexpr FunctionRow kFunctionTable[] = {
     {"SQRT", 1, 1, "ora_sqrt", SqlType::kNumber, true},
     {"EXP", 1, 1, "ora_exp", SqlType::kNumber, true},
     {"LN", 1, 1, "ora_ln", SqlType::kNumber, true},
+    {"LOG", 2, 2, "ora_log", SqlType::kNumber, true},
     {"POWER", 2, 2, "ora_power", SqlType::kNumber, true},
     {"MOD", 2, 2, "ora_mod", SqlType::kNumber, true},
     {"REMAINDER", 2, 2, "ora_remainder", SqlType::kNumber, true},

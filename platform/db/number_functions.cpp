@@ -87,23 +87,6 @@ void Shown(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
   ResultNumber(ctx, AtShownPrecision(AsNumber(argv[0])));
 }
-void Sqrt(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
-  double v = AsNumber(argv[0]);
-  if (v < 0) throw FunctionError{"ORA-01428: argument '" + FormatNumber(v) + "' is out of range"};
-  ResultNumber(ctx, std::sqrt(v));
-}
-void Exp(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
-  ResultNumber(ctx, std::exp(AsNumber(argv[0])));
-}
-void Ln(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
-  double v = AsNumber(argv[0]);
-  if (v <= 0) throw FunctionError{"ORA-01428: argument '" + FormatNumber(v) + "' is out of range"};
-  ResultNumber(ctx, std::log(v));
-}
-
 }  // namespace
 
 // A negative base takes only a whole exponent.
@@ -178,7 +161,7 @@ void Least(sqlite3_context* ctx, int argc, sqlite3_value** argv) { Extreme(ctx, 
 // own result): decimals rounded to a NUMBER's digits (ora_decimal.h). An operand of more
 // arithmetic (ora_exact_*) of more than 15 significant digits is kept as its text; the
 // column's own value (ora_result_*) is its text whenever it is no integer, ready to read. An operand that is a double standing for no decimal of
-// 15 digits (a date difference, a square root) is computed as a double, as elsewhere.
+// 15 digits (a date difference) is computed as a double, as elsewhere.
 enum class Exact { kAdd, kSubtract, kMultiply, kDivide };
 
 // An exact operand as TO_CHAR writes a number: no zero before the point.
@@ -347,10 +330,6 @@ std::span<const FunctionEntry> NumberFunctions() {
       {"ora_shown", 1, Guarded<Shown>, true},
       {"ora_floor", 1, Guarded<Floor>, true},
       {"ora_ceil", 1, Guarded<Ceil>, true},
-      {"ora_sqrt", 1, Guarded<Sqrt>, true},
-      {"ora_exp", 1, Guarded<Exp>, true},
-      {"ora_ln", 1, Guarded<Ln>, true},
-      {"ora_power", 2, Guarded<Power>, true},
       {"ora_mod", 2, Guarded<Mod>, true},
       {"ora_round", -1, Guarded<Round>, true},
       {"ora_trunc", -1, Guarded<Trunc>, true},

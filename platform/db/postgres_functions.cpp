@@ -217,20 +217,50 @@ CREATE OR REPLACE FUNCTION ora_floor(v numeric) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT floor(v) $f$;
 CREATE OR REPLACE FUNCTION ora_ceil(v numeric) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ceil(v) $f$;
+-- SQRT, EXP, LN, LOG and POWER to a fraction: the server takes a result's scale from its
+-- arguments', which are given some forty-five digits more than the result's first, and the
+-- result is rounded as a NUMBER keeps it (ora_computed).
+CREATE OR REPLACE FUNCTION ora_computed(v numeric) RETURNS numeric
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN abs(v) >= 1e126 THEN ora_raise('ORA-01426: numeric overflow', 'KV000', NULL::numeric)
+    WHEN abs(v) < 1e-130 THEN 0 ELSE ora_shown(v) END $f$;
 CREATE OR REPLACE FUNCTION ora_sqrt(v numeric) RETURNS numeric
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
-  SELECT CASE WHEN v < 0 THEN ora_out_of_range(v) ELSE trim_scale(sqrt(v)) END $f$;
+  SELECT CASE WHEN v < 0 THEN ora_out_of_range(v) WHEN v = 0 THEN 0
+    ELSE ora_computed(sqrt(round(v, greatest(scale(v), 45 - floor(log(v) / 2)::integer)))) END $f$;
 CREATE OR REPLACE FUNCTION ora_exp(v numeric) RETURNS numeric
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT trim_scale(exp(v)) $f$;
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN v > 291 THEN ora_raise('ORA-01426: numeric overflow', 'KV000', NULL::numeric)
+    WHEN v < -303 THEN 0
+    ELSE ora_computed(exp(round(v, greatest(scale(v), 45 + ceil(greatest(-v, 0) / 2.3)::integer))))
+    END $f$;
 CREATE OR REPLACE FUNCTION ora_ln(v numeric) RETURNS numeric
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
-  SELECT CASE WHEN v <= 0 THEN ora_out_of_range(v) ELSE trim_scale(ln(v)) END $f$;
+  SELECT CASE WHEN v <= 0 THEN ora_out_of_range(v) ELSE ora_computed(ln(round(v, scale(v) + 45))) END $f$;
+-- LOG(base, x): a base above zero other than one, x above zero.
+CREATE OR REPLACE FUNCTION ora_log(base numeric, v numeric) RETURNS numeric
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN base <= 0 OR base = 1 THEN ora_out_of_range(base)
+    WHEN v <= 0 THEN ora_out_of_range(v)
+    ELSE ora_computed(ln(round(v, scale(v) + 45)) / ln(round(base, scale(base) + 45))) END $f$;
+-- a^b to a fraction b (or a whole b too great for the exact power): its decimal exponent, b
+-- log |a|, sets the scale.
+CREATE OR REPLACE FUNCTION ora_real_power(a numeric, b numeric) RETURNS numeric
+LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
+DECLARE e float8 := b::float8 * log(abs(a)::float8);
+DECLARE s integer;
+BEGIN
+  IF e > 127 THEN RETURN ora_raise('ORA-01426: numeric overflow', 'KV000', NULL::numeric); END IF;
+  IF e < -132 THEN RETURN 0; END IF;
+  s := greatest(scale(a), scale(b), 45 - least(floor(e), 0)::integer);
+  RETURN ora_computed(power(round(a, s), round(b, s)));
+END $f$;
 -- A whole exponent gives the exact power (to 60 decimals at least, as the base is taken to
 -- them), a negative one its reciprocal as a quotient.
 CREATE OR REPLACE FUNCTION ora_power(a numeric, b numeric) RETURNS numeric
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN a < 0 AND b <> trunc(b) THEN ora_out_of_range(a)
-    WHEN b <> trunc(b) OR abs(b) > 1000000 THEN trim_scale(power(a, b))
+    WHEN a <> 0 AND (b <> trunc(b) OR abs(b) > 1000000) THEN ora_real_power(a, b)
     WHEN b < 0 AND a <> 0 THEN ora_div(1, power(round(a, greatest(scale(a), 60)), -b))
     ELSE trim_scale(power(round(a, greatest(scale(a), 60)), b)) END $f$;
 CREATE OR REPLACE FUNCTION ora_mod(a numeric, b numeric) RETURNS numeric
