@@ -1,11 +1,12 @@
 // The functions of numbers that the translator prints for computed NUMBERs (exact_arithmetic.cpp):
 // ROUND, TRUNC, CEIL, FLOOR, ABS, SIGN, MOD, REMAINDER, POWER, SQRT, EXP, LN and LOG computed on
-// the exact digits of
-// their arguments, each as an operand of more arithmetic (ora_exact_*) or as a query's own
-// result (ora_result_*, see ResultForm); GREATEST, LEAST and NULLIF comparing exactly and giving
-// back the value chosen as it is. An argument that is a double standing for no decimal of 15
-// digits (the binary result of a date difference, say) is computed as the double functions compute
-// it, at the 15 digits it shows.
+// the exact digits of their arguments, each as an operand of more arithmetic (ora_exact_*) or as
+// a query's own result (ora_result_*, see ResultForm), and SQRT, EXP, LN, LOG and POWER also as
+// a number the engine compares (ora_sqrt ...); GREATEST, LEAST and NULLIF comparing exactly and
+// giving back the value chosen as it is. An argument that is a double standing for no decimal of
+// 15 digits (the binary result of a date difference, say) is rounded, truncated, taken modulo or
+// made absolute as the double functions do it, at the 15 digits it shows; the others read it as
+// the shortest decimal that reads back as it.
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
