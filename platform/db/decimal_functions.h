@@ -1,8 +1,8 @@
 // Oracle's functions of NUMBERs computed on their exact digits, whatever their length: ROUND,
 // TRUNC, CEIL and FLOOR to a number of decimals, MOD and REMAINDER, POWER to a whole exponent,
 // the square root, EXP, LN, LOG and POWER to any exponent, and the rounding of any exact value
-// to a NUMBER's digits. The digits are integers of
-// Boost.Multiprecision (cpp_int) scaled by a power of ten.
+// to a NUMBER's digits. The exact digits are integers of Boost.Multiprecision (cpp_int) scaled
+// by a power of ten; the functions whose results have endless digits use its decimal type.
 //
 // Thread-safety: pure functions.
 #pragma once
