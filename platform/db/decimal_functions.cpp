@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <boost/multiprecision/cpp_int.hpp>
+#include <boost/multiprecision/mpfr.hpp>
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
@@ -144,18 +145,24 @@ namespace {
 constexpr int kMaxExponential = 291;
 constexpr int kMinExponential = -303;
 
-Decimal ToDecimal(const DecimalDigits& d) {
-  if (d.sign == 0) return Decimal(0);
-  return Decimal((d.sign < 0 ? "-0." : "0.") + d.digits + "e" + std::to_string(d.exponent + 1));
+// Binary floating point of 64 decimal digits, correctly rounded by MPFR: some twenty digits
+// more than a NUMBER keeps.
+using Real = boost::multiprecision::number<boost::multiprecision::mpfr_float_backend<64>,
+                                           boost::multiprecision::et_off>;
+
+Real ToReal(const DecimalDigits& d) {
+  if (d.sign == 0) return Real(0);
+  return Real((d.sign < 0 ? "-0." : "0.") + d.digits + "e" + std::to_string(d.exponent + 1));
 }
 
-NumberValue Rounded(const Decimal& value, ResultForm form) {
-  if (!value.is_zero() && value.backend().order() < -130) return NumberValue{};
-  return ToNumberValue(value, form);
+NumberValue Rounded(const Real& value, ResultForm form) {
+  const Decimal decimal(value.str(60, std::ios_base::scientific));
+  if (!decimal.is_zero() && decimal.backend().order() < -130) return NumberValue{};
+  return ToNumberValue(decimal, form);
 }
 
 // e^y, zero below the least NUMBER.
-NumberValue ExponentialOf(const Decimal& y, ResultForm form) {
+NumberValue ExponentialOf(const Real& y, ResultForm form) {
   if (y > kMaxExponential) throw std::overflow_error("ORA-01426: numeric overflow");
   if (y < kMinExponential) return NumberValue{};
   return Rounded(boost::multiprecision::exp(y), form);
@@ -166,27 +173,27 @@ NumberValue ExponentialOf(const Decimal& y, ResultForm form) {
 bool IsWhole(const DecimalDigits& value) { return value.sign == 0 || LowExponent(value) >= 0; }
 
 NumberValue SquareRoot(const DecimalDigits& x, ResultForm form) {
-  return Rounded(boost::multiprecision::sqrt(ToDecimal(x)), form);
+  return Rounded(boost::multiprecision::sqrt(ToReal(x)), form);
 }
 
 NumberValue Exponential(const DecimalDigits& x, ResultForm form) {
-  return ExponentialOf(ToDecimal(x), form);
+  return ExponentialOf(ToReal(x), form);
 }
 
 NumberValue NaturalLogarithm(const DecimalDigits& x, ResultForm form) {
-  return Rounded(boost::multiprecision::log(ToDecimal(x)), form);
+  return Rounded(boost::multiprecision::log(ToReal(x)), form);
 }
 
 NumberValue Logarithm(const DecimalDigits& base, const DecimalDigits& x, ResultForm form) {
-  return Rounded(boost::multiprecision::log(ToDecimal(x)) /
-                     boost::multiprecision::log(ToDecimal(base)),
+  return Rounded(boost::multiprecision::log(ToReal(x)) /
+                     boost::multiprecision::log(ToReal(base)),
                  form);
 }
 
 // |x|^n as e^(n ln |x|), negative for a negative x and an odd n.
 NumberValue RealPower(const DecimalDigits& x, const DecimalDigits& n, ResultForm form) {
-  const Decimal magnitude = boost::multiprecision::abs(ToDecimal(x));
-  NumberValue power = ExponentialOf(ToDecimal(n) * boost::multiprecision::log(magnitude), form);
+  const Real magnitude = boost::multiprecision::abs(ToReal(x));
+  NumberValue power = ExponentialOf(ToReal(n) * boost::multiprecision::log(magnitude), form);
   if (x.sign < 0 && LowExponent(n) == 0 && (n.digits.back() - '0') % 2 != 0) {
     switch (power.kind) {
       case NumberValue::Kind::kInteger: power.integer = -power.integer; break;

@@ -2,7 +2,8 @@
 // TRUNC, CEIL and FLOOR to a number of decimals, MOD and REMAINDER, POWER to a whole exponent,
 // the square root, EXP, LN, LOG and POWER to any exponent, and the rounding of any exact value
 // to a NUMBER's digits. The exact digits are integers of Boost.Multiprecision (cpp_int) scaled
-// by a power of ten; the functions whose results have endless digits use its decimal type.
+// by a power of ten; the functions whose results have endless digits use its binary floating
+// point of MPFR.
 //
 // Thread-safety: pure functions.
 #pragma once
@@ -40,9 +41,8 @@ std::optional<NumberValue> WholePower(const DecimalDigits& x, const DecimalDigit
 
 bool IsWhole(const DecimalDigits& value);
 
-// The functions whose results run to endless digits, computed with Boost.Multiprecision's
-// decimal type to some twenty digits more than a NUMBER keeps and then rounded as a NUMBER
-// keeps them: a value below the least NUMBER is zero, and one beyond the greatest throws
+// The functions whose results run to endless digits, computed by MPFR to some twenty digits
+// more than a NUMBER keeps and then rounded as a NUMBER keeps them: a value below the least NUMBER is zero, and one beyond the greatest throws
 // std::overflow_error (ORA-01426).
 // Precondition: x >= 0.
 NumberValue SquareRoot(const DecimalDigits& x, ResultForm form);
