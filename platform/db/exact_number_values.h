@@ -30,5 +30,7 @@ int CompareNumbers(sqlite3_value* a, sqlite3_value* b);
 // give a number the engine compares (the double nearest when it has more digits), the
 // ora_exact_ forms an operand of exact arithmetic, the ora_result_ forms a result's text.
 int RegisterNumberAggregates(sqlite3* db);
+// LISTAGG's values joined in the order of their keys (listagg.cpp).
+int RegisterListagg(sqlite3* db);
 
 }  // namespace korvalis::db::functions

@@ -482,10 +482,32 @@ ExprPtr Parser::ParseFunction(const std::vector<Name>& parts) {
       Fail("window frames (ROWS/RANGE) are not supported");
     }
     ExpectOp(")");
+  } else if (f->text == "LISTAGG") {
+    ParseListaggOrder(f.get());
   } else if (Peek().IsWord("KEEP") || Peek().IsWord("WITHIN")) {
     Fail(std::string(Peek().text) + " clauses of aggregate functions are not supported");
   }
   return f;
+}
+
+// LISTAGG(value [, delimiter]) WITHIN GROUP (ORDER BY ...): the delimiter (NULL when not
+// given) becomes the second argument, the keys the arguments after it.
+void Parser::ParseListaggOrder(Expr* f) {
+  if (f->distinct) Fail("DISTINCT in LISTAGG is not supported");
+  if (f->args.empty() || f->args.size() > 2) Fail("ORA-00909: invalid number of arguments");
+  if (!AcceptWord("WITHIN")) Fail("ORA-02000: missing WITHIN keyword");
+  ExpectWord("GROUP");
+  ExpectOp("(");
+  ExpectWord("ORDER");
+  ExpectWord("BY");
+  std::vector<OrderItem> order = ParseOrderList();
+  ExpectOp(")");
+  if (Peek().IsWord("OVER")) Fail("LISTAGG as an analytic function is not supported");
+  if (f->args.size() == 1) f->args.push_back(std::make_unique<Expr>(ExprKind::kNull));
+  for (OrderItem& item : order) {
+    f->args.push_back(std::move(item.expr));
+    f->within_group.push_back(std::move(item));
+  }
 }
 
 ExprPtr Parser::ParseExtractField(ExprPtr f) {

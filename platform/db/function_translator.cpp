@@ -298,8 +298,54 @@ SqlType Translator::EmitAnalytic(const Expr& e, const Scope* scope, std::string*
   return SqlType::kNumber;
 }
 
+// LISTAGG: the values as the text Oracle writes them, NULLs skipped, in the order of the keys,
+// ties taken in the order of the texts themselves so that both engines give one answer. The
+// server's string_agg orders its rows; the file's ora_listagg sorts the rows it is given by
+// keys whose directions its third argument spells ("A" or "D", then "F" or "L" for NULLs).
+// Both refuse a result above 4000 bytes.
+SqlType Translator::EmitListagg(const Expr& e, const Scope* scope, std::string* out) {
+  const sql::Expr& delimiter = *e.args[1];
+  if (delimiter.kind != ExprKind::kString && delimiter.kind != ExprKind::kNull) {
+    throw SqlError("ORA-30496: Argument should be a constant.");
+  }
+  ++aggregates_open_;
+  std::string value;
+  EmitConcat({e.args[0].get()}, scope, &value);
+  std::vector<std::string> keys;
+  std::string directions;
+  for (size_t i = 0; i < e.within_group.size(); ++i) {
+    const Expr& key = *e.args[2 + i];
+    std::string& text = keys.emplace_back();
+    if (!EmitExactSortKey(key, nullptr, scope, &text)) Emit(key, scope, &text);
+    const sql::OrderItem& item = e.within_group[i];
+    const bool nulls_first = item.nulls == sql::OrderItem::kDefault
+                                 ? item.descending
+                                 : item.nulls == sql::OrderItem::kFirst;
+    directions.push_back(item.descending ? 'D' : 'A');
+    directions.push_back(nulls_first ? 'F' : 'L');
+  }
+  --aggregates_open_;
+  std::string separator;
+  AppendStringLiteral(delimiter.kind == ExprKind::kString ? delimiter.text : "", &separator);
+  if (pg_) {
+    out->append("ora_listagg_limit(string_agg(" + value + ", " + separator + " ORDER BY ");
+    for (size_t i = 0; i < keys.size(); ++i) {
+      out->append(keys[i]);
+      AppendOrderDirection(e.within_group[i], out, false);
+      out->append(", ");
+    }
+    out->append(value + " COLLATE \"C\"))");
+  } else {
+    out->append("ora_listagg(" + value + ", " + separator + ", '" + directions + "'");
+    for (const std::string& key : keys) out->append(", " + key);
+    out->push_back(')');
+  }
+  return SqlType::kText;
+}
+
 SqlType Translator::EmitAggregate(const Expr& e, const Scope* scope, std::string* out) {
   const std::string_view f = e.text;
+  if (f == "LISTAGG") return EmitListagg(e, scope, out);
   CheckArity(e, 1, 1);
   if (f == "STDDEV" || f == "VARIANCE") Refuse(e.text);
   if (e.args[0]->kind == ExprKind::kStar && f != "COUNT") {

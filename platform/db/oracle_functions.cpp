@@ -21,7 +21,8 @@ int RegisterOracleFunctions(sqlite3* db) {
       if (rc != SQLITE_OK) return rc;
     }
   }
-  const int rc = functions::RegisterNumberAggregates(db);
+  int rc = functions::RegisterNumberAggregates(db);
+  if (rc == SQLITE_OK) rc = functions::RegisterListagg(db);
   return rc != SQLITE_OK ? rc : RegisterRownumWalk(db);
 }
 

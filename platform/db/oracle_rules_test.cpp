@@ -343,6 +343,30 @@ TEST_P(OracleRulesTest, OrderAndGroups) {
   });
 }
 
+// LISTAGG joins the values' texts in the WITHIN GROUP order, NULLs skipped, ties in the order
+// of the texts; all NULL is NULL, and more than 4000 bytes is ORA-01489.
+TEST_P(OracleRulesTest, ListaggJoinsValuesInOrder) {
+  Check({
+      {"SELECT LISTAGG(ID, ',') WITHIN GROUP (ORDER BY ID DESC) FROM T", "4,3,2,1"},
+      {"SELECT GRP, LISTAGG(N, '; ') WITHIN GROUP (ORDER BY N DESC) FROM T GROUP BY GRP "
+       "ORDER BY GRP",
+       "x|30; 10,y|<null>,<null>|40"},
+      {"SELECT LISTAGG(GRP, '-') WITHIN GROUP (ORDER BY N NULLS FIRST) FROM T", "y-x-x"},
+      {"SELECT LISTAGG(ID, ',') WITHIN GROUP (ORDER BY GRP DESC, ID DESC) FROM T", "4,2,3,1"},
+      {"SELECT LISTAGG(GRP) WITHIN GROUP (ORDER BY GRP) FROM T", "xxy"},
+      {"SELECT LISTAGG(10 - ID, ',') WITHIN GROUP (ORDER BY 1) FROM T", "6,7,8,9"},
+      {"SELECT LISTAGG(ID / 4, ' ') WITHIN GROUP (ORDER BY ID) FROM T", ".25 .5 .75 1"},
+      {"SELECT LISTAGG(N, ',') WITHIN GROUP (ORDER BY ID) FROM T WHERE N IS NULL", "<null>"},
+      {"SELECT LISTAGG(N, ',') WITHIN GROUP (ORDER BY ID) FROM T WHERE ID > 9", "<null>"},
+      {"SELECT LENGTH(LISTAGG(RPAD('a', 1000, 'a')) WITHIN GROUP (ORDER BY ID)) FROM T", "4000"},
+      {"SELECT LISTAGG(RPAD('a', 1000, 'a'), ',') WITHIN GROUP (ORDER BY ID) FROM T",
+       "ORA-01489"},
+      {"SELECT LISTAGG(ID, GRP) WITHIN GROUP (ORDER BY ID) FROM T", "ORA-30496"},
+      {"SELECT LISTAGG(ID, ',') FROM T", "ORA-02000"},
+      {"SELECT GRP, LISTAGG(ID, ',') WITHIN GROUP (ORDER BY ID) FROM T", "ORA-00937"},
+  });
+}
+
 // NTILE(n) numbers n buckets in the window's order, the first ones one row larger while rows
 // remain, one row each when n exceeds the rows; n is truncated and must be at least 1.
 TEST_P(OracleRulesTest, NtileSharesRowsOutInBuckets) {

@@ -6,6 +6,12 @@ namespace {
 constexpr const char* kFunctionsSql = R"SQL(-- ---- text
 CREATE OR REPLACE FUNCTION ora_concat(VARIADIC v text[]) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(array_to_string(v, ''), '') $f$;
+-- LISTAGG's joined text, refused above the 4000 bytes of a text.
+CREATE OR REPLACE FUNCTION ora_listagg_limit(v text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN octet_length(v) > 4000
+    THEN ora_raise('ORA-01489: result of string concatenation is too long', 'KV000', NULL::text)
+    ELSE nullif(v, '') END $f$;
 CREATE OR REPLACE FUNCTION ora_substr(v text, pos numeric, len numeric DEFAULT NULL) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN v IS NULL OR pos IS NULL OR (len IS NOT NULL AND len < 1) THEN NULL

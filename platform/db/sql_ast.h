@@ -79,6 +79,9 @@ struct Expr {
   SelectPtr subquery;
   TypeName type;                    // kCast
   std::unique_ptr<Window> over;     // kFunction with OVER (...)
+  // LISTAGG's WITHIN GROUP (ORDER BY ...): the direction of each key, whose expression is
+  // args[2 + i] (after the value and the delimiter), so that every pass sees the keys.
+  std::vector<OrderItem> within_group;
   bool negated = false;
   bool distinct = false;            // kFunction: COUNT(DISTINCT x)
   bool outer_join = false;          // kColumn followed by (+)

@@ -402,6 +402,7 @@ class Translator {
   static Printer FindPrinter(std::string_view name);
   SqlType EmitAnalytic(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitAggregate(const Expr& e, const Scope* scope, std::string* out);
+  SqlType EmitListagg(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitNvl(const Expr& e, const Scope* scope, std::string* out);
   void ConvertEveryRow(const std::vector<std::string>& conversions, size_t start,
                        std::string* out) const;
