@@ -262,13 +262,15 @@ BEGIN
   RETURN ora_computed(power(round(a, s), round(b, s)));
 END $f$;
 -- A whole exponent gives the exact power (to 60 decimals at least, as the base is taken to
--- them), a negative one its reciprocal as a quotient.
+-- them), a negative one its reciprocal as a quotient; a power far beyond a NUMBER's range either
+-- way is computed as a fraction's, which fails or is zero.
 CREATE OR REPLACE FUNCTION ora_power(a numeric, b numeric) RETURNS numeric
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN a < 0 AND b <> trunc(b) THEN ora_out_of_range(a)
-    WHEN a <> 0 AND (b <> trunc(b) OR abs(b) > 1000000) THEN ora_real_power(a, b)
-    WHEN b < 0 AND a <> 0 THEN ora_div(1, power(round(a, greatest(scale(a), 60)), -b))
-    ELSE trim_scale(power(round(a, greatest(scale(a), 60)), b)) END $f$;
+    WHEN a <> 0 AND (b <> trunc(b) OR abs(b) > 1000000
+                     OR abs(b::float8 * log(abs(a)::float8)) > 127) THEN ora_real_power(a, b)
+    WHEN b < 0 AND a <> 0 THEN ora_computed(ora_div(1, power(round(a, greatest(scale(a), 60)), -b)))
+    ELSE ora_computed(trim_scale(power(round(a, greatest(scale(a), 60)), b))) END $f$;
 CREATE OR REPLACE FUNCTION ora_mod(a numeric, b numeric) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT CASE WHEN b = 0 THEN a ELSE mod(a, b) END $f$;
 -- REMAINDER: a - b * N, N the integer nearest a / b, the even one of two as near.
