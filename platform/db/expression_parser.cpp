@@ -440,6 +440,9 @@ ExprPtr Parser::ParseFunction(const std::vector<Name>& parts) {
   }
   ExpectOp("(");
   if (f->text == "TRIM") return ParseTrim(std::move(f));
+  if (f->text == "VARIANCE" || f->text == "VAR_POP" || f->text == "VAR_SAMP") {
+    return ParseVariance(f->text);
+  }
   if (f->text == "EXTRACT" && Peek().kind == TokenKind::kWord && Peek(1).IsWord("FROM")) {
     return ParseExtractField(std::move(f));
   }
@@ -508,6 +511,48 @@ void Parser::ParseListaggOrder(Expr* f) {
     f->args.push_back(std::move(item.expr));
     f->within_group.push_back(std::move(item));
   }
+}
+
+// VARIANCE, VAR_POP and VAR_SAMP of x, read as NUMBER arithmetic on COUNT(x), SUM(x) and
+// SUM(x * x): (n * SUM(x * x) - SUM(x) * SUM(x)) / (n * (n - 1)), or over n * n for VAR_POP,
+// exact until that quotient, which is rounded as every NUMBER quotient is. No rows give NULL;
+// one row gives 0 (VAR_SAMP: NULL). The argument is read again from its text for each use.
+ExprPtr Parser::ParseVariance(const std::string& name) {
+  if (Peek().IsWord("DISTINCT")) Fail("DISTINCT in " + name + " is not supported");
+  AcceptWord("ALL");
+  const size_t argument_at = pos_;
+  ExprPtr argument = ParseExpr();
+  ExpectOp(")");
+  if (Peek().IsWord("OVER")) Fail(name + " as an analytic function is not supported");
+  const size_t resume = pos_;
+  auto again = [&] {
+    pos_ = argument_at;
+    ExprPtr copy = ParseExpr();
+    pos_ = resume;
+    return copy;
+  };
+  auto call = [](const char* function, ExprPtr x) {
+    ExprPtr e = Node(ExprKind::kFunction, function);
+    e->args.push_back(std::move(x));
+    return e;
+  };
+  auto number = [](const char* digits) { return Node(ExprKind::kNumber, digits); };
+  auto count = [&] { return call("COUNT", again()); };
+  // x + 0 reads a text argument as a number, as Oracle converts it, on both engines.
+  auto sum = [&] { return call("SUM", MakeBinary("+", again(), number("0"))); };
+  ExprPtr squares = call("SUM", MakeBinary("*", std::move(argument), again()));
+  ExprPtr spread = MakeBinary("-", MakeBinary("*", count(), std::move(squares)),
+                              MakeBinary("*", sum(), sum()));
+  const bool population = name == "VAR_POP";
+  ExprPtr pairs = MakeBinary("*", count(),
+                             population ? count() : MakeBinary("-", count(), number("1")));
+  ExprPtr e = Node(ExprKind::kCase);
+  e->args.push_back(MakeBinary("<", count(), number(population ? "1" : "2")));
+  e->args.push_back(name == "VARIANCE" ? MakeBinary("*", sum(), number("0"))
+                                       : Node(ExprKind::kNull));
+  e->args.push_back(MakeBinary("/", std::move(spread), std::move(pairs)));
+  e->has_else = true;
+  return e;
 }
 
 ExprPtr Parser::ParseExtractField(ExprPtr f) {

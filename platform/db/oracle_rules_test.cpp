@@ -367,6 +367,23 @@ TEST_P(OracleRulesTest, ListaggJoinsValuesInOrder) {
   });
 }
 
+// VARIANCE is VAR_SAMP but 0 for one row, VAR_POP divides by n; NUMBER digits on both engines.
+TEST_P(OracleRulesTest, VariancesOfNumbers) {
+  Check({
+      {"SELECT VARIANCE(N), VAR_SAMP(N), VAR_POP(N) FROM T",
+       "233.333333333333333333333333333333333333|233.333333333333333333333333333333333333|"
+       "155.555555555555555555555555555555555556"},
+      {"SELECT GRP, VARIANCE(N), VAR_SAMP(N), VAR_POP(N) FROM T GROUP BY GRP ORDER BY GRP",
+       "x|200|200|100,y|<null>|<null>|<null>,<null>|0|<null>|0"},
+      {"SELECT VARIANCE(ID / 10), VAR_POP(ALL ID / 10) FROM T",
+       "0.0166666666666666666666666666666666666667|0.0125"},
+      {"SELECT VARIANCE(TO_CHAR(N)) FROM T WHERE ID = 1", "0"},
+      {"SELECT VARIANCE(N) FROM T WHERE ID > 9", "<null>"},
+      {"SELECT VARIANCE(GRP) FROM T", "ORA-01722"},
+      {"SELECT VARIANCE(DISTINCT N) FROM T", "not supported"},
+  });
+}
+
 // NTILE(n) numbers n buckets in the window's order, the first ones one row larger while rows
 // remain, one row each when n exceeds the rows; n is truncated and must be at least 1.
 TEST_P(OracleRulesTest, NtileSharesRowsOutInBuckets) {

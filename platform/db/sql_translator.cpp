@@ -76,7 +76,7 @@ std::string OracleColumnName(const sql::SelectItem& item, std::string_view state
 
 bool IsAggregateName(std::string_view f) {
   return f == "COUNT" || f == "SUM" || f == "AVG" || f == "MIN" || f == "MAX" || f == "STDDEV" ||
-         f == "VARIANCE" || f == "LISTAGG";
+         f == "LISTAGG";
 }
 
 bool ContainsAggregate(const Expr& e) {
