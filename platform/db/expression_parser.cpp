@@ -441,7 +441,16 @@ ExprPtr Parser::ParseFunction(const std::vector<Name>& parts) {
   ExpectOp("(");
   if (f->text == "TRIM") return ParseTrim(std::move(f));
   if (f->text == "VARIANCE" || f->text == "VAR_POP" || f->text == "VAR_SAMP") {
-    return ParseVariance(f->text);
+    return ParseVariance(f->text, f->text);
+  }
+  // STDDEV, STDDEV_POP and STDDEV_SAMP: the square root of VARIANCE, VAR_POP and VAR_SAMP.
+  if (f->text == "STDDEV" || f->text == "STDDEV_POP" || f->text == "STDDEV_SAMP") {
+    ExprPtr root = Node(ExprKind::kFunction, "SQRT");
+    root->args.push_back(ParseVariance(f->text == "STDDEV"       ? "VARIANCE"
+                                       : f->text == "STDDEV_POP" ? "VAR_POP"
+                                                                 : "VAR_SAMP",
+                                       f->text));
+    return root;
   }
   if (f->text == "EXTRACT" && Peek().kind == TokenKind::kWord && Peek(1).IsWord("FROM")) {
     return ParseExtractField(std::move(f));
@@ -517,13 +526,14 @@ void Parser::ParseListaggOrder(Expr* f) {
 // SUM(x * x): (n * SUM(x * x) - SUM(x) * SUM(x)) / (n * (n - 1)), or over n * n for VAR_POP,
 // exact until that quotient, which is rounded as every NUMBER quotient is. No rows give NULL;
 // one row gives 0 (VAR_SAMP: NULL). The argument is read again from its text for each use.
-ExprPtr Parser::ParseVariance(const std::string& name) {
-  if (Peek().IsWord("DISTINCT")) Fail("DISTINCT in " + name + " is not supported");
+// `written` is the function's name as the statement gives it.
+ExprPtr Parser::ParseVariance(const std::string& name, const std::string& written) {
+  if (Peek().IsWord("DISTINCT")) Fail("DISTINCT in " + written + " is not supported");
   AcceptWord("ALL");
   const size_t argument_at = pos_;
   ExprPtr argument = ParseExpr();
   ExpectOp(")");
-  if (Peek().IsWord("OVER")) Fail(name + " as an analytic function is not supported");
+  if (Peek().IsWord("OVER")) Fail(written + " as an analytic function is not supported");
   const size_t resume = pos_;
   auto again = [&] {
     pos_ = argument_at;

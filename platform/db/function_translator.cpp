@@ -347,7 +347,6 @@ SqlType Translator::EmitAggregate(const Expr& e, const Scope* scope, std::string
   const std::string_view f = e.text;
   if (f == "LISTAGG") return EmitListagg(e, scope, out);
   CheckArity(e, 1, 1);
-  if (f == "STDDEV") Refuse(e.text);
   if (e.args[0]->kind == ExprKind::kStar && f != "COUNT") {
     throw SqlError("ORA-00936: missing expression");
   }

@@ -368,6 +368,7 @@ TEST_P(OracleRulesTest, ListaggJoinsValuesInOrder) {
 }
 
 // VARIANCE is VAR_SAMP but 0 for one row, VAR_POP divides by n; NUMBER digits on both engines.
+// STDDEV and its forms are their square roots.
 TEST_P(OracleRulesTest, VariancesOfNumbers) {
   Check({
       {"SELECT VARIANCE(N), VAR_SAMP(N), VAR_POP(N) FROM T",
@@ -381,6 +382,12 @@ TEST_P(OracleRulesTest, VariancesOfNumbers) {
       {"SELECT VARIANCE(N) FROM T WHERE ID > 9", "<null>"},
       {"SELECT VARIANCE(GRP) FROM T", "ORA-01722"},
       {"SELECT VARIANCE(DISTINCT N) FROM T", "not supported"},
+      {"SELECT STDDEV(N), STDDEV_SAMP(N), STDDEV_POP(N) FROM T",
+       "15.27525231651946668862682397909336162994|15.27525231651946668862682397909336162994|"
+       "12.4721912892464712852791624410551643392"},
+      {"SELECT GRP, STDDEV(N), STDDEV_SAMP(N), STDDEV_POP(N) FROM T GROUP BY GRP ORDER BY GRP",
+       "x|14.1421356237309504880168872420969807857|14.1421356237309504880168872420969807857|10,"
+       "y|<null>|<null>|<null>,<null>|0|<null>|0"},
   });
 }
 

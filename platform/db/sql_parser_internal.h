@@ -210,7 +210,7 @@ class Parser {
   // TRIM([LEADING|TRAILING|BOTH] [set FROM] text) becomes TRIM(text, set, 'L'|'T'|'B').
   ExprPtr ParseTrim(ExprPtr f);
   void ParseListaggOrder(Expr* f);
-  ExprPtr ParseVariance(const std::string& name);
+  ExprPtr ParseVariance(const std::string& name, const std::string& written);
 
   ExprPtr ParseCase();
 

@@ -75,8 +75,7 @@ std::string OracleColumnName(const sql::SelectItem& item, std::string_view state
 }
 
 bool IsAggregateName(std::string_view f) {
-  return f == "COUNT" || f == "SUM" || f == "AVG" || f == "MIN" || f == "MAX" || f == "STDDEV" ||
-         f == "LISTAGG";
+  return f == "COUNT" || f == "SUM" || f == "AVG" || f == "MIN" || f == "MAX" || f == "LISTAGG";
 }
 
 bool ContainsAggregate(const Expr& e) {
