@@ -490,8 +490,9 @@ ExprPtr Parser::ParseFunction(const std::vector<Name>& parts) {
       ExpectWord("BY");
       f->over->order_by = ParseOrderList();
     }
-    if (Peek().IsWord("ROWS") || Peek().IsWord("RANGE")) {
-      Fail("window frames (ROWS/RANGE) are not supported");
+    // A frame follows an ORDER BY only.
+    if (!f->over->order_by.empty() && (Peek().IsWord("ROWS") || Peek().IsWord("RANGE"))) {
+      f->over->frame = ParseWindowFrame();
     }
     ExpectOp(")");
   } else if (f->text == "LISTAGG") {
@@ -563,6 +564,37 @@ ExprPtr Parser::ParseVariance(const std::string& name, const std::string& writte
   e->args.push_back(MakeBinary("/", std::move(spread), std::move(pairs)));
   e->has_else = true;
   return e;
+}
+
+std::unique_ptr<WindowFrame> Parser::ParseWindowFrame() {
+  auto frame = std::make_unique<WindowFrame>();
+  frame->range = Next().IsWord("RANGE");
+  // UNBOUNDED PRECEDING | CURRENT ROW | n PRECEDING, and with `between` UNBOUNDED FOLLOWING
+  // and n FOLLOWING too.
+  const auto bound = [&](bool between) {
+    FrameBound b;
+    if (AcceptWord("UNBOUNDED")) {
+      b.kind = between && AcceptWord("FOLLOWING") ? FrameBound::kUnboundedFollowing
+                                                   : FrameBound::kUnboundedPreceding;
+      if (b.kind == FrameBound::kUnboundedPreceding) ExpectWord("PRECEDING");
+    } else if (AcceptWord("CURRENT")) {
+      ExpectWord("ROW");
+    } else {
+      b.offset = ParseAdditive();
+      b.kind = between && AcceptWord("FOLLOWING") ? FrameBound::kFollowing
+                                                  : FrameBound::kPreceding;
+      if (b.kind == FrameBound::kPreceding) ExpectWord("PRECEDING");
+    }
+    return b;
+  };
+  if (AcceptWord("BETWEEN")) {
+    frame->start = bound(true);
+    ExpectWord("AND");
+    frame->end = bound(true);
+  } else {
+    frame->start = bound(false);
+  }
+  return frame;
 }
 
 ExprPtr Parser::ParseExtractField(ExprPtr f) {

@@ -256,6 +256,11 @@ SqlType Translator::EmitAnalytic(const Expr& e, const Scope* scope, std::string*
   auto it = kWindow.find(f);
   if (it == kWindow.end()) Refuse("the analytic function " + e.text);
   if (e.distinct) Refuse("DISTINCT in an analytic function");
+  // Numbering and neighbouring rows read the whole ordered partition, never a frame.
+  if (e.over->frame && (f == "ROW_NUMBER" || f == "RANK" || f == "DENSE_RANK" || f == "NTILE" ||
+                        f == "LAG" || f == "LEAD")) {
+    throw SqlError("ORA-00907: missing right parenthesis");
+  }
   std::string arguments;
   std::vector<SqlType> types;
   if ((f == "SUM" || f == "AVG") && e.args.size() == 1) {

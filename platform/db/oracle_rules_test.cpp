@@ -391,6 +391,63 @@ TEST_P(OracleRulesTest, VariancesOfNumbers) {
   });
 }
 
+// A frame of rows counted from the current one, or of ORDER BY values within an offset of its
+// value (a DATE's in days); without a frame, an ordered window ends at the current row's last
+// peer.
+TEST_P(OracleRulesTest, WindowFrames) {
+  RunScript(*c_, R"(
+CREATE TABLE W (ID NUMBER, G NUMBER, D DATE, V NUMBER);
+INSERT INTO W VALUES (1, 1, DATE '2024-01-01', 10);
+INSERT INTO W VALUES (2, 2, DATE '2024-01-02', 20);
+INSERT INTO W VALUES (3, 2, DATE '2024-01-02', 30);
+INSERT INTO W VALUES (4, 5, DATE '2024-01-05', 40);
+INSERT INTO W VALUES (5, 6, TO_DATE('2024-01-06 12:00', 'YYYY-MM-DD HH24:MI'), 50);
+)");
+  const auto over = [](const char* window) {
+    return "SELECT ID, " + std::string(window) + " FROM W ORDER BY ID";
+  };
+  const std::vector<std::pair<std::string, const char*>> cases = {
+      {over("SUM(V) OVER (ORDER BY ID ROWS UNBOUNDED PRECEDING)"), "1|10,2|30,3|60,4|100,5|150"},
+      {over("SUM(V) OVER (ORDER BY G)"), "1|10,2|60,3|60,4|100,5|150"},
+      {over("SUM(V) OVER (ORDER BY G, ID ROWS BETWEEN UNBOUNDED PRECEDING AND CURRENT ROW)"),
+       "1|10,2|30,3|60,4|100,5|150"},
+      {over("AVG(V) OVER (ORDER BY ID ROWS 2 PRECEDING)"), "1|10,2|15,3|20,4|30,5|40"},
+      {over("AVG(V) OVER (ORDER BY ID ROWS BETWEEN 1 PRECEDING AND 1 FOLLOWING)"),
+       "1|15,2|20,3|30,4|40,5|45"},
+      {over("SUM(V) OVER (ORDER BY ID DESC ROWS BETWEEN CURRENT ROW AND UNBOUNDED FOLLOWING)"),
+       "1|10,2|30,3|60,4|100,5|150"},
+      {over("LAST_VALUE(V) OVER (ORDER BY ID ROWS BETWEEN CURRENT ROW AND 1 FOLLOWING)"),
+       "1|20,2|30,3|40,4|50,5|50"},
+      {over("COUNT(*) OVER (ORDER BY ID ROWS BETWEEN 1 FOLLOWING AND 3 FOLLOWING)"),
+       "1|3,2|3,3|2,4|1,5|0"},
+      {over("SUM(V / 3) OVER (ORDER BY ID ROWS 1 PRECEDING)"),
+       "1|3.33333333333333333333333333333333333333,2|10,"
+       "3|16.66666666666666666666666666666666666667,"
+       "4|23.33333333333333333333333333333333333333,5|30"},
+      // RANGE: the rows whose value lies within the offsets, ties alike.
+      {over("SUM(V) OVER (ORDER BY G RANGE BETWEEN 1 PRECEDING AND CURRENT ROW)"),
+       "1|10,2|60,3|60,4|40,5|90"},
+      {over("SUM(V) OVER (ORDER BY G / 3 RANGE BETWEEN 0.34 PRECEDING AND CURRENT ROW)"),
+       "1|10,2|60,3|60,4|40,5|90"},
+      {over("MAX(ID) OVER (ORDER BY G DESC RANGE BETWEEN 3 PRECEDING AND 0.5 FOLLOWING)"),
+       "1|3,2|4,3|4,4|5,5|5"},
+      {over("COUNT(*) OVER (ORDER BY D RANGE BETWEEN 1 PRECEDING AND 1 FOLLOWING)"),
+       "1|3,2|3,3|3,4|1,5|1"},
+      {over("SUM(V) OVER (ORDER BY D RANGE 1.5 PRECEDING)"), "1|10,2|60,3|60,4|40,5|90"},
+      // Refused as Oracle refuses them.
+      {over("SUM(V) OVER (ROWS UNBOUNDED PRECEDING)"), "ORA-00907"},
+      {over("SUM(V) OVER (ORDER BY G, ID RANGE 1 PRECEDING)"), "ORA-30486"},
+      {over("SUM(V) OVER (ORDER BY TO_CHAR(G) RANGE 1 PRECEDING)"), "ORA-00902"},
+      {over("SUM(V) OVER (ORDER BY ID ROWS BETWEEN CURRENT ROW AND 1 PRECEDING)"), "ORA-30486"},
+      {over("SUM(V) OVER (ORDER BY ID ROWS BETWEEN 1 FOLLOWING AND CURRENT ROW)"), "ORA-30486"},
+      {over("SUM(V) OVER (ORDER BY ID ROWS BETWEEN UNBOUNDED FOLLOWING AND CURRENT ROW)"),
+       "ORA-30486"},
+      {over("ROW_NUMBER() OVER (ORDER BY ID ROWS UNBOUNDED PRECEDING)"), "ORA-00907"},
+      {over("SUM(V) OVER (ORDER BY ID ROWS G PRECEDING)"), "not supported"},
+  };
+  for (const auto& [sql, rows] : cases) Check({{sql.c_str(), rows}});
+}
+
 // NTILE(n) numbers n buckets in the window's order, the first ones one row larger while rows
 // remain, one row each when n exceeds the rows; n is truncated and must be at least 1.
 TEST_P(OracleRulesTest, NtileSharesRowsOutInBuckets) {

@@ -66,9 +66,23 @@ struct OrderItem {
   enum Nulls { kDefault, kFirst, kLast } nulls = kDefault;
 };
 
+// One end of a window frame; `offset` is given for kPreceding and kFollowing.
+struct FrameBound {
+  enum Kind { kUnboundedPreceding, kPreceding, kCurrentRow, kFollowing, kUnboundedFollowing };
+  Kind kind = kCurrentRow;
+  ExprPtr offset;
+};
+
+// ROWS or RANGE BETWEEN start AND end (the short form's end is CURRENT ROW).
+struct WindowFrame {
+  bool range = false;
+  FrameBound start, end;
+};
+
 struct Window {
   std::vector<ExprPtr> partition_by;
   std::vector<OrderItem> order_by;
+  std::unique_ptr<WindowFrame> frame;  // absent: Oracle's default frame
 };
 
 struct Expr {

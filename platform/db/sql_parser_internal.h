@@ -206,6 +206,8 @@ class Parser {
   // EXTRACT(field FROM value) becomes the call kExtractField(field, value), the field as a
   // text; EXTRACT(xml, path) stays a call of EXTRACT.
   ExprPtr ParseExtractField(ExprPtr f);
+  // ROWS | RANGE and its bounds, after a window's ORDER BY.
+  std::unique_ptr<WindowFrame> ParseWindowFrame();
 
   // TRIM([LEADING|TRAILING|BOTH] [set FROM] text) becomes TRIM(text, set, 'L'|'T'|'B').
   ExprPtr ParseTrim(ExprPtr f);

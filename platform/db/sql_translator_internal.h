@@ -459,6 +459,10 @@ class Translator {
   void EmitNumberOperand(const Expr& e, const Scope* scope, std::string* out);
   void MarkPgIntegerLiteral(const Expr& e, std::string* out) const;
   void EmitWindow(const sql::Window& w, const Scope* scope, std::string* out);
+  // The one ORDER BY key of a RANGE frame with an offset: a number, or a date whose offsets
+  // count days. Returns the key's type.
+  SqlType EmitRangeKey(const sql::OrderItem& item, const Scope* scope, std::string* out);
+  void EmitFrame(const sql::WindowFrame& frame, SqlType range_key, std::string* out) const;
 
   // ---- DML and DDL ----
   void EmitValueFor(const ColumnInfo* column, const Expr& value, const Scope* scope,
