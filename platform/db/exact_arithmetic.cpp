@@ -348,6 +348,18 @@ bool Translator::IsWholeDaysBetween(const Expr& e, const Scope* scope) {
          IsDaysBetween(*e.args[0], scope);
 }
 
+void Translator::EmitGroupingKeys(const std::vector<sql::ExprPtr>& keys, const Scope* scope,
+                                  std::string* out) {
+  for (size_t i = 0; i < keys.size(); ++i) {
+    if (i) out->append(", ");
+    if (ComputedExactly(*keys[i], scope)) {
+      EmitExact(*keys[i], scope, false, out);
+    } else {
+      Emit(*keys[i], scope, out);
+    }
+  }
+}
+
 SqlType Translator::EmitExact(const Expr& e, const Scope* scope, bool result, std::string* out) {
   if (IsWholeDaysBetween(e, scope)) return Emit(e, scope, out);
   if (IsDaysBetween(e, scope)) {

@@ -569,14 +569,7 @@ void Translator::EmitFilters(SelectCore& core, Scope* scope, std::string* out) {
   }
   if (!core.group_by.empty()) {
     out->append(" GROUP BY ");
-    for (size_t i = 0; i < core.group_by.size(); ++i) {
-      if (i) out->append(", ");
-      if (ComputedExactly(*core.group_by[i], scope)) {
-        EmitExact(*core.group_by[i], scope, false, out);
-      } else {
-        Emit(*core.group_by[i], scope, out);
-      }
-    }
+    EmitGroupingKeys(core.group_by, scope, out);
   }
   if (core.having && !having_keeps_rows) {
     out->append(" HAVING ");

@@ -388,6 +388,10 @@ class Translator {
   bool ExactOperands(const Expr& e, const Scope* scope, int depth);
   // `result`: e is the column itself, not an operand of it.
   SqlType EmitExact(const Expr& e, const Scope* scope, bool result, std::string* out);
+  // GROUP BY and PARTITION BY keys, joined by commas: a computed number by its exact value
+  // (one number or text for each decimal), anything else as it is.
+  void EmitGroupingKeys(const std::vector<sql::ExprPtr>& keys, const Scope* scope,
+                        std::string* out);
   // CASE and DECODE whose results are numbers, some computed.
   bool ExactArms(const Expr& e, const Scope* scope, int depth);
   // date - date, an exact quotient of seconds; TRUNC of it, the whole days, an integer the

@@ -15,15 +15,7 @@ void Translator::EmitWindow(const sql::Window& w, const Scope* scope, std::strin
   out->append(" OVER (");
   if (!w.partition_by.empty()) {
     out->append("PARTITION BY ");
-    for (size_t i = 0; i < w.partition_by.size(); ++i) {
-      if (i) out->append(", ");
-      // Exact values are one number or text for each decimal.
-      if (ComputedExactly(*w.partition_by[i], scope)) {
-        EmitExact(*w.partition_by[i], scope, false, out);
-      } else {
-        Emit(*w.partition_by[i], scope, out);
-      }
-    }
+    EmitGroupingKeys(w.partition_by, scope, out);
   }
   const sql::WindowFrame* frame = w.frame.get();
   const bool logical_offset =
