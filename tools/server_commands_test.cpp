@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 
@@ -82,6 +83,45 @@ TEST_F(ServerCommandTest, InitdbFillsAServerDatabaseThatSqlAndCallsThenUse) {
 
   // An embedded file is no server database.
   EXPECT_EQ(Run("initdb --connect 'Provider=SQLite;Data Source=x.db'").status, 2);
+}
+
+// Four processes call writing methods that touch the same tables in other orders, each many
+// times, while reading calls run: every call succeeds, and the server logs no deadlock and no
+// answer sent into a connection already closed.
+TEST_F(ServerCommandTest, WritingCallsOfDifferentMethodsAtOnceAllSucceed) {
+  ASSERT_EQ(Run("initdb --sample --connect '" + init_ + "'").status, 0);
+  ASSERT_EQ(Run("regsvr " KORVALIS_LIBRARY).status, 0);
+  ASSERT_EQ(Run("regsvr " KORVALIS_SUITE_COMPONENTS).status, 0);
+  const std::string calls[] = {
+      "DeptQCPatient ScorePatient P0004 2026120601 \"<root><score>98</score><grade>1</grade>"
+      "<item item_id='5' score='2' serial='1' note='n'/></root>\" \"<root><user id='9002'>"
+      "杨慧敏</user></root>\"",
+      "DeptQCPatient GenerateQCReport P0001 2026120101 \"<root><user id='9002'>杨慧敏</user>"
+      "</root>\" ''",
+      "QualityTrigger FireOpen P0004 2026120601 \"<root><code>R01</code>"
+      "<time>2026-12-07 03:00:00</time></root>\"",
+      "QualityTrigger FireClose P0002 2026120301 \"<root><code>E03</code><type>1</type>"
+      "<time>2026-12-04 16:30:00</time><extend><emr_type>2</emr_type><emr_id>"
+      "5e3a9c10-0099-4c6b-9d2e-000000000099</emr_id><user_id>1003</user_id></extend></root>\"",
+  };
+  std::string script;
+  for (const std::string& call : calls) {
+    script += "(for i in $(seq 15); do " KORVALIS_COMMAND " call " + call +
+              " > /dev/null 2>> failures.txt || echo failed; done) & ";
+  }
+  script += "for i in $(seq 15); do " KORVALIS_COMMAND
+            " call ArchivePatient GetInPatientList 0101 2026-11-01 2027-01-01 > /dev/null "
+            "|| echo failed; done; wait";
+  const std::string before = korvalis::db::testing::PostgresTestServer::Get().ServerLog();
+  Outcome ran = RunCommand("cd '" + directory_ + "' || exit 1; export KORVALIS_REGISTRY='" +
+                           directory_ + "/registry'; " + script);
+  EXPECT_EQ(ran.out, "");
+  std::ifstream failures(directory_ + "/failures.txt");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(failures), {}), "");
+  const std::string log =
+      korvalis::db::testing::PostgresTestServer::Get().ServerLog().substr(before.size());
+  EXPECT_EQ(log.find("deadlock"), std::string::npos) << log;
+  EXPECT_EQ(log.find("could not send data"), std::string::npos) << log;
 }
 
 TEST_F(ServerCommandTest, AFailedInitdbLeavesNothingBehindAndMayBeRerun) {

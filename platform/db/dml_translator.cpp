@@ -93,7 +93,6 @@ void Translator::EmitValueFor(const ColumnInfo* column, const Expr& value, const
 
 Translation Translator::Insert(Statement& stmt) {
   const TableInfo* table = RequireTable(stmt.table);
-  UseTable(table);
   Translation tr{StatementKind::kInsert, {}, false};
   std::string out = "INSERT INTO ";
   AppendName(table->name, &out);
@@ -172,7 +171,6 @@ Translation Translator::Insert(Statement& stmt) {
 
 Translation Translator::Update(Statement& stmt) {
   const TableInfo* table = RequireTable(stmt.table);
-  UseTable(table);
   Translation tr{StatementKind::kUpdate, {}, false};
   std::string out = "UPDATE ";
   AppendTable(*table, stmt.alias, &out);
@@ -238,7 +236,6 @@ Translation Translator::Update(Statement& stmt) {
 
 Translation Translator::Delete(Statement& stmt) {
   const TableInfo* table = RequireTable(stmt.table);
-  UseTable(table);
   Translation tr{StatementKind::kDelete, {}, false};
   std::string out = "DELETE FROM ";
   AppendTable(*table, stmt.alias, &out);
@@ -286,7 +283,7 @@ BlobStatement Translator::Blob(Statement& stmt) {
   std::string alias = scope.sources[0].alias;
   std::string rowid;
   AppendAlias(alias, &rowid);
-  // PostgreSQL's row address (ctid) stays while the writing transaction holds the table.
+  // PostgreSQL's row address (ctid) stays while the writing transaction holds the writers' turn.
   const char* address = pg_ ? ".ctid" : ".rowid";
   b.rowid_sql = "SELECT " + rowid + address + " FROM " + from + where + tail;
   b.update_sql = "UPDATE ";
@@ -294,7 +291,6 @@ BlobStatement Translator::Blob(Statement& stmt) {
   b.update_sql.append(" SET ");
   AppendName(column_name, &b.update_sql);
   b.update_sql.append(pg_ ? " = $1 WHERE ctid = $2::tid" : " = ?1 WHERE rowid = ?2");
-  b.tables.push_back(table->name);
   return b;
 }
 

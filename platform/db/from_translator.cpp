@@ -69,7 +69,6 @@ void Translator::EmitTableRef(TableRef& ref, Scope* scope, std::string* out) {
     case TableRef::kTable: {
       if (EmitDictionaryView(ref, scope, out)) return;
       const TableInfo* table = RequireTable(ref.table);
-      UseTable(table);
       Source s;
       s.table = table;
       s.alias = NameOf(ref.alias.empty() ? ref.table : ref.alias);
@@ -175,11 +174,6 @@ void Translator::AppendTable(const TableInfo& table, const Name& alias, std::str
     out->append(" AS ");
     AppendAlias(table.name, out);
   }
-}
-
-// Views count too: locking a view locks the tables it reads.
-void Translator::UseTable(const TableInfo* table) {
-  if (table != nullptr) tables_.push_back(table->name);
 }
 
 }  // namespace detail

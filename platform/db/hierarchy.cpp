@@ -311,7 +311,6 @@ std::string Translator::EmitHierarchyRows(TableRef& ref, const Scope* scope, Sou
     const TableInfo* table = RequireTable(ref.table);
     source->table = table;
     *stored_table = !table->is_view;
-    UseTable(table);
     rows = *stored_table && !pg_ ? "SELECT *, rowid AS \"H$RID\" FROM "
                                  : "SELECT *, row_number() OVER () AS \"H$RID\" FROM ";
     AppendName(table->name, &rows);

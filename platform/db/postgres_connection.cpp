@@ -157,23 +157,14 @@ bool Writes(sql::StatementKind kind) {
 }
 
 // Whether the statement leaves in the transaction what a later failing statement must not
-// undo: anything but a query, or the table locks it takes.
-bool KeepsWork(const Translation& t, bool lock_tables) {
-  return lock_tables || t.changes_schema || t.kind != sql::StatementKind::kSelect;
+// undo: anything but a query, or the writers' turn it takes.
+bool KeepsWork(const Translation& t, bool takes_turn) {
+  return takes_turn || t.changes_schema || t.kind != sql::StatementKind::kSelect;
 }
 
 const char* BeginStatement(Connection::TransactionMode mode) {
   return mode == Connection::TransactionMode::kWriting ? "BEGIN ISOLATION LEVEL READ COMMITTED"
                                                        : "BEGIN ISOLATION LEVEL REPEATABLE READ";
-}
-
-void AppendQuoted(std::string_view name, std::string* out) {
-  out->push_back('"');
-  for (char c : name) {
-    if (c == '"') out->push_back('"');
-    out->push_back(c);
-  }
-  out->push_back('"');
 }
 
 // A query of the clock's time alone is short and names SYSDATE; only such texts are parsed
@@ -189,6 +180,9 @@ bool ContainsSysdate(std::string_view sql) {
   return false;
 }
 
+// The writers' turn: one advisory lock of the database (its key spells "korvalis"), taken
+// for the transaction and released by the server when the transaction ends, however it ends.
+constexpr const char* kTakeWritersTurn = "SELECT pg_advisory_xact_lock(7741532137239374195)";
 constexpr const char* kSavepoint = "SAVEPOINT korvalis_statement";
 constexpr const char* kRelease = "RELEASE SAVEPOINT korvalis_statement";
 constexpr const char* kUndoStatement =
@@ -199,7 +193,12 @@ constexpr const char* kUndoStatement =
 PostgresConnection::PostgresConnection(std::shared_ptr<PostgresDatabase> database)
     : database_(std::move(database)), conn_(database_->Connect()) {}
 
-PostgresConnection::~PostgresConnection() { PQfinish(conn_); }
+// A COMMIT sent without waiting is answered before the connection closes, so that the server
+// does not write its answer into a closed socket.
+PostgresConnection::~PostgresConnection() {
+  ReadCommitAnswer();
+  PQfinish(conn_);
+}
 
 bool PostgresConnection::Alive() {
   ReadCommitAnswer();
@@ -295,10 +294,9 @@ std::unique_ptr<Rowset> PostgresConnection::Run(std::string_view sql, const Stat
   if (seen_before || shape != nullptr) {
     statement.prepared = PreparedName(statement.sql, &statement.prepare);
   }
-  const bool lock = Writes(t->kind) || (InTransaction() && mode_ == TransactionMode::kWriting);
+  const bool turn = TakesTurn(*t);
   try {
-    return RowsOf(RunStatements({std::move(statement)}, t->tables, lock, t->reads_sysdate,
-                                KeepsWork(*t, lock)),
+    return RowsOf(RunStatements({std::move(statement)}, turn, t->reads_sysdate, KeepsWork(*t, turn)),
                   *t, shape);
   } catch (const DbError& e) {
     // A shape whose parameters the server cannot type runs as written instead.
@@ -310,9 +308,9 @@ std::unique_ptr<Rowset> PostgresConnection::Run(std::string_view sql, const Stat
 std::unique_ptr<Rowset> PostgresConnection::RunUnit(const Translation& t) {
   std::vector<Request> statements;
   for (const std::string& s : t.statements) statements.push_back(Request{s});
-  const bool lock = Writes(t.kind) || (InTransaction() && mode_ == TransactionMode::kWriting);
+  const bool turn = TakesTurn(t);
   ResultGuard result{
-      RunStatements(std::move(statements), t.tables, lock, t.reads_sysdate, KeepsWork(t, lock))};
+      RunStatements(std::move(statements), turn, t.reads_sysdate, KeepsWork(t, turn))};
   if (t.changes_schema) {
     database_->SchemaChanged();
     if (InTransaction()) SchemaChangedInTransaction(&transaction_translations_, Engine::kPostgres);
@@ -338,10 +336,12 @@ std::string PostgresConnection::PreparedName(const std::string& text, bool* prep
   return name;
 }
 
-pg_result* PostgresConnection::RunStatements(std::vector<Request> statements,
-                                             const std::vector<std::string>& tables,
-                                             bool lock_tables, bool reads_sysdate,
-                                             bool keeps_work) {
+bool PostgresConnection::TakesTurn(const Translation& t) const {
+  return Writes(t.kind) || (InTransaction() && mode_ == TransactionMode::kWriting);
+}
+
+pg_result* PostgresConnection::RunStatements(std::vector<Request> statements, bool takes_turn,
+                                             bool reads_sysdate, bool keeps_work) {
   CheckOpen();
   std::vector<Request> requests;
   if (deallocate_all_) {
@@ -349,26 +349,17 @@ pg_result* PostgresConnection::RunStatements(std::vector<Request> statements,
     deallocate_all_ = false;
   }
   const bool in_transaction = InTransaction();
-  // A unit that writes outside any transaction is one of its own, so that its locks hold
+  // A unit that writes outside any transaction is one of its own, so that the turn holds
   // until it ends.
-  const bool own = !in_transaction && (lock_tables || statements.size() > 1);
+  const bool own = !in_transaction && (takes_turn || statements.size() > 1);
   // A savepoint only where the transaction holds work or locks: before that, a failing
   // statement is undone with the whole transaction, which starts again with the next one.
   const bool savepoint = in_transaction && held_;
   if (!pending_begin_.empty()) requests.push_back(Request{pending_begin_});
   if (own) requests.push_back(Request{"BEGIN ISOLATION LEVEL READ COMMITTED"});
   if (savepoint) requests.push_back(Request{kSavepoint});
-  std::vector<std::string> locking;
-  if (lock_tables) locking = TablesToLock(tables);
-  if (!locking.empty()) {
-    std::string lock = "LOCK TABLE ";
-    for (size_t i = 0; i < locking.size(); ++i) {
-      if (i) lock.append(", ");
-      AppendQuoted(locking[i], &lock);
-    }
-    lock.append(" IN SHARE ROW EXCLUSIVE MODE");
-    requests.push_back(Request{std::move(lock)});
-  }
+  const bool taking_turn = takes_turn && !(in_transaction && turn_held_);
+  if (taking_turn) requests.push_back(Request{kTakeWritersTurn});
   // The clock's time is set for the transaction, and again only when it reads another second.
   std::string sysdate;
   if (reads_sysdate) {
@@ -391,7 +382,7 @@ pg_result* PostgresConnection::RunStatements(std::vector<Request> statements,
       open_ = true;
     }
     if (in_transaction) {
-      locked_.insert(locking.begin(), locking.end());
+      turn_held_ = turn_held_ || taking_turn;
       held_ = held_ || keeps_work;
       if (reads_sysdate) sysdate_set_ = std::move(sysdate);
     }
@@ -400,15 +391,6 @@ pg_result* PostgresConnection::RunStatements(std::vector<Request> statements,
     RecoverFromFailure(requests, first_statement, savepoint, in_transaction);
     throw;
   }
-}
-
-std::vector<std::string> PostgresConnection::TablesToLock(
-    const std::vector<std::string>& tables) const {
-  std::vector<std::string> locking;
-  for (const std::string& table : tables) {
-    if (!locked_.contains(table)) locking.push_back(table);
-  }
-  return locking;
 }
 
 void PostgresConnection::RecoverFromFailure(const std::vector<Request>& requests,
@@ -436,7 +418,7 @@ void PostgresConnection::RecoverFromFailure(const std::vector<Request>& requests
         // Nothing was held: the transaction starts again with the next statement.
         open_ = false;
         pending_begin_ = BeginStatement(mode_);
-        locked_.clear();
+        turn_held_ = false;
       }
     }
   }
@@ -531,11 +513,12 @@ bool PostgresConnection::WriteBlob(std::string_view sql, std::optional<std::stri
   CheckOpen();
   const BlobStatement b =
       TranslateBlobSelect(sql, *database_->CurrentCatalog(conn_, transaction_translations_.get()), Engine::kPostgres);
-  // The row's address holds while the table is locked: both statements run in one transaction.
+  // The row's address holds while the writers' turn is held: both statements run in one
+  // transaction.
   const bool own = !InTransaction();
   if (own) Begin(TransactionMode::kWriting);
   try {
-    ResultGuard found{RunStatements({Request{b.rowid_sql}}, b.tables, true, false, true)};
+    ResultGuard found{RunStatements({Request{b.rowid_sql}}, true, false, true)};
     if (PQntuples(found.result) == 0) {
       if (own) Commit();
       return false;
@@ -548,7 +531,7 @@ bool PostgresConnection::WriteBlob(std::string_view sql, std::optional<std::stri
     }
     update.values.emplace_back(std::string(PQgetvalue(found.result, 0, 0)));
     update.binary = {true, false};
-    ResultGuard written{RunStatements({std::move(update)}, b.tables, true, false, true)};
+    ResultGuard written{RunStatements({std::move(update)}, true, false, true)};
     if (own) Commit();
     return true;
   } catch (...) {
@@ -570,7 +553,7 @@ void PostgresConnection::Begin(TransactionMode mode) {
   mode_ = mode;
   subordinate_ = false;
   transaction_translations_.reset();
-  locked_.clear();
+  turn_held_ = false;
   held_ = false;
   sysdate_set_.clear();
 }
@@ -587,7 +570,7 @@ void PostgresConnection::Commit() {
   const bool read_only = mode_ == TransactionMode::kReading && !held_ && !schema_changed;
   pending_begin_.clear();
   subordinate_ = false;
-  locked_.clear();
+  turn_held_ = false;
   held_ = false;
   sysdate_set_.clear();
   if (!open_) return;  // no statement ran: nothing to commit
@@ -612,7 +595,7 @@ void PostgresConnection::Rollback() {
   if (!InTransaction()) return;
   pending_begin_.clear();
   subordinate_ = false;
-  locked_.clear();
+  turn_held_ = false;
   held_ = false;
   sysdate_set_.clear();
   if (transaction_translations_) {

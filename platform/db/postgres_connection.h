@@ -3,7 +3,7 @@
 // with what it needs around it: the transaction's start, a savepoint so that a failing
 // statement undoes only itself as in Oracle (needed only once the transaction holds work or
 // locks; before that a failure undoes the whole transaction, which starts again with the next
-// statement), the table locks below, and the database clock's time for SYSDATE (once per
+// statement), the writers' turn below, and the database clock's time for SYSDATE (once per
 // transaction and second). A translated text met again, or a query's shape, keeps a prepared
 // statement of the connection; the values of a shape are bound as parameters.
 //
@@ -11,17 +11,20 @@
 // server's answer: it has nothing to lose, and the answer is read before the connection is
 // used again.
 //
-// Transactions, without one lock for the whole database:
+// Transactions:
 //   reading  REPEATABLE READ: one snapshot for the whole call, never blocked by writers;
-//   writing  READ COMMITTED, and before each statement every table it reads or writes that
-//            the transaction does not hold yet is locked in SHARE ROW EXCLUSIVE mode (the
-//            tables of one statement in name order). Writers of one table take turns, so a
-//            MAX(ID) + 1 read, and any value read before a write, stays valid until commit;
-//            readers are never blocked; writers of other tables run in parallel. A deadlock
-//            between two writers that take tables in opposite orders is broken by the server
-//            (ORA-00060 for one of them, whose call fails and is rolled back).
-// A statement that writes outside any transaction, or in a reading one, locks its tables the
-// same way for itself.
+//   writing  READ COMMITTED, and before its first statement the transaction takes the
+//            database's writers' turn (a transaction-level advisory lock of the server, held
+//            until it ends). Writers take turns, as on the embedded file, so a MAX(ID) + 1
+//            read, and any value read before a write, stays valid until commit; readers are
+//            never blocked. The turn is the one lock a writer waits for, so two writers never
+//            wait for each other's locks: no deadlock, whatever tables and rows they touch and
+//            in whatever order. (Locks per table, taken as each statement names its tables,
+//            let writers of other tables run at once but deadlock two calls that take the same
+//            tables in other orders; a statement cannot know the tables of the call's later
+//            statements.)
+// A statement that writes outside any transaction, or in a reading one, takes the turn the
+// same way for its own transaction or the reading one.
 //
 // Thread-safety: one thread at a time (see provider.h).
 #pragma once
@@ -30,7 +33,6 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "platform/db/connection_support.h"
@@ -75,13 +77,15 @@ class PostgresConnection final : public Connection {
   std::unique_ptr<Rowset> Run(std::string_view sql, const StatementShape* shape);
   std::unique_ptr<Rowset> RunUnit(const Translation& t);
   std::shared_ptr<const Translation> Translate(std::string_view sql, bool* seen_before = nullptr);
+  // Whether `t` writes, or reads in a writing transaction: it runs after the writers' turn.
+  bool TakesTurn(const Translation& t) const;
   // Runs `statements` as one unit with the requests they need around them; returns the last
   // one's result (owned by the caller). Throws DbError, after undoing the unit's own work.
   // `keeps_work`: the statements leave work or locks that a later failure must not undo.
-  pg_result* RunStatements(std::vector<Request> statements, const std::vector<std::string>& tables,
-                           bool lock_tables, bool reads_sysdate, bool keeps_work);
-  // The tables of `tables` not locked yet in this transaction.
-  std::vector<std::string> TablesToLock(const std::vector<std::string>& tables) const;
+  // `takes_turn`: the statements write, or read in a writing transaction (their values must stay
+  // valid until it commits), and run after the writers' turn.
+  pg_result* RunStatements(std::vector<Request> statements, bool takes_turn, bool reads_sysdate,
+                           bool keeps_work);
   // After a failed round trip: forgets what it prepared and the clock it set, and undoes the
   // failed statement (`savepoint`) or the transaction that the failure left aborted.
   void RecoverFromFailure(const std::vector<Request>& requests, size_t first_statement,
@@ -109,7 +113,7 @@ class PostgresConnection final : public Connection {
   // it sees it: other connections meanwhile read the shared catalog as committed, without what
   // this transaction made. Dropped when it ends; a commit makes every connection read again.
   std::unique_ptr<TranslationCache> transaction_translations_;
-  std::unordered_set<std::string> locked_;  // tables the open transaction holds
+  bool turn_held_ = false;  // the open transaction holds the writers' turn
   // The open transaction holds work or locks: a failing statement undoes only itself.
   bool held_ = false;
   std::string sysdate_set_;  // the clock's time set in the open transaction; empty: none

@@ -1,6 +1,6 @@
 // What only the PostgreSQL provider has: its numbers as Oracle shows them, the server's
 // failures as the data sources know failures, the connection's parameters, statements that
-// fail alone inside a transaction, and the table locks of writing transactions.
+// fail alone inside a transaction, and the writers' turn of writing transactions.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -203,8 +203,8 @@ TEST_F(PostgresTransactionTest, TheClocksTimeIsAnsweredAsTheServerWouldAnswerIt)
   SetDatabaseClock(nullptr);
 }
 
-TEST_F(PostgresTransactionTest, WritersOfATableTakeTurnsWhileReadersAndOtherTablesGoOn) {
-  // The first writer read the table it allocates in: it holds it until it ends.
+TEST_F(PostgresTransactionTest, WritersTakeTurnsWhileReadersGoOn) {
+  // The first writer read the table it allocates in: no other writer goes on until it ends.
   c_->Begin(Connection::TransactionMode::kWriting);
   EXPECT_EQ(Scalar(*c_, "SELECT MAX(ID) + 1 FROM T_ALLOC"), "2");
   auto second = OpenConnection(init_);
@@ -215,22 +215,25 @@ TEST_F(PostgresTransactionTest, WritersOfATableTakeTurnsWhileReadersAndOtherTabl
     second->Commit();
     return id;
   });
+  // A writer of another table, outside any transaction, waits its turn too: a writer that
+  // later reaches a table the first one holds can never wait for it in turn.
+  auto other = OpenConnection(init_);
+  std::future<void> other_written =
+      std::async(std::launch::async, [&] { other->Execute("INSERT INTO T_FREE VALUES (1)"); });
   ASSERT_TRUE(SomeoneWaitsForALock());
   // A reader is not blocked and sees the committed rows only.
   auto reader = OpenConnection(init_);
   reader->Begin(Connection::TransactionMode::kReading);
   EXPECT_EQ(Scalar(*reader, "SELECT COUNT(*) FROM T_ALLOC"), "1");
   reader->Commit();
-  // A writer of another table goes on.
-  auto other = OpenConnection(init_);
-  other->Begin(Connection::TransactionMode::kWriting);
-  other->Execute("INSERT INTO T_FREE VALUES (1)");
-  other->Commit();
+  EXPECT_EQ(other_written.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
   c_->Execute("INSERT INTO T_ALLOC VALUES (2, 'first')");
   c_->Commit();
   // The second writer read after the first had committed: no duplicate.
   EXPECT_EQ(allocated.get(), "3");
+  other_written.get();
   EXPECT_EQ(Scalar(*c_, "SELECT COUNT(DISTINCT ID) FROM T_ALLOC"), "3");
+  EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) FROM T_FREE"), "1");
 }
 
 }  // namespace

@@ -645,9 +645,6 @@ void Translator::AppendOrderDirection(const sql::OrderItem& item, std::string* o
 
 Translation Translator::Run(Statement& stmt) {
   Translation tr = RunStatement(stmt);
-  std::sort(tables_.begin(), tables_.end());
-  tables_.erase(std::unique(tables_.begin(), tables_.end()), tables_.end());
-  tr.tables = std::move(tables_);
   tr.reads_sysdate = reads_sysdate_;
   return tr;
 }
@@ -687,7 +684,6 @@ Translation Translator::RunStatement(Statement& stmt) {
       return Drop(stmt);
     case StatementKind::kTruncate: {
       const TableInfo* table = RequireTable(stmt.table);
-      UseTable(table);
       Translation tr{StatementKind::kTruncate, {}, false};
       std::string out = "DELETE FROM ";
       AppendName(table->name, &out);

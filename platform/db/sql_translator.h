@@ -26,9 +26,6 @@ struct Translation {
   // Statements to run in order, as one unit; the rows of the last one are the result.
   std::vector<std::string> statements{};
   bool changes_schema = false;  // DDL: the catalog must be reloaded afterwards
-  // The tables and views of the schema the statement reads or writes, sorted, each once
-  // (PostgreSQL: what a writing transaction locks before the statement runs).
-  std::vector<std::string> tables{};
   // PostgreSQL: the statement reads SYSDATE, which the provider sets from the database clock.
   bool reads_sysdate = false;
   // The query's one row is the database clock's time alone, as DATE text: SYSDATE, or
@@ -48,7 +45,6 @@ Translation Translate(std::string_view oracle_sql, const Catalog& catalog,
 struct BlobStatement {
   std::string rowid_sql;   // SELECT <alias>.rowid ... LIMIT 1 (PostgreSQL: ctid)
   std::string update_sql;  // UPDATE <table> SET <column> = ?1 WHERE rowid = ?2 ($1, ctid = $2)
-  std::vector<std::string> tables;  // the table written
 };
 BlobStatement TranslateBlobSelect(std::string_view oracle_sql, const Catalog& catalog,
                                   Engine engine = Engine::kSqlite);

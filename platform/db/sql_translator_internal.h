@@ -516,8 +516,6 @@ class Translator {
   // server's to_char does not write alike; false, writing nothing, otherwise.
   static bool PgToCharText(std::string_view value_sql, std::string_view model, std::string* out);
   SqlType PgDecode(const Expr& e, const Scope* scope, std::string* out);
-  // Records a table of the schema that the statement reads or writes.
-  void UseTable(const TableInfo* table);
 
   const Catalog& catalog_;
   std::string_view statement_;
@@ -530,7 +528,6 @@ class Translator {
   // answers to is the alias of one of its select items, read as that item's expression.
   const SelectCore* order_aliases_ = nullptr;
   int aggregates_open_ = 0;  // aggregates whose arguments are being written
-  std::vector<std::string> tables_;
   bool reads_sysdate_ = false;
   int pg_view_number_ = 0;  // names of inline views that have none (PostgreSQL wants one)
   // The outermost query of a SELECT statement, when it is one query block: its computed

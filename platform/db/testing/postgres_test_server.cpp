@@ -129,12 +129,20 @@ bool PostgresTestServer::RunProgram(const std::string& program, const std::strin
                Quoted(directory_ + "/log") + " 2>&1") == 0;
 }
 
-std::string PostgresTestServer::Log() const {
-  std::ifstream in(directory_ + "/log");
+namespace {
+
+std::string FileText(const std::string& path) {
+  std::ifstream in(path);
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
 }
+
+}  // namespace
+
+std::string PostgresTestServer::Log() const { return FileText(directory_ + "/log"); }
+
+std::string PostgresTestServer::ServerLog() const { return FileText(directory_ + "/server.log"); }
 
 void PostgresTestServer::Start() {
   // Only a socket in the cluster's own directory: the port names the socket, no TCP port is

@@ -38,6 +38,9 @@ class PostgresTestServer {
   // The initialisation string of `database` on this server (which need not exist).
   std::string InitString(const std::string& database) const;
 
+  // What the server wrote into its own log so far.
+  std::string ServerLog() const;
+
   // Stops the server at once (as a crash would) and starts it again: for failure tests.
   void Stop();
   void Start();
