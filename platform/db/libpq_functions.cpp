@@ -19,15 +19,15 @@
 
 namespace {
 
-#define KORVALIS_LIBPQ_FUNCTIONS(X)                                                        \
-  X(PQclear) X(PQcmdStatus) X(PQcmdTuples) X(PQconnectdb) X(PQconnectdbParams)             \
-  X(PQconninfoFree) X(PQconninfoParse) X(PQenterPipelineMode) X(PQerrorMessage) X(PQexec)  \
-  X(PQexecPrepared) X(PQexitPipelineMode) X(PQfinish) X(PQfname) X(PQfreemem) X(PQftype)   \
-  X(PQgetisnull) X(PQgetlength) X(PQgetResult) X(PQgetvalue) X(PQlibVersion) X(PQnfields)  \
-  X(PQntuples) X(PQpipelineSync) X(PQprepare) X(PQresultErrorField)                        \
-  X(PQresultErrorMessage) X(PQresultStatus) X(PQsendPrepare) X(PQsendQueryParams)          \
-  X(PQsendQueryPrepared) X(PQsetNoticeProcessor) X(PQsocket) X(PQstatus)                   \
-  X(PQtransactionStatus) X(PQunescapeBytea)
+#define KORVALIS_LIBPQ_FUNCTIONS(X)                                                      \
+  X(PQclear) X(PQcmdStatus) X(PQcmdTuples) X(PQconnectdb) X(PQconnectdbParams)           \
+  X(PQconninfoFree) X(PQconninfoParse) X(PQconsumeInput) X(PQenterPipelineMode)          \
+  X(PQerrorMessage) X(PQexec) X(PQexecPrepared) X(PQexitPipelineMode) X(PQfinish)        \
+  X(PQfname) X(PQfreemem) X(PQftype) X(PQgetResult) X(PQgetisnull) X(PQgetlength)        \
+  X(PQgetvalue) X(PQisBusy) X(PQlibVersion) X(PQnfields) X(PQntuples) X(PQpipelineSync)  \
+  X(PQprepare) X(PQresultErrorField) X(PQresultErrorMessage) X(PQresultStatus)           \
+  X(PQsendPrepare) X(PQsendQueryParams) X(PQsendQueryPrepared) X(PQsetNoticeProcessor)   \
+  X(PQsocket) X(PQstatus) X(PQtransactionStatus) X(PQunescapeBytea)
 
 struct LibpqFunctions {
   KORVALIS_LIBPQ_FUNCTIONS(KORVALIS_ON_DEMAND_MEMBER)
@@ -61,6 +61,7 @@ void PQclear(PGresult* res) {
 }
 char* PQcmdStatus(PGresult* res) { return Libpq().PQcmdStatus(res); }
 char* PQcmdTuples(PGresult* res) { return Libpq().PQcmdTuples(res); }
+int PQconsumeInput(PGconn* conn) { return Libpq().PQconsumeInput(conn); }
 PGconn* PQconnectdb(const char* conninfo) { return Libpq().PQconnectdb(conninfo); }
 PGconn* PQconnectdbParams(const char* const* keywords, const char* const* values,
                           int expand_dbname) {
@@ -97,6 +98,7 @@ int PQgetlength(const PGresult* res, int tup_num, int field_num) {
   return Libpq().PQgetlength(res, tup_num, field_num);
 }
 PGresult* PQgetResult(PGconn* conn) { return Libpq().PQgetResult(conn); }
+int PQisBusy(PGconn* conn) { return Libpq().PQisBusy(conn); }
 char* PQgetvalue(const PGresult* res, int tup_num, int field_num) {
   return Libpq().PQgetvalue(res, tup_num, field_num);
 }

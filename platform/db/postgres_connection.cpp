@@ -194,9 +194,21 @@ PostgresConnection::PostgresConnection(std::shared_ptr<PostgresDatabase> databas
     : database_(std::move(database)), conn_(database_->Connect()) {}
 
 // A COMMIT sent without waiting is answered before the connection closes, so that the server
-// does not write its answer into a closed socket.
+// does not write its answer into a closed socket. A server that does not answer within a second
+// does not hold the process.
 PostgresConnection::~PostgresConnection() {
-  ReadCommitAnswer();
+  if (commit_unread_) {
+    pollfd ready{PQsocket(conn_), POLLIN, 0};
+    bool answered = true;
+    while (answered) {
+      while (answered && PQisBusy(conn_)) {
+        answered = ::poll(&ready, 1, 1000) > 0 && PQconsumeInput(conn_) == 1;
+      }
+      PGresult* r = answered ? PQgetResult(conn_) : nullptr;
+      if (r == nullptr) break;
+      PQclear(r);
+    }
+  }
   PQfinish(conn_);
 }
 
