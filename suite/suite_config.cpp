@@ -12,6 +12,7 @@
 
 #include "foundation/xml/dom_elements.h"
 #include "foundation/calls/emr_exception.h"
+#include "foundation/log/event_log_entry.h"
 #include "foundation/text/string_util.h"
 #include "foundation/xml/xml_parser.h"
 #include "platform/text/unicode.h"
@@ -123,7 +124,13 @@ std::shared_ptr<const SuiteConfig> SuiteConfig::Load() {
   }
   std::string text = ReadFile(path);
   if (!(stamp && parsed.config && parsed.path == path && parsed.text == text)) {
-    parsed.config = std::make_shared<const SuiteConfig>(Parse(text, path));
+    try {
+      parsed.config = std::make_shared<const SuiteConfig>(Parse(text, path));
+    } catch (const CEMRException& e) {
+      // Callers that answer a failure as an empty result still leave the cause in the log.
+      CEventLogEntry(FromUtf8(path) + u": " + e.GetText(), CEventLogEntry::kError).Report();
+      throw;
+    }
     parsed.path = path;
     parsed.text = std::move(text);
   }
@@ -145,7 +152,8 @@ SuiteConfig SuiteConfig::Parse(const std::string& text, const std::string& path)
     config.fixed_datetime = ElementAttribute(datetime, u"fixed");
     // A clock that is no date is refused, so that no call runs on the system clock unnoticed.
     if (!config.fixed_datetime.empty() && !IsDateTimeText(config.fixed_datetime)) {
-      throw CEMRException(u"日期时间配置格式错误: " + config.fixed_datetime);
+      throw CEMRException(u"日期时间配置格式错误: <datetime fixed=\"" + config.fixed_datetime +
+                          u"\">");
     }
   }
   if (const DOMElement* database = FirstChildElement(root, u"database")) {

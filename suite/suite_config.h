@@ -78,7 +78,8 @@ struct SuiteConfig {
   static std::string Path();
   // The file's configuration, parsed anew only when the file changed since the last Load.
   // Throws CEMRException "组件配置文件无法读取: <path>", "组件配置文件格式错误: <path>", or
-  // "日期时间配置格式错误: <text>" for a fixed clock that is not "YYYY-MM-DD HH:MM:SS".
+  // "日期时间配置格式错误: <datetime fixed="<text>">" for a fixed clock that is not a date and
+  // time "YYYY-MM-DD HH:MM:SS"; each refusal is also written to the event log with the path.
   static std::shared_ptr<const SuiteConfig> Load();
   // Parses `text`; `path` names it in messages and anchors relative paths.
   static SuiteConfig Parse(const std::string& text, const std::string& path);

@@ -14,6 +14,7 @@
 
 #include "db/testing/temp_directory.h"
 #include "db/testing/test_database.h"
+#include "foundation/testing/data_source_test_util.h"
 #include "foundation/calls/emr_error.h"
 #include "foundation/calls/emr_exception.h"
 #include "foundation/suite/factory.h"
@@ -179,15 +180,28 @@ TEST_F(SuiteTest, DateTimeIsTheFixedTimeOrTheSystemClock) {
   EXPECT_EQ(Text([&](BSTR* out) { return server->GetDateTime(out); }), u"2026-12-07 09:30:00");
 
   for (std::u16string_view wrong : {u"2026-13-07 09:30:00", u"2026-12-00 09:30:00",
-                                    u"2026-12-07 24:00:00", u"2026-12-07 09:60:00"}) {
+                                    u"2026-12-07 24:00:00", u"2026-12-07 09:60:00",
+                                    u"2026-02-29 09:30:00", u"2026-04-31 09:30:00"}) {
     EXPECT_FALSE(korvalis::suite::IsDateTimeText(wrong)) << korvalis::ToUtf8(wrong);
   }
-  WriteConfig(u"<datetime fixed=\"2026-12-07T09:30\"/>");
-  try {
-    Text([&](BSTR* out) { return clock->GetDateTime(out); });
-    FAIL() << "a fixed time of another form was answered";
-  } catch (const CEMRException& e) {
-    EXPECT_EQ(e.GetText(), u"日期时间配置格式错误: 2026-12-07T09:30");
+  EXPECT_TRUE(korvalis::suite::IsDateTimeText(u"2028-02-29 09:30:00"));
+  // A clock that is no date is refused by name, and the refusal is in the event log for the
+  // callers that answer a failure as an empty list.
+  for (std::u16string_view wrong : {u"2026-12-07T09:30", u"2026-99-99"}) {
+    korvalis::datasource::testing::EventLogCapture events;
+    WriteConfig(u"<datetime fixed=\"" + std::u16string(wrong) + u"\"/>");
+    const std::u16string refusal =
+        u"日期时间配置格式错误: <datetime fixed=\"" + std::u16string(wrong) + u"\">";
+    try {
+      Text([&](BSTR* out) { return clock->GetDateTime(out); });
+      ADD_FAILURE() << "a fixed time of another form was answered";
+    } catch (const CEMRException& e) {
+      EXPECT_EQ(e.GetText(), refusal);
+    }
+    const auto records = events.Records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].text, korvalis::FromUtf8(korvalis::suite::SuiteConfig::Path()) + u": " +
+                                   refusal);
   }
 }
 

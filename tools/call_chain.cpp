@@ -1,5 +1,6 @@
 #include "tools/call_chain.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -8,6 +9,7 @@
 
 #include "platform/com/bstr.h"
 #include "platform/text/unicode.h"
+#include "tools/command_line.h"
 
 namespace korvalis::tools {
 namespace {
@@ -76,6 +78,13 @@ bool ReadTextArgumentFile(const std::string& name, std::string* bytes, std::stri
   return true;
 }
 
+// Whether `word` is written as an option is ("--" and a letter): a mistyped one is refused
+// rather than passed as a text. Negative numbers, "--" and other texts stay arguments.
+bool LooksLikeOption(std::string_view word) {
+  return word.size() > 2 && word.starts_with("--") &&
+         std::isalpha(static_cast<unsigned char>(word[2])) != 0;
+}
+
 }  // namespace
 
 CallChain ReadCallChain(const std::vector<std::string>& words) {
@@ -125,6 +134,11 @@ CallChain ReadCallChain(const std::vector<std::string>& words) {
         return fail(1, error);
       }
       call.arguments.push_back(std::move(bytes));
+    } else if (LooksLikeOption(word)) {
+      const std::string name = word.substr(0, word.find('='));
+      return fail(2, "unknown option " + name + " of " + call.method +
+                         DidYouMean(name, {"--out", "--bytes", "--expand"}) +
+                         " (a text that starts with \"--\" is passed from a file: @FILE)");
     } else {
       std::string bytes;
       AppendUtf16Le(FromUtf8(word.starts_with("@@") ? word.substr(1) : word), bytes);

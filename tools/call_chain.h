@@ -11,6 +11,8 @@
 //             @@TEXT        the text "@TEXT"
 //             --bytes FILE  the file's bytes as the BSTR's bytes, exactly (an odd length too)
 //             FILE "-" is standard input, which one argument of the command may take.
+//             A word of "--" and a letter that is none of the options is refused as an
+//             unknown option; such a text is passed from a file.
 //   --out FILE        writes the method's answer to FILE instead of printing it ("-": standard
 //                     output): a text as UTF-8, other bytes as they are
 //   --expand          the answer is compressed text: its text is printed or written

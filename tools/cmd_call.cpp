@@ -11,9 +11,10 @@
 // (tools/answer_text.h); a BSTR whose bytes are not UTF-16 text is shown as a notice with its
 // length, never as replacement characters. Names and argument counts are checked
 // against the type library before the first call (a near name is suggested, a wrong count
-// shows the signature). On failure prints the error description and HRESULT, the event-log
-// records the call wrote (the cause behind the system's generic message) and any malformed
-// configuration file, and exits with 1 without calling further methods.
+// shows the signature), and so is the suite's configuration (one the stand-ins refuse fails
+// the command). On failure prints the error description and HRESULT, the event-log records the
+// call wrote (the cause behind the system's generic message) and any malformed configuration
+// file, and exits with 1 without calling further methods.
 #include <cstdio>
 #include <string_view>
 
@@ -352,6 +353,13 @@ int RunCall(const std::vector<std::string>& args) {
   std::vector<AnswerFile> answer_files(chain.calls.size());
   if (int status = CheckChain(chain, iface, progid_text, &answer_files); status != 0) {
     return status;
+  }
+
+  // A suite configuration that every stand-in refuses fails the command before the first call:
+  // a method that answers a failure as an empty list would hide it.
+  if (!SuiteConfigurationRefusal().empty()) {
+    for (const std::string& problem : ConfigurationProblems()) PrintError(problem);
+    return 1;
   }
 
   // The records of a failed call are its cause; those of a call that succeeded were handled

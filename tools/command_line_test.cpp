@@ -80,6 +80,8 @@ TEST_F(CommandLineTest, MistakesAreNamedWithWhatToDo) {
       // The names and counts of a whole chain are checked before its first call.
       {"call ArchivePatient GetToCommitPatient 0101 -- GetToCommitPatient", 2,
        "takes 1 argument, not 0"},
+      {"call EMRReport GetReportXSLT 1 --expnd", 2,
+       "unknown option --expnd of GetReportXSLT; did you mean --expand?"},
   };
   for (const auto& c : cases) {
     Outcome outcome = Run(c.arguments);
@@ -87,6 +89,11 @@ TEST_F(CommandLineTest, MistakesAreNamedWithWhatToDo) {
     EXPECT_EQ(outcome.status, c.status);
     EXPECT_NE(outcome.out.find(c.says), std::string::npos);
     EXPECT_EQ(outcome.out.find("<root"), std::string::npos);  // nothing was called
+  }
+  // Negative numbers and other texts starting with "-" stay arguments.
+  for (const char* argument : {"-1", "--5", "'-- x'"}) {
+    Outcome outcome = Run(std::string("call ArchivePatient GetToCommitPatient 0101 ") + argument);
+    EXPECT_NE(outcome.out.find("takes 1 argument, not 2"), std::string::npos) << outcome.out;
   }
 }
 
@@ -136,7 +143,7 @@ TEST_F(CommandLineTest, AFailedCallNamesTheConfigurationMistake) {
       {"telv.config.xml", "<config>\n<db><datasource>x</db></config>",
        "telv.config.xml is malformed: line 2: "},
       {"suite.config.xml", "<config><datetime fixed=\"soon\"/></config>",
-       "suite.config.xml: 日期时间配置格式错误: soon"},
+       "suite.config.xml: 日期时间配置格式错误: <datetime fixed=\"soon\">"},
   };
   for (const auto& c : cases) {
     const std::string folder = directory_ + "/" + c.file + ".d";
@@ -150,6 +157,19 @@ TEST_F(CommandLineTest, AFailedCallNamesTheConfigurationMistake) {
     EXPECT_EQ(outcome.status, 1);
     EXPECT_NE(outcome.out.find(c.says), std::string::npos);
   }
+  // A method that answers every failure as an empty list is not called on a clock that is no
+  // date.
+  const std::string folder = directory_ + "/no-date.d";
+  fs::create_directory(folder);
+  fs::copy_file(directory_ + "/telv.config.xml", folder + "/telv.config.xml");
+  std::ifstream in(directory_ + "/suite.config.xml");
+  std::string suite((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  suite.replace(suite.find("<datetime fixed=\"\"/>"), 19, "<datetime fixed=\"2026-99-99\"/>");
+  std::ofstream(folder + "/suite.config.xml") << suite;
+  Outcome refused = Run("call MyService GetToWriteEMR", folder);
+  EXPECT_EQ(refused.status, 1) << refused.out;
+  EXPECT_EQ(refused.out, "korvalis: suite.config.xml: 日期时间配置格式错误: <datetime "
+                         "fixed=\"2026-99-99\">\n");
 }
 
 TEST_F(CommandLineTest, ARegistryIsWrittenOnlyWhereItsFolderExists) {

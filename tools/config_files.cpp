@@ -52,14 +52,21 @@ std::vector<std::string> ConfigurationProblems() {
   const std::string suite_path = suite::SuiteConfig::Path();
   if (std::string problem = MalformedXmlFile(suite_path); !problem.empty()) {
     problems.push_back(problem);
-  } else if (struct stat status; ::stat(suite_path.c_str(), &status) == 0) {
-    try {
-      suite::SuiteConfig::Load();
-    } catch (const CEMRException& e) {
-      problems.push_back(suite_path + ": " + ToUtf8(e.GetText()));
-    }
+  } else if (std::string refusal = SuiteConfigurationRefusal(); !refusal.empty()) {
+    problems.push_back(refusal);
   }
   return problems;
+}
+
+std::string SuiteConfigurationRefusal() {
+  const std::string path = suite::SuiteConfig::Path();
+  if (struct stat status; ::stat(path.c_str(), &status) != 0) return "";
+  try {
+    suite::SuiteConfig::Load();
+  } catch (const CEMRException& e) {
+    return path + ": " + ToUtf8(e.GetText());
+  }
+  return "";
 }
 
 }  // namespace korvalis::tools

@@ -19,4 +19,8 @@ std::string MalformedXmlFile(const std::string& path);
 // clock that is no date).
 std::vector<std::string> ConfigurationProblems();
 
+// "" when the suite's configuration file is missing or accepted; else "<path>: <the refusal>"
+// (a file that does not parse, or a value it refuses), which every stand-in would answer.
+std::string SuiteConfigurationRefusal();
+
 }  // namespace korvalis::tools
