@@ -224,6 +224,9 @@ TEST_F(CallBytesTest, UnreadableFilesFailBeforeAnyCall) {
       {"@missing", "cannot read missing: No such file or directory"},
       {"--bytes missing", "cannot read missing: No such file or directory"},
       {"@folder", "cannot read folder: Is a directory"},
+      // A file without end is refused at the bound, not read until memory runs out.
+      {"@/dev/zero", "/dev/zero holds more than 64 MB, the limit of one argument"},
+      {"--bytes /dev/zero", "/dev/zero holds more than 64 MB, the limit of one argument"},
   };
   for (const auto& [argument, message] : failures) {
     // The first method would write its answer file if it were called.

@@ -1,78 +1,35 @@
 #include "tools/call_chain.h"
 
 #include <cctype>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <memory>
 #include <utility>
 
-#include "platform/com/bstr.h"
+#include "foundation/codec/emr_compression.h"
 #include "platform/text/unicode.h"
 #include "tools/command_line.h"
+#include "tools/input_file.h"
 
 namespace korvalis::tools {
 namespace {
-
-// "cannot read NAME: <the reason errno holds>".
-std::string ReadFailure(const std::string& name) {
-  const int reason = errno;
-  return "cannot read " + name + ": " + std::strerror(reason);
-}
-
-struct FileCloser {
-  void operator()(FILE* file) const { std::fclose(file); }
-};
-
-// Reads all bytes of the file `name` ("-": standard input) into *bytes; false with *error when
-// the file cannot be read whole or holds more than one BSTR can.
-bool ReadArgumentFile(const std::string& name, std::string* bytes, std::string* error) {
-  const std::string shown = name == "-" ? "standard input" : name;
-  std::unique_ptr<FILE, FileCloser> opened;
-  FILE* file = stdin;
-  if (name != "-") {
-    opened.reset(std::fopen(name.c_str(), "rb"));
-    file = opened.get();
-  }
-  if (file == nullptr) {
-    *error = ReadFailure(shown);
-    return false;
-  }
-  char buffer[1 << 16];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-    bytes->append(buffer, n);
-    if (bytes->size() > kMaxBstrBytes) {
-      *error = "cannot pass " + shown + ": it holds more bytes than one argument can";
-      return false;
-    }
-  }
-  if (std::ferror(file)) {
-    *error = ReadFailure(shown);
-    return false;
-  }
-  return true;
-}
 
 // The text of the UTF-8 file `name` as the UTF-16LE bytes of a BSTR in *bytes, a byte-order
 // mark at its start skipped; false with *error when the file cannot be read or is no UTF-8.
 bool ReadTextArgumentFile(const std::string& name, std::string* bytes, std::string* error) {
   std::string utf8;
-  if (!ReadArgumentFile(name, &utf8, error)) return false;
+  if (!ReadInputFile(name, "one argument", &utf8, error)) return false;
   constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
   std::string_view text = utf8;
   if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
   if (const size_t at = FirstIllFormedUtf8(text); at != std::string_view::npos) {
-    const std::string shown = name == "-" ? "standard input" : name;
-    *error = "cannot pass " + shown + " as text: it is not UTF-8 (byte " +
+    *error = "cannot pass " + InputName(name) + " as text: it is not UTF-8 (byte " +
              std::to_string(at + (utf8.size() - text.size()) + 1) +
              "); --bytes " + name + " passes its bytes as they are";
     return false;
   }
   bytes->clear();
   AppendUtf16Le(FromUtf8(text), *bytes);
-  if (bytes->size() > kMaxBstrBytes) {
-    *error = "cannot pass " + name + ": its text is longer than one argument can hold";
+  if (bytes->size() > kMaxExpandedBytes) {
+    *error = "the text of " + InputName(name) + " is longer than " +
+             std::to_string(kMaxExpandedBytes >> 20) + " MB as UTF-16, the limit of one argument";
     return false;
   }
   return true;
@@ -130,7 +87,7 @@ CallChain ReadCallChain(const std::vector<std::string>& words) {
       }
       std::string bytes, error;
       if (!(text ? ReadTextArgumentFile(name, &bytes, &error)
-                 : ReadArgumentFile(name, &bytes, &error))) {
+                 : ReadInputFile(name, "one argument", &bytes, &error))) {
         return fail(1, error);
       }
       call.arguments.push_back(std::move(bytes));

@@ -10,7 +10,9 @@
 //                           passed as UTF-16
 //             @@TEXT        the text "@TEXT"
 //             --bytes FILE  the file's bytes as the BSTR's bytes, exactly (an odd length too)
-//             FILE "-" is standard input, which one argument of the command may take.
+//             FILE "-" is standard input, which one argument of the command may take. A file
+//             of more than 64 MB (the system's largest content), or a text of more as UTF-16,
+//             is refused.
 //             A word of "--" and a letter that is none of the options is refused as an
 //             unknown option; such a text is passed from a file.
 //   --out FILE        writes the method's answer to FILE instead of printing it ("-": standard

@@ -10,13 +10,8 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <iostream>
-#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +21,7 @@
 #include "tools/command.h"
 #include "tools/command_line.h"
 #include "tools/config_files.h"
+#include "tools/input_file.h"
 #include "tools/row_printer.h"
 #include "tools/sql_script.h"
 
@@ -251,15 +247,10 @@ int RunSql(const std::vector<std::string>& args) {
       steps.push_back({ScriptStep::Kind::kStatement, std::string(WithoutByteOrderMark(sql)), 0});
     } else {
       const std::string& script = options.Value("file");
-      if (script.empty() || script == "-") {
-        sql.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-      } else {
-        std::ifstream in(script, std::ios::binary);
-        sql.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        if (!in.is_open() || in.bad()) {
-          PrintError("sql: cannot read " + script + ": " + std::strerror(errno));
-          return 1;
-        }
+      std::string error;
+      if (!ReadInputFile(script.empty() ? "-" : script, "a script", &sql, &error)) {
+        PrintError("sql: " + error);
+        return 1;
       }
       steps = ReadSqlScript(WithoutByteOrderMark(sql));
     }

@@ -156,4 +156,18 @@ TEST_F(SqlCommandTest, AMissingDatabaseIsNamedAndNeverCreated) {
   EXPECT_FALSE(std::filesystem::exists(directory_ + "/missing.db"));
 }
 
+TEST_F(SqlCommandTest, AScriptWithoutEndIsRefusedAtTheBound) {
+  EmptyDatabase("z.db");
+  Outcome file = Sql("--db z.db -f /dev/zero");
+  EXPECT_EQ(file.status, 1);
+  EXPECT_NE(file.out.find("korvalis: sql: /dev/zero holds more than 64 MB, the limit of a script"),
+            std::string::npos)
+      << file.out;
+  Outcome input = RunCommand("cd '" + directory_ + "' && " KORVALIS_COMMAND
+                             " sql --db z.db < /dev/zero 2>&1");
+  EXPECT_EQ(input.status, 1);
+  EXPECT_NE(input.out.find("standard input holds more than 64 MB"), std::string::npos)
+      << input.out;
+}
+
 }  // namespace

@@ -20,7 +20,9 @@ inline constexpr char16_t kUncompressFailed[] = u"GZIP执行解压缩错误";
 
 // The most bytes that one expansion produces: the largest record a hospital stores, with a
 // margin. Every expansion of compressed bytes, a caller's or stored ones, goes through
-// CGzipCompression::Uncompress, which refuses a larger one with kExpandedTooLarge.
+// CGzipCompression::Uncompress, which refuses a larger one with kExpandedTooLarge. The same
+// bound holds for the content the system makes (a transformed page) and for what the command
+// reads whole (an argument, a script).
 inline constexpr ULONG kMaxExpandedBytes = 64u * 1024 * 1024;
 inline constexpr char16_t kExpandedTooLarge[] = u"解压缩后的内容超过64MB的上限, 已拒绝";
 

@@ -1,0 +1,23 @@
+// The files that the command reads whole, an argument of `korvalis call` or a script of
+// `korvalis sql`, read with a bound: no input is larger than the system's largest content
+// (kMaxExpandedBytes, 64 MB), so a file without end (/dev/zero) is refused once the bound is
+// passed instead of filling memory.
+//
+// Thread-safety: main thread only (it reads standard input).
+#pragma once
+
+#include <string>
+
+namespace korvalis::tools {
+
+// The name a message gives the file `name`: "standard input" for "-".
+std::string InputName(const std::string& name);
+
+// Reads all bytes of the file `name` ("-": standard input) into *bytes. False with *error when
+// it cannot be read ("cannot read NAME: <reason>") or holds more than kMaxExpandedBytes bytes
+// ("NAME holds more than 64 MB, the limit of <what>"); *bytes then holds at most the bound
+// and one read more.
+bool ReadInputFile(const std::string& name, const std::string& what, std::string* bytes,
+                   std::string* error);
+
+}  // namespace korvalis::tools
