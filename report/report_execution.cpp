@@ -20,7 +20,6 @@
 #include "platform/com/scoped_bstr.h"
 #include "platform/text/unicode.h"
 #include "platform/xml/dom.h"
-#include "platform/xml/xslt.h"
 #include "report/emr_report.h"
 #include "report/parameter_placement.h"
 #include "report/report_parameters.h"
@@ -83,9 +82,7 @@ std::u16string TransformReport(CSingleDataSource& data_source, LONG report_id,
   const std::u16string failed = u"转换报表内容错误.";
   // A style sheet that does not load cannot transform anything.
   if (!stylesheet.LoadXml(korvalis::ToUtf8(BstrView(xslt.get())))) throw CEMRException(failed);
-  std::string content;
-  if (!korvalis::xml::TransformToText(source, stylesheet, content)) throw CEMRException(failed);
-  return korvalis::FromUtf8(content);
+  return TransformToContent(source, stylesheet, failed);
 }
 
 // The content of a new-format report: its result document transformed.

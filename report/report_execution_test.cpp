@@ -3,6 +3,7 @@
 #include <string>
 
 #include "emrdoc/emr_content_hand_over.h"
+#include "foundation/xml/xsl_transform.h"
 #include "report/testing/report_test_util.h"
 
 namespace korvalis::report::testing {
@@ -259,6 +260,22 @@ TEST_F(ReportExecutionTest, StyleSheetsFailAfterTheDataWereQueried) {
     Store(&CBEMRReport::SetReportXSLT, 2, xslt);
     EXPECT_EQ(ContentFailure(2), u"转换报表内容错误.");
   }
+}
+
+TEST_F(ReportExecutionTest, APageBeyondTheContentBoundIsRefused) {
+  // 32 characters doubled 20 times: 2^25 UTF-16 units, which with the zero unit are two bytes
+  // more than the 64 MB that the system accepts as content.
+  OldFormat(1, u"SELECT 1 FROM DUAL", u"a", u"",
+            u"<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
+            u"<xsl:output method='text'/><xsl:template match='/'><xsl:call-template name='d'>"
+            u"<xsl:with-param name='t' select=\"'0123456789abcdef0123456789abcdef'\"/>"
+            u"<xsl:with-param name='n' select='20'/></xsl:call-template></xsl:template>"
+            u"<xsl:template name='d'><xsl:param name='t'/><xsl:param name='n'/><xsl:choose>"
+            u"<xsl:when test='$n = 0'><xsl:value-of select='$t'/></xsl:when><xsl:otherwise>"
+            u"<xsl:call-template name='d'><xsl:with-param name='t' select='concat($t, $t)'/>"
+            u"<xsl:with-param name='n' select='$n - 1'/></xsl:call-template></xsl:otherwise>"
+            u"</xsl:choose></xsl:template></xsl:stylesheet>");
+  EXPECT_EQ(ContentFailure(1), kTransformTooLarge);
 }
 
 }  // namespace

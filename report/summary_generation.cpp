@@ -31,7 +31,6 @@
 #include "platform/com/scoped_bstr.h"
 #include "platform/text/unicode.h"
 #include "platform/xml/dom.h"
-#include "platform/xml/xslt.h"
 #include "report/qc_grade_summary.h"
 #include "report/summary_statements.h"
 
@@ -232,10 +231,7 @@ long CBQCGradeSummary::GenerateSummary(CEMRDataSource* pDataSource, BSTR bstrCon
   if (!stylesheet.LoadXml(korvalis::ToUtf8(xsl.text()))) {
     throw CEMRException(std::u16string(u"加载模板Xsl内容错误."));
   }
-  std::string html;
-  if (!korvalis::xml::TransformToText(source, stylesheet, html)) {
-    throw CEMRException(std::u16string(u"转换病历xml错误."));
-  }
-  korvalis::StoreBstrResult(pbstrSummaryHtml, korvalis::FromUtf8(html));
+  korvalis::StoreBstrResult(pbstrSummaryHtml,
+                            TransformToContent(source, stylesheet, u"转换病历xml错误."));
   return 0;
 }

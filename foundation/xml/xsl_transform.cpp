@@ -25,10 +25,26 @@ bool XslTransform(BSTR xml, BSTR xsl, BSTR* out) {
       !stylesheet.LoadXml(korvalis::ToUtf8(korvalis::BstrView(xsl))) || out == nullptr) {
     throw CEMRException(failed);
   }
-  std::string output;
-  if (!korvalis::xml::TransformToText(source, stylesheet, output)) throw CEMRException(failed);
-  BSTR result = korvalis::AllocBstr(korvalis::FromUtf8(output));
+  BSTR result = korvalis::AllocBstr(TransformToContent(source, stylesheet, failed));
   if (result == nullptr) throw std::bad_alloc();
   *out = result;
   return true;
+}
+
+std::u16string TransformToContent(const korvalis::xml::Document& source,
+                                  const korvalis::xml::Document& stylesheet,
+                                  std::u16string_view failed) {
+  // The text's units and its zero unit, two bytes each.
+  const korvalis::xml::TransformLimits limits{kMaxExpandedBytes / sizeof(char16_t) - 1,
+                                              kMaxTransformBytes};
+  std::string output;
+  switch (korvalis::xml::TransformToText(source, stylesheet, limits, output)) {
+    case korvalis::xml::TransformOutcome::kDone:
+      return korvalis::FromUtf8(output);
+    case korvalis::xml::TransformOutcome::kTooLarge:
+      throw CEMRException(std::u16string(kTransformTooLarge));
+    case korvalis::xml::TransformOutcome::kFailed:
+      break;
+  }
+  throw CEMRException(std::u16string(failed));
 }

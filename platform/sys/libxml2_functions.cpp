@@ -27,13 +27,13 @@
 namespace {
 
 #define KORVALIS_LIBXML2_FUNCTIONS(X)                                                           \
-  X(xmlAddChild) X(xmlAllocOutputBuffer) X(xmlBufferAdd) X(xmlBufferContent) X(xmlBufferCreate) \
-  X(xmlBufferFree) X(xmlBufferLength) X(xmlCopyDoc) X(xmlDocCopyNode) X(xmlDocGetRootElement)   \
-  X(xmlFreeDoc) X(xmlFreeNode) X(xmlFreeNodeList) X(xmlGetProp) X(xmlInitParser) X(xmlNewDoc)   \
+  X(xmlAddChild) X(xmlBufferAdd) X(xmlBufferContent) X(xmlBufferCreate) X(xmlBufferFree)       \
+  X(xmlBufferLength) X(xmlCopyDoc) X(xmlDocCopyNode) X(xmlDocGetRootElement) X(xmlFreeDoc)      \
+  X(xmlFreeNode) X(xmlFreeNodeList) X(xmlGetProp) X(xmlInitParser) X(xmlMemSetup) X(xmlNewDoc)  \
   X(xmlNewDocNode) X(xmlNewDocText) X(xmlNewDocTextLen) X(xmlNewProp) X(xmlNodeDump)            \
   X(xmlNodeGetContent) X(xmlNodeGetSpacePreserve) X(xmlNodeListGetString) X(xmlNodeSetContent)  \
-  X(xmlOutputBufferClose) X(xmlOutputBufferFlush) X(xmlOutputBufferGetContent)                  \
-  X(xmlOutputBufferGetSize) X(xmlReadFile) X(xmlReadMemory) X(xmlReconciliateNs)                \
+  X(xmlOutputBufferClose) X(xmlOutputBufferCreateIO) X(xmlOutputBufferFlush)                    \
+  X(xmlReadFile) X(xmlReadMemory) X(xmlReconciliateNs)                                          \
   X(xmlSetGenericErrorFunc) X(xmlSetStructuredErrorFunc) X(xmlStrcmp) X(xmlStrdup)              \
   X(xmlUnlinkNode) X(xmlValidateName) X(xmlXPathCastToString) X(xmlXPathEvalExpression)         \
   X(xmlXPathFreeContext) X(xmlXPathFreeObject) X(xmlXPathNewContext) X(xmlXPathNewNodeSet)      \
@@ -73,9 +73,6 @@ xmlFreeFunc xmlFree = FreeThroughLibrary;
 xmlNodePtr xmlAddChild(xmlNodePtr parent, xmlNodePtr cur) {
   return Libxml2().xmlAddChild(parent, cur);
 }
-xmlOutputBufferPtr xmlAllocOutputBuffer(xmlCharEncodingHandlerPtr encoder) {
-  return Libxml2().xmlAllocOutputBuffer(encoder);
-}
 int xmlBufferAdd(xmlBufferPtr buf, const xmlChar* str, int len) {
   return Libxml2().xmlBufferAdd(buf, str, len);
 }
@@ -111,6 +108,10 @@ xmlChar* xmlGetProp(const xmlNode* node, const xmlChar* name) {
   return Libxml2().xmlGetProp(node, name);
 }
 void xmlInitParser() { Libxml2().xmlInitParser(); }
+int xmlMemSetup(xmlFreeFunc freeFunc, xmlMallocFunc mallocFunc, xmlReallocFunc reallocFunc,
+                xmlStrdupFunc strdupFunc) {
+  return Libxml2().xmlMemSetup(freeFunc, mallocFunc, reallocFunc, strdupFunc);
+}
 xmlDocPtr xmlNewDoc(const xmlChar* version) { return Libxml2().xmlNewDoc(version); }
 xmlNodePtr xmlNewDocNode(xmlDocPtr doc, xmlNsPtr ns, const xmlChar* name,
                          const xmlChar* content) {
@@ -138,11 +139,10 @@ void xmlNodeSetContent(xmlNodePtr cur, const xmlChar* content) {
 }
 int xmlOutputBufferClose(xmlOutputBufferPtr out) { return Libxml2().xmlOutputBufferClose(out); }
 int xmlOutputBufferFlush(xmlOutputBufferPtr out) { return Libxml2().xmlOutputBufferFlush(out); }
-const xmlChar* xmlOutputBufferGetContent(xmlOutputBufferPtr out) {
-  return Libxml2().xmlOutputBufferGetContent(out);
-}
-size_t xmlOutputBufferGetSize(xmlOutputBufferPtr out) {
-  return Libxml2().xmlOutputBufferGetSize(out);
+xmlOutputBufferPtr xmlOutputBufferCreateIO(xmlOutputWriteCallback iowrite,
+                                           xmlOutputCloseCallback ioclose, void* ioctx,
+                                           xmlCharEncodingHandlerPtr encoder) {
+  return Libxml2().xmlOutputBufferCreateIO(iowrite, ioclose, ioctx, encoder);
 }
 xmlDocPtr xmlReadFile(const char* URL, const char* encoding, int options) {
   return Libxml2().xmlReadFile(URL, encoding, options);

@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "platform/text/ascii.h"
+#include "platform/xml/memory_budget.h"
 
 namespace korvalis::xml {
 
@@ -139,7 +140,10 @@ std::string QualifiedName(xmlNodePtr node) {
 
 void EnsureLibraryStarted() {
   static std::once_flag started;
-  std::call_once(started, [] { xmlInitParser(); });
+  std::call_once(started, [] {
+    InstallCountingAllocator();
+    xmlInitParser();
+  });
 }
 
 // ---- Node ----

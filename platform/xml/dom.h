@@ -138,7 +138,8 @@ class Document {
   std::shared_ptr<DocumentData> data_;
 };
 
-// Starts libxml2 once per process; every entry point of this folder calls it.
+// Starts libxml2 once per process, its allocation counted (memory_budget.h); every entry point of
+// this folder calls it.
 void EnsureLibraryStarted();
 
 }  // namespace korvalis::xml

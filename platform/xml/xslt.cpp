@@ -11,9 +11,13 @@
 #include <libxslt/xsltInternals.h>
 #include <libxslt/xsltutils.h>
 
+#include <cstddef>
+#include <memory>
 #include <mutex>
+#include <utility>
 
 #include "platform/sys/on_demand_library.h"
+#include "platform/xml/memory_budget.h"
 
 namespace korvalis::xml {
 namespace {
@@ -98,46 +102,85 @@ struct OutputBufferDeleter {
   void operator()(xmlOutputBufferPtr buffer) const { xmlOutputBufferClose(buffer); }
 };
 
+// Where the serialised output goes: into `text` while its length as UTF-16 stays within
+// `max_units`; beyond, the write is refused and nothing more is kept.
+struct BoundedOutput {
+  std::string text;
+  std::size_t units = 0;
+  std::size_t max_units = 0;
+  bool too_large = false;
+};
+
+int WriteBounded(void* context, const char* bytes, int length) {
+  auto* output = static_cast<BoundedOutput*>(context);
+  for (int i = 0; i < length; ++i) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    // A UTF-8 sequence's first byte counts its UTF-16 units: two for four bytes.
+    if ((byte & 0xC0) != 0x80) output->units += byte >= 0xF0 ? 2 : 1;
+  }
+  if (output->units > output->max_units) {
+    output->too_large = true;
+    return -1;
+  }
+  output->text.append(bytes, static_cast<std::size_t>(length));
+  return length;
+}
+
+// A transformation whose memory is exceeded stops at its next instruction.
+void StopTransformation(void* context) {
+  static_cast<xsltTransformContextPtr>(context)->state = XSLT_STATE_STOPPED;
+}
+
 }  // namespace
 
-bool TransformToText(const Document& source, const Document& stylesheet, std::string& output) {
+TransformOutcome TransformToText(const Document& source, const Document& stylesheet,
+                                 const TransformLimits& limits, std::string& output) {
   try {
     StartProcessor();
   } catch (const sys::LibraryUnavailable&) {
-    return false;  // without the processor no stylesheet can run
+    return TransformOutcome::kFailed;  // without the processor no stylesheet can run
   }
   QuietErrors quiet;
   // The compiled stylesheet takes its document over, so it compiles a copy.
   xmlDocPtr style_doc = xmlCopyDoc(stylesheet.Native(), 1);
-  if (style_doc == nullptr) return false;
+  if (style_doc == nullptr) return TransformOutcome::kFailed;
   std::unique_ptr<xsltStylesheet, StylesheetDeleter> style(xsltParseStylesheetDoc(style_doc));
   if (style == nullptr) {
     xmlFreeDoc(style_doc);
-    return false;
+    return TransformOutcome::kFailed;
   }
-  if (style->errors != 0) return false;
+  if (style->errors != 0) return TransformOutcome::kFailed;
 
   std::unique_ptr<xsltTransformContext, TransformContextDeleter> context(
       xsltNewTransformContext(style.get(), source.Native()));
-  if (context == nullptr) return false;
+  if (context == nullptr) return TransformOutcome::kFailed;
   xsltSetCtxtSecurityPrefs(xsltGetDefaultSecurityPrefs(), context.get());
   xsltSetTransformErrorFunc(context.get(), nullptr, DiscardMessage);
-  std::unique_ptr<xmlDoc, DocDeleter> result(
-      xsltApplyStylesheetUser(style.get(), source.Native(), nullptr, nullptr, nullptr,
-                              context.get()));
-  if (result == nullptr || context->state != XSLT_STATE_OK) return false;
-
   // The output is text: a declaration or content-type it carries names UTF-16.
   xmlFree(style->encoding);
   style->encoding = xmlStrdup(BAD_CAST "UTF-16");
-  std::unique_ptr<xmlOutputBuffer, OutputBufferDeleter> buffer(xmlAllocOutputBuffer(nullptr));
-  if (buffer == nullptr || xsltSaveResultTo(buffer.get(), result.get(), style.get()) < 0) {
-    return false;
+
+  BoundedOutput written;
+  written.max_units = limits.max_output_units;
+  bool done = false;
+  bool out_of_memory = false;
+  {
+    MemoryBudget budget(limits.max_working_bytes);
+    budget.OnExceeded(StopTransformation, context.get());
+    std::unique_ptr<xmlDoc, DocDeleter> result(xsltApplyStylesheetUser(
+        style.get(), source.Native(), nullptr, nullptr, nullptr, context.get()));
+    if (result != nullptr && context->state == XSLT_STATE_OK) {
+      std::unique_ptr<xmlOutputBuffer, OutputBufferDeleter> buffer(
+          xmlOutputBufferCreateIO(WriteBounded, nullptr, &written, nullptr));
+      done = buffer != nullptr && xsltSaveResultTo(buffer.get(), result.get(), style.get()) >= 0 &&
+             xmlOutputBufferFlush(buffer.get()) >= 0;
+    }
+    out_of_memory = budget.exceeded();
   }
-  xmlOutputBufferFlush(buffer.get());
-  const xmlChar* bytes = xmlOutputBufferGetContent(buffer.get());
-  output.assign(reinterpret_cast<const char*>(bytes), xmlOutputBufferGetSize(buffer.get()));
-  return true;
+  if (out_of_memory || written.too_large) return TransformOutcome::kTooLarge;
+  if (!done) return TransformOutcome::kFailed;
+  output = std::move(written.text);
+  return TransformOutcome::kDone;
 }
 
 }  // namespace korvalis::xml

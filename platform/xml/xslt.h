@@ -10,6 +10,7 @@
 // Thread-safe: distinct calls may run on distinct threads at once.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "platform/xml/dom.h"
@@ -19,11 +20,25 @@ namespace korvalis::xml {
 // The namespace under which node-set is registered.
 inline constexpr char kMsxslNamespace[] = "urn:schemas-microsoft-com:xslt";
 
-// Transforms `source` by `stylesheet` into `output` (UTF-8). Answers false, leaving
-// `output` unchanged, when the stylesheet does not compile or the transformation fails or
-// is stopped (xsl:message terminate="yes").
+// What one transformation may take.
+struct TransformLimits {
+  std::size_t max_output_units;   // the output's length as UTF-16 code units
+  std::size_t max_working_bytes;  // what libxml2 and libxslt allocate while it runs
+};
+
+enum class TransformOutcome {
+  kDone,      // `output` holds the text
+  kFailed,    // the stylesheet does not compile, or the transformation fails or is stopped
+              // (xsl:message terminate="yes")
+  kTooLarge,  // the output or the work would pass `limits`; stopped at the bound
+};
+
+// Transforms `source` by `stylesheet` into `output` (UTF-8). Unless the outcome is kDone,
+// `output` is left unchanged; memory stays within the limits (and a buffer of output) whatever
+// the stylesheet writes.
 // Precondition: both documents have a document element.
-bool TransformToText(const Document& source, const Document& stylesheet, std::string& output);
+TransformOutcome TransformToText(const Document& source, const Document& stylesheet,
+                                 const TransformLimits& limits, std::string& output);
 
 }  // namespace korvalis::xml
 

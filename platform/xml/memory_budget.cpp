@@ -1,0 +1,75 @@
+#include "platform/xml/memory_budget.h"
+
+#include <libxml/xmlmemory.h>
+#include <malloc.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace korvalis::xml {
+namespace {
+
+thread_local MemoryBudget* current_budget = nullptr;
+
+void* CountingMalloc(std::size_t size) {
+  MemoryBudget* budget = current_budget;
+  if (budget != nullptr && !budget->Take(size)) return nullptr;
+  void* memory = std::malloc(size);
+  if (budget != nullptr) {
+    budget->Give(size);
+    if (memory != nullptr) budget->Add(malloc_usable_size(memory));
+  }
+  return memory;
+}
+
+void* CountingRealloc(void* memory, std::size_t size) {
+  MemoryBudget* budget = current_budget;
+  if (budget == nullptr) return std::realloc(memory, size);
+  const std::size_t old_size = memory != nullptr ? malloc_usable_size(memory) : 0;
+  budget->Give(old_size);
+  if (!budget->Take(size)) {
+    budget->Add(old_size);  // the old block stays the caller's
+    return nullptr;
+  }
+  void* moved = std::realloc(memory, size);
+  budget->Give(size);
+  budget->Add(moved != nullptr ? malloc_usable_size(moved) : old_size);
+  return moved;
+}
+
+void CountingFree(void* memory) {
+  if (memory == nullptr) return;
+  if (MemoryBudget* budget = current_budget) budget->Give(malloc_usable_size(memory));
+  std::free(memory);
+}
+
+char* CountingStrdup(const char* text) {
+  const std::size_t size = std::strlen(text) + 1;
+  void* copy = CountingMalloc(size);
+  if (copy != nullptr) std::memcpy(copy, text, size);
+  return static_cast<char*>(copy);
+}
+
+}  // namespace
+
+MemoryBudget::MemoryBudget(std::size_t bytes) : limit_(bytes) { current_budget = this; }
+
+MemoryBudget::~MemoryBudget() { current_budget = nullptr; }
+
+MemoryBudget* MemoryBudget::Current() { return current_budget; }
+
+bool MemoryBudget::Take(std::size_t bytes) {
+  if (used_ > limit_ || bytes > limit_ - used_) {
+    if (!exceeded_ && handler_ != nullptr) handler_(argument_);
+    exceeded_ = true;
+    return false;
+  }
+  used_ += bytes;
+  return true;
+}
+
+void InstallCountingAllocator() {
+  xmlMemSetup(CountingFree, CountingMalloc, CountingRealloc, CountingStrdup);
+}
+
+}  // namespace korvalis::xml

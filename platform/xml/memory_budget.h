@@ -1,0 +1,61 @@
+// The memory budget of work done by libxml2 and libxslt on one thread: while a MemoryBudget
+// lives, what the libraries allocate on its thread is counted, and an allocation that would
+// take the count beyond the budget is refused (the library sees no memory, as when the process
+// runs out) and marks the budget exceeded. A transformation whose style sheet builds texts or
+// trees without end thus stops at a bound instead of taking the process's memory.
+//
+// The libraries allocate through counting functions installed once, before their first use
+// (InstallCountingAllocator, called by EnsureLibraryStarted); they pass to malloc, realloc and
+// free, and count only on a thread with a budget.
+//
+// Thread-safety: a budget belongs to the thread that made it; budgets of distinct threads are
+// independent.
+#pragma once
+
+#include <cstddef>
+
+namespace korvalis::xml {
+
+class MemoryBudget {
+ public:
+  // Called on the thread's first refused allocation; it must not allocate.
+  using ExceededHandler = void (*)(void* argument);
+
+  // Precondition: the thread has no budget yet.
+  explicit MemoryBudget(std::size_t bytes);
+  ~MemoryBudget();
+  MemoryBudget(const MemoryBudget&) = delete;
+  MemoryBudget& operator=(const MemoryBudget&) = delete;
+
+  // `handler(argument)` runs when the budget is first exceeded (stopping the work that
+  // allocates).
+  void OnExceeded(ExceededHandler handler, void* argument) {
+    handler_ = handler;
+    argument_ = argument;
+  }
+
+  bool exceeded() const { return exceeded_; }
+
+  // The budget of the calling thread, or null.
+  static MemoryBudget* Current();
+
+  // Counts `bytes` more; false (the budget exceeded) when they do not fit.
+  bool Take(std::size_t bytes);
+  // Counts `bytes` more whether they fit or not: memory that is already allocated.
+  void Add(std::size_t bytes) { used_ += bytes; }
+  // Counts `bytes` fewer (freed memory, also memory allocated before the budget).
+  void Give(std::size_t bytes) { used_ -= bytes < used_ ? bytes : used_; }
+
+ private:
+  std::size_t limit_;
+  std::size_t used_ = 0;
+  bool exceeded_ = false;
+  ExceededHandler handler_ = nullptr;
+  void* argument_ = nullptr;
+};
+
+// Installs the counting allocation functions into libxml2. Precondition: called once, before
+// any other thread uses the library.
+void InstallCountingAllocator();
+
+}  // namespace korvalis::xml
