@@ -327,8 +327,8 @@ int RunCall(const std::vector<std::string>& args) {
   }
   const std::vector<std::string>& words = options.operands;
   if (words.size() < 2 || words[0].empty()) {
-    PrintError("call needs a class and a method\nusage: korvalis call CLASS METHOD [ARGUMENT]... "
-               "(korvalis call --help tells more)");
+    PrintError("call needs a class and a method",
+               "usage: korvalis call CLASS METHOD [ARGUMENT]... (korvalis call --help tells more)");
     return 2;
   }
   const CallChain chain = ReadCallChain(std::vector<std::string>(words.begin() + 1, words.end()));

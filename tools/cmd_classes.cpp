@@ -31,7 +31,7 @@ int RunClasses(const std::vector<std::string>& args) {
     case OptionsOutcome::kRefused: return 2;
   }
   if (options.operands.size() > 1) {
-    PrintError("classes takes one class name at most\nusage: korvalis classes [CLASS]");
+    PrintError("classes takes one class name at most", "usage: korvalis classes [CLASS]");
     return 2;
   }
   com::RegistryFile registry;

@@ -30,7 +30,7 @@ int RunRegsvr(const std::vector<std::string>& args) {
     case OptionsOutcome::kRefused: return 2;
   }
   if (options.operands.size() != 1) {
-    PrintError("regsvr takes one library\nusage: korvalis regsvr [-u] LIBRARY");
+    PrintError("regsvr takes one library", "usage: korvalis regsvr [-u] LIBRARY");
     return 2;
   }
   const bool unregister = options.Has("unregister");

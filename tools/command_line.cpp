@@ -6,6 +6,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include "platform/text/control_escape.h"
+
 namespace korvalis::tools {
 namespace {
 
@@ -34,9 +36,9 @@ size_t Distance(std::string_view a, std::string_view b) {
 
 void PrintRefusal(const char* command, const std::string& what, const char* usage) {
   const std::string_view text(usage);
-  PrintError(std::string(command) + ": " + what + "\n" +
+  PrintError(std::string(command) + ": " + what,
              std::string(text.substr(0, text.find('\n'))) + "\n(korvalis " + command +
-             " --help tells more)");
+                 " --help tells more)");
 }
 
 }  // namespace
@@ -122,9 +124,11 @@ OptionsOutcome ParseOptions(const char* command, const std::vector<std::string>&
   return OptionsOutcome::kRun;
 }
 
-void PrintError(const std::string& message) {
+void PrintError(std::string_view message, std::string_view hint) {
   std::fflush(stdout);
-  std::fprintf(stderr, "korvalis: %s\n", message.c_str());
+  std::string text = "korvalis: " + EscapeControls(message) + "\n";
+  if (!hint.empty()) text.append(hint).push_back('\n');
+  std::fputs(text.c_str(), stderr);
 }
 
 std::string NearestName(std::string_view word, const std::vector<std::string>& candidates) {

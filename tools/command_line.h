@@ -44,8 +44,11 @@ OptionsOutcome ParseOptions(const char* command, const std::vector<std::string>&
                             ParsedOptions* parsed, bool options_first = false);
 
 // Writes "korvalis: <message>" and a line feed to standard error after flushing standard
-// output, so that a message follows what was printed before it in a shared log.
-void PrintError(const std::string& message);
+// output, so that a message follows what was printed before it in a shared log. The message
+// may carry a caller's values: its control characters are escaped (platform/text/
+// control_escape.h), so it stays one line and never drives the terminal. `hint`, the command's
+// own text of any lines, follows on the next line as it is.
+void PrintError(std::string_view message, std::string_view hint = {});
 
 // The name among `candidates` nearest to `word` (ignoring letter case, at most a third of its
 // letters wrong), or "" when none is near.

@@ -132,6 +132,20 @@ TEST_F(CommandLineTest, AFailedCallShowsTheEventLogRecordsItWroteAfterTheGeneric
   std::string contents((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_NE(contents.find("an older record"), std::string::npos);
   EXPECT_NE(contents.find(": later"), std::string::npos);
+
+  // A value's line breaks and escape sequences are shown escaped, in the log and on the terminal.
+  Outcome forged = Run("call ArchivePatient GetInPatientList 0101 \"$(printf "
+                       "'2026-13-01\\nerror\\tforged\\033[31mRED')\" 2027-01-01",
+                       "", "KORVALIS_EVENTLOG='" + log + "'");
+  EXPECT_EQ(forged.status, 1);
+  EXPECT_NE(forged.out.find("2026-13-01\\nerror\\tforged\\x1b[31mRED"), std::string::npos)
+      << forged.out;
+  std::ifstream again(log);
+  contents.assign(std::istreambuf_iterator<char>(again), std::istreambuf_iterator<char>());
+  for (const std::string& text : {forged.out, contents}) {
+    EXPECT_EQ(text.find("\nerror"), std::string::npos) << text;
+    EXPECT_EQ(text.find('\x1b'), std::string::npos) << text;
+  }
 }
 
 TEST_F(CommandLineTest, AFailedCallNamesTheConfigurationMistake) {

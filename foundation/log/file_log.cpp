@@ -8,6 +8,7 @@
 
 #include "platform/sys/private_file.h"
 #include "platform/sys/write_all.h"
+#include "platform/text/control_escape.h"
 #include "platform/text/unicode.h"
 
 namespace korvalis::filelog {
@@ -43,7 +44,7 @@ bool AppendEntry(const std::string& folder, const std::tm& local_time, const std
                 local_time.tm_hour, local_time.tm_min, local_time.tm_sec);
   std::string entry = stamp;
   entry += kSeparator;
-  entry += korvalis::ToUtf8(text);
+  entry += korvalis::EscapeControls(korvalis::ToUtf8(text));
   entry += "\r\n\r\n";
 
   const int fd = korvalis::sys::OpenPrivateFile(folder + name, O_WRONLY | O_APPEND);

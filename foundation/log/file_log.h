@@ -7,6 +7,9 @@
 //   -------------------------------------------------------------------\r\n   (67 hyphens)
 //   <text>\r\n\r\n
 //
+// The text is written on one line, its control characters escaped (\n, \r, \t, \\, \xHH;
+// platform/text/control_escape.h), so no text can forge an entry's lines.
+//
 // Writing never fails the caller: a folder that cannot be created or a file that cannot be
 // written loses the entry silently.
 //

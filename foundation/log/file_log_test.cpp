@@ -50,6 +50,13 @@ TEST(FileLog, EntriesGoToTheMonthsFileInAFolderMadeOnDemand) {
   EXPECT_EQ(Contents(folder + "/2005-04.log"),
             "-----2005-04-01 00:00:00\n" + kSeparator + "\r\napril\r\n\r\n");
   EXPECT_EQ(Contents(folder + "/2005-03.log"), march);
+  // A text's line breaks and controls cannot forge an entry: the text stays one line.
+  ASSERT_TRUE(korvalis::filelog::AppendEntry(folder, LocalTime(2005, 4, 2, 0, 0, 0),
+                                             u"a\\b\r\n-----2005-04-03 00:00:00\n\x1b[31m"));
+  EXPECT_EQ(Contents(folder + "/2005-04.log"),
+            "-----2005-04-01 00:00:00\n" + kSeparator + "\r\napril\r\n\r\n" +
+                "-----2005-04-02 00:00:00\n" + kSeparator +
+                "\r\na\\\\b\\r\\n-----2005-04-03 00:00:00\\n\\x1b[31m\r\n\r\n");
 }
 
 TEST(FileLog, TheFolderAndItsFilesAreTheOwnersOnly) {

@@ -10,6 +10,7 @@
 
 #include "platform/sys/private_file.h"
 #include "platform/sys/write_all.h"
+#include "platform/text/control_escape.h"
 #include "platform/text/hex.h"
 #include "platform/text/unicode.h"
 
@@ -30,39 +31,6 @@ int SyslogPriority(std::uint16_t type) {
     default:
       return LOG_NOTICE;
   }
-}
-
-std::string Escape(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      default: out.push_back(c);
-    }
-  }
-  return out;
-}
-
-std::string Unescape(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\\' || i + 1 == text.size()) {
-      out.push_back(text[i]);
-      continue;
-    }
-    switch (text[++i]) {
-      case 't': out.push_back('\t'); break;
-      case 'n': out.push_back('\n'); break;
-      case 'r': out.push_back('\r'); break;
-      default: out.push_back(text[i]);
-    }
-  }
-  return out;
 }
 
 int HexValue(char c) {
@@ -94,13 +62,15 @@ void AppendToFile(const char* path, const std::string& line) {
 
 void ReportEvent(std::uint16_t type, std::u16string_view text, const std::uint8_t* raw,
                  std::uint32_t raw_length) {
-  const std::string utf8 = ToUtf8(text);
   const std::string hex =
       raw != nullptr ? HexText({raw, raw_length}, HexLetters::kSmall) : std::string();
-  WriteToSyslog(type, utf8, hex);
+  // A caller's value in the text may hold any character: none may end the record or reach a
+  // reader's terminal as a control.
+  const std::string escaped = EscapeControls(ToUtf8(text));
+  WriteToSyslog(type, escaped, hex);
   const char* path = std::getenv(kEventLogFileVariable);
   if (path == nullptr || *path == 0) return;
-  AppendToFile(path, std::to_string(type) + '\t' + Escape(utf8) + '\t' + hex + '\n');
+  AppendToFile(path, std::to_string(type) + '\t' + escaped + '\t' + hex + '\n');
 }
 
 std::vector<EventRecord> ReadEventLogFile(const std::string& path) {
@@ -138,7 +108,7 @@ std::vector<EventRecord> ReadEventLogFileFrom(const std::string& path, std::uint
     if (!well_formed) continue;
     record.type = static_cast<std::uint16_t>(type);
     record.text = FromUtf8(
-        Unescape(std::string_view(line).substr(first_tab + 1, second_tab - first_tab - 1)));
+        UnescapeControls(std::string_view(line).substr(first_tab + 1, second_tab - first_tab - 1)));
     records.push_back(std::move(record));
   }
   return records;

@@ -5,7 +5,9 @@
 //   <type as decimal> TAB <text, escaped> TAB <raw bytes as lower-case hex> LF
 //
 // In the text, backslash, tab, line feed and carriage return are written as \\, \t, \n and
-// \r, so a record always stays on one line. The variable is read for every record.
+// \r and other control characters as \xHH or \u00HH (platform/text/control_escape.h), in the
+// file and in syslog alike, so a record always stays on one line and carries no terminal
+// control. The variable is read for every record.
 //
 // Thread-safety: thread-safe; each record reaches the file with a single append.
 #pragma once

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -54,12 +55,15 @@ TEST_F(EventLogFile, TheFileIsTheOwnersOnly) {
   EXPECT_EQ(testing::ModeOf(path_), 0600u);
 }
 
-TEST_F(EventLogFile, MultiLineTextStaysOneRecord) {
-  const std::u16string sql = u"SELECT *\r\n\tFROM DUAL -- a\\b";
+TEST_F(EventLogFile, MultiLineTextStaysOneRecordWithoutControls) {
+  const std::u16string sql = u"SELECT *\r\n\tFROM DUAL -- a\\b '\n1\terror\t\x1b[31mRED'";
   ReportEvent(kEventInformation, sql, nullptr, 0);
   const auto records = ReadEventLogFile(path_);
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].text, sql);
+  std::ifstream in(path_, std::ios::binary);
+  const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(file, "4\tSELECT *\\r\\n\\tFROM DUAL -- a\\\\b '\\n1\\terror\\t\\x1b[31mRED'\t\n");
 }
 
 TEST_F(EventLogFile, ConcurrentWritersProduceWholeLines) {
