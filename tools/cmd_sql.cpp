@@ -18,6 +18,7 @@
 
 #include "platform/db/connection_pool.h"
 #include "platform/db/sql_token.h"
+#include "platform/text/control_escape.h"
 #include "tools/command.h"
 #include "tools/command_line.h"
 #include "tools/config_files.h"
@@ -109,7 +110,7 @@ int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
       case ScriptStep::Kind::kRefused:
         status = 1;
         std::fflush(stdout);
-        std::fprintf(stderr, "line %d: %s\n", step.line, step.text.c_str());
+        std::fprintf(stderr, "line %d: %s\n", step.line, EscapeControls(step.text).c_str());
         continue;
       case ScriptStep::Kind::kStatement:
         break;
@@ -122,7 +123,7 @@ int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
       status = 1;
       std::fflush(stdout);
       if (step.line > 0) std::fprintf(stderr, "line %d: ", step.line);
-      std::fprintf(stderr, "%s\n", e.what());
+      std::fprintf(stderr, "%s\n", EscapeControls(e.what()).c_str());
       if (settings.stop_on_error) {
         try {
           if (connection.InTransaction()) connection.Rollback();
@@ -148,7 +149,8 @@ int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
   try {
     connection.Commit();
   } catch (const db::DbError& e) {
-    std::fprintf(stderr, "korvalis sql: the changes could not be committed: %s\n", e.what());
+    std::fprintf(stderr, "korvalis sql: the changes could not be committed: %s\n",
+                 EscapeControls(e.what()).c_str());
     return 1;
   }
   return status;
@@ -237,7 +239,7 @@ int RunSql(const std::vector<std::string>& args) {
   } else {
     std::string error;
     if (!ReadConfiguredInitString(&init, &error)) {
-      std::fprintf(stderr, "korvalis sql: %s\n", error.c_str());
+      std::fprintf(stderr, "korvalis sql: %s\n", EscapeControls(error).c_str());
       return 2;
     }
   }
@@ -255,7 +257,8 @@ int RunSql(const std::vector<std::string>& args) {
       steps = ReadSqlScript(WithoutByteOrderMark(sql));
     }
   } catch (const db::DbError& e) {
-    std::fprintf(stderr, "korvalis sql: %s; nothing was run\n", e.what());
+    std::fprintf(stderr, "korvalis sql: %s; nothing was run\n",
+                 EscapeControls(e.what()).c_str());
     return 1;
   }
   // A reader that stops reading (a pager, head) must not end the run before its commit.
@@ -265,7 +268,7 @@ int RunSql(const std::vector<std::string>& args) {
     return RunSteps(*connection, steps, settings);
   } catch (const db::DbError& e) {
     std::fflush(stdout);
-    std::fprintf(stderr, "%s\n", e.what());
+    std::fprintf(stderr, "%s\n", EscapeControls(e.what()).c_str());
     return 1;
   }
 }

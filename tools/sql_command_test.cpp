@@ -104,6 +104,12 @@ TEST_F(SqlCommandTest, AFailingStatementIsReportedAndLeavesTheOthersToCommitOrRo
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.out.find("line 2: ORA-"), std::string::npos) << run.out;
   EXPECT_EQ(Sql("--db k.db \"SELECT COUNT(*) FROM P\"").out, "COUNT(*)\n2\n");
+  // A failure that echoes what the script wrote escapes its control characters.
+  run = Sql("--db k.db", "SELECT * FROM \"\x1b[31mRED\";\n");
+  EXPECT_EQ(run.out.find('\x1b'), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("line 1: ORA-00942: table or view does not exist: \\x1b[31mRED"),
+            std::string::npos)
+      << run.out;
 }
 
 TEST_F(SqlCommandTest, RowsPrintAsTheyAreReadAndAScriptMayStartWithAByteOrderMark) {
