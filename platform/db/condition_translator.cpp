@@ -82,19 +82,14 @@ namespace {
 
 // A text literal compared with a date is read in the default date format ('2008-01-01' is
 // that day at midnight, '2008-1-2 8:00' is read as well); false when `value` is no text
-// literal compared with a date. A text that is no date is converted when the statement runs,
-// which fails as Oracle does, instead of being compared as text.
+// literal compared with a date. A text that is no date is refused here, whatever the rows, as
+// Oracle refuses it (a shape's value passes through unread: its text is refused as written).
 bool AppendDateLiteral(SqlType compared_with, const Expr& value, std::string* out) {
   if (compared_with != SqlType::kDate || value.kind != ExprKind::kString || value.text.empty()) {
     return false;
   }
-  if (std::optional<DateTime> d = ParseDefaultDate(value.text)) {
-    AppendStringLiteral(FormatDate(*d), out);
-  } else {
-    out->append("ora_date_in(");
-    AppendStringLiteral(value.text, out);
-    out->push_back(')');
-  }
+  CheckDateLiteral(value);
+  AppendStringLiteral(FormatDate(*ParseDefaultDate(value.text)), out);
   return true;
 }
 
@@ -155,6 +150,7 @@ SqlType Translator::EmitInList(const Expr& e, const Scope* scope, std::string* o
 void Translator::EmitComparedValue(SqlType compared_with, const Expr& value, const Scope* scope,
                                    std::string* out) {
   double v;
+  if (compared_with == SqlType::kNumber) CheckNumberLiteral(value);
   if (compared_with == SqlType::kNumber && value.kind == ExprKind::kString &&
       LiteralNumber(value, &v)) {
     AppendNumber(v, out);
@@ -216,7 +212,9 @@ SqlType Translator::EmitBetween(const Expr& e, const Scope* scope, std::string* 
 // LIKE (with its ESCAPE) and IS [NOT] NULL.
 SqlType Translator::EmitPattern(const Expr& e, const Scope* scope, std::string* out) {
   const size_t start = out->size();
-  const SqlType t = Emit(*e.args[0], scope, out);
+  const SqlType t = e.kind == ExprKind::kLike && EmitLongLiteralText(*e.args[0], out)
+                        ? SqlType::kText
+                        : Emit(*e.args[0], scope, out);
   if (e.kind == ExprKind::kLike && t != SqlType::kText) {
     // A number or a date matched against a pattern is matched as its text, written as
     // TO_CHAR writes it without a mask (.5, not 0.5).
@@ -365,6 +363,7 @@ void Translator::ConvertComparedText(const Expr& e, ComparisonSpans* spans, std:
   std::string left = out->substr(spans->l0, spans->l1 - spans->l0);
   std::string right = out->substr(spans->r0);
   const Expr& text_side = convert_right ? *e.args[1] : *e.args[0];
+  CheckNumberLiteral(text_side);
   std::string& text_sql = convert_right ? right : left;
   double v;
   if (text_side.kind == ExprKind::kString && LiteralNumber(text_side, &v)) {

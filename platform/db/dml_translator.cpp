@@ -86,7 +86,11 @@ void Translator::ConvertFor(const ColumnInfo* column, SqlType value_type, std::s
 void Translator::EmitValueFor(const ColumnInfo* column, const Expr& value, const Scope* scope,
                               std::string* out) {
   std::string v;
-  SqlType t = Emit(value, scope, &v);
+  // A text column takes every digit of a long number literal.
+  const SqlType t = column != nullptr && column->type == SqlType::kText &&
+                            EmitLongLiteralText(value, &v)
+                        ? SqlType::kText
+                        : Emit(value, scope, &v);
   ConvertFor(column, t, &v, &value);
   out->append(v);
 }

@@ -573,4 +573,16 @@ bool Translator::EmitExactSortKey(const Expr& e, const SelectCore* named_core, c
   return true;
 }
 
+bool Translator::WritesExactDigits(const Expr& e, const Scope* scope) {
+  return !pg_ && (IsLongLiteral(e) || ComputedExactly(e, scope));
+}
+
+bool Translator::EmitLongLiteralText(const Expr& e, std::string* out) {
+  if (pg_ || !IsLongLiteral(e)) return false;
+  out->append("ora_exact_text(");
+  EmitExact(e, nullptr, false, out);
+  out->push_back(')');
+  return true;
+}
+
 }  // namespace korvalis::db::detail

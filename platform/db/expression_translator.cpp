@@ -346,7 +346,9 @@ SqlType Translator::EmitCase(const Expr& e, const Scope* scope, std::string* out
 SqlType Translator::EmitCast(const Expr& e, const Scope* scope, std::string* out) {
   const sql::TypeName& t = e.type;
   const SqlType target = TypeOfDeclared(t);
+  // A literal is read now: one that is no number or no date is refused whatever the rows.
   if (target == SqlType::kNumber) {
+    CheckNumberLiteral(*e.args[0]);
     out->append("ora_number_in(");
     Emit(*e.args[0], scope, out);
     out->append(", ");
@@ -358,6 +360,7 @@ SqlType Translator::EmitCast(const Expr& e, const Scope* scope, std::string* out
     return SqlType::kNumber;
   }
   if (target == SqlType::kDate) {
+    CheckDateLiteral(*e.args[0]);
     out->append("ora_date_in(");
     Emit(*e.args[0], scope, out);
     out->push_back(')');
@@ -365,7 +368,7 @@ SqlType Translator::EmitCast(const Expr& e, const Scope* scope, std::string* out
   }
   if (target == SqlType::kText) {
     out->append("ora_text_in(");
-    Emit(*e.args[0], scope, out);
+    if (!EmitLongLiteralText(*e.args[0], out)) Emit(*e.args[0], scope, out);
     out->append(", ");
     AppendInteger(t.length, out);
     out->push_back(')');
@@ -586,8 +589,8 @@ void Translator::EmitConcat(const std::vector<const Expr*>& parts, const Scope* 
     out->append("ora_concat(");
     for (size_t i = 0; i < parts.size(); ++i) {
       if (i) out->append(", ");
-      if (ComputedExactly(*parts[i], scope)) {
-        // A computed number writes every digit of its exact value.
+      if (WritesExactDigits(*parts[i], scope)) {
+        // A computed number, or a literal, writes every digit of its exact value.
         out->append("ora_exact_text(");
         EmitExact(*parts[i], scope, false, out);
         out->push_back(')');

@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "platform/db/database_clock.h"
 #include "platform/db/ora_date.h"
 #include "platform/db/ora_number.h"
 #include "platform/db/sql_error.h"
@@ -201,27 +202,41 @@ SqlType Translator::EmitFunction(const Expr& e, const Scope* scope, std::string*
   }
   if (const FunctionRow* row = FindRow(e.text)) {
     CheckArity(e, row->min_args, row->max_args);
+    if (e.text == "TO_NUMBER" && e.args.size() == 1) CheckNumberLiteral(*e.args[0]);
     // PostgreSQL names SQLite's unicode() ascii().
     out->append(pg_ && e.text == "ASCII" ? "ascii" : row->printed);
     out->push_back('(');
+    // The text functions read a number or a date as the text Oracle writes for it (CONCAT
+    // each of its arguments).
+    const bool reads_text = !e.args.empty() && row->printed != std::string_view("ora_num") &&
+                            row->result != SqlType::kDate && e.text != "MONTHS_BETWEEN" &&
+                            e.text != "CHR";
     if (row->number_operands) {
       for (size_t i = 0; i < e.args.size(); ++i) {
         if (i) out->append(", ");
         EmitNumberOperand(*e.args[i], scope, out);
       }
-    } else if (pg_ && !e.args.empty() && row->printed != std::string_view("ora_num") &&
-               row->result != SqlType::kDate && e.text != "MONTHS_BETWEEN" && e.text != "CHR") {
-      // The text functions read a number or a date as the text Oracle writes for it (CONCAT
-      // each of its arguments). The runtime's SUBSTR reads a missing length as NULL, so a
-      // length given as NULL is printed as one below 1, which gives NULL as Oracle does.
+    } else if (pg_ && reads_text) {
+      // The runtime's SUBSTR reads a missing length as NULL, so a length given as NULL is
+      // printed as one below 1, which gives NULL as Oracle does.
       const bool substr = e.text == "SUBSTR" || e.text == "SUBSTRB";
       for (size_t i = 0; i < e.args.size(); ++i) {
         if (i) out->append(", ");
         std::string argument;
         const SqlType t = Emit(*e.args[i], scope, &argument);
-        if (i == 0 || e.text == "CONCAT") PgAsText(t, &argument);
+        // LENGTH and LENGTHB count the bytes of a BLOB, as on the embedded engine.
+        const bool bytes = t == SqlType::kBlob && (e.text == "LENGTH" || e.text == "LENGTHB");
+        if ((i == 0 || e.text == "CONCAT") && !bytes) PgAsText(t, &argument);
         if (substr && i == 2) argument = "coalesce(" + argument + ", 0)";
         out->append(argument);
+      }
+    } else if (reads_text) {
+      // The embedded engine's functions read numbers as it holds them: a literal of more
+      // digits than a double is given as the text of its digits.
+      for (size_t i = 0; i < e.args.size(); ++i) {
+        if (i) out->append(", ");
+        const bool text = i == 0 || e.text == "CONCAT";
+        if (!text || !EmitLongLiteralText(*e.args[i], out)) Emit(*e.args[i], scope, out);
       }
     } else {
       EmitArgs(e, 0, scope, out);
@@ -553,8 +568,8 @@ void Translator::ConvertToFirst(SqlType target, SqlType t, const Expr& value, si
 SqlType Translator::EmitToChar(const Expr& e, const Scope* scope, std::string* out) {
   CheckArity(e, 1, 2);
   std::string value;
-  if (ComputedExactly(*e.args[0], scope)) {
-    // A computed number writes every digit of its exact value.
+  if (WritesExactDigits(*e.args[0], scope)) {
+    // A computed number, or a literal, writes every digit of its exact value.
     EmitExact(*e.args[0], scope, false, &value);
     out->append(e.args.size() == 1 ? "ora_exact_text(" : "ora_to_char_number(").append(value);
     if (e.args.size() == 2) {
@@ -594,6 +609,22 @@ SqlType Translator::EmitToChar(const Expr& e, const Scope* scope, std::string* o
   return SqlType::kText;
 }
 
+namespace {
+
+// TO_DATE of a text and a model both written as literals is read now, as the engine would
+// read it for each row, so that a constant that is no date is refused whatever the rows, as
+// Oracle refuses it. A shape's value is read when the shape is taken (statement_shape.h).
+void CheckDateConstant(const Expr& e) {
+  const Expr& value = *e.args[0];
+  if (value.kind != ExprKind::kString || value.text.empty() || IsValueMarker(value.text)) return;
+  if (e.args.size() == 1) return CheckDateLiteral(value);
+  const Expr& model = *e.args[1];
+  if (model.kind != ExprKind::kString || model.text.empty()) return;
+  ParseDateModel(value.text, model.text, CurrentDatabaseTime());
+}
+
+}  // namespace
+
 SqlType Translator::EmitToDate(const Expr& e, const Scope* scope, std::string* out) {
   CheckArity(e, 1, 2);
   // A year or month the model does not give is the current one.
@@ -610,6 +641,7 @@ SqlType Translator::EmitToDate(const Expr& e, const Scope* scope, std::string* o
     out->append("::timestamp");
     return SqlType::kDate;
   }
+  CheckDateConstant(e);
   out->append(e.args.size() == 1 ? "ora_date_in(" : "ora_to_date(");
   EmitArgs(e, 0, scope, out);
   out->push_back(')');

@@ -412,6 +412,27 @@ TEST_P(OracleNumbersTest, ComputedNumbersWriteTheirExactDigits) {
             "1,0.6666666666666666666666666666666666666667,0.3333333333333333333333333333333333333333");
 }
 
+// A number literal of more digits than a double holds keeps every digit wherever it is read as
+// text: TO_CHAR, functions of text, concatenations and a text column it is written into.
+TEST_P(OracleNumbersTest, LongLiteralsReadAsTextKeepTheirDigits) {
+  c_->Execute("CREATE TABLE W (T VARCHAR2(30))");
+  c_->Execute("INSERT INTO W VALUES (12345678901234567890)");
+  c_->Execute("INSERT INTO W (T) SELECT -0.12345678901234567891 FROM DUAL");
+  c_->Execute("UPDATE W SET T = 1234567890123456789.5 WHERE T LIKE '-%'");
+  Expect({
+      {"SELECT 12345678901234567890, TO_CHAR(12345678901234567890), "
+       "TO_CHAR(-12345678901234567890, 'FM99999999999999999999'), "
+       "SUBSTR(12345678901234567890, 15), LENGTH(1234567890123456789012) FROM DUAL",
+       {"12345678901234567890", "12345678901234567890", "-12345678901234567890", "567890", "22"}},
+      {"SELECT 12345678901234567890 || '', 'x' || 0.12345678901234567891, "
+       "CONCAT(12345678901234567890, 'y'), CONCAT('z', -12345678901234567890) FROM DUAL",
+       {"12345678901234567890", "x.12345678901234567891", "12345678901234567890y",
+        "z-12345678901234567890"}},
+      {"SELECT MIN(T), MAX(T), COUNT(*) FROM W",
+       {"1234567890123456789.5", "12345678901234567890", "2"}},
+  });
+}
+
 // A format model too narrow for a value's digits gives a row of # as wide as the model and
 // one more for the sign, whatever the sign; D and G are the point and the group separator.
 TEST_P(OracleNumbersTest, FormatModelsTooNarrowGivePoundSigns) {

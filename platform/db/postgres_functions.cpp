@@ -55,6 +55,10 @@ CREATE OR REPLACE FUNCTION ora_length(v text) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT length(v) $f$;
 CREATE OR REPLACE FUNCTION ora_lengthb(v text) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT octet_length(v) $f$;
+CREATE OR REPLACE FUNCTION ora_length(v bytea) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT octet_length(v) $f$;
+CREATE OR REPLACE FUNCTION ora_lengthb(v bytea) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT octet_length(v) $f$;
 CREATE OR REPLACE FUNCTION ora_trim(v text, chars text, mode text) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT nullif(CASE mode WHEN 'L' THEN ltrim(v, chars)

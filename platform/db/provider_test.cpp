@@ -185,6 +185,12 @@ TEST_P(ProviderTest, BlobReadAndWrite) {
   BlobValue v = c().ReadBlob("SELECT PHOTO FROM TELV_PATIENT WHERE PATIENT_ID = 'p1'");
   EXPECT_EQ(v.state, BlobValue::kBytes);
   EXPECT_EQ(v.bytes, bytes);
+  // LENGTH and LENGTHB of a BLOB count its bytes, whatever text they would spell.
+  ASSERT_TRUE(c().WriteBlob("SELECT PHOTO FROM TELV_PATIENT WHERE PATIENT_ID = 'p1'",
+                            std::string("\xC3\xA9\x80\0", 4)));
+  EXPECT_EQ(Scalar(c(), "SELECT LENGTH(PHOTO) || '|' || LENGTHB(PHOTO) || '|' || "
+                        "LENGTH(EMPTY_BLOB()) FROM TELV_PATIENT WHERE LENGTH(PHOTO) > 3"),
+            "4|4|0");
   EXPECT_TRUE(
       c().WriteBlob("SELECT PHOTO FROM TELV_PATIENT WHERE PATIENT_ID = 'p1'", std::nullopt));
   EXPECT_EQ(c().ReadBlob("SELECT PHOTO FROM TELV_PATIENT WHERE PATIENT_ID = 'p1'").state,

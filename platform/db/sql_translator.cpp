@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 
+#include "platform/db/ora_date.h"
 #include "platform/db/ora_number.h"
 #include "platform/db/rewrite_passes.h"
 #include "platform/db/sql_error.h"
@@ -113,6 +114,20 @@ bool LiteralNumber(const Expr& e, double* value) {
   if (!v) return false;
   *value = *v;
   return true;
+}
+
+void CheckNumberLiteral(const Expr& e) {
+  double v;
+  if (e.kind == ExprKind::kString && !e.text.empty() && !LiteralNumber(e, &v)) {
+    throw SqlError("ORA-01722: invalid number", kConversionFailed);
+  }
+}
+
+void CheckDateLiteral(const Expr& e) {
+  if (e.kind == ExprKind::kString && !e.text.empty() && !ParseDefaultDate(e.text)) {
+    throw SqlError("ORA-01861: literal does not match format string: '" + e.text + "'",
+                   kConversionFailed);
+  }
 }
 
 // ============================================================================ queries

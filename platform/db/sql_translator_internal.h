@@ -81,6 +81,12 @@ size_t SelectWidth(const Select& select);
 void CheckSelectWidth(const Select& select, size_t width);
 // A literal number (or numeric text) as a double.
 bool LiteralNumber(const Expr& e, double* value);
+// A text literal read as a number is read when the statement is translated: one that is no
+// number is refused (ORA-01722) whatever the rows, as Oracle refuses it. The empty text is
+// NULL; a shape's value is no number either, so that its text is refused as written.
+void CheckNumberLiteral(const Expr& e);
+// A text literal read as a date in the default format, likewise (ORA-01861).
+void CheckDateLiteral(const Expr& e);
 // The operands of a chain of operators from `ops`, left to right: the chain a op b op c is
 // the left-deep tree ((a op b) op c); right operands of the same operators are kept whole
 // unless `associative`. `chain_ops` receives the operator before each operand after the first.
@@ -378,6 +384,13 @@ class Translator {
   // Conditions and sort keys of computed numbers on the embedded engine, compared exactly;
   // false, printing nothing, where no side is computed exactly.
   bool ComputedExactly(const Expr& e, const Scope* scope);
+  // Whether the embedded engine reads `e` as text through its exact digits: a value computed
+  // exactly, or a number literal of more digits than a double holds (TO_CHAR, ||).
+  bool WritesExactDigits(const Expr& e, const Scope* scope);
+  // On the embedded engine, a number literal of more digits than a double holds, read as text
+  // by a function or a text column: the text of its exact digits, printed into `out`. False,
+  // printing nothing, for any other value and on the server, whose numbers keep their digits.
+  bool EmitLongLiteralText(const Expr& e, std::string* out);
   bool EmitExactComparison(const Expr& e, const Scope* scope, const ComparisonSpans& spans,
                            std::string* out);
   bool EmitExactBetween(const Expr& e, const Scope* scope, std::string* out);

@@ -2,7 +2,9 @@
 
 #include <array>
 
+#include "platform/db/database_clock.h"
 #include "platform/db/ora_date.h"
+#include "platform/db/sql_error.h"
 #include "platform/db/ora_number.h"
 #include "platform/text/ascii.h"
 
@@ -158,6 +160,20 @@ bool PassesThroughComparison(std::string_view value) {
   return !value.empty() && !ParseNumber(value) && !ParseDefaultDate(value);
 }
 
+// Whether TO_DATE reads `value` by `model` as a date: a value that is none stays in the text,
+// whose translation refuses it whatever the rows. The stored form is read by position.
+bool ReadsAsDate(std::string_view value, std::string_view model) {
+  if (BindsAsDate(model) && (value.size() == 10 || model.size() > 10) && StoredSeconds(value)) {
+    return true;
+  }
+  try {
+    ParseDateModel(value, model, CurrentDatabaseTime());
+    return true;
+  } catch (const DbError&) {
+    return false;
+  }
+}
+
 }  // namespace
 
 std::optional<StatementShape> ShapeQuery(std::string_view sql) {
@@ -222,8 +238,11 @@ std::optional<StatementShape> ShapeQuery(std::string_view sql) {
       }
       const std::size_t value_end = DateLiteralAfter(sql, i, &literal, &format);
       if (value_end == std::string_view::npos || value_end - literal == 2) continue;
-      take_out(literal, value_end, LiteralValue(sql.substr(literal, value_end - literal)),
-               LiteralValue(sql.substr(format, EndOfQuoted(sql, format) - format)));
+      std::string value = LiteralValue(sql.substr(literal, value_end - literal));
+      std::string model = LiteralValue(sql.substr(format, EndOfQuoted(sql, format) - format));
+      if (ReadsAsDate(value, model)) {
+        take_out(literal, value_end, std::move(value), std::move(model));
+      }
       i = value_end;
     } else {
       ++i;

@@ -1,12 +1,14 @@
 // The shape of a query: its text with the values of its date literals and of its equality
 // keys taken out. A date literal is the text given to TO_DATE together with a format, both
-// written as literals (TO_DATE('2026-12-07 09:30:00', 'YYYY-MM-DD HH24:MI:SS')). An equality
-// key is a text literal compared with a name (ID = 'p42', followed by the end of the
-// condition) whose value reads neither as a number nor as a date, so that the translation
-// passes it through as it passes a marker. Queries that differ only in those values (a search
-// stamped with the server time, the bounds of a span, the record asked for) share one
-// translation and one prepared statement; the values are bound as parameters when it runs,
-// and the rows are those of the text as written.
+// written as literals (TO_DATE('2026-12-07 09:30:00', 'YYYY-MM-DD HH24:MI:SS')), that the
+// format reads as a date (one that it does not stays in the text, whose translation refuses
+// it). An equality key is a text literal compared with a name (ID = 'p42', followed by the end
+// of the condition) whose value reads neither as a number nor as a date, so that the
+// translation passes it through as it passes a marker (a key compared with a date or a number
+// is refused by the translation, and its text then as written). Queries that differ only in
+// those values (a search stamped with the server time, the bounds of a span, the record asked
+// for) share one translation and one prepared statement; the values are bound as parameters
+// when it runs, and the rows are those of the text as written.
 //
 // A value is replaced by a marker literal that the translator passes through as it passes any
 // literal; BindMarkers then turns each marker into its parameter. The names of columns written
@@ -18,7 +20,8 @@
 // the stored form reads, or runs the text as written when the value is not in that form. One
 // marker stands only for values of one kind and model, so that no marker is used both ways.
 //
-// Thread-safety: pure functions.
+// Thread-safety: pure functions, but for ShapeQuery reading the database clock for a format
+// that takes the year or month of today.
 #pragma once
 
 #include <cstddef>

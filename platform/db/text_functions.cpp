@@ -88,14 +88,21 @@ void Instr(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   sqlite3_result_int64(ctx, 0);
 }
 
+// LENGTH and LENGTHB of a BLOB count its bytes (an empty one has 0).
+bool ResultBlobLength(sqlite3_context* ctx, sqlite3_value* v) {
+  if (sqlite3_value_type(v) != SQLITE_BLOB) return false;
+  sqlite3_result_int64(ctx, sqlite3_value_bytes(v));
+  return true;
+}
+
 void Length(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  if (IsNull(argv[0]) || ResultBlobLength(ctx, argv[0])) return;
   std::string s = AsText(argv[0]);
   if (s.empty()) return sqlite3_result_null(ctx);
   sqlite3_result_int64(ctx, static_cast<int64_t>(CharCount(s)));
 }
 void LengthB(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+  if (IsNull(argv[0]) || ResultBlobLength(ctx, argv[0])) return;
   std::string s = AsText(argv[0]);
   if (s.empty()) return sqlite3_result_null(ctx);
   sqlite3_result_int64(ctx, static_cast<int64_t>(s.size()));
