@@ -620,7 +620,10 @@ void CheckDateConstant(const Expr& e) {
   if (e.args.size() == 1) return CheckDateLiteral(value);
   const Expr& model = *e.args[1];
   if (model.kind != ExprKind::kString || model.text.empty()) return;
-  ParseDateModel(value.text, model.text, CurrentDatabaseTime());
+  // The reader runs again only to tell what is wrong with the text.
+  if (!ReadsAsDate(value.text, model.text)) {
+    ParseDateModel(value.text, model.text, CurrentDatabaseTime());
+  }
 }
 
 }  // namespace

@@ -160,20 +160,6 @@ bool PassesThroughComparison(std::string_view value) {
   return !value.empty() && !ParseNumber(value) && !ParseDefaultDate(value);
 }
 
-// Whether TO_DATE reads `value` by `model` as a date: a value that is none stays in the text,
-// whose translation refuses it whatever the rows. The stored form is read by position.
-bool ReadsAsDate(std::string_view value, std::string_view model) {
-  if (BindsAsDate(model) && (value.size() == 10 || model.size() > 10) && StoredSeconds(value)) {
-    return true;
-  }
-  try {
-    ParseDateModel(value, model, CurrentDatabaseTime());
-    return true;
-  } catch (const DbError&) {
-    return false;
-  }
-}
-
 }  // namespace
 
 std::optional<StatementShape> ShapeQuery(std::string_view sql) {
@@ -256,6 +242,19 @@ std::optional<StatementShape> ShapeQuery(std::string_view sql) {
 bool IsValueMarker(std::string_view literal_value) {
   return literal_value.size() >= 3 && literal_value.front() == kMarkerEdge &&
          literal_value.back() == kMarkerEdge;
+}
+
+bool ReadsAsDate(std::string_view value, std::string_view format) {
+  // The stored form under its own models is read by position, without the model's reader.
+  if (BindsAsDate(format) && (value.size() == 10 || format.size() > 10) && StoredSeconds(value)) {
+    return true;
+  }
+  try {
+    ParseDateModel(value, format, CurrentDatabaseTime());
+    return true;
+  } catch (const DbError&) {
+    return false;
+  }
 }
 
 bool BindsAsDate(std::string_view format) {

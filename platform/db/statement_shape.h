@@ -49,6 +49,11 @@ std::optional<StatementShape> ShapeQuery(std::string_view oracle_sql);
 // Whether `literal_value` (a literal's value, without its quotes) is a marker of a shape.
 bool IsValueMarker(std::string_view literal_value);
 
+// Whether TO_DATE reads `value` by `format` (both as written) as a date: a value that is none
+// stays in a shape's text, whose translation refuses it whatever the rows. Reads the database
+// clock for a format that takes the year or month of today.
+bool ReadsAsDate(std::string_view value, std::string_view format);
+
 // Whether TO_DATE reads a value by `format` (as written) as the stored form reads it, when the
 // value is in that form: YYYY-MM-DD HH24:MI:SS, or YYYY-MM-DD for a date alone, in any case.
 bool BindsAsDate(std::string_view format);
