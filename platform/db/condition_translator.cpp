@@ -88,8 +88,7 @@ bool AppendDateLiteral(SqlType compared_with, const Expr& value, std::string* ou
   if (compared_with != SqlType::kDate || value.kind != ExprKind::kString || value.text.empty()) {
     return false;
   }
-  CheckDateLiteral(value);
-  AppendStringLiteral(FormatDate(*ParseDefaultDate(value.text)), out);
+  AppendStringLiteral(FormatDate(*ReadDateLiteral(value)), out);
   return true;
 }
 

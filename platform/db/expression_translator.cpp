@@ -360,7 +360,7 @@ SqlType Translator::EmitCast(const Expr& e, const Scope* scope, std::string* out
     return SqlType::kNumber;
   }
   if (target == SqlType::kDate) {
-    CheckDateLiteral(*e.args[0]);
+    ReadDateLiteral(*e.args[0]);
     out->append("ora_date_in(");
     Emit(*e.args[0], scope, out);
     out->push_back(')');

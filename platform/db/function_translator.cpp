@@ -617,7 +617,10 @@ namespace {
 void CheckDateConstant(const Expr& e) {
   const Expr& value = *e.args[0];
   if (value.kind != ExprKind::kString || value.text.empty() || IsValueMarker(value.text)) return;
-  if (e.args.size() == 1) return CheckDateLiteral(value);
+  if (e.args.size() == 1) {
+    ReadDateLiteral(value);
+    return;
+  }
   const Expr& model = *e.args[1];
   if (model.kind != ExprKind::kString || model.text.empty()) return;
   // The reader runs again only to tell what is wrong with the text.

@@ -123,11 +123,14 @@ void CheckNumberLiteral(const Expr& e) {
   }
 }
 
-void CheckDateLiteral(const Expr& e) {
-  if (e.kind == ExprKind::kString && !e.text.empty() && !ParseDefaultDate(e.text)) {
+std::optional<DateTime> ReadDateLiteral(const Expr& e) {
+  if (e.kind != ExprKind::kString || e.text.empty()) return std::nullopt;
+  std::optional<DateTime> date = ParseDefaultDate(e.text);
+  if (!date) {
     throw SqlError("ORA-01861: literal does not match format string: '" + e.text + "'",
                    kConversionFailed);
   }
+  return date;
 }
 
 // ============================================================================ queries

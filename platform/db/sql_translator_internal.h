@@ -10,6 +10,7 @@
 #include <functional>
 #include <initializer_list>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "platform/db/catalog.h"
+#include "platform/db/ora_date.h"
 #include "platform/db/sql_ast.h"
 #include "platform/db/sql_translator.h"
 #include "platform/text/ascii.h"
@@ -85,8 +87,9 @@ bool LiteralNumber(const Expr& e, double* value);
 // number is refused (ORA-01722) whatever the rows, as Oracle refuses it. The empty text is
 // NULL; a shape's value is no number either, so that its text is refused as written.
 void CheckNumberLiteral(const Expr& e);
-// A text literal read as a date in the default format, likewise (ORA-01861).
-void CheckDateLiteral(const Expr& e);
+// A text literal read as a date in the default format, likewise (ORA-01861): the date it
+// reads as; nothing for any other value and the empty text.
+std::optional<DateTime> ReadDateLiteral(const Expr& e);
 // The operands of a chain of operators from `ops`, left to right: the chain a op b op c is
 // the left-deep tree ((a op b) op c); right operands of the same operators are kept whole
 // unless `associative`. `chain_ops` receives the operator before each operand after the first.

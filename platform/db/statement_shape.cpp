@@ -4,8 +4,8 @@
 
 #include "platform/db/database_clock.h"
 #include "platform/db/ora_date.h"
-#include "platform/db/sql_error.h"
 #include "platform/db/ora_number.h"
+#include "platform/db/sql_error.h"
 #include "platform/text/ascii.h"
 
 namespace korvalis::db {
