@@ -36,7 +36,7 @@ constexpr DISPID kGetPatientList = 3;
 constexpr DISPID kSearchPatient = 5;
 
 std::string DeptId(int d) {
-  char id[8];
+  char id[12];
   std::snprintf(id, sizeof id, "%04d", 1000 + d);
   return id;
 }

@@ -24,7 +24,7 @@ inline std::string Minute(long n) {
   long day = n / 1440 % 365;
   int month = 0;
   while (day >= kMonthDays[month]) day -= kMonthDays[month++];
-  char text[32];
+  char text[48];
   std::snprintf(text, sizeof text, "2026-%02d-%02ld %02ld:%02ld:00", month + 1, day + 1,
                 n / 60 % 24, n % 60);
   return text;
