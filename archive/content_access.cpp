@@ -45,6 +45,22 @@ constexpr LONG kFirstDictionary = 1;
 constexpr LONG kLastDictionary = 7;
 constexpr LONG kDepartmentDictionary = 20;
 
+// Asks `dictionaries` for dictionary `number` through its own method.
+// Requires: kFirstDictionary <= number <= kLastDictionary.
+// A switch rather than a table of member pointers: GCC 12 with -fsanitize=undefined reads the
+// index of `object->*table[index]` uninitialised and calls another dictionary's method.
+HRESULT ReadDictionary(IDictionaryService& dictionaries, LONG number, BSTR* content) {
+  switch (number) {
+    case 1: return dictionaries.GetDictionary1(content);
+    case 2: return dictionaries.GetDictionary2(content);
+    case 3: return dictionaries.GetDictionary3(content);
+    case 4: return dictionaries.GetDictionary4(content);
+    case 5: return dictionaries.GetDictionary5(content);
+    case 6: return dictionaries.GetDictionary6(content);
+    default: return dictionaries.GetDictionary7(content);
+  }
+}
+
 // Replaces the stored picture of `element` by its plain bytes (see the top of the file). An
 // element without `data` or without `encode` holds no picture and stays as it is; a missing or
 // unreadable `compress` is compression 0. Fails with the codecs' messages, leaving the element
@@ -137,13 +153,7 @@ long CBEMRLibrary::GetDictContent(CEMRDataSource*, LONG lngID, BSTR* pbstrConten
                                                      IID_IDictionaryService);
   ScopedBstr content;
   if (lngID >= kFirstDictionary && lngID <= kLastDictionary) {
-    using Method = HRESULT (IDictionaryService::*)(BSTR*);
-    static constexpr Method kMethods[] = {
-        &IDictionaryService::GetDictionary1, &IDictionaryService::GetDictionary2,
-        &IDictionaryService::GetDictionary3, &IDictionaryService::GetDictionary4,
-        &IDictionaryService::GetDictionary5, &IDictionaryService::GetDictionary6,
-        &IDictionaryService::GetDictionary7};
-    CheckSiblingCall((dictionaries.get()->*kMethods[lngID - kFirstDictionary])(content.out()));
+    CheckSiblingCall(ReadDictionary(*dictionaries.get(), lngID, content.out()));
   } else if (lngID == kDepartmentDictionary) {
     korvalis::Sibling<IHISHospital> hospital(*DIDUFactory::Instance(), IID_IHISHospital);
     const ScopedBstr all_departments(u"");
