@@ -57,8 +57,8 @@ function(korvalis_component_library target)
 endfunction()
 
 # korvalis_product_target(<target>)
-#   Marks a target as product code: with KORVALIS_WERROR (on by default) any warning of
-#   -Wall -Wextra fails its build, so a new warning cannot slip into the product. Tests,
+#   Marks a target as product code: with KORVALIS_WERROR (off by default, on in CI) any warning
+#   of -Wall -Wextra fails its build, so a new warning cannot slip into the product. Tests,
 #   benchmarks and test doubles keep warnings as warnings; outside headers come in as system
 #   headers and are not checked.
 function(korvalis_product_target target)
