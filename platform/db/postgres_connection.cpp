@@ -308,8 +308,9 @@ std::unique_ptr<Rowset> PostgresConnection::Run(std::string_view sql, const Stat
   }
   const bool turn = TakesTurn(*t);
   try {
-    return RowsOf(RunStatements({std::move(statement)}, turn, t->reads_sysdate, KeepsWork(*t, turn)),
-                  *t, shape);
+    pg_result* result =
+        RunStatements({std::move(statement)}, turn, t->reads_sysdate, KeepsWork(*t, turn));
+    return RowsOf(result, *t, shape);
   } catch (const DbError& e) {
     // A shape whose parameters the server cannot type runs as written instead.
     if (shape != nullptr && e.code() == kErrorsInCommand) return nullptr;
