@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "foundation/suite/suite_interfaces.h"
+#include "platform/db/ora_date.h"
 #include "platform/text/unicode.h"
 #include "suite/components.h"
 #include "suite/stand_in.h"
@@ -20,14 +21,10 @@ bool IsDateTimeText(std::u16string_view text) {
     if (kPattern[i] == u'0' ? !digit : text[i] != kPattern[i]) return false;
   }
   auto number = [text](size_t at) { return (text[at] - u'0') * 10 + (text[at + 1] - u'0'); };
-  const int year = number(0) * 100 + number(2);
   const int month = number(5);
   if (month < 1 || month > 12) return false;
-  constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
-  const int days = month == 2 && !leap ? 28 : kDays[month - 1];
-  return number(8) >= 1 && number(8) <= days && number(11) < 24 && number(14) < 60 &&
-         number(17) < 60;
+  return number(8) >= 1 && number(8) <= db::DaysInMonth(number(0) * 100 + number(2), month) &&
+         number(11) < 24 && number(14) < 60 && number(17) < 60;
 }
 
 std::u16string SuiteDateTime(const SuiteConfig& config) {
