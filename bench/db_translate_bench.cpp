@@ -66,6 +66,16 @@ void BM_TranslateUncached(benchmark::State& state) {
 }
 BENCHMARK(BM_TranslateUncached);
 
+// A script of two statements with a run of `state.range(0)` blank lines between them.
+void BM_SplitScriptBlankLines(benchmark::State& state) {
+  const std::string script =
+      "SELECT 1 FROM DUAL;\n" + std::string(static_cast<size_t>(state.range(0)), '\n') +
+      "SELECT 2 FROM DUAL;\n";
+  for (auto _ : state) benchmark::DoNotOptimize(SplitScript(script).size());
+  state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_SplitScriptBlankLines)->RangeMultiplier(8)->Range(1 << 14, 1 << 17)->Complexity();
+
 void BM_TranslateCached(benchmark::State& state) {
   sqlite3* db = nullptr;
   SchemaCatalog(&db);

@@ -508,6 +508,21 @@ TEST(ScriptRunnerTest, SplitsAtSemicolonsAtLineEndsAndSlashLines) {
   EXPECT_THROW(SplitScript("SELECT 'open FROM DUAL;"), SqlError);
 }
 
+// A MiB of blank lines (with blanks and carriage returns) between and inside statements: each
+// statement keeps its own text and first line.
+TEST(ScriptRunnerTest, LongRunsOfBlankLinesKeepStatementsAndLines) {
+  constexpr int kBlankLines = 1 << 20;
+  std::string blanks;
+  for (int i = 0; i < kBlankLines; ++i) blanks += i % 3 == 0 ? " \r\n" : "\n";
+  const std::string script =
+      "SELECT 1 FROM DUAL;\n" + blanks + "SELECT 2\n" + blanks + "FROM DUAL;\n" + blanks;
+  const std::vector<ScriptStatement> s = SplitScript(script);
+  ASSERT_EQ(s.size(), 2u);
+  EXPECT_EQ(s[0].line, 1);
+  EXPECT_EQ(s[1].line, kBlankLines + 2);
+  EXPECT_EQ(s[1].text, "SELECT 2\n" + blanks + "FROM DUAL");
+}
+
 TEST(ScriptRunnerTest, StopsAtTheFirstFailureNamingItsLine) {
   auto c = OpenConnection(kMemory);
   try {

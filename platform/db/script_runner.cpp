@@ -29,14 +29,14 @@ class ScriptSplitter {
 
   std::vector<ScriptStatement> Split() {
     while (i_ < script_.size()) {
-      if (OnlyBlanks(current_)) start_line_ = line_;
+      if (blank_) start_line_ = line_;
       if (at_line_start_ && SkipSlashLine()) continue;
       at_line_start_ = false;
       const char c = script_[i_];
       if (c == '\n') {
         ++line_;
         at_line_start_ = true;
-        current_.push_back(c);
+        Append(script_.substr(i_, 1));
         ++i_;
       } else if (c == '\'' || c == '"') {
         TakeQuoted(c);
@@ -48,7 +48,7 @@ class ScriptSplitter {
         Finish();
         ++i_;
       } else {
-        current_.push_back(c);
+        Append(script_.substr(i_, 1));
         ++i_;
       }
     }
@@ -59,10 +59,17 @@ class ScriptSplitter {
  private:
   char Next() const { return i_ + 1 < script_.size() ? script_[i_ + 1] : '\0'; }
 
+  // Adds `text` to the statement being read. Whether the statement is still blanks only is
+  // kept as it grows, so that a long run of blank lines is read in linear time.
+  void Append(std::string_view text) {
+    blank_ = blank_ && OnlyBlanks(text);
+    current_.append(text);
+  }
+
   // Ends the statement being read, dropping blanks and line ends around it; a statement of
   // blanks only is no statement.
   void Finish() {
-    if (!OnlyBlanks(current_)) {
+    if (!blank_) {
       size_t b = 0;
       while (b < current_.size() && (IsBlankWithinLine(current_[b]) || current_[b] == '\n')) ++b;
       size_t e = current_.size();
@@ -70,6 +77,7 @@ class ScriptSplitter {
       out_.push_back(ScriptStatement{current_.substr(b, e - b), start_line_});
     }
     current_.clear();
+    blank_ = true;
   }
 
   // "/" alone on a line ends the statement; true when the line was one.
@@ -98,14 +106,14 @@ class ScriptSplitter {
       break;
     }
     for (size_t k = i_; k <= close; ++k) line_ += script_[k] == '\n';
-    current_.append(script_.substr(i_, close - i_ + 1));
+    Append(script_.substr(i_, close - i_ + 1));
     i_ = close + 1;
   }
 
   void TakeLineComment() {
     size_t end = script_.find('\n', i_);
     if (end == std::string_view::npos) end = script_.size();
-    current_.append(script_.substr(i_, end - i_));
+    Append(script_.substr(i_, end - i_));
     i_ = end;
   }
 
@@ -115,7 +123,7 @@ class ScriptSplitter {
       throw SqlError("comment opened on line " + std::to_string(line_) + " is not closed");
     }
     for (size_t k = i_; k < end; ++k) line_ += script_[k] == '\n';
-    current_.append(script_.substr(i_, end + 2 - i_));
+    Append(script_.substr(i_, end + 2 - i_));
     i_ = end + 2;
   }
 
@@ -125,6 +133,7 @@ class ScriptSplitter {
   int start_line_ = 1;
   bool at_line_start_ = true;
   std::string current_;
+  bool blank_ = true;  // current_ holds blanks and line ends only
   std::vector<ScriptStatement> out_;
 };
 
