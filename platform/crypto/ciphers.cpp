@@ -1,8 +1,10 @@
 #include "platform/crypto/ciphers.h"
 
 #include <dlfcn.h>
+#include <link.h>
 
 #include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "platform/crypto/module/cipher_module.h"
@@ -13,13 +15,30 @@ namespace {
 
 constexpr char kModuleName[] = "libkorvalis_ciphers.so";
 
-// Where the module may be, in the order it is looked for.
-std::vector<std::string> ModuleCandidates() {
-  std::vector<std::string> candidates;
+// The file that holds this code: the library it was loaded from, or the program itself. For
+// the program the loader keeps no path, only the name it was started by (a bare name when it
+// was found through PATH), so the program's file is read from /proc/self/exe.
+std::filesystem::path HoldingFile() {
   static const int anchor = 0;
   Dl_info info{};
-  if (::dladdr(&anchor, &info) != 0 && info.dli_fname != nullptr) {
-    const std::filesystem::path holder = std::filesystem::path(info.dli_fname).parent_path();
+  link_map* object = nullptr;
+  if (::dladdr1(&anchor, &info, reinterpret_cast<void**>(&object), RTLD_DL_LINKMAP) == 0) {
+    return {};
+  }
+  std::error_code error;
+  if (object == nullptr || object->l_name == nullptr || object->l_name[0] == '\0') {
+    return std::filesystem::read_symlink("/proc/self/exe", error);
+  }
+  const std::filesystem::path library = std::filesystem::canonical(object->l_name, error);
+  return error ? std::filesystem::path(object->l_name) : library;
+}
+
+// Where the module may be, in the order it is looked for: beside the file that holds this
+// code, in the libraries' directory of an installation's program, and in the build tree.
+std::vector<std::string> ModuleCandidates() {
+  std::vector<std::string> candidates;
+  const std::filesystem::path holder = HoldingFile().parent_path();
+  if (!holder.empty()) {
     candidates.push_back((holder / kModuleName).string());
     candidates.push_back((holder / KORVALIS_LIBDIR_FROM_BINDIR / kModuleName).string());
   }
