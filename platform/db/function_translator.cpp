@@ -547,7 +547,7 @@ void Translator::ConvertToFirst(SqlType target, SqlType t, const Expr& value, si
   if (target == SqlType::kNumber && t == SqlType::kText) {
     double number;
     if (value.kind == ExprKind::kString && !LiteralNumber(value, &number)) {
-      throw SqlError("ORA-01722: invalid number", kConversionFailed);
+      throw SqlError(InvalidNumberMessage(value.text), kConversionFailed);
     }
     converted = "ora_num(" + converted + ")";
   } else if (target == SqlType::kDate && t == SqlType::kText) {

@@ -584,6 +584,19 @@ TEST_P(OracleRulesTest, ConditionsAndErrors) {
   });
 }
 
+// A text that is no number is named in the failure wherever it is known.
+TEST_P(OracleRulesTest, InvalidNumberNamesTheText) {
+  Check({
+      {"SELECT TO_NUMBER('x7') FROM DUAL", "ORA-01722: invalid number: 'x7'"},
+      {"SELECT CAST('x7' AS NUMBER) FROM DUAL", "ORA-01722: invalid number: 'x7'"},
+      {"SELECT ID FROM T WHERE N = 'x7'", "ORA-01722: invalid number: 'x7'"},
+      {"SELECT NVL(N, 'none') FROM T", "ORA-01722: invalid number: 'none'"},
+      {"SELECT TO_NUMBER(GRP) FROM T WHERE ID = 1", "ORA-01722: invalid number: 'x'"},
+      {"SELECT ID FROM T WHERE ID = 1 AND TO_NUMBER(GRP) > 0", "ORA-01722: invalid number: 'x'"},
+      {"SELECT N + GRP FROM T WHERE ID = 1", "ORA-01722: invalid number: 'x'"},
+  });
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, OracleRulesTest, testing::kBothEngines, testing::EngineName);
 
 }  // namespace

@@ -81,7 +81,7 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN v IS NULL THEN NULL
     WHEN v ~ '^[ \t\r\n]*[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?[ \t\r\n]*$'
       THEN btrim(v, E' \t\r\n')::numeric
-    ELSE ora_raise('ORA-01722: invalid number', 'KV001', NULL::numeric) END $f$;
+    ELSE ora_raise('ORA-01722: invalid number: ''' || v || '''', 'KV001', NULL::numeric) END $f$;
 CREATE OR REPLACE FUNCTION ora_num(v timestamp) RETURNS numeric
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
   SELECT ora_raise('ORA-00932: inconsistent datatypes: expected NUMBER got DATE', 'KV001',

@@ -65,5 +65,10 @@ inline std::string ForeignKeyViolated(std::string_view constraint, bool child_fo
          ": integrity constraint (KORVALIS." + std::string(constraint) + ") violated - " +
          (child_found ? "child record found" : "parent key not found");
 }
+// A text read as a number that is none, named so that a person can tell which of many values
+// is wrong.
+inline std::string InvalidNumberMessage(std::string_view text) {
+  return "ORA-01722: invalid number: '" + std::string(text) + "'";
+}
 
 }  // namespace korvalis::db

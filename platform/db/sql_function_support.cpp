@@ -8,7 +8,7 @@
 namespace korvalis::db::functions {
 
 [[noreturn]] void InvalidNumber(std::string_view text) {
-  throw FunctionError{"ORA-01722: invalid number: '" + std::string(text) + "'", kConversionFailed};
+  throw FunctionError{InvalidNumberMessage(text), kConversionFailed};
 }
 
 namespace {

@@ -119,7 +119,7 @@ bool LiteralNumber(const Expr& e, double* value) {
 void CheckNumberLiteral(const Expr& e) {
   double v;
   if (e.kind == ExprKind::kString && !e.text.empty() && !LiteralNumber(e, &v)) {
-    throw SqlError("ORA-01722: invalid number", kConversionFailed);
+    throw SqlError(InvalidNumberMessage(e.text), kConversionFailed);
   }
 }
 
