@@ -582,6 +582,9 @@ SqlType Translator::EmitToChar(const Expr& e, const Scope* scope, std::string* o
   SqlType t = Emit(*e.args[0], scope, &value);
   if (e.args.size() == 1) {
     if (t == SqlType::kText || t == SqlType::kDate) {
+      // A date is written in the default date format: the embedded file holds it so, the
+      // server's timestamp is written so.
+      if (pg_) PgAsText(t, &value);
       out->append(value);
     } else {
       out->append("ora_to_char(");

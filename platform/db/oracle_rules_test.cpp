@@ -584,6 +584,46 @@ TEST_P(OracleRulesTest, ConditionsAndErrors) {
   });
 }
 
+// TO_CHAR of a date without a model is text in the default date format, wherever that text
+// is read further.
+TEST_P(OracleRulesTest, DatesWrittenAsTextWithoutAModel) {
+  RunScript(*c_, R"(
+CREATE TABLE P (ID VARCHAR2(5), BIRTHDAY DATE, OUT_TIME DATE);
+INSERT INTO P VALUES ('P0001', DATE '1958-03-12', NULL);
+INSERT INTO P VALUES ('P0002', DATE '1971-11-02', TO_DATE('2008-01-05 10:30:00', 'YYYY-MM-DD HH24:MI:SS'));
+)");
+  Check({
+      {"SELECT TO_CHAR(BIRTHDAY) || '|' FROM P WHERE ID = 'P0001'", "1958-03-12 00:00:00|"},
+      {"SELECT TO_CHAR(OUT_TIME) FROM P ORDER BY ID", "<null>,2008-01-05 10:30:00"},
+      {"SELECT NVL(TO_CHAR(OUT_TIME), 'none') FROM P ORDER BY ID", "none,2008-01-05 10:30:00"},
+      {"SELECT COALESCE(TO_CHAR(OUT_TIME), 'none') FROM P ORDER BY ID",
+       "none,2008-01-05 10:30:00"},
+      {"SELECT NVL2(OUT_TIME, TO_CHAR(OUT_TIME), 'none') FROM P ORDER BY ID",
+       "none,2008-01-05 10:30:00"},
+      {"SELECT DECODE(ID, 'P0001', TO_CHAR(BIRTHDAY), 'other') FROM P ORDER BY ID",
+       "1958-03-12 00:00:00,other"},
+      {"SELECT DECODE(TO_CHAR(BIRTHDAY), '1958-03-12 00:00:00', 'found', 'other') FROM P "
+       "ORDER BY ID",
+       "found,other"},
+      {"SELECT CASE WHEN OUT_TIME IS NULL THEN 'none' ELSE TO_CHAR(OUT_TIME) END FROM P "
+       "ORDER BY ID",
+       "none,2008-01-05 10:30:00"},
+      {"SELECT CASE TO_CHAR(BIRTHDAY) WHEN '1958-03-12 00:00:00' THEN 'found' END FROM P "
+       "ORDER BY ID",
+       "found,<null>"},
+      {"SELECT SUBSTR(TO_CHAR(BIRTHDAY), 1, 7), LENGTH(TO_CHAR(BIRTHDAY)), "
+       "INSTR(TO_CHAR(BIRTHDAY), ':'), REPLACE(TO_CHAR(BIRTHDAY), '-', '/') FROM P "
+       "WHERE ID = 'P0001'",
+       "1958-03|19|14|1958/03/12 00:00:00"},
+      {"SELECT LPAD(TO_CHAR(BIRTHDAY), 21, '*'), CONCAT(TO_CHAR(BIRTHDAY), '!'), "
+       "TRIM(TO_CHAR(BIRTHDAY)), TO_CHAR(TO_CHAR(BIRTHDAY)) FROM P WHERE ID = 'P0001'",
+       "**1958-03-12 00:00:00|1958-03-12 00:00:00!|1958-03-12 00:00:00|1958-03-12 00:00:00"},
+      {"SELECT ID FROM P WHERE TO_CHAR(BIRTHDAY) LIKE '1958%'", "P0001"},
+      {"SELECT ID FROM P WHERE TO_CHAR(BIRTHDAY) = '1971-11-02 00:00:00'", "P0002"},
+      {"SELECT MAX(TO_CHAR(BIRTHDAY)) FROM P", "1971-11-02 00:00:00"},
+  });
+}
+
 // A text that is no number is named in the failure wherever it is known.
 TEST_P(OracleRulesTest, InvalidNumberNamesTheText) {
   Check({
