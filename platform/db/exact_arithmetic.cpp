@@ -22,6 +22,7 @@
 //   is read as a view whose sort keys name it.
 #include <algorithm>
 
+#include "platform/db/sql_error.h"
 #include "platform/db/sql_translator_internal.h"
 
 namespace korvalis::db::detail {
@@ -436,16 +437,27 @@ SqlType Translator::EmitExact(const Expr& e, const Scope* scope, bool result, st
   return SqlType::kNumber;
 }
 
-// The argument of SUM or AVG, its arithmetic exact on the embedded engine.
+// The argument of SUM or AVG, its arithmetic exact on the embedded engine. A text is read as a
+// number (one that is none fails with ORA-01722); a date is refused, as Oracle refuses it.
 SqlType Translator::EmitAggregateArgument(const Expr& e, const Scope* scope, std::string* out) {
   if (e.distinct) out->append("DISTINCT ");
   const Expr& argument = *e.args[0];
   ++aggregates_open_;
-  const SqlType type = !pg_ && (IsArithmetic(argument) || ExactLeaf(argument, scope)) &&
-                               ExactOperands(argument, scope, 0)
-                           ? EmitExact(argument, scope, false, out)
-                           : Emit(argument, scope, out);
+  const size_t start = out->size();
+  SqlType type = !pg_ && (IsArithmetic(argument) || ExactLeaf(argument, scope)) &&
+                         ExactOperands(argument, scope, 0)
+                     ? EmitExact(argument, scope, false, out)
+                     : Emit(argument, scope, out);
   --aggregates_open_;
+  if (type == SqlType::kDate) {
+    throw SqlError("ORA-00932: inconsistent datatypes: expected NUMBER got DATE");
+  }
+  if (type == SqlType::kText) {
+    CheckNumberLiteral(argument);
+    out->insert(start, "ora_num(");
+    out->push_back(')');
+    type = SqlType::kNumber;
+  }
   return type;
 }
 

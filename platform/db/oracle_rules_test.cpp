@@ -624,6 +624,30 @@ INSERT INTO P VALUES ('P0002', DATE '1971-11-02', TO_DATE('2008-01-05 10:30:00',
   });
 }
 
+// SUM and AVG read a text as a number, and refuse one that is none, or a date.
+TEST_P(OracleRulesTest, NumericAggregatesOfText) {
+  RunScript(*c_, R"(
+CREATE TABLE S (ID NUMBER, V VARCHAR2(10), D DATE);
+INSERT INTO S VALUES (1, '1', DATE '2008-01-01');
+INSERT INTO S VALUES (2, ' 2.5', NULL);
+INSERT INTO S VALUES (3, NULL, NULL);
+INSERT INTO S VALUES (4, '0.1', NULL);
+)");
+  Check({
+      {"SELECT SUM('1') FROM T", "4"},
+      {"SELECT SUM('1'), AVG('2.5'), SUM(DISTINCT '1'), AVG(-'1') FROM T", "4|2.5|1|-1"},
+      {"SELECT SUM(V), AVG(V), COUNT(V) FROM S", "3.6|1.2|3"},
+      {"SELECT ID, SUM(V) OVER (ORDER BY ID) FROM S ORDER BY ID", "1|1,2|3.5,3|3.5,4|3.6"},
+      {"SELECT SUM(V) FROM S WHERE ID > 9", "<null>"},
+      {"SELECT SUM('x7') FROM T", "ORA-01722: invalid number: 'x7'"},
+      {"SELECT AVG('x7') FROM DUAL", "ORA-01722: invalid number: 'x7'"},
+      {"SELECT SUM(GRP) FROM T WHERE ID = 1", "ORA-01722: invalid number: 'x'"},
+      {"SELECT AVG(GRP) OVER () FROM T WHERE ID = 1", "ORA-01722: invalid number: 'x'"},
+      {"SELECT SUM(D) FROM S", "ORA-00932"},
+      {"SELECT AVG(D) FROM S WHERE ID > 9", "ORA-00932"},
+  });
+}
+
 // A text that is no number is named in the failure wherever it is known.
 TEST_P(OracleRulesTest, InvalidNumberNamesTheText) {
   Check({
