@@ -58,6 +58,16 @@ void RefuseConditionsAsValues(const Expr& e, bool truth_value, bool nested) {
   }
 }
 
+// A date compares with no number, neither way round: Oracle refuses the statement whatever
+// its rows. `expected` is the type of the value compared first.
+void RefuseDateComparedWithNumber(SqlType expected, SqlType got) {
+  const bool date_number = expected == SqlType::kDate && got == SqlType::kNumber;
+  const bool number_date = expected == SqlType::kNumber && got == SqlType::kDate;
+  if (!date_number && !number_date) return;
+  throw SqlError(date_number ? "ORA-00932: inconsistent datatypes: expected DATE got NUMBER"
+                             : "ORA-00932: inconsistent datatypes: expected NUMBER got DATE");
+}
+
 }  // namespace
 
 void RefuseConditionAsValue(const Expr& e) { RefuseConditionsAsValues(e, false, false); }
@@ -156,9 +166,9 @@ void Translator::EmitComparedValue(SqlType compared_with, const Expr& value, con
   } else if (!AppendDateLiteral(compared_with, value, out)) {
     const size_t start = out->size();
     const SqlType t = Emit(value, scope, out);
-    if (pg_ && compared_with == SqlType::kDate && (t == SqlType::kNumber || t == SqlType::kText)) {
-      // PostgreSQL compares no date with another type: the value is read as a date (a number
-      // fails as Oracle fails, when it is compared).
+    RefuseDateComparedWithNumber(compared_with, t);
+    if (pg_ && compared_with == SqlType::kDate && t == SqlType::kText) {
+      // PostgreSQL compares no date with text: the text is read as a date.
       out->insert(start, "ora_date_in(");
       out->push_back(')');
     }
@@ -266,14 +276,13 @@ SqlType Translator::EmitComparison(const Expr& e, const Scope* scope, std::strin
   out->push_back(' ');
   spans.r0 = out->size();
   spans.rt = operand(*e.args[1], *e.args[0]);
+  RefuseDateComparedWithNumber(spans.lt, spans.rt);
   ConvertComparedText(e, &spans, out);
   ConvertComparedDate(e, &spans, out);
   PadComparedText(e, scope, &spans, out);
-  auto number_or_text = [](SqlType t) { return t == SqlType::kText || t == SqlType::kNumber; };
   if (pg_ && (spans.lt == SqlType::kDate) != (spans.rt == SqlType::kDate) &&
-      (number_or_text(spans.lt) || number_or_text(spans.rt))) {
-    // PostgreSQL compares no date with another type: the other value is read as a date (a
-    // number fails as Oracle fails, when it is compared).
+      (spans.lt == SqlType::kText || spans.rt == SqlType::kText)) {
+    // PostgreSQL compares no date with text: the text is read as a date.
     const bool left_text = spans.lt != SqlType::kDate;
     std::string left = out->substr(spans.l0, spans.l1 - spans.l0);
     std::string right = out->substr(spans.r0);

@@ -648,6 +648,58 @@ INSERT INTO S VALUES (4, '0.1', NULL);
   });
 }
 
+// A date compares with dates and with text that holds one, never with a number.
+TEST_P(OracleRulesTest, DatesCompareWithNoNumber) {
+  RunScript(*c_, R"(
+CREATE TABLE P (ID VARCHAR2(5), BIRTHDAY DATE);
+INSERT INTO P VALUES ('P0001', DATE '1958-03-12');
+INSERT INTO P VALUES ('P0002', DATE '1971-11-02');
+)");
+  constexpr const char* kDateGotNumber =
+      "ORA-00932: inconsistent datatypes: expected DATE got NUMBER";
+  constexpr const char* kNumberGotDate =
+      "ORA-00932: inconsistent datatypes: expected NUMBER got DATE";
+  Check({
+      {"SELECT COUNT(*) FROM P WHERE BIRTHDAY = 19580312", kDateGotNumber},
+      {"SELECT COUNT(*) FROM P WHERE BIRTHDAY <> 19580312", kDateGotNumber},
+      {"SELECT COUNT(*) FROM P WHERE BIRTHDAY < 19580312", kDateGotNumber},
+      {"SELECT COUNT(*) FROM P WHERE BIRTHDAY >= -1", kDateGotNumber},
+      {"SELECT COUNT(*) FROM P WHERE BIRTHDAY IN ('1958-03-12', 19580312)", kDateGotNumber},
+      {"SELECT COUNT(*) FROM P WHERE BIRTHDAY NOT IN (19580312)", kDateGotNumber},
+      {"SELECT COUNT(*) FROM P WHERE BIRTHDAY BETWEEN 19580101 AND 19581231", kDateGotNumber},
+      {"SELECT COUNT(*) FROM P WHERE BIRTHDAY = LENGTH(ID)", kDateGotNumber},
+      {"SELECT COUNT(*) FROM P WHERE 19580312 = BIRTHDAY", kNumberGotDate},
+      {"SELECT COUNT(*) FROM P WHERE 19580312 IN (BIRTHDAY)", kNumberGotDate},
+      {"SELECT COUNT(*) FROM P WHERE 5 BETWEEN BIRTHDAY AND BIRTHDAY", kNumberGotDate},
+      {"SELECT CASE WHEN BIRTHDAY = 1 THEN 'y' END FROM P", kDateGotNumber},
+      // Whatever the rows.
+      {"SELECT COUNT(*) FROM P WHERE ID = 'none' AND BIRTHDAY = 19580312", kDateGotNumber},
+      {"SELECT COUNT(*) FROM P WHERE 1 = 0 AND BIRTHDAY = 19580312", kDateGotNumber},
+      // Dates, text holding a date and date arithmetic compare as before.
+      {"SELECT ID FROM P WHERE BIRTHDAY = DATE '1958-03-12'", "P0001"},
+      {"SELECT ID FROM P WHERE BIRTHDAY = '1958-03-12'", "P0001"},
+      {"SELECT ID FROM P WHERE BIRTHDAY IN ('1971-11-02', DATE '1958-03-12') ORDER BY ID",
+       "P0001,P0002"},
+      {"SELECT ID FROM P WHERE BIRTHDAY BETWEEN '1958-01-01' AND '1958-12-31'", "P0001"},
+      {"SELECT ID FROM P WHERE BIRTHDAY + 1 > DATE '1971-11-02'", "P0002"},
+      {"SELECT ID FROM P WHERE DATE '1971-11-02' - BIRTHDAY > 1", "P0001"},
+      {"SELECT ID FROM P WHERE TRUNC(BIRTHDAY) = DATE '1958-03-12' AND "
+       "ROUND(BIRTHDAY) = TO_DATE('19580312', 'YYYYMMDD') AND LAST_DAY(BIRTHDAY) > BIRTHDAY AND "
+       "ADD_MONTHS(BIRTHDAY, 1) > BIRTHDAY AND NVL(BIRTHDAY, SYSDATE) = BIRTHDAY",
+       "P0001"},
+      {"SELECT ID FROM P WHERE BIRTHDAY = (SELECT MIN(BIRTHDAY) FROM P) AND "
+       "GREATEST(BIRTHDAY, DATE '1960-01-01') = DATE '1960-01-01' AND "
+       "DECODE(ID, 'P0001', BIRTHDAY) = BIRTHDAY AND "
+       "CASE WHEN ID > 'P' THEN BIRTHDAY END IN (BIRTHDAY) AND BIRTHDAY < SYSDATE",
+       "P0001"},
+      {"SELECT ID FROM P WHERE EXTRACT(YEAR FROM BIRTHDAY) = 1958 AND "
+       "TO_NUMBER(TO_CHAR(BIRTHDAY, 'YYYY')) = 1958 AND MONTHS_BETWEEN(SYSDATE, BIRTHDAY) > 12 "
+       "AND BIRTHDAY - BIRTHDAY = 0",
+       "P0001"},
+      {"SELECT COUNT(*) FROM P WHERE BIRTHDAY = 'x'", "ORA-01861"},
+  });
+}
+
 // A text that is no number is named in the failure wherever it is known.
 TEST_P(OracleRulesTest, InvalidNumberNamesTheText) {
   Check({
