@@ -710,6 +710,8 @@ TEST_P(OracleRulesTest, InvalidNumberNamesTheText) {
       {"SELECT TO_NUMBER(GRP) FROM T WHERE ID = 1", "ORA-01722: invalid number: 'x'"},
       {"SELECT ID FROM T WHERE ID = 1 AND TO_NUMBER(GRP) > 0", "ORA-01722: invalid number: 'x'"},
       {"SELECT N + GRP FROM T WHERE ID = 1", "ORA-01722: invalid number: 'x'"},
+      {"INSERT INTO T (ID, N) VALUES (5, 'x7')", "ORA-01722: invalid number: 'x7'"},
+      {"UPDATE T SET N = GRP WHERE ID = 1", "ORA-01722: invalid number: 'x'"},
   });
 }
 
