@@ -59,13 +59,15 @@ void RefuseConditionsAsValues(const Expr& e, bool truth_value, bool nested) {
 }
 
 // A date compares with no number, neither way round: Oracle refuses the statement whatever
-// its rows. `expected` is the type of the value compared first.
+// its rows. `expected` is the type of the value compared first. The result code is the one a
+// number read as a date fails with.
 void RefuseDateComparedWithNumber(SqlType expected, SqlType got) {
   const bool date_number = expected == SqlType::kDate && got == SqlType::kNumber;
   const bool number_date = expected == SqlType::kNumber && got == SqlType::kDate;
   if (!date_number && !number_date) return;
   throw SqlError(date_number ? "ORA-00932: inconsistent datatypes: expected DATE got NUMBER"
-                             : "ORA-00932: inconsistent datatypes: expected NUMBER got DATE");
+                             : "ORA-00932: inconsistent datatypes: expected NUMBER got DATE",
+                 kConversionFailed);
 }
 
 }  // namespace

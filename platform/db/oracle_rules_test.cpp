@@ -698,6 +698,8 @@ INSERT INTO P VALUES ('P0002', DATE '1971-11-02');
        "P0001"},
       {"SELECT COUNT(*) FROM P WHERE BIRTHDAY = 'x'", "ORA-01861"},
   });
+  // The result code is that of a number read as a date.
+  EXPECT_EQ(Failure("SELECT COUNT(*) FROM P WHERE BIRTHDAY = 19580312").first, kConversionFailed);
 }
 
 // A text that is no number is named in the failure wherever it is known.
