@@ -108,16 +108,20 @@ bool AppendDateLiteral(SqlType compared_with, const Expr& value, std::string* ou
 
 // EXISTS (query) and value IN (query).
 SqlType Translator::EmitSubqueryCondition(const Expr& e, const Scope* scope, std::string* out) {
+  SqlType value = SqlType::kUnknown;
   if (e.kind == ExprKind::kExists) {
     if (e.negated) out->append("NOT ");
     out->append("EXISTS (");
   } else {
     CheckSelectWidth(*e.subquery,
                      e.args[0]->kind == ExprKind::kRow ? e.args[0]->args.size() : 1);
-    Emit(*e.args[0], scope, out);
+    value = Emit(*e.args[0], scope, out);
     out->append(e.negated ? " NOT IN (" : " IN (");
   }
-  EmitSelect(*e.subquery, scope, out);
+  const std::vector<ColumnInfo> columns = EmitSelect(*e.subquery, scope, out);
+  if (e.kind != ExprKind::kExists && e.args[0]->kind != ExprKind::kRow && !columns.empty()) {
+    RefuseDateComparedWithNumber(value, columns[0].type);
+  }
   out->push_back(')');
   return SqlType::kNumber;
 }
