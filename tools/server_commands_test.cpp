@@ -124,6 +124,37 @@ TEST_F(ServerCommandTest, WritingCallsOfDifferentMethodsAtOnceAllSucceed) {
   EXPECT_EQ(log.find("could not send data"), std::string::npos) << log;
 }
 
+// Processes that write through `korvalis sql` at once, each run one reading transaction: every
+// write waits for the writers' turn and reads what the writers before it committed, so an
+// UPDATE never fails for a row another run changed and a MAX + 1 gives no duplicate.
+TEST_F(ServerCommandTest, SqlRunsThatWriteAtOnceReadWhatTheWritersBeforeThemLeft) {
+  const std::string connect = "sql --connect '" + init_ + "' ";
+  ASSERT_EQ(Run(connect + "\"CREATE TABLE C (NAME VARCHAR2(10), VALUE VARCHAR2(100))\"").status, 0);
+  ASSERT_EQ(Run(connect + "\"INSERT INTO C VALUES ('counter', NULL)\"").status, 0);
+  ASSERT_EQ(Run(connect + "\"CREATE TABLE S (SERIAL NUMBER(10), WHO VARCHAR2(10))\"").status, 0);
+  const std::string statements[] = {
+      "UPDATE C SET VALUE = VALUE || 'x' WHERE NAME = 'counter'",
+      "UPDATE C SET VALUE = VALUE || 'x' WHERE NAME = 'counter'",
+      "UPDATE C SET VALUE = VALUE || 'x' WHERE NAME = 'counter'",
+      "INSERT INTO S (SERIAL, WHO) SELECT NVL(MAX(SERIAL), 0) + 1, 'sql' FROM S",
+      "INSERT INTO S (SERIAL, WHO) SELECT NVL(MAX(SERIAL), 0) + 1, 'sql' FROM S",
+  };
+  std::string script = "cd '" + directory_ + "' || exit 1; ";
+  for (const std::string& statement : statements) {
+    script += "(for i in $(seq 10); do " KORVALIS_COMMAND " " + connect + "\"" + statement +
+              "\" > /dev/null 2>> failures.txt || echo failed; done) & ";
+  }
+  Outcome ran = RunCommand(script + "wait");
+  EXPECT_EQ(ran.out, "");
+  std::ifstream failures(directory_ + "/failures.txt");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(failures), {}), "");
+  EXPECT_EQ(Run(connect + "--no-feedback \"SELECT LENGTH(VALUE) FROM C\"").out,
+            "LENGTH(VALUE)\n30\n");
+  EXPECT_EQ(Run(connect + "--no-feedback \"SELECT COUNT(DISTINCT SERIAL) || ':' || COUNT(*) "
+                          "RESULT FROM S\"").out,
+            "RESULT\n20:20\n");
+}
+
 TEST_F(ServerCommandTest, AFailedInitdbLeavesNothingBehindAndMayBeRerun) {
   const std::string connect = "--connect '" + init_ + "'";
   Outcome refused = RunWhereNothingCanBeWritten("initdb --sample " + connect);

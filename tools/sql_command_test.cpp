@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "db/testing/temp_directory.h"
@@ -110,6 +111,28 @@ TEST_F(SqlCommandTest, AFailingStatementIsReportedAndLeavesTheOthersToCommitOrRo
   EXPECT_NE(run.out.find("line 1: ORA-00942: table or view does not exist: \\x1b[31mRED"),
             std::string::npos)
       << run.out;
+}
+
+// Two processes that run an UPDATE of one row through `korvalis sql` at once, again and again:
+// each run waits for the file's write lock and appends to what the run before it wrote.
+TEST_F(SqlCommandTest, RunsThatWriteAtOnceWaitTheirTurn) {
+  EmptyDatabase("k.db");
+  ASSERT_EQ(Sql("--db k.db",
+                "CREATE TABLE C (NAME VARCHAR2(10), VALUE VARCHAR2(100));\n"
+                "INSERT INTO C VALUES ('counter', NULL);\n")
+                .status,
+            0);
+  std::string script = "cd '" + directory_ + "' || exit 1; ";
+  for (int process = 0; process < 2; ++process) {
+    script += "(for i in $(seq 20); do " KORVALIS_COMMAND
+              " sql --db k.db \"UPDATE C SET VALUE = VALUE || 'x' WHERE NAME = 'counter'\" "
+              "> /dev/null 2>> failures.txt || echo failed; done) & ";
+  }
+  Outcome ran = RunCommand(script + "wait");
+  EXPECT_EQ(ran.out, "");
+  std::ifstream failures(directory_ + "/failures.txt");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(failures), {}), "");
+  EXPECT_EQ(Sql("--db k.db \"SELECT LENGTH(VALUE) FROM C\"").out, "LENGTH(VALUE)\n40\n");
 }
 
 TEST_F(SqlCommandTest, RowsPrintAsTheyAreReadAndAScriptMayStartWithAByteOrderMark) {

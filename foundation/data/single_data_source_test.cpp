@@ -6,7 +6,9 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 
+#include "foundation/calls/call_scope.h"
 #include "foundation/data/comm_data_source.h"
 #include "foundation/data/connection_failures.h"
 #include "foundation/data/database_error.h"
@@ -55,6 +57,7 @@ class StatementTest : public ::testing::TestWithParam<korvalis::db::Engine> {
       database->Run("INSERT INTO T_ROW VALUES (1, 'x', NULL)");
       database->Run("INSERT INTO T_ROW VALUES (2, '<a&b>\"c''', 'n')");
       database->Run("CREATE TABLE T_EMPTY (ID NUMBER(10))");
+      database->Run("CREATE TABLE T_SERIAL (SERIAL NUMBER(10), WHO VARCHAR2(10))");
     }
     return *database;
   }
@@ -321,6 +324,31 @@ TEST_P(StatementTest, AFailingRowFetchFailsTheStatement) {
   ExpectDatabaseError(
       [&] { source.Query(u"SELECT 1 / (ID - 2) FROM T_ROW ORDER BY ID", 1, values); });
   EXPECT_EQ(events_.Records().size(), 1u);
+}
+
+// A data source used outside any call, or in a reading call, that writes after it read while
+// another writer committed: the write reads what that writer left (a MAX + 1 gives no
+// duplicate) and does not fail.
+TEST_P(StatementTest, AWriteAfterReadsReadsWhatOtherWritersCommittedMeanwhile) {
+  ScratchDatabase& database = Database(GetParam());
+  const std::string next = "INSERT INTO T_SERIAL (SERIAL, WHO) SELECT NVL(MAX(SERIAL), 0) + 1, ";
+  for (bool in_call : {false, true}) {
+    std::optional<CCallScope> call;
+    if (in_call) call.emplace(CCallScope::Mode::kReading);
+    {
+      CCommDataSource source = Source();
+      std::u16string count;
+      source.QueryScalar(u"SELECT COUNT(*) FROM T_SERIAL", count);
+      database.Run(next + "'other' FROM T_SERIAL");
+      source.Execute(korvalis::FromUtf8(next + "'source' FROM T_SERIAL"));
+      source.QueryScalar(u"SELECT COUNT(*) FROM T_SERIAL", count);
+      EXPECT_EQ(count, in_call ? u"4" : u"2");
+    }
+    if (call) call->Commit();
+  }
+  EXPECT_EQ(database.Scalar("SELECT COUNT(DISTINCT SERIAL) || ':' || COUNT(*) FROM T_SERIAL"),
+            "4:4");
+  EXPECT_TRUE(events_.Records().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, StatementTest, korvalis::db::testing::kBothEngines,

@@ -1,6 +1,6 @@
-// What the providers' connections share: the rows of a statement that returns none, the
-// shape of the text run last (scanned once however often it runs again), and COMMIT and
-// ROLLBACK written as statements.
+// What the providers' connections share: which statements write, the rows of a statement that
+// returns none, the shape of the text run last (scanned once however often it runs again), and
+// COMMIT and ROLLBACK written as statements.
 //
 // Thread-safety: a ShapeMemo belongs to its connection's thread.
 #pragma once
@@ -21,6 +21,11 @@ namespace korvalis::db {
 inline bool CountsChangedRows(sql::StatementKind kind) {
   return kind == sql::StatementKind::kInsert || kind == sql::StatementKind::kUpdate ||
          kind == sql::StatementKind::kDelete;
+}
+
+// Whether `t` writes: DML, TRUNCATE or DDL.
+inline bool Writes(const Translation& t) {
+  return t.changes_schema || CountsChangedRows(t.kind) || t.kind == sql::StatementKind::kTruncate;
 }
 
 // The rowset of a statement that returns no rows: of a DML statement, with the rows it changed.

@@ -151,19 +151,16 @@ struct ResultGuard {
   ~ResultGuard() { PQclear(result); }
 };
 
-bool Writes(sql::StatementKind kind) {
-  return kind == sql::StatementKind::kInsert || kind == sql::StatementKind::kUpdate ||
-         kind == sql::StatementKind::kDelete || kind == sql::StatementKind::kTruncate;
-}
-
 // Whether the statement leaves in the transaction what a later failing statement must not
 // undo: anything but a query, or the writers' turn it takes.
 bool KeepsWork(const Translation& t, bool takes_turn) {
   return takes_turn || t.changes_schema || t.kind != sql::StatementKind::kSelect;
 }
 
+constexpr const char* kBeginWriting = "BEGIN ISOLATION LEVEL READ COMMITTED";
+
 const char* BeginStatement(Connection::TransactionMode mode) {
-  return mode == Connection::TransactionMode::kWriting ? "BEGIN ISOLATION LEVEL READ COMMITTED"
+  return mode == Connection::TransactionMode::kWriting ? kBeginWriting
                                                        : "BEGIN ISOLATION LEVEL REPEATABLE READ";
 }
 
@@ -182,7 +179,12 @@ bool ContainsSysdate(std::string_view sql) {
 
 // The writers' turn: one advisory lock of the database (its key spells "korvalis"), taken
 // for the transaction and released by the server when the transaction ends, however it ends.
-constexpr const char* kTakeWritersTurn = "SELECT pg_advisory_xact_lock(7741532137239374195)";
+// The transaction that holds it is also bounded in how long it may stay idle ($1, in
+// milliseconds): the server ends the session of a holder that stopped (a frozen or vanished
+// client) and undoes its work, so that the other writers go on.
+constexpr const char* kTakeWritersTurn =
+    "SELECT pg_advisory_xact_lock(7741532137239374195), "
+    "set_config('idle_in_transaction_session_timeout', $1, true)";
 constexpr const char* kSavepoint = "SAVEPOINT korvalis_statement";
 constexpr const char* kRelease = "RELEASE SAVEPOINT korvalis_statement";
 constexpr const char* kUndoStatement =
@@ -350,7 +352,7 @@ std::string PostgresConnection::PreparedName(const std::string& text, bool* prep
 }
 
 bool PostgresConnection::TakesTurn(const Translation& t) const {
-  return Writes(t.kind) || (InTransaction() && mode_ == TransactionMode::kWriting);
+  return Writes(t) || (InTransaction() && mode_ == TransactionMode::kWriting);
 }
 
 pg_result* PostgresConnection::RunStatements(std::vector<Request> statements, bool takes_turn,
@@ -368,11 +370,29 @@ pg_result* PostgresConnection::RunStatements(std::vector<Request> statements, bo
   // A savepoint only where the transaction holds work or locks: before that, a failing
   // statement is undone with the whole transaction, which starts again with the next one.
   const bool savepoint = in_transaction && held_;
+  // The first write of a reading transaction that has only read: its snapshot was fixed
+  // before the turn, so the write would read the world as it was before the writers ahead of
+  // it committed. The reading part holds nothing and ends; the transaction goes on as a
+  // writing one (READ COMMITTED after the turn), so the write and all after it see the world
+  // after the turn.
+  const bool becoming_writer = in_transaction && takes_turn && !held_ && !turn_held_ &&
+                               mode_ == TransactionMode::kReading;
+  if (becoming_writer && open_) {
+    requests.push_back(Request{"COMMIT"});
+    requests.push_back(Request{kBeginWriting});
+    sysdate_set_.clear();
+  } else if (becoming_writer) {
+    pending_begin_ = kBeginWriting;
+  }
   if (!pending_begin_.empty()) requests.push_back(Request{pending_begin_});
-  if (own) requests.push_back(Request{"BEGIN ISOLATION LEVEL READ COMMITTED"});
+  if (own) requests.push_back(Request{kBeginWriting});
   if (savepoint) requests.push_back(Request{kSavepoint});
   const bool taking_turn = takes_turn && !(in_transaction && turn_held_);
-  if (taking_turn) requests.push_back(Request{kTakeWritersTurn});
+  if (taking_turn) {
+    Request turn{kTakeWritersTurn};
+    turn.values.emplace_back(database_->idle_transaction_timeout_ms());
+    requests.push_back(std::move(turn));
+  }
   // The clock's time is set for the transaction, and again only when it reads another second.
   std::string sysdate;
   if (reads_sysdate) {

@@ -23,8 +23,12 @@
 //            let writers of other tables run at once but deadlock two calls that take the same
 //            tables in other orders; a statement cannot know the tables of the call's later
 //            statements.)
-// A statement that writes outside any transaction, or in a reading one, takes the turn the
-// same way for its own transaction or the reading one.
+// A statement that writes (DML, TRUNCATE, DDL) outside any transaction takes the turn the same
+// way for a transaction of its own. The first write of a reading transaction ends its reading
+// part (which holds nothing) and goes on as a writing transaction: the reads before it keep
+// one snapshot, the write and all after it see the world after the turn. A transaction that
+// holds the turn and stays idle longer than Idle Transaction Timeout is ended by the server,
+// its work undone, so that a stopped client does not hold every writer.
 //
 // Thread-safety: one thread at a time (see provider.h).
 #pragma once

@@ -3,6 +3,8 @@
 #include <libpq-fe.h>
 
 #include <charconv>
+#include <optional>
+#include <system_error>
 #include <unordered_map>
 
 #include "platform/db/postgres_error.h"
@@ -29,6 +31,29 @@ struct Result {
   }
 };
 
+// A writer idle this long inside its transaction is taken for stopped: longer than any pause
+// inside a call (an HTTP or SOAP answer is cut at 30 s), short enough that the writers kept
+// waiting (30 s each, the lock timeout) go on within about two minutes.
+constexpr int kDefaultIdleTransactionSeconds = 60;
+// The server's setting holds milliseconds in a 32-bit integer.
+constexpr int kLongestIdleTransactionSeconds = 2147483;
+
+// Idle Transaction Timeout in milliseconds, as the server's setting reads it.
+std::string IdleTransactionTimeoutMs(const ConnectionString& init) {
+  const std::optional<std::string> text = init.Get("Idle Transaction Timeout");
+  if (!text || text->empty()) return std::to_string(kDefaultIdleTransactionSeconds * 1000);
+  int seconds = -1;
+  const char* end = text->data() + text->size();
+  const auto [stop, error] = std::from_chars(text->data(), end, seconds);
+  if (error != std::errc() || stop != end || seconds < 0 ||
+      seconds > kLongestIdleTransactionSeconds) {
+    throw DbError(kCannotConnect, "Idle Transaction Timeout '" + *text +
+                                      "' is not a number of seconds from 0 to " +
+                                      std::to_string(kLongestIdleTransactionSeconds));
+  }
+  return std::to_string(static_cast<long long>(seconds) * 1000);
+}
+
 // The server's notices (a name shortened, an object that exists already) are no failures.
 void IgnoreNotice(void*, const char*) {}
 
@@ -47,7 +72,8 @@ void RunPostgresScript(pg_conn* connection, const char* sql) {
   Query(connection, sql, &r);
 }
 
-PostgresDatabase::PostgresDatabase(const ConnectionString& init) {
+PostgresDatabase::PostgresDatabase(const ConnectionString& init)
+    : idle_transaction_timeout_ms_(IdleTransactionTimeoutMs(init)) {
   // A service name, URI or connection string in Data Source comes first, so that the items
   // named on their own add to it.
   if (std::optional<std::string> source = init.Get("Data Source"); source && !source->empty()) {

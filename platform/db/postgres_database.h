@@ -6,7 +6,9 @@
 // The initialisation string names the server with Host, Port, Database (or Initial Catalog),
 // User ID and Password, or with a libpq service name, a URI or a connection string in
 // Data Source; Connect Timeout (seconds, default 10) bounds the wait for a server that does
-// not answer.
+// not answer; Idle Transaction Timeout (seconds, default 60; 0: no bound) bounds how long a
+// transaction holding the writers' turn may stay idle before the server ends its session and
+// undoes its work.
 //
 // Thread-safety: thread-safe.
 #pragma once
@@ -36,6 +38,10 @@ class PostgresDatabase {
   // password appears in its description.
   pg_conn* Connect();
 
+  // How long a transaction holding the writers' turn may stay idle, in milliseconds, as the
+  // server's setting reads it ("0": no bound).
+  const std::string& idle_transaction_timeout_ms() const { return idle_transaction_timeout_ms_; }
+
   uint64_t generation() const { return translations_.generation(); }
   void SchemaChanged() { translations_.SchemaChanged(); }
   // The translation of `oracle_sql`; `connection` reads the catalog when it must be loaded.
@@ -52,6 +58,7 @@ class PostgresDatabase {
   static std::shared_ptr<const Catalog> LoadCatalog(pg_conn* connection);
 
   std::vector<std::pair<std::string, std::string>> parameters_;  // libpq keyword, value
+  std::string idle_transaction_timeout_ms_;
   TranslationCache translations_{Engine::kPostgres};
   std::mutex runtime_mutex_;
   bool runtime_checked_ = false;

@@ -55,6 +55,9 @@ constexpr Mapping kMappings[] = {
      "ORA-00054: resource busy and acquire with NOWAIT specified or timeout expired"},
     {"57014", kBusy, "ORA-01013: user requested cancel of current operation"},
     {"25006", kProviderFailed, "ORA-16000: database open for read-only access"},
+    {"25P03", kProviderFailed,
+     "ORA-02396: exceeded maximum idle time: the transaction stayed idle longer than Idle "
+     "Transaction Timeout; the server ended the connection and undid the transaction's work"},
     {"08", kProviderFailed, "ORA-03113: end-of-file on communication channel"},
     {"57P", kProviderFailed, "ORA-03113: end-of-file on communication channel"},
     {"53", kProviderFailed, "ORA-04031: the server is out of resources"},

@@ -56,6 +56,8 @@ TEST(PostgresErrorTest, ServerFailuresBecomeOracleMessagesWithTheirCodes) {
       {"55P03", "canceling statement due to lock timeout", kBusy, "ORA-00054"},
       {"57P01", "terminating connection due to administrator command", kProviderFailed,
        "ORA-03113"},
+      {"25P03", "terminating connection due to idle-in-transaction timeout", kProviderFailed,
+       "ORA-02396: exceeded maximum idle time"},
       {"KV001", "ORA-01861: literal does not match format string", kConversionFailed,
        "ORA-01861: literal does not match format string"},
       {"KV002", "ORA-01438: value larger", kDataOverflow, "ORA-01438: value larger"},
@@ -234,6 +236,54 @@ TEST_F(PostgresTransactionTest, WritersTakeTurnsWhileReadersGoOn) {
   other_written.get();
   EXPECT_EQ(Scalar(*c_, "SELECT COUNT(DISTINCT ID) FROM T_ALLOC"), "3");
   EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) FROM T_FREE"), "1");
+}
+
+// A writer that stays idle inside its transaction (a client stopped or gone) is ended by the
+// server after Idle Transaction Timeout: the writers kept waiting for the turn go on, the idle
+// one's next statement fails with a message that says so, nothing it wrote stays, and the pool
+// would not hand its connection out again. A reader idle as long goes on.
+TEST_F(PostgresTransactionTest, AWriterIdleTooLongIsEndedAndTheOtherWritersGoOn) {
+  const std::string bounded = init_ + ";Idle Transaction Timeout=1";
+  auto idle = OpenConnection(bounded);
+  auto reader = OpenConnection(bounded);
+  reader->Begin(Connection::TransactionMode::kReading);
+  EXPECT_EQ(Scalar(*reader, "SELECT COUNT(*) FROM T_ALLOC"), "1");
+  idle->Begin(Connection::TransactionMode::kWriting);
+  idle->Execute("INSERT INTO T_ALLOC VALUES (2, 'idle')");
+  // Waits for the turn until the server ends the idle writer (a second), not for the lock
+  // timeout (30 seconds), after which it would fail.
+  auto other = OpenConnection(init_);
+  try {
+    other->Execute("INSERT INTO T_FREE VALUES (1)");
+  } catch (const DbError& e) {
+    ADD_FAILURE() << e.what();
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(Scalar(*reader, "SELECT COUNT(*) FROM T_ALLOC"), "1");
+  reader->Commit();
+  try {
+    idle->Execute("INSERT INTO T_ALLOC VALUES (3, 'idle')");
+    ADD_FAILURE() << "the idle writer went on";
+  } catch (const DbError& e) {
+    EXPECT_NE(std::string(e.what()).find("ORA-02396: exceeded maximum idle time"),
+              std::string::npos)
+        << e.what();
+  }
+  EXPECT_FALSE(idle->Alive());
+  EXPECT_THROW(idle->Commit(), DbError);
+  EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) FROM T_ALLOC WHERE WHO = 'idle'"), "0");
+  EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) FROM T_FREE"), "1");
+  // The bound is a number of seconds.
+  for (const char* bound : {"soon", "-1", "1.5", "99999999999"}) {
+    try {
+      OpenConnection(init_ + ";Idle Transaction Timeout=" + bound);
+      ADD_FAILURE() << bound;
+    } catch (const DbError& e) {
+      EXPECT_EQ(e.code(), kCannotConnect) << bound;
+      EXPECT_NE(std::string(e.what()).find("Idle Transaction Timeout"), std::string::npos)
+          << e.what();
+    }
+  }
 }
 
 }  // namespace

@@ -69,7 +69,10 @@ class Connection {
 
   // Transactions. A writing transaction takes the database's write lock at its start, so that
   // values read in it (MAX(ID) + 1) stay valid until it ends; a reading one does not block
-  // other readers or the writer. Statements outside a transaction commit one by one.
+  // other readers or the writer. The first write (DML, TRUNCATE, DDL) of a reading transaction
+  // that has only read ends the reading part (it holds nothing) and goes on as a writing
+  // transaction: the write waits for the write lock and sees the world as the writers before
+  // it left it. Statements outside a transaction commit one by one.
   enum class TransactionMode { kReading, kWriting };
   virtual void Begin(TransactionMode mode) = 0;
   // Begins a transaction that belongs to a caller sharing this connection (a call's

@@ -469,6 +469,7 @@ sqlite3_stmt* SqliteConnection::Prepare(const std::string& sqlite_sql, bool keep
 // committed after the unit began reading cannot make it fail.
 void SqliteConnection::RunScript(const Translation& t) {
   const bool own = !InTransaction();
+  if (!own && Writes(t)) BecomeWriterBeforeWrite();
   RunPlain(own ? "BEGIN IMMEDIATE" : "SAVEPOINT korvalis_statement");
   try {
     for (const std::string& s : t.statements) {
@@ -491,9 +492,33 @@ void SqliteConnection::RunScript(const Translation& t) {
   RunPlain(own ? "COMMIT" : "RELEASE korvalis_statement");
 }
 
+void SqliteConnection::BecomeWriterBeforeWrite() {
+  if (!InTransaction() || mode_ == TransactionMode::kWriting || read_only_) return;
+  if (sqlite3_txn_state(db_, nullptr) == SQLITE_TXN_WRITE) return;
+  for (sqlite3_stmt* s = sqlite3_next_stmt(db_, nullptr); s; s = sqlite3_next_stmt(db_, s)) {
+    if (sqlite3_stmt_busy(s)) return;
+  }
+  RunKept(kCommit, "COMMIT");
+  try {
+    RunKept(kBeginWriting, "BEGIN IMMEDIATE");
+  } catch (const DbError&) {
+    // The write lock was not had in time: the transaction goes on reading, as it was.
+    RunKept(kBeginReading, "BEGIN DEFERRED");
+    throw;
+  }
+}
+
 // Runs a statement that is not kept: its rowset finalises it.
 std::unique_ptr<Rowset> SqliteConnection::RunOnce(sqlite3_stmt* stmt, const StatementShape* shape,
                                                   bool counts_changes) {
+  if (!sqlite3_stmt_readonly(stmt)) {
+    try {
+      BecomeWriterBeforeWrite();
+    } catch (const DbError&) {
+      sqlite3_finalize(stmt);
+      throw;
+    }
+  }
   int rc = sqlite3_step(stmt);
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
     DbError e = ErrorFromSqlite(db_, rc, stmt);
@@ -593,6 +618,7 @@ std::unique_ptr<Rowset> SqliteConnection::RunCached(StatementCache::Entry* cache
     cached->literals = shape->literals;
     BindValues(stmt, cached->values, true);
   }
+  if (!sqlite3_stmt_readonly(stmt)) BecomeWriterBeforeWrite();
   int rc = sqlite3_step(stmt);
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
     DbError e = ErrorFromSqlite(db_, rc, stmt);
@@ -634,6 +660,7 @@ BlobValue SqliteConnection::ReadBlob(std::string_view sql) {
 }
 
 bool SqliteConnection::WriteBlob(std::string_view sql, std::optional<std::string_view> bytes) {
+  BecomeWriterBeforeWrite();
   Catalog::DescribingThrough describing(db_);
   BlobStatement b = TranslateBlobSelect(sql, *database_->CurrentCatalog(db_, transaction_translations_.get()));
   StatementGuard find;

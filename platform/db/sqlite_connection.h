@@ -68,6 +68,13 @@ class SqliteConnection final : public Connection {
   std::unique_ptr<Rowset> RunOnce(sqlite3_stmt* stmt, const StatementShape* shape,
                                   bool counts_changes);
   void RunScript(const Translation& t);
+  // Before a write in a reading transaction that has only read so far: ends the reading part
+  // (it holds nothing) and begins a writing transaction, which waits for the file's write lock
+  // like any writer. A read transaction cannot wait for that lock, and its snapshot may be
+  // older than the last writer's commit; the write and all after it see the world as the
+  // lock leaves it. A statement still being read keeps its snapshot: the write then runs in
+  // the reading transaction as it stands.
+  void BecomeWriterBeforeWrite();
   void RunPlain(const char* sql);
   // The statements that begin and commit every call's transaction, prepared once.
   enum TransactionStatement { kBeginReading, kBeginWriting, kCommit, kTransactionStatements };

@@ -1,0 +1,183 @@
+// Writes inside reading transactions (a SQL shell's run, a data source used outside a call, a
+// reading call that writes) while other connections write, on the embedded file and on the
+// server: the first write waits for the writers ahead of it and reads the world they left, the
+// reads before it keep their one snapshot, and a failing write is undone alone.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <future>
+#include <string>
+
+#include "platform/db/connection_pool.h"
+#include "platform/db/script_runner.h"
+#include "platform/db/testing/db_test_util.h"
+#include "platform/db/testing/engine_database.h"
+
+namespace korvalis::db {
+namespace {
+
+using testing::Scalar;
+using Mode = Connection::TransactionMode;
+
+constexpr char kAppend[] = "UPDATE T_COUNTER SET VALUE = VALUE || 'x' WHERE NAME = 'counter'";
+constexpr char kNextSerial[] =
+    "INSERT INTO T_SERIAL (SERIAL, WHO) SELECT NVL(MAX(SERIAL), 0) + 1, 'x' FROM T_SERIAL";
+
+class ReadingWritesTest : public ::testing::TestWithParam<Engine> {
+ protected:
+  void SetUp() override {
+    if (GetParam() == Engine::kSqlite) {
+      file_ = (std::filesystem::temp_directory_path() /
+               ("korvalis_reading_writes_" + std::to_string(::getpid()) + ".db"))
+                  .string();
+      RemoveFile();
+      init_ = "Provider=SQLite;Data Source=" + file_;
+      first_ = CreateDatabase(init_);
+    } else {
+      first_ = testing::OpenEmptyDatabase(Engine::kPostgres, &init_);
+    }
+    RunScript(*first_,
+              "CREATE TABLE T_COUNTER (NAME VARCHAR2(20) PRIMARY KEY, VALUE VARCHAR2(400), "
+              "BODY BLOB);\n"
+              "INSERT INTO T_COUNTER (NAME, VALUE) VALUES ('counter', NULL);\n"
+              "CREATE TABLE T_SERIAL (SERIAL NUMBER(10), WHO VARCHAR2(10));\n"
+              "CREATE TABLE T_UNIQUE (ID NUMBER(10) PRIMARY KEY);\n");
+  }
+  void TearDown() override {
+    first_.reset();
+    if (!file_.empty()) RemoveFile();
+  }
+  void RemoveFile() {
+    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(file_ + suffix);
+  }
+
+  // The counter's length and how many serials are given and distinct, as "length:rows:distinct".
+  std::string Written() {
+    return Scalar(*first_,
+                  "SELECT NVL(LENGTH(VALUE), 0) || ':' || (SELECT COUNT(*) || ':' || "
+                  "COUNT(DISTINCT SERIAL) FROM T_SERIAL) FROM T_COUNTER");
+  }
+
+  // A reading transaction as a SQL shell or a data source outside a call begins it, and as a
+  // reading call begins it.
+  static void BeginReading(Connection& c, bool subordinate) {
+    if (subordinate) {
+      c.BeginSubordinate(Mode::kReading);
+    } else {
+      c.Begin(Mode::kReading);
+    }
+  }
+
+  std::string file_;
+  std::string init_;
+  std::unique_ptr<Connection> first_;
+};
+
+TEST_P(ReadingWritesTest, TheFirstWriteAfterReadsReadsWhatOtherWritersCommittedSince) {
+  std::unique_ptr<Connection> reader = OpenConnection(init_);
+  std::unique_ptr<Connection> other = OpenConnection(init_);
+  // Each kind of first write (DML, a MAX + 1, a BLOB written, DDL), with what it appends to
+  // the counter and the serials it gives.
+  struct FirstWrite {
+    std::function<void(Connection&)> run;
+    int appends = 0;
+    int serials = 0;
+  };
+  const FirstWrite first_writes[] = {
+      {[](Connection& c) { c.Execute(kAppend); }, 1, 0},
+      {[](Connection& c) { c.Execute(kNextSerial); }, 0, 1},
+      {[](Connection& c) {
+         EXPECT_TRUE(c.WriteBlob("SELECT BODY FROM T_COUNTER WHERE NAME = 'counter'", "b"));
+       }},
+      {[](Connection& c) { c.Execute("TRUNCATE TABLE T_UNIQUE"); }},
+  };
+  int appended = 0, serials = 0;
+  for (bool subordinate : {false, true}) {
+    for (const FirstWrite& first_write : first_writes) {
+      SCOPED_TRACE(::testing::Message() << "subordinate " << subordinate << ", write "
+                                        << (&first_write - first_writes));
+      BeginReading(*reader, subordinate);
+      EXPECT_EQ(Scalar(*reader, "SELECT COUNT(*) FROM T_SERIAL"), std::to_string(serials));
+      other->Execute(kAppend);
+      other->Execute(kNextSerial);
+      ++appended, ++serials;
+      // The reads keep their snapshot until the first write.
+      EXPECT_EQ(Scalar(*reader, "SELECT COUNT(*) FROM T_SERIAL"), std::to_string(serials - 1));
+      try {
+        first_write.run(*reader);
+        reader->Execute(kAppend);
+        reader->Execute(kNextSerial);
+        appended += first_write.appends + 1;
+        serials += first_write.serials + 1;
+        EXPECT_EQ(Scalar(*reader, "SELECT COUNT(*) FROM T_SERIAL"), std::to_string(serials));
+        reader->Commit();
+      } catch (const DbError& e) {
+        ADD_FAILURE() << e.what();
+        reader->Rollback();
+      }
+      EXPECT_EQ(Written(), std::to_string(appended) + ":" + std::to_string(serials) + ":" +
+                               std::to_string(serials));
+    }
+  }
+}
+
+TEST_P(ReadingWritesTest, TheFirstWriteAfterReadsWaitsForTheWriterAhead) {
+  std::unique_ptr<Connection> writer = OpenConnection(init_);
+  std::unique_ptr<Connection> reader = OpenConnection(init_);
+  for (bool subordinate : {false, true}) {
+    SCOPED_TRACE(subordinate ? "subordinate" : "own");
+    writer->Begin(Mode::kWriting);
+    writer->Execute(kAppend);
+    BeginReading(*reader, subordinate);
+    const std::string before = Scalar(*reader, "SELECT COUNT(*) FROM T_SERIAL");
+    std::future<void> written = std::async(std::launch::async, [&] {
+      reader->Execute(kAppend);
+      reader->Execute(kNextSerial);
+      reader->Commit();
+    });
+    EXPECT_EQ(written.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+    writer->Execute(kNextSerial);
+    writer->Commit();
+    try {
+      written.get();
+    } catch (const DbError& e) {
+      ADD_FAILURE() << e.what();
+      reader->Rollback();
+    }
+    const int serials = std::stoi(before) + 2;
+    EXPECT_EQ(Written(), std::to_string(serials) + ":" + std::to_string(serials) + ":" +
+                             std::to_string(serials));
+  }
+}
+
+// The first write fails: it is undone alone and the transaction goes on reading; a COMMIT
+// written as a statement begins a reading transaction again, which holds no writer back.
+TEST_P(ReadingWritesTest, AFailingFirstWriteIsUndoneAloneAndACommitStatementReadsAgain) {
+  first_->Execute("INSERT INTO T_UNIQUE VALUES (1)");
+  std::unique_ptr<Connection> reader = OpenConnection(init_);
+  std::unique_ptr<Connection> other = OpenConnection(init_);
+  reader->Begin(Mode::kReading);
+  EXPECT_EQ(Scalar(*reader, "SELECT COUNT(*) FROM T_UNIQUE"), "1");
+  EXPECT_THROW(reader->Execute("INSERT INTO T_UNIQUE VALUES (1)"), DbError);
+  EXPECT_TRUE(reader->InTransaction());
+  reader->Execute("INSERT INTO T_UNIQUE VALUES (2)");
+  reader->Execute("COMMIT");
+  EXPECT_TRUE(reader->InTransaction());
+  EXPECT_EQ(Scalar(*reader, "SELECT COUNT(*) FROM T_UNIQUE"), "2");
+  // Were the writers' turn still held, this writer would wait for it and fail.
+  std::future<void> other_written =
+      std::async(std::launch::async, [&] { other->Execute("INSERT INTO T_UNIQUE VALUES (3)"); });
+  EXPECT_EQ(other_written.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  other_written.get();
+  reader->Execute("INSERT INTO T_UNIQUE VALUES (4)");
+  reader->Commit();
+  EXPECT_EQ(Scalar(*first_, "SELECT COUNT(*) || ':' || SUM(ID) FROM T_UNIQUE"), "4:10");
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, ReadingWritesTest, testing::kBothEngines, testing::EngineName);
+
+}  // namespace
+}  // namespace korvalis::db
