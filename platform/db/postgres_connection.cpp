@@ -435,6 +435,19 @@ void PostgresConnection::RecoverFromFailure(const std::vector<Request>& requests
   }
   // A clock set in the failed round trip is undone with it.
   sysdate_set_.clear();
+  if (PQstatus(conn_) == CONNECTION_BAD) {
+    // The server ended the session (a transaction idle too long) or the connection was lost:
+    // the server undid the transaction, which is over for the caller too.
+    open_ = false;
+    pending_begin_.clear();
+    turn_held_ = false;
+    held_ = false;
+    if (transaction_translations_) {
+      database_->SchemaChanged();
+      transaction_translations_.reset();
+    }
+    return;
+  }
   const PGTransactionStatusType status = PQtransactionStatus(conn_);
   const bool server_open = status == PQTRANS_INTRANS || status == PQTRANS_INERROR;
   if (!pending_begin_.empty() && server_open) {

@@ -269,8 +269,10 @@ TEST_F(PostgresTransactionTest, AWriterIdleTooLongIsEndedAndTheOtherWritersGoOn)
               std::string::npos)
         << e.what();
   }
+  // The transaction is over for its caller too; the connection is not used again.
+  EXPECT_FALSE(idle->InTransaction());
   EXPECT_FALSE(idle->Alive());
-  EXPECT_THROW(idle->Commit(), DbError);
+  EXPECT_THROW(idle->Begin(Connection::TransactionMode::kWriting), DbError);
   EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) FROM T_ALLOC WHERE WHO = 'idle'"), "0");
   EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) FROM T_FREE"), "1");
   // The bound is a number of seconds.
