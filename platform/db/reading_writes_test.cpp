@@ -154,7 +154,8 @@ TEST_P(ReadingWritesTest, TheFirstWriteAfterReadsWaitsForTheWriterAhead) {
 }
 
 // The first write fails: it is undone alone and the transaction goes on reading; a COMMIT
-// written as a statement begins a reading transaction again, which holds no writer back.
+// written as a statement begins a reading transaction again, which holds no writer back. A
+// first write may come while a query's rows are still being read.
 TEST_P(ReadingWritesTest, AFailingFirstWriteIsUndoneAloneAndACommitStatementReadsAgain) {
   first_->Execute("INSERT INTO T_UNIQUE VALUES (1)");
   std::unique_ptr<Connection> reader = OpenConnection(init_);
@@ -174,7 +175,15 @@ TEST_P(ReadingWritesTest, AFailingFirstWriteIsUndoneAloneAndACommitStatementRead
   other_written.get();
   reader->Execute("INSERT INTO T_UNIQUE VALUES (4)");
   reader->Commit();
-  EXPECT_EQ(Scalar(*first_, "SELECT COUNT(*) || ':' || SUM(ID) FROM T_UNIQUE"), "4:10");
+  // A first write while a query's rows are still being read.
+  reader->Begin(Mode::kReading);
+  std::unique_ptr<Rowset> rows = reader->Execute("SELECT ID FROM T_UNIQUE ORDER BY ID");
+  ASSERT_TRUE(rows->Next());
+  reader->Execute("INSERT INTO T_UNIQUE VALUES (5)");
+  EXPECT_TRUE(rows->Next());
+  rows.reset();
+  reader->Commit();
+  EXPECT_EQ(Scalar(*first_, "SELECT COUNT(*) || ':' || SUM(ID) FROM T_UNIQUE"), "5:15");
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ReadingWritesTest, testing::kBothEngines, testing::EngineName);
