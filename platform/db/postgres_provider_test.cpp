@@ -244,37 +244,42 @@ TEST_F(PostgresTransactionTest, WritersTakeTurnsWhileReadersGoOn) {
 // would not hand its connection out again. A reader idle as long goes on.
 TEST_F(PostgresTransactionTest, AWriterIdleTooLongIsEndedAndTheOtherWritersGoOn) {
   const std::string bounded = init_ + ";Idle Transaction Timeout=1";
-  auto idle = OpenConnection(bounded);
-  auto reader = OpenConnection(bounded);
-  reader->Begin(Connection::TransactionMode::kReading);
-  EXPECT_EQ(Scalar(*reader, "SELECT COUNT(*) FROM T_ALLOC"), "1");
-  idle->Begin(Connection::TransactionMode::kWriting);
-  idle->Execute("INSERT INTO T_ALLOC VALUES (2, 'idle')");
-  // Waits for the turn until the server ends the idle writer (a second), not for the lock
-  // timeout (30 seconds), after which it would fail.
   auto other = OpenConnection(init_);
-  try {
-    other->Execute("INSERT INTO T_FREE VALUES (1)");
-  } catch (const DbError& e) {
-    ADD_FAILURE() << e.what();
+  // A writing transaction, and a reading one that wrote (a SQL shell's run, a reading call).
+  for (auto mode : {Connection::TransactionMode::kWriting, Connection::TransactionMode::kReading}) {
+    SCOPED_TRACE(mode == Connection::TransactionMode::kWriting ? "writing" : "reading");
+    auto idle = OpenConnection(bounded);
+    auto reader = OpenConnection(bounded);
+    reader->Begin(Connection::TransactionMode::kReading);
+    EXPECT_EQ(Scalar(*reader, "SELECT COUNT(*) FROM T_ALLOC"), "1");
+    idle->Begin(mode);
+    EXPECT_EQ(Scalar(*idle, "SELECT COUNT(*) FROM T_ALLOC"), "1");
+    idle->Execute("INSERT INTO T_ALLOC VALUES (2, 'idle')");
+    // Waits for the turn until the server ends the idle writer (a second), not for the lock
+    // timeout (30 seconds), after which it would fail.
+    try {
+      other->Execute("INSERT INTO T_FREE SELECT COUNT(*) + 1 FROM T_FREE");
+    } catch (const DbError& e) {
+      ADD_FAILURE() << e.what();
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(Scalar(*reader, "SELECT COUNT(*) FROM T_ALLOC"), "1");
+    reader->Commit();
+    try {
+      idle->Execute("INSERT INTO T_ALLOC VALUES (3, 'idle')");
+      ADD_FAILURE() << "the idle writer went on";
+    } catch (const DbError& e) {
+      EXPECT_NE(std::string(e.what()).find("ORA-02396: exceeded maximum idle time"),
+                std::string::npos)
+          << e.what();
+    }
+    // The transaction is over for its caller too; the connection is not used again.
+    EXPECT_FALSE(idle->InTransaction());
+    EXPECT_FALSE(idle->Alive());
+    EXPECT_THROW(idle->Begin(Connection::TransactionMode::kWriting), DbError);
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  EXPECT_EQ(Scalar(*reader, "SELECT COUNT(*) FROM T_ALLOC"), "1");
-  reader->Commit();
-  try {
-    idle->Execute("INSERT INTO T_ALLOC VALUES (3, 'idle')");
-    ADD_FAILURE() << "the idle writer went on";
-  } catch (const DbError& e) {
-    EXPECT_NE(std::string(e.what()).find("ORA-02396: exceeded maximum idle time"),
-              std::string::npos)
-        << e.what();
-  }
-  // The transaction is over for its caller too; the connection is not used again.
-  EXPECT_FALSE(idle->InTransaction());
-  EXPECT_FALSE(idle->Alive());
-  EXPECT_THROW(idle->Begin(Connection::TransactionMode::kWriting), DbError);
   EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) FROM T_ALLOC WHERE WHO = 'idle'"), "0");
-  EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) FROM T_FREE"), "1");
+  EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) FROM T_FREE"), "2");
   // The bound is a number of seconds.
   for (const char* bound : {"soon", "-1", "1.5", "99999999999"}) {
     try {
