@@ -12,12 +12,9 @@ namespace {
 thread_local MemoryBudget* current_budget = nullptr;
 
 void* CountingMalloc(std::size_t size) {
-  MemoryBudget* budget = current_budget;
-  if (budget != nullptr && !budget->Take(size)) return nullptr;
   void* memory = std::malloc(size);
-  if (budget != nullptr) {
-    budget->Give(size);
-    if (memory != nullptr) budget->Add(malloc_usable_size(memory));
+  if (MemoryBudget* budget = current_budget; budget != nullptr && memory != nullptr) {
+    budget->Take(malloc_usable_size(memory));
   }
   return memory;
 }
@@ -26,14 +23,10 @@ void* CountingRealloc(void* memory, std::size_t size) {
   MemoryBudget* budget = current_budget;
   if (budget == nullptr) return std::realloc(memory, size);
   const std::size_t old_size = memory != nullptr ? malloc_usable_size(memory) : 0;
-  budget->Give(old_size);
-  if (!budget->Take(size)) {
-    budget->Add(old_size);  // the old block stays the caller's
-    return nullptr;
-  }
   void* moved = std::realloc(memory, size);
-  budget->Give(size);
-  budget->Add(moved != nullptr ? malloc_usable_size(moved) : old_size);
+  if (moved == nullptr) return nullptr;  // the old block stays the caller's, counted as it was
+  budget->Give(old_size);
+  budget->Take(malloc_usable_size(moved));
   return moved;
 }
 
@@ -58,14 +51,11 @@ MemoryBudget::~MemoryBudget() { current_budget = nullptr; }
 
 MemoryBudget* MemoryBudget::Current() { return current_budget; }
 
-bool MemoryBudget::Take(std::size_t bytes) {
-  if (used_ > limit_ || bytes > limit_ - used_) {
-    if (!exceeded_ && handler_ != nullptr) handler_(argument_);
-    exceeded_ = true;
-    return false;
-  }
+void MemoryBudget::Take(std::size_t bytes) {
   used_ += bytes;
-  return true;
+  if (used_ <= limit_ || exceeded_) return;
+  exceeded_ = true;
+  if (handler_ != nullptr) handler_(argument_);
 }
 
 void InstallCountingAllocator() {

@@ -1,8 +1,11 @@
 // The memory budget of work done by libxml2 and libxslt on one thread: while a MemoryBudget
-// lives, what the libraries allocate on its thread is counted, and an allocation that would
-// take the count beyond the budget is refused (the library sees no memory, as when the process
-// runs out) and marks the budget exceeded. A transformation whose style sheet builds texts or
-// trees without end thus stops at a bound instead of taking the process's memory.
+// lives, what the libraries allocate on its thread is counted, and the allocation that takes
+// the count beyond the budget marks the budget exceeded and calls its handler, which stops the
+// work. Allocations are never refused: the libraries do not survive every failed allocation
+// (an XPath evaluation may go on with a null it did not expect), so the work is stopped at its
+// next step instead, and what it allocates until then is given. A transformation whose style
+// sheet builds texts or trees without end thus stops near a bound instead of taking the
+// process's memory.
 //
 // The libraries allocate through counting functions installed once, before their first use
 // (InstallCountingAllocator, called by EnsureLibraryStarted); they pass to malloc, realloc and
@@ -18,7 +21,8 @@ namespace korvalis::xml {
 
 class MemoryBudget {
  public:
-  // Called on the thread's first refused allocation; it must not allocate.
+  // Called when the budget is first exceeded, inside the allocation that exceeds it; it must
+  // not allocate.
   using ExceededHandler = void (*)(void* argument);
 
   // Precondition: the thread has no budget yet.
@@ -39,10 +43,9 @@ class MemoryBudget {
   // The budget of the calling thread, or null.
   static MemoryBudget* Current();
 
-  // Counts `bytes` more; false (the budget exceeded) when they do not fit.
-  bool Take(std::size_t bytes);
-  // Counts `bytes` more whether they fit or not: memory that is already allocated.
-  void Add(std::size_t bytes) { used_ += bytes; }
+  // Counts `bytes` more: memory that is allocated. The first time the count passes the budget,
+  // the budget is exceeded and its handler runs.
+  void Take(std::size_t bytes);
   // Counts `bytes` fewer (freed memory, also memory allocated before the budget).
   void Give(std::size_t bytes) { used_ -= bytes < used_ ? bytes : used_; }
 

@@ -126,9 +126,15 @@ int WriteBounded(void* context, const char* bytes, int length) {
   return length;
 }
 
-// A transformation whose memory is exceeded stops at its next instruction.
+// A transformation whose memory is exceeded stops at its next instruction, and an XPath
+// evaluation in progress at its next step: the XPath context's allowance of steps is spent.
 void StopTransformation(void* context) {
-  static_cast<xsltTransformContextPtr>(context)->state = XSLT_STATE_STOPPED;
+  auto* transform = static_cast<xsltTransformContextPtr>(context);
+  transform->state = XSLT_STATE_STOPPED;
+  if (xmlXPathContextPtr xpath = transform->xpathCtxt; xpath != nullptr) {
+    xpath->opLimit = 1;
+    xpath->opCount = 1;
+  }
 }
 
 }  // namespace

@@ -34,8 +34,9 @@ enum class TransformOutcome {
 };
 
 // Transforms `source` by `stylesheet` into `output` (UTF-8). Unless the outcome is kDone,
-// `output` is left unchanged; memory stays within the limits (and a buffer of output) whatever
-// the stylesheet writes.
+// `output` is left unchanged. Whatever the stylesheet writes, the work stops once its memory
+// passes max_working_bytes, at its next instruction or XPath step: memory stays within the
+// limit and what that instruction or step takes (a buffer of output aside).
 // Precondition: both documents have a document element.
 TransformOutcome TransformToText(const Document& source, const Document& stylesheet,
                                  const TransformLimits& limits, std::string& output);

@@ -82,5 +82,41 @@ TEST(TransformTest, OutputAndWorkStopAtTheirBounds) {
   }
 }
 
+TEST(TransformTest, WorkStoppedAtAnyPointEndsCleanly) {
+  // A page of rows as reports write them; its work is stopped at budgets from one that admits
+  // almost nothing to one that admits all, so the stop falls in every kind of allocation: in
+  // XPath evaluations, in the result tree, in the serialisation.
+  std::string rows = "<root>";
+  for (int i = 0; i < 400; ++i) {
+    const std::string n = std::to_string(i);
+    rows += "<patient bed=\"" + n + "\" doctor=\"\xE5\x8C\xBB\xE7\x94\x9F" + n +
+            "\" event_no=\"E00000" + n + "\" in_time=\"2026-01-01 00:01\">\xE6\x82\xA3" + n +
+            "</patient>";
+  }
+  rows += "</root>";
+  Document source, stylesheet;
+  ASSERT_TRUE(source.LoadXml(rows));
+  ASSERT_TRUE(stylesheet.LoadXml(
+      "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
+      "<xsl:output method=\"html\" encoding=\"UTF-8\"/><xsl:template match=\"/root\">"
+      "<HTML><BODY><TABLE><xsl:for-each select=\"patient\"><TR><TD><xsl:value-of select=\".\"/>"
+      "</TD><TD><xsl:value-of select=\"@event_no\"/></TD><TD><xsl:value-of select=\"@bed\"/>"
+      "</TD><TD><xsl:value-of select=\"concat(@doctor, ' ', @in_time)\"/></TD></TR>"
+      "</xsl:for-each></TABLE></BODY></HTML></xsl:template></xsl:stylesheet>"));
+  std::string whole;
+  ASSERT_EQ(TransformToText(source, stylesheet, kRoomy, whole), TransformOutcome::kDone);
+  bool stopped = false;
+  bool done = false;
+  for (std::size_t budget = 1024; !done; budget += 1024) {
+    std::string output;
+    const TransformOutcome outcome = TransformToText(source, stylesheet, {1 << 20, budget}, output);
+    ASSERT_NE(outcome, TransformOutcome::kFailed) << budget;
+    stopped = stopped || outcome == TransformOutcome::kTooLarge;
+    done = outcome == TransformOutcome::kDone;
+    if (done) EXPECT_EQ(output, whole);
+  }
+  EXPECT_TRUE(stopped);
+}
+
 }  // namespace
 }  // namespace korvalis::xml
