@@ -395,12 +395,13 @@ Document::~Document() = default;
 Document::Document(Document&&) noexcept = default;
 Document& Document::operator=(Document&&) noexcept = default;
 
-bool Document::LoadXml(std::string_view text) {
+bool Document::LoadXml(std::string_view text, Writer writer) {
   EnsureLibraryStarted();
-  constexpr int kOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+  int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+  if (writer == Writer::kSystem) options |= XML_PARSE_HUGE;
   xmlDocPtr parsed = nullptr;
   if (!text.empty() && text.size() <= static_cast<std::size_t>(INT32_MAX)) {
-    parsed = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, "UTF-8", kOptions);
+    parsed = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, "UTF-8", options);
   }
   if (parsed == nullptr || xmlDocGetRootElement(parsed) == nullptr) {
     xmlFreeDoc(parsed);

@@ -123,10 +123,16 @@ class Document {
   Document(const Document&) = delete;
   Document& operator=(const Document&) = delete;
 
+  // Who wrote a text to load. XML from callers keeps all of libxml2's limits, among them 10 MB
+  // for one text node and for the parser's lookahead; a document the system wrote itself from
+  // the rows of its database loads whatever the size of its texts (the system's own bounds
+  // hold its size).
+  enum class Writer { kCaller, kSystem };
+
   // Replaces the document by the parsed text. On failure the document is left empty (no
   // node at all) and false is answered. Parsing is bounded: no network, no external DTD or
-  // entity, libxml2's limits on depth and entity expansion.
-  bool LoadXml(std::string_view text);
+  // entity, libxml2's limits on depth and entity expansion, and for a caller's text on sizes.
+  bool LoadXml(std::string_view text, Writer writer = Writer::kCaller);
 
   bool HasDocumentElement() const;
   Node DocumentElement() const;

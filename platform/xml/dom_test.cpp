@@ -26,6 +26,17 @@ TEST(DocumentTest, FailedLoadLeavesNoNodeAndDeclarationsAreIgnored) {
   EXPECT_FALSE(document.LoadXml(""));
 }
 
+TEST(DocumentTest, TheSystemsOwnDocumentsLoadBeyondTheLimitsOfCallersTexts) {
+  // 2,600 rows of 4,000 characters: 10.4 million in all, beyond libxml2's 10 MB default.
+  std::string rows = "<root>";
+  for (int i = 0; i < 2600; ++i) rows += "<row>" + std::string(4000, 'x') + "</row>";
+  rows += "</root>";
+  Document document;
+  EXPECT_FALSE(document.LoadXml(rows)) << "a caller's text keeps the limits";
+  ASSERT_TRUE(document.LoadXml(rows, Document::Writer::kSystem));
+  EXPECT_EQ(document.DocumentElement().Children().size(), 2600u);
+}
+
 TEST(DocumentTest, LoadsNoExternalEntity) {
   Document document;
   const bool loaded = document.LoadXml(
