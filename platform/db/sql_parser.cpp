@@ -143,5 +143,12 @@ std::unique_ptr<Statement> Parse(std::string_view sql) {
   return parser.ParseStatement();
 }
 
-}  // namespace korvalis::db::sql
+bool IsOtherThanQuery(std::string_view sql) {
+  try {
+    return Parse(sql)->kind != StatementKind::kSelect;
+  } catch (const DbError&) {
+    return false;
+  }
+}
 
+}  // namespace korvalis::db::sql

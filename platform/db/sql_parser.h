@@ -15,4 +15,8 @@ namespace korvalis::db::sql {
 // where.
 std::unique_ptr<Statement> Parse(std::string_view sql);
 
+// Whether `sql` parses as a statement other than a query (INSERT, UPDATE, DELETE, DDL, COMMIT,
+// ROLLBACK). A text that does not parse is not one: no engine runs it.
+bool IsOtherThanQuery(std::string_view sql);
+
 }  // namespace korvalis::db::sql

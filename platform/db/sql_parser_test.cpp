@@ -49,6 +49,19 @@ TEST(TokenizerTest, ReadsTheOracleLexicon) {
   EXPECT_THROW(Tokens("select :bind from t"), SqlError);
 }
 
+TEST(ParserTest, TellsQueriesFromStatementsThatWriteOrControl) {
+  for (const char* query : {"SELECT 1 FROM DUAL", "(SELECT A FROM T) UNION SELECT B FROM U",
+                            "WITH W AS (SELECT A FROM T) SELECT A FROM W;", "SELEKT broken"}) {
+    EXPECT_FALSE(IsOtherThanQuery(query)) << query;
+  }
+  for (const char* other :
+       {"DELETE FROM T", "update T set A = 1", "INSERT INTO T (A) SELECT 1 FROM DUAL",
+        "TRUNCATE TABLE T", "DROP TABLE T", "CREATE TABLE T (A NUMBER)", "COMMIT", "ROLLBACK",
+        "COMMENT ON TABLE T IS 'x'"}) {
+    EXPECT_TRUE(IsOtherThanQuery(other)) << other;
+  }
+}
+
 TEST(ParserTest, StatementForms) {
   auto s = Parse("DELETE TELV_X t WHERE t.A = 1;");
   EXPECT_EQ(s->kind, StatementKind::kDelete);
