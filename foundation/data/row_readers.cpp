@@ -253,8 +253,9 @@ bool StartTag::Append(XmlOutput& out, const db::Rowset& rows, int available) con
 
 ElementWriter::ElementWriter(XmlOutput* out, std::u16string_view element,
                              const std::vector<std::pair<std::u16string_view, int>>& attributes,
-                             std::vector<std::pair<std::u16string_view, int>> keys)
-    : out_(out), start_(element, attributes), keys_(std::move(keys)) {
+                             std::vector<std::pair<std::u16string_view, int>> keys,
+                             std::size_t max_units)
+    : out_(out), start_(element, attributes), keys_(std::move(keys)), max_units_(max_units) {
   closing_.append(u"</").append(element).append(u">");
 }
 

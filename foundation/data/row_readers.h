@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -149,12 +150,15 @@ class ElementWriter {
 
   // `attributes`: name and column of each attribute, in name order. `keys`: name and column of
   // the values that identify a row; without them a row is known by its position. `*out` must
-  // outlive the writer.
+  // outlive the writer. Once `*out` holds more than `max_units` units, the writer is full: the
+  // rows are read no further.
   ElementWriter(XmlOutput* out, std::u16string_view element,
                 const std::vector<std::pair<std::u16string_view, int>>& attributes,
-                std::vector<std::pair<std::u16string_view, int>> keys = {});
+                std::vector<std::pair<std::u16string_view, int>> keys = {},
+                std::size_t max_units = SIZE_MAX);
   void Start(const db::Rowset& rows);
   void Row(const db::Rowset& rows);
+  bool Full() const { return out_->size() > max_units_; }
   bool any_row() const { return rows_ > 0; }
   // The rows that held a character XML cannot carry, and the keys of the first kMaxKeptRows
   // of them ("id=P1 eventno=E1", or "第3行").
@@ -168,6 +172,7 @@ class ElementWriter {
   StartTag start_;
   std::u16string closing_;  // "</element>"
   std::vector<std::pair<std::u16string_view, int>> keys_;
+  std::size_t max_units_;
   std::size_t rows_ = 0;
   std::size_t replaced_rows_ = 0;
   std::vector<std::u16string> replaced_keys_;

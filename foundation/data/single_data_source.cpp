@@ -253,6 +253,19 @@ void CSingleDataSource::QueryValue(const std::u16string& sql, std::u16string& va
 void CSingleDataSource::QueryElements(const std::u16string& sql,
                                       const std::vector<std::u16string>& names, BSTR* result,
                                       const std::vector<std::u16string>& key_names) {
+  WriteElements(sql, names, key_names, SIZE_MAX, result);
+}
+
+bool CSingleDataSource::QueryElementsWithin(const std::u16string& sql,
+                                            const std::vector<std::u16string>& names,
+                                            std::size_t max_units, BSTR* result) {
+  return WriteElements(sql, names, {}, max_units, result);
+}
+
+bool CSingleDataSource::WriteElements(const std::u16string& sql,
+                                      const std::vector<std::u16string>& names,
+                                      const std::vector<std::u16string>& key_names,
+                                      std::size_t max_units, BSTR* result) {
   if (names.empty()) throw CEMRException(std::u16string(u"查询元素名称列表为空."));
   for (const std::u16string& name : names) CheckElementName(name);
   // The attributes as the XML library's writer orders them: by name. A name given twice is
@@ -277,13 +290,15 @@ void CSingleDataSource::QueryElements(const std::u16string& sql,
 
   XmlOutput xml;
   xml.Append(u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?>");
-  ElementWriter writer(&xml, names[0], attributes, std::move(keys));
+  ElementWriter writer(&xml, names[0], attributes, std::move(keys), max_units);
   // The rows are counted as a Query of as many columns as there are names.
   RunStatement(sql, true, &writer);
+  if (writer.Full()) return false;
   xml.Append(writer.any_row() ? u"</root>" : u"<root/>");
+  if (xml.size() > max_units) return false;
   if (writer.replaced_rows() > 0) ReportReplacedCharacters(writer);
-  if (result == nullptr) return;
-  *result = xml.ReleaseBstr();
+  if (result != nullptr) *result = xml.ReleaseBstr();
+  return true;
 }
 
 std::u16string CSingleDataSource::QueryTree(const std::u16string& sql, std::u16string_view element,

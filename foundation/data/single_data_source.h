@@ -28,6 +28,7 @@
 // are thread-safe.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -88,6 +89,10 @@ class CSingleDataSource {
   // (names among `names` that identify a row) or, without them, by their position.
   void QueryElements(const std::u16string& sql, const std::vector<std::u16string>& names,
                      BSTR* result, const std::vector<std::u16string>& key_names = {});
+  // As QueryElements, with the document held to `max_units` UTF-16 units as the rows are read:
+  // once it would be longer, no further row is read, nothing is stored and false is answered.
+  bool QueryElementsWithin(const std::u16string& sql, const std::vector<std::u16string>& names,
+                           std::size_t max_units, BSTR* result);
   // The rows of a tree, each listed after its parent as a hierarchical query lists them, as a
   // serialised document: `root` holding one element `element` per row, whose attribute
   // names[i] holds column i (attributes in name order), nested in the element of the row whose
@@ -124,6 +129,11 @@ class CSingleDataSource {
   // per row when it is given. `count_failure`: the failure counts towards the clean-up.
   template <class RowReader>
   void RunStatement(const std::u16string& sql, bool count_failure, RowReader* read_row);
+  // The element document of QueryElements, held to `max_units`: false, storing nothing, when
+  // it would be longer.
+  bool WriteElements(const std::u16string& sql, const std::vector<std::u16string>& names,
+                     const std::vector<std::u16string>& key_names, std::size_t max_units,
+                     BSTR* result);
   [[noreturn]] void Fail(const std::u16string& message, std::int32_t code, bool count_failure);
   void CleanPendingTransactions(std::int32_t code);
 

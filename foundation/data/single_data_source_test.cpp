@@ -318,6 +318,25 @@ TEST_P(StatementTest, AFailingStatementIsLoggedInFullAndReportedGenerically) {
   EXPECT_EQ(value, u"2");
 }
 
+TEST_P(StatementTest, QueryElementsWithinStoresOnlyADocumentWithinItsBound) {
+  CCommDataSource source = Source();
+  const std::u16string sql = u"SELECT NAME, ID FROM T_ROW ORDER BY ID";
+  BSTR whole = nullptr;
+  source.QueryElements(sql, {u"p", u"id"}, &whole);
+  const std::u16string expected = Text(whole);
+  BSTR result = nullptr;
+  ASSERT_TRUE(source.QueryElementsWithin(sql, {u"p", u"id"}, expected.size(), &result));
+  EXPECT_EQ(Text(result), expected);
+  // One unit short, whether in the rows or in the closing tag: nothing is stored.
+  for (std::size_t max_units : {expected.size() - 1, expected.size() - 10}) {
+    result = nullptr;
+    EXPECT_FALSE(source.QueryElementsWithin(sql, {u"p", u"id"}, max_units, &result)) << max_units;
+    EXPECT_EQ(result, nullptr);
+  }
+  ASSERT_TRUE(source.QueryElementsWithin(u"SELECT ID FROM T_EMPTY", {u"p"}, 80, &result));
+  EXPECT_EQ(Text(result), u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?><root/>");
+}
+
 TEST_P(StatementTest, AFailingRowFetchFailsTheStatement) {
   CCommDataSource source = Source();
   std::vector<std::u16string> values;
