@@ -23,6 +23,7 @@
 #include "report/emr_report.h"
 #include "report/parameter_placement.h"
 #include "report/report_parameters.h"
+#include "report/report_queries.h"
 #include "report/report_store.h"
 #include "report/result_document.h"
 
@@ -60,8 +61,10 @@ std::u16string RunReportSql(CEMRDataSource* data_source, LONG report_id,
   std::vector<std::u16string> names;
   SplitString(row_names.get(), u",", names);
   if (names.empty()) return kEmptyOldFormatData;
+  korvalis::report::CheckReportQuery(statement);
   ScopedBstr rows;
-  data_source->QueryElements(statement, names, rows.out());
+  korvalis::report::QueryReportRows(*data_source, statement, names,
+                                    korvalis::report::kMaxReportRowUnits, rows.out());
   return rows.text();
 }
 
@@ -70,7 +73,7 @@ std::u16string TransformReport(CSingleDataSource& data_source, LONG report_id,
                                const std::u16string& data) {
   korvalis::xml::Document source = NewTransformDocument();
   korvalis::xml::Document stylesheet = NewTransformDocument();
-  if (!source.LoadXml(korvalis::ToUtf8(data))) {
+  if (!source.LoadXml(korvalis::ToUtf8(data), korvalis::xml::Document::Writer::kSystem)) {
     throw CEMRException(std::u16string(u"装载XML内容错误."));
   }
   ScopedBstr xslt;

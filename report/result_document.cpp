@@ -15,6 +15,7 @@
 #include "platform/com/scoped_bstr.h"
 #include "platform/text/ascii.h"
 #include "report/report_parameters.h"
+#include "report/report_queries.h"
 #include "report/report_store.h"
 
 namespace korvalis::report {
@@ -123,15 +124,20 @@ void AppendResultXml(DomDocumentBuilder& result, CSingleDataSource& data_source,
     }
     return;
   }
-  // Every statement is completed before the first one runs, so that a refused value stops
-  // the report before it reads anything.
+  // Every statement is completed and checked before the first one runs, so that a refused
+  // value or a statement that is no query stops the report before it reads anything.
   CDBType& dialect = *data_source.GetDBType();
   for (ReportStatement& statement : statements) {
     statement.sql = PlaceParameters(statement.sql, parameters, dialect);
+    CheckReportQuery(statement.sql);
   }
+  // The rows of all statements together are held to the bound of one run.
+  std::size_t row_units = 0;
   for (std::size_t i = 0; i < statements.size(); ++i) {
     com::ScopedBstr rows;
-    data_source.QueryElements(statements[i].sql, statements[i].names, rows.out());
+    QueryReportRows(data_source, statements[i].sql, statements[i].names,
+                    kMaxReportRowUnits - row_units, rows.out());
+    row_units += SysStringLen(rows.get());
     CXmlStringParser answer(rows.get());
     const xercesc::DOMDocument* rows_document = answer.GetDocument();
     if (rows_document == nullptr) throw CEMRException(std::u16string(u"装载XML内容错误."));

@@ -41,8 +41,9 @@ enum class ResultForm { kContent, kStructure };
 // caller's identity or the request does not parse, with "报表未配置SQL语句,请与系统管理员联系."
 // when MULTI_SQL is empty or not well formed, or holds a `sql` without `gramar` or `property`
 // (or, in the content form, without names), before any statement runs, and with the data
-// source's message when a statement fails. A placement that is refused fails the content form
-// before any statement runs.
+// source's message when a statement fails. A placement that is refused, or a statement that
+// is not a query, fails the content form before any statement runs; rows beyond the bound of
+// report_queries.h fail it with kReportRowsTooLarge.
 std::u16string BuildResultXml(CSingleDataSource& data_source, LONG report_id, BSTR request,
                               BSTR client_info, ResultForm form);
 
