@@ -113,7 +113,9 @@ TEST(TransformTest, WorkStoppedAtAnyPointEndsCleanly) {
     ASSERT_NE(outcome, TransformOutcome::kFailed) << budget;
     stopped = stopped || outcome == TransformOutcome::kTooLarge;
     done = outcome == TransformOutcome::kDone;
-    if (done) EXPECT_EQ(output, whole);
+    if (done) {
+      EXPECT_EQ(output, whole);
+    }
   }
   EXPECT_TRUE(stopped);
 }
