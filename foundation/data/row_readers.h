@@ -159,6 +159,8 @@ class ElementWriter {
   void Start(const db::Rowset& rows);
   void Row(const db::Rowset& rows);
   bool Full() const { return out_->size() > max_units_; }
+  // Whether the writer may be full before the last row: its rows are then read as they come.
+  bool Bounded() const { return max_units_ != SIZE_MAX; }
   bool any_row() const { return rows_ > 0; }
   // The rows that held a character XML cannot carry, and the keys of the first kMaxKeptRows
   // of them ("id=P1 eventno=E1", or "第3行").

@@ -136,7 +136,13 @@ void CSingleDataSource::RunStatement(const std::u16string& sql, bool count_failu
     Connection& connection = GetSession();
     try {
       korvalis::AssignUtf8(sql, sql_utf8_);
-      std::unique_ptr<Rowset> rows = connection.Execute(sql_utf8_);
+      bool bounded = false;
+      if constexpr (requires { read_row->Bounded(); }) {
+        bounded = read_row != nullptr && read_row->Bounded();
+      }
+      // A reader held to a bound reads no row past it, so no row past it is received.
+      std::unique_ptr<Rowset> rows =
+          bounded ? connection.ExecuteStreamed(sql_utf8_) : connection.Execute(sql_utf8_);
       if (read_row != nullptr) {
         read_row->Start(*rows);
         while (rows->Next()) {

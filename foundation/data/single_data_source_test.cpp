@@ -58,6 +58,9 @@ class StatementTest : public ::testing::TestWithParam<korvalis::db::Engine> {
       database->Run("INSERT INTO T_ROW VALUES (2, '<a&b>\"c''', 'n')");
       database->Run("CREATE TABLE T_EMPTY (ID NUMBER(10))");
       database->Run("CREATE TABLE T_SERIAL (SERIAL NUMBER(10), WHO VARCHAR2(10))");
+      // 5,000 rows in the order they were written; the 4,000th holds 0.
+      database->Run("CREATE TABLE T_DIVISOR (N NUMBER(10))");
+      database->Run("INSERT INTO T_DIVISOR SELECT 4000 - LEVEL FROM DUAL CONNECT BY LEVEL <= 5000");
     }
     return *database;
   }
@@ -335,6 +338,19 @@ TEST_P(StatementTest, QueryElementsWithinStoresOnlyADocumentWithinItsBound) {
   }
   ASSERT_TRUE(source.QueryElementsWithin(u"SELECT ID FROM T_EMPTY", {u"p"}, 80, &result));
   EXPECT_EQ(Text(result), u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?><root/>");
+}
+
+// The rows past the bound are never received, nor computed where the engine computes rows as
+// they are asked for: the row that would fail lies beyond the bound.
+TEST_P(StatementTest, QueryElementsWithinReadsNoRowPastItsBound) {
+  CCommDataSource source = Source();
+  const std::u16string sql = u"SELECT N, 1 / N AS Q FROM T_DIVISOR";
+  BSTR result = nullptr;
+  EXPECT_FALSE(source.QueryElementsWithin(sql, {u"r", u"n", u"q"}, 20000, &result));
+  EXPECT_EQ(result, nullptr);
+  EXPECT_TRUE(events_.Records().empty());
+  ExpectDatabaseError(
+      [&] { source.QueryElementsWithin(sql, {u"r", u"n", u"q"}, std::size_t{1} << 30, &result); });
 }
 
 TEST_P(StatementTest, AFailingRowFetchFailsTheStatement) {

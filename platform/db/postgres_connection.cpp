@@ -270,6 +270,76 @@ std::unique_ptr<Rowset> PostgresConnection::Execute(std::string_view sql) {
   return Run(sql, nullptr);
 }
 
+// The rows of a query read through a cursor of the open transaction, a batch at a time: only
+// the batch being read is held. The cursor ends with the transaction (the rowset ends before
+// it, as every rowset does).
+class PostgresCursorRowset final : public Rowset {
+ public:
+  // `first`: the result of the first FETCH, owned from here on.
+  PostgresCursorRowset(PostgresConnection* connection, std::string fetch,
+                       std::shared_ptr<const Translation> translation, PGresult* first)
+      : connection_(connection), fetch_(std::move(fetch)), translation_(std::move(translation)) {
+    Take(first);
+    ++connection_->cursors_read_;
+  }
+  ~PostgresCursorRowset() override { --connection_->cursors_read_; }
+  PostgresCursorRowset(const PostgresCursorRowset&) = delete;
+  PostgresCursorRowset& operator=(const PostgresCursorRowset&) = delete;
+
+  int ColumnCount() const override { return batch_->ColumnCount(); }
+  const std::string& ColumnName(int column) const override { return batch_->ColumnName(column); }
+  bool Next() override {
+    while (!batch_->Next()) {
+      if (last_batch_) return false;
+      Take(connection_->FetchRows(fetch_));
+    }
+    return true;
+  }
+  bool IsNull(int column) const override { return batch_->IsNull(column); }
+  std::string_view Text(int column) const override { return batch_->Text(column); }
+  bool IsBlob(int column) const override { return batch_->IsBlob(column); }
+  long long ChangedRows() const override { return -1; }
+
+  // Rows asked for by one FETCH.
+  static constexpr int kBatchRows = 1000;
+
+ private:
+  void Take(PGresult* result) {
+    last_batch_ = PQntuples(result) < kBatchRows;
+    batch_ = RowsOf(result, *translation_, nullptr);
+  }
+
+  PostgresConnection* connection_;
+  std::string fetch_;
+  std::shared_ptr<const Translation> translation_;
+  std::unique_ptr<Rowset> batch_;
+  bool last_batch_ = false;
+};
+
+std::unique_ptr<Rowset> PostgresConnection::ExecuteStreamed(std::string_view sql) {
+  CheckOpen();
+  // A cursor lives in a transaction; outside one the rows come whole.
+  if (!InTransaction()) return Execute(sql);
+  std::shared_ptr<const Translation> t = Translate(sql);
+  if (t->kind != sql::StatementKind::kSelect || t->statements.size() != 1 || t->changes_schema) {
+    return Execute(sql);
+  }
+  const std::string cursor = "korvalis_rows_" + std::to_string(++next_cursor_);
+  std::string fetch = "FETCH FORWARD " + std::to_string(PostgresCursorRowset::kBatchRows) +
+                      " FROM " + cursor;
+  const bool turn = TakesTurn(*t);
+  std::vector<Request> statements;
+  statements.push_back(Request{"DECLARE " + cursor + " NO SCROLL CURSOR FOR " + t->statements[0]});
+  statements.push_back(Request{fetch});
+  PGresult* first =
+      RunStatements(std::move(statements), turn, t->reads_sysdate, KeepsWork(*t, turn));
+  return std::make_unique<PostgresCursorRowset>(this, std::move(fetch), std::move(t), first);
+}
+
+pg_result* PostgresConnection::FetchRows(const std::string& fetch) {
+  return RunStatements({Request{fetch}}, false, false, false);
+}
+
 std::unique_ptr<Rowset> PostgresConnection::Run(std::string_view sql, const StatementShape* shape) {
   bool seen_before = false;
   std::shared_ptr<const Translation> t;
@@ -375,8 +445,10 @@ pg_result* PostgresConnection::RunStatements(std::vector<Request> statements, bo
   // it committed. The reading part holds nothing and ends; the transaction goes on as a
   // writing one (READ COMMITTED after the turn), so the write and all after it see the world
   // after the turn.
+  // A cursor still being read lives in the reading part: then the write runs in it as it
+  // stands.
   const bool becoming_writer = in_transaction && takes_turn && !held_ && !turn_held_ &&
-                               mode_ == TransactionMode::kReading;
+                               mode_ == TransactionMode::kReading && cursors_read_ == 0;
   if (becoming_writer && open_) {
     requests.push_back(Request{"COMMIT"});
     requests.push_back(Request{kBeginWriting});

@@ -58,6 +58,9 @@ class PostgresConnection final : public Connection {
   PostgresConnection& operator=(const PostgresConnection&) = delete;
 
   std::unique_ptr<Rowset> Execute(std::string_view sql) override;
+  // A query in a transaction is read through a cursor of the transaction, a batch of rows at a
+  // time.
+  std::unique_ptr<Rowset> ExecuteStreamed(std::string_view sql) override;
   BlobValue ReadBlob(std::string_view sql) override;
   bool WriteBlob(std::string_view sql, std::optional<std::string_view> bytes) override;
   void Begin(TransactionMode mode) override;
@@ -97,6 +100,9 @@ class PostgresConnection final : public Connection {
   // Sends `requests` in one round trip; returns the result of requests[wanted], or throws the
   // first failure's DbError once every result is read.
   pg_result* RunPipeline(std::vector<Request>& requests, size_t wanted);
+  // The next batch of the cursor a streamed rowset reads (its FETCH statement).
+  friend class PostgresCursorRowset;
+  pg_result* FetchRows(const std::string& fetch);
   // The prepared statement for `text`: its name, and whether it must be prepared first.
   std::string PreparedName(const std::string& text, bool* prepare);
   void Send(const char* sql);
@@ -130,6 +136,10 @@ class PostgresConnection final : public Connection {
   int next_prepared_ = 0;
   bool deallocate_all_ = false;  // the next round trip drops every prepared statement first
   ShapeMemo shapes_;
+  int next_cursor_ = 0;
+  // Streamed rowsets being read: their cursors end with the transaction, so its reading part
+  // is not ended before a first write while they are read.
+  int cursors_read_ = 0;
   static constexpr size_t kMaxPrepared = 256;
 };
 

@@ -58,6 +58,12 @@ class Connection {
   // end before the connection's next Begin, Commit or Rollback and before the connection
   // itself. Throws DbError.
   virtual std::unique_ptr<Rowset> Execute(std::string_view sql) = 0;
+  // Runs a query whose reader may stop early (rows held to a bound): inside a transaction its
+  // rows are received as they are read, never all before the first, so that rows the reader
+  // never reads are never held (nor, where the engine computes rows as they are asked for,
+  // computed). Other statements may run while the rowset is read. Any other statement, and any
+  // statement outside a transaction, runs as Execute runs it. Throws DbError.
+  virtual std::unique_ptr<Rowset> ExecuteStreamed(std::string_view sql) { return Execute(sql); }
 
   // Reads the first column of the first row of the query `sql` (any query: joins, views and
   // inline views included). Throws DbError, also for a statement that is not a query.
