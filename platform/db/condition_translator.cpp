@@ -106,21 +106,26 @@ bool AppendDateLiteral(SqlType compared_with, const Expr& value, std::string* ou
 
 }  // namespace
 
-// EXISTS (query) and value IN (query).
+// EXISTS (query), value IN (query) and (value, ...) IN (query).
 SqlType Translator::EmitSubqueryCondition(const Expr& e, const Scope* scope, std::string* out) {
-  SqlType value = SqlType::kUnknown;
+  std::vector<SqlType> values;  // the type of each value compared with a column of the query
   if (e.kind == ExprKind::kExists) {
     if (e.negated) out->append("NOT ");
     out->append("EXISTS (");
+  } else if (e.args[0]->kind == ExprKind::kRow) {
+    CheckSelectWidth(*e.subquery, e.args[0]->args.size());
+    out->push_back('(');
+    EmitArgs(*e.args[0], 0, scope, out, &values);
+    out->push_back(')');
+    out->append(e.negated ? " NOT IN (" : " IN (");
   } else {
-    CheckSelectWidth(*e.subquery,
-                     e.args[0]->kind == ExprKind::kRow ? e.args[0]->args.size() : 1);
-    value = Emit(*e.args[0], scope, out);
+    CheckSelectWidth(*e.subquery, 1);
+    values.push_back(Emit(*e.args[0], scope, out));
     out->append(e.negated ? " NOT IN (" : " IN (");
   }
   const std::vector<ColumnInfo> columns = EmitSelect(*e.subquery, scope, out);
-  if (e.kind != ExprKind::kExists && e.args[0]->kind != ExprKind::kRow && !columns.empty()) {
-    RefuseDateComparedWithNumber(value, columns[0].type);
+  for (size_t i = 0; i < values.size() && i < columns.size(); ++i) {
+    RefuseDateComparedWithNumber(values[i], columns[i].type);
   }
   out->push_back(')');
   return SqlType::kNumber;
