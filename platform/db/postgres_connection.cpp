@@ -682,7 +682,12 @@ void PostgresConnection::BeginSubordinate(TransactionMode mode) {
 }
 
 void PostgresConnection::Commit() {
-  if (!InTransaction()) return;
+  if (!InTransaction()) {
+    // A transaction whose session the server ended (idle too long, or the connection lost) was
+    // undone there: its commit fails, so that no caller takes its work for done.
+    if (PQstatus(conn_) != CONNECTION_OK) CheckOpen();
+    return;
+  }
   const bool schema_changed = transaction_translations_ != nullptr;
   transaction_translations_.reset();
   const bool read_only = mode_ == TransactionMode::kReading && !held_ && !schema_changed;

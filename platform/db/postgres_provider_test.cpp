@@ -273,8 +273,10 @@ TEST_F(PostgresTransactionTest, AWriterIdleTooLongIsEndedAndTheOtherWritersGoOn)
                 std::string::npos)
           << e.what();
     }
-    // The transaction is over for its caller too; the connection is not used again.
+    // The transaction is over for its caller too, who cannot commit it; the connection is not
+    // used again.
     EXPECT_FALSE(idle->InTransaction());
+    EXPECT_THROW(idle->Commit(), DbError);
     EXPECT_FALSE(idle->Alive());
     EXPECT_THROW(idle->Begin(Connection::TransactionMode::kWriting), DbError);
   }
