@@ -1,0 +1,7 @@
+#include "foundation/calls/work_bounds.h"
+
+namespace korvalis {
+
+std::chrono::seconds TransformationTimeLimit() { return kDefaultCommandSeconds; }
+
+}  // namespace korvalis

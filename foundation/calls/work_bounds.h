@@ -1,0 +1,24 @@
+// The time bounds of the work one call does. Command Timeout, an item of the database's
+// initialisation string (seconds; 0: no bound; default kDefaultCommandSeconds), bounds every
+// statement a call runs and every transformation it makes. A transformation made while the
+// call holds the database's writers' turn is bounded further by the writers' wait
+// (kWritersWaitSeconds): the writers waiting for the turn fail once they have waited that long,
+// and on the server the idle bound of a writer would end the call's session before long.
+//
+// Thread-safety: reads the calling thread's call; safe on any thread.
+#pragma once
+
+#include <chrono>
+
+namespace korvalis {
+
+// Long enough for a hospital's monthly statistics over its data, short enough that a
+// statement or style sheet that runs away is ended within minutes.
+inline constexpr std::chrono::seconds kDefaultCommandSeconds{300};
+// How long a writer waits for the writers' turn before it fails.
+inline constexpr std::chrono::seconds kWritersWaitSeconds{30};
+
+// How long a transformation made now, on the calling thread, may run; zero: no bound.
+std::chrono::seconds TransformationTimeLimit();
+
+}  // namespace korvalis
