@@ -13,8 +13,10 @@
 
 // The forwarders bind inside whatever links them and are exported by no program or library.
 #pragma GCC visibility push(hidden)
+#include <libxml/encoding.h>
 #include <libxml/globals.h>
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
 #include <libxml/xmlmemory.h>
@@ -28,8 +30,10 @@ namespace {
 
 #define KORVALIS_LIBXML2_FUNCTIONS(X)                                                           \
   X(xmlAddChild) X(xmlBufferAdd) X(xmlBufferContent) X(xmlBufferCreate) X(xmlBufferFree)       \
-  X(xmlBufferLength) X(xmlCopyDoc) X(xmlDocCopyNode) X(xmlDocGetRootElement) X(xmlFreeDoc)      \
-  X(xmlFreeNode) X(xmlFreeNodeList) X(xmlGetProp) X(xmlInitParser) X(xmlMemSetup) X(xmlNewDoc)  \
+  X(xmlBufferLength) X(xmlCopyDoc) X(xmlCreatePushParserCtxt) X(xmlCtxtUseOptions)              \
+  X(xmlDocCopyNode) X(xmlDocGetRootElement) X(xmlFindCharEncodingHandler) X(xmlFreeDoc)         \
+  X(xmlFreeNode) X(xmlFreeNodeList) X(xmlFreeParserCtxt) X(xmlGetProp) X(xmlInitParser)         \
+  X(xmlMemSetup) X(xmlNewDoc) X(xmlParseChunk) X(xmlSwitchToEncoding)                           \
   X(xmlNewDocNode) X(xmlNewDocText) X(xmlNewDocTextLen) X(xmlNewProp) X(xmlNodeDump)            \
   X(xmlNodeGetContent) X(xmlNodeGetSpacePreserve) X(xmlNodeListGetString) X(xmlNodeSetContent)  \
   X(xmlOutputBufferClose) X(xmlOutputBufferCreateIO) X(xmlOutputBufferFlush)                    \
@@ -80,6 +84,16 @@ const xmlChar* xmlBufferContent(const xmlBuffer* buf) { return Libxml2().xmlBuff
 xmlBufferPtr xmlBufferCreate() { return Libxml2().xmlBufferCreate(); }
 int xmlBufferLength(const xmlBuffer* buf) { return Libxml2().xmlBufferLength(buf); }
 xmlDocPtr xmlCopyDoc(xmlDocPtr doc, int recursive) { return Libxml2().xmlCopyDoc(doc, recursive); }
+xmlParserCtxtPtr xmlCreatePushParserCtxt(xmlSAXHandlerPtr sax, void* user_data, const char* chunk,
+                                         int size, const char* filename) {
+  return Libxml2().xmlCreatePushParserCtxt(sax, user_data, chunk, size, filename);
+}
+int xmlCtxtUseOptions(xmlParserCtxtPtr ctxt, int options) {
+  return Libxml2().xmlCtxtUseOptions(ctxt, options);
+}
+xmlCharEncodingHandlerPtr xmlFindCharEncodingHandler(const char* name) {
+  return Libxml2().xmlFindCharEncodingHandler(name);
+}
 xmlNodePtr xmlDocCopyNode(xmlNodePtr node, xmlDocPtr doc, int recursive) {
   return Libxml2().xmlDocCopyNode(node, doc, recursive);
 }
@@ -97,6 +111,9 @@ void xmlFreeNode(xmlNodePtr cur) {
 }
 void xmlFreeNodeList(xmlNodePtr cur) {
   if (cur != nullptr) Libxml2().xmlFreeNodeList(cur);
+}
+void xmlFreeParserCtxt(xmlParserCtxtPtr ctxt) {
+  if (ctxt != nullptr) Libxml2().xmlFreeParserCtxt(ctxt);
 }
 void xmlXPathFreeContext(xmlXPathContextPtr ctxt) {
   if (ctxt != nullptr) Libxml2().xmlXPathFreeContext(ctxt);
@@ -136,6 +153,12 @@ xmlChar* xmlNodeListGetString(xmlDocPtr doc, const xmlNode* list, int inLine) {
 }
 void xmlNodeSetContent(xmlNodePtr cur, const xmlChar* content) {
   Libxml2().xmlNodeSetContent(cur, content);
+}
+int xmlParseChunk(xmlParserCtxtPtr ctxt, const char* chunk, int size, int terminate) {
+  return Libxml2().xmlParseChunk(ctxt, chunk, size, terminate);
+}
+int xmlSwitchToEncoding(xmlParserCtxtPtr ctxt, xmlCharEncodingHandlerPtr handler) {
+  return Libxml2().xmlSwitchToEncoding(ctxt, handler);
 }
 int xmlOutputBufferClose(xmlOutputBufferPtr out) { return Libxml2().xmlOutputBufferClose(out); }
 int xmlOutputBufferFlush(xmlOutputBufferPtr out) { return Libxml2().xmlOutputBufferFlush(out); }

@@ -1,6 +1,8 @@
 #include "platform/xml/dom.h"
 
+#include <libxml/encoding.h>
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 #include <libxml/tree.h>
 #include <libxml/xpath.h>
 
@@ -134,6 +136,15 @@ std::string QualifiedName(xmlNodePtr node) {
     name = ToString(node->ns->prefix) + ":" + name;
   }
   return name;
+}
+
+// Texts are loaded as already decoded, whatever their declaration names.
+constexpr char kLoadEncoding[] = "UTF-8";
+
+int LoadOptions(Document::Writer writer) {
+  int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+  if (writer == Document::Writer::kSystem) options |= XML_PARSE_HUGE;
+  return options;
 }
 
 }  // namespace
@@ -397,12 +408,15 @@ Document& Document::operator=(Document&&) noexcept = default;
 
 bool Document::LoadXml(std::string_view text, Writer writer) {
   EnsureLibraryStarted();
-  int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-  if (writer == Writer::kSystem) options |= XML_PARSE_HUGE;
   xmlDocPtr parsed = nullptr;
   if (!text.empty() && text.size() <= static_cast<std::size_t>(INT32_MAX)) {
-    parsed = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, "UTF-8", options);
+    parsed = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, kLoadEncoding,
+                           LoadOptions(writer));
   }
+  return Adopt(parsed);
+}
+
+bool Document::Adopt(_xmlDoc* parsed) {
   if (parsed == nullptr || xmlDocGetRootElement(parsed) == nullptr) {
     xmlFreeDoc(parsed);
     data_ = std::make_shared<DocumentData>();
@@ -411,6 +425,58 @@ bool Document::LoadXml(std::string_view text, Writer writer) {
   DropBlankTextNodes(xmlDocGetRootElement(parsed));
   data_ = std::make_shared<DocumentData>(parsed);
   return true;
+}
+
+// ---- DocumentLoader ----
+
+DocumentLoader::DocumentLoader() {
+  EnsureLibraryStarted();
+  parser_ = xmlCreatePushParserCtxt(nullptr, nullptr, nullptr, 0, nullptr);
+  if (parser_ == nullptr) throw std::bad_alloc();
+  // As xmlReadMemory with an encoding: the encoding is named to the parser and the input
+  // decoded by it, whatever the declaration says.
+  xmlCtxtUseOptions(parser_, LoadOptions(Document::Writer::kSystem));
+  parser_->encoding = xmlStrdup(BAD_CAST kLoadEncoding);
+  xmlCharEncodingHandlerPtr utf8 = xmlFindCharEncodingHandler(kLoadEncoding);
+  if (parser_->encoding == nullptr || utf8 == nullptr || xmlSwitchToEncoding(parser_, utf8) != 0) {
+    xmlFreeParserCtxt(parser_);
+    throw std::bad_alloc();
+  }
+}
+
+DocumentLoader::~DocumentLoader() {
+  if (parser_->myDoc != nullptr) xmlFreeDoc(parser_->myDoc);
+  xmlFreeParserCtxt(parser_);
+}
+
+void DocumentLoader::Append(std::string_view piece) {
+  // libxml2 takes a piece's length as an int: a longer one goes in parts, each ending before
+  // a character's first byte.
+  constexpr std::size_t kMaxPart = std::size_t{1} << 30;
+  while (piece.size() > kMaxPart) {
+    std::size_t cut = kMaxPart;
+    while ((static_cast<unsigned char>(piece[cut]) & 0xC0) == 0x80) --cut;
+    Parse(piece.substr(0, cut), false);
+    piece.remove_prefix(cut);
+  }
+  Parse(piece, false);
+}
+
+void DocumentLoader::Parse(std::string_view piece, bool last) {
+  if (!parser_->wellFormed || parser_->disableSAX) return;
+  xmlParseChunk(parser_, piece.data(), static_cast<int>(piece.size()), last ? 1 : 0);
+}
+
+bool DocumentLoader::Finish(Document& document) {
+  Parse({}, true);
+  xmlDocPtr parsed = parser_->myDoc;
+  parser_->myDoc = nullptr;
+  // As xmlReadMemory: a text that is not well formed gives no document.
+  if (!parser_->wellFormed) {
+    xmlFreeDoc(parsed);
+    parsed = nullptr;
+  }
+  return document.Adopt(parsed);
 }
 
 bool Document::HasDocumentElement() const { return xmlDocGetRootElement(data_->doc) != nullptr; }

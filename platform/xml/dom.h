@@ -29,6 +29,7 @@
 
 struct _xmlDoc;
 struct _xmlNode;
+struct _xmlParserCtxt;
 
 namespace korvalis::xml {
 
@@ -141,7 +142,42 @@ class Document {
   _xmlDoc* Native() const;
 
  private:
+  friend class DocumentLoader;
+  // Takes the parsed document (null when the text did not parse): false, leaving the document
+  // empty, without a document element.
+  bool Adopt(_xmlDoc* parsed);
+
   std::shared_ptr<DocumentData> data_;
+};
+
+// A document that the system writes itself, loaded as it is written: each piece of the text is
+// parsed when it comes, so that the text is never held whole, and the document is the one that
+// Document::LoadXml(pieces joined, Writer::kSystem) loads: same parser, options and clean-up.
+//
+//   DocumentLoader loader;
+//   loader.Append("<?xml version=\"1.0\"?><root>");
+//   loader.Append("<row/></root>");
+//   Document document;
+//   bool loaded = loader.Finish(document);
+class DocumentLoader {
+ public:
+  // Throws std::bad_alloc when no parser can be made.
+  DocumentLoader();
+  ~DocumentLoader();
+  DocumentLoader(const DocumentLoader&) = delete;
+  DocumentLoader& operator=(const DocumentLoader&) = delete;
+
+  // Parses the next piece of the text (UTF-8). Once the text is known not to parse, the pieces
+  // are passed over. Precondition: the piece ends after a whole character; Finish was not called.
+  void Append(std::string_view piece);
+  // Ends the text and moves the document into `document`: false, leaving it without any node,
+  // when the text does not parse. Precondition: called once.
+  bool Finish(Document& document);
+
+ private:
+  void Parse(std::string_view piece, bool last);
+
+  _xmlParserCtxt* parser_;
 };
 
 // Starts libxml2 once per process, its allocation counted (memory_budget.h); every entry point of

@@ -1,6 +1,7 @@
 #include "platform/xml/dom.h"
 
 #include <gtest/gtest.h>
+#include <libxml/tree.h>
 
 #include <string>
 
@@ -35,6 +36,63 @@ TEST(DocumentTest, TheSystemsOwnDocumentsLoadBeyondTheLimitsOfCallersTexts) {
   EXPECT_FALSE(document.LoadXml(rows)) << "a caller's text keeps the limits";
   ASSERT_TRUE(document.LoadXml(rows, Document::Writer::kSystem));
   EXPECT_EQ(document.DocumentElement().Children().size(), 2600u);
+}
+
+// A document as the transformation reads it: its declaration and its tree.
+std::string Dump(const Document& document) {
+  const _xmlDoc* doc = document.Native();
+  const auto text = [](const xmlChar* value) {
+    return value == nullptr ? std::string("-") : std::string(reinterpret_cast<const char*>(value));
+  };
+  return text(doc->version) + " " + text(doc->encoding) + " " + std::to_string(doc->standalone) +
+         " " + document.DocumentElement().Xml();
+}
+
+TEST(DocumentLoaderTest, LoadsTheTextInPiecesAsLoadXmlLoadsItWhole) {
+  const std::string text =
+      "<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?><root>"
+      "<r a=\"&#x9;x&#xA;\" b=\"&amp;&lt;&quot;\">李&#xD;\n</r><r>  </r>"
+      "<r xml:space=\"preserve\">  <s/> </r><p:r q:a=\"1\">𠀀\xEF\xBF\xBD</p:r>"
+      "<r/>\n</root>";
+  Document whole;
+  ASSERT_TRUE(whole.LoadXml(text, Document::Writer::kSystem));
+  const std::string expected = Dump(whole);
+  for (std::size_t cut : {std::size_t{1}, std::size_t{60}, std::size_t{64}, std::size_t{100},
+                          text.find("李") + 3, text.size() - 1}) {
+    SCOPED_TRACE(cut);
+    DocumentLoader loader;
+    loader.Append(text.substr(0, cut));
+    loader.Append("");
+    loader.Append(text.substr(cut));
+    Document pieces;
+    ASSERT_TRUE(loader.Finish(pieces));
+    EXPECT_EQ(Dump(pieces), expected);
+  }
+  // Beyond the limits of a caller's text, as the system's own.
+  DocumentLoader rows;
+  rows.Append("<root>");
+  for (int i = 0; i < 2600; ++i) rows.Append("<row>" + std::string(4000, 'x') + "</row>");
+  rows.Append("</root>");
+  Document loaded;
+  ASSERT_TRUE(rows.Finish(loaded));
+  EXPECT_EQ(loaded.DocumentElement().Children().size(), 2600u);
+}
+
+TEST(DocumentLoaderTest, ATextThatDoesNotParseLeavesNoNode) {
+  for (std::string_view bad : {"<root><r></root>", "<root>", "<a/>", "<a/><b"}) {
+    SCOPED_TRACE(bad);
+    DocumentLoader loader;
+    loader.Append(bad);
+    loader.Append("<more/>");
+    Document document;
+    ASSERT_TRUE(document.LoadXml("<old/>"));
+    EXPECT_FALSE(loader.Finish(document));
+    EXPECT_FALSE(document.HasDocumentElement());
+    EXPECT_EQ(document.Native()->children, nullptr);
+  }
+  DocumentLoader nothing;
+  Document document;
+  EXPECT_FALSE(nothing.Finish(document));
 }
 
 TEST(DocumentTest, LoadsNoExternalEntity) {
