@@ -7,7 +7,8 @@
 //   new format: request + identity ─▶ result document (result_document.h) ─┤
 //                                        XSLT ─▶ content ─▶ compressed text form
 //
-// Nothing outlives the call: documents and maps live on its stack.
+// The rows are read straight into the data document that the style sheet reads
+// (report_queries.h). Nothing outlives the call: documents and maps live on its stack.
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
 #include "foundation/text/string_util.h"
+#include "foundation/xml/dom_builder.h"
 #include "foundation/xml/xsl_transform.h"
 #include "platform/com/scoped_bstr.h"
 #include "platform/text/unicode.h"
@@ -51,8 +53,8 @@ std::u16string GetReportSqlText(CSingleDataSource& data_source, LONG report_id,
 // The old format's data document: the statement's rows shaped by the names of SQL_PRO (the
 // first names each row's element, the others its attributes). Names that are only commas run
 // nothing.
-std::u16string RunReportSql(CEMRDataSource* data_source, LONG report_id,
-                            const std::u16string& statement) {
+korvalis::xml::Document RunReportSql(CEMRDataSource* data_source, LONG report_id,
+                                     const std::u16string& statement) {
   ScopedBstr row_names;
   CBEMRReport::GetSQLProperty(data_source, report_id, row_names.out());
   if (SysStringLen(row_names.get()) == 0) {
@@ -60,22 +62,21 @@ std::u16string RunReportSql(CEMRDataSource* data_source, LONG report_id,
   }
   std::vector<std::u16string> names;
   SplitString(row_names.get(), u",", names);
-  if (names.empty()) return kEmptyOldFormatData;
-  korvalis::report::CheckReportQuery(statement);
-  ScopedBstr rows;
-  korvalis::report::QueryReportRows(*data_source, statement, names,
-                                    korvalis::report::kMaxReportRowUnits, rows.out());
-  return rows.text();
+  korvalis::report::ReportDataDocument data;
+  if (names.empty()) {
+    data.Append(kEmptyOldFormatData);
+  } else {
+    korvalis::report::CheckReportQuery(statement);
+    data.Append(korvalis::kDomDeclaration);
+    data.AppendRows(*data_source, statement, names, u"root");
+  }
+  return data.Finish();
 }
 
 // The data document transformed by the report's style sheet.
 std::u16string TransformReport(CSingleDataSource& data_source, LONG report_id,
-                               const std::u16string& data) {
-  korvalis::xml::Document source = NewTransformDocument();
+                               const korvalis::xml::Document& source) {
   korvalis::xml::Document stylesheet = NewTransformDocument();
-  if (!source.LoadXml(korvalis::ToUtf8(data), korvalis::xml::Document::Writer::kSystem)) {
-    throw CEMRException(std::u16string(u"装载XML内容错误."));
-  }
   ScopedBstr xslt;
   korvalis::report::ReadReportColumn(data_source, korvalis::report::kXsltColumn, report_id,
                                      xslt.out());
@@ -93,8 +94,7 @@ std::u16string GetNewFormatContent(CEMRDataSource* data_source, LONG report_id, 
                                    BSTR client_info) {
   return TransformReport(
       *data_source, report_id,
-      korvalis::report::BuildResultXml(*data_source, report_id, request, client_info,
-                                       korvalis::report::ResultForm::kContent));
+      korvalis::report::BuildResultXml(*data_source, report_id, request, client_info));
 }
 
 // The content of an old-format report: the rows of its statement transformed.
@@ -120,8 +120,7 @@ long CBEMRReport::GetReportContent(CEMRDataSource* pDataSource, LONG lngReportID
 
 long CBEMRReport::GetResultXML(CEMRDataSource* pDataSource, LONG lngReportID, BSTR bstrParam,
                                BSTR bstrClientInfo, BSTR* pbstrXml) {
-  korvalis::StoreBstrResult(pbstrXml, korvalis::report::BuildResultXml(
-                                          *pDataSource, lngReportID, bstrParam, bstrClientInfo,
-                                          korvalis::report::ResultForm::kStructure));
+  korvalis::StoreBstrResult(pbstrXml, korvalis::report::ResultStructureXml(
+                                          *pDataSource, lngReportID, bstrParam, bstrClientInfo));
   return 0;
 }

@@ -48,7 +48,7 @@ const DOMElement* FirstElementBelow(const DOMElement* scope, const char16_t* tag
 // The statements of MULTI_SQL, every one checked before any runs: a document that is
 // damaged or cut short is refused whole.
 std::vector<ReportStatement> ReadStatements(CSingleDataSource& data_source, LONG report_id,
-                                            ResultForm form) {
+                                            bool content) {
   com::ScopedBstr stored;
   ReadReportColumn(data_source, kMultiSqlColumn, report_id, stored.out());
   CXmlStringParser parser(stored.get());
@@ -69,7 +69,7 @@ std::vector<ReportStatement> ReadStatements(CSingleDataSource& data_source, LONG
     for (const DOMElement* name : ElementChildren(property)) {
       statements[i].names.push_back(TextContent(name));
     }
-    if (form == ResultForm::kContent && statements[i].names.empty()) {
+    if (content && statements[i].names.empty()) {
       throw CEMRException(std::u16string(kNoStatements));
     }
   }
@@ -106,55 +106,54 @@ ReportParameters ParseResultParams(DomDocumentBuilder& result, BSTR request, BST
   return parameters;
 }
 
-// Appends one element per statement, "result" + its position.
-void AppendResultXml(DomDocumentBuilder& result, CSingleDataSource& data_source, LONG report_id,
-                     const ReportParameters& parameters, ResultForm form) {
-  std::vector<ReportStatement> statements = ReadStatements(data_source, report_id, form);
-  constexpr std::u16string_view kBadName = u"查询元素名称无效: ";
-  if (form == ResultForm::kStructure) {
-    for (std::size_t i = 0; i < statements.size(); ++i) {
-      const std::vector<std::u16string>& names = statements[i].names;
-      if (names.empty()) continue;
-      DOMElement* element = result.Append(result.root(), ResultName(i));
-      DOMElement* row = result.Append(element, CheckedName(names[0], kBadName));
-      for (std::size_t n = 1; n < names.size(); ++n) {
-        const std::u16string name(TrimAsciiSpaces(names[n]));
-        result.SetAttribute(row, CheckedName(name, kBadName), u"");
-      }
-    }
-    return;
-  }
-  // Every statement is completed and checked before the first one runs, so that a refused
-  // value or a statement that is no query stops the report before it reads anything.
-  CDBType& dialect = *data_source.GetDBType();
-  for (ReportStatement& statement : statements) {
-    statement.sql = PlaceParameters(statement.sql, parameters, dialect);
-    CheckReportQuery(statement.sql);
-  }
-  // The rows of all statements together are held to the bound of one run.
-  std::size_t row_units = 0;
-  for (std::size_t i = 0; i < statements.size(); ++i) {
-    com::ScopedBstr rows;
-    QueryReportRows(data_source, statements[i].sql, statements[i].names,
-                    kMaxReportRowUnits - row_units, rows.out());
-    row_units += SysStringLen(rows.get());
-    CXmlStringParser answer(rows.get());
-    const xercesc::DOMDocument* rows_document = answer.GetDocument();
-    if (rows_document == nullptr) throw CEMRException(std::u16string(u"装载XML内容错误."));
-    DOMElement* element = result.Append(result.root(), ResultName(i));
-    for (const DOMElement* row : ElementChildren(rows_document->getDocumentElement())) {
-      result.AppendCopy(element, row);
-    }
-  }
-}
-
 }  // namespace
 
-std::u16string BuildResultXml(CSingleDataSource& data_source, LONG report_id, BSTR request,
-                              BSTR client_info, ResultForm form) {
+xml::Document BuildResultXml(CSingleDataSource& data_source, LONG report_id, BSTR request,
+                             BSTR client_info) {
+  std::u16string head;
+  std::vector<ReportStatement> statements;
+  {
+    DomDocumentBuilder result(u"root");
+    const ReportParameters parameters = ParseResultParams(result, request, client_info);
+    statements = ReadStatements(data_source, report_id, true);
+    // Every statement is completed and checked before the first one runs, so that a refused
+    // value or a statement that is no query stops the report before it reads anything.
+    CDBType& dialect = *data_source.GetDBType();
+    for (ReportStatement& statement : statements) {
+      statement.sql = PlaceParameters(statement.sql, parameters, dialect);
+      CheckReportQuery(statement.sql);
+    }
+    head = result.Write();
+  }
+  // The document as the writer would write it whole: its head, `clientinfo` and `params`, up
+  // to the end of `root` (which holds them, so that it is written "...</root>"); then the rows
+  // of each statement, each in its result element.
+  constexpr std::u16string_view kRootEnd = u"</root>";
+  ReportDataDocument data;
+  data.Append(std::u16string_view(head).substr(0, head.size() - kRootEnd.size()));
+  for (std::size_t i = 0; i < statements.size(); ++i) {
+    data.AppendRows(data_source, statements[i].sql, statements[i].names, ResultName(i));
+  }
+  data.Append(kRootEnd);
+  return data.Finish();
+}
+
+std::u16string ResultStructureXml(CSingleDataSource& data_source, LONG report_id, BSTR request,
+                                  BSTR client_info) {
   DomDocumentBuilder result(u"root");
-  const ReportParameters parameters = ParseResultParams(result, request, client_info);
-  AppendResultXml(result, data_source, report_id, parameters, form);
+  ParseResultParams(result, request, client_info);
+  constexpr std::u16string_view kBadName = u"查询元素名称无效: ";
+  const std::vector<ReportStatement> statements = ReadStatements(data_source, report_id, false);
+  for (std::size_t i = 0; i < statements.size(); ++i) {
+    const std::vector<std::u16string>& names = statements[i].names;
+    if (names.empty()) continue;
+    DOMElement* element = result.Append(result.root(), ResultName(i));
+    DOMElement* row = result.Append(element, CheckedName(names[0], kBadName));
+    for (std::size_t n = 1; n < names.size(); ++n) {
+      const std::u16string name(TrimAsciiSpaces(names[n]));
+      result.SetAttribute(row, CheckedName(name, kBadName), u"");
+    }
+  }
   return result.Write();
 }
 

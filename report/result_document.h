@@ -16,12 +16,14 @@
 // request, after automatic replacement, in request order.
 //
 // Two forms:
-//   - content: every statement runs and its rows fill "result" + its position (1, 2, ...);
+//   - content: every statement runs and its rows fill "result" + its position (1, 2, ...); the
+//     document is loaded as it is written, its rows read straight into it (report_queries.h);
 //   - structure: nothing runs; "result" + position holds one empty sample row, its attribute
 //     names trimmed of white space; a statement without names adds no element, and its
 //     position is skipped.
-// The document is built with the XML library's DOM and written by its writer (an XML
-// declaration naming UTF-16, attributes in name order).
+// The identity and the parameters are built with the XML library's DOM and written by its
+// writer (an XML declaration naming UTF-16, attributes in name order); the rows of the content
+// form are written as that writer writes them.
 //
 // Thread-safety: stateless; concurrent calls work on their own data sources.
 #pragma once
@@ -30,21 +32,25 @@
 
 #include "platform/com/bstr.h"
 #include "platform/com/types.h"
+#include "platform/xml/dom.h"
 
 class CSingleDataSource;
 
 namespace korvalis::report {
 
-enum class ResultForm { kContent, kStructure };
+// The content form of the result document, loaded for the style sheet. Fails with
+// "解析属性信息错误." when the caller's identity or the request does not parse, with
+// "报表未配置SQL语句,请与系统管理员联系." when MULTI_SQL is empty or not well formed, or holds a
+// `sql` without `gramar`, `property` or names, before any statement runs, and with the data
+// source's message when a statement fails. A placement that is refused, or a statement that is
+// not a query, fails before any statement runs; rows beyond the bound of report_queries.h fail
+// it with kReportRowsTooLarge.
+xml::Document BuildResultXml(CSingleDataSource& data_source, LONG report_id, BSTR request,
+                             BSTR client_info);
 
-// The result document of the report, serialised. Fails with "解析属性信息错误." when the
-// caller's identity or the request does not parse, with "报表未配置SQL语句,请与系统管理员联系."
-// when MULTI_SQL is empty or not well formed, or holds a `sql` without `gramar` or `property`
-// (or, in the content form, without names), before any statement runs, and with the data
-// source's message when a statement fails. A placement that is refused, or a statement that
-// is not a query, fails the content form before any statement runs; rows beyond the bound of
-// report_queries.h fail it with kReportRowsTooLarge.
-std::u16string BuildResultXml(CSingleDataSource& data_source, LONG report_id, BSTR request,
-                              BSTR client_info, ResultForm form);
+// The structure form of the result document, serialised; runs nothing. Fails as
+// BuildResultXml does before its statements run (a `sql` without names is no fault here).
+std::u16string ResultStructureXml(CSingleDataSource& data_source, LONG report_id, BSTR request,
+                                  BSTR client_info);
 
 }  // namespace korvalis::report

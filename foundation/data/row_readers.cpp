@@ -18,6 +18,12 @@ constexpr char16_t kReplacement = 0xFFFD;
 constexpr std::size_t kMaxUnitsPerByte = 6;
 // The bytes of a value escaped for one Reserve.
 constexpr std::size_t kPieceBytes = 4096;
+// The units of an element document handed on at once: rows are gathered up to this many.
+constexpr std::size_t kPieceUnits = 32768;
+// The tags of the root element as the bound measures them.
+constexpr std::u16string_view kRootStart = u"<root>";
+constexpr std::u16string_view kRootEnd = u"</root>";
+static_assert(kRootEnd.size() == std::u16string_view(u"<root/>").size());
 
 // What an ASCII character becomes in the document: itself (length 0), an entity, or nothing
 // (kRefused): a control character that XML cannot carry.
@@ -254,9 +260,17 @@ bool StartTag::Append(XmlOutput& out, const db::Rowset& rows, int available) con
 ElementWriter::ElementWriter(XmlOutput* out, std::u16string_view element,
                              const std::vector<std::pair<std::u16string_view, int>>& attributes,
                              std::vector<std::pair<std::u16string_view, int>> keys,
-                             std::size_t max_units)
-    : out_(out), start_(element, attributes), keys_(std::move(keys)), max_units_(max_units) {
+                             const ElementDocument& document)
+    : out_(out),
+      start_(element, attributes),
+      keys_(std::move(keys)),
+      max_units_(document.max_units),
+      units_(document.counted),
+      sink_(document.sink) {
   closing_.append(u"</").append(element).append(u">");
+  root_start_.append(u"<").append(document.root).append(u">");
+  root_end_.append(u"</").append(document.root).append(u">");
+  root_empty_.append(u"<").append(document.root).append(u"/>");
 }
 
 void ElementWriter::Start(const db::Rowset& rows) { available_ = rows.ColumnCount(); }
@@ -274,7 +288,11 @@ void ElementWriter::KeepKey(const db::Rowset& rows) {
 }
 
 void ElementWriter::Row(const db::Rowset& rows) {
-  if (rows_++ == 0) out_->Append(u"<root>");
+  if (rows_++ == 0) {
+    out_->Append(root_start_);
+    units_ += kRootStart.size();
+  }
+  const std::size_t before = out_->size();
   bool carried = start_.Append(*out_, rows, available_);
   if (available_ == 0 || rows.Text(0).empty()) {
     out_->Append(u"/>");
@@ -283,7 +301,21 @@ void ElementWriter::Row(const db::Rowset& rows) {
     carried &= AppendEscapedXml(*out_, rows.Text(0), false, Unrepresentable::kReplace);
     out_->Append(closing_);
   }
+  units_ += out_->size() - before;
   if (!carried) KeepKey(rows);
+  Drain(kPieceUnits);
+}
+
+void ElementWriter::Finish() {
+  out_->Append(rows_ > 0 ? root_end_ : root_empty_);
+  units_ += kRootEnd.size();
+  Drain(0);
+}
+
+void ElementWriter::Drain(std::size_t at_least) {
+  if (sink_ == nullptr || Full() || out_->size() < at_least) return;
+  (*sink_)(out_->view());
+  out_->Clear();
 }
 
 TreeElementWriter::TreeElementWriter(

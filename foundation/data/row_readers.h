@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -45,6 +46,9 @@ class XmlOutput {
     for (char16_t unit : text) *at++ = unit;
     size_ += text.size();
   }
+
+  // Empties the output, keeping its room.
+  void Clear() { size_ = 0; }
 
   const char16_t* data() const { return block_ ? Units() : nullptr; }
   std::size_t size() const { return size_; }
@@ -140,9 +144,24 @@ class StartTag {
   std::vector<Attribute> attributes_;
 };
 
-// <element a="column i" ...>column 0</element> per row, "<root>" before the first. A character
-// that XML cannot carry is written as U+FFFD (the value in the database stays as it is), and
-// the row is remembered by its key.
+// The document of an ElementWriter: the element that holds its rows, its bound, and where its
+// text goes.
+struct ElementDocument {
+  std::u16string_view root = u"root";
+  // The most units the document may take, measured as QueryElements writes it: its declaration,
+  // "<root>", the rows and "</root>" (or "<root/>"), whatever `root` is. `counted` of them
+  // come before the first row (the declaration, written or not).
+  std::size_t max_units = SIZE_MAX;
+  std::size_t counted = 0;
+  // When set, the text is handed to it in pieces, each ending after a whole row or the end
+  // tag, and the output emptied, so that it is never held whole; a piece can be a single row
+  // as long as the bound.
+  const std::function<void(std::u16string_view)>* sink = nullptr;
+};
+
+// <element a="column i" ...>column 0</element> per row inside the document's root element. A
+// character that XML cannot carry is written as U+FFFD (the value in the database stays as it
+// is), and the row is remembered by its key.
 class ElementWriter {
  public:
   // The keys of at most this many rows are kept; the rest are only counted.
@@ -150,18 +169,21 @@ class ElementWriter {
 
   // `attributes`: name and column of each attribute, in name order. `keys`: name and column of
   // the values that identify a row; without them a row is known by its position. `*out` must
-  // outlive the writer. Once `*out` holds more than `max_units` units, the writer is full: the
+  // outlive the writer. Once the document is longer than its bound, the writer is full: the
   // rows are read no further.
   ElementWriter(XmlOutput* out, std::u16string_view element,
                 const std::vector<std::pair<std::u16string_view, int>>& attributes,
-                std::vector<std::pair<std::u16string_view, int>> keys = {},
-                std::size_t max_units = SIZE_MAX);
+                std::vector<std::pair<std::u16string_view, int>> keys,
+                const ElementDocument& document);
   void Start(const db::Rowset& rows);
   void Row(const db::Rowset& rows);
-  bool Full() const { return out_->size() > max_units_; }
+  // Closes the root element ("<root/>" when there was no row).
+  void Finish();
+  bool Full() const { return units_ > max_units_; }
   // Whether the writer may be full before the last row: its rows are then read as they come.
   bool Bounded() const { return max_units_ != SIZE_MAX; }
-  bool any_row() const { return rows_ > 0; }
+  // The units of the document so far, as the bound measures them.
+  std::size_t units() const { return units_; }
   // The rows that held a character XML cannot carry, and the keys of the first kMaxKeptRows
   // of them ("id=P1 eventno=E1", or "第3行").
   std::size_t replaced_rows() const { return replaced_rows_; }
@@ -169,12 +191,17 @@ class ElementWriter {
 
  private:
   void KeepKey(const db::Rowset& rows);
+  // Hands the text written so far to the sink, unless the bound is passed.
+  void Drain(std::size_t at_least);
 
   XmlOutput* out_;
   StartTag start_;
   std::u16string closing_;  // "</element>"
+  std::u16string root_start_, root_end_, root_empty_;  // "<root>", "</root>", "<root/>"
   std::vector<std::pair<std::u16string_view, int>> keys_;
   std::size_t max_units_;
+  std::size_t units_;
+  const std::function<void(std::u16string_view)>* sink_;
   std::size_t rows_ = 0;
   std::size_t replaced_rows_ = 0;
   std::vector<std::u16string> replaced_keys_;

@@ -11,6 +11,7 @@
 #include "foundation/data/database_error.h"
 #include "foundation/calls/emr_exception.h"
 #include "foundation/log/event_log_entry.h"
+#include "foundation/xml/dom_builder.h"
 #include "foundation/data/row_readers.h"
 #include "platform/db/connection_pool.h"
 #include "platform/db/provider.h"
@@ -34,6 +35,7 @@ int statement_error_count = 0;
 
 }  // namespace
 
+using korvalis::datasource::ElementDocument;
 using korvalis::datasource::ElementWriter;
 using korvalis::datasource::ReportDatabaseError;
 using korvalis::datasource::RowListReader;
@@ -259,19 +261,27 @@ void CSingleDataSource::QueryValue(const std::u16string& sql, std::u16string& va
 void CSingleDataSource::QueryElements(const std::u16string& sql,
                                       const std::vector<std::u16string>& names, BSTR* result,
                                       const std::vector<std::u16string>& key_names) {
-  WriteElements(sql, names, key_names, SIZE_MAX, result);
+  XmlOutput xml;
+  xml.Append(korvalis::kDomDeclaration);
+  WriteElements(sql, names, key_names, xml, {.counted = xml.size()});
+  if (result != nullptr) *result = xml.ReleaseBstr();
 }
 
-bool CSingleDataSource::QueryElementsWithin(const std::u16string& sql,
-                                            const std::vector<std::u16string>& names,
-                                            std::size_t max_units, BSTR* result) {
-  return WriteElements(sql, names, {}, max_units, result);
+std::optional<std::size_t> CSingleDataSource::StreamElementsWithin(
+    const std::u16string& sql, const std::vector<std::u16string>& names, std::size_t max_units,
+    std::u16string_view root, const std::function<void(std::u16string_view)>& sink) {
+  XmlOutput xml;
+  return WriteElements(sql, names, {}, xml,
+                       {.root = root,
+                        .max_units = max_units,
+                        .counted = std::size(korvalis::kDomDeclaration) - 1,
+                        .sink = &sink});
 }
 
-bool CSingleDataSource::WriteElements(const std::u16string& sql,
-                                      const std::vector<std::u16string>& names,
-                                      const std::vector<std::u16string>& key_names,
-                                      std::size_t max_units, BSTR* result) {
+std::optional<std::size_t> CSingleDataSource::WriteElements(
+    const std::u16string& sql, const std::vector<std::u16string>& names,
+    const std::vector<std::u16string>& key_names, XmlOutput& xml,
+    const ElementDocument& document) {
   if (names.empty()) throw CEMRException(std::u16string(u"查询元素名称列表为空."));
   for (const std::u16string& name : names) CheckElementName(name);
   // The attributes as the XML library's writer orders them: by name. A name given twice is
@@ -294,17 +304,14 @@ bool CSingleDataSource::WriteElements(const std::u16string& sql,
     if (it != names.end()) keys.emplace_back(key, static_cast<int>(it - names.begin()));
   }
 
-  XmlOutput xml;
-  xml.Append(u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?>");
-  ElementWriter writer(&xml, names[0], attributes, std::move(keys), max_units);
+  ElementWriter writer(&xml, names[0], attributes, std::move(keys), document);
   // The rows are counted as a Query of as many columns as there are names.
   RunStatement(sql, true, &writer);
-  if (writer.Full()) return false;
-  xml.Append(writer.any_row() ? u"</root>" : u"<root/>");
-  if (xml.size() > max_units) return false;
+  if (writer.Full()) return std::nullopt;
+  writer.Finish();
+  if (writer.Full()) return std::nullopt;
   if (writer.replaced_rows() > 0) ReportReplacedCharacters(writer);
-  if (result != nullptr) *result = xml.ReleaseBstr();
-  return true;
+  return writer.units();
 }
 
 std::u16string CSingleDataSource::QueryTree(const std::u16string& sql, std::u16string_view element,
@@ -315,7 +322,7 @@ std::u16string CSingleDataSource::QueryTree(const std::u16string& sql, std::u16s
     attributes.emplace_back(names[i], static_cast<int>(i));
   std::sort(attributes.begin(), attributes.end());
   XmlOutput xml;
-  xml.Append(u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?>");
+  xml.Append(korvalis::kDomDeclaration);
   TreeElementWriter writer(&xml, element, attributes, 0, 1);
   RunStatement(sql, true, &writer);
   writer.Finish();

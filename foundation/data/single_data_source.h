@@ -30,7 +30,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +47,11 @@ namespace korvalis::db {
 class Connection;
 class Rowset;
 }  // namespace korvalis::db
+
+namespace korvalis::datasource {
+struct ElementDocument;
+class XmlOutput;
+}  // namespace korvalis::datasource
 
 // The message every statement throws in place of a database failure.
 inline constexpr char16_t kDatabaseErrorMessage[] = u"数据库错误, 请与系统管理员联系.";
@@ -89,10 +96,15 @@ class CSingleDataSource {
   // (names among `names` that identify a row) or, without them, by their position.
   void QueryElements(const std::u16string& sql, const std::vector<std::u16string>& names,
                      BSTR* result, const std::vector<std::u16string>& key_names = {});
-  // As QueryElements, with the document held to `max_units` UTF-16 units as the rows are read:
-  // once it would be longer, no further row is read, nothing is stored and false is answered.
-  bool QueryElementsWithin(const std::u16string& sql, const std::vector<std::u16string>& names,
-                           std::size_t max_units, BSTR* result);
+  // As QueryElements, with the document held to `max_units` UTF-16 units as the rows are read
+  // and handed to `sink` in pieces (each ending after a whole row) instead of stored: its
+  // document element is named `root` and its XML declaration is left out, though both are
+  // measured as QueryElements writes them. Answers the units of QueryElements' document; once
+  // that would be longer than `max_units`, no further row is read and nullopt is answered, the
+  // sink having had part of the document or none.
+  std::optional<std::size_t> StreamElementsWithin(
+      const std::u16string& sql, const std::vector<std::u16string>& names, std::size_t max_units,
+      std::u16string_view root, const std::function<void(std::u16string_view)>& sink);
   // The rows of a tree, each listed after its parent as a hierarchical query lists them, as a
   // serialised document: `root` holding one element `element` per row, whose attribute
   // names[i] holds column i (attributes in name order), nested in the element of the row whose
@@ -129,11 +141,14 @@ class CSingleDataSource {
   // per row when it is given. `count_failure`: the failure counts towards the clean-up.
   template <class RowReader>
   void RunStatement(const std::u16string& sql, bool count_failure, RowReader* read_row);
-  // The element document of QueryElements, held to `max_units`: false, storing nothing, when
-  // it would be longer.
-  bool WriteElements(const std::u16string& sql, const std::vector<std::u16string>& names,
-                     const std::vector<std::u16string>& key_names, std::size_t max_units,
-                     BSTR* result);
+  // Writes the element document of the rows into `xml` (which holds what comes before the
+  // first row) as `document` says; the units of the document, or nullopt when it is longer
+  // than its bound.
+  std::optional<std::size_t> WriteElements(const std::u16string& sql,
+                                           const std::vector<std::u16string>& names,
+                                           const std::vector<std::u16string>& key_names,
+                                           korvalis::datasource::XmlOutput& xml,
+                                           const korvalis::datasource::ElementDocument& document);
   [[noreturn]] void Fail(const std::u16string& message, std::int32_t code, bool count_failure);
   void CleanPendingTransactions(std::int32_t code);
 

@@ -4,6 +4,7 @@
 
 #include <xercesc/dom/DOM.hpp>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -17,6 +18,7 @@
 #include "foundation/text/string_util.h"
 #include "foundation/testing/data_source_test_util.h"
 #include "platform/db/testing/engine_database.h"
+#include "foundation/xml/dom_builder.h"
 #include "foundation/xml/xml_parser.h"
 #include "platform/db/sql_error.h"
 
@@ -321,36 +323,76 @@ TEST_P(StatementTest, AFailingStatementIsLoggedInFullAndReportedGenerically) {
   EXPECT_EQ(value, u"2");
 }
 
-TEST_P(StatementTest, QueryElementsWithinStoresOnlyADocumentWithinItsBound) {
-  CCommDataSource source = Source();
-  const std::u16string sql = u"SELECT NAME, ID FROM T_ROW ORDER BY ID";
-  BSTR whole = nullptr;
-  source.QueryElements(sql, {u"p", u"id"}, &whole);
-  const std::u16string expected = Text(whole);
-  BSTR result = nullptr;
-  ASSERT_TRUE(source.QueryElementsWithin(sql, {u"p", u"id"}, expected.size(), &result));
-  EXPECT_EQ(Text(result), expected);
-  // One unit short, whether in the rows or in the closing tag: nothing is stored.
-  for (std::size_t max_units : {expected.size() - 1, expected.size() - 10}) {
-    result = nullptr;
-    EXPECT_FALSE(source.QueryElementsWithin(sql, {u"p", u"id"}, max_units, &result)) << max_units;
-    EXPECT_EQ(result, nullptr);
+// The pieces a streamed document is handed in.
+struct Pieces {
+  std::vector<std::u16string> pieces;
+  std::function<void(std::u16string_view)> sink = [this](std::u16string_view piece) {
+    pieces.emplace_back(piece);
+  };
+  std::u16string Joined() const {
+    std::u16string text;
+    for (const std::u16string& piece : pieces) text += piece;
+    return text;
   }
-  ASSERT_TRUE(source.QueryElementsWithin(u"SELECT ID FROM T_EMPTY", {u"p"}, 80, &result));
-  EXPECT_EQ(Text(result), u"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"no\" ?><root/>");
+};
+
+// QueryElements' document as StreamElementsWithin hands it on: undeclared, its root `root`.
+std::u16string AsStreamed(std::u16string_view document, std::u16string_view root) {
+  const std::u16string_view rows = document.substr(std::size(korvalis::kDomDeclaration) - 1);
+  const std::u16string name(root);
+  if (rows == u"<root/>") return u"<" + name + u"/>";
+  return u"<" + name + u">" + std::u16string(rows.substr(6, rows.size() - 13)) + u"</" + name +
+         u">";
+}
+
+TEST_P(StatementTest, StreamElementsWithinHandsOnOnlyADocumentWithinItsBound) {
+  CCommDataSource source = Source();
+  for (const std::u16string& sql :
+       {std::u16string(u"SELECT NAME, ID FROM T_ROW ORDER BY ID"),
+        std::u16string(u"SELECT LPAD('x', 3000, 'x'), N FROM T_DIVISOR WHERE N > 3970")}) {
+    BSTR whole = nullptr;
+    source.QueryElements(sql, {u"p", u"id"}, &whole);
+    const std::u16string expected = Text(whole);
+    Pieces streamed;
+    EXPECT_EQ(source.StreamElementsWithin(sql, {u"p", u"id"}, expected.size(), u"result12",
+                                          streamed.sink),
+              expected.size());
+    EXPECT_EQ(streamed.Joined(), AsStreamed(expected, u"result12"));
+    for (const std::u16string& piece : streamed.pieces) EXPECT_TRUE(piece.ends_with(u">"));
+    // One unit short, whether in the rows or in the end tag: the rows are read no further.
+    for (std::size_t max_units : {expected.size() - 1, expected.size() - 10}) {
+      Pieces refused;
+      EXPECT_EQ(source.StreamElementsWithin(sql, {u"p", u"id"}, max_units, u"r", refused.sink),
+                std::nullopt)
+          << max_units;
+      EXPECT_LT(refused.Joined().size(), AsStreamed(expected, u"r").size());
+    }
+  }
+  // 30 rows of 3,000 characters go in more than one piece.
+  Pieces rows;
+  ASSERT_TRUE(source.StreamElementsWithin(u"SELECT LPAD('x', 3000, 'x') FROM T_DIVISOR WHERE N > 3970",
+                                          {u"p"}, 1 << 20, u"r", rows.sink));
+  EXPECT_GT(rows.pieces.size(), 1u);
+  Pieces empty;
+  EXPECT_EQ(source.StreamElementsWithin(u"SELECT ID FROM T_EMPTY", {u"p"}, 80, u"result1",
+                                        empty.sink),
+            std::size(korvalis::kDomDeclaration) - 1 + 7);
+  EXPECT_EQ(empty.pieces, std::vector<std::u16string>{u"<result1/>"});
 }
 
 // The rows past the bound are never received, nor computed where the engine computes rows as
 // they are asked for: the row that would fail lies beyond the bound.
-TEST_P(StatementTest, QueryElementsWithinReadsNoRowPastItsBound) {
+TEST_P(StatementTest, StreamElementsWithinReadsNoRowPastItsBound) {
   CCommDataSource source = Source();
   const std::u16string sql = u"SELECT N, 1 / N AS Q FROM T_DIVISOR";
-  BSTR result = nullptr;
-  EXPECT_FALSE(source.QueryElementsWithin(sql, {u"r", u"n", u"q"}, 20000, &result));
-  EXPECT_EQ(result, nullptr);
+  Pieces streamed;
+  EXPECT_EQ(source.StreamElementsWithin(sql, {u"r", u"n", u"q"}, 20000, u"root", streamed.sink),
+            std::nullopt);
   EXPECT_TRUE(events_.Records().empty());
-  ExpectDatabaseError(
-      [&] { source.QueryElementsWithin(sql, {u"r", u"n", u"q"}, std::size_t{1} << 30, &result); });
+  ExpectDatabaseError([&] {
+    source.StreamElementsWithin(sql, {u"r", u"n", u"q"}, std::size_t{1} << 30, u"root",
+                                streamed.sink);
+  });
 }
 
 TEST_P(StatementTest, AFailingRowFetchFailsTheStatement) {
