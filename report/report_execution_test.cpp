@@ -1,9 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+#include <xercesc/dom/DOM.hpp>
+
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "emrdoc/emr_content_hand_over.h"
 #include "foundation/testing/test_data_source.h"
+#include "foundation/text/string_util.h"
+#include "foundation/xml/dom_builder.h"
+#include "foundation/xml/dom_elements.h"
+#include "foundation/xml/xml_text.h"
+#include "foundation/xml/xml_parser.h"
 #include "foundation/xml/xsl_transform.h"
 #include "platform/db/testing/engine_database.h"
 #include "report/report_queries.h"
@@ -332,30 +342,34 @@ class ReportStatementTest : public ::testing::TestWithParam<db::Engine> {
     database_.AddPatient({.id = "RS1", .name = "李建华"});
     database_.AddPatient({.id = "RS2", .name = "王秀兰"});
   }
-  void Define(LONG id, bool new_format, std::u16string_view statements) {
+  // A report of `statements`, its rows named by `names` (comma-separated); an empty `xslt`
+  // stops the run once its data document is built.
+  void Define(LONG id, bool new_format, std::u16string_view statements,
+              std::u16string_view names = u"row", std::u16string_view xslt = kCopyStyle) {
     database_.Execute("INSERT INTO TELV_REPORT (ID, NAME, CATALOG_ID, SORT, STATUS, NEW_FORMAT) "
                       "VALUES (" + std::to_string(id) + ", '报表', 1, 0, 1, " +
                       (new_format ? "1" : "0") + ")");
     korvalis::testing::TestDataSource source(database_.init_string());
-    ScopedBstr text(statements), names(u"row"), empty(u""), style(kCopyStyle);
+    ScopedBstr text(statements), row_names(names), empty(u""), style(xslt);
     if (new_format) {
       CBEMRReport::SetReportSQL2(&source, id, text.get());
     } else {
       CBEMRReport::SetReportSQL(&source, id, text.get());
-      CBEMRReport::SetSQLProperty(&source, id, names.get());
+      CBEMRReport::SetSQLProperty(&source, id, row_names.get());
       CBEMRReport::SetSQLParam(&source, id, empty.get());
     }
     CBEMRReport::SetReportXSLT(&source, id, style.get());
   }
-  static std::u16string MultiSql(std::initializer_list<std::u16string_view> statements) {
+  static std::u16string MultiSql(std::initializer_list<std::u16string_view> statements,
+                                 std::u16string_view names = u"row") {
+    std::u16string property;
+    std::vector<std::u16string> split;
+    SplitString(std::u16string(names), u",", split);
+    for (const std::u16string& name : split) property += u"<n>" + name + u"</n>";
     std::u16string multi_sql = u"<report>";
     for (std::u16string_view statement : statements) {
-      std::u16string gramar(statement);
-      for (std::size_t at = gramar.find(u'<'); at != std::u16string::npos;
-           at = gramar.find(u'<', at)) {
-        gramar.replace(at, 1, u"&lt;");
-      }
-      multi_sql += u"<sql><gramar>" + gramar + u"</gramar><property><n>row</n></property></sql>";
+      multi_sql += u"<sql><gramar>" + XmlEscaped(statement) + u"</gramar><property>" + property +
+                   u"</property></sql>";
     }
     return multi_sql + u"</report>";
   }
@@ -365,6 +379,21 @@ class ReportStatementTest : public ::testing::TestWithParam<db::Engine> {
     korvalis::testing::TestDataSource source(database_.init_string());
     ScopedBstr request(u""), client(kClient), result;
     return FailureOf([&] { body(&source, id, request.get(), client.get(), result.out()); });
+  }
+  std::u16string Page(LONG id) {
+    korvalis::testing::TestDataSource source(database_.init_string());
+    ScopedBstr request(u""), client(kClient), result;
+    CBEMRReport::GetReportContent(&source, id, request.get(), client.get(), result.out());
+    return UnpackEmrContent(result.get());
+  }
+  // The rows as CSingleDataSource::QueryElements writes them.
+  std::u16string RowsText(std::u16string_view sql, std::u16string_view names) {
+    korvalis::testing::TestDataSource source(database_.init_string());
+    std::vector<std::u16string> split;
+    SplitString(std::u16string(names), u",", split);
+    ScopedBstr rows;
+    source.QueryElements(std::u16string(sql), split, rows.out());
+    return rows.text();
   }
   int Patients() { return database_.Count("TELV_PATIENT", "ID LIKE 'RS%'"); }
 
@@ -421,6 +450,113 @@ TEST_P(ReportStatementTest, RowsBeyondTheContentBoundAreRefusedAsTheyAreRead) {
          u"SELECT LPAD(A.X, 4000, 'x') FROM (SELECT LEVEL X FROM DUAL CONNECT BY LEVEL <= 100) "
          u"A, (SELECT LEVEL Y FROM DUAL CONNECT BY LEVEL <= 100) B");
   EXPECT_EQ(Run(4), kReportRowsTooLarge);
+}
+
+// The data document as it was loaded while the rows came to it as text: for the old format,
+// their text itself; for the new format, their text parsed by the XML library, its rows copied
+// into the result document and that written out. Then loaded and transformed.
+std::u16string PageOfRowsText(const std::u16string& rows, bool new_format) {
+  std::u16string data = rows;
+  if (new_format) {
+    DomDocumentBuilder result(u"root");
+    xercesc::DOMElement* info = result.Append(result.root(), u"clientinfo");
+    result.SetAttribute(result.Append(info, u"user", u"刘静怡"), u"id", u"1002");
+    result.SetAttribute(result.Append(info, u"dept", u"心血管内科"), u"id", u"0101");
+    result.Append(result.root(), u"params");
+    CXmlStringParser answer(rows);
+    xercesc::DOMElement* element = result.Append(result.root(), u"result1");
+    for (const xercesc::DOMElement* row :
+         ElementChildren(answer.GetDocument()->getDocumentElement())) {
+      result.AppendCopy(element, row);
+    }
+    data = result.Write();
+  }
+  xml::Document source, stylesheet;
+  EXPECT_TRUE(source.LoadXml(ToUtf8(data), xml::Document::Writer::kSystem));
+  EXPECT_TRUE(stylesheet.LoadXml(ToUtf8(kCopyStyle)));
+  return TransformToContent(source, stylesheet, u"failed");
+}
+
+TEST_P(ReportStatementTest, RowsReadStraightIntoTheDocumentMakeTheDocumentTheirTextMade) {
+  // Markup and references, white space in text and attributes, a blank text (dropped) unless
+  // xml:space preserves it, characters XML cannot carry, one beyond the BMP, NULL and empty
+  // values, a name given twice and names out of order.
+  const std::u16string sql =
+      u"SELECT '<a&b>\"c''' || CHR(13) || CHR(10) || 'd', 'x' || CHR(9) || CHR(10) || CHR(13), "
+      u"'1', 'k', NULL, '' FROM DUAL UNION ALL "
+      u"SELECT '  ', 'a' || CHR(1) || 'b', '2', 'l', '&', 'preserve' FROM DUAL UNION ALL "
+      u"SELECT '  ' || CHR(10), '𠀀z', NULL, 'm', '\"', NULL FROM DUAL UNION ALL "
+      u"SELECT 'y' || CHR(31), ' ', '3', 'n', '<>', 'default' FROM DUAL";
+  constexpr std::u16string_view kNames = u"row,z,b,a,b,xml:space";
+  const std::u16string rows = RowsText(sql, kNames);
+  for (bool new_format : {false, true}) {
+    SCOPED_TRACE(new_format ? "new format" : "old format");
+    const LONG id = new_format ? 2 : 1;
+    Define(id, new_format, new_format ? MultiSql({sql}, kNames) : sql, kNames);
+    const std::u16string page = Page(id);
+    EXPECT_EQ(page, PageOfRowsText(rows, new_format));
+    EXPECT_NE(page.find(u"xml:space=\"preserve\" z=\"a\uFFFDb\">  </row>"), std::u16string::npos)
+        << ToUtf8(page);
+  }
+  // No row at all.
+  const std::u16string none = u"SELECT 'x' FROM DUAL WHERE 1 = 0";
+  Define(3, false, none);
+  EXPECT_EQ(Page(3), PageOfRowsText(RowsText(none, u"row"), false));
+  Define(4, true, MultiSql({none}));
+  EXPECT_EQ(Page(4), PageOfRowsText(RowsText(none, u"row"), true));
+}
+
+// The memory the process holds (`field` "VmRSS:"), or held at most since the peak was last
+// reset ("VmHWM:"), in bytes.
+std::size_t ResidentBytes(std::string_view field) {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.starts_with(field)) return std::stoul(line.substr(field.size())) * 1024;
+  }
+  return 0;
+}
+bool ResetPeak() {
+  malloc_trim(0);
+  std::ofstream clear("/proc/self/clear_refs");
+  clear << "5";
+  clear.flush();
+  return clear.good();
+}
+
+TEST_P(ReportStatementTest, TheRowsOfARunAreHeldOnceAsItsDataDocument) {
+  // 20,000 rows of 20 one-character values; the run stops, without a style sheet, once its
+  // data document is built.
+  std::u16string sql = u"SELECT 'v'";
+  std::u16string names = u"row";
+  for (int c = 1; c < 20; ++c) {
+    sql += u", 'v'";
+    names += u",c" + FromUtf8(std::to_string(c));
+  }
+  sql += u" FROM DUAL CONNECT BY LEVEL <= 20000";
+  Define(1, false, sql, names, u"");
+  Define(2, true, MultiSql({sql}, names), names, u"");
+  if (!ResetPeak()) GTEST_SKIP() << "the peak of resident memory cannot be reset here";
+  // What the document itself takes, held.
+  std::size_t document_bytes;
+  {
+    std::string text = ToUtf8(RowsText(sql, names));
+    xml::Document document;
+    malloc_trim(0);
+    const std::size_t before = ResidentBytes("VmRSS:");
+    ASSERT_TRUE(document.LoadXml(text, xml::Document::Writer::kSystem));
+    std::string().swap(text);
+    malloc_trim(0);
+    document_bytes = ResidentBytes("VmRSS:") - before;
+  }
+  for (LONG id : {1, 2}) {
+    SCOPED_TRACE(id == 1 ? "old format" : "new format");
+    ResetPeak();
+    const std::size_t before = ResidentBytes("VmRSS:");
+    EXPECT_EQ(Run(id), u"报表未配置XSLT内容,请与系统管理员联系..");
+    const std::size_t peak = ResidentBytes("VmHWM:") - before;
+    EXPECT_LT(peak, document_bytes * 3 / 2) << peak << " bytes at the peak for a document of "
+                                            << document_bytes;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ReportStatementTest, db::testing::kBothEngines,
