@@ -18,6 +18,7 @@
 #include "platform/com/scoped_bstr.h"
 #include "platform/text/unicode.h"
 #include "report/emr_report.h"
+#include "report/testing/ward_list_report.h"
 
 namespace {
 
@@ -29,20 +30,6 @@ constexpr char16_t kCountStyle[] =
     u"<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
     u"<xsl:output method='text'/><xsl:template match='/'><xsl:value-of select='count(//r)'/>"
     u"</xsl:template></xsl:stylesheet>";
-constexpr char16_t kWardStyle[] =
-    u"<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>\n"
-    u"<xsl:output method='html' encoding='UTF-8'/>\n<xsl:template match='/root'>\n"
-    u"<HTML><BODY>\n<H2>科室在院病人一览</H2>\n<TABLE border='1'>\n"
-    u"<TR><TH>姓名</TH><TH>住院号</TH><TH>床号</TH><TH>主管医生</TH><TH>入院时间</TH></TR>\n"
-    u"<xsl:for-each select='patient'>\n<TR><TD><xsl:value-of select='.'/></TD>"
-    u"<TD><xsl:value-of select='@event_no'/></TD><TD><xsl:value-of select='@bed'/></TD>"
-    u"<TD><xsl:value-of select='@doctor'/></TD><TD><xsl:value-of select='@in_time'/></TD>"
-    u"</TR>\n</xsl:for-each>\n</TABLE>\n</BODY></HTML>\n</xsl:template>\n</xsl:stylesheet>";
-constexpr char16_t kWardSql[] =
-    u"SELECT '患者' || LEVEL, 'E' || LPAD(LEVEL, 9, '0'), MOD(LEVEL, 60) + 1, '医生' || "
-    u"MOD(LEVEL, 37), TO_CHAR(DATE '2026-01-01' + LEVEL / 1440, 'YYYY-MM-DD HH24:MI') "
-    u"FROM DUAL CONNECT BY LEVEL <= 320000";
-
 enum Report : LONG { kOldValues = 1, kNewValues = 2, kWard = 3 };
 
 void AddReports(sqlite3* db) {
@@ -84,10 +71,10 @@ void TheReports() {
     Store(&CBEMRReport::SetReportXSLT, kNewValues, kCountStyle);
     sql.replace(sql.find(u"&lt;"), 4, u"<");
     Store(&CBEMRReport::SetReportSQL, kOldValues, sql);
-    Store(&CBEMRReport::SetReportSQL, kWard, kWardSql);
-    Store(&CBEMRReport::SetSQLProperty, kWard, u"patient,event_no,bed,doctor,in_time");
+    Store(&CBEMRReport::SetReportSQL, kWard, korvalis::report::testing::kWardListSql);
+    Store(&CBEMRReport::SetSQLProperty, kWard, korvalis::report::testing::kWardListNames);
     Store(&CBEMRReport::SetSQLParam, kWard, u"");
-    Store(&CBEMRReport::SetReportXSLT, kWard, kWardStyle);
+    Store(&CBEMRReport::SetReportXSLT, kWard, korvalis::report::testing::kWardListStyle);
     return database;
   }();
   (void)reports;

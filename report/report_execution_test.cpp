@@ -18,6 +18,7 @@
 #include "platform/db/testing/engine_database.h"
 #include "report/report_queries.h"
 #include "report/testing/report_test_util.h"
+#include "report/testing/ward_list_report.h"
 
 namespace korvalis::report::testing {
 namespace {
@@ -311,22 +312,8 @@ TEST_F(ReportExecutionTest, RowsOfLongTextsLoadInBothFormats) {
 }
 
 TEST_F(ReportExecutionTest, APageJustWithinTheContentBoundIsAnswered) {
-  // A ward's list of 320,000 rows: a data document of about 63 MB and a page of 64.1 MB as
-  // UTF-16, the most that the bounds admit of such a list.
-  OldFormat(1,
-            u"SELECT '患者' || LEVEL, 'E' || LPAD(LEVEL, 9, '0'), MOD(LEVEL, 60) + 1, '医生' || "
-            u"MOD(LEVEL, 37), TO_CHAR(DATE '2026-01-01' + LEVEL / 1440, 'YYYY-MM-DD HH24:MI') "
-            u"FROM DUAL CONNECT BY LEVEL <= 320000",
-            u"patient,event_no,bed,doctor,in_time", u"",
-            u"<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>\n"
-            u"<xsl:output method='html' encoding='UTF-8'/>\n<xsl:template match='/root'>\n"
-            u"<HTML><BODY>\n<H2>科室在院病人一览</H2>\n<TABLE border='1'>\n"
-            u"<TR><TH>姓名</TH><TH>住院号</TH><TH>床号</TH><TH>主管医生</TH><TH>入院时间</TH></TR>\n"
-            u"<xsl:for-each select='patient'>\n<TR><TD><xsl:value-of select='.'/></TD>"
-            u"<TD><xsl:value-of select='@event_no'/></TD><TD><xsl:value-of select='@bed'/></TD>"
-            u"<TD><xsl:value-of select='@doctor'/></TD><TD><xsl:value-of select='@in_time'/></TD>"
-            u"</TR>\n</xsl:for-each>\n</TABLE>\n</BODY></HTML>\n</xsl:template>\n"
-            u"</xsl:stylesheet>");
+  // A ward's list of 320,000 rows, the most that the bounds admit of such a list.
+  OldFormat(1, kWardListSql, kWardListNames, u"", kWardListStyle);
   const std::u16string page = Content(1);
   EXPECT_GT(page.size() * sizeof(char16_t), 64'000'000u);
   EXPECT_TRUE(page.ends_with(u"<TR>\n<TD>患者320000</TD>\n<TD>E000320000</TD>\n<TD>21</TD>\n"
