@@ -3,7 +3,9 @@
 // before it (counter peak_MB), and the process's own peak (process_MB):
 //   - 260,000 rows of 20 one-character values, within the rows bound, in the old format and in
 //     the new one, their rows counted by the style sheet;
-//   - a ward's list of 320,000 rows turned into an HTML table, a page of 64.1 MB.
+//   - a ward's list of 320,000 rows turned into an HTML table, a page of 64.1 MB;
+//   - the densest rows the bound admits, 127,000 rows of 53 empty values (a value takes 5 units
+//     as XML and the most memory as a document), turned into a text page of 61 MB.
 // Goal: every run under 2 GB.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -30,13 +32,25 @@ constexpr char16_t kCountStyle[] =
     u"<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
     u"<xsl:output method='text'/><xsl:template match='/'><xsl:value-of select='count(//r)'/>"
     u"</xsl:template></xsl:stylesheet>";
-enum Report : LONG { kOldValues = 1, kNewValues = 2, kWard = 3 };
+// A line of 240 characters for each row r: a page of 61 MB for 127,000 rows.
+constexpr char16_t kLineStyle[] =
+    u"<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
+    u"<xsl:output method='text'/><xsl:variable name='line' select=\"concat("
+    u"'0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef',"
+    u"'0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef',"
+    u"'0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef',"
+    u"'0123456789abcdef0123456789abcdef0123456789abcdef')\"/>"
+    u"<xsl:template match='/'><xsl:for-each select='root/r'><xsl:value-of select='$line'/>"
+    u"<xsl:text>&#10;</xsl:text></xsl:for-each></xsl:template></xsl:stylesheet>";
+
+enum Report : LONG { kOldValues = 1, kNewValues = 2, kWard = 3, kEmptyValues = 4 };
 
 void AddReports(sqlite3* db) {
   korvalis::bench::CheckSqlite(
       sqlite3_exec(db,
                    "INSERT INTO TELV_REPORT (ID, NAME, CATALOG_ID, SORT, STATUS, NEW_FORMAT) "
-                   "VALUES (1, 'a', 1, 1, 1, 0), (2, 'b', 1, 2, 1, 1), (3, 'c', 1, 3, 1, 0)",
+                   "VALUES (1, 'a', 1, 1, 1, 0), (2, 'b', 1, 2, 1, 1), (3, 'c', 1, 3, 1, 0), "
+                   "(4, 'd', 1, 4, 1, 0)",
                    nullptr, nullptr, nullptr),
       db);
 }
@@ -75,6 +89,17 @@ void TheReports() {
     Store(&CBEMRReport::SetSQLProperty, kWard, korvalis::report::testing::kWardListNames);
     Store(&CBEMRReport::SetSQLParam, kWard, u"");
     Store(&CBEMRReport::SetReportXSLT, kWard, korvalis::report::testing::kWardListStyle);
+    std::u16string empty_sql = u"SELECT NULL";
+    std::u16string empty_names = u"r";
+    for (char16_t c = u'a'; c <= u'z'; ++c) {
+      empty_sql += u", NULL, NULL";
+      empty_names += u"," + std::u16string(1, c) + u"," + std::u16string(1, c - u'a' + u'A');
+    }
+    empty_sql += u" FROM DUAL CONNECT BY LEVEL <= 127000";
+    Store(&CBEMRReport::SetReportSQL, kEmptyValues, empty_sql);
+    Store(&CBEMRReport::SetSQLProperty, kEmptyValues, empty_names);
+    Store(&CBEMRReport::SetSQLParam, kEmptyValues, u"");
+    Store(&CBEMRReport::SetReportXSLT, kEmptyValues, kLineStyle);
     return database;
   }();
   (void)reports;
@@ -119,6 +144,7 @@ BENCHMARK(BM_ReportPeakMemory)
     ->Arg(kOldValues)
     ->Arg(kNewValues)
     ->Arg(kWard)
+    ->Arg(kEmptyValues)
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 
