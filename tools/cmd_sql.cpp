@@ -109,7 +109,7 @@ int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
         continue;
       case ScriptStep::Kind::kRefused:
         status = 1;
-        std::fflush(stdout);
+        FlushStandardOutput();
         std::fprintf(stderr, "line %d: %s\n", step.line, EscapeControls(step.text).c_str());
         continue;
       case ScriptStep::Kind::kStatement:
@@ -121,7 +121,7 @@ int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
       if (settings.feedback && !settings.xml) PrintFeedback(step.text, *rows, printed);
     } catch (const db::DbError& e) {
       status = 1;
-      std::fflush(stdout);
+      FlushStandardOutput();
       if (step.line > 0) std::fprintf(stderr, "line %d: ", step.line);
       std::fprintf(stderr, "%s\n", EscapeControls(e.what()).c_str());
       if (settings.stop_on_error) {
@@ -145,7 +145,7 @@ int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
       }
     }
   }
-  std::fflush(stdout);
+  FlushStandardOutput();
   try {
     connection.Commit();
   } catch (const db::DbError& e) {
@@ -267,7 +267,7 @@ int RunSql(const std::vector<std::string>& args) {
     std::unique_ptr<db::Connection> connection = db::OpenConnection(init);
     return RunSteps(*connection, steps, settings);
   } catch (const db::DbError& e) {
-    std::fflush(stdout);
+    FlushStandardOutput();
     std::fprintf(stderr, "%s\n", EscapeControls(e.what()).c_str());
     return 1;
   }
