@@ -3,11 +3,16 @@
 // expanded, and answers that are no text shown as a notice. The calls reach
 // the ByteEcho double (tools/testing/byte_echo_double.h) through the registry and Invoke.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "db/testing/temp_directory.h"
@@ -292,6 +297,79 @@ TEST_F(CallBytesTest, FailedCallsLeaveAnswerFilesAlone) {
   EXPECT_NE(Call("DeleteOpenRule a b c --expand", "QualityRule")
                 .out.find("answers no text for --expand to show"),
             std::string::npos);
+}
+
+// An answer that cannot all be written (here past the file size limit, as on a full disk) fails
+// the command and leaves no file where there was none and an earlier file as it was; written
+// whole, it takes the earlier file's place and mode.
+TEST_F(CallBytesTest, AnAnswerWrittenInPartLeavesTheFileAsItWas) {
+  Write("in", Megabyte());
+  Write("kept", "an earlier answer");
+  std::filesystem::permissions(directory_ + "/kept", std::filesystem::perms(0640));
+  for (const std::string name : {"new", "kept"}) {
+    Outcome full = RunCommand("cd '" + directory_ + "' && trap '' XFSZ && ulimit -f 64 && " +
+                              "KORVALIS_REGISTRY='" + directory_ + "/registry' " KORVALIS_COMMAND
+                              " call " + class_id_ + " Echo --bytes in --out " + name + " 2>&1");
+    EXPECT_EQ(full.status, 1) << name;
+    EXPECT_NE(full.out.find(".Echo: cannot write the answer to " + name + ": File too large"),
+              std::string::npos)
+        << full.out;
+  }
+  EXPECT_FALSE(Exists("new"));
+  EXPECT_EQ(Read("kept"), "an earlier answer");
+  for (const auto& entry : std::filesystem::directory_iterator(directory_)) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_TRUE(name == "in" || name == "kept" || name.starts_with("registry")) << name;
+  }
+
+  ASSERT_EQ(Call("Echo --bytes in --out kept").status, 0);
+  EXPECT_TRUE(Read("kept") == Megabyte());
+  EXPECT_EQ(std::filesystem::status(directory_ + "/kept").permissions(),
+            std::filesystem::perms(0640));
+}
+
+// A call ended by a signal removes the temporary event log it made for itself, and ends by that
+// signal.
+TEST_F(CallBytesTest, ACallEndedByASignalLeavesNoTemporaryFileBehind) {
+  const std::string temporary = directory_ + "/tmp";
+  std::filesystem::create_directory(temporary);
+  Write("big", std::string(1 << 20, 'x'));
+  std::string registry = "KORVALIS_REGISTRY=" + directory_ + "/registry";
+  std::string folder = "TMPDIR=" + temporary;
+  char* const environment[] = {registry.data(), folder.data(), nullptr};
+  for (int signal_number : {SIGINT, SIGTERM}) {
+    int output[2];
+    ASSERT_EQ(::pipe(output), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      // The answer fills the pipe that nobody reads: the call waits in its printing.
+      ::dup2(output[1], STDOUT_FILENO);
+      ::close(output[0]);
+      if (::chdir(directory_.c_str()) != 0) ::_exit(126);
+      ::execle(KORVALIS_COMMAND, KORVALIS_COMMAND, "call", class_id_.c_str(), "Echo", "@big",
+               "--out", "answer", "--", "Echo", "@big", nullptr, environment);
+      ::_exit(127);
+    }
+    ::close(output[1]);
+    const auto made = [&] {
+      for (const auto& entry : std::filesystem::directory_iterator(temporary)) {
+        if (entry.path().filename().string().starts_with("korvalis-events-")) return true;
+      }
+      return false;
+    };
+    for (int i = 0; i < 500 && !made(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_TRUE(made());
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ::kill(child, signal_number);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ::close(output[0]);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << status;
+    EXPECT_TRUE(std::filesystem::is_empty(temporary)) << signal_number;
+  }
 }
 
 }  // namespace
