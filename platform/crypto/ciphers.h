@@ -4,8 +4,9 @@
 // Crypto++, one of the largest libraries the system uses.
 //
 // The module is looked for beside the library or program that holds this code, then in the
-// library folder of an installation (for the command in its bin folder), then where the build
-// put it.
+// library folder of an installation (for the command in its bin folder), then in the folders of
+// the holder's run path, which the build gives its programs and an installation removes: an
+// installed program looks only where it was installed.
 //
 // Thread-safety: every function may be called from any thread; the module is loaded once.
 #pragma once
