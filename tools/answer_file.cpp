@@ -57,6 +57,11 @@ bool AnswerFile::Open(const std::string& path, std::string* error) {
   // mode of the file it replaces.
   std::string beside = path + ".XXXXXX";
   fd_ = ::mkostemp(beside.data(), O_CLOEXEC);
+  if (fd_ < 0 && exists) {
+    // A file that may be written in a folder that may not: written in place, as a device is.
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd_ >= 0) return true;
+  }
   if (fd_ < 0) {
     *error = Failure("cannot write", path);
     return false;

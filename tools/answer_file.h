@@ -6,7 +6,7 @@
 // failed write (a full disk) leaves no file where there was none and an earlier file untouched.
 // The new file keeps the mode and owner of the file it replaces; a file that did not exist is
 // readable by its owner only. Devices, pipes and symbolic links (/dev/stdout) are written in
-// place.
+// place, and so is a file whose folder may not be written.
 //
 // Thread-safety: one object belongs to one thread.
 #pragma once
