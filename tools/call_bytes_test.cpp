@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -328,8 +329,8 @@ TEST_F(CallBytesTest, AnAnswerWrittenInPartLeavesTheFileAsItWas) {
             std::filesystem::perms(0640));
 }
 
-// A call ended by a signal removes the temporary event log it made for itself, and ends by that
-// signal.
+// A call ended by a signal (or by a reader that went away) removes the temporary event log it
+// made for itself and the new file of an answer not yet written, and ends by that signal.
 TEST_F(CallBytesTest, ACallEndedByASignalLeavesNoTemporaryFileBehind) {
   const std::string temporary = directory_ + "/tmp";
   std::filesystem::create_directory(temporary);
@@ -337,38 +338,48 @@ TEST_F(CallBytesTest, ACallEndedByASignalLeavesNoTemporaryFileBehind) {
   std::string registry = "KORVALIS_REGISTRY=" + directory_ + "/registry";
   std::string folder = "TMPDIR=" + temporary;
   char* const environment[] = {registry.data(), folder.data(), nullptr};
-  for (int signal_number : {SIGINT, SIGTERM}) {
+  const auto files = [&](const std::string& where) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(where)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  const std::vector<std::string> before = files(directory_);
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+    SCOPED_TRACE(signal_number);
     int output[2];
     ASSERT_EQ(::pipe(output), 0);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-      // The answer fills the pipe that nobody reads: the call waits in its printing.
+      // The first answer fills the pipe that nobody reads: the call waits in its printing, the
+      // second answer's new file made already.
       ::dup2(output[1], STDOUT_FILENO);
       ::close(output[0]);
       if (::chdir(directory_.c_str()) != 0) ::_exit(126);
-      ::execle(KORVALIS_COMMAND, KORVALIS_COMMAND, "call", class_id_.c_str(), "Echo", "@big",
-               "--out", "answer", "--", "Echo", "@big", nullptr, environment);
+      ::execle(KORVALIS_COMMAND, KORVALIS_COMMAND, "call", class_id_.c_str(), "Echo", "@big", "--",
+               "Echo", "@big", "--out", "answer", nullptr, environment);
       ::_exit(127);
     }
     ::close(output[1]);
-    const auto made = [&] {
-      for (const auto& entry : std::filesystem::directory_iterator(temporary)) {
-        if (entry.path().filename().string().starts_with("korvalis-events-")) return true;
-      }
-      return false;
-    };
-    for (int i = 0; i < 500 && !made(); ++i) {
+    for (int i = 0; i < 500 && files(temporary).empty(); ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    EXPECT_TRUE(made());
+    ASSERT_EQ(files(temporary).size(), 1u);
+    EXPECT_TRUE(files(temporary)[0].starts_with("korvalis-events-"));
+    EXPECT_EQ(files(directory_).size(), before.size() + 1);  // the answer's new file
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    ::kill(child, signal_number);
+    // The reader goes away only after the signal ended the call, or as the signal.
+    if (signal_number == SIGPIPE) ::close(output[0]);
+    if (signal_number != SIGPIPE) ::kill(child, signal_number);
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ::close(output[0]);
+    if (signal_number != SIGPIPE) ::close(output[0]);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << status;
-    EXPECT_TRUE(std::filesystem::is_empty(temporary)) << signal_number;
+    EXPECT_TRUE(files(temporary).empty());
+    EXPECT_EQ(files(directory_), before);
   }
 }
 
