@@ -166,11 +166,16 @@ long CBEMRLibrary::GetDictContent(CEMRDataSource*, LONG lngID, BSTR* pbstrConten
 
 namespace {
 
+// Longest address a record names whole; a longer one (a caller's text of any length) is cut.
+constexpr std::size_t kLoggedUrlUnits = 2048;
+
 // Records why the file at `url` gave no document in the event log, then fails the call with the
 // system's message.
 [[noreturn]] void RefuseUrlFile(std::u16string_view url, const std::string& reason) {
-  CEventLogEntry(std::u16string(kUrlFileMissingMessage) + u" URL: " + std::u16string(url) +
-                     u", 原因: " + korvalis::FromUtf8(reason),
+  std::u16string named(url.substr(0, kLoggedUrlUnits));
+  if (url.size() > kLoggedUrlUnits) named += u"...";
+  CEventLogEntry(std::u16string(kUrlFileMissingMessage) + u" URL: " + named + u", 原因: " +
+                     korvalis::FromUtf8(reason),
                  CEventLogEntry::kError)
       .Report();
   throw CEMRException(std::u16string(kUrlFileMissingMessage));

@@ -416,6 +416,14 @@ TEST_F(UrlXmlFileTest, TheEventLogHoldsWhyAFileGaveNoDocument) {
         << ToUtf8(records[0].text);
     EXPECT_NE(records[0].text.find(cause), std::u16string::npos) << ToUtf8(records[0].text);
   }
+  // A caller's address of any length is named in part.
+  log.Clear();
+  const std::u16string long_url = Url("/" + std::string(1 << 20, 'a'));
+  EXPECT_EQ(Fetch(long_url), std::u16string(u"!") + kUrlFileMissingMessage);
+  const auto records = log.Records();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_NE(records[0].text.find(long_url.substr(0, 2048) + u"..., 原因: "), std::u16string::npos);
+  EXPECT_LT(records[0].text.size(), 2200u);
 }
 
 }  // namespace
