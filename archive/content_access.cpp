@@ -19,6 +19,7 @@
 #include "foundation/codec/emr_compression.h"
 #include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
+#include "foundation/log/event_log_entry.h"
 #include "foundation/suite/factory.h"
 #include "foundation/net/http_get.h"
 #include "foundation/suite/sibling_component.h"
@@ -163,6 +164,25 @@ long CBEMRLibrary::GetDictContent(CEMRDataSource*, LONG lngID, BSTR* pbstrConten
   return 0;
 }
 
+namespace {
+
+// Longest address a record names whole; a longer one (a caller's text of any length) is cut.
+constexpr std::size_t kLoggedUrlUnits = 2048;
+
+// Records why the file at `url` gave no document in the event log, then fails the call with the
+// system's message.
+[[noreturn]] void RefuseUrlFile(std::u16string_view url, const std::string& reason) {
+  std::u16string named(url.substr(0, kLoggedUrlUnits));
+  if (url.size() > kLoggedUrlUnits) named += u"...";
+  CEventLogEntry(std::u16string(kUrlFileMissingMessage) + u" URL: " + named + u", 原因: " +
+                     korvalis::FromUtf8(reason),
+                 CEventLogEntry::kError)
+      .Report();
+  throw CEMRException(std::u16string(kUrlFileMissingMessage));
+}
+
+}  // namespace
+
 long CBEMRLibrary::GetURLXmlFile(CEMRDataSource*, BSTR bstrURL, BSTR* pbstrContent) {
   const std::u16string_view url = BstrView(bstrURL);
   if (url.find(u"http://") == std::u16string_view::npos) {
@@ -170,13 +190,17 @@ long CBEMRLibrary::GetURLXmlFile(CEMRDataSource*, BSTR bstrURL, BSTR* pbstrConte
   }
   // Only a whole http:// URL is fetched: any other text, even one carrying "http://", names no
   // file this system may read.
-  const std::optional<std::string> body = korvalis::HttpGet(korvalis::ToUtf8(url));
-  if (!body) throw CEMRException(std::u16string(kUrlFileMissingMessage));
+  std::string failure;
+  const std::optional<std::string> body =
+      korvalis::HttpGet(korvalis::ToUtf8(url), korvalis::HttpGetLimits(), &failure);
+  if (!body) RefuseUrlFile(url, failure);
   CXmlStringParser parser(*body);
   const xercesc::DOMDocument* document = parser.GetDocument();
-  if (document == nullptr || document->getDocumentElement() == nullptr) {
-    throw CEMRException(std::u16string(kUrlFileMissingMessage));
+  if (document == nullptr) {
+    RefuseUrlFile(url, "the answer (" + std::to_string(body->size()) +
+                           " bytes) is no well-formed XML document");
   }
+  if (document->getDocumentElement() == nullptr) RefuseUrlFile(url, "the answer is empty");
   StoreBstrResult(pbstrContent, korvalis::WriteDomDocument(document));
   return 0;
 }

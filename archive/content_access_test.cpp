@@ -12,6 +12,7 @@
 #include "foundation/text/string_util.h"
 #include "foundation/suite/suite_interfaces.h"
 #include "foundation/testing/codec_test_util.h"
+#include "foundation/testing/data_source_test_util.h"
 #include "foundation/testing/emr_pages.h"
 #include "foundation/testing/loopback_http_server.h"
 #include "foundation/xml/xhtml_document.h"
@@ -385,6 +386,44 @@ TEST_F(UrlXmlFileTest, AddressesAndAnswersThatGiveNoDocument) {
   for (const std::string& request : server_.Requests()) {
     EXPECT_EQ(request.find("GET /a.dtd"), std::string::npos);
   }
+}
+
+// A file that gives no document fails with the one message; the event log holds the cause: the
+// answer's size past the bound, its malformed XML, a server that is not there.
+TEST_F(UrlXmlFileTest, TheEventLogHoldsWhyAFileGaveNoDocument) {
+  korvalis::datasource::testing::EventLogCapture log;
+  server_.Serve("/large.xml", LoopbackHttpServer::Ok("<a>" + std::string(20 << 20, 'x') + "</a>"));
+  server_.Serve("/broken.xml", LoopbackHttpServer::Ok("<a><b></a>"));
+  server_.Serve("/gone.xml", LoopbackHttpServer::Ok("", "404 Not Found"));
+  const std::u16string closed =
+      u"http://127.0.0.1:" +
+      FromUtf8(std::to_string(korvalis::datasource::testing::UnusedLoopbackPort())) + u"/a.xml";
+  const std::pair<std::u16string, std::u16string> cases[] = {
+      {Url("/large.xml"), u"the answer is longer than 16777216 bytes"},
+      {Url("/broken.xml"), u"the answer (10 bytes) is no well-formed XML document"},
+      {Url("/gone.xml"), u"the server answered with status 404"},
+      {closed, u"Failed to connect to 127.0.0.1 port"},
+  };
+  for (const auto& [url, cause] : cases) {
+    log.Clear();
+    EXPECT_EQ(Fetch(url), std::u16string(u"!") + kUrlFileMissingMessage);
+    const auto records = log.Records();
+    ASSERT_EQ(records.size(), 1u) << ToUtf8(url);
+    EXPECT_EQ(records[0].type, korvalis::sys::kEventError);
+    EXPECT_EQ(records[0].text.find(std::u16string(kUrlFileMissingMessage) + u" URL: " + url +
+                                   u", 原因: "),
+              0u)
+        << ToUtf8(records[0].text);
+    EXPECT_NE(records[0].text.find(cause), std::u16string::npos) << ToUtf8(records[0].text);
+  }
+  // A caller's address of any length is named in part.
+  log.Clear();
+  const std::u16string long_url = Url("/" + std::string(1 << 20, 'a'));
+  EXPECT_EQ(Fetch(long_url), std::u16string(u"!") + kUrlFileMissingMessage);
+  const auto records = log.Records();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_NE(records[0].text.find(long_url.substr(0, 2048) + u"..., 原因: "), std::u16string::npos);
+  EXPECT_LT(records[0].text.size(), 2200u);
 }
 
 }  // namespace

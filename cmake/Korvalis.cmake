@@ -67,6 +67,14 @@ function(korvalis_product_target target)
   endif()
 endfunction()
 
+# korvalis_build_tree_program(<target>)
+#   A program that runs only in the build tree (a test, a benchmark, a fuzz target) finds the
+#   cipher module where the build puts it, through its run path (platform/crypto/ciphers.h).
+#   Installed programs carry no run path and look only where they were installed.
+function(korvalis_build_tree_program target)
+  set_property(TARGET ${target} APPEND PROPERTY BUILD_RPATH "${PROJECT_BINARY_DIR}/library")
+endfunction()
+
 # korvalis_add_test(<name> SOURCES <files...> LIBS <targets...>)
 function(korvalis_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
@@ -80,6 +88,7 @@ function(korvalis_add_test name)
   # Exported symbols let the libraries a test loads share the process-wide state of the
   # platform layer (per-thread error information) with the test's own copy.
   set_target_properties(${name} PROPERTIES ENABLE_EXPORTS ON)
+  korvalis_build_tree_program(${name})
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   set_tests_properties(${name} PROPERTIES
     ENVIRONMENT "KORVALIS_SOURCE_DIR=${PROJECT_SOURCE_DIR};KORVALIS_LOG_DIR=${CMAKE_CURRENT_BINARY_DIR}/Log"

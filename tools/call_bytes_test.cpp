@@ -3,11 +3,17 @@
 // expanded, and answers that are no text shown as a notice. The calls reach
 // the ByteEcho double (tools/testing/byte_echo_double.h) through the registry and Invoke.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "db/testing/temp_directory.h"
@@ -292,6 +298,89 @@ TEST_F(CallBytesTest, FailedCallsLeaveAnswerFilesAlone) {
   EXPECT_NE(Call("DeleteOpenRule a b c --expand", "QualityRule")
                 .out.find("answers no text for --expand to show"),
             std::string::npos);
+}
+
+// An answer that cannot all be written (here past the file size limit, as on a full disk) fails
+// the command and leaves no file where there was none and an earlier file as it was; written
+// whole, it takes the earlier file's place and mode.
+TEST_F(CallBytesTest, AnAnswerWrittenInPartLeavesTheFileAsItWas) {
+  Write("in", Megabyte());
+  Write("kept", "an earlier answer");
+  std::filesystem::permissions(directory_ + "/kept", std::filesystem::perms(0640));
+  for (const std::string name : {"new", "kept"}) {
+    Outcome full = RunCommand("cd '" + directory_ + "' && trap '' XFSZ && ulimit -f 64 && " +
+                              "KORVALIS_REGISTRY='" + directory_ + "/registry' " KORVALIS_COMMAND
+                              " call " + class_id_ + " Echo --bytes in --out " + name + " 2>&1");
+    EXPECT_EQ(full.status, 1) << name;
+    EXPECT_NE(full.out.find(".Echo: cannot write the answer to " + name + ": File too large"),
+              std::string::npos)
+        << full.out;
+  }
+  EXPECT_FALSE(Exists("new"));
+  EXPECT_EQ(Read("kept"), "an earlier answer");
+  for (const auto& entry : std::filesystem::directory_iterator(directory_)) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_TRUE(name == "in" || name == "kept" || name.starts_with("registry")) << name;
+  }
+
+  ASSERT_EQ(Call("Echo --bytes in --out kept").status, 0);
+  EXPECT_TRUE(Read("kept") == Megabyte());
+  EXPECT_EQ(std::filesystem::status(directory_ + "/kept").permissions(),
+            std::filesystem::perms(0640));
+}
+
+// A call ended by a signal (or by a reader that went away) removes the temporary event log it
+// made for itself and the new file of an answer not yet written, and ends by that signal.
+TEST_F(CallBytesTest, ACallEndedByASignalLeavesNoTemporaryFileBehind) {
+  const std::string temporary = directory_ + "/tmp";
+  std::filesystem::create_directory(temporary);
+  Write("big", std::string(1 << 20, 'x'));
+  std::string registry = "KORVALIS_REGISTRY=" + directory_ + "/registry";
+  std::string folder = "TMPDIR=" + temporary;
+  char* const environment[] = {registry.data(), folder.data(), nullptr};
+  const auto files = [&](const std::string& where) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(where)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  const std::vector<std::string> before = files(directory_);
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+    SCOPED_TRACE(signal_number);
+    int output[2];
+    ASSERT_EQ(::pipe(output), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      // The first answer fills the pipe that nobody reads: the call waits in its printing, the
+      // second answer's new file made already.
+      ::dup2(output[1], STDOUT_FILENO);
+      ::close(output[0]);
+      if (::chdir(directory_.c_str()) != 0) ::_exit(126);
+      ::execle(KORVALIS_COMMAND, KORVALIS_COMMAND, "call", class_id_.c_str(), "Echo", "@big", "--",
+               "Echo", "@big", "--out", "answer", nullptr, environment);
+      ::_exit(127);
+    }
+    ::close(output[1]);
+    for (int i = 0; i < 500 && files(temporary).empty(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_EQ(files(temporary).size(), 1u);
+    EXPECT_TRUE(files(temporary)[0].starts_with("korvalis-events-"));
+    EXPECT_EQ(files(directory_).size(), before.size() + 1);  // the answer's new file
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // The reader goes away only after the signal ended the call, or as the signal.
+    if (signal_number == SIGPIPE) ::close(output[0]);
+    if (signal_number != SIGPIPE) ::kill(child, signal_number);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    if (signal_number != SIGPIPE) ::close(output[0]);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << status;
+    EXPECT_TRUE(files(temporary).empty());
+    EXPECT_EQ(files(directory_), before);
+  }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "platform/text/unicode.h"
+#include "tools/temporary_files.h"
 
 namespace korvalis::tools {
 
@@ -25,6 +26,7 @@ CallEventLog::CallEventLog() {
   ::close(fd);
   path_ = name;
   temporary_ = true;
+  RemoveAtSignal(path_);
   ::setenv(sys::kEventLogFileVariable, path_.c_str(), 1);
 }
 
@@ -32,6 +34,7 @@ CallEventLog::~CallEventLog() {
   if (!temporary_) return;
   ::unsetenv(sys::kEventLogFileVariable);
   ::unlink(path_.c_str());
+  KeepAtSignal(path_);
 }
 
 std::vector<sys::EventRecord> CallEventLog::TakeNew() {

@@ -1,8 +1,8 @@
 // The event-log records that the calls of one `korvalis call` write, so that the command can
 // show the person at the command line (the administrator) the cause behind a call's generic
 // message. Records go to the file that KORVALIS_EVENTLOG names; when it names none, the
-// command names a private temporary file of its own for its run and removes it at the end
-// (syslog gets every record either way).
+// command names a private temporary file of its own for its run and removes it at the end, also
+// when a signal ends the run (syslog gets every record either way).
 //
 // Thread-safety: main thread only (it sets the process's environment).
 #pragma once

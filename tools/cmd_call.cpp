@@ -341,7 +341,15 @@ int RunCall(const std::vector<std::string>& args) {
     progid = u"korvalis." + progid;
   }
   CLSID clsid{};
-  if (FAILED(CLSIDFromProgID(progid.c_str(), &clsid))) {
+  if (const HRESULT hr = CLSIDFromProgID(progid.c_str(), &clsid); FAILED(hr)) {
+    // A registry that cannot be read is named with its reason, not taken for one without the
+    // class.
+    std::string unreadable;
+    com::RegistryKey root;
+    if (hr == REGDB_E_READREGDB && FAILED(com::RegistryFile().Read(&root, &unreadable))) {
+      PrintError(unreadable);
+      return 1;
+    }
     PrintError(ToUtf8(progid) + " is not a registered class" +
                DidYouMean(words[0], RegisteredClassNames()) +
                " (korvalis classes lists them; korvalis regsvr <library> registers more)");

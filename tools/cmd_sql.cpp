@@ -5,7 +5,9 @@
 //   start ──Begin──▶ OPEN ──statement──▶ OPEN (its changes pending; a failure is reported and
 //                     │  ▲                     undoes that statement only)
 //                     │  ├──COMMIT / ROLLBACK: pending changes kept / undone, a new one begins
-//                     │  └──failure when stopping on errors──▶ rolled back, the run ends
+//                     │  ├──failure when stopping on errors──▶ rolled back, the run ends
+//                     │  └──failure that lost the connection (the server ended an idle
+//                     │       writer)──▶ undone by the server, the rest not run, the run ends
 //                     └──end of input──▶ committed
 #include <libxml/parser.h>
 #include <libxml/tree.h>
@@ -92,6 +94,33 @@ std::string_view WithoutByteOrderMark(std::string_view script) {
   return script;
 }
 
+// A connection the server closed while the script waited between statements (a writer whose
+// rows waited for a reader, ended as idle) is found out before anything more is sent: a query
+// fails with the server's own reason, where a COMMIT sent to the closed connection would learn
+// only that it is closed. Throws that failure; returns when the connection is open.
+void CheckNotEndedByServer(db::Connection& connection) {
+  if (connection.Alive()) return;
+  connection.Execute("SELECT 1 FROM DUAL");
+}
+
+// A connection the server ended (a writer idle too long) or that was lost has undone the
+// transaction and runs nothing more: says so, and from which line of the script on nothing ran.
+void ReportLostConnection(const std::vector<ScriptStep>& steps, size_t next) {
+  while (next < steps.size() && steps[next].kind != ScriptStep::Kind::kStatement &&
+         steps[next].kind != ScriptStep::Kind::kRefused) {
+    ++next;
+  }
+  std::string rest;
+  if (next < steps.size()) {
+    rest = "; the rest of the script, from line " + std::to_string(steps[next].line) +
+           ", was not run";
+  }
+  std::fprintf(stderr,
+               "korvalis sql: the connection to the database is lost: the changes since the last "
+               "COMMIT are undone%s\n",
+               rest.c_str());
+}
+
 // Runs the steps in one transaction, printing their rows; 0 when every step and the final
 // commit succeed, else 1. Throws DbError when the transaction cannot begin.
 int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
@@ -99,7 +128,8 @@ int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
   constexpr auto kMode = db::Connection::TransactionMode::kReading;
   int status = 0;
   connection.Begin(kMode);
-  for (const ScriptStep& step : steps) {
+  for (size_t i = 0; i < steps.size(); ++i) {
+    const ScriptStep& step = steps[i];
     switch (step.kind) {
       case ScriptStep::Kind::kStopOnError:
         settings.stop_on_error = true;
@@ -109,19 +139,20 @@ int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
         continue;
       case ScriptStep::Kind::kRefused:
         status = 1;
-        std::fflush(stdout);
+        FlushStandardOutput();
         std::fprintf(stderr, "line %d: %s\n", step.line, EscapeControls(step.text).c_str());
         continue;
       case ScriptStep::Kind::kStatement:
         break;
     }
     try {
+      CheckNotEndedByServer(connection);
       std::unique_ptr<db::Rowset> rows = connection.Execute(step.text);
       const long long printed = PrintRows(*rows, settings.xml, stdout);
       if (settings.feedback && !settings.xml) PrintFeedback(step.text, *rows, printed);
     } catch (const db::DbError& e) {
       status = 1;
-      std::fflush(stdout);
+      FlushStandardOutput();
       if (step.line > 0) std::fprintf(stderr, "line %d: ", step.line);
       std::fprintf(stderr, "%s\n", EscapeControls(e.what()).c_str());
       if (settings.stop_on_error) {
@@ -135,6 +166,10 @@ int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
                      "are rolled back\n");
         return 1;
       }
+      if (!connection.Alive()) {
+        ReportLostConnection(steps, i + 1);
+        return 1;
+      }
       // An engine that had to give up the whole transaction says so, and the run goes on in a
       // new one.
       if (!connection.InTransaction()) {
@@ -145,8 +180,9 @@ int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
       }
     }
   }
-  std::fflush(stdout);
+  FlushStandardOutput();
   try {
+    CheckNotEndedByServer(connection);
     connection.Commit();
   } catch (const db::DbError& e) {
     std::fprintf(stderr, "korvalis sql: the changes could not be committed: %s\n",
@@ -267,7 +303,7 @@ int RunSql(const std::vector<std::string>& args) {
     std::unique_ptr<db::Connection> connection = db::OpenConnection(init);
     return RunSteps(*connection, steps, settings);
   } catch (const db::DbError& e) {
-    std::fflush(stdout);
+    FlushStandardOutput();
     std::fprintf(stderr, "%s\n", EscapeControls(e.what()).c_str());
     return 1;
   }

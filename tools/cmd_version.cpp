@@ -14,8 +14,10 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <string>
 
 #include "platform/crypto/ciphers.h"
+#include "platform/text/control_escape.h"
 #include "tools/command.h"
 #include "tools/command_line.h"
 
@@ -26,8 +28,10 @@ constexpr char kVersionUsage[] = "usage: korvalis version\nPrints the version of
 constexpr char kSelfCheckUsage[] =
     "usage: korvalis selfcheck\n"
     "Starts each library the system loads (sqlite, libpq, libxml2, libxslt, xerces, zlib,\n"
-    "Crypto++, ICU, libcurl) and runs one small operation through it, one line each: \"ok\" or\n"
-    "\"FAILED\". Any failure makes the status non-zero. libpq is checked without a server.\n";
+    "Crypto++, ICU, libcurl, PCRE2) and runs one small operation through it, one line each:\n"
+    "\"ok\", or \"FAILED\" with the reason when one is known (for a library that cannot be\n"
+    "loaded, every place it was looked for). Any failure makes the status non-zero. libpq is\n"
+    "checked without a server.\n";
 
 bool SqliteWorks() {
   sqlite3* db = nullptr;
@@ -160,13 +164,16 @@ int RunSelfCheck(const std::vector<std::string>& args) {
   };
   int failures = 0;
   for (const auto& check : kChecks) {
-    // A library opened on first use that cannot be loaded fails its check by an exception.
+    // A library opened on first use that cannot be loaded fails its check by an exception,
+    // which says where it was looked for.
     bool ok = false;
+    std::string reason;
     try {
       ok = check.works();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+      reason = ": " + EscapeControls(e.what());
     }
-    std::printf("%-8s %s\n", check.name, ok ? "ok" : "FAILED");
+    std::printf("%-8s %s\n", check.name, ok ? "ok" : ("FAILED" + reason).c_str());
     failures += ok ? 0 : 1;
   }
   return failures == 0 ? 0 : 1;

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/text/control_escape.h"
 
@@ -124,8 +126,27 @@ OptionsOutcome ParseOptions(const char* command, const std::vector<std::string>&
   return OptionsOutcome::kRun;
 }
 
+namespace {
+int standard_output_error = 0;  // errno of the first failed write, or 0
+}  // namespace
+
+void FlushStandardOutput() {
+  errno = 0;
+  if (std::fflush(stdout) != 0 && standard_output_error == 0) {
+    standard_output_error = errno != 0 ? errno : EIO;
+  }
+}
+
+std::string StandardOutputFailure() {
+  // A write that failed inside printf leaves its bytes buffered: flushing again gives the reason.
+  const bool failed_before = std::ferror(stdout) != 0;
+  FlushStandardOutput();
+  if (standard_output_error != 0) return std::strerror(standard_output_error);
+  return failed_before ? "a write failed" : "";
+}
+
 void PrintError(std::string_view message, std::string_view hint) {
-  std::fflush(stdout);
+  FlushStandardOutput();
   std::string text = "korvalis: " + EscapeControls(message) + "\n";
   if (!hint.empty()) text.append(hint).push_back('\n');
   std::fputs(text.c_str(), stderr);

@@ -43,6 +43,14 @@ OptionsOutcome ParseOptions(const char* command, const std::vector<std::string>&
                             const std::vector<OptionSpec>& options, const char* usage,
                             ParsedOptions* parsed, bool options_first = false);
 
+// Flushes standard output. The reason of the first write that failed is kept, for the check at
+// the command's end.
+void FlushStandardOutput();
+
+// Flushes standard output a last time: "" when everything printed was written, else the reason
+// it was not ("No space left on device").
+std::string StandardOutputFailure();
+
 // Writes "korvalis: <message>" and a line feed to standard error after flushing standard
 // output, so that a message follows what was printed before it in a shared log. The message
 // may carry a caller's values: its control characters are escaped (platform/text/

@@ -201,12 +201,58 @@ TEST_F(CommandLineTest, ARegistryIsWrittenOnlyWhereItsFolderExists) {
 TEST_F(CommandLineTest, SelfcheckCoversEveryLibraryTheSystemLoads) {
   Outcome check = RunCommand(KORVALIS_COMMAND " selfcheck");
   EXPECT_EQ(check.status, 0) << check.out;
-  for (const char* library :
-       {"sqlite", "libpq", "libxml2", "libxslt", "xerces", "zlib", "crypto++", "icu", "libcurl",
-        "pcre2"}) {
-    EXPECT_NE(check.out.find(library), std::string::npos) << library;
+  Outcome help = RunCommand(KORVALIS_COMMAND " selfcheck --help");
+  for (const auto& [library, named] :
+       {std::pair{"sqlite", "sqlite"}, {"libpq", "libpq"}, {"libxml2", "libxml2"},
+        {"libxslt", "libxslt"}, {"xerces", "xerces"}, {"zlib", "zlib"}, {"crypto++", "Crypto++"},
+        {"icu", "ICU"}, {"libcurl", "libcurl"}, {"pcre2", "PCRE2"}}) {
+    EXPECT_NE(check.out.find(std::string(library) + " "), std::string::npos) << library;
+    EXPECT_NE(help.out.find(named), std::string::npos) << named;
   }
   EXPECT_EQ(check.out.find("FAILED"), std::string::npos);
+}
+
+// What a command prints and cannot write (a full device, a file past its size limit as on a
+// full disk) is an answer lost: the command names the cause and fails.
+TEST_F(CommandLineTest, OutputThatCannotBeWrittenFailsTheCommand) {
+  const std::string command = "cd '" + directory_ + "' && KORVALIS_REGISTRY='" + directory_ +
+                              "/registry' " KORVALIS_COMMAND " ";
+  for (const std::string words :
+       {"sql \"SELECT ID FROM TELV_PATIENT\"", "classes", "--help", "sql --help", "selfcheck",
+        "call ArchivePatient GetInPatientList 0101 2026-11-01 2027-01-01"}) {
+    Outcome full = RunCommand(command + words + " 2>&1 > /dev/full");
+    EXPECT_EQ(full.status, 1) << words;
+    EXPECT_EQ(full.out, "korvalis: cannot write standard output: No space left on device\n")
+        << words;
+  }
+  Outcome limited = RunCommand("trap '' XFSZ && ulimit -f 8 && " + command +
+                               "classes 2>&1 > '" + directory_ + "/listed.txt'");
+  EXPECT_EQ(limited.status, 1);
+  EXPECT_EQ(limited.out, "korvalis: cannot write standard output: File too large\n");
+}
+
+// A registry that cannot be read, or a folder where it cannot be made, is named with the cause,
+// never taken for a registry without the class.
+TEST_F(CommandLineTest, ARegistryThatCannotBeUsedIsNamedWithTheCause) {
+  const std::string folder = directory_ + "/registry-folder";
+  fs::create_directories(folder + "/registry");
+  Outcome unreadable = RunCommand("KORVALIS_REGISTRY='" + folder + "/registry' " KORVALIS_COMMAND
+                                  " call ArchivePatient GetToCommitPatient 0101 2>&1");
+  EXPECT_EQ(unreadable.status, 1);
+  EXPECT_EQ(unreadable.out, "korvalis: " + folder + "/registry: cannot be read: Is a directory\n");
+  Outcome listing = RunCommand("KORVALIS_REGISTRY='" + folder + "/registry' " KORVALIS_COMMAND
+                               " classes 2>&1");
+  EXPECT_EQ(listing.out, unreadable.out);
+
+  // The default registry below a home that is no folder.
+  std::ofstream(folder + "/home") << "a file";
+  Outcome homeless = RunCommand("HOME='" + folder + "/home' KORVALIS_REGISTRY= " KORVALIS_COMMAND
+                                " regsvr " KORVALIS_LIBRARY " 2>&1");
+  EXPECT_EQ(homeless.status, 1);
+  EXPECT_NE(homeless.out.find("the folder " + folder + "/home/.korvalis cannot be made: Not a "
+                              "directory"),
+            std::string::npos)
+      << homeless.out;
 }
 
 }  // namespace

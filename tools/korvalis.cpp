@@ -30,11 +30,7 @@ void PrintUsage(FILE* out) {
   for (const Command& c : kCommands) std::fprintf(out, "  %-10s %s\n", c.name, c.usage);
 }
 
-}  // namespace
-}  // namespace korvalis::tools
-
-int main(int argc, char** argv) {
-  using namespace korvalis::tools;
+int RunNamedCommand(int argc, char** argv) {
   const std::string name = argc < 2 ? "" : argv[1];
   if (name == "help" || name == "--help" || name == "-h") {
     PrintUsage(stdout);
@@ -54,4 +50,21 @@ int main(int argc, char** argv) {
   PrintError("unknown command '" + name + "'" + DidYouMean(name, names) +
              " (korvalis --help lists them)");
   return 2;
+}
+
+// What the command printed and could not write (a full disk, a reader gone) is an answer lost:
+// the command says so and fails, as a write of --out does.
+int FinishStandardOutput(int status) {
+  const std::string failure = StandardOutputFailure();
+  if (failure.empty()) return status;
+  PrintError("cannot write standard output: " + failure);
+  return status == 0 ? 1 : status;
+}
+
+}  // namespace
+}  // namespace korvalis::tools
+
+int main(int argc, char** argv) {
+  using namespace korvalis::tools;
+  return FinishStandardOutput(RunNamedCommand(argc, argv));
 }

@@ -155,6 +155,49 @@ TEST_F(ServerCommandTest, SqlRunsThatWriteAtOnceReadWhatTheWritersBeforeThemLeft
             "RESULT\n20:20\n");
 }
 
+// A script whose transaction the server ended (a writer left idle past Idle Transaction Timeout
+// while its rows waited for a reader) says so once, with the line of the statement that found
+// it out (a COMMIT too), and that the rest of the script was not run; at the end of the script,
+// that its changes could not be committed. Nothing of the transaction is kept.
+TEST_F(ServerCommandTest, AScriptWhoseWriterTheServerEndedSaysSoAndStops) {
+  const std::string bounded = init_ + ";Idle Transaction Timeout=1";
+  const std::string count = "sql --connect '" + init_ + "' --no-feedback \"SELECT COUNT(*) FROM W\"";
+  ASSERT_EQ(Run("sql --connect '" + init_ + "' \"CREATE TABLE W (N NUMBER(5), PAD VARCHAR2(2000))\"")
+                .status,
+            0);
+  std::string rows = "INSERT INTO W VALUES (1, RPAD('x', 2000, 'x'));\n";
+  for (int n = 1; n < 128; n *= 2) {
+    rows += "INSERT INTO W SELECT N + " + std::to_string(n) + ", PAD FROM W;\n";
+  }
+  rows += "SELECT N, PAD FROM W ORDER BY N;\n";  // line 9
+  const std::string ended =
+      "ORA-02396: exceeded maximum idle time: the transaction stayed idle longer than Idle "
+      "Transaction Timeout; the server ended the connection and undid the transaction's work "
+      "(terminating connection due to idle-in-transaction timeout) [SQLSTATE 25P03]\n";
+  const std::pair<std::string, std::string> scripts[] = {
+      {rows + "INSERT INTO W VALUES (1000, 'after');\nCOMMIT;\nINSERT INTO W VALUES (1, 'x');\n",
+       "line 10: " + ended +
+           "korvalis sql: the connection to the database is lost: the changes since the last "
+           "COMMIT are undone; the rest of the script, from line 11, was not run\n"},
+      {rows + "COMMIT;\n",
+       "line 10: " + ended +
+           "korvalis sql: the connection to the database is lost: the changes since the last "
+           "COMMIT are undone\n"},
+      {rows, "korvalis sql: the changes could not be committed: " + ended},
+  };
+  for (const auto& [script, said] : scripts) {
+    std::ofstream(directory_ + "/script.sql") << script;
+    // The rows fill the pipe to a reader that waits: the writer stays idle in between.
+    const std::string err = directory_ + "/stderr.txt";
+    Outcome run = RunCommand("cd '" + directory_ + "' && { " KORVALIS_COMMAND " sql --connect '" +
+                             bounded + "' -f script.sql 2> '" + err +
+                             "'; echo $? > status.txt; } | { sleep 3; cat > /dev/null; }; cat "
+                             "status.txt '" + err + "'");
+    EXPECT_EQ(run.out, "1\n" + said);
+    EXPECT_EQ(Run(count).out, "COUNT(*)\n0\n");
+  }
+}
+
 TEST_F(ServerCommandTest, AFailedInitdbLeavesNothingBehindAndMayBeRerun) {
   const std::string connect = "--connect '" + init_ + "'";
   Outcome refused = RunWhereNothingCanBeWritten("initdb --sample " + connect);

@@ -61,6 +61,10 @@ std::optional<std::size_t> ParseNumber(std::string_view text, int base = 10) {
   return value;
 }
 
+std::string TooLong(const HttpGetLimits& limits) {
+  return "the answer is longer than " + std::to_string(limits.max_body_bytes) + " bytes";
+}
+
 // What one request gathers of its answer, within the limits of the fetch.
 class Transfer {
  public:
@@ -68,12 +72,17 @@ class Transfer {
 
   std::string& body() { return body_; }
   const std::optional<std::string>& location() const { return location_; }
+  // Why this client refused the answer while it came; "" when it did not.
+  const std::string& refusal() const { return refusal_; }
 
   // Takes one line of the head (status line, header, blank line or trailer) with its line
   // end. False refuses the answer: the head grows past its limit, Content-Length is no
   // number or two of them differ.
   bool HeadLine(std::string_view line) {
-    if (line.size() > limits_.max_head_bytes - head_bytes_) return false;
+    if (line.size() > limits_.max_head_bytes - head_bytes_) {
+      return Refuse("the answer's head is longer than " + std::to_string(limits_.max_head_bytes) +
+                    " bytes");
+    }
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
     head_bytes_ += line.size();
     if (line.starts_with("HTTP/")) {  // an interim answer's fields do not carry over
@@ -86,7 +95,9 @@ class Transfer {
     const std::string name = Lowercase(line.substr(0, colon));
     const std::string value(Trimmed(line.substr(colon + 1)));
     if (name == "content-length") {
-      if (!ParseNumber(value) || (content_length_ && *content_length_ != value)) return false;
+      if (!ParseNumber(value) || (content_length_ && *content_length_ != value)) {
+        return Refuse("the answer's Content-Length is no number, or two of them differ");
+      }
       content_length_ = value;
     } else if (name == "location") {
       location_ = value;
@@ -96,20 +107,27 @@ class Transfer {
 
   // Takes bytes of the body; false when they would pass the size limit.
   bool BodyBytes(std::string_view bytes) {
-    if (bytes.size() > limits_.max_body_bytes - body_.size()) return false;
+    if (bytes.size() > limits_.max_body_bytes - body_.size()) return Refuse(TooLong(limits_));
     body_.append(bytes);
     return true;
   }
 
   // False once the answer has taken longer than its time-out since the connection was made.
-  bool InTime() const {
+  bool InTime() {
     curl_off_t connected = 0;  // microseconds from the start; 0 until connected
     curl_easy_getinfo(handle_, CURLINFO_CONNECT_TIME_T, &connected);
     return connected == 0 ||
-           Clock::now() - started_ <= std::chrono::microseconds(connected) + limits_.answer_timeout;
+           Clock::now() - started_ <= std::chrono::microseconds(connected) + limits_.answer_timeout ||
+           Refuse("the answer was not complete within " +
+                  std::to_string(limits_.answer_timeout.count()) + " ms");
   }
 
  private:
+  bool Refuse(std::string why) {
+    refusal_ = std::move(why);
+    return false;
+  }
+
   CURL* handle_;
   const HttpGetLimits& limits_;
   const Clock::time_point started_ = Clock::now();
@@ -117,6 +135,7 @@ class Transfer {
   std::optional<std::string> content_length_;
   std::optional<std::string> location_;
   std::string body_;
+  std::string refusal_;
 };
 
 std::size_t OnHeadLine(char* bytes, std::size_t size, std::size_t count, void* transfer) {
@@ -168,11 +187,21 @@ std::optional<HttpUrl> ParseHttpUrl(std::string_view url) {
   return parsed;
 }
 
-std::optional<std::string> HttpGet(std::string_view url, const HttpGetLimits& limits) {
+std::optional<std::string> HttpGet(std::string_view url, const HttpGetLimits& limits,
+                                   std::string* failure) {
+  std::string ignored;
+  std::string& why = failure != nullptr ? *failure : ignored;
+  why.clear();
   std::optional<HttpUrl> target = ParseHttpUrl(url);
-  if (!target) return std::nullopt;
+  if (!target) {
+    why = "the address is no whole http:// URL";
+    return std::nullopt;
+  }
   const CurlEasy easy = NewCurlEasy();
-  if (!easy) return std::nullopt;
+  if (!easy) {
+    why = "the network library cannot start a transfer";
+    return std::nullopt;
+  }
   CURL* handle = easy.get();
   // The library sends the request line and Host; "Accept" is not sent, and the server closes
   // the connection after its answer.
@@ -180,6 +209,8 @@ std::optional<std::string> HttpGet(std::string_view url, const HttpGetLimits& li
   headers = curl_slist_append(headers, "Connection: close");
   const std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> header_list(
       headers, &curl_slist_free_all);
+  char library_error[CURL_ERROR_SIZE] = "";
+  curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, library_error);
   curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers);
   curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
   curl_easy_setopt(handle, CURLOPT_IPRESOLVE, CURL_IPRESOLVE_V4);
@@ -196,7 +227,7 @@ std::optional<std::string> HttpGet(std::string_view url, const HttpGetLimits& li
   curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &OnProgress);
   curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
 
-  for (int redirects = 0; target && redirects <= limits.max_redirects; ++redirects) {
+  for (int redirects = 0; redirects <= limits.max_redirects; ++redirects) {
     Transfer transfer(handle, limits);
     curl_easy_setopt(handle, CURLOPT_HEADERDATA, &transfer);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
@@ -204,15 +235,31 @@ std::optional<std::string> HttpGet(std::string_view url, const HttpGetLimits& li
     const std::string address =
         "http://" + target->host + ":" + std::to_string(target->port) + target->target;
     curl_easy_setopt(handle, CURLOPT_URL, address.c_str());
-    if (curl_easy_perform(handle) != CURLE_OK) return std::nullopt;
+    library_error[0] = '\0';
+    if (const CURLcode code = curl_easy_perform(handle); code != CURLE_OK) {
+      // This client's own refusal first; then the library's words, most specific first.
+      why = !transfer.refusal().empty()       ? transfer.refusal()
+            : code == CURLE_FILESIZE_EXCEEDED ? TooLong(limits)
+            : library_error[0] != '\0'        ? std::string(library_error)
+                                              : std::string(curl_easy_strerror(code));
+      return std::nullopt;
+    }
     long status = 0;
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
     if (status >= 200 && status < 300) return std::move(transfer.body());
     const bool redirect =
         status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
-    if (!redirect || !transfer.location()) return std::nullopt;
+    if (!redirect || !transfer.location()) {
+      why = "the server answered with status " + std::to_string(status);
+      return std::nullopt;
+    }
     target = RedirectTarget(*target, *transfer.location());
+    if (!target) {
+      why = "the server redirected to an address that is no http:// URL";
+      return std::nullopt;
+    }
   }
+  why = "the server redirected more than " + std::to_string(limits.max_redirects) + " times";
   return std::nullopt;
 }
 

@@ -48,7 +48,9 @@ struct HttpGetLimits {
 // The body of the resource at `url` when the server answers it with a 2xx status, following
 // redirects (301, 302, 303, 307, 308) whose Location is an http:// URL or an absolute path.
 // nullopt when the URL is refused (ParseHttpUrl), no connection can be made, the answer is
-// malformed, carries another status, exceeds a limit or is not complete in time.
-std::optional<std::string> HttpGet(std::string_view url, const HttpGetLimits& limits = {});
+// malformed, carries another status, exceeds a limit or is not complete in time; then
+// *failure, when given, says which, in words for an operator's log.
+std::optional<std::string> HttpGet(std::string_view url, const HttpGetLimits& limits = {},
+                                   std::string* failure = nullptr);
 
 }  // namespace korvalis

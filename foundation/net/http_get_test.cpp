@@ -143,6 +143,23 @@ TEST(HttpGet, FailsOnErrorsAndMalformedOrOversizedAnswers) {
         "/badchunk", "/cutchunk", "/big", "/bigclose", "/bigchunk", "/bighead"}) {
     EXPECT_FALSE(HttpGet(server.Url(target), limits)) << target;
   }
+  // Each says why, for the operator's log.
+  const std::pair<const char*, const char*> causes[] = {
+      {"/missing", "the server answered with status 404"},
+      {"/twolengths", "the answer's Content-Length is no number, or two of them differ"},
+      {"/big", "the answer is longer than 1500 bytes"},
+      {"/bigclose", "the answer is longer than 1500 bytes"},
+      {"/bigchunk", "the answer is longer than 1500 bytes"},
+      {"/bighead", "the answer's head is longer than 512 bytes"},
+  };
+  for (const auto& [target, cause] : causes) {
+    std::string failure;
+    EXPECT_FALSE(HttpGet(server.Url(target), limits, &failure));
+    EXPECT_EQ(failure, cause) << target;
+  }
+  std::string failure;
+  EXPECT_FALSE(HttpGet("ftp://127.0.0.1/a.xml", limits, &failure));
+  EXPECT_EQ(failure, "the address is no whole http:// URL");
   // Within the limits the same server answers.
   server.Serve("/fits", LoopbackHttpServer::Ok(std::string(1500, 'x')));
   EXPECT_EQ(HttpGet(server.Url("/fits"), limits)->size(), 1500u);
@@ -154,10 +171,15 @@ TEST(HttpGet, GivesUpOnAServerThatStallsOrIsNotThere) {
   server.Serve("/halfway", {"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n<a>", true});
   HttpGetLimits limits;
   limits.answer_timeout = std::chrono::milliseconds(200);
-  EXPECT_FALSE(HttpGet(server.Url("/silent"), limits));
-  EXPECT_FALSE(HttpGet(server.Url("/halfway"), limits));
+  std::string failure;
+  EXPECT_FALSE(HttpGet(server.Url("/silent"), limits, &failure));
+  EXPECT_EQ(failure, "the answer was not complete within 200 ms");
+  EXPECT_FALSE(HttpGet(server.Url("/halfway"), limits, &failure));
+  EXPECT_EQ(failure, "the answer was not complete within 200 ms");
   EXPECT_FALSE(HttpGet(
-      "http://127.0.0.1:" + std::to_string(datasource::testing::UnusedLoopbackPort()) + "/a.xml"));
+      "http://127.0.0.1:" + std::to_string(datasource::testing::UnusedLoopbackPort()) + "/a.xml",
+      {}, &failure));
+  EXPECT_EQ(failure.rfind("Failed to connect to 127.0.0.1 port", 0), 0u) << failure;
 }
 
 TEST(HttpGet, FollowsRedirectsWithinHttpOnly) {
@@ -174,8 +196,18 @@ TEST(HttpGet, FollowsRedirectsWithinHttpOnly) {
   server.Serve("/nowhere", {"HTTP/1.1 301 Moved\r\nContent-Length: 0\r\n\r\n"});
   server.Serve("/loop", LoopbackHttpServer::Redirect("/loop"));
   server.Serve("/multiple", {"HTTP/1.1 300 Multiple Choices\r\nLocation: /new?x=1\r\n\r\n"});
-  for (const char* target : {"/tofile", "/tohttps", "/toother", "/nowhere", "/loop", "/multiple"}) {
-    EXPECT_FALSE(HttpGet(server.Url(target))) << target;
+  const std::pair<const char*, const char*> refused[] = {
+      {"/tofile", "the server redirected to an address that is no http:// URL"},
+      {"/tohttps", "the server redirected to an address that is no http:// URL"},
+      {"/toother", "the server redirected to an address that is no http:// URL"},
+      {"/nowhere", "the server answered with status 301"},
+      {"/loop", "the server redirected more than 5 times"},
+      {"/multiple", "the server answered with status 300"},
+  };
+  for (const auto& [target, why] : refused) {
+    std::string failure;
+    EXPECT_FALSE(HttpGet(server.Url(target), {}, &failure)) << target;
+    EXPECT_EQ(failure, why) << target;
   }
   // The loop is given up after the limit: the first request and five redirects.
   const auto requests = server.Requests();

@@ -10,9 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fstream>
 #include <mutex>
-#include <sstream>
 #include <vector>
 
 #include "platform/sys/private_file.h"
@@ -101,19 +99,30 @@ std::string Directory(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// The file's text; a missing file reads as empty.
+// The file's text; a missing file reads as empty. A file that cannot be read is named with the
+// reason (no permission, a folder in its place).
 HRESULT ReadText(const std::string& path, std::string* text, std::string* error) {
   text->clear();
-  struct stat status;
-  if (::stat(path.c_str(), &status) != 0 && errno == ENOENT) return S_OK;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    if (error) *error = path + ": cannot be read";
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0 && errno == ENOENT) return S_OK;
+  bool read_all = fd >= 0;
+  while (read_all) {
+    char buffer[65536];
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      read_all = n == 0;
+      break;
+    }
+    text->append(buffer, static_cast<size_t>(n));
+  }
+  const int reason = errno;
+  if (fd >= 0) ::close(fd);
+  if (!read_all) {
+    text->clear();
+    if (error) *error = path + ": cannot be read: " + std::strerror(reason);
     return REGDB_E_READREGDB;
   }
-  std::stringstream contents;
-  contents << in.rdbuf();
-  *text = contents.str();
   return S_OK;
 }
 
@@ -358,7 +367,12 @@ HRESULT RegistryFile::Update(const std::function<HRESULT(RegistryKey& root)>& ch
   // only.
   std::string directory = Directory(path_);
   if (makes_folder_) {
-    sys::MakePrivateFolders(directory);
+    if (!sys::MakePrivateFolders(directory)) {
+      if (error) {
+        *error = path_ + ": the folder " + directory + " cannot be made: " + std::strerror(errno);
+      }
+      return REGDB_E_WRITEREGDB;
+    }
   } else if (struct stat status; ::stat(directory.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
     // A named path whose folder is missing is most likely mistyped: making it would hide the
     // registrations where nobody looks for them.

@@ -4,8 +4,10 @@
 // Crypto++, one of the largest libraries the system uses.
 //
 // The module is looked for beside the library or program that holds this code, then in the
-// library folder of an installation (for the command in its bin folder), then where the build
-// put it.
+// library folder of an installation (for the command in its bin folder), then in the folders of
+// the holder's run path, which the build gives its tests, benchmarks and fuzz targets (the
+// command built finds a link to it beside itself): an installed program has no run path and
+// looks only where it was installed.
 //
 // Thread-safety: every function may be called from any thread; the module is loaded once.
 #pragma once

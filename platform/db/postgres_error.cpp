@@ -46,6 +46,7 @@ constexpr Mapping kMappings[] = {
     {"42725", kErrorsInCommand, "ORA-00932: inconsistent datatypes"},
     {"42846", kErrorsInCommand, "ORA-00932: inconsistent datatypes"},
     {"42601", kErrorsInCommand, "ORA-00900: invalid SQL statement"},
+    {"42501", kErrorsInCommand, "ORA-01031: insufficient privileges"},
     {"54001", kStatementTooComplex, kTooComplexMessage},
     {"54", kStatementTooComplex, kTooComplexMessage},
     {"42", kErrorsInCommand, "ORA-00900: invalid SQL statement"},

@@ -52,6 +52,8 @@ TEST(PostgresErrorTest, ServerFailuresBecomeOracleMessagesWithTheirCodes) {
       {"23502", "null value in column", kIntegrityViolation, "ORA-01400"},
       {"22P02", "invalid input syntax for type numeric", kConversionFailed, "ORA-01722"},
       {"42P01", "relation \"X\" does not exist", kNoSuchTable, "ORA-00942"},
+      {"42501", "permission denied for table t", kErrorsInCommand,
+       "ORA-01031: insufficient privileges (permission denied"},
       {"40P01", "deadlock detected", kBusy, "ORA-00060"},
       {"55P03", "canceling statement due to lock timeout", kBusy, "ORA-00054"},
       {"57P01", "terminating connection due to administrator command", kProviderFailed,

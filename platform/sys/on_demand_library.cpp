@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include <string_view>
+
 namespace korvalis::sys {
 
 void* OnDemandLibrary::Symbol(const char* name) {
@@ -12,10 +14,15 @@ void* OnDemandLibrary::Symbol(const char* name) {
       if (handle_ != nullptr) {
         opened_as_ = i;
       } else {
-        const char* reason = ::dlerror();
+        const char* given = ::dlerror();
+        std::string_view reason = given != nullptr ? given : "the dynamic loader gave no reason";
+        // The loader's reason starts with the path already named.
+        if (reason.starts_with(candidates_[i] + ": ")) {
+          reason.remove_prefix(candidates_[i].size() + 2);
+        }
         if (!open_error_.empty()) open_error_ += "; ";
-        open_error_ += candidates_[i] + " cannot be loaded: " +
-                       (reason != nullptr ? reason : "the dynamic loader gave no reason");
+        open_error_ += candidates_[i] + " cannot be loaded: ";
+        open_error_ += reason;
       }
     }
   });

@@ -45,17 +45,20 @@ inline int OpenPrivateFile(const std::string& path, int flags) {
 }
 
 // mkdir(2) of `path` with exactly mode 0700. True when this call made it, or when it exists
-// as a folder (its mode kept).
+// as a folder (its mode kept); false with errno set otherwise (ENOTDIR for a file in its place).
 inline bool MakePrivateFolder(const std::string& path) {
   if (::mkdir(path.c_str(), kPrivateFolderMode) == 0) {
     return ::chmod(path.c_str(), kPrivateFolderMode) == 0;
   }
   struct stat status;
-  return errno == EEXIST && ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+  if (errno != EEXIST || ::stat(path.c_str(), &status) != 0) return false;
+  if (S_ISDIR(status.st_mode)) return true;
+  errno = ENOTDIR;
+  return false;
 }
 
 // Makes `path` and every missing folder above it, each new one with mode 0700. True when
-// `path` is a folder afterwards.
+// `path` is a folder afterwards; false with errno set otherwise.
 inline bool MakePrivateFolders(const std::string& path) {
   for (std::size_t i = 1; i <= path.size(); ++i) {
     if (i < path.size() && path[i] != '/') continue;

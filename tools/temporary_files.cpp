@@ -1,0 +1,70 @@
+#include "tools/temporary_files.h"
+
+#include <limits.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
+
+namespace korvalis::tools {
+namespace {
+
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+
+// A place for one path. The handler reads only places whose `taken` is set, which is set after
+// the path is written and cleared before it changes.
+struct Place {
+  char path[PATH_MAX];
+  volatile sig_atomic_t taken;
+};
+
+Place places[kMaxTemporaryFiles];
+
+// Only async-signal-safe calls: unlink, sigaction by way of the reset disposition, raise.
+void RemoveAndEnd(int signal_number) {
+  for (Place& place : places) {
+    if (place.taken) ::unlink(place.path);
+  }
+  // The disposition was reset on entry: the signal, pending until the handler returns, ends
+  // the process.
+  ::raise(signal_number);
+}
+
+void InstallHandlers() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  for (int signal_number : kSignals) {
+    struct sigaction before {};
+    if (::sigaction(signal_number, nullptr, &before) != 0 || before.sa_handler == SIG_IGN) {
+      continue;
+    }
+    struct sigaction action {};
+    action.sa_handler = RemoveAndEnd;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(signal_number, &action, nullptr);
+  }
+}
+
+}  // namespace
+
+bool RemoveAtSignal(const std::string& path) {
+  if (path.size() >= PATH_MAX) return false;
+  InstallHandlers();
+  for (Place& place : places) {
+    if (place.taken) continue;
+    std::memcpy(place.path, path.c_str(), path.size() + 1);
+    place.taken = 1;
+    return true;
+  }
+  return false;
+}
+
+void KeepAtSignal(const std::string& path) {
+  for (Place& place : places) {
+    if (place.taken && path == place.path) place.taken = 0;
+  }
+}
+
+}  // namespace korvalis::tools

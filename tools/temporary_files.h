@@ -1,0 +1,26 @@
+// The files the command makes for its own run only (the event log of its calls, an answer being
+// written beside its file) are removed when the run is ended by a signal (SIGINT, SIGTERM,
+// SIGHUP, SIGPIPE), as they are at its normal end: the handler removes them and ends the process
+// by the same signal, so its parent sees how it ended. A signal that was ignored when the
+// command started stays ignored.
+//
+// Thread-safety: RemoveAtSignal and KeepAtSignal on the main thread only; the handler may run
+// at any time between them.
+#pragma once
+
+#include <string>
+
+namespace korvalis::tools {
+
+// At most this many files are removed at a signal at once.
+inline constexpr int kMaxTemporaryFiles = 8;
+
+// Removes `path` if the run is ended by a signal, until KeepAtSignal(path). The handlers are
+// installed on the first call. False when `path` cannot be taken (too long, or every place
+// taken): the file is then left at a signal.
+bool RemoveAtSignal(const std::string& path);
+
+// The run removes or keeps `path` itself from now on.
+void KeepAtSignal(const std::string& path);
+
+}  // namespace korvalis::tools
