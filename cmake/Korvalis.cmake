@@ -68,9 +68,10 @@ function(korvalis_product_target target)
 endfunction()
 
 # korvalis_build_tree_program(<target>)
-#   A program that runs only in the build tree (a test, a benchmark, a fuzz target) finds the
-#   cipher module where the build puts it, through its run path (platform/crypto/ciphers.h).
-#   Installed programs carry no run path and look only where they were installed.
+#   A program or module run from the build tree (a test, a benchmark, a fuzz target, a module
+#   the tests load) finds the cipher module where the build puts it, through its run path
+#   (platform/crypto/ciphers.h). Installed ones carry no run path and look only where they were
+#   installed.
 function(korvalis_build_tree_program target)
   set_property(TARGET ${target} APPEND PROPERTY BUILD_RPATH "${PROJECT_BINARY_DIR}/library")
 endfunction()
