@@ -158,7 +158,7 @@ bool KeepsWork(const Translation& t, bool takes_turn) {
 }
 
 // The lock a query FOR UPDATE takes; null for any other statement.
-const RowLock* LockOf(const Translation& t) { return t.row_lock ? &*t.row_lock : nullptr; }
+const RowLock* LockOf(const std::optional<RowLock>& lock) { return lock ? &*lock : nullptr; }
 
 constexpr const char* kBeginWriting = "BEGIN ISOLATION LEVEL READ COMMITTED";
 
@@ -376,7 +376,7 @@ std::unique_ptr<Rowset> PostgresConnection::ExecuteStreamed(std::string_view sql
   statements.push_back(Request{"DECLARE " + cursor + " NO SCROLL CURSOR FOR " + t->statements[0]});
   statements.push_back(Request{fetch});
   PGresult* first = RunStatements(std::move(statements), turn, t->reads_sysdate,
-                                  KeepsWork(*t, turn), LockOf(*t));
+                                  KeepsWork(*t, turn), LockOf(t->row_lock));
   return std::make_unique<PostgresCursorRowset>(this, std::move(fetch), std::move(t), first);
 }
 
@@ -425,7 +425,7 @@ std::unique_ptr<Rowset> PostgresConnection::Run(std::string_view sql, const Stat
   const bool turn = TakesTurn(*t);
   try {
     pg_result* result = RunStatements({std::move(statement)}, turn, t->reads_sysdate,
-                                      KeepsWork(*t, turn), LockOf(*t));
+                                      KeepsWork(*t, turn), LockOf(t->row_lock));
     return RowsOf(result, *t, shape);
   } catch (const DbError& e) {
     // A shape whose parameters the server cannot type runs as written instead.
@@ -680,7 +680,8 @@ bool PostgresConnection::WriteBlob(std::string_view sql, std::optional<std::stri
   const bool own = !InTransaction();
   if (own) Begin(TransactionMode::kWriting);
   try {
-    ResultGuard found{RunStatements({Request{b.rowid_sql}}, true, false, true)};
+    ResultGuard found{
+        RunStatements({Request{b.rowid_sql}}, true, false, true, LockOf(b.row_lock))};
     if (PQntuples(found.result) == 0) {
       if (own) Commit();
       return false;

@@ -24,7 +24,9 @@
 //            tables in other orders; a statement cannot know the tables of the call's later
 //            statements.)
 // A statement that writes (DML, TRUNCATE, DDL) outside any transaction takes the turn the same
-// way for a transaction of its own. The first write of a reading transaction ends its reading
+// way for a transaction of its own. A query FOR UPDATE takes the turn as a write does (NOWAIT
+// trying it once, WAIT n waiting n seconds for it): every writer then waits for its
+// transaction, so the rows it read stay as they are. The first write of a reading transaction ends its reading
 // part (which holds nothing) and goes on as a writing transaction: the reads before it keep
 // one snapshot, the write and all after it see the world after the turn. A transaction that
 // holds the turn and stays idle longer than Idle Transaction Timeout is ended by the server,

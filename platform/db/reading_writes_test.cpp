@@ -246,12 +246,17 @@ TEST_P(ReadingWritesTest, ForUpdateNowaitFailsAtOnceAndWaitWaitsItsSeconds) {
   std::unique_ptr<Connection> outside = OpenConnection(init_);
   writer->Begin(Mode::kWriting);
   writer->Execute("UPDATE T_LOCKED SET VAL = 5 WHERE NAME = 'k3'");
-  // The failure of `sql` on `c`, and the seconds it took.
-  auto failure = [](Connection& c, const std::string& sql, double* seconds) {
+  // The failure of `sql` on `c` (a BLOB written through it where `blob` says so), and the
+  // seconds it took.
+  auto failure = [](Connection& c, const std::string& sql, double* seconds, bool blob = false) {
     const Clock::time_point start = Clock::now();
     std::string message = "no failure";
     try {
-      c.Execute(sql);
+      if (blob) {
+        c.WriteBlob(sql, "b");
+      } else {
+        c.Execute(sql);
+      }
     } catch (const DbError& e) {
       message = e.what();
     }
@@ -272,6 +277,10 @@ TEST_P(ReadingWritesTest, ForUpdateNowaitFailsAtOnceAndWaitWaitsItsSeconds) {
                     .starts_with("ORA-30006: resource busy; acquire with WAIT timeout expired"));
     EXPECT_GE(seconds, 0.9);
     EXPECT_LT(seconds, 10);
+    EXPECT_TRUE(failure(*c, "SELECT BODY FROM T_COUNTER WHERE NAME = 'counter' FOR UPDATE NOWAIT",
+                        &seconds, true)
+                    .starts_with("ORA-00054: resource busy and acquire with NOWAIT specified"));
+    EXPECT_LT(seconds, 10);
   }
   EXPECT_TRUE(reader->InTransaction());
   EXPECT_EQ(Scalar(*reader, "SELECT VAL FROM T_LOCKED WHERE NAME = 'k3'"), "0");
@@ -286,6 +295,10 @@ TEST_P(ReadingWritesTest, ForUpdateNowaitFailsAtOnceAndWaitWaitsItsSeconds) {
   reader->Execute(kIncrementK3);
   reader->Commit();
   EXPECT_EQ(Scalar(*outside, std::string(kLockK3) + " NOWAIT"), "6");
+  // The longest wait the engines count is one they accept.
+  reader->Begin(Mode::kReading);
+  EXPECT_EQ(Scalar(*reader, std::string(kLockK3) + " WAIT 99999999999"), "6");
+  reader->Commit();
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ReadingWritesTest, testing::kBothEngines, testing::EngineName);

@@ -746,12 +746,17 @@ bool ReadsClockOnly(const sql::Statement& stmt) {
          value.args[1]->text == "YYYY-MM-DD HH24:MI:SS";
 }
 
+// The lock of a query FOR UPDATE (read before the rewriter reshapes the query).
+std::optional<RowLock> RowLockOf(const sql::Statement& stmt) {
+  return stmt.select ? stmt.select->for_update : std::nullopt;
+}
+
 }  // namespace
 
 Translation Translate(std::string_view oracle_sql, const Catalog& catalog, Engine engine) {
   auto stmt = sql::Parse(oracle_sql);
   const bool reads_clock_only = ReadsClockOnly(*stmt);
-  const std::optional<RowLock> row_lock = stmt->select ? stmt->select->for_update : std::nullopt;
+  const std::optional<RowLock> row_lock = RowLockOf(*stmt);
   RunRewritePasses(*stmt, catalog);
   detail::Translator t(catalog, oracle_sql, engine);
   Translation translation = t.Run(*stmt);
@@ -763,9 +768,12 @@ Translation Translate(std::string_view oracle_sql, const Catalog& catalog, Engin
 BlobStatement TranslateBlobSelect(std::string_view oracle_sql, const Catalog& catalog,
                                   Engine engine) {
   auto stmt = sql::Parse(oracle_sql);
+  const std::optional<RowLock> row_lock = RowLockOf(*stmt);
   RunRewritePasses(*stmt, catalog);
   detail::Translator t(catalog, oracle_sql, engine);
-  return t.Blob(*stmt);
+  BlobStatement blob = t.Blob(*stmt);
+  blob.row_lock = row_lock;
+  return blob;
 }
 
 }  // namespace korvalis::db

@@ -49,6 +49,7 @@ Translation Translate(std::string_view oracle_sql, const Catalog& catalog,
 struct BlobStatement {
   std::string rowid_sql;   // SELECT <alias>.rowid ... LIMIT 1 (PostgreSQL: ctid)
   std::string update_sql;  // UPDATE <table> SET <column> = ?1 WHERE rowid = ?2 ($1, ctid = $2)
+  std::optional<RowLock> row_lock{};  // the query's FOR UPDATE: how the write waits for its turn
 };
 BlobStatement TranslateBlobSelect(std::string_view oracle_sql, const Catalog& catalog,
                                   Engine engine = Engine::kSqlite);

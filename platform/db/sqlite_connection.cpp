@@ -696,9 +696,10 @@ BlobValue SqliteConnection::ReadBlob(std::string_view sql) {
 }
 
 bool SqliteConnection::WriteBlob(std::string_view sql, std::optional<std::string_view> bytes) {
-  BecomeWriterBeforeWrite();
   Catalog::DescribingThrough describing(db_);
   BlobStatement b = TranslateBlobSelect(sql, *database_->CurrentCatalog(db_, transaction_translations_.get()));
+  if (b.row_lock) LockForQuery(*b.row_lock);
+  BecomeWriterBeforeWrite();
   StatementGuard find;
   int rc = sqlite3_prepare_v2(db_, b.rowid_sql.c_str(), -1, &find.stmt, nullptr);
   if (rc != SQLITE_OK) Fail(rc);
