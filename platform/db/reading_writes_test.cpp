@@ -284,6 +284,7 @@ TEST_P(ReadingWritesTest, ForUpdateNowaitFailsAtOnceAndWaitWaitsItsSeconds) {
   }
   EXPECT_TRUE(reader->InTransaction());
   EXPECT_EQ(Scalar(*reader, "SELECT VAL FROM T_LOCKED WHERE NAME = 'k3'"), "0");
+  EXPECT_EQ(Scalar(*writer, std::string(kLockK3) + " NOWAIT"), "5");
   std::future<void> committed = std::async(std::launch::async, [&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     writer->Commit();
