@@ -157,6 +157,9 @@ bool KeepsWork(const Translation& t, bool takes_turn) {
   return takes_turn || t.changes_schema || t.kind != sql::StatementKind::kSelect;
 }
 
+// The lock a query FOR UPDATE takes; null for any other statement.
+const RowLock* LockOf(const std::optional<RowLock>& lock) { return lock ? &*lock : nullptr; }
+
 constexpr const char* kBeginWriting = "BEGIN ISOLATION LEVEL READ COMMITTED";
 
 const char* BeginStatement(Connection::TransactionMode mode) {
@@ -185,6 +188,47 @@ bool ContainsSysdate(std::string_view sql) {
 constexpr const char* kTakeWritersTurn =
     "SELECT pg_advisory_xact_lock(7741532137239374195), "
     "set_config('idle_in_transaction_session_timeout', $1, true)";
+
+// Appends the requests that take the writers' turn, the holder idle at most `idle_timeout_ms`:
+// waiting as long as a write waits (the session's lock_timeout), or as the query FOR UPDATE
+// `lock` says. NOWAIT and WAIT 0 try the lock once; WAIT n waits n seconds for it, the
+// transaction's lock_timeout set for that wait alone.
+void AppendTakingTurn(std::vector<PostgresConnection::Request>* requests,
+                      const std::string& idle_timeout_ms, const RowLock* lock) {
+  using Request = PostgresConnection::Request;
+  const int wait_ms = lock ? lock->WaitMs(-1) : -1;
+  if (wait_ms == 0) {
+    Request turn{
+        "SELECT CASE WHEN pg_try_advisory_xact_lock(7741532137239374195) THEN '' "
+        "ELSE ora_raise($2, '55P03', ''::text) END, "
+        "set_config('idle_in_transaction_session_timeout', $1, true)"};
+    turn.values = {idle_timeout_ms, std::string(lock->ExpiredMessage())};
+    requests->push_back(std::move(turn));
+    return;
+  }
+  if (wait_ms > 0) {
+    requests->push_back(Request{
+        "SELECT set_config('korvalis.lock_timeout', current_setting('lock_timeout'), true)"});
+    Request wait{"SELECT set_config('lock_timeout', $1, true)"};
+    wait.values.emplace_back(std::to_string(wait_ms));
+    requests->push_back(std::move(wait));
+  }
+  Request turn{kTakeWritersTurn};
+  turn.values.emplace_back(idle_timeout_ms);
+  requests->push_back(std::move(turn));
+  if (wait_ms > 0) {
+    requests->push_back(Request{
+        "SELECT set_config('lock_timeout', current_setting('korvalis.lock_timeout'), true)"});
+  }
+}
+
+// Whether `failure`, of a round trip that took the turn for `lock`, is the server's lock
+// timeout ending the wait of a WAIT n.
+bool WaitOfSecondsExpired(const DbError& failure, const RowLock* lock) {
+  return lock != nullptr && lock->wait == RowLock::Wait::kSeconds && failure.code() == kBusy &&
+         std::string_view(failure.what()).starts_with("ORA-00054");
+}
+
 constexpr const char* kSavepoint = "SAVEPOINT korvalis_statement";
 constexpr const char* kRelease = "RELEASE SAVEPOINT korvalis_statement";
 constexpr const char* kUndoStatement =
@@ -331,8 +375,8 @@ std::unique_ptr<Rowset> PostgresConnection::ExecuteStreamed(std::string_view sql
   std::vector<Request> statements;
   statements.push_back(Request{"DECLARE " + cursor + " NO SCROLL CURSOR FOR " + t->statements[0]});
   statements.push_back(Request{fetch});
-  PGresult* first =
-      RunStatements(std::move(statements), turn, t->reads_sysdate, KeepsWork(*t, turn));
+  PGresult* first = RunStatements(std::move(statements), turn, t->reads_sysdate,
+                                  KeepsWork(*t, turn), LockOf(t->row_lock));
   return std::make_unique<PostgresCursorRowset>(this, std::move(fetch), std::move(t), first);
 }
 
@@ -380,8 +424,8 @@ std::unique_ptr<Rowset> PostgresConnection::Run(std::string_view sql, const Stat
   }
   const bool turn = TakesTurn(*t);
   try {
-    pg_result* result =
-        RunStatements({std::move(statement)}, turn, t->reads_sysdate, KeepsWork(*t, turn));
+    pg_result* result = RunStatements({std::move(statement)}, turn, t->reads_sysdate,
+                                      KeepsWork(*t, turn), LockOf(t->row_lock));
     return RowsOf(result, *t, shape);
   } catch (const DbError& e) {
     // A shape whose parameters the server cannot type runs as written instead.
@@ -422,11 +466,12 @@ std::string PostgresConnection::PreparedName(const std::string& text, bool* prep
 }
 
 bool PostgresConnection::TakesTurn(const Translation& t) const {
-  return Writes(t) || (InTransaction() && mode_ == TransactionMode::kWriting);
+  return Writes(t) || t.row_lock || (InTransaction() && mode_ == TransactionMode::kWriting);
 }
 
 pg_result* PostgresConnection::RunStatements(std::vector<Request> statements, bool takes_turn,
-                                             bool reads_sysdate, bool keeps_work) {
+                                             bool reads_sysdate, bool keeps_work,
+                                             const RowLock* lock) {
   CheckOpen();
   std::vector<Request> requests;
   if (deallocate_all_) {
@@ -460,11 +505,7 @@ pg_result* PostgresConnection::RunStatements(std::vector<Request> statements, bo
   if (own) requests.push_back(Request{kBeginWriting});
   if (savepoint) requests.push_back(Request{kSavepoint});
   const bool taking_turn = takes_turn && !(in_transaction && turn_held_);
-  if (taking_turn) {
-    Request turn{kTakeWritersTurn};
-    turn.values.emplace_back(database_->idle_transaction_timeout_ms());
-    requests.push_back(std::move(turn));
-  }
+  if (taking_turn) AppendTakingTurn(&requests, database_->idle_transaction_timeout_ms(), lock);
   // The clock's time is set for the transaction, and again only when it reads another second.
   std::string sysdate;
   if (reads_sysdate) {
@@ -492,8 +533,11 @@ pg_result* PostgresConnection::RunStatements(std::vector<Request> statements, bo
       if (reads_sysdate) sysdate_set_ = std::move(sysdate);
     }
     return result;
-  } catch (const DbError&) {
+  } catch (const DbError& e) {
     RecoverFromFailure(requests, first_statement, savepoint, in_transaction);
+    if (taking_turn && WaitOfSecondsExpired(e, lock)) {
+      throw DbError(kBusy, std::string(lock->ExpiredMessage()) + " [SQLSTATE 55P03]");
+    }
     throw;
   }
 }
@@ -636,7 +680,8 @@ bool PostgresConnection::WriteBlob(std::string_view sql, std::optional<std::stri
   const bool own = !InTransaction();
   if (own) Begin(TransactionMode::kWriting);
   try {
-    ResultGuard found{RunStatements({Request{b.rowid_sql}}, true, false, true)};
+    ResultGuard found{
+        RunStatements({Request{b.rowid_sql}}, true, false, true, LockOf(b.row_lock))};
     if (PQntuples(found.result) == 0) {
       if (own) Commit();
       return false;

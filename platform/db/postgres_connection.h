@@ -24,7 +24,9 @@
 //            tables in other orders; a statement cannot know the tables of the call's later
 //            statements.)
 // A statement that writes (DML, TRUNCATE, DDL) outside any transaction takes the turn the same
-// way for a transaction of its own. The first write of a reading transaction ends its reading
+// way for a transaction of its own. A query FOR UPDATE takes the turn as a write does (NOWAIT
+// trying it once, WAIT n waiting n seconds for it): every writer then waits for its
+// transaction, so the rows it read stay as they are. The first write of a reading transaction ends its reading
 // part (which holds nothing) and goes on as a writing transaction: the reads before it keep
 // one snapshot, the write and all after it see the world after the turn. A transaction that
 // holds the turn and stays idle longer than Idle Transaction Timeout is ended by the server,
@@ -84,15 +86,17 @@ class PostgresConnection final : public Connection {
   std::unique_ptr<Rowset> Run(std::string_view sql, const StatementShape* shape);
   std::unique_ptr<Rowset> RunUnit(const Translation& t);
   std::shared_ptr<const Translation> Translate(std::string_view sql, bool* seen_before = nullptr);
-  // Whether `t` writes, or reads in a writing transaction: it runs after the writers' turn.
+  // Whether `t` writes, locks rows (FOR UPDATE), or reads in a writing transaction: it runs
+  // after the writers' turn.
   bool TakesTurn(const Translation& t) const;
   // Runs `statements` as one unit with the requests they need around them; returns the last
   // one's result (owned by the caller). Throws DbError, after undoing the unit's own work.
   // `keeps_work`: the statements leave work or locks that a later failure must not undo.
   // `takes_turn`: the statements write, or read in a writing transaction (their values must stay
   // valid until it commits), and run after the writers' turn.
+  // `lock`: the statements are a query FOR UPDATE, which waits for the turn as it says.
   pg_result* RunStatements(std::vector<Request> statements, bool takes_turn, bool reads_sysdate,
-                           bool keeps_work);
+                           bool keeps_work, const RowLock* lock = nullptr);
   // After a failed round trip: forgets what it prepared and the clock it set, and undoes the
   // failed statement (`savepoint`) or the transaction that the failure left aborted.
   void RecoverFromFailure(const std::vector<Request>& requests, size_t first_statement,

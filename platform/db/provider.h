@@ -78,7 +78,8 @@ class Connection {
   // other readers or the writer. The first write (DML, TRUNCATE, DDL) of a reading transaction
   // that has only read ends the reading part (it holds nothing) and goes on as a writing
   // transaction: the write waits for the write lock and sees the world as the writers before
-  // it left it. Statements outside a transaction commit one by one.
+  // it left it. A query FOR UPDATE takes the write lock as a first write does, waiting for it
+  // as it says (row_lock.h). Statements outside a transaction commit one by one.
   enum class TransactionMode { kReading, kWriting };
   virtual void Begin(TransactionMode mode) = 0;
   // Begins a transaction that belongs to a caller sharing this connection (a call's

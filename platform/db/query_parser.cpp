@@ -1,4 +1,7 @@
 // Queries: SELECT with its set operators, ORDER BY, select items and FROM items.
+#include <algorithm>
+#include <string>
+
 #include "platform/db/sql_parser_internal.h"
 
 namespace korvalis::db::sql::detail {
@@ -39,21 +42,41 @@ SelectPtr Parser::ParseSelect() {
     ExpectWord("BY");
     select->order_by = ParseOrderList();
   }
-  if (AcceptWord("FOR")) {
-    ExpectWord("UPDATE");
-    select->for_update = true;
-    if (AcceptWord("OF")) {
-      do {
-        ParseName("column");
-        if (AcceptOp(".")) ParseName("column");
-      } while (AcceptOp(","));
-    }
-    if (AcceptWord("NOWAIT")) {
-    } else if (AcceptWord("WAIT")) {
-      if (Peek().kind == TokenKind::kNumber) Next();
-    }
-  }
   return select;
+}
+
+RowLock Parser::ParseForUpdate() {
+  ExpectWord("UPDATE");
+  if (AcceptWord("OF")) {
+    do {
+      ParseName("column");
+      if (AcceptOp(".")) ParseName("column");
+    } while (AcceptOp(","));
+  }
+  RowLock lock;
+  if (AcceptWord("NOWAIT")) {
+    lock.wait = RowLock::Wait::kNoWait;
+  } else if (AcceptWord("WAIT")) {
+    const Token& seconds = Peek();
+    if (seconds.kind != TokenKind::kNumber ||
+        seconds.text.find_first_not_of("0123456789") != std::string_view::npos) {
+      Fail("ORA-30005: missing or invalid WAIT interval");
+    }
+    std::string_view digits = seconds.text;
+    digits.remove_prefix(std::min(digits.find_first_not_of('0'), digits.size()));
+    lock.wait = RowLock::Wait::kSeconds;
+    lock.seconds = digits.size() > 7 ? RowLock::kLongestWaitSeconds
+                                     : std::min(digits.empty() ? 0 : std::stoi(std::string(digits)),
+                                                RowLock::kLongestWaitSeconds);
+    Next();
+  } else if (AcceptWord("SKIP")) {
+    // The writers' turn holds every row at once: which rows another transaction would have
+    // locked alone is not known, so none can be skipped.
+    ExpectWord("LOCKED");
+    throw SqlError("FOR UPDATE SKIP LOCKED is not supported by the database layer",
+                   kNotSupported);
+  }
+  return lock;
 }
 
 void Parser::ParseNamedQueries() {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <future>
 #include <string>
+#include <thread>
 
 #include "platform/db/connection_pool.h"
 #include "platform/db/script_runner.h"
@@ -23,6 +24,8 @@ using testing::Scalar;
 using Mode = Connection::TransactionMode;
 
 constexpr char kAppend[] = "UPDATE T_COUNTER SET VALUE = VALUE || 'x' WHERE NAME = 'counter'";
+constexpr char kLockK3[] = "SELECT VAL FROM T_LOCKED WHERE NAME = 'k3' FOR UPDATE";
+constexpr char kIncrementK3[] = "UPDATE T_LOCKED SET VAL = VAL + 1 WHERE NAME = 'k3'";
 constexpr char kNextSerial[] =
     "INSERT INTO T_SERIAL (SERIAL, WHO) SELECT NVL(MAX(SERIAL), 0) + 1, 'x' FROM T_SERIAL";
 
@@ -44,7 +47,9 @@ class ReadingWritesTest : public ::testing::TestWithParam<Engine> {
               "BODY BLOB);\n"
               "INSERT INTO T_COUNTER (NAME, VALUE) VALUES ('counter', NULL);\n"
               "CREATE TABLE T_SERIAL (SERIAL NUMBER(10), WHO VARCHAR2(10));\n"
-              "CREATE TABLE T_UNIQUE (ID NUMBER(10) PRIMARY KEY);\n");
+              "CREATE TABLE T_UNIQUE (ID NUMBER(10) PRIMARY KEY);\n"
+              "CREATE TABLE T_LOCKED (NAME VARCHAR2(20) PRIMARY KEY, VAL NUMBER(10));\n"
+              "INSERT INTO T_LOCKED VALUES ('k3', 0);\n");
   }
   void TearDown() override {
     first_.reset();
@@ -184,6 +189,117 @@ TEST_P(ReadingWritesTest, AFailingFirstWriteIsUndoneAloneAndACommitStatementRead
   rows.reset();
   reader->Commit();
   EXPECT_EQ(Scalar(*first_, "SELECT COUNT(*) || ':' || SUM(ID) FROM T_UNIQUE"), "5:15");
+}
+
+// A query FOR UPDATE in a reading transaction (a SQL shell's, a call's, a report's streamed
+// query) takes the writers' turn as a first write does: it reads what the writers before it
+// committed, and a writer after it waits until its transaction ends, so that no change is lost
+// between the value read and the value written back. The same when the lock comes while a
+// query's rows are still being read, and when the same text runs again (kept prepared).
+TEST_P(ReadingWritesTest, ForUpdateKeepsItsRowsFromChangingUntilItsTransactionEnds) {
+  std::unique_ptr<Connection> locker = OpenConnection(init_);
+  std::unique_ptr<Connection> other = OpenConnection(init_);
+  for (int round = 0; round < 6; ++round) {
+    const bool subordinate = round % 2 == 1, streamed = round / 2 == 1, reading = round / 2 == 2;
+    SCOPED_TRACE(::testing::Message() << "subordinate " << subordinate << ", streamed "
+                                      << streamed << ", while reading " << reading);
+    first_->Execute("UPDATE T_LOCKED SET VAL = 0 WHERE NAME = 'k3'");
+    BeginReading(*locker, subordinate);
+    EXPECT_EQ(Scalar(*locker, "SELECT VAL FROM T_LOCKED WHERE NAME = 'k3'"), "0");
+    std::unique_ptr<Rowset> being_read;
+    if (reading) {
+      being_read = locker->ExecuteStreamed("SELECT NAME FROM T_LOCKED");
+      ASSERT_TRUE(being_read->Next());
+    } else {
+      first_->Execute("UPDATE T_LOCKED SET VAL = 998 WHERE NAME = 'k3'");
+    }
+    std::unique_ptr<Rowset> rows =
+        streamed ? locker->ExecuteStreamed(kLockK3) : locker->Execute(kLockK3);
+    ASSERT_TRUE(rows->Next());
+    EXPECT_EQ(rows->Text(0), reading ? "0" : "998");
+    rows.reset();
+    being_read.reset();
+    std::future<void> incremented =
+        std::async(std::launch::async, [&] { other->Execute(kIncrementK3); });
+    EXPECT_EQ(incremented.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+    try {
+      locker->Execute("UPDATE T_LOCKED SET VAL = 999 WHERE NAME = 'k3'");
+      locker->Commit();
+      incremented.get();
+    } catch (const DbError& e) {
+      ADD_FAILURE() << e.what();
+      if (locker->InTransaction()) locker->Rollback();
+      if (incremented.valid()) incremented.wait();
+    }
+    EXPECT_EQ(Scalar(*first_, "SELECT VAL FROM T_LOCKED WHERE NAME = 'k3'"), "1000");
+  }
+}
+
+// NOWAIT fails at once with ORA-00054 while another transaction holds the writers' turn, WAIT n
+// fails with ORA-30006 after n seconds, in a transaction (which goes on reading as it was) and
+// outside one; WAIT n takes the turn when it comes within n seconds, and a transaction that
+// holds the turn waits for nothing.
+TEST_P(ReadingWritesTest, ForUpdateNowaitFailsAtOnceAndWaitWaitsItsSeconds) {
+  using Clock = std::chrono::steady_clock;
+  std::unique_ptr<Connection> writer = OpenConnection(init_);
+  std::unique_ptr<Connection> reader = OpenConnection(init_);
+  std::unique_ptr<Connection> outside = OpenConnection(init_);
+  writer->Begin(Mode::kWriting);
+  writer->Execute("UPDATE T_LOCKED SET VAL = 5 WHERE NAME = 'k3'");
+  // The failure of `sql` on `c` (a BLOB written through it where `blob` says so), and the
+  // seconds it took.
+  auto failure = [](Connection& c, const std::string& sql, double* seconds, bool blob = false) {
+    const Clock::time_point start = Clock::now();
+    std::string message = "no failure";
+    try {
+      if (blob) {
+        c.WriteBlob(sql, "b");
+      } else {
+        c.Execute(sql);
+      }
+    } catch (const DbError& e) {
+      message = e.what();
+    }
+    *seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    return message;
+  };
+  reader->BeginSubordinate(Mode::kReading);
+  double seconds = 0;
+  for (Connection* c : {reader.get(), outside.get()}) {
+    SCOPED_TRACE(c == reader.get() ? "in a reading transaction" : "outside a transaction");
+    EXPECT_TRUE(failure(*c, std::string(kLockK3) + " NOWAIT", &seconds)
+                    .starts_with("ORA-00054: resource busy and acquire with NOWAIT specified"));
+    EXPECT_LT(seconds, 10);
+    EXPECT_TRUE(failure(*c, std::string(kLockK3) + " WAIT 0", &seconds)
+                    .starts_with("ORA-30006: resource busy; acquire with WAIT timeout expired"));
+    EXPECT_LT(seconds, 10);
+    EXPECT_TRUE(failure(*c, std::string(kLockK3) + " WAIT 1", &seconds)
+                    .starts_with("ORA-30006: resource busy; acquire with WAIT timeout expired"));
+    EXPECT_GE(seconds, 0.9);
+    EXPECT_LT(seconds, 10);
+    EXPECT_TRUE(failure(*c, "SELECT BODY FROM T_COUNTER WHERE NAME = 'counter' FOR UPDATE NOWAIT",
+                        &seconds, true)
+                    .starts_with("ORA-00054: resource busy and acquire with NOWAIT specified"));
+    EXPECT_LT(seconds, 10);
+  }
+  EXPECT_TRUE(reader->InTransaction());
+  EXPECT_EQ(Scalar(*reader, "SELECT VAL FROM T_LOCKED WHERE NAME = 'k3'"), "0");
+  EXPECT_EQ(Scalar(*writer, std::string(kLockK3) + " NOWAIT"), "5");
+  std::future<void> committed = std::async(std::launch::async, [&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    writer->Commit();
+  });
+  EXPECT_EQ(Scalar(*reader, std::string(kLockK3) + " WAIT 20"), "5");
+  committed.get();
+  EXPECT_EQ(Scalar(*reader, std::string(kLockK3) + " NOWAIT"), "5");
+  EXPECT_TRUE(failure(*outside, std::string(kLockK3) + " NOWAIT", &seconds).starts_with("ORA-00054"));
+  reader->Execute(kIncrementK3);
+  reader->Commit();
+  EXPECT_EQ(Scalar(*outside, std::string(kLockK3) + " NOWAIT"), "6");
+  // The longest wait the engines count is one they accept.
+  reader->Begin(Mode::kReading);
+  EXPECT_EQ(Scalar(*reader, std::string(kLockK3) + " WAIT 99999999999"), "6");
+  reader->Commit();
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ReadingWritesTest, testing::kBothEngines, testing::EngineName);

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/db/row_lock.h"
+
 namespace korvalis::db::sql {
 
 struct Select;
@@ -157,7 +159,7 @@ struct Select {
   std::vector<SetOp> ops;
   std::vector<OrderItem> order_by;
   bool order_siblings = false;  // ORDER SIBLINGS BY: order_by orders the siblings of a tree
-  bool for_update = false;
+  std::optional<RowLock> for_update;  // of a query statement alone
 };
 
 struct ColumnDef {

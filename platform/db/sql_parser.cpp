@@ -11,6 +11,7 @@ std::unique_ptr<Statement> Parser::ParseStatement() {
   if (t.IsWord("SELECT") || t.IsOp("(") || t.IsWord("WITH")) {
     stmt = std::make_unique<Statement>(StatementKind::kSelect);
     stmt->select = ParseSelect();
+    if (AcceptWord("FOR")) stmt->select->for_update = ParseForUpdate();
   } else if (t.IsWord("INSERT")) {
     stmt = ParseInsert();
   } else if (t.IsWord("UPDATE")) {

@@ -138,6 +138,8 @@ class Parser {
   SelectPtr ParseSelect();
   // Whether a query starts at the current token.
   bool StartsQuery() const { return Peek().IsWord("SELECT") || Peek().IsWord("WITH"); }
+  // After FOR: UPDATE [OF column, ...] [NOWAIT | WAIT n], which ends a query statement alone.
+  RowLock ParseForUpdate();
 
   // WITH name [(columns)] AS (query), ...: each name is visible to the queries after it and to
   // the query the clause belongs to, where each reference reads the query's text again as an

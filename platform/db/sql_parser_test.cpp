@@ -110,6 +110,62 @@ TEST(ParserTest, MistakesAreNamed) {
   EXPECT_NE(message("SELECT A FROM T WHERE (A, B) = ANY (SELECT 1, 2 FROM DUAL)").find("ANY"), std::string::npos);
 }
 
+// FOR UPDATE ends a query statement, never a query inside another statement, and says how it
+// waits: a wait beyond what the engines count waits as long as they count.
+TEST(ParserTest, ForUpdateEndsAQueryStatementAndSaysHowItWaits) {
+  auto lock = [](std::string_view sql) { return Parse(sql)->select->for_update; };
+  EXPECT_FALSE(lock("SELECT A FROM T WHERE ID = 3"));
+  const struct {
+    const char* sql;
+    RowLock::Wait wait;
+    int seconds;
+  } locks[] = {
+      {"SELECT VAL FROM T WHERE ID = 3 FOR UPDATE", RowLock::Wait::kAsWrites, 0},
+      {"select a.VAL from T a for update of a.VAL, B nowait;", RowLock::Wait::kNoWait, 0},
+      {"WITH W AS (SELECT A FROM T) SELECT A FROM W ORDER BY A FOR UPDATE WAIT 5",
+       RowLock::Wait::kSeconds, 5},
+      {"SELECT A FROM T FOR UPDATE WAIT 0", RowLock::Wait::kSeconds, 0},
+      {"SELECT A FROM T FOR UPDATE WAIT 2147483", RowLock::Wait::kSeconds, 2147483},
+      {"SELECT A FROM T FOR UPDATE WAIT 2147484", RowLock::Wait::kSeconds, 2147483},
+      {"SELECT A FROM T FOR UPDATE WAIT 000000000000000000000000000007", RowLock::Wait::kSeconds, 7},
+      {"SELECT A FROM T FOR UPDATE WAIT 99999999999999999999999999999", RowLock::Wait::kSeconds,
+       2147483},
+  };
+  for (const auto& expected : locks) {
+    const std::optional<RowLock> found = lock(expected.sql);
+    ASSERT_TRUE(found) << expected.sql;
+    EXPECT_EQ(found->wait, expected.wait) << expected.sql;
+    EXPECT_EQ(found->seconds, expected.seconds) << expected.sql;
+  }
+  // A report's query FOR UPDATE is a query.
+  EXPECT_FALSE(IsOtherThanQuery("SELECT A FROM T FOR UPDATE NOWAIT"));
+
+  auto failure = [](std::string_view sql) {
+    try {
+      Parse(sql);
+    } catch (const SqlError& e) {
+      return std::to_string(e.code()) + " " + e.what();
+    }
+    return std::string("parsed");
+  };
+  for (const char* wait : {"WAIT", "WAIT -1", "WAIT 1.5", "WAIT 1e3", "WAIT X", "WAIT '5'"}) {
+    EXPECT_NE(failure(std::string("SELECT A FROM T FOR UPDATE ") + wait).find("ORA-30005"),
+              std::string::npos)
+        << wait;
+  }
+  EXPECT_NE(failure("SELECT * FROM (SELECT A FROM T FOR UPDATE)").find("ORA-00907"),
+            std::string::npos);
+  EXPECT_NE(failure("SELECT A FROM T WHERE A IN (SELECT B FROM U FOR UPDATE)").find("ORA-00907"),
+            std::string::npos);
+  EXPECT_NE(failure("INSERT INTO U SELECT A FROM T FOR UPDATE").find("ORA-00933"),
+            std::string::npos);
+  EXPECT_NE(failure("SELECT A FROM T FOR UPDATE NOWAIT WAIT 3").find("ORA-00933"),
+            std::string::npos);
+  EXPECT_EQ(failure("SELECT A FROM T FOR UPDATE SKIP LOCKED"),
+            std::to_string(kNotSupported) +
+                " FOR UPDATE SKIP LOCKED is not supported by the database layer");
+}
+
 TEST(ParserTest, NestingIsBoundedInsteadOfExhaustingTheStack) {
   std::string deep = "SELECT " + std::string(5000, '(') + "1" + std::string(5000, ')') + " FROM DUAL";
   EXPECT_THROW(Parse(deep), SqlError);

@@ -187,8 +187,8 @@ void Translator::TypeEmptyTextLiterals(const SelectCore& core,
   }
 }
 
-// FOR UPDATE prints nothing: a writing transaction of the embedded database holds the write
-// lock of the whole database from its start.
+// FOR UPDATE prints nothing: the provider takes the writers' turn before the query runs
+// (Translation::row_lock), which holds every row.
 std::vector<ColumnInfo> Translator::EmitSelect(Select& select, const Scope* parent,
                                                std::string* out,
                                                const std::vector<std::string>* forced_names) {
@@ -746,24 +746,34 @@ bool ReadsClockOnly(const sql::Statement& stmt) {
          value.args[1]->text == "YYYY-MM-DD HH24:MI:SS";
 }
 
+// The lock of a query FOR UPDATE (read before the rewriter reshapes the query).
+std::optional<RowLock> RowLockOf(const sql::Statement& stmt) {
+  return stmt.select ? stmt.select->for_update : std::nullopt;
+}
+
 }  // namespace
 
 Translation Translate(std::string_view oracle_sql, const Catalog& catalog, Engine engine) {
   auto stmt = sql::Parse(oracle_sql);
   const bool reads_clock_only = ReadsClockOnly(*stmt);
+  const std::optional<RowLock> row_lock = RowLockOf(*stmt);
   RunRewritePasses(*stmt, catalog);
   detail::Translator t(catalog, oracle_sql, engine);
   Translation translation = t.Run(*stmt);
   translation.reads_clock_only = reads_clock_only;
+  translation.row_lock = row_lock;
   return translation;
 }
 
 BlobStatement TranslateBlobSelect(std::string_view oracle_sql, const Catalog& catalog,
                                   Engine engine) {
   auto stmt = sql::Parse(oracle_sql);
+  const std::optional<RowLock> row_lock = RowLockOf(*stmt);
   RunRewritePasses(*stmt, catalog);
   detail::Translator t(catalog, oracle_sql, engine);
-  return t.Blob(*stmt);
+  BlobStatement blob = t.Blob(*stmt);
+  blob.row_lock = row_lock;
+  return blob;
 }
 
 }  // namespace korvalis::db

@@ -7,6 +7,7 @@
 // Thread-safety: Translate is reentrant; the catalog must not change while it runs.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +35,9 @@ struct Translation {
   // A query's result column names as Oracle reports them (PostgreSQL shortens long names);
   // empty where a star stands for columns the catalog does not describe.
   std::vector<std::string> column_names{};
+  // A query FOR UPDATE: the provider takes the writers' turn for the transaction before the
+  // query runs, as before a first write (row_lock.h). The statements print no FOR UPDATE.
+  std::optional<RowLock> row_lock{};
 };
 
 // Throws SqlError (syntax, unknown function, construct not supported).
@@ -45,6 +49,7 @@ Translation Translate(std::string_view oracle_sql, const Catalog& catalog,
 struct BlobStatement {
   std::string rowid_sql;   // SELECT <alias>.rowid ... LIMIT 1 (PostgreSQL: ctid)
   std::string update_sql;  // UPDATE <table> SET <column> = ?1 WHERE rowid = ?2 ($1, ctid = $2)
+  std::optional<RowLock> row_lock{};  // the query's FOR UPDATE: how the write waits for its turn
 };
 BlobStatement TranslateBlobSelect(std::string_view oracle_sql, const Catalog& catalog,
                                   Engine engine = Engine::kSqlite);

@@ -508,6 +508,38 @@ void SqliteConnection::BecomeWriterBeforeWrite() {
   }
 }
 
+void SqliteConnection::LockForQuery(const RowLock& lock) {
+  if (read_only_) {
+    throw DbError(kProviderFailed,
+                  "ORA-16000: database open for read-only access (a query FOR UPDATE locks rows "
+                  "for a write)");
+  }
+  const bool in_transaction = InTransaction();
+  if (in_transaction && sqlite3_txn_state(db_, nullptr) == SQLITE_TXN_WRITE) return;
+  struct WaitForLock {
+    sqlite3* db;
+    ~WaitForLock() { sqlite3_busy_timeout(db, kBusyTimeoutMs); }
+  } wait{db_};
+  sqlite3_busy_timeout(db_, lock.WaitMs(kBusyTimeoutMs));
+  try {
+    if (!in_transaction) {
+      // The query's own transaction would end with it: it waits for the writer ahead.
+      RunKept(kBeginWriting, "BEGIN IMMEDIATE");
+      RunKept(kCommit, "COMMIT");
+      return;
+    }
+    BecomeWriterBeforeWrite();
+    // A query whose rows are still being read keeps the reading transaction: the lock is taken
+    // in it, as a write takes it there, by a write that changes nothing.
+    if (sqlite3_txn_state(db_, nullptr) != SQLITE_TXN_WRITE) {
+      RunPlain("DELETE FROM KORVALIS_TABLES WHERE 0 = 1");
+    }
+  } catch (const DbError& e) {
+    if (e.code() == kBusy && lock.ExpiredMessage()) throw DbError(kBusy, lock.ExpiredMessage());
+    throw;
+  }
+}
+
 // Runs a statement that is not kept: its rowset finalises it.
 std::unique_ptr<Rowset> SqliteConnection::RunOnce(sqlite3_stmt* stmt, const StatementShape* shape,
                                                   bool counts_changes) {
@@ -557,6 +589,7 @@ std::unique_ptr<Rowset> SqliteConnection::Run(std::string_view sql, const Statem
     StatementCache::Entry* known = statements_.Find(sql);
     const bool in_use = known != nullptr && known->leased;
     const bool keep = !in_use && (seen_before || known != nullptr);
+    if (!keep && t->row_lock) LockForQuery(*t->row_lock);
     sqlite3_stmt* stmt = PrepareFor(t->statements[0], shape, keep);
     if (stmt == nullptr) return nullptr;
     if (!keep) {
@@ -565,6 +598,7 @@ std::unique_ptr<Rowset> SqliteConnection::Run(std::string_view sql, const Statem
     }
     cached = statements_.Keep(sql, stmt, generation);
     cached->counts_changes = CountsChangedRows(t->kind);
+    cached->row_lock = t->row_lock;
   }
   return RunCached(cached, shape);
 }
@@ -619,6 +653,7 @@ std::unique_ptr<Rowset> SqliteConnection::RunCached(StatementCache::Entry* cache
     BindValues(stmt, cached->values, true);
   }
   if (!sqlite3_stmt_readonly(stmt)) BecomeWriterBeforeWrite();
+  if (cached->row_lock) LockForQuery(*cached->row_lock);
   int rc = sqlite3_step(stmt);
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
     DbError e = ErrorFromSqlite(db_, rc, stmt);
@@ -641,6 +676,7 @@ BlobValue SqliteConnection::ReadBlob(std::string_view sql) {
     throw SqlError("a BLOB read of a statement that is not a query is not supported",
                    kNotSupported);
   }
+  if (t->row_lock) LockForQuery(*t->row_lock);
   StatementGuard guard;
   int rc = sqlite3_prepare_v2(db_, t->statements[0].c_str(), -1, &guard.stmt, nullptr);
   if (rc != SQLITE_OK) Fail(rc);
@@ -660,9 +696,10 @@ BlobValue SqliteConnection::ReadBlob(std::string_view sql) {
 }
 
 bool SqliteConnection::WriteBlob(std::string_view sql, std::optional<std::string_view> bytes) {
-  BecomeWriterBeforeWrite();
   Catalog::DescribingThrough describing(db_);
   BlobStatement b = TranslateBlobSelect(sql, *database_->CurrentCatalog(db_, transaction_translations_.get()));
+  if (b.row_lock) LockForQuery(*b.row_lock);
+  BecomeWriterBeforeWrite();
   StatementGuard find;
   int rc = sqlite3_prepare_v2(db_, b.rowid_sql.c_str(), -1, &find.stmt, nullptr);
   if (rc != SQLITE_OK) Fail(rc);

@@ -75,6 +75,11 @@ class SqliteConnection final : public Connection {
   // lock leaves it. A statement still being read keeps its snapshot: the write then runs in
   // the reading transaction as it stands.
   void BecomeWriterBeforeWrite();
+  // Before a query FOR UPDATE: takes the write lock for the transaction as a first write does,
+  // waiting for it as `lock` says; outside a transaction the query waits for the writer ahead
+  // and reads after it. Throws DbError: `lock`'s expired message when the lock is not had in
+  // time, ORA-16000 for a database that cannot be written.
+  void LockForQuery(const RowLock& lock);
   void RunPlain(const char* sql);
   // The statements that begin and commit every call's transaction, prepared once.
   enum TransactionStatement { kBeginReading, kBeginWriting, kCommit, kTransactionStatements };

@@ -11,10 +11,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+
+#include "platform/db/row_lock.h"
 
 struct sqlite3_stmt;
 
@@ -28,6 +31,7 @@ class StatementCache {
     uint64_t generation = 0;  // the schema generation it was prepared for
     bool leased = false;      // a rowset is reading it
     bool counts_changes = false;  // an INSERT, UPDATE or DELETE: its rowset tells the rows changed
+    std::optional<RowLock> row_lock;  // a query FOR UPDATE: the lock it takes before it runs
     // The values bound to its parameters and the literals they were written as, for the run
     // in progress: kept here so that they are bound without a copy and outlive the rowset.
     std::vector<std::string> values;
