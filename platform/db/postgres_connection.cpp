@@ -294,7 +294,7 @@ std::unique_ptr<Rowset> PostgresConnection::Execute(std::string_view sql) {
 //                                                    rows, then throws the query's failure
 class PostgresStreamedRowset final : public Rowset {
  public:
-  // `first`: the query's first row, a single-row result owned from here on.
+  // `first`: the query's first row, a single-row result owned once the rowset is made.
   PostgresStreamedRowset(PostgresConnection* connection, const Translation& t, PGresult* first)
       : connection_(connection), pending_(first) {
     const int n = PQnfields(first);
@@ -406,7 +406,15 @@ std::unique_ptr<Rowset> PostgresConnection::ExecuteStreamed(std::string_view sql
   ResultGuard first{RunStatements({Request{t->statements[0]}}, turn, t->reads_sysdate,
                                   KeepsWork(*t, turn), /*streams_rows=*/true)};
   if (PQresultStatus(first.result) == PGRES_SINGLE_TUPLE) {
-    return std::make_unique<PostgresStreamedRowset>(this, *t, std::exchange(first.result, nullptr));
+    try {
+      auto rows = std::make_unique<PostgresStreamedRowset>(this, *t, first.result);
+      first.result = nullptr;
+      return rows;
+    } catch (...) {
+      // No rowset reads the rows: the query ends here.
+      StopStreamedRows();
+      throw;
+    }
   }
   // No row: the query ended within its round trip.
   EndStreamedQuery(/*undo=*/false);
