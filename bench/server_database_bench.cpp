@@ -12,6 +12,10 @@
 //     telv.config.xml). Goal: within 4 times the embedded call.
 //   - A reading call that reads one patient's name by key, on the server and on the embedded
 //     file of the same hospital.
+//   - A report's rows as a report run reads them (held to the content bound, in a reading call):
+//     300,000 records with their patients' names, on the server and on the embedded file of the
+//     same hospital, the record's time as stored and formatted by TO_CHAR. Goal: the server
+//     within 2.5 times the file.
 //   - Writing calls per second (a call: MAX(ID) + 1 read, a row written, committed) with 1, 4
 //     and 16 clients at once, each in a table of its own and all in one table, on the server
 //     and on the embedded file (synchronous commits both).
@@ -43,6 +47,7 @@
 #include "platform/db/postgres_database.h"
 #include "platform/db/testing/postgres_test_server.h"
 #include "platform/text/unicode.h"
+#include "report/report_queries.h"
 
 namespace {
 
@@ -239,6 +244,51 @@ void ReadingCalls(benchmark::State& state, const std::string& init) {
 void BM_ReadingCallServer(benchmark::State& state) { ReadingCalls(state, TheHospital().init); }
 void BM_ReadingCallEmbedded(benchmark::State& state) { ReadingCalls(state, EmbeddedHospital()); }
 
+// ---- a report's rows
+
+constexpr int kRecords = 300000;
+constexpr char16_t kReportRowsSql[] =
+    u"SELECT B.NAME, C.ID, C.CREATE_DATE, V.NOW_DEPT_NAME "
+    u"FROM TELV_EMR_CONTENT C, TELV_VISIT_RECORD V, TELV_PATIENT B "
+    u"WHERE V.PATIENT_ID = C.PATIENT_ID AND V.EVENT_NO = C.EVENT_NO AND B.ID = C.PATIENT_ID";
+constexpr char16_t kFormattedReportRowsSql[] =
+    u"SELECT B.NAME, C.ID, TO_CHAR(C.CREATE_DATE, 'YYYY-MM-DD HH24:MI'), V.NOW_DEPT_NAME "
+    u"FROM TELV_EMR_CONTENT C, TELV_VISIT_RECORD V, TELV_PATIENT B "
+    u"WHERE V.PATIENT_ID = C.PATIENT_ID AND V.EVENT_NO = C.EVENT_NO AND B.ID = C.PATIENT_ID";
+
+// One reading call per iteration that reads the report's rows as their document's text.
+void ReportRows(benchmark::State& state, const std::string& init, const char16_t* sql) {
+  const std::u16string connection = korvalis::FromUtf8(init);
+  std::size_t units = 0;
+  for (auto _ : state) {
+    CCallScope scope(CCallScope::Mode::kReading);
+    {
+      CCommDataSource source(connection, u"oracle");
+      units = source
+                  .StreamElementsWithin(sql, {u"record", u"id", u"created", u"dept"},
+                                        korvalis::report::kMaxReportRowUnits, u"root",
+                                        [](std::u16string_view) {})
+                  .value_or(0);
+    }
+    scope.Commit();
+  }
+  state.counters["units"] = static_cast<double>(units);
+  state.SetItemsProcessed(static_cast<int64_t>(kRecords) * state.iterations());
+}
+
+void BM_ReportRowsServer(benchmark::State& state) {
+  ReportRows(state, TheHospital().init, kReportRowsSql);
+}
+void BM_ReportRowsEmbedded(benchmark::State& state) {
+  ReportRows(state, EmbeddedHospital(), kReportRowsSql);
+}
+void BM_FormattedReportRowsServer(benchmark::State& state) {
+  ReportRows(state, TheHospital().init, kFormattedReportRowsSql);
+}
+void BM_FormattedReportRowsEmbedded(benchmark::State& state) {
+  ReportRows(state, EmbeddedHospital(), kFormattedReportRowsSql);
+}
+
 // ---- writing calls with many clients
 
 // The databases the writing calls run on: each has one table per client and a shared one.
@@ -321,6 +371,10 @@ BENCHMARK(BM_GetInPatientListServerNativeLibpq)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_GetInPatientListServerInvoke)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReadingCallServer)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReadingCallEmbedded)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReportRowsServer)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ReportRowsEmbedded)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FormattedReportRowsServer)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FormattedReportRowsEmbedded)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_WritingCallsServerOwnTables)->Threads(1)->Threads(4)->Threads(16)->UseRealTime();
 BENCHMARK(BM_WritingCallsEmbeddedOwnTables)->Threads(1)->Threads(4)->Threads(16)->UseRealTime();
 BENCHMARK(BM_WritingCallsServerSharedTable)->Threads(1)->Threads(4)->Threads(16)->UseRealTime();

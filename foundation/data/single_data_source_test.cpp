@@ -63,6 +63,8 @@ class StatementTest : public ::testing::TestWithParam<korvalis::db::Engine> {
       // 5,000 rows in the order they were written; the 4,000th holds 0.
       database->Run("CREATE TABLE T_DIVISOR (N NUMBER(10))");
       database->Run("INSERT INTO T_DIVISOR SELECT 4000 - LEVEL FROM DUAL CONNECT BY LEVEL <= 5000");
+      database->Run("CREATE TABLE T_MANY (N NUMBER(10))");
+      database->Run("INSERT INTO T_MANY SELECT LEVEL FROM DUAL CONNECT BY LEVEL <= 300");
     }
     return *database;
   }
@@ -393,6 +395,34 @@ TEST_P(StatementTest, StreamElementsWithinReadsNoRowPastItsBound) {
     source.StreamElementsWithin(sql, {u"r", u"n", u"q"}, std::size_t{1} << 30, u"root",
                                 streamed.sink);
   });
+}
+
+// Runaway queries of every shape are refused at the bound as their rows are read, and the data
+// source reads on from the snapshot it had.
+TEST_P(StatementTest, StreamElementsWithinStopsRunawayQueriesOfEveryShape) {
+  const char16_t* const runaways[] = {
+      u"SELECT A.N, B.N, C.N FROM T_MANY A, T_MANY B, T_MANY C",
+      u"SELECT A.N, B.N FROM T_MANY A, T_MANY B ORDER BY B.N DESC, A.N",
+      u"SELECT A.N, B.N, COUNT(*) FROM T_MANY A, T_MANY B GROUP BY A.N, B.N",
+      u"SELECT DISTINCT A.N, B.N FROM T_MANY A, T_MANY B",
+      u"SELECT A.N, ROW_NUMBER() OVER (ORDER BY B.N, A.N) FROM T_MANY A, T_MANY B",
+      u"SELECT LEVEL, A.N FROM T_MANY A START WITH A.N <= 20 CONNECT BY LEVEL <= 2",
+  };
+  ScratchDatabase& database = Database(GetParam());
+  CCommDataSource source = Source();
+  std::u16string count;
+  source.QueryScalar(u"SELECT COUNT(*) FROM T_MANY", count);
+  database.Run("INSERT INTO T_MANY VALUES (0)");
+  for (const char16_t* sql : runaways) {
+    Pieces streamed;
+    EXPECT_EQ(source.StreamElementsWithin(sql, {u"r", u"a", u"b"}, 20000, u"root", streamed.sink),
+              std::nullopt)
+        << korvalis::ToUtf8(sql);
+    source.QueryScalar(u"SELECT COUNT(*) FROM T_MANY", count);
+    EXPECT_EQ(count, u"300");
+  }
+  database.Run("DELETE FROM T_MANY WHERE N = 0");
+  EXPECT_TRUE(events_.Records().empty());
 }
 
 TEST_P(StatementTest, AFailingRowFetchFailsTheStatement) {

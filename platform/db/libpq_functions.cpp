@@ -20,14 +20,15 @@
 namespace {
 
 #define KORVALIS_LIBPQ_FUNCTIONS(X)                                                      \
-  X(PQclear) X(PQcmdStatus) X(PQcmdTuples) X(PQconnectdb) X(PQconnectdbParams)           \
-  X(PQconninfoFree) X(PQconninfoParse) X(PQconsumeInput) X(PQenterPipelineMode)          \
-  X(PQerrorMessage) X(PQexec) X(PQexecPrepared) X(PQexitPipelineMode) X(PQfinish)        \
-  X(PQfname) X(PQfreemem) X(PQftype) X(PQgetResult) X(PQgetisnull) X(PQgetlength)        \
-  X(PQgetvalue) X(PQisBusy) X(PQlibVersion) X(PQnfields) X(PQntuples) X(PQpipelineSync)  \
-  X(PQprepare) X(PQresultErrorField) X(PQresultErrorMessage) X(PQresultStatus)           \
-  X(PQsendPrepare) X(PQsendQueryParams) X(PQsendQueryPrepared) X(PQsetNoticeProcessor)   \
-  X(PQsocket) X(PQstatus) X(PQtransactionStatus) X(PQunescapeBytea)
+  X(PQcancel) X(PQclear) X(PQcmdStatus) X(PQcmdTuples) X(PQconnectdb)                    \
+  X(PQconnectdbParams) X(PQconninfoFree) X(PQconninfoParse) X(PQconsumeInput)            \
+  X(PQenterPipelineMode) X(PQerrorMessage) X(PQexec) X(PQexecPrepared)                   \
+  X(PQexitPipelineMode) X(PQfinish) X(PQfname) X(PQfreeCancel) X(PQfreemem) X(PQftype)   \
+  X(PQgetCancel) X(PQgetResult) X(PQgetisnull) X(PQgetlength) X(PQgetvalue) X(PQisBusy)  \
+  X(PQlibVersion) X(PQnfields) X(PQntuples) X(PQpipelineSync) X(PQprepare)               \
+  X(PQresultErrorField) X(PQresultErrorMessage) X(PQresultStatus) X(PQsendPrepare)       \
+  X(PQsendQueryParams) X(PQsendQueryPrepared) X(PQsetNoticeProcessor)                    \
+  X(PQsetSingleRowMode) X(PQsocket) X(PQstatus) X(PQtransactionStatus) X(PQunescapeBytea)
 
 struct LibpqFunctions {
   KORVALIS_LIBPQ_FUNCTIONS(KORVALIS_ON_DEMAND_MEMBER)
@@ -54,10 +55,13 @@ const LibpqFunctions& Libpq() {
 
 }  // namespace
 
-// The four that release something do nothing for nothing, without loading the library: they
+// The five that release something do nothing for nothing, without loading the library: they
 // may run in a destructor of a process that never connected.
 void PQclear(PGresult* res) {
   if (res != nullptr) Libpq().PQclear(res);
+}
+int PQcancel(PGcancel* cancel, char* errbuf, int errbufsize) {
+  return Libpq().PQcancel(cancel, errbuf, errbufsize);
 }
 char* PQcmdStatus(PGresult* res) { return Libpq().PQcmdStatus(res); }
 char* PQcmdTuples(PGresult* res) { return Libpq().PQcmdTuples(res); }
@@ -87,6 +91,9 @@ void PQfinish(PGconn* conn) {
   if (conn != nullptr) Libpq().PQfinish(conn);
 }
 char* PQfname(const PGresult* res, int field_num) { return Libpq().PQfname(res, field_num); }
+void PQfreeCancel(PGcancel* cancel) {
+  if (cancel != nullptr) Libpq().PQfreeCancel(cancel);
+}
 void PQfreemem(void* ptr) {
   if (ptr != nullptr) Libpq().PQfreemem(ptr);
 }
@@ -97,6 +104,7 @@ int PQgetisnull(const PGresult* res, int tup_num, int field_num) {
 int PQgetlength(const PGresult* res, int tup_num, int field_num) {
   return Libpq().PQgetlength(res, tup_num, field_num);
 }
+PGcancel* PQgetCancel(PGconn* conn) { return Libpq().PQgetCancel(conn); }
 PGresult* PQgetResult(PGconn* conn) { return Libpq().PQgetResult(conn); }
 int PQisBusy(PGconn* conn) { return Libpq().PQisBusy(conn); }
 char* PQgetvalue(const PGresult* res, int tup_num, int field_num) {
@@ -134,6 +142,7 @@ int PQsendQueryPrepared(PGconn* conn, const char* stmtName, int nParams,
 PQnoticeProcessor PQsetNoticeProcessor(PGconn* conn, PQnoticeProcessor proc, void* arg) {
   return Libpq().PQsetNoticeProcessor(conn, proc, arg);
 }
+int PQsetSingleRowMode(PGconn* conn) { return Libpq().PQsetSingleRowMode(conn); }
 int PQsocket(const PGconn* conn) { return Libpq().PQsocket(conn); }
 ConnStatusType PQstatus(const PGconn* conn) { return Libpq().PQstatus(conn); }
 PGTransactionStatusType PQtransactionStatus(const PGconn* conn) {

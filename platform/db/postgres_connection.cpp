@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <utility>
 
 #include "platform/db/connection_support.h"
 #include "platform/db/database_clock.h"
@@ -66,6 +68,27 @@ std::string_view OracleDecimal(std::string_view text, std::string* buffer) {
 
 namespace {
 
+// A value in the server's text form as the provider reads it: a NUMERIC as Oracle writes it, a
+// BYTEA as its bytes, any other as it stands. Returns `raw` itself or the text written into
+// `buffer`. Precondition: a NUL follows `raw`.
+std::string_view ProviderText(Oid type, std::string_view raw, std::string* buffer) {
+  switch (type) {
+    case kNumericOid:
+      return OracleDecimal(raw, buffer);
+    case kByteaOid: {
+      size_t length = 0;
+      unsigned char* bytes =
+          PQunescapeBytea(reinterpret_cast<const unsigned char*>(raw.data()), &length);
+      if (bytes == nullptr) throw DbError(kProviderFailed, "out of memory");
+      buffer->assign(reinterpret_cast<const char*>(bytes), length);
+      PQfreemem(bytes);
+      return *buffer;
+    }
+    default:
+      return raw;
+  }
+}
+
 // The rows of one statement, all received; owns its result.
 class PostgresRowset final : public Rowset {
  public:
@@ -101,24 +124,10 @@ class PostgresRowset final : public Rowset {
   bool IsNull(int column) const override { return PQgetisnull(result_, row_, column) != 0; }
   std::string_view Text(int column) const override {
     if (IsNull(column)) return {};
-    const char* value = PQgetvalue(result_, row_, column);
-    const std::string_view text(value, static_cast<size_t>(PQgetlength(result_, row_, column)));
-    switch (types_[static_cast<size_t>(column)]) {
-      case kNumericOid:
-        return OracleDecimal(text, &buffers_[static_cast<size_t>(column)]);
-      case kByteaOid: {
-        size_t length = 0;
-        unsigned char* bytes =
-            PQunescapeBytea(reinterpret_cast<const unsigned char*>(value), &length);
-        std::string& b = buffers_[static_cast<size_t>(column)];
-        if (bytes == nullptr) throw DbError(kProviderFailed, "out of memory");
-        b.assign(reinterpret_cast<const char*>(bytes), length);
-        PQfreemem(bytes);
-        return b;
-      }
-      default:
-        return text;
-    }
+    const std::string_view raw(PQgetvalue(result_, row_, column),
+                               static_cast<size_t>(PQgetlength(result_, row_, column)));
+    return ProviderText(types_[static_cast<size_t>(column)], raw,
+                        &buffers_[static_cast<size_t>(column)]);
   }
   bool IsBlob(int column) const override {
     return types_[static_cast<size_t>(column)] == kByteaOid;
@@ -276,6 +285,7 @@ void PostgresConnection::ReadCommitAnswer() {
 }
 
 void PostgresConnection::CheckOpen() {
+  HoldStreamedRows();
   ReadCommitAnswer();
   if (PQstatus(conn_) == CONNECTION_OK) return;
   open_ = false;
@@ -314,74 +324,214 @@ std::unique_ptr<Rowset> PostgresConnection::Execute(std::string_view sql) {
   return Run(sql, nullptr);
 }
 
-// The rows of a query read through a cursor of the open transaction, a batch at a time: only
-// the batch being read is held. The cursor ends with the transaction (the rowset ends before
-// it, as every rowset does).
-class PostgresCursorRowset final : public Rowset {
+// The rows of a query received one at a time as the server sends them (libpq's single-row
+// mode): the server runs the plain query's plan, and only the row being read is held. The
+// query runs in a savepoint of its own; the rowset is the connection's streamed_ while its rows
+// arrive:
+//
+//   arriving --Next() reaches the end---------------> ended: savepoint released
+//      |  \-----the query fails--------------------> ended: query undone, Next throws
+//      |------the rowset ends first----------------> stopped: the server asked to cancel, what
+//      |                                             it sent meanwhile dropped, query undone
+//      \------the connection runs anything else----> held: the rest received into the rowset
+//                                                    and ended as above; Next reads the held
+//                                                    rows, then throws the query's failure
+class PostgresStreamedRowset final : public Rowset {
  public:
-  // `first`: the result of the first FETCH, owned from here on.
-  PostgresCursorRowset(PostgresConnection* connection, std::string fetch,
-                       std::shared_ptr<const Translation> translation, PGresult* first)
-      : connection_(connection), fetch_(std::move(fetch)), translation_(std::move(translation)) {
-    Take(first);
-    ++connection_->cursors_read_;
-  }
-  ~PostgresCursorRowset() override { --connection_->cursors_read_; }
-  PostgresCursorRowset(const PostgresCursorRowset&) = delete;
-  PostgresCursorRowset& operator=(const PostgresCursorRowset&) = delete;
-
-  int ColumnCount() const override { return batch_->ColumnCount(); }
-  const std::string& ColumnName(int column) const override { return batch_->ColumnName(column); }
-  bool Next() override {
-    while (!batch_->Next()) {
-      if (last_batch_) return false;
-      Take(connection_->FetchRows(fetch_));
+  // `first`: the query's first row, a single-row result owned once the rowset is made.
+  PostgresStreamedRowset(PostgresConnection* connection, const Translation& t, PGresult* first)
+      : connection_(connection), pending_(first) {
+    const int n = PQnfields(first);
+    const bool named = t.column_names.size() == static_cast<size_t>(n);
+    for (int i = 0; i < n; ++i) {
+      names_.push_back(named ? t.column_names[static_cast<size_t>(i)] : PQfname(first, i));
+      types_.push_back(PQftype(first, i));
     }
-    return true;
+    buffers_.resize(static_cast<size_t>(n));
+    connection_->streamed_ = this;
   }
-  bool IsNull(int column) const override { return batch_->IsNull(column); }
-  std::string_view Text(int column) const override { return batch_->Text(column); }
-  bool IsBlob(int column) const override { return batch_->IsBlob(column); }
+  ~PostgresStreamedRowset() override {
+    PQclear(current_);
+    PQclear(pending_);
+    if (connection_->streamed_ == this) connection_->StopStreamedRows();
+  }
+  PostgresStreamedRowset(const PostgresStreamedRowset&) = delete;
+  PostgresStreamedRowset& operator=(const PostgresStreamedRowset&) = delete;
+
+  int ColumnCount() const override { return static_cast<int>(names_.size()); }
+  const std::string& ColumnName(int column) const override {
+    return names_[static_cast<size_t>(column)];
+  }
+  bool Next() override {
+    PQclear(current_);
+    current_ = nullptr;
+    if (reading_held_) held_.pop_front();
+    reading_held_ = false;
+    if (pending_ != nullptr) {
+      current_ = std::exchange(pending_, nullptr);
+      return true;
+    }
+    if (!held_.empty()) {
+      reading_held_ = true;
+      return true;
+    }
+    if (failure_) {
+      const DbError failure = *failure_;
+      failure_.reset();
+      throw failure;
+    }
+    if (connection_->streamed_ != this) return false;
+    current_ = connection_->ReceiveStreamedRow();
+    return current_ != nullptr;
+  }
+  bool IsNull(int column) const override {
+    if (reading_held_) return !held_.front()[static_cast<size_t>(column)].has_value();
+    return PQgetisnull(current_, 0, column) != 0;
+  }
+  std::string_view Text(int column) const override {
+    if (IsNull(column)) return {};
+    std::string_view raw;
+    if (reading_held_) {
+      raw = *held_.front()[static_cast<size_t>(column)];
+    } else {
+      raw = std::string_view(PQgetvalue(current_, 0, column),
+                             static_cast<size_t>(PQgetlength(current_, 0, column)));
+    }
+    return ProviderText(types_[static_cast<size_t>(column)], raw,
+                        &buffers_[static_cast<size_t>(column)]);
+  }
+  bool IsBlob(int column) const override {
+    return types_[static_cast<size_t>(column)] == kByteaOid;
+  }
   long long ChangedRows() const override { return -1; }
 
-  // Rows asked for by one FETCH.
-  static constexpr int kBatchRows = 1000;
-
- private:
-  void Take(PGresult* result) {
-    last_batch_ = PQntuples(result) < kBatchRows;
-    batch_ = RowsOf(result, *translation_, nullptr);
+  // Receives the rows not yet read, and the query's failure if it fails, into the rowset, so
+  // that the connection can run another statement. The row being read stays as it is.
+  void HoldRest() {
+    try {
+      while (PGresult* row = connection_->ReceiveStreamedRow()) {
+        ResultGuard guard{row};
+        std::vector<std::optional<std::string>> values(names_.size());
+        for (int i = 0; i < ColumnCount(); ++i) {
+          if (PQgetisnull(row, 0, i) == 0) {
+            values[static_cast<size_t>(i)].emplace(PQgetvalue(row, 0, i),
+                                                   static_cast<size_t>(PQgetlength(row, 0, i)));
+          }
+        }
+        held_.push_back(std::move(values));
+      }
+    } catch (const DbError& e) {
+      failure_ = e;
+    }
   }
 
+ private:
   PostgresConnection* connection_;
-  std::string fetch_;
-  std::shared_ptr<const Translation> translation_;
-  std::unique_ptr<Rowset> batch_;
-  bool last_batch_ = false;
+  std::vector<std::string> names_;
+  std::vector<Oid> types_;
+  mutable std::vector<std::string> buffers_;
+  PGresult* pending_;  // the first row, received with the statement and not read yet
+  PGresult* current_ = nullptr;  // the row being read, unless it is held_'s first
+  // Rows received before they were read; NULL as nullopt.
+  std::deque<std::vector<std::optional<std::string>>> held_;
+  bool reading_held_ = false;  // the row being read is held_'s first
+  std::optional<DbError> failure_;  // the query's failure, met while its rows were held
 };
 
 std::unique_ptr<Rowset> PostgresConnection::ExecuteStreamed(std::string_view sql) {
   CheckOpen();
-  // A cursor lives in a transaction; outside one the rows come whole.
+  // Outside a transaction the rows come whole.
   if (!InTransaction()) return Execute(sql);
   std::shared_ptr<const Translation> t = Translate(sql);
   if (t->kind != sql::StatementKind::kSelect || t->statements.size() != 1 || t->changes_schema) {
     return Execute(sql);
   }
-  const std::string cursor = "korvalis_rows_" + std::to_string(++next_cursor_);
-  std::string fetch = "FETCH FORWARD " + std::to_string(PostgresCursorRowset::kBatchRows) +
-                      " FROM " + cursor;
+  // A query FOR UPDATE takes the turn in a round trip of its own: the streamed query's
+  // savepoint, undone when its reader stops early, must not give the turn back.
+  if (t->row_lock && !turn_held_) {
+    ResultGuard taken{RunStatements({Request{"SELECT 1"}}, /*takes_turn=*/true,
+                                    /*reads_sysdate=*/false, /*keeps_work=*/true,
+                                    LockOf(t->row_lock))};
+  }
   const bool turn = TakesTurn(*t);
-  std::vector<Request> statements;
-  statements.push_back(Request{"DECLARE " + cursor + " NO SCROLL CURSOR FOR " + t->statements[0]});
-  statements.push_back(Request{fetch});
-  PGresult* first = RunStatements(std::move(statements), turn, t->reads_sysdate,
-                                  KeepsWork(*t, turn), LockOf(t->row_lock));
-  return std::make_unique<PostgresCursorRowset>(this, std::move(fetch), std::move(t), first);
+  ResultGuard first{RunStatements({Request{t->statements[0]}}, turn, t->reads_sysdate,
+                                  KeepsWork(*t, turn), nullptr, /*streams_rows=*/true)};
+  if (PQresultStatus(first.result) == PGRES_SINGLE_TUPLE) {
+    try {
+      auto rows = std::make_unique<PostgresStreamedRowset>(this, *t, first.result);
+      first.result = nullptr;
+      return rows;
+    } catch (...) {
+      // No rowset reads the rows: the query ends here.
+      StopStreamedRows();
+      throw;
+    }
+  }
+  // No row: the query ended within its round trip.
+  EndStreamedQuery(/*undo=*/false);
+  return RowsOf(std::exchange(first.result, nullptr), *t, nullptr);
 }
 
-pg_result* PostgresConnection::FetchRows(const std::string& fetch) {
-  return RunStatements({Request{fetch}}, false, false, false);
+pg_result* PostgresConnection::ReceiveStreamedRow() {
+  PGresult* row = PQgetResult(conn_);
+  const ExecStatusType status = row != nullptr ? PQresultStatus(row) : PGRES_FATAL_ERROR;
+  if (status == PGRES_SINGLE_TUPLE) return row;
+  streamed_ = nullptr;
+  std::optional<DbError> failure;
+  if (status != PGRES_TUPLES_OK) failure = PostgresError(row, conn_);
+  PQclear(row);
+  DrainStreamedRoundTrip(/*query_ended=*/row == nullptr);
+  EndStreamedQuery(/*undo=*/failure.has_value());
+  if (failure) throw *failure;
+  return nullptr;
+}
+
+void PostgresConnection::StopStreamedRows() noexcept {
+  streamed_ = nullptr;
+  // Without the cancel the server would compute every row up to the last, however many; one
+  // that arrives after the query ended finds the session waiting for a statement, which the
+  // server does not cancel.
+  if (PGcancel* cancel = PQgetCancel(conn_)) {
+    char error[256];
+    PQcancel(cancel, error, sizeof error);
+    PQfreeCancel(cancel);
+  }
+  DrainStreamedRoundTrip(/*query_ended=*/false);
+  EndStreamedQuery(/*undo=*/true);
+}
+
+void PostgresConnection::HoldStreamedRows() {
+  if (streamed_ != nullptr) streamed_->HoldRest();
+}
+
+void PostgresConnection::DrainStreamedRoundTrip(bool query_ended) {
+  if (!query_ended) {
+    while (PGresult* r = PQgetResult(conn_)) PQclear(r);
+  }
+  PQclear(PQgetResult(conn_));  // the round trip's sync
+  PQexitPipelineMode(conn_);
+}
+
+void PostgresConnection::EndStreamedQuery(bool undo) {
+  StreamedHolds holds = std::move(streamed_holds_);
+  streamed_holds_ = StreamedHolds{};
+  if (PQstatus(conn_) == CONNECTION_BAD) {
+    // The server undid the transaction; the next statement reports the lost connection.
+    RecoverFromFailure({}, 0, /*savepoint=*/true, /*in_transaction=*/true);
+    return;
+  }
+  if (undo) {
+    // Undoes a query that failed or was cancelled; one that ended meanwhile changed nothing.
+    PQclear(PQexec(conn_, kUndoStatement));
+    return;
+  }
+  ResultGuard released{PQexec(conn_, kRelease)};
+  if (PQresultStatus(released.result) != PGRES_COMMAND_OK) {
+    throw PostgresError(released.result, conn_);
+  }
+  turn_held_ = turn_held_ || holds.turn;
+  held_ = held_ || holds.work;
+  if (holds.sysdate) sysdate_set_ = std::move(*holds.sysdate);
 }
 
 std::unique_ptr<Rowset> PostgresConnection::Run(std::string_view sql, const StatementShape* shape) {
@@ -471,7 +621,7 @@ bool PostgresConnection::TakesTurn(const Translation& t) const {
 
 pg_result* PostgresConnection::RunStatements(std::vector<Request> statements, bool takes_turn,
                                              bool reads_sysdate, bool keeps_work,
-                                             const RowLock* lock) {
+                                             const RowLock* lock, bool streams_rows) {
   CheckOpen();
   std::vector<Request> requests;
   if (deallocate_all_) {
@@ -483,17 +633,17 @@ pg_result* PostgresConnection::RunStatements(std::vector<Request> statements, bo
   // until it ends.
   const bool own = !in_transaction && (takes_turn || statements.size() > 1);
   // A savepoint only where the transaction holds work or locks: before that, a failing
-  // statement is undone with the whole transaction, which starts again with the next one.
-  const bool savepoint = in_transaction && held_;
+  // statement is undone with the whole transaction, which starts again with the next one. A
+  // streamed query always has one: a reader that stops early cancels it, which must not end
+  // the transaction's snapshot.
+  const bool savepoint = in_transaction && (held_ || streams_rows);
   // The first write of a reading transaction that has only read: its snapshot was fixed
   // before the turn, so the write would read the world as it was before the writers ahead of
   // it committed. The reading part holds nothing and ends; the transaction goes on as a
   // writing one (READ COMMITTED after the turn), so the write and all after it see the world
   // after the turn.
-  // A cursor still being read lives in the reading part: then the write runs in it as it
-  // stands.
   const bool becoming_writer = in_transaction && takes_turn && !held_ && !turn_held_ &&
-                               mode_ == TransactionMode::kReading && cursors_read_ == 0;
+                               mode_ == TransactionMode::kReading;
   if (becoming_writer && open_) {
     requests.push_back(Request{"COMMIT"});
     requests.push_back(Request{kBeginWriting});
@@ -519,15 +669,19 @@ pg_result* PostgresConnection::RunStatements(std::vector<Request> statements, bo
   const size_t first_statement = requests.size();
   for (Request& s : statements) requests.push_back(std::move(s));
   const size_t last_statement = requests.size() - 1;
-  if (savepoint) requests.push_back(Request{kRelease});
+  if (savepoint && !streams_rows) requests.push_back(Request{kRelease});
   if (own) requests.push_back(Request{"COMMIT"});
   try {
-    pg_result* result = RunPipeline(requests, last_statement);
+    pg_result* result = RunPipeline(requests, last_statement, streams_rows);
     if (!pending_begin_.empty()) {
       pending_begin_.clear();
       open_ = true;
     }
-    if (in_transaction) {
+    if (streams_rows) {
+      // Undone with the query if its reader stops early or it fails.
+      streamed_holds_ = StreamedHolds{taking_turn, keeps_work, std::nullopt};
+      if (reads_sysdate) streamed_holds_.sysdate = std::move(sysdate);
+    } else if (in_transaction) {
       turn_held_ = turn_held_ || taking_turn;
       held_ = held_ || keeps_work;
       if (reads_sysdate) sysdate_set_ = std::move(sysdate);
@@ -586,7 +740,8 @@ void PostgresConnection::RecoverFromFailure(const std::vector<Request>& requests
   }
 }
 
-pg_result* PostgresConnection::RunPipeline(std::vector<Request>& requests, size_t wanted) {
+pg_result* PostgresConnection::RunPipeline(std::vector<Request>& requests, size_t wanted,
+                                           bool streams_rows) {
   if (PQenterPipelineMode(conn_) != 1) throw PostgresError(nullptr, conn_);
   for (const Request& r : requests) {
     std::vector<const char*> values;
@@ -623,6 +778,11 @@ pg_result* PostgresConnection::RunPipeline(std::vector<Request>& requests, size_
     const int answers = requests[i].prepare ? 2 : 1;
     for (int a = 0; a < answers; ++a) {
       PGresult* first = nullptr;
+      if (streams_rows && i == wanted && a == answers - 1 && !failure &&
+          PQsetSingleRowMode(conn_) == 1) {
+        first = PQgetResult(conn_);
+        if (PQresultStatus(first) == PGRES_SINGLE_TUPLE) return first;
+      }
       while (PGresult* r = PQgetResult(conn_)) {
         if (first == nullptr) {
           first = r;
@@ -654,6 +814,7 @@ pg_result* PostgresConnection::RunPipeline(std::vector<Request>& requests, size_
 }
 
 BlobValue PostgresConnection::ReadBlob(std::string_view sql) {
+  CheckOpen();
   // Any query reads: inline views, joins and views included. Only writing needs one table.
   if (Translate(sql)->kind != sql::StatementKind::kSelect) {
     throw SqlError("a BLOB read of a statement that is not a query is not supported",
@@ -727,6 +888,7 @@ void PostgresConnection::BeginSubordinate(TransactionMode mode) {
 }
 
 void PostgresConnection::Commit() {
+  HoldStreamedRows();
   if (!InTransaction()) {
     // A transaction whose session the server ended (idle too long, or the connection lost) was
     // undone there: its commit fails, so that no caller takes its work for done.
@@ -760,6 +922,7 @@ void PostgresConnection::Commit() {
 }
 
 void PostgresConnection::Rollback() {
+  HoldStreamedRows();
   if (!InTransaction()) return;
   pending_begin_.clear();
   subordinate_ = false;

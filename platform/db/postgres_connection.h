@@ -51,6 +51,8 @@ struct pg_result;
 
 namespace korvalis::db {
 
+class PostgresStreamedRowset;
+
 class PostgresConnection final : public Connection {
  public:
   // Connects; throws DbError (kCannotConnect).
@@ -60,8 +62,8 @@ class PostgresConnection final : public Connection {
   PostgresConnection& operator=(const PostgresConnection&) = delete;
 
   std::unique_ptr<Rowset> Execute(std::string_view sql) override;
-  // A query in a transaction is read through a cursor of the transaction, a batch of rows at a
-  // time.
+  // A query in a transaction is run as Execute runs it, in a savepoint of its own, and its rows
+  // are received one at a time as the server sends them (see PostgresStreamedRowset).
   std::unique_ptr<Rowset> ExecuteStreamed(std::string_view sql) override;
   BlobValue ReadBlob(std::string_view sql) override;
   bool WriteBlob(std::string_view sql, std::optional<std::string_view> bytes) override;
@@ -95,18 +97,40 @@ class PostgresConnection final : public Connection {
   // `takes_turn`: the statements write, or read in a writing transaction (their values must stay
   // valid until it commits), and run after the writers' turn.
   // `lock`: the statements are a query FOR UPDATE, which waits for the turn as it says.
+  // `streams_rows` (one query, in a transaction): the query runs in a savepoint that stays until
+  // EndStreamedQuery, and only its first row is received; what the statement leaves in the
+  // transaction is kept in streamed_holds_ until then.
   pg_result* RunStatements(std::vector<Request> statements, bool takes_turn, bool reads_sysdate,
-                           bool keeps_work, const RowLock* lock = nullptr);
+                           bool keeps_work, const RowLock* lock = nullptr,
+                           bool streams_rows = false);
   // After a failed round trip: forgets what it prepared and the clock it set, and undoes the
   // failed statement (`savepoint`) or the transaction that the failure left aborted.
   void RecoverFromFailure(const std::vector<Request>& requests, size_t first_statement,
                           bool savepoint, bool in_transaction);
   // Sends `requests` in one round trip; returns the result of requests[wanted], or throws the
-  // first failure's DbError once every result is read.
-  pg_result* RunPipeline(std::vector<Request>& requests, size_t wanted);
-  // The next batch of the cursor a streamed rowset reads (its FETCH statement).
-  friend class PostgresCursorRowset;
-  pg_result* FetchRows(const std::string& fetch);
+  // first failure's DbError once every result is read. `streams_rows`: requests[wanted] is the
+  // last request, a query whose rows are received one at a time; when it has a row, its first
+  // row is returned and the rest of the round trip is left to ReceiveStreamedRow.
+  pg_result* RunPipeline(std::vector<Request>& requests, size_t wanted, bool streams_rows = false);
+
+  // The streamed query whose rows are still arriving (see PostgresStreamedRowset).
+  friend class PostgresStreamedRowset;
+  // Its next row (a single-row result, owned by the caller); nullptr once its rows ended, the
+  // query's savepoint released. Throws DbError when the query fails, after undoing it.
+  pg_result* ReceiveStreamedRow();
+  // Ends the query before its last row: the server is asked to cancel it, what it sent
+  // meanwhile is read and dropped, and the query is undone (the transaction goes on as before
+  // it).
+  void StopStreamedRows() noexcept;
+  // Before the connection runs anything else: the rows of the streamed query not yet read are
+  // received into its rowset.
+  void HoldStreamedRows();
+  // Reads what is left of the streamed round trip, keeping nothing, and leaves pipeline mode.
+  // `query_ended`: the query's results were read to their end.
+  void DrainStreamedRoundTrip(bool query_ended);
+  // Releases the query's savepoint and keeps what the statement left in the transaction, or
+  // (`undo`) undoes the query alone. Throws DbError when the release fails.
+  void EndStreamedQuery(bool undo);
   // The prepared statement for `text`: its name, and whether it must be prepared first.
   std::string PreparedName(const std::string& text, bool* prepare);
   void Send(const char* sql);
@@ -140,10 +164,16 @@ class PostgresConnection final : public Connection {
   int next_prepared_ = 0;
   bool deallocate_all_ = false;  // the next round trip drops every prepared statement first
   ShapeMemo shapes_;
-  int next_cursor_ = 0;
-  // Streamed rowsets being read: their cursors end with the transaction, so its reading part
-  // is not ended before a first write while they are read.
-  int cursors_read_ = 0;
+  // The rowset of the streamed query whose rows are still arriving; nullptr when none.
+  PostgresStreamedRowset* streamed_ = nullptr;
+  // What the streamed query's statement leaves in the transaction once its rows end: the
+  // writers' turn taken with it, work kept, the clock's time set.
+  struct StreamedHolds {
+    bool turn = false;
+    bool work = false;
+    std::optional<std::string> sysdate;
+  };
+  StreamedHolds streamed_holds_;
   static constexpr size_t kMaxPrepared = 256;
 };
 

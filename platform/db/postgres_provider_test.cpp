@@ -1,6 +1,7 @@
 // What only the PostgreSQL provider has: its numbers as Oracle shows them, the server's
 // failures as the data sources know failures, the connection's parameters, statements that
-// fail alone inside a transaction, and the writers' turn of writing transactions.
+// fail alone inside a transaction, the writers' turn of writing transactions, and queries whose
+// rows are received as they are read.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -238,6 +239,109 @@ TEST_F(PostgresTransactionTest, WritersTakeTurnsWhileReadersGoOn) {
   other_written.get();
   EXPECT_EQ(Scalar(*c_, "SELECT COUNT(DISTINCT ID) FROM T_ALLOC"), "3");
   EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) FROM T_FREE"), "1");
+}
+
+// A streamed query runs on the server as written (no cursor: its rows arrive while it runs),
+// and a reader that stops early ends it there, undoing only the query: a reading transaction
+// keeps its snapshot, a writing one its work.
+TEST_F(PostgresTransactionTest, AStreamedQueryRunsAsWrittenAndEndsWhenItsReaderStops) {
+  testing::PostgresTestServer& server = testing::PostgresTestServer::Get();
+  const std::string running =
+      "SELECT count(*) FROM pg_stat_activity WHERE pid <> pg_backend_pid() AND "
+      "state = 'active' AND query ILIKE '%streamed_marker%'";
+  // Eight billion rows.
+  RunScript(*c_,
+            "CREATE TABLE T_MANY (N NUMBER(10));\n"
+            "INSERT INTO T_MANY SELECT LEVEL FROM DUAL CONNECT BY LEVEL <= 2000;\n");
+  const char* runaway = "SELECT A.N STREAMED_MARKER FROM T_MANY A, T_MANY B, T_MANY C";
+  auto other = OpenConnection(init_);
+  for (auto mode : {Connection::TransactionMode::kReading, Connection::TransactionMode::kWriting}) {
+    const bool writing = mode == Connection::TransactionMode::kWriting;
+    SCOPED_TRACE(writing ? "writing" : "reading");
+    c_->Begin(mode);
+    if (writing) c_->Execute("INSERT INTO T_ALLOC VALUES (10, 'mine')");
+    const std::string before = Scalar(*c_, "SELECT COUNT(*) FROM T_ALLOC");
+    const size_t logged = server.ServerLog().size();
+    std::unique_ptr<Rowset> rows = c_->ExecuteStreamed(runaway);
+    ASSERT_TRUE(rows->Next());
+    EXPECT_EQ(rows->ColumnName(0), "STREAMED_MARKER");
+    EXPECT_EQ(rows->Text(0), "1");
+    EXPECT_EQ(server.RunSql(init_, running), "1");
+    rows.reset();
+    EXPECT_EQ(server.RunSql(init_, running), "0");
+    EXPECT_NE(server.ServerLog().find("canceling statement due to user request", logged),
+              std::string::npos);
+    if (!writing) other->Execute("INSERT INTO T_ALLOC VALUES (11, 'other')");
+    EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) FROM T_ALLOC"), before);
+    if (writing) c_->Execute("INSERT INTO T_ALLOC VALUES (12, 'mine')");
+    c_->Commit();
+  }
+  EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) || ':' || SUM(ID) FROM T_ALLOC"), "4:34");
+}
+
+// The first write of a reading transaction while a streamed query's rows are still being read
+// reads what the writers before it committed (its MAX + 1 is no duplicate), and the query's
+// rows go on from the reads' snapshot.
+TEST_F(PostgresTransactionTest, TheFirstWriteWhileStreamedRowsAreReadReadsWhatOthersCommitted) {
+  const char* next = "INSERT INTO T_ALLOC (ID, WHO) SELECT MAX(ID) + 1, 'next' FROM T_ALLOC";
+  auto reader = OpenConnection(init_);
+  auto other = OpenConnection(init_);
+  for (bool subordinate : {false, true}) {
+    SCOPED_TRACE(subordinate ? "subordinate" : "own");
+    const int ids = std::stoi(Scalar(*c_, "SELECT COUNT(*) FROM T_ALLOC"));
+    if (subordinate) {
+      reader->BeginSubordinate(Connection::TransactionMode::kReading);
+    } else {
+      reader->Begin(Connection::TransactionMode::kReading);
+    }
+    std::unique_ptr<Rowset> rows = reader->ExecuteStreamed("SELECT ID FROM T_ALLOC ORDER BY ID");
+    ASSERT_TRUE(rows->Next());
+    other->Execute(next);
+    try {
+      reader->Execute(next);
+    } catch (const DbError& e) {
+      ADD_FAILURE() << e.what();
+    }
+    int read = 1;
+    while (rows->Next()) EXPECT_EQ(rows->Text(0), std::to_string(++read));
+    EXPECT_EQ(read, ids);
+    rows.reset();
+    reader->Commit();
+    EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) || ':' || MAX(ID) FROM T_ALLOC"),
+              std::to_string(ids + 2) + ":" + std::to_string(ids + 2));
+  }
+}
+
+// A streamed query that fails at a row fails there, also when its rows were received ahead
+// because another statement ran meanwhile; only the query is undone.
+TEST_F(PostgresTransactionTest, AStreamedQueryFailsAtItsFailingRowAndUndoesOnlyItself) {
+  // 5,000 rows in the order they were written; the 4,000th holds 0.
+  RunScript(*c_,
+            "CREATE TABLE T_DIVISOR (N NUMBER(10));\n"
+            "INSERT INTO T_DIVISOR SELECT 4000 - LEVEL FROM DUAL CONNECT BY LEVEL <= 5000;\n");
+  c_->Begin(Connection::TransactionMode::kWriting);
+  c_->Execute("INSERT INTO T_ALLOC VALUES (2, 'kept')");
+  for (bool statement_between : {false, true}) {
+    SCOPED_TRACE(statement_between ? "another statement between" : "read alone");
+    std::unique_ptr<Rowset> rows = c_->ExecuteStreamed("SELECT N, 1 / N FROM T_DIVISOR");
+    int read = 0;
+    try {
+      while (rows->Next()) {
+        EXPECT_EQ(rows->Text(0), std::to_string(3999 - read));
+        if (++read == 1 && statement_between) {
+          EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) FROM T_ALLOC"), "2");
+        }
+      }
+      ADD_FAILURE() << "the query did not fail";
+    } catch (const DbError& e) {
+      EXPECT_NE(std::string(e.what()).find("ORA-01476"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(read, 3999);
+  }
+  EXPECT_EQ(c_->ExecuteStreamed("SELECT N FROM T_DIVISOR WHERE N > 5000")->Next(), false);
+  c_->Execute("INSERT INTO T_ALLOC VALUES (3, 'kept')");
+  c_->Commit();
+  EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) FROM T_ALLOC WHERE WHO = 'kept'"), "2");
 }
 
 // A writer that stays idle inside its transaction (a client stopped or gone) is ended by the

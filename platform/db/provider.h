@@ -60,9 +60,12 @@ class Connection {
   virtual std::unique_ptr<Rowset> Execute(std::string_view sql) = 0;
   // Runs a query whose reader may stop early (rows held to a bound): inside a transaction its
   // rows are received as they are read, never all before the first, so that rows the reader
-  // never reads are never held (nor, where the engine computes rows as they are asked for,
-  // computed). Other statements may run while the rowset is read. Any other statement, and any
-  // statement outside a transaction, runs as Execute runs it. Throws DbError.
+  // never reads are never held; a rowset that ends before its last row ends the query, so that
+  // they are not computed further either. The connection may run other statements (and Begin,
+  // Commit, Rollback) while the rowset is read: the rows not yet read are then received into
+  // the rowset first, which reads on to its end (and fails where the query fails). Any other
+  // statement, and any statement outside a transaction, runs as Execute runs it. Throws
+  // DbError.
   virtual std::unique_ptr<Rowset> ExecuteStreamed(std::string_view sql) { return Execute(sql); }
 
   // Reads the first column of the first row of the query `sql` (any query: joins, views and
