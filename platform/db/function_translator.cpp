@@ -84,6 +84,16 @@ const FunctionRow* FindRow(std::string_view name) {
   return it == kRows->end() ? nullptr : it->second;
 }
 
+// Whether argument `i` of the text function `name` is a text, which a number or a date given
+// there is read as: the value, and the characters a function pads with, trims, finds or
+// replaces.
+bool ReadsTextAt(std::string_view name, size_t i) {
+  if (i == 0 || name == "CONCAT") return true;
+  if (name == "LPAD" || name == "RPAD") return i == 2;
+  if (name == "REPLACE" || name == "TRANSLATE") return true;
+  return i == 1 && (name == "INSTR" || name == "TRIM" || name == "LTRIM" || name == "RTRIM");
+}
+
 }  // namespace
 
 // The functions with printers of their own.
@@ -226,7 +236,7 @@ SqlType Translator::EmitFunction(const Expr& e, const Scope* scope, std::string*
         const SqlType t = Emit(*e.args[i], scope, &argument);
         // LENGTH and LENGTHB count the bytes of a BLOB, as on the embedded engine.
         const bool bytes = t == SqlType::kBlob && (e.text == "LENGTH" || e.text == "LENGTHB");
-        if ((i == 0 || e.text == "CONCAT") && !bytes) PgAsText(t, &argument);
+        if (ReadsTextAt(e.text, i) && !bytes) PgAsText(t, &argument);
         if (substr && i == 2) argument = "coalesce(" + argument + ", 0)";
         out->append(argument);
       }

@@ -213,7 +213,7 @@ DateUnit UnitOf(std::string_view format) {
   for (const Entry& e : kUnits) {
     if (f == e.name) return e.unit;
   }
-  throw SqlError("ORA-01898: too many precision specifiers: '" + std::string(format) + "'");
+  throw SqlError("ORA-01898: too many precision specifiers: " + QuotedValue(format));
 }
 
 DateTime Midnight(int64_t days) {

@@ -1,4 +1,5 @@
 #include "platform/db/script_runner.h"
+#include "platform/db/sql_token.h"
 #include "platform/text/ascii.h"
 
 namespace korvalis::db {
@@ -6,6 +7,11 @@ namespace {
 
 // Blanks within a line: a carriage return belongs to the line end that follows it.
 bool IsBlankWithinLine(char c) { return IsAsciiBlank(c) || c == '\r'; }
+
+// Letters, digits, _ $ # and the bytes of characters outside ASCII continue a word.
+bool IsWordByte(char c) {
+  return IsAsciiAlnum(c) || c == '_' || c == '$' || c == '#' || static_cast<unsigned char>(c) >= 0x80;
+}
 
 bool OnlyBlanks(std::string_view s) {
   for (char c : s) {
@@ -40,6 +46,7 @@ class ScriptSplitter {
         ++i_;
       } else if (c == '\'' || c == '"') {
         TakeQuoted(c);
+      } else if (TakeDelimitedLiteral()) {
       } else if (c == '-' && Next() == '-') {
         TakeLineComment();
       } else if (c == '/' && Next() == '*') {
@@ -108,6 +115,22 @@ class ScriptSplitter {
     for (size_t k = i_; k <= close; ++k) line_ += script_[k] == '\n';
     Append(script_.substr(i_, close - i_ + 1));
     i_ = close + 1;
+  }
+
+  // A delimited literal q'[...]' starting a word here, copied whole; false when none does.
+  bool TakeDelimitedLiteral() {
+    if (i_ > 0 && IsWordByte(script_[i_ - 1])) return false;
+    const size_t q = sql::DelimitedLiteralStart(script_, i_);
+    if (q == std::string_view::npos) return false;
+    const std::optional<sql::DelimitedLiteral> literal = sql::ReadDelimitedLiteral(script_, q);
+    if (!literal) return false;  // the statement's own error, when it runs
+    if (literal->end == std::string_view::npos) {
+      throw SqlError("quoted text opened on line " + std::to_string(line_) + " is not closed");
+    }
+    for (size_t k = i_; k < literal->end; ++k) line_ += script_[k] == '\n';
+    Append(script_.substr(i_, literal->end - i_));
+    i_ = literal->end;
+    return true;
   }
 
   void TakeLineComment() {
