@@ -58,6 +58,8 @@ void RefuseConditionsAsValues(const Expr& e, bool truth_value, bool nested) {
   }
 }
 
+}  // namespace
+
 // A date compares with no number, neither way round: Oracle refuses the statement whatever
 // its rows. `expected` is the type of the value compared first. The result code is the one a
 // number read as a date fails with.
@@ -69,8 +71,6 @@ void RefuseDateComparedWithNumber(SqlType expected, SqlType got) {
                              : "ORA-00932: inconsistent datatypes: expected NUMBER got DATE",
                  kConversionFailed);
 }
-
-}  // namespace
 
 void RefuseConditionAsValue(const Expr& e) { RefuseConditionsAsValues(e, false, false); }
 
@@ -132,6 +132,18 @@ SqlType Translator::EmitSubqueryCondition(const Expr& e, const Scope* scope, std
 }
 
 SqlType Translator::EmitInList(const Expr& e, const Scope* scope, std::string* out) {
+  if (e.args[0]->kind == ExprKind::kRow) {
+    // (a, b) IN ((x, y), ...): each value of a row compares with the value beside it.
+    std::vector<SqlType> types;
+    EmitRowOfValues(*e.args[0], nullptr, scope, out, &types);
+    out->append(e.negated ? " NOT IN (" : " IN (");
+    for (size_t i = 1; i < e.args.size(); ++i) {
+      if (i > 1) out->append(", ");
+      EmitRowOfValues(*e.args[i], &types, scope, out, nullptr);
+    }
+    out->push_back(')');
+    return SqlType::kNumber;
+  }
   if (EmitExactInList(e, scope, out)) return SqlType::kNumber;
   const size_t mark = out->size();
   SqlType left = Emit(*e.args[0], scope, out);
@@ -163,6 +175,29 @@ SqlType Translator::EmitInList(const Expr& e, const Scope* scope, std::string* o
   }
   out->push_back(')');
   return SqlType::kNumber;
+}
+
+// A row of values: compared with the values of the row whose types `compared_with` holds,
+// value by value (a row of another width is printed as it stands, for the engine to refuse);
+// the types of its own values added to `types` when it is given.
+void Translator::EmitRowOfValues(const Expr& row, const std::vector<SqlType>* compared_with,
+                                 const Scope* scope, std::string* out,
+                                 std::vector<SqlType>* types) {
+  if (row.kind != ExprKind::kRow ||
+      (compared_with && compared_with->size() != row.args.size())) {
+    Emit(row, scope, out);
+    return;
+  }
+  out->push_back('(');
+  for (size_t i = 0; i < row.args.size(); ++i) {
+    if (i) out->append(", ");
+    if (compared_with) {
+      EmitComparedValue((*compared_with)[i], *row.args[i], scope, out);
+    } else {
+      types->push_back(Emit(*row.args[i], scope, out));
+    }
+  }
+  out->push_back(')');
 }
 
 // A value compared with one of type `compared_with`: a numeric text beside a number is the
@@ -270,6 +305,16 @@ SqlType Translator::EmitPattern(const Expr& e, const Scope* scope, std::string* 
 
 // Printed in place; rebuilt only in the rare case that an operand must be converted.
 SqlType Translator::EmitComparison(const Expr& e, const Scope* scope, std::string* out) {
+  if (e.args[0]->kind == ExprKind::kRow && e.args[1]->kind == ExprKind::kRow) {
+    // (a, b) = (x, y): each value of a row compares with the value beside it.
+    std::vector<SqlType> types;
+    out->push_back('(');
+    EmitRowOfValues(*e.args[0], nullptr, scope, out, &types);
+    out->append(" ").append(e.text).append(" ");
+    EmitRowOfValues(*e.args[1], &types, scope, out, nullptr);
+    out->push_back(')');
+    return SqlType::kNumber;
+  }
   out->push_back('(');
   ComparisonSpans spans;
   // A row of values compares with a query of as many values: (a, b) = (SELECT x, y ...).

@@ -1,6 +1,7 @@
 // Statements whose answers the two engines once gave apart, with the answer Oracle gives, on
-// both engines: sums of texts, text functions of numbers, aggregates of NULL, DUAL's column,
-// quoted literals and messages quoting a long value.
+// both engines: sums of texts, text functions of numbers, aggregates of NULL, dates compared
+// with numbers, texts of a query compared with dates and numbers, DUAL's column, quoted
+// literals, paths of a hierarchy and messages quoting a long value.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -63,6 +64,25 @@ TEST_P(EngineAgreementTest, AggregatesOfNullAreNull) {
   });
 }
 
+TEST_P(EngineAgreementTest, DatesAreNotComparedWithNumbers) {
+  Check({
+      {"SELECT ID FROM PATIENT WHERE (BIRTHDAY, ID) = ((19580312, 'P0001'))", "ORA-00932"},
+      {"SELECT ID FROM PATIENT WHERE (BIRTHDAY, ID) IN ((19580312, 'P0001'), (1, 'P0002'))",
+       "ORA-00932"},
+      {"SELECT ID FROM PATIENT WHERE (NO, ID) IN ((SYSDATE, 'P0001'))", "ORA-00932"},
+      {"SELECT DECODE(BIRTHDAY, 19580312, 'y', 'n') FROM PATIENT", "ORA-00932"},
+      {"SELECT DECODE(NO, 1, 'y', SYSDATE, 'n') FROM PATIENT", "ORA-00932"},
+      {"SELECT NVL(BIRTHDAY, 0) FROM PATIENT", "ORA-00932"},
+      {"SELECT NVL2(NO, SYSDATE, 1) FROM PATIENT", "ORA-00932"},
+      {"SELECT GREATEST(BIRTHDAY, 1) FROM PATIENT", "ORA-00932"},
+      {"SELECT LEAST(NO, BIRTHDAY) FROM PATIENT", "ORA-00932"},
+      // What Oracle converts still answers.
+      {"SELECT ID FROM PATIENT WHERE (BIRTHDAY, ID) = (('1958-03-12', 'P0001'))", "P0001"},
+      {"SELECT GREATEST(BIRTHDAY, '1959-01-01') FROM PATIENT WHERE NO = 1",
+       "1959-01-01 00:00:00"},
+  });
+}
+
 TEST_P(EngineAgreementTest, DualHasItsColumn) {
   Check({
       {"SELECT DUMMY FROM DUAL", "X"},
@@ -79,6 +99,18 @@ TEST_P(EngineAgreementTest, QuotedLiteralsKeepTheirText) {
       {"SELECT q'[never closed FROM DUAL", "ORA-01756"},
   });
   EXPECT_NE(Error("SELECT q' x ' FROM DUAL"), "no error");
+}
+
+TEST_P(EngineAgreementTest, PathsOfAHierarchyTakeAnyExpression) {
+  Check({
+      {"SELECT SYS_CONNECT_BY_PATH(LEVEL, '/') FROM TREE START WITH PARENT_ID IS NULL "
+       "CONNECT BY PRIOR ID = PARENT_ID ORDER BY ID",
+       "/1,/1/2,/1/2/3"},
+      {"SELECT SYS_CONNECT_BY_PATH(ID * 10, '-'), SYS_CONNECT_BY_PATH(NVL(NAME, '?'), '/') "
+       "FROM TREE START WITH ID = 1 CONNECT BY PRIOR ID = PARENT_ID ORDER BY ID",
+       "-10|/r,-10-20|/r/a,-10-20-30|/r/a/?"},
+      {"SELECT SYS_CONNECT_BY_PATH(LEVEL, ',') FROM DUAL CONNECT BY LEVEL <= 3", ",1,,1,2,,1,2,3"},
+  });
 }
 
 // A value quoted in a conversion's message is shortened to its start when it is long; the

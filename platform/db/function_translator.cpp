@@ -466,6 +466,13 @@ SqlType Translator::EmitNullIf(const Expr& e, const Scope* scope, std::string* o
 SqlType Translator::EmitDecode(const Expr& e, const Scope* scope, std::string* out) {
   const size_t n = e.args.size();
   if (n < 3) CheckArity(e, 3, 3);
+  // The key and the search values are compared as the first search value's type: a date
+  // beside a number is refused.
+  const SqlType first_search = TypeOf(*e.args[1], scope);
+  RefuseDateComparedWithNumber(first_search, TypeOf(*e.args[0], scope));
+  for (size_t i = 3; i + 1 < n; i += 2) {
+    RefuseDateComparedWithNumber(first_search, TypeOf(*e.args[i], scope));
+  }
   if (pg_) return PgDecode(e, scope, out);
   const bool exact_results = std::exchange(exact_decode_results_, false);
   const bool numeric = TypeOf(*e.args[1], scope) == SqlType::kNumber;
@@ -553,6 +560,7 @@ SqlType Translator::EmitDecodeArms(const Expr& e, const Scope* scope, std::strin
 void Translator::ConvertToFirst(SqlType target, SqlType t, const Expr& value, size_t start,
                                 std::string* out) {
   if (t == target || t == SqlType::kNull || t == SqlType::kUnknown) return;
+  RefuseDateComparedWithNumber(target, t);
   std::string converted = out->substr(start);
   if (target == SqlType::kNumber && t == SqlType::kText) {
     double number;
@@ -749,6 +757,7 @@ SqlType Translator::EmitGreatestOrLeast(const Expr& e, const Scope* scope, std::
     out->append(", ");
     const size_t arg = out->size();
     const SqlType type = Emit(*e.args[i], scope, out);
+    RefuseDateComparedWithNumber(first, type);
     const char* conversion = nullptr;
     if (type == SqlType::kText && first == SqlType::kDate) {
       conversion = "ora_date_in(";
