@@ -104,30 +104,85 @@ bool AppendDateLiteral(SqlType compared_with, const Expr& value, std::string* ou
   return true;
 }
 
+// The conversion that reads a text compared with a value of type `compared_with`: a number's
+// or a date's; none for other types.
+const char* TextConversion(SqlType compared_with) {
+  return compared_with == SqlType::kNumber ? "ora_num("
+         : compared_with == SqlType::kDate ? "ora_date_in("
+                                           : nullptr;
+}
+
 }  // namespace
 
-// EXISTS (query), value IN (query) and (value, ...) IN (query).
+// EXISTS (query), value IN (query) and (value, ...) IN (query). A text beside a number or a
+// date is read as one, on either side: the query's column through an outer query over it.
 SqlType Translator::EmitSubqueryCondition(const Expr& e, const Scope* scope, std::string* out) {
-  std::vector<SqlType> values;  // the type of each value compared with a column of the query
   if (e.kind == ExprKind::kExists) {
     if (e.negated) out->append("NOT ");
     out->append("EXISTS (");
-  } else if (e.args[0]->kind == ExprKind::kRow) {
-    CheckSelectWidth(*e.subquery, e.args[0]->args.size());
-    out->push_back('(');
-    EmitArgs(*e.args[0], 0, scope, out, &values);
+    EmitSelect(*e.subquery, scope, out);
     out->push_back(')');
-    out->append(e.negated ? " NOT IN (" : " IN (");
-  } else {
-    CheckSelectWidth(*e.subquery, 1);
-    values.push_back(Emit(*e.args[0], scope, out));
-    out->append(e.negated ? " NOT IN (" : " IN (");
+    return SqlType::kNumber;
   }
-  const std::vector<ColumnInfo> columns = EmitSelect(*e.subquery, scope, out);
+  std::vector<const Expr*> compared;
+  if (e.args[0]->kind == ExprKind::kRow) {
+    for (const auto& value : e.args[0]->args) compared.push_back(value.get());
+  } else {
+    compared.push_back(e.args[0].get());
+  }
+  CheckSelectWidth(*e.subquery, compared.size());
+  std::vector<SqlType> values;  // the type of each value compared with a column of the query
+  std::vector<std::pair<size_t, size_t>> spans;  // where each value is printed
+  const bool row = e.args[0]->kind == ExprKind::kRow;
+  if (row) out->push_back('(');
+  for (const Expr* value : compared) {
+    if (!spans.empty()) out->append(", ");
+    const size_t start = out->size();
+    values.push_back(Emit(*value, scope, out));
+    spans.emplace_back(start, out->size());
+  }
+  if (row) out->push_back(')');
+  out->append(e.negated ? " NOT IN (" : " IN (");
+  // The query's columns are named so that an outer query can read them as numbers or dates.
+  std::vector<std::string> names;
+  for (SqlType value : values) {
+    if (TextConversion(value) == nullptr) continue;
+    for (size_t i = 0; i < values.size(); ++i) names.push_back("H$IN" + std::to_string(i + 1));
+    break;
+  }
+  const size_t query = out->size();
+  const std::vector<ColumnInfo> columns =
+      EmitSelect(*e.subquery, scope, out, names.empty() ? nullptr : &names);
+  std::string outer;
+  bool converts = false;
   for (size_t i = 0; i < values.size() && i < columns.size(); ++i) {
     RefuseDateComparedWithNumber(values[i], columns[i].type);
+    std::string column;
+    AppendName(columns[i].name, &column);
+    const char* conversion =
+        columns[i].type == SqlType::kText ? TextConversion(values[i]) : nullptr;
+    outer.append(i ? ", " : "SELECT ");
+    if (conversion) {
+      outer.append(conversion).append(column).push_back(')');
+      converts = true;
+    } else {
+      outer.append(column);
+    }
+  }
+  if (converts) {
+    out->replace(query, std::string::npos,
+                 outer + " FROM (" + out->substr(query) + ") AS \"H$IN\"");
   }
   out->push_back(')');
+  // The values that are texts, read as the query's numbers or dates; the last first, so that
+  // the places of the others stay where they were printed.
+  for (size_t i = std::min(values.size(), columns.size()); i-- > 0;) {
+    if (values[i] != SqlType::kText) continue;
+    if (const char* conversion = TextConversion(columns[i].type)) {
+      out->insert(spans[i].second, ")");
+      out->insert(spans[i].first, conversion);
+    }
+  }
   return SqlType::kNumber;
 }
 
