@@ -76,6 +76,7 @@ TEST_P(EngineAgreementTest, DatesAreNotComparedWithNumbers) {
       {"SELECT NVL2(NO, SYSDATE, 1) FROM PATIENT", "ORA-00932"},
       {"SELECT GREATEST(BIRTHDAY, 1) FROM PATIENT", "ORA-00932"},
       {"SELECT LEAST(NO, BIRTHDAY) FROM PATIENT", "ORA-00932"},
+      {"SELECT LAG(BIRTHDAY, 1, 0) OVER (ORDER BY NO) FROM PATIENT", "ORA-00932"},
       // What Oracle converts still answers.
       {"SELECT ID FROM PATIENT WHERE (BIRTHDAY, ID) = (('1958-03-12', 'P0001'))", "P0001"},
       {"SELECT GREATEST(BIRTHDAY, '1959-01-01') FROM PATIENT WHERE NO = 1",
@@ -106,6 +107,7 @@ TEST_P(EngineAgreementTest, DualHasItsColumn) {
   Check({
       {"SELECT DUMMY FROM DUAL", "X"},
       {"SELECT D.DUMMY, COUNT(*) FROM DUAL D GROUP BY D.DUMMY", "X|1"},
+      {"SELECT LOWER(DUAL.DUMMY) FROM DUAL WHERE DUMMY = 'X' ORDER BY DUMMY", "x"},
   });
 }
 
@@ -152,8 +154,16 @@ TEST_P(EngineAgreementTest, ConversionMessagesShortenALongValue) {
     EXPECT_LT(message.size(), 300u) << message.substr(0, 200);
     EXPECT_NE(message.find("777..."), std::string::npos) << message.substr(0, 200);
   }
-  // A short value is quoted whole.
+  // A short value is quoted whole; a long one by its first 64 characters, whole characters.
   EXPECT_EQ(Error("SELECT TO_NUMBER('12x') FROM DUAL"), "ORA-01722: invalid number: '12x'");
+  std::string characters;
+  for (int i = 0; i < 64; ++i) characters += "丁";
+  const std::string expected = "ORA-01722: invalid number: '" + characters + "...'";
+  for (const std::string& value :
+       {"'" + characters + "丁'", "SUBSTR(ID, 1, 0) || '" + characters + "丁'"}) {
+    const std::string message = Error("SELECT TO_NUMBER(" + value + ") FROM PATIENT WHERE NO = 1");
+    EXPECT_EQ(message.substr(0, message.find(" [SQLSTATE")), expected);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, EngineAgreementTest, testing::kBothEngines,
