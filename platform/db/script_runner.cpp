@@ -10,7 +10,8 @@ bool IsBlankWithinLine(char c) { return IsAsciiBlank(c) || c == '\r'; }
 
 // Letters, digits, _ $ # and the bytes of characters outside ASCII continue a word.
 bool IsWordByte(char c) {
-  return IsAsciiAlnum(c) || c == '_' || c == '$' || c == '#' || static_cast<unsigned char>(c) >= 0x80;
+  return IsAsciiAlnum(c) || c == '_' || c == '$' || c == '#' ||
+         static_cast<unsigned char>(c) >= 0x80;
 }
 
 bool OnlyBlanks(std::string_view s) {
@@ -46,7 +47,8 @@ class ScriptSplitter {
         ++i_;
       } else if (c == '\'' || c == '"') {
         TakeQuoted(c);
-      } else if (TakeDelimitedLiteral()) {
+      } else if (std::optional<sql::DelimitedLiteral> literal = DelimitedLiteralHere()) {
+        TakeDelimitedLiteral(*literal);
       } else if (c == '-' && Next() == '-') {
         TakeLineComment();
       } else if (c == '/' && Next() == '*') {
@@ -117,20 +119,23 @@ class ScriptSplitter {
     i_ = close + 1;
   }
 
-  // A delimited literal q'[...]' starting a word here, copied whole; false when none does.
-  bool TakeDelimitedLiteral() {
-    if (i_ > 0 && IsWordByte(script_[i_ - 1])) return false;
+  // The delimited literal q'[...]' that starts a word here, if one does.
+  std::optional<sql::DelimitedLiteral> DelimitedLiteralHere() const {
+    if (i_ > 0 && IsWordByte(script_[i_ - 1])) return std::nullopt;
     const size_t q = sql::DelimitedLiteralStart(script_, i_);
-    if (q == std::string_view::npos) return false;
-    const std::optional<sql::DelimitedLiteral> literal = sql::ReadDelimitedLiteral(script_, q);
-    if (!literal) return false;  // the statement's own error, when it runs
-    if (literal->end == std::string_view::npos) {
+    if (q == std::string_view::npos) return std::nullopt;
+    // A literal without a delimiter is the statement's own error, when it runs.
+    return sql::ReadDelimitedLiteral(script_, q);
+  }
+
+  // The literal whole, its quotes and line ends included.
+  void TakeDelimitedLiteral(const sql::DelimitedLiteral& literal) {
+    if (literal.end == std::string_view::npos) {
       throw SqlError("quoted text opened on line " + std::to_string(line_) + " is not closed");
     }
-    for (size_t k = i_; k < literal->end; ++k) line_ += script_[k] == '\n';
-    Append(script_.substr(i_, literal->end - i_));
-    i_ = literal->end;
-    return true;
+    for (size_t k = i_; k < literal.end; ++k) line_ += script_[k] == '\n';
+    Append(script_.substr(i_, literal.end - i_));
+    i_ = literal.end;
   }
 
   void TakeLineComment() {
