@@ -91,16 +91,16 @@ std::optional<DelimitedLiteral> ReadDelimitedLiteral(std::string_view sql, size_
   if (IsSqlSpace(d) || d == '\'') return std::nullopt;
   const size_t width = std::min<size_t>(d < 0x80 ? 1 : d >= 0xF0 ? 4 : d >= 0xE0 ? 3 : 2,
                                         sql.size() - open);
-  std::string closer(sql.substr(open, width));
+  DelimitedLiteral literal;
+  std::string& closer = literal.closer;
   switch (d) {
     case '[': closer = "]"; break;
     case '{': closer = "}"; break;
     case '(': closer = ")"; break;
     case '<': closer = ">"; break;
-    default: break;
+    default: closer = sql.substr(open, width); break;
   }
   closer.push_back('\'');
-  DelimitedLiteral literal;
   literal.text_begin = open + width;
   literal.text_end = sql.find(closer, literal.text_begin);
   literal.end = literal.text_end == std::string_view::npos ? literal.text_end

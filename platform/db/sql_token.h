@@ -46,6 +46,7 @@ struct Token {
 struct DelimitedLiteral {
   size_t text_begin = 0, text_end = 0;  // the text between the delimiters
   size_t end = 0;                       // just past the closing quote; npos when not closed
+  std::string closer;                   // the closing delimiter and quote
 };
 // Where the q of a delimited literal beginning at `i` stands; npos when none begins there.
 // Precondition: `i` starts a word (no letter, digit, _, $ or # stands before it).
