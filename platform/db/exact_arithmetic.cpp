@@ -459,6 +459,11 @@ SqlType Translator::EmitAggregateArgument(const Expr& e, const Scope* scope, std
     if (pg_) {
       out->insert(start, "ora_num(");
       out->push_back(')');
+    } else if (e.distinct) {
+      // Distinct values are told apart as the numbers they are ('1' and '1.0' are one): the
+      // exact sum with 0 gives each number one form.
+      out->insert(start, "ora_exact_add(");
+      out->append(", 0)");
     }
     type = SqlType::kNumber;
   } else if (pg_ && type == SqlType::kNull) {
