@@ -1,5 +1,8 @@
 #include "report/parameter_placement.h"
 
+#include <algorithm>
+
+#include "foundation/calls/emr_exception.h"
 #include "foundation/data/db_type.h"
 #include "foundation/data/sql_date.h"
 #include "foundation/data/sql_text.h"
@@ -12,10 +15,59 @@ namespace {
 // Where the scan stands in the author's text.
 //
 //   kCode ──'──▶ kLiteral ──'──▶ kCode        (a doubled '' leaves and re-enters at once)
+//   kCode ──q'[──▶ kDelimitedLiteral ──]'──▶ kCode   (any delimiter and its closer)
 //   kCode ──"──▶ kQuotedName ──"──▶ kCode
 //   kCode ──--──▶ kLineComment ──line feed──▶ kCode
 //   kCode ──/*──▶ kBlockComment ──*/──▶ kCode
-enum class Context { kCode, kLiteral, kQuotedName, kLineComment, kBlockComment };
+enum class Context {
+  kCode,
+  kLiteral,
+  kDelimitedLiteral,
+  kQuotedName,
+  kLineComment,
+  kBlockComment
+};
+
+bool IsWordUnit(char16_t c) {
+  return IsAsciiAlnum(c) || c == u'_' || c == u'$' || c == u'#' || c >= 0x80;
+}
+
+// The length of the opening of a delimited literal (q'[ or nq'[) at `i`, and its closer (the
+// closing delimiter and a quote); 0 when none opens there.
+std::size_t DelimitedLiteralOpening(std::u16string_view sql, std::size_t i,
+                                    std::u16string* closer) {
+  if (i > 0 && IsWordUnit(sql[i - 1])) return 0;
+  std::size_t q = i;
+  if (q < sql.size() && (sql[q] == u'n' || sql[q] == u'N')) ++q;
+  if (q + 2 >= sql.size() || (sql[q] != u'q' && sql[q] != u'Q') || sql[q + 1] != u'\'') return 0;
+  const char16_t d = sql[q + 2];
+  if (IsAsciiSpace(d) || d == u'\'') return 0;
+  const std::size_t width = d >= 0xD800 && d < 0xDC00 && q + 3 < sql.size() ? 2 : 1;
+  switch (d) {
+    case u'[': *closer = u"]"; break;
+    case u'{': *closer = u"}"; break;
+    case u'(': *closer = u")"; break;
+    case u'<': *closer = u">"; break;
+    default: *closer = std::u16string(sql.substr(q + 2, width)); break;
+  }
+  closer->push_back(u'\'');
+  return q + 2 + width - i;
+}
+
+// A value placed as it is inside a delimited literal, which no escape can protect: one whose
+// text would close the literal, alone or with the literal's text around it (`before`, `after`),
+// is refused.
+std::u16string DelimitedLiteralValue(const std::u16string& code, const std::u16string& value,
+                                     std::u16string_view before, std::u16string_view after,
+                                     const std::u16string& closer) {
+  const std::size_t reach = closer.size() - 1;
+  std::u16string around(before.substr(before.size() - std::min(before.size(), reach)));
+  around.append(value).append(after.substr(0, reach));
+  if (around.find(closer) != std::u16string::npos) {
+    throw CEMRException(u"参数值会结束它所在的分隔字符串: '" + value + u"' (" + code + u")");
+  }
+  return value;
+}
 
 std::u16string QuotedNameEscaped(std::u16string_view text) {
   std::u16string out;
@@ -74,6 +126,8 @@ std::u16string PlaceParameters(std::u16string_view sql, const ReportParameters& 
   std::u16string out;
   out.reserve(sql.size());
   Context context = Context::kCode;
+  std::u16string closer;  // what ends the delimited literal the scan stands in
+  std::size_t literal_text = 0;  // where that literal's text starts in `out`
   std::size_t i = 0;
   while (i < sql.size()) {
     const char16_t c = sql[i];
@@ -81,9 +135,17 @@ std::u16string PlaceParameters(std::u16string_view sql, const ReportParameters& 
     if (c == u'{' && !in_comment) {
       if (const auto* placeholder = PlaceholderAt(sql, i, parameters)) {
         std::u16string value =
-            Replacement(placeholder->first, placeholder->second, context, dialect);
-        // "-" before a negative number would open a comment.
-        if (value.starts_with(u'-') && out.ends_with(u'-')) out.push_back(u' ');
+            context == Context::kDelimitedLiteral
+                ? DelimitedLiteralValue(placeholder->first, placeholder->second.value,
+                                        std::u16string_view(out).substr(literal_text),
+                                        sql.substr(i + placeholder->first.size() + 2), closer)
+                : Replacement(placeholder->first, placeholder->second, context, dialect);
+        // "-" before a negative number would open a comment (a delimited literal's text is
+        // taken as it stands).
+        if (context != Context::kDelimitedLiteral && value.starts_with(u'-') &&
+            out.ends_with(u'-')) {
+          out.push_back(u' ');
+        }
         out += value;
         i += placeholder->first.size() + 2;
         continue;
@@ -92,7 +154,11 @@ std::u16string PlaceParameters(std::u16string_view sql, const ReportParameters& 
     std::size_t length = 1;
     switch (context) {
       case Context::kCode:
-        if (c == u'\'') {
+        if (const std::size_t opening = DelimitedLiteralOpening(sql, i, &closer)) {
+          context = Context::kDelimitedLiteral;
+          length = opening;
+          literal_text = out.size() + opening;
+        } else if (c == u'\'') {
           context = Context::kLiteral;
         } else if (c == u'"') {
           context = Context::kQuotedName;
@@ -106,6 +172,12 @@ std::u16string PlaceParameters(std::u16string_view sql, const ReportParameters& 
         break;
       case Context::kLiteral:
         if (c == u'\'') context = Context::kCode;
+        break;
+      case Context::kDelimitedLiteral:
+        if (sql.substr(i).starts_with(closer)) {
+          context = Context::kCode;
+          length = closer.size();
+        }
         break;
       case Context::kQuotedName:
         if (c == u'"') context = Context::kCode;

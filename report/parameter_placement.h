@@ -13,6 +13,9 @@
 //   - inside a quoted literal: the literal receives the value itself, whatever its type, every
 //     single quote doubled, so that an author's `B.ID = '{id}'` or `B.NAME LIKE '%{nm}%'`
 //     compares with the value and not with a quoted copy of it;
+//   - inside a delimited literal (q'[...]'), where no quote is doubled: the value itself; a
+//     value that would close the literal, alone or with the literal's text beside it, is
+//     refused (CEMRException "参数值会结束它所在的分隔字符串: '<value>' (<code>)");
 //   - inside a quoted name: the value itself, every double quote doubled;
 //   - inside a comment (-- to the end of the line, /* to */): the placeholder is left as
 //     written; a comment is no part of the statement, and a value there could end it.

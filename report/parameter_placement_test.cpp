@@ -51,6 +51,29 @@ TEST_F(ParameterPlacementTest, BareValuesOutsideQuotesMustBeNumbers) {
             "WHERE A = B - -1 AND DEPT = 1");
 }
 
+// A delimited literal takes a value as it is, none of its quotes doubled; a value that would
+// close it, alone or with the literal's own text beside it, is refused.
+TEST_F(ParameterPlacementTest, ValuesInsideADelimitedLiteralCannotEndIt) {
+  const ReportParameters parameters = {{u"s", {ParameterType::kString, u"it's"}},
+                                       {u"n", {ParameterType::kBare, u"1]' OR 1=1 --"}},
+                                       {u"b", {ParameterType::kBare, u"x]"}},
+                                       {u"q", {ParameterType::kBare, u"'y"}},
+                                       {u"m", {ParameterType::kBare, u"-1"}}};
+  EXPECT_EQ(Place(u"WHERE A = q'[{s}]' AND B = Nq'!{s}!' AND C = {s} AND D = q'<{b}>'",
+                  parameters),
+            "WHERE A = q'[it's]' AND B = Nq'!it's!' AND C = 'it''s' AND D = q'<x]>'");
+  EXPECT_EQ(Place(u"WHERE A = q'!{q}!' AND B = q'[-{m}]'", parameters),
+            "WHERE A = q'!'y!' AND B = q'[--1]'");
+  EXPECT_EQ(Refusal(u"WHERE A = q'[{n}]'", parameters),
+            u"参数值会结束它所在的分隔字符串: '1]' OR 1=1 --' (n)");
+  EXPECT_EQ(Refusal(u"WHERE A = q'[{b}' OR 1=1 --]'", parameters),
+            u"参数值会结束它所在的分隔字符串: 'x]' (b)");
+  EXPECT_EQ(Refusal(u"WHERE A = q'[a]{q}]'", parameters),
+            u"参数值会结束它所在的分隔字符串: ''y' (q)");
+  // A word ending in q before a quote opens an ordinary literal.
+  EXPECT_EQ(Place(u"WHERE SEQ'{s}'", parameters), "WHERE SEQ'it''s'");
+}
+
 TEST_F(ParameterPlacementTest, ValuesInsideTheAuthorsQuotesCannotEndThem) {
   const ReportParameters parameters = {{u"n", {ParameterType::kBare, u"1' OR '1'='1"}},
                                        {u"s", {ParameterType::kString, u"a'b"}},

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <set>
+#include <string>
 
 #include "platform/db/script_runner.h"
+#include "platform/db/sql_token.h"
 
 namespace korvalis::tools {
 namespace {
@@ -73,24 +76,48 @@ bool StartsBlock(const std::vector<std::string>& words) {
   return i < words.size() && kBlockObjects.count(words[i]) != 0;
 }
 
-// Scans `line` for quotes and the end of a statement: *in_quote carries an open quote from
-// line to line; true when the line, outside quotes and comments, ends with ";".
-bool EndsStatement(std::string_view line, bool* in_quote) {
+bool IsWordByte(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || c == '#' ||
+         static_cast<unsigned char>(c) >= 0x80;
+}
+
+// Scans `line` for quotes and the end of a statement: *closing carries what closes an open
+// quote (the quote, or a delimited literal's closer) from line to line, empty outside one;
+// true when the line, outside quotes and comments, ends with ";".
+bool EndsStatement(std::string_view line, std::string* closing) {
   char last = 0;
   for (size_t i = 0; i < line.size(); ++i) {
+    if (!closing->empty()) {
+      const size_t close = line.find(*closing, i);
+      if (close == std::string_view::npos) return false;
+      i = close + closing->size() - 1;
+      closing->clear();
+      last = '\'';
+      continue;
+    }
     const char c = line[i];
-    if (*in_quote) {
-      if (c == '\'') *in_quote = false;
+    const size_t q = i > 0 && IsWordByte(line[i - 1])
+                         ? std::string_view::npos
+                         : db::sql::DelimitedLiteralStart(line, i);
+    std::optional<db::sql::DelimitedLiteral> literal;
+    if (q != std::string_view::npos) literal = db::sql::ReadDelimitedLiteral(line, q);
+    if (literal) {
+      if (literal->end == std::string_view::npos) {
+        *closing = literal->closer;
+        return false;
+      }
+      i = literal->end - 1;
+      last = '\'';
       continue;
     }
     if (c == '\'') {
-      *in_quote = true;
+      *closing = "'";
     } else if (c == '-' && i + 1 < line.size() && line[i + 1] == '-') {
       break;
     }
     if (!std::isspace(static_cast<unsigned char>(c))) last = c;
   }
-  return !*in_quote && last == ';';
+  return closing->empty() && last == ';';
 }
 
 }  // namespace
@@ -105,11 +132,11 @@ std::vector<ScriptStep> ReadSqlScript(std::string_view script) {
 
   std::vector<ScriptStep> steps;
   bool at_start = true;
-  bool in_quote = false;
+  std::string closing;  // what closes the quote open at the end of the line read last
   for (size_t i = 0; i < lines.size(); ++i) {
     const int number = static_cast<int>(i) + 1;
     const std::string_view trimmed = Trim(lines[i]);
-    if (at_start && !in_quote && !trimmed.empty() && !trimmed.starts_with("--") &&
+    if (at_start && closing.empty() && !trimmed.empty() && !trimmed.starts_with("--") &&
         !trimmed.starts_with("/*")) {
       const std::vector<std::string> words = LeadingWords(trimmed, 6);
       const bool shell = !words.empty() && kShellCommands.count(words[0]) != 0 &&
@@ -142,7 +169,9 @@ std::vector<ScriptStep> ReadSqlScript(std::string_view script) {
       }
       at_start = false;
     }
-    if (EndsStatement(lines[i], &in_quote) || (!in_quote && trimmed == "/")) at_start = true;
+    if (EndsStatement(lines[i], &closing) || (closing.empty() && trimmed == "/")) {
+      at_start = true;
+    }
   }
 
   std::string cleaned;

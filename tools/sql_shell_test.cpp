@@ -111,6 +111,20 @@ TEST_F(SqlShellTest, ShellLinesAndProceduralBlocksAreRefusedAlone) {
   EXPECT_EQ(Names(), "ID\tNAME\n1\ta\n2\tb\n");  // nothing of the block ran
 }
 
+// A delimited literal's quotes and line ends open and end nothing: the shell's lines after it
+// are still told apart.
+TEST_F(SqlShellTest, DelimitedLiteralsHoldQuotesAndLineEnds) {
+  Outcome run = Sql("--no-feedback -f seed.sql",
+                    "UPDATE P SET NAME = q'[it's]' WHERE ID = 1;\n"
+                    "PROMPT between\n"
+                    "UPDATE P SET NAME = q'{b';\n}' WHERE ID = 2;\n"
+                    "SET PAGESIZE 0\n");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("line 2: PROMPT is a command"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("line 5: SET is a command"), std::string::npos) << run.out;
+  EXPECT_EQ(Names(), "ID\tNAME\n1\tit's\n2\tb';\\n\n");
+}
+
 TEST_F(SqlShellTest, RowsStayOneLineOfTextAndBlobsShowTheirLength) {
   Outcome text =
       Sql("--no-feedback \"SELECT 'a' || CHR(9) || 'b' || CHR(10) || 'c\\' || CHR(13) V FROM DUAL\"");

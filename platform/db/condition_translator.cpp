@@ -58,6 +58,8 @@ void RefuseConditionsAsValues(const Expr& e, bool truth_value, bool nested) {
   }
 }
 
+}  // namespace
+
 // A date compares with no number, neither way round: Oracle refuses the statement whatever
 // its rows. `expected` is the type of the value compared first. The result code is the one a
 // number read as a date fails with.
@@ -69,8 +71,6 @@ void RefuseDateComparedWithNumber(SqlType expected, SqlType got) {
                              : "ORA-00932: inconsistent datatypes: expected NUMBER got DATE",
                  kConversionFailed);
 }
-
-}  // namespace
 
 void RefuseConditionAsValue(const Expr& e) { RefuseConditionsAsValues(e, false, false); }
 
@@ -104,34 +104,101 @@ bool AppendDateLiteral(SqlType compared_with, const Expr& value, std::string* ou
   return true;
 }
 
+// The conversion that reads a text compared with a value of type `compared_with`: a number's
+// or a date's; none for other types.
+const char* TextConversion(SqlType compared_with) {
+  return compared_with == SqlType::kNumber ? "ora_num("
+         : compared_with == SqlType::kDate ? "ora_date_in("
+                                           : nullptr;
+}
+
 }  // namespace
 
-// EXISTS (query), value IN (query) and (value, ...) IN (query).
+// EXISTS (query), value IN (query) and (value, ...) IN (query). A text beside a number or a
+// date is read as one, on either side: the query's column through an outer query over it.
 SqlType Translator::EmitSubqueryCondition(const Expr& e, const Scope* scope, std::string* out) {
-  std::vector<SqlType> values;  // the type of each value compared with a column of the query
   if (e.kind == ExprKind::kExists) {
     if (e.negated) out->append("NOT ");
     out->append("EXISTS (");
-  } else if (e.args[0]->kind == ExprKind::kRow) {
-    CheckSelectWidth(*e.subquery, e.args[0]->args.size());
-    out->push_back('(');
-    EmitArgs(*e.args[0], 0, scope, out, &values);
+    EmitSelect(*e.subquery, scope, out);
     out->push_back(')');
-    out->append(e.negated ? " NOT IN (" : " IN (");
-  } else {
-    CheckSelectWidth(*e.subquery, 1);
-    values.push_back(Emit(*e.args[0], scope, out));
-    out->append(e.negated ? " NOT IN (" : " IN (");
+    return SqlType::kNumber;
   }
-  const std::vector<ColumnInfo> columns = EmitSelect(*e.subquery, scope, out);
+  std::vector<const Expr*> compared;
+  if (e.args[0]->kind == ExprKind::kRow) {
+    for (const auto& value : e.args[0]->args) compared.push_back(value.get());
+  } else {
+    compared.push_back(e.args[0].get());
+  }
+  CheckSelectWidth(*e.subquery, compared.size());
+  std::vector<SqlType> values;  // the type of each value compared with a column of the query
+  std::vector<std::pair<size_t, size_t>> spans;  // where each value is printed
+  const bool row = e.args[0]->kind == ExprKind::kRow;
+  if (row) out->push_back('(');
+  for (const Expr* value : compared) {
+    if (!spans.empty()) out->append(", ");
+    const size_t start = out->size();
+    values.push_back(Emit(*value, scope, out));
+    spans.emplace_back(start, out->size());
+  }
+  if (row) out->push_back(')');
+  out->append(e.negated ? " NOT IN (" : " IN (");
+  // The query's columns are named so that an outer query can read them as numbers or dates.
+  std::vector<std::string> names;
+  for (SqlType value : values) {
+    if (TextConversion(value) == nullptr) continue;
+    for (size_t i = 0; i < values.size(); ++i) names.push_back("H$IN" + std::to_string(i + 1));
+    break;
+  }
+  const size_t query = out->size();
+  const std::vector<ColumnInfo> columns =
+      EmitSelect(*e.subquery, scope, out, names.empty() ? nullptr : &names);
+  std::string outer;
+  bool converts = false;
   for (size_t i = 0; i < values.size() && i < columns.size(); ++i) {
     RefuseDateComparedWithNumber(values[i], columns[i].type);
+    std::string column;
+    AppendName(columns[i].name, &column);
+    const char* conversion =
+        columns[i].type == SqlType::kText ? TextConversion(values[i]) : nullptr;
+    outer.append(i ? ", " : "SELECT ");
+    if (conversion) {
+      outer.append(conversion).append(column).push_back(')');
+      converts = true;
+    } else {
+      outer.append(column);
+    }
+  }
+  if (converts) {
+    out->replace(query, std::string::npos,
+                 outer + " FROM (" + out->substr(query) + ") AS \"H$IN\"");
   }
   out->push_back(')');
+  // The values that are texts, read as the query's numbers or dates; the last first, so that
+  // the places of the others stay where they were printed.
+  for (size_t i = std::min(values.size(), columns.size()); i-- > 0;) {
+    if (values[i] != SqlType::kText) continue;
+    if (const char* conversion = TextConversion(columns[i].type)) {
+      out->insert(spans[i].second, ")");
+      out->insert(spans[i].first, conversion);
+    }
+  }
   return SqlType::kNumber;
 }
 
 SqlType Translator::EmitInList(const Expr& e, const Scope* scope, std::string* out) {
+  if (e.args[0]->kind == ExprKind::kRow) {
+    // (a, b) IN ((x, y), ...): each value of a row compares with the value beside it.
+    std::vector<SqlType> types;
+    EmitRowOfValues(*e.args[0], nullptr, scope, out, &types);
+    out->append(e.negated ? " NOT IN (" : " IN (");
+    for (size_t i = 1; i < e.args.size(); ++i) {
+      if (i > 1) out->append(", ");
+      EmitRowOfValues(*e.args[i], &types, scope, out, nullptr);
+    }
+    out->push_back(')');
+    return SqlType::kNumber;
+  }
   if (EmitExactInList(e, scope, out)) return SqlType::kNumber;
   const size_t mark = out->size();
   SqlType left = Emit(*e.args[0], scope, out);
@@ -163,6 +230,29 @@ SqlType Translator::EmitInList(const Expr& e, const Scope* scope, std::string* o
   }
   out->push_back(')');
   return SqlType::kNumber;
+}
+
+// A row of values: compared with the values of the row whose types `compared_with` holds,
+// value by value (a row of another width is printed as it stands, for the engine to refuse);
+// the types of its own values added to `types` when it is given.
+void Translator::EmitRowOfValues(const Expr& row, const std::vector<SqlType>* compared_with,
+                                 const Scope* scope, std::string* out,
+                                 std::vector<SqlType>* types) {
+  if (row.kind != ExprKind::kRow ||
+      (compared_with && compared_with->size() != row.args.size())) {
+    Emit(row, scope, out);
+    return;
+  }
+  out->push_back('(');
+  for (size_t i = 0; i < row.args.size(); ++i) {
+    if (i) out->append(", ");
+    if (compared_with) {
+      EmitComparedValue((*compared_with)[i], *row.args[i], scope, out);
+    } else {
+      types->push_back(Emit(*row.args[i], scope, out));
+    }
+  }
+  out->push_back(')');
 }
 
 // A value compared with one of type `compared_with`: a numeric text beside a number is the
@@ -270,6 +360,16 @@ SqlType Translator::EmitPattern(const Expr& e, const Scope* scope, std::string* 
 
 // Printed in place; rebuilt only in the rare case that an operand must be converted.
 SqlType Translator::EmitComparison(const Expr& e, const Scope* scope, std::string* out) {
+  if (e.args[0]->kind == ExprKind::kRow && e.args[1]->kind == ExprKind::kRow) {
+    // (a, b) = (x, y): each value of a row compares with the value beside it.
+    std::vector<SqlType> types;
+    out->push_back('(');
+    EmitRowOfValues(*e.args[0], nullptr, scope, out, &types);
+    out->append(" ").append(e.text).append(" ");
+    EmitRowOfValues(*e.args[1], &types, scope, out, nullptr);
+    out->push_back(')');
+    return SqlType::kNumber;
+  }
   out->push_back('(');
   ComparisonSpans spans;
   // A row of values compares with a query of as many values: (a, b) = (SELECT x, y ...).

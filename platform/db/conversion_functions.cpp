@@ -72,8 +72,8 @@ void DateIn(sqlite3_context* ctx, int, sqlite3_value** argv) {
   }
   auto d = ParseDefaultDate(t);
   if (!d) {
-    throw FunctionError{"ORA-01861: literal does not match format string: '" + std::string(t) +
-                        "'", kConversionFailed};
+    throw FunctionError{"ORA-01861: literal does not match format string: " + QuotedValue(t),
+                        kConversionFailed};
   }
   ResultDate(ctx, *d);
 }

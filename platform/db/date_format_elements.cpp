@@ -7,7 +7,7 @@ namespace korvalis::db::date_model {
 namespace {
 
 [[noreturn]] void NotRecognized(std::string_view format) {
-  throw SqlError("ORA-01821: date format not recognized: '" + std::string(format) + "'");
+  throw SqlError("ORA-01821: date format not recognized: " + QuotedValue(format));
 }
 
 // Elements whose number a suffix may write as an ordinal or in words. Signed elements and

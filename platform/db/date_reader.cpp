@@ -131,7 +131,7 @@ const char* ConflictOf(Element e) {
 }
 
 [[noreturn]] void RefuseModel(const char* what, std::string_view format) {
-  throw SqlError(std::string(what) + ": '" + std::string(format) + "'");
+  throw SqlError(std::string(what) + ": " + QuotedValue(format));
 }
 
 // The elements of an input model, checked as a whole.
@@ -219,7 +219,7 @@ class DateReader {
 
  private:
   [[noreturn]] void Fail(const char* what) const {
-    throw DbError(kConversionFailed, std::string(what) + ": '" + std::string(text_) + "'");
+    throw DbError(kConversionFailed, std::string(what) + ": " + QuotedValue(text_));
   }
   [[noreturn]] void NotNumeric() const {
     Fail("ORA-01858: a non-numeric character was found where a numeric was expected");

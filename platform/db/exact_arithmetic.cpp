@@ -438,7 +438,9 @@ SqlType Translator::EmitExact(const Expr& e, const Scope* scope, bool result, st
 }
 
 // The argument of SUM or AVG, its arithmetic exact on the embedded engine. A text is read as a
-// number (one that is none fails with ORA-01722); a date is refused, as Oracle refuses it.
+// number (one that is none fails with ORA-01722): the embedded aggregates read its digits
+// exactly themselves, the server's reads it through ora_num. A date is refused, as Oracle
+// refuses it; NULL sums to NULL.
 SqlType Translator::EmitAggregateArgument(const Expr& e, const Scope* scope, std::string* out) {
   if (e.distinct) out->append("DISTINCT ");
   const Expr& argument = *e.args[0];
@@ -454,8 +456,20 @@ SqlType Translator::EmitAggregateArgument(const Expr& e, const Scope* scope, std
   }
   if (type == SqlType::kText) {
     CheckNumberLiteral(argument);
-    out->insert(start, "ora_num(");
-    out->push_back(')');
+    if (pg_) {
+      out->insert(start, "ora_num(");
+      out->push_back(')');
+    } else if (e.distinct) {
+      // Distinct values are told apart as the numbers they are ('1' and '1.0' are one): the
+      // exact sum with 0 gives each number one form.
+      out->insert(start, "ora_exact_add(");
+      out->append(", 0)");
+    }
+    type = SqlType::kNumber;
+  } else if (pg_ && type == SqlType::kNull) {
+    // The server types a bare NULL by what reads it; SUM(NULL) is a NUMBER's NULL.
+    out->insert(start, "CAST(");
+    out->append(" AS numeric)");
     type = SqlType::kNumber;
   }
   return type;

@@ -84,6 +84,16 @@ const FunctionRow* FindRow(std::string_view name) {
   return it == kRows->end() ? nullptr : it->second;
 }
 
+// Whether argument `i` of the text function `name` is a text, which a number or a date given
+// there is read as: the value, and the characters a function pads with, trims, finds or
+// replaces.
+bool ReadsTextAt(std::string_view name, size_t i) {
+  if (i == 0 || name == "CONCAT") return true;
+  if (name == "LPAD" || name == "RPAD") return i == 2;
+  if (name == "REPLACE" || name == "TRANSLATE") return true;
+  return i == 1 && (name == "INSTR" || name == "TRIM" || name == "LTRIM" || name == "RTRIM");
+}
+
 }  // namespace
 
 // The functions with printers of their own.
@@ -226,7 +236,7 @@ SqlType Translator::EmitFunction(const Expr& e, const Scope* scope, std::string*
         const SqlType t = Emit(*e.args[i], scope, &argument);
         // LENGTH and LENGTHB count the bytes of a BLOB, as on the embedded engine.
         const bool bytes = t == SqlType::kBlob && (e.text == "LENGTH" || e.text == "LENGTHB");
-        if ((i == 0 || e.text == "CONCAT") && !bytes) PgAsText(t, &argument);
+        if (ReadsTextAt(e.text, i) && !bytes) PgAsText(t, &argument);
         if (substr && i == 2) argument = "coalesce(" + argument + ", 0)";
         out->append(argument);
       }
@@ -456,6 +466,13 @@ SqlType Translator::EmitNullIf(const Expr& e, const Scope* scope, std::string* o
 SqlType Translator::EmitDecode(const Expr& e, const Scope* scope, std::string* out) {
   const size_t n = e.args.size();
   if (n < 3) CheckArity(e, 3, 3);
+  // The key and the search values are compared as the first search value's type: a date
+  // beside a number is refused.
+  const SqlType first_search = TypeOf(*e.args[1], scope);
+  RefuseDateComparedWithNumber(first_search, TypeOf(*e.args[0], scope));
+  for (size_t i = 3; i + 1 < n; i += 2) {
+    RefuseDateComparedWithNumber(first_search, TypeOf(*e.args[i], scope));
+  }
   if (pg_) return PgDecode(e, scope, out);
   const bool exact_results = std::exchange(exact_decode_results_, false);
   const bool numeric = TypeOf(*e.args[1], scope) == SqlType::kNumber;
@@ -543,6 +560,7 @@ SqlType Translator::EmitDecodeArms(const Expr& e, const Scope* scope, std::strin
 void Translator::ConvertToFirst(SqlType target, SqlType t, const Expr& value, size_t start,
                                 std::string* out) {
   if (t == target || t == SqlType::kNull || t == SqlType::kUnknown) return;
+  RefuseDateComparedWithNumber(target, t);
   std::string converted = out->substr(start);
   if (target == SqlType::kNumber && t == SqlType::kText) {
     double number;
@@ -739,6 +757,7 @@ SqlType Translator::EmitGreatestOrLeast(const Expr& e, const Scope* scope, std::
     out->append(", ");
     const size_t arg = out->size();
     const SqlType type = Emit(*e.args[i], scope, out);
+    RefuseDateComparedWithNumber(first, type);
     const char* conversion = nullptr;
     if (type == SqlType::kText && first == SqlType::kDate) {
       conversion = "ora_date_in(";

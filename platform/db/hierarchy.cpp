@@ -389,6 +389,11 @@ void Translator::EmitHierarchy(SelectCore& core, sql::Select* owner, Scope* scop
 
   const std::vector<Expr*> nodes = HierarchyNodesOf(core, order_by, &parts);
   const std::string prior_name = std::string("\"") + kPrior + "\"";
+  // LEVEL in a carried value is 1 at a root and one more than its parent's below it.
+  Scope root_scope = row_scope;
+  root_scope.level_sql = "1";
+  Scope below_scope = row_scope;
+  below_scope.level_sql = "(" + prior_name + ".\"H$LEVEL\" + 1)";
   for (Expr* node : nodes) {
     // Read from the row itself, also where the tree's step joins it to its parent.
     for (sql::ExprPtr& operand : node->args) Requalify(operand, false, source, alias);
@@ -397,12 +402,14 @@ void Translator::EmitHierarchy(SelectCore& core, sql::Select* owner, Scope* scop
     carried.below = prior_name + "." + column;
     SqlType type = SqlType::kText;
     if (node->kind == ExprKind::kUnary) {
-      type = Emit(*node->args[0], &row_scope, &carried.root);
+      type = Emit(*node->args[0], &root_scope, &carried.root);
     } else {
       std::string separator;
-      const std::string checked = EmitPathValue(*node, &row_scope, &separator);
-      carried.root = "ora_concat(" + separator + ", " + checked + ")";
-      carried.below = "ora_concat(" + carried.below + ", " + separator + ", " + checked + ")";
+      const std::string root = EmitPathValue(*node, &root_scope, &separator);
+      carried.root = "ora_concat(" + separator + ", " + root + ")";
+      separator.clear();
+      const std::string below = EmitPathValue(*node, &below_scope, &separator);
+      carried.below = "ora_concat(" + carried.below + ", " + separator + ", " + below + ")";
     }
     scope->hierarchy_values.push_back(HierarchyValue{node, parts.alias + "." + column, type});
     parts.carried.push_back(std::move(carried));

@@ -213,7 +213,7 @@ DateUnit UnitOf(std::string_view format) {
   for (const Entry& e : kUnits) {
     if (f == e.name) return e.unit;
   }
-  throw SqlError("ORA-01898: too many precision specifiers: '" + std::string(format) + "'");
+  throw SqlError("ORA-01898: too many precision specifiers: " + QuotedValue(format));
 }
 
 DateTime Midnight(int64_t days) {
@@ -280,8 +280,7 @@ DateTime RoundDate(const DateTime& d, std::string_view format) {
     case DateUnit::kYear:
       return d.month >= 7 ? AddMonths(start, 12) : start;
     case DateUnit::kIsoYear:
-      throw SqlError("ROUND of a date by the ISO year is not supported: '" + std::string(format) +
-                     "'");
+      throw SqlError("ROUND of a date by the ISO year is not supported: " + QuotedValue(format));
     case DateUnit::kQuarter:
       // Up from the sixteenth day of the quarter's second month.
       return d.month > start.month + 1 || (d.month == start.month + 1 && d.day >= 16)

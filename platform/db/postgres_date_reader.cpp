@@ -89,7 +89,7 @@ BEGIN
           OR (el NOT IN ('SYYYY', 'Y,YYY', 'MONTH', 'MON', 'DAY', 'DY', 'RM', 'AM', 'A.M.', 'AD',
                          'A.D.', 'FM', 'FX')
               AND upper(substr(fmt, i + length(found), 2)) IN ('SP', 'TH')) THEN
-        err := 'ORA-01820: format code cannot appear in date input format: ''' || fmt || '''';
+        err := 'ORA-01820: format code cannot appear in date input format: ' || ora_quoted(fmt);
         state := 'KV003';
         RETURN;
       END IF;
@@ -99,7 +99,7 @@ BEGIN
     ELSIF c = '"' THEN
       j := strpos(substr(fmt, i + 1), '"');
       IF j = 0 THEN
-        err := 'ORA-01821: date format not recognized: ''' || fmt || '''';
+        err := 'ORA-01821: date format not recognized: ' || ora_quoted(fmt);
         state := 'KV003';
         RETURN;
       END IF;
@@ -112,7 +112,7 @@ BEGIN
       lits := lits || c;
       i := i + 1;
     ELSE
-      err := 'ORA-01821: date format not recognized: ''' || fmt || '''';
+      err := 'ORA-01821: date format not recognized: ' || ora_quoted(fmt);
       state := 'KV003';
       RETURN;
     END IF;
@@ -122,23 +122,23 @@ BEGIN
     conflict := ora_date_conflict(els[i]);
     FOR j IN 1 .. i - 1 LOOP
       IF els[j] = els[i] THEN
-        err := 'ORA-01810: format code appears twice: ''' || fmt || '''';
+        err := 'ORA-01810: format code appears twice: ' || ora_quoted(fmt);
         state := 'KV003';
         RETURN;
       END IF;
       IF conflict IS NOT NULL AND conflict = ora_date_conflict(els[j]) THEN
-        err := conflict || ': ''' || fmt || '''';
+        err := conflict || ': ' || ora_quoted(fmt);
         state := 'KV003';
         RETURN;
       END IF;
     END LOOP;
   END LOOP;
   IF 'HH24' = ANY(els) AND ('AM' = ANY(els) OR 'A.M.' = ANY(els)) THEN
-    err := 'ORA-01818: ''HH24'' precludes use of meridian indicator: ''' || fmt || '''';
+    err := 'ORA-01818: ''HH24'' precludes use of meridian indicator: ' || ora_quoted(fmt);
   ELSIF 'SYYYY' = ANY(els) AND ('AD' = ANY(els) OR 'A.D.' = ANY(els)) THEN
-    err := 'ORA-01819: signed year precludes use of BC/AD: ''' || fmt || '''';
+    err := 'ORA-01819: signed year precludes use of BC/AD: ' || ora_quoted(fmt);
   ELSIF 'J' = ANY(els) AND 'DDD' = ANY(els) THEN
-    err := 'ORA-01811: Julian date precludes use of day of year: ''' || fmt || '''';
+    err := 'ORA-01811: Julian date precludes use of day of year: ' || ora_quoted(fmt);
   END IF;
   IF err IS NOT NULL THEN state := 'KV003'; RETURN; END IF;
 
@@ -154,7 +154,7 @@ BEGIN
     IF pos > len THEN
       FOR r IN k .. cardinality(els) LOOP
         IF NOT els[r] = ANY(may_be_left_out) THEN
-          err := 'ORA-01840: input value not long enough for date format: ''' || v || '''';
+          err := 'ORA-01840: input value not long enough for date format: ' || ora_quoted(v);
           RETURN;
         END IF;
       END LOOP;
@@ -170,8 +170,8 @@ BEGIN
 
     IF el IN ('MON', 'MONTH', 'RM') OR (el = 'MM' AND c !~ '[0-9]') THEN
       IF el = 'MM' AND fx THEN
-        err := 'ORA-01858: a non-numeric character was found where a numeric was expected: '''
-               || v || '''';
+        err := 'ORA-01858: a non-numeric character was found where a numeric was expected: '
+               || ora_quoted(v);
         RETURN;
       END IF;
       found := NULL;
@@ -200,7 +200,7 @@ BEGIN
         END IF;
       END IF;
       IF found IS NULL THEN
-        err := 'ORA-01843: not a valid month: ''' || v || '''';
+        err := 'ORA-01843: not a valid month: ' || ora_quoted(v);
         RETURN;
       END IF;
       mo := found::integer;
@@ -221,7 +221,7 @@ BEGIN
         END LOOP;
       END IF;
       IF wd < 0 THEN
-        err := 'ORA-01846: not a valid day of the week: ''' || v || '''';
+        err := 'ORA-01846: not a valid day of the week: ' || ora_quoted(v);
         RETURN;
       END IF;
     ELSIF el IN ('AM', 'A.M.', 'AD', 'A.D.') THEN
@@ -231,10 +231,10 @@ BEGIN
       ELSIF upper(substr(v, pos, length(el))) = el THEN
         IF el IN ('AM', 'A.M.') THEN pm := false; ELSE bc := false; END IF;
       ELSIF el IN ('AM', 'A.M.') THEN
-        err := 'ORA-01855: AM/A.M. or PM/P.M. required: ''' || v || '''';
+        err := 'ORA-01855: AM/A.M. or PM/P.M. required: ' || ora_quoted(v);
         RETURN;
       ELSE
-        err := 'ORA-01856: BC/B.C. or AD/A.D. required: ''' || v || '''';
+        err := 'ORA-01856: BC/B.C. or AD/A.D. required: ' || ora_quoted(v);
         RETURN;
       END IF;
       pos := pos + length(found);
@@ -252,33 +252,33 @@ BEGIN
           WHEN 'HH12' THEN 2 WHEN 'MI' THEN 2 WHEN 'SS' THEN 2 WHEN 'SSSSS' THEN 5 ELSE 4 END END;
       cnt := least(length(run), width);
       IF cnt = 0 THEN
-        err := 'ORA-01858: a non-numeric character was found where a numeric was expected: '''
-               || v || '''';
+        err := 'ORA-01858: a non-numeric character was found where a numeric was expected: '
+               || ora_quoted(v);
         RETURN;
       END IF;
       num := left(run, cnt)::bigint;
       pos := pos + cnt;
       IF fx AND NOT fm AND NOT four AND cnt <> width THEN
-        err := 'ORA-01862: the numeric value does not match the length of the format item: '''
-               || v || '''';
+        err := 'ORA-01862: the numeric value does not match the length of the format item: '
+               || ora_quoted(v);
         RETURN;
       END IF;
       IF el = 'Y,YYY' THEN
         IF substr(v, pos, 1) <> ',' OR pos > len THEN
-          err := 'ORA-01861: literal does not match format string: ''' || v || '''';
+          err := 'ORA-01861: literal does not match format string: ' || ora_quoted(v);
           RETURN;
         END IF;
         pos := pos + 1;
         run := coalesce(substring(substr(v, pos) FROM '^[0-9]+'), '');
         cnt := least(length(run), 3);
         IF cnt = 0 THEN
-          err := 'ORA-01858: a non-numeric character was found where a numeric was expected: '''
-                 || v || '''';
+          err := 'ORA-01858: a non-numeric character was found where a numeric was expected: '
+                 || ora_quoted(v);
           RETURN;
         END IF;
         IF fx AND NOT fm AND cnt <> 3 THEN
-          err := 'ORA-01862: the numeric value does not match the length of the format item: '''
-                 || v || '''';
+          err := 'ORA-01862: the numeric value does not match the length of the format item: '
+                 || ora_quoted(v);
           RETURN;
         END IF;
         yr := num * 1000 + left(run, cnt)::integer;
@@ -309,7 +309,7 @@ BEGIN
           ('SSSSS', 0, 86399, 'ORA-01853: seconds in day must be between 0 and 86399'))
           AS x(el, lo, hi, e) WHERE x.el = els[k];
         IF num < lo OR num > hi THEN
-          err := range_error || ': ''' || v || '''';
+          err := range_error || ': ' || ora_quoted(v);
           RETURN;
         END IF;
         CASE el
@@ -330,7 +330,7 @@ BEGIN
       IF ascii(c) < 128 AND c <> ' ' AND c !~ '[A-Za-z0-9]' THEN pos := pos + 1; END IF;
     ELSE
       IF upper(substr(v, pos, length(lits[k]))) <> upper(lits[k]) THEN
-        err := 'ORA-01861: literal does not match format string: ''' || v || '''';
+        err := 'ORA-01861: literal does not match format string: ' || ora_quoted(v);
         RETURN;
       END IF;
       pos := pos + length(lits[k]);
@@ -341,8 +341,8 @@ BEGIN
     WHILE pos <= len AND substr(v, pos, 1) = ' ' LOOP pos := pos + 1; END LOOP;
   END IF;
   IF pos <= len THEN
-    err := 'ORA-01830: date format picture ends before converting entire input string: '''
-           || v || '''';
+    err := 'ORA-01830: date format picture ends before converting entire input string: '
+           || ora_quoted(v);
     RETURN;
   END IF;
   IF pm THEN hh := hh + 12; END IF;
@@ -353,17 +353,17 @@ BEGIN
     dy := extract(day FROM dt);
   END IF;
   IF yr = 0 THEN
-    err := 'ORA-01841: (full) year must be between -4713 and +9999, and not be 0: ''' || v || '''';
+    err := 'ORA-01841: (full) year must be between -4713 and +9999, and not be 0: ' || ora_quoted(v);
     RETURN;
   END IF;
   IF bc THEN yr := -yr; END IF;
   IF yr < -4712 OR yr > 9999 THEN
-    err := 'ORA-01839: date not valid for month specified: ''' || v || '''';
+    err := 'ORA-01839: date not valid for month specified: ' || ora_quoted(v);
     RETURN;
   END IF;
   IF doy > 0 THEN
     IF doy > 365 + ((yr % 4 = 0 AND yr % 100 <> 0) OR yr % 400 = 0)::integer THEN
-      err := 'ORA-01848: day of year must be between 1 and 365 (366 for leap year): ''' || v || '''';
+      err := 'ORA-01848: day of year must be between 1 and 365 (366 for leap year): ' || ora_quoted(v);
       RETURN;
     END IF;
     dt := make_date(yr, 1, 1) + (doy - 1);
@@ -373,11 +373,11 @@ BEGIN
   END IF;
   IF yr < -4712 OR yr > 9999 OR mo < 1 OR mo > 12 OR dy < 1
       OR dy > extract(day FROM make_date(yr, mo, 1) + interval '1 month - 1 day') THEN
-    err := 'ORA-01839: date not valid for month specified: ''' || v || '''';
+    err := 'ORA-01839: date not valid for month specified: ' || ora_quoted(v);
     RETURN;
   END IF;
   IF wd >= 0 AND wd <> extract(dow FROM make_date(yr, mo, dy)) THEN
-    err := 'ORA-01835: day of week conflicts with Julian date: ''' || v || '''';
+    err := 'ORA-01835: day of week conflicts with Julian date: ' || ora_quoted(v);
     RETURN;
   END IF;
   state := NULL;
@@ -402,7 +402,7 @@ BEGIN
     IF r.err IS NULL THEN RETURN r.d; END IF;
   END IF;
   RAISE EXCEPTION USING ERRCODE = 'KV001',
-    MESSAGE = 'ORA-01861: literal does not match format string: ''' || v || '''';
+    MESSAGE = 'ORA-01861: literal does not match format string: ' || ora_quoted(v);
 END $f$;
 )SQL";
 

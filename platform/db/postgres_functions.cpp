@@ -407,12 +407,12 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
     WHEN upper(fmt) IN ('DAY', 'DY', 'D') THEN 'D'
     WHEN upper(fmt) IN ('HH', 'HH12', 'HH24') THEN 'HH'
     WHEN upper(fmt) IN ('Q', 'WW', 'IW', 'W', 'MI') THEN upper(fmt)
-    ELSE ora_raise('ORA-01898: too many precision specifiers: ''' || fmt || '''', 'KV003',
+    ELSE ora_raise('ORA-01898: too many precision specifiers: ' || ora_quoted(fmt), 'KV003',
                    NULL::text) END $f$;
 CREATE OR REPLACE FUNCTION ora_round_unit(fmt text) RETURNS text
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN ora_date_unit(fmt) = 'IYYY'
-    THEN ora_raise('ROUND of a date by the ISO year is not supported: ''' || fmt || '''', 'KV003',
+    THEN ora_raise('ROUND of a date by the ISO year is not supported: ' || ora_quoted(fmt), 'KV003',
                    NULL::text)
     ELSE ora_date_unit(fmt) END $f$;
 CREATE OR REPLACE FUNCTION ora_trunc_date(d timestamp, fmt text DEFAULT 'DD') RETURNS timestamp

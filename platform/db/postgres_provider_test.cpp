@@ -97,6 +97,26 @@ TEST(PostgresConnectTest, AServerThatCannotBeReachedFailsToConnectWithoutThePass
   EXPECT_FALSE(IsServerDatabase("Provider=SQLite;Data Source=x.db"));
 }
 
+// A database whose functions an earlier build installed gets this build's at its first
+// connection: the earlier ones lack what this build's call.
+TEST(PostgresRuntimeTest, ADatabaseInstalledByAnEarlierBuildGetsThisBuildsFunctions) {
+  testing::PostgresTestServer& server = testing::PostgresTestServer::Get();
+  const std::string init = server.CreateDatabase();
+  OpenConnection(init);
+  server.RunSql(init,
+                "CREATE OR REPLACE FUNCTION korvalis_runtime_version() RETURNS integer "
+                "LANGUAGE sql IMMUTABLE AS $f$ SELECT 1 $f$; DROP FUNCTION ora_quoted(text)");
+  auto c = OpenConnection(init);
+  try {
+    testing::Query(*c, "SELECT TO_NUMBER(DUMMY || '" + std::string(100, '7') + "') FROM DUAL");
+    ADD_FAILURE() << "converted";
+  } catch (const DbError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("ORA-01722: invalid number: 'X777", 0), 0u) << e.what();
+  }
+  c.reset();
+  server.DropDatabase(init);
+}
+
 class PostgresTransactionTest : public ::testing::Test {
  protected:
   void SetUp() override {

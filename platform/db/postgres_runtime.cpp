@@ -72,6 +72,11 @@ CREATE OR REPLACE FUNCTION ora_raise(message text, v anyelement) RETURNS anyelem
 LANGUAGE sql AS $f$ SELECT ora_raise(message, 'KV000', v) $f$;
 CREATE OR REPLACE FUNCTION ora_raise(message text) RETURNS text
 LANGUAGE sql AS $f$ SELECT ora_raise(message, 'KV000', NULL::text) $f$;
+-- A value between single quotes as a message names it: whole up to 64 characters, otherwise
+-- its first 64 and "...", so that a long argument is not written whole into the message.
+CREATE OR REPLACE FUNCTION ora_quoted(v text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT '''' || CASE WHEN length(v) > 64 THEN left(v, 64) || '...' ELSE v END || '''' $f$;
 
 -- ---- conversions
 CREATE OR REPLACE FUNCTION ora_num(v numeric) RETURNS numeric
@@ -81,7 +86,7 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN v IS NULL THEN NULL
     WHEN v ~ '^[ \t\r\n]*[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?[ \t\r\n]*$'
       THEN btrim(v, E' \t\r\n')::numeric
-    ELSE ora_raise('ORA-01722: invalid number: ''' || v || '''', 'KV001', NULL::numeric) END $f$;
+    ELSE ora_raise('ORA-01722: invalid number: ' || ora_quoted(v), 'KV001', NULL::numeric) END $f$;
 CREATE OR REPLACE FUNCTION ora_num(v timestamp) RETURNS numeric
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
   SELECT ora_raise('ORA-00932: inconsistent datatypes: expected NUMBER got DATE', 'KV001',
@@ -402,7 +407,7 @@ BEGIN
   IF up IN ('TM', 'TM9', 'TME') THEN RETURN ora_num(t); END IF;
   IF up ~ '^(FM)?0*X+$' THEN
     IF length(t) > length(regexp_replace(up, '^FM', '')) OR t !~ '^[0-9A-Fa-f]+$' THEN
-      RETURN ora_raise('ORA-01722: invalid number: ''' || v || '''', 'KV001', NULL::numeric);
+      RETURN ora_raise('ORA-01722: invalid number: ' || ora_quoted(v), 'KV001', NULL::numeric);
     END IF;
     FOR i IN 1..length(t) LOOP
       n := n * 16 + strpos('0123456789ABCDEF', upper(substr(t, i, 1))) - 1;
@@ -453,7 +458,7 @@ BEGIN
       t := replace(t, ',', '') || CASE WHEN scale > 0 THEN 'E-' || scale ELSE '' END;
     END IF;
   END IF;
-  IF t = 'x' THEN RETURN ora_raise('ORA-01722: invalid number: ''' || v || '''', 'KV001', NULL::numeric); END IF;
+  IF t = 'x' THEN RETURN ora_raise('ORA-01722: invalid number: ' || ora_quoted(v), 'KV001', NULL::numeric); END IF;
   n := t::numeric;
   RETURN CASE WHEN negative THEN -n ELSE n END;
 END $f$;

@@ -506,6 +506,12 @@ TEST(ScriptRunnerTest, SplitsAtSemicolonsAtLineEndsAndSlashLines) {
   EXPECT_EQ(s[4].text, "SELECT 1 FROM DUAL");
   EXPECT_EQ(s[4].line, 10);
   EXPECT_THROW(SplitScript("SELECT 'open FROM DUAL;"), SqlError);
+  // A delimited literal is copied whole, its own quotes and line ends included.
+  s = SplitScript("SELECT q'[it's;\n]', NQ'!;\n/\n!' FROM DUAL;\nSELECT Q FROM T;\n");
+  ASSERT_EQ(s.size(), 2u);
+  EXPECT_EQ(s[0].text, "SELECT q'[it's;\n]', NQ'!;\n/\n!' FROM DUAL");
+  EXPECT_EQ(s[1].line, 5);
+  EXPECT_THROW(SplitScript("SELECT q'[open]; FROM DUAL;"), SqlError);
 }
 
 // A MiB of blank lines (with blanks and carriage returns) between and inside statements: each

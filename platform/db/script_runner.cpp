@@ -1,4 +1,5 @@
 #include "platform/db/script_runner.h"
+#include "platform/db/sql_token.h"
 #include "platform/text/ascii.h"
 
 namespace korvalis::db {
@@ -6,6 +7,12 @@ namespace {
 
 // Blanks within a line: a carriage return belongs to the line end that follows it.
 bool IsBlankWithinLine(char c) { return IsAsciiBlank(c) || c == '\r'; }
+
+// Letters, digits, _ $ # and the bytes of characters outside ASCII continue a word.
+bool IsWordByte(char c) {
+  return IsAsciiAlnum(c) || c == '_' || c == '$' || c == '#' ||
+         static_cast<unsigned char>(c) >= 0x80;
+}
 
 bool OnlyBlanks(std::string_view s) {
   for (char c : s) {
@@ -40,6 +47,8 @@ class ScriptSplitter {
         ++i_;
       } else if (c == '\'' || c == '"') {
         TakeQuoted(c);
+      } else if (std::optional<sql::DelimitedLiteral> literal = DelimitedLiteralHere()) {
+        TakeDelimitedLiteral(*literal);
       } else if (c == '-' && Next() == '-') {
         TakeLineComment();
       } else if (c == '/' && Next() == '*') {
@@ -108,6 +117,25 @@ class ScriptSplitter {
     for (size_t k = i_; k <= close; ++k) line_ += script_[k] == '\n';
     Append(script_.substr(i_, close - i_ + 1));
     i_ = close + 1;
+  }
+
+  // The delimited literal q'[...]' that starts a word here, if one does.
+  std::optional<sql::DelimitedLiteral> DelimitedLiteralHere() const {
+    if (i_ > 0 && IsWordByte(script_[i_ - 1])) return std::nullopt;
+    const size_t q = sql::DelimitedLiteralStart(script_, i_);
+    if (q == std::string_view::npos) return std::nullopt;
+    // A literal without a delimiter is the statement's own error, when it runs.
+    return sql::ReadDelimitedLiteral(script_, q);
+  }
+
+  // The literal whole, its quotes and line ends included.
+  void TakeDelimitedLiteral(const sql::DelimitedLiteral& literal) {
+    if (literal.end == std::string_view::npos) {
+      throw SqlError("quoted text opened on line " + std::to_string(line_) + " is not closed");
+    }
+    for (size_t k = i_; k < literal.end; ++k) line_ += script_[k] == '\n';
+    Append(script_.substr(i_, literal.end - i_));
+    i_ = literal.end;
   }
 
   void TakeLineComment() {

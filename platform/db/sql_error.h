@@ -65,10 +65,26 @@ inline std::string ForeignKeyViolated(std::string_view constraint, bool child_fo
          ": integrity constraint (KORVALIS." + std::string(constraint) + ") violated - " +
          (child_found ? "child record found" : "parent key not found");
 }
+// The characters of a value a message quotes at most; a longer value is quoted by its start.
+inline constexpr size_t kQuotedValueCharacters = 64;
+
+// `value` between single quotes as a message names it: whole when it is short, otherwise its
+// first kQuotedValueCharacters characters (never part of a UTF-8 sequence) and "...", so that
+// a long argument is not written whole into the message and the event log.
+inline std::string QuotedValue(std::string_view value) {
+  size_t characters = 0, cut = 0;
+  for (; cut < value.size(); ++cut) {
+    if ((static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80) continue;
+    if (characters++ == kQuotedValueCharacters) break;
+  }
+  if (cut == value.size()) return "'" + std::string(value) + "'";
+  return "'" + std::string(value.substr(0, cut)) + "...'";
+}
+
 // A text read as a number that is none, named so that a person can tell which of many values
 // is wrong.
 inline std::string InvalidNumberMessage(std::string_view text) {
-  return "ORA-01722: invalid number: '" + std::string(text) + "'";
+  return "ORA-01722: invalid number: " + QuotedValue(text);
 }
 
 }  // namespace korvalis::db

@@ -91,7 +91,7 @@ DateTime AsDate(sqlite3_value* v) {
   if (sqlite3_value_type(v) == SQLITE_TEXT) {
     if (auto d = ParseDefaultDate(TextView(v))) return *d;
     throw FunctionError{
-        "ORA-01861: literal does not match format string: '" + std::string(TextView(v)) + "'",
+        "ORA-01861: literal does not match format string: " + QuotedValue(TextView(v)),
         kConversionFailed};
   }
   throw FunctionError{"ORA-00932: inconsistent datatypes: expected DATE got NUMBER",

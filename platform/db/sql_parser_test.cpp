@@ -49,6 +49,18 @@ TEST(TokenizerTest, ReadsTheOracleLexicon) {
   EXPECT_THROW(Tokens("select :bind from t"), SqlError);
 }
 
+TEST(TokenizerTest, ReadsDelimitedLiterals) {
+  EXPECT_EQ(Kinds("q'[a]'||Q'{b'}'||nq'<]>'||q'§x'§'||q'(()'||seq'c'"),
+            "s:a o:|| s:b' o:|| s:] o:|| s:x' o:|| s:( o:|| w:SEQ s:c $ ");
+  const std::vector<Token> tokens = Tokens("x = q'!it's!' AND");
+  EXPECT_EQ(tokens[2].begin, 4u);
+  EXPECT_EQ(tokens[2].end, 13u);
+  for (const char* refused : {"select q' a ' from t", "select q'''x''' from t", "select q'",
+                              "select q'[open] from t"}) {
+    EXPECT_THROW(Tokens(refused), SqlError) << refused;
+  }
+}
+
 TEST(ParserTest, TellsQueriesFromStatementsThatWriteOrControl) {
   for (const char* query : {"SELECT 1 FROM DUAL", "(SELECT A FROM T) UNION SELECT B FROM U",
                             "WITH W AS (SELECT A FROM T) SELECT A FROM W;", "SELEKT broken"}) {

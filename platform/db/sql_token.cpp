@@ -1,5 +1,6 @@
 #include "platform/db/sql_token.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "platform/db/sql_error.h"
@@ -77,6 +78,36 @@ std::string Where(std::string_view sql, size_t at) {
 
 }  // namespace
 
+size_t DelimitedLiteralStart(std::string_view sql, size_t i) {
+  if (i < sql.size() && (sql[i] == 'N' || sql[i] == 'n')) ++i;
+  if (i + 1 < sql.size() && (sql[i] == 'q' || sql[i] == 'Q') && sql[i + 1] == '\'') return i;
+  return std::string_view::npos;
+}
+
+std::optional<DelimitedLiteral> ReadDelimitedLiteral(std::string_view sql, size_t q) {
+  const size_t open = q + 2;
+  if (open >= sql.size()) return std::nullopt;
+  const unsigned char d = static_cast<unsigned char>(sql[open]);
+  if (IsSqlSpace(d) || d == '\'') return std::nullopt;
+  const size_t width = std::min<size_t>(d < 0x80 ? 1 : d >= 0xF0 ? 4 : d >= 0xE0 ? 3 : 2,
+                                        sql.size() - open);
+  DelimitedLiteral literal;
+  std::string& closer = literal.closer;
+  switch (d) {
+    case '[': closer = "]"; break;
+    case '{': closer = "}"; break;
+    case '(': closer = ")"; break;
+    case '<': closer = ">"; break;
+    default: closer = sql.substr(open, width); break;
+  }
+  closer.push_back('\'');
+  literal.text_begin = open + width;
+  literal.text_end = sql.find(closer, literal.text_begin);
+  literal.end = literal.text_end == std::string_view::npos ? literal.text_end
+                                                           : literal.text_end + closer.size();
+  return literal;
+}
+
 namespace {
 
 // Reads the tokens of one statement, one kind of token a member.
@@ -98,6 +129,8 @@ class Tokenizer {
         // N'...' is a national string literal: the same text here; the string is read next.
         if ((c == 'N' || c == 'n') && At(i_ + 1, '\'')) {
           ++i_;
+        } else if (const size_t q = DelimitedLiteralStart(sql_, i_); q != std::string_view::npos) {
+          ReadDelimitedString(q);
         } else {
           ReadWord();
         }
@@ -186,6 +219,18 @@ class Tokenizer {
     }
     Push(TokenKind::kString, std::string_view(storage_.data() + at, storage_.size() - at), start,
          i_);
+  }
+
+  void ReadDelimitedString(size_t q) {
+    const std::optional<DelimitedLiteral> literal = ReadDelimitedLiteral(sql_, q);
+    if (!literal) throw SqlError("ORA-00911: invalid character" + Where(sql_, q + 2));
+    if (literal->end == std::string_view::npos) {
+      throw SqlError("ORA-01756: quoted string not properly terminated" + Where(sql_, i_));
+    }
+    Push(TokenKind::kString,
+         sql_.substr(literal->text_begin, literal->text_end - literal->text_begin), i_,
+         literal->end);
+    i_ = literal->end;
   }
 
   void ReadQuotedName() {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,7 +16,7 @@ namespace korvalis::db::sql {
 enum class TokenKind {
   kWord,            // unquoted identifier or keyword; `text` is upper case
   kQuotedName,      // "Name": `text` is the name as written, without quotes
-  kString,          // 'text': `text` is the value, doubled quotes undone
+  kString,          // 'text' or q'[text]': `text` is the value, doubled quotes undone
   kNumber,          // 12, 1.5, .5, 1e3: `text` as written
   kOperator,        // = <> != ^= < <= > >= + - * / || ( ) , . ;
   kOuterJoinMarker, // (+), with or without blanks inside
@@ -38,6 +39,21 @@ struct Token {
            (o.size() == 1 || text[1] == o[1]);
   }
 };
+
+// A delimited literal q'<d>text<d'>' (or nq'...'): the closer of [, {, ( and < is its pair,
+// of any other character the character itself (a character outside ASCII is its whole UTF-8
+// sequence). Blanks and the quote are no delimiters.
+struct DelimitedLiteral {
+  size_t text_begin = 0, text_end = 0;  // the text between the delimiters
+  size_t end = 0;                       // just past the closing quote; npos when not closed
+  std::string closer;                   // the closing delimiter and quote
+};
+// Where the q of a delimited literal beginning at `i` stands; npos when none begins there.
+// Precondition: `i` starts a word (no letter, digit, _, $ or # stands before it).
+size_t DelimitedLiteralStart(std::string_view sql, size_t i);
+// The literal whose q stands at `q`; nothing when its delimiter is missing or none.
+// Precondition: DelimitedLiteralStart gave `q`.
+std::optional<DelimitedLiteral> ReadDelimitedLiteral(std::string_view sql, size_t q);
 
 // Splits `sql` into tokens, dropping blanks and comments (optimiser hints are comments).
 // Always ends with one kEnd token. Throws SqlError on an unterminated string, quoted name

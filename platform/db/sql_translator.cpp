@@ -127,7 +127,7 @@ std::optional<DateTime> ReadDateLiteral(const Expr& e) {
   if (e.kind != ExprKind::kString || e.text.empty()) return std::nullopt;
   std::optional<DateTime> date = ParseDefaultDate(e.text);
   if (!date) {
-    throw SqlError("ORA-01861: literal does not match format string: '" + e.text + "'",
+    throw SqlError("ORA-01861: literal does not match format string: " + QuotedValue(e.text),
                    kConversionFailed);
   }
   return date;
@@ -170,6 +170,33 @@ void CheckOrderPositions(const std::vector<sql::OrderItem>& items, size_t column
 bool BlobBesideOther(SqlType a, SqlType b) {
   auto typed = [](SqlType t) { return t != SqlType::kNull && t != SqlType::kUnknown; };
   return (a == SqlType::kBlob || b == SqlType::kBlob) && a != b && typed(a) && typed(b);
+}
+
+// Whether `e` reads DUAL's column DUMMY, which a query of DUAL alone computes without it.
+bool ReadsDummy(const Expr& e) {
+  if (e.kind == ExprKind::kColumn && !e.parts.empty() && !e.parts.back().quoted &&
+      e.parts.back().text == "DUMMY") {
+    return true;
+  }
+  for (const auto& a : e.args) {
+    if (a && ReadsDummy(*a)) return true;
+  }
+  return false;
+}
+
+bool CoreReadsDummy(const SelectCore& core, const Select* owner) {
+  for (const auto& item : core.items) {
+    if (ReadsDummy(*item.expr)) return true;
+  }
+  for (const auto& e : core.group_by) {
+    if (ReadsDummy(*e)) return true;
+  }
+  if (owner) {
+    for (const auto& item : owner->order_by) {
+      if (ReadsDummy(*item.expr)) return true;
+    }
+  }
+  return (core.where && ReadsDummy(*core.where)) || (core.having && ReadsDummy(*core.having));
 }
 
 }  // namespace
@@ -357,7 +384,8 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
   scope.rownum_in_select_list = true;
   std::string from_sql;
   const bool only_dual = !hierarchical && core.rownum_runs.empty() && core.from.size() == 1 && core.from[0].kind == TableRef::kTable &&
-                         core.from[0].table.text == "DUAL" && core.from[0].alias.empty();
+                         core.from[0].table.text == "DUAL" && core.from[0].alias.empty() &&
+                         !CoreReadsDummy(core, owner);
   if (!only_dual) {
     if (wrap_from) {
       EmitLimitedFrom(core, parent, limit, &scope, &from_sql);

@@ -68,6 +68,10 @@ bool SameTypeGroup(SqlType a, SqlType b);
 // Adds `t` to the type group `*group` of the values of `what` (CASE results, COALESCE ...),
 // which Oracle refuses to mix (ORA-00932).
 void JoinTypeGroup(SqlType t, std::string_view what, SqlType* group);
+// A date compares with no number and converts to none, neither way round: Oracle refuses the
+// statement whatever its rows (ORA-00932). `expected` is the type of the value that comes
+// first.
+void RefuseDateComparedWithNumber(SqlType expected, SqlType got);
 // Whether the HAVING of `core` keeps rows rather than groups: the level has no GROUP BY and
 // no aggregate in its select list or HAVING (grouping_check.cpp).
 bool HavingKeepsRows(const SelectCore& core);
@@ -317,6 +321,8 @@ class Translator {
   SqlType EmitBetween(const Expr& e, const Scope* scope, std::string* out);
   void EmitComparedValue(SqlType compared_with, const Expr& value, const Scope* scope,
                          std::string* out);
+  void EmitRowOfValues(const Expr& row, const std::vector<SqlType>* compared_with,
+                       const Scope* scope, std::string* out, std::vector<SqlType>* types);
   SqlType EmitPattern(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitCast(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitPseudoColumn(const Expr& e, const Scope* scope, std::string* out);

@@ -6,6 +6,7 @@
 #include "platform/db/ora_date.h"
 #include "platform/db/ora_number.h"
 #include "platform/db/sql_error.h"
+#include "platform/db/sql_token.h"
 #include "platform/text/ascii.h"
 
 namespace korvalis::db {
@@ -213,6 +214,12 @@ std::optional<StatementShape> ShapeQuery(std::string_view sql) {
       const std::size_t after = SkipBlanksAndComments(sql, i);
       if (after == std::string_view::npos) return std::nullopt;
       i = after == i ? i + 1 : after;
+    } else if (const std::size_t q = sql::DelimitedLiteralStart(sql, i);
+               q != std::string_view::npos) {
+      // A delimited literal holds quotes of its own: it is skipped whole, never taken out.
+      const std::optional<sql::DelimitedLiteral> literal = sql::ReadDelimitedLiteral(sql, q);
+      if (!literal || literal->end == std::string_view::npos) return std::nullopt;
+      i = literal->end;
     } else if (IsNameByte(c)) {
       const std::size_t start = i;
       while (i < sql.size() && IsNameByte(sql[i])) ++i;

@@ -65,6 +65,14 @@ TEST(StatementShape, TakesOutTextsComparedForEquality) {
   EXPECT_EQ(shape->values, (std::vector<std::string>{"p42", "x'y", "2026-01-01"}));
   EXPECT_EQ(shape->literals, (std::vector<std::string>{"p42", "x''y", "2026-01-01"}));
 
+  // A delimited literal is text of its own, whatever quotes it holds.
+  const std::string delimited = "SELECT q'(a' AND B = 'y' AND ')' AS Q FROM T WHERE ID = ";
+  shape = ShapeQuery(delimited + "'p1'");
+  ASSERT_TRUE(shape.has_value());
+  EXPECT_EQ(shape->text, delimited + "'\x01" "1\x01'");
+  EXPECT_EQ(shape->values, (std::vector<std::string>{"p1"}));
+  EXPECT_FALSE(ShapeQuery("SELECT A FROM T WHERE ID = 'x' AND B = q'[x'").has_value());
+
   // Texts the translation reads (numbers, dates, NULL), other comparisons, literals that are
   // operands of something else, rewritten names, and statements other than queries.
   for (const char* unshaped :

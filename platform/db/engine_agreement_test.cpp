@@ -1,0 +1,181 @@
+// Statements whose answers the two engines once gave apart, with the answer Oracle gives, on
+// both engines: sums of texts, text functions of numbers, aggregates of NULL, dates compared
+// with numbers, texts of a query compared with dates and numbers, DUAL's column, quoted
+// literals, paths of a hierarchy and messages quoting a long value.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/db/oracle_test_fixture.h"
+
+namespace korvalis::db {
+namespace {
+
+class EngineAgreementTest : public testing::OracleFixture,
+                            public ::testing::WithParamInterface<Engine> {
+ protected:
+  void SetUp() override {
+    Open(R"(
+CREATE TABLE PATIENT (ID VARCHAR2(10), BIRTHDAY DATE, SCORE VARCHAR2(30), NO NUMBER);
+INSERT INTO PATIENT VALUES ('P0001', '1958-03-12', '9007199254740993', 1);
+INSERT INTO PATIENT VALUES ('P0002', NULL, '0.1', 2);
+INSERT INTO PATIENT VALUES ('P0003', '1960-01-01', NULL, 3);
+CREATE TABLE TREE (ID NUMBER, PARENT_ID NUMBER, NAME VARCHAR2(10));
+INSERT INTO TREE VALUES (1, NULL, 'r');
+INSERT INTO TREE VALUES (2, 1, 'a');
+INSERT INTO TREE VALUES (3, 2, NULL);
+CREATE TABLE CODES (C VARCHAR2(5));
+INSERT INTO CODES VALUES ('01');
+INSERT INTO CODES VALUES (' 3');
+)",
+         GetParam());
+  }
+};
+
+TEST_P(EngineAgreementTest, SumsOfTextsAreExact) {
+  Check({
+      {"SELECT SUM('9007199254740993') FROM DUAL", "9007199254740993"},
+      {"SELECT AVG('9007199254740993') FROM DUAL", "9007199254740993"},
+      {"SELECT SUM(SCORE), SUM(SCORE + 0) FROM PATIENT", "9007199254740993.1|9007199254740993.1"},
+      {"SELECT SUM(SCORE) OVER (ORDER BY NO) FROM PATIENT ORDER BY NO",
+       "9007199254740993,9007199254740993.1,9007199254740993.1"},
+      {"SELECT SUM(SCORE) * 10 FROM PATIENT", "90071992547409931"},
+      {"SELECT SUM(ID) FROM PATIENT", "ORA-01722"},
+      // Distinct texts are told apart as numbers.
+      {"SELECT SUM(DISTINCT C), AVG(DISTINCT C), COUNT(DISTINCT C) FROM (SELECT '1' C FROM DUAL "
+       "UNION ALL SELECT '1.0' FROM DUAL UNION ALL SELECT '9007199254740993' FROM DUAL "
+       "UNION ALL SELECT ' 9007199254740993.0' FROM DUAL)",
+       "9007199254740994|4503599627370497|4"},
+  });
+}
+
+TEST_P(EngineAgreementTest, TextFunctionsReadNumberArgumentsAsText) {
+  Check({
+      {"SELECT LPAD(12, 6, 0), RPAD(5, 3, 0), LPAD('x', '3', 0.5) FROM DUAL", "000012|500|.5x"},
+      {"SELECT REPLACE(12345, 3, 0), INSTR(12345, 4), TRANSLATE(123, 1, 9) FROM DUAL",
+       "12045|4|923"},
+      {"SELECT LTRIM(1001, 1), RTRIM(1001, 1), LPAD(ID, NO + 5, NO) FROM PATIENT WHERE NO = 1",
+       "001|100|1P0001"},
+  });
+}
+
+TEST_P(EngineAgreementTest, AggregatesOfNullAreNull) {
+  Check({
+      {"SELECT SUM(NULL), AVG(NULL), COUNT(NULL) FROM DUAL", "<null>|<null>|0"},
+      {"SELECT SUM(CASE WHEN NO > 5 THEN NULL END), AVG(CASE WHEN NO > 5 THEN NULL END) "
+       "FROM PATIENT",
+       "<null>|<null>"},
+      {"SELECT SUM(NULL) OVER (ORDER BY NO) FROM PATIENT ORDER BY NO", "<null>,<null>,<null>"},
+  });
+}
+
+TEST_P(EngineAgreementTest, DatesAreNotComparedWithNumbers) {
+  Check({
+      {"SELECT ID FROM PATIENT WHERE (BIRTHDAY, ID) = ((19580312, 'P0001'))", "ORA-00932"},
+      {"SELECT ID FROM PATIENT WHERE (BIRTHDAY, ID) IN ((19580312, 'P0001'), (1, 'P0002'))",
+       "ORA-00932"},
+      {"SELECT ID FROM PATIENT WHERE (NO, ID) IN ((SYSDATE, 'P0001'))", "ORA-00932"},
+      {"SELECT DECODE(BIRTHDAY, 19580312, 'y', 'n') FROM PATIENT", "ORA-00932"},
+      {"SELECT DECODE(NO, 1, 'y', SYSDATE, 'n') FROM PATIENT", "ORA-00932"},
+      {"SELECT NVL(BIRTHDAY, 0) FROM PATIENT", "ORA-00932"},
+      {"SELECT NVL2(NO, SYSDATE, 1) FROM PATIENT", "ORA-00932"},
+      {"SELECT GREATEST(BIRTHDAY, 1) FROM PATIENT", "ORA-00932"},
+      {"SELECT LEAST(NO, BIRTHDAY) FROM PATIENT", "ORA-00932"},
+      {"SELECT LAG(BIRTHDAY, 1, 0) OVER (ORDER BY NO) FROM PATIENT", "ORA-00932"},
+      // What Oracle converts still answers.
+      {"SELECT ID FROM PATIENT WHERE (BIRTHDAY, ID) = (('1958-03-12', 'P0001'))", "P0001"},
+      {"SELECT GREATEST(BIRTHDAY, '1959-01-01') FROM PATIENT WHERE NO = 1",
+       "1959-01-01 00:00:00"},
+  });
+}
+
+TEST_P(EngineAgreementTest, TextsOfAQueryAreConvertedToTheValueComparedWithThem) {
+  Check({
+      {"SELECT ID FROM PATIENT WHERE BIRTHDAY IN (SELECT '1958-03-12 00:00:00' FROM DUAL)",
+       "P0001"},
+      {"SELECT ID FROM PATIENT WHERE BIRTHDAY NOT IN (SELECT '1958-03-12' FROM DUAL)", "P0003"},
+      {"SELECT ID FROM PATIENT WHERE NO IN (SELECT C FROM CODES) ORDER BY NO", "P0001,P0003"},
+      {"SELECT ID FROM PATIENT WHERE NO NOT IN (SELECT C FROM CODES)", "P0002"},
+      {"SELECT ID FROM PATIENT WHERE NO IN (SELECT * FROM CODES) AND NO IN "
+       "(SELECT C FROM (SELECT C FROM CODES ORDER BY C) WHERE ROWNUM = 1)",
+       "P0003"},
+      {"SELECT ID FROM PATIENT WHERE NO IN (SELECT '01' FROM DUAL UNION ALL SELECT ' 3' FROM DUAL)"
+       " ORDER BY NO",
+       "P0001,P0003"},
+      {"SELECT ID FROM PATIENT P WHERE NO IN (SELECT C FROM CODES WHERE C <> P.ID) ORDER BY NO",
+       "P0001,P0003"},
+      {"SELECT ID FROM PATIENT WHERE (NO, ID) IN (SELECT C, 'P0001' FROM CODES)", "P0001"},
+      {"SELECT C FROM CODES WHERE C IN (SELECT NO FROM PATIENT) ORDER BY C", " 3,01"},
+      {"SELECT ID FROM PATIENT WHERE NO IN (SELECT ID FROM PATIENT)", "ORA-01722"},
+      {"SELECT ID FROM PATIENT WHERE BIRTHDAY IN (SELECT 'x' FROM DUAL)", "ORA-018"},
+  });
+}
+
+TEST_P(EngineAgreementTest, DualHasItsColumn) {
+  Check({
+      {"SELECT DUMMY FROM DUAL", "X"},
+      {"SELECT D.DUMMY, COUNT(*) FROM DUAL D GROUP BY D.DUMMY", "X|1"},
+      {"SELECT LOWER(DUAL.DUMMY) FROM DUAL WHERE DUMMY = 'X' ORDER BY DUMMY", "x"},
+  });
+}
+
+TEST_P(EngineAgreementTest, QuotedLiteralsKeepTheirText) {
+  Check({
+      {"SELECT q'[it's]', Q'{a}b}', q'(x)', q'<'y'>', q'!a'b!', q'#[#' FROM DUAL",
+       "it's|a}b|x|'y'|a'b|["},
+      {"SELECT ID FROM PATIENT WHERE ID = q'[P0001]'", "P0001"},
+      {"SELECT nq'[z]' FROM DUAL", "z"},
+      {"SELECT q'[never closed FROM DUAL", "ORA-01756"},
+      {"SELECT q' x ' FROM DUAL", "ORA-00911"},
+  });
+}
+
+TEST_P(EngineAgreementTest, PathsOfAHierarchyTakeAnyExpression) {
+  Check({
+      {"SELECT SYS_CONNECT_BY_PATH(LEVEL, '/') FROM TREE START WITH PARENT_ID IS NULL "
+       "CONNECT BY PRIOR ID = PARENT_ID ORDER BY ID",
+       "/1,/1/2,/1/2/3"},
+      {"SELECT SYS_CONNECT_BY_PATH(ID * 10, '-'), SYS_CONNECT_BY_PATH(NVL(NAME, '?'), '/') "
+       "FROM TREE START WITH ID = 1 CONNECT BY PRIOR ID = PARENT_ID ORDER BY ID",
+       "-10|/r,-10-20|/r/a,-10-20-30|/r/a/?"},
+      {"SELECT SYS_CONNECT_BY_PATH(LEVEL, ',') FROM DUAL CONNECT BY LEVEL <= 3", ",1,,1,2,,1,2,3"},
+  });
+}
+
+// A value quoted in a conversion's message is shortened to its start when it is long; the
+// whole value is never written into the message and the event log.
+TEST_P(EngineAgreementTest, ConversionMessagesShortenALongValue) {
+  const std::string long_value(100000, '7');
+  for (const std::string& sql :
+       {"SELECT TO_NUMBER('x" + long_value + "') FROM DUAL",
+        "SELECT NO FROM PATIENT WHERE NO = 'x" + long_value + "'",
+        "SELECT TO_NUMBER(ID || '" + long_value + "') FROM PATIENT",
+        "SELECT TO_DATE('" + long_value + "', 'YYYY-MM-DD') FROM DUAL",
+        "SELECT ID FROM PATIENT WHERE BIRTHDAY = '" + long_value + "'",
+        "SELECT CAST(ID || '" + long_value + "' AS NUMBER) FROM PATIENT",
+        "SELECT TO_NUMBER(ID || '" + long_value + "', '999') FROM PATIENT",
+        "SELECT NO FROM PATIENT WHERE NO = ID || '" + long_value + "'",
+        "SELECT TO_DATE(ID || '" + long_value + "') FROM PATIENT",
+        "UPDATE PATIENT SET NO = ID || '" + long_value + "'"}) {
+    const std::string message = Error(sql);
+    EXPECT_EQ(message.rfind("ORA-01", 0), 0u) << message.substr(0, 200);
+    EXPECT_LT(message.size(), 300u) << message.substr(0, 200);
+    EXPECT_NE(message.find("777..."), std::string::npos) << message.substr(0, 200);
+  }
+  // A short value is quoted whole; a long one by its first 64 characters, whole characters.
+  EXPECT_EQ(Error("SELECT TO_NUMBER('12x') FROM DUAL"), "ORA-01722: invalid number: '12x'");
+  std::string characters;
+  for (int i = 0; i < 64; ++i) characters += "丁";
+  const std::string expected = "ORA-01722: invalid number: '" + characters + "...'";
+  for (const std::string& value :
+       {"'" + characters + "丁'", "SUBSTR(ID, 1, 0) || '" + characters + "丁'"}) {
+    const std::string message = Error("SELECT TO_NUMBER(" + value + ") FROM PATIENT WHERE NO = 1");
+    EXPECT_EQ(message.substr(0, message.find(" [SQLSTATE")), expected);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, EngineAgreementTest, testing::kBothEngines,
+                         testing::EngineName);
+
+}  // namespace
+}  // namespace korvalis::db
