@@ -11,6 +11,7 @@
 #include "platform/db/ora_date.h"
 #include "platform/db/postgres_error.h"
 #include "platform/db/sql_translator.h"
+#include "platform/db/statement_deadline.h"
 
 namespace korvalis::db {
 namespace {
@@ -278,7 +279,10 @@ class PostgresCursorRowset final : public Rowset {
   // `first`: the result of the first FETCH, owned from here on.
   PostgresCursorRowset(PostgresConnection* connection, std::string fetch,
                        std::shared_ptr<const Translation> translation, PGresult* first)
-      : connection_(connection), fetch_(std::move(fetch)), translation_(std::move(translation)) {
+      : connection_(connection),
+        fetch_(std::move(fetch)),
+        translation_(std::move(translation)),
+        statement_bound_(connection->CommandTimeout()) {
     Take(first);
     ++connection_->cursors_read_;
   }
@@ -291,6 +295,7 @@ class PostgresCursorRowset final : public Rowset {
   bool Next() override {
     while (!batch_->Next()) {
       if (last_batch_) return false;
+      statement_bound_.Check();
       Take(connection_->FetchRows(fetch_));
     }
     return true;
@@ -314,6 +319,8 @@ class PostgresCursorRowset final : public Rowset {
   std::shared_ptr<const Translation> translation_;
   std::unique_ptr<Rowset> batch_;
   bool last_batch_ = false;
+  // The server bounds each FETCH; the statement as a whole is bounded here.
+  StatementDeadline statement_bound_;
 };
 
 std::unique_ptr<Rowset> PostgresConnection::ExecuteStreamed(std::string_view sql) {
@@ -587,7 +594,9 @@ pg_result* PostgresConnection::RunPipeline(std::vector<Request>& requests, size_
         }
       }
       const ExecStatusType status = first ? PQresultStatus(first) : PGRES_FATAL_ERROR;
-      if (status == PGRES_FATAL_ERROR && !failure) failure = PostgresError(first, conn_);
+      if (status == PGRES_FATAL_ERROR && !failure) {
+        failure = StatementError(first, conn_, database_->command_timeout());
+      }
       if (i == wanted && a == answers - 1 &&
           (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK)) {
         kept = first;
@@ -731,5 +740,11 @@ void PostgresConnection::Rollback() {
 }
 
 bool PostgresConnection::InTransaction() const { return open_ || !pending_begin_.empty(); }
+
+std::chrono::seconds PostgresConnection::CommandTimeout() const {
+  return database_->command_timeout();
+}
+
+bool PostgresConnection::HoldsWritersTurn() const { return turn_held_; }
 
 }  // namespace korvalis::db

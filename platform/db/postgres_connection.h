@@ -69,6 +69,8 @@ class PostgresConnection final : public Connection {
   void Rollback() override;
   bool InTransaction() const override;
   bool Alive() override;
+  std::chrono::seconds CommandTimeout() const override;
+  bool HoldsWritersTurn() const override;
 
   // One request of a pipeline: a statement with its parameters (text, or binary where
   // `binary` says so), run as a prepared statement when `prepared` names one.

@@ -4,6 +4,7 @@
 // Thread-safety: immutable after construction.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -64,6 +65,13 @@ inline std::string ForeignKeyViolated(std::string_view constraint, bool child_fo
   return std::string(child_found ? "ORA-02292" : "ORA-02291") +
          ": integrity constraint (KORVALIS." + std::string(constraint) + ") violated - " +
          (child_found ? "child record found" : "parent key not found");
+}
+// A statement cancelled because it ran longer than Command Timeout (`bound`).
+inline DbError CommandTimedOut(std::chrono::seconds bound) {
+  return DbError(kBusy,
+                 "ORA-01013: user requested cancel of current operation: the statement ran "
+                 "longer than its Command Timeout of " +
+                     std::to_string(bound.count()) + " seconds");
 }
 // A text read as a number that is none, named so that a person can tell which of many values
 // is wrong.

@@ -28,10 +28,14 @@ class SqliteRowset final : public Rowset {
  public:
   // `literals`: the statement runs a query's shape, whose column names get these values
   // back; they must outlive the rowset. Null: the names are the statement's own.
+  // `bounds` steps the statement within `deadline`, the one it started with.
   SqliteRowset(sqlite3* db, sqlite3_stmt* stmt, StatementCache::Entry* lease, bool has_row,
-               const std::vector<std::string>* literals)
+               const std::vector<std::string>* literals, SqliteStatementBounds* bounds,
+               const StatementDeadline& deadline)
       : db_(db),
         stmt_(stmt),
+        bounds_(bounds),
+        deadline_(deadline),
         lease_(lease),
         pending_row_(has_row),
         done_(!has_row),
@@ -63,7 +67,7 @@ class SqliteRowset final : public Rowset {
       pending_row_ = false;
       return true;
     }
-    int rc = sqlite3_step(stmt_);
+    int rc = bounds_->Step(stmt_, deadline_);
     if (rc == SQLITE_ROW) return true;
     done_ = true;
     if (rc == SQLITE_DONE) return false;
@@ -143,6 +147,8 @@ class SqliteRowset final : public Rowset {
 
   sqlite3* db_;
   sqlite3_stmt* stmt_;
+  SqliteStatementBounds* bounds_;
+  StatementDeadline deadline_;
   StatementCache::Entry* lease_;
   bool pending_row_;
   bool done_;
@@ -261,6 +267,9 @@ std::string ConstraintMessage(sqlite3* db, int extended, const std::string& mess
 }  // namespace
 
 DbError ErrorFromSqlite(sqlite3* db, int rc, sqlite3_stmt* stmt) {
+  if ((rc & 0xFF) == SQLITE_INTERRUPT) {
+    if (std::optional<DbError> bound = SqliteStatementBounds::TakeInterruption(db)) return *bound;
+  }
   const int extended = sqlite3_extended_errcode(db);
   std::string message = sqlite3_errmsg(db);
   int32_t code = kErrorsInCommand;
@@ -280,9 +289,7 @@ DbError ErrorFromSqlite(sqlite3* db, int rc, sqlite3_stmt* stmt) {
       text = "ORA-16000: database open for read-only access (" + message + ")";
       break;
     case SQLITE_NOMEM:
-      code = kProviderFailed;
-      text = "out of memory";
-      break;
+      return OutOfStatementMemory(kEmbeddedHeapLimit);
     case SQLITE_CANTOPEN:
     case SQLITE_NOTADB:
     case SQLITE_CORRUPT:
@@ -361,8 +368,9 @@ std::string SqliteConnection::OpenName() {
   return UriFileName(path) + (shared_index ? "?mode=ro" : "?mode=ro&immutable=1");
 }
 
-SqliteConnection::SqliteConnection(std::shared_ptr<EmbeddedDatabase> database)
-    : database_(std::move(database)) {
+SqliteConnection::SqliteConnection(std::shared_ptr<EmbeddedDatabase> database,
+                                   std::chrono::seconds command_timeout)
+    : database_(std::move(database)), command_timeout_(command_timeout) {
   const std::string name = OpenName();
   const int flags = (read_only_ ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
                     SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI |
@@ -379,6 +387,7 @@ SqliteConnection::SqliteConnection(std::shared_ptr<EmbeddedDatabase> database)
   if (sqlite3_db_readonly(db_, "main") == 1) read_only_ = true;
   sqlite3_extended_result_codes(db_, 1);
   sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+  bounds_ = std::make_unique<SqliteStatementBounds>(db_, command_timeout_);
   // Double-quoted names are names, never string literals.
   sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
   sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
@@ -388,6 +397,7 @@ SqliteConnection::SqliteConnection(std::shared_ptr<EmbeddedDatabase> database)
     if (rc != SQLITE_OK) throw ErrorFromSqlite(db_, rc);
     Configure();
   } catch (const DbError& e) {
+    bounds_.reset();
     sqlite3_close(db_);
     db_ = nullptr;
     throw DbError(kCannotConnect, e.what());
@@ -424,6 +434,7 @@ SqliteConnection::~SqliteConnection() {
   statements_.Clear();
   for (sqlite3_stmt* stmt : transaction_statements_) sqlite3_finalize(stmt);
   if (db_ && !sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  bounds_.reset();
   sqlite3_close_v2(db_);
 }
 
@@ -472,11 +483,12 @@ void SqliteConnection::RunScript(const Translation& t) {
   if (!own && Writes(t)) BecomeWriterBeforeWrite();
   RunPlain(own ? "BEGIN IMMEDIATE" : "SAVEPOINT korvalis_statement");
   try {
+    const StatementDeadline deadline = bounds_->Start();
     for (const std::string& s : t.statements) {
       StatementGuard guard;
       int rc = sqlite3_prepare_v2(db_, s.c_str(), static_cast<int>(s.size()), &guard.stmt, nullptr);
       if (rc != SQLITE_OK) Fail(rc);
-      while ((rc = sqlite3_step(guard.stmt)) == SQLITE_ROW) {
+      while ((rc = bounds_->Step(guard.stmt, deadline)) == SQLITE_ROW) {
       }
       if (rc != SQLITE_DONE) Fail(rc);
     }
@@ -519,7 +531,8 @@ std::unique_ptr<Rowset> SqliteConnection::RunOnce(sqlite3_stmt* stmt, const Stat
       throw;
     }
   }
-  int rc = sqlite3_step(stmt);
+  const StatementDeadline deadline = bounds_->Start();
+  int rc = bounds_->Step(stmt, deadline);
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
     DbError e = ErrorFromSqlite(db_, rc, stmt);
     sqlite3_finalize(stmt);
@@ -529,7 +542,8 @@ std::unique_ptr<Rowset> SqliteConnection::RunOnce(sqlite3_stmt* stmt, const Stat
     sqlite3_finalize(stmt);
     return std::make_unique<EmptyRowset>(counts_changes ? sqlite3_changes64(db_) : -1);
   }
-  auto rows = std::make_unique<SqliteRowset>(db_, stmt, nullptr, rc == SQLITE_ROW, nullptr);
+  auto rows = std::make_unique<SqliteRowset>(db_, stmt, nullptr, rc == SQLITE_ROW, nullptr,
+                                             bounds_.get(), deadline);
   if (shape != nullptr) rows->KeepLiterals(shape->literals);
   return rows;
 }
@@ -619,7 +633,8 @@ std::unique_ptr<Rowset> SqliteConnection::RunCached(StatementCache::Entry* cache
     BindValues(stmt, cached->values, true);
   }
   if (!sqlite3_stmt_readonly(stmt)) BecomeWriterBeforeWrite();
-  int rc = sqlite3_step(stmt);
+  const StatementDeadline deadline = bounds_->Start();
+  int rc = bounds_->Step(stmt, deadline);
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
     DbError e = ErrorFromSqlite(db_, rc, stmt);
     sqlite3_reset(stmt);
@@ -631,7 +646,8 @@ std::unique_ptr<Rowset> SqliteConnection::RunCached(StatementCache::Entry* cache
   }
   StatementCache::Lease(cached);
   return std::make_unique<SqliteRowset>(db_, stmt, cached, rc == SQLITE_ROW,
-                                        shape != nullptr ? &cached->literals : nullptr);
+                                        shape != nullptr ? &cached->literals : nullptr,
+                                        bounds_.get(), deadline);
 }
 
 BlobValue SqliteConnection::ReadBlob(std::string_view sql) {
@@ -644,7 +660,7 @@ BlobValue SqliteConnection::ReadBlob(std::string_view sql) {
   StatementGuard guard;
   int rc = sqlite3_prepare_v2(db_, t->statements[0].c_str(), -1, &guard.stmt, nullptr);
   if (rc != SQLITE_OK) Fail(rc);
-  rc = sqlite3_step(guard.stmt);
+  rc = bounds_->Step(guard.stmt, bounds_->Start());
   BlobValue value;
   if (rc == SQLITE_DONE) return value;
   if (rc != SQLITE_ROW) Fail(rc);
@@ -666,7 +682,8 @@ bool SqliteConnection::WriteBlob(std::string_view sql, std::optional<std::string
   StatementGuard find;
   int rc = sqlite3_prepare_v2(db_, b.rowid_sql.c_str(), -1, &find.stmt, nullptr);
   if (rc != SQLITE_OK) Fail(rc);
-  rc = sqlite3_step(find.stmt);
+  const StatementDeadline deadline = bounds_->Start();
+  rc = bounds_->Step(find.stmt, deadline);
   if (rc == SQLITE_DONE) return false;
   if (rc != SQLITE_ROW) Fail(rc);
   const sqlite3_int64 rowid = sqlite3_column_int64(find.stmt, 0);
@@ -681,7 +698,7 @@ bool SqliteConnection::WriteBlob(std::string_view sql, std::optional<std::string
     sqlite3_bind_null(update.stmt, 1);
   }
   sqlite3_bind_int64(update.stmt, 2, rowid);
-  rc = sqlite3_step(update.stmt);
+  rc = bounds_->Step(update.stmt, deadline);
   if (rc != SQLITE_DONE) Fail(rc);
   return true;
 }
@@ -727,5 +744,12 @@ void SqliteConnection::Rollback() {
 }
 
 bool SqliteConnection::InTransaction() const { return sqlite3_get_autocommit(db_) == 0; }
+
+std::chrono::seconds SqliteConnection::CommandTimeout() const { return command_timeout_; }
+
+// The file's write lock is the writers' turn.
+bool SqliteConnection::HoldsWritersTurn() const {
+  return sqlite3_txn_state(db_, nullptr) == SQLITE_TXN_WRITE;
+}
 
 }  // namespace korvalis::db

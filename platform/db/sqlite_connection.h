@@ -8,6 +8,7 @@
 // Thread-safety: one thread at a time (see provider.h).
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,6 +16,7 @@
 #include "platform/db/connection_support.h"
 #include "platform/db/embedded_database.h"
 #include "platform/db/provider.h"
+#include "platform/db/sqlite_statement_bounds.h"
 #include "platform/db/statement_cache.h"
 #include "platform/db/statement_shape.h"
 
@@ -29,7 +31,9 @@ class SqliteConnection final : public Connection {
   // the metadata tables when they are missing. A database that cannot be written opens
   // read-only: it answers queries, and its writes fail with ORA-16000. Throws DbError
   // (kCannotConnect).
-  explicit SqliteConnection(std::shared_ptr<EmbeddedDatabase> database);
+  // `command_timeout` bounds each statement (zero: no bound).
+  explicit SqliteConnection(std::shared_ptr<EmbeddedDatabase> database,
+                            std::chrono::seconds command_timeout = kDefaultCommandTimeout);
   ~SqliteConnection() override;
   SqliteConnection(const SqliteConnection&) = delete;
   SqliteConnection& operator=(const SqliteConnection&) = delete;
@@ -42,6 +46,8 @@ class SqliteConnection final : public Connection {
   void Commit() override;
   void Rollback() override;
   bool InTransaction() const override;
+  std::chrono::seconds CommandTimeout() const override;
+  bool HoldsWritersTurn() const override;
 
   const EmbeddedDatabase& database() const { return *database_; }
   bool read_only() const { return read_only_; }
@@ -83,6 +89,8 @@ class SqliteConnection final : public Connection {
 
   std::shared_ptr<EmbeddedDatabase> database_;
   sqlite3* db_ = nullptr;
+  std::chrono::seconds command_timeout_;
+  std::unique_ptr<SqliteStatementBounds> bounds_;  // while db_ is open
   bool read_only_ = false;
   TransactionMode mode_ = TransactionMode::kReading;
   // The translations of the open transaction once it changed the schema, against the schema as
