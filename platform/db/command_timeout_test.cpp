@@ -3,6 +3,7 @@
 // cancelled in the engine at the bound, a statement's rows read past it fail, the transaction
 // keeps what came before, and the item is read and refused by name for both providers.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -144,6 +145,25 @@ TEST_P(CommandTimeoutTest, TheWritersTurnIsHeldByWritingTransactionsAndReadingOn
   EXPECT_TRUE(c->HoldsWritersTurn());
   c->Commit();
   EXPECT_FALSE(c->HoldsWritersTurn());
+}
+
+// Without a time bound, a runaway sort on the file is stopped by the memory bound, the process
+// staying under 1.5 GB.
+TEST_P(CommandTimeoutTest, ARunawayWithoutTimeBoundIsStoppedForMemoryOnTheFile) {
+  if (GetParam() != Engine::kSqlite) GTEST_SKIP() << "the server's memory is its own";
+  std::unique_ptr<Connection> c = OpenConnection(init_ + ";Command Timeout=0");
+  try {
+    testing::Query(*c,
+                   "SELECT A.NAME, B.NAME, C.NAME FROM R_BIG A, R_BIG B, R_BIG C ORDER BY "
+                   "C.NAME || B.NAME || A.NAME");
+    ADD_FAILURE() << "the runaway was not stopped";
+  } catch (const DbError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("ORA-04030: out of process memory", 0), 0u) << e.what();
+  }
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  EXPECT_LT(usage.ru_maxrss, 1500L * 1000) << "kB";
+  EXPECT_EQ(Scalar(*c, "SELECT COUNT(*) FROM R_BIG"), "3000");
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, CommandTimeoutTest, testing::kBothEngines, testing::EngineName);

@@ -29,7 +29,10 @@ DbError OutOfStatementMemory(int64_t bound) {
 SqliteStatementBounds::SqliteStatementBounds(sqlite3* db, std::chrono::seconds command_timeout)
     : db_(db), command_timeout_(command_timeout) {
   static std::once_flag limited;
-  std::call_once(limited, [] { sqlite3_hard_heap_limit64(kEmbeddedHeapLimit); });
+  std::call_once(limited, [] {
+    sqlite3_hard_heap_limit64(kEmbeddedHeapLimit);
+    sqlite3_soft_heap_limit64(kEmbeddedCacheGrowthLimit);
+  });
   sqlite3_progress_handler(db_, kCheckEvery, &SqliteStatementBounds::Check, this);
 }
 

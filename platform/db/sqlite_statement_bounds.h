@@ -14,7 +14,8 @@
 //                                         bound's error kept for the thread ──▶ IDLE
 //
 // Beyond the check, the process's SQLite heap is held to kEmbeddedHeapLimit, so that a single
-// step that grows between two checks fails with SQLITE_NOMEM instead of exhausting the host.
+// step that grows between two checks fails with SQLITE_NOMEM instead of exhausting the host,
+// and the page caches stop growing past kEmbeddedCacheGrowthLimit.
 //
 // Thread-safety: one thread at a time, as its connection.
 #pragma once
@@ -33,10 +34,15 @@ namespace korvalis::db {
 
 // The SQLite memory of the process past which a working statement is stopped: the largest
 // legitimate sort (a report's rows up to its content bound, or a year of visits) takes well
-// under a quarter of it, and with the allocator's overhead the process stays under 1.5 GB.
-inline constexpr int64_t kEmbeddedMemoryBound = int64_t{768} << 20;
-// Where SQLite refuses to allocate at all.
-inline constexpr int64_t kEmbeddedHeapLimit = int64_t{1024} << 20;
+// under half of it, and with the allocator's overhead on the smallest sorted rows (half as much
+// again) the process stays under 1.5 GB.
+inline constexpr int64_t kEmbeddedMemoryBound = int64_t{640} << 20;
+// Where SQLite refuses to allocate at all: a step that grows past the bound between two checks.
+inline constexpr int64_t kEmbeddedHeapLimit = int64_t{768} << 20;
+// Past this much SQLite memory the connections' page caches reuse their pages instead of
+// growing, so that caches filled over a day (up to 16 MiB a connection) leave the statements
+// their room under kEmbeddedMemoryBound however many connections the process holds.
+inline constexpr int64_t kEmbeddedCacheGrowthLimit = int64_t{256} << 20;
 
 // The error of a statement stopped because the process's SQLite memory would exceed `bound`.
 DbError OutOfStatementMemory(int64_t bound = kEmbeddedMemoryBound);
