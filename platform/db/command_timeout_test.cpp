@@ -4,9 +4,7 @@
 // keeps what came before, and the item is read and refused by name for both providers.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -24,28 +22,11 @@ using Mode = Connection::TransactionMode;
 class CommandTimeoutTest : public ::testing::TestWithParam<Engine> {
  protected:
   void SetUp() override {
-    if (GetParam() == Engine::kSqlite) {
-      file_ = (std::filesystem::temp_directory_path() /
-               ("korvalis_command_timeout_" + std::to_string(::getpid()) + ".db"))
-                  .string();
-      RemoveFile();
-      init_ = "Provider=SQLite;Data Source=" + file_;
-      owner_ = CreateDatabase(init_);
-    } else {
-      owner_ = testing::OpenEmptyDatabase(Engine::kPostgres, &init_);
-    }
-    RunScript(*owner_,
+    RunScript(database_.owner(),
               "CREATE TABLE R_BIG (ID NUMBER(10), NAME VARCHAR2(40));\n"
               "INSERT INTO R_BIG SELECT LEVEL, 'visit ' || LEVEL FROM DUAL "
               "CONNECT BY LEVEL <= 3000;\n"
               "CREATE TABLE T_KEPT (ID NUMBER(10));\n");
-  }
-  void TearDown() override {
-    owner_.reset();
-    if (!file_.empty()) RemoveFile();
-  }
-  void RemoveFile() {
-    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(file_ + suffix);
   }
 
   // Expects `run` to fail with the cancel of a one-second Command Timeout.
@@ -65,9 +46,8 @@ class CommandTimeoutTest : public ::testing::TestWithParam<Engine> {
     }
   }
 
-  std::string file_;
-  std::string init_;
-  std::unique_ptr<Connection> owner_;
+  testing::SharedEmptyDatabase database_{GetParam(), "command_timeout"};
+  const std::string& init_ = database_.init_string();
 };
 
 TEST_P(CommandTimeoutTest, StatementsThatReadAllTheirInputFirstAreCancelledAtTheBound) {
