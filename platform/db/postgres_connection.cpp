@@ -276,13 +276,15 @@ std::unique_ptr<Rowset> PostgresConnection::Execute(std::string_view sql) {
 // it, as every rowset does).
 class PostgresCursorRowset final : public Rowset {
  public:
-  // `first`: the result of the first FETCH, owned from here on.
+  // `first`: the result of the first FETCH, owned from here on; `deadline`: the statement's,
+  // started before the cursor was declared.
   PostgresCursorRowset(PostgresConnection* connection, std::string fetch,
-                       std::shared_ptr<const Translation> translation, PGresult* first)
+                       std::shared_ptr<const Translation> translation, PGresult* first,
+                       const StatementDeadline& deadline)
       : connection_(connection),
         fetch_(std::move(fetch)),
         translation_(std::move(translation)),
-        statement_bound_(connection->CommandTimeout()) {
+        deadline_(deadline) {
     Take(first);
     ++connection_->cursors_read_;
   }
@@ -295,7 +297,7 @@ class PostgresCursorRowset final : public Rowset {
   bool Next() override {
     while (!batch_->Next()) {
       if (last_batch_) return false;
-      statement_bound_.Check();
+      deadline_.Check();
       Take(connection_->FetchRows(fetch_));
     }
     return true;
@@ -320,7 +322,7 @@ class PostgresCursorRowset final : public Rowset {
   std::unique_ptr<Rowset> batch_;
   bool last_batch_ = false;
   // The server bounds each FETCH; the statement as a whole is bounded here.
-  StatementDeadline statement_bound_;
+  StatementDeadline deadline_;
 };
 
 std::unique_ptr<Rowset> PostgresConnection::ExecuteStreamed(std::string_view sql) {
@@ -335,12 +337,14 @@ std::unique_ptr<Rowset> PostgresConnection::ExecuteStreamed(std::string_view sql
   std::string fetch = "FETCH FORWARD " + std::to_string(PostgresCursorRowset::kBatchRows) +
                       " FROM " + cursor;
   const bool turn = TakesTurn(*t);
+  const StatementDeadline deadline(CommandTimeout());
   std::vector<Request> statements;
   statements.push_back(Request{"DECLARE " + cursor + " NO SCROLL CURSOR FOR " + t->statements[0]});
   statements.push_back(Request{fetch});
   PGresult* first =
       RunStatements(std::move(statements), turn, t->reads_sysdate, KeepsWork(*t, turn));
-  return std::make_unique<PostgresCursorRowset>(this, std::move(fetch), std::move(t), first);
+  return std::make_unique<PostgresCursorRowset>(this, std::move(fetch), std::move(t), first,
+                                                deadline);
 }
 
 pg_result* PostgresConnection::FetchRows(const std::string& fetch) {
