@@ -32,13 +32,13 @@ struct sqlite3_stmt;
 
 namespace korvalis::db {
 
-// The SQLite memory of the process past which a working statement is stopped: the largest
-// legitimate sort (a report's rows up to its content bound, or a year of visits) takes well
-// under half of it, and with the allocator's overhead on the smallest sorted rows (half as much
-// again) the process stays under 1.5 GB.
-inline constexpr int64_t kEmbeddedMemoryBound = int64_t{640} << 20;
+// The SQLite memory of the process past which a working statement is stopped: a legitimate
+// sort (a report's rows up to its content bound, or a year's 400,000 visits of 300 bytes each)
+// takes under a third of it, and with the allocator's overhead on the smallest sorted or
+// grouped rows (as much again) a runaway leaves the process under 1.1 GB.
+inline constexpr int64_t kEmbeddedMemoryBound = int64_t{512} << 20;
 // Where SQLite refuses to allocate at all: a step that grows past the bound between two checks.
-inline constexpr int64_t kEmbeddedHeapLimit = int64_t{768} << 20;
+inline constexpr int64_t kEmbeddedHeapLimit = int64_t{640} << 20;
 // Past this much SQLite memory the connections' page caches reuse their pages instead of
 // growing, so that caches filled over a day (up to 16 MiB a connection) leave the statements
 // their room under kEmbeddedMemoryBound however many connections the process holds.
