@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/db/connection_pool.h"
 #include "platform/db/script_runner.h"
@@ -73,6 +75,39 @@ TEST_P(CommandTimeoutTest, StatementsThatReadAllTheirInputFirstAreCancelledAtThe
   EXPECT_EQ(Scalar(*c, "SELECT COUNT(*) FROM T_KEPT"), "1");
   c->Rollback();
   EXPECT_EQ(Scalar(*c, "SELECT COUNT(*) FROM R_BIG"), "3000");
+}
+
+// The file undoes the whole transaction of a write it interrupts, and then refuses the rest of
+// the transaction, so that nothing after it commits alone; the server undoes the write alone.
+TEST_P(CommandTimeoutTest, AWriteCancelledInATransactionCommitsNothingBehindItsCaller) {
+  const bool file = GetParam() == Engine::kSqlite;
+  std::unique_ptr<Connection> c = OpenConnection(init_ + ";Command Timeout=1");
+  c->BeginSubordinate(Mode::kWriting);
+  c->Execute("INSERT INTO T_KEPT VALUES (1)");
+  ExpectCancelled(
+      [&] {
+        c->Execute("INSERT INTO T_KEPT SELECT A.ID FROM R_BIG A, R_BIG B, R_BIG C ORDER BY C.NAME");
+      },
+      "a runaway write");
+  if (file) {
+    for (const auto& next : std::vector<std::function<void()>>{
+             [&] { c->Execute("INSERT INTO T_KEPT VALUES (2)"); }, [&] { c->Commit(); }}) {
+      try {
+        next();
+        ADD_FAILURE() << "the undone transaction went on";
+      } catch (const DbError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("ORA-02091: transaction rolled back", 0), 0u);
+      }
+    }
+  } else {
+    c->Execute("INSERT INTO T_KEPT VALUES (2)");
+    c->Commit();
+  }
+  EXPECT_EQ(Scalar(database_.owner(), "SELECT COUNT(*) FROM T_KEPT"), file ? "0" : "2");
+  c->Begin(Mode::kWriting);
+  c->Execute("INSERT INTO T_KEPT VALUES (3)");
+  c->Commit();
+  EXPECT_EQ(Scalar(database_.owner(), "SELECT MAX(ID) FROM T_KEPT"), "3");
 }
 
 TEST_P(CommandTimeoutTest, RowsReadPastTheBoundFail) {

@@ -126,7 +126,8 @@ PooledConnection::~PooledConnection() { Release(); }
 void PooledConnection::Release() {
   if (!connection_) return;
   try {
-    if (connection_->InTransaction()) connection_->Rollback();
+    // Also forgets a transaction that the engine ended under its user.
+    connection_->Rollback();
   } catch (const DbError&) {
     connection_.reset();  // a connection that cannot roll back is not reused
     return;

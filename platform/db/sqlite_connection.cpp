@@ -22,6 +22,12 @@ namespace {
 
 constexpr int kBusyTimeoutMs = 30000;
 
+DbError TransactionUndone() {
+  return DbError(kProviderFailed,
+                 "ORA-02091: transaction rolled back: the database undid the whole transaction "
+                 "when a write of it failed; nothing of it is committed");
+}
+
 // The rows of a prepared statement; hands the statement back to its cache entry at the end.
 // Column names and the buffers of numbers are made when first asked for.
 class SqliteRowset final : public Rowset {
@@ -438,6 +444,10 @@ SqliteConnection::~SqliteConnection() {
   sqlite3_close_v2(db_);
 }
 
+void SqliteConnection::RefuseUndoneTransaction() {
+  if (begun_ && !InTransaction()) throw TransactionUndone();
+}
+
 void SqliteConnection::RunPlain(const char* sql) {
   int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) throw ErrorFromSqlite(db_, rc);
@@ -549,6 +559,7 @@ std::unique_ptr<Rowset> SqliteConnection::RunOnce(sqlite3_stmt* stmt, const Stat
 }
 
 std::unique_ptr<Rowset> SqliteConnection::Execute(std::string_view sql) {
+  RefuseUndoneTransaction();
   // Run uses the shape only until it returns: no statement runs another one on this connection.
   if (const StatementShape* shape = shapes_.ShapeOf(sql)) {
     if (std::unique_ptr<Rowset> rows = Run(shape->text, shape)) return rows;
@@ -651,6 +662,7 @@ std::unique_ptr<Rowset> SqliteConnection::RunCached(StatementCache::Entry* cache
 }
 
 BlobValue SqliteConnection::ReadBlob(std::string_view sql) {
+  RefuseUndoneTransaction();
   // Any query reads: inline views, joins and views included. Only writing needs one table.
   std::shared_ptr<const Translation> t = database_->Translate(sql, db_, nullptr, transaction_translations_.get());
   if (t->kind != sql::StatementKind::kSelect || t->statements.size() != 1) {
@@ -676,6 +688,7 @@ BlobValue SqliteConnection::ReadBlob(std::string_view sql) {
 }
 
 bool SqliteConnection::WriteBlob(std::string_view sql, std::optional<std::string_view> bytes) {
+  RefuseUndoneTransaction();
   BecomeWriterBeforeWrite();
   Catalog::DescribingThrough describing(db_);
   BlobStatement b = TranslateBlobSelect(sql, *database_->CurrentCatalog(db_, transaction_translations_.get()));
@@ -714,6 +727,7 @@ void SqliteConnection::Begin(TransactionMode mode) {
   mode_ = mode;
   transaction_translations_.reset();
   subordinate_ = false;
+  begun_ = true;
 }
 
 void SqliteConnection::BeginSubordinate(TransactionMode mode) {
@@ -722,6 +736,11 @@ void SqliteConnection::BeginSubordinate(TransactionMode mode) {
 }
 
 void SqliteConnection::Commit() {
+  if (begun_ && !InTransaction()) {
+    Rollback();
+    throw TransactionUndone();
+  }
+  begun_ = false;
   if (!InTransaction()) return;
   RunKept(kCommit, "COMMIT");
   // Other connections may have described tables while this transaction's schema was not
@@ -732,7 +751,16 @@ void SqliteConnection::Commit() {
 }
 
 void SqliteConnection::Rollback() {
-  if (!InTransaction()) return;
+  begun_ = false;
+  if (!InTransaction()) {
+    // A transaction the engine ended keeps no translations of its own.
+    subordinate_ = false;
+    if (transaction_translations_) {
+      database_->SchemaChanged();
+      transaction_translations_.reset();
+    }
+    return;
+  }
   statements_.ResetFree();
   int rc = sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   subordinate_ = false;

@@ -82,6 +82,12 @@ class SqliteConnection final : public Connection {
   // the reading transaction as it stands.
   void BecomeWriterBeforeWrite();
   void RunPlain(const char* sql);
+  // Throws ORA-02091 while the transaction begun by Begin is one the engine rolled back under
+  // its caller: SQLite undoes the whole transaction when it interrupts a write (Command
+  // Timeout, the memory bound) or runs out of memory. Its caller's later statements would
+  // otherwise commit one by one, and its commit answer success for undone work; only Rollback,
+  // or a Commit that fails, ends it.
+  void RefuseUndoneTransaction();
   // The statements that begin and commit every call's transaction, prepared once.
   enum TransactionStatement { kBeginReading, kBeginWriting, kCommit, kTransactionStatements };
   void RunKept(TransactionStatement which, const char* sql);
@@ -99,6 +105,8 @@ class SqliteConnection final : public Connection {
   std::unique_ptr<TranslationCache> transaction_translations_;
   // The open transaction was begun by BeginSubordinate.
   bool subordinate_ = false;
+  // Begin ran, and neither Commit nor Rollback since.
+  bool begun_ = false;
   sqlite3_stmt* transaction_statements_[kTransactionStatements] = {};
   ShapeMemo shapes_;
   // Prepared statements of the texts run more than once.
