@@ -3,7 +3,8 @@
 // cache and memory mapping, double-quoted names never read as strings, and the functions of
 // oracle_functions.h. A statement text met again keeps its prepared statement; COMMIT and
 // ROLLBACK written as statements end the work so far and go on in a new transaction, except in
-// a subordinate transaction, which refuses them.
+// a subordinate transaction, which refuses them. Every statement runs within its Command
+// Timeout and the process's memory bound for SQLite (sqlite_statement_bounds.h).
 //
 // Thread-safety: one thread at a time (see provider.h).
 #pragma once
