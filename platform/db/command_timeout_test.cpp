@@ -162,10 +162,12 @@ TEST_P(CommandTimeoutTest, TheWritersTurnIsHeldByWritingTransactionsAndReadingOn
   EXPECT_FALSE(c->HoldsWritersTurn());
 }
 
+// The memory bound is the file's: the server's memory is its own.
+using FileMemoryBoundTest = CommandTimeoutTest;
+
 // Without a time bound, a runaway sort on the file is stopped by the memory bound, the process
 // staying under 1.5 GB.
-TEST_P(CommandTimeoutTest, ARunawayWithoutTimeBoundIsStoppedForMemoryOnTheFile) {
-  if (GetParam() != Engine::kSqlite) GTEST_SKIP() << "the server's memory is its own";
+TEST_P(FileMemoryBoundTest, ARunawayWithoutTimeBoundIsStoppedForMemory) {
   std::unique_ptr<Connection> c = OpenConnection(init_ + ";Command Timeout=0");
   try {
     testing::Query(*c,
@@ -182,6 +184,8 @@ TEST_P(CommandTimeoutTest, ARunawayWithoutTimeBoundIsStoppedForMemoryOnTheFile) 
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, CommandTimeoutTest, testing::kBothEngines, testing::EngineName);
+INSTANTIATE_TEST_SUITE_P(File, FileMemoryBoundTest, ::testing::Values(Engine::kSqlite),
+                         testing::EngineName);
 
 }  // namespace
 }  // namespace korvalis::db
