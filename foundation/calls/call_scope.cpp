@@ -51,6 +51,12 @@ korvalis::db::Connection& CCallScope::Adopt(const std::string& init_string,
   return *owner->databases_.back().connection;
 }
 
+std::vector<korvalis::db::Connection*> CCallScope::Connections() {
+  std::vector<korvalis::db::Connection*> connections;
+  for (Database& database : root()->databases_) connections.push_back(database.connection.get());
+  return connections;
+}
+
 void CCallScope::Commit() {
   if (finished_) return;
   finished_ = true;

@@ -54,6 +54,8 @@ class CCallScope {
   // dropped).
   korvalis::db::Connection& Adopt(const std::string& init_string,
                                   korvalis::db::PooledConnection connection);
+  // The connections of the call (of its outermost scope), in the order it opened them.
+  std::vector<korvalis::db::Connection*> Connections();
 
  private:
   struct Database {

@@ -1,7 +1,23 @@
 #include "foundation/calls/work_bounds.h"
 
+#include "foundation/calls/call_scope.h"
+
 namespace korvalis {
 
-std::chrono::seconds TransformationTimeLimit() { return kDefaultCommandSeconds; }
+std::chrono::seconds TransformationTimeLimit() {
+  CCallScope* call = CCallScope::Current();
+  if (call == nullptr) return kDefaultCommandSeconds;
+  const std::vector<db::Connection*> connections = call->Connections();
+  if (connections.empty()) return kDefaultCommandSeconds;
+  std::chrono::seconds limit{0};  // zero: no bound found yet
+  for (const db::Connection* connection : connections) {
+    std::chrono::seconds bound = connection->CommandTimeout();
+    if (connection->HoldsWritersTurn() && (bound.count() == 0 || bound > kWritersWaitSeconds)) {
+      bound = kWritersWaitSeconds;
+    }
+    if (bound.count() > 0 && (limit.count() == 0 || bound < limit)) limit = bound;
+  }
+  return limit;
+}
 
 }  // namespace korvalis

@@ -10,15 +10,20 @@
 
 #include <chrono>
 
+#include "platform/db/provider.h"
+
 namespace korvalis {
 
 // Long enough for a hospital's monthly statistics over its data, short enough that a
-// statement or style sheet that runs away is ended within minutes.
-inline constexpr std::chrono::seconds kDefaultCommandSeconds{300};
+// statement or style sheet that runs away is ended within minutes: the providers' default.
+inline constexpr std::chrono::seconds kDefaultCommandSeconds = db::kDefaultCommandTimeout;
 // How long a writer waits for the writers' turn before it fails.
 inline constexpr std::chrono::seconds kWritersWaitSeconds{30};
 
-// How long a transformation made now, on the calling thread, may run; zero: no bound.
+// How long a transformation made now, on the calling thread, may run; zero: no bound. Outside
+// any call, or before the call opened a database: kDefaultCommandSeconds. In a call: the
+// tightest Command Timeout of its databases, at most kWritersWaitSeconds for a database whose
+// writers' turn the call holds (a writing call, or a reading call that wrote).
 std::chrono::seconds TransformationTimeLimit();
 
 }  // namespace korvalis

@@ -458,6 +458,31 @@ TEST_P(StatementTest, AWriteAfterReadsReadsWhatOtherWritersCommittedMeanwhile) {
   EXPECT_TRUE(events_.Records().empty());
 }
 
+// A statement of a call that runs past Command Timeout is cancelled; the event log names the
+// bound and the statement, and the call's work so far is undone with the call.
+TEST_P(StatementTest, AStatementPastCommandTimeoutFailsItsCallAndIsLoggedWithItsText) {
+  ScratchDatabase& database = Database(GetParam());
+  const std::u16string runaway =
+      u"SELECT A.N, B.N FROM T_DIVISOR A, T_DIVISOR B, T_DIVISOR C ORDER BY C.N";
+  {
+    CCallScope call(CCallScope::Mode::kWriting);
+    CCommDataSource source(Database(GetParam()).connection_string() + u";Command Timeout=1",
+                           u"oracle");
+    source.Execute(u"INSERT INTO T_SERIAL (SERIAL, WHO) VALUES (100, 'timeout')");
+    std::vector<std::u16string> values;
+    ExpectDatabaseError([&] { source.Query(runaway, 2, values); });
+  }
+  EXPECT_EQ(database.Scalar("SELECT COUNT(*) FROM T_SERIAL WHERE WHO = 'timeout'"), "0");
+  const auto records = events_.Records();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_NE(records[0].text.find(u"ORA-01013: user requested cancel of current operation: the "
+                                 u"statement ran longer than its Command Timeout of 1 seconds"),
+            std::u16string::npos)
+      << korvalis::ToUtf8(records[0].text);
+  EXPECT_NE(records[0].text.find(u"\n错误语句:" + runaway), std::u16string::npos);
+  EXPECT_EQ(records[0].raw, CodeBytes(korvalis::db::kBusy));
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, StatementTest, korvalis::db::testing::kBothEngines,
                          korvalis::db::testing::EngineName);
 

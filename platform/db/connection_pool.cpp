@@ -64,6 +64,12 @@ std::shared_ptr<PostgresDatabase> PostgresDatabaseFor(std::string_view init_stri
   return database;
 }
 
+// The file's connections of one initialisation string share its Command Timeout; connections
+// to the same file through other strings keep their own.
+std::chrono::seconds CommandTimeoutOf(const ConnectionString& cs) {
+  return cs.Seconds("Command Timeout", kDefaultCommandTimeout);
+}
+
 enum class ProviderKind { kSqlite, kPostgres };
 
 ProviderKind ProviderOf(const ConnectionString& cs) {
@@ -85,8 +91,9 @@ ConnectionOpener OpenerFor(std::string_view init_string) {
     };
   }
   std::shared_ptr<EmbeddedDatabase> database = EmbeddedDatabaseFor(cs);
-  return [database]() -> std::unique_ptr<Connection> {
-    return std::make_unique<SqliteConnection>(database);
+  const std::chrono::seconds command_timeout = CommandTimeoutOf(cs);
+  return [database, command_timeout]() -> std::unique_ptr<Connection> {
+    return std::make_unique<SqliteConnection>(database, command_timeout);
   };
 }
 
@@ -119,7 +126,8 @@ PooledConnection::~PooledConnection() { Release(); }
 void PooledConnection::Release() {
   if (!connection_) return;
   try {
-    if (connection_->InTransaction()) connection_->Rollback();
+    // Also forgets a transaction that the engine ended under its user.
+    connection_->Rollback();
   } catch (const DbError&) {
     connection_.reset();  // a connection that cannot roll back is not reused
     return;
@@ -211,7 +219,8 @@ std::unique_ptr<Connection> CreateDatabase(std::string_view init_string) {
                   "a PostgreSQL database is created on its server; open it with OpenConnection");
   }
   std::shared_ptr<EmbeddedDatabase> database = EmbeddedDatabaseFor(cs);
-  if (database->in_memory()) return std::make_unique<SqliteConnection>(database);
+  const std::chrono::seconds command_timeout = CommandTimeoutOf(cs);
+  if (database->in_memory()) return std::make_unique<SqliteConnection>(database, command_timeout);
   const std::string& path = database->path();
   // Creating the file exclusively is what refuses to overwrite: an existing database, or one
   // made by someone else meanwhile, is never opened for building.
@@ -229,7 +238,7 @@ std::unique_ptr<Connection> CreateDatabase(std::string_view init_string) {
       throw DbError(kCannotConnect,
                     "cannot restrict " + path + " to its owner: " + std::strerror(error));
     }
-    return std::make_unique<SqliteConnection>(database);
+    return std::make_unique<SqliteConnection>(database, command_timeout);
   } catch (...) {
     std::error_code ignored;
     std::filesystem::remove(path, ignored);

@@ -1,5 +1,8 @@
 #include "platform/db/connection_string.h"
 
+#include <charconv>
+#include <system_error>
+
 #include "platform/db/sql_error.h"
 #include "platform/text/ascii.h"
 
@@ -50,6 +53,21 @@ std::optional<std::string> ConnectionString::Get(std::string_view key) const {
   auto it = items_.find(AsciiLower(key));
   if (it == items_.end()) return std::nullopt;
   return it->second;
+}
+
+std::chrono::seconds ConnectionString::Seconds(std::string_view key,
+                                               std::chrono::seconds fallback) const {
+  const std::optional<std::string> text = Get(key);
+  if (!text || text->empty()) return fallback;
+  int seconds = -1;
+  const char* end = text->data() + text->size();
+  const auto [stop, error] = std::from_chars(text->data(), end, seconds);
+  if (error != std::errc() || stop != end || seconds < 0 || seconds > kLongestSeconds) {
+    throw DbError(kCannotConnect, std::string(key) + " '" + *text +
+                                      "' is not a number of seconds from 0 to " +
+                                      std::to_string(kLongestSeconds));
+  }
+  return std::chrono::seconds(seconds);
 }
 
 }  // namespace korvalis::db

@@ -4,6 +4,7 @@
 // Thread-safety: immutable after parsing.
 #pragma once
 
+#include <chrono>
 #include <map>
 #include <optional>
 #include <string>
@@ -18,6 +19,12 @@ class ConnectionString {
 
   // The value of `key` (any case), if present.
   std::optional<std::string> Get(std::string_view key) const;
+
+  // The item `key` as a whole number of seconds from 0 to kLongestSeconds; `fallback` when it
+  // is absent or empty. Throws DbError (kCannotConnect) naming the item and what it holds.
+  std::chrono::seconds Seconds(std::string_view key, std::chrono::seconds fallback) const;
+  // The server's time settings hold milliseconds in a 32-bit integer.
+  static constexpr int kLongestSeconds = 2147483;
 
  private:
   std::map<std::string, std::string> items_;  // keys in lower case

@@ -13,6 +13,7 @@
 #include "platform/db/ora_date.h"
 #include "platform/db/postgres_error.h"
 #include "platform/db/sql_translator.h"
+#include "platform/db/statement_deadline.h"
 
 namespace korvalis::db {
 namespace {
@@ -478,7 +479,9 @@ pg_result* PostgresConnection::ReceiveStreamedRow() {
   if (status == PGRES_SINGLE_TUPLE) return row;
   streamed_ = nullptr;
   std::optional<DbError> failure;
-  if (status != PGRES_TUPLES_OK) failure = PostgresError(row, conn_);
+  if (status != PGRES_TUPLES_OK) {
+    failure = StatementError(row, conn_, database_->command_timeout());
+  }
   PQclear(row);
   DrainStreamedRoundTrip(/*query_ended=*/row == nullptr);
   EndStreamedQuery(/*undo=*/failure.has_value());
@@ -791,7 +794,9 @@ pg_result* PostgresConnection::RunPipeline(std::vector<Request>& requests, size_
         }
       }
       const ExecStatusType status = first ? PQresultStatus(first) : PGRES_FATAL_ERROR;
-      if (status == PGRES_FATAL_ERROR && !failure) failure = PostgresError(first, conn_);
+      if (status == PGRES_FATAL_ERROR && !failure) {
+        failure = StatementError(first, conn_, database_->command_timeout());
+      }
       if (i == wanted && a == answers - 1 &&
           (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK)) {
         kept = first;
@@ -939,5 +944,11 @@ void PostgresConnection::Rollback() {
 }
 
 bool PostgresConnection::InTransaction() const { return open_ || !pending_begin_.empty(); }
+
+std::chrono::seconds PostgresConnection::CommandTimeout() const {
+  return database_->command_timeout();
+}
+
+bool PostgresConnection::HoldsWritersTurn() const { return turn_held_; }
 
 }  // namespace korvalis::db

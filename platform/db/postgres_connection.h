@@ -5,7 +5,9 @@
 // locks; before that a failure undoes the whole transaction, which starts again with the next
 // statement), the writers' turn below, and the database clock's time for SYSDATE (once per
 // transaction and second). A translated text met again, or a query's shape, keeps a prepared
-// statement of the connection; the values of a shape are bound as parameters.
+// statement of the connection; the values of a shape are bound as parameters. The server
+// cancels a statement that runs past Command Timeout (its statement_timeout); a query read
+// through a cursor is also refused its next batch once its deadline has passed.
 //
 // A reading transaction that holds no work or locks is committed without waiting for the
 // server's answer: it has nothing to lose, and the answer is read before the connection is
@@ -73,6 +75,8 @@ class PostgresConnection final : public Connection {
   void Rollback() override;
   bool InTransaction() const override;
   bool Alive() override;
+  std::chrono::seconds CommandTimeout() const override;
+  bool HoldsWritersTurn() const override;
 
   // One request of a pipeline: a statement with its parameters (text, or binary where
   // `binary` says so), run as a prepared statement when `prepared` names one.

@@ -4,11 +4,11 @@
 
 #include <charconv>
 #include <optional>
-#include <system_error>
 #include <unordered_map>
 
 #include "platform/db/postgres_error.h"
 #include "platform/db/postgres_runtime.h"
+#include "platform/db/provider.h"
 #include "platform/text/ascii.h"
 
 namespace korvalis::db {
@@ -34,24 +34,11 @@ struct Result {
 // A writer idle this long inside its transaction is taken for stopped: longer than any pause
 // inside a call (an HTTP or SOAP answer is cut at 30 s), short enough that the writers kept
 // waiting (30 s each, the lock timeout) go on within about two minutes.
-constexpr int kDefaultIdleTransactionSeconds = 60;
-// The server's setting holds milliseconds in a 32-bit integer.
-constexpr int kLongestIdleTransactionSeconds = 2147483;
+constexpr std::chrono::seconds kDefaultIdleTransactionSeconds{60};
 
-// Idle Transaction Timeout in milliseconds, as the server's setting reads it.
-std::string IdleTransactionTimeoutMs(const ConnectionString& init) {
-  const std::optional<std::string> text = init.Get("Idle Transaction Timeout");
-  if (!text || text->empty()) return std::to_string(kDefaultIdleTransactionSeconds * 1000);
-  int seconds = -1;
-  const char* end = text->data() + text->size();
-  const auto [stop, error] = std::from_chars(text->data(), end, seconds);
-  if (error != std::errc() || stop != end || seconds < 0 ||
-      seconds > kLongestIdleTransactionSeconds) {
-    throw DbError(kCannotConnect, "Idle Transaction Timeout '" + *text +
-                                      "' is not a number of seconds from 0 to " +
-                                      std::to_string(kLongestIdleTransactionSeconds));
-  }
-  return std::to_string(static_cast<long long>(seconds) * 1000);
+// A duration in milliseconds, as the server's settings read it.
+std::string Milliseconds(std::chrono::seconds seconds) {
+  return std::to_string(static_cast<long long>(seconds.count()) * 1000);
 }
 
 // The server's notices (a name shortened, an object that exists already) are no failures.
@@ -73,7 +60,9 @@ void RunPostgresScript(pg_conn* connection, const char* sql) {
 }
 
 PostgresDatabase::PostgresDatabase(const ConnectionString& init)
-    : idle_transaction_timeout_ms_(IdleTransactionTimeoutMs(init)) {
+    : idle_transaction_timeout_ms_(
+          Milliseconds(init.Seconds("Idle Transaction Timeout", kDefaultIdleTransactionSeconds))),
+      command_timeout_(init.Seconds("Command Timeout", kDefaultCommandTimeout)) {
   // A service name, URI or connection string in Data Source comes first, so that the items
   // named on their own add to it.
   if (std::optional<std::string> source = init.Get("Data Source"); source && !source->empty()) {
@@ -107,10 +96,13 @@ PostgresDatabase::PostgresDatabase(const ConnectionString& init)
   // Dates are written "YYYY-MM-DD HH:MM:SS"; a writer waits for a table at most as long as
   // the embedded engine waits for its lock. A statement prepared by its shape is planned as
   // the server chooses: for its first runs' values, then once for any values where that plan
-  // is estimated as cheap as theirs.
+  // is estimated as cheap as theirs. Every statement is cancelled by the server once it has
+  // run Command Timeout.
   parameters_.emplace_back("options",
                            "-c DateStyle=ISO,YMD -c IntervalStyle=postgres -c lock_timeout=30s "
-                           "-c standard_conforming_strings=on -c plan_cache_mode=auto");
+                           "-c standard_conforming_strings=on -c plan_cache_mode=auto "
+                           "-c statement_timeout=" +
+                               Milliseconds(command_timeout_));
 }
 
 pg_conn* PostgresDatabase::Connect() {
@@ -152,7 +144,10 @@ void PostgresDatabase::EnsureRuntime(pg_conn* connection) {
         &version);
   const std::string expected = " SELECT " + std::to_string(kPostgresRuntimeVersion) + " ";
   if (PQntuples(version.result) != 1 || version.Text(0, 0) != expected) {
-    RunPostgresScript(connection, "BEGIN; SELECT pg_advisory_xact_lock(48480001)");
+    // Installing is no statement of a call: Command Timeout does not bound it.
+    RunPostgresScript(connection,
+                      "BEGIN; SET LOCAL statement_timeout = 0; "
+                      "SELECT pg_advisory_xact_lock(48480001)");
     try {
       RunPostgresScript(connection, PostgresRuntimeSql());
       RunPostgresScript(connection, "COMMIT");

@@ -8,11 +8,13 @@
 // Data Source; Connect Timeout (seconds, default 10) bounds the wait for a server that does
 // not answer; Idle Transaction Timeout (seconds, default 60; 0: no bound) bounds how long a
 // transaction holding the writers' turn may stay idle before the server ends its session and
-// undoes its work.
+// undoes its work; Command Timeout (seconds, default kDefaultCommandTimeout; 0: no bound) how
+// long one statement may run before the server cancels it.
 //
 // Thread-safety: thread-safe.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -41,6 +43,8 @@ class PostgresDatabase {
   // How long a transaction holding the writers' turn may stay idle, in milliseconds, as the
   // server's setting reads it ("0": no bound).
   const std::string& idle_transaction_timeout_ms() const { return idle_transaction_timeout_ms_; }
+  // How long one statement may run; zero: no bound.
+  std::chrono::seconds command_timeout() const { return command_timeout_; }
 
   uint64_t generation() const { return translations_.generation(); }
   void SchemaChanged() { translations_.SchemaChanged(); }
@@ -59,6 +63,7 @@ class PostgresDatabase {
 
   std::vector<std::pair<std::string, std::string>> parameters_;  // libpq keyword, value
   std::string idle_transaction_timeout_ms_;
+  std::chrono::seconds command_timeout_;
   TranslationCache translations_{Engine::kPostgres};
   std::mutex runtime_mutex_;
   bool runtime_checked_ = false;

@@ -132,4 +132,17 @@ DbError PostgresError(const pg_result* result, const pg_conn* connection) {
   return PostgresError(sqlstate, primary ? primary : "");
 }
 
+DbError StatementError(const pg_result* result, const pg_conn* connection,
+                       std::chrono::seconds command_timeout) {
+  const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+  const char* primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+  // The server's words: "canceling statement due to statement timeout".
+  if (state != nullptr && std::string_view(state) == "57014" && primary != nullptr &&
+      std::string_view(primary).find("statement timeout") != std::string_view::npos) {
+    DbError e = CommandTimedOut(command_timeout);
+    return DbError(e.code(), std::string(e.what()) + " [SQLSTATE 57014]");
+  }
+  return PostgresError(result, connection);
+}
+
 }  // namespace korvalis::db

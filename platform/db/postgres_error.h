@@ -5,6 +5,7 @@
 // Thread-safety: pure functions.
 #pragma once
 
+#include <chrono>
 #include <string_view>
 
 #include "platform/db/sql_error.h"
@@ -20,5 +21,10 @@ DbError PostgresError(std::string_view sqlstate, std::string_view message);
 
 // The error of a failed result, or of the connection when there is no result.
 DbError PostgresError(const pg_result* result, const pg_conn* connection);
+
+// The error of a statement's failed result: as above, except that a statement the server
+// cancelled for running past its statement timeout fails as CommandTimedOut(command_timeout).
+DbError StatementError(const pg_result* result, const pg_conn* connection,
+                       std::chrono::seconds command_timeout);
 
 }  // namespace korvalis::db

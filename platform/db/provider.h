@@ -7,6 +7,7 @@
 // are pooled per initialisation string (connection_pool.h); the pool is thread-safe.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,6 +16,11 @@
 #include "platform/db/sql_error.h"
 
 namespace korvalis::db {
+
+// How long one statement may run when the initialisation string's Command Timeout does not
+// say: long enough for a hospital's monthly statistics over its data, short enough that a
+// statement that runs away is ended within minutes.
+inline constexpr std::chrono::seconds kDefaultCommandTimeout{300};
 
 // The rows of one statement, read forward.
 class Rowset {
@@ -92,6 +98,14 @@ class Connection {
   virtual void Commit() = 0;
   virtual void Rollback() = 0;
   virtual bool InTransaction() const = 0;
+
+  // How long one statement may run, from its start until its rows end or it is closed (the
+  // initialisation string's Command Timeout); zero: no bound. A statement that runs longer is
+  // cancelled in the engine and fails with ORA-01013 naming the bound.
+  virtual std::chrono::seconds CommandTimeout() const = 0;
+  // Whether the open transaction holds the database's writers' turn: it wrote, or began as a
+  // writing transaction. Other writers wait for it meanwhile.
+  virtual bool HoldsWritersTurn() const = 0;
 
   // False when the connection is known to be lost (a server connection the server closed
   // while it was idle); a pool hands out no such connection.

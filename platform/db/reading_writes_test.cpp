@@ -3,10 +3,8 @@
 // server: the first write waits for the writers ahead of it and reads the world they left, the
 // reads before it keep their one snapshot, and a failing write is undone alone.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
 #include <functional>
 #include <future>
 #include <string>
@@ -32,16 +30,6 @@ constexpr char kNextSerial[] =
 class ReadingWritesTest : public ::testing::TestWithParam<Engine> {
  protected:
   void SetUp() override {
-    if (GetParam() == Engine::kSqlite) {
-      file_ = (std::filesystem::temp_directory_path() /
-               ("korvalis_reading_writes_" + std::to_string(::getpid()) + ".db"))
-                  .string();
-      RemoveFile();
-      init_ = "Provider=SQLite;Data Source=" + file_;
-      first_ = CreateDatabase(init_);
-    } else {
-      first_ = testing::OpenEmptyDatabase(Engine::kPostgres, &init_);
-    }
     RunScript(*first_,
               "CREATE TABLE T_COUNTER (NAME VARCHAR2(20) PRIMARY KEY, VALUE VARCHAR2(400), "
               "BODY BLOB);\n"
@@ -50,13 +38,6 @@ class ReadingWritesTest : public ::testing::TestWithParam<Engine> {
               "CREATE TABLE T_UNIQUE (ID NUMBER(10) PRIMARY KEY);\n"
               "CREATE TABLE T_LOCKED (NAME VARCHAR2(20) PRIMARY KEY, VAL NUMBER(10));\n"
               "INSERT INTO T_LOCKED VALUES ('k3', 0);\n");
-  }
-  void TearDown() override {
-    first_.reset();
-    if (!file_.empty()) RemoveFile();
-  }
-  void RemoveFile() {
-    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(file_ + suffix);
   }
 
   // The counter's length and how many serials are given and distinct, as "length:rows:distinct".
@@ -76,9 +57,9 @@ class ReadingWritesTest : public ::testing::TestWithParam<Engine> {
     }
   }
 
-  std::string file_;
-  std::string init_;
-  std::unique_ptr<Connection> first_;
+  testing::SharedEmptyDatabase database_{GetParam(), "reading_writes"};
+  const std::string& init_ = database_.init_string();
+  Connection* first_ = &database_.owner();
 };
 
 TEST_P(ReadingWritesTest, TheFirstWriteAfterReadsReadsWhatOtherWritersCommittedSince) {

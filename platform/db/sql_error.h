@@ -4,6 +4,7 @@
 // Thread-safety: immutable after construction.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -81,6 +82,13 @@ inline std::string QuotedValue(std::string_view value) {
   return "'" + std::string(value.substr(0, cut)) + "...'";
 }
 
+// A statement cancelled because it ran longer than Command Timeout (`bound`).
+inline DbError CommandTimedOut(std::chrono::seconds bound) {
+  return DbError(kBusy,
+                 "ORA-01013: user requested cancel of current operation: the statement ran "
+                 "longer than its Command Timeout of " +
+                     std::to_string(bound.count()) + " seconds");
+}
 // A text read as a number that is none, named so that a person can tell which of many values
 // is wrong.
 inline std::string InvalidNumberMessage(std::string_view text) {

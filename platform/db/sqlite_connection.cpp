@@ -22,16 +22,26 @@ namespace {
 
 constexpr int kBusyTimeoutMs = 30000;
 
+DbError TransactionUndone() {
+  return DbError(kProviderFailed,
+                 "ORA-02091: transaction rolled back: the database undid the whole transaction "
+                 "when a write of it failed; nothing of it is committed");
+}
+
 // The rows of a prepared statement; hands the statement back to its cache entry at the end.
 // Column names and the buffers of numbers are made when first asked for.
 class SqliteRowset final : public Rowset {
  public:
   // `literals`: the statement runs a query's shape, whose column names get these values
   // back; they must outlive the rowset. Null: the names are the statement's own.
+  // `bounds` steps the statement within `deadline`, the one it started with.
   SqliteRowset(sqlite3* db, sqlite3_stmt* stmt, StatementCache::Entry* lease, bool has_row,
-               const std::vector<std::string>* literals)
+               const std::vector<std::string>* literals, SqliteStatementBounds* bounds,
+               const StatementDeadline& deadline)
       : db_(db),
         stmt_(stmt),
+        bounds_(bounds),
+        deadline_(deadline),
         lease_(lease),
         pending_row_(has_row),
         done_(!has_row),
@@ -63,7 +73,7 @@ class SqliteRowset final : public Rowset {
       pending_row_ = false;
       return true;
     }
-    int rc = sqlite3_step(stmt_);
+    int rc = bounds_->Step(stmt_, deadline_);
     if (rc == SQLITE_ROW) return true;
     done_ = true;
     if (rc == SQLITE_DONE) return false;
@@ -143,6 +153,8 @@ class SqliteRowset final : public Rowset {
 
   sqlite3* db_;
   sqlite3_stmt* stmt_;
+  SqliteStatementBounds* bounds_;
+  StatementDeadline deadline_;
   StatementCache::Entry* lease_;
   bool pending_row_;
   bool done_;
@@ -261,6 +273,9 @@ std::string ConstraintMessage(sqlite3* db, int extended, const std::string& mess
 }  // namespace
 
 DbError ErrorFromSqlite(sqlite3* db, int rc, sqlite3_stmt* stmt) {
+  if ((rc & 0xFF) == SQLITE_INTERRUPT) {
+    if (std::optional<DbError> bound = SqliteStatementBounds::TakeInterruption(db)) return *bound;
+  }
   const int extended = sqlite3_extended_errcode(db);
   std::string message = sqlite3_errmsg(db);
   int32_t code = kErrorsInCommand;
@@ -280,9 +295,7 @@ DbError ErrorFromSqlite(sqlite3* db, int rc, sqlite3_stmt* stmt) {
       text = "ORA-16000: database open for read-only access (" + message + ")";
       break;
     case SQLITE_NOMEM:
-      code = kProviderFailed;
-      text = "out of memory";
-      break;
+      return OutOfStatementMemory(kEmbeddedHeapLimit);
     case SQLITE_CANTOPEN:
     case SQLITE_NOTADB:
     case SQLITE_CORRUPT:
@@ -361,8 +374,9 @@ std::string SqliteConnection::OpenName() {
   return UriFileName(path) + (shared_index ? "?mode=ro" : "?mode=ro&immutable=1");
 }
 
-SqliteConnection::SqliteConnection(std::shared_ptr<EmbeddedDatabase> database)
-    : database_(std::move(database)) {
+SqliteConnection::SqliteConnection(std::shared_ptr<EmbeddedDatabase> database,
+                                   std::chrono::seconds command_timeout)
+    : database_(std::move(database)), command_timeout_(command_timeout) {
   const std::string name = OpenName();
   const int flags = (read_only_ ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
                     SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI |
@@ -379,6 +393,7 @@ SqliteConnection::SqliteConnection(std::shared_ptr<EmbeddedDatabase> database)
   if (sqlite3_db_readonly(db_, "main") == 1) read_only_ = true;
   sqlite3_extended_result_codes(db_, 1);
   sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+  bounds_ = std::make_unique<SqliteStatementBounds>(db_, command_timeout_);
   // Double-quoted names are names, never string literals.
   sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
   sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
@@ -388,6 +403,7 @@ SqliteConnection::SqliteConnection(std::shared_ptr<EmbeddedDatabase> database)
     if (rc != SQLITE_OK) throw ErrorFromSqlite(db_, rc);
     Configure();
   } catch (const DbError& e) {
+    bounds_.reset();
     sqlite3_close(db_);
     db_ = nullptr;
     throw DbError(kCannotConnect, e.what());
@@ -424,7 +440,12 @@ SqliteConnection::~SqliteConnection() {
   statements_.Clear();
   for (sqlite3_stmt* stmt : transaction_statements_) sqlite3_finalize(stmt);
   if (db_ && !sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  bounds_.reset();
   sqlite3_close_v2(db_);
+}
+
+void SqliteConnection::RefuseUndoneTransaction() {
+  if (begun_ && !InTransaction()) throw TransactionUndone();
 }
 
 void SqliteConnection::RunPlain(const char* sql) {
@@ -472,11 +493,12 @@ void SqliteConnection::RunScript(const Translation& t) {
   if (!own && Writes(t)) BecomeWriterBeforeWrite();
   RunPlain(own ? "BEGIN IMMEDIATE" : "SAVEPOINT korvalis_statement");
   try {
+    const StatementDeadline deadline = bounds_->Start();
     for (const std::string& s : t.statements) {
       StatementGuard guard;
       int rc = sqlite3_prepare_v2(db_, s.c_str(), static_cast<int>(s.size()), &guard.stmt, nullptr);
       if (rc != SQLITE_OK) Fail(rc);
-      while ((rc = sqlite3_step(guard.stmt)) == SQLITE_ROW) {
+      while ((rc = bounds_->Step(guard.stmt, deadline)) == SQLITE_ROW) {
       }
       if (rc != SQLITE_DONE) Fail(rc);
     }
@@ -551,7 +573,8 @@ std::unique_ptr<Rowset> SqliteConnection::RunOnce(sqlite3_stmt* stmt, const Stat
       throw;
     }
   }
-  int rc = sqlite3_step(stmt);
+  const StatementDeadline deadline = bounds_->Start();
+  int rc = bounds_->Step(stmt, deadline);
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
     DbError e = ErrorFromSqlite(db_, rc, stmt);
     sqlite3_finalize(stmt);
@@ -561,12 +584,14 @@ std::unique_ptr<Rowset> SqliteConnection::RunOnce(sqlite3_stmt* stmt, const Stat
     sqlite3_finalize(stmt);
     return std::make_unique<EmptyRowset>(counts_changes ? sqlite3_changes64(db_) : -1);
   }
-  auto rows = std::make_unique<SqliteRowset>(db_, stmt, nullptr, rc == SQLITE_ROW, nullptr);
+  auto rows = std::make_unique<SqliteRowset>(db_, stmt, nullptr, rc == SQLITE_ROW, nullptr,
+                                             bounds_.get(), deadline);
   if (shape != nullptr) rows->KeepLiterals(shape->literals);
   return rows;
 }
 
 std::unique_ptr<Rowset> SqliteConnection::Execute(std::string_view sql) {
+  RefuseUndoneTransaction();
   // Run uses the shape only until it returns: no statement runs another one on this connection.
   if (const StatementShape* shape = shapes_.ShapeOf(sql)) {
     if (std::unique_ptr<Rowset> rows = Run(shape->text, shape)) return rows;
@@ -654,7 +679,8 @@ std::unique_ptr<Rowset> SqliteConnection::RunCached(StatementCache::Entry* cache
   }
   if (!sqlite3_stmt_readonly(stmt)) BecomeWriterBeforeWrite();
   if (cached->row_lock) LockForQuery(*cached->row_lock);
-  int rc = sqlite3_step(stmt);
+  const StatementDeadline deadline = bounds_->Start();
+  int rc = bounds_->Step(stmt, deadline);
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
     DbError e = ErrorFromSqlite(db_, rc, stmt);
     sqlite3_reset(stmt);
@@ -666,10 +692,12 @@ std::unique_ptr<Rowset> SqliteConnection::RunCached(StatementCache::Entry* cache
   }
   StatementCache::Lease(cached);
   return std::make_unique<SqliteRowset>(db_, stmt, cached, rc == SQLITE_ROW,
-                                        shape != nullptr ? &cached->literals : nullptr);
+                                        shape != nullptr ? &cached->literals : nullptr,
+                                        bounds_.get(), deadline);
 }
 
 BlobValue SqliteConnection::ReadBlob(std::string_view sql) {
+  RefuseUndoneTransaction();
   // Any query reads: inline views, joins and views included. Only writing needs one table.
   std::shared_ptr<const Translation> t = database_->Translate(sql, db_, nullptr, transaction_translations_.get());
   if (t->kind != sql::StatementKind::kSelect || t->statements.size() != 1) {
@@ -680,7 +708,7 @@ BlobValue SqliteConnection::ReadBlob(std::string_view sql) {
   StatementGuard guard;
   int rc = sqlite3_prepare_v2(db_, t->statements[0].c_str(), -1, &guard.stmt, nullptr);
   if (rc != SQLITE_OK) Fail(rc);
-  rc = sqlite3_step(guard.stmt);
+  rc = bounds_->Step(guard.stmt, bounds_->Start());
   BlobValue value;
   if (rc == SQLITE_DONE) return value;
   if (rc != SQLITE_ROW) Fail(rc);
@@ -696,6 +724,7 @@ BlobValue SqliteConnection::ReadBlob(std::string_view sql) {
 }
 
 bool SqliteConnection::WriteBlob(std::string_view sql, std::optional<std::string_view> bytes) {
+  RefuseUndoneTransaction();
   Catalog::DescribingThrough describing(db_);
   BlobStatement b = TranslateBlobSelect(sql, *database_->CurrentCatalog(db_, transaction_translations_.get()));
   if (b.row_lock) LockForQuery(*b.row_lock);
@@ -703,7 +732,8 @@ bool SqliteConnection::WriteBlob(std::string_view sql, std::optional<std::string
   StatementGuard find;
   int rc = sqlite3_prepare_v2(db_, b.rowid_sql.c_str(), -1, &find.stmt, nullptr);
   if (rc != SQLITE_OK) Fail(rc);
-  rc = sqlite3_step(find.stmt);
+  const StatementDeadline deadline = bounds_->Start();
+  rc = bounds_->Step(find.stmt, deadline);
   if (rc == SQLITE_DONE) return false;
   if (rc != SQLITE_ROW) Fail(rc);
   const sqlite3_int64 rowid = sqlite3_column_int64(find.stmt, 0);
@@ -718,7 +748,7 @@ bool SqliteConnection::WriteBlob(std::string_view sql, std::optional<std::string
     sqlite3_bind_null(update.stmt, 1);
   }
   sqlite3_bind_int64(update.stmt, 2, rowid);
-  rc = sqlite3_step(update.stmt);
+  rc = bounds_->Step(update.stmt, deadline);
   if (rc != SQLITE_DONE) Fail(rc);
   return true;
 }
@@ -734,6 +764,7 @@ void SqliteConnection::Begin(TransactionMode mode) {
   mode_ = mode;
   transaction_translations_.reset();
   subordinate_ = false;
+  begun_ = true;
 }
 
 void SqliteConnection::BeginSubordinate(TransactionMode mode) {
@@ -742,6 +773,11 @@ void SqliteConnection::BeginSubordinate(TransactionMode mode) {
 }
 
 void SqliteConnection::Commit() {
+  if (begun_ && !InTransaction()) {
+    Rollback();
+    throw TransactionUndone();
+  }
+  begun_ = false;
   if (!InTransaction()) return;
   RunKept(kCommit, "COMMIT");
   // Other connections may have described tables while this transaction's schema was not
@@ -752,7 +788,16 @@ void SqliteConnection::Commit() {
 }
 
 void SqliteConnection::Rollback() {
-  if (!InTransaction()) return;
+  begun_ = false;
+  if (!InTransaction()) {
+    // A transaction the engine ended keeps no translations of its own.
+    subordinate_ = false;
+    if (transaction_translations_) {
+      database_->SchemaChanged();
+      transaction_translations_.reset();
+    }
+    return;
+  }
   statements_.ResetFree();
   int rc = sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   subordinate_ = false;
@@ -764,5 +809,12 @@ void SqliteConnection::Rollback() {
 }
 
 bool SqliteConnection::InTransaction() const { return sqlite3_get_autocommit(db_) == 0; }
+
+std::chrono::seconds SqliteConnection::CommandTimeout() const { return command_timeout_; }
+
+// The file's write lock is the writers' turn.
+bool SqliteConnection::HoldsWritersTurn() const {
+  return sqlite3_txn_state(db_, nullptr) == SQLITE_TXN_WRITE;
+}
 
 }  // namespace korvalis::db

@@ -3,11 +3,13 @@
 // cache and memory mapping, double-quoted names never read as strings, and the functions of
 // oracle_functions.h. A statement text met again keeps its prepared statement; COMMIT and
 // ROLLBACK written as statements end the work so far and go on in a new transaction, except in
-// a subordinate transaction, which refuses them.
+// a subordinate transaction, which refuses them. Every statement runs within its Command
+// Timeout and the process's memory bound for SQLite (sqlite_statement_bounds.h).
 //
 // Thread-safety: one thread at a time (see provider.h).
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,6 +17,7 @@
 #include "platform/db/connection_support.h"
 #include "platform/db/embedded_database.h"
 #include "platform/db/provider.h"
+#include "platform/db/sqlite_statement_bounds.h"
 #include "platform/db/statement_cache.h"
 #include "platform/db/statement_shape.h"
 
@@ -29,7 +32,9 @@ class SqliteConnection final : public Connection {
   // the metadata tables when they are missing. A database that cannot be written opens
   // read-only: it answers queries, and its writes fail with ORA-16000. Throws DbError
   // (kCannotConnect).
-  explicit SqliteConnection(std::shared_ptr<EmbeddedDatabase> database);
+  // `command_timeout` bounds each statement (zero: no bound).
+  explicit SqliteConnection(std::shared_ptr<EmbeddedDatabase> database,
+                            std::chrono::seconds command_timeout = kDefaultCommandTimeout);
   ~SqliteConnection() override;
   SqliteConnection(const SqliteConnection&) = delete;
   SqliteConnection& operator=(const SqliteConnection&) = delete;
@@ -42,6 +47,8 @@ class SqliteConnection final : public Connection {
   void Commit() override;
   void Rollback() override;
   bool InTransaction() const override;
+  std::chrono::seconds CommandTimeout() const override;
+  bool HoldsWritersTurn() const override;
 
   const EmbeddedDatabase& database() const { return *database_; }
   bool read_only() const { return read_only_; }
@@ -81,6 +88,12 @@ class SqliteConnection final : public Connection {
   // time, ORA-16000 for a database that cannot be written.
   void LockForQuery(const RowLock& lock);
   void RunPlain(const char* sql);
+  // Throws ORA-02091 while the transaction begun by Begin is one the engine rolled back under
+  // its caller: SQLite undoes the whole transaction when it interrupts a write (Command
+  // Timeout, the memory bound) or runs out of memory. Its caller's later statements would
+  // otherwise commit one by one, and its commit answer success for undone work; only Rollback,
+  // or a Commit that fails, ends it.
+  void RefuseUndoneTransaction();
   // The statements that begin and commit every call's transaction, prepared once.
   enum TransactionStatement { kBeginReading, kBeginWriting, kCommit, kTransactionStatements };
   void RunKept(TransactionStatement which, const char* sql);
@@ -88,6 +101,8 @@ class SqliteConnection final : public Connection {
 
   std::shared_ptr<EmbeddedDatabase> database_;
   sqlite3* db_ = nullptr;
+  std::chrono::seconds command_timeout_;
+  std::unique_ptr<SqliteStatementBounds> bounds_;  // while db_ is open
   bool read_only_ = false;
   TransactionMode mode_ = TransactionMode::kReading;
   // The translations of the open transaction once it changed the schema, against the schema as
@@ -96,6 +111,8 @@ class SqliteConnection final : public Connection {
   std::unique_ptr<TranslationCache> transaction_translations_;
   // The open transaction was begun by BeginSubordinate.
   bool subordinate_ = false;
+  // Begin ran, and neither Commit nor Rollback since.
+  bool begun_ = false;
   sqlite3_stmt* transaction_statements_[kTransactionStatements] = {};
   ShapeMemo shapes_;
   // Prepared statements of the texts run more than once.

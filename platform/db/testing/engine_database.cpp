@@ -1,5 +1,9 @@
 #include "platform/db/testing/engine_database.h"
 
+#include <unistd.h>
+
+#include <filesystem>
+
 #include "platform/db/connection_pool.h"
 #include "platform/db/testing/postgres_test_server.h"
 
@@ -41,6 +45,28 @@ std::unique_ptr<Connection> OpenEmptyDatabase(Engine engine, std::string* init_s
   PostgresTestServer::Get().RunSql(scratch, kEmptyScratch);
   if (init_string) *init_string = scratch;
   return OpenConnection(scratch);
+}
+
+SharedEmptyDatabase::SharedEmptyDatabase(Engine engine, const std::string& name) {
+  if (engine == Engine::kPostgres) {
+    owner_ = OpenEmptyDatabase(engine, &init_string_);
+    return;
+  }
+  file_ = (std::filesystem::temp_directory_path() /
+           ("korvalis_" + name + "_" + std::to_string(::getpid()) + ".db"))
+              .string();
+  RemoveFile();
+  init_string_ = "Provider=SQLite;Data Source=" + file_;
+  owner_ = CreateDatabase(init_string_);
+}
+
+SharedEmptyDatabase::~SharedEmptyDatabase() {
+  owner_.reset();
+  if (!file_.empty()) RemoveFile();
+}
+
+void SharedEmptyDatabase::RemoveFile() {
+  for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(file_ + suffix);
 }
 
 std::string EngineName(const ::testing::TestParamInfo<Engine>& info) {

@@ -21,6 +21,28 @@ namespace korvalis::db::testing {
 // connection's own).
 std::unique_ptr<Connection> OpenEmptyDatabase(Engine engine, std::string* init_string = nullptr);
 
+// An empty database of `engine` that further connections open through init_string(): for
+// SQLite a file of the process's own, named after `name` and removed with the object; for the
+// server its scratch database, emptied (OpenEmptyDatabase).
+class SharedEmptyDatabase {
+ public:
+  SharedEmptyDatabase(Engine engine, const std::string& name);
+  ~SharedEmptyDatabase();
+  SharedEmptyDatabase(const SharedEmptyDatabase&) = delete;
+  SharedEmptyDatabase& operator=(const SharedEmptyDatabase&) = delete;
+
+  const std::string& init_string() const { return init_string_; }
+  // The connection that made the database.
+  Connection& owner() { return *owner_; }
+
+ private:
+  void RemoveFile();
+
+  std::string file_;  // empty for the server
+  std::string init_string_;
+  std::unique_ptr<Connection> owner_;
+};
+
 // "Sqlite" or "Postgres": the name of a test's engine parameter.
 std::string EngineName(const ::testing::TestParamInfo<Engine>& info);
 

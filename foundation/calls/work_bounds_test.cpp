@@ -1,0 +1,71 @@
+#include "foundation/calls/work_bounds.h"
+
+#include <gtest/gtest.h>
+
+#include "foundation/calls/call_scope.h"
+#include "foundation/data/comm_data_source.h"
+#include "foundation/testing/data_source_test_util.h"
+#include "platform/db/testing/engine_database.h"
+#include "platform/text/unicode.h"
+
+namespace {
+
+using korvalis::TransformationTimeLimit;
+using korvalis::datasource::testing::ScratchDatabase;
+using std::chrono::seconds;
+
+class TransformationTimeLimitTest : public ::testing::TestWithParam<korvalis::db::Engine> {
+ protected:
+  CCommDataSource Source(const char16_t* command_timeout) {
+    return CCommDataSource(database_.connection_string() + u";Command Timeout=" + command_timeout,
+                           u"oracle");
+  }
+  static void Read(CCommDataSource& source) {
+    std::u16string count;
+    source.QueryScalar(u"SELECT COUNT(*) FROM PEV_RULE", count);
+  }
+
+  ScratchDatabase database_{GetParam()};
+};
+
+TEST_P(TransformationTimeLimitTest, OutsideACallItIsTheDefault) {
+  EXPECT_EQ(TransformationTimeLimit(), korvalis::kDefaultCommandSeconds);
+  CCommDataSource source = Source(u"5");
+  Read(source);
+  EXPECT_EQ(TransformationTimeLimit(), korvalis::kDefaultCommandSeconds);
+}
+
+TEST_P(TransformationTimeLimitTest, AReadingCallHasItsCommandTimeoutUntilItWrites) {
+  CCallScope call(CCallScope::Mode::kReading);
+  CCommDataSource source = Source(u"45");
+  EXPECT_EQ(TransformationTimeLimit(), korvalis::kDefaultCommandSeconds) << "no database yet";
+  Read(source);
+  EXPECT_EQ(TransformationTimeLimit(), seconds(45));
+  source.Execute(u"INSERT INTO PEV_RULE (ID, NAME) VALUES (1, 'a')");
+  EXPECT_EQ(TransformationTimeLimit(), korvalis::kWritersWaitSeconds);
+}
+
+TEST_P(TransformationTimeLimitTest, AReadingCallWithoutBoundIsUnbounded) {
+  CCallScope call(CCallScope::Mode::kReading);
+  CCommDataSource source = Source(u"0");
+  Read(source);
+  EXPECT_EQ(TransformationTimeLimit(), seconds(0));
+}
+
+TEST_P(TransformationTimeLimitTest, AWritingCallIsBoundedByTheWritersWait) {
+  for (const auto& [command_timeout, limit] :
+       {std::pair{u"0", korvalis::kWritersWaitSeconds}, std::pair{u"300", seconds(30)},
+        std::pair{u"10", seconds(10)}}) {
+    CCallScope call(CCallScope::Mode::kWriting);
+    CCommDataSource source = Source(command_timeout);
+    Read(source);
+    // A nested call reads its outer call's databases.
+    CCallScope nested(CCallScope::Mode::kReading);
+    EXPECT_EQ(TransformationTimeLimit(), limit) << korvalis::ToUtf8(command_timeout);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, TransformationTimeLimitTest,
+                         korvalis::db::testing::kBothEngines, korvalis::db::testing::EngineName);
+
+}  // namespace

@@ -1,0 +1,191 @@
+// Command Timeout on the embedded file and on the server: statements that read all their input
+// before their first row (sorted, grouped, distinct, analytic, recursive, set operations) are
+// cancelled in the engine at the bound, a statement's rows read past it fail, the transaction
+// keeps what came before, and the item is read and refused by name for both providers.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/db/connection_pool.h"
+#include "platform/db/script_runner.h"
+#include "platform/db/testing/db_test_util.h"
+#include "platform/db/testing/engine_database.h"
+
+namespace korvalis::db {
+namespace {
+
+using testing::Scalar;
+using Mode = Connection::TransactionMode;
+
+class CommandTimeoutTest : public ::testing::TestWithParam<Engine> {
+ protected:
+  void SetUp() override {
+    RunScript(database_.owner(),
+              "CREATE TABLE R_BIG (ID NUMBER(10), NAME VARCHAR2(40));\n"
+              "INSERT INTO R_BIG SELECT LEVEL, 'visit ' || LEVEL FROM DUAL "
+              "CONNECT BY LEVEL <= 3000;\n"
+              "CREATE TABLE T_KEPT (ID NUMBER(10));\n");
+  }
+
+  // Expects `run` to fail with the cancel of a one-second Command Timeout.
+  template <class Run>
+  static void ExpectCancelled(Run run, const std::string& what) {
+    try {
+      run();
+      ADD_FAILURE() << what << " was not cancelled";
+    } catch (const DbError& e) {
+      EXPECT_EQ(e.code(), kBusy) << what;
+      EXPECT_EQ(std::string(e.what()).rfind("ORA-01013: user requested cancel of current "
+                                            "operation: the statement ran longer than its "
+                                            "Command Timeout of 1 seconds",
+                                            0),
+                0u)
+          << what << ": " << e.what();
+    }
+  }
+
+  testing::SharedEmptyDatabase database_{GetParam(), "command_timeout"};
+  const std::string& init_ = database_.init_string();
+};
+
+TEST_P(CommandTimeoutTest, StatementsThatReadAllTheirInputFirstAreCancelledAtTheBound) {
+  std::unique_ptr<Connection> c = OpenConnection(init_ + ";Command Timeout=1");
+  EXPECT_EQ(c->CommandTimeout(), std::chrono::seconds(1));
+  const char* const kRunaways[] = {
+      "SELECT A.ID, B.ID, C.NAME FROM R_BIG A, R_BIG B, R_BIG C ORDER BY C.NAME",
+      "SELECT A.ID + B.ID + C.ID S, COUNT(*) FROM R_BIG A, R_BIG B, R_BIG C "
+      "GROUP BY A.ID + B.ID + C.ID",
+      "SELECT DISTINCT A.NAME || B.NAME || C.NAME FROM R_BIG A, R_BIG B, R_BIG C",
+      "SELECT ROW_NUMBER() OVER (ORDER BY C.NAME DESC) FROM R_BIG A, R_BIG B, R_BIG C",
+      "SELECT COUNT(*) FROM R_BIG START WITH ID = 1 CONNECT BY PRIOR ID < ID",
+      "SELECT A.NAME FROM R_BIG A, R_BIG B, R_BIG C UNION SELECT NAME FROM R_BIG",
+  };
+  for (const char* sql : kRunaways) {
+    ExpectCancelled([&] { testing::Query(*c, sql); }, sql);
+  }
+  // Inside a transaction the cancelled statement undoes only itself; the connection goes on.
+  c->Begin(Mode::kWriting);
+  c->Execute("INSERT INTO T_KEPT VALUES (1)");
+  EXPECT_TRUE(c->HoldsWritersTurn());
+  ExpectCancelled([&] { testing::Query(*c, kRunaways[0]); }, "a runaway after a write");
+  EXPECT_EQ(Scalar(*c, "SELECT COUNT(*) FROM T_KEPT"), "1");
+  c->Rollback();
+  EXPECT_EQ(Scalar(*c, "SELECT COUNT(*) FROM R_BIG"), "3000");
+}
+
+// The file undoes the whole transaction of a write it interrupts, and then refuses the rest of
+// the transaction, so that nothing after it commits alone; the server undoes the write alone.
+TEST_P(CommandTimeoutTest, AWriteCancelledInATransactionCommitsNothingBehindItsCaller) {
+  const bool file = GetParam() == Engine::kSqlite;
+  std::unique_ptr<Connection> c = OpenConnection(init_ + ";Command Timeout=1");
+  c->BeginSubordinate(Mode::kWriting);
+  c->Execute("INSERT INTO T_KEPT VALUES (1)");
+  ExpectCancelled(
+      [&] {
+        c->Execute("INSERT INTO T_KEPT SELECT A.ID FROM R_BIG A, R_BIG B, R_BIG C ORDER BY C.NAME");
+      },
+      "a runaway write");
+  if (file) {
+    for (const auto& next : std::vector<std::function<void()>>{
+             [&] { c->Execute("INSERT INTO T_KEPT VALUES (2)"); }, [&] { c->Commit(); }}) {
+      try {
+        next();
+        ADD_FAILURE() << "the undone transaction went on";
+      } catch (const DbError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("ORA-02091: transaction rolled back", 0), 0u);
+      }
+    }
+  } else {
+    c->Execute("INSERT INTO T_KEPT VALUES (2)");
+    c->Commit();
+  }
+  EXPECT_EQ(Scalar(database_.owner(), "SELECT COUNT(*) FROM T_KEPT"), file ? "0" : "2");
+  c->Begin(Mode::kWriting);
+  c->Execute("INSERT INTO T_KEPT VALUES (3)");
+  c->Commit();
+  EXPECT_EQ(Scalar(database_.owner(), "SELECT MAX(ID) FROM T_KEPT"), "3");
+}
+
+TEST_P(CommandTimeoutTest, RowsReadPastTheBoundFail) {
+  std::unique_ptr<Connection> c = OpenConnection(init_ + ";Command Timeout=1");
+  c->Begin(Mode::kReading);
+  std::unique_ptr<Rowset> rows = c->ExecuteStreamed("SELECT A.ID FROM R_BIG A, R_BIG B");
+  ASSERT_TRUE(rows->Next());
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  ExpectCancelled(
+      [&] {
+        while (rows->Next()) {
+        }
+      },
+      "reading past the bound");
+  rows.reset();
+  // A statement started afterwards has its own bound.
+  EXPECT_EQ(Scalar(*c, "SELECT COUNT(*) FROM R_BIG"), "3000");
+  c->Commit();
+}
+
+TEST_P(CommandTimeoutTest, TheItemIsSecondsFromZeroAndAnythingElseIsRefusedByName) {
+  EXPECT_EQ(OpenConnection(init_)->CommandTimeout(), kDefaultCommandTimeout);
+  std::unique_ptr<Connection> unbounded = OpenConnection(init_ + ";Command Timeout=0");
+  EXPECT_EQ(unbounded->CommandTimeout(), std::chrono::seconds(0));
+  EXPECT_EQ(Scalar(*unbounded, "SELECT COUNT(*) FROM R_BIG A, R_BIG B WHERE A.ID = B.ID"),
+            "3000");
+  for (const char* bound : {"-1", "1.5", "ten", "2147484", "30s"}) {
+    try {
+      OpenConnection(init_ + ";Command Timeout=" + bound);
+      ADD_FAILURE() << bound << " was taken";
+    } catch (const DbError& e) {
+      EXPECT_EQ(e.code(), kCannotConnect);
+      EXPECT_EQ(std::string(e.what()), std::string("Command Timeout '") + bound +
+                                           "' is not a number of seconds from 0 to 2147483");
+    }
+  }
+}
+
+TEST_P(CommandTimeoutTest, TheWritersTurnIsHeldByWritingTransactionsAndReadingOnesThatWrote) {
+  std::unique_ptr<Connection> c = OpenConnection(init_);
+  c->Begin(Mode::kReading);
+  Scalar(*c, "SELECT COUNT(*) FROM R_BIG");
+  EXPECT_FALSE(c->HoldsWritersTurn());
+  c->Execute("INSERT INTO T_KEPT VALUES (1)");
+  EXPECT_TRUE(c->HoldsWritersTurn());
+  c->Rollback();
+  EXPECT_FALSE(c->HoldsWritersTurn());
+  c->Begin(Mode::kWriting);
+  Scalar(*c, "SELECT COUNT(*) FROM R_BIG");
+  EXPECT_TRUE(c->HoldsWritersTurn());
+  c->Commit();
+  EXPECT_FALSE(c->HoldsWritersTurn());
+}
+
+// The memory bound is the file's: the server's memory is its own.
+using FileMemoryBoundTest = CommandTimeoutTest;
+
+// Without a time bound, a runaway sort on the file is stopped by the memory bound, the process
+// staying under 1.5 GB.
+TEST_P(FileMemoryBoundTest, ARunawayWithoutTimeBoundIsStoppedForMemory) {
+  std::unique_ptr<Connection> c = OpenConnection(init_ + ";Command Timeout=0");
+  try {
+    testing::Query(*c,
+                   "SELECT A.NAME, B.NAME, C.NAME FROM R_BIG A, R_BIG B, R_BIG C ORDER BY "
+                   "C.NAME || B.NAME || A.NAME");
+    ADD_FAILURE() << "the runaway was not stopped";
+  } catch (const DbError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("ORA-04030: out of process memory", 0), 0u) << e.what();
+  }
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  EXPECT_LT(usage.ru_maxrss, 1500L * 1000) << "kB";
+  EXPECT_EQ(Scalar(*c, "SELECT COUNT(*) FROM R_BIG"), "3000");
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, CommandTimeoutTest, testing::kBothEngines, testing::EngineName);
+INSTANTIATE_TEST_SUITE_P(File, FileMemoryBoundTest, ::testing::Values(Engine::kSqlite),
+                         testing::EngineName);
+
+}  // namespace
+}  // namespace korvalis::db

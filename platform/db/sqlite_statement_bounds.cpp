@@ -1,0 +1,74 @@
+#include "platform/db/sqlite_statement_bounds.h"
+
+#include <sqlite3.h>
+
+#include <mutex>
+#include <utility>
+
+namespace korvalis::db {
+namespace {
+
+// The bound that interrupted the last step of a connection on this thread. A step and the
+// error made of its failure run on one thread.
+struct Interruption {
+  sqlite3* db = nullptr;
+  std::optional<DbError> error;
+};
+thread_local Interruption interruption;
+
+}  // namespace
+
+DbError OutOfStatementMemory(int64_t bound) {
+  return DbError(kProviderFailed,
+                 "ORA-04030: out of process memory when trying to allocate: the statements "
+                 "of the embedded database would hold more than " +
+                     std::to_string(bound >> 20) +
+                     " MiB; the statement was stopped");
+}
+
+SqliteStatementBounds::SqliteStatementBounds(sqlite3* db, std::chrono::seconds command_timeout)
+    : db_(db), command_timeout_(command_timeout) {
+  static std::once_flag limited;
+  std::call_once(limited, [] {
+    sqlite3_hard_heap_limit64(kEmbeddedHeapLimit);
+    sqlite3_soft_heap_limit64(kEmbeddedCacheGrowthLimit);
+  });
+  sqlite3_progress_handler(db_, kCheckEvery, &SqliteStatementBounds::Check, this);
+}
+
+SqliteStatementBounds::~SqliteStatementBounds() {
+  sqlite3_progress_handler(db_, 0, nullptr, nullptr);
+}
+
+int SqliteStatementBounds::Step(sqlite3_stmt* stmt, const StatementDeadline& deadline) {
+  // A step run from inside another (a function of the statement querying the connection)
+  // hands the outer one's deadline back when it returns.
+  const StatementDeadline* outer = std::exchange(armed_, &deadline);
+  const int rc = sqlite3_step(stmt);
+  armed_ = outer;
+  return rc;
+}
+
+int SqliteStatementBounds::Check(void* self) {
+  auto* bounds = static_cast<SqliteStatementBounds*>(self);
+  if (bounds->armed_ == nullptr) return 0;
+  std::optional<DbError> error;
+  if (bounds->armed_->Passed()) {
+    error = CommandTimedOut(bounds->armed_->bound());
+  } else if (sqlite3_memory_used() > kEmbeddedMemoryBound) {
+    error = OutOfStatementMemory();
+  } else {
+    return 0;
+  }
+  interruption.db = bounds->db_;
+  interruption.error = std::move(error);
+  return 1;
+}
+
+std::optional<DbError> SqliteStatementBounds::TakeInterruption(sqlite3* db) {
+  if (interruption.db != db || !interruption.error) return std::nullopt;
+  interruption.db = nullptr;
+  return std::exchange(interruption.error, std::nullopt);
+}
+
+}  // namespace korvalis::db

@@ -1,0 +1,33 @@
+// The deadline of one statement: its Command Timeout from the moment it starts, until its rows
+// end or it is closed. A zero bound never passes.
+//
+// Thread-safety: immutable after construction.
+#pragma once
+
+#include <chrono>
+
+#include "platform/db/sql_error.h"
+
+namespace korvalis::db {
+
+class StatementDeadline {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  // Starts now; `bound` zero: no bound.
+  explicit StatementDeadline(std::chrono::seconds bound)
+      : bound_(bound), end_(bound.count() > 0 ? Clock::now() + bound : Clock::time_point::max()) {}
+
+  bool Passed() const { return Clock::now() >= end_; }
+  std::chrono::seconds bound() const { return bound_; }
+  // Throws CommandTimedOut when the statement has run past its bound.
+  void Check() const {
+    if (Passed()) throw CommandTimedOut(bound_);
+  }
+
+ private:
+  std::chrono::seconds bound_;
+  Clock::time_point end_;
+};
+
+}  // namespace korvalis::db
