@@ -563,8 +563,10 @@ BEGIN
   END LOOP;
   RETURN result;
 END $f$;
+-- STABLE as to_char is, so that the server inlines it and works out a constant model once per
+-- statement instead of once per row.
 CREATE OR REPLACE FUNCTION ora_to_char_date(v timestamp, fmt text) RETURNS text
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(to_char(v, ora_date_model(fmt)), '') $f$;
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT nullif(to_char(v, ora_date_model(fmt)), '') $f$;
 -- One part of a date model that the front end splits where the server's to_char has no form
 -- for an element (postgres_printer.cpp): T and a run to_char writes; R and RM or FMRM, written
 -- capitalised; Y, the letter case and S or N, the year in words with or without its sign's
