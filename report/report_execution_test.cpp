@@ -332,12 +332,13 @@ class ReportStatementTest : public ::testing::TestWithParam<db::Engine> {
     database_.AddPatient({.id = "RS1", .name = "李建华"});
     database_.AddPatient({.id = "RS2", .name = "王秀兰"});
   }
-  void Define(LONG id, bool new_format, std::u16string_view statements) {
+  void Define(LONG id, bool new_format, std::u16string_view statements,
+              std::u16string_view xslt = kCopyStyle) {
     database_.Execute("INSERT INTO TELV_REPORT (ID, NAME, CATALOG_ID, SORT, STATUS, NEW_FORMAT) "
                       "VALUES (" + std::to_string(id) + ", '报表', 1, 0, 1, " +
                       (new_format ? "1" : "0") + ")");
     korvalis::testing::TestDataSource source(database_.init_string());
-    ScopedBstr text(statements), names(u"row"), empty(u""), style(kCopyStyle);
+    ScopedBstr text(statements), names(u"row"), empty(u""), style(xslt);
     if (new_format) {
       CBEMRReport::SetReportSQL2(&source, id, text.get());
     } else {
@@ -421,6 +422,39 @@ TEST_P(ReportStatementTest, RowsBeyondTheContentBoundAreRefusedAsTheyAreRead) {
          u"SELECT LPAD(A.X, 4000, 'x') FROM (SELECT LEVEL X FROM DUAL CONNECT BY LEVEL <= 100) "
          u"A, (SELECT LEVEL Y FROM DUAL CONNECT BY LEVEL <= 100) B");
   EXPECT_EQ(Run(4), kReportRowsTooLarge);
+}
+
+TEST_P(ReportStatementTest, ARunningTotalOverTenThousandRowsIsAnsweredAndEndlessRecursionLogged) {
+  // The running total of a list, each row's template calling the next row's.
+  constexpr char16_t kRunningTotal[] =
+      u"<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
+      u"<xsl:output method='text'/><xsl:template match='/'>"
+      u"<xsl:apply-templates select='root/row[1]'/></xsl:template>"
+      u"<xsl:template match='row'><xsl:param name='total' select='0'/>"
+      u"<xsl:variable name='sum' select='$total + .'/><xsl:choose>"
+      u"<xsl:when test='following-sibling::row'><xsl:apply-templates "
+      u"select='following-sibling::row[1]'><xsl:with-param name='total' select='$sum'/>"
+      u"</xsl:apply-templates></xsl:when><xsl:otherwise><xsl:value-of select='$sum'/>"
+      u"</xsl:otherwise></xsl:choose></xsl:template></xsl:stylesheet>";
+  constexpr char16_t kTenThousand[] = u"SELECT LEVEL FROM DUAL CONNECT BY LEVEL <= 10000";
+  Define(1, false, kTenThousand, kRunningTotal);
+  korvalis::testing::TestDataSource source(database_.init_string());
+  ScopedBstr request(u""), client(kClient), result;
+  CBEMRReport::GetReportContent(&source, 1, request.get(), client.get(), result.out());
+  EXPECT_EQ(UnpackEmrContent(result.get()), u"50005000");
+
+  datasource::testing::EventLogCapture events;
+  Define(2, false, kTenThousand,
+         u"<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
+         u"<xsl:template match='/'><xsl:call-template name='again'/></xsl:template>"
+         u"<xsl:template name='again'><x><xsl:call-template name='again'/></x></xsl:template>"
+         u"</xsl:stylesheet>");
+  EXPECT_EQ(Run(2), u"转换报表内容错误.");
+  const std::vector<sys::EventRecord> records = events.Records();
+  ASSERT_FALSE(records.empty());
+  const std::u16string& cause = records.back().text;
+  EXPECT_EQ(cause.rfind(u"转换报表内容错误.: ", 0), 0u) << ToUtf8(cause);
+  EXPECT_NE(cause.find(u"infinite template recursion"), std::u16string::npos) << ToUtf8(cause);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ReportStatementTest, db::testing::kBothEngines,
