@@ -33,10 +33,11 @@ inline constexpr char16_t kTransformTimedOutPrefix[] = u"转换超过时限(Comm
 inline constexpr char16_t kTransformTimedOutSuffix[] = u"秒), 已停止";
 
 // The memory that libxml2 and libxslt may take for one transformation: sixteen times the
-// content bound (1 GiB). A page of 200,000 rows of 10 columns, 50 MB as UTF-16 and within the
-// bound, takes about 640 MB at its peak (its result tree and the texts of its XPath values). The
-// transformation's process ends at the first allocation past it, whatever builds it, and takes
-// below 1.6 GB of address space beyond what it shares with the caller.
+// content bound (1 GiB). A page of 200,000 rows of 10 columns (55 MB as UTF-16) takes 529 MB at
+// its peak, the densest page within the bound (rows of 20 one-character cells, 67 MB) 748 MB:
+// their result trees and the texts of their XPath values. The transformation's process ends at
+// the first allocation past the budget, whatever builds it; with what it shares with the caller
+// it stays below 2 GB (1.5 GB with the densest page).
 inline constexpr std::size_t kMaxTransformBytes = std::size_t{16} * kMaxExpandedBytes;
 
 // An empty document for one side of a transformation. Throws CEMRException

@@ -72,9 +72,21 @@ ucontext_t caller_context;
 ucontext_t work_context;
 ChildWork current_work = nullptr;
 void* current_argument = nullptr;
-ChildChannel* current_channel = nullptr;
+int current_pipe = -1;
+EndPage* current_end = nullptr;
 
-void RunCurrentWork() { current_channel->Finish(current_work(*current_channel, current_argument)); }
+// The channel and its buffer live on the work's stack: the caller's thread may have little.
+void RunCurrentWork() {
+  ChildChannel channel(current_pipe, current_end);
+  channel.Finish(current_work(channel, current_argument));
+}
+
+void AddNote(EndPage* end, std::string_view text) {
+  const std::size_t room = ChildChannel::kMaxNoteBytes - end->note_length;
+  const std::size_t length = text.size() < room ? text.size() : room;
+  std::memcpy(end->note + end->note_length, text.data(), length);
+  end->note_length += length;
+}
 
 // The address space the process has mapped now, from /proc; 0 when it cannot be read.
 std::size_t MappedBytes() {
@@ -124,7 +136,6 @@ void ResetSignals() {
   if (pipe > 3) ::close_range(3, static_cast<unsigned>(pipe) - 1, 0);
   ::close_range(static_cast<unsigned>(pipe) + 1, ~0U, 0);
 
-  ChildChannel channel(pipe, end);
   const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
   if (limits.max_duration.count() > 0) {
     const auto seconds = static_cast<rlim_t>((limits.max_duration.count() + 999) / 1000 + 1);
@@ -137,13 +148,14 @@ void ResetSignals() {
   void* stack = ::mmap(nullptr, limits.stack_bytes + page, PROT_READ | PROT_WRITE,
                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_STACK, -1, 0);
   if (stack == MAP_FAILED || ::mprotect(stack, page, PROT_NONE) != 0) {
-    channel.Note("the work's stack cannot be mapped: ");
-    channel.Note(std::strerror(errno));
+    AddNote(end, "the work's stack cannot be mapped: ");
+    AddNote(end, std::strerror(errno));
     ::_exit(kSetUpFailed);
   }
   current_work = work;
   current_argument = argument;
-  current_channel = &channel;
+  current_pipe = pipe;
+  current_end = end;
   ::getcontext(&work_context);
   work_context.uc_stack.ss_sp = static_cast<char*>(stack) + page;
   work_context.uc_stack.ss_size = limits.stack_bytes;
@@ -187,13 +199,7 @@ bool ChildChannel::Flush() {
   return written;
 }
 
-void ChildChannel::Note(std::string_view text) {
-  auto* end = static_cast<EndPage*>(end_page_);
-  const std::size_t room = kMaxNoteBytes - end->note_length;
-  const std::size_t length = text.size() < room ? text.size() : room;
-  std::memcpy(end->note + end->note_length, text.data(), length);
-  end->note_length += length;
-}
+void ChildChannel::Note(std::string_view text) { AddNote(static_cast<EndPage*>(end_page_), text); }
 
 void ChildChannel::Finish(int status) {
   auto* end = static_cast<EndPage*>(end_page_);
