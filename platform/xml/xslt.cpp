@@ -75,11 +75,13 @@ void StartProcessor() {
 }
 
 // Nested templates, instructions and variables the processor admits: a template that calls
-// itself for each of 10,000 rows takes two levels a row (the call and its xsl:choose) and two
-// variables (a counter and a running total), so these leave room for twice that.
-constexpr int kMaxTemplateDepth = 40'000;
+// itself for each of 10,000 rows takes a level for each instruction it nests the call in (two for
+// a call in an xsl:choose, six in a for-each with a sort, a variable, an element and an xsl:if)
+// and a variable for each parameter and variable, so these admit 10,000 rows of templates nesting
+// ten instructions and twenty variables.
+constexpr int kMaxTemplateDepth = 100'000;
 constexpr int kMaxTemplateVariables = 200'000;
-// The stack the transformation runs on: a level of templates takes under 1 KB of it.
+// The stack the transformation runs on: a level takes under 500 bytes of it.
 constexpr std::size_t kWorkStackBytes = std::size_t{256} << 20;
 // Address space the child may take beyond its counted working memory: the allocator's own
 // reserves, the buffer of its output, the code's own allocations.

@@ -74,6 +74,20 @@ TEST(TransformTest, TemplatesNestTenThousandDeepAndEndlessRecursionFailsWithItsC
   ASSERT_EQ(TransformToText(source, stylesheet, kRoomy, output), TransformOutcome::kDone);
   EXPECT_EQ(output, "50005000");
 
+  // A level that nests its call six instructions deep, in a sort, a variable and an element.
+  ASSERT_TRUE(stylesheet.LoadXml(
+      kStylesheetStart +
+      std::string("<xsl:template match=\"/\"><xsl:call-template name=\"t\"><xsl:with-param "
+                  "name=\"n\" select=\"10000\"/></xsl:call-template></xsl:template><xsl:template "
+                  "name=\"t\"><xsl:param name=\"n\"/><xsl:for-each select=\"/r/row[1]\">"
+                  "<xsl:sort select=\"@v\"/><xsl:variable name=\"v\"><e><xsl:if test=\"$n &gt; 0\">"
+                  "<xsl:choose><xsl:when test=\"$n &gt; 1\"><xsl:call-template name=\"t\">"
+                  "<xsl:with-param name=\"n\" select=\"$n - 1\"/></xsl:call-template></xsl:when>"
+                  "<xsl:otherwise>deep</xsl:otherwise></xsl:choose></xsl:if></e></xsl:variable>"
+                  "<xsl:value-of select=\"$v\"/></xsl:for-each></xsl:template></xsl:stylesheet>")));
+  ASSERT_EQ(TransformToText(source, stylesheet, kRoomy, output), TransformOutcome::kDone);
+  EXPECT_EQ(output, "deep");
+
   output = "unchanged";
   for (const std::string& endless :
        {RunningTotal(1'000'000),
