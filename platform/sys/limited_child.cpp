@@ -136,6 +136,12 @@ void ResetSignals() {
   if (pipe > 3) ::close_range(3, static_cast<unsigned>(pipe) - 1, 0);
   ::close_range(static_cast<unsigned>(pipe) + 1, ~0U, 0);
 
+  // Should the host run short of memory, the kernel ends the child before anything else.
+  if (const int adjustment = ::open("/proc/self/oom_score_adj", O_WRONLY | O_CLOEXEC);
+      adjustment >= 0) {
+    WriteAll(adjustment, "1000");
+    ::close(adjustment);
+  }
   const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
   if (limits.max_duration.count() > 0) {
     const auto seconds = static_cast<rlim_t>((limits.max_duration.count() + 999) / 1000 + 1);

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <mutex>
 #include <string>
 
@@ -65,6 +66,17 @@ TEST(LimitedChildTest, TheKernelBoundsTheChildsMemoryAndTime) {
       nullptr);
   EXPECT_EQ(result.end, ChildEnd::kFinished) << result.note;
   EXPECT_EQ(result.status, 9);
+  // Short of memory, the kernel ends the child first.
+  result = RunInChild(
+      kLimits,
+      [](ChildChannel& channel, void*) {
+        std::ifstream adjustment("/proc/self/oom_score_adj");
+        std::string value;
+        adjustment >> value;
+        return channel.Write(value) && channel.Flush() ? 0 : 1;
+      },
+      nullptr);
+  EXPECT_EQ(result.output, "1000");
 
   ChildLimits brief = kLimits;
   brief.max_duration = milliseconds(300);
