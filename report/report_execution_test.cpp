@@ -546,6 +546,39 @@ TEST_P(ReportStatementTest, TheRowsOfARunAreHeldOnceAsItsDataDocument) {
   }
 }
 
+TEST_P(ReportStatementTest, ARunningTotalOverTenThousandRowsIsAnsweredAndEndlessRecursionLogged) {
+  // The running total of a list, each row's template calling the next row's.
+  constexpr char16_t kRunningTotal[] =
+      u"<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
+      u"<xsl:output method='text'/><xsl:template match='/'>"
+      u"<xsl:apply-templates select='root/row[1]'/></xsl:template>"
+      u"<xsl:template match='row'><xsl:param name='total' select='0'/>"
+      u"<xsl:variable name='sum' select='$total + .'/><xsl:choose>"
+      u"<xsl:when test='following-sibling::row'><xsl:apply-templates "
+      u"select='following-sibling::row[1]'><xsl:with-param name='total' select='$sum'/>"
+      u"</xsl:apply-templates></xsl:when><xsl:otherwise><xsl:value-of select='$sum'/>"
+      u"</xsl:otherwise></xsl:choose></xsl:template></xsl:stylesheet>";
+  constexpr char16_t kTenThousand[] = u"SELECT LEVEL FROM DUAL CONNECT BY LEVEL <= 10000";
+  Define(1, false, kTenThousand, u"row", kRunningTotal);
+  korvalis::testing::TestDataSource source(database_.init_string());
+  ScopedBstr request(u""), client(kClient), result;
+  CBEMRReport::GetReportContent(&source, 1, request.get(), client.get(), result.out());
+  EXPECT_EQ(UnpackEmrContent(result.get()), u"50005000");
+
+  datasource::testing::EventLogCapture events;
+  Define(2, false, kTenThousand, u"row",
+         u"<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
+         u"<xsl:template match='/'><xsl:call-template name='again'/></xsl:template>"
+         u"<xsl:template name='again'><x><xsl:call-template name='again'/></x></xsl:template>"
+         u"</xsl:stylesheet>");
+  EXPECT_EQ(Run(2), u"转换报表内容错误.");
+  const std::vector<sys::EventRecord> records = events.Records();
+  ASSERT_FALSE(records.empty());
+  const std::u16string& cause = records.back().text;
+  EXPECT_EQ(cause.rfind(u"转换报表内容错误.: ", 0), 0u) << ToUtf8(cause);
+  EXPECT_NE(cause.find(u"infinite template recursion"), std::u16string::npos) << ToUtf8(cause);
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, ReportStatementTest, db::testing::kBothEngines,
                          db::testing::EngineName);
 

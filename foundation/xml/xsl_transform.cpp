@@ -1,9 +1,12 @@
 #include "foundation/xml/xsl_transform.h"
 
+#include <chrono>
 #include <new>
 #include <string>
 
 #include "foundation/calls/emr_exception.h"
+#include "foundation/calls/work_bounds.h"
+#include "foundation/log/event_log_entry.h"
 #include "platform/text/unicode.h"
 #include "platform/xml/dom.h"
 #include "platform/xml/xslt.h"
@@ -31,20 +34,50 @@ bool XslTransform(BSTR xml, BSTR xsl, BSTR* out) {
   return true;
 }
 
+namespace {
+
+// The refusal of a transformation that ended otherwise than done; its cause goes to the event
+// log.
+CEMRException Refusal(korvalis::xml::TransformOutcome outcome, std::chrono::seconds time_limit,
+                      std::u16string_view failed, const std::string& cause) {
+  std::u16string message;
+  switch (outcome) {
+    case korvalis::xml::TransformOutcome::kTooLarge:
+      message = kTransformTooLarge;
+      break;
+    case korvalis::xml::TransformOutcome::kOutOfMemory:
+      message = kTransformOutOfMemory;
+      break;
+    case korvalis::xml::TransformOutcome::kTimedOut:
+      message = kTransformTimedOutPrefix + korvalis::FromUtf8(std::to_string(time_limit.count())) +
+                kTransformTimedOutSuffix;
+      break;
+    case korvalis::xml::TransformOutcome::kDone:
+    case korvalis::xml::TransformOutcome::kFailed:
+      message = failed;
+      break;
+  }
+  CEventLogEntry(cause.empty() ? message : message + u": " + korvalis::FromUtf8(cause),
+                 CEventLogEntry::kError)
+      .Report();
+  return CEMRException(message);
+}
+
+}  // namespace
+
 std::u16string TransformToContent(const korvalis::xml::Document& source,
                                   const korvalis::xml::Document& stylesheet,
                                   std::u16string_view failed) {
+  const std::chrono::seconds time_limit = korvalis::TransformationTimeLimit();
   // The text's units and its zero unit, two bytes each.
   const korvalis::xml::TransformLimits limits{kMaxExpandedBytes / sizeof(char16_t) - 1,
-                                              kMaxTransformBytes};
+                                              kMaxTransformBytes, time_limit};
   std::string output;
-  switch (korvalis::xml::TransformToText(source, stylesheet, limits, output)) {
-    case korvalis::xml::TransformOutcome::kDone:
-      return korvalis::FromUtf8(output);
-    case korvalis::xml::TransformOutcome::kTooLarge:
-      throw CEMRException(std::u16string(kTransformTooLarge));
-    case korvalis::xml::TransformOutcome::kFailed:
-      break;
+  std::string cause;
+  const korvalis::xml::TransformOutcome outcome =
+      korvalis::xml::TransformToText(source, stylesheet, limits, output, &cause);
+  if (outcome != korvalis::xml::TransformOutcome::kDone) {
+    throw Refusal(outcome, time_limit, failed, cause);
   }
-  throw CEMRException(std::u16string(failed));
+  return korvalis::FromUtf8(output);
 }

@@ -49,8 +49,6 @@ MemoryBudget::MemoryBudget(std::size_t bytes) : limit_(bytes) { current_budget =
 
 MemoryBudget::~MemoryBudget() { current_budget = nullptr; }
 
-MemoryBudget* MemoryBudget::Current() { return current_budget; }
-
 void MemoryBudget::Take(std::size_t bytes) {
   used_ += bytes;
   if (used_ <= limit_ || exceeded_) return;

@@ -1,11 +1,9 @@
 // The memory budget of work done by libxml2 and libxslt on one thread: while a MemoryBudget
 // lives, what the libraries allocate on its thread is counted, and the allocation that takes
-// the count beyond the budget marks the budget exceeded and calls its handler, which stops the
-// work. Allocations are never refused: the libraries do not survive every failed allocation
-// (an XPath evaluation may go on with a null it did not expect), so the work is stopped at its
-// next step instead, and what it allocates until then is given. A transformation whose style
-// sheet builds texts or trees without end thus stops near a bound instead of taking the
-// process's memory.
+// the count beyond the budget marks the budget exceeded and calls its handler, before the memory
+// is handed to the library. The handler ends the work there (the transformation's process ends
+// itself, platform/xml/xslt.cpp), so no step, however much it builds at once, passes the budget
+// by more than the allocation that exceeds it.
 //
 // The libraries allocate through counting functions installed once, before their first use
 // (InstallCountingAllocator, called by EnsureLibraryStarted); they pass to malloc, realloc and
@@ -31,7 +29,7 @@ class MemoryBudget {
   MemoryBudget(const MemoryBudget&) = delete;
   MemoryBudget& operator=(const MemoryBudget&) = delete;
 
-  // `handler(argument)` runs when the budget is first exceeded (stopping the work that
+  // `handler(argument)` runs when the budget is first exceeded (ending the work that
   // allocates).
   void OnExceeded(ExceededHandler handler, void* argument) {
     handler_ = handler;
@@ -39,9 +37,6 @@ class MemoryBudget {
   }
 
   bool exceeded() const { return exceeded_; }
-
-  // The budget of the calling thread, or null.
-  static MemoryBudget* Current();
 
   // Counts `bytes` more: memory that is allocated. The first time the count passes the budget,
   // the budget is exceeded and its handler runs.

@@ -7,9 +7,16 @@
 //     stylesheet's xsl:output says, and so does the content-type META of HTML output;
 //   - a stylesheet can read no file and reach no network, and writes nothing.
 //
+// The transformation runs in a child process of its own (platform/sys/limited_child.h): its
+// time, its memory (even within one XPath step), its output and any fault of the processor are
+// bounded there, and the calling process only reads the page. Templates may nest 10,000 levels
+// deep (a template that calls itself for every row of a long list), each with a few instructions
+// and variables of its own; deeper is refused.
+//
 // Thread-safe: distinct calls may run on distinct threads at once.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <string>
 
@@ -22,24 +29,27 @@ inline constexpr char kMsxslNamespace[] = "urn:schemas-microsoft-com:xslt";
 
 // What one transformation may take.
 struct TransformLimits {
-  std::size_t max_output_units;   // the output's length as UTF-16 code units
-  std::size_t max_working_bytes;  // what libxml2 and libxslt allocate while it runs
+  std::size_t max_output_units;         // the output's length as UTF-16 code units
+  std::size_t max_working_bytes;        // what libxml2 and libxslt allocate while it runs
+  std::chrono::milliseconds max_duration;  // how long it may run; zero: no bound
 };
 
 enum class TransformOutcome {
-  kDone,      // `output` holds the text
-  kFailed,    // the stylesheet does not compile, or the transformation fails or is stopped
-              // (xsl:message terminate="yes")
-  kTooLarge,  // the output or the work would pass `limits`; stopped at the bound
+  kDone,         // `output` holds the text
+  kFailed,       // the stylesheet does not compile, or the transformation fails or is stopped
+                 // (xsl:message terminate="yes", templates nested too deep, a fault)
+  kTooLarge,     // the output would pass max_output_units; stopped at the bound
+  kOutOfMemory,  // the work would pass max_working_bytes; stopped at that allocation
+  kTimedOut,     // the work ran for max_duration; stopped then
 };
 
 // Transforms `source` by `stylesheet` into `output` (UTF-8). Unless the outcome is kDone,
-// `output` is left unchanged. Whatever the stylesheet writes, the work stops once its memory
-// passes max_working_bytes, at its next instruction or XPath step: memory stays within the
-// limit and what that instruction or step takes (a buffer of output aside).
+// `output` is left unchanged and `cause`, when given, receives what the processor said of its
+// failure, or how the transformation ended (empty when there is nothing more to say).
 // Precondition: both documents have a document element.
 TransformOutcome TransformToText(const Document& source, const Document& stylesheet,
-                                 const TransformLimits& limits, std::string& output);
+                                 const TransformLimits& limits, std::string& output,
+                                 std::string* cause = nullptr);
 
 }  // namespace korvalis::xml
 

@@ -1,13 +1,37 @@
 #include "platform/xml/xslt.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 
+#include <chrono>
 #include <string>
 
 namespace korvalis::xml {
 namespace {
 
-constexpr TransformLimits kRoomy{1 << 20, 64 << 20};
+using std::chrono::milliseconds;
+
+constexpr TransformLimits kRoomy{1 << 20, 256 << 20, milliseconds(60'000)};
+
+constexpr char kStylesheetStart[] =
+    "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
+    "<xsl:output method=\"text\"/>";
+
+// A template "t" that calls itself `levels` deep, adding each level to a running total.
+std::string RunningTotal(int levels) {
+  return kStylesheetStart +
+         std::string("<xsl:template match=\"/\"><xsl:call-template name=\"t\">"
+                     "<xsl:with-param name=\"n\" select=\"") +
+         std::to_string(levels) +
+         "\"/><xsl:with-param name=\"s\" select=\"0\"/></xsl:call-template></xsl:template>"
+         "<xsl:template name=\"t\"><xsl:param name=\"n\"/><xsl:param name=\"s\"/><xsl:choose>"
+         "<xsl:when test=\"$n = 0\"><xsl:value-of select=\"$s\"/></xsl:when><xsl:otherwise>"
+         "<xsl:call-template name=\"t\"><xsl:with-param name=\"n\" select=\"$n - 1\"/>"
+         "<xsl:with-param name=\"s\" select=\"$s + $n\"/></xsl:call-template></xsl:otherwise>"
+         "</xsl:choose></xsl:template></xsl:stylesheet>";
+}
 
 // A stylesheet whose template "d" doubles $t (a text, or with `tree` a tree of <x/> elements)
 // $n times, then writes `result`.
@@ -28,17 +52,55 @@ std::string Doubling(int times, bool tree, const std::string& result) {
          "</xsl:otherwise></xsl:choose></xsl:template></xsl:stylesheet>";
 }
 
-TEST(TransformTest, RunawayRecursionFailsCleanly) {
+TEST(TransformTest, TemplatesNestTenThousandDeepAndEndlessRecursionFailsWithItsCause) {
   Document source, stylesheet;
-  ASSERT_TRUE(source.LoadXml("<r/>"));
+  std::string rows = "<r>";
+  for (int i = 1; i <= 10'000; ++i) rows += "<row v=\"" + std::to_string(i) + "\"/>";
+  ASSERT_TRUE(source.LoadXml(rows + "</r>"));
+  std::string output, cause;
+  ASSERT_TRUE(stylesheet.LoadXml(RunningTotal(10'000)));
+  ASSERT_EQ(TransformToText(source, stylesheet, kRoomy, output), TransformOutcome::kDone);
+  EXPECT_EQ(output, "50005000");
+  // The running total of a list, row after row: apply-templates to the next row, 10,000 deep.
   ASSERT_TRUE(stylesheet.LoadXml(
-      "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
-      "<xsl:template match=\"/\"><xsl:call-template name=\"loop\"/></xsl:template>"
-      "<xsl:template name=\"loop\"><x><xsl:call-template name=\"loop\"/></x></xsl:template>"
-      "</xsl:stylesheet>"));
-  std::string output = "unchanged";
-  EXPECT_EQ(TransformToText(source, stylesheet, kRoomy, output), TransformOutcome::kFailed);
-  EXPECT_EQ(output, "unchanged");
+      kStylesheetStart +
+      std::string("<xsl:template match=\"/\"><xsl:apply-templates select=\"r/row[1]\"/>"
+                  "</xsl:template><xsl:template match=\"row\"><xsl:param name=\"s\" select=\"0\"/>"
+                  "<xsl:variable name=\"t\" select=\"$s + @v\"/><xsl:choose>"
+                  "<xsl:when test=\"following-sibling::row\"><xsl:apply-templates "
+                  "select=\"following-sibling::row[1]\"><xsl:with-param name=\"s\" select=\"$t\"/>"
+                  "</xsl:apply-templates></xsl:when><xsl:otherwise><xsl:value-of select=\"$t\"/>"
+                  "</xsl:otherwise></xsl:choose></xsl:template></xsl:stylesheet>")));
+  ASSERT_EQ(TransformToText(source, stylesheet, kRoomy, output), TransformOutcome::kDone);
+  EXPECT_EQ(output, "50005000");
+
+  // A level that nests its call six instructions deep, in a sort, a variable and an element.
+  ASSERT_TRUE(stylesheet.LoadXml(
+      kStylesheetStart +
+      std::string("<xsl:template match=\"/\"><xsl:call-template name=\"t\"><xsl:with-param "
+                  "name=\"n\" select=\"10000\"/></xsl:call-template></xsl:template><xsl:template "
+                  "name=\"t\"><xsl:param name=\"n\"/><xsl:for-each select=\"/r/row[1]\">"
+                  "<xsl:sort select=\"@v\"/><xsl:variable name=\"v\"><e><xsl:if test=\"$n &gt; 0\">"
+                  "<xsl:choose><xsl:when test=\"$n &gt; 1\"><xsl:call-template name=\"t\">"
+                  "<xsl:with-param name=\"n\" select=\"$n - 1\"/></xsl:call-template></xsl:when>"
+                  "<xsl:otherwise>deep</xsl:otherwise></xsl:choose></xsl:if></e></xsl:variable>"
+                  "<xsl:value-of select=\"$v\"/></xsl:for-each></xsl:template></xsl:stylesheet>")));
+  ASSERT_EQ(TransformToText(source, stylesheet, kRoomy, output), TransformOutcome::kDone);
+  EXPECT_EQ(output, "deep");
+
+  output = "unchanged";
+  for (const std::string& endless :
+       {RunningTotal(1'000'000),
+        kStylesheetStart + std::string("<xsl:template match=\"/\"><xsl:call-template name=\"l\"/>"
+                                       "</xsl:template><xsl:template name=\"l\"><x><xsl:call-template "
+                                       "name=\"l\"/></x></xsl:template></xsl:stylesheet>")}) {
+    ASSERT_TRUE(stylesheet.LoadXml(endless));
+    cause.clear();
+    EXPECT_EQ(TransformToText(source, stylesheet, kRoomy, output, &cause),
+              TransformOutcome::kFailed);
+    EXPECT_NE(cause.find("infinite template recursion"), std::string::npos) << cause;
+    EXPECT_EQ(output, "unchanged");
+  }
 }
 
 TEST(TransformTest, NodeSetOfAnyValueAndNoDeclarationWhenOmitted) {
@@ -61,12 +123,13 @@ TEST(TransformTest, OutputAndWorkStopAtTheirBounds) {
   // 2^10 copies of "a😀é": 4 UTF-16 units each, 7 bytes of UTF-8.
   ASSERT_TRUE(stylesheet.LoadXml(Doubling(10, false, "<xsl:value-of select=\"$t\"/>")));
   std::string output;
-  ASSERT_EQ(TransformToText(source, stylesheet, {4 << 10, 64 << 20}, output),
+  ASSERT_EQ(TransformToText(source, stylesheet, {4 << 10, 64 << 20, milliseconds(0)}, output),
             TransformOutcome::kDone);
   EXPECT_EQ(output.size(), 7u << 10);
   output = "unchanged";
-  EXPECT_EQ(TransformToText(source, stylesheet, {(4 << 10) - 1, 64 << 20}, output),
-            TransformOutcome::kTooLarge);
+  EXPECT_EQ(
+      TransformToText(source, stylesheet, {(4 << 10) - 1, 64 << 20, milliseconds(0)}, output),
+      TransformOutcome::kTooLarge);
   EXPECT_EQ(output, "unchanged");
 
   // Texts and trees doubled 40 times would take terabytes: the work stops at its budget, again
@@ -75,10 +138,96 @@ TEST(TransformTest, OutputAndWorkStopAtTheirBounds) {
     ASSERT_TRUE(stylesheet.LoadXml(
         Doubling(40, tree, "<xsl:value-of select=\"string-length($t) + count($t//x)\"/>")));
     for (int run = 0; run < 3; ++run) {
-      EXPECT_EQ(TransformToText(source, stylesheet, {1 << 20, 16 << 20}, output),
-                TransformOutcome::kTooLarge)
+      EXPECT_EQ(TransformToText(source, stylesheet, {1 << 20, 16 << 20, milliseconds(0)}, output),
+                TransformOutcome::kOutOfMemory)
           << "tree " << tree;
     }
+  }
+}
+
+// The most memory any reaped child of this process has had resident, in kilobytes.
+long ChildrenPeakKilobytes() {
+  rusage usage{};
+  getrusage(RUSAGE_CHILDREN, &usage);
+  return usage.ru_maxrss;
+}
+
+TEST(TransformTest, OneStepThatBuildsATextStopsAtTheBudget) {
+  // A text of 4 MB, then one concat() of 40 copies of it: 160 MB built within one XPath step.
+  std::string copies = "$big";
+  for (int i = 1; i < 40; ++i) copies += ", $big";
+  Document source, stylesheet;
+  ASSERT_TRUE(source.LoadXml("<r/>"));
+  ASSERT_TRUE(stylesheet.LoadXml(Doubling(
+      19, false,
+      "<xsl:variable name=\"big\" select=\"string($t)\"/><xsl:value-of "
+      "select=\"string-length(concat(" + copies + "))\"/>")));
+  std::string output;
+  rusage own{};
+  getrusage(RUSAGE_SELF, &own);
+  ASSERT_EQ(TransformToText(source, stylesheet, {1 << 20, 48 << 20, milliseconds(0)}, output),
+            TransformOutcome::kOutOfMemory);
+  // The transformation's process held its inheritance and the budget, never the 160 MB.
+  EXPECT_LT(ChildrenPeakKilobytes(), own.ru_maxrss + (100 << 10));
+}
+
+TEST(TransformTest, WorkStopsAtItsTimeLimitWhateverItsShape) {
+  Document source, stylesheet;
+  std::string rows = "<r>";
+  for (int i = 0; i < 20'000; ++i) rows += "<x>" + std::to_string(i % 1000) + "</x>";
+  ASSERT_TRUE(source.LoadXml(rows + "</r>"));
+  const std::string storm =  // 2^27 calls of a template that does nothing but call
+      kStylesheetStart +
+      std::string("<xsl:template match=\"/\"><xsl:call-template name=\"s\"><xsl:with-param "
+                  "name=\"n\" select=\"27\"/></xsl:call-template></xsl:template>"
+                  "<xsl:template name=\"s\"><xsl:param name=\"n\"/><xsl:if test=\"$n &gt; 0\">"
+                  "<xsl:call-template name=\"s\"><xsl:with-param name=\"n\" select=\"$n - 1\"/>"
+                  "</xsl:call-template><xsl:call-template name=\"s\"><xsl:with-param name=\"n\" "
+                  "select=\"$n - 1\"/></xsl:call-template></xsl:if></xsl:template>"
+                  "</xsl:stylesheet>");
+  const std::string one_step =  // 400 million comparisons in one XPath step
+      kStylesheetStart +
+      std::string("<xsl:template match=\"/\"><xsl:value-of select=\"count(r/x[. = ../x])\"/>"
+                  "</xsl:template></xsl:stylesheet>");
+  for (const std::string& runaway : {storm, one_step}) {
+    ASSERT_TRUE(stylesheet.LoadXml(runaway));
+    std::string output = "unchanged";
+    EXPECT_EQ(TransformToText(source, stylesheet, {1 << 20, 64 << 20, milliseconds(1'000)}, output),
+              TransformOutcome::kTimedOut);
+    EXPECT_EQ(output, "unchanged");
+  }
+}
+
+int reaped_by_host = 0;
+void ReapEveryChild(int) {
+  while (waitpid(-1, nullptr, WNOHANG) > 0) ++reaped_by_host;
+}
+
+TEST(TransformTest, AHostThatIgnoresOrReapsItsChildrenGetsItsOutcomes) {
+  Document source, done, failing;
+  ASSERT_TRUE(source.LoadXml("<r><v>7</v></r>"));
+  ASSERT_TRUE(done.LoadXml(kStylesheetStart + std::string("<xsl:template match=\"/\">"
+                                                          "<xsl:value-of select=\"r/v * 6\"/>"
+                                                          "</xsl:template></xsl:stylesheet>")));
+  ASSERT_TRUE(failing.LoadXml(kStylesheetStart +
+                              std::string("<xsl:template match=\"/\"><xsl:message "
+                                          "terminate=\"yes\">no visit</xsl:message>"
+                                          "</xsl:template></xsl:stylesheet>")));
+  struct sigaction ignore {}, reap {}, before {};
+  ignore.sa_handler = SIG_IGN;
+  reap.sa_handler = ReapEveryChild;
+  reap.sa_flags = SA_RESTART;
+  for (const struct sigaction* host : {&ignore, &reap}) {
+    ASSERT_EQ(sigaction(SIGCHLD, host, &before), 0);
+    for (int run = 0; run < 5; ++run) {
+      std::string output, cause;
+      EXPECT_EQ(TransformToText(source, done, kRoomy, output), TransformOutcome::kDone);
+      EXPECT_EQ(output, "42");
+      EXPECT_EQ(TransformToText(source, failing, kRoomy, output, &cause),
+                TransformOutcome::kFailed);
+      EXPECT_NE(cause.find("no visit"), std::string::npos) << cause;
+    }
+    sigaction(SIGCHLD, &before, nullptr);
   }
 }
 
@@ -107,11 +256,13 @@ TEST(TransformTest, WorkStoppedAtAnyPointEndsCleanly) {
   ASSERT_EQ(TransformToText(source, stylesheet, kRoomy, whole), TransformOutcome::kDone);
   bool stopped = false;
   bool done = false;
-  for (std::size_t budget = 1024; !done; budget += 1024) {
+  for (std::size_t budget = 4096; !done; budget += 4096) {
     std::string output;
-    const TransformOutcome outcome = TransformToText(source, stylesheet, {1 << 20, budget}, output);
-    ASSERT_NE(outcome, TransformOutcome::kFailed) << budget;
-    stopped = stopped || outcome == TransformOutcome::kTooLarge;
+    const TransformOutcome outcome =
+        TransformToText(source, stylesheet, {1 << 20, budget, milliseconds(0)}, output);
+    ASSERT_TRUE(outcome == TransformOutcome::kDone || outcome == TransformOutcome::kOutOfMemory)
+        << budget;
+    stopped = stopped || outcome == TransformOutcome::kOutOfMemory;
     done = outcome == TransformOutcome::kDone;
     if (done) {
       EXPECT_EQ(output, whole);
