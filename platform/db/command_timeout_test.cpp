@@ -183,6 +183,21 @@ TEST_P(FileMemoryBoundTest, ARunawayWithoutTimeBoundIsStoppedForMemory) {
   EXPECT_EQ(Scalar(*c, "SELECT COUNT(*) FROM R_BIG"), "3000");
 }
 
+// LISTAGG keeps its texts outside the engine's memory: over a runaway join it fails at the row
+// that passes its 4000 bytes instead of holding every row's text.
+TEST_P(FileMemoryBoundTest, ListaggOverARunawayStopsAtItsLengthBound) {
+  std::unique_ptr<Connection> c = OpenConnection(init_ + ";Command Timeout=0");
+  try {
+    testing::Query(*c,
+                   "SELECT LISTAGG(A.NAME, ',') WITHIN GROUP (ORDER BY B.NAME) FROM R_BIG A, "
+                   "R_BIG B, R_BIG C");
+    ADD_FAILURE() << "the runaway was not stopped";
+  } catch (const DbError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("ORA-01489: result of string concatenation", 0), 0u)
+        << e.what();
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, CommandTimeoutTest, testing::kBothEngines, testing::EngineName);
 INSTANTIATE_TEST_SUITE_P(File, FileMemoryBoundTest, ::testing::Values(Engine::kSqlite),
                          testing::EngineName);

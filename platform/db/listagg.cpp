@@ -2,7 +2,9 @@
 // row's text and keys, sorts the rows as the engine's ORDER BY would sort the keys, ties by the
 // text itself, and joins the texts with the delimiter. `directions` holds two letters a key:
 // "A" or "D", then "F" or "L" for where NULLs go. NULL values are skipped; none left is NULL,
-// and a result above 4000 bytes is refused.
+// and a result above 4000 bytes is refused. The joined length does not depend on the order, so
+// it is counted as the rows come and the statement fails at the row that passes it: the rows
+// kept never hold more than the result may, whatever the number of rows the aggregate reads.
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -20,9 +22,10 @@ struct ListRow {
   std::vector<sqlite3_value*> keys;  // copies the row owns
 };
 
-// The rows so far and the first row's delimiter and directions.
+// The rows so far, the length of their joined text, and the first row's delimiter and directions.
 struct ListState {
   std::vector<ListRow>* rows;
+  size_t joined_bytes;
   std::string* delimiter;
   std::string* directions;
 };
@@ -77,6 +80,13 @@ void ListStep(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   }
   if (IsNull(argv[0])) return;
   ListRow row{AsText(argv[0]), {}};
+  const size_t delimiter_bytes = state->rows->empty() ? 0 : state->delimiter->size();
+  // An empty text between empty delimiters adds nothing to the result, wherever it sorts.
+  if (row.text.empty() && state->delimiter->empty()) return;
+  state->joined_bytes += row.text.size() + delimiter_bytes;
+  if (state->joined_bytes > kLongestText) {
+    throw FunctionError{"ORA-01489: result of string concatenation is too long"};
+  }
   for (int i = 3; i < argc; ++i) {
     sqlite3_value* copy = sqlite3_value_dup(argv[i]);
     if (copy == nullptr) {
