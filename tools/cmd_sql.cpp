@@ -147,7 +147,8 @@ int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
     }
     try {
       CheckNotEndedByServer(connection);
-      std::unique_ptr<db::Rowset> rows = connection.Execute(step.text);
+      // Rows print as the engine sends them: a query of any size is never held whole.
+      std::unique_ptr<db::Rowset> rows = connection.ExecuteStreamed(step.text);
       const long long printed = PrintRows(*rows, settings.xml, stdout);
       if (settings.feedback && !settings.xml) PrintFeedback(step.text, *rows, printed);
     } catch (const db::DbError& e) {

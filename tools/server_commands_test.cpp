@@ -85,6 +85,18 @@ TEST_F(ServerCommandTest, InitdbFillsAServerDatabaseThatSqlAndCallsThenUse) {
   EXPECT_EQ(Run("initdb --connect 'Provider=SQLite;Data Source=x.db'").status, 2);
 }
 
+// `sql` prints a query's rows as the server sends them and never holds them all (a join without
+// its condition would fill the host's memory): the rows sent before a failure are printed.
+TEST_F(ServerCommandTest, SqlPrintsRowsAsTheServerSendsThem) {
+  const std::string sql = "sql --connect '" + init_ + "' ";
+  ASSERT_EQ(Run(sql + "\"CREATE TABLE P (ID NUMBER)\"").status, 0);
+  ASSERT_EQ(Run(sql + "\"INSERT INTO P SELECT LEVEL FROM DUAL CONNECT BY LEVEL <= 3\"").status,
+            0);
+  Outcome text = Run(sql + "\"SELECT 6 / (3 - ID) Q FROM P\"");
+  EXPECT_EQ(text.status, 1);
+  EXPECT_TRUE(text.out.starts_with("Q\n3\n6\nORA-01476")) << text.out;
+}
+
 // Four processes call writing methods that touch the same tables in other orders, each many
 // times, while reading calls run: every call succeeds, and the server logs no deadlock and no
 // answer sent into a connection already closed.

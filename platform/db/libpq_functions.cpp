@@ -28,6 +28,7 @@ namespace {
   X(PQlibVersion) X(PQnfields) X(PQntuples) X(PQpipelineSync) X(PQprepare)               \
   X(PQresultErrorField) X(PQresultErrorMessage) X(PQresultStatus) X(PQsendPrepare)       \
   X(PQsendQueryParams) X(PQsendQueryPrepared) X(PQsetNoticeProcessor)                    \
+  X(PQsetNoticeReceiver)                                                                 \
   X(PQsetSingleRowMode) X(PQsocket) X(PQstatus) X(PQtransactionStatus) X(PQunescapeBytea)
 
 struct LibpqFunctions {
@@ -141,6 +142,9 @@ int PQsendQueryPrepared(PGconn* conn, const char* stmtName, int nParams,
 }
 PQnoticeProcessor PQsetNoticeProcessor(PGconn* conn, PQnoticeProcessor proc, void* arg) {
   return Libpq().PQsetNoticeProcessor(conn, proc, arg);
+}
+PQnoticeReceiver PQsetNoticeReceiver(PGconn* conn, PQnoticeReceiver proc, void* arg) {
+  return Libpq().PQsetNoticeReceiver(conn, proc, arg);
 }
 int PQsetSingleRowMode(PGconn* conn) { return Libpq().PQsetSingleRowMode(conn); }
 int PQsocket(const PGconn* conn) { return Libpq().PQsocket(conn); }

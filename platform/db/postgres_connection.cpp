@@ -247,7 +247,23 @@ constexpr const char* kUndoStatement =
 }  // namespace
 
 PostgresConnection::PostgresConnection(std::shared_ptr<PostgresDatabase> database)
-    : database_(std::move(database)), conn_(database_->Connect()) {}
+    : database_(std::move(database)), conn_(database_->Connect()) {
+  PQsetNoticeReceiver(
+      conn_,
+      [](void* self, const PGresult* notice) {
+        const char* severity = PQresultErrorField(notice, PG_DIAG_SEVERITY_NONLOCALIZED);
+        if (severity == nullptr || std::strcmp(severity, "FATAL") != 0) return;
+        const char* sqlstate = PQresultErrorField(notice, PG_DIAG_SQLSTATE);
+        const char* message = PQresultErrorField(notice, PG_DIAG_MESSAGE_PRIMARY);
+        try {
+          static_cast<PostgresConnection*>(self)->ended_by_server_ =
+              PostgresError(sqlstate ? sqlstate : "", message ? message : "");
+        } catch (const std::bad_alloc&) {
+          // The lost connection is reported without the server's reason.
+        }
+      },
+      this);
+}
 
 // A COMMIT sent without waiting is answered before the connection closes, so that the server
 // does not write its answer into a closed socket. A server that does not answer within a second
@@ -291,6 +307,7 @@ void PostgresConnection::CheckOpen() {
   if (PQstatus(conn_) == CONNECTION_OK) return;
   open_ = false;
   pending_begin_.clear();
+  if (ended_by_server_) throw *ended_by_server_;
   throw DbError(kProviderFailed,
                 "ORA-03113: end-of-file on communication channel (the connection to the "
                 "PostgreSQL server is lost) [SQLSTATE 08006]");
@@ -530,6 +547,12 @@ void PostgresConnection::EndStreamedQuery(bool undo) {
   }
   ResultGuard released{PQexec(conn_, kRelease)};
   if (PQresultStatus(released.result) != PGRES_COMMAND_OK) {
+    if (PQstatus(conn_) == CONNECTION_BAD) {
+      // The session ended after the query's last row (an idle transaction while a slow reader
+      // read its rows): the rows stand, and the next statement reports why it ended.
+      RecoverFromFailure({}, 0, /*savepoint=*/true, /*in_transaction=*/true);
+      return;
+    }
     throw PostgresError(released.result, conn_);
   }
   turn_held_ = turn_held_ || holds.turn;

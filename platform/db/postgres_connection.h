@@ -145,6 +145,9 @@ class PostgresConnection final : public Connection {
 
   std::shared_ptr<PostgresDatabase> database_;
   pg_conn* conn_ = nullptr;
+  // Why the server ended the session, when it said so between statements (an idle transaction
+  // ended): the reason libpq hands over as a notice once no statement is waiting for it.
+  std::optional<DbError> ended_by_server_;
   TransactionMode mode_ = TransactionMode::kReading;
   bool subordinate_ = false;
   // BEGIN waits for the transaction's first statement, in whose round trip it goes.
