@@ -1,5 +1,7 @@
 #include "foundation/calls/work_bounds.h"
 
+#include <algorithm>
+
 #include "foundation/calls/call_scope.h"
 
 namespace korvalis {
@@ -12,8 +14,11 @@ std::chrono::seconds TransformationTimeLimit() {
   std::chrono::seconds limit{0};  // zero: no bound found yet
   for (const db::Connection* connection : connections) {
     std::chrono::seconds bound = connection->CommandTimeout();
-    if (connection->HoldsWritersTurn() && (bound.count() == 0 || bound > kWritersWaitSeconds)) {
-      bound = kWritersWaitSeconds;
+    if (connection->HoldsWritersTurn()) {
+      if (bound.count() == 0 || bound > kWritersWaitSeconds) bound = kWritersWaitSeconds;
+      const std::chrono::seconds idle = connection->IdleTransactionTimeout();
+      if (idle.count() > 0) bound = std::min(bound, std::max(idle - std::chrono::seconds{1},
+                                                             std::chrono::seconds{1}));
     }
     if (bound.count() > 0 && (limit.count() == 0 || bound < limit)) limit = bound;
   }

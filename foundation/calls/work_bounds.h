@@ -2,8 +2,9 @@
 // initialisation string (seconds; 0: no bound; default kDefaultCommandSeconds), bounds every
 // statement a call runs and every transformation it makes. A transformation made while the
 // call holds the database's writers' turn is bounded further by the writers' wait
-// (kWritersWaitSeconds): the writers waiting for the turn fail once they have waited that long,
-// and on the server the idle bound of a writer would end the call's session before long.
+// (kWritersWaitSeconds): the writers waiting for the turn fail once they have waited that long.
+// On the server it also ends a second before the database's Idle Transaction Timeout, so that a
+// writing call that is working is stopped by its own bound and never ended as idle.
 //
 // Thread-safety: reads the calling thread's call; safe on any thread.
 #pragma once
@@ -23,7 +24,8 @@ inline constexpr std::chrono::seconds kWritersWaitSeconds{30};
 // How long a transformation made now, on the calling thread, may run; zero: no bound. Outside
 // any call, or before the call opened a database: kDefaultCommandSeconds. In a call: the
 // tightest Command Timeout of its databases, at most kWritersWaitSeconds for a database whose
-// writers' turn the call holds (a writing call, or a reading call that wrote).
+// writers' turn the call holds (a writing call, or a reading call that wrote), and then a second
+// less than that database's idle bound (one second at least).
 std::chrono::seconds TransformationTimeLimit();
 
 }  // namespace korvalis

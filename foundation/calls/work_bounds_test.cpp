@@ -65,6 +65,23 @@ TEST_P(TransformationTimeLimitTest, AWritingCallIsBoundedByTheWritersWait) {
   }
 }
 
+// On the server a transformation of a call holding the writers' turn ends before the session
+// would be ended as idle; the file has no idle bound.
+TEST_P(TransformationTimeLimitTest, AWritingCallEndsItsWorkBeforeTheIdleBound) {
+  const bool server = GetParam() == korvalis::db::Engine::kPostgres;
+  for (const auto& [idle, limit] :
+       {std::pair{u"10", seconds(9)}, std::pair{u"1", seconds(1)}, std::pair{u"0", seconds(30)}}) {
+    CCallScope call(CCallScope::Mode::kWriting);
+    const std::u16string idle_item =
+        server ? std::u16string(u";Idle Transaction Timeout=") + idle : std::u16string();
+    CCommDataSource source(
+        database_.connection_string() + u";Command Timeout=300" + idle_item, u"oracle");
+    Read(source);
+    EXPECT_EQ(TransformationTimeLimit(), server ? limit : seconds(30))
+        << korvalis::ToUtf8(idle);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, TransformationTimeLimitTest,
                          korvalis::db::testing::kBothEngines, korvalis::db::testing::EngineName);
 

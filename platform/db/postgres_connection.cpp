@@ -972,6 +972,10 @@ std::chrono::seconds PostgresConnection::CommandTimeout() const {
   return database_->command_timeout();
 }
 
+std::chrono::seconds PostgresConnection::IdleTransactionTimeout() const {
+  return database_->idle_transaction_timeout();
+}
+
 bool PostgresConnection::HoldsWritersTurn() const { return turn_held_; }
 
 }  // namespace korvalis::db

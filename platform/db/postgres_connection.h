@@ -76,6 +76,7 @@ class PostgresConnection final : public Connection {
   bool InTransaction() const override;
   bool Alive() override;
   std::chrono::seconds CommandTimeout() const override;
+  std::chrono::seconds IdleTransactionTimeout() const override;
   bool HoldsWritersTurn() const override;
 
   // One request of a pipeline: a statement with its parameters (text, or binary where

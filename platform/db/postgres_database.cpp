@@ -60,8 +60,9 @@ void RunPostgresScript(pg_conn* connection, const char* sql) {
 }
 
 PostgresDatabase::PostgresDatabase(const ConnectionString& init)
-    : idle_transaction_timeout_ms_(
-          Milliseconds(init.Seconds("Idle Transaction Timeout", kDefaultIdleTransactionSeconds))),
+    : idle_transaction_timeout_(
+          init.Seconds("Idle Transaction Timeout", kDefaultIdleTransactionSeconds)),
+      idle_transaction_timeout_ms_(Milliseconds(idle_transaction_timeout_)),
       command_timeout_(init.Seconds("Command Timeout", kDefaultCommandTimeout)) {
   // A service name, URI or connection string in Data Source comes first, so that the items
   // named on their own add to it.

@@ -43,6 +43,8 @@ class PostgresDatabase {
   // How long a transaction holding the writers' turn may stay idle, in milliseconds, as the
   // server's setting reads it ("0": no bound).
   const std::string& idle_transaction_timeout_ms() const { return idle_transaction_timeout_ms_; }
+  // The same bound in seconds; zero: no bound.
+  std::chrono::seconds idle_transaction_timeout() const { return idle_transaction_timeout_; }
   // How long one statement may run; zero: no bound.
   std::chrono::seconds command_timeout() const { return command_timeout_; }
 
@@ -62,6 +64,7 @@ class PostgresDatabase {
   static std::shared_ptr<const Catalog> LoadCatalog(pg_conn* connection);
 
   std::vector<std::pair<std::string, std::string>> parameters_;  // libpq keyword, value
+  std::chrono::seconds idle_transaction_timeout_;
   std::string idle_transaction_timeout_ms_;
   std::chrono::seconds command_timeout_;
   TranslationCache translations_{Engine::kPostgres};

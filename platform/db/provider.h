@@ -103,6 +103,9 @@ class Connection {
   // initialisation string's Command Timeout); zero: no bound. A statement that runs longer is
   // cancelled in the engine and fails with ORA-01013 naming the bound.
   virtual std::chrono::seconds CommandTimeout() const = 0;
+  // How long a transaction that holds the writers' turn may stay idle between its statements
+  // before the engine ends it and undoes its work; zero: no bound (the file has none).
+  virtual std::chrono::seconds IdleTransactionTimeout() const { return std::chrono::seconds{0}; }
   // Whether the open transaction holds the database's writers' turn: it wrote, or began as a
   // writing transaction. Other writers wait for it meanwhile.
   virtual bool HoldsWritersTurn() const = 0;
