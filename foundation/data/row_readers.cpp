@@ -197,6 +197,7 @@ void RowListReader::Row(const db::Rowset& rows) {
     } else {
       values->emplace_back();
     }
+    held_bytes += sizeof(std::u16string) + values->back().capacity() * sizeof(char16_t);
   }
 }
 

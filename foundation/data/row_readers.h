@@ -4,6 +4,9 @@
 // ">" escaped in text; "&", "<", '"', tab, line feed and carriage return in attributes).
 //
 // A reader is driven by the statement: Start once with the rowset, then Row for every row.
+// A reader that keeps what it reads says how much (HeldBytes): the statement stops once that
+// passes kMaxHeldRowBytes, so that a statement without end (a join without its condition)
+// cannot fill the process's memory before Command Timeout ends it.
 // A value holding a character that XML cannot carry marks the document invalid. The XML
 // writers decode each UTF-8 value straight into the document, escaping as they go: a value is
 // never copied on its own.
@@ -24,6 +27,11 @@
 #include "platform/db/provider.h"
 
 namespace korvalis::datasource {
+
+// The most that the rows of one statement may take in the reader that keeps them: far above
+// any list or document the system answers, and low enough that the process stays well under
+// 1.5 GB with the copies the caller makes of them.
+inline constexpr std::size_t kMaxHeldRowBytes = std::size_t{256} << 20;
 
 // A UTF-16 document being written. Room is made for the most a piece can take (Reserve), the
 // piece is written through the pointer, and Commit keeps what was written: the units are
@@ -89,9 +97,11 @@ struct RowListReader {
   unsigned columns;
   std::vector<std::u16string>* values;
   int available = 0;
+  std::size_t held_bytes = 0;
 
   void Start(const db::Rowset& rows);
   void Row(const db::Rowset& rows);
+  std::size_t HeldBytes() const { return held_bytes; }
 };
 
 // The first column of the first row into `*value` (NULL, or a rowset without columns, give
@@ -114,6 +124,7 @@ class RowXmlWriter {
   void Start(const db::Rowset& rows);
   void Row(const db::Rowset& rows);
   bool invalid() const { return invalid_; }
+  std::size_t HeldBytes() const { return out_->size() * sizeof(char16_t); }
 
  private:
   XmlOutput* out_;
@@ -184,6 +195,8 @@ class ElementWriter {
   bool Bounded() const { return max_units_ != SIZE_MAX; }
   // The units of the document so far, as the bound measures them.
   std::size_t units() const { return units_; }
+  // A bounded writer hands its text on and holds little; an unbounded one holds it all.
+  std::size_t HeldBytes() const { return Bounded() ? 0 : units_ * sizeof(char16_t); }
   // The rows that held a character XML cannot carry, and the keys of the first kMaxKeptRows
   // of them ("id=P1 eventno=E1", or "第3行").
   std::size_t replaced_rows() const { return replaced_rows_; }
@@ -224,6 +237,7 @@ class TreeElementWriter {
   void Row(const db::Rowset& rows);
   // Closes the open elements and the root ("<root/>" when there was no row).
   void Finish();
+  std::size_t HeldBytes() const { return out_->size() * sizeof(char16_t); }
 
  private:
   // The element placed last and its ancestors, outermost first.

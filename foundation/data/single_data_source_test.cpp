@@ -486,6 +486,37 @@ TEST_P(StatementTest, AStatementPastCommandTimeoutFailsItsCallAndIsLoggedWithIts
 INSTANTIATE_TEST_SUITE_P(Engines, StatementTest, korvalis::db::testing::kBothEngines,
                          korvalis::db::testing::EngineName);
 
+// The file hands its rows over one at a time; what the reader keeps of them is bounded.
+using FileHeldRowsTest = StatementTest;
+
+// A statement without end whose rows a reader keeps (27 million rows, no Command Timeout) is
+// stopped once they would hold 256 MiB, in a list and in a document alike; the data source
+// reads on.
+TEST_P(FileHeldRowsTest, RowsKeptPastTheirMemoryBoundStopTheStatement) {
+  const std::u16string runaway = u"SELECT A.N, B.N FROM T_MANY A, T_MANY B, T_MANY C";
+  CCommDataSource source(Database(GetParam()).connection_string() + u";Command Timeout=0",
+                         u"oracle");
+  std::vector<std::u16string> values;
+  ExpectDatabaseError([&] { source.Query(runaway, 1, values); });
+  values = {};
+  ExpectDatabaseError([&] { source.Execute(runaway, &values.emplace_back()); });
+  values = {};
+  const auto records = events_.Records();
+  ASSERT_EQ(records.size(), 2u);
+  for (const auto& record : records) {
+    EXPECT_NE(record.text.find(u"ORA-04030: out of process memory when trying to allocate: the "
+                               u"rows read would hold more than 256 MiB"),
+              std::u16string::npos)
+        << korvalis::ToUtf8(record.text);
+  }
+  std::u16string count;
+  source.QueryScalar(u"SELECT COUNT(*) FROM T_MANY", count);
+  EXPECT_EQ(count, u"300");
+}
+
+INSTANTIATE_TEST_SUITE_P(File, FileHeldRowsTest, ::testing::Values(korvalis::db::Engine::kSqlite),
+                         korvalis::db::testing::EngineName);
+
 TEST(MaskPassword, MasksEveryPasswordItemWhereverItStands) {
   struct Case {
     std::u16string_view text, masked;
