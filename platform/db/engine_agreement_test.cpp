@@ -111,6 +111,29 @@ TEST_P(EngineAgreementTest, TextsOfAQueryAreConvertedToTheValueComparedWithThem)
   });
 }
 
+TEST_P(EngineAgreementTest, APathOfComputedNumbersWritesEveryDigit) {
+  Check({
+      {"SELECT SYS_CONNECT_BY_PATH(1 / 3, '/') FROM DUAL WHERE LEVEL = 2 CONNECT BY LEVEL <= 2",
+       "/.3333333333333333333333333333333333333333/.3333333333333333333333333333333333333333"},
+      {"SELECT SYS_CONNECT_BY_PATH(NO / 3, '/') FROM PATIENT WHERE NO = 1 "
+       "START WITH NO = 1 CONNECT BY PRIOR NO = NO - 9",
+       "/.3333333333333333333333333333333333333333"},
+  });
+}
+
+TEST_P(EngineAgreementTest, AColumnOfNullsMeetsNumbersAndDates) {
+  Check({
+      {"SELECT COUNT(*) FROM PATIENT WHERE NO IN (SELECT NULL FROM DUAL) OR (NO, ID) IN "
+       "(SELECT NULL, 'P0001' FROM DUAL) OR NO = ANY (SELECT MAX(NULL) FROM DUAL)",
+       "0"},
+      {"SELECT COUNT(*) FROM PATIENT WHERE BIRTHDAY IN (SELECT NULL FROM DUAL) OR NO = "
+       "(SELECT CASE WHEN 1 = 0 THEN NULL END FROM DUAL)",
+       "0"},
+      {"SELECT X + 1, NVL((SELECT NULL FROM DUAL), 3) FROM (SELECT NULL X FROM DUAL)",
+       "<null>|3"},
+  });
+}
+
 TEST_P(EngineAgreementTest, DualHasItsColumn) {
   Check({
       {"SELECT DUMMY FROM DUAL", "X"},

@@ -297,6 +297,13 @@ std::vector<ColumnInfo> Translator::EmitSelect(Select& select, const Scope* pare
       EmitOrderBy(select.order_by, &scope, out);
     }
   }
+  // The server types a column that is only ever NULL as text, as Oracle does (VARCHAR2): the
+  // query around it reads it so, converting it where it meets a number or a date.
+  if (pg_) {
+    for (ColumnInfo& c : columns) {
+      if (c.type == SqlType::kNull) c.type = SqlType::kText;
+    }
+  }
   return columns;
 }
 
