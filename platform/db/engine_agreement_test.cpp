@@ -121,6 +121,31 @@ TEST_P(EngineAgreementTest, APathOfComputedNumbersWritesEveryDigit) {
   });
 }
 
+TEST_P(EngineAgreementTest, TextFunctionsReadEveryDigitOfAComputedNumberAndPadToOneBound) {
+  Check({
+      {"SELECT LPAD(1 / 3, 42, 0), LENGTH(NO / 3), SUBSTR(NO / 3, 30) FROM PATIENT WHERE NO = 1",
+       "0.3333333333333333333333333333333333333333|41|333333333333"},
+      {"SELECT LENGTH(LPAD(12, 40000, 0)), LENGTH(RPAD('a', 3000000000, 'b')), "
+       "LPAD('a', -3000000000) FROM DUAL",
+       "32767|32767|<null>"},
+  });
+}
+
+TEST_P(EngineAgreementTest, DateFunctionsReadTextsOfAQueryAsDates) {
+  Check({
+      {"SELECT ADD_MONTHS(S, 1), LAST_DAY(S), NEXT_DAY(S, 'MONDAY'), "
+       "ROUND(MONTHS_BETWEEN(S, BIRTHDAY), 6) FROM PATIENT, (SELECT '1958-04-30' S FROM DUAL) "
+       "WHERE NO = 1",
+       "1958-05-31 00:00:00|1958-04-30 00:00:00|1958-05-05 00:00:00|1.580645"},
+      {"SELECT ADD_MONTHS(ID, 1) FROM PATIENT WHERE NO = 1", "ORA-01861"},
+      {"SELECT ADD_MONTHS(NO, 1) FROM PATIENT WHERE NO = 1",
+       "ORA-00932: inconsistent datatypes: expected DATE got NUMBER"},
+      {"SELECT ID - BIRTHDAY FROM PATIENT WHERE NO = 1",
+       "ORA-00932: inconsistent datatypes: expected DATE got NUMBER"},
+      {"SELECT ADD_MONTHS(X, 1), X - SYSDATE FROM (SELECT NULL X FROM DUAL)", "<null>|<null>"},
+  });
+}
+
 TEST_P(EngineAgreementTest, AColumnOfNullsMeetsNumbersAndDates) {
   Check({
       {"SELECT COUNT(*) FROM PATIENT WHERE NO IN (SELECT NULL FROM DUAL) OR (NO, ID) IN "
