@@ -1,7 +1,8 @@
 // Statements whose answers the two engines once gave apart, with the answer Oracle gives, on
 // both engines: sums of texts, text functions of numbers, aggregates of NULL, dates compared
 // with numbers, texts of a query compared with dates and numbers, DUAL's column, quoted
-// literals, paths of a hierarchy and messages quoting a long value.
+// literals, paths of a hierarchy, a star inserted into a table's columns and messages quoting a
+// long value.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -143,6 +144,20 @@ TEST_P(EngineAgreementTest, DateFunctionsReadTextsOfAQueryAsDates) {
       {"SELECT ID - BIRTHDAY FROM PATIENT WHERE NO = 1",
        "ORA-00932: inconsistent datatypes: expected DATE got NUMBER"},
       {"SELECT ADD_MONTHS(X, 1), X - SYSDATE FROM (SELECT NULL X FROM DUAL)", "<null>|<null>"},
+  });
+}
+
+TEST_P(EngineAgreementTest, AStarInsertedIsConvertedForItsColumns) {
+  RunScript(*c_,
+            "CREATE TABLE COPY (NO NUMBER, D DATE, S VARCHAR2(30));\n"
+            "INSERT INTO COPY SELECT * FROM (SELECT '7' A, '1958-03-12' B, NULL C FROM DUAL);\n"
+            "INSERT INTO COPY SELECT * FROM (SELECT 8, NULL, NULL FROM DUAL);\n");
+  Check({
+      {"SELECT NO + 1, D FROM COPY WHERE D = TO_DATE('1958-03-12', 'YYYY-MM-DD')",
+       "8|1958-03-12 00:00:00"},
+      {"SELECT COUNT(*) FROM COPY WHERE D IS NULL AND NO = 8", "1"},
+      {"INSERT INTO COPY SELECT * FROM PATIENT", "ORA-00913"},
+      {"INSERT INTO COPY SELECT * FROM CODES", "ORA-00947"},
   });
 }
 
