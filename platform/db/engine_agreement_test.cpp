@@ -171,6 +171,9 @@ TEST_P(EngineAgreementTest, AColumnOfNullsMeetsNumbersAndDates) {
        "0"},
       {"SELECT X + 1, NVL((SELECT NULL FROM DUAL), 3) FROM (SELECT NULL X FROM DUAL)",
        "<null>|3"},
+      // It is text, as Oracle types it.
+      {"SELECT 5 FROM DUAL UNION ALL SELECT X FROM (SELECT NULL X FROM DUAL)", "ORA-01790"},
+      {"SELECT COALESCE(X, 0) FROM (SELECT NULL X FROM DUAL)", "ORA-00932"},
   });
 }
 

@@ -297,12 +297,11 @@ std::vector<ColumnInfo> Translator::EmitSelect(Select& select, const Scope* pare
       EmitOrderBy(select.order_by, &scope, out);
     }
   }
-  // The server types a column that is only ever NULL as text, as Oracle does (VARCHAR2): the
-  // query around it reads it so, converting it where it meets a number or a date.
-  if (pg_) {
-    for (ColumnInfo& c : columns) {
-      if (c.type == SqlType::kNull) c.type = SqlType::kText;
-    }
+  // A column that is only ever NULL is text, as Oracle types it (VARCHAR2) and the server
+  // does: the query around it reads it so on both engines, converting it where it meets a
+  // number or a date.
+  for (ColumnInfo& c : columns) {
+    if (c.type == SqlType::kNull) c.type = SqlType::kText;
   }
   return columns;
 }
