@@ -163,6 +163,35 @@ TEST_P(CommandTimeoutTest, TheWritersTurnIsHeldByWritingTransactionsAndReadingOn
   EXPECT_FALSE(c->HoldsWritersTurn());
 }
 
+// A wait for the writers' turn is part of the statement that waits: it ends at Command Timeout
+// when that comes before the wait's own bound, whichever transaction waits.
+TEST_P(CommandTimeoutTest, AWaitForTheWritersTurnEndsAtTheBound) {
+  std::unique_ptr<Connection> holder = OpenConnection(init_);
+  holder->Begin(Mode::kWriting);
+  holder->Execute("INSERT INTO T_KEPT VALUES (1)");
+  std::unique_ptr<Connection> c = OpenConnection(init_ + ";Command Timeout=1");
+  ExpectCancelled(
+      [&] {
+        c->Begin(Mode::kWriting);
+        c->Execute("INSERT INTO T_KEPT VALUES (2)");
+      },
+      "a writing transaction");
+  c->Rollback();
+  c->Begin(Mode::kReading);
+  ExpectCancelled([&] { c->Execute("INSERT INTO T_KEPT VALUES (2)"); }, "a reading one's write");
+  c->Rollback();
+  ExpectCancelled([&] { testing::Query(*c, "SELECT ID FROM T_KEPT FOR UPDATE WAIT 5"); },
+                  "a query FOR UPDATE WAIT 5");
+  try {
+    testing::Query(*c, "SELECT ID FROM T_KEPT FOR UPDATE NOWAIT");
+    ADD_FAILURE() << "NOWAIT had the turn";
+  } catch (const DbError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("ORA-00054: ", 0), 0u) << e.what();
+  }
+  holder->Commit();
+  EXPECT_EQ(Scalar(*c, "SELECT COUNT(*) FROM T_KEPT"), "1");
+}
+
 // The memory bound is the file's: the server's memory is its own.
 using FileMemoryBoundTest = CommandTimeoutTest;
 

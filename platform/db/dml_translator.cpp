@@ -148,11 +148,22 @@ Translation Translator::Insert(Statement& stmt) {
     }
     std::string inner;
     auto cols = EmitSelect(*stmt.select, nullptr, &inner, has_star ? nullptr : &names);
-    if (!has_star && cols.size() != targets.size()) {
+    // A star's columns are known where its tables are.
+    const bool counted = !has_star || !cols.empty();
+    if (counted && cols.size() != targets.size()) {
       throw SqlError(cols.size() < targets.size() ? "ORA-00947: not enough values"
                                                   : "ORA-00913: too many values");
     }
-    if (has_star) {
+    if (has_star && counted) {
+      // The star's columns are named by a common table expression's column list.
+      std::string named = "WITH \"V$STAR\"(";
+      for (size_t i = 0; i < names.size(); ++i) {
+        if (i) named.append(", ");
+        AppendName(names[i], &named);
+      }
+      inner = named + ") AS (" + inner + ") SELECT * FROM \"V$STAR\"";
+    }
+    if (!counted) {
       out.push_back(' ');
       out.append(inner);
     } else {

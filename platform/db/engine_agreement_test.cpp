@@ -1,7 +1,8 @@
 // Statements whose answers the two engines once gave apart, with the answer Oracle gives, on
 // both engines: sums of texts, text functions of numbers, aggregates of NULL, dates compared
 // with numbers, texts of a query compared with dates and numbers, DUAL's column, quoted
-// literals, paths of a hierarchy and messages quoting a long value.
+// literals, paths of a hierarchy, a star inserted into a table's columns and messages quoting a
+// long value.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -108,6 +109,71 @@ TEST_P(EngineAgreementTest, TextsOfAQueryAreConvertedToTheValueComparedWithThem)
       {"SELECT C FROM CODES WHERE C IN (SELECT NO FROM PATIENT) ORDER BY C", " 3,01"},
       {"SELECT ID FROM PATIENT WHERE NO IN (SELECT ID FROM PATIENT)", "ORA-01722"},
       {"SELECT ID FROM PATIENT WHERE BIRTHDAY IN (SELECT 'x' FROM DUAL)", "ORA-018"},
+  });
+}
+
+TEST_P(EngineAgreementTest, APathOfComputedNumbersWritesEveryDigit) {
+  Check({
+      {"SELECT SYS_CONNECT_BY_PATH(1 / 3, '/') FROM DUAL WHERE LEVEL = 2 CONNECT BY LEVEL <= 2",
+       "/.3333333333333333333333333333333333333333/.3333333333333333333333333333333333333333"},
+      {"SELECT SYS_CONNECT_BY_PATH(NO / 3, '/') FROM PATIENT WHERE NO = 1 "
+       "START WITH NO = 1 CONNECT BY PRIOR NO = NO - 9",
+       "/.3333333333333333333333333333333333333333"},
+  });
+}
+
+TEST_P(EngineAgreementTest, TextFunctionsReadEveryDigitOfAComputedNumberAndPadToOneBound) {
+  Check({
+      {"SELECT LPAD(1 / 3, 42, 0), LENGTH(NO / 3), SUBSTR(NO / 3, 30) FROM PATIENT WHERE NO = 1",
+       "0.3333333333333333333333333333333333333333|41|333333333333"},
+      {"SELECT LENGTH(LPAD(12, 40000, 0)), LENGTH(RPAD('a', 3000000000, 'b')), "
+       "LPAD('a', -3000000000) FROM DUAL",
+       "32767|32767|<null>"},
+  });
+}
+
+TEST_P(EngineAgreementTest, DateFunctionsReadTextsOfAQueryAsDates) {
+  Check({
+      {"SELECT ADD_MONTHS(S, 1), LAST_DAY(S), NEXT_DAY(S, 'MONDAY'), "
+       "ROUND(MONTHS_BETWEEN(S, BIRTHDAY), 6) FROM PATIENT, (SELECT '1958-04-30' S FROM DUAL) "
+       "WHERE NO = 1",
+       "1958-05-31 00:00:00|1958-04-30 00:00:00|1958-05-05 00:00:00|1.580645"},
+      {"SELECT ADD_MONTHS(ID, 1) FROM PATIENT WHERE NO = 1", "ORA-01861"},
+      {"SELECT ADD_MONTHS(NO, 1) FROM PATIENT WHERE NO = 1",
+       "ORA-00932: inconsistent datatypes: expected DATE got NUMBER"},
+      {"SELECT ID - BIRTHDAY FROM PATIENT WHERE NO = 1",
+       "ORA-00932: inconsistent datatypes: expected DATE got NUMBER"},
+      {"SELECT ADD_MONTHS(X, 1), X - SYSDATE FROM (SELECT NULL X FROM DUAL)", "<null>|<null>"},
+  });
+}
+
+TEST_P(EngineAgreementTest, AStarInsertedIsConvertedForItsColumns) {
+  RunScript(*c_,
+            "CREATE TABLE COPY (NO NUMBER, D DATE, S VARCHAR2(30));\n"
+            "INSERT INTO COPY SELECT * FROM (SELECT '7' A, '1958-03-12' B, NULL C FROM DUAL);\n"
+            "INSERT INTO COPY SELECT * FROM (SELECT 8, NULL, NULL FROM DUAL);\n");
+  Check({
+      {"SELECT NO + 1, D FROM COPY WHERE D = TO_DATE('1958-03-12', 'YYYY-MM-DD')",
+       "8|1958-03-12 00:00:00"},
+      {"SELECT COUNT(*) FROM COPY WHERE D IS NULL AND NO = 8", "1"},
+      {"INSERT INTO COPY SELECT * FROM PATIENT", "ORA-00913"},
+      {"INSERT INTO COPY SELECT * FROM CODES", "ORA-00947"},
+  });
+}
+
+TEST_P(EngineAgreementTest, AColumnOfNullsMeetsNumbersAndDates) {
+  Check({
+      {"SELECT COUNT(*) FROM PATIENT WHERE NO IN (SELECT NULL FROM DUAL) OR (NO, ID) IN "
+       "(SELECT NULL, 'P0001' FROM DUAL) OR NO = ANY (SELECT MAX(NULL) FROM DUAL)",
+       "0"},
+      {"SELECT COUNT(*) FROM PATIENT WHERE BIRTHDAY IN (SELECT NULL FROM DUAL) OR NO = "
+       "(SELECT CASE WHEN 1 = 0 THEN NULL END FROM DUAL)",
+       "0"},
+      {"SELECT X + 1, NVL((SELECT NULL FROM DUAL), 3) FROM (SELECT NULL X FROM DUAL)",
+       "<null>|3"},
+      // It is text, as Oracle types it.
+      {"SELECT 5 FROM DUAL UNION ALL SELECT X FROM (SELECT NULL X FROM DUAL)", "ORA-01790"},
+      {"SELECT COALESCE(X, 0) FROM (SELECT NULL X FROM DUAL)", "ORA-00932"},
   });
 }
 

@@ -581,6 +581,24 @@ SqlType Translator::CombineAdditive(std::string_view op, const std::string& left
   return SqlType::kNumber;
 }
 
+// A value as the text a concatenation joins: a computed number, or a literal, writes every
+// digit of its exact value; on the server every other value becomes the text Oracle writes.
+void Translator::EmitConcatenated(const Expr& e, const Scope* scope, std::string* out) {
+  if (WritesExactDigits(e, scope)) {
+    out->append("ora_exact_text(");
+    EmitExact(e, scope, false, out);
+    out->push_back(')');
+    return;
+  }
+  if (!pg_) {
+    Emit(e, scope, out);
+    return;
+  }
+  std::string part;
+  PgAsText(Emit(e, scope, &part), &part);
+  out->append(part);
+}
+
 // ora_concat of the parts; more parts than one call of the engine takes are concatenated in
 // groups, whose results are concatenated again.
 void Translator::EmitConcat(const std::vector<const Expr*>& parts, const Scope* scope,
@@ -589,21 +607,7 @@ void Translator::EmitConcat(const std::vector<const Expr*>& parts, const Scope* 
     out->append("ora_concat(");
     for (size_t i = 0; i < parts.size(); ++i) {
       if (i) out->append(", ");
-      if (WritesExactDigits(*parts[i], scope)) {
-        // A computed number, or a literal, writes every digit of its exact value.
-        out->append("ora_exact_text(");
-        EmitExact(*parts[i], scope, false, out);
-        out->push_back(')');
-        continue;
-      }
-      if (!pg_) {
-        Emit(*parts[i], scope, out);
-        continue;
-      }
-      // PostgreSQL concatenates texts: every other value becomes the text Oracle writes.
-      std::string part;
-      PgAsText(Emit(*parts[i], scope, &part), &part);
-      out->append(part);
+      EmitConcatenated(*parts[i], scope, out);
     }
     out->push_back(')');
     return;

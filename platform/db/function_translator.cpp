@@ -24,6 +24,12 @@ void CheckArity(const Expr& e, size_t lo, size_t hi) {
   }
 }
 
+// Whether `function` reads its argument `i` as a date.
+bool ReadsDateAt(std::string_view function, size_t i) {
+  if (function == "MONTHS_BETWEEN") return i < 2;
+  return i == 0 && (function == "ADD_MONTHS" || function == "LAST_DAY" || function == "NEXT_DAY");
+}
+
 // A function printed as a call of another with the same arguments.
 struct FunctionRow {
   std::string_view name;
@@ -241,12 +247,28 @@ SqlType Translator::EmitFunction(const Expr& e, const Scope* scope, std::string*
         out->append(argument);
       }
     } else if (reads_text) {
-      // The embedded engine's functions read numbers as it holds them: a literal of more
-      // digits than a double is given as the text of its digits.
+      // The embedded engine's functions read numbers as it holds them: a computed number, or
+      // a literal of more digits than a double, is given as the text of every digit.
       for (size_t i = 0; i < e.args.size(); ++i) {
         if (i) out->append(", ");
-        const bool text = i == 0 || e.text == "CONCAT";
-        if (!text || !EmitLongLiteralText(*e.args[i], out)) Emit(*e.args[i], scope, out);
+        if (i == 0 || e.text == "CONCAT") {
+          EmitConcatenated(*e.args[i], scope, out);
+        } else {
+          Emit(*e.args[i], scope, out);
+        }
+      }
+    } else if (pg_) {
+      // The server's date functions take dates: a text is read as one first, as Oracle
+      // converts it, and a number is refused as on the file. A literal is typed by the server.
+      for (size_t i = 0; i < e.args.size(); ++i) {
+        if (i) out->append(", ");
+        std::string argument;
+        const SqlType t = Emit(*e.args[i], scope, &argument);
+        if (ReadsDateAt(e.text, i) && e.args[i]->kind != ExprKind::kString &&
+            (t == SqlType::kText || t == SqlType::kNumber)) {
+          argument = "ora_date_in(" + argument + ")";
+        }
+        out->append(argument);
       }
     } else {
       EmitArgs(e, 0, scope, out);

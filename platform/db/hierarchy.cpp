@@ -458,10 +458,8 @@ std::string Translator::EmitPathValue(const Expr& path, const Scope* row_scope,
     throw SqlError("ORA-00909: invalid number of arguments for SYS_CONNECT_BY_PATH");
   }
   std::string value = "ora_concat(";
-  std::string printed;
-  const SqlType value_type = Emit(*path.args[0], row_scope, &printed);
-  if (pg_) PgAsText(value_type, &printed);
-  value.append(printed).push_back(')');
+  EmitConcatenated(*path.args[0], row_scope, &value);
+  value.push_back(')');
   const SqlType separator_type = Emit(*path.args[1], row_scope, separator);
   if (pg_) PgAsText(separator_type, separator);
   std::string checked = "CASE WHEN " + std::string(pg_ ? "strpos(" : "instr(") + value + ", " +

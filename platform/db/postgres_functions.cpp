@@ -68,10 +68,11 @@ CREATE OR REPLACE FUNCTION ora_ltrim(v text, chars text DEFAULT ' ') RETURNS tex
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(ltrim(v, chars), '') $f$;
 CREATE OR REPLACE FUNCTION ora_rtrim(v text, chars text DEFAULT ' ') RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(rtrim(v, chars), '') $f$;
+-- A padded text is 32767 characters at most, as on the file.
 CREATE OR REPLACE FUNCTION ora_lpad(v text, len numeric, pad text DEFAULT ' ') RETURNS text
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(lpad(v, trunc(len)::int, pad), '') $f$;
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(lpad(v, least(greatest(trunc(len), 0), 32767)::int, pad), '') $f$;
 CREATE OR REPLACE FUNCTION ora_rpad(v text, len numeric, pad text DEFAULT ' ') RETURNS text
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(rpad(v, trunc(len)::int, pad), '') $f$;
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(rpad(v, least(greatest(trunc(len), 0), 32767)::int, pad), '') $f$;
 CREATE OR REPLACE FUNCTION ora_upper(v text) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT upper(v) $f$;
 CREATE OR REPLACE FUNCTION ora_lower(v text) RETURNS text
@@ -354,6 +355,12 @@ CREATE OR REPLACE FUNCTION ora_sub(a text, b text) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_num(a) - ora_num(b) $f$;
 CREATE OR REPLACE FUNCTION ora_sub(a timestamp, b text) RETURNS timestamp
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_sub(a, ora_num(b)) $f$;
+-- A text is read as a number before a date, which a number cannot be subtracted from.
+CREATE OR REPLACE FUNCTION ora_sub(a text, b timestamp) RETURNS numeric
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN a IS NOT NULL AND b IS NOT NULL THEN
+    ora_raise('ORA-00932: inconsistent datatypes: expected DATE got NUMBER', 'KV001',
+              NULL::numeric) END $f$;
 
 -- ADD_MONTHS keeps the last day of a month the last day.
 CREATE OR REPLACE FUNCTION ora_add_months(d timestamp, n numeric) RETURNS timestamp

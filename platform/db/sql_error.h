@@ -89,6 +89,10 @@ inline DbError CommandTimedOut(std::chrono::seconds bound) {
                  "longer than its Command Timeout of " +
                      std::to_string(bound.count()) + " seconds");
 }
+// Whether `e` is a statement cancelled at its Command Timeout, on either engine.
+inline bool IsCommandTimedOut(const DbError& e) {
+  return std::string_view(e.what()).starts_with("ORA-01013: ");
+}
 // A text read as a number that is none, named so that a person can tell which of many values
 // is wrong.
 inline std::string InvalidNumberMessage(std::string_view text) {

@@ -297,6 +297,12 @@ std::vector<ColumnInfo> Translator::EmitSelect(Select& select, const Scope* pare
       EmitOrderBy(select.order_by, &scope, out);
     }
   }
+  // A column that is only ever NULL is text, as Oracle types it (VARCHAR2) and the server
+  // does: the query around it reads it so on both engines, converting it where it meets a
+  // number or a date.
+  for (ColumnInfo& c : columns) {
+    if (c.type == SqlType::kNull) c.type = SqlType::kText;
+  }
   return columns;
 }
 

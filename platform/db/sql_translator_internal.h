@@ -359,6 +359,7 @@ class Translator {
   static SqlType CombineAdditive(std::string_view op, const std::string& left, SqlType lt,
                                  const std::string& right, SqlType rt, std::string* out);
   void EmitConcat(const std::vector<const Expr*>& parts, const Scope* scope, std::string* out);
+  void EmitConcatenated(const Expr& e, const Scope* scope, std::string* out);
 
   // The exact NUMBER arithmetic of the embedded engine (exact_arithmetic.cpp): whether the
   // select item `index` of `core` is computed exactly (as a result of the outermost query, as

@@ -273,7 +273,7 @@ std::string ConstraintMessage(sqlite3* db, int extended, const std::string& mess
 }  // namespace
 
 DbError ErrorFromSqlite(sqlite3* db, int rc, sqlite3_stmt* stmt) {
-  if ((rc & 0xFF) == SQLITE_INTERRUPT) {
+  if ((rc & 0xFF) == SQLITE_INTERRUPT || (rc & 0xFF) == SQLITE_BUSY) {
     if (std::optional<DbError> bound = SqliteStatementBounds::TakeInterruption(db)) return *bound;
   }
   const int extended = sqlite3_extended_errcode(db);
@@ -392,8 +392,7 @@ SqliteConnection::SqliteConnection(std::shared_ptr<EmbeddedDatabase> database,
   // SQLite falls back to reading when the file turns out not to be writable.
   if (sqlite3_db_readonly(db_, "main") == 1) read_only_ = true;
   sqlite3_extended_result_codes(db_, 1);
-  sqlite3_busy_timeout(db_, kBusyTimeoutMs);
-  bounds_ = std::make_unique<SqliteStatementBounds>(db_, command_timeout_);
+  bounds_ = std::make_unique<SqliteStatementBounds>(db_, command_timeout_, kBusyTimeoutMs);
   // Double-quoted names are names, never string literals.
   sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
   sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
@@ -539,10 +538,10 @@ void SqliteConnection::LockForQuery(const RowLock& lock) {
   const bool in_transaction = InTransaction();
   if (in_transaction && sqlite3_txn_state(db_, nullptr) == SQLITE_TXN_WRITE) return;
   struct WaitForLock {
-    sqlite3* db;
-    ~WaitForLock() { sqlite3_busy_timeout(db, kBusyTimeoutMs); }
-  } wait{db_};
-  sqlite3_busy_timeout(db_, lock.WaitMs(kBusyTimeoutMs));
+    SqliteStatementBounds* bounds;
+    ~WaitForLock() { bounds->SetLockWait(kBusyTimeoutMs); }
+  } wait{bounds_.get()};
+  bounds_->SetLockWait(lock.WaitMs(kBusyTimeoutMs));
   try {
     if (!in_transaction) {
       // The query's own transaction would end with it: it waits for the writer ahead.
@@ -557,7 +556,9 @@ void SqliteConnection::LockForQuery(const RowLock& lock) {
       RunPlain("DELETE FROM KORVALIS_TABLES WHERE 0 = 1");
     }
   } catch (const DbError& e) {
-    if (e.code() == kBusy && lock.ExpiredMessage()) throw DbError(kBusy, lock.ExpiredMessage());
+    if (e.code() == kBusy && lock.ExpiredMessage() && !IsCommandTimedOut(e)) {
+      throw DbError(kBusy, lock.ExpiredMessage());
+    }
     throw;
   }
 }

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <mutex>
 #include <utility>
 
@@ -26,18 +27,21 @@ DbError OutOfStatementMemory(int64_t bound) {
                      " MiB; the statement was stopped");
 }
 
-SqliteStatementBounds::SqliteStatementBounds(sqlite3* db, std::chrono::seconds command_timeout)
-    : db_(db), command_timeout_(command_timeout) {
+SqliteStatementBounds::SqliteStatementBounds(sqlite3* db, std::chrono::seconds command_timeout,
+                                             int lock_wait_ms)
+    : db_(db), command_timeout_(command_timeout), lock_wait_ms_(lock_wait_ms) {
   static std::once_flag limited;
   std::call_once(limited, [] {
     sqlite3_hard_heap_limit64(kEmbeddedHeapLimit);
     sqlite3_soft_heap_limit64(kEmbeddedCacheGrowthLimit);
   });
   sqlite3_progress_handler(db_, kCheckEvery, &SqliteStatementBounds::Check, this);
+  sqlite3_busy_handler(db_, &SqliteStatementBounds::WaitForLock, this);
 }
 
 SqliteStatementBounds::~SqliteStatementBounds() {
   sqlite3_progress_handler(db_, 0, nullptr, nullptr);
+  sqlite3_busy_handler(db_, nullptr, nullptr);
 }
 
 int SqliteStatementBounds::Step(sqlite3_stmt* stmt, const StatementDeadline& deadline) {
@@ -62,6 +66,33 @@ int SqliteStatementBounds::Check(void* self) {
   }
   interruption.db = bounds->db_;
   interruption.error = std::move(error);
+  return 1;
+}
+
+// SQLite calls this while the write lock is held by another connection, `tries` the calls so
+// far for this wait; 0 ends the wait with SQLITE_BUSY.
+int SqliteStatementBounds::WaitForLock(void* self, int tries) {
+  using Clock = std::chrono::steady_clock;
+  auto* bounds = static_cast<SqliteStatementBounds*>(self);
+  const Clock::time_point now = Clock::now();
+  if (tries == 0) bounds->wait_start_ = now;
+  const auto waited = now - bounds->wait_start_;
+  const bool timed_out = bounds->armed_ != nullptr
+                             ? bounds->armed_->Passed()
+                             : bounds->command_timeout_.count() > 0 &&
+                                   waited >= bounds->command_timeout_;
+  if (timed_out) {
+    interruption.db = bounds->db_;
+    interruption.error = CommandTimedOut(bounds->command_timeout_);
+    return 0;
+  }
+  const auto left = std::chrono::milliseconds(bounds->lock_wait_ms_) - waited;
+  if (left <= Clock::duration::zero()) return 0;
+  // Short sleeps first, as a lock is most often held briefly, then steps of 50 ms.
+  constexpr int kSleepsMs[] = {1, 2, 5, 10, 15, 20, 25, 25, 25, 50};
+  const int sleep_ms = tries < 10 ? kSleepsMs[tries] : 50;
+  const auto left_ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+  sqlite3_sleep(static_cast<int>(std::min<long long>(sleep_ms, left_ms)));
   return 1;
 }
 

@@ -7,6 +7,12 @@
 // working on it, and fails with the bound's error (TakeInterruption). Steps run otherwise
 // (transaction statements, catalog reads) are not bounded.
 //
+// A wait for another connection's write lock (SQLite's busy handler) is bounded too: it ends
+// after the lock wait (SetLockWait), or at the Command Timeout of the step that waits, or, in a
+// statement that is not stepped through Step() (BEGIN IMMEDIATE), at the Command Timeout from
+// the wait's start, whichever comes first; ended by the Command Timeout, the step's SQLITE_BUSY
+// carries that bound's error (TakeInterruption).
+//
 //   IDLE ──Step(stmt, deadline)──▶ STEPPING ──the step returns──▶ IDLE
 //                                     │
 //                                     └── deadline passed, or memory past the bound ──▶
@@ -49,8 +55,9 @@ DbError OutOfStatementMemory(int64_t bound = kEmbeddedMemoryBound);
 
 class SqliteStatementBounds {
  public:
-  // Installs the progress handler on `db`, which must outlive this object.
-  SqliteStatementBounds(sqlite3* db, std::chrono::seconds command_timeout);
+  // Installs the progress and busy handlers on `db`, which must outlive this object; a
+  // statement waits `lock_wait_ms` for the write lock.
+  SqliteStatementBounds(sqlite3* db, std::chrono::seconds command_timeout, int lock_wait_ms);
   ~SqliteStatementBounds();
   SqliteStatementBounds(const SqliteStatementBounds&) = delete;
   SqliteStatementBounds& operator=(const SqliteStatementBounds&) = delete;
@@ -61,8 +68,12 @@ class SqliteStatementBounds {
   // sqlite3_step(stmt), interrupted past `deadline` or the memory bound.
   int Step(sqlite3_stmt* stmt, const StatementDeadline& deadline);
 
-  // The error of the interrupted step of `db` on this thread, once; nullopt when no step of
-  // `db` was interrupted by a bound.
+  // How long a statement waits for another connection's write lock, in milliseconds (0: not
+  // at all), unless its Command Timeout comes first.
+  void SetLockWait(int milliseconds) { lock_wait_ms_ = milliseconds; }
+
+  // The error of the step of `db` on this thread that was interrupted, or whose wait for the
+  // write lock ended, by a bound, once; nullopt when there is none.
   static std::optional<DbError> TakeInterruption(sqlite3* db);
 
   // Virtual machine instructions between two checks.
@@ -70,10 +81,13 @@ class SqliteStatementBounds {
 
  private:
   static int Check(void* self);
+  static int WaitForLock(void* self, int tries);
 
   sqlite3* db_;
   std::chrono::seconds command_timeout_;
   const StatementDeadline* armed_ = nullptr;  // the deadline of the step running, if any
+  int lock_wait_ms_;
+  std::chrono::steady_clock::time_point wait_start_;  // of the wait for the lock in progress
 };
 
 }  // namespace korvalis::db
