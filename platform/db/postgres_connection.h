@@ -37,6 +37,7 @@
 // Thread-safety: one thread at a time (see provider.h).
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -64,7 +65,8 @@ class PostgresStreamedRowset;
 // bound the rows were given.
 class PostgresHeldRows {
  public:
-  explicit PostgresHeldRows(size_t bound) : bound_(bound) {}
+  // A bound past what 32-bit cell ends reach is held to the most they reach.
+  explicit PostgresHeldRows(size_t bound) : bound_(std::min<size_t>(bound, UINT32_MAX)) {}
 
   // Appends row `row` of `result`; false, keeping nothing of it, when the rows would then hold
   // more than the bound.
