@@ -7,7 +7,10 @@
 // transaction and second). A translated text met again, or a query's shape, keeps a prepared
 // statement of the connection; the values of a shape are bound as parameters. The server
 // cancels a statement that runs past Command Timeout (its statement_timeout); a query read
-// through a cursor is also refused its next batch once its deadline has passed.
+// through a cursor is also refused its next batch once its deadline has passed. A query's rows
+// are received one at a time into a compact rowset that counts what they hold: one whose rows
+// would hold more than kMaxHeldRowBytes is cancelled there and fails with ORA-04030, undone as
+// any failing statement is, so that a query without end never fills the process's memory.
 //
 // A reading transaction that holds no work or locks is committed without waiting for the
 // server's answer: it has nothing to lose, and the answer is read before the connection is
