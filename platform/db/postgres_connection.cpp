@@ -103,22 +103,34 @@ void ReserveWithin(std::vector<T>* cells, size_t needed, size_t most) {
 
 bool PostgresHeldRows::Append(const PGresult* result, int row) {
   const int columns = PQnfields(result);
+  // A BYTEA value is held as its bytes, half its text.
+  std::vector<std::unique_ptr<unsigned char, decltype(&PQfreemem)>> decoded;
+  std::vector<std::string_view> cells(static_cast<size_t>(columns));
   size_t text = 0;
-  for (int i = 0; i < columns; ++i) text += static_cast<size_t>(PQgetlength(result, row, i)) + 1;
-  const size_t cells = ends_.size() + static_cast<size_t>(columns);
-  const size_t held = values_.size() + text + cells * sizeof(uint32_t) + cells / 8;
+  for (int i = 0; i < columns; ++i) {
+    const char* value = PQgetvalue(result, row, i);
+    size_t length = static_cast<size_t>(PQgetlength(result, row, i));
+    if (PQftype(result, i) == kByteaOid && PQgetisnull(result, row, i) == 0) {
+      unsigned char* bytes =
+          PQunescapeBytea(reinterpret_cast<const unsigned char*>(value), &length);
+      if (bytes == nullptr) throw DbError(kProviderFailed, "out of memory");
+      decoded.emplace_back(bytes, &PQfreemem);
+      value = reinterpret_cast<const char*>(bytes);
+    }
+    cells[static_cast<size_t>(i)] = std::string_view(value, length);
+    text += length + 1;
+  }
+  const size_t cell_count = ends_.size() + cells.size();
+  const size_t held = values_.size() + text + cell_count * sizeof(uint32_t) + cell_count / 8;
   if (held > bound_) return false;
   ReserveWithin(&values_, values_.size() + text, bound_);
-  ReserveWithin(&ends_, cells, bound_ / sizeof(uint32_t));
+  ReserveWithin(&ends_, cell_count, bound_ / sizeof(uint32_t));
   for (int i = 0; i < columns; ++i) {
-    const bool null = PQgetisnull(result, row, i) != 0;
-    if (!null) {
-      const char* value = PQgetvalue(result, row, i);
-      values_.insert(values_.end(), value, value + PQgetlength(result, row, i));
-    }
+    values_.insert(values_.end(), cells[static_cast<size_t>(i)].begin(),
+                   cells[static_cast<size_t>(i)].end());
     values_.push_back('\0');
     ends_.push_back(static_cast<uint32_t>(values_.size()));
-    nulls_.push_back(null);
+    nulls_.push_back(PQgetisnull(result, row, i) != 0);
   }
   return true;
 }
@@ -165,8 +177,9 @@ class PostgresRowset final : public Rowset {
   }
   std::string_view Text(int column) const override {
     if (IsNull(column)) return {};
-    return ProviderText(types_[static_cast<size_t>(column)],
-                        rows_.Cell(first_cell_ + static_cast<size_t>(column)),
+    const std::string_view cell = rows_.Cell(first_cell_ + static_cast<size_t>(column));
+    if (IsBlob(column)) return cell;  // held as its bytes
+    return ProviderText(types_[static_cast<size_t>(column)], cell,
                         &buffers_[static_cast<size_t>(column)]);
   }
   bool IsBlob(int column) const override {

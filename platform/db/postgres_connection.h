@@ -63,8 +63,8 @@ namespace korvalis::db {
 class PostgresStreamedRowset;
 
 // The rows of a query copied out of libpq's results as they arrive: one buffer of every
-// cell's text (each followed by a NUL), each cell's end in it, and each cell's NULL flag, a
-// few bytes a cell beyond its text. What they hold, counted as they grow, never passes the
+// cell's text (each followed by a NUL; a BYTEA's as its bytes), each cell's end in it, and
+// each cell's NULL flag, a few bytes a cell beyond its text. What they hold, counted as they grow, never passes the
 // bound the rows were given.
 class PostgresHeldRows {
  public:
@@ -72,12 +72,12 @@ class PostgresHeldRows {
   explicit PostgresHeldRows(size_t bound) : bound_(std::min<size_t>(bound, UINT32_MAX)) {}
 
   // Appends row `row` of `result`; false, keeping nothing of it, when the rows would then hold
-  // more than the bound.
+  // more than the bound. Throws DbError when a BYTEA value cannot be decoded.
   bool Append(const pg_result* result, int row);
   size_t bound() const { return bound_; }
   size_t CellCount() const { return ends_.size(); }
   bool IsNull(size_t cell) const { return nulls_[cell]; }
-  // The cell's text, followed by a NUL. Precondition: cell < CellCount().
+  // The cell's text (a BYTEA's bytes), followed by a NUL. Precondition: cell < CellCount().
   std::string_view Cell(size_t cell) const;
 
  private:
