@@ -5,7 +5,7 @@
 //
 // A reader is driven by the statement: Start once with the rowset, then Row for every row.
 // A reader that keeps what it reads says how much (HeldBytes): the statement stops once that
-// passes kMaxHeldRowBytes, so that a statement without end (a join without its condition)
+// passes db::kMaxHeldRowBytes, so that a statement without end (a join without its condition)
 // cannot fill the process's memory before Command Timeout ends it.
 // A value holding a character that XML cannot carry marks the document invalid. The XML
 // writers decode each UTF-8 value straight into the document, escaping as they go: a value is
@@ -27,11 +27,6 @@
 #include "platform/db/provider.h"
 
 namespace korvalis::datasource {
-
-// The most that the rows of one statement may take in the reader that keeps them: far above
-// any list or document the system answers, and low enough that the process stays well under
-// 1.5 GB with the copies the caller makes of them.
-inline constexpr std::size_t kMaxHeldRowBytes = std::size_t{256} << 20;
 
 // A UTF-16 document being written. Room is made for the most a piece can take (Reserve), the
 // piece is written through the pointer, and Commit keeps what was written: the units are

@@ -150,10 +150,8 @@ void CSingleDataSource::RunStatement(const std::u16string& sql, bool count_failu
         while (rows->Next()) {
           read_row->Row(*rows);
           if constexpr (requires { read_row->HeldBytes(); }) {
-            if (read_row->HeldBytes() > korvalis::datasource::kMaxHeldRowBytes) {
-              throw DbError(korvalis::db::kProviderFailed,
-                            "ORA-04030: out of process memory when trying to allocate: the rows "
-                            "read would hold more than 256 MiB; the statement was stopped");
+            if (read_row->HeldBytes() > korvalis::db::kMaxHeldRowBytes) {
+              throw korvalis::db::HeldRowsExceeded();
             }
           }
           if constexpr (requires { read_row->Full(); }) {

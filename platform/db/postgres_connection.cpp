@@ -3,6 +3,7 @@
 #include <libpq-fe.h>
 #include <poll.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -90,44 +91,95 @@ std::string_view ProviderText(Oid type, std::string_view raw, std::string* buffe
   }
 }
 
-// The rows of one statement, all received; owns its result.
+// Grows `cells` to hold `needed` elements: doubling as a vector does, but never past `most`,
+// so that rows held to a bound never take twice the bound while they grow.
+template <class T>
+void ReserveWithin(std::vector<T>* cells, size_t needed, size_t most) {
+  if (needed <= cells->capacity()) return;
+  cells->reserve(std::max(needed, std::min(cells->capacity() * 2, most)));
+}
+
+}  // namespace
+
+bool PostgresHeldRows::Append(const PGresult* result, int row) {
+  const int columns = PQnfields(result);
+  // A BYTEA value is held as its bytes, half its text.
+  std::vector<std::unique_ptr<unsigned char, decltype(&PQfreemem)>> decoded;
+  std::vector<std::string_view> cells(static_cast<size_t>(columns));
+  size_t text = 0;
+  for (int i = 0; i < columns; ++i) {
+    const char* value = PQgetvalue(result, row, i);
+    size_t length = static_cast<size_t>(PQgetlength(result, row, i));
+    if (PQftype(result, i) == kByteaOid && PQgetisnull(result, row, i) == 0) {
+      unsigned char* bytes =
+          PQunescapeBytea(reinterpret_cast<const unsigned char*>(value), &length);
+      if (bytes == nullptr) throw DbError(kProviderFailed, "out of memory");
+      decoded.emplace_back(bytes, &PQfreemem);
+      value = reinterpret_cast<const char*>(bytes);
+    }
+    cells[static_cast<size_t>(i)] = std::string_view(value, length);
+    text += length + 1;
+  }
+  const size_t cell_count = ends_.size() + cells.size();
+  const size_t held = values_.size() + text + cell_count * sizeof(uint32_t) + cell_count / 8;
+  if (held > bound_) return false;
+  ReserveWithin(&values_, values_.size() + text, bound_);
+  ReserveWithin(&ends_, cell_count, bound_ / sizeof(uint32_t));
+  for (int i = 0; i < columns; ++i) {
+    values_.insert(values_.end(), cells[static_cast<size_t>(i)].begin(),
+                   cells[static_cast<size_t>(i)].end());
+    values_.push_back('\0');
+    ends_.push_back(static_cast<uint32_t>(values_.size()));
+    nulls_.push_back(PQgetisnull(result, row, i) != 0);
+  }
+  return true;
+}
+
+std::string_view PostgresHeldRows::Cell(size_t cell) const {
+  const size_t start = cell == 0 ? 0 : ends_[cell - 1];
+  return std::string_view(values_.data() + start, ends_[cell] - start - 1);
+}
+
+namespace {
+
+// The rows of one query, all received.
 class PostgresRowset final : public Rowset {
  public:
-  // `names`: the query's column names as Oracle reports them, when known.
-  PostgresRowset(PGresult* result, const std::vector<std::string>& names,
-                 const StatementShape* shape)
-      : result_(result), rows_(PQntuples(result)) {
-    const int n = PQnfields(result_);
+  // `described`: the query's result, whose columns name and type the rows. `names`: the
+  // query's column names as Oracle reports them, when known.
+  PostgresRowset(const PGresult* described, PostgresHeldRows rows,
+                 const std::vector<std::string>& names, const StatementShape* shape)
+      : rows_(std::move(rows)) {
+    const int n = PQnfields(described);
     names_.reserve(static_cast<size_t>(n));
     types_.reserve(static_cast<size_t>(n));
     const bool named = names.size() == static_cast<size_t>(n);
     for (int i = 0; i < n; ++i) {
-      const std::string name = named ? names[static_cast<size_t>(i)] : PQfname(result_, i);
+      const std::string name = named ? names[static_cast<size_t>(i)] : PQfname(described, i);
       names_.push_back(shape != nullptr ? ColumnNameWithValues(name, shape->literals) : name);
-      types_.push_back(PQftype(result_, i));
+      types_.push_back(PQftype(described, i));
     }
     buffers_.resize(static_cast<size_t>(n));
+    row_count_ = n == 0 ? 0 : rows_.CellCount() / static_cast<size_t>(n);
   }
-  ~PostgresRowset() override { PQclear(result_); }
 
   int ColumnCount() const override { return static_cast<int>(names_.size()); }
   const std::string& ColumnName(int column) const override {
     return names_[static_cast<size_t>(column)];
   }
   bool Next() override {
-    if (row_ + 1 >= rows_) {
-      row_ = rows_;
-      return false;
-    }
-    ++row_;
+    if (next_row_ >= row_count_) return false;
+    first_cell_ = next_row_++ * names_.size();
     return true;
   }
-  bool IsNull(int column) const override { return PQgetisnull(result_, row_, column) != 0; }
+  bool IsNull(int column) const override {
+    return rows_.IsNull(first_cell_ + static_cast<size_t>(column));
+  }
   std::string_view Text(int column) const override {
     if (IsNull(column)) return {};
-    const std::string_view raw(PQgetvalue(result_, row_, column),
-                               static_cast<size_t>(PQgetlength(result_, row_, column)));
-    return ProviderText(types_[static_cast<size_t>(column)], raw,
+    const std::string_view cell = rows_.Cell(first_cell_ + static_cast<size_t>(column));
+    if (IsBlob(column)) return cell;  // held as its bytes
+    return ProviderText(types_[static_cast<size_t>(column)], cell,
                         &buffers_[static_cast<size_t>(column)]);
   }
   bool IsBlob(int column) const override {
@@ -136,16 +188,24 @@ class PostgresRowset final : public Rowset {
   long long ChangedRows() const override { return -1; }
 
  private:
-  PGresult* result_;
-  int rows_;
-  int row_ = -1;
+  PostgresHeldRows rows_;
+  size_t row_count_ = 0;
+  size_t next_row_ = 0;
+  size_t first_cell_ = 0;  // the row being read's first cell
   std::vector<std::string> names_;
   std::vector<Oid> types_;
   mutable std::vector<std::string> buffers_;
 };
 
+struct ResultGuard {
+  PGresult* result = nullptr;
+  ~ResultGuard() { PQclear(result); }
+};
+
+// The rowset of a statement's result: `rows` received one at a time before it, and any rows
+// the result holds itself. Takes the result.
 std::unique_ptr<Rowset> RowsOf(PGresult* result, const Translation& t,
-                               const StatementShape* shape) {
+                               const StatementShape* shape, PostgresHeldRows rows) {
   if (PQresultStatus(result) != PGRES_TUPLES_OK) {
     const char* count = PQcmdTuples(result);  // "" for a statement that changes no rows
     const long long changed =
@@ -153,13 +213,12 @@ std::unique_ptr<Rowset> RowsOf(PGresult* result, const Translation& t,
     PQclear(result);
     return std::make_unique<EmptyRowset>(changed);
   }
-  return std::make_unique<PostgresRowset>(result, t.column_names, shape);
+  ResultGuard described{result};
+  for (int row = 0; row < PQntuples(result); ++row) {
+    if (!rows.Append(result, row)) throw HeldRowsExceeded(rows.bound());
+  }
+  return std::make_unique<PostgresRowset>(result, std::move(rows), t.column_names, shape);
 }
-
-struct ResultGuard {
-  PGresult* result = nullptr;
-  ~ResultGuard() { PQclear(result); }
-};
 
 // Whether the statement leaves in the transaction what a later failing statement must not
 // undo: anything but a query, or the writers' turn it takes.
@@ -246,8 +305,9 @@ constexpr const char* kUndoStatement =
 
 }  // namespace
 
-PostgresConnection::PostgresConnection(std::shared_ptr<PostgresDatabase> database)
-    : database_(std::move(database)), conn_(database_->Connect()) {
+PostgresConnection::PostgresConnection(std::shared_ptr<PostgresDatabase> database,
+                                       size_t held_row_bytes)
+    : database_(std::move(database)), conn_(database_->Connect()), held_row_bytes_(held_row_bytes) {
   PQsetNoticeReceiver(
       conn_,
       [](void* self, const PGresult* notice) {
@@ -487,7 +547,8 @@ std::unique_ptr<Rowset> PostgresConnection::ExecuteStreamed(std::string_view sql
   }
   // No row: the query ended within its round trip.
   EndStreamedQuery(/*undo=*/false);
-  return RowsOf(std::exchange(first.result, nullptr), *t, nullptr);
+  return RowsOf(std::exchange(first.result, nullptr), *t, nullptr,
+                PostgresHeldRows(held_row_bytes_));
 }
 
 pg_result* PostgresConnection::ReceiveStreamedRow() {
@@ -508,16 +569,20 @@ pg_result* PostgresConnection::ReceiveStreamedRow() {
 
 void PostgresConnection::StopStreamedRows() noexcept {
   streamed_ = nullptr;
-  // Without the cancel the server would compute every row up to the last, however many; one
-  // that arrives after the query ended finds the session waiting for a statement, which the
-  // server does not cancel.
+  // Without the cancel the server would compute every row up to the last, however many.
+  CancelRunningStatement();
+  DrainStreamedRoundTrip(/*query_ended=*/false);
+  EndStreamedQuery(/*undo=*/true);
+}
+
+// A cancel that arrives after the statement ended finds the session waiting for a statement,
+// which the server does not cancel.
+void PostgresConnection::CancelRunningStatement() noexcept {
   if (PGcancel* cancel = PQgetCancel(conn_)) {
     char error[256];
     PQcancel(cancel, error, sizeof error);
     PQfreeCancel(cancel);
   }
-  DrainStreamedRoundTrip(/*query_ended=*/false);
-  EndStreamedQuery(/*undo=*/true);
 }
 
 void PostgresConnection::HoldStreamedRows() {
@@ -600,9 +665,13 @@ std::unique_ptr<Rowset> PostgresConnection::Run(std::string_view sql, const Stat
   }
   const bool turn = TakesTurn(*t);
   try {
-    pg_result* result = RunStatements({std::move(statement)}, turn, t->reads_sysdate,
-                                      KeepsWork(*t, turn), LockOf(t->row_lock));
-    return RowsOf(result, *t, shape);
+    // The rows are received one at a time, so that a query without end fails at the bound
+    // instead of being received whole first.
+    PostgresHeldRows held(held_row_bytes_);
+    pg_result* result =
+        RunStatements({std::move(statement)}, turn, t->reads_sysdate, KeepsWork(*t, turn),
+                      LockOf(t->row_lock), /*streams_rows=*/false, &held);
+    return RowsOf(result, *t, shape, std::move(held));
   } catch (const DbError& e) {
     // A shape whose parameters the server cannot type runs as written instead.
     if (shape != nullptr && e.code() == kErrorsInCommand) return nullptr;
@@ -647,7 +716,8 @@ bool PostgresConnection::TakesTurn(const Translation& t) const {
 
 pg_result* PostgresConnection::RunStatements(std::vector<Request> statements, bool takes_turn,
                                              bool reads_sysdate, bool keeps_work,
-                                             const RowLock* lock, bool streams_rows) {
+                                             const RowLock* lock, bool streams_rows,
+                                             PostgresHeldRows* held) {
   CheckOpen();
   std::vector<Request> requests;
   if (deallocate_all_) {
@@ -698,7 +768,7 @@ pg_result* PostgresConnection::RunStatements(std::vector<Request> statements, bo
   if (savepoint && !streams_rows) requests.push_back(Request{kRelease});
   if (own) requests.push_back(Request{"COMMIT"});
   try {
-    pg_result* result = RunPipeline(requests, last_statement, streams_rows);
+    pg_result* result = RunPipeline(requests, last_statement, streams_rows, held);
     if (!pending_begin_.empty()) {
       pending_begin_.clear();
       open_ = true;
@@ -767,7 +837,7 @@ void PostgresConnection::RecoverFromFailure(const std::vector<Request>& requests
 }
 
 pg_result* PostgresConnection::RunPipeline(std::vector<Request>& requests, size_t wanted,
-                                           bool streams_rows) {
+                                           bool streams_rows, PostgresHeldRows* held) {
   if (PQenterPipelineMode(conn_) != 1) throw PostgresError(nullptr, conn_);
   for (const Request& r : requests) {
     std::vector<const char*> values;
@@ -804,10 +874,19 @@ pg_result* PostgresConnection::RunPipeline(std::vector<Request>& requests, size_
     const int answers = requests[i].prepare ? 2 : 1;
     for (int a = 0; a < answers; ++a) {
       PGresult* first = nullptr;
-      if (streams_rows && i == wanted && a == answers - 1 && !failure &&
+      if ((streams_rows || held != nullptr) && i == wanted && a == answers - 1 && !failure &&
           PQsetSingleRowMode(conn_) == 1) {
         first = PQgetResult(conn_);
-        if (PQresultStatus(first) == PGRES_SINGLE_TUPLE) return first;
+        if (streams_rows && PQresultStatus(first) == PGRES_SINGLE_TUPLE) return first;
+        while (held != nullptr && PQresultStatus(first) == PGRES_SINGLE_TUPLE) {
+          // Rows that arrive after the bound was passed, until the cancel takes, are dropped.
+          if (!failure && !held->Append(first, 0)) {
+            failure = HeldRowsExceeded(held->bound());
+            CancelRunningStatement();
+          }
+          PQclear(first);
+          first = PQgetResult(conn_);
+        }
       }
       while (PGresult* r = PQgetResult(conn_)) {
         if (first == nullptr) {

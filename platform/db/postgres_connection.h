@@ -7,7 +7,10 @@
 // transaction and second). A translated text met again, or a query's shape, keeps a prepared
 // statement of the connection; the values of a shape are bound as parameters. The server
 // cancels a statement that runs past Command Timeout (its statement_timeout); a query read
-// through a cursor is also refused its next batch once its deadline has passed.
+// through a cursor is also refused its next batch once its deadline has passed. A query's rows
+// are received one at a time into a compact rowset that counts what they hold: one whose rows
+// would hold more than kMaxHeldRowBytes is cancelled there and fails with ORA-04030, undone as
+// any failing statement is, so that a query without end never fills the process's memory.
 //
 // A reading transaction that holds no work or locks is committed without waiting for the
 // server's answer: it has nothing to lose, and the answer is read before the connection is
@@ -37,9 +40,13 @@
 // Thread-safety: one thread at a time (see provider.h).
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -55,10 +62,37 @@ namespace korvalis::db {
 
 class PostgresStreamedRowset;
 
+// The rows of a query copied out of libpq's results as they arrive: one buffer of every
+// cell's text (each followed by a NUL; a BYTEA's as its bytes), each cell's end in it, and
+// each cell's NULL flag, a few bytes a cell beyond its text. What they hold, counted as they grow, never passes the
+// bound the rows were given.
+class PostgresHeldRows {
+ public:
+  // A bound past what 32-bit cell ends reach is held to the most they reach.
+  explicit PostgresHeldRows(size_t bound) : bound_(std::min<size_t>(bound, UINT32_MAX)) {}
+
+  // Appends row `row` of `result`; false, keeping nothing of it, when the rows would then hold
+  // more than the bound. Throws DbError when a BYTEA value cannot be decoded.
+  bool Append(const pg_result* result, int row);
+  size_t bound() const { return bound_; }
+  size_t CellCount() const { return ends_.size(); }
+  bool IsNull(size_t cell) const { return nulls_[cell]; }
+  // The cell's text (a BYTEA's bytes), followed by a NUL. Precondition: cell < CellCount().
+  std::string_view Cell(size_t cell) const;
+
+ private:
+  size_t bound_;
+  std::vector<char> values_;
+  std::vector<uint32_t> ends_;  // where each cell's NUL ends
+  std::vector<bool> nulls_;
+};
+
 class PostgresConnection final : public Connection {
  public:
-  // Connects; throws DbError (kCannotConnect).
-  explicit PostgresConnection(std::shared_ptr<PostgresDatabase> database);
+  // Connects; throws DbError (kCannotConnect). A query run by Execute fails with ORA-04030
+  // once its rows would hold more than `held_row_bytes`.
+  explicit PostgresConnection(std::shared_ptr<PostgresDatabase> database,
+                              size_t held_row_bytes = kMaxHeldRowBytes);
   ~PostgresConnection() override;
   PostgresConnection(const PostgresConnection&) = delete;
   PostgresConnection& operator=(const PostgresConnection&) = delete;
@@ -105,9 +139,11 @@ class PostgresConnection final : public Connection {
   // `streams_rows` (one query, in a transaction): the query runs in a savepoint that stays until
   // EndStreamedQuery, and only its first row is received; what the statement leaves in the
   // transaction is kept in streamed_holds_ until then.
+  // `held` (one statement): its rows are received one at a time into `held`, and the statement
+  // fails once they pass its bound.
   pg_result* RunStatements(std::vector<Request> statements, bool takes_turn, bool reads_sysdate,
                            bool keeps_work, const RowLock* lock = nullptr,
-                           bool streams_rows = false);
+                           bool streams_rows = false, PostgresHeldRows* held = nullptr);
   // After a failed round trip: forgets what it prepared and the clock it set, and undoes the
   // failed statement (`savepoint`) or the transaction that the failure left aborted.
   void RecoverFromFailure(const std::vector<Request>& requests, size_t first_statement,
@@ -115,8 +151,11 @@ class PostgresConnection final : public Connection {
   // Sends `requests` in one round trip; returns the result of requests[wanted], or throws the
   // first failure's DbError once every result is read. `streams_rows`: requests[wanted] is the
   // last request, a query whose rows are received one at a time; when it has a row, its first
-  // row is returned and the rest of the round trip is left to ReceiveStreamedRow.
-  pg_result* RunPipeline(std::vector<Request>& requests, size_t wanted, bool streams_rows = false);
+  // row is returned and the rest of the round trip is left to ReceiveStreamedRow. `held`: the
+  // rows of requests[wanted] are received one at a time into it; once they would pass its
+  // bound the statement is cancelled, and the round trip fails with ORA-04030 once read.
+  pg_result* RunPipeline(std::vector<Request>& requests, size_t wanted, bool streams_rows = false,
+                         PostgresHeldRows* held = nullptr);
 
   // The streamed query whose rows are still arriving (see PostgresStreamedRowset).
   friend class PostgresStreamedRowset;
@@ -127,6 +166,8 @@ class PostgresConnection final : public Connection {
   // meanwhile is read and dropped, and the query is undone (the transaction goes on as before
   // it).
   void StopStreamedRows() noexcept;
+  // Asks the server to cancel the running statement; one that ended meanwhile is not affected.
+  void CancelRunningStatement() noexcept;
   // Before the connection runs anything else: the rows of the streamed query not yet read are
   // received into its rowset.
   void HoldStreamedRows();
@@ -146,6 +187,7 @@ class PostgresConnection final : public Connection {
 
   std::shared_ptr<PostgresDatabase> database_;
   pg_conn* conn_ = nullptr;
+  size_t held_row_bytes_;  // the most the rows of a query run by Execute may hold
   // Why the server ended the session, when it said so between statements (an idle transaction
   // ended): the reason libpq hands over as a notice once no statement is waiting for it.
   std::optional<DbError> ended_by_server_;

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/db/connection_pool.h"
+#include "platform/db/connection_string.h"
 #include "platform/db/database_clock.h"
 #include "platform/db/testing/db_test_util.h"
 #include "platform/db/postgres_connection.h"
@@ -362,6 +363,67 @@ TEST_F(PostgresTransactionTest, AStreamedQueryFailsAtItsFailingRowAndUndoesOnlyI
   c_->Execute("INSERT INTO T_ALLOC VALUES (3, 'kept')");
   c_->Commit();
   EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) FROM T_ALLOC WHERE WHO = 'kept'"), "2");
+}
+
+// A query run by Execute whose rows would hold more than the connection's bound is stopped
+// there, cancelled on the server, and fails with ORA-04030, undone as any failing statement is:
+// outside a transaction, and inside a reading or a writing one, which goes on. Rows within the
+// bound read as they are.
+TEST_F(PostgresTransactionTest, AQueryWhoseRowsPassTheBoundFailsThereAndIsUndoneAlone) {
+  testing::PostgresTestServer& server = testing::PostgresTestServer::Get();
+  RunScript(*c_,
+            "CREATE TABLE T_MANY (N NUMBER(10), NOTE VARCHAR2(10));\n"
+            "INSERT INTO T_MANY SELECT LEVEL, DECODE(MOD(LEVEL, 2), 0, 'even') FROM DUAL "
+            "CONNECT BY LEVEL <= 2000;\n");
+  PostgresConnection bounded(std::make_shared<PostgresDatabase>(ConnectionString::Parse(init_)),
+                             size_t{1} << 20);
+  // 2,000 rows of some 110 bytes, NULLs among them.
+  std::unique_ptr<Rowset> within =
+      bounded.Execute("SELECT N, NOTE, RPAD('x', 100, 'x') PAD FROM T_MANY ORDER BY N");
+  ASSERT_EQ(within->ColumnCount(), 3);
+  EXPECT_EQ(within->ColumnName(2), "PAD");
+  int read = 0;
+  while (within->Next()) {
+    ++read;
+    ASSERT_EQ(within->Text(0), std::to_string(read));
+    ASSERT_EQ(within->IsNull(1), read % 2 != 0);
+    ASSERT_EQ(within->Text(1), read % 2 != 0 ? "" : "even");
+    ASSERT_EQ(within->Text(2), std::string(100, 'x'));
+  }
+  EXPECT_EQ(read, 2000);
+  within.reset();
+
+  // Eight billion rows.
+  const char* runaway =
+      "SELECT A.N, RPAD('x', 100, 'x') HELD_MARKER FROM T_MANY A, T_MANY B, T_MANY C";
+  const std::string running =
+      "SELECT count(*) FROM pg_stat_activity WHERE pid <> pg_backend_pid() AND "
+      "state = 'active' AND query ILIKE '%held_marker%'";
+  for (int round = 0; round < 3; ++round) {
+    const bool in_transaction = round > 0, writing = round == 2;
+    SCOPED_TRACE(!in_transaction ? "outside a transaction" : writing ? "writing" : "reading");
+    if (in_transaction) {
+      bounded.Begin(writing ? Connection::TransactionMode::kWriting
+                            : Connection::TransactionMode::kReading);
+    }
+    if (writing) bounded.Execute("INSERT INTO T_ALLOC VALUES (10, 'mine')");
+    const size_t logged = server.ServerLog().size();
+    try {
+      bounded.Execute(runaway);
+      ADD_FAILURE() << "the query was not stopped";
+    } catch (const DbError& e) {
+      EXPECT_EQ(std::string(e.what()),
+                "ORA-04030: out of process memory when trying to allocate: the rows read would "
+                "hold more than 1 MiB; the statement was stopped");
+    }
+    EXPECT_EQ(server.RunSql(init_, running), "0");
+    EXPECT_NE(server.ServerLog().find("canceling statement due to user request", logged),
+              std::string::npos);
+    EXPECT_EQ(Scalar(bounded, "SELECT COUNT(*) FROM T_ALLOC"), writing ? "2" : "1");
+    if (writing) bounded.Execute("INSERT INTO T_ALLOC VALUES (11, 'mine')");
+    if (in_transaction) bounded.Commit();
+  }
+  EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) || ':' || SUM(ID) FROM T_ALLOC"), "3:22");
 }
 
 // A writer that stays idle inside its transaction (a client stopped or gone) is ended by the

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,6 +22,21 @@ namespace korvalis::db {
 // say: long enough for a hospital's monthly statistics over its data, short enough that a
 // statement that runs away is ended within minutes.
 inline constexpr std::chrono::seconds kDefaultCommandTimeout{300};
+
+// The most that the rows of one statement may hold in the process, in the rowset that receives
+// them or the reader that keeps them: far above any list or document the system answers, and
+// low enough that the process stays well under 1.5 GB with the copies the caller makes of them.
+// A statement without end (a join without its condition) is stopped there instead of filling
+// the process's memory before Command Timeout ends it.
+inline constexpr std::size_t kMaxHeldRowBytes = std::size_t{256} << 20;
+
+// The failure of a statement stopped because its rows would hold more than `bound` bytes.
+inline DbError HeldRowsExceeded(std::size_t bound = kMaxHeldRowBytes) {
+  return DbError(kProviderFailed,
+                 "ORA-04030: out of process memory when trying to allocate: the rows read would "
+                 "hold more than " + std::to_string(bound >> 20) +
+                     " MiB; the statement was stopped");
+}
 
 // The rows of one statement, read forward.
 class Rowset {
