@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <utility>
 
 #include "platform/db/connection_support.h"
@@ -412,13 +411,16 @@ std::unique_ptr<Rowset> PostgresConnection::Execute(std::string_view sql) {
 //      |------the rowset ends first----------------> stopped: the server asked to cancel, what
 //      |                                             it sent meanwhile dropped, query undone
 //      \------the connection runs anything else----> held: the rest received into the rowset
-//                                                    and ended as above; Next reads the held
-//                                                    rows, then throws the query's failure
+//                                                    (at most the bound of a query's rows: past
+//                                                    it the query is stopped as above and
+//                                                    fails with ORA-04030) and ended as above;
+//                                                    Next reads the held rows, then throws the
+//                                                    query's failure
 class PostgresStreamedRowset final : public Rowset {
  public:
   // `first`: the query's first row, a single-row result owned once the rowset is made.
   PostgresStreamedRowset(PostgresConnection* connection, const Translation& t, PGresult* first)
-      : connection_(connection), pending_(first) {
+      : connection_(connection), held_(connection->held_row_bytes_), pending_(first) {
     const int n = PQnfields(first);
     const bool named = t.column_names.size() == static_cast<size_t>(n);
     for (int i = 0; i < n; ++i) {
@@ -443,13 +445,14 @@ class PostgresStreamedRowset final : public Rowset {
   bool Next() override {
     PQclear(current_);
     current_ = nullptr;
-    if (reading_held_) held_.pop_front();
     reading_held_ = false;
     if (pending_ != nullptr) {
       current_ = std::exchange(pending_, nullptr);
       return true;
     }
-    if (!held_.empty()) {
+    if (held_read_ < held_.CellCount()) {
+      held_cell_ = held_read_;
+      held_read_ += names_.size();
       reading_held_ = true;
       return true;
     }
@@ -463,14 +466,15 @@ class PostgresStreamedRowset final : public Rowset {
     return current_ != nullptr;
   }
   bool IsNull(int column) const override {
-    if (reading_held_) return !held_.front()[static_cast<size_t>(column)].has_value();
+    if (reading_held_) return held_.IsNull(held_cell_ + static_cast<size_t>(column));
     return PQgetisnull(current_, 0, column) != 0;
   }
   std::string_view Text(int column) const override {
     if (IsNull(column)) return {};
     std::string_view raw;
     if (reading_held_) {
-      raw = *held_.front()[static_cast<size_t>(column)];
+      raw = held_.Cell(held_cell_ + static_cast<size_t>(column));
+      if (IsBlob(column)) return raw;  // held as its bytes
     } else {
       raw = std::string_view(PQgetvalue(current_, 0, column),
                              static_cast<size_t>(PQgetlength(current_, 0, column)));
@@ -484,19 +488,17 @@ class PostgresStreamedRowset final : public Rowset {
   long long ChangedRows() const override { return -1; }
 
   // Receives the rows not yet read, and the query's failure if it fails, into the rowset, so
-  // that the connection can run another statement. The row being read stays as it is.
+  // that the connection can run another statement. The row being read stays as it is. Rows that
+  // would pass the bound of a query's rows stop the query, which then fails at that row.
   void HoldRest() {
     try {
       while (PGresult* row = connection_->ReceiveStreamedRow()) {
         ResultGuard guard{row};
-        std::vector<std::optional<std::string>> values(names_.size());
-        for (int i = 0; i < ColumnCount(); ++i) {
-          if (PQgetisnull(row, 0, i) == 0) {
-            values[static_cast<size_t>(i)].emplace(PQgetvalue(row, 0, i),
-                                                   static_cast<size_t>(PQgetlength(row, 0, i)));
-          }
+        if (!held_.Append(row, 0)) {
+          failure_ = HeldRowsExceeded(held_.bound());
+          connection_->StopStreamedRows();
+          return;
         }
-        held_.push_back(std::move(values));
       }
     } catch (const DbError& e) {
       failure_ = e;
@@ -508,11 +510,13 @@ class PostgresStreamedRowset final : public Rowset {
   std::vector<std::string> names_;
   std::vector<Oid> types_;
   mutable std::vector<std::string> buffers_;
+  // Rows received before they were read, and how many of their cells were read.
+  PostgresHeldRows held_;
+  size_t held_read_ = 0;
   PGresult* pending_;  // the first row, received with the statement and not read yet
-  PGresult* current_ = nullptr;  // the row being read, unless it is held_'s first
-  // Rows received before they were read; NULL as nullopt.
-  std::deque<std::vector<std::optional<std::string>>> held_;
-  bool reading_held_ = false;  // the row being read is held_'s first
+  PGresult* current_ = nullptr;  // the row being read, unless it is held
+  bool reading_held_ = false;  // the row being read is held_'s, from its cell held_cell_
+  size_t held_cell_ = 0;
   std::optional<DbError> failure_;  // the query's failure, met while its rows were held
 };
 

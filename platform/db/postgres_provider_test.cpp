@@ -424,6 +424,29 @@ TEST_F(PostgresTransactionTest, AQueryWhoseRowsPassTheBoundFailsThereAndIsUndone
     if (in_transaction) bounded.Commit();
   }
   EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) || ':' || SUM(ID) FROM T_ALLOC"), "3:22");
+
+  // A streamed query whose rest is received because another statement runs holds it to the
+  // same bound: its held rows read as they came, then it fails there, undone alone.
+  bounded.Begin(Connection::TransactionMode::kReading);
+  std::unique_ptr<Rowset> streamed = bounded.ExecuteStreamed(runaway);
+  ASSERT_TRUE(streamed->Next());
+  EXPECT_EQ(Scalar(bounded, "SELECT COUNT(*) FROM T_ALLOC"), "3");
+  EXPECT_EQ(server.RunSql(init_, running), "0");
+  int held = 0;
+  try {
+    while (streamed->Next()) {
+      ASSERT_EQ(streamed->Text(1), std::string(100, 'x'));
+      ++held;
+    }
+    ADD_FAILURE() << "the held rows were not bounded";
+  } catch (const DbError& e) {
+    EXPECT_NE(std::string(e.what()).find("would hold more than 1 MiB"), std::string::npos)
+        << e.what();
+  }
+  EXPECT_GT(held, 1000);
+  streamed.reset();
+  EXPECT_EQ(Scalar(bounded, "SELECT COUNT(*) FROM T_ALLOC"), "3");
+  bounded.Commit();
 }
 
 // A writer that stays idle inside its transaction (a client stopped or gone) is ended by the
