@@ -36,8 +36,6 @@ class MemoryBudget {
     argument_ = argument;
   }
 
-  bool exceeded() const { return exceeded_; }
-
   // Counts `bytes` more: memory that is allocated. The first time the count passes the budget,
   // the budget is exceeded and its handler runs.
   void Take(std::size_t bytes);
