@@ -528,16 +528,14 @@ std::unique_ptr<Rowset> PostgresConnection::ExecuteStreamed(std::string_view sql
   if (t->kind != sql::StatementKind::kSelect || t->statements.size() != 1 || t->changes_schema) {
     return Execute(sql);
   }
-  // A query FOR UPDATE takes the turn in a round trip of its own: the streamed query's
-  // savepoint, undone when its reader stops early, must not give the turn back.
-  if (t->row_lock && !turn_held_) {
-    ResultGuard taken{RunStatements({Request{"SELECT 1"}}, /*takes_turn=*/true,
-                                    /*reads_sysdate=*/false, /*keeps_work=*/true,
-                                    LockOf(t->row_lock))};
-  }
-  const bool turn = TakesTurn(*t);
-  ResultGuard first{RunStatements({Request{t->statements[0]}}, turn, t->reads_sysdate,
-                                  KeepsWork(*t, turn), nullptr, /*streams_rows=*/true)};
+  // A transaction that holds the writers' turn, or takes it with this query (a writing one, a
+  // query FOR UPDATE), receives the rows whole, to the bound of a query's rows: while rows are
+  // sent the server's session is busy, not idle, and a holder whose reader stalls (a pager left
+  // open) would keep every writer waiting past Idle Transaction Timeout.
+  if (turn_held_ || TakesTurn(*t)) return Execute(sql);
+  ResultGuard first{RunStatements({Request{t->statements[0]}}, /*takes_turn=*/false,
+                                  t->reads_sysdate, KeepsWork(*t, false), nullptr,
+                                  /*streams_rows=*/true)};
   if (PQresultStatus(first.result) == PGRES_SINGLE_TUPLE) {
     try {
       auto rows = std::make_unique<PostgresStreamedRowset>(this, *t, first.result);

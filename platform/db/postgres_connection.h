@@ -99,7 +99,9 @@ class PostgresConnection final : public Connection {
 
   std::unique_ptr<Rowset> Execute(std::string_view sql) override;
   // A query in a transaction is run as Execute runs it, in a savepoint of its own, and its rows
-  // are received one at a time as the server sends them (see PostgresStreamedRowset).
+  // are received one at a time as the server sends them (see PostgresStreamedRowset); in a
+  // transaction that holds or takes the writers' turn they are received whole first, as Execute
+  // receives them, so that its session stays idle while they are read.
   std::unique_ptr<Rowset> ExecuteStreamed(std::string_view sql) override;
   BlobValue ReadBlob(std::string_view sql) override;
   bool WriteBlob(std::string_view sql, std::optional<std::string_view> bytes) override;

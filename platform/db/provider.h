@@ -87,7 +87,9 @@ class Connection {
   // Commit, Rollback) while the rowset is read: the rows not yet read are then received into
   // the rowset first, which reads on to its end (and fails where the query fails). Any other
   // statement, and any statement outside a transaction, runs as Execute runs it. Throws
-  // DbError.
+  // DbError. A provider whose writers' turn would be held while the reader reads, with no way
+  // for the turn's idle bound to end a reader that stalls, runs the query as Execute runs it in
+  // a transaction that holds or takes the turn.
   virtual std::unique_ptr<Rowset> ExecuteStreamed(std::string_view sql) { return Execute(sql); }
 
   // Reads the first column of the first row of the query `sql` (any query: joins, views and
