@@ -69,11 +69,12 @@ endfunction()
 
 # korvalis_build_tree_program(<target>)
 #   A program or module run from the build tree (a test, a benchmark, a fuzz target, a module
-#   the tests load) finds the cipher module where the build puts it, through its run path
-#   (platform/crypto/ciphers.h). Installed ones carry no run path and look only where they were
-#   installed.
+#   the tests load) finds the cipher module and the transformation worker where the build puts
+#   them, through its run path (platform/sys/installed_file.h), and is built after them.
+#   Installed ones carry no run path and look only where they were installed.
 function(korvalis_build_tree_program target)
   set_property(TARGET ${target} APPEND PROPERTY BUILD_RPATH "${PROJECT_BINARY_DIR}/library")
+  add_dependencies(${target} korvalis_ciphers korvalis_transformer)
 endfunction()
 
 # korvalis_add_test(<name> SOURCES <files...> LIBS <targets...>)

@@ -7,8 +7,8 @@
 //   new format: request + identity ─▶ result document (result_document.h) ─┤
 //                                        XSLT ─▶ content ─▶ compressed text form
 //
-// The rows are read straight into the data document that the style sheet reads
-// (report_queries.h). Nothing outlives the call: documents and maps live on its stack.
+// The rows go straight to the transformation that the style sheet makes of them, in the
+// transformation's worker (report_queries.h). Nothing outlives the call.
 #include <string>
 #include <vector>
 
@@ -18,10 +18,8 @@
 #include "foundation/calls/emr_exception.h"
 #include "foundation/text/string_util.h"
 #include "foundation/xml/dom_builder.h"
-#include "foundation/xml/xsl_transform.h"
 #include "platform/com/scoped_bstr.h"
 #include "platform/text/unicode.h"
-#include "platform/xml/dom.h"
 #include "report/emr_report.h"
 #include "report/parameter_placement.h"
 #include "report/report_parameters.h"
@@ -50,11 +48,20 @@ std::u16string GetReportSqlText(CSingleDataSource& data_source, LONG report_id,
                                            *data_source.GetDBType());
 }
 
-// The old format's data document: the statement's rows shaped by the names of SQL_PRO (the
-// first names each row's element, the others its attributes). Names that are only commas run
+// The data document of a run, to be transformed by the report's style sheet (empty when the
+// report has none: the run is refused once its rows were read).
+korvalis::report::ReportDataDocument ReportData(CSingleDataSource& data_source, LONG report_id) {
+  ScopedBstr xslt;
+  korvalis::report::ReadReportColumn(data_source, korvalis::report::kXsltColumn, report_id,
+                                     xslt.out());
+  return korvalis::report::ReportDataDocument(std::u16string(BstrView(xslt.get())));
+}
+
+// The old format's page: the statement's rows shaped by the names of SQL_PRO (the first names
+// each row's element, the others its attributes), transformed. Names that are only commas run
 // nothing.
-korvalis::xml::Document RunReportSql(CEMRDataSource* data_source, LONG report_id,
-                                     const std::u16string& statement) {
+std::u16string TransformReportSql(CEMRDataSource* data_source, LONG report_id,
+                                  const std::u16string& statement) {
   ScopedBstr row_names;
   CBEMRReport::GetSQLProperty(data_source, report_id, row_names.out());
   if (SysStringLen(row_names.get()) == 0) {
@@ -62,7 +69,7 @@ korvalis::xml::Document RunReportSql(CEMRDataSource* data_source, LONG report_id
   }
   std::vector<std::u16string> names;
   SplitString(row_names.get(), u",", names);
-  korvalis::report::ReportDataDocument data;
+  korvalis::report::ReportDataDocument data = ReportData(*data_source, report_id);
   if (names.empty()) {
     data.Append(kEmptyOldFormatData);
   } else {
@@ -70,31 +77,15 @@ korvalis::xml::Document RunReportSql(CEMRDataSource* data_source, LONG report_id
     data.Append(korvalis::kDomDeclaration);
     data.AppendRows(*data_source, statement, names, u"root");
   }
-  return data.Finish();
-}
-
-// The data document transformed by the report's style sheet.
-std::u16string TransformReport(CSingleDataSource& data_source, LONG report_id,
-                               const korvalis::xml::Document& source) {
-  korvalis::xml::Document stylesheet = NewTransformDocument();
-  ScopedBstr xslt;
-  korvalis::report::ReadReportColumn(data_source, korvalis::report::kXsltColumn, report_id,
-                                     xslt.out());
-  if (SysStringLen(xslt.get()) == 0) {
-    throw CEMRException(std::u16string(u"报表未配置XSLT内容,请与系统管理员联系.."));
-  }
-  const std::u16string failed = u"转换报表内容错误.";
-  // A style sheet that does not load cannot transform anything.
-  if (!stylesheet.LoadXml(korvalis::ToUtf8(BstrView(xslt.get())))) throw CEMRException(failed);
-  return TransformToContent(source, stylesheet, failed);
+  return data.Transform();
 }
 
 // The content of a new-format report: its result document transformed.
 std::u16string GetNewFormatContent(CEMRDataSource* data_source, LONG report_id, BSTR request,
                                    BSTR client_info) {
-  return TransformReport(
-      *data_source, report_id,
-      korvalis::report::BuildResultXml(*data_source, report_id, request, client_info));
+  korvalis::report::ReportDataDocument data = ReportData(*data_source, report_id);
+  korvalis::report::WriteResultXml(*data_source, report_id, request, client_info, data);
+  return data.Transform();
 }
 
 // The content of an old-format report: the rows of its statement transformed.
@@ -103,7 +94,7 @@ std::u16string GetOldFormatContent(CEMRDataSource* data_source, LONG report_id, 
   const korvalis::report::ReportParameters parameters =
       korvalis::report::SubstituteParams(*data_source, report_id, values, client_info);
   const std::u16string statement = GetReportSqlText(*data_source, report_id, parameters);
-  return TransformReport(*data_source, report_id, RunReportSql(data_source, report_id, statement));
+  return TransformReportSql(data_source, report_id, statement);
 }
 
 }  // namespace

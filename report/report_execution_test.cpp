@@ -458,10 +458,9 @@ std::u16string PageOfRowsText(const std::u16string& rows, bool new_format) {
     }
     data = result.Write();
   }
-  xml::Document source, stylesheet;
-  EXPECT_TRUE(source.LoadXml(ToUtf8(data), xml::Document::Writer::kSystem));
-  EXPECT_TRUE(stylesheet.LoadXml(ToUtf8(kCopyStyle)));
-  return TransformToContent(source, stylesheet, u"failed");
+  ContentTransformation transformation(kCopyStyle, {u"failed", u"failed", u"failed"});
+  transformation.AppendSource(data);
+  return transformation.Finish();
 }
 
 TEST_P(ReportStatementTest, RowsReadStraightIntoTheDocumentMakeTheDocumentTheirTextMade) {

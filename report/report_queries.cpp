@@ -2,7 +2,6 @@
 
 #include "foundation/calls/emr_exception.h"
 #include "foundation/data/single_data_source.h"
-#include "foundation/xml/xsl_transform.h"
 #include "platform/db/sql_parser.h"
 #include "platform/text/unicode.h"
 
@@ -14,9 +13,26 @@ void CheckReportQuery(const std::u16string& sql) {
   }
 }
 
+ContentTransformation& ReportDataDocument::Transformation() {
+  if (!transformation_) {
+    transformation_.emplace(stylesheet_, TransformFailures{kReportTransformFailed,
+                                                           u"装载XML内容错误.",
+                                                           kReportTransformFailed});
+    std::u16string().swap(stylesheet_);
+    transformation_->AppendSource(held_);
+    std::string().swap(held_);
+  }
+  return *transformation_;
+}
+
 void ReportDataDocument::Append(std::u16string_view text) {
+  if (!transformation_ && stylesheet_.empty()) return;
   AssignUtf8(text, utf8_);
-  loader_.Append(utf8_);
+  if (!transformation_ && held_.size() + utf8_.size() <= xml::kHeldSourceBytes) {
+    held_.append(utf8_);
+    return;
+  }
+  Transformation().AppendSource(utf8_);
 }
 
 void ReportDataDocument::AppendRows(CSingleDataSource& data_source, const std::u16string& sql,
@@ -31,10 +47,11 @@ void ReportDataDocument::AppendRows(CSingleDataSource& data_source, const std::u
   row_units_ += *units;
 }
 
-xml::Document ReportDataDocument::Finish() {
-  xml::Document document = NewTransformDocument();
-  if (!loader_.Finish(document)) throw CEMRException(std::u16string(u"装载XML内容错误."));
-  return document;
+std::u16string ReportDataDocument::Transform() {
+  if (!transformation_ && stylesheet_.empty()) {
+    throw CEMRException(std::u16string(kReportWithoutStylesheet));
+  }
+  return Transformation().Finish();
 }
 
 }  // namespace korvalis::report

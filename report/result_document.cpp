@@ -108,8 +108,8 @@ ReportParameters ParseResultParams(DomDocumentBuilder& result, BSTR request, BST
 
 }  // namespace
 
-xml::Document BuildResultXml(CSingleDataSource& data_source, LONG report_id, BSTR request,
-                             BSTR client_info) {
+void WriteResultXml(CSingleDataSource& data_source, LONG report_id, BSTR request,
+                    BSTR client_info, ReportDataDocument& data) {
   std::u16string head;
   std::vector<ReportStatement> statements;
   {
@@ -129,13 +129,11 @@ xml::Document BuildResultXml(CSingleDataSource& data_source, LONG report_id, BST
   // to the end of `root` (which holds them, so that it is written "...</root>"); then the rows
   // of each statement, each in its result element.
   constexpr std::u16string_view kRootEnd = u"</root>";
-  ReportDataDocument data;
   data.Append(std::u16string_view(head).substr(0, head.size() - kRootEnd.size()));
   for (std::size_t i = 0; i < statements.size(); ++i) {
     data.AppendRows(data_source, statements[i].sql, statements[i].names, ResultName(i));
   }
   data.Append(kRootEnd);
-  return data.Finish();
 }
 
 std::u16string ResultStructureXml(CSingleDataSource& data_source, LONG report_id, BSTR request,

@@ -17,7 +17,8 @@
 //
 // Two forms:
 //   - content: every statement runs and its rows fill "result" + its position (1, 2, ...); the
-//     document is loaded as it is written, its rows read straight into it (report_queries.h);
+//     document goes to the report's transformation as it is written, its rows read straight into
+//     it (report_queries.h);
 //   - structure: nothing runs; "result" + position holds one empty sample row, its attribute
 //     names trimmed of white space; a statement without names adds no element, and its
 //     position is skipped.
@@ -32,24 +33,25 @@
 
 #include "platform/com/bstr.h"
 #include "platform/com/types.h"
-#include "platform/xml/dom.h"
 
 class CSingleDataSource;
 
 namespace korvalis::report {
 
-// The content form of the result document, loaded for the style sheet. Fails with
+class ReportDataDocument;
+
+// Writes the content form of the result document into `data`. Fails with
 // "解析属性信息错误." when the caller's identity or the request does not parse, with
 // "报表未配置SQL语句,请与系统管理员联系." when MULTI_SQL is empty or not well formed, or holds a
 // `sql` without `gramar`, `property` or names, before any statement runs, and with the data
 // source's message when a statement fails. A placement that is refused, or a statement that is
 // not a query, fails before any statement runs; rows beyond the bound of report_queries.h fail
 // it with kReportRowsTooLarge.
-xml::Document BuildResultXml(CSingleDataSource& data_source, LONG report_id, BSTR request,
-                             BSTR client_info);
+void WriteResultXml(CSingleDataSource& data_source, LONG report_id, BSTR request,
+                    BSTR client_info, ReportDataDocument& data);
 
 // The structure form of the result document, serialised; runs nothing. Fails as
-// BuildResultXml does before its statements run (a `sql` without names is no fault here).
+// WriteResultXml does before its statements run (a `sql` without names is no fault here).
 std::u16string ResultStructureXml(CSingleDataSource& data_source, LONG report_id, BSTR request,
                                   BSTR client_info);
 

@@ -223,15 +223,9 @@ long CBQCGradeSummary::GenerateSummary(CEMRDataSource* pDataSource, BSTR bstrCon
   std::u16string data;
   BuildSummaryData(pDataSource, ArgumentText(bstrCondition), data);
 
-  korvalis::xml::Document source = NewTransformDocument();
-  korvalis::xml::Document stylesheet = NewTransformDocument();
-  if (!source.LoadXml(korvalis::ToUtf8(data))) {
-    throw CEMRException(std::u16string(u"加载病历xml内容错误."));
-  }
-  if (!stylesheet.LoadXml(korvalis::ToUtf8(xsl.text()))) {
-    throw CEMRException(std::u16string(u"加载模板Xsl内容错误."));
-  }
-  korvalis::StoreBstrResult(pbstrSummaryHtml,
-                            TransformToContent(source, stylesheet, u"转换病历xml错误."));
+  korvalis::StoreBstrResult(
+      pbstrSummaryHtml,
+      TransformToContent(data, xsl.text(),
+                         {u"转换病历xml错误.", u"加载病历xml内容错误.", u"加载模板Xsl内容错误."}));
   return 0;
 }

@@ -21,11 +21,24 @@ inline constexpr std::chrono::seconds kDefaultCommandSeconds = db::kDefaultComma
 // How long a writer waits for the writers' turn before it fails.
 inline constexpr std::chrono::seconds kWritersWaitSeconds{30};
 
+// The names of the bounds, as a refusal names the one that applied.
+inline constexpr char16_t kCommandTimeoutBound[] = u"Command Timeout";
+inline constexpr char16_t kWritersWaitBound[] = u"writers' wait";
+inline constexpr char16_t kIdleTransactionBound[] = u"Idle Transaction Timeout";
+
+// A time bound and the name of the setting it comes from.
+struct TimeBound {
+  std::chrono::seconds seconds;
+  const char16_t* name;
+};
+
 // How long a transformation made now, on the calling thread, may run; zero: no bound. Outside
 // any call, or before the call opened a database: kDefaultCommandSeconds. In a call: the
 // tightest Command Timeout of its databases, at most kWritersWaitSeconds for a database whose
 // writers' turn the call holds (a writing call, or a reading call that wrote), and then a second
 // less than that database's idle bound (one second at least).
 std::chrono::seconds TransformationTimeLimit();
+// The same, with the name of the bound it comes from (Command Timeout when there is none).
+TimeBound TransformationTimeBound();
 
 }  // namespace korvalis

@@ -5,79 +5,98 @@
 #include <string>
 
 #include "foundation/calls/emr_exception.h"
-#include "foundation/calls/work_bounds.h"
 #include "foundation/log/event_log_entry.h"
 #include "platform/text/unicode.h"
-#include "platform/xml/dom.h"
-#include "platform/xml/xslt.h"
 
-korvalis::xml::Document NewTransformDocument() {
-  try {
-    return korvalis::xml::Document();
-  } catch (const std::bad_alloc&) {
-    throw CEMRException(std::u16string(u"构造MSXML解析器错误."));
-  }
-}
-
-bool XslTransform(BSTR xml, BSTR xsl, BSTR* out) {
-  korvalis::xml::Document source = NewTransformDocument();
-  korvalis::xml::Document stylesheet = NewTransformDocument();
-  const std::u16string failed = kXslTransformFailedMessage;
-  // A text that does not load would otherwise be transformed as an empty document.
-  if (!source.LoadXml(korvalis::ToUtf8(korvalis::BstrView(xml))) ||
-      !stylesheet.LoadXml(korvalis::ToUtf8(korvalis::BstrView(xsl))) || out == nullptr) {
-    throw CEMRException(failed);
-  }
-  BSTR result = korvalis::AllocBstr(TransformToContent(source, stylesheet, failed));
-  if (result == nullptr) throw std::bad_alloc();
-  *out = result;
-  return true;
-}
+using korvalis::xml::TransformOutcome;
 
 namespace {
 
 // The refusal of a transformation that ended otherwise than done; its cause goes to the event
-// log.
-CEMRException Refusal(korvalis::xml::TransformOutcome outcome, std::chrono::seconds time_limit,
-                      std::u16string_view failed, const std::string& cause) {
+// log, and into the answer too when no transformation could be made, so that the caller reads
+// why (a worker that cannot be found, the process limit).
+CEMRException Refusal(TransformOutcome outcome, const korvalis::TimeBound& time_limit,
+                      const TransformFailures& failures, const std::string& cause) {
   std::u16string message;
   switch (outcome) {
-    case korvalis::xml::TransformOutcome::kTooLarge:
+    case TransformOutcome::kTooLarge:
       message = kTransformTooLarge;
       break;
-    case korvalis::xml::TransformOutcome::kOutOfMemory:
+    case TransformOutcome::kOutOfMemory:
       message = kTransformOutOfMemory;
       break;
-    case korvalis::xml::TransformOutcome::kTimedOut:
-      message = kTransformTimedOutPrefix + korvalis::FromUtf8(std::to_string(time_limit.count())) +
+    case TransformOutcome::kTimedOut:
+      message = kTransformTimedOutPrefix + std::u16string(time_limit.name) + u" " +
+                korvalis::FromUtf8(std::to_string(time_limit.seconds.count())) +
                 kTransformTimedOutSuffix;
       break;
-    case korvalis::xml::TransformOutcome::kDone:
-    case korvalis::xml::TransformOutcome::kFailed:
-      message = failed;
+    case TransformOutcome::kSourceNotLoaded:
+      message = failures.source_not_loaded;
+      break;
+    case TransformOutcome::kStylesheetNotLoaded:
+      message = failures.stylesheet_not_loaded;
+      break;
+    case TransformOutcome::kUnavailable:
+      message = std::u16string(failures.failed) + u": " + korvalis::FromUtf8(cause);
+      break;
+    case TransformOutcome::kDone:
+    case TransformOutcome::kFailed:
+      message = failures.failed;
       break;
   }
-  CEventLogEntry(cause.empty() ? message : message + u": " + korvalis::FromUtf8(cause),
+  const bool cause_in_message = outcome == TransformOutcome::kUnavailable;
+  CEventLogEntry(cause.empty() || cause_in_message ? message
+                                                   : message + u": " + korvalis::FromUtf8(cause),
                  CEventLogEntry::kError)
       .Report();
   return CEMRException(message);
 }
 
+korvalis::xml::TransformLimits LimitsFor(const korvalis::TimeBound& time_limit) {
+  // The text's units and its zero unit, two bytes each.
+  return {kMaxExpandedBytes / sizeof(char16_t) - 1, kMaxTransformBytes, time_limit.seconds};
+}
+
 }  // namespace
 
-std::u16string TransformToContent(const korvalis::xml::Document& source,
-                                  const korvalis::xml::Document& stylesheet,
-                                  std::u16string_view failed) {
-  const std::chrono::seconds time_limit = korvalis::TransformationTimeLimit();
-  // The text's units and its zero unit, two bytes each.
-  const korvalis::xml::TransformLimits limits{kMaxExpandedBytes / sizeof(char16_t) - 1,
-                                              kMaxTransformBytes, time_limit};
+ContentTransformation::ContentTransformation(std::u16string_view stylesheet,
+                                             const TransformFailures& failures)
+    : time_limit_(korvalis::TransformationTimeBound()),
+      failures_(failures),
+      transformation_(korvalis::ToUtf8(stylesheet), korvalis::xml::TextWriter::kCaller,
+                      korvalis::xml::TextWriter::kSystem, LimitsFor(time_limit_)) {}
+
+void ContentTransformation::AppendSource(std::u16string_view piece) {
+  korvalis::AssignUtf8(piece, utf8_);
+  transformation_.AppendSource(utf8_);
+}
+
+std::u16string ContentTransformation::Finish() {
   std::string output;
   std::string cause;
-  const korvalis::xml::TransformOutcome outcome =
-      korvalis::xml::TransformToText(source, stylesheet, limits, output, &cause);
-  if (outcome != korvalis::xml::TransformOutcome::kDone) {
-    throw Refusal(outcome, time_limit, failed, cause);
-  }
+  const TransformOutcome outcome = transformation_.Finish(output, &cause);
+  if (outcome != TransformOutcome::kDone) throw Refusal(outcome, time_limit_, failures_, cause);
   return korvalis::FromUtf8(output);
+}
+
+std::u16string TransformToContent(std::u16string_view source, std::u16string_view stylesheet,
+                                  const TransformFailures& failures) {
+  const korvalis::TimeBound time_limit = korvalis::TransformationTimeBound();
+  std::string output;
+  std::string cause;
+  const TransformOutcome outcome = korvalis::xml::TransformText(
+      korvalis::ToUtf8(source), korvalis::xml::TextWriter::kCaller, korvalis::ToUtf8(stylesheet),
+      korvalis::xml::TextWriter::kCaller, LimitsFor(time_limit), output, &cause);
+  if (outcome != TransformOutcome::kDone) throw Refusal(outcome, time_limit, failures, cause);
+  return korvalis::FromUtf8(output);
+}
+
+bool XslTransform(BSTR xml, BSTR xsl, BSTR* out) {
+  const std::u16string_view failed = kXslTransformFailedMessage;
+  if (out == nullptr) throw CEMRException(std::u16string(failed));
+  BSTR result = korvalis::AllocBstr(TransformToContent(
+      korvalis::BstrView(xml), korvalis::BstrView(xsl), {failed, failed, failed}));
+  if (result == nullptr) throw std::bad_alloc();
+  *out = result;
+  return true;
 }

@@ -41,8 +41,11 @@ void WaitForChild(pid_t pid) {
   }
 }
 
-// Reaps `pid` when it ends. Without memory for either way, the child is left to the host.
-void Reap(pid_t pid) noexcept {
+constinit InstalledInstance<ProcessStarter, SpawnProcessStarter> installed_starter;
+
+}  // namespace
+
+void ReapWhenEnded(pid_t pid) noexcept {
   try {
     std::thread(WaitForChild, pid).detach();
   } catch (const std::system_error&) {
@@ -53,10 +56,6 @@ void Reap(pid_t pid) noexcept {
   }
 }
 
-constinit InstalledInstance<ProcessStarter, SpawnProcessStarter> installed_starter;
-
-}  // namespace
-
 StartedProgram SpawnProcessStarter::Start(const std::vector<std::string>& argv) {
   StartedProgram started;
   try {
@@ -65,7 +64,7 @@ StartedProgram SpawnProcessStarter::Start(const std::vector<std::string>& argv) 
   } catch (const std::bad_alloc&) {
     return {ENOMEM, 0};
   }
-  if (started.error == 0) Reap(started.pid);
+  if (started.error == 0) ReapWhenEnded(started.pid);
   return started;
 }
 

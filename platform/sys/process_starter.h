@@ -41,6 +41,11 @@ class SpawnProcessStarter : public ProcessStarter {
   StartedProgram Start(const std::vector<std::string>& argv) override;
 };
 
+// Reaps the child `pid` when it ends, on a thread that waits for that child only (a host that
+// reaps every child itself may take it first). Without memory for a thread, it is reaped by a
+// later start. Precondition: `pid` is a child of this process that nothing else waits for.
+void ReapWhenEnded(pid_t pid) noexcept;
+
 // Installs `starter` for the whole process; nullptr restores SpawnProcessStarter.
 void SetProcessStarter(std::shared_ptr<ProcessStarter> starter);
 

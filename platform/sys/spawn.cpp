@@ -28,11 +28,17 @@ class SpawnSetup {
   // 0 or the errno of the first step that failed.
   int Prepare(const SpawnOptions& options) {
     if (!actions_ok_ || !attributes_ok_) return ENOMEM;
-    // Standard output first: the other two are opened after it has been placed.
+    // The named descriptors first: /dev/null is opened after they have been placed.
     int error = options.standard_output >= 0
                     ? ::posix_spawn_file_actions_adddup2(&actions_, options.standard_output, 1)
-                    : ::posix_spawn_file_actions_addopen(&actions_, 1, "/dev/null", O_WRONLY, 0);
-    if (error == 0) {
+                    : 0;
+    if (error == 0 && options.standard_input >= 0) {
+      error = ::posix_spawn_file_actions_adddup2(&actions_, options.standard_input, 0);
+    }
+    if (error == 0 && options.standard_output < 0) {
+      error = ::posix_spawn_file_actions_addopen(&actions_, 1, "/dev/null", O_WRONLY, 0);
+    }
+    if (error == 0 && options.standard_input < 0) {
       error = ::posix_spawn_file_actions_addopen(&actions_, 0, "/dev/null", O_RDONLY, 0);
     }
     if (error == 0) {

@@ -1,12 +1,12 @@
 // Starting a program from an argument vector, the one way this system runs another program:
 // posix_spawn of the executable named by the first word, never a shell and never a search of
-// PATH. The child gets the host's environment and current directory, standard input and error
-// on /dev/null, standard output on /dev/null or on a descriptor the caller names, no other
+// PATH. The child gets the host's environment and current directory, standard input and output
+// on /dev/null or on descriptors the caller names, standard error on /dev/null, no other
 // descriptor of the host, an empty signal mask and the default action for every signal (a host
 // that ignores SIGPIPE does not hand that on), and optionally a session of its own, which
 // detaches it from the host's terminal.
 //
-// The caller owns the child: it must wait for it (or hand it to the process starter's reaper).
+// The caller owns the child: it must wait for it (or hand it to ReapWhenEnded, process_starter.h).
 //
 // Thread-safety: thread-safe; the descriptors of other threads are not inherited either.
 #pragma once
@@ -19,6 +19,9 @@
 namespace korvalis::sys {
 
 struct SpawnOptions {
+  // The descriptor that becomes the child's standard input; -1 for /dev/null.
+  // Precondition: -1 or at least 3.
+  int standard_input = -1;
   // The descriptor that becomes the child's standard output; -1 for /dev/null.
   // Precondition: -1 or at least 3, so that it survives the set-up of descriptors 0 to 2.
   int standard_output = -1;

@@ -13,8 +13,12 @@ thread_local MemoryBudget* current_budget = nullptr;
 
 void* CountingMalloc(std::size_t size) {
   void* memory = std::malloc(size);
-  if (MemoryBudget* budget = current_budget; budget != nullptr && memory != nullptr) {
-    budget->Take(malloc_usable_size(memory));
+  if (MemoryBudget* budget = current_budget; budget != nullptr) {
+    if (memory != nullptr) {
+      budget->Take(malloc_usable_size(memory));
+    } else if (size != 0) {
+      budget->Refuse();
+    }
   }
   return memory;
 }
@@ -24,7 +28,10 @@ void* CountingRealloc(void* memory, std::size_t size) {
   if (budget == nullptr) return std::realloc(memory, size);
   const std::size_t old_size = memory != nullptr ? malloc_usable_size(memory) : 0;
   void* moved = std::realloc(memory, size);
-  if (moved == nullptr) return nullptr;  // the old block stays the caller's, counted as it was
+  if (moved == nullptr) {
+    if (size != 0) budget->Refuse();
+    return nullptr;  // the old block stays the caller's, counted as it was
+  }
   budget->Give(old_size);
   budget->Take(malloc_usable_size(moved));
   return moved;
@@ -52,6 +59,11 @@ MemoryBudget::~MemoryBudget() { current_budget = nullptr; }
 void MemoryBudget::Take(std::size_t bytes) {
   used_ += bytes;
   if (used_ <= limit_ || exceeded_) return;
+  exceeded_ = true;
+  if (handler_ != nullptr) handler_(argument_);
+}
+
+void MemoryBudget::Refuse() {
   exceeded_ = true;
   if (handler_ != nullptr) handler_(argument_);
 }

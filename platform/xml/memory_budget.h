@@ -1,9 +1,11 @@
 // The memory budget of work done by libxml2 and libxslt on one thread: while a MemoryBudget
 // lives, what the libraries allocate on its thread is counted, and the allocation that takes
 // the count beyond the budget marks the budget exceeded and calls its handler, before the memory
-// is handed to the library. The handler ends the work there (the transformation's process ends
-// itself, platform/xml/xslt.cpp), so no step, however much it builds at once, passes the budget
-// by more than the allocation that exceeds it.
+// is handed to the library; an allocation that the system refuses (the process's address space
+// is spent) calls the handler too. The handler ends the work there (the transformation's process
+// ends itself, platform/xml/worker/), so no step, however much it builds at once, passes the
+// budget by more than the allocation that exceeds it, and no work carries on after a refusal
+// that the library might not have handled.
 //
 // The libraries allocate through counting functions installed once, before their first use
 // (InstallCountingAllocator, called by EnsureLibraryStarted); they pass to malloc, realloc and
@@ -19,8 +21,8 @@ namespace korvalis::xml {
 
 class MemoryBudget {
  public:
-  // Called when the budget is first exceeded, inside the allocation that exceeds it; it must
-  // not allocate.
+  // Called when the budget is first exceeded, inside the allocation that exceeds it, and when an
+  // allocation is refused; it must not allocate.
   using ExceededHandler = void (*)(void* argument);
 
   // Precondition: the thread has no budget yet.
@@ -39,6 +41,8 @@ class MemoryBudget {
   // Counts `bytes` more: memory that is allocated. The first time the count passes the budget,
   // the budget is exceeded and its handler runs.
   void Take(std::size_t bytes);
+  // An allocation was refused: the budget is exceeded and its handler runs, each time.
+  void Refuse();
   // Counts `bytes` fewer (freed memory, also memory allocated before the budget).
   void Give(std::size_t bytes) { used_ -= bytes < used_ ? bytes : used_; }
 

@@ -1,55 +1,114 @@
-// korvalis::xml::TransformToText: XSLT 1.0 transformation of one document by a stylesheet
-// document, over libxslt, giving the output as text the way the system's clients expect of
-// their platform's transformer:
-//   - the extension function node-set of the namespace "urn:schemas-microsoft-com:xslt" is
-//     available (result tree fragments, node-sets, and other values as one text node);
-//   - the output is text, so an XML declaration, when written, names UTF-16 whatever the
-//     stylesheet's xsl:output says, and so does the content-type META of HTML output;
-//   - a stylesheet can read no file and reach no network, and writes nothing.
+// korvalis::xml::Transformation: an XSLT 1.0 transformation made by the transformation worker
+// (platform/xml/worker/), a program of the system's own, never in the calling process: its time,
+// its memory (even within one XPath step), its page and any fault of the processor are bounded
+// there, and the calling process only writes the texts and reads the page. The processor keeps
+// the conventions of the system's clients (worker/xslt_processor.h): msxsl:node-set, the output
+// as text whose declaration names UTF-16, no file or network reached, templates nested 10,000
+// deep.
 //
-// The transformation runs in a child process of its own (platform/sys/limited_child.h): its
-// time, its memory (even within one XPath step), its output and any fault of the processor are
-// bounded there, and the calling process only reads the page. Templates may nest 10,000 levels
-// deep (a template that calls itself for every row of a long list), each with a few instructions
-// and variables of its own; deeper is refused.
+// The source is written piece by piece: the first kHeldSourceBytes are held here, so that a small
+// transformation makes one exchange with the worker; beyond them the pieces go to the worker as
+// they come and are parsed there, so that a large source is never held whole by the caller.
+// At most as many transformations of a process as the machine has processors work at once
+// (kMinTransformationsInFlight to kMaxTransformationsInFlight): more would make none sooner and
+// would multiply the memory that runaways take. Another waits for its turn within its own time
+// limit.
 //
-// Thread-safe: distinct calls may run on distinct threads at once.
+//   Transformation transformation(stylesheet, TextWriter::kCaller, TextWriter::kSystem, limits);
+//   transformation.AppendSource("<root>");  ...  transformation.AppendSource("</root>");
+//   TransformOutcome outcome = transformation.Finish(page, &cause);
+//
+// Thread-safety: a transformation belongs to one thread; distinct ones may run on distinct
+// threads at once.
 #pragma once
 
 #include <chrono>
 #include <cstddef>
+#include <optional>
 #include <string>
+#include <string_view>
 
-#include "platform/xml/dom.h"
+#include "platform/sys/message_socket.h"
+#include "platform/xml/transform_protocol.h"
 
 namespace korvalis::xml {
 
-// The namespace under which node-set is registered.
-inline constexpr char kMsxslNamespace[] = "urn:schemas-microsoft-com:xslt";
+// The bounds of the transformations of one process that work at once.
+inline constexpr int kMinTransformationsInFlight = 2;
+inline constexpr int kMaxTransformationsInFlight = 8;
+// What of a source is held by the caller before it goes to the worker.
+inline constexpr std::size_t kHeldSourceBytes = 256 * 1024;
 
 // What one transformation may take.
 struct TransformLimits {
-  std::size_t max_output_units;         // the output's length as UTF-16 code units
-  std::size_t max_working_bytes;        // what libxml2 and libxslt allocate while it runs
+  std::size_t max_output_units;            // the output's length as UTF-16 code units
+  std::size_t max_working_bytes;           // what libxml2 and libxslt allocate while it runs
   std::chrono::milliseconds max_duration;  // how long it may run; zero: no bound
 };
 
 enum class TransformOutcome {
-  kDone,         // `output` holds the text
-  kFailed,       // the stylesheet does not compile, or the transformation fails or is stopped
-                 // (xsl:message terminate="yes", templates nested too deep, a fault)
-  kTooLarge,     // the output would pass max_output_units; stopped at the bound
-  kOutOfMemory,  // the work would pass max_working_bytes; stopped at that allocation
-  kTimedOut,     // the work ran for max_duration; stopped then
+  kDone,                 // `output` holds the text
+  kFailed,               // the stylesheet does not compile, or the transformation fails or is
+                         // stopped (xsl:message terminate="yes", templates nested too deep, a fault)
+  kSourceNotLoaded,      // the source's text does not parse
+  kStylesheetNotLoaded,  // the style sheet's text does not parse
+  kTooLarge,             // the output would pass max_output_units; stopped at the bound
+  kOutOfMemory,          // the work would pass max_working_bytes, or memory was refused
+  kTimedOut,             // the work ran for max_duration; stopped then
+  kUnavailable,          // the worker cannot be found, started or reached, or could not make the
+                         // transformation's process: `cause` says which and why
 };
 
-// Transforms `source` by `stylesheet` into `output` (UTF-8). Unless the outcome is kDone,
-// `output` is left unchanged and `cause`, when given, receives what the processor said of its
-// failure, or how the transformation ended (empty when there is nothing more to say).
-// Precondition: both documents have a document element.
-TransformOutcome TransformToText(const Document& source, const Document& stylesheet,
-                                 const TransformLimits& limits, std::string& output,
-                                 std::string* cause = nullptr);
+class Transformation {
+ public:
+  // Precondition: `stylesheet` is the whole text of the style sheet (UTF-8).
+  Transformation(std::string stylesheet, TextWriter stylesheet_writer, TextWriter source_writer,
+                 const TransformLimits& limits);
+  // Ends the work if it still runs: the worker kills its process.
+  ~Transformation();
+  Transformation(const Transformation&) = delete;
+  Transformation& operator=(const Transformation&) = delete;
+
+  // Adds the next piece of the source's text (UTF-8). Once the transformation has failed (its
+  // process ended, its time ran out), pieces are passed over and Finish answers the failure.
+  // Precondition: Finish was not called.
+  void AppendSource(std::string_view piece);
+
+  // Ends the source and waits for the page. Unless the outcome is kDone, `output` is left
+  // unchanged and `cause`, when given, receives what the processor said of its failure or how
+  // the transformation ended (empty when there is nothing more to say). The time limit counts
+  // from here. Precondition: called once.
+  TransformOutcome Finish(std::string& output, std::string* cause = nullptr);
+
+ private:
+  using Deadline = sys::MessageSocket::Deadline;
+
+  Deadline DeadlineFromNow() const;
+  // Takes a turn, hands a connection to the worker and sends the order and the style sheet;
+  // false when the transformation has failed.
+  bool Open(const Deadline& deadline);
+  // Sends pieces of the source; false when the transformation has failed.
+  bool SendSource(std::string_view text, const Deadline& deadline);
+  // Records how the transformation failed while its texts were sent: the process's own end when
+  // it sent one, else `outcome` with `cause`.
+  void Fail(TransformOutcome outcome, std::string cause);
+  // Reads the page and the end.
+  TransformOutcome Receive(const Deadline& deadline, std::string& output);
+
+  std::string stylesheet_;
+  TransformOrder order_;
+  TransformLimits limits_;
+  std::string held_;  // the source's start, until it passes kHeldSourceBytes
+  sys::MessageSocket connection_;
+  bool holds_turn_ = false;
+  std::optional<TransformOutcome> failure_;
+  std::string cause_;
+};
+
+// The transformation of a whole source text.
+TransformOutcome TransformText(std::string_view source, TextWriter source_writer,
+                               std::string_view stylesheet, TextWriter stylesheet_writer,
+                               const TransformLimits& limits, std::string& output,
+                               std::string* cause = nullptr);
 
 }  // namespace korvalis::xml
-

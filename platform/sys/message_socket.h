@@ -1,0 +1,87 @@
+// MessageSocket: one end of a local connection that carries whole messages (AF_UNIX,
+// SOCK_SEQPACKET): each message a kind, a status and a payload of at most kMaxPayload bytes,
+// received whole or not at all, optionally with one descriptor passed along. A reader never
+// guesses an outcome from a closed connection: the last message says how the work ended.
+//
+//   MessageSocket host, worker;
+//   MessageSocket::MakePair(host, worker);
+//   host.Send(kind, status, "bytes");            // one message
+//   Message message;
+//   worker.Receive(message, deadline);           // kMessage: message.kind, status, payload
+//
+// Every descriptor is made close-on-exec; a socket closes its descriptor when destroyed.
+// Writing to a connection whose other end is closed fails (EPIPE), it never raises SIGPIPE.
+//
+// Thread-safety: one socket belongs to one thread at a time.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace korvalis::sys {
+
+struct Message {
+  std::uint32_t kind = 0;
+  std::uint32_t status = 0;
+  std::string payload;
+};
+
+class MessageSocket {
+ public:
+  // The largest payload of one message: small enough for any socket's send buffer.
+  static constexpr std::size_t kMaxPayload = 60 * 1024;
+  using Deadline = std::optional<std::chrono::steady_clock::time_point>;
+
+  enum class Received {
+    kMessage,   // `message` holds the next message (and *passed a descriptor it carried)
+    kClosed,    // the other end is closed and every message was read
+    kTimedOut,  // the deadline passed first
+    kFailed,    // the connection failed (errno), or a message was malformed (EPROTO)
+  };
+
+  MessageSocket() = default;
+  explicit MessageSocket(int descriptor) : descriptor_(descriptor) {}
+  ~MessageSocket() { Close(); }
+  MessageSocket(MessageSocket&& other) noexcept : descriptor_(other.Release()) {}
+  MessageSocket& operator=(MessageSocket&& other) noexcept;
+  MessageSocket(const MessageSocket&) = delete;
+  MessageSocket& operator=(const MessageSocket&) = delete;
+
+  // Connects two new sockets; 0, or the errno of the failure.
+  static int MakePair(MessageSocket& first, MessageSocket& second);
+
+  bool IsOpen() const { return descriptor_ >= 0; }
+  int descriptor() const { return descriptor_; }
+  // The descriptor, no longer closed by this socket.
+  int Release();
+  void Close();
+
+  // Sends one message, waiting for room until `deadline` (none: as long as it takes). False
+  // with errno when it cannot be sent (ETIMEDOUT at the deadline, EPIPE when the other end is
+  // closed). `passed`, when not negative, is a descriptor the message carries along (the
+  // receiver gets its own copy). Precondition: payload.size() <= kMaxPayload.
+  bool Send(std::uint32_t kind, std::uint32_t status, std::string_view payload,
+            const Deadline& deadline = std::nullopt, int passed = -1);
+  // Sends `text` as messages of `kind` of at most kMaxPayload bytes each (none for an empty
+  // text); false as Send.
+  bool SendPieces(std::uint32_t kind, std::string_view text, const Deadline& deadline = std::nullopt);
+  // Sends one message only if there is room at once; for a sender that must never block.
+  bool SendNow(std::uint32_t kind, std::uint32_t status, std::string_view payload);
+
+  // Receives the next message, waiting until `deadline`. A descriptor the message carried is
+  // stored in *passed (close-on-exec; the caller owns it), or closed when `passed` is null.
+  Received Receive(Message& message, const Deadline& deadline = std::nullopt,
+                   int* passed = nullptr);
+
+ private:
+  // Waits until the socket is ready for `events` or the deadline passes: false at the deadline.
+  bool Wait(short events, const Deadline& deadline);
+
+  int descriptor_ = -1;
+};
+
+}  // namespace korvalis::sys

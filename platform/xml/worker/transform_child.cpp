@@ -1,0 +1,254 @@
+#include "platform/xml/worker/transform_child.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <string_view>
+
+#include <libxml/xmlerror.h>
+#include <libxslt/xsltutils.h>
+
+#include "platform/sys/message_socket.h"
+#include "platform/xml/dom.h"
+#include "platform/xml/memory_budget.h"
+#include "platform/xml/transform_protocol.h"
+#include "platform/xml/worker/xslt_processor.h"
+
+namespace korvalis::xml {
+namespace {
+
+// Address space the child may take beyond its counted working memory: the allocator's own
+// reserves, the texts it receives, the buffer of its page.
+constexpr std::size_t kUncountedBytes = std::size_t{256} << 20;
+// The longest note kept; more of the processor's messages is dropped.
+constexpr std::size_t kMaxNoteBytes = 4096;
+
+// The child has one transformation, so plain statics carry it; none of them allocates.
+sys::MessageSocket* connection = nullptr;
+char note[kMaxNoteBytes];
+std::size_t note_length = 0;
+
+// Sends the outcome with the note and ends the process: no destructor, no atexit handler, and
+// nothing allocated, so that it may be called from inside an allocator.
+[[noreturn]] void End(TransformStatus status) {
+  connection->Send(static_cast<std::uint32_t>(TransformMessage::kEnd),
+                   static_cast<std::uint32_t>(status), std::string_view(note, note_length));
+  ::_exit(0);
+}
+
+void EndForMemory(void*) { End(TransformStatus::kMemorySpent); }
+void EndForNew() { End(TransformStatus::kMemorySpent); }
+
+// The processor's messages (xsl:message included) go with the outcome to the host.
+void NoteMessage(void*, const char* format, ...) {
+  char text[1024];
+  va_list arguments;
+  va_start(arguments, format);
+  const int length = std::vsnprintf(text, sizeof text, format, arguments);
+  va_end(arguments);
+  if (length <= 0) return;
+  const std::size_t taken = std::min({static_cast<std::size_t>(length), sizeof text - 1,
+                                      kMaxNoteBytes - note_length});
+  std::memcpy(note + note_length, text, taken);
+  note_length += taken;
+}
+
+// The page goes to the host in messages while its length as UTF-16 stays within `max_units`.
+struct PageWriter {
+  std::size_t units = 0;
+  std::size_t max_units = 0;
+  std::string buffer;
+};
+
+bool SendPage(PageWriter& page) {
+  const bool sent =
+      connection->Send(static_cast<std::uint32_t>(TransformMessage::kPage), 0, page.buffer);
+  page.buffer.clear();
+  return sent;
+}
+
+int WritePage(void* context, const char* bytes, int length) {
+  auto* page = static_cast<PageWriter*>(context);
+  for (int i = 0; i < length; ++i) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    // A UTF-8 sequence's first byte counts its UTF-16 units: two for four bytes.
+    if ((byte & 0xC0) != 0x80) page->units += byte >= 0xF0 ? 2 : 1;
+  }
+  if (page->units > page->max_units) End(TransformStatus::kPageTooLarge);
+  std::string_view rest(bytes, static_cast<std::size_t>(length));
+  while (!rest.empty()) {
+    const std::size_t room = sys::MessageSocket::kMaxPayload - page->buffer.size();
+    page->buffer.append(rest.substr(0, room));
+    rest.remove_prefix(std::min(room, rest.size()));
+    if (page->buffer.size() == sys::MessageSocket::kMaxPayload && !SendPage(*page)) return -1;
+  }
+  return length;
+}
+
+// The length of the longest start of `text` that ends after a whole UTF-8 character.
+std::size_t WholeCharacters(std::string_view text) {
+  const std::size_t size = text.size();
+  for (std::size_t back = 1; back <= 4 && back <= size; ++back) {
+    const auto byte = static_cast<unsigned char>(text[size - back]);
+    if ((byte & 0xC0) == 0x80) continue;
+    const std::size_t needed = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+    return needed > back ? size - back : size;
+  }
+  return size;
+}
+
+// The texts as they arrive: the style sheet held whole, the source parsed piece by piece when
+// the system wrote it, held whole for the parser's limits when a caller did.
+struct ReceivedTexts {
+  TransformOrder order{};
+  std::string stylesheet;
+  std::string source;
+  std::string carried;  // the start of a character split between two messages
+  DocumentLoader loader;
+
+  void AddSource(std::string_view piece) {
+    if (order.source_writer == TextWriter::kCaller) {
+      source.append(piece);
+      return;
+    }
+    if (!carried.empty()) {
+      carried.append(piece);
+      piece = carried;
+    }
+    const std::size_t whole = WholeCharacters(piece);
+    loader.Append(piece.substr(0, whole));
+    std::string rest(piece.substr(whole));
+    carried.swap(rest);
+  }
+};
+
+// Reads the texts up to kRun; a connection closed before it ends the child without an answer.
+void ReceiveTexts(ReceivedTexts& texts) {
+  sys::Message message;
+  for (;;) {
+    if (connection->Receive(message) != sys::MessageSocket::Received::kMessage) ::_exit(0);
+    switch (static_cast<TransformMessage>(message.kind)) {
+      case TransformMessage::kStylesheet:
+        texts.stylesheet.append(message.payload);
+        break;
+      case TransformMessage::kSource:
+        texts.AddSource(message.payload);
+        break;
+      case TransformMessage::kRun:
+        return;
+      default:
+        ::_exit(0);
+    }
+  }
+}
+
+Document::Writer WriterOf(TextWriter writer) {
+  return writer == TextWriter::kCaller ? Document::Writer::kCaller : Document::Writer::kSystem;
+}
+
+[[noreturn]] void Transform(const TransformOrder& order) {
+  MemoryBudget budget(order.max_working_bytes);
+  budget.OnExceeded(EndForMemory, nullptr);
+  xmlSetGenericErrorFunc(nullptr, NoteMessage);
+  xsltSetGenericErrorFunc(nullptr, NoteMessage);
+
+  ReceivedTexts texts;
+  texts.order = order;
+  ReceiveTexts(texts);
+  Document source;
+  const bool loaded = order.source_writer == TextWriter::kCaller
+                          ? source.LoadXml(texts.source, Document::Writer::kCaller)
+                          : texts.carried.empty() && texts.loader.Finish(source);
+  if (!loaded || !source.HasDocumentElement()) End(TransformStatus::kSourceNotLoaded);
+  Document stylesheet;
+  if (!stylesheet.LoadXml(texts.stylesheet, WriterOf(order.stylesheet_writer)) ||
+      !stylesheet.HasDocumentElement()) {
+    End(TransformStatus::kStylesheetNotLoaded);
+  }
+
+  PageWriter page;
+  page.max_units = order.max_output_units;
+  page.buffer.reserve(sys::MessageSocket::kMaxPayload);
+  xmlOutputBufferPtr output = xmlOutputBufferCreateIO(WritePage, nullptr, &page, nullptr);
+  if (output == nullptr) End(TransformStatus::kNotTransformed);
+  const ProcessorResult result =
+      TransformToOutput(source, stylesheet, output, nullptr, NoteMessage);
+  if (result != ProcessorResult::kTransformed) End(TransformStatus::kNotTransformed);
+  if (!page.buffer.empty() && !SendPage(page)) ::_exit(0);
+  End(TransformStatus::kTransformed);
+}
+
+// The address space the process has mapped now, from /proc; 0 when it cannot be read.
+std::size_t MappedBytes() {
+  const int file = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+  if (file < 0) return 0;
+  char text[64] = {};
+  const ssize_t length = ::read(file, text, sizeof text - 1);
+  ::close(file);
+  if (length <= 0) return 0;
+  return static_cast<std::size_t>(std::strtoull(text, nullptr, 10)) *
+         static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+}
+
+void SetLimit(int resource, rlim_t soft, rlim_t hard) {
+  rlimit current{};
+  if (::getrlimit(resource, &current) == 0 && current.rlim_max != RLIM_INFINITY) {
+    soft = std::min(soft, current.rlim_max);
+    hard = std::min(hard, current.rlim_max);
+  }
+  const rlimit limit{soft, hard};
+  ::setrlimit(resource, &limit);
+}
+
+// The child keeps its connection alone (as descriptor 3) and the default action of every signal
+// but SIGPIPE.
+int BecomeChild(int descriptor, pid_t worker) {
+  ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (::getppid() != worker) ::_exit(0);
+  sigset_t none;
+  ::sigemptyset(&none);
+  ::sigprocmask(SIG_SETMASK, &none, nullptr);
+  if (descriptor != 3 && (::dup2(descriptor, 3) < 0)) ::_exit(0);
+  ::close_range(4, ~0U, 0);
+  if (const int nothing = ::open("/dev/null", O_RDONLY); nothing >= 0 && nothing != 0) {
+    ::dup2(nothing, 0);
+    ::close(nothing);
+  }
+  return 3;
+}
+
+}  // namespace
+
+void RunTransformationChild(int descriptor, pid_t worker) {
+  static sys::MessageSocket socket(BecomeChild(descriptor, worker));
+  connection = &socket;
+  sys::Message message;
+  if (socket.Receive(message) != sys::MessageSocket::Received::kMessage ||
+      message.kind != static_cast<std::uint32_t>(TransformMessage::kOrder) ||
+      message.payload.size() != sizeof(TransformOrder)) {
+    ::_exit(0);
+  }
+  TransformOrder order;
+  std::memcpy(&order, message.payload.data(), sizeof order);
+
+  if (order.cpu_seconds > 0) {
+    // SIGXCPU at the limit, SIGKILL a second later.
+    SetLimit(RLIMIT_CPU, order.cpu_seconds, order.cpu_seconds + 1);
+  }
+  const rlim_t space = MappedBytes() + order.max_working_bytes + kUncountedBytes;
+  SetLimit(RLIMIT_AS, space, space);
+  std::set_new_handler(EndForNew);
+  Transform(order);
+}
+
+}  // namespace korvalis::xml

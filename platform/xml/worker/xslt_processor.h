@@ -1,0 +1,38 @@
+// The XSLT processor as the transformation worker runs it (libxslt over libxml2), with the
+// conventions of the system's clients:
+//   - the extension function node-set of the namespace "urn:schemas-microsoft-com:xslt" is
+//     available (result tree fragments, node-sets, and other values as one text node);
+//   - the output is text, so an XML declaration, when written, names UTF-16 whatever the
+//     stylesheet's xsl:output says, and so does the content-type META of HTML output;
+//   - a stylesheet can read no file and reach no network, and writes nothing;
+//   - templates may nest 10,000 levels deep (a template that calls itself for every row of a
+//     long list), each with a few instructions and variables of its own; deeper is refused.
+//
+// Thread-safety: StartProcessor once before any transformation; a transformation belongs to one
+// thread.
+#pragma once
+
+#include <libxml/xmlIO.h>
+
+#include "platform/xml/dom.h"
+
+namespace korvalis::xml {
+
+// The namespace under which node-set is registered.
+inline constexpr char kMsxslNamespace[] = "urn:schemas-microsoft-com:xslt";
+
+// Loads and starts the processor: node-set registered, files and network forbidden.
+// Throws sys::LibraryUnavailable when libxslt cannot be loaded.
+void StartProcessor();
+
+enum class ProcessorResult { kTransformed, kNotTransformed };
+
+// Transforms `source` by the style sheet document `stylesheet` (which the processor takes over)
+// and saves the page into `page` (closed here). The processor's messages go to the generic
+// error handlers the caller has set. Nothing is freed: the transformation's process ends.
+// Precondition: StartProcessor was called; both documents have a document element.
+ProcessorResult TransformToOutput(const Document& source, const Document& stylesheet,
+                                  xmlOutputBufferPtr page, void* message_context,
+                                  void (*message)(void*, const char*, ...));
+
+}  // namespace korvalis::xml
