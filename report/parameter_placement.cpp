@@ -3,14 +3,20 @@
 #include <algorithm>
 
 #include "foundation/calls/emr_exception.h"
+#include "foundation/data/database_error.h"
 #include "foundation/data/db_type.h"
+#include "foundation/data/single_data_source.h"
 #include "foundation/data/sql_date.h"
 #include "foundation/data/sql_text.h"
+#include "foundation/text/string_util.h"
 #include "platform/text/ascii.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::report {
 
 namespace {
+
+using datasource::QuotedStatement;
 
 // Where the scan stands in the author's text.
 //
@@ -112,6 +118,25 @@ bool At(std::u16string_view sql, std::size_t at, char16_t c) {
   return at < sql.size() && sql[at] == c;
 }
 
+// The placeholder that starts at `at` (a "{"): "{" + a code of word units, "." or "-" + "}";
+// empty when none does.
+std::u16string_view PlaceholderShapeAt(std::u16string_view sql, std::size_t at) {
+  std::size_t end = at + 1;
+  while (end < sql.size() && (IsWordUnit(sql[end]) || sql[end] == u'.' || sql[end] == u'-')) {
+    ++end;
+  }
+  if (end == at + 1 || !At(sql, end, u'}')) return {};
+  return sql.substr(at, end + 1 - at);
+}
+
+// Throws PlacedStatementTooLong when `added` units more would take a statement of `placed`
+// units, with `rest` units of the author's text still to come, past the bound.
+void CheckRoom(std::size_t placed, std::size_t added, std::size_t rest) {
+  if (added > kMaxPlacedStatementUnits || placed + rest > kMaxPlacedStatementUnits - added) {
+    throw PlacedStatementTooLong();
+  }
+}
+
 }  // namespace
 
 ParameterType ParameterTypeOf(std::u16string_view type) {
@@ -123,6 +148,7 @@ ParameterType ParameterTypeOf(std::u16string_view type) {
 
 std::u16string PlaceParameters(std::u16string_view sql, const ReportParameters& parameters,
                                const CDBType& dialect) {
+  CheckRoom(0, 0, sql.size());
   std::u16string out;
   out.reserve(sql.size());
   Context context = Context::kCode;
@@ -134,6 +160,9 @@ std::u16string PlaceParameters(std::u16string_view sql, const ReportParameters& 
     const bool in_comment = context == Context::kLineComment || context == Context::kBlockComment;
     if (c == u'{' && !in_comment) {
       if (const auto* placeholder = PlaceholderAt(sql, i, parameters)) {
+        const std::size_t after = i + placeholder->first.size() + 2;
+        // A value's text is no shorter than what is placed for it, blanks of a list aside.
+        CheckRoom(out.size(), placeholder->second.value.size(), sql.size() - after);
         std::u16string value =
             context == Context::kDelimitedLiteral
                 ? DelimitedLiteralValue(placeholder->first, placeholder->second.value,
@@ -142,13 +171,17 @@ std::u16string PlaceParameters(std::u16string_view sql, const ReportParameters& 
                 : Replacement(placeholder->first, placeholder->second, context, dialect);
         // "-" before a negative number would open a comment (a delimited literal's text is
         // taken as it stands).
-        if (context != Context::kDelimitedLiteral && value.starts_with(u'-') &&
-            out.ends_with(u'-')) {
-          out.push_back(u' ');
-        }
+        const bool apart =
+            context != Context::kDelimitedLiteral && value.starts_with(u'-') && out.ends_with(u'-');
+        CheckRoom(out.size(), value.size() + (apart ? 1 : 0), sql.size() - after);
+        if (apart) out.push_back(u' ');
         out += value;
-        i += placeholder->first.size() + 2;
+        i = after;
         continue;
+      }
+      const std::u16string_view unfilled = PlaceholderShapeAt(sql, i);
+      if (context == Context::kCode && !unfilled.empty()) {
+        throw CEMRException(u"报表参数未赋值,无法生成报表: " + QuotedStatement(unfilled));
       }
     }
     std::size_t length = 1;
@@ -196,6 +229,20 @@ std::u16string PlaceParameters(std::u16string_view sql, const ReportParameters& 
     i += length;
   }
   return out;
+}
+
+std::u16string PlaceReportParameters(CSingleDataSource& data_source, LONG report_id,
+                                     std::u16string_view sql, const ReportParameters& parameters) {
+  try {
+    return PlaceParameters(sql, parameters, *data_source.GetDBType());
+  } catch (const PlacedStatementTooLong&) {
+    const std::u16string id = IntToString(report_id);
+    std::u16string name;
+    data_source.QueryScalar(u"SELECT NAME FROM TELV_REPORT WHERE ID = " + id, name);
+    throw CEMRException(u"报表'" + name + u"'(ID=" + id + u")的SQL语句放入参数后超过" +
+                        FromUtf8(std::to_string(kMaxPlacedStatementUnits)) +
+                        u"个字符的上限, 已拒绝");
+  }
 }
 
 }  // namespace korvalis::report

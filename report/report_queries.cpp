@@ -3,16 +3,9 @@
 #include "foundation/calls/emr_exception.h"
 #include "foundation/data/single_data_source.h"
 #include "foundation/xml/xsl_transform.h"
-#include "platform/db/sql_parser.h"
 #include "platform/text/unicode.h"
 
 namespace korvalis::report {
-
-void CheckReportQuery(const std::u16string& sql) {
-  if (db::sql::IsOtherThanQuery(ToUtf8(sql))) {
-    throw CEMRException(u"报表SQL语句不是查询语句,无法生成报表: " + sql);
-  }
-}
 
 void ReportDataDocument::Append(std::u16string_view text) {
   AssignUtf8(text, utf8_);
