@@ -137,6 +137,61 @@ void CheckRoom(std::size_t placed, std::size_t added, std::size_t rest) {
   }
 }
 
+// Where the scan stands, and what it knows of the delimited literal it stands in.
+struct Scan {
+  Context context = Context::kCode;
+  std::u16string closer;         // what ends the delimited literal
+  std::size_t literal_text = 0;  // where that literal's text starts in the placed statement
+};
+
+// Moves the scan over the author's text at `i` (`out_size` units placed so far) and answers how
+// many units it passed: the transitions drawn above.
+std::size_t Step(std::u16string_view sql, std::size_t i, std::size_t out_size, Scan& scan) {
+  const char16_t c = sql[i];
+  std::size_t length = 1;
+  switch (scan.context) {
+    case Context::kCode:
+      if (const std::size_t opening = DelimitedLiteralOpening(sql, i, &scan.closer)) {
+        scan.context = Context::kDelimitedLiteral;
+        length = opening;
+        scan.literal_text = out_size + opening;
+      } else if (c == u'\'') {
+        scan.context = Context::kLiteral;
+      } else if (c == u'"') {
+        scan.context = Context::kQuotedName;
+      } else if (c == u'-' && At(sql, i + 1, u'-')) {
+        scan.context = Context::kLineComment;
+        length = 2;
+      } else if (c == u'/' && At(sql, i + 1, u'*')) {
+        scan.context = Context::kBlockComment;
+        length = 2;
+      }
+      break;
+    case Context::kLiteral:
+      if (c == u'\'') scan.context = Context::kCode;
+      break;
+    case Context::kDelimitedLiteral:
+      if (sql.substr(i).starts_with(scan.closer)) {
+        scan.context = Context::kCode;
+        length = scan.closer.size();
+      }
+      break;
+    case Context::kQuotedName:
+      if (c == u'"') scan.context = Context::kCode;
+      break;
+    case Context::kLineComment:
+      if (c == u'\n') scan.context = Context::kCode;
+      break;
+    case Context::kBlockComment:
+      if (c == u'*' && At(sql, i + 1, u'/')) {
+        scan.context = Context::kCode;
+        length = 2;
+      }
+      break;
+  }
+  return length;
+}
+
 }  // namespace
 
 ParameterType ParameterTypeOf(std::u16string_view type) {
@@ -151,12 +206,11 @@ std::u16string PlaceParameters(std::u16string_view sql, const ReportParameters& 
   CheckRoom(0, 0, sql.size());
   std::u16string out;
   out.reserve(sql.size());
-  Context context = Context::kCode;
-  std::u16string closer;  // what ends the delimited literal the scan stands in
-  std::size_t literal_text = 0;  // where that literal's text starts in `out`
+  Scan scan;
   std::size_t i = 0;
   while (i < sql.size()) {
     const char16_t c = sql[i];
+    const Context context = scan.context;
     const bool in_comment = context == Context::kLineComment || context == Context::kBlockComment;
     if (c == u'{' && !in_comment) {
       if (const auto* placeholder = PlaceholderAt(sql, i, parameters)) {
@@ -166,8 +220,8 @@ std::u16string PlaceParameters(std::u16string_view sql, const ReportParameters& 
         std::u16string value =
             context == Context::kDelimitedLiteral
                 ? DelimitedLiteralValue(placeholder->first, placeholder->second.value,
-                                        std::u16string_view(out).substr(literal_text),
-                                        sql.substr(i + placeholder->first.size() + 2), closer)
+                                        std::u16string_view(out).substr(scan.literal_text),
+                                        sql.substr(after), scan.closer)
                 : Replacement(placeholder->first, placeholder->second, context, dialect);
         // "-" before a negative number would open a comment (a delimited literal's text is
         // taken as it stands).
@@ -184,47 +238,7 @@ std::u16string PlaceParameters(std::u16string_view sql, const ReportParameters& 
         throw CEMRException(u"报表参数未赋值,无法生成报表: " + QuotedStatement(unfilled));
       }
     }
-    std::size_t length = 1;
-    switch (context) {
-      case Context::kCode:
-        if (const std::size_t opening = DelimitedLiteralOpening(sql, i, &closer)) {
-          context = Context::kDelimitedLiteral;
-          length = opening;
-          literal_text = out.size() + opening;
-        } else if (c == u'\'') {
-          context = Context::kLiteral;
-        } else if (c == u'"') {
-          context = Context::kQuotedName;
-        } else if (c == u'-' && At(sql, i + 1, u'-')) {
-          context = Context::kLineComment;
-          length = 2;
-        } else if (c == u'/' && At(sql, i + 1, u'*')) {
-          context = Context::kBlockComment;
-          length = 2;
-        }
-        break;
-      case Context::kLiteral:
-        if (c == u'\'') context = Context::kCode;
-        break;
-      case Context::kDelimitedLiteral:
-        if (sql.substr(i).starts_with(closer)) {
-          context = Context::kCode;
-          length = closer.size();
-        }
-        break;
-      case Context::kQuotedName:
-        if (c == u'"') context = Context::kCode;
-        break;
-      case Context::kLineComment:
-        if (c == u'\n') context = Context::kCode;
-        break;
-      case Context::kBlockComment:
-        if (c == u'*' && At(sql, i + 1, u'/')) {
-          context = Context::kCode;
-          length = 2;
-        }
-        break;
-    }
+    const std::size_t length = Step(sql, i, out.size(), scan);
     out.append(sql.substr(i, length));
     i += length;
   }
