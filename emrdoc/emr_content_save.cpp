@@ -14,6 +14,7 @@
 #include "foundation/calls/bstr_result.h"
 #include "foundation/calls/client_info.h"
 #include "foundation/calls/emr_exception.h"
+#include "foundation/data/database_error.h"
 #include "foundation/data/property_map.h"
 #include "foundation/data/row_statements.h"
 #include "foundation/data/single_data_source.h"
@@ -223,7 +224,8 @@ long GetEmrProperty(CSingleDataSource* pDataSource, BSTR bstrEmrID, BSTR* pbstrP
       record.Where();
   std::vector<std::u16string> values;
   pDataSource->Query(sql, std::size(kNames), values);
-  if (values.size() < std::size(kNames)) throw CEMRException(kNoDataFoundMessage + sql);
+  if (values.size() < std::size(kNames))
+    throw CEMRException(kNoDataFoundMessage + korvalis::datasource::QuotedStatement(sql));
   CXmlProperty::Map properties;
   for (std::size_t i = 0; i < std::size(kNames); ++i) properties[kNames[i]] = values[i];
   properties[u"signer"] = signer;

@@ -5,6 +5,7 @@
 
 #include "foundation/data/comm_data_source.h"
 #include "foundation/data/db_type.h"
+#include "foundation/data/query_statements.h"
 #include "foundation/calls/emr_exception.h"
 #include "foundation/log/event_log_entry.h"
 #include "foundation/suite/factory.h"
@@ -78,6 +79,7 @@ void CBExtendDomain::Load(CSingleDataSource* pDataSource, const std::u16string& 
       ReplaceAll(sql, u"{#eventno#}", event_no);
       ReplaceAll(sql, u"{#residenceno#}", residence);
       ReplaceAll(sql, u"{#emrid#}", emr_id);
+      korvalis::CheckQueryStatement(sql, u"扩展数据项SQL语句不是查询语句,无法取值: ");
       CCommDataSource extension(item[kDbString], u"");
       extension.Query(sql, static_cast<unsigned>(column_count), values);
     } catch (const CEMRException& e) {

@@ -19,7 +19,8 @@
 // are replaced by later results. An item whose COLUMN_NUM does not begin with a positive
 // number is skipped without running; a sub-code without a column stores nothing and a
 // missing sub-name reads empty. A failing configuration statement ends the lookup's loading,
-// a failing item is skipped; both are written to the event log as errors. The residence
+// a failing item is skipped; both are written to the event log as errors. An item's statement
+// must be a query: one that is not is skipped without running, and logged so. The residence
 // number's failure reaches the caller.
 //
 // A key answers only when it begins with "ex" and is stored; it is compared unchanged, so a

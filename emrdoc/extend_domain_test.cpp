@@ -134,6 +134,34 @@ TEST_F(ExtendDomainTest, AFailingItemIsLoggedMaskedOnEveryLookupAndTheOthersAnsw
   EXPECT_GE(errors.size(), 2u);
 }
 
+// An item's statement that is no query is refused before it runs, on an extension database of
+// either engine; it is logged and the other items answer.
+TEST_F(ExtendDomainTest, AnItemThatIsNoQueryIsLoggedAndNeverRuns) {
+  korvalis::schema::TestDatabase server_lab(korvalis::schema::DatabaseContents::kInstallation,
+                                            korvalis::db::Engine::kPostgres);
+  server_lab.Execute("CREATE TABLE LAB_RESULT (ROW_ID VARCHAR2(8), WBC VARCHAR2(8))");
+  server_lab.Execute("INSERT INTO LAB_RESULT VALUES ('1', '6.6')");
+  AddDatabase(2, "SRV", server_lab.init_string());
+  const std::string others[] = {"DELETE FROM LAB_RESULT", "UPDATE LAB_RESULT SET WBC = ''0''",
+                                "DROP TABLE LAB_RESULT"};
+  int code = 0;
+  for (const std::string& other : others) {
+    for (int db : {1, 2}) AddItem(db, "w" + std::to_string(code++), other, "2", "a", "A");
+  }
+  AddBlood();
+  AddItem(2, "blood", "SELECT ROW_ID, WBC FROM LAB_RESULT", "2", "wbc", "白细胞");
+  EXPECT_EQ(AskOne(u"ex.lab.blood.1.wbc"), u"5.2");
+  EXPECT_EQ(AskOne(u"ex.srv.blood.1.wbc"), u"6.6");
+  EXPECT_EQ(lab_.Query("SELECT WBC FROM LAB_RESULT"),
+            (std::vector<std::vector<std::string>>{{"5.2"}}));
+  EXPECT_EQ(server_lab.Query("SELECT WBC FROM LAB_RESULT"),
+            (std::vector<std::vector<std::string>>{{"6.6"}}));
+  std::vector<std::u16string> refusals;
+  for (const auto& record : events_.Records()) refusals.push_back(record.text);
+  EXPECT_EQ(refusals.size(), 12u);  // six items on each of the two lookups
+  EXPECT_EQ(refusals.front(), u"扩展数据项SQL语句不是查询语句,无法取值: DELETE FROM LAB_RESULT");
+}
+
 TEST_F(ExtendDomainTest, PlaceholderValuesHaveTheirQuotesDoubled) {
   database_.Execute("DELETE FROM TELV_VISIT_RECORD");
   AddVisit({.patient_id = "P'1"});

@@ -10,6 +10,7 @@
 #include "foundation/calls/body_arguments.h"
 #include "foundation/calls/bstr_result.h"
 #include "foundation/calls/emr_exception.h"
+#include "foundation/data/database_error.h"
 #include "foundation/data/single_data_source.h"
 #include "foundation/data/sql_key.h"
 #include "foundation/data/sql_text.h"
@@ -130,7 +131,8 @@ long GetEmrCatalogProperty(CSingleDataSource* pDataSource, LONG lngCatalogID, BS
       LongToString(lngCatalogID);
   std::vector<std::u16string> values;
   pDataSource->Query(sql, std::size(kCatalogKeys), values);
-  if (values.size() < std::size(kCatalogKeys)) throw CEMRException(kNoDataFoundMessage + sql);
+  if (values.size() < std::size(kCatalogKeys))
+    throw CEMRException(kNoDataFoundMessage + korvalis::datasource::QuotedStatement(sql));
   CXmlProperty::Map properties;
   for (size_t i = 0; i < std::size(kCatalogKeys); ++i) properties[kCatalogKeys[i]] = values[i];
   StoreBstrResult(pbstrProperty, CXmlProperty(properties).ToXml());

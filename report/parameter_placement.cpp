@@ -3,14 +3,20 @@
 #include <algorithm>
 
 #include "foundation/calls/emr_exception.h"
+#include "foundation/data/database_error.h"
 #include "foundation/data/db_type.h"
+#include "foundation/data/single_data_source.h"
 #include "foundation/data/sql_date.h"
 #include "foundation/data/sql_text.h"
+#include "foundation/text/string_util.h"
 #include "platform/text/ascii.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::report {
 
 namespace {
+
+using datasource::QuotedStatement;
 
 // Where the scan stands in the author's text.
 //
@@ -112,6 +118,80 @@ bool At(std::u16string_view sql, std::size_t at, char16_t c) {
   return at < sql.size() && sql[at] == c;
 }
 
+// The placeholder that starts at `at` (a "{"): "{" + a code of word units, "." or "-" + "}";
+// empty when none does.
+std::u16string_view PlaceholderShapeAt(std::u16string_view sql, std::size_t at) {
+  std::size_t end = at + 1;
+  while (end < sql.size() && (IsWordUnit(sql[end]) || sql[end] == u'.' || sql[end] == u'-')) {
+    ++end;
+  }
+  if (end == at + 1 || !At(sql, end, u'}')) return {};
+  return sql.substr(at, end + 1 - at);
+}
+
+// Throws PlacedStatementTooLong when `added` units more would take a statement of `placed`
+// units, with `rest` units of the author's text still to come, past the bound.
+void CheckRoom(std::size_t placed, std::size_t added, std::size_t rest) {
+  if (added > kMaxPlacedStatementUnits || placed + rest > kMaxPlacedStatementUnits - added) {
+    throw PlacedStatementTooLong();
+  }
+}
+
+// Where the scan stands, and what it knows of the delimited literal it stands in.
+struct Scan {
+  Context context = Context::kCode;
+  std::u16string closer;         // what ends the delimited literal
+  std::size_t literal_text = 0;  // where that literal's text starts in the placed statement
+};
+
+// Moves the scan over the author's text at `i` (`out_size` units placed so far) and answers how
+// many units it passed: the transitions drawn above.
+std::size_t Step(std::u16string_view sql, std::size_t i, std::size_t out_size, Scan& scan) {
+  const char16_t c = sql[i];
+  std::size_t length = 1;
+  switch (scan.context) {
+    case Context::kCode:
+      if (const std::size_t opening = DelimitedLiteralOpening(sql, i, &scan.closer)) {
+        scan.context = Context::kDelimitedLiteral;
+        length = opening;
+        scan.literal_text = out_size + opening;
+      } else if (c == u'\'') {
+        scan.context = Context::kLiteral;
+      } else if (c == u'"') {
+        scan.context = Context::kQuotedName;
+      } else if (c == u'-' && At(sql, i + 1, u'-')) {
+        scan.context = Context::kLineComment;
+        length = 2;
+      } else if (c == u'/' && At(sql, i + 1, u'*')) {
+        scan.context = Context::kBlockComment;
+        length = 2;
+      }
+      break;
+    case Context::kLiteral:
+      if (c == u'\'') scan.context = Context::kCode;
+      break;
+    case Context::kDelimitedLiteral:
+      if (sql.substr(i).starts_with(scan.closer)) {
+        scan.context = Context::kCode;
+        length = scan.closer.size();
+      }
+      break;
+    case Context::kQuotedName:
+      if (c == u'"') scan.context = Context::kCode;
+      break;
+    case Context::kLineComment:
+      if (c == u'\n') scan.context = Context::kCode;
+      break;
+    case Context::kBlockComment:
+      if (c == u'*' && At(sql, i + 1, u'/')) {
+        scan.context = Context::kCode;
+        length = 2;
+      }
+      break;
+  }
+  return length;
+}
+
 }  // namespace
 
 ParameterType ParameterTypeOf(std::u16string_view type) {
@@ -123,79 +203,60 @@ ParameterType ParameterTypeOf(std::u16string_view type) {
 
 std::u16string PlaceParameters(std::u16string_view sql, const ReportParameters& parameters,
                                const CDBType& dialect) {
+  CheckRoom(0, 0, sql.size());
   std::u16string out;
   out.reserve(sql.size());
-  Context context = Context::kCode;
-  std::u16string closer;  // what ends the delimited literal the scan stands in
-  std::size_t literal_text = 0;  // where that literal's text starts in `out`
+  Scan scan;
   std::size_t i = 0;
   while (i < sql.size()) {
     const char16_t c = sql[i];
+    const Context context = scan.context;
     const bool in_comment = context == Context::kLineComment || context == Context::kBlockComment;
     if (c == u'{' && !in_comment) {
       if (const auto* placeholder = PlaceholderAt(sql, i, parameters)) {
+        const std::size_t after = i + placeholder->first.size() + 2;
+        // A value's text is no shorter than what is placed for it, blanks of a list aside.
+        CheckRoom(out.size(), placeholder->second.value.size(), sql.size() - after);
         std::u16string value =
             context == Context::kDelimitedLiteral
                 ? DelimitedLiteralValue(placeholder->first, placeholder->second.value,
-                                        std::u16string_view(out).substr(literal_text),
-                                        sql.substr(i + placeholder->first.size() + 2), closer)
+                                        std::u16string_view(out).substr(scan.literal_text),
+                                        sql.substr(after), scan.closer)
                 : Replacement(placeholder->first, placeholder->second, context, dialect);
         // "-" before a negative number would open a comment (a delimited literal's text is
         // taken as it stands).
-        if (context != Context::kDelimitedLiteral && value.starts_with(u'-') &&
-            out.ends_with(u'-')) {
-          out.push_back(u' ');
-        }
+        const bool apart =
+            context != Context::kDelimitedLiteral && value.starts_with(u'-') && out.ends_with(u'-');
+        CheckRoom(out.size(), value.size() + (apart ? 1 : 0), sql.size() - after);
+        if (apart) out.push_back(u' ');
         out += value;
-        i += placeholder->first.size() + 2;
+        i = after;
         continue;
       }
+      const std::u16string_view unfilled = PlaceholderShapeAt(sql, i);
+      if (context == Context::kCode && !unfilled.empty()) {
+        throw CEMRException(u"报表参数未赋值,无法生成报表: " + QuotedStatement(unfilled));
+      }
     }
-    std::size_t length = 1;
-    switch (context) {
-      case Context::kCode:
-        if (const std::size_t opening = DelimitedLiteralOpening(sql, i, &closer)) {
-          context = Context::kDelimitedLiteral;
-          length = opening;
-          literal_text = out.size() + opening;
-        } else if (c == u'\'') {
-          context = Context::kLiteral;
-        } else if (c == u'"') {
-          context = Context::kQuotedName;
-        } else if (c == u'-' && At(sql, i + 1, u'-')) {
-          context = Context::kLineComment;
-          length = 2;
-        } else if (c == u'/' && At(sql, i + 1, u'*')) {
-          context = Context::kBlockComment;
-          length = 2;
-        }
-        break;
-      case Context::kLiteral:
-        if (c == u'\'') context = Context::kCode;
-        break;
-      case Context::kDelimitedLiteral:
-        if (sql.substr(i).starts_with(closer)) {
-          context = Context::kCode;
-          length = closer.size();
-        }
-        break;
-      case Context::kQuotedName:
-        if (c == u'"') context = Context::kCode;
-        break;
-      case Context::kLineComment:
-        if (c == u'\n') context = Context::kCode;
-        break;
-      case Context::kBlockComment:
-        if (c == u'*' && At(sql, i + 1, u'/')) {
-          context = Context::kCode;
-          length = 2;
-        }
-        break;
-    }
+    const std::size_t length = Step(sql, i, out.size(), scan);
     out.append(sql.substr(i, length));
     i += length;
   }
   return out;
+}
+
+std::u16string PlaceReportParameters(CSingleDataSource& data_source, LONG report_id,
+                                     std::u16string_view sql, const ReportParameters& parameters) {
+  try {
+    return PlaceParameters(sql, parameters, *data_source.GetDBType());
+  } catch (const PlacedStatementTooLong&) {
+    const std::u16string id = IntToString(report_id);
+    std::u16string name;
+    data_source.QueryScalar(u"SELECT NAME FROM TELV_REPORT WHERE ID = " + id, name);
+    throw CEMRException(u"报表'" + name + u"'(ID=" + id + u")的SQL语句放入参数后超过" +
+                        FromUtf8(std::to_string(kMaxPlacedStatementUnits)) +
+                        u"个字符的上限, 已拒绝");
+  }
 }
 
 }  // namespace korvalis::report

@@ -118,10 +118,46 @@ TEST_F(ParameterPlacementTest, OnlyPlaceholdersOfKnownCodesChange) {
   const ReportParameters parameters = {{u"unused", {ParameterType::kBare, u"not a number"}},
                                        {u"a", {ParameterType::kBare, u"1"}},
                                        {u"a}b", {ParameterType::kBare, u"2"}}};
-  EXPECT_EQ(Place(u"SELECT {x} FROM T {a", parameters), "SELECT {x} FROM T {a");
+  EXPECT_EQ(Place(u"SELECT '{x}', \"{x}\" FROM T {a -- {x}", parameters),
+            "SELECT '{x}', \"{x}\" FROM T {a -- {x}");
   // Where two codes match at one place, the lower one wins.
   EXPECT_EQ(Place(u"{a}b}", parameters), "1b}");
-  EXPECT_EQ(Place(u"{a}", {}), "{a}");
+}
+
+// Outside quotes braces are no SQL: a placeholder that no parameter fills would only fail on
+// the database, so it is refused by name.
+TEST_F(ParameterPlacementTest, APlaceholderOutsideQuotesThatNoParameterFillsIsRefused) {
+  const ReportParameters parameters = {{u"a", {ParameterType::kBare, u"1"}}};
+  EXPECT_EQ(Refusal(u"SELECT NAME FROM T WHERE DEPT = {dept} AND A = {a}", parameters),
+            u"报表参数未赋值,无法生成报表: {dept}");
+  EXPECT_EQ(Refusal(u"WHERE '{a}' = {科室.id-2}", {}), u"报表参数未赋值,无法生成报表: {科室.id-2}");
+  EXPECT_EQ(Refusal(u"WHERE q'[{a}]' = {a}", {}), u"报表参数未赋值,无法生成报表: {a}");
+}
+
+// The placed statement is bounded: a value placed thousands of times is refused before the
+// statement grows past the bound, and a statement exactly at it is placed.
+TEST_F(ParameterPlacementTest, ThePlacedStatementIsBounded) {
+  std::u16string many = u"SELECT '";
+  for (int i = 0; i < 4000; ++i) many += u"{p}";
+  many += u"' FROM DUAL";
+  const ReportParameters large = {{u"p", {ParameterType::kString, std::u16string(100000, u'x')}}};
+  EXPECT_THROW(PlaceParameters(many, large, oracle_), PlacedStatementTooLong);
+
+  const std::u16string sql = u"SELECT {p} FROM DUAL";
+  const std::size_t room = kMaxPlacedStatementUnits - (sql.size() - 3) - 2;
+  const auto value = [](std::size_t size) {
+    return ReportParameters{{u"p", {ParameterType::kString, std::u16string(size, u'x')}}};
+  };
+  EXPECT_EQ(PlaceParameters(sql, value(room), oracle_).size(), kMaxPlacedStatementUnits);
+  EXPECT_THROW(PlaceParameters(sql, value(room + 1), oracle_), PlacedStatementTooLong);
+  // Quotes doubled count as they are placed.
+  EXPECT_THROW(PlaceParameters(sql, {{u"p", {ParameterType::kString, std::u16string(room, u'\'')}}},
+                               oracle_),
+               PlacedStatementTooLong);
+  // The author's own text is held to the bound too.
+  EXPECT_THROW(PlaceParameters(u"SELECT '" + std::u16string(kMaxPlacedStatementUnits, u'x') + u"'",
+                               {}, oracle_),
+               PlacedStatementTooLong);
 }
 
 }  // namespace

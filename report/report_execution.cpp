@@ -16,6 +16,7 @@
 #include "foundation/calls/bstr_result.h"
 #include "foundation/data/emr_data_source.h"
 #include "foundation/calls/emr_exception.h"
+#include "foundation/data/query_statements.h"
 #include "foundation/text/string_util.h"
 #include "foundation/xml/dom_builder.h"
 #include "platform/com/scoped_bstr.h"
@@ -44,8 +45,8 @@ std::u16string GetReportSqlText(CSingleDataSource& data_source, LONG report_id,
   if (SysStringLen(sql.get()) == 0) {
     throw CEMRException(std::u16string(u"报表SQL语句为空,无法生成报表"));
   }
-  return korvalis::report::PlaceParameters(BstrView(sql.get()), parameters,
-                                           *data_source.GetDBType());
+  return korvalis::report::PlaceReportParameters(data_source, report_id, BstrView(sql.get()),
+                                                 parameters);
 }
 
 // The data document of a run, to be transformed by the report's style sheet (empty when the
@@ -73,7 +74,7 @@ std::u16string TransformReportSql(CEMRDataSource* data_source, LONG report_id,
   if (names.empty()) {
     data.Append(kEmptyOldFormatData);
   } else {
-    korvalis::report::CheckReportQuery(statement);
+    korvalis::CheckQueryStatement(statement, korvalis::report::kReportStatementNotAQuery);
     data.Append(korvalis::kDomDeclaration);
     data.AppendRows(*data_source, statement, names, u"root");
   }

@@ -360,11 +360,21 @@ class ReportStatementTest : public ::testing::TestWithParam<db::Engine> {
     }
     return multi_sql + u"</report>";
   }
+  void DefineParams(LONG id, std::u16string_view params) {
+    korvalis::testing::TestDataSource source(database_.init_string());
+    ScopedBstr text(params);
+    CBEMRReport::SetSQLParam(&source, id, text.get());
+  }
   // The failure of the run, or "" when it answers.
   std::u16string Run(LONG id, long (*body)(CEMRDataSource*, LONG, BSTR, BSTR, BSTR*) =
                                   &CBEMRReport::GetReportContent) {
+    return RunWith(id, u"", body);
+  }
+  std::u16string RunWith(LONG id, std::u16string_view request_text,
+                         long (*body)(CEMRDataSource*, LONG, BSTR, BSTR,
+                                      BSTR*) = &CBEMRReport::GetReportContent) {
     korvalis::testing::TestDataSource source(database_.init_string());
-    ScopedBstr request(u""), client(kClient), result;
+    ScopedBstr request(request_text), client(kClient), result;
     return FailureOf([&] { body(&source, id, request.get(), client.get(), result.out()); });
   }
   std::u16string Page(LONG id) {
@@ -417,6 +427,49 @@ TEST_P(ReportStatementTest, AStatementThatIsNoQueryIsRefusedBeforeAnythingRuns) 
     EXPECT_EQ(Run(id + 100), u"");
     ++id;
   }
+}
+
+// A placeholder that no parameter of the run fills is refused by name before anything runs,
+// instead of reaching the database.
+TEST_P(ReportStatementTest, APlaceholderThatNoParameterFillsIsRefusedByName) {
+  const std::u16string ward =
+      u"SELECT NAME FROM TELV_PATIENT WHERE ID LIKE 'RS%' AND NAME = {nm} ORDER BY ID";
+  Define(1, true, MultiSql({u"SELECT NAME FROM TELV_PATIENT", ward}));
+  datasource::testing::EventLogCapture events;
+  for (std::u16string_view request : {u"", u"<root/>", u"<root><param code='dept'/></root>"}) {
+    EXPECT_EQ(RunWith(1, request), u"报表参数未赋值,无法生成报表: {nm}") << ToUtf8(request);
+  }
+  EXPECT_EQ(RunWith(1, u"<root><param code='nm' type='STRING'>王秀兰</param></root>"), u"");
+  Define(2, false, ward);
+  EXPECT_EQ(Run(2), u"报表参数未赋值,无法生成报表: {nm}");
+  DefineParams(2, u"<root><param code='nm' type='STRING'>李建华</param></root>");
+  EXPECT_EQ(Run(2), u"");
+  EXPECT_TRUE(events.Records().empty());
+}
+
+// A value placed thousands of times would build a statement of hundreds of MB: the placement
+// is refused by the report's name before the statement passes its bound.
+TEST_P(ReportStatementTest, APlacedStatementPastItsBoundIsRefusedNamingTheReport) {
+  std::u16string many = u"SELECT LENGTH('";
+  for (int i = 0; i < 4000; ++i) many += u"{p}";
+  many += u"') FROM DUAL";
+  const std::u16string large(100000, u'x');
+  const std::u16string refused =
+      u"报表'报表'(ID=1)的SQL语句放入参数后超过1048576个字符的上限, 已拒绝";
+  Define(1, false, many);
+  DefineParams(1, u"<root><param code='p' type='STRING'>" + large + u"</param></root>");
+  EXPECT_EQ(Run(1), refused);
+  Define(2, true, MultiSql({many}));
+  EXPECT_EQ(RunWith(2, u"<root><param code='p' type='STRING'>" + large + u"</param></root>"),
+            u"报表'报表'(ID=2)的SQL语句放入参数后超过1048576个字符的上限, 已拒绝");
+  // The largest legitimate value, a literal's 32,767 characters, placed thirty times runs.
+  std::u16string thirty = u"SELECT LENGTH('";
+  for (int i = 0; i < 30; ++i) thirty += u"{p}";
+  thirty += u"') FROM DUAL";
+  Define(3, true, MultiSql({thirty}));
+  EXPECT_EQ(RunWith(3, u"<root><param code='p' type='STRING'>" + std::u16string(32767, u'y') +
+                           u"</param></root>"),
+            u"");
 }
 
 TEST_P(ReportStatementTest, RowsBeyondTheContentBoundAreRefusedAsTheyAreRead) {

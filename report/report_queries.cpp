@@ -2,16 +2,9 @@
 
 #include "foundation/calls/emr_exception.h"
 #include "foundation/data/single_data_source.h"
-#include "platform/db/sql_parser.h"
 #include "platform/text/unicode.h"
 
 namespace korvalis::report {
-
-void CheckReportQuery(const std::u16string& sql) {
-  if (db::sql::IsOtherThanQuery(ToUtf8(sql))) {
-    throw CEMRException(u"报表SQL语句不是查询语句,无法生成报表: " + sql);
-  }
-}
 
 ContentTransformation& ReportDataDocument::Transformation() {
   if (!transformation_) {

@@ -1,8 +1,8 @@
 // The statements of a report run and the data document they fill: each statement must be a
-// query, and the rows of one run are held to the system's content bound as they are read, so
-// that a statement that writes changes nothing and one that reads without end (a join without
-// its condition) stops at the bound. The rows go straight to the transformation that the style
-// sheet makes of them, in the transformation's worker.
+// query (foundation/data/query_statements.h), and the rows of one run are held to the system's
+// content bound as they are read, so that a statement that writes changes nothing and one that
+// reads without end (a join without its condition) stops at the bound. The rows go straight to
+// the transformation that the style sheet makes of them, in the transformation's worker.
 //
 // Thread-safety: stateless functions; a ReportDataDocument belongs to one run.
 #pragma once
@@ -32,10 +32,9 @@ inline constexpr char16_t kReportTransformFailed[] = u"转换报表内容错误.
 // The most UTF-16 units that the rows of one run take as XML: the content bound.
 inline constexpr std::size_t kMaxReportRowUnits = kMaxExpandedBytes / sizeof(char16_t);
 
-// Throws CEMRException "报表SQL语句不是查询语句,无法生成报表: " + `sql` when the statement
-// is not a query (INSERT, UPDATE, DELETE, DDL, COMMIT ...). A text that does not parse passes:
-// it fails when it runs, as any faulty query does.
-void CheckReportQuery(const std::u16string& sql);
+// The refusal of a report statement that is not a query (CheckQueryStatement), before the
+// statement it quotes.
+inline constexpr char16_t kReportStatementNotAQuery[] = u"报表SQL语句不是查询语句,无法生成报表: ";
 
 // The data document of a run, transformed as it is written: the markup the run writes and the
 // rows of its statements go piece by piece to the report's transformation (ContentTransformation,

@@ -9,6 +9,7 @@
 #include "foundation/xml/dom_builder.h"
 #include "foundation/xml/dom_elements.h"
 #include "foundation/calls/emr_exception.h"
+#include "foundation/data/query_statements.h"
 #include "foundation/data/single_data_source.h"
 #include "foundation/text/string_util.h"
 #include "foundation/xml/xml_parser.h"
@@ -118,10 +119,9 @@ void WriteResultXml(CSingleDataSource& data_source, LONG report_id, BSTR request
     statements = ReadStatements(data_source, report_id, true);
     // Every statement is completed and checked before the first one runs, so that a refused
     // value or a statement that is no query stops the report before it reads anything.
-    CDBType& dialect = *data_source.GetDBType();
     for (ReportStatement& statement : statements) {
-      statement.sql = PlaceParameters(statement.sql, parameters, dialect);
-      CheckReportQuery(statement.sql);
+      statement.sql = PlaceReportParameters(data_source, report_id, statement.sql, parameters);
+      CheckQueryStatement(statement.sql, kReportStatementNotAQuery);
     }
     head = result.Write();
   }

@@ -64,7 +64,8 @@ void CSingleDataSource::ReadBlob(const std::u16string& sql, BYTE*& data, ULONG& 
       throw CEMRException(
           korvalis::datasource::SqlErrorText(error.code(), error.description(), sql));
     }
-    if (value.state == BlobValue::kNoRow) throw CEMRException(kNoDataFoundMessage + sql);
+    if (value.state == BlobValue::kNoRow)
+      throw CEMRException(kNoDataFoundMessage + korvalis::datasource::QuotedStatement(sql));
     length = 0;
     if (value.state == BlobValue::kNull || value.bytes.empty()) return;
     CheckEncryption(encryption);
@@ -141,9 +142,10 @@ void CSingleDataSource::WriteBlob(const std::u16string& sql, const BYTE* data, U
       last_code_ = error.code();
       korvalis::datasource::ReportDatabaseError(
           korvalis::datasource::SqlErrorText(error.code(), error.description(), sql), error.code());
-      throw CEMRException(u"更新BLOB数据错误，语句：" + sql);
+      throw CEMRException(u"更新BLOB数据错误，语句：" + korvalis::datasource::QuotedStatement(sql));
     }
-    if (!found) throw CEMRException(kNoDataFoundMessage + sql);
+    if (!found)
+      throw CEMRException(kNoDataFoundMessage + korvalis::datasource::QuotedStatement(sql));
   } catch (const CEMRException& failure) {
     Fail(failure.GetText(), last_code_, false);
   }

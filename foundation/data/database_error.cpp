@@ -13,6 +13,9 @@ constexpr char16_t kMaskedPassword[] = u"******";
 
 bool IsQuote(char16_t c) { return c == u'"' || c == u'\''; }
 
+bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c < 0xDC00; }
+bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c < 0xE000; }
+
 // Whether the key that ends just before `equals` names a password: its last word, blanks
 // before the "=" aside, is "Password" or "Pwd" in any case ("Password", "PWD", "Jet OLEDB:Database
 // Password").
@@ -27,11 +30,25 @@ bool EndsWithPasswordKey(std::u16string_view text, std::size_t equals) {
 
 }  // namespace
 
+std::u16string QuotedStatement(std::u16string_view sql) {
+  if (sql.size() <= kQuotedStatementUnits) return std::u16string(sql);
+  std::size_t cut = kQuotedStatementUnits;
+  // A high surrogate whose low one would be left out goes with it.
+  if (IsHighSurrogate(sql[cut - 1])) --cut;
+  std::size_t characters = sql.size();
+  for (std::size_t i = 0; i + 1 < sql.size(); ++i) {
+    if (IsHighSurrogate(sql[i]) && IsLowSurrogate(sql[i + 1])) --characters;
+  }
+  std::u16string quoted(sql.substr(0, cut));
+  quoted.append(u"...(共").append(FromUtf8(std::to_string(characters))).append(u"个字符)");
+  return quoted;
+}
+
 std::u16string SqlErrorText(std::int32_t code, std::string_view description,
-                            const std::u16string& sql) {
+                            std::u16string_view sql) {
   return u"执行SQL语句错误：\n错误代码: " + FromUtf8(std::to_string(code)) + u"\n错误原因: " +
          (description.empty() ? std::u16string(u".") : FromUtf8(description)) + u"\n错误语句:" +
-         sql;
+         QuotedStatement(sql);
 }
 
 void ReportDatabaseError(const std::u16string& text, std::int32_t code) {

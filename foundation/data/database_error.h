@@ -1,18 +1,29 @@
 // The texts and records of database failures: what the event log keeps of a failing statement
-// (result code, description, SQL), and the connection string as a log may show it.
+// (result code, description, SQL), a statement as records and messages quote it, and the
+// connection string as a log may show it.
 //
 // Thread-safety: stateless functions; the event log is thread-safe.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace korvalis::datasource {
 
-// "执行SQL语句错误：\n错误代码: <code>\n错误原因: <description, or '.'>\n错误语句:<sql>".
+// The most UTF-16 units of a statement that a record or message quotes.
+inline constexpr std::size_t kQuotedStatementUnits = 4000;
+
+// `sql` as a record or message quotes it: whole when it holds at most kQuotedStatementUnits
+// units, otherwise its start (that many units at most, no character cut in two) and
+// "...(共<n>个字符)" with the number of its characters, so that no record or message carries a
+// long statement whole.
+std::u16string QuotedStatement(std::u16string_view sql);
+
+// "执行SQL语句错误：\n错误代码: <code>\n错误原因: <description, or '.'>\n错误语句:<sql quoted>".
 std::u16string SqlErrorText(std::int32_t code, std::string_view description,
-                            const std::u16string& sql);
+                            std::u16string_view sql);
 
 // Writes an error record with `text` and the 4 bytes of `code` as raw data.
 void ReportDatabaseError(const std::u16string& text, std::int32_t code);

@@ -323,6 +323,15 @@ TEST_P(StatementTest, AFailingStatementIsLoggedInFullAndReportedGenerically) {
   std::u16string value;
   source.QueryScalar(u"SELECT COUNT(*) FROM T_ROW", value);
   EXPECT_EQ(value, u"2");
+
+  // A long statement is logged by its start and its length, never whole.
+  std::u16string runaway = u"SELEC ID FROM T_ROW WHERE NOTE IN ('";
+  runaway.append(300000, u'x').append(u"')");
+  ExpectDatabaseError([&] { source.Execute(runaway); });
+  const std::u16string text = events_.Records().back().text;
+  const std::u16string quoted = u"\n错误语句:" + runaway.substr(0, 4000) + u"...(共300038个字符)";
+  EXPECT_TRUE(text.ends_with(quoted)) << korvalis::ToUtf8(text.substr(0, 200));
+  EXPECT_LT(text.size(), 4200u);
 }
 
 // The pieces a streamed document is handed in.
@@ -516,6 +525,18 @@ TEST_P(FileHeldRowsTest, RowsKeptPastTheirMemoryBoundStopTheStatement) {
 
 INSTANTIATE_TEST_SUITE_P(File, FileHeldRowsTest, ::testing::Values(korvalis::db::Engine::kSqlite),
                          korvalis::db::testing::EngineName);
+
+TEST(QuotedStatement, QuotesALongStatementByItsStartAndItsLength) {
+  using korvalis::datasource::QuotedStatement;
+  const std::u16string within(4000, u'a');
+  EXPECT_EQ(QuotedStatement(within), within);
+  EXPECT_EQ(QuotedStatement(within + u"b"), within + u"...(共4001个字符)");
+  // A character of two units is counted once and never cut in two.
+  const std::u16string pair = u"\U0002A6A5";
+  const std::u16string split = std::u16string(3999, u'a') + pair + pair;
+  EXPECT_EQ(QuotedStatement(split), std::u16string(3999, u'a') + u"...(共4001个字符)");
+  EXPECT_EQ(QuotedStatement(u""), u"");
+}
 
 TEST(MaskPassword, MasksEveryPasswordItemWhereverItStands) {
   struct Case {

@@ -9,6 +9,7 @@
 #include "foundation/calls/bstr_result.h"
 #include "foundation/xml/dom_elements.h"
 #include "foundation/data/emr_data_source.h"
+#include "foundation/data/query_statements.h"
 #include "foundation/calls/emr_exception.h"
 #include "foundation/data/row_statements.h"
 #include "foundation/data/sql_conditions.h"
@@ -76,9 +77,10 @@ std::u16string ClientQuotedText(const std::u16string& value, std::u16string_view
 }
 
 // The task's query with the department in place of every "{DeptId}" (which the stored queries
-// put between quotes).
+// put between quotes). A stored statement that is no query is refused before it runs.
 std::u16string TaskQueryOfDept(std::u16string config_sql, BSTR dept_id) {
   ReplaceAll(config_sql, kDeptIdPlaceholder, korvalis::SqlEscaped(dept_id));
+  korvalis::CheckQueryStatement(config_sql, u"任务SQL语句不是查询语句,无法获取任务病人: ");
   return config_sql;
 }
 

@@ -11,7 +11,9 @@
 //                             +------UpdateTendTask "0"-------+
 //
 // A valid task with AUTO_REMIND_FLAG "1" is offered while a window of its schedule is active on
-// the process's local clock (platform/sys/local_clock.h) and its query finds visits.
+// the process's local clock (platform/sys/local_clock.h) and its query finds visits. A task's
+// CONFIG_SQL runs only as a query: one that writes, changes the schema or ends the transaction is
+// refused before it runs.
 //
 // Values reach the statements as the client sends them, between single quotes: the client doubles
 // the single quotes of its values (a CONFIG_SQL arrives with its quotes doubled and is stored as

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "foundation/text/string_util.h"
+#include "platform/db/testing/engine_database.h"
 #include "platform/sys/testing/fixed_local_clock.h"
 #include "quality/review/testing/collector_test_support.h"
 
@@ -89,7 +91,7 @@ struct TaskRow {
 
 class ConfigTaskTest : public CollectorTest {
  protected:
-  ConfigTaskTest() {
+  explicit ConfigTaskTest(db::Engine engine = db::Engine::kSqlite) : CollectorTest(engine) {
     db_.AddPatient({.id = "P1", .name = "李一"});
     db_.AddPatient({.id = "P2", .name = "王二"});
     db_.AddPatient({.id = "P3", .name = "赵三"});
@@ -203,6 +205,41 @@ TEST_F(ConfigTaskTest, OneRefusedTaskQueryFailsTheWholeCountList) {
   AddTask({.id = 2, .config_sql = "SELECT NOTHING FROM NOWHERE", .sequence_no = 1});
   EXPECT_EQ(korvalis::testing::FailureOf([&] { CountList(u"0101", 11); }), kDatabaseErrorMessage);
 }
+
+// A task's stored statement runs only as a query, on either engine: one that writes, changes
+// the schema or ends the transaction is refused before it runs, and nothing changes.
+class ConfigTaskQueryTest : public ConfigTaskTest,
+                            public ::testing::WithParamInterface<db::Engine> {
+ protected:
+  ConfigTaskQueryTest() : ConfigTaskTest(GetParam()) {}
+};
+
+TEST_P(ConfigTaskQueryTest, AStoredStatementThatIsNoQueryIsRefusedBeforeItRuns) {
+  constexpr char16_t kRefused[] = u"任务SQL语句不是查询语句,无法获取任务病人: ";
+  const std::string others[] = {"DELETE FROM TELV_PATIENT",
+                                "UPDATE TELV_PATIENT SET NAME = 'x' WHERE ID = '{DeptId}'",
+                                "DROP TABLE TELV_PATIENT", "COMMIT"};
+  int id = 1;
+  for (const std::string& other : others) {
+    SCOPED_TRACE(other);
+    db_.Execute("DELETE FROM PEV_TASK_CONFIG_RECORD");
+    AddTask({.id = id, .type = "1", .config_sql = other});
+    std::u16string statement = FromUtf8(other);
+    ReplaceAll(statement, u"{DeptId}", u"0101");
+    EXPECT_EQ(korvalis::testing::FailureOf([&] { CountList(u"0101", 11); }), kRefused + statement);
+    EXPECT_EQ(korvalis::testing::FailureOf([&] {
+                ScopedBstr list;
+                *list.out() = PatientList(FromUtf8(std::to_string(id)));
+              }),
+              kRefused + statement);
+    EXPECT_EQ(db_.Count("TELV_PATIENT"), 4);
+    EXPECT_EQ(db_.Query("SELECT NAME FROM TELV_PATIENT WHERE ID = 'P1'"), (Rows{{"李一"}}));
+    ++id;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, ConfigTaskQueryTest, db::testing::kBothEngines,
+                         db::testing::EngineName);
 
 TEST_F(ConfigTaskTest, PatientListOfAnActiveTaskListsItsVisits) {
   AddTask({.id = 1, .type = "1"});

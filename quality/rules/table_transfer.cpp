@@ -1,7 +1,8 @@
 // The table transfer tools of the QC administration: an administration client copies the rows of
 // configuration tables between databases. It learns a table's columns and key, tests a query,
 // exports rows with their BLOB columns and imports statements and BLOBs. The client composes
-// the SQL; it runs here as received.
+// the SQL; it runs here as received, except that where a query is asked for (the rows and key
+// values read) a statement that is no query is refused before it runs.
 //
 // The transfer text, both ways, is a byte BSTR: the UTF-16LE code units of an XML text and one
 // zero unit, compressed with the zlib compression and its 4-byte length trailer. A BLOB inside
@@ -33,6 +34,7 @@
 #include "foundation/codec/emr_compression.h"
 #include "foundation/codec/emr_encoder.h"
 #include "foundation/data/emr_data_source.h"
+#include "foundation/data/query_statements.h"
 #include "foundation/data/sql_date.h"
 #include "foundation/data/sql_key.h"
 #include "foundation/text/string_util.h"
@@ -223,6 +225,7 @@ long CBQCAdmin::GetExistPrimary(CEMRDataSource* pDataSource, BSTR bstrCondition,
   const CXmlProperty condition = PropertyBag(bstrCondition);
   const std::u16string sql = condition.GetValue(u"sql");
   const unsigned columns = ColumnCount(condition, u"GetExistPrimary");
+  korvalis::CheckQueryStatement(sql, u"SQL语句不是查询语句,无法查询主键值: ");
   std::vector<std::u16string> values;
   pDataSource->Query(sql, columns, values);
   std::u16string list = kListHead;
@@ -266,8 +269,10 @@ long CBQCAdmin::GetDataOfTable(CEMRDataSource* pDataSource, BSTR bstrCondition,
         std::u16string(u"CBQCAdmin::GetDataOfTable: 导出BLOB列(blob)时必须给出主键列(primary)."));
   }
 
+  const std::u16string data_sql = sql + order_by;
+  korvalis::CheckQueryStatement(data_sql, u"SQL语句不是查询语句,无法导出表数据: ");
   std::vector<std::u16string> values;
-  pDataSource->Query(sql + order_by, columns, values);
+  pDataSource->Query(data_sql, columns, values);
   std::u16string text = kListHead;
   text += u"<value_list>";
   for (std::size_t row = 0; row + columns <= values.size(); row += columns) {

@@ -12,6 +12,7 @@
 #include "foundation/testing/list_elements.h"
 #include "foundation/testing/test_call.h"
 #include "platform/com/scoped_bstr.h"
+#include "platform/db/testing/engine_database.h"
 #include "platform/text/unicode.h"
 #include "platform/xml/dom.h"
 #include "quality/rules/qc_admin.h"
@@ -336,6 +337,47 @@ TEST_F(TableTransferTest, AnImportIsOneUnit) {
     EXPECT_EQ(rules(), 0) << ToUtf8(c.tail);
   }
 }
+
+// Where a client's query is asked for, a statement that writes, changes the schema or ends the
+// transaction is refused before it runs, on either engine, and nothing changes.
+class ClientQueryTest : public ::testing::TestWithParam<db::Engine> {
+ protected:
+  std::u16string Run(long (*body)(CEMRDataSource*, BSTR, BSTR*), const std::u16string& sql,
+                     const std::u16string& more = u"") {
+    ScopedBstr condition(u"<root><sql>" + sql + u"</sql><col_count>1</col_count>" + more +
+                         u"</root>"),
+        result;
+    return korvalis::testing::RunAsCall(
+        db_.init_string(), [&](CEMRDataSource* ds) { body(ds, condition.get(), result.out()); });
+  }
+
+  schema::TestDatabase db_{schema::DatabaseContents::kInstallation, GetParam()};
+};
+
+TEST_P(ClientQueryTest, StatementsThatAreNoQueriesAreRefusedBeforeTheyRun) {
+  db_.AddRule({.id = 6, .name = "规则"});
+  const std::u16string others[] = {u"DELETE FROM PEV_RULE WHERE ID = 6",
+                                   u"UPDATE PEV_RULE SET NAME = 'x'",
+                                   u"INSERT INTO PEV_RULE (ID, NAME) SELECT 7, NAME FROM PEV_RULE",
+                                   u"DROP TABLE PEV_RULE",
+                                   u"TRUNCATE TABLE PEV_RULE",
+                                   u"COMMIT"};
+  for (const std::u16string& other : others) {
+    SCOPED_TRACE(ToUtf8(other));
+    EXPECT_EQ(Run(&CBQCAdmin::GetExistPrimary, other),
+              u"SQL语句不是查询语句,无法查询主键值: " + other);
+    EXPECT_EQ(Run(&CBQCAdmin::GetDataOfTable, other),
+              u"SQL语句不是查询语句,无法导出表数据: " + other);
+    EXPECT_EQ(db_.Query("SELECT ID, NAME FROM PEV_RULE"), (Rows{{"6", "规则"}}));
+  }
+  EXPECT_EQ(Run(&CBQCAdmin::GetExistPrimary, u"SELECT ID FROM PEV_RULE FOR UPDATE"), u"");
+  EXPECT_EQ(Run(&CBQCAdmin::GetDataOfTable, u"SELECT ID FROM PEV_RULE",
+                u"<primary type='NUMBER'>ID</primary>"),
+            u"");
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, ClientQueryTest, db::testing::kBothEngines,
+                         db::testing::EngineName);
 
 }  // namespace
 }  // namespace korvalis::rules

@@ -42,6 +42,9 @@ inline std::vector<std::string> TextOfEach(const std::vector<Element>& elements)
 
 class CollectorTest : public ::testing::Test {
  protected:
+  explicit CollectorTest(db::Engine engine = db::Engine::kSqlite)
+      : db_(korvalis::schema::DatabaseContents::kInstallation, engine) {}
+
   using Writer = long (*)(CEMRDataSource*, BSTR);
   using Writer2 = long (*)(CEMRDataSource*, BSTR, BSTR);
   using Reader = long (*)(CEMRDataSource*, BSTR*);
