@@ -6,8 +6,10 @@
 //                     │  ▲                     undoes that statement only)
 //                     │  ├──COMMIT / ROLLBACK: pending changes kept / undone, a new one begins
 //                     │  ├──failure when stopping on errors──▶ rolled back, the run ends
-//                     │  └──failure that lost the connection (the server ended an idle
-//                     │       writer)──▶ undone by the server, the rest not run, the run ends
+//                     │  ├──failure that lost the connection (the server ended an idle
+//                     │  │    writer)──▶ undone by the server, the rest not run, the run ends
+//                     │  └──failure that undid the whole transaction (the file, when a write
+//                     │       is interrupted)──▶ the rest not run, the run ends
 //                     └──end of input──▶ committed
 #include <libxml/parser.h>
 #include <libxml/tree.h>
@@ -40,9 +42,10 @@ constexpr char kUsage[] =
     "end of a line or with '/' alone on a line. The statements of one run form one transaction,\n"
     "as in a SQL shell: COMMIT and ROLLBACK do what they say, and the end of the input commits\n"
     "what is pending. A failing statement is reported with its line and undone; the run goes on\n"
-    "and ends with status 1. A line of SQL*Plus (SET, PROMPT, SPOOL, DESC ...) is refused as\n"
-    "that one line, and a PL/SQL block as one statement; WHENEVER SQLERROR EXIT (or CONTINUE) is\n"
-    "understood. Rows print as they are read: a line of column names, then one line per row,\n"
+    "and ends with status 1. A failure that undid the whole transaction (on the file, a write\n"
+    "interrupted by Command Timeout) ends the run there. A line of SQL*Plus (SET, PROMPT, SPOOL,\n"
+    "DESC ...) is refused as that one line, and a PL/SQL block as one statement; WHENEVER\n"
+    "SQLERROR EXIT (or CONTINUE) is understood. Rows print as they are read: a line of column names, then one line per row,\n"
     "fields separated by tabs (tab, line feed, carriage return and backslash written \\t, \\n,\n"
     "\\r and \\\\; NULL as an empty field; a BLOB as \"(BLOB, n bytes)\"), then \"n rows\n"
     "selected\"; an INSERT, UPDATE or DELETE prints \"n rows inserted\" (updated, deleted).\n"
@@ -103,9 +106,12 @@ void CheckNotEndedByServer(db::Connection& connection) {
   connection.Execute("SELECT 1 FROM DUAL");
 }
 
-// A connection the server ended (a writer idle too long) or that was lost has undone the
-// transaction and runs nothing more: says so, and from which line of the script on nothing ran.
-void ReportLostConnection(const std::vector<ScriptStep>& steps, size_t next) {
+// A transaction undone whole, by an engine that gave it up or with a connection that was lost
+// (a writer the server ended as idle), runs nothing more: the statements after the failure
+// would commit without those before it. Says why (`cause`), that the changes since the last
+// COMMIT are undone, and from which line of the script on nothing ran.
+void ReportUndoneTransaction(const char* cause, const std::vector<ScriptStep>& steps,
+                             size_t next) {
   while (next < steps.size() && steps[next].kind != ScriptStep::Kind::kStatement &&
          steps[next].kind != ScriptStep::Kind::kRefused) {
     ++next;
@@ -115,9 +121,7 @@ void ReportLostConnection(const std::vector<ScriptStep>& steps, size_t next) {
     rest = "; the rest of the script, from line " + std::to_string(steps[next].line) +
            ", was not run";
   }
-  std::fprintf(stderr,
-               "korvalis sql: the connection to the database is lost: the changes since the last "
-               "COMMIT are undone%s\n",
+  std::fprintf(stderr, "korvalis sql: %s: the changes since the last COMMIT are undone%s\n", cause,
                rest.c_str());
 }
 
@@ -125,9 +129,8 @@ void ReportLostConnection(const std::vector<ScriptStep>& steps, size_t next) {
 // commit succeed, else 1. Throws DbError when the transaction cannot begin.
 int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
              RunSettings settings) {
-  constexpr auto kMode = db::Connection::TransactionMode::kReading;
   int status = 0;
-  connection.Begin(kMode);
+  connection.Begin(db::Connection::TransactionMode::kReading);
   for (size_t i = 0; i < steps.size(); ++i) {
     const ScriptStep& step = steps[i];
     switch (step.kind) {
@@ -168,16 +171,14 @@ int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
         return 1;
       }
       if (!connection.Alive()) {
-        ReportLostConnection(steps, i + 1);
+        ReportUndoneTransaction("the connection to the database is lost", steps, i + 1);
         return 1;
       }
-      // An engine that had to give up the whole transaction says so, and the run goes on in a
-      // new one.
+      // The file gives up the whole transaction when a write of it is interrupted (Command
+      // Timeout, memory refused), whatever WHENEVER SQLERROR says.
       if (!connection.InTransaction()) {
-        std::fprintf(stderr,
-                     "korvalis sql: the database rolled back the transaction: the changes since "
-                     "the last COMMIT are undone\n");
-        connection.Begin(kMode);
+        ReportUndoneTransaction("the database undid the whole transaction", steps, i + 1);
+        return 1;
       }
     }
   }
