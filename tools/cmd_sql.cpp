@@ -16,6 +16,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,20 +63,62 @@ struct RunSettings {
   bool stop_on_error = false;
 };
 
-// What an INSERT, UPDATE or DELETE did to its rows, by the statement's first word.
-const char* ChangeDone(std::string_view statement) {
+// The statement's first word if it is one of `words`, else "".
+std::string_view FirstWordAmong(std::string_view statement,
+                                std::initializer_list<std::string_view> words) {
   std::vector<db::sql::Token> tokens;
   std::string storage;
   try {
     db::sql::Tokenize(statement, &tokens, &storage);
   } catch (const db::DbError&) {
-    return "changed";
+    return "";
   }
-  if (tokens.front().IsWord("INSERT")) return "inserted";
-  if (tokens.front().IsWord("UPDATE")) return "updated";
-  if (tokens.front().IsWord("DELETE")) return "deleted";
+  for (std::string_view word : words) {
+    if (!tokens.empty() && tokens.front().IsWord(word)) return word;
+  }
+  return "";
+}
+
+// What an INSERT, UPDATE or DELETE did to its rows, by the statement's first word.
+const char* ChangeDone(std::string_view statement) {
+  const std::string_view word = FirstWordAmong(statement, {"INSERT", "UPDATE", "DELETE"});
+  if (word == "INSERT") return "inserted";
+  if (word == "UPDATE") return "updated";
+  if (word == "DELETE") return "deleted";
   return "changed";
 }
+
+// Which changes of a run are committed, for the message when its output is lost.
+class CommittedChanges {
+ public:
+  explicit CommittedChanges(bool one_statement) : one_statement_(one_statement) {}
+
+  // After `statement` ran: a statement that returns no rows changed something, COMMIT keeps
+  // what is pending, ROLLBACK undoes it.
+  void Ran(std::string_view statement, const db::Rowset& rows) {
+    if (rows.ColumnCount() != 0) return;
+    const std::string_view control = FirstWordAmong(statement, {"COMMIT", "ROLLBACK"});
+    if (control.empty()) {
+      pending_ = true;
+    } else {
+      if (control == "COMMIT" && pending_) Committed();
+      pending_ = false;
+    }
+  }
+  // After the end of the input was committed.
+  void EndCommitted() {
+    if (pending_) Committed();
+  }
+
+ private:
+  void Committed() {
+    NoteWorkDone(one_statement_ ? "the statement was committed"
+                                : "the script's changes were committed");
+  }
+
+  bool one_statement_;
+  bool pending_ = false;
+};
 
 // "3 rows selected" after a query's rows, "1 row updated" after a statement that changed rows;
 // nothing after any other statement.
@@ -130,6 +173,7 @@ void ReportUndoneTransaction(const char* cause, const std::vector<ScriptStep>& s
 int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
              RunSettings settings) {
   int status = 0;
+  CommittedChanges committed(steps.size() == 1 && steps[0].line == 0);
   connection.Begin(db::Connection::TransactionMode::kReading);
   for (size_t i = 0; i < steps.size(); ++i) {
     const ScriptStep& step = steps[i];
@@ -154,6 +198,7 @@ int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
       std::unique_ptr<db::Rowset> rows = connection.ExecuteStreamed(step.text);
       const long long printed = PrintRows(*rows, settings.xml, stdout);
       if (settings.feedback && !settings.xml) PrintFeedback(step.text, *rows, printed);
+      committed.Ran(step.text, *rows);
     } catch (const db::DbError& e) {
       status = 1;
       FlushStandardOutput();
@@ -186,6 +231,7 @@ int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
   try {
     CheckNotEndedByServer(connection);
     connection.Commit();
+    committed.EndCommitted();
   } catch (const db::DbError& e) {
     std::fprintf(stderr, "korvalis sql: the changes could not be committed: %s\n",
                  EscapeControls(e.what()).c_str());

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "db/testing/temp_directory.h"
 #include "tools/testing/command_test_util.h"
@@ -229,6 +230,58 @@ TEST_F(CommandLineTest, OutputThatCannotBeWrittenFailsTheCommand) {
                                "classes 2>&1 > '" + directory_ + "/listed.txt'");
   EXPECT_EQ(limited.status, 1);
   EXPECT_EQ(limited.out, "korvalis: cannot write standard output: File too large\n");
+}
+
+// Output lost after the work was done keeps the failure and says what was done, so that the
+// work is not simply done again.
+TEST_F(CommandLineTest, OutputLostAfterTheWorkWasDoneSaysWhatWasDone) {
+  const std::string folder = directory_ + "/lost-output";
+  fs::create_directories(folder);
+  const std::string in_folder = "cd '" + folder + "' && ";
+  const std::string sql = KORVALIS_COMMAND " sql --db new.db ";
+  const std::string update = "UPDATE TELV_PROPERTY_MAP SET MAP_NAME = MAP_NAME";
+  const std::pair<std::string, std::string> cases[] = {
+      {KORVALIS_COMMAND " initdb new.db", "the database new.db was created"},
+      {sql + "\"" + update + "\"", "the statement was committed"},
+      {"printf '" + update + ";\\nCOMMIT;\\nSELECT 1 FROM DUAL;\\n' | " + sql,
+       "the script's changes were committed"},
+  };
+  for (const auto& [run, done] : cases) {
+    Outcome full = RunCommand(in_folder + run + " 2>&1 > /dev/full");
+    EXPECT_EQ(full.status, 1) << run;
+    EXPECT_EQ(full.out, "korvalis: " + done +
+                            "; its output could not be written: No space left on device\n")
+        << run;
+  }
+  // Nothing committed: the output alone is lost.
+  Outcome undone = RunCommand(in_folder + "printf '" + update + ";\\nROLLBACK;\\n' | " + sql +
+                              "2>&1 > /dev/full");
+  EXPECT_EQ(undone.out, "korvalis: cannot write standard output: No space left on device\n");
+}
+
+// An initdb ended by a signal at any point of its work leaves nothing behind (no half-built
+// database, log, index or configuration), so that it may simply be run again; one that ended
+// leaves everything.
+TEST_F(CommandLineTest, AnInterruptedInitdbLeavesNothingBehind) {
+  const std::string folder = directory_ + "/interrupted";
+  fs::create_directories(folder);
+  int interrupted = 0;
+  for (int delay_ms = 0; delay_ms <= 120; delay_ms += 6) {
+    // The shell's own word on the job it ended ("Terminated") goes nowhere.
+    Outcome ended = RunCommand("exec 2> /dev/null; cd '" + folder + "' && { " KORVALIS_COMMAND
+                               " initdb --sample emr.db > /dev/null 2>&1 & sleep 0." +
+                               std::to_string(1000 + delay_ms).substr(1) +
+                               "; kill -TERM $! 2> /dev/null; wait $!; echo $?; ls -A; }");
+    SCOPED_TRACE(std::to_string(delay_ms) + " ms: " + ended.out);
+    if (ended.out == "143\n") {
+      ++interrupted;
+    } else {
+      EXPECT_EQ(ended.out, "0\nemr.db\nhis\nsuite.config.xml\ntelv.config.xml\n");
+    }
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+  }
+  EXPECT_GT(interrupted, 0);
 }
 
 // A registry that cannot be read, or a folder where it cannot be made, is named with the cause,
