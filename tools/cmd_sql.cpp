@@ -242,10 +242,8 @@ int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
 
 // The initialisation string of telv.config.xml: the text of its one db/datasource element.
 bool ReadConfiguredInitString(std::string* init, std::string* error) {
-  xmlDocPtr doc = xmlReadFile("telv.config.xml", nullptr,
-                              XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+  xmlDocPtr doc = ReadXmlFile("telv.config.xml", error);
   if (!doc) {
-    *error = MalformedXmlFile("telv.config.xml");
     if (error->empty()) {
       *error = "there is no telv.config.xml in the current directory; name the database with --db";
     }

@@ -83,6 +83,13 @@ TEST_F(CommandLineTest, MistakesAreNamedWithWhatToDo) {
        "takes 1 argument, not 0"},
       {"call EMRReport GetReportXSLT 1 --expnd", 2,
        "unknown option --expnd of GetReportXSLT; did you mean --expand?"},
+      {"version extra", 2, "version takes no arguments: 'extra' is one too many"},
+      {"selfcheck extra", 2, "selfcheck takes no arguments: 'extra' is one too many"},
+      // Refused by name before any server is asked.
+      {"sql --connect 'Provider=PostgreSQL;Host=/nowhere;Connect Timeout=-1' 'SELECT 1 FROM DUAL'",
+       1, "Connect Timeout '-1' is not a number of seconds from 0 to "},
+      {"sql --connect 'Provider=PostgreSQL;Host=/nowhere;Connect Timeout=abc' 'SELECT 1 FROM DUAL'",
+       1, "Connect Timeout 'abc' is not a number of seconds from 0 to "},
   };
   for (const auto& c : cases) {
     Outcome outcome = Run(c.arguments);
@@ -159,18 +166,25 @@ TEST_F(CommandLineTest, AFailedCallNamesTheConfigurationMistake) {
        "telv.config.xml is malformed: line 2: "},
       {"suite.config.xml", "<config><datetime fixed=\"soon\"/></config>",
        "suite.config.xml: 日期时间配置格式错误: <datetime fixed=\"soon\">"},
+      // A file that cannot be read (here a folder of that name) is named with the reason.
+      {"telv.config.xml", nullptr, "korvalis: cannot read telv.config.xml: Is a directory\n"},
   };
   for (const auto& c : cases) {
-    const std::string folder = directory_ + "/" + c.file + ".d";
+    const std::string folder = directory_ + "/" + c.file + (c.text ? ".d" : ".unreadable");
     fs::create_directory(folder);
     for (const char* file : {"telv.config.xml", "suite.config.xml"}) {
-      fs::copy_file(directory_ + "/" + file, folder + "/" + file);
+      if (c.text == nullptr && c.file == std::string(file)) {
+        fs::create_directory(folder + "/" + file);
+      } else {
+        fs::copy_file(directory_ + "/" + file, folder + "/" + file);
+      }
     }
-    std::ofstream(folder + "/" + c.file) << c.text;
+    if (c.text != nullptr) std::ofstream(folder + "/" + c.file) << c.text;
     Outcome outcome = Run("call EMRLibrary GetUserProperty liujy", folder);
     SCOPED_TRACE(outcome.out);
     EXPECT_EQ(outcome.status, 1);
     EXPECT_NE(outcome.out.find(c.says), std::string::npos);
+    EXPECT_EQ(outcome.out.find("I/O error"), std::string::npos);
   }
   // A method that answers every failure as an empty list is not called on a clock that is no
   // date.
@@ -197,6 +211,14 @@ TEST_F(CommandLineTest, ARegistryIsWrittenOnlyWhereItsFolderExists) {
             std::string::npos)
       << refused.out;
   EXPECT_FALSE(fs::exists(missing));
+  // A call through that registry names it: it holds no class.
+  Outcome call = RunCommand("KORVALIS_REGISTRY='" + missing + "/registry' " KORVALIS_COMMAND
+                            " call ArchivePatient GetToCommitPatient 0101 2>&1");
+  EXPECT_EQ(call.status, 1);
+  EXPECT_NE(call.out.find("korvalis.ArchivePatient is not a registered class in " + missing +
+                          "/registry"),
+            std::string::npos)
+      << call.out;
 }
 
 TEST_F(CommandLineTest, SelfcheckCoversEveryLibraryTheSystemLoads) {
