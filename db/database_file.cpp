@@ -1,6 +1,7 @@
 #include "db/database_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -32,7 +33,7 @@ std::string DataSourceValue(const std::string& path) {
 }
 
 void RemoveDatabaseFiles(const std::string& path) {
-  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+  for (const char* suffix : kDatabaseFileSuffixes) {
     std::error_code ignored;
     fs::remove(path + suffix, ignored);
   }
@@ -46,19 +47,38 @@ std::string DatabaseFileInitString(const std::string& path) {
          DataSourceValue(fs::absolute(path).lexically_normal().string());
 }
 
+std::string BuildingDatabaseName(const std::string& path) {
+  const fs::path absolute = fs::absolute(path).lexically_normal();
+  return absolute.string() + ".initdb-" + std::to_string(::getpid());
+}
+
 std::string CreateDatabaseFile(const std::string& path, DatabaseContents contents) {
   const std::string init_string = DatabaseFileInitString(path);
   const std::string absolute = fs::absolute(path).lexically_normal().string();
+  const auto refuse = [&absolute](int error) {
+    if (error == EEXIST) return std::runtime_error(absolute + " exists; refusing to overwrite it");
+    return std::runtime_error("cannot create " + absolute + ": " + std::strerror(error));
+  };
+  // Refused before the build: an existing file, a folder that is missing or not writable.
+  struct stat status {};
+  if (::lstat(absolute.c_str(), &status) == 0) throw refuse(EEXIST);
+  if (::access(fs::path(absolute).parent_path().c_str(), W_OK | X_OK) != 0) throw refuse(errno);
 
-  // Refuses an existing file and leaves nothing behind when it fails.
-  std::unique_ptr<db::Connection> connection = db::CreateDatabase(init_string);
+  const std::string building = BuildingDatabaseName(absolute);
+  RemoveDatabaseFiles(building);  // left by a killed run whose process id this one has
   try {
+    std::unique_ptr<db::Connection> connection =
+        db::CreateDatabase("Provider=SQLite;Data Source=" + DataSourceValue(building));
     BuildDatabase(*connection, contents);
+    // Closing the last connection moves the log into the file and removes it: the file is whole.
   } catch (...) {
-    connection.reset();
-    RemoveDatabaseFiles(absolute);
+    RemoveDatabaseFiles(building);
     throw;
   }
+  // A link takes the name only where none is: a file made there meanwhile is never replaced.
+  const int linked = ::link(building.c_str(), absolute.c_str()) == 0 ? 0 : errno;
+  RemoveDatabaseFiles(building);
+  if (linked != 0) throw refuse(linked);
   return init_string;
 }
 

@@ -16,9 +16,17 @@ inline constexpr char kDatabaseConfigFile[] = "telv.config.xml";
 // The initialisation string that opens the database file `path` (made absolute).
 std::string DatabaseFileInitString(const std::string& path);
 
+// The files SQLite keeps for a database file: the file itself, its log and its index of the log.
+inline constexpr const char* kDatabaseFileSuffixes[] = {"", "-wal", "-shm", "-journal"};
+
+// The name beside `path` (made absolute) under which CreateDatabaseFile of this process builds
+// it, with kDatabaseFileSuffixes added for the files of the build.
+std::string BuildingDatabaseName(const std::string& path);
+
 // Creates the database file `path` (made absolute), refusing with a std::runtime_error when
-// anything exists there, and builds `contents` in it. A failed build removes the file again
-// and rethrows. Returns DatabaseFileInitString(path).
+// anything exists there: builds `contents` under BuildingDatabaseName(path) and gives it the
+// name `path` once whole, so that no half-built database is ever found there. A failed build
+// removes what it made and rethrows. Returns DatabaseFileInitString(path).
 std::string CreateDatabaseFile(const std::string& path, DatabaseContents contents);
 
 // Builds `contents` in the empty server database `init_string` names (a PostgreSQL

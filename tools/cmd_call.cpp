@@ -346,11 +346,14 @@ int RunCall(const std::vector<std::string>& args) {
     // class.
     std::string unreadable;
     com::RegistryKey root;
-    if (hr == REGDB_E_READREGDB && FAILED(com::RegistryFile().Read(&root, &unreadable))) {
+    const com::RegistryFile registry;
+    if (hr == REGDB_E_READREGDB && FAILED(registry.Read(&root, &unreadable))) {
       PrintError(unreadable);
       return 1;
     }
-    PrintError(ToUtf8(progid) + " is not a registered class" +
+    // The registry is named: one in another place than meant (a folder missing, a mistyped
+    // KORVALIS_REGISTRY) holds no class.
+    PrintError(ToUtf8(progid) + " is not a registered class in " + registry.path() +
                DidYouMean(words[0], RegisteredClassNames()) +
                " (korvalis classes lists them; korvalis regsvr <library> registers more)");
     return 1;

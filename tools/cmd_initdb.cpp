@@ -17,6 +17,7 @@
 #include "suite/sample_config.h"
 #include "tools/command.h"
 #include "tools/command_line.h"
+#include "tools/temporary_files.h"
 
 namespace korvalis::tools {
 namespace {
@@ -32,11 +33,41 @@ constexpr char kUsage[] =
     "  --sample          add the sample hospital (every sample login's password is 123456)\n"
     "  --connect STRING  the server database to fill instead of a file\n";
 
+// What one initdb run makes, removed if a signal ends the run before it is done: the files of
+// the database being built and the configuration files with the sample's visits.
+class MadeByThisRun {
+ public:
+  MadeByThisRun() = default;
+  ~MadeByThisRun() { KeepAll(); }
+  MadeByThisRun(const MadeByThisRun&) = delete;
+  MadeByThisRun& operator=(const MadeByThisRun&) = delete;
+
+  void Add(const std::string& path) {
+    if (RemoveAtSignal(path)) paths_.push_back(path);
+  }
+  // A folder and everything in it, the folder first.
+  void AddTree(const std::string& folder) {
+    Add(folder);
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, ignored)) {
+      Add(entry.path().string());
+    }
+  }
+  // The run is done, or removes what it made itself.
+  void KeepAll() {
+    for (const std::string& path : paths_) KeepAtSignal(path);
+    paths_.clear();
+  }
+
+ private:
+  std::vector<std::string> paths_;
+};
+
 // The configuration files of one initdb run in the current directory: each is written unless
 // one is there already, and what this run wrote is removed again unless it is kept.
 class NewConfigFiles {
  public:
-  explicit NewConfigFiles(bool sample) : sample_(sample) {}
+  NewConfigFiles(bool sample, MadeByThisRun* made) : sample_(sample), made_(made) {}
   ~NewConfigFiles() {
     if (kept_) return;
     std::error_code ignored;
@@ -47,11 +78,16 @@ class NewConfigFiles {
   NewConfigFiles(const NewConfigFiles&) = delete;
   NewConfigFiles& operator=(const NewConfigFiles&) = delete;
 
+  // Writes the files; a signal meanwhile waits until they are known to be removed at one.
   void Write(const std::string& init_string) {
+    SignalsHeld held;
     database_written_ = schema::WriteDatabaseConfig(".", init_string);
+    if (database_written_) made_->Add(schema::kDatabaseConfigFile);
     visits_made_ = sample_ && !std::filesystem::exists(suite::kVisitsFolder);
     suite_written_ = suite::WriteSuiteConfig(".", init_string, sample_);
     if (!suite_written_) visits_made_ = false;
+    if (suite_written_) made_->Add(suite::kSuiteConfigFile);
+    if (visits_made_) made_->AddTree(suite::kVisitsFolder);
   }
   void Keep() { kept_ = true; }
 
@@ -71,6 +107,7 @@ class NewConfigFiles {
 
  private:
   bool sample_;
+  MadeByThisRun* made_;
   bool database_written_ = false;
   bool suite_written_ = false;
   bool visits_made_ = false;
@@ -111,14 +148,25 @@ int RunInitDb(const std::vector<std::string>& args) {
     // The configuration files are written before the database is touched, so that a directory
     // they cannot go into fails the run at once; a failed build takes them back, and the build
     // itself is one transaction: a failed initdb leaves nothing behind and may simply be rerun.
-    NewConfigFiles configs(sample);
+    // The database file is built under another name beside it and takes its name when whole:
+    // a run ended by a signal takes everything it made with it, as a failed run does.
+    MadeByThisRun made;
+    NewConfigFiles configs(sample, &made);
     configs.Write(init_string);
     if (connect.empty()) {
+      const std::string building = schema::BuildingDatabaseName(file);
+      for (const char* suffix : schema::kDatabaseFileSuffixes) made.Add(building + suffix);
       schema::CreateDatabaseFile(file, contents);
     } else {
       schema::BuildServerDatabase(connect, contents);
     }
-    configs.Keep();
+    {
+      SignalsHeld held;
+      configs.Keep();
+      made.KeepAll();
+    }
+    NoteWorkDone(connect.empty() ? "the database " + file + " was created"
+                                 : std::string("the server database was filled"));
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
     std::printf("created the database (schema and installation rows%s) in %lld ms: %s\n",

@@ -6,14 +6,17 @@
 //                     │  ▲                     undoes that statement only)
 //                     │  ├──COMMIT / ROLLBACK: pending changes kept / undone, a new one begins
 //                     │  ├──failure when stopping on errors──▶ rolled back, the run ends
-//                     │  └──failure that lost the connection (the server ended an idle
-//                     │       writer)──▶ undone by the server, the rest not run, the run ends
+//                     │  ├──failure that lost the connection (the server ended an idle
+//                     │  │    writer)──▶ undone by the server, the rest not run, the run ends
+//                     │  └──failure that undid the whole transaction (the file, when a write
+//                     │       is interrupted)──▶ the rest not run, the run ends
 //                     └──end of input──▶ committed
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
 #include <csignal>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,9 +43,10 @@ constexpr char kUsage[] =
     "end of a line or with '/' alone on a line. The statements of one run form one transaction,\n"
     "as in a SQL shell: COMMIT and ROLLBACK do what they say, and the end of the input commits\n"
     "what is pending. A failing statement is reported with its line and undone; the run goes on\n"
-    "and ends with status 1. A line of SQL*Plus (SET, PROMPT, SPOOL, DESC ...) is refused as\n"
-    "that one line, and a PL/SQL block as one statement; WHENEVER SQLERROR EXIT (or CONTINUE) is\n"
-    "understood. Rows print as they are read: a line of column names, then one line per row,\n"
+    "and ends with status 1. A failure that undid the whole transaction (on the file, a write\n"
+    "interrupted by Command Timeout) ends the run there. A line of SQL*Plus (SET, PROMPT, SPOOL,\n"
+    "DESC ...) is refused as that one line, and a PL/SQL block as one statement; WHENEVER\n"
+    "SQLERROR EXIT (or CONTINUE) is understood. Rows print as they are read: a line of column names, then one line per row,\n"
     "fields separated by tabs (tab, line feed, carriage return and backslash written \\t, \\n,\n"
     "\\r and \\\\; NULL as an empty field; a BLOB as \"(BLOB, n bytes)\"), then \"n rows\n"
     "selected\"; an INSERT, UPDATE or DELETE prints \"n rows inserted\" (updated, deleted).\n"
@@ -59,20 +63,62 @@ struct RunSettings {
   bool stop_on_error = false;
 };
 
-// What an INSERT, UPDATE or DELETE did to its rows, by the statement's first word.
-const char* ChangeDone(std::string_view statement) {
+// The statement's first word if it is one of `words`, else "".
+std::string_view FirstWordAmong(std::string_view statement,
+                                std::initializer_list<std::string_view> words) {
   std::vector<db::sql::Token> tokens;
   std::string storage;
   try {
     db::sql::Tokenize(statement, &tokens, &storage);
   } catch (const db::DbError&) {
-    return "changed";
+    return "";
   }
-  if (tokens.front().IsWord("INSERT")) return "inserted";
-  if (tokens.front().IsWord("UPDATE")) return "updated";
-  if (tokens.front().IsWord("DELETE")) return "deleted";
+  for (std::string_view word : words) {
+    if (!tokens.empty() && tokens.front().IsWord(word)) return word;
+  }
+  return "";
+}
+
+// What an INSERT, UPDATE or DELETE did to its rows, by the statement's first word.
+const char* ChangeDone(std::string_view statement) {
+  const std::string_view word = FirstWordAmong(statement, {"INSERT", "UPDATE", "DELETE"});
+  if (word == "INSERT") return "inserted";
+  if (word == "UPDATE") return "updated";
+  if (word == "DELETE") return "deleted";
   return "changed";
 }
+
+// Which changes of a run are committed, for the message when its output is lost.
+class CommittedChanges {
+ public:
+  explicit CommittedChanges(bool one_statement) : one_statement_(one_statement) {}
+
+  // After `statement` ran: a statement that returns no rows changed something, COMMIT keeps
+  // what is pending, ROLLBACK undoes it.
+  void Ran(std::string_view statement, const db::Rowset& rows) {
+    if (rows.ColumnCount() != 0) return;
+    const std::string_view control = FirstWordAmong(statement, {"COMMIT", "ROLLBACK"});
+    if (control.empty()) {
+      pending_ = true;
+    } else {
+      if (control == "COMMIT" && pending_) Committed();
+      pending_ = false;
+    }
+  }
+  // After the end of the input was committed.
+  void EndCommitted() {
+    if (pending_) Committed();
+  }
+
+ private:
+  void Committed() {
+    NoteWorkDone(one_statement_ ? "the statement was committed"
+                                : "the script's changes were committed");
+  }
+
+  bool one_statement_;
+  bool pending_ = false;
+};
 
 // "3 rows selected" after a query's rows, "1 row updated" after a statement that changed rows;
 // nothing after any other statement.
@@ -103,9 +149,12 @@ void CheckNotEndedByServer(db::Connection& connection) {
   connection.Execute("SELECT 1 FROM DUAL");
 }
 
-// A connection the server ended (a writer idle too long) or that was lost has undone the
-// transaction and runs nothing more: says so, and from which line of the script on nothing ran.
-void ReportLostConnection(const std::vector<ScriptStep>& steps, size_t next) {
+// A transaction undone whole, by an engine that gave it up or with a connection that was lost
+// (a writer the server ended as idle), runs nothing more: the statements after the failure
+// would commit without those before it. Says why (`cause`), that the changes since the last
+// COMMIT are undone, and from which line of the script on nothing ran.
+void ReportUndoneTransaction(const char* cause, const std::vector<ScriptStep>& steps,
+                             size_t next) {
   while (next < steps.size() && steps[next].kind != ScriptStep::Kind::kStatement &&
          steps[next].kind != ScriptStep::Kind::kRefused) {
     ++next;
@@ -115,9 +164,7 @@ void ReportLostConnection(const std::vector<ScriptStep>& steps, size_t next) {
     rest = "; the rest of the script, from line " + std::to_string(steps[next].line) +
            ", was not run";
   }
-  std::fprintf(stderr,
-               "korvalis sql: the connection to the database is lost: the changes since the last "
-               "COMMIT are undone%s\n",
+  std::fprintf(stderr, "korvalis sql: %s: the changes since the last COMMIT are undone%s\n", cause,
                rest.c_str());
 }
 
@@ -125,9 +172,9 @@ void ReportLostConnection(const std::vector<ScriptStep>& steps, size_t next) {
 // commit succeed, else 1. Throws DbError when the transaction cannot begin.
 int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
              RunSettings settings) {
-  constexpr auto kMode = db::Connection::TransactionMode::kReading;
   int status = 0;
-  connection.Begin(kMode);
+  CommittedChanges committed(steps.size() == 1 && steps[0].line == 0);
+  connection.Begin(db::Connection::TransactionMode::kReading);
   for (size_t i = 0; i < steps.size(); ++i) {
     const ScriptStep& step = steps[i];
     switch (step.kind) {
@@ -151,6 +198,7 @@ int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
       std::unique_ptr<db::Rowset> rows = connection.ExecuteStreamed(step.text);
       const long long printed = PrintRows(*rows, settings.xml, stdout);
       if (settings.feedback && !settings.xml) PrintFeedback(step.text, *rows, printed);
+      committed.Ran(step.text, *rows);
     } catch (const db::DbError& e) {
       status = 1;
       FlushStandardOutput();
@@ -168,16 +216,14 @@ int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
         return 1;
       }
       if (!connection.Alive()) {
-        ReportLostConnection(steps, i + 1);
+        ReportUndoneTransaction("the connection to the database is lost", steps, i + 1);
         return 1;
       }
-      // An engine that had to give up the whole transaction says so, and the run goes on in a
-      // new one.
+      // The file gives up the whole transaction when a write of it is interrupted (Command
+      // Timeout, memory refused), whatever WHENEVER SQLERROR says.
       if (!connection.InTransaction()) {
-        std::fprintf(stderr,
-                     "korvalis sql: the database rolled back the transaction: the changes since "
-                     "the last COMMIT are undone\n");
-        connection.Begin(kMode);
+        ReportUndoneTransaction("the database undid the whole transaction", steps, i + 1);
+        return 1;
       }
     }
   }
@@ -185,6 +231,7 @@ int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
   try {
     CheckNotEndedByServer(connection);
     connection.Commit();
+    committed.EndCommitted();
   } catch (const db::DbError& e) {
     std::fprintf(stderr, "korvalis sql: the changes could not be committed: %s\n",
                  EscapeControls(e.what()).c_str());
@@ -195,10 +242,8 @@ int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
 
 // The initialisation string of telv.config.xml: the text of its one db/datasource element.
 bool ReadConfiguredInitString(std::string* init, std::string* error) {
-  xmlDocPtr doc = xmlReadFile("telv.config.xml", nullptr,
-                              XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+  xmlDocPtr doc = ReadXmlFile("telv.config.xml", error);
   if (!doc) {
-    *error = MalformedXmlFile("telv.config.xml");
     if (error->empty()) {
       *error = "there is no telv.config.xml in the current directory; name the database with --db";
     }

@@ -142,6 +142,11 @@ int RunVersion(const std::vector<std::string>& args) {
     case OptionsOutcome::kHelpShown: return 0;
     case OptionsOutcome::kRefused: return 2;
   }
+  if (!options.operands.empty()) {
+    PrintError("version takes no arguments: '" + options.operands[0] + "' is one too many",
+               "usage: korvalis version");
+    return 2;
+  }
   std::printf("korvalis %s\n", KORVALIS_VERSION);
   return 0;
 }
@@ -152,6 +157,11 @@ int RunSelfCheck(const std::vector<std::string>& args) {
     case OptionsOutcome::kRun: break;
     case OptionsOutcome::kHelpShown: return 0;
     case OptionsOutcome::kRefused: return 2;
+  }
+  if (!options.operands.empty()) {
+    PrintError("selfcheck takes no arguments: '" + options.operands[0] + "' is one too many",
+               "usage: korvalis selfcheck");
+    return 2;
   }
   const struct {
     const char* name;

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "platform/text/control_escape.h"
 
@@ -128,7 +129,12 @@ OptionsOutcome ParseOptions(const char* command, const std::vector<std::string>&
 
 namespace {
 int standard_output_error = 0;  // errno of the first failed write, or 0
+std::string work_done;          // what NoteWorkDone noted last
 }  // namespace
+
+void NoteWorkDone(std::string what) { work_done = std::move(what); }
+
+const std::string& WorkDone() { return work_done; }
 
 void FlushStandardOutput() {
   errno = 0;

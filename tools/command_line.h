@@ -51,6 +51,12 @@ void FlushStandardOutput();
 // it was not ("No space left on device").
 std::string StandardOutputFailure();
 
+// Notes what the run did that stays done whatever follows (a commit, a database made), said
+// when its output is lost: "<what>; its output could not be written". The last note holds.
+void NoteWorkDone(std::string what);
+// What NoteWorkDone noted last, or "".
+const std::string& WorkDone();
+
 // Writes "korvalis: <message>" and a line feed to standard error after flushing standard
 // output, so that a message follows what was printed before it in a shared log. The message
 // may carry a caller's values: its control characters are escaped (platform/text/

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "db/testing/temp_directory.h"
 #include "tools/testing/command_test_util.h"
@@ -82,6 +83,13 @@ TEST_F(CommandLineTest, MistakesAreNamedWithWhatToDo) {
        "takes 1 argument, not 0"},
       {"call EMRReport GetReportXSLT 1 --expnd", 2,
        "unknown option --expnd of GetReportXSLT; did you mean --expand?"},
+      {"version extra", 2, "version takes no arguments: 'extra' is one too many"},
+      {"selfcheck extra", 2, "selfcheck takes no arguments: 'extra' is one too many"},
+      // Refused by name before any server is asked.
+      {"sql --connect 'Provider=PostgreSQL;Host=/nowhere;Connect Timeout=-1' 'SELECT 1 FROM DUAL'",
+       1, "Connect Timeout '-1' is not a number of seconds from 0 to "},
+      {"sql --connect 'Provider=PostgreSQL;Host=/nowhere;Connect Timeout=abc' 'SELECT 1 FROM DUAL'",
+       1, "Connect Timeout 'abc' is not a number of seconds from 0 to "},
   };
   for (const auto& c : cases) {
     Outcome outcome = Run(c.arguments);
@@ -158,18 +166,25 @@ TEST_F(CommandLineTest, AFailedCallNamesTheConfigurationMistake) {
        "telv.config.xml is malformed: line 2: "},
       {"suite.config.xml", "<config><datetime fixed=\"soon\"/></config>",
        "suite.config.xml: 日期时间配置格式错误: <datetime fixed=\"soon\">"},
+      // A file that cannot be read (here a folder of that name) is named with the reason.
+      {"telv.config.xml", nullptr, "korvalis: cannot read telv.config.xml: Is a directory\n"},
   };
   for (const auto& c : cases) {
-    const std::string folder = directory_ + "/" + c.file + ".d";
+    const std::string folder = directory_ + "/" + c.file + (c.text ? ".d" : ".unreadable");
     fs::create_directory(folder);
     for (const char* file : {"telv.config.xml", "suite.config.xml"}) {
-      fs::copy_file(directory_ + "/" + file, folder + "/" + file);
+      if (c.text == nullptr && c.file == std::string(file)) {
+        fs::create_directory(folder + "/" + file);
+      } else {
+        fs::copy_file(directory_ + "/" + file, folder + "/" + file);
+      }
     }
-    std::ofstream(folder + "/" + c.file) << c.text;
+    if (c.text != nullptr) std::ofstream(folder + "/" + c.file) << c.text;
     Outcome outcome = Run("call EMRLibrary GetUserProperty liujy", folder);
     SCOPED_TRACE(outcome.out);
     EXPECT_EQ(outcome.status, 1);
     EXPECT_NE(outcome.out.find(c.says), std::string::npos);
+    EXPECT_EQ(outcome.out.find("I/O error"), std::string::npos);
   }
   // A method that answers every failure as an empty list is not called on a clock that is no
   // date.
@@ -196,6 +211,14 @@ TEST_F(CommandLineTest, ARegistryIsWrittenOnlyWhereItsFolderExists) {
             std::string::npos)
       << refused.out;
   EXPECT_FALSE(fs::exists(missing));
+  // A call through that registry names it: it holds no class.
+  Outcome call = RunCommand("KORVALIS_REGISTRY='" + missing + "/registry' " KORVALIS_COMMAND
+                            " call ArchivePatient GetToCommitPatient 0101 2>&1");
+  EXPECT_EQ(call.status, 1);
+  EXPECT_NE(call.out.find("korvalis.ArchivePatient is not a registered class in " + missing +
+                          "/registry"),
+            std::string::npos)
+      << call.out;
 }
 
 TEST_F(CommandLineTest, SelfcheckCoversEveryLibraryTheSystemLoads) {
@@ -229,6 +252,60 @@ TEST_F(CommandLineTest, OutputThatCannotBeWrittenFailsTheCommand) {
                                "classes 2>&1 > '" + directory_ + "/listed.txt'");
   EXPECT_EQ(limited.status, 1);
   EXPECT_EQ(limited.out, "korvalis: cannot write standard output: File too large\n");
+}
+
+// Output lost after the work was done keeps the failure and says what was done, so that the
+// work is not simply done again.
+TEST_F(CommandLineTest, OutputLostAfterTheWorkWasDoneSaysWhatWasDone) {
+  const std::string folder = directory_ + "/lost-output";
+  fs::create_directories(folder);
+  const std::string in_folder = "cd '" + folder + "' && ";
+  const std::string sql = KORVALIS_COMMAND " sql --db new.db ";
+  const std::string update = "UPDATE TELV_PROPERTY_MAP SET MAP_NAME = MAP_NAME";
+  const std::pair<std::string, std::string> cases[] = {
+      {KORVALIS_COMMAND " initdb new.db", "the database new.db was created"},
+      {sql + "\"" + update + "\"", "the statement was committed"},
+      {"printf '" + update + ";\\nCOMMIT;\\nSELECT 1 FROM DUAL;\\n' | " + sql,
+       "the script's changes were committed"},
+  };
+  for (const auto& [run, done] : cases) {
+    Outcome full = RunCommand(in_folder + run + " 2>&1 > /dev/full");
+    EXPECT_EQ(full.status, 1) << run;
+    EXPECT_EQ(full.out, "korvalis: " + done +
+                            "; its output could not be written: No space left on device\n")
+        << run;
+  }
+  // Nothing committed: the output alone is lost.
+  Outcome undone = RunCommand(in_folder + "printf '" + update + ";\\nROLLBACK;\\n' | " + sql +
+                              "2>&1 > /dev/full");
+  EXPECT_EQ(undone.out, "korvalis: cannot write standard output: No space left on device\n");
+}
+
+// An initdb ended by a signal at any point of its work leaves nothing behind (no half-built
+// database, log, index or configuration), so that it may simply be run again; one that ended
+// leaves everything.
+TEST_F(CommandLineTest, AnInterruptedInitdbLeavesNothingBehind) {
+  const std::string folder = directory_ + "/interrupted";
+  fs::create_directories(folder);
+  int interrupted = 0;
+  for (int delay_ms = 0; delay_ms <= 120; delay_ms += 6) {
+    // The shell's own word on the job it ended ("Terminated") goes nowhere.
+    Outcome ended = RunCommand("exec 2> /dev/null; cd '" + folder + "' && { " KORVALIS_COMMAND
+                               " initdb --sample emr.db > /dev/null 2>&1 & sleep 0." +
+                               std::to_string(1000 + delay_ms).substr(1) +
+                               "; kill -TERM $! 2> /dev/null; wait $!; echo $?; ls -A; }");
+    SCOPED_TRACE(std::to_string(delay_ms) + " ms: " + ended.out);
+    // Nothing, or everything: the signal may also come after the work was done.
+    const std::string everything = "emr.db\nhis\nsuite.config.xml\ntelv.config.xml\n";
+    if (ended.out == "143\n") {
+      ++interrupted;
+    } else if (ended.out != "143\n" + everything) {
+      EXPECT_EQ(ended.out, "0\n" + everything);
+    }
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+  }
+  EXPECT_GT(interrupted, 0);
 }
 
 // A registry that cannot be read, or a folder where it cannot be made, is named with the cause,

@@ -7,6 +7,7 @@
 #include "foundation/calls/emr_exception.h"
 #include "platform/text/unicode.h"
 #include "suite/suite_config.h"
+#include "tools/input_file.h"
 
 namespace korvalis::tools {
 namespace {
@@ -29,19 +30,30 @@ void KeepFirstError(void* context, xmlErrorPtr error) {
 
 }  // namespace
 
-std::string MalformedXmlFile(const std::string& path) {
+xmlDocPtr ReadXmlFile(const std::string& path, std::string* problem) {
+  problem->clear();
   struct stat status;
-  if (::stat(path.c_str(), &status) != 0) return "";
+  if (::stat(path.c_str(), &status) != 0) return nullptr;
+  // Read here, so that a file that cannot be read is named with the reason, and the parser,
+  // which reads memory only, writes nothing of its own.
+  std::string bytes;
+  if (!ReadInputFile(path, "a configuration file", &bytes, problem)) return nullptr;
   FirstError first;
   xmlSetStructuredErrorFunc(&first, KeepFirstError);
-  xmlDocPtr doc = xmlReadFile(path.c_str(), nullptr, XML_PARSE_NONET);
+  xmlDocPtr doc = xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), path.c_str(),
+                                nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
   xmlSetStructuredErrorFunc(nullptr, nullptr);
-  if (doc != nullptr) {
-    xmlFreeDoc(doc);
-    return "";
+  if (doc == nullptr) {
+    *problem = path + " is malformed: line " + std::to_string(first.line) + ": " +
+               (first.seen ? first.message : "no document");
   }
-  if (!first.seen) return path + " cannot be read";
-  return path + " is malformed: line " + std::to_string(first.line) + ": " + first.message;
+  return doc;
+}
+
+std::string MalformedXmlFile(const std::string& path) {
+  std::string problem;
+  xmlFreeDoc(ReadXmlFile(path, &problem));
+  return problem;
 }
 
 std::vector<std::string> ConfigurationProblems() {

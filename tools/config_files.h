@@ -5,13 +5,20 @@
 // Thread-safety: main thread only (libxml2's last-error record).
 #pragma once
 
+#include <libxml/tree.h>
+
 #include <string>
 #include <vector>
 
 namespace korvalis::tools {
 
-// "" when the file at `path` is missing or a well-formed XML document; else what is wrong with
-// it and where: "<path> is malformed: line 3: <the parser's message>".
+// The document of the XML file at `path` (the caller frees it with xmlFreeDoc), or nullptr
+// with *problem: "" when the file is missing, else what is wrong with it and where: "cannot
+// read <path>: <reason>", "<path> is malformed: line 3: <the parser's message>".
+xmlDocPtr ReadXmlFile(const std::string& path, std::string* problem);
+
+// "" when the file at `path` is missing or a well-formed XML document; else what ReadXmlFile
+// says is wrong with it.
 std::string MalformedXmlFile(const std::string& path);
 
 // The problems of telv.config.xml and suite.config.xml (or the file KORVALIS_SUITE_CONFIG

@@ -53,11 +53,16 @@ int RunNamedCommand(int argc, char** argv) {
 }
 
 // What the command printed and could not write (a full disk, a reader gone) is an answer lost:
-// the command says so and fails, as a write of --out does.
+// the command says so and fails, as a write of --out does, and says what it did all the same
+// (a commit, a database made), so that the work is not done again.
 int FinishStandardOutput(int status) {
   const std::string failure = StandardOutputFailure();
   if (failure.empty()) return status;
-  PrintError("cannot write standard output: " + failure);
+  if (WorkDone().empty()) {
+    PrintError("cannot write standard output: " + failure);
+  } else {
+    PrintError(WorkDone() + "; its output could not be written: " + failure);
+  }
   return status == 0 ? 1 : status;
 }
 

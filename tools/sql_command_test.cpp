@@ -2,6 +2,8 @@
 // configuration file of the current directory, scripts on standard input, rows as text.
 #include <gtest/gtest.h>
 #include <libxml/parser.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -183,6 +185,45 @@ TEST_F(SqlCommandTest, AMissingDatabaseIsNamedAndNeverCreated) {
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.out.find("missing.db' does not exist"), std::string::npos) << run.out;
   EXPECT_FALSE(std::filesystem::exists(directory_ + "/missing.db"));
+}
+
+TEST_F(SqlCommandTest, ADatabaseOrConfigurationThatCannotBeUsedIsNamed) {
+  std::ofstream(directory_ + "/damaged.db") << std::string(5000, 'x');
+  Outcome damaged = Sql("--db damaged.db \"SELECT 1 FROM DUAL\"");
+  EXPECT_EQ(damaged.status, 1);
+  EXPECT_EQ(damaged.out, "the database '" + directory_ + "/damaged.db' is damaged: file is not a "
+                         "database\n");
+  std::filesystem::create_directory(directory_ + "/telv.config.xml");
+  Outcome unreadable = Sql("\"SELECT 1 FROM DUAL\"");
+  EXPECT_EQ(unreadable.status, 2);
+  EXPECT_EQ(unreadable.out, "korvalis sql: cannot read telv.config.xml: Is a directory\n");
+}
+
+// A database whose folder cannot be written (where its log and the log's index are made) is
+// read, and a write is refused naming the folder, not the file, which may be written.
+TEST_F(SqlCommandTest, ADatabaseInAFolderThatCannotBeWrittenIsReadAndItsWritesNameTheFolder) {
+  const std::string folder = directory_ + "/read-only";
+  std::filesystem::create_directory(folder);
+  ASSERT_EQ(RunCommand("cd '" + folder + "' && " KORVALIS_COMMAND " initdb k.db > /dev/null").status,
+            0);
+  // Root may write any folder: the command then runs as nobody, who owns the database file.
+  std::string as = "";
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown((folder + "/k.db").c_str(), 65534, 65534), 0);
+    ::chmod(directory_.c_str(), 0755);
+    as = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+  }
+  ::chmod(folder.c_str(), 0555);
+  const std::string sql = as + KORVALIS_COMMAND " sql --no-feedback --db '" + folder + "/k.db' ";
+  Outcome read = RunCommand(sql + "\"SELECT COUNT(*) FROM TELV_PATIENT\" 2>&1");
+  EXPECT_EQ(read.status, 0);
+  EXPECT_EQ(read.out, "COUNT(*)\n0\n");
+  Outcome write = RunCommand(sql + "\"DELETE FROM TELV_PATIENT\" 2>&1");
+  EXPECT_EQ(write.status, 1);
+  EXPECT_EQ(write.out, "ORA-16000: database open for read-only access (the folder '" + folder +
+                           "' cannot be written, and the database's log and index (-wal, -shm) "
+                           "are made there)\n");
+  ::chmod(folder.c_str(), 0755);
 }
 
 TEST_F(SqlCommandTest, AScriptWithoutEndIsRefusedAtTheBound) {

@@ -3,6 +3,7 @@
 #include <limits.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 
@@ -20,10 +21,12 @@ struct Place {
 
 Place places[kMaxTemporaryFiles];
 
-// Only async-signal-safe calls: unlink, sigaction by way of the reset disposition, raise.
+// Only async-signal-safe calls: unlink, rmdir, sigaction by way of the reset disposition, raise.
+// A folder is taken before the files made in it, so places are emptied from the last.
 void RemoveAndEnd(int signal_number) {
-  for (Place& place : places) {
-    if (place.taken) ::unlink(place.path);
+  for (int i = kMaxTemporaryFiles - 1; i >= 0; --i) {
+    const Place& place = places[i];
+    if (place.taken && ::unlink(place.path) != 0 && errno == EISDIR) ::rmdir(place.path);
   }
   // The disposition was reset on entry: the signal, pending until the handler returns, ends
   // the process.
@@ -52,13 +55,13 @@ void InstallHandlers() {
 bool RemoveAtSignal(const std::string& path) {
   if (path.size() >= PATH_MAX) return false;
   InstallHandlers();
-  for (Place& place : places) {
-    if (place.taken) continue;
-    std::memcpy(place.path, path.c_str(), path.size() + 1);
-    place.taken = 1;
-    return true;
-  }
-  return false;
+  // The place after the last one taken, so that the order of the places is the order taken.
+  int free = kMaxTemporaryFiles;
+  while (free > 0 && !places[free - 1].taken) --free;
+  if (free == kMaxTemporaryFiles) return false;
+  std::memcpy(places[free].path, path.c_str(), path.size() + 1);
+  places[free].taken = 1;
+  return true;
 }
 
 void KeepAtSignal(const std::string& path) {
@@ -66,5 +69,14 @@ void KeepAtSignal(const std::string& path) {
     if (place.taken && path == place.path) place.taken = 0;
   }
 }
+
+SignalsHeld::SignalsHeld() {
+  sigset_t held;
+  sigemptyset(&held);
+  for (int signal_number : kSignals) sigaddset(&held, signal_number);
+  ::sigprocmask(SIG_BLOCK, &held, &before_);
+}
+
+SignalsHeld::~SignalsHeld() { ::sigprocmask(SIG_SETMASK, &before_, nullptr); }
 
 }  // namespace korvalis::tools

@@ -91,7 +91,10 @@ PostgresDatabase::PostgresDatabase(const ConnectionString& init)
                   "the initialisation string names no PostgreSQL server (Host, Database or "
                   "Data Source)");
   }
-  parameters_.emplace_back("connect_timeout", init.Get("Connect Timeout").value_or("10"));
+  // Checked as every other number of seconds, so that a wrong one is refused by name.
+  parameters_.emplace_back(
+      "connect_timeout",
+      std::to_string(init.Seconds("Connect Timeout", std::chrono::seconds{10}).count()));
   parameters_.emplace_back("application_name", "korvalis");
   parameters_.emplace_back("client_encoding", "UTF8");
   // Dates are written "YYYY-MM-DD HH:MM:SS"; a writer waits for a table at most as long as

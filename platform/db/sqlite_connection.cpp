@@ -2,15 +2,14 @@
 
 #include <sqlite3.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstring>
-#include <filesystem>
 #include <map>
 #include <set>
 #include <vector>
 
 #include "platform/db/connection_support.h"
+#include "platform/db/sqlite_file_access.h"
 #include "platform/db/ora_number.h"
 #include "platform/db/oracle_functions.h"
 #include "platform/db/stored_names.h"
@@ -292,13 +291,16 @@ DbError ErrorFromSqlite(sqlite3* db, int rc, sqlite3_stmt* stmt) {
       break;
     case SQLITE_READONLY:
       code = kProviderFailed;
-      text = "ORA-16000: database open for read-only access (" + message + ")";
+      text = "ORA-16000: database open for read-only access (" + ReadOnlyCause(db, message) + ")";
       break;
     case SQLITE_NOMEM:
       return OutOfStatementMemory(kEmbeddedHeapLimit);
     case SQLITE_CANTOPEN:
     case SQLITE_NOTADB:
     case SQLITE_CORRUPT:
+      code = kProviderFailed;
+      text = FileFailure(db, rc & 0xFF, message);
+      break;
     case SQLITE_IOERR:
     case SQLITE_FULL:
     case SQLITE_PERM:
@@ -347,8 +349,6 @@ std::string UriFileName(const std::string& path) {
   return uri;
 }
 
-bool CanWrite(const std::string& path) { return ::access(path.c_str(), W_OK) == 0; }
-
 bool Exists(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0;
@@ -357,9 +357,8 @@ bool Exists(const std::string& path) {
 }  // namespace
 
 // A file database is opened, never created (only CreateDatabase makes one). One that cannot be
-// written (a read-only file or medium) is opened read-only; where no WAL index can be shared
-// either (a read-only folder without one), nothing can be writing it, and it is read as
-// immutable.
+// written (a read-only file, medium or folder) is opened read-only; where no WAL index can be
+// shared either, nothing can be writing it, and it is read as immutable.
 std::string SqliteConnection::OpenName() {
   if (database_->in_memory()) return database_->open_name();
   const std::string& path = database_->path();
@@ -367,11 +366,11 @@ std::string SqliteConnection::OpenName() {
     throw DbError(kCannotConnect, "the database '" + path +
                                       "' does not exist; databases are created by korvalis initdb");
   }
-  if (CanWrite(path)) return UriFileName(path);
-  read_only_ = true;
-  const std::string folder = std::filesystem::path(path).parent_path().string();
-  const bool shared_index = Exists(path + "-shm") || CanWrite(folder.empty() ? "." : folder);
-  return UriFileName(path) + (shared_index ? "?mode=ro" : "?mode=ro&immutable=1");
+  const FileOpening opening = FileOpeningOf(path);
+  read_only_ = opening != FileOpening::kWrite;
+  if (opening == FileOpening::kRead) return UriFileName(path) + "?mode=ro";
+  if (opening == FileOpening::kImmutable) return UriFileName(path) + "?mode=ro&immutable=1";
+  return UriFileName(path);
 }
 
 SqliteConnection::SqliteConnection(std::shared_ptr<EmbeddedDatabase> database,
