@@ -125,7 +125,9 @@ MessageSocket::Received MessageSocket::Receive(Message& message, const Deadline&
   for (;;) {
     length = ::recvmsg(descriptor_, &received, MSG_DONTWAIT | MSG_CMSG_CLOEXEC);
     if (length >= 0) break;
-    if (errno == EINTR) continue;
+    // A peer that ended with messages of ours unread reports ECONNRESET once, ahead of the
+    // messages it sent before: those are read next.
+    if (errno == EINTR || errno == ECONNRESET) continue;
     if (errno != EAGAIN) return Received::kFailed;
     if (!Wait(POLLIN, deadline)) return Received::kTimedOut;
   }

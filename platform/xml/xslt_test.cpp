@@ -253,11 +253,11 @@ TEST(TransformTest, WorkStoppedAtAnyPointEndsCleanly) {
   bool stopped = false;
   bool done = false;
   for (std::size_t budget = 4096; !done; budget += 4096) {
-    std::string output;
+    std::string output, cause;
     const TransformOutcome outcome =
-        Transform(source, stylesheet, {1 << 20, budget, milliseconds(0)}, output);
+        Transform(source, stylesheet, {1 << 20, budget, milliseconds(0)}, output, &cause);
     ASSERT_TRUE(outcome == TransformOutcome::kDone || outcome == TransformOutcome::kOutOfMemory)
-        << budget;
+        << budget << ": " << static_cast<int>(outcome) << " " << cause;
     stopped = stopped || outcome == TransformOutcome::kOutOfMemory;
     done = outcome == TransformOutcome::kDone;
     if (done) {
