@@ -208,6 +208,25 @@ TEST_P(EngineAgreementTest, PathsOfAHierarchyTakeAnyExpression) {
   });
 }
 
+// A query grouped by CONNECT_BY_ROOT or SYS_CONNECT_BY_PATH selects the value it groups by.
+TEST_P(EngineAgreementTest, AHierarchyGroupsByItsOperators) {
+  const std::string tree =
+      " FROM TREE START WITH PARENT_ID IS NULL CONNECT BY PRIOR ID = PARENT_ID ";
+  Check({
+      {("SELECT CONNECT_BY_ROOT NAME, COUNT(*)" + tree + "GROUP BY CONNECT_BY_ROOT NAME").c_str(),
+       "r|3"},
+      {("SELECT SYS_CONNECT_BY_PATH(ID, '/'), COUNT(*)" + tree +
+        "GROUP BY SYS_CONNECT_BY_PATH(ID, '/') ORDER BY 1").c_str(),
+       "/1|1,/1/2|1,/1/2/3|1"},
+      {("SELECT CONNECT_BY_ROOT T.ID || 'x', MAX(LEVEL) FROM TREE T START WITH PARENT_ID IS NULL "
+        "CONNECT BY PRIOR ID = PARENT_ID GROUP BY CONNECT_BY_ROOT ID || 'x' "
+        "HAVING CONNECT_BY_ROOT ID || 'x' <> 'y'"),
+       "1x|3"},
+      {("SELECT CONNECT_BY_ROOT ID, COUNT(*)" + tree + "GROUP BY CONNECT_BY_ROOT NAME").c_str(),
+       "ORA-00979"},
+  });
+}
+
 // Number models with no digit before the point, or none after it, and FM dropping every
 // decimal of a value that rounds to zero.
 TEST_P(EngineAgreementTest, NumberModelsAroundThePoint) {

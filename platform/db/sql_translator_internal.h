@@ -182,6 +182,9 @@ struct Scope {
 // through the select list's expressions and aliases (ORA-01791; grouping_check.cpp).
 void CheckDistinctOrder(const SelectCore& core, const Scope& scope,
                         const std::vector<sql::OrderItem>& order_by);
+// Whether `a` and `b` are one expression: the same operators, functions and literals over the
+// same columns of the level `scope` reads (T.X and X alike where both name one column).
+bool SameExpression(const Expr& a, const Expr& b, const Scope& scope);
 
 // A table being created (ddl_translator.cpp).
 struct NewTable;
