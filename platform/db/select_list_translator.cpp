@@ -1,6 +1,9 @@
 // The select list of a query printed for both engines: each item with the column name Oracle
 // reports for it, and * or t.* spelled out as the columns it stands for.
+#include <optional>
+
 #include "platform/db/sql_error.h"
+#include "platform/db/sql_token.h"
 #include "platform/db/sql_translator_internal.h"
 
 namespace korvalis::db {
@@ -8,31 +11,48 @@ namespace detail {
 
 namespace {
 
+// Whether `c` continues a word: a delimited literal begins only where none goes on.
+bool ContinuesWord(char c) {
+  const unsigned char b = static_cast<unsigned char>(c);
+  return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') || b == '_' ||
+         b == '$' || b == '#' || b >= 0x80;
+}
+
 // The column name Oracle reports for a select item without alias: the expression as written,
-// upper case outside quoted text, without blanks.
+// upper case outside quoted text and delimited literals (q'[...]'), without blanks.
 std::string OracleColumnName(const sql::SelectItem& item, std::string_view statement) {
   if (!item.alias.empty()) return item.alias.text;
   if (item.expr->kind == ExprKind::kColumn) return item.expr->parts.back().text;
   const std::string_view text = statement.substr(item.begin, item.end - item.begin);
-  // Written in place: the name is never longer than the expression.
-  std::string out(text.size(), '\0');
-  size_t n = 0;
+  std::string out;
+  out.reserve(text.size());
   char quote = 0;
-  for (char c : text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
     if (quote) {
-      out[n++] = c;
+      out.push_back(c);
       if (c == quote) quote = 0;
       continue;
     }
     if (c == '\'' || c == '"') {
       quote = c;
-      out[n++] = c;
+      out.push_back(c);
       continue;
     }
+    if (i == 0 || !ContinuesWord(text[i - 1])) {
+      const size_t q = sql::DelimitedLiteralStart(text, i);
+      const std::optional<sql::DelimitedLiteral> literal =
+          q == std::string_view::npos ? std::nullopt : sql::ReadDelimitedLiteral(text, q);
+      if (literal && literal->end != std::string_view::npos) {
+        for (; i <= q; ++i) out.push_back(AsciiUpper(text[i]));
+        out.append(text.substr(i, literal->end - i));
+        i = literal->end - 1;
+        continue;
+      }
+    }
     if (c == ' ' || c == '\t' || c == '\n' || c == '\r') continue;
-    out[n++] = AsciiUpper(c);
+    out.push_back(AsciiUpper(c));
   }
-  out.resize(n);
   return out;
 }
 
