@@ -359,6 +359,10 @@ TEST_P(ConformanceTest, ResultColumnNames) {
   EXPECT_EQ(ColumnNames(*c_, "select t.*, 'a' || id from t where rownum = 1"),
             (V{"ID", "NAME", "D", "GRP", "CODE", "'a'||ID"}));
   EXPECT_EQ(ColumnNames(*c_, "select * from (select id x from t) v"), (V{"X"}));
+  // A literal keeps its text as written, a delimited one too; the rest is upper case.
+  EXPECT_EQ(ColumnNames(*c_, "select q'[it's a]', Nq'{Ab}' || id, 'q''[x]', xq.id || q'(y)' "
+                             "from t xq where rownum = 1"),
+            (V{"Q'[it's a]'", "NQ'{Ab}'||ID", "'q''[x]'", "XQ.ID||Q'(y)'"}));
 }
 
 TEST_P(ConformanceTest, ErrorsWhereOracleErrors) {

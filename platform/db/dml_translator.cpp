@@ -95,6 +95,51 @@ void Translator::EmitValueFor(const ColumnInfo* column, const Expr& value, const
   out->append(v);
 }
 
+// INSERT ... SELECT: the query's columns get plain names so that each can be converted for
+// its target column.
+void Translator::EmitInsertSelect(Select& select, const std::vector<const ColumnInfo*>& targets,
+                                  std::string* out) {
+  std::vector<std::string> names;
+  for (size_t i = 0; i < targets.size(); ++i) names.push_back("C" + std::to_string(i + 1));
+  bool has_star = false;
+  for (const auto& core : select.cores) {
+    for (const auto& item : core.items) has_star = has_star || item.expr->kind == ExprKind::kStar;
+  }
+  std::string inner;
+  auto cols = EmitSelect(select, nullptr, &inner, has_star ? nullptr : &names);
+  // A star's columns are known where its tables are.
+  const bool counted = !has_star || !cols.empty();
+  if (counted && cols.size() != targets.size()) {
+    throw SqlError(cols.size() < targets.size() ? "ORA-00947: not enough values"
+                                                : "ORA-00913: too many values");
+  }
+  if (has_star && counted) {
+    // The star's columns are named by a common table expression's column list.
+    std::string named = "WITH \"V$STAR\"(";
+    for (size_t i = 0; i < names.size(); ++i) {
+      if (i) named.append(", ");
+      AppendName(names[i], &named);
+    }
+    inner = named + ") AS (" + inner + ") SELECT * FROM \"V$STAR\"";
+  }
+  if (!counted) {
+    out->push_back(' ');
+    out->append(inner);
+  } else {
+    out->append(" SELECT ");
+    for (size_t i = 0; i < targets.size(); ++i) {
+      if (i) out->append(", ");
+      std::string v;
+      AppendName(names[i], &v);
+      ConvertFor(targets[i], cols[i].type, &v, nullptr);
+      out->append(v);
+    }
+    out->append(" FROM (");
+    out->append(inner);
+    out->append(pg_ ? ") AS \"V$\"" : ")");
+  }
+}
+
 Translation Translator::Insert(Statement& stmt) {
   const TableInfo* table = RequireTable(stmt.table);
   Translation tr{StatementKind::kInsert, {}, false};
@@ -138,47 +183,7 @@ Translation Translator::Insert(Statement& stmt) {
     }
     out.push_back(')');
   } else {
-    // INSERT ... SELECT: the query's columns get plain names so that each can be converted
-    // for its target column.
-    std::vector<std::string> names;
-    for (size_t i = 0; i < targets.size(); ++i) names.push_back("C" + std::to_string(i + 1));
-    bool has_star = false;
-    for (const auto& core : stmt.select->cores) {
-      for (const auto& item : core.items) has_star = has_star || item.expr->kind == ExprKind::kStar;
-    }
-    std::string inner;
-    auto cols = EmitSelect(*stmt.select, nullptr, &inner, has_star ? nullptr : &names);
-    // A star's columns are known where its tables are.
-    const bool counted = !has_star || !cols.empty();
-    if (counted && cols.size() != targets.size()) {
-      throw SqlError(cols.size() < targets.size() ? "ORA-00947: not enough values"
-                                                  : "ORA-00913: too many values");
-    }
-    if (has_star && counted) {
-      // The star's columns are named by a common table expression's column list.
-      std::string named = "WITH \"V$STAR\"(";
-      for (size_t i = 0; i < names.size(); ++i) {
-        if (i) named.append(", ");
-        AppendName(names[i], &named);
-      }
-      inner = named + ") AS (" + inner + ") SELECT * FROM \"V$STAR\"";
-    }
-    if (!counted) {
-      out.push_back(' ');
-      out.append(inner);
-    } else {
-      out.append(" SELECT ");
-      for (size_t i = 0; i < targets.size(); ++i) {
-        if (i) out.append(", ");
-        std::string v;
-        AppendName(names[i], &v);
-        ConvertFor(targets[i], cols[i].type, &v, nullptr);
-        out.append(v);
-      }
-      out.append(" FROM (");
-      out.append(inner);
-      out.append(pg_ ? ") AS \"V$\"" : ")");
-    }
+    EmitInsertSelect(*stmt.select, targets, &out);
   }
   tr.statements.push_back(std::move(out));
   return tr;

@@ -208,6 +208,44 @@ TEST_P(EngineAgreementTest, PathsOfAHierarchyTakeAnyExpression) {
   });
 }
 
+// A query grouped by CONNECT_BY_ROOT or SYS_CONNECT_BY_PATH selects the value it groups by.
+TEST_P(EngineAgreementTest, AHierarchyGroupsByItsOperators) {
+  const std::string tree =
+      " FROM TREE START WITH PARENT_ID IS NULL CONNECT BY PRIOR ID = PARENT_ID ";
+  Check({
+      {("SELECT CONNECT_BY_ROOT NAME, COUNT(*)" + tree + "GROUP BY CONNECT_BY_ROOT NAME").c_str(),
+       "r|3"},
+      {("SELECT SYS_CONNECT_BY_PATH(ID, '/'), COUNT(*)" + tree +
+        "GROUP BY SYS_CONNECT_BY_PATH(ID, '/') ORDER BY 1").c_str(),
+       "/1|1,/1/2|1,/1/2/3|1"},
+      {("SELECT CONNECT_BY_ROOT T.ID || 'x', MAX(LEVEL) FROM TREE T START WITH PARENT_ID IS NULL "
+        "CONNECT BY PRIOR ID = PARENT_ID GROUP BY CONNECT_BY_ROOT ID || 'x' "
+        "HAVING CONNECT_BY_ROOT ID || 'x' <> 'y'"),
+       "1x|3"},
+      {("SELECT CONNECT_BY_ROOT ID, COUNT(*)" + tree + "GROUP BY CONNECT_BY_ROOT NAME").c_str(),
+       "ORA-00979"},
+  });
+}
+
+// Number models with no digit before the point, or none after it, and FM dropping every
+// decimal of a value that rounds to zero.
+TEST_P(EngineAgreementTest, NumberModelsAroundThePoint) {
+  Check({
+      {"SELECT TO_CHAR(0.75, 'FM.99'), TO_CHAR(0.75, '.99'), TO_CHAR(-0.75, 'D99'), "
+       "TO_CHAR(0.005, 'FM.00'), TO_CHAR(0, '.99'), TO_CHAR(0, 'FM.99') FROM DUAL",
+       ".75| .75|-.75|.01| .00|."},
+      {"SELECT TO_CHAR(1.5, '.99'), TO_CHAR(0.995, 'FM.9'), TO_CHAR(1, '9.'), "
+       "TO_CHAR(1.5, 'FM0.'), TO_CHAR(0, '9.') FROM DUAL",
+       "####|###| 1.|2.| 0."},
+      {"SELECT TO_CHAR(0, 'FM9.99'), TO_CHAR(-0.004, 'FM9,999.99'), TO_CHAR(0.5, 'FM9.99'), "
+       "TO_CHAR(0, 'FM9.90'), TO_CHAR(0, 'FMS9.99') FROM DUAL",
+       "0.|0.|.5|.00|+0."},
+      {"SELECT TO_CHAR(-0.75, 'S.99'), TO_CHAR(0.75, '.99MI'), TO_CHAR(-0.75, 'FM.99PR'), "
+       "TO_CHAR(12, '99.S') FROM DUAL",
+       "-.75|.75 |<.75>|12.+"},
+  });
+}
+
 // A value quoted in a conversion's message is shortened to its start when it is long; the
 // whole value is never written into the message and the event log.
 TEST_P(EngineAgreementTest, ConversionMessagesShortenALongValue) {

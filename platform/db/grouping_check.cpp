@@ -22,32 +22,6 @@ const ColumnInfo* ColumnOfLevel(const Expr& e, const Scope& scope) {
   return nullptr;
 }
 
-// Whether `a` and `b` are one expression: the same operators, functions and literals over the
-// same columns (T.X and X alike where both name one column).
-bool SameExpression(const Expr& a, const Expr& b, const Scope& scope) {
-  if (a.kind != b.kind || a.text != b.text || a.args.size() != b.args.size() ||
-      a.negated != b.negated || a.distinct != b.distinct || a.subquery || b.subquery || a.over ||
-      b.over) {
-    return false;
-  }
-  if (a.kind == ExprKind::kColumn) {
-    const ColumnInfo* ca = ColumnOfLevel(a, scope);
-    const ColumnInfo* cb = ColumnOfLevel(b, scope);
-    if (ca || cb) return ca == cb;
-    if (a.parts.size() != b.parts.size()) return false;
-    for (size_t i = 0; i < a.parts.size(); ++i) {
-      if (a.parts[i].text != b.parts[i].text) return false;
-    }
-    return true;
-  }
-  if (a.kind == ExprKind::kCast && a.type.name != b.type.name) return false;
-  for (size_t i = 0; i < a.args.size(); ++i) {
-    if (!a.args[i] != !b.args[i]) return false;
-    if (a.args[i] && !SameExpression(*a.args[i], *b.args[i], scope)) return false;
-  }
-  return true;
-}
-
 // Throws where `e` reads a column of this level outside an aggregate and GROUP BY's
 // expressions.
 void CheckGroupedExpression(const Expr& e, const SelectCore& core, const Scope& scope) {
@@ -92,6 +66,30 @@ void CheckSelectedExpression(const Expr& e, const SelectCore& core, const Scope&
 }
 
 }  // namespace
+
+bool SameExpression(const Expr& a, const Expr& b, const Scope& scope) {
+  if (a.kind != b.kind || a.text != b.text || a.args.size() != b.args.size() ||
+      a.negated != b.negated || a.distinct != b.distinct || a.subquery || b.subquery || a.over ||
+      b.over) {
+    return false;
+  }
+  if (a.kind == ExprKind::kColumn) {
+    const ColumnInfo* ca = ColumnOfLevel(a, scope);
+    const ColumnInfo* cb = ColumnOfLevel(b, scope);
+    if (ca || cb) return ca == cb;
+    if (a.parts.size() != b.parts.size()) return false;
+    for (size_t i = 0; i < a.parts.size(); ++i) {
+      if (a.parts[i].text != b.parts[i].text) return false;
+    }
+    return true;
+  }
+  if (a.kind == ExprKind::kCast && a.type.name != b.type.name) return false;
+  for (size_t i = 0; i < a.args.size(); ++i) {
+    if (!a.args[i] != !b.args[i]) return false;
+    if (a.args[i] && !SameExpression(*a.args[i], *b.args[i], scope)) return false;
+  }
+  return true;
+}
 
 void CheckDistinctOrder(const SelectCore& core, const Scope& scope,
                         const std::vector<sql::OrderItem>& order_by) {

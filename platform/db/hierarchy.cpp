@@ -282,6 +282,17 @@ void CollectHierarchyNodes(Expr& e, std::vector<Expr*>* nodes, bool* is_leaf, bo
   }
 }
 
+// The value carried for a node of this level, from `first` on, that is one expression with
+// `node`, or nullptr.
+const HierarchyValue* SameHierarchyValue(const Expr& node, const Scope& scope, size_t first,
+                                         const Scope& row_scope) {
+  for (size_t i = first; i < scope.hierarchy_values.size(); ++i) {
+    const HierarchyValue& value = scope.hierarchy_values[i];
+    if (SameExpression(node, *value.node, row_scope)) return &value;
+  }
+  return nullptr;
+}
+
 // The hierarchical operators of a whole query level: its select list, WHERE, GROUP BY,
 // HAVING and ORDER BY.
 std::vector<Expr*> HierarchyNodesOf(const SelectCore& core,
@@ -394,9 +405,16 @@ void Translator::EmitHierarchy(SelectCore& core, sql::Select* owner, Scope* scop
   root_scope.level_sql = "1";
   Scope below_scope = row_scope;
   below_scope.level_sql = "(" + prior_name + ".\"H$LEVEL\" + 1)";
+  const size_t first_value = scope->hierarchy_values.size();
   for (Expr* node : nodes) {
     // Read from the row itself, also where the tree's step joins it to its parent.
     for (sql::ExprPtr& operand : node->args) Requalify(operand, false, source, alias);
+    // One value written twice (in the select list and GROUP BY) is one column of the tree, so
+    // that the server finds the selected value among the grouped ones.
+    if (const HierarchyValue* same = SameHierarchyValue(*node, *scope, first_value, row_scope)) {
+      scope->hierarchy_values.push_back(HierarchyValue{node, same->sql, same->type});
+      continue;
+    }
     const std::string column = "\"H$V" + std::to_string(parts.carried.size() + 1) + "\"";
     TreeParts::Carried carried;
     carried.below = prior_name + "." + column;

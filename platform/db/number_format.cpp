@@ -284,6 +284,10 @@ std::string LayOut(const NumberModel& m, RoundedDigits r) {
       frac_part.pop_back();
     }
   }
+  // A value that rounds to zero, its decimals all dropped by FM, keeps one zero.
+  if (m.fill_mode && int_part.empty() && frac_part.empty() && m.int_positions > 0) {
+    int_part = "0";
+  }
   std::string body = int_part;
   if (m.seen_point) {
     body.push_back('.');

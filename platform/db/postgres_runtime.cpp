@@ -361,6 +361,8 @@ BEGIN
         frac_digits := left(frac_digits, -1);
       END LOOP;
     END IF;
+    -- A value that rounds to zero, its decimals all dropped by FM, keeps one zero.
+    IF fill AND int_part = '' AND frac_digits = '' AND int_pos > 0 THEN int_part := '0'; END IF;
     res := int_part || CASE WHEN seen_point THEN '.' || frac_digits ELSE '' END;
   END IF;
   res := CASE WHEN cur_last THEN res || cur ELSE cur || res END;
@@ -374,13 +376,15 @@ BEGIN
 END $f$;
 -- Number format models of FM, 9, 0, the point (. or D), the group separator (, or G) and one
 -- sign element (S first or last, MI or PR last), the others written by ora_number_model; a
--- value too wide for the model, whatever its
--- sign, is as many # as the model is wide, and one for the sign (two for PR). D and G are the
--- point and the comma whatever the server's locale.
+-- value too wide for the model, whatever its sign, is as many # as the model is wide, and one
+-- for the sign (two for PR). D and G are the point and the comma whatever the server's locale.
+-- The server's own to_char writes a model with a digit before its point and one after it as
+-- Oracle does; a model with no digit before the point (.99) or none after it (9.) is
+-- ora_number_model's, as the server's answer differs there.
 CREATE OR REPLACE FUNCTION ora_to_char_number(v numeric, fmt text) RETURNS text
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN fmt !~* '^(FM)?S?[90,.DG]+(S|MI|PR)?$' OR fmt ~* '^(FM)?S.*(S|MI|PR)$'
-      OR fmt ~* '[.D].*[.,DG]'
+      OR fmt ~* '[.D].*[.,DG]' OR fmt ~* '^(FM)?S?[,G]*[.D]' OR fmt ~* '[.D](S|MI|PR)?$'
       THEN ora_number_model(v, fmt)
     WHEN fmt ~* '^(FM)?S|(S|MI|PR)$' THEN ora_to_char_signed(v, fmt)
     WHEN to_char(v, translate(fmt, 'DdGg', '..,,')) ~ '#'

@@ -57,6 +57,8 @@ bool ContainsRownum(const Expr& e);
 // A query anywhere within `e`.
 bool ContainsQuery(const Expr& e);
 bool IsAggregateName(std::string_view f);
+// A function called with fewer than `lo` or more than `hi` arguments is refused (ORA-00909).
+void CheckArity(const Expr& e, size_t lo, size_t hi);
 // Refuses a condition (a comparison, IN, LIKE, REGEXP_LIKE ...) where the value `e` or a value
 // within it holds one, as Oracle's parser does (searched CASE reads its WHEN operands as truth
 // values).
@@ -180,6 +182,9 @@ struct Scope {
 // through the select list's expressions and aliases (ORA-01791; grouping_check.cpp).
 void CheckDistinctOrder(const SelectCore& core, const Scope& scope,
                         const std::vector<sql::OrderItem>& order_by);
+// Whether `a` and `b` are one expression: the same operators, functions and literals over the
+// same columns of the level `scope` reads (T.X and X alike where both name one column).
+bool SameExpression(const Expr& a, const Expr& b, const Scope& scope);
 
 // A table being created (ddl_translator.cpp).
 struct NewTable;
@@ -497,6 +502,8 @@ class Translator {
   void ConvertFor(const ColumnInfo* column, SqlType value_type, std::string* value_sql,
                   const Expr* literal);
   Translation Insert(Statement& stmt);
+  void EmitInsertSelect(Select& select, const std::vector<const ColumnInfo*>& targets,
+                        std::string* out);
   Translation Update(Statement& stmt);
   Translation Delete(Statement& stmt);
   Translation CreateTable(Statement& stmt);

@@ -161,6 +161,36 @@ bool PassesThroughComparison(std::string_view value) {
   return !value.empty() && !ParseNumber(value) && !ParseDefaultDate(value);
 }
 
+// Replaces the literal sql[literal, end) by its value's marker in `shape`, copying the text
+// from `*copied` before it; `format`: the model of the TO_DATE it is the value of, empty for a
+// key. A literal written twice alike shares one marker.
+void TakeOutLiteral(std::string_view sql, std::size_t literal, std::size_t end, std::string value,
+                    std::string format, std::size_t* copied, StatementShape* shape) {
+  const std::string_view written = sql.substr(literal + 1, end - literal - 2);
+  std::size_t marker = 0;
+  while (marker < shape->literals.size() &&
+         (shape->literals[marker] != written || shape->formats[marker] != format)) {
+    ++marker;
+  }
+  if (marker == shape->literals.size()) {
+    shape->literals.emplace_back(written);
+    shape->values.push_back(std::move(value));
+    shape->formats.push_back(std::move(format));
+  }
+  if (shape->text.empty()) shape->text.reserve(sql.size() + 16);
+  shape->text.append(sql.substr(*copied, literal - *copied));
+  shape->text.push_back('\'');
+  shape->text.push_back(kMarkerEdge);
+  if (marker < 9) {
+    shape->text.push_back(static_cast<char>('1' + marker));
+  } else {
+    shape->text.append(std::to_string(marker + 1));
+  }
+  shape->text.push_back(kMarkerEdge);
+  shape->text.push_back('\'');
+  *copied = end;
+}
+
 }  // namespace
 
 std::optional<StatementShape> ShapeQuery(std::string_view sql) {
@@ -172,34 +202,6 @@ std::optional<StatementShape> ShapeQuery(std::string_view sql) {
   }
   StatementShape shape;
   std::size_t copied = 0;
-  // Replaces the literal [literal, end) by its value's marker; `format`: the model of the
-  // TO_DATE it is the value of, empty for a key.
-  auto take_out = [&](std::size_t literal, std::size_t end, std::string value,
-                      std::string format) {
-    const std::string_view written = sql.substr(literal + 1, end - literal - 2);
-    std::size_t marker = 0;
-    while (marker < shape.literals.size() &&
-           (shape.literals[marker] != written || shape.formats[marker] != format)) {
-      ++marker;
-    }
-    if (marker == shape.literals.size()) {
-      shape.literals.emplace_back(written);
-      shape.values.push_back(std::move(value));
-      shape.formats.push_back(std::move(format));
-    }
-    if (shape.text.empty()) shape.text.reserve(sql.size() + 16);
-    shape.text.append(sql.substr(copied, literal - copied));
-    shape.text.push_back('\'');
-    shape.text.push_back(kMarkerEdge);
-    if (marker < 9) {
-      shape.text.push_back(static_cast<char>('1' + marker));
-    } else {
-      shape.text.append(std::to_string(marker + 1));
-    }
-    shape.text.push_back(kMarkerEdge);
-    shape.text.push_back('\'');
-    copied = end;
-  };
   while (i < sql.size()) {
     const char c = sql[i];
     if (c == '\'' || c == '"') {
@@ -208,7 +210,9 @@ std::optional<StatementShape> ShapeQuery(std::string_view sql) {
       if (i == std::string_view::npos) return std::nullopt;
       if (c == '\'' && FollowsNameEquals(sql, start) && EndsComparison(sql, i)) {
         std::string value = LiteralValue(sql.substr(start, i - start));
-        if (PassesThroughComparison(value)) take_out(start, i, std::move(value), {});
+        if (PassesThroughComparison(value)) {
+          TakeOutLiteral(sql, start, i, std::move(value), {}, &copied, &shape);
+        }
       }
     } else if (c == '-' || c == '/') {
       const std::size_t after = SkipBlanksAndComments(sql, i);
@@ -234,7 +238,8 @@ std::optional<StatementShape> ShapeQuery(std::string_view sql) {
       std::string value = LiteralValue(sql.substr(literal, value_end - literal));
       std::string model = LiteralValue(sql.substr(format, EndOfQuoted(sql, format) - format));
       if (ReadsAsDate(value, model)) {
-        take_out(literal, value_end, std::move(value), std::move(model));
+        TakeOutLiteral(sql, literal, value_end, std::move(value), std::move(model), &copied,
+                       &shape);
       }
       i = value_end;
     } else {
