@@ -62,8 +62,8 @@ class MessageSocket {
 
   // Sends one message, waiting for room until `deadline` (none: as long as it takes). False
   // with errno when it cannot be sent (ETIMEDOUT at the deadline, EPIPE or ECONNRESET when the
-  // other end is closed). `passed`, when not negative, is a descriptor the message carries along (the
-  // receiver gets its own copy). Precondition: payload.size() <= kMaxPayload.
+  // other end is closed). `passed`, when not negative, is a descriptor the message carries
+  // along (the receiver gets its own copy). Precondition: payload.size() <= kMaxPayload.
   bool Send(std::uint32_t kind, std::uint32_t status, std::string_view payload,
             const Deadline& deadline = std::nullopt, int passed = -1);
   // Sends `text` as messages of `kind` of at most kMaxPayload bytes each (none for an empty
