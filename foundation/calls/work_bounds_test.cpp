@@ -52,16 +52,25 @@ TEST_P(TransformationTimeLimitTest, AReadingCallWithoutBoundIsUnbounded) {
   EXPECT_EQ(TransformationTimeLimit(), seconds(0));
 }
 
+// The bound that applied is named, as a refusal names it.
 TEST_P(TransformationTimeLimitTest, AWritingCallIsBoundedByTheWritersWait) {
-  for (const auto& [command_timeout, limit] :
-       {std::pair{u"0", korvalis::kWritersWaitSeconds}, std::pair{u"300", seconds(30)},
-        std::pair{u"10", seconds(10)}}) {
+  using korvalis::kCommandTimeoutBound, korvalis::kWritersWaitBound;
+  struct Case {
+    const char16_t* command_timeout;
+    seconds limit;
+    std::u16string_view bound;
+  };
+  for (const Case& expected : {Case{u"0", korvalis::kWritersWaitSeconds, kWritersWaitBound},
+                               Case{u"300", seconds(30), kWritersWaitBound},
+                               Case{u"10", seconds(10), kCommandTimeoutBound}}) {
     CCallScope call(CCallScope::Mode::kWriting);
-    CCommDataSource source = Source(command_timeout);
+    CCommDataSource source = Source(expected.command_timeout);
     Read(source);
     // A nested call reads its outer call's databases.
     CCallScope nested(CCallScope::Mode::kReading);
-    EXPECT_EQ(TransformationTimeLimit(), limit) << korvalis::ToUtf8(command_timeout);
+    EXPECT_EQ(TransformationTimeLimit(), expected.limit)
+        << korvalis::ToUtf8(expected.command_timeout);
+    EXPECT_EQ(korvalis::TransformationTimeBound().name, expected.bound);
   }
 }
 
@@ -79,6 +88,9 @@ TEST_P(TransformationTimeLimitTest, AWritingCallEndsItsWorkBeforeTheIdleBound) {
     Read(source);
     EXPECT_EQ(TransformationTimeLimit(), server ? limit : seconds(30))
         << korvalis::ToUtf8(idle);
+    EXPECT_EQ(std::u16string_view(korvalis::TransformationTimeBound().name),
+              server && limit < seconds(30) ? korvalis::kIdleTransactionBound
+                                            : korvalis::kWritersWaitBound);
   }
 }
 

@@ -7,7 +7,10 @@
 #include <thread>
 #include <vector>
 
+#include "foundation/calls/call_scope.h"
 #include "foundation/calls/emr_exception.h"
+#include "foundation/data/comm_data_source.h"
+#include "foundation/testing/data_source_test_util.h"
 #include "platform/com/scoped_bstr.h"
 #include "platform/text/unicode.h"
 
@@ -166,6 +169,30 @@ TEST(XslTransformTest, StylesheetWritesNoFileAndRunawayRecursionFails) {
       u"<xsl:template name=\"r\"><a><xsl:call-template name=\"r\"/></a></xsl:template>"
       u"</xsl:stylesheet>";
   EXPECT_EQ(Failure(kScores, endless), u"转换XSLT内容错误.");
+}
+
+}  // namespace
+
+namespace {
+
+// A refusal for time names the bound that applied and its seconds.
+TEST(XslTransformTest, ATransformationPastItsTimeNamesTheBoundThatApplied) {
+  korvalis::datasource::testing::ScratchDatabase database(korvalis::db::Engine::kSqlite);
+  CCallScope call(CCallScope::Mode::kReading);
+  CCommDataSource source(database.connection_string() + u";Command Timeout=1", u"oracle");
+  std::u16string count;
+  source.QueryScalar(u"SELECT COUNT(*) FROM PEV_RULE", count);
+  const std::u16string storm =  // 2^30 calls of a template that does nothing but call
+      u"<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
+      u"<xsl:template match=\"/\"><xsl:call-template name=\"s\"><xsl:with-param name=\"n\" "
+      u"select=\"30\"/></xsl:call-template></xsl:template><xsl:template name=\"s\">"
+      u"<xsl:param name=\"n\"/><xsl:if test=\"$n &gt; 0\"><xsl:call-template name=\"s\">"
+      u"<xsl:with-param name=\"n\" select=\"$n - 1\"/></xsl:call-template><xsl:call-template "
+      u"name=\"s\"><xsl:with-param name=\"n\" select=\"$n - 1\"/></xsl:call-template></xsl:if>"
+      u"</xsl:template></xsl:stylesheet>";
+  EXPECT_EQ(Failure(kScores, storm),
+            std::u16string(kTransformTimedOutPrefix) + u"Command Timeout 1" +
+                kTransformTimedOutSuffix);
 }
 
 }  // namespace
