@@ -156,26 +156,37 @@ Document::Writer WriterOf(TextWriter writer) {
   return writer == TextWriter::kCaller ? Document::Writer::kCaller : Document::Writer::kSystem;
 }
 
-[[noreturn]] void Transform(const TransformOrder& order) {
-  MemoryBudget budget(order.max_working_bytes);
-  budget.OnExceeded(EndForMemory, nullptr);
-  xmlSetGenericErrorFunc(nullptr, NoteMessage);
-  xsltSetGenericErrorFunc(nullptr, NoteMessage);
+// The documents, loaded within a budget of their own: the source is the data the caller
+// bounded (a report's rows to the content bound), and its tree is not the style sheet's work.
+// The densest source the content bound admits (260,000 rows of 20 one-character values) takes
+// 1.3 GB as a tree, so the documents may take twice the work's budget.
+constexpr std::size_t kLoadingBudgets = 2;
 
+void LoadDocuments(const TransformOrder& order, Document& source, Document& stylesheet) {
+  MemoryBudget loading(kLoadingBudgets * order.max_working_bytes);
+  loading.OnExceeded(EndForMemory, nullptr);
   ReceivedTexts texts;
   texts.order = order;
   ReceiveTexts(texts);
-  Document source;
   const bool loaded = order.source_writer == TextWriter::kCaller
                           ? source.LoadXml(texts.source, Document::Writer::kCaller)
                           : texts.carried.empty() && texts.loader.Finish(source);
   if (!loaded || !source.HasDocumentElement()) End(TransformStatus::kSourceNotLoaded);
-  Document stylesheet;
   if (!stylesheet.LoadXml(texts.stylesheet, WriterOf(order.stylesheet_writer)) ||
       !stylesheet.HasDocumentElement()) {
     End(TransformStatus::kStylesheetNotLoaded);
   }
+}
 
+[[noreturn]] void Transform(const TransformOrder& order) {
+  xmlSetGenericErrorFunc(nullptr, NoteMessage);
+  xsltSetGenericErrorFunc(nullptr, NoteMessage);
+  Document source;
+  Document stylesheet;
+  LoadDocuments(order, source, stylesheet);
+
+  MemoryBudget working(order.max_working_bytes);
+  working.OnExceeded(EndForMemory, nullptr);
   PageWriter page;
   page.max_units = order.max_output_units;
   page.buffer.reserve(sys::MessageSocket::kMaxPayload);
@@ -245,7 +256,9 @@ void RunTransformationChild(int descriptor, pid_t worker) {
     // SIGXCPU at the limit, SIGKILL a second later.
     SetLimit(RLIMIT_CPU, order.cpu_seconds, order.cpu_seconds + 1);
   }
-  const rlim_t space = MappedBytes() + order.max_working_bytes + kUncountedBytes;
+  // The documents' budget and the work's, and what neither counts.
+  const rlim_t space =
+      MappedBytes() + (kLoadingBudgets + 1) * order.max_working_bytes + kUncountedBytes;
   SetLimit(RLIMIT_AS, space, space);
   std::set_new_handler(EndForNew);
   Transform(order);
