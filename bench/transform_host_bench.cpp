@@ -27,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/ward_list_page.h"
 #include "foundation/calls/emr_exception.h"
 #include "foundation/xml/xsl_transform.h"
 #include "platform/text/unicode.h"
@@ -34,23 +35,8 @@
 
 namespace {
 
-constexpr char kWardListStyle[] =
-    "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
-    "<xsl:output method='html'/><xsl:template match='/root'><HTML><BODY><TABLE>"
-    "<xsl:for-each select='patient'><TR><TD><xsl:value-of select='.'/></TD>"
-    "<TD><xsl:value-of select='@event_no'/></TD><TD><xsl:value-of select='@bed'/></TD>"
-    "<TD><xsl:value-of select='@doctor'/></TD></TR></xsl:for-each></TABLE></BODY></HTML>"
-    "</xsl:template></xsl:stylesheet>";
-
-std::string WardList(int rows) {
-  std::string text = "<root>";
-  for (int i = 0; i < rows; ++i) {
-    const std::string n = std::to_string(i);
-    text += "<patient event_no='E" + n + "' bed='" + std::to_string(i % 60) + "' doctor='医生" +
-            std::to_string(i % 37) + "'>患者" + n + "</patient>";
-  }
-  return text + "</root>";
-}
+using korvalis::bench::kWardListStyle;
+using korvalis::bench::WardList;
 
 // Memory the host holds of its own, resident: `megabytes` touched once.
 void HoldHostMemory(std::size_t megabytes) {

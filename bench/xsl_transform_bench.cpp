@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "bench/ward_list_page.h"
 #include "foundation/xml/xsl_transform.h"
 #include "platform/com/scoped_bstr.h"
 #include "platform/text/unicode.h"
@@ -39,23 +40,9 @@ void BM_XslTransformScoreSheet(benchmark::State& state) {
   }
 }
 
-constexpr char kWardListStyle[] =
-    "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
-    "<xsl:output method='html'/><xsl:template match='/root'><HTML><BODY><TABLE>"
-    "<xsl:for-each select='patient'><TR><TD><xsl:value-of select='.'/></TD>"
-    "<TD><xsl:value-of select='@event_no'/></TD><TD><xsl:value-of select='@bed'/></TD>"
-    "<TD><xsl:value-of select='@doctor'/></TD></TR></xsl:for-each></TABLE></BODY></HTML>"
-    "</xsl:template></xsl:stylesheet>";
-
 void BM_TransformToContentWardList(benchmark::State& state) {
-  std::string rows = "<root>";
-  for (int64_t i = 0; i < state.range(0); ++i) {
-    const std::string n = std::to_string(i);
-    rows += "<patient event_no='E" + n + "' bed='" + std::to_string(i % 60) + "' doctor='医生" +
-            std::to_string(i % 37) + "'>患者" + n + "</patient>";
-  }
-  rows += "</root>";
-  const std::u16string source = korvalis::FromUtf8(rows), stylesheet = korvalis::FromUtf8(kWardListStyle);
+  const std::u16string source = korvalis::FromUtf8(korvalis::bench::WardList(state.range(0)));
+  const std::u16string stylesheet = korvalis::FromUtf8(korvalis::bench::kWardListStyle);
   for (auto _ : state) {
     ContentTransformation transformation(stylesheet, {u"转换报表内容错误.", u"装载XML内容错误.",
                                                       u"转换报表内容错误."});
