@@ -51,6 +51,7 @@
 #include <vector>
 
 #include "platform/db/connection_support.h"
+#include "platform/db/postgres_held_rows.h"
 #include "platform/db/postgres_database.h"
 #include "platform/db/provider.h"
 #include "platform/db/statement_shape.h"
@@ -61,31 +62,6 @@ struct pg_result;
 namespace korvalis::db {
 
 class PostgresStreamedRowset;
-
-// The rows of a query copied out of libpq's results as they arrive: one buffer of every
-// cell's text (each followed by a NUL; a BYTEA's as its bytes), each cell's end in it, and
-// each cell's NULL flag, a few bytes a cell beyond its text. What they hold, counted as they grow, never passes the
-// bound the rows were given.
-class PostgresHeldRows {
- public:
-  // A bound past what 32-bit cell ends reach is held to the most they reach.
-  explicit PostgresHeldRows(size_t bound) : bound_(std::min<size_t>(bound, UINT32_MAX)) {}
-
-  // Appends row `row` of `result`; false, keeping nothing of it, when the rows would then hold
-  // more than the bound. Throws DbError when a BYTEA value cannot be decoded.
-  bool Append(const pg_result* result, int row);
-  size_t bound() const { return bound_; }
-  size_t CellCount() const { return ends_.size(); }
-  bool IsNull(size_t cell) const { return nulls_[cell]; }
-  // The cell's text (a BYTEA's bytes), followed by a NUL. Precondition: cell < CellCount().
-  std::string_view Cell(size_t cell) const;
-
- private:
-  size_t bound_;
-  std::vector<char> values_;
-  std::vector<uint32_t> ends_;  // where each cell's NUL ends
-  std::vector<bool> nulls_;
-};
 
 class PostgresConnection final : public Connection {
  public:
@@ -158,6 +134,9 @@ class PostgresConnection final : public Connection {
   // bound the statement is cancelled, and the round trip fails with ORA-04030 once read.
   pg_result* RunPipeline(std::vector<Request>& requests, size_t wanted, bool streams_rows = false,
                          PostgresHeldRows* held = nullptr);
+  // Sends `requests` in pipeline mode, each as its own statement. Throws DbError when libpq
+  // cannot send one.
+  void SendRequests(const std::vector<Request>& requests);
 
   // The streamed query whose rows are still arriving (see PostgresStreamedRowset).
   friend class PostgresStreamedRowset;
@@ -228,10 +207,5 @@ class PostgresConnection final : public Connection {
   StreamedHolds streamed_holds_;
   static constexpr size_t kMaxPrepared = 256;
 };
-
-// A numeric value of the server as the provider writes numbers: plain decimals without
-// trailing zeros, rounded to the digits a NUMBER keeps (20 base-100 digits). Returns `text`
-// itself or the text written into `buffer`.
-std::string_view OracleDecimal(std::string_view text, std::string* buffer);
 
 }  // namespace korvalis::db

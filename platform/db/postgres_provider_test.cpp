@@ -14,6 +14,7 @@
 #include "platform/db/testing/db_test_util.h"
 #include "platform/db/postgres_connection.h"
 #include "platform/db/postgres_error.h"
+#include "platform/db/postgres_rows.h"
 #include "platform/db/script_runner.h"
 #include "platform/db/testing/engine_database.h"
 #include "platform/db/testing/postgres_test_server.h"
