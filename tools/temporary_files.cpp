@@ -6,6 +6,8 @@
 #include <csignal>
 #include <cstring>
 
+#include "platform/db/cancel_at_signal.h"
+
 namespace korvalis::tools {
 namespace {
 
@@ -20,8 +22,10 @@ struct Place {
 
 Place places[kMaxTemporaryFiles];
 
-// Only async-signal-safe calls: unlink, sigaction by way of the reset disposition, raise.
+// Only async-signal-safe calls: the cancel requests, unlink, sigaction by way of the reset
+// disposition, raise.
 void RemoveAndEnd(int signal_number) {
+  db::CancelStatementsAtSignal();
   for (Place& place : places) {
     if (place.taken) ::unlink(place.path);
   }
@@ -48,6 +52,11 @@ void InstallHandlers() {
 }
 
 }  // namespace
+
+void CancelStatementsAtSignal() {
+  db::EnableCancelAtSignal();
+  InstallHandlers();
+}
 
 bool RemoveAtSignal(const std::string& path) {
   if (path.size() >= PATH_MAX) return false;

@@ -37,7 +37,10 @@ bool ContainsSysdate(std::string_view sql) {
 
 PostgresConnection::PostgresConnection(std::shared_ptr<PostgresDatabase> database,
                                        size_t held_row_bytes)
-    : database_(std::move(database)), conn_(database_->Connect()), held_row_bytes_(held_row_bytes) {
+    : database_(std::move(database)),
+      conn_(database_->Connect()),
+      cancel_at_signal_(conn_),
+      held_row_bytes_(held_row_bytes) {
   PQsetNoticeReceiver(
       conn_,
       [](void* self, const PGresult* notice) {

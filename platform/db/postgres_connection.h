@@ -50,6 +50,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/db/cancel_at_signal.h"
 #include "platform/db/connection_support.h"
 #include "platform/db/postgres_held_rows.h"
 #include "platform/db/postgres_database.h"
@@ -168,6 +169,7 @@ class PostgresConnection final : public Connection {
 
   std::shared_ptr<PostgresDatabase> database_;
   pg_conn* conn_ = nullptr;
+  CancelAtSignal cancel_at_signal_;  // the program's signal handler cancels its statement
   size_t held_row_bytes_;  // the most the rows of a query run by Execute may hold
   // Why the server ended the session, when it said so between statements (an idle transaction
   // ended): the reason libpq hands over as a notice once no statement is waiting for it.
