@@ -79,11 +79,18 @@ PostgresConnection::~PostgresConnection() {
 
 bool PostgresConnection::Alive() {
   ReadCommitAnswer();
+  if (swollen_) return false;
   if (PQstatus(conn_) != CONNECTION_OK) return false;
   // An idle connection has nothing to read: whatever came is the server saying it goes away
   // (or the end of the connection), so the connection is not used again.
   pollfd ready{PQsocket(conn_), POLLIN, 0};
   return ::poll(&ready, 1, 0) == 0;
+}
+
+void PostgresConnection::NoteReceivedRow(const pg_result* row) {
+  if (PQresultStatus(row) == PGRES_SINGLE_TUPLE && RowTextBytes(row, 0) > kLargestRowKept) {
+    swollen_ = true;
+  }
 }
 
 void PostgresConnection::ReadCommitAnswer() {
@@ -120,6 +127,11 @@ std::shared_ptr<const Translation> PostgresConnection::Translate(std::string_vie
 }
 
 std::unique_ptr<Rowset> PostgresConnection::Execute(std::string_view sql) {
+  return ExecuteWhole(sql, /*rows_then_failure=*/false);
+}
+
+std::unique_ptr<Rowset> PostgresConnection::ExecuteWhole(std::string_view sql,
+                                                         bool rows_then_failure) {
   CheckOpen();
   // The clock's time is answered here: it is the value the server would be given to answer.
   if (sql.size() <= kLongestClockQuery && ContainsSysdate(sql)) {
@@ -130,12 +142,13 @@ std::unique_ptr<Rowset> PostgresConnection::Execute(std::string_view sql) {
     }
   }
   if (const StatementShape* shape = shapes_.ShapeOf(sql)) {
-    if (std::unique_ptr<Rowset> rows = Run(shape->text, shape)) return rows;
+    if (std::unique_ptr<Rowset> rows = Run(shape->text, shape, rows_then_failure)) return rows;
   }
-  return Run(sql, nullptr);
+  return Run(sql, nullptr, rows_then_failure);
 }
 
-std::unique_ptr<Rowset> PostgresConnection::Run(std::string_view sql, const StatementShape* shape) {
+std::unique_ptr<Rowset> PostgresConnection::Run(std::string_view sql, const StatementShape* shape,
+                                                bool rows_then_failure) {
   bool seen_before = false;
   std::shared_ptr<const Translation> t;
   if (shape == nullptr) {
@@ -174,15 +187,18 @@ std::unique_ptr<Rowset> PostgresConnection::Run(std::string_view sql, const Stat
     statement.prepared = PreparedName(statement.sql, &statement.prepare);
   }
   const bool turn = TakesTurn(*t);
+  // The rows are received one at a time, so that a query without end fails at the bound
+  // instead of being received whole first.
+  PostgresHeldRows held(held_row_bytes_);
   try {
-    // The rows are received one at a time, so that a query without end fails at the bound
-    // instead of being received whole first.
-    PostgresHeldRows held(held_row_bytes_);
     pg_result* result =
         RunStatements({std::move(statement)}, turn, t->reads_sysdate, KeepsWork(*t, turn),
                       LockOf(t->row_lock), /*streams_rows=*/false, &held);
     return RowsOf(result, *t, shape, std::move(held));
   } catch (const DbError& e) {
+    if (rows_then_failure && held.refused_row() != nullptr) {
+      return RowsThenFailure(std::move(held), e, *t, shape);
+    }
     // A shape whose parameters the server cannot type runs as written instead.
     if (shape != nullptr && e.code() == kErrorsInCommand) return nullptr;
     throw;

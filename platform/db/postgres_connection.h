@@ -78,7 +78,9 @@ class PostgresConnection final : public Connection {
   // A query in a transaction is run as Execute runs it, in a savepoint of its own, and its rows
   // are received one at a time as the server sends them (see PostgresStreamedRowset); in a
   // transaction that holds or takes the writers' turn they are received whole first, as Execute
-  // receives them, so that its session stays idle while they are read.
+  // receives them, so that its session stays idle while they are read. Rows that pass the bound
+  // of a query's rows are read up to the row refused there before the query fails, as streamed
+  // rows are.
   std::unique_ptr<Rowset> ExecuteStreamed(std::string_view sql) override;
   BlobValue ReadBlob(std::string_view sql) override;
   bool WriteBlob(std::string_view sql, std::optional<std::string_view> bytes) override;
@@ -87,6 +89,7 @@ class PostgresConnection final : public Connection {
   void Commit() override;
   void Rollback() override;
   bool InTransaction() const override;
+  // False also once the connection received a row larger than kLargestRowKept.
   bool Alive() override;
   std::chrono::seconds CommandTimeout() const override;
   std::chrono::seconds IdleTransactionTimeout() const override;
@@ -103,7 +106,12 @@ class PostgresConnection final : public Connection {
   };
 
  private:
-  std::unique_ptr<Rowset> Run(std::string_view sql, const StatementShape* shape);
+  // Runs `sql` with its rows received whole. `rows_then_failure`: a query whose rows pass the
+  // bound of a query's rows answers the rows held before and the row refused there, and fails
+  // when its reader reads past them (see RowsThenFailure).
+  std::unique_ptr<Rowset> ExecuteWhole(std::string_view sql, bool rows_then_failure);
+  std::unique_ptr<Rowset> Run(std::string_view sql, const StatementShape* shape,
+                              bool rows_then_failure);
   std::unique_ptr<Rowset> RunUnit(const Translation& t);
   std::shared_ptr<const Translation> Translate(std::string_view sql, bool* seen_before = nullptr);
   // Whether `t` writes, locks rows (FOR UPDATE), or reads in a writing transaction: it runs
@@ -159,6 +167,10 @@ class PostgresConnection final : public Connection {
   // Releases the query's savepoint and keeps what the statement left in the transaction, or
   // (`undo`) undoes the query alone. Throws DbError when the release fails.
   void EndStreamedQuery(bool undo);
+  // Notes a row received in single-row mode: libpq's receive buffer grows to hold the largest
+  // row and never shrinks, so a connection that received one larger than kLargestRowKept is not
+  // kept for reuse (Alive answers false).
+  void NoteReceivedRow(const pg_result* row);
   // The prepared statement for `text`: its name, and whether it must be prepared first.
   std::string PreparedName(const std::string& text, bool* prepare);
   void Send(const char* sql);
@@ -208,6 +220,8 @@ class PostgresConnection final : public Connection {
   };
   StreamedHolds streamed_holds_;
   static constexpr size_t kMaxPrepared = 256;
+  static constexpr size_t kLargestRowKept = size_t{16} << 20;
+  bool swollen_ = false;  // a row larger than kLargestRowKept was received
 };
 
 }  // namespace korvalis::db

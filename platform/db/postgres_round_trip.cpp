@@ -236,15 +236,18 @@ pg_result* PostgresConnection::RunPipeline(std::vector<Request>& requests, size_
       if ((streams_rows || held != nullptr) && i == wanted && a == answers - 1 && !failure &&
           PQsetSingleRowMode(conn_) == 1) {
         first = PQgetResult(conn_);
+        NoteReceivedRow(first);
         if (streams_rows && PQresultStatus(first) == PGRES_SINGLE_TUPLE) return first;
         while (held != nullptr && PQresultStatus(first) == PGRES_SINGLE_TUPLE) {
           // Rows that arrive after the bound was passed, until the cancel takes, are dropped.
           if (!failure && !held->Append(first, 0)) {
             failure = HeldRowsExceeded(held->bound());
             CancelRunningStatement();
+            held->KeepRefusedRow(std::exchange(first, nullptr));
           }
           PQclear(first);
           first = PQgetResult(conn_);
+          NoteReceivedRow(first);
         }
       }
       while (PGresult* r = PQgetResult(conn_)) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <utility>
 
 #include "platform/db/connection_support.h"
@@ -79,10 +80,27 @@ void ReserveWithin(std::vector<T>* cells, size_t needed, size_t most) {
   cells->reserve(std::max(needed, std::min(cells->capacity() * 2, most)));
 }
 
+// The least a cell of `result` holds once copied: its text, or a BYTEA's bytes, which its text
+// in the hex form ("\x" and two digits a byte, what the server sends) gives exactly and its
+// text in the older escape form (at most four characters a byte) bounds from below.
+size_t LeastHeldLength(const PGresult* result, int row, int column) {
+  const auto length = static_cast<size_t>(PQgetlength(result, row, column));
+  if (PQftype(result, column) != kByteaOid || PQgetisnull(result, row, column) != 0) return length;
+  const char* text = PQgetvalue(result, row, column);
+  return length >= 2 && text[0] == '\\' && text[1] == 'x' ? (length - 2) / 2 : length / 4;
+}
+
 }  // namespace
 
 bool PostgresHeldRows::Append(const PGresult* result, int row) {
   const int columns = PQnfields(result);
+  const size_t cell_count = ends_.size() + static_cast<size_t>(columns);
+  const size_t cells_held = cell_count * sizeof(uint32_t) + cell_count / 8;
+  // A row that cannot fit is refused as it arrives, before anything of it is copied or decoded
+  // (one huge value is then held once, by libpq).
+  size_t least = 0;
+  for (int i = 0; i < columns; ++i) least += LeastHeldLength(result, row, i) + 1;
+  if (values_.size() + least + cells_held > bound_) return false;
   // A BYTEA value is held as its bytes, half its text.
   std::vector<std::unique_ptr<unsigned char, decltype(&PQfreemem)>> decoded;
   std::vector<std::string_view> cells(static_cast<size_t>(columns));
@@ -100,9 +118,7 @@ bool PostgresHeldRows::Append(const PGresult* result, int row) {
     cells[static_cast<size_t>(i)] = std::string_view(value, length);
     text += length + 1;
   }
-  const size_t cell_count = ends_.size() + cells.size();
-  const size_t held = values_.size() + text + cell_count * sizeof(uint32_t) + cell_count / 8;
-  if (held > bound_) return false;
+  if (values_.size() + text + cells_held > bound_) return false;
   ReserveWithin(&values_, values_.size() + text, bound_);
   ReserveWithin(&ends_, cell_count, bound_ / sizeof(uint32_t));
   for (int i = 0; i < columns; ++i) {
@@ -115,6 +131,14 @@ bool PostgresHeldRows::Append(const PGresult* result, int row) {
   return true;
 }
 
+size_t RowTextBytes(const PGresult* result, int row) {
+  size_t bytes = 0;
+  for (int i = 0; i < PQnfields(result); ++i) {
+    bytes += static_cast<size_t>(PQgetlength(result, row, i));
+  }
+  return bytes;
+}
+
 std::string_view PostgresHeldRows::Cell(size_t cell) const {
   const size_t start = cell == 0 ? 0 : ends_[cell - 1];
   return std::string_view(values_.data() + start, ends_[cell] - start - 1);
@@ -122,7 +146,8 @@ std::string_view PostgresHeldRows::Cell(size_t cell) const {
 
 namespace {
 
-// The rows of one query, all received.
+// The rows of one query, all received; or, of a query stopped once its rows passed their
+// bound, the rows held before, the row refused there, and then the query's failure.
 class PostgresRowset final : public Rowset {
  public:
   // `described`: the query's result, whose columns name and type the rows. `names`: the
@@ -142,23 +167,47 @@ class PostgresRowset final : public Rowset {
     buffers_.resize(static_cast<size_t>(n));
     row_count_ = n == 0 ? 0 : rows_.CellCount() / static_cast<size_t>(n);
   }
+  // The rows end with the refused row `last`, read as libpq holds it, then `failure`.
+  void EndWith(std::unique_ptr<pg_result, void (*)(pg_result*)> last, DbError failure) {
+    last_ = std::move(last);
+    failure_ = std::move(failure);
+  }
 
   int ColumnCount() const override { return static_cast<int>(names_.size()); }
   const std::string& ColumnName(int column) const override {
     return names_[static_cast<size_t>(column)];
   }
   bool Next() override {
-    if (next_row_ >= row_count_) return false;
-    first_cell_ = next_row_++ * names_.size();
-    return true;
+    reading_last_ = false;
+    if (next_row_ < row_count_) {
+      first_cell_ = next_row_++ * names_.size();
+      return true;
+    }
+    if (last_ != nullptr && !last_read_) {
+      last_read_ = reading_last_ = true;
+      return true;
+    }
+    if (failure_) {
+      const DbError failure = *failure_;
+      failure_.reset();
+      throw failure;
+    }
+    return false;
   }
   bool IsNull(int column) const override {
+    if (reading_last_) return PQgetisnull(last_.get(), 0, column) != 0;
     return rows_.IsNull(first_cell_ + static_cast<size_t>(column));
   }
   std::string_view Text(int column) const override {
     if (IsNull(column)) return {};
-    const std::string_view cell = rows_.Cell(first_cell_ + static_cast<size_t>(column));
-    if (IsBlob(column)) return cell;  // held as its bytes
+    std::string_view cell;
+    if (reading_last_) {
+      cell = std::string_view(PQgetvalue(last_.get(), 0, column),
+                              static_cast<size_t>(PQgetlength(last_.get(), 0, column)));
+    } else {
+      cell = rows_.Cell(first_cell_ + static_cast<size_t>(column));
+      if (IsBlob(column)) return cell;  // held as its bytes
+    }
     return ProviderText(types_[static_cast<size_t>(column)], cell,
                         &buffers_[static_cast<size_t>(column)]);
   }
@@ -175,9 +224,23 @@ class PostgresRowset final : public Rowset {
   std::vector<std::string> names_;
   std::vector<Oid> types_;
   mutable std::vector<std::string> buffers_;
+  std::unique_ptr<pg_result, void (*)(pg_result*)> last_{nullptr, &ClearResult};
+  bool last_read_ = false;
+  bool reading_last_ = false;  // the row being read is last_
+  std::optional<DbError> failure_;
 };
 
 }  // namespace
+
+void ClearResult(pg_result* result) { PQclear(result); }
+
+std::unique_ptr<Rowset> RowsThenFailure(PostgresHeldRows rows, const DbError& failure,
+                                        const Translation& t, const StatementShape* shape) {
+  auto last = rows.TakeRefusedRow();
+  auto rowset = std::make_unique<PostgresRowset>(last.get(), std::move(rows), t.column_names, shape);
+  rowset->EndWith(std::move(last), failure);
+  return rowset;
+}
 
 std::unique_ptr<Rowset> RowsOf(PGresult* result, const Translation& t,
                                const StatementShape* shape, PostgresHeldRows rows) {

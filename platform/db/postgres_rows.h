@@ -31,6 +31,9 @@ std::string_view OracleDecimal(std::string_view text, std::string* buffer);
 // `buffer`. Precondition: a NUL follows `raw`.
 std::string_view ProviderText(Oid type, std::string_view raw, std::string* buffer);
 
+// The bytes of the values of row `row` of `result`, as the server sent them.
+size_t RowTextBytes(const PGresult* result, int row);
+
 // Clears the result it holds when it goes.
 struct ResultGuard {
   PGresult* result = nullptr;
@@ -41,5 +44,11 @@ struct ResultGuard {
 // the result holds itself. Takes the result.
 std::unique_ptr<Rowset> RowsOf(PGresult* result, const Translation& t,
                                const StatementShape* shape, PostgresHeldRows rows);
+
+// The rowset of a query that failed with `failure` once its rows passed the bound of `rows`:
+// the rows held before, the row refused there, then the failure, so that a reader whose own
+// bound is smaller stops first and says so in its own words. Precondition: rows.refused_row().
+std::unique_ptr<Rowset> RowsThenFailure(PostgresHeldRows rows, const DbError& failure,
+                                        const Translation& t, const StatementShape* shape);
 
 }  // namespace korvalis::db

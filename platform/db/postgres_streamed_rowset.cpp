@@ -134,7 +134,7 @@ class PostgresStreamedRowset final : public Rowset {
 std::unique_ptr<Rowset> PostgresConnection::ExecuteStreamed(std::string_view sql) {
   CheckOpen();
   // Outside a transaction the rows come whole.
-  if (!InTransaction()) return Execute(sql);
+  if (!InTransaction()) return ExecuteWhole(sql, /*rows_then_failure=*/true);
   std::shared_ptr<const Translation> t = Translate(sql);
   if (t->kind != sql::StatementKind::kSelect || t->statements.size() != 1 || t->changes_schema) {
     return Execute(sql);
@@ -143,7 +143,7 @@ std::unique_ptr<Rowset> PostgresConnection::ExecuteStreamed(std::string_view sql
   // query FOR UPDATE), receives the rows whole, to the bound of a query's rows: while rows are
   // sent the server's session is busy, not idle, and a holder whose reader stalls (a pager left
   // open) would keep every writer waiting past Idle Transaction Timeout.
-  if (turn_held_ || TakesTurn(*t)) return Execute(sql);
+  if (turn_held_ || TakesTurn(*t)) return ExecuteWhole(sql, /*rows_then_failure=*/true);
   ResultGuard first{RunStatements({Request{t->statements[0]}}, /*takes_turn=*/false,
                                   t->reads_sysdate, KeepsWork(*t, false), nullptr,
                                   /*streams_rows=*/true)};
@@ -166,6 +166,7 @@ std::unique_ptr<Rowset> PostgresConnection::ExecuteStreamed(std::string_view sql
 
 pg_result* PostgresConnection::ReceiveStreamedRow() {
   PGresult* row = PQgetResult(conn_);
+  NoteReceivedRow(row);
   const ExecStatusType status = row != nullptr ? PQresultStatus(row) : PGRES_FATAL_ERROR;
   if (status == PGRES_SINGLE_TUPLE) return row;
   streamed_ = nullptr;
