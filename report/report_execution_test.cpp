@@ -491,6 +491,12 @@ TEST_P(ReportStatementTest, RowsBeyondTheContentBoundAreRefusedAsTheyAreRead) {
          u"SELECT LPAD(A.X, 4000, 'x') FROM (SELECT LEVEL X FROM DUAL CONNECT BY LEVEL <= 100) "
          u"A, (SELECT LEVEL Y FROM DUAL CONNECT BY LEVEL <= 100) B");
   EXPECT_EQ(Run(4), kReportRowsTooLarge);
+  // A join without end FOR UPDATE, whose rows the server sends whole, past the bound of a
+  // query's rows.
+  Define(5, false,
+         u"SELECT LPAD(A.X, 4000, 'x') FROM (SELECT LEVEL X FROM DUAL CONNECT BY LEVEL <= 1000) "
+         u"A, (SELECT LEVEL Y FROM DUAL CONNECT BY LEVEL <= 1000) B FOR UPDATE");
+  EXPECT_EQ(Run(5), kReportRowsTooLarge);
 }
 
 // The data document as it was loaded while the rows came to it as text: for the old format,

@@ -7,6 +7,7 @@
 
 #include "tools/command.h"
 #include "tools/command_line.h"
+#include "tools/temporary_files.h"
 
 namespace korvalis::tools {
 namespace {
@@ -71,5 +72,6 @@ int FinishStandardOutput(int status) {
 
 int main(int argc, char** argv) {
   using namespace korvalis::tools;
+  CancelStatementsAtSignal();
   return FinishStandardOutput(RunNamedCommand(argc, argv));
 }

@@ -1,5 +1,6 @@
 #include "tools/row_printer.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -38,6 +39,34 @@ void Write(const std::string& text, std::FILE* out) {
   std::fwrite(text.data(), 1, text.size(), out);
 }
 
+// A value is escaped and written in pieces of at most this many bytes, so that a huge value (up
+// to the server's 1 GB) is not held again whole while it is printed.
+constexpr size_t kPieceBytes = size_t{64} << 10;
+
+// Writes what `pending` holds once it holds a piece.
+void WriteFullPiece(std::string& pending, std::FILE* out) {
+  if (pending.size() < kPieceBytes) return;
+  Write(pending, out);
+  pending.clear();
+}
+
+// Calls `append` with the pieces of `text` in order, each cut before a UTF-8 lead byte (a text
+// that is no UTF-8 anywhere), and writes what `pending` holds after each.
+template <class Append>
+void AppendInPieces(std::string& pending, std::string_view text, std::FILE* out,
+                    const Append& append) {
+  while (!text.empty()) {
+    size_t cut = std::min(text.size(), kPieceBytes);
+    while (cut < text.size() && cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
+      --cut;
+    }
+    if (cut == 0) cut = std::min(text.size(), kPieceBytes);
+    append(pending, text.substr(0, cut));
+    text.remove_prefix(cut);
+    WriteFullPiece(pending, out);
+  }
+}
+
 long long PrintText(db::Rowset& rows, std::FILE* out) {
   std::string line;
   for (int i = 0; i < rows.ColumnCount(); ++i) {
@@ -55,7 +84,7 @@ long long PrintText(db::Rowset& rows, std::FILE* out) {
       if (rows.IsBlob(i)) {
         line.append(BlobNotice(rows.Text(i).size()));
       } else {
-        AppendField(line, rows.Text(i));
+        AppendInPieces(line, rows.Text(i), out, AppendField);
       }
     }
     line.push_back('\n');
@@ -85,7 +114,9 @@ long long PrintXml(db::Rowset& rows, std::FILE* out) {
           if (rows.IsBlob(i)) {
             row.append(BlobNotice(rows.Text(i).size()));
           } else {
-            AppendXml(row, rows.Text(i), false);
+            AppendInPieces(row, rows.Text(i), out, [](std::string& to, std::string_view piece) {
+              AppendXml(to, piece, false);
+            });
           }
         }
         row.append("</column>");

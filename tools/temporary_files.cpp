@@ -7,6 +7,8 @@
 #include <csignal>
 #include <cstring>
 
+#include "platform/db/cancel_at_signal.h"
+
 namespace korvalis::tools {
 namespace {
 
@@ -21,9 +23,11 @@ struct Place {
 
 Place places[kMaxTemporaryFiles];
 
-// Only async-signal-safe calls: unlink, rmdir, sigaction by way of the reset disposition, raise.
-// A folder is taken before the files made in it, so places are emptied from the last.
+// Only async-signal-safe calls: the cancel requests, unlink, rmdir, sigaction by way of the
+// reset disposition, raise. A folder is taken before the files made in it, so places are emptied
+// from the last.
 void RemoveAndEnd(int signal_number) {
+  db::CancelStatementsAtSignal();
   for (int i = kMaxTemporaryFiles - 1; i >= 0; --i) {
     const Place& place = places[i];
     if (place.taken && ::unlink(place.path) != 0 && errno == EISDIR) ::rmdir(place.path);
@@ -51,6 +55,11 @@ void InstallHandlers() {
 }
 
 }  // namespace
+
+void CancelStatementsAtSignal() {
+  db::EnableCancelAtSignal();
+  InstallHandlers();
+}
 
 bool RemoveAtSignal(const std::string& path) {
   if (path.size() >= PATH_MAX) return false;

@@ -2,11 +2,13 @@
 // written beside its file, a database being built and the configuration naming it) are removed
 // when the run is ended by a signal (SIGINT, SIGTERM, SIGHUP, SIGPIPE), as they are at its
 // normal end: the handler removes them, the last taken first (an empty folder too, after the
-// files in it), and ends the process by the same signal, so its parent sees how it ended. A
-// signal that was ignored when the command started stays ignored.
+// files in it), and ends the process by the same signal, so its parent sees how it ended.
+// Before that it asks the server of each open database connection to cancel the statement it
+// runs, as the server would otherwise run a write or a sort on until Command Timeout. A signal
+// that was ignored when the command started stays ignored.
 //
-// Thread-safety: RemoveAtSignal and KeepAtSignal on the main thread only; the handler may run
-// at any time between them.
+// Thread-safety: CancelStatementsAtSignal, RemoveAtSignal and KeepAtSignal on the main thread
+// only; the handler may run at any time between them.
 #pragma once
 
 #include <signal.h>
@@ -17,6 +19,10 @@ namespace korvalis::tools {
 
 // At most this many files are removed at a signal at once: initdb --sample takes about thirty.
 inline constexpr int kMaxTemporaryFiles = 48;
+
+// From now on a signal that ends the run cancels the statements of its server connections
+// first. Installs the handlers.
+void CancelStatementsAtSignal();
 
 // Removes `path` (a file, or a folder empty by then) if the run is ended by a signal, until
 // KeepAtSignal(path). The handlers are installed on the first call. False when `path` cannot be

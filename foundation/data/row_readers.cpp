@@ -258,6 +258,14 @@ bool StartTag::Append(XmlOutput& out, const db::Rowset& rows, int available) con
   return carried;
 }
 
+std::size_t StartTag::ValueBytes(const db::Rowset& rows, int available) const {
+  std::size_t bytes = 0;
+  for (const Attribute& attribute : attributes_) {
+    if (attribute.column < available) bytes += rows.Text(attribute.column).size();
+  }
+  return bytes;
+}
+
 ElementWriter::ElementWriter(XmlOutput* out, std::u16string_view element,
                              const std::vector<std::pair<std::u16string_view, int>>& attributes,
                              std::vector<std::pair<std::u16string_view, int>> keys,
@@ -289,6 +297,17 @@ void ElementWriter::KeepKey(const db::Rowset& rows) {
 }
 
 void ElementWriter::Row(const db::Rowset& rows) {
+  if (Bounded()) {
+    // Every three UTF-8 bytes of a value make one UTF-16 unit at least: a row whose values
+    // cannot fit in the room left fills the writer before any of it is copied (a single huge
+    // value is then held once, by the rowset).
+    const std::size_t text_bytes = available_ > 0 ? rows.Text(0).size() : 0;
+    const std::size_t least = (start_.ValueBytes(rows, available_) + text_bytes) / 3;
+    if (least > max_units_ - std::min(units_, max_units_)) {
+      units_ = max_units_ + 1;
+      return;
+    }
+  }
   if (rows_++ == 0) {
     out_->Append(root_start_);
     units_ += kRootStart.size();

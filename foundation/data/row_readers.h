@@ -138,6 +138,8 @@ class StartTag {
   // Appends the open start tag for the row; `available` is the rowset's column count (NULL
   // and columns beyond it write empty values). False when a character was replaced.
   bool Append(XmlOutput& out, const db::Rowset& rows, int available) const;
+  // The UTF-8 bytes of the row's values that Append writes.
+  std::size_t ValueBytes(const db::Rowset& rows, int available) const;
 
  private:
   struct Attribute {
@@ -176,7 +178,7 @@ class ElementWriter {
   // `attributes`: name and column of each attribute, in name order. `keys`: name and column of
   // the values that identify a row; without them a row is known by its position. `*out` must
   // outlive the writer. Once the document is longer than its bound, the writer is full: the
-  // rows are read no further.
+  // rows are read no further; a row that cannot fit is not written.
   ElementWriter(XmlOutput* out, std::u16string_view element,
                 const std::vector<std::pair<std::u16string_view, int>>& attributes,
                 std::vector<std::pair<std::u16string_view, int>> keys,

@@ -5,6 +5,7 @@
 #include <random>
 #include <xercesc/util/XMLChar.hpp>
 
+#include "platform/db/connection_support.h"
 #include "platform/text/unicode.h"
 
 namespace {
@@ -175,3 +176,29 @@ TEST(XmlOutput, GrowsKeepingWhatWasWritten) {
 }
 
 }  // namespace
+
+// A bounded element writer refuses a row whose values cannot fit before it copies any of them
+// (one huge value would otherwise be held again as UTF-16), and still writes a row of
+// three-byte characters that fills the room exactly.
+TEST(ElementWriterTest, ARowThatCannotFitIsRefusedBeforeItIsWritten) {
+  // The root's start tag and the element around a value of 1,000 units.
+  const std::size_t room = 1000 + std::string_view("<root><e></e>").size();
+  struct Case {
+    std::string value;
+    bool fits;
+  };
+  std::string cjk;
+  for (int i = 0; i < 1000; ++i) cjk += "病";  // 3,000 bytes, 1,000 units
+  const Case cases[] = {{std::string(3 << 20, 'x'), false}, {cjk, true}};
+  for (const Case& c : cases) {
+    XmlOutput out;
+    korvalis::datasource::ElementWriter writer(&out, u"e", {}, {},
+                                               {.max_units = room, .counted = 0});
+    korvalis::db::ValueRowset rows("V", c.value);
+    writer.Start(rows);
+    ASSERT_TRUE(rows.Next());
+    writer.Row(rows);
+    EXPECT_EQ(writer.Full(), !c.fits);
+    EXPECT_LE(out.size(), room);
+  }
+}

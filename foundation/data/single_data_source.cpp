@@ -114,8 +114,10 @@ void CSingleDataSource::Connect() {
     ReportDatabaseError(
         reason + u"，连接串:" + korvalis::datasource::MaskPassword(connection_string),
         error.code());
+    connection_failure_ = reason;
     throw CEMRException(reason);
   }
+  connection_failure_.clear();
   try {
     if (scope_ != nullptr) {
       session_ = &scope_->Adopt(init_string, std::move(connection));

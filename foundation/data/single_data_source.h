@@ -128,6 +128,9 @@ class CSingleDataSource {
   // never be read back.
   void WriteBlob(const std::u16string& sql, const BYTE* data, ULONG length, int compression,
                  int encryption, bool text);
+  // Why the database could not be connected to, the last time a statement found it so
+  // (password masked, as the event log has it); empty when it could.
+  const std::u16string& ConnectionFailure() const { return connection_failure_; }
 
  protected:
   // The connection, opened on first use. Throws CEMRException (logged when connecting failed).
@@ -155,6 +158,7 @@ class CSingleDataSource {
   CCallScope* scope_;
   korvalis::db::Connection* session_ = nullptr;
   std::int32_t last_code_ = 0;  // result code of the statement's failing database call
+  std::u16string connection_failure_;
   std::unique_ptr<OwnTransaction> own_;
   std::string sql_utf8_;  // the statement being run, in the provider's UTF-8, storage kept
   int uncaught_at_construction_;

@@ -132,6 +132,10 @@ void PooledConnection::Release() {
     connection_.reset();  // a connection that cannot roll back is not reused
     return;
   }
+  if (!connection_->Alive()) {
+    connection_.reset();  // nor one that is lost or holds more memory than a pool keeps
+    return;
+  }
   std::lock_guard<std::mutex> lock(entry_->mutex);
   if (entry_->idle.size() < kMaxIdle) entry_->idle.push_back(std::move(connection_));
   connection_.reset();

@@ -27,6 +27,7 @@ namespace {
   X(PQgetCancel) X(PQgetResult) X(PQgetisnull) X(PQgetlength) X(PQgetvalue) X(PQisBusy)  \
   X(PQlibVersion) X(PQnfields) X(PQntuples) X(PQpipelineSync) X(PQprepare)               \
   X(PQresultErrorField) X(PQresultErrorMessage) X(PQresultStatus) X(PQsendPrepare)       \
+  X(PQserverVersion)                                                                     \
   X(PQsendQueryParams) X(PQsendQueryPrepared) X(PQsetNoticeProcessor)                    \
   X(PQsetNoticeReceiver)                                                                 \
   X(PQsetSingleRowMode) X(PQsocket) X(PQstatus) X(PQtransactionStatus) X(PQunescapeBytea)
@@ -147,6 +148,7 @@ PQnoticeReceiver PQsetNoticeReceiver(PGconn* conn, PQnoticeReceiver proc, void* 
   return Libpq().PQsetNoticeReceiver(conn, proc, arg);
 }
 int PQsetSingleRowMode(PGconn* conn) { return Libpq().PQsetSingleRowMode(conn); }
+int PQserverVersion(const PGconn* conn) { return Libpq().PQserverVersion(conn); }
 int PQsocket(const PGconn* conn) { return Libpq().PQsocket(conn); }
 ConnStatusType PQstatus(const PGconn* conn) { return Libpq().PQstatus(conn); }
 PGTransactionStatusType PQtransactionStatus(const PGconn* conn) {

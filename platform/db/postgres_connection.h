@@ -50,7 +50,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/db/cancel_at_signal.h"
 #include "platform/db/connection_support.h"
+#include "platform/db/postgres_held_rows.h"
 #include "platform/db/postgres_database.h"
 #include "platform/db/provider.h"
 #include "platform/db/statement_shape.h"
@@ -61,31 +63,6 @@ struct pg_result;
 namespace korvalis::db {
 
 class PostgresStreamedRowset;
-
-// The rows of a query copied out of libpq's results as they arrive: one buffer of every
-// cell's text (each followed by a NUL; a BYTEA's as its bytes), each cell's end in it, and
-// each cell's NULL flag, a few bytes a cell beyond its text. What they hold, counted as they grow, never passes the
-// bound the rows were given.
-class PostgresHeldRows {
- public:
-  // A bound past what 32-bit cell ends reach is held to the most they reach.
-  explicit PostgresHeldRows(size_t bound) : bound_(std::min<size_t>(bound, UINT32_MAX)) {}
-
-  // Appends row `row` of `result`; false, keeping nothing of it, when the rows would then hold
-  // more than the bound. Throws DbError when a BYTEA value cannot be decoded.
-  bool Append(const pg_result* result, int row);
-  size_t bound() const { return bound_; }
-  size_t CellCount() const { return ends_.size(); }
-  bool IsNull(size_t cell) const { return nulls_[cell]; }
-  // The cell's text (a BYTEA's bytes), followed by a NUL. Precondition: cell < CellCount().
-  std::string_view Cell(size_t cell) const;
-
- private:
-  size_t bound_;
-  std::vector<char> values_;
-  std::vector<uint32_t> ends_;  // where each cell's NUL ends
-  std::vector<bool> nulls_;
-};
 
 class PostgresConnection final : public Connection {
  public:
@@ -101,7 +78,9 @@ class PostgresConnection final : public Connection {
   // A query in a transaction is run as Execute runs it, in a savepoint of its own, and its rows
   // are received one at a time as the server sends them (see PostgresStreamedRowset); in a
   // transaction that holds or takes the writers' turn they are received whole first, as Execute
-  // receives them, so that its session stays idle while they are read.
+  // receives them, so that its session stays idle while they are read. Rows that pass the bound
+  // of a query's rows are read up to the row refused there before the query fails, as streamed
+  // rows are.
   std::unique_ptr<Rowset> ExecuteStreamed(std::string_view sql) override;
   BlobValue ReadBlob(std::string_view sql) override;
   bool WriteBlob(std::string_view sql, std::optional<std::string_view> bytes) override;
@@ -110,6 +89,7 @@ class PostgresConnection final : public Connection {
   void Commit() override;
   void Rollback() override;
   bool InTransaction() const override;
+  // False also once the connection received a row larger than kLargestRowKept.
   bool Alive() override;
   std::chrono::seconds CommandTimeout() const override;
   std::chrono::seconds IdleTransactionTimeout() const override;
@@ -126,7 +106,12 @@ class PostgresConnection final : public Connection {
   };
 
  private:
-  std::unique_ptr<Rowset> Run(std::string_view sql, const StatementShape* shape);
+  // Runs `sql` with its rows received whole. `rows_then_failure`: a query whose rows pass the
+  // bound of a query's rows answers the rows held before and the row refused there, and fails
+  // when its reader reads past them (see RowsThenFailure).
+  std::unique_ptr<Rowset> ExecuteWhole(std::string_view sql, bool rows_then_failure);
+  std::unique_ptr<Rowset> Run(std::string_view sql, const StatementShape* shape,
+                              bool rows_then_failure);
   std::unique_ptr<Rowset> RunUnit(const Translation& t);
   std::shared_ptr<const Translation> Translate(std::string_view sql, bool* seen_before = nullptr);
   // Whether `t` writes, locks rows (FOR UPDATE), or reads in a writing transaction: it runs
@@ -158,6 +143,9 @@ class PostgresConnection final : public Connection {
   // bound the statement is cancelled, and the round trip fails with ORA-04030 once read.
   pg_result* RunPipeline(std::vector<Request>& requests, size_t wanted, bool streams_rows = false,
                          PostgresHeldRows* held = nullptr);
+  // Sends `requests` in pipeline mode, each as its own statement. Throws DbError when libpq
+  // cannot send one.
+  void SendRequests(const std::vector<Request>& requests);
 
   // The streamed query whose rows are still arriving (see PostgresStreamedRowset).
   friend class PostgresStreamedRowset;
@@ -179,6 +167,10 @@ class PostgresConnection final : public Connection {
   // Releases the query's savepoint and keeps what the statement left in the transaction, or
   // (`undo`) undoes the query alone. Throws DbError when the release fails.
   void EndStreamedQuery(bool undo);
+  // Notes a row received in single-row mode: libpq's receive buffer grows to hold the largest
+  // row and never shrinks, so a connection that received one larger than kLargestRowKept is not
+  // kept for reuse (Alive answers false).
+  void NoteReceivedRow(const pg_result* row);
   // The prepared statement for `text`: its name, and whether it must be prepared first.
   std::string PreparedName(const std::string& text, bool* prepare);
   void Send(const char* sql);
@@ -189,6 +181,7 @@ class PostgresConnection final : public Connection {
 
   std::shared_ptr<PostgresDatabase> database_;
   pg_conn* conn_ = nullptr;
+  CancelAtSignal cancel_at_signal_;  // the program's signal handler cancels its statement
   size_t held_row_bytes_;  // the most the rows of a query run by Execute may hold
   // Why the server ended the session, when it said so between statements (an idle transaction
   // ended): the reason libpq hands over as a notice once no statement is waiting for it.
@@ -227,11 +220,8 @@ class PostgresConnection final : public Connection {
   };
   StreamedHolds streamed_holds_;
   static constexpr size_t kMaxPrepared = 256;
+  static constexpr size_t kLargestRowKept = size_t{16} << 20;
+  bool swollen_ = false;  // a row larger than kLargestRowKept was received
 };
-
-// A numeric value of the server as the provider writes numbers: plain decimals without
-// trailing zeros, rounded to the digits a NUMBER keeps (20 base-100 digits). Returns `text`
-// itself or the text written into `buffer`.
-std::string_view OracleDecimal(std::string_view text, std::string* buffer);
 
 }  // namespace korvalis::db

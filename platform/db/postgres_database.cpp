@@ -52,6 +52,21 @@ void Query(pg_conn* connection, const char* sql, Result* out) {
   }
 }
 
+// A client that vanishes while its statement runs (a killed program, a host gone down) closes
+// its socket, but a statement that sends nothing meanwhile (a write, a sort) would not learn it
+// until Command Timeout, holding its locks and the writers' turn all along. From PostgreSQL 14
+// the server looks at the socket of a running statement this often, and ends the statement and
+// its session once the client is gone; any role may set it for its session. A client that is
+// stopped but alive keeps its socket open and is bounded by Command Timeout alone.
+constexpr int kFirstServerCheckingClients = 140000;
+constexpr const char* kCheckClientWhileRunning = "SET client_connection_check_interval = 2000";
+
+void WatchForVanishedClient(pg_conn* connection) {
+  if (PQserverVersion(connection) < kFirstServerCheckingClients) return;
+  Result set;
+  Query(connection, kCheckClientWhileRunning, &set);
+}
+
 }  // namespace
 
 void RunPostgresScript(pg_conn* connection, const char* sql) {
@@ -127,6 +142,7 @@ pg_conn* PostgresDatabase::Connect() {
     throw DbError(kCannotConnect, "cannot connect to the PostgreSQL server: " + message);
   }
   try {
+    WatchForVanishedClient(connection);
     EnsureRuntime(connection);
   } catch (const DbError& e) {
     PQfinish(connection);

@@ -5,15 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <future>
 #include <thread>
 
+#include "platform/db/cancel_at_signal.h"
 #include "platform/db/connection_pool.h"
 #include "platform/db/connection_string.h"
 #include "platform/db/database_clock.h"
 #include "platform/db/testing/db_test_util.h"
 #include "platform/db/postgres_connection.h"
 #include "platform/db/postgres_error.h"
+#include "platform/db/postgres_rows.h"
 #include "platform/db/script_runner.h"
 #include "platform/db/testing/engine_database.h"
 #include "platform/db/testing/postgres_test_server.h"
@@ -472,6 +475,121 @@ TEST_F(PostgresTransactionTest, AQueryWhoseRowsPassTheBoundFailsThereAndIsUndone
   streamed.reset();
   EXPECT_EQ(Scalar(bounded, "SELECT COUNT(*) FROM T_ALLOC"), "3");
   bounded.Commit();
+}
+
+// A program that opted in asks the server, from its signal handler, to cancel the statement each
+// of its connections runs: the statement fails at once as cancelled by the user. Run in a child
+// process, which the handler's requests leave to end (their places are not freed).
+TEST_F(PostgresTransactionTest, TheCancelAtASignalEndsTheRunningStatement) {
+  RunScript(*c_,
+            "CREATE TABLE T_SLOW (ID NUMBER(10));\n"
+            "INSERT INTO T_SLOW SELECT LEVEL FROM DUAL CONNECT BY LEVEL <= 40;\n");
+  // Past Command Timeout the statement would fail the same way: the child tells them apart.
+  const std::string init = init_ + ";Command Timeout=60";
+  EXPECT_EXIT(
+      {
+        EnableCancelAtSignal();
+        PostgresConnection running(
+            std::make_shared<PostgresDatabase>(ConnectionString::Parse(init)));
+        std::thread signal([&] {
+          std::this_thread::sleep_for(std::chrono::milliseconds(500));
+          CancelStatementsAtSignal();
+        });
+        int status = 1;
+        const auto start = std::chrono::steady_clock::now();
+        try {
+          running.Execute(
+              "SELECT COUNT(*) FROM T_SLOW A, T_SLOW B, T_SLOW C, T_SLOW D, T_SLOW E, T_SLOW F "
+              "WHERE A.ID + B.ID + C.ID + D.ID + E.ID + F.ID > 0");
+        } catch (const DbError& e) {
+          status = std::string(e.what()).starts_with("ORA-01013") ? 0 : 2;
+        }
+        if (std::chrono::steady_clock::now() - start > std::chrono::seconds(30)) status = 3;
+        signal.join();
+        std::_Exit(status);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+// A streamed query received whole (in a transaction that holds or takes the writers' turn, or
+// outside any) whose rows pass the bound is read up to the bound, the refused row included, and
+// fails only then, as a streamed query does: a reader with a smaller bound of its own (a report)
+// stops first and says so in its own words. The query is undone alone.
+TEST_F(PostgresTransactionTest, AWholeQueryPastTheBoundIsReadToTheBoundThenFails) {
+  RunScript(*c_,
+            "CREATE TABLE T_MANY (N NUMBER(10));\n"
+            "INSERT INTO T_MANY SELECT LEVEL FROM DUAL CONNECT BY LEVEL <= 2000;\n");
+  PostgresConnection bounded(std::make_shared<PostgresDatabase>(ConnectionString::Parse(init_)),
+                             size_t{1} << 20);
+  const std::string runaway = "SELECT A.N, RPAD('x', 100, 'x') PAD FROM T_MANY A, T_MANY B";
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    if (round == 1) bounded.Begin(Connection::TransactionMode::kWriting);
+    if (round == 2) bounded.Begin(Connection::TransactionMode::kReading);
+    if (round == 1) bounded.Execute("INSERT INTO T_ALLOC VALUES (10, 'mine')");
+    std::unique_ptr<Rowset> rows =
+        bounded.ExecuteStreamed(round == 2 ? runaway + " FOR UPDATE" : runaway);
+    int read = 0;
+    try {
+      while (rows->Next()) {
+        ASSERT_EQ(rows->Text(1), std::string(100, 'x'));
+        ++read;
+      }
+      ADD_FAILURE() << "the rows were not bounded";
+    } catch (const DbError& e) {
+      EXPECT_NE(std::string(e.what()).find("would hold more than 1 MiB"), std::string::npos)
+          << e.what();
+    }
+    EXPECT_GT(read, 5000);
+    rows.reset();
+    EXPECT_EQ(Scalar(bounded, "SELECT COUNT(*) FROM T_ALLOC"), round == 0 ? "1" : "2");
+    if (round > 0) bounded.Commit();
+  }
+}
+
+// One row larger than the bound of a query's rows, a text or a BYTEA, is refused as it arrives
+// and the connection goes on. libpq's receive buffer grew to hold it and never shrinks, so the
+// connection is then no longer kept: a pool drops it once its user is done.
+TEST_F(PostgresTransactionTest, AHugeRowIsRefusedAndItsConnectionIsNotKept) {
+  RunScript(*c_,
+            "CREATE TABLE T_DOC (ID NUMBER(10), DOC BLOB);\n"
+            "INSERT INTO T_DOC VALUES (1, NULL);\n");
+  ASSERT_TRUE(c_->WriteBlob("SELECT DOC FROM T_DOC WHERE ID = 1", std::string(1100000, 'b')));
+  // 18.5 MB, past what a kept connection may have received.
+  const char* huge_text =
+      "SELECT REPLACE(RPAD('x', 4300, 'x'), 'x', RPAD('x', 4300, 'x')) V FROM DUAL";
+  PostgresConnection bounded(std::make_shared<PostgresDatabase>(ConnectionString::Parse(init_)),
+                             size_t{1} << 20);
+  EXPECT_EQ(Scalar(bounded, "SELECT LENGTH(RPAD('x', 4000, 'x')) FROM DUAL"), "4000");
+  EXPECT_TRUE(bounded.Alive());
+  for (const char* huge : {huge_text, "SELECT DOC FROM T_DOC"}) {
+    try {
+      bounded.Execute(huge);
+      ADD_FAILURE() << "the row was not refused: " << huge;
+    } catch (const DbError& e) {
+      EXPECT_NE(std::string(e.what()).find("would hold more than 1 MiB"), std::string::npos)
+          << e.what();
+    }
+    EXPECT_EQ(Scalar(bounded, "SELECT COUNT(*) FROM T_ALLOC"), "1");
+  }
+  EXPECT_FALSE(bounded.Alive());
+
+  const std::string sessions =
+      "SELECT count(*) FROM pg_stat_activity WHERE datname = current_database() AND "
+      "application_name = 'korvalis'";
+  testing::PostgresTestServer& server = testing::PostgresTestServer::Get();
+  {
+    PooledConnection kept = ConnectionPools::Acquire(init_);
+    EXPECT_EQ(kept->Execute(huge_text)->ColumnCount(), 1);
+    const std::string open = server.RunSql(init_, sessions);
+    kept = PooledConnection();
+    std::string now = open;
+    for (int i = 0; i < 200 && now == open; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      now = server.RunSql(init_, sessions);
+    }
+    EXPECT_EQ(std::stoi(now), std::stoi(open) - 1);
+  }
 }
 
 // A writer that stays idle inside its transaction (a client stopped or gone) is ended by the

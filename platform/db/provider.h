@@ -129,7 +129,8 @@ class Connection {
   virtual bool HoldsWritersTurn() const = 0;
 
   // False when the connection is known to be lost (a server connection the server closed
-  // while it was idle); a pool hands out no such connection.
+  // while it was idle) or holds more memory than it should keep while idle; a pool keeps and
+  // hands out no such connection.
   virtual bool Alive() { return true; }
 };
 

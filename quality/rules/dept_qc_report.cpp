@@ -86,7 +86,10 @@ long CBDeptQCPatient::GetQcResultTemplate(CEMRDataSource* pDataSource) {
     }
     text = CXmlProperty(parameter).GetValue(u"template");
   } catch (const CEMRException&) {
-    throw CEMRException(std::u16string(kQcResultTemplateParamFailedMessage));
+    // A database that cannot be reached says why in the answer too, not only in the event log.
+    const std::u16string& cause = pDataSource->ConnectionFailure();
+    throw CEMRException(std::u16string(kQcResultTemplateParamFailedMessage) +
+                        (cause.empty() ? u"" : u" " + cause));
   }
   const std::optional<LONG> number = TemplateNumber(text);
   if (!number) return 0;

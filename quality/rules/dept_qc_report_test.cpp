@@ -225,12 +225,21 @@ TEST_F(DeptQcReportTest, AnEmptyParameterIsKeptAndANonNumberIsReadAgain) {
   EXPECT_EQ(Records().size(), 1u);
 }
 
+// A database that cannot be reached (a file, a server that is down) is named in the answer.
 TEST_F(DeptQcReportTest, AParameterThatCannotBeReadFailsWithoutBeingKept) {
-  std::u16string failure = FailureOf([] {
-    TestDataSource unreachable(kUnreachableDatabase);
-    CBDeptQCPatient::GetQcResultTemplate(&unreachable);
-  });
-  EXPECT_EQ(failure, u"获取质控结果查看模板参数失败.");
+  const std::pair<const char*, const char16_t*> unreachables[] = {
+      {kUnreachableDatabase, u"none.db"},
+      {"Provider=PostgreSQL;Host=/nonexistent-socket-dir;Port=5999;Database=emr;User ID=emr",
+       u"cannot connect to the PostgreSQL server"},
+  };
+  for (const auto& [init, cause] : unreachables) {
+    const std::u16string failure = FailureOf([init = init] {
+      TestDataSource unreachable(init);
+      CBDeptQCPatient::GetQcResultTemplate(&unreachable);
+    });
+    EXPECT_TRUE(failure.starts_with(u"获取质控结果查看模板参数失败. 连接数据库错误")) << ToUtf8(failure);
+    EXPECT_NE(failure.find(cause), std::u16string::npos) << ToUtf8(failure);
+  }
   SetParameter("<root><template>901");
   EXPECT_EQ(Generate().failure, u"获取质控结果查看模板参数失败.");
   SetParameter("<root><template>901</template></root>");
