@@ -59,8 +59,9 @@ class CompiledRegexp {
     if (o.ignore_case) options |= PCRE2_CASELESS;
     if (o.dot_matches_newline) options |= PCRE2_DOTALL;
     options |= o.multiline ? PCRE2_MULTILINE : PCRE2_DOLLAR_ENDONLY;
-    // The callout at the end sees every way the pattern matches.
-    const std::string text = "(?:" + translated_.pcre2 + ")(?C1)";
+    // The callout at the end sees every way the pattern matches; the one at the start, every
+    // position a match is tried at, where the statement's time is checked.
+    const std::string text = "(?C2)(?:" + translated_.pcre2 + ")(?C1)";
     int error = 0;
     PCRE2_SIZE offset = 0;
     code_ = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(), options, &error,
@@ -141,14 +142,34 @@ class Matcher {
   // the spans of its subexpressions when `subexpressions`.
   std::optional<Match> Find(size_t from, bool subexpressions) {
     if (!subexpressions && !re_.backreference()) return FindEnd(from);
-    if (Run(from, 0, nullptr, nullptr) == PCRE2_ERROR_NOMATCH) return std::nullopt;
+    if (Run(from, 0, nullptr) == PCRE2_ERROR_NOMATCH) return std::nullopt;
     Best best{re_.shortest(), static_cast<size_t>(re_.captures()), {}};
     best.match.whole = {pcre2_get_ovector_pointer(data_)[0], Span::kUnset};
-    Run(best.match.whole.begin, PCRE2_ANCHORED, &best, &Best::Consider);
+    Run(best.match.whole.begin, PCRE2_ANCHORED, &best);
     return std::move(best.match);
   }
 
  private:
+  struct Best;
+  // What the callouts of one run see: the statement's time, and while every way of matching at
+  // one position is considered, the best one so far.
+  struct Callouts {
+    StatementTime* time;
+    Best* best;
+    unsigned calls = 0;
+  };
+  // Callout 2 starts a try at a position, callout 1 ends a way of matching. A negative answer
+  // ends the run with that answer: the statement's time is up.
+  static int OnCallout(pcre2_callout_block* b, void* p) {
+    auto* c = static_cast<Callouts*>(p);
+    // A try at one position does at most the match limit's steps, or reads the text once: the
+    // clock is read every few tries.
+    if ((++c->calls & 7) == 0 && c->time->PassedNow()) return PCRE2_ERROR_CALLOUT;
+    if (b->callout_number != 1 || c->best == nullptr) return 0;
+    c->best->Take(*b);
+    return 1;  // and go on to the next way
+  }
+
   // The preferred of the ways the pattern matches at one position: the longest (shortest)
   // one, and among those that end alike, the one whose groups end last (first).
   struct Best {
@@ -156,10 +177,6 @@ class Matcher {
     size_t captures;
     Match match;
 
-    static int Consider(pcre2_callout_block* b, void* p) {
-      static_cast<Best*>(p)->Take(*b);
-      return 1;  // and go on to the next way
-    }
     // Whether end `a` is less preferred than `b`.
     bool Before(size_t a, size_t b) const { return shortest ? a > b : a < b; }
     void Take(const pcre2_callout_block& b) {
@@ -189,7 +206,8 @@ class Matcher {
 
   // Without subexpressions, PCRE2's automaton finds the longest (shortest) match at once.
   std::optional<Match> FindEnd(size_t from) {
-    pcre2_set_callout(context_, nullptr, nullptr);
+    Callouts callouts{&time_, nullptr};
+    pcre2_set_callout(context_, &OnCallout, &callouts);
     for (size_t size = 256;; size *= 4) {
       workspace_.resize(size);
       const int rc = pcre2_dfa_match(
@@ -197,6 +215,7 @@ class Matcher {
           (re_.shortest() ? PCRE2_DFA_SHORTEST : 0) | checked_, data_, context_,
           workspace_.data(), workspace_.size());
       if (rc == PCRE2_ERROR_DFA_WSSIZE && size < (1u << 20)) continue;
+      if (rc == PCRE2_ERROR_CALLOUT) time_.Stop();
       if (rc < 0 && rc != PCRE2_ERROR_NOMATCH) MatchFailed(rc);
       checked_ = PCRE2_NO_UTF_CHECK;
       if (rc == PCRE2_ERROR_NOMATCH) return std::nullopt;
@@ -205,11 +224,13 @@ class Matcher {
     }
   }
 
-  using Callout = int (*)(pcre2_callout_block*, void*);
-  int Run(size_t from, uint32_t options, void* data, Callout callout) {
-    pcre2_set_callout(context_, callout, data);
+  // `best`: every way of matching is considered, and the best kept there.
+  int Run(size_t from, uint32_t options, Best* best) {
+    Callouts callouts{&time_, best};
+    pcre2_set_callout(context_, &OnCallout, &callouts);
     const int rc = pcre2_match(re_.code(), reinterpret_cast<PCRE2_SPTR>(subject_.data()),
                                subject_.size(), from, options | checked_, data_, context_);
+    if (rc == PCRE2_ERROR_CALLOUT) time_.Stop();
     if (rc < 0 && rc != PCRE2_ERROR_NOMATCH) MatchFailed(rc);
     checked_ = PCRE2_NO_UTF_CHECK;
     return rc;
@@ -219,6 +240,7 @@ class Matcher {
   std::string_view subject_;
   pcre2_match_data* data_;
   pcre2_match_context* context_;
+  StatementTime time_;
   std::vector<int> workspace_;
   // PCRE2 checks the UTF-8 of the subject from the offset it starts at to the end. Once a search
   // has checked it, the later ones, which start further on, leave it: checking again on every
@@ -236,12 +258,14 @@ class Search {
       : subexpressions_(subexpressions),
         source_(AsText(argv[0])),
         pattern_(ctx, TextView(argv[1]), IsNull(parameter) ? "" : TextView(parameter)),
-        matcher_(*pattern_, source_),
-        starts_(CharStarts(source_)) {
+        matcher_(*pattern_, source_) {
     if (position < 1) OutOfRange(position);
-    next_ = position - 1 <= static_cast<int64_t>(starts_.size())
-                ? ByteOf(static_cast<size_t>(position - 1))
-                : Span::kUnset;
+    const size_t skipped = static_cast<size_t>(position - 1);
+    next_ = ByteAfterChars(source_, 0, skipped);
+    // A position one past the last character still matches an empty text there.
+    if (next_ == source_.size() && skipped > 0 && CharCount(source_) < skipped) {
+      next_ = Span::kUnset;
+    }
   }
 
   // The next match, or none.
@@ -253,7 +277,7 @@ class Search {
     } else if (m->whole.end > m->whole.begin) {
       next_ = m->whole.end;
     } else if (m->whole.begin < source_.size()) {
-      next_ = ByteOf(CharOf(m->whole.begin) + 1);
+      next_ = NextChar(source_, m->whole.begin);
     } else {
       next_ = Span::kUnset;
     }
@@ -268,23 +292,18 @@ class Search {
     return m;
   }
 
+  // The character (from 0) byte `byte` starts.
   size_t CharOf(size_t byte) const {
-    return static_cast<size_t>(std::lower_bound(starts_.begin(), starts_.end(), byte) -
-                               starts_.begin());
+    return CharCount(std::string_view(source_).substr(0, byte));
   }
   const std::string& source() const { return source_; }
   const CompiledRegexp& pattern() const { return *pattern_; }
 
  private:
-  size_t ByteOf(size_t char_index) const {
-    return char_index < starts_.size() ? starts_[char_index] : source_.size();
-  }
-
   bool subexpressions_;
   std::string source_;
   StatementPattern pattern_;
   Matcher matcher_;
-  std::vector<size_t> starts_;
   size_t next_;
 };
 

@@ -1,0 +1,110 @@
+// The embedded file's own SQL functions within their statement's bounds: a call that would work
+// past Command Timeout stops there with ORA-01013, and searches shaped to almost match
+// everywhere cost what ordinary ones cost, so that they answer well within it.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/db/connection_pool.h"
+#include "platform/db/sql_error.h"
+#include "platform/db/testing/db_test_util.h"
+#include "platform/db/testing/engine_database.h"
+
+namespace korvalis::db {
+namespace {
+
+using testing::Scalar;
+
+// 3,276,700 letters 'a'.
+constexpr const char* kManyA = "REPLACE(RPAD('a', 32767, 'a'), 'a', RPAD('a', 100, 'a'))";
+
+class FunctionBoundsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    database_.owner().Execute("CREATE TABLE R_ROWS (ID NUMBER(10))");
+    database_.owner().Execute("INSERT INTO R_ROWS SELECT LEVEL FROM DUAL CONNECT BY LEVEL <= 3000");
+    c_ = OpenConnection(database_.init_string() + ";Command Timeout=1");
+  }
+
+  // `expression`'s value, computed once before a scan of 3,000 rows: a call that took longer
+  // than the Command Timeout fails the scan that follows it.
+  std::string ValueBeforeScan(const std::string& expression) {
+    return Scalar(*c_, "SELECT MAX(" + expression + ") || '/' || COUNT(ID) FROM R_ROWS");
+  }
+
+  testing::SharedEmptyDatabase database_{Engine::kSqlite, "function_bounds"};
+  std::unique_ptr<Connection> c_;
+};
+
+void ExpectCancelled(Connection& c, const std::string& sql) {
+  try {
+    testing::Query(c, sql);
+    ADD_FAILURE() << sql << " was not cancelled";
+  } catch (const DbError& e) {
+    EXPECT_EQ(e.code(), kBusy) << sql;
+    EXPECT_TRUE(IsCommandTimedOut(e)) << sql << ": " << e.what();
+    EXPECT_NE(std::string(e.what()).find("Command Timeout of 1 seconds"), std::string::npos);
+  }
+}
+
+TEST_F(FunctionBoundsTest, RegularExpressionsStopAtTheCommandTimeout) {
+  // Every way of matching five runs of 'a' is weighed at each of 400 matches.
+  ExpectCancelled(*c_,
+                  "SELECT LENGTH(REGEXP_REPLACE(RPAD('x', 32767, RPAD('a', 80, 'a') || 'x'), "
+                  "'(b?)(a*)(a*)(a*)(a*)(a*)', '<\\1>')) L FROM DUAL");
+  // Patterns that fail only at the text's end, tried at each of its positions.
+  ExpectCancelled(*c_, "SELECT REGEXP_COUNT(" + std::string(kManyA) + ", 'a*[bc]') FROM DUAL");
+  ExpectCancelled(*c_, "SELECT REGEXP_INSTR(" + std::string(kManyA) +
+                           ", '(a*)[bc]', 1, 1, 0, 'c', 1) FROM DUAL");
+  // The connection goes on.
+  EXPECT_EQ(Scalar(*c_, "SELECT REGEXP_REPLACE('a1b22', '([0-9]+)', '<\\1>') FROM DUAL"),
+            "a<1>b<22>");
+}
+
+TEST_F(FunctionBoundsTest, SearchesThatAlmostMatchEverywhereAnswerWithinTheBound) {
+  const std::string a = kManyA;
+  const std::string almost = "RPAD('a', 32766, 'a') || 'b'";
+  EXPECT_EQ(ValueBeforeScan("LENGTH(REPLACE(" + a + ", " + almost + ", 'x'))"), "3276700/3000");
+  EXPECT_EQ(ValueBeforeScan("INSTR(" + a + ", " + almost + ")"), "0/3000");
+  EXPECT_EQ(ValueBeforeScan("INSTR(" + a + ", " + almost + ", -1)"), "0/3000");
+  // Occurrences overlap: the millionth starts at the millionth letter, counted from either end.
+  EXPECT_EQ(ValueBeforeScan("INSTR(" + a + ", RPAD('a', 32767, 'a'), 1, 1000000)"),
+            "1000000/3000");
+  EXPECT_EQ(ValueBeforeScan("INSTR(" + a + ", RPAD('a', 32767, 'a'), -1, 1000000)"),
+            "2243935/3000");
+  EXPECT_EQ(ValueBeforeScan("LENGTH(TRANSLATE(" + a + ", RPAD('b', 32767, 'b') || 'a', "
+                            "RPAD('c', 32767, 'c') || 'd'))"),
+            "3276700/3000");
+  EXPECT_EQ(ValueBeforeScan("NVL(LENGTH(LTRIM(" + a + ", RPAD('b', 32767, 'b') || 'a')), 0)"),
+            "0/3000");
+  EXPECT_EQ(ValueBeforeScan("NVL(LENGTH(RTRIM(" + a + ", RPAD('b', 32767, 'b') || 'a')), 0)"),
+            "0/3000");
+}
+
+TEST_F(FunctionBoundsTest, SearchesKeepTheirResultsOnOrdinaryTexts) {
+  EXPECT_EQ(Scalar(*c_, "SELECT INSTR('ababab', 'aba', 1, 2) FROM DUAL"), "3");
+  EXPECT_EQ(Scalar(*c_, "SELECT INSTR('ababab', 'aba', -1, 1) FROM DUAL"), "3");
+  EXPECT_EQ(Scalar(*c_, "SELECT INSTR('ababab', 'aba', -2, 2) FROM DUAL"), "1");
+  EXPECT_EQ(Scalar(*c_, "SELECT INSTR('ababab', 'aba', -4, 1) FROM DUAL"), "3");
+  EXPECT_EQ(Scalar(*c_, "SELECT INSTR('ababab', 'aba', -5, 1) FROM DUAL"), "1");
+  // Patterns of over 32 bytes take the search that keeps what it matched.
+  EXPECT_EQ(Scalar(*c_, "SELECT INSTR(RPAD('ab', 200, 'ab'), RPAD('ab', 40, 'ab'), 2, 3) || ',' || "
+                        "INSTR(RPAD('ab', 200, 'ab'), RPAD('ab', 40, 'ab'), -1, 2) || ',' || "
+                        "INSTR(RPAD('ab', 200, 'ab'), RPAD('ab', 40, 'ab'), -42, 2) FROM DUAL"),
+            "7,159,157");
+  EXPECT_EQ(Scalar(*c_, "SELECT INSTR('病人病人病', '人病', 3) FROM DUAL"), "4");
+  EXPECT_EQ(Scalar(*c_, "SELECT INSTR('病人病人病', '人病', -1, 2) FROM DUAL"), "2");
+  EXPECT_EQ(Scalar(*c_, "SELECT REPLACE('病人病人', '人', 'x') FROM DUAL"), "病x病x");
+  EXPECT_EQ(Scalar(*c_, "SELECT TRANSLATE('病人abc', '人ab病', 'X1') FROM DUAL"), "X1c");
+  EXPECT_EQ(Scalar(*c_, "SELECT TRANSLATE('aab', 'aa', 'xy') FROM DUAL"), "xxb");
+  EXPECT_EQ(Scalar(*c_, "SELECT LTRIM('病病人x', '病') || '|' || RTRIM('x人人', '人') FROM DUAL"),
+            "人x|x");
+  EXPECT_EQ(Scalar(*c_, "SELECT SUBSTR('病人abc', -4, 2) || SUBSTR('病人abc', 2) FROM DUAL"),
+            "人a人abc");
+  EXPECT_EQ(Scalar(*c_, "SELECT LPAD('病人', 5, 'ab') || '|' || RPAD('病人abc', 3) FROM DUAL"),
+            "aba病人|病人a");
+  EXPECT_EQ(Scalar(*c_, "SELECT NVL(SUBSTR('abc', 4), 'none') FROM DUAL"), "none");
+}
+
+}  // namespace
+}  // namespace korvalis::db
