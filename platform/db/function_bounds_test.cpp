@@ -1,9 +1,13 @@
 // The embedded file's own SQL functions within their statement's bounds: a call that would work
-// past Command Timeout stops there with ORA-01013, and searches shaped to almost match
-// everywhere cost what ordinary ones cost, so that they answer well within it.
+// past Command Timeout stops there with ORA-01013, searches shaped to almost match everywhere
+// cost what ordinary ones cost, so that they answer well within it, and a function's texts
+// count against the memory bound, refused with ORA-04030 before they pass it.
 #include <gtest/gtest.h>
+#include <malloc.h>
 
+#include <fstream>
 #include <string>
+#include <string_view>
 
 #include "platform/db/connection_pool.h"
 #include "platform/db/sql_error.h"
@@ -104,6 +108,74 @@ TEST_F(FunctionBoundsTest, SearchesKeepTheirResultsOnOrdinaryTexts) {
   EXPECT_EQ(Scalar(*c_, "SELECT LPAD('病人', 5, 'ab') || '|' || RPAD('病人abc', 3) FROM DUAL"),
             "aba病人|病人a");
   EXPECT_EQ(Scalar(*c_, "SELECT NVL(SUBSTR('abc', 4), 'none') FROM DUAL"), "none");
+}
+
+// The memory the process holds ("VmRSS:"), or held at most since the peak was last reset
+// ("VmHWM:"), in bytes; 0 where /proc does not tell.
+size_t ResidentBytes(std::string_view field) {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.starts_with(field)) return std::stoul(line.substr(field.size())) * 1024;
+  }
+  return 0;
+}
+bool ResetPeak() {
+  malloc_trim(0);
+  std::ofstream clear("/proc/self/clear_refs");
+  clear << "5";
+  clear.flush();
+  return clear.good();
+}
+
+TEST_F(FunctionBoundsTest, AFunctionReadsAHugeTextInPlace) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer's own bookkeeping grows with every allocation";
+#endif
+  if (!ResetPeak()) GTEST_SKIP() << "the peak of resident memory cannot be reset here";
+  // 32,767,000 characters: held by the engine, and read where they are, with no index of
+  // their characters beside them.
+  const size_t text_bytes = size_t{32767} * 1000;
+  const std::string huge = "REPLACE(RPAD('x', 32767, 'x'), 'x', RPAD('x', 1000, 'x'))";
+  const size_t before = ResidentBytes("VmRSS:");
+  EXPECT_EQ(Scalar(*c_, "SELECT SUBSTR(" + huge + ", 2, 3) FROM DUAL"), "xxx");
+  EXPECT_EQ(Scalar(*c_, "SELECT SUBSTR(" + huge + ", -32766999, 2) FROM DUAL"), "xx");
+  EXPECT_EQ(Scalar(*c_, "SELECT INSTR(" + huge + ", 'x', -1, 32767000) FROM DUAL"), "1");
+  EXPECT_EQ(Scalar(*c_, "SELECT LENGTH(" + huge + ") FROM DUAL"), "32767000");
+  EXPECT_EQ(Scalar(*c_, "SELECT LENGTH(TRANSLATE(" + huge + ", 'x', 'y')) FROM DUAL"),
+            "32767000");
+  EXPECT_EQ(Scalar(*c_, "SELECT REGEXP_INSTR(" + huge + ", 'y') FROM DUAL"), "0");
+  const size_t peak = ResidentBytes("VmHWM:") - before;
+  EXPECT_LT(peak, 3 * text_bytes) << peak << " bytes at the peak for a text of " << text_bytes;
+}
+
+TEST_F(FunctionBoundsTest, ATextPastTheMemoryBoundIsRefusedBeforeItIsBuilt) {
+  // 1 GB by one REPLACE, by nested doubling, by a regular expression and by concatenation.
+  const std::string quarter = "REPLACE(RPAD('x', 32767, 'x'), 'x', RPAD('x', 4096, 'x'))";
+  const std::string kRunaways[] = {
+      "SELECT LENGTH(REPLACE(RPAD('x', 32767, 'x'), 'x', RPAD('x', 32767, 'x'))) FROM DUAL",
+      "SELECT LENGTH(REPLACE(REPLACE(REPLACE(" + quarter +
+          ", RPAD('x', 1024, 'x'), RPAD('x', 2048, 'x')), RPAD('x', 1024, 'x'), "
+          "RPAD('x', 2048, 'x')), RPAD('x', 1024, 'x'), RPAD('x', 2048, 'x'))) FROM DUAL",
+      "SELECT LENGTH(REGEXP_REPLACE(" + quarter + ", '(x{250})', '\\1\\1\\1\\1\\1')) FROM DUAL",
+      "SELECT LENGTH(UPPER(" + quarter + " || " + quarter + " || " + quarter + " || " + quarter +
+          " || " + quarter + ")) FROM DUAL",
+  };
+  // Time enough to reach the bound on a loaded machine.
+  std::unique_ptr<Connection> c = OpenConnection(database_.init_string() + ";Command Timeout=60");
+  ResetPeak();
+  for (const std::string& sql : kRunaways) {
+    try {
+      testing::Query(*c, sql);
+      ADD_FAILURE() << "not refused: " << sql;
+    } catch (const DbError& e) {
+      EXPECT_TRUE(std::string_view(e.what()).starts_with("ORA-04030: ")) << sql << ": "
+                                                                         << e.what();
+    }
+  }
+#if !defined(__SANITIZE_ADDRESS__)
+  EXPECT_LT(ResidentBytes("VmHWM:"), size_t{1200} << 20);
+#endif
+  EXPECT_EQ(Scalar(*c, "SELECT LENGTH(" + quarter + ") FROM DUAL"), "134213632");
 }
 
 }  // namespace

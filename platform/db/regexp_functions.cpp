@@ -18,6 +18,7 @@
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
+#include "platform/db/function_memory.h"
 #include "platform/db/regexp_pattern.h"
 #include "platform/db/sql_function_support.h"
 
@@ -256,28 +257,28 @@ class Search {
   Search(sqlite3_context* ctx, sqlite3_value** argv, sqlite3_value* parameter,
          int64_t position, bool subexpressions = false)
       : subexpressions_(subexpressions),
-        source_(AsText(argv[0])),
+        source_(argv[0]),
         pattern_(ctx, TextView(argv[1]), IsNull(parameter) ? "" : TextView(parameter)),
         matcher_(*pattern_, source_) {
     if (position < 1) OutOfRange(position);
     const size_t skipped = static_cast<size_t>(position - 1);
-    next_ = ByteAfterChars(source_, 0, skipped);
+    next_ = ByteAfterChars(source(), 0, skipped);
     // A position one past the last character still matches an empty text there.
-    if (next_ == source_.size() && skipped > 0 && CharCount(source_) < skipped) {
+    if (next_ == source().size() && skipped > 0 && CharCount(source()) < skipped) {
       next_ = Span::kUnset;
     }
   }
 
   // The next match, or none.
   std::optional<Match> Next() {
-    if (next_ == Span::kUnset || next_ > source_.size()) return std::nullopt;
+    if (next_ == Span::kUnset || next_ > source().size()) return std::nullopt;
     std::optional<Match> m = matcher_.Find(next_, subexpressions_);
     if (!m) {
       next_ = Span::kUnset;
     } else if (m->whole.end > m->whole.begin) {
       next_ = m->whole.end;
-    } else if (m->whole.begin < source_.size()) {
-      next_ = NextChar(source_, m->whole.begin);
+    } else if (m->whole.begin < source().size()) {
+      next_ = NextChar(source(), m->whole.begin);
     } else {
       next_ = Span::kUnset;
     }
@@ -294,14 +295,14 @@ class Search {
 
   // The character (from 0) byte `byte` starts.
   size_t CharOf(size_t byte) const {
-    return CharCount(std::string_view(source_).substr(0, byte));
+    return CharCount(source().substr(0, byte));
   }
-  const std::string& source() const { return source_; }
+  std::string_view source() const { return source_; }
   const CompiledRegexp& pattern() const { return *pattern_; }
 
  private:
   bool subexpressions_;
-  std::string source_;
+  TextArgument source_;
   StatementPattern pattern_;
   Matcher matcher_;
   size_t next_;
@@ -370,7 +371,7 @@ void Instr(sqlite3_context* ctx, int, sqlite3_value** argv) {
 // Oracle's replacement text: \1 to \9 the subexpressions, \\ a backslash, any other backslash
 // itself.
 void AppendReplacement(std::string_view replacement, const Search& search, const Match& m,
-                       std::string* out) {
+                       TextBuilder* out) {
   for (size_t i = 0; i < replacement.size(); ++i) {
     const char c = replacement[i];
     const char next = i + 1 < replacement.size() ? replacement[i + 1] : '\0';
@@ -386,32 +387,32 @@ void AppendReplacement(std::string_view replacement, const Search& search, const
     const int group = next - '0';
     if (group > search.pattern().groups()) continue;
     const Span g = search.pattern().Group(m, group);
-    if (g.begin != Span::kUnset) out->append(search.source(), g.begin, g.end - g.begin);
+    if (g.begin != Span::kUnset) out->Append(search.source().substr(g.begin, g.end - g.begin));
   }
 }
 
 void Replace(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
-  if (IsNull(argv[1])) return ResultText(ctx, AsText(argv[0]));
+  if (IsNull(argv[1])) return ResultText(ctx, TextArgument(argv[0]));
   if (AnyNullOf(argv, {3, 4})) return sqlite3_result_null(ctx);
   const std::string replacement = IsNull(argv[2]) ? std::string() : AsText(argv[2]);
   const int64_t occurrence = AsInteger(argv[4]);
   Search search(ctx, argv, argv[5], AsInteger(argv[3]), RefersToSubexpression(replacement));
   if (occurrence < 0) OutOfRange(occurrence);
-  const std::string& source = search.source();
-  std::string out;
+  const std::string_view source = search.source();
+  TextBuilder out(ctx);
   size_t copied = 0;
   for (int64_t k = 1;; ++k) {
     std::optional<Match> m = search.Next();
     if (!m) break;
     if (occurrence != 0 && k < occurrence) continue;
-    out.append(source, copied, m->whole.begin - copied);
+    out.Append(source.substr(copied, m->whole.begin - copied));
     AppendReplacement(replacement, search, *m, &out);
     copied = m->whole.end;
     if (occurrence != 0) break;
   }
-  out.append(source, copied, std::string::npos);
-  ResultText(ctx, out);
+  out.Append(source.substr(copied));
+  out.SetResult(ctx);
 }
 
 constexpr FunctionEntry kRegexpFunctions[] = {

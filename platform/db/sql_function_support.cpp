@@ -119,11 +119,11 @@ void ResultNumber(sqlite3_context* ctx, double d) {
   }
 }
 
-void ResultText(sqlite3_context* ctx, const std::string& s) {
+void ResultText(sqlite3_context* ctx, std::string_view s) {
   if (s.empty()) {
     sqlite3_result_null(ctx);
   } else {
-    sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+    sqlite3_result_text64(ctx, s.data(), s.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
   }
 }
 
@@ -134,7 +134,7 @@ void ResultDate(sqlite3_context* ctx, const DateTime& d) {
   std::string s;
   s.reserve(19);
   AppendDate(d, &s);
-  sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+  sqlite3_result_text64(ctx, s.data(), s.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
 }
 
 // ---- UTF-8 characters ----

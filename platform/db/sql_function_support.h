@@ -48,7 +48,7 @@ bool LooksLikeDate(sqlite3_value* v);
 // ---- results ----
 void ResultNumber(sqlite3_context* ctx, double d);
 // The empty text is NULL.
-void ResultText(sqlite3_context* ctx, const std::string& s);
+void ResultText(sqlite3_context* ctx, std::string_view s);
 void ResultDate(sqlite3_context* ctx, const DateTime& d);
 
 // ---- UTF-8 characters ----

@@ -7,12 +7,14 @@
 #include <cmath>
 #include <unordered_map>
 
+#include "platform/db/function_memory.h"
 #include "platform/db/sql_function_support.h"
 #include "platform/db/text_occurrences.h"
 #include "platform/text/utf8.h"
 
 namespace korvalis::db::functions {
 namespace {
+
 
 // The characters of a set, each with the text that replaces it (TRANSLATE's `to`, character for
 // character; none past its end): one look-up a character of the text, whatever the set's size.
@@ -22,18 +24,19 @@ class CharacterMap {
     bool found = false;
     std::string_view replacement;
   };
-  CharacterMap(std::string from, std::string to) : from_(std::move(from)), to_(std::move(to)) {
+  // `from` and `to` must outlive the map.
+  CharacterMap(std::string_view from, std::string_view to) : from_(from), to_(to) {
     for (size_t at = 0, to_at = 0; at < from_.size();) {
       const size_t next = NextChar(from_, at);
       const size_t to_next = NextChar(to_, to_at);
-      const Entry e{true, std::string_view(to_).substr(to_at, to_next - to_at)};
+      const Entry e{true, to_.substr(to_at, to_next - to_at)};
       to_at = to_next;
       // The first of a character given twice counts.
       if (next - at == 1) {
         Entry& single = bytes_[static_cast<unsigned char>(from_[at])];
         if (!single.found) single = e;
       } else {
-        wide_.emplace(std::string_view(from_).substr(at, next - at), e);
+        wide_.emplace(from_.substr(at, next - at), e);
       }
       at = next;
     }
@@ -51,28 +54,27 @@ class CharacterMap {
   }
 
  private:
-  std::string from_;
-  std::string to_;
+  std::string_view from_;
+  std::string_view to_;
   std::array<Entry, 256> bytes_{};
-  std::unordered_map<std::string_view, Entry> wide_;
+  std::unordered_map<std::string_view, Entry, std::hash<std::string_view>,
+                     std::equal_to<std::string_view>,
+                     CountedAllocator<std::pair<const std::string_view, Entry>>>
+      wide_;
 };
 
 void Concat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-  std::string out;
+  TextBuilder out(ctx);
   for (int i = 0; i < argc; ++i) {
-    if (sqlite3_value_type(argv[i]) == SQLITE_TEXT) {
-      out.append(TextView(argv[i]));
-    } else if (!IsNull(argv[i])) {
-      out.append(AsText(argv[i]));
-    }
+    if (!IsNull(argv[i])) out.Append(TextArgument(argv[i]));
   }
-  ResultText(ctx, out);
+  out.SetResult(ctx);
 }
-
 
 void Substr(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
-  std::string s = AsText(argv[0]);
+  const TextArgument text(argv[0]);
+  const std::string_view s = text;
   int64_t pos = AsInteger(argv[1]);
   if (pos == 0) pos = 1;
   // A position from the end is found from the end; one from the start, from the start.
@@ -101,8 +103,8 @@ int64_t CharacterOf(std::string_view s, size_t at) {
 // that many characters before the end when negative); occurrences may overlap.
 void Instr(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
-  std::string s = AsText(argv[0]);
-  std::string sub = AsText(argv[1]);
+  const TextArgument text(argv[0]), search(argv[1]);
+  const std::string_view s = text, sub = search;
   int64_t pos = argc > 2 ? AsInteger(argv[2]) : 1;
   int64_t occurrence = argc > 3 ? AsInteger(argv[3]) : 1;
   if (pos == 0 || occurrence <= 0) {
@@ -145,19 +147,19 @@ bool ResultBlobLength(sqlite3_context* ctx, sqlite3_value* v) {
 
 void Length(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0]) || ResultBlobLength(ctx, argv[0])) return;
-  std::string s = AsText(argv[0]);
-  if (s.empty()) return sqlite3_result_null(ctx);
+  const TextArgument s(argv[0]);
+  if (s.view().empty()) return sqlite3_result_null(ctx);
   sqlite3_result_int64(ctx, static_cast<int64_t>(CharCount(s)));
 }
 void LengthB(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0]) || ResultBlobLength(ctx, argv[0])) return;
-  std::string s = AsText(argv[0]);
-  if (s.empty()) return sqlite3_result_null(ctx);
-  sqlite3_result_int64(ctx, static_cast<int64_t>(s.size()));
+  const TextArgument s(argv[0]);
+  if (s.view().empty()) return sqlite3_result_null(ctx);
+  sqlite3_result_int64(ctx, static_cast<int64_t>(s.view().size()));
 }
 
-std::string TrimSet(const std::string& s, std::string_view set, bool leading, bool trailing) {
-  const CharacterMap in_set{std::string(set), std::string()};
+std::string_view TrimSet(std::string_view s, std::string_view set, bool leading, bool trailing) {
+  const CharacterMap in_set(set, {});
   size_t b = 0, e = s.size();
   if (leading) {
     while (b < e && in_set.Find(s, b).found) b = NextChar(s, b);
@@ -178,26 +180,28 @@ void Trim(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   std::string set = argc > 1 ? AsText(argv[1]) : " ";
   if (CharCount(set) != 1) throw FunctionError{"ORA-30001: trim set should have only one character"};
   std::string mode = argc > 2 ? AsText(argv[2]) : "B";
-  ResultText(ctx, TrimSet(AsText(argv[0]), set, mode != "T", mode != "L"));
+  ResultText(ctx, TrimSet(TextArgument(argv[0]), set, mode != "T", mode != "L"));
 }
-void LTrim(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+// LTRIM and RTRIM: the set is a blank unless given.
+void TrimEnd(sqlite3_context* ctx, int argc, sqlite3_value** argv, bool leading) {
   if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
-  ResultText(ctx, TrimSet(AsText(argv[0]), argc > 1 ? AsText(argv[1]) : " ", true, false));
+  const TextArgument text(argv[0]);
+  if (argc < 2) return ResultText(ctx, TrimSet(text, " ", leading, !leading));
+  ResultText(ctx, TrimSet(text, TextArgument(argv[1]), leading, !leading));
 }
-void RTrim(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-  if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
-  ResultText(ctx, TrimSet(AsText(argv[0]), argc > 1 ? AsText(argv[1]) : " ", false, true));
-}
+void LTrim(sqlite3_context* ctx, int argc, sqlite3_value** argv) { TrimEnd(ctx, argc, argv, true); }
+void RTrim(sqlite3_context* ctx, int argc, sqlite3_value** argv) { TrimEnd(ctx, argc, argv, false); }
 
 void Pad(sqlite3_context* ctx, int argc, sqlite3_value** argv, bool left) {
   if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
-  std::string s = AsText(argv[0]);
+  const TextArgument text(argv[0]);
+  const std::string_view s = text;
   int64_t width = AsInteger(argv[1]);
   if (width <= 0) return sqlite3_result_null(ctx);
   if (width > 32767) width = 32767;
   // Only the characters the result can hold are read.
   const size_t kept = ByteAfterChars(s, 0, static_cast<size_t>(width));
-  const int64_t need = width - static_cast<int64_t>(CharCount(std::string_view(s).substr(0, kept)));
+  const int64_t need = width - static_cast<int64_t>(CharCount(s.substr(0, kept)));
   if (need == 0) return ResultText(ctx, s.substr(0, kept));
   std::string pad = argc > 2 ? AsText(argv[2]) : " ";
   if (pad.empty()) return sqlite3_result_null(ctx);
@@ -207,48 +211,49 @@ void Pad(sqlite3_context* ctx, int argc, sqlite3_value** argv, bool left) {
     fill.append(pad, at, next - at);
     at = next < pad.size() ? next : 0;
   }
-  ResultText(ctx, left ? fill + s : s + fill);
+  ResultText(ctx, left ? fill.append(s) : std::string(s).append(fill));
 }
 void LPad(sqlite3_context* ctx, int argc, sqlite3_value** argv) { Pad(ctx, argc, argv, true); }
 void RPad(sqlite3_context* ctx, int argc, sqlite3_value** argv) { Pad(ctx, argc, argv, false); }
 
 // Appends the character of `s` that starts at `*i` (advancing past it) as `map` maps it; a
 // character the map keeps, an ill-formed byte included, keeps its bytes.
-void AppendMapped(std::string_view s, size_t* i, UChar32 (*map)(UChar32), std::string* out) {
+// Appends the character of `s` that starts at `*i` (advancing past it) as `map` maps it; a
+// character the map keeps, an ill-formed byte included, keeps its bytes.
+void AppendMapped(std::string_view s, size_t* i, UChar32 (*map)(UChar32), TextBuilder* out) {
   const size_t start = *i;
   const auto c = static_cast<UChar32>(DecodeUtf8(s, i));
   const UChar32 mapped = map(c);
-  if (mapped == c) {
-    out->append(s.substr(start, *i - start));
-  } else {
-    AppendUtf8(static_cast<char32_t>(mapped), out);
-  }
+  // Most characters are one byte, and written as one.
+  if (mapped == c && *i - start == 1) return out->push_back(s[start]);
+  if (mapped == c) return out->Append(s.substr(start, *i - start));
+  if (mapped < 0x80) return out->push_back(static_cast<char>(mapped));
+  char bytes[4];
+  out->Append(std::string_view(bytes, EncodeUtf8(static_cast<char32_t>(mapped), bytes)));
 }
 
 // Every letter Unicode maps, one character at a time (ß stays ß, as in Oracle's UPPER).
-std::string MapLetters(std::string_view s, UChar32 (*map)(UChar32)) {
+void MapLetters(sqlite3_context* ctx, sqlite3_value* value, UChar32 (*map)(UChar32)) {
+  if (IsNull(value)) return sqlite3_result_null(ctx);
+  const TextArgument text(value);
+  const std::string_view s = text;
   StatementTime time;
-  std::string out;
-  out.reserve(s.size());
+  TextBuilder out(ctx);
+  out.Reserve(s.size());
   for (size_t i = 0; i < s.size(); time.Spend(1)) AppendMapped(s, &i, map, &out);
-  return out;
+  out.SetResult(ctx);
 }
 
-void Upper(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
-  ResultText(ctx, MapLetters(AsText(argv[0]), u_toupper));
-}
-void Lower(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  if (IsNull(argv[0])) return sqlite3_result_null(ctx);
-  ResultText(ctx, MapLetters(AsText(argv[0]), u_tolower));
-}
+void Upper(sqlite3_context* ctx, int, sqlite3_value** argv) { MapLetters(ctx, argv[0], u_toupper); }
+void Lower(sqlite3_context* ctx, int, sqlite3_value** argv) { MapLetters(ctx, argv[0], u_tolower); }
 // The first letter of each word in capitals, the others small; words are runs of letters and
 // digits.
 void InitCap(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
-  const std::string s = AsText(argv[0]);
-  std::string out;
-  out.reserve(s.size());
+  const TextArgument text(argv[0]);
+  const std::string_view s = text;
+  TextBuilder out(ctx);
+  out.Reserve(s.size());
   bool start = true;
   StatementTime time;
   for (size_t i = 0; i < s.size(); time.Spend(1)) {
@@ -257,7 +262,7 @@ void InitCap(sqlite3_context* ctx, int, sqlite3_value** argv) {
     AppendMapped(s, &i, alnum && start ? u_totitle : u_tolower, &out);
     start = !alnum;
   }
-  ResultText(ctx, out);
+  out.SetResult(ctx);
 }
 
 // A value written into a text column of declared length (arguments: the value, the length,
@@ -282,44 +287,45 @@ void TextFit(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 void Replace(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
-  std::string s = AsText(argv[0]);
-  if (IsNull(argv[1])) return ResultText(ctx, s);
-  std::string from = AsText(argv[1]);
-  std::string to = argc > 2 && !IsNull(argv[2]) ? AsText(argv[2]) : std::string();
+  if (IsNull(argv[1])) return ResultText(ctx, TextArgument(argv[0]));
+  const TextArgument text(argv[0]), search(argv[1]);
+  const std::string_view s = text, from = search;
   if (from.empty()) return ResultText(ctx, s);
+  const bool replaced = argc > 2 && !IsNull(argv[2]);
+  const TextArgument replacement(replaced ? argv[2] : argv[1]);
+  const std::string_view to = replaced ? replacement.view() : std::string_view();
   StatementTime time;
-  std::string out;
+  TextBuilder out(ctx);
+  out.Reserve(s.size());
   size_t at = 0;
   for (;;) {
     const size_t found = FindText(s, from, at);
     if (found == std::string::npos) break;
-    out.append(s, at, found - at);
-    out.append(to);
+    out.Append(s.substr(at, found - at));
+    out.Append(to);
     time.Spend(found - at + from.size() + to.size());
     at = found + from.size();
   }
-  out.append(s, at, std::string::npos);
-  ResultText(ctx, out);
+  out.Append(s.substr(at));
+  out.SetResult(ctx);
 }
 
 void Translate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
-  std::string s = AsText(argv[0]);
-  const CharacterMap map(AsText(argv[1]), AsText(argv[2]));
+  const TextArgument text(argv[0]), from(argv[1]), to(argv[2]);
+  const std::string_view s = text;
+  const CharacterMap map(from, to);
   StatementTime time;
-  std::string out;
+  TextBuilder out(ctx);
+  out.Reserve(s.size());
   for (size_t at = 0; at < s.size();) {
     const size_t next = NextChar(s, at);
     const CharacterMap::Entry e = map.Find(s, at);
-    if (!e.found) {
-      out.append(s, at, next - at);
-    } else {
-      out.append(e.replacement);
-    }
+    out.Append(e.found ? e.replacement : s.substr(at, next - at));
     time.Spend(next - at);
     at = next;
   }
-  ResultText(ctx, out);
+  out.SetResult(ctx);
 }
 
 void Chr(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -331,7 +337,7 @@ void Chr(sqlite3_context* ctx, int, sqlite3_value** argv) {
   std::string out;
   AppendUtf8(static_cast<uint32_t>(cp), &out);
   if (cp == 0) out.assign(1, '\0');
-  sqlite3_result_text(ctx, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
+  sqlite3_result_text64(ctx, out.data(), out.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/db/function_memory.h"
 #include "platform/db/sql_function_support.h"
 
 namespace korvalis::db::functions {
@@ -52,7 +53,7 @@ class Occurrences {
   size_t short_from_ = 0;
   // border_[k]: the longest proper prefix of the pattern's first k + 1 bytes (as read) that is
   // also their suffix.
-  std::vector<uint32_t> border_;
+  std::vector<uint32_t, CountedAllocator<uint32_t>> border_;
   StatementTime* time_;
 };
 
