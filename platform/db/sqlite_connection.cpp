@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "platform/db/connection_support.h"
@@ -63,6 +64,35 @@ bool Exists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
+// The size of the file at `path`; nullopt when there is none.
+std::optional<off_t> SizeOf(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return st.st_size;
+}
+
+// The WAL files beside a database as an open found them, so that an open that fails (on a full
+// disk) removes what it made and nobody used: a log never written to and an index never sized
+// (SQLite sizes it to 32 KiB before any connection uses it, and leaves 3 bytes when it cannot).
+class WalFilesBeforeOpen {
+ public:
+  explicit WalFilesBeforeOpen(const std::string& path)
+      : path_(path), had_log_(Exists(path + "-wal")), had_index_(Exists(path + "-shm")) {}
+  // Precondition: the failed open's connection is closed.
+  void RemoveUnused() const {
+    const std::optional<off_t> log = SizeOf(path_ + "-wal");
+    const std::optional<off_t> index = SizeOf(path_ + "-shm");
+    if ((log && (had_log_ || *log > 0)) || (index && (had_index_ || *index > 3))) return;
+    if (log) ::unlink((path_ + "-wal").c_str());
+    if (index) ::unlink((path_ + "-shm").c_str());
+  }
+
+ private:
+  std::string path_;
+  bool had_log_;
+  bool had_index_;
+};
+
 }  // namespace
 
 // A file database is opened, never created (only CreateDatabase makes one). One that cannot be
@@ -87,14 +117,16 @@ SqliteConnection::SqliteConnection(std::shared_ptr<EmbeddedDatabase> database,
                                    std::chrono::seconds command_timeout)
     : database_(std::move(database)), command_timeout_(command_timeout) {
   const std::string name = OpenName();
+  const WalFilesBeforeOpen wal_files(database_->in_memory() ? std::string() : database_->path());
   const int flags = (read_only_ ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
                     SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI |
                     (database_->in_memory() ? SQLITE_OPEN_CREATE : 0);
   int rc = sqlite3_open_v2(name.c_str(), &db_, flags, nullptr);
   if (rc != SQLITE_OK) {
-    std::string message = db_ ? sqlite3_errmsg(db_) : "out of memory";
+    std::string message = db_ ? ErrorFromSqlite(db_, rc).what() : "out of memory";
     sqlite3_close(db_);
     db_ = nullptr;
+    if (!database_->in_memory()) wal_files.RemoveUnused();
     throw DbError(kCannotConnect,
                   "cannot open the database '" + database_->path() + "': " + message);
   }
@@ -114,6 +146,7 @@ SqliteConnection::SqliteConnection(std::shared_ptr<EmbeddedDatabase> database,
     bounds_.reset();
     sqlite3_close(db_);
     db_ = nullptr;
+    if (!database_->in_memory()) wal_files.RemoveUnused();
     throw DbError(kCannotConnect, e.what());
   }
 }

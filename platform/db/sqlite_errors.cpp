@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
 #include <map>
 #include <optional>
 #include <set>
@@ -109,6 +110,20 @@ std::string ConstraintMessage(sqlite3* db, int extended, const std::string& mess
   }
 }
 
+// Whether failure `rc` came of a full disk: SQLite's own "database or disk is full", or an I/O
+// error whose system error says so (the file system, or the user's quota on it).
+bool OnAFullDisk(sqlite3* db, int rc) {
+  if ((rc & 0xFF) == SQLITE_FULL) return true;
+  const int error = sqlite3_system_errno(db);
+  return error == ENOSPC || error == EDQUOT;
+}
+
+std::string DiskFull(sqlite3* db, const std::string& message) {
+  const char* file = sqlite3_db_filename(db, "main");
+  if (file == nullptr || *file == '\0') return "the disk holding the database is full (" + message + ")";
+  return "the disk holding the database '" + std::string(file) + "' is full (" + message + ")";
+}
+
 }  // namespace
 
 DbError ErrorFromSqlite(sqlite3* db, int rc, sqlite3_stmt* stmt) {
@@ -135,11 +150,14 @@ DbError ErrorFromSqlite(sqlite3* db, int rc, sqlite3_stmt* stmt) {
       break;
     case SQLITE_NOMEM:
       return OutOfStatementMemory(kEmbeddedHeapLimit);
+    case SQLITE_IOERR:
+    case SQLITE_FULL:
+      code = kProviderFailed;
+      text = OnAFullDisk(db, rc) ? DiskFull(db, message) : message;
+      break;
     case SQLITE_CANTOPEN:
     case SQLITE_NOTADB:
     case SQLITE_CORRUPT:
-    case SQLITE_IOERR:
-    case SQLITE_FULL:
     case SQLITE_PERM:
       code = kProviderFailed;
       text = message;
