@@ -110,6 +110,16 @@ TEST_F(FunctionBoundsTest, SearchesKeepTheirResultsOnOrdinaryTexts) {
   EXPECT_EQ(Scalar(*c_, "SELECT NVL(SUBSTR('abc', 4), 'none') FROM DUAL"), "none");
 }
 
+// The automaton that finds a match's end reads a text of any length whole: past ten million
+// characters it used to give up ("match limit exceeded").
+TEST_F(FunctionBoundsTest, ARegularExpressionReadsALongTextWhole) {
+  std::unique_ptr<Connection> c = OpenConnection(database_.init_string() + ";Command Timeout=60");
+  const std::string long_text = "REPLACE(RPAD('x', 32767, 'x'), 'x', RPAD('x', 400, 'x'))";
+  EXPECT_EQ(Scalar(*c, "SELECT REGEXP_INSTR(" + long_text + ", 'x$') || ',' || REGEXP_COUNT(" +
+                           long_text + ", 'y') FROM DUAL"),
+            "13106800,0");
+}
+
 // The memory the process holds ("VmRSS:"), or held at most since the peak was last reset
 // ("VmHWM:"), in bytes; 0 where /proc does not tell.
 size_t ResidentBytes(std::string_view field) {

@@ -62,7 +62,7 @@ void TextBuilder::Reserve(size_t bytes) {
   if (bytes >= capacity_ - size_) Resize(std::min(longest_, size_ + bytes) + 1);
 }
 
-// Doubles, as far as the memory bound leaves room; then takes only what is needed.
+// Doubles, as far as the memory bound leaves room; then takes all the room there is, once.
 void TextBuilder::Grow(size_t more) {
   if (more > longest_ - std::min(size_, longest_)) throw TextTooLong(longest_);
   const size_t needed = size_ + more + 1;
@@ -71,8 +71,8 @@ void TextBuilder::Grow(size_t more) {
   const uint64_t room = used < static_cast<uint64_t>(kEmbeddedMemoryBound)
                             ? static_cast<uint64_t>(kEmbeddedMemoryBound) - used
                             : 0;
-  Resize(doubled - capacity_ <= room ? doubled
-                                     : std::max<size_t>(needed, capacity_ + room));
+  if (needed - capacity_ > room) throw OutOfStatementMemory();
+  Resize(doubled - capacity_ <= room ? doubled : capacity_ + room);
 }
 
 void TextBuilder::Resize(size_t capacity) {

@@ -25,6 +25,9 @@
 namespace korvalis::db::functions {
 namespace {
 
+// PCRE2's own default limit of the steps of a backtracking match at one position.
+constexpr uint32_t kBacktrackingSteps = 10'000'000;
+
 [[noreturn]] void OutOfRange(int64_t value) {
   throw FunctionError{"ORA-01428: argument '" + std::to_string(value) + "' is out of range"};
 }
@@ -157,15 +160,14 @@ class Matcher {
   struct Callouts {
     StatementTime* time;
     Best* best;
-    unsigned calls = 0;
   };
   // Callout 2 starts a try at a position, callout 1 ends a way of matching. A negative answer
   // ends the run with that answer: the statement's time is up.
   static int OnCallout(pcre2_callout_block* b, void* p) {
     auto* c = static_cast<Callouts*>(p);
-    // A try at one position does at most the match limit's steps, or reads the text once: the
-    // clock is read every few tries.
-    if ((++c->calls & 7) == 0 && c->time->PassedNow()) return PCRE2_ERROR_CALLOUT;
+    // A try at one position does at most the match limit's steps, or reads the rest of the text
+    // once: the clock is read at every try.
+    if (c->time->PassedNow()) return PCRE2_ERROR_CALLOUT;
     if (b->callout_number != 1 || c->best == nullptr) return 0;
     c->best->Take(*b);
     return 1;  // and go on to the next way
@@ -206,9 +208,12 @@ class Matcher {
   };
 
   // Without subexpressions, PCRE2's automaton finds the longest (shortest) match at once.
+  // The automaton's steps grow with the text but never explode: its count of them is not
+  // limited (the statement's time is), so that a text of any length is searched whole.
   std::optional<Match> FindEnd(size_t from) {
     Callouts callouts{&time_, nullptr};
     pcre2_set_callout(context_, &OnCallout, &callouts);
+    pcre2_set_match_limit(context_, UINT32_MAX);
     for (size_t size = 256;; size *= 4) {
       workspace_.resize(size);
       const int rc = pcre2_dfa_match(
@@ -226,9 +231,12 @@ class Matcher {
   }
 
   // `best`: every way of matching is considered, and the best kept there.
+  // Backtracking may explode at one position, where no callout is reached: PCRE2's own limit of
+  // steps a position holds it.
   int Run(size_t from, uint32_t options, Best* best) {
     Callouts callouts{&time_, best};
     pcre2_set_callout(context_, &OnCallout, &callouts);
+    pcre2_set_match_limit(context_, kBacktrackingSteps);
     const int rc = pcre2_match(re_.code(), reinterpret_cast<PCRE2_SPTR>(subject_.data()),
                                subject_.size(), from, options | checked_, data_, context_);
     if (rc == PCRE2_ERROR_CALLOUT) time_.Stop();

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <optional>
 #include <unordered_map>
 
 #include "platform/db/function_memory.h"
@@ -177,8 +178,12 @@ std::string_view TrimSet(std::string_view s, std::string_view set, bool leading,
 
 void Trim(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
-  std::string set = argc > 1 ? AsText(argv[1]) : " ";
-  if (CharCount(set) != 1) throw FunctionError{"ORA-30001: trim set should have only one character"};
+  const std::optional<TextArgument> given_set =
+      argc > 1 ? std::optional<TextArgument>(std::in_place, argv[1]) : std::nullopt;
+  const std::string_view set = given_set ? given_set->view() : " ";
+  if (CharCount(set) != 1) {
+    throw FunctionError{"ORA-30001: trim set should have only one character"};
+  }
   std::string mode = argc > 2 ? AsText(argv[2]) : "B";
   ResultText(ctx, TrimSet(TextArgument(argv[0]), set, mode != "T", mode != "L"));
 }
@@ -203,12 +208,14 @@ void Pad(sqlite3_context* ctx, int argc, sqlite3_value** argv, bool left) {
   const size_t kept = ByteAfterChars(s, 0, static_cast<size_t>(width));
   const int64_t need = width - static_cast<int64_t>(CharCount(s.substr(0, kept)));
   if (need == 0) return ResultText(ctx, s.substr(0, kept));
-  std::string pad = argc > 2 ? AsText(argv[2]) : " ";
+  const std::optional<TextArgument> given_pad =
+      argc > 2 ? std::optional<TextArgument>(std::in_place, argv[2]) : std::nullopt;
+  const std::string_view pad = given_pad ? given_pad->view() : " ";
   if (pad.empty()) return sqlite3_result_null(ctx);
   std::string fill;
   for (size_t at = 0, i = 0; i < static_cast<size_t>(need); ++i) {
     const size_t next = NextChar(pad, at);
-    fill.append(pad, at, next - at);
+    fill.append(pad.substr(at, next - at));
     at = next < pad.size() ? next : 0;
   }
   ResultText(ctx, left ? fill.append(s) : std::string(s).append(fill));
@@ -271,7 +278,8 @@ void InitCap(sqlite3_context* ctx, int, sqlite3_value** argv) {
 // in a CHAR column.
 void TextFit(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
-  std::string s = AsText(argv[0]);
+  const TextArgument text(argv[0]);
+  const std::string_view s = text;
   const int64_t max = sqlite3_value_int64(argv[1]);
   const int64_t length =
       static_cast<int64_t>(sqlite3_value_int(argv[2]) ? CharCount(s) : s.size());
@@ -281,8 +289,8 @@ void TextFit(sqlite3_context* ctx, int, sqlite3_value** argv) {
                             ", maximum: " + std::to_string(max) + ")",
                         kDataOverflow};
   }
-  if (sqlite3_value_int(argv[3])) s.append(static_cast<size_t>(max - length), ' ');
-  ResultText(ctx, s);
+  if (!sqlite3_value_int(argv[3]) || length == max) return ResultText(ctx, s);
+  ResultText(ctx, std::string(s).append(static_cast<size_t>(max - length), ' '));
 }
 
 void Replace(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
