@@ -85,7 +85,14 @@ TEST_F(FunctionBoundsTest, SearchesThatAlmostMatchEverywhereAnswerWithinTheBound
             "0/3000");
 }
 
-TEST_F(FunctionBoundsTest, SearchesKeepTheirResultsOnOrdinaryTexts) {
+// The same functions on both engines: the server's own answers are the reference.
+class FunctionAgreementTest : public ::testing::TestWithParam<Engine> {
+ protected:
+  testing::SharedEmptyDatabase database_{GetParam(), "function_agreement"};
+  std::unique_ptr<Connection> c_ = OpenConnection(database_.init_string() + ";Command Timeout=60");
+};
+
+TEST_P(FunctionAgreementTest, SearchesKeepTheirResultsOnOrdinaryTexts) {
   EXPECT_EQ(Scalar(*c_, "SELECT INSTR('ababab', 'aba', 1, 2) FROM DUAL"), "3");
   EXPECT_EQ(Scalar(*c_, "SELECT INSTR('ababab', 'aba', -1, 1) FROM DUAL"), "3");
   EXPECT_EQ(Scalar(*c_, "SELECT INSTR('ababab', 'aba', -2, 2) FROM DUAL"), "1");
@@ -109,6 +116,24 @@ TEST_F(FunctionBoundsTest, SearchesKeepTheirResultsOnOrdinaryTexts) {
             "aba病人|病人a");
   EXPECT_EQ(Scalar(*c_, "SELECT NVL(SUBSTR('abc', 4), 'none') FROM DUAL"), "none");
 }
+
+TEST_P(FunctionAgreementTest, SearchesThatAlmostMatchEverywhereAnswerAlike) {
+  // 327,670 letters 'a', and searches of 1,000 letters 'a' and one 'b'.
+  const std::string a = "REPLACE(RPAD('a', 32767, 'a'), 'a', RPAD('a', 10, 'a'))";
+  const std::string almost = "RPAD('a', 1000, 'a') || 'b'";
+  // (The server's INSTR of `almost` is left out: it searches for minutes.)
+  EXPECT_EQ(Scalar(*c_, "SELECT LENGTH(REPLACE(" + a + ", " + almost + ", 'x')) || ',' || INSTR(" +
+                            a + ", RPAD('a', 1000, 'a'), 2, 3000) || ',' || INSTR(" + a +
+                            ", RPAD('a', 1000, 'a'), -2, 3000) FROM DUAL"),
+            "327670,3001,323672");
+  EXPECT_EQ(Scalar(*c_, "SELECT LENGTH(REPLACE(" + a + ", RPAD('a', 1000, 'a'), 'b')) || ',' || "
+                        "LENGTH(TRANSLATE(" + a + ", 'ba', 'cd')) || ',' || "
+                        "NVL(LENGTH(LTRIM(" + a + ", 'ba')), 0) FROM DUAL"),
+            "997,327670,0");
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, FunctionAgreementTest, testing::kBothEngines,
+                         testing::EngineName);
 
 // The automaton that finds a match's end reads a text of any length whole: past ten million
 // characters it used to give up ("match limit exceeded").
