@@ -63,23 +63,26 @@ class CompiledRegexp {
     if (o.ignore_case) options |= PCRE2_CASELESS;
     if (o.dot_matches_newline) options |= PCRE2_DOTALL;
     options |= o.multiline ? PCRE2_MULTILINE : PCRE2_DOLLAR_ENDONLY;
-    // The callout at the end sees every way the pattern matches; the one at the start, every
-    // position a match is tried at, where the statement's time is checked.
-    const std::string text = "(?C2)(?:" + translated_.pcre2 + ")(?C1)";
-    int error = 0;
-    PCRE2_SIZE offset = 0;
-    code_ = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(), options, &error,
-                          &offset, nullptr);
-    if (code_ == nullptr) MatchFailed(error);
+    // Searching, the callout at the start sees every position a match is tried at, where the
+    // statement's time is checked; weighing the ways of matching at one position, the one at
+    // the end sees each of them.
+    search_ = Compile("(?C2)(?:" + translated_.pcre2 + ")", options);
+    ways_ = Compile("(?:" + translated_.pcre2 + ")(?C1)", options);
   }
-  ~CompiledRegexp() { pcre2_code_free(code_); }
+  ~CompiledRegexp() {
+    pcre2_code_free(search_);
+    pcre2_code_free(ways_);
+  }
   CompiledRegexp(const CompiledRegexp&) = delete;
   CompiledRegexp& operator=(const CompiledRegexp&) = delete;
 
   bool CompiledFrom(std::string_view pattern, std::string_view parameter) const {
     return pattern == pattern_ && parameter == parameter_;
   }
-  const pcre2_code* code() const { return code_; }
+  // The pattern that finds where a match starts, and the one whose every way of matching at a
+  // position is seen; their groups are the same.
+  const pcre2_code* search() const { return search_; }
+  const pcre2_code* ways() const { return ways_; }
   int groups() const { return translated_.groups; }
   int captures() const { return translated_.pcre2_captures; }
   bool backreference() const { return translated_.backreference; }
@@ -93,8 +96,18 @@ class CompiledRegexp {
  private:
   std::string pattern_;
   std::string parameter_;
+  static pcre2_code* Compile(const std::string& text, uint32_t options) {
+    int error = 0;
+    PCRE2_SIZE offset = 0;
+    pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(),
+                                     options, &error, &offset, nullptr);
+    if (code == nullptr) MatchFailed(error);
+    return code;
+  }
+
   RegexpPattern translated_;
-  pcre2_code* code_ = nullptr;
+  pcre2_code* search_ = nullptr;
+  pcre2_code* ways_ = nullptr;
 };
 
 // The compiled pattern of the function running in `ctx` (pattern in argument 1), compiled once
@@ -131,7 +144,7 @@ class Matcher {
   Matcher(const CompiledRegexp& re, std::string_view subject)
       : re_(re),
         subject_(subject),
-        data_(pcre2_match_data_create_from_pattern(re.code(), nullptr)),
+        data_(pcre2_match_data_create_from_pattern(re.search(), nullptr)),
         context_(pcre2_match_context_create(nullptr)) {
     if (data_ == nullptr || context_ == nullptr) throw std::bad_alloc();
   }
@@ -160,17 +173,25 @@ class Matcher {
   struct Callouts {
     StatementTime* time;
     Best* best;
+    size_t unchecked = 0;  // the most work the tries since the clock was read could have taken
   };
+  static constexpr size_t kUncheckedWork = kBacktrackingSteps;
   // Callout 2 starts a try at a position, callout 1 ends a way of matching. A negative answer
   // ends the run with that answer: the statement's time is up.
   static int OnCallout(pcre2_callout_block* b, void* p) {
     auto* c = static_cast<Callouts*>(p);
-    // A try at one position does at most the match limit's steps, or reads the rest of the text
-    // once: the clock is read at every try.
-    if (c->time->PassedNow()) return PCRE2_ERROR_CALLOUT;
-    if (b->callout_number != 1 || c->best == nullptr) return 0;
-    c->best->Take(*b);
-    return 1;  // and go on to the next way
+    if (b->callout_number == 1) {
+      if (c->time->Exhausted(1)) return PCRE2_ERROR_CALLOUT;
+      c->best->Take(*b);
+      return 1;  // and go on to the next way
+    }
+    // A try at one position takes at most the match limit's steps, or reads the rest of the
+    // text once: the clock is read once the tries since it was last read could have taken
+    // kUncheckedWork, every eighth try at most.
+    c->unchecked += kBacktrackingSteps / 8 + (b->subject_length - b->current_position);
+    if (c->unchecked < kUncheckedWork) return 0;
+    c->unchecked = 0;
+    return c->time->PassedNow() ? PCRE2_ERROR_CALLOUT : 0;
   }
 
   // The preferred of the ways the pattern matches at one position: the longest (shortest)
@@ -217,7 +238,7 @@ class Matcher {
     for (size_t size = 256;; size *= 4) {
       workspace_.resize(size);
       const int rc = pcre2_dfa_match(
-          re_.code(), reinterpret_cast<PCRE2_SPTR>(subject_.data()), subject_.size(), from,
+          re_.search(), reinterpret_cast<PCRE2_SPTR>(subject_.data()), subject_.size(), from,
           (re_.shortest() ? PCRE2_DFA_SHORTEST : 0) | checked_, data_, context_,
           workspace_.data(), workspace_.size());
       if (rc == PCRE2_ERROR_DFA_WSSIZE && size < (1u << 20)) continue;
@@ -237,7 +258,8 @@ class Matcher {
     Callouts callouts{&time_, best};
     pcre2_set_callout(context_, &OnCallout, &callouts);
     pcre2_set_match_limit(context_, kBacktrackingSteps);
-    const int rc = pcre2_match(re_.code(), reinterpret_cast<PCRE2_SPTR>(subject_.data()),
+    const int rc = pcre2_match(best == nullptr ? re_.search() : re_.ways(),
+                               reinterpret_cast<PCRE2_SPTR>(subject_.data()),
                                subject_.size(), from, options | checked_, data_, context_);
     if (rc == PCRE2_ERROR_CALLOUT) time_.Stop();
     if (rc < 0 && rc != PCRE2_ERROR_NOMATCH) MatchFailed(rc);
