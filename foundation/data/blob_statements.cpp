@@ -55,7 +55,7 @@ void CSingleDataSource::ReadBlob(const std::u16string& sql, BYTE*& data, ULONG& 
                                  int compression, int encryption, bool text) {
   last_code_ = 0;
   try {
-    korvalis::db::Connection& connection = GetSession();
+    korvalis::db::Connection& connection = GetSession(&sql);
     BlobValue value;
     try {
       value = connection.ReadBlob(korvalis::ToUtf8(sql));
@@ -100,7 +100,7 @@ void CSingleDataSource::WriteBlob(const std::u16string& sql, const BYTE* data, U
                                   int compression, int encryption, bool text) {
   last_code_ = 0;
   try {
-    korvalis::db::Connection& connection = GetSession();
+    korvalis::db::Connection& connection = GetSession(&sql);
     if (length != 0 && data == nullptr) throw CEMRException(std::u16string(u"写入BLOB数据错误."));
     if (length != 0) CheckEncryption(encryption);
     CISSHelper stream;

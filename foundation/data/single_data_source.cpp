@@ -85,12 +85,12 @@ CSingleDataSource::~CSingleDataSource() {
   if (own_) own_->Finish(std::uncaught_exceptions() <= uncaught_at_construction_);
 }
 
-Connection& CSingleDataSource::GetSession() {
-  if (session_ == nullptr) Connect();
+Connection& CSingleDataSource::GetSession(const std::u16string* statement) {
+  if (session_ == nullptr) Connect(statement);
   return *session_;
 }
 
-void CSingleDataSource::Connect() {
+void CSingleDataSource::Connect(const std::u16string* statement) {
   own_.reset();
   const std::u16string connection_string = GetConnectionString();
   const std::string init_string = ToUtf8(connection_string);
@@ -128,7 +128,10 @@ void CSingleDataSource::Connect() {
   } catch (const DbError& error) {
     own_.reset();
     last_code_ = error.code();
-    throw CEMRException(SqlErrorText(error.code(), error.description(), u"BEGIN"));
+    // The transaction begins for the statement that needs it: a wait for the writers' turn
+    // that ends in failure is that statement's.
+    throw CEMRException(
+        SqlErrorText(error.code(), error.description(), statement ? *statement : u"BEGIN"));
   }
 }
 
@@ -137,7 +140,7 @@ void CSingleDataSource::RunStatement(const std::u16string& sql, bool count_failu
                                      RowReader* read_row) {
   last_code_ = 0;
   try {
-    Connection& connection = GetSession();
+    Connection& connection = GetSession(&sql);
     try {
       korvalis::AssignUtf8(sql, sql_utf8_);
       bool bounded = false;

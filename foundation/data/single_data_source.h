@@ -133,13 +133,14 @@ class CSingleDataSource {
   const std::u16string& ConnectionFailure() const { return connection_failure_; }
 
  protected:
-  // The connection, opened on first use. Throws CEMRException (logged when connecting failed).
-  korvalis::db::Connection& GetSession();
+  // The connection, opened on first use for `statement`, which its failure to begin names
+  // (BEGIN when none is given). Throws CEMRException (logged when connecting failed).
+  korvalis::db::Connection& GetSession(const std::u16string* statement = nullptr);
 
  private:
   class OwnTransaction;
 
-  void Connect();
+  void Connect(const std::u16string* statement);
   // Runs the statement under the failure handling of every statement; `read_row` is called
   // per row when it is given. `count_failure`: the failure counts towards the clean-up.
   template <class RowReader>

@@ -17,6 +17,7 @@
 #include "foundation/data/sql_text.h"
 #include "foundation/text/string_util.h"
 #include "foundation/testing/data_source_test_util.h"
+#include "platform/db/connection_pool.h"
 #include "platform/db/testing/engine_database.h"
 #include "foundation/xml/dom_builder.h"
 #include "foundation/xml/xml_parser.h"
@@ -490,6 +491,33 @@ TEST_P(StatementTest, AStatementPastCommandTimeoutFailsItsCallAndIsLoggedWithIts
       << korvalis::ToUtf8(records[0].text);
   EXPECT_NE(records[0].text.find(u"\n错误语句:" + runaway), std::u16string::npos);
   EXPECT_EQ(records[0].raw, CodeBytes(korvalis::db::kBusy));
+}
+
+// A writing statement whose wait for the writers' turn ends at its Command Timeout is logged with
+// its own text, in a call and alone: the transaction it waited to begin was begun for it.
+TEST_P(StatementTest, AWriteThatCannotHaveTheWritersTurnIsLoggedWithItsText) {
+  ScratchDatabase& database = Database(GetParam());
+  std::unique_ptr<korvalis::db::Connection> holder =
+      korvalis::db::OpenConnection(database.init_string());
+  holder->Begin(korvalis::db::Connection::TransactionMode::kWriting);
+  holder->Execute("INSERT INTO T_SERIAL (SERIAL, WHO) VALUES (200, 'holder')");
+  ASSERT_TRUE(holder->HoldsWritersTurn());
+  const std::u16string write = u"INSERT INTO T_SERIAL (SERIAL, WHO) VALUES (201, 'waiting')";
+  for (bool in_call : {false, true}) {
+    events_.Clear();
+    {
+      std::optional<CCallScope> call;
+      if (in_call) call.emplace(CCallScope::Mode::kWriting);
+      CCommDataSource source(database.connection_string() + u";Command Timeout=1", u"oracle");
+      ExpectDatabaseError([&] { source.Execute(write); });
+    }
+    const auto records = events_.Records();
+    ASSERT_EQ(records.size(), 1u) << (in_call ? "in a call" : "alone");
+    EXPECT_NE(records[0].text.find(u"\n错误语句:" + write), std::u16string::npos)
+        << korvalis::ToUtf8(records[0].text);
+  }
+  holder->Rollback();
+  EXPECT_EQ(database.Scalar("SELECT COUNT(*) FROM T_SERIAL WHERE SERIAL >= 200"), "0");
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, StatementTest, korvalis::db::testing::kBothEngines,

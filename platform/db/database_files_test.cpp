@@ -1,13 +1,20 @@
 // The database files as the provider treats them: a missing file is an error naming it and is
 // never created, a created one is its owner's only, and one that cannot be written is read.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include <sqlite3.h>
 
@@ -87,6 +94,79 @@ class DatabaseFilesTest : public ::testing::Test {
     return report;
   }
 
+  // Runs `check` in a child process on a disk of its own: a 1 MiB memory file system mounted at
+  // `disk`, a folder in the test's folder, in a user and mount namespace of the child's (no
+  // privilege needed where the kernel allows them). Returns what the child reported, or
+  // "cannot mount: ..." where no such disk can be had.
+  template <class Check>
+  std::string OnASmallDisk(Check check) {
+    const std::string disk = directory_ + "/disk";
+    if (!fs::create_directory(disk)) return "cannot mount: no folder";
+    int pipe_ends[2];
+    if (::pipe(pipe_ends) != 0) return "no pipe";
+    const uid_t uid = ::geteuid();
+    const gid_t gid = ::getegid();
+    const pid_t child = ::fork();
+    if (child == 0) {
+      ::close(pipe_ends[0]);
+      std::string report;
+      if (!MountSmallDisk(disk, uid, gid, &report)) {
+        report = "cannot mount: " + report;
+      } else {
+        try {
+          report = check(disk);
+        } catch (const DbError& e) {
+          report = std::string("failed: ") + e.what();
+        }
+      }
+      (void)!::write(pipe_ends[1], report.data(), report.size());
+      ::_exit(0);
+    }
+    ::close(pipe_ends[1]);
+    std::string report;
+    char buffer[512];
+    ssize_t n;
+    while ((n = ::read(pipe_ends[0], buffer, sizeof buffer)) > 0) report.append(buffer, n);
+    ::close(pipe_ends[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return report;
+  }
+  static bool MountSmallDisk(const std::string& disk, uid_t uid, gid_t gid, std::string* why) {
+    if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) {
+      *why = std::string("no namespace: ") + std::strerror(errno);
+      return false;
+    }
+    std::ofstream("/proc/self/setgroups") << "deny";
+    std::ofstream("/proc/self/uid_map") << uid << ' ' << uid << " 1";
+    std::ofstream("/proc/self/gid_map") << gid << ' ' << gid << " 1";
+    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("korvalis-disk", disk.c_str(), "tmpfs", 0, "size=1m,mode=0700") != 0) {
+      *why = std::string("no mount: ") + std::strerror(errno);
+      return false;
+    }
+    return true;
+  }
+  // Fills the disk of `folder` with a file of its own; returns its name.
+  static std::string FillDisk(const std::string& folder) {
+    const std::string filler = folder + "/filler";
+    const int fd = ::open(filler.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+    const std::vector<char> block(4096, 'f');
+    while (::write(fd, block.data(), block.size()) > 0) {
+    }
+    ::close(fd);
+    return filler;
+  }
+  // The names in `folder`, but the filler.
+  static std::string FilesIn(const std::string& folder) {
+    std::string names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+      const std::string name = entry.path().filename().string();
+      if (name != "filler") names += name + " ";
+    }
+    return names;
+  }
+
   // Gives the folder and the files in it to the user the reader runs as, with `folder_mode`
   // for the folder and read-only files.
   void HandOver(unsigned folder_mode) {
@@ -127,6 +207,42 @@ class DatabaseFilesTest : public ::testing::Test {
 
   std::string directory_;
 };
+
+// A full disk is told as such, naming the database, whether it is met opening the database (a
+// read, a call) or writing it; an open that fails for it leaves no file beside the database.
+TEST_F(DatabaseFilesTest, AFullDiskIsToldAsSuchNamingTheDatabase) {
+  const std::string report = OnASmallDisk([&](const std::string& disk) -> std::string {
+    const std::string path = disk + "/full.db";
+    CreateDatabase(Init(path))->Execute("CREATE TABLE T_NOTE (ID NUMBER(10), NOTE CLOB)");
+    const std::string before = FilesIn(disk);
+    const std::string filler = FillDisk(disk);
+    std::string found;
+    try {
+      OpenConnection(Init(path));
+      found += "opened on a full disk; ";
+    } catch (const DbError& e) {
+      found += std::string("open: ") + e.what() + "; ";
+    }
+    if (FilesIn(disk) != before) found += "left: " + FilesIn(disk) + "; ";
+    fs::remove(filler);
+    auto c = OpenConnection(Init(path));
+    FillDisk(disk);
+    try {
+      for (int i = 0; i < 1000; ++i) {
+        c->Execute("INSERT INTO T_NOTE VALUES (" + std::to_string(i) + ", RPAD('x', 4000, 'x'))");
+      }
+      found += "wrote on a full disk";
+    } catch (const DbError& e) {
+      found += std::string("write: ") + e.what();
+    }
+    return found;
+  });
+  if (report.starts_with("cannot mount: ")) GTEST_SKIP() << "no small disk here: " << report;
+  const std::string full = "the disk holding the database '" + directory_ + "/disk/full.db' is full";
+  EXPECT_EQ(report.rfind("open: " + full, 0), 0u) << report;
+  EXPECT_NE(report.find("; write: " + full), std::string::npos) << report;
+  EXPECT_EQ(report.find("left: "), std::string::npos) << report;
+}
 
 TEST_F(DatabaseFilesTest, AMissingDatabaseIsAnErrorNamingItAndIsNeverCreated) {
   const std::string path = directory_ + "/none.db";

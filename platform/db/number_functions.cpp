@@ -282,8 +282,8 @@ void ResultNumberValue(sqlite3_context* ctx, const NumberValue& value) {
     case NumberValue::Kind::kInteger: return sqlite3_result_int64(ctx, value.integer);
     case NumberValue::Kind::kReal: return sqlite3_result_double(ctx, value.real);
     case NumberValue::Kind::kText:
-      return sqlite3_result_text(ctx, value.text.data(), static_cast<int>(value.text.size()),
-                                 SQLITE_TRANSIENT);
+      return sqlite3_result_text64(ctx, value.text.data(), value.text.size(), SQLITE_TRANSIENT,
+                                   SQLITE_UTF8);
   }
 }
 

@@ -66,7 +66,7 @@ void NumberBoundFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
 void SortKeyFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
   const std::string key = SortKey(DigitsArgument(argv[0]));
-  sqlite3_result_blob(ctx, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
+  sqlite3_result_blob64(ctx, key.data(), key.size(), SQLITE_TRANSIENT);
 }
 
 }  // namespace

@@ -24,7 +24,8 @@ namespace {
   X(pcre2_compile_8) X(pcre2_code_free_8) X(pcre2_get_error_message_8)                  \
   X(pcre2_match_data_create_from_pattern_8) X(pcre2_match_data_free_8) X(pcre2_match_8) \
   X(pcre2_get_ovector_pointer_8) X(pcre2_match_context_create_8)                        \
-  X(pcre2_match_context_free_8) X(pcre2_set_callout_8) X(pcre2_dfa_match_8)
+  X(pcre2_match_context_free_8) X(pcre2_set_callout_8) X(pcre2_dfa_match_8)            \
+  X(pcre2_set_match_limit_8)
 
 struct Pcre2Functions {
   KORVALIS_PCRE2_FUNCTIONS(KORVALIS_ON_DEMAND_MEMBER)
@@ -86,6 +87,9 @@ pcre2_match_context_8* pcre2_match_context_create_8(pcre2_general_context_8* con
 int pcre2_set_callout_8(pcre2_match_context_8* context,
                         int (*callout)(pcre2_callout_block_8*, void*), void* data) {
   return Pcre2().pcre2_set_callout_8(context, callout, data);
+}
+int pcre2_set_match_limit_8(pcre2_match_context_8* context, uint32_t limit) {
+  return Pcre2().pcre2_set_match_limit_8(context, limit);
 }
 int pcre2_dfa_match_8(const pcre2_code_8* code, PCRE2_SPTR8 subject, PCRE2_SIZE length,
                       PCRE2_SIZE startoffset, uint32_t options, pcre2_match_data_8* match_data,

@@ -18,11 +18,15 @@
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
+#include "platform/db/function_memory.h"
 #include "platform/db/regexp_pattern.h"
 #include "platform/db/sql_function_support.h"
 
 namespace korvalis::db::functions {
 namespace {
+
+// PCRE2's own default limit of the steps of a backtracking match at one position.
+constexpr uint32_t kBacktrackingSteps = 10'000'000;
 
 [[noreturn]] void OutOfRange(int64_t value) {
   throw FunctionError{"ORA-01428: argument '" + std::to_string(value) + "' is out of range"};
@@ -59,22 +63,26 @@ class CompiledRegexp {
     if (o.ignore_case) options |= PCRE2_CASELESS;
     if (o.dot_matches_newline) options |= PCRE2_DOTALL;
     options |= o.multiline ? PCRE2_MULTILINE : PCRE2_DOLLAR_ENDONLY;
-    // The callout at the end sees every way the pattern matches.
-    const std::string text = "(?:" + translated_.pcre2 + ")(?C1)";
-    int error = 0;
-    PCRE2_SIZE offset = 0;
-    code_ = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(), options, &error,
-                          &offset, nullptr);
-    if (code_ == nullptr) MatchFailed(error);
+    // Searching, the callout at the start sees every position a match is tried at, where the
+    // statement's time is checked; weighing the ways of matching at one position, the one at
+    // the end sees each of them.
+    search_ = Compile("(?C2)(?:" + translated_.pcre2 + ")", options);
+    ways_ = Compile("(?:" + translated_.pcre2 + ")(?C1)", options);
   }
-  ~CompiledRegexp() { pcre2_code_free(code_); }
+  ~CompiledRegexp() {
+    pcre2_code_free(search_);
+    pcre2_code_free(ways_);
+  }
   CompiledRegexp(const CompiledRegexp&) = delete;
   CompiledRegexp& operator=(const CompiledRegexp&) = delete;
 
   bool CompiledFrom(std::string_view pattern, std::string_view parameter) const {
     return pattern == pattern_ && parameter == parameter_;
   }
-  const pcre2_code* code() const { return code_; }
+  // The pattern that finds where a match starts, and the one whose every way of matching at a
+  // position is seen; their groups are the same.
+  const pcre2_code* search() const { return search_; }
+  const pcre2_code* ways() const { return ways_; }
   int groups() const { return translated_.groups; }
   int captures() const { return translated_.pcre2_captures; }
   bool backreference() const { return translated_.backreference; }
@@ -88,8 +96,18 @@ class CompiledRegexp {
  private:
   std::string pattern_;
   std::string parameter_;
+  static pcre2_code* Compile(const std::string& text, uint32_t options) {
+    int error = 0;
+    PCRE2_SIZE offset = 0;
+    pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(),
+                                     options, &error, &offset, nullptr);
+    if (code == nullptr) MatchFailed(error);
+    return code;
+  }
+
   RegexpPattern translated_;
-  pcre2_code* code_ = nullptr;
+  pcre2_code* search_ = nullptr;
+  pcre2_code* ways_ = nullptr;
 };
 
 // The compiled pattern of the function running in `ctx` (pattern in argument 1), compiled once
@@ -126,7 +144,7 @@ class Matcher {
   Matcher(const CompiledRegexp& re, std::string_view subject)
       : re_(re),
         subject_(subject),
-        data_(pcre2_match_data_create_from_pattern(re.code(), nullptr)),
+        data_(pcre2_match_data_create_from_pattern(re.search(), nullptr)),
         context_(pcre2_match_context_create(nullptr)) {
     if (data_ == nullptr || context_ == nullptr) throw std::bad_alloc();
   }
@@ -141,14 +159,41 @@ class Matcher {
   // the spans of its subexpressions when `subexpressions`.
   std::optional<Match> Find(size_t from, bool subexpressions) {
     if (!subexpressions && !re_.backreference()) return FindEnd(from);
-    if (Run(from, 0, nullptr, nullptr) == PCRE2_ERROR_NOMATCH) return std::nullopt;
+    if (Run(from, 0, nullptr) == PCRE2_ERROR_NOMATCH) return std::nullopt;
     Best best{re_.shortest(), static_cast<size_t>(re_.captures()), {}};
     best.match.whole = {pcre2_get_ovector_pointer(data_)[0], Span::kUnset};
-    Run(best.match.whole.begin, PCRE2_ANCHORED, &best, &Best::Consider);
+    Run(best.match.whole.begin, PCRE2_ANCHORED, &best);
     return std::move(best.match);
   }
 
  private:
+  struct Best;
+  // What the callouts of one run see: the statement's time, and while every way of matching at
+  // one position is considered, the best one so far.
+  struct Callouts {
+    StatementTime* time;
+    Best* best;
+    size_t unchecked = 0;  // the most work the tries since the clock was read could have taken
+  };
+  static constexpr size_t kUncheckedWork = kBacktrackingSteps;
+  // Callout 2 starts a try at a position, callout 1 ends a way of matching. A negative answer
+  // ends the run with that answer: the statement's time is up.
+  static int OnCallout(pcre2_callout_block* b, void* p) {
+    auto* c = static_cast<Callouts*>(p);
+    if (b->callout_number == 1) {
+      if (c->time->Exhausted(1)) return PCRE2_ERROR_CALLOUT;
+      c->best->Take(*b);
+      return 1;  // and go on to the next way
+    }
+    // A try at one position takes at most the match limit's steps, or reads the rest of the
+    // text once: the clock is read once the tries since it was last read could have taken
+    // kUncheckedWork, every eighth try at most.
+    c->unchecked += kBacktrackingSteps / 8 + (b->subject_length - b->current_position);
+    if (c->unchecked < kUncheckedWork) return 0;
+    c->unchecked = 0;
+    return c->time->PassedNow() ? PCRE2_ERROR_CALLOUT : 0;
+  }
+
   // The preferred of the ways the pattern matches at one position: the longest (shortest)
   // one, and among those that end alike, the one whose groups end last (first).
   struct Best {
@@ -156,10 +201,6 @@ class Matcher {
     size_t captures;
     Match match;
 
-    static int Consider(pcre2_callout_block* b, void* p) {
-      static_cast<Best*>(p)->Take(*b);
-      return 1;  // and go on to the next way
-    }
     // Whether end `a` is less preferred than `b`.
     bool Before(size_t a, size_t b) const { return shortest ? a > b : a < b; }
     void Take(const pcre2_callout_block& b) {
@@ -188,15 +229,20 @@ class Matcher {
   };
 
   // Without subexpressions, PCRE2's automaton finds the longest (shortest) match at once.
+  // The automaton's steps grow with the text but never explode: its count of them is not
+  // limited (the statement's time is), so that a text of any length is searched whole.
   std::optional<Match> FindEnd(size_t from) {
-    pcre2_set_callout(context_, nullptr, nullptr);
+    Callouts callouts{&time_, nullptr};
+    pcre2_set_callout(context_, &OnCallout, &callouts);
+    pcre2_set_match_limit(context_, UINT32_MAX);
     for (size_t size = 256;; size *= 4) {
       workspace_.resize(size);
       const int rc = pcre2_dfa_match(
-          re_.code(), reinterpret_cast<PCRE2_SPTR>(subject_.data()), subject_.size(), from,
+          re_.search(), reinterpret_cast<PCRE2_SPTR>(subject_.data()), subject_.size(), from,
           (re_.shortest() ? PCRE2_DFA_SHORTEST : 0) | checked_, data_, context_,
           workspace_.data(), workspace_.size());
       if (rc == PCRE2_ERROR_DFA_WSSIZE && size < (1u << 20)) continue;
+      if (rc == PCRE2_ERROR_CALLOUT) time_.Stop();
       if (rc < 0 && rc != PCRE2_ERROR_NOMATCH) MatchFailed(rc);
       checked_ = PCRE2_NO_UTF_CHECK;
       if (rc == PCRE2_ERROR_NOMATCH) return std::nullopt;
@@ -205,11 +251,17 @@ class Matcher {
     }
   }
 
-  using Callout = int (*)(pcre2_callout_block*, void*);
-  int Run(size_t from, uint32_t options, void* data, Callout callout) {
-    pcre2_set_callout(context_, callout, data);
-    const int rc = pcre2_match(re_.code(), reinterpret_cast<PCRE2_SPTR>(subject_.data()),
+  // `best`: every way of matching is considered, and the best kept there.
+  // Backtracking may explode at one position, where no callout is reached: PCRE2's own limit of
+  // steps a position holds it.
+  int Run(size_t from, uint32_t options, Best* best) {
+    Callouts callouts{&time_, best};
+    pcre2_set_callout(context_, &OnCallout, &callouts);
+    pcre2_set_match_limit(context_, kBacktrackingSteps);
+    const int rc = pcre2_match(best == nullptr ? re_.search() : re_.ways(),
+                               reinterpret_cast<PCRE2_SPTR>(subject_.data()),
                                subject_.size(), from, options | checked_, data_, context_);
+    if (rc == PCRE2_ERROR_CALLOUT) time_.Stop();
     if (rc < 0 && rc != PCRE2_ERROR_NOMATCH) MatchFailed(rc);
     checked_ = PCRE2_NO_UTF_CHECK;
     return rc;
@@ -219,6 +271,7 @@ class Matcher {
   std::string_view subject_;
   pcre2_match_data* data_;
   pcre2_match_context* context_;
+  StatementTime time_;
   std::vector<int> workspace_;
   // PCRE2 checks the UTF-8 of the subject from the offset it starts at to the end. Once a search
   // has checked it, the later ones, which start further on, leave it: checking again on every
@@ -234,26 +287,28 @@ class Search {
   Search(sqlite3_context* ctx, sqlite3_value** argv, sqlite3_value* parameter,
          int64_t position, bool subexpressions = false)
       : subexpressions_(subexpressions),
-        source_(AsText(argv[0])),
+        source_(argv[0]),
         pattern_(ctx, TextView(argv[1]), IsNull(parameter) ? "" : TextView(parameter)),
-        matcher_(*pattern_, source_),
-        starts_(CharStarts(source_)) {
+        matcher_(*pattern_, source_) {
     if (position < 1) OutOfRange(position);
-    next_ = position - 1 <= static_cast<int64_t>(starts_.size())
-                ? ByteOf(static_cast<size_t>(position - 1))
-                : Span::kUnset;
+    const size_t skipped = static_cast<size_t>(position - 1);
+    next_ = ByteAfterChars(source(), 0, skipped);
+    // A position one past the last character still matches an empty text there.
+    if (next_ == source().size() && skipped > 0 && CharCount(source()) < skipped) {
+      next_ = Span::kUnset;
+    }
   }
 
   // The next match, or none.
   std::optional<Match> Next() {
-    if (next_ == Span::kUnset || next_ > source_.size()) return std::nullopt;
+    if (next_ == Span::kUnset || next_ > source().size()) return std::nullopt;
     std::optional<Match> m = matcher_.Find(next_, subexpressions_);
     if (!m) {
       next_ = Span::kUnset;
     } else if (m->whole.end > m->whole.begin) {
       next_ = m->whole.end;
-    } else if (m->whole.begin < source_.size()) {
-      next_ = ByteOf(CharOf(m->whole.begin) + 1);
+    } else if (m->whole.begin < source().size()) {
+      next_ = NextChar(source(), m->whole.begin);
     } else {
       next_ = Span::kUnset;
     }
@@ -268,23 +323,18 @@ class Search {
     return m;
   }
 
+  // The character (from 0) byte `byte` starts.
   size_t CharOf(size_t byte) const {
-    return static_cast<size_t>(std::lower_bound(starts_.begin(), starts_.end(), byte) -
-                               starts_.begin());
+    return CharCount(source().substr(0, byte));
   }
-  const std::string& source() const { return source_; }
+  std::string_view source() const { return source_; }
   const CompiledRegexp& pattern() const { return *pattern_; }
 
  private:
-  size_t ByteOf(size_t char_index) const {
-    return char_index < starts_.size() ? starts_[char_index] : source_.size();
-  }
-
   bool subexpressions_;
-  std::string source_;
+  TextArgument source_;
   StatementPattern pattern_;
   Matcher matcher_;
-  std::vector<size_t> starts_;
   size_t next_;
 };
 
@@ -351,7 +401,7 @@ void Instr(sqlite3_context* ctx, int, sqlite3_value** argv) {
 // Oracle's replacement text: \1 to \9 the subexpressions, \\ a backslash, any other backslash
 // itself.
 void AppendReplacement(std::string_view replacement, const Search& search, const Match& m,
-                       std::string* out) {
+                       TextBuilder* out) {
   for (size_t i = 0; i < replacement.size(); ++i) {
     const char c = replacement[i];
     const char next = i + 1 < replacement.size() ? replacement[i + 1] : '\0';
@@ -367,32 +417,32 @@ void AppendReplacement(std::string_view replacement, const Search& search, const
     const int group = next - '0';
     if (group > search.pattern().groups()) continue;
     const Span g = search.pattern().Group(m, group);
-    if (g.begin != Span::kUnset) out->append(search.source(), g.begin, g.end - g.begin);
+    if (g.begin != Span::kUnset) out->Append(search.source().substr(g.begin, g.end - g.begin));
   }
 }
 
 void Replace(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
-  if (IsNull(argv[1])) return ResultText(ctx, AsText(argv[0]));
+  if (IsNull(argv[1])) return ResultText(ctx, TextArgument(argv[0]));
   if (AnyNullOf(argv, {3, 4})) return sqlite3_result_null(ctx);
   const std::string replacement = IsNull(argv[2]) ? std::string() : AsText(argv[2]);
   const int64_t occurrence = AsInteger(argv[4]);
   Search search(ctx, argv, argv[5], AsInteger(argv[3]), RefersToSubexpression(replacement));
   if (occurrence < 0) OutOfRange(occurrence);
-  const std::string& source = search.source();
-  std::string out;
+  const std::string_view source = search.source();
+  TextBuilder out(ctx);
   size_t copied = 0;
   for (int64_t k = 1;; ++k) {
     std::optional<Match> m = search.Next();
     if (!m) break;
     if (occurrence != 0 && k < occurrence) continue;
-    out.append(source, copied, m->whole.begin - copied);
+    out.Append(source.substr(copied, m->whole.begin - copied));
     AppendReplacement(replacement, search, *m, &out);
     copied = m->whole.end;
     if (occurrence != 0) break;
   }
-  out.append(source, copied, std::string::npos);
-  ResultText(ctx, out);
+  out.Append(source.substr(copied));
+  out.SetResult(ctx);
 }
 
 constexpr FunctionEntry kRegexpFunctions[] = {

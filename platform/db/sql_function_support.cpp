@@ -4,6 +4,7 @@
 
 #include "platform/db/ora_number.h"
 #include "platform/db/oracle_functions.h"
+#include "platform/db/sqlite_statement_bounds.h"
 
 namespace korvalis::db::functions {
 
@@ -118,11 +119,11 @@ void ResultNumber(sqlite3_context* ctx, double d) {
   }
 }
 
-void ResultText(sqlite3_context* ctx, const std::string& s) {
+void ResultText(sqlite3_context* ctx, std::string_view s) {
   if (s.empty()) {
     sqlite3_result_null(ctx);
   } else {
-    sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+    sqlite3_result_text64(ctx, s.data(), s.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
   }
 }
 
@@ -133,33 +134,35 @@ void ResultDate(sqlite3_context* ctx, const DateTime& d) {
   std::string s;
   s.reserve(19);
   AppendDate(d, &s);
-  sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+  sqlite3_result_text64(ctx, s.data(), s.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
 }
 
 // ---- UTF-8 characters ----
 
-std::vector<size_t> CharStarts(std::string_view s) {
-  std::vector<size_t> starts;
-  starts.reserve(s.size());
-  for (size_t i = 0; i < s.size(); ++i) {
-    if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) starts.push_back(i);
-  }
-  return starts;
-}
 size_t CharCount(std::string_view s) {
   size_t n = 0;
-  for (char c : s) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  for (char c : s) n += StartsCharacter(c);
   return n;
 }
-std::vector<std::string_view> Chars(std::string_view s) {
-  std::vector<std::string_view> out;
-  std::vector<size_t> starts = CharStarts(s);
-  for (size_t i = 0; i < starts.size(); ++i) {
-    size_t end = i + 1 < starts.size() ? starts[i + 1] : s.size();
-    out.push_back(s.substr(starts[i], end - starts[i]));
+
+size_t ByteAfterChars(std::string_view s, size_t from, size_t chars) {
+  for (size_t at = from; at < s.size(); ++at) {
+    if (StartsCharacter(s[at]) && chars-- == 0) return at;
   }
-  return out;
+  return s.size();
 }
+
+size_t ByteBeforeChars(std::string_view s, size_t chars) {
+  for (size_t at = s.size(); at > 0 && chars > 0;) {
+    if (StartsCharacter(s[--at]) && --chars == 0) return at;
+  }
+  return chars == 0 ? s.size() : std::string_view::npos;
+}
+
+// ---- time ----
+
+StatementTime::StatementTime() : deadline_(SqliteStatementBounds::RunningDeadline()) {}
+
 bool AnyNull(int argc, sqlite3_value** argv) {
   for (int i = 0; i < argc; ++i) {
     if (IsNull(argv[i])) return true;

@@ -15,6 +15,7 @@
 
 #include "platform/db/ora_date.h"
 #include "platform/db/sql_error.h"
+#include "platform/db/statement_deadline.h"
 
 namespace korvalis::db::functions {
 
@@ -47,13 +48,59 @@ bool LooksLikeDate(sqlite3_value* v);
 // ---- results ----
 void ResultNumber(sqlite3_context* ctx, double d);
 // The empty text is NULL.
-void ResultText(sqlite3_context* ctx, const std::string& s);
+void ResultText(sqlite3_context* ctx, std::string_view s);
 void ResultDate(sqlite3_context* ctx, const DateTime& d);
 
 // ---- UTF-8 characters ----
-std::vector<size_t> CharStarts(std::string_view s);
+// A character starts at every byte that does not continue one (10xxxxxx).
+inline bool StartsCharacter(char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }
 size_t CharCount(std::string_view s);
-std::vector<std::string_view> Chars(std::string_view s);
+// The byte `chars` characters on from byte `from` (a character's start); s.size() when the text
+// ends first.
+size_t ByteAfterChars(std::string_view s, size_t from, size_t chars);
+// The byte where the `chars`th character before the text's end starts; npos when the text has
+// fewer characters.
+size_t ByteBeforeChars(std::string_view s, size_t chars);
+// The byte after the character starting at `at`.
+inline size_t NextChar(std::string_view s, size_t at) {
+  if (at < s.size()) ++at;
+  while (at < s.size() && !StartsCharacter(s[at])) ++at;
+  return at;
+}
+
+// ---- time ----
+// A function's account of its own work against its statement's Command Timeout: the engine
+// checks the bound only between its instructions, and one call of a function is one of them.
+// Every kCheckEvery units of work (bytes read or written, ways of matching tried) it looks at
+// the clock, and past the deadline of the step that called the function it throws
+// CommandTimedOut, the error the engine gives. Outside a bounded step it never throws.
+class StatementTime {
+ public:
+  StatementTime();
+  void Spend(size_t units) {
+    if (Exhausted(units)) Stop();
+  }
+  // Spend, for a caller that cannot throw (a callout of PCRE2): whether the deadline passed.
+  bool Exhausted(size_t units) {
+    if (units < left_) {
+      left_ -= units;
+      return false;
+    }
+    left_ = kCheckEvery;
+    return deadline_ != nullptr && deadline_->Passed();
+  }
+  // Whether the deadline passed, asked at once (as the coarse clock tells it): for work whose
+  // units cannot be counted, such as a try of a regular expression at one position.
+  bool PassedNow() const { return deadline_ != nullptr && deadline_->PassedCoarse(); }
+  // Throws the error of a statement past its Command Timeout.
+  // Precondition: Exhausted or PassedNow answered true.
+  [[noreturn]] void Stop() const { throw CommandTimedOut(deadline_->bound()); }
+  static constexpr size_t kCheckEvery = size_t{1} << 16;
+
+ private:
+  const StatementDeadline* deadline_;
+  size_t left_ = kCheckEvery;
+};
 
 using Body = void (*)(sqlite3_context*, int, sqlite3_value**);
 

@@ -2,16 +2,15 @@
 
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <cstring>
-#include <map>
-#include <set>
+#include <optional>
 #include <vector>
 
 #include "platform/db/connection_support.h"
 #include "platform/db/sqlite_file_access.h"
-#include "platform/db/ora_number.h"
 #include "platform/db/oracle_functions.h"
+#include "platform/db/sqlite_rowset.h"
 #include "platform/db/stored_names.h"
 #include "platform/db/text_search.h"
 #include "platform/text/hex.h"
@@ -26,143 +25,6 @@ DbError TransactionUndone() {
                  "ORA-02091: transaction rolled back: the database undid the whole transaction "
                  "when a write of it failed; nothing of it is committed");
 }
-
-// The rows of a prepared statement; hands the statement back to its cache entry at the end.
-// Column names and the buffers of numbers are made when first asked for.
-class SqliteRowset final : public Rowset {
- public:
-  // `literals`: the statement runs a query's shape, whose column names get these values
-  // back; they must outlive the rowset. Null: the names are the statement's own.
-  // `bounds` steps the statement within `deadline`, the one it started with.
-  SqliteRowset(sqlite3* db, sqlite3_stmt* stmt, StatementCache::Entry* lease, bool has_row,
-               const std::vector<std::string>* literals, SqliteStatementBounds* bounds,
-               const StatementDeadline& deadline)
-      : db_(db),
-        stmt_(stmt),
-        bounds_(bounds),
-        deadline_(deadline),
-        lease_(lease),
-        pending_row_(has_row),
-        done_(!has_row),
-        columns_(sqlite3_column_count(stmt)),
-        literals_(literals) {}
-  ~SqliteRowset() override {
-    if (lease_) {
-      StatementCache::Return(lease_);
-    } else {
-      sqlite3_finalize(stmt_);
-    }
-  }
-
-  // A statement run once keeps the literals of its shape itself.
-  void KeepLiterals(std::vector<std::string> literals) {
-    own_literals_ = std::move(literals);
-    literals_ = &own_literals_;
-  }
-
-  int ColumnCount() const override { return columns_; }
-  const std::string& ColumnName(int column) const override {
-    if (names_.empty()) NameColumns();
-    return names_[static_cast<size_t>(column)];
-  }
-
-  bool Next() override {
-    if (done_) return false;
-    if (pending_row_) {
-      pending_row_ = false;
-      return true;
-    }
-    int rc = bounds_->Step(stmt_, deadline_);
-    if (rc == SQLITE_ROW) return true;
-    done_ = true;
-    if (rc == SQLITE_DONE) return false;
-    throw ErrorFromSqlite(db_, rc, stmt_);
-  }
-
-  bool IsNull(int column) const override {
-    return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
-  }
-
-  // A column of the schema declared BLOB may hold a value written as text; an expression has
-  // no declared type, so its value's own type tells.
-  bool IsBlob(int column) const override {
-    if (sqlite3_column_type(stmt_, column) == SQLITE_BLOB) return true;
-    const char* declared = sqlite3_column_decltype(stmt_, column);
-    return declared != nullptr && std::strcmp(declared, "BLOB") == 0;
-  }
-  long long ChangedRows() const override { return -1; }
-
-  // The column's value is read once and asked for its type and text: each column call of
-  // its own would look the column up again.
-  std::string_view Text(int column) const override {
-    sqlite3_value* value = sqlite3_column_value(stmt_, column);
-    switch (sqlite3_value_type(value)) {
-      case SQLITE_INTEGER: {
-        std::string& b = Buffer(column);
-        AppendInteger(sqlite3_value_int64(value), &b);
-        return b;
-      }
-      case SQLITE_FLOAT: {
-        std::string& b = Buffer(column);
-        AppendNumber(sqlite3_value_double(value), &b);
-        return b;
-      }
-      case SQLITE_BLOB: {
-        const void* p = sqlite3_value_blob(value);
-        int n = sqlite3_value_bytes(value);
-        return p ? std::string_view(static_cast<const char*>(p), static_cast<size_t>(n))
-                 : std::string_view();
-      }
-      case SQLITE_NULL:
-        return std::string_view();
-      default: {
-        const unsigned char* p = sqlite3_value_text(value);
-        int n = sqlite3_value_bytes(value);
-        return p ? std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(n))
-                 : std::string_view();
-      }
-    }
-  }
-
- private:
-  void NameColumns() const {
-    names_.reserve(static_cast<size_t>(columns_));
-    for (int i = 0; i < columns_; ++i) {
-      const char* stored = sqlite3_column_name(stmt_, i);
-      if (stored == nullptr) {
-        names_.emplace_back();
-        continue;
-      }
-      const std::string_view name = OracleNameOf(stored);
-      if (literals_ != nullptr) {
-        names_.push_back(ColumnNameWithValues(name, *literals_));
-      } else {
-        names_.emplace_back(name);
-      }
-    }
-  }
-
-  // The column's buffer for the text of a number, emptied.
-  std::string& Buffer(int column) const {
-    if (buffers_.empty()) buffers_.resize(static_cast<size_t>(columns_));
-    std::string& b = buffers_[static_cast<size_t>(column)];
-    b.clear();
-    return b;
-  }
-
-  sqlite3* db_;
-  sqlite3_stmt* stmt_;
-  SqliteStatementBounds* bounds_;
-  StatementDeadline deadline_;
-  StatementCache::Entry* lease_;
-  bool pending_row_;
-  bool done_;
-  int columns_;
-  const std::vector<std::string>* literals_;
-  std::vector<std::string> own_literals_;
-  mutable std::vector<std::string> names_;
-  mutable std::vector<std::string> buffers_;
-};
 
 // Binds the values of a shape's markers, ?1 onwards: SQLite keeps copies, or with
 // `outlive_run` reads `values` in place (they must stay unchanged until the statement is reset).
@@ -179,160 +41,6 @@ struct StatementGuard {
   sqlite3_stmt* stmt = nullptr;
   ~StatementGuard() { sqlite3_finalize(stmt); }
 };
-
-// The primary key or unique constraint of the columns an SQLite message names ("UNIQUE
-// constraint failed: T.A, T.B"), read from the schema's constraints; empty when none is
-// known (a unique index).
-std::string UniqueConstraintOf(sqlite3* db, const std::string& message) {
-  const size_t colon = message.find(": ");
-  if (colon == std::string::npos) return {};
-  std::string table;
-  std::set<std::string> columns;
-  for (size_t at = colon + 2; at < message.size();) {
-    size_t end = message.find(", ", at);
-    if (end == std::string::npos) end = message.size();
-    const std::string item = message.substr(at, end - at);
-    const size_t dot = item.find('.');
-    if (dot == std::string::npos) return {};
-    table = item.substr(0, dot);
-    columns.insert(item.substr(dot + 1));
-    at = end + 2;
-  }
-  sqlite3_stmt* stmt = nullptr;
-  if (sqlite3_prepare_v2(db,
-                         "SELECT K.CONSTRAINT_NAME, K.COLUMN_NAME FROM KORVALIS_CONS_COLUMNS K "
-                         "JOIN KORVALIS_CONSTRAINTS C ON C.CONSTRAINT_NAME = K.CONSTRAINT_NAME "
-                         "WHERE K.TABLE_NAME = ?1 AND C.CONSTRAINT_TYPE IN ('P', 'U')",
-                         -1, &stmt, nullptr) != SQLITE_OK) {
-    sqlite3_finalize(stmt);
-    return {};
-  }
-  StatementGuard guard{stmt};
-  sqlite3_bind_text(stmt, 1, table.data(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
-  std::map<std::string, std::set<std::string>> keys;
-  while (sqlite3_step(stmt) == SQLITE_ROW) {
-    const auto text = [&](int i) {
-      const unsigned char* v = sqlite3_column_text(stmt, i);
-      return std::string(v ? reinterpret_cast<const char*>(v) : "");
-    };
-    keys[text(0)].insert(text(1));
-  }
-  for (const auto& [name, key_columns] : keys) {
-    if (key_columns == columns) return name;
-  }
-  return {};
-}
-
-// Oracle's message for a constraint an SQLite statement broke, naming the constraint or the
-// column where the schema or the message tells them.
-std::string ConstraintMessage(sqlite3* db, int extended, const std::string& message,
-                              sqlite3_stmt* stmt) {
-  switch (extended) {
-    case SQLITE_CONSTRAINT_UNIQUE:
-    case SQLITE_CONSTRAINT_PRIMARYKEY: {
-      const std::string constraint = UniqueConstraintOf(db, message);
-      return constraint.empty() ? "ORA-00001: unique constraint violated (" + message + ")"
-                                : UniqueViolated(constraint);
-    }
-    case SQLITE_CONSTRAINT_NOTNULL: {
-      // "NOT NULL constraint failed: T.C"
-      const size_t colon = message.find(": "), dot = message.find('.', colon);
-      return dot == std::string::npos
-                 ? "ORA-01400: cannot insert NULL (" + message + ")"
-                 : NullRefused(message.substr(colon + 2, dot - colon - 2),
-                               message.substr(dot + 1));
-    }
-    case SQLITE_CONSTRAINT_FOREIGNKEY: {
-      // SQLite names no constraint: what the statement does tells which side is missing.
-      const std::string_view sql = stmt ? sqlite3_sql(stmt) : "";
-      if (sql.starts_with("DELETE")) {
-        return "ORA-02292: integrity constraint violated - child record found (" + message + ")";
-      }
-      if (sql.starts_with("INSERT")) {
-        return "ORA-02291: integrity constraint violated - parent key not found (" + message +
-               ")";
-      }
-      return "ORA-02291: integrity constraint violated - parent key not found or child record "
-             "found (" +
-             message + ")";
-    }
-    case SQLITE_CONSTRAINT_CHECK: {
-      // "CHECK constraint failed: NAME": every check of the schema is named.
-      const size_t colon = message.find(": ");
-      const std::string name = colon == std::string::npos ? "" : message.substr(colon + 2);
-      return name.empty() || name.find_first_of(" ()") != std::string::npos
-                 ? "ORA-02290: check constraint violated (" + message + ")"
-                 : CheckViolated(name);
-    }
-    default:
-      return message;
-  }
-}
-
-}  // namespace
-
-DbError ErrorFromSqlite(sqlite3* db, int rc, sqlite3_stmt* stmt) {
-  if ((rc & 0xFF) == SQLITE_INTERRUPT || (rc & 0xFF) == SQLITE_BUSY) {
-    if (std::optional<DbError> bound = SqliteStatementBounds::TakeInterruption(db)) return *bound;
-  }
-  const int extended = sqlite3_extended_errcode(db);
-  std::string message = sqlite3_errmsg(db);
-  int32_t code = kErrorsInCommand;
-  std::string text;
-  switch (rc & 0xFF) {
-    case SQLITE_CONSTRAINT:
-      code = kIntegrityViolation;
-      text = ConstraintMessage(db, extended, message, stmt);
-      break;
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-      code = kBusy;
-      text = "ORA-00054: resource busy: " + message;
-      break;
-    case SQLITE_READONLY:
-      code = kProviderFailed;
-      text = "ORA-16000: database open for read-only access (" + ReadOnlyCause(db, message) + ")";
-      break;
-    case SQLITE_NOMEM:
-      return OutOfStatementMemory(kEmbeddedHeapLimit);
-    case SQLITE_CANTOPEN:
-    case SQLITE_NOTADB:
-    case SQLITE_CORRUPT:
-      code = kProviderFailed;
-      text = FileFailure(db, rc & 0xFF, message);
-      break;
-    case SQLITE_IOERR:
-    case SQLITE_FULL:
-    case SQLITE_PERM:
-      code = kProviderFailed;
-      text = message;
-      break;
-    default:
-      if (std::optional<int32_t> reported = TakeFunctionFailure(db, message)) {
-        // A function failed: its code came with it.
-        code = *reported;
-        text = message;
-      } else if (message.starts_with("parser stack overflow") ||
-                 message.starts_with("Expression tree is too large") ||
-                 message.starts_with("too many arguments on function")) {
-        // Nesting the front end takes but the engine's parser does not.
-        code = kStatementTooComplex;
-        text = std::string(kTooComplexMessage) + " for the embedded database (" + message + ")";
-      } else if (message.starts_with("no such table")) {
-        code = kNoSuchTable;
-        text = "ORA-00942: table or view does not exist (" + message + ")";
-      } else if (message.starts_with("no such column")) {
-        text = "ORA-00904: invalid identifier (" + message + ")";
-      } else if (message.starts_with("ambiguous column name")) {
-        text = "ORA-00918: column ambiguously defined (" + message + ")";
-      } else {
-        text = message;
-      }
-  }
-  return DbError(code, text);
-}
-
-namespace {
 
 // The path as the file name of an SQLite URI: the characters a URI gives a meaning escaped.
 std::string UriFileName(const std::string& path) {
@@ -353,6 +61,35 @@ bool Exists(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0;
 }
+
+// The size of the file at `path`; nullopt when there is none.
+std::optional<off_t> SizeOf(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return st.st_size;
+}
+
+// The WAL files beside a database as an open found them, so that an open that fails (on a full
+// disk) removes what it made and nobody used: a log never written to and an index never sized
+// (SQLite sizes it to 32 KiB before any connection uses it, and leaves 3 bytes when it cannot).
+class WalFilesBeforeOpen {
+ public:
+  explicit WalFilesBeforeOpen(const std::string& path)
+      : path_(path), had_log_(Exists(path + "-wal")), had_index_(Exists(path + "-shm")) {}
+  // Precondition: the failed open's connection is closed.
+  void RemoveUnused() const {
+    const std::optional<off_t> log = SizeOf(path_ + "-wal");
+    const std::optional<off_t> index = SizeOf(path_ + "-shm");
+    if ((log && (had_log_ || *log > 0)) || (index && (had_index_ || *index > 3))) return;
+    if (log) ::unlink((path_ + "-wal").c_str());
+    if (index) ::unlink((path_ + "-shm").c_str());
+  }
+
+ private:
+  std::string path_;
+  bool had_log_;
+  bool had_index_;
+};
 
 }  // namespace
 
@@ -377,14 +114,16 @@ SqliteConnection::SqliteConnection(std::shared_ptr<EmbeddedDatabase> database,
                                    std::chrono::seconds command_timeout)
     : database_(std::move(database)), command_timeout_(command_timeout) {
   const std::string name = OpenName();
+  const WalFilesBeforeOpen wal_files(database_->in_memory() ? std::string() : database_->path());
   const int flags = (read_only_ ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
                     SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI |
                     (database_->in_memory() ? SQLITE_OPEN_CREATE : 0);
   int rc = sqlite3_open_v2(name.c_str(), &db_, flags, nullptr);
   if (rc != SQLITE_OK) {
-    std::string message = db_ ? sqlite3_errmsg(db_) : "out of memory";
+    std::string message = db_ ? ErrorFromSqlite(db_, rc).what() : "out of memory";
     sqlite3_close(db_);
     db_ = nullptr;
+    if (!database_->in_memory()) wal_files.RemoveUnused();
     throw DbError(kCannotConnect,
                   "cannot open the database '" + database_->path() + "': " + message);
   }
@@ -404,6 +143,7 @@ SqliteConnection::SqliteConnection(std::shared_ptr<EmbeddedDatabase> database,
     bounds_.reset();
     sqlite3_close(db_);
     db_ = nullptr;
+    if (!database_->in_memory()) wal_files.RemoveUnused();
     throw DbError(kCannotConnect, e.what());
   }
 }

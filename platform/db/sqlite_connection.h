@@ -17,6 +17,7 @@
 #include "platform/db/connection_support.h"
 #include "platform/db/embedded_database.h"
 #include "platform/db/provider.h"
+#include "platform/db/sqlite_errors.h"
 #include "platform/db/sqlite_statement_bounds.h"
 #include "platform/db/statement_cache.h"
 #include "platform/db/statement_shape.h"
@@ -119,10 +120,5 @@ class SqliteConnection final : public Connection {
   StatementCache statements_{kMaxCachedStatements};
   static constexpr size_t kMaxCachedStatements = 256;
 };
-
-// Turns an SQLite failure into a DbError with an Oracle-style description.
-// `stmt`, where given, is the statement that failed: a foreign key it breaks is told apart by
-// what it does (a DELETE finds a child row, an INSERT no parent key).
-DbError ErrorFromSqlite(sqlite3* db, int rc, sqlite3_stmt* stmt = nullptr);
 
 }  // namespace korvalis::db

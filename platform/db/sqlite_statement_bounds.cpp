@@ -17,6 +17,9 @@ struct Interruption {
 };
 thread_local Interruption interruption;
 
+// The deadline of the innermost step running on this thread.
+thread_local const StatementDeadline* running_deadline = nullptr;
+
 }  // namespace
 
 DbError OutOfStatementMemory(int64_t bound) {
@@ -48,7 +51,9 @@ int SqliteStatementBounds::Step(sqlite3_stmt* stmt, const StatementDeadline& dea
   // A step run from inside another (a function of the statement querying the connection)
   // hands the outer one's deadline back when it returns.
   const StatementDeadline* outer = std::exchange(armed_, &deadline);
+  const StatementDeadline* running_outer = std::exchange(running_deadline, &deadline);
   const int rc = sqlite3_step(stmt);
+  running_deadline = running_outer;
   armed_ = outer;
   return rc;
 }
@@ -95,6 +100,8 @@ int SqliteStatementBounds::WaitForLock(void* self, int tries) {
   sqlite3_sleep(static_cast<int>(std::min<long long>(sleep_ms, left_ms)));
   return 1;
 }
+
+const StatementDeadline* SqliteStatementBounds::RunningDeadline() { return running_deadline; }
 
 std::optional<DbError> SqliteStatementBounds::TakeInterruption(sqlite3* db) {
   if (interruption.db != db || !interruption.error) return std::nullopt;

@@ -7,6 +7,9 @@
 // working on it, and fails with the bound's error (TakeInterruption). Steps run otherwise
 // (transaction statements, catalog reads) are not bounded.
 //
+// A function of ours that works on inside one instruction checks the running step's deadline
+// itself (RunningDeadline) and fails with the same error.
+//
 // A wait for another connection's write lock (SQLite's busy handler) is bounded too: it ends
 // after the lock wait (SetLockWait), or at the Command Timeout of the step that waits, or, in a
 // statement that is not stepped through Step() (BEGIN IMMEDIATE), at the Command Timeout from
@@ -75,6 +78,11 @@ class SqliteStatementBounds {
   // The error of the step of `db` on this thread that was interrupted, or whose wait for the
   // write lock ended, by a bound, once; nullopt when there is none.
   static std::optional<DbError> TakeInterruption(sqlite3* db);
+
+  // The deadline of the innermost step run through Step() on this thread, while it runs; null
+  // otherwise. The functions of oracle_functions.h check it themselves: a single call of one
+  // runs inside one virtual machine instruction, which the progress handler never interrupts.
+  static const StatementDeadline* RunningDeadline();
 
   // Virtual machine instructions between two checks.
   static constexpr int kCheckEvery = 1000;

@@ -23,6 +23,9 @@ char32_t DecodeUtf8(std::string_view text, size_t* i);
 // unit for a surrogate pair, advancing `*i` past it; a lone surrogate gives U+FFFD.
 char32_t DecodeUtf16(std::u16string_view text, size_t* i);
 
+// Writes `cp` (at most U+10FFFF) in UTF-8 to `out`, which has room for 4 bytes; how many it
+// wrote.
+size_t EncodeUtf8(char32_t cp, char* out);
 // Appends `cp` (at most U+10FFFF) in UTF-8, or in UTF-16.
 void AppendUtf8(char32_t cp, std::string* out);
 void AppendUtf16(char32_t cp, std::u16string* out);

@@ -1,0 +1,217 @@
+// The embedded file's own SQL functions within their statement's bounds: a call that would work
+// past Command Timeout stops there with ORA-01013, searches shaped to almost match everywhere
+// cost what ordinary ones cost, so that they answer well within it, and a function's texts
+// count against the memory bound, refused with ORA-04030 before they pass it.
+#include <gtest/gtest.h>
+#include <malloc.h>
+
+#include <fstream>
+#include <string>
+#include <string_view>
+
+#include "platform/db/connection_pool.h"
+#include "platform/db/sql_error.h"
+#include "platform/db/testing/db_test_util.h"
+#include "platform/db/testing/engine_database.h"
+
+namespace korvalis::db {
+namespace {
+
+using testing::Scalar;
+
+// 3,276,700 letters 'a'.
+constexpr const char* kManyA = "REPLACE(RPAD('a', 32767, 'a'), 'a', RPAD('a', 100, 'a'))";
+
+class FunctionBoundsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    database_.owner().Execute("CREATE TABLE R_ROWS (ID NUMBER(10))");
+    database_.owner().Execute("INSERT INTO R_ROWS SELECT LEVEL FROM DUAL CONNECT BY LEVEL <= 3000");
+    c_ = OpenConnection(database_.init_string() + ";Command Timeout=1");
+  }
+
+  // `expression`'s value, computed once before a scan of 3,000 rows: a call that took longer
+  // than the Command Timeout fails the scan that follows it.
+  std::string ValueBeforeScan(const std::string& expression) {
+    return Scalar(*c_, "SELECT MAX(" + expression + ") || '/' || COUNT(ID) FROM R_ROWS");
+  }
+
+  testing::SharedEmptyDatabase database_{Engine::kSqlite, "function_bounds"};
+  std::unique_ptr<Connection> c_;
+};
+
+void ExpectCancelled(Connection& c, const std::string& sql) {
+  try {
+    testing::Query(c, sql);
+    ADD_FAILURE() << sql << " was not cancelled";
+  } catch (const DbError& e) {
+    EXPECT_EQ(e.code(), kBusy) << sql;
+    EXPECT_TRUE(IsCommandTimedOut(e)) << sql << ": " << e.what();
+    EXPECT_NE(std::string(e.what()).find("Command Timeout of 1 seconds"), std::string::npos);
+  }
+}
+
+TEST_F(FunctionBoundsTest, RegularExpressionsStopAtTheCommandTimeout) {
+  // Every way of matching five runs of 'a' is weighed at each of 400 matches.
+  ExpectCancelled(*c_,
+                  "SELECT LENGTH(REGEXP_REPLACE(RPAD('x', 32767, RPAD('a', 80, 'a') || 'x'), "
+                  "'(b?)(a*)(a*)(a*)(a*)(a*)', '<\\1>')) L FROM DUAL");
+  // Patterns that fail only at the text's end, tried at each of its positions.
+  ExpectCancelled(*c_, "SELECT REGEXP_COUNT(" + std::string(kManyA) + ", 'a*[bc]') FROM DUAL");
+  ExpectCancelled(*c_, "SELECT REGEXP_INSTR(" + std::string(kManyA) +
+                           ", '(a*)[bc]', 1, 1, 0, 'c', 1) FROM DUAL");
+  // The connection goes on.
+  EXPECT_EQ(Scalar(*c_, "SELECT REGEXP_REPLACE('a1b22', '([0-9]+)', '<\\1>') FROM DUAL"),
+            "a<1>b<22>");
+}
+
+TEST_F(FunctionBoundsTest, SearchesThatAlmostMatchEverywhereAnswerWithinTheBound) {
+  const std::string a = kManyA;
+  const std::string almost = "RPAD('a', 32766, 'a') || 'b'";
+  EXPECT_EQ(ValueBeforeScan("LENGTH(REPLACE(" + a + ", " + almost + ", 'x'))"), "3276700/3000");
+  EXPECT_EQ(ValueBeforeScan("INSTR(" + a + ", " + almost + ")"), "0/3000");
+  EXPECT_EQ(ValueBeforeScan("INSTR(" + a + ", " + almost + ", -1)"), "0/3000");
+  // Occurrences overlap: the millionth starts at the millionth letter, counted from either end.
+  EXPECT_EQ(ValueBeforeScan("INSTR(" + a + ", RPAD('a', 32767, 'a'), 1, 1000000)"),
+            "1000000/3000");
+  EXPECT_EQ(ValueBeforeScan("INSTR(" + a + ", RPAD('a', 32767, 'a'), -1, 1000000)"),
+            "2243935/3000");
+  EXPECT_EQ(ValueBeforeScan("LENGTH(TRANSLATE(" + a + ", RPAD('b', 32767, 'b') || 'a', "
+                            "RPAD('c', 32767, 'c') || 'd'))"),
+            "3276700/3000");
+  EXPECT_EQ(ValueBeforeScan("NVL(LENGTH(LTRIM(" + a + ", RPAD('b', 32767, 'b') || 'a')), 0)"),
+            "0/3000");
+  EXPECT_EQ(ValueBeforeScan("NVL(LENGTH(RTRIM(" + a + ", RPAD('b', 32767, 'b') || 'a')), 0)"),
+            "0/3000");
+}
+
+// The same functions on both engines: the server's own answers are the reference.
+class FunctionAgreementTest : public ::testing::TestWithParam<Engine> {
+ protected:
+  testing::SharedEmptyDatabase database_{GetParam(), "function_agreement"};
+  std::unique_ptr<Connection> c_ = OpenConnection(database_.init_string() + ";Command Timeout=60");
+};
+
+TEST_P(FunctionAgreementTest, SearchesKeepTheirResultsOnOrdinaryTexts) {
+  EXPECT_EQ(Scalar(*c_, "SELECT INSTR('ababab', 'aba', 1, 2) FROM DUAL"), "3");
+  EXPECT_EQ(Scalar(*c_, "SELECT INSTR('ababab', 'aba', -1, 1) FROM DUAL"), "3");
+  EXPECT_EQ(Scalar(*c_, "SELECT INSTR('ababab', 'aba', -2, 2) FROM DUAL"), "1");
+  EXPECT_EQ(Scalar(*c_, "SELECT INSTR('ababab', 'aba', -4, 1) FROM DUAL"), "3");
+  EXPECT_EQ(Scalar(*c_, "SELECT INSTR('ababab', 'aba', -5, 1) FROM DUAL"), "1");
+  // Patterns of over 32 bytes take the search that keeps what it matched.
+  EXPECT_EQ(Scalar(*c_, "SELECT INSTR(RPAD('ab', 200, 'ab'), RPAD('ab', 40, 'ab'), 2, 3) || ',' || "
+                        "INSTR(RPAD('ab', 200, 'ab'), RPAD('ab', 40, 'ab'), -1, 2) || ',' || "
+                        "INSTR(RPAD('ab', 200, 'ab'), RPAD('ab', 40, 'ab'), -42, 2) FROM DUAL"),
+            "7,159,157");
+  EXPECT_EQ(Scalar(*c_, "SELECT INSTR('病人病人病', '人病', 3) FROM DUAL"), "4");
+  EXPECT_EQ(Scalar(*c_, "SELECT INSTR('病人病人病', '人病', -1, 2) FROM DUAL"), "2");
+  EXPECT_EQ(Scalar(*c_, "SELECT REPLACE('病人病人', '人', 'x') FROM DUAL"), "病x病x");
+  EXPECT_EQ(Scalar(*c_, "SELECT TRANSLATE('病人abc', '人ab病', 'X1') FROM DUAL"), "X1c");
+  EXPECT_EQ(Scalar(*c_, "SELECT TRANSLATE('aab', 'aa', 'xy') FROM DUAL"), "xxb");
+  EXPECT_EQ(Scalar(*c_, "SELECT LTRIM('病病人x', '病') || '|' || RTRIM('x人人', '人') FROM DUAL"),
+            "人x|x");
+  EXPECT_EQ(Scalar(*c_, "SELECT SUBSTR('病人abc', -4, 2) || SUBSTR('病人abc', 2) FROM DUAL"),
+            "人a人abc");
+  EXPECT_EQ(Scalar(*c_, "SELECT LPAD('病人', 5, 'ab') || '|' || RPAD('病人abc', 3) FROM DUAL"),
+            "aba病人|病人a");
+  EXPECT_EQ(Scalar(*c_, "SELECT NVL(SUBSTR('abc', 4), 'none') FROM DUAL"), "none");
+}
+
+TEST_P(FunctionAgreementTest, SearchesThatAlmostMatchEverywhereAnswerAlike) {
+  // 327,670 letters 'a', and searches of 1,000 letters 'a' and one 'b'.
+  const std::string a = "REPLACE(RPAD('a', 32767, 'a'), 'a', RPAD('a', 10, 'a'))";
+  const std::string almost = "RPAD('a', 1000, 'a') || 'b'";
+  // (The server's INSTR of `almost` is left out: it searches for minutes.)
+  EXPECT_EQ(Scalar(*c_, "SELECT LENGTH(REPLACE(" + a + ", " + almost + ", 'x')) || ',' || INSTR(" +
+                            a + ", RPAD('a', 1000, 'a'), 2, 3000) || ',' || INSTR(" + a +
+                            ", RPAD('a', 1000, 'a'), -2, 3000) FROM DUAL"),
+            "327670,3001,323672");
+  EXPECT_EQ(Scalar(*c_, "SELECT LENGTH(REPLACE(" + a + ", RPAD('a', 1000, 'a'), 'b')) || ',' || "
+                        "LENGTH(TRANSLATE(" + a + ", 'ba', 'cd')) || ',' || "
+                        "NVL(LENGTH(LTRIM(" + a + ", 'ba')), 0) FROM DUAL"),
+            "997,327670,0");
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, FunctionAgreementTest, testing::kBothEngines,
+                         testing::EngineName);
+
+// The automaton that finds a match's end reads a text of any length whole: past ten million
+// characters it used to give up ("match limit exceeded").
+TEST_F(FunctionBoundsTest, ARegularExpressionReadsALongTextWhole) {
+  std::unique_ptr<Connection> c = OpenConnection(database_.init_string() + ";Command Timeout=60");
+  const std::string long_text = "REPLACE(RPAD('x', 32767, 'x'), 'x', RPAD('x', 400, 'x'))";
+  EXPECT_EQ(Scalar(*c, "SELECT REGEXP_INSTR(" + long_text + ", 'x$') || ',' || REGEXP_COUNT(" +
+                           long_text + ", 'y') FROM DUAL"),
+            "13106800,0");
+}
+
+// The memory the process holds ("VmRSS:"), or held at most since the peak was last reset
+// ("VmHWM:"), in bytes; 0 where /proc does not tell.
+size_t ResidentBytes(std::string_view field) {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.starts_with(field)) return std::stoul(line.substr(field.size())) * 1024;
+  }
+  return 0;
+}
+bool ResetPeak() {
+  malloc_trim(0);
+  std::ofstream clear("/proc/self/clear_refs");
+  clear << "5";
+  clear.flush();
+  return clear.good();
+}
+
+TEST_F(FunctionBoundsTest, AFunctionReadsAHugeTextInPlace) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer's own bookkeeping grows with every allocation";
+#endif
+  if (!ResetPeak()) GTEST_SKIP() << "the peak of resident memory cannot be reset here";
+  // 32,767,000 characters: held by the engine, and read where they are, with no index of
+  // their characters beside them.
+  const size_t text_bytes = size_t{32767} * 1000;
+  const std::string huge = "REPLACE(RPAD('x', 32767, 'x'), 'x', RPAD('x', 1000, 'x'))";
+  const size_t before = ResidentBytes("VmRSS:");
+  EXPECT_EQ(Scalar(*c_, "SELECT SUBSTR(" + huge + ", 2, 3) FROM DUAL"), "xxx");
+  EXPECT_EQ(Scalar(*c_, "SELECT SUBSTR(" + huge + ", -32766999, 2) FROM DUAL"), "xx");
+  EXPECT_EQ(Scalar(*c_, "SELECT INSTR(" + huge + ", 'x', -1, 32767000) FROM DUAL"), "1");
+  EXPECT_EQ(Scalar(*c_, "SELECT LENGTH(" + huge + ") FROM DUAL"), "32767000");
+  EXPECT_EQ(Scalar(*c_, "SELECT LENGTH(TRANSLATE(" + huge + ", 'x', 'y')) FROM DUAL"),
+            "32767000");
+  EXPECT_EQ(Scalar(*c_, "SELECT REGEXP_INSTR(" + huge + ", 'y') FROM DUAL"), "0");
+  const size_t peak = ResidentBytes("VmHWM:") - before;
+  EXPECT_LT(peak, 3 * text_bytes) << peak << " bytes at the peak for a text of " << text_bytes;
+}
+
+TEST_F(FunctionBoundsTest, ATextPastTheMemoryBoundIsRefusedBeforeItIsBuilt) {
+  // 1 GB by one REPLACE, by nested doubling, by a regular expression and by concatenation.
+  const std::string quarter = "REPLACE(RPAD('x', 32767, 'x'), 'x', RPAD('x', 4096, 'x'))";
+  const std::string kRunaways[] = {
+      "SELECT LENGTH(REPLACE(RPAD('x', 32767, 'x'), 'x', RPAD('x', 32767, 'x'))) FROM DUAL",
+      "SELECT LENGTH(REPLACE(REPLACE(REPLACE(" + quarter +
+          ", RPAD('x', 1024, 'x'), RPAD('x', 2048, 'x')), RPAD('x', 1024, 'x'), "
+          "RPAD('x', 2048, 'x')), RPAD('x', 1024, 'x'), RPAD('x', 2048, 'x'))) FROM DUAL",
+      "SELECT LENGTH(REGEXP_REPLACE(" + quarter + ", '(x{250})', '\\1\\1\\1\\1\\1')) FROM DUAL",
+      "SELECT LENGTH(UPPER(" + quarter + " || " + quarter + " || " + quarter + " || " + quarter +
+          " || " + quarter + ")) FROM DUAL",
+  };
+  // Time enough to reach the bound on a loaded machine.
+  std::unique_ptr<Connection> c = OpenConnection(database_.init_string() + ";Command Timeout=60");
+  ResetPeak();
+  for (const std::string& sql : kRunaways) {
+    try {
+      testing::Query(*c, sql);
+      ADD_FAILURE() << "not refused: " << sql;
+    } catch (const DbError& e) {
+      EXPECT_TRUE(std::string_view(e.what()).starts_with("ORA-04030: ")) << sql << ": "
+                                                                         << e.what();
+    }
+  }
+#if !defined(__SANITIZE_ADDRESS__)
+  EXPECT_LT(ResidentBytes("VmHWM:"), size_t{1200} << 20);
+#endif
+  EXPECT_EQ(Scalar(*c, "SELECT LENGTH(" + quarter + ") FROM DUAL"), "134213632");
+}
+
+}  // namespace
+}  // namespace korvalis::db
