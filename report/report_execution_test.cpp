@@ -15,6 +15,7 @@
 #include "foundation/xml/xml_text.h"
 #include "foundation/xml/xml_parser.h"
 #include "foundation/xml/xsl_transform.h"
+#include "platform/sys/testing/resident_memory.h"
 #include "platform/db/testing/engine_database.h"
 #include "platform/sys/testing/sanitizer.h"
 #include "report/report_queries.h"
@@ -552,22 +553,8 @@ TEST_P(ReportStatementTest, RowsReadStraightIntoTheDocumentMakeTheDocumentTheirT
   EXPECT_EQ(Page(4), PageOfRowsText(RowsText(none, u"row"), true));
 }
 
-// The memory the process holds (`field` "VmRSS:"), or held at most since the peak was last
-// reset ("VmHWM:"), in bytes.
-std::size_t ResidentBytes(std::string_view field) {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.starts_with(field)) return std::stoul(line.substr(field.size())) * 1024;
-  }
-  return 0;
-}
-bool ResetPeak() {
-  malloc_trim(0);
-  std::ofstream clear("/proc/self/clear_refs");
-  clear << "5";
-  clear.flush();
-  return clear.good();
-}
+using sys::testing::ResetPeak;
+using sys::testing::ResidentBytes;
 
 TEST_P(ReportStatementTest, TheRowsOfARunAreHeldOnceAsItsDataDocument) {
   // 20,000 rows of 20 one-character values; the run stops, without a style sheet, once its

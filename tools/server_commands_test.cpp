@@ -24,10 +24,7 @@ class ServerCommandTest : public ::testing::Test {
  protected:
   // Runs the command in the scratch directory, standard error after standard output.
   Outcome Run(const std::string& arguments) {
-    const std::string err = directory_ + "/stderr.txt";
-    return RunCommand("cd '" + directory_ + "' && KORVALIS_REGISTRY='" + directory_ +
-                          "/registry' " KORVALIS_COMMAND " " + arguments + " 2> '" + err + "'",
-                      err);
+    return korvalis::testing::RunCommandIn(directory_, KORVALIS_COMMAND, arguments);
   }
 
   // Runs the command in a directory removed before it starts, where no file can be written.

@@ -15,15 +15,11 @@ namespace {
 
 using korvalis::db::testing::PostgresTestServer;
 using korvalis::testing::Outcome;
-using korvalis::testing::RunCommand;
 
 class ServerRolesTest : public ::testing::Test {
  protected:
   Outcome Run(const std::string& arguments) {
-    const std::string err = directory_ + "/stderr.txt";
-    return RunCommand("cd '" + directory_ + "' && KORVALIS_REGISTRY='" + directory_ +
-                          "/registry' " KORVALIS_COMMAND " " + arguments + " 2> '" + err + "'",
-                      err);
+    return korvalis::testing::RunCommandIn(directory_, KORVALIS_COMMAND, arguments);
   }
 
   korvalis::testing::TempDirectory scratch_{"korvalis-server-roles"};

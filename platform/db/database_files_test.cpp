@@ -60,25 +60,20 @@ class DatabaseFilesTest : public ::testing::Test {
     return path;
   }
 
-  // Runs `check` in a child process that cannot write the database: as the unprivileged user
-  // when the tests run as root. Returns what the child reported ("" when all held).
-  template <class Check>
-  std::string AsReader(Check check) {
+  // Runs `body` in a child process and answers what it reported: the text it returned, or the
+  // failure a DbError of it carried.
+  template <class Body>
+  static std::string InAChild(Body body) {
     int pipe_ends[2];
     if (::pipe(pipe_ends) != 0) return "no pipe";
     const pid_t child = ::fork();
     if (child == 0) {
       ::close(pipe_ends[0]);
       std::string report;
-      if (::geteuid() == 0 && (::setresgid(kUnprivileged, kUnprivileged, kUnprivileged) != 0 ||
-                               ::setresuid(kUnprivileged, kUnprivileged, kUnprivileged) != 0)) {
-        report = "cannot drop privileges";
-      } else {
-        try {
-          report = check();
-        } catch (const DbError& e) {
-          report = std::string("failed: ") + e.what();
-        }
+      try {
+        report = body();
+      } catch (const DbError& e) {
+        report = std::string("failed: ") + e.what();
       }
       (void)!::write(pipe_ends[1], report.data(), report.size());
       ::_exit(0);
@@ -94,6 +89,19 @@ class DatabaseFilesTest : public ::testing::Test {
     return report;
   }
 
+  // Runs `check` in a child process that cannot write the database: as the unprivileged user
+  // when the tests run as root. Returns what the child reported ("" when all held).
+  template <class Check>
+  std::string AsReader(Check check) {
+    return InAChild([&]() -> std::string {
+      if (::geteuid() == 0 && (::setresgid(kUnprivileged, kUnprivileged, kUnprivileged) != 0 ||
+                               ::setresuid(kUnprivileged, kUnprivileged, kUnprivileged) != 0)) {
+        return "cannot drop privileges";
+      }
+      return check();
+    });
+  }
+
   // Runs `check` in a child process on a disk of its own: a 1 MiB memory file system mounted at
   // `disk`, a folder in the test's folder, in a user and mount namespace of the child's (no
   // privilege needed where the kernel allows them). Returns what the child reported, or
@@ -102,35 +110,13 @@ class DatabaseFilesTest : public ::testing::Test {
   std::string OnASmallDisk(Check check) {
     const std::string disk = directory_ + "/disk";
     if (!fs::create_directory(disk)) return "cannot mount: no folder";
-    int pipe_ends[2];
-    if (::pipe(pipe_ends) != 0) return "no pipe";
     const uid_t uid = ::geteuid();
     const gid_t gid = ::getegid();
-    const pid_t child = ::fork();
-    if (child == 0) {
-      ::close(pipe_ends[0]);
-      std::string report;
-      if (!MountSmallDisk(disk, uid, gid, &report)) {
-        report = "cannot mount: " + report;
-      } else {
-        try {
-          report = check(disk);
-        } catch (const DbError& e) {
-          report = std::string("failed: ") + e.what();
-        }
-      }
-      (void)!::write(pipe_ends[1], report.data(), report.size());
-      ::_exit(0);
-    }
-    ::close(pipe_ends[1]);
-    std::string report;
-    char buffer[512];
-    ssize_t n;
-    while ((n = ::read(pipe_ends[0], buffer, sizeof buffer)) > 0) report.append(buffer, n);
-    ::close(pipe_ends[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return report;
+    return InAChild([&]() -> std::string {
+      std::string why;
+      if (!MountSmallDisk(disk, uid, gid, &why)) return "cannot mount: " + why;
+      return check(disk);
+    });
   }
   static bool MountSmallDisk(const std::string& disk, uid_t uid, gid_t gid, std::string* why) {
     if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) {

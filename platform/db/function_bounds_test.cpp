@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/sys/testing/resident_memory.h"
 #include "platform/db/connection_pool.h"
 #include "platform/db/sql_error.h"
 #include "platform/db/testing/db_test_util.h"
@@ -145,22 +146,8 @@ TEST_F(FunctionBoundsTest, ARegularExpressionReadsALongTextWhole) {
             "13106800,0");
 }
 
-// The memory the process holds ("VmRSS:"), or held at most since the peak was last reset
-// ("VmHWM:"), in bytes; 0 where /proc does not tell.
-size_t ResidentBytes(std::string_view field) {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.starts_with(field)) return std::stoul(line.substr(field.size())) * 1024;
-  }
-  return 0;
-}
-bool ResetPeak() {
-  malloc_trim(0);
-  std::ofstream clear("/proc/self/clear_refs");
-  clear << "5";
-  clear.flush();
-  return clear.good();
-}
+using sys::testing::ResetPeak;
+using sys::testing::ResidentBytes;
 
 TEST_F(FunctionBoundsTest, AFunctionReadsAHugeTextInPlace) {
 #if defined(__SANITIZE_ADDRESS__)

@@ -35,4 +35,14 @@ inline Outcome RunCommand(const std::string& command, const std::string& error_f
   return outcome;
 }
 
+// Runs the command `program` with `arguments` in `directory`, with a registry of that directory's
+// own; standard error follows standard output.
+inline Outcome RunCommandIn(const std::string& directory, const std::string& program,
+                            const std::string& arguments) {
+  const std::string err = directory + "/stderr.txt";
+  return RunCommand("cd '" + directory + "' && KORVALIS_REGISTRY='" + directory + "/registry' " +
+                        program + " " + arguments + " 2> '" + err + "'",
+                    err);
+}
+
 }  // namespace korvalis::testing
