@@ -181,6 +181,7 @@ TEST(TransformWorkerTest, TransformationsInFlightAreCappedAndTheRestWaitWithinTh
   std::atomic<std::size_t> most{0};
   std::string output;
   ASSERT_EQ(Transform("<r/>", kSum, kRoomy, output), TransformOutcome::kDone);
+  ASSERT_EQ(WorkerChildrenSettled(), 0u) << "the children of earlier tests are gone";
   std::thread sampling([&] {
     while (!stop) {
       most = std::max<std::size_t>(most, ChildrenOf(Worker()).size());
@@ -201,7 +202,9 @@ TEST(TransformWorkerTest, TransformationsInFlightAreCappedAndTheRestWaitWithinTh
   // As many runaways as the cap admits, then as many more, which wait for a turn in vain: their
   // time ends before the first ones'.
   for (std::size_t t = 0; t < cap; ++t) run_away(milliseconds(1'500));
-  for (int wait = 0; wait < 500 && most < cap; ++wait) std::this_thread::sleep_for(milliseconds(2));
+  for (int wait = 0; wait < 2'500 && most < cap; ++wait) {
+    std::this_thread::sleep_for(milliseconds(2));
+  }
   for (std::size_t t = 0; t < cap; ++t) run_away(milliseconds(300));
   for (std::thread& runaway : runaways) runaway.join();
   stop = true;
