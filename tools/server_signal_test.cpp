@@ -62,7 +62,9 @@ class ServerSignalTest : public ::testing::Test {
       ::execv(argv[0], argv.data());
       ::_exit(127);
     }
-    for (int i = 0; i < 200 && RunningStatements() == "0"; ++i) {
+    // A loaded machine (a sanitizer's build among parallel tests) may take many seconds to start
+    // the command.
+    for (int i = 0; i < 1'200 && RunningStatements() == "0"; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     EXPECT_EQ(RunningStatements(), "1");
