@@ -122,11 +122,13 @@ TEST_P(FunctionAgreementTest, SearchesThatAlmostMatchEverywhereAnswerAlike) {
   // 327,670 letters 'a', and searches of 1,000 letters 'a' and one 'b'.
   const std::string a = "REPLACE(RPAD('a', 32767, 'a'), 'a', RPAD('a', 10, 'a'))";
   const std::string almost = "RPAD('a', 1000, 'a') || 'b'";
-  // (The server's INSTR of `almost` is left out: it searches for minutes.)
+  // (The server's INSTR of `almost` backwards is left out: it compares at every position.)
   EXPECT_EQ(Scalar(*c_, "SELECT LENGTH(REPLACE(" + a + ", " + almost + ", 'x')) || ',' || INSTR(" +
                             a + ", RPAD('a', 1000, 'a'), 2, 3000) || ',' || INSTR(" + a +
-                            ", RPAD('a', 1000, 'a'), -2, 3000) FROM DUAL"),
-            "327670,3001,323672");
+                            ", RPAD('a', 1000, 'a'), -2, 3000) || ',' || INSTR(" + a + ", " +
+                            almost + ") || ',' || INSTR(" + a + " || " + almost + " || 'a', " +
+                            almost + ", 5) FROM DUAL"),
+            "327670,3001,323672,0,327671");
   EXPECT_EQ(Scalar(*c_, "SELECT LENGTH(REPLACE(" + a + ", RPAD('a', 1000, 'a'), 'b')) || ',' || "
                         "LENGTH(TRANSLATE(" + a + ", 'ba', 'cd')) || ',' || "
                         "NVL(LENGTH(LTRIM(" + a + ", 'ba')), 0) FROM DUAL"),

@@ -20,6 +20,26 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
     WHEN -trunc(pos) > length(v) THEN NULL
     ELSE nullif(CASE WHEN len IS NULL THEN substr(v, (length(v) + trunc(pos) + 1)::int)
                 ELSE substr(v, (length(v) + trunc(pos) + 1)::int, trunc(len)::int) END, '') END $f$;
+-- Whether a search text can overlap itself: some start of it is also its end (a border, found
+-- as Knuth, Morris and Pratt find it, over the characters' codes).
+CREATE OR REPLACE FUNCTION ora_overlaps_itself(sub text) RETURNS boolean
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
+DECLARE
+  c integer[] := ARRAY(SELECT ascii(ch) FROM regexp_split_to_table(sub, '') AS ch);
+  m integer := cardinality(c);
+  border integer[] := array_fill(0, ARRAY[greatest(m, 1)]);
+  j integer := 0;
+BEGIN
+  FOR i IN 2..m LOOP
+    WHILE j > 0 AND c[i] <> c[j + 1] LOOP j := border[j]; END LOOP;
+    IF c[i] = c[j + 1] THEN j := j + 1; END IF;
+    border[i] := j;
+  END LOOP;
+  RETURN m > 1 AND border[m] > 0;
+END $f$;
+-- INSTR: an occurrence may overlap the one before it. The first from the start is the server's
+-- own search; forwards, a search text that cannot overlap itself is found by splitting the text
+-- at its occurrences, a linear search; any other is compared at each position.
 CREATE OR REPLACE FUNCTION ora_instr(v text, sub text, pos numeric DEFAULT 1, occ numeric DEFAULT 1)
 RETURNS numeric LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
 DECLARE
@@ -29,11 +49,22 @@ DECLARE
   k integer := trunc(occ);
   found integer := 0;
   i integer;
+  pieces text[];
+  before bigint;
 BEGIN
   IF v IS NULL OR sub IS NULL OR pos IS NULL OR occ IS NULL THEN RETURN NULL; END IF;
   IF p = 0 THEN RETURN 0; END IF;
   IF k < 1 THEN
     RAISE EXCEPTION USING ERRCODE = 'KV000', MESSAGE = 'ORA-01428: argument ''' || occ || ''' is out of range';
+  END IF;
+  IF p = 1 AND k = 1 AND m > 0 THEN RETURN strpos(v, sub); END IF;
+  IF p > 0 AND m > 0 AND NOT ora_overlaps_itself(sub) THEN
+    IF p > n THEN RETURN 0; END IF;
+    pieces := string_to_array(substr(v, p), sub);
+    IF cardinality(pieces) <= k THEN RETURN 0; END IF;
+    SELECT sum(length(piece)) INTO before
+      FROM unnest(pieces) WITH ORDINALITY AS t(piece, ord) WHERE ord <= k;
+    RETURN p + before + (k - 1) * m;
   END IF;
   IF p > 0 THEN
     i := p;
