@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <malloc.h>
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 #include <string_view>
@@ -122,17 +123,63 @@ TEST_P(FunctionAgreementTest, SearchesThatAlmostMatchEverywhereAnswerAlike) {
   // 327,670 letters 'a', and searches of 1,000 letters 'a' and one 'b'.
   const std::string a = "REPLACE(RPAD('a', 32767, 'a'), 'a', RPAD('a', 10, 'a'))";
   const std::string almost = "RPAD('a', 1000, 'a') || 'b'";
-  // (The server's INSTR of `almost` backwards is left out: it compares at every position.)
+  const std::string around = "'b' || " + a + " || " + almost + " || 'a'";
   EXPECT_EQ(Scalar(*c_, "SELECT LENGTH(REPLACE(" + a + ", " + almost + ", 'x')) || ',' || INSTR(" +
                             a + ", RPAD('a', 1000, 'a'), 2, 3000) || ',' || INSTR(" + a +
                             ", RPAD('a', 1000, 'a'), -2, 3000) || ',' || INSTR(" + a + ", " +
-                            almost + ") || ',' || INSTR(" + a + " || " + almost + " || 'a', " +
-                            almost + ", 5) FROM DUAL"),
-            "327670,3001,323672,0,327671");
+                            almost + ") || ',' || INSTR(" + around + ", " + almost + ", 5) || ',' || "
+                            "INSTR(" + around + ", " + almost + ", -1) || ',' || INSTR(" + a + ", " +
+                            almost + ", -1) FROM DUAL"),
+            "327670,3001,323672,0,327672,327672,0");
   EXPECT_EQ(Scalar(*c_, "SELECT LENGTH(REPLACE(" + a + ", RPAD('a', 1000, 'a'), 'b')) || ',' || "
                         "LENGTH(TRANSLATE(" + a + ", 'ba', 'cd')) || ',' || "
                         "NVL(LENGTH(LTRIM(" + a + ", 'ba')), 0) FROM DUAL"),
             "997,327670,0");
+}
+
+// INSTR as Oracle counts it: occurrences may overlap; a negative position counts from the end
+// and searches backwards.
+int ReferenceInstr(const std::u32string& text, const std::u32string& search, int position,
+                   int occurrence) {
+  const int n = static_cast<int>(text.size()), m = static_cast<int>(search.size());
+  const int step = position > 0 ? 1 : -1;
+  int found = 0;
+  for (int i = position > 0 ? position : std::min(n + position + 1, n - m + 1);
+       i >= 1 && i + m - 1 <= n; i += step) {
+    if (text.compare(i - 1, m, search) == 0 && ++found == occurrence) return i;
+  }
+  return 0;
+}
+
+TEST_P(FunctionAgreementTest, InstrAgreesWithOraclesCountingOnShapedTexts) {
+  // Texts of 'a', 'b' and '病', so that search texts that overlap themselves and ones that
+  // cannot both occur, at positions from either end.
+  const std::u32string letters = U"ab病";
+  unsigned seed = 7;
+  auto next = [&seed](unsigned bound) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % bound;
+  };
+  auto word = [&](unsigned length) {
+    std::u32string w;
+    for (unsigned i = 0; i < length; ++i) w += letters[next(3)];
+    return w;
+  };
+  auto utf8 = [](const std::u32string& w) {
+    std::string out;
+    for (char32_t c : w) out += c == U'病' ? "\xE7\x97\x85" : std::string(1, static_cast<char>(c));
+    return out;
+  };
+  std::string select = "SELECT ''", expected;
+  for (int i = 0; i < 150; ++i) {
+    const std::u32string text = word(1 + next(14)), search = word(1 + next(3));
+    const int position = static_cast<int>(next(17)) - 8, occurrence = 1 + next(3);
+    if (position == 0) continue;
+    select += " || ',' || INSTR('" + utf8(text) + "', '" + utf8(search) + "', " +
+              std::to_string(position) + ", " + std::to_string(occurrence) + ")";
+    expected += "," + std::to_string(ReferenceInstr(text, search, position, occurrence));
+  }
+  EXPECT_EQ(Scalar(*c_, select + " FROM DUAL"), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, FunctionAgreementTest, testing::kBothEngines,

@@ -38,8 +38,8 @@ BEGIN
   RETURN m > 1 AND border[m] > 0;
 END $f$;
 -- INSTR: an occurrence may overlap the one before it. The first from the start is the server's
--- own search; forwards, a search text that cannot overlap itself is found by splitting the text
--- at its occurrences, a linear search; any other is compared at each position.
+-- own search; a search text that cannot overlap itself is found by splitting the text (reversed,
+-- backwards) at its occurrences, a linear search; any other is compared at each position.
 CREATE OR REPLACE FUNCTION ora_instr(v text, sub text, pos numeric DEFAULT 1, occ numeric DEFAULT 1)
 RETURNS numeric LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
 DECLARE
@@ -65,6 +65,16 @@ BEGIN
     SELECT sum(length(piece)) INTO before
       FROM unnest(pieces) WITH ORDINALITY AS t(piece, ord) WHERE ord <= k;
     RETURN p + before + (k - 1) * m;
+  END IF;
+  IF p < 0 AND m > 0 AND NOT ora_overlaps_itself(sub) THEN
+    -- Backwards: the same search forwards in the reversed texts, from the last start allowed.
+    i := least(n + p + 1, n - m + 1);
+    IF i < 1 THEN RETURN 0; END IF;
+    pieces := string_to_array(substr(reverse(v), n - i - m + 2), reverse(sub));
+    IF cardinality(pieces) <= k THEN RETURN 0; END IF;
+    SELECT sum(length(piece)) INTO before
+      FROM unnest(pieces) WITH ORDINALITY AS t(piece, ord) WHERE ord <= k;
+    RETURN i - before - (k - 1) * m;
   END IF;
   IF p > 0 THEN
     i := p;
