@@ -74,7 +74,9 @@ Transformation::Deadline Transformation::DeadlineFromNow() const {
 }
 
 bool Transformation::Open(const Deadline& deadline) {
-  if (deadline ? !Turns().try_acquire_until(*deadline) : (Turns().acquire(), false)) {
+  if (!deadline) {
+    Turns().acquire();
+  } else if (!Turns().try_acquire_until(*deadline)) {
     Fail(TransformOutcome::kTimedOut, "no turn among the process's transformations came in time");
     return false;
   }
