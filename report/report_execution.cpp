@@ -55,7 +55,7 @@ korvalis::report::ReportDataDocument ReportData(CSingleDataSource& data_source, 
   ScopedBstr xslt;
   korvalis::report::ReadReportColumn(data_source, korvalis::report::kXsltColumn, report_id,
                                      xslt.out());
-  return korvalis::report::ReportDataDocument(std::u16string(BstrView(xslt.get())));
+  return korvalis::report::ReportDataDocument(BstrView(xslt.get()));
 }
 
 // The old format's page: the statement's rows shaped by the names of SQL_PRO (the first names

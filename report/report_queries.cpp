@@ -2,30 +2,19 @@
 
 #include "foundation/calls/emr_exception.h"
 #include "foundation/data/single_data_source.h"
-#include "platform/text/unicode.h"
 
 namespace korvalis::report {
 
-ContentTransformation& ReportDataDocument::Transformation() {
-  if (!transformation_) {
-    transformation_.emplace(stylesheet_, TransformFailures{kReportTransformFailed,
-                                                           u"装载XML内容错误.",
-                                                           kReportTransformFailed});
-    std::u16string().swap(stylesheet_);
-    transformation_->AppendSource(held_);
-    std::string().swap(held_);
+ReportDataDocument::ReportDataDocument(std::u16string_view stylesheet) {
+  if (!stylesheet.empty()) {
+    transformation_.emplace(stylesheet, TransformFailures{kReportTransformFailed,
+                                                          u"装载XML内容错误.",
+                                                          kReportTransformFailed});
   }
-  return *transformation_;
 }
 
 void ReportDataDocument::Append(std::u16string_view text) {
-  if (!transformation_ && stylesheet_.empty()) return;
-  AssignUtf8(text, utf8_);
-  if (!transformation_ && held_.size() + utf8_.size() <= xml::kHeldSourceBytes) {
-    held_.append(utf8_);
-    return;
-  }
-  Transformation().AppendSource(utf8_);
+  if (transformation_) transformation_->AppendSource(text);
 }
 
 void ReportDataDocument::AppendRows(CSingleDataSource& data_source, const std::u16string& sql,
@@ -41,10 +30,8 @@ void ReportDataDocument::AppendRows(CSingleDataSource& data_source, const std::u
 }
 
 std::u16string ReportDataDocument::Transform() {
-  if (!transformation_ && stylesheet_.empty()) {
-    throw CEMRException(std::u16string(kReportWithoutStylesheet));
-  }
-  return Transformation().Finish();
+  if (!transformation_) throw CEMRException(std::u16string(kReportWithoutStylesheet));
+  return transformation_->Finish();
 }
 
 }  // namespace korvalis::report

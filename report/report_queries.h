@@ -38,17 +38,16 @@ inline constexpr char16_t kReportStatementNotAQuery[] = u"报表SQL语句不是�
 
 // The data document of a run, transformed as it is written: the markup the run writes and the
 // rows of its statements go piece by piece to the report's transformation (ContentTransformation,
-// foundation/xml/xsl_transform.h), which parses them in the transformation's worker, so that the
-// calling process never holds the rows whole, nor any document of them. The first
-// xml::kHeldSourceBytes of the text are held here before the transformation starts, so that a
-// small run makes one exchange with the worker. A report without a style sheet still runs its
+// foundation/xml/xsl_transform.h), which holds the first pieces and then streams them to the
+// transformation's worker, where they are parsed, so that the calling process never holds the
+// rows whole, nor any document of them. A report without a style sheet still runs its
 // statements, whose failures come first, and is refused at the end; its rows are passed over.
 // The rows of all statements are held together to kMaxReportRowUnits, each statement's measured
 // as CSingleDataSource::QueryElements writes its document.
 class ReportDataDocument {
  public:
   // `stylesheet`: the report's style sheet, empty when it has none.
-  explicit ReportDataDocument(std::u16string stylesheet) : stylesheet_(std::move(stylesheet)) {}
+  explicit ReportDataDocument(std::u16string_view stylesheet);
 
   // Markup that the run writes itself.
   void Append(std::u16string_view text);
@@ -64,12 +63,8 @@ class ReportDataDocument {
   std::u16string Transform();
 
  private:
-  ContentTransformation& Transformation();
-
-  std::u16string stylesheet_;
-  std::optional<ContentTransformation> transformation_;
-  std::string held_;  // the text's start as UTF-8, until the transformation starts
-  std::string utf8_;  // the piece being written, its storage kept
+  std::optional<ContentTransformation> transformation_;  // none without a style sheet
   std::size_t row_units_ = 0;
 };
+
 }  // namespace korvalis::report

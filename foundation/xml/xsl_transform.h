@@ -65,9 +65,8 @@ class ContentTransformation {
  public:
   ContentTransformation(std::u16string_view stylesheet, const TransformFailures& failures);
 
-  // Adds the next piece of the source's markup, as UTF-16 or as UTF-8.
+  // Adds the next piece of the source's markup.
   void AppendSource(std::u16string_view piece);
-  void AppendSource(std::string_view utf8) { transformation_.AppendSource(utf8); }
 
   // The text of the source transformed, as content: UTF-16 whose units and zero unit fit in
   // kMaxExpandedBytes. Throws CEMRException with the failure that applies; kTransformTooLarge
