@@ -143,8 +143,12 @@ void TextIn(sqlite3_context* ctx, int, sqlite3_value** argv) {
   ResultText(ctx, AsText(argv[0]));
 }
 
+// Fails with the message given; one without an Oracle code gets the code of an application's
+// own error.
 void Raise(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  throw FunctionError{AsText(argv[0])};
+  std::string message = AsText(argv[0]);
+  if (!message.starts_with("ORA-")) message.insert(0, "ORA-20000: ");
+  throw FunctionError{std::move(message)};
   (void)ctx;
 }
 
@@ -152,17 +156,17 @@ void Raise(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 std::span<const FunctionEntry> ConversionFunctions() {
   static const FunctionEntry kEntries[] = {
-      {"ora_decode_num", 1, Guarded<DecodeNum>, true},
-      {"ora_decode_text", 1, Guarded<DecodeText>, true},
-      {"ora_to_char", 1, Guarded<ToCharAny>, true},
-      {"ora_to_char", 2, Guarded<ToCharAny>, true},
-      {"ora_to_char_number", 2, Guarded<ToCharNumber>, true},
-      {"ora_to_char_date", 2, Guarded<ToCharDate>, true},
-      {"ora_to_date", 2, Guarded<ToDate>, true},
-      {"ora_date_in", 1, Guarded<DateIn>, true},
-      {"ora_number_in", 3, Guarded<NumberIn>, true},
-      {"ora_text_in", 2, Guarded<TextIn>, true},
-      {"ora_raise", 1, Guarded<Raise>, false},
+      {"ora_decode_num", 1, DecodeNum, true},
+      {"ora_decode_text", 1, DecodeText, true},
+      {"ora_to_char", 1, ToCharAny, true},
+      {"ora_to_char", 2, ToCharAny, true},
+      {"ora_to_char_number", 2, ToCharNumber, true},
+      {"ora_to_char_date", 2, ToCharDate, true},
+      {"ora_to_date", 2, ToDate, true},
+      {"ora_date_in", 1, DateIn, true},
+      {"ora_number_in", 3, NumberIn, true},
+      {"ora_text_in", 2, TextIn, true},
+      {"ora_raise", 1, Raise, false},
   };
   return kEntries;
 }

@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "platform/db/sql_error.h"
+#include "platform/db/sql_function_support.h"
 
 namespace korvalis::db::functions {
 
@@ -64,7 +65,9 @@ class TextBuilder {
   TextBuilder(const TextBuilder&) = delete;
   TextBuilder& operator=(const TextBuilder&) = delete;
 
+  // Charges the running call for the bytes it copies.
   void Append(std::string_view s) {
+    ChargeWork(s.size());
     if (s.size() >= capacity_ - size_) Grow(s.size());  // a byte is kept for the zero
     if (!s.empty()) std::char_traits<char>::copy(data_ + size_, s.data(), s.size());
     size_ += s.size();

@@ -56,6 +56,7 @@ void NumberBoundFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     return sqlite3_result_value(ctx, argv[0]);
   }
   const double nearest = AsNumber(argv[0]);
+  if (!std::isfinite(nearest)) throw FunctionError{"ORA-01426: numeric overflow"};
   const int direction = sqlite3_value_int(argv[1]);
   const int side = Compare(BinaryValue(nearest), DigitsArgument(argv[0]));
   const bool beyond = direction > 0 ? side >= 0 : side <= 0;
@@ -108,9 +109,9 @@ int CompareNumbers(sqlite3_value* a, sqlite3_value* b) {
 
 std::span<const FunctionEntry> NumberOrderFunctions() {
   static const FunctionEntry kEntries[] = {
-      {"ora_compare", 2, Guarded<CompareFn>, true},
-      {"ora_number_bound", 2, Guarded<NumberBoundFn>, true},
-      {"ora_sort_key", 1, Guarded<SortKeyFn>, true},
+      {"ora_compare", 2, CompareFn, true},
+      {"ora_number_bound", 2, NumberBoundFn, true},
+      {"ora_sort_key", 1, SortKeyFn, true},
   };
   return kEntries;
 }

@@ -5,6 +5,7 @@
 #include "platform/db/exact_number_values.h"
 #include "platform/db/rownum_walk.h"
 #include "platform/db/sql_function_support.h"
+#include "platform/db/text_search.h"
 
 namespace korvalis::db {
 
@@ -15,15 +16,18 @@ int RegisterOracleFunctions(sqlite3* db) {
                       functions::NumberOrderFunctions(), functions::ExactNumberFunctions(),
                       functions::RegexpFunctions()}) {
     for (const FunctionEntry& f : family) {
-      const int flags = SQLITE_UTF8 | (f.deterministic ? SQLITE_DETERMINISTIC : 0);
-      const int rc = sqlite3_create_function_v2(db, f.name, f.args, flags, nullptr, f.body,
-                                                nullptr, nullptr, nullptr);
+      const int rc = functions::RegisterFunction(db, f);
       if (rc != SQLITE_OK) return rc;
     }
   }
   int rc = functions::RegisterNumberAggregates(db);
   if (rc == SQLITE_OK) rc = functions::RegisterListagg(db);
   return rc != SQLITE_OK ? rc : RegisterRownumWalk(db);
+}
+
+int RegisterEmbeddedFunctions(sqlite3* db) {
+  const int rc = RegisterOracleFunctions(db);
+  return rc != SQLITE_OK ? rc : RegisterTextSearch(db);
 }
 
 }  // namespace korvalis::db

@@ -21,6 +21,9 @@ struct DecimalDigits;
 
 // Registers the functions on `db`; returns an SQLite result code.
 int RegisterOracleFunctions(sqlite3* db);
+// Registers every function an embedded connection has: these and the text search's
+// (text_search.h); returns an SQLite result code.
+int RegisterEmbeddedFunctions(sqlite3* db);
 
 // The result code of the failure a function reported on `db`, when the statement failing there
 // with `message` failed for it; nothing otherwise. Taking it forgets it.

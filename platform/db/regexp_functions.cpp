@@ -446,11 +446,11 @@ void Replace(sqlite3_context* ctx, int, sqlite3_value** argv) {
 }
 
 constexpr FunctionEntry kRegexpFunctions[] = {
-    {"ora_regexp_like", 3, Guarded<Like>, true},
-    {"ora_regexp_count", 4, Guarded<Count>, true},
-    {"ora_regexp_substr", 6, Guarded<Substr>, true},
-    {"ora_regexp_instr", 7, Guarded<Instr>, true},
-    {"ora_regexp_replace", 6, Guarded<Replace>, true},
+    {"ora_regexp_like", 3, Like, true},
+    {"ora_regexp_count", 4, Count, true},
+    {"ora_regexp_substr", 6, Substr, true},
+    {"ora_regexp_instr", 7, Instr, true},
+    {"ora_regexp_replace", 6, Replace, true},
 };
 
 }  // namespace

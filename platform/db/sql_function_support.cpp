@@ -1,6 +1,9 @@
 #include "platform/db/sql_function_support.h"
 
+#include <algorithm>
 #include <cmath>
+#include <stdexcept>
+#include <utility>
 
 #include "platform/db/ora_number.h"
 #include "platform/db/oracle_functions.h"
@@ -140,12 +143,14 @@ void ResultDate(sqlite3_context* ctx, const DateTime& d) {
 // ---- UTF-8 characters ----
 
 size_t CharCount(std::string_view s) {
+  ChargeWork(s.size());
   size_t n = 0;
   for (char c : s) n += StartsCharacter(c);
   return n;
 }
 
 size_t ByteAfterChars(std::string_view s, size_t from, size_t chars) {
+  ChargeWork(std::min(s.size() - std::min(from, s.size()), chars * 4));
   for (size_t at = from; at < s.size(); ++at) {
     if (StartsCharacter(s[at]) && chars-- == 0) return at;
   }
@@ -153,15 +158,87 @@ size_t ByteAfterChars(std::string_view s, size_t from, size_t chars) {
 }
 
 size_t ByteBeforeChars(std::string_view s, size_t chars) {
+  ChargeWork(std::min(s.size(), chars * 4));
   for (size_t at = s.size(); at > 0 && chars > 0;) {
     if (StartsCharacter(s[--at]) && --chars == 0) return at;
   }
   return chars == 0 ? s.size() : std::string_view::npos;
 }
 
-// ---- time ----
+// ---- the bounds of a call ----
 
-StatementTime::StatementTime() : deadline_(SqliteStatementBounds::RunningDeadline()) {}
+thread_local StatementTime::CallAccount StatementTime::account;
+
+void StatementTime::Stop() const { throw CommandTimedOut(account.deadline->bound()); }
+
+// The running call's account, lent the deadline of the step that called it; a call inside
+// another (a function querying the connection) gives the outer one its account back.
+class BoundedCall {
+ public:
+  BoundedCall()
+      : outer_(std::exchange(StatementTime::account,
+                             {SqliteStatementBounds::RunningDeadline(), StatementTime::kCheckEvery})) {
+    const StatementTime::CallAccount& a = StatementTime::account;
+    if (a.deadline != nullptr && a.deadline->PassedCoarse()) StatementTime().Stop();
+    if (sqlite3_memory_used() > kEmbeddedMemoryBound) throw OutOfStatementMemory();
+  }
+  ~BoundedCall() { StatementTime::account = outer_; }
+  BoundedCall(const BoundedCall&) = delete;
+  BoundedCall& operator=(const BoundedCall&) = delete;
+
+ private:
+  StatementTime::CallAccount outer_;
+};
+
+namespace {
+
+// The exception in flight as the call's error.
+void ReportCaught(sqlite3_context* ctx) noexcept {
+  try {
+    throw;
+  } catch (const FunctionError& e) {
+    ReportFunctionFailure(ctx, e.code, e.message.c_str());
+  } catch (const DbError& e) {
+    ReportFunctionFailure(ctx, e.code(), e.what());
+  } catch (const std::bad_alloc&) {
+    ReportFunctionFailure(ctx, kProviderFailed, OutOfStatementMemory().what());
+  } catch (const std::length_error&) {
+    ReportFunctionFailure(ctx, kProviderFailed, OutOfStatementMemory().what());
+  } catch (const std::overflow_error&) {
+    ReportFunctionFailure(ctx, kProviderFailed, "ORA-01426: numeric overflow");
+  } catch (const std::exception& e) {
+    const std::string message = std::string("ORA-00600: internal error code, arguments: [") +
+                                e.what() + "]";
+    ReportFunctionFailure(ctx, kProviderFailed, message.c_str());
+  } catch (...) {
+    ReportFunctionFailure(ctx, kProviderFailed, "ORA-00600: internal error code");
+  }
+}
+
+void CallRegistered(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  const auto* f = static_cast<const FunctionEntry*>(sqlite3_user_data(ctx));
+  if (f->args < 0 && (argc < f->fewest || argc > f->most)) {
+    return ReportFunctionFailure(ctx, kErrorsInCommand, "ORA-00909: invalid number of arguments");
+  }
+  RunBounded(f->body, ctx, argc, argv);
+}
+
+}  // namespace
+
+void RunBounded(Body body, sqlite3_context* ctx, int argc, sqlite3_value** argv) noexcept {
+  try {
+    BoundedCall call;
+    body(ctx, argc, argv);
+  } catch (...) {
+    ReportCaught(ctx);
+  }
+}
+
+int RegisterFunction(sqlite3* db, const FunctionEntry& f) {
+  const int flags = SQLITE_UTF8 | (f.deterministic ? SQLITE_DETERMINISTIC : 0);
+  return sqlite3_create_function_v2(db, f.name, f.args, flags, const_cast<FunctionEntry*>(&f),
+                                    CallRegistered, nullptr, nullptr, nullptr);
+}
 
 bool AnyNull(int argc, sqlite3_value** argv) {
   for (int i = 0; i < argc; ++i) {

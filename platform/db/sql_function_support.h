@@ -68,61 +68,81 @@ inline size_t NextChar(std::string_view s, size_t at) {
   return at;
 }
 
-// ---- time ----
-// A function's account of its own work against its statement's Command Timeout: the engine
-// checks the bound only between its instructions, and one call of a function is one of them.
-// Every kCheckEvery units of work (bytes read or written, ways of matching tried) it looks at
-// the clock, and past the deadline of the step that called the function it throws
-// CommandTimedOut, the error the engine gives. Outside a bounded step it never throws.
+// ---- the bounds of a call ----
+// Every function of ours runs through RunBounded, by the way it is registered (RegisterFunction
+// for the tables below, Guarded for an aggregate's steps), never by code in its body:
+// - before the body runs, a statement already past its Command Timeout, or a process whose
+//   SQLite memory is past kEmbeddedMemoryBound, fails the call with that bound's error;
+// - while it runs, the step that called it lends it its deadline: work that grows with the
+//   input is charged to the call (StatementTime, and the helpers here and in function_memory.h
+//   that loop over texts or build them charge what they do), and past the deadline the call
+//   fails with ORA-01013 as the engine's own check would;
+// - whatever the body throws becomes the call's error with an Oracle code: its own, ORA-04030
+//   for memory, ORA-01426 for an overflow, ORA-00600 for anything unforeseen.
+// The engine checks its bounds only between its instructions, and one call is one of them.
+
+// The account of the running call's work against its statement's Command Timeout: every
+// kCheckEvery units (bytes read or written, ways of matching tried) the clock is read, and past
+// the deadline of the step that called the function it throws CommandTimedOut. Outside a
+// bounded call it never throws. A handle on the call's own account: any number may be made.
 class StatementTime {
  public:
-  StatementTime();
   void Spend(size_t units) {
     if (Exhausted(units)) Stop();
   }
   // Spend, for a caller that cannot throw (a callout of PCRE2): whether the deadline passed.
   bool Exhausted(size_t units) {
-    if (units < left_) {
-      left_ -= units;
+    CallAccount& a = account;
+    if (units < a.left) {
+      a.left -= units;
       return false;
     }
-    left_ = kCheckEvery;
-    return deadline_ != nullptr && deadline_->Passed();
+    a.left = kCheckEvery;
+    return a.deadline != nullptr && a.deadline->PassedCoarse();
   }
   // Whether the deadline passed, asked at once (as the coarse clock tells it): for work whose
   // units cannot be counted, such as a try of a regular expression at one position.
-  bool PassedNow() const { return deadline_ != nullptr && deadline_->PassedCoarse(); }
+  bool PassedNow() const { return account.deadline != nullptr && account.deadline->PassedCoarse(); }
   // Throws the error of a statement past its Command Timeout.
   // Precondition: Exhausted or PassedNow answered true.
-  [[noreturn]] void Stop() const { throw CommandTimedOut(deadline_->bound()); }
+  [[noreturn]] void Stop() const;
   static constexpr size_t kCheckEvery = size_t{1} << 16;
 
  private:
-  const StatementDeadline* deadline_;
-  size_t left_ = kCheckEvery;
+  friend class BoundedCall;
+  struct CallAccount {
+    const StatementDeadline* deadline = nullptr;
+    size_t left = kCheckEvery;
+  };
+  static thread_local CallAccount account;
 };
+
+// Charges `units` of work to the running call.
+inline void ChargeWork(size_t units) { StatementTime().Spend(units); }
 
 using Body = void (*)(sqlite3_context*, int, sqlite3_value**);
 
+// Runs `body` within its statement's bounds, its failure reported as the call's error.
+void RunBounded(Body body, sqlite3_context* ctx, int argc, sqlite3_value** argv) noexcept;
+
 template <Body body>
 void Guarded(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-  try {
-    body(ctx, argc, argv);
-  } catch (const FunctionError& e) {
-    ReportFunctionFailure(ctx, e.code, e.message.c_str());
-  } catch (const DbError& e) {
-    ReportFunctionFailure(ctx, e.code(), e.what());
-  } catch (const std::bad_alloc&) {
-    sqlite3_result_error_nomem(ctx);
-  }
+  RunBounded(body, ctx, argc, argv);
 }
 
 struct FunctionEntry {
   const char* name;
-  int args;  // -1: any number
+  int args;  // -1: from `fewest` to `most`
   Body body;
   bool deterministic;
+  int fewest = 0;
+  int most = 0;
 };
+
+// Registers `f` on `db`, its body run through RunBounded, a call with a number of arguments
+// outside its range refused with ORA-00909; returns an SQLite result code.
+// Precondition: `f` outlives `db`.
+int RegisterFunction(sqlite3* db, const FunctionEntry& f);
 
 // The functions by family, each in its own file.
 std::span<const FunctionEntry> ConversionFunctions();

@@ -12,7 +12,6 @@
 #include "platform/db/oracle_functions.h"
 #include "platform/db/sqlite_rowset.h"
 #include "platform/db/stored_names.h"
-#include "platform/db/text_search.h"
 #include "platform/text/hex.h"
 
 namespace korvalis::db {
@@ -134,8 +133,7 @@ SqliteConnection::SqliteConnection(std::shared_ptr<EmbeddedDatabase> database,
   // Double-quoted names are names, never string literals.
   sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
   sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
-  rc = RegisterOracleFunctions(db_);
-  if (rc == SQLITE_OK) rc = RegisterTextSearch(db_);
+  rc = RegisterEmbeddedFunctions(db_);
   try {
     if (rc != SQLITE_OK) throw ErrorFromSqlite(db_, rc);
     Configure();

@@ -290,7 +290,13 @@ void TextFit(sqlite3_context* ctx, int, sqlite3_value** argv) {
                         kDataOverflow};
   }
   if (!sqlite3_value_int(argv[3]) || length == max) return ResultText(ctx, s);
-  ResultText(ctx, std::string(s).append(static_cast<size_t>(max - length), ' '));
+  TextBuilder out(ctx);
+  out.Append(s);
+  static constexpr std::string_view kBlanks = "                                                ";
+  for (int64_t left = max - length; left > 0; left -= static_cast<int64_t>(kBlanks.size())) {
+    out.Append(kBlanks.substr(0, static_cast<size_t>(std::min<int64_t>(left, kBlanks.size()))));
+  }
+  out.SetResult(ctx);
 }
 
 void Replace(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
@@ -352,24 +358,24 @@ void Chr(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 std::span<const FunctionEntry> TextFunctions() {
   static const FunctionEntry kEntries[] = {
-      {"ora_concat", -1, Guarded<Concat>, true},
-      {"ora_substr", 2, Guarded<Substr>, true},
-      {"ora_substr", 3, Guarded<Substr>, true},
-      {"ora_instr", -1, Guarded<Instr>, true},
-      {"ora_length", 1, Guarded<Length>, true},
-      {"ora_lengthb", 1, Guarded<LengthB>, true},
-      {"ora_trim", 3, Guarded<Trim>, true},
-      {"ora_ltrim", -1, Guarded<LTrim>, true},
-      {"ora_rtrim", -1, Guarded<RTrim>, true},
-      {"ora_lpad", -1, Guarded<LPad>, true},
-      {"ora_rpad", -1, Guarded<RPad>, true},
-      {"ora_upper", 1, Guarded<Upper>, true},
-      {"ora_lower", 1, Guarded<Lower>, true},
-      {"ora_initcap", 1, Guarded<InitCap>, true},
-      {"ora_replace", -1, Guarded<Replace>, true},
-      {"ora_translate", 3, Guarded<Translate>, true},
-      {"ora_chr", 1, Guarded<Chr>, true},
-      {"ora_text_fit", 5, Guarded<TextFit>, true},
+      {"ora_concat", -1, Concat, true, 0, 127},
+      {"ora_substr", 2, Substr, true},
+      {"ora_substr", 3, Substr, true},
+      {"ora_instr", -1, Instr, true, 2, 4},
+      {"ora_length", 1, Length, true},
+      {"ora_lengthb", 1, LengthB, true},
+      {"ora_trim", 3, Trim, true},
+      {"ora_ltrim", -1, LTrim, true, 1, 2},
+      {"ora_rtrim", -1, RTrim, true, 1, 2},
+      {"ora_lpad", -1, LPad, true, 2, 3},
+      {"ora_rpad", -1, RPad, true, 2, 3},
+      {"ora_upper", 1, Upper, true},
+      {"ora_lower", 1, Lower, true},
+      {"ora_initcap", 1, InitCap, true},
+      {"ora_replace", -1, Replace, true, 2, 3},
+      {"ora_translate", 3, Translate, true},
+      {"ora_chr", 1, Chr, true},
+      {"ora_text_fit", 5, TextFit, true},
   };
   return kEntries;
 }

@@ -77,7 +77,6 @@ int RegisterTokenizers(sqlite3* db) {
 
 // ---------------------------------------------------------------- the functions
 
-using functions::Guarded;
 using functions::ResultText;
 using functions::TextView;
 
@@ -161,15 +160,16 @@ std::string TextIndexTable(std::string_view table, std::string_view column, bool
 int RegisterTextSearch(sqlite3* db) {
   int rc = RegisterTokenizers(db);
   if (rc != SQLITE_OK) return rc;
-  const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
-  rc = sqlite3_create_function_v2(db, "ora_contains", 3, flags, nullptr, Guarded<Contains>, nullptr,
-                                  nullptr, nullptr);
-  if (rc != SQLITE_OK) return rc;
-  rc = sqlite3_create_function_v2(db, "ora_extractvalue", 2, flags, nullptr, Guarded<ExtractValue>,
-                                  nullptr, nullptr, nullptr);
-  if (rc != SQLITE_OK) return rc;
-  return sqlite3_create_function_v2(db, "ora_extract", 2, flags, nullptr, Guarded<Extract>, nullptr,
-                                    nullptr, nullptr);
+  static constexpr functions::FunctionEntry kFunctions[] = {
+      {"ora_contains", 3, Contains, true},
+      {"ora_extractvalue", 2, ExtractValue, true},
+      {"ora_extract", 2, Extract, true},
+  };
+  for (const functions::FunctionEntry& f : kFunctions) {
+    rc = functions::RegisterFunction(db, f);
+    if (rc != SQLITE_OK) return rc;
+  }
+  return SQLITE_OK;
 }
 
 }  // namespace korvalis::db
