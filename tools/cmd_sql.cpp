@@ -45,8 +45,11 @@ constexpr char kUsage[] =
     "what is pending. A failing statement is reported with its line and undone; the run goes on\n"
     "and ends with status 1. A failure that undid the whole transaction (on the file, a write\n"
     "interrupted by Command Timeout) ends the run there. A line of SQL*Plus (SET, PROMPT, SPOOL,\n"
-    "DESC ...) is refused as that one line, and a PL/SQL block as one statement; WHENEVER\n"
-    "SQLERROR EXIT (or CONTINUE) is understood. Rows print as they are read: a line of column names, then one line per row,\n"
+    "DESC ...) is refused as that one line, and a PL/SQL block as one statement. WHENEVER\n"
+    "SQLERROR EXIT [SUCCESS|FAILURE|WARNING|n|SQL.SQLCODE] [COMMIT|ROLLBACK] ends the run at a\n"
+    "failure with that status (FAILURE, 1, and ROLLBACK unless named), CONTINUE [COMMIT|ROLLBACK|\n"
+    "NONE] goes on; a script asking for anything else is refused before it runs. Rows print as\n"
+    "they are read: a line of column names, then one line per row,\n"
     "fields separated by tabs (tab, line feed, carriage return and backslash written \\t, \\n,\n"
     "\\r and \\\\; NULL as an empty field; a BLOB as \"(BLOB, n bytes)\"), then \"n rows\n"
     "selected\"; an INSERT, UPDATE or DELETE prints \"n rows inserted\" (updated, deleted).\n"
@@ -60,7 +63,7 @@ constexpr char kUsage[] =
 struct RunSettings {
   bool xml = false;
   bool feedback = true;
-  bool stop_on_error = false;
+  ErrorAction on_error;
 };
 
 // The statement's first word if it is one of `words`, else "".
@@ -105,9 +108,10 @@ class CommittedChanges {
       pending_ = false;
     }
   }
-  // After the end of the input was committed.
+  // After the end of the input, or WHENEVER SQLERROR's COMMIT, was committed.
   void EndCommitted() {
     if (pending_) Committed();
+    pending_ = false;
   }
 
  private:
@@ -168,8 +172,75 @@ void ReportUndoneTransaction(const char* cause, const std::vector<ScriptStep>& s
                rest.c_str());
 }
 
+// The number of the Oracle error that `description` names (ORA-00904: 904), 0 when none.
+int OracleCode(std::string_view description) {
+  const size_t at = description.find("ORA-");
+  int code = 0;
+  for (size_t i = at == std::string_view::npos ? description.size() : at + 4;
+       i < description.size() && description[i] >= '0' && description[i] <= '9'; ++i) {
+    code = code * 10 + (description[i] - '0');
+  }
+  return code;
+}
+
+// Commits what is pending, at the end of the run or, when the run `goes_on`, as a script's
+// COMMIT does; false, with the reason told, when it cannot be.
+bool CommitPending(db::Connection& connection, CommittedChanges* committed, bool goes_on) {
+  try {
+    CheckNotEndedByServer(connection);
+    if (goes_on) {
+      connection.Execute("COMMIT");
+    } else {
+      connection.Commit();
+    }
+    committed->EndCommitted();
+    return true;
+  } catch (const db::DbError& e) {
+    std::fprintf(stderr, "korvalis sql: the changes could not be committed: %s\n",
+                 EscapeControls(e.what()).c_str());
+    return false;
+  }
+}
+
+// What the run does after its step `failed` ended with `error`: -1 to go on with the next step,
+// else the status the run ends with.
+int AfterFailure(db::Connection& connection, const ErrorAction& on_error,
+                 const db::DbError& error, const std::vector<ScriptStep>& steps, size_t failed,
+                 CommittedChanges* committed) {
+  using Pending = ErrorAction::Pending;
+  // A lost connection, or a transaction the file gave up whole (a write interrupted by Command
+  // Timeout, memory refused), leaves nothing to commit and nothing after it may run alone.
+  if (!connection.Alive() || !connection.InTransaction()) {
+    ReportUndoneTransaction(connection.Alive() ? "the database undid the whole transaction"
+                                               : "the connection to the database is lost",
+                            steps, failed + 1);
+    return 1;
+  }
+  const bool exits = on_error.then == ErrorAction::Then::kExit;
+  if (on_error.pending == Pending::kCommitted) {
+    if (!CommitPending(connection, committed, !exits)) return 1;
+    if (exits) {
+      std::fprintf(stderr, "korvalis sql: stopped at the first error; the changes since the last "
+                           "COMMIT are committed\n");
+    }
+  } else if (on_error.pending == Pending::kRolledBack) {
+    try {
+      connection.Execute("ROLLBACK");
+    } catch (const db::DbError&) {
+      // The connection ends with the run, which undoes what is pending all the same.
+      if (!exits) return 1;
+    }
+    if (exits) {
+      std::fprintf(stderr, "korvalis sql: stopped at the first error; the changes since the last "
+                           "COMMIT are rolled back\n");
+    }
+  }
+  return exits ? on_error.ExitStatus(OracleCode(error.what())) : -1;
+}
+
 // Runs the steps in one transaction, printing their rows; 0 when every step and the final
-// commit succeed, else 1. Throws DbError when the transaction cannot begin.
+// commit succeed, else 1 (or the status WHENEVER SQLERROR EXIT names). Throws DbError when the
+// transaction cannot begin.
 int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
              RunSettings settings) {
   int status = 0;
@@ -178,11 +249,8 @@ int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
   for (size_t i = 0; i < steps.size(); ++i) {
     const ScriptStep& step = steps[i];
     switch (step.kind) {
-      case ScriptStep::Kind::kStopOnError:
-        settings.stop_on_error = true;
-        continue;
-      case ScriptStep::Kind::kContinueOnError:
-        settings.stop_on_error = false;
+      case ScriptStep::Kind::kOnError:
+        settings.on_error = step.on_error;
         continue;
       case ScriptStep::Kind::kRefused:
         status = 1;
@@ -204,40 +272,12 @@ int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
       FlushStandardOutput();
       if (step.line > 0) std::fprintf(stderr, "line %d: ", step.line);
       std::fprintf(stderr, "%s\n", EscapeControls(e.what()).c_str());
-      if (settings.stop_on_error) {
-        try {
-          if (connection.InTransaction()) connection.Rollback();
-        } catch (const db::DbError&) {
-          // The connection ends with the run, which undoes what is pending all the same.
-        }
-        std::fprintf(stderr,
-                     "korvalis sql: stopped at the first error; the changes since the last COMMIT "
-                     "are rolled back\n");
-        return 1;
-      }
-      if (!connection.Alive()) {
-        ReportUndoneTransaction("the connection to the database is lost", steps, i + 1);
-        return 1;
-      }
-      // The file gives up the whole transaction when a write of it is interrupted (Command
-      // Timeout, memory refused), whatever WHENEVER SQLERROR says.
-      if (!connection.InTransaction()) {
-        ReportUndoneTransaction("the database undid the whole transaction", steps, i + 1);
-        return 1;
-      }
+      const int ended = AfterFailure(connection, settings.on_error, e, steps, i, &committed);
+      if (ended >= 0) return ended;
     }
   }
   FlushStandardOutput();
-  try {
-    CheckNotEndedByServer(connection);
-    connection.Commit();
-    committed.EndCommitted();
-  } catch (const db::DbError& e) {
-    std::fprintf(stderr, "korvalis sql: the changes could not be committed: %s\n",
-                 EscapeControls(e.what()).c_str());
-    return 1;
-  }
-  return status;
+  return CommitPending(connection, &committed, false) ? status : 1;
 }
 
 // The initialisation string of telv.config.xml: the text of its one db/datasource element.
@@ -303,7 +343,7 @@ int RunSql(const std::vector<std::string>& args) {
   RunSettings settings;
   settings.xml = options.Has("xml");
   settings.feedback = !options.Has("no-feedback");
-  settings.stop_on_error = options.Has("stop-on-error");
+  if (options.Has("stop-on-error")) settings.on_error = StopOnError();
   if ((options.Has("db") && options.Has("connect")) || options.operands.size() > 1 ||
       (options.Has("file") && !options.operands.empty())) {
     PrintError(options.Has("db") && options.Has("connect")

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
 
 #include "platform/db/script_runner.h"
+#include "platform/db/sql_error.h"
 #include "platform/db/sql_token.h"
 
 namespace korvalis::tools {
@@ -120,7 +122,108 @@ bool EndsStatement(std::string_view line, std::string* closing) {
   return closing->empty() && last == ';';
 }
 
+constexpr char kWheneverForms[] =
+    "WHENEVER SQLERROR EXIT [SUCCESS | FAILURE | WARNING | n | SQL.SQLCODE] [COMMIT | ROLLBACK] "
+    "or WHENEVER SQLERROR CONTINUE [COMMIT | ROLLBACK | NONE], n from 0 to 255";
+
+// The line's words split at blanks, in upper case, a ";" ending the line left out.
+std::vector<std::string> BlankSeparatedWords(std::string_view line) {
+  if (line.ends_with(';')) line.remove_suffix(1);
+  std::vector<std::string> words;
+  for (size_t i = 0; i < line.size();) {
+    if (std::isspace(static_cast<unsigned char>(line[i]))) {
+      ++i;
+      continue;
+    }
+    std::string word;
+    for (; i < line.size() && !std::isspace(static_cast<unsigned char>(line[i])); ++i) {
+      word.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(line[i]))));
+    }
+    words.push_back(std::move(word));
+  }
+  return words;
+}
+
+[[noreturn]] void RefuseWhenever(int line, const std::string& why) {
+  throw db::SqlError("line " + std::to_string(line) + ": " + why + "; the command carries out " +
+                     kWheneverForms);
+}
+
+// The exit status a word of WHENEVER SQLERROR EXIT names, or false when it names none.
+bool ReadExitStatus(const std::string& word, int line, ErrorAction* action) {
+  using Status = ErrorAction::Status;
+  static const std::map<std::string, Status, std::less<>> kNamed = {
+      {"SUCCESS", Status::kSuccess},
+      {"FAILURE", Status::kFailure},
+      {"WARNING", Status::kWarning},
+      {"SQL.SQLCODE", Status::kSqlCode}};
+  if (const auto named = kNamed.find(word); named != kNamed.end()) {
+    action->status = named->second;
+    return true;
+  }
+  if (std::all_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    if (word.size() > 3 || std::stoi(word) > 255) {
+      RefuseWhenever(line, "the exit status " + word + " is beyond what a process can end with");
+    }
+    action->status = Status::kNumber;
+    action->number = std::stoi(word);
+    return true;
+  }
+  const bool named_value = word[0] == ':' || word[0] == '&' ||
+                           std::isalpha(static_cast<unsigned char>(word[0]));
+  if (named_value && word != "COMMIT" && word != "ROLLBACK" && word != "NONE") {
+    RefuseWhenever(line, "the exit status " + word +
+                             " is a variable, and korvalis sql has none but SQL.SQLCODE");
+  }
+  return false;
+}
+
+// A WHENEVER line of a script, at `line`.
+ErrorAction ReadWhenever(std::string_view text, int line) {
+  const std::vector<std::string> words = BlankSeparatedWords(text);
+  if (words.size() < 3 || words[1] != "SQLERROR" ||
+      (words[2] != "EXIT" && words[2] != "CONTINUE")) {
+    RefuseWhenever(line, std::string(text) + " is not carried out");
+  }
+  ErrorAction action;
+  size_t next = 3;
+  if (words[2] == "EXIT") {
+    action = StopOnError();
+    if (next < words.size() && ReadExitStatus(words[next], line, &action)) ++next;
+  }
+  if (next < words.size()) {
+    const std::string& word = words[next];
+    if (word == "COMMIT") action.pending = ErrorAction::Pending::kCommitted;
+    else if (word == "ROLLBACK") action.pending = ErrorAction::Pending::kRolledBack;
+    else if (word == "NONE" && words[2] == "CONTINUE") action.pending = ErrorAction::Pending::kKept;
+    else RefuseWhenever(line, "the option " + word + " of WHENEVER SQLERROR is not carried out");
+    ++next;
+  }
+  if (next < words.size()) {
+    RefuseWhenever(line, "the option " + words[next] + " of WHENEVER SQLERROR is not carried out");
+  }
+  return action;
+}
+
 }  // namespace
+
+int ErrorAction::ExitStatus(int oracle_code) const {
+  switch (status) {
+    case Status::kSuccess: return 0;
+    case Status::kFailure: return 1;
+    case Status::kWarning: return 2;
+    case Status::kNumber: return number;
+    case Status::kSqlCode: break;
+  }
+  // A process ends with the code's last byte; one whose last byte is 0 would read as success.
+  const int last_byte = oracle_code % 256;
+  return last_byte == 0 ? 1 : last_byte;
+}
+
+ErrorAction StopOnError() {
+  return ErrorAction{ErrorAction::Then::kExit, ErrorAction::Status::kFailure, 0,
+                     ErrorAction::Pending::kRolledBack};
+}
 
 std::vector<ScriptStep> ReadSqlScript(std::string_view script) {
   std::vector<std::string> lines;
@@ -142,11 +245,8 @@ std::vector<ScriptStep> ReadSqlScript(std::string_view script) {
       const bool shell = !words.empty() && kShellCommands.count(words[0]) != 0 &&
                          !(words[0] == "SET" && words.size() > 1 && kSqlAfterSet.count(words[1]));
       if (shell) {
-        if (words[0] == "WHENEVER" && words.size() > 2 && words[1] == "SQLERROR" &&
-            (words[2] == "EXIT" || words[2] == "CONTINUE")) {
-          steps.push_back({words[2] == "EXIT" ? ScriptStep::Kind::kStopOnError
-                                              : ScriptStep::Kind::kContinueOnError,
-                           "", number});
+        if (words[0] == "WHENEVER") {
+          steps.push_back({ScriptStep::Kind::kOnError, "", number, ReadWhenever(trimmed, number)});
         } else {
           steps.push_back({ScriptStep::Kind::kRefused,
                            words[0] + " is a command of SQL*Plus, not SQL: the line is not run",

@@ -66,7 +66,7 @@ TEST_F(SqlShellTest, TheFirstErrorEndsTheRunAndRollsBackWhatIsPending) {
     const char* script_start;
   } ways[] = {
       {"--stop-on-error", ""},
-      {"", "WHENEVER SQLERROR EXIT SQL.SQLCODE\n"},
+      {"", "WHENEVER SQLERROR EXIT FAILURE\n"},
   };
   for (const auto& way : ways) {
     Outcome stopped = Sql(std::string(way.option) + " -f seed.sql",

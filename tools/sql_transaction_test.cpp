@@ -10,6 +10,7 @@
 
 #include "db/testing/temp_directory.h"
 #include "platform/db/testing/postgres_test_server.h"
+#include "tools/sql_script.h"
 #include "tools/testing/command_test_util.h"
 
 namespace {
@@ -89,6 +90,54 @@ TEST_P(SqlTransactionTest, AWriteInterruptedByCommandTimeoutNeverLeavesTheRestTo
               std::string::npos)
         << run.out;
     EXPECT_EQ(Notes(), "NOTE\nx\nx\n");
+  }
+}
+
+// WHENEVER SQLERROR's options are carried out: the status EXIT names (SQL.SQLCODE the error's
+// number's last byte, a last byte of 0 never reading as success), COMMIT or ROLLBACK of what is
+// pending before the run ends or goes on; an option not carried out refuses the whole script.
+TEST_P(SqlTransactionTest, WheneverSqlErrorCarriesOutItsOptions) {
+  const std::string head = "UPDATE T SET NOTE = 'head' WHERE ID = 1;\n";
+  const std::string failing = "INSERT INTO T (ID, NOTE) VALUES (1 / 0, 'bad');\n";  // ORA-01476
+  const std::string tail = "UPDATE T SET NOTE = 'tail' WHERE ID = 2;\n";
+  struct Case {
+    std::string whenever;
+    int status;
+    std::string notes;
+  };
+  const Case cases[] = {
+      {"WHENEVER SQLERROR EXIT", 1, "x\nx\n"},
+      {"WHENEVER SQLERROR EXIT FAILURE COMMIT", 1, "head\nx\n"},
+      {"whenever sqlerror exit success commit;", 0, "head\nx\n"},
+      {"WHENEVER SQLERROR EXIT WARNING ROLLBACK", 2, "x\nx\n"},
+      {"WHENEVER SQLERROR EXIT 3", 3, "x\nx\n"},
+      {"WHENEVER SQLERROR EXIT SQL.SQLCODE", 1476 % 256, "x\nx\n"},
+      {"WHENEVER SQLERROR CONTINUE ROLLBACK", 1, "x\ntail\n"},
+      {"WHENEVER SQLERROR CONTINUE COMMIT", 1, "head\ntail\n"},
+      {"WHENEVER SQLERROR CONTINUE NONE", 1, "x\ntail\n"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(Script("", "UPDATE T SET NOTE = 'x' WHERE ID IN (1, 2);\n").status, 0);
+    // The ROLLBACK after the failure undoes only what a COMMIT at the failure left pending.
+    Outcome run = Script("", c.whenever + "\n" + head + failing + tail + "ROLLBACK;\n" + tail);
+    EXPECT_EQ(run.status, c.status) << c.whenever << "\n" << run.out;
+    EXPECT_EQ(Notes(), "NOTE\n" + c.notes) << c.whenever;
+  }
+  // An error number whose last byte is 0 still ends the run as a failure.
+  korvalis::tools::ErrorAction sql_code = korvalis::tools::StopOnError();
+  sql_code.status = korvalis::tools::ErrorAction::Status::kSqlCode;
+  EXPECT_EQ(sql_code.ExitStatus(1536), 1);
+
+  for (const std::string refused :
+       {"WHENEVER SQLERROR EXIT :rc", "WHENEVER SQLERROR EXIT 256", "WHENEVER SQLERROR EXIT rc",
+        "WHENEVER SQLERROR CONTINUE SUCCESS", "WHENEVER SQLERROR EXIT FAILURE NONE",
+        "WHENEVER OSERROR EXIT FAILURE", "WHENEVER SQLERROR EXIT 1 COMMIT ROLLBACK"}) {
+    ASSERT_EQ(Script("", "UPDATE T SET NOTE = 'x' WHERE ID IN (1, 2);\n").status, 0);
+    Outcome run = Script("", head + refused + "\n" + tail);
+    EXPECT_EQ(run.status, 1) << refused;
+    EXPECT_TRUE(run.out.starts_with("korvalis sql: line 2: ")) << run.out;
+    EXPECT_NE(run.out.find("; nothing was run"), std::string::npos) << run.out;
+    EXPECT_EQ(Notes(), "NOTE\nx\nx\n") << refused;
   }
 }
 
