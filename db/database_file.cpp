@@ -83,7 +83,8 @@ std::string CreateDatabaseFile(const std::string& path, DatabaseContents content
 }
 
 void BuildServerDatabase(const std::string& init_string, DatabaseContents contents) {
-  std::unique_ptr<db::Connection> connection = db::OpenConnection(init_string);
+  // The runtime objects installed on connecting go with the build: all or nothing.
+  std::unique_ptr<db::Connection> connection = db::OpenConnectionToBuild(init_string);
   std::unique_ptr<db::Rowset> described =
       connection->Execute("SELECT COUNT(*) FROM KORVALIS_TABLES WHERE TABLE_NAME = 'TELV_PATIENT'");
   if (described->Next() && described->Text(0) != "0") {

@@ -281,33 +281,6 @@ TEST_F(CommandLineTest, OutputLostAfterTheWorkWasDoneSaysWhatWasDone) {
   EXPECT_EQ(undone.out, "korvalis: cannot write standard output: No space left on device\n");
 }
 
-// An initdb ended by a signal at any point of its work leaves nothing behind (no half-built
-// database, log, index or configuration), so that it may simply be run again; one that ended
-// leaves everything.
-TEST_F(CommandLineTest, AnInterruptedInitdbLeavesNothingBehind) {
-  const std::string folder = directory_ + "/interrupted";
-  fs::create_directories(folder);
-  int interrupted = 0;
-  for (int delay_ms = 0; delay_ms <= 120; delay_ms += 6) {
-    // The shell's own word on the job it ended ("Terminated") goes nowhere.
-    Outcome ended = RunCommand("exec 2> /dev/null; cd '" + folder + "' && { " KORVALIS_COMMAND
-                               " initdb --sample emr.db > /dev/null 2>&1 & sleep 0." +
-                               std::to_string(1000 + delay_ms).substr(1) +
-                               "; kill -TERM $! 2> /dev/null; wait $!; echo $?; ls -A; }");
-    SCOPED_TRACE(std::to_string(delay_ms) + " ms: " + ended.out);
-    // Nothing, or everything: the signal may also come after the work was done.
-    const std::string everything = "emr.db\nhis\nsuite.config.xml\ntelv.config.xml\n";
-    if (ended.out == "143\n") {
-      ++interrupted;
-    } else if (ended.out != "143\n" + everything) {
-      EXPECT_EQ(ended.out, "0\n" + everything);
-    }
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-  }
-  EXPECT_GT(interrupted, 0);
-}
-
 // A registry that cannot be read, or a folder where it cannot be made, is named with the cause,
 // never taken for a registry without the class.
 TEST_F(CommandLineTest, ARegistryThatCannotBeUsedIsNamedWithTheCause) {

@@ -49,19 +49,7 @@ class ServerSignalTest : public ::testing::Test {
   // Starts the command with `arguments` (no shell between, so that no signal is ignored), and
   // returns once its statement runs on the server.
   pid_t StartRunning(const std::vector<std::string>& arguments) {
-    std::vector<std::string> words{KORVALIS_COMMAND};
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    const std::string registry = "KORVALIS_REGISTRY=" + directory_ + "/registry";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      ::putenv(const_cast<char*>(registry.c_str()));
-      if (::chdir(directory_.c_str()) != 0) ::_exit(127);
-      ::execv(argv[0], argv.data());
-      ::_exit(127);
-    }
+    const pid_t pid = korvalis::testing::StartCommand(directory_, KORVALIS_COMMAND, arguments);
     // A loaded machine (a sanitizer's build among parallel tests) may take many seconds to start
     // the command.
     for (int i = 0; i < 1'200 && RunningStatements() == "0"; ++i) {

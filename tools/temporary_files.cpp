@@ -12,7 +12,28 @@
 namespace korvalis::tools {
 namespace {
 
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+// Every signal whose default action ends the process, SIGKILL and SIGSTOP aside, which no
+// process can catch: those sent to end a run (SIGINT, SIGTERM, SIGHUP, SIGQUIT), those of a
+// pipe, a timer or a limit (SIGPIPE, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ), those that
+// mean nothing to the command (SIGUSR1, SIGUSR2, SIGIO, SIGPWR, SIGSTKFLT, the real-time ones)
+// and those of a fault (SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGTRAP, SIGSYS).
+const sigset_t& EndingSignals() {
+  static const sigset_t ending = [] {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signal_number :
+         {SIGHUP, SIGINT, SIGQUIT, SIGILL, SIGTRAP, SIGABRT, SIGBUS, SIGFPE, SIGUSR1, SIGSEGV,
+          SIGUSR2, SIGPIPE, SIGALRM, SIGTERM, SIGSTKFLT, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF,
+          SIGIO, SIGPWR, SIGSYS}) {
+      sigaddset(&set, signal_number);
+    }
+    for (int signal_number = SIGRTMIN; signal_number <= SIGRTMAX; ++signal_number) {
+      sigaddset(&set, signal_number);
+    }
+    return set;
+  }();
+  return ending;
+}
 
 // A place for one path. The handler reads only places whose `taken` is set, which is set after
 // the path is written and cleared before it changes.
@@ -41,9 +62,12 @@ void InstallHandlers() {
   static bool installed = false;
   if (installed) return;
   installed = true;
-  for (int signal_number : kSignals) {
+  for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
+    if (sigismember(&EndingSignals(), signal_number) != 1) continue;
+    // A signal ignored, or handled by someone else (a sanitizer's fault handler), stays so.
     struct sigaction before {};
-    if (::sigaction(signal_number, nullptr, &before) != 0 || before.sa_handler == SIG_IGN) {
+    if (::sigaction(signal_number, nullptr, &before) != 0 ||
+        (before.sa_flags & SA_SIGINFO) != 0 || before.sa_handler != SIG_DFL) {
       continue;
     }
     struct sigaction action {};
@@ -80,10 +104,7 @@ void KeepAtSignal(const std::string& path) {
 }
 
 SignalsHeld::SignalsHeld() {
-  sigset_t held;
-  sigemptyset(&held);
-  for (int signal_number : kSignals) sigaddset(&held, signal_number);
-  ::sigprocmask(SIG_BLOCK, &held, &before_);
+  ::sigprocmask(SIG_BLOCK, &EndingSignals(), &before_);
 }
 
 SignalsHeld::~SignalsHeld() { ::sigprocmask(SIG_SETMASK, &before_, nullptr); }

@@ -1,11 +1,11 @@
 // The files the command makes for its own run only (the event log of its calls, an answer being
 // written beside its file, a database being built and the configuration naming it) are removed
-// when the run is ended by a signal (SIGINT, SIGTERM, SIGHUP, SIGPIPE), as they are at its
-// normal end: the handler removes them, the last taken first (an empty folder too, after the
+// when the run is ended by a signal (any whose default action ends the process, SIGKILL aside,
+// which no process can catch), as they are at its normal end: the handler removes them, the last taken first (an empty folder too, after the
 // files in it), and ends the process by the same signal, so its parent sees how it ended.
 // Before that it asks the server of each open database connection to cancel the statement it
 // runs, as the server would otherwise run a write or a sort on until Command Timeout. A signal
-// that was ignored when the command started stays ignored.
+// that was ignored or handled by someone else when the command started stays so.
 //
 // Thread-safety: CancelStatementsAtSignal, RemoveAtSignal and KeepAtSignal on the main thread
 // only; the handler may run at any time between them.

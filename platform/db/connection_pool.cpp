@@ -212,6 +212,14 @@ std::unique_ptr<Connection> OpenConnection(std::string_view init_string) {
   return OpenerFor(init_string)();
 }
 
+std::unique_ptr<Connection> OpenConnectionToBuild(std::string_view init_string) {
+  const ConnectionString cs = ConnectionString::Parse(init_string);
+  if (ProviderOf(cs) != ProviderKind::kPostgres) return OpenConnection(init_string);
+  return std::make_unique<PostgresConnection>(PostgresDatabaseFor(init_string, cs),
+                                              kMaxHeldRowBytes,
+                                              PostgresConnection::Purpose::kBuild);
+}
+
 bool IsServerDatabase(std::string_view init_string) {
   return ProviderOf(ConnectionString::Parse(init_string)) == ProviderKind::kPostgres;
 }

@@ -57,6 +57,12 @@ class ConnectionPools {
 // A connection of its own, outside any pool (tools and tests). The database must exist.
 std::unique_ptr<Connection> OpenConnection(std::string_view init_string);
 
+// A connection of its own to build the database in one transaction, begun for writing before
+// anything is changed: on a server, the provider's runtime objects, when they must be
+// installed, are installed in that transaction, so that a build that never commits (failed, or
+// its process ended by a signal) leaves nothing in the database.
+std::unique_ptr<Connection> OpenConnectionToBuild(std::string_view init_string);
+
 // True when `init_string` names a PostgreSQL server. Throws DbError (kCannotConnect) for an
 // unknown provider or a malformed string.
 bool IsServerDatabase(std::string_view init_string);

@@ -36,11 +36,13 @@ bool ContainsSysdate(std::string_view sql) {
 }  // namespace
 
 PostgresConnection::PostgresConnection(std::shared_ptr<PostgresDatabase> database,
-                                       size_t held_row_bytes)
+                                       size_t held_row_bytes, Purpose purpose)
     : database_(std::move(database)),
-      conn_(database_->Connect()),
+      conn_(database_->Connect(purpose == Purpose::kBuild ? &runtime_open_ : nullptr)),
       cancel_at_signal_(conn_),
       held_row_bytes_(held_row_bytes) {
+  // The installation is work of the open transaction that a failing statement must not undo.
+  open_ = held_ = runtime_open_;
   PQsetNoticeReceiver(
       conn_,
       [](void* self, const PGresult* notice) {
@@ -298,14 +300,19 @@ bool PostgresConnection::WriteBlob(std::string_view sql, std::optional<std::stri
 }
 
 void PostgresConnection::Begin(TransactionMode mode) {
-  if (InTransaction()) throw DbError(kProviderFailed, "a transaction is already open");
+  // A build's first transaction goes on from the runtime's installation.
+  const bool goes_on = runtime_open_ && mode == TransactionMode::kWriting;
+  if (InTransaction() && !goes_on) {
+    throw DbError(kProviderFailed, "a transaction is already open");
+  }
+  runtime_open_ = false;
   CheckOpen();
-  pending_begin_ = BeginStatement(mode);
+  pending_begin_ = goes_on ? "" : BeginStatement(mode);
   mode_ = mode;
   subordinate_ = false;
   transaction_translations_.reset();
   turn_held_ = false;
-  held_ = false;
+  held_ = goes_on;
   sysdate_set_.clear();
 }
 
@@ -322,6 +329,7 @@ void PostgresConnection::Commit() {
     if (PQstatus(conn_) != CONNECTION_OK) CheckOpen();
     return;
   }
+  runtime_open_ = false;
   const bool schema_changed = transaction_translations_ != nullptr;
   transaction_translations_.reset();
   const bool read_only = mode_ == TransactionMode::kReading && !held_ && !schema_changed;
@@ -351,6 +359,7 @@ void PostgresConnection::Commit() {
 void PostgresConnection::Rollback() {
   HoldStreamedRows();
   if (!InTransaction()) return;
+  runtime_open_ = false;
   pending_begin_.clear();
   subordinate_ = false;
   turn_held_ = false;

@@ -66,10 +66,16 @@ class PostgresStreamedRowset;
 
 class PostgresConnection final : public Connection {
  public:
+  // What a connection is opened for. One opened to build the database installs the runtime
+  // objects, when they must be, in the transaction its first Begin (for writing) goes on with,
+  // so that a build that never commits (failed, or its process ended) leaves none of them.
+  enum class Purpose { kUse, kBuild };
+
   // Connects; throws DbError (kCannotConnect). A query run by Execute fails with ORA-04030
   // once its rows would hold more than `held_row_bytes`.
   explicit PostgresConnection(std::shared_ptr<PostgresDatabase> database,
-                              size_t held_row_bytes = kMaxHeldRowBytes);
+                              size_t held_row_bytes = kMaxHeldRowBytes,
+                              Purpose purpose = Purpose::kUse);
   ~PostgresConnection() override;
   PostgresConnection(const PostgresConnection&) = delete;
   PostgresConnection& operator=(const PostgresConnection&) = delete;
@@ -180,6 +186,9 @@ class PostgresConnection final : public Connection {
   void ReadCommitAnswer();
 
   std::shared_ptr<PostgresDatabase> database_;
+  // The runtime's installation, left open for a build, not yet taken on by Begin. Declared
+  // before conn_, whose connecting sets it.
+  bool runtime_open_ = false;
   pg_conn* conn_ = nullptr;
   CancelAtSignal cancel_at_signal_;  // the program's signal handler cancels its statement
   size_t held_row_bytes_;  // the most the rows of a query run by Execute may hold

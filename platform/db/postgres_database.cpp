@@ -124,7 +124,7 @@ PostgresDatabase::PostgresDatabase(const ConnectionString& init)
                                Milliseconds(command_timeout_));
 }
 
-pg_conn* PostgresDatabase::Connect() {
+pg_conn* PostgresDatabase::Connect(bool* runtime_left_open) {
   std::vector<const char*> keywords, values;
   for (const auto& [k, v] : parameters_) {
     keywords.push_back(k.c_str());
@@ -143,7 +143,8 @@ pg_conn* PostgresDatabase::Connect() {
   }
   try {
     WatchForVanishedClient(connection);
-    EnsureRuntime(connection);
+    const bool left_open = EnsureRuntime(connection, runtime_left_open != nullptr);
+    if (runtime_left_open != nullptr) *runtime_left_open = left_open;
   } catch (const DbError& e) {
     PQfinish(connection);
     throw DbError(kCannotConnect,
@@ -153,10 +154,10 @@ pg_conn* PostgresDatabase::Connect() {
 }
 
 // Installs the runtime objects when they are missing or of another version; one process at a
-// time (an advisory lock), in one transaction.
-void PostgresDatabase::EnsureRuntime(pg_conn* connection) {
+// time (an advisory lock), in one transaction, committed unless it is to be left open.
+bool PostgresDatabase::EnsureRuntime(pg_conn* connection, bool leave_open) {
   std::lock_guard<std::mutex> lock(runtime_mutex_);
-  if (runtime_checked_) return;
+  if (runtime_checked_) return false;
   Result version;
   Query(connection,
         "SELECT prosrc FROM pg_proc WHERE proname = 'korvalis_runtime_version' AND "
@@ -170,6 +171,8 @@ void PostgresDatabase::EnsureRuntime(pg_conn* connection) {
                       "SELECT pg_advisory_xact_lock(48480001)");
     try {
       RunPostgresScript(connection, PostgresRuntimeSql());
+      // Left open, the objects are not there for other connections until the owner commits.
+      if (leave_open) return true;
       RunPostgresScript(connection, "COMMIT");
     } catch (const DbError&) {
       PQclear(PQexec(connection, "ROLLBACK"));
@@ -177,6 +180,7 @@ void PostgresDatabase::EnsureRuntime(pg_conn* connection) {
     }
   }
   runtime_checked_ = true;
+  return false;
 }
 
 std::shared_ptr<const Translation> PostgresDatabase::Translate(std::string_view oracle_sql,

@@ -37,8 +37,10 @@ class PostgresDatabase {
 
   // A new libpq connection with the session settings the provider relies on, the runtime
   // objects installed. The caller owns it (PQfinish). Throws DbError (kCannotConnect); no
-  // password appears in its description.
-  pg_conn* Connect();
+  // password appears in its description. Given `runtime_left_open`, objects that must be
+  // installed are installed in a transaction left open, which the caller then owns and commits
+  // or rolls back with its own work, and *runtime_left_open tells whether that happened.
+  pg_conn* Connect(bool* runtime_left_open = nullptr);
 
   // How long a transaction holding the writers' turn may stay idle, in milliseconds, as the
   // server's setting reads it ("0": no bound).
@@ -60,7 +62,8 @@ class PostgresDatabase {
                                                 TranslationCache* transaction = nullptr);
 
  private:
-  void EnsureRuntime(pg_conn* connection);
+  // True when it left its installation's transaction open, as `leave_open` allows.
+  bool EnsureRuntime(pg_conn* connection, bool leave_open);
   static std::shared_ptr<const Catalog> LoadCatalog(pg_conn* connection);
 
   std::vector<std::pair<std::string, std::string>> parameters_;  // libpq keyword, value

@@ -3,12 +3,17 @@
 // Thread-safety: stateless; each call runs its own child process.
 #pragma once
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 namespace korvalis::testing {
 
@@ -43,6 +48,38 @@ inline Outcome RunCommandIn(const std::string& directory, const std::string& pro
   return RunCommand("cd '" + directory + "' && KORVALIS_REGISTRY='" + directory + "/registry' " +
                         program + " " + arguments + " 2> '" + err + "'",
                     err);
+}
+
+// Starts the command `program` with `arguments` in `directory`, with a registry of that
+// directory's own, its output going nowhere; no shell stands between, so that every signal has
+// its default action there (a shell's background job ignores SIGINT and SIGQUIT) and none is
+// blocked, and a signal that dumps core writes none. Returns the child's process id.
+inline pid_t StartCommand(const std::string& directory, const std::string& program,
+                          std::vector<std::string> arguments) {
+  arguments.insert(arguments.begin(), program);
+  std::vector<char*> argv;
+  for (std::string& word : arguments) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  const std::string registry = "KORVALIS_REGISTRY=" + directory + "/registry";
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::putenv(const_cast<char*>(registry.c_str()));
+    const rlimit no_core{0, 0};
+    ::setrlimit(RLIMIT_CORE, &no_core);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
+      if (signal_number != SIGKILL && signal_number != SIGSTOP) ::signal(signal_number, SIG_DFL);
+    }
+    const int nowhere = ::open("/dev/null", O_WRONLY);
+    ::dup2(nowhere, 1);
+    ::dup2(nowhere, 2);
+    if (::chdir(directory.c_str()) != 0) ::_exit(127);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  return pid;
 }
 
 }  // namespace korvalis::testing

@@ -1,0 +1,116 @@
+// An initdb ended by a signal at any point of its work leaves nothing behind, on the embedded
+// file and on a PostgreSQL server: no half-built database, log, index, configuration or sample
+// visits in its folder, no table, view or function in the server's database. Every signal whose
+// default action ends the process is handled so, not only those a terminal sends.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "db/testing/temp_directory.h"
+#include "platform/db/testing/postgres_test_server.h"
+#include "tools/testing/command_test_util.h"
+
+namespace {
+
+using korvalis::db::testing::PostgresTestServer;
+namespace fs = std::filesystem;
+
+class InitdbSignalTest : public ::testing::TestWithParam<bool> {
+ protected:
+  bool OnServer() const { return GetParam(); }
+
+  // The folder's names, sorted, one a line.
+  std::string Listing() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder_)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    std::string listing;
+    for (const std::string& name : names) listing += name + "\n";
+    return listing;
+  }
+
+  // What the server's database holds of ours: relations and functions of its schema.
+  std::string ServerObjects() {
+    return server().RunSql(database_,
+                           "SELECT (SELECT count(*) FROM pg_class WHERE relnamespace = "
+                           "'public'::regnamespace) + (SELECT count(*) FROM pg_proc WHERE "
+                           "pronamespace = 'public'::regnamespace)");
+  }
+
+  // Runs initdb, ends it by `signal_number` after `delay`; false when the run ended before the
+  // signal came.
+  bool Interrupt(int signal_number, std::chrono::milliseconds delay) {
+    const std::vector<std::string> arguments =
+        OnServer() ? std::vector<std::string>{"initdb", "--sample", "--connect", database_}
+                   : std::vector<std::string>{"initdb", "--sample", "emr.db"};
+    const pid_t pid = korvalis::testing::StartCommand(folder_, KORVALIS_COMMAND, arguments);
+    std::this_thread::sleep_for(delay);
+    ::kill(pid, signal_number);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (WIFEXITED(status)) return false;
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << status;
+    return true;
+  }
+
+  // Makes the folder (and on a server the database) afresh after a run that was done.
+  void StartAfresh() {
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+    if (OnServer()) database_ = server().CreateDatabase();
+  }
+
+  static PostgresTestServer& server() { return PostgresTestServer::Get(); }
+
+  korvalis::testing::TempDirectory scratch_{"korvalis-initdb-signal"};
+  const std::string folder_ = scratch_.path() + "/run";
+  std::string database_;
+};
+
+TEST_P(InitdbSignalTest, ARunEndedByAnySignalLeavesNothingBehind) {
+  std::vector<int> signals = {SIGTERM, SIGQUIT, SIGUSR1, SIGALRM, SIGXFSZ, SIGRTMIN + 1};
+  if (!OnServer()) {
+    signals.insert(signals.end(), {SIGINT, SIGUSR2, SIGXCPU, SIGVTALRM, SIGPROF, SIGPWR});
+  }
+  // The file's build takes about a tenth of a second, the server's about half a second.
+  const int step_ms = OnServer() ? 150 : 20;
+  const int steps = OnServer() ? 4 : 7;
+  StartAfresh();
+  int interrupted = 0;
+  for (int signal_number : signals) {
+    for (int delay_ms = 0; delay_ms < steps * step_ms; delay_ms += step_ms) {
+      SCOPED_TRACE(std::string(strsignal(signal_number)) + " after " + std::to_string(delay_ms) +
+                   " ms");
+      if (!Interrupt(signal_number, std::chrono::milliseconds(delay_ms))) {
+        // Done before the signal came: everything is there.
+        EXPECT_EQ(Listing(), OnServer() ? "his\nsuite.config.xml\ntelv.config.xml\n"
+                                        : "emr.db\nhis\nsuite.config.xml\ntelv.config.xml\n");
+        StartAfresh();
+        continue;
+      }
+      ++interrupted;
+      EXPECT_EQ(Listing(), "");
+      if (OnServer()) {
+        EXPECT_EQ(ServerObjects(), "0");
+      }
+    }
+  }
+  EXPECT_GT(interrupted, static_cast<int>(signals.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, InitdbSignalTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? "Server" : "File";
+                         });
+
+}  // namespace
