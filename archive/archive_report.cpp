@@ -109,9 +109,9 @@ long CBArchiveReport::GetWriterInfoList(CEMRDataSource* pDataSource, BSTR bstrSt
         records.Where() +
         (all_departments ? u" ORDER BY B.OUT_DEPT_NAME, B.NAME, C.CREATE_DATE"
                          : u" ORDER BY B.NAME, C.CREATE_DATE");
-    static const std::vector<std::u16string> kNames = {u"writer",    u"patient", u"eventno",
-                                                       u"emrtitle",  u"intime",  u"writetime",
-                                                       u"techtitle", u"deptname"};
+    static const std::vector<std::u16string>& kNames =
+        *new std::vector<std::u16string>{u"writer", u"patient",   u"eventno",   u"emrtitle",
+                                         u"intime", u"writetime", u"techtitle", u"deptname"};
     ScopedBstr rows;
     pDataSource->QueryElements(sql, kNames, rows.out());
 
@@ -138,6 +138,7 @@ std::u16string CBArchiveReport::BuildTechTitleMap(std::u16string title) {
 
 const std::map<float, std::u16string>& CBArchiveReport::TechTitleMap() {
   // Filled by the first caller; a caller that comes while it is being filled waits for it.
-  static const std::map<float, std::u16string> titles = ParseTechTitleList();
+  static const std::map<float, std::u16string>& titles =
+      *new std::map<float, std::u16string>(ParseTechTitleList());
   return titles;
 }

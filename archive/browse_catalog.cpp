@@ -36,8 +36,8 @@ constexpr char16_t kRootCode[] = u"###";
 // The browse catalogue of a sealed visit.
 constexpr char16_t kSealedCatalog[] = u"<?xml version='1.0'?><root></root>";
 // The element and attribute names of a visit's browse catalogue.
-const std::vector<std::u16string> kVisitCatalogNames = {u"catalog", u"id", u"code", u"serial",
-                                                        u"sort_code"};
+const std::vector<std::u16string>& kVisitCatalogNames =
+    *new std::vector<std::u16string>{u"catalog", u"id", u"code", u"serial", u"sort_code"};
 
 constexpr char16_t kAdultChart[] = u"adulttp";
 constexpr char16_t kBabyChart[] = u"babytp";

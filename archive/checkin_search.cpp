@@ -9,7 +9,7 @@ namespace korvalis::archive {
 
 const std::vector<std::u16string>& CheckinPatientNames() {
   // clang-format off
-  static const std::vector<std::u16string> names = {
+  static const std::vector<std::u16string>& names = *new std::vector<std::u16string>{
       u"patient", u"sex", u"id", u"event_no", u"in_time", u"in_dept", u"leave_time",
       u"leave_dept", u"emr_status", u"forbid_flag", u"operator", u"oper_time", u"paper_status",
       u"oper_memo", u"serial_no"};
@@ -52,7 +52,8 @@ long CBArchivePatient::SearchCheckinPatient(CEMRDataSource* pDataSource, BSTR bs
                                             BSTR* bstrPatientList) {
   using korvalis::archive::CheckinPatientNames;
   // A visit is known by its patient and visit number.
-  static const std::vector<std::u16string> kVisitKey = {u"id", u"event_no"};
+  static const std::vector<std::u16string>& kVisitKey =
+      *new std::vector<std::u16string>{u"id", u"event_no"};
   pDataSource->QueryElements(korvalis::archive::CheckinPatientSql(
                                  *pDataSource->GetDBType(), korvalis::BstrView(bstrSearchInfo)),
                              CheckinPatientNames(), bstrPatientList, kVisitKey);

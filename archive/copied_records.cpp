@@ -156,7 +156,7 @@ long CBArchivePatient::GetCopiedPatientList(CEMRDataSource* pDataSource, BSTR bs
              .Sql() +
          u") ORDER BY NAME, SERIAL";
 
-  static const std::vector<std::u16string> kNames = {
+  static const std::vector<std::u16string>& kNames = *new std::vector<std::u16string>{
       u"patient",    u"sex",         u"id",         u"event_no",  u"in_date",
       u"in_dept",    u"leave_date",  u"leave_dept", u"requestor", u"copy_emr",
       u"executor",   u"copy_reason", u"serial",     u"doctor",    u"copy_date",

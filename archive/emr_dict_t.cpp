@@ -35,7 +35,8 @@ constexpr char16_t kKeshConfigFileName[] = u"kesh.config.xml";
 constexpr char16_t kDiduConfigFileName[] = u"didu.config.xml";
 
 const std::vector<std::u16string>& DictNames() {
-  static const std::vector<std::u16string> names = {u"dict", u"remark"};
+  static const std::vector<std::u16string>& names =
+      *new std::vector<std::u16string>{u"dict", u"remark"};
   return names;
 }
 

@@ -128,7 +128,8 @@ std::u16string SignerText(const std::vector<std::u16string>& names) {
 long CBArchivePatient::GetPatientHeaderEmrList(CEMRDataSource* pDataSource, BSTR bstrPatientID,
                                                BSTR bstrEventNo, BSTR* pbstrIds) {
   const Visit visit(bstrPatientID, bstrEventNo);
-  static const std::vector<std::u16string> kNames = {u"emrid", u"emr_title", u"template_id"};
+  static const std::vector<std::u16string>& kNames =
+      *new std::vector<std::u16string>{u"emrid", u"emr_title", u"template_id"};
   pDataSource->QueryElements(
       u"SELECT ID, TITLE, TEMPLATE_ID FROM TELV_EMR_CONTENT" +
           visit.Key().And(u"EMR_TYPE = 1 AND STATUS = 1").Where(),
@@ -171,8 +172,8 @@ long CBArchivePatient::SavePatientHeaderRecord(CEMRDataSource* pDataSource, BSTR
 long CBArchivePatient::GetEmrBatchPrintCatalogList(CEMRDataSource* pDataSource, BSTR bstrPatientID,
                                                    BSTR bstrEventNo, BSTR* pbstrList) {
   const Visit visit(bstrPatientID, bstrEventNo);
-  static const std::vector<std::u16string> kNames = {u"catalog", u"id", u"code", u"serial",
-                                                     u"sort_code"};
+  static const std::vector<std::u16string>& kNames =
+      *new std::vector<std::u16string>{u"catalog", u"id", u"code", u"serial", u"sort_code"};
   pDataSource->QueryElements(
       u"SELECT * FROM (SELECT DISTINCT B.NAME, B.ID, B.CODE, '0', B.SORT_CODE "
       u"FROM TELV_EMR_CONTENT A, TELV_EMR_CATALOG B" +

@@ -20,7 +20,7 @@ constexpr const char16_t* kLatestRowColumns[] = {
 
 const std::vector<std::u16string>& PaperRecordSearchNames() {
   // clang-format off
-  static const std::vector<std::u16string> names = {
+  static const std::vector<std::u16string>& names = *new std::vector<std::u16string>{
       u"patient", u"sex", u"id", u"event_no", u"doctor", u"out_time", u"out_dept_name",
       u"out_dept_id", u"paper_status", u"commit_serial", u"commit_date", u"commit_oper_name",
       u"commit_oper_id", u"commit_memo", u"rollback_date", u"rollback_oper_name",
@@ -73,7 +73,8 @@ long CBPatientPaperMag::SearchPatientPMRList(CEMRDataSource* pDataSource, BSTR b
                                              BSTR* pbstrPatientList) {
   using korvalis::archive::PaperRecordSearchNames;
   // A visit is known by its patient and visit number.
-  static const std::vector<std::u16string> kVisitKey = {u"id", u"event_no"};
+  static const std::vector<std::u16string>& kVisitKey =
+      *new std::vector<std::u16string>{u"id", u"event_no"};
   pDataSource->QueryElements(korvalis::archive::PaperRecordSearchSql(
                                  *pDataSource->GetDBType(), korvalis::BstrView(bstrSearchInfo)),
                              PaperRecordSearchNames(), pbstrPatientList, kVisitKey);

@@ -117,7 +117,7 @@ std::u16string StatementOf(const CDBType& dialect, std::u16string_view now,
 
 const std::vector<std::u16string>& PatientSearchNames() {
   // clang-format off
-  static const std::vector<std::u16string> names = {
+  static const std::vector<std::u16string>& names = *new std::vector<std::u16string>{
       u"patient", u"sex", u"id", u"eventno", u"birth", u"intime", u"leavetime", u"indept",
       u"nowdept", u"leavedept", u"status", u"committime", u"rollbacktime", u"archivetime",
       u"forbid", u"bed", u"doctor", u"doctorid", u"codestatus", u"codedate", u"rollbacknotes",
@@ -153,7 +153,8 @@ void SearchPatients(CEMRDataSource& data_source, const std::u16string& condition
   data_source.QueryScalar(dialect.GetSysDateSql(), now);
   if (not_xml) std::rethrow_exception(not_xml);
   // A visit is known by its patient and visit number.
-  static const std::vector<std::u16string> kVisitKey = {u"id", u"eventno"};
+  static const std::vector<std::u16string>& kVisitKey =
+      *new std::vector<std::u16string>{u"id", u"eventno"};
   data_source.QueryElements(StatementOf(dialect, now, fields, pieces), PatientSearchNames(),
                             pbstrList, kVisitKey);
 }

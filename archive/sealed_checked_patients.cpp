@@ -96,7 +96,7 @@ long CBArchivePatient::GetFreezePatient(CEMRDataSource* pDataSource, BSTR bstrAr
   AppendSealSpan(dialect, args.GetValue(u"unlock_time_span"), u"B.UNFORBID_DATE", sql);
   sql += u" ORDER BY A.PATIENT_ID, A.EVENT_NO, B.FORBID_DATE, B.UNFORBID_DATE";
 
-  static const std::vector<std::u16string> kNames = {
+  static const std::vector<std::u16string>& kNames = *new std::vector<std::u16string>{
       u"patient",      u"sex",        u"id",        u"eventno",    u"bed",
       u"lockdate",     u"lockername", u"locknote",  u"indeptname", u"unlockdate",
       u"unlockername", u"unlocknote", u"forbidflag"};
@@ -127,9 +127,9 @@ long CBArchivePatient::GetCheckPatientList(CEMRDataSource* pDataSource, BSTR bst
   if (conditions.Value(u"dept_id").empty()) conditions.And(u"A.EMR_STATUS IN(0, 1, 2, 3)");
   sql += conditions.Equals(u"dept_id", u"A.OUT_DEPT_ID").Sql();
 
-  static const std::vector<std::u16string> kNames = {u"patient",    u"sex",      u"case_no",
-                                                     u"patient_id", u"event_no", u"visit_no",
-                                                     u"status",     u"emr_copy"};
+  static const std::vector<std::u16string>& kNames =
+      *new std::vector<std::u16string>{u"patient",  u"sex",      u"case_no", u"patient_id",
+                                       u"event_no", u"visit_no", u"status",  u"emr_copy"};
   pDataSource->QueryElements(sql, kNames, pbstrPatientList, {u"patient_id", u"event_no"});
   return 0;
 }

@@ -44,8 +44,8 @@ constexpr char16_t kFrameColumns[] =
     u"SELECT NAME, ID, CATALOG, NOTES, CATALOG_ID FROM MOLB_SEARCHES_XML_FRAME ";
 
 const std::vector<std::u16string>& FrameNames() {
-  static const std::vector<std::u16string> names = {u"frame", u"id", u"catalog", u"notes",
-                                                    u"catalogid"};
+  static const std::vector<std::u16string>& names =
+      *new std::vector<std::u16string>{u"frame", u"id", u"catalog", u"notes", u"catalogid"};
   return names;
 }
 

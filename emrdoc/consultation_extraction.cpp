@@ -156,7 +156,8 @@ void Warn(const std::u16string& text) { CEventLogEntry(text, CEventLogEntry::kWa
 namespace korvalis::emrdoc {
 
 KeptSysParam<long>& ConsultationTimeout() {
-  static KeptSysParam<long> timeout(u"system_consultation_timeout", ReadTimeoutHours);
+  static KeptSysParam<long>& timeout =
+      *new KeptSysParam<long>(u"system_consultation_timeout", ReadTimeoutHours);
   return timeout;
 }
 

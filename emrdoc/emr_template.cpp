@@ -100,7 +100,8 @@ std::u16string TemplateEmrType(CSingleDataSource& data_source, LONG template_id)
 }
 
 KeptSysParam<std::u16string>& DefaultStyleSheet() {
-  static KeptSysParam<std::u16string> sheet(u"system_default_css", NonEmptyText);
+  static KeptSysParam<std::u16string>& sheet =
+      *new KeptSysParam<std::u16string>(u"system_default_css", NonEmptyText);
   return sheet;
 }
 

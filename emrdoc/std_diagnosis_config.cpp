@@ -82,7 +82,7 @@ void StdDiagnosisConfig::Clear() {
 }
 
 StdDiagnosisConfig& ProcessDiagnosisConfig() {
-  static StdDiagnosisConfig config;
+  static StdDiagnosisConfig& config = *new StdDiagnosisConfig;
   return config;
 }
 

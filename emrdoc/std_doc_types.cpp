@@ -51,7 +51,7 @@ void StdDocTypeTable::Clear() {
 }
 
 StdDocTypeTable& ProcessDocTypeTable() {
-  static StdDocTypeTable table;
+  static StdDocTypeTable& table = *new StdDocTypeTable;
   return table;
 }
 

@@ -90,7 +90,7 @@ WrapperIndex BuildWrapperIndex() {
 }  // namespace
 
 const korvalis::com::MethodInfo* FindWrappedMethod(std::string_view wrapper_name) {
-  static const WrapperIndex index = BuildWrapperIndex();
+  static const WrapperIndex& index = *new WrapperIndex(BuildWrapperIndex());
   const auto found = index.find(wrapper_name);
   return found == index.end() ? nullptr : found->second;
 }

@@ -34,7 +34,7 @@ CkorvalisModule& Module() {
            {&CBQualityTrigger::FireClose, &CBQCPatient::SaveContentQCInfo}),
        true);
   (void)quality_bodies_bound;
-  static CkorvalisModule module(ObjectMap(), kKorvalisTypeLibrary);
+  static CkorvalisModule& module = *new CkorvalisModule(ObjectMap(), kKorvalisTypeLibrary);
   return module;
 }
 

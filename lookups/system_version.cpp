@@ -31,7 +31,7 @@ std::u16string VersionStamp::Get(CSingleDataSource& data_source) {
 
 long GetSystemVersion(CSingleDataSource* pDataSource, BSTR* pbstrVersion) {
   using korvalis::lookups::VersionStamp;
-  static VersionStamp stamp(
+  static VersionStamp& stamp = *new VersionStamp(
       korvalis::lookups::ComposeVersionStamp(korvalis::sys::LibraryProductVersion()));
   korvalis::StoreBstrResult(pbstrVersion, stamp.Get(*pDataSource));
   return 0;

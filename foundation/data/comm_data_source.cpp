@@ -11,8 +11,8 @@ CCommDataSource::CCommDataSource(const std::u16string& config_file, const std::u
     : connection_string_(ReadDBConfig(config_file)), db_type_(db_type) {}
 
 CDBType* CCommDataSource::GetDBType() {
-  static CDBOracle oracle;
-  static CDBSQLServer sql_server;
+  static CDBOracle& oracle = *new CDBOracle;
+  static CDBSQLServer& sql_server = *new CDBSQLServer;
   if (db_type_.empty() || IsOracleTypeName(db_type_)) return &oracle;
   return &sql_server;
 }

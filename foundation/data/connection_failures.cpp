@@ -7,8 +7,8 @@ ConnectionFailureRun::Endpoint ConnectionFailureRun::DefaultWatchdog() {
 }
 
 ConnectionFailureRun& ConnectionFailureRun::Process() {
-  static ConnectionFailureRun run([] { return std::chrono::steady_clock::now(); },
-                                  DefaultWatchdog());
+  static ConnectionFailureRun& run =
+      *new ConnectionFailureRun([] { return std::chrono::steady_clock::now(); }, DefaultWatchdog());
   return run;
 }
 

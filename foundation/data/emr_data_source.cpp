@@ -14,17 +14,17 @@ struct EMRConfigCache {
 };
 
 EMRConfigCache& Cache() {
-  static EMRConfigCache cache;
+  static EMRConfigCache& cache = *new EMRConfigCache;
   return cache;
 }
 
 CDBOracle& OracleDialect() {
-  static CDBOracle dialect;
+  static CDBOracle& dialect = *new CDBOracle;
   return dialect;
 }
 
 CDBSQLServer& SQLServerDialect() {
-  static CDBSQLServer dialect;
+  static CDBSQLServer& dialect = *new CDBSQLServer;
   return dialect;
 }
 

@@ -17,7 +17,7 @@ struct MappingCache {
 };
 
 MappingCache& Cache() {
-  static MappingCache cache;
+  static MappingCache& cache = *new MappingCache;
   return cache;
 }
 

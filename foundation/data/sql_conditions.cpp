@@ -20,7 +20,7 @@ SqlConditions::SqlConditions(const CXmlProperty& values) : values_(ValuesOf(valu
 SqlConditions::SqlConditions(Values values) : values_(std::move(values)) {}
 
 const std::u16string& SqlConditions::Value(std::u16string_view key) const {
-  static const std::u16string kNone;
+  static const std::u16string& kNone = *new std::u16string;
   const auto found = values_.find(key);
   return found == values_.end() ? kNone : found->second;
 }

@@ -186,7 +186,7 @@ void SoapProtocol11::BuildRequest(const std::u16string& method,
   if (action.back() != '/') action += '/';
   request.action_header = action + korvalis::ToUtf8(method) + "\"\r\n";
 
-  static const std::string kEndOfHeaders = "\r\n";
+  static const std::string& kEndOfHeaders = *new std::string("\r\n");
   SetPiece(request.pieces[0], request.request_line);
   SetPiece(request.pieces[1], request.host_header);
   SetPiece(request.pieces[2], request.content_type_header);
@@ -200,7 +200,7 @@ void SoapProtocol11::BuildRequest(const std::u16string& method,
 StandbyServers::StandbyServers(std::string variable) : variable_(std::move(variable)) {}
 
 StandbyServers& StandbyServers::Process() {
-  static StandbyServers list;
+  static StandbyServers& list = *new StandbyServers;
   return list;
 }
 

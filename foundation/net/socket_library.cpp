@@ -3,11 +3,8 @@
 namespace korvalis {
 
 void StartSocketLibrary() {
-  struct CurlSession {
-    CurlSession() { curl_global_init(CURL_GLOBAL_DEFAULT); }
-    ~CurlSession() { curl_global_cleanup(); }
-  };
-  static CurlSession session;
+  // Started once and never cleaned up: other threads may still transfer while the host exits.
+  [[maybe_unused]] static const bool started = (curl_global_init(CURL_GLOBAL_DEFAULT), true);
 }
 
 CurlEasy NewCurlEasy() {

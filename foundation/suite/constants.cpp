@@ -3,7 +3,7 @@
 namespace korvalis::constants {
 
 const std::u16string& SuiteSystemList() {
-  static const std::u16string list = [] {
+  static const std::u16string& list = *new std::u16string([] {
     std::u16string text = u"<?xml version = '1.0' ?><root><system id='";
     const std::size_t count = std::size(kSuiteSystems);
     for (std::size_t i = 0; i < count; ++i) {
@@ -16,7 +16,7 @@ const std::u16string& SuiteSystemList() {
       text.append(i + 1 < count ? u"</system><system id='" : u"</system></root>");
     }
     return text;
-  }();
+  }());
   return list;
 }
 

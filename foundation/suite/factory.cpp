@@ -98,12 +98,12 @@ std::u16string CSingleFactory::NewGuid() {
 }
 
 CEMRFactory* CEMRFactory::Instance() {
-  static CEMRFactory factory;
+  static CEMRFactory& factory = *new CEMRFactory;
   return &factory;
 }
 
 DIDUFactory* DIDUFactory::Instance() {
-  static DIDUFactory factory;
+  static DIDUFactory& factory = *new DIDUFactory;
   return &factory;
 }
 

@@ -41,7 +41,7 @@ struct PatternTable {
 };
 
 PatternTable& Table() {
-  static PatternTable table;
+  static PatternTable& table = *new PatternTable;
   return table;
 }
 

@@ -41,7 +41,8 @@ class FatalErrorRecorder : public DOMErrorHandler {
 };
 
 SecurityManager& EntityLimits() {
-  static SecurityManager limits;  // Xerces' default cap on entity expansions
+  static SecurityManager& limits =
+      *new SecurityManager;  // Xerces' default cap on entity expansions
   return limits;
 }
 
@@ -91,7 +92,9 @@ void ReplaceEvery(std::u16string& text, std::u16string_view from, std::u16string
 
 }  // namespace
 
-void StartXmlLibrary() { static XercesSession session; }
+// The session lives as long as the process: ending it at exit would pull the parser from under
+// threads still parsing.
+void StartXmlLibrary() { static XercesSession& session [[maybe_unused]] = *new XercesSession; }
 
 xercesc::DOMImplementation* GetDomImplementation() {
   StartXmlLibrary();

@@ -111,7 +111,7 @@ class FragmentChecker : public DefaultHandler {
 // declaration unread) and one that also reads the declaration, for the texts that carry one.
 SAX2XMLReader& ThreadReader(bool reads_document_type) {
   StartXmlLibrary();
-  static SecurityManager entity_limits;
+  static SecurityManager& entity_limits = *new SecurityManager;
   auto make = [](bool with_document_type) {
     std::unique_ptr<SAX2XMLReader> made(XMLReaderFactory::createXMLReader());
     made->setFeature(XMLUni::fgSAX2CoreNameSpaces, false);

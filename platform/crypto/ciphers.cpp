@@ -10,7 +10,8 @@ namespace {
 constexpr char kModuleName[] = "libkorvalis_ciphers.so";
 
 sys::OnDemandLibrary& Module() {
-  static sys::OnDemandLibrary module(sys::InstalledFileCandidates(kModuleName));
+  static sys::OnDemandLibrary& module =
+      *new sys::OnDemandLibrary(sys::InstalledFileCandidates(kModuleName));
   return module;
 }
 

@@ -10,20 +10,20 @@ namespace korvalis::db {
 namespace detail {
 
 SqlType Translator::EmitAnalytic(const Expr& e, const Scope* scope, std::string* out) {
-  static const std::unordered_map<std::string_view, const char*> kWindow = {
-      {"ROW_NUMBER", "row_number"},
-      {"RANK", "rank"},
-      {"DENSE_RANK", "dense_rank"},
-      {"FIRST_VALUE", "first_value"},
-      {"LAST_VALUE", "last_value"},
-      {"LAG", "lag"},
-      {"LEAD", "lead"},
-      {"NTILE", "ntile"},
-      {"COUNT", "count"},
-      {"SUM", "sum"},
-      {"AVG", "avg"},
-      {"MIN", "min"},
-      {"MAX", "max"}};
+  static const std::unordered_map<std::string_view, const char*>& kWindow =
+      *new std::unordered_map<std::string_view, const char*>{{"ROW_NUMBER", "row_number"},
+                                                             {"RANK", "rank"},
+                                                             {"DENSE_RANK", "dense_rank"},
+                                                             {"FIRST_VALUE", "first_value"},
+                                                             {"LAST_VALUE", "last_value"},
+                                                             {"LAG", "lag"},
+                                                             {"LEAD", "lead"},
+                                                             {"NTILE", "ntile"},
+                                                             {"COUNT", "count"},
+                                                             {"SUM", "sum"},
+                                                             {"AVG", "avg"},
+                                                             {"MIN", "min"},
+                                                             {"MAX", "max"}};
   const std::string_view f = e.text;
   auto it = kWindow.find(f);
   if (it == kWindow.end()) Refuse("the analytic function " + e.text);

@@ -38,7 +38,8 @@ std::shared_ptr<EmbeddedDatabase> EmbeddedDatabaseFor(const ConnectionString& cs
   std::string key = std::filesystem::weakly_canonical(*source, ec).string();
   if (ec || key.empty()) key = *source;
   static std::mutex mutex;
-  static std::unordered_map<std::string, std::weak_ptr<EmbeddedDatabase>> databases;
+  static std::unordered_map<std::string, std::weak_ptr<EmbeddedDatabase>>& databases =
+      *new std::unordered_map<std::string, std::weak_ptr<EmbeddedDatabase>>;
   std::lock_guard<std::mutex> lock(mutex);
   std::weak_ptr<EmbeddedDatabase>& known = databases[key];
   std::shared_ptr<EmbeddedDatabase> database = known.lock();
@@ -53,7 +54,8 @@ std::shared_ptr<EmbeddedDatabase> EmbeddedDatabaseFor(const ConnectionString& cs
 std::shared_ptr<PostgresDatabase> PostgresDatabaseFor(std::string_view init_string,
                                                       const ConnectionString& cs) {
   static std::mutex mutex;
-  static std::unordered_map<std::string, std::weak_ptr<PostgresDatabase>> databases;
+  static std::unordered_map<std::string, std::weak_ptr<PostgresDatabase>>& databases =
+      *new std::unordered_map<std::string, std::weak_ptr<PostgresDatabase>>;
   std::lock_guard<std::mutex> lock(mutex);
   std::weak_ptr<PostgresDatabase>& known = databases[std::string(init_string)];
   std::shared_ptr<PostgresDatabase> database = known.lock();
@@ -153,7 +155,7 @@ struct PoolEntries {
 
 template <class Entry>
 PoolEntries<Entry>& Pools() {
-  static PoolEntries<Entry> pools;
+  static PoolEntries<Entry>& pools = *new PoolEntries<Entry>;
   return pools;
 }
 

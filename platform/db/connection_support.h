@@ -34,7 +34,7 @@ class EmptyRowset final : public Rowset {
   explicit EmptyRowset(long long changed_rows = -1) : changed_rows_(changed_rows) {}
   int ColumnCount() const override { return 0; }
   const std::string& ColumnName(int) const override {
-    static const std::string kNone;
+    static const std::string& kNone = *new std::string;
     return kNone;
   }
   bool Next() override { return false; }

@@ -7,7 +7,7 @@ namespace korvalis::db {
 namespace {
 
 std::shared_ptr<const DatabaseClock>& InstalledClock() {
-  static std::shared_ptr<const DatabaseClock> clock;
+  static std::shared_ptr<const DatabaseClock>& clock = *new std::shared_ptr<const DatabaseClock>;
   return clock;
 }
 

@@ -130,14 +130,14 @@ void AddTransactionViews(std::vector<DictionaryView>* v) {
 }
 
 const std::vector<DictionaryView>& Views() {
-  static const std::vector<DictionaryView> views = [] {
+  static const std::vector<DictionaryView>& views = *new std::vector<DictionaryView>([] {
     const std::string owner = std::string("'") + kSchemaOwner + "'";
     std::vector<DictionaryView> v;
     AddColumnViews(owner, &v);
     AddConstraintViews(owner, &v);
     AddTransactionViews(&v);
     return v;
-  }();
+  }());
   return views;
 }
 

@@ -20,8 +20,8 @@ ExprPtr Node(ExprKind kind, std::string text = {}) {
 }
 
 // The view and column that a query compared by ANY, SOME or ALL is read through.
-const Name kAnyView{"Q$ANY", false};
-const Name kAnyColumn{"C$ANY", false};
+const Name& kAnyView = *new Name{"Q$ANY", false};
+const Name& kAnyColumn = *new Name{"C$ANY", false};
 
 // The query's one value, as the view reads it.
 ExprPtr AnyValue() {

@@ -37,7 +37,8 @@ struct LibpqFunctions {
 };
 
 LibpqFunctions LoadLibpq() {
-  static korvalis::sys::OnDemandLibrary library("libpq.so.5");
+  static korvalis::sys::OnDemandLibrary& library =
+      *new korvalis::sys::OnDemandLibrary("libpq.so.5");
   try {
     LibpqFunctions functions;
     KORVALIS_LIBPQ_FUNCTIONS(KORVALIS_ON_DEMAND_FIND)

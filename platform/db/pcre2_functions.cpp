@@ -32,7 +32,8 @@ struct Pcre2Functions {
 };
 
 Pcre2Functions LoadPcre2() {
-  static korvalis::sys::OnDemandLibrary library("libpcre2-8.so.0");
+  static korvalis::sys::OnDemandLibrary& library =
+      *new korvalis::sys::OnDemandLibrary("libpcre2-8.so.0");
   try {
     Pcre2Functions functions;
     KORVALIS_PCRE2_FUNCTIONS(KORVALIS_ON_DEMAND_FIND)

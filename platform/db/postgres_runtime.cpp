@@ -719,13 +719,13 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
 }  // namespace
 
 const char* PostgresRuntimeSql() {
-  static const std::string sql =
+  static const std::string& sql = *new std::string(
       PostgresDateReaderSql() + std::string(kRuntimeSql) + PostgresFunctionsSql() +
       PostgresTextSearchSql() + PostgresRownumWalkSql() +
       "-- The version of these objects: the provider installs them again when it differs.\n"
       "CREATE OR REPLACE FUNCTION korvalis_runtime_version() RETURNS integer\n"
       "LANGUAGE sql IMMUTABLE AS $f$ SELECT " +
-      std::to_string(kPostgresRuntimeVersion) + " $f$;\n";
+      std::to_string(kPostgresRuntimeVersion) + " $f$;\n");
   return sql.c_str();
 }
 

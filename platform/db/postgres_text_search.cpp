@@ -516,7 +516,7 @@ std::string Build() {
 }  // namespace
 
 const std::string& PostgresTextSearchSql() {
-  static const std::string sql = Build();
+  static const std::string& sql = *new std::string(Build());
   return sql;
 }
 

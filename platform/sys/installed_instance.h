@@ -25,7 +25,8 @@ class InstalledInstance {
 
   std::shared_ptr<Interface> Current() {
     if (std::shared_ptr<Interface> object = std::atomic_load(&installed_)) return object;
-    static const std::shared_ptr<Interface> machine = std::make_shared<Machine>();
+    static const std::shared_ptr<Interface>& machine =
+        *new std::shared_ptr<Interface>(std::make_shared<Machine>());
     return machine;
   }
 

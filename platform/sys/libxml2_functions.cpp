@@ -52,7 +52,8 @@ struct Libxml2Functions {
 };
 
 Libxml2Functions LoadLibxml2() {
-  static korvalis::sys::OnDemandLibrary library("libxml2.so.2");
+  static korvalis::sys::OnDemandLibrary& library =
+      *new korvalis::sys::OnDemandLibrary("libxml2.so.2");
   Libxml2Functions functions;
   KORVALIS_LIBXML2_FUNCTIONS(KORVALIS_ON_DEMAND_FIND)
   functions.free_function = library.Find<xmlFreeFunc*>("xmlFree");

@@ -7,7 +7,7 @@ namespace korvalis::sys {
 namespace {
 
 std::shared_ptr<const LocalClock>& InstalledClock() {
-  static std::shared_ptr<const LocalClock> clock;
+  static std::shared_ptr<const LocalClock>& clock = *new std::shared_ptr<const LocalClock>;
   return clock;
 }
 

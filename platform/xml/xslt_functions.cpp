@@ -37,7 +37,8 @@ struct XsltFunctions {
 };
 
 XsltFunctions LoadXslt() {
-  static korvalis::sys::OnDemandLibrary library("libxslt.so.1");
+  static korvalis::sys::OnDemandLibrary& library =
+      *new korvalis::sys::OnDemandLibrary("libxslt.so.1");
   XsltFunctions functions;
   KORVALIS_XSLT_FUNCTIONS(KORVALIS_ON_DEMAND_FIND)
   return functions;

@@ -49,18 +49,18 @@ constexpr char16_t kVisitTimes[] =
     u"E.PATIENT_ID = A.PATIENT_ID AND E.EVENT_NO = A.EVENT_NO) AS OUT_TIME ";
 
 // The names of GetQCList's columns, in order.
-const std::vector<std::u16string> kQcListNames = {
-    u"patient_name",    u"rule_id",       u"qc",
-    u"patientid",       u"eventno",       u"sex",
-    u"bed_no",          u"reg_doctor_id", u"doctor_name",
-    u"emr_id",          u"over_hour",     u"emr_title",
-    u"finish_time",     u"deadline",      u"patient_intime",
-    u"patient_outtime", u"now_dept_id",   u"now_dept_name",
-    u"emr_catalog",     u"qc_start_time", u"in_dept_name",
-    u"point",           u"status",        u"serial",
-    u"emr_type"};
+const std::vector<std::u16string>& kQcListNames =
+    *new std::vector<std::u16string>{u"patient_name",    u"rule_id",       u"qc",
+                                     u"patientid",       u"eventno",       u"sex",
+                                     u"bed_no",          u"reg_doctor_id", u"doctor_name",
+                                     u"emr_id",          u"over_hour",     u"emr_title",
+                                     u"finish_time",     u"deadline",      u"patient_intime",
+                                     u"patient_outtime", u"now_dept_id",   u"now_dept_name",
+                                     u"emr_catalog",     u"qc_start_time", u"in_dept_name",
+                                     u"point",           u"status",        u"serial",
+                                     u"emr_type"};
 // The names of GetPatientQCList's columns, in order.
-const std::vector<std::u16string> kPatientQcListNames = {
+const std::vector<std::u16string>& kPatientQcListNames = *new std::vector<std::u16string>{
     u"qc",         u"patientid",   u"eventno",   u"emr_id",      u"status",
     u"start_time", u"over_hour",   u"emr_title", u"finish_time", u"deadline",
     u"point",      u"standard_id", u"standard",  u"in_time",     u"out_time"};

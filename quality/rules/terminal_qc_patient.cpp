@@ -100,7 +100,7 @@ void AddFinalPatientRecords(CEMRDataSource* data_source, const ListedDept& dept,
 
 // The text of `values[i]`, or the empty text for a short row.
 const std::u16string& At(const std::vector<std::u16string>& values, std::size_t i) {
-  static const std::u16string kEmpty;
+  static const std::u16string& kEmpty = *new std::u16string;
   return i < values.size() ? values[i] : kEmpty;
 }
 
