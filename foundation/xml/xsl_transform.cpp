@@ -13,8 +13,8 @@ using korvalis::xml::TransformOutcome;
 namespace {
 
 // The refusal of a transformation that ended otherwise than done; its cause goes to the event
-// log, and into the answer too when no transformation could be made, so that the caller reads
-// why (a worker that cannot be found, the process limit).
+// log, and into the answer too when the system failed rather than the texts or the bounds, so
+// that the caller reads why (a worker that cannot be found or ended, a process that crashed).
 CEMRException Refusal(TransformOutcome outcome, const korvalis::TimeBound& time_limit,
                       const TransformFailures& failures, const std::string& cause) {
   std::u16string message;
@@ -25,7 +25,9 @@ CEMRException Refusal(TransformOutcome outcome, const korvalis::TimeBound& time_
     case TransformOutcome::kOutOfMemory:
       message = kTransformOutOfMemory;
       break;
-    case TransformOutcome::kTimedOut:
+    case TransformOutcome::kDeadlinePassed:
+    case TransformOutcome::kProcessorTimeSpent:
+    case TransformOutcome::kBusy:
       message = kTransformTimedOutPrefix + std::u16string(time_limit.name) + u" " +
                 korvalis::FromUtf8(std::to_string(time_limit.seconds.count())) +
                 kTransformTimedOutSuffix;
@@ -36,6 +38,10 @@ CEMRException Refusal(TransformOutcome outcome, const korvalis::TimeBound& time_
     case TransformOutcome::kStylesheetNotLoaded:
       message = failures.stylesheet_not_loaded;
       break;
+    case TransformOutcome::kKilled:
+    case TransformOutcome::kCrashed:
+    case TransformOutcome::kForbiddenCall:
+    case TransformOutcome::kWorkerEnded:
     case TransformOutcome::kUnavailable:
       message = std::u16string(failures.failed) + u": " + korvalis::FromUtf8(cause);
       break;
@@ -44,10 +50,10 @@ CEMRException Refusal(TransformOutcome outcome, const korvalis::TimeBound& time_
       message = failures.failed;
       break;
   }
-  const bool cause_in_message = outcome == TransformOutcome::kUnavailable;
-  CEventLogEntry(cause.empty() || cause_in_message ? message
-                                                   : message + u": " + korvalis::FromUtf8(cause),
-                 CEventLogEntry::kError)
+  const bool cause_in_message = korvalis::xml::IsFault(outcome);
+  CEventLogEntry(
+      cause.empty() || cause_in_message ? message : message + u": " + korvalis::FromUtf8(cause),
+      CEventLogEntry::kError)
       .Report();
   return CEMRException(message);
 }

@@ -5,22 +5,34 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
+
+#include "platform/sys/high_descriptor.h"
 
 namespace korvalis::sys {
 namespace {
 
-struct WireHeader {
-  std::uint32_t kind;
-  std::uint32_t status;
-};
+// The send buffer asked for: four messages of the largest payload. The system may admit less
+// (net.core.wmem_max); PayloadLimit follows what it admits.
+constexpr int kWantedSendBuffer = 4 * (MessageSocket::kMaxPayload + 1024);
+// What the system keeps of a send buffer for its own accounting of one message.
+constexpr std::size_t kBufferOverhead = 512;
+
+void PutWord(unsigned char* bytes, std::uint32_t word) {
+  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<unsigned char>(word >> (8 * i));
+}
+
+std::uint32_t GetWord(const unsigned char* bytes) {
+  std::uint32_t word = 0;
+  for (int i = 0; i < 4; ++i) word |= static_cast<std::uint32_t>(bytes[i]) << (8 * i);
+  return word;
+}
 
 // Milliseconds left until `deadline` for poll: -1 for none, 0 once it has passed.
 int MillisecondsLeft(const MessageSocket::Deadline& deadline) {
   if (!deadline) return -1;
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-      *deadline - std::chrono::steady_clock::now());
+  const auto left =
+      std::chrono::ceil<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now());
   if (left.count() <= 0) return 0;
   return static_cast<int>(std::min<long long>(left.count(), 1'000'000));
 }
@@ -30,6 +42,7 @@ int MillisecondsLeft(const MessageSocket::Deadline& deadline) {
 MessageSocket& MessageSocket::operator=(MessageSocket&& other) noexcept {
   if (this != &other) {
     Close();
+    payload_limit_ = other.payload_limit_;
     descriptor_ = other.Release();
   }
   return *this;
@@ -38,20 +51,51 @@ MessageSocket& MessageSocket::operator=(MessageSocket&& other) noexcept {
 int MessageSocket::MakePair(MessageSocket& first, MessageSocket& second) {
   int ends[2];
   if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) return errno;
-  first = MessageSocket(ends[0]);
-  second = MessageSocket(ends[1]);
+  first = MessageSocket(AboveStandard(ends[0]));
+  second = MessageSocket(AboveStandard(ends[1]));
+  if (!first.IsOpen() || !second.IsOpen()) {
+    const int error = errno;
+    first.Close();
+    second.Close();
+    return error;
+  }
+  for (const int end : {first.descriptor(), second.descriptor()}) {
+    // Best effort: a smaller buffer only makes smaller messages.
+    ::setsockopt(end, SOL_SOCKET, SO_SNDBUF, &kWantedSendBuffer, sizeof kWantedSendBuffer);
+  }
   return 0;
 }
 
 int MessageSocket::Release() {
   const int descriptor = descriptor_;
   descriptor_ = -1;
+  payload_limit_ = 0;
   return descriptor;
 }
 
 void MessageSocket::Close() {
   if (descriptor_ >= 0) ::close(descriptor_);
   descriptor_ = -1;
+  payload_limit_ = 0;
+}
+
+void MessageSocket::Shutdown() {
+  if (descriptor_ >= 0) ::shutdown(descriptor_, SHUT_RDWR);
+  Close();
+}
+
+std::size_t MessageSocket::PayloadLimit() {
+  if (payload_limit_ != 0) return payload_limit_;
+  int buffer = 0;
+  socklen_t length = sizeof buffer;
+  payload_limit_ = kMaxPayload;
+  if (::getsockopt(descriptor_, SOL_SOCKET, SO_SNDBUF, &buffer, &length) == 0 &&
+      static_cast<std::size_t>(buffer) < kMaxPayload + kHeaderBytes + kBufferOverhead) {
+    // The system's least send buffer still carries a few kilobytes.
+    payload_limit_ = static_cast<std::size_t>(
+        std::max<int>(buffer - static_cast<int>(kHeaderBytes + kBufferOverhead), 1024));
+  }
+  return payload_limit_;
 }
 
 bool MessageSocket::Wait(short events, const Deadline& deadline) {
@@ -67,9 +111,14 @@ bool MessageSocket::Wait(short events, const Deadline& deadline) {
 
 bool MessageSocket::Send(std::uint32_t kind, std::uint32_t status, std::string_view payload,
                          const Deadline& deadline, int passed) {
-  WireHeader header{kind, status};
-  iovec parts[2] = {{&header, sizeof header},
-                    {const_cast<char*>(payload.data()), payload.size()}};
+  if (payload.size() > PayloadLimit()) {
+    errno = EMSGSIZE;
+    return false;
+  }
+  unsigned char header[kHeaderBytes];
+  PutWord(header, kind);
+  PutWord(header + 4, status);
+  iovec parts[2] = {{header, sizeof header}, {const_cast<char*>(payload.data()), payload.size()}};
   msghdr message{};
   message.msg_iov = parts;
   message.msg_iovlen = payload.empty() ? 1 : 2;
@@ -96,8 +145,9 @@ bool MessageSocket::Send(std::uint32_t kind, std::uint32_t status, std::string_v
 
 bool MessageSocket::SendPieces(std::uint32_t kind, std::string_view text,
                                const Deadline& deadline) {
+  const std::size_t limit = PayloadLimit();
   while (!text.empty()) {
-    const std::size_t length = std::min(text.size(), kMaxPayload);
+    const std::size_t length = std::min(text.size(), limit);
     if (!Send(kind, 0, text.substr(0, length), deadline)) return false;
     text.remove_prefix(length);
   }
@@ -112,9 +162,9 @@ bool MessageSocket::SendNow(std::uint32_t kind, std::uint32_t status, std::strin
 MessageSocket::Received MessageSocket::Receive(Message& message, const Deadline& deadline,
                                                int* passed) {
   if (passed != nullptr) *passed = -1;
-  WireHeader header{};
+  unsigned char header[kHeaderBytes] = {};
   message.payload.resize(kMaxPayload);
-  iovec parts[2] = {{&header, sizeof header}, {message.payload.data(), kMaxPayload}};
+  iovec parts[2] = {{header, sizeof header}, {message.payload.data(), kMaxPayload}};
   alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
   msghdr received{};
   received.msg_iov = parts;
@@ -129,7 +179,7 @@ MessageSocket::Received MessageSocket::Receive(Message& message, const Deadline&
     // messages it sent before: those are read next.
     if (errno == EINTR || errno == ECONNRESET) continue;
     if (errno != EAGAIN) return Received::kFailed;
-    if (!Wait(POLLIN, deadline)) return Received::kTimedOut;
+    if (!Wait(POLLIN, deadline)) return Received::kDeadlinePassed;
   }
   for (cmsghdr* carried = CMSG_FIRSTHDR(&received); carried != nullptr;
        carried = CMSG_NXTHDR(&received, carried)) {
@@ -137,7 +187,7 @@ MessageSocket::Received MessageSocket::Receive(Message& message, const Deadline&
     int descriptor = -1;
     std::memcpy(&descriptor, CMSG_DATA(carried), sizeof(int));
     if (passed != nullptr && *passed < 0) {
-      *passed = descriptor;
+      *passed = AboveStandard(descriptor);
     } else {
       ::close(descriptor);
     }
@@ -150,8 +200,8 @@ MessageSocket::Received MessageSocket::Receive(Message& message, const Deadline&
     errno = EPROTO;
     return Received::kFailed;
   }
-  message.kind = header.kind;
-  message.status = header.status;
+  message.kind = GetWord(header);
+  message.status = GetWord(header + 4);
   message.payload.resize(static_cast<std::size_t>(length) - sizeof header);
   return Received::kMessage;
 }

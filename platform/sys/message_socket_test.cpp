@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <string>
+#include <thread>
 
 namespace korvalis::sys {
 namespace {
@@ -54,7 +56,7 @@ TEST(MessageSocketTest, DeadlinesAndEndsAreToldApart) {
   ASSERT_EQ(MessageSocket::MakePair(host, worker), 0);
   Message message;
   const auto soon = std::chrono::steady_clock::now() + milliseconds(20);
-  EXPECT_EQ(worker.Receive(message, soon), Received::kTimedOut);
+  EXPECT_EQ(worker.Receive(message, soon), Received::kDeadlinePassed);
   // A sender whose reader reads nothing fills the connection, then times out.
   const std::string piece(MessageSocket::kMaxPayload, 'y');
   bool timed_out = false;
@@ -72,6 +74,54 @@ TEST(MessageSocketTest, DeadlinesAndEndsAreToldApart) {
   EXPECT_EQ(message.status, 5u);
   EXPECT_EQ(message.payload, "the end");
   EXPECT_EQ(host.Receive(message), Received::kClosed);
+}
+
+TEST(MessageSocketTest, AShutdownEndsTheConnectionWhateverCopiesOfItRemain) {
+  MessageSocket host, worker;
+  ASSERT_EQ(MessageSocket::MakePair(host, worker), 0);
+  const int copy = ::dup(host.descriptor());  // as a forked child of the host holds one
+  ASSERT_GE(copy, 0);
+  host.Shutdown();
+  EXPECT_FALSE(host.IsOpen());
+  Message message;
+  EXPECT_EQ(worker.Receive(message, std::chrono::steady_clock::now() + milliseconds(500)),
+            Received::kClosed);
+  EXPECT_FALSE(worker.Send(1, 0, "late"));
+  EXPECT_TRUE(MessageSocket::PeerGone(errno)) << errno;
+  ::close(copy);
+}
+
+TEST(MessageSocketTest, ASmallSendBufferCarriesSmallerMessages) {
+  MessageSocket host, worker;
+  ASSERT_EQ(MessageSocket::MakePair(host, worker), 0);
+  const int small = 4096;
+  ASSERT_EQ(::setsockopt(host.descriptor(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small), 0);
+  ASSERT_LT(host.PayloadLimit(), MessageSocket::kMaxPayload);
+  EXPECT_FALSE(host.Send(1, 0, std::string(MessageSocket::kMaxPayload, 'z')));
+  EXPECT_EQ(errno, EMSGSIZE);
+  const std::string text(100'000, 'w');
+  std::string joined;
+  std::thread reader([&] {
+    Message message;
+    while (joined.size() < text.size() && worker.Receive(message) == Received::kMessage) {
+      joined += message.payload;
+    }
+  });
+  EXPECT_TRUE(host.SendPieces(8, text));
+  reader.join();
+  EXPECT_EQ(joined, text);
+}
+
+// A host that closed its standard descriptors: the library's land above them.
+void MakePairWithoutStandardDescriptors() {
+  for (int standard = 0; standard < 3; ++standard) ::close(standard);
+  MessageSocket first, second;
+  if (MessageSocket::MakePair(first, second) != 0) ::_exit(2);
+  ::_exit(first.descriptor() >= 3 && second.descriptor() >= 3 && ::fcntl(0, F_GETFD) < 0 ? 0 : 1);
+}
+
+TEST(MessageSocketTest, DescriptorsStayAboveTheStandardOnes) {
+  EXPECT_EXIT(MakePairWithoutStandardDescriptors(), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -11,6 +11,10 @@ extern char** environ;
 namespace korvalis::sys {
 namespace {
 
+// Where the child finds a program the caller opened, and the path that runs it.
+constexpr int kProgramDescriptor = 3;
+constexpr char kProgramPath[] = "/proc/self/fd/3";
+
 // The file actions and attributes of one spawn, released when it ends.
 class SpawnSetup {
  public:
@@ -42,9 +46,16 @@ class SpawnSetup {
       error = ::posix_spawn_file_actions_addopen(&actions_, 0, "/dev/null", O_RDONLY, 0);
     }
     if (error == 0) {
-      error = ::posix_spawn_file_actions_addopen(&actions_, 2, "/dev/null", O_WRONLY, 0);
+      error = options.standard_error >= 0
+                  ? ::posix_spawn_file_actions_adddup2(&actions_, options.standard_error, 2)
+                  : ::posix_spawn_file_actions_addopen(&actions_, 2, "/dev/null", O_WRONLY, 0);
     }
-    if (error == 0) error = ::posix_spawn_file_actions_addclosefrom_np(&actions_, 3);
+    int first_closed = 3;
+    if (error == 0 && options.program >= 0) {
+      error = ::posix_spawn_file_actions_adddup2(&actions_, options.program, kProgramDescriptor);
+      first_closed = kProgramDescriptor + 1;
+    }
+    if (error == 0) error = ::posix_spawn_file_actions_addclosefrom_np(&actions_, first_closed);
     if (error != 0) return error;
 
     sigset_t signals;
@@ -85,8 +96,9 @@ int SpawnProcess(const std::vector<std::string>& argv, const SpawnOptions& optio
   SpawnSetup setup;
   if (const int error = setup.Prepare(options); error != 0) return error;
   pid_t child = 0;
+  const char* path = options.program >= 0 ? kProgramPath : words[0];
   const int error =
-      ::posix_spawn(&child, words[0], setup.actions(), setup.attributes(), words.data(), environ);
+      ::posix_spawn(&child, path, setup.actions(), setup.attributes(), words.data(), environ);
   if (error == 0 && pid != nullptr) *pid = child;
   return error;
 }

@@ -1,10 +1,9 @@
 // Starting a program from an argument vector, the one way this system runs another program:
 // posix_spawn of the executable named by the first word, never a shell and never a search of
-// PATH. The child gets the host's environment and current directory, standard input and output
-// on /dev/null or on descriptors the caller names, standard error on /dev/null, no other
-// descriptor of the host, an empty signal mask and the default action for every signal (a host
-// that ignores SIGPIPE does not hand that on), and optionally a session of its own, which
-// detaches it from the host's terminal.
+// PATH. The child gets the host's environment and current directory, standard input, output and
+// error on /dev/null or on descriptors the caller names, no other descriptor of the host, an empty
+// signal mask and the default action for every signal (a host that ignores SIGPIPE does not hand
+// that on), and optionally a session of its own, which detaches it from the host's terminal.
 //
 // The caller owns the child: it must wait for it (or hand it to ReapWhenEnded, process_starter.h).
 //
@@ -23,8 +22,15 @@ struct SpawnOptions {
   // Precondition: -1 or at least 3.
   int standard_input = -1;
   // The descriptor that becomes the child's standard output; -1 for /dev/null.
-  // Precondition: -1 or at least 3, so that it survives the set-up of descriptors 0 to 2.
+  // Precondition: -1, 2 (the host's standard error), or at least 3.
   int standard_output = -1;
+  // The descriptor that becomes the child's standard error; -1 for /dev/null.
+  // Precondition: -1 or at least 3.
+  int standard_error = -1;
+  // The program to run, opened (O_PATH will do) by the caller; -1 to run the file that argv[0]
+  // names. An open program runs even after its file was replaced or removed (an upgrade): the
+  // child finds it at descriptor 3, which its program may close.
+  int program = -1;
   // The child leads a new session (setsid), without a controlling terminal.
   bool new_session = false;
 };

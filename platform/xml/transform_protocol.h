@@ -5,60 +5,100 @@
 //
 //   host                           worker                           child
 //   ────                           ──────                           ─────
-//   kStart + connection ─────────▶ fork ──────────────────────────▶ (its connection only)
-//   kOrder ─────────────────────────────────────────────────────▶ limits set
+//   ◀───────────────────────────── kHello(version), once, at its start
+//   kStart(order) + connection ──▶ fork ──────────────────────────▶ (its connection only)
+//   ◀───────────────────────────── kStarted (or kEnd(kUnavailable): no child could be made)
 //   kStylesheet ... ─────────────────────────────────────────────▶ held, loaded
 //   kSource ... ─────────────────────────────────────────────────▶ parsed as it comes
 //   kRun ────────────────────────────────────────────────────────▶ transformed
 //   ◀─────────────────────────────────────────────────────────── kPage ... kPage
-//   ◀─────────────────────────────────────────────────────────── kEnd(status, note)
+//   ◀─────────────────────────────────────────────────────────── kEnd(outcome, note)
 //                                  reaps the child; for a child that ended without its kEnd
-//   ◀───────────────────────────── kEnd(kDied or kTimedOut, how it ended)
+//   ◀───────────────────────────── kEnd(how it ended, note), sent once there is room
 //
-// A connection the host closes ends the child (the worker kills it); the control connection
-// closed ends the worker and its children. Every outcome is a kEnd, never the end of a
-// connection.
+// A transformation is ended by the host's Shutdown of its connection: the worker kills the
+// child. The worker ends itself and its children when the host process ends (it watches the
+// host's process, not a descriptor that the host's forked children may hold). A connection
+// that closes with no kEnd means the worker itself ended.
+//
+// Every message is its kind, its status and its bytes (message_socket.h); the payloads below
+// are written field by field, integers least significant byte first. The version is told in
+// kHello and again in kStart, and a side that reads another refuses to go on.
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
 
 namespace korvalis::xml {
 
 // The worker's program, installed beside the library (platform/sys/installed_file.h).
 inline constexpr char kTransformWorkerName[] = "korvalis-transformer";
 
+// The version of the messages below; a change to any of them takes the next number.
+inline constexpr std::uint32_t kTransformProtocolVersion = 2;
+
 enum class TransformMessage : std::uint32_t {
-  kStart = 1,   // host to worker: the transformation's connection travels with it
-  kOrder,       // host to child: a TransformOrder
+  kHello = 1,   // worker to host, first on the control connection: the version (EncodeHello)
+  kStart,       // host to worker: the order (EncodeOrder); the connection travels with it
+  kStarted,     // worker to host on the transformation's connection: its child runs
   kStylesheet,  // host to child: the next piece of the style sheet's text (UTF-8)
   kSource,      // host to child: the next piece of the source's text (UTF-8)
   kRun,         // host to child: the source is whole
   kPage,        // child to host: the next piece of the page (UTF-8)
-  kEnd,         // child or worker to host: status TransformStatus, payload a note
+  kEnd,         // child or worker to host: status a TransformOutcome, payload a note
 };
 
-enum class TransformStatus : std::uint32_t {
-  kTransformed = 0,
-  kNotTransformed,        // the style sheet does not compile or the processor failed
-  kStylesheetNotLoaded,   // the style sheet's text does not parse
-  kSourceNotLoaded,       // the source's text does not parse
-  kPageTooLarge,          // the page passed max_output_units
-  kMemorySpent,           // an allocation passed the budget or was refused
-  kTimedOut,              // the child used its processor time
-  kDied,                  // the child ended otherwise (the note says how)
-  kNotStarted,            // no child could be made (the note says why)
+// How a transformation ended: one vocabulary for the child, the worker and the caller.
+enum class TransformOutcome : std::uint32_t {
+  kDone = 0,                 // the page is whole
+  kFailed = 1,               // the style sheet does not compile, or the processor failed or was
+                             // stopped (xsl:message terminate="yes", templates nested too deep)
+  kStylesheetNotLoaded = 2,  // the style sheet's text does not parse
+  kSourceNotLoaded = 3,      // the source's text does not parse
+  kTooLarge = 4,             // the page passed max_output_units
+  kOutOfMemory = 5,          // the work passed max_working_bytes, or memory was refused
+  kProcessorTimeSpent = 6,   // the child used the processor time it was given
+  kKilled = 7,               // the child was killed from outside (the system short of memory)
+  kCrashed = 8,              // the child faulted (a signal), or exited without finishing
+  kForbiddenCall = 9,        // the child made a system call it may not make
+  kDeadlinePassed = 10,      // the call's time limit passed (told by the host, never sent)
+  kBusy = 11,                // no turn among the process's transformations came in time
+  kWorkerEnded = 12,         // the worker ended while the transformation was in it
+  kUnavailable = 13,         // the worker cannot be found, started or reached, or no child could
+                             // be made
 };
+
+// The outcomes that tell of a fault of the system rather than of the texts or the bounds: the
+// caller's answer carries their cause.
+constexpr bool IsFault(TransformOutcome outcome) {
+  return outcome == TransformOutcome::kKilled || outcome == TransformOutcome::kCrashed ||
+         outcome == TransformOutcome::kForbiddenCall || outcome == TransformOutcome::kWorkerEnded ||
+         outcome == TransformOutcome::kUnavailable;
+}
+
+// An outcome read off the wire; anything unknown is a failure.
+TransformOutcome OutcomeFromWire(std::uint32_t status);
 
 // Who wrote a text: the system's own texts load whatever their sizes, a caller's keep the
 // parser's limits (xml::Document::Writer).
 enum class TextWriter : std::uint8_t { kCaller = 0, kSystem = 1 };
 
 struct TransformOrder {
-  std::uint64_t max_output_units;   // the page's length as UTF-16 code units
-  std::uint64_t max_working_bytes;  // what the processor may allocate
-  std::uint32_t cpu_seconds;        // processor time, zero for none
-  TextWriter stylesheet_writer;
-  TextWriter source_writer;
+  std::uint64_t max_output_units = 0;   // the page's length as UTF-16 code units
+  std::uint64_t max_working_bytes = 0;  // what the processor may allocate
+  std::uint32_t cpu_seconds = 0;        // processor time, zero for none
+  TextWriter stylesheet_writer = TextWriter::kCaller;
+  TextWriter source_writer = TextWriter::kCaller;
 };
+
+std::string EncodeHello();
+// The version a kHello tells; nullopt for a payload that is not one.
+std::optional<std::uint32_t> DecodeHello(std::string_view payload);
+
+std::string EncodeOrder(const TransformOrder& order);
+// The order of a kStart of this version; nullopt for another version or a malformed payload.
+std::optional<TransformOrder> DecodeOrder(std::string_view payload);
 
 }  // namespace korvalis::xml

@@ -1,91 +1,332 @@
 #include "platform/xml/transform_worker.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cctype>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <map>
 #include <mutex>
+#include <system_error>
+#include <thread>
 #include <vector>
 
+#include "platform/sys/high_descriptor.h"
 #include "platform/sys/installed_file.h"
 #include "platform/sys/process_starter.h"
 #include "platform/sys/spawn.h"
-#include "platform/xml/transform_protocol.h"
+#include "platform/xml/child_end.h"
 
 namespace korvalis::xml {
 namespace {
 
-// The worker of this process: its control connection, open while it runs.
+using Clock = std::chrono::steady_clock;
+using Deadline = sys::MessageSocket::Deadline;
+
+// The most of a worker's standard error kept for the cause of a failed start.
+constexpr std::size_t kMaxStartReport = 2048;
+// How long a worker that closed its connection has to be reaped and to finish its report.
+constexpr std::chrono::milliseconds kEndWait{1000};
+// How many ended workers' ends are remembered.
+constexpr std::uint64_t kEndsKept = 16;
+
+// The worker of one process, and how its recent workers ended.
+//
+//   no worker ──start──▶ starting ──kHello──▶ announced ──(ends, or replaced)──▶ no worker
+//      ▲                    │ (ends, another version, silent)
+//      └──── pause ◀────────┘
 struct Worker {
+  explicit Worker(pid_t process) : owner(process) {}
+
+  const pid_t owner;  // the process whose worker this is
   std::mutex mutex;
-  sys::MessageSocket control;
+  std::condition_variable end_known;  // an entry was added to `ends`
+  std::string chosen_program;         // SetWorkerProgram's, else empty
+  std::string program_path;
+  int program = -1;            // the program, held open from the first start
+  sys::MessageSocket control;  // open from the start until the worker is let go
+  bool announced = false;
+  int start_report = -1;  // its standard error, read until it announced itself
+  Clock::time_point started_at;
+  pid_t pid = 0;
+  int pidfd = -1;
+  std::uint64_t generation = 0;
+  std::string failed_start;      // why the last start failed
+  Clock::time_point next_start;  // no start before this after a failed one
+  std::map<std::uint64_t, std::string> ends;
 };
 
+std::atomic<Worker*> the_worker{nullptr};
+
+// The worker state of the calling process. A forked child of the host finds its parent's state,
+// whose lock another thread may have held at the fork: it makes its own and leaves that one.
 Worker& TheWorker() {
-  static Worker* worker = new Worker;  // never destroyed: no exit-time race with a caller
-  return *worker;
+  const pid_t self = ::getpid();
+  Worker* current = the_worker.load(std::memory_order_acquire);
+  while (current == nullptr || current->owner != self) {
+    auto* fresh = new Worker(self);  // never destroyed: no exit-time race with a caller
+    if (the_worker.compare_exchange_strong(current, fresh, std::memory_order_acq_rel)) {
+      return *fresh;
+    }
+    delete fresh;
+  }
+  return *current;
 }
 
-// The worker's program: the first candidate that can be run.
-bool FindProgram(std::string& path, std::string* cause) {
-  const std::vector<std::string> candidates = sys::InstalledFileCandidates(kTransformWorkerName);
+void CloseDescriptor(int& descriptor) {
+  if (descriptor >= 0) ::close(descriptor);
+  descriptor = -1;
+}
+
+// Opens the worker's program: the chosen one, else the first installed candidate that exists.
+bool OpenProgram(Worker& worker, std::string* cause) {
+  if (worker.program >= 0) return true;
+  const std::vector<std::string> candidates =
+      worker.chosen_program.empty() ? sys::InstalledFileCandidates(kTransformWorkerName)
+                                    : std::vector<std::string>{worker.chosen_program};
   for (const std::string& candidate : candidates) {
-    if (::access(candidate.c_str(), X_OK) == 0) {
-      path = candidate;
-      return true;
+    if (::access(candidate.c_str(), F_OK) != 0) continue;
+    const std::string named = std::string("the transformation worker ") + candidate;
+    if (::access(candidate.c_str(), X_OK) != 0) {
+      *cause = named + " cannot be run: " + std::strerror(errno);
+      return false;
     }
+    worker.program = sys::AboveStandard(::open(candidate.c_str(), O_PATH | O_CLOEXEC));
+    if (worker.program < 0) {
+      *cause = named + " cannot be opened: " + std::strerror(errno);
+      return false;
+    }
+    worker.program_path = candidate;
+    return true;
   }
   std::string places;
-  for (const std::string& candidate : candidates) places += (places.empty() ? "" : ", ") + candidate;
+  for (const std::string& candidate : candidates)
+    places += (places.empty() ? "" : ", ") + candidate;
   *cause = std::string("the transformation worker ") + kTransformWorkerName +
            " cannot be found (looked for " + places + ")";
   return false;
 }
 
-bool StartWorker(Worker& worker, std::string* cause) {
-  std::string program;
-  if (!FindProgram(program, cause)) return false;
-  sys::MessageSocket host_end, worker_end;
-  int error = sys::MessageSocket::MakePair(host_end, worker_end);
-  pid_t pid = 0;
-  if (error == 0) {
-    error = sys::SpawnProcess({program},
-                              {.standard_input = worker_end.descriptor(), .new_session = true},
-                              &pid);
+// Records how the worker `generation` ended once it has, on a thread of its own.
+void WatchEnd(Worker& worker, std::uint64_t generation, pid_t pid) {
+  auto watch = [&worker, generation, pid] {
+    int status = 0;
+    pid_t waited = 0;
+    while ((waited = ::waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
+    }
+    std::lock_guard lock(worker.mutex);
+    worker.ends[generation] = waited == pid ? DescribeEnd(status) : std::string();
+    while (worker.ends.size() > kEndsKept) worker.ends.erase(worker.ends.begin());
+    worker.end_known.notify_all();
+  };
+  try {
+    std::thread(watch).detach();
+  } catch (const std::system_error&) {
+    sys::ReapWhenEnded(pid);
   }
-  if (error != 0) {
-    *cause = "the transformation worker " + program + " cannot be started: " + std::strerror(error);
+}
+
+// Lets the running worker go: it ends when its children have, or with the host.
+void LetGo(Worker& worker) {
+  worker.control.Close();
+  worker.announced = false;
+  CloseDescriptor(worker.start_report);
+  CloseDescriptor(worker.pidfd);
+}
+
+void Kill(Worker& worker) {
+  if (worker.pidfd >= 0) {
+    ::syscall(SYS_pidfd_send_signal, worker.pidfd, SIGKILL, nullptr, 0);
+  } else if (worker.ends.count(worker.generation) == 0) {
+    ::kill(worker.pid, SIGKILL);  // not reaped yet: the id is still the worker's
+  }
+}
+
+void FailStart(Worker& worker, std::string cause, std::string* cause_out) {
+  Kill(worker);
+  LetGo(worker);
+  worker.failed_start = cause;
+  worker.next_start = Clock::now() + kWorkerRestartPause;
+  *cause_out = std::move(cause);
+}
+
+// The host's standard error, where the worker writes once it runs; -1 when the host closed it.
+int HostStandardError() { return ::fcntl(2, F_GETFD) >= 0 ? 2 : -1; }
+
+bool StartWorker(Worker& worker, std::string* cause) {
+  if (Clock::now() < worker.next_start) {
+    *cause = worker.failed_start;
     return false;
   }
-  sys::ReapWhenEnded(pid);
+  if (!OpenProgram(worker, cause)) return false;
+  sys::MessageSocket host_end, worker_end;
+  int error = sys::MessageSocket::MakePair(host_end, worker_end);
+  int report[2] = {-1, -1};
+  if (error == 0 && ::pipe2(report, O_CLOEXEC) != 0) error = errno;
+  for (int& end : report) end = sys::AboveStandard(end);
+  if (error == 0 && (report[0] < 0 || report[1] < 0)) error = errno;
+  pid_t pid = 0;
+  if (error == 0) {
+    error = sys::SpawnProcess({worker.program_path, std::to_string(::getpid())},
+                              {.standard_input = worker_end.descriptor(),
+                               .standard_output = HostStandardError(),
+                               .standard_error = report[1],
+                               .program = worker.program,
+                               .new_session = true},
+                              &pid);
+  }
+  CloseDescriptor(report[1]);
+  if (error != 0) {
+    CloseDescriptor(report[0]);
+    *cause = "the transformation worker " + worker.program_path +
+             " cannot be started: " + std::strerror(error);
+    return false;
+  }
+  worker.pid = pid;
+  worker.pidfd = sys::AboveStandard(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+  WatchEnd(worker, ++worker.generation, pid);
   worker.control = std::move(host_end);
+  worker.start_report = report[0];
+  worker.started_at = Clock::now();
   return true;
+}
+
+// What a worker that ended at its start wrote to its standard error, trimmed.
+std::string ReadStartReport(int report) {
+  std::string text;
+  char buffer[512];
+  const auto until = Clock::now() + kEndWait;
+  while (text.size() < kMaxStartReport) {
+    pollfd ready{report, POLLIN, 0};
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+    if (left.count() <= 0 || ::poll(&ready, 1, static_cast<int>(left.count())) <= 0) break;
+    const ssize_t length = ::read(report, buffer, sizeof buffer);
+    if (length <= 0) break;
+    text.append(buffer, static_cast<std::size_t>(length));
+  }
+  text.resize(std::min(text.size(), kMaxStartReport));
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
+  std::replace(text.begin(), text.end(), '\n', ' ');
+  return text;
+}
+
+// Reads the new worker's kHello. False with *outcome and *cause when it ended, spoke another
+// version or stayed silent (each such start fails the next ones for a pause), or when the
+// caller's deadline came first (the worker is kept for the next caller).
+bool AwaitHello(Worker& worker, std::unique_lock<std::mutex>& lock, const Deadline& deadline,
+                TransformOutcome* outcome, std::string* cause) {
+  const Clock::time_point answer_by = worker.started_at + kWorkerAnswerTime;
+  const Deadline bound = deadline ? std::min(*deadline, answer_by) : answer_by;
+  const std::string named = "the transformation worker " + worker.program_path;
+  sys::Message message;
+  const sys::MessageSocket::Received received = worker.control.Receive(message, bound);
+  if (received == sys::MessageSocket::Received::kMessage) {
+    const std::optional<std::uint32_t> version =
+        message.kind == static_cast<std::uint32_t>(TransformMessage::kHello)
+            ? DecodeHello(message.payload)
+            : std::nullopt;
+    if (version == kTransformProtocolVersion) {
+      worker.announced = true;
+      CloseDescriptor(worker.start_report);
+      return true;
+    }
+    FailStart(worker,
+              named + " is of another version of the system (" +
+                  (version ? "its messages' version " + std::to_string(*version)
+                           : std::string("it does not tell its version")) +
+                  ", this library's " + std::to_string(kTransformProtocolVersion) +
+                  "): the package was changed since this process started; restart it",
+              cause);
+    return false;
+  }
+  if (received == sys::MessageSocket::Received::kDeadlinePassed) {
+    if (Clock::now() < answer_by) {
+      *outcome = TransformOutcome::kDeadlinePassed;
+      *cause = named + " was still starting";
+      return false;
+    }
+    FailStart(worker,
+              named + " did not announce itself within " +
+                  std::to_string(kWorkerAnswerTime.count()) + " s",
+              cause);
+    return false;
+  }
+  const std::uint64_t generation = worker.generation;
+  worker.end_known.wait_for(lock, kEndWait, [&] { return worker.ends.count(generation) != 0; });
+  const std::string end = worker.ends.count(generation) ? worker.ends[generation] : "";
+  const std::string report = ReadStartReport(worker.start_report);
+  FailStart(worker,
+            named + (end.empty() ? " ended" : " " + end) + " as it started" +
+                (report.empty() ? std::string() : ": " + report),
+            cause);
+  return false;
 }
 
 }  // namespace
 
-bool HandToWorker(sys::MessageSocket& worker_end, const sys::MessageSocket::Deadline& deadline,
+bool HandToWorker(sys::MessageSocket& worker_end, const TransformOrder& order,
+                  const Deadline& deadline, WorkerTicket* ticket, TransformOutcome* outcome,
                   std::string* cause) {
   Worker& worker = TheWorker();
-  std::lock_guard lock(worker.mutex);
+  std::unique_lock lock(worker.mutex);
+  const std::string start = EncodeOrder(order);
+  *outcome = TransformOutcome::kUnavailable;
   // A worker that has ended is found out by the hand-over; one more is started then.
   for (int attempt = 0; attempt < 2; ++attempt) {
-    if (!worker.control.IsOpen() && !StartWorker(worker, cause)) {
-      worker_end.Close();
-      return false;
+    if ((!worker.control.IsOpen() && !StartWorker(worker, cause)) ||
+        (!worker.announced && !AwaitHello(worker, lock, deadline, outcome, cause))) {
+      break;
     }
-    if (worker.control.Send(static_cast<std::uint32_t>(TransformMessage::kStart), 0, {}, deadline,
-                            worker_end.descriptor())) {
+    if (worker.control.Send(static_cast<std::uint32_t>(TransformMessage::kStart), 0, start,
+                            deadline, worker_end.descriptor())) {
+      ticket->generation = worker.generation;
       worker_end.Close();
       return true;
     }
     const int error = errno;
     *cause = std::string("the transformation worker cannot be reached: ") + std::strerror(error);
-    if (error == ETIMEDOUT) break;
-    worker.control.Close();
+    if (error == ETIMEDOUT) *outcome = TransformOutcome::kDeadlinePassed;
+    // Short of memory or buffers, the worker still runs: only this transformation fails.
+    if (!sys::MessageSocket::PeerGone(error)) break;
+    LetGo(worker);
   }
   worker_end.Close();
   return false;
+}
+
+void ReplaceWorker(const WorkerTicket& ticket) {
+  Worker& worker = TheWorker();
+  std::lock_guard lock(worker.mutex);
+  if (ticket.generation != worker.generation || !worker.control.IsOpen()) return;
+  Kill(worker);
+  LetGo(worker);
+}
+
+std::string WorkerEnd(const WorkerTicket& ticket, std::chrono::milliseconds wait) {
+  Worker& worker = TheWorker();
+  std::unique_lock lock(worker.mutex);
+  worker.end_known.wait_for(lock, wait, [&] { return worker.ends.count(ticket.generation) != 0; });
+  const auto end = worker.ends.find(ticket.generation);
+  return end == worker.ends.end() ? std::string() : end->second;
+}
+
+void SetWorkerProgram(const std::string& path) {
+  Worker& worker = TheWorker();
+  std::lock_guard lock(worker.mutex);
+  LetGo(worker);
+  CloseDescriptor(worker.program);
+  worker.chosen_program = path;
+  worker.program_path.clear();
+  worker.failed_start.clear();
+  worker.next_start = {};
 }
 
 }  // namespace korvalis::xml

@@ -1,27 +1,60 @@
 // The process's transformation worker, seen from the host: the program korvalis-transformer,
-// found beside the library (platform/sys/installed_file.h) and started with posix_spawn when the
-// process first transforms, so that no transformation forks the host, whatever its size and its
-// threads. It is started again when it has ended. The host closes nothing but its own end of the
-// connection, and kills nothing: a worker whose control connection closes ends itself and its
-// children; a thread waits for its end so that no zombie stays behind.
+// found beside the library (platform/sys/installed_file.h), held open from its first start and
+// started from that open file with posix_spawn when the process first transforms, so that no
+// transformation forks the host, whatever its size and its threads, and a worker started again
+// after the package was upgraded is still the host's own build. A new worker announces its
+// version (kHello); one that ends before it does is named with its exit status and what it
+// wrote to its standard error, and no other is started for a pause, so that a storm of calls
+// does not start a program that cannot run for each of them.
 //
-// Thread-safety: thread-safe; the lock is held only to hand a connection over, or to start the
-// worker.
+// The worker state belongs to the process that made it: a host's forked child that transforms
+// starts a worker of its own. The host kills its worker only when the worker failed to
+// acknowledge a start (it was stopped or hangs): that one is replaced. The worker ends itself
+// when the host process ends; a thread of the host waits for it so that no zombie stays behind.
+//
+// Thread-safety: thread-safe; the lock is held to hand a connection over or to start the worker,
+// each bounded by the caller's deadline and the start's own bound.
 #pragma once
 
 #include <chrono>
-#include <optional>
+#include <cstdint>
 #include <string>
 
 #include "platform/sys/message_socket.h"
+#include "platform/xml/transform_protocol.h"
 
 namespace korvalis::xml {
 
-// Hands the worker's end of a transformation's connection to the worker, which forks a child
-// for it; the host keeps its own end. False, with *cause naming the program and the reason,
-// when the worker cannot be found, started or reached before `deadline`. `worker_end` is closed
-// here either way.
-bool HandToWorker(sys::MessageSocket& worker_end, const sys::MessageSocket::Deadline& deadline,
-                  std::string* cause);
+// How long a worker has to announce itself, and to acknowledge a start, before it is taken for
+// stopped and replaced.
+inline constexpr std::chrono::seconds kWorkerAnswerTime{3};
+// How long after a worker that could not start no other is started.
+inline constexpr std::chrono::seconds kWorkerRestartPause{2};
+
+// Which worker took a transformation.
+struct WorkerTicket {
+  std::uint64_t generation = 0;
+};
+
+// Hands the worker's end of a transformation's connection to the worker with its order, starting
+// the worker first when none runs. False, with *outcome (kUnavailable or kDeadlinePassed) and
+// *cause naming the program and the reason, when the worker cannot be found, started or reached
+// before `deadline`. `worker_end` is closed here either way.
+bool HandToWorker(sys::MessageSocket& worker_end, const TransformOrder& order,
+                  const sys::MessageSocket::Deadline& deadline, WorkerTicket* ticket,
+                  TransformOutcome* outcome, std::string* cause);
+
+// The worker of `ticket` did not acknowledge a start in time: it is killed, and the next
+// hand-over starts another. Nothing is done when that worker was replaced already.
+void ReplaceWorker(const WorkerTicket& ticket);
+
+// How the worker of `ticket` ended ("killed by signal 9 (Killed)"), waiting up to `wait` for
+// its end to be known; empty when it is not.
+std::string WorkerEnd(const WorkerTicket& ticket, std::chrono::milliseconds wait);
+
+// The program the next worker runs instead of the installed one; empty restores the installed
+// one. The running worker, if any, is let go (it ends with the host). For hosts that install
+// the program elsewhere, and for tests.
+void SetWorkerProgram(const std::string& path);
 
 }  // namespace korvalis::xml

@@ -20,28 +20,13 @@ constexpr std::size_t kUtf8BytesPerUnit = 3;
 
 std::counting_semaphore<kMaxTransformationsInFlight>& Turns() {
   static auto* turns = new std::counting_semaphore<kMaxTransformationsInFlight>(
-      std::clamp(static_cast<int>(std::thread::hardware_concurrency()),
-                 kMinTransformationsInFlight, kMaxTransformationsInFlight));
+      std::clamp(static_cast<int>(std::thread::hardware_concurrency()), kMinTransformationsInFlight,
+                 kMaxTransformationsInFlight));
   return *turns;
 }
 
 constexpr std::uint32_t Kind(TransformMessage message) {
   return static_cast<std::uint32_t>(message);
-}
-
-TransformOutcome OutcomeOf(TransformStatus status) {
-  switch (status) {
-    case TransformStatus::kTransformed: return TransformOutcome::kDone;
-    case TransformStatus::kStylesheetNotLoaded: return TransformOutcome::kStylesheetNotLoaded;
-    case TransformStatus::kSourceNotLoaded: return TransformOutcome::kSourceNotLoaded;
-    case TransformStatus::kPageTooLarge: return TransformOutcome::kTooLarge;
-    case TransformStatus::kMemorySpent: return TransformOutcome::kOutOfMemory;
-    case TransformStatus::kTimedOut: return TransformOutcome::kTimedOut;
-    case TransformStatus::kNotStarted: return TransformOutcome::kUnavailable;
-    case TransformStatus::kNotTransformed:
-    case TransformStatus::kDied: break;
-  }
-  return TransformOutcome::kFailed;
 }
 
 // The processor time the transformation's process may use: its whole time limit for the source
@@ -64,7 +49,7 @@ Transformation::Transformation(std::string stylesheet, TextWriter stylesheet_wri
       limits_(limits) {}
 
 Transformation::~Transformation() {
-  connection_.Close();
+  connection_.Shutdown();
   if (holds_turn_) Turns().release();
 }
 
@@ -77,54 +62,107 @@ bool Transformation::Open(const Deadline& deadline) {
   if (!deadline) {
     Turns().acquire();
   } else if (!Turns().try_acquire_until(*deadline)) {
-    Fail(TransformOutcome::kTimedOut, "no turn among the process's transformations came in time");
+    Fail(TransformOutcome::kBusy, "no turn among the process's transformations came in time");
     return false;
   }
   holds_turn_ = true;
-  sys::MessageSocket worker_end;
-  if (const int error = sys::MessageSocket::MakePair(connection_, worker_end); error != 0) {
-    Fail(TransformOutcome::kUnavailable,
-         std::string("no connection to the transformation worker can be made: ") +
-             std::strerror(error));
-    return false;
-  }
-  std::string cause;
-  if (!HandToWorker(worker_end, deadline, &cause)) {
-    connection_.Close();
-    Fail(TransformOutcome::kUnavailable, std::move(cause));
-    return false;
-  }
-  const std::string_view order(reinterpret_cast<const char*>(&order_), sizeof order_);
-  if (!connection_.Send(Kind(TransformMessage::kOrder), 0, order, deadline) ||
-      !connection_.SendPieces(Kind(TransformMessage::kStylesheet), stylesheet_, deadline)) {
-    Fail(errno == ETIMEDOUT ? TransformOutcome::kTimedOut : TransformOutcome::kFailed,
-         "the transformation's process took no more text");
+  if (!Start(deadline)) return false;
+  if (!connection_.SendPieces(Kind(TransformMessage::kStylesheet), stylesheet_, deadline)) {
+    FailToSend();
     return false;
   }
   std::string().swap(stylesheet_);
   return true;
 }
 
+bool Transformation::Start(const Deadline& deadline) {
+  for (int attempt = 0;; ++attempt) {
+    sys::MessageSocket worker_end;
+    if (const int error = sys::MessageSocket::MakePair(connection_, worker_end); error != 0) {
+      Fail(TransformOutcome::kUnavailable,
+           std::string("no connection to the transformation worker can be made: ") +
+               std::strerror(error));
+      return false;
+    }
+    TransformOutcome outcome = TransformOutcome::kUnavailable;
+    std::string cause;
+    if (!HandToWorker(worker_end, order_, deadline, &ticket_, &outcome, &cause)) {
+      connection_.Close();
+      Fail(outcome, std::move(cause));
+      return false;
+    }
+    const StartAnswer answer = AwaitStarted(deadline);
+    if (answer == StartAnswer::kStarted) return true;
+    if (answer == StartAnswer::kFailed) return false;
+    connection_.Shutdown();
+    if (answer == StartAnswer::kSilent) ReplaceWorker(ticket_);
+    if (attempt == 1) {
+      Fail(answer == StartAnswer::kSilent ? TransformOutcome::kUnavailable
+                                          : TransformOutcome::kWorkerEnded,
+           answer == StartAnswer::kSilent
+               ? "the transformation worker did not acknowledge the transformation within " +
+                     std::to_string(kWorkerAnswerTime.count()) + " s and was replaced"
+               : "the transformation worker " + WorkerEnd(ticket_, std::chrono::milliseconds(200)) +
+                     " before it started the transformation");
+      return false;
+    }
+  }
+}
+
+Transformation::StartAnswer Transformation::AwaitStarted(const Deadline& deadline) {
+  const Clock::time_point answer_by = Clock::now() + kWorkerAnswerTime;
+  const bool call_ends_first = deadline && *deadline < answer_by;
+  sys::Message message;
+  switch (connection_.Receive(message, call_ends_first ? *deadline : answer_by)) {
+    case sys::MessageSocket::Received::kMessage:
+      break;
+    case sys::MessageSocket::Received::kDeadlinePassed:
+      if (!call_ends_first) return StartAnswer::kSilent;
+      Fail(TransformOutcome::kDeadlinePassed, "the transformation worker had not started it");
+      return StartAnswer::kFailed;
+    case sys::MessageSocket::Received::kClosed:
+    case sys::MessageSocket::Received::kFailed:
+      return StartAnswer::kWorkerEnded;
+  }
+  if (message.kind == Kind(TransformMessage::kStarted)) return StartAnswer::kStarted;
+  Fail(message.kind == Kind(TransformMessage::kEnd) ? OutcomeFromWire(message.status)
+                                                    : TransformOutcome::kUnavailable,
+       message.kind == Kind(TransformMessage::kEnd)
+           ? message.payload
+           : "the transformation worker answered a start with message " +
+                 std::to_string(message.kind));
+  return StartAnswer::kFailed;
+}
+
+void Transformation::FailToSend() {
+  const int error = errno;
+  if (error == ETIMEDOUT) {
+    Fail(TransformOutcome::kDeadlinePassed, "the transformation's process took no more text");
+    return;
+  }
+  Fail(TransformOutcome::kFailed,
+       std::string("the transformation's process took no more text: ") + std::strerror(error));
+}
+
 void Transformation::Fail(TransformOutcome outcome, std::string cause) {
   // A process that stopped taking text may have said why: its end is read at once.
-  if (connection_.IsOpen() && outcome != TransformOutcome::kTimedOut) {
+  if (connection_.IsOpen() && outcome != TransformOutcome::kDeadlinePassed) {
     sys::Message message;
     while (connection_.Receive(message, Clock::now()) == sys::MessageSocket::Received::kMessage) {
       if (message.kind != Kind(TransformMessage::kEnd)) continue;
-      outcome = OutcomeOf(static_cast<TransformStatus>(message.status));
+      outcome = OutcomeFromWire(message.status);
       cause = message.payload;
       break;
     }
   }
   failure_ = outcome;
   cause_ = std::move(cause);
-  connection_.Close();
+  connection_.Shutdown();
 }
 
 bool Transformation::SendSource(std::string_view text, const Deadline& deadline) {
   if (connection_.SendPieces(Kind(TransformMessage::kSource), text, deadline)) return true;
-  Fail(errno == ETIMEDOUT ? TransformOutcome::kTimedOut : TransformOutcome::kFailed,
-       "the transformation's process took no more text");
+  FailToSend();
   return false;
 }
 
@@ -148,11 +186,10 @@ TransformOutcome Transformation::Finish(std::string& output, std::string* cause)
     std::string().swap(held_);
   }
   if (!failure_ && !connection_.Send(Kind(TransformMessage::kRun), 0, {}, deadline)) {
-    Fail(errno == ETIMEDOUT ? TransformOutcome::kTimedOut : TransformOutcome::kFailed,
-         "the transformation's process took no more text");
+    FailToSend();
   }
   TransformOutcome outcome = failure_ ? *failure_ : Receive(deadline, output);
-  connection_.Close();
+  connection_.Shutdown();
   if (holds_turn_) Turns().release();
   holds_turn_ = false;
   if (outcome != TransformOutcome::kDone && cause != nullptr) *cause = std::move(cause_);
@@ -167,11 +204,16 @@ TransformOutcome Transformation::Receive(const Deadline& deadline, std::string& 
     switch (connection_.Receive(message, deadline)) {
       case sys::MessageSocket::Received::kMessage:
         break;
-      case sys::MessageSocket::Received::kTimedOut:
-        return TransformOutcome::kTimedOut;
-      case sys::MessageSocket::Received::kClosed:
-        cause_ = "the transformation's process ended without an answer";
-        return TransformOutcome::kFailed;
+      case sys::MessageSocket::Received::kDeadlinePassed:
+        return TransformOutcome::kDeadlinePassed;
+      case sys::MessageSocket::Received::kClosed: {
+        // The worker answers for every child that ends: a connection closed without an end
+        // means the worker itself ended.
+        const std::string end = WorkerEnd(ticket_, std::chrono::milliseconds(200));
+        cause_ = "the transformation worker " + (end.empty() ? std::string("ended") : end) +
+                 " while it made the transformation";
+        return TransformOutcome::kWorkerEnded;
+      }
       case sys::MessageSocket::Received::kFailed:
         cause_ = std::string("the transformation's answer cannot be read: ") + std::strerror(errno);
         return TransformOutcome::kFailed;
@@ -182,7 +224,7 @@ TransformOutcome Transformation::Receive(const Deadline& deadline, std::string& 
       continue;
     }
     if (message.kind != Kind(TransformMessage::kEnd)) continue;
-    const TransformOutcome outcome = OutcomeOf(static_cast<TransformStatus>(message.status));
+    const TransformOutcome outcome = OutcomeFromWire(message.status);
     if (outcome == TransformOutcome::kDone) {
       output = std::move(page);
     } else {

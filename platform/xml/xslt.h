@@ -30,6 +30,7 @@
 
 #include "platform/sys/message_socket.h"
 #include "platform/xml/transform_protocol.h"
+#include "platform/xml/transform_worker.h"
 
 namespace korvalis::xml {
 
@@ -46,25 +47,13 @@ struct TransformLimits {
   std::chrono::milliseconds max_duration;  // how long it may run; zero: no bound
 };
 
-enum class TransformOutcome {
-  kDone,                 // `output` holds the text
-  kFailed,               // the stylesheet does not compile, or the transformation fails or is
-                         // stopped (xsl:message terminate="yes", templates nested too deep, a fault)
-  kSourceNotLoaded,      // the source's text does not parse
-  kStylesheetNotLoaded,  // the style sheet's text does not parse
-  kTooLarge,             // the output would pass max_output_units; stopped at the bound
-  kOutOfMemory,          // the work would pass max_working_bytes, or memory was refused
-  kTimedOut,             // the work ran for max_duration; stopped then
-  kUnavailable,          // the worker cannot be found, started or reached, or could not make the
-                         // transformation's process: `cause` says which and why
-};
-
 class Transformation {
  public:
   // Precondition: `stylesheet` is the whole text of the style sheet (UTF-8).
   Transformation(std::string stylesheet, TextWriter stylesheet_writer, TextWriter source_writer,
                  const TransformLimits& limits);
-  // Ends the work if it still runs: the worker kills its process.
+  // Ends the work if it still runs: its connection is shut down, and the worker kills its
+  // process.
   ~Transformation();
   Transformation(const Transformation&) = delete;
   Transformation& operator=(const Transformation&) = delete;
@@ -84,11 +73,21 @@ class Transformation {
   using Deadline = sys::MessageSocket::Deadline;
 
   Deadline DeadlineFromNow() const;
-  // Takes a turn, hands a connection to the worker and sends the order and the style sheet;
-  // false when the transformation has failed.
+  // Takes a turn, hands a connection to the worker and sends the style sheet; false when the
+  // transformation has failed.
   bool Open(const Deadline& deadline);
+  // Hands a new connection to the worker and waits for its child to be started. A worker that
+  // ends before that, or does not acknowledge in time, is replaced and the start made once
+  // more, since nothing of the transformation has run yet.
+  bool Start(const Deadline& deadline);
+  // What the worker answered to a start.
+  enum class StartAnswer { kStarted, kSilent, kWorkerEnded, kFailed };
+  // Waits for the worker's acknowledgement of the start; kFailed has recorded the failure.
+  StartAnswer AwaitStarted(const Deadline& deadline);
   // Sends pieces of the source; false when the transformation has failed.
   bool SendSource(std::string_view text, const Deadline& deadline);
+  // Records a send that failed: the deadline passed, or the process took no more text.
+  void FailToSend();
   // Records how the transformation failed while its texts were sent: the process's own end when
   // it sent one, else `outcome` with `cause`.
   void Fail(TransformOutcome outcome, std::string cause);
@@ -100,6 +99,7 @@ class Transformation {
   TransformLimits limits_;
   std::string held_;  // the source's start, until it passes kHeldSourceBytes
   sys::MessageSocket connection_;
+  WorkerTicket ticket_;
   bool holds_turn_ = false;
   std::optional<TransformOutcome> failure_;
   std::string cause_;

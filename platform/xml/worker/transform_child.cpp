@@ -1,6 +1,8 @@
 #include "platform/xml/worker/transform_child.h"
 
 #include <fcntl.h>
+#include <libxml/xmlerror.h>
+#include <libxslt/xsltutils.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -15,10 +17,8 @@
 #include <string>
 #include <string_view>
 
-#include <libxml/xmlerror.h>
-#include <libxslt/xsltutils.h>
-
 #include "platform/sys/message_socket.h"
+#include "platform/xml/child_end.h"
 #include "platform/xml/dom.h"
 #include "platform/xml/memory_budget.h"
 #include "platform/xml/transform_protocol.h"
@@ -38,16 +38,26 @@ sys::MessageSocket* connection = nullptr;
 char note[kMaxNoteBytes];
 std::size_t note_length = 0;
 
-// Sends the outcome with the note and ends the process: no destructor, no atexit handler, and
-// nothing allocated, so that it may be called from inside an allocator.
-[[noreturn]] void End(TransformStatus status) {
-  connection->Send(static_cast<std::uint32_t>(TransformMessage::kEnd),
-                   static_cast<std::uint32_t>(status), std::string_view(note, note_length));
-  ::_exit(0);
+// Ends the process without an answer: its exit code tells the worker why.
+[[noreturn]] void Leave(int code) { ::_exit(code); }
+
+// The exit of a child whose send failed with `error`: a host that has gone hears nothing more.
+[[noreturn]] void LeaveAfterFailedSend(int error) {
+  Leave(sys::MessageSocket::PeerGone(error) ? kChildLostItsHost : kChildMisread);
 }
 
-void EndForMemory(void*) { End(TransformStatus::kMemorySpent); }
-void EndForNew() { End(TransformStatus::kMemorySpent); }
+// Sends the outcome with the note and ends the process: no destructor, no atexit handler, and
+// nothing allocated, so that it may be called from inside an allocator.
+[[noreturn]] void End(TransformOutcome outcome) {
+  if (!connection->Send(static_cast<std::uint32_t>(TransformMessage::kEnd),
+                        static_cast<std::uint32_t>(outcome), std::string_view(note, note_length))) {
+    LeaveAfterFailedSend(errno);
+  }
+  Leave(kChildSentItsEnd);
+}
+
+void EndForMemory(void*) { End(TransformOutcome::kOutOfMemory); }
+void EndForNew() { End(TransformOutcome::kOutOfMemory); }
 
 // The processor's messages (xsl:message included) go with the outcome to the host.
 void NoteMessage(void*, const char* format, ...) {
@@ -57,8 +67,8 @@ void NoteMessage(void*, const char* format, ...) {
   const int length = std::vsnprintf(text, sizeof text, format, arguments);
   va_end(arguments);
   if (length <= 0) return;
-  const std::size_t taken = std::min({static_cast<std::size_t>(length), sizeof text - 1,
-                                      kMaxNoteBytes - note_length});
+  const std::size_t taken =
+      std::min({static_cast<std::size_t>(length), sizeof text - 1, kMaxNoteBytes - note_length});
   std::memcpy(note + note_length, text, taken);
   note_length += taken;
 }
@@ -84,13 +94,14 @@ int WritePage(void* context, const char* bytes, int length) {
     // A UTF-8 sequence's first byte counts its UTF-16 units: two for four bytes.
     if ((byte & 0xC0) != 0x80) page->units += byte >= 0xF0 ? 2 : 1;
   }
-  if (page->units > page->max_units) End(TransformStatus::kPageTooLarge);
+  if (page->units > page->max_units) End(TransformOutcome::kTooLarge);
+  const std::size_t limit = connection->PayloadLimit();
   std::string_view rest(bytes, static_cast<std::size_t>(length));
   while (!rest.empty()) {
-    const std::size_t room = sys::MessageSocket::kMaxPayload - page->buffer.size();
+    const std::size_t room = limit - page->buffer.size();
     page->buffer.append(rest.substr(0, room));
     rest.remove_prefix(std::min(room, rest.size()));
-    if (page->buffer.size() == sys::MessageSocket::kMaxPayload && !SendPage(*page)) return -1;
+    if (page->buffer.size() == limit && !SendPage(*page)) LeaveAfterFailedSend(errno);
   }
   return length;
 }
@@ -136,7 +147,9 @@ struct ReceivedTexts {
 void ReceiveTexts(ReceivedTexts& texts) {
   sys::Message message;
   for (;;) {
-    if (connection->Receive(message) != sys::MessageSocket::Received::kMessage) ::_exit(0);
+    if (connection->Receive(message) != sys::MessageSocket::Received::kMessage) {
+      Leave(kChildLostItsHost);
+    }
     switch (static_cast<TransformMessage>(message.kind)) {
       case TransformMessage::kStylesheet:
         texts.stylesheet.append(message.payload);
@@ -147,7 +160,7 @@ void ReceiveTexts(ReceivedTexts& texts) {
       case TransformMessage::kRun:
         return;
       default:
-        ::_exit(0);
+        Leave(kChildMisread);
     }
   }
 }
@@ -171,10 +184,10 @@ void LoadDocuments(const TransformOrder& order, Document& source, Document& styl
   const bool loaded = order.source_writer == TextWriter::kCaller
                           ? source.LoadXml(texts.source, Document::Writer::kCaller)
                           : texts.carried.empty() && texts.loader.Finish(source);
-  if (!loaded || !source.HasDocumentElement()) End(TransformStatus::kSourceNotLoaded);
+  if (!loaded || !source.HasDocumentElement()) End(TransformOutcome::kSourceNotLoaded);
   if (!stylesheet.LoadXml(texts.stylesheet, WriterOf(order.stylesheet_writer)) ||
       !stylesheet.HasDocumentElement()) {
-    End(TransformStatus::kStylesheetNotLoaded);
+    End(TransformOutcome::kStylesheetNotLoaded);
   }
 }
 
@@ -189,14 +202,14 @@ void LoadDocuments(const TransformOrder& order, Document& source, Document& styl
   working.OnExceeded(EndForMemory, nullptr);
   PageWriter page;
   page.max_units = order.max_output_units;
-  page.buffer.reserve(sys::MessageSocket::kMaxPayload);
+  page.buffer.reserve(connection->PayloadLimit());
   xmlOutputBufferPtr output = xmlOutputBufferCreateIO(WritePage, nullptr, &page, nullptr);
-  if (output == nullptr) End(TransformStatus::kNotTransformed);
-  const ProcessorResult result =
-      TransformToOutput(source, stylesheet, output, nullptr, NoteMessage);
-  if (result != ProcessorResult::kTransformed) End(TransformStatus::kNotTransformed);
-  if (!page.buffer.empty() && !SendPage(page)) ::_exit(0);
-  End(TransformStatus::kTransformed);
+  if (output == nullptr) End(TransformOutcome::kFailed);
+  if (!TransformToOutput(source, stylesheet, output, nullptr, NoteMessage)) {
+    End(TransformOutcome::kFailed);
+  }
+  if (!page.buffer.empty() && !SendPage(page)) LeaveAfterFailedSend(errno);
+  End(TransformOutcome::kDone);
 }
 
 // The address space the process has mapped now, from /proc; 0 when it cannot be read.
@@ -221,37 +234,36 @@ void SetLimit(int resource, rlim_t soft, rlim_t hard) {
   ::setrlimit(resource, &limit);
 }
 
-// The child keeps its connection alone (as descriptor 3) and the default action of every signal
-// but SIGPIPE.
+// Closes every descriptor from `first` on: at once where the kernel can, else one by one up to
+// the process's limit.
+void CloseFrom(int first) {
+  if (::close_range(static_cast<unsigned>(first), ~0U, 0) == 0) return;
+  rlimit open_files{};
+  const rlim_t last = ::getrlimit(RLIMIT_NOFILE, &open_files) == 0 ? open_files.rlim_cur : 65536;
+  for (rlim_t descriptor = static_cast<rlim_t>(first); descriptor < last; ++descriptor) {
+    ::close(static_cast<int>(descriptor));
+  }
+}
+
+// The child keeps its connection alone (as descriptor 3) beside the worker's standard ones
+// (/dev/null, and the host's standard error for faults), and the default action of every signal
+// but SIGPIPE. It ends with the worker.
 int BecomeChild(int descriptor, pid_t worker) {
   ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-  if (::getppid() != worker) ::_exit(0);
+  if (::getppid() != worker) Leave(kChildLostItsHost);
   sigset_t none;
   ::sigemptyset(&none);
   ::sigprocmask(SIG_SETMASK, &none, nullptr);
-  if (descriptor != 3 && (::dup2(descriptor, 3) < 0)) ::_exit(0);
-  ::close_range(4, ~0U, 0);
-  if (const int nothing = ::open("/dev/null", O_RDONLY); nothing >= 0 && nothing != 0) {
-    ::dup2(nothing, 0);
-    ::close(nothing);
-  }
+  if (descriptor != 3 && (::dup2(descriptor, 3) < 0)) Leave(kChildNotSetUp);
+  CloseFrom(4);
   return 3;
 }
 
 }  // namespace
 
-void RunTransformationChild(int descriptor, pid_t worker) {
+void RunTransformationChild(int descriptor, pid_t worker, const TransformOrder& order) {
   static sys::MessageSocket socket(BecomeChild(descriptor, worker));
   connection = &socket;
-  sys::Message message;
-  if (socket.Receive(message) != sys::MessageSocket::Received::kMessage ||
-      message.kind != static_cast<std::uint32_t>(TransformMessage::kOrder) ||
-      message.payload.size() != sizeof(TransformOrder)) {
-    ::_exit(0);
-  }
-  TransformOrder order;
-  std::memcpy(&order, message.payload.data(), sizeof order);
-
   if (order.cpu_seconds > 0) {
     // SIGXCPU at the limit, SIGKILL a second later.
     SetLimit(RLIMIT_CPU, order.cpu_seconds, order.cpu_seconds + 1);

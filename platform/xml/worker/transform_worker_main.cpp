@@ -1,34 +1,44 @@
 // korvalis-transformer: the transformation worker. A host process starts it when it first
 // transforms (platform/xml/transform_worker.h) with its control connection as standard input,
-// and hands it one connection for each transformation; the worker forks a child for each from
-// its own small image, in which the processor is loaded and started once, and the child does
-// the work within its bounds (worker/transform_child.h). The worker itself runs no style sheet.
+// the host's standard error as standard output, a pipe to the host as standard error, and the
+// host's process id as its argument. The worker announces its version (kHello), from then on
+// writes its own and its children's faults to the host's standard error, and forks a child for
+// each transformation the host hands it, from its own small image in which the processor is
+// loaded and started once; the child does the work within its bounds (worker/transform_child.h).
+// The worker itself runs no style sheet.
 //
-//   child states:  running ──(its end)──────────────▶ reaped: nothing more to say
-//                     │  └──(crash, processor time)─▶ reaped: kEnd(kDied or kTimedOut) sent
-//                     └──(host closed its end)──▶ killed ──▶ reaped
+//   child states:  running ──(its own end: kEnd sent)─────────────▶ reaped: nothing to say
+//                     │  └──(killed, crashed, processor time)─────▶ reaped: kEnd(how) sent, or
+//                     │                                              held until there is room
+//                     └──(host shut its connection down)──▶ killed ──▶ reaped
+//
+//   worker states: serving ──(control connection closed)──▶ draining ──(no child left)──▶ ended
+//                     └──────(host process ended)─────────────────────────────────────────▶ ended,
+//                                                                            its children killed
 //
 // The worker kills only children it has not reaped yet, so a process id it kills is always its
-// own child's. When the control connection closes (the host ended), it kills its children and
-// ends. Core dumps are off: a child's memory holds patient data.
+// own child's. Core dumps are off: a child's memory holds patient data.
 #include <fcntl.h>
 #include <malloc.h>
-#include <pthread.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/signalfd.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/sys/message_socket.h"
 #include "platform/sys/on_demand_library.h"
+#include "platform/xml/child_end.h"
 #include "platform/xml/transform_protocol.h"
 #include "platform/xml/worker/transform_child.h"
 #include "platform/xml/worker/xslt_processor.h"
@@ -38,136 +48,159 @@ namespace {
 using korvalis::sys::Message;
 using korvalis::sys::MessageSocket;
 using korvalis::xml::TransformMessage;
-using korvalis::xml::TransformStatus;
+using korvalis::xml::TransformOutcome;
+
+constexpr std::uint32_t Kind(TransformMessage message) {
+  return static_cast<std::uint32_t>(message);
+}
 
 struct Child {
   pid_t pid;
-  MessageSocket connection;  // the worker's copy: hangs up when the host closes its end
+  MessageSocket connection;  // the worker's copy: hangs up when the host shuts its end down
+  std::uint32_t cpu_seconds;
   bool killed;
 };
 
-void SendEnd(MessageSocket& connection, TransformStatus status, const std::string& note) {
-  connection.SendNow(static_cast<std::uint32_t>(TransformMessage::kEnd),
-                     static_cast<std::uint32_t>(status), note);
-}
+// A worker's kEnd for a child that ended without its own, waiting for room on the connection.
+struct HeldEnd {
+  MessageSocket connection;
+  TransformOutcome outcome;
+  std::string note;
+};
 
-// Answers for a child that ended without its own kEnd.
-void ReportEnd(Child& child, int wait_status) {
-  if (child.killed || (WIFEXITED(wait_status) && WEXITSTATUS(wait_status) == 0)) return;
-  if (WIFSIGNALED(wait_status) &&
-      (WTERMSIG(wait_status) == SIGXCPU || WTERMSIG(wait_status) == SIGKILL)) {
-    // SIGKILL comes from the kernel a second after SIGXCPU, or when the machine is short of
-    // memory; the processor time is the likelier.
-    SendEnd(child.connection, TransformStatus::kTimedOut,
-            "the transformation's process used its processor time");
+struct Served {
+  MessageSocket control;
+  int child_ends = -1;  // signalfd of SIGCHLD
+  int host = -1;        // pidfd of the host process
+  pid_t worker = 0;
+  std::vector<Child> children;
+  std::vector<HeldEnd> held;
+};
+
+// Sends a kEnd now; one that finds no room is held until there is.
+void SendEnd(Served& served, MessageSocket connection, TransformOutcome outcome, std::string note) {
+  if (connection.SendNow(Kind(TransformMessage::kEnd), static_cast<std::uint32_t>(outcome), note)) {
     return;
   }
-  const std::string how =
-      WIFSIGNALED(wait_status)
-          ? "the transformation's process was ended by signal " +
-                std::to_string(WTERMSIG(wait_status)) + " (" + strsignal(WTERMSIG(wait_status)) + ")"
-          : "the transformation's process exited with code " +
-                std::to_string(WEXITSTATUS(wait_status)) + " without finishing its work";
-  SendEnd(child.connection, TransformStatus::kDied, how);
+  if (errno == ETIMEDOUT) served.held.push_back({std::move(connection), outcome, std::move(note)});
 }
 
-void ReapChildren(std::vector<Child>& children) {
+void ReapChildren(Served& served) {
   for (;;) {
     int wait_status = 0;
-    const pid_t pid = ::waitpid(-1, &wait_status, WNOHANG);
+    rusage usage{};
+    const pid_t pid = ::wait4(-1, &wait_status, WNOHANG, &usage);
     if (pid <= 0) return;
-    for (auto child = children.begin(); child != children.end(); ++child) {
+    for (auto child = served.children.begin(); child != served.children.end(); ++child) {
       if (child->pid != pid) continue;
-      ReportEnd(*child, wait_status);
-      children.erase(child);
+      const std::optional<korvalis::xml::ChildEnd> end =
+          child->killed ? std::nullopt
+                        : korvalis::xml::ChildEndOf(wait_status, usage, child->cpu_seconds);
+      if (end) SendEnd(served, std::move(child->connection), end->outcome, end->note);
+      served.children.erase(child);
       break;
     }
   }
 }
 
 // Forks the child of a transformation whose connection came with a kStart.
-void StartChild(std::vector<Child>& children, int descriptor, pid_t worker) {
+void StartChild(Served& served, int descriptor, const korvalis::xml::TransformOrder& order) {
   MessageSocket connection(descriptor);
   const pid_t pid = ::fork();
-  if (pid == 0) korvalis::xml::RunTransformationChild(descriptor, worker);
+  if (pid == 0) korvalis::xml::RunTransformationChild(descriptor, served.worker, order);
   if (pid < 0) {
-    SendEnd(connection, TransformStatus::kNotStarted,
-            std::string("the transformation's process cannot be started: ") +
-                std::strerror(errno));
+    SendEnd(served, std::move(connection), TransformOutcome::kUnavailable,
+            std::string("the transformation's process cannot be started: ") + std::strerror(errno));
     return;
   }
-  children.push_back({pid, std::move(connection), false});
+  connection.SendNow(Kind(TransformMessage::kStarted), 0, {});
+  served.children.push_back({pid, std::move(connection), order.cpu_seconds, false});
 }
 
-// Takes the next control message; false when the host is gone.
-bool TakeControl(MessageSocket& control, std::vector<Child>& children, pid_t worker) {
+// Takes the next control message; false when the host has closed the control connection.
+bool TakeControl(Served& served) {
   Message message;
   int descriptor = -1;
-  const MessageSocket::Received received = control.Receive(message, std::nullopt, &descriptor);
-  if (received != MessageSocket::Received::kMessage) return false;
-  if (message.kind == static_cast<std::uint32_t>(TransformMessage::kStart) && descriptor >= 0) {
-    StartChild(children, descriptor, worker);
-  } else if (descriptor >= 0) {
-    ::close(descriptor);
+  if (served.control.Receive(message, std::nullopt, &descriptor) !=
+      MessageSocket::Received::kMessage) {
+    return false;
   }
+  if (descriptor < 0) return true;
+  const std::optional<korvalis::xml::TransformOrder> order =
+      message.kind == Kind(TransformMessage::kStart) ? korvalis::xml::DecodeOrder(message.payload)
+                                                     : std::nullopt;
+  if (!order) {
+    SendEnd(served, MessageSocket(descriptor), TransformOutcome::kUnavailable,
+            "the transformation worker reads version " +
+                std::to_string(korvalis::xml::kTransformProtocolVersion) +
+                " of the messages; the start was not one of them");
+    return true;
+  }
+  StartChild(served, descriptor, *order);
   return true;
 }
 
-int Serve(MessageSocket& control, int child_ends) {
-  const pid_t worker = ::getpid();
-  std::vector<Child> children;
+// Sends held ends that now find room; drops those whose host has gone.
+void SendHeldEnds(Served& served, const std::vector<pollfd>& ready, std::size_t first) {
+  std::vector<HeldEnd> still;
+  for (std::size_t i = 0; i < served.held.size(); ++i) {
+    HeldEnd& end = served.held[i];
+    const bool keep = ready[first + i].revents == 0 ||
+                      (!end.connection.SendNow(Kind(TransformMessage::kEnd),
+                                               static_cast<std::uint32_t>(end.outcome), end.note) &&
+                       errno == ETIMEDOUT);
+    if (keep) still.push_back(std::move(end));
+  }
+  served.held = std::move(still);
+}
+
+void Serve(Served& served) {
   std::vector<pollfd> watched;
   for (;;) {
-    watched.assign({{control.descriptor(), POLLIN, 0}, {child_ends, POLLIN, 0}});
-    for (const Child& child : children) {
+    if (!served.control.IsOpen() && served.children.empty() && served.held.empty()) return;
+    watched.assign({{served.control.IsOpen() ? served.control.descriptor() : -1, POLLIN, 0},
+                    {served.child_ends, POLLIN, 0},
+                    {served.host, POLLIN, 0}});
+    for (const Child& child : served.children) {
       watched.push_back({child.killed ? -1 : child.connection.descriptor(), POLLRDHUP, 0});
     }
+    const std::size_t first_held = watched.size();
+    for (const HeldEnd& end : served.held)
+      watched.push_back({end.connection.descriptor(), POLLOUT, 0});
     if (::poll(watched.data(), watched.size(), -1) < 0) {
       if (errno == EINTR) continue;
-      break;
+      return;
     }
-    if (watched[1].revents != 0) {
-      signalfd_siginfo ended;
-      while (::read(child_ends, &ended, sizeof ended) == sizeof ended) {
-      }
-      ReapChildren(children);
-    }
-    for (std::size_t i = 2; i < watched.size() && i - 2 < children.size(); ++i) {
-      Child& child = children[i - 2];
-      if (watched[i].revents != 0 && !child.killed && watched[i].fd == child.connection.descriptor()) {
+    if (watched[2].revents != 0) return;  // the host process has ended
+    for (std::size_t i = 0; i < served.children.size(); ++i) {
+      Child& child = served.children[i];
+      if (watched[3 + i].revents != 0 && !child.killed) {
         ::kill(child.pid, SIGKILL);  // not reaped yet: the id is still the child's
         child.killed = true;
       }
     }
-    if (watched[0].revents != 0 && !TakeControl(control, children, worker)) break;
+    SendHeldEnds(served, watched, first_held);
+    if (watched[1].revents != 0) {
+      signalfd_siginfo ended;
+      while (::read(served.child_ends, &ended, sizeof ended) == sizeof ended) {
+      }
+      ReapChildren(served);
+    }
+    if (watched[0].revents != 0 && !TakeControl(served)) served.control.Close();
   }
-  for (const Child& child : children) ::kill(child.pid, SIGKILL);
-  return 0;
-}
-
-// The stack the worker serves on, and so each child's: a level of templates takes under 500
-// bytes of it, so that 10,000 levels nesting ten instructions each fit.
-constexpr std::size_t kWorkStackBytes = std::size_t{256} << 20;
-
-struct ServeArguments {
-  MessageSocket* control;
-  int child_ends;
-};
-
-void* ServeOnLargeStack(void* argument) {
-  const auto* serve = static_cast<ServeArguments*>(argument);
-  Serve(*serve->control, serve->child_ends);
-  return nullptr;
 }
 
 // Answers every transformation with the reason the processor cannot be started.
-int RefuseAll(MessageSocket& control, const std::string& reason) {
+int RefuseAll(Served& served, const std::string& reason) {
   Message message;
   int descriptor = -1;
-  while (control.Receive(message, std::nullopt, &descriptor) == MessageSocket::Received::kMessage) {
-    if (descriptor < 0) continue;
-    MessageSocket connection(descriptor);
-    SendEnd(connection, TransformStatus::kNotStarted, reason);
+  while (served.control.Receive(message, std::nullopt, &descriptor) ==
+         MessageSocket::Received::kMessage) {
+    if (descriptor >= 0) {
+      MessageSocket(descriptor)
+          .SendNow(Kind(TransformMessage::kEnd),
+                   static_cast<std::uint32_t>(TransformOutcome::kUnavailable), reason);
+    }
   }
   return 0;
 }
@@ -185,38 +218,90 @@ void ProtectHost() {
   }
 }
 
+// The stack a child may grow to: a level of templates takes under 500 bytes of it, so that
+// 10,000 levels nesting ten instructions each fit. The children run on the worker's main stack,
+// which grows (and is charged to the system's commit limit) only as far as it is used; the
+// layout of the address space leaves it room only when the limit was this large at the exec,
+// so a worker started with less raises its limit and runs itself again. A hard limit below it
+// leaves the children the stack it allows.
+constexpr rlim_t kWorkStackBytes = rlim_t{256} << 20;
+
+void EnsureWorkStack(char** argv) {
+  rlimit stack{};
+  if (::getrlimit(RLIMIT_STACK, &stack) != 0 || stack.rlim_cur == RLIM_INFINITY ||
+      stack.rlim_cur >= kWorkStackBytes ||
+      (stack.rlim_max != RLIM_INFINITY && stack.rlim_max < kWorkStackBytes)) {
+    return;
+  }
+  stack.rlim_cur = kWorkStackBytes;
+  if (::setrlimit(RLIMIT_STACK, &stack) == 0) ::execv("/proc/self/exe", argv);
+}
+
+// The control connection moves from standard input to a descriptor of its own, and standard
+// input reads /dev/null.
+int TakeControlConnection() {
+  const int control = ::fcntl(0, F_DUPFD_CLOEXEC, 3);
+  if (const int nothing = ::open("/dev/null", O_RDONLY | O_CLOEXEC); nothing >= 0) {
+    ::dup2(nothing, 0);
+    ::close(nothing);
+  }
+  return control;
+}
+
+// The host process, watched through a descriptor of its own; -1 when it has already ended.
+int WatchHost(const char* host_argument) {
+  const pid_t host = host_argument ? static_cast<pid_t>(std::atol(host_argument)) : 0;
+  if (host <= 0) return -1;
+  const int watched = static_cast<int>(::syscall(SYS_pidfd_open, host, 0));
+  if (watched < 0 || ::getppid() != host) return -1;
+  return watched;
+}
+
+// After the announcement, standard error is the host's (standard output until then), and
+// standard output reads /dev/null.
+void WriteToTheHostsError() {
+  ::dup2(1, 2);
+  if (const int nothing = ::open("/dev/null", O_WRONLY | O_CLOEXEC); nothing >= 0) {
+    ::dup2(nothing, 1);
+    ::close(nothing);
+  }
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  EnsureWorkStack(argv);
+  ::close(3);  // the program, as the host opened it
+  ::prctl(PR_SET_NAME, "korvalis-transf");
   ProtectHost();
   struct sigaction ignore {};
   ignore.sa_handler = SIG_IGN;
   ::sigaction(SIGPIPE, &ignore, nullptr);
   // One arena: a child's allocations grow the heap it inherited, with no arena of its own to map.
   ::mallopt(M_ARENA_MAX, 1);
-  MessageSocket control(0);
-  try {
-    korvalis::xml::StartProcessor();
-  } catch (const korvalis::sys::LibraryUnavailable& unavailable) {
-    return RefuseAll(control, unavailable.what());
-  }
+  Served served;
+  served.control = MessageSocket(TakeControlConnection());
+  served.host = WatchHost(argc > 1 ? argv[1] : nullptr);
+  served.worker = ::getpid();
+  if (!served.control.IsOpen() || served.host < 0) return 1;
   sigset_t child_signals;
   ::sigemptyset(&child_signals);
   ::sigaddset(&child_signals, SIGCHLD);
   ::sigprocmask(SIG_BLOCK, &child_signals, nullptr);
-  const int child_ends = ::signalfd(-1, &child_signals, SFD_NONBLOCK | SFD_CLOEXEC);
-  if (child_ends < 0) return RefuseAll(control, std::string("no signal descriptor: ") +
-                                                    std::strerror(errno));
-  // Children are forked by a thread whose stack is large enough for the deepest transformation,
-  // so that each child has it at no cost of its own.
-  ServeArguments arguments{&control, child_ends};
-  pthread_attr_t attributes;
-  pthread_t serving;
-  if (::pthread_attr_init(&attributes) != 0 ||
-      ::pthread_attr_setstacksize(&attributes, kWorkStackBytes) != 0 ||
-      ::pthread_create(&serving, &attributes, ServeOnLargeStack, &arguments) != 0) {
-    return RefuseAll(control, "the transformations' stack cannot be made");
+  served.child_ends = ::signalfd(-1, &child_signals, SFD_NONBLOCK | SFD_CLOEXEC);
+  if (!served.control.Send(Kind(TransformMessage::kHello), 0, korvalis::xml::EncodeHello())) {
+    return 1;
   }
-  ::pthread_join(serving, nullptr);
+  WriteToTheHostsError();
+  try {
+    korvalis::xml::StartProcessor();
+  } catch (const korvalis::sys::LibraryUnavailable& unavailable) {
+    return RefuseAll(served, unavailable.what());
+  }
+  if (served.child_ends < 0) {
+    return RefuseAll(served, std::string("no signal descriptor: ") + std::strerror(errno));
+  }
+  Serve(served);
+  for (const Child& child : served.children) ::kill(child.pid, SIGKILL);
   return 0;
 }

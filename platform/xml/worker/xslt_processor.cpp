@@ -73,13 +73,12 @@ void StartProcessor() {
   });
 }
 
-ProcessorResult TransformToOutput(const Document& source, const Document& stylesheet,
-                                  xmlOutputBufferPtr page, void* message_context,
-                                  void (*message)(void*, const char*, ...)) {
+bool TransformToOutput(const Document& source, const Document& stylesheet, xmlOutputBufferPtr page,
+                       void* message_context, void (*message)(void*, const char*, ...)) {
   xsltStylesheetPtr style = xsltParseStylesheetDoc(stylesheet.Native());
-  if (style == nullptr || style->errors != 0) return ProcessorResult::kNotTransformed;
+  if (style == nullptr || style->errors != 0) return false;
   xsltTransformContextPtr context = xsltNewTransformContext(style, source.Native());
-  if (context == nullptr) return ProcessorResult::kNotTransformed;
+  if (context == nullptr) return false;
   xsltSetCtxtSecurityPrefs(xsltGetDefaultSecurityPrefs(), context);
   xsltSetTransformErrorFunc(context, message_context, message);
   context->maxTemplateDepth = kMaxTemplateDepth;
@@ -90,10 +89,10 @@ ProcessorResult TransformToOutput(const Document& source, const Document& styles
 
   xmlDocPtr result =
       xsltApplyStylesheetUser(style, source.Native(), nullptr, nullptr, nullptr, context);
-  if (result == nullptr || context->state != XSLT_STATE_OK) return ProcessorResult::kNotTransformed;
+  if (result == nullptr || context->state != XSLT_STATE_OK) return false;
   const bool saved = xsltSaveResultTo(page, result, style) >= 0;
-  if (xmlOutputBufferClose(page) < 0 || !saved) return ProcessorResult::kNotTransformed;
-  return ProcessorResult::kTransformed;
+  if (xmlOutputBufferClose(page) < 0 || !saved) return false;
+  return true;
 }
 
 }  // namespace korvalis::xml

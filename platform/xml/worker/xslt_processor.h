@@ -25,14 +25,12 @@ inline constexpr char kMsxslNamespace[] = "urn:schemas-microsoft-com:xslt";
 // Throws sys::LibraryUnavailable when libxslt cannot be loaded.
 void StartProcessor();
 
-enum class ProcessorResult { kTransformed, kNotTransformed };
-
 // Transforms `source` by the style sheet document `stylesheet` (which the processor takes over)
-// and saves the page into `page` (closed here). The processor's messages go to the generic
+// and saves the page into `page` (closed here); false when the style sheet does not compile or
+// the processor fails. The processor's messages go to the generic
 // error handlers the caller has set. Nothing is freed: the transformation's process ends.
 // Precondition: StartProcessor was called; both documents have a document element.
-ProcessorResult TransformToOutput(const Document& source, const Document& stylesheet,
-                                  xmlOutputBufferPtr page, void* message_context,
-                                  void (*message)(void*, const char*, ...));
+bool TransformToOutput(const Document& source, const Document& stylesheet, xmlOutputBufferPtr page,
+                       void* message_context, void (*message)(void*, const char*, ...));
 
 }  // namespace korvalis::xml

@@ -1,0 +1,70 @@
+// The messages' encoding and how a child's end is told.
+#include "platform/xml/transform_protocol.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include "platform/xml/child_end.h"
+
+namespace korvalis::xml {
+namespace {
+
+TEST(TransformProtocolTest, AnOrderTravelsFieldByFieldAndAnotherVersionIsRefused) {
+  const TransformOrder order{(1ULL << 40) + 3, 7, 601, TextWriter::kSystem, TextWriter::kCaller};
+  const std::string bytes = EncodeOrder(order);
+  ASSERT_EQ(bytes.size(), 26u);
+  EXPECT_EQ(bytes[0], static_cast<char>(kTransformProtocolVersion)) << "the version comes first";
+  const std::optional<TransformOrder> read = DecodeOrder(bytes);
+  ASSERT_TRUE(read);
+  EXPECT_EQ(read->max_output_units, order.max_output_units);
+  EXPECT_EQ(read->max_working_bytes, 7u);
+  EXPECT_EQ(read->cpu_seconds, 601u);
+  EXPECT_EQ(read->stylesheet_writer, TextWriter::kSystem);
+  EXPECT_EQ(read->source_writer, TextWriter::kCaller);
+
+  std::string other = bytes;
+  other[0] = static_cast<char>(kTransformProtocolVersion + 1);
+  EXPECT_FALSE(DecodeOrder(other));
+  EXPECT_FALSE(DecodeOrder(bytes.substr(0, 25)));
+  EXPECT_FALSE(DecodeOrder(bytes + "x"));
+  std::string bad_writer = bytes;
+  bad_writer[25] = 9;
+  EXPECT_FALSE(DecodeOrder(bad_writer));
+
+  EXPECT_EQ(DecodeHello(EncodeHello()), kTransformProtocolVersion);
+  EXPECT_FALSE(DecodeHello("ab"));
+  EXPECT_EQ(OutcomeFromWire(99), TransformOutcome::kFailed);
+  EXPECT_EQ(OutcomeFromWire(static_cast<std::uint32_t>(TransformOutcome::kCrashed)),
+            TransformOutcome::kCrashed);
+}
+
+TEST(ChildEndTest, CausesAreToldFromTheSignalAndTheProcessorTimeUsed) {
+  rusage idle{};
+  rusage spent{};
+  spent.ru_utime.tv_sec = 2;
+  spent.ru_stime.tv_usec = 950'000;
+  auto outcome = [](int status, const rusage& usage, std::uint32_t seconds) {
+    const std::optional<ChildEnd> end = ChildEndOf(status, usage, seconds);
+    return end ? end->outcome : TransformOutcome::kDone;
+  };
+  // An out-of-memory kill is no processor limit, however often SIGKILL comes from there.
+  EXPECT_EQ(outcome(W_EXITCODE(0, SIGKILL), idle, 3), TransformOutcome::kKilled);
+  EXPECT_EQ(outcome(W_EXITCODE(0, SIGXCPU), spent, 3), TransformOutcome::kProcessorTimeSpent);
+  EXPECT_EQ(outcome(W_EXITCODE(0, SIGKILL), spent, 3), TransformOutcome::kProcessorTimeSpent);
+  EXPECT_EQ(outcome(W_EXITCODE(0, SIGXCPU), idle, 3), TransformOutcome::kKilled);
+  EXPECT_EQ(outcome(W_EXITCODE(0, SIGSEGV), spent, 3), TransformOutcome::kCrashed);
+  EXPECT_EQ(outcome(W_EXITCODE(0, SIGABRT), idle, 0), TransformOutcome::kCrashed);
+  EXPECT_EQ(outcome(W_EXITCODE(0, SIGSYS), idle, 0), TransformOutcome::kForbiddenCall);
+  EXPECT_EQ(outcome(W_EXITCODE(kChildMisread, 0), idle, 0), TransformOutcome::kCrashed);
+  EXPECT_EQ(outcome(W_EXITCODE(1, 0), idle, 0), TransformOutcome::kCrashed);
+  // A child that told its own end, or whose host went away, leaves nothing to tell.
+  EXPECT_FALSE(ChildEndOf(W_EXITCODE(kChildSentItsEnd, 0), idle, 0));
+  EXPECT_FALSE(ChildEndOf(W_EXITCODE(kChildLostItsHost, 0), idle, 0));
+  const std::optional<ChildEnd> crash = ChildEndOf(W_EXITCODE(0, SIGSEGV), idle, 0);
+  ASSERT_TRUE(crash);
+  EXPECT_NE(crash->note.find("signal 11"), std::string::npos) << crash->note;
+}
+
+}  // namespace
+}  // namespace korvalis::xml
