@@ -22,6 +22,20 @@ inline constexpr int kChildLostItsHost = 3;
 inline constexpr int kChildMisread = 4;   // a message out of order or of another version
 inline constexpr int kChildNotSetUp = 5;  // its descriptors or limits could not be set
 
+// Whether a child's crash ends the host too: so in a build under AddressSanitizer (the sanitizer
+// recipe, the fuzzers), where a fault the child's sanitizer found must fail the run that met it.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kCrashEndsTheHost = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kCrashEndsTheHost = true;
+#else
+inline constexpr bool kCrashEndsTheHost = false;
+#endif
+#else
+inline constexpr bool kCrashEndsTheHost = false;
+#endif
+
 // "exited with code 3", "ended by signal 11 (Segmentation fault)".
 std::string DescribeEnd(int wait_status);
 

@@ -24,12 +24,15 @@
 #include "platform/sys/testing/sanitizer.h"
 #include "platform/xml/dom.h"
 #include "platform/xml/memory_budget.h"
+#include "platform/xml/testing/worker_processes.h"
 #include "platform/xml/xslt.h"
 
 namespace korvalis::xml {
 namespace {
 
 using std::chrono::milliseconds;
+using testing::ChildrenOf;
+using testing::Worker;
 
 constexpr TransformLimits kRoomy{1 << 20, 64 << 20, milliseconds(20'000)};
 
@@ -51,28 +54,6 @@ TransformOutcome Transform(const std::string& source, const std::string& stylesh
                            const TransformLimits& limits, std::string& output) {
   return TransformText(source, TextWriter::kSystem, stylesheet, TextWriter::kCaller, limits,
                        output);
-}
-
-// The children of every thread of `pid`.
-std::vector<pid_t> ChildrenOf(pid_t pid) {
-  std::vector<pid_t> children;
-  std::error_code error;
-  for (const auto& task :
-       std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
-    std::ifstream listed(task.path() / "children");
-    for (pid_t child = 0; listed >> child;) children.push_back(child);
-  }
-  return children;
-}
-
-// The worker: this process's child that runs the worker's program.
-pid_t Worker() {
-  for (pid_t child : ChildrenOf(::getpid())) {
-    std::ifstream name("/proc/" + std::to_string(child) + "/comm");
-    std::string comm;
-    if (std::getline(name, comm) && comm.rfind("korvalis-transf", 0) == 0) return child;
-  }
-  return 0;
 }
 
 std::size_t OpenDescriptors() {

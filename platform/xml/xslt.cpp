@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <semaphore>
 #include <thread>
 #include <utility>
 
+#include "platform/xml/child_end.h"
 #include "platform/xml/transform_worker.h"
 
 namespace korvalis::xml {
@@ -225,6 +228,10 @@ TransformOutcome Transformation::Receive(const Deadline& deadline, std::string& 
     }
     if (message.kind != Kind(TransformMessage::kEnd)) continue;
     const TransformOutcome outcome = OutcomeFromWire(message.status);
+    if (outcome == TransformOutcome::kCrashed && kCrashEndsTheHost) {
+      std::fprintf(stderr, "korvalis: %s\n", message.payload.c_str());
+      std::abort();
+    }
     if (outcome == TransformOutcome::kDone) {
       output = std::move(page);
     } else {

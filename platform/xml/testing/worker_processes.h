@@ -1,0 +1,62 @@
+// Test helpers: the processes of a host's transformation worker, read from /proc.
+//
+// Thread-safety: each call reads /proc afresh.
+#pragma once
+
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace korvalis::xml::testing {
+
+// The children of every thread of `pid`.
+inline std::vector<pid_t> ChildrenOf(pid_t pid) {
+  std::vector<pid_t> children;
+  std::error_code error;
+  for (const auto& task :
+       std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+    std::ifstream listed(task.path() / "children");
+    for (pid_t child = 0; listed >> child;) children.push_back(child);
+  }
+  return children;
+}
+
+// The worker of `host`: its child that runs the worker's program; 0 when there is none.
+inline pid_t WorkerOf(pid_t host) {
+  for (pid_t child : ChildrenOf(host)) {
+    std::ifstream name("/proc/" + std::to_string(child) + "/comm");
+    std::string comm;
+    if (std::getline(name, comm) && comm.rfind("korvalis-transf", 0) == 0) return child;
+  }
+  return 0;
+}
+
+// This process's worker.
+inline pid_t Worker() { return WorkerOf(::getpid()); }
+
+// Whether `pid` is gone (or only a zombie waiting for its parent).
+inline bool Gone(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(status, line)) return true;
+  const std::size_t state = line.rfind(')');
+  return state == std::string::npos || state + 2 >= line.size() || line[state + 2] == 'Z';
+}
+
+// Waits up to `limit` for `done`; answers whether it came true.
+template <class Condition>
+bool Within(std::chrono::milliseconds limit, Condition done) {
+  const auto until = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+}  // namespace korvalis::xml::testing

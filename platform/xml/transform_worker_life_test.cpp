@@ -1,0 +1,297 @@
+// The transformation worker through a host's life, with real processes: a host that forks and
+// holds copies of its descriptors, a host killed, a forked child of the host, a worker stopped,
+// killed or replaced by an upgrade, a worker program that cannot start, and children that crash
+// or are killed. Each answer says what happened, and nothing outlives the call it served.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "db/testing/temp_directory.h"
+#include "platform/xml/child_end.h"
+#include "platform/xml/testing/worker_processes.h"
+#include "platform/xml/transform_worker.h"
+#include "platform/xml/xslt.h"
+
+namespace korvalis::xml {
+namespace {
+
+using namespace std::chrono_literals;
+using std::chrono::milliseconds;
+using testing::ChildrenOf;
+using testing::Gone;
+using testing::Within;
+using testing::Worker;
+
+constexpr TransformLimits kRoomy{1 << 20, 64 << 20, milliseconds(20'000)};
+
+const std::string kSum =
+    "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
+    "<xsl:output method=\"text\"/><xsl:template match=\"/\"><xsl:value-of select=\"sum(r/v)\"/>"
+    "</xsl:template></xsl:stylesheet>";
+// 2^30 calls of a template that does nothing but call.
+const std::string kStorm =
+    "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
+    "<xsl:template match=\"/\"><xsl:call-template name=\"s\"><xsl:with-param name=\"n\" "
+    "select=\"30\"/></xsl:call-template></xsl:template><xsl:template name=\"s\">"
+    "<xsl:param name=\"n\"/><xsl:if test=\"$n &gt; 0\"><xsl:call-template name=\"s\">"
+    "<xsl:with-param name=\"n\" select=\"$n - 1\"/></xsl:call-template><xsl:call-template "
+    "name=\"s\"><xsl:with-param name=\"n\" select=\"$n - 1\"/></xsl:call-template></xsl:if>"
+    "</xsl:template></xsl:stylesheet>";
+
+struct Answer {
+  TransformOutcome outcome;
+  std::string output;
+  std::string cause;
+};
+
+Answer Transform(const std::string& stylesheet, const TransformLimits& limits = kRoomy) {
+  Answer answer{};
+  answer.outcome = TransformText("<r><v>40</v><v>2</v></r>", TextWriter::kSystem, stylesheet,
+                                 TextWriter::kCaller, limits, answer.output, &answer.cause);
+  return answer;
+}
+
+// A host thread that forks children which keep copies of every descriptor for `hold`.
+class ForkingThread {
+ public:
+  explicit ForkingThread(milliseconds hold) {
+    thread_ = std::thread([this, hold] {
+      while (!stop_) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+          ::usleep(static_cast<useconds_t>(hold.count() * 1000));
+          ::_exit(0);
+        }
+        if (child > 0) forked_.push_back(child);
+        std::this_thread::sleep_for(20ms);
+      }
+    });
+  }
+  ~ForkingThread() {
+    stop_ = true;
+    thread_.join();
+    for (pid_t child : forked_) {
+      ::kill(child, SIGKILL);
+      ::waitpid(child, nullptr, 0);
+    }
+  }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::vector<pid_t> forked_;
+  std::thread thread_;
+};
+
+// Waits for the children of earlier transformations to have gone.
+bool Settled() {
+  return Within(2s, [] { return ChildrenOf(Worker()).empty(); });
+}
+
+// The worker's children once some run: waits up to five seconds for `count` of them.
+std::vector<pid_t> RunningChildren(std::size_t count) {
+  std::vector<pid_t> children;
+  Within(5s, [&] {
+    children = ChildrenOf(Worker());
+    std::erase_if(children, Gone);
+    return children.size() >= count;
+  });
+  return children;
+}
+
+TEST(TransformWorkerLifeTest, CallsThatGiveUpEndTheirWorkWhateverCopiesAForkedHostHolds) {
+  ASSERT_EQ(Transform(kSum).outcome, TransformOutcome::kDone);
+  ForkingThread forking(30s);
+  std::vector<std::thread> callers;
+  std::atomic<int> deadlines{0};
+  for (int t = 0; t < 2; ++t) {
+    callers.emplace_back([&] {
+      if (Transform(kStorm, {1 << 20, 64 << 20, 1s}).outcome == TransformOutcome::kDeadlinePassed) {
+        ++deadlines;
+      }
+    });
+  }
+  for (std::thread& caller : callers) caller.join();
+  EXPECT_EQ(deadlines, 2);
+  EXPECT_TRUE(Within(1s, [] { return ChildrenOf(Worker()).empty(); }))
+      << "a transformation outlived its call";
+}
+
+TEST(TransformWorkerLifeTest, AKilledHostTakesItsWorkerAndItsChildrenAlong) {
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t host = ::fork();
+  if (host == 0) {
+    ::close(ready[0]);
+    ForkingThread forking(5s);
+    std::thread runaway([] { Transform(kStorm, {1 << 20, 64 << 20, 60s}); });
+    Within(5s, [] { return !ChildrenOf(Worker()).empty(); });
+    const pid_t worker = Worker();
+    [[maybe_unused]] const ssize_t written = ::write(ready[1], &worker, sizeof worker);
+    runaway.join();
+    ::_exit(0);
+  }
+  ::close(ready[1]);
+  pid_t worker = 0;
+  ASSERT_EQ(::read(ready[0], &worker, sizeof worker), static_cast<ssize_t>(sizeof worker));
+  ::close(ready[0]);
+  ASSERT_NE(worker, 0);
+  const std::vector<pid_t> children = ChildrenOf(worker);
+  ASSERT_FALSE(children.empty());
+  ::kill(host, SIGKILL);
+  ::waitpid(host, nullptr, 0);
+  EXPECT_TRUE(Within(2s, [&] { return Gone(worker); })) << "the worker outlived its host";
+  for (pid_t child : children) EXPECT_TRUE(Within(2s, [&] { return Gone(child); }));
+}
+
+TEST(TransformWorkerLifeTest, AForkedChildOfTheHostTransformsWithAWorkerOfItsOwn) {
+  ASSERT_TRUE(Settled());
+  std::thread runaway([] { Transform(kStorm, {1 << 20, 64 << 20, 2s}); });
+  ASSERT_FALSE(RunningChildren(1).empty());
+  const pid_t parents_worker = Worker();
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const Answer answer = Transform(kSum);
+    ::_exit(answer.outcome == TransformOutcome::kDone && answer.output == "42" && Worker() != 0 &&
+                    Worker() != parents_worker
+                ? 0
+                : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  runaway.join();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+TEST(TransformWorkerLifeTest, AStoppedWorkerIsReplacedAndTheStartMadeOnTheNext) {
+  ASSERT_EQ(Transform(kSum).outcome, TransformOutcome::kDone);
+  const pid_t stopped = Worker();
+  ASSERT_EQ(::kill(stopped, SIGSTOP), 0);
+  const auto start = std::chrono::steady_clock::now();
+  const Answer answer = Transform(kSum);
+  EXPECT_EQ(answer.outcome, TransformOutcome::kDone) << answer.cause;
+  EXPECT_EQ(answer.output, "42");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, kWorkerAnswerTime + 2s);
+  EXPECT_TRUE(Within(2s, [&] { return Gone(stopped); }));
+  EXPECT_NE(Worker(), stopped);
+}
+
+TEST(TransformWorkerLifeTest, AWorkerKilledMidFlightIsToldAsSuch) {
+  ASSERT_EQ(Transform(kSum).outcome, TransformOutcome::kDone);
+  ASSERT_TRUE(Settled());
+  Answer answer{};
+  std::thread runaway([&] { answer = Transform(kStorm); });
+  ASSERT_FALSE(RunningChildren(1).empty());
+  ::kill(Worker(), SIGKILL);
+  runaway.join();
+  EXPECT_EQ(answer.outcome, TransformOutcome::kWorkerEnded);
+  EXPECT_NE(answer.cause.find("signal 9"), std::string::npos) << answer.cause;
+  EXPECT_EQ(Transform(kSum).outcome, TransformOutcome::kDone) << "a new worker serves";
+}
+
+TEST(TransformWorkerLifeTest, AChildKilledFromOutsideOrCrashingIsToldAsSuch) {
+  std::vector<std::pair<int, TransformOutcome>> ends = {{SIGKILL, TransformOutcome::kKilled}};
+  // Under the sanitizer a crash ends the host, so that it fails the run.
+  if (!kCrashEndsTheHost) ends.push_back({SIGSEGV, TransformOutcome::kCrashed});
+  for (const auto& [signal, expected] : ends) {
+    ASSERT_TRUE(Settled());
+    Answer answer{};
+    std::thread runaway([&] { answer = Transform(kStorm); });
+    const std::vector<pid_t> children = RunningChildren(1);
+    ASSERT_FALSE(children.empty());
+    ::kill(children.front(), signal);
+    runaway.join();
+    EXPECT_EQ(answer.outcome, expected) << answer.cause;
+    EXPECT_NE(answer.cause.find("signal " + std::to_string(signal)), std::string::npos)
+        << answer.cause;
+  }
+}
+
+// Runs `body` with the worker program `program`, then the installed one again.
+template <class Body>
+void WithWorkerProgram(const std::string& program, Body body) {
+  SetWorkerProgram(program);
+  body();
+  SetWorkerProgram("");
+}
+
+void WriteProgram(const std::string& path, const std::string& text, bool executable = true) {
+  std::ofstream(path) << text;
+  ::chmod(path.c_str(), executable ? 0755 : 0644);
+}
+
+TEST(TransformWorkerLifeTest, AWorkerThatCannotStartIsNamedWithItsEndAndWhatItWrote) {
+  korvalis::testing::TempDirectory directory("korvalis-worker");
+  const std::string starts = directory.path() + "/starts";
+  const std::string dying = directory.path() + "/dying";
+  WriteProgram(dying, "#!/bin/sh\necho started >> " + starts +
+                          "\necho 'cannot open shared object file: libgone.so' >&2\nexit 127\n");
+  WithWorkerProgram(dying, [&] {
+    for (int call = 0; call < 3; ++call) {
+      const Answer answer = Transform(kSum);
+      EXPECT_EQ(answer.outcome, TransformOutcome::kUnavailable);
+      EXPECT_NE(answer.cause.find(dying + " exited with code 127"), std::string::npos)
+          << answer.cause;
+      EXPECT_NE(answer.cause.find("libgone.so"), std::string::npos) << answer.cause;
+    }
+    std::ifstream started(starts);
+    std::string line;
+    int count = 0;
+    while (std::getline(started, line)) ++count;
+    EXPECT_EQ(count, 1) << "no new worker for each call of a storm";
+  });
+
+  const std::string plain = directory.path() + "/plain";
+  WriteProgram(plain, "#!/bin/sh\nexit 0\n", false);
+  WithWorkerProgram(plain, [&] {
+    const Answer answer = Transform(kSum);
+    EXPECT_EQ(answer.outcome, TransformOutcome::kUnavailable);
+    EXPECT_NE(answer.cause.find(plain + " cannot be run"), std::string::npos) << answer.cause;
+  });
+
+  // A worker of another version announces another number.
+  const std::string other = directory.path() + "/other";
+  WriteProgram(
+      other,
+      "#!/usr/bin/env python3\nimport socket, struct, time\n"
+      "s = socket.socket(fileno=0)\ns.send(struct.pack('<III', 1, 0, 1))\ntime.sleep(5)\n");
+  WithWorkerProgram(other, [&] {
+    const Answer answer = Transform(kSum);
+    EXPECT_EQ(answer.outcome, TransformOutcome::kUnavailable);
+    EXPECT_NE(answer.cause.find("another version"), std::string::npos) << answer.cause;
+  });
+}
+
+TEST(TransformWorkerLifeTest, AWorkerStartedAgainAfterAnUpgradeIsTheHostsOwn) {
+  ASSERT_EQ(Transform(kSum).outcome, TransformOutcome::kDone);
+  const std::string installed =
+      std::filesystem::read_symlink("/proc/" + std::to_string(Worker()) + "/exe").string();
+  korvalis::testing::TempDirectory directory("korvalis-worker");
+  const std::string program = directory.path() + "/" + kTransformWorkerName;
+  std::filesystem::copy_file(installed, program);
+  WithWorkerProgram(program, [&] {
+    ASSERT_EQ(Transform(kSum).outcome, TransformOutcome::kDone);
+    // The package replaces the program, and the worker ends.
+    const std::string replacement = directory.path() + "/replacement";
+    WriteProgram(replacement, "#!/bin/sh\nexit 1\n");
+    std::filesystem::rename(replacement, program);
+    const pid_t old = Worker();
+    ::kill(old, SIGKILL);
+    ASSERT_TRUE(Within(2s, [&] { return Gone(old); }));
+    const Answer answer = Transform(kSum);
+    EXPECT_EQ(answer.outcome, TransformOutcome::kDone) << answer.cause;
+    EXPECT_EQ(answer.output, "42");
+  });
+}
+
+}  // namespace
+}  // namespace korvalis::xml
