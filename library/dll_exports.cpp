@@ -2,8 +2,6 @@
 // and the type library it carries.
 #include <dlfcn.h>
 
-#include <climits>
-#include <cstdlib>
 #include <string>
 
 #include "emrdoc/quality_bodies.h"
@@ -11,6 +9,7 @@
 #include "interface/module.h"
 #include "interface/type_library.h"
 #include "library/library_object_map.h"
+#include "platform/sys/installed_file.h"
 #include "quality/review/qc_patient.h"
 #include "quality/rules/quality_trigger.h"
 
@@ -38,15 +37,15 @@ CkorvalisModule& Module() {
   return module;
 }
 
-// The absolute path of the file this code was loaded from.
+// The absolute path of the file this code was loaded from, as it was loaded: a library loaded
+// through a symbolic link is registered through the link.
 std::string ModulePath() {
   Dl_info info{};
   if (::dladdr(reinterpret_cast<void*>(&DllGetClassObject), &info) == 0 ||
       info.dli_fname == nullptr) {
     return {};
   }
-  char resolved[PATH_MAX];
-  return ::realpath(info.dli_fname, resolved) != nullptr ? resolved : info.dli_fname;
+  return korvalis::sys::AbsolutePathAsGiven(info.dli_fname);
 }
 
 }  // namespace

@@ -14,7 +14,9 @@
 // shows the signature), and so is the suite's configuration (one the stand-ins refuse fails
 // the command). On failure prints the error description and HRESULT, the event-log records the
 // call wrote (the cause behind the system's generic message) and any malformed configuration
-// file, and exits with 1 without calling further methods.
+// file, and exits with 1 without calling further methods. A call that cannot be made as written
+// (an unknown class or method, a wrong number of arguments) exits with 2, as a mistyped option
+// does.
 #include <cstdio>
 #include <string_view>
 
@@ -84,7 +86,9 @@ constexpr char kUsage[] =
     "calls METHOD with the arguments, in the order `korvalis classes CLASS` lists the [in] and\n"
     "[in, out] parameters; methods after \"--\" are called in turn on the same object. Prints\n"
     "each answer as UTF-8, then each [in, out] argument as name=value. A call that fails prints\n"
-    "the system's message and the event-log records the call wrote, and ends the command with 1.\n"
+    "the system's message and the event-log records the call wrote, and ends the command with 1;\n"
+    "one that cannot be made as written (an unknown class or method, a wrong number of\n"
+    "arguments) ends it with 2.\n"
     "  TEXT          a text argument (@@TEXT: the text @TEXT)\n"
     "  @FILE         the text of the UTF-8 file FILE as the argument (@-: standard input)\n"
     "  --bytes FILE  the bytes of FILE as the argument, as they are (--bytes -: standard input)\n"
@@ -204,7 +208,7 @@ struct ArgumentBstrs {
 };
 
 // Calls `call` on `dispatch`, its answer written to `answer_file` when the call has --out;
-// 0 on success, else 1.
+// 0 on success, 2 for a method or argument count the class does not know, else 1.
 int CallMethod(IDispatch* dispatch, const com::InterfaceInfo* iface, const std::u16string& progid,
                const MethodCall& call, AnswerFile* answer_file) {
   const char* method_name = call.method.c_str();
@@ -213,7 +217,7 @@ int CallMethod(IDispatch* dispatch, const com::InterfaceInfo* iface, const std::
   DISPID dispid = DISPID_UNKNOWN;
   if (FAILED(dispatch->GetIDsOfNames(IID_NULL, names, 1, 0, &dispid))) {
     PrintError(ToUtf8(progid) + " has no method " + call.method);
-    return 1;
+    return 2;
   }
   const com::MethodInfo* info = iface != nullptr ? iface->FindMethod(method) : nullptr;
 
@@ -256,7 +260,7 @@ int CallMethod(IDispatch* dispatch, const com::InterfaceInfo* iface, const std::
     const size_t expected = info != nullptr ? ArgumentCount(*info) : 0;
     PrintError(ToUtf8(progid) + "." + method_name + " failed: " +
                DescribeInvokeFailure(hr, excep, arg_err, count, expected));
-    status = 1;
+    status = hr == DISP_E_BADPARAMCOUNT ? 2 : 1;
   } else if (!ShowAnswer(result, call, answer_file, &error)) {
     PrintError(ToUtf8(progid) + "." + method_name + ": " + error);
     status = 1;
@@ -293,6 +297,34 @@ int CheckChain(const CallChain& chain, const com::InterfaceInfo* iface,
     }
   }
   return 0;
+}
+
+// The ProgID that the class name `word` stands for ("korvalis." and the name, unless a full
+// ProgID or a CLSID is given) and the class it names. 0 when it is registered; else says why and
+// answers the command's status: 2 for a class that is not registered, 1 for a registry that
+// cannot be read.
+int FindClass(const std::string& word, std::u16string* progid, CLSID* clsid) {
+  *progid = FromUtf8(word);
+  if (progid->find(u'.') == std::u16string::npos && progid->front() != u'{') {
+    *progid = u"korvalis." + *progid;
+  }
+  const HRESULT hr = CLSIDFromProgID(progid->c_str(), clsid);
+  if (SUCCEEDED(hr)) return 0;
+  // A registry that cannot be read is named with its reason, not taken for one without the
+  // class.
+  std::string unreadable;
+  com::RegistryKey root;
+  const com::RegistryFile registry;
+  if (hr == REGDB_E_READREGDB && FAILED(registry.Read(&root, &unreadable))) {
+    PrintError(unreadable);
+    return 1;
+  }
+  // The registry is named: one in another place than meant (a folder missing, a mistyped
+  // KORVALIS_REGISTRY) holds no class.
+  PrintError(ToUtf8(*progid) + " is not a registered class in " + registry.path() +
+             DidYouMean(word, RegisteredClassNames()) +
+             " (korvalis classes lists them; korvalis regsvr <library> registers more)");
+  return 2;
 }
 
 // Creates an object of the class through its class factory; prints why and answers null when
@@ -336,28 +368,9 @@ int RunCall(const std::vector<std::string>& args) {
     PrintError(chain.error);
     return chain.status;
   }
-  std::u16string progid = FromUtf8(words[0]);
-  if (progid.find(u'.') == std::u16string::npos && progid.front() != u'{') {
-    progid = u"korvalis." + progid;
-  }
+  std::u16string progid;
   CLSID clsid{};
-  if (const HRESULT hr = CLSIDFromProgID(progid.c_str(), &clsid); FAILED(hr)) {
-    // A registry that cannot be read is named with its reason, not taken for one without the
-    // class.
-    std::string unreadable;
-    com::RegistryKey root;
-    const com::RegistryFile registry;
-    if (hr == REGDB_E_READREGDB && FAILED(registry.Read(&root, &unreadable))) {
-      PrintError(unreadable);
-      return 1;
-    }
-    // The registry is named: one in another place than meant (a folder missing, a mistyped
-    // KORVALIS_REGISTRY) holds no class.
-    PrintError(ToUtf8(progid) + " is not a registered class in " + registry.path() +
-               DidYouMean(words[0], RegisteredClassNames()) +
-               " (korvalis classes lists them; korvalis regsvr <library> registers more)");
-    return 1;
-  }
+  if (const int status = FindClass(words[0], &progid, &clsid); status != 0) return status;
   const std::string progid_text = ToUtf8(progid);
   const com::InterfaceInfo* iface = FindInterfaceInfo(clsid);
 

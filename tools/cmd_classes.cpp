@@ -63,7 +63,7 @@ int RunClasses(const std::vector<std::string>& args) {
   }
   if (!listed) {
     PrintError(wanted + " is not a registered class" + DidYouMean(wanted, names));
-    return 1;
+    return 2;
   }
   return problems.empty() ? 0 : 1;
 }

@@ -1,11 +1,16 @@
 // `korvalis regsvr [-u] <library>`: registers a component library in the registry file (or
-// removes its registration with -u) by calling the library's own entry point.
-#include <climits>
+// removes its registration with -u) by calling the library's own entry point. The library is
+// registered by its path as given, made absolute: one reached through a symbolic link stays
+// reached through it. A library whose file is gone (an installation moved or removed) cannot
+// unregister itself: -u then removes what the registry holds for that path.
+#include <sys/stat.h>
+
 #include <cstdio>
-#include <cstdlib>
 
 #include "platform/com/object_creation.h"
 #include "platform/com/registry.h"
+#include "platform/sys/installed_file.h"
+#include "platform/text/unicode.h"
 #include "tools/command.h"
 #include "tools/command_line.h"
 #include "tools/component_library.h"
@@ -18,7 +23,33 @@ constexpr char kUsage[] =
     "Registers the component library LIBRARY (a .so file) in the registry file that\n"
     "KORVALIS_REGISTRY names (default ~/.korvalis/registry), so that `korvalis call` and the\n"
     "suite's components can create its classes.\n"
-    "  -u, --unregister  remove the library's registration instead\n";
+    "  -u, --unregister  remove the library's registration instead (also of a library whose\n"
+    "                    file is gone: what the registry holds for that path)\n"
+    "The path is kept as given (made absolute), symbolic links and all.\n";
+
+// Removes from the registry what it holds for the library at `path`, whose file is gone.
+int UnregisterGoneLibrary(const std::string& given, const std::string& path) {
+  const com::RegistryFile registry;
+  std::string error;
+  size_t removed = 0;
+  const HRESULT hr = registry.Update(
+      [&](com::RegistryKey& root) {
+        removed = RemoveRegistrationOf(root, FromUtf8(path));
+        return S_OK;
+      },
+      &error);
+  if (FAILED(hr)) {
+    PrintError("cannot write the registry: " + error);
+    return 1;
+  }
+  if (removed == 0) {
+    PrintError(given + ": no such library, and " + registry.path() + " registers none there");
+    return 1;
+  }
+  std::printf("unregistered %s (its file is gone: %zu classes removed) in %s\n", path.c_str(),
+              removed, registry.path().c_str());
+  return 0;
+}
 
 }  // namespace
 
@@ -35,11 +66,14 @@ int RunRegsvr(const std::vector<std::string>& args) {
   }
   const bool unregister = options.Has("unregister");
   const std::string& library = options.operands[0];
-  char resolved[PATH_MAX];
-  if (::realpath(library.c_str(), resolved) == nullptr) {
+  const std::string path = sys::AbsolutePathAsGiven(library);
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) {
+    if (unregister) return UnregisterGoneLibrary(library, path);
     PrintError(library + ": no such library");
     return 1;
   }
+  const char* resolved = path.c_str();
   const char* entry = unregister ? "DllUnregisterServer" : "DllRegisterServer";
   std::string error;
   void* address = com::FindLibraryExport(resolved, entry, &error);

@@ -70,9 +70,10 @@ TEST_F(CommandLineTest, MistakesAreNamedWithWhatToDo) {
       {"regsvr --unregistr lib.so", 2, "unknown option --unregistr; did you mean --unregister?"},
       {"sql --db", 2, "--db needs a value"},
       {"clases", 2, "unknown command 'clases'; did you mean classes?"},
-      {"classes ArchivPatient", 1, "ArchivPatient is not a registered class; did you mean "
+      {"classes ArchivPatient", 2, "ArchivPatient is not a registered class; did you mean "
                                    "ArchivePatient?"},
-      {"call ArchivPatient GetInPatientList", 1, "did you mean ArchivePatient?"},
+      // A call that cannot be made as written: one status, whichever name or count is wrong.
+      {"call ArchivPatient GetInPatientList", 2, "did you mean ArchivePatient?"},
       {"call ArchivePatient GetInPatientLst 0101", 2,
        "korvalis.ArchivePatient has no method GetInPatientLst; did you mean GetInPatientList?"},
       {"call ArchivePatient GetInPatientList 0101", 2,
@@ -214,7 +215,7 @@ TEST_F(CommandLineTest, ARegistryIsWrittenOnlyWhereItsFolderExists) {
   // A call through that registry names it: it holds no class.
   Outcome call = RunCommand("KORVALIS_REGISTRY='" + missing + "/registry' " KORVALIS_COMMAND
                             " call ArchivePatient GetToCommitPatient 0101 2>&1");
-  EXPECT_EQ(call.status, 1);
+  EXPECT_EQ(call.status, 2);
   EXPECT_NE(call.out.find("korvalis.ArchivePatient is not a registered class in " + missing +
                           "/registry"),
             std::string::npos)

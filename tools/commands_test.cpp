@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -100,9 +102,48 @@ TEST_F(CommandTest, LibrariesWithoutATypeLibraryArePassedOverQuietly) {
   EXPECT_NE(listing.out.find("korvalis: " + copy), std::string::npos) << listing.out;
 }
 
+// A library is registered by the path given, a symbolic link kept, so that a switched link
+// (`current -> 1.0.0`, then 1.0.1) is followed. A library whose file is gone (an installation
+// moved) is unregistered by that path: the registry keeps nothing of it, the other library
+// stays, and the moved one is registered again where it is now.
+TEST_F(CommandTest, RegistrationKeepsTheLinkGivenAndAGoneLibraryIsUnregisteredByItsPath) {
+  namespace fs = std::filesystem;
+  fs::create_directories(directory_ + "/1.0.0");
+  fs::copy_file(KORVALIS_LIBRARY, directory_ + "/1.0.0/libkorvalis.so");
+  fs::create_directory_symlink("1.0.0", directory_ + "/current");
+  ASSERT_EQ(Run("regsvr " KORVALIS_SUITE_COMPONENTS).status, 0);
+  Outcome linked = Run("regsvr " + directory_ + "/current/../current/libkorvalis.so");
+  ASSERT_EQ(linked.status, 0) << linked.out;
+  const std::string through_link = directory_ + "/current/libkorvalis.so";
+  EXPECT_EQ(linked.out.find("registered " + through_link + " in"), 0u) << linked.out;
+  std::ifstream file(directory_ + "/registry");
+  const std::string registry((std::istreambuf_iterator<char>(file)), {});
+  EXPECT_NE(registry.find("@=\"" + through_link + "\""), std::string::npos);
+  EXPECT_EQ(registry.find("1.0.0"), std::string::npos);
+
+  fs::rename(directory_ + "/1.0.0", directory_ + "/moved");
+  EXPECT_EQ(Run("call ArchivePatient GetToCommitPatient 0101").status, 1);
+  Outcome gone = Run("regsvr -u " + through_link);
+  ASSERT_EQ(gone.status, 0) << gone.out;
+  EXPECT_NE(gone.out.find("its file is gone: 24 classes removed"), std::string::npos) << gone.out;
+  std::ifstream after_file(directory_ + "/registry");
+  const std::string after((std::istreambuf_iterator<char>(after_file)), {});
+  EXPECT_EQ(after.find("current"), std::string::npos) << after;
+  EXPECT_EQ(after.find("korvalis.ArchivePatient"), std::string::npos);
+  EXPECT_NE(after.find("libkorvalis_suite_components.so"), std::string::npos);
+  EXPECT_EQ(Run("call ArchivePatient GetToCommitPatient 0101").status, 2);
+  // Nothing registered there: said so.
+  Outcome nothing = Run("regsvr -u " + through_link);
+  EXPECT_EQ(nothing.status, 1);
+  EXPECT_NE(nothing.out.find("no such library, and "), std::string::npos) << nothing.out;
+
+  ASSERT_EQ(Run("regsvr " + directory_ + "/moved/libkorvalis.so").status, 0);
+  EXPECT_EQ(Run("classes ArchivePatient").status, 0);
+}
+
 TEST_F(CommandTest, CallsByNameAndReportsFailures) {
   Outcome unregistered = Run("call QualityRule DeleteOpenRule a b c");
-  EXPECT_EQ(unregistered.status, 1);
+  EXPECT_EQ(unregistered.status, 2);
   EXPECT_NE(unregistered.out.find("korvalis.QualityRule is not a registered class"),
             std::string::npos);
   ASSERT_EQ(Run("regsvr " KORVALIS_LIBRARY).status, 0);

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <map>
+#include <set>
 
 #include "platform/com/object_creation.h"
 #include "platform/text/unicode.h"
@@ -68,6 +70,85 @@ const com::CoClassInfo* RegisteredCoClass(const com::RegistryKey& root, const CL
   std::vector<std::string> problems;
   const com::TypeLibraryInfo* library = TypeLibraryOf(ToUtf8(*path), &problems);
   return library != nullptr ? library->FindCoClass(clsid) : nullptr;
+}
+
+namespace {
+
+// The names of the direct subkeys of `key` for which `matches` holds.
+std::vector<std::u16string> SubkeysWhere(
+    const com::RegistryKey& key, const std::function<bool(const com::RegistryKey&)>& matches) {
+  std::vector<std::u16string> names;
+  for (const auto& [name, subkey] : key.subkeys()) {
+    if (matches(subkey)) names.push_back(name);
+  }
+  return names;
+}
+
+const std::u16string* DefaultValue(const com::RegistryKey& key, std::u16string_view path) {
+  const com::RegistryKey* found = key.Find(path);
+  return found != nullptr ? found->Value(u"") : nullptr;
+}
+
+}  // namespace
+
+size_t RemoveRegistrationOf(com::RegistryKey& root, std::u16string_view library_path) {
+  const auto is_library = [library_path](const std::u16string* value) {
+    return value != nullptr && *value == library_path;
+  };
+  com::RegistryKey* clsid_key = root.Find(u"CLSID");
+  if (clsid_key == nullptr) return 0;
+  const std::vector<std::u16string> classes =
+      SubkeysWhere(*clsid_key, [&](const com::RegistryKey& c) {
+        return is_library(DefaultValue(c, u"InprocServer32"));
+      });
+  std::set<std::u16string, com::NameLess> names, appids;
+  for (const std::u16string& clsid : classes) {
+    const com::RegistryKey& c = *clsid_key->Find(clsid);
+    for (const char16_t* progid : {u"ProgID", u"VersionIndependentProgID"}) {
+      if (const std::u16string* name = DefaultValue(c, progid)) names.insert(*name);
+    }
+    if (const std::u16string* appid = c.Value(u"AppID")) appids.insert(*appid);
+    clsid_key->RemoveSubkey(clsid);
+  }
+  // A ProgID goes with its class, not one that names another class by now.
+  for (const std::u16string& name : names) {
+    const std::u16string* clsid = DefaultValue(root, name + u"\\CLSID");
+    if (clsid != nullptr && std::find_if(classes.begin(), classes.end(), [&](const auto& c) {
+                              return com::NameEquals(c, *clsid);
+                            }) != classes.end()) {
+      root.RemoveSubkey(name);
+    }
+  }
+  if (com::RegistryKey* typelibs = root.Find(u"TypeLib")) {
+    for (const std::u16string& libid : SubkeysWhere(*typelibs, [](const auto&) { return true; })) {
+      com::RegistryKey& library = *typelibs->Find(libid);
+      for (const std::u16string& version : SubkeysWhere(library, [&](const com::RegistryKey& v) {
+             return is_library(DefaultValue(v, u"0\\linux"));
+           })) {
+        library.RemoveSubkey(version);
+      }
+      if (library.subkeys().empty()) typelibs->RemoveSubkey(libid);
+    }
+  }
+  // The AppID and its module's name, once no class names it.
+  for (const std::u16string& appid : appids) {
+    if (!SubkeysWhere(*clsid_key, [&](const com::RegistryKey& c) {
+           const std::u16string* value = c.Value(u"AppID");
+           return value != nullptr && com::NameEquals(*value, appid);
+         }).empty()) {
+      continue;
+    }
+    com::RegistryKey* appid_key = root.Find(u"AppID");
+    if (appid_key == nullptr) continue;
+    for (const std::u16string& name : SubkeysWhere(*appid_key, [&](const com::RegistryKey& a) {
+           const std::u16string* value = a.Value(u"AppID");
+           return value != nullptr && com::NameEquals(*value, appid);
+         })) {
+      appid_key->RemoveSubkey(name);
+    }
+    appid_key->RemoveSubkey(appid);
+  }
+  return classes.size();
 }
 
 std::string MethodSignature(const com::MethodInfo& method) {

@@ -36,6 +36,11 @@ std::string MethodSignature(const com::MethodInfo& method);
 // The number of arguments a caller passes to `method`: its parameters but the [out,retval].
 size_t ArgumentCount(const com::MethodInfo& method);
 
+// Removes from `root` what registering the library at `library_path` wrote there, for a library
+// that cannot unregister itself (its file is gone): its classes, their ProgIDs, its type library
+// and its AppID once no class names it. Answers the number of classes removed.
+size_t RemoveRegistrationOf(com::RegistryKey& root, std::u16string_view library_path);
+
 // "0x80004005".
 std::string HresultText(HRESULT hr);
 

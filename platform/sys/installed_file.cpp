@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 #include <link.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -80,6 +81,19 @@ std::vector<std::string> InstalledFileCandidates(const char* name) {
   }
   if (candidates.empty()) candidates.push_back(name);
   return candidates;
+}
+
+std::string AbsolutePathAsGiven(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  if (error) return path;
+  const std::filesystem::path normal = absolute.lexically_normal();
+  // A ".." after a link leads out of the link's target, where the lexical form would not.
+  struct stat as_given {}, as_normal {};
+  if (::stat(absolute.c_str(), &as_given) != 0) return normal.string();
+  const bool same = ::stat(normal.c_str(), &as_normal) == 0 && as_given.st_dev == as_normal.st_dev &&
+                    as_given.st_ino == as_normal.st_ino;
+  return same ? normal.string() : absolute.string();
 }
 
 }  // namespace korvalis::sys

@@ -16,4 +16,9 @@ namespace korvalis::sys {
 // tell which file holds this code (no /proc) gets `name` alone, for the loader to search.
 std::vector<std::string> InstalledFileCandidates(const char* name);
 
+// `path` made absolute against the current folder with its symbolic links kept, so that a file
+// reached through a link (`current -> 1.0.0`) is reached through it again after the link moves;
+// "." and ".." are taken out where that names the same file (or where no file is there).
+std::string AbsolutePathAsGiven(const std::string& path);
+
 }  // namespace korvalis::sys

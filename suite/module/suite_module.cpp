@@ -4,18 +4,19 @@
 #include <string>
 
 #include "platform/com/module_lock.h"
+#include "platform/sys/installed_file.h"
 #include "platform/text/unicode.h"
 #include "suite/registration.h"
 
 namespace {
 
-// The path of this library. The address is of an object with internal linkage, which no
+// The path of this library, as it was loaded (through a symbolic link, if so). The address is of an object with internal linkage, which no
 // other loaded copy of the suite's code can stand in for.
 std::u16string ModulePath() {
   static const int anchor = 0;
   Dl_info info{};
   if (::dladdr(&anchor, &info) == 0 || info.dli_fname == nullptr) return u"";
-  return korvalis::FromUtf8(info.dli_fname);
+  return korvalis::FromUtf8(korvalis::sys::AbsolutePathAsGiven(info.dli_fname));
 }
 
 }  // namespace
