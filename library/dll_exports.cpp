@@ -1,11 +1,12 @@
-// The entry points of the component library libkorvalis.so: the four of every in-process server
-// and the type library it carries.
+// The entry points of the component library libkorvalis.so: the four of every in-process server,
+// the type library it carries and the check of the libraries its calls load.
 #include <dlfcn.h>
 
 #include <string>
 
 #include "emrdoc/quality_bodies.h"
 #include "interface/emr_call_scope.h"
+#include "interface/library_checks.h"
 #include "interface/module.h"
 #include "interface/type_library.h"
 #include "library/library_object_map.h"
@@ -19,6 +20,7 @@ HRESULT DllCanUnloadNow();
 HRESULT DllRegisterServer();
 HRESULT DllUnregisterServer();
 HRESULT DllGetTypeLibrary(const korvalis::com::TypeLibraryInfo** library);
+HRESULT DllCheckLibraries(korvalis::frame::LibraryCheckReport report, void* context);
 }
 
 namespace {
@@ -67,5 +69,15 @@ HRESULT DllUnregisterServer() { return Module().UnregisterServer(korvalis::com::
 HRESULT DllGetTypeLibrary(const korvalis::com::TypeLibraryInfo** library) {
   if (library == nullptr) return E_POINTER;
   *library = &Module().type_library();
+  return S_OK;
+}
+
+// The libraries this library's calls load, each found as the calls find it.
+HRESULT DllCheckLibraries(korvalis::frame::LibraryCheckReport report, void* context) {
+  if (report == nullptr) return E_POINTER;
+  for (const korvalis::frame::LibraryCheck& check :
+       korvalis::frame::CheckLibraries(korvalis::frame::LibrariesOf::kCalls)) {
+    report(context, check.name, check.works ? nullptr : check.failure.c_str());
+  }
   return S_OK;
 }

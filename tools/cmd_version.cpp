@@ -1,26 +1,16 @@
 // `korvalis version` and `korvalis selfcheck`.
-#include <curl/curl.h>
-#include <libpq-fe.h>
-#include <libxml/parser.h>
-#define PCRE2_CODE_UNIT_WIDTH 8
-#include <pcre2.h>
-#include <sqlite3.h>
-#include <unicode/uchar.h>
-#include <xercesc/util/PlatformUtils.hpp>
-#include <zlib.h>
-
-#include <chrono>
 #include <cstdio>
-#include <cstring>
-#include <exception>
-#include <stdexcept>
+#include <filesystem>
 #include <string>
+#include <vector>
 
-#include "platform/crypto/ciphers.h"
+#include "interface/library_checks.h"
+#include "platform/com/object_creation.h"
+#include "platform/com/registry.h"
 #include "platform/text/control_escape.h"
-#include "platform/xml/xslt.h"
 #include "tools/command.h"
 #include "tools/command_line.h"
+#include "tools/component_library.h"
 
 namespace korvalis::tools {
 namespace {
@@ -28,101 +18,70 @@ namespace {
 constexpr char kVersionUsage[] = "usage: korvalis version\nPrints the version of the command.\n";
 constexpr char kSelfCheckUsage[] =
     "usage: korvalis selfcheck\n"
-    "Starts each library the system loads (sqlite, libpq, libxml2, libxslt, xerces, zlib,\n"
-    "Crypto++, ICU, libcurl, PCRE2) and runs one small operation through it, one line each\n"
-    "(libxslt in the transformation worker, the program that makes every transformation):\n"
-    "\"ok\", or \"FAILED\" with the reason when one is known (for a library that cannot be\n"
-    "loaded, every place it was looked for). Any failure makes the status non-zero. libpq is\n"
-    "checked without a server.\n";
+    "Starts each library the system loads and runs one small operation through it, one line\n"
+    "each: \"ok\", or \"FAILED\" with the reason when one is known (for a file that cannot be\n"
+    "found, every place it was looked for). First those the command loads itself (sqlite,\n"
+    "libpq, libxml2, xerces, zlib, ICU, libcurl, PCRE2), then, for each component library\n"
+    "registered in the registry (KORVALIS_REGISTRY), those its calls load, found as the\n"
+    "library finds them: the same, and libxslt in the transformation worker and Crypto++ in\n"
+    "the cipher module that the library looks for beside itself. Any failure makes the status\n"
+    "non-zero. libpq is checked without a server.\n";
 
-bool SqliteWorks() {
-  sqlite3* db = nullptr;
-  const bool ok = sqlite3_open(":memory:", &db) == SQLITE_OK &&
-                  sqlite3_exec(db, "CREATE TABLE T(A); INSERT INTO T VALUES (1);", nullptr,
-                               nullptr, nullptr) == SQLITE_OK;
-  sqlite3_close(db);
-  return ok;
+// The path of the running command.
+std::string CommandPath() {
+  std::error_code error;
+  const std::filesystem::path path = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::string("korvalis") : path.string();
 }
 
-// Reads a connection string; the server is the database's, not this machine's, to check.
-bool LibpqWorks() {
-  char* error = nullptr;
-  PQconninfoOption* options = PQconninfoParse("host=/tmp dbname=emr connect_timeout=1", &error);
-  const bool ok = options != nullptr && PQlibVersion() > 0;
-  PQconninfoFree(options);
-  PQfreemem(error);
-  return ok;
+// Prints one check as a line under its holder; true when it works.
+bool PrintCheck(const char* name, bool works, const std::string& failure) {
+  std::printf("  %-8s %s\n", name,
+              works ? "ok" : ("FAILED" + (failure.empty() ? "" : ": " + EscapeControls(failure)))
+                                 .c_str());
+  return works;
 }
 
-bool LibxmlWorks() {
-  xmlDocPtr doc = xmlReadMemory("<root/>", 7, nullptr, nullptr, 0);
-  xmlFreeDoc(doc);
-  return doc != nullptr;
-}
-
-// The XSLT processor runs in the transformation worker: one small page made there.
-bool XsltWorks() {
-  constexpr char kStyle[] =
-      "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
-      "<xsl:template match='/'><out><xsl:value-of select='root/@a'/></out></xsl:template>"
-      "</xsl:stylesheet>";
-  std::string page, cause;
-  const xml::TransformOutcome outcome = xml::TransformText(
-      "<root a='ok'/>", xml::TextWriter::kCaller, kStyle, xml::TextWriter::kCaller,
-      {1024, std::size_t{16} << 20, std::chrono::seconds(30)}, page, &cause);
-  if (outcome != xml::TransformOutcome::kDone && !cause.empty()) throw std::runtime_error(cause);
-  return page.find("<out>ok</out>") != std::string::npos;
-}
-
-bool Pcre2Works() {
-  int error = 0;
-  PCRE2_SIZE offset = 0;
-  pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>("[0-9]+"), PCRE2_ZERO_TERMINATED,
-                                   PCRE2_UTF, &error, &offset, nullptr);
-  pcre2_match_data* data = code ? pcre2_match_data_create_from_pattern(code, nullptr) : nullptr;
-  const bool ok = data != nullptr &&
-                  pcre2_match(code, reinterpret_cast<PCRE2_SPTR>("ab12"), 4, 0, 0, data,
-                              nullptr) == 1 &&
-                  pcre2_get_ovector_pointer(data)[0] == 2;
-  pcre2_match_data_free(data);
-  pcre2_code_free(code);
-  return ok;
-}
-
-bool XercesWorks() {
-  try {
-    xercesc::XMLPlatformUtils::Initialize();
-    xercesc::XMLPlatformUtils::Terminate();
-    return true;
-  } catch (...) {
-    return false;
+// The libraries every registered component library's calls load, checked by the library's own
+// code (one that carries no such check is checked by its loading alone); the number of failures.
+int CheckRegisteredLibraries() {
+  const com::RegistryFile registry;
+  com::RegistryKey root;
+  std::string error;
+  if (FAILED(registry.Read(&root, &error))) {
+    std::printf("registry %s\n  %-8s FAILED: %s\n", registry.path().c_str(), "reading",
+                EscapeControls(error).c_str());
+    return 1;
   }
-}
-
-bool ZlibWorks() {
-  const unsigned char text[] = "selfcheck";
-  uLongf packed_len = compressBound(sizeof text);
-  unsigned char packed[64];
-  return compress(packed, &packed_len, text, sizeof text) == Z_OK;
-}
-
-// Through the module that holds Crypto++, which the check loads.
-bool CryptoppWorks() {
-  uint8_t digest[crypto::kMd5DigestSize];
-  crypto::Md5(reinterpret_cast<const uint8_t*>("abc"), 3, digest);
-  return digest[0] == 0x90 && digest[1] == 0x01 && digest[15] == 0x72;
-}
-
-bool IcuWorks() { return u_toupper(U'ä') == U'Ä' && u_isdigit(U'٣'); }
-
-// Prepares a transfer without sending it: the servers are the hospital's to check.
-bool CurlWorks() {
-  CURL* curl = curl_easy_init();
-  const bool ok = curl != nullptr &&
-                  curl_easy_setopt(curl, CURLOPT_URL, "http://localhost/") == CURLE_OK &&
-                  curl_version_info(CURLVERSION_NOW) != nullptr;
-  curl_easy_cleanup(curl);
-  return ok;
+  const std::vector<std::string> libraries = RegisteredLibraries(root);
+  if (libraries.empty()) {
+    std::printf("registry %s: no library is registered, so no call can be made (korvalis regsvr "
+                "LIBRARY registers one)\n",
+                registry.path().c_str());
+    return 0;
+  }
+  int failures = 0;
+  for (const std::string& library : libraries) {
+    std::printf("library %s\n", library.c_str());
+    std::string load_error;
+    if (com::FindLibraryExport(library, "DllGetClassObject", &load_error) == nullptr) {
+      failures += !PrintCheck("loading", false, load_error);
+      continue;
+    }
+    auto check = reinterpret_cast<frame::DllCheckLibrariesFn>(
+        com::FindLibraryExport(library, frame::kCheckLibrariesExport, nullptr));
+    if (check == nullptr) {
+      PrintCheck("loading", true, "");
+      continue;
+    }
+    check(
+        [](void* context, const char* name, const char* failure) {
+          *static_cast<int*>(context) +=
+              !PrintCheck(name, failure == nullptr, failure != nullptr ? failure : "");
+        },
+        &failures);
+  }
+  return failures;
 }
 
 }  // namespace
@@ -155,29 +114,12 @@ int RunSelfCheck(const std::vector<std::string>& args) {
                "usage: korvalis selfcheck");
     return 2;
   }
-  const struct {
-    const char* name;
-    bool (*works)();
-  } kChecks[] = {
-      {"sqlite", SqliteWorks}, {"libpq", LibpqWorks},       {"libxml2", LibxmlWorks},
-      {"libxslt", XsltWorks},  {"xerces", XercesWorks},     {"zlib", ZlibWorks},
-      {"crypto++", CryptoppWorks}, {"icu", IcuWorks},       {"libcurl", CurlWorks},
-      {"pcre2", Pcre2Works},
-  };
+  std::printf("command %s\n", CommandPath().c_str());
   int failures = 0;
-  for (const auto& check : kChecks) {
-    // A library opened on first use that cannot be loaded fails its check by an exception,
-    // which says where it was looked for.
-    bool ok = false;
-    std::string reason;
-    try {
-      ok = check.works();
-    } catch (const std::exception& e) {
-      reason = ": " + EscapeControls(e.what());
-    }
-    std::printf("%-8s %s\n", check.name, ok ? "ok" : ("FAILED" + reason).c_str());
-    failures += ok ? 0 : 1;
+  for (const frame::LibraryCheck& check : frame::CheckLibraries(frame::LibrariesOf::kCommand)) {
+    failures += !PrintCheck(check.name, check.works, check.failure);
   }
+  failures += CheckRegisteredLibraries();
   return failures == 0 ? 0 : 1;
 }
 

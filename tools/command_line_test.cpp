@@ -222,18 +222,51 @@ TEST_F(CommandLineTest, ARegistryIsWrittenOnlyWhereItsFolderExists) {
       << call.out;
 }
 
-TEST_F(CommandLineTest, SelfcheckCoversEveryLibraryTheSystemLoads) {
-  Outcome check = RunCommand(KORVALIS_COMMAND " selfcheck");
+// selfcheck checks what the command loads itself, then what the calls of each registered
+// library load, found as that library finds them: a library copied alone fails for the worker
+// and the cipher module it lacks, naming where it looked; a command copied alone works.
+TEST_F(CommandLineTest, SelfcheckCoversTheCommandAndEveryRegisteredLibrary) {
+  Outcome check = Run("selfcheck");
   EXPECT_EQ(check.status, 0) << check.out;
   Outcome help = RunCommand(KORVALIS_COMMAND " selfcheck --help");
+  const std::string calls_section = "library " KORVALIS_LIBRARY "\n";
+  ASSERT_NE(check.out.find(calls_section), std::string::npos) << check.out;
+  const std::string command = check.out.substr(0, check.out.find("library "));
+  const std::string calls = check.out.substr(check.out.find(calls_section));
   for (const auto& [library, named] :
        {std::pair{"sqlite", "sqlite"}, {"libpq", "libpq"}, {"libxml2", "libxml2"},
         {"libxslt", "libxslt"}, {"xerces", "xerces"}, {"zlib", "zlib"}, {"crypto++", "Crypto++"},
         {"icu", "ICU"}, {"libcurl", "libcurl"}, {"pcre2", "PCRE2"}}) {
-    EXPECT_NE(check.out.find(std::string(library) + " "), std::string::npos) << library;
+    EXPECT_NE(calls.find("  " + std::string(library) + " "), std::string::npos) << library;
     EXPECT_NE(help.out.find(named), std::string::npos) << named;
   }
+  // The command itself starts no transformation and deciphers nothing.
+  EXPECT_EQ(command.find("libxslt"), std::string::npos) << command;
+  EXPECT_EQ(command.find("crypto++"), std::string::npos) << command;
+  EXPECT_NE(check.out.find("library " KORVALIS_SUITE_COMPONENTS "\n  loading  ok\n"),
+            std::string::npos);
   EXPECT_EQ(check.out.find("FAILED"), std::string::npos);
+
+  const std::string alone = directory_ + "/alone";
+  fs::create_directories(alone);
+  fs::copy_file(KORVALIS_COMMAND, alone + "/korvalis");
+  fs::copy_file(KORVALIS_LIBRARY, alone + "/libkorvalis.so");
+  const std::string registry = "KORVALIS_REGISTRY='" + alone + "/registry' ";
+  Outcome copied_command = RunCommand(registry + alone + "/korvalis regsvr " KORVALIS_LIBRARY
+                                      " > /dev/null && " + registry + alone + "/korvalis selfcheck");
+  EXPECT_EQ(copied_command.status, 0) << copied_command.out;
+  Outcome copied_library =
+      RunCommand(registry + alone + "/korvalis regsvr -u " KORVALIS_LIBRARY " > /dev/null && " +
+                 registry + alone + "/korvalis regsvr " + alone + "/libkorvalis.so > /dev/null && " +
+                 registry + alone + "/korvalis selfcheck");
+  EXPECT_EQ(copied_library.status, 1);
+  for (const std::string& says :
+       {"  libxslt  FAILED: the transformation worker korvalis-transformer cannot be found "
+        "(looked for " + alone + "/korvalis-transformer",
+        "  crypto++ FAILED: " + alone + "/libkorvalis_ciphers.so cannot be loaded",
+        std::string("  sqlite   ok\n")}) {
+    EXPECT_NE(copied_library.out.find(says), std::string::npos) << says << copied_library.out;
+  }
 }
 
 // What a command prints and cannot write (a full device, a file past its size limit as on a

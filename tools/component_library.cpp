@@ -35,6 +35,18 @@ const com::TypeLibraryInfo* TypeLibraryOf(const std::string& library_path,
 
 }  // namespace
 
+std::vector<std::string> RegisteredLibraries(const com::RegistryKey& root) {
+  std::set<std::string> libraries;
+  if (const com::RegistryKey* clsid_key = root.Find(u"CLSID")) {
+    for (const auto& [name, key] : clsid_key->subkeys()) {
+      const com::RegistryKey* server = key.Find(u"InprocServer32");
+      const std::u16string* path = server != nullptr ? server->Value(u"") : nullptr;
+      if (path != nullptr && !path->empty()) libraries.insert(ToUtf8(*path));
+    }
+  }
+  return {libraries.begin(), libraries.end()};
+}
+
 std::vector<RegisteredClass> RegisteredClasses(const com::RegistryKey& root,
                                                std::vector<std::string>* problems) {
   std::vector<RegisteredClass> classes;

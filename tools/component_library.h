@@ -18,6 +18,9 @@ struct RegisteredClass {
   std::string library_path;
 };
 
+// The paths of the in-process libraries that registered classes name, each once, in order.
+std::vector<std::string> RegisteredLibraries(const com::RegistryKey& root);
+
 // The classes registered with an in-process library whose type library names them, sorted by
 // class name. A library without a type library is passed over quietly; libraries that cannot
 // be loaded, or whose type library fails, are reported in *problems.

@@ -128,7 +128,7 @@ TEST_P(SqlTransactionTest, WheneverSqlErrorCarriesOutItsOptions) {
   sql_code.status = korvalis::tools::ErrorAction::Status::kSqlCode;
   EXPECT_EQ(sql_code.ExitStatus(1536), 1);
 
-  for (const std::string refused :
+  for (const char* refused :
        {"WHENEVER SQLERROR EXIT :rc", "WHENEVER SQLERROR EXIT 256", "WHENEVER SQLERROR EXIT rc",
         "WHENEVER SQLERROR CONTINUE SUCCESS", "WHENEVER SQLERROR EXIT FAILURE NONE",
         "WHENEVER OSERROR EXIT FAILURE", "WHENEVER SQLERROR EXIT 1 COMMIT ROLLBACK"}) {
