@@ -4,7 +4,7 @@
 # packages. $1: the top of the source tree.
 set -eu
 cd "$1"
-names=$(grep -rhoE 'OnDemandLibrary [a-z_]+\("lib[^"]+"\)' --include='*.cpp' --exclude='*_test.cpp' platform foundation |
+names=$(grep -rhoE 'OnDemandLibrary( [a-z_]+)?\("lib[^"]+"\)' --include='*.cpp' --exclude='*_test.cpp' platform foundation |
   sed -E 's/.*\("([^"]+)"\)/\1/' | sort -u)
 [ -n "$names" ] || { echo "no library loaded by name was found"; exit 1; }
 for name in $names; do
