@@ -21,6 +21,7 @@
 #include "platform/com/dispatch.h"
 #include "platform/com/object_creation.h"
 #include "platform/text/unicode.h"
+#include "platform/xml/testing/worker_processes.h"
 
 namespace {
 
@@ -142,17 +143,6 @@ bool Mapped(const std::string& path) {
   return false;
 }
 
-// The process's transformation worker, by its program's name.
-pid_t TransformationWorker() {
-  std::ifstream children("/proc/self/task/" + std::to_string(::getpid()) + "/children");
-  for (pid_t child = 0; children >> child;) {
-    std::ifstream name("/proc/" + std::to_string(child) + "/comm");
-    std::string comm;
-    if (std::getline(name, comm) && comm.rfind("korvalis-transf", 0) == 0) return child;
-  }
-  return 0;
-}
-
 // A host that loads the library itself, transforms, releases every object and unloads the
 // library once DllCanUnloadNow allows it; the worker then ends and the library's thread that
 // waited for it wakes up in code that must still be there.
@@ -179,7 +169,7 @@ pid_t TransformationWorker() {
   SysFreeString(none);
   SysFreeString(client);
   report->Release();
-  const pid_t worker = TransformationWorker();
+  const pid_t worker = korvalis::xml::testing::Worker();
   if (transformed != S_OK || worker == 0) std::_Exit(6);
   if (can_unload_now() != S_OK) std::_Exit(7);
   ::dlclose(library);

@@ -93,12 +93,22 @@ int SpawnProcess(const std::vector<std::string>& argv, const SpawnOptions& optio
   }
   words.push_back(nullptr);
 
+  std::vector<char*> entries;
+  if (options.environment != nullptr) {
+    entries.reserve(options.environment->size() + 1);
+    for (const std::string& entry : *options.environment) {
+      if (entry.find('\0') != std::string::npos) return EINVAL;
+      entries.push_back(const_cast<char*>(entry.c_str()));
+    }
+    entries.push_back(nullptr);
+  }
+
   SpawnSetup setup;
   if (const int error = setup.Prepare(options); error != 0) return error;
   pid_t child = 0;
   const char* path = options.program >= 0 ? kProgramPath : words[0];
-  const int error =
-      ::posix_spawn(&child, path, setup.actions(), setup.attributes(), words.data(), environ);
+  const int error = ::posix_spawn(&child, path, setup.actions(), setup.attributes(), words.data(),
+                                  options.environment != nullptr ? entries.data() : environ);
   if (error == 0 && pid != nullptr) *pid = child;
   return error;
 }

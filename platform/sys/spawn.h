@@ -1,9 +1,10 @@
 // Starting a program from an argument vector, the one way this system runs another program:
 // posix_spawn of the executable named by the first word, never a shell and never a search of
-// PATH. The child gets the host's environment and current directory, standard input, output and
-// error on /dev/null or on descriptors the caller names, no other descriptor of the host, an empty
-// signal mask and the default action for every signal (a host that ignores SIGPIPE does not hand
-// that on), and optionally a session of its own, which detaches it from the host's terminal.
+// PATH. The child gets the host's environment (or one the caller gives) and current directory,
+// standard input, output and error on /dev/null or on descriptors the caller names, no other
+// descriptor of the host, an empty signal mask and the default action for every signal (a host
+// that ignores SIGPIPE does not hand that on), and optionally a session of its own, which
+// detaches it from the host's terminal.
 //
 // The caller owns the child: it must wait for it (or hand it to ReapWhenEnded, process_starter.h).
 //
@@ -33,6 +34,8 @@ struct SpawnOptions {
   int program = -1;
   // The child leads a new session (setsid), without a controlling terminal.
   bool new_session = false;
+  // The child's environment, entries "NAME=value"; null for the host's own.
+  const std::vector<std::string>* environment = nullptr;
 };
 
 // Starts argv[0] with the arguments argv. Returns 0 and stores the child's process id in

@@ -15,6 +15,8 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <string>
+#include <string_view>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -24,6 +26,8 @@
 #include "platform/sys/process_starter.h"
 #include "platform/sys/spawn.h"
 #include "platform/xml/child_end.h"
+
+extern char** environ;
 
 namespace korvalis::xml {
 namespace {
@@ -158,6 +162,23 @@ void FailStart(Worker& worker, std::string cause, std::string* cause_out) {
   *cause_out = std::move(cause);
 }
 
+// The worker's environment: of the host's, only what decides how the program itself loads and
+// runs. The loader's library path finds the libraries as the host found them, and the
+// sanitizers' options keep a checked build's settings in the worker; nothing else of the host's
+// (its passwords, keys and connection strings) reaches a process that runs authors' style sheets.
+std::vector<std::string> WorkerEnvironment() {
+  static constexpr std::string_view kKept[] = {"LD_LIBRARY_PATH=", "ASAN_OPTIONS=",
+                                               "UBSAN_OPTIONS=", "LSAN_OPTIONS="};
+  std::vector<std::string> kept;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string_view text(*entry);
+    for (const std::string_view name : kKept) {
+      if (text.starts_with(name)) kept.emplace_back(text);
+    }
+  }
+  return kept;
+}
+
 // The host's standard error, where the worker writes once it runs; -1 when the host closed it.
 int HostStandardError() { return ::fcntl(2, F_GETFD) >= 0 ? 2 : -1; }
 
@@ -174,13 +195,15 @@ bool StartWorker(Worker& worker, std::string* cause) {
   for (int& end : report) end = sys::AboveStandard(end);
   if (error == 0 && (report[0] < 0 || report[1] < 0)) error = errno;
   pid_t pid = 0;
+  const std::vector<std::string> environment = WorkerEnvironment();
   if (error == 0) {
     error = sys::SpawnProcess({worker.program_path, std::to_string(::getpid())},
                               {.standard_input = worker_end.descriptor(),
                                .standard_output = HostStandardError(),
                                .standard_error = report[1],
                                .program = worker.program,
-                               .new_session = true},
+                               .new_session = true,
+                               .environment = &environment},
                               &pid);
   }
   CloseDescriptor(report[1]);

@@ -22,6 +22,7 @@
 #include "platform/xml/dom.h"
 #include "platform/xml/memory_budget.h"
 #include "platform/xml/transform_protocol.h"
+#include "platform/xml/worker/child_sandbox.h"
 #include "platform/xml/worker/xslt_processor.h"
 
 namespace korvalis::xml {
@@ -272,6 +273,11 @@ void RunTransformationChild(int descriptor, pid_t worker, const TransformOrder& 
   const rlim_t space =
       MappedBytes() + (kLoadingBudgets + 1) * order.max_working_bytes + kUncountedBytes;
   SetLimit(RLIMIT_AS, space, space);
+  // From here on the child reads what callers wrote: it holds nothing and may call little.
+  if (const int error = EnterChildSandbox(); error != 0) {
+    NoteMessage(nullptr, "the transformation's process cannot be confined: %s", std::strerror(error));
+    End(TransformOutcome::kUnavailable);
+  }
   std::set_new_handler(EndForNew);
   Transform(order);
 }

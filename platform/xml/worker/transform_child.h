@@ -9,7 +9,9 @@
 //   - processor time: the kernel's limit (the worker reports it as kProcessorTimeSpent); the
 //     host's own deadline ends it sooner by shutting the connection down;
 //   - the page: its length as UTF-16 units (kTooLarge);
-//   - recursion: the work runs on the worker's main stack, which may grow to 256 MiB.
+//   - recursion: the work runs on the worker's main stack, which may grow to 256 MiB;
+//   - what it may do: before it reads a caller's text it enters its sandbox (child_sandbox.h),
+//     and a call the filter forbids ends it (the worker reports kForbiddenCall).
 // The child inherits nothing of the host: the worker is a program of its own.
 //
 // Thread-safety: runs in a process of its own.

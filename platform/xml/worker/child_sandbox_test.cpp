@@ -1,0 +1,134 @@
+// A confined child as the kernel sees it: each case forks a process that enters the sandbox and
+// then tries one thing; what it may do succeeds, opening a file fails, and every other call ends
+// it with SIGSYS.
+#include "platform/xml/worker/child_sandbox.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/ptrace.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace korvalis::xml {
+namespace {
+
+// Runs `attempt` in a confined child and answers its wait status; the child exits with the
+// attempt's value. Exit code 99: the sandbox could not be entered.
+int Confined(const std::function<int()>& attempt) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (EnterChildSandbox() != 0) ::_exit(99);
+    ::_exit(attempt());
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return status;
+}
+
+bool EndedBy(int status, int signal) { return WIFSIGNALED(status) && WTERMSIG(status) == signal; }
+int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status); }
+
+TEST(ChildSandboxTest, AConfinedChildCannotOpenAFileButComputesAndTalks) {
+  EXPECT_EQ(ExitCode(Confined([] {
+              const int file = ::open("/etc/hostname", O_RDONLY);
+              return file < 0 && errno == EACCES ? 0 : 1;
+            })),
+            0);
+  EXPECT_EQ(ExitCode(Confined([] { return ::access("/etc/hostname", R_OK) < 0 ? 0 : 1; })), 0);
+  // Memory, its own limits, time, its descriptors.
+  int ends[2];
+  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, ends), 0);
+  EXPECT_EQ(ExitCode(Confined([&ends] {
+              std::vector<char> large(8 << 20, 'x');
+              std::string text(large.begin(), large.begin() + 5);
+              const rlimit lower{600, 601};
+              if (::setrlimit(RLIMIT_CPU, &lower) != 0) return 2;
+              timespec now{};
+              ::clock_gettime(CLOCK_MONOTONIC, &now);
+              return ::send(ends[1], text.data(), text.size(), 0) == 5 ? 0 : 3;
+            })),
+            0);
+  char received[8] = {};
+  EXPECT_EQ(::recv(ends[0], received, sizeof received, MSG_DONTWAIT), 5);
+  ::close(ends[0]);
+  ::close(ends[1]);
+  // abort() signals the process itself: the end the worker reports as a crash.
+  EXPECT_TRUE(EndedBy(Confined([] {
+                        std::abort();
+                        return 0;
+                      }),
+                      SIGABRT));
+}
+
+TEST(ChildSandboxTest, EveryOtherCallEndsTheChildWithSIGSYS) {
+  const pid_t parent = ::getpid();
+  const std::map<std::string, std::function<int()>> forbidden = {
+      {"socket", [] { return ::socket(AF_INET, SOCK_STREAM, 0); }},
+      {"exec", [] { return ::execl("/bin/true", "true", nullptr); }},
+      {"fork", [] { return static_cast<int>(::fork()); }},
+      {"ptrace", [parent] { return static_cast<int>(::ptrace(PTRACE_ATTACH, parent, 0, 0)); }},
+      {"a signal to another process", [parent] { return ::kill(parent, 0); }},
+      {"another process's limits",
+       [parent] { return ::prlimit(parent, RLIMIT_CPU, nullptr, nullptr); }},
+      {"executable memory",
+       [] {
+         return ::mmap(nullptr, 4096, PROT_READ | PROT_EXEC, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0) ==
+                        MAP_FAILED
+                    ? 1
+                    : 0;
+       }},
+      {"a new descriptor", [] { return ::dup(2); }},
+  };
+  for (const auto& [name, attempt] : forbidden) {
+    const int status = Confined(attempt);
+    EXPECT_TRUE(EndedBy(status, SIGSYS)) << name << " gave " << ExitCode(status);
+  }
+}
+
+// The kernel's view of a confined child: no capability, no new privileges, filtered.
+TEST(ChildSandboxTest, AConfinedChildHoldsNoCapability) {
+  int gate[2];
+  ASSERT_EQ(::pipe(gate), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(gate[1]);
+    if (EnterChildSandbox() != 0) ::_exit(99);
+    char byte;
+    ::_exit(::read(gate[0], &byte, 1) == 0 ? 0 : 1);  // waits for the parent to look
+  }
+  ::close(gate[0]);
+  std::map<std::string, std::string> status;
+  for (int look = 0; look < 200 && status["Seccomp:"] != "2"; ++look) {
+    ::usleep(5000);
+    std::ifstream lines("/proc/" + std::to_string(child) + "/status");
+    for (std::string field, value; lines >> field && std::getline(lines >> std::ws, value);) {
+      status[field] = value;
+    }
+  }
+  ::close(gate[1]);
+  int ended = 0;
+  ::waitpid(child, &ended, 0);
+  EXPECT_EQ(ExitCode(ended), 0);
+  EXPECT_EQ(status["Seccomp:"], "2");
+  EXPECT_EQ(status["NoNewPrivs:"], "1");
+  for (const char* set : {"CapInh:", "CapPrm:", "CapEff:", "CapAmb:"}) {
+    EXPECT_EQ(status[set], "0000000000000000") << set;
+  }
+  if (::geteuid() == 0) {
+    EXPECT_EQ(status["CapBnd:"], "0000000000000000");
+  }
+}
+
+}  // namespace
+}  // namespace korvalis::xml
