@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "platform/db/database_clock.h"
+#include "platform/db/exact_number_values.h"
 #include "platform/db/ora_decimal.h"
 #include "platform/db/ora_number.h"
 #include "platform/db/oracle_functions.h"
@@ -29,10 +30,9 @@ void ToCharNumber(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (IsNull(argv[0]) || (argc > 1 && IsNull(argv[1]))) return sqlite3_result_null(ctx);
   if (argc == 1) return ResultText(ctx, NumberAsText(AsNumber(argv[0])));
   if (sqlite3_value_type(argv[0]) == SQLITE_TEXT) {
-    // Numeric text keeps every digit it has (an exact result longer than a double).
-    std::optional<DecimalDigits> digits = ParseDigits(TextView(argv[0]));
-    if (!digits) InvalidNumber(TextView(argv[0]));
-    return ResultText(ctx, FormatNumberModel(*digits, TextView(argv[1])));
+    // Numeric text keeps every digit it has (an exact result longer than a double), as far as
+    // a NUMBER holds it.
+    return ResultText(ctx, FormatNumberModel(DigitsArgument(argv[0]), TextView(argv[1])));
   }
   ResultText(ctx, FormatNumberModel(AsNumber(argv[0]), TextView(argv[1])));
 }

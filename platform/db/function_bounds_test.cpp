@@ -249,5 +249,24 @@ TEST_F(FunctionBoundsTest, ATextPastTheMemoryBoundIsRefusedBeforeItIsBuilt) {
   EXPECT_EQ(Scalar(*c, "SELECT LENGTH(" + quarter + ") FROM DUAL"), "134213632");
 }
 
+
+TEST_F(FunctionBoundsTest, XmlPathsStopAtTheCommandTimeoutAndDocumentsAtTheMemoryBound) {
+  // Every one of 60,000 elements counts those before it.
+  const std::string wide = "'<a>' || REPLACE(RPAD('x', 30000, 'x'), 'x', '<b/><b/>') || '</a>'";
+  ExpectCancelled(*c_, "SELECT EXTRACTVALUE(" + wide +
+                           ", 'count(//b[count(preceding::b) >= 0])') FROM DUAL");
+  // A path that needs no more than its document answers at once.
+  EXPECT_EQ(ValueBeforeScan("EXTRACTVALUE(" + wide + ", 'count(//b)')"), "60000/3000");
+  // 8,387,584 elements of four characters would take over a gigabyte once parsed.
+  std::unique_ptr<Connection> c = OpenConnection(database_.init_string() + ";Command Timeout=60");
+  try {
+    testing::Query(*c, "SELECT EXTRACTVALUE('<a>' || REPLACE(REPLACE(RPAD('x', 32767, 'x'), 'x', "
+                       "RPAD('y', 256, 'y')), 'y', '<b/>') || '</a>', 'count(/a/b)') FROM DUAL");
+    ADD_FAILURE() << "a document of 8 million elements was parsed";
+  } catch (const DbError& e) {
+    EXPECT_TRUE(std::string_view(e.what()).starts_with("ORA-04030: ")) << e.what();
+  }
+}
+
 }  // namespace
 }  // namespace korvalis::db

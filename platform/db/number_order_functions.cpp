@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "platform/db/decimal_functions.h"
 #include "platform/db/exact_number_values.h"
 #include "platform/db/sql_function_support.h"
 
@@ -14,6 +15,9 @@ namespace korvalis::db::functions {
 namespace {
 
 constexpr int64_t kExactDoubleInteger = int64_t{1} << 53;
+// The significant digits a NUMBER keeps at most, and the most a text is read with exactly.
+constexpr int kNumberDigits = 40;
+constexpr size_t kLongestExactDigits = 1000;
 
 // The value as a double when that alone orders it exactly among numbers: a double, or an
 // integer a double holds.
@@ -81,8 +85,16 @@ DecimalDigits DigitsArgument(sqlite3_value* v) {
       return DigitsOf(d);
     }
     case SQLITE_TEXT: {
+      ChargeWork(TextView(v).size());
       std::optional<DecimalDigits> d = ParseDigits(TextView(v));
       if (!d) InvalidNumber(TextView(v));
+      // A text read as a NUMBER: past its largest magnitude it overflows, and digits far beyond
+      // its precision, which no stored value has, are rounded to it, so that exact arithmetic
+      // never works through them.
+      if (d->sign != 0 && d->exponent >= 126) throw FunctionError{"ORA-01426: numeric overflow"};
+      if (d->digits.size() > kLongestExactDigits) {
+        return RoundDigits(*d, kNumberDigits - 1 - d->exponent, Rounding::kHalfAwayFromZero);
+      }
       return *std::move(d);
     }
     default:

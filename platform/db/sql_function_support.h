@@ -103,6 +103,8 @@ class StatementTime {
   // Whether the deadline passed, asked at once (as the coarse clock tells it): for work whose
   // units cannot be counted, such as a try of a regular expression at one position.
   bool PassedNow() const { return account.deadline != nullptr && account.deadline->PassedCoarse(); }
+  // The deadline of the running call's statement; null outside a bounded call.
+  const StatementDeadline* deadline() const { return account.deadline; }
   // Throws the error of a statement past its Command Timeout.
   // Precondition: Exhausted or PassedNow answered true.
   [[noreturn]] void Stop() const;

@@ -30,6 +30,11 @@ class StatementDeadline {
                              std::chrono::nanoseconds(now.tv_nsec)) >= end_;
   }
   std::chrono::seconds bound() const { return bound_; }
+  // The time left until the bound passes: zero once it has, the largest duration for no bound.
+  Clock::duration Left() const {
+    const Clock::time_point now = Clock::now();
+    return now >= end_ ? Clock::duration::zero() : end_ - now;
+  }
   // Throws CommandTimedOut when the statement has run past its bound.
   void Check() const {
     if (Passed()) throw CommandTimedOut(bound_);

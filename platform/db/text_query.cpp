@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "platform/db/sql_error.h"
+#include "platform/db/sql_function_support.h"
 #include "platform/db/sql_translator_internal.h"
 #include "platform/db/xml_path.h"
 #include "platform/text/ascii.h"
@@ -38,6 +39,8 @@ bool WildcardMatch(std::string_view pattern, std::string_view word) {
       continue;
     }
     if (star_p == std::string_view::npos) return false;
+    // Each step back retries the pattern from its last '%': charged as it goes.
+    korvalis::db::functions::ChargeWork(p - star_p + 1);
     p = star_p;
     DecodeUtf8(word, &star_w);
     w = star_w;
@@ -46,10 +49,11 @@ bool WildcardMatch(std::string_view pattern, std::string_view word) {
   return p == pattern.size();
 }
 
-// How a query unit stands against a text unit in a phrase of `size` units at `index`.
-bool UnitMatches(const Unit& q, const Unit& d, size_t index, size_t size) {
+// How a query unit (`wild` when it has a wildcard) stands against a text unit in a phrase of
+// `size` units at `index`.
+bool UnitMatches(const Unit& q, bool wild, const Unit& d, size_t index, size_t size) {
   if (q.cjk != d.cjk) return false;
-  if (!q.cjk) return HasWildcard(q) ? WildcardMatch(q.text, d.text) : q.text == d.text;
+  if (!q.cjk) return wild ? WildcardMatch(q.text, d.text) : q.text == d.text;
   if (size == 1) return d.text.find(q.text) != std::string::npos;
   if (index == 0) return std::string_view(d.text).ends_with(q.text);
   if (index == size - 1) return std::string_view(d.text).starts_with(q.text);
@@ -59,9 +63,13 @@ bool UnitMatches(const Unit& q, const Unit& d, size_t index, size_t size) {
 bool PhraseIn(const std::vector<Unit>& phrase, const std::vector<Unit>& units) {
   const size_t m = phrase.size();
   if (m == 0 || units.size() < m) return false;
+  // Looked for once: a unit may be as long as the query.
+  std::vector<bool> wild(m);
+  for (size_t k = 0; k < m; ++k) wild[k] = HasWildcard(phrase[k]);
+  korvalis::db::functions::ChargeWork(units.size() * m);
   for (size_t i = 0; i + m <= units.size(); ++i) {
     size_t k = 0;
-    while (k < m && UnitMatches(phrase[k], units[i + k], k, m)) ++k;
+    while (k < m && UnitMatches(phrase[k], wild[k], units[i + k], k, m)) ++k;
     if (k == m) return true;
   }
   return false;

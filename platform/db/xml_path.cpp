@@ -1,15 +1,25 @@
 #include "platform/db/xml_path.h"
 
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 #include <libxml/tree.h>
 #include <libxml/xpath.h>
 
+#include <algorithm>
+#include <chrono>
+#include <memory>
 #include <mutex>
+#include <utility>
 
 #include "platform/db/sql_error.h"
+#include "platform/db/sql_function_support.h"
+#include "platform/db/sqlite_statement_bounds.h"
 
 namespace korvalis::db {
 namespace {
+
+// Pieces a document is parsed in.
+constexpr size_t kParsedPiece = size_t{1} << 20;
 
 void StartLibxml() {
   static std::once_flag once;
@@ -33,14 +43,91 @@ struct XmlText {
   ~XmlText() { xmlFree(text); }
 };
 
+// libxml2's nodes and attributes with their allocations, and the text they copy: what a
+// document of a given text may take at most once parsed. Every node but the document's is an
+// element, a closing tag's partner, or the text or comment beside one, so that it starts at or
+// follows a '<'; an attribute has its '='.
+constexpr size_t kBytesPerTag = 160;
+constexpr size_t kBytesPerAttribute = 256;
+
+// Refuses, before it is parsed, a document whose tree would take the process's SQLite memory
+// and its own past the memory bound.
+void ReserveTree(std::string_view xml) {
+  functions::ChargeWork(xml.size());
+  const size_t tags = static_cast<size_t>(std::count(xml.begin(), xml.end(), '<'));
+  const size_t attributes = static_cast<size_t>(std::count(xml.begin(), xml.end(), '='));
+  const uint64_t tree = uint64_t{tags} * kBytesPerTag + uint64_t{attributes} * kBytesPerAttribute +
+                        xml.size();
+  if (static_cast<uint64_t>(sqlite3_memory_used()) + tree >
+      static_cast<uint64_t>(kEmbeddedMemoryBound)) {
+    throw OutOfStatementMemory();
+  }
+}
+
+void FreeParser(xmlParserCtxtPtr parser) {
+  if (parser->myDoc != nullptr) xmlFreeDoc(parser->myDoc);
+  xmlFreeParserCtxt(parser);
+}
+
+// The operations of the first try at a path: most paths take far fewer.
+constexpr unsigned long kFirstOperations = 1ul << 20;
+
+// `path` evaluated in `ctx`, null when it is invalid. Within a statement's Command Timeout the
+// evaluation is cut into tries of a bounded count of libxml2's operations (it cannot be paused),
+// each of up to twice the last, or as many as the rate of the last leaves time for; a try
+// that runs out of operations past the deadline ends the call with ORA-01013.
+xmlXPathObjectPtr EvaluateInTime(const std::string& path, xmlXPathContextPtr ctx) {
+  const auto* expression = reinterpret_cast<const xmlChar*>(path.c_str());
+  functions::StatementTime time;
+  const StatementDeadline* deadline = time.deadline();
+  if (deadline == nullptr || deadline->bound().count() == 0) {
+    return xmlXPathEvalExpression(expression, ctx);
+  }
+  for (unsigned long limit = kFirstOperations;;) {
+    ctx->opLimit = limit;
+    ctx->opCount = 0;
+    const auto start = std::chrono::steady_clock::now();
+    xmlXPathObjectPtr result = xmlXPathEvalExpression(expression, ctx);
+    // Past its limit libxml2 leaves the count at the limit and fails the evaluation.
+    if (result != nullptr || ctx->opCount < limit) return result;
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    const std::chrono::duration<double> left = deadline->Left();
+    if (left.count() <= 0) time.Stop();
+    const double affordable = static_cast<double>(limit) / std::max(took.count(), 1e-6) * left.count();
+    limit = static_cast<unsigned long>(
+        std::clamp(affordable, static_cast<double>(limit) + 1, static_cast<double>(limit) * 2));
+  }
+}
+
 }  // namespace
 
 XmlPathDocument::XmlPathDocument(std::string_view xml) {
   StartLibxml();
   if (xml.size() > static_cast<size_t>(INT32_MAX)) throw SqlError("ORA-31011: XML parsing failed");
-  doc_ = xmlReadMemory(xml.data(), static_cast<int>(xml.size()), nullptr, "UTF-8",
-                       XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
-  if (!doc_ || !xmlDocGetRootElement(doc_)) {
+  ReserveTree(xml);
+  std::unique_ptr<xmlParserCtxt, void (*)(xmlParserCtxtPtr)> parser(
+      xmlCreatePushParserCtxt(nullptr, nullptr, nullptr, 0, nullptr), FreeParser);
+  if (!parser) throw OutOfStatementMemory();
+  // As xmlReadMemory with an encoding: the input is read as UTF-8, whatever it declares.
+  xmlCtxtUseOptions(parser.get(), XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+  parser->encoding = xmlStrdup(BAD_CAST "UTF-8");
+  xmlCharEncodingHandlerPtr utf8 = xmlFindCharEncodingHandler("UTF-8");
+  if (parser->encoding == nullptr || utf8 == nullptr || xmlSwitchToEncoding(parser.get(), utf8) != 0) {
+    throw OutOfStatementMemory();
+  }
+  // In pieces that end before a character's first byte, the statement's time read between them.
+  functions::StatementTime time;
+  while (!xml.empty() && parser->wellFormed) {
+    size_t cut = std::min(xml.size(), kParsedPiece);
+    while (cut < xml.size() && (static_cast<unsigned char>(xml[cut]) & 0xC0) == 0x80) ++cut;
+    xmlParseChunk(parser.get(), xml.data(), static_cast<int>(cut), 0);
+    time.Spend(cut);
+    xml.remove_prefix(cut);
+  }
+  if (parser->wellFormed) xmlParseChunk(parser.get(), nullptr, 0, 1);
+  const bool well_formed = parser->wellFormed;
+  doc_ = std::exchange(parser->myDoc, nullptr);
+  if (!well_formed || !doc_ || !xmlDocGetRootElement(doc_)) {
     xmlFreeDoc(doc_);
     doc_ = nullptr;
     throw SqlError("ORA-31011: XML parsing failed", kConversionFailed);
@@ -55,7 +142,7 @@ XmlPathDocument::Selection XmlPathDocument::Select(std::string_view path) const 
   context.ctx->error = IgnoreStructuredError;
   const std::string p(path);
   XPathResult result;
-  result.obj = xmlXPathEvalExpression(reinterpret_cast<const xmlChar*>(p.c_str()), context.ctx);
+  result.obj = EvaluateInTime(p, context.ctx);
   if (!result.obj) throw SqlError("ORA-31013: Invalid XPATH expression: " + p);
   Selection s;
   switch (result.obj->type) {
