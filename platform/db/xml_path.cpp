@@ -74,7 +74,7 @@ constexpr unsigned long kFirstOperations = 1ul << 20;
 
 // `path` evaluated in `ctx`, null when it is invalid. Within a statement's Command Timeout the
 // evaluation is cut into tries of a bounded count of libxml2's operations (it cannot be paused),
-// each of up to twice the last, or as many as the rate of the last leaves time for; a try
+// each of up to twice the last, or as many as the rate of the last fits in half the time left; a try
 // that runs out of operations past the deadline ends the call with ORA-01013.
 xmlXPathObjectPtr EvaluateInTime(const std::string& path, xmlXPathContextPtr ctx) {
   const auto* expression = reinterpret_cast<const xmlChar*>(path.c_str());
@@ -93,7 +93,9 @@ xmlXPathObjectPtr EvaluateInTime(const std::string& path, xmlXPathContextPtr ctx
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     const std::chrono::duration<double> left = deadline->Left();
     if (left.count() <= 0) time.Stop();
-    const double affordable = static_cast<double>(limit) / std::max(took.count(), 1e-6) * left.count();
+    // Half the time left at the last try's rate: a path's later operations may cost more.
+    const double affordable =
+        static_cast<double>(limit) / std::max(took.count(), 1e-6) * left.count() / 2;
     limit = static_cast<unsigned long>(
         std::clamp(affordable, static_cast<double>(limit) + 1, static_cast<double>(limit) * 2));
   }
