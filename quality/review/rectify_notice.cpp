@@ -187,6 +187,64 @@ RowValue StampDate(const CDBType& dialect, const std::u16string& text) {
   throw CEMRException(u"不是有效的日期: '" + text + u"' (create_date)");
 }
 
+// Whom the notice `id` goes to: the receivers it names; for a grade task's visit that names
+// none, the visit's own receivers; with the status that keeps them, those stored with it.
+Person NoticeReceivers(CEMRDataSource* pDataSource, const CXmlProperty& notice,
+                       const std::u16string& id) {
+  const std::u16string status = notice.GetValue(u"status");
+  if (status == kKeepReceiversStatus) {
+    std::vector<std::u16string> stored;
+    pDataSource->Query(
+        u"SELECT USER_ID, USER_NAME FROM PEV_RECTIFY_INFO" + SqlKey().Equals(u"ID", id).Where(), 2,
+        stored);
+    if (stored.size() >= 2) return {stored[0], stored[1]};
+  }
+  Person receivers{notice.GetValue(u"user_id"), notice.GetValue(u"user_name")};
+  if (!notice.GetValue(u"task_id").empty() && receivers.first.empty() &&
+      receivers.second.empty() && status != kKeepReceiversStatus) {
+    receivers = JoinPeople(VisitReceivers(pDataSource, notice.GetValue(u"patient_id"),
+                                          notice.GetValue(u"event_no")));
+  }
+  return receivers;
+}
+
+// Makes the notice `id` the current notice of the grade task's visit.
+void LinkToGradeTask(CEMRDataSource* pDataSource, const std::u16string& task_id,
+                     const std::u16string& patient_id, const std::u16string& event_no,
+                     const std::u16string& id) {
+  pDataSource->Execute(u"DELETE PEV_GRADE_TASK_RECTIFY" +
+                       SqlKey().Equals(u"RECTIFY_ID", id).Where());
+  InsertRow(*pDataSource, u"PEV_GRADE_TASK_RECTIFY", u"TASK_ID, PATIENT_ID, EVENT_NO, RECTIFY_ID",
+            {task_id, patient_id, event_no, id});
+  UpdateRow(*pDataSource, u"PEV_GRADE_PATIENT", {{u"RECTIFY_ID", id}},
+            SqlKey()
+                .Equals(u"TASK_ID", task_id)
+                .Equals(u"PATIENT_ID", patient_id)
+                .Equals(u"EVENT_NO", event_no)
+                .Sql());
+}
+
+// Replaces the items of the notice `id` by `items`.
+void RewriteNoticeItems(CEMRDataSource* pDataSource, const std::u16string& id,
+                        const std::vector<NoticeItem>& items) {
+  pDataSource->Execute(u"DELETE FROM PEV_RECTIFY_ITEM" +
+                       SqlKey().Equals(u"RECTIFY_ID", id).Where());
+  for (const NoticeItem& item : items) {
+    // The record's own title, when the record exists, names it.
+    std::u16string emr_title = item.emr_title;
+    if (!item.emr_id.empty()) {
+      pDataSource->QueryScalar(
+          u"SELECT TITLE FROM TELV_EMR_CONTENT T" + SqlKey().Equals(u"T.ID", item.emr_id).Where(),
+          emr_title);
+    }
+    InsertRow(*pDataSource, u"PEV_RECTIFY_ITEM",
+              u"RECTIFY_ID, STANDARD_ID, SERIAL, CONTENT, EMR_ID, EMR_TITLE, FEED_BACK, DEDUCT",
+              {id, RowValue::Number(item.standard_id), RowValue::Number(item.serial),
+               item.content, item.emr_id, emr_title, item.feed_back,
+               RowValue::Number(item.deduct)});
+  }
+}
+
 }  // namespace
 
 long CBQCPatient::SendRectifyInfo(CEMRDataSource* pDataSource, BSTR bstrInfo, LONG,
@@ -214,31 +272,8 @@ long CBQCPatient::SendRectifyInfo(CEMRDataSource* pDataSource, BSTR bstrInfo, LO
 
   std::u16string id = notice.GetValue(u"id");
   if (id.empty()) id = CEMRFactory::Instance()->NewGuid();
-  Person receivers{notice.GetValue(u"user_id"), notice.GetValue(u"user_name")};
-  if (!task_id.empty() && receivers.first.empty() && receivers.second.empty() &&
-      status != kKeepReceiversStatus) {
-    receivers = JoinPeople(VisitReceivers(pDataSource, patient_id, event_no));
-  }
-  if (status == kKeepReceiversStatus) {
-    std::vector<std::u16string> stored;
-    pDataSource->Query(
-        u"SELECT USER_ID, USER_NAME FROM PEV_RECTIFY_INFO" + SqlKey().Equals(u"ID", id).Where(), 2,
-        stored);
-    if (stored.size() >= 2) receivers = {stored[0], stored[1]};
-  }
-
-  if (!task_id.empty()) {
-    pDataSource->Execute(u"DELETE PEV_GRADE_TASK_RECTIFY" +
-                         SqlKey().Equals(u"RECTIFY_ID", id).Where());
-    InsertRow(*pDataSource, u"PEV_GRADE_TASK_RECTIFY", u"TASK_ID, PATIENT_ID, EVENT_NO, RECTIFY_ID",
-              {task_id, patient_id, event_no, id});
-    UpdateRow(*pDataSource, u"PEV_GRADE_PATIENT", {{u"RECTIFY_ID", id}},
-              SqlKey()
-                  .Equals(u"TASK_ID", task_id)
-                  .Equals(u"PATIENT_ID", patient_id)
-                  .Equals(u"EVENT_NO", event_no)
-                  .Sql());
-  }
+  const Person receivers = NoticeReceivers(pDataSource, notice, id);
+  if (!task_id.empty()) LinkToGradeTask(pDataSource, task_id, patient_id, event_no, id);
   pDataSource->Execute(u"DELETE PEV_RECTIFY_INFO" + SqlKey().Equals(u"ID", id).Where());
   const RowValue created =
       create_date.empty() ? RowValue::Now() : RowValue::Date(dialect, create_date);
@@ -253,24 +288,7 @@ long CBQCPatient::SendRectifyInfo(CEMRDataSource* pDataSource, BSTR bstrInfo, LO
              receivers.second, user_type, created, fed, notice.GetValue(u"emr_id"),
              notice.GetValue(u"emr_title"), type, status_value});
 
-  if (!keeps_items) {
-    pDataSource->Execute(u"DELETE FROM PEV_RECTIFY_ITEM" +
-                         SqlKey().Equals(u"RECTIFY_ID", id).Where());
-    for (const NoticeItem& item : items) {
-      // The record's own title, when the record exists, names it.
-      std::u16string emr_title = item.emr_title;
-      if (!item.emr_id.empty()) {
-        pDataSource->QueryScalar(
-            u"SELECT TITLE FROM TELV_EMR_CONTENT T" + SqlKey().Equals(u"T.ID", item.emr_id).Where(),
-            emr_title);
-      }
-      InsertRow(*pDataSource, u"PEV_RECTIFY_ITEM",
-                u"RECTIFY_ID, STANDARD_ID, SERIAL, CONTENT, EMR_ID, EMR_TITLE, FEED_BACK, DEDUCT",
-                {id, RowValue::Number(item.standard_id), RowValue::Number(item.serial),
-                 item.content, item.emr_id, emr_title, item.feed_back,
-                 RowValue::Number(item.deduct)});
-    }
-  }
+  if (!keeps_items) RewriteNoticeItems(pDataSource, id, items);
   korvalis::StoreBstrResult(pbstrRectifyID, id);
   return 0;
 }
