@@ -88,30 +88,6 @@ bool IsGrouped(const SelectCore& core) {
 
 }  // namespace
 
-namespace {
-
-// * lists the item's own columns, never the bookkeeping of the tree.
-void ExpandStar(SelectCore& core, const Source& source, const Name& alias) {
-  std::vector<sql::SelectItem> items;
-  for (sql::SelectItem& item : core.items) {
-    const Expr& e = *item.expr;
-    if (e.kind != ExprKind::kStar ||
-        (!e.parts.empty() && e.parts.back().text != NameOf(alias))) {
-      items.push_back(std::move(item));
-      continue;
-    }
-    const auto& columns = source.table ? source.table->columns : source.derived;
-    for (const ColumnInfo& c : columns) {
-      sql::SelectItem column;
-      column.expr = std::make_unique<Expr>(ExprKind::kColumn);
-      column.expr->parts.push_back(alias);
-      column.expr->parts.push_back(Name{c.name, true});
-      items.push_back(std::move(column));
-    }
-  }
-  core.items = std::move(items);
-}
-
 // What the recursive query of a hierarchy is made of, printed.
 struct TreeParts {
   std::string rows;     // the rows of the item, each with its identity "H$RID"
@@ -137,6 +113,33 @@ struct TreeParts {
   // carries the mask of the runs for which it does (rownum_walk.h).
   std::string rownum_mask;
 };
+
+namespace {
+
+// LEVEL of a row below its parent, as the tree's step reads the parent.
+std::string LevelBelowParent() { return std::string("(\"") + kPrior + "\".\"H$LEVEL\" + 1)"; }
+
+// * lists the item's own columns, never the bookkeeping of the tree.
+void ExpandStar(SelectCore& core, const Source& source, const Name& alias) {
+  std::vector<sql::SelectItem> items;
+  for (sql::SelectItem& item : core.items) {
+    const Expr& e = *item.expr;
+    if (e.kind != ExprKind::kStar ||
+        (!e.parts.empty() && e.parts.back().text != NameOf(alias))) {
+      items.push_back(std::move(item));
+      continue;
+    }
+    const auto& columns = source.table ? source.table->columns : source.derived;
+    for (const ColumnInfo& c : columns) {
+      sql::SelectItem column;
+      column.expr = std::make_unique<Expr>(ExprKind::kColumn);
+      column.expr->parts.push_back(alias);
+      column.expr->parts.push_back(Name{c.name, true});
+      items.push_back(std::move(column));
+    }
+  }
+  core.items = std::move(items);
+}
 
 // The deepest level a tree without PRIOR may reach: beyond it the condition is taken not to
 // end the tree, as Oracle runs out of memory for it.
@@ -369,6 +372,68 @@ std::string Translator::EmitSiblingOrder(const SelectCore& core,
   return order;
 }
 
+void Translator::EmitCarriedValues(const std::vector<Expr*>& nodes, const Source& source,
+                                   const Name& alias, const Scope& row_scope, Scope* scope,
+                                   TreeParts* parts) {
+  const std::string prior_name = std::string("\"") + kPrior + "\"";
+  // LEVEL in a carried value is 1 at a root and one more than its parent's below it.
+  Scope root_scope = row_scope;
+  root_scope.level_sql = "1";
+  Scope below_scope = row_scope;
+  below_scope.level_sql = LevelBelowParent();
+  const size_t first_value = scope->hierarchy_values.size();
+  for (Expr* node : nodes) {
+    // Read from the row itself, also where the tree's step joins it to its parent.
+    for (sql::ExprPtr& operand : node->args) Requalify(operand, false, source, alias);
+    // One value written twice (in the select list and GROUP BY) is one column of the tree, so
+    // that the server finds the selected value among the grouped ones.
+    if (const HierarchyValue* same = SameHierarchyValue(*node, *scope, first_value, row_scope)) {
+      scope->hierarchy_values.push_back(HierarchyValue{node, same->sql, same->type});
+      continue;
+    }
+    const std::string column = "\"H$V" + std::to_string(parts->carried.size() + 1) + "\"";
+    TreeParts::Carried carried;
+    carried.below = prior_name + "." + column;
+    SqlType type = SqlType::kText;
+    if (node->kind == ExprKind::kUnary) {
+      type = Emit(*node->args[0], &root_scope, &carried.root);
+    } else {
+      std::string separator;
+      const std::string root = EmitPathValue(*node, &root_scope, &separator);
+      carried.root = "ora_concat(" + separator + ", " + root + ")";
+      separator.clear();
+      const std::string below = EmitPathValue(*node, &below_scope, &separator);
+      carried.below = "ora_concat(" + carried.below + ", " + separator + ", " + below + ")";
+    }
+    scope->hierarchy_values.push_back(HierarchyValue{node, parts->alias + "." + column, type});
+    parts->carried.push_back(std::move(carried));
+  }
+}
+
+std::vector<int64_t> Translator::EmitConnectBy(SelectCore& core, const Source& source,
+                                               const Name& alias, const Scope* scope,
+                                               TreeParts* parts) {
+  Requalify(core.connect_by, false, source, alias);
+  Scope connect_scope;
+  connect_scope.parent = scope->parent;
+  connect_scope.sources.push_back(source);
+  Source prior = source;
+  prior.alias = kPrior;
+  connect_scope.sources.push_back(std::move(prior));
+  connect_scope.level_sql = LevelBelowParent();
+  std::vector<int64_t> rownum_runs;
+  if (parts->chain) {
+    connect_scope.rownum_sql = connect_scope.level_sql;
+    Emit(*core.connect_by, &connect_scope, &parts->connect);
+  } else if (ContainsRownum(*core.connect_by)) {
+    rownum_runs = RownumRuns(*core.connect_by);
+    EmitRuns(*core.connect_by, rownum_runs, &connect_scope, &parts->rownum_mask, &parts->connect);
+  } else {
+    Emit(*core.connect_by, &connect_scope, &parts->connect);
+  }
+  return rownum_runs;
+}
+
 void Translator::EmitHierarchy(SelectCore& core, sql::Select* owner, Scope* scope,
                                std::string* out) {
   const bool siblings = owner && owner->order_siblings;
@@ -398,59 +463,10 @@ void Translator::EmitHierarchy(SelectCore& core, sql::Select* owner, Scope* scop
     parts.sibling_order = EmitSiblingOrder(core, owner->order_by, row_scope);
   }
 
-  const std::vector<Expr*> nodes = HierarchyNodesOf(core, order_by, &parts);
-  const std::string prior_name = std::string("\"") + kPrior + "\"";
-  // LEVEL in a carried value is 1 at a root and one more than its parent's below it.
-  Scope root_scope = row_scope;
-  root_scope.level_sql = "1";
-  Scope below_scope = row_scope;
-  below_scope.level_sql = "(" + prior_name + ".\"H$LEVEL\" + 1)";
-  const size_t first_value = scope->hierarchy_values.size();
-  for (Expr* node : nodes) {
-    // Read from the row itself, also where the tree's step joins it to its parent.
-    for (sql::ExprPtr& operand : node->args) Requalify(operand, false, source, alias);
-    // One value written twice (in the select list and GROUP BY) is one column of the tree, so
-    // that the server finds the selected value among the grouped ones.
-    if (const HierarchyValue* same = SameHierarchyValue(*node, *scope, first_value, row_scope)) {
-      scope->hierarchy_values.push_back(HierarchyValue{node, same->sql, same->type});
-      continue;
-    }
-    const std::string column = "\"H$V" + std::to_string(parts.carried.size() + 1) + "\"";
-    TreeParts::Carried carried;
-    carried.below = prior_name + "." + column;
-    SqlType type = SqlType::kText;
-    if (node->kind == ExprKind::kUnary) {
-      type = Emit(*node->args[0], &root_scope, &carried.root);
-    } else {
-      std::string separator;
-      const std::string root = EmitPathValue(*node, &root_scope, &separator);
-      carried.root = "ora_concat(" + separator + ", " + root + ")";
-      separator.clear();
-      const std::string below = EmitPathValue(*node, &below_scope, &separator);
-      carried.below = "ora_concat(" + carried.below + ", " + separator + ", " + below + ")";
-    }
-    scope->hierarchy_values.push_back(HierarchyValue{node, parts.alias + "." + column, type});
-    parts.carried.push_back(std::move(carried));
-  }
+  EmitCarriedValues(HierarchyNodesOf(core, order_by, &parts), source, alias, row_scope, scope,
+                    &parts);
 
-  Requalify(core.connect_by, false, source, alias);
-  Scope connect_scope;
-  connect_scope.parent = scope->parent;
-  connect_scope.sources.push_back(source);
-  Source prior = source;
-  prior.alias = kPrior;
-  connect_scope.sources.push_back(std::move(prior));
-  connect_scope.level_sql = "(" + prior_name + ".\"H$LEVEL\" + 1)";
-  std::vector<int64_t> rownum_runs;
-  if (parts.chain) {
-    connect_scope.rownum_sql = connect_scope.level_sql;
-    Emit(*core.connect_by, &connect_scope, &parts.connect);
-  } else if (ContainsRownum(*core.connect_by)) {
-    rownum_runs = RownumRuns(*core.connect_by);
-    EmitRuns(*core.connect_by, rownum_runs, &connect_scope, &parts.rownum_mask, &parts.connect);
-  } else {
-    Emit(*core.connect_by, &connect_scope, &parts.connect);
-  }
+  const std::vector<int64_t> rownum_runs = EmitConnectBy(core, source, alias, scope, &parts);
 
   if (rownum_runs.empty()) {
     AppendTree(parts, pg_, out);

@@ -144,6 +144,60 @@ bool BlobBesideOther(SqlType a, SqlType b) {
   return (a == SqlType::kBlob || b == SqlType::kBlob) && a != b && typed(a) && typed(b);
 }
 
+// The LIMIT of a level cut by ROWNUM. OFFSET 0 keeps SQLite from merging the level into a query
+// that reads it as a view, which would drop the order of the view it limits (a random sample
+// cut by ROWNUM) or move the limit after the outer sort.
+void AppendRownumLimit(int64_t limit, std::string* out) {
+  out->append(" LIMIT ");
+  AppendInteger(limit, out);
+  out->append(" OFFSET 0");
+}
+
+// "1, 2, ..., count".
+void AppendPositions(size_t count, std::string* out) {
+  for (size_t i = 0; i < count; ++i) {
+    if (i) out->append(", ");
+    AppendInteger(static_cast<int64_t>(i + 1), out);
+  }
+}
+
+const char* SetOperatorText(sql::SetOp op) {
+  switch (op) {
+    case sql::SetOp::kUnion: return " UNION ";
+    case sql::SetOp::kUnionAll: return " UNION ALL ";
+    case sql::SetOp::kMinus: return " EXCEPT ";
+    case sql::SetOp::kIntersect: break;
+  }
+  return " INTERSECT ";
+}
+
+// Takes the result columns of a compound query's next branch, joined by `op`, into `columns`
+// (those of the branches before it): each of the same type group, a type first known here
+// taken. Throws SqlError for a branch of other columns.
+void MergeBranchColumns(const std::vector<ColumnInfo>& branch, sql::SetOp op,
+                        std::vector<ColumnInfo>* columns) {
+  if (branch.size() != columns->size() && !columns->empty() && !branch.empty()) {
+    throw SqlError("ORA-01789: query block has incorrect number of result columns");
+  }
+  for (size_t c = 0; c < columns->size() && c < branch.size(); ++c) {
+    ColumnInfo& column = (*columns)[c];
+    if (!SameTypeGroup(column.type, branch[c].type) ||
+        BlobBesideOther(column.type, branch[c].type)) {
+      throw SqlError("ORA-01790: expression must have same datatype as corresponding expression");
+    }
+    // UNION, INTERSECT and MINUS compare the rows, which a BLOB cannot be.
+    if (op != sql::SetOp::kUnionAll &&
+        (column.type == SqlType::kBlob || branch[c].type == SqlType::kBlob)) {
+      throw SqlError("ORA-00932: inconsistent datatypes: expected - got BLOB");
+    }
+    if (column.type == SqlType::kNull || column.type == SqlType::kUnknown) {
+      column.type = branch[c].type;
+    }
+    // A long decimal of any branch is text in the column.
+    column.exact_number = column.exact_number || branch[c].exact_number;
+  }
+}
+
 // Whether `e` reads DUAL's column DUMMY, which a query of DUAL alone computes without it.
 bool ReadsDummy(const Expr& e) {
   if (e.kind == ExprKind::kColumn && !e.parts.empty() && !e.parts.back().quoted &&
@@ -201,73 +255,18 @@ std::vector<ColumnInfo> Translator::EmitSelect(Select& select, const Scope* pare
       out->insert(start, 1, '(');
       out->push_back(')');
     }
-    if (i > 0) {
-      switch (select.ops[i - 1]) {
-        case sql::SetOp::kUnion:
-          out->append(" UNION ");
-          break;
-        case sql::SetOp::kUnionAll:
-          out->append(" UNION ALL ");
-          break;
-        case sql::SetOp::kMinus:
-          out->append(" EXCEPT ");
-          break;
-        case sql::SetOp::kIntersect:
-          out->append(" INTERSECT ");
-          break;
-      }
-    }
+    if (i > 0) out->append(SetOperatorText(select.ops[i - 1]));
     auto cols =
         EmitCore(select.cores[i], parent, out, !compound, &select, i == 0 ? forced_names : nullptr);
     if (compound) TypeEmptyTextLiterals(select.cores[i], &cols);
     if (i == 0) {
       columns = std::move(cols);
     } else {
-      if (cols.size() != columns.size() && !columns.empty() && !cols.empty()) {
-        throw SqlError("ORA-01789: query block has incorrect number of result columns");
-      }
-      for (size_t c = 0; c < columns.size() && c < cols.size(); ++c) {
-        if (!SameTypeGroup(columns[c].type, cols[c].type) ||
-            BlobBesideOther(columns[c].type, cols[c].type)) {
-          throw SqlError(
-              "ORA-01790: expression must have same datatype as corresponding expression");
-        }
-        // UNION, INTERSECT and MINUS compare the rows, which a BLOB cannot be.
-        if (select.ops[i - 1] != sql::SetOp::kUnionAll &&
-            (columns[c].type == SqlType::kBlob || cols[c].type == SqlType::kBlob)) {
-          throw SqlError("ORA-00932: inconsistent datatypes: expected - got BLOB");
-        }
-        if (columns[c].type == SqlType::kNull || columns[c].type == SqlType::kUnknown) {
-          columns[c].type = cols[c].type;
-        }
-        // A long decimal of any branch is text in the column.
-        columns[c].exact_number = columns[c].exact_number || cols[c].exact_number;
-      }
+      MergeBranchColumns(cols, select.ops[i - 1], &columns);
     }
   }
   if (compound && !select.order_by.empty()) {
-    CheckOrderPositions(select.order_by, columns.size());
-    // The ORDER BY of a compound query names result columns.
-    Scope scope;
-    Source s;
-    s.is_derived = true;
-    s.derived = columns;
-    // Oracle orders a compound query by positions and the names of its result columns alone.
-    for (const sql::OrderItem& item : select.order_by) {
-      double position;
-      if (LiteralNumber(*item.expr, &position) && item.expr->kind != ExprKind::kString) continue;
-      if (item.expr->kind != ExprKind::kColumn) {
-        throw SqlError("ORA-01785: ORDER BY item must be the number of a SELECT-list expression");
-      }
-      if (item.expr->parts.size() == 1 && !s.Find(item.expr->parts[0].text)) {
-        throw SqlError("ORA-00904: \"" + item.expr->parts[0].text + "\": invalid identifier");
-      }
-    }
-    scope.sources.push_back(std::move(s));
-    scope.parent = parent;
-    if (!EmitExactCompoundOrder(select, columns, scope, start, out)) {
-      EmitOrderBy(select.order_by, &scope, out);
-    }
+    EmitCompoundOrder(select, columns, parent, start, out);
   }
   // A column that is only ever NULL is text, as Oracle types it (VARCHAR2) and the server
   // does: the query around it reads it so on both engines, converting it where it meets a
@@ -276,6 +275,32 @@ std::vector<ColumnInfo> Translator::EmitSelect(Select& select, const Scope* pare
     if (c.type == SqlType::kNull) c.type = SqlType::kText;
   }
   return columns;
+}
+
+void Translator::EmitCompoundOrder(Select& select, const std::vector<ColumnInfo>& columns,
+                                   const Scope* parent, size_t start, std::string* out) {
+  CheckOrderPositions(select.order_by, columns.size());
+  // The ORDER BY of a compound query names result columns.
+  Scope scope;
+  Source s;
+  s.is_derived = true;
+  s.derived = columns;
+  // Oracle orders a compound query by positions and the names of its result columns alone.
+  for (const sql::OrderItem& item : select.order_by) {
+    double position;
+    if (LiteralNumber(*item.expr, &position) && item.expr->kind != ExprKind::kString) continue;
+    if (item.expr->kind != ExprKind::kColumn) {
+      throw SqlError("ORA-01785: ORDER BY item must be the number of a SELECT-list expression");
+    }
+    if (item.expr->parts.size() == 1 && !s.Find(item.expr->parts[0].text)) {
+      throw SqlError("ORA-00904: \"" + item.expr->parts[0].text + "\": invalid identifier");
+    }
+  }
+  scope.sources.push_back(std::move(s));
+  scope.parent = parent;
+  if (!EmitExactCompoundOrder(select, columns, scope, start, out)) {
+    EmitOrderBy(select.order_by, &scope, out);
+  }
 }
 
 // The engine orders a set operation only by its result columns as they are, where a long
@@ -328,6 +353,31 @@ bool Translator::EmitExactCompoundOrder(Select& select, const std::vector<Column
   return true;
 }
 
+bool Translator::EmitCoreFrom(SelectCore& core, const Scope* parent, Select* tree_owner,
+                              Select* owner, std::optional<int64_t> limit_in_view, Scope* scope,
+                              std::string* from_sql) {
+  const bool hierarchical = core.connect_by || core.start_with;
+  const bool only_dual = !hierarchical && core.rownum_runs.empty() && core.from.size() == 1 &&
+                         core.from[0].kind == TableRef::kTable &&
+                         core.from[0].table.text == "DUAL" && core.from[0].alias.empty() &&
+                         !CoreReadsDummy(core, owner);
+  if (only_dual) return true;
+  if (limit_in_view) {
+    EmitLimitedFrom(core, parent, *limit_in_view, scope, from_sql);
+  } else if (!core.rownum_runs.empty() && !hierarchical) {
+    EmitNumberedFrom(core, parent, scope, from_sql);
+  } else {
+    from_sql->append(" FROM ");
+    if (hierarchical) {
+      EmitHierarchy(core, tree_owner, scope, from_sql);
+      if (!core.rownum_runs.empty()) NumberTreeRows(core, scope, from_sql);
+    } else {
+      EmitFrom(core.from, scope, from_sql);
+    }
+  }
+  return false;
+}
+
 std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* parent,
                                              std::string* out, bool alone, Select* owner,
                                              const std::vector<std::string>* forced_names) {
@@ -361,24 +411,9 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
   scope.parent = parent;
   scope.rownum_in_select_list = true;
   std::string from_sql;
-  const bool only_dual = !hierarchical && core.rownum_runs.empty() && core.from.size() == 1 && core.from[0].kind == TableRef::kTable &&
-                         core.from[0].table.text == "DUAL" && core.from[0].alias.empty() &&
-                         !CoreReadsDummy(core, owner);
-  if (!only_dual) {
-    if (wrap_from) {
-      EmitLimitedFrom(core, parent, limit, &scope, &from_sql);
-    } else if (!core.rownum_runs.empty() && !hierarchical) {
-      EmitNumberedFrom(core, parent, &scope, &from_sql);
-    } else {
-      from_sql.append(" FROM ");
-      if (hierarchical) {
-        EmitHierarchy(core, alone ? owner : nullptr, &scope, &from_sql);
-        if (!core.rownum_runs.empty()) NumberTreeRows(core, &scope, &from_sql);
-      } else {
-        EmitFrom(core.from, &scope, &from_sql);
-      }
-    }
-  }
+  const bool only_dual = EmitCoreFrom(core, parent, alone ? owner : nullptr, owner,
+                                      wrap_from ? std::optional<int64_t>(limit) : std::nullopt,
+                                      &scope, &from_sql);
 
   // PostgreSQL orders DISTINCT rows by the selected expressions themselves alone, where Oracle
   // also orders them by expressions of those: grouping by every selected column gives the same
@@ -395,10 +430,7 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
   EmitFilters(core, &scope, out);
   if (distinct_as_groups) {
     out->append(" GROUP BY ");
-    for (size_t i = 0; i < columns.size(); ++i) {
-      if (i) out->append(", ");
-      AppendInteger(static_cast<int64_t>(i + 1), out);
-    }
+    AppendPositions(columns.size(), out);
   }
   // After the select list and HAVING are written, so that a function the front end does not
   // know is refused as such rather than as a column outside GROUP BY.
@@ -410,14 +442,7 @@ std::vector<ColumnInfo> Translator::EmitCore(SelectCore& core, const Scope* pare
   } else if (alone && hierarchical) {
     EmitHierarchyOrder(scope, out);
   }
-  if (limited && !wrap_from) {
-    // OFFSET 0 keeps SQLite from merging this level into a query that reads it as a view,
-    // which would drop the order of the view it limits (a random sample cut by ROWNUM) or
-    // move the limit after the outer sort.
-    out->append(" LIMIT ");
-    AppendInteger(limit, out);
-    out->append(" OFFSET 0");
-  }
+  if (limited && !wrap_from) AppendRownumLimit(limit, out);
   if (wrap_core) {
     out->push_back(')');
     if (pg_) {

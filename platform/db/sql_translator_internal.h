@@ -41,6 +41,9 @@ class TextQuery;
 
 namespace detail {
 
+// What the recursive query of a hierarchy is made of (hierarchy.cpp).
+struct TreeParts;
+
 // The most arguments the translator passes to one call of an engine function (which takes at
 // most 127); longer argument lists are split into groups.
 constexpr size_t kMaxCallArguments = 100;
@@ -215,11 +218,19 @@ class Translator {
   // Prints a query; returns the names and types of its result columns.
   std::vector<ColumnInfo> EmitSelect(Select& select, const Scope* parent, std::string* out,
                                      const std::vector<std::string>* forced_names = nullptr);
+  // The ORDER BY of a compound query printed from `start`, which names its result columns.
+  void EmitCompoundOrder(Select& select, const std::vector<ColumnInfo>& columns,
+                         const Scope* parent, size_t start, std::string* out);
   // Types as text the columns of `core`'s select items written as the empty text literal.
   void TypeEmptyTextLiterals(const SelectCore& core, std::vector<ColumnInfo>* columns) const;
   std::vector<ColumnInfo> EmitCore(SelectCore& core, const Scope* parent, std::string* out,
                                    bool alone, Select* owner,
                                    const std::vector<std::string>* forced_names);
+  // The FROM of `core` into *from_sql and its sources into `scope`: its rows limited in a view
+  // by `limit_in_view` when given, a tree's order taken from `tree_owner` when given. True,
+  // printing nothing, for a query of DUAL alone.
+  bool EmitCoreFrom(SelectCore& core, const Scope* parent, Select* tree_owner, Select* owner,
+                    std::optional<int64_t> limit_in_view, Scope* scope, std::string* from_sql);
   void EmitLimitedFrom(SelectCore& core, const Scope* parent, int64_t limit, Scope* scope,
                        std::string* from_sql);
   void EmitNumberedFrom(SelectCore& core, const Scope* parent, Scope* scope,
@@ -303,6 +314,14 @@ class Translator {
   // hierarchical operators of the level (in `core` and the ORDER BY of `owner`, the query
   // `core` is alone in, or null) read.
   void EmitHierarchy(SelectCore& core, sql::Select* owner, Scope* scope, std::string* out);
+  // The values the tree carries from a root down to each row (CONNECT_BY_ROOT,
+  // SYS_CONNECT_BY_PATH) for `nodes`, read from the row of `source` named `alias`.
+  void EmitCarriedValues(const std::vector<Expr*>& nodes, const Source& source, const Name& alias,
+                         const Scope& row_scope, Scope* scope, TreeParts* parts);
+  // CONNECT BY, the parent read as "H$PRIOR"; the runs of ROWNUM it reads, none when it reads
+  // no ROWNUM.
+  std::vector<int64_t> EmitConnectBy(SelectCore& core, const Source& source, const Name& alias,
+                                     const Scope* scope, TreeParts* parts);
   // The keys of ORDER SIBLINGS BY printed for ORDER BY over the rows of the hierarchy's item.
   std::string EmitSiblingOrder(const SelectCore& core, const std::vector<sql::OrderItem>& keys,
                                const Scope& row_scope);
