@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/db/sql_error.h"
+#include "platform/text/utf8.h"
 
 namespace korvalis::db {
 namespace {
@@ -28,9 +29,7 @@ bool IsPatternSpace(char c) {
 
 // The bytes of the UTF-8 character starting at `at`.
 size_t CharLength(std::string_view s, size_t at) {
-  const auto lead = static_cast<unsigned char>(s[at]);
-  size_t n = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-  return std::min(n, s.size() - at);
+  return std::min(Utf8SequenceWidth(static_cast<unsigned char>(s[at])), s.size() - at);
 }
 
 uint32_t CodePoint(std::string_view c) {

@@ -5,6 +5,7 @@
 
 #include "platform/db/sql_error.h"
 #include "platform/text/ascii.h"
+#include "platform/text/utf8.h"
 
 namespace korvalis::db::sql {
 namespace {
@@ -89,8 +90,7 @@ std::optional<DelimitedLiteral> ReadDelimitedLiteral(std::string_view sql, size_
   if (open >= sql.size()) return std::nullopt;
   const unsigned char d = static_cast<unsigned char>(sql[open]);
   if (IsSqlSpace(d) || d == '\'') return std::nullopt;
-  const size_t width = std::min<size_t>(d < 0x80 ? 1 : d >= 0xF0 ? 4 : d >= 0xE0 ? 3 : 2,
-                                        sql.size() - open);
+  const size_t width = std::min(Utf8SequenceWidth(d), sql.size() - open);
   DelimitedLiteral literal;
   std::string& closer = literal.closer;
   switch (d) {

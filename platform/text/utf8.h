@@ -13,6 +13,14 @@ namespace korvalis {
 
 inline constexpr char32_t kReplacementCharacter = 0xFFFD;
 
+// The bytes of the UTF-8 sequence that `lead` begins, read from its high bits: 1 for ASCII;
+// 2, 3 or 4 for the lead byte of a longer sequence; 1 for a byte that begins none (a
+// continuation byte, 0xF8 and above), so that a scan by widths always moves on. Whether the
+// sequence is well formed is DecodeUtf8's to tell.
+inline constexpr size_t Utf8SequenceWidth(unsigned char lead) {
+  return lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF8 ? 4 : 1;
+}
+
 // The code point that starts at `*i` (precondition: *i < text.size()), advancing `*i` past
 // it. An ill-formed sequence (a stray continuation byte, an overlong form, a surrogate, a
 // value above U+10FFFF, a sequence cut short) gives U+FFFD and advances past its longest

@@ -34,6 +34,16 @@ TEST(Utf8, EveryWidthDecodesAndEncodesAtItsBoundaries) {
             (std::u16string{0, 0x7F, 0x80, 0x7FF, 0x800, 0xFFFF, 0xD800, 0xDC00, 0xDBFF, 0xDFFF}));
   EXPECT_EQ(CodePoints(utf8), points);
   EXPECT_EQ(CodePoints(utf16), points);
+  // Each sequence's lead byte tells its width, and a scan by widths lands on every start.
+  std::vector<size_t> starts;
+  for (size_t i = 0; i < utf8.size(); i += korvalis::Utf8SequenceWidth(utf8[i])) {
+    starts.push_back(i);
+  }
+  EXPECT_EQ(starts, (std::vector<size_t>{0, 1, 2, 4, 6, 9, 12, 16}));
+  // A byte that begins no sequence is one byte wide, so that a scan moves on.
+  for (unsigned char stray : {0x80, 0xBF, 0xF8, 0xFF}) {
+    EXPECT_EQ(korvalis::Utf8SequenceWidth(stray), 1u) << int{stray};
+  }
 }
 
 TEST(Utf8, IllFormedInputReadsAsReplacementPerMaximalPart) {
