@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "platform/sys/message_socket.h"
+#include "platform/text/utf8.h"
 #include "platform/xml/child_end.h"
 #include "platform/xml/dom.h"
 #include "platform/xml/memory_budget.h"
@@ -93,7 +94,7 @@ int WritePage(void* context, const char* bytes, int length) {
   for (int i = 0; i < length; ++i) {
     const auto byte = static_cast<unsigned char>(bytes[i]);
     // A UTF-8 sequence's first byte counts its UTF-16 units: two for four bytes.
-    if ((byte & 0xC0) != 0x80) page->units += byte >= 0xF0 ? 2 : 1;
+    if ((byte & 0xC0) != 0x80) page->units += Utf8SequenceWidth(byte) == 4 ? 2 : 1;
   }
   if (page->units > page->max_units) End(TransformOutcome::kTooLarge);
   const std::size_t limit = connection->PayloadLimit();
@@ -113,7 +114,7 @@ std::size_t WholeCharacters(std::string_view text) {
   for (std::size_t back = 1; back <= 4 && back <= size; ++back) {
     const auto byte = static_cast<unsigned char>(text[size - back]);
     if ((byte & 0xC0) == 0x80) continue;
-    const std::size_t needed = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+    const std::size_t needed = Utf8SequenceWidth(byte);
     return needed > back ? size - back : size;
   }
   return size;
