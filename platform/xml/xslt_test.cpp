@@ -16,8 +16,8 @@ using std::chrono::milliseconds;
 constexpr TransformLimits kRoomy{1 << 20, 256 << 20, milliseconds(60'000)};
 
 TransformOutcome Transform(const std::string& source, const std::string& stylesheet,
-                     const TransformLimits& limits, std::string& output,
-                     std::string* cause = nullptr) {
+                           const TransformLimits& limits, std::string& output,
+                           std::string* cause = nullptr) {
   return TransformText(source, TextWriter::kCaller, stylesheet, TextWriter::kCaller, limits, output,
                        cause);
 }
@@ -60,16 +60,15 @@ std::string Doubling(int times, bool tree, const std::string& result) {
 }
 
 TEST(TransformTest, TemplatesNestTenThousandDeepAndEndlessRecursionFailsWithItsCause) {
-  std::string source, stylesheet;
-  std::string rows = "<r>";
-  for (int i = 1; i <= 10'000; ++i) rows += "<row v=\"" + std::to_string(i) + "\"/>";
-  source = rows + "</r>";
+  std::string source = "<r>";
+  for (int i = 1; i <= 10'000; ++i) source += "<row v=\"" + std::to_string(i) + "\"/>";
+  source += "</r>";
   std::string output, cause;
-  stylesheet = RunningTotal(10'000);
+  std::string stylesheet = RunningTotal(10'000);
   ASSERT_EQ(Transform(source, stylesheet, kRoomy, output), TransformOutcome::kDone);
   EXPECT_EQ(output, "50005000");
   // The running total of a list, row after row: apply-templates to the next row, 10,000 deep.
-  stylesheet = 
+  stylesheet =
       kStylesheetStart +
       std::string("<xsl:template match=\"/\"><xsl:apply-templates select=\"r/row[1]\"/>"
                   "</xsl:template><xsl:template match=\"row\"><xsl:param name=\"s\" select=\"0\"/>"
@@ -82,7 +81,7 @@ TEST(TransformTest, TemplatesNestTenThousandDeepAndEndlessRecursionFailsWithItsC
   EXPECT_EQ(output, "50005000");
 
   // A level that nests its call six instructions deep, in a sort, a variable and an element.
-  stylesheet = 
+  stylesheet =
       kStylesheetStart +
       std::string("<xsl:template match=\"/\"><xsl:call-template name=\"t\"><xsl:with-param "
                   "name=\"n\" select=\"10000\"/></xsl:call-template></xsl:template><xsl:template "
@@ -98,22 +97,20 @@ TEST(TransformTest, TemplatesNestTenThousandDeepAndEndlessRecursionFailsWithItsC
   output = "unchanged";
   for (const std::string& endless :
        {RunningTotal(1'000'000),
-        kStylesheetStart + std::string("<xsl:template match=\"/\"><xsl:call-template name=\"l\"/>"
-                                       "</xsl:template><xsl:template name=\"l\"><x><xsl:call-template "
-                                       "name=\"l\"/></x></xsl:template></xsl:stylesheet>")}) {
-    stylesheet = endless;
+        kStylesheetStart +
+            std::string("<xsl:template match=\"/\"><xsl:call-template name=\"l\"/></xsl:template>"
+                        "<xsl:template name=\"l\"><x><xsl:call-template name=\"l\"/></x>"
+                        "</xsl:template></xsl:stylesheet>")}) {
     cause.clear();
-    EXPECT_EQ(Transform(source, stylesheet, kRoomy, output, &cause),
-              TransformOutcome::kFailed);
+    EXPECT_EQ(Transform(source, endless, kRoomy, output, &cause), TransformOutcome::kFailed);
     EXPECT_NE(cause.find("infinite template recursion"), std::string::npos) << cause;
     EXPECT_EQ(output, "unchanged");
   }
 }
 
 TEST(TransformTest, NodeSetOfAnyValueAndNoDeclarationWhenOmitted) {
-  std::string source, stylesheet;
-  source = "<r/>";
-  stylesheet = 
+  const std::string source = "<r/>";
+  const std::string stylesheet =
       "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\""
       " xmlns:ms=\"urn:schemas-microsoft-com:xslt\" exclude-result-prefixes=\"ms\">"
       "<xsl:output omit-xml-declaration=\"yes\"/>"
@@ -125,25 +122,22 @@ TEST(TransformTest, NodeSetOfAnyValueAndNoDeclarationWhenOmitted) {
 }
 
 TEST(TransformTest, OutputAndWorkStopAtTheirBounds) {
-  std::string source, stylesheet;
-  source = "<r/>";
+  const std::string source = "<r/>";
   // 2^10 copies of "a😀é": 4 UTF-16 units each, 7 bytes of UTF-8.
-  stylesheet = Doubling(10, false, "<xsl:value-of select=\"$t\"/>");
+  std::string stylesheet = Doubling(10, false, "<xsl:value-of select=\"$t\"/>");
   std::string output;
   ASSERT_EQ(Transform(source, stylesheet, {4 << 10, 64 << 20, milliseconds(0)}, output),
             TransformOutcome::kDone);
   EXPECT_EQ(output.size(), 7u << 10);
   output = "unchanged";
-  EXPECT_EQ(
-      Transform(source, stylesheet, {(4 << 10) - 1, 64 << 20, milliseconds(0)}, output),
-      TransformOutcome::kTooLarge);
+  EXPECT_EQ(Transform(source, stylesheet, {(4 << 10) - 1, 64 << 20, milliseconds(0)}, output),
+            TransformOutcome::kTooLarge);
   EXPECT_EQ(output, "unchanged");
 
   // Texts and trees doubled 40 times would take terabytes: the work stops at its budget, again
   // and again, with a small answer or none.
   for (bool tree : {false, true}) {
-    stylesheet = 
-        Doubling(40, tree, "<xsl:value-of select=\"string-length($t) + count($t//x)\"/>");
+    stylesheet = Doubling(40, tree, "<xsl:value-of select=\"string-length($t) + count($t//x)\"/>");
     for (int run = 0; run < 3; ++run) {
       EXPECT_EQ(Transform(source, stylesheet, {1 << 20, 16 << 20, milliseconds(0)}, output),
                 TransformOutcome::kOutOfMemory)
@@ -156,22 +150,20 @@ TEST(TransformTest, OneStepThatBuildsATextStopsAtTheBudget) {
   // A text of 4 MB, then one concat() of 40 copies of it: 160 MB built within one XPath step.
   std::string copies = "$big";
   for (int i = 1; i < 40; ++i) copies += ", $big";
-  std::string source, stylesheet;
-  source = "<r/>";
-  stylesheet = Doubling(
-      19, false,
-      "<xsl:variable name=\"big\" select=\"string($t)\"/><xsl:value-of "
-      "select=\"string-length(concat(" + copies + "))\"/>");
+  const std::string source = "<r/>";
+  const std::string stylesheet =
+      Doubling(19, false,
+               "<xsl:variable name=\"big\" select=\"string($t)\"/><xsl:value-of "
+               "select=\"string-length(concat(" + copies + "))\"/>");
   std::string output;
   ASSERT_EQ(Transform(source, stylesheet, {1 << 20, 48 << 20, milliseconds(0)}, output),
             TransformOutcome::kOutOfMemory);
 }
 
 TEST(TransformTest, WorkStopsAtItsTimeLimitWhateverItsShape) {
-  std::string source, stylesheet;
-  std::string rows = "<r>";
-  for (int i = 0; i < 20'000; ++i) rows += "<x>" + std::to_string(i % 1000) + "</x>";
-  source = rows + "</r>";
+  std::string source = "<r>";
+  for (int i = 0; i < 20'000; ++i) source += "<x>" + std::to_string(i % 1000) + "</x>";
+  source += "</r>";
   const std::string storm =  // 2^27 calls of a template that does nothing but call
       kStylesheetStart +
       std::string("<xsl:template match=\"/\"><xsl:call-template name=\"s\"><xsl:with-param "
@@ -186,9 +178,8 @@ TEST(TransformTest, WorkStopsAtItsTimeLimitWhateverItsShape) {
       std::string("<xsl:template match=\"/\"><xsl:value-of select=\"count(r/x[. = ../x])\"/>"
                   "</xsl:template></xsl:stylesheet>");
   for (const std::string& runaway : {storm, one_step}) {
-    stylesheet = runaway;
     std::string output = "unchanged";
-    EXPECT_EQ(Transform(source, stylesheet, {1 << 20, 64 << 20, milliseconds(1'000)}, output),
+    EXPECT_EQ(Transform(source, runaway, {1 << 20, 64 << 20, milliseconds(1'000)}, output),
               TransformOutcome::kDeadlinePassed);
     EXPECT_EQ(output, "unchanged");
   }
@@ -200,12 +191,11 @@ void ReapEveryChild(int) {
 }
 
 TEST(TransformTest, AHostThatIgnoresOrReapsItsChildrenGetsItsOutcomes) {
-  std::string source, done, failing;
-  source = "<r><v>7</v></r>";
-  done = kStylesheetStart + std::string("<xsl:template match=\"/\">"
+  const std::string source = "<r><v>7</v></r>";
+  const std::string done = kStylesheetStart + std::string("<xsl:template match=\"/\">"
                                                           "<xsl:value-of select=\"r/v * 6\"/>"
                                                           "</xsl:template></xsl:stylesheet>");
-  failing = kStylesheetStart +
+  const std::string failing = kStylesheetStart +
                               std::string("<xsl:template match=\"/\"><xsl:message "
                                           "terminate=\"yes\">no visit</xsl:message>"
                                           "</xsl:template></xsl:stylesheet>");
@@ -219,8 +209,7 @@ TEST(TransformTest, AHostThatIgnoresOrReapsItsChildrenGetsItsOutcomes) {
       std::string output, cause;
       EXPECT_EQ(Transform(source, done, kRoomy, output), TransformOutcome::kDone);
       EXPECT_EQ(output, "42");
-      EXPECT_EQ(Transform(source, failing, kRoomy, output, &cause),
-                TransformOutcome::kFailed);
+      EXPECT_EQ(Transform(source, failing, kRoomy, output, &cause), TransformOutcome::kFailed);
       EXPECT_NE(cause.find("no visit"), std::string::npos) << cause;
     }
     sigaction(SIGCHLD, &before, nullptr);
@@ -231,17 +220,15 @@ TEST(TransformTest, WorkStoppedAtAnyPointEndsCleanly) {
   // A page of rows as reports write them; its work is stopped at budgets from one that admits
   // almost nothing to one that admits all, so the stop falls in every kind of allocation: in
   // XPath evaluations, in the result tree, in the serialisation.
-  std::string rows = "<root>";
+  std::string source = "<root>";
   for (int i = 0; i < 400; ++i) {
     const std::string n = std::to_string(i);
-    rows += "<patient bed=\"" + n + "\" doctor=\"\xE5\x8C\xBB\xE7\x94\x9F" + n +
+    source += "<patient bed=\"" + n + "\" doctor=\"\xE5\x8C\xBB\xE7\x94\x9F" + n +
             "\" event_no=\"E00000" + n + "\" in_time=\"2026-01-01 00:01\">\xE6\x82\xA3" + n +
             "</patient>";
   }
-  rows += "</root>";
-  std::string source, stylesheet;
-  source = rows;
-  stylesheet = 
+  source += "</root>";
+  const std::string stylesheet =
       "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
       "<xsl:output method=\"html\" encoding=\"UTF-8\"/><xsl:template match=\"/root\">"
       "<HTML><BODY><TABLE><xsl:for-each select=\"patient\"><TR><TD><xsl:value-of select=\".\"/>"
