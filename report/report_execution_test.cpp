@@ -335,19 +335,7 @@ class ReportStatementTest : public ::testing::TestWithParam<db::Engine> {
   // stops the run once its data document is built.
   void Define(LONG id, bool new_format, std::u16string_view statements,
               std::u16string_view names = u"row", std::u16string_view xslt = kCopyStyle) {
-    database_.Execute("INSERT INTO TELV_REPORT (ID, NAME, CATALOG_ID, SORT, STATUS, NEW_FORMAT) "
-                      "VALUES (" + std::to_string(id) + ", '报表', 1, 0, 1, " +
-                      (new_format ? "1" : "0") + ")");
-    korvalis::testing::TestDataSource source(database_.init_string());
-    ScopedBstr text(statements), row_names(names), empty(u""), style(xslt);
-    if (new_format) {
-      CBEMRReport::SetReportSQL2(&source, id, text.get());
-    } else {
-      CBEMRReport::SetReportSQL(&source, id, text.get());
-      CBEMRReport::SetSQLProperty(&source, id, row_names.get());
-      CBEMRReport::SetSQLParam(&source, id, empty.get());
-    }
-    CBEMRReport::SetReportXSLT(&source, id, style.get());
+    DefineReport(database_, id, new_format, statements, names, xslt);
   }
   static std::u16string MultiSql(std::initializer_list<std::u16string_view> statements,
                                  std::u16string_view names = u"row") {

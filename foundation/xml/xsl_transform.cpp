@@ -12,6 +12,12 @@ using korvalis::xml::TransformOutcome;
 
 namespace {
 
+// The bound that applied, as a refusal names it: "Command Timeout 5".
+std::u16string BoundText(const korvalis::TimeBound& time_limit) {
+  return std::u16string(time_limit.name) + u" " +
+         korvalis::FromUtf8(std::to_string(time_limit.seconds.count()));
+}
+
 // The refusal of a transformation that ended otherwise than done; its cause goes to the event
 // log, and into the answer too when the system failed rather than the texts or the bounds, so
 // that the caller reads why (a worker that cannot be found or ended, a process that crashed).
@@ -27,10 +33,10 @@ CEMRException Refusal(TransformOutcome outcome, const korvalis::TimeBound& time_
       break;
     case TransformOutcome::kDeadlinePassed:
     case TransformOutcome::kProcessorTimeSpent:
+      message = kTransformTimedOutPrefix + BoundText(time_limit) + kTransformTimedOutSuffix;
+      break;
     case TransformOutcome::kBusy:
-      message = kTransformTimedOutPrefix + std::u16string(time_limit.name) + u" " +
-                korvalis::FromUtf8(std::to_string(time_limit.seconds.count())) +
-                kTransformTimedOutSuffix;
+      message = kTransformBusyPrefix + BoundText(time_limit) + kTransformBusySuffix;
       break;
     case TransformOutcome::kSourceNotLoaded:
       message = failures.source_not_loaded;

@@ -34,6 +34,11 @@ inline constexpr char16_t kTransformOutOfMemory[] = u"转换所需内存超过1G
 inline constexpr char16_t kTransformTimedOutPrefix[] = u"转换超过时限(";
 inline constexpr char16_t kTransformTimedOutSuffix[] = u"秒), 已停止";
 
+// The refusal of a transformation that never started: the process's transformations were all
+// at work for as long as its time limit. The bound and its seconds stand between the two.
+inline constexpr char16_t kTransformBusyPrefix[] = u"转换未开始: 进程繁忙, 等待超过时限(";
+inline constexpr char16_t kTransformBusySuffix[] = u"秒), 已拒绝";
+
 // The memory that libxml2 and libxslt may take for one transformation: sixteen times the
 // content bound (1 GiB). A page of 200,000 rows of 10 columns (55 MB as UTF-16) takes 529 MB at
 // its peak, the densest page within the bound (rows of 20 one-character cells, 67 MB) 748 MB:
@@ -72,7 +77,8 @@ class ContentTransformation {
   // kMaxExpandedBytes. Throws CEMRException with the failure that applies; kTransformTooLarge
   // when the text would be larger, kTransformOutOfMemory when its work would pass
   // kMaxTransformBytes, the time limit's refusal (naming the bound that applied) when it runs as
-  // long as the call's time limit, and `failed` followed by the cause when no worker can make it.
+  // long as the call's time limit, the busy refusal when it waited that long for a turn and never
+  // started, and `failed` followed by the cause when no worker can make it.
   // Precondition: called once.
   std::u16string Finish();
 

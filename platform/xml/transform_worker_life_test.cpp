@@ -18,6 +18,7 @@
 
 #include "db/testing/temp_directory.h"
 #include "platform/xml/child_end.h"
+#include "platform/xml/testing/runaway_transformations.h"
 #include "platform/xml/testing/worker_processes.h"
 #include "platform/xml/transform_worker.h"
 #include "platform/xml/xslt.h"
@@ -28,6 +29,7 @@ namespace {
 using namespace std::chrono_literals;
 using std::chrono::milliseconds;
 using testing::ChildrenOf;
+using testing::RunawayStyle;
 using testing::Gone;
 using testing::Within;
 using testing::Worker;
@@ -114,8 +116,9 @@ TEST(TransformWorkerLifeTest, CallsThatGiveUpEndTheirWorkWhateverCopiesAForkedHo
   std::vector<std::thread> callers;
   std::atomic<int> deadlines{0};
   for (int t = 0; t < 2; ++t) {
-    callers.emplace_back([&] {
-      if (Transform(kStorm, {1 << 20, 64 << 20, 1s}).outcome == TransformOutcome::kDeadlinePassed) {
+    // Each by a style sheet of its own, so that both work at once even where there are two turns.
+    callers.emplace_back([&, style = RunawayStyle(t)] {
+      if (Transform(style, {1 << 20, 64 << 20, 1s}).outcome == TransformOutcome::kDeadlinePassed) {
         ++deadlines;
       }
     });

@@ -24,6 +24,7 @@
 #include "platform/sys/testing/sanitizer.h"
 #include "platform/xml/dom.h"
 #include "platform/xml/memory_budget.h"
+#include "platform/xml/testing/runaway_transformations.h"
 #include "platform/xml/testing/worker_processes.h"
 #include "platform/xml/xslt.h"
 
@@ -156,8 +157,7 @@ TEST(TransformWorkerTest, TheWorkerDumpsNoCoreAndIsStartedAgainWhenItHasEnded) {
 }
 
 TEST(TransformWorkerTest, TransformationsInFlightAreCappedAndTheRestWaitWithinTheirTime) {
-  const std::size_t cap = std::clamp(static_cast<int>(std::thread::hardware_concurrency()),
-                                     kMinTransformationsInFlight, kMaxTransformationsInFlight);
+  const std::size_t cap = ProcessTransformationTurns().capacity();
   std::atomic<bool> stop{false};
   std::atomic<std::size_t> most{0};
   std::string output;
@@ -172,10 +172,11 @@ TEST(TransformWorkerTest, TransformationsInFlightAreCappedAndTheRestWaitWithinTh
   std::vector<std::thread> runaways;
   std::atomic<int> timed_out{0};
   std::atomic<int> busy{0};
+  // Each runaway by a style sheet of its own, so that together they may take every turn.
   auto run_away = [&](milliseconds limit) {
-    runaways.emplace_back([&, limit] {
+    runaways.emplace_back([&, limit, style = xml::testing::RunawayStyle(static_cast<int>(runaways.size()))] {
       std::string page;
-      const TransformOutcome outcome = Transform("<r/>", kStorm, {1 << 20, 64 << 20, limit}, page);
+      const TransformOutcome outcome = Transform("<r/>", style, {1 << 20, 64 << 20, limit}, page);
       if (outcome == TransformOutcome::kDeadlinePassed) ++timed_out;
       if (outcome == TransformOutcome::kBusy) ++busy;
     });

@@ -6,8 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <semaphore>
-#include <thread>
 #include <utility>
 
 #include "platform/xml/child_end.h"
@@ -20,13 +18,6 @@ using Clock = std::chrono::steady_clock;
 
 // A UTF-16 code unit is at most three bytes of UTF-8.
 constexpr std::size_t kUtf8BytesPerUnit = 3;
-
-std::counting_semaphore<kMaxTransformationsInFlight>& Turns() {
-  static auto* turns = new std::counting_semaphore<kMaxTransformationsInFlight>(
-      std::clamp(static_cast<int>(std::thread::hardware_concurrency()), kMinTransformationsInFlight,
-                 kMaxTransformationsInFlight));
-  return *turns;
-}
 
 constexpr std::uint32_t Kind(TransformMessage message) {
   return static_cast<std::uint32_t>(message);
@@ -47,13 +38,14 @@ std::uint32_t CpuSeconds(std::chrono::milliseconds duration) {
 Transformation::Transformation(std::string stylesheet, TextWriter stylesheet_writer,
                                TextWriter source_writer, const TransformLimits& limits)
     : stylesheet_(std::move(stylesheet)),
+      style_(TransformationTurns::StyleOf(stylesheet_)),
       order_{limits.max_output_units, limits.max_working_bytes, CpuSeconds(limits.max_duration),
              stylesheet_writer, source_writer},
       limits_(limits) {}
 
 Transformation::~Transformation() {
   connection_.Shutdown();
-  if (holds_turn_) Turns().release();
+  turn_.Release();
 }
 
 Transformation::Deadline Transformation::DeadlineFromNow() const {
@@ -61,14 +53,14 @@ Transformation::Deadline Transformation::DeadlineFromNow() const {
   return Clock::now() + limits_.max_duration;
 }
 
+bool Transformation::TakeTurn(const Deadline& deadline) {
+  turn_ = ProcessTransformationTurns().Take(style_, deadline);
+  if (turn_.held()) return true;
+  Fail(TransformOutcome::kBusy, "no turn among the process's transformations came free in time");
+  return false;
+}
+
 bool Transformation::Open(const Deadline& deadline) {
-  if (!deadline) {
-    Turns().acquire();
-  } else if (!Turns().try_acquire_until(*deadline)) {
-    Fail(TransformOutcome::kBusy, "no turn among the process's transformations came in time");
-    return false;
-  }
-  holds_turn_ = true;
   if (!Start(deadline)) return false;
   if (!connection_.SendPieces(Kind(TransformMessage::kStylesheet), stylesheet_, deadline)) {
     FailToSend();
@@ -175,6 +167,8 @@ void Transformation::AppendSource(std::string_view piece) {
     held_.append(piece);
     return;
   }
+  // The source is still being written: its process parses it as it comes, without a turn, and
+  // a piece waits for it only as long as a stalled process is given.
   const Deadline deadline = DeadlineFromNow();
   if (!connection_.IsOpen()) {
     if (!Open(deadline) || !SendSource(held_, deadline)) return;
@@ -183,18 +177,18 @@ void Transformation::AppendSource(std::string_view piece) {
   SendSource(piece, deadline);
 }
 
-TransformOutcome Transformation::Finish(std::string& output, std::string* cause) {
+TransformOutcome Transformation::Finish(std::string_view last_piece, std::string& output,
+                                        std::string* cause) {
+  // The one deadline of the work, which is ready now.
   const Deadline deadline = DeadlineFromNow();
-  if (!failure_ && !connection_.IsOpen() && Open(deadline) && SendSource(held_, deadline)) {
+  if (!failure_ && TakeTurn(deadline) && (connection_.IsOpen() || Open(deadline)) &&
+      SendSource(held_, deadline) && SendSource(last_piece, deadline)) {
     std::string().swap(held_);
-  }
-  if (!failure_ && !connection_.Send(Kind(TransformMessage::kRun), 0, {}, deadline)) {
-    FailToSend();
+    if (!connection_.Send(Kind(TransformMessage::kRun), 0, {}, deadline)) FailToSend();
   }
   TransformOutcome outcome = failure_ ? *failure_ : Receive(deadline, output);
   connection_.Shutdown();
-  if (holds_turn_) Turns().release();
-  holds_turn_ = false;
+  turn_.Release();
   if (outcome != TransformOutcome::kDone && cause != nullptr) *cause = std::move(cause_);
   return outcome;
 }
@@ -246,8 +240,7 @@ TransformOutcome TransformText(std::string_view source, TextWriter source_writer
                                const TransformLimits& limits, std::string& output,
                                std::string* cause) {
   Transformation transformation(std::string(stylesheet), stylesheet_writer, source_writer, limits);
-  transformation.AppendSource(source);
-  return transformation.Finish(output, cause);
+  return transformation.Finish(source, output, cause);
 }
 
 }  // namespace korvalis::xml

@@ -9,14 +9,18 @@
 // The source is written piece by piece: the first kHeldSourceBytes are held here, so that a small
 // transformation makes one exchange with the worker; beyond them the pieces go to the worker as
 // they come and are parsed there, so that a large source is never held whole by the caller.
-// At most as many transformations of a process as the machine has processors work at once
-// (kMinTransformationsInFlight to kMaxTransformationsInFlight): more would make none sooner and
-// would multiply the memory that runaways take. Another waits for its turn within its own time
-// limit.
+// Its work waits for a turn among the process's transformations (transformation_turns.h), taken
+// when the work is ready (Finish), never while the source is still written: a report's
+// statement that streams its rows holds no turn and never waits for one.
+//
+// The time limit is one deadline, fixed once when the work is ready: the wait for a turn, the
+// rest of the source, the work and the page all fall within it. While the source is still
+// written, a piece waits for the transformation's process to take it no longer than the time
+// limit; a process that takes nothing for that long has failed.
 //
 //   Transformation transformation(stylesheet, TextWriter::kCaller, TextWriter::kSystem, limits);
-//   transformation.AppendSource("<root>");  ...  transformation.AppendSource("</root>");
-//   TransformOutcome outcome = transformation.Finish(page, &cause);
+//   transformation.AppendSource("<root>");  ...
+//   TransformOutcome outcome = transformation.Finish("</root>", page, &cause);
 //
 // Thread-safety: a transformation belongs to one thread; distinct ones may run on distinct
 // threads at once.
@@ -31,12 +35,10 @@
 #include "platform/sys/message_socket.h"
 #include "platform/xml/transform_protocol.h"
 #include "platform/xml/transform_worker.h"
+#include "platform/xml/transformation_turns.h"
 
 namespace korvalis::xml {
 
-// The bounds of the transformations of one process that work at once.
-inline constexpr int kMinTransformationsInFlight = 2;
-inline constexpr int kMaxTransformationsInFlight = 8;
 // What of a source is held by the caller before it goes to the worker.
 inline constexpr std::size_t kHeldSourceBytes = 256 * 1024;
 
@@ -63,19 +65,25 @@ class Transformation {
   // Precondition: Finish was not called.
   void AppendSource(std::string_view piece);
 
-  // Ends the source and waits for the page. Unless the outcome is kDone, `output` is left
-  // unchanged and `cause`, when given, receives what the processor said of its failure or how
-  // the transformation ended (empty when there is nothing more to say). The time limit counts
-  // from here. Precondition: called once.
-  TransformOutcome Finish(std::string& output, std::string* cause = nullptr);
+  // Ends the source with `last_piece` and waits for the page. Unless the outcome is kDone,
+  // `output` is left unchanged and `cause`, when given, receives what the processor said of its
+  // failure or how the transformation ended (empty when there is nothing more to say). The time
+  // limit counts from here. Precondition: called once.
+  TransformOutcome Finish(std::string_view last_piece, std::string& output,
+                          std::string* cause = nullptr);
+  TransformOutcome Finish(std::string& output, std::string* cause = nullptr) {
+    return Finish({}, output, cause);
+  }
 
  private:
   using Deadline = sys::MessageSocket::Deadline;
 
   Deadline DeadlineFromNow() const;
-  // Takes a turn, hands a connection to the worker and sends the style sheet; false when the
-  // transformation has failed.
+  // Hands a connection to the worker and sends the style sheet; false when the transformation
+  // has failed.
   bool Open(const Deadline& deadline);
+  // Waits for a turn; false, failed kBusy, when none came before `deadline`.
+  bool TakeTurn(const Deadline& deadline);
   // Hands a new connection to the worker and waits for its child to be started. A worker that
   // ends before that, or does not acknowledge in time, is replaced and the start made once
   // more, since nothing of the transformation has run yet.
@@ -95,12 +103,13 @@ class Transformation {
   TransformOutcome Receive(const Deadline& deadline, std::string& output);
 
   std::string stylesheet_;
+  std::size_t style_;  // the style sheet among the turns
   TransformOrder order_;
   TransformLimits limits_;
   std::string held_;  // the source's start, until it passes kHeldSourceBytes
   sys::MessageSocket connection_;
   WorkerTicket ticket_;
-  bool holds_turn_ = false;
+  TransformationTurns::Turn turn_;
   std::optional<TransformOutcome> failure_;
   std::string cause_;
 };

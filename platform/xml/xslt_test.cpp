@@ -5,8 +5,16 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 
+#include <atomic>
 #include <chrono>
+#include <memory>
+#include <numeric>
+#include <algorithm>
 #include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/xml/testing/runaway_transformations.h"
 
 namespace korvalis::xml {
 namespace {
@@ -252,6 +260,114 @@ TEST(TransformTest, WorkStoppedAtAnyPointEndsCleanly) {
     }
   }
   EXPECT_TRUE(stopped);
+}
+
+using korvalis::xml::testing::LimitsWithin;
+using korvalis::xml::testing::RunawayStyle;
+using Runaways = korvalis::xml::testing::RunawayTransformations;
+
+const std::string kSmallSource = "<r><v>7</v></r>";
+const std::string kSmallStyle = kStylesheetStart + std::string(
+    "<xsl:template match=\"/\"><xsl:value-of select=\"r/v * 6\"/></xsl:template>"
+    "</xsl:stylesheet>");
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+TEST(TransformTurnsTest, ThreadsOfSmallTransformationsAreServedAlikeAndNoneRefused) {
+  constexpr int kThreads = 32;
+  std::vector<int> done(kThreads), refused(kThreads);
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      while (!stop) {
+        std::string output;
+        const TransformOutcome outcome =
+            Transform(kSmallSource, kSmallStyle, LimitsWithin(milliseconds(2'000)), output);
+        ++(outcome == TransformOutcome::kDone ? done[t] : refused[t]);
+      }
+    });
+  }
+  std::this_thread::sleep_for(milliseconds(3'000));
+  stop = true;
+  for (std::thread& thread : threads) thread.join();
+  const auto [fewest, most] = std::minmax_element(done.begin(), done.end());
+  EXPECT_EQ(std::accumulate(refused.begin(), refused.end(), 0), 0);
+  EXPECT_GE(*fewest * 3, *most) << "fewest " << *fewest << ", most " << *most;
+}
+
+TEST(TransformTurnsTest, ASourceStillWrittenHoldsNoTurn) {
+  const int capacity = ProcessTransformationTurns().capacity();
+  const std::string row = "<row>" + std::string(1'000, 'x') + "</row>";
+  std::vector<std::unique_ptr<Transformation>> written;
+  for (int i = 0; i < capacity; ++i) {
+    written.push_back(std::make_unique<Transformation>(kSmallStyle, TextWriter::kCaller,
+                                                       TextWriter::kSystem, kRoomy));
+    written.back()->AppendSource("<r><v>7</v>");
+    for (std::size_t sent = 0; sent <= 2 * kHeldSourceBytes; sent += row.size()) {
+      written.back()->AppendSource(row);
+    }
+  }
+  std::string output;
+  EXPECT_EQ(Transform(kSmallSource, kSmallStyle, LimitsWithin(milliseconds(1'000)), output),
+            TransformOutcome::kDone);
+  for (std::unique_ptr<Transformation>& transformation : written) {
+    output.clear();
+    EXPECT_EQ(transformation->Finish("</r>", output), TransformOutcome::kDone);
+    EXPECT_EQ(output, "42");
+  }
+}
+
+TEST(TransformTurnsTest, TheTimeLimitCountsOnceFromTheStartWhateverTheWaitForATurn) {
+  Runaways runaways(ProcessTransformationTurns().capacity(), false, milliseconds(1'000));
+  // A source larger than is held, as a report's rows are.
+  std::string source = "<r>";
+  while (source.size() <= 2 * kHeldSourceBytes) source += "<v>7</v>";
+  source += "</r>";
+  const auto start = std::chrono::steady_clock::now();
+  std::string output;
+  EXPECT_EQ(Transform(source, RunawayStyle(100), LimitsWithin(milliseconds(2'000)), output),
+            TransformOutcome::kDeadlinePassed);
+  EXPECT_LT(SecondsSince(start), 2.5);
+}
+
+TEST(TransformTurnsTest, ATransformationThatNeverHadATurnIsToldBusy) {
+  Runaways runaways(ProcessTransformationTurns().capacity(), false, milliseconds(2'500));
+  const auto start = std::chrono::steady_clock::now();
+  std::string output, cause;
+  EXPECT_EQ(Transform(kSmallSource, kSmallStyle, LimitsWithin(milliseconds(1'000)), output, &cause),
+            TransformOutcome::kBusy);
+  EXPECT_LT(SecondsSince(start), 2.0);
+  EXPECT_NE(cause.find("no turn"), std::string::npos) << cause;
+  for (TransformOutcome outcome : runaways.Outcomes()) EXPECT_EQ(outcome, TransformOutcome::kDeadlinePassed);
+}
+
+TEST(TransformTurnsTest, OneStyleSheetRunByEveryThreadLeavesATurnForOthers) {
+  const int capacity = ProcessTransformationTurns().capacity();
+  Runaways runaways(capacity + 1, true, milliseconds(2'000));
+  for (int i = 0; i < 5; ++i) {
+    std::string output;
+    EXPECT_EQ(Transform(kSmallSource, kSmallStyle, LimitsWithin(milliseconds(1'000)), output),
+              TransformOutcome::kDone);
+  }
+}
+
+// A child of the host, forked while transformations hold every turn, transforms on its own.
+TEST(TransformTurnsTest, AProcessForkedWhileTransformationsRunTransformsAtOnce) {
+  Runaways runaways(ProcessTransformationTurns().capacity(), false, milliseconds(2'000));
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::string output;
+    const TransformOutcome outcome =
+        Transform(kSmallSource, kSmallStyle, LimitsWithin(milliseconds(1'000)), output);
+    ::_exit(outcome == TransformOutcome::kDone && output == "42" ? 0 : 1 + static_cast<int>(outcome));
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "foundation/data/emr_data_source.h"
 #include "foundation/testing/data_source_test_util.h"
 #include "foundation/testing/emr_exception_test_util.h"
+#include "foundation/testing/test_data_source.h"
 #include "interface/emr_call_scope.h"
 #include "platform/com/scoped_bstr.h"
 #include "platform/text/unicode.h"
@@ -119,6 +120,28 @@ class ReportTest : public ::testing::Test {
     SetText(&CBEMRReport::SetReportXSLT, id, u"<xsl:stylesheet n=\"" + n + u"\"/>");
   }
 };
+
+// Defines report `id` on a test database of the test's own: a new-format one whose multi-SQL
+// document is `statements`, or an old-format one of the SQL `statements` whose rows `names`
+// (comma-separated) shapes, without parameters; an empty `xslt` stops its runs once their data
+// document is built.
+inline void DefineReport(schema::TestDatabase& database, LONG id, bool new_format,
+                         std::u16string_view statements, std::u16string_view names,
+                         std::u16string_view xslt) {
+  database.Execute("INSERT INTO TELV_REPORT (ID, NAME, CATALOG_ID, SORT, STATUS, NEW_FORMAT) "
+                   "VALUES (" + std::to_string(id) + ", '报表', 1, 0, 1, " +
+                   (new_format ? "1" : "0") + ")");
+  korvalis::testing::TestDataSource source(database.init_string());
+  ScopedBstr text(statements), row_names(names), empty(u""), style(xslt);
+  if (new_format) {
+    CBEMRReport::SetReportSQL2(&source, id, text.get());
+  } else {
+    CBEMRReport::SetReportSQL(&source, id, text.get());
+    CBEMRReport::SetSQLProperty(&source, id, row_names.get());
+    CBEMRReport::SetSQLParam(&source, id, empty.get());
+  }
+  CBEMRReport::SetReportXSLT(&source, id, style.get());
+}
 
 // True when `call` throws CEMRException with an empty message.
 template <class Call>

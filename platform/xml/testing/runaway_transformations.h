@@ -1,0 +1,67 @@
+// Test helpers: style sheets that run until they are stopped, and threads that hold the
+// process's transformation turns with them while a test does something else.
+//
+// Thread-safety: a RunawayTransformations belongs to the thread that made it.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/xml/xslt.h"
+
+namespace korvalis::xml::testing {
+
+// A style sheet that runs until it is stopped (2^40 calls of a template that only calls), its
+// text made distinct from the others' by `mark`.
+inline std::string RunawayStyle(int mark) {
+  return "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
+         "<xsl:output method=\"text\"/><!-- " +
+         std::to_string(mark) +
+         " --><xsl:template match=\"/\"><xsl:call-template name=\"s\"><xsl:with-param "
+         "name=\"n\" select=\"40\"/></xsl:call-template></xsl:template>"
+         "<xsl:template name=\"s\"><xsl:param name=\"n\"/><xsl:if test=\"$n &gt; 0\">"
+         "<xsl:call-template name=\"s\"><xsl:with-param name=\"n\" select=\"$n - 1\"/>"
+         "</xsl:call-template><xsl:call-template name=\"s\"><xsl:with-param name=\"n\" "
+         "select=\"$n - 1\"/></xsl:call-template></xsl:if></xsl:template></xsl:stylesheet>";
+}
+
+// Limits roomy in size, bounded in time.
+inline TransformLimits LimitsWithin(std::chrono::milliseconds duration) {
+  return {1 << 20, 64 << 20, duration};
+}
+
+// `count` runaway transformations, each on a thread of its own and stopped at `duration`: all
+// of one style sheet, or each of its own. They hold their turns once the constructor returns
+// (as many as the turns admit); the destructor waits for their ends.
+class RunawayTransformations {
+ public:
+  RunawayTransformations(int count, bool one_style, std::chrono::milliseconds duration)
+      : outcomes_(count) {
+    for (int i = 0; i < count; ++i) {
+      threads_.emplace_back([this, i, one_style, duration] {
+        std::string output;
+        outcomes_[i] = TransformText("<r/>", TextWriter::kCaller, RunawayStyle(one_style ? 0 : i + 1),
+                                     TextWriter::kCaller, LimitsWithin(duration), output);
+      });
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  }
+  ~RunawayTransformations() { Outcomes(); }
+  RunawayTransformations(const RunawayTransformations&) = delete;
+  RunawayTransformations& operator=(const RunawayTransformations&) = delete;
+
+  // Waits for their ends.
+  std::vector<TransformOutcome> Outcomes() {
+    for (std::thread& thread : threads_) thread.join();
+    threads_.clear();
+    return outcomes_;
+  }
+
+ private:
+  std::vector<TransformOutcome> outcomes_;
+  std::vector<std::thread> threads_;
+};
+
+}  // namespace korvalis::xml::testing
