@@ -1,0 +1,188 @@
+// Reports and transformations run side by side from many threads of one host, as the users of a
+// hospital run them, on the embedded database at Command Timeout 5 s:
+//   - BM_LargeReportFromManyThreads: 32 threads each run a 20,000-row report 5 times; every call
+//     should answer (`failed` counts those refused, `database_errors` those told "数据库错误").
+//   - BM_SmallReportsBesideARunawayReport: 8 threads run a report whose style sheet runs away,
+//     while 4 threads run a 20-row report until the runaways have ended: `small_failed` should
+//     stay 0.
+//   - BM_SmallTransformationsFromManyThreads: 32 threads transform a small text for 3 s, each
+//     bounded at 2 s: how the turns were spread (`fewest` and `most` of one thread, `refused`).
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "db/database_file.h"
+#include "db/testing/temp_directory.h"
+#include "emrdoc/emr_content_hand_over.h"
+#include "foundation/calls/call_scope.h"
+#include "foundation/calls/emr_exception.h"
+#include "foundation/testing/test_data_source.h"
+#include "platform/com/scoped_bstr.h"
+#include "platform/text/unicode.h"
+#include "platform/xml/testing/runaway_transformations.h"
+#include "report/emr_report.h"
+
+namespace {
+
+using korvalis::com::ScopedBstr;
+using std::chrono::milliseconds;
+
+constexpr LONG kLarge = 1, kSmall = 2, kRunaway = 3;
+constexpr char16_t kClient[] =
+    u"<root><user id='1002'>刘静怡</user><dept id='0101'>心血管内科</dept></root>";
+constexpr char16_t kTableStyle[] =
+    u"<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
+    u"<xsl:output method='html' encoding='UTF-8'/><xsl:template match='/root'><HTML><BODY>"
+    u"<TABLE><xsl:for-each select='patient'><TR><TD><xsl:value-of select='.'/></TD>"
+    u"<TD><xsl:value-of select='@bed'/></TD><TD><xsl:value-of select='@doctor'/></TD></TR>"
+    u"</xsl:for-each></TABLE></BODY></HTML></xsl:template></xsl:stylesheet>";
+
+std::u16string Rows(int count) {
+  return u"SELECT '患者' || LEVEL, MOD(LEVEL, 60) + 1, '医生' || MOD(LEVEL, 37) FROM DUAL "
+         u"CONNECT BY LEVEL <= " + korvalis::FromUtf8(std::to_string(count));
+}
+
+// The reports' database, at Command Timeout 5 s.
+class ReportDatabase {
+ public:
+  ReportDatabase() {
+    init_string_ = korvalis::schema::CreateDatabaseFile(scratch_.path() + "/hospital.db",
+                                                        korvalis::schema::DatabaseContents::kInstallation) +
+                   ";Command Timeout=5";
+    Define(kLarge, Rows(20'000), kTableStyle);
+    Define(kSmall, Rows(20), kTableStyle);
+    Define(kRunaway, Rows(20), korvalis::FromUtf8(korvalis::xml::testing::RunawayStyle(0)));
+  }
+
+  // Runs report `id` as one reading call: its failure, or "" when it answers a page.
+  std::u16string Run(LONG id) const {
+    CCallScope call(CCallScope::Mode::kReading);
+    korvalis::testing::TestDataSource source(init_string_);
+    ScopedBstr request(u""), client(kClient), result;
+    try {
+      CBEMRReport::GetReportContent(&source, id, request.get(), client.get(), result.out());
+    } catch (const CEMRException& refused) {
+      return refused.GetText();
+    }
+    return UnpackEmrContent(result.get()).empty() ? u"empty page" : u"";
+  }
+
+ private:
+  void Define(LONG id, const std::u16string& sql, const std::u16string& style) {
+    korvalis::testing::TestDataSource source(init_string_);
+    source.Execute(u"INSERT INTO TELV_REPORT (ID, NAME, CATALOG_ID, SORT, STATUS, NEW_FORMAT) "
+                   u"VALUES (" + korvalis::FromUtf8(std::to_string(id)) + u", '报表', 1, 0, 1, 0)");
+    ScopedBstr text(sql), names(u"patient,bed,doctor"), none(u""), xslt(style);
+    CBEMRReport::SetReportSQL(&source, id, text.get());
+    CBEMRReport::SetSQLProperty(&source, id, names.get());
+    CBEMRReport::SetSQLParam(&source, id, none.get());
+    CBEMRReport::SetReportXSLT(&source, id, xslt.get());
+  }
+
+  korvalis::testing::TempDirectory scratch_{"korvalis-report-turns"};
+  std::string init_string_;
+};
+
+const ReportDatabase& Reports() {
+  static const ReportDatabase* reports = new ReportDatabase;
+  return *reports;
+}
+
+bool StartsWith(const std::u16string& text, std::u16string_view start) {
+  return text.compare(0, start.size(), start) == 0;
+}
+
+void BM_LargeReportFromManyThreads(benchmark::State& state) {
+  const ReportDatabase& reports = Reports();
+  for (auto _ : state) {
+    std::atomic<int> failed{0}, database_errors{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 32; ++t) {
+      threads.emplace_back([&] {
+        for (int call = 0; call < 5; ++call) {
+          const std::u16string failure = reports.Run(kLarge);
+          if (failure.empty()) continue;
+          ++failed;
+          if (StartsWith(failure, u"数据库错误")) ++database_errors;
+        }
+      });
+    }
+    for (std::thread& thread : threads) thread.join();
+    state.counters["calls"] = 160;
+    state.counters["failed"] = failed.load();
+    state.counters["database_errors"] = database_errors.load();
+  }
+}
+BENCHMARK(BM_LargeReportFromManyThreads)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
+
+void BM_SmallReportsBesideARunawayReport(benchmark::State& state) {
+  const ReportDatabase& reports = Reports();
+  for (auto _ : state) {
+    std::atomic<int> runaways_left{8}, stopped{0}, busy{0}, small_answered{0}, small_failed{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t) {
+      threads.emplace_back([&] {
+        const std::u16string failure = reports.Run(kRunaway);
+        if (StartsWith(failure, u"转换超过时限")) ++stopped;
+        if (StartsWith(failure, u"转换未开始")) ++busy;
+        --runaways_left;
+      });
+    }
+    std::this_thread::sleep_for(milliseconds(200));
+    for (int t = 0; t < 4; ++t) {
+      threads.emplace_back([&] {
+        while (runaways_left > 0) ++(reports.Run(kSmall).empty() ? small_answered : small_failed);
+      });
+    }
+    for (std::thread& thread : threads) thread.join();
+    state.counters["runaway_stopped"] = stopped.load();
+    state.counters["runaway_busy"] = busy.load();
+    state.counters["small_answered"] = small_answered.load();
+    state.counters["small_failed"] = small_failed.load();
+  }
+}
+BENCHMARK(BM_SmallReportsBesideARunawayReport)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
+
+void BM_SmallTransformationsFromManyThreads(benchmark::State& state) {
+  const std::string style =
+      "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
+      "<xsl:output method=\"text\"/><xsl:template match=\"/\"><xsl:value-of select=\"r/v * 6\"/>"
+      "</xsl:template></xsl:stylesheet>";
+  for (auto _ : state) {
+    std::vector<int> done(32), refused(32);
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 32; ++t) {
+      threads.emplace_back([&, t] {
+        while (!stop) {
+          std::string page;
+          const auto outcome = korvalis::xml::TransformText(
+              "<r><v>7</v></r>", korvalis::xml::TextWriter::kCaller, style,
+              korvalis::xml::TextWriter::kCaller, korvalis::xml::testing::LimitsWithin(milliseconds(2'000)),
+              page);
+          ++(outcome == korvalis::xml::TransformOutcome::kDone ? done[t] : refused[t]);
+        }
+      });
+    }
+    std::this_thread::sleep_for(milliseconds(3'000));
+    stop = true;
+    for (std::thread& thread : threads) thread.join();
+    int all_done = 0, all_refused = 0;
+    for (int t = 0; t < 32; ++t) {
+      all_done += done[t];
+      all_refused += refused[t];
+    }
+    state.counters["done"] = all_done;
+    state.counters["refused"] = all_refused;
+    state.counters["fewest"] = *std::min_element(done.begin(), done.end());
+    state.counters["most"] = *std::max_element(done.begin(), done.end());
+  }
+}
+BENCHMARK(BM_SmallTransformationsFromManyThreads)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
+
+}  // namespace
