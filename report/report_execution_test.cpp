@@ -32,8 +32,6 @@ constexpr char16_t kCopyStyle[] =
     u"<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
     u"<xsl:output method='xml' omit-xml-declaration='yes'/>"
     u"<xsl:template match='/'><xsl:copy-of select='/root'/></xsl:template></xsl:stylesheet>";
-constexpr char16_t kClient[] =
-    u"<root><user id='1002'>刘静怡</user><dept id='0101'>心血管内科</dept></root>";
 constexpr char16_t kNoStatements[] = u"报表未配置SQL语句,请与系统管理员联系.";
 constexpr char16_t kDatabaseError[] = u"数据库错误, 请与系统管理员联系.";
 

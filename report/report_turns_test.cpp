@@ -21,8 +21,6 @@ namespace {
 
 using std::chrono::milliseconds;
 
-constexpr char16_t kClient[] =
-    u"<root><user id='1002'>刘静怡</user><dept id='0101'>心血管内科</dept></root>";
 // The rows counted: the page of a report's rows named `patient`.
 constexpr char16_t kCountStyle[] =
     u"<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"

@@ -30,6 +30,10 @@ using frame::Transaction;
 using korvalis::testing::FailureOf;
 using Rows = std::vector<std::vector<std::string>>;
 
+// A caller's identity: a doctor of cardiology.
+inline constexpr char16_t kClient[] =
+    u"<root><user id='1002'>刘静怡</user><dept id='0101'>心血管内科</dept></root>";
+
 // Runs `body(data_source)` as one method call; a failure rolls the call back and propagates.
 template <class Body>
 void InCall(Transaction transaction, Body&& body) {
