@@ -9,6 +9,7 @@
 #include "platform/db/postgres_error.h"
 #include "platform/db/postgres_runtime.h"
 #include "platform/db/provider.h"
+#include "platform/sys/high_descriptor.h"
 #include "platform/text/ascii.h"
 
 namespace korvalis::db {
@@ -132,7 +133,12 @@ pg_conn* PostgresDatabase::Connect(bool* runtime_left_open) {
   }
   keywords.push_back(nullptr);
   values.push_back(nullptr);
-  pg_conn* connection = PQconnectdbParams(keywords.data(), values.data(), 1);
+  pg_conn* connection = nullptr;
+  {
+    // The connection's socket stays clear of the standard descriptors a host may have closed.
+    const sys::StandardDescriptorsHeld standard_descriptors;
+    connection = PQconnectdbParams(keywords.data(), values.data(), 1);
+  }
   if (connection == nullptr) throw DbError(kCannotConnect, "out of memory");
   PQsetNoticeProcessor(connection, IgnoreNotice, nullptr);
   if (PQstatus(connection) != CONNECTION_OK) {

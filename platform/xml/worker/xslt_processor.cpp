@@ -9,8 +9,12 @@
 #include <libxslt/xslt.h>
 #include <libxslt/xsltInternals.h>
 #include <libxslt/xsltutils.h>
+#include <pthread.h>
 
+#include <condition_variable>
 #include <mutex>
+
+#include "platform/xml/memory_budget.h"
 
 namespace korvalis::xml {
 namespace {
@@ -73,12 +77,14 @@ void StartProcessor() {
   });
 }
 
-bool TransformToOutput(const Document& source, const Document& stylesheet, xmlOutputBufferPtr page,
-                       void* message_context, void (*message)(void*, const char*, ...)) {
-  xsltStylesheetPtr style = xsltParseStylesheetDoc(stylesheet.Native());
-  if (style == nullptr || style->errors != 0) return false;
+namespace {
+
+// A transformation context with the conventions above, or nullptr.
+xsltTransformContextPtr NewContext(xsltStylesheetPtr style, const Document& source,
+                                   void* message_context,
+                                   void (*message)(void*, const char*, ...)) {
   xsltTransformContextPtr context = xsltNewTransformContext(style, source.Native());
-  if (context == nullptr) return false;
+  if (context == nullptr) return nullptr;
   xsltSetCtxtSecurityPrefs(xsltGetDefaultSecurityPrefs(), context);
   xsltSetTransformErrorFunc(context, message_context, message);
   context->maxTemplateDepth = kMaxTemplateDepth;
@@ -86,6 +92,35 @@ bool TransformToOutput(const Document& source, const Document& stylesheet, xmlOu
   // The output is text: a declaration or content-type it carries names UTF-16.
   xmlFree(style->encoding);
   style->encoding = xmlStrdup(BAD_CAST "UTF-16");
+  return context;
+}
+
+// A transformation stopped from another thread at its time, or by its budget on its own.
+struct Stopper {
+  std::mutex mutex;
+  std::condition_variable finished_or_due;
+  bool finished = false;
+  bool due = false;
+  xsltTransformContextPtr context = nullptr;
+
+  // Precondition: `mutex` held, or called on the transformation's own thread.
+  static void Stop(void* argument) {
+    auto* stopper = static_cast<Stopper*>(argument);
+    stopper->due = true;
+    if (stopper->context != nullptr) stopper->context->state = XSLT_STATE_STOPPED;
+  }
+};
+
+void Quiet(void*, const char*, ...) {}
+
+}  // namespace
+
+bool TransformToOutput(const Document& source, const Document& stylesheet, xmlOutputBufferPtr page,
+                       void* message_context, void (*message)(void*, const char*, ...)) {
+  xsltStylesheetPtr style = xsltParseStylesheetDoc(stylesheet.Native());
+  if (style == nullptr || style->errors != 0) return false;
+  xsltTransformContextPtr context = NewContext(style, source, message_context, message);
+  if (context == nullptr) return false;
 
   xmlDocPtr result =
       xsltApplyStylesheetUser(style, source.Native(), nullptr, nullptr, nullptr, context);
@@ -93,6 +128,86 @@ bool TransformToOutput(const Document& source, const Document& stylesheet, xmlOu
   const bool saved = xsltSaveResultTo(page, result, style) >= 0;
   if (xmlOutputBufferClose(page) < 0 || !saved) return false;
   return true;
+}
+
+namespace {
+
+// The stack the discarded work runs on, as deep as a child's.
+constexpr std::size_t kDiscardStackBytes = std::size_t{256} << 20;
+
+struct DiscardedWork {
+  const Document* source;
+  const Document* stylesheet;
+  std::size_t working_bytes;
+  Stopper stopper;
+};
+
+void SetContext(Stopper& stopper, xsltTransformContextPtr context) {
+  std::lock_guard lock(stopper.mutex);
+  stopper.context = context;
+  if (context != nullptr && stopper.due) context->state = XSLT_STATE_STOPPED;
+}
+
+void* DoDiscardedWork(void* argument) {
+  auto& work = *static_cast<DiscardedWork*>(argument);
+  {
+    MemoryBudget budget(work.working_bytes);
+    budget.OnExceeded(Stopper::Stop, &work.stopper);
+    // The processor owns the style sheet's document it compiles: it gets a copy.
+    xmlDocPtr owned = xmlCopyDoc(work.stylesheet->Native(), 1);
+    xsltStylesheetPtr style = owned ? xsltParseStylesheetDoc(owned) : nullptr;
+    if (style == nullptr) xmlFreeDoc(owned);
+    xsltTransformContextPtr context =
+        style && style->errors == 0 ? NewContext(style, *work.source, nullptr, Quiet) : nullptr;
+    SetContext(work.stopper, context);
+    if (context != nullptr) {
+      xmlDocPtr result =
+          xsltApplyStylesheetUser(style, work.source->Native(), nullptr, nullptr, nullptr, context);
+      if (result != nullptr && context->state == XSLT_STATE_OK) {
+        xmlOutputBufferPtr page = xmlOutputBufferCreateIO(
+            [](void*, const char*, int length) { return length; }, nullptr, nullptr, nullptr);
+        if (page != nullptr) {
+          xsltSaveResultTo(page, result, style);
+          xmlOutputBufferClose(page);
+        }
+      }
+      xmlFreeDoc(result);
+    }
+    SetContext(work.stopper, nullptr);
+    if (context != nullptr) xsltFreeTransformContext(context);
+    if (style != nullptr) xsltFreeStylesheet(style);
+  }
+  std::lock_guard lock(work.stopper.mutex);
+  work.stopper.finished = true;
+  work.stopper.finished_or_due.notify_all();
+  return nullptr;
+}
+
+}  // namespace
+
+void TransformAndDiscard(std::string_view source_text, std::string_view stylesheet_text,
+                         std::chrono::milliseconds time, std::size_t working_bytes) {
+  Document source;
+  Document stylesheet;
+  if (!source.LoadXml(source_text) || !source.HasDocumentElement() ||
+      !stylesheet.LoadXml(stylesheet_text) || !stylesheet.HasDocumentElement()) {
+    return;
+  }
+  DiscardedWork work{&source, &stylesheet, working_bytes, {}};
+  pthread_attr_t attributes;
+  pthread_t thread;
+  if (::pthread_attr_init(&attributes) != 0) return;
+  const bool started = ::pthread_attr_setstacksize(&attributes, kDiscardStackBytes) == 0 &&
+                       ::pthread_create(&thread, &attributes, DoDiscardedWork, &work) == 0;
+  ::pthread_attr_destroy(&attributes);
+  if (!started) return;
+  {
+    std::unique_lock lock(work.stopper.mutex);
+    if (!work.stopper.finished_or_due.wait_for(lock, time, [&] { return work.stopper.finished; })) {
+      Stopper::Stop(&work.stopper);
+    }
+  }
+  ::pthread_join(thread, nullptr);
 }
 
 }  // namespace korvalis::xml

@@ -14,6 +14,10 @@
 
 #include <libxml/xmlIO.h>
 
+#include <chrono>
+#include <cstddef>
+#include <string_view>
+
 #include "platform/xml/dom.h"
 
 namespace korvalis::xml {
@@ -32,5 +36,12 @@ void StartProcessor();
 // Precondition: StartProcessor was called; both documents have a document element.
 bool TransformToOutput(const Document& source, const Document& stylesheet, xmlOutputBufferPtr page,
                        void* message_context, void (*message)(void*, const char*, ...));
+
+// Transforms `source_text` by `stylesheet_text` in the calling process, drops the page and frees
+// all it made: the processor as a fuzzer drives it, so that its coverage is seen. The work is
+// stopped once it has run `time` or allocated `working_bytes`, as its own process would be
+// ended. Precondition: StartProcessor was called; the calling thread has no memory budget.
+void TransformAndDiscard(std::string_view source_text, std::string_view stylesheet_text,
+                         std::chrono::milliseconds time, std::size_t working_bytes);
 
 }  // namespace korvalis::xml
