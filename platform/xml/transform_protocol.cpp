@@ -53,21 +53,28 @@ std::string EncodeOrder(const TransformOrder& order) {
   Put(bytes, order.cpu_seconds, 4);
   Put(bytes, static_cast<std::uint8_t>(order.stylesheet_writer), 1);
   Put(bytes, static_cast<std::uint8_t>(order.source_writer), 1);
+  Put(bytes, order.max_children, 4);
   return bytes;
 }
 
 std::optional<TransformOrder> DecodeOrder(std::string_view payload) {
-  std::uint64_t version = 0, units = 0, bytes = 0, seconds = 0, stylesheet = 0, source = 0;
+  std::uint64_t version = 0, units = 0, bytes = 0, seconds = 0, stylesheet = 0, source = 0,
+                children = 0;
   if (!Get(payload, 4, version) || version != kTransformProtocolVersion ||
       !Get(payload, 8, units) || !Get(payload, 8, bytes) || !Get(payload, 4, seconds) ||
-      !Get(payload, 1, stylesheet) || !Get(payload, 1, source) || !payload.empty()) {
+      !Get(payload, 1, stylesheet) || !Get(payload, 1, source) || !Get(payload, 4, children) ||
+      children == 0 || !payload.empty()) {
     return std::nullopt;
   }
   const std::optional<TextWriter> stylesheet_writer = WriterFromWire(stylesheet);
   const std::optional<TextWriter> source_writer = WriterFromWire(source);
   if (!stylesheet_writer || !source_writer) return std::nullopt;
-  return TransformOrder{units, bytes, static_cast<std::uint32_t>(seconds), *stylesheet_writer,
-                        *source_writer};
+  return TransformOrder{units,
+                        bytes,
+                        static_cast<std::uint32_t>(seconds),
+                        *stylesheet_writer,
+                        *source_writer,
+                        static_cast<std::uint32_t>(children)};
 }
 
 }  // namespace korvalis::xml

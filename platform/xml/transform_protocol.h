@@ -37,7 +37,7 @@ namespace korvalis::xml {
 inline constexpr char kTransformWorkerName[] = "korvalis-transformer";
 
 // The version of the messages below; a change to any of them takes the next number.
-inline constexpr std::uint32_t kTransformProtocolVersion = 2;
+inline constexpr std::uint32_t kTransformProtocolVersion = 3;
 
 enum class TransformMessage : std::uint32_t {
   kHello = 1,   // worker to host, first on the control connection: the version (EncodeHello)
@@ -91,6 +91,9 @@ struct TransformOrder {
   std::uint32_t cpu_seconds = 0;        // processor time, zero for none
   TextWriter stylesheet_writer = TextWriter::kCaller;
   TextWriter source_writer = TextWriter::kCaller;
+  // How many children of the host's transformations may live at once, those ending included:
+  // a start beyond them waits in the worker until one has been reaped.
+  std::uint32_t max_children = 1;
 };
 
 std::string EncodeHello();

@@ -11,9 +11,9 @@ namespace korvalis::xml {
 namespace {
 
 TEST(TransformProtocolTest, AnOrderTravelsFieldByFieldAndAnotherVersionIsRefused) {
-  const TransformOrder order{(1ULL << 40) + 3, 7, 601, TextWriter::kSystem, TextWriter::kCaller};
+  const TransformOrder order{(1ULL << 40) + 3, 7, 601, TextWriter::kSystem, TextWriter::kCaller, 8};
   const std::string bytes = EncodeOrder(order);
-  ASSERT_EQ(bytes.size(), 26u);
+  ASSERT_EQ(bytes.size(), 30u);
   EXPECT_EQ(bytes[0], static_cast<char>(kTransformProtocolVersion)) << "the version comes first";
   const std::optional<TransformOrder> read = DecodeOrder(bytes);
   ASSERT_TRUE(read);
@@ -22,11 +22,12 @@ TEST(TransformProtocolTest, AnOrderTravelsFieldByFieldAndAnotherVersionIsRefused
   EXPECT_EQ(read->cpu_seconds, 601u);
   EXPECT_EQ(read->stylesheet_writer, TextWriter::kSystem);
   EXPECT_EQ(read->source_writer, TextWriter::kCaller);
+  EXPECT_EQ(read->max_children, 8u);
 
   std::string other = bytes;
   other[0] = static_cast<char>(kTransformProtocolVersion + 1);
   EXPECT_FALSE(DecodeOrder(other));
-  EXPECT_FALSE(DecodeOrder(bytes.substr(0, 25)));
+  EXPECT_FALSE(DecodeOrder(bytes.substr(0, 29)));
   EXPECT_FALSE(DecodeOrder(bytes + "x"));
   std::string bad_writer = bytes;
   bad_writer[25] = 9;

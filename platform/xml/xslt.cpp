@@ -39,8 +39,12 @@ Transformation::Transformation(std::string stylesheet, TextWriter stylesheet_wri
                                TextWriter source_writer, const TransformLimits& limits)
     : stylesheet_(std::move(stylesheet)),
       style_(TransformationTurns::StyleOf(stylesheet_)),
-      order_{limits.max_output_units, limits.max_working_bytes, CpuSeconds(limits.max_duration),
-             stylesheet_writer, source_writer},
+      order_{limits.max_output_units,
+             limits.max_working_bytes,
+             CpuSeconds(limits.max_duration),
+             stylesheet_writer,
+             source_writer,
+             static_cast<std::uint32_t>(ProcessTransformationTurns().capacity())},
       limits_(limits) {}
 
 Transformation::~Transformation() {

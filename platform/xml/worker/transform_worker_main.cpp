@@ -32,6 +32,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -68,6 +69,13 @@ struct HeldEnd {
   std::string note;
 };
 
+// A start that waits for a child to be reaped, so that no more children live at once than the
+// host's transformations may.
+struct WaitingStart {
+  int descriptor;
+  korvalis::xml::TransformOrder order;
+};
+
 struct Served {
   MessageSocket control;
   int child_ends = -1;  // signalfd of SIGCHLD
@@ -75,6 +83,7 @@ struct Served {
   pid_t worker = 0;
   std::vector<Child> children;
   std::vector<HeldEnd> held;
+  std::deque<WaitingStart> waiting;
 };
 
 // Sends a kEnd now; one that finds no room is held until there is.
@@ -136,8 +145,18 @@ bool TakeControl(Served& served) {
                 " of the messages; the start was not one of them");
     return true;
   }
-  StartChild(served, descriptor, *order);
+  served.waiting.push_back({descriptor, *order});
   return true;
+}
+
+// Starts the waiting transformations that the children's count admits, in their order.
+void StartWaiting(Served& served) {
+  while (!served.waiting.empty() &&
+         served.children.size() < served.waiting.front().order.max_children) {
+    const WaitingStart start = served.waiting.front();
+    served.waiting.pop_front();
+    StartChild(served, start.descriptor, start.order);
+  }
 }
 
 // Sends held ends that now find room; drops those whose host has gone.
@@ -157,7 +176,10 @@ void SendHeldEnds(Served& served, const std::vector<pollfd>& ready, std::size_t 
 void Serve(Served& served) {
   std::vector<pollfd> watched;
   for (;;) {
-    if (!served.control.IsOpen() && served.children.empty() && served.held.empty()) return;
+    if (!served.control.IsOpen() && served.children.empty() && served.held.empty() &&
+        served.waiting.empty()) {
+      return;
+    }
     watched.assign({{served.control.IsOpen() ? served.control.descriptor() : -1, POLLIN, 0},
                     {served.child_ends, POLLIN, 0},
                     {served.host, POLLIN, 0}});
@@ -187,6 +209,7 @@ void Serve(Served& served) {
       ReapChildren(served);
     }
     if (watched[0].revents != 0 && !TakeControl(served)) served.control.Close();
+    StartWaiting(served);
   }
 }
 
