@@ -91,8 +91,8 @@ struct TransformOrder {
   std::uint32_t cpu_seconds = 0;        // processor time, zero for none
   TextWriter stylesheet_writer = TextWriter::kCaller;
   TextWriter source_writer = TextWriter::kCaller;
-  // How many children of the host's transformations may live at once, those ending included:
-  // a start beyond them waits in the worker until one has been reaped.
+  // How many transformations of the host work at once: at that many children, a start waits in
+  // the worker while one that was killed is still ending.
   std::uint32_t max_children = 1;
 };
 

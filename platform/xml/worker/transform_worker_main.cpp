@@ -69,8 +69,8 @@ struct HeldEnd {
   std::string note;
 };
 
-// A start that waits for a child to be reaped, so that no more children live at once than the
-// host's transformations may.
+// A start that waits for a killed child to be reaped, so that the children ending do not add to
+// those the host's turns admit.
 struct WaitingStart {
   int descriptor;
   korvalis::xml::TransformOrder order;
@@ -149,10 +149,20 @@ bool TakeControl(Served& served) {
   return true;
 }
 
-// Starts the waiting transformations that the children's count admits, in their order.
+// Whether a child that was killed is still dying, with as many children as the host has turns:
+// a start waits for its end rather than overlap it.
+bool MustWaitForTheDying(const Served& served, std::uint32_t max_children) {
+  if (served.children.size() < max_children) return false;
+  for (const Child& child : served.children) {
+    if (child.killed) return true;
+  }
+  return false;
+}
+
+// Starts the waiting transformations, in their order, as the dying children let them.
 void StartWaiting(Served& served) {
   while (!served.waiting.empty() &&
-         served.children.size() < served.waiting.front().order.max_children) {
+         !MustWaitForTheDying(served, served.waiting.front().order.max_children)) {
     const WaitingStart start = served.waiting.front();
     served.waiting.pop_front();
     StartChild(served, start.descriptor, start.order);
