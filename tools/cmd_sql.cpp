@@ -208,15 +208,17 @@ int AfterFailure(db::Connection& connection, const ErrorAction& on_error,
                  const db::DbError& error, const std::vector<ScriptStep>& steps, size_t failed,
                  CommittedChanges* committed) {
   using Pending = ErrorAction::Pending;
+  const bool exits = on_error.then == ErrorAction::Then::kExit;
   // A lost connection, or a transaction the file gave up whole (a write interrupted by Command
-  // Timeout, memory refused), leaves nothing to commit and nothing after it may run alone.
+  // Timeout, memory refused), leaves nothing to commit and nothing after it may run alone: the
+  // run ends, with the status asked for unless that was to commit.
   if (!connection.Alive() || !connection.InTransaction()) {
     ReportUndoneTransaction(connection.Alive() ? "the database undid the whole transaction"
                                                : "the connection to the database is lost",
                             steps, failed + 1);
-    return 1;
+    const bool as_asked = exits && on_error.pending != Pending::kCommitted;
+    return as_asked ? on_error.ExitStatus(OracleCode(error.what())) : 1;
   }
-  const bool exits = on_error.then == ErrorAction::Then::kExit;
   if (on_error.pending == Pending::kCommitted) {
     if (!CommitPending(connection, committed, !exits)) return 1;
     if (exits) {
