@@ -62,6 +62,9 @@ TEST_F(FunctionBoundsTest, RegularExpressionsStopAtTheCommandTimeout) {
   ExpectCancelled(*c_, "SELECT REGEXP_COUNT(" + std::string(kManyA) + ", 'a*[bc]') FROM DUAL");
   ExpectCancelled(*c_, "SELECT REGEXP_INSTR(" + std::string(kManyA) +
                            ", '(a*)[bc]', 1, 1, 0, 'c', 1) FROM DUAL");
+  // The automaton, at every position, keeps a hundred ways alive to the text's end.
+  ExpectCancelled(*c_, "SELECT REGEXP_COUNT(" + std::string(kManyA) +
+                           ", 'a*(a?){100}[bc]') FROM DUAL");
   // The connection goes on.
   EXPECT_EQ(Scalar(*c_, "SELECT REGEXP_REPLACE('a1b22', '([0-9]+)', '<\\1>') FROM DUAL"),
             "a<1>b<22>");

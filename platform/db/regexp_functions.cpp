@@ -12,6 +12,8 @@
 // and among those ending alike, the one whose groups, in the order they open, end last (first).
 // The next occurrence is searched from the end of a match, or one character on after an empty
 // one. Positions count characters.
+#include <algorithm>
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -21,6 +23,7 @@
 #include "platform/db/function_memory.h"
 #include "platform/db/regexp_pattern.h"
 #include "platform/db/sql_function_support.h"
+#include "platform/text/utf8.h"
 
 namespace korvalis::db::functions {
 namespace {
@@ -32,11 +35,24 @@ constexpr uint32_t kBacktrackingSteps = 10'000'000;
   throw FunctionError{"ORA-01428: argument '" + std::to_string(value) + "' is out of range"};
 }
 
+// PCRE2's failure in Oracle's words: a match that would take more memory or steps than it is
+// allowed is out of memory, a pattern it cannot compile too complex, anything else an internal
+// error.
 [[noreturn]] void MatchFailed(int rc) {
   PCRE2_UCHAR message[256];
   pcre2_get_error_message(rc, message, sizeof message);
-  throw FunctionError{std::string("the regular expression cannot be matched: ") +
-                      reinterpret_cast<const char*>(message)};
+  const std::string what = reinterpret_cast<const char*>(message);
+  if (rc == PCRE2_ERROR_NOMEMORY || rc == PCRE2_ERROR_HEAPLIMIT || rc == PCRE2_ERROR_MATCHLIMIT ||
+      rc == PCRE2_ERROR_DEPTHLIMIT || rc == PCRE2_ERROR_DFA_WSSIZE ||
+      rc == PCRE2_ERROR_DFA_RECURSE) {
+    throw FunctionError{"ORA-04030: out of process memory when trying to allocate: the regular "
+                        "expression cannot be matched: " + what};
+  }
+  if (rc > 0) {  // a compilation error
+    throw FunctionError{"ORA-12733: regular expression too long or too complex: " + what};
+  }
+  throw FunctionError{"ORA-00600: internal error code, arguments: [the regular expression cannot be "
+                      "matched: " + what + "]"};
 }
 
 // Byte offsets in the subject; a group that took no part in a match has begin kUnset.
@@ -168,16 +184,17 @@ class Matcher {
 
  private:
   struct Best;
-  // What the callouts of one run see: the statement's time, and while every way of matching at
-  // one position is considered, the best one so far.
+  // What the callouts of one run see: the statement's time, the position the try in progress
+  // started at, and while every way of matching at one position is considered, the best one
+  // so far.
   struct Callouts {
     StatementTime* time;
     Best* best;
-    size_t unchecked = 0;  // the most work the tries since the clock was read could have taken
+    size_t try_start = 0;
   };
-  static constexpr size_t kUncheckedWork = kBacktrackingSteps;
   // Callout 2 starts a try at a position, callout 1 ends a way of matching. A negative answer
-  // ends the run with that answer: the statement's time is up.
+  // ends the run with that answer: the statement's time is up. Every try reads the clock (the
+  // coarse one, as cheap as a call): a try is bounded by the match limit, or by its window.
   static int OnCallout(pcre2_callout_block* b, void* p) {
     auto* c = static_cast<Callouts*>(p);
     if (b->callout_number == 1) {
@@ -185,12 +202,7 @@ class Matcher {
       c->best->Take(*b);
       return 1;  // and go on to the next way
     }
-    // A try at one position takes at most the match limit's steps, or reads the rest of the
-    // text once: the clock is read once the tries since it was last read could have taken
-    // kUncheckedWork, every eighth try at most.
-    c->unchecked += kBacktrackingSteps / 8 + (b->subject_length - b->current_position);
-    if (c->unchecked < kUncheckedWork) return 0;
-    c->unchecked = 0;
+    c->try_start = b->start_match;
     return c->time->PassedNow() ? PCRE2_ERROR_CALLOUT : 0;
   }
 
@@ -228,43 +240,121 @@ class Matcher {
     }
   };
 
-  // Without subexpressions, PCRE2's automaton finds the longest (shortest) match at once.
-  // The automaton's steps grow with the text but never explode: its count of them is not
-  // limited (the statement's time is), so that a text of any length is searched whole.
+  // Without subexpressions, PCRE2's automaton finds the longest (shortest) match at once. Its
+  // tries at one position may each read the rest of the text, with as many states at every
+  // character as the pattern has ways: it reads a window of the text at a time, which ends
+  // before a character, and a try still alive at the window's end (a partial match, which
+  // takes precedence over a complete one) is tried again in a window twice as long, or as long
+  // as the time left allows at the rate of the last. Every try that the automaton settles
+  // within a window it would settle alike on the whole text.
   std::optional<Match> FindEnd(size_t from) {
     Callouts callouts{&time_, nullptr};
     pcre2_set_callout(context_, &OnCallout, &callouts);
     pcre2_set_match_limit(context_, UINT32_MAX);
-    for (size_t size = 256;; size *= 4) {
-      workspace_.resize(size);
-      const int rc = pcre2_dfa_match(
-          re_.search(), reinterpret_cast<PCRE2_SPTR>(subject_.data()), subject_.size(), from,
-          (re_.shortest() ? PCRE2_DFA_SHORTEST : 0) | checked_, data_, context_,
-          workspace_.data(), workspace_.size());
-      if (rc == PCRE2_ERROR_DFA_WSSIZE && size < (1u << 20)) continue;
+    CheckUtf8();
+    size_t window = kFirstWindow;
+    for (;;) {
+      const size_t end = WindowEnd(from, window);
+      const bool whole = end == subject_.size();
+      const auto start = std::chrono::steady_clock::now();
+      const int rc = Automaton(from, end, whole ? 0 : PCRE2_PARTIAL_HARD);
       if (rc == PCRE2_ERROR_CALLOUT) time_.Stop();
-      if (rc < 0 && rc != PCRE2_ERROR_NOMATCH) MatchFailed(rc);
-      checked_ = PCRE2_NO_UTF_CHECK;
-      if (rc == PCRE2_ERROR_NOMATCH) return std::nullopt;
       const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(data_);
+      if (rc == PCRE2_ERROR_PARTIAL) {
+        // The same try again needs a longer window; a later one starts with the first length.
+        window = ovector[0] == from ? NextWindow(window, std::chrono::steady_clock::now() - start)
+                                    : kFirstWindow;
+        from = ovector[0];
+        continue;
+      }
+      if (rc == PCRE2_ERROR_NOMATCH) {
+        if (whole) return std::nullopt;
+        time_.Spend(end - from);
+        from = end;  // no try in the window matched or reached its end
+        continue;
+      }
+      if (rc < 0) MatchFailed(rc);
       return Match{{ovector[0], ovector[1]}, {}};
     }
   }
 
+  // pcre2_dfa_match over the text up to `end`, its workspace grown as the pattern needs.
+  int Automaton(size_t from, size_t end, uint32_t options) {
+    for (size_t size = std::max<size_t>(workspace_.size(), 256);; size *= 4) {
+      workspace_.resize(size);
+      const int rc = pcre2_dfa_match(
+          re_.search(), reinterpret_cast<PCRE2_SPTR>(subject_.data()), end, from,
+          (re_.shortest() ? PCRE2_DFA_SHORTEST : 0) | PCRE2_NO_UTF_CHECK | options, data_,
+          context_, workspace_.data(), workspace_.size());
+      if (rc != PCRE2_ERROR_DFA_WSSIZE || size >= (1u << 20)) return rc;
+    }
+  }
+
+  // The end of a window of `window` bytes from `from`, at a character's start or the text's end.
+  size_t WindowEnd(size_t from, size_t window) const {
+    if (window >= subject_.size() - from) return subject_.size();
+    size_t end = from + window;
+    while (end < subject_.size() && !StartsCharacter(subject_[end])) ++end;
+    return end;
+  }
+
+  // The window after one of `window` bytes that took `took`: twice as long, or as long as half
+  // the time left allows at its rate, but at least a little longer.
+  size_t NextWindow(size_t window, std::chrono::steady_clock::duration took) const {
+    const StatementDeadline* deadline = time_.deadline();
+    if (deadline == nullptr || deadline->bound().count() == 0) return 2 * window;
+    const double left = std::chrono::duration<double>(deadline->Left()).count();
+    if (left <= 0) time_.Stop();
+    const double rate = static_cast<double>(window) /
+                        std::max(std::chrono::duration<double>(took).count(), 1e-6);
+    return static_cast<size_t>(std::clamp(rate * left / 2, static_cast<double>(window) + 64,
+                                          static_cast<double>(window) * 2));
+  }
+
+  // The subject is well-formed UTF-8, checked once: PCRE2 is told so on every run, which on a
+  // window or from a later match would otherwise check the rest of the text again.
+  void CheckUtf8() {
+    if (checked_ != 0) return;
+    time_.Spend(subject_.size());
+    for (size_t i = 0; i < subject_.size();) {
+      if (static_cast<unsigned char>(subject_[i]) < 0x80) {
+        ++i;
+        continue;
+      }
+      const size_t at = i;
+      if (DecodeUtf8(subject_, &i) == kReplacementCharacter &&
+          subject_.substr(at, i - at) != "\xEF\xBF\xBD") {
+        throw FunctionError{"ORA-29275: partial multibyte character"};
+      }
+    }
+    checked_ = PCRE2_NO_UTF_CHECK;
+  }
+
   // `best`: every way of matching is considered, and the best kept there.
-  // Backtracking may explode at one position, where no callout is reached: PCRE2's own limit of
-  // steps a position holds it.
+  // Backtracking may explode at one position, where no callout is reached: PCRE2's limit of
+  // steps a position holds it. A try that reaches the limit is tried again from its position
+  // with twice the limit, after the clock is read; one that reaches it without a Command
+  // Timeout fails with ORA-04030, as the work it would hold is unbounded.
   int Run(size_t from, uint32_t options, Best* best) {
     Callouts callouts{&time_, best};
     pcre2_set_callout(context_, &OnCallout, &callouts);
-    pcre2_set_match_limit(context_, kBacktrackingSteps);
-    const int rc = pcre2_match(best == nullptr ? re_.search() : re_.ways(),
-                               reinterpret_cast<PCRE2_SPTR>(subject_.data()),
-                               subject_.size(), from, options | checked_, data_, context_);
-    if (rc == PCRE2_ERROR_CALLOUT) time_.Stop();
-    if (rc < 0 && rc != PCRE2_ERROR_NOMATCH) MatchFailed(rc);
-    checked_ = PCRE2_NO_UTF_CHECK;
-    return rc;
+    for (uint64_t limit = kBacktrackingSteps;; limit *= 2) {
+      pcre2_set_match_limit(context_, static_cast<uint32_t>(std::min<uint64_t>(limit, UINT32_MAX)));
+      const int rc = pcre2_match(best == nullptr ? re_.search() : re_.ways(),
+                                 reinterpret_cast<PCRE2_SPTR>(subject_.data()),
+                                 subject_.size(), from, options | checked_, data_, context_);
+      if (rc == PCRE2_ERROR_CALLOUT) time_.Stop();
+      checked_ = PCRE2_NO_UTF_CHECK;
+      const StatementDeadline* deadline = time_.deadline();
+      if (rc == PCRE2_ERROR_MATCHLIMIT && deadline != nullptr && deadline->bound().count() > 0 &&
+          limit < UINT32_MAX) {
+        if (time_.PassedNow()) time_.Stop();
+        if (best == nullptr) from = callouts.try_start;
+        continue;
+      }
+      if (rc < 0 && rc != PCRE2_ERROR_NOMATCH) MatchFailed(rc);
+      return rc;
+    }
   }
 
   const CompiledRegexp& re_;
@@ -277,6 +367,8 @@ class Matcher {
   // has checked it, the later ones, which start further on, leave it: checking again on every
   // match would make a text's matches cost the square of its length.
   uint32_t checked_ = 0;
+  // The first window of the automaton: a try that needs more is rare.
+  static constexpr size_t kFirstWindow = size_t{1} << 12;
 };
 
 // The source text, its pattern and the matches from a position on.

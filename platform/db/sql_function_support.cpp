@@ -180,7 +180,6 @@ class BoundedCall {
                              {SqliteStatementBounds::RunningDeadline(), StatementTime::kCheckEvery})) {
     const StatementTime::CallAccount& a = StatementTime::account;
     if (a.deadline != nullptr && a.deadline->PassedCoarse()) StatementTime().Stop();
-    if (sqlite3_memory_used() > kEmbeddedMemoryBound) throw OutOfStatementMemory();
   }
   ~BoundedCall() { StatementTime::account = outer_; }
   BoundedCall(const BoundedCall&) = delete;

@@ -71,8 +71,8 @@ inline size_t NextChar(std::string_view s, size_t at) {
 // ---- the bounds of a call ----
 // Every function of ours runs through RunBounded, by the way it is registered (RegisterFunction
 // for the tables below, Guarded for an aggregate's steps), never by code in its body:
-// - before the body runs, a statement already past its Command Timeout, or a process whose
-//   SQLite memory is past kEmbeddedMemoryBound, fails the call with that bound's error;
+// - before the body runs, a statement already past its Command Timeout fails the call with
+//   ORA-01013 (memory is checked where it is taken: function_memory.h);
 // - while it runs, the step that called it lends it its deadline: work that grows with the
 //   input is charged to the call (StatementTime, and the helpers here and in function_memory.h
 //   that loop over texts or build them charge what they do), and past the deadline the call

@@ -16,6 +16,8 @@
 namespace korvalis::db::functions {
 namespace {
 
+// What REPLACE reserves at most beyond its text for longer replacements.
+constexpr size_t kReplaceGrowthReserved = 256;
 
 // The characters of a set, each with the text that replaces it (TRANSLATE's `to`, character for
 // character; none past its end): one look-up a character of the text, whatever the set's size.
@@ -310,7 +312,13 @@ void Replace(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   const std::string_view to = replaced ? replacement.view() : std::string_view();
   StatementTime time;
   TextBuilder out(ctx);
-  out.Reserve(s.size());
+  // Room for the text, and for a longer replacement of as many occurrences as a short text
+  // can hold: most results are then built without growing.
+  const size_t growth = to.size() > from.size()
+                            ? std::min<size_t>(s.size() / from.size() * (to.size() - from.size()),
+                                               kReplaceGrowthReserved)
+                            : 0;
+  out.Reserve(s.size() + growth);
   size_t at = 0;
   for (;;) {
     const size_t found = FindText(s, from, at);
