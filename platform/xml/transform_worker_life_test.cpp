@@ -219,12 +219,19 @@ TEST(TransformWorkerLifeTest, AChildKilledFromOutsideOrCrashingIsToldAsSuch) {
   }
 }
 
+// Sets the worker program, and waits for the worker it lets go to end.
+void ChangeWorkerProgram(const std::string& program) {
+  const pid_t let_go = Worker();
+  SetWorkerProgram(program);
+  EXPECT_TRUE(Within(2s, [&] { return let_go == 0 || Gone(let_go); }));
+}
+
 // Runs `body` with the worker program `program`, then the installed one again.
 template <class Body>
 void WithWorkerProgram(const std::string& program, Body body) {
-  SetWorkerProgram(program);
+  ChangeWorkerProgram(program);
   body();
-  SetWorkerProgram("");
+  ChangeWorkerProgram("");
 }
 
 void WriteProgram(const std::string& path, const std::string& text, bool executable = true) {

@@ -26,19 +26,6 @@ inline std::vector<pid_t> ChildrenOf(pid_t pid) {
   return children;
 }
 
-// The worker of `host`: its child that runs the worker's program; 0 when there is none.
-inline pid_t WorkerOf(pid_t host) {
-  for (pid_t child : ChildrenOf(host)) {
-    std::ifstream name("/proc/" + std::to_string(child) + "/comm");
-    std::string comm;
-    if (std::getline(name, comm) && comm.rfind("korvalis-transf", 0) == 0) return child;
-  }
-  return 0;
-}
-
-// This process's worker.
-inline pid_t Worker() { return WorkerOf(::getpid()); }
-
 // Whether `pid` is gone (or only a zombie waiting for its parent).
 inline bool Gone(pid_t pid) {
   std::ifstream status("/proc/" + std::to_string(pid) + "/stat");
@@ -47,6 +34,22 @@ inline bool Gone(pid_t pid) {
   const std::size_t state = line.rfind(')');
   return state == std::string::npos || state + 2 >= line.size() || line[state + 2] == 'Z';
 }
+
+// The worker of `host`: its child that runs the worker's program and has not ended (a worker it
+// let go may still be ending); 0 when there is none.
+inline pid_t WorkerOf(pid_t host) {
+  for (pid_t child : ChildrenOf(host)) {
+    std::ifstream name("/proc/" + std::to_string(child) + "/comm");
+    std::string comm;
+    if (std::getline(name, comm) && comm.rfind("korvalis-transf", 0) == 0 && !Gone(child)) {
+      return child;
+    }
+  }
+  return 0;
+}
+
+// This process's worker.
+inline pid_t Worker() { return WorkerOf(::getpid()); }
 
 // Waits up to `limit` for `done`; answers whether it came true.
 template <class Condition>
