@@ -597,6 +597,8 @@ SqlType Translator::EmitRoundOrTrunc(const Expr& e, const Scope* scope, std::str
   } else if (t == SqlType::kNumber || t == SqlType::kNull) {
     name = round ? "ora_round(" : "ora_trunc(";
     result = SqlType::kNumber;
+    // A NULL is a number's: the server would not choose between the number's and the date's.
+    if (t == SqlType::kNull && pg_) value = "CAST(" + value + " AS numeric)";
   } else {
     name = round ? "ora_round_any(" : "ora_trunc_any(";
     result = SqlType::kUnknown;

@@ -17,6 +17,18 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
     WHEN el IN ('HH24', 'HH12') THEN 'ORA-01813: hour may only be specified once'
     WHEN el IN ('AM', 'A.M.') THEN 'ORA-01814: AM/PM conflicts with use of A.M./P.M.'
     WHEN el IN ('AD', 'A.D.') THEN 'ORA-01815: BC/AD conflicts with use of B.C./A.D.' END $f$;
+-- The digits of `chars` from `pos` on, eight at most: an element reads seven at most (J), and
+-- a year's whether there were more than four.
+CREATE OR REPLACE FUNCTION ora_date_digits(chars text[], pos integer) RETURNS text
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
+DECLARE run text := '';
+BEGIN
+  FOR q IN pos .. pos + 7 LOOP
+    EXIT WHEN chars[q] IS NULL OR chars[q] !~ '^[0-9]$';
+    run := run || chars[q];
+  END LOOP;
+  RETURN run;
+END $f$;
 CREATE OR REPLACE FUNCTION ora_date_read(v text, fmt text, today timestamp,
                                          OUT d timestamp, OUT err text, OUT state text)
 LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
@@ -37,8 +49,15 @@ DECLARE
     'FM', 'FX', 'AM', 'A.M.'];
   els text[] := '{}';
   lits text[] := '{}';
-  n integer := length(fmt);
-  len integer := length(v);
+  -- The model as its characters and quoted texts, the text as its characters, and after each
+  -- element whether the next one (FM and FX passed over) reads a number: every place is read
+  -- in constant time, so that the work is linear in the lengths of both.
+  tf text[] := ARRAY(SELECT m[1] FROM regexp_matches(fmt, '"[^"]*"?|[^"]', 'g') AS m);
+  vc text[] := coalesce(string_to_array(v, NULL), '{}');
+  next_numeric boolean[];
+  n integer := cardinality(tf);
+  len integer := cardinality(vc);
+  w text;
   i integer := 1;
   j integer;
   k integer;
@@ -76,10 +95,12 @@ DECLARE
 BEGIN
   -- The elements of the model, checked as a whole.
   WHILE i <= n LOOP
-    c := substr(fmt, i, 1);
+    c := tf[i];
+    w := upper(c || coalesce(tf[i + 1], '') || coalesce(tf[i + 2], '') || coalesce(tf[i + 3], '')
+      || coalesce(tf[i + 4], '') || coalesce(tf[i + 5], '') || coalesce(tf[i + 6], ''));
     found := NULL;
     FOREACH el IN ARRAY names LOOP
-      IF upper(substr(fmt, i, length(el))) = el THEN found := el; EXIT; END IF;
+      IF left(w, length(el)) = el THEN found := el; EXIT; END IF;
     END LOOP;
     IF found IS NOT NULL THEN
       el := CASE found WHEN 'PM' THEN 'AM' WHEN 'P.M.' THEN 'A.M.' WHEN 'BC' THEN 'AD'
@@ -88,7 +109,7 @@ BEGIN
       IF el IN ('YEAR', 'SYEAR', 'IYYY', 'IYY', 'IY', 'I', 'CC', 'SCC', 'Q', 'WW', 'IW', 'W')
           OR (el NOT IN ('SYYYY', 'Y,YYY', 'MONTH', 'MON', 'DAY', 'DY', 'RM', 'AM', 'A.M.', 'AD',
                          'A.D.', 'FM', 'FX')
-              AND upper(substr(fmt, i + length(found), 2)) IN ('SP', 'TH')) THEN
+              AND substr(w, length(found) + 1, 2) IN ('SP', 'TH')) THEN
         err := 'ORA-01820: format code cannot appear in date input format: ' || ora_quoted(fmt);
         state := 'KV003';
         RETURN;
@@ -96,17 +117,16 @@ BEGIN
       els := els || el;
       lits := lits || ''::text;
       i := i + length(found);
-    ELSIF c = '"' THEN
-      j := strpos(substr(fmt, i + 1), '"');
-      IF j = 0 THEN
+    ELSIF left(c, 1) = '"' THEN
+      IF length(c) = 1 OR right(c, 1) <> '"' THEN
         err := 'ORA-01821: date format not recognized: ' || ora_quoted(fmt);
         state := 'KV003';
         RETURN;
       END IF;
-      els := els || CASE WHEN j = 2 AND substr(fmt, i + 1, 1) IN ('-', '/', ',', '.', ';', ':', ' ')
+      els := els || CASE WHEN length(c) = 3 AND substr(c, 2, 1) IN ('-', '/', ',', '.', ';', ':', ' ')
                       THEN 'PUNCT' ELSE 'LIT' END;
-      lits := lits || substr(fmt, i + 1, j - 1);
-      i := i + j + 1;
+      lits := lits || substr(c, 2, length(c) - 2);
+      i := i + 1;
     ELSIF c IN ('-', '/', ',', '.', ';', ':', ' ') OR ascii(c) >= 128 THEN
       els := els || CASE WHEN ascii(c) >= 128 THEN 'LIT' ELSE 'PUNCT' END;
       lits := lits || c;
@@ -141,6 +161,11 @@ BEGIN
     err := 'ORA-01811: Julian date precludes use of day of year: ' || ora_quoted(fmt);
   END IF;
   IF err IS NOT NULL THEN state := 'KV003'; RETURN; END IF;
+  next_numeric := array_fill(false, ARRAY[cardinality(els) + 1]);
+  FOR r IN REVERSE cardinality(els) - 1 .. 1 LOOP
+    next_numeric[r] := CASE WHEN els[r + 1] IN ('FM', 'FX') THEN next_numeric[r + 1]
+                            ELSE els[r + 1] = ANY(numeric_elements) END;
+  END LOOP;
 
   -- The text, element by element. A failure of the text is a conversion failure.
   state := 'KV001';
@@ -149,7 +174,7 @@ BEGIN
     IF el = 'FM' THEN fm := NOT fm; CONTINUE; END IF;
     IF el = 'FX' THEN fx := NOT fx; CONTINUE; END IF;
     IF NOT fx THEN
-      WHILE pos <= len AND substr(v, pos, 1) = ' ' LOOP pos := pos + 1; END LOOP;
+      WHILE pos <= len AND vc[pos] = ' ' LOOP pos := pos + 1; END LOOP;
     END IF;
     IF pos > len THEN
       FOR r IN k .. cardinality(els) LOOP
@@ -160,13 +185,12 @@ BEGIN
       END LOOP;
       EXIT;
     END IF;
-    nf := false;
-    FOR r IN k + 1 .. cardinality(els) LOOP
-      CONTINUE WHEN els[r] IN ('FM', 'FX');
-      nf := els[r] = ANY(numeric_elements);
-      EXIT;
-    END LOOP;
-    c := substr(v, pos, 1);
+    nf := next_numeric[k];
+    c := vc[pos];
+    -- The next nine characters, upper case: the longest name read.
+    w := upper(c || coalesce(vc[pos + 1], '') || coalesce(vc[pos + 2], '') || coalesce(vc[pos + 3], '')
+      || coalesce(vc[pos + 4], '') || coalesce(vc[pos + 5], '') || coalesce(vc[pos + 6], '')
+      || coalesce(vc[pos + 7], '') || coalesce(vc[pos + 8], ''));
 
     IF el IN ('MON', 'MONTH', 'RM') OR (el = 'MM' AND c !~ '[0-9]') THEN
       IF el = 'MM' AND fx THEN
@@ -177,7 +201,7 @@ BEGIN
       found := NULL;
       IF el = 'RM' THEN
         FOR i IN 1 .. 12 LOOP
-          IF upper(substr(v, pos, length(romans[i]))) = romans[i]
+          IF left(w, length(romans[i])) = romans[i]
               AND (found IS NULL OR length(romans[i]) > length(romans[found::integer])) THEN
             found := i::text;
           END IF;
@@ -186,14 +210,14 @@ BEGIN
       ELSE
         IF el <> 'MON' OR NOT fx THEN
           FOR i IN 1 .. 12 LOOP
-            IF upper(substr(v, pos, length(months[i]))) = months[i] THEN
+            IF left(w, length(months[i])) = months[i] THEN
               found := i::text; pos := pos + length(months[i]); EXIT;
             END IF;
           END LOOP;
         END IF;
         IF found IS NULL AND (el <> 'MONTH' OR NOT fx) THEN
           FOR i IN 1 .. 12 LOOP
-            IF upper(substr(v, pos, 3)) = left(months[i], 3) THEN
+            IF left(w, 3) = left(months[i], 3) THEN
               found := i::text; pos := pos + 3; EXIT;
             END IF;
           END LOOP;
@@ -208,14 +232,14 @@ BEGIN
       wd := -1;
       IF el = 'DAY' OR NOT fx THEN
         FOR i IN 1 .. 7 LOOP
-          IF upper(substr(v, pos, length(days[i]))) = days[i] THEN
+          IF left(w, length(days[i])) = days[i] THEN
             wd := i - 1; pos := pos + length(days[i]); EXIT;
           END IF;
         END LOOP;
       END IF;
       IF wd < 0 AND (el = 'DY' OR NOT fx) THEN
         FOR i IN 1 .. 7 LOOP
-          IF upper(substr(v, pos, 3)) = left(days[i], 3) THEN
+          IF left(w, 3) = left(days[i], 3) THEN
             wd := i - 1; pos := pos + 3; EXIT;
           END IF;
         END LOOP;
@@ -226,9 +250,9 @@ BEGIN
       END IF;
     ELSIF el IN ('AM', 'A.M.', 'AD', 'A.D.') THEN
       found := CASE el WHEN 'AM' THEN 'PM' WHEN 'A.M.' THEN 'P.M.' WHEN 'AD' THEN 'BC' ELSE 'B.C.' END;
-      IF upper(substr(v, pos, length(found))) = found THEN
+      IF left(w, length(found)) = found THEN
         IF el IN ('AM', 'A.M.') THEN pm := true; ELSE bc := true; END IF;
-      ELSIF upper(substr(v, pos, length(el))) = el THEN
+      ELSIF left(w, length(el)) = el THEN
         IF el IN ('AM', 'A.M.') THEN pm := false; ELSE bc := false; END IF;
       ELSIF el IN ('AM', 'A.M.') THEN
         err := 'ORA-01855: AM/A.M. or PM/P.M. required: ' || ora_quoted(v);
@@ -244,7 +268,7 @@ BEGIN
         neg := c = '-';
         pos := pos + 1;
       END IF;
-      run := coalesce(substring(substr(v, pos) FROM '^[0-9]+'), '');
+      run := ora_date_digits(vc, pos);
       four := el IN ('YY', 'RR') AND length(run) IN (3, 4) AND NOT nf;
       width := CASE WHEN four THEN 4 WHEN el IN ('YY', 'RR') THEN 2
         ELSE CASE el WHEN 'Y,YYY' THEN 1 WHEN 'YYY' THEN 3 WHEN 'Y' THEN 1 WHEN 'MM' THEN 2
@@ -264,12 +288,12 @@ BEGIN
         RETURN;
       END IF;
       IF el = 'Y,YYY' THEN
-        IF substr(v, pos, 1) <> ',' OR pos > len THEN
+        IF pos > len OR vc[pos] <> ',' THEN
           err := 'ORA-01861: literal does not match format string: ' || ora_quoted(v);
           RETURN;
         END IF;
         pos := pos + 1;
-        run := coalesce(substring(substr(v, pos) FROM '^[0-9]+'), '');
+        run := ora_date_digits(vc, pos);
         cnt := least(length(run), 3);
         IF cnt = 0 THEN
           err := 'ORA-01858: a non-numeric character was found where a numeric was expected: '
@@ -329,16 +353,20 @@ BEGIN
       -- Punctuation stands for any one ASCII mark of the text, or for none.
       IF ascii(c) < 128 AND c <> ' ' AND c !~ '[A-Za-z0-9]' THEN pos := pos + 1; END IF;
     ELSE
-      IF upper(substr(v, pos, length(lits[k]))) <> upper(lits[k]) THEN
-        err := 'ORA-01861: literal does not match format string: ' || ora_quoted(v);
-        RETURN;
-      END IF;
-      pos := pos + length(lits[k]);
+      j := 0;
+      FOREACH c IN ARRAY coalesce(string_to_array(lits[k], NULL), '{}') LOOP
+        IF upper(coalesce(vc[pos + j], '')) <> upper(c) THEN
+          err := 'ORA-01861: literal does not match format string: ' || ora_quoted(v);
+          RETURN;
+        END IF;
+        j := j + 1;
+      END LOOP;
+      pos := pos + j;
     END IF;
   END LOOP;
 
   IF NOT fx THEN
-    WHILE pos <= len AND substr(v, pos, 1) = ' ' LOOP pos := pos + 1; END LOOP;
+    WHILE pos <= len AND vc[pos] = ' ' LOOP pos := pos + 1; END LOOP;
   END IF;
   IF pos <= len THEN
     err := 'ORA-01830: date format picture ends before converting entire input string: '

@@ -2,10 +2,13 @@
 
 #include <libpq-fe.h>
 
+#include <cctype>
 #include <string>
 
 namespace korvalis::db {
 namespace {
+
+constexpr std::string_view kOutOfMemory = "ORA-04030: out of process memory when trying to allocate";
 
 struct Mapping {
   std::string_view sqlstate;  // a whole SQLSTATE, or a class of two characters
@@ -48,6 +51,8 @@ constexpr Mapping kMappings[] = {
     {"42601", kErrorsInCommand, "ORA-00900: invalid SQL statement"},
     {"42501", kErrorsInCommand, "ORA-01031: insufficient privileges"},
     {"54001", kStatementTooComplex, kTooComplexMessage},
+    // A value past what the server allocates or holds ("requested length too large").
+    {"54000", kProviderFailed, kOutOfMemory},
     {"54", kStatementTooComplex, kTooComplexMessage},
     {"42", kErrorsInCommand, "ORA-00900: invalid SQL statement"},
     {"40001", kBusy, "ORA-08177: can't serialize access for this transaction"},
@@ -63,6 +68,7 @@ constexpr Mapping kMappings[] = {
     {"57P", kProviderFailed, "ORA-03113: end-of-file on communication channel"},
     {"53", kProviderFailed, "ORA-04031: the server is out of resources"},
     {"28", kCannotConnect, "ORA-01017: invalid username/password; logon denied"},
+    {"XX", kProviderFailed, "ORA-00600: internal error code"},
 };
 
 const Mapping* Find(std::string_view sqlstate) {
@@ -70,6 +76,48 @@ const Mapping* Find(std::string_view sqlstate) {
     if (sqlstate.starts_with(m.sqlstate)) return &m;
   }
   return nullptr;
+}
+
+// A type of the server as Oracle names it.
+std::string_view OracleType(std::string_view type) {
+  if (type == "timestamp without time zone" || type == "date") return "DATE";
+  if (type == "numeric" || type == "integer" || type == "bigint" || type == "smallint" ||
+      type == "double precision" || type == "real") {
+    return "NUMBER";
+  }
+  if (type == "text" || type == "character varying" || type == "character") return "VARCHAR2";
+  if (type == "unknown") return "NULL";
+  if (type == "bytea") return "BLOB";
+  return type;
+}
+
+// The server's words for a call of a runtime function (ora_...) that no overload takes, e.g.
+// "function ora_next_day(timestamp without time zone, integer) does not exist", as Oracle's
+// words for the SQL function the statement wrote; empty when the message names no such call.
+std::string RuntimeCallRefused(std::string_view message) {
+  const size_t at = message.find("ora_");
+  const size_t open = message.find('(', at);
+  const size_t close = message.find(')', open);
+  if (at == std::string_view::npos || open == std::string_view::npos ||
+      close == std::string_view::npos) {
+    return "";
+  }
+  std::string name;
+  for (char c : message.substr(at + 4, open - at - 4)) {
+    name.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+  }
+  for (std::string_view suffix : {"_ANY", "_DATE"}) {
+    if (name.size() > suffix.size() && name.ends_with(suffix)) name.resize(name.size() - suffix.size());
+  }
+  std::string types;
+  std::string_view rest = message.substr(open + 1, close - open - 1);
+  while (!rest.empty()) {
+    const size_t comma = rest.find(", ");
+    if (!types.empty()) types.append(", ");
+    types.append(OracleType(rest.substr(0, comma)));
+    rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 2);
+  }
+  return "ORA-00932: inconsistent datatypes: " + name + ": no form of it takes (" + types + ")";
 }
 
 }  // namespace
@@ -83,6 +131,16 @@ DbError PostgresError(std::string_view sqlstate, std::string_view message) {
   static constexpr Mapping kInvalidXPath = {"", kErrorsInCommand,
                                             "ORA-31013: Invalid XPATH expression"};
   if (message.starts_with("invalid XPath expression")) m = &kInvalidXPath;
+  // An allocation past the server's largest (1 GB) is a value too large to build.
+  static constexpr Mapping kTooLarge = {"", kProviderFailed, kOutOfMemory};
+  if (message.starts_with("invalid memory alloc request size")) m = &kTooLarge;
+  // A runtime function's name is the system's own: the statement named the SQL function.
+  if (sqlstate == "42883" || sqlstate == "42725") {
+    std::string refused = RuntimeCallRefused(message);
+    if (!refused.empty()) {
+      return DbError(kErrorsInCommand, refused.append(" [SQLSTATE ").append(sqlstate).append("]"));
+    }
+  }
   // A foreign key broken by removing or changing a parent row: its child rows remain.
   static constexpr Mapping kChildRecordFound = {
       "", kIntegrityViolation, "ORA-02292: integrity constraint violated - child record found"};

@@ -37,9 +37,46 @@ BEGIN
   END LOOP;
   RETURN m > 1 AND border[m] > 0;
 END $f$;
+-- The position of the k-th occurrence of `sub` in `v` from its character `p` on, occurrences
+-- overlapping one another: Knuth, Morris and Pratt's search over the texts' UTF-8 bytes (a
+-- character's bytes are never matched from inside another's), in time linear in both lengths.
+-- 0 when there are fewer.
+CREATE OR REPLACE FUNCTION ora_instr_overlapping(v text, sub text, p integer, k integer)
+RETURNS integer LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
+DECLARE
+  t bytea := convert_to(substr(v, p), 'UTF8');
+  s bytea := convert_to(sub, 'UTF8');
+  n integer := length(t);
+  m integer := length(s);
+  border integer[] := array_fill(0, ARRAY[greatest(m, 1)]);
+  j integer := 0;
+  found integer := 0;
+  b integer;
+BEGIN
+  FOR i IN 1..m - 1 LOOP
+    b := get_byte(s, i);
+    WHILE j > 0 AND b <> get_byte(s, j) LOOP j := border[j]; END LOOP;
+    IF b = get_byte(s, j) THEN j := j + 1; END IF;
+    border[i + 1] := j;
+  END LOOP;
+  j := 0;
+  FOR i IN 0..n - 1 LOOP
+    b := get_byte(t, i);
+    WHILE j > 0 AND b <> get_byte(s, j) LOOP j := border[j]; END LOOP;
+    IF b = get_byte(s, j) THEN j := j + 1; END IF;
+    IF j = m THEN
+      found := found + 1;
+      IF found = k THEN
+        RETURN p + length(convert_from(substring(t FROM 1 FOR i + 1 - m), 'UTF8'));
+      END IF;
+      j := border[m];
+    END IF;
+  END LOOP;
+  RETURN 0;
+END $f$;
 -- INSTR: an occurrence may overlap the one before it. The first from the start is the server's
 -- own search; a search text that cannot overlap itself is found by splitting the text (reversed,
--- backwards) at its occurrences, a linear search; any other is compared at each position.
+-- backwards) at its occurrences, any other by ora_instr_overlapping: each in linear time.
 CREATE OR REPLACE FUNCTION ora_instr(v text, sub text, pos numeric DEFAULT 1, occ numeric DEFAULT 1)
 RETURNS numeric LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
 DECLARE
@@ -47,50 +84,38 @@ DECLARE
   m integer := length(sub);
   p integer := trunc(pos);
   k integer := trunc(occ);
-  found integer := 0;
   i integer;
+  r integer;
   pieces text[];
   before bigint;
 BEGIN
-  IF v IS NULL OR sub IS NULL OR pos IS NULL OR occ IS NULL THEN RETURN NULL; END IF;
+  IF v IS NULL OR sub IS NULL OR pos IS NULL OR occ IS NULL OR m = 0 THEN RETURN NULL; END IF;
   IF p = 0 THEN RETURN 0; END IF;
   IF k < 1 THEN
     RAISE EXCEPTION USING ERRCODE = 'KV000', MESSAGE = 'ORA-01428: argument ''' || occ || ''' is out of range';
   END IF;
-  IF p = 1 AND k = 1 AND m > 0 THEN RETURN strpos(v, sub); END IF;
-  IF p > 0 AND m > 0 AND NOT ora_overlaps_itself(sub) THEN
+  IF p = 1 AND k = 1 THEN RETURN strpos(v, sub); END IF;
+  IF p > 0 THEN
     IF p > n THEN RETURN 0; END IF;
+    IF ora_overlaps_itself(sub) THEN RETURN ora_instr_overlapping(v, sub, p, k); END IF;
     pieces := string_to_array(substr(v, p), sub);
     IF cardinality(pieces) <= k THEN RETURN 0; END IF;
     SELECT sum(length(piece)) INTO before
       FROM unnest(pieces) WITH ORDINALITY AS t(piece, ord) WHERE ord <= k;
     RETURN p + before + (k - 1) * m;
   END IF;
-  IF p < 0 AND m > 0 AND NOT ora_overlaps_itself(sub) THEN
-    -- Backwards: the same search forwards in the reversed texts, from the last start allowed.
-    i := least(n + p + 1, n - m + 1);
-    IF i < 1 THEN RETURN 0; END IF;
-    pieces := string_to_array(substr(reverse(v), n - i - m + 2), reverse(sub));
-    IF cardinality(pieces) <= k THEN RETURN 0; END IF;
-    SELECT sum(length(piece)) INTO before
-      FROM unnest(pieces) WITH ORDINALITY AS t(piece, ord) WHERE ord <= k;
-    RETURN i - before - (k - 1) * m;
+  -- Backwards: the same search forwards in the reversed texts, from the last start allowed.
+  i := least(n + p + 1, n - m + 1);
+  IF i < 1 THEN RETURN 0; END IF;
+  IF ora_overlaps_itself(sub) THEN
+    r := ora_instr_overlapping(reverse(v), reverse(sub), n - i - m + 2, k);
+    RETURN CASE WHEN r = 0 THEN 0 ELSE n - r - m + 2 END;
   END IF;
-  IF p > 0 THEN
-    i := p;
-    WHILE i + m - 1 <= n LOOP
-      IF substr(v, i, m) = sub THEN found := found + 1; IF found = k THEN RETURN i; END IF; END IF;
-      i := i + 1;
-    END LOOP;
-  ELSE
-    i := n + p + 1;
-    IF i + m - 1 > n THEN i := n - m + 1; END IF;
-    WHILE i >= 1 LOOP
-      IF substr(v, i, m) = sub THEN found := found + 1; IF found = k THEN RETURN i; END IF; END IF;
-      i := i - 1;
-    END LOOP;
-  END IF;
-  RETURN 0;
+  pieces := string_to_array(substr(reverse(v), n - i - m + 2), reverse(sub));
+  IF cardinality(pieces) <= k THEN RETURN 0; END IF;
+  SELECT sum(length(piece)) INTO before
+    FROM unnest(pieces) WITH ORDINALITY AS t(piece, ord) WHERE ord <= k;
+  RETURN i - before - (k - 1) * m;
 END $f$;
 CREATE OR REPLACE FUNCTION ora_length(v text) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT length(v) $f$;
@@ -100,11 +125,15 @@ CREATE OR REPLACE FUNCTION ora_length(v bytea) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT octet_length(v) $f$;
 CREATE OR REPLACE FUNCTION ora_lengthb(v bytea) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT octet_length(v) $f$;
+-- TRIM takes one character to trim, as Oracle does.
 CREATE OR REPLACE FUNCTION ora_trim(v text, chars text, mode text) RETURNS text
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT nullif(CASE mode WHEN 'L' THEN ltrim(v, chars)
-                          WHEN 'T' THEN rtrim(v, chars)
-                          ELSE btrim(v, chars) END, '') $f$;
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT nullif(CASE WHEN length(chars) > 1
+                  THEN ora_raise('ORA-30001: trim set should have only one character', 'KV000',
+                                 NULL::text)
+                  WHEN mode = 'L' THEN ltrim(v, chars)
+                  WHEN mode = 'T' THEN rtrim(v, chars)
+                  ELSE btrim(v, chars) END, '') $f$;
 CREATE OR REPLACE FUNCTION ora_ltrim(v text, chars text DEFAULT ' ') RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(ltrim(v, chars), '') $f$;
 CREATE OR REPLACE FUNCTION ora_rtrim(v text, chars text DEFAULT ' ') RETURNS text
@@ -176,23 +205,12 @@ BEGIN
   RETURN regexp_instr(v, pat, p, k, r, flags, s);
 END $f$;
 -- Oracle's replacement text in PostgreSQL's: \1 to \9 and \\ are read alike, any other backslash
--- stands for itself (PostgreSQL reads \& as the whole match).
+-- stands for itself (PostgreSQL reads \& as the whole match). Every backslash is doubled, then
+-- each doubled one that stood before a digit or a backslash is made single again, read from the
+-- left as Oracle reads them: two passes of the server's own, linear in the text.
 CREATE OR REPLACE FUNCTION ora_regexp_replacement(r text) RETURNS text
-LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
-DECLARE result text := ''; i integer := 1; n integer := length(r); c text;
-BEGIN
-  WHILE i <= n LOOP
-    c := substr(r, i, 1);
-    IF c = '\' AND i < n AND substr(r, i + 1, 1) ~ '[1-9\\]' THEN
-      result := result || substr(r, i, 2);
-      i := i + 2;
-    ELSE
-      result := result || CASE WHEN c = '\' THEN '\\' ELSE c END;
-      i := i + 1;
-    END IF;
-  END LOOP;
-  RETURN result;
-END $f$;
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT regexp_replace(replace(r, '\', '\\'), '\\\\(?:(\\)\\|([1-9]))', '\\\1\2', 'g') $f$;
 CREATE OR REPLACE FUNCTION ora_regexp_replace(v text, pat text, rep text, pos numeric,
                                               occ numeric, flags text)
 RETURNS text LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
@@ -216,12 +234,16 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
 -- or 39 when the leading base-100 digit is a single digit (an even decimal exponent). The
 -- exponent is the double's, put right by the exact value where the double lies across a power
 -- of ten (0.99...96 is read as 1). In PL/pgSQL: a SQL function is inlined only where its
--- argument is cheap, and called otherwise at several times the cost of this one.
+-- argument is cheap, and called otherwise at several times the cost of this one. A result past
+-- a NUMBER's range fails with ORA-01426.
 CREATE OR REPLACE FUNCTION ora_shown(v numeric) RETURNS numeric
-LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
+LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
 DECLARE e integer;
 BEGIN
   IF v IS NULL OR v = 0 THEN RETURN v; END IF;
+  IF abs(v) >= 1e126 THEN
+    RAISE EXCEPTION USING ERRCODE = 'KV000', MESSAGE = 'ORA-01426: numeric overflow';
+  END IF;
   IF abs(v) BETWEEN 1e-300 AND 1e300 THEN
     e := floor(log(abs(v)::float8));
     IF trunc(abs(v), -e - 1) <> 0 THEN
@@ -431,6 +453,9 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
     THEN ora_raise('ORA-01846: not a valid day of the week', 'KV001', NULL::timestamp)
     ELSE d + ((((position(upper(substr(name, 1, 3)) IN 'SUNMONTUEWEDTHUFRISAT') - 1) / 3
                - extract(dow FROM d)::integer + 6) % 7) + 1) * interval '1 day' END $f$;
+-- A number for the day's name is read as its text, which names no day.
+CREATE OR REPLACE FUNCTION ora_next_day(d timestamp, name numeric) RETURNS timestamp
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_next_day(d, ora_str(name)) $f$;
 -- Unless the days are the same or both the last of their months, one quotient: the seconds
 -- between over those of a 31-day month.
 CREATE OR REPLACE FUNCTION ora_months_between(a timestamp, b timestamp) RETURNS numeric

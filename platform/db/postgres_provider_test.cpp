@@ -68,12 +68,23 @@ TEST(PostgresErrorTest, ServerFailuresBecomeOracleMessagesWithTheirCodes) {
       {"KV001", "ORA-01861: literal does not match format string", kConversionFailed,
        "ORA-01861: literal does not match format string"},
       {"KV002", "ORA-01438: value larger", kDataOverflow, "ORA-01438: value larger"},
-      {"XX000", "internal error", kProviderFailed, "internal error"},
+      {"XX000", "internal error", kProviderFailed, "ORA-00600: internal error code (internal"},
+      {"XX000", "invalid memory alloc request size 1677670404", kProviderFailed,
+       "ORA-04030: out of process memory when trying to allocate (invalid memory alloc"},
+      {"54000", "requested length too large", kProviderFailed, "ORA-04030: "},
+      {"42725", "function ora_round(unknown) is not unique", kErrorsInCommand,
+       "ORA-00932: inconsistent datatypes: ROUND: no form of it takes (NULL)"},
+      {"42883", "function ora_trunc_date(timestamp without time zone, integer) does not exist",
+       kErrorsInCommand, "ORA-00932: inconsistent datatypes: TRUNC: no form of it takes (DATE, NUMBER)"},
+      {"42883", "function upper(integer) does not exist", kErrorsInCommand,
+       "ORA-00932: inconsistent datatypes (function upper(integer)"},
   };
   for (const Case& c : cases) {
     DbError e = PostgresError(c.sqlstate, std::string(c.message) + "\n");
     EXPECT_EQ(e.code(), c.code) << c.sqlstate;
     EXPECT_EQ(std::string(e.what()).rfind(c.starts, 0), 0u) << e.what();
+    // The runtime's own functions are never named.
+    EXPECT_EQ(std::string(e.what()).find("ora_"), std::string::npos) << e.what();
     // The server's own state stays in the description.
     EXPECT_NE(std::string(e.what()).find(std::string("[SQLSTATE ") + c.sqlstate + "]"),
               std::string::npos)

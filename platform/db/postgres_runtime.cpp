@@ -79,13 +79,22 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT '''' || CASE WHEN length(v) > 64 THEN left(v, 64) || '...' ELSE v END || '''' $f$;
 
 -- ---- conversions
+-- A number a NUMBER can hold: below 1E126 in magnitude, else ORA-01426.
+CREATE OR REPLACE FUNCTION ora_finite(v numeric) RETURNS numeric
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN abs(v) >= 1e126 THEN ora_raise('ORA-01426: numeric overflow', 'KV000', NULL::numeric)
+    ELSE v END $f$;
 CREATE OR REPLACE FUNCTION ora_num(v numeric) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT v $f$;
+-- A text of fewer than 127 characters without an exponent is a NUMBER's at once; a longer one,
+-- or one with an exponent, is checked against a NUMBER's range.
 CREATE OR REPLACE FUNCTION ora_num(v text) RETURNS numeric
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN v IS NULL THEN NULL
-    WHEN v ~ '^[ \t\r\n]*[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?[ \t\r\n]*$'
+    WHEN octet_length(v) < 127 AND v ~ '^[ \t\r\n]*[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)[ \t\r\n]*$'
       THEN btrim(v, E' \t\r\n')::numeric
+    WHEN v ~ '^[ \t\r\n]*[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?[ \t\r\n]*$'
+      THEN ora_finite(btrim(v, E' \t\r\n')::numeric)
     ELSE ora_raise('ORA-01722: invalid number: ' || ora_quoted(v), 'KV001', NULL::numeric) END $f$;
 CREATE OR REPLACE FUNCTION ora_num(v timestamp) RETURNS numeric
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
@@ -250,7 +259,10 @@ DECLARE
   cur text := ''; cur_last boolean := false; cur_places integer := 0; blank_zero boolean := false;
   scale integer := 0; seen_v boolean := false; seen_digit boolean := false; width integer;
   n numeric; r text; int_digits text; frac_digits text; int_part text := ''; res text := '';
-  negative boolean; places integer; k integer;
+  negative boolean; places integer; k integer; i integer := 0; body_length integer;
+  -- The model's characters and the integer part's, read and written through arrays, so that a
+  -- model of any length is read in linear time.
+  mask_chars text[] := '{}'; written text[] := '{}';
 BEGIN
   IF v IS NULL OR fmt IS NULL THEN RETURN NULL; END IF;
   IF up IN ('TM', 'TM9', 'TME') THEN
@@ -294,8 +306,9 @@ BEGIN
   ELSIF body ~ 'S$' THEN sign := 'TS'; body := left(body, -1);
   END IF;
   IF body ~ 'EEEE$' THEN scientific := true; body := left(body, -4); END IF;
-  FOR i IN 1..length(body) LOOP
-    c := substr(body, i, 1);
+  body_length := length(body);
+  FOREACH c IN ARRAY coalesce(string_to_array(body, NULL), '{}') LOOP
+    i := i + 1;
     IF c IN ('9', '0') THEN
       seen_digit := true;
       IF seen_point THEN
@@ -306,15 +319,15 @@ BEGIN
         int_pos := int_pos + 1;
         IF seen_v THEN scale := scale + 1; END IF;
       END IF;
-      mask := mask || c;
+      mask_chars := mask_chars || c;
     ELSIF c IN ('.', 'D', ',', 'G') AND NOT seen_point AND NOT (seen_v AND c IN ('.', 'D')) THEN
       seen_point := c IN ('.', 'D');
-      mask := mask || c;
+      mask_chars := mask_chars || c;
     ELSIF c = 'V' AND NOT seen_v AND NOT seen_point AND NOT scientific THEN
       seen_v := true;
     ELSIF c = 'B' AND NOT blank_zero THEN
       blank_zero := true;
-    ELSIF c IN ('$', 'C', 'L', 'U') AND cur = '' AND (c = '$' OR NOT seen_digit OR i = length(body)) THEN
+    ELSIF c IN ('$', 'C', 'L', 'U') AND cur = '' AND (c = '$' OR NOT seen_digit OR i = body_length) THEN
       cur := CASE c WHEN 'C' THEN 'USD' ELSE '$' END;
       cur_places := CASE WHEN c = '$' THEN 1 ELSE 10 END;
       cur_last := c <> '$' AND seen_digit;
@@ -322,6 +335,7 @@ BEGIN
       RAISE EXCEPTION USING ERRCODE = 'KV003', MESSAGE = 'ORA-01481: invalid number format model: ' || fmt;
     END IF;
   END LOOP;
+  mask := array_to_string(mask_chars, '');
   IF scientific AND (mask ~ '[,G]' OR int_pos = 0) THEN
     RAISE EXCEPTION USING ERRCODE = 'KV003', MESSAGE = 'ORA-01481: invalid number format model: ' || fmt;
   END IF;
@@ -347,19 +361,20 @@ BEGIN
       IF int_digits = '' AND frac_pos = 0 THEN int_digits := '0'; END IF;
     END IF;
     k := length(int_digits);
-    FOR i IN REVERSE coalesce(nullif(strpos(translate(mask, 'D', '.'), '.'), 0) - 1, length(mask))..1 LOOP
+    -- The integer part from its last digit back, each character written once: reversed at the end.
+    FOR j IN REVERSE coalesce(nullif(strpos(translate(mask, 'D', '.'), '.'), 0) - 1, length(mask))..1 LOOP
       EXIT WHEN k = 0;
-      IF substr(mask, i, 1) IN (',', 'G') THEN
-        int_part := ',' || int_part;
+      IF mask_chars[j] IN (',', 'G') THEN
+        written := written || ','::text;
       ELSE
-        int_part := substr(int_digits, k, 1) || int_part;
+        written := written || substr(int_digits, k, 1);
         k := k - 1;
       END IF;
     END LOOP;
-    IF fill THEN
-      WHILE length(frac_digits) > kept_zeros AND right(frac_digits, 1) = '0' LOOP
-        frac_digits := left(frac_digits, -1);
-      END LOOP;
+    int_part := reverse(array_to_string(written, ''));
+    IF fill AND length(frac_digits) > kept_zeros THEN
+      frac_digits := CASE WHEN length(rtrim(frac_digits, '0')) >= kept_zeros THEN rtrim(frac_digits, '0')
+                          ELSE left(frac_digits, kept_zeros) END;
     END IF;
     -- A value that rounds to zero, its decimals all dropped by FM, keeps one zero.
     IF fill AND int_part = '' AND frac_digits = '' AND int_pos > 0 THEN int_part := '0'; END IF;
@@ -413,10 +428,13 @@ BEGIN
     IF length(t) > length(regexp_replace(up, '^FM', '')) OR t !~ '^[0-9A-Fa-f]+$' THEN
       RETURN ora_raise('ORA-01722: invalid number: ' || ora_quoted(v), 'KV001', NULL::numeric);
     END IF;
+    -- 105 hexadecimal digits pass a NUMBER's range: the digits are read up to that many only.
+    t := coalesce(nullif(ltrim(t, '0'), ''), '0');
+    IF length(t) > 105 THEN RETURN ora_finite(1e126); END IF;
     FOR i IN 1..length(t) LOOP
       n := n * 16 + strpos('0123456789ABCDEF', upper(substr(t, i, 1))) - 1;
     END LOOP;
-    RETURN n;
+    RETURN ora_finite(n);
   END IF;
   body := regexp_replace(up, '^FM', '');
   IF body ~ '^S' THEN sign := 'LS';
@@ -463,7 +481,7 @@ BEGIN
     END IF;
   END IF;
   IF t = 'x' THEN RETURN ora_raise('ORA-01722: invalid number: ' || ora_quoted(v), 'KV001', NULL::numeric); END IF;
-  n := t::numeric;
+  n := ora_finite(t::numeric);
   RETURN CASE WHEN negative THEN -n ELSE n END;
 END $f$;
 CREATE OR REPLACE FUNCTION ora_num(v numeric, fmt text) RETURNS numeric
@@ -533,39 +551,30 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
 -- Oracle's FM switches padding off (and on again) for every element after it; PostgreSQL's
 -- applies to the next element only, so it is written before each element while it is on.
 -- The run reaches it without the elements written in parts of their own (a suffix, SSSSS,
--- YEAR, Rm).
+-- YEAR, Rm). The model is read as the server's pattern match splits it (a quoted text, a run
+-- of letters and its digits, any other character), so that the work is linear in its length.
 CREATE OR REPLACE FUNCTION ora_date_model(fmt text) RETURNS text
 LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
 DECLARE
-  result text := '';
-  i integer := 1;
-  n integer := length(fmt);
+  pieces text[] := '{}';
   fill_off boolean := false;
-  c text;
-  j integer;
-  run text;
+  token text;
+  switches integer;
 BEGIN
-  WHILE i <= n LOOP
-    c := substr(fmt, i, 1);
-    IF c = '"' THEN
-      j := strpos(substr(fmt, i + 1), '"');
-      IF j = 0 THEN j := n - i; END IF;
-      result := result || substr(fmt, i, j + 1);
-      i := i + j + 1;
-    ELSIF upper(substr(fmt, i, 2)) = 'FM' THEN
-      fill_off := NOT fill_off;
-      i := i + 2;
-    ELSIF c ~ '[A-Za-z]' THEN
-      run := substring(substr(fmt, i) FROM '^[A-Za-z]+[0-9]*');
-      IF fill_off THEN result := result || 'FM'; END IF;
-      result := result || run;
-      i := i + length(run);
-    ELSE
-      result := result || c;
-      i := i + 1;
+  FOR token IN SELECT m[1] FROM regexp_matches(fmt, '"[^"]*"?|[A-Za-z]+[0-9]*|[^"A-Za-z]', 'g') AS m
+  LOOP
+    IF token ~ '^[Ff][Mm]' THEN
+      switches := length(substring(token FROM '^(?:[Ff][Mm])*')) / 2;
+      IF switches % 2 = 1 THEN fill_off := NOT fill_off; END IF;
+      token := substr(token, 2 * switches + 1);
+    END IF;
+    IF fill_off AND token ~ '^[A-Za-z]' THEN
+      pieces := pieces || ('FM' || token);
+    ELSIF token <> '' THEN
+      pieces := pieces || token;
     END IF;
   END LOOP;
-  RETURN result;
+  RETURN array_to_string(pieces, '');
 END $f$;
 -- STABLE as to_char is, so that the server inlines it and works out a constant model once per
 -- statement instead of once per row.
@@ -586,93 +595,106 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
       || ora_letter_case(ora_spell_year(abs(extract(year FROM v))::integer), substr(part, 2, 1))
     ELSE ora_date_number(to_char(v, 'FM' || substr(part, 5)), substr(part, 2, 1),
                          substr(part, 3, 1), substr(part, 4, 1)::integer) END $f$;
+-- Each distinct part is written once (a long model repeats few), then the parts are joined.
 CREATE OR REPLACE FUNCTION ora_to_char_date_parts(v timestamp, parts text[]) RETURNS text
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN v IS NOT NULL THEN (
-    SELECT nullif(string_agg(ora_date_part(v, p), '' ORDER BY i), '')
-    FROM unnest(parts) WITH ORDINALITY AS u(p, i)) END $f$;
--- `x` appended to the last part when it is a run to_char writes, else to a new run (begun with
--- FM while FM is on).
-CREATE OR REPLACE FUNCTION ora_date_run(parts text[], fill boolean, x text) RETURNS text[]
-LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
-BEGIN
-  IF cardinality(parts) = 0 OR left(parts[cardinality(parts)], 1) <> 'T' THEN
-    parts := parts || CASE WHEN fill THEN 'TFM' ELSE 'T' END;
-  END IF;
-  parts[cardinality(parts)] := parts[cardinality(parts)] || x;
-  RETURN parts;
-END $f$;
+    WITH w AS MATERIALIZED (
+      SELECT d.p, ora_date_part(v, d.p) AS written
+      FROM (SELECT DISTINCT p FROM unnest(parts) AS p) AS d)
+    SELECT nullif(string_agg(w.written, '' ORDER BY u.i), '')
+    FROM unnest(parts) WITH ORDINALITY AS u(p, i) JOIN w ON w.p = u.p) END $f$;
 -- A date model computed when the statement runs, split into the parts of ora_date_part as the
 -- front end splits a model written in the statement (PgDateModelParts, postgres_printer.cpp):
 -- DL and DS stand for their AMERICAN_AMERICA models, each element is the longest name that
 -- stands at its place (date_format_elements.cpp), and a letter that starts none is refused.
+-- The model is read once as an array of its characters and quoted texts, the run to_char
+-- writes gathered in an array of its own, so that the work is linear in the model's length.
 CREATE OR REPLACE FUNCTION ora_date_model_parts(written text) RETURNS text[]
 LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
 DECLARE
   fmt text := CASE upper(written) WHEN 'DL' THEN 'fmDay, Month dd, yyyy'
                                   WHEN 'DS' THEN 'MM/DD/RRRR' ELSE written END;
-  names text[] := ARRAY['YEAR', 'SYEAR', 'YYYY', 'SYYYY', 'Y,YYY', 'YYY', 'YY', 'Y', 'RRRR', 'RR',
-    'IYYY', 'IYY', 'IY', 'I', 'CC', 'SCC', 'Q', 'MM', 'MON', 'MONTH', 'RM', 'WW', 'IW', 'W', 'DDD',
-    'DD', 'D', 'DAY', 'DY', 'J', 'HH24', 'HH12', 'HH', 'MI', 'SS', 'SSSSS', 'AM', 'PM', 'A.M.',
-    'P.M.', 'AD', 'BC', 'A.D.', 'B.C.', 'FM', 'FX'];
-  numbers text[] := ARRAY['YYYY', 'YYY', 'YY', 'Y', 'RRRR', 'RR', 'IYYY', 'IYY', 'IY', 'I', 'CC',
-    'Q', 'MM', 'WW', 'IW', 'W', 'DDD', 'DD', 'D', 'J', 'HH24', 'HH12', 'HH', 'MI', 'SS', 'SSSSS'];
-  parts text[] := '{}'; fill boolean := false; i integer := 1; n integer := length(fmt);
-  best text; name text; letters text; suffix text; suffix_length integer; j integer; c text;
+  t text[] := ARRAY(SELECT m[1] FROM regexp_matches(fmt, '"[^"]*"?|[^"]', 'g') AS m);
+  names5 constant text[] := ARRAY['SYEAR', 'SYYYY', 'Y,YYY', 'MONTH', 'SSSSS'];
+  names4 constant text[] := ARRAY['YEAR', 'YYYY', 'RRRR', 'IYYY', 'HH24', 'HH12', 'A.M.', 'P.M.',
+    'A.D.', 'B.C.'];
+  names3 constant text[] := ARRAY['YYY', 'IYY', 'SCC', 'MON', 'DDD', 'DAY'];
+  names2 constant text[] := ARRAY['YY', 'RR', 'IY', 'CC', 'MM', 'RM', 'WW', 'IW', 'DD', 'DY', 'HH',
+    'MI', 'SS', 'AM', 'PM', 'AD', 'BC', 'FM', 'FX'];
+  names1 constant text[] := ARRAY['Y', 'I', 'Q', 'W', 'D', 'J'];
+  numbers constant text[] := ARRAY['YYYY', 'YYY', 'YY', 'Y', 'RRRR', 'RR', 'IYYY', 'IYY', 'IY', 'I',
+    'CC', 'Q', 'MM', 'WW', 'IW', 'W', 'DDD', 'DD', 'D', 'J', 'HH24', 'HH12', 'HH', 'MI', 'SS',
+    'SSSSS'];
+  parts text[] := '{}'; run text[]; fill boolean := false; i integer := 1; n integer := cardinality(t);
+  written_here text; w text; best text; letters text; suffix text; suffix_length integer;
+  after text; c text; piece text;
 BEGIN
-  WHILE i <= n LOOP
-    best := NULL;
-    FOREACH name IN ARRAY names LOOP
-      IF upper(substr(fmt, i, length(name))) = name
-         AND (best IS NULL OR length(name) > length(best)) THEN
-        best := name;
-      END IF;
-    END LOOP;
-    c := substr(fmt, i, 1);
-    IF best IS NULL THEN
-      j := CASE WHEN c = '"' THEN strpos(substr(fmt, i + 1), '"') ELSE 0 END;
-      IF (c = '"' AND j = 0) OR (c <> '"' AND c !~ '[-/,.;: ]' AND ascii(c) < 128) THEN
+  WHILE i <= n OR run IS NOT NULL LOOP
+    piece := NULL;
+    IF i <= n THEN
+      c := t[i];
+      written_here := c || coalesce(t[i + 1], '') || coalesce(t[i + 2], '') || coalesce(t[i + 3], '')
+        || coalesce(t[i + 4], '');
+      w := upper(written_here);
+      best := CASE WHEN left(w, 5) = ANY (names5) THEN left(w, 5)
+        WHEN left(w, 4) = ANY (names4) THEN left(w, 4) WHEN left(w, 3) = ANY (names3) THEN left(w, 3)
+        WHEN left(w, 2) = ANY (names2) THEN left(w, 2) WHEN left(w, 1) = ANY (names1) THEN left(w, 1)
+        END;
+    END IF;
+    IF i > n THEN
+      piece := '';
+    ELSIF best IS NULL THEN
+      IF (left(c, 1) = '"' AND (length(c) = 1 OR right(c, 1) <> '"'))
+         OR (left(c, 1) <> '"' AND c !~ '[-/,.;: ]' AND ascii(c) < 128) THEN
         RAISE EXCEPTION USING ERRCODE = 'KV003',
-          MESSAGE = 'ORA-01821: date format not recognized: ''' || written || '''';
+          MESSAGE = 'ORA-01821: date format not recognized: ' || ora_quoted(written);
       END IF;
-      parts := ora_date_run(parts, fill, substr(fmt, i, j + 1));
-      i := i + j + 1;
+      IF run IS NULL THEN run := ARRAY[CASE WHEN fill THEN 'TFM' ELSE 'T' END]; END IF;
+      run := run || c;
+      i := i + 1;
       CONTINUE;
-    END IF;
-    letters := CASE WHEN c ~ '[a-z]' THEN 'L' WHEN substr(fmt, i + 1, 1) ~ '[a-z]' THEN 'C'
-                    ELSE 'U' END;
-    suffix := 'D';
-    suffix_length := 0;
-    IF best = ANY (numbers) THEN
-      suffix := CASE WHEN upper(substr(fmt, i + length(best), 4)) IN ('SPTH', 'THSP') THEN 'O'
-        WHEN upper(substr(fmt, i + length(best), 2)) = 'SP' THEN 'S'
-        WHEN upper(substr(fmt, i + length(best), 2)) = 'TH' THEN 'T' ELSE 'D' END;
-      suffix_length := CASE suffix WHEN 'O' THEN 4 WHEN 'D' THEN 0 ELSE 2 END;
-    END IF;
-    IF suffix <> 'D' OR best = 'SSSSS' THEN
-      parts := parts || ('N' || letters || suffix
-        || CASE WHEN best IN ('YYY', 'IYY') THEN 3 WHEN best IN ('YY', 'RR', 'IY') THEN 2
-             WHEN best IN ('Y', 'I', 'Q', 'W', 'D') THEN 1 WHEN best = 'IYYY' THEN 4
-             WHEN best = 'J' OR fill THEN 0 WHEN best IN ('YYYY', 'RRRR') THEN 4
-             WHEN best = 'DDD' THEN 3 WHEN best = 'SSSSS' THEN 5 ELSE 2 END
-        || CASE best WHEN 'RRRR' THEN 'YYYY' WHEN 'RR' THEN 'YY' WHEN 'SSSSS' THEN 'SSSS'
-             WHEN 'HH' THEN 'HH12' ELSE best END);
-    ELSIF best IN ('YEAR', 'SYEAR') THEN
-      parts := parts || ('Y' || letters || CASE best WHEN 'SYEAR' THEN 'S' ELSE 'N' END);
-    ELSIF best IN ('RRRR', 'RR') THEN
-      parts := ora_date_run(parts, fill, left('YYYY', length(best)));
-    ELSIF best IN ('SYYYY', 'SCC') THEN
-      parts := ora_date_run(parts, fill, '" "' || substr(best, 2));
-    ELSIF best = 'RM' AND letters = 'C' THEN
-      parts := parts || CASE WHEN fill THEN 'RFMRM' ELSE 'RRM' END;
     ELSE
-      parts := ora_date_run(parts, fill, substr(fmt, i, length(best)));
-      IF best = 'FM' THEN fill := NOT fill; END IF;
+      letters := CASE WHEN c ~ '[a-z]' THEN 'L' WHEN left(t[i + 1], 1) ~ '[a-z]' THEN 'C'
+                      ELSE 'U' END;
+      suffix := 'D';
+      suffix_length := 0;
+      IF best = ANY (numbers) THEN
+        after := upper(coalesce(t[i + length(best)], '') || coalesce(t[i + length(best) + 1], '')
+          || coalesce(t[i + length(best) + 2], '') || coalesce(t[i + length(best) + 3], ''));
+        suffix := CASE WHEN left(after, 4) IN ('SPTH', 'THSP') THEN 'O'
+          WHEN left(after, 2) = 'SP' THEN 'S' WHEN left(after, 2) = 'TH' THEN 'T' ELSE 'D' END;
+        suffix_length := CASE suffix WHEN 'O' THEN 4 WHEN 'D' THEN 0 ELSE 2 END;
+      END IF;
+      IF suffix <> 'D' OR best = 'SSSSS' THEN
+        piece := 'N' || letters || suffix
+          || CASE WHEN best IN ('YYY', 'IYY') THEN 3 WHEN best IN ('YY', 'RR', 'IY') THEN 2
+               WHEN best IN ('Y', 'I', 'Q', 'W', 'D') THEN 1 WHEN best = 'IYYY' THEN 4
+               WHEN best = 'J' OR fill THEN 0 WHEN best IN ('YYYY', 'RRRR') THEN 4
+               WHEN best = 'DDD' THEN 3 WHEN best = 'SSSSS' THEN 5 ELSE 2 END
+          || CASE best WHEN 'RRRR' THEN 'YYYY' WHEN 'RR' THEN 'YY' WHEN 'SSSSS' THEN 'SSSS'
+               WHEN 'HH' THEN 'HH12' ELSE best END;
+      ELSIF best IN ('YEAR', 'SYEAR') THEN
+        piece := 'Y' || letters || CASE best WHEN 'SYEAR' THEN 'S' ELSE 'N' END;
+      ELSIF best = 'RM' AND letters = 'C' THEN
+        piece := CASE WHEN fill THEN 'RFMRM' ELSE 'RRM' END;
+      ELSE
+        IF run IS NULL THEN run := ARRAY[CASE WHEN fill THEN 'TFM' ELSE 'T' END]; END IF;
+        run := run || CASE WHEN best IN ('RRRR', 'RR') THEN left('YYYY', length(best))
+                  WHEN best IN ('SYYYY', 'SCC') THEN '" "' || substr(best, 2)
+                  ELSE left(written_here, length(best)) END;
+        IF best = 'FM' THEN fill := NOT fill; END IF;
+      END IF;
+      i := i + length(best) + suffix_length;
     END IF;
-    i := i + length(best) + suffix_length;
+    IF piece IS NOT NULL THEN
+      IF run IS NOT NULL THEN parts := parts || array_to_string(run, ''); run := NULL; END IF;
+      IF piece <> '' THEN parts := parts || piece; END IF;
+    END IF;
   END LOOP;
   RETURN parts;
 END $f$;
+DROP FUNCTION IF EXISTS ora_date_run(text[], boolean, text);
 -- TO_CHAR of a date by a model computed when the statement runs.
 CREATE OR REPLACE FUNCTION ora_to_char_date_model(v timestamp, fmt text) RETURNS text
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$

@@ -18,6 +18,8 @@ namespace {
 
 // Digits a NUMBER keeps whatever its exponent.
 constexpr int kNumberDigits = 39;
+// Digits before the point of the largest NUMBER.
+constexpr int kNumberRangeDigits = 126;
 // The analysis looks this deep; a longer chain of sums or products is printed as written.
 constexpr int kMaxServerDepth = 64;
 
@@ -75,7 +77,11 @@ bool Translator::ServerRounds(const Expr& e, const Scope* scope) {
   if (e.kind != ExprKind::kBinary || e.args.size() != 2) return false;
   if (e.text != "*" && e.text != "+" && e.text != "-") return false;
   if (e.text == "-" && IsDaysBetween(e, scope)) return false;  // ora_date_diff rounds it
-  return ServerDigits(e, scope, 0).kind == Span::Kind::kComputed;
+  // ora_shown also refuses a result past a NUMBER's range, which one of declared digits can
+  // reach only from its 126th digit before the point.
+  const Span span = ServerDigits(e, scope, 0);
+  return span.kind == Span::Kind::kComputed ||
+         (span.kind == Span::Kind::kBounded && span.high > kNumberRangeDigits);
 }
 
 bool Translator::EmitServerProduct(const Expr& e, const Scope* scope, std::string* out) {

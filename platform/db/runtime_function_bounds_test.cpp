@@ -1,0 +1,113 @@
+// The functions both engines run, on arguments at the lengths the engines admit: format models,
+// replacement texts and search texts that overlap themselves are read in time linear in their
+// length, so that they answer well within Command Timeout; failures carry Oracle's codes and
+// name no function of the server's runtime.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/db/connection_pool.h"
+#include "platform/db/sql_error.h"
+#include "platform/db/testing/db_test_util.h"
+#include "platform/db/testing/engine_database.h"
+
+namespace korvalis::db {
+namespace {
+
+using testing::Scalar;
+
+class RuntimeFunctionTest : public ::testing::TestWithParam<Engine> {
+ protected:
+  // The message of `sql`'s failure; empty when it answers.
+  std::string FailureOf(const std::string& sql) {
+    try {
+      testing::Query(*c_, sql);
+    } catch (const DbError& e) {
+      return e.what();
+    }
+    return "";
+  }
+
+  testing::SharedEmptyDatabase database_{GetParam(), "runtime_function"};
+  // Time enough for the linear work on a loaded machine, far too little for the quadratic.
+  std::unique_ptr<Connection> c_ = OpenConnection(database_.init_string() + ";Command Timeout=5");
+};
+
+TEST_P(RuntimeFunctionTest, OracleAnswersWithOraclesCodes) {
+  EXPECT_EQ(Scalar(*c_, "SELECT NVL(TO_CHAR(ROUND(NULL)), 'null') FROM DUAL"), "null");
+  EXPECT_EQ(Scalar(*c_, "SELECT NVL(TO_CHAR(TRUNC(NULL, 2)), 'null') FROM DUAL"), "null");
+  EXPECT_EQ(Scalar(*c_, "SELECT TRIM('a' FROM 'abcab') FROM DUAL"), "bcab");
+  const struct {
+    const char* sql;
+    const char* error;
+  } kFailures[] = {
+      {"SELECT TRIM('ab' FROM 'abcab') FROM DUAL", "ORA-30001: "},
+      {"SELECT TRIM(LEADING 'ab' FROM 'abcab') FROM DUAL", "ORA-30001: "},
+      {"SELECT NEXT_DAY(DATE '2026-12-07', 2) FROM DUAL", "ORA-01846: "},
+      {"SELECT 1e125 * 10 FROM DUAL", "ORA-01426: "},
+      {"SELECT 9e125 + 9e125 FROM DUAL", "ORA-01426: "},
+      {"SELECT TO_NUMBER(RPAD('9', 32767, '9')) FROM DUAL", "ORA-01426: "},
+  };
+  for (const auto& f : kFailures) {
+    const std::string message = FailureOf(f.sql);
+    EXPECT_TRUE(message.starts_with(f.error)) << f.sql << ": " << message;
+    EXPECT_EQ(message.find("ora_"), std::string::npos) << message;
+  }
+  EXPECT_EQ(Scalar(*c_, "SELECT 1e124 * 10 FROM DUAL"), "1" + std::string(125, '0'));
+}
+
+TEST_P(RuntimeFunctionTest, FormatModelsAreReadInLinearTime) {
+  // Models of 32,767 characters, computed when the statement runs.
+  EXPECT_EQ(Scalar(*c_, "SELECT LENGTH(TO_CHAR(DATE '2026-12-09', RPAD('J', 32767, 'J'))) FROM DUAL"),
+            "229369");
+  EXPECT_EQ(Scalar(*c_, "SELECT LENGTH(TO_CHAR(DATE '2026-12-09', "
+                        "RPAD('YYYY-MM-DD', 32750, ' HH24:MI \"at\" Ddspth'))) FROM DUAL"),
+            "24565");
+  EXPECT_EQ(Scalar(*c_, "SELECT TO_CHAR(TO_DATE('2026-12-09', RPAD('YYYY-MM-DD', 32767, '-')), "
+                        "'YYYY-MM-DD') || ',' || TO_CHAR(TO_DATE(RPAD('2026-12-09', 32767, ' '), "
+                        "'YYYY-MM-DD'), 'DD') FROM DUAL"),
+            "2026-12-09,09");
+  EXPECT_EQ(Scalar(*c_, "SELECT LENGTH(TO_CHAR(12, '9' || RPAD(',', 32000, ',') || '9')) || ',' || "
+                        "LENGTH(TO_CHAR(12.5, 'FM9' || RPAD(',', 32000, ',') || '9.' || "
+                        "RPAD('9', 700, '0'))) FROM DUAL"),
+            "32003,32703");
+}
+
+TEST_P(RuntimeFunctionTest, ReplacementsAndOverlappingSearchesAreReadInLinearTime) {
+  // A replacement of 1,048,544 characters, backslashes and references among them.
+  EXPECT_EQ(Scalar(*c_, "SELECT LENGTH(REGEXP_REPLACE('abc', '(b)', REPLACE(RPAD('x', 32767, "
+                        "'x'), 'x', RPAD('\\1', 32, 'y\\')))) FROM DUAL"),
+            "1015779");
+  EXPECT_EQ(Scalar(*c_, "SELECT REGEXP_REPLACE('abc', '(b)', '<\\1\\\\1\\x\\\\\\1>') FROM DUAL"),
+            "a<b\\1\\x\\b>c");
+  // 'aaaa' overlaps itself at every place of a run of 65,534 'a'.
+  const std::string run = "RPAD('a', 32767, 'a') || RPAD('a', 32767, 'a')";
+  EXPECT_EQ(Scalar(*c_, "SELECT INSTR(" + run + ", 'aaaa', 2, 64000) || ',' || INSTR(" + run +
+                            ", 'aaaa', -3, 64000) || ',' || INSTR(" + run +
+                            ", 'aaaa', 1, 65532) || ',' || INSTR('病病病病x', '病病', 2, 2) FROM DUAL"),
+            "64001,1532,0,3");
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, RuntimeFunctionTest, testing::kBothEngines, testing::EngineName);
+
+// A value past the server's largest allocation (1 GB) fails with ORA-04030, whichever function
+// builds it.
+TEST(ServerRuntimeTest, AValuePastTheServersLargestIsOutOfMemory) {
+  testing::SharedEmptyDatabase database(Engine::kPostgres, "runtime_memory");
+  std::unique_ptr<Connection> c = OpenConnection(database.init_string() + ";Command Timeout=120");
+  // 419,417,600 characters.
+  const std::string huge = "REPLACE(RPAD('x', 32767, 'x'), 'x', RPAD('a', 12800, 'a'))";
+  for (const std::string& sql : {"SELECT LENGTH(UPPER(" + huge + ")) FROM DUAL",
+                                 "SELECT LENGTH(TRANSLATE(" + huge + ", 'a', 'b')) FROM DUAL"}) {
+    try {
+      testing::Query(*c, sql);
+      ADD_FAILURE() << "answered: " << sql;
+    } catch (const DbError& e) {
+      EXPECT_TRUE(std::string_view(e.what()).starts_with("ORA-04030: ")) << e.what();
+      EXPECT_EQ(e.code(), kProviderFailed) << e.what();
+    }
+  }
+}
+
+}  // namespace
+}  // namespace korvalis::db
