@@ -134,10 +134,22 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
                   WHEN mode = 'L' THEN ltrim(v, chars)
                   WHEN mode = 'T' THEN rtrim(v, chars)
                   ELSE btrim(v, chars) END, '') $f$;
+-- The server's ltrim, rtrim and translate compare each character with every one of the set:
+-- past a work of about a second (10^8 comparisons) the set is read by the server's pattern
+-- match, or the text translated in pieces, in time linear in both lengths, and stopped by
+-- Command Timeout between two pieces.
+-- A set of characters as the members of a bracket expression.
+CREATE OR REPLACE FUNCTION ora_bracketed(chars text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT '[' || regexp_replace(chars, '([]\\[^-])', '\\\1', 'g') || ']' $f$;
 CREATE OR REPLACE FUNCTION ora_ltrim(v text, chars text DEFAULT ' ') RETURNS text
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(ltrim(v, chars), '') $f$;
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT nullif(CASE WHEN octet_length(v)::float8 * octet_length(chars) <= 1e8 THEN ltrim(v, chars)
+    ELSE substr(v, length(substring(v FROM '^' || ora_bracketed(chars) || '*')) + 1) END, '') $f$;
 CREATE OR REPLACE FUNCTION ora_rtrim(v text, chars text DEFAULT ' ') RETURNS text
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(rtrim(v, chars), '') $f$;
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT nullif(CASE WHEN octet_length(v)::float8 * octet_length(chars) <= 1e8 THEN rtrim(v, chars)
+    ELSE reverse(ora_ltrim(reverse(v), chars)) END, '') $f$;
 -- A padded text is 32767 characters at most, as on the file.
 CREATE OR REPLACE FUNCTION ora_lpad(v text, len numeric, pad text DEFAULT ' ') RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(lpad(v, least(greatest(trunc(len), 0), 32767)::int, pad), '') $f$;
@@ -152,8 +164,39 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT initcap(v) $f$;
 CREATE OR REPLACE FUNCTION ora_replace(v text, old text, new text DEFAULT NULL) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN old IS NULL THEN v ELSE nullif(replace(v, old, coalesce(new, '')), '') END $f$;
+-- TRANSLATE: a character listed again in the set maps as it did first, so the set is kept at
+-- its first occurrences; then the text is translated whole, or in pieces of its UTF-8 bytes
+-- cut between two characters.
 CREATE OR REPLACE FUNCTION ora_translate(v text, src text, dst text) RETURNS text
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(translate(v, src, dst), '') $f$;
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
+DECLARE
+  b bytea;
+  n integer;
+  piece integer;
+  at integer := 0;
+  stop integer;
+  parts text[] := '{}';
+BEGIN
+  IF v IS NULL OR src IS NULL OR dst IS NULL THEN RETURN NULL; END IF;
+  IF octet_length(src) > 64 THEN
+    SELECT string_agg(f.c, '' ORDER BY f.j), coalesce(string_agg(d.c, '' ORDER BY f.j), '')
+      INTO src, dst
+      FROM (SELECT s.c, min(s.j) AS j FROM unnest(string_to_array(src, NULL)) WITH ORDINALITY
+            AS s(c, j) GROUP BY s.c) AS f
+      LEFT JOIN unnest(string_to_array(dst, NULL)) WITH ORDINALITY AS d(c, j) ON d.j = f.j;
+  END IF;
+  piece := greatest(4096, 100000000 / (octet_length(src) + 3));
+  IF octet_length(v) <= piece THEN RETURN nullif(translate(v, src, dst), ''); END IF;
+  b := convert_to(v, 'UTF8');
+  n := length(b);
+  WHILE at < n LOOP
+    stop := least(at + piece, n);
+    WHILE stop < n AND get_byte(b, stop) BETWEEN 128 AND 191 LOOP stop := stop + 1; END LOOP;
+    parts := parts || translate(convert_from(substring(b FROM at + 1 FOR stop - at), 'UTF8'), src, dst);
+    at := stop;
+  END LOOP;
+  RETURN nullif(array_to_string(parts, ''), '');
+END $f$;
 -- ---- regular expressions: the pattern comes as an ARE and the match parameter as PostgreSQL's
 -- flags (regexp_pattern.h); positions, occurrences and options are checked as Oracle checks them.
 CREATE OR REPLACE FUNCTION ora_regexp_argument(v numeric, low numeric, high numeric DEFAULT NULL)

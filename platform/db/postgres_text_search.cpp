@@ -440,8 +440,85 @@ END $f$;
 CREATE OR REPLACE FUNCTION ora_text_sections(x text, path text) RETURNS TABLE (units text)
 LANGUAGE sql STABLE STRICT AS $f$
   SELECT ora_text_units(coalesce(v, ''), 0)
-  FROM XMLTABLE(path PASSING xmlparse(document x) COLUMNS v text PATH 'string(.)') $f$;
+  FROM XMLTABLE(path PASSING ora_xpath_document(x, path) COLUMNS v text PATH 'string(.)') $f$;
 
+)SQL";
+
+// What every evaluation of a path over an XML text is admitted by (INPATH's sections included).
+constexpr const char* kXmlBoundsSql = R"SQL(-- ---- bounds of an XPath's evaluation
+-- The server cannot stop libxml2 inside one evaluation of a path: Command Timeout and a cancel
+-- take effect only between two. So an evaluation starts only when a bound of its work fits the
+-- time the statement has left: for a document of N nodes, N^d steps, d the path's degree,
+-- counted at a rate below what any server does. A plain path (steps down from the root or the
+-- context, predicates over a candidate's own attributes, children and position, compared with
+-- literals) does work linear in N: d = 1. Each construct that can multiply it adds to d:
+--   a step along following/preceding(-sibling) after the first of its path: 2 (its nodes from
+--     each context node, and libxml2 merges each context's nodes into the whole by comparing
+--     them with all it holds);
+--   a step along descendant or ancestor (or //) after the first of its path, a parent step
+--     (..), a union (|), id(): 1 (the merge);
+--   a predicate that is not plain: 1 (evaluated for each candidate, up to N nodes each);
+--   a comparison of two node-sets: 1.
+-- The first step of a path, from one context node, is the predicate's or the document's own
+-- pass. The sum bounds every nesting of them, as a nesting multiplies (adds degrees) and a
+-- sequence adds (takes the larger). A degree of at most 20 is counted.
+CREATE OR REPLACE FUNCTION ora_xpath_degree(path text) RETURNS integer
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
+DECLARE
+  -- The path without its literals (each one $) or blanks.
+  p text := regexp_replace(regexp_replace(path, '"[^"]*"|''[^'']*''', '$', 'g'), '\s+', '', 'g');
+  -- After a step's end (a name, ], ), *, .), a slash begins a step after the first.
+  later constant text := '[[:alnum:]_\])*.]/';
+  literal constant text := '(\$|-?[0-9]+(\.[0-9]*)?|-?\.[0-9]+)';
+  comparison constant text := '(!=|<=|>=|=|<|>)';
+  plain integer;
+BEGIN
+  SELECT count(*) INTO plain FROM regexp_matches(p, '\[([^][]*)\]', 'g') AS m
+  WHERE m[1] !~ '[/|]|::|\.\.|id\('
+    AND regexp_replace(m[1], comparison || literal || '|' || literal || comparison, '', 'g')
+        !~ '[=<>]';
+  RETURN least(20, 1
+    + 2 * (SELECT count(*) FROM regexp_matches(p, later || '(following|preceding)', 'g'))
+    + (SELECT count(*) FROM regexp_matches(p, later || '(/|descendant|ancestor)', 'g'))
+    + (SELECT count(*) FROM regexp_matches(p, '\.\.|parent::|\||id\(', 'g'))
+    + (SELECT count(*) FROM regexp_matches(p, '\[', 'g')) - plain
+    + (SELECT count(*) FROM regexp_matches(
+         regexp_replace(p, comparison || literal || '|' || literal || comparison, '', 'g'),
+         comparison, 'g')));
+END $f$;
+-- Refuses, as the statement's timeout does, an evaluation whose bound does not fit the time
+-- left: `work` steps, at 50 million a second. No bound when the statement has none.
+CREATE OR REPLACE FUNCTION ora_xpath_admit(work float8) RETURNS void
+LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
+DECLARE
+  timeout_ms float8 := extract(epoch FROM
+    coalesce(nullif(current_setting('statement_timeout'), ''), '0')::interval) * 1000;
+  left_ms float8;
+BEGIN
+  IF timeout_ms <= 0 THEN RETURN; END IF;
+  left_ms := timeout_ms - extract(epoch FROM clock_timestamp() - statement_timestamp()) * 1000;
+  IF work > 50000 * greatest(left_ms, 0) THEN
+    RAISE EXCEPTION USING ERRCODE = '57014',
+      MESSAGE = 'canceling statement due to statement timeout: an XPath''s evaluation would pass it';
+  END IF;
+END $f$;
+-- The document `x` parsed, refused first when a parse at 25 MB a second would pass the time
+-- left, and the path's evaluation over it admitted.
+CREATE OR REPLACE FUNCTION ora_xpath_document(x text, path text) RETURNS xml
+LANGUAGE plpgsql STABLE AS $f$
+DECLARE
+  doc xml;
+  degree integer := ora_xpath_degree(path);
+  nodes float8;
+BEGIN
+  PERFORM ora_xpath_admit(octet_length(x) * 2.0);
+  doc := xmlparse(document x);
+  IF degree > 1 THEN
+    nodes := (xpath('count(//node()) + count(//@*) + 1', doc))[1]::text::float8;
+    PERFORM ora_xpath_admit(power(nodes, degree));
+  END IF;
+  RETURN doc;
+END $f$;
 )SQL";
 
 // EXTRACTVALUE and EXTRACT over XML texts.
@@ -466,7 +543,7 @@ DECLARE
   leaf boolean;
 BEGIN
   IF x IS NULL OR path IS NULL THEN RETURN NULL; END IF;
-  doc := xmlparse(document x);
+  doc := ora_xpath_document(x, path);
   IF ora_xpath_is_value(path) THEN RETURN ora_xpath_value(doc, path); END IF;
   SELECT count(*), min(v), bool_and(l) INTO selected, value, leaf
   FROM XMLTABLE(path PASSING doc COLUMNS v text PATH 'string(.)',
@@ -486,7 +563,7 @@ DECLARE
   markup text;
 BEGIN
   IF x IS NULL OR path IS NULL THEN RETURN NULL; END IF;
-  doc := xmlparse(document x);
+  doc := ora_xpath_document(x, path);
   IF ora_xpath_is_value(path) THEN RETURN ora_xpath_value(doc, path); END IF;
   SELECT string_agg(CASE WHEN a THEN v ELSE m::text END, '' ORDER BY o) INTO markup
   FROM XMLTABLE(path PASSING doc COLUMNS o FOR ORDINALITY, m xml PATH '.',
@@ -498,7 +575,8 @@ END $f$;
 std::string Build() {
   std::string from, to;
   FoldStrings(&from, &to);
-  std::string sql = std::string(kTextUnitsSql) + kQueryCompilerSql + kQueryMatcherSql + kXmlSql;
+  std::string sql = std::string(kXmlBoundsSql) + kTextUnitsSql + kQueryCompilerSql +
+                    kQueryMatcherSql + kXmlSql;
   auto put = [&sql](const std::string& name, const std::string& value) {
     for (size_t at = sql.find(name); at != std::string::npos;
          at = sql.find(name, at + value.size())) {

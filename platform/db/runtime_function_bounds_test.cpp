@@ -4,6 +4,7 @@
 // name no function of the server's runtime.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "platform/db/connection_pool.h"
@@ -88,6 +89,26 @@ TEST_P(RuntimeFunctionTest, ReplacementsAndOverlappingSearchesAreReadInLinearTim
             "64001,1532,0,3");
 }
 
+TEST_P(RuntimeFunctionTest, SetsOfCharactersAreReadInLinearTime) {
+  // Sets of 32,767 characters whose member found is the last, over texts of 32,767 and of
+  // 2,000,000 characters.
+  const std::string set = "RPAD('b', 32766, 'b') || 'a'";
+  const std::string many = "REPLACE(RPAD('a', 20000, 'a'), 'a', RPAD('a', 100, 'a'))";
+  EXPECT_EQ(Scalar(*c_, "SELECT NVL(LTRIM(RPAD('a', 32767, 'a'), " + set + "), 'none') || ',' || "
+                        "LENGTH(RTRIM(RPAD('a', 32767, 'a') || 'x', " + set + ")) || ',' || "
+                        "NVL(RTRIM(" + many + ", RPAD('c', 63, 'c') || 'a'), 'none') FROM DUAL"),
+            "none,32768,none");
+  EXPECT_EQ(Scalar(*c_, "SELECT LENGTH(TRANSLATE(RPAD('9', 32767, '9') || 'a', " + set +
+                        ", RPAD('x', 32767, 'x') || 'y')) || ',' || "
+                        "LENGTH(TRANSLATE(" + many + ", 'c' || RPAD('病', 62, '病') || 'a', "
+                        "RPAD('x', 64, 'x'))) FROM DUAL"),
+            "32768,2000000");
+  EXPECT_EQ(Scalar(*c_, "SELECT TRANSLATE('病人abc', '人ab病' || RPAD('z', 70, 'z'), 'X1') || ',' || "
+                        "TRANSLATE('a]^-\\b', RPAD('x', 70, 'x') || ']^-\\a', RPAD('y', 70, 'y') || "
+                        "'1234') || ',' || LTRIM('a]^-\\b', RPAD('x', 70, 'x') || ']^-\\a') FROM DUAL"),
+            "X1c,1234b,b");
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, RuntimeFunctionTest, testing::kBothEngines, testing::EngineName);
 
 // A value past the server's largest allocation (1 GB) fails with ORA-04030, whichever function
@@ -98,7 +119,7 @@ TEST(ServerRuntimeTest, AValuePastTheServersLargestIsOutOfMemory) {
   // 419,417,600 characters.
   const std::string huge = "REPLACE(RPAD('x', 32767, 'x'), 'x', RPAD('a', 12800, 'a'))";
   for (const std::string& sql : {"SELECT LENGTH(UPPER(" + huge + ")) FROM DUAL",
-                                 "SELECT LENGTH(TRANSLATE(" + huge + ", 'a', 'b')) FROM DUAL"}) {
+                                 "SELECT LENGTH(LOWER(" + huge + ")) FROM DUAL"}) {
     try {
       testing::Query(*c, sql);
       ADD_FAILURE() << "answered: " << sql;
@@ -107,6 +128,37 @@ TEST(ServerRuntimeTest, AValuePastTheServersLargestIsOutOfMemory) {
       EXPECT_EQ(e.code(), kProviderFailed) << e.what();
     }
   }
+}
+
+// The server cannot stop libxml2 inside one evaluation of a path: an evaluation whose bound of
+// work would pass the statement's time left is refused at its start, as the timeout would end
+// it; paths of linear work run over documents of any size.
+TEST(ServerRuntimeTest, APathsEvaluationEndsWithinTheCommandTimeout) {
+  testing::SharedEmptyDatabase database(Engine::kPostgres, "runtime_xpath");
+  std::unique_ptr<Connection> c = OpenConnection(database.init_string() + ";Command Timeout=1");
+  // 60,000 and 120,000 elements.
+  for (const char* copies : {"'<b/><b/>'", "'<b/><b/><b/><b/>'"}) {
+    const std::string wide =
+        "'<a>' || REPLACE(RPAD('x', 30000, 'x'), 'x', " + std::string(copies) + ") || '</a>'";
+    for (const char* f : {"EXTRACTVALUE", "EXTRACT"}) {
+      const auto start = std::chrono::steady_clock::now();
+      try {
+        testing::Query(*c, std::string("SELECT ") + f + "(" + wide +
+                               ", 'count(//b[count(preceding::b) >= 0])') FROM DUAL");
+        ADD_FAILURE() << f << " answered";
+      } catch (const DbError& e) {
+        EXPECT_TRUE(IsCommandTimedOut(e)) << e.what();
+      }
+      EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3)) << f;
+    }
+    EXPECT_EQ(Scalar(*c, "SELECT EXTRACTVALUE(" + wide + ", 'count(/a/b)') || ',' || "
+                         "EXTRACTVALUE(" + wide + ", '/a/b[last()]/@x') FROM DUAL"),
+              std::string(copies).size() == 10 ? "60000," : "120000,");
+  }
+  // The same path over a document small enough for its bound.
+  EXPECT_EQ(Scalar(*c, "SELECT EXTRACTVALUE('<a>' || RPAD('<b/>', 4000, '<b/>') || '</a>', "
+                       "'count(//b[count(preceding::b) >= 0])') FROM DUAL"),
+            "1000");
 }
 
 }  // namespace
