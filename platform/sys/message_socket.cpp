@@ -162,16 +162,30 @@ bool MessageSocket::SendNow(std::uint32_t kind, std::uint32_t status, std::strin
 MessageSocket::Received MessageSocket::Receive(Message& message, const Deadline& deadline,
                                                int* passed) {
   if (passed != nullptr) *passed = -1;
+  // The next message's length, read without taking it: the payload is sized to it, so that a
+  // short message writes no more memory than it holds (in a process just forked, every page
+  // written is a page copied).
+  ssize_t length = -1;
+  for (;;) {
+    length = ::recv(descriptor_, nullptr, 0, MSG_PEEK | MSG_TRUNC | MSG_DONTWAIT);
+    if (length >= 0) break;
+    if (errno == EINTR || errno == ECONNRESET) continue;
+    if (errno != EAGAIN) return Received::kFailed;
+    if (!Wait(POLLIN, deadline)) return Received::kDeadlinePassed;
+  }
+  const std::size_t room =
+      std::min(kMaxPayload, static_cast<std::size_t>(length) > kHeaderBytes
+                                ? static_cast<std::size_t>(length) - kHeaderBytes
+                                : std::size_t{0});
   unsigned char header[kHeaderBytes] = {};
-  message.payload.resize(kMaxPayload);
-  iovec parts[2] = {{header, sizeof header}, {message.payload.data(), kMaxPayload}};
+  message.payload.resize(room);
+  iovec parts[2] = {{header, sizeof header}, {message.payload.data(), room}};
   alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
   msghdr received{};
   received.msg_iov = parts;
   received.msg_iovlen = 2;
   received.msg_control = control;
   received.msg_controllen = sizeof control;
-  ssize_t length = -1;
   for (;;) {
     length = ::recvmsg(descriptor_, &received, MSG_DONTWAIT | MSG_CMSG_CLOEXEC);
     if (length >= 0) break;

@@ -56,7 +56,7 @@ std::map<std::string, std::string> StatusOf(pid_t pid);
 // two seconds.
 pid_t WorkingChild(const std::vector<pid_t>& known) {
   for (int wait = 0; wait < 200; ++wait) {
-    for (pid_t child : testing::ChildrenOf(testing::Worker())) {
+    for (pid_t child : testing::WorkingChildrenOf(testing::Worker())) {
       if (std::find(known.begin(), known.end(), child) != known.end()) continue;
       std::map<std::string, std::string> status = StatusOf(child);
       if (status["Seccomp:"] == "2" && status["State:"].rfind('Z', 0) != 0) return child;
@@ -86,8 +86,8 @@ TEST(TransformConfinementTest, TheWorkerKeepsNoneOfTheHostsEnvironment) {
   const pid_t worker = testing::Worker();
   ASSERT_NE(worker, 0);
   std::ifstream environ("/proc/" + std::to_string(worker) + "/environ");
-  const std::set<std::string> kept = {"LD_LIBRARY_PATH", "ASAN_OPTIONS", "UBSAN_OPTIONS",
-                                      "LSAN_OPTIONS"};
+  const std::set<std::string> kept = {"LD_BIND_NOW", "LD_LIBRARY_PATH", "ASAN_OPTIONS",
+                                      "UBSAN_OPTIONS", "LSAN_OPTIONS"};
   for (std::string entry; std::getline(environ, entry, '\0');) {
     EXPECT_TRUE(kept.contains(entry.substr(0, entry.find('=')))) << entry;
   }
@@ -110,7 +110,7 @@ TEST(TransformConfinementTest, ASortInALanguageTransformsWithoutTheLocalesFiles)
 }
 
 TEST(TransformConfinementTest, AChildAtWorkHoldsNothingAndIsFiltered) {
-  const std::vector<pid_t> known = testing::ChildrenOf(testing::Worker());
+  const std::vector<pid_t> known = testing::WorkingChildrenOf(testing::Worker());
   std::future<Ended> endless = StartEndless();
   const pid_t child = WorkingChild(known);
   ASSERT_NE(child, 0) << "no confined child at work";

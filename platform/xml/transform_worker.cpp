@@ -166,10 +166,11 @@ void FailStart(Worker& worker, std::string cause, std::string* cause_out) {
 // runs. The loader's library path finds the libraries as the host found them, and the
 // sanitizers' options keep a checked build's settings in the worker; nothing else of the host's
 // (its passwords, keys and connection strings) reaches a process that runs authors' style sheets.
+// The loader binds every symbol when the worker starts, so that no child binds one again.
 std::vector<std::string> WorkerEnvironment() {
   static constexpr std::string_view kKept[] = {"LD_LIBRARY_PATH=", "ASAN_OPTIONS=",
                                                "UBSAN_OPTIONS=", "LSAN_OPTIONS="};
-  std::vector<std::string> kept;
+  std::vector<std::string> kept = {"LD_BIND_NOW=1"};
   for (char** entry = environ; *entry != nullptr; ++entry) {
     const std::string_view text(*entry);
     for (const std::string_view name : kKept) {

@@ -30,6 +30,7 @@ using namespace std::chrono_literals;
 using std::chrono::milliseconds;
 using testing::ChildrenOf;
 using testing::RunawayStyle;
+using testing::WorkingChildrenOf;
 using testing::Gone;
 using testing::Within;
 using testing::Worker;
@@ -96,14 +97,14 @@ class ForkingThread {
 
 // Waits for the children of earlier transformations to have gone.
 bool Settled() {
-  return Within(2s, [] { return ChildrenOf(Worker()).empty(); });
+  return Within(2s, [] { return WorkingChildrenOf(Worker()).empty(); });
 }
 
 // The worker's children once some run: waits up to five seconds for `count` of them.
 std::vector<pid_t> RunningChildren(std::size_t count) {
   std::vector<pid_t> children;
   Within(5s, [&] {
-    children = ChildrenOf(Worker());
+    children = WorkingChildrenOf(Worker());
     std::erase_if(children, Gone);
     return children.size() >= count;
   });
@@ -125,7 +126,7 @@ TEST(TransformWorkerLifeTest, CallsThatGiveUpEndTheirWorkWhateverCopiesAForkedHo
   }
   for (std::thread& caller : callers) caller.join();
   EXPECT_EQ(deadlines, 2);
-  EXPECT_TRUE(Within(1s, [] { return ChildrenOf(Worker()).empty(); }))
+  EXPECT_TRUE(Within(1s, [] { return WorkingChildrenOf(Worker()).empty(); }))
       << "a transformation outlived its call";
 }
 
@@ -137,7 +138,7 @@ TEST(TransformWorkerLifeTest, AKilledHostTakesItsWorkerAndItsChildrenAlong) {
     ::close(ready[0]);
     ForkingThread forking(5s);
     std::thread runaway([] { Transform(kStorm, {1 << 20, 64 << 20, 60s}); });
-    Within(5s, [] { return !ChildrenOf(Worker()).empty(); });
+    Within(5s, [] { return !WorkingChildrenOf(Worker()).empty(); });
     const pid_t worker = Worker();
     [[maybe_unused]] const ssize_t written = ::write(ready[1], &worker, sizeof worker);
     runaway.join();

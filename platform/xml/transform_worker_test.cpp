@@ -33,6 +33,7 @@ namespace {
 
 using std::chrono::milliseconds;
 using testing::ChildrenOf;
+using testing::WorkingChildrenOf;
 using testing::Worker;
 
 constexpr TransformLimits kRoomy{1 << 20, 64 << 20, milliseconds(20'000)};
@@ -67,7 +68,7 @@ std::size_t OpenDescriptors() {
 std::size_t WorkerChildrenSettled() {
   std::size_t count = 0;
   for (int wait = 0; wait < 200; ++wait) {
-    count = ChildrenOf(Worker()).size();
+    count = WorkingChildrenOf(Worker()).size();
     if (count == 0) break;
     std::this_thread::sleep_for(milliseconds(10));
   }
@@ -165,7 +166,7 @@ TEST(TransformWorkerTest, TransformationsInFlightAreCappedAndTheRestWaitWithinTh
   ASSERT_EQ(WorkerChildrenSettled(), 0u) << "the children of earlier tests are gone";
   std::thread sampling([&] {
     while (!stop) {
-      most = std::max<std::size_t>(most, ChildrenOf(Worker()).size());
+      most = std::max<std::size_t>(most, WorkingChildrenOf(Worker()).size());
       std::this_thread::sleep_for(milliseconds(5));
     }
   });

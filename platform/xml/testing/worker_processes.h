@@ -26,6 +26,23 @@ inline std::vector<pid_t> ChildrenOf(pid_t pid) {
   return children;
 }
 
+// The children of the worker `worker` at work on a transformation: confined, and no longer
+// named as the spares that wait for one ("korvalis-spare"); a spare just forked, not yet
+// confined, is left out too.
+inline std::vector<pid_t> WorkingChildrenOf(pid_t worker) {
+  std::vector<pid_t> working;
+  for (pid_t child : ChildrenOf(worker)) {
+    std::ifstream status("/proc/" + std::to_string(child) + "/status");
+    bool spare = false, confined = false;
+    for (std::string line; std::getline(status, line);) {
+      if (line == "Name:\tkorvalis-spare") spare = true;
+      if (line == "Seccomp:\t2") confined = true;
+    }
+    if (confined && !spare) working.push_back(child);
+  }
+  return working;
+}
+
 // Whether `pid` is gone (or only a zombie waiting for its parent).
 inline bool Gone(pid_t pid) {
   std::ifstream status("/proc/" + std::to_string(pid) + "/stat");

@@ -1,6 +1,7 @@
 #include "platform/xml/worker/child_sandbox.h"
 
 #include <linux/capability.h>
+#include <linux/seccomp.h>
 #include <seccomp.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
@@ -8,16 +9,16 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <initializer_list>
 
 namespace korvalis::xml {
-namespace {
 
-// Empties every capability set. The bounding set needs CAP_SETPCAP to shrink, so it is emptied
-// first, while the process may still have it; a process without it has nothing to drop there.
 int DropCapabilities() {
-  for (int capability = 0; ::prctl(PR_CAPBSET_READ, capability) >= 0; ++capability) {
-    if (::prctl(PR_CAPBSET_DROP, capability) != 0 && errno != EPERM) return errno;
+  for (int capability = 0;; ++capability) {
+    const int held = ::prctl(PR_CAPBSET_READ, capability);
+    if (held < 0) break;  // past the last capability the kernel knows
+    if (held == 1 && ::prctl(PR_CAPBSET_DROP, capability) != 0 && errno != EPERM) return errno;
   }
   if (::prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_CLEAR_ALL, 0, 0, 0) != 0 && errno != EINVAL) {
     return errno;
@@ -26,6 +27,8 @@ int DropCapabilities() {
   __user_cap_data_struct none[_LINUX_CAPABILITY_U32S_3] = {};
   return ::syscall(SYS_capset, &header, none) == 0 ? 0 : errno;
 }
+
+namespace {
 
 // The calls a transformation makes once its texts may arrive.
 constexpr std::initializer_list<int> kAllowed = {
@@ -55,10 +58,12 @@ constexpr std::initializer_list<int> kRefusedByName = {
     SCMP_SYS(access),   SCMP_SYS(faccessat),  SCMP_SYS(faccessat2), SCMP_SYS(readlink),
     SCMP_SYS(readlinkat)};
 
-// A filter that kills the process at any call it does not name. Its own process id is built in:
-// signals go to itself only (abort), limits are its own only.
+// The stand-in for the process id in the rules on signals: no process has it (ids stay below
+// 2^22), and no other rule compares with it.
+constexpr scmp_datum_t kProcessIdStandIn = 0x7fff'fff0;
+
+// A filter that kills the process at any call it does not name.
 int AddRules(scmp_filter_ctx filter) {
-  const auto self = static_cast<scmp_datum_t>(::getpid());
   int error = 0;
   for (const int call : kAllowed) {
     if (error == 0) error = seccomp_rule_add(filter, SCMP_ACT_ALLOW, call, 0);
@@ -73,35 +78,68 @@ int AddRules(scmp_filter_ctx filter) {
                                SCMP_A2(SCMP_CMP_MASKED_EQ, PROT_EXEC, 0));
     }
   }
-  if (error == 0) error = seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(kill), 1, SCMP_A0(SCMP_CMP_EQ, self));
-  if (error == 0) error = seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(tgkill), 1, SCMP_A0(SCMP_CMP_EQ, self));
-  for (const scmp_datum_t process : {scmp_datum_t{0}, self}) {
+  // Its own name, which tells a spare from a child at work.
+  if (error == 0) {
+    error = seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(prctl), 1,
+                             SCMP_A0(SCMP_CMP_EQ, PR_SET_NAME));
+  }
+  // Signals to itself only (abort), limits of its own only.
+  for (const int call : {SCMP_SYS(kill), SCMP_SYS(tgkill)}) {
     if (error == 0) {
-      error = seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(prlimit64), 1,
-                               SCMP_A0(SCMP_CMP_EQ, process));
+      error = seccomp_rule_add(filter, SCMP_ACT_ALLOW, call, 1,
+                               SCMP_A0(SCMP_CMP_EQ, kProcessIdStandIn));
     }
+  }
+  if (error == 0) {
+    error = seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(prlimit64), 1, SCMP_A0(SCMP_CMP_EQ, 0));
   }
   return -error;
 }
 
-int InstallFilter() {
-  scmp_filter_ctx filter = seccomp_init(SCMP_ACT_KILL_PROCESS);
-  if (filter == nullptr) return ENOMEM;
-  // Loading the filter sets no-new-privileges first, as the kernel requires of a process
-  // without CAP_SYS_ADMIN.
-  int error = -seccomp_attr_set(filter, SCMP_FLTATR_CTL_NNP, 1);
-  if (error == 0) error = AddRules(filter);
-  if (error == 0) error = -seccomp_load(filter);
-  seccomp_release(filter);
+// The filter's program as the kernel takes it, through a file in memory.
+int Export(scmp_filter_ctx filter, std::vector<sock_filter>& program) {
+  const int file = ::memfd_create("korvalis-filter", MFD_CLOEXEC);
+  if (file < 0) return errno;
+  int error = -seccomp_export_bpf(filter, file);
+  const off_t length = error == 0 ? ::lseek(file, 0, SEEK_CUR) : 0;
+  if (error == 0 && (length <= 0 || length % sizeof(sock_filter) != 0)) error = EPROTO;
+  if (error == 0) {
+    program.resize(static_cast<std::size_t>(length) / sizeof(sock_filter));
+    if (::pread(file, program.data(), static_cast<std::size_t>(length), 0) != length) error = EIO;
+  }
+  ::close(file);
   return error;
 }
 
 }  // namespace
 
-int EnterChildSandbox() {
+int ChildSandbox::Prepare() {
+  scmp_filter_ctx filter = seccomp_init(SCMP_ACT_KILL_PROCESS);
+  if (filter == nullptr) return ENOMEM;
+  int error = AddRules(filter);
+  if (error == 0) error = Export(filter, program_);
+  seccomp_release(filter);
+  if (error != 0) return error;
+  process_ids_.clear();
+  for (std::size_t i = 0; i < program_.size(); ++i) {
+    const sock_filter& step = program_[i];
+    if (step.code == (BPF_JMP | BPF_JEQ | BPF_K) && step.k == kProcessIdStandIn) {
+      process_ids_.push_back(i);
+    }
+  }
+  // The rules on signals compare with it (libseccomp may share one comparison between them); a
+  // program without it is one this code does not know.
+  return process_ids_.empty() ? EPROTO : 0;
+}
+
+int ChildSandbox::Enter() {
   if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) return errno;
   if (const int error = DropCapabilities(); error != 0) return error;
-  return InstallFilter();
+  // The program is the worker's, shared until written: the child writes its id into its copy.
+  const auto self = static_cast<std::uint32_t>(::getpid());
+  for (const std::size_t step : process_ids_) program_[step].k = self;
+  const sock_fprog filter{static_cast<unsigned short>(program_.size()), program_.data()};
+  return ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &filter) == 0 ? 0 : errno;
 }
 
 }  // namespace korvalis::xml

@@ -6,19 +6,48 @@
 //     bounding set too where the process may change it;
 //   - a system call filter (libseccomp) that allows only what a transformation needs: reading
 //     and writing its descriptors (the connection, standard error for faults), memory (never
-//     executable), its signals and its own limits, time, and its end. Opening, probing or
+//     executable), its signals, its own limits and name, time, and its end. Opening, probing or
 //     reading a link by name fails with EACCES, so that a library that looks for a file it may
 //     go without (a locale for xsl:sort's lang, a character set's module) carries on as without
 //     it; any other call ends the process at once with SIGSYS, which the worker reports as a
 //     forbidden call: no exec, no fork, no socket, no ptrace, no signal to another process.
 //
-// Thread-safety: EnterChildSandbox runs in a process of one thread, which it confines for good.
+// The filter is built once, in the worker, with a stand-in for the process id that the rules on
+// signals compare with; each child writes its own id in and loads it, which costs one system
+// call and no allocation.
+//
+//   ChildSandbox sandbox;                        // in the worker
+//   if (int error = sandbox.Prepare(); ...)      // builds the filter
+//   ... fork ...
+//   sandbox.Enter();                             // in the child
+//
+// Thread-safety: Prepare once on one thread; Enter in a process of one thread, which it confines
+// for good.
 #pragma once
+
+#include <linux/filter.h>
+
+#include <vector>
 
 namespace korvalis::xml {
 
-// Confines the calling process. Returns 0, or the errno of the step that failed (the process is
-// then partly confined and must run nothing of a caller's). Allocates while it builds the filter.
-int EnterChildSandbox();
+// Empties every capability set, the bounding set first while the process may still change it.
+// Returns 0 or the errno of the step that failed. The worker drops its own at its start, so that
+// its children hold none from the first.
+int DropCapabilities();
+
+class ChildSandbox {
+ public:
+  // Builds the filter. Returns 0 or the errno of the failure.
+  int Prepare();
+  // Confines the calling process. Returns 0, or the errno of the step that failed (the process is
+  // then partly confined and must run nothing of a caller's). Allocates nothing. Precondition:
+  // Prepare succeeded.
+  int Enter();
+
+ private:
+  std::vector<sock_filter> program_;
+  std::vector<std::size_t> process_ids_;  // the instructions that compare with the process id
+};
 
 }  // namespace korvalis::xml

@@ -23,12 +23,23 @@
 namespace korvalis::xml {
 namespace {
 
+// The sandbox as the worker prepares it, once for every child.
+ChildSandbox& Prepared() {
+  static ChildSandbox& sandbox = []() -> ChildSandbox& {
+    auto* made = new ChildSandbox;
+    if (made->Prepare() != 0) std::abort();
+    return *made;
+  }();
+  return sandbox;
+}
+
 // Runs `attempt` in a confined child and answers its wait status; the child exits with the
 // attempt's value. Exit code 99: the sandbox could not be entered.
 int Confined(const std::function<int()>& attempt) {
+  ChildSandbox& sandbox = Prepared();
   const pid_t child = ::fork();
   if (child == 0) {
-    if (EnterChildSandbox() != 0) ::_exit(99);
+    if (sandbox.Enter() != 0) ::_exit(99);
     ::_exit(attempt());
   }
   int status = 0;
@@ -100,10 +111,11 @@ TEST(ChildSandboxTest, EveryOtherCallEndsTheChildWithSIGSYS) {
 TEST(ChildSandboxTest, AConfinedChildHoldsNoCapability) {
   int gate[2];
   ASSERT_EQ(::pipe(gate), 0);
+  ChildSandbox& sandbox = Prepared();
   const pid_t child = ::fork();
   if (child == 0) {
     ::close(gate[1]);
-    if (EnterChildSandbox() != 0) ::_exit(99);
+    if (sandbox.Enter() != 0) ::_exit(99);
     char byte;
     ::_exit(::read(gate[0], &byte, 1) == 0 ? 0 : 1);  // waits for the parent to look
   }

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -247,38 +248,62 @@ void CloseFrom(int first) {
   }
 }
 
-// The child keeps its connection alone (as descriptor 3) beside the worker's standard ones
-// (/dev/null, and the host's standard error for faults), and the default action of every signal
-// but SIGPIPE. It ends with the worker.
-int BecomeChild(int descriptor, pid_t worker) {
+// The spare keeps its connection to the worker alone (as descriptor 3) beside the worker's
+// standard ones (/dev/null, and the host's standard error for faults), and the default action of
+// every signal but SIGPIPE. It ends with the worker.
+void BecomeSpare(int spare, pid_t worker) {
   ::prctl(PR_SET_PDEATHSIG, SIGKILL);
   if (::getppid() != worker) Leave(kChildLostItsHost);
+  ::prctl(PR_SET_NAME, kSpareChildName);
   sigset_t none;
   ::sigemptyset(&none);
   ::sigprocmask(SIG_SETMASK, &none, nullptr);
-  if (descriptor != 3 && (::dup2(descriptor, 3) < 0)) Leave(kChildNotSetUp);
+  if (spare != 3 && (::dup2(spare, 3) < 0)) Leave(kChildNotSetUp);
   CloseFrom(4);
-  return 3;
+}
+
+// Waits for the worker's kStart: the transformation's connection (from here on the child's only
+// one) and its order.
+TransformOrder TakeTransformation(sys::MessageSocket& worker, int* descriptor) {
+  sys::Message start;
+  if (worker.Receive(start, std::nullopt, descriptor) != sys::MessageSocket::Received::kMessage) {
+    Leave(kChildLostItsHost);
+  }
+  worker.Close();
+  const std::optional<TransformOrder> order =
+      start.kind == static_cast<std::uint32_t>(TransformMessage::kStart) && *descriptor >= 0
+          ? DecodeOrder(start.payload)
+          : std::nullopt;
+  if (!order) Leave(kChildMisread);
+  return *order;
 }
 
 }  // namespace
 
-void RunTransformationChild(int descriptor, pid_t worker, const TransformOrder& order) {
-  static sys::MessageSocket socket(BecomeChild(descriptor, worker));
+void RunSpareChild(int spare, pid_t worker, ChildSandbox& sandbox) {
+  BecomeSpare(spare, worker);
+  // What the process maps before its work: the base of its address space's limit.
+  const std::size_t mapped = MappedBytes();
+  // From here on the child may read what callers wrote: it holds nothing and may call little.
+  const int unconfined = sandbox.Enter();
+  sys::MessageSocket from_worker(3);
+  int descriptor = -1;
+  const TransformOrder order = TakeTransformation(from_worker, &descriptor);
+  static sys::MessageSocket socket(descriptor);
   connection = &socket;
+  ::prctl(PR_SET_NAME, kWorkingChildName);
+  if (unconfined != 0) {
+    NoteMessage(nullptr, "the transformation's process cannot be confined: %s",
+                std::strerror(unconfined));
+    End(TransformOutcome::kUnavailable);
+  }
   if (order.cpu_seconds > 0) {
     // SIGXCPU at the limit, SIGKILL a second later.
     SetLimit(RLIMIT_CPU, order.cpu_seconds, order.cpu_seconds + 1);
   }
   // The documents' budget and the work's, and what neither counts.
-  const rlim_t space =
-      MappedBytes() + (kLoadingBudgets + 1) * order.max_working_bytes + kUncountedBytes;
+  const rlim_t space = mapped + (kLoadingBudgets + 1) * order.max_working_bytes + kUncountedBytes;
   SetLimit(RLIMIT_AS, space, space);
-  // From here on the child reads what callers wrote: it holds nothing and may call little.
-  if (const int error = EnterChildSandbox(); error != 0) {
-    NoteMessage(nullptr, "the transformation's process cannot be confined: %s", std::strerror(error));
-    End(TransformOutcome::kUnavailable);
-  }
   std::set_new_handler(EndForNew);
   Transform(order);
 }

@@ -1,5 +1,7 @@
-// One transformation in a child of the transformation worker: the child reads the style sheet
-// and the source from its connection, transforms, writes the page back and ends. Whatever the
+// One transformation in a child of the transformation worker: the child is forked ahead of its
+// transformation as a spare (spare_children.h), sets itself up and confines itself, receives the
+// transformation's connection and order from the worker, reads the style sheet and the source
+// from the connection, transforms, writes the page back and ends. Whatever the
 // style sheet does, the child stays within its bounds, and either answers a kEnd or exits with a
 // code that the worker reports (child_end.h):
 //   - memory: the kernel's limit on its address space and the processor's counted budgets, one
@@ -10,8 +12,9 @@
 //     host's own deadline ends it sooner by shutting the connection down;
 //   - the page: its length as UTF-16 units (kTooLarge);
 //   - recursion: the work runs on the worker's main stack, which may grow to 256 MiB;
-//   - what it may do: before it reads a caller's text it enters its sandbox (child_sandbox.h),
-//     and a call the filter forbids ends it (the worker reports kForbiddenCall).
+//   - what it may do: before it receives its transformation it enters its sandbox
+//     (child_sandbox.h), and a call the filter forbids ends it (the worker reports
+//     kForbiddenCall).
 // The child inherits nothing of the host: the worker is a program of its own.
 //
 // Thread-safety: runs in a process of its own.
@@ -20,12 +23,19 @@
 #include <sys/types.h>
 
 #include "platform/xml/transform_protocol.h"
+#include "platform/xml/worker/child_sandbox.h"
 
 namespace korvalis::xml {
 
-// Runs the transformation `order` whose connection is `connection` and ends the process.
-// Precondition: called in a child just forked by the worker `worker` on its main thread, the
-// processor started.
-[[noreturn]] void RunTransformationChild(int connection, pid_t worker, const TransformOrder& order);
+// The names a child goes by (its command name in /proc): a spare that waits for its
+// transformation, and a child at work.
+inline constexpr char kSpareChildName[] = "korvalis-spare";
+inline constexpr char kWorkingChildName[] = "korvalis-transf";
+
+// Sets up a spare child ahead of its transformation and confines it, waits on `spare` (its
+// connection to the worker) for the kStart that brings the transformation's connection and
+// order, runs the transformation and ends the process. Precondition: called in a child just
+// forked by the worker `worker` on its main thread, the processor started, `sandbox` prepared.
+[[noreturn]] void RunSpareChild(int spare, pid_t worker, ChildSandbox& sandbox);
 
 }  // namespace korvalis::xml

@@ -2,9 +2,10 @@
 // transforms (platform/xml/transform_worker.h) with its control connection as standard input,
 // the host's standard error as standard output, a pipe to the host as standard error, and the
 // host's process id as its argument. The worker announces its version (kHello), from then on
-// writes its own and its children's faults to the host's standard error, and forks a child for
-// each transformation the host hands it, from its own small image in which the processor is
-// loaded and started once; the child does the work within its bounds (worker/transform_child.h).
+// writes its own and its children's faults to the host's standard error, and hands each
+// transformation the host hands it to a child forked ahead from its own small image, in which the
+// processor is loaded and started once (worker/spare_children.h); the child does the work within
+// its bounds (worker/transform_child.h).
 // The worker itself runs no style sheet.
 //
 //   child states:  running ──(its own end: kEnd sent)─────────────▶ reaped: nothing to say
@@ -41,7 +42,7 @@
 #include "platform/sys/on_demand_library.h"
 #include "platform/xml/child_end.h"
 #include "platform/xml/transform_protocol.h"
-#include "platform/xml/worker/transform_child.h"
+#include "platform/xml/worker/spare_children.h"
 #include "platform/xml/worker/xslt_processor.h"
 
 namespace {
@@ -54,6 +55,10 @@ using korvalis::xml::TransformOutcome;
 constexpr std::uint32_t Kind(TransformMessage message) {
   return static_cast<std::uint32_t>(message);
 }
+
+// Spares kept waiting: enough that a burst of the host's calls finds them ready, while the worker
+// forks the next between the calls.
+constexpr std::size_t kSpareChildren = 2;
 
 struct Child {
   pid_t pid;
@@ -84,6 +89,8 @@ struct Served {
   std::vector<Child> children;
   std::vector<HeldEnd> held;
   std::deque<WaitingStart> waiting;
+  korvalis::xml::ChildSandbox sandbox;
+  std::optional<korvalis::xml::SpareChildren> spares;
 };
 
 // Sends a kEnd now; one that finds no room is held until there is.
@@ -109,14 +116,14 @@ void ReapChildren(Served& served) {
       served.children.erase(child);
       break;
     }
+    served.spares->Forget(pid);
   }
 }
 
-// Forks the child of a transformation whose connection came with a kStart.
+// Hands the transformation whose connection came with a kStart to a spare child.
 void StartChild(Served& served, int descriptor, const korvalis::xml::TransformOrder& order) {
   MessageSocket connection(descriptor);
-  const pid_t pid = ::fork();
-  if (pid == 0) korvalis::xml::RunTransformationChild(descriptor, served.worker, order);
+  const pid_t pid = served.spares->HandOver(descriptor, korvalis::xml::EncodeOrder(order));
   if (pid < 0) {
     SendEnd(served, std::move(connection), TransformOutcome::kUnavailable,
             std::string("the transformation's process cannot be started: ") + std::strerror(errno));
@@ -199,9 +206,16 @@ void Serve(Served& served) {
     const std::size_t first_held = watched.size();
     for (const HeldEnd& end : served.held)
       watched.push_back({end.connection.descriptor(), POLLOUT, 0});
-    if (::poll(watched.data(), watched.size(), -1) < 0) {
+    // A spare is forked while nothing else waits to be done.
+    const bool idle_work = served.control.IsOpen() && served.spares->Wanted();
+    const int ready = ::poll(watched.data(), watched.size(), idle_work ? 0 : -1);
+    if (ready < 0) {
       if (errno == EINTR) continue;
       return;
+    }
+    if (ready == 0) {
+      served.spares->AddOne();
+      continue;
     }
     if (watched[2].revents != 0) return;  // the host process has ended
     for (std::size_t i = 0; i < served.children.size(); ++i) {
@@ -239,7 +253,7 @@ int RefuseAll(Served& served, const std::string& reason) {
 }
 
 // The worker and its children go first should the machine run short of memory; a child's
-// memory is never dumped.
+// memory is never dumped; none of them holds a capability.
 void ProtectHost() {
   const rlimit no_core{0, 0};
   ::setrlimit(RLIMIT_CORE, &no_core);
@@ -249,6 +263,8 @@ void ProtectHost() {
     [[maybe_unused]] const ssize_t written = ::write(adjustment, "1000", 4);
     ::close(adjustment);
   }
+  // The worker needs no capability once it runs, and its children hold none from the first.
+  korvalis::xml::DropCapabilities();
 }
 
 // The stack a child may grow to: a level of templates takes under 500 bytes of it, so that
@@ -328,13 +344,20 @@ int main(int argc, char** argv) {
   WriteToTheHostsError();
   try {
     korvalis::xml::StartProcessor();
+    korvalis::xml::WarmProcessor();
   } catch (const korvalis::sys::LibraryUnavailable& unavailable) {
     return RefuseAll(served, unavailable.what());
   }
   if (served.child_ends < 0) {
     return RefuseAll(served, std::string("no signal descriptor: ") + std::strerror(errno));
   }
+  if (const int error = served.sandbox.Prepare(); error != 0) {
+    return RefuseAll(served, std::string("the transformations' confinement cannot be made: ") +
+                                 std::strerror(error));
+  }
+  served.spares.emplace(served.worker, kSpareChildren, served.sandbox);
   Serve(served);
+  served.spares.reset();
   for (const Child& child : served.children) ::kill(child.pid, SIGKILL);
   return 0;
 }

@@ -44,4 +44,10 @@ bool TransformToOutput(const Document& source, const Document& stylesheet, xmlOu
 void TransformAndDiscard(std::string_view source_text, std::string_view stylesheet_text,
                          std::chrono::milliseconds time, std::size_t working_bytes);
 
+// Runs one small transformation through every stage of the processor and frees what it made, so
+// that what the libraries start on their first use (their tables, handlers, caches) is started
+// once in the worker, before its children are forked, rather than again in each child.
+// Precondition: StartProcessor was called; the calling thread has no memory budget.
+void WarmProcessor();
+
 }  // namespace korvalis::xml

@@ -1,0 +1,68 @@
+#include "platform/xml/worker/spare_children.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+
+#include "platform/xml/transform_protocol.h"
+#include "platform/xml/worker/transform_child.h"
+
+namespace korvalis::xml {
+namespace {
+using Clock = std::chrono::steady_clock;
+}  // namespace
+
+SpareChildren::~SpareChildren() {
+  for (const Spare& spare : ready_) ::kill(spare.pid, SIGKILL);
+}
+
+bool SpareChildren::Fork(Spare& made) {
+  sys::MessageSocket worker_end, spare_end;
+  if (const int error = sys::MessageSocket::MakePair(worker_end, spare_end); error != 0) {
+    errno = error;
+    return false;
+  }
+  const pid_t pid = ::fork();
+  if (pid == 0) RunSpareChild(spare_end.descriptor(), worker_, sandbox_);
+  if (pid < 0) return false;
+  made = {pid, std::move(worker_end)};
+  return true;
+}
+
+void SpareChildren::AddOne() {
+  Spare made{0, {}};
+  failed_ = !Fork(made);
+  if (!failed_) ready_.push_back(std::move(made));
+}
+
+pid_t SpareChildren::HandOver(int connection, std::string_view order) {
+  failed_ = false;  // a failed fork is tried again for each transformation
+  const auto kind = static_cast<std::uint32_t>(TransformMessage::kStart);
+  while (!ready_.empty()) {
+    Spare spare = std::move(ready_.front());
+    ready_.pop_front();
+    // A spare that ended while it waited cannot take it: the worker reaps it later.
+    if (spare.socket.Send(kind, 0, order, Clock::now(), connection)) return spare.pid;
+    ::kill(spare.pid, SIGKILL);
+  }
+  Spare made{0, {}};
+  if (!Fork(made)) return -1;
+  if (made.socket.Send(kind, 0, order, Clock::now(), connection)) return made.pid;
+  const int error = errno;
+  ::kill(made.pid, SIGKILL);
+  errno = error;
+  return -1;
+}
+
+bool SpareChildren::Forget(pid_t pid) {
+  for (auto spare = ready_.begin(); spare != ready_.end(); ++spare) {
+    if (spare->pid != pid) continue;
+    ready_.erase(spare);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace korvalis::xml
