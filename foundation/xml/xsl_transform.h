@@ -62,8 +62,9 @@ struct TransformFailures {
 // A transformation into content whose source the system writes piece by piece (a report's
 // rows as they are read): the pieces go to the transformation's worker as they come, so the
 // caller never holds the source whole (platform/xml/xslt.h). Its time is bounded by the call's
-// (korvalis::TransformationTimeBound, counted from Finish), its memory by kMaxTransformBytes; a
-// refused transformation leaves its cause in the event log.
+// (korvalis::TransformationTimeBound, spent only while the caller waits for the transformation:
+// never the writer's own time), its memory by kMaxTransformBytes; a refused transformation
+// leaves its cause in the event log.
 //
 // Thread-safety: belongs to one thread.
 class ContentTransformation {

@@ -54,7 +54,8 @@ Transformation::~Transformation() {
 
 Transformation::Deadline Transformation::DeadlineFromNow() const {
   if (limits_.max_duration.count() <= 0) return std::nullopt;
-  return Clock::now() + limits_.max_duration;
+  // Past already once the writer has waited the whole limit.
+  return Clock::now() + (limits_.max_duration - waited_);
 }
 
 bool Transformation::TakeTurn(const Deadline& deadline) {
@@ -171,19 +172,20 @@ void Transformation::AppendSource(std::string_view piece) {
     held_.append(piece);
     return;
   }
-  // The source is still being written: its process parses it as it comes, without a turn, and
-  // a piece waits for it only as long as a stalled process is given.
+  // The source is still being written: its process parses it as it comes, without a turn.
+  // What the writer waits for the process here is spent from the time limit.
+  const Clock::time_point start = Clock::now();
   const Deadline deadline = DeadlineFromNow();
-  if (!connection_.IsOpen()) {
-    if (!Open(deadline) || !SendSource(held_, deadline)) return;
+  if (!connection_.IsOpen() && Open(deadline) && SendSource(held_, deadline)) {
     std::string().swap(held_);
   }
-  SendSource(piece, deadline);
+  if (!failure_) SendSource(piece, deadline);
+  waited_ += Clock::now() - start;
 }
 
 TransformOutcome Transformation::Finish(std::string_view last_piece, std::string& output,
                                         std::string* cause) {
-  // The one deadline of the work, which is ready now.
+  // The one deadline of the work, which is ready now: the rest of the time limit.
   const Deadline deadline = DeadlineFromNow();
   if (!failure_ && TakeTurn(deadline) && (connection_.IsOpen() || Open(deadline)) &&
       SendSource(held_, deadline) && SendSource(last_piece, deadline)) {

@@ -13,10 +13,11 @@
 // when the work is ready (Finish), never while the source is still written: a report's
 // statement that streams its rows holds no turn and never waits for one.
 //
-// The time limit is one deadline, fixed once when the work is ready: the wait for a turn, the
-// rest of the source, the work and the page all fall within it. While the source is still
-// written, a piece waits for the transformation's process to take it no longer than the time
-// limit; a process that takes nothing for that long has failed.
+// The time limit is spent only while the caller waits for the transformation: while the source
+// is still written, the time its pieces wait for the transformation's process to take them
+// (never the writer's own time, such as a statement reading its rows); then one deadline, fixed
+// when the work is ready, for the rest of the limit: the wait for a turn, the rest of the
+// source, the work and the page.
 //
 //   Transformation transformation(stylesheet, TextWriter::kCaller, TextWriter::kSystem, limits);
 //   transformation.AppendSource("<root>");  ...
@@ -67,8 +68,8 @@ class Transformation {
 
   // Ends the source with `last_piece` and waits for the page. Unless the outcome is kDone,
   // `output` is left unchanged and `cause`, when given, receives what the processor said of its
-  // failure or how the transformation ended (empty when there is nothing more to say). The time
-  // limit counts from here. Precondition: called once.
+  // failure or how the transformation ended (empty when there is nothing more to say). What is
+  // left of the time limit counts from here. Precondition: called once.
   TransformOutcome Finish(std::string_view last_piece, std::string& output,
                           std::string* cause = nullptr);
   TransformOutcome Finish(std::string& output, std::string* cause = nullptr) {
@@ -78,6 +79,7 @@ class Transformation {
  private:
   using Deadline = sys::MessageSocket::Deadline;
 
+  // The deadline that the rest of the time limit gives from now.
   Deadline DeadlineFromNow() const;
   // Hands a connection to the worker and sends the style sheet; false when the transformation
   // has failed.
@@ -107,6 +109,7 @@ class Transformation {
   TransformOrder order_;
   TransformLimits limits_;
   std::string held_;  // the source's start, until it passes kHeldSourceBytes
+  std::chrono::steady_clock::duration waited_{};  // spent by pieces waiting for the process
   sys::MessageSocket connection_;
   WorkerTicket ticket_;
   TransformationTurns::Turn turn_;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/xml/testing/runaway_transformations.h"
+#include "platform/xml/testing/worker_processes.h"
 
 namespace korvalis::xml {
 namespace {
@@ -368,6 +369,44 @@ TEST(TransformTurnsTest, AProcessForkedWhileTransformationsRunTransformsAtOnce) 
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+// A source whose process takes its pieces slowly (stopped again and again while the source is
+// written) spends the time limit as the writer waits: once, not afresh for each piece.
+TEST(TransformTurnsTest, TheTimeAWrittenSourceWaitsForItsProcessIsSpentFromTheOneLimit) {
+  using korvalis::xml::testing::ChildrenOf;
+  using korvalis::xml::testing::Gone;
+  using korvalis::xml::testing::Worker;
+  Transformation transformation(kSmallStyle, TextWriter::kCaller, TextWriter::kSystem,
+                                {1 << 20, 256 << 20, milliseconds(1'000)});
+  std::string rows;
+  while (rows.size() < 64 * 1024) rows += "<v>7</v>";
+  transformation.AppendSource("<r>");
+  for (std::size_t sent = 0; sent <= kHeldSourceBytes; sent += rows.size()) {
+    transformation.AppendSource(rows);
+  }
+  std::vector<pid_t> children = ChildrenOf(Worker());
+  std::erase_if(children, Gone);
+  ASSERT_FALSE(children.empty()) << "the source's process parses it as it comes";
+  std::atomic<bool> written{false};
+  std::thread pausing([&] {
+    while (!written) {
+      for (pid_t child : children) ::kill(child, SIGSTOP);
+      std::this_thread::sleep_for(milliseconds(600));
+      for (pid_t child : children) ::kill(child, SIGCONT);
+      std::this_thread::sleep_for(milliseconds(50));
+    }
+  });
+  const auto start = std::chrono::steady_clock::now();
+  for (int piece = 0; piece < 200; ++piece) transformation.AppendSource(rows);
+  std::string output;
+  const TransformOutcome outcome = transformation.Finish("</r>", output);
+  const double took = SecondsSince(start);
+  written = true;
+  pausing.join();
+  for (pid_t child : children) ::kill(child, SIGCONT);
+  EXPECT_EQ(outcome, TransformOutcome::kDeadlinePassed);
+  EXPECT_LT(took, 1.8);
 }
 
 }  // namespace
