@@ -12,7 +12,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "platform/db/function_memory.h"
 #include "platform/db/ora_date.h"
 
 namespace korvalis::db::date_model {
@@ -78,6 +80,10 @@ struct FormatToken {
   LetterCase letter_case;
   Suffix suffix = Suffix::kNone;
 };
+
+// The elements of a model, held in counted memory (function_memory.h): a model of millions of
+// elements is refused at the memory bound instead of taking the process's memory.
+using FormatTokens = std::vector<FormatToken, functions::CountedAllocator<FormatToken>>;
 
 // Whether `what` stands at s[at], ignoring ASCII case.
 bool StartsWithCi(std::string_view s, size_t at, std::string_view what);

@@ -135,12 +135,13 @@ const char* ConflictOf(Element e) {
 }
 
 // The elements of an input model, checked as a whole.
-std::vector<FormatToken> ReadInputModel(std::string_view f) {
-  std::vector<FormatToken> tokens;
+FormatTokens ReadInputModel(std::string_view f) {
+  FormatTokens tokens;
   for (size_t at = 0;;) {
     FormatToken t = ReadElement(f, at);
     if (t.element == Element::kEnd) break;
     at += t.length;
+    functions::ChargeWork(t.length);
     // A suffix only formats too: a number in words or with its ordinal is never read.
     if (OnlyFormats(t.element) || t.suffix != Suffix::kNone) {
       RefuseModel("ORA-01820: format code cannot appear in date input format", f);
@@ -512,7 +513,7 @@ class DateReader {
   }
 
   std::string_view text_;
-  std::vector<FormatToken> tokens_;
+  FormatTokens tokens_;
   int today_year_;
   size_t pos_ = 0;
   DateTime d_;

@@ -8,6 +8,8 @@
 #include "platform/db/date_format_elements.h"
 #include "platform/db/ora_date.h"
 #include "platform/db/sql_error.h"
+#include "platform/db/sql_function_support.h"
+#include "platform/db/sqlite_statement_bounds.h"
 #include "platform/text/ascii.h"
 
 namespace korvalis::db {
@@ -18,6 +20,10 @@ namespace {
 
 // Names are padded to the longest of their kind unless FM is on.
 constexpr size_t kLongestName = 9;
+// The most one element writes (a Julian day spelled out), and the growth of a text below which
+// the memory in use is not asked for.
+constexpr size_t kLongestElement = 128;
+constexpr size_t kCheckedGrowth = size_t{64} << 10;
 constexpr size_t kLongestRomanMonth = 4;
 
 int DayOfYear(const DateTime& d) {
@@ -271,7 +277,7 @@ std::string FormatDateModel(const DateTime& d, std::string_view f) {
 }
 
 struct DateFormatModel::Elements {
-  std::vector<FormatToken> tokens;
+  FormatTokens tokens;
 };
 
 DateFormatModel::DateFormatModel(std::string_view written) : elements_(new Elements) {
@@ -280,16 +286,30 @@ DateFormatModel::DateFormatModel(std::string_view written) : elements_(new Eleme
     FormatToken t = ReadElement(format, at);
     if (t.element == Element::kEnd) break;
     at += t.length;
+    functions::ChargeWork(t.length);
     elements_->tokens.push_back(std::move(t));
   }
 }
 
 DateFormatModel::~DateFormatModel() = default;
 
+// The text grows by doubling, each time within the memory bound, and every element is charged
+// to the running call.
 std::string DateFormatModel::Format(const DateTime& d) const {
   std::string out;
   DateFormatter formatter(d, &out);
-  for (const FormatToken& t : elements_->tokens) formatter.Write(t);
+  for (const FormatToken& t : elements_->tokens) {
+    if (out.capacity() - out.size() < kLongestElement + t.literal.size()) {
+      const size_t room = 2 * out.capacity() + kLongestElement + t.literal.size();
+      if (room >= kCheckedGrowth && static_cast<uint64_t>(sqlite3_memory_used()) + room >
+                                        static_cast<uint64_t>(kEmbeddedMemoryBound)) {
+        throw OutOfStatementMemory();
+      }
+      out.reserve(room);
+    }
+    functions::ChargeWork(1 + t.literal.size());
+    formatter.Write(t);
+  }
   return out;
 }
 

@@ -109,6 +109,9 @@ TEST_P(FunctionAgreementTest, SearchesKeepTheirResultsOnOrdinaryTexts) {
                         "INSTR(RPAD('ab', 200, 'ab'), RPAD('ab', 40, 'ab'), -42, 2) FROM DUAL"),
             "7,159,157");
   EXPECT_EQ(Scalar(*c_, "SELECT INSTR('病人病人病', '人病', 3) FROM DUAL"), "4");
+  // A search from character 0 finds nothing.
+  EXPECT_EQ(Scalar(*c_, "SELECT INSTR('abc', 'b', 0, 1) || ',' || INSTR('abc', 'c', 0) FROM DUAL"),
+            "0,0");
   EXPECT_EQ(Scalar(*c_, "SELECT INSTR('病人病人病', '人病', -1, 2) FROM DUAL"), "2");
   EXPECT_EQ(Scalar(*c_, "SELECT REPLACE('病人病人', '人', 'x') FROM DUAL"), "病x病x");
   EXPECT_EQ(Scalar(*c_, "SELECT TRANSLATE('病人abc', '人ab病', 'X1') FROM DUAL"), "X1c");
@@ -269,6 +272,33 @@ TEST_F(FunctionBoundsTest, XmlPathsStopAtTheCommandTimeoutAndDocumentsAtTheMemor
   } catch (const DbError& e) {
     EXPECT_TRUE(std::string_view(e.what()).starts_with("ORA-04030: ")) << e.what();
   }
+}
+
+
+TEST_F(FunctionBoundsTest, FormatModelsAreReadAndWrittenWithinTheMemoryBound) {
+  // Models of 98,301,000 and 9,830,100 elements, each written as seven digits.
+  const std::string models[] = {
+      "REPLACE(RPAD('J', 32767, 'J'), 'J', RPAD('J', 3000, 'J'))",
+      "REPLACE(RPAD('J', 32767, 'J'), 'J', RPAD('J', 300, 'J'))",
+  };
+  std::unique_ptr<Connection> c = OpenConnection(database_.init_string() + ";Command Timeout=60");
+  ResetPeak();
+  for (const std::string& model : models) {
+    for (const std::string& sql : {"SELECT LENGTH(TO_CHAR(SYSDATE, " + model + ")) FROM DUAL",
+                                   "SELECT TO_DATE('2451545', " + model + ") FROM DUAL"}) {
+      try {
+        testing::Query(*c, sql);
+        ADD_FAILURE() << "not refused: " << sql;
+      } catch (const DbError& e) {
+        EXPECT_TRUE(std::string_view(e.what()).starts_with("ORA-04030: ")) << e.what();
+      }
+    }
+  }
+#if !defined(__SANITIZE_ADDRESS__)
+  EXPECT_LT(ResidentBytes("VmHWM:"), size_t{1200} << 20);
+#endif
+  EXPECT_EQ(Scalar(*c, "SELECT TO_CHAR(TO_DATE('2000-01-01', 'YYYY-MM-DD'), 'J') FROM DUAL"),
+            "2451545");
 }
 
 }  // namespace

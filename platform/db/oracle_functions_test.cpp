@@ -48,7 +48,7 @@ TEST_F(OracleFunctionsTest, EdgeValues) {
   EXPECT_EQ(Value("SUBSTR(12345, 2, 3)"), "234");
   EXPECT_EQ(Value("INSTR('aaa', 'aa', 1, 2)"), "2");
   EXPECT_EQ(Value("INSTR('abc', 'c', 10)"), "0");
-  EXPECT_NE(Error("INSTR('abc', 'c', 0)").find("ORA-01428"), std::string::npos);
+  EXPECT_NE(Error("INSTR('abc', 'c', 1, 0)").find("ORA-01428"), std::string::npos);
   EXPECT_EQ(Value("LPAD('中文', 3, '*')"), "*中文");
   EXPECT_EQ(Value("LPAD('abc', 0)"), "<null>");
   EXPECT_EQ(Value("RPAD('a', 5, 'xy')"), "axyxy");

@@ -110,10 +110,10 @@ void Instr(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   const std::string_view s = text, sub = search;
   int64_t pos = argc > 2 ? AsInteger(argv[2]) : 1;
   int64_t occurrence = argc > 3 ? AsInteger(argv[3]) : 1;
-  if (pos == 0 || occurrence <= 0) {
-    throw FunctionError{"ORA-01428: argument is out of range"};
-  }
+  if (occurrence <= 0) throw FunctionError{"ORA-01428: argument is out of range"};
   if (sub.empty()) return sqlite3_result_null(ctx);
+  // A search from character 0 finds nothing.
+  if (pos == 0) return sqlite3_result_int64(ctx, 0);
   size_t from = 0;
   Occurrences::Direction direction = Occurrences::Direction::kForwards;
   if (pos > 0) {

@@ -15,30 +15,52 @@ constexpr size_t kShortPattern = 32;
 
 // The last place at or before `last` where `pattern` occurs in `text`; npos when none.
 // Precondition: `pattern` is short and not empty.
+// Every candidate is charged to the running call with the bytes it may compare.
 size_t FindShortBackwards(std::string_view text, std::string_view pattern, size_t last) {
   if (pattern.size() > text.size()) return std::string_view::npos;
+  StatementTime time;
   size_t end = std::min(last, text.size() - pattern.size()) + 1;  // candidates below
   while (end > 0) {
     const void* p = ::memrchr(text.data(), pattern[0], end);
     if (p == nullptr) return std::string_view::npos;
     const size_t at = static_cast<size_t>(static_cast<const char*>(p) - text.data());
+    time.Spend(end - at + pattern.size());
     if (std::memcmp(text.data() + at, pattern.data(), pattern.size()) == 0) return at;
     end = at;
   }
   return std::string_view::npos;
 }
 
+// Pieces a text is searched forwards in, the running call charged for each before it is read:
+// the bytes it holds times the comparisons a byte may take.
+constexpr size_t kSearchedPiece = size_t{1} << 20;
+
 }  // namespace
 
 // A short pattern is found as std::string_view finds it; a long one by glibc's memmem, which is
-// linear: a hashed search up to 256 bytes, the two-way algorithm beyond.
+// linear: a hashed search up to 256 bytes, the two-way algorithm beyond. A long text is read in
+// pieces, the running call charged before each (a short text costs nothing to account).
 size_t FindText(std::string_view text, std::string_view pattern, size_t from) {
-  if (pattern.size() <= kShortPattern) return text.find(pattern, from);
-  if (from > text.size() || pattern.size() > text.size() - from) return std::string_view::npos;
-  const void* found = ::memmem(text.data() + from, text.size() - from, pattern.data(),
-                               pattern.size());
-  return found == nullptr ? std::string_view::npos
-                          : static_cast<size_t>(static_cast<const char*>(found) - text.data());
+  const size_t m = pattern.size();
+  const size_t cost = m <= kShortPattern ? m : 2;  // comparisons a text byte
+  StatementTime time;
+  while (from <= text.size() && m <= text.size() - from) {
+    // The piece, with the bytes an occurrence starting at its end runs on into.
+    const size_t end = from + std::min(kSearchedPiece, text.size() - from - m + 1) + m - 1;
+    const std::string_view piece = text.substr(0, end);
+    if (end - from > kSearchedPiece / 16) time.Spend((end - from) * cost);
+    size_t found;
+    if (m <= kShortPattern) {
+      found = piece.find(pattern, from);
+    } else {
+      const void* p = ::memmem(piece.data() + from, end - from, pattern.data(), m);
+      found = p == nullptr ? std::string_view::npos
+                           : static_cast<size_t>(static_cast<const char*>(p) - text.data());
+    }
+    if (found != std::string_view::npos || end == text.size()) return found;
+    from = end - m + 1;
+  }
+  return std::string_view::npos;
 }
 
 Occurrences::Occurrences(std::string_view text, std::string_view pattern, size_t from,
