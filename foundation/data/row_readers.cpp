@@ -8,6 +8,7 @@
 #include <xercesc/util/XMLChar.hpp>
 
 #include "platform/text/unicode.h"
+#include "platform/text/utf8.h"
 
 namespace korvalis::datasource {
 namespace {
@@ -54,37 +55,13 @@ constexpr std::array<AsciiEscape, 128> MakeAsciiEscapes(bool attribute) {
 constexpr std::array<AsciiEscape, 128> kTextEscapes = MakeAsciiEscapes(false);
 constexpr std::array<AsciiEscape, 128> kAttributeEscapes = MakeAsciiEscapes(true);
 
-// Decodes the sequence at `p`, whose lead byte is not ASCII, as korvalis::FromUtf8 does: the
-// code point, or U+FFFD for a maximal invalid part (a stray or truncated sequence, an overlong
-// form, an encoded surrogate, a code point above U+10FFFF). Advances `p` past what it used.
+// Decodes the character at `p` (U+FFFD for a maximal invalid part, as korvalis::FromUtf8
+// reads it), advancing `p` past what it used.
 char32_t DecodeSequence(const unsigned char*& p, const unsigned char* end) {
-  const unsigned char lead = *p++;
-  // Number of continuation bytes and the allowed range of the first of them.
-  int follow = 0;
-  unsigned char low = 0x80, high = 0xBF;
-  char32_t code_point = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    follow = 1;
-    code_point = lead & 0x1F;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    follow = 2;
-    code_point = lead & 0x0F;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    follow = 3;
-    code_point = lead & 0x07;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return kReplacement;
-  }
-  for (int k = 0; k < follow; ++k) {
-    if (p == end || *p < low || *p > high) return kReplacement;
-    code_point = (code_point << 6) | (*p++ & 0x3F);
-    low = 0x80;
-    high = 0xBF;
-  }
+  size_t used = 0;
+  const char32_t code_point = korvalis::DecodeUtf8(
+      std::string_view(reinterpret_cast<const char*>(p), static_cast<std::size_t>(end - p)), &used);
+  p += used;
   return code_point;
 }
 

@@ -25,7 +25,51 @@ inline constexpr size_t Utf8SequenceWidth(unsigned char lead) {
 // it. An ill-formed sequence (a stray continuation byte, an overlong form, a surrogate, a
 // value above U+10FFFF, a sequence cut short) gives U+FFFD and advances past its longest
 // well-formed start, at least one byte.
-char32_t DecodeUtf8(std::string_view text, size_t* i);
+// Inline: the readers of every text's characters (the XML of a list's rows among them) call it
+// once a character.
+inline char32_t DecodeUtf8(std::string_view text, size_t* i) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const size_t n = text.size();
+  const unsigned char lead = bytes[*i];
+  if (lead < 0x80) {
+    ++*i;
+    return lead;
+  }
+  // Number of continuation bytes and the allowed range of the first of them, which rules out
+  // overlong forms, surrogates and code points above U+10FFFF.
+  int follow = 0;
+  unsigned char low = 0x80, high = 0xBF;
+  char32_t cp = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    follow = 1;
+    cp = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    follow = 2;
+    cp = lead & 0x0F;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    follow = 3;
+    cp = lead & 0x07;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    ++*i;
+    return kReplacementCharacter;
+  }
+  size_t j = *i + 1;
+  for (int k = 0; k < follow; ++k, ++j) {
+    if (j >= n || bytes[j] < low || bytes[j] > high) {
+      *i = j;
+      return kReplacementCharacter;
+    }
+    cp = (cp << 6) | (bytes[j] & 0x3F);
+    low = 0x80;
+    high = 0xBF;
+  }
+  *i = j;
+  return cp;
+}
 
 // The code point of the UTF-16 unit at `*i` (precondition: *i < text.size()), with the next
 // unit for a surrogate pair, advancing `*i` past it; a lone surrogate gives U+FFFD.
