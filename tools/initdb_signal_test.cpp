@@ -108,6 +108,21 @@ TEST_P(InitdbSignalTest, ARunEndedByAnySignalLeavesNothingBehind) {
   EXPECT_GT(interrupted, static_cast<int>(signals.size()));
 }
 
+// A build that fails on the server (a table of the schema is there already) takes the front
+// end's runtime objects back with it: the database holds what it held before, nothing more.
+TEST_P(InitdbSignalTest, AFailedBuildOnTheServerLeavesTheDatabaseAsItWas) {
+  if (!OnServer()) GTEST_SKIP() << "the file's failed build is shown with the command's tests";
+  StartAfresh();
+  server().RunSql(database_, "CREATE TABLE \"TELV_SYS_PARAM\" (owner_note text)");
+  const std::string before = ServerObjects();
+  korvalis::testing::Outcome failed = korvalis::testing::RunCommandIn(
+      folder_, KORVALIS_COMMAND, "initdb --connect '" + database_ + "'");
+  EXPECT_EQ(failed.status, 1) << failed.out;
+  EXPECT_NE(failed.out.find("db/schema/01_foundation.sql"), std::string::npos) << failed.out;
+  EXPECT_EQ(ServerObjects(), before);
+  EXPECT_EQ(Listing(), "stderr.txt\n");
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, InitdbSignalTest, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& info) {
                            return info.param ? "Server" : "File";
