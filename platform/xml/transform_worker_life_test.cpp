@@ -130,6 +130,25 @@ TEST(TransformWorkerLifeTest, CallsThatGiveUpEndTheirWorkWhateverCopiesAForkedHo
       << "a transformation outlived its call";
 }
 
+// The kilobytes of a process's private writable memory, all of it charged to the commit limit
+// again at each fork.
+long DataKilobytes(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string field; status >> field;) {
+    long kilobytes = 0;
+    if (field == "VmData:" && status >> kilobytes) return kilobytes;
+  }
+  return -1;
+}
+
+TEST(TransformWorkerLifeTest, TheWorkersForksCarryNoLargeStack) {
+  ASSERT_EQ(Transform(kSum).outcome, TransformOutcome::kDone);
+  const long kilobytes = DataKilobytes(Worker());
+  ASSERT_GT(kilobytes, 0);
+  // The children's deep stack grows on the worker's main stack as it is used.
+  EXPECT_LT(kilobytes, 64 * 1024) << "the worker maps " << kilobytes << " kB";
+}
+
 TEST(TransformWorkerLifeTest, AKilledHostTakesItsWorkerAndItsChildrenAlong) {
   int ready[2];
   ASSERT_EQ(::pipe(ready), 0);
