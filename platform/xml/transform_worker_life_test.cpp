@@ -19,6 +19,7 @@
 #include "db/testing/temp_directory.h"
 #include "platform/xml/child_end.h"
 #include "platform/xml/testing/runaway_transformations.h"
+#include "platform/xml/testing/runaway_transformations.h"
 #include "platform/xml/testing/worker_processes.h"
 #include "platform/xml/transform_worker.h"
 #include "platform/xml/xslt.h"
@@ -41,15 +42,8 @@ const std::string kSum =
     "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
     "<xsl:output method=\"text\"/><xsl:template match=\"/\"><xsl:value-of select=\"sum(r/v)\"/>"
     "</xsl:template></xsl:stylesheet>";
-// 2^30 calls of a template that does nothing but call.
-const std::string kStorm =
-    "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
-    "<xsl:template match=\"/\"><xsl:call-template name=\"s\"><xsl:with-param name=\"n\" "
-    "select=\"30\"/></xsl:call-template></xsl:template><xsl:template name=\"s\">"
-    "<xsl:param name=\"n\"/><xsl:if test=\"$n &gt; 0\"><xsl:call-template name=\"s\">"
-    "<xsl:with-param name=\"n\" select=\"$n - 1\"/></xsl:call-template><xsl:call-template "
-    "name=\"s\"><xsl:with-param name=\"n\" select=\"$n - 1\"/></xsl:call-template></xsl:if>"
-    "</xsl:template></xsl:stylesheet>";
+// A style sheet that runs until it is stopped.
+const std::string kStorm = testing::RunawayStyle(0);
 
 struct Answer {
   TransformOutcome outcome;
