@@ -50,10 +50,10 @@ constexpr std::uint64_t kEndsKept = 16;
 struct Worker {
   explicit Worker(pid_t process) : owner(process) {}
 
-  const pid_t owner;  // the process whose worker this is
-  std::mutex mutex;
-  std::condition_variable end_known;  // an entry was added to `ends`
-  std::string chosen_program;         // SetWorkerProgram's, else empty
+  const pid_t owner;                      // the process whose worker this is
+  std::timed_mutex mutex;                 // a caller waits for it no longer than its deadline
+  std::condition_variable_any end_known;  // an entry was added to `ends`
+  std::string chosen_program;             // SetWorkerProgram's, else empty
   std::string program_path;
   int program = -1;            // the program, held open from the first start
   sys::MessageSocket control;  // open from the start until the worker is let go
@@ -245,7 +245,7 @@ std::string ReadStartReport(int report) {
 // Reads the new worker's kHello. False with *outcome and *cause when it ended, spoke another
 // version or stayed silent (each such start fails the next ones for a pause), or when the
 // caller's deadline came first (the worker is kept for the next caller).
-bool AwaitHello(Worker& worker, std::unique_lock<std::mutex>& lock, const Deadline& deadline,
+bool AwaitHello(Worker& worker, std::unique_lock<std::timed_mutex>& lock, const Deadline& deadline,
                 TransformOutcome* outcome, std::string* cause) {
   const Clock::time_point answer_by = worker.started_at + kWorkerAnswerTime;
   const Deadline bound = deadline ? std::min(*deadline, answer_by) : answer_by;
@@ -300,7 +300,15 @@ bool HandToWorker(sys::MessageSocket& worker_end, const TransformOrder& order,
                   const Deadline& deadline, WorkerTicket* ticket, TransformOutcome* outcome,
                   std::string* cause) {
   Worker& worker = TheWorker();
-  std::unique_lock lock(worker.mutex);
+  std::unique_lock lock(worker.mutex, std::defer_lock);
+  if (!deadline) {
+    lock.lock();
+  } else if (!lock.try_lock_until(*deadline)) {
+    worker_end.Close();
+    *outcome = TransformOutcome::kDeadlinePassed;
+    *cause = "the transformation worker was being started or reached for another call";
+    return false;
+  }
   const std::string start = EncodeOrder(order);
   *outcome = TransformOutcome::kUnavailable;
   // A worker that has ended is found out by the hand-over; one more is started then.
