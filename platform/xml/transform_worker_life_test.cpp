@@ -19,7 +19,6 @@
 #include "db/testing/temp_directory.h"
 #include "platform/xml/child_end.h"
 #include "platform/xml/testing/runaway_transformations.h"
-#include "platform/xml/testing/runaway_transformations.h"
 #include "platform/xml/testing/worker_processes.h"
 #include "platform/xml/transform_worker.h"
 #include "platform/xml/xslt.h"
@@ -238,6 +237,42 @@ void ChangeWorkerProgram(const std::string& program) {
   const pid_t let_go = Worker();
   SetWorkerProgram(program);
   EXPECT_TRUE(Within(2s, [&] { return let_go == 0 || Gone(let_go); }));
+}
+
+// A child that ends while its connection is full of pages the host has not read yet: the
+// worker's word of its end waits for room and comes after the last page.
+TEST(TransformWorkerLifeTest, TheEndOfAChildIsToldAfterThePagesTheHostHadNotRead) {
+  ASSERT_TRUE(Settled());
+  sys::MessageSocket host_end, worker_end;
+  ASSERT_EQ(sys::MessageSocket::MakePair(host_end, worker_end), 0);
+  const TransformOrder order{8 << 20, 64 << 20, 20, TextWriter::kCaller, TextWriter::kCaller, 8};
+  WorkerTicket ticket;
+  TransformOutcome outcome{};
+  std::string cause;
+  ASSERT_TRUE(HandToWorker(worker_end, order, std::nullopt, &ticket, &outcome, &cause)) << cause;
+  auto send = [&](TransformMessage kind, std::string_view text) {
+    ASSERT_TRUE(host_end.SendPieces(static_cast<std::uint32_t>(kind), text));
+  };
+  send(TransformMessage::kStylesheet,
+       "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
+       "<xsl:output method=\"text\"/><xsl:template match=\"/\"><xsl:value-of select=\"r\"/>"
+       "</xsl:template></xsl:stylesheet>");
+  send(TransformMessage::kSource, "<r>" + std::string(4 << 20, 'x') + "</r>");
+  ASSERT_TRUE(host_end.Send(static_cast<std::uint32_t>(TransformMessage::kRun), 0, {}));
+  const std::vector<pid_t> children = RunningChildren(1);
+  ASSERT_EQ(children.size(), 1u);
+  std::this_thread::sleep_for(500ms);  // its pages fill the connection
+  ::kill(children.front(), SIGKILL);
+  sys::Message message;
+  std::size_t pages = 0;
+  while (host_end.Receive(message, std::chrono::steady_clock::now() + 5s) ==
+             sys::MessageSocket::Received::kMessage &&
+         message.kind != static_cast<std::uint32_t>(TransformMessage::kEnd)) {
+    if (message.kind == static_cast<std::uint32_t>(TransformMessage::kPage)) ++pages;
+  }
+  EXPECT_GT(pages, 0u);
+  ASSERT_EQ(message.kind, static_cast<std::uint32_t>(TransformMessage::kEnd));
+  EXPECT_EQ(OutcomeFromWire(message.status), TransformOutcome::kKilled) << message.payload;
 }
 
 // Runs `body` with the worker program `program`, then the installed one again.
