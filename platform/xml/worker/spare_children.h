@@ -1,6 +1,8 @@
 // SpareChildren: the worker's children forked ahead of their transformations, as a zygote keeps
 // them. The worker forks a spare while it has nothing else to do; the spare sets itself up,
-// confines itself and waits on a connection of its own to the worker (transform_child.h). A
+// writes ahead the memory a transformation first writes (each page is the worker's until a
+// process writes it), confines itself and waits on a connection of its own to the worker
+// (transform_child.h). A
 // transformation is handed to a waiting spare with one message (its connection and its order),
 // so that it never waits for a fork, a set-up or a confinement; when none waits, one is forked
 // for it there and then. A spare serves one transformation and ends with it, as every child does.

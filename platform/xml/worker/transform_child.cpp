@@ -15,6 +15,8 @@
 #include <cstring>
 #include <new>
 #include <optional>
+#include <utility>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -280,8 +282,59 @@ TransformOrder TakeTransformation(sys::MessageSocket& worker, int* descriptor) {
 
 }  // namespace
 
+// Writes every page of the process's private writable mappings of at most kMaxWrittenAhead
+// bytes, as /proc lists them, the stack's apart: the heap and the libraries' data it shares with
+// the worker (each page the worker's until written).
+constexpr std::uintptr_t kMaxWrittenAhead = std::uintptr_t{16} << 20;
+
+void WriteMappingsAhead() {
+  const int file = ::open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
+  if (file < 0) return;
+  static char text[64 * 1024];
+  std::size_t length = 0;
+  for (ssize_t got = 1; got > 0 && length < sizeof text - 1;) {
+    got = ::read(file, text + length, sizeof text - 1 - length);
+    if (got > 0) length += static_cast<std::size_t>(got);
+  }
+  ::close(file);
+  text[length] = '\0';
+  const std::uintptr_t page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  for (char* line = text; *line != '\0';) {
+    char* end = nullptr;
+    const std::uintptr_t first = std::strtoull(line, &end, 16);
+    const std::uintptr_t last = std::strtoull(end + 1, &end, 16);
+    const std::string_view rest(end + 1, std::strcspn(end + 1, "\n"));
+    const bool writable = rest.starts_with("rw-p") && rest.find("[stack]") == std::string_view::npos;
+    if (writable && last - first <= kMaxWrittenAhead) {
+      for (std::uintptr_t address = first; address < last; address += page) {
+        volatile char* byte = reinterpret_cast<volatile char*>(address);
+        *byte = *byte;
+      }
+    }
+    line = end + 1 + rest.size() + (end[1 + rest.size()] == '\n' ? 1 : 0);
+  }
+}
+
+// The memory a transformation writes first, written ahead while the spare waits: what it shares
+// with the worker, the next stretch of heap and of stack, so that the transformation finds them
+// its own instead of faulting them in one by one.
+void WriteAhead() {
+  WriteMappingsAhead();
+  constexpr std::size_t kHeapAhead = 512 * 1024;
+  if (void* block = std::malloc(kHeapAhead); block != nullptr) {
+    std::memset(block, 0, kHeapAhead);
+    std::free(block);
+  }
+  constexpr std::size_t kStackAhead = 128 * 1024;
+  volatile char stack[kStackAhead];
+  const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  for (std::size_t offset = 0; offset < kStackAhead; offset += page) stack[offset] = 0;
+  [[maybe_unused]] const char written = stack[0];
+}
+
 void RunSpareChild(int spare, pid_t worker, ChildSandbox& sandbox) {
   BecomeSpare(spare, worker);
+  WriteAhead();
   // What the process maps before its work: the base of its address space's limit.
   const std::size_t mapped = MappedBytes();
   // From here on the child may read what callers wrote: it holds nothing and may call little.

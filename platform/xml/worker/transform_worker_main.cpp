@@ -328,6 +328,10 @@ int main(int argc, char** argv) {
   ::sigaction(SIGPIPE, &ignore, nullptr);
   // One arena: a child's allocations grow the heap it inherited, with no arena of its own to map.
   ::mallopt(M_ARENA_MAX, 1);
+  // Blocks up to 1 MiB come from the heap and freed memory stays in it, so that what a spare
+  // writes ahead is what its transformation allocates.
+  ::mallopt(M_MMAP_THRESHOLD, 1 << 20);
+  ::mallopt(M_TRIM_THRESHOLD, 8 << 20);
   Served served;
   served.control = MessageSocket(TakeControlConnection());
   served.host = WatchHost(argc > 1 ? argv[1] : nullptr);
