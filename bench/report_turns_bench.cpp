@@ -1,7 +1,9 @@
 // Reports and transformations run side by side from many threads of one host, as the users of a
 // hospital run them, on the embedded database at Command Timeout 5 s:
 //   - BM_LargeReportFromManyThreads: 32 threads each run a 20,000-row report 5 times; every call
-//     should answer (`failed` counts those refused, `database_errors` those told "数据库错误").
+//     should answer (`failed` counts those refused, `database_errors` those told "数据库错误",
+//     `busy` those that never had a turn), and the most transformation processes alive at once
+//     with their proportional memory.
 //   - BM_SmallReportsBesideARunawayReport: 8 threads run a report whose style sheet runs away,
 //     while 4 threads run a 20-row report until the runaways have ended: `small_failed` should
 //     stay 0.
@@ -25,6 +27,7 @@
 #include "platform/com/scoped_bstr.h"
 #include "platform/text/unicode.h"
 #include "platform/xml/testing/runaway_transformations.h"
+#include "platform/xml/testing/worker_processes.h"
 #include "report/emr_report.h"
 
 namespace {
@@ -100,7 +103,23 @@ bool StartsWith(const std::u16string& text, std::u16string_view start) {
 void BM_LargeReportFromManyThreads(benchmark::State& state) {
   const ReportDatabase& reports = Reports();
   for (auto _ : state) {
-    std::atomic<int> failed{0}, database_errors{0};
+    std::atomic<int> failed{0}, database_errors{0}, busy{0};
+    std::atomic<bool> answered{false};
+    std::size_t most_processes = 0, most_kb = 0;
+    std::thread sampler([&] {
+      using korvalis::xml::testing::ChildrenOf;
+      using korvalis::xml::testing::ProcKilobytes;
+      while (!answered) {
+        std::size_t kb = 0;
+        const std::vector<pid_t> children = ChildrenOf(korvalis::xml::testing::Worker());
+        for (pid_t child : children) {
+          kb += ProcKilobytes("/proc/" + std::to_string(child) + "/smaps_rollup", "Pss:");
+        }
+        most_processes = std::max(most_processes, children.size());
+        most_kb = std::max(most_kb, kb);
+        std::this_thread::sleep_for(milliseconds(20));
+      }
+    });
     std::vector<std::thread> threads;
     for (int t = 0; t < 32; ++t) {
       threads.emplace_back([&] {
@@ -109,13 +128,19 @@ void BM_LargeReportFromManyThreads(benchmark::State& state) {
           if (failure.empty()) continue;
           ++failed;
           if (StartsWith(failure, u"数据库错误")) ++database_errors;
+          if (StartsWith(failure, u"转换未开始")) ++busy;
         }
       });
     }
     for (std::thread& thread : threads) thread.join();
+    answered = true;
+    sampler.join();
     state.counters["calls"] = 160;
+    state.counters["processes_peak"] = static_cast<double>(most_processes);
+    state.counters["processes_pss_peak_MB"] = static_cast<double>(most_kb) / 1024.0;
     state.counters["failed"] = failed.load();
     state.counters["database_errors"] = database_errors.load();
+    state.counters["busy"] = busy.load();
   }
 }
 BENCHMARK(BM_LargeReportFromManyThreads)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);

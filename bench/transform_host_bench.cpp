@@ -32,6 +32,7 @@
 #include "foundation/xml/xsl_transform.h"
 #include "platform/text/unicode.h"
 #include "platform/xml/dom.h"
+#include "platform/xml/testing/worker_processes.h"
 
 namespace {
 
@@ -148,14 +149,6 @@ void Shapes(benchmark::internal::Benchmark* benchmark) {
 BENCHMARK(BM_InProcessPage)->Apply(Shapes);
 BENCHMARK(BM_WorkerPage)->Apply(Shapes);
 
-std::size_t StatusKilobytes(const std::string& path, std::string_view field) {
-  std::ifstream status(path);
-  for (std::string line; std::getline(status, line);) {
-    if (line.rfind(field, 0) == 0) return std::strtoull(line.c_str() + field.size(), nullptr, 10);
-  }
-  return 0;
-}
-
 // The children of every thread of `pid`.
 std::vector<std::string> ChildrenOf(const std::string& pid) {
   std::vector<std::string> found;
@@ -187,7 +180,7 @@ void BM_DensestReportMemory(benchmark::State& state) {
     std::thread sampler([&] {
       while (!done) {
         for (const std::string& pid : Grandchildren()) {
-          const std::size_t pss = StatusKilobytes("/proc/" + pid + "/smaps_rollup", "Pss:");
+          const std::size_t pss = korvalis::xml::testing::ProcKilobytes("/proc/" + pid + "/smaps_rollup", "Pss:");
           if (pss > child_peak_kb) child_peak_kb = pss;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -204,7 +197,7 @@ void BM_DensestReportMemory(benchmark::State& state) {
     }
     done = true;
     sampler.join();
-    state.counters["host_peak_MB"] = StatusKilobytes("/proc/self/status", "VmHWM:") / 1024.0;
+    state.counters["host_peak_MB"] = korvalis::xml::testing::ProcKilobytes("/proc/self/status", "VmHWM:") / 1024.0;
     state.counters["transformation_pss_MB"] = child_peak_kb / 1024.0;
   }
 }

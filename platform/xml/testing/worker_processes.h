@@ -6,9 +6,11 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -77,6 +79,16 @@ bool Within(std::chrono::milliseconds limit, Condition done) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   return true;
+}
+
+// The kilobytes that the line of /proc file `path` beginning with `field` gives ("VmHWM:" of
+// /proc/self/status, "Pss:" of a process's smaps_rollup); 0 when there is none.
+inline std::size_t ProcKilobytes(const std::string& path, std::string_view field) {
+  std::ifstream file(path);
+  for (std::string line; std::getline(file, line);) {
+    if (line.rfind(field, 0) == 0) return std::strtoull(line.c_str() + field.size(), nullptr, 10);
+  }
+  return 0;
 }
 
 }  // namespace korvalis::xml::testing
