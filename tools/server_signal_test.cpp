@@ -99,8 +99,9 @@ class ServerSignalTest : public ::testing::Test {
   const std::string init_ = database_ + ";Command Timeout=600";
 };
 
-// SIGINT (Ctrl-C) and SIGTERM: the statement is cancelled at once, before the run ends, and a
-// second writer takes the turn; the run still ends by its signal. So is a call's.
+// SIGINT (Ctrl-C), SIGTERM and the other signals that end a process: the statement is cancelled
+// at once, before the run ends, and a second writer takes the turn; the run still ends by its
+// signal. So is a call's.
 TEST_F(ServerSignalTest, ASignalledRunCancelsItsWriteOrItsQueryFirst) {
   struct Case {
     int signal_number;
@@ -109,6 +110,9 @@ TEST_F(ServerSignalTest, ASignalledRunCancelsItsWriteOrItsQueryFirst) {
   const Case cases[] = {
       {SIGINT, "UPDATE W SET NOTE = 'slow' WHERE ID IN " + SlowCondition("W")},
       {SIGTERM, "SELECT COUNT(*) FROM R WHERE ID IN " + SlowCondition("R")},
+      // Any other signal that ends the process by default as well (Ctrl-\, a timer's, a user's).
+      {SIGQUIT, "UPDATE W SET NOTE = 'slow' WHERE ID IN " + SlowCondition("W")},
+      {SIGUSR1, "SELECT COUNT(*) FROM R WHERE ID IN " + SlowCondition("R")},
   };
   for (const Case& c : cases) {
     const size_t before = server_.ServerLog().size();
