@@ -551,27 +551,35 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
 -- Oracle's FM switches padding off (and on again) for every element after it; PostgreSQL's
 -- applies to the next element only, so it is written before each element while it is on.
 -- The run reaches it without the elements written in parts of their own (a suffix, SSSSS,
--- YEAR, Rm). The model is read as the server's pattern match splits it (a quoted text, a run
--- of letters and its digits, any other character), so that the work is linear in its length.
+-- YEAR, Rm). The model is read as an array of its characters and written as an array of
+-- pieces, so that the work is linear in its length.
 CREATE OR REPLACE FUNCTION ora_date_model(fmt text) RETURNS text
 LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
 DECLARE
+  c text[] := coalesce(string_to_array(fmt, NULL), '{}');
+  n integer := cardinality(c);
   pieces text[] := '{}';
+  i integer := 1;
+  j integer;
   fill_off boolean := false;
-  token text;
-  switches integer;
 BEGIN
-  FOR token IN SELECT m[1] FROM regexp_matches(fmt, '"[^"]*"?|[A-Za-z]+[0-9]*|[^"A-Za-z]', 'g') AS m
-  LOOP
-    IF token ~ '^[Ff][Mm]' THEN
-      switches := length(substring(token FROM '^(?:[Ff][Mm])*')) / 2;
-      IF switches % 2 = 1 THEN fill_off := NOT fill_off; END IF;
-      token := substr(token, 2 * switches + 1);
-    END IF;
-    IF fill_off AND token ~ '^[A-Za-z]' THEN
-      pieces := pieces || ('FM' || token);
-    ELSIF token <> '' THEN
-      pieces := pieces || token;
+  WHILE i <= n LOOP
+    IF c[i] = '"' THEN
+      -- A quoted text with its closing quote, or the rest of the model when none closes it.
+      j := i + 1;
+      WHILE j <= n AND c[j] <> '"' LOOP j := j + 1; END LOOP;
+      FOR k IN i .. least(j, n) LOOP pieces := pieces || c[k]; END LOOP;
+      i := j + 1;
+    ELSIF upper(c[i] || coalesce(c[i + 1], '')) = 'FM' THEN
+      fill_off := NOT fill_off;
+      i := i + 2;
+    ELSIF c[i] ~ '^[A-Za-z]$' THEN
+      IF fill_off THEN pieces := pieces || 'FM'::text; END IF;
+      WHILE i <= n AND c[i] ~ '^[A-Za-z]$' LOOP pieces := pieces || c[i]; i := i + 1; END LOOP;
+      WHILE i <= n AND c[i] ~ '^[0-9]$' LOOP pieces := pieces || c[i]; i := i + 1; END LOOP;
+    ELSE
+      pieces := pieces || c[i];
+      i := i + 1;
     END IF;
   END LOOP;
   RETURN array_to_string(pieces, '');
@@ -595,15 +603,20 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
       || ora_letter_case(ora_spell_year(abs(extract(year FROM v))::integer), substr(part, 2, 1))
     ELSE ora_date_number(to_char(v, 'FM' || substr(part, 5)), substr(part, 2, 1),
                          substr(part, 3, 1), substr(part, 4, 1)::integer) END $f$;
--- Each distinct part is written once (a long model repeats few), then the parts are joined.
+-- A long model's parts, each distinct one written once (it repeats few), then joined.
+CREATE OR REPLACE FUNCTION ora_to_char_date_many_parts(v timestamp, parts text[]) RETURNS text
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  WITH w AS MATERIALIZED (
+    SELECT d.p, ora_date_part(v, d.p) AS written
+    FROM (SELECT DISTINCT p FROM unnest(parts) AS p) AS d)
+  SELECT nullif(string_agg(w.written, '' ORDER BY u.i), '')
+  FROM unnest(parts) WITH ORDINALITY AS u(p, i) JOIN w ON w.p = u.p $f$;
 CREATE OR REPLACE FUNCTION ora_to_char_date_parts(v timestamp, parts text[]) RETURNS text
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
-  SELECT CASE WHEN v IS NOT NULL THEN (
-    WITH w AS MATERIALIZED (
-      SELECT d.p, ora_date_part(v, d.p) AS written
-      FROM (SELECT DISTINCT p FROM unnest(parts) AS p) AS d)
-    SELECT nullif(string_agg(w.written, '' ORDER BY u.i), '')
-    FROM unnest(parts) WITH ORDINALITY AS u(p, i) JOIN w ON w.p = u.p) END $f$;
+  SELECT CASE WHEN v IS NULL THEN NULL
+    WHEN cardinality(parts) > 16 THEN ora_to_char_date_many_parts(v, parts)
+    ELSE (SELECT nullif(string_agg(ora_date_part(v, p), '' ORDER BY i), '')
+          FROM unnest(parts) WITH ORDINALITY AS u(p, i)) END $f$;
 -- A date model computed when the statement runs, split into the parts of ora_date_part as the
 -- front end splits a model written in the statement (PgDateModelParts, postgres_printer.cpp):
 -- DL and DS stand for their AMERICAN_AMERICA models, each element is the longest name that
