@@ -40,7 +40,9 @@ constexpr std::initializer_list<int> kAllowed = {
     // Memory (mmap and mprotect below).
     SCMP_SYS(brk), SCMP_SYS(munmap), SCMP_SYS(mremap), SCMP_SYS(madvise),
     // Its own signals and threads' primitives, which the C library uses alone.
-    SCMP_SYS(rt_sigreturn), SCMP_SYS(rt_sigprocmask), SCMP_SYS(rt_sigaction),
+    // restart_syscall resumes a wait that a stop and a continue interrupted.
+    SCMP_SYS(rt_sigreturn), SCMP_SYS(restart_syscall), SCMP_SYS(rt_sigprocmask),
+    SCMP_SYS(rt_sigaction),
     SCMP_SYS(sigaltstack), SCMP_SYS(futex), SCMP_SYS(sched_yield), SCMP_SYS(getpid),
     SCMP_SYS(gettid),
     // Time and randomness.
@@ -62,6 +64,18 @@ constexpr std::initializer_list<int> kRefusedByName = {
 // 2^22), and no other rule compares with it.
 constexpr scmp_datum_t kProcessIdStandIn = 0x7fff'fff0;
 
+// A checked build's address and undefined-behaviour checkers, writing a report from a child,
+// ask whether standard error is a terminal (ioctl) and probe memory through a pipe (pipe2); both
+// fail there rather than end the child, so that the report is written whole and the fault is
+// told as one. Opening and reading links (the binary, /proc/self/maps) fail as for any child, and
+// the report's frames are then given as addresses.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr std::initializer_list<int> kRefusedToTheChecker = {SCMP_SYS(ioctl), SCMP_SYS(pipe2),
+                                                             SCMP_SYS(pipe)};
+#else
+constexpr std::initializer_list<int> kRefusedToTheChecker = {};
+#endif
+
 // A filter that kills the process at any call it does not name.
 int AddRules(scmp_filter_ctx filter) {
   int error = 0;
@@ -69,6 +83,9 @@ int AddRules(scmp_filter_ctx filter) {
     if (error == 0) error = seccomp_rule_add(filter, SCMP_ACT_ALLOW, call, 0);
   }
   for (const int call : kRefusedByName) {
+    if (error == 0) error = seccomp_rule_add(filter, SCMP_ACT_ERRNO(EACCES), call, 0);
+  }
+  for (const int call : kRefusedToTheChecker) {
     if (error == 0) error = seccomp_rule_add(filter, SCMP_ACT_ERRNO(EACCES), call, 0);
   }
   // No memory becomes executable.

@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/ptrace.h>
@@ -80,6 +81,25 @@ TEST(ChildSandboxTest, AConfinedChildCannotOpenAFileButComputesAndTalks) {
                         return 0;
                       }),
                       SIGABRT));
+}
+
+// A child stopped and continued in a timed wait (a debugger, a stopped process group) resumes the
+// wait, which the kernel restarts by a call of its own.
+TEST(ChildSandboxTest, AConfinedChildStoppedAndContinuedGoesOn) {
+  ChildSandbox& sandbox = Prepared();
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (sandbox.Enter() != 0) ::_exit(99);
+    ::poll(nullptr, 0, 300);
+    ::_exit(0);
+  }
+  ::usleep(50'000);
+  ::kill(child, SIGSTOP);
+  ::usleep(50'000);
+  ::kill(child, SIGCONT);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_EQ(ExitCode(status), 0);
 }
 
 TEST(ChildSandboxTest, EveryOtherCallEndsTheChildWithSIGSYS) {
