@@ -18,22 +18,22 @@ SpareChildren::~SpareChildren() {
   for (const Spare& spare : ready_) ::kill(spare.pid, SIGKILL);
 }
 
-bool SpareChildren::Fork(Spare& made) {
+bool SpareChildren::Fork(Spare& made, bool write_ahead) {
   sys::MessageSocket worker_end, spare_end;
   if (const int error = sys::MessageSocket::MakePair(worker_end, spare_end); error != 0) {
     errno = error;
     return false;
   }
   const pid_t pid = ::fork();
-  if (pid == 0) RunSpareChild(spare_end.descriptor(), worker_, sandbox_);
+  if (pid == 0) RunSpareChild(spare_end.descriptor(), worker_, sandbox_, write_ahead);
   if (pid < 0) return false;
   made = {pid, std::move(worker_end)};
   return true;
 }
 
-void SpareChildren::AddOne() {
+void SpareChildren::AddOne(bool write_ahead) {
   Spare made{0, {}};
-  failed_ = !Fork(made);
+  failed_ = !Fork(made, write_ahead);
   if (!failed_) ready_.push_back(std::move(made));
 }
 
@@ -48,7 +48,7 @@ pid_t SpareChildren::HandOver(int connection, std::string_view order) {
     ::kill(spare.pid, SIGKILL);
   }
   Spare made{0, {}};
-  if (!Fork(made)) return -1;
+  if (!Fork(made, false)) return -1;
   if (made.socket.Send(kind, 0, order, Clock::now(), connection)) return made.pid;
   const int error = errno;
   ::kill(made.pid, SIGKILL);

@@ -2,7 +2,8 @@
 // them. The worker forks a spare while it has nothing else to do; the spare sets itself up,
 // writes ahead the memory a transformation first writes (each page is the worker's until a
 // process writes it), confines itself and waits on a connection of its own to the worker
-// (transform_child.h). A
+// (transform_child.h); it writes ahead only while few transformations run, when processors would
+// otherwise be idle, and a child forked for a waiting transformation never does. A
 // transformation is handed to a waiting spare with one message (its connection and its order),
 // so that it never waits for a fork, a set-up or a confinement; when none waits, one is forked
 // for it there and then. A spare serves one transformation and ends with it, as every child does.
@@ -42,8 +43,9 @@ class SpareChildren {
 
   // Whether a spare should be forked now: fewer than `kept` wait, and the last fork succeeded.
   bool Wanted() const { return ready_.size() < kept_ && !failed_; }
-  // Forks one more spare. Precondition: called on the worker's main thread.
-  void AddOne();
+  // Forks one more spare, which writes ahead the memory its transformation will write when
+  // `write_ahead` (transform_child.h). Precondition: called on the worker's main thread.
+  void AddOne(bool write_ahead);
   // Forgets the spare `pid` that ended while it waited; false when `pid` is none of them.
   bool Forget(pid_t pid);
 
@@ -53,7 +55,7 @@ class SpareChildren {
     sys::MessageSocket socket;  // the worker's end of the spare's connection
   };
   // Forks a spare into `made`; false with errno.
-  bool Fork(Spare& made);
+  bool Fork(Spare& made, bool write_ahead);
 
   const pid_t worker_;
   const std::size_t kept_;

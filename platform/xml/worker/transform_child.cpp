@@ -334,9 +334,9 @@ void WriteAhead() {
   [[maybe_unused]] const char written = stack[0];
 }
 
-void RunSpareChild(int spare, pid_t worker, ChildSandbox& sandbox) {
+void RunSpareChild(int spare, pid_t worker, ChildSandbox& sandbox, bool write_ahead) {
   BecomeSpare(spare, worker);
-  WriteAhead();
+  if (write_ahead) WriteAhead();
   // What the process maps before its work: the base of its address space's limit.
   const std::size_t mapped = MappedBytes();
   // From here on the child may read what callers wrote: it holds nothing and may call little.

@@ -34,8 +34,11 @@ inline constexpr char kWorkingChildName[] = "korvalis-transf";
 
 // Sets up a spare child ahead of its transformation and confines it, waits on `spare` (its
 // connection to the worker) for the kStart that brings the transformation's connection and
-// order, runs the transformation and ends the process. Precondition: called in a child just
+// order, runs the transformation and ends the process. With `write_ahead`, the spare first writes
+// the memory a transformation writes first (the pages it shares with the worker, the next stretch
+// of heap and stack), so that its transformation finds them its own: time spent while it waits,
+// worth it only on processors that would otherwise be idle. Precondition: called in a child just
 // forked by the worker `worker` on its main thread, the processor started, `sandbox` prepared.
-[[noreturn]] void RunSpareChild(int spare, pid_t worker, ChildSandbox& sandbox);
+[[noreturn]] void RunSpareChild(int spare, pid_t worker, ChildSandbox& sandbox, bool write_ahead);
 
 }  // namespace korvalis::xml

@@ -59,6 +59,10 @@ constexpr std::uint32_t Kind(TransformMessage message) {
 // Spares kept waiting: enough that a burst of the host's calls finds them ready, while the worker
 // forks the next between the calls.
 constexpr std::size_t kSpareChildren = 2;
+// A spare writes ahead the memory of its transformation only while fewer transformations than
+// this run: then the processors it takes would be idle, and its transformation answers sooner;
+// beside a full cap of them it would take processor time from their work.
+constexpr std::size_t kQuietTransformations = 2;
 
 struct Child {
   pid_t pid;
@@ -214,7 +218,7 @@ void Serve(Served& served) {
       return;
     }
     if (ready == 0) {
-      served.spares->AddOne();
+      served.spares->AddOne(served.children.size() < kQuietTransformations);
       continue;
     }
     if (watched[2].revents != 0) return;  // the host process has ended
