@@ -23,7 +23,6 @@
 #include "platform/db/function_memory.h"
 #include "platform/db/regexp_pattern.h"
 #include "platform/db/sql_function_support.h"
-#include "platform/text/utf8.h"
 
 namespace korvalis::db::functions {
 namespace {
@@ -47,6 +46,9 @@ constexpr uint32_t kBacktrackingSteps = 10'000'000;
       rc == PCRE2_ERROR_DFA_RECURSE) {
     throw FunctionError{"ORA-04030: out of process memory when trying to allocate: the regular "
                         "expression cannot be matched: " + what};
+  }
+  if (rc <= PCRE2_ERROR_UTF8_ERR1 && rc >= PCRE2_ERROR_UTF8_ERR21) {
+    throw FunctionError{"ORA-29275: partial multibyte character"};
   }
   if (rc > 0) {  // a compilation error
     throw FunctionError{"ORA-12733: regular expression too long or too complex: " + what};
@@ -193,8 +195,10 @@ class Matcher {
     size_t try_start = 0;
   };
   // Callout 2 starts a try at a position, callout 1 ends a way of matching. A negative answer
-  // ends the run with that answer: the statement's time is up. Every try reads the clock (the
-  // coarse one, as cheap as a call): a try is bounded by the match limit, or by its window.
+  // ends the run with that answer: the statement's time is up. Every try reads the coarse
+  // clock, as cheap as a call: what one try costs is bounded (by the match limit, or by the
+  // automaton's window) but not by anything small, as the automaton may keep thousands of
+  // states alive at each character.
   static int OnCallout(pcre2_callout_block* b, void* p) {
     auto* c = static_cast<Callouts*>(p);
     if (b->callout_number == 1) {
@@ -251,18 +255,18 @@ class Matcher {
     Callouts callouts{&time_, nullptr};
     pcre2_set_callout(context_, &OnCallout, &callouts);
     pcre2_set_match_limit(context_, UINT32_MAX);
-    CheckUtf8();
     size_t window = kFirstWindow;
     for (;;) {
       const size_t end = WindowEnd(from, window);
       const bool whole = end == subject_.size();
-      const auto start = std::chrono::steady_clock::now();
+      // Timed by the coarse clock: a window too quick for it to tell doubles.
+      const auto start = StatementDeadline::CoarseNow();
       const int rc = Automaton(from, end, whole ? 0 : PCRE2_PARTIAL_HARD);
       if (rc == PCRE2_ERROR_CALLOUT) time_.Stop();
       const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(data_);
       if (rc == PCRE2_ERROR_PARTIAL) {
         // The same try again needs a longer window; a later one starts with the first length.
-        window = ovector[0] == from ? NextWindow(window, std::chrono::steady_clock::now() - start)
+        window = ovector[0] == from ? NextWindow(window, StatementDeadline::CoarseNow() - start)
                                     : kFirstWindow;
         from = ovector[0];
         continue;
@@ -278,15 +282,21 @@ class Matcher {
     }
   }
 
-  // pcre2_dfa_match over the text up to `end`, its workspace grown as the pattern needs.
+  // pcre2_dfa_match over the text up to `end`, its workspace grown as the pattern needs; PCRE2
+  // checks the UTF-8 of what no run has checked yet.
   int Automaton(size_t from, size_t end, uint32_t options) {
+    if (end <= checked_until_) options |= PCRE2_NO_UTF_CHECK;
     for (size_t size = std::max<size_t>(workspace_.size(), 256);; size *= 4) {
       workspace_.resize(size);
-      const int rc = pcre2_dfa_match(
-          re_.search(), reinterpret_cast<PCRE2_SPTR>(subject_.data()), end, from,
-          (re_.shortest() ? PCRE2_DFA_SHORTEST : 0) | PCRE2_NO_UTF_CHECK | options, data_,
-          context_, workspace_.data(), workspace_.size());
-      if (rc != PCRE2_ERROR_DFA_WSSIZE || size >= (1u << 20)) return rc;
+      const int rc = pcre2_dfa_match(re_.search(), reinterpret_cast<PCRE2_SPTR>(subject_.data()),
+                                     end, from, (re_.shortest() ? PCRE2_DFA_SHORTEST : 0) | options,
+                                     data_, context_, workspace_.data(), workspace_.size());
+      if (rc != PCRE2_ERROR_DFA_WSSIZE || size >= (1u << 20)) {
+        if (rc >= 0 || rc == PCRE2_ERROR_NOMATCH || rc == PCRE2_ERROR_PARTIAL) {
+          checked_until_ = std::max(checked_until_, end);
+        }
+        return rc;
+      }
     }
   }
 
@@ -305,29 +315,11 @@ class Matcher {
     if (deadline == nullptr || deadline->bound().count() == 0) return 2 * window;
     const double left = std::chrono::duration<double>(deadline->Left()).count();
     if (left <= 0) time_.Stop();
-    const double rate = static_cast<double>(window) /
-                        std::max(std::chrono::duration<double>(took).count(), 1e-6);
+    const double seconds = std::chrono::duration<double>(took).count();
+    if (seconds <= 0) return 2 * window;
+    const double rate = static_cast<double>(window) / seconds;
     return static_cast<size_t>(std::clamp(rate * left / 2, static_cast<double>(window) + 64,
                                           static_cast<double>(window) * 2));
-  }
-
-  // The subject is well-formed UTF-8, checked once: PCRE2 is told so on every run, which on a
-  // window or from a later match would otherwise check the rest of the text again.
-  void CheckUtf8() {
-    if (checked_ != 0) return;
-    time_.Spend(subject_.size());
-    for (size_t i = 0; i < subject_.size();) {
-      if (static_cast<unsigned char>(subject_[i]) < 0x80) {
-        ++i;
-        continue;
-      }
-      const size_t at = i;
-      if (DecodeUtf8(subject_, &i) == kReplacementCharacter &&
-          subject_.substr(at, i - at) != "\xEF\xBF\xBD") {
-        throw FunctionError{"ORA-29275: partial multibyte character"};
-      }
-    }
-    checked_ = PCRE2_NO_UTF_CHECK;
   }
 
   // `best`: every way of matching is considered, and the best kept there.
@@ -340,11 +332,14 @@ class Matcher {
     pcre2_set_callout(context_, &OnCallout, &callouts);
     for (uint64_t limit = kBacktrackingSteps;; limit *= 2) {
       pcre2_set_match_limit(context_, static_cast<uint32_t>(std::min<uint64_t>(limit, UINT32_MAX)));
+      const uint32_t checked = subject_.size() <= checked_until_ ? PCRE2_NO_UTF_CHECK : 0;
       const int rc = pcre2_match(best == nullptr ? re_.search() : re_.ways(),
                                  reinterpret_cast<PCRE2_SPTR>(subject_.data()),
-                                 subject_.size(), from, options | checked_, data_, context_);
+                                 subject_.size(), from, options | checked, data_, context_);
       if (rc == PCRE2_ERROR_CALLOUT) time_.Stop();
-      checked_ = PCRE2_NO_UTF_CHECK;
+      if (rc >= 0 || rc == PCRE2_ERROR_NOMATCH || rc == PCRE2_ERROR_MATCHLIMIT) {
+        checked_until_ = subject_.size();
+      }
       const StatementDeadline* deadline = time_.deadline();
       if (rc == PCRE2_ERROR_MATCHLIMIT && deadline != nullptr && deadline->bound().count() > 0 &&
           limit < UINT32_MAX) {
@@ -363,10 +358,11 @@ class Matcher {
   pcre2_match_context* context_;
   StatementTime time_;
   std::vector<int> workspace_;
-  // PCRE2 checks the UTF-8 of the subject from the offset it starts at to the end. Once a search
-  // has checked it, the later ones, which start further on, leave it: checking again on every
-  // match would make a text's matches cost the square of its length.
-  uint32_t checked_ = 0;
+  // PCRE2 checks the UTF-8 of the subject from the offset it starts at to the end it is given.
+  // Once a run has checked up to a byte, the later ones, which start further on, leave what it
+  // checked: checking again on every match would make a text's matches cost the square of its
+  // length.
+  size_t checked_until_ = 0;
   // The first window of the automaton: a try that needs more is rare.
   static constexpr size_t kFirstWindow = size_t{1} << 12;
 };

@@ -23,11 +23,13 @@ class StatementDeadline {
   bool Passed() const { return Clock::now() >= end_; }
   // Passed, as the coarse monotonic clock tells it: a few milliseconds late, for a fraction of
   // the cost, where it is asked very often.
-  bool PassedCoarse() const {
+  bool PassedCoarse() const { return CoarseNow() >= end_; }
+  // The steady clock's time as its coarse form tells it, a few milliseconds late.
+  static Clock::time_point CoarseNow() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
     return Clock::time_point(std::chrono::seconds(now.tv_sec) +
-                             std::chrono::nanoseconds(now.tv_nsec)) >= end_;
+                             std::chrono::nanoseconds(now.tv_nsec));
   }
   std::chrono::seconds bound() const { return bound_; }
   // The time left until the bound passes: zero once it has, the largest duration for no bound.
