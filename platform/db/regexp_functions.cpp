@@ -14,6 +14,7 @@
 // one. Positions count characters.
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <optional>
 
@@ -23,6 +24,7 @@
 #include "platform/db/function_memory.h"
 #include "platform/db/regexp_pattern.h"
 #include "platform/db/sql_function_support.h"
+#include "platform/text/utf8.h"
 
 namespace korvalis::db::functions {
 namespace {
@@ -282,23 +284,43 @@ class Matcher {
     }
   }
 
-  // pcre2_dfa_match over the text up to `end`, its workspace grown as the pattern needs; PCRE2
-  // checks the UTF-8 of what no run has checked yet.
+  // pcre2_dfa_match over the text up to `end`, its workspace grown as the pattern needs.
   int Automaton(size_t from, size_t end, uint32_t options) {
-    if (end <= checked_until_) options |= PCRE2_NO_UTF_CHECK;
+    CheckUtf8();
     for (size_t size = std::max<size_t>(workspace_.size(), 256);; size *= 4) {
       workspace_.resize(size);
-      const int rc = pcre2_dfa_match(re_.search(), reinterpret_cast<PCRE2_SPTR>(subject_.data()),
-                                     end, from, (re_.shortest() ? PCRE2_DFA_SHORTEST : 0) | options,
-                                     data_, context_, workspace_.data(), workspace_.size());
-      if (rc != PCRE2_ERROR_DFA_WSSIZE || size >= (1u << 20)) {
-        if (rc >= 0 || rc == PCRE2_ERROR_NOMATCH || rc == PCRE2_ERROR_PARTIAL) {
-          checked_until_ = std::max(checked_until_, end);
-        }
-        return rc;
-      }
+      const int rc = pcre2_dfa_match(
+          re_.search(), reinterpret_cast<PCRE2_SPTR>(subject_.data()), end, from,
+          (re_.shortest() ? PCRE2_DFA_SHORTEST : 0) | PCRE2_NO_UTF_CHECK | options, data_,
+          context_, workspace_.data(), workspace_.size());
+      if (rc != PCRE2_ERROR_DFA_WSSIZE || size >= (1u << 20)) return rc;
     }
   }
+
+  // The subject is well-formed UTF-8, checked once for every run that follows: PCRE2 would
+  // check each window it is given again, which over a text's matches costs the square of its
+  // length. ASCII is passed eight bytes at a time.
+  void CheckUtf8() {
+    if (checked_) return;
+    time_.Spend(subject_.size());
+    const size_t n = subject_.size();
+    for (size_t i = 0; i < n;) {
+      uint64_t eight;
+      if (n - i >= 8 && (std::memcpy(&eight, subject_.data() + i, 8), (eight & kHighBits) == 0)) {
+        i += 8;
+        continue;
+      }
+      const size_t at = i;
+      if (static_cast<unsigned char>(subject_[i]) < 0x80) {
+        ++i;
+      } else if (DecodeUtf8(subject_, &i) == kReplacementCharacter &&
+                 subject_.substr(at, i - at) != "\xEF\xBF\xBD") {
+        throw FunctionError{"ORA-29275: partial multibyte character"};
+      }
+    }
+    checked_ = true;
+  }
+  static constexpr uint64_t kHighBits = 0x8080808080808080u;
 
   // The end of a window of `window` bytes from `from`, at a character's start or the text's end.
   size_t WindowEnd(size_t from, size_t window) const {
@@ -332,14 +354,13 @@ class Matcher {
     pcre2_set_callout(context_, &OnCallout, &callouts);
     for (uint64_t limit = kBacktrackingSteps;; limit *= 2) {
       pcre2_set_match_limit(context_, static_cast<uint32_t>(std::min<uint64_t>(limit, UINT32_MAX)));
-      const uint32_t checked = subject_.size() <= checked_until_ ? PCRE2_NO_UTF_CHECK : 0;
+      // PCRE2 checks the UTF-8 from the offset on once; later runs start further on.
+      const uint32_t checked = checked_ ? PCRE2_NO_UTF_CHECK : 0;
       const int rc = pcre2_match(best == nullptr ? re_.search() : re_.ways(),
                                  reinterpret_cast<PCRE2_SPTR>(subject_.data()),
                                  subject_.size(), from, options | checked, data_, context_);
       if (rc == PCRE2_ERROR_CALLOUT) time_.Stop();
-      if (rc >= 0 || rc == PCRE2_ERROR_NOMATCH || rc == PCRE2_ERROR_MATCHLIMIT) {
-        checked_until_ = subject_.size();
-      }
+      if (rc >= 0 || rc == PCRE2_ERROR_NOMATCH || rc == PCRE2_ERROR_MATCHLIMIT) checked_ = true;
       const StatementDeadline* deadline = time_.deadline();
       if (rc == PCRE2_ERROR_MATCHLIMIT && deadline != nullptr && deadline->bound().count() > 0 &&
           limit < UINT32_MAX) {
@@ -358,11 +379,10 @@ class Matcher {
   pcre2_match_context* context_;
   StatementTime time_;
   std::vector<int> workspace_;
-  // PCRE2 checks the UTF-8 of the subject from the offset it starts at to the end it is given.
-  // Once a run has checked up to a byte, the later ones, which start further on, leave what it
-  // checked: checking again on every match would make a text's matches cost the square of its
-  // length.
-  size_t checked_until_ = 0;
+  // The subject's UTF-8 has been checked (by CheckUtf8, or by PCRE2 from an offset that the
+  // later runs do not go back before): checking again on every match would make a text's
+  // matches cost the square of its length.
+  bool checked_ = false;
   // The first window of the automaton: a try that needs more is rare.
   static constexpr size_t kFirstWindow = size_t{1} << 12;
 };
