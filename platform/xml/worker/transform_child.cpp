@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -280,40 +281,42 @@ TransformOrder TakeTransformation(sys::MessageSocket& worker, int* descriptor) {
   return *order;
 }
 
-}  // namespace
-
-// Writes every page of the process's private writable mappings of at most kMaxWrittenAhead
-// bytes, as /proc lists them, the stack's apart: the heap and the libraries' data it shares with
-// the worker (each page the worker's until written).
+// The largest mapping written ahead: larger ones are reservations (a checked build's shadow
+// memory), not memory a transformation writes.
 constexpr std::uintptr_t kMaxWrittenAhead = std::uintptr_t{16} << 20;
 
-// Reads and writes back bytes the program never declared (a checked build's red zones among
-// them): left out of the address checker's reach.
+// Writes back one byte a page of each private writable mapping /proc lists, the stack and those
+// past kMaxWrittenAhead apart: the heap and the libraries' data, each page the worker's until a
+// process writes it. The bytes are no object of the program's (in a checked build some are red
+// zones), so the address checker leaves this function alone.
 __attribute__((no_sanitize_address)) void WriteMappingsAhead() {
   const int file = ::open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
   if (file < 0) return;
   static char text[64 * 1024];
   std::size_t length = 0;
-  for (ssize_t got = 1; got > 0 && length < sizeof text - 1;) {
-    got = ::read(file, text + length, sizeof text - 1 - length);
+  for (ssize_t got = 1; got > 0 && length < sizeof text;) {
+    got = ::read(file, text + length, sizeof text - length);
     if (got > 0) length += static_cast<std::size_t>(got);
   }
   ::close(file);
-  text[length] = '\0';
   const std::uintptr_t page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-  for (char* line = text; *line != '\0';) {
-    char* end = nullptr;
-    const std::uintptr_t first = std::strtoull(line, &end, 16);
-    const std::uintptr_t last = std::strtoull(end + 1, &end, 16);
-    const std::string_view rest(end + 1, std::strcspn(end + 1, "\n"));
-    const bool writable = rest.starts_with("rw-p") && rest.find("[stack]") == std::string_view::npos;
-    if (writable && last - first <= kMaxWrittenAhead) {
-      for (std::uintptr_t address = first; address < last; address += page) {
-        volatile char* byte = reinterpret_cast<volatile char*>(address);
-        *byte = *byte;
-      }
+  std::string_view rest(text, length);
+  // Each whole line: "first-last perms offset device inode [name]", addresses in hexadecimal.
+  for (std::size_t line_end; (line_end = rest.find('\n')) != std::string_view::npos;
+       rest.remove_prefix(line_end + 1)) {
+    const std::string_view line = rest.substr(0, line_end);
+    const char* const stop = line.data() + line.size();
+    std::uintptr_t first = 0, last = 0;
+    const auto [dash, first_error] = std::from_chars(line.data(), stop, first, 16);
+    if (first_error != std::errc() || dash == stop || *dash != '-') continue;
+    const auto [fields, last_error] = std::from_chars(dash + 1, stop, last, 16);
+    if (last_error != std::errc() || last < first || last - first > kMaxWrittenAhead) continue;
+    const std::string_view described(fields, static_cast<std::size_t>(stop - fields));
+    if (!described.starts_with(" rw-p") || described.ends_with("[stack]")) continue;
+    for (std::uintptr_t address = first; address < last; address += page) {
+      volatile char* byte = reinterpret_cast<volatile char*>(address);
+      *byte = *byte;
     }
-    line = end + 1 + rest.size() + (end[1 + rest.size()] == '\n' ? 1 : 0);
   }
 }
 
@@ -333,6 +336,8 @@ void WriteAhead() {
   for (std::size_t offset = 0; offset < kStackAhead; offset += page) stack[offset] = 0;
   [[maybe_unused]] const char written = stack[0];
 }
+
+}  // namespace
 
 void RunSpareChild(int spare, pid_t worker, ChildSandbox& sandbox, bool write_ahead) {
   BecomeSpare(spare, worker);
