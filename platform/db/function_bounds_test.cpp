@@ -272,6 +272,20 @@ TEST_F(FunctionBoundsTest, XmlPathsStopAtTheCommandTimeoutAndDocumentsAtTheMemor
   } catch (const DbError& e) {
     EXPECT_TRUE(std::string_view(e.what()).starts_with("ORA-04030: ")) << e.what();
   }
+  // 200 nested elements around 4 MB of text: their markup repeats it 200 times.
+  ResetPeak();
+  const std::string nested = "RPAD('<b>', 600, '<b>') || REPLACE(RPAD('x', 4096, 'x'), 'x', "
+                             "RPAD('y', 1024, 'y')) || RPAD('</b>', 800, '</b>')";
+  try {
+    testing::Query(*c, "SELECT LENGTH(EXTRACT(" + nested + ", '//b')) FROM DUAL");
+    ADD_FAILURE() << "800 MB of markup was built";
+  } catch (const DbError& e) {
+    EXPECT_TRUE(std::string_view(e.what()).starts_with("ORA-04030: ")) << e.what();
+  }
+#if !defined(__SANITIZE_ADDRESS__)
+  // The markup stops at the bound, about 512 MiB, where a copy of it beside would double it.
+  EXPECT_LT(ResidentBytes("VmHWM:"), size_t{800} << 20);
+#endif
 }
 
 

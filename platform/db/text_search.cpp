@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/db/function_memory.h"
 #include "platform/db/sql_error.h"
 #include "platform/db/sql_function_support.h"
 #include "platform/db/text_query.h"
@@ -142,11 +143,13 @@ void ExtractValue(sqlite3_context* ctx, int, sqlite3_value** argv) {
   });
 }
 
+// Nested nodes repeat each other's markup: the text is built in counted memory, refused at the
+// memory bound.
 void Extract(sqlite3_context* ctx, int, sqlite3_value** argv) {
   AnswerSelectedNodes(ctx, argv, [ctx](const std::vector<xmlNode*>& nodes) {
-    std::string out;
-    for (xmlNode* n : nodes) out += XmlPathDocument::Markup(n);
-    ResultText(ctx, out);
+    functions::TextBuilder out(ctx);
+    for (xmlNode* n : nodes) out.Append(XmlPathDocument::Markup(n));
+    out.SetResult(ctx);
   });
 }
 
