@@ -48,6 +48,8 @@ enum class TransformMessage : std::uint32_t {
   kRun,         // host to child: the source is whole
   kPage,        // child to host: the next piece of the page (UTF-8)
   kEnd,         // child or worker to host: status a TransformOutcome, payload a note
+  kChildFree,   // child to worker, before its kEnd of a page: it takes the next kStart; payload
+                // the processor seconds it has used (decimal), from which its next time counts
 };
 
 // How a transformation ended: one vocabulary for the child, the worker and the caller.

@@ -27,33 +27,37 @@ bool SpareChildren::Fork(Spare& made, bool write_ahead) {
   const pid_t pid = ::fork();
   if (pid == 0) RunSpareChild(spare_end.descriptor(), worker_, sandbox_, write_ahead);
   if (pid < 0) return false;
-  made = {pid, std::move(worker_end)};
+  made = {pid, std::move(worker_end), 0};
   return true;
 }
 
 void SpareChildren::AddOne(bool write_ahead) {
-  Spare made{0, {}};
+  Spare made;
   failed_ = !Fork(made, write_ahead);
   if (!failed_) ready_.push_back(std::move(made));
 }
 
-pid_t SpareChildren::HandOver(int connection, std::string_view order) {
+SpareChildren::Handed SpareChildren::HandOver(int connection, std::string_view order) {
   failed_ = false;  // a failed fork is tried again for each transformation
   const auto kind = static_cast<std::uint32_t>(TransformMessage::kStart);
   while (!ready_.empty()) {
     Spare spare = std::move(ready_.front());
     ready_.pop_front();
     // A spare that ended while it waited cannot take it: the worker reaps it later.
-    if (spare.socket.Send(kind, 0, order, Clock::now(), connection)) return spare.pid;
+    if (spare.socket.Send(kind, 0, order, Clock::now(), connection)) return spare;
     ::kill(spare.pid, SIGKILL);
   }
-  Spare made{0, {}};
-  if (!Fork(made, false)) return -1;
-  if (made.socket.Send(kind, 0, order, Clock::now(), connection)) return made.pid;
+  Spare made;
+  if (!Fork(made, false)) return {};
+  if (made.socket.Send(kind, 0, order, Clock::now(), connection)) return made;
   const int error = errno;
   ::kill(made.pid, SIGKILL);
   errno = error;
-  return -1;
+  return {};
+}
+
+void SpareChildren::TakeBack(Handed handed) {
+  if (ready_.size() < idle_) ready_.push_front(std::move(handed));
 }
 
 bool SpareChildren::Forget(pid_t pid) {

@@ -6,11 +6,14 @@
 // otherwise be idle, and a child forked for a waiting transformation never does. A
 // transformation is handed to a waiting spare with one message (its connection and its order),
 // so that it never waits for a fork, a set-up or a confinement; when none waits, one is forked
-// for it there and then. A spare serves one transformation and ends with it, as every child does.
+// for it there and then. A child whose transformation ended with its page whole comes back
+// (TakeBack) and waits for the next one, the warmest first; one that ended otherwise, or answered
+// its number of transformations, ends with it.
 //
 //   spare:  forked ──(set up, confined)──▶ waiting ──(HandOver: kStart)──▶ the worker's child
-//             │                               │                            at work
-//             └──────(the worker ends: killed with it)──────────────────▶ ended
+//             │                            │    ▲                          at work
+//             │                            │    └──(TakeBack: page whole)──────┘ │ (any other end)
+//             └──────(the worker ends: killed with it)─────────────────────────▶ ended
 //
 // Thread-safety: the worker's one thread.
 #pragma once
@@ -18,6 +21,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <string_view>
 
@@ -29,17 +33,28 @@ namespace korvalis::xml {
 class SpareChildren {
  public:
   // Keeps `kept` spares of the worker `worker` waiting, each to enter `sandbox` (prepared).
-  SpareChildren(pid_t worker, std::size_t kept, ChildSandbox& sandbox)
-      : worker_(worker), kept_(kept), sandbox_(sandbox) {}
+  // At most `idle` wait, those come back included.
+  SpareChildren(pid_t worker, std::size_t kept, std::size_t idle, ChildSandbox& sandbox)
+      : worker_(worker), kept_(kept), idle_(idle), sandbox_(sandbox) {}
   // Kills the spares that still wait.
   ~SpareChildren();
   SpareChildren(const SpareChildren&) = delete;
   SpareChildren& operator=(const SpareChildren&) = delete;
 
+  // A child at work: its process id (-1 when none could be made), the worker's end of its own
+  // connection, and the processor seconds it had used before this transformation.
+  struct Handed {
+    pid_t pid = -1;
+    sys::MessageSocket socket;
+    std::uint32_t used_seconds = 0;
+  };
   // Hands the transformation's connection `connection` and its encoded order to a waiting spare,
-  // or to one forked now. Returns the child's process id, or -1 with errno when no child can be
-  // made. The worker keeps its own copy of the connection.
-  pid_t HandOver(int connection, std::string_view order);
+  // or to one forked now; pid -1 with errno when no child can be made. The worker keeps its own
+  // copy of the connection.
+  Handed HandOver(int connection, std::string_view order);
+  // Takes back the child `handed`, free again after `used_seconds` of processor time. When enough
+  // wait already, its connection to the worker is closed: it ends itself once it has answered.
+  void TakeBack(Handed handed);
 
   // Whether a spare should be forked now: fewer than `kept` wait, and the last fork succeeded.
   bool Wanted() const { return ready_.size() < kept_ && !failed_; }
@@ -50,15 +65,13 @@ class SpareChildren {
   bool Forget(pid_t pid);
 
  private:
-  struct Spare {
-    pid_t pid;
-    sys::MessageSocket socket;  // the worker's end of the spare's connection
-  };
+  using Spare = Handed;
   // Forks a spare into `made`; false with errno.
   bool Fork(Spare& made, bool write_ahead);
 
   const pid_t worker_;
   const std::size_t kept_;
+  const std::size_t idle_;
   ChildSandbox& sandbox_;
   std::deque<Spare> ready_;
   bool failed_ = false;

@@ -39,7 +39,11 @@ constexpr std::size_t kUncountedBytes = std::size_t{256} << 20;
 // The longest note kept; more of the processor's messages is dropped.
 constexpr std::size_t kMaxNoteBytes = 4096;
 
-// The child has one transformation, so plain statics carry it; none of them allocates.
+// A child that answered this many transformations ends with the last, so that no heap grows on
+// without end.
+constexpr int kTransformationsPerChild = 64;
+
+// The child has one transformation at a time, so plain statics carry it; none of them allocates.
 sys::MessageSocket* connection = nullptr;
 char note[kMaxNoteBytes];
 std::size_t note_length = 0;
@@ -197,7 +201,9 @@ void LoadDocuments(const TransformOrder& order, Document& source, Document& styl
   }
 }
 
-[[noreturn]] void Transform(const TransformOrder& order) {
+// Transforms and sends the page whole; every other end ends the process. The documents and the
+// processor's work are freed on return, before the host is told.
+void Transform(const TransformOrder& order) {
   xmlSetGenericErrorFunc(nullptr, NoteMessage);
   xsltSetGenericErrorFunc(nullptr, NoteMessage);
   Document source;
@@ -215,7 +221,6 @@ void LoadDocuments(const TransformOrder& order, Document& source, Document& styl
     End(TransformOutcome::kFailed);
   }
   if (!page.buffer.empty() && !SendPage(page)) LeaveAfterFailedSend(errno);
-  End(TransformOutcome::kDone);
 }
 
 // The address space the process has mapped now, from /proc; 0 when it cannot be read.
@@ -230,14 +235,23 @@ std::size_t MappedBytes() {
          static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
 }
 
-void SetLimit(int resource, rlim_t soft, rlim_t hard) {
+// Sets the limit the kernel enforces, below the hard one, which stays as the worker had it so
+// that the next transformation of the process may be given its own.
+void SetLimit(int resource, rlim_t soft) {
   rlimit current{};
-  if (::getrlimit(resource, &current) == 0 && current.rlim_max != RLIM_INFINITY) {
-    soft = std::min(soft, current.rlim_max);
-    hard = std::min(hard, current.rlim_max);
-  }
-  const rlimit limit{soft, hard};
-  ::setrlimit(resource, &limit);
+  if (::getrlimit(resource, &current) != 0) return;
+  if (current.rlim_max != RLIM_INFINITY) soft = std::min(soft, current.rlim_max);
+  current.rlim_cur = soft;
+  ::setrlimit(resource, &current);
+}
+
+// The processor time the process has used, in whole seconds rounded up.
+std::uint32_t UsedSeconds() {
+  rusage usage{};
+  if (::getrusage(RUSAGE_SELF, &usage) != 0) return 0;
+  const long long micro = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1'000'000LL +
+                          usage.ru_utime.tv_usec + usage.ru_stime.tv_usec;
+  return static_cast<std::uint32_t>((micro + 999'999) / 1'000'000);
 }
 
 // Closes every descriptor from `first` on: at once where the kernel can, else one by one up to
@@ -265,14 +279,12 @@ void BecomeSpare(int spare, pid_t worker) {
   CloseFrom(4);
 }
 
-// Waits for the worker's kStart: the transformation's connection (from here on the child's only
-// one) and its order.
+// Waits for the worker's kStart: the transformation's connection and its order.
 TransformOrder TakeTransformation(sys::MessageSocket& worker, int* descriptor) {
   sys::Message start;
   if (worker.Receive(start, std::nullopt, descriptor) != sys::MessageSocket::Received::kMessage) {
     Leave(kChildLostItsHost);
   }
-  worker.Close();
   const std::optional<TransformOrder> order =
       start.kind == static_cast<std::uint32_t>(TransformMessage::kStart) && *descriptor >= 0
           ? DecodeOrder(start.payload)
@@ -337,6 +349,18 @@ void WriteAhead() {
   [[maybe_unused]] const char written = stack[0];
 }
 
+// Tells the worker, then the host, that the transformation is done, so that the worker counts the
+// child free before the host may hang up on it. A host that has gone meanwhile misses nothing;
+// a worker that cannot be told ends the child once the host has its answer.
+void AnswerDone(sys::MessageSocket& worker, std::uint32_t used_seconds) {
+  const bool told = worker.Send(static_cast<std::uint32_t>(TransformMessage::kChildFree), 0,
+                                std::to_string(used_seconds));
+  if (!told) End(TransformOutcome::kDone);
+  connection->Send(static_cast<std::uint32_t>(TransformMessage::kEnd),
+                   static_cast<std::uint32_t>(TransformOutcome::kDone),
+                   std::string_view(note, note_length));
+}
+
 }  // namespace
 
 void RunSpareChild(int spare, pid_t worker, ChildSandbox& sandbox, bool write_ahead) {
@@ -347,25 +371,31 @@ void RunSpareChild(int spare, pid_t worker, ChildSandbox& sandbox, bool write_ah
   // From here on the child may read what callers wrote: it holds nothing and may call little.
   const int unconfined = sandbox.Enter();
   sys::MessageSocket from_worker(3);
-  int descriptor = -1;
-  const TransformOrder order = TakeTransformation(from_worker, &descriptor);
-  static sys::MessageSocket socket(descriptor);
-  connection = &socket;
-  ::prctl(PR_SET_NAME, kWorkingChildName);
-  if (unconfined != 0) {
-    NoteMessage(nullptr, "the transformation's process cannot be confined: %s",
-                std::strerror(unconfined));
-    End(TransformOutcome::kUnavailable);
+  std::uint32_t used_seconds = 0;
+  for (int answered = 1;; ++answered) {
+    int descriptor = -1;
+    const TransformOrder order = TakeTransformation(from_worker, &descriptor);
+    sys::MessageSocket socket(descriptor);
+    connection = &socket;
+    note_length = 0;
+    ::prctl(PR_SET_NAME, kWorkingChildName);
+    if (unconfined != 0) {
+      NoteMessage(nullptr, "the transformation's process cannot be confined: %s",
+                  std::strerror(unconfined));
+      End(TransformOutcome::kUnavailable);
+    }
+    // SIGXCPU once the transformation has used its time: the worker counts it from the
+    // `used_seconds` the child last told it.
+    if (order.cpu_seconds > 0) SetLimit(RLIMIT_CPU, used_seconds + order.cpu_seconds);
+    // The documents' budget and the work's, and what neither counts.
+    SetLimit(RLIMIT_AS, mapped + (kLoadingBudgets + 1) * order.max_working_bytes + kUncountedBytes);
+    std::set_new_handler(EndForNew);
+    Transform(order);
+    if (answered == kTransformationsPerChild) End(TransformOutcome::kDone);
+    used_seconds = UsedSeconds();
+    ::prctl(PR_SET_NAME, kSpareChildName);
+    AnswerDone(from_worker, used_seconds);
   }
-  if (order.cpu_seconds > 0) {
-    // SIGXCPU at the limit, SIGKILL a second later.
-    SetLimit(RLIMIT_CPU, order.cpu_seconds, order.cpu_seconds + 1);
-  }
-  // The documents' budget and the work's, and what neither counts.
-  const rlim_t space = mapped + (kLoadingBudgets + 1) * order.max_working_bytes + kUncountedBytes;
-  SetLimit(RLIMIT_AS, space, space);
-  std::set_new_handler(EndForNew);
-  Transform(order);
 }
 
 }  // namespace korvalis::xml

@@ -1,15 +1,19 @@
-// One transformation in a child of the transformation worker: the child is forked ahead of its
+// Transformations in a child of the transformation worker: the child is forked ahead of its
 // transformation as a spare (spare_children.h), sets itself up and confines itself, receives the
 // transformation's connection and order from the worker, reads the style sheet and the source
-// from the connection, transforms, writes the page back and ends. Whatever the
+// from the connection, transforms and writes the page back. A child whose page went whole frees
+// its documents and the processor's work, tells the worker it is free (kChildFree) and waits for
+// the next transformation, its bounds set afresh, up to a number of them; any other end ends the
+// process, so that no child is taken again after a failure. Whatever the
 // style sheet does, the child stays within its bounds, and either answers a kEnd or exits with a
 // code that the worker reports (child_end.h):
 //   - memory: the kernel's limit on its address space and the processor's counted budgets, one
 //     for loading the documents (twice max_working_bytes) and one for the work; the first
 //     allocation past a budget, and any allocation refused, ends it (kOutOfMemory), so that no
 //     page built after a refusal is ever sent;
-//   - processor time: the kernel's limit (the worker reports it as kProcessorTimeSpent); the
-//     host's own deadline ends it sooner by shutting the connection down;
+//   - processor time: the kernel's limit, SIGXCPU once the transformation has used its own on top
+//     of what the child used before (the worker reports it as kProcessorTimeSpent); the host's own
+//     deadline ends it sooner by shutting the connection down;
 //   - the page: its length as UTF-16 units (kTooLarge);
 //   - recursion: the work runs on the worker's main stack, which may grow to 256 MiB;
 //   - what it may do: before it receives its transformation it enters its sandbox
@@ -34,7 +38,8 @@ inline constexpr char kWorkingChildName[] = "korvalis-transf";
 
 // Sets up a spare child ahead of its transformation and confines it, waits on `spare` (its
 // connection to the worker) for the kStart that brings the transformation's connection and
-// order, runs the transformation and ends the process. With `write_ahead`, the spare first writes
+// order, runs the transformation, and again for each next kStart while its pages go whole; ends
+// the process otherwise. With `write_ahead`, the spare first writes
 // the memory a transformation writes first (the pages it shares with the worker, the next stretch
 // of heap and stack), so that its transformation finds them its own: time spent while it waits,
 // worth it only on processors that would otherwise be idle. Precondition: called in a child just

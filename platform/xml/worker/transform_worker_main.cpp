@@ -5,10 +5,12 @@
 // writes its own and its children's faults to the host's standard error, and hands each
 // transformation the host hands it to a child forked ahead from its own small image, in which the
 // processor is loaded and started once (worker/spare_children.h); the child does the work within
-// its bounds (worker/transform_child.h).
+// its bounds (worker/transform_child.h). A child that tells it is free (kChildFree, before the
+// kEnd of a whole page) waits among the spares for the next transformation.
 // The worker itself runs no style sheet.
 //
-//   child states:  running ──(its own end: kEnd sent)─────────────▶ reaped: nothing to say
+//   child states:  running ──(kChildFree)─────────────────────────▶ a spare again
+//                     │  ├──(its own end: kEnd sent)──────────────▶ reaped: nothing to say
 //                     │  └──(killed, crashed, processor time)─────▶ reaped: kEnd(how) sent, or
 //                     │                                              held until there is room
 //                     └──(host shut its connection down)──▶ killed ──▶ reaped
@@ -31,6 +33,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -63,11 +67,15 @@ constexpr std::size_t kSpareChildren = 2;
 // this run: then the processors it takes would be idle, and its transformation answers sooner;
 // beside a full cap of them it would take processor time from their work.
 constexpr std::size_t kQuietTransformations = 2;
+// Children free again that wait at most, the spares included: as many as a host's turns, so that
+// a host's threads each find one warm.
+constexpr std::size_t kIdleChildren = 8;
 
 struct Child {
   pid_t pid;
   MessageSocket connection;  // the worker's copy: hangs up when the host shuts its end down
-  std::uint32_t cpu_seconds;
+  MessageSocket own;         // the worker's end of the child's own connection: kChildFree
+  std::uint32_t cpu_seconds;  // the processor time it may have used at its end; 0: no limit
   bool killed;
 };
 
@@ -127,14 +135,61 @@ void ReapChildren(Served& served) {
 // Hands the transformation whose connection came with a kStart to a spare child.
 void StartChild(Served& served, int descriptor, const korvalis::xml::TransformOrder& order) {
   MessageSocket connection(descriptor);
-  const pid_t pid = served.spares->HandOver(descriptor, korvalis::xml::EncodeOrder(order));
-  if (pid < 0) {
+  korvalis::xml::SpareChildren::Handed handed =
+      served.spares->HandOver(descriptor, korvalis::xml::EncodeOrder(order));
+  if (handed.pid < 0) {
     SendEnd(served, std::move(connection), TransformOutcome::kUnavailable,
             std::string("the transformation's process cannot be started: ") + std::strerror(errno));
     return;
   }
   connection.SendNow(Kind(TransformMessage::kStarted), 0, {});
-  served.children.push_back({pid, std::move(connection), order.cpu_seconds, false});
+  const std::uint32_t cpu_seconds =
+      order.cpu_seconds > 0 ? handed.used_seconds + order.cpu_seconds : 0;
+  served.children.push_back(
+      {handed.pid, std::move(connection), std::move(handed.socket), cpu_seconds, false});
+}
+
+// Reads the child's kChildFree without waiting: the processor seconds it has used, or nullopt.
+// A connection the child has closed (it ended) is watched no more.
+std::optional<std::uint32_t> TakeFree(Child& child) {
+  Message message;
+  const MessageSocket::Received received =
+      child.own.Receive(message, std::chrono::steady_clock::now());
+  if (received == MessageSocket::Received::kDeadlinePassed) return std::nullopt;
+  std::uint32_t used = 0;
+  if (received != MessageSocket::Received::kMessage ||
+      message.kind != Kind(TransformMessage::kChildFree) ||
+      std::from_chars(message.payload.data(), message.payload.data() + message.payload.size(),
+                      used)
+              .ec != std::errc()) {
+    child.own.Close();
+    return std::nullopt;
+  }
+  return used;
+}
+
+// Children that told they are free go back among the spares; children
+// whose host hung up on them are killed. `ready` holds each child's two descriptors from `first`.
+void TendChildren(Served& served, const std::vector<pollfd>& ready, std::size_t first) {
+  std::vector<Child> still;
+  for (std::size_t i = 0; i < served.children.size(); ++i) {
+    Child& child = served.children[i];
+    const bool hung_up = ready[first + 2 * i].revents != 0;
+    const bool spoke = ready[first + 2 * i + 1].revents != 0;
+    // A child tells it is free before its host can hang up: its word is read first.
+    const std::optional<std::uint32_t> free =
+        (hung_up || spoke) && !child.killed ? TakeFree(child) : std::nullopt;
+    if (free) {
+      served.spares->TakeBack({child.pid, std::move(child.own), *free});
+      continue;
+    }
+    if (hung_up && !child.killed) {
+      ::kill(child.pid, SIGKILL);  // not reaped yet: the id is still the child's
+      child.killed = true;
+    }
+    still.push_back(std::move(child));
+  }
+  served.children = std::move(still);
 }
 
 // Takes the next control message; false when the host has closed the control connection.
@@ -206,6 +261,7 @@ void Serve(Served& served) {
                     {served.host, POLLIN, 0}});
     for (const Child& child : served.children) {
       watched.push_back({child.killed ? -1 : child.connection.descriptor(), POLLRDHUP, 0});
+      watched.push_back({child.killed ? -1 : child.own.descriptor(), POLLIN, 0});
     }
     const std::size_t first_held = watched.size();
     for (const HeldEnd& end : served.held)
@@ -222,13 +278,7 @@ void Serve(Served& served) {
       continue;
     }
     if (watched[2].revents != 0) return;  // the host process has ended
-    for (std::size_t i = 0; i < served.children.size(); ++i) {
-      Child& child = served.children[i];
-      if (watched[3 + i].revents != 0 && !child.killed) {
-        ::kill(child.pid, SIGKILL);  // not reaped yet: the id is still the child's
-        child.killed = true;
-      }
-    }
+    TendChildren(served, watched, 3);
     SendHeldEnds(served, watched, first_held);
     if (watched[1].revents != 0) {
       signalfd_siginfo ended;
@@ -363,7 +413,7 @@ int main(int argc, char** argv) {
     return RefuseAll(served, std::string("the transformations' confinement cannot be made: ") +
                                  std::strerror(error));
   }
-  served.spares.emplace(served.worker, kSpareChildren, served.sandbox);
+  served.spares.emplace(served.worker, kSpareChildren, kIdleChildren, served.sandbox);
   Serve(served);
   served.spares.reset();
   for (const Child& child : served.children) ::kill(child.pid, SIGKILL);

@@ -126,8 +126,14 @@ bool TransformToOutput(const Document& source, const Document& stylesheet, xmlOu
       xsltApplyStylesheetUser(style, source.Native(), nullptr, nullptr, nullptr, context);
   if (result == nullptr || context->state != XSLT_STATE_OK) return false;
   const bool saved = xsltSaveResultTo(page, result, style) >= 0;
-  if (xmlOutputBufferClose(page) < 0 || !saved) return false;
-  return true;
+  const bool closed = xmlOutputBufferClose(page) >= 0;
+  // A whole page: the work is freed, so that the process may take another transformation. The
+  // style sheet's document stays the caller's Document's to free.
+  xmlFreeDoc(result);
+  xsltFreeTransformContext(context);
+  style->doc = nullptr;
+  xsltFreeStylesheet(style);
+  return closed && saved;
 }
 
 namespace {

@@ -29,10 +29,11 @@ inline constexpr char kMsxslNamespace[] = "urn:schemas-microsoft-com:xslt";
 // Throws sys::LibraryUnavailable when libxslt cannot be loaded.
 void StartProcessor();
 
-// Transforms `source` by the style sheet document `stylesheet` (which the processor takes over)
-// and saves the page into `page` (closed here); false when the style sheet does not compile or
-// the processor fails. The processor's messages go to the generic
-// error handlers the caller has set. Nothing is freed: the transformation's process ends.
+// Transforms `source` by the style sheet document `stylesheet` and saves the page into `page`
+// (closed here); false when the style sheet does not compile or the processor fails. The
+// processor's messages go to the generic error handlers the caller has set. A page saved whole
+// frees the processor's work, the documents left to their owners; after a failure nothing is
+// freed: the transformation's process ends.
 // Precondition: StartProcessor was called; both documents have a document element.
 bool TransformToOutput(const Document& source, const Document& stylesheet, xmlOutputBufferPtr page,
                        void* message_context, void (*message)(void*, const char*, ...));
