@@ -384,9 +384,9 @@ void RunSpareChild(int spare, pid_t worker, ChildSandbox& sandbox, bool write_ah
                   std::strerror(unconfined));
       End(TransformOutcome::kUnavailable);
     }
-    // SIGXCPU once the transformation has used its time: the worker counts it from the
-    // `used_seconds` the child last told it.
-    if (order.cpu_seconds > 0) SetLimit(RLIMIT_CPU, used_seconds + order.cpu_seconds);
+    // SIGXCPU once the transformation has used its time, counted from the `used_seconds` the
+    // child last told the worker; none for a transformation without a limit.
+    SetLimit(RLIMIT_CPU, order.cpu_seconds > 0 ? used_seconds + order.cpu_seconds : RLIM_INFINITY);
     // The documents' budget and the work's, and what neither counts.
     SetLimit(RLIMIT_AS, mapped + (kLoadingBudgets + 1) * order.max_working_bytes + kUncountedBytes);
     std::set_new_handler(EndForNew);
