@@ -1,6 +1,6 @@
 // The worker's children taken again: a child that answered a whole page serves the next
-// transformation, one that answered anything else never does, and no transformation's page or
-// messages reach another's answer.
+// transformation, one that answered anything else (or took much memory) never does, and no
+// transformation's page or messages reach another's answer.
 #include <gtest/gtest.h>
 #include <sys/types.h>
 
@@ -55,6 +55,13 @@ std::string Values(long first) {
   return "<r><v>" + std::to_string(first) + "</v><v>1</v></r>";
 }
 
+// A source of 600,000 values: its tree takes about 100 MB.
+std::string Large() {
+  std::string source = "<r>";
+  for (int i = 0; i < 600'000; ++i) source += "<v>1</v>";
+  return source + "</r>";
+}
+
 // The worker's children once none is at work and those that ended are reaped.
 std::vector<pid_t> IdleChildren() {
   EXPECT_TRUE(Within(milliseconds(2'000), [] { return WorkingChildrenOf(Worker()).empty(); }));
@@ -87,6 +94,8 @@ TEST(TransformChildReuseTest, AChildThatAnsweredAWholePageServesTheNextAndOneTha
       {Values(1), "<xsl:stylesheet", kRoomy, TransformOutcome::kStylesheetNotLoaded},
       {Values(1), kStopTold, kRoomy, TransformOutcome::kFailed},
       {Values(123456), kSumTold, {3, 64 << 20, milliseconds(20'000)}, TransformOutcome::kTooLarge},
+      // A whole page, but after a source whose tree took more memory than a waiting child keeps.
+      {Large(), kSumTold, {1 << 20, 512 << 20, milliseconds(20'000)}, TransformOutcome::kDone},
   };
   for (const auto& failure : failures) {
     const std::vector<pid_t> before = IdleChildren();
@@ -94,7 +103,7 @@ TEST(TransformChildReuseTest, AChildThatAnsweredAWholePageServesTheNextAndOneTha
     EXPECT_EQ(Transform(failure.source, failure.stylesheet, failure.limits).outcome,
               failure.outcome);
     EXPECT_TRUE(Within(milliseconds(2'000), [&] { return Ended(before) >= 1; }))
-        << "the child of a failed transformation is not taken again";
+        << "the child of a failed or large transformation is not taken again";
     EXPECT_EQ(Ended(before), 1u);
     ASSERT_EQ(Transform(Values(5), kSumTold).output, "6") << "the next is served";
   }

@@ -40,8 +40,10 @@ constexpr std::size_t kUncountedBytes = std::size_t{256} << 20;
 constexpr std::size_t kMaxNoteBytes = 4096;
 
 // A child that answered this many transformations ends with the last, so that no heap grows on
-// without end.
+// without end; so does one whose memory once passed kMaxReusedPeakKilobytes, so that no large
+// report's memory is held by a child that waits.
 constexpr int kTransformationsPerChild = 64;
+constexpr long kMaxReusedPeakKilobytes = 64 * 1024;
 
 // The child has one transformation at a time, so plain statics carry it; none of them allocates.
 sys::MessageSocket* connection = nullptr;
@@ -245,6 +247,13 @@ void SetLimit(int resource, rlim_t soft) {
   ::setrlimit(resource, &current);
 }
 
+// Whether the child may take another transformation after its `answered`th.
+bool MayServeAgain(int answered) {
+  rusage usage{};
+  return answered < kTransformationsPerChild && ::getrusage(RUSAGE_SELF, &usage) == 0 &&
+         usage.ru_maxrss < kMaxReusedPeakKilobytes;
+}
+
 // The processor time the process has used, in whole seconds rounded up.
 std::uint32_t UsedSeconds() {
   rusage usage{};
@@ -391,7 +400,7 @@ void RunSpareChild(int spare, pid_t worker, ChildSandbox& sandbox, bool write_ah
     SetLimit(RLIMIT_AS, mapped + (kLoadingBudgets + 1) * order.max_working_bytes + kUncountedBytes);
     std::set_new_handler(EndForNew);
     Transform(order);
-    if (answered == kTransformationsPerChild) End(TransformOutcome::kDone);
+    if (!MayServeAgain(answered)) End(TransformOutcome::kDone);
     used_seconds = UsedSeconds();
     ::prctl(PR_SET_NAME, kSpareChildName);
     AnswerDone(from_worker, used_seconds);
