@@ -173,22 +173,30 @@ END $f$;
 -- program in prefix order: '&', '|' and '~' (a and not b) take the two operands after them,
 -- 'P' and a path (INPATH) the one after it, 'T' and a regular expression over unit strings is
 -- a phrase. Failures are the embedded engine's: DRG-50901 with the byte column, and the
--- operators it does not implement refused by name.
+-- operators it does not implement refused by name. The query is read as its UTF-8 bytes, each
+-- place in constant time (the marks of the language are ASCII, and a character's bytes are
+-- never one of them), so that compiling it is linear in its length.
+DROP FUNCTION IF EXISTS ora_tq_syntax_error(text, integer);
+DROP FUNCTION IF EXISTS ora_tq_token(text, integer);
+DROP FUNCTION IF EXISTS ora_tq_phrase(text, integer, integer);
+DROP FUNCTION IF EXISTS ora_tq_or(text, integer, integer);
+DROP FUNCTION IF EXISTS ora_tq_chain(text, integer, integer, text);
+DROP FUNCTION IF EXISTS ora_tq_primary(text, integer, integer);
 CREATE OR REPLACE FUNCTION ora_tq_not_supported(what text) RETURNS text[]
 LANGUAGE plpgsql AS $f$ BEGIN
   RETURN ora_raise('the Oracle Text ' || what || ' is not supported by the database layer',
                    'KV004', NULL::text[]);
 END $f$;
-CREATE OR REPLACE FUNCTION ora_tq_syntax_error(q text, at integer) RETURNS text[]
+CREATE OR REPLACE FUNCTION ora_tq_syntax_error(q bytea, at integer) RETURNS text[]
 LANGUAGE plpgsql AS $f$ BEGIN
   RETURN ora_raise('ORA-29902: error in executing ODCIIndexStart() routine; ORA-20000: Oracle '
                    'Text error: DRG-50901: text query parser syntax error on line 1, column '
-                   || (octet_length(substr(q, 1, at - 1)) + 1), 'KV003', NULL::text[]);
+                   || at, 'KV003', NULL::text[]);
 END $f$;
 
--- The token at character `pos` (blanks skipped): its kind ('(' ')' '&' '|' '~', 'INPATH',
--- 'w' a word, '' the end), its first character and the character after it.
-CREATE OR REPLACE FUNCTION ora_tq_token(q text, pos integer, OUT kind text, OUT at integer,
+-- The token at byte `pos` (blanks skipped): its kind ('(' ')' '&' '|' '~', 'INPATH', 'w' a
+-- word, '' the end), its first byte and the byte after it.
+CREATE OR REPLACE FUNCTION ora_tq_token(q bytea, pos integer, OUT kind text, OUT at integer,
                                         OUT stop integer)
 LANGUAGE plpgsql STABLE AS $f$
 DECLARE
@@ -197,23 +205,24 @@ DECLARE
   word text;
 BEGIN
   at := pos;
-  WHILE at <= n AND substr(q, at, 1) IN (' ', E'\t', E'\n', E'\r', E'\v', E'\f') LOOP
+  WHILE at <= n AND get_byte(q, at - 1) IN (32, 9, 10, 13, 11, 12) LOOP
     at := at + 1;
   END LOOP;
   stop := at;
   IF at > n THEN kind := ''; RETURN; END IF;
-  c := substr(q, at, 1);
+  c := chr(get_byte(q, at - 1));
   IF c IN ('(', ')', '&', '|', '~') THEN kind := c; stop := at + 1; RETURN; END IF;
   WHILE stop <= n LOOP
-    c := substr(q, stop, 1);
-    EXIT WHEN c IN (' ', E'\t', E'\n', E'\r', E'\v', E'\f', '(', ')', '&', '|', '~');
+    c := chr(get_byte(q, stop - 1));
+    -- A blank (the server reads E'\v' as v: vertical tab is 11) or an operator ends it.
+    EXIT WHEN get_byte(q, stop - 1) IN (32, 9, 10, 13, 11, 12, 40, 41, 38, 124, 126);
     IF strpos(',=;-*>?!$\{}[]', c) > 0 THEN
       PERFORM ora_tq_not_supported('operator ''' || c || '''');
     END IF;
     stop := stop + 1;
   END LOOP;
-  word := translate(substr(q, at, stop - at), 'abcdefghijklmnopqrstuvwxyz',
-                    'ABCDEFGHIJKLMNOPQRSTUVWXYZ');
+  word := translate(convert_from(substring(q FROM at FOR stop - at), 'UTF8'),
+                    'abcdefghijklmnopqrstuvwxyz', 'ABCDEFGHIJKLMNOPQRSTUVWXYZ');
   IF word IN ('NEAR', 'WITHIN', 'ABOUT', 'ACCUM', 'MINUS', 'EQUIV', 'FUZZY', 'HASPATH', 'SDATA',
               'MDATA') THEN
     PERFORM ora_tq_not_supported('operator ' || word);
@@ -222,13 +231,14 @@ BEGIN
                     WHEN 'INPATH' THEN 'INPATH' ELSE 'w' END;
 END $f$;
 
--- The program element of the phrase of characters [first, stop): its units one after the
+-- The program element of the phrase of bytes [first, stop): its units one after the
 -- other, a Latin unit whole, a Chinese run at the end of a run of the text when it comes
 -- first, at its start when it comes last, anywhere when alone.
-CREATE OR REPLACE FUNCTION ora_tq_phrase(q text, first integer, stop integer) RETURNS text
+CREATE OR REPLACE FUNCTION ora_tq_phrase(q bytea, first integer, stop integer) RETURNS text
 LANGUAGE plpgsql STABLE AS $f$
 DECLARE
-  units text[] := string_to_array(btrim(ora_query_units(substr(q, first, stop - first))), ' ');
+  units text[] := string_to_array(btrim(ora_query_units(
+    convert_from(substring(q FROM first FOR stop - first), 'UTF8'))), ' ');
   m integer := coalesce(array_length(units, 1), 0);
   unit text;
   cjk boolean;
@@ -259,8 +269,8 @@ BEGIN
   RETURN 'T' || re || ' ';
 END $f$;
 
-CREATE OR REPLACE FUNCTION ora_tq_primary(q text, pos integer, depth integer, OUT prog text[],
-                                          OUT next integer)
+CREATE OR REPLACE FUNCTION ora_tq_primary(q bytea, pos integer, depth integer,
+                                          OUT prog text[], OUT next integer)
 LANGUAGE plpgsql STABLE AS $f$
 DECLARE
   t record;
@@ -298,16 +308,16 @@ BEGIN
       PERFORM ora_tq_not_supported('INPATH within INPATH');
     END IF;
     i := t.stop;
-    WHILE i <= n AND substr(q, i, 1) IN (' ', E'\t', E'\n', E'\r', E'\v', E'\f') LOOP
+    WHILE i <= n AND get_byte(q, i - 1) IN (32, 9, 10, 13, 11, 12) LOOP
       i := i + 1;
     END LOOP;
-    IF i > n OR substr(q, i, 1) <> '(' THEN PERFORM ora_tq_syntax_error(q, i); END IF;
+    IF i > n OR get_byte(q, i - 1) <> 40 THEN PERFORM ora_tq_syntax_error(q, i); END IF;
     i := i + 1;
     first := i;
     nesting := 1;
     quote := NULL;
     WHILE i <= n AND nesting > 0 LOOP
-      c := substr(q, i, 1);
+      c := chr(get_byte(q, i - 1));
       IF quote IS NOT NULL THEN
         IF c = quote THEN quote := NULL; END IF;
       ELSIF c IN ('"', '''') THEN
@@ -320,7 +330,8 @@ BEGIN
       i := i + 1;
     END LOOP;
     IF nesting <> 0 THEN PERFORM ora_tq_syntax_error(q, n + 1); END IF;
-    path := btrim(substr(q, first, i - 1 - first), E' \t\n\r\v\f');
+    path := btrim(convert_from(substring(q FROM first FOR i - 1 - first), 'UTF8'),
+                  E' \t\n\r\x0B\f');
     IF path = '' THEN PERFORM ora_tq_syntax_error(q, first); END IF;
     IF left(path, 1) <> '/' THEN path := '/' || path; END IF;
     prog := ARRAY['P' || path] || prog;
@@ -328,13 +339,18 @@ BEGIN
   END LOOP;
 END $f$;
 
--- `a op b ...` of one precedence: NOT (~) binds tighter than AND (&), AND than OR (|).
-CREATE OR REPLACE FUNCTION ora_tq_chain(q text, pos integer, depth integer, op text,
+-- `a op b ...` of one precedence: NOT (~) binds tighter than AND (&), AND than OR (|). The
+-- operands after the first are gathered one element at a time; the chain is, in prefix order,
+-- its operators and then its operands.
+CREATE OR REPLACE FUNCTION ora_tq_chain(q bytea, pos integer, depth integer, op text,
                                         OUT prog text[], OUT next integer)
 LANGUAGE plpgsql STABLE AS $f$
 DECLARE
   t record;
   r record;
+  operands text[] := '{}';
+  operators integer := 0;
+  e text;
 BEGIN
   IF op = '~' THEN
     SELECT * INTO r FROM ora_tq_primary(q, pos, depth);
@@ -351,12 +367,14 @@ BEGIN
     ELSE
       SELECT * INTO r FROM ora_tq_chain(q, t.stop, depth, CASE op WHEN '|' THEN '&' ELSE '~' END);
     END IF;
-    prog := ARRAY[op] || prog || r.prog;
+    FOREACH e IN ARRAY r.prog LOOP operands := operands || e; END LOOP;
+    operators := operators + 1;
     next := r.next;
   END LOOP;
+  prog := array_fill(op, ARRAY[operators]) || prog || operands;
 END $f$;
 
-CREATE OR REPLACE FUNCTION ora_tq_or(q text, pos integer, depth integer, OUT prog text[],
+CREATE OR REPLACE FUNCTION ora_tq_or(q bytea, pos integer, depth integer, OUT prog text[],
                                      OUT next integer)
 LANGUAGE sql STABLE AS $f$ SELECT * FROM ora_tq_chain(q, pos, depth, '|') $f$;
 
@@ -365,10 +383,11 @@ LANGUAGE plpgsql STABLE AS $f$
 DECLARE
   r record;
   t record;
+  b bytea := convert_to(coalesce(q, ''), 'UTF8');
 BEGIN
-  SELECT * INTO r FROM ora_tq_or(coalesce(q, ''), 1, 0);
-  SELECT * INTO t FROM ora_tq_token(q, r.next);
-  IF t.kind <> '' THEN PERFORM ora_tq_syntax_error(q, t.at); END IF;
+  SELECT * INTO r FROM ora_tq_or(b, 1, 0);
+  SELECT * INTO t FROM ora_tq_token(b, r.next);
+  IF t.kind <> '' THEN PERFORM ora_tq_syntax_error(b, t.at); END IF;
   RETURN r.prog;
 END $f$;
 
@@ -528,10 +547,11 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT path ~ '^\s*[A-Za-z][-A-Za-z0-9_]*\s*\('
      AND path !~ '^\s*(node|text|comment|processing-instruction)\s*\(' $f$;
 
--- The value of an XPath expression of a value in the document; NULL for an empty one.
-CREATE OR REPLACE FUNCTION ora_xpath_value(doc xml, path text) RETURNS text
+-- The value of an XPath expression of a value in the document `x`; NULL for an empty one.
+DROP FUNCTION IF EXISTS ora_xpath_value(xml, text);
+CREATE OR REPLACE FUNCTION ora_xpath_value(x text, path text) RETURNS text
 LANGUAGE sql STABLE AS $f$
-  SELECT nullif(v, '') FROM XMLTABLE('/' PASSING doc COLUMNS v text PATH path) $f$;
+  SELECT nullif(v, '') FROM XMLTABLE('/' PASSING ora_xpath_document(x, path) COLUMNS v text PATH path) $f$;
 
 -- EXTRACTVALUE: the text of the one leaf node the path selects (NULL when none).
 CREATE OR REPLACE FUNCTION ora_extractvalue(x text, path text) RETURNS text
@@ -543,8 +563,8 @@ DECLARE
   leaf boolean;
 BEGIN
   IF x IS NULL OR path IS NULL THEN RETURN NULL; END IF;
+  IF ora_xpath_is_value(path) THEN RETURN ora_xpath_value(x, path); END IF;
   doc := ora_xpath_document(x, path);
-  IF ora_xpath_is_value(path) THEN RETURN ora_xpath_value(doc, path); END IF;
   SELECT count(*), min(v), bool_and(l) INTO selected, value, leaf
   FROM XMLTABLE(path PASSING doc COLUMNS v text PATH 'string(.)',
                 l boolean PATH 'count(node()[not(self::text())]) = 0');
@@ -563,8 +583,8 @@ DECLARE
   markup text;
 BEGIN
   IF x IS NULL OR path IS NULL THEN RETURN NULL; END IF;
+  IF ora_xpath_is_value(path) THEN RETURN ora_xpath_value(x, path); END IF;
   doc := ora_xpath_document(x, path);
-  IF ora_xpath_is_value(path) THEN RETURN ora_xpath_value(doc, path); END IF;
   SELECT string_agg(CASE WHEN a THEN v ELSE m::text END, '' ORDER BY o) INTO markup
   FROM XMLTABLE(path PASSING doc COLUMNS o FOR ORDINALITY, m xml PATH '.',
                 v text PATH 'string(.)', a boolean PATH 'count(. | ../@*) = count(../@*)');

@@ -109,6 +109,19 @@ TEST_P(RuntimeFunctionTest, SetsOfCharactersAreReadInLinearTime) {
             "X1c,1234b,b");
 }
 
+TEST_P(RuntimeFunctionTest, ATextQueryIsCompiledInLinearTime) {
+  c_->Execute("CREATE TABLE T_NOTE (ID NUMBER, BODY VARCHAR2(200))");
+  c_->Execute("CREATE INDEX IX_T_NOTE ON T_NOTE (BODY) INDEXTYPE IS CTXSYS.CONTEXT");
+  c_->Execute("INSERT INTO T_NOTE VALUES (1, 'fever and cough')");
+  // A query of 32,766 characters, a phrase of 5,461 words; and 101 words joined by OR.
+  EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) FROM T_NOTE WHERE CONTAINS(BODY, "
+                        "RPAD('fever', 32766, ' fever')) > 0"),
+            "0");
+  EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) FROM T_NOTE WHERE CONTAINS(BODY, "
+                        "RPAD('cough', 605, ' | van')) > 0"),
+            "1");
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, RuntimeFunctionTest, testing::kBothEngines, testing::EngineName);
 
 // A value past the server's largest allocation (1 GB) fails with ORA-04030, whichever function
