@@ -3,7 +3,8 @@
 // one-second Command Timeout, fail with an Oracle code when it fails, and hold the process under
 // the heap limit. The longest text is KORVALIS_SWEEP_MB mebibytes (16 unless set; the engine's
 // memory bound admits texts up to about 419 MB). Findings are printed; the counters give the
-// calls made, the slowest call's seconds and the largest peak in MiB.
+// calls made, the slowest call's seconds and the largest peak in MiB. The same sweep runs over the
+// server's runtime.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -12,6 +13,8 @@
 
 #include "platform/db/sqlite_statement_bounds.h"
 #include "platform/db/testing/embedded_function_sweep.h"
+#include "platform/db/testing/postgres_test_server.h"
+#include "platform/db/testing/server_function_sweep.h"
 #include "platform/sys/testing/resident_memory.h"
 
 namespace {
@@ -56,5 +59,24 @@ void BM_EmbeddedFunctionSweep(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_EmbeddedFunctionSweep)->Iterations(1)->Unit(benchmark::kSecond);
+
+// Every function of the server's runtime, each overload, on the tests' server from four callers;
+// the server's processes hold the memory, which the operator bounds (README).
+void BM_ServerFunctionSweep(benchmark::State& state) {
+  const testing::WorstArguments arguments({LongestText()});
+  const std::string init = testing::PostgresTestServer::Get().CreateDatabase();
+  const std::vector<testing::SweptFunction> functions = testing::ServerFunctions(init);
+  for (auto _ : state) {
+    const testing::SweepReport report = testing::Sweep(
+        functions, arguments, [&] { return testing::OpenServerCaller(init); }, 4);
+    for (const std::string& finding : report.findings) std::cerr << finding << "\n";
+    std::cerr << "slowest: " << report.slowest_call << "\n";
+    state.counters["functions"] = static_cast<double>(functions.size());
+    state.counters["calls"] = static_cast<double>(report.calls);
+    state.counters["findings"] = static_cast<double>(report.findings.size());
+    state.counters["slowest_s"] = std::chrono::duration<double>(report.slowest).count();
+  }
+}
+BENCHMARK(BM_ServerFunctionSweep)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
