@@ -100,6 +100,7 @@ SqlType Translator::EmitColumn(const Expr& e, const Scope* scope, std::string* o
     if (qualifier.empty() && !s->sources.empty() && !s->sources[0].renamed_in.empty() &&
         std::find(merged.begin(), merged.end(), column) != merged.end()) {
       // A column merged by a join with USING, read from the view of the renamed items.
+      NoteLevelRead(s->serial);
       out->append(s->sources[0].renamed_in).push_back('.');
       AppendName("$" + std::string(column), out);
       const ColumnInfo* merged_column = ResolveColumn(e, scope);
@@ -118,6 +119,7 @@ SqlType Translator::EmitColumn(const Expr& e, const Scope* scope, std::string* o
       if (src.renamed_in.empty()) break;
     }
     if (!found) continue;
+    NoteLevelRead(s->serial);
     if (!qualifier.empty() && found->Merges(column)) {
       throw SqlError("ORA-25154: column part of USING clause cannot have qualifier");
     }
@@ -138,6 +140,9 @@ SqlType Translator::EmitColumn(const Expr& e, const Scope* scope, std::string* o
     }
   }
   const ColumnInfo* resolved = ResolveColumn(e, scope);
+  // A name no level describes is the engine's to find, maybe in an enclosing query (in an
+  // ORDER BY, a select item's alias of the level itself).
+  if (!resolved && !ordering_) NoteLevelRead(0);
   if (!resolved && !qualifier.empty() && !NamesSource(qualifier, scope)) {
     throw SqlError("ORA-00904: \"" + std::string(qualifier) + "\".\"" + std::string(column) +
                    "\": invalid identifier");

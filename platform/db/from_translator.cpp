@@ -1,5 +1,7 @@
-// The FROM clause: its items, joins and the names of tables as the engine stores them.
+// The FROM clause: its items (inline views printed in place or named apart as the statement's
+// WITH queries), joins and the names of tables as the engine stores them.
 #include <algorithm>
+#include <utility>
 
 #include "platform/db/sql_error.h"
 #include "platform/db/sql_translator_internal.h"
@@ -76,26 +78,9 @@ void Translator::EmitTableRef(TableRef& ref, Scope* scope, std::string* out) {
       scope->sources.push_back(std::move(s));
       return;
     }
-    case TableRef::kSubquery: {
-      out->push_back('(');
-      // An inline view sees the enclosing query's outer scopes, not its FROM siblings.
-      Source s;
-      s.is_derived = true;
-      MarkExactColumns(*ref.subquery);
-      s.derived = EmitSelect(*ref.subquery, scope->parent, out);
-      out->push_back(')');
-      if (!ref.alias.empty()) {
-        s.alias = NameOf(ref.alias);
-        out->append(" AS ");
-        AppendAlias(s.alias, out);
-      } else if (pg_) {
-        // PostgreSQL wants a name for every inline view; this one is never referred to.
-        out->append(" AS ");
-        AppendQuotedName("V$" + std::to_string(++pg_view_number_), out);
-      }
-      scope->sources.push_back(std::move(s));
+    case TableRef::kSubquery:
+      EmitInlineView(ref, scope, out);
       return;
-    }
     case TableRef::kJoin: {
       EmitTableRef(*ref.left, scope, out);
       switch (ref.join) {
@@ -131,6 +116,66 @@ void Translator::EmitTableRef(TableRef& ref, Scope* scope, std::string* out) {
       return;
     }
   }
+}
+
+void Translator::EmitInlineView(TableRef& ref, Scope* scope, std::string* out) {
+  // An inline view sees the enclosing query's outer scopes, not its FROM siblings.
+  Source s;
+  s.is_derived = true;
+  MarkExactColumns(*ref.subquery);
+  const uint64_t first_own_level = NextScopeSerial();
+  const uint64_t read_before = std::exchange(oldest_level_read_, UINT64_MAX);
+  std::string query;
+  s.derived = EmitSelect(*ref.subquery, scope->parent, &query);
+  const bool reads_enclosing = oldest_level_read_ < first_own_level;
+  NoteLevelRead(read_before);
+  if (views_named_ && !reads_enclosing) {
+    const std::string name = "V$VIEW" + std::to_string(named_views_.size() + 1);
+    std::string named;
+    AppendQuotedName(name, &named);
+    out->append(named);
+    named_views_.push_back(named + " AS (" + query + ")");
+  } else {
+    out->push_back('(');
+    out->append(query);
+    out->push_back(')');
+  }
+  if (!ref.alias.empty()) {
+    s.alias = NameOf(ref.alias);
+    out->append(" AS ");
+    AppendAlias(s.alias, out);
+  } else if (pg_) {
+    // PostgreSQL wants a name for every inline view; this one is never referred to.
+    out->append(" AS ");
+    AppendQuotedName("V$" + std::to_string(++pg_view_number_), out);
+  }
+  scope->sources.push_back(std::move(s));
+}
+
+// Puts the named inline views before each statement that reads them; false where one cannot
+// begin with them.
+bool Translator::PrefixNamedViews(Translation* tr) const {
+  if (named_views_.empty()) return true;
+  std::string list;
+  for (const std::string& view : named_views_) {
+    if (!list.empty()) list.append(", ");
+    list.append(view);
+  }
+  for (std::string& statement : tr->statements) {
+    // Views come as a whole list: a statement reads its views, and they read the others.
+    if (statement.find("\"V$VIEW") == std::string::npos) continue;
+    if (statement.starts_with("WITH RECURSIVE ")) {
+      statement.insert(15, list + ", ");
+    } else if (statement.starts_with("WITH ")) {
+      statement.insert(5, list + ", ");
+    } else if (statement.starts_with("SELECT ") || statement.starts_with("INSERT ") ||
+               statement.starts_with("UPDATE ") || statement.starts_with("DELETE ")) {
+      statement.insert(0, "WITH " + list + " ");
+    } else {
+      return false;
+    }
+  }
+  return true;
 }
 
 const TableInfo* Translator::RequireTable(const Name& name) {

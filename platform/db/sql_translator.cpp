@@ -248,6 +248,7 @@ std::vector<ColumnInfo> Translator::EmitSelect(Select& select, const Scope* pare
   const bool compound = select.cores.size() > 1;
   const size_t start = out->size();
   std::vector<ColumnInfo> columns;
+  deepest_query_ = std::max(deepest_query_, ++query_depth_);
   for (size_t i = 0; i < select.cores.size(); ++i) {
     if (i > 1 && pg_ && select.ops[i - 1] == sql::SetOp::kIntersect) {
       // Oracle's set operators are of one precedence and run left to right; PostgreSQL's
@@ -274,6 +275,7 @@ std::vector<ColumnInfo> Translator::EmitSelect(Select& select, const Scope* pare
   for (ColumnInfo& c : columns) {
     if (c.type == SqlType::kNull) c.type = SqlType::kText;
   }
+  --query_depth_;
   return columns;
 }
 
@@ -551,6 +553,14 @@ Translation Translator::Run(Statement& stmt) {
   return tr;
 }
 
+std::optional<Translation> Translator::RunWithNamedViews(Statement& stmt) {
+  if (stmt.kind == StatementKind::kCreateView) return std::nullopt;
+  views_named_ = true;
+  Translation tr = Run(stmt);
+  if (!PrefixNamedViews(&tr)) return std::nullopt;
+  return tr;
+}
+
 Translation Translator::RunStatement(Statement& stmt) {
   switch (stmt.kind) {
     case StatementKind::kSelect: {
@@ -637,6 +647,11 @@ std::optional<RowLock> RowLockOf(const sql::Statement& stmt) {
 
 }  // namespace
 
+// Queries nested deeper than this print their inline views as common table expressions on the
+// embedded engine, whose parser takes about fifteen nested views, fewer with subqueries or
+// window functions innermost.
+constexpr int kDeepestNestedQuery = 8;
+
 Translation Translate(std::string_view oracle_sql, const Catalog& catalog, Engine engine) {
   auto stmt = sql::Parse(oracle_sql);
   const bool reads_clock_only = ReadsClockOnly(*stmt);
@@ -644,6 +659,17 @@ Translation Translate(std::string_view oracle_sql, const Catalog& catalog, Engin
   RunRewritePasses(*stmt, catalog);
   detail::Translator t(catalog, oracle_sql, engine);
   Translation translation = t.Run(*stmt);
+  if (engine == Engine::kSqlite && t.deepest_query() > kDeepestNestedQuery) {
+    // The engine's parser holds few nested queries: printed again, from the statement's text
+    // (printing rewrites the tree), with its inline views named. Where that cannot be, the
+    // nested form stands, and the engine refuses it if it is too deep.
+    auto again = sql::Parse(oracle_sql);
+    RunRewritePasses(*again, catalog);
+    detail::Translator flat(catalog, oracle_sql, engine);
+    if (std::optional<Translation> named = flat.RunWithNamedViews(*again)) {
+      translation = std::move(*named);
+    }
+  }
   translation.reads_clock_only = reads_clock_only;
   translation.row_lock = row_lock;
   return translation;

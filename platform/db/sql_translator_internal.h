@@ -6,6 +6,7 @@
 // Thread-safety: a Translator belongs to one translation on one thread.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -210,6 +211,13 @@ class Translator {
 
   Translation Run(Statement& stmt);
   BlobStatement Blob(Statement& stmt);
+  // The deepest nesting of queries the last Run printed (1: a query without subqueries).
+  int deepest_query() const { return deepest_query_; }
+  // Prints the statement (on the embedded engine) with each inline view that reads no column
+  // of an enclosing query as a common table expression of the statement, which the engine's
+  // parser reads flat however deep the views nest. Nothing where the statement cannot begin
+  // with WITH (a view's definition).
+  std::optional<Translation> RunWithNamedViews(Statement& stmt);
 
  private:
   Translation RunStatement(Statement& stmt);
@@ -259,6 +267,13 @@ class Translator {
   static void AddMergedColumn(const Scope& scope, const std::string& name,
                               std::vector<ColumnInfo>* columns);
   void EmitTableRef(TableRef& ref, Scope* scope, std::string* out);
+  void EmitInlineView(TableRef& ref, Scope* scope, std::string* out);
+  // Notes that the query being printed reads a column of `scope`'s level (0: of a level the
+  // front end cannot tell).
+  void NoteLevelRead(uint64_t scope_serial) {
+    oldest_level_read_ = std::min(oldest_level_read_, scope_serial);
+  }
+  bool PrefixNamedViews(Translation* tr) const;
   // `exact_keys`: computed numbers sort by their exact values (the items of a query block's
   // own ORDER BY, never of a compound query's, which names result columns).
   // `core`: the query the items order, where they may name its tables' columns.
@@ -579,6 +594,15 @@ class Translator {
   int aggregates_open_ = 0;  // aggregates whose arguments are being written
   bool reads_sysdate_ = false;
   int pg_view_number_ = 0;  // names of inline views that have none (PostgreSQL wants one)
+  int query_depth_ = 0;     // queries open while printing
+  int deepest_query_ = 0;
+  // Inline views printed as the statement's common table expressions ("name" AS (query)), in
+  // the order printed: a view's own views come before it.
+  bool views_named_ = false;
+  std::vector<std::string> named_views_;
+  // The serial of the oldest level whose columns the printing has read: a query printed from
+  // a serial on reads an enclosing query where this falls below that serial.
+  uint64_t oldest_level_read_ = UINT64_MAX;
   // The outermost query of a SELECT statement, when it is one query block: its computed
   // columns are exact decimals.
   const Select* exact_select_ = nullptr;
