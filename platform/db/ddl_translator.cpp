@@ -386,6 +386,7 @@ Translation Translator::CreateView(Statement& stmt) {
   std::string out = "CREATE VIEW ";
   AppendName(view, &out);
   out.append(" AS ");
+  out.append(TakeNamedViews());  // the view's query begins with its own named views
   out.append(select);
   tr.statements.push_back(std::move(out));
   tr.statements.push_back("INSERT INTO KORVALIS_TABLES (TABLE_NAME, TABLE_TYPE) VALUES (" +

@@ -152,25 +152,34 @@ void Translator::EmitInlineView(TableRef& ref, Scope* scope, std::string* out) {
   scope->sources.push_back(std::move(s));
 }
 
+std::string Translator::TakeNamedViews() {
+  if (named_views_.empty()) return {};
+  std::string clause = "WITH ";
+  for (size_t i = 0; i < named_views_.size(); ++i) {
+    if (i) clause.append(", ");
+    clause.append(named_views_[i]);
+  }
+  named_views_.clear();
+  clause.push_back(' ');
+  return clause;
+}
+
 // Puts the named inline views before each statement that reads them; false where one cannot
 // begin with them.
-bool Translator::PrefixNamedViews(Translation* tr) const {
-  if (named_views_.empty()) return true;
-  std::string list;
-  for (const std::string& view : named_views_) {
-    if (!list.empty()) list.append(", ");
-    list.append(view);
-  }
+bool Translator::PrefixNamedViews(Translation* tr) {
+  const std::string clause = TakeNamedViews();
+  if (clause.empty()) return true;
+  const std::string list = clause.substr(5, clause.size() - 6) + ", ";
   for (std::string& statement : tr->statements) {
     // Views come as a whole list: a statement reads its views, and they read the others.
     if (statement.find("\"V$VIEW") == std::string::npos) continue;
     if (statement.starts_with("WITH RECURSIVE ")) {
-      statement.insert(15, list + ", ");
+      statement.insert(15, list);
     } else if (statement.starts_with("WITH ")) {
-      statement.insert(5, list + ", ");
+      statement.insert(5, list);
     } else if (statement.starts_with("SELECT ") || statement.starts_with("INSERT ") ||
                statement.starts_with("UPDATE ") || statement.starts_with("DELETE ")) {
-      statement.insert(0, "WITH " + list + " ");
+      statement.insert(0, clause);
     } else {
       return false;
     }

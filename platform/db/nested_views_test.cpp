@@ -102,6 +102,13 @@ TEST_P(NestedViewsTest, ChangesOfRowsReadDeepViews) {
   EXPECT_EQ(Rows("SELECT ID, NAME FROM COPY ORDER BY ID"), "3|C,4|X");
 }
 
+TEST_P(NestedViewsTest, AViewDefinedOverDeepViewsAnswers) {
+  testing::Query(*c_, "CREATE VIEW DEEP_WARD AS " +
+                          Nested(16, "SELECT ID, NAME FROM WARD WHERE ID IN (SELECT ID FROM WARD)"));
+  EXPECT_EQ(Rows("SELECT ID, NAME FROM DEEP_WARD WHERE ID < 3 ORDER BY ID"), "1|A,2|B");
+  EXPECT_EQ(Rows("SELECT COUNT(*) FROM (" + Nested(15, "SELECT ID FROM DEEP_WARD") + ")"), "4");
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, NestedViewsTest, testing::kBothEngines, testing::EngineName);
 
 }  // namespace

@@ -554,7 +554,6 @@ Translation Translator::Run(Statement& stmt) {
 }
 
 std::optional<Translation> Translator::RunWithNamedViews(Statement& stmt) {
-  if (stmt.kind == StatementKind::kCreateView) return std::nullopt;
   views_named_ = true;
   Translation tr = Run(stmt);
   if (!PrefixNamedViews(&tr)) return std::nullopt;

@@ -215,8 +215,8 @@ class Translator {
   int deepest_query() const { return deepest_query_; }
   // Prints the statement (on the embedded engine) with each inline view that reads no column
   // of an enclosing query as a common table expression of the statement, which the engine's
-  // parser reads flat however deep the views nest. Nothing where the statement cannot begin
-  // with WITH (a view's definition).
+  // parser reads flat however deep the views nest. Nothing where a statement that reads them
+  // cannot begin with WITH.
   std::optional<Translation> RunWithNamedViews(Statement& stmt);
 
  private:
@@ -273,7 +273,10 @@ class Translator {
   void NoteLevelRead(uint64_t scope_serial) {
     oldest_level_read_ = std::min(oldest_level_read_, scope_serial);
   }
-  bool PrefixNamedViews(Translation* tr) const;
+  // The named inline views as the WITH clause that begins a statement ("" where there are
+  // none); they are given once.
+  std::string TakeNamedViews();
+  bool PrefixNamedViews(Translation* tr);
   // `exact_keys`: computed numbers sort by their exact values (the items of a query block's
   // own ORDER BY, never of a compound query's, which names result columns).
   // `core`: the query the items order, where they may name its tables' columns.
