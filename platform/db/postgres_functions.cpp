@@ -178,6 +178,8 @@ DECLARE
   parts text[] := '{}';
 BEGIN
   IF v IS NULL OR src IS NULL OR dst IS NULL THEN RETURN NULL; END IF;
+  piece := greatest(4096, 100000000 / (octet_length(src) + 3));
+  IF octet_length(v) <= piece THEN RETURN nullif(translate(v, src, dst), ''); END IF;
   IF octet_length(src) > 64 THEN
     SELECT string_agg(f.c, '' ORDER BY f.j), coalesce(string_agg(d.c, '' ORDER BY f.j), '')
       INTO src, dst

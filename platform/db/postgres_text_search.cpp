@@ -98,7 +98,9 @@ BEGIN
         WHEN m[3] ~ '^#[xX]' THEN ('x' || lpad(substr(m[3], 3), 8, '0'))::bit(32)::integer::bigint
         WHEN m[3] ~ '^#' THEN substr(m[3], 2)::bigint END AS cp) AS r;
   END IF;
-  s := regexp_replace(translate(coalesce(s, ''), '@FROM@', '@TO@'), '[@SEPARATORS@]+', ' ', 'g');
+  -- Folded in pieces the statement's timeout ends between (ora_translate).
+  s := regexp_replace(coalesce(ora_translate(coalesce(s, ''), '@FROM@', '@TO@'), ''),
+                      '[@SEPARATORS@]+', ' ', 'g');
   s := regexp_replace(s, '[@CJK@]+', ' #\& ', 'g');
   RETURN regexp_replace(' ' || s || ' ', ' {2,}', ' ', 'g');
 END $f$;
@@ -163,7 +165,7 @@ LANGUAGE plpgsql IMMUTABLE STRICT PARALLEL SAFE AS $f$
 DECLARE
   s text;
 BEGIN
-  s := translate(translate(t, U&'\FF05\FF3F', '  '), '@FROM@', '@TO@');
+  s := coalesce(ora_translate(translate(t, U&'\FF05\FF3F', '  '), '@FROM@', '@TO@'), '');
   s := regexp_replace(s, '[@QUERY_SEPARATORS@]+', ' ', 'g');
   s := regexp_replace(s, '[@CJK@]+', ' #\& ', 'g');
   RETURN regexp_replace(' ' || s || ' ', ' {2,}', ' ', 'g');
