@@ -140,8 +140,21 @@ void Transformation::FailToSend() {
     Fail(TransformOutcome::kDeadlinePassed, "the transformation's process took no more text");
     return;
   }
+  if (error == EPIPE || error == ECONNRESET) {
+    // Every copy of the far end is closed. The worker answers for every child that ends, so
+    // without an end of the transformation's own (which Fail reads) the worker itself ended.
+    Fail(TransformOutcome::kWorkerEnded, {});
+    if (*failure_ == TransformOutcome::kWorkerEnded && cause_.empty()) cause_ = WorkerEndedCause();
+    return;
+  }
   Fail(TransformOutcome::kFailed,
        std::string("the transformation's process took no more text: ") + std::strerror(error));
+}
+
+std::string Transformation::WorkerEndedCause() const {
+  const std::string end = WorkerEnd(ticket_, std::chrono::milliseconds(200));
+  return "the transformation worker " + (end.empty() ? std::string("ended") : end) +
+         " while it made the transformation";
 }
 
 void Transformation::Fail(TransformOutcome outcome, std::string cause) {
@@ -212,9 +225,7 @@ TransformOutcome Transformation::Receive(const Deadline& deadline, std::string& 
       case sys::MessageSocket::Received::kClosed: {
         // The worker answers for every child that ends: a connection closed without an end
         // means the worker itself ended.
-        const std::string end = WorkerEnd(ticket_, std::chrono::milliseconds(200));
-        cause_ = "the transformation worker " + (end.empty() ? std::string("ended") : end) +
-                 " while it made the transformation";
+        cause_ = WorkerEndedCause();
         return TransformOutcome::kWorkerEnded;
       }
       case sys::MessageSocket::Received::kFailed:

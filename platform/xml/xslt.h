@@ -96,8 +96,11 @@ class Transformation {
   StartAnswer AwaitStarted(const Deadline& deadline);
   // Sends pieces of the source; false when the transformation has failed.
   bool SendSource(std::string_view text, const Deadline& deadline);
-  // Records a send that failed: the deadline passed, or the process took no more text.
+  // Records a send that failed: the deadline passed, the worker ended, or the process took no
+  // more text.
   void FailToSend();
+  // How the worker ended, for a transformation whose connection closed without its end.
+  std::string WorkerEndedCause() const;
   // Records how the transformation failed while its texts were sent: the process's own end when
   // it sent one, else `outcome` with `cause`.
   void Fail(TransformOutcome outcome, std::string cause);
