@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/xml/testing/runaway_transformations.h"
 #include "platform/xml/testing/worker_processes.h"
 #include "platform/xml/xslt.h"
 
@@ -23,7 +24,7 @@ using testing::Within;
 using testing::Worker;
 using testing::WorkingChildrenOf;
 
-constexpr TransformLimits kRoomy{1 << 20, 64 << 20, milliseconds(20'000)};
+using testing::kRoomy;
 
 // The sum of the source's values, after a message naming them.
 const std::string kSumTold =

@@ -36,12 +36,8 @@ using testing::Gone;
 using testing::Within;
 using testing::Worker;
 
-constexpr TransformLimits kRoomy{1 << 20, 64 << 20, milliseconds(20'000)};
-
-const std::string kSum =
-    "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
-    "<xsl:output method=\"text\"/><xsl:template match=\"/\"><xsl:value-of select=\"sum(r/v)\"/>"
-    "</xsl:template></xsl:stylesheet>";
+using testing::kRoomy;
+using testing::kSum;
 // A style sheet that runs until it is stopped.
 const std::string kStorm = testing::RunawayStyle(0);
 

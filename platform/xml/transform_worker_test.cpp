@@ -36,12 +36,8 @@ using testing::ChildrenOf;
 using testing::WorkingChildrenOf;
 using testing::Worker;
 
-constexpr TransformLimits kRoomy{1 << 20, 64 << 20, milliseconds(20'000)};
-
-const std::string kSum =
-    "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
-    "<xsl:output method=\"text\"/><xsl:template match=\"/\"><xsl:value-of select=\"sum(r/v)\"/>"
-    "</xsl:template></xsl:stylesheet>";
+using testing::kRoomy;
+using testing::kSum;
 // 2^30 calls of a template that does nothing but call.
 const std::string kStorm =
     "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"

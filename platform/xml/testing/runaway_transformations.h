@@ -1,5 +1,6 @@
-// Test helpers: style sheets that run until they are stopped, and threads that hold the
-// process's transformation turns with them while a test does something else.
+// Test helpers: a style sheet that answers at once and limits roomy enough for it, style sheets
+// that run until they are stopped, and threads that hold the process's transformation turns
+// with them while a test does something else.
 //
 // Thread-safety: a RunawayTransformations belongs to the thread that made it.
 #pragma once
@@ -12,6 +13,15 @@
 #include "platform/xml/xslt.h"
 
 namespace korvalis::xml::testing {
+
+// Limits roomy in size, bounded at 20 s.
+inline constexpr TransformLimits kRoomy{1 << 20, 64 << 20, std::chrono::milliseconds(20'000)};
+
+// Writes the sum of the source's r/v values as text.
+inline const std::string kSum =
+    "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
+    "<xsl:output method=\"text\"/><xsl:template match=\"/\"><xsl:value-of select=\"sum(r/v)\"/>"
+    "</xsl:template></xsl:stylesheet>";
 
 // A style sheet that runs until it is stopped (2^40 calls of a template that only calls), its
 // text made distinct from the others' by `mark`.
