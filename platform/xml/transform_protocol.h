@@ -6,15 +6,22 @@
 //   host                           worker                           child
 //   ────                           ──────                           ─────
 //   ◀───────────────────────────── kHello(version), once, at its start
-//   kStart(order) + connection ──▶ fork ──────────────────────────▶ (its connection only)
-//   ◀───────────────────────────── kStarted (or kEnd(kUnavailable): no child could be made)
+//   kStart(order) + connection ──▶ hands it to a spare ───────────▶ (its connection only)
 //   kStylesheet ... ─────────────────────────────────────────────▶ held, loaded
 //   kSource ... ─────────────────────────────────────────────────▶ parsed as it comes
 //   kRun ────────────────────────────────────────────────────────▶ transformed
+//   ◀───────────────────────────── kStarted (or kEnd(kUnavailable): no child could be made)
 //   ◀─────────────────────────────────────────────────────────── kPage ... kPage
-//   ◀─────────────────────────────────────────────────────────── kEnd(outcome, note)
+//   ◀─────────────────────────────────────────────────────────── kEnd(outcome, note), or
+//                                                                 kEnd(kDone, the page's last
+//                                                                 piece)
 //                                  reaps the child; for a child that ended without its kEnd
 //   ◀───────────────────────────── kEnd(how it ended, note), sent once there is room
+//
+// The host sends the texts right behind the kStart, without waiting for kStarted, as far as the
+// connection holds them; it keeps them until the worker acknowledges, so that a start that a
+// worker never acknowledged (it ended, or stayed silent and was replaced) is made once more.
+// kStarted may come behind the child's first messages: any of them acknowledges the start too.
 //
 // A transformation is ended by the host's Shutdown of its connection: the worker kills the
 // child. The worker ends itself and its children when the host process ends (it watches the
@@ -37,7 +44,7 @@ namespace korvalis::xml {
 inline constexpr char kTransformWorkerName[] = "korvalis-transformer";
 
 // The version of the messages below; a change to any of them takes the next number.
-inline constexpr std::uint32_t kTransformProtocolVersion = 3;
+inline constexpr std::uint32_t kTransformProtocolVersion = 4;
 
 enum class TransformMessage : std::uint32_t {
   kHello = 1,   // worker to host, first on the control connection: the version (EncodeHello)
@@ -47,7 +54,8 @@ enum class TransformMessage : std::uint32_t {
   kSource,      // host to child: the next piece of the source's text (UTF-8)
   kRun,         // host to child: the source is whole
   kPage,        // child to host: the next piece of the page (UTF-8)
-  kEnd,         // child or worker to host: status a TransformOutcome, payload a note
+  kEnd,         // child or worker to host: status a TransformOutcome, payload a note; for
+                // kDone, the page's last piece (possibly empty), after any kPage
   kChildFree,   // child to worker, before its kEnd of a page: it takes the next kStart; payload
                 // the processor seconds it has used (decimal), from which its next time counts
 };

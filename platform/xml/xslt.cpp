@@ -65,73 +65,141 @@ bool Transformation::TakeTurn(const Deadline& deadline) {
   return false;
 }
 
-bool Transformation::Open(const Deadline& deadline) {
-  if (!Start(deadline)) return false;
-  if (!connection_.SendPieces(Kind(TransformMessage::kStylesheet), stylesheet_, deadline)) {
-    FailToSend();
+bool Transformation::HandOver(const Deadline& deadline) {
+  sys::MessageSocket worker_end;
+  if (const int error = sys::MessageSocket::MakePair(connection_, worker_end); error != 0) {
+    Fail(TransformOutcome::kUnavailable,
+         std::string("no connection to the transformation worker can be made: ") +
+             std::strerror(error));
     return false;
   }
-  std::string().swap(stylesheet_);
+  TransformOutcome outcome = TransformOutcome::kUnavailable;
+  std::string cause;
+  if (!HandToWorker(worker_end, order_, deadline, &ticket_, &outcome, &cause)) {
+    connection_.Close();
+    Fail(outcome, std::move(cause));
+    return false;
+  }
+  acknowledged_ = false;
+  answer_by_ = Clock::now() + kWorkerAnswerTime;
+  unacknowledged_ = Unacknowledged::kNone;
   return true;
 }
 
-bool Transformation::Start(const Deadline& deadline) {
+bool Transformation::Open(const Deadline& deadline) {
   for (int attempt = 0;; ++attempt) {
-    sys::MessageSocket worker_end;
-    if (const int error = sys::MessageSocket::MakePair(connection_, worker_end); error != 0) {
-      Fail(TransformOutcome::kUnavailable,
-           std::string("no connection to the transformation worker can be made: ") +
-               std::strerror(error));
-      return false;
+    if (HandOver(deadline) && SendText(TransformMessage::kStylesheet, stylesheet_, deadline) &&
+        SendText(TransformMessage::kSource, held_, deadline) && AwaitAcknowledgement(deadline)) {
+      std::string().swap(stylesheet_);
+      std::string().swap(held_);
+      return true;
     }
-    TransformOutcome outcome = TransformOutcome::kUnavailable;
-    std::string cause;
-    if (!HandToWorker(worker_end, order_, deadline, &ticket_, &outcome, &cause)) {
-      connection_.Close();
-      Fail(outcome, std::move(cause));
-      return false;
-    }
-    const StartAnswer answer = AwaitStarted(deadline);
-    if (answer == StartAnswer::kStarted) return true;
-    if (answer == StartAnswer::kFailed) return false;
-    connection_.Shutdown();
-    if (answer == StartAnswer::kSilent) ReplaceWorker(ticket_);
-    if (attempt == 1) {
-      Fail(answer == StartAnswer::kSilent ? TransformOutcome::kUnavailable
-                                          : TransformOutcome::kWorkerEnded,
-           answer == StartAnswer::kSilent
-               ? "the transformation worker did not acknowledge the transformation within " +
-                     std::to_string(kWorkerAnswerTime.count()) + " s and was replaced"
-               : "the transformation worker " + WorkerEnd(ticket_, std::chrono::milliseconds(200)) +
-                     " before it started the transformation");
-      return false;
-    }
+    if (failure_ || !StartAgain(attempt)) return false;
   }
 }
 
-Transformation::StartAnswer Transformation::AwaitStarted(const Deadline& deadline) {
-  const Clock::time_point answer_by = Clock::now() + kWorkerAnswerTime;
-  const bool call_ends_first = deadline && *deadline < answer_by;
-  sys::Message message;
-  switch (connection_.Receive(message, call_ends_first ? *deadline : answer_by)) {
-    case sys::MessageSocket::Received::kMessage:
-      break;
-    case sys::MessageSocket::Received::kDeadlinePassed:
-      if (!call_ends_first) return StartAnswer::kSilent;
-      Fail(TransformOutcome::kDeadlinePassed, "the transformation worker had not started it");
-      return StartAnswer::kFailed;
-    case sys::MessageSocket::Received::kClosed:
-    case sys::MessageSocket::Received::kFailed:
-      return StartAnswer::kWorkerEnded;
+TransformOutcome Transformation::RunHeld(std::string_view last_piece, const Deadline& deadline,
+                                         std::string& output) {
+  for (int attempt = 0;; ++attempt) {
+    if (HandOver(deadline) && SendText(TransformMessage::kStylesheet, stylesheet_, deadline) &&
+        SendText(TransformMessage::kSource, held_, deadline) &&
+        SendText(TransformMessage::kSource, last_piece, deadline) &&
+        SendMessage(TransformMessage::kRun, {}, deadline)) {
+      if (const std::optional<TransformOutcome> outcome = Receive(deadline, output)) return *outcome;
+    }
+    if (failure_ || !StartAgain(attempt)) return *failure_;
   }
-  if (message.kind == Kind(TransformMessage::kStarted)) return StartAnswer::kStarted;
+}
+
+bool Transformation::StartAgain(int attempt) {
+  connection_.Shutdown();
+  if (attempt == 0) return true;
+  if (unacknowledged_ == Unacknowledged::kSilent) {
+    Fail(TransformOutcome::kUnavailable,
+         "the transformation worker did not acknowledge the transformation within " +
+             std::to_string(kWorkerAnswerTime.count()) + " s and was replaced");
+  } else {
+    Fail(TransformOutcome::kWorkerEnded,
+         "the transformation worker " + WorkerEnd(ticket_, std::chrono::milliseconds(200)) +
+             " before it started the transformation");
+  }
+  return false;
+}
+
+bool Transformation::SendText(TransformMessage kind, std::string_view text,
+                              const Deadline& deadline) {
+  const std::size_t limit = connection_.PayloadLimit();
+  while (!text.empty()) {
+    const std::string_view piece = text.substr(0, limit);
+    if (!SendMessage(kind, piece, deadline)) return false;
+    text.remove_prefix(piece.size());
+  }
+  return true;
+}
+
+bool Transformation::SendMessage(TransformMessage kind, std::string_view payload,
+                                 const Deadline& deadline) {
+  if (!acknowledged_) {
+    if (connection_.Send(Kind(kind), 0, payload, Clock::now())) return true;
+    // No room, or the far end closed: the worker's answer to the start tells which.
+    if (errno != ETIMEDOUT && !sys::MessageSocket::PeerGone(errno)) {
+      FailToSend();
+      return false;
+    }
+    if (!AwaitAcknowledgement(deadline)) return false;
+  }
+  if (connection_.Send(Kind(kind), 0, payload, deadline)) return true;
+  FailToSend();
+  return false;
+}
+
+bool Transformation::AwaitAcknowledgement(const Deadline& deadline) {
+  if (acknowledged_) return true;
+  sys::Message message;
+  switch (Hear(message, deadline)) {
+    case Heard::kMessage:
+      break;
+    case Heard::kUnacknowledged:
+      return false;
+    case Heard::kDeadlinePassed:
+      Fail(TransformOutcome::kDeadlinePassed, "the transformation worker had not started it");
+      return false;
+    case Heard::kClosed:
+    case Heard::kFailed:
+      Fail(TransformOutcome::kWorkerEnded, WorkerEndedCause());
+      return false;
+  }
+  if (message.kind == Kind(TransformMessage::kStarted)) return true;
+  // The child's answers before its kRun are ends only: a text it could not take.
   Fail(message.kind == Kind(TransformMessage::kEnd) ? OutcomeFromWire(message.status)
                                                     : TransformOutcome::kUnavailable,
        message.kind == Kind(TransformMessage::kEnd)
            ? message.payload
            : "the transformation worker answered a start with message " +
                  std::to_string(message.kind));
-  return StartAnswer::kFailed;
+  return false;
+}
+
+Transformation::Heard Transformation::Hear(sys::Message& message, const Deadline& deadline) {
+  const bool call_ends_first = acknowledged_ || (deadline && *deadline < answer_by_);
+  const sys::MessageSocket::Received received =
+      connection_.Receive(message, call_ends_first ? deadline : Deadline(answer_by_));
+  if (received == sys::MessageSocket::Received::kMessage) {
+    acknowledged_ = true;
+    return Heard::kMessage;
+  }
+  if (received == sys::MessageSocket::Received::kDeadlinePassed) {
+    if (call_ends_first) return Heard::kDeadlinePassed;
+    ReplaceWorker(ticket_);
+    unacknowledged_ = Unacknowledged::kSilent;
+    return Heard::kUnacknowledged;
+  }
+  if (!acknowledged_) {
+    // The connection closed before the worker took it: the worker ended.
+    unacknowledged_ = Unacknowledged::kWorkerEnded;
+    return Heard::kUnacknowledged;
+  }
+  return received == sys::MessageSocket::Received::kClosed ? Heard::kClosed : Heard::kFailed;
 }
 
 void Transformation::FailToSend() {
@@ -173,12 +241,6 @@ void Transformation::Fail(TransformOutcome outcome, std::string cause) {
   connection_.Shutdown();
 }
 
-bool Transformation::SendSource(std::string_view text, const Deadline& deadline) {
-  if (connection_.SendPieces(Kind(TransformMessage::kSource), text, deadline)) return true;
-  FailToSend();
-  return false;
-}
-
 void Transformation::AppendSource(std::string_view piece) {
   if (failure_) return;
   if (!connection_.IsOpen() && held_.size() + piece.size() <= kHeldSourceBytes) {
@@ -189,10 +251,7 @@ void Transformation::AppendSource(std::string_view piece) {
   // What the writer waits for the process here is spent from the time limit.
   const Clock::time_point start = Clock::now();
   const Deadline deadline = DeadlineFromNow();
-  if (!connection_.IsOpen() && Open(deadline) && SendSource(held_, deadline)) {
-    std::string().swap(held_);
-  }
-  if (!failure_) SendSource(piece, deadline);
+  if (connection_.IsOpen() || Open(deadline)) SendText(TransformMessage::kSource, piece, deadline);
   waited_ += Clock::now() - start;
 }
 
@@ -200,54 +259,62 @@ TransformOutcome Transformation::Finish(std::string_view last_piece, std::string
                                         std::string* cause) {
   // The one deadline of the work, which is ready now: the rest of the time limit.
   const Deadline deadline = DeadlineFromNow();
-  if (!failure_ && TakeTurn(deadline) && (connection_.IsOpen() || Open(deadline)) &&
-      SendSource(held_, deadline) && SendSource(last_piece, deadline)) {
-    std::string().swap(held_);
-    if (!connection_.Send(Kind(TransformMessage::kRun), 0, {}, deadline)) FailToSend();
+  TransformOutcome outcome = TransformOutcome::kFailed;
+  if (failure_ || !TakeTurn(deadline)) {
+    outcome = *failure_;
+  } else if (!connection_.IsOpen()) {
+    outcome = RunHeld(last_piece, deadline, output);
+  } else if (SendText(TransformMessage::kSource, last_piece, deadline) &&
+             SendMessage(TransformMessage::kRun, {}, deadline)) {
+    // The start was acknowledged when the source was opened.
+    outcome = Receive(deadline, output).value_or(TransformOutcome::kWorkerEnded);
+  } else {
+    outcome = *failure_;
   }
-  TransformOutcome outcome = failure_ ? *failure_ : Receive(deadline, output);
   connection_.Shutdown();
   turn_.Release();
   if (outcome != TransformOutcome::kDone && cause != nullptr) *cause = std::move(cause_);
   return outcome;
 }
 
-TransformOutcome Transformation::Receive(const Deadline& deadline, std::string& output) {
+std::optional<TransformOutcome> Transformation::Receive(const Deadline& deadline,
+                                                        std::string& output) {
   std::string page;
   const std::size_t max_bytes = limits_.max_output_units * kUtf8BytesPerUnit;
   sys::Message message;
   for (;;) {
-    switch (connection_.Receive(message, deadline)) {
-      case sys::MessageSocket::Received::kMessage:
+    switch (Hear(message, deadline)) {
+      case Heard::kMessage:
         break;
-      case sys::MessageSocket::Received::kDeadlinePassed:
+      case Heard::kUnacknowledged:
+        return std::nullopt;
+      case Heard::kDeadlinePassed:
         return TransformOutcome::kDeadlinePassed;
-      case sys::MessageSocket::Received::kClosed: {
+      case Heard::kClosed:
         // The worker answers for every child that ends: a connection closed without an end
         // means the worker itself ended.
         cause_ = WorkerEndedCause();
         return TransformOutcome::kWorkerEnded;
-      }
-      case sys::MessageSocket::Received::kFailed:
+      case Heard::kFailed:
         cause_ = std::string("the transformation's answer cannot be read: ") + std::strerror(errno);
         return TransformOutcome::kFailed;
     }
-    if (message.kind == Kind(TransformMessage::kPage)) {
+    const bool end = message.kind == Kind(TransformMessage::kEnd);
+    if (!end && message.kind != Kind(TransformMessage::kPage)) continue;  // kStarted
+    const TransformOutcome outcome = end ? OutcomeFromWire(message.status) : TransformOutcome::kDone;
+    if (outcome == TransformOutcome::kDone) {
+      // A page's pieces, the last in its end.
       if (page.size() + message.payload.size() > max_bytes) return TransformOutcome::kTooLarge;
       page.append(message.payload);
-      continue;
+      if (!end) continue;
+      output = std::move(page);
+      return outcome;
     }
-    if (message.kind != Kind(TransformMessage::kEnd)) continue;
-    const TransformOutcome outcome = OutcomeFromWire(message.status);
     if (outcome == TransformOutcome::kCrashed && kCrashEndsTheHost) {
       std::fprintf(stderr, "korvalis: %s\n", message.payload.c_str());
       std::abort();
     }
-    if (outcome == TransformOutcome::kDone) {
-      output = std::move(page);
-    } else {
-      cause_ = message.payload;
-    }
+    cause_ = message.payload;
     return outcome;
   }
 }

@@ -7,8 +7,10 @@
 // deep.
 //
 // The source is written piece by piece: the first kHeldSourceBytes are held here, so that a small
-// transformation makes one exchange with the worker; beyond them the pieces go to the worker as
-// they come and are parsed there, so that a large source is never held whole by the caller.
+// transformation is sent whole at once, behind its start and ahead of the worker's
+// acknowledgement, and the caller wakes once, for its page; beyond them the pieces go to the
+// worker as they come and are parsed there, so that a large source is never held whole by the
+// caller.
 // Its work waits for a turn among the process's transformations (transformation_turns.h), taken
 // when the work is ready (Finish), never while the source is still written: a report's
 // statement that streams its rows holds no turn and never waits for one.
@@ -78,24 +80,43 @@ class Transformation {
 
  private:
   using Deadline = sys::MessageSocket::Deadline;
+  // What became of a start that the worker never acknowledged.
+  enum class Unacknowledged { kNone, kSilent, kWorkerEnded };
+  // What came on the connection (Hear).
+  enum class Heard { kMessage, kUnacknowledged, kClosed, kDeadlinePassed, kFailed };
 
   // The deadline that the rest of the time limit gives from now.
   Deadline DeadlineFromNow() const;
-  // Hands a connection to the worker and sends the style sheet; false when the transformation
-  // has failed.
-  bool Open(const Deadline& deadline);
   // Waits for a turn; false, failed kBusy, when none came before `deadline`.
   bool TakeTurn(const Deadline& deadline);
-  // Hands a new connection to the worker and waits for its child to be started. A worker that
-  // ends before that, or does not acknowledge in time, is replaced and the start made once
-  // more, since nothing of the transformation has run yet.
-  bool Start(const Deadline& deadline);
-  // What the worker answered to a start.
-  enum class StartAnswer { kStarted, kSilent, kWorkerEnded, kFailed };
-  // Waits for the worker's acknowledgement of the start; kFailed has recorded the failure.
-  StartAnswer AwaitStarted(const Deadline& deadline);
-  // Sends pieces of the source; false when the transformation has failed.
-  bool SendSource(std::string_view text, const Deadline& deadline);
+  // Hands a new connection to the worker, started first when none runs; false when the
+  // transformation has failed.
+  bool HandOver(const Deadline& deadline);
+  // Opens a source that is still written: hands it over, sends the style sheet and the held
+  // source, and waits for the worker's acknowledgement, so that the pieces that follow, which are
+  // not kept, go to a child at work. False when the transformation has failed.
+  bool Open(const Deadline& deadline);
+  // Runs a source held whole: hands it over, sends the style sheet, the held source, `last_piece`
+  // and kRun at once, ahead of the worker's acknowledgement, and reads the page.
+  TransformOutcome RunHeld(std::string_view last_piece, const Deadline& deadline,
+                           std::string& output);
+  // After a start that the worker never acknowledged (it ended, or stayed silent and was
+  // replaced): nothing of the transformation ran, so the start is made once more from its kept
+  // texts; true for that first time, false the second, the failure recorded.
+  bool StartAgain(int attempt);
+  // Sends `text` as messages of `kind`, none for an empty text; false as SendMessage.
+  bool SendText(TransformMessage kind, std::string_view text, const Deadline& deadline);
+  // Sends one message. Until the worker acknowledged the start it goes only where the connection
+  // has room at once; where it has none, the acknowledgement is awaited first, so that a silent
+  // worker is found within kWorkerAnswerTime. False when the transformation has failed, or its
+  // start was never acknowledged (unacknowledged_).
+  bool SendMessage(TransformMessage kind, std::string_view payload, const Deadline& deadline);
+  // Waits for the worker's acknowledgement of the start; false as SendMessage.
+  bool AwaitAcknowledgement(const Deadline& deadline);
+  // Receives the next message. Until the start is acknowledged (kStarted, or any message of the
+  // child's) it waits no longer than answer_by_: a worker silent until then is replaced, and it
+  // and a worker that ended before acknowledging answer kUnacknowledged.
+  Heard Hear(sys::Message& message, const Deadline& deadline);
   // Records a send that failed: the deadline passed, the worker ended, or the process took no
   // more text.
   void FailToSend();
@@ -104,8 +125,8 @@ class Transformation {
   // Records how the transformation failed while its texts were sent: the process's own end when
   // it sent one, else `outcome` with `cause`.
   void Fail(TransformOutcome outcome, std::string cause);
-  // Reads the page and the end.
-  TransformOutcome Receive(const Deadline& deadline, std::string& output);
+  // Reads the page and the end; nullopt when the worker never acknowledged the start.
+  std::optional<TransformOutcome> Receive(const Deadline& deadline, std::string& output);
 
   std::string stylesheet_;
   std::size_t style_;  // the style sheet among the turns
@@ -115,6 +136,9 @@ class Transformation {
   std::chrono::steady_clock::duration waited_{};  // spent by pieces waiting for the process
   sys::MessageSocket connection_;
   WorkerTicket ticket_;
+  bool acknowledged_ = false;                      // the worker took the last start
+  std::chrono::steady_clock::time_point answer_by_;  // when its acknowledgement is due
+  Unacknowledged unacknowledged_ = Unacknowledged::kNone;
   TransformationTurns::Turn turn_;
   std::optional<TransformOutcome> failure_;
   std::string cause_;

@@ -68,6 +68,15 @@ std::size_t note_length = 0;
   Leave(kChildSentItsEnd);
 }
 
+// Sends the end of a whole page, which carries the page's last piece, and ends the process.
+[[noreturn]] void EndWithPage(std::string_view last_piece) {
+  if (!connection->Send(static_cast<std::uint32_t>(TransformMessage::kEnd),
+                        static_cast<std::uint32_t>(TransformOutcome::kDone), last_piece)) {
+    LeaveAfterFailedSend(errno);
+  }
+  Leave(kChildSentItsEnd);
+}
+
 void EndForMemory(void*) { End(TransformOutcome::kOutOfMemory); }
 void EndForNew() { End(TransformOutcome::kOutOfMemory); }
 
@@ -85,7 +94,8 @@ void NoteMessage(void*, const char* format, ...) {
   note_length += taken;
 }
 
-// The page goes to the host in messages while its length as UTF-16 stays within `max_units`.
+// The page goes to the host in messages while its length as UTF-16 stays within `max_units`;
+// its last piece, shorter than a message, waits in `buffer` to travel with the end.
 struct PageWriter {
   std::size_t units = 0;
   std::size_t max_units = 0;
@@ -203,9 +213,10 @@ void LoadDocuments(const TransformOrder& order, Document& source, Document& styl
   }
 }
 
-// Transforms and sends the page whole; every other end ends the process. The documents and the
-// processor's work are freed on return, before the host is told.
-void Transform(const TransformOrder& order) {
+// Transforms and sends the page but its last piece, left in `page` for the end; every other end
+// ends the process. The documents and the processor's work are freed on return, before the host
+// is told.
+void Transform(const TransformOrder& order, PageWriter& page) {
   xmlSetGenericErrorFunc(nullptr, NoteMessage);
   xsltSetGenericErrorFunc(nullptr, NoteMessage);
   Document source;
@@ -214,7 +225,6 @@ void Transform(const TransformOrder& order) {
 
   MemoryBudget working(order.max_working_bytes);
   working.OnExceeded(EndForMemory, nullptr);
-  PageWriter page;
   page.max_units = order.max_output_units;
   page.buffer.reserve(connection->PayloadLimit());
   xmlOutputBufferPtr output = xmlOutputBufferCreateIO(WritePage, nullptr, &page, nullptr);
@@ -222,7 +232,6 @@ void Transform(const TransformOrder& order) {
   if (!TransformToOutput(source, stylesheet, output, nullptr, NoteMessage)) {
     End(TransformOutcome::kFailed);
   }
-  if (!page.buffer.empty() && !SendPage(page)) LeaveAfterFailedSend(errno);
 }
 
 // The address space the process has mapped now, from /proc; 0 when it cannot be read.
@@ -358,16 +367,18 @@ void WriteAhead() {
   [[maybe_unused]] const char written = stack[0];
 }
 
-// Tells the worker, then the host, that the transformation is done, so that the worker counts the
-// child free before the host may hang up on it. A host that has gone meanwhile misses nothing;
-// a worker that cannot be told ends the child once the host has its answer.
-void AnswerDone(sys::MessageSocket& worker, std::uint32_t used_seconds) {
+// Tells the worker, then the host, that the transformation is done, so that the worker finds the
+// child free once the host hangs up on it (the worker reads it then, not woken before). The end
+// carries the page's last piece, so that the host wakes once for both. A host that has gone
+// meanwhile misses nothing; a worker that cannot be told ends the child once the host has its
+// answer.
+void AnswerDone(sys::MessageSocket& worker, std::uint32_t used_seconds,
+                std::string_view last_piece) {
   const bool told = worker.Send(static_cast<std::uint32_t>(TransformMessage::kChildFree), 0,
                                 std::to_string(used_seconds));
-  if (!told) End(TransformOutcome::kDone);
+  if (!told) EndWithPage(last_piece);
   connection->Send(static_cast<std::uint32_t>(TransformMessage::kEnd),
-                   static_cast<std::uint32_t>(TransformOutcome::kDone),
-                   std::string_view(note, note_length));
+                   static_cast<std::uint32_t>(TransformOutcome::kDone), last_piece);
 }
 
 }  // namespace
@@ -399,11 +410,12 @@ void RunSpareChild(int spare, pid_t worker, ChildSandbox& sandbox, bool write_ah
     // The documents' budget and the work's, and what neither counts.
     SetLimit(RLIMIT_AS, mapped + (kLoadingBudgets + 1) * order.max_working_bytes + kUncountedBytes);
     std::set_new_handler(EndForNew);
-    Transform(order);
-    if (!MayServeAgain(answered)) End(TransformOutcome::kDone);
+    PageWriter page;
+    Transform(order, page);
+    if (!MayServeAgain(answered)) EndWithPage(page.buffer);
     used_seconds = UsedSeconds();
     ::prctl(PR_SET_NAME, kSpareChildName);
-    AnswerDone(from_worker, used_seconds);
+    AnswerDone(from_worker, used_seconds, page.buffer);
   }
 }
 

@@ -6,7 +6,9 @@
 // transformation the host hands it to a child forked ahead from its own small image, in which the
 // processor is loaded and started once (worker/spare_children.h); the child does the work within
 // its bounds (worker/transform_child.h). A child that tells it is free (kChildFree, before the
-// kEnd of a whole page) waits among the spares for the next transformation.
+// kEnd of a whole page) waits among the spares for the next transformation: its word is read when
+// the host hangs up on it, so that the worker is not woken, and takes no processor from the child,
+// before the host has its page.
 // The worker itself runs no style sheet.
 //
 //   child states:  running ──(kChildFree)─────────────────────────▶ a spare again
@@ -149,36 +151,32 @@ void StartChild(Served& served, int descriptor, const korvalis::xml::TransformOr
       {handed.pid, std::move(connection), std::move(handed.socket), cpu_seconds, false});
 }
 
-// Reads the child's kChildFree without waiting: the processor seconds it has used, or nullopt.
-// A connection the child has closed (it ended) is watched no more.
+// Reads the child's kChildFree without waiting: the processor seconds it has used, or nullopt
+// when it has not told it is free (it is still at work, or it ended).
 std::optional<std::uint32_t> TakeFree(Child& child) {
   Message message;
-  const MessageSocket::Received received =
-      child.own.Receive(message, std::chrono::steady_clock::now());
-  if (received == MessageSocket::Received::kDeadlinePassed) return std::nullopt;
   std::uint32_t used = 0;
-  if (received != MessageSocket::Received::kMessage ||
+  if (child.own.Receive(message, std::chrono::steady_clock::now()) !=
+          MessageSocket::Received::kMessage ||
       message.kind != Kind(TransformMessage::kChildFree) ||
       std::from_chars(message.payload.data(), message.payload.data() + message.payload.size(),
                       used)
               .ec != std::errc()) {
-    child.own.Close();
     return std::nullopt;
   }
   return used;
 }
 
-// Children that told they are free go back among the spares; children
-// whose host hung up on them are killed. `ready` holds each child's two descriptors from `first`.
+// Children whose host hung up on them go back among the spares when they told they are free, and
+// are killed otherwise. `ready` holds each child's connection from `first`.
 void TendChildren(Served& served, const std::vector<pollfd>& ready, std::size_t first) {
   std::vector<Child> still;
   for (std::size_t i = 0; i < served.children.size(); ++i) {
     Child& child = served.children[i];
-    const bool hung_up = ready[first + 2 * i].revents != 0;
-    const bool spoke = ready[first + 2 * i + 1].revents != 0;
+    const bool hung_up = ready[first + i].revents != 0;
     // A child tells it is free before its host can hang up: its word is read first.
     const std::optional<std::uint32_t> free =
-        (hung_up || spoke) && !child.killed ? TakeFree(child) : std::nullopt;
+        hung_up && !child.killed ? TakeFree(child) : std::nullopt;
     if (free) {
       served.spares->TakeBack({child.pid, std::move(child.own), *free});
       continue;
@@ -261,7 +259,6 @@ void Serve(Served& served) {
                     {served.host, POLLIN, 0}});
     for (const Child& child : served.children) {
       watched.push_back({child.killed ? -1 : child.connection.descriptor(), POLLRDHUP, 0});
-      watched.push_back({child.killed ? -1 : child.own.descriptor(), POLLIN, 0});
     }
     const std::size_t first_held = watched.size();
     for (const HeldEnd& end : served.held)
