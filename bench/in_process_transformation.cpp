@@ -43,8 +43,12 @@ Transformation::Transformation(std::string stylesheet, TextWriter stylesheet_wri
                                TextWriter source_writer, const TransformLimits& limits)
     : stylesheet_(std::move(stylesheet)),
       style_(0),
-      order_{limits.max_output_units, limits.max_working_bytes, 0, stylesheet_writer,
-             source_writer, 1},
+      order_{limits.max_output_units,
+             limits.max_working_bytes,
+             0,
+             stylesheet_writer,
+             source_writer,
+             1},
       limits_(limits) {}
 
 Transformation::~Transformation() = default;

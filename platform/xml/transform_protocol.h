@@ -56,7 +56,8 @@ enum class TransformMessage : std::uint32_t {
   kPage,        // child to host: the next piece of the page (UTF-8)
   kEnd,         // child or worker to host: status a TransformOutcome, payload a note; for
                 // kDone, the page's last piece (possibly empty), after any kPage
-  kChildFree,   // child to worker, before its kEnd of a page: it takes the next kStart; payload
+  kChildFree,   // child to worker, before its kEnd of a page: it takes the next kStart once the
+                // host hung up (the worker reads it then, not woken before); payload
                 // the processor seconds it has used (decimal), from which its next time counts
 };
 

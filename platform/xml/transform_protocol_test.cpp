@@ -1,11 +1,18 @@
-// The messages' encoding and how a child's end is told.
+// The messages' encoding, how a child's end is told, and the messages of a small transformation on
+// the wire.
 #include "platform/xml/transform_protocol.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <vector>
+
+#include "platform/sys/message_socket.h"
 #include "platform/xml/child_end.h"
+#include "platform/xml/testing/runaway_transformations.h"
+#include "platform/xml/transform_worker.h"
 
 namespace korvalis::xml {
 namespace {
@@ -38,6 +45,37 @@ TEST(TransformProtocolTest, AnOrderTravelsFieldByFieldAndAnotherVersionIsRefused
   EXPECT_EQ(OutcomeFromWire(99), TransformOutcome::kFailed);
   EXPECT_EQ(OutcomeFromWire(static_cast<std::uint32_t>(TransformOutcome::kCrashed)),
             TransformOutcome::kCrashed);
+}
+
+// On the wire: the texts sent behind the start without waiting for its acknowledgement, and a
+// page shorter than a message comes whole in the child's end, with no kPage of its own.
+TEST(TransformProtocolTest, ASmallPageComesInTheEndOfTextsSentAhead) {
+  sys::MessageSocket host_end, worker_end;
+  ASSERT_EQ(sys::MessageSocket::MakePair(host_end, worker_end), 0);
+  const TransformOrder order{1 << 20, 64 << 20, 20, TextWriter::kCaller, TextWriter::kCaller, 8};
+  WorkerTicket ticket;
+  TransformOutcome outcome{};
+  std::string cause;
+  ASSERT_TRUE(HandToWorker(worker_end, order, std::nullopt, &ticket, &outcome, &cause)) << cause;
+  const std::string source = "<r><v>40</v><v>2</v></r>";
+  for (const auto& [kind, text] : {std::pair{TransformMessage::kStylesheet, testing::kSum},
+                                   std::pair{TransformMessage::kSource, source},
+                                   std::pair{TransformMessage::kRun, std::string()}}) {
+    ASSERT_TRUE(host_end.Send(static_cast<std::uint32_t>(kind), 0, text));
+  }
+  std::vector<std::uint32_t> kinds;
+  sys::Message message;
+  while (host_end.Receive(message, std::chrono::steady_clock::now() + std::chrono::seconds(5)) ==
+             sys::MessageSocket::Received::kMessage &&
+         message.kind != static_cast<std::uint32_t>(TransformMessage::kEnd)) {
+    kinds.push_back(message.kind);
+  }
+  EXPECT_EQ(
+      std::count(kinds.begin(), kinds.end(), static_cast<std::uint32_t>(TransformMessage::kPage)),
+      0);
+  ASSERT_EQ(message.kind, static_cast<std::uint32_t>(TransformMessage::kEnd));
+  EXPECT_EQ(OutcomeFromWire(message.status), TransformOutcome::kDone);
+  EXPECT_EQ(message.payload, "42");
 }
 
 TEST(ChildEndTest, CausesAreToldFromTheSignalAndTheProcessorTimeUsed) {

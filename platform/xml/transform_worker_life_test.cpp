@@ -201,6 +201,32 @@ TEST(TransformWorkerLifeTest, AStoppedWorkerIsReplacedAndTheStartMadeOnTheNext) 
   EXPECT_NE(Worker(), stopped);
 }
 
+// A transformation's texts go right behind its start; a worker that never took the start, whether
+// it ended or stayed silent (also once the texts filled the connection), is replaced and the
+// start made again from the kept texts.
+TEST(TransformWorkerLifeTest, AStartSentAheadThatTheWorkerNeverTookIsMadeAgain) {
+  // Valid after the style sheet's element: more than the connection holds at once.
+  const std::string padded = kSum + "<!--" + std::string(2 << 20, 'x') + "-->";
+  for (const bool ends : {true, false}) {
+    ASSERT_EQ(Transform(kSum).outcome, TransformOutcome::kDone);
+    const pid_t stopped = Worker();
+    ASSERT_EQ(::kill(stopped, SIGSTOP), 0);
+    const auto start = std::chrono::steady_clock::now();
+    Answer answer{};
+    std::thread caller([&] { answer = Transform(ends ? kSum : padded); });
+    if (ends) {
+      std::this_thread::sleep_for(300ms);
+      ::kill(stopped, SIGKILL);
+    }
+    caller.join();
+    EXPECT_EQ(answer.outcome, TransformOutcome::kDone) << ends << " " << answer.cause;
+    EXPECT_EQ(answer.output, "42");
+    EXPECT_LT(std::chrono::steady_clock::now() - start,
+              ends ? kWorkerAnswerTime : kWorkerAnswerTime + 2s);
+    EXPECT_TRUE(Within(2s, [&] { return Gone(stopped); }));
+  }
+}
+
 TEST(TransformWorkerLifeTest, AWorkerKilledMidFlightIsToldAsSuch) {
   ASSERT_EQ(Transform(kSum).outcome, TransformOutcome::kDone);
   ASSERT_TRUE(Settled());

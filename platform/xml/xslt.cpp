@@ -105,7 +105,8 @@ TransformOutcome Transformation::RunHeld(std::string_view last_piece, const Dead
         SendText(TransformMessage::kSource, held_, deadline) &&
         SendText(TransformMessage::kSource, last_piece, deadline) &&
         SendMessage(TransformMessage::kRun, {}, deadline)) {
-      if (const std::optional<TransformOutcome> outcome = Receive(deadline, output)) return *outcome;
+      if (const std::optional<TransformOutcome> outcome = Receive(deadline, output))
+        return *outcome;
     }
     if (failure_ || !StartAgain(attempt)) return *failure_;
   }
@@ -119,9 +120,9 @@ bool Transformation::StartAgain(int attempt) {
          "the transformation worker did not acknowledge the transformation within " +
              std::to_string(kWorkerAnswerTime.count()) + " s and was replaced");
   } else {
-    Fail(TransformOutcome::kWorkerEnded,
-         "the transformation worker " + WorkerEnd(ticket_, std::chrono::milliseconds(200)) +
-             " before it started the transformation");
+    Fail(TransformOutcome::kWorkerEnded, "the transformation worker " +
+                                             WorkerEnd(ticket_, std::chrono::milliseconds(200)) +
+                                             " before it started the transformation");
   }
   return false;
 }
@@ -301,7 +302,8 @@ std::optional<TransformOutcome> Transformation::Receive(const Deadline& deadline
     }
     const bool end = message.kind == Kind(TransformMessage::kEnd);
     if (!end && message.kind != Kind(TransformMessage::kPage)) continue;  // kStarted
-    const TransformOutcome outcome = end ? OutcomeFromWire(message.status) : TransformOutcome::kDone;
+    const TransformOutcome outcome =
+        end ? OutcomeFromWire(message.status) : TransformOutcome::kDone;
     if (outcome == TransformOutcome::kDone) {
       // A page's pieces, the last in its end.
       if (page.size() + message.payload.size() > max_bytes) return TransformOutcome::kTooLarge;

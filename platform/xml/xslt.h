@@ -136,7 +136,7 @@ class Transformation {
   std::chrono::steady_clock::duration waited_{};  // spent by pieces waiting for the process
   sys::MessageSocket connection_;
   WorkerTicket ticket_;
-  bool acknowledged_ = false;                      // the worker took the last start
+  bool acknowledged_ = false;                        // the worker took the last start
   std::chrono::steady_clock::time_point answer_by_;  // when its acknowledgement is due
   Unacknowledged unacknowledged_ = Unacknowledged::kNone;
   TransformationTurns::Turn turn_;

@@ -155,6 +155,19 @@ TEST(TransformTest, OutputAndWorkStopAtTheirBounds) {
   }
 }
 
+TEST(TransformTest, APageOfManyMessagesComesExactWithItsLastPieceInTheEnd) {
+  // 2^15 copies of "a😀é": 224 KiB of UTF-8, several messages and a last piece.
+  const std::string stylesheet = Doubling(15, false, "<xsl:value-of select=\"$t\"/>");
+  std::string expected;
+  for (int i = 0; i < 1 << 15; ++i) expected += "a\xF0\x9F\x98\x80\xC3\xA9";
+  std::string output;
+  ASSERT_EQ(Transform("<r/>", stylesheet, {4 << 15, 64 << 20, milliseconds(0)}, output),
+            TransformOutcome::kDone);
+  EXPECT_EQ(output, expected);
+  EXPECT_EQ(Transform("<r/>", stylesheet, {(4 << 15) - 1, 64 << 20, milliseconds(0)}, output),
+            TransformOutcome::kTooLarge);
+}
+
 TEST(TransformTest, OneStepThatBuildsATextStopsAtTheBudget) {
   // A text of 4 MB, then one concat() of 40 copies of it: 160 MB built within one XPath step.
   std::string copies = "$big";
