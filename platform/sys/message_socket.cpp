@@ -93,7 +93,8 @@ std::size_t MessageSocket::PayloadLimit() {
       static_cast<std::size_t>(buffer) < kMaxPayload + kHeaderBytes + kBufferOverhead) {
     // The system's least send buffer still carries a few kilobytes.
     payload_limit_ = static_cast<std::size_t>(
-        std::max<int>(buffer - static_cast<int>(kHeaderBytes + kBufferOverhead), 1024));
+        std::max<int>(buffer - static_cast<int>(kHeaderBytes + kBufferOverhead),
+                      static_cast<int>(kMinPayload)));
   }
   return payload_limit_;
 }
@@ -111,7 +112,8 @@ bool MessageSocket::Wait(short events, const Deadline& deadline) {
 
 bool MessageSocket::Send(std::uint32_t kind, std::uint32_t status, std::string_view payload,
                          const Deadline& deadline, int passed) {
-  if (payload.size() > PayloadLimit()) {
+  // A payload within kMinPayload fits any socket: no need to ask for its buffer.
+  if (payload.size() > kMinPayload && payload.size() > PayloadLimit()) {
     errno = EMSGSIZE;
     return false;
   }
@@ -145,7 +147,7 @@ bool MessageSocket::Send(std::uint32_t kind, std::uint32_t status, std::string_v
 
 bool MessageSocket::SendPieces(std::uint32_t kind, std::string_view text,
                                const Deadline& deadline) {
-  const std::size_t limit = PayloadLimit();
+  const std::size_t limit = text.size() <= kMinPayload ? kMinPayload : PayloadLimit();
   while (!text.empty()) {
     const std::size_t length = std::min(text.size(), limit);
     if (!Send(kind, 0, text.substr(0, length), deadline)) return false;

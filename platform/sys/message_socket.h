@@ -40,6 +40,8 @@ class MessageSocket {
   // The largest payload of one message; a socket whose send buffer is smaller sends smaller
   // ones (PayloadLimit).
   static constexpr std::size_t kMaxPayload = 60 * 1024;
+  // A payload every socket sends in one message, whatever its send buffer.
+  static constexpr std::size_t kMinPayload = 1024;
   // The bytes of a message's kind and status on the wire.
   static constexpr std::size_t kHeaderBytes = 8;
   using Deadline = std::optional<std::chrono::steady_clock::time_point>;

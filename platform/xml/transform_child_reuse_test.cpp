@@ -78,7 +78,8 @@ std::size_t Ended(const std::vector<pid_t>& before) {
 }
 
 TEST(TransformChildReuseTest, AChildThatAnsweredAWholePageServesTheNextAndOneThatFailedNever) {
-  ASSERT_EQ(Transform(Values(41), kSumTold).output, "42");
+  // The first calls may leave one more spare, forked while a child was out at work.
+  for (long i = 0; i < 3; ++i) ASSERT_EQ(Transform(Values(41), kSumTold).output, "42");
   const std::vector<pid_t> idle = IdleChildren();
   ASSERT_FALSE(idle.empty());
   for (long i = 0; i < 10; ++i) ASSERT_EQ(Transform(Values(i), kSumTold).output,

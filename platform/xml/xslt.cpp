@@ -129,7 +129,9 @@ bool Transformation::StartAgain(int attempt) {
 
 bool Transformation::SendText(TransformMessage kind, std::string_view text,
                               const Deadline& deadline) {
-  const std::size_t limit = connection_.PayloadLimit();
+  const std::size_t limit = text.size() <= sys::MessageSocket::kMinPayload
+                                ? sys::MessageSocket::kMinPayload
+                                : connection_.PayloadLimit();
   while (!text.empty()) {
     const std::string_view piece = text.substr(0, limit);
     if (!SendMessage(kind, piece, deadline)) return false;

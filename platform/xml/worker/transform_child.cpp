@@ -246,30 +246,33 @@ std::size_t MappedBytes() {
          static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
 }
 
-// Sets the limit the kernel enforces, below the hard one, which stays as the worker had it so
-// that the next transformation of the process may be given its own.
-void SetLimit(int resource, rlim_t soft) {
+// The hard limit of `resource`, which the child never changes; RLIM_INFINITY when unknown.
+rlim_t HardLimit(int resource) {
   rlimit current{};
-  if (::getrlimit(resource, &current) != 0) return;
-  if (current.rlim_max != RLIM_INFINITY) soft = std::min(soft, current.rlim_max);
-  current.rlim_cur = soft;
-  ::setrlimit(resource, &current);
+  return ::getrlimit(resource, &current) == 0 ? current.rlim_max : RLIM_INFINITY;
 }
 
-// Whether the child may take another transformation after its `answered`th.
-bool MayServeAgain(int answered) {
-  rusage usage{};
-  return answered < kTransformationsPerChild && ::getrusage(RUSAGE_SELF, &usage) == 0 &&
-         usage.ru_maxrss < kMaxReusedPeakKilobytes;
+// Sets the limit the kernel enforces, below the hard one `hard`, which stays as the worker had it
+// so that the next transformation of the process may be given its own.
+void SetLimit(int resource, rlim_t soft, rlim_t hard) {
+  if (hard != RLIM_INFINITY) soft = std::min(soft, hard);
+  const rlimit limit{soft, hard};
+  ::setrlimit(resource, &limit);
 }
 
-// The processor time the process has used, in whole seconds rounded up.
-std::uint32_t UsedSeconds() {
+// What the process has spent after its `answered`th transformation.
+struct Spent {
+  bool may_serve_again;   // within its number of transformations and its peak of memory
+  std::uint32_t seconds;  // processor time, in whole seconds rounded up
+};
+
+Spent SpentAfter(int answered) {
   rusage usage{};
-  if (::getrusage(RUSAGE_SELF, &usage) != 0) return 0;
+  if (::getrusage(RUSAGE_SELF, &usage) != 0) return {false, 0};
   const long long micro = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1'000'000LL +
                           usage.ru_utime.tv_usec + usage.ru_stime.tv_usec;
-  return static_cast<std::uint32_t>((micro + 999'999) / 1'000'000);
+  return {answered < kTransformationsPerChild && usage.ru_maxrss < kMaxReusedPeakKilobytes,
+          static_cast<std::uint32_t>((micro + 999'999) / 1'000'000)};
 }
 
 // Closes every descriptor from `first` on: at once where the kernel can, else one by one up to
@@ -388,6 +391,8 @@ void RunSpareChild(int spare, pid_t worker, ChildSandbox& sandbox, bool write_ah
   if (write_ahead) WriteAhead();
   // What the process maps before its work: the base of its address space's limit.
   const std::size_t mapped = MappedBytes();
+  const rlim_t cpu_hard = HardLimit(RLIMIT_CPU);
+  const rlim_t space_hard = HardLimit(RLIMIT_AS);
   // From here on the child may read what callers wrote: it holds nothing and may call little.
   const int unconfined = sandbox.Enter();
   sys::MessageSocket from_worker(3);
@@ -406,14 +411,17 @@ void RunSpareChild(int spare, pid_t worker, ChildSandbox& sandbox, bool write_ah
     }
     // SIGXCPU once the transformation has used its time, counted from the `used_seconds` the
     // child last told the worker; none for a transformation without a limit.
-    SetLimit(RLIMIT_CPU, order.cpu_seconds > 0 ? used_seconds + order.cpu_seconds : RLIM_INFINITY);
+    SetLimit(RLIMIT_CPU, order.cpu_seconds > 0 ? used_seconds + order.cpu_seconds : RLIM_INFINITY,
+             cpu_hard);
     // The documents' budget and the work's, and what neither counts.
-    SetLimit(RLIMIT_AS, mapped + (kLoadingBudgets + 1) * order.max_working_bytes + kUncountedBytes);
+    SetLimit(RLIMIT_AS, mapped + (kLoadingBudgets + 1) * order.max_working_bytes + kUncountedBytes,
+             space_hard);
     std::set_new_handler(EndForNew);
     PageWriter page;
     Transform(order, page);
-    if (!MayServeAgain(answered)) EndWithPage(page.buffer);
-    used_seconds = UsedSeconds();
+    const Spent spent = SpentAfter(answered);
+    if (!spent.may_serve_again) EndWithPage(page.buffer);
+    used_seconds = spent.seconds;
     ::prctl(PR_SET_NAME, kSpareChildName);
     AnswerDone(from_worker, used_seconds, page.buffer);
   }
