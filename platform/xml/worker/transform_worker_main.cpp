@@ -11,11 +11,11 @@
 // before the host has its page.
 // The worker itself runs no style sheet.
 //
-//   child states:  running ──(kChildFree)─────────────────────────▶ a spare again
+//   child states:  running ──(host hung up, kChildFree read)──────▶ a spare again
 //                     │  ├──(its own end: kEnd sent)──────────────▶ reaped: nothing to say
 //                     │  └──(killed, crashed, processor time)─────▶ reaped: kEnd(how) sent, or
 //                     │                                              held until there is room
-//                     └──(host shut its connection down)──▶ killed ──▶ reaped
+//                     └──(host hung up, no kChildFree)──▶ killed ──▶ reaped
 //
 //   worker states: serving ──(control connection closed)──▶ draining ──(no child left)──▶ ended
 //                     └──────(host process ended)─────────────────────────────────────────▶ ended,
