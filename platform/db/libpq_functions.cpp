@@ -23,14 +23,14 @@ namespace {
   X(PQcancel) X(PQclear) X(PQcmdStatus) X(PQcmdTuples) X(PQconnectdb)                    \
   X(PQconnectdbParams) X(PQconninfoFree) X(PQconninfoParse) X(PQconsumeInput)            \
   X(PQenterPipelineMode) X(PQerrorMessage) X(PQexec) X(PQexecPrepared)                   \
-  X(PQexitPipelineMode) X(PQfinish) X(PQfname) X(PQfreeCancel) X(PQfreemem) X(PQftype)   \
-  X(PQgetCancel) X(PQgetResult) X(PQgetisnull) X(PQgetlength) X(PQgetvalue) X(PQisBusy)  \
-  X(PQlibVersion) X(PQnfields) X(PQntuples) X(PQpipelineSync) X(PQprepare)               \
+  X(PQexitPipelineMode) X(PQfinish) X(PQflush) X(PQfname) X(PQfreeCancel) X(PQfreemem)   \
+  X(PQftype) X(PQgetCancel) X(PQgetResult) X(PQgetisnull) X(PQgetlength) X(PQgetvalue)   \
+  X(PQisBusy) X(PQlibVersion) X(PQnfields) X(PQntuples) X(PQpipelineSync) X(PQprepare)   \
   X(PQresultErrorField) X(PQresultErrorMessage) X(PQresultStatus) X(PQsendPrepare)       \
-  X(PQserverVersion)                                                                     \
-  X(PQsendQueryParams) X(PQsendQueryPrepared) X(PQsetNoticeProcessor)                    \
-  X(PQsetNoticeReceiver)                                                                 \
-  X(PQsetSingleRowMode) X(PQsocket) X(PQstatus) X(PQtransactionStatus) X(PQunescapeBytea)
+  X(PQserverVersion) X(PQsendQuery) X(PQsendQueryParams) X(PQsendQueryPrepared)          \
+  X(PQsetNoticeProcessor) X(PQsetNoticeReceiver) X(PQsetnonblocking)                     \
+  X(PQsetSingleRowMode) X(PQsocket) X(PQstatus) X(PQtransactionStatus)                   \
+  X(PQunescapeBytea)
 
 struct LibpqFunctions {
   KORVALIS_LIBPQ_FUNCTIONS(KORVALIS_ON_DEMAND_MEMBER)
@@ -108,6 +108,7 @@ int PQgetlength(const PGresult* res, int tup_num, int field_num) {
   return Libpq().PQgetlength(res, tup_num, field_num);
 }
 PGcancel* PQgetCancel(PGconn* conn) { return Libpq().PQgetCancel(conn); }
+int PQflush(PGconn* conn) { return Libpq().PQflush(conn); }
 PGresult* PQgetResult(PGconn* conn) { return Libpq().PQgetResult(conn); }
 int PQisBusy(PGconn* conn) { return Libpq().PQisBusy(conn); }
 char* PQgetvalue(const PGresult* res, int tup_num, int field_num) {
@@ -130,6 +131,7 @@ int PQsendPrepare(PGconn* conn, const char* stmtName, const char* query, int nPa
                   const Oid* paramTypes) {
   return Libpq().PQsendPrepare(conn, stmtName, query, nParams, paramTypes);
 }
+int PQsendQuery(PGconn* conn, const char* query) { return Libpq().PQsendQuery(conn, query); }
 int PQsendQueryParams(PGconn* conn, const char* command, int nParams, const Oid* paramTypes,
                       const char* const* paramValues, const int* paramLengths,
                       const int* paramFormats, int resultFormat) {
@@ -148,6 +150,7 @@ PQnoticeProcessor PQsetNoticeProcessor(PGconn* conn, PQnoticeProcessor proc, voi
 PQnoticeReceiver PQsetNoticeReceiver(PGconn* conn, PQnoticeReceiver proc, void* arg) {
   return Libpq().PQsetNoticeReceiver(conn, proc, arg);
 }
+int PQsetnonblocking(PGconn* conn, int arg) { return Libpq().PQsetnonblocking(conn, arg); }
 int PQsetSingleRowMode(PGconn* conn) { return Libpq().PQsetSingleRowMode(conn); }
 int PQserverVersion(const PGconn* conn) { return Libpq().PQserverVersion(conn); }
 int PQsocket(const PGconn* conn) { return Libpq().PQsocket(conn); }

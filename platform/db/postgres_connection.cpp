@@ -42,7 +42,10 @@ PostgresConnection::PostgresConnection(std::shared_ptr<PostgresDatabase> databas
       cancel_at_signal_(conn_),
       held_row_bytes_(held_row_bytes) {
   // The installation is work of the open transaction that a failing statement must not undo.
-  open_ = held_ = runtime_open_;
+  open_ = held_ = timeout_off_ = runtime_open_;
+  // Requests go out as the server reads them, so that no send waits on a busy server past the
+  // round trip's deadline (AnswerWait sends the rest while it waits).
+  PQsetnonblocking(conn_, 1);
   PQsetNoticeReceiver(
       conn_,
       [](void* self, const PGresult* notice) {
@@ -65,13 +68,9 @@ PostgresConnection::PostgresConnection(std::shared_ptr<PostgresDatabase> databas
 // does not hold the process.
 PostgresConnection::~PostgresConnection() {
   if (commit_unread_) {
-    pollfd ready{PQsocket(conn_), POLLIN, 0};
-    bool answered = true;
-    while (answered) {
-      while (answered && PQisBusy(conn_)) {
-        answered = ::poll(&ready, 1, 1000) > 0 && PQconsumeInput(conn_) == 1;
-      }
-      PGresult* r = answered ? PQgetResult(conn_) : nullptr;
+    answer_ = AnswerWait(conn_, std::chrono::seconds(1));
+    while (answer_.Await()) {
+      PGresult* r = PQgetResult(conn_);
       if (r == nullptr) break;
       PQclear(r);
     }
@@ -81,7 +80,7 @@ PostgresConnection::~PostgresConnection() {
 
 bool PostgresConnection::Alive() {
   ReadCommitAnswer();
-  if (swollen_) return false;
+  if (swollen_ || given_up_) return false;
   if (PQstatus(conn_) != CONNECTION_OK) return false;
   // An idle connection has nothing to read: whatever came is the server saying it goes away
   // (or the end of the connection), so the connection is not used again.
@@ -100,13 +99,74 @@ void PostgresConnection::ReadCommitAnswer() {
   commit_unread_ = false;
   // The transaction read only: whatever the answer, nothing was lost; a lost connection shows
   // in its status.
-  while (PGresult* r = PQgetResult(conn_)) PQclear(r);
+  while (AwaitAnswer()) {
+    PGresult* r = PQgetResult(conn_);
+    if (r == nullptr) break;
+    PQclear(r);
+  }
+}
+
+std::chrono::seconds PostgresConnection::AnswerBound() const {
+  return timeout_off_ ? std::chrono::seconds(0) : database_->command_timeout();
+}
+
+bool PostgresConnection::AwaitAnswer() noexcept {
+  if (answer_.Await()) return true;
+  if (!given_up_) {
+    given_up_ = true;
+    try {
+      ended_by_server_ = DbError(
+          kProviderFailed,
+          "ORA-03113: end-of-file on communication channel (the connection was closed when "
+          "the server did not end a statement at its Command Timeout of " +
+              std::to_string(answer_.bound().count()) + " seconds)");
+    } catch (const std::bad_alloc&) {
+      // The closed connection is reported as lost, without the reason.
+    }
+  }
+  return false;
+}
+
+pg_result* PostgresConnection::NextResult() {
+  if (!AwaitAnswer()) throw GivenUp();
+  return PQgetResult(conn_);
+}
+
+pg_result* PostgresConnection::Exec(const char* sql) noexcept {
+  answer_ = AnswerWait(conn_, AnswerBound());
+  if (PQsendQuery(conn_, sql) != 1) return nullptr;
+  // As PQexec: the last result, unless one failed before it.
+  PGresult* last = nullptr;
+  while (AwaitAnswer()) {
+    PGresult* r = PQgetResult(conn_);
+    if (r == nullptr) break;
+    if (last != nullptr && PQresultStatus(last) == PGRES_FATAL_ERROR) {
+      PQclear(r);
+    } else {
+      PQclear(last);
+      last = r;
+    }
+  }
+  return last;
+}
+
+DbError PostgresConnection::FailureOf(const pg_result* result) const {
+  return StatementError(result, conn_, database_->command_timeout(), answer_.timed_out());
+}
+
+DbError PostgresConnection::GivenUp() const {
+  const DbError timed_out = CommandTimedOut(answer_.bound());
+  return DbError(kBusy, std::string(answer_.timed_out() ? timed_out.what()
+                                                        : "ORA-01013: user requested cancel "
+                                                          "of current operation") +
+                            "; the server did not end it when asked to, so its connection was "
+                            "closed");
 }
 
 void PostgresConnection::CheckOpen() {
   HoldStreamedRows();
   ReadCommitAnswer();
-  if (PQstatus(conn_) == CONNECTION_OK) return;
+  if (PQstatus(conn_) == CONNECTION_OK && !given_up_) return;
   open_ = false;
   pending_begin_.clear();
   if (ended_by_server_) throw *ended_by_server_;
@@ -116,7 +176,7 @@ void PostgresConnection::CheckOpen() {
 }
 
 void PostgresConnection::Send(const char* sql) {
-  ResultGuard r{PQexec(conn_, sql)};
+  ResultGuard r{Exec(sql)};
   const ExecStatusType status = PQresultStatus(r.result);
   if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
     throw PostgresError(r.result, conn_);
@@ -306,6 +366,7 @@ void PostgresConnection::Begin(TransactionMode mode) {
     throw DbError(kProviderFailed, "a transaction is already open");
   }
   runtime_open_ = false;
+  timeout_off_ = timeout_off_ && goes_on;
   CheckOpen();
   pending_begin_ = goes_on ? "" : BeginStatement(mode);
   mode_ = mode;
@@ -326,10 +387,10 @@ void PostgresConnection::Commit() {
   if (!InTransaction()) {
     // A transaction whose session the server ended (idle too long, or the connection lost) was
     // undone there: its commit fails, so that no caller takes its work for done.
-    if (PQstatus(conn_) != CONNECTION_OK) CheckOpen();
+    if (PQstatus(conn_) != CONNECTION_OK || given_up_) CheckOpen();
     return;
   }
-  runtime_open_ = false;
+  runtime_open_ = timeout_off_ = false;
   const bool schema_changed = transaction_translations_ != nullptr;
   transaction_translations_.reset();
   const bool read_only = mode_ == TransactionMode::kReading && !held_ && !schema_changed;
@@ -340,12 +401,20 @@ void PostgresConnection::Commit() {
   sysdate_set_.clear();
   if (!open_) return;  // no statement ran: nothing to commit
   open_ = false;
-  if (read_only &&
-      PQsendQueryParams(conn_, "COMMIT", 0, nullptr, nullptr, nullptr, nullptr, 0) == 1) {
-    commit_unread_ = true;
-    return;
+  if (read_only) {
+    answer_ = AnswerWait(conn_, AnswerBound());
+    if (PQsendQueryParams(conn_, "COMMIT", 0, nullptr, nullptr, nullptr, nullptr, 0) == 1) {
+      commit_unread_ = true;
+      return;
+    }
   }
-  ResultGuard r{PQexec(conn_, "COMMIT")};
+  ResultGuard r{Exec("COMMIT")};
+  if (given_up_) {
+    throw DbError(kProviderFailed,
+                  "ORA-03113: end-of-file on communication channel (the server did not answer "
+                  "the COMMIT within Command Timeout and the connection was closed: whether the "
+                  "transaction was committed is not known)");
+  }
   if (PQresultStatus(r.result) != PGRES_COMMAND_OK) throw PostgresError(r.result, conn_);
   // The server answers ROLLBACK to the COMMIT of a transaction that failed.
   if (std::strcmp(PQcmdStatus(r.result), "COMMIT") != 0) {
@@ -359,7 +428,7 @@ void PostgresConnection::Commit() {
 void PostgresConnection::Rollback() {
   HoldStreamedRows();
   if (!InTransaction()) return;
-  runtime_open_ = false;
+  runtime_open_ = timeout_off_ = false;
   pending_begin_.clear();
   subordinate_ = false;
   turn_held_ = false;

@@ -51,6 +51,7 @@
 #include <vector>
 
 #include "platform/db/cancel_at_signal.h"
+#include "platform/db/postgres_answer_wait.h"
 #include "platform/db/connection_support.h"
 #include "platform/db/postgres_held_rows.h"
 #include "platform/db/postgres_database.h"
@@ -95,7 +96,8 @@ class PostgresConnection final : public Connection {
   void Commit() override;
   void Rollback() override;
   bool InTransaction() const override;
-  // False also once the connection received a row larger than kLargestRowKept.
+  // False also once the connection received a row larger than kLargestRowKept, or was given up
+  // at a statement's deadline.
   bool Alive() override;
   std::chrono::seconds CommandTimeout() const override;
   std::chrono::seconds IdleTransactionTimeout() const override;
@@ -163,7 +165,24 @@ class PostgresConnection final : public Connection {
   // it).
   void StopStreamedRows() noexcept;
   // Asks the server to cancel the running statement; one that ended meanwhile is not affected.
+  // Its answer is then awaited for AnswerWait's grace alone.
   void CancelRunningStatement() noexcept;
+  // The bound of a round trip's wait: Command Timeout, none while the transaction installs the
+  // runtime (the server's timeout is off there too).
+  std::chrono::seconds AnswerBound() const;
+  // Waits for the next result of the round trip in flight (answer_); false once the server was
+  // given up, the connection then marked so.
+  bool AwaitAnswer() noexcept;
+  // The next result of the round trip in flight, owned by the caller. Throws GivenUp() when the
+  // server was given up.
+  pg_result* NextResult();
+  // Runs `sql` (no parameters, any number of statements) as a round trip of its own, as PQexec
+  // does; nullptr when it could not be sent or the server was given up.
+  pg_result* Exec(const char* sql) noexcept;
+  // The failure of a statement's result (see StatementError).
+  DbError FailureOf(const pg_result* result) const;
+  // The failure of a statement whose server was given up.
+  DbError GivenUp() const;
   // Before the connection runs anything else: the rows of the streamed query not yet read are
   // received into its rowset.
   void HoldStreamedRows();
@@ -190,6 +209,10 @@ class PostgresConnection final : public Connection {
   // before conn_, whose connecting sets it.
   bool runtime_open_ = false;
   pg_conn* conn_ = nullptr;
+  // The open transaction installs the runtime, with the server's statement timeout off.
+  bool timeout_off_ = false;
+  AnswerWait answer_;  // the wait of the round trip in flight
+  bool given_up_ = false;  // the server did not answer in time: the connection is closed
   CancelAtSignal cancel_at_signal_;  // the program's signal handler cancels its statement
   size_t held_row_bytes_;  // the most the rows of a query run by Execute may hold
   // Why the server ended the session, when it said so between statements (an idle transaction

@@ -191,12 +191,14 @@ DbError PostgresError(const pg_result* result, const pg_conn* connection) {
 }
 
 DbError StatementError(const pg_result* result, const pg_conn* connection,
-                       std::chrono::seconds command_timeout) {
+                       std::chrono::seconds command_timeout, bool cancelled_at_deadline) {
   const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
   const char* primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
-  // The server's words: "canceling statement due to statement timeout".
+  // The server's words: "canceling statement due to statement timeout" ("... user request" for
+  // the client's cancel).
   if (state != nullptr && std::string_view(state) == "57014" && primary != nullptr &&
-      std::string_view(primary).find("statement timeout") != std::string_view::npos) {
+      (cancelled_at_deadline ||
+       std::string_view(primary).find("statement timeout") != std::string_view::npos)) {
     DbError e = CommandTimedOut(command_timeout);
     return DbError(e.code(), std::string(e.what()) + " [SQLSTATE 57014]");
   }

@@ -23,8 +23,9 @@ DbError PostgresError(std::string_view sqlstate, std::string_view message);
 DbError PostgresError(const pg_result* result, const pg_conn* connection);
 
 // The error of a statement's failed result: as above, except that a statement the server
-// cancelled for running past its statement timeout fails as CommandTimedOut(command_timeout).
+// cancelled for running past its statement timeout, or that the client asked it to cancel at
+// that bound (`cancelled_at_deadline`), fails as CommandTimedOut(command_timeout).
 DbError StatementError(const pg_result* result, const pg_conn* connection,
-                       std::chrono::seconds command_timeout);
+                       std::chrono::seconds command_timeout, bool cancelled_at_deadline = false);
 
 }  // namespace korvalis::db

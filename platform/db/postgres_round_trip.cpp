@@ -156,10 +156,12 @@ void PostgresConnection::RecoverFromFailure(const std::vector<Request>& requests
   }
   // A clock set in the failed round trip is undone with it.
   sysdate_set_.clear();
-  if (PQstatus(conn_) == CONNECTION_BAD) {
-    // The server ended the session (a transaction idle too long) or the connection was lost:
-    // the server undid the transaction, which is over for the caller too.
+  if (PQstatus(conn_) == CONNECTION_BAD || given_up_) {
+    // The server ended the session (a transaction idle too long), the connection was lost, or
+    // the client gave it up: the server undoes the transaction, which is over for the caller
+    // too.
     open_ = false;
+    timeout_off_ = false;
     pending_begin_.clear();
     turn_held_ = false;
     held_ = false;
@@ -178,9 +180,9 @@ void PostgresConnection::RecoverFromFailure(const std::vector<Request>& requests
   if (status == PQTRANS_INERROR) {
     if (savepoint) {
       // Only the statement's own work is undone; the transaction goes on.
-      PQclear(PQexec(conn_, kUndoStatement));
+      PQclear(Exec(kUndoStatement));
     } else {
-      PQclear(PQexec(conn_, "ROLLBACK"));
+      PQclear(Exec("ROLLBACK"));
       if (in_transaction) {
         // Nothing was held: the transaction starts again with the next statement.
         open_ = false;
@@ -222,64 +224,59 @@ void PostgresConnection::SendRequests(const std::vector<Request>& requests) {
 
 pg_result* PostgresConnection::RunPipeline(std::vector<Request>& requests, size_t wanted,
                                            bool streams_rows, PostgresHeldRows* held) {
+  answer_ = AnswerWait(conn_, AnswerBound());
   if (PQenterPipelineMode(conn_) != 1) throw PostgresError(nullptr, conn_);
   SendRequests(requests);
   if (PQpipelineSync(conn_) != 1) throw PostgresError(nullptr, conn_);
   // Each request answers with its results and then a null; a prepared one first answers for
   // the preparation. After a failure the server skips the rest up to the sync.
-  PGresult* kept = nullptr;
+  ResultGuard kept;
   std::optional<DbError> failure;
   for (size_t i = 0; i < requests.size(); ++i) {
     const int answers = requests[i].prepare ? 2 : 1;
     for (int a = 0; a < answers; ++a) {
-      PGresult* first = nullptr;
+      ResultGuard first;
       if ((streams_rows || held != nullptr) && i == wanted && a == answers - 1 && !failure &&
           PQsetSingleRowMode(conn_) == 1) {
-        first = PQgetResult(conn_);
-        NoteReceivedRow(first);
-        if (streams_rows && PQresultStatus(first) == PGRES_SINGLE_TUPLE) return first;
-        while (held != nullptr && PQresultStatus(first) == PGRES_SINGLE_TUPLE) {
+        first.result = NextResult();
+        NoteReceivedRow(first.result);
+        if (streams_rows && PQresultStatus(first.result) == PGRES_SINGLE_TUPLE) {
+          return std::exchange(first.result, nullptr);
+        }
+        while (held != nullptr && PQresultStatus(first.result) == PGRES_SINGLE_TUPLE) {
           // Rows that arrive after the bound was passed, until the cancel takes, are dropped.
-          if (!failure && !held->Append(first, 0)) {
+          if (!failure && !held->Append(first.result, 0)) {
             failure = HeldRowsExceeded(held->bound());
             CancelRunningStatement();
-            held->KeepRefusedRow(std::exchange(first, nullptr));
+            held->KeepRefusedRow(std::exchange(first.result, nullptr));
           }
-          PQclear(first);
-          first = PQgetResult(conn_);
-          NoteReceivedRow(first);
+          PQclear(std::exchange(first.result, nullptr));
+          first.result = NextResult();
+          NoteReceivedRow(first.result);
         }
       }
-      while (PGresult* r = PQgetResult(conn_)) {
-        if (first == nullptr) {
-          first = r;
+      while (PGresult* r = NextResult()) {
+        if (first.result == nullptr) {
+          first.result = r;
         } else {
           PQclear(r);
         }
       }
-      const ExecStatusType status = first ? PQresultStatus(first) : PGRES_FATAL_ERROR;
-      if (status == PGRES_FATAL_ERROR && !failure) {
-        failure = StatementError(first, conn_, database_->command_timeout());
-      }
+      const ExecStatusType status = first.result ? PQresultStatus(first.result) : PGRES_FATAL_ERROR;
+      if (status == PGRES_FATAL_ERROR && !failure) failure = FailureOf(first.result);
       if (i == wanted && a == answers - 1 &&
           (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK)) {
-        kept = first;
-      } else {
-        PQclear(first);
+        kept.result = std::exchange(first.result, nullptr);
       }
     }
   }
-  PGresult* sync = PQgetResult(conn_);
-  const bool synced = sync != nullptr && PQresultStatus(sync) == PGRES_PIPELINE_SYNC;
-  PQclear(sync);
+  ResultGuard sync{NextResult()};
+  const bool synced = sync.result != nullptr && PQresultStatus(sync.result) == PGRES_PIPELINE_SYNC;
   if (!synced || PQexitPipelineMode(conn_) != 1) {
     if (!failure) failure = PostgresError(nullptr, conn_);
   }
-  if (failure) {
-    PQclear(kept);
-    throw *failure;
-  }
-  return kept;
+  if (failure) throw *failure;
+  return std::exchange(kept.result, nullptr);
 }
 
 }  // namespace korvalis::db

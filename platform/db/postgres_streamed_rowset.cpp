@@ -165,6 +165,11 @@ std::unique_ptr<Rowset> PostgresConnection::ExecuteStreamed(std::string_view sql
 }
 
 pg_result* PostgresConnection::ReceiveStreamedRow() {
+  if (!AwaitAnswer()) {
+    streamed_ = nullptr;
+    EndStreamedQuery(/*undo=*/true);
+    throw GivenUp();
+  }
   PGresult* row = PQgetResult(conn_);
   NoteReceivedRow(row);
   const ExecStatusType status = row != nullptr ? PQresultStatus(row) : PGRES_FATAL_ERROR;
@@ -172,7 +177,7 @@ pg_result* PostgresConnection::ReceiveStreamedRow() {
   streamed_ = nullptr;
   std::optional<DbError> failure;
   if (status != PGRES_TUPLES_OK) {
-    failure = StatementError(row, conn_, database_->command_timeout());
+    failure = FailureOf(row);
   }
   PQclear(row);
   DrainStreamedRoundTrip(/*query_ended=*/row == nullptr);
@@ -191,13 +196,7 @@ void PostgresConnection::StopStreamedRows() noexcept {
 
 // A cancel that arrives after the statement ended finds the session waiting for a statement,
 // which the server does not cancel.
-void PostgresConnection::CancelRunningStatement() noexcept {
-  if (PGcancel* cancel = PQgetCancel(conn_)) {
-    char error[256];
-    PQcancel(cancel, error, sizeof error);
-    PQfreeCancel(cancel);
-  }
-}
+void PostgresConnection::CancelRunningStatement() noexcept { answer_.Cancel(); }
 
 void PostgresConnection::HoldStreamedRows() {
   if (streamed_ != nullptr) streamed_->HoldRest();
@@ -205,8 +204,13 @@ void PostgresConnection::HoldStreamedRows() {
 
 void PostgresConnection::DrainStreamedRoundTrip(bool query_ended) {
   if (!query_ended) {
-    while (PGresult* r = PQgetResult(conn_)) PQclear(r);
+    while (AwaitAnswer()) {
+      PGresult* r = PQgetResult(conn_);
+      if (r == nullptr) break;
+      PQclear(r);
+    }
   }
+  if (!AwaitAnswer()) return;  // the connection is closed
   PQclear(PQgetResult(conn_));  // the round trip's sync
   PQexitPipelineMode(conn_);
 }
@@ -214,17 +218,17 @@ void PostgresConnection::DrainStreamedRoundTrip(bool query_ended) {
 void PostgresConnection::EndStreamedQuery(bool undo) {
   StreamedHolds holds = std::move(streamed_holds_);
   streamed_holds_ = StreamedHolds{};
-  if (PQstatus(conn_) == CONNECTION_BAD) {
+  if (PQstatus(conn_) == CONNECTION_BAD || given_up_) {
     // The server undid the transaction; the next statement reports the lost connection.
     RecoverFromFailure({}, 0, /*savepoint=*/true, /*in_transaction=*/true);
     return;
   }
   if (undo) {
     // Undoes a query that failed or was cancelled; one that ended meanwhile changed nothing.
-    PQclear(PQexec(conn_, kUndoStatement));
+    PQclear(Exec(kUndoStatement));
     return;
   }
-  ResultGuard released{PQexec(conn_, kRelease)};
+  ResultGuard released{Exec(kRelease)};
   if (PQresultStatus(released.result) != PGRES_COMMAND_OK) {
     if (PQstatus(conn_) == CONNECTION_BAD) {
       // The session ended after the query's last row (an idle transaction while a slow reader

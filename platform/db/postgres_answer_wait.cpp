@@ -1,0 +1,78 @@
+#include "platform/db/postgres_answer_wait.h"
+
+#include <libpq-fe.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+
+namespace korvalis::db {
+namespace {
+
+// The time until `end` as poll takes it: whole milliseconds rounded up, -1 for no end.
+int PollMilliseconds(AnswerWait::Clock::time_point end) {
+  if (end == AnswerWait::Clock::time_point::max()) return -1;
+  const auto left = end - AnswerWait::Clock::now();
+  if (left <= AnswerWait::Clock::duration::zero()) return 0;
+  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+  return ms > 60'000 ? 60'000 : static_cast<int>(ms);
+}
+
+}  // namespace
+
+void CancelServerStatement(pg_conn* connection) noexcept {
+  if (PGcancel* cancel = PQgetCancel(connection)) {
+    char error[256];
+    PQcancel(cancel, error, sizeof error);
+    PQfreeCancel(cancel);
+  }
+}
+
+AnswerWait::AnswerWait(pg_conn* connection, std::chrono::seconds bound)
+    : connection_(connection),
+      bound_(bound),
+      deadline_(bound.count() > 0 ? Clock::now() + bound : Clock::time_point::max()) {}
+
+bool AnswerWait::Await() {
+  for (;;) {
+    // Requests not yet sent (a server busy with an earlier one reads none) go out as it reads.
+    const int unsent = PQflush(connection_);
+    if (unsent < 0 || PQstatus(connection_) != CONNECTION_OK) return true;
+    if (unsent == 0 && !PQisBusy(connection_)) return true;
+    pollfd ready{PQsocket(connection_), static_cast<short>(POLLIN | (unsent ? POLLOUT : 0)), 0};
+    if (ready.fd < 0) return true;
+    const int polled = ::poll(&ready, 1, PollMilliseconds(deadline_));
+    if (polled < 0 && errno != EINTR) return true;  // libpq reports the failure
+    if (polled == 0 && Clock::now() >= deadline_) {
+      if (cancelled_) {
+        GiveUp();
+        return false;
+      }
+      timed_out_ = true;
+      Cancel();
+      continue;
+    }
+    if ((ready.revents & (POLLIN | POLLHUP | POLLERR)) != 0 && PQconsumeInput(connection_) != 1) {
+      return true;  // the connection failed: PQgetResult reports it
+    }
+  }
+}
+
+void AnswerWait::Cancel() noexcept {
+  if (connection_ == nullptr) return;
+  CancelServerStatement(connection_);
+  cancelled_ = true;
+  deadline_ = Clock::now() + kCancelGrace;
+}
+
+void AnswerWait::GiveUp() noexcept {
+  ::shutdown(PQsocket(connection_), SHUT_RDWR);
+  // What the server sent before the shutdown is read first, then the end of the stream, at
+  // which libpq drops the connection. The socket receives nothing more, so this ends; the
+  // count only guards against a library that would not say so.
+  for (int read = 0; read < 1 << 20 && PQstatus(connection_) == CONNECTION_OK; ++read) {
+    if (PQconsumeInput(connection_) != 1) break;
+  }
+}
+
+}  // namespace korvalis::db

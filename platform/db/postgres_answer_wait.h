@@ -1,0 +1,65 @@
+// The client's side of Command Timeout on a server connection: every wait for the server's
+// answer to a round trip (its requests sent, its results received) ends by the round trip's
+// deadline. The server cancels a statement at Command Timeout itself, but only where the
+// statement looks for interrupts; a backend busy inside a function that never does (a text
+// function over hundreds of megabytes, an XML library inside one evaluation) would keep its
+// client waiting as long as it runs. So at the deadline the client asks the server to cancel;
+// a server that still does not answer within kCancelGrace is given up: the connection's socket
+// is shut and closed, the connection is lost for good (libpq's status CONNECTION_BAD), and the
+// server, once its backend looks again, finds its client gone and ends the session, undoing its
+// transaction and releasing what it held.
+//
+//   waiting --an answer is whole-----------------------------------------> answered
+//      |--the deadline passes: the server asked to cancel--> cancelling --an answer is whole--> answered
+//      \--Cancel() (a reader stopping early)---------------> cancelling --grace passes--------> given up
+//
+// A bound of zero waits as long as the server takes.
+//
+// Thread-safety: one thread at a time, with the connection it waits on.
+#pragma once
+
+#include <chrono>
+
+struct pg_conn;
+
+namespace korvalis::db {
+
+class AnswerWait {
+ public:
+  using Clock = std::chrono::steady_clock;
+  // How long a server asked to cancel may take to answer before its connection is given up.
+  static constexpr Clock::duration kCancelGrace = std::chrono::milliseconds(500);
+
+  AnswerWait() = default;
+  // A round trip of `connection` that starts now, bounded by `bound` (zero: no bound).
+  AnswerWait(pg_conn* connection, std::chrono::seconds bound);
+
+  // Waits until what was sent is sent and libpq holds the next result whole, so that
+  // PQgetResult returns at once; true also when the connection failed meanwhile (PQgetResult
+  // then reports it). False when the server was given up: the connection is lost and its
+  // descriptor closed.
+  bool Await();
+  // Asks the server to cancel now; the answer is then awaited for the grace alone.
+  void Cancel() noexcept;
+  // Whether the server was asked to cancel at the deadline: the round trip's cancelled
+  // statement ran past Command Timeout.
+  bool timed_out() const { return timed_out_; }
+  std::chrono::seconds bound() const { return bound_; }
+
+ private:
+  // Shuts the socket and lets libpq find it closed: libpq then closes the descriptor and marks
+  // the connection lost.
+  void GiveUp() noexcept;
+
+  pg_conn* connection_ = nullptr;
+  std::chrono::seconds bound_{0};
+  Clock::time_point deadline_ = Clock::time_point::max();
+  bool cancelled_ = false;  // the server was asked to cancel
+  bool timed_out_ = false;  // ... at the deadline
+};
+
+// Asks the server of `connection` to cancel the statement it runs; one that ended meanwhile is
+// not affected.
+void CancelServerStatement(pg_conn* connection) noexcept;
+
+}  // namespace korvalis::db
