@@ -1,8 +1,8 @@
 // Statements whose answers the two engines once gave apart, with the answer Oracle gives, on
 // both engines: sums of texts, text functions of numbers, aggregates of NULL, dates compared
 // with numbers, texts of a query compared with dates and numbers, DUAL's column, quoted
-// literals, paths of a hierarchy, a star inserted into a table's columns and messages quoting a
-// long value.
+// literals, paths of a hierarchy, a star inserted into a table's columns, messages quoting a
+// long value, and texts read as numbers past a NUMBER's digits and range.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -276,6 +276,27 @@ TEST_P(EngineAgreementTest, ConversionMessagesShortenALongValue) {
     const std::string message = Error("SELECT TO_NUMBER(" + value + ") FROM PATIENT WHERE NO = 1");
     EXPECT_EQ(message.substr(0, message.find(" [SQLSTATE")), expected);
   }
+}
+
+// A text read as a number is held as a NUMBER holds it: 40 significant digits, below 1E126 in
+// magnitude.
+TEST_P(EngineAgreementTest, ATextReadAsANumberIsANumbersValue) {
+  const std::string nines(125, '9');
+  const std::string differences =
+      "SELECT TO_NUMBER('" + nines + "') - 1E125, TO_NUMBER('-" + nines + "') + 1E125 FROM DUAL";
+  const std::string equal =
+      "SELECT CASE WHEN TO_NUMBER('" + nines + "') = 1E125 THEN 'held' END FROM DUAL";
+  const std::string tenth = "1" + std::string(125, '0');
+  Check({
+      {differences.c_str(), "0|0"},
+      {equal.c_str(), "held"},
+      {"SELECT TO_NUMBER('0.' || RPAD('9', 60, '9')), TO_NUMBER('1e125') FROM DUAL",
+       ("1|" + tenth).c_str()},
+      {"SELECT TO_NUMBER('1e200') FROM DUAL", "ORA-01426"},
+      {"SELECT TO_NUMBER('-1e126') FROM DUAL", "ORA-01426"},
+      {"SELECT TO_NUMBER(RPAD('9', 126, '9')) FROM DUAL", "ORA-01426"},
+      {"SELECT TO_NUMBER(SCORE || 'e200') FROM PATIENT WHERE NO = 2", "ORA-01426"},
+  });
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, EngineAgreementTest, testing::kBothEngines,

@@ -86,15 +86,22 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
     ELSE v END $f$;
 CREATE OR REPLACE FUNCTION ora_num(v numeric) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT v $f$;
--- A text of fewer than 127 characters without an exponent is a NUMBER's at once; a longer one,
--- or one with an exponent, is checked against a NUMBER's range.
+-- A number as a NUMBER holds it: rounded to 40 significant digits.
+CREATE OR REPLACE FUNCTION ora_digits40(v numeric) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN abs(v) >= 1 THEN round(v, 40 - length(trunc(abs(v))::text))
+    WHEN v = 0 THEN v
+    ELSE round(v, 40 + length(abs(v)::text) - length(ltrim(substr(abs(v)::text, 3), '0')) - 2)
+    END $f$;
+-- A text of at most 40 characters without an exponent is a NUMBER's at once; a longer one, or
+-- one with an exponent, is rounded to a NUMBER's digits and checked against its range.
 CREATE OR REPLACE FUNCTION ora_num(v text) RETURNS numeric
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN v IS NULL THEN NULL
-    WHEN octet_length(v) < 127 AND v ~ '^[ \t\r\n]*[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)[ \t\r\n]*$'
+    WHEN octet_length(v) <= 40 AND v ~ '^[ \t\r\n]*[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)[ \t\r\n]*$'
       THEN btrim(v, E' \t\r\n')::numeric
     WHEN v ~ '^[ \t\r\n]*[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?[ \t\r\n]*$'
-      THEN ora_finite(btrim(v, E' \t\r\n')::numeric)
+      THEN ora_finite(ora_digits40(btrim(v, E' \t\r\n')::numeric))
     ELSE ora_raise('ORA-01722: invalid number: ' || ora_quoted(v), 'KV001', NULL::numeric) END $f$;
 CREATE OR REPLACE FUNCTION ora_num(v timestamp) RETURNS numeric
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
