@@ -172,7 +172,9 @@ BEGIN
 END $f$;
 
 -- A CONTAINS query known only when the statement runs (text_query.h), compiled into a
--- program in prefix order: '&', '|' and '~' (a and not b) take the two operands after them,
+-- program in prefix order: '&', '|' and '~' (a and not b ...), each followed by its number of
+-- operands (a chain of one operator is one element, so that no evaluation recurses along it),
+-- take that many operands after them,
 -- 'P' and a path (INPATH) the one after it, 'T' and a regular expression over unit strings is
 -- a phrase. Failures are the embedded engine's: DRG-50901 with the byte column, and the
 -- operators it does not implement refused by name. The query is read as its UTF-8 bytes, each
@@ -343,7 +345,7 @@ END $f$;
 
 -- `a op b ...` of one precedence: NOT (~) binds tighter than AND (&), AND than OR (|). The
 -- operands after the first are gathered one element at a time; the chain is, in prefix order,
--- its operators and then its operands.
+-- its operator with the number of its operands, and then its operands.
 CREATE OR REPLACE FUNCTION ora_tq_chain(q bytea, pos integer, depth integer, op text,
                                         OUT prog text[], OUT next integer)
 LANGUAGE plpgsql STABLE AS $f$
@@ -373,7 +375,7 @@ BEGIN
     operators := operators + 1;
     next := r.next;
   END LOOP;
-  prog := array_fill(op, ARRAY[operators]) || prog || operands;
+  IF operators > 0 THEN prog := ARRAY[op || (operators + 1)] || prog || operands; END IF;
 END $f$;
 
 CREATE OR REPLACE FUNCTION ora_tq_or(q bytea, pos integer, depth integer, OUT prog text[],
@@ -397,18 +399,20 @@ END $f$;
 
 // A compiled program run against the unit string of a text (INPATH: within the sections of
 // an XML text that its path selects).
-constexpr const char* kQueryMatcherSql = R"SQL(-- The element after the operand that starts at `pos`.
-CREATE OR REPLACE FUNCTION ora_tq_skip(prog text[], pos integer) RETURNS integer
+constexpr const char* kQueryMatcherSql = R"SQL(-- The element after the `operands` operands that start at `pos`.
+DROP FUNCTION IF EXISTS ora_tq_skip(text[], integer);
+CREATE OR REPLACE FUNCTION ora_tq_skip(prog text[], pos integer, operands integer DEFAULT 1)
+RETURNS integer
 LANGUAGE plpgsql IMMUTABLE AS $f$
 DECLARE
-  needed integer := 1;
+  needed integer := operands;
   i integer := pos;
 BEGIN
   WHILE needed > 0 LOOP
     IF left(prog[i], 1) = 'T' THEN
       needed := needed - 1;
     ELSIF left(prog[i], 1) <> 'P' THEN
-      needed := needed + 1;
+      needed := needed + substr(prog[i], 2)::integer - 1;
     END IF;
     i := i + 1;
   END LOOP;
@@ -421,8 +425,8 @@ CREATE OR REPLACE FUNCTION ora_tq_eval(prog text[], pos integer, units text, doc
 LANGUAGE plpgsql STABLE AS $f$
 DECLARE
   op text := prog[pos];
+  operands integer;
   l record;
-  r record;
   section text;
 BEGIN
   IF left(op, 1) = 'T' THEN
@@ -439,15 +443,19 @@ BEGIN
     END LOOP;
     RETURN;
   END IF;
-  SELECT * INTO l FROM ora_tq_eval(prog, pos + 1, units, doc);
-  IF (op = '|') = l.hit THEN
-    hit := l.hit;
-    next := ora_tq_skip(prog, l.next);
-    RETURN;
-  END IF;
-  SELECT * INTO r FROM ora_tq_eval(prog, l.next, units, doc);
-  hit := CASE op WHEN '~' THEN NOT r.hit ELSE r.hit END;
-  next := r.next;
+  -- A chain's operands one after the other, until one decides it.
+  operands := substr(op, 2)::integer;
+  op := left(op, 1);
+  next := pos + 1;
+  FOR k IN 1..operands LOOP
+    SELECT * INTO l FROM ora_tq_eval(prog, next, units, doc);
+    next := l.next;
+    hit := CASE WHEN k > 1 AND op = '~' THEN NOT l.hit ELSE l.hit END;
+    IF (op = '|') = hit THEN
+      next := ora_tq_skip(prog, next, operands - k);
+      RETURN;
+    END IF;
+  END LOOP;
 END $f$;
 
 -- CONTAINS with a compiled query: 100 when the text (kind as ora_text_units) matches, else 0.

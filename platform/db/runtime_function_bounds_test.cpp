@@ -120,6 +120,17 @@ TEST_P(RuntimeFunctionTest, ATextQueryIsCompiledInLinearTime) {
   EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) FROM T_NOTE WHERE CONTAINS(BODY, "
                         "RPAD('cough', 605, ' | van')) > 0"),
             "1");
+  // Chains of thousands of words, known when the statement runs and written in it.
+  EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) FROM T_NOTE WHERE CONTAINS(BODY, "
+                        "RPAD('cough', 32766, ' | van')) > 0"),
+            "1");
+  EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) FROM T_NOTE WHERE CONTAINS(BODY, "
+                        "RPAD('fever', 32766, ' ~ van')) > 0"),
+            "1");
+  std::string chain = "cough";
+  for (int i = 0; i < 1000; ++i) chain += " | van";
+  EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) FROM T_NOTE WHERE CONTAINS(BODY, '" + chain + "') > 0"),
+            "1");
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, RuntimeFunctionTest, testing::kBothEngines, testing::EngineName);

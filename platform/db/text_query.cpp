@@ -1,5 +1,6 @@
 #include "platform/db/text_query.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "platform/db/sql_error.h"
@@ -316,16 +317,32 @@ class MatchContext {
   std::unique_ptr<XmlPathDocument> xml_;
 };
 
+// The operands of the chain of one operator that `n` ends (`a | b | c` is parsed as
+// `(a | b) | c`), in their order: a chain of thousands is walked along, never recursed into.
+std::vector<const TextQuery::Node*> ChainOf(const TextQuery::Node& n) {
+  std::vector<const TextQuery::Node*> operands;
+  const TextQuery::Node* at = &n;
+  for (; at->kind == n.kind; at = at->left.get()) operands.push_back(at->right.get());
+  operands.push_back(at);
+  std::reverse(operands.begin(), operands.end());
+  return operands;
+}
+
 bool Evaluate(const TextQuery::Node& n, MatchContext& ctx) {
   switch (n.kind) {
     case TextQuery::Node::kTerm:
       return PhraseIn(n.units, ctx.Units());
     case TextQuery::Node::kAnd:
-      return Evaluate(*n.left, ctx) && Evaluate(*n.right, ctx);
     case TextQuery::Node::kOr:
-      return Evaluate(*n.left, ctx) || Evaluate(*n.right, ctx);
-    case TextQuery::Node::kNot:
-      return Evaluate(*n.left, ctx) && !Evaluate(*n.right, ctx);
+    case TextQuery::Node::kNot: {
+      // a & b & c, a | b | c, a ~ b ~ c (a and not b and not c): until an operand decides.
+      const std::vector<const TextQuery::Node*> operands = ChainOf(n);
+      bool hit = Evaluate(*operands[0], ctx);
+      for (size_t i = 1; i < operands.size() && hit == (n.kind != TextQuery::Node::kOr); ++i) {
+        hit = Evaluate(*operands[i], ctx) != (n.kind == TextQuery::Node::kNot);
+      }
+      return hit;
+    }
     case TextQuery::Node::kInPath: {
       const XmlPathDocument::Selection s = ctx.Xml().Select(n.path);
       if (s.is_value) return false;
@@ -374,6 +391,45 @@ std::string UnitIndexQuery(const Unit& u, bool* exact) {
   return out;
 }
 
+std::string IndexQueryOf(const TextQuery::Node& n, bool* exact);
+
+// The index query of a chain of one operator, written flat (`(a) OR (b) OR (c)`), so that the
+// index's parser reads a chain of any length. An operand the index cannot narrow is left out
+// of AND, and makes OR unnarrowed; NOT narrows by its first operand, and by the others where
+// their hits are exact.
+std::string ChainIndexQuery(const TextQuery::Node& n, bool* exact) {
+  const std::vector<const TextQuery::Node*> operands = ChainOf(n);
+  const char* op = n.kind == TextQuery::Node::kAnd  ? " AND ("
+                   : n.kind == TextQuery::Node::kOr ? " OR ("
+                                                    : " NOT (";
+  std::string out = IndexQueryOf(*operands[0], exact);
+  bool chained = false;  // `out` is this chain's so far, which the next operand joins as it is
+  for (size_t i = 1; i < operands.size(); ++i) {
+    if (out.empty() && n.kind != TextQuery::Node::kAnd) {
+      *exact = false;
+      return out;
+    }
+    bool operand_exact;
+    const std::string operand = IndexQueryOf(*operands[i], &operand_exact);
+    if (operand.empty() || (n.kind == TextQuery::Node::kNot && !operand_exact)) {
+      *exact = false;
+      if (n.kind == TextQuery::Node::kOr) return std::string();
+      continue;
+    }
+    if (out.empty()) {  // AND, whose operands before narrowed nothing
+      out = operand;
+      chained = false;
+      *exact = false;
+      continue;
+    }
+    if (!chained) out = "(" + out + ")";
+    out.append(op).append(operand).push_back(')');
+    chained = true;
+    if (n.kind != TextQuery::Node::kNot) *exact = *exact && operand_exact;
+  }
+  return out;
+}
+
 std::string IndexQueryOf(const TextQuery::Node& n, bool* exact) {
   switch (n.kind) {
     case TextQuery::Node::kTerm: {
@@ -405,34 +461,9 @@ std::string IndexQueryOf(const TextQuery::Node& n, bool* exact) {
       return out;
     }
     case TextQuery::Node::kAnd:
-    case TextQuery::Node::kOr: {
-      bool le, re;
-      std::string l = IndexQueryOf(*n.left, &le);
-      std::string r = IndexQueryOf(*n.right, &re);
-      const bool is_and = n.kind == TextQuery::Node::kAnd;
-      if (l.empty() || r.empty()) {
-        *exact = false;
-        if (!is_and) return std::string();
-        return l.empty() ? r : l;
-      }
-      *exact = le && re;
-      return "(" + l + (is_and ? ") AND (" : ") OR (") + r + ")";
-    }
-    case TextQuery::Node::kNot: {
-      bool le, re;
-      std::string l = IndexQueryOf(*n.left, &le);
-      std::string r = IndexQueryOf(*n.right, &re);
-      if (l.empty()) {
-        *exact = false;
-        return l;
-      }
-      if (r.empty() || !re) {
-        *exact = false;
-        return l;
-      }
-      *exact = le;
-      return "(" + l + ") NOT (" + r + ")";
-    }
+    case TextQuery::Node::kOr:
+    case TextQuery::Node::kNot:
+      return ChainIndexQuery(n, exact);
     case TextQuery::Node::kInPath: {
       bool ignored;
       std::string l = IndexQueryOf(*n.left, &ignored);
@@ -502,15 +533,21 @@ void AppendServerCondition(const TextQuery::Node& n, const std::string& units,
       return;
     case TextQuery::Node::kAnd:
     case TextQuery::Node::kOr:
-    case TextQuery::Node::kNot:
+    case TextQuery::Node::kNot: {
+      // A chain written flat, which the server reads without nesting.
+      const std::vector<const TextQuery::Node*> operands = ChainOf(n);
       out->push_back('(');
-      AppendServerCondition(*n.left, units, sections, out);
-      out->append(n.kind == TextQuery::Node::kOr    ? " OR "
-                  : n.kind == TextQuery::Node::kAnd ? " AND "
-                                                    : " AND NOT ");
-      AppendServerCondition(*n.right, units, sections, out);
+      for (size_t i = 0; i < operands.size(); ++i) {
+        if (i > 0) {
+          out->append(n.kind == TextQuery::Node::kOr    ? " OR "
+                      : n.kind == TextQuery::Node::kAnd ? " AND "
+                                                        : " AND NOT ");
+        }
+        AppendServerCondition(*operands[i], units, sections, out);
+      }
       out->push_back(')');
       return;
+    }
     case TextQuery::Node::kInPath: {
       out->append("EXISTS (SELECT 1 FROM ").append(sections(n.path)).append(" WHERE ");
       AppendServerCondition(*n.left, "section.units", sections, out);

@@ -99,6 +99,36 @@ TEST(TextQueryTest, PathSearchAndIndexQueries) {
   EXPECT_FALSE(exact);
 }
 
+// A chain of one operator is evaluated and written for the index flat, however long.
+TEST(TextQueryTest, ChainsOfOneOperator) {
+  const char* note = "patient with pneumonia and cough, no fever";
+  EXPECT_TRUE(Match("asthma | x | cough", note));
+  EXPECT_FALSE(Match("asthma | x | y", note));
+  EXPECT_FALSE(Match("cough & fever & x & pneumonia", note));
+  EXPECT_TRUE(Match("pneumonia ~ asthma ~ x", note));
+  EXPECT_FALSE(Match("pneumonia ~ asthma ~ cough", note));
+  bool exact = false;
+  EXPECT_EQ(TextQuery::Parse("a | b | c")->IndexQuery(&exact),
+            "(\"a\") OR (\"b\") OR (\"c\")");
+  EXPECT_TRUE(exact);
+  EXPECT_EQ(TextQuery::Parse("a & %x & c & d")->IndexQuery(&exact),
+            "(\"a\") AND (\"c\") AND (\"d\")");
+  EXPECT_FALSE(exact);
+  EXPECT_EQ(TextQuery::Parse("%x & c & d")->IndexQuery(&exact), "(\"c\") AND (\"d\")");
+  EXPECT_FALSE(exact);
+  EXPECT_EQ(TextQuery::Parse("a ~ b ~ %c ~ (d | e)")->IndexQuery(&exact),
+            "(\"a\") NOT (\"b\") NOT ((\"d\") OR (\"e\"))");
+  EXPECT_FALSE(exact);
+  EXPECT_EQ(TextQuery::Parse("a | %x | c")->IndexQuery(&exact), "");
+  EXPECT_FALSE(exact);
+  std::string words = "cough";
+  for (int i = 0; i < 16000; ++i) words += "|w";
+  const auto chain = TextQuery::Parse(words);
+  EXPECT_TRUE(chain->Matches("a cough", TextKind::kPlain));
+  EXPECT_FALSE(chain->Matches("a fever", TextKind::kPlain));
+  EXPECT_EQ(chain->IndexQuery(&exact).size(), 9u + 16000 * 9);
+}
+
 TEST(TextUnitsTest, FoldingKeepsTheClassOfEveryCharacter) {
   for (uint32_t cp = 1; cp <= 0x10FFFF; ++cp) {
     ASSERT_EQ(text::ClassOf(text::FoldCase(cp)), text::ClassOf(cp)) << cp;
