@@ -9,9 +9,9 @@
 // server, once its backend looks again, finds its client gone and ends the session, undoing its
 // transaction and releasing what it held.
 //
-//   waiting --an answer is whole-----------------------------------------> answered
-//      |--the deadline passes: the server asked to cancel--> cancelling --an answer is whole--> answered
-//      \--Cancel() (a reader stopping early)---------------> cancelling --grace passes--------> given up
+//   waiting --an answer is whole--------------------------------------------> answered
+//      |--deadline passes: the server asked to cancel--> cancelling --answer whole--> answered
+//      \--Cancel(): a reader stops early---------------/      \--grace passes--> given up
 //
 // A bound of zero waits as long as the server takes.
 //

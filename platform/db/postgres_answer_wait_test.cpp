@@ -65,9 +65,11 @@ class AnswerDeadlineTest : public ::testing::Test {
   // looks for no interrupt is: it answers neither the server's timeout nor a cancel.
   bool StopBackend(const char* state) {
     const std::string pid = server_.RunSql(
-        database_, std::string("SELECT pid FROM pg_stat_activity WHERE datname = current_database() "
-                           "AND pid <> pg_backend_pid() AND application_name = 'korvalis' AND "
-                           "state = '") + state + "'");
+        database_,
+        std::string("SELECT pid FROM pg_stat_activity WHERE datname = current_database() "
+                    "AND pid <> pg_backend_pid() AND application_name = 'korvalis' AND "
+                    "state = '") +
+            state + "'");
     if (pid.empty() || ::kill(std::stoi(pid), SIGSTOP) != 0) return false;
     stopped_ = std::stoi(pid);
     return true;
@@ -156,9 +158,10 @@ TEST_F(AnswerDeadlineTest, AStatementInAnyStateIsGivenUpAndItsTurnFreed) {
       {"a write of its own", [&](PostgresConnection& c) { c.Execute(endless_write); }},
       {"a blob write",
        [](PostgresConnection& c) {
-         c.WriteBlob("SELECT DATA FROM T_BLOB WHERE ID = 1 AND EXISTS (SELECT 1 FROM R_BIG A, "
-                     "R_BIG B, R_BIG C WHERE A.ID + B.ID + C.ID < 0)",
-                     std::string(1 << 20, 'b'));
+         c.WriteBlob(
+             "SELECT DATA FROM T_BLOB WHERE ID = 1 AND EXISTS (SELECT 1 FROM R_BIG A, "
+             "R_BIG B, R_BIG C WHERE A.ID + B.ID + C.ID < 0)",
+             std::string(1 << 20, 'b'));
        }},
       {"a blob read", [](PostgresConnection& c) { c.ReadBlob(kEndless); }},
       {"a streamed query",
@@ -207,8 +210,9 @@ TEST_F(AnswerDeadlineTest, AStatementPastTheServersCancelEndsWithinTheBound) {
   PostgresConnection c(Open());
   const auto start = Clock::now();
   try {
-    Scalar(c, "SELECT LENGTH(INITCAP(REPLACE(RPAD('x', 32767, 'x'), 'x', RPAD('a', 3000, 'a')))) "
-              "FROM DUAL");
+    Scalar(c,
+           "SELECT LENGTH(INITCAP(REPLACE(RPAD('x', 32767, 'x'), 'x', RPAD('a', 3000, 'a')))) "
+           "FROM DUAL");
     ADD_FAILURE() << "answered";
   } catch (const DbError& e) {
     EXPECT_TRUE(IsCommandTimedOut(e)) << e.what();

@@ -118,8 +118,10 @@ bool PostgresConnection::AwaitAnswer() noexcept {
       ended_by_server_ = DbError(
           kProviderFailed,
           "ORA-03113: end-of-file on communication channel (the connection was closed when "
-          "the server did not end a statement at its Command Timeout of " +
-              std::to_string(answer_.bound().count()) + " seconds)");
+          "the server did not end a statement " +
+              (answer_.timed_out() ? "at its Command Timeout of " +
+                                         std::to_string(answer_.bound().count()) + " seconds)"
+                                   : std::string("it was asked to cancel)")));
     } catch (const std::bad_alloc&) {
       // The closed connection is reported as lost, without the reason.
     }
