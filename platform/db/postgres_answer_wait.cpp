@@ -39,19 +39,20 @@ bool AnswerWait::Await() {
     const int unsent = PQflush(connection_);
     if (unsent < 0 || PQstatus(connection_) != CONNECTION_OK) return true;
     if (unsent == 0 && !PQisBusy(connection_)) return true;
-    pollfd ready{PQsocket(connection_), static_cast<short>(POLLIN | (unsent ? POLLOUT : 0)), 0};
-    if (ready.fd < 0) return true;
-    const int polled = ::poll(&ready, 1, PollMilliseconds(deadline_));
-    if (polled < 0 && errno != EINTR) return true;  // libpq reports the failure
-    if (polled == 0 && Clock::now() >= deadline_) {
+    // Also while the answer still arrives: a huge value sent back ends by the deadline too.
+    if (Clock::now() >= deadline_) {
       if (cancelled_) {
         GiveUp();
         return false;
       }
       timed_out_ = true;
       Cancel();
-      continue;
     }
+    pollfd ready{PQsocket(connection_), static_cast<short>(POLLIN | (unsent ? POLLOUT : 0)), 0};
+    if (ready.fd < 0) return true;
+    const int polled = ::poll(&ready, 1, PollMilliseconds(deadline_));
+    if (polled < 0 && errno != EINTR) return true;  // libpq reports the failure
+    if ((ready.revents & POLLNVAL) != 0) return true;  // libpq reports the closed socket
     if ((ready.revents & (POLLIN | POLLHUP | POLLERR)) != 0 && PQconsumeInput(connection_) != 1) {
       return true;  // the connection failed: PQgetResult reports it
     }
