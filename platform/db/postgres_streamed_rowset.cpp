@@ -210,7 +210,7 @@ void PostgresConnection::DrainStreamedRoundTrip(bool query_ended) {
       PQclear(r);
     }
   }
-  if (!AwaitAnswer()) return;  // the connection is closed
+  if (given_up_ || !AwaitAnswer()) return;  // the connection is closed
   PQclear(PQgetResult(conn_));  // the round trip's sync
   PQexitPipelineMode(conn_);
 }
