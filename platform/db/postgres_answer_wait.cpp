@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace korvalis::db {
@@ -31,7 +32,8 @@ void CancelServerStatement(pg_conn* connection) noexcept {
 AnswerWait::AnswerWait(pg_conn* connection, std::chrono::seconds bound)
     : connection_(connection),
       bound_(bound),
-      deadline_(bound.count() > 0 ? Clock::now() + bound : Clock::time_point::max()) {}
+      deadline_(bound.count() > 0 ? Clock::now() + bound : Clock::time_point::max()),
+      last_(deadline_ == Clock::time_point::max() ? deadline_ : deadline_ + kCancelGrace) {}
 
 bool AnswerWait::Await() {
   for (;;) {
@@ -51,11 +53,13 @@ bool AnswerWait::Await() {
     pollfd ready{PQsocket(connection_), static_cast<short>(POLLIN | (unsent ? POLLOUT : 0)), 0};
     if (ready.fd < 0) return true;
     const int polled = ::poll(&ready, 1, PollMilliseconds(deadline_));
-    if (polled < 0 && errno != EINTR) return true;  // libpq reports the failure
+    if (polled < 0 && errno != EINTR) return true;     // libpq reports the failure
     if ((ready.revents & POLLNVAL) != 0) return true;  // libpq reports the closed socket
-    if ((ready.revents & (POLLIN | POLLHUP | POLLERR)) != 0 && PQconsumeInput(connection_) != 1) {
-      return true;  // the connection failed: PQgetResult reports it
-    }
+    if ((ready.revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
+    if (PQconsumeInput(connection_) != 1) return true;  // PQgetResult reports the failure
+    // A server that answers a cancel of the client's own (the rest of rows it does not want)
+    // is waited for while it sends, up to the grace after its Command Timeout.
+    if (cancelled_ && !timed_out_) deadline_ = std::min(Clock::now() + kCancelGrace, last_);
   }
 }
 

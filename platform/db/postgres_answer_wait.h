@@ -13,6 +13,10 @@
 //      |--deadline passes: the server asked to cancel--> cancelling --answer whole--> answered
 //      \--Cancel(): a reader stops early---------------/      \--grace passes--> given up
 //
+// After a cancel at the deadline the grace is counted from the cancel; after a cancel of the
+// client's own, from the last answer received (so a server that still sends what it computed
+// is read to its end), but never past the grace after Command Timeout.
+//
 // A bound of zero waits as long as the server takes.
 //
 // Thread-safety: one thread at a time, with the connection it waits on.
@@ -53,9 +57,10 @@ class AnswerWait {
 
   pg_conn* connection_ = nullptr;
   std::chrono::seconds bound_{0};
-  Clock::time_point deadline_ = Clock::time_point::max();
-  bool cancelled_ = false;  // the server was asked to cancel
-  bool timed_out_ = false;  // ... at the deadline
+  Clock::time_point deadline_ = Clock::time_point::max();  // of the present state
+  Clock::time_point last_ = Clock::time_point::max();      // Command Timeout and the grace
+  bool cancelled_ = false;                                 // the server was asked to cancel
+  bool timed_out_ = false;                                 // ... at the deadline
 };
 
 // Asks the server of `connection` to cancel the statement it runs; one that ended meanwhile is
