@@ -93,12 +93,4 @@ TransformOutcome Transformation::Finish(std::string_view last_piece, std::string
   return TransformOutcome::kDone;
 }
 
-TransformOutcome TransformText(std::string_view source, TextWriter source_writer,
-                               std::string_view stylesheet, TextWriter stylesheet_writer,
-                               const TransformLimits& limits, std::string& output,
-                               std::string* cause) {
-  Transformation transformation(std::string(stylesheet), stylesheet_writer, source_writer, limits);
-  return transformation.Finish(source, output, cause);
-}
-
 }  // namespace korvalis::xml

@@ -323,12 +323,4 @@ std::optional<TransformOutcome> Transformation::Receive(const Deadline& deadline
   }
 }
 
-TransformOutcome TransformText(std::string_view source, TextWriter source_writer,
-                               std::string_view stylesheet, TextWriter stylesheet_writer,
-                               const TransformLimits& limits, std::string& output,
-                               std::string* cause) {
-  Transformation transformation(std::string(stylesheet), stylesheet_writer, source_writer, limits);
-  return transformation.Finish(source, output, cause);
-}
-
 }  // namespace korvalis::xml

@@ -145,9 +145,12 @@ class Transformation {
 };
 
 // The transformation of a whole source text.
-TransformOutcome TransformText(std::string_view source, TextWriter source_writer,
-                               std::string_view stylesheet, TextWriter stylesheet_writer,
-                               const TransformLimits& limits, std::string& output,
-                               std::string* cause = nullptr);
+inline TransformOutcome TransformText(std::string_view source, TextWriter source_writer,
+                                      std::string_view stylesheet, TextWriter stylesheet_writer,
+                                      const TransformLimits& limits, std::string& output,
+                                      std::string* cause = nullptr) {
+  Transformation transformation(std::string(stylesheet), stylesheet_writer, source_writer, limits);
+  return transformation.Finish(source, output, cause);
+}
 
 }  // namespace korvalis::xml
