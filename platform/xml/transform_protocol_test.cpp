@@ -12,7 +12,7 @@
 #include "platform/sys/message_socket.h"
 #include "platform/xml/child_end.h"
 #include "platform/xml/testing/runaway_transformations.h"
-#include "platform/xml/transform_worker.h"
+#include "platform/xml/testing/worker_processes.h"
 
 namespace korvalis::xml {
 namespace {
@@ -50,13 +50,10 @@ TEST(TransformProtocolTest, AnOrderTravelsFieldByFieldAndAnotherVersionIsRefused
 // On the wire: the texts sent behind the start without waiting for its acknowledgement, and a
 // page shorter than a message comes whole in the child's end, with no kPage of its own.
 TEST(TransformProtocolTest, ASmallPageComesInTheEndOfTextsSentAhead) {
-  sys::MessageSocket host_end, worker_end;
-  ASSERT_EQ(sys::MessageSocket::MakePair(host_end, worker_end), 0);
-  const TransformOrder order{1 << 20, 64 << 20, 20, TextWriter::kCaller, TextWriter::kCaller, 8};
-  WorkerTicket ticket;
-  TransformOutcome outcome{};
   std::string cause;
-  ASSERT_TRUE(HandToWorker(worker_end, order, std::nullopt, &ticket, &outcome, &cause)) << cause;
+  sys::MessageSocket host_end = testing::HandedToWorker(
+      {1 << 20, 64 << 20, 20, TextWriter::kCaller, TextWriter::kCaller, 8}, &cause);
+  ASSERT_TRUE(host_end.IsOpen()) << cause;
   const std::string source = "<r><v>40</v><v>2</v></r>";
   for (const auto& [kind, text] : {std::pair{TransformMessage::kStylesheet, testing::kSum},
                                    std::pair{TransformMessage::kSource, source},

@@ -269,13 +269,10 @@ void ChangeWorkerProgram(const std::string& program) {
 // worker's word of its end waits for room and comes after the last page.
 TEST(TransformWorkerLifeTest, TheEndOfAChildIsToldAfterThePagesTheHostHadNotRead) {
   ASSERT_TRUE(Settled());
-  sys::MessageSocket host_end, worker_end;
-  ASSERT_EQ(sys::MessageSocket::MakePair(host_end, worker_end), 0);
-  const TransformOrder order{8 << 20, 64 << 20, 20, TextWriter::kCaller, TextWriter::kCaller, 8};
-  WorkerTicket ticket;
-  TransformOutcome outcome{};
   std::string cause;
-  ASSERT_TRUE(HandToWorker(worker_end, order, std::nullopt, &ticket, &outcome, &cause)) << cause;
+  sys::MessageSocket host_end = testing::HandedToWorker(
+      {8 << 20, 64 << 20, 20, TextWriter::kCaller, TextWriter::kCaller, 8}, &cause);
+  ASSERT_TRUE(host_end.IsOpen()) << cause;
   auto send = [&](TransformMessage kind, std::string_view text) {
     ASSERT_TRUE(host_end.SendPieces(static_cast<std::uint32_t>(kind), text));
   };

@@ -1,4 +1,5 @@
-// Test helpers: the processes of a host's transformation worker, read from /proc.
+// Test helpers: the processes of a host's transformation worker, read from /proc, and a
+// transformation's connection handed to the worker as the host hands it.
 //
 // Thread-safety: each call reads /proc afresh.
 #pragma once
@@ -7,6 +8,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -14,7 +16,25 @@
 #include <thread>
 #include <vector>
 
+#include "platform/sys/message_socket.h"
+#include "platform/xml/transform_worker.h"
+
 namespace korvalis::xml::testing {
+
+// A new transformation's connection handed to the process's worker with a start of `order`, the
+// texts left to the caller: the host's end, or a closed socket with *cause when the worker
+// cannot be reached.
+inline sys::MessageSocket HandedToWorker(const TransformOrder& order, std::string* cause) {
+  sys::MessageSocket host_end, worker_end;
+  if (const int error = sys::MessageSocket::MakePair(host_end, worker_end); error != 0) {
+    *cause = std::strerror(error);
+    return {};
+  }
+  WorkerTicket ticket;
+  TransformOutcome outcome{};
+  if (!HandToWorker(worker_end, order, std::nullopt, &ticket, &outcome, cause)) return {};
+  return host_end;
+}
 
 // The children of every thread of `pid`.
 inline std::vector<pid_t> ChildrenOf(pid_t pid) {
