@@ -61,7 +61,7 @@ void BM_EmbeddedFunctionSweep(benchmark::State& state) {
 BENCHMARK(BM_EmbeddedFunctionSweep)->Iterations(1)->Unit(benchmark::kSecond);
 
 // Every function of the server's runtime, each overload, on the tests' server from four callers;
-// the server's processes hold the memory, which the operator bounds (README).
+// the server's processes hold the memory, which the operator bounds (docs/server.md).
 void BM_ServerFunctionSweep(benchmark::State& state) {
   const testing::WorstArguments arguments({LongestText()});
   const std::string init = testing::PostgresTestServer::Get().CreateDatabase();

@@ -1,5 +1,5 @@
 // A host that connects to the server database with a role of its own, not the database's owner,
-// works once the owner grants it what the README says: the rows of every table (the runtime's
+// works once the owner grants it what docs/server.md says: the rows of every table (the runtime's
 // own catalog included) and of the tables the owner makes later. Without the grants it is
 // refused with ORA-01031.
 #include <gtest/gtest.h>
@@ -43,7 +43,7 @@ TEST_F(ServerRolesTest, ASecondRoleWorksWithTheGrantsTheReadmeGives) {
   EXPECT_EQ(refused.status, 1);
   EXPECT_NE(refused.out.find("ORA-01031"), std::string::npos) << refused.out;
 
-  // The owner's grants, as the README gives them.
+  // The owner's grants, as docs/server.md gives them.
   server_.RunSql(owner_,
                  "GRANT USAGE ON SCHEMA public TO " + role_ + ";"
                  "GRANT SELECT, INSERT, UPDATE, DELETE, TRUNCATE ON ALL TABLES IN SCHEMA public "

@@ -1,6 +1,6 @@
 #!/bin/sh
 # The road of clinical events and the content QC findings through `korvalis call` on a fresh
-# sample database, as the README shows them:
+# sample database, as docs/classes.md shows them:
 #   event_road_calls.sh KORVALIS_COMMAND PRODUCT_LIBRARY SUITE_LIBRARY
 # An admission of the sample visit P0004 2026120601 registered, listed and handed to the event
 # trigger, which opens the sample's admission rules 1, 2 and 5 and archives the event; a transfer

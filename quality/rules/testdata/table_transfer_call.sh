@@ -1,7 +1,7 @@
-# `korvalis call` of the table transfer tools, as the README shows them: the columns of PEV_RULE,
-# the SQL test, the sample's rules exported into a file as text, read by a client that turns them
-# into an import document, and that import posted to a fresh database, which then lists the same
-# rules.
+# `korvalis call` of the table transfer tools, as docs/classes.md shows them: the columns of
+# PEV_RULE, the SQL test, the sample's rules exported into a file as text, read by a client that
+# turns them into an import document, and that import posted to a fresh database, which then
+# lists the same rules.
 # Arguments: the korvalis command and the library. Prints TABLE_TRANSFER_CALL_OK when the rules
 # of both databases are equal.
 set -eu
