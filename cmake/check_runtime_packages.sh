@@ -1,9 +1,9 @@
 #!/bin/sh
 # The README's list of run-time packages names every package a hospital installs for the
 # product's files: the package of each library that a file names as needed (the C and C++
-# runtimes aside, which every Debian system holds), and every library the system loads by name
-# when it first needs it (which no file lists as needed, so that a package's computed
-# dependencies miss it).
+# runtimes aside, which every Debian system holds, and the sanitizers' of a tree built with
+# them), and every library the system loads by name when it first needs it (which no file lists
+# as needed, so that a package's computed dependencies miss it).
 # $1: the top of the source tree; $2 ...: the product's files (libraries and programs).
 set -eu
 cd "$1"
@@ -24,7 +24,7 @@ packages=$(for file in "$@"; do
 done | sort -u | while read -r path; do
   { dpkg -S "$path" 2>/dev/null || dpkg -S "/usr$path" 2>/dev/null ||
     echo "no-package-holds-$path"; } | head -n 1 | cut -d: -f1
-done | sort -u | grep -vxE 'libc6|libstdc\+\+6|libgcc-s1' || true)
+done | sort -u | grep -vxE 'libc6|libstdc\+\+6|libgcc-s1|libasan[0-9]+|libubsan[0-9]+' || true)
 [ -n "$packages" ] || { echo "no needed library was found"; exit 1; }
 for package in $packages; do
   grep -qwF "$package" README.md || { echo "README.md does not list $package"; exit 1; }
