@@ -1,15 +1,17 @@
 # Build conventions shared by every folder.
 #
-# korvalis_folder(<name> [SUBFOLDERS <dirs...>] [LIBS <targets...>] [TEST_LIBS <targets...>])
+# korvalis_folder(<name> [SUBFOLDERS <dirs...>] [LIBS <targets...>] [TEST_LIBS <targets...>]
+#                 [TEST_SOURCES <files...>] [TEST_PARTS <part> <filter> ...])
 #   Builds the folder's sources (every *.cpp but *_test.cpp and *_fuzz.cpp, in the folder and in
 #   the SUBFOLDERS that split it by concept) into the static library <name>, and its *_test.cpp
-#   files into one GoogleTest executable <name>_test that CTest runs as one test: a fixture
-#   that builds a database pays its set-up once per process.
+#   files (and TEST_SOURCES) into one GoogleTest executable <name>_test that CTest runs as one
+#   test: a fixture that builds a database pays its set-up once per process. TEST_PARTS split a
+#   test too long for one CTest entry (see korvalis_add_test).
 #   Project libraries (korvalis_*) named in LIBS are linked when the build is generated, if
 #   they exist then: a folder can name a sibling in any folder order, or before that sibling
 #   has code.
 function(korvalis_folder name)
-  cmake_parse_arguments(ARG "" "" "SUBFOLDERS;LIBS;TEST_LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SUBFOLDERS;LIBS;TEST_LIBS;TEST_SOURCES;TEST_PARTS" ${ARGN})
   set(libs "")
   foreach(lib IN LISTS ARG_LIBS)
     if(lib MATCHES "^korvalis_")
@@ -27,6 +29,7 @@ function(korvalis_folder name)
     list(APPEND tests ${found})
   endforeach()
   list(FILTER sources EXCLUDE REGEX "_(test|fuzz)\\.cpp$")
+  list(APPEND tests ${ARG_TEST_SOURCES})
 
   if(sources)
     add_library(${name} STATIC ${sources})
@@ -43,7 +46,8 @@ function(korvalis_folder name)
   endif()
 
   if(tests)
-    korvalis_add_test(${name}_test SOURCES ${tests} LIBS ${under_test} ${ARG_TEST_LIBS})
+    korvalis_add_test(${name}_test SOURCES ${tests} LIBS ${under_test} ${ARG_TEST_LIBS}
+      PARTS ${ARG_TEST_PARTS})
   endif()
 endfunction()
 
@@ -77,9 +81,13 @@ function(korvalis_build_tree_program target)
   add_dependencies(${target} korvalis_ciphers korvalis_transformer)
 endfunction()
 
-# korvalis_add_test(<name> SOURCES <files...> LIBS <targets...>)
+# korvalis_add_test(<name> SOURCES <files...> LIBS <targets...> [PARTS <part> <filter> ...])
+#   A GoogleTest executable that CTest runs as the test <name>. Each of PARTS is a CTest entry
+#   <name>_<part> of its own that runs the cases its GoogleTest filter (patterns joined by ':')
+#   selects, so that no entry runs long on a machine of two cores and CTest runs the parts side
+#   by side; <name> then runs every case that no part selects.
 function(korvalis_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PARTS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main
     Threads::Threads)
@@ -91,9 +99,32 @@ function(korvalis_add_test name)
   # platform layer (per-thread error information) with the test's own copy.
   set_target_properties(${name} PROPERTIES ENABLE_EXPORTS ON)
   korvalis_build_tree_program(${name})
-  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
-  set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "KORVALIS_SOURCE_DIR=${PROJECT_SOURCE_DIR};KORVALIS_LOG_DIR=${CMAKE_CURRENT_BINARY_DIR}/Log"
+  set(others "")
+  set(parts ${ARG_PARTS})
+  while(parts)
+    list(POP_FRONT parts part filter)
+    korvalis_test_entry(${name}_${part} ${name} "--gtest_filter=${filter}")
+    list(APPEND others ${filter})
+  endwhile()
+  if(others)
+    list(JOIN others ":" others)
+    korvalis_test_entry(${name} ${name} "--gtest_filter=-${others}")
+  else()
+    korvalis_test_entry(${name} ${name})
+  endif()
+endfunction()
+
+# korvalis_test_entry(<entry> <executable> <arguments...>)
+#   The CTest entry <entry> that runs the GoogleTest <executable> with <arguments>, its log in a
+#   folder of its own (entries of one executable run side by side).
+function(korvalis_test_entry entry executable)
+  set(log "${CMAKE_CURRENT_BINARY_DIR}/Log")
+  if(NOT entry STREQUAL executable)
+    set(log "${log}/${entry}")
+  endif()
+  add_test(NAME ${entry} COMMAND ${executable} --gtest_brief=1 ${ARGN})
+  set_tests_properties(${entry} PROPERTIES
+    ENVIRONMENT "KORVALIS_SOURCE_DIR=${PROJECT_SOURCE_DIR};KORVALIS_LOG_DIR=${log}"
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
 endfunction()
 

@@ -15,6 +15,7 @@
 //
 // A catalogue made its own ancestor is a loop in the data: the hierarchical query fails with
 // the database error instead of nesting without end, while the flat listing still answers.
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,8 +44,8 @@ constexpr char16_t kTrueFlag[] = u"true";
 constexpr char16_t kCatalogColumns[] =
     u"SELECT A.ID, A.PARENT_ID, A.NAME, A.REMARK, A.DEF_STRUCTURE_ID FROM VKT_CATALOG A";
 // The attributes of a catalogue's element, in the order of kCatalogColumns.
-const std::vector<std::u16string_view> kCatalogAttributes = {u"id", u"parent_id", u"name",
-                                                             u"remark", u"def_structure_id"};
+constexpr std::u16string_view kCatalogAttributes[] = {u"id", u"parent_id", u"name", u"remark",
+                                                      u"def_structure_id"};
 
 }  // namespace
 
@@ -79,7 +80,9 @@ long CBRepository::GetVktCatalogList(CEMRDataSource* pDataSource, BSTR bstrCondi
   const std::u16string sql =
       kCatalogColumns +
       (tree ? u" CONNECT BY PRIOR ID = A.PARENT_ID  START WITH " + where : u" WHERE" + where);
-  StoreBstrResult(pbstrCatalogList, pDataSource->QueryTree(sql, u"child", kCatalogAttributes));
+  const std::vector<std::u16string_view> attributes(std::begin(kCatalogAttributes),
+                                                    std::end(kCatalogAttributes));
+  StoreBstrResult(pbstrCatalogList, pDataSource->QueryTree(sql, u"child", attributes));
   return 0;
 }
 

@@ -23,7 +23,7 @@ for library in "$@"; do
       split($NF, operands, ","); from = substr(operands[1], 2); to = substr(operands[2], 2)
       loaded[to] = loaded[from]; next
     }
-    /call .*<(__cxa_atexit|atexit)@plt>/ {
+    /(call|jmp) .*<(__cxa_atexit|atexit)@plt>/ {
       registered = loaded["rdi"]
       if (registered ~ /ios_base::Init::~Init|mpfr_cleanup<true>::initializer::~initializer/) next
       print "  " function_name " registers " (registered == "" ? "an unknown function" : registered)

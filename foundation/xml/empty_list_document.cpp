@@ -1,26 +1,12 @@
 #include "foundation/xml/empty_list_document.h"
 
-namespace {
-
-// A BSTR that lives as long as the module.
-class ModuleBstr {
- public:
-  explicit ModuleBstr(const char16_t* text) : text_(SysAllocString(text)) {}
-  ~ModuleBstr() { SysFreeString(text_); }
-  ModuleBstr(const ModuleBstr&) = delete;
-  ModuleBstr& operator=(const ModuleBstr&) = delete;
-
-  BSTR get() const { return text_; }
-
- private:
-  BSTR text_;
-};
-
-const ModuleBstr kEmptyListDocument(u"<?xml version=\"1.0\" encoding=\"UTF-16\"  ?><root/>");
-
-}  // namespace
-
-BSTR EmptyListDocument() { return kEmptyListDocument.get(); }
+// Made on first use and never freed: a host's threads may still answer with it while the host
+// exits, and the module is never unloaded.
+BSTR EmptyListDocument() {
+  static const BSTR document =
+      SysAllocString(u"<?xml version=\"1.0\" encoding=\"UTF-16\"  ?><root/>");
+  return document;
+}
 
 namespace korvalis {
 

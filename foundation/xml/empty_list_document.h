@@ -4,7 +4,7 @@
 //
 //   <?xml version="1.0" encoding="UTF-16"  ?><root/>
 //
-// Thread-safety: the document is made when the module loads and only read until it unloads;
+// Thread-safety: the document is made on first use and only read for the life of the process;
 // any thread may copy it.
 #pragma once
 

@@ -1,5 +1,5 @@
 // The sweep over the server's runtime: every function the runtime installs, each overload, is
-// called with the worst arguments at a reduced size under Command Timeout 1 s, and ends within
+// called with the worst arguments at a reduced size under Command Timeout 1 s, and works within
 // the sweep's limit, failing, when it fails, with an Oracle code.
 #include <gtest/gtest.h>
 

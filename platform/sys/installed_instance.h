@@ -7,6 +7,9 @@
 //   installed_table.Current();           // the fake
 //   installed_table.Install(nullptr);    // the machine's again
 //
+// It has no destructor to run at exit, when other threads of the host may still call Current():
+// the installed object's slot is made on first use and lives as long as the process.
+//
 // Thread-safety: Install and Current may be called from any thread at once.
 #pragma once
 
@@ -19,19 +22,26 @@ template <class Interface, class Machine>
 class InstalledInstance {
  public:
   // `object` from now on; nullptr restores the machine's.
-  void Install(std::shared_ptr<Interface> object) {
-    std::atomic_store(&installed_, std::move(object));
-  }
+  void Install(std::shared_ptr<Interface> object) { std::atomic_store(&Slot(), std::move(object)); }
 
   std::shared_ptr<Interface> Current() {
-    if (std::shared_ptr<Interface> object = std::atomic_load(&installed_)) return object;
+    if (std::shared_ptr<Interface> object = std::atomic_load(&Slot())) return object;
     static const std::shared_ptr<Interface>& machine =
         *new std::shared_ptr<Interface>(std::make_shared<Machine>());
     return machine;
   }
 
  private:
-  std::shared_ptr<Interface> installed_;
+  std::shared_ptr<Interface>& Slot() {
+    std::shared_ptr<Interface>* slot = slot_.load(std::memory_order_acquire);
+    if (slot != nullptr) return *slot;
+    auto* made = new std::shared_ptr<Interface>();
+    if (slot_.compare_exchange_strong(slot, made, std::memory_order_acq_rel)) return *made;
+    delete made;  // another thread's came first
+    return *slot;
+  }
+
+  std::atomic<std::shared_ptr<Interface>*> slot_{nullptr};
 };
 
 }  // namespace korvalis::sys

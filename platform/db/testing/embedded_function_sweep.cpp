@@ -39,7 +39,7 @@ class EmbeddedCaller : public FunctionCaller {
     std::string sql = "SELECT " + function + "(";
     for (size_t i = 0; i < arguments.size(); ++i) sql += (i ? ", ?" : "?");
     sql += ")";
-    const auto start = std::chrono::steady_clock::now();
+    const std::chrono::nanoseconds start = ThreadProcessorTime();
     CallOutcome outcome;
     sqlite3_stmt* stmt = nullptr;
     int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr);
@@ -51,7 +51,7 @@ class EmbeddedCaller : public FunctionCaller {
     }
     if (rc != SQLITE_DONE) outcome.error = ErrorFromSqlite(db_, rc, stmt).what();
     sqlite3_finalize(stmt);
-    outcome.elapsed = std::chrono::steady_clock::now() - start;
+    outcome.work = ThreadProcessorTime() - start;
     return outcome;
   }
 

@@ -1,7 +1,7 @@
 // A sweep over an engine's own SQL functions: each registered function is called with every
 // list of worst arguments for its number of arguments (the longest texts, pathological
-// patterns, models and paths, deep and wide XML, extreme numbers), and every call must end
-// within kSweptCallLimit of its start under a Command Timeout of one second, failing, when it
+// patterns, models and paths, deep and wide XML, extreme numbers), and every call must work
+// no longer than kSweptCallLimit under a Command Timeout of one second, failing, when it
 // fails, with an Oracle code (or as the refusal of a construct the database layer does not
 // carry out, which has a code of its own). The values and their lists are the engine's neutral part; an
 // engine supplies the functions it registers and a FunctionCaller that binds the values as its
@@ -10,6 +10,8 @@
 // Thread-safety: WorstArguments is immutable once built; Sweep runs each caller on a thread of
 // its own.
 #pragma once
+
+#include <sys/types.h>
 
 #include <chrono>
 #include <cstddef>
@@ -63,11 +65,20 @@ struct SweptFunction {
   int arity;
 };
 
-// How one call ended: its time, and its error's message when it failed.
+// How one call ended: the processor time its work took (the calling thread's for the embedded
+// file, the server process's for the server), which a busy machine does not stretch as it does
+// the time from the call's start (the functions compute; none waits for anything); and its
+// error's message when it failed.
 struct CallOutcome {
-  std::chrono::steady_clock::duration elapsed{};
+  std::chrono::nanoseconds work{};
   std::optional<std::string> error;
 };
+
+// The processor time the calling thread has used so far.
+std::chrono::nanoseconds ThreadProcessorTime();
+// The processor time process `pid` has used so far, in its own code and in the system's, in
+// steps of a clock tick; zero when it cannot be read.
+std::chrono::nanoseconds ProcessProcessorTime(pid_t pid);
 
 // Calls functions on one connection of an engine whose Command Timeout is one second.
 class FunctionCaller {
@@ -77,7 +88,7 @@ class FunctionCaller {
                            std::span<const SweptValue* const> arguments) = 0;
 };
 
-// The longest a swept call may take from its start.
+// The most processor time a swept call may take.
 inline constexpr std::chrono::seconds kSweptCallLimit{2};
 
 // The arities a function of `arity` is swept with: its own, or 0 to 4 for any number.
@@ -88,7 +99,7 @@ std::vector<int> SweptArities(int arity);
 struct SweepReport {
   std::vector<std::string> findings;
   size_t calls = 0;
-  std::chrono::steady_clock::duration slowest{};
+  std::chrono::nanoseconds slowest{};  // the most processor time a call took
   std::string slowest_call;
 };
 

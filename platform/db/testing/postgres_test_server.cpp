@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <libpq-fe.h>
+#include <poll.h>
 #include <pwd.h>
 #include <spawn.h>
 #include <stdlib.h>
@@ -83,33 +84,7 @@ PostgresTestServer::PostgresTestServer(bool durable) : bin_(ServerPrograms()), d
       throw std::runtime_error("cannot give " + directory_ + " to the postgres user");
     }
   }
-  // The reaper: reads its standard input (this process's pipe) until this process is gone,
-  // then stops the server and removes the cluster, whatever way this process ended.
-  int fds[2];
-  if (::pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
-  reaper_pipe_ = fds[1];
-  const std::string reap =
-      "read unused; " +
-      AsServerUser(bin_ + "/pg_ctl stop -s -m immediate -D " + Quoted(directory_ + "/data")) +
-      " >/dev/null 2>&1; rm -rf " + Quoted(directory_);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
-  posix_spawn_file_actions_addchdir_np(&actions, "/");
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  // Its own process group, so that a signal to the test's group leaves it to clean up.
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-  posix_spawnattr_setpgroup(&attributes, 0);
-  pid_t reaper;
-  const char* argv[] = {"/bin/sh", "-c", reap.c_str(), nullptr};
-  const int spawned =
-      posix_spawn(&reaper, "/bin/sh", &actions, &attributes, const_cast<char**>(argv), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
-  ::close(fds[0]);
-  if (spawned != 0) throw std::runtime_error("cannot start the reaper");
-
+  StartKeeper();
   if (!RunProgram("initdb", "-D " + Quoted(directory_ + "/data") +
                                 " -A trust -U postgres -E UTF8 --locale=C.UTF-8 --no-sync")) {
     throw std::runtime_error("initdb failed:\n" + Log());
@@ -117,11 +92,52 @@ PostgresTestServer::PostgresTestServer(bool durable) : bin_(ServerPrograms()), d
   Start();
 }
 
+// The keeper (postgres_keeper.cpp) reads `watched` until this process has ended, then stops the
+// server and removes the cluster, and holds `done` until it has.
+void PostgresTestServer::StartKeeper() {
+  int watched[2], done[2];
+  if (::pipe2(watched, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+  if (::pipe2(done, O_CLOEXEC) != 0) {
+    ::close(watched[0]);
+    ::close(watched[1]);
+    throw std::runtime_error("pipe");
+  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, watched[0], 0);
+  posix_spawn_file_actions_adddup2(&actions, done[1], 1);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addchdir_np(&actions, "/");
+  pid_t keeper;
+  const char* argv[] = {KORVALIS_POSTGRES_KEEPER, directory_.c_str(), nullptr};
+  const int spawned = posix_spawn(&keeper, KORVALIS_POSTGRES_KEEPER, &actions, nullptr,
+                                  const_cast<char**>(argv), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(watched[0]);
+  ::close(done[1]);
+  // Its first process ends at once, its second one leaves this process's tree.
+  int status = 0;
+  while (spawned == 0 && ::waitpid(keeper, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (spawned != 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    ::close(watched[1]);
+    ::close(done[0]);
+    throw std::runtime_error(std::string("cannot start ") + KORVALIS_POSTGRES_KEEPER);
+  }
+  keeper_watched_ = watched[1];
+  keeper_done_ = done[0];
+}
+
 PostgresTestServer::~PostgresTestServer() {
-  RunProgram("pg_ctl", "stop -s -m fast -D " + Quoted(directory_ + "/data"));
-  std::error_code ignored;
-  fs::remove_all(directory_, ignored);
-  ::close(reaper_pipe_);
+  // A process forked from this one and exiting leaves the server to this one.
+  if (::getpid() != owner_) return;
+  ::close(keeper_watched_);
+  // The keeper's end of `done` closes once the cluster is gone: waited for, within a bound.
+  pollfd closed{keeper_done_, POLLIN, 0};
+  char ignored[64];
+  while (::poll(&closed, 1, 30'000) > 0 && ::read(keeper_done_, ignored, sizeof ignored) > 0) {
+  }
+  ::close(keeper_done_);
 }
 
 bool PostgresTestServer::RunProgram(const std::string& program, const std::string& arguments) {

@@ -2,8 +2,9 @@
 // its server listening only on a socket in that directory (so no port of the machine is
 // taken), run as the `postgres` user when the tests run as root (the server refuses root).
 // It starts on first use and is stopped and removed when the process ends, also when the
-// process dies: a small reaper process, started first, waits for the end of the test process
-// and then stops the server and removes the directory.
+// process is killed with every process under it: a small keeper process (postgres_keeper.cpp),
+// started first and out of the process's tree, waits for the end of the test process and then
+// stops the server, in whatever state it was left, and removes the directory.
 //
 //   PostgresTestServer& server = PostgresTestServer::Get();
 //   std::string init = server.CreateDatabase();  // "Provider=PostgreSQL;Host=...;..."
@@ -11,6 +12,8 @@
 // Thread-safety: Get and CreateDatabase may be called from any thread; Stop and Start belong to
 // one test at a time.
 #pragma once
+
+#include <unistd.h>
 
 #include <mutex>
 #include <string>
@@ -38,6 +41,9 @@ class PostgresTestServer {
   // The initialisation string of `database` on this server (which need not exist).
   std::string InitString(const std::string& database) const;
 
+  // The directory of the cluster, its socket and its logs.
+  const std::string& directory() const { return directory_; }
+
   // What the server wrote into its own log so far.
   std::string ServerLog() const;
 
@@ -51,6 +57,7 @@ class PostgresTestServer {
 
  private:
   explicit PostgresTestServer(bool durable);
+  void StartKeeper();
   // Runs a server program (as the server's user), its output into the cluster's log; false
   // when it fails.
   bool RunProgram(const std::string& program, const std::string& arguments);
@@ -62,7 +69,9 @@ class PostgresTestServer {
   std::string directory_;  // the cluster, its socket and its log
   int port_ = 5432;
   bool durable_ = false;
-  int reaper_pipe_ = -1;  // the reaper reads its end until this process ends
+  pid_t owner_ = ::getpid();  // the process that made the server
+  int keeper_watched_ = -1;   // the keeper reads its end until this process ends
+  int keeper_done_ = -1;      // the keeper holds its end until the cluster is gone
   std::mutex mutex_;
   int next_database_ = 0;
 };

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <stdexcept>
 
 #include "platform/db/connection_string.h"
@@ -41,7 +42,9 @@ std::vector<std::string> TypesOf(const std::string& signature) {
 class ServerCaller : public FunctionCaller {
  public:
   explicit ServerCaller(std::string init_string)
-      : init_string_(std::move(init_string)), conn_(Connect(init_string_)) {}
+      : init_string_(std::move(init_string)), conn_(Connect(init_string_)) {
+    backend_ = BackendOf(conn_);
+  }
   ~ServerCaller() override { PQfinish(conn_); }
 
   // "SELECT name($1::type, ...)": a polymorphic type is given as text, the elements of a
@@ -60,7 +63,7 @@ class ServerCaller : public FunctionCaller {
                                                                      : arguments[i]->text.c_str());
     }
     sql += ")";
-    const auto start = std::chrono::steady_clock::now();
+    const std::chrono::nanoseconds start = ProcessProcessorTime(backend_);
     PGresult* r = nullptr;
     if (PQsendQueryParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr,
                           values.data(), nullptr, nullptr, 0) == 1) {
@@ -81,17 +84,27 @@ class ServerCaller : public FunctionCaller {
       outcome.error = std::move(error);
     }
     PQclear(r);
-    outcome.elapsed = std::chrono::steady_clock::now() - start;
+    outcome.work = ProcessProcessorTime(backend_) - start;
     if (PQstatus(conn_) != CONNECTION_OK) {
       PQfinish(conn_);
       conn_ = Connect(init_string_);
+      backend_ = BackendOf(conn_);
     }
     return outcome;
   }
 
  private:
+  // The server process that runs the connection's statements (of this machine's server).
+  static pid_t BackendOf(pg_conn* conn) {
+    PGresult* r = PQexec(conn, "SELECT pg_backend_pid()");
+    const pid_t pid = PQresultStatus(r) == PGRES_TUPLES_OK ? std::atoi(PQgetvalue(r, 0, 0)) : 0;
+    PQclear(r);
+    return pid;
+  }
+
   std::string init_string_;
   pg_conn* conn_;
+  pid_t backend_ = 0;
 };
 
 }  // namespace
