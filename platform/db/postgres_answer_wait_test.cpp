@@ -8,26 +8,21 @@
 // does not take the cancel request, which is given up by the grace as well.
 #include <dirent.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
-#include <cstring>
 #include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "platform/db/connection_string.h"
 #include "platform/db/postgres_connection.h"
 #include "platform/db/script_runner.h"
 #include "platform/db/testing/db_test_util.h"
+#include "platform/db/testing/packet_proxy.h"
 #include "platform/db/testing/postgres_test_server.h"
 
 namespace korvalis::db {
@@ -67,107 +62,6 @@ int ParentOf(int pid) {
   int parent = 0;
   return std::sscanf(text.c_str() + after_name + 1, " %c %d", &state, &parent) == 2 ? parent : 0;
 }
-
-// The value of `item` in the initialisation string `init`.
-std::string Item(const std::string& init, const std::string& item) {
-  const size_t at = init.find(";" + item + "=");
-  if (at == std::string::npos) return "";
-  const size_t start = at + item.size() + 2;
-  return init.substr(start, init.find(';', start) - start);
-}
-
-sockaddr_un SocketAddress(const std::string& path) {
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-  return address;
-}
-
-// A proxy before the test server's socket that forwards both ways until, once armed, a client
-// has sent `trigger`: from then on it drops whatever the server sends back to that client, as a
-// network that loses the answers after the request went out.
-class ReplyDroppingProxy {
- public:
-  ReplyDroppingProxy(const std::string& init, std::string trigger)
-      : trigger_(std::move(trigger)),
-        server_socket_(Item(init, "Host") + "/.s.PGSQL." + Item(init, "Port")) {
-    char pattern[] = "/tmp/korvalis-proxy-XXXXXX";
-    directory_ = ::mkdtemp(pattern);
-    socket_ = directory_ + "/.s.PGSQL." + Item(init, "Port");
-    listener_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const sockaddr_un address = SocketAddress(socket_);
-    if (::bind(listener_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listener_, 16) != 0) {
-      ADD_FAILURE() << "the proxy cannot listen on " << socket_;
-    }
-    init_ = init;
-    init_.replace(init_.find(";Host=") + 6, Item(init, "Host").size(), directory_);
-    serving_ = std::thread([this] { Serve(); });
-  }
-  ~ReplyDroppingProxy() {
-    stop_ = true;
-    serving_.join();
-    ::close(listener_);
-    ::unlink(socket_.c_str());
-    ::rmdir(directory_.c_str());
-  }
-
-  // The initialisation string that connects through the proxy.
-  const std::string& init() const { return init_; }
-  void Arm() { armed_ = true; }
-
- private:
-  void Serve() {
-    std::vector<std::thread> pumps;
-    while (!stop_) {
-      pollfd ready{listener_, POLLIN, 0};
-      if (::poll(&ready, 1, 20) <= 0) continue;
-      const int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-      if (client >= 0) pumps.emplace_back([this, client] { Pump(client); });
-    }
-    for (std::thread& pump : pumps) pump.join();
-  }
-  static bool WriteAll(int fd, const char* data, ssize_t size) {
-    while (size > 0) {
-      const ssize_t written = ::send(fd, data, static_cast<size_t>(size), MSG_NOSIGNAL);
-      if (written <= 0) return false;
-      data += written;
-      size -= written;
-    }
-    return true;
-  }
-  void Pump(int client) {
-    const int server = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const sockaddr_un address = SocketAddress(server_socket_);
-    bool open = ::connect(server, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    bool dropping = false;
-    std::string sent;  // what the client sent once the proxy was armed
-    char buffer[1 << 16];
-    while (open && !stop_) {
-      pollfd ready[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
-      if (::poll(ready, 2, 20) <= 0) continue;
-      if (ready[0].revents != 0) {
-        const ssize_t got = ::read(client, buffer, sizeof buffer);
-        open = got > 0 && WriteAll(server, buffer, got);
-        if (open && armed_) sent.append(buffer, static_cast<size_t>(got));
-        dropping = dropping || sent.find(trigger_) != std::string::npos;
-      }
-      if (open && ready[1].revents != 0) {
-        const ssize_t got = ::read(server, buffer, sizeof buffer);
-        open = got > 0 && (dropping || WriteAll(client, buffer, got));
-      }
-    }
-    ::close(server);
-    ::close(client);
-  }
-
-  std::string trigger_;
-  std::string server_socket_;
-  std::string directory_, socket_, init_;
-  int listener_ = -1;
-  std::atomic<bool> armed_{false}, stop_{false};
-  std::thread serving_;
-};
 
 // A long join, which runs past any Command Timeout of a few seconds.
 constexpr const char* kEndless = "SELECT COUNT(*) FROM R_BIG A, R_BIG B, R_BIG C";
@@ -389,11 +283,11 @@ TEST_F(AnswerDeadlineTest, AServerWhoseMainProcessIsStoppedIsGivenUpByTheGrace) 
 // a client that gets no answer cannot tell whether the server committed, and says so, never
 // that the write was cancelled.
 TEST_F(AnswerDeadlineTest, AWriteOfItsOwnWhoseAnswersAreLostIsNotKnownToBeCommitted) {
-  ReplyDroppingProxy proxy(init_, "COMMIT");
+  testing::PacketProxy proxy(init_);
   {
     PostgresConnection c(Open(proxy.init()));
     Scalar(c, "SELECT COUNT(*) FROM T_TURN");
-    proxy.Arm();
+    proxy.Arm("COMMIT", testing::PacketProxy::Then::kDropReplies);
     const auto start = Clock::now();
     try {
       c.Execute("INSERT INTO T_TURN VALUES (7)");
