@@ -180,7 +180,8 @@ TEST_F(ServerSignalTest, ARunOnAServerThatStopsAnsweringEndsByItsCommandTimeout)
   const Case cases[] = {
       {"korvalis_columns", "\"SELECT COUNT(*) FROM R\"", given_up + "\n"},
       {"'held'", "-f script.sql",
-       "1 row updated\nline 2: " + given_up + "; the rest of the script, from line 3, was not run\n"},
+       "1 row updated\nline 2: " + given_up +
+           "; the rest of the script, from line 3, was not run\n"},
   };
   for (const Case& c : cases) {
     PacketProxy proxy(database_);
@@ -206,10 +207,10 @@ TEST_F(ServerSignalTest, ARunOnAServerThatStopsAnsweringEndsByItsCommandTimeout)
 TEST_F(ServerSignalTest, ASignalledRunOnAServerThatStopsAnsweringEndsWithinTheGrace) {
   PacketProxy proxy(database_);
   proxy.Arm("'held'", PacketProxy::Then::kHold);
-  const pid_t pid = korvalis::testing::StartCommand(
-      directory_, KORVALIS_COMMAND,
-      {"sql", "--connect", proxy.init() + ";Command Timeout=600",
-       "SELECT ID FROM R WHERE NOTE <> 'held'"});
+  const pid_t pid =
+      korvalis::testing::StartCommand(directory_, KORVALIS_COMMAND,
+                                      {"sql", "--connect", proxy.init() + ";Command Timeout=600",
+                                       "SELECT ID FROM R WHERE NOTE <> 'held'"});
   // A loaded machine may take many seconds to start the command.
   for (int i = 0; i < 1'200 && !proxy.Met(); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));

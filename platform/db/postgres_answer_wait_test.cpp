@@ -114,8 +114,8 @@ class AnswerDeadlineTest : public ::testing::Test {
   }
   // Runs `run` on a backend stopped in `state`, expecting it to fail at the deadline with
   // `failure` within Command Timeout and the grace.
-  void ExpectGivenUp(const std::function<void()>& run, const std::string& what,
-                     const char* state, const std::string& failure) {
+  void ExpectGivenUp(const std::function<void()>& run, const std::string& what, const char* state,
+                     const std::string& failure) {
     ASSERT_TRUE(StopBackend(state)) << what;
     const auto start = Clock::now();
     try {

@@ -325,9 +325,9 @@ BlobValue PostgresConnection::ReadBlob(std::string_view sql) {
 
 bool PostgresConnection::WriteBlob(std::string_view sql, std::optional<std::string_view> bytes) {
   CheckOpen();
-  const BlobStatement b =
-      TranslateBlobSelect(sql, *database_->CurrentCatalog(CatalogQuery(), transaction_translations_.get()),
-                          Engine::kPostgres);
+  const BlobStatement b = TranslateBlobSelect(
+      sql, *database_->CurrentCatalog(CatalogQuery(), transaction_translations_.get()),
+      Engine::kPostgres);
   // The row's address holds while the writers' turn is held: both statements run in one
   // transaction.
   const bool own = !InTransaction();

@@ -216,8 +216,8 @@ DbError CommitUnknown(const char* what, const char* whose) {
   return DbError(kProviderFailed,
                  std::string("ORA-03113: end-of-file on communication channel (the server did "
                              "not answer ") +
-                     what + " within Command Timeout, " + kClosedUnanswered + ": whether " +
-                     whose + " was committed is not known)");
+                     what + " within Command Timeout, " + kClosedUnanswered + ": whether " + whose +
+                     " was committed is not known)");
 }
 
 }  // namespace korvalis::db

@@ -109,7 +109,8 @@ void PacketProxy::Pump(int client) {
         met = true;
         long long none = 0;
         met_at_ns_.compare_exchange_strong(
-            none, std::chrono::steady_clock::now().time_since_epoch() / std::chrono::nanoseconds(1));
+            none,
+            std::chrono::steady_clock::now().time_since_epoch() / std::chrono::nanoseconds(1));
       }
       if (met && then_ == Then::kHold) {
         holding_ = true;
