@@ -84,7 +84,8 @@ class PostgresDatabase {
   bool runtime_checked_ = false;
 };
 
-// Runs `sql` (one or more statements, no parameters) on `connection`; throws DbError.
+// Runs `sql` (one or more statements, no parameters) on the non-blocking `connection` that
+// Connect made, waiting as long as the server takes (the runtime's installation); throws DbError.
 void RunPostgresScript(pg_conn* connection, const char* sql);
 
 }  // namespace korvalis::db
