@@ -5,7 +5,9 @@
 // gives up (minutes). So the request is made on a thread of its own, whose descriptor table is
 // its own too: a thread not done by the deadline is cancelled in the call it waits in and
 // joined, and its table closes the request's socket as it ends. Nothing of the request outlives
-// the call: no thread, descriptor or memory.
+// the call: no thread, descriptor or memory. The table is a copy of the process's: a descriptor
+// that another thread closes meanwhile stays open until the request ends (within the deadline),
+// and the process's record locks stay as they are (they belong to its own table).
 //
 // Thread-safety: as the connection it is made for (one thread at a time); the request's thread
 // blocks every signal, which the host's own threads receive as before.
