@@ -41,13 +41,14 @@ int Entries(const char* directory) {
   return count;
 }
 int OpenDescriptors() { return Entries("/proc/self/fd"); }
-// The process's threads once those that were joined are gone: a joined thread's last steps in
-// the kernel may follow its join.
-int Threads(int expected) {
-  int threads = Entries("/proc/self/task");
+int Threads() { return Entries("/proc/self/task"); }
+// The process's threads once no more than `expected`, or after five seconds: a joined thread's
+// last steps in the kernel may follow its join.
+int ThreadsAfterJoins(int expected) {
+  int threads = Threads();
   for (int i = 0; i < 500 && threads > expected; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    threads = Entries("/proc/self/task");
+    threads = Threads();
   }
   return threads;
 }
@@ -168,7 +169,7 @@ class AnswerDeadlineTest : public ::testing::Test {
 TEST_F(AnswerDeadlineTest, AStatementInAnyStateIsGivenUpAndItsTurnFreed) {
   if (::geteuid() != 0) GTEST_SKIP() << "the server's backends can be stopped by root alone";
   const int descriptors = OpenDescriptors();
-  const int threads = Threads(0);
+  const int threads = Threads();
   const std::string endless_write = std::string("INSERT INTO T_TURN ") + kEndless;
   const std::string given_up =
       "ORA-01013: user requested cancel of current operation: the statement ran longer than its "
@@ -224,7 +225,7 @@ TEST_F(AnswerDeadlineTest, AStatementInAnyStateIsGivenUpAndItsTurnFreed) {
       ExpectClosed(c);
     }
     EXPECT_EQ(OpenDescriptors(), descriptors) << s.what;
-    EXPECT_EQ(Threads(threads), threads) << s.what;
+    EXPECT_EQ(ThreadsAfterJoins(threads), threads) << s.what;
     ExpectTurnFree();
     PostgresConnection cleaner(Open());
     cleaner.Execute("DELETE FROM T_TURN");
@@ -237,7 +238,7 @@ TEST_F(AnswerDeadlineTest, AStatementInAnyStateIsGivenUpAndItsTurnFreed) {
 TEST_F(AnswerDeadlineTest, AServerWhoseMainProcessIsStoppedIsGivenUpByTheGrace) {
   if (::geteuid() != 0) GTEST_SKIP() << "the server's processes can be stopped by root alone";
   const int descriptors = OpenDescriptors();
-  const int threads = Threads(0);
+  const int threads = Threads();
   const auto within = [](std::chrono::milliseconds bound, const std::function<void()>& run) {
     const auto start = Clock::now();
     run();
@@ -276,7 +277,7 @@ TEST_F(AnswerDeadlineTest, AServerWhoseMainProcessIsStoppedIsGivenUpByTheGrace) 
   }
   Resume();
   EXPECT_EQ(OpenDescriptors(), descriptors);
-  EXPECT_EQ(Threads(threads), threads);
+  EXPECT_EQ(ThreadsAfterJoins(threads), threads);
 }
 
 // A write outside a transaction goes in one round trip with its own COMMIT: once that was sent,
