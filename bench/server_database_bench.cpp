@@ -182,7 +182,13 @@ void RawLibpqList(benchmark::State& state, bool native) {
   korvalis::db::PostgresDatabase database(
       korvalis::db::ConnectionString::Parse(TheHospital().init));
   PGconn* c = database.Connect();
-  std::string translated = database.Translate(sql, c)->statements.back();
+  const auto query = [c](const char* sql) {
+    PGresult* r = PQexec(c, sql);
+    if (PQresultStatus(r) == PGRES_TUPLES_OK) return r;
+    PQclear(r);
+    throw korvalis::db::DbError(korvalis::db::kProviderFailed, PQerrorMessage(c));
+  };
+  std::string translated = database.Translate(sql, query)->statements.back();
   if (native) translated = WrittenNatively(translated);
   PGresult* prepared = PQprepare(c, "list", translated.c_str(), 0, nullptr);
   if (PQresultStatus(prepared) != PGRES_COMMAND_OK) {

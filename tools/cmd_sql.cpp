@@ -8,6 +8,9 @@
 //                     │  ├──failure when stopping on errors──▶ rolled back, the run ends
 //                     │  ├──failure that lost the connection (the server ended an idle
 //                     │  │    writer)──▶ undone by the server, the rest not run, the run ends
+//                     │  ├──failure that closed the connection (a server that did not answer
+//                     │  │    in time)──▶ undone once the server's process runs again, the rest
+//                     │  │    not run, the run ends
 //                     │  └──failure that undid the whole transaction (the file, when a write
 //                     │       is interrupted)──▶ the rest not run, the run ends
 //                     └──end of input──▶ committed
@@ -22,6 +25,7 @@
 #include <vector>
 
 #include "platform/db/connection_pool.h"
+#include "platform/db/sql_error.h"
 #include "platform/db/sql_token.h"
 #include "platform/text/control_escape.h"
 #include "tools/command.h"
@@ -153,12 +157,14 @@ void CheckNotEndedByServer(db::Connection& connection) {
   connection.Execute("SELECT 1 FROM DUAL");
 }
 
-// A transaction undone whole, by an engine that gave it up or with a connection that was lost
-// (a writer the server ended as idle), runs nothing more: the statements after the failure
-// would commit without those before it. Says why (`cause`), that the changes since the last
-// COMMIT are undone, and from which line of the script on nothing ran.
-void ReportUndoneTransaction(const char* cause, const std::vector<ScriptStep>& steps,
-                             size_t next) {
+// A transaction ended whole runs nothing more: the statements after the failure would commit
+// without those before it. It was undone by an engine that gave it up or with a connection that
+// was lost (a writer the server ended as idle); or the connection was closed by the client when
+// its server did not answer in time, and the server undoes the transaction only once its
+// process runs again (until then it holds its locks and the writers' turn). Says what
+// `happened` and from which line of the script on nothing ran.
+void ReportEndedTransaction(const char* happened, const std::vector<ScriptStep>& steps,
+                            size_t next) {
   while (next < steps.size() && steps[next].kind != ScriptStep::Kind::kStatement &&
          steps[next].kind != ScriptStep::Kind::kRefused) {
     ++next;
@@ -168,8 +174,16 @@ void ReportUndoneTransaction(const char* cause, const std::vector<ScriptStep>& s
     rest = "; the rest of the script, from line " + std::to_string(steps[next].line) +
            ", was not run";
   }
-  std::fprintf(stderr, "korvalis sql: %s: the changes since the last COMMIT are undone%s\n", cause,
-               rest.c_str());
+  std::fprintf(stderr, "korvalis sql: %s%s\n", happened, rest.c_str());
+}
+
+// What became of the transaction that `error` ended with the connection.
+const char* EndedWithTheConnection(const db::DbError& error) {
+  if (std::string_view(error.what()).find(db::kClosedUnanswered) != std::string_view::npos) {
+    return "the connection to the database was closed when the server did not answer in time: "
+           "the server undoes the changes since the last COMMIT once its process runs again";
+  }
+  return "the connection to the database is lost: the changes since the last COMMIT are undone";
 }
 
 // The number of the Oracle error that `description` names (ORA-00904: 904), 0 when none.
@@ -213,9 +227,10 @@ int AfterFailure(db::Connection& connection, const ErrorAction& on_error,
   // Timeout, memory refused), leaves nothing to commit and nothing after it may run alone: the
   // run ends, with the status asked for unless that was to commit.
   if (!connection.Alive() || !connection.InTransaction()) {
-    ReportUndoneTransaction(connection.Alive() ? "the database undid the whole transaction"
-                                               : "the connection to the database is lost",
-                            steps, failed + 1);
+    ReportEndedTransaction(connection.Alive() ? "the database undid the whole transaction: "
+                                                "the changes since the last COMMIT are undone"
+                                              : EndedWithTheConnection(error),
+                           steps, failed + 1);
     const bool as_asked = exits && on_error.pending != Pending::kCommitted;
     return as_asked ? on_error.ExitStatus(OracleCode(error.what())) : 1;
   }

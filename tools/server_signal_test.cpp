@@ -8,16 +8,19 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "db/testing/temp_directory.h"
+#include "platform/db/testing/packet_proxy.h"
 #include "platform/db/testing/postgres_test_server.h"
 #include "tools/testing/command_test_util.h"
 
 namespace {
 
+using korvalis::db::testing::PacketProxy;
 using korvalis::db::testing::PostgresTestServer;
 using korvalis::testing::RunCommand;
 
@@ -59,11 +62,13 @@ class ServerSignalTest : public ::testing::Test {
     return pid;
   }
 
+  // The run's slow statements on the server (its seventh table's column): never what the run
+  // reads before it (the catalog, the runtime's version), which is active a moment only.
   std::string RunningStatements() {
     return server_.RunSql(database_,
                           "SELECT count(*) FROM pg_stat_activity WHERE datname = "
                           "current_database() AND application_name = 'korvalis' AND state = "
-                          "'active'");
+                          "'active' AND query LIKE '%\"G\".\"ID\"%'");
   }
 
   // Sends `signal_number` to the run and waits for its end; true when the server no longer runs
@@ -152,6 +157,80 @@ TEST_F(ServerSignalTest, AKilledRunsStatementEndsOnTheServerWithinSeconds) {
         << LoggedFor(before);
   }
   Sql("UPDATE W SET NOTE = 'after' WHERE ID = 1");
+}
+
+// A run whose server stops answering (a proxy holds the statement, and every connection after
+// it, the cancel request's included, as a stopped server would) gives the connection up by
+// Command Timeout and the grace, also while it loads the catalog before its first statement,
+// and says what is known: the connection was closed, and the server undoes the transaction
+// once its process runs again.
+TEST_F(ServerSignalTest, ARunOnAServerThatStopsAnsweringEndsByItsCommandTimeout) {
+  const std::string given_up =
+      "ORA-01013: user requested cancel of current operation: the statement ran longer than its "
+      "Command Timeout of 1 seconds; the server did not end it when asked to, so its connection "
+      "was closed\n"
+      "korvalis sql: the connection to the database was closed when the server did not answer "
+      "in time: the server undoes the changes since the last COMMIT once its process runs again";
+  struct Case {
+    std::string trigger, arguments, said;
+  };
+  std::ofstream(directory_ + "/script.sql") << "UPDATE W SET NOTE = 'first' WHERE ID = 1;\n"
+                                               "SELECT ID FROM R WHERE NOTE <> 'held';\n"
+                                               "UPDATE W SET NOTE = 'third' WHERE ID = 2;\n";
+  const Case cases[] = {
+      {"korvalis_columns", "\"SELECT COUNT(*) FROM R\"", given_up + "\n"},
+      {"'held'", "-f script.sql",
+       "1 row updated\nline 2: " + given_up +
+           "; the rest of the script, from line 3, was not run\n"},
+  };
+  for (const Case& c : cases) {
+    PacketProxy proxy(database_);
+    proxy.Arm(c.trigger, PacketProxy::Then::kHold);
+    const korvalis::testing::Outcome run = korvalis::testing::RunCommandIn(
+        directory_, KORVALIS_COMMAND,
+        "sql --connect '" + proxy.init() + ";Command Timeout=1' " + c.arguments);
+    const auto end = std::chrono::steady_clock::now();
+    EXPECT_EQ(run.status, 1) << c.trigger;
+    EXPECT_EQ(run.out, c.said) << c.trigger;
+    ASSERT_TRUE(proxy.Met()) << c.trigger;
+    EXPECT_LT(end - proxy.MetAt(), std::chrono::seconds(2)) << c.trigger;
+  }
+  // The server undid the first update once the held connection ended.
+  EXPECT_EQ(korvalis::testing::RunCommand(KORVALIS_COMMAND " sql --connect '" + init_ +
+                                          "' --no-feedback \"SELECT NOTE FROM W WHERE ID = 1\"")
+                .out,
+            "NOTE\nx\n");
+}
+
+// SIGTERM to a run whose server stops answering, its main process included (which takes no
+// cancel request), ends the run by its signal within the grace of the cancel.
+TEST_F(ServerSignalTest, ASignalledRunOnAServerThatStopsAnsweringEndsWithinTheGrace) {
+  PacketProxy proxy(database_);
+  proxy.Arm("'held'", PacketProxy::Then::kHold);
+  const pid_t pid =
+      korvalis::testing::StartCommand(directory_, KORVALIS_COMMAND,
+                                      {"sql", "--connect", proxy.init() + ";Command Timeout=600",
+                                       "SELECT ID FROM R WHERE NOTE <> 'held'"});
+  // A loaded machine may take many seconds to start the command.
+  for (int i = 0; i < 1'200 && !proxy.Met(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  ASSERT_TRUE(proxy.Met());
+  const auto signalled = std::chrono::steady_clock::now();
+  ::kill(pid, SIGTERM);
+  int status = 0;
+  while (::waitpid(pid, &status, WNOHANG) == 0 &&
+         std::chrono::steady_clock::now() - signalled < std::chrono::seconds(10)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  const auto ended = std::chrono::steady_clock::now();
+  if (::kill(pid, 0) == 0 && ::waitpid(pid, &status, WNOHANG) == 0) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    FAIL() << "the run did not end";
+  }
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_LT(ended - signalled, std::chrono::seconds(2));
 }
 
 }  // namespace

@@ -20,12 +20,18 @@ namespace korvalis::db {
 // At most this many connections at once are cancelled at a signal.
 inline constexpr int kMaxCancelAtSignal = 16;
 
-// Server connections opened from now on are cancelled at a signal.
+// Server connections opened from now on are cancelled at a signal. Starts the program's
+// cancelling thread, which sends the requests when a handler asks: libpq's PQcancel, the one
+// cancel a signal handler may call, waits without a limit for a server's main process (stopped,
+// or behind a network that drops packets), so the handler waits for the thread by
+// AnswerWait::kCancelGrace at most, and the process then ends with the thread still waiting.
 void EnableCancelAtSignal();
 
 // Asks the server of every open connection to cancel the statement it runs (one that is waiting
-// for a statement is not affected). Only async-signal-safe calls; each connection's request is
-// sent once, and its place is then left to the process's end.
+// for a statement is not affected), through the cancelling thread, and waits until the requests
+// are taken or the grace has passed. Only async-signal-safe calls; each connection's request is
+// sent once, and its place is then left to the process's end. Does nothing in a process without
+// the thread (one forked from the program: the connections are its parent's).
 void CancelStatementsAtSignal() noexcept;
 
 // A connection's place among those cancelled at a signal, held while it is open; nothing when

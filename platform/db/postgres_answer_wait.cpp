@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/db/postgres_cancel_request.h"
+
 namespace korvalis::db {
 namespace {
 
@@ -21,14 +23,6 @@ int PollMilliseconds(AnswerWait::Clock::time_point end) {
 
 }  // namespace
 
-void CancelServerStatement(pg_conn* connection) noexcept {
-  if (PGcancel* cancel = PQgetCancel(connection)) {
-    char error[256];
-    PQcancel(cancel, error, sizeof error);
-    PQfreeCancel(cancel);
-  }
-}
-
 AnswerWait::AnswerWait(pg_conn* connection, std::chrono::seconds bound)
     : connection_(connection),
       bound_(bound),
@@ -37,9 +31,14 @@ AnswerWait::AnswerWait(pg_conn* connection, std::chrono::seconds bound)
 
 bool AnswerWait::Await() {
   for (;;) {
+    if (unconfirmed_) {
+      GiveUp();
+      return false;
+    }
     // Requests not yet sent (a server busy with an earlier one reads none) go out as it reads.
     const int unsent = PQflush(connection_);
     if (unsent < 0 || PQstatus(connection_) != CONNECTION_OK) return true;
+    sent_ = sent_ || unsent == 0;
     if (unsent == 0 && !PQisBusy(connection_)) return true;
     // Also while the answer still arrives: a huge value sent back ends by the deadline too.
     if (Clock::now() >= deadline_) {
@@ -49,6 +48,7 @@ bool AnswerWait::Await() {
       }
       timed_out_ = true;
       Cancel();
+      continue;
     }
     pollfd ready{PQsocket(connection_), static_cast<short>(POLLIN | (unsent ? POLLOUT : 0)), 0};
     if (ready.fd < 0) return true;
@@ -64,13 +64,16 @@ bool AnswerWait::Await() {
 }
 
 void AnswerWait::Cancel() noexcept {
-  if (connection_ == nullptr) return;
-  CancelServerStatement(connection_);
+  if (connection_ == nullptr || given_up_) return;
+  const Clock::time_point start = Clock::now();
+  unconfirmed_ = RequestCancel(connection_, start + kCancelGrace) == CancelOutcome::kUnknown;
   cancelled_ = true;
-  deadline_ = Clock::now() + kCancelGrace;
+  deadline_ = start + kCancelGrace;
 }
 
 void AnswerWait::GiveUp() noexcept {
+  given_up_ = true;
+  unconfirmed_ = false;
   ::shutdown(PQsocket(connection_), SHUT_RDWR);
   // What the server sent before the shutdown is read first, then the end of the stream, at
   // which libpq drops the connection. The socket receives nothing more, so this ends; the
@@ -78,6 +81,27 @@ void AnswerWait::GiveUp() noexcept {
   for (int read = 0; read < 1 << 20 && PQstatus(connection_) == CONNECTION_OK; ++read) {
     if (PQconsumeInput(connection_) != 1) break;
   }
+}
+
+pg_result* ExecAwaited(pg_conn* connection, const char* sql, AnswerWait* wait) noexcept {
+  if (PQsendQuery(connection, sql) != 1) return nullptr;
+  // As PQexec: the last result, unless one failed before it.
+  PGresult* last = nullptr;
+  while (wait->Await()) {
+    PGresult* r = PQgetResult(connection);
+    if (r == nullptr) break;
+    if (last != nullptr && PQresultStatus(last) == PGRES_FATAL_ERROR) {
+      PQclear(r);
+    } else {
+      PQclear(last);
+      last = r;
+    }
+  }
+  if (wait->given_up()) {
+    PQclear(last);
+    return nullptr;
+  }
+  return last;
 }
 
 }  // namespace korvalis::db

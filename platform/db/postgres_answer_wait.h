@@ -11,7 +11,12 @@
 //
 //   waiting --an answer is whole--------------------------------------------> answered
 //      |--deadline passes: the server asked to cancel--> cancelling --answer whole--> answered
-//      \--Cancel(): a reader stops early---------------/      \--grace passes--> given up
+//      \--Cancel(): a reader stops early---------------/      |--grace passes--> given up
+//                                                             \--request not taken--> given up
+//
+// The cancel request itself is bounded by the grace (postgres_cancel_request.h); one that the
+// server's main process did not take by then may still arrive and cancel whatever the connection
+// would run next, so the connection is given up at once.
 //
 // After a cancel at the deadline the grace is counted from the cancel; after a cancel of the
 // client's own, from the last answer received (so a server that still sends what it computed
@@ -19,12 +24,30 @@
 //
 // A bound of zero waits as long as the server takes.
 //
+// Every wait of the client on the server, and how it ends (the libpq calls that could block):
+//   connecting      PQconnectdbParams: libpq's connect_timeout, Connect Timeout (the name's
+//                   lookup: the system's resolver and its own timeout)
+//   round trips     the catalog's load, the session's settings, the runtime's check, every
+//                   statement, COMMIT and ROLLBACK: sent with PQsendQuery, PQsendQueryParams,
+//                   PQsendPrepare, PQsendQueryPrepared and PQpipelineSync on a non-blocking
+//                   connection (they never wait), then AnswerWait: poll on the socket until the
+//                   deadline, PQflush and PQconsumeInput (never waiting), PQgetResult once
+//                   PQisBusy says the result is whole; never PQexec, PQprepare or PQexecPrepared
+//   cancel          PQcancel on a thread of its own, by the grace (RequestCancel)
+//   closing         PQfinish on a non-blocking connection: its goodbye is written without
+//                   waiting; a COMMIT whose answer was not read is read for a second first
+//   at a signal     PQcancel on the program's cancelling thread, waited for by the grace
+//                   (cancel_at_signal.h)
+// Unbounded on purpose: the runtime's installation by a database's build, which runs as long as
+// it takes (the server's own statement timeout is off there too).
+//
 // Thread-safety: one thread at a time, with the connection it waits on.
 #pragma once
 
 #include <chrono>
 
 struct pg_conn;
+struct pg_result;
 
 namespace korvalis::db {
 
@@ -48,6 +71,10 @@ class AnswerWait {
   // Whether the server was asked to cancel at the deadline: the round trip's cancelled
   // statement ran past Command Timeout.
   bool timed_out() const { return timed_out_; }
+  // Whether the server was given up.
+  bool given_up() const { return given_up_; }
+  // Whether every request of the round trip was sent whole (the server may have run them all).
+  bool sent() const { return sent_; }
   std::chrono::seconds bound() const { return bound_; }
 
  private:
@@ -61,10 +88,15 @@ class AnswerWait {
   Clock::time_point last_ = Clock::time_point::max();      // Command Timeout and the grace
   bool cancelled_ = false;                                 // the server was asked to cancel
   bool timed_out_ = false;                                 // ... at the deadline
+  bool unconfirmed_ = false;  // ... by a request that may still arrive: the server is given up
+  bool given_up_ = false;
+  bool sent_ = false;
 };
 
-// Asks the server of `connection` to cancel the statement it runs; one that ended meanwhile is
-// not affected.
-void CancelServerStatement(pg_conn* connection) noexcept;
+// Runs `sql` (no parameters, any number of statements) on the non-blocking `connection` as one
+// round trip, as PQexec does, awaited through `wait` (made for it): the last result, owned by
+// the caller, unless one failed before it; nullptr when it could not be sent or the server was
+// given up (wait->given_up()).
+pg_result* ExecAwaited(pg_conn* connection, const char* sql, AnswerWait* wait) noexcept;
 
 }  // namespace korvalis::db

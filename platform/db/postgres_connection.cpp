@@ -43,9 +43,6 @@ PostgresConnection::PostgresConnection(std::shared_ptr<PostgresDatabase> databas
       held_row_bytes_(held_row_bytes) {
   // The installation is work of the open transaction that a failing statement must not undo.
   open_ = held_ = timeout_off_ = runtime_open_;
-  // Requests go out as the server reads them, so that no send waits on a busy server past the
-  // round trip's deadline (AnswerWait sends the rest while it waits).
-  PQsetnonblocking(conn_, 1);
   PQsetNoticeReceiver(
       conn_,
       [](void* self, const PGresult* notice) {
@@ -112,21 +109,24 @@ std::chrono::seconds PostgresConnection::AnswerBound() const {
 
 bool PostgresConnection::AwaitAnswer() noexcept {
   if (answer_.Await()) return true;
-  if (!given_up_) {
-    given_up_ = true;
-    try {
-      ended_by_server_ = DbError(
-          kProviderFailed,
-          "ORA-03113: end-of-file on communication channel (the connection was closed when "
-          "the server did not end a statement " +
-              (answer_.timed_out() ? "at its Command Timeout of " +
-                                         std::to_string(answer_.bound().count()) + " seconds)"
-                                   : std::string("it was asked to cancel)")));
-    } catch (const std::bad_alloc&) {
-      // The closed connection is reported as lost, without the reason.
-    }
-  }
+  NoteGivenUp();
   return false;
+}
+
+void PostgresConnection::NoteGivenUp() noexcept {
+  if (given_up_) return;
+  given_up_ = true;
+  try {
+    ended_by_server_ = DbError(
+        kProviderFailed,
+        "ORA-03113: end-of-file on communication channel (the server did not end a statement " +
+            (answer_.timed_out() ? "at its Command Timeout of " +
+                                       std::to_string(answer_.bound().count()) + " seconds"
+                                 : std::string("when it was asked to cancel")) +
+            ", " + kClosedUnanswered + ")");
+  } catch (const std::bad_alloc&) {
+    // The closed connection is reported as lost, without the reason.
+  }
 }
 
 pg_result* PostgresConnection::NextResult() {
@@ -136,20 +136,21 @@ pg_result* PostgresConnection::NextResult() {
 
 pg_result* PostgresConnection::Exec(const char* sql) noexcept {
   answer_ = AnswerWait(conn_, AnswerBound());
-  if (PQsendQuery(conn_, sql) != 1) return nullptr;
-  // As PQexec: the last result, unless one failed before it.
-  PGresult* last = nullptr;
-  while (AwaitAnswer()) {
-    PGresult* r = PQgetResult(conn_);
-    if (r == nullptr) break;
-    if (last != nullptr && PQresultStatus(last) == PGRES_FATAL_ERROR) {
-      PQclear(r);
-    } else {
-      PQclear(last);
-      last = r;
-    }
+  pg_result* result = ExecAwaited(conn_, sql, &answer_);
+  if (answer_.given_up()) NoteGivenUp();
+  return result;
+}
+
+pg_result* PostgresConnection::Query(const char* sql) {
+  pg_result* result = Exec(sql);
+  if (given_up_) throw GivenUp();
+  const ExecStatusType status = PQresultStatus(result);
+  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+    const DbError failure = FailureOf(result);
+    PQclear(result);
+    throw failure;
   }
-  return last;
+  return result;
 }
 
 DbError PostgresConnection::FailureOf(const pg_result* result) const {
@@ -157,12 +158,7 @@ DbError PostgresConnection::FailureOf(const pg_result* result) const {
 }
 
 DbError PostgresConnection::GivenUp() const {
-  const DbError timed_out = CommandTimedOut(answer_.bound());
-  return DbError(kBusy, std::string(answer_.timed_out() ? timed_out.what()
-                                                        : "ORA-01013: user requested cancel "
-                                                          "of current operation") +
-                            "; the server did not end it when asked to, so its connection was "
-                            "closed");
+  return ServerGivenUp(answer_.timed_out(), answer_.bound());
 }
 
 void PostgresConnection::CheckOpen() {
@@ -185,9 +181,13 @@ void PostgresConnection::Send(const char* sql) {
   }
 }
 
+PostgresDatabase::ServerQuery PostgresConnection::CatalogQuery() {
+  return [this](const char* sql) { return Query(sql); };
+}
+
 std::shared_ptr<const Translation> PostgresConnection::Translate(std::string_view sql,
                                                                  bool* seen_before) {
-  return database_->Translate(sql, conn_, seen_before, transaction_translations_.get());
+  return database_->Translate(sql, CatalogQuery(), seen_before, transaction_translations_.get());
 }
 
 std::unique_ptr<Rowset> PostgresConnection::Execute(std::string_view sql) {
@@ -325,8 +325,9 @@ BlobValue PostgresConnection::ReadBlob(std::string_view sql) {
 
 bool PostgresConnection::WriteBlob(std::string_view sql, std::optional<std::string_view> bytes) {
   CheckOpen();
-  const BlobStatement b =
-      TranslateBlobSelect(sql, *database_->CurrentCatalog(conn_, transaction_translations_.get()), Engine::kPostgres);
+  const BlobStatement b = TranslateBlobSelect(
+      sql, *database_->CurrentCatalog(CatalogQuery(), transaction_translations_.get()),
+      Engine::kPostgres);
   // The row's address holds while the writers' turn is held: both statements run in one
   // transaction.
   const bool own = !InTransaction();
@@ -411,12 +412,7 @@ void PostgresConnection::Commit() {
     }
   }
   ResultGuard r{Exec("COMMIT")};
-  if (given_up_) {
-    throw DbError(kProviderFailed,
-                  "ORA-03113: end-of-file on communication channel (the server did not answer "
-                  "the COMMIT within Command Timeout and the connection was closed: whether the "
-                  "transaction was committed is not known)");
-  }
+  if (given_up_) throw CommitUnknown("the COMMIT", "the transaction");
   if (PQresultStatus(r.result) != PGRES_COMMAND_OK) throw PostgresError(r.result, conn_);
   // The server answers ROLLBACK to the COMMIT of a transaction that failed.
   if (std::strcmp(PQcmdStatus(r.result), "COMMIT") != 0) {

@@ -149,8 +149,14 @@ class PostgresConnection final : public Connection {
   // row is returned and the rest of the round trip is left to ReceiveStreamedRow. `held`: the
   // rows of requests[wanted] are received one at a time into it; once they would pass its
   // bound the statement is cancelled, and the round trip fails with ORA-04030 once read.
+  // `commits`: the last request is the COMMIT of a unit of its own; a round trip given up once
+  // it was sent fails as a commit whose outcome is not known (ORA-03113).
   pg_result* RunPipeline(std::vector<Request>& requests, size_t wanted, bool streams_rows = false,
-                         PostgresHeldRows* held = nullptr);
+                         PostgresHeldRows* held = nullptr, bool commits = false);
+  // Reads the answers of the round trip RunPipeline sent; the first failure read is kept in
+  // *failure, and thrown once every answer is read.
+  pg_result* ReadPipeline(std::vector<Request>& requests, size_t wanted, bool streams_rows,
+                          PostgresHeldRows* held, std::optional<DbError>* failure);
   // Sends `requests` in pipeline mode, each as its own statement. Throws DbError when libpq
   // cannot send one.
   void SendRequests(const std::vector<Request>& requests);
@@ -179,6 +185,12 @@ class PostgresConnection final : public Connection {
   // Runs `sql` (no parameters, any number of statements) as a round trip of its own, as PQexec
   // does; nullptr when it could not be sent or the server was given up.
   pg_result* Exec(const char* sql) noexcept;
+  // As Exec, the result owned by the caller; throws DbError when it failed or was given up.
+  pg_result* Query(const char* sql);
+  // Reads the shared catalog through Query, bounded as a statement is.
+  PostgresDatabase::ServerQuery CatalogQuery();
+  // After the server was given up: the connection is marked so, with the reason.
+  void NoteGivenUp() noexcept;
   // The failure of a statement's result (see StatementError).
   DbError FailureOf(const pg_result* result) const;
   // The failure of a statement whose server was given up.

@@ -6,6 +6,7 @@
 #include <optional>
 #include <unordered_map>
 
+#include "platform/db/postgres_answer_wait.h"
 #include "platform/db/postgres_error.h"
 #include "platform/db/postgres_runtime.h"
 #include "platform/db/provider.h"
@@ -45,12 +46,25 @@ std::string Milliseconds(std::chrono::seconds seconds) {
 // The server's notices (a name shortened, an object that exists already) are no failures.
 void IgnoreNotice(void*, const char*) {}
 
-void Query(pg_conn* connection, const char* sql, Result* out) {
-  out->result = PQexec(connection, sql);
-  const ExecStatusType status = PQresultStatus(out->result);
-  if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
-    throw PostgresError(out->result, connection);
-  }
+void Query(const PostgresDatabase::ServerQuery& query, const char* sql, Result* out) {
+  out->result = query(sql);
+}
+
+// Statements on `connection` before a provider's connection owns it, each bounded by `bound`
+// (zero: none) as a provider's statement is.
+PostgresDatabase::ServerQuery BoundedQuery(pg_conn* connection, std::chrono::seconds bound) {
+  return [connection, bound](const char* sql) {
+    AnswerWait wait(connection, bound);
+    PGresult* result = ExecAwaited(connection, sql, &wait);
+    if (wait.given_up()) throw ServerGivenUp(wait.timed_out(), bound);
+    const ExecStatusType status = PQresultStatus(result);
+    if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
+      const DbError failure = StatementError(result, connection, bound, wait.timed_out());
+      PQclear(result);
+      throw failure;
+    }
+    return result;
+  };
 }
 
 // A client that vanishes while its statement runs (a killed program, a host gone down) closes
@@ -62,17 +76,17 @@ void Query(pg_conn* connection, const char* sql, Result* out) {
 constexpr int kFirstServerCheckingClients = 140000;
 constexpr const char* kCheckClientWhileRunning = "SET client_connection_check_interval = 2000";
 
-void WatchForVanishedClient(pg_conn* connection) {
+void WatchForVanishedClient(pg_conn* connection, const PostgresDatabase::ServerQuery& query) {
   if (PQserverVersion(connection) < kFirstServerCheckingClients) return;
   Result set;
-  Query(connection, kCheckClientWhileRunning, &set);
+  Query(query, kCheckClientWhileRunning, &set);
 }
 
 }  // namespace
 
 void RunPostgresScript(pg_conn* connection, const char* sql) {
   Result r;
-  Query(connection, sql, &r);
+  Query(BoundedQuery(connection, std::chrono::seconds(0)), sql, &r);
 }
 
 PostgresDatabase::PostgresDatabase(const ConnectionString& init)
@@ -147,9 +161,14 @@ pg_conn* PostgresDatabase::Connect(bool* runtime_left_open) {
     PQfinish(connection);
     throw DbError(kCannotConnect, "cannot connect to the PostgreSQL server: " + message);
   }
+  // Requests go out as the server reads them, so that no send waits on a busy server past the
+  // round trip's deadline (AnswerWait sends the rest while it waits), and PQfinish writes its
+  // goodbye without waiting.
+  PQsetnonblocking(connection, 1);
   try {
-    WatchForVanishedClient(connection);
-    const bool left_open = EnsureRuntime(connection, runtime_left_open != nullptr);
+    const ServerQuery query = BoundedQuery(connection, command_timeout_);
+    WatchForVanishedClient(connection, query);
+    const bool left_open = EnsureRuntime(connection, query, runtime_left_open != nullptr);
     if (runtime_left_open != nullptr) *runtime_left_open = left_open;
   } catch (const DbError& e) {
     PQfinish(connection);
@@ -161,11 +180,12 @@ pg_conn* PostgresDatabase::Connect(bool* runtime_left_open) {
 
 // Installs the runtime objects when they are missing or of another version; one process at a
 // time (an advisory lock), in one transaction, committed unless it is to be left open.
-bool PostgresDatabase::EnsureRuntime(pg_conn* connection, bool leave_open) {
+bool PostgresDatabase::EnsureRuntime(pg_conn* connection, const ServerQuery& query,
+                                     bool leave_open) {
   std::lock_guard<std::mutex> lock(runtime_mutex_);
   if (runtime_checked_) return false;
   Result version;
-  Query(connection,
+  Query(query,
         "SELECT prosrc FROM pg_proc WHERE proname = 'korvalis_runtime_version' AND "
         "pronamespace = current_schema()::regnamespace",
         &version);
@@ -181,7 +201,12 @@ bool PostgresDatabase::EnsureRuntime(pg_conn* connection, bool leave_open) {
       if (leave_open) return true;
       RunPostgresScript(connection, "COMMIT");
     } catch (const DbError&) {
-      PQclear(PQexec(connection, "ROLLBACK"));
+      try {
+        Result undone;
+        Query(query, "ROLLBACK", &undone);
+      } catch (const DbError&) {
+        // The connection is closed with the failure, which undoes the installation too.
+      }
       throw;
     }
   }
@@ -190,25 +215,25 @@ bool PostgresDatabase::EnsureRuntime(pg_conn* connection, bool leave_open) {
 }
 
 std::shared_ptr<const Translation> PostgresDatabase::Translate(std::string_view oracle_sql,
-                                                               pg_conn* connection,
+                                                               const ServerQuery& query,
                                                                bool* seen_before,
                                                                TranslationCache* transaction) {
   return (transaction ? *transaction : translations_)
-      .Translate(oracle_sql, [connection] { return LoadCatalog(connection); }, seen_before);
+      .Translate(oracle_sql, [&query] { return LoadCatalog(query); }, seen_before);
 }
 
-std::shared_ptr<const Catalog> PostgresDatabase::CurrentCatalog(pg_conn* connection,
+std::shared_ptr<const Catalog> PostgresDatabase::CurrentCatalog(const ServerQuery& query,
                                                                 TranslationCache* transaction) {
-  return (transaction ? *transaction : translations_).CurrentCatalog([connection] {
-    return LoadCatalog(connection);
+  return (transaction ? *transaction : translations_).CurrentCatalog([&query] {
+    return LoadCatalog(query);
   });
 }
 
-std::shared_ptr<const Catalog> PostgresDatabase::LoadCatalog(pg_conn* connection) {
+std::shared_ptr<const Catalog> PostgresDatabase::LoadCatalog(const ServerQuery& query) {
   // Every table and view of the schema, described or not; the metadata's own tables are read
   // through their views of upper-case names.
   Result tables;
-  Query(connection,
+  Query(query,
         "SELECT c.relname, c.relkind FROM pg_class c WHERE c.relnamespace = "
         "current_schema()::regnamespace AND c.relkind IN ('r', 'p', 'v', 'm', 'f') "
         "AND c.relname NOT LIKE 'korvalis\\_%' ORDER BY c.relname",
@@ -224,7 +249,7 @@ std::shared_ptr<const Catalog> PostgresDatabase::LoadCatalog(pg_conn* connection
     infos.push_back(std::move(info));
   }
   Result declared;
-  Query(connection,
+  Query(query,
         "SELECT table_name, column_name, data_type, data_scale, data_precision, data_length, "
         "char_length FROM korvalis_columns ORDER BY table_name, column_id",
         &declared);
@@ -244,7 +269,7 @@ std::shared_ptr<const Catalog> PostgresDatabase::LoadCatalog(pg_conn* connection
   }
   // Tables the metadata does not describe: columns by name, of unknown type.
   Result attributes;
-  Query(connection,
+  Query(query,
         "SELECT c.relname, a.attname FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid "
         "WHERE c.relnamespace = current_schema()::regnamespace AND c.relkind IN "
         "('r', 'p', 'v', 'm', 'f') AND a.attnum > 0 AND NOT a.attisdropped "
@@ -261,7 +286,7 @@ std::shared_ptr<const Catalog> PostgresDatabase::LoadCatalog(pg_conn* connection
   }
   // Text indexes, under the names the translator looks them up by (their table's name).
   Result text_indexes;
-  Query(connection,
+  Query(query,
         "SELECT c.relname FROM pg_class c WHERE c.relnamespace = "
         "current_schema()::regnamespace AND c.relkind = 'i' AND (c.relname LIKE "
         "'KORVALIS\\_TEXT$%' OR c.relname LIKE 'KORVALIS\\_XMLTEXT$%')",

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -27,6 +28,7 @@
 #include "platform/db/translation_cache.h"
 
 struct pg_conn;
+struct pg_result;
 
 namespace korvalis::db {
 
@@ -50,21 +52,28 @@ class PostgresDatabase {
   // How long one statement may run; zero: no bound.
   std::chrono::seconds command_timeout() const { return command_timeout_; }
 
+  // Runs one statement (no parameters) on a connection, bounded as a statement is; returns its
+  // result, owned by the caller. Throws DbError when it fails or its server is given up.
+  using ServerQuery = std::function<pg_result*(const char* sql)>;
+
   uint64_t generation() const { return translations_.generation(); }
   void SchemaChanged() { translations_.SchemaChanged(); }
-  // The translation of `oracle_sql`; `connection` reads the catalog when it must be loaded.
-  // `transaction` (when given) keeps the translations of a transaction of `connection` that
-  // changed the schema, made against the schema as that transaction sees it. Throws SqlError.
-  std::shared_ptr<const Translation> Translate(std::string_view oracle_sql, pg_conn* connection,
+  // The translation of `oracle_sql`; `query` reads the catalog when it must be loaded.
+  // `transaction` (when given) keeps the translations of a transaction of that connection that
+  // changed the schema, made against the schema as that transaction sees it. Throws SqlError,
+  // or DbError when the catalog cannot be read.
+  std::shared_ptr<const Translation> Translate(std::string_view oracle_sql,
+                                               const ServerQuery& query,
                                                bool* seen_before = nullptr,
                                                TranslationCache* transaction = nullptr);
-  std::shared_ptr<const Catalog> CurrentCatalog(pg_conn* connection,
+  std::shared_ptr<const Catalog> CurrentCatalog(const ServerQuery& query,
                                                 TranslationCache* transaction = nullptr);
 
  private:
-  // True when it left its installation's transaction open, as `leave_open` allows.
-  bool EnsureRuntime(pg_conn* connection, bool leave_open);
-  static std::shared_ptr<const Catalog> LoadCatalog(pg_conn* connection);
+  // True when it left its installation's transaction open, as `leave_open` allows. The check
+  // runs through `query`; the installation waits as long as it takes.
+  bool EnsureRuntime(pg_conn* connection, const ServerQuery& query, bool leave_open);
+  static std::shared_ptr<const Catalog> LoadCatalog(const ServerQuery& query);
 
   std::vector<std::pair<std::string, std::string>> parameters_;  // libpq keyword, value
   std::chrono::seconds idle_transaction_timeout_;
@@ -75,7 +84,8 @@ class PostgresDatabase {
   bool runtime_checked_ = false;
 };
 
-// Runs `sql` (one or more statements, no parameters) on `connection`; throws DbError.
+// Runs `sql` (one or more statements, no parameters) on the non-blocking `connection` that
+// Connect made, waiting as long as the server takes (the runtime's installation); throws DbError.
 void RunPostgresScript(pg_conn* connection, const char* sql);
 
 }  // namespace korvalis::db

@@ -205,4 +205,19 @@ DbError StatementError(const pg_result* result, const pg_conn* connection,
   return PostgresError(result, connection);
 }
 
+DbError ServerGivenUp(bool timed_out, std::chrono::seconds bound) {
+  return DbError(kBusy, std::string(timed_out ? CommandTimedOut(bound).what()
+                                              : "ORA-01013: user requested cancel of current "
+                                                "operation") +
+                            "; the server did not end it when asked to, " + kClosedUnanswered);
+}
+
+DbError CommitUnknown(const char* what, const char* whose) {
+  return DbError(kProviderFailed,
+                 std::string("ORA-03113: end-of-file on communication channel (the server did "
+                             "not answer ") +
+                     what + " within Command Timeout, " + kClosedUnanswered + ": whether " + whose +
+                     " was committed is not known)");
+}
+
 }  // namespace korvalis::db

@@ -28,4 +28,12 @@ DbError PostgresError(const pg_result* result, const pg_conn* connection);
 DbError StatementError(const pg_result* result, const pg_conn* connection,
                        std::chrono::seconds command_timeout, bool cancelled_at_deadline = false);
 
+// The failure of a round trip whose server was given up after it was asked to cancel: at the
+// deadline of `bound` when `timed_out`, else by the client's own cancel.
+DbError ServerGivenUp(bool timed_out, std::chrono::seconds bound);
+
+// The failure of a round trip given up once it sent `what` (a COMMIT) for `whose` work: the
+// server may have committed it or not.
+DbError CommitUnknown(const char* what, const char* whose);
+
 }  // namespace korvalis::db

@@ -123,7 +123,7 @@ pg_result* PostgresConnection::RunStatements(std::vector<Request> statements, bo
   if (savepoint && !streams_rows) requests.push_back(Request{kRelease});
   if (own) requests.push_back(Request{"COMMIT"});
   try {
-    pg_result* result = RunPipeline(requests, last_statement, streams_rows, held);
+    pg_result* result = RunPipeline(requests, last_statement, streams_rows, held, own);
     if (!pending_begin_.empty()) {
       pending_begin_.clear();
       open_ = true;
@@ -223,15 +223,32 @@ void PostgresConnection::SendRequests(const std::vector<Request>& requests) {
 }
 
 pg_result* PostgresConnection::RunPipeline(std::vector<Request>& requests, size_t wanted,
-                                           bool streams_rows, PostgresHeldRows* held) {
+                                           bool streams_rows, PostgresHeldRows* held,
+                                           bool commits) {
   answer_ = AnswerWait(conn_, AnswerBound());
   if (PQenterPipelineMode(conn_) != 1) throw PostgresError(nullptr, conn_);
   SendRequests(requests);
   if (PQpipelineSync(conn_) != 1) throw PostgresError(nullptr, conn_);
+  std::optional<DbError> failure;
+  try {
+    return ReadPipeline(requests, wanted, streams_rows, held, &failure);
+  } catch (const DbError&) {
+    // Given up once the unit's closing COMMIT was sent whole, and no failure before it undid
+    // the unit: the server may have run the COMMIT before it stopped answering.
+    if (commits && given_up_ && answer_.sent() && !failure) {
+      throw CommitUnknown("the statement and its COMMIT", "the statement");
+    }
+    throw;
+  }
+}
+
+pg_result* PostgresConnection::ReadPipeline(std::vector<Request>& requests, size_t wanted,
+                                            bool streams_rows, PostgresHeldRows* held,
+                                            std::optional<DbError>* failure_out) {
   // Each request answers with its results and then a null; a prepared one first answers for
   // the preparation. After a failure the server skips the rest up to the sync.
   ResultGuard kept;
-  std::optional<DbError> failure;
+  std::optional<DbError>& failure = *failure_out;
   for (size_t i = 0; i < requests.size(); ++i) {
     const int answers = requests[i].prepare ? 2 : 1;
     for (int a = 0; a < answers; ++a) {

@@ -89,6 +89,9 @@ inline DbError CommandTimedOut(std::chrono::seconds bound) {
                  "longer than its Command Timeout of " +
                      std::to_string(bound.count()) + " seconds");
 }
+// Said by every failure after which the client closed a server connection that did not answer
+// in time: the server undoes the open transaction only once its process runs again.
+inline constexpr const char* kClosedUnanswered = "so its connection was closed";
 // Whether `e` is a statement cancelled at its Command Timeout, on either engine.
 inline bool IsCommandTimedOut(const DbError& e) {
   return std::string_view(e.what()).starts_with("ORA-01013: ");
