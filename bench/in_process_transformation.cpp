@@ -13,7 +13,6 @@
 #include <utility>
 
 #include "platform/xml/dom.h"
-#include "platform/xml/entity_expansion.h"
 #include "platform/xml/memory_budget.h"
 #include "platform/xml/worker/xslt_processor.h"
 #include "platform/xml/xslt.h"
@@ -74,11 +73,9 @@ TransformOutcome Transformation::Finish(std::string_view last_piece, std::string
     } else {
       loaded = source.LoadXml(held_, Document::Writer::kCaller);
     }
-    if (!loaded || !source.HasDocumentElement() || !ExpandInternalEntities(source)) {
-      return TransformOutcome::kSourceNotLoaded;
-    }
+    if (!loaded || !source.HasDocumentElement()) return TransformOutcome::kSourceNotLoaded;
     if (!stylesheet.LoadXml(stylesheet_, WriterOf(order_.stylesheet_writer)) ||
-        !stylesheet.HasDocumentElement() || !ExpandInternalEntities(stylesheet)) {
+        !stylesheet.HasDocumentElement()) {
       return TransformOutcome::kStylesheetNotLoaded;
     }
   }

@@ -130,9 +130,11 @@ class Document {
   // hold its size).
   enum class Writer { kCaller, kSystem };
 
-  // Replaces the document by the parsed text. On failure the document is left empty (no
-  // node at all) and false is answered. Parsing is bounded: no network, no external DTD or
-  // entity, libxml2's limits on depth and entity expansion, and for a caller's text on sizes.
+  // Replaces the document by the parsed text, its internal entities expanded into its tree
+  // (entity_expansion.h). On failure the document is left empty (no node at all) and false is
+  // answered. Parsing is bounded: no network, no external DTD or entity, libxml2's limits on
+  // depth and entity expansion and ours on expansion into the tree, and for a caller's text on
+  // sizes.
   bool LoadXml(std::string_view text, Writer writer = Writer::kCaller);
 
   bool HasDocumentElement() const;

@@ -170,13 +170,9 @@ class Expansion {
 
 }  // namespace
 
-bool ExpandInternalEntities(Document& document) {
-  xmlDocPtr doc = document.Native();
+bool ExpandInternalEntities(xmlDocPtr doc) {
   // Without a declared entity there is nothing to expand, and the tree is not walked.
-  if (doc == nullptr || doc->intSubset == nullptr || doc->intSubset->entities == nullptr ||
-      xmlDocGetRootElement(doc) == nullptr) {
-    return true;
-  }
+  if (doc->intSubset == nullptr || doc->intSubset->entities == nullptr) return true;
   return Expansion(doc).Run();
 }
 

@@ -1,16 +1,17 @@
-// The expansion of a loaded document's internal entities into its tree: each reference to an
-// entity that the document declares with its own text (<!ENTITY nbsp "&#160;">) is replaced by
-// the nodes of that text, as a processor reads the document, so that a style sheet's templates
-// and a source's values hold what their entities stand for. Entities are expanded within a bound
-// that stops entity bombs; an external entity is never read, and a reference to it (or to an
-// entity not declared) stays as the parser left it.
+// The expansion of a parsed document's internal entities into its tree, as every document is
+// loaded (dom.h): each reference to an entity that the document declares with its own text
+// (<!ENTITY nbsp "&#160;">) is replaced by the nodes of that text, as an XML reader reads the
+// document, so that a style sheet's templates, a source's values and a caller's elements hold
+// what their entities stand for. Entities are expanded within a bound that stops entity bombs;
+// an external entity is never read, and a reference to it (or to an entity not declared) stays
+// as the parser left it.
 //
 // Thread-safety: a document belongs to one thread.
 #pragma once
 
 #include <cstddef>
 
-#include "platform/xml/dom.h"
+struct _xmlDoc;
 
 namespace korvalis::xml {
 
@@ -22,7 +23,7 @@ inline constexpr std::size_t kMaxExpansionBytes = std::size_t{16} << 20;
 // Expands the document's references to its internal entities; false when the expansion would
 // pass kMaxExpansionBytes or nest entities deeper than the parser admits, the document then
 // being half expanded and to be dropped. Adjacent texts are joined into one text node.
-// Precondition: the document was loaded (Document::LoadXml or DocumentLoader).
-bool ExpandInternalEntities(Document& document);
+// Precondition: `doc` is a parsed document with a document element.
+bool ExpandInternalEntities(_xmlDoc* doc);
 
 }  // namespace korvalis::xml

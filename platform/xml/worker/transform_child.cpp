@@ -25,7 +25,6 @@
 #include "platform/text/utf8.h"
 #include "platform/xml/child_end.h"
 #include "platform/xml/dom.h"
-#include "platform/xml/entity_expansion.h"
 #include "platform/xml/memory_budget.h"
 #include "platform/xml/transform_protocol.h"
 #include "platform/xml/worker/child_sandbox.h"
@@ -207,11 +206,9 @@ void LoadDocuments(const TransformOrder& order, Document& source, Document& styl
   const bool loaded = order.source_writer == TextWriter::kCaller
                           ? source.LoadXml(texts.source, Document::Writer::kCaller)
                           : texts.carried.empty() && texts.loader.Finish(source);
-  if (!loaded || !source.HasDocumentElement() || !ExpandInternalEntities(source)) {
-    End(TransformOutcome::kSourceNotLoaded);
-  }
+  if (!loaded || !source.HasDocumentElement()) End(TransformOutcome::kSourceNotLoaded);
   if (!stylesheet.LoadXml(texts.stylesheet, WriterOf(order.stylesheet_writer)) ||
-      !stylesheet.HasDocumentElement() || !ExpandInternalEntities(stylesheet)) {
+      !stylesheet.HasDocumentElement()) {
     End(TransformOutcome::kStylesheetNotLoaded);
   }
 }

@@ -14,7 +14,6 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "platform/xml/entity_expansion.h"
 #include "platform/xml/memory_budget.h"
 
 namespace korvalis::xml {
@@ -197,8 +196,7 @@ void TransformAndDiscard(std::string_view source_text, std::string_view styleshe
   Document source;
   Document stylesheet;
   if (!source.LoadXml(source_text) || !source.HasDocumentElement() ||
-      !ExpandInternalEntities(source) || !stylesheet.LoadXml(stylesheet_text) ||
-      !stylesheet.HasDocumentElement() || !ExpandInternalEntities(stylesheet)) {
+      !stylesheet.LoadXml(stylesheet_text) || !stylesheet.HasDocumentElement()) {
     return;
   }
   DiscardedWork work{&source, &stylesheet, working_bytes, {}};
