@@ -9,8 +9,10 @@
 namespace korvalis::xml {
 namespace {
 
-// What each node an expansion makes is counted for, beside its text.
+// What each node an expansion makes is counted for, beside its text; and each reference it
+// expands, so that references to empty entities are bounded too.
 constexpr std::size_t kNodeBytes = sizeof(xmlNode);
+constexpr std::size_t kReferenceBytes = 8;
 // Entities nested deeper than the parser itself admits are refused.
 constexpr std::size_t kMaxNesting = 40;
 
@@ -95,6 +97,7 @@ class Expansion {
 
   // Puts the nodes of `entity` before `reference`, its nested references expanded in turn.
   bool Insert(xmlEntityPtr entity, xmlNodePtr reference) {
+    if (!Spend(kReferenceBytes)) return false;
     std::vector<xmlNodePtr> parts{entity->children};
     while (!parts.empty()) {
       xmlNodePtr part = parts.back();
@@ -108,7 +111,7 @@ class Expansion {
         continue;
       }
       if (xmlEntityPtr nested = InternalEntity(doc_, part)) {
-        if (parts.size() >= kMaxNesting) return false;
+        if (parts.size() >= kMaxNesting || !Spend(kReferenceBytes)) return false;
         parts.push_back(nested->children);
         continue;
       }
