@@ -45,7 +45,8 @@ xmlEntityPtr InternalEntity(xmlDocPtr doc, const xmlNode* reference) {
 
 // One document's expansion, element by element: the references among an element's children and
 // in its attributes' values are replaced by copies of their entities' nodes, and the texts that
-// meet are joined, each run of them written once. Elements of the tree and copied ones wait in `pending_` for their own turn.
+// meet are joined, each run of them written once. Elements of the tree and copied ones wait in
+// `pending_` for their own turn.
 class Expansion {
  public:
   explicit Expansion(xmlDocPtr doc) : doc_(doc) {}
