@@ -209,6 +209,19 @@ TEST_F(ReportExecutionTest, ContentIsTheTransformedTextCompressed) {
   EXPECT_EQ(SysStringByteLen(nothing.get()), 0u);
 }
 
+// A hand-written style sheet declares its entities: they are its text, in its page as in its
+// attributes.
+TEST_F(ReportExecutionTest, AStyleSheetsOwnEntitiesAreItsText) {
+  OldFormat(1, u"SELECT '病人' FROM DUAL", u"p", u"",
+            u"<!DOCTYPE xsl:stylesheet [<!ENTITY nbsp \"&#160;\"> <!ENTITY title \"住院患者一览\">]>"
+            u"<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
+            u"<xsl:output method='html' encoding='UTF-8'/><xsl:template match='/root'><HTML>"
+            u"<BODY><H1 title='&title;'>&title;</H1><P>a&nbsp;<xsl:value-of select='p'/></P>"
+            u"</BODY></HTML></xsl:template></xsl:stylesheet>");
+  EXPECT_EQ(Content(1), u"<HTML><BODY>\n<H1 title=\"住院患者一览\">住院患者一览</H1>\n"
+                        u"<P>a\u00A0病人</P>\n</BODY></HTML>\n");
+}
+
 TEST_F(ReportExecutionTest, BadDefinitionsAndRequestsFailWithTheirMessages) {
   const std::u16string good = u"<report>" + Sql(u"SELECT 1 FROM DUAL", u"<n>a</n>") + u"</report>";
   OldFormat(1, u"SELECT 1 FROM DUAL", u"a", u"");

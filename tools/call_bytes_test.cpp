@@ -312,7 +312,9 @@ TEST_F(CallBytesTest, AnAnswerWrittenInPartLeavesTheFileAsItWas) {
                               "KORVALIS_REGISTRY='" + directory_ + "/registry' " KORVALIS_COMMAND
                               " call " + class_id_ + " Echo --bytes in --out " + name + " 2>&1");
     EXPECT_EQ(full.status, 1) << name;
-    EXPECT_NE(full.out.find(".Echo: cannot write the answer to " + name + ": File too large"),
+    // The method did its work: only its answer is lost.
+    EXPECT_NE(full.out.find(".Echo was called and answered, but cannot write the answer to " +
+                            name + ": File too large"),
               std::string::npos)
         << full.out;
   }

@@ -18,7 +18,9 @@
 // (an unknown class or method, a wrong number of arguments) exits with 2, as a mistyped option
 // does.
 #include <cstdio>
+#include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/com/class_factory.h"
 #include "platform/com/dispatch.h"
@@ -207,10 +209,32 @@ struct ArgumentBstrs {
   std::vector<BSTR> items;
 };
 
+// The methods of the chain that answered so far: each did its work, whatever becomes of its
+// answer, and the command says so when its output is lost (NoteWorkDone).
+class AnsweredCalls {
+ public:
+  explicit AnsweredCalls(std::string progid) : progid_(std::move(progid)) {}
+
+  // Notes that `method` answered; answers what the chain's calls did, as it is told.
+  const std::string& Answered(const std::string& method) {
+    methods_ += (count_ == 0 ? "" : ", ") + method;
+    ++count_;
+    done_ = progid_ + "." + methods_ + (count_ == 1 ? " was" : " were") + " called and answered";
+    NoteWorkDone(done_);
+    return done_;
+  }
+
+ private:
+  std::string progid_;
+  std::string methods_;
+  int count_ = 0;
+  std::string done_;
+};
+
 // Calls `call` on `dispatch`, its answer written to `answer_file` when the call has --out;
 // 0 on success, 2 for a method or argument count the class does not know, else 1.
 int CallMethod(IDispatch* dispatch, const com::InterfaceInfo* iface, const std::u16string& progid,
-               const MethodCall& call, AnswerFile* answer_file) {
+               const MethodCall& call, AnswerFile* answer_file, AnsweredCalls* answered) {
   const char* method_name = call.method.c_str();
   std::u16string method = FromUtf8(call.method);
   LPOLESTR names[] = {method.data()};
@@ -261,8 +285,9 @@ int CallMethod(IDispatch* dispatch, const com::InterfaceInfo* iface, const std::
     PrintError(ToUtf8(progid) + "." + method_name + " failed: " +
                DescribeInvokeFailure(hr, excep, arg_err, count, expected));
     status = hr == DISP_E_BADPARAMCOUNT ? 2 : 1;
-  } else if (!ShowAnswer(result, call, answer_file, &error)) {
-    PrintError(ToUtf8(progid) + "." + method_name + ": " + error);
+  } else if (const std::string& done = answered->Answered(call.method);
+             !ShowAnswer(result, call, answer_file, &error)) {
+    PrintError(done + ", but " + error);
     status = 1;
   } else {
     for (size_t i = 0; i < count; ++i) {
@@ -401,9 +426,10 @@ int RunCall(const std::vector<std::string>& args) {
   }
 
   int status = 0;
+  AnsweredCalls answered(progid_text);
   for (size_t i = 0; i < chain.calls.size() && status == 0; ++i) {
     AnswerFile* answer_file = chain.calls[i].out_path.empty() ? nullptr : &answer_files[i];
-    status = CallMethod(dispatch, iface, progid, chain.calls[i], answer_file);
+    status = CallMethod(dispatch, iface, progid, chain.calls[i], answer_file, &answered);
     show_events(status != 0);
   }
   dispatch->Release();

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <string>
 
 #include "platform/com/object_creation.h"
 #include "platform/com/registry.h"
@@ -27,6 +28,12 @@ constexpr char kUsage[] =
     "                    file is gone: what the registry holds for that path)\n"
     "The path is kept as given (made absolute), symbolic links and all.\n";
 
+// Prints what the registry now holds, noted as the work done should the line be lost.
+void SayDone(const std::string& done) {
+  NoteWorkDone(done);
+  std::printf("%s\n", done.c_str());
+}
+
 // Removes from the registry what it holds for the library at `path`, whose file is gone.
 int UnregisterGoneLibrary(const std::string& given, const std::string& path) {
   const com::RegistryFile registry;
@@ -46,8 +53,8 @@ int UnregisterGoneLibrary(const std::string& given, const std::string& path) {
     PrintError(given + ": no such library, and " + registry.path() + " registers none there");
     return 1;
   }
-  std::printf("unregistered %s (its file is gone: %zu classes removed) in %s\n", path.c_str(),
-              removed, registry.path().c_str());
+  SayDone("unregistered " + path + " (its file is gone: " + std::to_string(removed) +
+          " classes removed) in " + registry.path());
   return 0;
 }
 
@@ -94,8 +101,8 @@ int RunRegsvr(const std::vector<std::string>& args) {
                ": HRESULT " + HresultText(hr));
     return 1;
   }
-  std::printf("%s %s in %s\n", unregister ? "unregistered" : "registered", resolved,
-              registry.path().c_str());
+  SayDone(std::string(unregister ? "unregistered " : "registered ") + resolved + " in " +
+          registry.path());
   return 0;
 }
 

@@ -49,11 +49,12 @@ constexpr char kUsage[] =
     "what is pending. A failing statement is reported with its line and undone; the run goes on\n"
     "and ends with status 1. A failure that undid the whole transaction (on the file, a write\n"
     "interrupted by Command Timeout) ends the run there. A line of SQL*Plus (SET, PROMPT, SPOOL,\n"
-    "DESC ...) is refused as that one line, and a PL/SQL block as one statement. WHENEVER\n"
-    "SQLERROR EXIT [SUCCESS|FAILURE|WARNING|n|SQL.SQLCODE] [COMMIT|ROLLBACK] ends the run at a\n"
-    "failure with that status (FAILURE, 1, and ROLLBACK unless named), CONTINUE [COMMIT|ROLLBACK|\n"
-    "NONE] goes on; a script asking for anything else is refused before it runs. Rows print as\n"
-    "they are read: a line of column names, then one line per row,\n"
+    "DESC ...) is refused as that one line, and a PL/SQL block as one statement: each is a\n"
+    "failure, as a failing statement is. WHENEVER SQLERROR EXIT [SUCCESS|FAILURE|WARNING|n|\n"
+    "SQL.SQLCODE] [COMMIT|ROLLBACK] ends the run at a failure with that status (FAILURE, 1, and\n"
+    "ROLLBACK unless named), CONTINUE [COMMIT|ROLLBACK|NONE] goes on; a script asking for\n"
+    "anything else is refused before it runs. Rows print as they are read: a line of column\n"
+    "names, then one line per row,\n"
     "fields separated by tabs (tab, line feed, carriage return and backslash written \\t, \\n,\n"
     "\\r and \\\\; NULL as an empty field; a BLOB as \"(BLOB, n bytes)\"), then \"n rows\n"
     "selected\"; an INSERT, UPDATE or DELETE prints \"n rows inserted\" (updated, deleted).\n"
@@ -216,10 +217,10 @@ bool CommitPending(db::Connection& connection, CommittedChanges* committed, bool
   }
 }
 
-// What the run does after its step `failed` ended with `error`: -1 to go on with the next step,
-// else the status the run ends with.
-int AfterFailure(db::Connection& connection, const ErrorAction& on_error,
-                 const db::DbError& error, const std::vector<ScriptStep>& steps, size_t failed,
+// What the run does after its step `failed` ended with Oracle error `oracle_code` (0 for a line
+// that is not run): -1 to go on with the next step, else the status the run ends with.
+int AfterFailure(db::Connection& connection, const ErrorAction& on_error, int oracle_code,
+                 const std::vector<ScriptStep>& steps, size_t failed,
                  CommittedChanges* committed) {
   using Pending = ErrorAction::Pending;
   const bool exits = on_error.then == ErrorAction::Then::kExit;
@@ -232,7 +233,7 @@ int AfterFailure(db::Connection& connection, const ErrorAction& on_error,
                                               : EndedWithTheConnection(error),
                            steps, failed + 1);
     const bool as_asked = exits && on_error.pending != Pending::kCommitted;
-    return as_asked ? on_error.ExitStatus(OracleCode(error.what())) : 1;
+    return as_asked ? on_error.ExitStatus(oracle_code) : 1;
   }
   if (on_error.pending == Pending::kCommitted) {
     if (!CommitPending(connection, committed, !exits)) return 1;
@@ -252,7 +253,7 @@ int AfterFailure(db::Connection& connection, const ErrorAction& on_error,
                            "COMMIT are rolled back\n");
     }
   }
-  return exits ? on_error.ExitStatus(OracleCode(error.what())) : -1;
+  return exits ? on_error.ExitStatus(oracle_code) : -1;
 }
 
 // Runs the steps in one transaction, printing their rows; 0 when every step and the final
@@ -269,11 +270,15 @@ int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
       case ScriptStep::Kind::kOnError:
         settings.on_error = step.on_error;
         continue;
-      case ScriptStep::Kind::kRefused:
+      case ScriptStep::Kind::kRefused: {
+        // A line that is not run fails as a statement does: WHENEVER SQLERROR holds for it.
         status = 1;
         FlushStandardOutput();
         std::fprintf(stderr, "line %d: %s\n", step.line, EscapeControls(step.text).c_str());
+        const int ended = AfterFailure(connection, settings.on_error, 0, steps, i, &committed);
+        if (ended >= 0) return ended;
         continue;
+      }
       case ScriptStep::Kind::kStatement:
         break;
     }
@@ -289,7 +294,8 @@ int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
       FlushStandardOutput();
       if (step.line > 0) std::fprintf(stderr, "line %d: ", step.line);
       std::fprintf(stderr, "%s\n", EscapeControls(e.what()).c_str());
-      const int ended = AfterFailure(connection, settings.on_error, e, steps, i, &committed);
+      const int ended =
+          AfterFailure(connection, settings.on_error, OracleCode(e.what()), steps, i, &committed);
       if (ended >= 0) return ended;
     }
   }

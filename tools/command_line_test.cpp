@@ -275,8 +275,7 @@ TEST_F(CommandLineTest, OutputThatCannotBeWrittenFailsTheCommand) {
   const std::string command = "cd '" + directory_ + "' && KORVALIS_REGISTRY='" + directory_ +
                               "/registry' " KORVALIS_COMMAND " ";
   for (const std::string words :
-       {"sql \"SELECT ID FROM TELV_PATIENT\"", "classes", "--help", "sql --help", "selfcheck",
-        "call ArchivePatient GetInPatientList 0101 2026-11-01 2027-01-01"}) {
+       {"sql \"SELECT ID FROM TELV_PATIENT\"", "classes", "--help", "sql --help", "selfcheck"}) {
     Outcome full = RunCommand(command + words + " 2>&1 > /dev/full");
     EXPECT_EQ(full.status, 1) << words;
     EXPECT_EQ(full.out, "korvalis: cannot write standard output: No space left on device\n")
@@ -313,6 +312,36 @@ TEST_F(CommandLineTest, OutputLostAfterTheWorkWasDoneSaysWhatWasDone) {
   Outcome undone = RunCommand(in_folder + "printf '" + update + ";\\nROLLBACK;\\n' | " + sql +
                               "2>&1 > /dev/full");
   EXPECT_EQ(undone.out, "korvalis: cannot write standard output: No space left on device\n");
+
+  // A method that answered did its work, whatever became of its answer; one that failed did not.
+  const std::string in_sample = "cd '" + directory_ + "' && KORVALIS_REGISTRY='" + directory_ +
+                                "/registry' " KORVALIS_COMMAND " ";
+  const auto rescues = [] {
+    return Run("sql --no-feedback \"SELECT COUNT(*) FROM PEV_RESCUE_RECORD\"").out;
+  };
+  const std::string saved_before = rescues();
+  const std::string rescue =
+      "'<root><patient_id>P0001</patient_id><event_no>2025061501</event_no>"
+      "<rescue_date>2026-12-05 14:20:00</rescue_date></root>'";
+  const std::string lost = "; its output could not be written: No space left on device\n";
+  const std::pair<std::string, std::string> calls[] = {
+      {"call CoreSystem SetRescueRecord " + rescue + " -- SetRescueRecord '<root>'",
+       "korvalis: korvalis.CoreSystem.SetRescueRecord failed: 解析属性信息错误. (HRESULT "
+       "0x80004005)\nkorvalis: korvalis.CoreSystem.SetRescueRecord was called and answered" +
+           lost},
+      {"call ArchivePatient GetInPatientList 0101 2026-11-01 2027-01-01 -- GetToCommitPatient 0101",
+       "korvalis: korvalis.ArchivePatient.GetInPatientList, GetToCommitPatient were called and "
+       "answered" + lost},
+      {"regsvr " KORVALIS_LIBRARY,
+       "korvalis: registered " KORVALIS_LIBRARY " in " + directory_ + "/registry" + lost},
+  };
+  for (const auto& [run, says] : calls) {
+    Outcome full = RunCommand(in_sample + run + " 2>&1 > /dev/full");
+    EXPECT_EQ(full.status, 1) << run;
+    EXPECT_EQ(full.out, says) << run;
+  }
+  const auto count = [](const std::string& listed) { return std::stoi(listed.substr(9)); };
+  EXPECT_EQ(count(rescues()), count(saved_before) + 1) << "the first call saved its record";
 }
 
 // A registry that cannot be read, or a folder where it cannot be made, is named with the cause,

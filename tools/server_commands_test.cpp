@@ -78,6 +78,17 @@ TEST_F(ServerCommandTest, InitdbFillsAServerDatabaseThatSqlAndCallsThenUse) {
   ASSERT_EQ(listed.status, 0) << listed.out;
   EXPECT_NE(listed.out.find("<patient "), std::string::npos) << listed.out;
 
+  // A call whose output is lost says that it was made: its record is saved.
+  const std::string rescues = "SELECT COUNT(*) FROM \"PEV_RESCUE_RECORD\"";
+  const int saved_before = std::stoi(ServerScalar(rescues));
+  Outcome saved = Run(
+      "call CoreSystem SetRescueRecord '<root><patient_id>P0001</patient_id><event_no>2025061501"
+      "</event_no><rescue_date>2026-12-05 14:20:00</rescue_date></root>' > /dev/full");
+  EXPECT_EQ(saved.status, 1);
+  EXPECT_EQ(saved.out, "korvalis: korvalis.CoreSystem.SetRescueRecord was called and answered; "
+                       "its output could not be written: No space left on device\n");
+  EXPECT_EQ(std::stoi(ServerScalar(rescues)), saved_before + 1);
+
   // An embedded file is no server database.
   EXPECT_EQ(Run("initdb --connect 'Provider=SQLite;Data Source=x.db'").status, 2);
 }

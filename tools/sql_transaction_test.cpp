@@ -37,13 +37,14 @@ class SqlTransactionTest : public ::testing::TestWithParam<bool> {
     ASSERT_EQ(Script("", seed).status, 0);
   }
 
-  // Runs `script` with `korvalis sql -f`, `settings` added to the initialisation string;
-  // standard error follows standard output.
-  Outcome Script(const std::string& settings, const std::string& script) {
+  // Runs `script` with `korvalis sql -f` and `options`, `settings` added to the initialisation
+  // string; standard error follows standard output.
+  Outcome Script(const std::string& settings, const std::string& script,
+                 const std::string& options = "") {
     std::ofstream(directory_ + "/script.sql") << script;
     const std::string err = directory_ + "/stderr.txt";
-    return RunCommand(KORVALIS_COMMAND " sql --no-feedback --connect '" + init_ + settings +
-                          "' -f '" + directory_ + "/script.sql' 2> '" + err + "'",
+    return RunCommand(KORVALIS_COMMAND " sql --no-feedback " + options + " --connect '" + init_ +
+                          settings + "' -f '" + directory_ + "/script.sql' 2> '" + err + "'",
                       err);
   }
 
@@ -155,6 +156,36 @@ TEST_P(SqlTransactionTest, WheneverSqlErrorCarriesOutItsOptions) {
     EXPECT_TRUE(run.out.starts_with("korvalis sql: line 2: ")) << run.out;
     EXPECT_NE(run.out.find("; nothing was run"), std::string::npos) << run.out;
     EXPECT_EQ(Notes(), "NOTE\nx\nx\n") << refused;
+  }
+}
+
+// A line that is not run (a PL/SQL block, a command of SQL*Plus) fails as a statement does:
+// WHENEVER SQLERROR and --stop-on-error end the run there, as they say, or let it go on.
+TEST_P(SqlTransactionTest, ALineThatIsNotRunFailsAsAStatementDoes) {
+  const std::string head = "UPDATE T SET NOTE = 'head' WHERE ID = 1;\n";
+  const std::string tail = "UPDATE T SET NOTE = 'tail' WHERE ID = 2;\n";
+  struct Case {
+    std::string options;
+    std::string script_start;
+    std::string refused;
+    int status;
+    std::string notes;
+  };
+  const Case cases[] = {
+      {"", "WHENEVER SQLERROR EXIT 9 ROLLBACK\n", "BEGIN NULL; END;\n/\n", 9, "x\nx\n"},
+      {"", "WHENEVER SQLERROR EXIT SUCCESS COMMIT\n", "SET ECHO ON\n", 0, "head\nx\n"},
+      {"", "WHENEVER SQLERROR EXIT SQL.SQLCODE\n", "SPOOL out.txt\n", 1, "x\nx\n"},
+      {"--stop-on-error", "", "DECLARE\n  n NUMBER;\nBEGIN\n  NULL;\nEND;\n/\n", 1, "x\nx\n"},
+      {"", "WHENEVER SQLERROR CONTINUE ROLLBACK\n", "PROMPT next\n", 1, "x\ntail\n"},
+      {"", "", "PROMPT next\n", 1, "head\ntail\n"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(Script("", "UPDATE T SET NOTE = 'x' WHERE ID IN (1, 2);\n").status, 0);
+    Outcome run = Script("", c.script_start + head + c.refused + tail, c.options);
+    SCOPED_TRACE(c.options + c.script_start + c.refused + run.out);
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_NE(run.out.find(c.script_start.empty() ? "line 2: " : "line 3: "), std::string::npos);
+    EXPECT_EQ(Notes(), "NOTE\n" + c.notes);
   }
 }
 

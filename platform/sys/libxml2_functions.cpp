@@ -14,6 +14,7 @@
 // The forwarders bind inside whatever links them and are exported by no program or library.
 #pragma GCC visibility push(hidden)
 #include <libxml/encoding.h>
+#include <libxml/entities.h>
 #include <libxml/globals.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
@@ -29,19 +30,19 @@
 namespace {
 
 #define KORVALIS_LIBXML2_FUNCTIONS(X)                                                           \
-  X(xmlAddChild) X(xmlBufferAdd) X(xmlBufferContent) X(xmlBufferCreate) X(xmlBufferFree)       \
-  X(xmlBufferLength) X(xmlCopyDoc) X(xmlCreatePushParserCtxt) X(xmlCtxtUseOptions)              \
-  X(xmlDocCopyNode) X(xmlDocGetRootElement) X(xmlFindCharEncodingHandler) X(xmlFreeDoc)         \
-  X(xmlFreeNode) X(xmlFreeNodeList) X(xmlFreeParserCtxt) X(xmlGetProp) X(xmlInitParser)         \
-  X(xmlMemSetup) X(xmlNewDoc) X(xmlParseChunk) X(xmlSwitchToEncoding)                           \
-  X(xmlNewDocNode) X(xmlNewDocText) X(xmlNewDocTextLen) X(xmlNewProp) X(xmlNodeDump)            \
-  X(xmlNodeGetContent) X(xmlNodeGetSpacePreserve) X(xmlNodeListGetString) X(xmlNodeSetContent)  \
-  X(xmlOutputBufferClose) X(xmlOutputBufferCreateIO) X(xmlOutputBufferFlush)                    \
-  X(xmlReadFile) X(xmlReadMemory) X(xmlReconciliateNs)                                          \
-  X(xmlSetGenericErrorFunc) X(xmlSetStructuredErrorFunc) X(xmlStrcmp) X(xmlStrdup)              \
+  X(xmlAddChild) X(xmlAddPrevSibling) X(xmlBufferAdd) X(xmlBufferContent) X(xmlBufferCreate)    \
+  X(xmlBufferFree) X(xmlBufferLength) X(xmlCopyDoc) X(xmlCreatePushParserCtxt)                  \
+  X(xmlCtxtUseOptions) X(xmlDocCopyNode) X(xmlDocGetRootElement) X(xmlFindCharEncodingHandler)  \
+  X(xmlFreeDoc) X(xmlFreeNode) X(xmlFreeNodeList) X(xmlFreeParserCtxt) X(xmlGetDocEntity)       \
+  X(xmlGetProp) X(xmlInitParser) X(xmlMemSetup) X(xmlNewDoc) X(xmlParseChunk)                   \
+  X(xmlSwitchToEncoding) X(xmlNewDocNode) X(xmlNewDocText) X(xmlNewDocTextLen) X(xmlNewProp)    \
+  X(xmlNodeDump) X(xmlNodeGetContent) X(xmlNodeGetSpacePreserve) X(xmlNodeListGetString)        \
+  X(xmlNodeSetContent) X(xmlOutputBufferClose) X(xmlOutputBufferCreateIO)                       \
+  X(xmlOutputBufferFlush) X(xmlReadFile) X(xmlReadMemory) X(xmlReconciliateNs)                  \
+  X(xmlSetGenericErrorFunc) X(xmlSetStructuredErrorFunc) X(xmlStrcmp) X(xmlStrdup) X(xmlStrlen) \
   X(xmlUnlinkNode) X(xmlValidateName) X(xmlXPathCastToString) X(xmlXPathEvalExpression)         \
   X(xmlXPathFreeContext) X(xmlXPathFreeObject) X(xmlXPathNewContext) X(xmlXPathNewNodeSet)      \
-  X(xmlXPathNodeEval) X(xmlXPathPopString) X(xmlXPatherror) X(valuePush) X(__xmlGenericError)    \
+  X(xmlXPathNodeEval) X(xmlXPathPopString) X(xmlXPatherror) X(valuePush) X(__xmlGenericError)   \
   X(__xmlGenericErrorContext)
 
 struct Libxml2Functions {
@@ -77,6 +78,9 @@ xmlFreeFunc xmlFree = FreeThroughLibrary;
 
 xmlNodePtr xmlAddChild(xmlNodePtr parent, xmlNodePtr cur) {
   return Libxml2().xmlAddChild(parent, cur);
+}
+xmlNodePtr xmlAddPrevSibling(xmlNodePtr cur, xmlNodePtr elem) {
+  return Libxml2().xmlAddPrevSibling(cur, elem);
 }
 int xmlBufferAdd(xmlBufferPtr buf, const xmlChar* str, int len) {
   return Libxml2().xmlBufferAdd(buf, str, len);
@@ -121,6 +125,9 @@ void xmlXPathFreeContext(xmlXPathContextPtr ctxt) {
 }
 void xmlXPathFreeObject(xmlXPathObjectPtr obj) {
   if (obj != nullptr) Libxml2().xmlXPathFreeObject(obj);
+}
+xmlEntityPtr xmlGetDocEntity(const xmlDoc* doc, const xmlChar* name) {
+  return Libxml2().xmlGetDocEntity(doc, name);
 }
 xmlChar* xmlGetProp(const xmlNode* node, const xmlChar* name) {
   return Libxml2().xmlGetProp(node, name);
@@ -188,6 +195,7 @@ int xmlStrcmp(const xmlChar* str1, const xmlChar* str2) {
   return Libxml2().xmlStrcmp(str1, str2);
 }
 xmlChar* xmlStrdup(const xmlChar* cur) { return Libxml2().xmlStrdup(cur); }
+int xmlStrlen(const xmlChar* str) { return Libxml2().xmlStrlen(str); }
 void xmlUnlinkNode(xmlNodePtr cur) { Libxml2().xmlUnlinkNode(cur); }
 int xmlValidateName(const xmlChar* value, int space) {
   return Libxml2().xmlValidateName(value, space);

@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "platform/text/ascii.h"
+#include "platform/xml/entity_expansion.h"
 #include "platform/xml/memory_budget.h"
 
 namespace korvalis::xml {
@@ -417,7 +418,8 @@ bool Document::LoadXml(std::string_view text, Writer writer) {
 }
 
 bool Document::Adopt(_xmlDoc* parsed) {
-  if (parsed == nullptr || xmlDocGetRootElement(parsed) == nullptr) {
+  if (parsed == nullptr || xmlDocGetRootElement(parsed) == nullptr ||
+      !ExpandInternalEntities(parsed)) {
     xmlFreeDoc(parsed);
     data_ = std::make_shared<DocumentData>();
     return false;

@@ -6,9 +6,12 @@
 //     ignored, whatever it says;
 //   - text nodes holding only white space are dropped on load (outside xml:space="preserve");
 //   - no DTD or external entity is ever fetched, from the file system or the network; the
-//     entities of an internal subset stay entity references, leaves whose text reads through;
+//     entities of an internal subset are expanded into the tree, in text and in attribute
+//     values, as an XML reader reads them (entity_expansion.h), while a reference to an
+//     external entity stays a leaf without text;
 //   - libxml2's limits hold: elements nested deeper than 256 levels, or entities expanding
-//     out of proportion, make the text fail to load;
+//     out of proportion (for the parser, or past 16 MB of copies in the tree), make the text
+//     fail to load;
 //   - a text that does not parse leaves the document without any node.
 // A Node is a shared handle: it keeps its whole document alive, and nodes that an edit takes
 // out of the tree stay valid until the last handle of the document is gone, so a handle can
@@ -130,9 +133,11 @@ class Document {
   // hold its size).
   enum class Writer { kCaller, kSystem };
 
-  // Replaces the document by the parsed text. On failure the document is left empty (no
-  // node at all) and false is answered. Parsing is bounded: no network, no external DTD or
-  // entity, libxml2's limits on depth and entity expansion, and for a caller's text on sizes.
+  // Replaces the document by the parsed text, its internal entities expanded into its tree
+  // (entity_expansion.h). On failure the document is left empty (no node at all) and false is
+  // answered. Parsing is bounded: no network, no external DTD or entity, libxml2's limits on
+  // depth and entity expansion and ours on expansion into the tree, and for a caller's text on
+  // sizes.
   bool LoadXml(std::string_view text, Writer writer = Writer::kCaller);
 
   bool HasDocumentElement() const;

@@ -1,0 +1,114 @@
+// The internal entities of a style sheet and of a source, as the transformation worker reads
+// them: expanded wherever they stand, within a bound that stops entity bombs; external ones are
+// never read.
+#include "platform/xml/entity_expansion.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <utility>
+
+#include "platform/xml/xslt.h"
+
+namespace korvalis::xml {
+namespace {
+
+constexpr TransformLimits kRoomy{1 << 20, 256 << 20, std::chrono::milliseconds(60'000)};
+
+// A style sheet that declares `entities` and whose template for the root writes `body`.
+std::string StyleSheet(const std::string& entities, const std::string& body) {
+  return "<!DOCTYPE xsl:stylesheet [" + entities +
+         "]><xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
+         "<xsl:output method=\"xml\" omit-xml-declaration=\"yes\"/><xsl:template match=\"/\">" +
+         body + "</xsl:template></xsl:stylesheet>";
+}
+
+struct Answer {
+  TransformOutcome outcome;
+  std::string output;
+};
+
+Answer Transform(const std::string& source, TextWriter source_writer,
+                 const std::string& stylesheet, TextWriter stylesheet_writer) {
+  Answer answer;
+  answer.outcome = TransformText(source, source_writer, stylesheet, stylesheet_writer, kRoomy,
+                                 answer.output);
+  return answer;
+}
+
+// Ten entities, each ten references to the one before: 10^9 copies of the first, `first`.
+std::string Laughs(const std::string& first) {
+  std::string entities = "<!ENTITY a0 \"" + first + "\">";
+  for (int level = 1; level <= 9; ++level) {
+    entities += "<!ENTITY a" + std::to_string(level) + " \"";
+    for (int i = 0; i < 10; ++i) entities += "&a" + std::to_string(level - 1) + ";";
+    entities += "\">";
+  }
+  return entities;
+}
+
+TEST(EntityExpansionTest, AStyleSheetsEntitiesAreItsTextWhereverTheyStand) {
+  const std::string stylesheet = StyleSheet(
+      "<!ENTITY nbsp \"&#160;\"><!ENTITY title \"住院患者一览\">"
+      "<!ENTITY cell \"<td>&nbsp;&title;</td>\"><!ENTITY empty \"\">",
+      "<h1>&title;</h1><p>a&nbsp;b</p><p class=\"&title;\">&empty;x&empty;</p>"
+      "<tr>&cell;&cell;</tr><xsl:text>&nbsp;</xsl:text>&nbsp;&nbsp;");
+  for (TextWriter writer : {TextWriter::kCaller, TextWriter::kSystem}) {
+    const Answer answer = Transform("<r/>", TextWriter::kCaller, stylesheet, writer);
+    ASSERT_EQ(answer.outcome, TransformOutcome::kDone);
+    // The entities' spaces stand among texts and are kept as the text they are part of.
+    EXPECT_EQ(answer.output,
+              "<h1>住院患者一览</h1><p>a\u00A0b</p><p class=\"住院患者一览\">x</p>"
+              "<tr><td>\u00A0住院患者一览</td><td>\u00A0住院患者一览</td></tr>\u00A0\u00A0\u00A0\n");
+  }
+}
+
+TEST(EntityExpansionTest, ASourcesEntitiesAreItsValues) {
+  const std::string source =
+      "<!DOCTYPE r [<!ENTITY who \"张三\"><!ENTITY row \"<n>&who;</n>\">]>"
+      "<r><n>&who;</n>&row;<m>[&who;]</m></r>";
+  const std::string stylesheet = StyleSheet(
+      "", "<xsl:copy-of select=\"r/n\"/>|<xsl:value-of select=\"r/m/text()\"/>|"
+          "<xsl:value-of select=\"count(r/n)\"/>");
+  for (TextWriter writer : {TextWriter::kCaller, TextWriter::kSystem}) {
+    const Answer answer = Transform(source, writer, stylesheet, TextWriter::kCaller);
+    ASSERT_EQ(answer.outcome, TransformOutcome::kDone);
+    EXPECT_EQ(answer.output, "<n>张三</n><n>张三</n>|[张三]|2\n");
+  }
+}
+
+// Bombs that the parser takes (it admits any size in the system's own texts) stop at the
+// expansion's bound, whoever wrote them; an external entity is never read.
+TEST(EntityExpansionTest, BombsAreRefusedAndExternalEntitiesNeverRead) {
+  std::string references;
+  for (int i = 0; i < 2'000; ++i) references += "&q;";
+  const std::string quadratic = "<!ENTITY q \"" + std::string(100'000, 'x') + "\">";
+  const std::string length = StyleSheet("", "<xsl:value-of select=\"string-length(r)\"/>");
+  for (TextWriter writer : {TextWriter::kCaller, TextWriter::kSystem}) {
+    // An empty first entity gives nothing to copy: its references alone are the bomb.
+    for (const auto& [entities, body] : {std::pair(Laughs("lol"), std::string("&a9;")),
+                                         std::pair(Laughs(""), std::string("&a9;")),
+                                         std::pair(quadratic, references)}) {
+      EXPECT_EQ(Transform("<r/>", TextWriter::kCaller, StyleSheet(entities, "<p>" + body + "</p>"),
+                          writer)
+                    .outcome,
+                TransformOutcome::kStylesheetNotLoaded);
+      EXPECT_EQ(Transform("<!DOCTYPE r [" + entities + "]><r>" + body + "</r>", writer, length,
+                          TextWriter::kCaller)
+                    .outcome,
+                TransformOutcome::kSourceNotLoaded);
+    }
+  }
+  const Answer external = Transform(
+      "<!DOCTYPE r [<!ENTITY s SYSTEM \"file:///etc/hostname\">]><r>[&s;]</r>",
+      TextWriter::kCaller,
+      StyleSheet("<!ENTITY h SYSTEM \"file:///etc/hostname\">",
+                 "&h;<xsl:value-of select=\"r\"/>"),
+      TextWriter::kCaller);
+  ASSERT_EQ(external.outcome, TransformOutcome::kDone);
+  EXPECT_EQ(external.output, "[]\n");
+}
+
+}  // namespace
+}  // namespace korvalis::xml
