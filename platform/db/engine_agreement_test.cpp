@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/db/oracle_test_fixture.h"
 
@@ -296,6 +297,30 @@ TEST_P(EngineAgreementTest, ATextReadAsANumberIsANumbersValue) {
       {"SELECT TO_NUMBER('-1e126') FROM DUAL", "ORA-01426"},
       {"SELECT TO_NUMBER(RPAD('9', 126, '9')) FROM DUAL", "ORA-01426"},
       {"SELECT TO_NUMBER(SCORE || 'e200') FROM PATIENT WHERE NO = 2", "ORA-01426"},
+  });
+}
+
+// A date is of the years -4712 to 9999: whatever takes a date past them fails with ORA-01841,
+// however far past.
+TEST_P(EngineAgreementTest, DatesStayWithinTheirYears) {
+  const std::string last = "TO_DATE('9999-12-31 23:59:59', 'YYYY-MM-DD HH24:MI:SS')";
+  const std::vector<std::string> past = {
+      "SYSDATE + 9e125", "SYSDATE - 1e19", "SYSDATE + 3000000", "SYSDATE - 3000000",
+      "1e125 + SYSDATE", "SYSDATE - -1e19", last + " + 1 / 86400",
+      "ADD_MONTHS(" + last + ", 1)", "ADD_MONTHS(SYSDATE, 1e20)", "ADD_MONTHS(SYSDATE, -1e20)",
+      "ADD_MONTHS(SYSDATE, 100000)", "NEXT_DAY(" + last + ", 'MONDAY')",
+      "ROUND(" + last + ")", "ROUND(" + last + ", 'YYYY')", "ROUND(" + last + ", 'MM')",
+      "ROUND(" + last + ", 'CC')", "ROUND(" + last + ", 'Q')", "ROUND(" + last + ", 'HH')",
+      "ROUND(" + last + ", 'MI')", "ROUND(" + last + ", 'DAY')"};
+  for (const std::string& date : past) {
+    const std::string sql = "SELECT " + date + " FROM DUAL";
+    EXPECT_EQ(Error(sql).rfind("ORA-01841", 0), 0u) << sql << " -> " << Error(sql);
+  }
+  Check({
+      {("SELECT " + last + " + 0, " + last + " - 1, ADD_MONTHS(" + last + ", -1), LAST_DAY(" +
+        last + "), TRUNC(" + last + ", 'YYYY') FROM DUAL").c_str(),
+       "9999-12-31 23:59:59|9999-12-30 23:59:59|9999-11-30 23:59:59|9999-12-31 23:59:59|"
+       "9999-01-01 00:00:00"},
   });
 }
 

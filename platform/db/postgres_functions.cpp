@@ -414,11 +414,26 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
     ELSE (SELECT min(x) FROM unnest(v) AS x) END $f$;
 
 -- ---- dates: arithmetic in days, kept to the second
+-- A date is of the years -4712 to 9999: from 4712-01-01 BC (-210831897600 seconds from the
+-- epoch) to the last second before 10000-01-01 (253402300800); a result past them fails with
+-- ORA-01841. Date arithmetic checks the seconds it would reach before it makes the date, which
+-- the server refuses otherwise with its own error far enough out.
+CREATE OR REPLACE FUNCTION ora_date_past_years() RETURNS timestamp
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT ora_raise('ORA-01841: (full) year must be between -4713 and +9999, and not be 0', 'KV001',
+                   NULL::timestamp) $f$;
+CREATE OR REPLACE FUNCTION ora_date_within_years(v timestamp) RETURNS timestamp
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN v >= '10000-01-01' OR v < '4712-01-01 BC' THEN ora_date_past_years() ELSE v END $f$;
+CREATE OR REPLACE FUNCTION ora_date_add_seconds(d timestamp, s double precision) RETURNS timestamp
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN date_part('epoch', d) + s NOT BETWEEN -210831897600 AND 253402300799
+    THEN ora_date_past_years() ELSE d + make_interval(secs => s) END $f$;
 CREATE OR REPLACE FUNCTION ora_date_add(d timestamp, n numeric) RETURNS timestamp
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT d + make_interval(secs => round(n * 86400)::double precision) $f$;
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT ora_date_add_seconds(d, round(n * 86400)::double precision) $f$;
 CREATE OR REPLACE FUNCTION ora_date_sub(d timestamp, n numeric) RETURNS timestamp
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_add(d, -n) $f$;
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_date_add(d, -n) $f$;
 -- The days of `s` seconds, one quotient rounded to a NUMBER's digits as ora_shown rounds it:
 -- the decimals kept are looked up by the quotient's exponent, which the seconds tell by the
 -- bucket they fall in (86400 times each power of ten from a microsecond's day to 10^6 days),
@@ -438,9 +453,9 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT div(extract(epoch FROM a - b)
 CREATE OR REPLACE FUNCTION ora_add(a numeric, b numeric) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT a + b $f$;
 CREATE OR REPLACE FUNCTION ora_add(a timestamp, b numeric) RETURNS timestamp
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_add(a, b) $f$;
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_date_add(a, b) $f$;
 CREATE OR REPLACE FUNCTION ora_add(a numeric, b timestamp) RETURNS timestamp
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_add(b, a) $f$;
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_date_add(b, a) $f$;
 CREATE OR REPLACE FUNCTION ora_add(a text, b numeric) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_num(a) + b $f$;
 CREATE OR REPLACE FUNCTION ora_add(a numeric, b text) RETURNS numeric
@@ -448,11 +463,11 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT a + ora_num(b) $f$;
 CREATE OR REPLACE FUNCTION ora_add(a text, b text) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_num(a) + ora_num(b) $f$;
 CREATE OR REPLACE FUNCTION ora_add(a timestamp, b text) RETURNS timestamp
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_add(a, ora_num(b)) $f$;
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_date_add(a, ora_num(b)) $f$;
 CREATE OR REPLACE FUNCTION ora_sub(a numeric, b numeric) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT a - b $f$;
 CREATE OR REPLACE FUNCTION ora_sub(a timestamp, b numeric) RETURNS timestamp
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_sub(a, b) $f$;
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_date_sub(a, b) $f$;
 CREATE OR REPLACE FUNCTION ora_sub(a timestamp, b timestamp) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_diff(a, b) $f$;
 CREATE OR REPLACE FUNCTION ora_sub(a text, b numeric) RETURNS numeric
@@ -462,7 +477,7 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT a - ora_num(b) $f$;
 CREATE OR REPLACE FUNCTION ora_sub(a text, b text) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_num(a) - ora_num(b) $f$;
 CREATE OR REPLACE FUNCTION ora_sub(a timestamp, b text) RETURNS timestamp
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_sub(a, ora_num(b)) $f$;
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_date_sub(a, ora_num(b)) $f$;
 -- A text is read as a number before a date, which a number cannot be subtracted from.
 CREATE OR REPLACE FUNCTION ora_sub(a text, b timestamp) RETURNS numeric
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
@@ -470,14 +485,20 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
     ora_raise('ORA-00932: inconsistent datatypes: expected DATE got NUMBER', 'KV001',
               NULL::numeric) END $f$;
 
--- ADD_MONTHS keeps the last day of a month the last day.
+-- ADD_MONTHS keeps the last day of a month the last day. The month reached, counted from
+-- year 0 (1 BC), must be of the years -4712 to 9999 (4712 BC is -4711 from year 0); months
+-- far beyond are taken as that far, so that they make a number of months the server takes.
 CREATE OR REPLACE FUNCTION ora_add_months(d timestamp, n numeric) RETURNS timestamp
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT CASE WHEN d + interval '1 day' >= date_trunc('month', d) + interval '1 month'
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN extract(year FROM d) * 12 + extract(month FROM d) - 1
+      + CASE WHEN extract(year FROM d) < 0 THEN 12 ELSE 0 END + trunc(n)
+      NOT BETWEEN -4711 * 12 AND 9999 * 12 + 11 THEN ora_date_past_years()
+    WHEN d + interval '1 day' >= date_trunc('month', d) + interval '1 month'
       AND date_trunc('day', d) = date_trunc('day', date_trunc('month', d) + interval '1 month' - interval '1 day')
-    THEN date_trunc('month', d) + make_interval(months => trunc(n)::int + 1) - interval '1 day'
-         + (d - date_trunc('day', d))
-    ELSE d + make_interval(months => trunc(n)::int) END $f$;
+    THEN date_trunc('month', d)
+         + make_interval(months => least(greatest(trunc(n), -1000000), 1000000)::int + 1)
+         - interval '1 day' + (d - date_trunc('day', d))
+    ELSE d + make_interval(months => least(greatest(trunc(n), -1000000), 1000000)::int) END $f$;
 -- EXTRACT(field FROM date): the translator passes only the fields a value may give.
 CREATE OR REPLACE FUNCTION ora_extract_field(d timestamp, field text) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
@@ -496,8 +517,9 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
     WHEN length(name) < 3
       OR position(upper(substr(name, 1, 3)) IN 'SUNMONTUEWEDTHUFRISAT') NOT IN (1, 4, 7, 10, 13, 16, 19)
     THEN ora_raise('ORA-01846: not a valid day of the week', 'KV001', NULL::timestamp)
-    ELSE d + ((((position(upper(substr(name, 1, 3)) IN 'SUNMONTUEWEDTHUFRISAT') - 1) / 3
-               - extract(dow FROM d)::integer + 6) % 7) + 1) * interval '1 day' END $f$;
+    ELSE ora_date_within_years(
+      d + ((((position(upper(substr(name, 1, 3)) IN 'SUNMONTUEWEDTHUFRISAT') - 1) / 3
+             - extract(dow FROM d)::integer + 6) % 7) + 1) * interval '1 day') END $f$;
 -- A number for the day's name is read as its text, which names no day.
 CREATE OR REPLACE FUNCTION ora_next_day(d timestamp, name numeric) RETURNS timestamp
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_next_day(d, ora_str(name)) $f$;
@@ -550,7 +572,7 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
     ELSE date_trunc('minute', d) END $f$;
 CREATE OR REPLACE FUNCTION ora_round_date(d timestamp, fmt text DEFAULT 'DD') RETURNS timestamp
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
-  SELECT CASE ora_round_unit(fmt)
+  SELECT ora_date_within_years(CASE ora_round_unit(fmt)
     WHEN 'CC' THEN make_timestamp(((extract(year FROM d)::int - 1) / 100
       + CASE WHEN (extract(year FROM d)::int - 1) % 100 >= 50 THEN 1 ELSE 0 END) * 100 + 1,
       1, 1, 0, 0, 0)
@@ -566,7 +588,7 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
     WHEN 'MI' THEN date_trunc('minute', d + interval '30 seconds')
     ELSE ora_trunc_date(d, fmt)
       + CASE WHEN d >= ora_trunc_date(d, fmt) + interval '3 days 12 hours'
-             THEN interval '7 days' ELSE interval '0' END END $f$;
+             THEN interval '7 days' ELSE interval '0' END END) $f$;
 CREATE OR REPLACE FUNCTION ora_trunc(d timestamp, fmt text DEFAULT 'DD') RETURNS timestamp
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_trunc_date(d, fmt) $f$;
 CREATE OR REPLACE FUNCTION ora_round(d timestamp, fmt text DEFAULT 'DD') RETURNS timestamp

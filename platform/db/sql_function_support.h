@@ -49,6 +49,7 @@ bool LooksLikeDate(sqlite3_value* v);
 void ResultNumber(sqlite3_context* ctx, double d);
 // The empty text is NULL.
 void ResultText(sqlite3_context* ctx, std::string_view s);
+// Throws FunctionError (ORA-01841) for a date IsValid refuses.
 void ResultDate(sqlite3_context* ctx, const DateTime& d);
 
 // ---- UTF-8 characters ----
