@@ -417,23 +417,32 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
 -- A date is of the years -4712 to 9999: from 4712-01-01 BC (-210831897600 seconds from the
 -- epoch) to the last second before 10000-01-01 (253402300800); a result past them fails with
 -- ORA-01841. Date arithmetic checks the seconds it would reach before it makes the date, which
--- the server refuses otherwise with its own error far enough out.
-CREATE OR REPLACE FUNCTION ora_date_past_years() RETURNS timestamp
-LANGUAGE sql STABLE PARALLEL SAFE AS $f$
-  SELECT ora_raise('ORA-01841: (full) year must be between -4713 and +9999, and not be 0', 'KV001',
-                   NULL::timestamp) $f$;
+-- the server refuses otherwise with its own error far enough out: their distance from the
+-- middle of the years (21285201599.5), in one comparison, within half their span
+-- (232117099199.5).
+-- The arithmetic stays IMMUTABLE, as a computed column needs it, and is inlined into the
+-- statement. The failure takes the values its check reads: the planner, which runs an
+-- IMMUTABLE function of constants before any row needs it, then runs it only where the check
+-- is itself constant and true.
+CREATE OR REPLACE FUNCTION ora_date_past_years(d timestamp, n numeric) RETURNS timestamp
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
+BEGIN
+  RAISE EXCEPTION USING ERRCODE = 'KV001',
+    MESSAGE = 'ORA-01841: (full) year must be between -4713 and +9999, and not be 0';
+END $f$;
 CREATE OR REPLACE FUNCTION ora_date_within_years(v timestamp) RETURNS timestamp
-LANGUAGE sql STABLE PARALLEL SAFE AS $f$
-  SELECT CASE WHEN v >= '10000-01-01' OR v < '4712-01-01 BC' THEN ora_date_past_years() ELSE v END $f$;
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN v >= '10000-01-01' OR v < '4712-01-01 BC' THEN ora_date_past_years(v, NULL)
+    ELSE v END $f$;
 CREATE OR REPLACE FUNCTION ora_date_add_seconds(d timestamp, s double precision) RETURNS timestamp
-LANGUAGE sql STABLE PARALLEL SAFE AS $f$
-  SELECT CASE WHEN date_part('epoch', d) + s NOT BETWEEN -210831897600 AND 253402300799
-    THEN ora_date_past_years() ELSE d + make_interval(secs => s) END $f$;
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN abs(date_part('epoch', d) + s - 21285201599.5) > 232117099199.5
+    THEN ora_date_past_years(d, s::numeric) ELSE d + make_interval(secs => s) END $f$;
 CREATE OR REPLACE FUNCTION ora_date_add(d timestamp, n numeric) RETURNS timestamp
-LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT ora_date_add_seconds(d, round(n * 86400)::double precision) $f$;
 CREATE OR REPLACE FUNCTION ora_date_sub(d timestamp, n numeric) RETURNS timestamp
-LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_date_add(d, -n) $f$;
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_add(d, -n) $f$;
 -- The days of `s` seconds, one quotient rounded to a NUMBER's digits as ora_shown rounds it:
 -- the decimals kept are looked up by the quotient's exponent, which the seconds tell by the
 -- bucket they fall in (86400 times each power of ten from a microsecond's day to 10^6 days),
@@ -453,9 +462,9 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT div(extract(epoch FROM a - b)
 CREATE OR REPLACE FUNCTION ora_add(a numeric, b numeric) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT a + b $f$;
 CREATE OR REPLACE FUNCTION ora_add(a timestamp, b numeric) RETURNS timestamp
-LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_date_add(a, b) $f$;
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_add(a, b) $f$;
 CREATE OR REPLACE FUNCTION ora_add(a numeric, b timestamp) RETURNS timestamp
-LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_date_add(b, a) $f$;
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_add(b, a) $f$;
 CREATE OR REPLACE FUNCTION ora_add(a text, b numeric) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_num(a) + b $f$;
 CREATE OR REPLACE FUNCTION ora_add(a numeric, b text) RETURNS numeric
@@ -463,11 +472,11 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT a + ora_num(b) $f$;
 CREATE OR REPLACE FUNCTION ora_add(a text, b text) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_num(a) + ora_num(b) $f$;
 CREATE OR REPLACE FUNCTION ora_add(a timestamp, b text) RETURNS timestamp
-LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_date_add(a, ora_num(b)) $f$;
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_add(a, ora_num(b)) $f$;
 CREATE OR REPLACE FUNCTION ora_sub(a numeric, b numeric) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT a - b $f$;
 CREATE OR REPLACE FUNCTION ora_sub(a timestamp, b numeric) RETURNS timestamp
-LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_date_sub(a, b) $f$;
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_sub(a, b) $f$;
 CREATE OR REPLACE FUNCTION ora_sub(a timestamp, b timestamp) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_diff(a, b) $f$;
 CREATE OR REPLACE FUNCTION ora_sub(a text, b numeric) RETURNS numeric
@@ -477,7 +486,7 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT a - ora_num(b) $f$;
 CREATE OR REPLACE FUNCTION ora_sub(a text, b text) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_num(a) - ora_num(b) $f$;
 CREATE OR REPLACE FUNCTION ora_sub(a timestamp, b text) RETURNS timestamp
-LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_date_sub(a, ora_num(b)) $f$;
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_sub(a, ora_num(b)) $f$;
 -- A text is read as a number before a date, which a number cannot be subtracted from.
 CREATE OR REPLACE FUNCTION ora_sub(a text, b timestamp) RETURNS numeric
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
@@ -489,10 +498,10 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
 -- year 0 (1 BC), must be of the years -4712 to 9999 (4712 BC is -4711 from year 0); months
 -- far beyond are taken as that far, so that they make a number of months the server takes.
 CREATE OR REPLACE FUNCTION ora_add_months(d timestamp, n numeric) RETURNS timestamp
-LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN extract(year FROM d) * 12 + extract(month FROM d) - 1
       + CASE WHEN extract(year FROM d) < 0 THEN 12 ELSE 0 END + trunc(n)
-      NOT BETWEEN -4711 * 12 AND 9999 * 12 + 11 THEN ora_date_past_years()
+      NOT BETWEEN -4711 * 12 AND 9999 * 12 + 11 THEN ora_date_past_years(d, n)
     WHEN d + interval '1 day' >= date_trunc('month', d) + interval '1 month'
       AND date_trunc('day', d) = date_trunc('day', date_trunc('month', d) + interval '1 month' - interval '1 day')
     THEN date_trunc('month', d)

@@ -112,9 +112,8 @@ bool LooksLikeDate(sqlite3_value* v) {
 // ---- results ----
 
 void ResultNumber(sqlite3_context* ctx, double d) {
-  if (std::isnan(d) || std::isinf(d)) {
-    throw FunctionError{"ORA-01426: numeric overflow"};
-  }
+  // A NUMBER holds magnitudes below 1E126 (NaN is none).
+  if (!(std::fabs(d) < 1e126)) throw FunctionError{"ORA-01426: numeric overflow"};
   if (d == std::trunc(d) && std::fabs(d) < 9.2e18) {
     sqlite3_result_int64(ctx, static_cast<int64_t>(d));
   } else {
