@@ -33,6 +33,7 @@ SqlType Translator::EmitAnalytic(const Expr& e, const Scope* scope, std::string*
                         f == "LAG" || f == "LEAD")) {
     throw SqlError("ORA-00907: missing right parenthesis");
   }
+  const size_t call = out->size();
   std::string arguments;
   std::vector<SqlType> types;
   if ((f == "SUM" || f == "AVG") && e.args.size() == 1) {
@@ -68,6 +69,11 @@ SqlType Translator::EmitAnalytic(const Expr& e, const Scope* scope, std::string*
   out->append(arguments);
   out->push_back(')');
   EmitWindow(*e.over, scope, out);
+  if (pg_ && f == "SUM") {
+    // The server's sum keeps every digit of its terms, bounded only by a NUMBER's range.
+    out->insert(call, "ora_finite(");
+    out->push_back(')');
+  }
   if (f == "FIRST_VALUE" || f == "LAST_VALUE" || f == "LAG" || f == "LEAD" || f == "MIN" ||
       f == "MAX") {
     return types.empty() ? SqlType::kUnknown : types[0];
@@ -142,6 +148,9 @@ SqlType Translator::EmitAggregate(const Expr& e, const Scope* scope, std::string
   } else if (pg_) {
     argument.push_back('*');
   }
+  // The server's sum keeps every digit of its terms, bounded only by a NUMBER's range.
+  const bool bounded_sum = pg_ && f == "SUM";
+  if (bounded_sum) out->append("ora_finite(");
   if (f == "SUM" || f == "AVG") {
     out->append(NumberAggregate(f, t, ExactForm::kNone));
   } else {
@@ -150,6 +159,7 @@ SqlType Translator::EmitAggregate(const Expr& e, const Scope* scope, std::string
   out->push_back('(');
   out->append(argument);
   out->push_back(')');
+  if (bounded_sum) out->push_back(')');
   return (f == "MIN" || f == "MAX") ? t : SqlType::kNumber;
 }
 

@@ -135,6 +135,16 @@ void NumberIn(sqlite3_context* ctx, int, sqlite3_value** argv) {
   ResultNumber(ctx, v);
 }
 
+// A computed NUMBER on its way into a column: itself, unless the engine's own arithmetic took
+// it past a NUMBER's range (a double of 1E126 or more in magnitude), which fails.
+void NumberWithinRange(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_FLOAT &&
+      !(std::fabs(sqlite3_value_double(argv[0])) < 1e126)) {
+    throw FunctionError{"ORA-01426: numeric overflow"};
+  }
+  sqlite3_result_value(ctx, argv[0]);
+}
+
 // A value written into a text column, or CAST to VARCHAR2: numbers as Oracle renders them.
 void TextIn(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (IsNull(argv[0])) return sqlite3_result_null(ctx);
@@ -165,6 +175,7 @@ std::span<const FunctionEntry> ConversionFunctions() {
       {"ora_to_date", 2, ToDate, true},
       {"ora_date_in", 1, DateIn, true},
       {"ora_number_in", 3, NumberIn, true},
+      {"ora_number_range", 1, NumberWithinRange, true},
       {"ora_text_in", 2, TextIn, true},
       {"ora_raise", 1, Raise, false},
   };

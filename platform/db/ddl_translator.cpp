@@ -260,7 +260,9 @@ void Translator::EmitColumnDefinition(Statement& stmt, size_t i, NewTable* table
     // Computed from the other columns of the row, as Oracle's virtual columns are.
     std::string v;
     const Scope row_scope = RowScope(stmt);
+    in_generated_column_ = true;
     Emit(*col.generated, &row_scope, &v);
+    in_generated_column_ = false;
     // PostgreSQL keeps computed columns stored: it has no virtual ones.
     out.append(" GENERATED ALWAYS AS (").append(v).append(pg_ ? ") STORED" : ") VIRTUAL");
   }

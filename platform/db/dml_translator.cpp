@@ -47,11 +47,38 @@ void FitToLength(const ColumnInfo& column, const Expr* literal, std::string* val
   *value_sql = std::move(s);
 }
 
+// Whether the engine computes the value (an operator, a call, CASE or a query) rather than
+// taking it as written or stored.
+bool Computed(const Expr& e) {
+  switch (e.kind) {
+    case ExprKind::kUnary:
+    case ExprKind::kBinary:
+    case ExprKind::kFunction:
+    case ExprKind::kCase:
+    case ExprKind::kSubquery:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Whether the `i`th column of a query may be computed by the engine: each but an item of a
+// single query block that takes a value as written or stored.
+bool ComputedColumn(const Select& select, size_t i) {
+  if (select.cores.size() != 1) return true;
+  const auto& items = select.cores[0].items;
+  for (const sql::SelectItem& item : items) {
+    if (item.expr->kind == ExprKind::kStar) return true;
+  }
+  return i >= items.size() || Computed(*items[i].expr);
+}
+
 }  // namespace
 
-// How a value is converted on its way into a column of the declared type.
+// How a value is converted on its way into a column of the declared type. `computed`: the
+// engine computes the value of a row written.
 void Translator::ConvertFor(const ColumnInfo* column, SqlType value_type, std::string* value_sql,
-                            const Expr* literal) {
+                            const Expr* literal, bool computed) {
   if (!column || value_type == SqlType::kNull) return;
   switch (column->type) {
     case SqlType::kDate:
@@ -62,7 +89,13 @@ void Translator::ConvertFor(const ColumnInfo* column, SqlType value_type, std::s
         // Numbers pass unchanged where the column neither rounds nor limits them.
         bool integral_literal = literal && literal->kind == ExprKind::kNumber &&
                                 literal->text.find_first_of(".eE") == std::string::npos;
-        if (column->precision < 0 && (column->scale < 0 || integral_literal)) return;
+        if (column->precision < 0 && (column->scale < 0 || integral_literal)) {
+          // The file's own arithmetic is not bounded by a NUMBER's range; the server's is.
+          if (!pg_ && computed) {
+            *value_sql = "ora_number_range(" + *value_sql + ")";
+          }
+          return;
+        }
       }
       std::string s = "ora_number_in(" + *value_sql + ", ";
       AppendInteger(column->scale, &s);
@@ -91,7 +124,7 @@ void Translator::EmitValueFor(const ColumnInfo* column, const Expr& value, const
                             EmitLongLiteralText(value, &v)
                         ? SqlType::kText
                         : Emit(value, scope, &v);
-  ConvertFor(column, t, &v, &value);
+  ConvertFor(column, t, &v, &value, Computed(value));
   out->append(v);
 }
 
@@ -131,7 +164,7 @@ void Translator::EmitInsertSelect(Select& select, const std::vector<const Column
       if (i) out->append(", ");
       std::string v;
       AppendName(names[i], &v);
-      ConvertFor(targets[i], cols[i].type, &v, nullptr);
+      ConvertFor(targets[i], cols[i].type, &v, nullptr, ComputedColumn(select, i));
       out->append(v);
     }
     out->append(" FROM (");
@@ -233,7 +266,7 @@ Translation Translator::Update(Statement& stmt) {
         if (c) out.append(", ");
         std::string v;
         AppendName(names[c], &v);
-        ConvertFor(targets[c], cols[c].type, &v, nullptr);
+        ConvertFor(targets[c], cols[c].type, &v, nullptr, ComputedColumn(*a.value->subquery, c));
         if (c == 0) {
           AppendSingleRowCheck(v, &out);
         } else {

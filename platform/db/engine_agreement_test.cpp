@@ -2,10 +2,12 @@
 // both engines: sums of texts, text functions of numbers, aggregates of NULL, dates compared
 // with numbers, texts of a query compared with dates and numbers, DUAL's column, quoted
 // literals, paths of a hierarchy, a star inserted into a table's columns, messages quoting a
-// long value, and texts read as numbers past a NUMBER's digits and range.
+// long value, texts read as numbers past a NUMBER's digits and range, and dates and numbers
+// computed past their range.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/db/oracle_test_fixture.h"
 
@@ -296,6 +298,74 @@ TEST_P(EngineAgreementTest, ATextReadAsANumberIsANumbersValue) {
       {"SELECT TO_NUMBER('-1e126') FROM DUAL", "ORA-01426"},
       {"SELECT TO_NUMBER(RPAD('9', 126, '9')) FROM DUAL", "ORA-01426"},
       {"SELECT TO_NUMBER(SCORE || 'e200') FROM PATIENT WHERE NO = 2", "ORA-01426"},
+  });
+}
+
+// A date is of the years -4712 to 9999: whatever takes a date past them fails with ORA-01841,
+// however far past.
+TEST_P(EngineAgreementTest, DatesStayWithinTheirYears) {
+  const std::string last = "TO_DATE('9999-12-31 23:59:59', 'YYYY-MM-DD HH24:MI:SS')";
+  std::vector<std::string> past = {"SYSDATE + 9e125",
+                                   "SYSDATE - 1e19",
+                                   "SYSDATE - -1e19",
+                                   "1e125 + SYSDATE",
+                                   "SYSDATE + 3000000",
+                                   "SYSDATE - 3000000",
+                                   last + " + 1 / 86400",
+                                   "ADD_MONTHS(" + last + ", 1)",
+                                   "ADD_MONTHS(SYSDATE, 100000)",
+                                   "ADD_MONTHS(SYSDATE, 1e20)",
+                                   "ADD_MONTHS(SYSDATE, -1e20)",
+                                   "NEXT_DAY(" + last + ", 'MONDAY')"};
+  for (const char* unit : {"DD", "YYYY", "MM", "CC", "Q", "HH", "MI", "DAY"}) {
+    past.push_back("ROUND(" + last + ", '" + unit + "')");
+  }
+  for (const std::string& date : past) {
+    const std::string sql = "SELECT " + date + " FROM DUAL";
+    EXPECT_EQ(Error(sql).rfind("ORA-01841", 0), 0u) << sql << " -> " << Error(sql);
+  }
+  const std::string within = "SELECT " + last + " + 0, " + last + " - 1, ADD_MONTHS(" + last +
+                             ", -1), LAST_DAY(" + last + "), TRUNC(" + last + ", 'YYYY') FROM DUAL";
+  Check({
+      {within.c_str(),
+       "9999-12-31 23:59:59|9999-12-30 23:59:59|9999-11-30 23:59:59|9999-12-31 23:59:59|"
+       "9999-01-01 00:00:00"},
+  });
+}
+
+// A NUMBER is below 1E126 in magnitude: a literal, a result, a conversion or a value stored
+// beyond fails with ORA-01426.
+TEST_P(EngineAgreementTest, NumbersStayBelowTheirRange) {
+  RunScript(*c_, "CREATE TABLE AMOUNT (N NUMBER);\nINSERT INTO AMOUNT VALUES (9.9e125);\n");
+  const std::string twice = "(SELECT N FROM AMOUNT UNION ALL SELECT N FROM AMOUNT)";
+  const std::string past[] = {"SELECT 1e126 + 0 FROM DUAL",
+                              "SELECT 5e125 + 5e125 FROM DUAL",
+                              "SELECT 1e126 * 1 FROM DUAL",
+                              "SELECT 1e200, 1 FROM DUAL",
+                              "SELECT -1E126 FROM DUAL",
+                              "SELECT 1" + std::string(126, '0') + " FROM DUAL",
+                              "SELECT SYSDATE + 1e300 FROM DUAL",
+                              "SELECT N * 10 FROM AMOUNT",
+                              "SELECT N + 1e124 FROM AMOUNT",
+                              "SELECT -N - N FROM AMOUNT",
+                              "SELECT N / 0.1 FROM AMOUNT",
+                              "SELECT SUM(N) FROM " + twice,
+                              "SELECT SUM(N) OVER () FROM " + twice,
+                              "SELECT '1e126' + 0 FROM DUAL",
+                              "SELECT CAST('1e126' AS NUMBER) FROM DUAL",
+                              "SELECT TO_NUMBER('1e126') FROM DUAL",
+                              "INSERT INTO AMOUNT VALUES (1e126)",
+                              "INSERT INTO AMOUNT VALUES ('1e126')",
+                              "INSERT INTO AMOUNT SELECT N * 2 FROM AMOUNT",
+                              "UPDATE AMOUNT SET N = N * 2"};
+  for (const std::string& sql : past) {
+    EXPECT_EQ(Error(sql).rfind("ORA-01426", 0), 0u) << sql << " -> " << Error(sql);
+  }
+  const std::string largest = "99" + std::string(124, '0');
+  Check({
+      {"SELECT N, N + 0, 9.9e125, -9.9e125 + 0, 5e125 + 4.9e125 FROM AMOUNT",
+       (largest + "|" + largest + "|" + largest + "|-" + largest + "|" + largest).c_str()},
+      {"SELECT COUNT(*), SUM(N) FROM AMOUNT WHERE N = 9.9e125", ("1|" + largest).c_str()},
   });
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <initializer_list>
 
+#include "platform/db/ora_number.h"
 #include "platform/db/sql_parser_internal.h"
 
 namespace korvalis::db::sql::detail {
@@ -317,6 +318,10 @@ ExprPtr Parser::ParsePrimary() {
     case TokenKind::kNumber:
       e = std::make_unique<Expr>(ExprKind::kNumber);
       e->text = Next().text;
+      // A literal is a NUMBER: one past its range fails as a result past it fails.
+      if (!WithinNumberRange(e->text)) {
+        throw SqlError("ORA-01426: numeric overflow", kProviderFailed);
+      }
       break;
     case TokenKind::kString:
       // The empty text is NULL.

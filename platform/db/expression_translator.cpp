@@ -513,8 +513,13 @@ SqlType Translator::EmitAdditive(const Expr& e, const Scope* scope, std::string*
     plain = plain && types[i] != SqlType::kDate && types[i] != SqlType::kUnknown;
     has_text = has_text || types[i] == SqlType::kText;
   }
+  // A sum of stored values of undeclared digits is not rounded on the server
+  // (server_number_rounding.cpp), only bounded by a NUMBER's range.
+  const bool bounded =
+      !pg_ || in_generated_column_ || ServerDigits(e, scope, 0).kind != NumberSpan::Kind::kStored;
   if (plain && !has_text) {
     out->push_back(')');
+    if (!bounded) out->insert(start, "ora_finite");
     return SqlType::kNumber;
   }
   std::vector<std::string> sql(terms.size());
@@ -524,7 +529,7 @@ SqlType Translator::EmitAdditive(const Expr& e, const Scope* scope, std::string*
   out->resize(start);
   if (plain) {
     // Text operands are read as numbers, failing on invalid text.
-    out->push_back('(');
+    out->append(bounded ? "(" : "ora_finite(");
     for (size_t i = 0; i < terms.size(); ++i) {
       if (i) out->append(ops[i - 1] == "+" ? " + " : " - ");
       if (types[i] == SqlType::kText) {

@@ -1,5 +1,6 @@
 #include "platform/db/ora_date.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/db/sql_error.h"
@@ -60,6 +61,11 @@ double DaysBetween(const DateTime& later, const DateTime& earlier) {
 }
 
 DateTime DateTime::FromDays(double days) {
+  // Days beyond a million years either way are taken as a million years: a date IsValid
+  // refuses, as the days are, and seconds that 64 bits hold.
+  constexpr double kFarthest = 1e6 * 366;
+  if (!(days < kFarthest)) days = kFarthest;
+  if (!(days > -kFarthest)) days = -kFarthest;
   double whole = std::floor(days);
   int64_t seconds = std::llround((days - whole) * 86400.0);
   return FromSeconds(static_cast<int64_t>(whole) * 86400 + seconds);
@@ -307,6 +313,10 @@ DateTime RoundDate(const DateTime& d, std::string_view format) {
 }
 
 DateTime AddMonths(const DateTime& d, int64_t months) {
+  // Months beyond a million years either way are taken as a million years, a date IsValid
+  // refuses, so that the month's number cannot overflow.
+  constexpr int64_t kFarthest = int64_t{1000000} * 12;
+  months = std::clamp(months, -kFarthest, kFarthest);
   int64_t total = static_cast<int64_t>(d.year) * 12 + (d.month - 1) + months;
   DateTime r = d;
   r.year = static_cast<int>(total >= 0 ? total / 12 : (total - 11) / 12);

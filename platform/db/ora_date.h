@@ -19,7 +19,8 @@ struct DateTime {
 
   // Days since an epoch, with the time of day as the fraction.
   double ToDays() const;
-  static DateTime FromDays(double days);  // rounded to the nearest second
+  // Rounded to the nearest second; days past any date's range give a date IsValid refuses.
+  static DateTime FromDays(double days);
   // Whole seconds since the epoch: exact, unlike the fractional days.
   int64_t ToSeconds() const;
   static DateTime FromSeconds(int64_t seconds);
@@ -103,6 +104,7 @@ bool DateModelReadsToday(std::string_view format);
 DateTime TruncateDate(const DateTime& d, std::string_view format);
 DateTime RoundDate(const DateTime& d, std::string_view format);
 
+// A date IsValid refuses when the months take it past the years of a date.
 DateTime AddMonths(const DateTime& d, int64_t months);
 double MonthsBetween(const DateTime& a, const DateTime& b);
 // MONTHS_BETWEEN(a, b) times the seconds of a 31-day month, exactly: the months between, and

@@ -1,5 +1,6 @@
 #include "platform/db/ora_number.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -110,6 +111,48 @@ std::optional<double> ParseNumber(std::string_view text) {
   }
   if (j != n) return std::nullopt;
   return std::strtod(buf.c_str(), nullptr);
+}
+
+bool WithinNumberRange(std::string_view text) {
+  const size_t e = text.find_first_of("eE");
+  // Without an exponent, fewer than 126 characters hold fewer than 126 digits before the point.
+  if (e == std::string_view::npos && text.size() < 126) return true;
+  // The decimal exponent given after the digits; one of more than nine digits is past any
+  // NUMBER, above its range or below its least value.
+  int64_t exponent = 0;
+  if (e != std::string_view::npos) {
+    std::string_view power = text.substr(e + 1);
+    const bool negative = power.starts_with('-');
+    if (power.starts_with('-') || power.starts_with('+')) power.remove_prefix(1);
+    power.remove_prefix(std::min(power.find_first_not_of('0'), power.size()));
+    if (power.size() > 9) return negative;
+    std::from_chars(power.data(), power.data() + power.size(), exponent);
+    if (negative) exponent = -exponent;
+  }
+  // The significant digits, and the decimal exponent of the first.
+  std::string significant;
+  int64_t leading = 0;
+  bool before_point = true;
+  for (const char c : text.substr(0, e)) {
+    if (c == '.') {
+      before_point = false;
+    } else if (c >= '0' && c <= '9') {
+      if (significant.empty() && c == '0') {
+        if (!before_point) --leading;
+        continue;
+      }
+      if (before_point && !significant.empty()) ++leading;
+      if (!before_point && significant.empty()) --leading;
+      significant.push_back(c);
+    }
+  }
+  if (significant.empty()) return true;
+  leading += exponent;
+  if (leading != 125) return leading < 126;
+  // Below 1E126 by less than half a unit of the 40th digit rounds up to it.
+  constexpr size_t kDigits = 40;
+  return significant.size() <= kDigits || significant.find_first_not_of('9') < kDigits ||
+         significant[kDigits] < '5';
 }
 
 double RoundHalfAway(double value, int places) {

@@ -27,6 +27,11 @@ void AppendInteger(int64_t value, std::string* out);
 // point, an optional exponent, optional blanks. Anything else gives no value.
 std::optional<double> ParseNumber(std::string_view text);
 
+// Whether numeric text as ParseNumber reads it is a value a NUMBER holds: below 1E126 in
+// magnitude once rounded to a NUMBER's 40 significant digits. Text that is no number is not
+// refused here.
+bool WithinNumberRange(std::string_view text);
+
 // Rounds half away from zero to `places` decimals (negative places round to tens, hundreds).
 double RoundHalfAway(double value, int places);
 // Truncates towards zero to `places` decimals.

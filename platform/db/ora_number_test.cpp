@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <string>
 
 #include "platform/db/ora_number.h"
 #include "platform/db/oracle_functions.h"
@@ -39,6 +40,25 @@ TEST(OraNumberTest, ReadsNumericTextStrictly) {
   for (const char* bad : {"", " ", "1x", "1 2", "--1", ".", "e5", "1e", "0x10", "1,000", "NaN", "inf"}) {
     EXPECT_FALSE(ParseNumber(bad).has_value()) << bad;
   }
+}
+
+// Below 1E126 once rounded to 40 significant digits; an exponent of any length is read.
+TEST(OraNumberTest, TellsTheValuesWithinANumbersRange) {
+  const std::string nines(39, '9');
+  const std::string held[] = {
+      "9.9e125",        "0.00099e128",          "99" + std::string(124, '0') + ".5",
+      "1e-99999999999", "9." + nines + "4e125", std::string(129, '0'),
+      "0e999"};
+  for (const std::string& value : held) EXPECT_TRUE(WithinNumberRange(value)) << value;
+  const std::string past[] = {"1e126",
+                              "1E+126",
+                              "10e125",
+                              "0.01e128",
+                              "1" + std::string(126, '0'),
+                              "1e99999999999",
+                              "9." + nines + "5e125",
+                              "." + nines + "99e126"};
+  for (const std::string& value : past) EXPECT_FALSE(WithinNumberRange(value)) << value;
 }
 
 TEST(OraNumberTest, RoundsHalfAwayFromZeroLikeDecimals) {

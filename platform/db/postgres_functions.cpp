@@ -414,9 +414,33 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
     ELSE (SELECT min(x) FROM unnest(v) AS x) END $f$;
 
 -- ---- dates: arithmetic in days, kept to the second
+-- A date is of the years -4712 to 9999: from 4712-01-01 BC (-210831897600 seconds from the
+-- epoch) to the last second before 10000-01-01 (253402300800); a result past them fails with
+-- ORA-01841. Date arithmetic checks the seconds it would reach before it makes the date, which
+-- the server refuses otherwise with its own error far enough out: their distance from the
+-- middle of the years (21285201599.5), in one comparison, within half their span
+-- (232117099199.5).
+-- The arithmetic stays IMMUTABLE, as a computed column needs it, and is inlined into the
+-- statement. The failure takes the values its check reads: the planner, which runs an
+-- IMMUTABLE function of constants before any row needs it, then runs it only where the check
+-- is itself constant and true.
+CREATE OR REPLACE FUNCTION ora_date_past_years(d timestamp, n numeric) RETURNS timestamp
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
+BEGIN
+  RAISE EXCEPTION USING ERRCODE = 'KV001',
+    MESSAGE = 'ORA-01841: (full) year must be between -4713 and +9999, and not be 0';
+END $f$;
+CREATE OR REPLACE FUNCTION ora_date_within_years(v timestamp) RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN v >= '10000-01-01' OR v < '4712-01-01 BC' THEN ora_date_past_years(v, NULL)
+    ELSE v END $f$;
+CREATE OR REPLACE FUNCTION ora_date_add_seconds(d timestamp, s double precision) RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN abs(date_part('epoch', d) + s - 21285201599.5) > 232117099199.5
+    THEN ora_date_past_years(d, s::numeric) ELSE d + make_interval(secs => s) END $f$;
 CREATE OR REPLACE FUNCTION ora_date_add(d timestamp, n numeric) RETURNS timestamp
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT d + make_interval(secs => round(n * 86400)::double precision) $f$;
+  SELECT ora_date_add_seconds(d, round(n * 86400)::double precision) $f$;
 CREATE OR REPLACE FUNCTION ora_date_sub(d timestamp, n numeric) RETURNS timestamp
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_add(d, -n) $f$;
 -- The days of `s` seconds, one quotient rounded to a NUMBER's digits as ora_shown rounds it:
@@ -470,14 +494,20 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
     ora_raise('ORA-00932: inconsistent datatypes: expected DATE got NUMBER', 'KV001',
               NULL::numeric) END $f$;
 
--- ADD_MONTHS keeps the last day of a month the last day.
+-- ADD_MONTHS keeps the last day of a month the last day. The month reached, counted from
+-- year 0 (1 BC), must be of the years -4712 to 9999 (4712 BC is -4711 from year 0); months
+-- far beyond are taken as that far, so that they make a number of months the server takes.
 CREATE OR REPLACE FUNCTION ora_add_months(d timestamp, n numeric) RETURNS timestamp
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT CASE WHEN d + interval '1 day' >= date_trunc('month', d) + interval '1 month'
+  SELECT CASE WHEN extract(year FROM d) * 12 + extract(month FROM d) - 1
+      + CASE WHEN extract(year FROM d) < 0 THEN 12 ELSE 0 END + trunc(n)
+      NOT BETWEEN -4711 * 12 AND 9999 * 12 + 11 THEN ora_date_past_years(d, n)
+    WHEN d + interval '1 day' >= date_trunc('month', d) + interval '1 month'
       AND date_trunc('day', d) = date_trunc('day', date_trunc('month', d) + interval '1 month' - interval '1 day')
-    THEN date_trunc('month', d) + make_interval(months => trunc(n)::int + 1) - interval '1 day'
-         + (d - date_trunc('day', d))
-    ELSE d + make_interval(months => trunc(n)::int) END $f$;
+    THEN date_trunc('month', d)
+         + make_interval(months => least(greatest(trunc(n), -1000000), 1000000)::int + 1)
+         - interval '1 day' + (d - date_trunc('day', d))
+    ELSE d + make_interval(months => least(greatest(trunc(n), -1000000), 1000000)::int) END $f$;
 -- EXTRACT(field FROM date): the translator passes only the fields a value may give.
 CREATE OR REPLACE FUNCTION ora_extract_field(d timestamp, field text) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
@@ -496,8 +526,9 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
     WHEN length(name) < 3
       OR position(upper(substr(name, 1, 3)) IN 'SUNMONTUEWEDTHUFRISAT') NOT IN (1, 4, 7, 10, 13, 16, 19)
     THEN ora_raise('ORA-01846: not a valid day of the week', 'KV001', NULL::timestamp)
-    ELSE d + ((((position(upper(substr(name, 1, 3)) IN 'SUNMONTUEWEDTHUFRISAT') - 1) / 3
-               - extract(dow FROM d)::integer + 6) % 7) + 1) * interval '1 day' END $f$;
+    ELSE ora_date_within_years(
+      d + ((((position(upper(substr(name, 1, 3)) IN 'SUNMONTUEWEDTHUFRISAT') - 1) / 3
+             - extract(dow FROM d)::integer + 6) % 7) + 1) * interval '1 day') END $f$;
 -- A number for the day's name is read as its text, which names no day.
 CREATE OR REPLACE FUNCTION ora_next_day(d timestamp, name numeric) RETURNS timestamp
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_next_day(d, ora_str(name)) $f$;
@@ -550,7 +581,7 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
     ELSE date_trunc('minute', d) END $f$;
 CREATE OR REPLACE FUNCTION ora_round_date(d timestamp, fmt text DEFAULT 'DD') RETURNS timestamp
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
-  SELECT CASE ora_round_unit(fmt)
+  SELECT ora_date_within_years(CASE ora_round_unit(fmt)
     WHEN 'CC' THEN make_timestamp(((extract(year FROM d)::int - 1) / 100
       + CASE WHEN (extract(year FROM d)::int - 1) % 100 >= 50 THEN 1 ELSE 0 END) * 100 + 1,
       1, 1, 0, 0, 0)
@@ -566,7 +597,7 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
     WHEN 'MI' THEN date_trunc('minute', d + interval '30 seconds')
     ELSE ora_trunc_date(d, fmt)
       + CASE WHEN d >= ora_trunc_date(d, fmt) + interval '3 days 12 hours'
-             THEN interval '7 days' ELSE interval '0' END END $f$;
+             THEN interval '7 days' ELSE interval '0' END END) $f$;
 CREATE OR REPLACE FUNCTION ora_trunc(d timestamp, fmt text DEFAULT 'DD') RETURNS timestamp
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_trunc_date(d, fmt) $f$;
 CREATE OR REPLACE FUNCTION ora_round(d timestamp, fmt text DEFAULT 'DD') RETURNS timestamp

@@ -79,11 +79,17 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT '''' || CASE WHEN length(v) > 64 THEN left(v, 64) || '...' ELSE v END || '''' $f$;
 
 -- ---- conversions
--- A number a NUMBER can hold: below 1E126 in magnitude, else ORA-01426.
+-- A number a NUMBER can hold: below 1E126 in magnitude, else ORA-01426. The failure is a
+-- function of its own, STABLE where ora_raise is VOLATILE, so that the server inlines the check
+-- into the statement (it inlines no STABLE function that calls a VOLATILE one). It takes the
+-- value: the planner runs a STABLE function of constants to estimate a condition, and the
+-- value is a row's.
+CREATE OR REPLACE FUNCTION ora_overflow(v numeric) RETURNS numeric
+LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
+BEGIN RAISE EXCEPTION USING MESSAGE = 'ORA-01426: numeric overflow', ERRCODE = 'KV000'; END $f$;
 CREATE OR REPLACE FUNCTION ora_finite(v numeric) RETURNS numeric
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
-  SELECT CASE WHEN abs(v) >= 1e126 THEN ora_raise('ORA-01426: numeric overflow', 'KV000', NULL::numeric)
-    ELSE v END $f$;
+  SELECT CASE WHEN abs(v) >= 1e126 THEN ora_overflow(v) ELSE v END $f$;
 CREATE OR REPLACE FUNCTION ora_num(v numeric) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT v $f$;
 -- A number as a NUMBER holds it: rounded to 40 significant digits.

@@ -112,9 +112,8 @@ bool LooksLikeDate(sqlite3_value* v) {
 // ---- results ----
 
 void ResultNumber(sqlite3_context* ctx, double d) {
-  if (std::isnan(d) || std::isinf(d)) {
-    throw FunctionError{"ORA-01426: numeric overflow"};
-  }
+  // A NUMBER holds magnitudes below 1E126 (NaN is none).
+  if (!(std::fabs(d) < 1e126)) throw FunctionError{"ORA-01426: numeric overflow"};
   if (d == std::trunc(d) && std::fabs(d) < 9.2e18) {
     sqlite3_result_int64(ctx, static_cast<int64_t>(d));
   } else {
@@ -132,7 +131,7 @@ void ResultText(sqlite3_context* ctx, std::string_view s) {
 
 void ResultDate(sqlite3_context* ctx, const DateTime& d) {
   if (!IsValid(d))
-    throw FunctionError{"ORA-01841: (full) year must be between -4713 and +9999",
+    throw FunctionError{"ORA-01841: (full) year must be between -4713 and +9999, and not be 0",
                         kConversionFailed};
   std::string s;
   s.reserve(19);

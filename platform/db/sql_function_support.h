@@ -46,9 +46,11 @@ DateTime AsDate(sqlite3_value* v);
 bool LooksLikeDate(sqlite3_value* v);
 
 // ---- results ----
+// Throws FunctionError (ORA-01426) for a magnitude of 1E126 or more.
 void ResultNumber(sqlite3_context* ctx, double d);
 // The empty text is NULL.
 void ResultText(sqlite3_context* ctx, std::string_view s);
+// Throws FunctionError (ORA-01841) for a date IsValid refuses.
 void ResultDate(sqlite3_context* ctx, const DateTime& d);
 
 // ---- UTF-8 characters ----

@@ -537,7 +537,7 @@ class Translator {
   void EmitValueFor(const ColumnInfo* column, const Expr& value, const Scope* scope,
                     std::string* out);
   void ConvertFor(const ColumnInfo* column, SqlType value_type, std::string* value_sql,
-                  const Expr* literal);
+                  const Expr* literal, bool computed = false);
   Translation Insert(Statement& stmt);
   void EmitInsertSelect(Select& select, const std::vector<const ColumnInfo*>& targets,
                         std::string* out);
@@ -594,6 +594,9 @@ class Translator {
   // Set while an ORDER BY expression of this level is printed: a name there that no column
   // answers to is the alias of one of its select items, read as that item's expression.
   const SelectCore* order_aliases_ = nullptr;
+  // Set while a computed column's expression is printed: the server takes no STABLE function
+  // there, so its sums are not bounded by a NUMBER's range.
+  bool in_generated_column_ = false;
   int aggregates_open_ = 0;  // aggregates whose arguments are being written
   bool reads_sysdate_ = false;
   int pg_view_number_ = 0;  // names of inline views that have none (PostgreSQL wants one)
