@@ -90,6 +90,22 @@ TEST_F(FunctionBoundsTest, SearchesThatAlmostMatchEverywhereAnswerWithinTheBound
             "0/3000");
 }
 
+TEST_F(FunctionBoundsTest, LikeAnswersWithinTheBoundOrStopsAtIt) {
+  const std::string a = kManyA;
+  // The piece after the last '%' is matched at the text's end once; a piece between two is
+  // looked for by a linear search.
+  EXPECT_EQ(ValueBeforeScan("CASE WHEN " + a + " LIKE '%' || RPAD('a', 4000, 'a') || 'b' "
+                            "THEN 1 ELSE 0 END"),
+            "0/3000");
+  EXPECT_EQ(ValueBeforeScan("CASE WHEN " + a + " LIKE '%' || RPAD('a', 32766, 'a') || 'b%' "
+                            "THEN 1 ELSE 0 END"),
+            "0/3000");
+  // A piece with '_' is tried at every character of the text: 20,000 characters at each of
+  // 3,276,700 stop at the deadline.
+  ExpectCancelled(*c_, "SELECT COUNT(*) FROM DUAL WHERE " + a + " LIKE '%' || "
+                       "RPAD('a_', 40000, 'a_') || 'b%'");
+}
+
 // The same functions on both engines: the server's own answers are the reference.
 class FunctionAgreementTest : public ::testing::TestWithParam<Engine> {
  protected:
@@ -123,6 +139,38 @@ TEST_P(FunctionAgreementTest, SearchesKeepTheirResultsOnOrdinaryTexts) {
   EXPECT_EQ(Scalar(*c_, "SELECT LPAD('病人', 5, 'ab') || '|' || RPAD('病人abc', 3) FROM DUAL"),
             "aba病人|病人a");
   EXPECT_EQ(Scalar(*c_, "SELECT NVL(SUBSTR('abc', 4), 'none') FROM DUAL"), "none");
+}
+
+TEST_P(FunctionAgreementTest, LikeMatchesAsOracle) {
+  const struct {
+    const char* condition;
+    const char* matches;
+  } kCases[] = {
+      {"'abc' LIKE 'abc'", "1"},       {"'abc' LIKE 'ab'", "0"},
+      {"'abc' LIKE 'a%'", "1"},        {"'abc' LIKE '%c'", "1"},
+      {"'abc' LIKE '%b%'", "1"},       {"'abc' LIKE 'a_c'", "1"},
+      {"'abc' LIKE '_'", "0"},         {"'ABC' LIKE 'abc'", "0"},
+      {"'病人x' LIKE '__x'", "1"},     {"'病人x' LIKE '病%'", "1"},
+      {"'病人x' LIKE '_x'", "0"},      {"'aXbXc' LIKE 'a%b%c'", "1"},
+      {"'abab' LIKE '%ab%ab'", "1"},   {"'aab' LIKE '%ab'", "1"},
+      {"'ab' LIKE 'ab%b'", "0"},       {"'abc' LIKE '%%c'", "1"},
+      {"'axbyc' LIKE '%x_y%'", "1"},   {"'axbbyc' LIKE '%x_y_'", "0"},
+      {"'a%b' LIKE 'a\\%b' ESCAPE '\\'", "1"}, {"'axb' LIKE 'a\\%b' ESCAPE '\\'", "0"},
+      {"'a_b' LIKE 'a!_b' ESCAPE '!'", "1"},      {"'axb' LIKE 'a!_b' ESCAPE '!'", "0"},
+      {"'abc' NOT LIKE 'a%'", "0"},
+      // A pattern of 60,000 bytes, past what the file's engine matched itself.
+      {"'x' LIKE RPAD('病', 20000, '病')", "0"},
+      {"RPAD('病', 20000, '病') LIKE RPAD('病', 19999, '病') || '_'", "1"},
+  };
+  for (const auto& k : kCases) {
+    EXPECT_EQ(Scalar(*c_, std::string("SELECT CASE WHEN ") + k.condition +
+                              " THEN 1 ELSE 0 END FROM DUAL"),
+              k.matches)
+        << k.condition;
+  }
+  EXPECT_EQ(Scalar(*c_, "SELECT NVL(TO_CHAR(CASE WHEN NULL LIKE 'a' THEN 1 WHEN NOT (NULL LIKE "
+                        "'a') THEN 0 END), 'null') FROM DUAL"),
+            "null");
 }
 
 TEST_P(FunctionAgreementTest, SearchesThatAlmostMatchEverywhereAnswerAlike) {

@@ -154,6 +154,8 @@ std::span<const FunctionEntry> DateFunctions();
 std::span<const FunctionEntry> NumberOrderFunctions();
 std::span<const FunctionEntry> ExactNumberFunctions();
 std::span<const FunctionEntry> RegexpFunctions();
+// LIKE, in place of the engine's own (like_pattern.h).
+std::span<const FunctionEntry> LikeFunctions();
 
 // The functions of numbers on doubles, shared with their forms for values of unknown type and
 // with the exact forms, which compute a double standing for no short decimal as they do.

@@ -29,6 +29,7 @@ std::vector<SweptValue> Subjects(size_t longest) {
       {"wide document", Kind::kText, "<a>" + Repeated("<b/>", elements - 2) + "</a>"},
       {"deep document", Kind::kText, Repeated("<b>", depth) + Repeated("</b>", depth)},
       {"model of J", Kind::kText, std::string(longest, 'J')},
+      {"pattern of a_", Kind::kText, "%" + Repeated("a_", longest / 2) + "b%"},
   };
 }
 
