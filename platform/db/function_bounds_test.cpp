@@ -312,6 +312,12 @@ TEST_F(FunctionBoundsTest, XmlPathsStopAtTheCommandTimeoutAndDocumentsAtTheMemor
   const std::string wide = "'<a>' || REPLACE(RPAD('x', 30000, 'x'), 'x', '<b/><b/>') || '</a>'";
   ExpectCancelled(*c_, "SELECT EXTRACTVALUE(" + wide +
                            ", 'count(//b[count(preceding::b) >= 0])') FROM DUAL");
+  // Every element reads the root's string value, and every one of 250 nested elements the
+  // string value of its 40 MB of text: their building is charged.
+  ExpectCancelled(*c_, "SELECT EXTRACTVALUE(" + wide + ", 'count(//b[string(/) = \"x\"])') FROM DUAL");
+  ExpectCancelled(*c_, "SELECT EXTRACTVALUE(RPAD('<b>', 750, '<b>') || REPLACE(RPAD('x', 32767, "
+                       "'x'), 'x', RPAD('y', 1220, 'y')) || RPAD('</b>', 1000, '</b>'), "
+                       "'count(//*[contains(., \"x\")])') FROM DUAL");
   // A path that needs no more than its document answers at once.
   EXPECT_EQ(ValueBeforeScan("EXTRACTVALUE(" + wide + ", 'count(//b)')"), "60000/3000");
   // 8,387,584 elements of four characters would take over a gigabyte once parsed.
@@ -339,6 +345,38 @@ TEST_F(FunctionBoundsTest, XmlPathsStopAtTheCommandTimeoutAndDocumentsAtTheMemor
 #endif
 }
 
+
+// The functions that read string values, whose values the file builds itself, answer as XPath
+// defines them.
+TEST_F(FunctionBoundsTest, XmlPathFunctionsReadStringValuesAsDefined) {
+  const std::string doc = "'<a><b>1</b><b>2<c>3</c></b><!--x--><d v=\"w\"> t  u </d>"
+                          "<e><![CDATA[<z>]]></e></a>'";
+  const struct {
+    const char* path;
+    const char* value;
+  } kPaths[] = {
+      {"string(/a/b)", "1"},
+      {"string(/a/b[2])", "23"},
+      {"string-length(/a)", "12"},
+      {"concat(/a/b[2], \"-\", /a/d/@v, /a/e)", "23-w<z>"},
+      {"contains(/a, \"3 t\")", "true"},
+      {"starts-with(/a/b[2], \"2\")", "true"},
+      {"substring(/a/d, /a/b, /a/b[1] + 1)", " t"},
+      {"substring-before(/a, \"3\")", "12"},
+      {"substring-after(/a/b[2], \"2\")", "3"},
+      {"translate(/a/b[2], \"23\", \"xy\")", "xy"},
+      {"normalize-space(/a/d)", "t u"},
+      {"number(/a/b[2])", "23"},
+      {"sum(/a/b)", "24"},
+      {"count(/a/b[string() = \"23\"])", "1"},
+      {"count(/a/b[string-length() = 2][normalize-space() = \"23\"][number() = 23])", "1"},
+      {"count(id(/a/b))", "0"},
+  };
+  for (const auto& p : kPaths) {
+    EXPECT_EQ(Scalar(*c_, "SELECT EXTRACTVALUE(" + doc + ", '" + p.path + "') FROM DUAL"), p.value)
+        << p.path;
+  }
+}
 
 TEST_F(FunctionBoundsTest, FormatModelsAreReadAndWrittenWithinTheMemoryBound) {
   // Models of 98,301,000 and 9,830,100 elements, each written as seven digits.

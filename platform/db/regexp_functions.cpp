@@ -16,6 +16,7 @@
 // one. Positions count characters.
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -200,14 +201,17 @@ class Matcher {
   // The match at the first position at or after byte `from` where the pattern matches, with
   // the spans of its subexpressions when `subexpressions`.
   std::optional<Match> Find(size_t from, bool subexpressions) {
+    // The automaton finds where the match starts, at the cost of a search without groups,
+    // where its tries settle within their first window; the stepped search does otherwise, and
+    // for a back reference, which the automaton cannot follow.
+    size_t unsettled = re_.backreference() ? from : Span::kUnset;
     if (!re_.backreference()) {
-      // The automaton finds where the match starts, at the cost of a search without groups.
-      std::optional<Match> found = FindEnd(from);
-      if (!subexpressions || !found) return found;
-      from = found->whole.begin;
-    } else if (Run(from, 0, nullptr) == PCRE2_ERROR_NOMATCH) {
-      return std::nullopt;
-    } else {
+      std::optional<Match> found = FindEnd(from, subexpressions ? &unsettled : nullptr);
+      if (!subexpressions || (!found && unsettled == Span::kUnset)) return found;
+      if (found) from = found->whole.begin;
+    }
+    if (unsettled != Span::kUnset) {
+      if (Run(unsettled, 0, nullptr) == PCRE2_ERROR_NOMATCH) return std::nullopt;
       from = pcre2_get_ovector_pointer(data_)[0];
     }
     Best best{re_.shortest(), static_cast<size_t>(re_.captures()), {}};
@@ -288,10 +292,12 @@ class Matcher {
   // tries at one position may each read the rest of the text, with as many states at every
   // character as the pattern has ways: it reads a window of the text at a time, which ends
   // before a character, and a try still alive at the window's end (a partial match, which
-  // takes precedence over a complete one) is tried again in a window twice as long, or as long
-  // as the time left allows at the rate of the last. Every try that the automaton settles
+  // takes precedence over a complete one) is tried again in a longer window, as long as the
+  // time left allows (NextWindow). Every try that the automaton settles
   // within a window it would settle alike on the whole text.
-  std::optional<Match> FindEnd(size_t from) {
+  // `unsettled`, where given: a try still alive at its first window's end is not tried again;
+  // nothing is found, and its position is set there, every try before it settled.
+  std::optional<Match> FindEnd(size_t from, size_t* unsettled = nullptr) {
     Callouts callouts{&time_, nullptr};
     pcre2_set_callout(context_, &OnCallout, &callouts);
     pcre2_set_match_limit(context_, UINT32_MAX);
@@ -305,6 +311,10 @@ class Matcher {
       if (rc == PCRE2_ERROR_CALLOUT) time_.Stop();
       const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(data_);
       if (rc == PCRE2_ERROR_PARTIAL) {
+        if (unsettled != nullptr) {
+          *unsettled = ovector[0];
+          return std::nullopt;
+        }
         // The same try again needs a longer window; a later one starts with the first length.
         window = ovector[0] == from ? NextWindow(window, StatementDeadline::CoarseNow() - start)
                                     : kFirstWindow;
@@ -369,7 +379,10 @@ class Matcher {
   }
 
   // The window after one of `window` bytes that took `took`: twice as long, or as long as half
-  // the time left allows at its rate, but at least a little longer.
+  // the time left allows, but at least a little longer. The automaton's work on a window may
+  // grow faster than the cube of its length (its ways alive at a character grow with the
+  // characters read, and each new one is compared with those), so the time a window takes is
+  // foreseen as growing with its fourth power.
   size_t NextWindow(size_t window, std::chrono::steady_clock::duration took) const {
     const StatementDeadline* deadline = time_.deadline();
     if (deadline == nullptr || deadline->bound().count() == 0) return 2 * window;
@@ -377,8 +390,8 @@ class Matcher {
     if (left <= 0) time_.Stop();
     const double seconds = std::chrono::duration<double>(took).count();
     if (seconds <= 0) return 2 * window;
-    const double rate = static_cast<double>(window) / seconds;
-    return static_cast<size_t>(std::clamp(rate * left / 2, static_cast<double>(window) + 64,
+    const double affordable = static_cast<double>(window) * std::sqrt(std::sqrt(left / 2 / seconds));
+    return static_cast<size_t>(std::clamp(affordable, static_cast<double>(window) + 64,
                                           static_cast<double>(window) * 2));
   }
 
@@ -445,8 +458,9 @@ class Matcher {
   // later runs do not go back before): checking again on every match would make a text's
   // matches cost the square of its length.
   bool checked_ = false;
-  // The first window of the automaton: a try that needs more is rare.
-  static constexpr size_t kFirstWindow = size_t{1} << 12;
+  // The first window of the automaton: a try that needs more is rare, and one whose ways alive
+  // grow with every character costs milliseconds on it.
+  static constexpr size_t kFirstWindow = size_t{1} << 9;
 };
 
 // The source text, its pattern and the matches from a position on.
