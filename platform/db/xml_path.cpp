@@ -81,7 +81,7 @@ constexpr unsigned long kFirstOperations = 1ul << 20;
 xmlXPathObjectPtr EvaluateInTime(const std::string& path, xmlXPathContextPtr ctx) {
   const auto* expression = reinterpret_cast<const xmlChar*>(path.c_str());
   functions::StatementTime time;
-  const ChargedStringValues values(ctx);
+  ChargedStringValues values(ctx);
   const StatementDeadline* deadline = time.deadline();
   if (deadline == nullptr || deadline->bound().count() == 0) {
     return xmlXPathEvalExpression(expression, ctx);

@@ -73,7 +73,7 @@ xmlXPathObjectPtr& Argument(xmlXPathParserContextPtr parser, int i) {
 bool ReadNodes(ChargedStringValues& values, Reads reads, xmlXPathObjectPtr* argument) {
   xmlNodeSetPtr nodes = (*argument)->nodesetval;
   const int count = nodes == nullptr ? 0 : nodes->nodeNr;
-  std::string text;
+  std::string& text = values.Text();
   double sum = 0;
   if (reads == Reads::kString && count > 0) {
     if (count > 1) xmlXPathNodeSetSort(nodes);
@@ -101,7 +101,7 @@ void CallCharged(xmlXPathParserContextPtr parser, int nargs) {
   const Replaced& f = kReplaced[k];
   ChargedStringValues& values = ValuesOf(parser);
   if (nargs == 0 && f.reads_context_node) {
-    std::string text;
+    std::string& text = values.Text();
     if (!values.Append(parser->context->node, &text)) return values.Stop(parser);
     valuePush(parser, xmlXPathNewString(BAD_CAST text.c_str()));
     nargs = 1;

@@ -39,8 +39,16 @@ class ChargedStringValues {
   // Ends the evaluation of `parser`: the deadline has passed.
   void Stop(xmlXPathParserContext* parser);
 
+  // An empty text to build a value in: the same room for every value of the evaluation, so
+  // that a long one is not grown again each time.
+  std::string& Text() {
+    text_.clear();
+    return text_;
+  }
+
  private:
   bool stopped_ = false;
+  std::string text_;
 };
 
 }  // namespace korvalis::db
