@@ -171,6 +171,19 @@ TEST_P(FunctionAgreementTest, LikeMatchesAsOracle) {
   EXPECT_EQ(Scalar(*c_, "SELECT NVL(TO_CHAR(CASE WHEN NULL LIKE 'a' THEN 1 WHEN NOT (NULL LIKE "
                         "'a') THEN 0 END), 'null') FROM DUAL"),
             "null");
+  // A column's index searched by a pattern's first characters finds what the match finds.
+  c_->Execute("CREATE TABLE LIKE_CODES (CODE VARCHAR2(8) PRIMARY KEY)");
+  for (const char* code : {"R", "RS", "RS1", "RS病", "RT", "rs1", "QS", "病", "病人", "痘"}) {
+    c_->Execute(std::string("INSERT INTO LIKE_CODES VALUES ('") + code + "')");
+  }
+  const auto matched = [&](const std::string& pattern) {
+    return Scalar(*c_, "SELECT LISTAGG(CODE, ',') WITHIN GROUP (ORDER BY CODE) FROM LIKE_CODES "
+                       "WHERE CODE LIKE '" + pattern + "'");
+  };
+  EXPECT_EQ(matched("RS%"), "RS,RS1,RS病");
+  EXPECT_EQ(matched("R_%"), "RS,RS1,RS病,RT");
+  EXPECT_EQ(matched("病%"), "病,病人");
+  EXPECT_EQ(matched("RS_"), "RS1,RS病");
 }
 
 TEST_P(FunctionAgreementTest, SearchesThatAlmostMatchEverywhereAnswerAlike) {

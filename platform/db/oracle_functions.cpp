@@ -16,8 +16,11 @@ namespace korvalis::db {
 // function's own account reaches:
 // - LIKE (the operator calls like(pattern, text[, escape])): its backtracking costs the product
 //   of the lengths and refuses long patterns in the engine's own words, so the engine's is
-//   replaced by ours (like_pattern.h), charged to the call's account. GLOB, MATCH and REGEXP are
-//   never printed.
+//   replaced by ours (like_pattern.h), charged to the call's account. GLOB and REGEXP are never
+//   printed.
+// - MATCH of a text index (text_index_sql.cpp), for CONTAINS whose query the statement holds:
+//   the index reads the documents of the query's words a row at a time, each row a step; its
+//   tokenizer (text_search.cpp) reads a row's text once as the row is written.
 // - instr(path, '/' || id || '/') of CONNECT BY ... NOCYCLE: one search of a short key through a
 //   row's path of ancestors' keys, linear in the path, which the row itself holds.
 // - printf('%020d', n) of a sibling order; rtrim(text, ' ') of a blank-padded comparison;

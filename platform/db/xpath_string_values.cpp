@@ -6,7 +6,7 @@
 
 #include <array>
 #include <cstring>
-#include <mutex>
+#include <new>
 #include <string_view>
 #include <utility>
 
