@@ -329,14 +329,15 @@ void Translator::BoundLikePrefix(std::string_view pattern, const std::string& co
   if (prefix.empty()) return;
   std::string past(prefix);
   while (!past.empty() && static_cast<unsigned char>(past.back()) == 0xFF) past.pop_back();
-  out->insert(start, "(");
-  out->append(" AND ").append(column).append(" >= ");
-  AppendStringLiteral(prefix, out);
+  // The range first: a row outside it is not matched at all.
+  std::string range = "(" + column + " >= ";
+  AppendStringLiteral(prefix, &range);
   if (!past.empty()) {
     past.back() = static_cast<char>(static_cast<unsigned char>(past.back()) + 1);
-    out->append(" AND ").append(column).append(" < ");
-    AppendStringLiteral(past, out);
+    range.append(" AND ").append(column).append(" < ");
+    AppendStringLiteral(past, &range);
   }
+  out->insert(start, range + " AND ");
   out->push_back(')');
 }
 
