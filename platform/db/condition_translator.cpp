@@ -319,6 +319,28 @@ SqlType Translator::EmitBetween(const Expr& e, const Scope* scope, std::string* 
   return SqlType::kNumber;
 }
 
+// A column matched against a pattern that starts with characters of its own lies between them
+// and the text just past every text they start: the range, beside the match printed at
+// out[start..], lets the engine search the column's index, as it would for its own LIKE (the
+// matching is ours, like_pattern.h, which the engine does not know).
+void Translator::BoundLikePrefix(std::string_view pattern, const std::string& column, size_t start,
+                                 std::string* out) const {
+  const std::string_view prefix = pattern.substr(0, pattern.find_first_of("%_"));
+  if (prefix.empty()) return;
+  std::string past(prefix);
+  while (!past.empty() && static_cast<unsigned char>(past.back()) == 0xFF) past.pop_back();
+  // The range first: a row outside it is not matched at all.
+  std::string range = "(" + column + " >= ";
+  AppendStringLiteral(prefix, &range);
+  if (!past.empty()) {
+    past.back() = static_cast<char>(static_cast<unsigned char>(past.back()) + 1);
+    range.append(" AND ").append(column).append(" < ");
+    AppendStringLiteral(past, &range);
+  }
+  out->insert(start, range + " AND ");
+  out->push_back(')');
+}
+
 // LIKE (with its ESCAPE) and IS [NOT] NULL.
 SqlType Translator::EmitPattern(const Expr& e, const Scope* scope, std::string* out) {
   const size_t start = out->size();
@@ -346,8 +368,13 @@ SqlType Translator::EmitPattern(const Expr& e, const Scope* scope, std::string* 
     out->append(e.negated ? " IS NOT NULL" : " IS NULL");
     return SqlType::kNumber;
   }
+  const size_t value_end = out->size();
   out->append(e.negated ? " NOT LIKE " : " LIKE ");
   Emit(*e.args[1], scope, out);
+  if (!pg_ && !e.negated && e.args.size() == 2 && t == SqlType::kText &&
+      e.args[0]->kind == ExprKind::kColumn && e.args[1]->kind == ExprKind::kString) {
+    BoundLikePrefix(e.args[1]->text, out->substr(start, value_end - start), start, out);
+  }
   if (e.args.size() > 2) {
     out->append(" ESCAPE ");
     Emit(*e.args[2], scope, out);

@@ -90,6 +90,22 @@ TEST_F(FunctionBoundsTest, SearchesThatAlmostMatchEverywhereAnswerWithinTheBound
             "0/3000");
 }
 
+TEST_F(FunctionBoundsTest, LikeAnswersWithinTheBoundOrStopsAtIt) {
+  const std::string a = kManyA;
+  // The piece after the last '%' is matched at the text's end once; a piece between two is
+  // looked for by a linear search.
+  EXPECT_EQ(ValueBeforeScan("CASE WHEN " + a + " LIKE '%' || RPAD('a', 4000, 'a') || 'b' "
+                            "THEN 1 ELSE 0 END"),
+            "0/3000");
+  EXPECT_EQ(ValueBeforeScan("CASE WHEN " + a + " LIKE '%' || RPAD('a', 32766, 'a') || 'b%' "
+                            "THEN 1 ELSE 0 END"),
+            "0/3000");
+  // A piece with '_' is tried at every character of the text: 20,000 characters at each of
+  // 3,276,700 stop at the deadline.
+  ExpectCancelled(*c_, "SELECT COUNT(*) FROM DUAL WHERE " + a + " LIKE '%' || "
+                       "RPAD('a_', 40000, 'a_') || 'b%'");
+}
+
 // The same functions on both engines: the server's own answers are the reference.
 class FunctionAgreementTest : public ::testing::TestWithParam<Engine> {
  protected:
@@ -123,6 +139,51 @@ TEST_P(FunctionAgreementTest, SearchesKeepTheirResultsOnOrdinaryTexts) {
   EXPECT_EQ(Scalar(*c_, "SELECT LPAD('病人', 5, 'ab') || '|' || RPAD('病人abc', 3) FROM DUAL"),
             "aba病人|病人a");
   EXPECT_EQ(Scalar(*c_, "SELECT NVL(SUBSTR('abc', 4), 'none') FROM DUAL"), "none");
+}
+
+TEST_P(FunctionAgreementTest, LikeMatchesAsOracle) {
+  const struct {
+    const char* condition;
+    const char* matches;
+  } kCases[] = {
+      {"'abc' LIKE 'abc'", "1"},       {"'abc' LIKE 'ab'", "0"},
+      {"'abc' LIKE 'a%'", "1"},        {"'abc' LIKE '%c'", "1"},
+      {"'abc' LIKE '%b%'", "1"},       {"'abc' LIKE 'a_c'", "1"},
+      {"'abc' LIKE '_'", "0"},         {"'ABC' LIKE 'abc'", "0"},
+      {"'病人x' LIKE '__x'", "1"},     {"'病人x' LIKE '病%'", "1"},
+      {"'病人x' LIKE '_x'", "0"},      {"'aXbXc' LIKE 'a%b%c'", "1"},
+      {"'abab' LIKE '%ab%ab'", "1"},   {"'aab' LIKE '%ab'", "1"},
+      {"'ab' LIKE 'ab%b'", "0"},       {"'abc' LIKE '%%c'", "1"},
+      {"'axbyc' LIKE '%x_y%'", "1"},   {"'axbbyc' LIKE '%x_y_'", "0"},
+      {"'a%b' LIKE 'a\\%b' ESCAPE '\\'", "1"}, {"'axb' LIKE 'a\\%b' ESCAPE '\\'", "0"},
+      {"'a_b' LIKE 'a!_b' ESCAPE '!'", "1"},      {"'axb' LIKE 'a!_b' ESCAPE '!'", "0"},
+      {"'abc' NOT LIKE 'a%'", "0"},
+      // A pattern of 60,000 bytes, past what the file's engine matched itself.
+      {"'x' LIKE RPAD('病', 20000, '病')", "0"},
+      {"RPAD('病', 20000, '病') LIKE RPAD('病', 19999, '病') || '_'", "1"},
+  };
+  for (const auto& k : kCases) {
+    EXPECT_EQ(Scalar(*c_, std::string("SELECT CASE WHEN ") + k.condition +
+                              " THEN 1 ELSE 0 END FROM DUAL"),
+              k.matches)
+        << k.condition;
+  }
+  EXPECT_EQ(Scalar(*c_, "SELECT NVL(TO_CHAR(CASE WHEN NULL LIKE 'a' THEN 1 WHEN NOT (NULL LIKE "
+                        "'a') THEN 0 END), 'null') FROM DUAL"),
+            "null");
+  // A column's index searched by a pattern's first characters finds what the match finds.
+  c_->Execute("CREATE TABLE LIKE_CODES (CODE VARCHAR2(8) PRIMARY KEY)");
+  for (const char* code : {"R", "RS", "RS1", "RS病", "RT", "rs1", "QS", "病", "病人", "痘"}) {
+    c_->Execute(std::string("INSERT INTO LIKE_CODES VALUES ('") + code + "')");
+  }
+  const auto matched = [&](const std::string& pattern) {
+    return Scalar(*c_, "SELECT LISTAGG(CODE, ',') WITHIN GROUP (ORDER BY CODE) FROM LIKE_CODES "
+                       "WHERE CODE LIKE '" + pattern + "'");
+  };
+  EXPECT_EQ(matched("RS%"), "RS,RS1,RS病");
+  EXPECT_EQ(matched("R_%"), "RS,RS1,RS病,RT");
+  EXPECT_EQ(matched("病%"), "病,病人");
+  EXPECT_EQ(matched("RS_"), "RS1,RS病");
 }
 
 TEST_P(FunctionAgreementTest, SearchesThatAlmostMatchEverywhereAnswerAlike) {
@@ -264,6 +325,12 @@ TEST_F(FunctionBoundsTest, XmlPathsStopAtTheCommandTimeoutAndDocumentsAtTheMemor
   const std::string wide = "'<a>' || REPLACE(RPAD('x', 30000, 'x'), 'x', '<b/><b/>') || '</a>'";
   ExpectCancelled(*c_, "SELECT EXTRACTVALUE(" + wide +
                            ", 'count(//b[count(preceding::b) >= 0])') FROM DUAL");
+  // Every element reads the root's string value, and every one of 250 nested elements the
+  // string value of its 40 MB of text: their building is charged.
+  ExpectCancelled(*c_, "SELECT EXTRACTVALUE(" + wide + ", 'count(//b[string(/) = \"x\"])') FROM DUAL");
+  ExpectCancelled(*c_, "SELECT EXTRACTVALUE(RPAD('<b>', 750, '<b>') || REPLACE(RPAD('x', 32767, "
+                       "'x'), 'x', RPAD('y', 1220, 'y')) || RPAD('</b>', 1000, '</b>'), "
+                       "'count(//*[contains(., \"x\")])') FROM DUAL");
   // A path that needs no more than its document answers at once.
   EXPECT_EQ(ValueBeforeScan("EXTRACTVALUE(" + wide + ", 'count(//b)')"), "60000/3000");
   // 8,387,584 elements of four characters would take over a gigabyte once parsed. No bound in
@@ -292,6 +359,38 @@ TEST_F(FunctionBoundsTest, XmlPathsStopAtTheCommandTimeoutAndDocumentsAtTheMemor
 #endif
 }
 
+
+// The functions that read string values, whose values the file builds itself, answer as XPath
+// defines them.
+TEST_F(FunctionBoundsTest, XmlPathFunctionsReadStringValuesAsDefined) {
+  const std::string doc = "'<a><b>1</b><b>2<c>3</c></b><!--x--><d v=\"w\"> t  u </d>"
+                          "<e><![CDATA[<z>]]></e></a>'";
+  const struct {
+    const char* path;
+    const char* value;
+  } kPaths[] = {
+      {"string(/a/b)", "1"},
+      {"string(/a/b[2])", "23"},
+      {"string-length(/a)", "12"},
+      {"concat(/a/b[2], \"-\", /a/d/@v, /a/e)", "23-w<z>"},
+      {"contains(/a, \"3 t\")", "true"},
+      {"starts-with(/a/b[2], \"2\")", "true"},
+      {"substring(/a/d, /a/b, /a/b[1] + 1)", " t"},
+      {"substring-before(/a, \"3\")", "12"},
+      {"substring-after(/a/b[2], \"2\")", "3"},
+      {"translate(/a/b[2], \"23\", \"xy\")", "xy"},
+      {"normalize-space(/a/d)", "t u"},
+      {"number(/a/b[2])", "23"},
+      {"sum(/a/b)", "24"},
+      {"count(/a/b[string() = \"23\"])", "1"},
+      {"count(/a/b[string-length() = 2][normalize-space() = \"23\"][number() = 23])", "1"},
+      {"count(id(/a/b))", "0"},
+  };
+  for (const auto& p : kPaths) {
+    EXPECT_EQ(Scalar(*c_, "SELECT EXTRACTVALUE(" + doc + ", '" + p.path + "') FROM DUAL"), p.value)
+        << p.path;
+  }
+}
 
 TEST_F(FunctionBoundsTest, FormatModelsAreReadAndWrittenWithinTheMemoryBound) {
   // Models of 98,301,000 and 9,830,100 elements, each written as seven digits.

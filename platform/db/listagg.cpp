@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/db/sql_function_support.h"
+#include "platform/db/sqlite_statement_bounds.h"
 
 namespace korvalis::db::functions {
 namespace {
@@ -43,6 +44,7 @@ int CompareBytes(sqlite3_value* a, sqlite3_value* b, bool text) {
   const void* pb = text ? static_cast<const void*>(sqlite3_value_text(b)) : sqlite3_value_blob(b);
   const size_t na = static_cast<size_t>(sqlite3_value_bytes(a));
   const size_t nb = static_cast<size_t>(sqlite3_value_bytes(b));
+  ChargeWork(std::min(na, nb));
   const int c = std::memcmp(pa, pb, std::min(na, nb));
   return c != 0 ? c : (na < nb ? -1 : na > nb ? 1 : 0);
 }
@@ -88,6 +90,12 @@ void ListStep(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     throw FunctionError{"ORA-01489: result of string concatenation is too long"};
   }
   for (int i = 3; i < argc; ++i) {
+    // The keys kept count against the memory bound as the engine's own sort keys do.
+    if (static_cast<uint64_t>(sqlite3_memory_used()) + static_cast<uint64_t>(sqlite3_value_bytes(argv[i])) >
+        static_cast<uint64_t>(kEmbeddedMemoryBound)) {
+      for (sqlite3_value* key : row.keys) sqlite3_value_free(key);
+      throw OutOfStatementMemory();
+    }
     sqlite3_value* copy = sqlite3_value_dup(argv[i]);
     if (copy == nullptr) {
       for (sqlite3_value* key : row.keys) sqlite3_value_free(key);
@@ -118,39 +126,38 @@ void ListFinal(sqlite3_context* ctx) {
   ListState* state = StateOf(ctx, false);
   if (state == nullptr || state->rows == nullptr) return sqlite3_result_null(ctx);
   std::vector<ListRow>& rows = *state->rows;
+  std::sort(rows.begin(), rows.end(), [&](const ListRow& a, const ListRow& b) {
+    return Before(*state->directions, a, b);
+  });
   std::string result;
-  bool out_of_memory = false;
-  try {
-    std::sort(rows.begin(), rows.end(), [&](const ListRow& a, const ListRow& b) {
-      return Before(*state->directions, a, b);
-    });
-    for (size_t i = 0; i < rows.size(); ++i) {
-      if (i) result += *state->delimiter;
-      result += rows[i].text;
-    }
-  } catch (const std::bad_alloc&) {
-    out_of_memory = true;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    if (i) result += *state->delimiter;
+    result += rows[i].text;
   }
-  for (ListRow& row : rows) {
+  if (result.size() > kLongestText) {
+    throw FunctionError{"ORA-01489: result of string concatenation is too long"};
+  }
+  ResultText(ctx, result);
+}
+
+void ReleaseList(sqlite3_context* ctx) {
+  ListState* state = StateOf(ctx, false);
+  if (state == nullptr || state->rows == nullptr) return;
+  for (ListRow& row : *state->rows) {
     for (sqlite3_value* key : row.keys) sqlite3_value_free(key);
   }
   delete state->rows;
   delete state->delimiter;
   delete state->directions;
   state->rows = nullptr;
-  if (out_of_memory) return sqlite3_result_error_nomem(ctx);
-  if (result.size() > kLongestText) {
-    return ReportFunctionFailure(ctx, kProviderFailed,
-                                 "ORA-01489: result of string concatenation is too long");
-  }
-  ResultText(ctx, result);
 }
 
 }  // namespace
 
 int RegisterListagg(sqlite3* db) {
   return sqlite3_create_function_v2(db, "ora_listagg", -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
-                                    nullptr, nullptr, Guarded<ListStep>, ListFinal, nullptr);
+                                    nullptr, nullptr, Guarded<ListStep>,
+                                    GuardedValue<ListFinal, ReleaseList>, nullptr);
 }
 
 }  // namespace korvalis::db::functions

@@ -63,24 +63,10 @@ void Value(sqlite3_context* ctx) {
   }
 }
 
-template <bool mean, ResultForm form>
-void Final(sqlite3_context* ctx) {
-  Value<mean, form>(ctx);
+void ReleaseSum(sqlite3_context* ctx) {
   if (SumState* state = StateOf(ctx, false)) {
     delete state->sum;
     state->sum = nullptr;
-  }
-}
-
-// Guarded for the calls without arguments.
-template <void (*body)(sqlite3_context*)>
-void GuardedValue(sqlite3_context* ctx) {
-  try {
-    body(ctx);
-  } catch (const FunctionError& e) {
-    ReportFunctionFailure(ctx, e.code, e.message.c_str());
-  } catch (const std::bad_alloc&) {
-    sqlite3_result_error_nomem(ctx);
   }
 }
 
@@ -88,7 +74,8 @@ template <bool mean, ResultForm form>
 int Register(sqlite3* db, const char* name) {
   return sqlite3_create_window_function(
       db, name, 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, Guarded<Step<false>>,
-      GuardedValue<Final<mean, form>>, GuardedValue<Value<mean, form>>, Guarded<Step<true>>,
+      GuardedValue<Value<mean, form>, ReleaseSum>, GuardedValue<Value<mean, form>>,
+      Guarded<Step<true>>,
       nullptr);
 }
 
@@ -113,6 +100,11 @@ void ExtremeFinal(sqlite3_context* ctx) {
   auto* state = static_cast<ExtremeState*>(sqlite3_aggregate_context(ctx, 0));
   if (state == nullptr || state->best == nullptr) return sqlite3_result_null(ctx);
   sqlite3_result_value(ctx, state->best);
+}
+
+void ReleaseExtreme(sqlite3_context* ctx) {
+  auto* state = static_cast<ExtremeState*>(sqlite3_aggregate_context(ctx, 0));
+  if (state == nullptr) return;
   sqlite3_value_free(state->best);
   state->best = nullptr;
 }
@@ -130,10 +122,12 @@ int RegisterNumberAggregates(sqlite3* db) {
                           Register<true, ResultForm::kText>(db, "ora_result_avg"),
                           sqlite3_create_function_v2(db, "ora_exact_min", 1, kFlags, nullptr,
                                                      nullptr, Guarded<ExtremeStep<-1>>,
-                                                     ExtremeFinal, nullptr),
+                                                     GuardedValue<ExtremeFinal, ReleaseExtreme>,
+                                                     nullptr),
                           sqlite3_create_function_v2(db, "ora_exact_max", 1, kFlags, nullptr,
                                                      nullptr, Guarded<ExtremeStep<1>>,
-                                                     ExtremeFinal, nullptr)}) {
+                                                     GuardedValue<ExtremeFinal, ReleaseExtreme>,
+                                                     nullptr)}) {
     if (rc == SQLITE_OK) rc = registered;
   }
   return rc;

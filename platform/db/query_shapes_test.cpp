@@ -151,6 +151,16 @@ TEST(QueryPlanTest, IsNotNullOfAColumnLeavesItsIndexAlone) {
             "SEARCH VISIT USING INDEX IX_VISIT_OUT_TIME (OUT_TIME>?)");
 }
 
+// A pattern that starts with characters of its own searches the column's index between them,
+// as the engine's own LIKE would; one that starts with a wildcard reads the table.
+TEST(QueryPlanTest, ALikeOfAPrefixSearchesTheColumnsIndex) {
+  TranslatedOn db("CREATE TABLE PATIENT (ID VARCHAR2(8) PRIMARY KEY, NAME VARCHAR2(20));\n");
+  EXPECT_EQ(db.Plan("SELECT NAME FROM PATIENT WHERE ID LIKE 'RS%'"),
+            "SEARCH PATIENT USING INDEX sqlite_autoindex_PATIENT_1 (ID>? AND ID<?)");
+  EXPECT_EQ(db.Plan("SELECT NAME FROM PATIENT WHERE ID LIKE '%RS'"), "SCAN PATIENT");
+  EXPECT_EQ(db.Plan("SELECT NAME FROM PATIENT WHERE ID NOT LIKE 'RS%'"), "SCAN PATIENT");
+}
+
 // ORDER BY of columns declared NOT NULL reads them in an index's order without a sort; a
 // column that may hold NULL, or one an outer join may set to NULL, keeps where NULL sorts.
 TEST(QueryPlanTest, OrderOfColumnsNeverNullTakesTheIndexOrder) {

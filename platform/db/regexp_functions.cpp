@@ -6,14 +6,17 @@
 // PCRE2's backtracking gives the first match its order of trying finds; Oracle's semantics want,
 // at the first position where the pattern matches, the longest match (the shortest for a
 // non-greedy pattern), as PostgreSQL gives it. Where no subexpression is read, PCRE2's automaton
-// (pcre2_dfa_match) finds that match directly. Otherwise an ordinary search gives the position,
-// and an anchored run there, whose callout at the pattern's end records each way of matching
-// and turns it down so that every way is tried, keeps the preferred one: the longest (shortest),
-// and among those ending alike, the one whose groups, in the order they open, end last (first).
+// (pcre2_dfa_match) finds that match directly. Otherwise the automaton (for a pattern with a
+// back reference, which it cannot follow, an ordinary search) gives the position, and an
+// anchored run there, whose callout at the pattern's end records each way of matching and turns
+// it down so that every way is tried, keeps the preferred one: the longest (shortest), and among
+// those ending alike, the one whose groups, in the order they open, end last (first). The runs
+// that backtrack call out before every item, so that each step is charged to the statement.
 // The next occurrence is searched from the end of a match, or one character on after an empty
 // one. Positions count characters.
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -85,13 +88,17 @@ class CompiledRegexp {
     options |= o.multiline ? PCRE2_MULTILINE : PCRE2_DOLLAR_ENDONLY;
     // Searching, the callout at the start sees every position a match is tried at, where the
     // statement's time is checked; weighing the ways of matching at one position, the one at
-    // the end sees each of them.
-    search_ = Compile("(?C2)(?:" + translated_.pcre2 + ")", options);
-    ways_ = Compile("(?:" + translated_.pcre2 + ")(?C1)", options);
+    // the end sees each of them. The stepped programs call out before every item too, so that
+    // every step of their backtracking is charged (Matcher::OnCallout).
+    options_ = options;
+    search_ = Compile(SearchText(), options);
+    ways_ = Compile(WaysText(), options);
   }
   ~CompiledRegexp() {
     pcre2_code_free(search_);
+    pcre2_code_free(stepped_search_);
     pcre2_code_free(ways_);
+    pcre2_code_free(stepped_ways_);
   }
   CompiledRegexp(const CompiledRegexp&) = delete;
   CompiledRegexp& operator=(const CompiledRegexp&) = delete;
@@ -99,10 +106,20 @@ class CompiledRegexp {
   bool CompiledFrom(std::string_view pattern, std::string_view parameter) const {
     return pattern == pattern_ && parameter == parameter_;
   }
-  // The pattern that finds where a match starts, and the one whose every way of matching at a
-  // position is seen; their groups are the same.
+  // The pattern that finds where a match starts (for the automaton, and calling out at every
+  // step for backtracking), and the one whose every way of matching at a position is seen;
+  // their groups are the same.
   const pcre2_code* search() const { return search_; }
   const pcre2_code* ways() const { return ways_; }
+  // The same, calling out at every step: compiled when first asked for.
+  const pcre2_code* stepped_search() {
+    if (stepped_search_ == nullptr) stepped_search_ = Compile(SearchText(), options_ | PCRE2_AUTO_CALLOUT);
+    return stepped_search_;
+  }
+  const pcre2_code* stepped_ways() {
+    if (stepped_ways_ == nullptr) stepped_ways_ = Compile(WaysText(), options_ | PCRE2_AUTO_CALLOUT);
+    return stepped_ways_;
+  }
   int groups() const { return translated_.groups; }
   int captures() const { return translated_.pcre2_captures; }
   bool backreference() const { return translated_.backreference; }
@@ -126,8 +143,14 @@ class CompiledRegexp {
   }
 
   RegexpPattern translated_;
+  std::string SearchText() const { return "(?C2)(?:" + translated_.pcre2 + ")"; }
+  std::string WaysText() const { return "(?:" + translated_.pcre2 + ")(?C1)"; }
+
+  uint32_t options_ = 0;
   pcre2_code* search_ = nullptr;
+  pcre2_code* stepped_search_ = nullptr;
   pcre2_code* ways_ = nullptr;
+  pcre2_code* stepped_ways_ = nullptr;
 };
 
 // The compiled pattern of the function running in `ctx` (pattern in argument 1), compiled once
@@ -151,7 +174,7 @@ class StatementPattern {
   StatementPattern(const StatementPattern&) = delete;
   StatementPattern& operator=(const StatementPattern&) = delete;
 
-  const CompiledRegexp& operator*() const { return *compiled_; }
+  CompiledRegexp& operator*() const { return *compiled_; }
 
  private:
   sqlite3_context* ctx_;
@@ -161,7 +184,7 @@ class StatementPattern {
 
 class Matcher {
  public:
-  Matcher(const CompiledRegexp& re, std::string_view subject)
+  Matcher(CompiledRegexp& re, std::string_view subject)
       : re_(re),
         subject_(subject),
         data_(pcre2_match_data_create_from_pattern(re.search(), nullptr)),
@@ -178,10 +201,21 @@ class Matcher {
   // The match at the first position at or after byte `from` where the pattern matches, with
   // the spans of its subexpressions when `subexpressions`.
   std::optional<Match> Find(size_t from, bool subexpressions) {
-    if (!subexpressions && !re_.backreference()) return FindEnd(from);
-    if (Run(from, 0, nullptr) == PCRE2_ERROR_NOMATCH) return std::nullopt;
+    // The automaton finds where the match starts, at the cost of a search without groups,
+    // where its tries settle within their first window; the stepped search does otherwise, and
+    // for a back reference, which the automaton cannot follow.
+    size_t unsettled = re_.backreference() ? from : Span::kUnset;
+    if (!re_.backreference()) {
+      std::optional<Match> found = FindEnd(from, subexpressions ? &unsettled : nullptr);
+      if (!subexpressions || (!found && unsettled == Span::kUnset)) return found;
+      if (found) from = found->whole.begin;
+    }
+    if (unsettled != Span::kUnset) {
+      if (Run(unsettled, 0, nullptr) == PCRE2_ERROR_NOMATCH) return std::nullopt;
+      from = pcre2_get_ovector_pointer(data_)[0];
+    }
     Best best{re_.shortest(), static_cast<size_t>(re_.captures()), {}};
-    best.match.whole = {pcre2_get_ovector_pointer(data_)[0], Span::kUnset};
+    best.match.whole = {from, Span::kUnset};
     Run(best.match.whole.begin, PCRE2_ANCHORED, &best);
     return std::move(best.match);
   }
@@ -195,16 +229,24 @@ class Matcher {
     StatementTime* time;
     Best* best;
     size_t try_start = 0;
+    size_t last_position = 0;  // where the last callout of a backtracking run was
   };
-  // Callout 2 starts a try at a position, callout 1 ends a way of matching. A negative answer
-  // ends the run with that answer: the statement's time is up. Every try reads the coarse
-  // clock, as cheap as a call: what one try costs is bounded (by the match limit, or by the
-  // automaton's window) but not by anything small, as the automaton may keep thousands of
-  // states alive at each character.
+  // Callout 2 starts a try at a position, callout 1 ends a way of matching, and the automatic
+  // ones (255) come before every item a backtracking run reaches. A negative answer ends the
+  // run with that answer: the statement's time is up. Between two callouts of a backtracking
+  // run the matcher reads at most the characters between their positions (a repeat of one
+  // item runs over the text without calling out), so each is charged with them: backtracking
+  // into a repeat and reading on from there costs what it reads. Every try reads the coarse
+  // clock, as cheap as a call: what one try of the automaton costs is bounded (by its window)
+  // but not by anything small, as it may keep thousands of states alive at each character.
   static int OnCallout(pcre2_callout_block* b, void* p) {
     auto* c = static_cast<Callouts*>(p);
+    const size_t at = b->current_position;
+    const size_t moved = at > c->last_position ? at - c->last_position : c->last_position - at;
+    c->last_position = at;
+    if (b->callout_number == 255) return c->time->Exhausted(1 + moved) ? PCRE2_ERROR_CALLOUT : 0;
     if (b->callout_number == 1) {
-      if (c->time->Exhausted(1)) return PCRE2_ERROR_CALLOUT;
+      if (c->time->Exhausted(1 + moved)) return PCRE2_ERROR_CALLOUT;
       c->best->Take(*b);
       return 1;  // and go on to the next way
     }
@@ -250,10 +292,12 @@ class Matcher {
   // tries at one position may each read the rest of the text, with as many states at every
   // character as the pattern has ways: it reads a window of the text at a time, which ends
   // before a character, and a try still alive at the window's end (a partial match, which
-  // takes precedence over a complete one) is tried again in a window twice as long, or as long
-  // as the time left allows at the rate of the last. Every try that the automaton settles
+  // takes precedence over a complete one) is tried again in a longer window, as long as the
+  // time left allows (NextWindow). Every try that the automaton settles
   // within a window it would settle alike on the whole text.
-  std::optional<Match> FindEnd(size_t from) {
+  // `unsettled`, where given: a try still alive at its first window's end is not tried again;
+  // nothing is found, and its position is set there, every try before it settled.
+  std::optional<Match> FindEnd(size_t from, size_t* unsettled = nullptr) {
     Callouts callouts{&time_, nullptr};
     pcre2_set_callout(context_, &OnCallout, &callouts);
     pcre2_set_match_limit(context_, UINT32_MAX);
@@ -267,6 +311,10 @@ class Matcher {
       if (rc == PCRE2_ERROR_CALLOUT) time_.Stop();
       const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(data_);
       if (rc == PCRE2_ERROR_PARTIAL) {
+        if (unsettled != nullptr) {
+          *unsettled = ovector[0];
+          return std::nullopt;
+        }
         // The same try again needs a longer window; a later one starts with the first length.
         window = ovector[0] == from ? NextWindow(window, StatementDeadline::CoarseNow() - start)
                                     : kFirstWindow;
@@ -331,7 +379,10 @@ class Matcher {
   }
 
   // The window after one of `window` bytes that took `took`: twice as long, or as long as half
-  // the time left allows at its rate, but at least a little longer.
+  // the time left allows, but at least a little longer. The automaton's work on a window may
+  // grow faster than the cube of its length (its ways alive at a character grow with the
+  // characters read, and each new one is compared with those), so the time a window takes is
+  // foreseen as growing with its fourth power.
   size_t NextWindow(size_t window, std::chrono::steady_clock::duration took) const {
     const StatementDeadline* deadline = time_.deadline();
     if (deadline == nullptr || deadline->bound().count() == 0) return 2 * window;
@@ -339,8 +390,8 @@ class Matcher {
     if (left <= 0) time_.Stop();
     const double seconds = std::chrono::duration<double>(took).count();
     if (seconds <= 0) return 2 * window;
-    const double rate = static_cast<double>(window) / seconds;
-    return static_cast<size_t>(std::clamp(rate * left / 2, static_cast<double>(window) + 64,
+    const double affordable = static_cast<double>(window) * std::sqrt(std::sqrt(left / 2 / seconds));
+    return static_cast<size_t>(std::clamp(affordable, static_cast<double>(window) + 64,
                                           static_cast<double>(window) * 2));
   }
 
@@ -349,18 +400,25 @@ class Matcher {
   // steps a position holds it. A try that reaches the limit is tried again from its position
   // with twice the limit, after the clock is read; one that reaches it without a Command
   // Timeout fails with ORA-04030, as the work it would hold is unbounded.
+  // A step may read the rest of the text (a repeat of one item runs over it without a callout),
+  // so only the stepped programs, which charge what each step reads, run long. The ways at a
+  // position are weighed first by the plain program under a limit of steps that, each reading
+  // the rest of the text, read about kQuickRead bytes: most patterns take a few steps there,
+  // and one that reaches the limit is weighed again by the stepped program.
   int Run(size_t from, uint32_t options, Best* best) {
-    Callouts callouts{&time_, best};
+    Callouts callouts{&time_, best, from, from};
     pcre2_set_callout(context_, &OnCallout, &callouts);
+    if (best != nullptr) {
+      const uint64_t steps = std::max<uint64_t>(kQuickSteps, kQuickRead / (subject_.size() - from + 1));
+      pcre2_set_match_limit(context_, static_cast<uint32_t>(std::min<uint64_t>(steps, UINT32_MAX)));
+      const int rc = RunProgram(re_.ways(), from, options);
+      if (rc != PCRE2_ERROR_MATCHLIMIT) return Finished(rc);
+      if (time_.PassedNow()) time_.Stop();
+    }
+    const pcre2_code* program = best == nullptr ? re_.stepped_search() : re_.stepped_ways();
     for (uint64_t limit = kBacktrackingSteps;; limit *= 2) {
       pcre2_set_match_limit(context_, static_cast<uint32_t>(std::min<uint64_t>(limit, UINT32_MAX)));
-      // PCRE2 checks the UTF-8 from the offset on once; later runs start further on.
-      const uint32_t checked = checked_ ? PCRE2_NO_UTF_CHECK : 0;
-      const int rc = pcre2_match(best == nullptr ? re_.search() : re_.ways(),
-                                 reinterpret_cast<PCRE2_SPTR>(subject_.data()),
-                                 subject_.size(), from, options | checked, data_, context_);
-      if (rc == PCRE2_ERROR_CALLOUT) time_.Stop();
-      if (rc >= 0 || rc == PCRE2_ERROR_NOMATCH || rc == PCRE2_ERROR_MATCHLIMIT) checked_ = true;
+      const int rc = RunProgram(program, from, options);
       const StatementDeadline* deadline = time_.deadline();
       if (rc == PCRE2_ERROR_MATCHLIMIT && deadline != nullptr && deadline->bound().count() > 0 &&
           limit < UINT32_MAX) {
@@ -368,12 +426,29 @@ class Matcher {
         if (best == nullptr) from = callouts.try_start;
         continue;
       }
-      if (rc < 0 && rc != PCRE2_ERROR_NOMATCH) MatchFailed(rc);
-      return rc;
+      return Finished(rc);
     }
   }
 
-  const CompiledRegexp& re_;
+  // One run of `program` from `from`; a run the statement's time ended stops the call.
+  int RunProgram(const pcre2_code* program, size_t from, uint32_t options) {
+    // PCRE2 checks the UTF-8 from the offset on once; later runs start further on.
+    const uint32_t checked = checked_ ? PCRE2_NO_UTF_CHECK : 0;
+    const int rc = pcre2_match(program, reinterpret_cast<PCRE2_SPTR>(subject_.data()),
+                               subject_.size(), from, options | checked, data_, context_);
+    if (rc == PCRE2_ERROR_CALLOUT) time_.Stop();
+    if (rc >= 0 || rc == PCRE2_ERROR_NOMATCH || rc == PCRE2_ERROR_MATCHLIMIT) checked_ = true;
+    return rc;
+  }
+  static int Finished(int rc) {
+    if (rc < 0 && rc != PCRE2_ERROR_NOMATCH) MatchFailed(rc);
+    return rc;
+  }
+  // The plain program's steps at a position: at least kQuickSteps, else about kQuickRead bytes.
+  static constexpr uint64_t kQuickSteps = 16;
+  static constexpr uint64_t kQuickRead = uint64_t{1} << 24;
+
+  CompiledRegexp& re_;
   std::string_view subject_;
   pcre2_match_data* data_;
   pcre2_match_context* context_;
@@ -383,8 +458,9 @@ class Matcher {
   // later runs do not go back before): checking again on every match would make a text's
   // matches cost the square of its length.
   bool checked_ = false;
-  // The first window of the automaton: a try that needs more is rare.
-  static constexpr size_t kFirstWindow = size_t{1} << 12;
+  // The first window of the automaton: a try that needs more is rare, and one whose ways alive
+  // grow with every character costs milliseconds on it.
+  static constexpr size_t kFirstWindow = size_t{1} << 9;
 };
 
 // The source text, its pattern and the matches from a position on.

@@ -3,7 +3,10 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <new>
 #include <string_view>
+
+#include "platform/db/sql_function_support.h"
 
 namespace korvalis::db {
 namespace {
@@ -37,10 +40,7 @@ int RunOf(std::string_view runs, int64_t rownum) {
 
 void Step(sqlite3_context* ctx, int, sqlite3_value** argv) {
   auto* walk = static_cast<Walk*>(sqlite3_aggregate_context(ctx, sizeof(Walk)));
-  if (walk == nullptr) {
-    sqlite3_result_error_nomem(ctx);
-    return;
-  }
+  if (walk == nullptr) throw std::bad_alloc();
   const int64_t mask = sqlite3_value_int64(argv[0]);
   const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
   const std::string_view runs = text ? text : "";
@@ -61,8 +61,10 @@ void Value(sqlite3_context* ctx) {
 }
 
 // The frame only grows: rows never leave it.
-void Inverse(sqlite3_context* ctx, int, sqlite3_value**) {
-  sqlite3_result_error(ctx, "a ROWNUM walk needs a frame from the first row", -1);
+void Inverse(sqlite3_context*, int, sqlite3_value**) {
+  throw functions::FunctionError{
+      "ORA-00600: internal error code, arguments: [a ROWNUM walk needs a frame from the first "
+      "row]"};
 }
 
 // The rows come so far, the level of the last row that did not come (0: none, or a row at
@@ -75,10 +77,7 @@ struct TreeWalk {
 
 void TreeStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
   auto* walk = static_cast<TreeWalk*>(sqlite3_aggregate_context(ctx, sizeof(TreeWalk)));
-  if (walk == nullptr) {
-    sqlite3_result_error_nomem(ctx);
-    return;
-  }
+  if (walk == nullptr) throw std::bad_alloc();
   const int64_t level = sqlite3_value_int64(argv[2]);
   walk->last_passed = 0;
   if (walk->left_out_level > 0 && level > walk->left_out_level) return;  // below a row left out
@@ -98,13 +97,17 @@ void TreeStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 }  // namespace
 
+// Every step through the functions' bounds (sql_function_support.h), as every function of ours.
 int RegisterRownumWalk(sqlite3* db) {
-  const int rc = sqlite3_create_window_function(db, "ora_rownum_walk", 2, SQLITE_UTF8, nullptr,
-                                                Step, Value<Walk>, Value<Walk>, Inverse, nullptr);
+  using functions::Guarded;
+  using functions::GuardedValue;
+  const int rc = sqlite3_create_window_function(
+      db, "ora_rownum_walk", 2, SQLITE_UTF8, nullptr, Guarded<Step>, GuardedValue<Value<Walk>>,
+      GuardedValue<Value<Walk>>, Guarded<Inverse>, nullptr);
   if (rc != SQLITE_OK) return rc;
   return sqlite3_create_window_function(db, "ora_rownum_tree_walk", 3, SQLITE_UTF8, nullptr,
-                                        TreeStep, Value<TreeWalk>, Value<TreeWalk>, Inverse,
-                                        nullptr);
+                                        Guarded<TreeStep>, GuardedValue<Value<TreeWalk>>,
+                                        GuardedValue<Value<TreeWalk>>, Guarded<Inverse>, nullptr);
 }
 
 const char* PostgresRownumWalkSql() {

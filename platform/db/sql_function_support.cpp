@@ -232,6 +232,16 @@ void RunBounded(Body body, sqlite3_context* ctx, int argc, sqlite3_value** argv)
   }
 }
 
+void RunBoundedValue(ValueBody body, ValueBody release, sqlite3_context* ctx) noexcept {
+  try {
+    BoundedCall call;
+    body(ctx);
+  } catch (...) {
+    ReportCaught(ctx);
+  }
+  if (release != nullptr) release(ctx);
+}
+
 int RegisterFunction(sqlite3* db, const FunctionEntry& f) {
   const int flags = SQLITE_UTF8 | (f.deterministic ? SQLITE_DETERMINISTIC : 0);
   return sqlite3_create_function_v2(db, f.name, f.args, flags, const_cast<FunctionEntry*>(&f),

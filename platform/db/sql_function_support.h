@@ -72,7 +72,8 @@ inline size_t NextChar(std::string_view s, size_t at) {
 
 // ---- the bounds of a call ----
 // Every function of ours runs through RunBounded, by the way it is registered (RegisterFunction
-// for the tables below, Guarded for an aggregate's steps), never by code in its body:
+// for the tables below, Guarded for an aggregate's steps and GuardedValue for its values), never
+// by code in its body:
 // - before the body runs, a statement already past its Command Timeout fails the call with
 //   ORA-01013 (memory is checked where it is taken: function_memory.h);
 // - while it runs, the step that called it lends it its deadline: work that grows with the
@@ -134,6 +135,17 @@ void Guarded(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   RunBounded(body, ctx, argc, argv);
 }
 
+// An aggregate's final or current value, and what releases its state.
+using ValueBody = void (*)(sqlite3_context*);
+// Runs `body` as RunBounded runs a function, then `release` (which must not throw), however the
+// body ended: SQLite asks for the final value once, and a state not released then is lost.
+void RunBoundedValue(ValueBody body, ValueBody release, sqlite3_context* ctx) noexcept;
+
+template <ValueBody body, ValueBody release = nullptr>
+void GuardedValue(sqlite3_context* ctx) {
+  RunBoundedValue(body, release, ctx);
+}
+
 struct FunctionEntry {
   const char* name;
   int args;  // -1: from `fewest` to `most`
@@ -156,6 +168,8 @@ std::span<const FunctionEntry> DateFunctions();
 std::span<const FunctionEntry> NumberOrderFunctions();
 std::span<const FunctionEntry> ExactNumberFunctions();
 std::span<const FunctionEntry> RegexpFunctions();
+// LIKE, in place of the engine's own (like_pattern.h).
+std::span<const FunctionEntry> LikeFunctions();
 
 // The functions of numbers on doubles, shared with their forms for values of unknown type and
 // with the exact forms, which compute a double standing for no short decimal as they do.

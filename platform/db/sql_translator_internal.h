@@ -366,6 +366,8 @@ class Translator {
   void EmitRowOfValues(const Expr& row, const std::vector<SqlType>* compared_with,
                        const Scope* scope, std::string* out, std::vector<SqlType>* types);
   SqlType EmitPattern(const Expr& e, const Scope* scope, std::string* out);
+  void BoundLikePrefix(std::string_view pattern, const std::string& column, size_t start,
+                       std::string* out) const;
   SqlType EmitCast(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitPseudoColumn(const Expr& e, const Scope* scope, std::string* out);
 

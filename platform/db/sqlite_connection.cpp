@@ -150,7 +150,8 @@ void SqliteConnection::Configure() {
   if (!database_->in_memory() && !read_only_) RunPlain("PRAGMA journal_mode=WAL");
   RunPlain("PRAGMA synchronous=FULL");
   RunPlain("PRAGMA foreign_keys=ON");
-  RunPlain("PRAGMA case_sensitive_like=ON");
+  // No case_sensitive_like: the pragma would put the engine's own LIKE back in place of ours
+  // (like_pattern.h), which is case-sensitive already.
   RunPlain("PRAGMA cache_size=-16384");
   RunPlain("PRAGMA mmap_size=268435456");
   RunPlain("PRAGMA temp_store=MEMORY");

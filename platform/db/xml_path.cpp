@@ -14,6 +14,7 @@
 #include "platform/db/sql_error.h"
 #include "platform/db/sql_function_support.h"
 #include "platform/db/sqlite_statement_bounds.h"
+#include "platform/db/xpath_string_values.h"
 
 namespace korvalis::db {
 namespace {
@@ -75,19 +76,26 @@ constexpr unsigned long kFirstOperations = 1ul << 20;
 // `path` evaluated in `ctx`, null when it is invalid. Within a statement's Command Timeout the
 // evaluation is cut into tries of a bounded count of libxml2's operations (it cannot be paused),
 // each of up to twice the last, or as many as the rate of the last fits in half the time left; a try
-// that runs out of operations past the deadline ends the call with ORA-01013.
+// that runs out of operations past the deadline ends the call with ORA-01013, as does a string
+// value that the deadline passes while it is built (xpath_string_values.h).
 xmlXPathObjectPtr EvaluateInTime(const std::string& path, xmlXPathContextPtr ctx) {
   const auto* expression = reinterpret_cast<const xmlChar*>(path.c_str());
   functions::StatementTime time;
+  ChargedStringValues values(ctx);
   const StatementDeadline* deadline = time.deadline();
   if (deadline == nullptr || deadline->bound().count() == 0) {
     return xmlXPathEvalExpression(expression, ctx);
   }
+  // An evaluation the deadline stopped in a string value reads as invalid to libxml2.
+  const auto stopped = [&] {
+    if (values.stopped()) time.Stop();
+  };
   for (unsigned long limit = kFirstOperations;;) {
     ctx->opLimit = limit;
     ctx->opCount = 0;
     const auto start = std::chrono::steady_clock::now();
     xmlXPathObjectPtr result = xmlXPathEvalExpression(expression, ctx);
+    if (result == nullptr) stopped();
     // Past its limit libxml2 leaves the count at the limit and fails the evaluation.
     if (result != nullptr || ctx->opCount < limit) return result;
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;

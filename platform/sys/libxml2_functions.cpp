@@ -43,7 +43,8 @@ namespace {
   X(xmlUnlinkNode) X(xmlValidateName) X(xmlXPathCastToString) X(xmlXPathEvalExpression)         \
   X(xmlXPathFreeContext) X(xmlXPathFreeObject) X(xmlXPathNewContext) X(xmlXPathNewNodeSet)      \
   X(xmlXPathNodeEval) X(xmlXPathPopString) X(xmlXPatherror) X(valuePush) X(__xmlGenericError)   \
-  X(__xmlGenericErrorContext)
+  X(__xmlGenericErrorContext) X(xmlXPathFunctionLookup) X(xmlXPathRegisterFuncLookup)            \
+  X(xmlXPathNewFloat) X(xmlXPathNewString) X(xmlXPathNodeSetSort) X(xmlXPathStringEvalNumber)
 
 struct Libxml2Functions {
   KORVALIS_LIBXML2_FUNCTIONS(KORVALIS_ON_DEMAND_MEMBER)
@@ -220,6 +221,21 @@ void xmlXPatherror(xmlXPathParserContextPtr ctxt, const char* file, int line, in
 }
 int valuePush(xmlXPathParserContextPtr ctxt, xmlXPathObjectPtr value) {
   return Libxml2().valuePush(ctxt, value);
+}
+xmlXPathFunction xmlXPathFunctionLookup(xmlXPathContextPtr ctxt, const xmlChar* name) {
+  return Libxml2().xmlXPathFunctionLookup(ctxt, name);
+}
+void xmlXPathRegisterFuncLookup(xmlXPathContextPtr ctxt, xmlXPathFuncLookupFunc f,
+                                void* funcCtxt) {
+  Libxml2().xmlXPathRegisterFuncLookup(ctxt, f, funcCtxt);
+}
+xmlXPathObjectPtr xmlXPathNewFloat(double val) { return Libxml2().xmlXPathNewFloat(val); }
+xmlXPathObjectPtr xmlXPathNewString(const xmlChar* val) {
+  return Libxml2().xmlXPathNewString(val);
+}
+void xmlXPathNodeSetSort(xmlNodeSetPtr set) { Libxml2().xmlXPathNodeSetSort(set); }
+double xmlXPathStringEvalNumber(const xmlChar* str) {
+  return Libxml2().xmlXPathStringEvalNumber(str);
 }
 xmlGenericErrorFunc* __xmlGenericError() { return Libxml2().__xmlGenericError(); }
 void** __xmlGenericErrorContext() { return Libxml2().__xmlGenericErrorContext(); }

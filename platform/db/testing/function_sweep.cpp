@@ -35,6 +35,7 @@ std::vector<SweptValue> Subjects(size_t longest) {
       {"wide document", Kind::kText, "<a>" + Repeated("<b/>", elements - 2) + "</a>"},
       {"deep document", Kind::kText, Repeated("<b>", depth) + Repeated("</b>", depth)},
       {"model of J", Kind::kText, std::string(longest, 'J')},
+      {"pattern of a_", Kind::kText, "%" + Repeated("a_", longest / 2) + "b%"},
   };
 }
 
@@ -45,6 +46,7 @@ std::vector<SweptValue> Shapers(size_t longest) {
       {"'(b?)(a*)(a*)(a*)(a*)(a*)'", Kind::kText, "(b?)(a*)(a*)(a*)(a*)(a*)"},
       {"'(a*)*[bc]'", Kind::kText, "(a*)*[bc]"},
       {"'(a|aa)*c'", Kind::kText, "(a|aa)*c"},
+      {"'(a+)(a+)b?'", Kind::kText, "(a+)(a+)b?"},
       {"31 a and b", Kind::kText, std::string(31, 'a') + "b"},
       {"long a and b", Kind::kText, std::string(std::min<size_t>(longest, 32766), 'a') + "b"},
       {"'count(//b[count(preceding::b) >= 0])'", Kind::kText,
@@ -102,6 +104,7 @@ WorstArguments::WorstArguments(SweepSize size) {
   one_ = numbers_.front();
   for (const SweptValue* v : shapers_) {
     if (v->text == "a") short_text_ = v;
+    if (v->kind == Kind::kNull) null_ = v;
   }
   shapers_.insert(shapers_.end(), numbers_.begin(), numbers_.end());
 }
@@ -123,6 +126,19 @@ std::vector<std::vector<const SweptValue*>> WorstArguments::ListsFor(int arity) 
     }
   }
   if (n < 3) return lists;
+  if (n >= 5) {
+    // A subject, a shaper and ones, an optional argument before the last left NULL: a regular
+    // expression's match parameter, with its subexpression read.
+    for (const SweptValue* subject : subjects_) {
+      for (const SweptValue* shaper : shapers_) {
+        std::vector<const SweptValue*> list(n, one_);
+        list[0] = subject;
+        list[1] = shaper;
+        list[n - 2] = null_;
+        lists.push_back(std::move(list));
+      }
+    }
+  }
   for (const SweptValue* number : numbers_) {
     for (const SweptValue* subject : subjects_) {
       std::vector<const SweptValue*> list(n, one_);

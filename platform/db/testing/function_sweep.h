@@ -46,8 +46,9 @@ class WorstArguments {
   const std::vector<SweptValue>& values() const { return values_; }
   // The lists to call a function of `arity` arguments with: every value in every position, a
   // subject (a long text or document) followed by every shaping value (a pattern, model, path,
-  // search text or number) and then by the subject again or by 1, and a short text padded by
-  // every number with every subject.
+  // search text or number) and then by the subject again or by 1 (or, from five arguments on,
+  // by ones around a NULL before the last), and a short text padded by every number with every
+  // subject.
   std::vector<std::vector<const SweptValue*>> ListsFor(int arity) const;
 
  private:
@@ -57,6 +58,7 @@ class WorstArguments {
   std::vector<const SweptValue*> numbers_;
   const SweptValue* one_ = nullptr;
   const SweptValue* short_text_ = nullptr;
+  const SweptValue* null_ = nullptr;
 };
 
 // A function as its engine registers it; `arity` -1 takes any number of arguments.

@@ -1,0 +1,172 @@
+#include "platform/db/like_pattern.h"
+
+#include <string.h>
+
+#include <memory>
+
+#include "platform/db/sql_function_support.h"
+
+namespace korvalis::db::functions {
+
+LikePattern::LikePattern(std::string_view pattern, std::string_view escape)
+    : pattern_(pattern), escape_(escape) {
+  if (!escape.empty() && NextChar(escape, 0) != escape.size()) {
+    throw FunctionError{"ORA-01425: escape character must be character string of length 1"};
+  }
+  ChargeWork(pattern.size());
+  Piece piece{0, 0, 0};
+  Step step{0, 0, 0};
+  const auto close_step = [&] {
+    if (step.any > 0 || step.literal_end > step.literal_begin) steps_.push_back(step);
+    step = Step{0, literals_.size(), literals_.size()};
+  };
+  const auto add_literal = [&](std::string_view c) {
+    literals_.append(c);
+    step.literal_end = literals_.size();
+    ++piece.characters;
+  };
+  for (size_t at = 0; at < pattern.size();) {
+    size_t next = NextChar(pattern, at);
+    std::string_view c = pattern.substr(at, next - at);
+    if (!escape.empty() && c == escape) {
+      if (next == pattern.size()) {
+        matches_nothing_ = true;
+        break;
+      }
+      at = next;
+      next = NextChar(pattern, at);
+      add_literal(pattern.substr(at, next - at));
+    } else if (c == "%") {
+      close_step();
+      piece.end_step = steps_.size();
+      pieces_.push_back(piece);
+      piece = Piece{steps_.size(), 0, 0};
+      any_run_ = true;
+    } else if (c == "_") {
+      if (step.literal_end > step.literal_begin) close_step();
+      ++step.any;
+      ++piece.characters;
+    } else {
+      add_literal(c);
+    }
+    at = next;
+  }
+  close_step();
+  piece.end_step = steps_.size();
+  pieces_.push_back(piece);
+}
+
+size_t LikePattern::MatchAt(const Piece& piece, std::string_view text, size_t at) const {
+  for (size_t i = piece.first_step; i < piece.end_step; ++i) {
+    const Step& s = steps_[i];
+    const std::string_view literal = Literal(s);
+    ChargeWork(s.any + literal.size());
+    for (size_t k = 0; k < s.any; ++k) {
+      if (at >= text.size()) return std::string_view::npos;
+      at = NextChar(text, at);
+    }
+    if (text.size() - at < literal.size() ||
+        text.compare(at, literal.size(), literal) != 0) {
+      return std::string_view::npos;
+    }
+    at += literal.size();
+  }
+  return at;
+}
+
+namespace {
+
+// Literals this short are looked for by their first byte and compared where it occurs, which
+// costs at most their length a byte of the text and is quickest for the words of a search.
+constexpr size_t kShortLiteral = 16;
+
+// The byte where `literal` first occurs in text[from, text.size()), or npos; charged for the
+// bytes it reads. A longer literal is looked for by a search linear in the text's length.
+size_t Search(std::string_view text, size_t from, std::string_view literal) {
+  size_t at = std::string_view::npos;
+  if (literal.size() <= kShortLiteral) {
+    at = text.find(literal, from);
+  } else if (const void* found = memmem(text.data() + from, text.size() - from, literal.data(),
+                                        literal.size())) {
+    at = static_cast<size_t>(static_cast<const char*>(found) - text.data());
+  }
+  const size_t read = (at == std::string_view::npos ? text.size() : at) - from;
+  ChargeWork(literal.size() <= kShortLiteral ? read * literal.size() : read + literal.size());
+  return at;
+}
+
+}  // namespace
+
+size_t LikePattern::Find(const Piece& piece, std::string_view text, size_t from,
+                         size_t limit) const {
+  if (piece.first_step == piece.end_step) return from;
+  const std::string_view window = text.substr(0, limit);
+  const Step& first = steps_[piece.first_step];
+  const std::string_view literal = Literal(first);
+  if (first.any == 0 && piece.end_step == piece.first_step + 1) {
+    const size_t at = Search(window, from, literal);
+    return at == std::string_view::npos ? at : at + literal.size();
+  }
+  for (size_t at = from; at < window.size(); at = NextChar(window, at)) {
+    // A piece that starts with characters of its own can only match where they occur.
+    if (first.any == 0 && (at = Search(window, at, literal)) == std::string_view::npos) break;
+    const size_t end = MatchAt(piece, window, at);
+    if (end != std::string_view::npos) return end;
+  }
+  return std::string_view::npos;
+}
+
+bool LikePattern::Matches(std::string_view text) const {
+  if (matches_nothing_) return false;
+  const Piece& first = pieces_.front();
+  const size_t start = MatchAt(first, text, 0);
+  if (start == std::string_view::npos) return false;
+  if (!any_run_) return start == text.size();
+  const Piece& last = pieces_.back();
+  const size_t tail = last.characters == 0 ? text.size() : ByteBeforeChars(text, last.characters);
+  if (tail == std::string_view::npos || tail < start || MatchAt(last, text, tail) != text.size()) {
+    return false;
+  }
+  size_t from = start;
+  for (size_t i = 1; i + 1 < pieces_.size(); ++i) {
+    from = Find(pieces_[i], text, from, tail);
+    if (from == std::string_view::npos) return false;
+  }
+  return true;
+}
+
+namespace {
+
+// like(pattern, text[, escape]): SQLite's call for `text LIKE pattern [ESCAPE escape]`. The
+// pattern, read once for the rows of a statement where it does not change, is kept with the
+// call. A NULL or an empty escape (Oracle's empty text is NULL) gives NULL.
+void Like(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
+  const std::string_view pattern = TextView(argv[0]);
+  const std::string_view escape = argc == 3 ? TextView(argv[2]) : std::string_view();
+  if (argc == 3 && escape.empty()) return sqlite3_result_null(ctx);
+  auto* kept = static_cast<LikePattern*>(sqlite3_get_auxdata(ctx, 0));
+  std::unique_ptr<LikePattern> fresh;
+  if (kept == nullptr || !kept->ReadFrom(pattern, escape)) {
+    fresh = std::make_unique<LikePattern>(pattern, escape);
+    kept = fresh.get();
+  }
+  const bool matched = kept->Matches(TextView(argv[1]));
+  // SQLite may release what it keeps at once: it is handed over last.
+  if (fresh) {
+    sqlite3_set_auxdata(ctx, 0, fresh.release(),
+                        [](void* p) { delete static_cast<LikePattern*>(p); });
+  }
+  sqlite3_result_int(ctx, matched ? 1 : 0);
+}
+
+constexpr FunctionEntry kLikeFunctions[] = {
+    {"like", 2, Like, true},
+    {"like", 3, Like, true},
+};
+
+}  // namespace
+
+std::span<const FunctionEntry> LikeFunctions() { return kLikeFunctions; }
+
+}  // namespace korvalis::db::functions

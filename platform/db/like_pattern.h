@@ -1,0 +1,67 @@
+// A LIKE pattern read once and matched against texts in time bounded by the product of their
+// lengths, whatever their shape: '%' stands for any run of characters, '_' for one character,
+// and the escape character, where one is named, makes the character after it stand for itself
+// (an escape at the pattern's end matches nothing). Characters compare exactly (case counts);
+// characters are UTF-8.
+//
+// The pattern is cut at its '%' into pieces that each match a run of as many characters as
+// they have: the first is matched at the text's start, the last at its end, and each one
+// between at the first place after the one before it where it fits, which is where every match
+// of the whole can place it. A piece of plain characters is found by a linear search; one with
+// '_' is tried at each character, which costs the piece's length at each: every try is charged
+// to the running call (sql_function_support.h), which stops at its statement's deadline.
+//
+// Thread-safety: immutable once built.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/db/function_memory.h"
+
+namespace korvalis::db::functions {
+
+class LikePattern {
+ public:
+  // `escape`: empty for none, else exactly one character.
+  // Throws FunctionError ORA-01425 when `escape` is more than one character.
+  LikePattern(std::string_view pattern, std::string_view escape);
+
+  bool Matches(std::string_view text) const;
+  // Whether this was read from `pattern` with `escape`.
+  bool ReadFrom(std::string_view pattern, std::string_view escape) const {
+    return pattern == pattern_ && escape == escape_;
+  }
+
+ private:
+  // A run of characters to match: `any` characters of any kind, then the literal bytes.
+  struct Step {
+    size_t any;
+    size_t literal_begin, literal_end;  // in literals_
+  };
+  // The steps between two '%' (or an end of the pattern).
+  struct Piece {
+    size_t first_step, end_step;
+    size_t characters;  // how many characters of the text it matches
+  };
+
+  // The end of `piece` matched at byte `at` of `text`, or npos where it does not fit there.
+  size_t MatchAt(const Piece& piece, std::string_view text, size_t at) const;
+  // The end of the first match of `piece` in text[from, limit), or npos.
+  size_t Find(const Piece& piece, std::string_view text, size_t from, size_t limit) const;
+  std::string_view Literal(const Step& s) const {
+    return std::string_view(literals_).substr(s.literal_begin, s.literal_end - s.literal_begin);
+  }
+
+  std::string pattern_;
+  std::string escape_;
+  std::string literals_;  // the pattern's literal characters, escapes removed
+  std::vector<Step, CountedAllocator<Step>> steps_;
+  std::vector<Piece, CountedAllocator<Piece>> pieces_;
+  bool any_run_ = false;  // the pattern has a '%'
+  bool matches_nothing_ = false;  // it ends with its escape character
+};
+
+}  // namespace korvalis::db::functions

@@ -1,0 +1,65 @@
+// LikePattern against the definition of LIKE, matched by trying every way: patterns and texts
+// of a few letters, wildcards and an escape, where the pieces between '%' overlap each other and
+// the text's ends.
+#include "platform/db/like_pattern.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+
+#include "platform/db/sql_function_support.h"
+
+namespace korvalis::db::functions {
+namespace {
+
+// Whether `text` matches `pattern` (escape '!'), every way tried; characters are 'a', 'b' and
+// '病'.
+bool ByDefinition(std::string_view pattern, std::string_view text) {
+  if (pattern.empty()) return text.empty();
+  const size_t p = NextChar(pattern, 0);
+  if (pattern[0] == '%') {
+    for (size_t at = 0;; at = NextChar(text, at)) {
+      if (ByDefinition(pattern.substr(p), text.substr(at))) return true;
+      if (at == text.size()) return false;
+    }
+  }
+  if (text.empty()) return false;
+  const size_t t = NextChar(text, 0);
+  if (pattern[0] == '_') return ByDefinition(pattern.substr(p), text.substr(t));
+  std::string_view literal = pattern.substr(0, p);
+  size_t rest = p;
+  if (literal == "!") {
+    if (p == pattern.size()) return false;
+    rest = NextChar(pattern, p);
+    literal = pattern.substr(p, rest - p);
+  }
+  return literal == text.substr(0, t) && ByDefinition(pattern.substr(rest), text.substr(t));
+}
+
+TEST(LikePatternTest, MatchesAsTheDefinitionOnShapedTexts) {
+  const char* const kPatternUnits[] = {"a", "b", "病", "%", "_", "!%", "!_", "!!", "!"};
+  const char* const kTextUnits[] = {"a", "b", "病", "%", "_", "!"};
+  unsigned seed = 11;
+  auto next = [&seed](unsigned bound) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % bound;
+  };
+  for (int i = 0; i < 20000; ++i) {
+    std::string pattern, text;
+    for (unsigned k = next(8); k > 0; --k) pattern += kPatternUnits[next(9)];
+    for (unsigned k = next(10); k > 0; --k) text += kTextUnits[next(next(2) ? 3 : 6)];
+    const LikePattern like(pattern, "!");
+    ASSERT_EQ(like.Matches(text), ByDefinition(pattern, text)) << pattern << " / " << text;
+  }
+}
+
+TEST(LikePatternTest, WithoutAnEscapeEveryCharacterStandsForItself) {
+  EXPECT_TRUE(LikePattern("a!%", "").Matches("a!b"));
+  EXPECT_FALSE(LikePattern("a!%", "").Matches("a%"));
+  EXPECT_TRUE(LikePattern("%病_", "").Matches("x病人"));
+  EXPECT_THROW(LikePattern("a", "ab"), FunctionError);
+}
+
+}  // namespace
+}  // namespace korvalis::db::functions
