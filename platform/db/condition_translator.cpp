@@ -12,6 +12,10 @@ namespace korvalis::db::detail {
 
 namespace {
 
+// The longest pattern the server's own LIKE matches unadmitted: its work is then at most 100
+// passes over the text.
+constexpr size_t kShortLikePattern = 100;
+
 // A condition: true, false or unknown, which Oracle reads only where it expects a truth value.
 bool IsCondition(const Expr& e) {
   switch (e.kind) {
@@ -346,8 +350,24 @@ SqlType Translator::EmitPattern(const Expr& e, const Scope* scope, std::string* 
     out->append(e.negated ? " IS NOT NULL" : " IS NULL");
     return SqlType::kNumber;
   }
+  // The server's LIKE compares each place of the text with the pattern in one call that no
+  // cancel reaches: a pattern longer than a short literal is matched by ora_like, which runs
+  // it only when that work fits the statement's time left.
+  const Expr& pattern = *e.args[1];
+  if (pg_ && (pattern.kind != ExprKind::kString || pattern.text.size() > kShortLikePattern)) {
+    const std::string value = out->substr(start);
+    out->resize(start);
+    out->append(e.negated ? "(NOT ora_like(" : "(ora_like(").append(value).append(", ");
+    Emit(pattern, scope, out);
+    if (e.args.size() > 2) {
+      out->append(", ");
+      Emit(*e.args[2], scope, out);
+    }
+    out->append("))");
+    return SqlType::kNumber;
+  }
   out->append(e.negated ? " NOT LIKE " : " LIKE ");
-  Emit(*e.args[1], scope, out);
+  Emit(pattern, scope, out);
   if (e.args.size() > 2) {
     out->append(" ESCAPE ");
     Emit(*e.args[2], scope, out);

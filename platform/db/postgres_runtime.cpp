@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/db/postgres_bounded_work.h"
 #include "platform/db/postgres_date_reader.h"
 #include "platform/db/postgres_functions.h"
 #include "platform/db/postgres_text_search.h"
@@ -762,7 +763,8 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
 
 const char* PostgresRuntimeSql() {
   static const std::string& sql = *new std::string(
-      PostgresDateReaderSql() + std::string(kRuntimeSql) + PostgresFunctionsSql() +
+      PostgresDateReaderSql() + std::string(kRuntimeSql) + PostgresBoundedWorkSql() +
+      PostgresFunctionsSql() +
       PostgresTextSearchSql() + PostgresRownumWalkSql() +
       "-- The version of these objects: the provider installs them again when it differs.\n"
       "CREATE OR REPLACE FUNCTION korvalis_runtime_version() RETURNS integer\n"
