@@ -150,19 +150,24 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
 -- The server's ltrim, rtrim and translate compare each character with every one of the set:
 -- past a work of about a second (10^8 comparisons) the set is read by the server's pattern
 -- match, or the text translated in pieces, in time linear in both lengths, and stopped by
--- Command Timeout between two pieces.
+-- Command Timeout between two pieces. The longest text of the server's own is found from the
+-- set alone, which the planner works out once for a set written in the statement, so that a
+-- call costs one comparison more.
 -- A set of characters as the members of a bracket expression.
 CREATE OR REPLACE FUNCTION ora_bracketed(chars text) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT '[' || regexp_replace(chars, '([]\\[^-])', '\\\1', 'g') || ']' $f$;
+CREATE OR REPLACE FUNCTION ora_ltrim_by_pattern(v text, chars text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT substr(v, length(substring(v FROM '^' || ora_bracketed(chars) || '*')) + 1) $f$;
 CREATE OR REPLACE FUNCTION ora_ltrim(v text, chars text DEFAULT ' ') RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT nullif(CASE WHEN octet_length(v)::float8 * octet_length(chars) <= 1e8 THEN ltrim(v, chars)
-    ELSE substr(v, length(substring(v FROM '^' || ora_bracketed(chars) || '*')) + 1) END, '') $f$;
+  SELECT nullif(CASE WHEN length(chars) <= 1 OR octet_length(v) <= 100000000 / nullif(octet_length(chars), 0)
+    THEN ltrim(v, chars) ELSE ora_ltrim_by_pattern(v, chars) END, '') $f$;
 CREATE OR REPLACE FUNCTION ora_rtrim(v text, chars text DEFAULT ' ') RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT nullif(CASE WHEN octet_length(v)::float8 * octet_length(chars) <= 1e8 THEN rtrim(v, chars)
-    ELSE reverse(ora_ltrim(reverse(v), chars)) END, '') $f$;
+  SELECT nullif(CASE WHEN length(chars) <= 1 OR octet_length(v) <= 100000000 / nullif(octet_length(chars), 0)
+    THEN rtrim(v, chars) ELSE reverse(ora_ltrim_by_pattern(reverse(v), chars)) END, '') $f$;
 -- A padded text is 32767 characters at most, as on the file.
 CREATE OR REPLACE FUNCTION ora_lpad(v text, len numeric, pad text DEFAULT ' ') RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(lpad(v, least(greatest(trunc(len), 0), 32767)::int, pad), '') $f$;
@@ -183,10 +188,10 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
       OR octet_length(v)::float8 / nullif(octet_length(old), 0) * octet_length(new) > 268435456
     THEN ora_replace_bounded(v, old, coalesce(new, ''))
     ELSE nullif(replace(v, old, coalesce(new, '')), '') END $f$;
--- TRANSLATE: a character listed again in the set maps as it did first, so the set is kept at
--- its first occurrences; then the text is translated whole, or in pieces of its UTF-8 bytes
--- cut between two characters.
-CREATE OR REPLACE FUNCTION ora_translate(v text, src text, dst text) RETURNS text
+-- A character listed again in the set maps as it did first, so the set is kept at its first
+-- occurrences; then the text is translated whole, or in pieces of its UTF-8 bytes cut between
+-- two characters.
+CREATE OR REPLACE FUNCTION ora_translate_pieces(v text, src text, dst text) RETURNS text
 LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
 DECLARE
   b bytea;
@@ -218,6 +223,12 @@ BEGIN
   END LOOP;
   RETURN nullif(array_to_string(parts, ''), '');
 END $f$;
+-- TRANSLATE: the server's own for a text short for its set; a longer one in pieces
+-- (ora_translate_pieces).
+CREATE OR REPLACE FUNCTION ora_translate(v text, src text, dst text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN octet_length(v) <= greatest(4096, 100000000 / (octet_length(src) + 3))
+    THEN nullif(translate(v, src, dst), '') ELSE ora_translate_pieces(v, src, dst) END $f$;
 -- ---- regular expressions: the pattern comes as an ARE and the match parameter as PostgreSQL's
 -- flags (regexp_pattern.h); positions, occurrences and options are checked as Oracle checks them.
 CREATE OR REPLACE FUNCTION ora_regexp_argument(v numeric, low numeric, high numeric DEFAULT NULL)

@@ -73,6 +73,14 @@ CREATE OR REPLACE FUNCTION ora_raise(message text, v anyelement) RETURNS anyelem
 LANGUAGE sql AS $f$ SELECT ora_raise(message, 'KV000', v) $f$;
 CREATE OR REPLACE FUNCTION ora_raise(message text) RETURNS text
 LANGUAGE sql AS $f$ SELECT ora_raise(message, 'KV000', NULL::text) $f$;
+-- ora_raise for the functions the server must inline to keep their speed: a SQL function is
+-- inlined only when its body is no more volatile than itself. The planner may run a STABLE
+-- function whose arguments are constants while it estimates, so each call passes a value of
+-- the row (its `v` or its message) and never runs ahead of the row that fails.
+CREATE OR REPLACE FUNCTION ora_raise_stable(message text, state text, v anyelement)
+RETURNS anyelement LANGUAGE plpgsql STABLE AS $f$ BEGIN
+  RAISE EXCEPTION USING MESSAGE = message, ERRCODE = state;
+END $f$;
 -- A value between single quotes as a message names it: whole up to 64 characters, otherwise
 -- its first 64 and "...", so that a long argument is not written whole into the message.
 CREATE OR REPLACE FUNCTION ora_quoted(v text) RETURNS text
@@ -83,7 +91,7 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
 -- A number a NUMBER can hold: below 1E126 in magnitude, else ORA-01426.
 CREATE OR REPLACE FUNCTION ora_finite(v numeric) RETURNS numeric
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
-  SELECT CASE WHEN abs(v) >= 1e126 THEN ora_raise('ORA-01426: numeric overflow', 'KV000', NULL::numeric)
+  SELECT CASE WHEN abs(v) >= 1e126 THEN ora_raise_stable('ORA-01426: numeric overflow', 'KV000', v)
     ELSE v END $f$;
 CREATE OR REPLACE FUNCTION ora_num(v numeric) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT v $f$;
@@ -103,7 +111,8 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
       THEN btrim(v, E' \t\r\n')::numeric
     WHEN v ~ '^[ \t\r\n]*[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?[ \t\r\n]*$'
       THEN ora_finite(ora_digits40(btrim(v, E' \t\r\n')::numeric))
-    ELSE ora_raise('ORA-01722: invalid number: ' || ora_quoted(v), 'KV001', NULL::numeric) END $f$;
+    ELSE ora_raise_stable('ORA-01722: invalid number: ' || ora_quoted(v), 'KV001', NULL::numeric)
+    END $f$;
 CREATE OR REPLACE FUNCTION ora_num(v timestamp) RETURNS numeric
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
   SELECT ora_raise('ORA-00932: inconsistent datatypes: expected NUMBER got DATE', 'KV001',
