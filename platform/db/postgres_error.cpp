@@ -137,6 +137,12 @@ DbError PostgresError(std::string_view sqlstate, std::string_view message) {
   static constexpr Mapping kInvalidXPath = {"", kErrorsInCommand,
                                             "ORA-31013: Invalid XPATH expression"};
   if (message.starts_with("invalid XPath expression")) m = &kInvalidXPath;
+  // A regular expression past what the server compiles.
+  static constexpr Mapping kRegexTooLong = {"", kProviderFailed,
+                                            "ORA-12733: regular expression too long"};
+  if (sqlstate == "2201B" && message.find("too complex") != std::string_view::npos) {
+    m = &kRegexTooLong;
+  }
   // An allocation past the server's largest (1 GB) is a value too large to build.
   static constexpr Mapping kTooLarge = {"", kProviderFailed, kOutOfMemory};
   if (message.starts_with("invalid memory alloc request size")) m = &kTooLarge;

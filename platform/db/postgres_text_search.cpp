@@ -266,7 +266,7 @@ BEGIN
     ELSIF unit !~ '[%_]' THEN
       re := re || regexp_replace(unit, '([\\^$.|?*+()\[\]{}])', '\\\1', 'g');
     ELSE
-      re := re || '(?!#)' || replace(replace(
+      re := re || CASE WHEN left(unit, 1) IN ('%', '_') THEN '(?!#)' ELSE '' END || replace(replace(
               regexp_replace(unit, '([\\^$.|?*+()\[\]{}])', '\\\1', 'g'), '%', '[^ ]*'), '_', '[^ ]');
     END IF;
   END LOOP;
