@@ -523,13 +523,14 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_admit(work, 50000000) $f$;
 -- document whose tree would pass the memory bound (ora_out_of_memory), libxml2's nodes and
 -- attributes with their allocations and the text they copy (every node but the document's
 -- starts at or follows a '<', an attribute has its '='), and a parse at 25 MB a second that
--- would pass the time left. The server holds a document's text and its tree up to eight times
--- at once (the text given, its parsed copy, libxml2's input and tree for each parse), so that
--- a tree is refused where twelve of it would pass 1 GiB, the process kept under 1 GB with
--- EXTRACT's markup of its nodes besides. A node's string value is the text below it, so that
--- the string values of all nodes are the text as many times as it lies deep, copied at 200 MB
--- a second: the document is refused when it is deeper than its text allows in the time left
--- (libxml2 reads 256 levels at most).
+-- would pass the time left. The server holds a document's text some eight times at once (the
+-- text given, its parsed copy, libxml2's input and text nodes for each parse) and its nodes
+-- twice (a tree for each parse): eleven times the text and two trees' nodes must stay under
+-- 1 GB, with room for EXTRACT's markup of its nodes, which also refuses what passes the
+-- embedded file's 512 MiB. A node's string value is the text below it, so that the string
+-- values of all nodes are the text as many times as it lies deep, copied at 200 MB a second:
+-- the document is refused when it is deeper than its text allows in the time left (libxml2
+-- reads 256 levels at most).
 CREATE OR REPLACE FUNCTION ora_xpath_document(x text, path text) RETURNS xml
 LANGUAGE plpgsql STABLE AS $f$
 DECLARE
@@ -539,8 +540,8 @@ DECLARE
   nodes float8;
   deepest float8;
 BEGIN
-  IF size > 2097152 AND 12 * (size + 160.0 * (size - octet_length(replace(x, '<', '')))
-       + 256.0 * (size - octet_length(replace(x, '=', '')))) > 1073741824 THEN
+  IF size > 2097152 AND 11 * size + 2 * (160.0 * (size - octet_length(replace(x, '<', '')))
+       + 256.0 * (size - octet_length(replace(x, '=', '')))) > 1000000000 THEN
     PERFORM ora_out_of_memory();
   END IF;
   PERFORM ora_xpath_admit(size * 2.0);

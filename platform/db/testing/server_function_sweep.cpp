@@ -1,10 +1,13 @@
 #include "platform/db/testing/server_function_sweep.h"
 
 #include <libpq-fe.h>
+#include <poll.h>
 
 #include <algorithm>
 #include <chrono>
 #include <stdexcept>
+#include <string_view>
+#include <thread>
 
 #include "platform/db/connection_string.h"
 #include "platform/db/postgres_database.h"
@@ -14,6 +17,10 @@ namespace korvalis::db::testing {
 namespace {
 
 constexpr std::chrono::seconds kCommandTimeout{1};
+// When the provider gives a statement up: its Command Timeout and the grace after it.
+constexpr std::chrono::milliseconds kClientGivesUp{1550};
+// How long a server process is watched after its client gave up.
+constexpr std::chrono::seconds kBackendWatched{30};
 
 pg_conn* Connect(const std::string& init_string) {
   static_assert(kCommandTimeout.count() == 1);
@@ -23,6 +30,14 @@ pg_conn* Connect(const std::string& init_string) {
   // megabytes into the server's log, tens of thousands of them (the tests' role may set this).
   PQclear(PQexec(conn, "SET log_min_messages = fatal"));
   return conn;
+}
+
+// The process id of the server process of `conn`.
+std::string BackendOf(pg_conn* conn) {
+  PGresult* r = PQexec(conn, "SELECT pg_backend_pid()");
+  std::string pid = PQresultStatus(r) == PGRES_TUPLES_OK ? PQgetvalue(r, 0, 0) : "0";
+  PQclear(r);
+  return pid;
 }
 
 // The argument types of "name(type, type ...)".
@@ -41,7 +56,9 @@ std::vector<std::string> TypesOf(const std::string& signature) {
 class ServerCaller : public FunctionCaller {
  public:
   explicit ServerCaller(std::string init_string)
-      : init_string_(std::move(init_string)), conn_(Connect(init_string_)) {}
+      : init_string_(std::move(init_string)),
+        conn_(Connect(init_string_)),
+        backend_(BackendOf(conn_)) {}
   ~ServerCaller() override { PQfinish(conn_); }
 
   // "SELECT name($1::type, ...)": a polymorphic type is given as text, the elements of a
@@ -64,6 +81,7 @@ class ServerCaller : public FunctionCaller {
     PGresult* r = nullptr;
     if (PQsendQueryParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr,
                           values.data(), nullptr, nullptr, 0) == 1) {
+      if (!AnswerBy(start + kClientGivesUp)) return GiveUp(start);
       while (PGresult* next = PQgetResult(conn_)) {
         if (r == nullptr) {
           r = next;
@@ -82,16 +100,53 @@ class ServerCaller : public FunctionCaller {
     }
     PQclear(r);
     outcome.elapsed = std::chrono::steady_clock::now() - start;
-    if (PQstatus(conn_) != CONNECTION_OK) {
-      PQfinish(conn_);
-      conn_ = Connect(init_string_);
-    }
+    if (PQstatus(conn_) != CONNECTION_OK) Reconnect();
     return outcome;
   }
 
  private:
+  // Whether the server's answer is all received by `deadline`.
+  bool AnswerBy(std::chrono::steady_clock::time_point deadline) {
+    while (PQconsumeInput(conn_) == 1 && PQisBusy(conn_) == 1) {
+      const auto left = deadline - std::chrono::steady_clock::now();
+      if (left <= std::chrono::steady_clock::duration::zero()) return false;
+      pollfd socket = {PQsocket(conn_), POLLIN, 0};
+      poll(&socket, 1,
+           static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count()));
+    }
+    return true;
+  }
+
+  // Gives the call up as the provider does past its Command Timeout and its grace: the
+  // connection is closed, and the call lasts until its server process is no longer busy, as
+  // the next writer sees it.
+  CallOutcome GiveUp(std::chrono::steady_clock::time_point start) {
+    const std::string busy = "SELECT count(*) FROM pg_stat_activity WHERE pid = " + backend_ +
+                             " AND state = 'active'";
+    Reconnect();
+    CallOutcome outcome;
+    outcome.error = "ORA-01013: the client gave up the call";
+    while (std::chrono::steady_clock::now() - start < kBackendWatched) {
+      PGresult* r = PQexec(conn_, busy.c_str());
+      const bool ended = PQresultStatus(r) == PGRES_TUPLES_OK &&
+                         std::string_view(PQgetvalue(r, 0, 0)) == "0";
+      PQclear(r);
+      if (ended) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    outcome.elapsed = std::chrono::steady_clock::now() - start;
+    return outcome;
+  }
+
+  void Reconnect() {
+    PQfinish(conn_);
+    conn_ = Connect(init_string_);
+    backend_ = BackendOf(conn_);
+  }
+
   std::string init_string_;
   pg_conn* conn_;
+  std::string backend_;  // the process id of conn_'s server process
 };
 
 }  // namespace

@@ -21,7 +21,10 @@ namespace korvalis::db::testing {
 // left out.
 std::vector<SweptFunction> ServerFunctions(const std::string& init_string);
 
-// A connection to that database at Command Timeout 1 s.
+// A connection to that database at Command Timeout 1 s. A call whose answer has not come
+// when the provider would give it up (its Command Timeout and the grace after it) is given up
+// so, its connection closed, and lasts until its server process is no longer busy
+// (pg_stat_activity), at most 30 s: the time the next writer waits for its turn.
 std::unique_ptr<FunctionCaller> OpenServerCaller(const std::string& init_string);
 
 }  // namespace korvalis::db::testing
