@@ -27,8 +27,9 @@ LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$ BEGIN
   RETURN true;
 END $f$;
 -- A value past the memory a call may build. The embedded file's statements hold at most
--- 512 MiB; the server builds a text in a buffer of its own and then copies it, so a call's
--- result there is refused past half of that, 268,435,456 bytes.
+-- 512 MiB; the server builds a text in a buffer of its own and then copies it, and its caller
+-- copies it again to join it with others (the array of a concatenation and its joined text),
+-- so a call's result there is refused past a quarter of that, 134,217,728 bytes.
 CREATE OR REPLACE FUNCTION ora_out_of_memory() RETURNS text
 LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$ BEGIN
   RAISE EXCEPTION USING ERRCODE = 'KV000',
@@ -111,8 +112,8 @@ DECLARE
   parts text[] := '{}';
 BEGIN
   IF m = 1 OR n * m <= 1000000000 THEN
-    IF grow > 0 AND n / m * octet_length(new) > 268435456
-       AND n + grow * ((n - octet_length(replace(v, old, ''))) / m) > 268435456 THEN
+    IF grow > 0 AND n / m * octet_length(new) > 134217728
+       AND n + grow * ((n - octet_length(replace(v, old, ''))) / m) > 134217728 THEN
       RETURN ora_out_of_memory();
     END IF;
     RETURN nullif(replace(v, old, new), '');
@@ -123,7 +124,7 @@ BEGIN
     f := ora_bytes_find(b, s, at);
     EXIT WHEN f < 0;
     size := size + grow;
-    IF size > 268435456 THEN RETURN ora_out_of_memory(); END IF;
+    IF size > 134217728 THEN RETURN ora_out_of_memory(); END IF;
     parts := parts || convert_from(substring(b FROM at + 1 FOR f - at), 'UTF8');
     parts := parts || new;
     at := f + m;

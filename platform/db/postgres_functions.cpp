@@ -185,7 +185,7 @@ CREATE OR REPLACE FUNCTION ora_replace(v text, old text, new text DEFAULT NULL) 
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN old IS NULL THEN v
     WHEN (octet_length(v)::float8 * octet_length(old) > 1000000000 AND octet_length(old) > 1)
-      OR octet_length(v)::float8 / nullif(octet_length(old), 0) * octet_length(new) > 268435456
+      OR octet_length(v)::float8 / nullif(octet_length(old), 0) * octet_length(new) > 134217728
     THEN ora_replace_bounded(v, old, coalesce(new, ''))
     ELSE nullif(replace(v, old, coalesce(new, '')), '') END $f$;
 -- A character listed again in the set maps as it did first, so the set is kept at its first

@@ -540,8 +540,10 @@ DECLARE
   nodes float8;
   deepest float8;
 BEGIN
-  IF size > 2097152 AND 11 * size + 2 * (160.0 * (size - octet_length(replace(x, '<', '')))
-       + 256.0 * (size - octet_length(replace(x, '=', '')))) > 1000000000 THEN
+  -- The marks are counted (on copies of the text) only where the text alone fits.
+  IF 11 * size > 1000000000 OR (size > 2097152 AND 11 * size
+       + 2 * (160.0 * (size - octet_length(replace(x, '<', '')))
+              + 256.0 * (size - octet_length(replace(x, '=', '')))) > 1000000000) THEN
     PERFORM ora_out_of_memory();
   END IF;
   PERFORM ora_xpath_admit(size * 2.0);
