@@ -105,6 +105,11 @@ TEST_F(ServerBackendTest, AStatementsBackendEndsWithItsClient) {
   EXPECT_EQ(Scalar(*c, "SELECT COUNT(*) FROM DUAL WHERE RPAD('a', 32767, 'a') LIKE "
                        "'%' || RPAD('a', 400, 'a')"),
             "1");
+  const std::string tail = "RPAD('c', 200, 'c')";
+  EXPECT_EQ(Scalar(*c, "SELECT COUNT(*) FROM T_NOTE WHERE 'a_b' || " + tail + " LIKE 'a\\_b' || " +
+                           tail + " ESCAPE '\\' AND 'axb' || " + tail + " NOT LIKE 'a\\_b' || " +
+                           tail + " ESCAPE '\\' AND BODY NOT LIKE '%' || " + tail + " AND ID < 3"),
+            "2");
 }
 
 // A writer whose statement runs past its Command Timeout leaves the writers' turn with its
