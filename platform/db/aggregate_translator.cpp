@@ -79,7 +79,8 @@ SqlType Translator::EmitAnalytic(const Expr& e, const Scope* scope, std::string*
 // ties taken in the order of the texts themselves so that both engines give one answer. The
 // server's ora_listagg_join orders its rows; the file's ora_listagg sorts the rows it is given
 // by keys whose directions its third argument spells ("A" or "D", then "F" or "L" for NULLs).
-// Both refuse a result above 4000 bytes, the server as soon as its text passes them.
+// Both refuse a result above 4000 bytes, the server at the row that passes them, counted as
+// the rows are read (ora_listagg_room), before it sorts them.
 SqlType Translator::EmitListagg(const Expr& e, const Scope* scope, std::string* out) {
   const sql::Expr& delimiter = *e.args[1];
   if (delimiter.kind != ExprKind::kString && delimiter.kind != ExprKind::kNull) {
@@ -105,13 +106,13 @@ SqlType Translator::EmitListagg(const Expr& e, const Scope* scope, std::string* 
   std::string separator;
   AppendStringLiteral(delimiter.kind == ExprKind::kString ? delimiter.text : "", &separator);
   if (pg_) {
-    out->append("ora_listagg_join(" + value + ", " + separator + " ORDER BY ");
+    out->append("ora_listagg_joined(ora_listagg_join(" + value + ", " + separator + " ORDER BY ");
     for (size_t i = 0; i < keys.size(); ++i) {
       out->append(keys[i]);
       AppendOrderDirection(e.within_group[i], out, false);
       out->append(", ");
     }
-    out->append(value + " COLLATE \"C\")");
+    out->append(value + " COLLATE \"C\"), ora_listagg_room(" + value + ", " + separator + "))");
   } else {
     out->append("ora_listagg(" + value + ", " + separator + ", '" + directions + "'");
     for (const std::string& key : keys) out->append(", " + key);

@@ -18,6 +18,19 @@ CREATE OR REPLACE FUNCTION ora_listagg_step(joined text, v text, separator text)
 LANGUAGE sql STABLE STRICT PARALLEL SAFE AS $f$ SELECT ora_listagg_limit(joined || separator || v) $f$;
 CREATE OR REPLACE AGGREGATE ora_listagg_join(text, text) (
   SFUNC = ora_listagg_step, STYPE = text, FINALFUNC = ora_listagg_limit, PARALLEL = SAFE);
+-- The bytes of the joined text counted as the rows are read, before the server sorts them for
+-- ora_listagg_join: a text past 4000 bytes is refused at the row that passes them, however
+-- many rows are still to come.
+CREATE OR REPLACE FUNCTION ora_listagg_room_step(total integer, v text, separator text)
+RETURNS integer LANGUAGE sql STABLE STRICT PARALLEL SAFE AS $f$
+  SELECT CASE WHEN total + octet_length(v) > 4000
+    THEN ora_raise_stable('ORA-01489: result of string concatenation is too long', 'KV000', total)
+    ELSE total + octet_length(v) + octet_length(separator) END $f$;
+CREATE OR REPLACE AGGREGATE ora_listagg_room(text, text) (
+  SFUNC = ora_listagg_room_step, STYPE = integer, INITCOND = '0', PARALLEL = SAFE);
+-- LISTAGG: the joined text of ora_listagg_join, its room counted by ora_listagg_room.
+CREATE OR REPLACE FUNCTION ora_listagg_joined(joined text, room integer) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT CASE WHEN room IS NOT NULL THEN joined END $f$;
 CREATE OR REPLACE FUNCTION ora_substr(v text, pos numeric, len numeric DEFAULT NULL) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN v IS NULL OR pos IS NULL OR (len IS NOT NULL AND len < 1) THEN NULL
