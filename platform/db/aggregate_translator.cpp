@@ -83,9 +83,10 @@ SqlType Translator::EmitAnalytic(const Expr& e, const Scope* scope, std::string*
 
 // LISTAGG: the values as the text Oracle writes them, NULLs skipped, in the order of the keys,
 // ties taken in the order of the texts themselves so that both engines give one answer. The
-// server's string_agg orders its rows; the file's ora_listagg sorts the rows it is given by
-// keys whose directions its third argument spells ("A" or "D", then "F" or "L" for NULLs).
-// Both refuse a result above 4000 bytes.
+// server's ora_listagg_join orders its rows; the file's ora_listagg sorts the rows it is given
+// by keys whose directions its third argument spells ("A" or "D", then "F" or "L" for NULLs).
+// Both refuse a result above 4000 bytes, the server at the row that passes them, counted as
+// the rows are read (ora_listagg_room), before it sorts them.
 SqlType Translator::EmitListagg(const Expr& e, const Scope* scope, std::string* out) {
   const sql::Expr& delimiter = *e.args[1];
   if (delimiter.kind != ExprKind::kString && delimiter.kind != ExprKind::kNull) {
@@ -111,13 +112,13 @@ SqlType Translator::EmitListagg(const Expr& e, const Scope* scope, std::string* 
   std::string separator;
   AppendStringLiteral(delimiter.kind == ExprKind::kString ? delimiter.text : "", &separator);
   if (pg_) {
-    out->append("ora_listagg_limit(string_agg(" + value + ", " + separator + " ORDER BY ");
+    out->append("ora_listagg_joined(ora_listagg_join(" + value + ", " + separator + " ORDER BY ");
     for (size_t i = 0; i < keys.size(); ++i) {
       out->append(keys[i]);
       AppendOrderDirection(e.within_group[i], out, false);
       out->append(", ");
     }
-    out->append(value + " COLLATE \"C\"))");
+    out->append(value + " COLLATE \"C\"), ora_listagg_room(" + value + ", " + separator + "))");
   } else {
     out->append("ora_listagg(" + value + ", " + separator + ", '" + directions + "'");
     for (const std::string& key : keys) out->append(", " + key);

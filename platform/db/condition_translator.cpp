@@ -12,6 +12,10 @@ namespace korvalis::db::detail {
 
 namespace {
 
+// The longest pattern the server's own LIKE matches unadmitted: its work is then at most 100
+// passes over the text.
+constexpr size_t kShortLikePattern = 100;
+
 // A condition: true, false or unknown, which Oracle reads only where it expects a truth value.
 bool IsCondition(const Expr& e) {
   switch (e.kind) {
@@ -368,12 +372,28 @@ SqlType Translator::EmitPattern(const Expr& e, const Scope* scope, std::string* 
     out->append(e.negated ? " IS NOT NULL" : " IS NULL");
     return SqlType::kNumber;
   }
+  // The server's LIKE compares each place of the text with the pattern in one call that no
+  // cancel reaches: a pattern longer than a short literal is matched by ora_like, which runs
+  // it only when that work fits the statement's time left.
+  const Expr& pattern = *e.args[1];
+  if (pg_ && (pattern.kind != ExprKind::kString || pattern.text.size() > kShortLikePattern)) {
+    const std::string value = out->substr(start);
+    out->resize(start);
+    out->append(e.negated ? "(NOT ora_like(" : "(ora_like(").append(value).append(", ");
+    Emit(pattern, scope, out);
+    if (e.args.size() > 2) {
+      out->append(", ");
+      Emit(*e.args[2], scope, out);
+    }
+    out->append("))");
+    return SqlType::kNumber;
+  }
   const size_t value_end = out->size();
   out->append(e.negated ? " NOT LIKE " : " LIKE ");
-  Emit(*e.args[1], scope, out);
+  Emit(pattern, scope, out);
   if (!pg_ && !e.negated && e.args.size() == 2 && t == SqlType::kText &&
-      e.args[0]->kind == ExprKind::kColumn && e.args[1]->kind == ExprKind::kString) {
-    BoundLikePrefix(e.args[1]->text, out->substr(start, value_end - start), start, out);
+      e.args[0]->kind == ExprKind::kColumn && pattern.kind == ExprKind::kString) {
+    BoundLikePrefix(pattern.text, out->substr(start, value_end - start), start, out);
   }
   if (e.args.size() > 2) {
     out->append(" ESCAPE ");

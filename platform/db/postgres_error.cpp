@@ -120,17 +120,29 @@ std::string RuntimeCallRefused(std::string_view message) {
   return "ORA-00932: inconsistent datatypes: " + name + ": no form of it takes (" + types + ")";
 }
 
+// A regular expression whose compiling or matching the server stopped for a cancel: the
+// statement was cancelled, whatever the engine was doing.
+bool RegexCancelled(std::string_view sqlstate, std::string_view message) {
+  return sqlstate == "2201B" && message.find("operation cancelled") != std::string_view::npos;
+}
+
 }  // namespace
 
 DbError PostgresError(std::string_view sqlstate, std::string_view message) {
   while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) {
     message.remove_suffix(1);
   }
-  const Mapping* m = Find(sqlstate);
+  const Mapping* m = Find(RegexCancelled(sqlstate, message) ? "57014" : sqlstate);
   // The server reports an XPath it cannot read as an internal or a syntax error.
   static constexpr Mapping kInvalidXPath = {"", kErrorsInCommand,
                                             "ORA-31013: Invalid XPATH expression"};
   if (message.starts_with("invalid XPath expression")) m = &kInvalidXPath;
+  // A regular expression past what the server compiles.
+  static constexpr Mapping kRegexTooLong = {"", kProviderFailed,
+                                            "ORA-12733: regular expression too long"};
+  if (sqlstate == "2201B" && message.find("too complex") != std::string_view::npos) {
+    m = &kRegexTooLong;
+  }
   // An allocation past the server's largest (1 GB) is a value too large to build.
   static constexpr Mapping kTooLarge = {"", kProviderFailed, kOutOfMemory};
   if (message.starts_with("invalid memory alloc request size")) m = &kTooLarge;
@@ -196,11 +208,13 @@ DbError StatementError(const pg_result* result, const pg_conn* connection,
   const char* primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
   // The server's words: "canceling statement due to statement timeout" ("... user request" for
   // the client's cancel).
-  if (state != nullptr && std::string_view(state) == "57014" && primary != nullptr &&
-      (cancelled_at_deadline ||
-       std::string_view(primary).find("statement timeout") != std::string_view::npos)) {
+  if (state != nullptr && primary != nullptr &&
+      ((std::string_view(state) == "57014" &&
+        (cancelled_at_deadline ||
+         std::string_view(primary).find("statement timeout") != std::string_view::npos)) ||
+       RegexCancelled(state, primary))) {
     DbError e = CommandTimedOut(command_timeout);
-    return DbError(e.code(), std::string(e.what()) + " [SQLSTATE 57014]");
+    return DbError(e.code(), std::string(e.what()) + " [SQLSTATE " + state + "]");
   }
   return PostgresError(result, connection);
 }

@@ -12,6 +12,25 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN octet_length(v) > 4000
     THEN ora_raise('ORA-01489: result of string concatenation is too long', 'KV000', NULL::text)
     ELSE nullif(v, '') END $f$;
+-- LISTAGG's joining, its text refused as soon as it passes 4000 bytes, so that the server holds
+-- no more of it (the first value is the state as it is, checked at the end).
+CREATE OR REPLACE FUNCTION ora_listagg_step(joined text, v text, separator text) RETURNS text
+LANGUAGE sql STABLE STRICT PARALLEL SAFE AS $f$ SELECT ora_listagg_limit(joined || separator || v) $f$;
+CREATE OR REPLACE AGGREGATE ora_listagg_join(text, text) (
+  SFUNC = ora_listagg_step, STYPE = text, FINALFUNC = ora_listagg_limit, PARALLEL = SAFE);
+-- The bytes of the joined text counted as the rows are read, before the server sorts them for
+-- ora_listagg_join: a text past 4000 bytes is refused at the row that passes them, however
+-- many rows are still to come.
+CREATE OR REPLACE FUNCTION ora_listagg_room_step(total integer, v text, separator text)
+RETURNS integer LANGUAGE sql STABLE STRICT PARALLEL SAFE AS $f$
+  SELECT CASE WHEN total + octet_length(v) > 4000
+    THEN ora_raise_stable('ORA-01489: result of string concatenation is too long', 'KV000', total)
+    ELSE total + octet_length(v) + octet_length(separator) END $f$;
+CREATE OR REPLACE AGGREGATE ora_listagg_room(text, text) (
+  SFUNC = ora_listagg_room_step, STYPE = integer, INITCOND = '0', PARALLEL = SAFE);
+-- LISTAGG: the joined text of ora_listagg_join, its room counted by ora_listagg_room.
+CREATE OR REPLACE FUNCTION ora_listagg_joined(joined text, room integer) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT CASE WHEN room IS NOT NULL THEN joined END $f$;
 CREATE OR REPLACE FUNCTION ora_substr(v text, pos numeric, len numeric DEFAULT NULL) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN v IS NULL OR pos IS NULL OR (len IS NOT NULL AND len < 1) THEN NULL
@@ -74,9 +93,11 @@ BEGIN
   END LOOP;
   RETURN 0;
 END $f$;
--- INSTR: an occurrence may overlap the one before it. The first from the start is the server's
--- own search; a search text that cannot overlap itself is found by splitting the text (reversed,
--- backwards) at its occurrences, any other by ora_instr_overlapping: each in linear time.
+-- INSTR: an occurrence may overlap the one before it. The server's own search compares each
+-- place with the whole search text: past 10^9 comparisons the occurrences are found by
+-- ora_instr_pieces (reversed, backwards). Otherwise the first from the start is the server's
+-- own search; a search text that cannot overlap itself is found by splitting the text at its
+-- occurrences, any other by ora_instr_overlapping.
 CREATE OR REPLACE FUNCTION ora_instr(v text, sub text, pos numeric DEFAULT 1, occ numeric DEFAULT 1)
 RETURNS numeric LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
 DECLARE
@@ -88,15 +109,19 @@ DECLARE
   r integer;
   pieces text[];
   before bigint;
+  long_search boolean;
 BEGIN
   IF v IS NULL OR sub IS NULL OR pos IS NULL OR occ IS NULL OR m = 0 THEN RETURN NULL; END IF;
   IF p = 0 THEN RETURN 0; END IF;
   IF k < 1 THEN
     RAISE EXCEPTION USING ERRCODE = 'KV000', MESSAGE = 'ORA-01428: argument ''' || occ || ''' is out of range';
   END IF;
-  IF p = 1 AND k = 1 THEN RETURN strpos(v, sub); END IF;
+  long_search := octet_length(v)::float8 * octet_length(sub) > 1000000000
+    AND octet_length(sub) > 1;
+  IF p = 1 AND k = 1 AND NOT long_search THEN RETURN strpos(v, sub); END IF;
   IF p > 0 THEN
     IF p > n THEN RETURN 0; END IF;
+    IF long_search THEN RETURN ora_instr_pieces(v, sub, p, k); END IF;
     IF ora_overlaps_itself(sub) THEN RETURN ora_instr_overlapping(v, sub, p, k); END IF;
     pieces := string_to_array(substr(v, p), sub);
     IF cardinality(pieces) <= k THEN RETURN 0; END IF;
@@ -107,8 +132,9 @@ BEGIN
   -- Backwards: the same search forwards in the reversed texts, from the last start allowed.
   i := least(n + p + 1, n - m + 1);
   IF i < 1 THEN RETURN 0; END IF;
-  IF ora_overlaps_itself(sub) THEN
-    r := ora_instr_overlapping(reverse(v), reverse(sub), n - i - m + 2, k);
+  IF long_search OR ora_overlaps_itself(sub) THEN
+    r := CASE WHEN long_search THEN ora_instr_pieces(reverse(v), reverse(sub), n - i - m + 2, k)
+              ELSE ora_instr_overlapping(reverse(v), reverse(sub), n - i - m + 2, k) END;
     RETURN CASE WHEN r = 0 THEN 0 ELSE n - r - m + 2 END;
   END IF;
   pieces := string_to_array(substr(reverse(v), n - i - m + 2), reverse(sub));
@@ -137,19 +163,24 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
 -- The server's ltrim, rtrim and translate compare each character with every one of the set:
 -- past a work of about a second (10^8 comparisons) the set is read by the server's pattern
 -- match, or the text translated in pieces, in time linear in both lengths, and stopped by
--- Command Timeout between two pieces.
+-- Command Timeout between two pieces. The longest text of the server's own is found from the
+-- set alone, which the planner works out once for a set written in the statement, so that a
+-- call costs one comparison more.
 -- A set of characters as the members of a bracket expression.
 CREATE OR REPLACE FUNCTION ora_bracketed(chars text) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT '[' || regexp_replace(chars, '([]\\[^-])', '\\\1', 'g') || ']' $f$;
+CREATE OR REPLACE FUNCTION ora_ltrim_by_pattern(v text, chars text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT substr(v, length(substring(v FROM '^' || ora_bracketed(chars) || '*')) + 1) $f$;
 CREATE OR REPLACE FUNCTION ora_ltrim(v text, chars text DEFAULT ' ') RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT nullif(CASE WHEN octet_length(v)::float8 * octet_length(chars) <= 1e8 THEN ltrim(v, chars)
-    ELSE substr(v, length(substring(v FROM '^' || ora_bracketed(chars) || '*')) + 1) END, '') $f$;
+  SELECT nullif(CASE WHEN length(chars) <= 1 OR octet_length(v) <= 100000000 / nullif(octet_length(chars), 0)
+    THEN ltrim(v, chars) ELSE ora_ltrim_by_pattern(v, chars) END, '') $f$;
 CREATE OR REPLACE FUNCTION ora_rtrim(v text, chars text DEFAULT ' ') RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT nullif(CASE WHEN octet_length(v)::float8 * octet_length(chars) <= 1e8 THEN rtrim(v, chars)
-    ELSE reverse(ora_ltrim(reverse(v), chars)) END, '') $f$;
+  SELECT nullif(CASE WHEN length(chars) <= 1 OR octet_length(v) <= 100000000 / nullif(octet_length(chars), 0)
+    THEN rtrim(v, chars) ELSE reverse(ora_ltrim_by_pattern(reverse(v), chars)) END, '') $f$;
 -- A padded text is 32767 characters at most, as on the file.
 CREATE OR REPLACE FUNCTION ora_lpad(v text, len numeric, pad text DEFAULT ' ') RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(lpad(v, least(greatest(trunc(len), 0), 32767)::int, pad), '') $f$;
@@ -161,13 +192,19 @@ CREATE OR REPLACE FUNCTION ora_lower(v text) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT lower(v) $f$;
 CREATE OR REPLACE FUNCTION ora_initcap(v text) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT initcap(v) $f$;
+-- REPLACE: the server's own, unless its search could run long or its result pass the memory
+-- bound (ora_replace_bounded).
 CREATE OR REPLACE FUNCTION ora_replace(v text, old text, new text DEFAULT NULL) RETURNS text
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT CASE WHEN old IS NULL THEN v ELSE nullif(replace(v, old, coalesce(new, '')), '') END $f$;
--- TRANSLATE: a character listed again in the set maps as it did first, so the set is kept at
--- its first occurrences; then the text is translated whole, or in pieces of its UTF-8 bytes
--- cut between two characters.
-CREATE OR REPLACE FUNCTION ora_translate(v text, src text, dst text) RETURNS text
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN old IS NULL THEN v
+    WHEN (octet_length(v)::float8 * octet_length(old) > 1000000000 AND octet_length(old) > 1)
+      OR octet_length(v)::float8 / nullif(octet_length(old), 0) * octet_length(new) > 134217728
+    THEN ora_replace_bounded(v, old, coalesce(new, ''))
+    ELSE nullif(replace(v, old, coalesce(new, '')), '') END $f$;
+-- A character listed again in the set maps as it did first, so the set is kept at its first
+-- occurrences; then the text is translated whole, or in pieces of its UTF-8 bytes cut between
+-- two characters.
+CREATE OR REPLACE FUNCTION ora_translate_pieces(v text, src text, dst text) RETURNS text
 LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
 DECLARE
   b bytea;
@@ -199,6 +236,12 @@ BEGIN
   END LOOP;
   RETURN nullif(array_to_string(parts, ''), '');
 END $f$;
+-- TRANSLATE: the server's own for a text short for its set; a longer one in pieces
+-- (ora_translate_pieces).
+CREATE OR REPLACE FUNCTION ora_translate(v text, src text, dst text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN octet_length(v) <= greatest(4096, 100000000 / (octet_length(src) + 3))
+    THEN nullif(translate(v, src, dst), '') ELSE ora_translate_pieces(v, src, dst) END $f$;
 -- ---- regular expressions: the pattern comes as an ARE and the match parameter as PostgreSQL's
 -- flags (regexp_pattern.h); positions, occurrences and options are checked as Oracle checks them.
 CREATE OR REPLACE FUNCTION ora_regexp_argument(v numeric, low numeric, high numeric DEFAULT NULL)
@@ -219,6 +262,7 @@ BEGIN
   IF v IS NULL OR pat IS NULL OR pos IS NULL THEN RETURN NULL; END IF;
   p := ora_regexp_argument(pos, 1);
   IF p > length(v) + 1 THEN RETURN 0; END IF;
+  PERFORM ora_regexp_room(v, 8);
   RETURN regexp_count(v, pat, p, flags);
 END $f$;
 CREATE OR REPLACE FUNCTION ora_regexp_substr(v text, pat text, pos numeric, occ numeric,
@@ -231,6 +275,7 @@ BEGIN
   k := ora_regexp_argument(occ, 1);
   s := ora_regexp_argument(sub, 0, 9);
   IF p > length(v) + 1 OR s > subexpressions THEN RETURN NULL; END IF;
+  PERFORM ora_regexp_room(v, 8 * (s + 1));
   RETURN nullif(regexp_substr(v, pat, p, k, flags, s), '');
 END $f$;
 CREATE OR REPLACE FUNCTION ora_regexp_instr(v text, pat text, pos numeric, occ numeric,
@@ -247,6 +292,7 @@ BEGIN
   r := ora_regexp_argument(ret, 0, 1);
   s := ora_regexp_argument(sub, 0, 9);
   IF p > length(v) + 1 OR s > subexpressions THEN RETURN 0; END IF;
+  PERFORM ora_regexp_room(v, 8 * (s + 1));
   RETURN regexp_instr(v, pat, p, k, r, flags, s);
 END $f$;
 -- Oracle's replacement text in PostgreSQL's: \1 to \9 and \\ are read alike, any other backslash
@@ -267,6 +313,7 @@ BEGIN
   p := ora_regexp_argument(pos, 1);
   k := ora_regexp_argument(occ, 0);
   IF p > length(v) + 1 THEN RETURN v; END IF;
+  PERFORM ora_regexp_room(v, 0);
   RETURN nullif(regexp_replace(v, pat, ora_regexp_replacement(coalesce(rep, '')), p, k, flags), '');
 END $f$;
 CREATE OR REPLACE FUNCTION ora_chr(v numeric) RETURNS text

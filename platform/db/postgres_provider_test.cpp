@@ -72,6 +72,10 @@ TEST(PostgresErrorTest, ServerFailuresBecomeOracleMessagesWithTheirCodes) {
       {"XX000", "invalid memory alloc request size 1677670404", kProviderFailed,
        "ORA-04030: out of process memory when trying to allocate (invalid memory alloc"},
       {"54000", "requested length too large", kProviderFailed, "ORA-04030: "},
+      // A cancel while the server compiles or runs a regular expression.
+      {"2201B", "invalid regular expression: operation cancelled", kBusy, "ORA-01013: "},
+      {"2201B", "invalid regular expression: regular expression is too complex", kProviderFailed,
+       "ORA-12733: regular expression too long"},
       {"42725", "function ora_round(unknown) is not unique", kErrorsInCommand,
        "ORA-00932: inconsistent datatypes: ROUND: no form of it takes (NULL)"},
       {"42883", "function ora_trunc_date(timestamp without time zone, integer) does not exist",

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/db/postgres_bounded_work.h"
 #include "platform/db/postgres_date_reader.h"
 #include "platform/db/postgres_functions.h"
 #include "platform/db/postgres_text_search.h"
@@ -72,6 +73,14 @@ CREATE OR REPLACE FUNCTION ora_raise(message text, v anyelement) RETURNS anyelem
 LANGUAGE sql AS $f$ SELECT ora_raise(message, 'KV000', v) $f$;
 CREATE OR REPLACE FUNCTION ora_raise(message text) RETURNS text
 LANGUAGE sql AS $f$ SELECT ora_raise(message, 'KV000', NULL::text) $f$;
+-- ora_raise for the functions the server must inline to keep their speed: a SQL function is
+-- inlined only when its body is no more volatile than itself. The planner may run a STABLE
+-- function whose arguments are constants while it estimates, so each call passes a value of
+-- the row (its `v` or its message) and never runs ahead of the row that fails.
+CREATE OR REPLACE FUNCTION ora_raise_stable(message text, state text, v anyelement)
+RETURNS anyelement LANGUAGE plpgsql STABLE AS $f$ BEGIN
+  RAISE EXCEPTION USING MESSAGE = message, ERRCODE = state;
+END $f$;
 -- A value between single quotes as a message names it: whole up to 64 characters, otherwise
 -- its first 64 and "...", so that a long argument is not written whole into the message.
 CREATE OR REPLACE FUNCTION ora_quoted(v text) RETURNS text
@@ -79,17 +88,12 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT '''' || CASE WHEN length(v) > 64 THEN left(v, 64) || '...' ELSE v END || '''' $f$;
 
 -- ---- conversions
--- A number a NUMBER can hold: below 1E126 in magnitude, else ORA-01426. The failure is a
--- function of its own, STABLE where ora_raise is VOLATILE, so that the server inlines the check
--- into the statement (it inlines no STABLE function that calls a VOLATILE one). It takes the
--- value: the planner runs a STABLE function of constants to estimate a condition, and the
--- value is a row's.
-CREATE OR REPLACE FUNCTION ora_overflow(v numeric) RETURNS numeric
-LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
-BEGIN RAISE EXCEPTION USING MESSAGE = 'ORA-01426: numeric overflow', ERRCODE = 'KV000'; END $f$;
+-- A number a NUMBER can hold: below 1E126 in magnitude, else ORA-01426, raised through
+-- ora_raise_stable so that the server inlines the check into the statement.
 CREATE OR REPLACE FUNCTION ora_finite(v numeric) RETURNS numeric
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
-  SELECT CASE WHEN abs(v) >= 1e126 THEN ora_overflow(v) ELSE v END $f$;
+  SELECT CASE WHEN abs(v) >= 1e126 THEN ora_raise_stable('ORA-01426: numeric overflow', 'KV000', v)
+    ELSE v END $f$;
 CREATE OR REPLACE FUNCTION ora_num(v numeric) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT v $f$;
 -- A number as a NUMBER holds it: rounded to 40 significant digits.
@@ -108,7 +112,8 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
       THEN btrim(v, E' \t\r\n')::numeric
     WHEN v ~ '^[ \t\r\n]*[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?[ \t\r\n]*$'
       THEN ora_finite(ora_digits40(btrim(v, E' \t\r\n')::numeric))
-    ELSE ora_raise('ORA-01722: invalid number: ' || ora_quoted(v), 'KV001', NULL::numeric) END $f$;
+    ELSE ora_raise_stable('ORA-01722: invalid number: ' || ora_quoted(v), 'KV001', NULL::numeric)
+    END $f$;
 CREATE OR REPLACE FUNCTION ora_num(v timestamp) RETURNS numeric
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
   SELECT ora_raise('ORA-00932: inconsistent datatypes: expected NUMBER got DATE', 'KV001',
@@ -768,7 +773,8 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
 
 const char* PostgresRuntimeSql() {
   static const std::string& sql = *new std::string(
-      PostgresDateReaderSql() + std::string(kRuntimeSql) + PostgresFunctionsSql() +
+      PostgresDateReaderSql() + std::string(kRuntimeSql) + PostgresBoundedWorkSql() +
+      PostgresFunctionsSql() +
       PostgresTextSearchSql() + PostgresRownumWalkSql() +
       "-- The version of these objects: the provider installs them again when it differs.\n"
       "CREATE OR REPLACE FUNCTION korvalis_runtime_version() RETURNS integer\n"

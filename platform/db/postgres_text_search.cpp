@@ -266,7 +266,7 @@ BEGIN
     ELSIF unit !~ '[%_]' THEN
       re := re || regexp_replace(unit, '([\\^$.|?*+()\[\]{}])', '\\\1', 'g');
     ELSE
-      re := re || '(?!#)' || replace(replace(
+      re := re || CASE WHEN left(unit, 1) IN ('%', '_') THEN '(?!#)' ELSE '' END || replace(replace(
               regexp_replace(unit, '([\\^$.|?*+()\[\]{}])', '\\\1', 'g'), '%', '[^ ]*'), '_', '[^ ]');
     END IF;
   END LOOP;
@@ -516,35 +516,46 @@ BEGIN
          comparison, 'g')));
 END $f$;
 -- Refuses, as the statement's timeout does, an evaluation whose bound does not fit the time
--- left: `work` steps, at 50 million a second. No bound when the statement has none.
+-- left: `work` steps, at 50 million a second.
 CREATE OR REPLACE FUNCTION ora_xpath_admit(work float8) RETURNS void
-LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
-DECLARE
-  timeout_ms float8 := extract(epoch FROM
-    coalesce(nullif(current_setting('statement_timeout'), ''), '0')::interval) * 1000;
-  left_ms float8;
-BEGIN
-  IF timeout_ms <= 0 THEN RETURN; END IF;
-  left_ms := timeout_ms - extract(epoch FROM clock_timestamp() - statement_timestamp()) * 1000;
-  IF work > 50000 * greatest(left_ms, 0) THEN
-    RAISE EXCEPTION USING ERRCODE = '57014',
-      MESSAGE = 'canceling statement due to statement timeout: an XPath''s evaluation would pass it';
-  END IF;
-END $f$;
--- The document `x` parsed, refused first when a parse at 25 MB a second would pass the time
--- left, and the path's evaluation over it admitted.
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_admit(work, 50000000) $f$;
+-- The document `x` parsed and the path's evaluation over it admitted. Refused first: a
+-- document whose tree would pass the memory bound (ora_out_of_memory), libxml2's nodes and
+-- attributes with their allocations and the text they copy (every node but the document's
+-- starts at or follows a '<', an attribute has its '='), and a parse at 25 MB a second that
+-- would pass the time left. The server holds a document's text some eight times at once (the
+-- text given, its parsed copy, libxml2's input and text nodes for each parse) and its nodes
+-- twice (a tree for each parse): eleven times the text and two trees' nodes must stay under
+-- 1 GB, with room for EXTRACT's markup of its nodes, which also refuses what passes the
+-- embedded file's 512 MiB. A node's string value is the text below it, so that the string
+-- values of all nodes are the text as many times as it lies deep, copied at 200 MB a second:
+-- the document is refused when it is deeper than its text allows in the time left (libxml2
+-- reads 256 levels at most).
 CREATE OR REPLACE FUNCTION ora_xpath_document(x text, path text) RETURNS xml
 LANGUAGE plpgsql STABLE AS $f$
 DECLARE
   doc xml;
   degree integer := ora_xpath_degree(path);
+  size float8 := octet_length(x);
   nodes float8;
+  deepest float8;
 BEGIN
-  PERFORM ora_xpath_admit(octet_length(x) * 2.0);
+  -- The marks are counted (on copies of the text) only where the text alone fits.
+  IF 11 * size > 1000000000 OR (size > 2097152 AND 11 * size
+       + 2 * (160.0 * (size - octet_length(replace(x, '<', '')))
+              + 256.0 * (size - octet_length(replace(x, '=', '')))) > 1000000000) THEN
+    PERFORM ora_out_of_memory();
+  END IF;
+  PERFORM ora_xpath_admit(size * 2.0);
   doc := xmlparse(document x);
   IF degree > 1 THEN
     nodes := (xpath('count(//node()) + count(//@*) + 1', doc))[1]::text::float8;
     PERFORM ora_xpath_admit(power(nodes, degree));
+  END IF;
+  deepest := floor(ora_steps_left(200000000) / greatest(size, 1));
+  IF deepest < 257 AND (deepest < 1 OR (xpath('boolean(' || repeat('/*', deepest::integer + 1)
+                                              || ')', doc))[1]::text = 'true') THEN
+    PERFORM ora_xpath_admit('infinity');
   END IF;
   RETURN doc;
 END $f$;

@@ -120,6 +120,10 @@ TEST_P(RuntimeFunctionTest, ATextQueryIsCompiledInLinearTime) {
   EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) FROM T_NOTE WHERE CONTAINS(BODY, "
                         "RPAD('cough', 605, ' | van')) > 0"),
             "1");
+  // Phrases of thousands of words with wildcards.
+  EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) FROM T_NOTE WHERE CONTAINS(BODY, "
+                        "RPAD('fe%', 32766, ' fe%')) + CONTAINS(BODY, RPAD('c_', 32766, ' c_')) > 0"),
+            "0");
   // Chains of thousands of words, known when the statement runs and written in it.
   EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) FROM T_NOTE WHERE CONTAINS(BODY, "
                         "RPAD('cough', 32766, ' | van')) > 0"),

@@ -506,8 +506,12 @@ std::string PhrasePattern(const std::vector<Unit>& phrase) {
       AppendRegexEscaped(u.text, &re);
       continue;
     }
-    re.append("(?!").push_back(kCjkMark);
-    re.push_back(')');
+    // A unit that starts with a wildcard must not start a Chinese run; one that starts with a
+    // letter cannot, and goes without the look-ahead, of which the server compiles few.
+    if (u.text.front() == '%' || u.text.front() == '_') {
+      re.append("(?!").push_back(kCjkMark);
+      re.push_back(')');
+    }
     for (char c : u.text) {
       if (c == '%') {
         re.append(kRestOfUnit);

@@ -1,11 +1,14 @@
 #include "platform/db/testing/server_function_sweep.h"
 
 #include <libpq-fe.h>
+#include <poll.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <stdexcept>
+#include <string_view>
+#include <thread>
 
 #include "platform/db/connection_string.h"
 #include "platform/db/postgres_database.h"
@@ -15,6 +18,10 @@ namespace korvalis::db::testing {
 namespace {
 
 constexpr std::chrono::seconds kCommandTimeout{1};
+// When the provider gives a statement up: its Command Timeout and the grace after it.
+constexpr std::chrono::milliseconds kClientGivesUp{1550};
+// How long a server process is watched after its client gave up.
+constexpr std::chrono::seconds kBackendWatched{30};
 
 pg_conn* Connect(const std::string& init_string) {
   static_assert(kCommandTimeout.count() == 1);
@@ -24,6 +31,14 @@ pg_conn* Connect(const std::string& init_string) {
   // megabytes into the server's log, tens of thousands of them (the tests' role may set this).
   PQclear(PQexec(conn, "SET log_min_messages = fatal"));
   return conn;
+}
+
+// The server process that runs the statements of `conn` (of this machine's server).
+pid_t BackendOf(pg_conn* conn) {
+  PGresult* r = PQexec(conn, "SELECT pg_backend_pid()");
+  const pid_t pid = PQresultStatus(r) == PGRES_TUPLES_OK ? std::atoi(PQgetvalue(r, 0, 0)) : 0;
+  PQclear(r);
+  return pid;
 }
 
 // The argument types of "name(type, type ...)".
@@ -42,9 +57,9 @@ std::vector<std::string> TypesOf(const std::string& signature) {
 class ServerCaller : public FunctionCaller {
  public:
   explicit ServerCaller(std::string init_string)
-      : init_string_(std::move(init_string)), conn_(Connect(init_string_)) {
-    backend_ = BackendOf(conn_);
-  }
+      : init_string_(std::move(init_string)),
+        conn_(Connect(init_string_)),
+        backend_(BackendOf(conn_)) {}
   ~ServerCaller() override { PQfinish(conn_); }
 
   // "SELECT name($1::type, ...)": a polymorphic type is given as text, the elements of a
@@ -63,10 +78,12 @@ class ServerCaller : public FunctionCaller {
                                                                      : arguments[i]->text.c_str());
     }
     sql += ")";
-    const std::chrono::nanoseconds start = ProcessProcessorTime(backend_);
+    const auto start = std::chrono::steady_clock::now();
+    const std::chrono::nanoseconds work_start = ProcessProcessorTime(backend_);
     PGresult* r = nullptr;
     if (PQsendQueryParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr,
                           values.data(), nullptr, nullptr, 0) == 1) {
+      if (!AnswerBy(start + kClientGivesUp)) return GiveUp(work_start);
       while (PGresult* next = PQgetResult(conn_)) {
         if (r == nullptr) {
           r = next;
@@ -84,27 +101,58 @@ class ServerCaller : public FunctionCaller {
       outcome.error = std::move(error);
     }
     PQclear(r);
-    outcome.work = ProcessProcessorTime(backend_) - start;
-    if (PQstatus(conn_) != CONNECTION_OK) {
-      PQfinish(conn_);
-      conn_ = Connect(init_string_);
-      backend_ = BackendOf(conn_);
-    }
+    outcome.work = ProcessProcessorTime(backend_) - work_start;
+    if (PQstatus(conn_) != CONNECTION_OK) Reconnect();
     return outcome;
   }
 
  private:
-  // The server process that runs the connection's statements (of this machine's server).
-  static pid_t BackendOf(pg_conn* conn) {
-    PGresult* r = PQexec(conn, "SELECT pg_backend_pid()");
-    const pid_t pid = PQresultStatus(r) == PGRES_TUPLES_OK ? std::atoi(PQgetvalue(r, 0, 0)) : 0;
-    PQclear(r);
-    return pid;
+  // Whether the server's answer is all received by `deadline`.
+  bool AnswerBy(std::chrono::steady_clock::time_point deadline) {
+    while (PQconsumeInput(conn_) == 1 && PQisBusy(conn_) == 1) {
+      const auto left = deadline - std::chrono::steady_clock::now();
+      if (left <= std::chrono::steady_clock::duration::zero()) return false;
+      pollfd socket = {PQsocket(conn_), POLLIN, 0};
+      poll(&socket, 1,
+           static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count()));
+    }
+    return true;
+  }
+
+  // Gives the call up as the provider does past its Command Timeout and its grace: the
+  // connection is closed, and the call's work is its server process's processor time until
+  // that process is no longer busy, as the next writer sees it.
+  CallOutcome GiveUp(std::chrono::nanoseconds work_start) {
+    const pid_t backend = backend_;
+    const std::string busy = "SELECT count(*) FROM pg_stat_activity WHERE pid = " +
+                             std::to_string(backend) + " AND state = 'active'";
+    std::chrono::nanoseconds work = ProcessProcessorTime(backend) - work_start;
+    Reconnect();
+    CallOutcome outcome;
+    outcome.error = "ORA-01013: the client gave up the call";
+    const auto given_up = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - given_up < kBackendWatched) {
+      PGresult* r = PQexec(conn_, busy.c_str());
+      const bool ended = PQresultStatus(r) == PGRES_TUPLES_OK &&
+                         std::string_view(PQgetvalue(r, 0, 0)) == "0";
+      PQclear(r);
+      if (ended) break;
+      work = std::max(work, ProcessProcessorTime(backend) - work_start);
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    outcome.work = work;
+    return outcome;
+  }
+
+  void Reconnect() {
+    PQfinish(conn_);
+    conn_ = Connect(init_string_);
+    backend_ = BackendOf(conn_);
   }
 
   std::string init_string_;
   pg_conn* conn_;
-  pid_t backend_ = 0;
+  pid_t backend_ = 0;  // the process id of conn_'s server process
 };
 
 }  // namespace
@@ -118,7 +166,8 @@ std::vector<SweptFunction> ServerFunctions(const std::string& init_string) {
       "ELSE oidvectortypes(p.proargtypes) END || ')', "
       "CASE WHEN p.provariadic <> 0 THEN -1 ELSE p.pronargs END "
       "FROM pg_proc p WHERE p.pronamespace = current_schema()::regnamespace "
-      "AND p.proname LIKE 'ora\\_%' AND p.proname <> 'ora_raise' ORDER BY 1");
+      "AND p.proname LIKE 'ora\\_%' AND p.proname NOT IN ('ora_raise', 'ora_raise_stable') "
+      "ORDER BY 1");
   std::vector<SweptFunction> functions;
   for (int i = 0; i < PQntuples(r); ++i) {
     functions.push_back({PQgetvalue(r, i, 0), std::stoi(PQgetvalue(r, i, 1))});

@@ -17,10 +17,14 @@ namespace korvalis::db::testing {
 
 // The runtime's functions in the database `init_string` names (installing the runtime when it
 // is missing): "name(type, type ...)" with its count of arguments, -1 for a VARIADIC one.
-// ora_raise, which fails with the message it is given by design, is left out.
+// ora_raise and ora_raise_stable, which fail with the message they are given by design, are
+// left out.
 std::vector<SweptFunction> ServerFunctions(const std::string& init_string);
 
-// A connection to that database at Command Timeout 1 s.
+// A connection to that database at Command Timeout 1 s. A call whose answer has not come
+// when the provider would give it up (its Command Timeout and the grace after it) is given up
+// so, its connection closed, and lasts until its server process is no longer busy
+// (pg_stat_activity), at most 30 s: the time the next writer waits for its turn.
 std::unique_ptr<FunctionCaller> OpenServerCaller(const std::string& init_string);
 
 }  // namespace korvalis::db::testing

@@ -1,0 +1,55 @@
+// The server's text functions per call: one statement applies a function to each of 200,000
+// rows and keeps the greatest result, so that the server's work on the calls is what is timed.
+// LTRIM and RTRIM with and without a set, TO_NUMBER and a text read as a number, TRANSLATE,
+// against the statement that reads the same rows bare. Goal: each within 1.1 times of the build
+// before their bounds (run this file in both builds, medians of 7:
+// --benchmark_repetitions=7 --benchmark_report_aggregates_only=true).
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "platform/db/connection_pool.h"
+#include "platform/db/testing/postgres_test_server.h"
+
+namespace {
+
+using namespace korvalis::db;
+
+Connection& Server() {
+  static Connection& c = [] () -> Connection& {
+    testing::PostgresTestServer& server = testing::PostgresTestServer::Get(/*durable=*/true);
+    const std::string init = server.CreateDatabase();
+    Connection& opened = *OpenConnection(init + ";Command Timeout=60").release();
+    opened.Execute("CREATE TABLE BENCH_TEXT (ID NUMBER, PADDED VARCHAR2(40), DIGITS VARCHAR2(40))");
+    server.RunSql(init, "INSERT INTO \"BENCH_TEXT\" SELECT i, '  name ' || i || 'xx  ', "
+                        "(i * 7)::text || '.25' FROM generate_series(1, 200000) AS i; ANALYZE");
+    return opened;
+  }();
+  return c;
+}
+
+void Run(benchmark::State& state, const std::string& expression) {
+  Connection& c = Server();
+  const std::string sql = "SELECT MAX(" + expression + ") FROM BENCH_TEXT";
+  size_t bytes = 0;
+  for (auto _ : state) {
+    auto rows = c.Execute(sql);
+    while (rows->Next()) bytes += rows->Text(0).size();
+  }
+  benchmark::DoNotOptimize(bytes);
+}
+
+#define KORVALIS_CALLS_BENCH(name, expression)                          \
+  void name(benchmark::State& state) { Run(state, expression); }        \
+  BENCHMARK(name)->Unit(benchmark::kMillisecond)
+
+KORVALIS_CALLS_BENCH(BM_Bare, "PADDED");
+KORVALIS_CALLS_BENCH(BM_Ltrim, "LTRIM(PADDED)");
+KORVALIS_CALLS_BENCH(BM_LtrimSet, "LTRIM(PADDED, ' nam')");
+KORVALIS_CALLS_BENCH(BM_Rtrim, "RTRIM(PADDED)");
+KORVALIS_CALLS_BENCH(BM_RtrimSet, "RTRIM(PADDED, ' x')");
+KORVALIS_CALLS_BENCH(BM_ToNumber, "TO_NUMBER(DIGITS)");
+KORVALIS_CALLS_BENCH(BM_TextAsNumber, "DIGITS + 0");
+KORVALIS_CALLS_BENCH(BM_Translate, "TRANSLATE(PADDED, 'name', 'NAME')");
+
+}  // namespace

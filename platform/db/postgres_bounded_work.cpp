@@ -1,0 +1,154 @@
+#include "platform/db/postgres_bounded_work.h"
+
+namespace korvalis::db {
+namespace {
+
+constexpr const char* kBoundedWorkSql = R"SQL(-- ---- bounds of the work of the server's own functions
+-- The steps at `rate` a second that fit the statement's time left; infinity when the statement
+-- has no timeout.
+CREATE OR REPLACE FUNCTION ora_steps_left(rate float8) RETURNS float8
+LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
+DECLARE
+  timeout_ms float8 := extract(epoch FROM
+    coalesce(nullif(current_setting('statement_timeout'), ''), '0')::interval) * 1000;
+BEGIN
+  IF timeout_ms <= 0 THEN RETURN 'infinity'; END IF;
+  RETURN rate / 1000 * greatest(
+    timeout_ms - extract(epoch FROM clock_timestamp() - statement_timestamp()) * 1000, 0);
+END $f$;
+-- Refuses, as the statement's timeout does, work of `steps` at `rate` steps a second that would
+-- not end within the statement's time left; true otherwise.
+CREATE OR REPLACE FUNCTION ora_admit(steps float8, rate float8) RETURNS boolean
+LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$ BEGIN
+  IF steps > ora_steps_left(rate) THEN
+    RAISE EXCEPTION USING ERRCODE = '57014',
+      MESSAGE = 'canceling statement due to statement timeout: its work would pass it';
+  END IF;
+  RETURN true;
+END $f$;
+-- A value past the memory a call may build. The embedded file's statements hold at most
+-- 512 MiB; the server builds a text in a buffer of its own and then copies it, and its caller
+-- copies it again to join it with others (the array of a concatenation and its joined text),
+-- so a call's result there is refused past a quarter of that, 134,217,728 bytes.
+CREATE OR REPLACE FUNCTION ora_out_of_memory() RETURNS text
+LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$ BEGIN
+  RAISE EXCEPTION USING ERRCODE = 'KV000',
+    MESSAGE = 'ORA-04030: out of process memory when trying to allocate: the statement would '
+      'hold more than 512 MiB; the statement was stopped';
+END $f$;
+
+-- Refuses with ORA-04030 a regular expression's subject that the server's work would hold past
+-- the bound: its characters as four bytes each, and `per_char` bytes more when each may be a
+-- match whose place is kept.
+CREATE OR REPLACE FUNCTION ora_regexp_room(v text, per_char integer) RETURNS boolean
+LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$ BEGIN
+  IF octet_length(v)::float8 * (5 + per_char) > 536870912
+     AND octet_length(v) + (4.0 + per_char) * length(v) > 536870912 THEN
+    PERFORM ora_out_of_memory();
+  END IF;
+  RETURN true;
+END $f$;
+
+-- The first place at or after byte `at` (from 0) where the bytes `s` stand in `b`, -1 when none.
+-- The server's own search of bytes compares each place with the whole of `s` at the speed of
+-- memory; it runs over windows grown from a few times `s` up to 10^9 bytes of comparison (a
+-- tenth of a second at most), so that a cancel is looked for between two. `s` starts with a
+-- character's first byte, which no byte inside a character equals: a place found is a
+-- character's.
+CREATE OR REPLACE FUNCTION ora_bytes_find(b bytea, s bytea, at integer) RETURNS integer
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
+DECLARE
+  n integer := length(b);
+  m integer := length(s);
+  widest integer := greatest(4096, 1000000000 / greatest(m, 1));
+  width integer := least(widest, 4 * m + 4096);
+  r integer;
+BEGIN
+  WHILE at + m <= n LOOP
+    r := position(s IN substring(b FROM at + 1 FOR width + m - 1));
+    IF r > 0 THEN RETURN at + r - 1; END IF;
+    at := at + width;
+    width := least(widest, 2 * width);
+  END LOOP;
+  RETURN -1;
+END $f$;
+
+-- The place of the k-th occurrence of `sub` in `v` from its character `p` on, occurrences
+-- overlapping one another; 0 when there are fewer.
+CREATE OR REPLACE FUNCTION ora_instr_pieces(v text, sub text, p integer, k integer)
+RETURNS integer LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
+DECLARE
+  t bytea := convert_to(substr(v, p), 'UTF8');
+  s bytea := convert_to(sub, 'UTF8');
+  at integer := 0;
+BEGIN
+  FOR found IN 1..k LOOP
+    at := ora_bytes_find(t, s, at);
+    IF at < 0 THEN RETURN 0; END IF;
+    IF found = k THEN
+      RETURN p + length(convert_from(substring(t FROM 1 FOR at), 'UTF8'));
+    END IF;
+    at := at + 1;
+  END LOOP;
+  RETURN 0;
+END $f$;
+
+-- REPLACE where the server's own could run long or build past the bound. The server's own
+-- search reads a text for one character at the speed of memory, and compares each place with
+-- a longer search text, some 3 x 10^9 comparisons a second: past 10^9 the occurrences are
+-- found by ora_bytes_find, one after another; otherwise the result's length is counted first
+-- by the server's own, which replaces then.
+CREATE OR REPLACE FUNCTION ora_replace_bounded(v text, old text, new text) RETURNS text
+LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
+DECLARE
+  b bytea;
+  s bytea;
+  n bigint := octet_length(v);
+  m integer := octet_length(old);
+  grow integer := octet_length(new) - octet_length(old);
+  size bigint := octet_length(v);
+  at integer := 0;
+  f integer;
+  parts text[] := '{}';
+BEGIN
+  IF m = 1 OR n * m <= 1000000000 THEN
+    IF grow > 0 AND n / m * octet_length(new) > 134217728
+       AND n + grow * ((n - octet_length(replace(v, old, ''))) / m) > 134217728 THEN
+      RETURN ora_out_of_memory();
+    END IF;
+    RETURN nullif(replace(v, old, new), '');
+  END IF;
+  b := convert_to(v, 'UTF8');
+  s := convert_to(old, 'UTF8');
+  LOOP
+    f := ora_bytes_find(b, s, at);
+    EXIT WHEN f < 0;
+    size := size + grow;
+    IF size > 134217728 THEN RETURN ora_out_of_memory(); END IF;
+    parts := parts || convert_from(substring(b FROM at + 1 FOR f - at), 'UTF8');
+    parts := parts || new;
+    at := f + m;
+  END LOOP;
+  IF at = 0 THEN RETURN v; END IF;
+  parts := parts || convert_from(substring(b FROM at + 1), 'UTF8');
+  RETURN nullif(array_to_string(parts, ''), '');
+END $f$;
+
+-- LIKE compares each place of the text with the pattern: its worst case is their product of
+-- bytes, admitted at 10^8 a second, a tenth of what any server does. The pattern passes
+-- through a function the planner does not run ahead, so that a match of constants is made
+-- only once admitted, when the statement runs.
+DROP FUNCTION IF EXISTS ora_like_admitted(text, text);
+CREATE OR REPLACE FUNCTION ora_like_pattern(v text, pattern text) RETURNS text
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN octet_length(v)::float8 * octet_length(pattern) <= 10000000
+      OR ora_admit(octet_length(v)::float8 * octet_length(pattern), 100000000) THEN pattern END $f$;
+CREATE OR REPLACE FUNCTION ora_like(v text, pattern text, escape text DEFAULT '') RETURNS boolean
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT v LIKE ora_like_pattern(v, pattern) ESCAPE escape $f$;
+)SQL";
+
+}  // namespace
+
+const char* PostgresBoundedWorkSql() { return kBoundedWorkSql; }
+
+}  // namespace korvalis::db

@@ -1,0 +1,164 @@
+// The server's process of a statement ends with its client: statements whose worst case in the
+// server's own functions is minutes of work (searches that almost match everywhere, patterns,
+// thousands of text query terms, paths over deep documents) answer or fail with ORA-01013
+// within Command Timeout, and no backend of theirs is busy after the client's error, so that
+// the next writer gets its turn. What the embedded file refuses at its memory bound is refused
+// on the server before the work, no server process passing 1 GB.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "platform/db/connection_pool.h"
+#include "platform/db/sql_error.h"
+#include "platform/db/testing/db_test_util.h"
+#include "platform/db/testing/engine_database.h"
+#include "platform/db/testing/postgres_test_server.h"
+
+namespace korvalis::db {
+namespace {
+
+using testing::PostgresTestServer;
+using testing::Scalar;
+
+// 3,276,700 characters that almost match the search texts below everywhere.
+const std::string kLongRun = "REPLACE(RPAD('a', 32767, 'a'), 'a', RPAD('a', 100, 'a'))";
+const std::string kAlmostEverywhere = "'b' || RPAD('a', 32766, 'a')";
+
+class ServerBackendTest : public ::testing::Test {
+ protected:
+  // The statements of the tested connection that the server is still running.
+  int BusyBackends() {
+    return std::stoi(PostgresTestServer::Get().RunSql(
+        database_.init_string(),
+        "SELECT count(*) FROM pg_stat_activity WHERE datname = current_database() "
+        "AND pid <> pg_backend_pid() AND state = 'active'"));
+  }
+  // Whether no backend is busy within 2 s of now.
+  bool BackendsEndWithinTwoSeconds() {
+    for (int i = 0; i < 20; ++i) {
+      if (BusyBackends() == 0) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+  }
+  // The peak of the resident memory of the server process `pid`, in MiB.
+  long PeakMegabytes(int pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+      if (line.starts_with("VmHWM:")) return std::stol(line.substr(6)) / 1024;
+    }
+    return -1;
+  }
+  // The process of the one connection of the system's own that is open besides the owner.
+  int NewestBackend() {
+    return std::stoi(PostgresTestServer::Get().RunSql(
+        database_.init_string(),
+        "SELECT max(pid) FROM pg_stat_activity WHERE datname = current_database() "
+        "AND application_name = 'korvalis'"));
+  }
+  // Runs `sql`; its failure's message, or "" when it answers.
+  static std::string FailureOf(Connection& c, const std::string& sql) {
+    try {
+      testing::Query(c, sql);
+    } catch (const DbError& e) {
+      return e.what();
+    }
+    return "";
+  }
+
+  testing::SharedEmptyDatabase database_{Engine::kPostgres, "server_backend_bounds"};
+};
+
+TEST_F(ServerBackendTest, AStatementsBackendEndsWithItsClient) {
+  auto c = OpenConnection(database_.init_string() + ";Command Timeout=2");
+  c->Execute("CREATE TABLE T_NOTE (ID NUMBER, BODY VARCHAR2(200))");
+  c->Execute("CREATE INDEX IX_T_NOTE ON T_NOTE (BODY) INDEXTYPE IS CTXSYS.CONTEXT");
+  c->Execute("INSERT INTO T_NOTE SELECT LEVEL, 'fever and cough ' || LEVEL FROM DUAL "
+             "CONNECT BY LEVEL <= 2002");
+  std::string terms = "w0";
+  for (int i = 1; i < 8000; ++i) terms += "|w" + std::to_string(i);
+  const std::string chain = "RPAD('<a>', 750, '<a>') || RPAD('t', 15000, 't') || "
+                            "RPAD('</a>', 1000, '</a>')";
+  const std::string deep = "'<r>' || REPLACE(RPAD('x', 2400, 'x'), 'x', " + chain + ") || '</r>'";
+  for (const std::string& sql : {
+           "SELECT INSTR(" + kLongRun + ", " + kAlmostEverywhere + ") FROM DUAL",
+           "SELECT INSTR(" + kLongRun + ", RPAD('a', 32766, 'a') || 'b', 2) FROM DUAL",
+           "SELECT LENGTH(REPLACE(" + kLongRun + ", " + kAlmostEverywhere + ", 'x')) FROM DUAL",
+           "SELECT COUNT(*) FROM DUAL WHERE " + kLongRun + " LIKE '%' || RPAD('a', 4000, 'a') || 'b'",
+           "SELECT COUNT(*) FROM T_NOTE WHERE CONTAINS(BODY, '" + terms + "') > 0",
+           "SELECT EXTRACTVALUE(" + deep + ", 'count(//*[contains(., \"x\")])') FROM DUAL",
+       }) {
+    const std::string failure = FailureOf(*c, sql);
+    EXPECT_TRUE(failure.empty() || failure.starts_with("ORA-01013: ")) << failure;
+    EXPECT_TRUE(BackendsEndWithinTwoSeconds()) << sql.substr(0, 200);
+  }
+  // The searches still find what they look for.
+  EXPECT_EQ(Scalar(*c, "SELECT INSTR(" + kLongRun + " || " + kAlmostEverywhere + ", " +
+                           kAlmostEverywhere + ") || ',' || INSTR(" + kLongRun + " || " +
+                           kAlmostEverywhere + " || 'x', " + kAlmostEverywhere + ", -1) || ',' || "
+                           "LENGTH(REPLACE(" + kLongRun + " || " + kAlmostEverywhere + ", " +
+                           kAlmostEverywhere + ", 'xy')) FROM DUAL"),
+            "3276701,3276701,3276702");
+  EXPECT_EQ(Scalar(*c, "SELECT COUNT(*) FROM DUAL WHERE RPAD('a', 32767, 'a') LIKE "
+                       "'%' || RPAD('a', 400, 'a')"),
+            "1");
+  const std::string tail = "RPAD('c', 200, 'c')";
+  EXPECT_EQ(Scalar(*c, "SELECT COUNT(*) FROM T_NOTE WHERE 'a_b' || " + tail + " LIKE 'a\\_b' || " +
+                           tail + " ESCAPE '\\' AND 'axb' || " + tail + " NOT LIKE 'a\\_b' || " +
+                           tail + " ESCAPE '\\' AND BODY NOT LIKE '%' || " + tail + " AND ID < 3"),
+            "2");
+}
+
+// A writer whose statement runs past its Command Timeout leaves the writers' turn with its
+// client: the next writer of another row gets it at once.
+TEST_F(ServerBackendTest, TheNextWriterGetsItsTurnAfterAStatementTimedOut) {
+  database_.owner().Execute("CREATE TABLE T_PATIENT (ID NUMBER PRIMARY KEY, NAME VARCHAR2(20))");
+  database_.owner().Execute("INSERT INTO T_PATIENT VALUES (1, 'one')");
+  database_.owner().Execute("INSERT INTO T_PATIENT VALUES (2, 'two')");
+  auto first = OpenConnection(database_.init_string() + ";Command Timeout=2");
+  first->Begin(Connection::TransactionMode::kWriting);
+  first->Execute("UPDATE T_PATIENT SET NAME = 'first' WHERE ID = 1");
+  // 9,830,100 characters, each place of which matches all but the last of the search text's
+  // 32,767: minutes of the server's own search.
+  EXPECT_TRUE(FailureOf(*first, "SELECT INSTR(REPLACE(RPAD('a', 32767, 'a'), 'a', RPAD('a', 300, "
+                                "'a')), RPAD('a', 32766, 'a') || 'b') FROM DUAL")
+                  .starts_with("ORA-01013: "));
+  try {
+    first->Rollback();
+  } catch (const DbError&) {
+    // A connection given up at the deadline has nothing left to undo.
+  }
+  auto second = OpenConnection(database_.init_string() + ";Command Timeout=5");
+  second->Execute("UPDATE T_PATIENT SET NAME = 'second' WHERE ID = 2");
+  EXPECT_EQ(Scalar(*second, "SELECT NAME FROM T_PATIENT WHERE ID = 2"), "second");
+}
+
+TEST_F(ServerBackendTest, WhatTheFileRefusesForItsMemoryTheServerRefusesBeforeTheWork) {
+  auto c = OpenConnection(database_.init_string() + ";Command Timeout=30");
+  const int backend = NewestBackend();
+  c->Execute("CREATE TABLE T_ROW (ID NUMBER, BODY VARCHAR2(4000))");
+  c->Execute("INSERT INTO T_ROW SELECT LEVEL, RPAD('r', 4000, 'r') FROM DUAL "
+             "CONNECT BY LEVEL <= 3000");
+  const std::string wide = "'<a>' || REPLACE(RPAD('x', 23000, 'x'), 'x', RPAD('<b>', 750, '<b>') "
+                           "|| 'text' || RPAD('</b>', 1000, '</b>')) || '</a>'";
+  for (const std::string& sql : std::initializer_list<std::string>{
+           "SELECT EXTRACTVALUE(" + wide + ", '/a/b[1]/b[1]/@x') FROM DUAL",
+           "SELECT LENGTH(RPAD(REPLACE(RPAD('x', 32767, 'x'), 'x', RPAD('y', 30000, 'y')), 10)) "
+           "FROM DUAL",
+           "SELECT REGEXP_COUNT(REPLACE(RPAD('a', 32767, 'a'), 'a', RPAD('a', 6200, 'a')), 'a') "
+           "FROM DUAL",
+       }) {
+    EXPECT_TRUE(FailureOf(*c, sql).starts_with("ORA-04030: ")) << sql.substr(0, 100);
+  }
+  // LISTAGG past its limit is refused as the file refuses it, as soon as its text passes it.
+  EXPECT_TRUE(FailureOf(*c, "SELECT LISTAGG(BODY, ',') WITHIN GROUP (ORDER BY ID) FROM T_ROW "
+                            "CROSS JOIN (SELECT LEVEL FROM DUAL CONNECT BY LEVEL <= 100)")
+                  .starts_with("ORA-01489: "));
+  EXPECT_LT(PeakMegabytes(backend), 1024);
+}
+
+}  // namespace
+}  // namespace korvalis::db
