@@ -42,11 +42,22 @@ constexpr std::chrono::milliseconds kEndWait{1000};
 // How many ended workers' ends are remembered.
 constexpr std::uint64_t kEndsKept = 16;
 
+// A worker this process started that has not been reaped yet: how to signal it, how many
+// transformations it took are still in the host's hands, and whether it was replaced for having
+// stopped answering (it is killed once none is).
+struct Launched {
+  pid_t pid = 0;
+  int pidfd = -1;
+  int in_flight = 0;
+  bool replaced = false;
+};
+
 // The worker of one process, and how its recent workers ended.
 //
-//   no worker ──start──▶ starting ──kHello──▶ announced ──(ends, or replaced)──▶ no worker
-//      ▲                    │ (ends, another version, silent)
-//      └──── pause ◀────────┘
+//   no worker ──start──▶ starting ──kHello──▶ announced ──(ends, or let go)──▶ no worker
+//      ▲                    │ (ends, another version, silent)        │ (replaced: stopped
+//      └──── pause ◀────────┘                                        ▼  answering)
+//                                           killed once its transformations are over
 struct Worker {
   explicit Worker(pid_t process) : owner(process) {}
 
@@ -60,9 +71,8 @@ struct Worker {
   bool announced = false;
   int start_report = -1;  // its standard error, read until it announced itself
   Clock::time_point started_at;
-  pid_t pid = 0;
-  int pidfd = -1;
-  std::uint64_t generation = 0;
+  std::uint64_t generation = 0;  // the running worker's, or the last one's
+  std::map<std::uint64_t, Launched> launched;
   std::string failed_start;      // why the last start failed
   Clock::time_point next_start;  // no start before this after a failed one
   std::map<std::uint64_t, std::string> ends;
@@ -127,6 +137,10 @@ void WatchEnd(Worker& worker, std::uint64_t generation, pid_t pid) {
     while ((waited = ::waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
     }
     std::lock_guard lock(worker.mutex);
+    if (const auto ended = worker.launched.find(generation); ended != worker.launched.end()) {
+      CloseDescriptor(ended->second.pidfd);
+      worker.launched.erase(ended);
+    }
     worker.ends[generation] = waited == pid ? DescribeEnd(status) : std::string();
     while (worker.ends.size() > kEndsKept) worker.ends.erase(worker.ends.begin());
     worker.end_known.notify_all();
@@ -143,19 +157,22 @@ void LetGo(Worker& worker) {
   worker.control.Close();
   worker.announced = false;
   CloseDescriptor(worker.start_report);
-  CloseDescriptor(worker.pidfd);
 }
 
-void Kill(Worker& worker) {
-  if (worker.pidfd >= 0) {
-    ::syscall(SYS_pidfd_send_signal, worker.pidfd, SIGKILL, nullptr, 0);
-  } else if (worker.ends.count(worker.generation) == 0) {
-    ::kill(worker.pid, SIGKILL);  // not reaped yet: the id is still the worker's
+// Kills the worker `generation` unless it was reaped already (its process id may then be
+// another's).
+void Kill(Worker& worker, std::uint64_t generation) {
+  const auto launched = worker.launched.find(generation);
+  if (launched == worker.launched.end()) return;
+  if (launched->second.pidfd >= 0) {
+    ::syscall(SYS_pidfd_send_signal, launched->second.pidfd, SIGKILL, nullptr, 0);
+  } else {
+    ::kill(launched->second.pid, SIGKILL);
   }
 }
 
 void FailStart(Worker& worker, std::string cause, std::string* cause_out) {
-  Kill(worker);
+  Kill(worker, worker.generation);
   LetGo(worker);
   worker.failed_start = cause;
   worker.next_start = Clock::now() + kWorkerRestartPause;
@@ -214,9 +231,10 @@ bool StartWorker(Worker& worker, std::string* cause) {
              " cannot be started: " + std::strerror(error);
     return false;
   }
-  worker.pid = pid;
-  worker.pidfd = sys::AboveStandard(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
-  WatchEnd(worker, ++worker.generation, pid);
+  ++worker.generation;
+  worker.launched[worker.generation] = {
+      pid, sys::AboveStandard(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)))};
+  WatchEnd(worker, worker.generation, pid);
   worker.control = std::move(host_end);
   worker.start_report = report[0];
   worker.started_at = Clock::now();
@@ -299,6 +317,7 @@ bool AwaitHello(Worker& worker, std::unique_lock<std::timed_mutex>& lock, const 
 bool HandToWorker(sys::MessageSocket& worker_end, const TransformOrder& order,
                   const Deadline& deadline, WorkerTicket* ticket, TransformOutcome* outcome,
                   std::string* cause) {
+  ticket->Release();
   Worker& worker = TheWorker();
   std::unique_lock lock(worker.mutex, std::defer_lock);
   if (!deadline) {
@@ -319,7 +338,9 @@ bool HandToWorker(sys::MessageSocket& worker_end, const TransformOrder& order,
     }
     if (worker.control.Send(static_cast<std::uint32_t>(TransformMessage::kStart), 0, start,
                             deadline, worker_end.descriptor())) {
-      ticket->generation = worker.generation;
+      ticket->generation_ = worker.generation;
+      ticket->process_ = worker.owner;
+      ++worker.launched[worker.generation].in_flight;
       worker_end.Close();
       return true;
     }
@@ -337,16 +358,29 @@ bool HandToWorker(sys::MessageSocket& worker_end, const TransformOrder& order,
 void ReplaceWorker(const WorkerTicket& ticket) {
   Worker& worker = TheWorker();
   std::lock_guard lock(worker.mutex);
-  if (ticket.generation != worker.generation || !worker.control.IsOpen()) return;
-  Kill(worker);
+  if (ticket.generation() != worker.generation || !worker.control.IsOpen()) return;
+  // Its children at work still answer their transformations: it is killed once they are over.
+  worker.launched[worker.generation].replaced = true;
   LetGo(worker);
+}
+
+void WorkerTicket::Release() {
+  if (generation_ == 0 || process_ != ::getpid()) return;
+  Worker& worker = TheWorker();
+  std::lock_guard lock(worker.mutex);
+  const auto launched = worker.launched.find(generation_);
+  if (launched != worker.launched.end() && --launched->second.in_flight == 0 &&
+      launched->second.replaced) {
+    Kill(worker, generation_);
+  }
+  generation_ = 0;
 }
 
 std::string WorkerEnd(const WorkerTicket& ticket, std::chrono::milliseconds wait) {
   Worker& worker = TheWorker();
   std::unique_lock lock(worker.mutex);
-  worker.end_known.wait_for(lock, wait, [&] { return worker.ends.count(ticket.generation) != 0; });
-  const auto end = worker.ends.find(ticket.generation);
+  worker.end_known.wait_for(lock, wait, [&] { return worker.ends.count(ticket.generation()) != 0; });
+  const auto end = worker.ends.find(ticket.generation());
   return end == worker.ends.end() ? std::string() : end->second;
 }
 

@@ -201,6 +201,26 @@ TEST(TransformWorkerLifeTest, AStoppedWorkerIsReplacedAndTheStartMadeOnTheNext) 
   EXPECT_NE(Worker(), stopped);
 }
 
+// A worker stopped while a transformation of another thread works is replaced for the next
+// start; the transformation already running still finishes on its child, and the worker replaced
+// is killed once it is over.
+TEST(TransformWorkerLifeTest, ATransformationRunningOnAReplacedWorkerFinishes) {
+  ASSERT_EQ(Transform(kSum).outcome, TransformOutcome::kDone);
+  ASSERT_TRUE(Settled());
+  // A source larger than the caller holds goes to its child as it is written: the child works.
+  Transformation running(kSum, TextWriter::kCaller, TextWriter::kSystem, kRoomy);
+  running.AppendSource("<r><v>40</v><!--" + std::string(kHeldSourceBytes + 1, 'x') + "-->");
+  ASSERT_FALSE(RunningChildren(1).empty());
+  const pid_t stopped = Worker();
+  ASSERT_EQ(::kill(stopped, SIGSTOP), 0);
+  const Answer other = Transform(kSum);
+  EXPECT_EQ(other.outcome, TransformOutcome::kDone) << other.cause;
+  std::string output, cause;
+  EXPECT_EQ(running.Finish("<v>2</v></r>", output, &cause), TransformOutcome::kDone) << cause;
+  EXPECT_EQ(output, "42");
+  EXPECT_TRUE(Within(2s, [&] { return Gone(stopped); })) << "the replaced worker stays";
+}
+
 // A transformation's texts go right behind its start; a worker that never took the start, whether
 // it ended or stayed silent (also once the texts filled the connection), is replaced and the
 // start made again from the kept texts.

@@ -276,6 +276,7 @@ TransformOutcome Transformation::Finish(std::string_view last_piece, std::string
   }
   connection_.Shutdown();
   turn_.Release();
+  ticket_.Release();
   if (outcome != TransformOutcome::kDone && cause != nullptr) *cause = std::move(cause_);
   return outcome;
 }
