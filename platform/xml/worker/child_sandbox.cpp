@@ -3,6 +3,7 @@
 #include <linux/capability.h>
 #include <linux/seccomp.h>
 #include <seccomp.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
@@ -42,14 +43,13 @@ constexpr std::initializer_list<int> kAllowed = {
     // Its own signals and threads' primitives, which the C library uses alone.
     // restart_syscall resumes a wait that a stop and a continue interrupted.
     SCMP_SYS(rt_sigreturn), SCMP_SYS(restart_syscall), SCMP_SYS(rt_sigprocmask),
-    SCMP_SYS(rt_sigaction),
     SCMP_SYS(sigaltstack), SCMP_SYS(futex), SCMP_SYS(sched_yield), SCMP_SYS(getpid),
     SCMP_SYS(gettid),
     // Time and randomness.
     SCMP_SYS(clock_gettime), SCMP_SYS(clock_getres), SCMP_SYS(gettimeofday), SCMP_SYS(time),
     SCMP_SYS(nanosleep), SCMP_SYS(clock_nanosleep), SCMP_SYS(getrusage), SCMP_SYS(getrandom),
-    // Its own limits (lowered as the order says; without capabilities none can be raised).
-    SCMP_SYS(getrlimit), SCMP_SYS(setrlimit),
+    // Its own limits, read only: the worker sets them from outside.
+    SCMP_SYS(getrlimit),
     // Its end.
     SCMP_SYS(exit), SCMP_SYS(exit_group)};
 
@@ -107,8 +107,25 @@ int AddRules(scmp_filter_ctx filter) {
                                SCMP_A0(SCMP_CMP_EQ, kProcessIdStandIn));
     }
   }
+  // Its limits are read, never changed: a soft limit could otherwise be raised up to the hard
+  // one, which is often unlimited.
   if (error == 0) {
-    error = seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(prlimit64), 1, SCMP_A0(SCMP_CMP_EQ, 0));
+    error = seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(prlimit64), 2,
+                             SCMP_A0(SCMP_CMP_EQ, 0), SCMP_A2(SCMP_CMP_EQ, 0));
+  }
+  if (error == 0) {
+    error = seccomp_rule_add(filter, SCMP_ACT_ERRNO(EPERM), SCMP_SYS(prlimit64), 1,
+                             SCMP_A2(SCMP_CMP_NE, 0));
+  }
+  if (error == 0) error = seccomp_rule_add(filter, SCMP_ACT_ERRNO(EPERM), SCMP_SYS(setrlimit), 0);
+  // The kernel's SIGXCPU at the processor limit keeps its default action: it ends the process.
+  if (error == 0) {
+    error = seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(rt_sigaction), 1,
+                             SCMP_A0(SCMP_CMP_NE, SIGXCPU));
+  }
+  if (error == 0) {
+    error = seccomp_rule_add(filter, SCMP_ACT_ERRNO(EPERM), SCMP_SYS(rt_sigaction), 1,
+                             SCMP_A0(SCMP_CMP_EQ, SIGXCPU));
   }
   return -error;
 }

@@ -6,7 +6,8 @@
 //     bounding set too where the process may change it;
 //   - a system call filter (libseccomp) that allows only what a transformation needs: reading
 //     and writing its descriptors (the connection, standard error for faults), memory (never
-//     executable), its signals, its own limits and name, time, and its end. Opening, probing or
+//     executable), its signals (never how SIGXCPU is handled), its own name, time, reading its
+//     limits (never changing them: the worker sets them from outside), and its end. Opening, probing or
 //     reading a link by name fails with EACCES, so that a library that looks for a file it may
 //     go without (a locale for xsl:sort's lang, a character set's module) carries on as without
 //     it; any other call ends the process at once with SIGSYS, which the worker reports as a

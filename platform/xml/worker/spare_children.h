@@ -26,6 +26,7 @@
 #include <string_view>
 
 #include "platform/sys/message_socket.h"
+#include "platform/xml/transform_protocol.h"
 #include "platform/xml/worker/child_sandbox.h"
 
 namespace korvalis::xml {
@@ -48,10 +49,10 @@ class SpareChildren {
     sys::MessageSocket socket;
     std::uint32_t used_seconds = 0;
   };
-  // Hands the transformation's connection `connection` and its encoded order to a waiting spare,
-  // or to one forked now; pid -1 with errno when no child can be made. The worker keeps its own
-  // copy of the connection.
-  Handed HandOver(int connection, std::string_view order);
+  // Hands the transformation's connection `connection` and its order to a waiting spare, or to
+  // one forked now, its limits set for the order first; pid -1 with errno when no child can be
+  // made. The worker keeps its own copy of the connection.
+  Handed HandOver(int connection, const TransformOrder& order);
   // Takes back the child `handed`, free again after `used_seconds` of processor time. When enough
   // wait already, its connection to the worker is closed: it ends itself once it has answered.
   void TakeBack(Handed handed);
@@ -68,6 +69,8 @@ class SpareChildren {
   using Spare = Handed;
   // Forks a spare into `made`; false with errno.
   bool Fork(Spare& made, bool write_ahead);
+  // Sets the limits of `spare` for `order` and sends it the start; false with errno.
+  bool Start(Spare& spare, int connection, const TransformOrder& order, std::string_view encoded);
 
   const pid_t worker_;
   const std::size_t kept_;

@@ -234,9 +234,10 @@ void Transform(const TransformOrder& order, PageWriter& page) {
   }
 }
 
-// The address space the process has mapped now, from /proc; 0 when it cannot be read.
-std::size_t MappedBytes() {
-  const int file = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+// The address space the process `pid` has mapped now, from /proc; 0 when it cannot be read.
+std::size_t MappedBytes(pid_t pid) {
+  const std::string path = "/proc/" + std::to_string(pid) + "/statm";
+  const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (file < 0) return 0;
   char text[64] = {};
   const ssize_t length = ::read(file, text, sizeof text - 1);
@@ -246,18 +247,20 @@ std::size_t MappedBytes() {
          static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
 }
 
-// The hard limit of `resource`, which the child never changes; RLIM_INFINITY when unknown.
+// The hard limit of `resource`, which no child can change: the worker's.
 rlim_t HardLimit(int resource) {
   rlimit current{};
   return ::getrlimit(resource, &current) == 0 ? current.rlim_max : RLIM_INFINITY;
 }
 
-// Sets the limit the kernel enforces, below the hard one `hard`, which stays as the worker had it
-// so that the next transformation of the process may be given its own.
-void SetLimit(int resource, rlim_t soft, rlim_t hard) {
+// Sets the child's limit of `resource` to `soft`, below the hard one, which stays so that the
+// next transformation of the process may be given its own.
+int SetLimit(pid_t child, int resource, rlim_t soft) {
+  const rlim_t hard = HardLimit(resource);
   if (hard != RLIM_INFINITY) soft = std::min(soft, hard);
   const rlimit limit{soft, hard};
-  ::setrlimit(resource, &limit);
+  return ::prlimit(child, static_cast<__rlimit_resource>(resource), &limit, nullptr) == 0 ? 0
+                                                                                        : errno;
 }
 
 // What the process has spent after its `answered`th transformation.
@@ -386,13 +389,22 @@ void AnswerDone(sys::MessageSocket& worker, std::uint32_t used_seconds,
 
 }  // namespace
 
+int LimitChild(pid_t child, const TransformOrder& order, std::uint32_t used_seconds) {
+  // SIGXCPU once the transformation has used its time, counted from what the child had used;
+  // none for a transformation without a limit.
+  const int error = SetLimit(child, RLIMIT_CPU,
+                             order.cpu_seconds > 0 ? used_seconds + order.cpu_seconds
+                                                   : RLIM_INFINITY);
+  if (error != 0) return error;
+  // The documents' budget and the work's, and what neither counts, beyond what the child maps.
+  return SetLimit(child, RLIMIT_AS,
+                  MappedBytes(child) + (kLoadingBudgets + 1) * order.max_working_bytes +
+                      kUncountedBytes);
+}
+
 void RunSpareChild(int spare, pid_t worker, ChildSandbox& sandbox, bool write_ahead) {
   BecomeSpare(spare, worker);
   if (write_ahead) WriteAhead();
-  // What the process maps before its work: the base of its address space's limit.
-  const std::size_t mapped = MappedBytes();
-  const rlim_t cpu_hard = HardLimit(RLIMIT_CPU);
-  const rlim_t space_hard = HardLimit(RLIMIT_AS);
   // From here on the child may read what callers wrote: it holds nothing and may call little.
   const int unconfined = sandbox.Enter();
   sys::MessageSocket from_worker(3);
@@ -409,13 +421,6 @@ void RunSpareChild(int spare, pid_t worker, ChildSandbox& sandbox, bool write_ah
                   std::strerror(unconfined));
       End(TransformOutcome::kUnavailable);
     }
-    // SIGXCPU once the transformation has used its time, counted from the `used_seconds` the
-    // child last told the worker; none for a transformation without a limit.
-    SetLimit(RLIMIT_CPU, order.cpu_seconds > 0 ? used_seconds + order.cpu_seconds : RLIM_INFINITY,
-             cpu_hard);
-    // The documents' budget and the work's, and what neither counts.
-    SetLimit(RLIMIT_AS, mapped + (kLoadingBudgets + 1) * order.max_working_bytes + kUncountedBytes,
-             space_hard);
     std::set_new_handler(EndForNew);
     PageWriter page;
     Transform(order, page);

@@ -137,8 +137,7 @@ void ReapChildren(Served& served) {
 // Hands the transformation whose connection came with a kStart to a spare child.
 void StartChild(Served& served, int descriptor, const korvalis::xml::TransformOrder& order) {
   MessageSocket connection(descriptor);
-  korvalis::xml::SpareChildren::Handed handed =
-      served.spares->HandOver(descriptor, korvalis::xml::EncodeOrder(order));
+  korvalis::xml::SpareChildren::Handed handed = served.spares->HandOver(descriptor, order);
   if (handed.pid < 0) {
     SendEnd(served, std::move(connection), TransformOutcome::kUnavailable,
             std::string("the transformation's process cannot be started: ") + std::strerror(errno));
