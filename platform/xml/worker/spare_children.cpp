@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <string>
@@ -68,7 +69,30 @@ SpareChildren::Handed SpareChildren::HandOver(int connection, const TransformOrd
 }
 
 void SpareChildren::TakeBack(Handed handed) {
-  if (ready_.size() < idle_) ready_.push_front(std::move(handed));
+  if (ready_.size() >= idle_) return;
+  handed.idle_since = Clock::now();
+  ready_.push_front(std::move(handed));
+}
+
+int SpareChildren::RetireIdle() {
+  const Clock::time_point now = Clock::now();
+  Clock::duration next = Clock::duration::max();
+  for (auto spare = ready_.begin(); spare != ready_.end();) {
+    if (spare->idle_since == Clock::time_point{}) {
+      ++spare;
+      continue;
+    }
+    const Clock::duration left = spare->idle_since + kIdleRetirement - now;
+    if (left > Clock::duration::zero()) {
+      next = std::min(next, left);
+      ++spare;
+      continue;
+    }
+    ::kill(spare->pid, SIGKILL);  // the worker reaps it
+    spare = ready_.erase(spare);
+  }
+  if (next == Clock::duration::max()) return -1;
+  return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(next).count());
 }
 
 bool SpareChildren::Forget(pid_t pid) {

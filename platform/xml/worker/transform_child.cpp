@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <libxml/xmlerror.h>
 #include <libxslt/xsltutils.h>
+#include <malloc.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -44,6 +45,10 @@ constexpr std::size_t kMaxNoteBytes = 4096;
 // report's memory is held by a child that waits.
 constexpr int kTransformationsPerChild = 64;
 constexpr long kMaxReusedPeakKilobytes = 64 * 1024;
+// A child whose memory once passed this gives back, once it has answered, what its heap holds
+// free, so that a child that waits holds little more than a spare; a smaller one has little
+// to give back and waits at once.
+constexpr long kTrimmedPeakKilobytes = 16 * 1024;
 
 // The child has one transformation at a time, so plain statics carry it; none of them allocates.
 sys::MessageSocket* connection = nullptr;
@@ -266,15 +271,17 @@ int SetLimit(pid_t child, int resource, rlim_t soft) {
 // What the process has spent after its `answered`th transformation.
 struct Spent {
   bool may_serve_again;   // within its number of transformations and its peak of memory
+  bool grew;              // its memory once passed kTrimmedPeakKilobytes
   std::uint32_t seconds;  // processor time, in whole seconds rounded up
 };
 
 Spent SpentAfter(int answered) {
   rusage usage{};
-  if (::getrusage(RUSAGE_SELF, &usage) != 0) return {false, 0};
+  if (::getrusage(RUSAGE_SELF, &usage) != 0) return {false, false, 0};
   const long long micro = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1'000'000LL +
                           usage.ru_utime.tv_usec + usage.ru_stime.tv_usec;
   return {answered < kTransformationsPerChild && usage.ru_maxrss < kMaxReusedPeakKilobytes,
+          usage.ru_maxrss > kTrimmedPeakKilobytes,
           static_cast<std::uint32_t>((micro + 999'999) / 1'000'000)};
 }
 
@@ -429,6 +436,7 @@ void RunSpareChild(int spare, pid_t worker, ChildSandbox& sandbox, bool write_ah
     used_seconds = spent.seconds;
     ::prctl(PR_SET_NAME, kSpareChildName);
     AnswerDone(from_worker, used_seconds, page.buffer);
+    if (spent.grew) ::malloc_trim(0);
   }
 }
 

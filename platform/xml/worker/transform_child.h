@@ -2,8 +2,8 @@
 // transformation as a spare (spare_children.h), sets itself up and confines itself, receives the
 // transformation's connection and order from the worker, reads the style sheet and the source
 // from the connection, transforms and writes the page back. A child whose page went whole frees
-// its documents and the processor's work, tells the worker it is free (kChildFree) and waits for
-// the next transformation, its bounds set afresh, up to a number of them; any other end ends the
+// its documents and the processor's work, tells the worker it is free (kChildFree), gives back
+// what its heap holds free once it has grown large, and waits for the next transformation, its bounds set afresh, up to a number of them; any other end ends the
 // process, so that no child is taken again after a failure. Whatever the
 // style sheet does, the child stays within its bounds, and either answers a kEnd or exits with a
 // code that the worker reports (child_end.h):

@@ -262,15 +262,16 @@ void Serve(Served& served) {
     const std::size_t first_held = watched.size();
     for (const HeldEnd& end : served.held)
       watched.push_back({end.connection.descriptor(), POLLOUT, 0});
-    // A spare is forked while nothing else waits to be done.
+    // A spare is forked while nothing else waits to be done; children idle too long retire.
     const bool idle_work = served.control.IsOpen() && served.spares->Wanted();
-    const int ready = ::poll(watched.data(), watched.size(), idle_work ? 0 : -1);
+    const int ready =
+        ::poll(watched.data(), watched.size(), idle_work ? 0 : served.spares->RetireIdle());
     if (ready < 0) {
       if (errno == EINTR) continue;
       return;
     }
     if (ready == 0) {
-      served.spares->AddOne(served.children.size() < kQuietTransformations);
+      if (idle_work) served.spares->AddOne(served.children.size() < kQuietTransformations);
       continue;
     }
     if (watched[2].revents != 0) return;  // the host process has ended
