@@ -3,12 +3,18 @@
 // killed or replaced by an upgrade, a worker program that cannot start, and children that crash
 // or are killed. Each answer says what happened, and nothing outlives the call it served.
 #include <gtest/gtest.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <signal.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cstddef>
+#include <cstdio>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -275,6 +281,50 @@ TEST(TransformWorkerLifeTest, AChildKilledFromOutsideOrCrashingIsToldAsSuch) {
     EXPECT_EQ(answer.outcome, expected) << answer.cause;
     EXPECT_NE(answer.cause.find("signal " + std::to_string(signal)), std::string::npos)
         << answer.cause;
+  }
+}
+
+// Confines the calling process as a host's own profile does: the call `refused` fails with
+// `error`, and so it does for every program the process runs.
+bool RefuseCall(long refused, int error) {
+  sock_filter program[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<std::uint32_t>(refused), 0, 1),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (static_cast<std::uint32_t>(error) & 0xffff)),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW)};
+  const sock_fprog filter{static_cast<unsigned short>(std::size(program)), program};
+  return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+         ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &filter) == 0;
+}
+
+// A host whose filter refuses pidfd_open (as an old kernel does) transforms, its worker watching
+// it by its parent's id; one that refuses seccomp is told that its children cannot be confined
+// for that call.
+TEST(TransformWorkerLifeTest, AHostWhoseFilterRefusesACallIsServedOrToldWhichCall) {
+  ASSERT_TRUE(Settled());
+  const struct {
+    long call;
+    int error;
+    TransformOutcome outcome;
+    const char* cause;
+  } hosts[] = {{SYS_pidfd_open, ENOSYS, TransformOutcome::kDone, ""},
+               {SYS_pidfd_open, EPERM, TransformOutcome::kDone, ""},
+               {SYS_seccomp, EPERM, TransformOutcome::kUnavailable, "refuses the call seccomp"}};
+  for (const auto& host : hosts) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      if (!RefuseCall(host.call, host.error)) ::_exit(2);
+      const Answer answer = Transform(kSum);
+      if (answer.outcome == host.outcome && answer.cause.find(host.cause) != std::string::npos &&
+          (host.outcome != TransformOutcome::kDone || answer.output == "42")) {
+        ::_exit(0);
+      }
+      std::fprintf(stderr, "%d: %s\n", static_cast<int>(answer.outcome), answer.cause.c_str());
+      ::_exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << host.call << " " << status;
   }
 }
 

@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
+#include <string>
 #include <cstdint>
 #include <initializer_list>
 
@@ -147,13 +149,20 @@ int Export(scmp_filter_ctx filter, std::vector<sock_filter>& program) {
 
 }  // namespace
 
-int ChildSandbox::Prepare() {
+std::string ChildSandbox::Prepare() {
   scmp_filter_ctx filter = seccomp_init(SCMP_ACT_KILL_PROCESS);
-  if (filter == nullptr) return ENOMEM;
+  if (filter == nullptr) {
+    // libseccomp asks the kernel which actions it takes; a host's own filter may refuse that.
+    std::uint32_t action = SECCOMP_RET_KILL_PROCESS;
+    if (::syscall(SYS_seccomp, SECCOMP_GET_ACTION_AVAIL, 0, &action) != 0) {
+      return std::string("the system refuses the call seccomp: ") + std::strerror(errno);
+    }
+    return "the system does not end a process at a forbidden call (seccomp's kill-process)";
+  }
   int error = AddRules(filter);
   if (error == 0) error = Export(filter, program_);
   seccomp_release(filter);
-  if (error != 0) return error;
+  if (error != 0) return std::strerror(error);
   process_ids_.clear();
   for (std::size_t i = 0; i < program_.size(); ++i) {
     const sock_filter& step = program_[i];
@@ -163,7 +172,7 @@ int ChildSandbox::Prepare() {
   }
   // The rules on signals compare with it (libseccomp may share one comparison between them); a
   // program without it is one this code does not know.
-  return process_ids_.empty() ? EPROTO : 0;
+  return process_ids_.empty() ? std::strerror(EPROTO) : std::string();
 }
 
 int ChildSandbox::Enter() {

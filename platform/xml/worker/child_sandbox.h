@@ -18,7 +18,7 @@
 // call and no allocation.
 //
 //   ChildSandbox sandbox;                        // in the worker
-//   if (int error = sandbox.Prepare(); ...)      // builds the filter
+//   if (std::string failure = sandbox.Prepare(); ...)  // builds the filter
 //   ... fork ...
 //   sandbox.Enter();                             // in the child
 //
@@ -28,6 +28,7 @@
 
 #include <linux/filter.h>
 
+#include <string>
 #include <vector>
 
 namespace korvalis::xml {
@@ -39,8 +40,9 @@ int DropCapabilities();
 
 class ChildSandbox {
  public:
-  // Builds the filter. Returns 0 or the errno of the failure.
-  int Prepare();
+  // Builds the filter. Returns what failed, naming a system call the system refuses; empty once
+  // it is built.
+  std::string Prepare();
   // Confines the calling process. Returns 0, or the errno of the step that failed (the process is
   // then partly confined and must run nothing of a caller's). Allocates nothing. Precondition:
   // Prepare succeeded.

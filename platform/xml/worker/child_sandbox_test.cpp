@@ -28,7 +28,7 @@ namespace {
 ChildSandbox& Prepared() {
   static ChildSandbox& sandbox = []() -> ChildSandbox& {
     auto* made = new ChildSandbox;
-    if (made->Prepare() != 0) std::abort();
+    if (!made->Prepare().empty()) std::abort();
     return *made;
   }();
   return sandbox;

@@ -34,6 +34,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -98,7 +99,8 @@ struct WaitingStart {
 struct Served {
   MessageSocket control;
   int child_ends = -1;  // signalfd of SIGCHLD
-  int host = -1;        // pidfd of the host process
+  pid_t host_pid = 0;   // the host process, the worker's parent
+  int host = -1;        // pidfd of the host process; -1 where the system refuses pidfd_open
   pid_t worker = 0;
   std::vector<Child> children;
   std::vector<HeldEnd> held;
@@ -246,6 +248,16 @@ void SendHeldEnds(Served& served, const std::vector<pollfd>& ready, std::size_t 
   served.held = std::move(still);
 }
 
+// How long the worker may wait for its descriptors: until the next idle child is due to retire,
+// and a second at most where the host's end is seen only by its parent's id changing.
+constexpr int kHostCheckMilliseconds = 1000;
+
+int PollTimeout(Served& served) {
+  const int retirement = served.spares->RetireIdle();
+  if (served.host >= 0) return retirement;
+  return retirement < 0 ? kHostCheckMilliseconds : std::min(retirement, kHostCheckMilliseconds);
+}
+
 void Serve(Served& served) {
   std::vector<pollfd> watched;
   for (;;) {
@@ -265,7 +277,8 @@ void Serve(Served& served) {
     // A spare is forked while nothing else waits to be done; children idle too long retire.
     const bool idle_work = served.control.IsOpen() && served.spares->Wanted();
     const int ready =
-        ::poll(watched.data(), watched.size(), idle_work ? 0 : served.spares->RetireIdle());
+        ::poll(watched.data(), watched.size(), idle_work ? 0 : PollTimeout(served));
+    if (served.host < 0 && ::getppid() != served.host_pid) return;  // the host process has ended
     if (ready < 0) {
       if (errno == EINTR) continue;
       return;
@@ -348,13 +361,14 @@ int TakeControlConnection() {
   return control;
 }
 
-// The host process, watched through a descriptor of its own; -1 when it has already ended.
-int WatchHost(const char* host_argument) {
-  const pid_t host = host_argument ? static_cast<pid_t>(std::atol(host_argument)) : 0;
-  if (host <= 0) return -1;
-  const int watched = static_cast<int>(::syscall(SYS_pidfd_open, host, 0));
-  if (watched < 0 || ::getppid() != host) return -1;
-  return watched;
+// The host process, the worker's parent, watched through a descriptor of its own where the
+// system gives one (a kernel before 5.3, or a host's own filter, refuses pidfd_open: then its end
+// is seen as the worker's parent changing). False when it has already ended.
+bool WatchHost(Served& served, const char* host_argument) {
+  served.host_pid = host_argument ? static_cast<pid_t>(std::atol(host_argument)) : 0;
+  if (served.host_pid <= 0) return false;
+  served.host = static_cast<int>(::syscall(SYS_pidfd_open, served.host_pid, 0));
+  return ::getppid() == served.host_pid;
 }
 
 // After the announcement, standard error is the host's (standard output until then), and
@@ -385,9 +399,8 @@ int main(int argc, char** argv) {
   ::mallopt(M_TRIM_THRESHOLD, 8 << 20);
   Served served;
   served.control = MessageSocket(TakeControlConnection());
-  served.host = WatchHost(argc > 1 ? argv[1] : nullptr);
   served.worker = ::getpid();
-  if (!served.control.IsOpen() || served.host < 0) return 1;
+  if (!WatchHost(served, argc > 1 ? argv[1] : nullptr) || !served.control.IsOpen()) return 1;
   sigset_t child_signals;
   ::sigemptyset(&child_signals);
   ::sigaddset(&child_signals, SIGCHLD);
@@ -406,9 +419,8 @@ int main(int argc, char** argv) {
   if (served.child_ends < 0) {
     return RefuseAll(served, std::string("no signal descriptor: ") + std::strerror(errno));
   }
-  if (const int error = served.sandbox.Prepare(); error != 0) {
-    return RefuseAll(served, std::string("the transformations' confinement cannot be made: ") +
-                                 std::strerror(error));
+  if (const std::string failure = served.sandbox.Prepare(); !failure.empty()) {
+    return RefuseAll(served, "the transformations' confinement cannot be made: " + failure);
   }
   served.spares.emplace(served.worker, kSpareChildren, kIdleChildren, served.sandbox);
   Serve(served);
