@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -129,6 +131,40 @@ bool OpenProgram(Worker& worker, std::string* cause) {
   return false;
 }
 
+// Why the worker program `named` ("the transformation worker <path>") cannot serve: it speaks
+// messages of `version` (0: it does not tell), not this library's.
+std::string AnotherVersion(const std::string& named, std::uint32_t version) {
+  return named + " is of another version of the system (" +
+         (version != 0 ? "its messages' version " + std::to_string(version)
+                  : std::string("it does not tell the version of its messages")) +
+         ", this library's " + std::to_string(kTransformProtocolVersion) +
+         "): the package was changed since this process started, or is partly installed; "
+         "restart the process once it is whole";
+}
+
+// Reads the version that the program's file tells (transform_protocol.h), so that another is
+// named at once rather than by a start that fails. True for this library's, and for a file that
+// may be run but not read (its kHello tells then).
+bool SpeaksOurVersion(const Worker& worker, std::string* cause) {
+  const int file = ::open(("/proc/self/fd/" + std::to_string(worker.program)).c_str(),
+                          O_RDONLY | O_CLOEXEC);
+  if (file < 0) return true;
+  struct stat status {};
+  void* bytes = MAP_FAILED;
+  if (::fstat(file, &status) == 0 && status.st_size > 0) {
+    bytes = ::mmap(nullptr, static_cast<std::size_t>(status.st_size), PROT_READ, MAP_PRIVATE,
+                   file, 0);
+  }
+  ::close(file);
+  if (bytes == MAP_FAILED) return true;
+  const std::optional<std::uint32_t> version = FindWorkerVersion(
+      std::string_view(static_cast<const char*>(bytes), static_cast<std::size_t>(status.st_size)));
+  ::munmap(bytes, static_cast<std::size_t>(status.st_size));
+  if (version == kTransformProtocolVersion) return true;
+  *cause = AnotherVersion("the transformation worker " + worker.program_path, version.value_or(0));
+  return false;
+}
+
 // Records how the worker `generation` ended once it has, on a thread of its own.
 void WatchEnd(Worker& worker, std::uint64_t generation, pid_t pid) {
   auto watch = [&worker, generation, pid] {
@@ -206,6 +242,13 @@ bool StartWorker(Worker& worker, std::string* cause) {
     return false;
   }
   if (!OpenProgram(worker, cause)) return false;
+  if (!SpeaksOurVersion(worker, cause)) {
+    // Found again at the next start, which may find the package whole by then.
+    CloseDescriptor(worker.program);
+    worker.failed_start = *cause;
+    worker.next_start = Clock::now() + kWorkerRestartPause;
+    return false;
+  }
   sys::MessageSocket host_end, worker_end;
   int error = sys::MessageSocket::MakePair(host_end, worker_end);
   int report[2] = {-1, -1};
@@ -280,13 +323,7 @@ bool AwaitHello(Worker& worker, std::unique_lock<std::timed_mutex>& lock, const 
       CloseDescriptor(worker.start_report);
       return true;
     }
-    FailStart(worker,
-              named + " is of another version of the system (" +
-                  (version ? "its messages' version " + std::to_string(*version)
-                           : std::string("it does not tell its version")) +
-                  ", this library's " + std::to_string(kTransformProtocolVersion) +
-                  "): the package was changed since this process started; restart it",
-              cause);
+    FailStart(worker, AnotherVersion(named, version.value_or(0)), cause);
     return false;
   }
   if (received == sys::MessageSocket::Received::kDeadlinePassed) {

@@ -12,12 +12,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdio>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -376,8 +378,13 @@ void WithWorkerProgram(const std::string& program, Body body) {
   ChangeWorkerProgram("");
 }
 
-void WriteProgram(const std::string& path, const std::string& text, bool executable = true) {
-  std::ofstream(path) << text;
+// Writes a script that stands for the worker: its second line carries the mark of the messages'
+// version `version` (this library's by default).
+void WriteProgram(const std::string& path, const std::string& text, bool executable = true,
+                  std::uint32_t version = kTransformProtocolVersion) {
+  const std::size_t line = text.find('\n') + 1;
+  std::ofstream(path) << text.substr(0, line) << "# " << kWorkerVersionMark << version << ";\n"
+                      << text.substr(line);
   ::chmod(path.c_str(), executable ? 0755 : 0644);
 }
 
@@ -421,6 +428,49 @@ TEST(TransformWorkerLifeTest, AWorkerThatCannotStartIsNamedWithItsEndAndWhatItWr
     EXPECT_EQ(answer.outcome, TransformOutcome::kUnavailable);
     EXPECT_NE(answer.cause.find("another version"), std::string::npos) << answer.cause;
   });
+}
+
+// A worker program of another build beside the library is named at once, with its version and
+// where it was found, and never run; one that does not tell its version is refused as well.
+TEST(TransformWorkerLifeTest, AWorkerOfAnotherVersionIsNamedAtOnce) {
+  ASSERT_EQ(Transform(kSum).outcome, TransformOutcome::kDone);
+  const std::string installed =
+      std::filesystem::read_symlink("/proc/" + std::to_string(Worker()) + "/exe").string();
+  korvalis::testing::TempDirectory directory("korvalis-worker");
+  const std::string other = directory.path() + "/" + kTransformWorkerName;
+  {
+    // This build's program, its mark made another version's.
+    std::ifstream in(installed, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::array mark = WorkerVersionMark();
+    const std::string ours(mark.data());
+    const std::size_t at = bytes.find(ours);
+    ASSERT_NE(at, std::string::npos) << "the program carries no mark of its version";
+    const std::string older = std::string(kWorkerVersionMark) + "3;";
+    ASSERT_EQ(older.size(), ours.size());
+    bytes.replace(at, ours.size(), older);
+    std::ofstream(other, std::ios::binary) << bytes;
+    ::chmod(other.c_str(), 0755);
+  }
+  const std::string unmarked = directory.path() + "/unmarked";
+  WriteProgram(unmarked, "#!/bin/sh\nexec sleep 10\n");
+  std::filesystem::resize_file(unmarked, 12);  // "#!/bin/sh\nexe": no mark left
+  std::ofstream(unmarked, std::ios::app) << "c sleep 10\n";
+  for (const auto& [program, told] :
+       {std::pair{other, std::string("its messages' version 3, this library's ") +
+                             std::to_string(kTransformProtocolVersion)},
+        std::pair{unmarked, std::string("it does not tell the version of its messages")}}) {
+    WithWorkerProgram(program, [&] {
+      const auto start = std::chrono::steady_clock::now();
+      const Answer answer = Transform(kSum);
+      EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+      EXPECT_EQ(answer.outcome, TransformOutcome::kUnavailable);
+      EXPECT_NE(answer.cause.find(program + " is of another version"), std::string::npos)
+          << answer.cause;
+      EXPECT_NE(answer.cause.find(told), std::string::npos) << answer.cause;
+      EXPECT_EQ(Worker(), 0) << "the program ran";
+    });
+  }
 }
 
 TEST(TransformWorkerLifeTest, AWorkerStartedAgainAfterAnUpgradeIsTheHostsOwn) {

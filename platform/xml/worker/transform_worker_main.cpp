@@ -35,6 +35,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -62,6 +63,10 @@ using korvalis::xml::TransformOutcome;
 constexpr std::uint32_t Kind(TransformMessage message) {
   return static_cast<std::uint32_t>(message);
 }
+
+// The version of the messages this program speaks, read by the host in its file before it runs
+// it.
+[[gnu::used]] constexpr std::array kVersionMark = korvalis::xml::WorkerVersionMark();
 
 // Spares kept waiting: enough that a burst of the host's calls finds them ready, while the worker
 // forks the next between the calls.
