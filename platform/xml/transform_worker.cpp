@@ -82,13 +82,48 @@ struct Worker {
 
 std::atomic<Worker*> the_worker{nullptr};
 
+// The program the worker of a process runs, as that process last chose and opened it; a process
+// forked from it starts from the same, the descriptor held open being its own copy. Each is
+// never changed once published, so that a fork amid a change copies a whole one.
+struct ProgramChoice {
+  std::string chosen;  // SetWorkerProgram's, else empty
+  std::string path;    // the program opened, else empty
+  int program;         // its descriptor, -1 before the first start
+};
+std::atomic<const ProgramChoice*> the_program{nullptr};
+
+// Publishes the worker's choice of program when it changed. Precondition: worker.mutex is held.
+void PublishProgram(const Worker& worker) {
+  const ProgramChoice* published = the_program.load(std::memory_order_acquire);
+  if (published != nullptr && published->chosen == worker.chosen_program &&
+      published->path == worker.program_path && published->program == worker.program) {
+    return;
+  }
+  // Never destroyed: a process forked from this one reads it; a choice changes seldom.
+  the_program.store(new ProgramChoice{worker.chosen_program, worker.program_path, worker.program},
+                    std::memory_order_release);
+}
+
+// A new process's worker state: the program its parent chose and held open, if any.
+Worker* MakeWorker(pid_t self) {
+  auto* fresh = new Worker(self);
+  if (const ProgramChoice* inherited = the_program.load(std::memory_order_acquire)) {
+    fresh->chosen_program = inherited->chosen;
+    if (inherited->program >= 0 && ::fcntl(inherited->program, F_GETFD) >= 0) {
+      fresh->program = inherited->program;
+      fresh->program_path = inherited->path;
+    }
+  }
+  return fresh;
+}
+
 // The worker state of the calling process. A forked child of the host finds its parent's state,
 // whose lock another thread may have held at the fork: it makes its own and leaves that one.
 Worker& TheWorker() {
   const pid_t self = ::getpid();
   Worker* current = the_worker.load(std::memory_order_acquire);
   while (current == nullptr || current->owner != self) {
-    auto* fresh = new Worker(self);  // never destroyed: no exit-time race with a caller
+    Worker* fresh = MakeWorker(self);  // never destroyed: no exit-time race with a caller
     if (the_worker.compare_exchange_strong(current, fresh, std::memory_order_acq_rel)) {
       return *fresh;
     }
@@ -121,6 +156,7 @@ bool OpenProgram(Worker& worker, std::string* cause) {
       return false;
     }
     worker.program_path = candidate;
+    PublishProgram(worker);
     return true;
   }
   std::string places;
@@ -244,7 +280,11 @@ bool StartWorker(Worker& worker, std::string* cause) {
   if (!OpenProgram(worker, cause)) return false;
   if (!SpeaksOurVersion(worker, cause)) {
     // Found again at the next start, which may find the package whole by then.
-    CloseDescriptor(worker.program);
+    const int program = worker.program;
+    worker.program = -1;
+    worker.program_path.clear();
+    PublishProgram(worker);
+    ::close(program);
     worker.failed_start = *cause;
     worker.next_start = Clock::now() + kWorkerRestartPause;
     return false;
@@ -425,9 +465,12 @@ void SetWorkerProgram(const std::string& path) {
   Worker& worker = TheWorker();
   std::lock_guard lock(worker.mutex);
   LetGo(worker);
-  CloseDescriptor(worker.program);
+  const int program = worker.program;
+  worker.program = -1;
   worker.chosen_program = path;
   worker.program_path.clear();
+  PublishProgram(worker);  // before the close: a process forked between holds a whole choice
+  if (program >= 0) ::close(program);
   worker.failed_start.clear();
   worker.next_start = {};
 }

@@ -8,7 +8,7 @@
 // does not start a program that cannot run for each of them.
 //
 // The worker state belongs to the process that made it: a host's forked child that transforms
-// starts a worker of its own. A worker that fails to acknowledge a start (it was stopped or
+// starts a worker of its own, of the program its parent chose and held open. A worker that fails to acknowledge a start (it was stopped or
 // hangs) is replaced: the next hand-over starts another, and the one replaced is killed once
 // the transformations it had taken are over, so that those whose children still work finish.
 // The worker ends itself when the host process ends; a thread of the host waits for it so that

@@ -473,7 +473,7 @@ TEST(TransformWorkerLifeTest, AWorkerOfAnotherVersionIsNamedAtOnce) {
   }
 }
 
-TEST(TransformWorkerLifeTest, AWorkerStartedAgainAfterAnUpgradeIsTheHostsOwn) {
+TEST(TransformWorkerLifeTest, AWorkerStartedAgainAfterAnUpgradeOrInAForkedHostIsTheHostsOwn) {
   ASSERT_EQ(Transform(kSum).outcome, TransformOutcome::kDone);
   const std::string installed =
       std::filesystem::read_symlink("/proc/" + std::to_string(Worker()) + "/exe").string();
@@ -492,6 +492,19 @@ TEST(TransformWorkerLifeTest, AWorkerStartedAgainAfterAnUpgradeIsTheHostsOwn) {
     const Answer answer = Transform(kSum);
     EXPECT_EQ(answer.outcome, TransformOutcome::kDone) << answer.cause;
     EXPECT_EQ(answer.output, "42");
+    // A process forked from the host runs the program its host chose and holds.
+    const pid_t child = ::fork();
+    if (child == 0) {
+      const Answer forked = Transform(kSum);
+      const std::string runs =
+          std::filesystem::read_symlink("/proc/" + std::to_string(Worker()) + "/exe").string();
+      if (forked.outcome == TransformOutcome::kDone && runs.starts_with(program)) ::_exit(0);
+      std::fprintf(stderr, "%s; the worker runs %s\n", forked.cause.c_str(), runs.c_str());
+      ::_exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   });
 }
 
