@@ -84,6 +84,11 @@ enum class TransformMessage : std::uint32_t {
                 // the processor seconds it has used (decimal), from which its next time counts
 };
 
+// A message's kind as the wire carries it.
+constexpr std::uint32_t Kind(TransformMessage message) {
+  return static_cast<std::uint32_t>(message);
+}
+
 // How a transformation ended: one vocabulary for the child, the worker and the caller.
 enum class TransformOutcome : std::uint32_t {
   kDone = 0,                 // the page is whole

@@ -355,7 +355,7 @@ bool AwaitHello(Worker& worker, std::unique_lock<std::timed_mutex>& lock, const 
   const sys::MessageSocket::Received received = worker.control.Receive(message, bound);
   if (received == sys::MessageSocket::Received::kMessage) {
     const std::optional<std::uint32_t> version =
-        message.kind == static_cast<std::uint32_t>(TransformMessage::kHello)
+        message.kind == Kind(TransformMessage::kHello)
             ? DecodeHello(message.payload)
             : std::nullopt;
     if (version == kTransformProtocolVersion) {
@@ -413,7 +413,7 @@ bool HandToWorker(sys::MessageSocket& worker_end, const TransformOrder& order,
         (!worker.announced && !AwaitHello(worker, lock, deadline, outcome, cause))) {
       break;
     }
-    if (worker.control.Send(static_cast<std::uint32_t>(TransformMessage::kStart), 0, start,
+    if (worker.control.Send(Kind(TransformMessage::kStart), 0, start,
                             deadline, worker_end.descriptor())) {
       ticket->generation_ = worker.generation;
       ticket->process_ = worker.owner;

@@ -45,7 +45,7 @@ bool SpareChildren::Start(Spare& spare, int connection, const TransformOrder& or
     errno = error;
     return false;
   }
-  return spare.socket.Send(static_cast<std::uint32_t>(TransformMessage::kStart), 0, encoded,
+  return spare.socket.Send(Kind(TransformMessage::kStart), 0, encoded,
                            Clock::now(), connection);
 }
 

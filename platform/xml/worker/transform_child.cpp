@@ -66,7 +66,7 @@ std::size_t note_length = 0;
 // Sends the outcome with the note and ends the process: no destructor, no atexit handler, and
 // nothing allocated, so that it may be called from inside an allocator.
 [[noreturn]] void End(TransformOutcome outcome) {
-  if (!connection->Send(static_cast<std::uint32_t>(TransformMessage::kEnd),
+  if (!connection->Send(Kind(TransformMessage::kEnd),
                         static_cast<std::uint32_t>(outcome), std::string_view(note, note_length))) {
     LeaveAfterFailedSend(errno);
   }
@@ -75,7 +75,7 @@ std::size_t note_length = 0;
 
 // Sends the end of a whole page, which carries the page's last piece, and ends the process.
 [[noreturn]] void EndWithPage(std::string_view last_piece) {
-  if (!connection->Send(static_cast<std::uint32_t>(TransformMessage::kEnd),
+  if (!connection->Send(Kind(TransformMessage::kEnd),
                         static_cast<std::uint32_t>(TransformOutcome::kDone), last_piece)) {
     LeaveAfterFailedSend(errno);
   }
@@ -109,7 +109,7 @@ struct PageWriter {
 
 bool SendPage(PageWriter& page) {
   const bool sent =
-      connection->Send(static_cast<std::uint32_t>(TransformMessage::kPage), 0, page.buffer);
+      connection->Send(Kind(TransformMessage::kPage), 0, page.buffer);
   page.buffer.clear();
   return sent;
 }
@@ -317,7 +317,7 @@ TransformOrder TakeTransformation(sys::MessageSocket& worker, int* descriptor) {
     Leave(kChildLostItsHost);
   }
   const std::optional<TransformOrder> order =
-      start.kind == static_cast<std::uint32_t>(TransformMessage::kStart) && *descriptor >= 0
+      start.kind == Kind(TransformMessage::kStart) && *descriptor >= 0
           ? DecodeOrder(start.payload)
           : std::nullopt;
   if (!order) Leave(kChildMisread);
@@ -387,10 +387,10 @@ void WriteAhead() {
 // answer.
 void AnswerDone(sys::MessageSocket& worker, std::uint32_t used_seconds,
                 std::string_view last_piece) {
-  const bool told = worker.Send(static_cast<std::uint32_t>(TransformMessage::kChildFree), 0,
+  const bool told = worker.Send(Kind(TransformMessage::kChildFree), 0,
                                 std::to_string(used_seconds));
   if (!told) EndWithPage(last_piece);
-  connection->Send(static_cast<std::uint32_t>(TransformMessage::kEnd),
+  connection->Send(Kind(TransformMessage::kEnd),
                    static_cast<std::uint32_t>(TransformOutcome::kDone), last_piece);
 }
 

@@ -60,9 +60,7 @@ using korvalis::sys::MessageSocket;
 using korvalis::xml::TransformMessage;
 using korvalis::xml::TransformOutcome;
 
-constexpr std::uint32_t Kind(TransformMessage message) {
-  return static_cast<std::uint32_t>(message);
-}
+using korvalis::xml::Kind;
 
 // The version of the messages this program speaks, read by the host in its file before it runs
 // it.
