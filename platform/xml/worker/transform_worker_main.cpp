@@ -75,6 +75,13 @@ constexpr std::size_t kSpareChildren = 2;
 constexpr std::size_t kQuietTransformations = 2;
 // Children free again that wait at most, the spares included: as many as a host's turns, so that
 // a host's threads each find one warm.
+//
+// The children alive at once are those that wait (kIdleChildren at most, the kSpareChildren fresh
+// ones among them; one that came back retires after kIdleRetirement) and those at work: one for
+// each transformation that holds a turn (the host's turns, max_children), one for each whose
+// source is still written (those hold no turn), and, while as many work as the host has turns,
+// none more for one that was killed and is still ending. A host of 8 turns whose sources are all
+// written has at most 16 children alive at once, and an idle host 2.
 constexpr std::size_t kIdleChildren = 8;
 
 struct Child {
