@@ -74,6 +74,9 @@ struct Worker {
   int start_report = -1;  // its standard error, read until it announced itself
   Clock::time_point started_at;
   std::uint64_t generation = 0;  // the running worker's, or the last one's
+  // Held alone, or within `mutex`, and never across a wait: a transformation gives its ticket
+  // back without waiting for a start of another.
+  std::mutex launched_mutex;
   std::map<std::uint64_t, Launched> launched;
   std::string failed_start;      // why the last start failed
   Clock::time_point next_start;  // no start before this after a failed one
@@ -209,6 +212,7 @@ void WatchEnd(Worker& worker, std::uint64_t generation, pid_t pid) {
     while ((waited = ::waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
     }
     std::lock_guard lock(worker.mutex);
+    std::lock_guard launched_lock(worker.launched_mutex);
     if (const auto ended = worker.launched.find(generation); ended != worker.launched.end()) {
       CloseDescriptor(ended->second.pidfd);
       worker.launched.erase(ended);
@@ -232,8 +236,8 @@ void LetGo(Worker& worker) {
 }
 
 // Kills the worker `generation` unless it was reaped already (its process id may then be
-// another's).
-void Kill(Worker& worker, std::uint64_t generation) {
+// another's). Precondition: worker.launched_mutex is held.
+void KillLaunched(Worker& worker, std::uint64_t generation) {
   const auto launched = worker.launched.find(generation);
   if (launched == worker.launched.end()) return;
   if (launched->second.pidfd >= 0) {
@@ -241,6 +245,11 @@ void Kill(Worker& worker, std::uint64_t generation) {
   } else {
     ::kill(launched->second.pid, SIGKILL);
   }
+}
+
+void Kill(Worker& worker, std::uint64_t generation) {
+  std::lock_guard lock(worker.launched_mutex);
+  KillLaunched(worker, generation);
 }
 
 void FailStart(Worker& worker, std::string cause, std::string* cause_out) {
@@ -315,8 +324,11 @@ bool StartWorker(Worker& worker, std::string* cause) {
     return false;
   }
   ++worker.generation;
-  worker.launched[worker.generation] = {
-      pid, sys::AboveStandard(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)))};
+  {
+    std::lock_guard launched_lock(worker.launched_mutex);
+    worker.launched[worker.generation] = {
+        pid, sys::AboveStandard(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)))};
+  }
   WatchEnd(worker, worker.generation, pid);
   worker.control = std::move(host_end);
   worker.start_report = report[0];
@@ -417,7 +429,10 @@ bool HandToWorker(sys::MessageSocket& worker_end, const TransformOrder& order,
                             deadline, worker_end.descriptor())) {
       ticket->generation_ = worker.generation;
       ticket->process_ = worker.owner;
-      ++worker.launched[worker.generation].in_flight;
+      {
+        std::lock_guard launched_lock(worker.launched_mutex);
+        ++worker.launched[worker.generation].in_flight;
+      }
       worker_end.Close();
       return true;
     }
@@ -437,18 +452,21 @@ void ReplaceWorker(const WorkerTicket& ticket) {
   std::lock_guard lock(worker.mutex);
   if (ticket.generation() != worker.generation || !worker.control.IsOpen()) return;
   // Its children at work still answer their transformations: it is killed once they are over.
-  worker.launched[worker.generation].replaced = true;
+  {
+    std::lock_guard launched_lock(worker.launched_mutex);
+    worker.launched[worker.generation].replaced = true;
+  }
   LetGo(worker);
 }
 
 void WorkerTicket::Release() {
   if (generation_ == 0 || process_ != ::getpid()) return;
   Worker& worker = TheWorker();
-  std::lock_guard lock(worker.mutex);
+  std::lock_guard lock(worker.launched_mutex);
   const auto launched = worker.launched.find(generation_);
   if (launched != worker.launched.end() && --launched->second.in_flight == 0 &&
       launched->second.replaced) {
-    Kill(worker, generation_);
+    KillLaunched(worker, generation_);
   }
   generation_ = 0;
 }
