@@ -256,7 +256,8 @@ double WorkerTreeMegabytes() {
   std::vector<pid_t> tree = korvalis::xml::testing::ChildrenOf(worker);
   tree.push_back(worker);
   std::size_t kb = 0;
-  for (pid_t pid : tree) kb += ProcKilobytes("/proc/" + std::to_string(pid) + "/smaps_rollup", "Pss:");
+  for (pid_t pid : tree)
+    kb += ProcKilobytes("/proc/" + std::to_string(pid) + "/smaps_rollup", "Pss:");
   return static_cast<double>(kb) / 1024.0;
 }
 
@@ -283,7 +284,12 @@ void BM_MemoryAfterLargeReports(benchmark::State& state) {
     state.counters["small_after_small_ms"] = after_small;
   }
 }
-BENCHMARK(BM_MemoryAfterLargeReports)->Arg(kLarge)->Arg(kMedium)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_MemoryAfterLargeReports)
+    ->Arg(kLarge)
+    ->Arg(kMedium)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
 
 void BM_SmallReportsBesideRunawaySheets(benchmark::State& state) {
   const ReportDatabase& reports = Reports();
@@ -323,6 +329,9 @@ void BM_SmallReportsBesideRunawaySheets(benchmark::State& state) {
     state.counters["small_p90_ms"] = all.empty() ? 0 : all[all.size() * 9 / 10];
   }
 }
-BENCHMARK(BM_SmallReportsBesideRunawaySheets)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_SmallReportsBesideRunawaySheets)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
 
 }  // namespace

@@ -157,12 +157,12 @@ TEST(TransformChildReuseTest, AChildGivesBackWhatAPageTookAndAnIdleOneRetires) {
   });
   ASSERT_EQ(served.size(), 1u);
   const std::string status = "/proc/" + std::to_string(served.front()) + "/status";
-  EXPECT_TRUE(Within(milliseconds(1'000), [&] {
-    return testing::ProcKilobytes(status, "RssAnon:") < 12 * 1024;
-  })) << testing::ProcKilobytes(status, "RssAnon:") << " kB kept";
-  EXPECT_TRUE(Within(std::chrono::duration_cast<milliseconds>(kIdleRetirement) +
-                         milliseconds(2'000),
-                     [&] { return Gone(served.front()); }))
+  EXPECT_TRUE(Within(milliseconds(1'000),
+                     [&] { return testing::ProcKilobytes(status, "RssAnon:") < 12 * 1024; }))
+      << testing::ProcKilobytes(status, "RssAnon:") << " kB kept";
+  EXPECT_TRUE(
+      Within(std::chrono::duration_cast<milliseconds>(kIdleRetirement) + milliseconds(2'000),
+             [&] { return Gone(served.front()); }))
       << "an idle child that served stays";
   EXPECT_FALSE(IdleChildren().empty()) << "fresh spares wait";
 }

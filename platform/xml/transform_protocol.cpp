@@ -59,7 +59,8 @@ std::optional<std::uint32_t> FindWorkerVersion(std::string_view program) {
          ++digits) {
       version = version * 10 + static_cast<std::uint64_t>(rest[digits] - '0');
     }
-    if (digits > 0 && digits < rest.size() && rest[digits] == ';' && version <= std::numeric_limits<std::uint32_t>::max()) {
+    if (digits > 0 && digits < rest.size() && rest[digits] == ';' &&
+        version <= std::numeric_limits<std::uint32_t>::max()) {
       return static_cast<std::uint32_t>(version);
     }
   }

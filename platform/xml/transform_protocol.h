@@ -50,7 +50,8 @@ inline constexpr std::uint32_t kTransformProtocolVersion = 4;
 
 // The worker's program file carries the version of its messages as text, so that the host reads
 // it before it runs the program: kWorkerVersionMark, the version in decimal, then ';'.
-inline constexpr std::string_view kWorkerVersionMark = "korvalis-transformer speaks messages of version ";
+inline constexpr std::string_view kWorkerVersionMark =
+    "korvalis-transformer speaks messages of version ";
 
 // The mark this build's worker carries.
 constexpr std::array<char, kWorkerVersionMark.size() + 12> WorkerVersionMark() {

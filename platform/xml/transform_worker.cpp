@@ -175,7 +175,7 @@ bool OpenProgram(Worker& worker, std::string* cause) {
 std::string AnotherVersion(const std::string& named, std::uint32_t version) {
   return named + " is of another version of the system (" +
          (version != 0 ? "its messages' version " + std::to_string(version)
-                  : std::string("it does not tell the version of its messages")) +
+                       : std::string("it does not tell the version of its messages")) +
          ", this library's " + std::to_string(kTransformProtocolVersion) +
          "): the package was changed since this process started, or is partly installed; "
          "restart the process once it is whole";
@@ -185,14 +185,14 @@ std::string AnotherVersion(const std::string& named, std::uint32_t version) {
 // named at once rather than by a start that fails. True for this library's, and for a file that
 // may be run but not read (its kHello tells then).
 bool SpeaksOurVersion(const Worker& worker, std::string* cause) {
-  const int file = ::open(("/proc/self/fd/" + std::to_string(worker.program)).c_str(),
-                          O_RDONLY | O_CLOEXEC);
+  const int file =
+      ::open(("/proc/self/fd/" + std::to_string(worker.program)).c_str(), O_RDONLY | O_CLOEXEC);
   if (file < 0) return true;
   struct stat status {};
   void* bytes = MAP_FAILED;
   if (::fstat(file, &status) == 0 && status.st_size > 0) {
-    bytes = ::mmap(nullptr, static_cast<std::size_t>(status.st_size), PROT_READ, MAP_PRIVATE,
-                   file, 0);
+    bytes =
+        ::mmap(nullptr, static_cast<std::size_t>(status.st_size), PROT_READ, MAP_PRIVATE, file, 0);
   }
   ::close(file);
   if (bytes == MAP_FAILED) return true;
@@ -366,10 +366,9 @@ bool AwaitHello(Worker& worker, std::unique_lock<std::timed_mutex>& lock, const 
   sys::Message message;
   const sys::MessageSocket::Received received = worker.control.Receive(message, bound);
   if (received == sys::MessageSocket::Received::kMessage) {
-    const std::optional<std::uint32_t> version =
-        message.kind == Kind(TransformMessage::kHello)
-            ? DecodeHello(message.payload)
-            : std::nullopt;
+    const std::optional<std::uint32_t> version = message.kind == Kind(TransformMessage::kHello)
+                                                     ? DecodeHello(message.payload)
+                                                     : std::nullopt;
     if (version == kTransformProtocolVersion) {
       worker.announced = true;
       CloseDescriptor(worker.start_report);
@@ -425,8 +424,8 @@ bool HandToWorker(sys::MessageSocket& worker_end, const TransformOrder& order,
         (!worker.announced && !AwaitHello(worker, lock, deadline, outcome, cause))) {
       break;
     }
-    if (worker.control.Send(Kind(TransformMessage::kStart), 0, start,
-                            deadline, worker_end.descriptor())) {
+    if (worker.control.Send(Kind(TransformMessage::kStart), 0, start, deadline,
+                            worker_end.descriptor())) {
       ticket->generation_ = worker.generation;
       ticket->process_ = worker.owner;
       {
@@ -474,7 +473,8 @@ void WorkerTicket::Release() {
 std::string WorkerEnd(const WorkerTicket& ticket, std::chrono::milliseconds wait) {
   Worker& worker = TheWorker();
   std::unique_lock lock(worker.mutex);
-  worker.end_known.wait_for(lock, wait, [&] { return worker.ends.count(ticket.generation()) != 0; });
+  worker.end_known.wait_for(lock, wait,
+                            [&] { return worker.ends.count(ticket.generation()) != 0; });
   const auto end = worker.ends.find(ticket.generation());
   return end == worker.ends.end() ? std::string() : end->second;
 }

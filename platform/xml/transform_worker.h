@@ -8,11 +8,11 @@
 // does not start a program that cannot run for each of them.
 //
 // The worker state belongs to the process that made it: a host's forked child that transforms
-// starts a worker of its own, of the program its parent chose and held open. A worker that fails to acknowledge a start (it was stopped or
-// hangs) is replaced: the next hand-over starts another, and the one replaced is killed once
-// the transformations it had taken are over, so that those whose children still work finish.
-// The worker ends itself when the host process ends; a thread of the host waits for it so that
-// no zombie stays behind.
+// starts a worker of its own, of the program its parent chose and held open. A worker that fails to
+// acknowledge a start (it was stopped or hangs) is replaced: the next hand-over starts another, and
+// the one replaced is killed once the transformations it had taken are over, so that those whose
+// children still work finish. The worker ends itself when the host process ends; a thread of the
+// host waits for it so that no zombie stays behind.
 //
 // Thread-safety: thread-safe; the lock is held to hand a connection over or to start the worker,
 // each bounded by the caller's deadline and the start's own bound.

@@ -7,16 +7,16 @@
 #include <linux/seccomp.h>
 #include <signal.h>
 #include <sys/prctl.h>
-#include <sys/syscall.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdio>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>

@@ -50,9 +50,9 @@ bool TransformationTurns::CanTake(std::size_t style, Clock::time_point now) cons
   const auto held = held_.find(style);
   if (held != held_.end() && held->second >= share_) return false;
   if (capacity_ == 1 || !IsLong(style, now)) return true;
-  const auto long_work = std::count_if(
-      holdings_.begin(), holdings_.end(),
-      [&](const Turn::Holding& holding) { return IsLong(holding.style, now); });
+  const auto long_work =
+      std::count_if(holdings_.begin(), holdings_.end(),
+                    [&](const Turn::Holding& holding) { return IsLong(holding.style, now); });
   return long_work < capacity_ - 1;
 }
 

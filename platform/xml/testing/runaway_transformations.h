@@ -56,9 +56,9 @@ class RunawayTransformations {
     for (int i = 0; i < count; ++i) {
       threads_.emplace_back([this, i, one_style, first, duration] {
         std::string output;
-        outcomes_[i] = TransformText("<r/>", TextWriter::kCaller,
-                                     RunawayStyle(one_style ? first : first + i),
-                                     TextWriter::kCaller, LimitsWithin(duration), output);
+        outcomes_[i] =
+            TransformText("<r/>", TextWriter::kCaller, RunawayStyle(one_style ? first : first + i),
+                          TextWriter::kCaller, LimitsWithin(duration), output);
       });
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(300));

@@ -10,10 +10,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
-#include <string>
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
+#include <string>
 
 namespace korvalis::xml {
 
@@ -38,8 +38,7 @@ constexpr std::initializer_list<int> kAllowed = {
     // Its descriptors: the connection and standard error.
     SCMP_SYS(read), SCMP_SYS(write), SCMP_SYS(readv), SCMP_SYS(writev), SCMP_SYS(recvmsg),
     SCMP_SYS(sendmsg), SCMP_SYS(recvfrom), SCMP_SYS(sendto), SCMP_SYS(poll), SCMP_SYS(ppoll),
-    SCMP_SYS(getsockopt),
-    SCMP_SYS(close),
+    SCMP_SYS(getsockopt), SCMP_SYS(close),
     // Memory (mmap and mprotect below).
     SCMP_SYS(brk), SCMP_SYS(munmap), SCMP_SYS(mremap), SCMP_SYS(madvise),
     // Its own signals and threads' primitives, which the C library uses alone.

@@ -7,11 +7,11 @@
 //   - a system call filter (libseccomp) that allows only what a transformation needs: reading
 //     and writing its descriptors (the connection, standard error for faults), memory (never
 //     executable), its signals (never how SIGXCPU is handled), its own name, time, reading its
-//     limits (never changing them: the worker sets them from outside), and its end. Opening, probing or
-//     reading a link by name fails with EACCES, so that a library that looks for a file it may
-//     go without (a locale for xsl:sort's lang, a character set's module) carries on as without
-//     it; any other call ends the process at once with SIGSYS, which the worker reports as a
-//     forbidden call: no exec, no fork, no socket, no ptrace, no signal to another process.
+//     limits (never changing them: the worker sets them from outside), and its end. Opening,
+//     probing or reading a link by name fails with EACCES, so that a library that looks for a file
+//     it may go without (a locale for xsl:sort's lang, a character set's module) carries on as
+//     without it; any other call ends the process at once with SIGSYS, which the worker reports as
+//     a forbidden call: no exec, no fork, no socket, no ptrace, no signal to another process.
 //
 // The filter is built once, in the worker, with a stand-in for the process id that the rules on
 // signals compare with; each child writes its own id in and loads it, which costs one system

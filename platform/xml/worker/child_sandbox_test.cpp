@@ -62,8 +62,7 @@ TEST(ChildSandboxTest, AConfinedChildCannotChangeItsLimitsNorHowSIGXCPUEndsIt) {
                 if (::getrlimit(resource, &limit) != 0) return 2;
                 limit.rlim_cur = limit.rlim_max;
                 if (::setrlimit(resource, &limit) == 0) return 3;
-                return ::prlimit(0, static_cast<__rlimit_resource>(resource), &limit, nullptr) ==
-                               0
+                return ::prlimit(0, static_cast<__rlimit_resource>(resource), &limit, nullptr) == 0
                            ? 4
                            : 0;
               })),

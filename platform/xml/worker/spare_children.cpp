@@ -45,8 +45,7 @@ bool SpareChildren::Start(Spare& spare, int connection, const TransformOrder& or
     errno = error;
     return false;
   }
-  return spare.socket.Send(Kind(TransformMessage::kStart), 0, encoded,
-                           Clock::now(), connection);
+  return spare.socket.Send(Kind(TransformMessage::kStart), 0, encoded, Clock::now(), connection);
 }
 
 SpareChildren::Handed SpareChildren::HandOver(int connection, const TransformOrder& order) {

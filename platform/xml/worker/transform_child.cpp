@@ -12,15 +12,15 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <optional>
-#include <utility>
-#include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/sys/message_socket.h"
 #include "platform/text/utf8.h"
@@ -66,8 +66,8 @@ std::size_t note_length = 0;
 // Sends the outcome with the note and ends the process: no destructor, no atexit handler, and
 // nothing allocated, so that it may be called from inside an allocator.
 [[noreturn]] void End(TransformOutcome outcome) {
-  if (!connection->Send(Kind(TransformMessage::kEnd),
-                        static_cast<std::uint32_t>(outcome), std::string_view(note, note_length))) {
+  if (!connection->Send(Kind(TransformMessage::kEnd), static_cast<std::uint32_t>(outcome),
+                        std::string_view(note, note_length))) {
     LeaveAfterFailedSend(errno);
   }
   Leave(kChildSentItsEnd);
@@ -108,8 +108,7 @@ struct PageWriter {
 };
 
 bool SendPage(PageWriter& page) {
-  const bool sent =
-      connection->Send(Kind(TransformMessage::kPage), 0, page.buffer);
+  const bool sent = connection->Send(Kind(TransformMessage::kPage), 0, page.buffer);
   page.buffer.clear();
   return sent;
 }
@@ -265,7 +264,7 @@ int SetLimit(pid_t child, int resource, rlim_t soft) {
   if (hard != RLIM_INFINITY) soft = std::min(soft, hard);
   const rlimit limit{soft, hard};
   return ::prlimit(child, static_cast<__rlimit_resource>(resource), &limit, nullptr) == 0 ? 0
-                                                                                        : errno;
+                                                                                          : errno;
 }
 
 // What the process has spent after its `answered`th transformation.
@@ -280,8 +279,8 @@ Spent SpentAfter(int answered) {
   if (::getrusage(RUSAGE_SELF, &usage) != 0) return {false, false, 0};
   const long long micro = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1'000'000LL +
                           usage.ru_utime.tv_usec + usage.ru_stime.tv_usec;
-  return {answered < kTransformationsPerChild && usage.ru_maxrss < kMaxReusedPeakKilobytes,
-          usage.ru_maxrss > kTrimmedPeakKilobytes,
+  return {answered < kTransformationsPerChild &&
+              usage.ru_maxrss<kMaxReusedPeakKilobytes, usage.ru_maxrss> kTrimmedPeakKilobytes,
           static_cast<std::uint32_t>((micro + 999'999) / 1'000'000)};
 }
 
@@ -317,9 +316,8 @@ TransformOrder TakeTransformation(sys::MessageSocket& worker, int* descriptor) {
     Leave(kChildLostItsHost);
   }
   const std::optional<TransformOrder> order =
-      start.kind == Kind(TransformMessage::kStart) && *descriptor >= 0
-          ? DecodeOrder(start.payload)
-          : std::nullopt;
+      start.kind == Kind(TransformMessage::kStart) && *descriptor >= 0 ? DecodeOrder(start.payload)
+                                                                       : std::nullopt;
   if (!order) Leave(kChildMisread);
   return *order;
 }
@@ -387,8 +385,8 @@ void WriteAhead() {
 // answer.
 void AnswerDone(sys::MessageSocket& worker, std::uint32_t used_seconds,
                 std::string_view last_piece) {
-  const bool told = worker.Send(Kind(TransformMessage::kChildFree), 0,
-                                std::to_string(used_seconds));
+  const bool told =
+      worker.Send(Kind(TransformMessage::kChildFree), 0, std::to_string(used_seconds));
   if (!told) EndWithPage(last_piece);
   connection->Send(Kind(TransformMessage::kEnd),
                    static_cast<std::uint32_t>(TransformOutcome::kDone), last_piece);
@@ -399,14 +397,13 @@ void AnswerDone(sys::MessageSocket& worker, std::uint32_t used_seconds,
 int LimitChild(pid_t child, const TransformOrder& order, std::uint32_t used_seconds) {
   // SIGXCPU once the transformation has used its time, counted from what the child had used;
   // none for a transformation without a limit.
-  const int error = SetLimit(child, RLIMIT_CPU,
-                             order.cpu_seconds > 0 ? used_seconds + order.cpu_seconds
-                                                   : RLIM_INFINITY);
+  const int error = SetLimit(
+      child, RLIMIT_CPU, order.cpu_seconds > 0 ? used_seconds + order.cpu_seconds : RLIM_INFINITY);
   if (error != 0) return error;
   // The documents' budget and the work's, and what neither counts, beyond what the child maps.
-  return SetLimit(child, RLIMIT_AS,
-                  MappedBytes(child) + (kLoadingBudgets + 1) * order.max_working_bytes +
-                      kUncountedBytes);
+  return SetLimit(
+      child, RLIMIT_AS,
+      MappedBytes(child) + (kLoadingBudgets + 1) * order.max_working_bytes + kUncountedBytes);
 }
 
 void RunSpareChild(int spare, pid_t worker, ChildSandbox& sandbox, bool write_ahead) {

@@ -3,12 +3,12 @@
 // transformation's connection and order from the worker, reads the style sheet and the source
 // from the connection, transforms and writes the page back. A child whose page went whole frees
 // its documents and the processor's work, tells the worker it is free (kChildFree), gives back
-// what its heap holds free once it has grown large, and waits for the next transformation, its bounds set afresh, up to a number of them; any other end ends the
-// process, so that no child is taken again after a failure. Whatever the
-// style sheet does, the child stays within its bounds, and either answers a kEnd or exits with a
-// code that the worker reports (child_end.h):
-// The kernel's limits are set by the worker from outside (LimitChild) before each transformation,
-// and the child's filter refuses to change them or how SIGXCPU is handled:
+// what its heap holds free once it has grown large, and waits for the next transformation, its
+// bounds set afresh, up to a number of them; any other end ends the process, so that no child is
+// taken again after a failure. Whatever the style sheet does, the child stays within its bounds,
+// and either answers a kEnd or exits with a code that the worker reports (child_end.h): The
+// kernel's limits are set by the worker from outside (LimitChild) before each transformation, and
+// the child's filter refuses to change them or how SIGXCPU is handled:
 //   - memory: the kernel's limit on its address space and the processor's counted budgets, one
 //     for loading the documents (twice max_working_bytes) and one for the work; the first
 //     allocation past a budget, and any allocation refused, ends it (kOutOfMemory), so that no

@@ -286,8 +286,7 @@ void Serve(Served& served) {
       watched.push_back({end.connection.descriptor(), POLLOUT, 0});
     // A spare is forked while nothing else waits to be done; children idle too long retire.
     const bool idle_work = served.control.IsOpen() && served.spares->Wanted();
-    const int ready =
-        ::poll(watched.data(), watched.size(), idle_work ? 0 : PollTimeout(served));
+    const int ready = ::poll(watched.data(), watched.size(), idle_work ? 0 : PollTimeout(served));
     if (served.host < 0 && ::getppid() != served.host_pid) return;  // the host process has ended
     if (ready < 0) {
       if (errno == EINTR) continue;
