@@ -6,7 +6,7 @@
 // what its heap holds free once it has grown large, and waits for the next transformation, its
 // bounds set afresh, up to a number of them; any other end ends the process, so that no child is
 // taken again after a failure. Whatever the style sheet does, the child stays within its bounds,
-// and either answers a kEnd or exits with a code that the worker reports (child_end.h): The
+// and either answers a kEnd or exits with a code that the worker reports (child_end.h). The
 // kernel's limits are set by the worker from outside (LimitChild) before each transformation, and
 // the child's filter refuses to change them or how SIGXCPU is handled:
 //   - memory: the kernel's limit on its address space and the processor's counted budgets, one
