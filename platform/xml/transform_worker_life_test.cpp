@@ -313,10 +313,14 @@ TEST(TransformWorkerLifeTest, AHostWhoseFilterRefusesACallIsServedOrToldWhichCal
                {SYS_pidfd_open, EPERM, TransformOutcome::kDone, ""},
                {SYS_seccomp, EPERM, TransformOutcome::kUnavailable, "refuses the call seccomp"}};
   for (const auto& host : hosts) {
+    int told[2];
+    ASSERT_EQ(::pipe(told), 0);
     const pid_t child = ::fork();
     if (child == 0) {
       if (!RefuseCall(host.call, host.error)) ::_exit(2);
       const Answer answer = Transform(kSum);
+      const pid_t worker = Worker();
+      [[maybe_unused]] const ssize_t written = ::write(told[1], &worker, sizeof worker);
       if (answer.outcome == host.outcome && answer.cause.find(host.cause) != std::string::npos &&
           (host.outcome != TransformOutcome::kDone || answer.output == "42")) {
         ::_exit(0);
@@ -324,9 +328,16 @@ TEST(TransformWorkerLifeTest, AHostWhoseFilterRefusesACallIsServedOrToldWhichCal
       std::fprintf(stderr, "%d: %s\n", static_cast<int>(answer.outcome), answer.cause.c_str());
       ::_exit(1);
     }
+    ::close(told[1]);
+    pid_t worker = 0;
+    EXPECT_EQ(::read(told[0], &worker, sizeof worker), static_cast<ssize_t>(sizeof worker));
+    ::close(told[0]);
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << host.call << " " << status;
+    // The worker of a host that ended goes too, whether it watched the host's process or its own
+    // parent's id.
+    EXPECT_TRUE(worker == 0 || Within(3s, [&] { return Gone(worker); })) << host.call;
   }
 }
 
