@@ -319,8 +319,13 @@ TEST(TransformWorkerLifeTest, AHostWhoseFilterRefusesACallIsServedOrToldWhichCal
     if (child == 0) {
       if (!RefuseCall(host.call, host.error)) ::_exit(2);
       const Answer answer = Transform(kSum);
-      const pid_t worker = Worker();
-      [[maybe_unused]] const ssize_t written = ::write(told[1], &worker, sizeof worker);
+      // A child of the host keeps copies of its descriptors, the worker's connection among them.
+      const pid_t processes[2] = {Worker(), ::fork()};
+      if (processes[1] == 0) {
+        ::sleep(5);
+        ::_exit(0);
+      }
+      [[maybe_unused]] const ssize_t written = ::write(told[1], processes, sizeof processes);
       if (answer.outcome == host.outcome && answer.cause.find(host.cause) != std::string::npos &&
           (host.outcome != TransformOutcome::kDone || answer.output == "42")) {
         ::_exit(0);
@@ -329,15 +334,17 @@ TEST(TransformWorkerLifeTest, AHostWhoseFilterRefusesACallIsServedOrToldWhichCal
       ::_exit(1);
     }
     ::close(told[1]);
-    pid_t worker = 0;
-    EXPECT_EQ(::read(told[0], &worker, sizeof worker), static_cast<ssize_t>(sizeof worker));
+    pid_t processes[2] = {0, 0};
+    EXPECT_EQ(::read(told[0], processes, sizeof processes), static_cast<ssize_t>(sizeof processes));
     ::close(told[0]);
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << host.call << " " << status;
     // The worker of a host that ended goes too, whether it watched the host's process or its own
     // parent's id.
+    const pid_t worker = processes[0];
     EXPECT_TRUE(worker == 0 || Within(3s, [&] { return Gone(worker); })) << host.call;
+    if (processes[1] > 0) ::kill(processes[1], SIGKILL);
   }
 }
 

@@ -311,18 +311,25 @@ void Serve(Served& served) {
 }
 
 // Answers every transformation with the reason the processor cannot be started.
+// Ends when the host closes the control connection or ends.
 int RefuseAll(Served& served, const std::string& reason) {
-  Message message;
-  int descriptor = -1;
-  while (served.control.Receive(message, std::nullopt, &descriptor) ==
-         MessageSocket::Received::kMessage) {
+  for (;;) {
+    pollfd watched[2] = {{served.control.descriptor(), POLLIN, 0}, {served.host, POLLIN, 0}};
+    const int ready = ::poll(watched, 2, served.host >= 0 ? -1 : kHostCheckMilliseconds);
+    if (watched[1].revents != 0 || (served.host < 0 && ::getppid() != served.host_pid)) return 0;
+    if (ready <= 0) continue;
+    Message message;
+    int descriptor = -1;
+    const MessageSocket::Received received =
+        served.control.Receive(message, std::chrono::steady_clock::now(), &descriptor);
+    if (received == MessageSocket::Received::kDeadlinePassed) continue;
+    if (received != MessageSocket::Received::kMessage) return 0;
     if (descriptor >= 0) {
       MessageSocket(descriptor)
           .SendNow(Kind(TransformMessage::kEnd),
                    static_cast<std::uint32_t>(TransformOutcome::kUnavailable), reason);
     }
   }
-  return 0;
 }
 
 // The worker and its children go first should the machine run short of memory; a child's
