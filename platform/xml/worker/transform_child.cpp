@@ -251,16 +251,15 @@ std::size_t MappedBytes(pid_t pid) {
          static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
 }
 
-// The hard limit of `resource`, which no child can change: the worker's.
+// The hard limit of `resource` of the calling process.
 rlim_t HardLimit(int resource) {
   rlimit current{};
   return ::getrlimit(resource, &current) == 0 ? current.rlim_max : RLIM_INFINITY;
 }
 
-// Sets the child's limit of `resource` to `soft`, below the hard one, which stays so that the
-// next transformation of the process may be given its own.
-int SetLimit(pid_t child, int resource, rlim_t soft) {
-  const rlim_t hard = HardLimit(resource);
+// Sets the child's limit of `resource` to `soft`, below the hard one `hard`, which stays so that
+// the next transformation of the process may be given its own.
+int SetLimit(pid_t child, int resource, rlim_t soft, rlim_t hard) {
   if (hard != RLIM_INFINITY) soft = std::min(soft, hard);
   const rlimit limit{soft, hard};
   return ::prlimit(child, static_cast<__rlimit_resource>(resource), &limit, nullptr) == 0 ? 0
@@ -395,15 +394,21 @@ void AnswerDone(sys::MessageSocket& worker, std::uint32_t used_seconds,
 }  // namespace
 
 int LimitChild(pid_t child, const TransformOrder& order, std::uint32_t used_seconds) {
+  // Every child is forked from the worker: its hard limits, and what it maps before its work
+  // (what a child keeps of its earlier work is within kUncountedBytes), are read once.
+  static const rlim_t cpu_hard = HardLimit(RLIMIT_CPU);
+  static const rlim_t space_hard = HardLimit(RLIMIT_AS);
+  static const std::size_t mapped = MappedBytes(::getpid());
   // SIGXCPU once the transformation has used its time, counted from what the child had used;
   // none for a transformation without a limit.
-  const int error = SetLimit(
-      child, RLIMIT_CPU, order.cpu_seconds > 0 ? used_seconds + order.cpu_seconds : RLIM_INFINITY);
+  const int error =
+      SetLimit(child, RLIMIT_CPU,
+               order.cpu_seconds > 0 ? used_seconds + order.cpu_seconds : RLIM_INFINITY, cpu_hard);
   if (error != 0) return error;
-  // The documents' budget and the work's, and what neither counts, beyond what the child maps.
-  return SetLimit(
-      child, RLIMIT_AS,
-      MappedBytes(child) + (kLoadingBudgets + 1) * order.max_working_bytes + kUncountedBytes);
+  // The documents' budget and the work's, and what neither counts, beyond what the worker maps.
+  return SetLimit(child, RLIMIT_AS,
+                  mapped + (kLoadingBudgets + 1) * order.max_working_bytes + kUncountedBytes,
+                  space_hard);
 }
 
 void RunSpareChild(int spare, pid_t worker, ChildSandbox& sandbox, bool write_ahead) {
