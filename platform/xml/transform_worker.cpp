@@ -239,7 +239,7 @@ void LetGo(Worker& worker) {
 // another's). Precondition: worker.launched_mutex is held.
 void KillLaunched(Worker& worker, std::uint64_t generation) {
   const auto launched = worker.launched.find(generation);
-  if (launched == worker.launched.end()) return;
+  if (launched == worker.launched.end() || launched->second.pid <= 0) return;
   if (launched->second.pidfd >= 0) {
     ::syscall(SYS_pidfd_send_signal, launched->second.pidfd, SIGKILL, nullptr, 0);
   } else {
@@ -429,8 +429,10 @@ bool HandToWorker(sys::MessageSocket& worker_end, const TransformOrder& order,
       ticket->generation_ = worker.generation;
       ticket->process_ = worker.owner;
       {
+        // A worker reaped already is not counted: nothing is left of it to kill.
         std::lock_guard launched_lock(worker.launched_mutex);
-        ++worker.launched[worker.generation].in_flight;
+        const auto launched = worker.launched.find(worker.generation);
+        if (launched != worker.launched.end()) ++launched->second.in_flight;
       }
       worker_end.Close();
       return true;
@@ -453,7 +455,8 @@ void ReplaceWorker(const WorkerTicket& ticket) {
   // Its children at work still answer their transformations: it is killed once they are over.
   {
     std::lock_guard launched_lock(worker.launched_mutex);
-    worker.launched[worker.generation].replaced = true;
+    const auto launched = worker.launched.find(worker.generation);
+    if (launched != worker.launched.end()) launched->second.replaced = true;
   }
   LetGo(worker);
 }
