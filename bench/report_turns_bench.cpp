@@ -9,6 +9,15 @@
 //     stay 0.
 //   - BM_SmallTransformationsFromManyThreads: 32 threads transform a small text for 3 s, each
 //     bounded at 2 s: how the turns were spread (`fewest` and `most` of one thread, `refused`).
+//   - BM_MemoryAfterLargeReports: 3 rounds of 8 threads x 4 calls of the 20,000-row report (or
+//     the 8,000-row one, whose transformations stay small enough for their children to serve
+//     again), each
+//     followed by 8 small reports at once (on the children the large ones left) and 8 more;
+//     their mean times (`small_after_large_ms`, `small_after_small_ms`: within 2x), then the
+//     proportional memory of the worker's tree after 10 idle seconds (`idle_tree_MB`: under 64).
+//   - BM_SmallReportsBesideRunawaySheets: 4 style sheets that run away, each on 2 threads, beside
+//     8 threads of 20-row reports for 15 s: the small reports answered and their 50th and 90th
+//     percentile times (`small_p90_ms`: under 100).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -35,7 +44,9 @@ namespace {
 using korvalis::com::ScopedBstr;
 using std::chrono::milliseconds;
 
-constexpr LONG kLarge = 1, kSmall = 2, kRunaway = 3;
+constexpr LONG kLarge = 1, kSmall = 2, kRunaway = 3, kMedium = 7;
+// Reports whose style sheets run away, each its own: kRunaway and these.
+constexpr LONG kOtherRunaways[] = {4, 5, 6};
 constexpr char16_t kClient[] =
     u"<root><user id='1002'>刘静怡</user><dept id='0101'>心血管内科</dept></root>";
 constexpr char16_t kTableStyle[] =
@@ -59,7 +70,11 @@ class ReportDatabase {
                    ";Command Timeout=5";
     Define(kLarge, Rows(20'000), kTableStyle);
     Define(kSmall, Rows(20), kTableStyle);
+    Define(kMedium, Rows(8'000), kTableStyle);
     Define(kRunaway, Rows(20), korvalis::FromUtf8(korvalis::xml::testing::RunawayStyle(0)));
+    for (int mark = 1; const LONG id : kOtherRunaways) {
+      Define(id, Rows(20), korvalis::FromUtf8(korvalis::xml::testing::RunawayStyle(mark++)));
+    }
   }
 
   // Runs report `id` as one reading call: its failure, or "" when it answers a page.
@@ -209,5 +224,114 @@ void BM_SmallTransformationsFromManyThreads(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_SmallTransformationsFromManyThreads)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
+
+using Clock = std::chrono::steady_clock;
+
+double MillisecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Runs report `id` once on each of `threads` threads at once: the mean time of a call, in ms.
+double MeanOfCallsAtOnce(const ReportDatabase& reports, LONG id, int threads) {
+  std::vector<double> times(static_cast<std::size_t>(threads));
+  std::vector<std::thread> running;
+  for (int t = 0; t < threads; ++t) {
+    running.emplace_back([&, t] {
+      const Clock::time_point start = Clock::now();
+      reports.Run(id);
+      times[static_cast<std::size_t>(t)] = MillisecondsSince(start);
+    });
+  }
+  for (std::thread& thread : running) thread.join();
+  double sum = 0;
+  for (const double time : times) sum += time;
+  return sum / threads;
+}
+
+// The proportional memory of this process's worker and its children, in MB.
+double WorkerTreeMegabytes() {
+  using korvalis::xml::testing::ProcKilobytes;
+  const pid_t worker = korvalis::xml::testing::Worker();
+  if (worker == 0) return 0;
+  std::vector<pid_t> tree = korvalis::xml::testing::ChildrenOf(worker);
+  tree.push_back(worker);
+  std::size_t kb = 0;
+  for (pid_t pid : tree)
+    kb += ProcKilobytes("/proc/" + std::to_string(pid) + "/smaps_rollup", "Pss:");
+  return static_cast<double>(kb) / 1024.0;
+}
+
+void BM_MemoryAfterLargeReports(benchmark::State& state) {
+  const ReportDatabase& reports = Reports();
+  for (auto _ : state) {
+    double after_large = 0, after_small = 0;
+    constexpr int kRounds = 3;
+    for (int round = 0; round < kRounds; ++round) {
+      std::vector<std::thread> threads;
+      for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([&] {
+          for (int call = 0; call < 4; ++call) reports.Run(static_cast<LONG>(state.range(0)));
+        });
+      }
+      for (std::thread& thread : threads) thread.join();
+      after_large += MeanOfCallsAtOnce(reports, kSmall, 8) / kRounds;
+      after_small += MeanOfCallsAtOnce(reports, kSmall, 8) / kRounds;
+    }
+    state.counters["busy_tree_MB"] = WorkerTreeMegabytes();
+    std::this_thread::sleep_for(std::chrono::seconds(10));
+    state.counters["idle_tree_MB"] = WorkerTreeMegabytes();
+    state.counters["small_after_large_ms"] = after_large;
+    state.counters["small_after_small_ms"] = after_small;
+  }
+}
+BENCHMARK(BM_MemoryAfterLargeReports)
+    ->Arg(kLarge)
+    ->Arg(kMedium)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
+
+void BM_SmallReportsBesideRunawaySheets(benchmark::State& state) {
+  const ReportDatabase& reports = Reports();
+  for (auto _ : state) {
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> threads;
+    std::vector<LONG> runaways(std::begin(kOtherRunaways), std::end(kOtherRunaways));
+    runaways.push_back(kRunaway);
+    for (const LONG id : runaways) {
+      for (int t = 0; t < 2; ++t) {
+        threads.emplace_back([&, id] {
+          while (!stop) reports.Run(id);
+        });
+      }
+    }
+    std::this_thread::sleep_for(milliseconds(500));
+    std::vector<std::vector<double>> times(8);
+    std::atomic<int> failed{0};
+    for (int t = 0; t < 8; ++t) {
+      threads.emplace_back([&, t] {
+        while (!stop) {
+          const Clock::time_point start = Clock::now();
+          if (!reports.Run(kSmall).empty()) ++failed;
+          times[static_cast<std::size_t>(t)].push_back(MillisecondsSince(start));
+        }
+      });
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(15));
+    stop = true;
+    for (std::thread& thread : threads) thread.join();
+    std::vector<double> all;
+    for (const std::vector<double>& some : times) all.insert(all.end(), some.begin(), some.end());
+    std::sort(all.begin(), all.end());
+    state.counters["small_answered"] = static_cast<double>(all.size()) - failed.load();
+    state.counters["small_failed"] = failed.load();
+    state.counters["small_p50_ms"] = all.empty() ? 0 : all[all.size() / 2];
+    state.counters["small_p90_ms"] = all.empty() ? 0 : all[all.size() * 9 / 10];
+  }
+}
+BENCHMARK(BM_SmallReportsBesideRunawaySheets)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
 
 }  // namespace

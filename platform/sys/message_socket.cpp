@@ -145,13 +145,16 @@ bool MessageSocket::Send(std::uint32_t kind, std::uint32_t status, std::string_v
   }
 }
 
-bool MessageSocket::SendPieces(std::uint32_t kind, std::string_view text,
-                               const Deadline& deadline) {
+bool MessageSocket::SendPieces(std::uint32_t kind, std::string_view text, const Deadline& deadline,
+                               std::size_t* sent) {
+  // A text within kMinPayload fits any socket: no need to ask for its buffer.
   const std::size_t limit = text.size() <= kMinPayload ? kMinPayload : PayloadLimit();
+  if (sent != nullptr) *sent = 0;
   while (!text.empty()) {
     const std::size_t length = std::min(text.size(), limit);
     if (!Send(kind, 0, text.substr(0, length), deadline)) return false;
     text.remove_prefix(length);
+    if (sent != nullptr) *sent += length;
   }
   return true;
 }

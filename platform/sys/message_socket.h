@@ -90,9 +90,9 @@ class MessageSocket {
   bool Send(std::uint32_t kind, std::uint32_t status, std::string_view payload,
             const Deadline& deadline = std::nullopt, int passed = -1);
   // Sends `text` as messages of `kind` of at most PayloadLimit bytes each (none for an empty
-  // text); false as Send.
+  // text); false as Send. *sent, when given, counts the bytes that went, whole or not.
   bool SendPieces(std::uint32_t kind, std::string_view text,
-                  const Deadline& deadline = std::nullopt);
+                  const Deadline& deadline = std::nullopt, std::size_t* sent = nullptr);
   // Sends one message only if there is room at once; for a sender that must never block.
   bool SendNow(std::uint32_t kind, std::uint32_t status, std::string_view payload);
 

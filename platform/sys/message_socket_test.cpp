@@ -110,6 +110,23 @@ TEST(MessageSocketTest, ASmallSendBufferCarriesSmallerMessages) {
   EXPECT_TRUE(host.SendPieces(8, text));
   reader.join();
   EXPECT_EQ(joined, text);
+  // Where the connection has no room for the whole text by the deadline, what went is counted,
+  // and the rest goes on from there.
+  std::size_t sent = 0;
+  EXPECT_FALSE(host.SendPieces(8, text, std::chrono::steady_clock::now(), &sent));
+  EXPECT_EQ(errno, ETIMEDOUT);
+  EXPECT_GT(sent, 0u);
+  EXPECT_LT(sent, text.size());
+  joined.clear();
+  std::thread rest([&] {
+    Message message;
+    while (joined.size() < text.size() && worker.Receive(message) == Received::kMessage) {
+      joined += message.payload;
+    }
+  });
+  EXPECT_TRUE(host.SendPieces(8, std::string_view(text).substr(sent)));
+  rest.join();
+  EXPECT_EQ(joined, text);
 }
 
 // A host that closed its standard descriptors: the library's land above them.

@@ -12,6 +12,7 @@
 
 #include "platform/xml/testing/runaway_transformations.h"
 #include "platform/xml/testing/worker_processes.h"
+#include "platform/xml/worker/spare_children.h"
 #include "platform/xml/xslt.h"
 
 namespace korvalis::xml {
@@ -56,10 +57,10 @@ std::string Values(long first) {
   return "<r><v>" + std::to_string(first) + "</v><v>1</v></r>";
 }
 
-// A source of 600,000 values: its tree takes about 100 MB.
-std::string Large() {
+// A source of `count` values: 600,000 make a tree of about 100 MB.
+std::string Large(int count = 600'000) {
   std::string source = "<r>";
-  for (int i = 0; i < 600'000; ++i) source += "<v>1</v>";
+  for (int i = 0; i < count; ++i) source += "<v>1</v>";
   return source + "</r>";
 }
 
@@ -141,6 +142,29 @@ TEST(TransformChildReuseTest, ThreadsOfTheirOwnValuesGetTheirOwnPagesAndMessages
   }
   for (std::thread& thread : threads) thread.join();
   for (int t = 0; t < kThreads; ++t) EXPECT_EQ(faults[t], "") << "thread " << t;
+}
+
+// A child that served a large page gives its heap's free memory back while it waits, and one
+// that waits a few seconds is retired: an idle host's worker keeps only fresh spares.
+TEST(TransformChildReuseTest, AChildGivesBackWhatAPageTookAndAnIdleOneRetires) {
+  // A tree of about 30 MB: more than a child gives back, less than one that ends with its page.
+  ASSERT_EQ(Transform(Large(180'000), kSumTold).output, "180000");
+  // The child that served it: its resident memory once passed 20 MB.
+  std::vector<pid_t> served = IdleChildren();
+  std::erase_if(served, [](pid_t child) {
+    return testing::ProcKilobytes("/proc/" + std::to_string(child) + "/status", "VmHWM:") <
+           20 * 1024;
+  });
+  ASSERT_EQ(served.size(), 1u);
+  const std::string status = "/proc/" + std::to_string(served.front()) + "/status";
+  EXPECT_TRUE(Within(milliseconds(1'000),
+                     [&] { return testing::ProcKilobytes(status, "RssAnon:") < 12 * 1024; }))
+      << testing::ProcKilobytes(status, "RssAnon:") << " kB kept";
+  EXPECT_TRUE(
+      Within(std::chrono::duration_cast<milliseconds>(kIdleRetirement) + milliseconds(2'000),
+             [&] { return Gone(served.front()); }))
+      << "an idle child that served stays";
+  EXPECT_FALSE(IdleChildren().empty()) << "fresh spares wait";
 }
 
 }  // namespace

@@ -116,6 +116,18 @@ TEST(TransformConfinementTest, AChildAtWorkHoldsNothingAndIsFiltered) {
   ASSERT_NE(child, 0) << "no confined child at work";
   std::map<std::string, std::string> status = StatusOf(child);
   EXPECT_EQ(status["NoNewPrivs:"], "1");
+  // Its limits, which the worker set: the processor time of its order (twice the time limit and
+  // a second, counted on from what it had used) and a bounded address space.
+  std::ifstream limits("/proc/" + std::to_string(child) + "/limits");
+  std::map<std::string, std::string> soft;
+  for (std::string line; std::getline(limits, line);) {
+    for (const char* name : {"Max cpu time", "Max address space"}) {
+      if (line.rfind(name, 0) == 0) soft[name] = line.substr(26, 21);
+    }
+  }
+  EXPECT_GE(std::stol(soft["Max cpu time"]), 21);
+  EXPECT_LE(std::stol(soft["Max cpu time"]), 30);
+  EXPECT_NE(soft["Max address space"].find_first_of("0123456789"), std::string::npos);
   for (const char* set : {"CapInh:", "CapPrm:", "CapEff:", "CapAmb:"}) {
     EXPECT_EQ(status[set], "0000000000000000") << set;
   }

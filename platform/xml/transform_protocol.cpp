@@ -1,5 +1,7 @@
 #include "platform/xml/transform_protocol.h"
 
+#include <limits>
+
 namespace korvalis::xml {
 namespace {
 
@@ -43,6 +45,26 @@ std::optional<std::uint32_t> DecodeHello(std::string_view payload) {
   std::uint64_t version = 0;
   if (!Get(payload, 4, version)) return std::nullopt;
   return static_cast<std::uint32_t>(version);
+}
+
+std::optional<std::uint32_t> FindWorkerVersion(std::string_view program) {
+  // The mark's text may stand in the file elsewhere too (this very function's), never followed
+  // by digits and ';'.
+  for (std::size_t at = program.find(kWorkerVersionMark); at != std::string_view::npos;
+       at = program.find(kWorkerVersionMark, at + 1)) {
+    std::string_view rest = program.substr(at + kWorkerVersionMark.size());
+    std::uint64_t version = 0;
+    std::size_t digits = 0;
+    for (; digits < rest.size() && digits < 10 && rest[digits] >= '0' && rest[digits] <= '9';
+         ++digits) {
+      version = version * 10 + static_cast<std::uint64_t>(rest[digits] - '0');
+    }
+    if (digits > 0 && digits < rest.size() && rest[digits] == ';' &&
+        version <= std::numeric_limits<std::uint32_t>::max()) {
+      return static_cast<std::uint32_t>(version);
+    }
+  }
+  return std::nullopt;
 }
 
 std::string EncodeOrder(const TransformOrder& order) {

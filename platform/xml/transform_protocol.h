@@ -33,6 +33,8 @@
 // kHello and again in kStart, and a side that reads another refuses to go on.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -46,6 +48,28 @@ inline constexpr char kTransformWorkerName[] = "korvalis-transformer";
 // The version of the messages below; a change to any of them takes the next number.
 inline constexpr std::uint32_t kTransformProtocolVersion = 4;
 
+// The worker's program file carries the version of its messages as text, so that the host reads
+// it before it runs the program: kWorkerVersionMark, the version in decimal, then ';'.
+inline constexpr std::string_view kWorkerVersionMark =
+    "korvalis-transformer speaks messages of version ";
+
+// The mark this build's worker carries.
+constexpr std::array<char, kWorkerVersionMark.size() + 12> WorkerVersionMark() {
+  std::array<char, kWorkerVersionMark.size() + 12> mark{};
+  std::size_t length = 0;
+  for (const char c : kWorkerVersionMark) mark[length++] = c;
+  char digits[10] = {};
+  std::size_t count = 0;
+  for (std::uint32_t rest = kTransformProtocolVersion; count == 0 || rest > 0; rest /= 10) {
+    digits[count++] = static_cast<char>('0' + rest % 10);
+  }
+  while (count > 0) mark[length++] = digits[--count];
+  mark[length] = ';';
+  return mark;
+}
+
+// The version the mark in a program file's bytes tells; nullopt when they carry none.
+std::optional<std::uint32_t> FindWorkerVersion(std::string_view program);
 enum class TransformMessage : std::uint32_t {
   kHello = 1,   // worker to host, first on the control connection: the version (EncodeHello)
   kStart,       // host to worker: the order (EncodeOrder); the connection travels with it
@@ -60,6 +84,11 @@ enum class TransformMessage : std::uint32_t {
                 // host hung up (the worker reads it then, not woken before); payload
                 // the processor seconds it has used (decimal), from which its next time counts
 };
+
+// A message's kind as the wire carries it.
+constexpr std::uint32_t Kind(TransformMessage message) {
+  return static_cast<std::uint32_t>(message);
+}
 
 // How a transformation ended: one vocabulary for the child, the worker and the caller.
 enum class TransformOutcome : std::uint32_t {

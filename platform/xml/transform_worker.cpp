@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -42,11 +44,22 @@ constexpr std::chrono::milliseconds kEndWait{1000};
 // How many ended workers' ends are remembered.
 constexpr std::uint64_t kEndsKept = 16;
 
+// A worker this process started that has not been reaped yet: how to signal it, how many
+// transformations it took are still in the host's hands, and whether it was replaced for having
+// stopped answering (it is killed once none is).
+struct Launched {
+  pid_t pid = 0;
+  int pidfd = -1;
+  int in_flight = 0;
+  bool replaced = false;
+};
+
 // The worker of one process, and how its recent workers ended.
 //
-//   no worker ──start──▶ starting ──kHello──▶ announced ──(ends, or replaced)──▶ no worker
-//      ▲                    │ (ends, another version, silent)
-//      └──── pause ◀────────┘
+//   no worker ──start──▶ starting ──kHello──▶ announced ──(ends, or let go)──▶ no worker
+//      ▲                    │ (ends, another version, silent)        │ (replaced: stopped
+//      └──── pause ◀────────┘                                        ▼  answering)
+//                                           killed once its transformations are over
 struct Worker {
   explicit Worker(pid_t process) : owner(process) {}
 
@@ -60,9 +73,11 @@ struct Worker {
   bool announced = false;
   int start_report = -1;  // its standard error, read until it announced itself
   Clock::time_point started_at;
-  pid_t pid = 0;
-  int pidfd = -1;
-  std::uint64_t generation = 0;
+  std::uint64_t generation = 0;  // the running worker's, or the last one's
+  // Held alone, or within `mutex`, and never across a wait: a transformation gives its ticket
+  // back without waiting for a start of another.
+  std::mutex launched_mutex;
+  std::map<std::uint64_t, Launched> launched;
   std::string failed_start;      // why the last start failed
   Clock::time_point next_start;  // no start before this after a failed one
   std::map<std::uint64_t, std::string> ends;
@@ -70,13 +85,48 @@ struct Worker {
 
 std::atomic<Worker*> the_worker{nullptr};
 
+// The program the worker of a process runs, as that process last chose and opened it; a process
+// forked from it starts from the same, the descriptor held open being its own copy. Each is
+// never changed once published, so that a fork amid a change copies a whole one.
+struct ProgramChoice {
+  std::string chosen;  // SetWorkerProgram's, else empty
+  std::string path;    // the program opened, else empty
+  int program;         // its descriptor, -1 before the first start
+};
+std::atomic<const ProgramChoice*> the_program{nullptr};
+
+// Publishes the worker's choice of program when it changed. Precondition: worker.mutex is held.
+void PublishProgram(const Worker& worker) {
+  const ProgramChoice* published = the_program.load(std::memory_order_acquire);
+  if (published != nullptr && published->chosen == worker.chosen_program &&
+      published->path == worker.program_path && published->program == worker.program) {
+    return;
+  }
+  // Never destroyed: a process forked from this one reads it; a choice changes seldom.
+  the_program.store(new ProgramChoice{worker.chosen_program, worker.program_path, worker.program},
+                    std::memory_order_release);
+}
+
+// A new process's worker state: the program its parent chose and held open, if any.
+Worker* MakeWorker(pid_t self) {
+  auto* fresh = new Worker(self);
+  if (const ProgramChoice* inherited = the_program.load(std::memory_order_acquire)) {
+    fresh->chosen_program = inherited->chosen;
+    if (inherited->program >= 0 && ::fcntl(inherited->program, F_GETFD) >= 0) {
+      fresh->program = inherited->program;
+      fresh->program_path = inherited->path;
+    }
+  }
+  return fresh;
+}
+
 // The worker state of the calling process. A forked child of the host finds its parent's state,
 // whose lock another thread may have held at the fork: it makes its own and leaves that one.
 Worker& TheWorker() {
   const pid_t self = ::getpid();
   Worker* current = the_worker.load(std::memory_order_acquire);
   while (current == nullptr || current->owner != self) {
-    auto* fresh = new Worker(self);  // never destroyed: no exit-time race with a caller
+    Worker* fresh = MakeWorker(self);  // never destroyed: no exit-time race with a caller
     if (the_worker.compare_exchange_strong(current, fresh, std::memory_order_acq_rel)) {
       return *fresh;
     }
@@ -109,6 +159,7 @@ bool OpenProgram(Worker& worker, std::string* cause) {
       return false;
     }
     worker.program_path = candidate;
+    PublishProgram(worker);
     return true;
   }
   std::string places;
@@ -116,6 +167,40 @@ bool OpenProgram(Worker& worker, std::string* cause) {
     places += (places.empty() ? "" : ", ") + candidate;
   *cause = std::string("the transformation worker ") + kTransformWorkerName +
            " cannot be found (looked for " + places + ")";
+  return false;
+}
+
+// Why the worker program `named` ("the transformation worker <path>") cannot serve: it speaks
+// messages of `version` (0: it does not tell), not this library's.
+std::string AnotherVersion(const std::string& named, std::uint32_t version) {
+  return named + " is of another version of the system (" +
+         (version != 0 ? "its messages' version " + std::to_string(version)
+                       : std::string("it does not tell the version of its messages")) +
+         ", this library's " + std::to_string(kTransformProtocolVersion) +
+         "): the package was changed since this process started, or is partly installed; "
+         "restart the process once it is whole";
+}
+
+// Reads the version that the program's file tells (transform_protocol.h), so that another is
+// named at once rather than by a start that fails. True for this library's, and for a file that
+// may be run but not read (its kHello tells then).
+bool SpeaksOurVersion(const Worker& worker, std::string* cause) {
+  const int file =
+      ::open(("/proc/self/fd/" + std::to_string(worker.program)).c_str(), O_RDONLY | O_CLOEXEC);
+  if (file < 0) return true;
+  struct stat status {};
+  void* bytes = MAP_FAILED;
+  if (::fstat(file, &status) == 0 && status.st_size > 0) {
+    bytes =
+        ::mmap(nullptr, static_cast<std::size_t>(status.st_size), PROT_READ, MAP_PRIVATE, file, 0);
+  }
+  ::close(file);
+  if (bytes == MAP_FAILED) return true;
+  const std::optional<std::uint32_t> version = FindWorkerVersion(
+      std::string_view(static_cast<const char*>(bytes), static_cast<std::size_t>(status.st_size)));
+  ::munmap(bytes, static_cast<std::size_t>(status.st_size));
+  if (version == kTransformProtocolVersion) return true;
+  *cause = AnotherVersion("the transformation worker " + worker.program_path, version.value_or(0));
   return false;
 }
 
@@ -127,6 +212,11 @@ void WatchEnd(Worker& worker, std::uint64_t generation, pid_t pid) {
     while ((waited = ::waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
     }
     std::lock_guard lock(worker.mutex);
+    std::lock_guard launched_lock(worker.launched_mutex);
+    if (const auto ended = worker.launched.find(generation); ended != worker.launched.end()) {
+      CloseDescriptor(ended->second.pidfd);
+      worker.launched.erase(ended);
+    }
     worker.ends[generation] = waited == pid ? DescribeEnd(status) : std::string();
     while (worker.ends.size() > kEndsKept) worker.ends.erase(worker.ends.begin());
     worker.end_known.notify_all();
@@ -143,19 +233,27 @@ void LetGo(Worker& worker) {
   worker.control.Close();
   worker.announced = false;
   CloseDescriptor(worker.start_report);
-  CloseDescriptor(worker.pidfd);
 }
 
-void Kill(Worker& worker) {
-  if (worker.pidfd >= 0) {
-    ::syscall(SYS_pidfd_send_signal, worker.pidfd, SIGKILL, nullptr, 0);
-  } else if (worker.ends.count(worker.generation) == 0) {
-    ::kill(worker.pid, SIGKILL);  // not reaped yet: the id is still the worker's
+// Kills the worker `generation` unless it was reaped already (its process id may then be
+// another's). Precondition: worker.launched_mutex is held.
+void KillLaunched(Worker& worker, std::uint64_t generation) {
+  const auto launched = worker.launched.find(generation);
+  if (launched == worker.launched.end() || launched->second.pid <= 0) return;
+  if (launched->second.pidfd >= 0) {
+    ::syscall(SYS_pidfd_send_signal, launched->second.pidfd, SIGKILL, nullptr, 0);
+  } else {
+    ::kill(launched->second.pid, SIGKILL);
   }
 }
 
+void Kill(Worker& worker, std::uint64_t generation) {
+  std::lock_guard lock(worker.launched_mutex);
+  KillLaunched(worker, generation);
+}
+
 void FailStart(Worker& worker, std::string cause, std::string* cause_out) {
-  Kill(worker);
+  Kill(worker, worker.generation);
   LetGo(worker);
   worker.failed_start = cause;
   worker.next_start = Clock::now() + kWorkerRestartPause;
@@ -189,6 +287,17 @@ bool StartWorker(Worker& worker, std::string* cause) {
     return false;
   }
   if (!OpenProgram(worker, cause)) return false;
+  if (!SpeaksOurVersion(worker, cause)) {
+    // Found again at the next start, which may find the package whole by then.
+    const int program = worker.program;
+    worker.program = -1;
+    worker.program_path.clear();
+    PublishProgram(worker);
+    ::close(program);
+    worker.failed_start = *cause;
+    worker.next_start = Clock::now() + kWorkerRestartPause;
+    return false;
+  }
   sys::MessageSocket host_end, worker_end;
   int error = sys::MessageSocket::MakePair(host_end, worker_end);
   int report[2] = {-1, -1};
@@ -214,9 +323,13 @@ bool StartWorker(Worker& worker, std::string* cause) {
              " cannot be started: " + std::strerror(error);
     return false;
   }
-  worker.pid = pid;
-  worker.pidfd = sys::AboveStandard(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
-  WatchEnd(worker, ++worker.generation, pid);
+  ++worker.generation;
+  {
+    std::lock_guard launched_lock(worker.launched_mutex);
+    worker.launched[worker.generation] = {
+        pid, sys::AboveStandard(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)))};
+  }
+  WatchEnd(worker, worker.generation, pid);
   worker.control = std::move(host_end);
   worker.start_report = report[0];
   worker.started_at = Clock::now();
@@ -253,22 +366,15 @@ bool AwaitHello(Worker& worker, std::unique_lock<std::timed_mutex>& lock, const 
   sys::Message message;
   const sys::MessageSocket::Received received = worker.control.Receive(message, bound);
   if (received == sys::MessageSocket::Received::kMessage) {
-    const std::optional<std::uint32_t> version =
-        message.kind == static_cast<std::uint32_t>(TransformMessage::kHello)
-            ? DecodeHello(message.payload)
-            : std::nullopt;
+    const std::optional<std::uint32_t> version = message.kind == Kind(TransformMessage::kHello)
+                                                     ? DecodeHello(message.payload)
+                                                     : std::nullopt;
     if (version == kTransformProtocolVersion) {
       worker.announced = true;
       CloseDescriptor(worker.start_report);
       return true;
     }
-    FailStart(worker,
-              named + " is of another version of the system (" +
-                  (version ? "its messages' version " + std::to_string(*version)
-                           : std::string("it does not tell its version")) +
-                  ", this library's " + std::to_string(kTransformProtocolVersion) +
-                  "): the package was changed since this process started; restart it",
-              cause);
+    FailStart(worker, AnotherVersion(named, version.value_or(0)), cause);
     return false;
   }
   if (received == sys::MessageSocket::Received::kDeadlinePassed) {
@@ -299,6 +405,7 @@ bool AwaitHello(Worker& worker, std::unique_lock<std::timed_mutex>& lock, const 
 bool HandToWorker(sys::MessageSocket& worker_end, const TransformOrder& order,
                   const Deadline& deadline, WorkerTicket* ticket, TransformOutcome* outcome,
                   std::string* cause) {
+  ticket->Release();
   Worker& worker = TheWorker();
   std::unique_lock lock(worker.mutex, std::defer_lock);
   if (!deadline) {
@@ -317,9 +424,16 @@ bool HandToWorker(sys::MessageSocket& worker_end, const TransformOrder& order,
         (!worker.announced && !AwaitHello(worker, lock, deadline, outcome, cause))) {
       break;
     }
-    if (worker.control.Send(static_cast<std::uint32_t>(TransformMessage::kStart), 0, start,
-                            deadline, worker_end.descriptor())) {
-      ticket->generation = worker.generation;
+    if (worker.control.Send(Kind(TransformMessage::kStart), 0, start, deadline,
+                            worker_end.descriptor())) {
+      ticket->generation_ = worker.generation;
+      ticket->process_ = worker.owner;
+      {
+        // A worker reaped already is not counted: nothing is left of it to kill.
+        std::lock_guard launched_lock(worker.launched_mutex);
+        const auto launched = worker.launched.find(worker.generation);
+        if (launched != worker.launched.end()) ++launched->second.in_flight;
+      }
       worker_end.Close();
       return true;
     }
@@ -337,16 +451,34 @@ bool HandToWorker(sys::MessageSocket& worker_end, const TransformOrder& order,
 void ReplaceWorker(const WorkerTicket& ticket) {
   Worker& worker = TheWorker();
   std::lock_guard lock(worker.mutex);
-  if (ticket.generation != worker.generation || !worker.control.IsOpen()) return;
-  Kill(worker);
+  if (ticket.generation() != worker.generation || !worker.control.IsOpen()) return;
+  // Its children at work still answer their transformations: it is killed once they are over.
+  {
+    std::lock_guard launched_lock(worker.launched_mutex);
+    const auto launched = worker.launched.find(worker.generation);
+    if (launched != worker.launched.end()) launched->second.replaced = true;
+  }
   LetGo(worker);
+}
+
+void WorkerTicket::Release() {
+  if (generation_ == 0 || process_ != ::getpid()) return;
+  Worker& worker = TheWorker();
+  std::lock_guard lock(worker.launched_mutex);
+  const auto launched = worker.launched.find(generation_);
+  if (launched != worker.launched.end() && --launched->second.in_flight == 0 &&
+      launched->second.replaced) {
+    KillLaunched(worker, generation_);
+  }
+  generation_ = 0;
 }
 
 std::string WorkerEnd(const WorkerTicket& ticket, std::chrono::milliseconds wait) {
   Worker& worker = TheWorker();
   std::unique_lock lock(worker.mutex);
-  worker.end_known.wait_for(lock, wait, [&] { return worker.ends.count(ticket.generation) != 0; });
-  const auto end = worker.ends.find(ticket.generation);
+  worker.end_known.wait_for(lock, wait,
+                            [&] { return worker.ends.count(ticket.generation()) != 0; });
+  const auto end = worker.ends.find(ticket.generation());
   return end == worker.ends.end() ? std::string() : end->second;
 }
 
@@ -354,9 +486,12 @@ void SetWorkerProgram(const std::string& path) {
   Worker& worker = TheWorker();
   std::lock_guard lock(worker.mutex);
   LetGo(worker);
-  CloseDescriptor(worker.program);
+  const int program = worker.program;
+  worker.program = -1;
   worker.chosen_program = path;
   worker.program_path.clear();
+  PublishProgram(worker);  // before the close: a process forked between holds a whole choice
+  if (program >= 0) ::close(program);
   worker.failed_start.clear();
   worker.next_start = {};
 }

@@ -8,9 +8,11 @@
 // does not start a program that cannot run for each of them.
 //
 // The worker state belongs to the process that made it: a host's forked child that transforms
-// starts a worker of its own. The host kills its worker only when the worker failed to
-// acknowledge a start (it was stopped or hangs): that one is replaced. The worker ends itself
-// when the host process ends; a thread of the host waits for it so that no zombie stays behind.
+// starts a worker of its own, of the program its parent chose and held open. A worker that fails to
+// acknowledge a start (it was stopped or hangs) is replaced: the next hand-over starts another, and
+// the one replaced is killed once the transformations it had taken are over, so that those whose
+// children still work finish. The worker ends itself when the host process ends; a thread of the
+// host waits for it so that no zombie stays behind.
 //
 // Thread-safety: thread-safe; the lock is held to hand a connection over or to start the worker,
 // each bounded by the caller's deadline and the start's own bound.
@@ -31,21 +33,39 @@ inline constexpr std::chrono::seconds kWorkerAnswerTime{3};
 // How long after a worker that could not start no other is started.
 inline constexpr std::chrono::seconds kWorkerRestartPause{2};
 
-// Which worker took a transformation.
-struct WorkerTicket {
-  std::uint64_t generation = 0;
+// Which worker took a transformation, held while the transformation is in the host's hands: a
+// worker that was replaced is killed once no ticket of its own is held.
+class WorkerTicket {
+ public:
+  WorkerTicket() = default;
+  ~WorkerTicket() { Release(); }
+  WorkerTicket(const WorkerTicket&) = delete;
+  WorkerTicket& operator=(const WorkerTicket&) = delete;
+
+  std::uint64_t generation() const { return generation_; }
+  // Gives the ticket back: the transformation is over for the worker that took it.
+  void Release();
+
+ private:
+  friend bool HandToWorker(sys::MessageSocket&, const TransformOrder&,
+                           const sys::MessageSocket::Deadline&, WorkerTicket*, TransformOutcome*,
+                           std::string*);
+  std::uint64_t generation_ = 0;
+  int process_ = 0;  // the process whose worker it is: a forked copy is no ticket of its own
 };
 
 // Hands the worker's end of a transformation's connection to the worker with its order, starting
-// the worker first when none runs. False, with *outcome (kUnavailable or kDeadlinePassed) and
+// the worker first when none runs; *ticket then names that worker (the ticket it held before is
+// released first). False, with *outcome (kUnavailable or kDeadlinePassed) and
 // *cause naming the program and the reason, when the worker cannot be found, started or reached
 // before `deadline`. `worker_end` is closed here either way.
 bool HandToWorker(sys::MessageSocket& worker_end, const TransformOrder& order,
                   const sys::MessageSocket::Deadline& deadline, WorkerTicket* ticket,
                   TransformOutcome* outcome, std::string* cause);
 
-// The worker of `ticket` did not acknowledge a start in time: it is killed, and the next
-// hand-over starts another. Nothing is done when that worker was replaced already.
+// The worker of `ticket` did not acknowledge a start in time: it is let go, the next hand-over
+// starts another, and it is killed once every ticket of its own is released. Nothing is done
+// when that worker was replaced already.
 void ReplaceWorker(const WorkerTicket& ticket);
 
 // How the worker of `ticket` ended ("killed by signal 9 (Killed)"), waiting up to `wait` for

@@ -3,15 +3,23 @@
 // killed or replaced by an upgrade, a worker program that cannot start, and children that crash
 // or are killed. Each answer says what happened, and nothing outlives the call it served.
 #include <gtest/gtest.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
+#include <cstddef>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -201,6 +209,26 @@ TEST(TransformWorkerLifeTest, AStoppedWorkerIsReplacedAndTheStartMadeOnTheNext) 
   EXPECT_NE(Worker(), stopped);
 }
 
+// A worker stopped while a transformation of another thread works is replaced for the next
+// start; the transformation already running still finishes on its child, and the worker replaced
+// is killed once it is over.
+TEST(TransformWorkerLifeTest, ATransformationRunningOnAReplacedWorkerFinishes) {
+  ASSERT_EQ(Transform(kSum).outcome, TransformOutcome::kDone);
+  ASSERT_TRUE(Settled());
+  // A source larger than the caller holds goes to its child as it is written: the child works.
+  Transformation running(kSum, TextWriter::kCaller, TextWriter::kSystem, kRoomy);
+  running.AppendSource("<r><v>40</v><!--" + std::string(kHeldSourceBytes + 1, 'x') + "-->");
+  ASSERT_FALSE(RunningChildren(1).empty());
+  const pid_t stopped = Worker();
+  ASSERT_EQ(::kill(stopped, SIGSTOP), 0);
+  const Answer other = Transform(kSum);
+  EXPECT_EQ(other.outcome, TransformOutcome::kDone) << other.cause;
+  std::string output, cause;
+  EXPECT_EQ(running.Finish("<v>2</v></r>", output, &cause), TransformOutcome::kDone) << cause;
+  EXPECT_EQ(output, "42");
+  EXPECT_TRUE(Within(2s, [&] { return Gone(stopped); })) << "the replaced worker stays";
+}
+
 // A transformation's texts go right behind its start; a worker that never took the start, whether
 // it ended or stayed silent (also once the texts filled the connection), is replaced and the
 // start made again from the kept texts.
@@ -258,6 +286,68 @@ TEST(TransformWorkerLifeTest, AChildKilledFromOutsideOrCrashingIsToldAsSuch) {
   }
 }
 
+// Confines the calling process as a host's own profile does: the call `refused` fails with
+// `error`, and so it does for every program the process runs.
+bool RefuseCall(long refused, int error) {
+  sock_filter program[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<std::uint32_t>(refused), 0, 1),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (static_cast<std::uint32_t>(error) & 0xffff)),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW)};
+  const sock_fprog filter{static_cast<unsigned short>(std::size(program)), program};
+  return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+         ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &filter) == 0;
+}
+
+// A host whose filter refuses pidfd_open (as an old kernel does) transforms, its worker watching
+// it by its parent's id; one that refuses seccomp is told that its children cannot be confined
+// for that call.
+TEST(TransformWorkerLifeTest, AHostWhoseFilterRefusesACallIsServedOrToldWhichCall) {
+  ASSERT_TRUE(Settled());
+  const struct {
+    long call;
+    int error;
+    TransformOutcome outcome;
+    const char* cause;
+  } hosts[] = {{SYS_pidfd_open, ENOSYS, TransformOutcome::kDone, ""},
+               {SYS_pidfd_open, EPERM, TransformOutcome::kDone, ""},
+               {SYS_seccomp, EPERM, TransformOutcome::kUnavailable, "refuses the call seccomp"}};
+  for (const auto& host : hosts) {
+    int told[2];
+    ASSERT_EQ(::pipe(told), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      if (!RefuseCall(host.call, host.error)) ::_exit(2);
+      const Answer answer = Transform(kSum);
+      // A child of the host keeps copies of its descriptors, the worker's connection among them.
+      const pid_t processes[2] = {Worker(), ::fork()};
+      if (processes[1] == 0) {
+        ::sleep(5);
+        ::_exit(0);
+      }
+      [[maybe_unused]] const ssize_t written = ::write(told[1], processes, sizeof processes);
+      if (answer.outcome == host.outcome && answer.cause.find(host.cause) != std::string::npos &&
+          (host.outcome != TransformOutcome::kDone || answer.output == "42")) {
+        ::_exit(0);
+      }
+      std::fprintf(stderr, "%d: %s\n", static_cast<int>(answer.outcome), answer.cause.c_str());
+      ::_exit(1);
+    }
+    ::close(told[1]);
+    pid_t processes[2] = {0, 0};
+    EXPECT_EQ(::read(told[0], processes, sizeof processes), static_cast<ssize_t>(sizeof processes));
+    ::close(told[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << host.call << " " << status;
+    // The worker of a host that ended goes too, whether it watched the host's process or its own
+    // parent's id.
+    const pid_t worker = processes[0];
+    EXPECT_TRUE(worker == 0 || Within(3s, [&] { return Gone(worker); })) << host.call;
+    if (processes[1] > 0) ::kill(processes[1], SIGKILL);
+  }
+}
+
 // Sets the worker program, and waits for the worker it lets go to end.
 void ChangeWorkerProgram(const std::string& program) {
   const pid_t let_go = Worker();
@@ -306,8 +396,13 @@ void WithWorkerProgram(const std::string& program, Body body) {
   ChangeWorkerProgram("");
 }
 
-void WriteProgram(const std::string& path, const std::string& text, bool executable = true) {
-  std::ofstream(path) << text;
+// Writes a script that stands for the worker: its second line carries the mark of the messages'
+// version `version` (this library's by default).
+void WriteProgram(const std::string& path, const std::string& text, bool executable = true,
+                  std::uint32_t version = kTransformProtocolVersion) {
+  const std::size_t line = text.find('\n') + 1;
+  std::ofstream(path) << text.substr(0, line) << "# " << kWorkerVersionMark << version << ";\n"
+                      << text.substr(line);
   ::chmod(path.c_str(), executable ? 0755 : 0644);
 }
 
@@ -353,7 +448,50 @@ TEST(TransformWorkerLifeTest, AWorkerThatCannotStartIsNamedWithItsEndAndWhatItWr
   });
 }
 
-TEST(TransformWorkerLifeTest, AWorkerStartedAgainAfterAnUpgradeIsTheHostsOwn) {
+// A worker program of another build beside the library is named at once, with its version and
+// where it was found, and never run; one that does not tell its version is refused as well.
+TEST(TransformWorkerLifeTest, AWorkerOfAnotherVersionIsNamedAtOnce) {
+  ASSERT_EQ(Transform(kSum).outcome, TransformOutcome::kDone);
+  const std::string installed =
+      std::filesystem::read_symlink("/proc/" + std::to_string(Worker()) + "/exe").string();
+  korvalis::testing::TempDirectory directory("korvalis-worker");
+  const std::string other = directory.path() + "/" + kTransformWorkerName;
+  {
+    // This build's program, its mark made another version's.
+    std::ifstream in(installed, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::array mark = WorkerVersionMark();
+    const std::string ours(mark.data());
+    const std::size_t at = bytes.find(ours);
+    ASSERT_NE(at, std::string::npos) << "the program carries no mark of its version";
+    const std::string older = std::string(kWorkerVersionMark) + "3;";
+    ASSERT_EQ(older.size(), ours.size());
+    bytes.replace(at, ours.size(), older);
+    std::ofstream(other, std::ios::binary) << bytes;
+    ::chmod(other.c_str(), 0755);
+  }
+  const std::string unmarked = directory.path() + "/unmarked";
+  WriteProgram(unmarked, "#!/bin/sh\nexec sleep 10\n");
+  std::filesystem::resize_file(unmarked, 12);  // "#!/bin/sh\nexe": no mark left
+  std::ofstream(unmarked, std::ios::app) << "c sleep 10\n";
+  for (const auto& [program, told] :
+       {std::pair{other, std::string("its messages' version 3, this library's ") +
+                             std::to_string(kTransformProtocolVersion)},
+        std::pair{unmarked, std::string("it does not tell the version of its messages")}}) {
+    WithWorkerProgram(program, [&] {
+      const auto start = std::chrono::steady_clock::now();
+      const Answer answer = Transform(kSum);
+      EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+      EXPECT_EQ(answer.outcome, TransformOutcome::kUnavailable);
+      EXPECT_NE(answer.cause.find(program + " is of another version"), std::string::npos)
+          << answer.cause;
+      EXPECT_NE(answer.cause.find(told), std::string::npos) << answer.cause;
+      EXPECT_EQ(Worker(), 0) << "the program ran";
+    });
+  }
+}
+
+TEST(TransformWorkerLifeTest, AWorkerStartedAgainAfterAnUpgradeOrInAForkedHostIsTheHostsOwn) {
   ASSERT_EQ(Transform(kSum).outcome, TransformOutcome::kDone);
   const std::string installed =
       std::filesystem::read_symlink("/proc/" + std::to_string(Worker()) + "/exe").string();
@@ -372,6 +510,19 @@ TEST(TransformWorkerLifeTest, AWorkerStartedAgainAfterAnUpgradeIsTheHostsOwn) {
     const Answer answer = Transform(kSum);
     EXPECT_EQ(answer.outcome, TransformOutcome::kDone) << answer.cause;
     EXPECT_EQ(answer.output, "42");
+    // A process forked from the host runs the program its host chose and holds.
+    const pid_t child = ::fork();
+    if (child == 0) {
+      const Answer forked = Transform(kSum);
+      const std::string runs =
+          std::filesystem::read_symlink("/proc/" + std::to_string(Worker()) + "/exe").string();
+      if (forked.outcome == TransformOutcome::kDone && runs.starts_with(program)) ::_exit(0);
+      std::fprintf(stderr, "%s; the worker runs %s\n", forked.cause.c_str(), runs.c_str());
+      ::_exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   });
 }
 

@@ -3,7 +3,11 @@
 // memory that runaways take. A transformation waits for its turn until its deadline, first come
 // first served, and no one style sheet holds more than capacity - 1 turns (one at least): a
 // report that many users run at once, or one that runs away, leaves a turn for every other.
-// A waiter whose style sheet holds its share lets those behind it pass.
+// Long work, together, holds no more than capacity - 1 turns either: a style sheet is long while
+// one of its transformations has held its turn longer than kLongWork, or when its last one did,
+// and a waiter of a long style sheet takes a turn only while the long work holds fewer; so a
+// handful of runaway style sheets leaves a turn for short work. A waiter that cannot take the
+// free turn lets those behind it pass.
 //
 //   waiting ──(a turn is free for its style sheet, and no waiter before it can take one)──▶ holding
 //   waiting ──(its deadline passes first)──▶ refused: it never had a turn
@@ -24,23 +28,29 @@
 #include <optional>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace korvalis::xml {
 
 // The bounds of the process's capacity: as many as the machine has processors, within them.
 inline constexpr int kMinTransformationsInFlight = 2;
 inline constexpr int kMaxTransformationsInFlight = 8;
+// How long a transformation holds its turn before its style sheet counts as long work.
+inline constexpr std::chrono::seconds kLongWork{1};
 
 class TransformationTurns {
  public:
-  using Deadline = std::optional<std::chrono::steady_clock::time_point>;
+  using Clock = std::chrono::steady_clock;
+  using Deadline = std::optional<Clock::time_point>;
+  // The clock that times the turns held (a test's own, or the steady clock).
+  using Now = Clock::time_point (*)();
 
   // A turn held, given back when destroyed; an empty one holds nothing.
   class Turn {
    public:
     Turn() = default;
     ~Turn() { Release(); }
-    Turn(Turn&& other) noexcept : turns_(other.turns_), style_(other.style_) {
+    Turn(Turn&& other) noexcept : turns_(other.turns_), holding_(other.holding_) {
       other.turns_ = nullptr;
     }
     Turn& operator=(Turn&& other) noexcept;
@@ -52,14 +62,19 @@ class TransformationTurns {
 
    private:
     friend class TransformationTurns;
-    Turn(TransformationTurns* turns, std::size_t style) : turns_(turns), style_(style) {}
+    struct Holding {
+      std::size_t style;
+      Clock::time_point since;
+    };
+    Turn(TransformationTurns* turns, std::list<Holding>::iterator holding)
+        : turns_(turns), holding_(holding) {}
 
     TransformationTurns* turns_ = nullptr;
-    std::size_t style_ = 0;
+    std::list<Holding>::iterator holding_;
   };
 
   // Precondition: capacity >= 1.
-  explicit TransformationTurns(int capacity);
+  explicit TransformationTurns(int capacity, Now now = &Clock::now);
   TransformationTurns(const TransformationTurns&) = delete;
   TransformationTurns& operator=(const TransformationTurns&) = delete;
 
@@ -77,20 +92,24 @@ class TransformationTurns {
  private:
   struct Waiter {
     std::size_t style;
-    bool granted = false;
+    Turn granted;
     std::condition_variable woken;
   };
 
-  // Precondition (both): mutex_ is held.
-  bool CanTake(std::size_t style) const;
-  void Grant(std::size_t style);
-  void Release(std::size_t style);
+  // Precondition (all): mutex_ is held.
+  bool CanTake(std::size_t style, Clock::time_point now) const;
+  bool IsLong(std::size_t style, Clock::time_point now) const;
+  Turn Grant(std::size_t style, Clock::time_point now);
+  void Release(std::list<Turn::Holding>::iterator holding);
 
   const int capacity_;
   const int share_;
+  const Now now_;
   std::mutex mutex_;
   int free_;
   std::unordered_map<std::size_t, int> held_;  // turns held by style sheet, none at zero
+  std::list<Turn::Holding> holdings_;          // the turns held
+  std::unordered_set<std::size_t> long_;       // style sheets whose last turn was long work
   std::list<Waiter*> waiting_;                 // in order of arrival
 };
 

@@ -104,6 +104,35 @@ TEST(TransformationTurnsTest, AWaiterWhoseDeadlinePassedLeavesTheLine) {
   EXPECT_TRUE(turns.Take(3, Clock::now()).held());
 }
 
+// The test's clock of the turns held.
+Clock::time_point fake_now{};
+Clock::time_point FakeNow() { return fake_now; }
+
+// Runaway style sheets, each within its share, hold no more than all turns but one: the last is
+// kept for short work.
+TEST(TransformationTurnsTest, LongWorkLeavesATurnForShortWork) {
+  TransformationTurns turns(3, &FakeNow);
+  constexpr std::size_t kRunaway = 1, kOtherRunaway = 2, kShort = 3;
+  TransformationTurns::Turn first = turns.Take(kRunaway, Clock::now());
+  fake_now += std::chrono::seconds(2);
+  first.Release();  // its style sheet is long work now
+  first = turns.Take(kRunaway, Clock::now());
+  TransformationTurns::Turn other = turns.Take(kOtherRunaway, Clock::now());
+  ASSERT_TRUE(first.held() && other.held());
+  fake_now += std::chrono::seconds(2);  // the other has run long too
+  EXPECT_FALSE(turns.Take(kRunaway, Clock::now()).held()) << "long work took the last turn";
+  EXPECT_FALSE(turns.Take(kOtherRunaway, Clock::now()).held());
+  TransformationTurns::Turn short_work = turns.Take(kShort, Clock::now());
+  EXPECT_TRUE(short_work.held());
+  short_work.Release();  // short: its style sheet stays short work
+  // A turn released by long work goes to long work waiting again.
+  std::thread waiter([&] { EXPECT_TRUE(turns.Take(kRunaway, In(milliseconds(5'000))).held()); });
+  std::this_thread::sleep_for(milliseconds(50));
+  other.Release();
+  waiter.join();
+  EXPECT_TRUE(turns.Take(kShort, Clock::now()).held());
+}
+
 // A process forked while every turn is held starts with turns of its own.
 TEST(TransformationTurnsTest, AForkedProcessHasTurnsOfItsOwn) {
   TransformationTurns& turns = ProcessTransformationTurns();

@@ -19,10 +19,6 @@ using Clock = std::chrono::steady_clock;
 // A UTF-16 code unit is at most three bytes of UTF-8.
 constexpr std::size_t kUtf8BytesPerUnit = 3;
 
-constexpr std::uint32_t Kind(TransformMessage message) {
-  return static_cast<std::uint32_t>(message);
-}
-
 // The processor time the transformation's process may use: its whole time limit for the source
 // as it arrives and as much again for the work, and a second more; the caller's own deadline
 // ends it sooner.
@@ -129,21 +125,26 @@ bool Transformation::StartAgain(int attempt) {
 
 bool Transformation::SendText(TransformMessage kind, std::string_view text,
                               const Deadline& deadline) {
-  const std::size_t limit = text.size() <= sys::MessageSocket::kMinPayload
-                                ? sys::MessageSocket::kMinPayload
-                                : connection_.PayloadLimit();
-  while (!text.empty()) {
-    const std::string_view piece = text.substr(0, limit);
-    if (!SendMessage(kind, piece, deadline)) return false;
-    text.remove_prefix(piece.size());
-  }
-  return true;
+  return Deliver(
+      [&](const Deadline& by) {
+        std::size_t sent = 0;
+        const bool whole = connection_.SendPieces(Kind(kind), text, by, &sent);
+        text.remove_prefix(sent);
+        return whole;
+      },
+      deadline);
 }
 
 bool Transformation::SendMessage(TransformMessage kind, std::string_view payload,
                                  const Deadline& deadline) {
+  return Deliver([&](const Deadline& by) { return connection_.Send(Kind(kind), 0, payload, by); },
+                 deadline);
+}
+
+template <class Send>
+bool Transformation::Deliver(Send send, const Deadline& deadline) {
   if (!acknowledged_) {
-    if (connection_.Send(Kind(kind), 0, payload, Clock::now())) return true;
+    if (send(Clock::now())) return true;
     // No room, or the far end closed: the worker's answer to the start tells which.
     if (errno != ETIMEDOUT && !sys::MessageSocket::PeerGone(errno)) {
       FailToSend();
@@ -151,7 +152,7 @@ bool Transformation::SendMessage(TransformMessage kind, std::string_view payload
     }
     if (!AwaitAcknowledgement(deadline)) return false;
   }
-  if (connection_.Send(Kind(kind), 0, payload, deadline)) return true;
+  if (send(deadline)) return true;
   FailToSend();
   return false;
 }
@@ -276,6 +277,7 @@ TransformOutcome Transformation::Finish(std::string_view last_piece, std::string
   }
   connection_.Shutdown();
   turn_.Release();
+  ticket_.Release();
   if (outcome != TransformOutcome::kDone && cause != nullptr) *cause = std::move(cause_);
   return outcome;
 }

@@ -104,13 +104,17 @@ class Transformation {
   // replaced): nothing of the transformation ran, so the start is made once more from its kept
   // texts; true for that first time, false the second, the failure recorded.
   bool StartAgain(int attempt);
-  // Sends `text` as messages of `kind`, none for an empty text; false as SendMessage.
+  // Sends `text` as messages of `kind`, none for an empty text; false as Deliver.
   bool SendText(TransformMessage kind, std::string_view text, const Deadline& deadline);
-  // Sends one message. Until the worker acknowledged the start it goes only where the connection
-  // has room at once; where it has none, the acknowledgement is awaited first, so that a silent
-  // worker is found within kWorkerAnswerTime. False when the transformation has failed, or its
-  // start was never acknowledged (unacknowledged_).
+  // Sends one message; false as Deliver.
   bool SendMessage(TransformMessage kind, std::string_view payload, const Deadline& deadline);
+  // Sends by `send(deadline)`, which sends what is left of its messages. Until the worker
+  // acknowledged the start they go only as far as the connection has room at once; where it has
+  // none, the acknowledgement is awaited first, so that a silent worker is found within
+  // kWorkerAnswerTime. False when the transformation has failed, or its start was never
+  // acknowledged (unacknowledged_).
+  template <class Send>
+  bool Deliver(Send send, const Deadline& deadline);
   // Waits for the worker's acknowledgement of the start; false as SendMessage.
   bool AwaitAcknowledgement(const Deadline& deadline);
   // Receives the next message. Until the start is acknowledged (kStarted, or any message of the

@@ -5,6 +5,7 @@
 // Thread-safety: a RunawayTransformations belongs to the thread that made it.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -44,16 +45,20 @@ inline TransformLimits LimitsWithin(std::chrono::milliseconds duration) {
 
 // `count` runaway transformations, each on a thread of its own and stopped at `duration`: all
 // of one style sheet, or each of its own. They hold their turns once the constructor returns
-// (as many as the turns admit); the destructor waits for their ends.
+// (as many as the turns admit); the destructor waits for their ends. Each set runs style sheets
+// no earlier set ran, so that the turns do not know them for long work yet.
 class RunawayTransformations {
  public:
   RunawayTransformations(int count, bool one_style, std::chrono::milliseconds duration)
       : outcomes_(count) {
+    static std::atomic<int> next_mark{1'000};
+    const int first = next_mark.fetch_add(count);
     for (int i = 0; i < count; ++i) {
-      threads_.emplace_back([this, i, one_style, duration] {
+      threads_.emplace_back([this, i, one_style, first, duration] {
         std::string output;
-        outcomes_[i] = TransformText("<r/>", TextWriter::kCaller, RunawayStyle(one_style ? 0 : i + 1),
-                                     TextWriter::kCaller, LimitsWithin(duration), output);
+        outcomes_[i] =
+            TransformText("<r/>", TextWriter::kCaller, RunawayStyle(one_style ? first : first + i),
+                          TextWriter::kCaller, LimitsWithin(duration), output);
       });
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(300));

@@ -3,6 +3,7 @@
 #include <linux/capability.h>
 #include <linux/seccomp.h>
 #include <seccomp.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
@@ -10,7 +11,9 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
+#include <string>
 
 namespace korvalis::xml {
 
@@ -35,21 +38,19 @@ constexpr std::initializer_list<int> kAllowed = {
     // Its descriptors: the connection and standard error.
     SCMP_SYS(read), SCMP_SYS(write), SCMP_SYS(readv), SCMP_SYS(writev), SCMP_SYS(recvmsg),
     SCMP_SYS(sendmsg), SCMP_SYS(recvfrom), SCMP_SYS(sendto), SCMP_SYS(poll), SCMP_SYS(ppoll),
-    SCMP_SYS(getsockopt),
-    SCMP_SYS(close),
+    SCMP_SYS(getsockopt), SCMP_SYS(close),
     // Memory (mmap and mprotect below).
     SCMP_SYS(brk), SCMP_SYS(munmap), SCMP_SYS(mremap), SCMP_SYS(madvise),
     // Its own signals and threads' primitives, which the C library uses alone.
     // restart_syscall resumes a wait that a stop and a continue interrupted.
     SCMP_SYS(rt_sigreturn), SCMP_SYS(restart_syscall), SCMP_SYS(rt_sigprocmask),
-    SCMP_SYS(rt_sigaction),
     SCMP_SYS(sigaltstack), SCMP_SYS(futex), SCMP_SYS(sched_yield), SCMP_SYS(getpid),
     SCMP_SYS(gettid),
     // Time and randomness.
     SCMP_SYS(clock_gettime), SCMP_SYS(clock_getres), SCMP_SYS(gettimeofday), SCMP_SYS(time),
     SCMP_SYS(nanosleep), SCMP_SYS(clock_nanosleep), SCMP_SYS(getrusage), SCMP_SYS(getrandom),
-    // Its own limits (lowered as the order says; without capabilities none can be raised).
-    SCMP_SYS(getrlimit), SCMP_SYS(setrlimit),
+    // Its own limits, read only: the worker sets them from outside.
+    SCMP_SYS(getrlimit),
     // Its end.
     SCMP_SYS(exit), SCMP_SYS(exit_group)};
 
@@ -107,8 +108,25 @@ int AddRules(scmp_filter_ctx filter) {
                                SCMP_A0(SCMP_CMP_EQ, kProcessIdStandIn));
     }
   }
+  // Its limits are read, never changed: a soft limit could otherwise be raised up to the hard
+  // one, which is often unlimited.
   if (error == 0) {
-    error = seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(prlimit64), 1, SCMP_A0(SCMP_CMP_EQ, 0));
+    error = seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(prlimit64), 2,
+                             SCMP_A0(SCMP_CMP_EQ, 0), SCMP_A2(SCMP_CMP_EQ, 0));
+  }
+  if (error == 0) {
+    error = seccomp_rule_add(filter, SCMP_ACT_ERRNO(EPERM), SCMP_SYS(prlimit64), 1,
+                             SCMP_A2(SCMP_CMP_NE, 0));
+  }
+  if (error == 0) error = seccomp_rule_add(filter, SCMP_ACT_ERRNO(EPERM), SCMP_SYS(setrlimit), 0);
+  // The kernel's SIGXCPU at the processor limit keeps its default action: it ends the process.
+  if (error == 0) {
+    error = seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(rt_sigaction), 1,
+                             SCMP_A0(SCMP_CMP_NE, SIGXCPU));
+  }
+  if (error == 0) {
+    error = seccomp_rule_add(filter, SCMP_ACT_ERRNO(EPERM), SCMP_SYS(rt_sigaction), 1,
+                             SCMP_A0(SCMP_CMP_EQ, SIGXCPU));
   }
   return -error;
 }
@@ -130,13 +148,20 @@ int Export(scmp_filter_ctx filter, std::vector<sock_filter>& program) {
 
 }  // namespace
 
-int ChildSandbox::Prepare() {
+std::string ChildSandbox::Prepare() {
   scmp_filter_ctx filter = seccomp_init(SCMP_ACT_KILL_PROCESS);
-  if (filter == nullptr) return ENOMEM;
+  if (filter == nullptr) {
+    // libseccomp asks the kernel which actions it takes; a host's own filter may refuse that.
+    std::uint32_t action = SECCOMP_RET_KILL_PROCESS;
+    if (::syscall(SYS_seccomp, SECCOMP_GET_ACTION_AVAIL, 0, &action) != 0) {
+      return std::string("the system refuses the call seccomp: ") + std::strerror(errno);
+    }
+    return "the system does not end a process at a forbidden call (seccomp's kill-process)";
+  }
   int error = AddRules(filter);
   if (error == 0) error = Export(filter, program_);
   seccomp_release(filter);
-  if (error != 0) return error;
+  if (error != 0) return std::strerror(error);
   process_ids_.clear();
   for (std::size_t i = 0; i < program_.size(); ++i) {
     const sock_filter& step = program_[i];
@@ -146,7 +171,7 @@ int ChildSandbox::Prepare() {
   }
   // The rules on signals compare with it (libseccomp may share one comparison between them); a
   // program without it is one this code does not know.
-  return process_ids_.empty() ? EPROTO : 0;
+  return process_ids_.empty() ? std::strerror(EPROTO) : std::string();
 }
 
 int ChildSandbox::Enter() {

@@ -28,7 +28,7 @@ namespace {
 ChildSandbox& Prepared() {
   static ChildSandbox& sandbox = []() -> ChildSandbox& {
     auto* made = new ChildSandbox;
-    if (made->Prepare() != 0) std::abort();
+    if (!made->Prepare().empty()) std::abort();
     return *made;
   }();
   return sandbox;
@@ -51,6 +51,35 @@ int Confined(const std::function<int()>& attempt) {
 bool EndedBy(int status, int signal) { return WIFSIGNALED(status) && WTERMSIG(status) == signal; }
 int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status); }
 
+// Its limits are the worker's to set: the child can neither raise nor lower them, nor keep
+// SIGXCPU from ending it at its processor limit.
+TEST(ChildSandboxTest, AConfinedChildCannotChangeItsLimitsNorHowSIGXCPUEndsIt) {
+  const rlimit soft{600, RLIM_INFINITY};
+  ASSERT_EQ(::setrlimit(RLIMIT_CPU, &soft), 0);  // inherited by the children below
+  for (const int resource : {RLIMIT_CPU, RLIMIT_AS}) {
+    EXPECT_EQ(ExitCode(Confined([resource] {
+                rlimit limit{};
+                if (::getrlimit(resource, &limit) != 0) return 2;
+                limit.rlim_cur = limit.rlim_max;
+                if (::setrlimit(resource, &limit) == 0) return 3;
+                return ::prlimit(0, static_cast<__rlimit_resource>(resource), &limit, nullptr) == 0
+                           ? 4
+                           : 0;
+              })),
+              0)
+        << resource;
+  }
+  EXPECT_EQ(ExitCode(Confined([] {
+              struct sigaction ignore {};
+              ignore.sa_handler = SIG_IGN;
+              if (::sigaction(SIGXCPU, &ignore, nullptr) == 0) return 3;
+              return ::signal(SIGXCPU, SIG_IGN) == SIG_ERR ? 0 : 4;
+            })),
+            0);
+  const rlimit unlimited{RLIM_INFINITY, RLIM_INFINITY};
+  ::setrlimit(RLIMIT_CPU, &unlimited);
+}
+
 TEST(ChildSandboxTest, AConfinedChildCannotOpenAFileButComputesAndTalks) {
   EXPECT_EQ(ExitCode(Confined([] {
               const int file = ::open("/etc/hostname", O_RDONLY);
@@ -58,14 +87,14 @@ TEST(ChildSandboxTest, AConfinedChildCannotOpenAFileButComputesAndTalks) {
             })),
             0);
   EXPECT_EQ(ExitCode(Confined([] { return ::access("/etc/hostname", R_OK) < 0 ? 0 : 1; })), 0);
-  // Memory, its own limits, time, its descriptors.
+  // Memory, reading its own limits, time, its descriptors.
   int ends[2];
   ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, ends), 0);
   EXPECT_EQ(ExitCode(Confined([&ends] {
               std::vector<char> large(8 << 20, 'x');
               std::string text(large.begin(), large.begin() + 5);
-              const rlimit lower{600, 601};
-              if (::setrlimit(RLIMIT_CPU, &lower) != 0) return 2;
+              rlimit limit{};
+              if (::getrlimit(RLIMIT_CPU, &limit) != 0) return 2;
               timespec now{};
               ::clock_gettime(CLOCK_MONOTONIC, &now);
               return ::send(ends[1], text.data(), text.size(), 0) == 5 ? 0 : 3;

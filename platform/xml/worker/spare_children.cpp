@@ -3,8 +3,10 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <string>
 
 #include "platform/xml/transform_protocol.h"
 #include "platform/xml/worker/transform_child.h"
@@ -37,19 +39,28 @@ void SpareChildren::AddOne(bool write_ahead) {
   if (!failed_) ready_.push_back(std::move(made));
 }
 
-SpareChildren::Handed SpareChildren::HandOver(int connection, std::string_view order) {
+bool SpareChildren::Start(Spare& spare, int connection, const TransformOrder& order,
+                          std::string_view encoded) {
+  if (const int error = LimitChild(spare.pid, order, spare.used_seconds); error != 0) {
+    errno = error;
+    return false;
+  }
+  return spare.socket.Send(Kind(TransformMessage::kStart), 0, encoded, Clock::now(), connection);
+}
+
+SpareChildren::Handed SpareChildren::HandOver(int connection, const TransformOrder& order) {
   failed_ = false;  // a failed fork is tried again for each transformation
-  const auto kind = static_cast<std::uint32_t>(TransformMessage::kStart);
+  const std::string encoded = EncodeOrder(order);
   while (!ready_.empty()) {
     Spare spare = std::move(ready_.front());
     ready_.pop_front();
     // A spare that ended while it waited cannot take it: the worker reaps it later.
-    if (spare.socket.Send(kind, 0, order, Clock::now(), connection)) return spare;
+    if (Start(spare, connection, order, encoded)) return spare;
     ::kill(spare.pid, SIGKILL);
   }
   Spare made;
   if (!Fork(made, false)) return {};
-  if (made.socket.Send(kind, 0, order, Clock::now(), connection)) return made;
+  if (Start(made, connection, order, encoded)) return made;
   const int error = errno;
   ::kill(made.pid, SIGKILL);
   errno = error;
@@ -57,7 +68,30 @@ SpareChildren::Handed SpareChildren::HandOver(int connection, std::string_view o
 }
 
 void SpareChildren::TakeBack(Handed handed) {
-  if (ready_.size() < idle_) ready_.push_front(std::move(handed));
+  if (ready_.size() >= idle_) return;
+  handed.idle_since = Clock::now();
+  ready_.push_front(std::move(handed));
+}
+
+int SpareChildren::RetireIdle() {
+  const Clock::time_point now = Clock::now();
+  Clock::duration next = Clock::duration::max();
+  for (auto spare = ready_.begin(); spare != ready_.end();) {
+    if (spare->idle_since == Clock::time_point{}) {
+      ++spare;
+      continue;
+    }
+    const Clock::duration left = spare->idle_since + kIdleRetirement - now;
+    if (left > Clock::duration::zero()) {
+      next = std::min(next, left);
+      ++spare;
+      continue;
+    }
+    ::kill(spare->pid, SIGKILL);  // the worker reaps it
+    spare = ready_.erase(spare);
+  }
+  if (next == Clock::duration::max()) return -1;
+  return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(next).count());
 }
 
 bool SpareChildren::Forget(pid_t pid) {

@@ -8,11 +8,14 @@
 // so that it never waits for a fork, a set-up or a confinement; when none waits, one is forked
 // for it there and then. A child whose transformation ended with its page whole comes back
 // (TakeBack) and waits for the next one, the warmest first; one that ended otherwise, or answered
-// its number of transformations, ends with it.
+// its number of transformations, ends with it. A child that came back and waits longer than
+// kIdleRetirement is retired (killed), so that an idle host keeps only fresh spares, which share
+// their pages with the worker.
 //
 //   spare:  forked ──(set up, confined)──▶ waiting ──(HandOver: kStart)──▶ the worker's child
 //             │                            │    ▲                          at work
 //             │                            │    └──(TakeBack: page whole)──────┘ │ (any other end)
+//             │                            └─(came back, idle kIdleRetirement)──▶ retired: killed
 //             └──────(the worker ends: killed with it)─────────────────────────▶ ended
 //
 // Thread-safety: the worker's one thread.
@@ -20,15 +23,20 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <string_view>
 
 #include "platform/sys/message_socket.h"
+#include "platform/xml/transform_protocol.h"
 #include "platform/xml/worker/child_sandbox.h"
 
 namespace korvalis::xml {
+
+// How long a child that came back waits before it is retired.
+inline constexpr std::chrono::seconds kIdleRetirement{5};
 
 class SpareChildren {
  public:
@@ -47,11 +55,12 @@ class SpareChildren {
     pid_t pid = -1;
     sys::MessageSocket socket;
     std::uint32_t used_seconds = 0;
+    std::chrono::steady_clock::time_point idle_since{};  // when it came back; never: a spare
   };
-  // Hands the transformation's connection `connection` and its encoded order to a waiting spare,
-  // or to one forked now; pid -1 with errno when no child can be made. The worker keeps its own
-  // copy of the connection.
-  Handed HandOver(int connection, std::string_view order);
+  // Hands the transformation's connection `connection` and its order to a waiting spare, or to
+  // one forked now, its limits set for the order first; pid -1 with errno when no child can be
+  // made. The worker keeps its own copy of the connection.
+  Handed HandOver(int connection, const TransformOrder& order);
   // Takes back the child `handed`, free again after `used_seconds` of processor time. When enough
   // wait already, its connection to the worker is closed: it ends itself once it has answered.
   void TakeBack(Handed handed);
@@ -63,11 +72,16 @@ class SpareChildren {
   void AddOne(bool write_ahead);
   // Forgets the spare `pid` that ended while it waited; false when `pid` is none of them.
   bool Forget(pid_t pid);
+  // Retires the children that came back and waited kIdleRetirement; answers the milliseconds
+  // until the next is due, -1 when none waits to be.
+  int RetireIdle();
 
  private:
   using Spare = Handed;
   // Forks a spare into `made`; false with errno.
   bool Fork(Spare& made, bool write_ahead);
+  // Sets the limits of `spare` for `order` and sends it the start; false with errno.
+  bool Start(Spare& spare, int connection, const TransformOrder& order, std::string_view encoded);
 
   const pid_t worker_;
   const std::size_t kept_;

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <libxml/xmlerror.h>
 #include <libxslt/xsltutils.h>
+#include <malloc.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -11,15 +12,15 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <optional>
-#include <utility>
-#include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/sys/message_socket.h"
 #include "platform/text/utf8.h"
@@ -44,6 +45,10 @@ constexpr std::size_t kMaxNoteBytes = 4096;
 // report's memory is held by a child that waits.
 constexpr int kTransformationsPerChild = 64;
 constexpr long kMaxReusedPeakKilobytes = 64 * 1024;
+// A child whose memory once passed this gives back, once it has answered, what its heap holds
+// free, so that a child that waits holds little more than a spare; a smaller one has little
+// to give back and waits at once.
+constexpr long kTrimmedPeakKilobytes = 16 * 1024;
 
 // The child has one transformation at a time, so plain statics carry it; none of them allocates.
 sys::MessageSocket* connection = nullptr;
@@ -61,8 +66,8 @@ std::size_t note_length = 0;
 // Sends the outcome with the note and ends the process: no destructor, no atexit handler, and
 // nothing allocated, so that it may be called from inside an allocator.
 [[noreturn]] void End(TransformOutcome outcome) {
-  if (!connection->Send(static_cast<std::uint32_t>(TransformMessage::kEnd),
-                        static_cast<std::uint32_t>(outcome), std::string_view(note, note_length))) {
+  if (!connection->Send(Kind(TransformMessage::kEnd), static_cast<std::uint32_t>(outcome),
+                        std::string_view(note, note_length))) {
     LeaveAfterFailedSend(errno);
   }
   Leave(kChildSentItsEnd);
@@ -70,7 +75,7 @@ std::size_t note_length = 0;
 
 // Sends the end of a whole page, which carries the page's last piece, and ends the process.
 [[noreturn]] void EndWithPage(std::string_view last_piece) {
-  if (!connection->Send(static_cast<std::uint32_t>(TransformMessage::kEnd),
+  if (!connection->Send(Kind(TransformMessage::kEnd),
                         static_cast<std::uint32_t>(TransformOutcome::kDone), last_piece)) {
     LeaveAfterFailedSend(errno);
   }
@@ -103,8 +108,7 @@ struct PageWriter {
 };
 
 bool SendPage(PageWriter& page) {
-  const bool sent =
-      connection->Send(static_cast<std::uint32_t>(TransformMessage::kPage), 0, page.buffer);
+  const bool sent = connection->Send(Kind(TransformMessage::kPage), 0, page.buffer);
   page.buffer.clear();
   return sent;
 }
@@ -234,9 +238,10 @@ void Transform(const TransformOrder& order, PageWriter& page) {
   }
 }
 
-// The address space the process has mapped now, from /proc; 0 when it cannot be read.
-std::size_t MappedBytes() {
-  const int file = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+// The address space the process `pid` has mapped now, from /proc; 0 when it cannot be read.
+std::size_t MappedBytes(pid_t pid) {
+  const std::string path = "/proc/" + std::to_string(pid) + "/statm";
+  const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (file < 0) return 0;
   char text[64] = {};
   const ssize_t length = ::read(file, text, sizeof text - 1);
@@ -246,32 +251,35 @@ std::size_t MappedBytes() {
          static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
 }
 
-// The hard limit of `resource`, which the child never changes; RLIM_INFINITY when unknown.
+// The hard limit of `resource` of the calling process.
 rlim_t HardLimit(int resource) {
   rlimit current{};
   return ::getrlimit(resource, &current) == 0 ? current.rlim_max : RLIM_INFINITY;
 }
 
-// Sets the limit the kernel enforces, below the hard one `hard`, which stays as the worker had it
-// so that the next transformation of the process may be given its own.
-void SetLimit(int resource, rlim_t soft, rlim_t hard) {
+// Sets the child's limit of `resource` to `soft`, below the hard one `hard`, which stays so that
+// the next transformation of the process may be given its own.
+int SetLimit(pid_t child, int resource, rlim_t soft, rlim_t hard) {
   if (hard != RLIM_INFINITY) soft = std::min(soft, hard);
   const rlimit limit{soft, hard};
-  ::setrlimit(resource, &limit);
+  return ::prlimit(child, static_cast<__rlimit_resource>(resource), &limit, nullptr) == 0 ? 0
+                                                                                          : errno;
 }
 
 // What the process has spent after its `answered`th transformation.
 struct Spent {
   bool may_serve_again;   // within its number of transformations and its peak of memory
+  bool grew;              // its memory once passed kTrimmedPeakKilobytes
   std::uint32_t seconds;  // processor time, in whole seconds rounded up
 };
 
 Spent SpentAfter(int answered) {
   rusage usage{};
-  if (::getrusage(RUSAGE_SELF, &usage) != 0) return {false, 0};
+  if (::getrusage(RUSAGE_SELF, &usage) != 0) return {false, false, 0};
   const long long micro = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1'000'000LL +
                           usage.ru_utime.tv_usec + usage.ru_stime.tv_usec;
-  return {answered < kTransformationsPerChild && usage.ru_maxrss < kMaxReusedPeakKilobytes,
+  return {answered < kTransformationsPerChild &&
+              usage.ru_maxrss<kMaxReusedPeakKilobytes, usage.ru_maxrss> kTrimmedPeakKilobytes,
           static_cast<std::uint32_t>((micro + 999'999) / 1'000'000)};
 }
 
@@ -307,9 +315,8 @@ TransformOrder TakeTransformation(sys::MessageSocket& worker, int* descriptor) {
     Leave(kChildLostItsHost);
   }
   const std::optional<TransformOrder> order =
-      start.kind == static_cast<std::uint32_t>(TransformMessage::kStart) && *descriptor >= 0
-          ? DecodeOrder(start.payload)
-          : std::nullopt;
+      start.kind == Kind(TransformMessage::kStart) && *descriptor >= 0 ? DecodeOrder(start.payload)
+                                                                       : std::nullopt;
   if (!order) Leave(kChildMisread);
   return *order;
 }
@@ -377,22 +384,36 @@ void WriteAhead() {
 // answer.
 void AnswerDone(sys::MessageSocket& worker, std::uint32_t used_seconds,
                 std::string_view last_piece) {
-  const bool told = worker.Send(static_cast<std::uint32_t>(TransformMessage::kChildFree), 0,
-                                std::to_string(used_seconds));
+  const bool told =
+      worker.Send(Kind(TransformMessage::kChildFree), 0, std::to_string(used_seconds));
   if (!told) EndWithPage(last_piece);
-  connection->Send(static_cast<std::uint32_t>(TransformMessage::kEnd),
+  connection->Send(Kind(TransformMessage::kEnd),
                    static_cast<std::uint32_t>(TransformOutcome::kDone), last_piece);
 }
 
 }  // namespace
 
+int LimitChild(pid_t child, const TransformOrder& order, std::uint32_t used_seconds) {
+  // Every child is forked from the worker: its hard limits, and what it maps before its work
+  // (what a child keeps of its earlier work is within kUncountedBytes), are read once.
+  static const rlim_t cpu_hard = HardLimit(RLIMIT_CPU);
+  static const rlim_t space_hard = HardLimit(RLIMIT_AS);
+  static const std::size_t mapped = MappedBytes(::getpid());
+  // SIGXCPU once the transformation has used its time, counted from what the child had used;
+  // none for a transformation without a limit.
+  const int error =
+      SetLimit(child, RLIMIT_CPU,
+               order.cpu_seconds > 0 ? used_seconds + order.cpu_seconds : RLIM_INFINITY, cpu_hard);
+  if (error != 0) return error;
+  // The documents' budget and the work's, and what neither counts, beyond what the worker maps.
+  return SetLimit(child, RLIMIT_AS,
+                  mapped + (kLoadingBudgets + 1) * order.max_working_bytes + kUncountedBytes,
+                  space_hard);
+}
+
 void RunSpareChild(int spare, pid_t worker, ChildSandbox& sandbox, bool write_ahead) {
   BecomeSpare(spare, worker);
   if (write_ahead) WriteAhead();
-  // What the process maps before its work: the base of its address space's limit.
-  const std::size_t mapped = MappedBytes();
-  const rlim_t cpu_hard = HardLimit(RLIMIT_CPU);
-  const rlim_t space_hard = HardLimit(RLIMIT_AS);
   // From here on the child may read what callers wrote: it holds nothing and may call little.
   const int unconfined = sandbox.Enter();
   sys::MessageSocket from_worker(3);
@@ -409,13 +430,6 @@ void RunSpareChild(int spare, pid_t worker, ChildSandbox& sandbox, bool write_ah
                   std::strerror(unconfined));
       End(TransformOutcome::kUnavailable);
     }
-    // SIGXCPU once the transformation has used its time, counted from the `used_seconds` the
-    // child last told the worker; none for a transformation without a limit.
-    SetLimit(RLIMIT_CPU, order.cpu_seconds > 0 ? used_seconds + order.cpu_seconds : RLIM_INFINITY,
-             cpu_hard);
-    // The documents' budget and the work's, and what neither counts.
-    SetLimit(RLIMIT_AS, mapped + (kLoadingBudgets + 1) * order.max_working_bytes + kUncountedBytes,
-             space_hard);
     std::set_new_handler(EndForNew);
     PageWriter page;
     Transform(order, page);
@@ -424,6 +438,7 @@ void RunSpareChild(int spare, pid_t worker, ChildSandbox& sandbox, bool write_ah
     used_seconds = spent.seconds;
     ::prctl(PR_SET_NAME, kSpareChildName);
     AnswerDone(from_worker, used_seconds, page.buffer);
+    if (spent.grew) ::malloc_trim(0);
   }
 }
 

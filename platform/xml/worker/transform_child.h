@@ -2,11 +2,13 @@
 // transformation as a spare (spare_children.h), sets itself up and confines itself, receives the
 // transformation's connection and order from the worker, reads the style sheet and the source
 // from the connection, transforms and writes the page back. A child whose page went whole frees
-// its documents and the processor's work, tells the worker it is free (kChildFree) and waits for
-// the next transformation, its bounds set afresh, up to a number of them; any other end ends the
-// process, so that no child is taken again after a failure. Whatever the
-// style sheet does, the child stays within its bounds, and either answers a kEnd or exits with a
-// code that the worker reports (child_end.h):
+// its documents and the processor's work, tells the worker it is free (kChildFree), gives back
+// what its heap holds free once it has grown large, and waits for the next transformation, its
+// bounds set afresh, up to a number of them; any other end ends the process, so that no child is
+// taken again after a failure. Whatever the style sheet does, the child stays within its bounds,
+// and either answers a kEnd or exits with a code that the worker reports (child_end.h). The
+// kernel's limits are set by the worker from outside (LimitChild) before each transformation, and
+// the child's filter refuses to change them or how SIGXCPU is handled:
 //   - memory: the kernel's limit on its address space and the processor's counted budgets, one
 //     for loading the documents (twice max_working_bytes) and one for the work; the first
 //     allocation past a budget, and any allocation refused, ends it (kOutOfMemory), so that no
@@ -44,6 +46,12 @@ inline constexpr char kWorkingChildName[] = "korvalis-transf";
 // of heap and stack), so that its transformation finds them its own: time spent while it waits,
 // worth it only on processors that would otherwise be idle. Precondition: called in a child just
 // forked by the worker `worker` on its main thread, the processor started, `sandbox` prepared.
+// Sets the kernel's limits of the worker's child `child` for a transformation of `order`: its
+// address space, and its processor time counted on from the `used_seconds` it has used. Returns 0
+// or the errno of the failure. Precondition: called in the worker, before the child has the
+// transformation.
+int LimitChild(pid_t child, const TransformOrder& order, std::uint32_t used_seconds);
+
 [[noreturn]] void RunSpareChild(int spare, pid_t worker, ChildSandbox& sandbox, bool write_ahead);
 
 }  // namespace korvalis::xml

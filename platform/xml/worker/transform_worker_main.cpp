@@ -34,6 +34,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -58,9 +60,11 @@ using korvalis::sys::MessageSocket;
 using korvalis::xml::TransformMessage;
 using korvalis::xml::TransformOutcome;
 
-constexpr std::uint32_t Kind(TransformMessage message) {
-  return static_cast<std::uint32_t>(message);
-}
+using korvalis::xml::Kind;
+
+// The version of the messages this program speaks, read by the host in its file before it runs
+// it.
+[[gnu::used]] constexpr std::array kVersionMark = korvalis::xml::WorkerVersionMark();
 
 // Spares kept waiting: enough that a burst of the host's calls finds them ready, while the worker
 // forks the next between the calls.
@@ -71,6 +75,13 @@ constexpr std::size_t kSpareChildren = 2;
 constexpr std::size_t kQuietTransformations = 2;
 // Children free again that wait at most, the spares included: as many as a host's turns, so that
 // a host's threads each find one warm.
+//
+// The children alive at once are those that wait (kIdleChildren at most, the kSpareChildren fresh
+// ones among them; one that came back retires after kIdleRetirement) and those at work: one for
+// each transformation that holds a turn (the host's turns, max_children), one for each whose
+// source is still written (those hold no turn), and, while as many work as the host has turns,
+// none more for one that was killed and is still ending. A host of 8 turns whose sources are all
+// written has at most 16 children alive at once, and an idle host 2.
 constexpr std::size_t kIdleChildren = 8;
 
 struct Child {
@@ -98,7 +109,8 @@ struct WaitingStart {
 struct Served {
   MessageSocket control;
   int child_ends = -1;  // signalfd of SIGCHLD
-  int host = -1;        // pidfd of the host process
+  pid_t host_pid = 0;   // the host process, the worker's parent
+  int host = -1;        // pidfd of the host process; -1 where the system refuses pidfd_open
   pid_t worker = 0;
   std::vector<Child> children;
   std::vector<HeldEnd> held;
@@ -137,8 +149,7 @@ void ReapChildren(Served& served) {
 // Hands the transformation whose connection came with a kStart to a spare child.
 void StartChild(Served& served, int descriptor, const korvalis::xml::TransformOrder& order) {
   MessageSocket connection(descriptor);
-  korvalis::xml::SpareChildren::Handed handed =
-      served.spares->HandOver(descriptor, korvalis::xml::EncodeOrder(order));
+  korvalis::xml::SpareChildren::Handed handed = served.spares->HandOver(descriptor, order);
   if (handed.pid < 0) {
     SendEnd(served, std::move(connection), TransformOutcome::kUnavailable,
             std::string("the transformation's process cannot be started: ") + std::strerror(errno));
@@ -247,6 +258,16 @@ void SendHeldEnds(Served& served, const std::vector<pollfd>& ready, std::size_t 
   served.held = std::move(still);
 }
 
+// How long the worker may wait for its descriptors: until the next idle child is due to retire,
+// and a second at most where the host's end is seen only by its parent's id changing.
+constexpr int kHostCheckMilliseconds = 1000;
+
+int PollTimeout(Served& served) {
+  const int retirement = served.spares->RetireIdle();
+  if (served.host >= 0) return retirement;
+  return retirement < 0 ? kHostCheckMilliseconds : std::min(retirement, kHostCheckMilliseconds);
+}
+
 void Serve(Served& served) {
   std::vector<pollfd> watched;
   for (;;) {
@@ -263,15 +284,16 @@ void Serve(Served& served) {
     const std::size_t first_held = watched.size();
     for (const HeldEnd& end : served.held)
       watched.push_back({end.connection.descriptor(), POLLOUT, 0});
-    // A spare is forked while nothing else waits to be done.
+    // A spare is forked while nothing else waits to be done; children idle too long retire.
     const bool idle_work = served.control.IsOpen() && served.spares->Wanted();
-    const int ready = ::poll(watched.data(), watched.size(), idle_work ? 0 : -1);
+    const int ready = ::poll(watched.data(), watched.size(), idle_work ? 0 : PollTimeout(served));
+    if (served.host < 0 && ::getppid() != served.host_pid) return;  // the host process has ended
     if (ready < 0) {
       if (errno == EINTR) continue;
       return;
     }
     if (ready == 0) {
-      served.spares->AddOne(served.children.size() < kQuietTransformations);
+      if (idle_work) served.spares->AddOne(served.children.size() < kQuietTransformations);
       continue;
     }
     if (watched[2].revents != 0) return;  // the host process has ended
@@ -289,18 +311,25 @@ void Serve(Served& served) {
 }
 
 // Answers every transformation with the reason the processor cannot be started.
+// Ends when the host closes the control connection or ends.
 int RefuseAll(Served& served, const std::string& reason) {
-  Message message;
-  int descriptor = -1;
-  while (served.control.Receive(message, std::nullopt, &descriptor) ==
-         MessageSocket::Received::kMessage) {
+  for (;;) {
+    pollfd watched[2] = {{served.control.descriptor(), POLLIN, 0}, {served.host, POLLIN, 0}};
+    const int ready = ::poll(watched, 2, served.host >= 0 ? -1 : kHostCheckMilliseconds);
+    if (watched[1].revents != 0 || (served.host < 0 && ::getppid() != served.host_pid)) return 0;
+    if (ready <= 0) continue;
+    Message message;
+    int descriptor = -1;
+    const MessageSocket::Received received =
+        served.control.Receive(message, std::chrono::steady_clock::now(), &descriptor);
+    if (received == MessageSocket::Received::kDeadlinePassed) continue;
+    if (received != MessageSocket::Received::kMessage) return 0;
     if (descriptor >= 0) {
       MessageSocket(descriptor)
           .SendNow(Kind(TransformMessage::kEnd),
                    static_cast<std::uint32_t>(TransformOutcome::kUnavailable), reason);
     }
   }
-  return 0;
 }
 
 // The worker and its children go first should the machine run short of memory; a child's
@@ -348,13 +377,14 @@ int TakeControlConnection() {
   return control;
 }
 
-// The host process, watched through a descriptor of its own; -1 when it has already ended.
-int WatchHost(const char* host_argument) {
-  const pid_t host = host_argument ? static_cast<pid_t>(std::atol(host_argument)) : 0;
-  if (host <= 0) return -1;
-  const int watched = static_cast<int>(::syscall(SYS_pidfd_open, host, 0));
-  if (watched < 0 || ::getppid() != host) return -1;
-  return watched;
+// The host process, the worker's parent, watched through a descriptor of its own where the
+// system gives one (a kernel before 5.3, or a host's own filter, refuses pidfd_open: then its end
+// is seen as the worker's parent changing). False when it has already ended.
+bool WatchHost(Served& served, const char* host_argument) {
+  served.host_pid = host_argument ? static_cast<pid_t>(std::atol(host_argument)) : 0;
+  if (served.host_pid <= 0) return false;
+  served.host = static_cast<int>(::syscall(SYS_pidfd_open, served.host_pid, 0));
+  return ::getppid() == served.host_pid;
 }
 
 // After the announcement, standard error is the host's (standard output until then), and
@@ -385,9 +415,8 @@ int main(int argc, char** argv) {
   ::mallopt(M_TRIM_THRESHOLD, 8 << 20);
   Served served;
   served.control = MessageSocket(TakeControlConnection());
-  served.host = WatchHost(argc > 1 ? argv[1] : nullptr);
   served.worker = ::getpid();
-  if (!served.control.IsOpen() || served.host < 0) return 1;
+  if (!WatchHost(served, argc > 1 ? argv[1] : nullptr) || !served.control.IsOpen()) return 1;
   sigset_t child_signals;
   ::sigemptyset(&child_signals);
   ::sigaddset(&child_signals, SIGCHLD);
@@ -406,9 +435,8 @@ int main(int argc, char** argv) {
   if (served.child_ends < 0) {
     return RefuseAll(served, std::string("no signal descriptor: ") + std::strerror(errno));
   }
-  if (const int error = served.sandbox.Prepare(); error != 0) {
-    return RefuseAll(served, std::string("the transformations' confinement cannot be made: ") +
-                                 std::strerror(error));
+  if (const std::string failure = served.sandbox.Prepare(); !failure.empty()) {
+    return RefuseAll(served, "the transformations' confinement cannot be made: " + failure);
   }
   served.spares.emplace(served.worker, kSpareChildren, kIdleChildren, served.sandbox);
   Serve(served);
