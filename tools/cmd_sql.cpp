@@ -172,15 +172,15 @@ void ReportEndedTransaction(const char* happened, const std::vector<ScriptStep>&
   }
   std::string rest;
   if (next < steps.size()) {
-    rest = "; the rest of the script, from line " + std::to_string(steps[next].line) +
-           ", was not run";
+    rest =
+        "; the rest of the script, from line " + std::to_string(steps[next].line) + ", was not run";
   }
   std::fprintf(stderr, "korvalis sql: %s%s\n", happened, rest.c_str());
 }
 
-// What became of the transaction that `error` ended with the connection.
-const char* EndedWithTheConnection(const db::DbError& error) {
-  if (std::string_view(error.what()).find(db::kClosedUnanswered) != std::string_view::npos) {
+// What became of the transaction that the failure `description` ended with the connection.
+const char* EndedWithTheConnection(std::string_view description) {
+  if (description.find(db::kClosedUnanswered) != std::string_view::npos) {
     return "the connection to the database was closed when the server did not answer in time: "
            "the server undoes the changes since the last COMMIT once its process runs again";
   }
@@ -217,20 +217,21 @@ bool CommitPending(db::Connection& connection, CommittedChanges* committed, bool
   }
 }
 
-// What the run does after its step `failed` ended with Oracle error `oracle_code` (0 for a line
-// that is not run): -1 to go on with the next step, else the status the run ends with.
-int AfterFailure(db::Connection& connection, const ErrorAction& on_error, int oracle_code,
-                 const std::vector<ScriptStep>& steps, size_t failed,
+// What the run does after its step `failed` ended with the failure `description` (empty for a
+// line that is not run): -1 to go on with the next step, else the status the run ends with.
+int AfterFailure(db::Connection& connection, const ErrorAction& on_error,
+                 std::string_view description, const std::vector<ScriptStep>& steps, size_t failed,
                  CommittedChanges* committed) {
   using Pending = ErrorAction::Pending;
   const bool exits = on_error.then == ErrorAction::Then::kExit;
+  const int oracle_code = OracleCode(description);
   // A lost connection, or a transaction the file gave up whole (a write interrupted by Command
   // Timeout, memory refused), leaves nothing to commit and nothing after it may run alone: the
   // run ends, with the status asked for unless that was to commit.
   if (!connection.Alive() || !connection.InTransaction()) {
     ReportEndedTransaction(connection.Alive() ? "the database undid the whole transaction: "
                                                 "the changes since the last COMMIT are undone"
-                                              : EndedWithTheConnection(error),
+                                              : EndedWithTheConnection(description),
                            steps, failed + 1);
     const bool as_asked = exits && on_error.pending != Pending::kCommitted;
     return as_asked ? on_error.ExitStatus(oracle_code) : 1;
@@ -238,8 +239,9 @@ int AfterFailure(db::Connection& connection, const ErrorAction& on_error, int or
   if (on_error.pending == Pending::kCommitted) {
     if (!CommitPending(connection, committed, !exits)) return 1;
     if (exits) {
-      std::fprintf(stderr, "korvalis sql: stopped at the first error; the changes since the last "
-                           "COMMIT are committed\n");
+      std::fprintf(stderr,
+                   "korvalis sql: stopped at the first error; the changes since the last "
+                   "COMMIT are committed\n");
     }
   } else if (on_error.pending == Pending::kRolledBack) {
     try {
@@ -249,8 +251,9 @@ int AfterFailure(db::Connection& connection, const ErrorAction& on_error, int or
       if (!exits) return 1;
     }
     if (exits) {
-      std::fprintf(stderr, "korvalis sql: stopped at the first error; the changes since the last "
-                           "COMMIT are rolled back\n");
+      std::fprintf(stderr,
+                   "korvalis sql: stopped at the first error; the changes since the last "
+                   "COMMIT are rolled back\n");
     }
   }
   return exits ? on_error.ExitStatus(oracle_code) : -1;
@@ -275,7 +278,7 @@ int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
         status = 1;
         FlushStandardOutput();
         std::fprintf(stderr, "line %d: %s\n", step.line, EscapeControls(step.text).c_str());
-        const int ended = AfterFailure(connection, settings.on_error, 0, steps, i, &committed);
+        const int ended = AfterFailure(connection, settings.on_error, {}, steps, i, &committed);
         if (ended >= 0) return ended;
         continue;
       }
@@ -294,8 +297,7 @@ int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
       FlushStandardOutput();
       if (step.line > 0) std::fprintf(stderr, "line %d: ", step.line);
       std::fprintf(stderr, "%s\n", EscapeControls(e.what()).c_str());
-      const int ended =
-          AfterFailure(connection, settings.on_error, OracleCode(e.what()), steps, i, &committed);
+      const int ended = AfterFailure(connection, settings.on_error, e.what(), steps, i, &committed);
       if (ended >= 0) return ended;
     }
   }
@@ -354,12 +356,19 @@ bool ReadConfiguredInitString(std::string* init, std::string* error) {
 int RunSql(const std::vector<std::string>& args) {
   ParsedOptions options;
   switch (ParseOptions("sql", args,
-                       {{"db", 0, true}, {"connect", 0, true}, {"xml", 0, false},
-                        {"file", 'f', true}, {"stop-on-error", 0, false}, {"no-feedback", 0, false}},
+                       {{"db", 0, true},
+                        {"connect", 0, true},
+                        {"xml", 0, false},
+                        {"file", 'f', true},
+                        {"stop-on-error", 0, false},
+                        {"no-feedback", 0, false}},
                        kUsage, &options)) {
-    case OptionsOutcome::kRun: break;
-    case OptionsOutcome::kHelpShown: return 0;
-    case OptionsOutcome::kRefused: return 2;
+    case OptionsOutcome::kRun:
+      break;
+    case OptionsOutcome::kHelpShown:
+      return 0;
+    case OptionsOutcome::kRefused:
+      return 2;
   }
   const std::string& file = options.Value("db");
   const std::string& connect = options.Value("connect");
@@ -402,8 +411,7 @@ int RunSql(const std::vector<std::string>& args) {
       steps = ReadSqlScript(WithoutByteOrderMark(sql));
     }
   } catch (const db::DbError& e) {
-    std::fprintf(stderr, "korvalis sql: %s; nothing was run\n",
-                 EscapeControls(e.what()).c_str());
+    std::fprintf(stderr, "korvalis sql: %s; nothing was run\n", EscapeControls(e.what()).c_str());
     return 1;
   }
   // A reader that stops reading (a pager, head) must not end the run before its commit.

@@ -242,8 +242,7 @@ SqlType Translator::EmitInList(const Expr& e, const Scope* scope, std::string* o
 void Translator::EmitRowOfValues(const Expr& row, const std::vector<SqlType>* compared_with,
                                  const Scope* scope, std::string* out,
                                  std::vector<SqlType>* types) {
-  if (row.kind != ExprKind::kRow ||
-      (compared_with && compared_with->size() != row.args.size())) {
+  if (row.kind != ExprKind::kRow || (compared_with && compared_with->size() != row.args.size())) {
     Emit(row, scope, out);
     return;
   }
@@ -516,8 +515,7 @@ void Translator::PadComparedText(const Expr& e, const Scope* scope, ComparisonSp
       !IsBlankPadded(*e.args[0], scope) || !IsBlankPadded(*e.args[1], scope)) {
     return;
   }
-  const std::string left =
-      WithoutTrailingBlanks(out->substr(spans->l0, spans->l1 - spans->l0));
+  const std::string left = WithoutTrailingBlanks(out->substr(spans->l0, spans->l1 - spans->l0));
   const std::string right = WithoutTrailingBlanks(out->substr(spans->r0));
   RewriteComparison(e, spans, left, right, out);
 }

@@ -124,8 +124,9 @@ class ServerCaller : public FunctionCaller {
   // that process is no longer busy, as the next writer sees it.
   CallOutcome GiveUp(std::chrono::nanoseconds work_start) {
     const pid_t backend = backend_;
-    const std::string busy = "SELECT count(*) FROM pg_stat_activity WHERE pid = " +
-                             std::to_string(backend) + " AND state = 'active'";
+    const std::string busy =
+        "SELECT count(*) FROM pg_stat_activity WHERE pid = " + std::to_string(backend) +
+        " AND state = 'active'";
     std::chrono::nanoseconds work = ProcessProcessorTime(backend) - work_start;
     Reconnect();
     CallOutcome outcome;
@@ -133,8 +134,8 @@ class ServerCaller : public FunctionCaller {
     const auto given_up = std::chrono::steady_clock::now();
     while (std::chrono::steady_clock::now() - given_up < kBackendWatched) {
       PGresult* r = PQexec(conn_, busy.c_str());
-      const bool ended = PQresultStatus(r) == PGRES_TUPLES_OK &&
-                         std::string_view(PQgetvalue(r, 0, 0)) == "0";
+      const bool ended =
+          PQresultStatus(r) == PGRES_TUPLES_OK && std::string_view(PQgetvalue(r, 0, 0)) == "0";
       PQclear(r);
       if (ended) break;
       work = std::max(work, ProcessProcessorTime(backend) - work_start);
@@ -159,15 +160,15 @@ class ServerCaller : public FunctionCaller {
 
 std::vector<SweptFunction> ServerFunctions(const std::string& init_string) {
   pg_conn* conn = Connect(init_string);
-  PGresult* r = PQexec(
-      conn,
-      "SELECT p.proname || '(' || CASE WHEN p.provariadic <> 0 "
-      "THEN regexp_replace(oidvectortypes(p.proargtypes), '([^ ,][^,]*)$', 'VARIADIC \\1') "
-      "ELSE oidvectortypes(p.proargtypes) END || ')', "
-      "CASE WHEN p.provariadic <> 0 THEN -1 ELSE p.pronargs END "
-      "FROM pg_proc p WHERE p.pronamespace = current_schema()::regnamespace "
-      "AND p.proname LIKE 'ora\\_%' AND p.proname NOT IN ('ora_raise', 'ora_raise_stable') "
-      "ORDER BY 1");
+  PGresult* r =
+      PQexec(conn,
+             "SELECT p.proname || '(' || CASE WHEN p.provariadic <> 0 "
+             "THEN regexp_replace(oidvectortypes(p.proargtypes), '([^ ,][^,]*)$', 'VARIADIC \\1') "
+             "ELSE oidvectortypes(p.proargtypes) END || ')', "
+             "CASE WHEN p.provariadic <> 0 THEN -1 ELSE p.pronargs END "
+             "FROM pg_proc p WHERE p.pronamespace = current_schema()::regnamespace "
+             "AND p.proname LIKE 'ora\\_%' AND p.proname NOT IN ('ora_raise', 'ora_raise_stable') "
+             "ORDER BY 1");
   std::vector<SweptFunction> functions;
   for (int i = 0; i < PQntuples(r); ++i) {
     functions.push_back({PQgetvalue(r, i, 0), std::stoi(PQgetvalue(r, i, 1))});
