@@ -3,6 +3,7 @@
 // every turn. The turns are held by the test itself, or observed held, before a report runs.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -68,11 +69,14 @@ class ReportTurnsTest : public ::testing::TestWithParam<db::Engine> {
 };
 
 // A turn of the process's transformations, held by the test for a style sheet of its own
-// (`name`); empty when it could not be had within `wait`.
+// (`name`, never taken before: a style sheet that once held its turn long counts as long work,
+// which may not take the last turn); empty when it could not be had within `wait`.
 xml::TransformationTurns::Turn HeldTurn(const std::string& name,
                                         milliseconds wait = milliseconds(30'000)) {
+  static std::atomic<int> taken{0};
   return xml::ProcessTransformationTurns().Take(
-      xml::TransformationTurns::StyleOf("held by the test: " + name),
+      xml::TransformationTurns::StyleOf("held by the test: " + name + " #" +
+                                        std::to_string(taken++)),
       std::chrono::steady_clock::now() + wait);
 }
 
