@@ -24,7 +24,8 @@ int RunOf(std::string_view runs, int64_t rownum) {
   bool digits = false;
   for (size_t i = 0; i <= runs.size(); ++i) {
     if (i < runs.size() && runs[i] >= '0' && runs[i] <= '9') {
-      start = start * 10 + (runs[i] - '0');
+      // A start past every row number counts as the largest, whatever its digits.
+      start = start > (INT64_MAX - 9) / 10 ? INT64_MAX : start * 10 + (runs[i] - '0');
       digits = true;
       continue;
     }

@@ -89,9 +89,10 @@ std::atomic<Worker*> the_worker{nullptr};
 // forked from it starts from the same, the descriptor held open being its own copy. Each is
 // never changed once published, so that a fork amid a change copies a whole one.
 struct ProgramChoice {
-  std::string chosen;  // SetWorkerProgram's, else empty
-  std::string path;    // the program opened, else empty
-  int program;         // its descriptor, -1 before the first start
+  std::string chosen;             // SetWorkerProgram's, else empty
+  std::string path;               // the program opened, else empty
+  int program;                    // its descriptor, -1 before the first start
+  const ProgramChoice* replaced;  // the choice published before, kept for a reader still on it
 };
 std::atomic<const ProgramChoice*> the_program{nullptr};
 
@@ -103,8 +104,9 @@ void PublishProgram(const Worker& worker) {
     return;
   }
   // Never destroyed: a process forked from this one reads it; a choice changes seldom.
-  the_program.store(new ProgramChoice{worker.chosen_program, worker.program_path, worker.program},
-                    std::memory_order_release);
+  the_program.store(
+      new ProgramChoice{worker.chosen_program, worker.program_path, worker.program, published},
+      std::memory_order_release);
 }
 
 // A new process's worker state: the program its parent chose and held open, if any.
@@ -266,8 +268,8 @@ void FailStart(Worker& worker, std::string cause, std::string* cause_out) {
 // (its passwords, keys and connection strings) reaches a process that runs authors' style sheets.
 // The loader binds every symbol when the worker starts, so that no child binds one again.
 std::vector<std::string> WorkerEnvironment() {
-  static constexpr std::string_view kKept[] = {"LD_LIBRARY_PATH=", "ASAN_OPTIONS=",
-                                               "UBSAN_OPTIONS=", "LSAN_OPTIONS="};
+  static constexpr std::string_view kKept[] = {
+      "LD_LIBRARY_PATH=", "ASAN_OPTIONS=", "UBSAN_OPTIONS=", "LSAN_OPTIONS="};
   std::vector<std::string> kept = {"LD_BIND_NOW=1"};
   for (char** entry = environ; *entry != nullptr; ++entry) {
     const std::string_view text(*entry);
