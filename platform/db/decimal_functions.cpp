@@ -29,7 +29,9 @@ cpp_int Mantissa(const DecimalDigits& d) {
   return d.sign < 0 ? cpp_int(-m) : m;
 }
 
-cpp_int PowerOfTen(int k) { return boost::multiprecision::pow(cpp_int(10), static_cast<unsigned>(k)); }
+cpp_int PowerOfTen(int k) {
+  return boost::multiprecision::pow(cpp_int(10), static_cast<unsigned>(k));
+}
 
 // mantissa * 10^low_exponent as digits.
 DecimalDigits DigitsOf(const cpp_int& mantissa, int low_exponent) {
@@ -54,9 +56,14 @@ DecimalDigits RoundDigits(const DecimalDigits& value, int places, Rounding round
     case Rounding::kHalfAwayFromZero:
       up = kept >= 0 && value.digits[static_cast<size_t>(kept)] >= '5';
       break;
-    case Rounding::kTowardZero: break;
-    case Rounding::kCeiling: up = value.sign > 0; break;
-    case Rounding::kFloor: up = value.sign < 0; break;
+    case Rounding::kTowardZero:
+      break;
+    case Rounding::kCeiling:
+      up = value.sign > 0;
+      break;
+    case Rounding::kFloor:
+      up = value.sign < 0;
+      break;
   }
   cpp_int m = kept > 0 ? cpp_int(value.digits.substr(0, static_cast<size_t>(kept))) : cpp_int(0);
   if (up) ++m;
@@ -112,8 +119,9 @@ std::optional<NumberValue> WholePower(const DecimalDigits& x, const DecimalDigit
                                       ResultForm form) {
   if (n.sign != 0 && LowExponent(n) < 0) return std::nullopt;  // a fraction
   if (n.sign != 0 && n.exponent > 6) return std::nullopt;
-  const int64_t exponent = n.sign == 0 ? 0 : static_cast<int64_t>(Mantissa(n)) *
-                                                 static_cast<int64_t>(PowerOfTen(LowExponent(n)));
+  const int64_t exponent = n.sign == 0 ? 0
+                                       : static_cast<int64_t>(Mantissa(n)) *
+                                             static_cast<int64_t>(PowerOfTen(LowExponent(n)));
   if (exponent == 0) return NumberValue{NumberValue::Kind::kInteger, 1, 0, {}};
   if (x.sign == 0) {
     if (exponent < 0) return std::nullopt;
@@ -124,8 +132,7 @@ std::optional<NumberValue> WholePower(const DecimalDigits& x, const DecimalDigit
       std::abs(int64_t{LowExponent(x)}) * times > kMaxPowerDigits) {
     return std::nullopt;
   }
-  const cpp_int power =
-      boost::multiprecision::pow(Mantissa(x), static_cast<unsigned>(times));
+  const cpp_int power = boost::multiprecision::pow(Mantissa(x), static_cast<unsigned>(times));
   const int low = static_cast<int>(LowExponent(x) * times);
   if (exponent > 0) return ToNumberValue(DigitsOf(power, low), form);
   // 1 / (power * 10^low): the quotient of 10^scale by the power has more digits than a NUMBER
@@ -150,6 +157,18 @@ constexpr int kMinExponential = -303;
 using Real = boost::multiprecision::number<boost::multiprecision::mpfr_float_backend<64>,
                                            boost::multiprecision::et_off>;
 
+// MPFR keeps, for each thread, a cache of the constants it computed and a pool of integers,
+// which a thread's end does not free: in a host whose threads come and go, every thread that
+// once took a logarithm would leave them behind. Each computation gives its thread's back as it
+// ends, at the cost of computing ln 2 anew at 64 digits for the next.
+class ThreadCachesReturned {
+ public:
+  ThreadCachesReturned() = default;
+  ThreadCachesReturned(const ThreadCachesReturned&) = delete;
+  ThreadCachesReturned& operator=(const ThreadCachesReturned&) = delete;
+  ~ThreadCachesReturned() { mpfr_free_cache2(MPFR_FREE_LOCAL_CACHE); }
+};
+
 Real ToReal(const DecimalDigits& d) {
   if (d.sign == 0) return Real(0);
   return Real((d.sign < 0 ? "-0." : "0.") + d.digits + "e" + std::to_string(d.exponent + 1));
@@ -173,32 +192,42 @@ NumberValue ExponentialOf(const Real& y, ResultForm form) {
 bool IsWhole(const DecimalDigits& value) { return value.sign == 0 || LowExponent(value) >= 0; }
 
 NumberValue SquareRoot(const DecimalDigits& x, ResultForm form) {
+  const ThreadCachesReturned returned;
   return Rounded(boost::multiprecision::sqrt(ToReal(x)), form);
 }
 
 NumberValue Exponential(const DecimalDigits& x, ResultForm form) {
+  const ThreadCachesReturned returned;
   return ExponentialOf(ToReal(x), form);
 }
 
 NumberValue NaturalLogarithm(const DecimalDigits& x, ResultForm form) {
+  const ThreadCachesReturned returned;
   return Rounded(boost::multiprecision::log(ToReal(x)), form);
 }
 
 NumberValue Logarithm(const DecimalDigits& base, const DecimalDigits& x, ResultForm form) {
-  return Rounded(boost::multiprecision::log(ToReal(x)) /
-                     boost::multiprecision::log(ToReal(base)),
+  const ThreadCachesReturned returned;
+  return Rounded(boost::multiprecision::log(ToReal(x)) / boost::multiprecision::log(ToReal(base)),
                  form);
 }
 
 // |x|^n as e^(n ln |x|), negative for a negative x and an odd n.
 NumberValue RealPower(const DecimalDigits& x, const DecimalDigits& n, ResultForm form) {
+  const ThreadCachesReturned returned;
   const Real magnitude = boost::multiprecision::abs(ToReal(x));
   NumberValue power = ExponentialOf(ToReal(n) * boost::multiprecision::log(magnitude), form);
   if (x.sign < 0 && LowExponent(n) == 0 && (n.digits.back() - '0') % 2 != 0) {
     switch (power.kind) {
-      case NumberValue::Kind::kInteger: power.integer = -power.integer; break;
-      case NumberValue::Kind::kReal: power.real = -power.real; break;
-      case NumberValue::Kind::kText: power.text.insert(0, "-"); break;
+      case NumberValue::Kind::kInteger:
+        power.integer = -power.integer;
+        break;
+      case NumberValue::Kind::kReal:
+        power.real = -power.real;
+        break;
+      case NumberValue::Kind::kText:
+        power.text.insert(0, "-");
+        break;
     }
   }
   return power;

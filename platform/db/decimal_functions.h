@@ -5,7 +5,7 @@
 // by a power of ten; the functions whose results have endless digits use its binary floating
 // point of MPFR.
 //
-// Thread-safety: pure functions.
+// Thread-safety: pure functions; a thread that called them keeps nothing of MPFR's once it ends.
 #pragma once
 
 #include <cstdint>
