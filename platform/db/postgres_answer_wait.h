@@ -38,8 +38,8 @@
 //                   waiting; a COMMIT whose answer was not read is read for a second first
 //   at a signal     PQcancel on the program's cancelling thread, waited for by the grace
 //                   (cancel_at_signal.h)
-// Unbounded on purpose: the runtime's installation by a database's build, which runs as long as
-// it takes (the server's own statement timeout is off there too).
+//   installation    the runtime's, on a connection that finds it missing or old: round trips
+//                   as above, by Command Timeout but no less than kInstallationFloor
 //
 // Thread-safety: one thread at a time, with the connection it waits on.
 #pragma once

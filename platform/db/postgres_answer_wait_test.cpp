@@ -341,5 +341,33 @@ TEST_F(AnswerDeadlineTest, AStatementPastTheServersCancelEndsWithinTheBound) {
   EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2000));
 }
 
+// The runtime's installation, made by a connection that finds an older one, waits no longer
+// than its bound either: Command Timeout, but never less than the installation's floor, so that
+// a short Command Timeout still lets it finish. The proxy holds what the installation sends.
+TEST_F(AnswerDeadlineTest, AnInstallationThatGetsNoAnswerIsGivenUpByItsBound) {
+  server_.RunSql(database_,
+                 "CREATE OR REPLACE FUNCTION korvalis_runtime_version() RETURNS integer "
+                 "LANGUAGE sql IMMUTABLE AS $f$ SELECT 1 $f$");
+  {
+    testing::PacketProxy proxy(init_);
+    proxy.Arm("pg_advisory_xact_lock", testing::PacketProxy::Then::kHold);
+    const auto start = Clock::now();
+    try {
+      PostgresConnection c(Open(proxy.init()));
+      ADD_FAILURE() << "connected";
+    } catch (const DbError& e) {
+      EXPECT_EQ(e.code(), kCannotConnect) << e.what();
+      EXPECT_TRUE(std::string(e.what()).starts_with("cannot prepare the PostgreSQL database"))
+          << e.what();
+    }
+    const auto took = Clock::now() - start;
+    EXPECT_TRUE(proxy.Met());
+    EXPECT_GE(took, PostgresDatabase::kInstallationFloor);
+    EXPECT_LT(took, PostgresDatabase::kInstallationFloor + std::chrono::seconds(2));
+  }
+  PostgresConnection installed(Open());
+  EXPECT_EQ(Scalar(installed, "SELECT COUNT(*) FROM T_TURN"), "0");
+}
+
 }  // namespace
 }  // namespace korvalis::db

@@ -2,6 +2,7 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
 #include <unordered_map>
@@ -84,9 +85,9 @@ void WatchForVanishedClient(pg_conn* connection, const PostgresDatabase::ServerQ
 
 }  // namespace
 
-void RunPostgresScript(pg_conn* connection, const char* sql) {
+void RunPostgresScript(pg_conn* connection, const char* sql, std::chrono::seconds bound) {
   Result r;
-  Query(BoundedQuery(connection, std::chrono::seconds(0)), sql, &r);
+  Query(BoundedQuery(connection, bound), sql, &r);
 }
 
 PostgresDatabase::PostgresDatabase(const ConnectionString& init)
@@ -193,15 +194,19 @@ bool PostgresDatabase::EnsureRuntime(pg_conn* connection, const ServerQuery& que
         &version);
   const std::string expected = " SELECT " + std::to_string(kPostgresRuntimeVersion) + " ";
   if (PQntuples(version.result) != 1 || version.Text(0, 0) != expected) {
-    // Installing is no statement of a call: Command Timeout does not bound it.
-    RunPostgresScript(connection,
-                      "BEGIN; SET LOCAL statement_timeout = 0; "
-                      "SELECT pg_advisory_xact_lock(48480001)");
+    // Each step, and the wait for another process's installation, by the installation's bound,
+    // which the server keeps too.
+    const std::chrono::seconds bound =
+        command_timeout_.count() == 0 ? command_timeout_
+                                      : std::max(command_timeout_, kInstallationFloor);
+    const std::string begin = "BEGIN; SET LOCAL statement_timeout = " + Milliseconds(bound) +
+                              "; SELECT pg_advisory_xact_lock(48480001)";
+    RunPostgresScript(connection, begin.c_str(), bound);
     try {
-      RunPostgresScript(connection, PostgresRuntimeSql());
+      RunPostgresScript(connection, PostgresRuntimeSql(), bound);
       // Left open, the objects are not there for other connections until the owner commits.
       if (leave_open) return true;
-      RunPostgresScript(connection, "COMMIT");
+      RunPostgresScript(connection, "COMMIT", bound);
     } catch (const DbError&) {
       try {
         Result undone;

@@ -9,7 +9,9 @@
 // not answer; Idle Transaction Timeout (seconds, default 60; 0: no bound) bounds how long a
 // transaction holding the writers' turn may stay idle before the server ends its session and
 // undoes its work; Command Timeout (seconds, default kDefaultCommandTimeout; 0: no bound) how
-// long one statement may run before the server cancels it.
+// long one statement may run before the server cancels it. The runtime's installation, when a
+// connection finds it missing or of another version, is bounded by Command Timeout too, but by
+// no less than kInstallationFloor.
 //
 // Thread-safety: thread-safe.
 #pragma once
@@ -34,6 +36,10 @@ namespace korvalis::db {
 
 class PostgresDatabase {
  public:
+  // The least time the runtime's installation is given: it is no statement of a call, and a short
+  // Command Timeout must not leave a database that no connection can prepare.
+  static constexpr std::chrono::seconds kInstallationFloor{10};
+
   // Throws DbError (kCannotConnect) when the string names no server.
   explicit PostgresDatabase(const ConnectionString& init);
 
@@ -85,7 +91,8 @@ class PostgresDatabase {
 };
 
 // Runs `sql` (one or more statements, no parameters) on the non-blocking `connection` that
-// Connect made, waiting as long as the server takes (the runtime's installation); throws DbError.
-void RunPostgresScript(pg_conn* connection, const char* sql);
+// Connect made, waiting for the server by `bound` at most (zero: as long as it takes); throws
+// DbError.
+void RunPostgresScript(pg_conn* connection, const char* sql, std::chrono::seconds bound);
 
 }  // namespace korvalis::db
