@@ -196,9 +196,9 @@ bool PostgresDatabase::EnsureRuntime(pg_conn* connection, const ServerQuery& que
   if (PQntuples(version.result) != 1 || version.Text(0, 0) != expected) {
     // Each step, and the wait for another process's installation, by the installation's bound,
     // which the server keeps too.
-    const std::chrono::seconds bound =
-        command_timeout_.count() == 0 ? command_timeout_
-                                      : std::max(command_timeout_, kInstallationFloor);
+    const std::chrono::seconds bound = command_timeout_.count() == 0
+                                           ? command_timeout_
+                                           : std::max(command_timeout_, kInstallationFloor);
     const std::string begin = "BEGIN; SET LOCAL statement_timeout = " + Milliseconds(bound) +
                               "; SELECT pg_advisory_xact_lock(48480001)";
     RunPostgresScript(connection, begin.c_str(), bound);
@@ -226,7 +226,8 @@ std::shared_ptr<const Translation> PostgresDatabase::Translate(std::string_view 
                                                                bool* seen_before,
                                                                TranslationCache* transaction) {
   return (transaction ? *transaction : translations_)
-      .Translate(oracle_sql, [&query] { return LoadCatalog(query); }, seen_before);
+      .Translate(
+          oracle_sql, [&query] { return LoadCatalog(query); }, seen_before);
 }
 
 std::shared_ptr<const Catalog> PostgresDatabase::CurrentCatalog(const ServerQuery& query,
