@@ -1,0 +1,232 @@
+#include "platform/db/xpath_comparisons.h"
+
+#include <libxml/tree.h>
+#include <libxml/xpath.h>
+#include <libxml/xpathInternals.h>
+
+#include <cmath>
+#include <limits>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "platform/db/xpath_string_values.h"
+
+namespace korvalis::db {
+namespace {
+
+enum class Op { kEqual, kNotEqual, kLess, kLessOrEqual, kGreater, kGreaterOrEqual };
+
+std::optional<Op> ReadOp(std::string_view text) {
+  if (text == "=") return Op::kEqual;
+  if (text == "!=") return Op::kNotEqual;
+  if (text == "<") return Op::kLess;
+  if (text == "<=") return Op::kLessOrEqual;
+  if (text == ">") return Op::kGreater;
+  if (text == ">=") return Op::kGreaterOrEqual;
+  return std::nullopt;
+}
+
+struct FreeObject {
+  void operator()(xmlXPathObjectPtr o) const { xmlXPathFreeObject(o); }
+};
+using Object = std::unique_ptr<xmlXPathObject, FreeObject>;
+
+// The number a text or a number stands for (what else is compared here is a node-set).
+double NumberOf(const xmlXPathObject& o) {
+  if (o.type == XPATH_NUMBER) return o.floatval;
+  if (o.type == XPATH_STRING && o.stringval != nullptr) return xmlXPathStringEvalNumber(o.stringval);
+  return std::numeric_limits<double>::quiet_NaN();
+}
+
+bool IsNodeSet(const xmlXPathObject& o) {
+  return o.type == XPATH_NODESET || o.type == XPATH_XSLT_TREE;
+}
+int Count(const xmlXPathObject& o) { return o.nodesetval == nullptr ? 0 : o.nodesetval->nodeNr; }
+
+// Hands `o` to the parser's stack; false, with the parser's error set, when there is no room.
+bool Push(xmlXPathParserContextPtr parser, Object o) {
+  if (o == nullptr || valuePush(parser, o.get()) < 0) {
+    parser->error = XPATH_MEMORY_ERROR;
+    return false;
+  }
+  o.release();
+  return true;
+}
+
+// libxml2's own comparison of `a` with `b`; false, with the parser's error set, when it fails.
+bool DecideByLibxml2(xmlXPathParserContextPtr parser, Op op, Object a, Object b) {
+  if (!Push(parser, std::move(a)) || !Push(parser, std::move(b))) return false;
+  switch (op) {
+    case Op::kEqual:
+      return xmlXPathEqualValues(parser) != 0;
+    case Op::kNotEqual:
+      return xmlXPathNotEqualValues(parser) != 0;
+    case Op::kLess:
+      return xmlXPathCompareValues(parser, 1, 1) != 0;
+    case Op::kLessOrEqual:
+      return xmlXPathCompareValues(parser, 1, 0) != 0;
+    case Op::kGreater:
+      return xmlXPathCompareValues(parser, 0, 1) != 0;
+    case Op::kGreaterOrEqual:
+      return xmlXPathCompareValues(parser, 0, 0) != 0;
+  }
+  return false;
+}
+
+// A comparison that reads the string values of a node-set, each built and charged; once the
+// deadline has passed, `stopped` is set and what the functions answer is of no use.
+class NodeSetComparison {
+ public:
+  explicit NodeSetComparison(ChargedStringValues& values) : values_(values) {}
+
+  bool stopped = false;
+
+  // Whether `a op b`, one of them a node-set and neither a boolean.
+  bool Decide(Op op, const xmlXPathObject& a, const xmlXPathObject& b) {
+    if (op != Op::kEqual && op != Op::kNotEqual) return Relational(op, a, b);
+    if (IsNodeSet(a) && IsNodeSet(b)) {
+      return op == Op::kEqual ? SharedValue(a, b) : TwoValues(a, b);
+    }
+    const xmlXPathObject& set = IsNodeSet(a) ? a : b;
+    const xmlXPathObject& other = IsNodeSet(a) ? b : a;
+    if (other.type == XPATH_STRING) {
+      const char* text = reinterpret_cast<const char*>(other.stringval);
+      return AnyValue(set, text == nullptr ? "" : text, op == Op::kEqual);
+    }
+    const double x = ::korvalis::db::NumberOf(other);
+    for (int i = 0; i < Count(set) && !stopped; ++i) {
+      const double n = NumberOf(set.nodesetval->nodeTab[i]);
+      if (op == Op::kEqual ? n == x : n != x) return true;
+    }
+    return false;
+  }
+
+ private:
+  // The string value of `node` in `out`, no longer than `most` + 1 bytes.
+  const std::string& Value(xmlNode* node, std::string& out,
+                           size_t most = std::string::npos) {
+    out.clear();
+    if (!stopped && !values_.Append(node, &out, most)) stopped = true;
+    return out;
+  }
+
+  double NumberOf(xmlNode* node) {
+    return xmlXPathStringEvalNumber(BAD_CAST Value(node, value_).c_str());
+  }
+
+  // Whether a node's string value is `text` (equal) or is not (!equal).
+  bool AnyValue(const xmlXPathObject& set, std::string_view text, bool equal) {
+    for (int i = 0; i < Count(set) && !stopped; ++i) {
+      if ((Value(set.nodesetval->nodeTab[i], value_, text.size()) == text) == equal) return true;
+    }
+    return false;
+  }
+
+  // Whether a node of `a` and one of `b` have the same string value: a's values are known by
+  // their hashes, a hash found among them is checked by building the value again.
+  bool SharedValue(const xmlXPathObject& a, const xmlXPathObject& b) {
+    if (Count(a) == 0 || Count(b) == 0) return false;
+    const std::unordered_set<xmlNode*> in_a(a.nodesetval->nodeTab,
+                                            a.nodesetval->nodeTab + Count(a));
+    for (int j = 0; j < Count(b); ++j) {
+      if (in_a.count(b.nodesetval->nodeTab[j]) > 0) return true;
+    }
+    const std::hash<std::string_view> hash;
+    std::unordered_multimap<size_t, xmlNode*> by_hash;
+    for (int i = 0; i < Count(a) && !stopped; ++i) {
+      by_hash.emplace(hash(Value(a.nodesetval->nodeTab[i], value_)), a.nodesetval->nodeTab[i]);
+    }
+    for (int j = 0; j < Count(b) && !stopped; ++j) {
+      const std::string& v = Value(b.nodesetval->nodeTab[j], value_);
+      const auto [first, last] = by_hash.equal_range(hash(v));
+      for (auto k = first; k != last && !stopped; ++k) {
+        if (Value(k->second, other_, v.size()) == v) return true;
+      }
+    }
+    return false;
+  }
+
+  // Whether a node of `a` and one of `b` have different string values: whether the nodes of
+  // both, neither empty, have more than one value among them.
+  bool TwoValues(const xmlXPathObject& a, const xmlXPathObject& b) {
+    if (Count(a) == 0 || Count(b) == 0) return false;
+    const std::string& first = Value(a.nodesetval->nodeTab[0], other_);
+    return AnyValue(a, first, false) || AnyValue(b, first, false);
+  }
+
+  // Whether numbers n of `a` and m of `b` exist with `n op m`: the least of one side against
+  // the greatest of the other. A node-set without a number has none.
+  bool Relational(Op op, const xmlXPathObject& a, const xmlXPathObject& b) {
+    const bool less = op == Op::kLess || op == Op::kLessOrEqual;
+    const std::optional<double> n = Extreme(a, !less);
+    const std::optional<double> m = Extreme(b, less);
+    if (!n || !m || stopped) return false;
+    switch (op) {
+      case Op::kLess:
+        return *n < *m;
+      case Op::kLessOrEqual:
+        return *n <= *m;
+      case Op::kGreater:
+        return *n > *m;
+      default:
+        return *n >= *m;
+    }
+  }
+
+  // The greatest (or least) number a node-set's values stand for, NaN left out; a value's own
+  // number.
+  std::optional<double> Extreme(const xmlXPathObject& o, bool greatest) {
+    if (!IsNodeSet(o)) return ::korvalis::db::NumberOf(o);
+    std::optional<double> extreme;
+    for (int i = 0; i < Count(o) && !stopped; ++i) {
+      const double n = NumberOf(o.nodesetval->nodeTab[i]);
+      if (std::isnan(n)) continue;
+      if (!extreme || (greatest ? n > *extreme : n < *extreme)) extreme = n;
+    }
+    return extreme;
+  }
+
+  ChargedStringValues& values_;
+  std::string value_;
+  std::string other_;
+};
+
+}  // namespace
+
+void CompareCharged(xmlXPathParserContext* parser, int nargs) {
+  if (nargs != 3) {
+    parser->error = XPATH_INVALID_ARITY;
+    return;
+  }
+  Object op_text(valuePop(parser));
+  Object b(valuePop(parser));
+  Object a(valuePop(parser));
+  const std::optional<Op> op =
+      op_text != nullptr && op_text->type == XPATH_STRING && op_text->stringval != nullptr
+          ? ReadOp(reinterpret_cast<const char*>(op_text->stringval))
+          : std::nullopt;
+  if (!op || a == nullptr || b == nullptr) {
+    parser->error = XPATH_INVALID_OPERAND;
+    return;
+  }
+  const bool reads_values = (IsNodeSet(*a) || IsNodeSet(*b)) && a->type != XPATH_BOOLEAN &&
+                            b->type != XPATH_BOOLEAN;
+  bool result = false;
+  if (reads_values) {
+    ChargedStringValues& values = ChargedStringValues::Of(parser);
+    NodeSetComparison comparison(values);
+    result = comparison.Decide(*op, *a, *b);
+    if (comparison.stopped) return values.Stop(parser);
+  } else {
+    result = DecideByLibxml2(parser, *op, std::move(a), std::move(b));
+    if (parser->error != XPATH_EXPRESSION_OK) return;
+  }
+  Push(parser, Object(xmlXPathNewBoolean(result ? 1 : 0)));
+}
+
+}  // namespace korvalis::db
