@@ -1,5 +1,6 @@
 #include "platform/db/xpath_comparison_rewrite.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <utility>
@@ -152,6 +153,8 @@ constexpr std::array<std::array<std::string_view, 4>, 4> kLevels = {{
     {"<", "<=", ">", ">="},
 }};
 constexpr size_t kFirstComparisonLevel = 2;
+// The brackets a path may nest to be rewritten: each takes a few frames of the rewriter's stack.
+constexpr size_t kDeepest = 64;
 
 class Rewriter {
  public:
@@ -174,10 +177,12 @@ class Rewriter {
     return s_.substr(t_[i].end, t_[j].begin - t_[i].end);
   }
 
+  // Whether every bracket is closed by its partner, no deeper than kDeepest.
   bool MatchBrackets() {
     std::vector<size_t> open;
     for (size_t i = 0; i < t_.size(); ++i) {
       if (t_[i].kind == Kind::kOpen) open.push_back(i);
+      if (open.size() > kDeepest) return false;
       if (t_[i].kind != Kind::kClose) continue;
       if (open.empty() || (s_[t_[open.back()].begin] == '(') != (s_[t_[i].begin] == ')')) {
         return false;
@@ -194,6 +199,7 @@ class Rewriter {
     if (!ok_) return {};
     if (level == kLevels.size()) return Plain(b, e);
     std::string joined;
+    bool joined_is_value = false;  // a comparison's left operand is surely no node-set
     size_t start = b;
     size_t op = e;  // the operator before the operand at `start`; e before the first
     for (size_t i = b; i <= e && ok_; ++i) {
@@ -203,17 +209,47 @@ class Rewriter {
       if (!ok_) return {};
       if (op == e) {
         joined = std::move(operand);
-      } else if (level < kFirstComparisonLevel) {
+        joined_is_value = level >= kFirstComparisonLevel && i < e && IsValue(b, i);
+      } else if (level < kFirstComparisonLevel || (joined_is_value && IsValue(op + 1, i))) {
         joined += Between(op - 1, op + 1);
         joined += operand;
       } else {
         joined = std::string(kCompareFunction) + "(" + joined + ", " + operand + ", \"" +
                  std::string(Text(op)) + "\")";
       }
+      // What follows compares a comparison's answer, a boolean.
+      if (op != e) joined_is_value = true;
       op = i;
       start = i + 1;
     }
     return joined;
+  }
+
+  // Whether tokens [b, e) are surely not a node-set: an operation of numbers, booleans or
+  // comparisons, a literal, a number, or a call of a function that answers none. Comparisons of
+  // such values read no string value and are left as written.
+  bool IsValue(size_t b, size_t e) const {
+    for (size_t i = b; i < e; ++i) {
+      if (t_[i].kind == Kind::kOpen) i = match_[i];
+      if (t_[i].kind != Kind::kOperator) continue;
+      const std::string_view op = Text(i);
+      if (op != "/" && op != "//" && op != "|") return true;
+    }
+    if (e == b + 1) return t_[b].kind == Kind::kLiteral || t_[b].kind == Kind::kNumber;
+    if (t_[b].kind == Kind::kOpen && match_[b] == e - 1) {
+      return s_[t_[b].begin] == '(' && IsValue(b + 1, e - 1);
+    }
+    if (t_[b].kind != Kind::kName || t_[b + 1].kind != Kind::kOpen || match_[b + 1] != e - 1) {
+      return false;
+    }
+    constexpr std::array<std::string_view, 26> kValueFunctions = {
+        "last",      "position",      "count",     "string",  "concat",          "starts-with",
+        "contains",  "substring",     "substring-before",     "substring-after", "string-length",
+        "normalize-space",            "translate", "boolean", "not",             "true",
+        "false",     "lang",          "number",    "sum",     "floor",           "ceiling",
+        "round",     "local-name",    "name",      "namespace-uri"};
+    return std::find(kValueFunctions.begin(), kValueFunctions.end(), Text(b)) !=
+           kValueFunctions.end();
   }
 
   static bool IsOf(size_t level, std::string_view op) {

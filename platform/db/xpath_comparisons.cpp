@@ -4,15 +4,17 @@
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <functional>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
-#include <unordered_set>
+#include <utility>
+#include <vector>
 
 #include "platform/db/xpath_string_values.h"
 
@@ -131,20 +133,25 @@ class NodeSetComparison {
   // their hashes, a hash found among them is checked by building the value again.
   bool SharedValue(const xmlXPathObject& a, const xmlXPathObject& b) {
     if (Count(a) == 0 || Count(b) == 0) return false;
-    const std::unordered_set<xmlNode*> in_a(a.nodesetval->nodeTab,
-                                            a.nodesetval->nodeTab + Count(a));
+    std::vector<xmlNode*> in_a(a.nodesetval->nodeTab, a.nodesetval->nodeTab + Count(a));
+    std::sort(in_a.begin(), in_a.end());
     for (int j = 0; j < Count(b); ++j) {
-      if (in_a.count(b.nodesetval->nodeTab[j]) > 0) return true;
+      if (std::binary_search(in_a.begin(), in_a.end(), b.nodesetval->nodeTab[j])) return true;
     }
     const std::hash<std::string_view> hash;
-    std::unordered_multimap<size_t, xmlNode*> by_hash;
-    for (int i = 0; i < Count(a) && !stopped; ++i) {
-      by_hash.emplace(hash(Value(a.nodesetval->nodeTab[i], value_)), a.nodesetval->nodeTab[i]);
+    std::vector<std::pair<size_t, xmlNode*>> by_hash;
+    by_hash.reserve(in_a.size());
+    for (xmlNode* node : in_a) {
+      if (stopped) return false;
+      by_hash.emplace_back(hash(Value(node, value_)), node);
     }
+    std::sort(by_hash.begin(), by_hash.end());
     for (int j = 0; j < Count(b) && !stopped; ++j) {
       const std::string& v = Value(b.nodesetval->nodeTab[j], value_);
-      const auto [first, last] = by_hash.equal_range(hash(v));
-      for (auto k = first; k != last && !stopped; ++k) {
+      const size_t h = hash(v);
+      auto k = std::lower_bound(by_hash.begin(), by_hash.end(),
+                                std::pair<size_t, xmlNode*>(h, nullptr));
+      for (; k != by_hash.end() && k->first == h && !stopped; ++k) {
         if (Value(k->second, other_, v.size()) == v) return true;
       }
     }
@@ -220,7 +227,13 @@ void CompareCharged(xmlXPathParserContext* parser, int nargs) {
   if (reads_values) {
     ChargedStringValues& values = ChargedStringValues::Of(parser);
     NodeSetComparison comparison(values);
-    result = comparison.Decide(*op, *a, *b);
+    // Nothing may be thrown through libxml2: a value that finds no memory fails the evaluation.
+    try {
+      result = comparison.Decide(*op, *a, *b);
+    } catch (const std::exception&) {
+      parser->error = XPATH_MEMORY_ERROR;
+      return;
+    }
     if (comparison.stopped) return values.Stop(parser);
   } else {
     result = DecideByLibxml2(parser, *op, std::move(a), std::move(b));
