@@ -338,7 +338,7 @@ TEST_F(FunctionBoundsTest, XmlPathsStopAtTheCommandTimeoutAndDocumentsAtTheMemor
                            "RPAD('y', 609, 'y') || '<c/>') || RPAD('</b>', 1000, '</b>')";
   ExpectCancelled(*c_, "SELECT EXTRACTVALUE(" + deep + ", 'count(//*[. = 1])') FROM DUAL");
   // A value compared with a text is read no further than the text, where the values' first
-  // letters are the text's; two node sets are compared in time linear in their nodes, not pairs.
+  // letters are the text's; two node sets in time that grows with their nodes, not pairs.
   EXPECT_EQ(ValueBeforeScan("EXTRACTVALUE(" + deep + ", 'count(//*[. = \"yy\"])')"), "0/3000");
   EXPECT_EQ(ValueBeforeScan("EXTRACTVALUE(" + wide + ", 'boolean(//b != //b)')"), "false/3000");
   // A path that needs no more than its document answers at once.

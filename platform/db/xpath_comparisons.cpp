@@ -6,10 +6,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
-#include <functional>
 #include <exception>
-#include <memory>
+#include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,13 +32,8 @@ std::optional<Op> ReadOp(std::string_view text) {
   return std::nullopt;
 }
 
-struct FreeObject {
-  void operator()(xmlXPathObjectPtr o) const { xmlXPathFreeObject(o); }
-};
-using Object = std::unique_ptr<xmlXPathObject, FreeObject>;
-
 // The number a text or a number stands for (what else is compared here is a node-set).
-double NumberOf(const xmlXPathObject& o) {
+double NumberOfValue(const xmlXPathObject& o) {
   if (o.type == XPATH_NUMBER) return o.floatval;
   if (o.type == XPATH_STRING && o.stringval != nullptr) return xmlXPathStringEvalNumber(o.stringval);
   return std::numeric_limits<double>::quiet_NaN();
@@ -50,19 +44,8 @@ bool IsNodeSet(const xmlXPathObject& o) {
 }
 int Count(const xmlXPathObject& o) { return o.nodesetval == nullptr ? 0 : o.nodesetval->nodeNr; }
 
-// Hands `o` to the parser's stack; false, with the parser's error set, when there is no room.
-bool Push(xmlXPathParserContextPtr parser, Object o) {
-  if (o == nullptr || valuePush(parser, o.get()) < 0) {
-    parser->error = XPATH_MEMORY_ERROR;
-    return false;
-  }
-  o.release();
-  return true;
-}
-
-// libxml2's own comparison of `a` with `b`; false, with the parser's error set, when it fails.
-bool DecideByLibxml2(xmlXPathParserContextPtr parser, Op op, Object a, Object b) {
-  if (!Push(parser, std::move(a)) || !Push(parser, std::move(b))) return false;
+// libxml2's own comparison of the two values on top of the parser's stack, which it takes off.
+bool DecideByLibxml2(xmlXPathParserContextPtr parser, Op op) {
   switch (op) {
     case Op::kEqual:
       return xmlXPathEqualValues(parser) != 0;
@@ -78,6 +61,13 @@ bool DecideByLibxml2(xmlXPathParserContextPtr parser, Op op, Object a, Object b)
       return xmlXPathCompareValues(parser, 0, 0) != 0;
   }
   return false;
+}
+
+// Takes the two values on top of the parser's stack off it, released as libxml2 releases its own
+// (their cast to a boolean reads no string value).
+void TakeOffOperands(xmlXPathParserContextPtr parser) {
+  xmlXPathPopBoolean(parser);
+  xmlXPathPopBoolean(parser);
 }
 
 // A comparison that reads the string values of a node-set, each built and charged; once the
@@ -100,7 +90,7 @@ class NodeSetComparison {
       const char* text = reinterpret_cast<const char*>(other.stringval);
       return AnyValue(set, text == nullptr ? "" : text, op == Op::kEqual);
     }
-    const double x = ::korvalis::db::NumberOf(other);
+    const double x = NumberOfValue(other);
     for (int i = 0; i < Count(set) && !stopped; ++i) {
       const double n = NumberOf(set.nodesetval->nodeTab[i]);
       if (op == Op::kEqual ? n == x : n != x) return true;
@@ -188,7 +178,7 @@ class NodeSetComparison {
   // The greatest (or least) number a node-set's values stand for, NaN left out; a value's own
   // number.
   std::optional<double> Extreme(const xmlXPathObject& o, bool greatest) {
-    if (!IsNodeSet(o)) return ::korvalis::db::NumberOf(o);
+    if (!IsNodeSet(o)) return NumberOfValue(o);
     std::optional<double> extreme;
     for (int i = 0; i < Count(o) && !stopped; ++i) {
       const double n = NumberOf(o.nodesetval->nodeTab[i]);
@@ -206,40 +196,48 @@ class NodeSetComparison {
 }  // namespace
 
 void CompareCharged(xmlXPathParserContext* parser, int nargs) {
-  if (nargs != 3) {
+  if (nargs != 3 || parser->valueNr < 3) {
     parser->error = XPATH_INVALID_ARITY;
     return;
   }
-  Object op_text(valuePop(parser));
-  Object b(valuePop(parser));
-  Object a(valuePop(parser));
+  const xmlXPathObject* op_text = parser->valueTab[parser->valueNr - 1];
   const std::optional<Op> op =
-      op_text != nullptr && op_text->type == XPATH_STRING && op_text->stringval != nullptr
-          ? ReadOp(reinterpret_cast<const char*>(op_text->stringval))
-          : std::nullopt;
+      op_text == nullptr || op_text->type != XPATH_STRING || op_text->stringval == nullptr
+          ? std::nullopt
+          : ReadOp(reinterpret_cast<const char*>(op_text->stringval));
+  xmlXPathPopBoolean(parser);
+  const xmlXPathObject* a = parser->valueTab[parser->valueNr - 2];
+  const xmlXPathObject* b = parser->valueTab[parser->valueNr - 1];
   if (!op || a == nullptr || b == nullptr) {
     parser->error = XPATH_INVALID_OPERAND;
     return;
   }
-  const bool reads_values = (IsNodeSet(*a) || IsNodeSet(*b)) && a->type != XPATH_BOOLEAN &&
-                            b->type != XPATH_BOOLEAN;
   bool result = false;
-  if (reads_values) {
+  if ((IsNodeSet(*a) || IsNodeSet(*b)) && a->type != XPATH_BOOLEAN && b->type != XPATH_BOOLEAN) {
     ChargedStringValues& values = ChargedStringValues::Of(parser);
     NodeSetComparison comparison(values);
     // Nothing may be thrown through libxml2: a value that finds no memory fails the evaluation.
+    bool failed = false;
     try {
       result = comparison.Decide(*op, *a, *b);
     } catch (const std::exception&) {
+      failed = true;
+    }
+    TakeOffOperands(parser);
+    if (comparison.stopped) return values.Stop(parser);
+    if (failed) {
       parser->error = XPATH_MEMORY_ERROR;
       return;
     }
-    if (comparison.stopped) return values.Stop(parser);
   } else {
-    result = DecideByLibxml2(parser, *op, std::move(a), std::move(b));
+    result = DecideByLibxml2(parser, *op);
     if (parser->error != XPATH_EXPRESSION_OK) return;
   }
-  Push(parser, Object(xmlXPathNewBoolean(result ? 1 : 0)));
+  xmlXPathObjectPtr answer = xmlXPathNewBoolean(result ? 1 : 0);
+  if (answer == nullptr || valuePush(parser, answer) < 0) {
+    xmlXPathFreeObject(answer);
+    parser->error = XPATH_MEMORY_ERROR;
+  }
 }
 
 }  // namespace korvalis::db

@@ -5,8 +5,8 @@
 // A comparison that reads string values, one of a node-set with a text, a number or another
 // node-set, is decided here: every string value it reads is built and charged
 // (ChargedStringValues::Append), a value compared with a text no further than the text's length,
-// and a node-set against a node-set in time linear in their nodes, where libxml2 weighs every
-// pair. Past the statement's deadline the evaluation stops. Comparisons of other values, and of a
+// and a node-set against a node-set in time that grows with their nodes, where libxml2 weighs
+// every pair. Past the statement's deadline the evaluation stops. Comparisons of other values, and of a
 // node-set with a boolean (which reads no string value), are libxml2's own.
 //
 // Thread-safety: called by libxml2 on the thread that evaluates the path.

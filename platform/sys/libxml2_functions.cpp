@@ -45,7 +45,7 @@ namespace {
   X(xmlXPathNodeEval) X(xmlXPathPopString) X(xmlXPatherror) X(valuePush) X(__xmlGenericError)   \
   X(__xmlGenericErrorContext) X(xmlXPathFunctionLookup) X(xmlXPathRegisterFuncLookup)            \
   X(xmlXPathNewFloat) X(xmlXPathNewString) X(xmlXPathNodeSetSort) X(xmlXPathStringEvalNumber) \
-  X(valuePop) X(xmlXPathNewBoolean) X(xmlXPathEqualValues) X(xmlXPathNotEqualValues)           \
+  X(xmlXPathPopBoolean) X(xmlXPathNewBoolean) X(xmlXPathEqualValues) X(xmlXPathNotEqualValues)  \
   X(xmlXPathCompareValues)
 
 struct Libxml2Functions {
@@ -239,7 +239,9 @@ void xmlXPathNodeSetSort(xmlNodeSetPtr set) { Libxml2().xmlXPathNodeSetSort(set)
 double xmlXPathStringEvalNumber(const xmlChar* str) {
   return Libxml2().xmlXPathStringEvalNumber(str);
 }
-xmlXPathObjectPtr valuePop(xmlXPathParserContextPtr ctxt) { return Libxml2().valuePop(ctxt); }
+int xmlXPathPopBoolean(xmlXPathParserContextPtr ctxt) {
+  return Libxml2().xmlXPathPopBoolean(ctxt);
+}
 xmlXPathObjectPtr xmlXPathNewBoolean(int val) { return Libxml2().xmlXPathNewBoolean(val); }
 int xmlXPathEqualValues(xmlXPathParserContextPtr ctxt) {
   return Libxml2().xmlXPathEqualValues(ctxt);
