@@ -331,6 +331,16 @@ TEST_F(FunctionBoundsTest, XmlPathsStopAtTheCommandTimeoutAndDocumentsAtTheMemor
   ExpectCancelled(*c_, "SELECT EXTRACTVALUE(RPAD('<b>', 750, '<b>') || REPLACE(RPAD('x', 32767, "
                        "'x'), 'x', RPAD('y', 1220, 'y')) || RPAD('</b>', 1000, '</b>'), "
                        "'count(//*[contains(., \"x\")])') FROM DUAL");
+  // Comparisons of node sets build their string values too: the root's at each element, and
+  // the 20 MB under each of 250 nested elements, read as a number.
+  ExpectCancelled(*c_, "SELECT EXTRACTVALUE(" + wide + ", 'count(//b[/ = \"x\"])') FROM DUAL");
+  const std::string deep = "RPAD('<b>', 750, '<b>') || REPLACE(RPAD('y', 32767, 'y'), 'y', "
+                           "RPAD('y', 609, 'y') || '<c/>') || RPAD('</b>', 1000, '</b>')";
+  ExpectCancelled(*c_, "SELECT EXTRACTVALUE(" + deep + ", 'count(//*[. = 1])') FROM DUAL");
+  // A value compared with a text is read no further than the text, where the values' first
+  // letters are the text's; two node sets in time that grows with their nodes, not pairs.
+  EXPECT_EQ(ValueBeforeScan("EXTRACTVALUE(" + deep + ", 'count(//*[. = \"yy\"])')"), "0/3000");
+  EXPECT_EQ(ValueBeforeScan("EXTRACTVALUE(" + wide + ", 'boolean(//b != //b)')"), "false/3000");
   // A path that needs no more than its document answers at once.
   EXPECT_EQ(ValueBeforeScan("EXTRACTVALUE(" + wide + ", 'count(//b)')"), "60000/3000");
   // 8,387,584 elements of four characters would take over a gigabyte once parsed. No bound in

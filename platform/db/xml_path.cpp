@@ -9,11 +9,13 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <utility>
 
 #include "platform/db/sql_error.h"
 #include "platform/db/sql_function_support.h"
 #include "platform/db/sqlite_statement_bounds.h"
+#include "platform/db/xpath_comparison_rewrite.h"
 #include "platform/db/xpath_string_values.h"
 
 namespace korvalis::db {
@@ -77,11 +79,14 @@ constexpr unsigned long kFirstOperations = 1ul << 20;
 // evaluation is cut into tries of a bounded count of libxml2's operations (it cannot be paused),
 // each of up to twice the last, or as many as the rate of the last fits in half the time left; a try
 // that runs out of operations past the deadline ends the call with ORA-01013, as does a string
-// value that the deadline passes while it is built (xpath_string_values.h).
+// value that the deadline passes while it is built (xpath_string_values.h), for a comparison too
+// (xpath_comparison_rewrite.h).
 xmlXPathObjectPtr EvaluateInTime(const std::string& path, xmlXPathContextPtr ctx) {
-  const auto* expression = reinterpret_cast<const xmlChar*>(path.c_str());
+  const std::optional<std::string> rewritten = RewriteComparisons(path);
+  const auto* expression = reinterpret_cast<const xmlChar*>(rewritten ? rewritten->c_str()
+                                                                      : path.c_str());
   functions::StatementTime time;
-  ChargedStringValues values(ctx);
+  ChargedStringValues values(ctx, rewritten.has_value());
   const StatementDeadline* deadline = time.deadline();
   if (deadline == nullptr || deadline->bound().count() == 0) {
     return xmlXPathEvalExpression(expression, ctx);

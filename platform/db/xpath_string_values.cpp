@@ -4,6 +4,7 @@
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <new>
@@ -11,6 +12,8 @@
 #include <utility>
 
 #include "platform/db/sql_function_support.h"
+#include "platform/db/xpath_comparison_rewrite.h"
+#include "platform/db/xpath_comparisons.h"
 
 namespace korvalis::db {
 namespace {
@@ -59,10 +62,6 @@ const std::array<xmlXPathFunction, kReplaced.size()>& Originals() {
   return originals;
 }
 
-ChargedStringValues& ValuesOf(xmlXPathParserContextPtr parser) {
-  return *static_cast<ChargedStringValues*>(parser->context->funcLookupData);
-}
-
 // The argument `i` places below the top of the stack.
 xmlXPathObjectPtr& Argument(xmlXPathParserContextPtr parser, int i) {
   return parser->valueTab[parser->valueNr - 1 - i];
@@ -99,7 +98,7 @@ bool ReadNodes(ChargedStringValues& values, Reads reads, xmlXPathObjectPtr* argu
 template <size_t k>
 void CallCharged(xmlXPathParserContextPtr parser, int nargs) {
   const Replaced& f = kReplaced[k];
-  ChargedStringValues& values = ValuesOf(parser);
+  ChargedStringValues& values = ChargedStringValues::Of(parser);
   if (nargs == 0 && f.reads_context_node) {
     std::string& text = values.Text();
     if (!values.Append(parser->context->node, &text)) return values.Stop(parser);
@@ -125,10 +124,14 @@ constexpr std::array<xmlXPathFunction, sizeof...(k)> Charged(std::index_sequence
 }
 constexpr auto kCharged = Charged(std::make_index_sequence<kReplaced.size()>());
 
-// Found before libxml2's own functions: the replaced ones by their names, without a namespace.
-xmlXPathFunction LookUp(void*, const xmlChar* name, const xmlChar* ns_uri) {
+// Found before libxml2's own functions: the replaced ones by their names, without a namespace,
+// and the comparison function where the values answer comparisons.
+xmlXPathFunction LookUp(void* values, const xmlChar* name, const xmlChar* ns_uri) {
   if (ns_uri != nullptr || name == nullptr) return nullptr;
   const std::string_view wanted = reinterpret_cast<const char*>(name);
+  if (wanted == kCompareFunction && static_cast<ChargedStringValues*>(values)->comparisons()) {
+    return CompareCharged;
+  }
   for (size_t k = 0; k < kReplaced.size(); ++k) {
     if (wanted == kReplaced[k].name) return kCharged[k];
   }
@@ -137,12 +140,17 @@ xmlXPathFunction LookUp(void*, const xmlChar* name, const xmlChar* ns_uri) {
 
 }  // namespace
 
-ChargedStringValues::ChargedStringValues(xmlXPathContext* context) {
+ChargedStringValues::ChargedStringValues(xmlXPathContext* context, bool comparisons)
+    : comparisons_(comparisons) {
   Originals();
   xmlXPathRegisterFuncLookup(context, LookUp, this);
 }
 
-bool ChargedStringValues::Append(xmlNode* node, std::string* out) {
+ChargedStringValues& ChargedStringValues::Of(xmlXPathParserContext* parser) {
+  return *static_cast<ChargedStringValues*>(parser->context->funcLookupData);
+}
+
+bool ChargedStringValues::Append(xmlNode* node, std::string* out, size_t most) {
   functions::StatementTime time;
   switch (node->type) {
     case XML_ELEMENT_NODE:
@@ -167,7 +175,9 @@ bool ChargedStringValues::Append(xmlNode* node, std::string* out) {
     if (n->type == XML_TEXT_NODE || n->type == XML_CDATA_SECTION_NODE) {
       if (n->content != nullptr) {
         const char* text = reinterpret_cast<const char*>(n->content);
-        const size_t length = std::strlen(text);
+        const size_t length = most == std::string::npos
+                                  ? std::strlen(text)
+                                  : strnlen(text, most + 1 - std::min(out->size(), most + 1));
         out->append(text, length);
         units += length;
       }
@@ -181,6 +191,7 @@ bool ChargedStringValues::Append(xmlNode* node, std::string* out) {
       xmlFree(content);
     }
     if (time.Exhausted(units)) return false;
+    if (out->size() > most) break;
     if (n->type == XML_ELEMENT_NODE && n->children != nullptr) {
       n = n->children;
       continue;

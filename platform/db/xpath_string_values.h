@@ -10,11 +10,13 @@
 // the string values of its node-set arguments (of the context node where it reads that), charging
 // every node and byte to the running call's account (sql_function_support.h), and hands them to
 // libxml2's own function as texts. Past the statement's deadline the evaluation fails, and
-// stopped() tells why. Comparisons of node-sets build their string values in libxml2 still.
+// stopped() tells why. Where asked, the comparison function that rewritten paths call
+// (xpath_comparisons.h) is found as well; it reads its string values through this object.
 //
 // Thread-safety: one object per XPath context, used on the context's thread.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 typedef struct _xmlXPathContext xmlXPathContext;
@@ -25,17 +27,23 @@ namespace korvalis::db {
 
 class ChargedStringValues {
  public:
-  // Installs the functions on `context`, which this object must outlive while it evaluates.
-  explicit ChargedStringValues(xmlXPathContext* context);
+  // Installs the functions on `context`, which this object must outlive while it evaluates; the
+  // comparison function too when `comparisons`.
+  ChargedStringValues(xmlXPathContext* context, bool comparisons);
   ChargedStringValues(const ChargedStringValues&) = delete;
   ChargedStringValues& operator=(const ChargedStringValues&) = delete;
 
   // Whether an evaluation failed because the statement's deadline passed.
   bool stopped() const { return stopped_; }
+  // Whether the comparison function is installed.
+  bool comparisons() const { return comparisons_; }
 
-  // Appends the string value of `node` to `out`, charged; false once the deadline has passed
-  // (what was appended is then of no use).
-  bool Append(xmlNode* node, std::string* out);
+  // The object installed on the context that `parser` evaluates in.
+  static ChargedStringValues& Of(xmlXPathParserContext* parser);
+
+  // Appends the string value of `node` to `out`, charged, stopping once `out` holds more than
+  // `most` bytes; false once the deadline has passed (what was appended is then of no use).
+  bool Append(xmlNode* node, std::string* out, size_t most = std::string::npos);
   // Ends the evaluation of `parser`: the deadline has passed.
   void Stop(xmlXPathParserContext* parser);
 
@@ -48,6 +56,7 @@ class ChargedStringValues {
 
  private:
   bool stopped_ = false;
+  bool comparisons_;
   std::string text_;
 };
 

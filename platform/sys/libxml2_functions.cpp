@@ -44,7 +44,9 @@ namespace {
   X(xmlXPathFreeContext) X(xmlXPathFreeObject) X(xmlXPathNewContext) X(xmlXPathNewNodeSet)      \
   X(xmlXPathNodeEval) X(xmlXPathPopString) X(xmlXPatherror) X(valuePush) X(__xmlGenericError)   \
   X(__xmlGenericErrorContext) X(xmlXPathFunctionLookup) X(xmlXPathRegisterFuncLookup)            \
-  X(xmlXPathNewFloat) X(xmlXPathNewString) X(xmlXPathNodeSetSort) X(xmlXPathStringEvalNumber)
+  X(xmlXPathNewFloat) X(xmlXPathNewString) X(xmlXPathNodeSetSort) X(xmlXPathStringEvalNumber) \
+  X(xmlXPathPopBoolean) X(xmlXPathNewBoolean) X(xmlXPathEqualValues) X(xmlXPathNotEqualValues)  \
+  X(xmlXPathCompareValues)
 
 struct Libxml2Functions {
   KORVALIS_LIBXML2_FUNCTIONS(KORVALIS_ON_DEMAND_MEMBER)
@@ -236,6 +238,19 @@ xmlXPathObjectPtr xmlXPathNewString(const xmlChar* val) {
 void xmlXPathNodeSetSort(xmlNodeSetPtr set) { Libxml2().xmlXPathNodeSetSort(set); }
 double xmlXPathStringEvalNumber(const xmlChar* str) {
   return Libxml2().xmlXPathStringEvalNumber(str);
+}
+int xmlXPathPopBoolean(xmlXPathParserContextPtr ctxt) {
+  return Libxml2().xmlXPathPopBoolean(ctxt);
+}
+xmlXPathObjectPtr xmlXPathNewBoolean(int val) { return Libxml2().xmlXPathNewBoolean(val); }
+int xmlXPathEqualValues(xmlXPathParserContextPtr ctxt) {
+  return Libxml2().xmlXPathEqualValues(ctxt);
+}
+int xmlXPathNotEqualValues(xmlXPathParserContextPtr ctxt) {
+  return Libxml2().xmlXPathNotEqualValues(ctxt);
+}
+int xmlXPathCompareValues(xmlXPathParserContextPtr ctxt, int inf, int strict) {
+  return Libxml2().xmlXPathCompareValues(ctxt, inf, strict);
 }
 xmlGenericErrorFunc* __xmlGenericError() { return Libxml2().__xmlGenericError(); }
 void** __xmlGenericErrorContext() { return Libxml2().__xmlGenericErrorContext(); }
