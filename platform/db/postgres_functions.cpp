@@ -186,12 +186,44 @@ CREATE OR REPLACE FUNCTION ora_lpad(v text, len numeric, pad text DEFAULT ' ') R
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(lpad(v, least(greatest(trunc(len), 0), 32767)::int, pad), '') $f$;
 CREATE OR REPLACE FUNCTION ora_rpad(v text, len numeric, pad text DEFAULT ' ') RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(rpad(v, least(greatest(trunc(len), 0), 32767)::int, pad), '') $f$;
+-- The server's upper, lower and initcap map a text of 128 MiB in a second or more: a text past
+-- 1 MiB is mapped in pieces of 1 MiB cut between two characters, a cancel looked for between
+-- two. INITCAP maps each piece after the last character of the one before, whose mapping it
+-- then drops, so that a word a cut splits starts with a capital once. `kind` is 'U', 'L' or
+-- 'C'. (A piece is written into the array as it is mapped: one held in a variable first costs
+-- its copy; the bytes are let go before the pieces are joined.)
+CREATE OR REPLACE FUNCTION ora_case_pieces(v text, kind "char") RETURNS text
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
+DECLARE
+  b bytea := convert_to(v, 'UTF8');
+  n integer := length(b);
+  at integer := 0;
+  lead integer := 0;
+  stop integer;
+  parts text[] := '{}';
+BEGIN
+  WHILE at < n LOOP
+    stop := ora_piece_end(b, at, 1048576);
+    parts := parts || CASE kind
+      WHEN 'U' THEN upper(ora_piece_text(b, at, stop))
+      WHEN 'L' THEN lower(ora_piece_text(b, at, stop))
+      ELSE substr(initcap(ora_piece_text(b, lead, stop)), CASE WHEN lead < at THEN 2 ELSE 1 END) END;
+    lead := stop - 1;
+    WHILE get_byte(b, lead) BETWEEN 128 AND 191 LOOP lead := lead - 1; END LOOP;
+    at := stop;
+  END LOOP;
+  b := NULL;
+  RETURN array_to_string(parts, '');
+END $f$;
 CREATE OR REPLACE FUNCTION ora_upper(v text) RETURNS text
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT upper(v) $f$;
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN octet_length(v) <= 1048576 THEN upper(v) ELSE ora_case_pieces(v, 'U') END $f$;
 CREATE OR REPLACE FUNCTION ora_lower(v text) RETURNS text
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT lower(v) $f$;
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN octet_length(v) <= 1048576 THEN lower(v) ELSE ora_case_pieces(v, 'L') END $f$;
 CREATE OR REPLACE FUNCTION ora_initcap(v text) RETURNS text
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT initcap(v) $f$;
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN octet_length(v) <= 1048576 THEN initcap(v) ELSE ora_case_pieces(v, 'C') END $f$;
 -- REPLACE: the server's own, unless its search could run long or its result pass the memory
 -- bound (ora_replace_bounded).
 CREATE OR REPLACE FUNCTION ora_replace(v text, old text, new text DEFAULT NULL) RETURNS text
@@ -229,9 +261,8 @@ BEGIN
   b := convert_to(v, 'UTF8');
   n := length(b);
   WHILE at < n LOOP
-    stop := least(at + piece, n);
-    WHILE stop < n AND get_byte(b, stop) BETWEEN 128 AND 191 LOOP stop := stop + 1; END LOOP;
-    parts := parts || translate(convert_from(substring(b FROM at + 1 FOR stop - at), 'UTF8'), src, dst);
+    stop := ora_piece_end(b, at, piece);
+    parts := parts || translate(ora_piece_text(b, at, stop), src, dst);
     at := stop;
   END LOOP;
   RETURN nullif(array_to_string(parts, ''), '');

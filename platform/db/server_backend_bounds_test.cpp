@@ -1,9 +1,10 @@
 // The server's process of a statement ends with its client: statements whose worst case in the
-// server's own functions is minutes of work (searches that almost match everywhere, patterns,
-// thousands of text query terms, paths over deep documents) answer or fail with ORA-01013
-// within Command Timeout, and no backend of theirs is busy after the client's error, so that
-// the next writer gets its turn. What the embedded file refuses at its memory bound is refused
-// on the server before the work, no server process passing 1 GB.
+// server's own functions is seconds or minutes of work (searches that almost match everywhere,
+// patterns, thousands of text query terms, paths over deep documents, changes of case of long
+// texts) answer or fail with ORA-01013 within Command Timeout, and no backend of theirs is busy
+// after the client's error, so that the next writer gets its turn. What the embedded file
+// refuses at its memory bound is refused on the server before the work, no server process
+// passing 1 GB.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -110,6 +111,18 @@ TEST_F(ServerBackendTest, AStatementsBackendEndsWithItsClient) {
                            tail + " ESCAPE '\\' AND 'axb' || " + tail + " NOT LIKE 'a\\_b' || " +
                            tail + " ESCAPE '\\' AND BODY NOT LIKE '%' || " + tail + " AND ID < 3"),
             "2");
+}
+
+// A change of case of 134,213,632 characters, a second or more of the server's own work in one
+// call, is done in pieces that the cancel reaches between.
+TEST_F(ServerBackendTest, AChangeOfCaseOfALongTextEndsWithItsClient) {
+  auto c = OpenConnection(database_.init_string() + ";Command Timeout=1");
+  const std::string text = "REPLACE(RPAD('a', 32767, 'a'), 'a', RPAD('aB c', 4096, 'aB c'))";
+  for (const std::string f : {"UPPER", "LOWER", "INITCAP"}) {
+    const std::string failure = FailureOf(*c, "SELECT LENGTHB(" + f + "(" + text + ")) FROM DUAL");
+    EXPECT_TRUE(failure.empty() || failure.starts_with("ORA-01013: ")) << failure;
+    EXPECT_TRUE(BackendsEndWithinTwoSeconds()) << f;
+  }
 }
 
 // A writer whose statement runs past its Command Timeout leaves the writers' turn with its
