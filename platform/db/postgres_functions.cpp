@@ -4,8 +4,16 @@ namespace korvalis::db {
 namespace {
 
 constexpr const char* kFunctionsSql = R"SQL(-- ---- text
+-- A concatenation joins its parts in a buffer of its own and copies the result, some eight
+-- times their bytes at its peak: parts past 134,217,728 bytes, as the array of them holds them (a
+-- few bytes a part more than their text), are refused before they are joined, as any other text
+-- a call builds past it. (In PL/pgSQL: the server cannot inline a SQL function whose join, as
+-- array_to_string's, depends on the session, and starts an executor for each call of one.)
 CREATE OR REPLACE FUNCTION ora_concat(VARIADIC v text[]) RETURNS text
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(array_to_string(v, ''), '') $f$;
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$ BEGIN
+  IF pg_column_size(v) > 134217728 THEN RETURN ora_out_of_memory(); END IF;
+  RETURN nullif(array_to_string(v, ''), '');
+END $f$;
 -- LISTAGG's joined text, refused above the 4000 bytes of a text.
 CREATE OR REPLACE FUNCTION ora_listagg_limit(v text) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$

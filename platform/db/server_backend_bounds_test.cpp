@@ -155,6 +155,9 @@ TEST_F(ServerBackendTest, WhatTheFileRefusesForItsMemoryTheServerRefusesBeforeTh
   c->Execute("CREATE TABLE T_ROW (ID NUMBER, BODY VARCHAR2(4000))");
   c->Execute("INSERT INTO T_ROW SELECT LEVEL, RPAD('r', 4000, 'r') FROM DUAL "
              "CONNECT BY LEVEL <= 3000");
+  c->Execute("CREATE TABLE T_LETTER (BODY CLOB)");
+  c->Execute("INSERT INTO T_LETTER SELECT REPLACE(RPAD('a', 32767, 'a'), 'a', "
+             "RPAD('a', 4096, 'a')) FROM DUAL");
   const std::string wide = "'<a>' || REPLACE(RPAD('x', 23000, 'x'), 'x', RPAD('<b>', 750, '<b>') "
                            "|| 'text' || RPAD('</b>', 1000, '</b>')) || '</a>'";
   for (const std::string& sql : std::initializer_list<std::string>{
@@ -163,6 +166,7 @@ TEST_F(ServerBackendTest, WhatTheFileRefusesForItsMemoryTheServerRefusesBeforeTh
            "FROM DUAL",
            "SELECT REGEXP_COUNT(REPLACE(RPAD('a', 32767, 'a'), 'a', RPAD('a', 6200, 'a')), 'a') "
            "FROM DUAL",
+           "SELECT LENGTH(BODY || '-' || BODY) FROM T_LETTER",
        }) {
     EXPECT_TRUE(FailureOf(*c, sql).starts_with("ORA-04030: ")) << sql.substr(0, 100);
   }
