@@ -201,7 +201,7 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(rpad(v, least(greatest
 -- 'C'. (A piece is written into the array as it is mapped: one held in a variable first costs
 -- its copy; the bytes are let go before the pieces are joined.)
 CREATE OR REPLACE FUNCTION ora_case_pieces(v text, kind "char") RETURNS text
-LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
+LANGUAGE plpgsql IMMUTABLE STRICT PARALLEL SAFE AS $f$
 DECLARE
   b bytea := convert_to(v, 'UTF8');
   n integer := length(b);
@@ -225,13 +225,13 @@ BEGIN
 END $f$;
 CREATE OR REPLACE FUNCTION ora_upper(v text) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT CASE WHEN octet_length(v) <= 1048576 THEN upper(v) ELSE ora_case_pieces(v, 'U') END $f$;
+  SELECT CASE WHEN octet_length(v) > 1048576 THEN ora_case_pieces(v, 'U') ELSE upper(v) END $f$;
 CREATE OR REPLACE FUNCTION ora_lower(v text) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT CASE WHEN octet_length(v) <= 1048576 THEN lower(v) ELSE ora_case_pieces(v, 'L') END $f$;
+  SELECT CASE WHEN octet_length(v) > 1048576 THEN ora_case_pieces(v, 'L') ELSE lower(v) END $f$;
 CREATE OR REPLACE FUNCTION ora_initcap(v text) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT CASE WHEN octet_length(v) <= 1048576 THEN initcap(v) ELSE ora_case_pieces(v, 'C') END $f$;
+  SELECT CASE WHEN octet_length(v) > 1048576 THEN ora_case_pieces(v, 'C') ELSE initcap(v) END $f$;
 -- REPLACE: the server's own, unless its search could run long or its result pass the memory
 -- bound (ora_replace_bounded).
 CREATE OR REPLACE FUNCTION ora_replace(v text, old text, new text DEFAULT NULL) RETURNS text
