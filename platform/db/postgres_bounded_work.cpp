@@ -73,6 +73,25 @@ BEGIN
   RETURN -1;
 END $f$;
 
+-- The end (a byte's place, from 0) of the piece of `b` that starts at byte `at` and holds about
+-- `size` bytes: the first character's first byte from `at` + `size` on, or the end of `b`, so
+-- that a cut splits no character.
+CREATE OR REPLACE FUNCTION ora_piece_end(b bytea, at integer, size integer) RETURNS integer
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
+DECLARE
+  n integer := length(b);
+  stop integer := least(at + size, n);
+BEGIN
+  WHILE stop < n AND get_byte(b, stop) BETWEEN 128 AND 191 LOOP stop := stop + 1; END LOOP;
+  RETURN stop;
+END $f$;
+
+-- The text of the bytes of `b` from `first` (from 0) to `stop`, of the database's collation:
+-- the encoding's name would give it its own, "C", whose cases are those of ASCII alone.
+CREATE OR REPLACE FUNCTION ora_piece_text(b bytea, first integer, stop integer) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT convert_from(substring(b FROM first + 1 FOR stop - first), 'UTF8') COLLATE "default" $f$;
+
 -- The place of the k-th occurrence of `sub` in `v` from its character `p` on, occurrences
 -- overlapping one another; 0 when there are fewer.
 CREATE OR REPLACE FUNCTION ora_instr_pieces(v text, sub text, p integer, k integer)

@@ -9,6 +9,8 @@
 //   ora_admit(steps, rate)        refuses, as the timeout does, work that cannot end in time
 //   ora_out_of_memory()           fails with ORA-04030: a value past the bound of a call
 //   ora_bytes_find(b, s, at)      the server's own search over windows of bounded work
+//   ora_piece_end(b, at, size)    where a piece of a text's bytes ends between two characters
+//   ora_piece_text(b, first, stop) the text of such a piece
 //   ora_instr_pieces(v, s, p, k)  INSTR's k-th occurrence found by ora_bytes_find
 //   ora_replace_bounded(v, o, n)  REPLACE of a long search text or of a long result
 //   ora_like(v, pattern, escape)  LIKE admitted by the bound of its work

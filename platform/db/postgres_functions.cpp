@@ -4,8 +4,16 @@ namespace korvalis::db {
 namespace {
 
 constexpr const char* kFunctionsSql = R"SQL(-- ---- text
+-- A concatenation joins its parts in a buffer of its own and copies the result, some eight
+-- times their bytes at its peak: parts past 134,217,728 bytes, as the array of them holds them (a
+-- few bytes a part more than their text), are refused before they are joined, as any other text
+-- a call builds past it. (In PL/pgSQL: the server cannot inline a SQL function whose join, as
+-- array_to_string's, depends on the session, and starts an executor for each call of one.)
 CREATE OR REPLACE FUNCTION ora_concat(VARIADIC v text[]) RETURNS text
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(array_to_string(v, ''), '') $f$;
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$ BEGIN
+  IF pg_column_size(v) > 134217728 THEN RETURN ora_out_of_memory(); END IF;
+  RETURN nullif(array_to_string(v, ''), '');
+END $f$;
 -- LISTAGG's joined text, refused above the 4000 bytes of a text.
 CREATE OR REPLACE FUNCTION ora_listagg_limit(v text) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
@@ -186,12 +194,44 @@ CREATE OR REPLACE FUNCTION ora_lpad(v text, len numeric, pad text DEFAULT ' ') R
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(lpad(v, least(greatest(trunc(len), 0), 32767)::int, pad), '') $f$;
 CREATE OR REPLACE FUNCTION ora_rpad(v text, len numeric, pad text DEFAULT ' ') RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT nullif(rpad(v, least(greatest(trunc(len), 0), 32767)::int, pad), '') $f$;
+-- The server's upper, lower and initcap map a text of 128 MiB in a second or more: a text past
+-- 1 MiB is mapped in pieces of 1 MiB cut between two characters, a cancel looked for between
+-- two. INITCAP maps each piece after the last character of the one before, whose mapping it
+-- then drops, so that a word a cut splits starts with a capital once. `kind` is 'U', 'L' or
+-- 'C'. (A piece is written into the array as it is mapped: one held in a variable first costs
+-- its copy; the bytes are let go before the pieces are joined.)
+CREATE OR REPLACE FUNCTION ora_case_pieces(v text, kind "char") RETURNS text
+LANGUAGE plpgsql IMMUTABLE STRICT PARALLEL SAFE AS $f$
+DECLARE
+  b bytea := convert_to(v, 'UTF8');
+  n integer := length(b);
+  at integer := 0;
+  lead integer := 0;
+  stop integer;
+  parts text[] := '{}';
+BEGIN
+  WHILE at < n LOOP
+    stop := ora_piece_end(b, at, 1048576);
+    parts := parts || CASE kind
+      WHEN 'U' THEN upper(ora_piece_text(b, at, stop))
+      WHEN 'L' THEN lower(ora_piece_text(b, at, stop))
+      ELSE substr(initcap(ora_piece_text(b, lead, stop)), CASE WHEN lead < at THEN 2 ELSE 1 END) END;
+    lead := stop - 1;
+    WHILE get_byte(b, lead) BETWEEN 128 AND 191 LOOP lead := lead - 1; END LOOP;
+    at := stop;
+  END LOOP;
+  b := NULL;
+  RETURN array_to_string(parts, '');
+END $f$;
 CREATE OR REPLACE FUNCTION ora_upper(v text) RETURNS text
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT upper(v) $f$;
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN octet_length(v) > 1048576 THEN ora_case_pieces(v, 'U') ELSE upper(v) END $f$;
 CREATE OR REPLACE FUNCTION ora_lower(v text) RETURNS text
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT lower(v) $f$;
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN octet_length(v) > 1048576 THEN ora_case_pieces(v, 'L') ELSE lower(v) END $f$;
 CREATE OR REPLACE FUNCTION ora_initcap(v text) RETURNS text
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT initcap(v) $f$;
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN octet_length(v) > 1048576 THEN ora_case_pieces(v, 'C') ELSE initcap(v) END $f$;
 -- REPLACE: the server's own, unless its search could run long or its result pass the memory
 -- bound (ora_replace_bounded).
 CREATE OR REPLACE FUNCTION ora_replace(v text, old text, new text DEFAULT NULL) RETURNS text
@@ -229,9 +269,8 @@ BEGIN
   b := convert_to(v, 'UTF8');
   n := length(b);
   WHILE at < n LOOP
-    stop := least(at + piece, n);
-    WHILE stop < n AND get_byte(b, stop) BETWEEN 128 AND 191 LOOP stop := stop + 1; END LOOP;
-    parts := parts || translate(convert_from(substring(b FROM at + 1 FOR stop - at), 'UTF8'), src, dst);
+    stop := ora_piece_end(b, at, piece);
+    parts := parts || translate(ora_piece_text(b, at, stop), src, dst);
     at := stop;
   END LOOP;
   RETURN nullif(array_to_string(parts, ''), '');

@@ -109,6 +109,34 @@ TEST_P(RuntimeFunctionTest, SetsOfCharactersAreReadInLinearTime) {
             "X1c,1234b,b");
 }
 
+// 1,376,216 bytes, more than the server maps at once: its pieces are cut inside a word and
+// inside a character, and map as the whole text does.
+TEST_P(RuntimeFunctionTest, LongTextsChangeCaseAsTheirWords) {
+  auto text = [](const std::string& first, const std::string& words) {
+    return "'" + first + " ' || REPLACE(RPAD('a', 32767, 'a'), 'a', RPAD('" + words + "', 30, '" +
+           words + "'))";
+  };
+  const std::string given = text("a", "hÉLLO wÖRLD 病人 ");
+  EXPECT_EQ(Scalar(*c_, "SELECT COUNT(*) FROM DUAL WHERE INITCAP(" + given + ") = " +
+                            text("A", "Héllo Wörld 病人 ") + " AND UPPER(" + given + ") = " +
+                            text("A", "HÉLLO WÖRLD 病人 ") + " AND LOWER(" + given + ") = " +
+                            text("a", "héllo wörld 病人 ")),
+            "1");
+}
+
+// A concatenation is refused with ORA-04030 before it joins texts past 134,217,728 bytes, the
+// longest text one call builds on the server (the file refuses it at its memory bound).
+TEST_P(RuntimeFunctionTest, AConcatenationOfTwoLongestTextsIsRefused) {
+  c_->Execute("CREATE TABLE T_LETTER (BODY CLOB)");
+  c_->Execute("INSERT INTO T_LETTER SELECT REPLACE(RPAD('a', 32767, 'a'), 'a', "
+              "RPAD('a', 4096, 'a')) FROM DUAL");
+  EXPECT_EQ(Scalar(*c_, "SELECT LENGTH(BODY || 'b') FROM T_LETTER"), "134213633");
+  for (const char* sql : {"SELECT LENGTH(BODY || BODY) FROM T_LETTER",
+                          "SELECT LENGTH(CONCAT('b', BODY) || BODY) FROM T_LETTER"}) {
+    EXPECT_TRUE(FailureOf(sql).starts_with("ORA-04030: ")) << sql;
+  }
+}
+
 TEST_P(RuntimeFunctionTest, ATextQueryIsCompiledInLinearTime) {
   c_->Execute("CREATE TABLE T_NOTE (ID NUMBER, BODY VARCHAR2(200))");
   c_->Execute("CREATE INDEX IX_T_NOTE ON T_NOTE (BODY) INDEXTYPE IS CTXSYS.CONTEXT");

@@ -1,9 +1,10 @@
 // The server's process of a statement ends with its client: statements whose worst case in the
-// server's own functions is minutes of work (searches that almost match everywhere, patterns,
-// thousands of text query terms, paths over deep documents) answer or fail with ORA-01013
-// within Command Timeout, and no backend of theirs is busy after the client's error, so that
-// the next writer gets its turn. What the embedded file refuses at its memory bound is refused
-// on the server before the work, no server process passing 1 GB.
+// server's own functions is seconds or minutes of work (searches that almost match everywhere,
+// patterns, thousands of text query terms, paths over deep documents, changes of case of long
+// texts) answer or fail with ORA-01013 within Command Timeout, and no backend of theirs is busy
+// after the client's error, so that the next writer gets its turn. What the embedded file
+// refuses at its memory bound is refused on the server before the work, no server process
+// passing 1 GB.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -112,6 +113,18 @@ TEST_F(ServerBackendTest, AStatementsBackendEndsWithItsClient) {
             "2");
 }
 
+// A change of case of 134,213,632 characters, a second or more of the server's own work in one
+// call, is done in pieces that the cancel reaches between.
+TEST_F(ServerBackendTest, AChangeOfCaseOfALongTextEndsWithItsClient) {
+  auto c = OpenConnection(database_.init_string() + ";Command Timeout=1");
+  const std::string text = "REPLACE(RPAD('a', 32767, 'a'), 'a', RPAD('aB c', 4096, 'aB c'))";
+  for (const std::string f : {"UPPER", "LOWER", "INITCAP"}) {
+    const std::string failure = FailureOf(*c, "SELECT LENGTHB(" + f + "(" + text + ")) FROM DUAL");
+    EXPECT_TRUE(failure.empty() || failure.starts_with("ORA-01013: ")) << failure;
+    EXPECT_TRUE(BackendsEndWithinTwoSeconds()) << f;
+  }
+}
+
 // A writer whose statement runs past its Command Timeout leaves the writers' turn with its
 // client: the next writer of another row gets it at once.
 TEST_F(ServerBackendTest, TheNextWriterGetsItsTurnAfterAStatementTimedOut) {
@@ -142,6 +155,9 @@ TEST_F(ServerBackendTest, WhatTheFileRefusesForItsMemoryTheServerRefusesBeforeTh
   c->Execute("CREATE TABLE T_ROW (ID NUMBER, BODY VARCHAR2(4000))");
   c->Execute("INSERT INTO T_ROW SELECT LEVEL, RPAD('r', 4000, 'r') FROM DUAL "
              "CONNECT BY LEVEL <= 3000");
+  c->Execute("CREATE TABLE T_LETTER (BODY CLOB)");
+  c->Execute("INSERT INTO T_LETTER SELECT REPLACE(RPAD('a', 32767, 'a'), 'a', "
+             "RPAD('a', 4096, 'a')) FROM DUAL");
   const std::string wide = "'<a>' || REPLACE(RPAD('x', 23000, 'x'), 'x', RPAD('<b>', 750, '<b>') "
                            "|| 'text' || RPAD('</b>', 1000, '</b>')) || '</a>'";
   for (const std::string& sql : std::initializer_list<std::string>{
@@ -150,6 +166,7 @@ TEST_F(ServerBackendTest, WhatTheFileRefusesForItsMemoryTheServerRefusesBeforeTh
            "FROM DUAL",
            "SELECT REGEXP_COUNT(REPLACE(RPAD('a', 32767, 'a'), 'a', RPAD('a', 6200, 'a')), 'a') "
            "FROM DUAL",
+           "SELECT LENGTH(BODY || '-' || BODY) FROM T_LETTER",
        }) {
     EXPECT_TRUE(FailureOf(*c, sql).starts_with("ORA-04030: ")) << sql.substr(0, 100);
   }
