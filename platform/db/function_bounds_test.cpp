@@ -10,11 +10,11 @@
 #include <string>
 #include <string_view>
 
-#include "platform/sys/testing/resident_memory.h"
 #include "platform/db/connection_pool.h"
 #include "platform/db/sql_error.h"
 #include "platform/db/testing/db_test_util.h"
 #include "platform/db/testing/engine_database.h"
+#include "platform/sys/testing/resident_memory.h"
 
 namespace korvalis::db {
 namespace {
@@ -63,8 +63,8 @@ TEST_F(FunctionBoundsTest, RegularExpressionsStopAtTheCommandTimeout) {
   ExpectCancelled(*c_, "SELECT REGEXP_INSTR(" + std::string(kManyA) +
                            ", '(a*)[bc]', 1, 1, 0, 'c', 1) FROM DUAL");
   // The automaton, at every position, keeps a hundred ways alive to the text's end.
-  ExpectCancelled(*c_, "SELECT REGEXP_COUNT(" + std::string(kManyA) +
-                           ", 'a*(a?){100}[bc]') FROM DUAL");
+  ExpectCancelled(*c_,
+                  "SELECT REGEXP_COUNT(" + std::string(kManyA) + ", 'a*(a?){100}[bc]') FROM DUAL");
   // The connection goes on.
   EXPECT_EQ(Scalar(*c_, "SELECT REGEXP_REPLACE('a1b22', '([0-9]+)', '<\\1>') FROM DUAL"),
             "a<1>b<22>");
@@ -77,11 +77,11 @@ TEST_F(FunctionBoundsTest, SearchesThatAlmostMatchEverywhereAnswerWithinTheBound
   EXPECT_EQ(ValueBeforeScan("INSTR(" + a + ", " + almost + ")"), "0/3000");
   EXPECT_EQ(ValueBeforeScan("INSTR(" + a + ", " + almost + ", -1)"), "0/3000");
   // Occurrences overlap: the millionth starts at the millionth letter, counted from either end.
-  EXPECT_EQ(ValueBeforeScan("INSTR(" + a + ", RPAD('a', 32767, 'a'), 1, 1000000)"),
-            "1000000/3000");
+  EXPECT_EQ(ValueBeforeScan("INSTR(" + a + ", RPAD('a', 32767, 'a'), 1, 1000000)"), "1000000/3000");
   EXPECT_EQ(ValueBeforeScan("INSTR(" + a + ", RPAD('a', 32767, 'a'), -1, 1000000)"),
             "2243935/3000");
-  EXPECT_EQ(ValueBeforeScan("LENGTH(TRANSLATE(" + a + ", RPAD('b', 32767, 'b') || 'a', "
+  EXPECT_EQ(ValueBeforeScan("LENGTH(TRANSLATE(" + a +
+                            ", RPAD('b', 32767, 'b') || 'a', "
                             "RPAD('c', 32767, 'c') || 'd'))"),
             "3276700/3000");
   EXPECT_EQ(ValueBeforeScan("NVL(LENGTH(LTRIM(" + a + ", RPAD('b', 32767, 'b') || 'a')), 0)"),
@@ -94,16 +94,19 @@ TEST_F(FunctionBoundsTest, LikeAnswersWithinTheBoundOrStopsAtIt) {
   const std::string a = kManyA;
   // The piece after the last '%' is matched at the text's end once; a piece between two is
   // looked for by a linear search.
-  EXPECT_EQ(ValueBeforeScan("CASE WHEN " + a + " LIKE '%' || RPAD('a', 4000, 'a') || 'b' "
+  EXPECT_EQ(ValueBeforeScan("CASE WHEN " + a +
+                            " LIKE '%' || RPAD('a', 4000, 'a') || 'b' "
                             "THEN 1 ELSE 0 END"),
             "0/3000");
-  EXPECT_EQ(ValueBeforeScan("CASE WHEN " + a + " LIKE '%' || RPAD('a', 32766, 'a') || 'b%' "
+  EXPECT_EQ(ValueBeforeScan("CASE WHEN " + a +
+                            " LIKE '%' || RPAD('a', 32766, 'a') || 'b%' "
                             "THEN 1 ELSE 0 END"),
             "0/3000");
   // A piece with '_' is tried at every character of the text: 20,000 characters at each of
   // 3,276,700 stop at the deadline.
-  ExpectCancelled(*c_, "SELECT COUNT(*) FROM DUAL WHERE " + a + " LIKE '%' || "
-                       "RPAD('a_', 40000, 'a_') || 'b%'");
+  ExpectCancelled(*c_, "SELECT COUNT(*) FROM DUAL WHERE " + a +
+                           " LIKE '%' || "
+                           "RPAD('a_', 40000, 'a_') || 'b%'");
 }
 
 // The same functions on both engines: the server's own answers are the reference.
@@ -120,9 +123,10 @@ TEST_P(FunctionAgreementTest, SearchesKeepTheirResultsOnOrdinaryTexts) {
   EXPECT_EQ(Scalar(*c_, "SELECT INSTR('ababab', 'aba', -4, 1) FROM DUAL"), "3");
   EXPECT_EQ(Scalar(*c_, "SELECT INSTR('ababab', 'aba', -5, 1) FROM DUAL"), "1");
   // Patterns of over 32 bytes take the search that keeps what it matched.
-  EXPECT_EQ(Scalar(*c_, "SELECT INSTR(RPAD('ab', 200, 'ab'), RPAD('ab', 40, 'ab'), 2, 3) || ',' || "
-                        "INSTR(RPAD('ab', 200, 'ab'), RPAD('ab', 40, 'ab'), -1, 2) || ',' || "
-                        "INSTR(RPAD('ab', 200, 'ab'), RPAD('ab', 40, 'ab'), -42, 2) FROM DUAL"),
+  EXPECT_EQ(Scalar(*c_,
+                   "SELECT INSTR(RPAD('ab', 200, 'ab'), RPAD('ab', 40, 'ab'), 2, 3) || ',' || "
+                   "INSTR(RPAD('ab', 200, 'ab'), RPAD('ab', 40, 'ab'), -1, 2) || ',' || "
+                   "INSTR(RPAD('ab', 200, 'ab'), RPAD('ab', 40, 'ab'), -42, 2) FROM DUAL"),
             "7,159,157");
   EXPECT_EQ(Scalar(*c_, "SELECT INSTR('病人病人病', '人病', 3) FROM DUAL"), "4");
   // A search from character 0 finds nothing.
@@ -146,17 +150,28 @@ TEST_P(FunctionAgreementTest, LikeMatchesAsOracle) {
     const char* condition;
     const char* matches;
   } kCases[] = {
-      {"'abc' LIKE 'abc'", "1"},       {"'abc' LIKE 'ab'", "0"},
-      {"'abc' LIKE 'a%'", "1"},        {"'abc' LIKE '%c'", "1"},
-      {"'abc' LIKE '%b%'", "1"},       {"'abc' LIKE 'a_c'", "1"},
-      {"'abc' LIKE '_'", "0"},         {"'ABC' LIKE 'abc'", "0"},
-      {"'病人x' LIKE '__x'", "1"},     {"'病人x' LIKE '病%'", "1"},
-      {"'病人x' LIKE '_x'", "0"},      {"'aXbXc' LIKE 'a%b%c'", "1"},
-      {"'abab' LIKE '%ab%ab'", "1"},   {"'aab' LIKE '%ab'", "1"},
-      {"'ab' LIKE 'ab%b'", "0"},       {"'abc' LIKE '%%c'", "1"},
-      {"'axbyc' LIKE '%x_y%'", "1"},   {"'axbbyc' LIKE '%x_y_'", "0"},
-      {"'a%b' LIKE 'a\\%b' ESCAPE '\\'", "1"}, {"'axb' LIKE 'a\\%b' ESCAPE '\\'", "0"},
-      {"'a_b' LIKE 'a!_b' ESCAPE '!'", "1"},      {"'axb' LIKE 'a!_b' ESCAPE '!'", "0"},
+      {"'abc' LIKE 'abc'", "1"},
+      {"'abc' LIKE 'ab'", "0"},
+      {"'abc' LIKE 'a%'", "1"},
+      {"'abc' LIKE '%c'", "1"},
+      {"'abc' LIKE '%b%'", "1"},
+      {"'abc' LIKE 'a_c'", "1"},
+      {"'abc' LIKE '_'", "0"},
+      {"'ABC' LIKE 'abc'", "0"},
+      {"'病人x' LIKE '__x'", "1"},
+      {"'病人x' LIKE '病%'", "1"},
+      {"'病人x' LIKE '_x'", "0"},
+      {"'aXbXc' LIKE 'a%b%c'", "1"},
+      {"'abab' LIKE '%ab%ab'", "1"},
+      {"'aab' LIKE '%ab'", "1"},
+      {"'ab' LIKE 'ab%b'", "0"},
+      {"'abc' LIKE '%%c'", "1"},
+      {"'axbyc' LIKE '%x_y%'", "1"},
+      {"'axbbyc' LIKE '%x_y_'", "0"},
+      {"'a%b' LIKE 'a\\%b' ESCAPE '\\'", "1"},
+      {"'axb' LIKE 'a\\%b' ESCAPE '\\'", "0"},
+      {"'a_b' LIKE 'a!_b' ESCAPE '!'", "1"},
+      {"'axb' LIKE 'a!_b' ESCAPE '!'", "0"},
       {"'abc' NOT LIKE 'a%'", "0"},
       // A pattern of 60,000 bytes, past what the file's engine matched itself.
       {"'x' LIKE RPAD('病', 20000, '病')", "0"},
@@ -168,8 +183,9 @@ TEST_P(FunctionAgreementTest, LikeMatchesAsOracle) {
               k.matches)
         << k.condition;
   }
-  EXPECT_EQ(Scalar(*c_, "SELECT NVL(TO_CHAR(CASE WHEN NULL LIKE 'a' THEN 1 WHEN NOT (NULL LIKE "
-                        "'a') THEN 0 END), 'null') FROM DUAL"),
+  EXPECT_EQ(Scalar(*c_,
+                   "SELECT NVL(TO_CHAR(CASE WHEN NULL LIKE 'a' THEN 1 WHEN NOT (NULL LIKE "
+                   "'a') THEN 0 END), 'null') FROM DUAL"),
             "null");
   // A column's index searched by a pattern's first characters finds what the match finds.
   c_->Execute("CREATE TABLE LIKE_CODES (CODE VARCHAR2(8) PRIMARY KEY)");
@@ -177,8 +193,10 @@ TEST_P(FunctionAgreementTest, LikeMatchesAsOracle) {
     c_->Execute(std::string("INSERT INTO LIKE_CODES VALUES ('") + code + "')");
   }
   const auto matched = [&](const std::string& pattern) {
-    return Scalar(*c_, "SELECT LISTAGG(CODE, ',') WITHIN GROUP (ORDER BY CODE) FROM LIKE_CODES "
-                       "WHERE CODE LIKE '" + pattern + "'");
+    return Scalar(*c_,
+                  "SELECT LISTAGG(CODE, ',') WITHIN GROUP (ORDER BY CODE) FROM LIKE_CODES "
+                  "WHERE CODE LIKE '" +
+                      pattern + "'");
   };
   EXPECT_EQ(matched("RS%"), "RS,RS1,RS病");
   EXPECT_EQ(matched("R_%"), "RS,RS1,RS病,RT");
@@ -194,13 +212,19 @@ TEST_P(FunctionAgreementTest, SearchesThatAlmostMatchEverywhereAnswerAlike) {
   EXPECT_EQ(Scalar(*c_, "SELECT LENGTH(REPLACE(" + a + ", " + almost + ", 'x')) || ',' || INSTR(" +
                             a + ", RPAD('a', 1000, 'a'), 2, 3000) || ',' || INSTR(" + a +
                             ", RPAD('a', 1000, 'a'), -2, 3000) || ',' || INSTR(" + a + ", " +
-                            almost + ") || ',' || INSTR(" + around + ", " + almost + ", 5) || ',' || "
-                            "INSTR(" + around + ", " + almost + ", -1) || ',' || INSTR(" + a + ", " +
-                            almost + ", -1) FROM DUAL"),
+                            almost + ") || ',' || INSTR(" + around + ", " + almost +
+                            ", 5) || ',' || "
+                            "INSTR(" +
+                            around + ", " + almost + ", -1) || ',' || INSTR(" + a + ", " + almost +
+                            ", -1) FROM DUAL"),
             "327670,3001,323672,0,327672,327672,0");
-  EXPECT_EQ(Scalar(*c_, "SELECT LENGTH(REPLACE(" + a + ", RPAD('a', 1000, 'a'), 'b')) || ',' || "
-                        "LENGTH(TRANSLATE(" + a + ", 'ba', 'cd')) || ',' || "
-                        "NVL(LENGTH(LTRIM(" + a + ", 'ba')), 0) FROM DUAL"),
+  EXPECT_EQ(Scalar(*c_, "SELECT LENGTH(REPLACE(" + a +
+                            ", RPAD('a', 1000, 'a'), 'b')) || ',' || "
+                            "LENGTH(TRANSLATE(" +
+                            a +
+                            ", 'ba', 'cd')) || ',' || "
+                            "NVL(LENGTH(LTRIM(" +
+                            a + ", 'ba')), 0) FROM DUAL"),
             "997,327670,0");
 }
 
@@ -282,8 +306,7 @@ TEST_F(FunctionBoundsTest, AFunctionReadsAHugeTextInPlace) {
   EXPECT_EQ(Scalar(*c, "SELECT SUBSTR(" + huge + ", -32766999, 2) FROM DUAL"), "xx");
   EXPECT_EQ(Scalar(*c, "SELECT INSTR(" + huge + ", 'x', -1, 32767000) FROM DUAL"), "1");
   EXPECT_EQ(Scalar(*c, "SELECT LENGTH(" + huge + ") FROM DUAL"), "32767000");
-  EXPECT_EQ(Scalar(*c, "SELECT LENGTH(TRANSLATE(" + huge + ", 'x', 'y')) FROM DUAL"),
-            "32767000");
+  EXPECT_EQ(Scalar(*c, "SELECT LENGTH(TRANSLATE(" + huge + ", 'x', 'y')) FROM DUAL"), "32767000");
   EXPECT_EQ(Scalar(*c, "SELECT REGEXP_INSTR(" + huge + ", 'y') FROM DUAL"), "0");
   const size_t peak = ResidentBytes("VmHWM:") - before;
   EXPECT_LT(peak, 3 * text_bytes) << peak << " bytes at the peak for a text of " << text_bytes;
@@ -309,8 +332,7 @@ TEST_F(FunctionBoundsTest, ATextPastTheMemoryBoundIsRefusedBeforeItIsBuilt) {
       testing::Query(*c, sql);
       ADD_FAILURE() << "not refused: " << sql;
     } catch (const DbError& e) {
-      EXPECT_TRUE(std::string_view(e.what()).starts_with("ORA-04030: ")) << sql << ": "
-                                                                         << e.what();
+      EXPECT_TRUE(std::string_view(e.what()).starts_with("ORA-04030: ")) << sql << ": " << e.what();
     }
   }
 #if !defined(__SANITIZE_ADDRESS__)
@@ -319,24 +341,30 @@ TEST_F(FunctionBoundsTest, ATextPastTheMemoryBoundIsRefusedBeforeItIsBuilt) {
   EXPECT_EQ(Scalar(*c, "SELECT LENGTH(" + quarter + ") FROM DUAL"), "134213632");
 }
 
-
 TEST_F(FunctionBoundsTest, XmlPathsStopAtTheCommandTimeoutAndDocumentsAtTheMemoryBound) {
   // Every one of 60,000 elements counts those before it.
   const std::string wide = "'<a>' || REPLACE(RPAD('x', 30000, 'x'), 'x', '<b/><b/>') || '</a>'";
-  ExpectCancelled(*c_, "SELECT EXTRACTVALUE(" + wide +
-                           ", 'count(//b[count(preceding::b) >= 0])') FROM DUAL");
+  ExpectCancelled(
+      *c_, "SELECT EXTRACTVALUE(" + wide + ", 'count(//b[count(preceding::b) >= 0])') FROM DUAL");
   // Every element reads the root's string value, and every one of 250 nested elements the
   // string value of its 40 MB of text: their building is charged.
-  ExpectCancelled(*c_, "SELECT EXTRACTVALUE(" + wide + ", 'count(//b[string(/) = \"x\"])') FROM DUAL");
-  ExpectCancelled(*c_, "SELECT EXTRACTVALUE(RPAD('<b>', 750, '<b>') || REPLACE(RPAD('x', 32767, "
-                       "'x'), 'x', RPAD('y', 1220, 'y')) || RPAD('</b>', 1000, '</b>'), "
-                       "'count(//*[contains(., \"x\")])') FROM DUAL");
+  ExpectCancelled(*c_,
+                  "SELECT EXTRACTVALUE(" + wide + ", 'count(//b[string(/) = \"x\"])') FROM DUAL");
+  ExpectCancelled(*c_,
+                  "SELECT EXTRACTVALUE(RPAD('<b>', 750, '<b>') || REPLACE(RPAD('x', 32767, "
+                  "'x'), 'x', RPAD('y', 1220, 'y')) || RPAD('</b>', 1000, '</b>'), "
+                  "'count(//*[contains(., \"x\")])') FROM DUAL");
   // Comparisons of node sets build their string values too: the root's at each element, and
-  // the 20 MB under each of 250 nested elements, read as a number.
+  // the 40 MB under each of 250 nested elements, read as a number.
   ExpectCancelled(*c_, "SELECT EXTRACTVALUE(" + wide + ", 'count(//b[/ = \"x\"])') FROM DUAL");
-  const std::string deep = "RPAD('<b>', 750, '<b>') || REPLACE(RPAD('y', 32767, 'y'), 'y', "
-                           "RPAD('y', 609, 'y') || '<c/>') || RPAD('</b>', 1000, '</b>')";
-  ExpectCancelled(*c_, "SELECT EXTRACTVALUE(" + deep + ", 'count(//*[. = 1])') FROM DUAL");
+  const auto nested_around = [](const char* piece) {
+    return std::string(
+               "RPAD('<b>', 750, '<b>') || REPLACE(RPAD('y', 32767, 'y'), 'y', RPAD('y', ") +
+           piece + ", 'y') || '<c/>') || RPAD('</b>', 1000, '</b>')";
+  };
+  ExpectCancelled(
+      *c_, "SELECT EXTRACTVALUE(" + nested_around("1220") + ", 'count(//*[. = 1])') FROM DUAL");
+  const std::string deep = nested_around("609");
   // A value compared with a text is read no further than the text, where the values' first
   // letters are the text's; two node sets in time that grows with their nodes, not pairs.
   EXPECT_EQ(ValueBeforeScan("EXTRACTVALUE(" + deep + ", 'count(//*[. = \"yy\"])')"), "0/3000");
@@ -347,16 +375,18 @@ TEST_F(FunctionBoundsTest, XmlPathsStopAtTheCommandTimeoutAndDocumentsAtTheMemor
   // time, which a loaded machine could pass before the memory bound.
   std::unique_ptr<Connection> c = OpenConnection(database_.init_string() + ";Command Timeout=0");
   try {
-    testing::Query(*c, "SELECT EXTRACTVALUE('<a>' || REPLACE(REPLACE(RPAD('x', 32767, 'x'), 'x', "
-                       "RPAD('y', 256, 'y')), 'y', '<b/>') || '</a>', 'count(/a/b)') FROM DUAL");
+    testing::Query(*c,
+                   "SELECT EXTRACTVALUE('<a>' || REPLACE(REPLACE(RPAD('x', 32767, 'x'), 'x', "
+                   "RPAD('y', 256, 'y')), 'y', '<b/>') || '</a>', 'count(/a/b)') FROM DUAL");
     ADD_FAILURE() << "a document of 8 million elements was parsed";
   } catch (const DbError& e) {
     EXPECT_TRUE(std::string_view(e.what()).starts_with("ORA-04030: ")) << e.what();
   }
   // 200 nested elements around 4 MB of text: their markup repeats it 200 times.
   ResetPeak();
-  const std::string nested = "RPAD('<b>', 600, '<b>') || REPLACE(RPAD('x', 4096, 'x'), 'x', "
-                             "RPAD('y', 1024, 'y')) || RPAD('</b>', 800, '</b>')";
+  const std::string nested =
+      "RPAD('<b>', 600, '<b>') || REPLACE(RPAD('x', 4096, 'x'), 'x', "
+      "RPAD('y', 1024, 'y')) || RPAD('</b>', 800, '</b>')";
   try {
     testing::Query(*c, "SELECT LENGTH(EXTRACT(" + nested + ", '//b')) FROM DUAL");
     ADD_FAILURE() << "800 MB of markup was built";
@@ -369,12 +399,12 @@ TEST_F(FunctionBoundsTest, XmlPathsStopAtTheCommandTimeoutAndDocumentsAtTheMemor
 #endif
 }
 
-
 // The functions that read string values, whose values the file builds itself, answer as XPath
 // defines them.
 TEST_F(FunctionBoundsTest, XmlPathFunctionsReadStringValuesAsDefined) {
-  const std::string doc = "'<a><b>1</b><b>2<c>3</c></b><!--x--><d v=\"w\"> t  u </d>"
-                          "<e><![CDATA[<z>]]></e></a>'";
+  const std::string doc =
+      "'<a><b>1</b><b>2<c>3</c></b><!--x--><d v=\"w\"> t  u </d>"
+      "<e><![CDATA[<z>]]></e></a>'";
   const struct {
     const char* path;
     const char* value;

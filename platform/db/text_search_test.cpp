@@ -108,8 +108,7 @@ TEST(TextQueryTest, ChainsOfOneOperator) {
   EXPECT_TRUE(Match("pneumonia ~ asthma ~ x", note));
   EXPECT_FALSE(Match("pneumonia ~ asthma ~ cough", note));
   bool exact = false;
-  EXPECT_EQ(TextQuery::Parse("a | b | c")->IndexQuery(&exact),
-            "(\"a\") OR (\"b\") OR (\"c\")");
+  EXPECT_EQ(TextQuery::Parse("a | b | c")->IndexQuery(&exact), "(\"a\") OR (\"b\") OR (\"c\")");
   EXPECT_TRUE(exact);
   EXPECT_EQ(TextQuery::Parse("a & %x & c & d")->IndexQuery(&exact),
             "(\"a\") AND (\"c\") AND (\"d\")");
@@ -242,6 +241,24 @@ TEST_P(TextSearchTest, PathSearchAndXmlFunctions) {
             std::string::npos);
 }
 
+// A text past libxml2's 10 MB is read whole (it was cut short, and a message printed on the
+// host's standard error), and a document nested past 257 levels is refused on both engines.
+TEST_P(TextSearchTest, AnyTextIsReadWholeAndDeepNestingRefused) {
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(Rows("SELECT LENGTH(EXTRACTVALUE('<r><a>' || REPLACE(RPAD('x', 32767, 'x'), 'x', "
+                 "RPAD('y', 400, 'y')) || '</a><b>after</b></r>', '/r/a')) FROM DUAL"),
+            "13106800");
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  const auto nested = [](int levels) {
+    return "SELECT EXTRACTVALUE(RPAD('<a>', " + std::to_string(3 * levels) +
+           ", '<a>') || 'v' || "
+           "RPAD('</a>', " +
+           std::to_string(4 * levels) + ", '</a>'), 'count(//a)') FROM DUAL";
+  };
+  EXPECT_EQ(Rows(nested(257)), "257");
+  EXPECT_NE(Error(nested(258)).find("ORA-31011"), std::string::npos);
+}
+
 // The query of CONTAINS may be any text expression: computed, read from another table or
 // from a subquery; it is parsed when the statement runs, with the same failures.
 TEST_P(TextSearchTest, QueriesKnownWhenTheStatementRuns) {
@@ -257,18 +274,21 @@ TEST_P(TextSearchTest, QueriesKnownWhenTheStatementRuns) {
   EXPECT_EQ(Rows("SELECT Q.ID, D.ID FROM QUERIES Q, DOC D WHERE Q.ID <= 2 "
                  "AND CONTAINS(D.BODY, Q.Q) > 0 ORDER BY Q.ID"),
             "1|1,2|2");
-  EXPECT_EQ(Rows("SELECT ID FROM DOC C WHERE CONTAINS(C.XML, (SELECT Q FROM QUERIES WHERE ID = 3)) > 0"),
-            "2");
+  EXPECT_EQ(
+      Rows("SELECT ID FROM DOC C WHERE CONTAINS(C.XML, (SELECT Q FROM QUERIES WHERE ID = 3)) > 0"),
+      "2");
   EXPECT_EQ(Rows("SELECT ID FROM DOC WHERE CONTAINS(BODY, NULL || '%monia') > 0"), "2");
-  EXPECT_NE(Error("SELECT ID FROM DOC WHERE CONTAINS(BODY, (SELECT Q FROM QUERIES WHERE ID = 4)) > 0")
-                .find("DRG-50901: text query parser syntax error on line 1, column 5"),
-            std::string::npos);
+  EXPECT_NE(
+      Error("SELECT ID FROM DOC WHERE CONTAINS(BODY, (SELECT Q FROM QUERIES WHERE ID = 4)) > 0")
+          .find("DRG-50901: text query parser syntax error on line 1, column 5"),
+      std::string::npos);
   EXPECT_NE(Error("SELECT ID FROM DOC WHERE CONTAINS(BODY, '肺炎 (' || '') > 0")
                 .find("DRG-50901: text query parser syntax error on line 1, column 8"),
             std::string::npos);
-  EXPECT_NE(Error("SELECT ID FROM DOC WHERE CONTAINS(BODY, (SELECT Q FROM QUERIES WHERE ID = 5)) > 0")
-                .find("operator NEAR is not supported"),
-            std::string::npos);
+  EXPECT_NE(
+      Error("SELECT ID FROM DOC WHERE CONTAINS(BODY, (SELECT Q FROM QUERIES WHERE ID = 5)) > 0")
+          .find("operator NEAR is not supported"),
+      std::string::npos);
   EXPECT_NE(Error("SELECT ID FROM DOC WHERE CONTAINS(NOTE, 'x' || '') > 0").find("DRG-10599"),
             std::string::npos);
 }
@@ -279,7 +299,9 @@ TEST_P(TextSearchTest, TextIndexOnABlob) {
   c_->Execute("CREATE INDEX IX_BDOC ON BDOC (CONTENT) INDEXTYPE IS CTXSYS.CONTEXT");
   const std::pair<int, std::string> blobs[] = {
       {1, "主诉: 发热、咳嗽5天。"},
-      {2, std::string("fever\xFF\xFE" "cough\0rash\xE4\xB8", 19)},
+      {2, std::string("fever\xFF\xFE"
+                      "cough\0rash\xE4\xB8",
+                      19)},
       {3, "no findings"},
   };
   for (const auto& [id, bytes] : blobs) {
@@ -299,20 +321,42 @@ TEST_P(TextSearchTest, TextIndexOnABlob) {
 TEST_P(TextSearchTest, RunTimeQueriesAnswerAsTheQueryLanguage) {
   c_->Execute("CREATE TABLE QUERIES (Q VARCHAR2(100))");
   const char* const queries[] = {
-      "pneumonia",       "FEVER and admitted", "fever & (肺炎 | resolved)", "~fever",
-      "fever ~",         "a &",                "(a",                       "a)",
-      "肺炎 (",          "AND",                "a INPATH",                 "a INPATH(",
-      "a INPATH( )",     "治愈 INPATH(outcome)", "x INPATH(/a) INPATH(/b)", "x,y",
-      "fever NEAR cough", "fever NoT cough",   "%天",                      "% 肺炎",
-      "pneum_nia",       "ｆｅｖｅｒ",           "＿ever",                  "a\tb | 咳嗽5天",
-      "((((fever))))",   "fever|",             "发热 & 咳嗽 ~ 肺炎",        "治愈 INPATH(//outcome)",
+      "pneumonia",
+      "FEVER and admitted",
+      "fever & (肺炎 | resolved)",
+      "~fever",
+      "fever ~",
+      "a &",
+      "(a",
+      "a)",
+      "肺炎 (",
+      "AND",
+      "a INPATH",
+      "a INPATH(",
+      "a INPATH( )",
+      "治愈 INPATH(outcome)",
+      "x INPATH(/a) INPATH(/b)",
+      "x,y",
+      "fever NEAR cough",
+      "fever NoT cough",
+      "%天",
+      "% 肺炎",
+      "pneum_nia",
+      "ｆｅｖｅｒ",
+      "＿ever",
+      "a\tb | 咳嗽5天",
+      "((((fever))))",
+      "fever|",
+      "发热 & 咳嗽 ~ 肺炎",
+      "治愈 INPATH(//outcome)",
   };
   for (const char* query : queries) {
     std::string expected;
     try {
       const auto parsed = text::TextQuery::Parse(query);
-      for (const auto& [id, body] : {std::pair<int, const char*>{1, "主诉: 发热、咳嗽5天。诊断: 社区获得性肺炎。"},
-                                     {2, "Admitted with Pneumonia; fever resolved."}}) {
+      for (const auto& [id, body] :
+           {std::pair<int, const char*>{1, "主诉: 发热、咳嗽5天。诊断: 社区获得性肺炎。"},
+            {2, "Admitted with Pneumonia; fever resolved."}}) {
         if (!parsed->Matches(body, TextKind::kPlain)) continue;
         if (!expected.empty()) expected.push_back(',');
         expected += std::to_string(id);
@@ -322,7 +366,8 @@ TEST_P(TextSearchTest, RunTimeQueriesAnswerAsTheQueryLanguage) {
     }
     c_->Execute("DELETE FROM QUERIES");
     std::string literal;
-    for (const char* c = query; *c; ++c) literal += *c == '\'' ? std::string("''") : std::string(1, *c);
+    for (const char* c = query; *c; ++c)
+      literal += *c == '\'' ? std::string("''") : std::string(1, *c);
     c_->Execute("INSERT INTO QUERIES VALUES ('" + literal + "')");
     const std::string sql =
         "SELECT ID FROM DOC WHERE CONTAINS(BODY, (SELECT Q FROM QUERIES)) > 0 ORDER BY ID";

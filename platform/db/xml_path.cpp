@@ -59,12 +59,47 @@ void ReserveTree(std::string_view xml) {
   functions::ChargeWork(xml.size());
   const size_t tags = static_cast<size_t>(std::count(xml.begin(), xml.end(), '<'));
   const size_t attributes = static_cast<size_t>(std::count(xml.begin(), xml.end(), '='));
-  const uint64_t tree = uint64_t{tags} * kBytesPerTag + uint64_t{attributes} * kBytesPerAttribute +
-                        xml.size();
+  const uint64_t tree =
+      uint64_t{tags} * kBytesPerTag + uint64_t{attributes} * kBytesPerAttribute + xml.size();
   if (static_cast<uint64_t>(sqlite3_memory_used()) + tree >
       static_cast<uint64_t>(kEmbeddedMemoryBound)) {
     throw OutOfStatementMemory();
   }
+}
+
+// libxml2 limits a document to 257 levels of elements and a text to 10 MB together, or neither
+// (XML_PARSE_HUGE); past the text's limit it cuts the text short and goes on as if the document
+// were whole. A document is parsed without libxml2's limits, the levels counted here as libxml2
+// counts them, so that a text of any length is read whole and a document nested deeper is refused
+// as before, as the server refuses it.
+constexpr int kMaxElementLevels = 257;
+
+struct ElementLevels {
+  startElementNsSAX2Func start;
+  endElementNsSAX2Func end;
+  int open = 0;
+};
+
+void StartCountedElement(void* context, const xmlChar* name, const xmlChar* prefix,
+                         const xmlChar* uri, int namespaces, const xmlChar** namespace_list,
+                         int attributes, int defaulted, const xmlChar** attribute_list) {
+  auto* parser = static_cast<xmlParserCtxtPtr>(context);
+  auto* levels = static_cast<ElementLevels*>(parser->_private);
+  if (++levels->open > kMaxElementLevels) {
+    parser->wellFormed = 0;
+    xmlStopParser(parser);
+    return;
+  }
+  levels->start(context, name, prefix, uri, namespaces, namespace_list, attributes, defaulted,
+                attribute_list);
+}
+
+void EndCountedElement(void* context, const xmlChar* name, const xmlChar* prefix,
+                       const xmlChar* uri) {
+  auto* parser = static_cast<xmlParserCtxtPtr>(context);
+  auto* levels = static_cast<ElementLevels*>(parser->_private);
+  --levels->open;
+  levels->end(context, name, prefix, uri);
 }
 
 void FreeParser(xmlParserCtxtPtr parser) {
@@ -77,14 +112,14 @@ constexpr unsigned long kFirstOperations = 1ul << 20;
 
 // `path` evaluated in `ctx`, null when it is invalid. Within a statement's Command Timeout the
 // evaluation is cut into tries of a bounded count of libxml2's operations (it cannot be paused),
-// each of up to twice the last, or as many as the rate of the last fits in half the time left; a try
-// that runs out of operations past the deadline ends the call with ORA-01013, as does a string
+// each of up to twice the last, or as many as the rate of the last fits in half the time left; a
+// try that runs out of operations past the deadline ends the call with ORA-01013, as does a string
 // value that the deadline passes while it is built (xpath_string_values.h), for a comparison too
 // (xpath_comparison_rewrite.h).
 xmlXPathObjectPtr EvaluateInTime(const std::string& path, xmlXPathContextPtr ctx) {
   const std::optional<std::string> rewritten = RewriteComparisons(path);
-  const auto* expression = reinterpret_cast<const xmlChar*>(rewritten ? rewritten->c_str()
-                                                                      : path.c_str());
+  const auto* expression =
+      reinterpret_cast<const xmlChar*>(rewritten ? rewritten->c_str() : path.c_str());
   functions::StatementTime time;
   ChargedStringValues values(ctx, rewritten.has_value());
   const StatementDeadline* deadline = time.deadline();
@@ -123,11 +158,21 @@ XmlPathDocument::XmlPathDocument(std::string_view xml) {
   std::unique_ptr<xmlParserCtxt, void (*)(xmlParserCtxtPtr)> parser(
       xmlCreatePushParserCtxt(nullptr, nullptr, nullptr, 0, nullptr), FreeParser);
   if (!parser) throw OutOfStatementMemory();
-  // As xmlReadMemory with an encoding: the input is read as UTF-8, whatever it declares.
-  xmlCtxtUseOptions(parser.get(), XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+  // As xmlReadMemory with an encoding: the input is read as UTF-8, whatever it declares. Its
+  // messages are answered by the error thrown, never printed on the host's standard error.
+  xmlCtxtUseOptions(parser.get(),
+                    XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_HUGE);
+  parser->sax->serror = IgnoreStructuredError;
+  parser->vctxt.error = nullptr;
+  parser->vctxt.warning = nullptr;
+  ElementLevels levels{parser->sax->startElementNs, parser->sax->endElementNs};
+  parser->_private = &levels;
+  parser->sax->startElementNs = StartCountedElement;
+  parser->sax->endElementNs = EndCountedElement;
   parser->encoding = xmlStrdup(BAD_CAST "UTF-8");
   xmlCharEncodingHandlerPtr utf8 = xmlFindCharEncodingHandler("UTF-8");
-  if (parser->encoding == nullptr || utf8 == nullptr || xmlSwitchToEncoding(parser.get(), utf8) != 0) {
+  if (parser->encoding == nullptr || utf8 == nullptr ||
+      xmlSwitchToEncoding(parser.get(), utf8) != 0) {
     throw OutOfStatementMemory();
   }
   // In pieces that end before a character's first byte, the statement's time read between them.

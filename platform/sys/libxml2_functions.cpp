@@ -34,7 +34,7 @@ namespace {
   X(xmlBufferFree) X(xmlBufferLength) X(xmlCopyDoc) X(xmlCreatePushParserCtxt)                  \
   X(xmlCtxtUseOptions) X(xmlDocCopyNode) X(xmlDocGetRootElement) X(xmlFindCharEncodingHandler)  \
   X(xmlFreeDoc) X(xmlFreeNode) X(xmlFreeNodeList) X(xmlFreeParserCtxt) X(xmlGetDocEntity)       \
-  X(xmlGetProp) X(xmlInitParser) X(xmlMemSetup) X(xmlNewDoc) X(xmlParseChunk)                   \
+  X(xmlGetProp) X(xmlInitParser) X(xmlMemSetup) X(xmlNewDoc) X(xmlParseChunk) X(xmlStopParser)  \
   X(xmlSwitchToEncoding) X(xmlNewDocNode) X(xmlNewDocText) X(xmlNewDocTextLen) X(xmlNewProp)    \
   X(xmlNodeDump) X(xmlNodeGetContent) X(xmlNodeGetSpacePreserve) X(xmlNodeListGetString)        \
   X(xmlNodeSetContent) X(xmlOutputBufferClose) X(xmlOutputBufferCreateIO)                       \
@@ -168,6 +168,7 @@ void xmlNodeSetContent(xmlNodePtr cur, const xmlChar* content) {
 int xmlParseChunk(xmlParserCtxtPtr ctxt, const char* chunk, int size, int terminate) {
   return Libxml2().xmlParseChunk(ctxt, chunk, size, terminate);
 }
+void xmlStopParser(xmlParserCtxtPtr ctxt) { Libxml2().xmlStopParser(ctxt); }
 int xmlSwitchToEncoding(xmlParserCtxtPtr ctxt, xmlCharEncodingHandlerPtr handler) {
   return Libxml2().xmlSwitchToEncoding(ctxt, handler);
 }
