@@ -163,8 +163,6 @@ XmlPathDocument::XmlPathDocument(std::string_view xml) {
   xmlCtxtUseOptions(parser.get(),
                     XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_HUGE);
   parser->sax->serror = IgnoreStructuredError;
-  parser->vctxt.error = nullptr;
-  parser->vctxt.warning = nullptr;
   ElementLevels levels{parser->sax->startElementNs, parser->sax->endElementNs};
   parser->_private = &levels;
   parser->sax->startElementNs = StartCountedElement;
