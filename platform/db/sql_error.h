@@ -89,6 +89,14 @@ inline DbError CommandTimedOut(std::chrono::seconds bound) {
                  "longer than its Command Timeout of " +
                      std::to_string(bound.count()) + " seconds");
 }
+// A statement refused before it runs because its work, counted in advance, could not finish
+// within the time its Command Timeout (`bound`) leaves.
+inline DbError CommandTimeoutTooShort(std::chrono::seconds bound) {
+  return DbError(kBusy,
+                 "ORA-01013: user requested cancel of current operation: the statement was not "
+                 "run, as its work could not finish within its Command Timeout of " +
+                     std::to_string(bound.count()) + " seconds");
+}
 // Said by every failure after which the client closed a server connection that did not answer
 // in time: the server undoes the open transaction only once its process runs again.
 inline constexpr const char* kClosedUnanswered = "so its connection was closed";
