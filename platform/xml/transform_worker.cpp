@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -28,6 +27,7 @@
 #include "platform/sys/process_starter.h"
 #include "platform/sys/spawn.h"
 #include "platform/xml/child_end.h"
+#include "platform/xml/worker_program_file.h"
 
 extern char** environ;
 
@@ -183,6 +183,16 @@ std::string AnotherVersion(const std::string& named, std::uint32_t version) {
          "restart the process once it is whole";
 }
 
+// Why the program `named` cannot serve: the file tells no version of the worker's messages, and
+// is `found` ("a program (ELF) of 39 KB").
+std::string NoWorker(const std::string& named, const std::string& found) {
+  return named + " is no transformation worker of this system: the file is " + found +
+         ", which does not tell the version of the worker's messages (this library's " +
+         std::to_string(kTransformProtocolVersion) +
+         "): the package is partly installed, or another file stands in the worker's place; "
+         "install the package whole and restart the process";
+}
+
 // Reads the version that the program's file tells (transform_protocol.h), so that another is
 // named at once rather than by a start that fails. True for this library's, and for a file that
 // may be run but not read (its kHello tells then).
@@ -191,18 +201,14 @@ bool SpeaksOurVersion(const Worker& worker, std::string* cause) {
       ::open(("/proc/self/fd/" + std::to_string(worker.program)).c_str(), O_RDONLY | O_CLOEXEC);
   if (file < 0) return true;
   struct stat status {};
-  void* bytes = MAP_FAILED;
-  if (::fstat(file, &status) == 0 && status.st_size > 0) {
-    bytes =
-        ::mmap(nullptr, static_cast<std::size_t>(status.st_size), PROT_READ, MAP_PRIVATE, file, 0);
+  WorkerProgramFile told;
+  if (::fstat(file, &status) == 0 && status.st_size >= 0) {
+    told = ReadWorkerProgramFile(file, static_cast<std::uint64_t>(status.st_size));
   }
   ::close(file);
-  if (bytes == MAP_FAILED) return true;
-  const std::optional<std::uint32_t> version = FindWorkerVersion(
-      std::string_view(static_cast<const char*>(bytes), static_cast<std::size_t>(status.st_size)));
-  ::munmap(bytes, static_cast<std::size_t>(status.st_size));
-  if (version == kTransformProtocolVersion) return true;
-  *cause = AnotherVersion("the transformation worker " + worker.program_path, version.value_or(0));
+  if (!told.read || told.version == kTransformProtocolVersion) return true;
+  const std::string named = "the transformation worker " + worker.program_path;
+  *cause = told.version ? AnotherVersion(named, *told.version) : NoWorker(named, told.found);
   return false;
 }
 

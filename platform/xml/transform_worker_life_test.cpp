@@ -449,7 +449,8 @@ TEST(TransformWorkerLifeTest, AWorkerThatCannotStartIsNamedWithItsEndAndWhatItWr
 }
 
 // A worker program of another build beside the library is named at once, with its version and
-// where it was found, and never run; one that does not tell its version is refused as well.
+// where it was found, and never run; a file that does not tell its version is refused as well,
+// told for what it is.
 TEST(TransformWorkerLifeTest, AWorkerOfAnotherVersionIsNamedAtOnce) {
   ASSERT_EQ(Transform(kSum).outcome, TransformOutcome::kDone);
   const std::string installed =
@@ -474,18 +475,21 @@ TEST(TransformWorkerLifeTest, AWorkerOfAnotherVersionIsNamedAtOnce) {
   WriteProgram(unmarked, "#!/bin/sh\nexec sleep 10\n");
   std::filesystem::resize_file(unmarked, 12);  // "#!/bin/sh\nexe": no mark left
   std::ofstream(unmarked, std::ios::app) << "c sleep 10\n";
+  // A file that tells no version is no worker at all: what it is is told.
   for (const auto& [program, told] :
-       {std::pair{other, std::string("its messages' version 3, this library's ") +
-                             std::to_string(kTransformProtocolVersion)},
-        std::pair{unmarked, std::string("it does not tell the version of its messages")}}) {
+       {std::pair{other, " is of another version of the system (its messages' version 3, this "
+                         "library's " + std::to_string(kTransformProtocolVersion)},
+        std::pair{unmarked, std::string(" is no transformation worker of this system: the file "
+                                        "is a script for /bin/sh, which does not tell")},
+        std::pair{std::string("/bin/true"),
+                  std::string(" is no transformation worker of this system: the file is a "
+                              "program (ELF) of ")}}) {
     WithWorkerProgram(program, [&] {
       const auto start = std::chrono::steady_clock::now();
       const Answer answer = Transform(kSum);
       EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
       EXPECT_EQ(answer.outcome, TransformOutcome::kUnavailable);
-      EXPECT_NE(answer.cause.find(program + " is of another version"), std::string::npos)
-          << answer.cause;
-      EXPECT_NE(answer.cause.find(told), std::string::npos) << answer.cause;
+      EXPECT_NE(answer.cause.find(program + told), std::string::npos) << answer.cause;
       EXPECT_EQ(Worker(), 0) << "the program ran";
     });
   }

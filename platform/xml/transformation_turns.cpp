@@ -25,9 +25,9 @@ TransformationTurns::Turn& TransformationTurns::Turn::operator=(Turn&& other) no
   return *this;
 }
 
-void TransformationTurns::Turn::Release() {
+void TransformationTurns::Turn::Release(WorkEnded ended) {
   if (turns_ == nullptr) return;
-  turns_->Release(holding_);
+  turns_->Release(holding_, ended);
   turns_ = nullptr;
 }
 
@@ -79,12 +79,13 @@ TransformationTurns::Turn TransformationTurns::Take(std::size_t style, const Dea
   return Turn();
 }
 
-void TransformationTurns::Release(std::list<Turn::Holding>::iterator holding) {
+void TransformationTurns::Release(std::list<Turn::Holding>::iterator holding, WorkEnded ended) {
   std::lock_guard lock(mutex_);
   const Clock::time_point now = now_();
   const std::size_t style = holding->style;
-  // The style sheet is long work from now on when this turn was, short work again otherwise.
-  if (now - holding->since > kLongWork) {
+  // The style sheet is long work from now on when this turn was, or when its time ran out
+  // however soon; short work again only when it finished within kLongWork.
+  if (ended == WorkEnded::kTimeRanOut || now - holding->since > kLongWork) {
     if (long_.size() >= kLongStylesKept) long_.clear();
     long_.insert(style);
   } else {

@@ -4,10 +4,11 @@
 // first served, and no one style sheet holds more than capacity - 1 turns (one at least): a
 // report that many users run at once, or one that runs away, leaves a turn for every other.
 // Long work, together, holds no more than capacity - 1 turns either: a style sheet is long while
-// one of its transformations has held its turn longer than kLongWork, or when its last one did,
-// and a waiter of a long style sheet takes a turn only while the long work holds fewer; so a
-// handful of runaway style sheets leaves a turn for short work. A waiter that cannot take the
-// free turn lets those behind it pass.
+// one of its transformations has held its turn longer than kLongWork, or when its last one did or
+// was stopped by its time limit (however short its turn: a transformation that waited most of its
+// time for a turn is stopped soon after it took one), and a waiter of a long style sheet takes a
+// turn only while the long work holds fewer; so runaway style sheets, however many, leave a turn
+// for short work. A waiter that cannot take the free turn lets those behind it pass.
 //
 //   waiting ──(a turn is free for its style sheet, and no waiter before it can take one)──▶ holding
 //   waiting ──(its deadline passes first)──▶ refused: it never had a turn
@@ -44,6 +45,11 @@ class TransformationTurns {
   using Deadline = std::optional<Clock::time_point>;
   // The clock that times the turns held (a test's own, or the steady clock).
   using Now = Clock::time_point (*)();
+  // How the work of a turn ended.
+  enum class WorkEnded {
+    kFinished,    // it answered: a page, or a failure of its own
+    kTimeRanOut,  // its time limit stopped it: its style sheet is long work
+  };
 
   // A turn held, given back when destroyed; an empty one holds nothing.
   class Turn {
@@ -58,7 +64,8 @@ class TransformationTurns {
     Turn& operator=(const Turn&) = delete;
 
     bool held() const { return turns_ != nullptr; }
-    void Release();
+    // Gives the turn back, its work having ended as `ended`.
+    void Release(WorkEnded ended = WorkEnded::kFinished);
 
    private:
     friend class TransformationTurns;
@@ -100,7 +107,7 @@ class TransformationTurns {
   bool CanTake(std::size_t style, Clock::time_point now) const;
   bool IsLong(std::size_t style, Clock::time_point now) const;
   Turn Grant(std::size_t style, Clock::time_point now);
-  void Release(std::list<Turn::Holding>::iterator holding);
+  void Release(std::list<Turn::Holding>::iterator holding, WorkEnded ended);
 
   const int capacity_;
   const int share_;
@@ -109,7 +116,7 @@ class TransformationTurns {
   int free_;
   std::unordered_map<std::size_t, int> held_;  // turns held by style sheet, none at zero
   std::list<Turn::Holding> holdings_;          // the turns held
-  std::unordered_set<std::size_t> long_;       // style sheets whose last turn was long work
+  std::unordered_set<std::size_t> long_;       // style sheets whose last work was long
   std::list<Waiter*> waiting_;                 // in order of arrival
 };
 

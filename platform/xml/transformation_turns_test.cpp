@@ -4,8 +4,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <mutex>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -131,6 +133,82 @@ TEST(TransformationTurnsTest, LongWorkLeavesATurnForShortWork) {
   other.Release();
   waiter.join();
   EXPECT_TRUE(turns.Take(kShort, Clock::now()).held());
+}
+
+// A style sheet stopped by its time limit is long work however short its turn was (it waited most
+// of its time for the turn): it never counts as short again and takes the turn left for short
+// work. Only work that finished within a second makes a style sheet short again.
+TEST(TransformationTurnsTest, WorkStoppedByItsTimeIsLongWorkHoweverShortItsTurn) {
+  using WorkEnded = TransformationTurns::WorkEnded;
+  TransformationTurns turns(3, &FakeNow);
+  constexpr std::size_t kRunaway = 1, kOtherRunaway = 2, kNew = 3, kShort = 4;
+  TransformationTurns::Turn first = turns.Take(kRunaway, Clock::now());
+  TransformationTurns::Turn other = turns.Take(kOtherRunaway, Clock::now());
+  fake_now += std::chrono::seconds(2);
+  first.Release(WorkEnded::kTimeRanOut);
+  other.Release(WorkEnded::kTimeRanOut);  // both are long work now
+  first = turns.Take(kRunaway, Clock::now());
+  fake_now += milliseconds(300);
+  first.Release(WorkEnded::kTimeRanOut);  // stopped soon after its turn came
+  TransformationTurns::Turn fresh = turns.Take(kNew, Clock::now());
+  fake_now += milliseconds(300);
+  fresh.Release(WorkEnded::kTimeRanOut);  // a new style sheet stopped as soon
+
+  first = turns.Take(kRunaway, Clock::now());
+  other = turns.Take(kOtherRunaway, Clock::now());
+  ASSERT_TRUE(first.held() && other.held());
+  for (const std::size_t style : {kRunaway, kNew}) {
+    EXPECT_FALSE(turns.Take(style, Clock::now()).held()) << style << " took the last turn";
+  }
+  EXPECT_TRUE(turns.Take(kShort, Clock::now()).held());
+  fake_now += milliseconds(300);
+  first.Release(WorkEnded::kFinished);  // it answered within a second: short work again
+  EXPECT_TRUE(turns.Take(kRunaway, Clock::now()).held());
+}
+
+// Runaway style sheets of every time limit, more of them than turns, each called again by its
+// thread soon after a call ends (stopped at its limit, waiting or working), in any order: once
+// each has run away once, a small report finds a turn at every moment.
+TEST(TransformationTurnsTest, SmallReportsKeepATurnWhateverMixOfRunawaySheetsRunsBeside) {
+  TransformationTurns turns(8, &FakeNow);
+  struct Runaway {
+    std::size_t style;
+    milliseconds limit;
+    Clock::time_point call_at, stop_at;  // its thread's call: when it starts, when it is stopped
+    TransformationTurns::Turn turn;
+    bool ran_away = false;
+  };
+  std::mt19937 random(92);
+  std::vector<Runaway> runaways(12);
+  for (std::size_t i = 0; i < runaways.size(); ++i) {
+    runaways[i].style = 100 + i;
+    runaways[i].limit = milliseconds(200 + random() % 4'800);
+    runaways[i].call_at = fake_now;
+    runaways[i].stop_at = fake_now + runaways[i].limit;
+  }
+  constexpr std::size_t kSmall = 1;
+  int checked = 0, stalled = 0;
+  for (int step = 0; step < 2'400; ++step) {
+    fake_now += milliseconds(50);
+    std::shuffle(runaways.begin(), runaways.end(), random);
+    for (Runaway& runaway : runaways) {
+      if (fake_now < runaway.call_at) continue;
+      if (fake_now >= runaway.stop_at) {
+        runaway.ran_away |= runaway.turn.held();
+        runaway.turn.Release(TransformationTurns::WorkEnded::kTimeRanOut);
+        runaway.call_at = fake_now + milliseconds(random() % 500);
+        runaway.stop_at = runaway.call_at + runaway.limit;
+      } else if (!runaway.turn.held()) {
+        runaway.turn = turns.Take(runaway.style, Clock::now());
+      }
+    }
+    if (!std::all_of(runaways.begin(), runaways.end(), [](const Runaway& r) { return r.ran_away; }))
+      continue;
+    ++checked;
+    if (!turns.Take(kSmall, Clock::now()).held()) ++stalled;
+  }
+  EXPECT_GT(checked, 1'200);
+  EXPECT_EQ(stalled, 0) << "of " << checked;
 }
 
 // A process forked while every turn is held starts with turns of its own.

@@ -29,6 +29,14 @@ std::uint32_t CpuSeconds(std::chrono::milliseconds duration) {
       std::min<long long>(2 * seconds + 1, std::numeric_limits<std::uint32_t>::max()));
 }
 
+// How a transformation's work ended, for the turns: stopped by its time, or answered.
+TransformationTurns::WorkEnded WorkEndedBy(TransformOutcome outcome) {
+  return outcome == TransformOutcome::kDeadlinePassed ||
+                 outcome == TransformOutcome::kProcessorTimeSpent
+             ? TransformationTurns::WorkEnded::kTimeRanOut
+             : TransformationTurns::WorkEnded::kFinished;
+}
+
 }  // namespace
 
 Transformation::Transformation(std::string stylesheet, TextWriter stylesheet_writer,
@@ -276,7 +284,7 @@ TransformOutcome Transformation::Finish(std::string_view last_piece, std::string
     outcome = *failure_;
   }
   connection_.Shutdown();
-  turn_.Release();
+  turn_.Release(WorkEndedBy(outcome));
   ticket_.Release();
   if (outcome != TransformOutcome::kDone && cause != nullptr) *cause = std::move(cause_);
   return outcome;

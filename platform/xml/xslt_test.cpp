@@ -368,6 +368,21 @@ TEST(TransformTurnsTest, OneStyleSheetRunByEveryThreadLeavesATurnForOthers) {
   }
 }
 
+// A runaway stopped by its time limit within a second of its turn is long work still: beside long
+// work that holds all turns but one it waits, and the last turn stays short work's.
+TEST(TransformTurnsTest, ARunawayStoppedSoonAfterItsTurnCameStaysLongWork) {
+  const std::string runaway = RunawayStyle(200);
+  std::string output;
+  ASSERT_EQ(Transform(kSmallSource, runaway, LimitsWithin(milliseconds(300)), output),
+            TransformOutcome::kDeadlinePassed);
+  Runaways others(ProcessTransformationTurns().capacity() - 1, false, milliseconds(5'000));
+  std::this_thread::sleep_for(milliseconds(1'200));  // their turns are long work now
+  EXPECT_EQ(Transform(kSmallSource, runaway, LimitsWithin(milliseconds(500)), output),
+            TransformOutcome::kBusy);
+  EXPECT_EQ(Transform(kSmallSource, kSmallStyle, LimitsWithin(milliseconds(2'000)), output),
+            TransformOutcome::kDone);
+}
+
 // A child of the host, forked while transformations hold every turn, transforms on its own.
 TEST(TransformTurnsTest, AProcessForkedWhileTransformationsRunTransformsAtOnce) {
   Runaways runaways(ProcessTransformationTurns().capacity(), false, milliseconds(2'000));
