@@ -271,6 +271,11 @@ void Translator::EmitComparedValue(SqlType compared_with, const Expr& value, con
     const size_t start = out->size();
     const SqlType t = Emit(value, scope, out);
     RefuseDateComparedWithNumber(compared_with, t);
+    if (compared_with == SqlType::kNumber && value.kind == ExprKind::kString) {
+      // A text that is no number, left to fail where a row evaluates it.
+      out->insert(start, "ora_num(");
+      out->push_back(')');
+    }
     if (pg_ && compared_with == SqlType::kDate && t == SqlType::kText) {
       // PostgreSQL compares no date with text: the text is read as a date.
       out->insert(start, "ora_date_in(");

@@ -126,7 +126,8 @@ void NumberIn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     return sqlite3_result_int64(ctx, *exact);
   }
   if (too_large) TooLargeForColumn();
-  double v = AsNumber(argv[0]);
+  double v = sqlite3_value_type(argv[0]) == SQLITE_TEXT ? NumberOfText(TextView(argv[0]))
+                                                        : AsNumber(argv[0]);
   if (scale >= 0 && scale <= 15) v = RoundHalfAway(v, static_cast<int>(scale));
   if (precision > 0 && precision <= 38) {
     double limit = std::pow(10.0, static_cast<double>(integer_digits));
@@ -136,10 +137,10 @@ void NumberIn(sqlite3_context* ctx, int, sqlite3_value** argv) {
 }
 
 // A computed NUMBER on its way into a column: itself, unless the engine's own arithmetic took
-// it past a NUMBER's range (a double of 1E126 or more in magnitude), which fails.
+// it past a NUMBER's range, which fails.
 void NumberWithinRange(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_FLOAT &&
-      !(std::fabs(sqlite3_value_double(argv[0])) < 1e126)) {
+      !WithinNumberRange(sqlite3_value_double(argv[0]))) {
     throw FunctionError{"ORA-01426: numeric overflow"};
   }
   sqlite3_result_value(ctx, argv[0]);

@@ -78,7 +78,6 @@ NumberValue ToNumberValue(const DecimalDigits& exact, ResultForm form) {
           ? RoundDigits(exact, kept - 1 - exact.exponent, Rounding::kHalfAwayFromZero)
           : exact;
   if (rounded.exponent >= 126) throw std::overflow_error("ORA-01426: numeric overflow");
-  if (rounded.exponent < -130) return NumberValue{};  // below the least NUMBER: zero
   return NumberValueOf(rounded.sign < 0, rounded.digits, rounded.exponent, form);
 }
 

@@ -22,6 +22,8 @@
 //   is read as a view whose sort keys name it.
 #include <algorithm>
 
+#include "platform/db/ora_decimal.h"
+#include "platform/db/ora_number.h"
 #include "platform/db/sql_error.h"
 #include "platform/db/sql_translator_internal.h"
 
@@ -166,9 +168,16 @@ size_t SignificantDigits(std::string_view literal) {
   return digits;
 }
 
-// A literal without exponent written as a decimal is: without leading zeros, or trailing zeros
-// after the point ("0.50" is 0.5, ".5" 0.5).
+// A literal written as a decimal without exponent is: without leading zeros, or trailing zeros
+// after the point ("0.50" is 0.5, ".5" 0.5, "1.5E3" 1500).
 std::string PlainDecimal(std::string_view literal) {
+  if (literal.find_first_of("eE") != std::string_view::npos) {
+    const std::optional<DecimalDigits> d = ParseDigits(literal);
+    if (!d || d->sign == 0) return "0";
+    std::string plain;
+    AppendDecimalDigits(false, d->digits, d->exponent, &plain);
+    return plain;
+  }
   if (literal.find('.') != std::string_view::npos) {
     literal.remove_suffix(literal.size() - 1 - literal.find_last_not_of('0'));
     if (literal.ends_with('.')) literal.remove_suffix(1);
@@ -179,14 +188,19 @@ std::string PlainDecimal(std::string_view literal) {
   return literal.starts_with('.') ? "0" + std::string(literal) : std::string(literal);
 }
 
-// A literal without exponent of more significant digits than a double shows, or its negation:
-// a select item keeps its digits.
+// A literal of more significant digits than a double shows, or its negation: a select item
+// keeps its digits.
 bool IsLongLiteral(const Expr& e) {
   if (e.kind == ExprKind::kUnary && e.text == "-" && e.args.size() == 1) {
     return e.args[0]->kind == ExprKind::kNumber && IsLongLiteral(*e.args[0]);
   }
-  return e.kind == ExprKind::kNumber && e.text.find_first_of("eE") == std::string::npos &&
-         SignificantDigits(PlainDecimal(e.text)) > 15;
+  if (e.kind != ExprKind::kNumber) return false;
+  if (e.text.find_first_of("eE") == std::string::npos) {
+    return SignificantDigits(PlainDecimal(e.text)) > 15;
+  }
+  // With an exponent, the zeros that end its digits are no digits of its own.
+  const std::optional<DecimalDigits> d = ParseDigits(e.text);
+  return d && d->digits.size() > 15;
 }
 
 }  // namespace
@@ -326,10 +340,12 @@ void Translator::EmitExactCase(const Expr& e, const Scope* scope, std::string* o
     Emit(*e.args[0], scope, out);
     i = 1;
   }
+  std::optional<LazyArms> lazy;
   for (; i < pairs_end; i += 2) {
     out->append(" WHEN ");
     Emit(*e.args[i], scope, out);
     out->append(" THEN ");
+    if (!lazy) lazy.emplace(this);
     EmitExact(*e.args[i + 1], scope, false, out);
   }
   if (e.has_else) {

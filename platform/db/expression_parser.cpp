@@ -322,6 +322,8 @@ ExprPtr Parser::ParsePrimary() {
       if (!WithinNumberRange(e->text)) {
         throw SqlError("ORA-01426: numeric overflow", kProviderFailed);
       }
+      // One below the least NUMBER is zero.
+      if (BelowLeastNumber(e->text)) e->text = "0";
       break;
     case TokenKind::kString:
       // The empty text is NULL.

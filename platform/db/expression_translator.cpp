@@ -164,6 +164,8 @@ bool ContainsQuery(const Expr& e) {
 // twice (printing rewrites them), so an expression holding one has no known type here.
 SqlType Translator::TypeOf(const Expr& e, const Scope* scope) {
   if (ContainsQuery(e)) return SqlType::kUnknown;
+  // Typing evaluates nothing: a literal is refused where the expression is written.
+  const LazyArms typing(this);
   std::string scratch;
   return Emit(e, scope, &scratch);
 }
@@ -310,6 +312,7 @@ SqlType Translator::EmitCase(const Expr& e, const Scope* scope, std::string* out
   std::string operand;
   bool padded_operand = false;
   SqlType compared = SqlType::kNull;  // a simple CASE's operand and values, compared as one type
+  std::optional<LazyArms> lazy;
   if (e.has_operand) {
     const SqlType t = Emit(*e.args[0], scope, &operand);
     JoinTypeGroup(t, "CASE", &compared);
@@ -338,6 +341,7 @@ SqlType Translator::EmitCase(const Expr& e, const Scope* scope, std::string* out
       if (e.has_operand) JoinTypeGroup(t, "CASE", &compared);
     }
     out->append(" THEN ");
+    if (!lazy) lazy.emplace(this);
     JoinTypeGroup(Emit(*e.args[i + 1], scope, out), "CASE", &result);
   }
   if (e.has_else) {
@@ -346,6 +350,14 @@ SqlType Translator::EmitCase(const Expr& e, const Scope* scope, std::string* out
   }
   out->append(" END");
   return result;
+}
+
+void Translator::CheckNumberLiteral(const Expr& e) const {
+  double v;
+  if (lazy_arms_ == 0 && e.kind == ExprKind::kString && !e.text.empty() &&
+      !LiteralNumber(e, &v)) {
+    throw SqlError(InvalidNumberMessage(e.text), kConversionFailed);
+  }
 }
 
 SqlType Translator::EmitCast(const Expr& e, const Scope* scope, std::string* out) {

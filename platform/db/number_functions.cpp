@@ -26,12 +26,8 @@ void Num(sqlite3_context* ctx, int, sqlite3_value** argv) {
     case SQLITE_NULL: sqlite3_result_null(ctx); return;
     case SQLITE_INTEGER:
     case SQLITE_FLOAT: sqlite3_result_value(ctx, argv[0]); return;
-    default: {
-      // A NUMBER holds magnitudes below 1E126.
-      const double d = AsNumber(argv[0]);
-      if (std::fabs(d) >= 1e126) throw FunctionError{"ORA-01426: numeric overflow"};
-      ResultNumber(ctx, d);
-    }
+    case SQLITE_TEXT: ResultNumber(ctx, NumberOfText(TextView(argv[0]))); return;
+    default: ResultNumber(ctx, AsNumber(argv[0]));
   }
 }
 

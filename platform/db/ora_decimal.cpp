@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -128,6 +129,7 @@ void Normalize(Int128* mantissa, int* exponent) {
 
 NumberValue NumberValueOf(bool negative, std::string_view digits, int exponent, ResultForm form) {
   NumberValue result;
+  if (exponent < -130) return result;  // below the least NUMBER: zero
   const int significant = static_cast<int>(digits.size());
   if (exponent >= significant - 1 && exponent < 18) {
     int64_t whole = 0;
@@ -194,7 +196,12 @@ NumberValue FromExact(Int128 mantissa, int exponent, ResultForm form) {
 
 std::optional<ShortDecimal> ShortDecimalOf(double value) {
   // The shortest text that reads back as the double: the decimal itself when it has at most
-  // 15 significant digits, as every such decimal has a double of its own.
+  // 15 significant digits, as every such decimal has a double of its own. The greatest double
+  // a NUMBER holds is the greatest decimal of 16 digits that reads back as it.
+  if (std::fabs(value) == kGreatestNumberDouble) {
+    constexpr int64_t kNines = 9999999999999999;
+    return ShortDecimal{value < 0 ? -kNines : kNines, 110};
+  }
   char buf[32];
   const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
   if (ec != std::errc()) return std::nullopt;
@@ -432,6 +439,10 @@ DecimalDigits DigitsOf(double value) {
   ScientificParts(std::string_view(buf, static_cast<size_t>(end - buf)), &negative, &d.digits,
                   &d.exponent);
   d.sign = negative ? -1 : 1;
+  if (std::fabs(value) == kGreatestNumberDouble) {
+    d.digits = kGreatestNumberDigits;
+    d.exponent = 125;
+  }
   return d;
 }
 

@@ -41,8 +41,8 @@ struct ShortDecimal {
 };
 
 // The decimal of at most 15 significant digits a double stands for (what a NUMBER column or a
-// literal holds on the file); nothing for a double that stands for none, the binary result of
-// a computation such as a date difference.
+// literal holds on the file), or the 16 of the greatest double a NUMBER holds; nothing for a
+// double that stands for none, the binary result of a computation such as a date difference.
 std::optional<ShortDecimal> ShortDecimalOf(double value);
 Decimal ToDecimal(const ShortDecimal& value);
 // Numeric text as ParseNumber reads it; nothing for other text.
@@ -65,7 +65,8 @@ struct NumberValue {
 enum class ResultForm { kOperand, kText, kNumber };
 
 // Significant `digits` (without leading or trailing zeros) times 10^exponent of the first, as
-// the engine keeps a NUMBER. Precondition: at most a NUMBER's digits.
+// the engine keeps a NUMBER: zero below the least NUMBER (1E-130). Precondition: at most a
+// NUMBER's digits.
 NumberValue NumberValueOf(bool negative, std::string_view digits, int exponent, ResultForm form);
 
 enum class Operation { kAdd, kSubtract, kMultiply };
@@ -97,7 +98,8 @@ struct DecimalDigits {
   int exponent = 0;
 };
 DecimalDigits DigitsOf(int64_t value);
-// The decimal of the shortest text that reads back as `value`. Precondition: finite.
+// The decimal of the shortest text that reads back as `value`, below 1E126 for the greatest
+// double a NUMBER holds. Precondition: finite.
 DecimalDigits DigitsOf(double value);
 // Numeric text as ParseNumber reads it; nothing for other text.
 std::optional<DecimalDigits> ParseDigits(std::string_view text);

@@ -39,6 +39,18 @@ void AppendNumber(double value, std::string* out) {
   if (negative) s.remove_prefix(1);
   size_t e = s.find('e');
   int exponent = std::atoi(std::string(s.substr(e + 1)).c_str());
+  if (exponent == 126) {
+    // Rounded to 15 digits it would pass a NUMBER's range, which it is within: it is written
+    // as the shortest decimal below 1E126 that reads back as it.
+    if (std::fabs(value) == kGreatestNumberDouble) {
+      return AppendDecimalDigits(negative, kGreatestNumberDigits, 125, out);
+    }
+    const auto shortest = std::to_chars(buf, buf + sizeof buf, std::fabs(value),
+                                        std::chars_format::scientific);
+    s = std::string_view(buf, static_cast<size_t>(shortest.ptr - buf));
+    e = s.find('e');
+    exponent = 125;
+  }
   std::string digits;
   digits.push_back(s[0]);
   digits.append(s.substr(2, e - 2));
@@ -113,21 +125,29 @@ std::optional<double> ParseNumber(std::string_view text) {
   return std::strtod(buf.c_str(), nullptr);
 }
 
-bool WithinNumberRange(std::string_view text) {
+namespace {
+
+// Exponents of more than nine digits stand for these: past any NUMBER, above its range or
+// below its least value.
+constexpr int64_t kPastAnyNumber = int64_t{1} << 40;
+
+// The decimal exponent of the first significant digit of numeric text as ParseNumber reads
+// it, once rounded to a NUMBER's 40 significant digits; nothing for zero.
+std::optional<int64_t> RoundedLeadingExponent(std::string_view text) {
   const size_t e = text.find_first_of("eE");
-  // Without an exponent, fewer than 126 characters hold fewer than 126 digits before the point.
-  if (e == std::string_view::npos && text.size() < 126) return true;
-  // The decimal exponent given after the digits; one of more than nine digits is past any
-  // NUMBER, above its range or below its least value.
+  // The decimal exponent given after the digits.
   int64_t exponent = 0;
   if (e != std::string_view::npos) {
     std::string_view power = text.substr(e + 1);
     const bool negative = power.starts_with('-');
     if (power.starts_with('-') || power.starts_with('+')) power.remove_prefix(1);
     power.remove_prefix(std::min(power.find_first_not_of('0'), power.size()));
-    if (power.size() > 9) return negative;
-    std::from_chars(power.data(), power.data() + power.size(), exponent);
-    if (negative) exponent = -exponent;
+    if (power.size() > 9) {
+      exponent = negative ? -kPastAnyNumber : kPastAnyNumber;
+    } else {
+      std::from_chars(power.data(), power.data() + power.size(), exponent);
+      if (negative) exponent = -exponent;
+    }
   }
   // The significant digits, and the decimal exponent of the first.
   std::string significant;
@@ -146,13 +166,28 @@ bool WithinNumberRange(std::string_view text) {
       significant.push_back(c);
     }
   }
-  if (significant.empty()) return true;
-  leading += exponent;
-  if (leading != 125) return leading < 126;
-  // Below 1E126 by less than half a unit of the 40th digit rounds up to it.
+  if (significant.empty()) return std::nullopt;
+  // Forty nines and a digit of five or more round up to the next power of ten.
   constexpr size_t kDigits = 40;
-  return significant.size() <= kDigits || significant.find_first_not_of('9') < kDigits ||
-         significant[kDigits] < '5';
+  const bool carries = significant.size() > kDigits &&
+                       significant.find_first_not_of('9') >= kDigits && significant[kDigits] >= '5';
+  return leading + exponent + (carries ? 1 : 0);
+}
+
+}  // namespace
+
+bool WithinNumberRange(std::string_view text) {
+  // Without an exponent, fewer than 126 characters hold fewer than 126 digits before the point.
+  if (text.find_first_of("eE") == std::string_view::npos && text.size() < 126) return true;
+  const std::optional<int64_t> leading = RoundedLeadingExponent(text);
+  return !leading || *leading < 126;
+}
+
+bool BelowLeastNumber(std::string_view text) {
+  // Without an exponent, a value below 1E-130 is written with 130 zeros after the point.
+  if (text.find_first_of("eE") == std::string_view::npos && text.size() < 132) return false;
+  const std::optional<int64_t> leading = RoundedLeadingExponent(text);
+  return leading && *leading < -130;
 }
 
 double RoundHalfAway(double value, int places) {

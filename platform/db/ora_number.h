@@ -5,6 +5,7 @@
 // Thread-safety: pure functions.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -27,10 +28,23 @@ void AppendInteger(int64_t value, std::string* out);
 // point, an optional exponent, optional blanks. Anything else gives no value.
 std::optional<double> ParseNumber(std::string_view text);
 
+// The greatest double a NUMBER holds: the double nearest 1E126 lies below it
+// (9.99999999999999924...E125) and stands for the decimals from 9.999999999999999E125 up, of
+// which those below 1E126 are NUMBERs. It is that decimal of 16 digits, its shortest text
+// (1E126) being past the range.
+inline constexpr double kGreatestNumberDouble = 1e126;
+inline constexpr std::string_view kGreatestNumberDigits = "9999999999999999";  // times 10^110
+
+// Whether a double is of a NUMBER's magnitude (NaN is none).
+inline bool WithinNumberRange(double value) { return std::fabs(value) <= kGreatestNumberDouble; }
+
 // Whether numeric text as ParseNumber reads it is a value a NUMBER holds: below 1E126 in
 // magnitude once rounded to a NUMBER's 40 significant digits. Text that is no number is not
 // refused here.
 bool WithinNumberRange(std::string_view text);
+// Whether numeric text as ParseNumber reads it is below the least NUMBER, 1E-130 in magnitude,
+// once rounded to 40 significant digits: a NUMBER of it is zero.
+bool BelowLeastNumber(std::string_view text);
 
 // Rounds half away from zero to `places` decimals (negative places round to tens, hundreds).
 double RoundHalfAway(double value, int places);

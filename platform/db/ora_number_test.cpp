@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "platform/db/ora_number.h"
 #include "platform/db/oracle_functions.h"
@@ -29,6 +30,10 @@ TEST(OraNumberTest, RendersPlainDecimals) {
   EXPECT_EQ(FormatNumber(-1234.5678), "-1234.5678");
   EXPECT_EQ(FormatNumber(1.0 / 3), "0.333333333333333");
   EXPECT_EQ(FormatNumber(9007199254740993.0), "9007199254740992");
+  // Near 1E126 a double is written below it, as the shortest decimal that reads back as it.
+  EXPECT_EQ(FormatNumber(-9.999999999999999e125), "-9999999999999999" + std::string(110, '0'));
+  EXPECT_EQ(FormatNumber(9.999999999999998e125), "9999999999999998" + std::string(110, '0'));
+  EXPECT_EQ(FormatNumber(9.99999999999994e125), "999999999999994" + std::string(111, '0'));
 }
 
 TEST(OraNumberTest, ReadsNumericTextStrictly) {
@@ -59,6 +64,16 @@ TEST(OraNumberTest, TellsTheValuesWithinANumbersRange) {
                               "9." + nines + "5e125",
                               "." + nines + "99e126"};
   for (const std::string& value : past) EXPECT_FALSE(WithinNumberRange(value)) << value;
+  const std::string zeros(130, '0');
+  for (const std::string& value :
+       std::vector<std::string>{"1e-131", "-9.9e-131", "0." + zeros + "5", "1e-99999999999"}) {
+    EXPECT_TRUE(BelowLeastNumber(value)) << value;
+  }
+  for (const std::string& value :
+       std::vector<std::string>{"1e-130", "0", "0e-999", "0." + zeros.substr(1) + "1",
+                                "9." + nines + "5e-131", "." + zeros + "5e1"}) {
+    EXPECT_FALSE(BelowLeastNumber(value)) << value;
+  }
 }
 
 TEST(OraNumberTest, RoundsHalfAwayFromZeroLikeDecimals) {

@@ -366,7 +366,7 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
 -- exponent is the double's, put right by the exact value where the double lies across a power
 -- of ten (0.99...96 is read as 1). In PL/pgSQL: a SQL function is inlined only where its
 -- argument is cheap, and called otherwise at several times the cost of this one. A result past
--- a NUMBER's range fails with ORA-01426.
+-- a NUMBER's range fails with ORA-01426; one below the least NUMBER (1E-130) is zero.
 CREATE OR REPLACE FUNCTION ora_shown(v numeric) RETURNS numeric
 LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
 DECLARE e integer;
@@ -375,6 +375,7 @@ BEGIN
   IF abs(v) >= 1e126 THEN
     RAISE EXCEPTION USING ERRCODE = 'KV000', MESSAGE = 'ORA-01426: numeric overflow';
   END IF;
+  IF abs(v) < 1e-130 THEN RETURN 0; END IF;
   IF abs(v) BETWEEN 1e-300 AND 1e300 THEN
     e := floor(log(abs(v)::float8));
     IF trunc(abs(v), -e - 1) <> 0 THEN
@@ -479,8 +480,9 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
     WHEN 2 * abs(mod(a, b)) > abs(b) OR (2 * abs(mod(a, b)) = abs(b) AND mod(div(a, b), 2) <> 0)
     THEN mod(a, b) - sign(a) * sign(b) * b
     ELSE mod(a, b) END $f$;
+-- ROUND to tens, hundreds ... can take a value up to 1E126, past a NUMBER's range.
 CREATE OR REPLACE FUNCTION ora_round(v numeric, places numeric DEFAULT 0) RETURNS numeric
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT round(v, trunc(places)::int) $f$;
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_finite(round(v, trunc(places)::int)) $f$;
 CREATE OR REPLACE FUNCTION ora_trunc(v numeric, places numeric DEFAULT 0) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT trunc(v, trunc(places)::int) $f$;
 CREATE OR REPLACE FUNCTION ora_random() RETURNS numeric
@@ -695,11 +697,11 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_trunc_date(v, fmt) $f$;
 CREATE OR REPLACE FUNCTION ora_trunc_any(v text, places numeric DEFAULT 0) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_trunc(ora_num(v), places) $f$;
 CREATE OR REPLACE FUNCTION ora_round_any(v numeric, places numeric DEFAULT 0) RETURNS numeric
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_round(v, places) $f$;
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_round(v, places) $f$;
 CREATE OR REPLACE FUNCTION ora_round_any(v timestamp, fmt text DEFAULT 'DD') RETURNS timestamp
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_round_date(v, fmt) $f$;
 CREATE OR REPLACE FUNCTION ora_round_any(v text, places numeric DEFAULT 0) RETURNS numeric
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_round(ora_num(v), places) $f$;
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_round(ora_num(v), places) $f$;
 )SQL";
 
 }  // namespace

@@ -89,10 +89,12 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
 
 -- ---- conversions
 -- A number a NUMBER can hold: below 1E126 in magnitude, else ORA-01426, raised through
--- ora_raise_stable so that the server inlines the check into the statement.
+-- ora_raise_stable so that the server inlines the check into the statement; one below the
+-- least NUMBER (1E-130) is zero.
 CREATE OR REPLACE FUNCTION ora_finite(v numeric) RETURNS numeric
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN abs(v) >= 1e126 THEN ora_raise_stable('ORA-01426: numeric overflow', 'KV000', v)
+    WHEN abs(v) < 1e-130 AND v <> 0 THEN 0
     ELSE v END $f$;
 CREATE OR REPLACE FUNCTION ora_num(v numeric) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT v $f$;

@@ -20,6 +20,8 @@ namespace {
 constexpr int kNumberDigits = 39;
 // Digits before the point of the largest NUMBER.
 constexpr int kNumberRangeDigits = 126;
+// The decimal exponent of the least NUMBER.
+constexpr int kLeastNumberExponent = -130;
 // The analysis looks this deep; a longer chain of sums or products is printed as written.
 constexpr int kMaxServerDepth = 64;
 
@@ -78,10 +80,12 @@ bool Translator::ServerRounds(const Expr& e, const Scope* scope) {
   if (e.text != "*" && e.text != "+" && e.text != "-") return false;
   if (e.text == "-" && IsDaysBetween(e, scope)) return false;  // ora_date_diff rounds it
   // ora_shown also refuses a result past a NUMBER's range, which one of declared digits can
-  // reach only from its 126th digit before the point.
+  // reach only from its 126th digit before the point, and makes zero one below the least
+  // NUMBER, which has digits below 1E-130.
   const Span span = ServerDigits(e, scope, 0);
   return span.kind == Span::Kind::kComputed ||
-         (span.kind == Span::Kind::kBounded && span.high > kNumberRangeDigits);
+         (span.kind == Span::Kind::kBounded &&
+          (span.high > kNumberRangeDigits || span.low < kLeastNumberExponent));
 }
 
 bool Translator::EmitServerProduct(const Expr& e, const Scope* scope, std::string* out) {

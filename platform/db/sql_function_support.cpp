@@ -83,6 +83,14 @@ double AsNumber(sqlite3_value* v) {
   }
 }
 
+double NumberOfText(std::string_view text) {
+  const std::optional<double> value = ParseNumber(text);
+  if (!value) InvalidNumber(text);
+  if (!WithinNumberRange(text)) throw FunctionError{"ORA-01426: numeric overflow"};
+  if (*value != 0 && std::fabs(*value) < 1e-129 && BelowLeastNumber(text)) return 0;
+  return *value;
+}
+
 int64_t AsInteger(sqlite3_value* v) {
   if (sqlite3_value_type(v) == SQLITE_INTEGER) return sqlite3_value_int64(v);
   double d = std::trunc(AsNumber(v));
@@ -112,8 +120,7 @@ bool LooksLikeDate(sqlite3_value* v) {
 // ---- results ----
 
 void ResultNumber(sqlite3_context* ctx, double d) {
-  // A NUMBER holds magnitudes below 1E126 (NaN is none).
-  if (!(std::fabs(d) < 1e126)) throw FunctionError{"ORA-01426: numeric overflow"};
+  if (!WithinNumberRange(d)) throw FunctionError{"ORA-01426: numeric overflow"};
   if (d == std::trunc(d) && std::fabs(d) < 9.2e18) {
     sqlite3_result_int64(ctx, static_cast<int64_t>(d));
   } else {

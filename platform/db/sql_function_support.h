@@ -40,6 +40,11 @@ std::string_view TextView(sqlite3_value* v);
 std::string AsText(sqlite3_value* v);
 // The value as a number, converting text as Oracle does (failing on invalid text).
 double AsNumber(sqlite3_value* v);
+// A text converted to a NUMBER (TO_NUMBER, CAST, a value written into a column): ORA-01722 for
+// text that is no number, ORA-01426 past a NUMBER's range as the text's own digits tell (the
+// double nearest a value just below 1E126 is the one nearest 1E126), zero below its least
+// value (1E-130).
+double NumberOfText(std::string_view text);
 int64_t AsInteger(sqlite3_value* v);
 DateTime AsDate(sqlite3_value* v);
 // A stored date: exactly "YYYY-MM-DD HH:MM:SS".

@@ -88,12 +88,6 @@ bool LiteralNumber(const Expr& e, double* value) {
   return true;
 }
 
-void CheckNumberLiteral(const Expr& e) {
-  double v;
-  if (e.kind == ExprKind::kString && !e.text.empty() && !LiteralNumber(e, &v)) {
-    throw SqlError(InvalidNumberMessage(e.text), kConversionFailed);
-  }
-}
 
 std::optional<DateTime> ReadDateLiteral(const Expr& e) {
   if (e.kind != ExprKind::kString || e.text.empty()) return std::nullopt;

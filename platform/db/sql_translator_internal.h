@@ -93,12 +93,9 @@ size_t SelectWidth(const Select& select);
 void CheckSelectWidth(const Select& select, size_t width);
 // A literal number (or numeric text) as a double.
 bool LiteralNumber(const Expr& e, double* value);
-// A text literal read as a number is read when the statement is translated: one that is no
-// number is refused (ORA-01722) whatever the rows, as Oracle refuses it. The empty text is
-// NULL; a shape's value is no number either, so that its text is refused as written.
-void CheckNumberLiteral(const Expr& e);
-// A text literal read as a date in the default format, likewise (ORA-01861): the date it
-// reads as; nothing for any other value and the empty text.
+// A text literal read as a date in the default format is read when the statement is
+// translated: one that is no date is refused (ORA-01861). The date it reads as; nothing for
+// any other value and the empty text.
 std::optional<DateTime> ReadDateLiteral(const Expr& e);
 // The operands of a chain of operators from `ops`, left to right: the chain a op b op c is
 // the left-deep tree ((a op b) op c); right operands of the same operators are kept whole
@@ -361,6 +358,23 @@ class Translator {
   SqlType EmitSubqueryCondition(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitInList(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitBetween(const Expr& e, const Scope* scope, std::string* out);
+  // A text literal read as a number is read when the statement is translated: one that is no
+  // number is refused (ORA-01722) whatever the rows, as Oracle refuses it, unless it stands in
+  // an arm of CASE that a row may not reach, where it fails only when evaluated. The empty
+  // text is NULL; a shape's value is no number either, so that its text is refused as written.
+  void CheckNumberLiteral(const Expr& e) const;
+  // Marks, while it lives, the arms of a CASE after its first condition (or after the operand
+  // and first value of a simple CASE) being written: a row may not evaluate them.
+  class LazyArms {
+   public:
+    explicit LazyArms(Translator* t) : t_(t) { ++t_->lazy_arms_; }
+    ~LazyArms() { --t_->lazy_arms_; }
+    LazyArms(const LazyArms&) = delete;
+    LazyArms& operator=(const LazyArms&) = delete;
+
+   private:
+    Translator* t_;
+  };
   void EmitComparedValue(SqlType compared_with, const Expr& value, const Scope* scope,
                          std::string* out);
   void EmitRowOfValues(const Expr& row, const std::vector<SqlType>* compared_with,
@@ -382,7 +396,7 @@ class Translator {
   SqlType EmitComparison(const Expr& e, const Scope* scope, std::string* out);
   static void RewriteComparison(const Expr& e, ComparisonSpans* spans, const std::string& left,
                                 const std::string& right, std::string* out);
-  static void ConvertComparedText(const Expr& e, ComparisonSpans* spans, std::string* out);
+  void ConvertComparedText(const Expr& e, ComparisonSpans* spans, std::string* out);
   // Blank-padded comparison: text literals and CHAR values compared only with each other
   // compare without their trailing blanks ('a ' = 'a'); any VARCHAR2 operand compares as is.
   bool IsBlankPadded(const Expr& e, const Scope* scope);
@@ -600,6 +614,7 @@ class Translator {
   // there, so its sums are not bounded by a NUMBER's range.
   bool in_generated_column_ = false;
   int aggregates_open_ = 0;  // aggregates whose arguments are being written
+  int lazy_arms_ = 0;        // arms of CASE being written that a row may not evaluate
   bool reads_sysdate_ = false;
   int pg_view_number_ = 0;  // names of inline views that have none (PostgreSQL wants one)
   int query_depth_ = 0;     // queries open while printing
