@@ -365,6 +365,43 @@ bool ReadConfiguredInitString(std::string* init, std::string* error) {
   return ok;
 }
 
+// The steps of the run: the statement given, or the script of -f (without it, standard input).
+// False, with the reason told, when the script cannot be read, or either is not UTF-8 or does not
+// split into statements: nothing is run then.
+bool ReadSteps(const ParsedOptions& options, std::vector<ScriptStep>* steps) {
+  const bool have_sql = !options.operands.empty();
+  const std::string script = options.Value("file").empty() ? "-" : options.Value("file");
+  std::string sql = have_sql ? options.operands[0] : "";
+  try {
+    if (!have_sql) {
+      std::string error;
+      if (!ReadInputFile(script, "a script", &sql, &error)) {
+        PrintError("sql: " + error);
+        return false;
+      }
+    }
+    // Text in another encoding would be stored as its bytes and read back as broken text ever
+    // after: it is refused whole, before anything runs.
+    const std::string_view text = WithoutByteOrderMark(sql);
+    if (const std::string where = WhereNotUtf8(text, sql.size() - text.size()); !where.empty()) {
+      PrintError("sql: " + (have_sql ? "the statement" : InputName(script)) + " is not UTF-8 (" +
+                     where + "); nothing was run",
+                 have_sql ? "write it in a terminal set to UTF-8"
+                          : "save it as UTF-8 (one saved as GBK: iconv -f GBK -t UTF-8 OLD > NEW)");
+      return false;
+    }
+    if (have_sql) {
+      steps->push_back({ScriptStep::Kind::kStatement, std::string(text), 0});
+    } else {
+      *steps = ReadSqlScript(text);
+    }
+  } catch (const db::DbError& e) {
+    std::fprintf(stderr, "korvalis sql: %s; nothing was run\n", EscapeControls(e.what()).c_str());
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int RunSql(const std::vector<std::string>& args) {
@@ -397,8 +434,6 @@ int RunSql(const std::vector<std::string>& args) {
                    : "sql takes one statement or one script (-f): quote the statement");
     return 2;
   }
-  const bool have_sql = !options.operands.empty();
-  std::string sql = have_sql ? options.operands[0] : "";
   std::string init;
   if (!file.empty()) {
     init = "Provider=SQLite;Data Source=" + file;
@@ -412,34 +447,7 @@ int RunSql(const std::vector<std::string>& args) {
     }
   }
   std::vector<ScriptStep> steps;
-  try {
-    const std::string script = options.Value("file").empty() ? "-" : options.Value("file");
-    if (!have_sql) {
-      std::string error;
-      if (!ReadInputFile(script, "a script", &sql, &error)) {
-        PrintError("sql: " + error);
-        return 1;
-      }
-    }
-    // Text in another encoding would be stored as its bytes and read back as broken text ever
-    // after: it is refused whole, before anything runs.
-    const std::string_view text = WithoutByteOrderMark(sql);
-    if (const std::string where = WhereNotUtf8(text, sql.size() - text.size()); !where.empty()) {
-      PrintError("sql: " + (have_sql ? "the statement" : InputName(script)) + " is not UTF-8 (" +
-                     where + "); nothing was run",
-                 have_sql ? "write it in a terminal set to UTF-8"
-                          : "save it as UTF-8 (one saved as GBK: iconv -f GBK -t UTF-8 OLD > NEW)");
-      return 1;
-    }
-    if (have_sql) {
-      steps.push_back({ScriptStep::Kind::kStatement, std::string(text), 0});
-    } else {
-      steps = ReadSqlScript(text);
-    }
-  } catch (const db::DbError& e) {
-    std::fprintf(stderr, "korvalis sql: %s; nothing was run\n", EscapeControls(e.what()).c_str());
-    return 1;
-  }
+  if (!ReadSteps(options, &steps)) return 1;
   // A reader that stops reading (a pager, head) must not end the run before its commit.
   std::signal(SIGPIPE, SIG_IGN);
   int status = 1;
@@ -449,7 +457,6 @@ int RunSql(const std::vector<std::string>& args) {
   } catch (const db::DbError& e) {
     FlushStandardOutput();
     std::fprintf(stderr, "%s\n", EscapeControls(e.what()).c_str());
-    return 1;
   }
   SayAtSignal("");
   LeaveDatabaseFileWhole(init);
