@@ -13,6 +13,7 @@
 
 #include "foundation/xml/xml_text.h"
 #include "platform/db/connection_pool.h"
+#include "platform/db/sqlite_connection.h"
 #include "platform/sys/private_file.h"
 #include "platform/sys/write_all.h"
 
@@ -37,6 +38,16 @@ void RemoveDatabaseFiles(const std::string& path) {
     std::error_code ignored;
     fs::remove(path + suffix, ignored);
   }
+}
+
+// Syncs the folder that holds `path`; 0, or the errno of the failure.
+int SyncFolderOf(const std::string& path) {
+  const int folder =
+      ::open(fs::path(path).parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder < 0) return errno;
+  const int synced = ::fsync(folder) == 0 ? 0 : errno;
+  ::close(folder);
+  return synced;
 }
 
 }  // namespace
@@ -70,7 +81,9 @@ std::string CreateDatabaseFile(const std::string& path, DatabaseContents content
     std::unique_ptr<db::Connection> connection =
         db::CreateDatabase("Provider=SQLite;Data Source=" + DataSourceValue(building));
     BuildDatabase(*connection, contents);
-    // Closing the last connection moves the log into the file and removes it: the file is whole.
+    // The file is whole once the log is in it and synced; the close that follows would move
+    // the log too, but reports nothing when it cannot (a full disk), and the log is removed.
+    dynamic_cast<db::SqliteConnection&>(*connection).MoveLogIntoFile();
   } catch (...) {
     RemoveDatabaseFiles(building);
     throw;
@@ -79,6 +92,12 @@ std::string CreateDatabaseFile(const std::string& path, DatabaseContents content
   const int linked = ::link(building.c_str(), absolute.c_str()) == 0 ? 0 : errno;
   RemoveDatabaseFiles(building);
   if (linked != 0) throw refuse(linked);
+  // The name is kept only once the folder's entry is on the disk.
+  if (const int synced = SyncFolderOf(absolute); synced != 0) {
+    std::error_code ignored;
+    fs::remove(absolute, ignored);
+    throw std::runtime_error("cannot create " + absolute + ": " + std::strerror(synced));
+  }
   return init_string;
 }
 

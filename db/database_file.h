@@ -25,8 +25,9 @@ std::string BuildingDatabaseName(const std::string& path);
 
 // Creates the database file `path` (made absolute), refusing with a std::runtime_error when
 // anything exists there: builds `contents` under BuildingDatabaseName(path) and gives it the
-// name `path` once whole, so that no half-built database is ever found there. A failed build
-// removes what it made and rethrows. Returns DatabaseFileInitString(path).
+// name `path` once whole (its log moved into it and synced, the name synced), so that no
+// half-built database is ever found there. A failed build (a disk too small for the file
+// included) removes what it made and rethrows. Returns DatabaseFileInitString(path).
 std::string CreateDatabaseFile(const std::string& path, DatabaseContents contents);
 
 // Builds `contents` in the empty server database `init_string` names (a PostgreSQL

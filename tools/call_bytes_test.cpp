@@ -180,10 +180,11 @@ TEST_F(CallBytesTest, TextFilesAndTextAnswersTravelAsUtf8) {
   EXPECT_EQ(passed_back.out, Description(printed_utf16) + "\n");
 
   // A file that is no UTF-8 is refused by name before any call, pointing at --bytes.
-  Write("latin1.txt", "caf\xE9 au lait");
+  Write("latin1.txt", "tea\ncaf\xE9 au lait");
   Outcome refused = Call("Echo @document.txt --out first -- Echo @latin1.txt");
   EXPECT_EQ(refused.status, 1);
-  EXPECT_NE(refused.out.find("cannot pass latin1.txt as text: it is not UTF-8 (byte 4); "
+  EXPECT_NE(refused.out.find("cannot pass latin1.txt as text: it is not UTF-8 (line 2, "
+                             "byte 8); "
                              "--bytes latin1.txt passes its bytes as they are"),
             std::string::npos)
       << refused.out;

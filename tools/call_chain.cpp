@@ -19,9 +19,8 @@ bool ReadTextArgumentFile(const std::string& name, std::string* bytes, std::stri
   constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
   std::string_view text = utf8;
   if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
-  if (const size_t at = FirstIllFormedUtf8(text); at != std::string_view::npos) {
-    *error = "cannot pass " + InputName(name) + " as text: it is not UTF-8 (byte " +
-             std::to_string(at + (utf8.size() - text.size()) + 1) +
+  if (const std::string where = WhereNotUtf8(text, utf8.size() - text.size()); !where.empty()) {
+    *error = "cannot pass " + InputName(name) + " as text: it is not UTF-8 (" + where +
              "); --bytes " + name + " passes its bytes as they are";
     return false;
   }

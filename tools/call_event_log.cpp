@@ -50,11 +50,16 @@ std::string CallEventLog::Describe(const sys::EventRecord& record) {
   if (record.raw.size() == 4) {
     const std::uint32_t code = record.raw[0] | record.raw[1] << 8 | record.raw[2] << 16 |
                                static_cast<std::uint32_t>(record.raw[3]) << 24;
+    if (code == 0) return line;
     char text[48];
     std::snprintf(text, sizeof text, " (result code 0x%08X)", code);
     line += text;
   }
   return line;
+}
+
+bool CallEventLog::Repeats(const sys::EventRecord& record, const sys::EventRecord& before) {
+  return record.type == before.type && !record.text.empty() && before.text.starts_with(record.text);
 }
 
 }  // namespace korvalis::tools

@@ -26,8 +26,12 @@ class CallEventLog {
   std::vector<sys::EventRecord> TakeNew();
 
   // One record as a line for standard error: its kind, its text and, when it carries a
-  // result code, that code.
+  // result code other than 0 (no statement ran), that code.
   static std::string Describe(const sys::EventRecord& record);
+
+  // Whether `record` only repeats the record `before` it: the statement's record of a failed
+  // connection is the connection's record without the connection string.
+  static bool Repeats(const sys::EventRecord& record, const sys::EventRecord& before);
 
  private:
   std::string path_;

@@ -33,8 +33,9 @@
 #include "tools/call_event_log.h"
 #include "tools/command.h"
 #include "tools/command_line.h"
-#include "tools/config_files.h"
 #include "tools/component_library.h"
+#include "tools/config_files.h"
+#include "tools/whole_database_file.h"
 #include "tools/xml_declaration.h"
 
 namespace korvalis::tools {
@@ -415,8 +416,10 @@ int RunCall(const std::vector<std::string>& args) {
   // by the system (a statement tried and answered for) and are left to the log.
   CallEventLog events;
   auto show_events = [&events](bool failed) {
-    for (const sys::EventRecord& record : events.TakeNew()) {
-      if (failed) PrintError(CallEventLog::Describe(record));
+    const std::vector<sys::EventRecord> records = events.TakeNew();
+    for (size_t i = 0; failed && i < records.size(); ++i) {
+      if (i > 0 && CallEventLog::Repeats(records[i], records[i - 1])) continue;
+      PrintError(CallEventLog::Describe(records[i]));
     }
   };
   IDispatch* dispatch = CreateObject(clsid, progid_text);
@@ -433,6 +436,7 @@ int RunCall(const std::vector<std::string>& args) {
     show_events(status != 0);
   }
   dispatch->Release();
+  LeaveConfiguredDatabaseFileWhole();
   if (status != 0) {
     for (const std::string& problem : ConfigurationProblems()) PrintError(problem);
   }

@@ -15,6 +15,7 @@
 #include "tools/command.h"
 #include "tools/command_line.h"
 #include "tools/component_library.h"
+#include "tools/temporary_files.h"
 
 namespace korvalis::tools {
 namespace {
@@ -39,6 +40,7 @@ int UnregisterGoneLibrary(const std::string& given, const std::string& path) {
   const com::RegistryFile registry;
   std::string error;
   size_t removed = 0;
+  SignalsHeld held;  // as for a registration: no copy of the registry is left at a signal
   const HRESULT hr = registry.Update(
       [&](com::RegistryKey& root) {
         removed = RemoveRegistrationOf(root, FromUtf8(path));
@@ -91,11 +93,17 @@ int RunRegsvr(const std::vector<std::string>& args) {
   // The library's entry point answers only a code: a registry that cannot be written is found
   // here first, with the system's reason.
   const com::RegistryFile registry;
-  if (FAILED(registry.Update([](com::RegistryKey&) { return S_OK; }, &error))) {
-    PrintError("cannot write the registry: " + error);
-    return 1;
+  HRESULT hr = S_OK;
+  {
+    // The registry is written beside itself and then renamed: a signal meanwhile would leave
+    // the copy behind, so it ends the run once the registry is written.
+    SignalsHeld held;
+    if (FAILED(registry.Update([](com::RegistryKey&) { return S_OK; }, &error))) {
+      PrintError("cannot write the registry: " + error);
+      return 1;
+    }
+    hr = reinterpret_cast<DllRegisterServerFn>(address)();
   }
-  HRESULT hr = reinterpret_cast<DllRegisterServerFn>(address)();
   if (FAILED(hr)) {
     PrintError(std::string(entry) + " of " + resolved + " failed in " + registry.path() +
                ": HRESULT " + HresultText(hr));

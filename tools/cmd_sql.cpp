@@ -11,6 +11,7 @@
 //                     │  ├──failure that closed the connection (a server that did not answer
 //                     │  │    in time)──▶ undone once the server's process runs again, the rest
 //                     │  │    not run, the run ends
+//                     │  ├──a signal (Ctrl-C)──▶ undone, its line told, the run ends by it
 //                     │  └──failure that undid the whole transaction (the file, when a write
 //                     │       is interrupted)──▶ the rest not run, the run ends
 //                     └──end of input──▶ committed
@@ -34,6 +35,8 @@
 #include "tools/input_file.h"
 #include "tools/row_printer.h"
 #include "tools/sql_script.h"
+#include "tools/temporary_files.h"
+#include "tools/whole_database_file.h"
 
 namespace korvalis::tools {
 namespace {
@@ -44,11 +47,13 @@ constexpr char kUsage[] =
     "database FILE, on the database the initialisation STRING names\n"
     "(\"Provider=PostgreSQL;Host=...;Database=...\" for a server), or on the database that\n"
     "telv.config.xml in the current directory names. A script's statements end with ';' at the\n"
-    "end of a line or with '/' alone on a line. The statements of one run form one transaction,\n"
+    "end of a line or with '/' alone on a line; a script (standard input too) is read to its end,\n"
+    "and must be UTF-8, before anything runs. The statements of one run form one transaction,\n"
     "as in a SQL shell: COMMIT and ROLLBACK do what they say, and the end of the input commits\n"
     "what is pending. A failing statement is reported with its line and undone; the run goes on\n"
     "and ends with status 1. A failure that undid the whole transaction (on the file, a write\n"
-    "interrupted by Command Timeout) ends the run there. A line of SQL*Plus (SET, PROMPT, SPOOL,\n"
+    "interrupted by Command Timeout) ends the run there; so does Ctrl-C, saying at which line,\n"
+    "undoing what is pending. A line of SQL*Plus (SET, PROMPT, SPOOL,\n"
     "DESC ...) is refused as that one line, and a PL/SQL block as one statement: each is a\n"
     "failure, as a failing statement is. WHENEVER SQLERROR EXIT [SUCCESS|FAILURE|WARNING|n|\n"
     "SQL.SQLCODE] [COMMIT|ROLLBACK] ends the run at a failure with that status (FAILURE, 1, and\n"
@@ -201,6 +206,9 @@ int OracleCode(std::string_view description) {
 // Commits what is pending, at the end of the run or, when the run `goes_on`, as a script's
 // COMMIT does; false, with the reason told, when it cannot be.
 bool CommitPending(db::Connection& connection, CommittedChanges* committed, bool goes_on) {
+  SayAtSignal(
+      "korvalis sql: interrupted while committing: the changes since the last COMMIT are "
+      "committed whole or undone whole");
   try {
     CheckNotEndedByServer(connection);
     if (goes_on) {
@@ -285,6 +293,9 @@ int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
       case ScriptStep::Kind::kStatement:
         break;
     }
+    SayAtSignal(step.line > 0 ? "korvalis sql: interrupted at line " + std::to_string(step.line) +
+                                    ": the changes since the last COMMIT are undone"
+                              : "korvalis sql: interrupted: the statement is undone");
     try {
       CheckNotEndedByServer(connection);
       // Rows print as the engine sends them: a query of any size is never held whole.
@@ -310,7 +321,8 @@ bool ReadConfiguredInitString(std::string* init, std::string* error) {
   xmlDocPtr doc = ReadXmlFile("telv.config.xml", error);
   if (!doc) {
     if (error->empty()) {
-      *error = "there is no telv.config.xml in the current directory; name the database with --db";
+      *error =
+          std::string(kNoDatabaseConfig) + "; name the database with --db FILE or --connect STRING";
     }
     return false;
   }
@@ -339,7 +351,9 @@ bool ReadConfiguredInitString(std::string* init, std::string* error) {
     const bool encrypted = encrypt && *encrypt;
     xmlFree(encrypt);
     if (encrypted) {
-      *error = "the connection in telv.config.xml is encrypted; name the database with --db";
+      *error =
+          "the connection in telv.config.xml is encrypted; name the database with --db "
+          "FILE, or a server's with --connect STRING";
     } else {
       xmlChar* text = xmlNodeGetContent(datasource);
       *init = text ? reinterpret_cast<const char*>(text) : "";
@@ -349,6 +363,43 @@ bool ReadConfiguredInitString(std::string* init, std::string* error) {
   }
   xmlFreeDoc(doc);
   return ok;
+}
+
+// The steps of the run: the statement given, or the script of -f (without it, standard input).
+// False, with the reason told, when the script cannot be read, or either is not UTF-8 or does not
+// split into statements: nothing is run then.
+bool ReadSteps(const ParsedOptions& options, std::vector<ScriptStep>* steps) {
+  const bool have_sql = !options.operands.empty();
+  const std::string script = options.Value("file").empty() ? "-" : options.Value("file");
+  std::string sql = have_sql ? options.operands[0] : "";
+  try {
+    if (!have_sql) {
+      std::string error;
+      if (!ReadInputFile(script, "a script", &sql, &error)) {
+        PrintError("sql: " + error);
+        return false;
+      }
+    }
+    // Text in another encoding would be stored as its bytes and read back as broken text ever
+    // after: it is refused whole, before anything runs.
+    const std::string_view text = WithoutByteOrderMark(sql);
+    if (const std::string where = WhereNotUtf8(text, sql.size() - text.size()); !where.empty()) {
+      PrintError("sql: " + (have_sql ? "the statement" : InputName(script)) + " is not UTF-8 (" +
+                     where + "); nothing was run",
+                 have_sql ? "write it in a terminal set to UTF-8"
+                          : "save it as UTF-8 (one saved as GBK: iconv -f GBK -t UTF-8 OLD > NEW)");
+      return false;
+    }
+    if (have_sql) {
+      steps->push_back({ScriptStep::Kind::kStatement, std::string(text), 0});
+    } else {
+      *steps = ReadSqlScript(text);
+    }
+  } catch (const db::DbError& e) {
+    std::fprintf(stderr, "korvalis sql: %s; nothing was run\n", EscapeControls(e.what()).c_str());
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -383,8 +434,6 @@ int RunSql(const std::vector<std::string>& args) {
                    : "sql takes one statement or one script (-f): quote the statement");
     return 2;
   }
-  const bool have_sql = !options.operands.empty();
-  std::string sql = have_sql ? options.operands[0] : "";
   std::string init;
   if (!file.empty()) {
     init = "Provider=SQLite;Data Source=" + file;
@@ -398,32 +447,20 @@ int RunSql(const std::vector<std::string>& args) {
     }
   }
   std::vector<ScriptStep> steps;
-  try {
-    if (have_sql) {
-      steps.push_back({ScriptStep::Kind::kStatement, std::string(WithoutByteOrderMark(sql)), 0});
-    } else {
-      const std::string& script = options.Value("file");
-      std::string error;
-      if (!ReadInputFile(script.empty() ? "-" : script, "a script", &sql, &error)) {
-        PrintError("sql: " + error);
-        return 1;
-      }
-      steps = ReadSqlScript(WithoutByteOrderMark(sql));
-    }
-  } catch (const db::DbError& e) {
-    std::fprintf(stderr, "korvalis sql: %s; nothing was run\n", EscapeControls(e.what()).c_str());
-    return 1;
-  }
+  if (!ReadSteps(options, &steps)) return 1;
   // A reader that stops reading (a pager, head) must not end the run before its commit.
   std::signal(SIGPIPE, SIG_IGN);
+  int status = 1;
   try {
     std::unique_ptr<db::Connection> connection = db::OpenConnection(init);
-    return RunSteps(*connection, steps, settings);
+    status = RunSteps(*connection, steps, settings);
   } catch (const db::DbError& e) {
     FlushStandardOutput();
     std::fprintf(stderr, "%s\n", EscapeControls(e.what()).c_str());
-    return 1;
   }
+  SayAtSignal("");
+  LeaveDatabaseFileWhole(init);
+  return status;
 }
 
 }  // namespace korvalis::tools

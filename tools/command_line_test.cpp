@@ -187,6 +187,27 @@ TEST_F(CommandLineTest, AFailedCallNamesTheConfigurationMistake) {
     EXPECT_NE(outcome.out.find(c.says), std::string::npos);
     EXPECT_EQ(outcome.out.find("I/O error"), std::string::npos);
   }
+  // Without telv.config.xml the system's message is followed by the command's; a database that
+  // cannot be connected to is told once, by the record that names the connection.
+  const std::string bare = directory_ + "/no-config.d";
+  fs::create_directory(bare);
+  fs::copy_file(directory_ + "/suite.config.xml", bare + "/suite.config.xml");
+  Outcome missing = Run("call EMRLibrary GetUserProperty liujy", bare);
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.out.find("配置文件: telv.config.xml"), std::string::npos) << missing.out;
+  EXPECT_NE(missing.out.find("\nkorvalis: there is no telv.config.xml in the current directory"),
+            std::string::npos)
+      << missing.out;
+  std::ofstream(bare + "/telv.config.xml")
+      << "<config><db><datasource dbtype=\"oracle\" encrypt=\"\">Provider=SQLite;Data Source="
+      << bare << "/gone.db</datasource></db></config>";
+  Outcome unreachable = Run("call EMRLibrary GetUserProperty liujy", bare);
+  EXPECT_EQ(unreachable.status, 1);
+  const size_t told = unreachable.out.find("连接数据库错误");
+  EXPECT_NE(told, std::string::npos) << unreachable.out;
+  EXPECT_EQ(unreachable.out.find("连接数据库错误", told + 1), std::string::npos) << unreachable.out;
+  EXPECT_EQ(unreachable.out.find("0x00000000"), std::string::npos) << unreachable.out;
+
   // A method that answers every failure as an empty list is not called on a clock that is no
   // date.
   const std::string folder = directory_ + "/no-date.d";

@@ -4,6 +4,8 @@
 #include <libxml/xmlerror.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+
 #include "foundation/calls/emr_exception.h"
 #include "platform/text/unicode.h"
 #include "suite/suite_config.h"
@@ -11,6 +13,8 @@
 
 namespace korvalis::tools {
 namespace {
+
+constexpr char kDatabaseConfig[] = "telv.config.xml";
 
 // Keeps the first error of a parse: later ones follow from it and say less.
 struct FirstError {
@@ -58,7 +62,9 @@ std::string MalformedXmlFile(const std::string& path) {
 
 std::vector<std::string> ConfigurationProblems() {
   std::vector<std::string> problems;
-  if (std::string problem = MalformedXmlFile("telv.config.xml"); !problem.empty()) {
+  if (struct stat status; ::stat(kDatabaseConfig, &status) != 0 && errno == ENOENT) {
+    problems.push_back(kNoDatabaseConfig);
+  } else if (std::string problem = MalformedXmlFile(kDatabaseConfig); !problem.empty()) {
     problems.push_back(problem);
   }
   const std::string suite_path = suite::SuiteConfig::Path();

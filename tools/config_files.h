@@ -21,9 +21,13 @@ xmlDocPtr ReadXmlFile(const std::string& path, std::string* problem);
 // says is wrong with it.
 std::string MalformedXmlFile(const std::string& path);
 
+// What the command says when the current directory holds no telv.config.xml.
+inline constexpr char kNoDatabaseConfig[] =
+    "there is no telv.config.xml in the current directory (korvalis initdb writes one)";
+
 // The problems of telv.config.xml and suite.config.xml (or the file KORVALIS_SUITE_CONFIG
-// names), one message each: a malformed file, and in the suite's a value it refuses (a fixed
-// clock that is no date).
+// names), one message each: a missing telv.config.xml, a malformed file, and in the suite's a value
+// it refuses (a fixed clock that is no date).
 std::vector<std::string> ConfigurationProblems();
 
 // "" when the suite's configuration file is missing or accepted; else "<path>: <the refusal>"

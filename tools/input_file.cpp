@@ -1,11 +1,13 @@
 #include "tools/input_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
 #include "foundation/codec/emr_compression.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::tools {
 namespace {
@@ -46,6 +48,14 @@ bool ReadInputFile(const std::string& name, const std::string& what, std::string
   }
   if (std::ferror(file)) return fail_to_read();
   return true;
+}
+
+std::string WhereNotUtf8(std::string_view text, std::size_t skipped) {
+  const std::size_t at = FirstIllFormedUtf8(text);
+  if (at == std::string_view::npos) return "";
+  const std::size_t line =
+      1 + static_cast<std::size_t>(std::count(text.begin(), text.begin() + at, '\n'));
+  return "line " + std::to_string(line) + ", byte " + std::to_string(at + skipped + 1);
 }
 
 }  // namespace korvalis::tools

@@ -6,7 +6,9 @@
 // Thread-safety: main thread only (it reads standard input).
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace korvalis::tools {
 
@@ -19,5 +21,10 @@ std::string InputName(const std::string& name);
 // and one read more.
 bool ReadInputFile(const std::string& name, const std::string& what, std::string* bytes,
                    std::string* error);
+
+// Where `text` stops being UTF-8, as a message names the place: "line 3, byte 41", counting
+// from the start of a file of which `skipped` bytes (a byte-order mark) come before `text`;
+// "" when all of it is UTF-8.
+std::string WhereNotUtf8(std::string_view text, std::size_t skipped = 0);
 
 }  // namespace korvalis::tools

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -51,8 +52,10 @@ class ServerSignalTest : public ::testing::Test {
 
   // Starts the command with `arguments` (no shell between, so that no signal is ignored), and
   // returns once its statement runs on the server.
-  pid_t StartRunning(const std::vector<std::string>& arguments) {
-    const pid_t pid = korvalis::testing::StartCommand(directory_, KORVALIS_COMMAND, arguments);
+  pid_t StartRunning(const std::vector<std::string>& arguments,
+                     const std::string& error_file = "") {
+    const pid_t pid =
+        korvalis::testing::StartCommand(directory_, KORVALIS_COMMAND, arguments, error_file);
     // A loaded machine (a sanitizer's build among parallel tests) may take many seconds to start
     // the command.
     for (int i = 0; i < 1'200 && RunningStatements() == "0"; ++i) {
@@ -140,6 +143,24 @@ TEST_F(ServerSignalTest, ASignalledRunCancelsItsWriteOrItsQueryFirst) {
                                       "</sql><col_count>1</col_count></root>"});
   EXPECT_TRUE(EndsOnTheServer(pid, SIGINT, 3));
   EXPECT_TRUE(LoggedCancel(before)) << LoggedFor(before);
+}
+
+// Ctrl-C of a script says at which line it stopped and what it undid; what was committed stays.
+TEST_F(ServerSignalTest, AnInterruptedScriptSaysAtWhichLineAndWhatIsUndone) {
+  std::ofstream(directory_ + "/script.sql")
+      << "UPDATE W SET NOTE = 'kept' WHERE ID = 1;\nCOMMIT;\n"
+      << "UPDATE W SET NOTE = 'undone' WHERE ID = 2;\n"
+      << "UPDATE W SET NOTE = 'slow' WHERE ID IN " << SlowCondition("W") << ";\n";
+  const pid_t pid =
+      StartRunning({"sql", "--connect", init_, "-f", "script.sql"}, directory_ + "/stderr.txt");
+  EXPECT_TRUE(EndsOnTheServer(pid, SIGINT, 3));
+  std::ifstream said(directory_ + "/stderr.txt");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(said), {}),
+            "korvalis sql: interrupted at line 4: the changes since the last COMMIT are undone\n");
+  EXPECT_EQ(server_.RunSql(database_,
+                           "SELECT string_agg(\"NOTE\", ',' ORDER BY \"ID\") FROM "
+                           "\"W\" WHERE \"ID\" <= 2"),
+            "kept,x");
 }
 
 // kill -9 leaves no handler to cancel anything: the server finds the client gone while the

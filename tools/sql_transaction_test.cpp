@@ -3,6 +3,7 @@
 // WHENEVER SQLERROR CONTINUE. A write interrupted by Command Timeout undoes the whole
 // transaction on the file but the statement only on the server: the file's run says so and runs
 // nothing more, so that no later part of the transaction is committed without the earlier one.
+// A script that is not UTF-8 runs nothing on either.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -187,6 +188,28 @@ TEST_P(SqlTransactionTest, ALineThatIsNotRunFailsAsAStatementDoes) {
     EXPECT_NE(run.out.find(c.script_start.empty() ? "line 2: " : "line 3: "), std::string::npos);
     EXPECT_EQ(Notes(), "NOTE\n" + c.notes);
   }
+}
+
+// A script saved in GBK (an editor's "ANSI") is refused whole, with the line where it stops
+// being UTF-8, from a file and from standard input: nothing of it is run or stored.
+TEST_P(SqlTransactionTest, AScriptThatIsNotUtf8IsRefusedBeforeAnythingRuns) {
+  const std::string gbk_script =
+      "UPDATE T SET NOTE = 'head' WHERE ID = 1;\n"
+      "UPDATE T SET NOTE = '\xC0\xEE' WHERE ID = 2;\n";
+  Outcome from_file = Script("", gbk_script);
+  EXPECT_EQ(from_file.status, 1);
+  EXPECT_NE(from_file.out.find("script.sql is not UTF-8 (line 2, byte 63); nothing was run\n"
+                               "save it as UTF-8"),
+            std::string::npos)
+      << from_file.out;
+  const std::string err = directory_ + "/stderr.txt";
+  Outcome from_input = RunCommand(KORVALIS_COMMAND " sql --connect '" + init_ + "' < '" +
+                                      directory_ + "/script.sql' 2> '" + err + "'",
+                                  err);
+  EXPECT_EQ(from_input.status, 1);
+  EXPECT_NE(from_input.out.find("standard input is not UTF-8 (line 2, byte 63)"), std::string::npos)
+      << from_input.out;
+  EXPECT_EQ(Notes(), "NOTE\nx\nx\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, SqlTransactionTest, ::testing::Bool(),

@@ -3,6 +3,7 @@
 #include <limits.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -44,11 +45,26 @@ struct Place {
 
 Place places[kMaxTemporaryFiles];
 
+// The line written at a signal: two buffers, the one `said` names being read by the handler
+// while the other is written, so that the handler never reads a line half changed.
+struct SaidLine {
+  char text[512];
+  volatile sig_atomic_t length;
+};
+SaidLine said_lines[2];
+volatile sig_atomic_t said = 0;
+
 // Only async-signal-safe calls: the cancel requests, unlink, rmdir, sigaction by way of the
 // reset disposition, raise. A folder is taken before the files made in it, so places are emptied
 // from the last.
 void RemoveAndEnd(int signal_number) {
   db::CancelStatementsAtSignal();
+  const SaidLine& line = said_lines[said];
+  if (line.length > 0) {
+    const int saved_errno = errno;
+    [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, line.text, line.length);
+    errno = saved_errno;
+  }
   for (int i = kMaxTemporaryFiles - 1; i >= 0; --i) {
     const Place& place = places[i];
     if (place.taken && ::unlink(place.path) != 0 && errno == EISDIR) ::rmdir(place.path);
@@ -101,6 +117,15 @@ void KeepAtSignal(const std::string& path) {
   for (Place& place : places) {
     if (place.taken && path == place.path) place.taken = 0;
   }
+}
+
+void SayAtSignal(std::string_view line) {
+  SaidLine& next = said_lines[1 - said];
+  const size_t length = std::min(line.size(), sizeof next.text - 1);
+  std::memcpy(next.text, line.data(), length);
+  next.text[length] = '\n';
+  next.length = line.empty() ? 0 : static_cast<sig_atomic_t>(length + 1);
+  said = 1 - said;
 }
 
 SignalsHeld::SignalsHeld() {

@@ -1,5 +1,6 @@
 // The database files as the provider treats them: a missing file is an error naming it and is
-// never created, a created one is its owner's only, and one that cannot be written is read.
+// never created, a created one is its owner's only, one that cannot be written is read, and its
+// log moved into it leaves the file whole.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
@@ -20,6 +21,7 @@
 
 #include "platform/db/catalog.h"
 #include "platform/db/connection_pool.h"
+#include "platform/db/sqlite_connection.h"
 #include "platform/db/testing/db_test_util.h"
 
 namespace korvalis::db {
@@ -228,6 +230,32 @@ TEST_F(DatabaseFilesTest, AFullDiskIsToldAsSuchNamingTheDatabase) {
   EXPECT_EQ(report.rfind("open: " + full, 0), 0u) << report;
   EXPECT_NE(report.find("; write: " + full), std::string::npos) << report;
   EXPECT_EQ(report.find("left: "), std::string::npos) << report;
+}
+
+// The log moved into the file while a connection stays open (as a pool keeps it): a copy of the
+// file alone holds every committed row. Pages that a reader's older snapshot still needs stay in
+// the log, and the move says so.
+TEST_F(DatabaseFilesTest, MovingTheLogIntoTheFileMakesACopyOfTheFileAloneWhole) {
+  const std::string path = SmallDatabase();
+  auto writer = OpenConnection(Init(path));
+  auto reader = OpenConnection(Init(path));
+  writer->Execute("INSERT INTO T_VISIT VALUES (3, '王五')");
+  reader->Begin(Connection::TransactionMode::kReading);
+  EXPECT_EQ(Scalar(*reader, "SELECT COUNT(*) FROM T_VISIT"), "3");
+  writer->Execute("INSERT INTO T_VISIT VALUES (4, '赵六')");
+  auto& file = dynamic_cast<SqliteConnection&>(*writer);
+  try {
+    file.MoveLogIntoFile();
+    ADD_FAILURE() << "the log was moved past a reader's snapshot";
+  } catch (const DbError& e) {
+    EXPECT_EQ(e.code(), kBusy) << e.what();
+  }
+  reader->Commit();
+  file.MoveLogIntoFile();
+  fs::copy_file(path, directory_ + "/copy.db");
+  EXPECT_EQ(Scalar(*OpenConnection(Init(directory_ + "/copy.db")),
+                   "SELECT LISTAGG(NAME, ',') WITHIN GROUP (ORDER BY ID) FROM T_VISIT"),
+            "张三,李四,王五,赵六");
 }
 
 TEST_F(DatabaseFilesTest, AMissingDatabaseIsAnErrorNamingItAndIsNeverCreated) {

@@ -44,9 +44,10 @@ TEST(FunctionSweepTest, EveryFunctionEndsWithinItsBoundsOnTheWorstArguments) {
   for (const std::string& finding : report.findings) ADD_FAILURE() << finding;
   // Calls on four connections at once may each hold what the bound leaves them; beyond SQLite's
   // heap the process holds its libraries, stacks and the arguments themselves.
-  if (!sys::testing::kSanitizerHoldsMemory)
+  if (!sys::testing::kSanitizerHoldsMemory) {
     EXPECT_LT(peak - std::min(peak, before),
               static_cast<size_t>(kEmbeddedHeapLimit) + (128u << 20));
+  }
   std::cout << functions.size() << " functions, " << report.calls << " calls; the slowest "
             << std::chrono::duration<double>(report.slowest).count()
             << " s of processor time: " << report.slowest_call << "\n";

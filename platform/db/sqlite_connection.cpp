@@ -5,11 +5,12 @@
 #include <unistd.h>
 
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/db/connection_support.h"
-#include "platform/db/sqlite_file_access.h"
 #include "platform/db/oracle_functions.h"
+#include "platform/db/sqlite_file_access.h"
 #include "platform/db/sqlite_rowset.h"
 #include "platform/db/stored_names.h"
 #include "platform/text/hex.h"
@@ -545,6 +546,28 @@ void SqliteConnection::Rollback() {
     transaction_translations_.reset();
   }
   if (rc != SQLITE_OK) throw ErrorFromSqlite(db_, rc);
+}
+
+void SqliteConnection::MoveLogIntoFile() {
+  if (database_->in_memory() || read_only_) return;
+  int log_pages = 0;
+  int moved_pages = 0;
+  // With synchronous=FULL the checkpoint syncs the database file before it counts as done.
+  const int rc =
+      sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_PASSIVE, &log_pages, &moved_pages);
+  if (rc != SQLITE_OK) {
+    const DbError failure = ErrorFromSqlite(db_, rc);
+    throw DbError(
+        failure.code(),
+        std::string("the database's log could not be moved into its file: ") + failure.what());
+  }
+  if (moved_pages < log_pages) {
+    throw DbError(kBusy, "the log of the database '" + database_->path() +
+                             "' could not be moved into its file whole: another connection is "
+                             "reading or writing it (" +
+                             std::to_string(log_pages - moved_pages) + " of " +
+                             std::to_string(log_pages) + " pages left in the log)");
+  }
 }
 
 bool SqliteConnection::InTransaction() const { return sqlite3_get_autocommit(db_) == 0; }

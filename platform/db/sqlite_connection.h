@@ -51,6 +51,15 @@ class SqliteConnection final : public Connection {
   std::chrono::seconds CommandTimeout() const override;
   bool HoldsWritersTurn() const override;
 
+  // Copies every write of the file's log into the database file and syncs it, so that the
+  // file alone holds all that is committed (a copy of it is a whole database); the log stays
+  // and is reused. Neither waits nor takes a lock that another connection holds: a write of
+  // another connection still open, or the log being read by an older snapshot, leaves pages
+  // behind. Throws DbError with the engine's reason (a full disk, a failed write) and, for
+  // pages left behind, saying so. Does nothing on a database that cannot be written or lives
+  // in memory. Precondition: no transaction of this connection is open.
+  void MoveLogIntoFile();
+
   const EmbeddedDatabase& database() const { return *database_; }
   bool read_only() const { return read_only_; }
 

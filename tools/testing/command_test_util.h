@@ -53,9 +53,10 @@ inline Outcome RunCommandIn(const std::string& directory, const std::string& pro
 // Starts the command `program` with `arguments` in `directory`, with a registry of that
 // directory's own, its output going nowhere; no shell stands between, so that every signal has
 // its default action there (a shell's background job ignores SIGINT and SIGQUIT) and none is
-// blocked, and a signal that dumps core writes none. Returns the child's process id.
+// blocked, and a signal that dumps core writes none. Standard error goes to `error_file` when
+// one is named. Returns the child's process id.
 inline pid_t StartCommand(const std::string& directory, const std::string& program,
-                          std::vector<std::string> arguments) {
+                          std::vector<std::string> arguments, const std::string& error_file = "") {
   arguments.insert(arguments.begin(), program);
   std::vector<char*> argv;
   for (std::string& word : arguments) argv.push_back(word.data());
@@ -74,7 +75,9 @@ inline pid_t StartCommand(const std::string& directory, const std::string& progr
     }
     const int nowhere = ::open("/dev/null", O_WRONLY);
     ::dup2(nowhere, 1);
-    ::dup2(nowhere, 2);
+    ::dup2(error_file.empty() ? nowhere
+                              : ::open(error_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600),
+           2);
     if (::chdir(directory.c_str()) != 0) ::_exit(127);
     ::execv(argv[0], argv.data());
     ::_exit(127);
