@@ -35,7 +35,8 @@ std::optional<Op> ReadOp(std::string_view text) {
 // The number a text or a number stands for (what else is compared here is a node-set).
 double NumberOfValue(const xmlXPathObject& o) {
   if (o.type == XPATH_NUMBER) return o.floatval;
-  if (o.type == XPATH_STRING && o.stringval != nullptr) return xmlXPathStringEvalNumber(o.stringval);
+  if (o.type == XPATH_STRING && o.stringval != nullptr)
+    return xmlXPathStringEvalNumber(o.stringval);
   return std::numeric_limits<double>::quiet_NaN();
 }
 
@@ -100,8 +101,7 @@ class NodeSetComparison {
 
  private:
   // The string value of `node` in `out`, no longer than `most` + 1 bytes.
-  const std::string& Value(xmlNode* node, std::string& out,
-                           size_t most = std::string::npos) {
+  const std::string& Value(xmlNode* node, std::string& out, size_t most = std::string::npos) {
     out.clear();
     if (!stopped && !values_.Append(node, &out, most)) stopped = true;
     return out;
@@ -139,8 +139,8 @@ class NodeSetComparison {
     for (int j = 0; j < Count(b) && !stopped; ++j) {
       const std::string& v = Value(b.nodesetval->nodeTab[j], value_);
       const size_t h = hash(v);
-      auto k = std::lower_bound(by_hash.begin(), by_hash.end(),
-                                std::pair<size_t, xmlNode*>(h, nullptr));
+      auto k =
+          std::lower_bound(by_hash.begin(), by_hash.end(), std::pair<size_t, xmlNode*>(h, nullptr));
       for (; k != by_hash.end() && k->first == h && !stopped; ++k) {
         if (Value(k->second, other_, v.size()) == v) return true;
       }
@@ -193,24 +193,14 @@ class NodeSetComparison {
   std::string other_;
 };
 
-}  // namespace
-
-void CompareCharged(xmlXPathParserContext* parser, int nargs) {
-  if (nargs != 3 || parser->valueNr < 3) {
-    parser->error = XPATH_INVALID_ARITY;
-    return;
-  }
-  const xmlXPathObject* op_text = parser->valueTab[parser->valueNr - 1];
-  const std::optional<Op> op =
-      op_text == nullptr || op_text->type != XPATH_STRING || op_text->stringval == nullptr
-          ? std::nullopt
-          : ReadOp(reinterpret_cast<const char*>(op_text->stringval));
-  xmlXPathPopBoolean(parser);
+// Replaces the two values on top of the parser's stack, `a` below `b`, by whether `a op b`;
+// false with the parser's error set when the comparison fails.
+bool CompareTopTwo(xmlXPathParserContextPtr parser, Op op) {
   const xmlXPathObject* a = parser->valueTab[parser->valueNr - 2];
   const xmlXPathObject* b = parser->valueTab[parser->valueNr - 1];
-  if (!op || a == nullptr || b == nullptr) {
+  if (a == nullptr || b == nullptr) {
     parser->error = XPATH_INVALID_OPERAND;
-    return;
+    return false;
   }
   bool result = false;
   if ((IsNodeSet(*a) || IsNodeSet(*b)) && a->type != XPATH_BOOLEAN && b->type != XPATH_BOOLEAN) {
@@ -219,24 +209,71 @@ void CompareCharged(xmlXPathParserContext* parser, int nargs) {
     // Nothing may be thrown through libxml2: a value that finds no memory fails the evaluation.
     bool failed = false;
     try {
-      result = comparison.Decide(*op, *a, *b);
+      result = comparison.Decide(op, *a, *b);
     } catch (const std::exception&) {
       failed = true;
     }
     TakeOffOperands(parser);
-    if (comparison.stopped) return values.Stop(parser);
+    if (comparison.stopped) {
+      values.Stop(parser);
+      return false;
+    }
     if (failed) {
       parser->error = XPATH_MEMORY_ERROR;
-      return;
+      return false;
     }
   } else {
-    result = DecideByLibxml2(parser, *op);
-    if (parser->error != XPATH_EXPRESSION_OK) return;
+    result = DecideByLibxml2(parser, op);
+    if (parser->error != XPATH_EXPRESSION_OK) return false;
   }
   xmlXPathObjectPtr answer = xmlXPathNewBoolean(result ? 1 : 0);
   if (answer == nullptr || valuePush(parser, answer) < 0) {
     xmlXPathFreeObject(answer);
     parser->error = XPATH_MEMORY_ERROR;
+    return false;
+  }
+  return true;
+}
+
+// The operators of a chain, apart by blanks; empty when one is none.
+std::vector<Op> ReadOps(const xmlXPathObject* text) {
+  std::vector<Op> ops;
+  if (text == nullptr || text->type != XPATH_STRING || text->stringval == nullptr) return ops;
+  std::string_view rest = reinterpret_cast<const char*>(text->stringval);
+  while (!rest.empty()) {
+    const size_t blank = std::min(rest.find(' '), rest.size());
+    const std::optional<Op> op = ReadOp(rest.substr(0, blank));
+    if (!op) return {};
+    ops.push_back(*op);
+    rest.remove_prefix(std::min(blank + 1, rest.size()));
+  }
+  return ops;
+}
+
+void SwapTopTwo(xmlXPathParserContextPtr parser) {
+  std::swap(parser->valueTab[parser->valueNr - 1], parser->valueTab[parser->valueNr - 2]);
+  parser->value = parser->valueTab[parser->valueNr - 1];
+}
+
+}  // namespace
+
+void CompareCharged(xmlXPathParserContext* parser, int nargs) {
+  // The operands x0 ... xn, then the text of the n operators.
+  const std::vector<Op> ops = nargs >= 3 && parser->valueNr >= nargs
+                                  ? ReadOps(parser->valueTab[parser->valueNr - 1])
+                                  : std::vector<Op>();
+  if (ops.empty() || ops.size() + 2 != static_cast<size_t>(nargs)) {
+    parser->error = XPATH_INVALID_ARITY;
+    return;
+  }
+  xmlXPathPopBoolean(parser);
+  // Reversed, x0 is on top: each comparison takes the answer so far and the next operand, the
+  // answer below the operand, and leaves its own answer on top.
+  std::reverse(parser->valueTab + parser->valueNr - (nargs - 1),
+               parser->valueTab + parser->valueNr);
+  for (const Op op : ops) {
+    SwapTopTwo(parser);
+    if (!CompareTopTwo(parser, op)) return;
   }
 }
 
