@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <utility>
 
 #include "platform/db/sql_error.h"
@@ -17,6 +18,7 @@
 #include "platform/db/sqlite_statement_bounds.h"
 #include "platform/db/xpath_comparison_rewrite.h"
 #include "platform/db/xpath_string_values.h"
+#include "platform/xml/entity_expansion.h"
 
 namespace korvalis::db {
 namespace {
@@ -190,6 +192,16 @@ XmlPathDocument::XmlPathDocument(std::string_view xml) {
     xmlFreeDoc(doc_);
     doc_ = nullptr;
     throw SqlError("ORA-31011: XML parsing failed", kConversionFailed);
+  }
+  // The entities the document declares stand for their text, as an XML reader reads it; a
+  // document without any (nearly every one) is spared the walk.
+  if (doc_->intSubset != nullptr && doc_->intSubset->entities != nullptr &&
+      !xml::ExpandInternalEntities(doc_)) {
+    xmlFreeDoc(doc_);
+    doc_ = nullptr;
+    throw SqlError("ORA-31011: XML parsing failed: its entities expand past " +
+                       std::to_string(xml::kMaxExpansionBytes >> 20) + " MB or nest too deep",
+                   kConversionFailed);
   }
 }
 

@@ -319,5 +319,27 @@ TEST(XPathComparisonTest, RandomPathsAnswerAsLibxml2AnswersThemAsWritten) {
   EXPECT_GT(answered, 10000);
 }
 
+// A document's own entities stand for their text; an entity bomb is refused at the bound.
+TEST(XmlPathDocumentTest, ExpandsTheDocumentsEntitiesWithinTheBound) {
+  XmlPathDocument document("<!DOCTYPE a [<!ENTITY x \"ok\">]><a>&x;<b>&x;!</b></a>");
+  EXPECT_EQ(Answer(document, "/a/b"), "ok!");
+  EXPECT_EQ(Answer(document, "count(/a/text())"), "1");
+  std::string bomb = "<!DOCTYPE a [<!ENTITY e0 \"" + std::string(1000, 'x') + "\">";
+  for (int level = 1; level <= 6; ++level) {
+    bomb += "<!ENTITY e" + std::to_string(level) + " \"";
+    for (int i = 0; i < 10; ++i) bomb += "&e" + std::to_string(level - 1) + ";";
+    bomb += "\">";
+  }
+  bomb += "]><a>&e6;</a>";
+  try {
+    XmlPathDocument refused(bomb);
+    ADD_FAILURE() << "an entity of 1 GB was expanded";
+  } catch (const SqlError& e) {
+    EXPECT_TRUE(std::string_view(e.what()).starts_with(
+        "ORA-31011: XML parsing failed: its entities expand past 16 MB"))
+        << e.what();
+  }
+}
+
 }  // namespace
 }  // namespace korvalis::db
