@@ -9,6 +9,7 @@
 #include <exception>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -235,20 +236,34 @@ bool CompareTopTwo(xmlXPathParserContextPtr parser, Op op) {
   return true;
 }
 
-// The operators of a chain, apart by blanks; empty when one is none.
-std::vector<Op> ReadOps(const xmlXPathObject* text) {
-  std::vector<Op> ops;
-  if (text == nullptr || text->type != XPATH_STRING || text->stringval == nullptr) return ops;
-  std::string_view rest = reinterpret_cast<const char*>(text->stringval);
-  while (!rest.empty()) {
-    const size_t blank = std::min(rest.find(' '), rest.size());
-    const std::optional<Op> op = ReadOp(rest.substr(0, blank));
-    if (!op) return {};
-    ops.push_back(*op);
-    rest.remove_prefix(std::min(blank + 1, rest.size()));
+// The operators of a chain, apart by blanks, read in order.
+class Operators {
+ public:
+  explicit Operators(std::string_view text) : rest_(text) {}
+
+  // The next operator; nullopt at the end or at a word that names none.
+  std::optional<Op> Next() {
+    const size_t blank = std::min(rest_.find(' '), rest_.size());
+    const std::optional<Op> op = ReadOp(rest_.substr(0, blank));
+    rest_.remove_prefix(std::min(blank + 1, rest_.size()));
+    return op;
   }
-  return ops;
-}
+  bool AtEnd() const { return rest_.empty(); }
+
+  // How many operators `text` names; 0 when a word names none.
+  static size_t Count(std::string_view text) {
+    Operators ops(text);
+    size_t count = 0;
+    while (!ops.AtEnd()) {
+      if (!ops.Next()) return 0;
+      ++count;
+    }
+    return count;
+  }
+
+ private:
+  std::string_view rest_;
+};
 
 void SwapTopTwo(xmlXPathParserContextPtr parser) {
   std::swap(parser->valueTab[parser->valueNr - 1], parser->valueTab[parser->valueNr - 2]);
@@ -259,21 +274,27 @@ void SwapTopTwo(xmlXPathParserContextPtr parser) {
 
 void CompareCharged(xmlXPathParserContext* parser, int nargs) {
   // The operands x0 ... xn, then the text of the n operators.
-  const std::vector<Op> ops = nargs >= 3 && parser->valueNr >= nargs
-                                  ? ReadOps(parser->valueTab[parser->valueNr - 1])
-                                  : std::vector<Op>();
-  if (ops.empty() || ops.size() + 2 != static_cast<size_t>(nargs)) {
+  const xmlXPathObject* text =
+      nargs >= 3 && parser->valueNr >= nargs ? parser->valueTab[parser->valueNr - 1] : nullptr;
+  const std::string_view ops_text =
+      text == nullptr || text->type != XPATH_STRING || text->stringval == nullptr
+          ? std::string_view()
+          : reinterpret_cast<const char*>(text->stringval);
+  if (Operators::Count(ops_text) + 2 != static_cast<size_t>(nargs)) {
     parser->error = XPATH_INVALID_ARITY;
     return;
   }
-  xmlXPathPopBoolean(parser);
+  // The text is taken off the stack and read while the operands are compared.
+  std::unique_ptr<xmlXPathObject, void (*)(xmlXPathObjectPtr)> taken(
+      parser->valueTab[--parser->valueNr], xmlXPathFreeObject);
+  parser->valueTab[parser->valueNr] = nullptr;
   // Reversed, x0 is on top: each comparison takes the answer so far and the next operand, the
   // answer below the operand, and leaves its own answer on top.
   std::reverse(parser->valueTab + parser->valueNr - (nargs - 1),
                parser->valueTab + parser->valueNr);
-  for (const Op op : ops) {
+  for (Operators ops(ops_text); !ops.AtEnd();) {
     SwapTopTwo(parser);
-    if (!CompareTopTwo(parser, op)) return;
+    if (!CompareTopTwo(parser, *ops.Next())) return;
   }
 }
 
