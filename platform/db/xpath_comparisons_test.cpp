@@ -255,8 +255,9 @@ class RandomPath {
   void Operand(int depth) {
     switch (Pick(depth > 0 ? 9 : 4)) {
       case 0:
-        return OneOf<12>({"//a", "/r/b", "/", "//b/@t", ".", "..", "*", "a", "or", "//div",
-                          "text()", "/r/*[2]"});
+        return OneOf<18>({"//a", "/r/b", "/", "//b/@t", ".", "..", "*", "a", "or", "//div",
+                          "text()", "/r/*[2]", "@t", "child::b", "self::node()",
+                          "ancestor-or-self::*", "$v", "//mod/@*"});
       case 1:
         return OneOf<5>({"'2'", "\"x\"", "''", "'a=b'", "\"2 \""});
       case 2:
