@@ -258,21 +258,32 @@ class Rewriter {
       }
     }
     if (first_call > last) return Written(b, e, level, ops, last);
+    Call(b, e, level, ops, first_call);
+  }
+
+  // Tokens [b, e) split at `ops` as a call of the comparison function from the operator
+  // `first_call` on, the operands before it its first operand: the pair's function for one
+  // comparison, the chain's for more.
+  void Call(size_t b, size_t e, size_t level, const std::vector<size_t>& ops, size_t first_call) {
+    const size_t last = ops.size();
     // Apart from an operator name written against its operand (`2or.=3`).
     if (!out_.empty() && IsNameChar(out_.back())) Emit(" ");
-    Emit(kCompareFunction);
+    Emit(first_call == last ? PairFunction(Text(ops[last - 1])) : kCompareFunction);
     Emit("(");
     Written(b, e, level, ops, first_call - 1);
     for (size_t i = first_call; i <= last && ok_; ++i) {
       Emit(", ");
       Level(ops[i - 1] + 1, End(e, ops, i), level + 1);
     }
-    Emit(", \"");
-    for (size_t i = first_call; i <= last; ++i) {
-      if (i > first_call) Emit(" ");
-      Emit(Text(ops[i - 1]));
+    if (first_call < last) {
+      Emit(", \"");
+      for (size_t i = first_call; i <= last; ++i) {
+        if (i > first_call) Emit(" ");
+        Emit(Text(ops[i - 1]));
+      }
+      Emit("\"");
     }
-    Emit("\")");
+    Emit(")");
   }
 
   // Where operand `i` of tokens [b, e) split at `ops` ends.
@@ -329,7 +340,7 @@ class Rewriter {
   void Plain(size_t b, size_t e) {
     size_t from = t_[b].begin;
     for (size_t i = b; i < e && ok_; ++i) {
-      if (t_[i].kind == Kind::kName && Text(i) == kCompareFunction) ok_ = false;
+      if (t_[i].kind == Kind::kName && Text(i).starts_with(kCompareFunction)) ok_ = false;
       if (t_[i].kind != Kind::kOpen) continue;
       const size_t close = match_[i];
       const bool predicate = s_[t_[i].begin] == '[';
@@ -374,6 +385,13 @@ class Rewriter {
 };
 
 }  // namespace
+
+std::string_view PairFunction(std::string_view op) {
+  for (const auto& [written, function] : kPairFunctions) {
+    if (written == op) return function;
+  }
+  return {};
+}
 
 std::optional<std::string> RewriteComparisons(std::string_view path) {
   if (path.find_first_of("=<>") == std::string_view::npos &&

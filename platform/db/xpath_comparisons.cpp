@@ -5,6 +5,7 @@
 #include <libxml/xpathInternals.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <exception>
 #include <functional>
@@ -16,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/db/xpath_comparison_rewrite.h"
 #include "platform/db/xpath_string_values.h"
 
 namespace korvalis::db {
@@ -70,6 +72,40 @@ bool DecideByLibxml2(xmlXPathParserContextPtr parser, Op op) {
 void TakeOffOperands(xmlXPathParserContextPtr parser) {
   xmlXPathPopBoolean(parser);
   xmlXPathPopBoolean(parser);
+}
+
+// Pushes the boolean `result`; false with the parser's error set when it finds no memory.
+bool PushBoolean(xmlXPathParserContextPtr parser, bool result) {
+  xmlXPathObjectPtr answer = xmlXPathNewBoolean(result ? 1 : 0);
+  if (answer != nullptr && valuePush(parser, answer) >= 0) return true;
+  xmlXPathFreeObject(answer);
+  parser->error = XPATH_MEMORY_ERROR;
+  return false;
+}
+
+// Replaces the two values on top of the parser's stack by the boolean `result`. A text or a
+// number among them becomes the boolean in place, sparing an allocation at each of a predicate's
+// many comparisons; the other is released as libxml2 releases its own.
+bool AnswerInPlaceOfOperands(xmlXPathParserContextPtr parser, bool result) {
+  const auto plain = [](const xmlXPathObject* o) {
+    return o->type == XPATH_STRING || o->type == XPATH_NUMBER;
+  };
+  xmlXPathObjectPtr& lower = parser->valueTab[parser->valueNr - 2];
+  xmlXPathObjectPtr& upper = parser->valueTab[parser->valueNr - 1];
+  if (!plain(lower) && !plain(upper)) {
+    TakeOffOperands(parser);
+    return PushBoolean(parser, result);
+  }
+  if (!plain(lower)) std::swap(lower, upper);
+  xmlXPathPopBoolean(parser);
+  xmlXPathObjectPtr answer = parser->valueTab[parser->valueNr - 1];
+  if (answer->type == XPATH_STRING) {
+    xmlFree(answer->stringval);
+    answer->stringval = nullptr;
+  }
+  answer->type = XPATH_BOOLEAN;
+  answer->boolval = result ? 1 : 0;
+  return true;
 }
 
 // A comparison that reads the string values of a node-set, each built and charged; once the
@@ -203,37 +239,28 @@ bool CompareTopTwo(xmlXPathParserContextPtr parser, Op op) {
     parser->error = XPATH_INVALID_OPERAND;
     return false;
   }
-  bool result = false;
   if ((IsNodeSet(*a) || IsNodeSet(*b)) && a->type != XPATH_BOOLEAN && b->type != XPATH_BOOLEAN) {
     ChargedStringValues& values = ChargedStringValues::Of(parser);
     NodeSetComparison comparison(values);
     // Nothing may be thrown through libxml2: a value that finds no memory fails the evaluation.
     bool failed = false;
+    bool result = false;
     try {
       result = comparison.Decide(op, *a, *b);
     } catch (const std::exception&) {
       failed = true;
     }
+    if (!comparison.stopped && !failed) return AnswerInPlaceOfOperands(parser, result);
     TakeOffOperands(parser);
     if (comparison.stopped) {
       values.Stop(parser);
-      return false;
-    }
-    if (failed) {
+    } else {
       parser->error = XPATH_MEMORY_ERROR;
-      return false;
     }
-  } else {
-    result = DecideByLibxml2(parser, op);
-    if (parser->error != XPATH_EXPRESSION_OK) return false;
-  }
-  xmlXPathObjectPtr answer = xmlXPathNewBoolean(result ? 1 : 0);
-  if (answer == nullptr || valuePush(parser, answer) < 0) {
-    xmlXPathFreeObject(answer);
-    parser->error = XPATH_MEMORY_ERROR;
     return false;
   }
-  return true;
+  const bool result = DecideByLibxml2(parser, op);
+  return parser->error == XPATH_EXPRESSION_OK && PushBoolean(parser, result);
 }
 
 // The operators of a chain, apart by blanks, read in order.
@@ -270,9 +297,8 @@ void SwapTopTwo(xmlXPathParserContextPtr parser) {
   parser->value = parser->valueTab[parser->valueNr - 1];
 }
 
-}  // namespace
-
-void CompareCharged(xmlXPathParserContext* parser, int nargs) {
+// kCompareFunction: a chain of comparisons.
+void CompareChain(xmlXPathParserContext* parser, int nargs) {
   // The operands x0 ... xn, then the text of the n operators.
   const xmlXPathObject* text =
       nargs >= 3 && parser->valueNr >= nargs ? parser->valueTab[parser->valueNr - 1] : nullptr;
@@ -296,6 +322,31 @@ void CompareCharged(xmlXPathParserContext* parser, int nargs) {
     SwapTopTwo(parser);
     if (!CompareTopTwo(parser, *ops.Next())) return;
   }
+}
+
+// The function of one comparison of `op`.
+template <Op op>
+void ComparePair(xmlXPathParserContext* parser, int nargs) {
+  if (nargs != 2 || parser->valueNr < 2) {
+    parser->error = XPATH_INVALID_ARITY;
+    return;
+  }
+  CompareTopTwo(parser, op);
+}
+
+// By Op, in its order.
+constexpr std::array<ComparisonFunction, 6> kPairs = {
+    ComparePair<Op::kEqual>,       ComparePair<Op::kNotEqual>, ComparePair<Op::kLess>,
+    ComparePair<Op::kLessOrEqual>, ComparePair<Op::kGreater>,  ComparePair<Op::kGreaterOrEqual>};
+
+}  // namespace
+
+ComparisonFunction FindComparison(std::string_view name) {
+  if (name == kCompareFunction) return CompareChain;
+  for (const auto& [op, function] : kPairFunctions) {
+    if (name == function) return kPairs[static_cast<size_t>(*ReadOp(op))];
+  }
+  return nullptr;
 }
 
 }  // namespace korvalis::db

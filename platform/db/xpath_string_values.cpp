@@ -125,12 +125,12 @@ constexpr std::array<xmlXPathFunction, sizeof...(k)> Charged(std::index_sequence
 }
 constexpr auto kCharged = Charged(std::make_index_sequence<kReplaced.size()>());
 
-// Found before libxml2's own functions: the replaced ones and the comparison function by their
+// Found before libxml2's own functions: the replaced ones and the comparison functions by their
 // names, without a namespace.
 xmlXPathFunction LookUp(void*, const xmlChar* name, const xmlChar* ns_uri) {
   if (ns_uri != nullptr || name == nullptr) return nullptr;
   const std::string_view wanted = reinterpret_cast<const char*>(name);
-  if (wanted == kCompareFunction) return CompareCharged;
+  if (wanted.starts_with(kCompareFunction)) return FindComparison(wanted);
   for (size_t k = 0; k < kReplaced.size(); ++k) {
     if (wanted == kReplaced[k].name) return kCharged[k];
   }
