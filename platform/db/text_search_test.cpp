@@ -239,6 +239,10 @@ TEST_P(TextSearchTest, PathSearchAndXmlFunctions) {
             std::string::npos);
   EXPECT_NE(Error("SELECT EXTRACTVALUE(BODY, '/a') FROM DOC WHERE ID = 1").find("ORA-31011"),
             std::string::npos);
+  // A document's own entity stands for its text.
+  EXPECT_EQ(Rows("SELECT EXTRACTVALUE('<!DOCTYPE a [<!ENTITY x \"ok\">]><a>&x;</a>', '/a') "
+                 "FROM DUAL"),
+            "ok");
 }
 
 // A text past libxml2's 10 MB is read whole (it was cut short, and a message printed on the

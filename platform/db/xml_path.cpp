@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <utility>
 
 #include "platform/db/sql_error.h"
@@ -17,6 +18,7 @@
 #include "platform/db/sqlite_statement_bounds.h"
 #include "platform/db/xpath_comparison_rewrite.h"
 #include "platform/db/xpath_string_values.h"
+#include "platform/xml/entity_expansion.h"
 
 namespace korvalis::db {
 namespace {
@@ -115,13 +117,14 @@ constexpr unsigned long kFirstOperations = 1ul << 20;
 // each of up to twice the last, or as many as the rate of the last fits in half the time left; a
 // try that runs out of operations past the deadline ends the call with ORA-01013, as does a string
 // value that the deadline passes while it is built (xpath_string_values.h), for a comparison too
-// (xpath_comparison_rewrite.h).
+// (xpath_comparison_rewrite.h). A path whose comparisons cannot be read is invalid at once:
+// libxml2 would weigh them uncounted.
 xmlXPathObjectPtr EvaluateInTime(const std::string& path, xmlXPathContextPtr ctx) {
   const std::optional<std::string> rewritten = RewriteComparisons(path);
-  const auto* expression =
-      reinterpret_cast<const xmlChar*>(rewritten ? rewritten->c_str() : path.c_str());
+  if (!rewritten) return nullptr;
+  const auto* expression = reinterpret_cast<const xmlChar*>(rewritten->c_str());
   functions::StatementTime time;
-  ChargedStringValues values(ctx, rewritten.has_value());
+  ChargedStringValues values(ctx);
   const StatementDeadline* deadline = time.deadline();
   if (deadline == nullptr || deadline->bound().count() == 0) {
     return xmlXPathEvalExpression(expression, ctx);
@@ -189,6 +192,16 @@ XmlPathDocument::XmlPathDocument(std::string_view xml) {
     xmlFreeDoc(doc_);
     doc_ = nullptr;
     throw SqlError("ORA-31011: XML parsing failed", kConversionFailed);
+  }
+  // The entities the document declares stand for their text, as an XML reader reads it; a
+  // document without any (nearly every one) is spared the walk.
+  if (doc_->intSubset != nullptr && doc_->intSubset->entities != nullptr &&
+      !xml::ExpandInternalEntities(doc_)) {
+    xmlFreeDoc(doc_);
+    doc_ = nullptr;
+    throw SqlError("ORA-31011: XML parsing failed: its entities expand past " +
+                       std::to_string(xml::kMaxExpansionBytes >> 20) + " MB or nest too deep",
+                   kConversionFailed);
   }
 }
 

@@ -1,6 +1,7 @@
 // An XML text parsed with libxml2 for XPath queries: the text search's INPATH and the
 // EXTRACTVALUE and EXTRACT functions of SQL. No network access, no external entities, no
-// messages on standard error.
+// messages on standard error; the internal entities a document declares are expanded into its
+// tree within the bound of entity_expansion.h.
 //
 // Thread-safety: one object per thread; distinct objects may be used concurrently.
 #pragma once
@@ -16,7 +17,8 @@ namespace korvalis::db {
 
 class XmlPathDocument {
  public:
-  // Throws SqlError "ORA-31011: XML parsing failed" when `xml` is not well-formed.
+  // Throws SqlError "ORA-31011: XML parsing failed" when `xml` is not well-formed or its
+  // entities expand past the bound.
   explicit XmlPathDocument(std::string_view xml);
   ~XmlPathDocument();
   XmlPathDocument(const XmlPathDocument&) = delete;

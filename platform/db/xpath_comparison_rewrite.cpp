@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/db/sql_function_support.h"
+
 namespace korvalis::db {
 namespace {
 
@@ -32,13 +34,12 @@ bool IsNameStart(char c) {
   const auto u = static_cast<unsigned char>(c);
   return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || u == '_' || u >= 0x80;
 }
-bool IsNameChar(char c) {
-  return IsNameStart(c) || (c >= '0' && c <= '9') || c == '.' || c == '-';
-}
+bool IsNameChar(char c) { return IsNameStart(c) || (c >= '0' && c <= '9') || c == '.' || c == '-'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// Splits `path` into tokens; false for a character no token starts with, an unclosed literal
-// or a lone `!` or `:`.
+// Splits `path` into tokens as libxml2 reads it, each charged to the running call; false for a
+// character no token starts with, an unclosed literal, a lone `!` or `:`, or a name where only
+// an operator may stand.
 class Tokenizer {
  public:
   explicit Tokenizer(std::string_view path) : s_(path) {}
@@ -46,12 +47,14 @@ class Tokenizer {
   bool Run(std::vector<Token>* tokens) {
     tokens_ = tokens;
     while (true) {
-      while (at_ < s_.size() && (s_[at_] == ' ' || s_[at_] == '\t' || s_[at_] == '\r' ||
-                                 s_[at_] == '\n')) {
+      while (at_ < s_.size() &&
+             (s_[at_] == ' ' || s_[at_] == '\t' || s_[at_] == '\r' || s_[at_] == '\n')) {
         ++at_;
       }
       if (at_ == s_.size()) return true;
+      const size_t begin = at_;
       if (!Next()) return false;
+      time_.Spend(at_ - begin);
     }
   }
 
@@ -59,8 +62,7 @@ class Tokenizer {
   // After a token other than these (or at the start), `*` multiplies and a name is an operator.
   bool NameMayFollow() const {
     if (tokens_->empty()) return true;
-    const Token& last = tokens_->back();
-    switch (last.kind) {
+    switch (tokens_->back().kind) {
       case Kind::kAt:
       case Kind::kAxis:
       case Kind::kComma:
@@ -83,16 +85,14 @@ class Tokenizer {
       at_ = close + 1;
       kind = Kind::kLiteral;
     } else if (IsDigit(c) || (c == '.' && IsDigit(d))) {
-      while (at_ < s_.size() && IsDigit(s_[at_])) ++at_;
-      if (at_ < s_.size() && s_[at_] == '.') ++at_;
-      while (at_ < s_.size() && IsDigit(s_[at_])) ++at_;
+      ReadNumber();
       kind = Kind::kNumber;
     } else if (c == '.') {
       at_ += d == '.' ? 2 : 1;
       kind = Kind::kDot;
     } else if (c == '(' || c == '[' || c == ')' || c == ']' || c == ',' || c == '@') {
       ++at_;
-      kind = c == '(' || c == '[' ? Kind::kOpen
+      kind = c == '(' || c == '['   ? Kind::kOpen
              : c == ')' || c == ']' ? Kind::kClose
              : c == ','             ? Kind::kComma
                                     : Kind::kAt;
@@ -110,17 +110,42 @@ class Tokenizer {
     } else if (c == '*') {
       ++at_;
       if (NameMayFollow()) kind = Kind::kName;
+    } else if (!NameMayFollow()) {
+      if (!ReadOperatorName()) return false;
     } else if (c == '$' || IsNameStart(c)) {
       if (!ReadName(c == '$')) return false;
-      const std::string_view name = s_.substr(begin, at_ - begin);
-      const bool operator_name = !NameMayFollow() && (name == "and" || name == "or" ||
-                                                      name == "div" || name == "mod");
-      kind = operator_name ? Kind::kOperator : Kind::kName;
+      kind = Kind::kName;
     } else {
       return false;
     }
     tokens_->push_back({kind, begin, at_});
     return true;
+  }
+
+  // Digits with a fraction, an exponent and its sign each where written, as libxml2 reads them.
+  void ReadNumber() {
+    const auto digits = [this] {
+      while (at_ < s_.size() && IsDigit(s_[at_])) ++at_;
+    };
+    digits();
+    if (at_ < s_.size() && s_[at_] == '.') ++at_;
+    digits();
+    if (at_ < s_.size() && (s_[at_] == 'e' || s_[at_] == 'E')) {
+      ++at_;
+      if (at_ < s_.size() && (s_[at_] == '+' || s_[at_] == '-')) ++at_;
+      digits();
+    }
+  }
+
+  // Where an operator stands, the operator name its first letters spell, whatever follows them.
+  bool ReadOperatorName() {
+    for (std::string_view name : {"or", "and", "div", "mod"}) {
+      if (s_.substr(at_, name.size()) == name) {
+        at_ += name.size();
+        return true;
+      }
+    }
+    return false;
   }
 
   // A QName (`p:name`, `p:*`), after a `$` for a variable.
@@ -143,6 +168,7 @@ class Tokenizer {
   std::string_view s_;
   size_t at_ = 0;
   std::vector<Token>* tokens_ = nullptr;
+  functions::StatementTime time_;
 };
 
 // The operators split on at each level of precedence, loosest first.
@@ -163,11 +189,12 @@ class Rewriter {
 
   std::optional<std::string> Run() {
     if (t_.empty() || !MatchBrackets()) return std::nullopt;
-    std::string out(s_.substr(0, t_.front().begin));
-    out += Level(0, t_.size(), 0);
-    out += s_.substr(t_.back().end);
+    out_.reserve(s_.size() + s_.size() / 2);
+    Emit(s_.substr(0, t_.front().begin));
+    Level(0, t_.size(), 0);
     if (!ok_) return std::nullopt;
-    return out;
+    Emit(s_.substr(t_.back().end));
+    return std::move(out_);
   }
 
  private:
@@ -175,6 +202,10 @@ class Rewriter {
   // The text between tokens `i` and `j`, as written.
   std::string_view Between(size_t i, size_t j) const {
     return s_.substr(t_[i].end, t_[j].begin - t_[i].end);
+  }
+  void Emit(std::string_view text) {
+    time_.Spend(text.size());
+    out_ += text;
   }
 
   // Whether every bracket is closed by its partner, no deeper than kDeepest.
@@ -193,36 +224,81 @@ class Rewriter {
     return open.empty();
   }
 
-  // Tokens [b, e) as an expression whose operators looser than `level` are already split off.
-  std::string Level(size_t b, size_t e, size_t level) {
-    if (b >= e) ok_ = false;
-    if (!ok_) return {};
-    if (level == kLevels.size()) return Plain(b, e);
-    std::string joined;
-    bool joined_is_value = false;  // a comparison's left operand is surely no node-set
-    size_t start = b;
-    size_t op = e;  // the operator before the operand at `start`; e before the first
-    for (size_t i = b; i <= e && ok_; ++i) {
-      if (i < e && t_[i].kind == Kind::kOpen) i = match_[i];
-      if (i < e && (t_[i].kind != Kind::kOperator || !IsOf(level, Text(i)))) continue;
-      std::string operand = Level(start, i, level + 1);
-      if (!ok_) return {};
-      if (op == e) {
-        joined = std::move(operand);
-        joined_is_value = level >= kFirstComparisonLevel && i < e && IsValue(b, i);
-      } else if (level < kFirstComparisonLevel || (joined_is_value && IsValue(op + 1, i))) {
-        joined += Between(op - 1, op + 1);
-        joined += operand;
-      } else {
-        joined = std::string(kCompareFunction) + "(" + joined + ", " + operand + ", \"" +
-                 std::string(Text(op)) + "\")";
-      }
-      // What follows compares a comparison's answer, a boolean.
-      if (op != e) joined_is_value = true;
-      op = i;
-      start = i + 1;
+  // The operators of `level` among tokens [b, e), outside brackets; unread (ok_ false) when an
+  // operand between them would be empty.
+  std::vector<size_t> Split(size_t b, size_t e, size_t level) {
+    std::vector<size_t> ops;
+    for (size_t i = b; i < e; ++i) {
+      if (t_[i].kind == Kind::kOpen) i = match_[i];
+      if (t_[i].kind != Kind::kOperator || !IsOf(level, Text(i))) continue;
+      if (i == (ops.empty() ? b : ops.back() + 1) || i + 1 == e) ok_ = false;
+      ops.push_back(i);
     }
-    return joined;
+    return ops;
+  }
+
+  // Tokens [b, e) as an expression whose operators looser than `level` are already split off.
+  void Level(size_t b, size_t e, size_t level) {
+    if (b >= e) ok_ = false;
+    if (!ok_) return;
+    if (level == kLevels.size()) return Plain(b, e);
+    const std::vector<size_t> ops = Split(b, e, level);
+    if (!ok_) return;
+    // A comparison of values that are surely no node-sets reads no string value and stays as
+    // written; so does a chain of them, whose answers compare as booleans. From the first
+    // comparison that may read one, the chain is one call, what precedes it its first operand.
+    const size_t last = ops.size();
+    size_t first_call = last + 1;
+    if (level >= kFirstComparisonLevel && !ops.empty()) {
+      first_call = 1;
+      if (IsValue(b, ops[0])) {
+        while (first_call <= last && IsValue(ops[first_call - 1] + 1, End(e, ops, first_call))) {
+          ++first_call;
+        }
+      }
+    }
+    if (first_call > last) return Written(b, e, level, ops, last);
+    Call(b, e, level, ops, first_call);
+  }
+
+  // Tokens [b, e) split at `ops` as a call of the comparison function from the operator
+  // `first_call` on, the operands before it its first operand: the pair's function for one
+  // comparison, the chain's for more.
+  void Call(size_t b, size_t e, size_t level, const std::vector<size_t>& ops, size_t first_call) {
+    const size_t last = ops.size();
+    // Apart from an operator name written against its operand (`2or.=3`).
+    if (!out_.empty() && IsNameChar(out_.back())) Emit(" ");
+    Emit(first_call == last ? PairFunction(Text(ops[last - 1])) : kCompareFunction);
+    Emit("(");
+    Written(b, e, level, ops, first_call - 1);
+    for (size_t i = first_call; i <= last && ok_; ++i) {
+      Emit(", ");
+      Level(ops[i - 1] + 1, End(e, ops, i), level + 1);
+    }
+    if (first_call < last) {
+      Emit(", \"");
+      for (size_t i = first_call; i <= last; ++i) {
+        if (i > first_call) Emit(" ");
+        Emit(Text(ops[i - 1]));
+      }
+      Emit("\"");
+    }
+    Emit(")");
+  }
+
+  // Where operand `i` of tokens [b, e) split at `ops` ends.
+  static size_t End(size_t e, const std::vector<size_t>& ops, size_t i) {
+    return i < ops.size() ? ops[i] : e;
+  }
+
+  // Operands 0 to `last` of tokens [b, e) split at `ops`, each split further, with the operators
+  // between them as written.
+  void Written(size_t b, size_t e, size_t level, const std::vector<size_t>& ops, size_t last) {
+    Level(b, End(e, ops, 0), level + 1);
+    for (size_t i = 1; i <= last && ok_; ++i) {
+      Emit(Between(ops[i - 1] - 1, ops[i - 1] + 1));
+      Level(ops[i - 1] + 1, End(e, ops, i), level + 1);
+    }
   }
 
   // Whether tokens [b, e) are surely not a node-set: an operation of numbers, booleans or
@@ -243,11 +319,12 @@ class Rewriter {
       return false;
     }
     constexpr std::array<std::string_view, 26> kValueFunctions = {
-        "last",      "position",      "count",     "string",  "concat",          "starts-with",
-        "contains",  "substring",     "substring-before",     "substring-after", "string-length",
-        "normalize-space",            "translate", "boolean", "not",             "true",
-        "false",     "lang",          "number",    "sum",     "floor",           "ceiling",
-        "round",     "local-name",    "name",      "namespace-uri"};
+        "last",          "position",        "count",     "string",           "concat",
+        "starts-with",   "contains",        "substring", "substring-before", "substring-after",
+        "string-length", "normalize-space", "translate", "boolean",          "not",
+        "true",          "false",           "lang",      "number",           "sum",
+        "floor",         "ceiling",         "round",     "local-name",       "name",
+        "namespace-uri"};
     return std::find(kValueFunctions.begin(), kValueFunctions.end(), Text(b)) !=
            kValueFunctions.end();
   }
@@ -260,52 +337,61 @@ class Rewriter {
   }
 
   // Tokens [b, e) as written, but for what their brackets hold, rewritten.
-  std::string Plain(size_t b, size_t e) {
-    std::string out;
+  void Plain(size_t b, size_t e) {
     size_t from = t_[b].begin;
-    for (size_t i = b; i < e; ++i) {
-      if (t_[i].kind == Kind::kName && Text(i) == kCompareFunction) ok_ = false;
+    for (size_t i = b; i < e && ok_; ++i) {
+      if (t_[i].kind == Kind::kName && Text(i).starts_with(kCompareFunction)) ok_ = false;
       if (t_[i].kind != Kind::kOpen) continue;
       const size_t close = match_[i];
       const bool predicate = s_[t_[i].begin] == '[';
-      out += s_.substr(from, t_[i].end - from);
+      Emit(s_.substr(from, t_[i].end - from));
       from = t_[i].end;
       if (close > i + 1) {
-        out += Between(i, i + 1);
-        out += predicate ? Level(i + 1, close, 0) : Arguments(i + 1, close);
-        out += Between(close - 1, close);
+        Emit(Between(i, i + 1));
+        if (predicate) {
+          Level(i + 1, close, 0);
+        } else {
+          Arguments(i + 1, close);
+        }
+        Emit(Between(close - 1, close));
         from = t_[close].begin;
       } else if (predicate) {
         ok_ = false;
       }
       i = close;
     }
-    out += s_.substr(from, t_[e - 1].end - from);
-    return out;
+    Emit(s_.substr(from, t_[e - 1].end - from));
   }
 
   // A function's arguments, or a parenthesised expression, each split on its own.
-  std::string Arguments(size_t b, size_t e) {
-    std::string out;
+  void Arguments(size_t b, size_t e) {
     size_t start = b;
     for (size_t i = b; i < e && ok_; ++i) {
       if (t_[i].kind == Kind::kOpen) i = match_[i];
       if (t_[i].kind != Kind::kComma) continue;
-      out += Level(start, i, 0);
-      if (ok_) out += Between(i - 1, i + 1);
+      Level(start, i, 0);
+      if (ok_) Emit(Between(i - 1, i + 1));
       start = i + 1;
     }
-    out += Level(start, e, 0);
-    return out;
+    Level(start, e, 0);
   }
 
   std::string_view s_;
   std::vector<Token> t_;
   std::vector<size_t> match_;
+  std::string out_;
   bool ok_ = true;
+  functions::StatementTime time_;
 };
 
 }  // namespace
+
+std::string_view PairFunction(std::string_view op) {
+  for (const auto& [written, function] : kPairFunctions) {
+    if (written == op) return function;
+  }
+  return {};
+}
 
 std::optional<std::string> RewriteComparisons(std::string_view path) {
   if (path.find_first_of("=<>") == std::string_view::npos &&

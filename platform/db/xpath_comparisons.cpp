@@ -5,16 +5,19 @@
 #include <libxml/xpathInternals.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <exception>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "platform/db/xpath_comparison_rewrite.h"
 #include "platform/db/xpath_string_values.h"
 
 namespace korvalis::db {
@@ -35,7 +38,8 @@ std::optional<Op> ReadOp(std::string_view text) {
 // The number a text or a number stands for (what else is compared here is a node-set).
 double NumberOfValue(const xmlXPathObject& o) {
   if (o.type == XPATH_NUMBER) return o.floatval;
-  if (o.type == XPATH_STRING && o.stringval != nullptr) return xmlXPathStringEvalNumber(o.stringval);
+  if (o.type == XPATH_STRING && o.stringval != nullptr)
+    return xmlXPathStringEvalNumber(o.stringval);
   return std::numeric_limits<double>::quiet_NaN();
 }
 
@@ -70,6 +74,40 @@ void TakeOffOperands(xmlXPathParserContextPtr parser) {
   xmlXPathPopBoolean(parser);
 }
 
+// Pushes the boolean `result`; false with the parser's error set when it finds no memory.
+bool PushBoolean(xmlXPathParserContextPtr parser, bool result) {
+  xmlXPathObjectPtr answer = xmlXPathNewBoolean(result ? 1 : 0);
+  if (answer != nullptr && valuePush(parser, answer) >= 0) return true;
+  xmlXPathFreeObject(answer);
+  parser->error = XPATH_MEMORY_ERROR;
+  return false;
+}
+
+// Replaces the two values on top of the parser's stack by the boolean `result`. A text or a
+// number among them becomes the boolean in place, sparing an allocation at each of a predicate's
+// many comparisons; the other is released as libxml2 releases its own.
+bool AnswerInPlaceOfOperands(xmlXPathParserContextPtr parser, bool result) {
+  const auto plain = [](const xmlXPathObject* o) {
+    return o->type == XPATH_STRING || o->type == XPATH_NUMBER;
+  };
+  xmlXPathObjectPtr& lower = parser->valueTab[parser->valueNr - 2];
+  xmlXPathObjectPtr& upper = parser->valueTab[parser->valueNr - 1];
+  if (!plain(lower) && !plain(upper)) {
+    TakeOffOperands(parser);
+    return PushBoolean(parser, result);
+  }
+  if (!plain(lower)) std::swap(lower, upper);
+  xmlXPathPopBoolean(parser);
+  xmlXPathObjectPtr answer = parser->valueTab[parser->valueNr - 1];
+  if (answer->type == XPATH_STRING) {
+    xmlFree(answer->stringval);
+    answer->stringval = nullptr;
+  }
+  answer->type = XPATH_BOOLEAN;
+  answer->boolval = result ? 1 : 0;
+  return true;
+}
+
 // A comparison that reads the string values of a node-set, each built and charged; once the
 // deadline has passed, `stopped` is set and what the functions answer is of no use.
 class NodeSetComparison {
@@ -100,8 +138,7 @@ class NodeSetComparison {
 
  private:
   // The string value of `node` in `out`, no longer than `most` + 1 bytes.
-  const std::string& Value(xmlNode* node, std::string& out,
-                           size_t most = std::string::npos) {
+  const std::string& Value(xmlNode* node, std::string& out, size_t most = std::string::npos) {
     out.clear();
     if (!stopped && !values_.Append(node, &out, most)) stopped = true;
     return out;
@@ -139,8 +176,8 @@ class NodeSetComparison {
     for (int j = 0; j < Count(b) && !stopped; ++j) {
       const std::string& v = Value(b.nodesetval->nodeTab[j], value_);
       const size_t h = hash(v);
-      auto k = std::lower_bound(by_hash.begin(), by_hash.end(),
-                                std::pair<size_t, xmlNode*>(h, nullptr));
+      auto k =
+          std::lower_bound(by_hash.begin(), by_hash.end(), std::pair<size_t, xmlNode*>(h, nullptr));
       for (; k != by_hash.end() && k->first == h && !stopped; ++k) {
         if (Value(k->second, other_, v.size()) == v) return true;
       }
@@ -193,51 +230,123 @@ class NodeSetComparison {
   std::string other_;
 };
 
-}  // namespace
-
-void CompareCharged(xmlXPathParserContext* parser, int nargs) {
-  if (nargs != 3 || parser->valueNr < 3) {
-    parser->error = XPATH_INVALID_ARITY;
-    return;
-  }
-  const xmlXPathObject* op_text = parser->valueTab[parser->valueNr - 1];
-  const std::optional<Op> op =
-      op_text == nullptr || op_text->type != XPATH_STRING || op_text->stringval == nullptr
-          ? std::nullopt
-          : ReadOp(reinterpret_cast<const char*>(op_text->stringval));
-  xmlXPathPopBoolean(parser);
+// Replaces the two values on top of the parser's stack, `a` below `b`, by whether `a op b`;
+// false with the parser's error set when the comparison fails.
+bool CompareTopTwo(xmlXPathParserContextPtr parser, Op op) {
   const xmlXPathObject* a = parser->valueTab[parser->valueNr - 2];
   const xmlXPathObject* b = parser->valueTab[parser->valueNr - 1];
-  if (!op || a == nullptr || b == nullptr) {
+  if (a == nullptr || b == nullptr) {
     parser->error = XPATH_INVALID_OPERAND;
-    return;
+    return false;
   }
-  bool result = false;
   if ((IsNodeSet(*a) || IsNodeSet(*b)) && a->type != XPATH_BOOLEAN && b->type != XPATH_BOOLEAN) {
     ChargedStringValues& values = ChargedStringValues::Of(parser);
     NodeSetComparison comparison(values);
     // Nothing may be thrown through libxml2: a value that finds no memory fails the evaluation.
     bool failed = false;
+    bool result = false;
     try {
-      result = comparison.Decide(*op, *a, *b);
+      result = comparison.Decide(op, *a, *b);
     } catch (const std::exception&) {
       failed = true;
     }
+    if (!comparison.stopped && !failed) return AnswerInPlaceOfOperands(parser, result);
     TakeOffOperands(parser);
-    if (comparison.stopped) return values.Stop(parser);
-    if (failed) {
+    if (comparison.stopped) {
+      values.Stop(parser);
+    } else {
       parser->error = XPATH_MEMORY_ERROR;
-      return;
     }
-  } else {
-    result = DecideByLibxml2(parser, *op);
-    if (parser->error != XPATH_EXPRESSION_OK) return;
+    return false;
   }
-  xmlXPathObjectPtr answer = xmlXPathNewBoolean(result ? 1 : 0);
-  if (answer == nullptr || valuePush(parser, answer) < 0) {
-    xmlXPathFreeObject(answer);
-    parser->error = XPATH_MEMORY_ERROR;
+  const bool result = DecideByLibxml2(parser, op);
+  return parser->error == XPATH_EXPRESSION_OK && PushBoolean(parser, result);
+}
+
+// The operators of a chain, apart by blanks, read in order.
+class Operators {
+ public:
+  explicit Operators(std::string_view text) : rest_(text) {}
+
+  // The next operator; nullopt at the end or at a word that names none.
+  std::optional<Op> Next() {
+    const size_t blank = std::min(rest_.find(' '), rest_.size());
+    const std::optional<Op> op = ReadOp(rest_.substr(0, blank));
+    rest_.remove_prefix(std::min(blank + 1, rest_.size()));
+    return op;
   }
+  bool AtEnd() const { return rest_.empty(); }
+
+  // How many operators `text` names; 0 when a word names none.
+  static size_t Count(std::string_view text) {
+    Operators ops(text);
+    size_t count = 0;
+    while (!ops.AtEnd()) {
+      if (!ops.Next()) return 0;
+      ++count;
+    }
+    return count;
+  }
+
+ private:
+  std::string_view rest_;
+};
+
+void SwapTopTwo(xmlXPathParserContextPtr parser) {
+  std::swap(parser->valueTab[parser->valueNr - 1], parser->valueTab[parser->valueNr - 2]);
+  parser->value = parser->valueTab[parser->valueNr - 1];
+}
+
+// kCompareFunction: a chain of comparisons.
+void CompareChain(xmlXPathParserContext* parser, int nargs) {
+  // The operands x0 ... xn, then the text of the n operators.
+  const xmlXPathObject* text =
+      nargs >= 3 && parser->valueNr >= nargs ? parser->valueTab[parser->valueNr - 1] : nullptr;
+  const std::string_view ops_text =
+      text == nullptr || text->type != XPATH_STRING || text->stringval == nullptr
+          ? std::string_view()
+          : reinterpret_cast<const char*>(text->stringval);
+  if (Operators::Count(ops_text) + 2 != static_cast<size_t>(nargs)) {
+    parser->error = XPATH_INVALID_ARITY;
+    return;
+  }
+  // The text is taken off the stack and read while the operands are compared.
+  std::unique_ptr<xmlXPathObject, void (*)(xmlXPathObjectPtr)> taken(
+      parser->valueTab[--parser->valueNr], xmlXPathFreeObject);
+  parser->valueTab[parser->valueNr] = nullptr;
+  // Reversed, x0 is on top: each comparison takes the answer so far and the next operand, the
+  // answer below the operand, and leaves its own answer on top.
+  std::reverse(parser->valueTab + parser->valueNr - (nargs - 1),
+               parser->valueTab + parser->valueNr);
+  for (Operators ops(ops_text); !ops.AtEnd();) {
+    SwapTopTwo(parser);
+    if (!CompareTopTwo(parser, *ops.Next())) return;
+  }
+}
+
+// The function of one comparison of `op`.
+template <Op op>
+void ComparePair(xmlXPathParserContext* parser, int nargs) {
+  if (nargs != 2 || parser->valueNr < 2) {
+    parser->error = XPATH_INVALID_ARITY;
+    return;
+  }
+  CompareTopTwo(parser, op);
+}
+
+// By Op, in its order.
+constexpr std::array<ComparisonFunction, 6> kPairs = {
+    ComparePair<Op::kEqual>,       ComparePair<Op::kNotEqual>, ComparePair<Op::kLess>,
+    ComparePair<Op::kLessOrEqual>, ComparePair<Op::kGreater>,  ComparePair<Op::kGreaterOrEqual>};
+
+}  // namespace
+
+ComparisonFunction FindComparison(std::string_view name) {
+  if (name == kCompareFunction) return CompareChain;
+  for (const auto& [op, function] : kPairFunctions) {
+    if (name == function) return kPairs[static_cast<size_t>(*ReadOp(op))];
+  }
+  return nullptr;
 }
 
 }  // namespace korvalis::db

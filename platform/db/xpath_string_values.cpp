@@ -85,8 +85,8 @@ bool ReadNodes(ChargedStringValues& values, Reads reads, xmlXPathObjectPtr* argu
       if (reads == Reads::kWords) text.push_back(' ');
     }
   }
-  xmlXPathObjectPtr read = reads == Reads::kSum ? xmlXPathNewFloat(sum)
-                                                : xmlXPathNewString(BAD_CAST text.c_str());
+  xmlXPathObjectPtr read =
+      reads == Reads::kSum ? xmlXPathNewFloat(sum) : xmlXPathNewString(BAD_CAST text.c_str());
   if (read == nullptr) throw std::bad_alloc();
   xmlXPathFreeObject(*argument);
   *argument = read;
@@ -94,12 +94,13 @@ bool ReadNodes(ChargedStringValues& values, Reads reads, xmlXPathObjectPtr* argu
 }
 
 // Replaced function `k`: its string values built here, then libxml2's own on texts; sum, whose
-// own takes only a node-set, answers here.
+// own takes only a node-set, answers here. Without a context node (a path's top level) a function
+// that reads it reads nothing, and libxml2's own answers.
 template <size_t k>
 void CallCharged(xmlXPathParserContextPtr parser, int nargs) {
   const Replaced& f = kReplaced[k];
   ChargedStringValues& values = ChargedStringValues::Of(parser);
-  if (nargs == 0 && f.reads_context_node) {
+  if (nargs == 0 && f.reads_context_node && parser->context->node != nullptr) {
     std::string& text = values.Text();
     if (!values.Append(parser->context->node, &text)) return values.Stop(parser);
     valuePush(parser, xmlXPathNewString(BAD_CAST text.c_str()));
@@ -124,14 +125,12 @@ constexpr std::array<xmlXPathFunction, sizeof...(k)> Charged(std::index_sequence
 }
 constexpr auto kCharged = Charged(std::make_index_sequence<kReplaced.size()>());
 
-// Found before libxml2's own functions: the replaced ones by their names, without a namespace,
-// and the comparison function where the values answer comparisons.
-xmlXPathFunction LookUp(void* values, const xmlChar* name, const xmlChar* ns_uri) {
+// Found before libxml2's own functions: the replaced ones and the comparison functions by their
+// names, without a namespace.
+xmlXPathFunction LookUp(void*, const xmlChar* name, const xmlChar* ns_uri) {
   if (ns_uri != nullptr || name == nullptr) return nullptr;
   const std::string_view wanted = reinterpret_cast<const char*>(name);
-  if (wanted == kCompareFunction && static_cast<ChargedStringValues*>(values)->comparisons()) {
-    return CompareCharged;
-  }
+  if (wanted.starts_with(kCompareFunction)) return FindComparison(wanted);
   for (size_t k = 0; k < kReplaced.size(); ++k) {
     if (wanted == kReplaced[k].name) return kCharged[k];
   }
@@ -140,8 +139,7 @@ xmlXPathFunction LookUp(void* values, const xmlChar* name, const xmlChar* ns_uri
 
 }  // namespace
 
-ChargedStringValues::ChargedStringValues(xmlXPathContext* context, bool comparisons)
-    : comparisons_(comparisons) {
+ChargedStringValues::ChargedStringValues(xmlXPathContext* context) {
   Originals();
   xmlXPathRegisterFuncLookup(context, LookUp, this);
 }

@@ -10,8 +10,8 @@
 // the string values of its node-set arguments (of the context node where it reads that), charging
 // every node and byte to the running call's account (sql_function_support.h), and hands them to
 // libxml2's own function as texts. Past the statement's deadline the evaluation fails, and
-// stopped() tells why. Where asked, the comparison function that rewritten paths call
-// (xpath_comparisons.h) is found as well; it reads its string values through this object.
+// stopped() tells why. The comparison function that rewritten paths call (xpath_comparisons.h) is
+// found as well; it reads its string values through this object.
 //
 // Thread-safety: one object per XPath context, used on the context's thread.
 #pragma once
@@ -27,16 +27,13 @@ namespace korvalis::db {
 
 class ChargedStringValues {
  public:
-  // Installs the functions on `context`, which this object must outlive while it evaluates; the
-  // comparison function too when `comparisons`.
-  ChargedStringValues(xmlXPathContext* context, bool comparisons);
+  // Installs the functions on `context`, which this object must outlive while it evaluates.
+  explicit ChargedStringValues(xmlXPathContext* context);
   ChargedStringValues(const ChargedStringValues&) = delete;
   ChargedStringValues& operator=(const ChargedStringValues&) = delete;
 
   // Whether an evaluation failed because the statement's deadline passed.
   bool stopped() const { return stopped_; }
-  // Whether the comparison function is installed.
-  bool comparisons() const { return comparisons_; }
 
   // The object installed on the context that `parser` evaluates in.
   static ChargedStringValues& Of(xmlXPathParserContext* parser);
@@ -56,7 +53,6 @@ class ChargedStringValues {
 
  private:
   bool stopped_ = false;
-  bool comparisons_;
   std::string text_;
 };
 
