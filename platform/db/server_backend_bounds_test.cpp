@@ -177,5 +177,17 @@ TEST_F(ServerBackendTest, WhatTheFileRefusesForItsMemoryTheServerRefusesBeforeTh
   EXPECT_LT(PeakMegabytes(backend), 1024);
 }
 
+// A search for one character far into 98,301,000 characters, from either end, counts its
+// occurrences a piece at a time: no backend passes 1 GB.
+TEST_F(ServerBackendTest, ASearchForOneCharacterFarIntoALongTextStaysWithinTheMemoryBound) {
+  auto c = OpenConnection(database_.init_string() + ";Command Timeout=60");
+  const int backend = NewestBackend();
+  const std::string text = "REPLACE(RPAD('b', 32767, 'b'), 'b', RPAD('b', 3000, 'b'))";
+  EXPECT_EQ(Scalar(*c, "SELECT INSTR(" + text + ", 'b', 2, 90000000) || ',' || INSTR(" + text +
+                           ", 'b', -2, 90000000) FROM DUAL"),
+            "90000001,8301000");
+  EXPECT_LT(PeakMegabytes(backend), 1024);
+}
+
 }  // namespace
 }  // namespace korvalis::db
