@@ -347,6 +347,8 @@ END $f$;
 CREATE OR REPLACE FUNCTION ora_chr(v numeric) RETURNS text
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN v < 0 OR v >= 1114112 THEN ora_out_of_range(v)::text
+    WHEN trunc(v) = 0 THEN ora_raise_stable('ORA-01428: argument ''' || ora_str(v) ||
+      ''' is out of range (the server''s text cannot hold the null character)', 'KV000', v::text)
     ELSE chr(trunc(v)::int) END $f$;
 
 -- ---- numbers
