@@ -104,8 +104,9 @@ END $f$;
 -- INSTR: an occurrence may overlap the one before it. The server's own search compares each
 -- place with the whole search text: past 10^9 comparisons the occurrences are found by
 -- ora_instr_pieces (reversed, backwards). Otherwise the first from the start is the server's
--- own search; a search text that cannot overlap itself is found by ora_instr_counted, any other
--- by ora_instr_overlapping.
+-- own search; a search text that cannot overlap itself is found by splitting the text at its
+-- occurrences where the text is of 1 MiB at most, and by ora_instr_counted a piece at a time in
+-- a longer one, any other by ora_instr_overlapping.
 CREATE OR REPLACE FUNCTION ora_instr(v text, sub text, pos numeric DEFAULT 1, occ numeric DEFAULT 1)
 RETURNS numeric LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
 DECLARE
@@ -115,7 +116,10 @@ DECLARE
   k integer := trunc(occ);
   i integer;
   r integer;
+  pieces text[];
+  before bigint;
   long_search boolean;
+  split boolean := octet_length(v) <= 1048576;
 BEGIN
   IF v IS NULL OR sub IS NULL OR pos IS NULL OR occ IS NULL OR m = 0 THEN RETURN NULL; END IF;
   IF p = 0 THEN RETURN 0; END IF;
@@ -129,16 +133,28 @@ BEGIN
     IF p > n THEN RETURN 0; END IF;
     IF long_search THEN RETURN ora_instr_pieces(v, sub, p, k); END IF;
     IF ora_overlaps_itself(sub) THEN RETURN ora_instr_overlapping(v, sub, p, k); END IF;
-    RETURN ora_instr_counted(v, sub, p, k);
+    IF NOT split THEN RETURN ora_instr_counted(v, sub, p, k); END IF;
+    pieces := string_to_array(substr(v, p), sub);
+    IF cardinality(pieces) <= k THEN RETURN 0; END IF;
+    SELECT sum(length(piece)) INTO before
+      FROM unnest(pieces) WITH ORDINALITY AS t(piece, ord) WHERE ord <= k;
+    RETURN p + before + (k - 1) * m;
   END IF;
   -- Backwards: the same search forwards in the reversed texts, from the last start allowed.
   i := least(n + p + 1, n - m + 1);
   IF i < 1 THEN RETURN 0; END IF;
-  r := CASE WHEN long_search THEN ora_instr_pieces(reverse(v), reverse(sub), n - i - m + 2, k)
-            WHEN ora_overlaps_itself(sub)
-              THEN ora_instr_overlapping(reverse(v), reverse(sub), n - i - m + 2, k)
-            ELSE ora_instr_counted(reverse(v), reverse(sub), n - i - m + 2, k) END;
-  RETURN CASE WHEN r = 0 THEN 0 ELSE n - r - m + 2 END;
+  IF long_search OR ora_overlaps_itself(sub) OR NOT split THEN
+    r := CASE WHEN long_search THEN ora_instr_pieces(reverse(v), reverse(sub), n - i - m + 2, k)
+              WHEN ora_overlaps_itself(sub)
+                THEN ora_instr_overlapping(reverse(v), reverse(sub), n - i - m + 2, k)
+              ELSE ora_instr_counted(reverse(v), reverse(sub), n - i - m + 2, k) END;
+    RETURN CASE WHEN r = 0 THEN 0 ELSE n - r - m + 2 END;
+  END IF;
+  pieces := string_to_array(substr(reverse(v), n - i - m + 2), reverse(sub));
+  IF cardinality(pieces) <= k THEN RETURN 0; END IF;
+  SELECT sum(length(piece)) INTO before
+    FROM unnest(pieces) WITH ORDINALITY AS t(piece, ord) WHERE ord <= k;
+  RETURN i - before - (k - 1) * m;
 END $f$;
 CREATE OR REPLACE FUNCTION ora_length(v text) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT length(v) $f$;
