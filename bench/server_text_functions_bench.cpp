@@ -1,7 +1,8 @@
 // The server's text functions per call: one statement applies a function to each of 200,000
 // rows and keeps the greatest result, so that the server's work on the calls is what is timed.
 // LTRIM and RTRIM with and without a set, TO_NUMBER and a text read as a number, TRANSLATE,
-// UPPER, LOWER and INITCAP, a concatenation, against the statement that reads the same rows
+// UPPER, LOWER and INITCAP, a concatenation, a later occurrence of one character (INSTR from
+// the second character, its second occurrence), against the statement that reads the same rows
 // bare. Goal: each within 1.1 times of the build before their bounds (run this file in both
 // builds, medians of 7: --benchmark_repetitions=7 --benchmark_report_aggregates_only=true).
 #include <benchmark/benchmark.h>
@@ -55,5 +56,6 @@ KORVALIS_CALLS_BENCH(BM_Upper, "UPPER(PADDED)");
 KORVALIS_CALLS_BENCH(BM_Lower, "LOWER(PADDED)");
 KORVALIS_CALLS_BENCH(BM_Initcap, "INITCAP(PADDED)");
 KORVALIS_CALLS_BENCH(BM_Concatenation, "'<' || PADDED || DIGITS || ID || '>'");
+KORVALIS_CALLS_BENCH(BM_InstrLater, "INSTR(PADDED, 'x', 2, 2)");
 
 }  // namespace

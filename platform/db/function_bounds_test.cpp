@@ -275,6 +275,24 @@ TEST_P(FunctionAgreementTest, InstrAgreesWithOraclesCountingOnShapedTexts) {
     expected += "," + std::to_string(ReferenceInstr(text, search, position, occurrence));
   }
   EXPECT_EQ(Scalar(*c_, select + " FROM DUAL"), expected);
+
+  // Past 1 MiB of text, the occurrences near 209,716 lying around the first MiB of either end.
+  std::u32string long_text;
+  for (int i = 0; i < 400000; ++i) long_text += U"ab病";
+  select = "SELECT ''";
+  expected.clear();
+  for (const std::u32string& search : {U"b", U"病a", U"b病a"}) {
+    for (const int position : {2, -3}) {
+      for (const int occurrence : {209715, 209716, 209717, 399999}) {
+        select += " || ',' || INSTR(REPLACE(RPAD('x', 20000, 'x'), 'x', RPAD('ab病', 60, 'ab病')), '" +
+                  utf8(search) + "', " + std::to_string(position) + ", " +
+                  std::to_string(occurrence) + ")";
+        expected +=
+            "," + std::to_string(ReferenceInstr(long_text, search, position, occurrence));
+      }
+    }
+  }
+  EXPECT_EQ(Scalar(*c_, select + " FROM DUAL"), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, FunctionAgreementTest, testing::kBothEngines,

@@ -20,7 +20,7 @@
 namespace {
 
 #define KORVALIS_LIBPQ_FUNCTIONS(X)                                                      \
-  X(PQcancel) X(PQclear) X(PQcmdStatus) X(PQcmdTuples) X(PQconnectdb)                    \
+  X(PQbackendPID) X(PQclear) X(PQcmdStatus) X(PQcmdTuples) X(PQconnectdb)                \
   X(PQconnectdbParams) X(PQconninfoFree) X(PQconninfoParse) X(PQconsumeInput)            \
   X(PQenterPipelineMode) X(PQerrorMessage) X(PQexec) X(PQexecPrepared)                   \
   X(PQexitPipelineMode) X(PQfinish) X(PQflush) X(PQfname) X(PQfreeCancel) X(PQfreemem)   \
@@ -63,9 +63,7 @@ const LibpqFunctions& Libpq() {
 void PQclear(PGresult* res) {
   if (res != nullptr) Libpq().PQclear(res);
 }
-int PQcancel(PGcancel* cancel, char* errbuf, int errbufsize) {
-  return Libpq().PQcancel(cancel, errbuf, errbufsize);
-}
+int PQbackendPID(const PGconn* conn) { return Libpq().PQbackendPID(conn); }
 char* PQcmdStatus(PGresult* res) { return Libpq().PQcmdStatus(res); }
 char* PQcmdTuples(PGresult* res) { return Libpq().PQcmdTuples(res); }
 int PQconsumeInput(PGconn* conn) { return Libpq().PQconsumeInput(conn); }

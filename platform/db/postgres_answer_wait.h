@@ -33,10 +33,11 @@
 //                   connection (they never wait), then AnswerWait: poll on the socket until the
 //                   deadline, PQflush and PQconsumeInput (never waiting), PQgetResult once
 //                   PQisBusy says the result is whole; never PQexec, PQprepare or PQexecPrepared
-//   cancel          PQcancel on a thread of its own, by the grace (RequestCancel)
+//   cancel          the request written on a non-blocking socket of its own, polled until the
+//                   grace (RequestCancel)
 //   closing         PQfinish on a non-blocking connection: its goodbye is written without
 //                   waiting; a COMMIT whose answer was not read is read for a second first
-//   at a signal     PQcancel on the program's cancelling thread, waited for by the grace
+//   at a signal     the same requests, sent by the program's signal handler, by the grace
 //                   (cancel_at_signal.h)
 //   installation    the runtime's, on a connection that finds it missing or old: round trips
 //                   as above, by Command Timeout but no less than kInstallationFloor

@@ -112,6 +112,53 @@ BEGIN
   RETURN 0;
 END $f$;
 
+-- The place of the k-th occurrence of `sub`, which cannot overlap itself, in `v` from its
+-- character `p` on; 0 when there are fewer. The text is read in pieces of about 1 MiB cut
+-- between characters: the occurrences inside a piece are counted by the server's own REPLACE,
+-- and the one that may cross each cut (occurrences never overlap, so one at most) by its own
+-- search of the bytes around the cut. Only the piece holding the k-th is split at its
+-- occurrences, so that the work holds a piece's pieces, never the whole text's. The text's
+-- bytes are taken whole and cut at the p-th character's (the server's SUBSTR from a place to the
+-- end reads a long text a character at a time); a piece is read from them in place.
+CREATE OR REPLACE FUNCTION ora_instr_counted(v text, sub text, p integer, k integer)
+RETURNS integer LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
+DECLARE
+  t bytea := substring(convert_to(v, 'UTF8') FROM octet_length(substr(v, 1, p - 1)) + 1);
+  s bytea := convert_to(sub, 'UTF8');
+  n integer := length(t);
+  m integer := length(s);
+  at integer := 0;
+  stop integer;
+  piece text;
+  here integer;
+  across integer;
+  found integer := 0;
+BEGIN
+  WHILE at < n LOOP
+    stop := ora_piece_end(t, at, 1048576);
+    piece := convert_from(substring(t FROM at + 1 FOR stop - at), 'UTF8');
+    here := (octet_length(piece) - octet_length(replace(piece, sub, ''))) / m;
+    IF found + here >= k THEN
+      SELECT at + sum(octet_length(x)) + (k - found - 1) * m INTO at
+        FROM unnest((string_to_array(piece, sub))[1:k - found]) AS x;
+      RETURN p + length(convert_from(substring(t FROM 1 FOR at), 'UTF8'));
+    END IF;
+    found := found + here;
+    -- An occurrence across the cut lies within the m - 1 bytes on either side of it.
+    IF m > 1 AND stop < n THEN
+      across := position(s IN substring(t FROM stop - m + 2 FOR 2 * m - 2));
+      IF across > 0 THEN
+        found := found + 1;
+        IF found = k THEN
+          RETURN p + length(convert_from(substring(t FROM 1 FOR stop - m + across), 'UTF8'));
+        END IF;
+      END IF;
+    END IF;
+    at := stop;
+  END LOOP;
+  RETURN 0;
+END $f$;
+
 -- REPLACE where the server's own could run long or build past the bound. The server's own
 -- search reads a text for one character at the speed of memory, and compares each place with
 -- a longer search text, some 3 x 10^9 comparisons a second: past 10^9 the occurrences are

@@ -1,65 +1,182 @@
 #include "platform/db/postgres_cancel_request.h"
 
 #include <libpq-fe.h>
-#include <pthread.h>
-#include <sched.h>
-#include <signal.h>
+#include <poll.h>
+#include <unistd.h>
 
-#include <cstdint>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace korvalis::db {
 namespace {
 
-// What the request's thread returns, besides PTHREAD_CANCELED.
-int taken_marker, not_sent_marker;
+using Clock = std::chrono::steady_clock;
 
-// The request's thread. Its socket is made in a descriptor table of the thread's own, so that
-// it is closed when the thread ends, also when the thread is cancelled inside PQcancel (whose
-// frames hold nothing else: it allocates no memory, being safe in a signal handler). Without a
-// table of its own the thread sends nothing rather than risk a descriptor left open.
-// Not noexcept: a cancellation unwinds through it.
-void* SendRequest(void* cancel) {
-  if (::unshare(CLONE_FILES) != 0) return &not_sent_marker;
-  char error[256];
-  const int sent = PQcancel(static_cast<PGcancel*>(cancel), error, sizeof error);
-  return sent == 1 ? &taken_marker : &not_sent_marker;
+// The leading fields of libpq's cancel object, 12 to 17: the server's address as libpq keeps
+// it (a structure of its own, padded to the address's alignment), then the backend's process id
+// and secret key.
+struct LibpqCancelHead {
+  struct {
+    sockaddr_storage address;
+    socklen_t length;
+  } server;
+  int backend_pid;
+  int key;
+};
+constexpr int kFirstKnownLibpq = 120000, kFirstUnknownLibpq = 180000;
+
+// The request's packet: its length, the request's code, the backend's process id and key, each
+// four bytes in network order.
+constexpr int kPacketLength = 16;
+constexpr uint32_t kCancelRequestCode = 80877102;
+
+void PutWord(uint32_t word, unsigned char* at) {
+  for (int i = 0; i < 4; ++i) at[i] = static_cast<unsigned char>(word >> (24 - 8 * i));
 }
 
-timespec MonotonicTime(std::chrono::steady_clock::time_point t) {
-  const auto since = t.time_since_epoch();
-  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(since);
-  return timespec{static_cast<time_t>(seconds.count()),
-                  static_cast<long>(std::chrono::nanoseconds(since - seconds).count())};
+enum class Stage { kConnecting, kAwaiting, kDone };
+
+struct Request {
+  int fd = -1;
+  Stage stage = Stage::kDone;
+};
+
+void Finish(Request& request, CancelOutcome* outcome, CancelOutcome what) {
+  ::close(request.fd);
+  request.fd = -1;
+  request.stage = Stage::kDone;
+  *outcome = what;
+}
+
+// Writes the packet on the connected socket; a fresh socket takes 16 bytes at once.
+void Send(const CancelTarget& target, Request& request, CancelOutcome* outcome) {
+  unsigned char packet[kPacketLength];
+  PutWord(kPacketLength, packet);
+  PutWord(kCancelRequestCode, packet + 4);
+  PutWord(static_cast<uint32_t>(target.backend_pid), packet + 8);
+  PutWord(static_cast<uint32_t>(target.key), packet + 12);
+  const ssize_t written = ::send(request.fd, packet, sizeof packet, MSG_NOSIGNAL);
+  if (written == kPacketLength) {
+    request.stage = Stage::kAwaiting;
+  } else {
+    Finish(request, outcome, written <= 0 ? CancelOutcome::kNotSent : CancelOutcome::kUnknown);
+  }
+}
+
+// Opens the request's socket and starts connecting it. A Unix socket whose listening queue is
+// full refuses at once (EAGAIN): nothing is sent.
+void Start(const CancelTarget& target, Request& request, CancelOutcome* outcome) {
+  *outcome = CancelOutcome::kNotSent;
+  request.fd = ::socket(target.address.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (request.fd < 0) return;
+  request.stage = Stage::kConnecting;
+  if (::connect(request.fd, reinterpret_cast<const sockaddr*>(&target.address),
+                target.address_length) == 0) {
+    Send(target, request, outcome);
+  } else if (errno != EINPROGRESS && errno != EINTR) {
+    Finish(request, outcome, CancelOutcome::kNotSent);
+  }
+}
+
+// Moves a request on once poll found its socket ready.
+void Advance(const CancelTarget& target, Request& request, CancelOutcome* outcome) {
+  if (request.stage == Stage::kConnecting) {
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(request.fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
+      Finish(request, outcome, CancelOutcome::kNotSent);
+    } else {
+      Send(target, request, outcome);
+    }
+    return;
+  }
+  // The main process sends nothing: it closes the connection once it took the request.
+  char dropped[64];
+  const ssize_t got = ::recv(request.fd, dropped, sizeof dropped, 0);
+  if (got == 0) {
+    Finish(request, outcome, CancelOutcome::kTaken);
+  } else if (got < 0 && errno != EAGAIN && errno != EINTR) {
+    Finish(request, outcome, CancelOutcome::kUnknown);
+  }
+}
+
+// Whole milliseconds until `end`, rounded up; 0 once passed.
+int MillisecondsUntil(Clock::time_point end) {
+  const auto left = end - Clock::now();
+  if (left <= Clock::duration::zero()) return 0;
+  return static_cast<int>(
+      std::min<long long>(std::chrono::ceil<std::chrono::milliseconds>(left).count(), 60'000));
 }
 
 }  // namespace
 
-CancelOutcome RequestCancel(pg_conn* connection,
-                            std::chrono::steady_clock::time_point end) noexcept {
+bool ReadCancelTarget(pg_conn* connection, CancelTarget* target) noexcept {
+  const int version = PQlibVersion();
+  if (version < kFirstKnownLibpq || version >= kFirstUnknownLibpq) return false;
+  const int socket = PQsocket(connection);
+  const int backend_pid = PQbackendPID(connection);
+  if (socket < 0 || backend_pid <= 0) return false;
+  *target = CancelTarget{};
+  target->address_length = sizeof target->address;
+  if (::getpeername(socket, reinterpret_cast<sockaddr*>(&target->address),
+                    &target->address_length) != 0) {
+    return false;
+  }
   PGcancel* cancel = PQgetCancel(connection);
-  if (cancel == nullptr) return CancelOutcome::kNotSent;
-  // The thread starts with every signal blocked: the host's signals go to its own threads.
-  sigset_t all, before;
-  sigfillset(&all);
-  pthread_sigmask(SIG_SETMASK, &all, &before);
-  pthread_t thread;
-  const int created = pthread_create(&thread, nullptr, SendRequest, cancel);
-  pthread_sigmask(SIG_SETMASK, &before, nullptr);
-  if (created != 0) {
-    PQfreeCancel(cancel);
-    return CancelOutcome::kNotSent;
-  }
-  void* result = nullptr;
-  const timespec deadline = MonotonicTime(end);
-  if (pthread_clockjoin_np(thread, &result, CLOCK_MONOTONIC, &deadline) != 0) {
-    // Connecting, sending and waiting for the answer are all points where a cancellation acts.
-    pthread_cancel(thread);
-    pthread_join(thread, &result);
-  }
+  if (cancel == nullptr) return false;
+  LibpqCancelHead head;
+  std::memcpy(&head, cancel, sizeof head);
   PQfreeCancel(cancel);
-  if (result == &taken_marker) return CancelOutcome::kTaken;
-  if (result == &not_sent_marker) return CancelOutcome::kNotSent;
-  return CancelOutcome::kUnknown;
+  // The object's own address and process id must be the connection's: else the layout is not
+  // the one known here, and the key is not where it says.
+  if (head.backend_pid != backend_pid || head.server.address.ss_family != target->address.ss_family) {
+    return false;
+  }
+  target->backend_pid = backend_pid;
+  target->key = head.key;
+  return true;
+}
+
+void SendCancelRequests(const CancelTarget* targets, int count, Clock::time_point end,
+                        CancelOutcome* outcomes) noexcept {
+  count = std::clamp(count, 0, kMaxCancelRequests);
+  Request requests[kMaxCancelRequests];
+  for (int i = 0; i < count; ++i) Start(targets[i], requests[i], &outcomes[i]);
+  for (;;) {
+    pollfd ready[kMaxCancelRequests];
+    int of[kMaxCancelRequests];  // the request of each entry of `ready`
+    int waiting = 0;
+    for (int i = 0; i < count; ++i) {
+      if (requests[i].stage == Stage::kDone) continue;
+      const short events = requests[i].stage == Stage::kConnecting ? POLLOUT : POLLIN;
+      ready[waiting] = pollfd{requests[i].fd, events, 0};
+      of[waiting++] = i;
+    }
+    const int wait = MillisecondsUntil(end);
+    if (waiting == 0 || wait == 0) break;
+    const int polled = ::poll(ready, static_cast<nfds_t>(waiting), wait);
+    if (polled < 0 && errno != EINTR) break;
+    for (int k = 0; k < waiting && polled > 0; ++k) {
+      if (ready[k].revents != 0) Advance(targets[of[k]], requests[of[k]], &outcomes[of[k]]);
+    }
+  }
+  // What the deadline left: a request not yet written never arrives; one written may.
+  for (int i = 0; i < count; ++i) {
+    if (requests[i].stage == Stage::kConnecting) {
+      Finish(requests[i], &outcomes[i], CancelOutcome::kNotSent);
+    } else if (requests[i].stage == Stage::kAwaiting) {
+      Finish(requests[i], &outcomes[i], CancelOutcome::kUnknown);
+    }
+  }
+}
+
+CancelOutcome RequestCancel(pg_conn* connection, Clock::time_point end) noexcept {
+  CancelTarget target;
+  if (!ReadCancelTarget(connection, &target)) return CancelOutcome::kNotSent;
+  CancelOutcome outcome = CancelOutcome::kNotSent;
+  SendCancelRequests(&target, 1, end, &outcome);
+  return outcome;
 }
 
 }  // namespace korvalis::db

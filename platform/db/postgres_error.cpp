@@ -133,10 +133,14 @@ DbError PostgresError(std::string_view sqlstate, std::string_view message) {
     message.remove_suffix(1);
   }
   const Mapping* m = Find(RegexCancelled(sqlstate, message) ? "57014" : sqlstate);
-  // The server reports an XPath it cannot read as an internal or a syntax error.
+  // The server reports an XPath it cannot read, or cannot evaluate (a function it does not
+  // have, an argument of the wrong type), as an internal or a syntax error.
   static constexpr Mapping kInvalidXPath = {"", kErrorsInCommand,
                                             "ORA-31013: Invalid XPATH expression"};
-  if (message.starts_with("invalid XPath expression")) m = &kInvalidXPath;
+  if (message.starts_with("invalid XPath expression") ||
+      message.starts_with("could not create XPath object")) {
+    m = &kInvalidXPath;
+  }
   // A regular expression past what the server compiles.
   static constexpr Mapping kRegexTooLong = {"", kProviderFailed,
                                             "ORA-12733: regular expression too long"};
@@ -206,6 +210,13 @@ DbError StatementError(const pg_result* result, const pg_conn* connection,
                        std::chrono::seconds command_timeout, bool cancelled_at_deadline) {
   const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
   const char* primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+  // Work refused before it ran, as it could not finish within the time left (the runtime's
+  // ora_admit), is no statement that ran past its timeout.
+  if (state != nullptr && primary != nullptr && std::string_view(state) == "57014" &&
+      std::string_view(primary).ends_with(": its work would pass it")) {
+    DbError e = CommandTimeoutTooShort(command_timeout);
+    return DbError(e.code(), std::string(e.what()) + " [SQLSTATE " + state + "]");
+  }
   // The server's words: "canceling statement due to statement timeout" ("... user request" for
   // the client's cancel).
   if (state != nullptr && primary != nullptr &&

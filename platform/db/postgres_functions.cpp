@@ -105,7 +105,8 @@ END $f$;
 -- place with the whole search text: past 10^9 comparisons the occurrences are found by
 -- ora_instr_pieces (reversed, backwards). Otherwise the first from the start is the server's
 -- own search; a search text that cannot overlap itself is found by splitting the text at its
--- occurrences, any other by ora_instr_overlapping.
+-- occurrences where the text is of 1 MiB at most, and by ora_instr_counted a piece at a time in
+-- a longer one, any other by ora_instr_overlapping.
 CREATE OR REPLACE FUNCTION ora_instr(v text, sub text, pos numeric DEFAULT 1, occ numeric DEFAULT 1)
 RETURNS numeric LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
 DECLARE
@@ -118,6 +119,7 @@ DECLARE
   pieces text[];
   before bigint;
   long_search boolean;
+  split boolean := octet_length(v) <= 1048576;
 BEGIN
   IF v IS NULL OR sub IS NULL OR pos IS NULL OR occ IS NULL OR m = 0 THEN RETURN NULL; END IF;
   IF p = 0 THEN RETURN 0; END IF;
@@ -131,6 +133,7 @@ BEGIN
     IF p > n THEN RETURN 0; END IF;
     IF long_search THEN RETURN ora_instr_pieces(v, sub, p, k); END IF;
     IF ora_overlaps_itself(sub) THEN RETURN ora_instr_overlapping(v, sub, p, k); END IF;
+    IF NOT split THEN RETURN ora_instr_counted(v, sub, p, k); END IF;
     pieces := string_to_array(substr(v, p), sub);
     IF cardinality(pieces) <= k THEN RETURN 0; END IF;
     SELECT sum(length(piece)) INTO before
@@ -140,9 +143,11 @@ BEGIN
   -- Backwards: the same search forwards in the reversed texts, from the last start allowed.
   i := least(n + p + 1, n - m + 1);
   IF i < 1 THEN RETURN 0; END IF;
-  IF long_search OR ora_overlaps_itself(sub) THEN
+  IF long_search OR ora_overlaps_itself(sub) OR NOT split THEN
     r := CASE WHEN long_search THEN ora_instr_pieces(reverse(v), reverse(sub), n - i - m + 2, k)
-              ELSE ora_instr_overlapping(reverse(v), reverse(sub), n - i - m + 2, k) END;
+              WHEN ora_overlaps_itself(sub)
+                THEN ora_instr_overlapping(reverse(v), reverse(sub), n - i - m + 2, k)
+              ELSE ora_instr_counted(reverse(v), reverse(sub), n - i - m + 2, k) END;
     RETURN CASE WHEN r = 0 THEN 0 ELSE n - r - m + 2 END;
   END IF;
   pieces := string_to_array(substr(reverse(v), n - i - m + 2), reverse(sub));
@@ -358,6 +363,8 @@ END $f$;
 CREATE OR REPLACE FUNCTION ora_chr(v numeric) RETURNS text
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN v < 0 OR v >= 1114112 THEN ora_out_of_range(v)::text
+    WHEN trunc(v) = 0 THEN ora_raise_stable('ORA-01428: argument ''' || ora_str(v) ||
+      ''' is out of range (the server''s text cannot hold the null character)', 'KV000', v::text)
     ELSE chr(trunc(v)::int) END $f$;
 
 -- ---- numbers

@@ -487,7 +487,8 @@ constexpr const char* kXmlBoundsSql = R"SQL(-- ---- bounds of an XPath's evaluat
 --   a step along descendant or ancestor (or //) after the first of its path, a parent step
 --     (..), a union (|), id(): 1 (the merge);
 --   a predicate that is not plain: 1 (evaluated for each candidate, up to N nodes each);
---   a comparison of two node-sets: 1.
+--   a comparison of two node-sets: 1 (a comparison with a literal, or with the context node or
+--     its parent, which are one node each, is linear in the other side).
 -- The first step of a path, from one context node, is the predicate's or the document's own
 -- pass. The sum bounds every nesting of them, as a nesting multiplies (adds degrees) and a
 -- sequence adds (takes the larger). A degree of at most 20 is counted.
@@ -501,6 +502,11 @@ DECLARE
   literal constant text := '(\$|-?[0-9]+(\.[0-9]*)?|-?\.[0-9]+)';
   comparison constant text := '(!=|<=|>=|=|<|>)';
   plain integer;
+  -- The path without its comparisons with a literal or with . or .. alone.
+  linear text := regexp_replace(regexp_replace(regexp_replace(p,
+      comparison || literal || '|' || literal || comparison, '', 'g'),
+      '(^|[[(,])\.\.?' || comparison, '\1', 'g'),
+      comparison || '\.\.?([]),]|$)', '\2', 'g');
 BEGIN
   SELECT count(*) INTO plain FROM regexp_matches(p, '\[([^][]*)\]', 'g') AS m
   WHERE m[1] !~ '[/|]|::|\.\.|id\('
@@ -511,9 +517,7 @@ BEGIN
     + (SELECT count(*) FROM regexp_matches(p, later || '(/|descendant|ancestor)', 'g'))
     + (SELECT count(*) FROM regexp_matches(p, '\.\.|parent::|\||id\(', 'g'))
     + (SELECT count(*) FROM regexp_matches(p, '\[', 'g')) - plain
-    + (SELECT count(*) FROM regexp_matches(
-         regexp_replace(p, comparison || literal || '|' || literal || comparison, '', 'g'),
-         comparison, 'g')));
+    + (SELECT count(*) FROM regexp_matches(linear, comparison, 'g')));
 END $f$;
 -- Refuses, as the statement's timeout does, an evaluation whose bound does not fit the time
 -- left: `work` steps, at 50 million a second.
@@ -540,6 +544,10 @@ DECLARE
   nodes float8;
   deepest float8;
 BEGIN
+  -- A variable ($name) has no value here: the path cannot be evaluated.
+  IF regexp_replace(path, '"[^"]*"|''[^'']*''', '', 'g') ~ '\$' THEN
+    RAISE EXCEPTION USING ERRCODE = 'KV003', MESSAGE = 'ORA-31013: Invalid XPATH expression: ' || path;
+  END IF;
   -- The marks are counted (on copies of the text) only where the text alone fits.
   IF 11 * size > 1000000000 OR (size > 2097152 AND 11 * size
        + 2 * (160.0 * (size - octet_length(replace(x, '<', '')))

@@ -95,7 +95,7 @@ class ForkingThread {
 
 // Waits for the children of earlier transformations to have gone.
 bool Settled() {
-  return Within(2s, [] { return WorkingChildrenOf(Worker()).empty(); });
+  return Within(4s, [] { return WorkingChildrenOf(Worker()).empty(); });
 }
 
 // The worker's children once some run: waits up to five seconds for `count` of them.
@@ -124,7 +124,7 @@ TEST(TransformWorkerLifeTest, CallsThatGiveUpEndTheirWorkWhateverCopiesAForkedHo
   }
   for (std::thread& caller : callers) caller.join();
   EXPECT_EQ(deadlines, 2);
-  EXPECT_TRUE(Within(1s, [] { return WorkingChildrenOf(Worker()).empty(); }))
+  EXPECT_TRUE(Within(3s, [] { return WorkingChildrenOf(Worker()).empty(); }))
       << "a transformation outlived its call";
 }
 
@@ -173,8 +173,8 @@ TEST(TransformWorkerLifeTest, AKilledHostTakesItsWorkerAndItsChildrenAlong) {
   ASSERT_FALSE(children.empty());
   ::kill(host, SIGKILL);
   ::waitpid(host, nullptr, 0);
-  EXPECT_TRUE(Within(2s, [&] { return Gone(worker); })) << "the worker outlived its host";
-  for (pid_t child : children) EXPECT_TRUE(Within(2s, [&] { return Gone(child); }));
+  EXPECT_TRUE(Within(4s, [&] { return Gone(worker); })) << "the worker outlived its host";
+  for (pid_t child : children) EXPECT_TRUE(Within(4s, [&] { return Gone(child); }));
 }
 
 TEST(TransformWorkerLifeTest, AForkedChildOfTheHostTransformsWithAWorkerOfItsOwn) {
@@ -205,7 +205,7 @@ TEST(TransformWorkerLifeTest, AStoppedWorkerIsReplacedAndTheStartMadeOnTheNext) 
   EXPECT_EQ(answer.outcome, TransformOutcome::kDone) << answer.cause;
   EXPECT_EQ(answer.output, "42");
   EXPECT_LT(std::chrono::steady_clock::now() - start, kWorkerAnswerTime + 2s);
-  EXPECT_TRUE(Within(2s, [&] { return Gone(stopped); }));
+  EXPECT_TRUE(Within(4s, [&] { return Gone(stopped); }));
   EXPECT_NE(Worker(), stopped);
 }
 
@@ -226,7 +226,7 @@ TEST(TransformWorkerLifeTest, ATransformationRunningOnAReplacedWorkerFinishes) {
   std::string output, cause;
   EXPECT_EQ(running.Finish("<v>2</v></r>", output, &cause), TransformOutcome::kDone) << cause;
   EXPECT_EQ(output, "42");
-  EXPECT_TRUE(Within(2s, [&] { return Gone(stopped); })) << "the replaced worker stays";
+  EXPECT_TRUE(Within(4s, [&] { return Gone(stopped); })) << "the replaced worker stays";
 }
 
 // A transformation's texts go right behind its start; a worker that never took the start, whether
@@ -251,7 +251,7 @@ TEST(TransformWorkerLifeTest, AStartSentAheadThatTheWorkerNeverTookIsMadeAgain) 
     EXPECT_EQ(answer.output, "42");
     EXPECT_LT(std::chrono::steady_clock::now() - start,
               ends ? kWorkerAnswerTime : kWorkerAnswerTime + 2s);
-    EXPECT_TRUE(Within(2s, [&] { return Gone(stopped); }));
+    EXPECT_TRUE(Within(4s, [&] { return Gone(stopped); }));
   }
 }
 
@@ -343,7 +343,7 @@ TEST(TransformWorkerLifeTest, AHostWhoseFilterRefusesACallIsServedOrToldWhichCal
     // The worker of a host that ended goes too, whether it watched the host's process or its own
     // parent's id.
     const pid_t worker = processes[0];
-    EXPECT_TRUE(worker == 0 || Within(3s, [&] { return Gone(worker); })) << host.call;
+    EXPECT_TRUE(worker == 0 || Within(5s, [&] { return Gone(worker); })) << host.call;
     if (processes[1] > 0) ::kill(processes[1], SIGKILL);
   }
 }
@@ -352,7 +352,7 @@ TEST(TransformWorkerLifeTest, AHostWhoseFilterRefusesACallIsServedOrToldWhichCal
 void ChangeWorkerProgram(const std::string& program) {
   const pid_t let_go = Worker();
   SetWorkerProgram(program);
-  EXPECT_TRUE(Within(2s, [&] { return let_go == 0 || Gone(let_go); }));
+  EXPECT_TRUE(Within(4s, [&] { return let_go == 0 || Gone(let_go); }));
 }
 
 // A child that ends while its connection is full of pages the host has not read yet: the
@@ -487,7 +487,7 @@ TEST(TransformWorkerLifeTest, AWorkerOfAnotherVersionIsNamedAtOnce) {
     WithWorkerProgram(program, [&] {
       const auto start = std::chrono::steady_clock::now();
       const Answer answer = Transform(kSum);
-      EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+      EXPECT_LT(std::chrono::steady_clock::now() - start, kWorkerAnswerTime);
       EXPECT_EQ(answer.outcome, TransformOutcome::kUnavailable);
       EXPECT_NE(answer.cause.find(program + told), std::string::npos) << answer.cause;
       EXPECT_EQ(Worker(), 0) << "the program ran";
@@ -510,7 +510,7 @@ TEST(TransformWorkerLifeTest, AWorkerStartedAgainAfterAnUpgradeOrInAForkedHostIs
     std::filesystem::rename(replacement, program);
     const pid_t old = Worker();
     ::kill(old, SIGKILL);
-    ASSERT_TRUE(Within(2s, [&] { return Gone(old); }));
+    ASSERT_TRUE(Within(4s, [&] { return Gone(old); }));
     const Answer answer = Transform(kSum);
     EXPECT_EQ(answer.outcome, TransformOutcome::kDone) << answer.cause;
     EXPECT_EQ(answer.output, "42");

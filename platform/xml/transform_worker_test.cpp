@@ -200,8 +200,8 @@ TEST(TransformWorkerTest, TransformationsInFlightAreCappedAndTheRestWaitWithinTh
     });
   };
   // As many runaways as the cap admits, then as many more, which wait for a turn in vain: their
-  // time ends before the first ones'.
-  for (std::size_t t = 0; t < cap; ++t) run_away(milliseconds(1'500));
+  // time ends before the first ones', by two seconds and more for a loaded machine.
+  for (std::size_t t = 0; t < cap; ++t) run_away(milliseconds(2'500));
   for (int wait = 0; wait < 2'500 && most < cap; ++wait) {
     std::this_thread::sleep_for(milliseconds(2));
   }

@@ -84,6 +84,7 @@ void PacketProxy::Serve() {
         while (!stop_) ::usleep(20'000);
         ::close(client);
       });
+      ++held_connections_;
       continue;
     }
     pumps.emplace_back([this, client] { Pump(client); });

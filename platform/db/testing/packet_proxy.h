@@ -42,6 +42,8 @@ class PacketProxy {
   std::chrono::steady_clock::time_point MetAt() const {
     return std::chrono::steady_clock::time_point(std::chrono::nanoseconds(met_at_ns_.load()));
   }
+  // How many connections were accepted and held since the proxy began holding.
+  int HeldConnections() const { return held_connections_.load(); }
 
  private:
   void Serve();
@@ -55,6 +57,7 @@ class PacketProxy {
   Then then_ = Then::kDropReplies;
   std::atomic<bool> armed_{false}, holding_{false}, stop_{false};
   std::atomic<long long> met_at_ns_{0};
+  std::atomic<int> held_connections_{0};
   std::thread serving_;
 };
 

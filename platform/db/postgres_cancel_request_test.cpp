@@ -1,0 +1,128 @@
+// The cancel request is the system's own, on a socket of its own: it reaches the server under a
+// system call filter that refuses what a container's default profile refuses (unshare), and a
+// descriptor of the host's that another thread closes while a request waits is closed at once.
+#include "platform/db/postgres_cancel_request.h"
+
+#include <gtest/gtest.h>
+#include <libpq-fe.h>
+#include <sched.h>
+#include <seccomp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "platform/db/connection_string.h"
+#include "platform/db/postgres_connection.h"
+#include "platform/db/script_runner.h"
+#include "platform/db/testing/packet_proxy.h"
+#include "platform/db/testing/postgres_test_server.h"
+
+namespace korvalis::db {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Refuses unshare to the calling thread (and threads it makes) alone; the filter ends with it.
+bool RefuseUnshareOnThisThread() {
+  scmp_filter_ctx filter = seccomp_init(SCMP_ACT_ALLOW);
+  if (filter == nullptr) return false;
+  const bool loaded =
+      seccomp_rule_add(filter, SCMP_ACT_ERRNO(EPERM), SCMP_SYS(unshare), 0) == 0 &&
+      seccomp_load(filter) == 0;
+  seccomp_release(filter);
+  return loaded && ::unshare(CLONE_FILES) != 0 && errno == EPERM;
+}
+
+class CancelRequestTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    database_ = server_.CreateDatabase();
+    init_ = database_ + ";Command Timeout=10";
+  }
+  void TearDown() override { server_.DropDatabase(database_); }
+
+  std::shared_ptr<PostgresDatabase> Open(const std::string& init) {
+    return std::make_shared<PostgresDatabase>(ConnectionString::Parse(init));
+  }
+
+  testing::PostgresTestServer& server_ = testing::PostgresTestServer::Get();
+  std::string database_;  // as the server names it
+  std::string init_;      // with the Command Timeout of the test
+};
+
+// A query whose rows pass the reader's bound is stopped by its client, which asks the server to
+// cancel it: as soon under the filter as without it, the backend idle when the reader's error
+// comes. A request that never left would have the server run on to Command Timeout.
+TEST_F(CancelRequestTest, AStatementStoppedByItsClientEndsAsSoonUnderAFilterRefusingUnshare) {
+  {
+    PostgresConnection owner(Open(init_));
+    RunScript(owner,
+              "CREATE TABLE T_MANY (N NUMBER(10));\n"
+              "INSERT INTO T_MANY SELECT LEVEL FROM DUAL CONNECT BY LEVEL <= 2000;\n");
+  }
+  const auto stop_a_runaway = [&] {
+    PostgresConnection bounded(Open(init_), size_t{1} << 20);
+    const size_t logged = server_.ServerLog().size();
+    const auto start = Clock::now();
+    EXPECT_THROW(bounded.Execute("SELECT A.N, RPAD('x', 100, 'x') RUNAWAY_MARKER "
+                                 "FROM T_MANY A, T_MANY B, T_MANY C"),
+                 DbError);
+    const auto took = Clock::now() - start;
+    EXPECT_NE(server_.ServerLog().find("canceling statement due to user request", logged),
+              std::string::npos);
+    EXPECT_EQ(server_.RunSql(database_,
+                             "SELECT count(*) FROM pg_stat_activity WHERE state <> 'idle' AND "
+                             "query ILIKE '%runaway_marker%' AND pid <> pg_backend_pid()"),
+              "0");
+    return took;
+  };
+  const auto unfiltered = stop_a_runaway();
+  Clock::duration filtered{};
+  std::thread confined([&] {
+    ASSERT_TRUE(RefuseUnshareOnThisThread());
+    filtered = stop_a_runaway();
+  });
+  confined.join();
+  EXPECT_LT(filtered, 2 * unfiltered + std::chrono::seconds(1))
+      << std::chrono::duration_cast<std::chrono::milliseconds>(filtered).count() << " ms against "
+      << std::chrono::duration_cast<std::chrono::milliseconds>(unfiltered).count() << " ms";
+}
+
+// A request that waits for a main process that holds it (the proxy accepts its connection and
+// reads nothing) leaves the host's descriptors as they are: one that the host closes meanwhile
+// is closed at once, its peer seeing the end, and nothing of the request outlives it.
+TEST_F(CancelRequestTest, AHostDescriptorClosedDuringACancelIsClosedAtOnce) {
+  testing::PacketProxy proxy(init_);
+  pg_conn* connection = Open(proxy.init())->Connect();
+  ASSERT_EQ(PQstatus(connection), CONNECTION_OK);
+  int host[2];
+  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, host), 0);
+  proxy.Arm("HOLD_MARKER", testing::PacketProxy::Then::kHold);
+  ASSERT_EQ(PQsendQuery(connection, "SELECT 'HOLD_MARKER'"), 1);
+  while (PQflush(connection) > 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+
+  CancelOutcome outcome = CancelOutcome::kTaken;
+  const auto end = Clock::now() + std::chrono::seconds(5);
+  std::thread cancelling([&] { outcome = RequestCancel(connection, end); });
+  for (int i = 0; i < 10'000 && proxy.HeldConnections() == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_EQ(proxy.HeldConnections(), 1);
+  ::close(host[0]);
+  char byte = 0;
+  EXPECT_EQ(::recv(host[1], &byte, 1, MSG_DONTWAIT), 0) << "errno " << errno;
+  EXPECT_EQ(::send(host[1], "x", 1, MSG_NOSIGNAL), -1);
+  EXPECT_EQ(errno, EPIPE);
+  cancelling.join();
+  EXPECT_EQ(outcome, CancelOutcome::kUnknown);
+  EXPECT_GE(Clock::now(), end);
+  ::close(host[1]);
+  PQfinish(connection);
+}
+
+}  // namespace
+}  // namespace korvalis::db
