@@ -523,6 +523,27 @@ END $f$;
 -- left: `work` steps, at 50 million a second.
 CREATE OR REPLACE FUNCTION ora_xpath_admit(work float8) RETURNS void
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_admit(work, 50000000) $f$;
+-- Whether the comparisons of `path` leave a call or a bracket open, close one never opened, or
+-- nest brackets past 64 deep: a path that the embedded file cannot read either, and which
+-- libxml2 would evaluate with its comparisons of node-sets uncounted. A path without a
+-- comparison is left to libxml2 as written, as on the file.
+CREATE OR REPLACE FUNCTION ora_xpath_comparisons_unreadable(path text) RETURNS boolean
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
+DECLARE
+  p text := regexp_replace(path, '"[^"]*"|''[^'']*''', '', 'g');
+  brackets text;
+  depth integer := 0;
+  deepest integer := 0;
+BEGIN
+  IF p !~ '[=<>]' THEN RETURN false; END IF;
+  brackets := translate(p, translate(p, '()[]', ''), '');
+  FOR i IN 1 .. length(brackets) LOOP
+    depth := depth + CASE WHEN substr(brackets, i, 1) IN ('(', '[') THEN 1 ELSE -1 END;
+    IF depth < 0 THEN RETURN true; END IF;
+    deepest := greatest(deepest, depth);
+  END LOOP;
+  RETURN depth <> 0 OR deepest > 64;
+END $f$;
 -- The document `x` parsed and the path's evaluation over it admitted. Refused first: a
 -- document whose tree would pass the memory bound (ora_out_of_memory), libxml2's nodes and
 -- attributes with their allocations and the text they copy (every node but the document's
@@ -545,7 +566,8 @@ DECLARE
   deepest float8;
 BEGIN
   -- A variable ($name) has no value here: the path cannot be evaluated.
-  IF regexp_replace(path, '"[^"]*"|''[^'']*''', '', 'g') ~ '\$' THEN
+  IF regexp_replace(path, '"[^"]*"|''[^'']*''', '', 'g') ~ '\$'
+     OR ora_xpath_comparisons_unreadable(path) THEN
     RAISE EXCEPTION USING ERRCODE = 'KV003', MESSAGE = 'ORA-31013: Invalid XPATH expression: ' || path;
   END IF;
   -- The marks are counted (on copies of the text) only where the text alone fits.

@@ -239,6 +239,16 @@ TEST_P(TextSearchTest, PathSearchAndXmlFunctions) {
             std::string::npos);
   EXPECT_NE(Error("SELECT EXTRACTVALUE(BODY, '/a') FROM DOC WHERE ID = 1").find("ORA-31011"),
             std::string::npos);
+  // Comparisons that leave a call open, or nest past 64 brackets, are refused before anything
+  // is evaluated; without a comparison a path is read as libxml2 reads it.
+  for (const std::string path : {"count(/root/*) = 1 or true(", "(/root = 1]",
+                                 std::string(65, '(') + "/root = 1" + std::string(65, ')')}) {
+    EXPECT_NE(Error("SELECT EXTRACTVALUE(XML, '" + path + "') FROM DOC WHERE ID = 2")
+                  .find("ORA-31013"),
+              std::string::npos)
+        << path;
+  }
+  EXPECT_EQ(Rows("SELECT EXTRACTVALUE(XML, 'true(') FROM DOC WHERE ID = 2"), "true");
   // A document's own entity stands for its text.
   EXPECT_EQ(Rows("SELECT EXTRACTVALUE('<!DOCTYPE a [<!ENTITY x \"ok\">]><a>&x;</a>', '/a') "
                  "FROM DUAL"),
