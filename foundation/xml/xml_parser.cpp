@@ -6,9 +6,9 @@
 #include <xercesc/parsers/DOMLSParserImpl.hpp>
 #include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
-#include <xercesc/validators/DTD/DTDEntityDecl.hpp>
 #include <xercesc/util/XMLString.hpp>
 #include <xercesc/util/XMLUni.hpp>
+#include <xercesc/validators/DTD/DTDEntityDecl.hpp>
 
 #include <string_view>
 

@@ -4,8 +4,9 @@
 //
 // Every parse is bounded: no DTD or entity is fetched from outside, the internal entities'
 // expansion is held to its bound (xerces_entity_bound.h; a document refused for it is recorded in
-// the event log with its cause), and a document nested deeper than kMaxXmlDepth is refused like a text that is not
-// well formed, so that no text can exhaust the stack of the code that walks the tree.
+// the event log with its cause), and a document nested deeper than kMaxXmlDepth is refused like
+// a text that is not well formed, so that no text can exhaust the stack of the code that walks
+// the tree.
 //
 // Thread-safety: StartXmlLibrary and GetDomImplementation may be called from any thread; the
 // first call starts the library once. A CXmlStringParser belongs to one thread.

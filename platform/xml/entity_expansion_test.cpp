@@ -120,6 +120,14 @@ TEST(EntityExpansionTest, BombsAreRefusedAndExternalEntitiesNeverRead) {
                 TransformOutcome::kSourceNotLoaded);
     }
   }
+  // An entity that refers to itself, through another, is never expanded.
+  for (TextWriter writer : {TextWriter::kCaller, TextWriter::kSystem}) {
+    EXPECT_EQ(Transform("<r/>", TextWriter::kCaller,
+                        StyleSheet("<!ENTITY a \"x&b;\"><!ENTITY b \"y&a;\">", "<p>&a;</p>"),
+                        writer)
+                  .outcome,
+              TransformOutcome::kStylesheetNotLoaded);
+  }
   const Answer external = Transform(
       "<!DOCTYPE r [<!ENTITY s SYSTEM \"file:///etc/hostname\">]><r>[&s;]</r>",
       TextWriter::kCaller,
@@ -136,9 +144,9 @@ TEST(EntityExpansionTest, PagesPassWhateverTheirReferencesAndChainsDeeperThan16A
   const std::string cells = Repeated("<td>&nbsp;</td>", 130'000);
   const std::string chain = Chain(3, 10, std::string(1'000, 'k'));
   for (TextWriter writer : {TextWriter::kCaller, TextWriter::kSystem}) {
-    const Answer table = Transform(
-        "<r/>", TextWriter::kCaller, StyleSheet("<!ENTITY nbsp \"&#160;\">", "<tr>" + cells + "</tr>"),
-        writer);
+    const Answer table =
+        Transform("<r/>", TextWriter::kCaller,
+                  StyleSheet("<!ENTITY nbsp \"&#160;\">", "<tr>" + cells + "</tr>"), writer);
     ASSERT_EQ(table.outcome, TransformOutcome::kDone) << table.cause;
     EXPECT_EQ(table.output, "<tr>" + Repeated("<td>\u00A0</td>", 130'000) + "</tr>\n");
     const Answer chained = Transform("<r/>", TextWriter::kCaller,

@@ -196,7 +196,8 @@ Document::Writer WriterOf(TextWriter writer) {
 }
 
 // Ends for a text that did not load (a loaded one has a document element), the note naming why.
-[[noreturn]] void EndNotLoaded(TransformOutcome outcome, const char* text, const Document& document) {
+[[noreturn]] void EndNotLoaded(TransformOutcome outcome, const char* text,
+                               const Document& document) {
   NoteMessage(nullptr, "the %s does not load: %s", text, document.LoadFailure().c_str());
   End(outcome);
 }
