@@ -9,10 +9,10 @@
 //     entities of an internal subset are expanded into the tree, in text and in attribute
 //     values, as an XML reader reads them (entity_expansion.h), while a reference to an
 //     external entity stays a leaf without text;
-//   - libxml2's limits hold: elements nested deeper than 256 levels, or entities nested deeper
-//     than 16 (a chain of 17 entities each referring to the next) or expanding out of proportion
-//     for the parser, make the text fail to load; and so do references to entities that together
-//     expand past the bound of entity_bound.h (16 MB);
+//   - libxml2's limits hold (elements nested deeper than 256 levels make the text fail to
+//     load), but for its measure of entities: references to entities fail it when together they
+//     expand past 16 MB or open a chain of more than 16 entities each referring to the next
+//     (entity_bound.h), and nothing else about entities does;
 //   - a text that does not parse leaves the document without any node.
 // A Node is a shared handle: it keeps its whole document alive, and nodes that an edit takes
 // out of the tree stay valid until the last handle of the document is gone, so a handle can
