@@ -344,6 +344,27 @@ TEST_P(CatalogTest, ADocumentThatDoesNotParseFailsBeforeAnyStatement) {
   EXPECT_EQ(Failure(&CBRepository::DelVktCatalog, u""), u"");
 }
 
+// An argument's entities count the bytes they expand to: a catalogue whose name would take
+// 200 MB is refused at once and named so, while 60,000 references to an empty entity are saved.
+TEST_P(CatalogTest, ACatalogueIsHeldToWhatItsEntitiesExpandTo) {
+  std::u16string large;
+  std::u16string empty;
+  for (int i = 0; i < 2'000; ++i) large += u"&q;";
+  for (int i = 0; i < 60'000; ++i) empty += u"&e;";
+  EXPECT_EQ(Failure(&CBRepository::SetVktCatalog,
+                    u"<!DOCTYPE root [<!ENTITY q \"" + std::u16string(100'000, u'x') +
+                        u"\">]><root><name>" + large + u"</name></root>"),
+            u"解析属性信息错误. its entities expand past the bound of 16 MB");
+  EXPECT_EQ(db_.Count("VKT_CATALOG"), 0);
+  std::u16string saved;
+  EXPECT_EQ(Failure(&CBRepository::SetVktCatalog,
+                    u"<!DOCTYPE root [<!ENTITY e \"\">]><root><name>内" + empty +
+                        u"科</name></root>",
+                    &saved),
+            u"");
+  EXPECT_EQ(Tree(u"<root><id>" + saved + u"</id></root>"), "内科");
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, CatalogTest, db::testing::kBothEngines, db::testing::EngineName);
 
 }  // namespace

@@ -3,19 +3,24 @@
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/framework/Wrapper4InputSource.hpp>
+#include <xercesc/parsers/DOMLSParserImpl.hpp>
 #include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
-#include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/XMLString.hpp>
 #include <xercesc/util/XMLUni.hpp>
+#include <xercesc/validators/DTD/DTDEntityDecl.hpp>
 
 #include <string_view>
 
+#include "foundation/xml/xerces_entity_bound.h"
 #include "platform/text/ascii.h"
 
 using namespace xercesc;
 
 namespace {
+
+// The event log's record of a document refused for its entities.
+constexpr char16_t kEntitiesRefusedFailure[] = u"解析XML文档错误:";
 
 // Keeps Xerces started from the first use until the process or the library unloads.
 class XercesSession {
@@ -40,11 +45,31 @@ class FatalErrorRecorder : public DOMErrorHandler {
   bool failed_ = false;
 };
 
-SecurityManager& EntityLimits() {
-  static SecurityManager& limits =
-      *new SecurityManager;  // Xerces' default cap on entity expansions
-  return limits;
-}
+// A DOM parser whose entities are held to their bound.
+class BoundedLsParser : public DOMLSParserImpl {
+ public:
+  explicit BoundedLsParser(XercesEntityBound& bound)
+      : DOMLSParserImpl(nullptr, &bound), bound_(bound) {}
+
+  void entityDecl(const DTDEntityDecl& declaration, const bool is_parameter,
+                  const bool ignored) override {
+    if (!is_parameter && !ignored && !declaration.isExternal()) {
+      bound_.Declare(declaration.getName(), declaration.getValue());
+    }
+    DOMLSParserImpl::entityDecl(declaration, is_parameter, ignored);
+  }
+  void startEntityReference(const XMLEntityDecl& declaration) override {
+    bound_.BeginReference(declaration.getName());
+    DOMLSParserImpl::startEntityReference(declaration);
+  }
+  void endEntityReference(const XMLEntityDecl& declaration) override {
+    bound_.EndReference();
+    DOMLSParserImpl::endEntityReference(declaration);
+  }
+
+ private:
+  XercesEntityBound& bound_;
+};
 
 void Configure(DOMLSParser* builder) {
   DOMConfiguration* config = builder->getDomConfig();
@@ -52,7 +77,6 @@ void Configure(DOMLSParser* builder) {
   config->setParameter(XMLUni::fgDOMNamespaces, false);
   config->setParameter(XMLUni::fgXercesLoadExternalDTD, false);
   config->setParameter(XMLUni::fgXercesDisableDefaultEntityResolution, true);
-  config->setParameter(XMLUni::fgXercesSecurityManager, &EntityLimits());
 }
 
 bool IsBlankSource(const void* source, std::size_t byte_count, bool wide) {
@@ -141,14 +165,16 @@ void CXmlStringParser::Release() {
 xercesc::DOMDocument* CXmlStringParser::GetDocument() {
   if (document_ != nullptr) return document_;
   Release();
-  auto* implementation = static_cast<DOMImplementationLS*>(GetDomImplementation());
+  StartXmlLibrary();
   // A blank text is an empty document, not a malformed one.
   if (source_ == nullptr || IsBlankSource(source_, byte_count_, wide_)) {
     blank_document_ = GetDomImplementation()->createDocument();
     document_ = blank_document_;
     return document_;
   }
-  builder_ = implementation->createLSParser(DOMImplementationLS::MODE_SYNCHRONOUS, nullptr);
+  if (bound_ == nullptr) bound_ = std::make_unique<XercesEntityBound>();
+  bound_->Begin(byte_count_);
+  builder_ = new BoundedLsParser(*bound_);
   Configure(builder_);
 
   MemBufInputSource input(static_cast<const XMLByte*>(source_), byte_count_, u"", false);
@@ -167,7 +193,11 @@ xercesc::DOMDocument* CXmlStringParser::GetDocument() {
     failed = true;
   } catch (const OutOfMemoryException&) {
     failed = true;
+  } catch (const EntitiesRefused&) {
+    failed = true;
   }
+  bound_->End();
+  if (!bound_->Refused().empty()) LogEntitiesRefused(kEntitiesRefusedFailure, bound_->Refused());
   builder_->getDomConfig()->setParameter(XMLUni::fgDOMErrorHandler,
                                          static_cast<const void*>(nullptr));
   if (failed || errors.failed() || document == nullptr || NestsTooDeep(document)) {

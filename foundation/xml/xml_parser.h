@@ -2,15 +2,18 @@
 // memory (CXmlStringParser), and the helpers of the property bag (EscapeXmlText,
 // UnescapeXmlText, GetInnerXml).
 //
-// Every parse is bounded: no DTD or entity is fetched from outside, entity expansion is
-// limited, and a document nested deeper than kMaxXmlDepth is refused like a text that is not
-// well formed, so that no text can exhaust the stack of the code that walks the tree.
+// Every parse is bounded: no DTD or entity is fetched from outside, the internal entities'
+// expansion is held to its bound (xerces_entity_bound.h; a document refused for it is recorded in
+// the event log with its cause), and a document nested deeper than kMaxXmlDepth is refused like
+// a text that is not well formed, so that no text can exhaust the stack of the code that walks
+// the tree.
 //
 // Thread-safety: StartXmlLibrary and GetDomImplementation may be called from any thread; the
 // first call starts the library once. A CXmlStringParser belongs to one thread.
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 #include <xercesc/util/XercesDefs.hpp>
@@ -24,6 +27,8 @@ class DOMLSParser;
 class DOMLSSerializer;
 class DOMNode;
 XERCES_CPP_NAMESPACE_END
+
+class XercesEntityBound;
 
 // Starts Xerces once for the process; it is stopped when the process (or the library that
 // holds this code) unloads. Code that calls Xerces functions other than through
@@ -66,6 +71,8 @@ class CXmlStringParser {
   const void* source_;
   std::size_t byte_count_;
   bool wide_;
+  // The memory of builder_ and its document: freed after them.
+  std::unique_ptr<XercesEntityBound> bound_;
   xercesc::DOMLSParser* builder_ = nullptr;
   xercesc::DOMDocument* blank_document_ = nullptr;  // made, not parsed, for a blank text
   xercesc::DOMDocument* document_ = nullptr;

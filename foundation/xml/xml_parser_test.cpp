@@ -8,10 +8,12 @@
 
 #include <xercesc/dom/DOM.hpp>
 
+#include "foundation/testing/data_source_test_util.h"
 #include "platform/text/unicode.h"
 
 namespace {
 
+using korvalis::datasource::testing::EventLogCapture;
 using xercesc::DOMDocument;
 using xercesc::DOMElement;
 
@@ -113,6 +115,34 @@ TEST(CXmlStringParserTest, FetchesNoExternalEntityAndBoundsExpansion) {
   laughs += u"]><r>&i;</r>";
   CXmlStringParser bomb(laughs);
   EXPECT_EQ(bomb.GetDocument(), nullptr);
+}
+
+// Content, attribute values and defaults alike: past the bound nothing is built; below it, pages
+// of many small references parse.
+TEST(CXmlStringParserTest, EntitiesAreHeldToTheBytesTheyExpandTo) {
+  const std::u16string large = u"<!ENTITY q \"" + std::u16string(100'000, u'x') + u"\">";
+  std::u16string references;
+  for (int i = 0; i < 2'000; ++i) references += u"&q;";
+  const EventLogCapture events;
+  for (const std::u16string& bomb :
+       {u"<!DOCTYPE r [" + large + u"]><r>" + references + u"</r>",
+        u"<!DOCTYPE r [" + large + u"]><r a=\"" + references + u"\"/>",
+        u"<!DOCTYPE r [" + large + u"<!ATTLIST r a CDATA \"" + references + u"\">]><r/>"}) {
+    CXmlStringParser parser(bomb);
+    EXPECT_EQ(parser.GetDocument(), nullptr);
+  }
+  const std::vector<korvalis::sys::EventRecord> records = events.Records();
+  ASSERT_EQ(records.size(), 3u);
+  for (const auto& record : records) {
+    EXPECT_EQ(record.text, u"解析XML文档错误: its entities expand past the bound of 16 MB");
+  }
+  std::u16string cells = u"<!DOCTYPE r [<!ENTITY nbsp \"&#160;\">]><r>";
+  for (int i = 0; i < 130'000; ++i) cells += u"<td>&nbsp;</td>";
+  cells += u"</r>";
+  CXmlStringParser page(cells);
+  ASSERT_NE(page.GetDocument(), nullptr);
+  EXPECT_EQ(std::u16string(page.GetDocument()->getDocumentElement()->getTextContent()),
+            std::u16string(130'000, u'\u00A0'));
 }
 
 TEST(CXmlStringParserTest, RefusesNestingBeyondTheLimit) {

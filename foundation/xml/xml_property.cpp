@@ -8,16 +8,18 @@
 #include <xercesc/sax2/XMLReaderFactory.hpp>
 #include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
-#include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/XMLChar.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "foundation/calls/emr_exception.h"
+#include "foundation/xml/xerces_entity_bound.h"
 #include "foundation/xml/xml_parser.h"
 #include "platform/text/ascii.h"
+#include "platform/text/unicode.h"
 
 using namespace xercesc;
 
@@ -105,39 +107,74 @@ class FragmentChecker : public DefaultHandler {
   bool holds_elements_ = false;
 };
 
-// A streaming reader configured for bounded parsing. Making one costs as much as reading a
-// small bag, so each thread keeps two: one that only checks well-formedness (no grammar is
-// built for the names met, which makes it the faster, but it would skip a document type
-// declaration unread) and one that also reads the declaration, for the texts that carry one.
-SAX2XMLReader& ThreadReader(bool reads_document_type) {
-  StartXmlLibrary();
-  static SecurityManager& entity_limits = *new SecurityManager;
-  auto make = [](bool with_document_type) {
-    std::unique_ptr<SAX2XMLReader> made(XMLReaderFactory::createXMLReader());
+// Hands the declarations and references a parse reports to its entity bound.
+class EntityEvents : public DefaultHandler {
+ public:
+  explicit EntityEvents(XercesEntityBound& bound) : bound_(bound) {}
+  void internalEntityDecl(const XMLCh* const name, const XMLCh* const value) override {
+    bound_.Declare(name, value);
+  }
+  void startEntity(const XMLCh* const name) override { bound_.BeginReference(name); }
+  void endEntity(const XMLCh* const) override { bound_.EndReference(); }
+
+ private:
+  XercesEntityBound& bound_;
+};
+
+// Streaming readers configured for bounded parsing. Making one costs as much as reading a small
+// bag, so each thread keeps two: one that only checks well-formedness (no grammar is built for
+// the names met, which makes it the faster, but it would skip a document type declaration unread)
+// and one that also reads the declaration, for the texts that carry one, its entities held to
+// their bound.
+struct ThreadReaders {
+  static std::unique_ptr<SAX2XMLReader> Make(bool with_document_type, MemoryManager* memory) {
+    std::unique_ptr<SAX2XMLReader> made(XMLReaderFactory::createXMLReader(memory));
     made->setFeature(XMLUni::fgSAX2CoreNameSpaces, false);
     made->setFeature(XMLUni::fgXercesLoadExternalDTD, false);
     made->setFeature(XMLUni::fgXercesDisableDefaultEntityResolution, true);
-    made->setProperty(XMLUni::fgXercesSecurityManager, &entity_limits);
     if (!with_document_type) {
       made->setProperty(XMLUni::fgXercesScannerName, const_cast<XMLCh*>(XMLUni::fgWFXMLScanner));
     }
     return made;
-  };
-  thread_local std::unique_ptr<SAX2XMLReader> plain = make(false);
-  thread_local std::unique_ptr<SAX2XMLReader> with_document_type = make(true);
-  return reads_document_type ? *with_document_type : *plain;
+  }
+
+  // The memory of the reader it watches: made first, so that it is freed after the reader.
+  XercesEntityBound bound;
+  std::unique_ptr<SAX2XMLReader> plain = Make(false, XMLPlatformUtils::fgMemoryManager);
+  std::unique_ptr<SAX2XMLReader> with_document_type = Make(true, &bound);
+};
+
+ThreadReaders& Readers() {
+  StartXmlLibrary();
+  thread_local ThreadReaders readers;
+  return readers;
 }
 
-bool RunReader(SAX2XMLReader& reader, std::u16string_view text, DefaultHandler& handler) {
+// How a parse ended: well formed, or not, or refused for its entities (the cause).
+struct ReadOutcome {
+  bool well_formed = false;
+  std::string_view refused;
+};
+
+ReadOutcome RunReader(SAX2XMLReader& reader, XercesEntityBound* bound, std::u16string_view text,
+                      DefaultHandler& handler) {
+  std::optional<EntityEvents> entity_events;
   reader.setContentHandler(&handler);
   reader.setErrorHandler(&handler);
+  if (bound != nullptr) {
+    bound->Begin(text.size() * 2);
+    entity_events.emplace(*bound);
+    reader.setLexicalHandler(&*entity_events);
+    reader.setDeclarationHandler(&*entity_events);
+  }
   MemBufInputSource input(reinterpret_cast<const XMLByte*>(text.data()), text.size() * 2, u"",
                           false);
   input.setEncoding(u"UTF-16LE");
-  bool well_formed = false;
+  ReadOutcome outcome;
   try {
     reader.parse(input);
-    well_formed = true;
+    outcome.well_formed = true;
+  } catch (const EntitiesRefused&) {
   } catch (const ParseFailure&) {
   } catch (const XMLException&) {
   } catch (const SAXException&) {
@@ -145,13 +182,22 @@ bool RunReader(SAX2XMLReader& reader, std::u16string_view text, DefaultHandler& 
   }
   reader.setContentHandler(nullptr);
   reader.setErrorHandler(nullptr);
-  return well_formed;
+  if (bound != nullptr) {
+    bound->End();
+    outcome.refused = bound->Refused();
+    reader.setLexicalHandler(nullptr);
+    reader.setDeclarationHandler(nullptr);
+  }
+  return outcome;
 }
 
-// Runs one bounded streaming parse of a wide text; false when it is not well formed.
-bool ReadWide(std::u16string_view text, DefaultHandler& handler) {
-  const bool declares_type = text.find(u"<!DOCTYPE") != std::u16string_view::npos;
-  return RunReader(ThreadReader(declares_type), text, handler);
+// Runs one bounded streaming parse of a wide text.
+ReadOutcome ReadWide(std::u16string_view text, DefaultHandler& handler) {
+  ThreadReaders& readers = Readers();
+  if (text.find(u"<!DOCTYPE") == std::u16string_view::npos) {
+    return RunReader(*readers.plain, nullptr, text, handler);
+  }
+  return RunReader(*readers.with_document_type, &readers.bound, text, handler);
 }
 
 // The inner XML of the first element named `tag` among the first-level elements.
@@ -245,7 +291,12 @@ void CXmlProperty::Parse() const {
   }
   Map properties;
   FirstLevelReader reader(properties, tag_);
-  if (!ReadWide(xml_, reader)) throw CEMRException(std::u16string(kParseError));
+  const ReadOutcome read = ReadWide(xml_, reader);
+  if (!read.refused.empty()) {
+    LogEntitiesRefused(kParseError, read.refused);
+    throw CEMRException(kParseError + (u" " + korvalis::FromUtf8(read.refused)));
+  }
+  if (!read.well_formed) throw CEMRException(std::u16string(kParseError));
   // The markup of the elements under "extend" is as the library's serialiser writes it.
   if (reader.tag_holds_elements()) properties[tag_] = InnerXmlOf(xml_, tag_);
   properties_.swap(properties);
@@ -293,7 +344,7 @@ std::u16string CXmlProperty::ToXml() const {
       // Markup stays markup; anything else (plain text, a broken fragment) is text.
       const std::u16string wrapped = u"<extend>" + value + u"</extend>";
       FragmentChecker checker;
-      if (ReadWide(wrapped, checker) && checker.holds_elements()) {
+      if (ReadWide(wrapped, checker).well_formed && checker.holds_elements()) {
         xml += value;
       } else {
         AppendEscaped(xml, value);

@@ -16,6 +16,9 @@ namespace {
 using korvalis::testing::FailureOf;
 using Map = CXmlProperty::Map;
 
+constexpr char16_t kEntitiesRefused[] =
+    u"解析属性信息错误. its entities expand past the bound of 16 MB";
+
 std::u16string ParseError(const CXmlProperty& bag) {
   return FailureOf([&] { bag.GetValue(u"a"); });
 }
@@ -80,7 +83,35 @@ TEST(CXmlPropertyTest, DocumentTypeIsReadButNothingIsFetched) {
     bomb += u"\">";
   }
   bomb += u"]><root><a>&e8;</a></root>";
-  EXPECT_EQ(ParseError(CXmlProperty(bomb)), u"解析属性信息错误.");
+  EXPECT_EQ(ParseError(CXmlProperty(bomb)), kEntitiesRefused);
+}
+
+// `count` copies of `text`.
+std::u16string Repeated(std::u16string_view text, int count) {
+  std::u16string repeated;
+  for (int i = 0; i < count; ++i) repeated += text;
+  return repeated;
+}
+
+// A bag's entities are held to the bytes they expand to, wherever they are used, and refused at
+// once past the bound; pages of many small references and chains of them are read.
+TEST(CXmlPropertyTest, EntitiesAreHeldToTheBytesTheyExpandTo) {
+  const std::u16string large = u"<!ENTITY q \"" + std::u16string(100'000, u'x') + u"\">";
+  const std::u16string references = Repeated(u"&q;", 2'000);
+  for (const std::u16string& bomb :
+       {u"<!DOCTYPE root [" + large + u"]><root><a>" + references + u"</a></root>",
+        u"<!DOCTYPE root [" + large + u"]><root><a b=\"" + references + u"\">1</a></root>",
+        u"<!DOCTYPE root [" + large + u"<!ATTLIST a b CDATA \"" + references +
+            u"\">]><root><a>1</a></root>"}) {
+    EXPECT_EQ(ParseError(CXmlProperty(bomb)), kEntitiesRefused);
+  }
+  CXmlProperty cells(u"<!DOCTYPE root [<!ENTITY nbsp \"&#160;\">]><root><a>" +
+                     Repeated(u"<td>&nbsp;</td>", 130'000) + u"</a><b>&nbsp;</b></root>");
+  EXPECT_EQ(cells.GetValue(u"a"), std::u16string(130'000, u'\u00A0'));
+  CXmlProperty chain(u"<!DOCTYPE root [<!ENTITY k \"" + std::u16string(1'000, u'k') +
+                     u"\"><!ENTITY t \"" + Repeated(u"&k;", 10) + u"\"><!ENTITY h \"" +
+                     Repeated(u"&t;", 10) + u"\">]><root><a b=\"&h;\">&h;</a></root>");
+  EXPECT_EQ(chain.GetValue(u"a"), std::u16string(100'000, u'k'));
 }
 
 TEST(CXmlPropertyTest, NestingBeyondTheLimitFails) {

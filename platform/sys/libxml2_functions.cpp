@@ -46,7 +46,7 @@ namespace {
   X(__xmlGenericErrorContext) X(xmlXPathFunctionLookup) X(xmlXPathRegisterFuncLookup)            \
   X(xmlXPathNewFloat) X(xmlXPathNewString) X(xmlXPathNodeSetSort) X(xmlXPathStringEvalNumber) \
   X(xmlXPathPopBoolean) X(xmlXPathNewBoolean) X(xmlXPathEqualValues) X(xmlXPathNotEqualValues)  \
-  X(xmlXPathCompareValues)
+  X(xmlXPathCompareValues) X(xmlResetLastError) X(xmlGetLastError) X(xmlParseBalancedChunkMemory)
 
 struct Libxml2Functions {
   KORVALIS_LIBXML2_FUNCTIONS(KORVALIS_ON_DEMAND_MEMBER)
@@ -131,6 +131,12 @@ void xmlXPathFreeObject(xmlXPathObjectPtr obj) {
 }
 xmlEntityPtr xmlGetDocEntity(const xmlDoc* doc, const xmlChar* name) {
   return Libxml2().xmlGetDocEntity(doc, name);
+}
+xmlErrorPtr xmlGetLastError() { return Libxml2().xmlGetLastError(); }
+void xmlResetLastError() { Libxml2().xmlResetLastError(); }
+int xmlParseBalancedChunkMemory(xmlDocPtr doc, xmlSAXHandlerPtr sax, void* user_data, int depth,
+                                const xmlChar* string, xmlNodePtr* lst) {
+  return Libxml2().xmlParseBalancedChunkMemory(doc, sax, user_data, depth, string, lst);
 }
 xmlChar* xmlGetProp(const xmlNode* node, const xmlChar* name) {
   return Libxml2().xmlGetProp(node, name);

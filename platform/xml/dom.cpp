@@ -4,11 +4,13 @@
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 #include <libxml/tree.h>
+#include <libxml/xmlerror.h>
 #include <libxml/xpath.h>
 
 #include <iterator>
-#include <new>
 #include <mutex>
+#include <new>
+#include <utility>
 
 #include "platform/text/ascii.h"
 #include "platform/xml/entity_expansion.h"
@@ -142,10 +144,48 @@ std::string QualifiedName(xmlNodePtr node) {
 // Texts are loaded as already decoded, whatever their declaration names.
 constexpr char kLoadEncoding[] = "UTF-8";
 
+// The parser's message of why the text it last read on this thread did not load.
+std::string ParserFailure() {
+  const xmlError* error = xmlGetLastError();
+  std::string message = error == nullptr || error->message == nullptr
+                            ? std::string("the text is not a document")
+                            : std::string(error->message);
+  while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
+  return message;
+}
+
 int LoadOptions(Document::Writer writer) {
   int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
   if (writer == Document::Writer::kSystem) options |= XML_PARSE_HUGE;
   return options;
+}
+
+// Precondition: the text is not empty and its length fits an int.
+xmlDocPtr Read(std::string_view text, Document::Writer writer) {
+  return xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, kLoadEncoding,
+                       LoadOptions(writer));
+}
+
+// The limits the parser holds a caller's text to, beside its measure of entities: elements
+// nested 257 deep at most, texts under 10,000,000 bytes. Answers the one `doc` passes, as the
+// parser names it, or nothing.
+std::string CallerLimitPassed(xmlDocPtr doc) {
+  constexpr std::size_t kMaxDepth = 257;
+  constexpr std::size_t kMaxText = 10'000'000;
+  std::vector<std::pair<xmlNodePtr, std::size_t>> pending{{xmlDocGetRootElement(doc), 1}};
+  while (!pending.empty()) {
+    auto [element, depth] = pending.back();
+    pending.pop_back();
+    if (depth > kMaxDepth) return "Excessive depth in document: 256 use XML_PARSE_HUGE option";
+    for (xmlNodePtr child = element->children; child != nullptr; child = child->next) {
+      if (child->type == XML_ELEMENT_NODE) pending.emplace_back(child, depth + 1);
+      if (child->content != nullptr &&
+          static_cast<std::size_t>(xmlStrlen(child->content)) >= kMaxText) {
+        return "a text is longer than 10,000,000 bytes";
+      }
+    }
+  }
+  return {};
 }
 
 }  // namespace
@@ -409,17 +449,35 @@ Document& Document::operator=(Document&&) noexcept = default;
 
 bool Document::LoadXml(std::string_view text, Writer writer) {
   EnsureLibraryStarted();
-  xmlDocPtr parsed = nullptr;
-  if (!text.empty() && text.size() <= static_cast<std::size_t>(INT32_MAX)) {
-    parsed = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, kLoadEncoding,
-                           LoadOptions(writer));
+  xmlResetLastError();
+  if (text.empty() || text.size() > static_cast<std::size_t>(INT32_MAX)) return Adopt(nullptr);
+  xmlDocPtr parsed = Read(text, writer);
+  // The parser refuses a caller's entities by its own measure of what they copy, which refuses
+  // pages (a 1 KB entity referenced a hundred times) that the bound of entity_bound.h admits:
+  // such a text is read again without that measure, within the parser's other limits.
+  if (parsed == nullptr && writer == Writer::kCaller && xmlGetLastError() != nullptr &&
+      xmlGetLastError()->code == XML_ERR_ENTITY_LOOP) {
+    xmlResetLastError();
+    parsed = Read(text, Writer::kSystem);
+    if (parsed != nullptr) {
+      if (std::string passed = CallerLimitPassed(parsed); !passed.empty()) {
+        xmlFreeDoc(parsed);
+        return Adopt(nullptr, std::move(passed));
+      }
+    }
   }
   return Adopt(parsed);
 }
 
-bool Document::Adopt(_xmlDoc* parsed) {
-  if (parsed == nullptr || xmlDocGetRootElement(parsed) == nullptr ||
-      !ExpandInternalEntities(parsed)) {
+bool Document::Adopt(_xmlDoc* parsed, std::string failure) {
+  load_failure_ = std::move(failure);
+  if (!load_failure_.empty()) {
+  } else if (parsed == nullptr || xmlDocGetRootElement(parsed) == nullptr) {
+    load_failure_ = ParserFailure();
+  } else {
+    load_failure_ = ExpandInternalEntities(parsed);
+  }
+  if (!load_failure_.empty()) {
     xmlFreeDoc(parsed);
     data_ = std::make_shared<DocumentData>();
     return false;
@@ -437,6 +495,7 @@ DocumentLoader::DocumentLoader() {
   if (parser_ == nullptr) throw std::bad_alloc();
   // As xmlReadMemory with an encoding: the encoding is named to the parser and the input
   // decoded by it, whatever the declaration says.
+  xmlResetLastError();
   xmlCtxtUseOptions(parser_, LoadOptions(Document::Writer::kSystem));
   parser_->encoding = xmlStrdup(BAD_CAST kLoadEncoding);
   xmlCharEncodingHandlerPtr utf8 = xmlFindCharEncodingHandler(kLoadEncoding);

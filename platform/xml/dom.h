@@ -9,9 +9,10 @@
 //     entities of an internal subset are expanded into the tree, in text and in attribute
 //     values, as an XML reader reads them (entity_expansion.h), while a reference to an
 //     external entity stays a leaf without text;
-//   - libxml2's limits hold: elements nested deeper than 256 levels, or entities expanding
-//     out of proportion (for the parser, or past 16 MB of copies in the tree), make the text
-//     fail to load;
+//   - libxml2's limits hold (elements nested deeper than 256 levels make the text fail to
+//     load), but for its measure of entities: references to entities fail it when together they
+//     expand past 16 MB or open a chain of more than 16 entities each referring to the next
+//     (entity_bound.h), and nothing else about entities does;
 //   - a text that does not parse leaves the document without any node.
 // A Node is a shared handle: it keeps its whole document alive, and nodes that an edit takes
 // out of the tree stay valid until the last handle of the document is gone, so a handle can
@@ -140,6 +141,10 @@ class Document {
   // sizes.
   bool LoadXml(std::string_view text, Writer writer = Writer::kCaller);
 
+  // Why the last load failed, as a refusal names it (the bound its entities passed, or the
+  // parser's own message); empty after a load that succeeded.
+  const std::string& LoadFailure() const { return load_failure_; }
+
   bool HasDocumentElement() const;
   Node DocumentElement() const;
 
@@ -148,11 +153,13 @@ class Document {
 
  private:
   friend class DocumentLoader;
-  // Takes the parsed document (null when the text did not parse): false, leaving the document
-  // empty, without a document element.
-  bool Adopt(_xmlDoc* parsed);
+  // Takes the parsed document (null when the text did not parse, or refused for `failure`):
+  // false, leaving the document empty, without a document element, and the cause in
+  // load_failure_.
+  bool Adopt(_xmlDoc* parsed, std::string failure = {});
 
   std::shared_ptr<DocumentData> data_;
+  std::string load_failure_;
 };
 
 // A document that the system writes itself, loaded as it is written: each piece of the text is

@@ -102,6 +102,26 @@ TEST(DocumentTest, LoadsNoExternalEntity) {
   EXPECT_TRUE(!loaded || document.DocumentElement().Text() == "[]");
 }
 
+// A caller's text whose entities the parser's own measure refuses is read within the bound of
+// entity_bound.h instead, and still within the parser's limit on depth.
+TEST(DocumentTest, ACallersEntitiesAreBoundedByTheirBytesWithinTheParsersDepth) {
+  const std::string entities = "<!DOCTYPE r [<!ENTITY k \"" + std::string(1'000, 'k') +
+                               "\"><!ENTITY t \"&k;&k;&k;&k;&k;&k;&k;&k;&k;&k;\">]>";
+  for (std::size_t depth : {257, 258}) {
+    std::string text = entities;
+    for (std::size_t i = 0; i < depth; ++i) text += "<a>";
+    text += "&t;&t;&t;";
+    for (std::size_t i = 0; i < depth; ++i) text += "</a>";
+    Document document;
+    EXPECT_EQ(document.LoadXml(text), depth == 257) << document.LoadFailure();
+    if (depth == 257) {
+      EXPECT_EQ(document.DocumentElement().Text(), std::string(30'000, 'k'));
+    } else {
+      EXPECT_NE(document.LoadFailure().find("depth"), std::string::npos);
+    }
+  }
+}
+
 // An internal entity is its text, expanded into the tree; a reference to an external one, never
 // read, stays a leaf that edits leave alone.
 TEST(NodeTest, InternalEntitiesAreExpandedAndExternalOnesStayLeaves) {

@@ -1,40 +1,19 @@
 #include "platform/xml/entity_expansion.h"
 
 #include <libxml/entities.h>
+#include <libxml/parser.h>
 #include <libxml/tree.h>
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/xml/entity_bound.h"
 
 namespace korvalis::xml {
 namespace {
 
-// What each node an expansion makes is counted for, beside its text; and each reference it
-// expands, so that references to empty entities are bounded too.
-constexpr std::size_t kNodeBytes = sizeof(xmlNode);
-constexpr std::size_t kReferenceBytes = 8;
-// Entities nested deeper than the parser itself admits are refused.
-constexpr std::size_t kMaxNesting = 40;
-
-std::size_t ContentBytes(const xmlNode* node) {
-  return node->content == nullptr ? 0 : xmlStrlen(node->content);
-}
-
-// The bytes counted for `copy` and every node below it.
-std::size_t SubtreeBytes(const xmlNode* copy) {
-  std::size_t bytes = 0;
-  const xmlNode* node = copy;
-  while (node != nullptr) {
-    bytes += kNodeBytes + ContentBytes(node);
-    if (node->type == XML_ELEMENT_NODE && node->children != nullptr) {
-      node = node->children;
-      continue;
-    }
-    while (node != copy && node->next == nullptr) node = node->parent;
-    node = node == copy ? nullptr : node->next;
-  }
-  return bytes;
-}
+constexpr std::string_view kEntityNotParsed = "an entity's text does not parse";
 
 // The entity `reference` stands for, when the document declares it with its own text.
 xmlEntityPtr InternalEntity(xmlDocPtr doc, const xmlNode* reference) {
@@ -43,35 +22,77 @@ xmlEntityPtr InternalEntity(xmlDocPtr doc, const xmlNode* reference) {
   return entity != nullptr && entity->etype == XML_INTERNAL_GENERAL_ENTITY ? entity : nullptr;
 }
 
+// The nodes of the entity's text. The parser makes them at the entity's first reference in
+// content; one first met elsewhere (in an attribute's default) has none yet, and they are made
+// here as the parser would have made them. False when its text does not parse.
+bool ReadEntityNodes(xmlDocPtr doc, xmlEntityPtr entity) {
+  if (entity->children != nullptr || entity->content == nullptr || entity->content[0] == 0) {
+    return true;
+  }
+  xmlNodePtr nodes = nullptr;
+  if (xmlParseBalancedChunkMemory(doc, nullptr, nullptr, 0, entity->content, &nodes) != 0) {
+    xmlFreeNodeList(nodes);
+    return false;
+  }
+  // The entity owns its nodes from now on, and frees them with the document.
+  entity->owner = 1;
+  entity->children = nodes;
+  for (xmlNodePtr node = nodes; node != nullptr; node = node->next) {
+    node->parent = reinterpret_cast<xmlNodePtr>(entity);
+    entity->last = node;
+  }
+  return true;
+}
+
+// An attribute's value holds blanks where its entities' texts hold a line feed, a carriage
+// return or a tab.
+void NormaliseBlanks(std::string& text, std::size_t from) {
+  for (std::size_t i = from; i < text.size(); ++i) {
+    if (text[i] == '\n' || text[i] == '\r' || text[i] == '\t') text[i] = ' ';
+  }
+}
+
 // One document's expansion, element by element: the references among an element's children and
 // in its attributes' values are replaced by copies of their entities' nodes, and the texts that
 // meet are joined, each run of them written once. Elements of the tree and copied ones wait in
-// `pending_` for their own turn.
+// `pending_` for their own turn. Each reference in the tree is counted against the bound before
+// it is expanded; the references inside entities are part of what it costs.
 class Expansion {
  public:
-  explicit Expansion(xmlDocPtr doc) : doc_(doc) {}
+  explicit Expansion(xmlDocPtr doc)
+      : doc_(doc), budget_([doc](std::string_view name) -> std::optional<std::string_view> {
+          const std::string entity_name(name);
+          xmlEntityPtr entity = xmlGetDocEntity(doc, BAD_CAST entity_name.c_str());
+          if (entity == nullptr || entity->etype != XML_INTERNAL_GENERAL_ENTITY) {
+            return std::nullopt;
+          }
+          return entity->content == nullptr
+                     ? std::string_view()
+                     : std::string_view(reinterpret_cast<const char*>(entity->content));
+        }) {}
 
-  bool Run() {
+  std::string_view Run() {
     pending_.push_back(xmlDocGetRootElement(doc_));
     while (!pending_.empty()) {
       xmlNodePtr element = pending_.back();
       pending_.pop_back();
-      if (!ExpandElement(element)) return false;
+      if (std::string_view failure = ExpandElement(element); !failure.empty()) return failure;
     }
-    return true;
+    return {};
   }
 
  private:
   // An attribute's value is a list of children too, where the parser left references.
-  bool ExpandElement(xmlNodePtr element) {
+  std::string_view ExpandElement(xmlNodePtr element) {
     for (xmlAttrPtr attribute = element->properties; attribute != nullptr;
          attribute = attribute->next) {
-      if (!ExpandChildren(reinterpret_cast<xmlNodePtr>(attribute))) return false;
+      std::string_view failure = ExpandChildren(reinterpret_cast<xmlNodePtr>(attribute), true);
+      if (!failure.empty()) return failure;
     }
-    return ExpandChildren(element);
+    return ExpandChildren(element, false);
   }
 
-  bool ExpandChildren(xmlNodePtr parent) {
+  std::string_view ExpandChildren(xmlNodePtr parent, bool in_attribute) {
     for (xmlNodePtr child = parent->children; child != nullptr;) {
       xmlNodePtr next = child->next;
       if (child->type == XML_TEXT_NODE) {
@@ -83,7 +104,9 @@ class Expansion {
           xmlFreeNode(child);
         }
       } else if (xmlEntityPtr entity = InternalEntity(doc_, child)) {
-        if (!Insert(entity, child)) return false;
+        const std::string_view refused = budget_.Spend(reinterpret_cast<const char*>(entity->name));
+        if (!refused.empty()) return refused;
+        if (!Insert(entity, child, in_attribute)) return kEntityNotParsed;
         xmlUnlinkNode(child);
         xmlFreeNode(child);
       } else {
@@ -93,12 +116,13 @@ class Expansion {
       child = next;
     }
     EndRun();
-    return true;
+    return {};
   }
 
   // Puts the nodes of `entity` before `reference`, its nested references expanded in turn.
-  bool Insert(xmlEntityPtr entity, xmlNodePtr reference) {
-    if (!Spend(kReferenceBytes)) return false;
+  // The bound counted them all with the reference: the walk is no longer than what it counted.
+  bool Insert(xmlEntityPtr entity, xmlNodePtr reference, bool in_attribute) {
+    if (!ReadEntityNodes(doc_, entity)) return false;
     std::vector<xmlNodePtr> parts{entity->children};
     while (!parts.empty()) {
       xmlNodePtr part = parts.back();
@@ -108,20 +132,17 @@ class Expansion {
       }
       parts.back() = part->next;
       if (part->type == XML_TEXT_NODE) {
-        if (!AddText(part, reference)) return false;
+        if (!AddText(part, reference, in_attribute)) return false;
         continue;
       }
       if (xmlEntityPtr nested = InternalEntity(doc_, part)) {
-        if (parts.size() >= kMaxNesting || !Spend(kReferenceBytes)) return false;
+        if (!ReadEntityNodes(doc_, nested)) return false;
         parts.push_back(nested->children);
         continue;
       }
       EndRun();
       xmlNodePtr copy = xmlDocCopyNode(part, doc_, 1);
-      if (copy == nullptr || !Spend(SubtreeBytes(copy))) {
-        xmlFreeNode(copy);
-        return false;
-      }
+      if (copy == nullptr) return false;
       xmlAddPrevSibling(reference, copy);
       if (copy->type == XML_ELEMENT_NODE) pending_.push_back(copy);
     }
@@ -129,26 +150,28 @@ class Expansion {
   }
 
   // Adds the text of the entity's `text` node to the run of texts before `reference`.
-  bool AddText(const xmlNode* text, xmlNodePtr reference) {
-    if (!Spend(ContentBytes(text))) return false;
+  bool AddText(const xmlNode* text, xmlNodePtr reference, bool in_attribute) {
     if (run_ == nullptr) {
-      if (!Spend(kNodeBytes)) return false;
       xmlNodePtr started = xmlNewDocText(doc_, BAD_CAST "");
       if (started == nullptr) return false;
       // A text just before the reference would take the new one in: it is the run then.
       run_ = xmlAddPrevSibling(reference, started);
     }
-    AppendToRun(reinterpret_cast<const char*>(text->content));
+    const std::size_t from = AppendToRun(reinterpret_cast<const char*>(text->content));
+    if (in_attribute) NormaliseBlanks(run_text_, from);
     return true;
   }
 
-  void AppendToRun(const char* text) {
+  // Answers where the appended text starts in the run's text.
+  std::size_t AppendToRun(const char* text) {
     if (!grown_) {
       run_text_.assign(run_->content == nullptr ? ""
                                                 : reinterpret_cast<const char*>(run_->content));
       grown_ = true;
     }
+    const std::size_t from = run_text_.size();
     if (text != nullptr) run_text_.append(text);
+    return from;
   }
 
   // Writes the run's text, once, into its first node.
@@ -159,24 +182,19 @@ class Expansion {
     run_text_.clear();
   }
 
-  bool Spend(std::size_t bytes) {
-    spent_ += bytes;
-    return spent_ <= kMaxExpansionBytes;
-  }
-
   xmlDocPtr doc_;
+  ExpansionBudget budget_;
   std::vector<xmlNodePtr> pending_;
   xmlNodePtr run_ = nullptr;  // the first text node of the run of texts being joined
   bool grown_ = false;        // whether the run has more text than its first node holds
   std::string run_text_;      // the run's text, once it has grown
-  std::size_t spent_ = 0;
 };
 
 }  // namespace
 
-bool ExpandInternalEntities(xmlDocPtr doc) {
+std::string_view ExpandInternalEntities(xmlDocPtr doc) {
   // Without a declared entity there is nothing to expand, and the tree is not walked.
-  if (doc->intSubset == nullptr || doc->intSubset->entities == nullptr) return true;
+  if (doc->intSubset == nullptr || doc->intSubset->entities == nullptr) return {};
   return Expansion(doc).Run();
 }
 

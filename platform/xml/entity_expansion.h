@@ -2,28 +2,25 @@
 // loaded (dom.h): each reference to an entity that the document declares with its own text
 // (<!ENTITY nbsp "&#160;">) is replaced by the nodes of that text, as an XML reader reads the
 // document, so that a style sheet's templates, a source's values and a caller's elements hold
-// what their entities stand for. Entities are expanded within a bound that stops entity bombs;
-// an external entity is never read, and a reference to it (or to an entity not declared) stays
-// as the parser left it.
+// what their entities stand for. In an attribute's value, an entity's white space (line feeds,
+// tabs) becomes blanks, as XML normalises attribute values. Entities are expanded within the
+// bound of entity_bound.h; an external entity is never read, and a reference to it (or to an
+// entity not declared) stays as the parser left it.
 //
 // Thread-safety: a document belongs to one thread.
 #pragma once
 
-#include <cstddef>
+#include <string_view>
 
 struct _xmlDoc;
 
 namespace korvalis::xml {
 
-// What the copies of one document's expansion may take, each node counted with its text: far
-// beyond the entities of any page, while an entity bomb (entities nested ten deep, an entity of a
-// hundred kilobytes referenced thousands of times) stops there, having made no more.
-inline constexpr std::size_t kMaxExpansionBytes = std::size_t{16} << 20;
-
-// Expands the document's references to its internal entities; false when the expansion would
-// pass kMaxExpansionBytes or nest entities deeper than the parser admits, the document then
-// being half expanded and to be dropped. Adjacent texts are joined into one text node.
+// Expands the document's references to its internal entities and joins adjacent texts into one
+// text node. Answers why it could not, empty when it did: the references pass a bound of
+// entity_bound.h, or an entity's text does not parse; the document is then half expanded and to
+// be dropped.
 // Precondition: `doc` is a parsed document with a document element.
-bool ExpandInternalEntities(_xmlDoc* doc);
+std::string_view ExpandInternalEntities(_xmlDoc* doc);
 
 }  // namespace korvalis::xml

@@ -9,12 +9,13 @@
 #include <string>
 #include <utility>
 
+#include "platform/xml/entity_bound.h"
 #include "platform/xml/xslt.h"
 
 namespace korvalis::xml {
 namespace {
 
-constexpr TransformLimits kRoomy{1 << 20, 256 << 20, std::chrono::milliseconds(60'000)};
+constexpr TransformLimits kRoomy{4 << 20, 256 << 20, std::chrono::milliseconds(60'000)};
 
 // A style sheet that declares `entities` and whose template for the root writes `body`.
 std::string StyleSheet(const std::string& entities, const std::string& body) {
@@ -27,14 +28,33 @@ std::string StyleSheet(const std::string& entities, const std::string& body) {
 struct Answer {
   TransformOutcome outcome;
   std::string output;
+  std::string cause;
 };
 
 Answer Transform(const std::string& source, TextWriter source_writer,
                  const std::string& stylesheet, TextWriter stylesheet_writer) {
   Answer answer;
   answer.outcome = TransformText(source, source_writer, stylesheet, stylesheet_writer, kRoomy,
-                                 answer.output);
+                                 answer.output, &answer.cause);
   return answer;
+}
+
+// `count` copies of `text`.
+std::string Repeated(const std::string& text, int count) {
+  std::string repeated;
+  for (int i = 0; i < count; ++i) repeated += text;
+  return repeated;
+}
+
+// A chain of `depth` entities, each referring `width` times to the next, the last `first`;
+// `c1` is the head.
+std::string Chain(int depth, int width, const std::string& first) {
+  std::string entities = "<!ENTITY c" + std::to_string(depth) + " \"" + first + "\">";
+  for (int level = 1; level < depth; ++level) {
+    entities += "<!ENTITY c" + std::to_string(level) + " \"" +
+                Repeated("&c" + std::to_string(level + 1) + ";", width) + "\">";
+  }
+  return entities;
 }
 
 // Ten entities, each ten references to the one before: 10^9 copies of the first, `first`.
@@ -90,15 +110,23 @@ TEST(EntityExpansionTest, BombsAreRefusedAndExternalEntitiesNeverRead) {
     for (const auto& [entities, body] : {std::pair(Laughs("lol"), std::string("&a9;")),
                                          std::pair(Laughs(""), std::string("&a9;")),
                                          std::pair(quadratic, references)}) {
-      EXPECT_EQ(Transform("<r/>", TextWriter::kCaller, StyleSheet(entities, "<p>" + body + "</p>"),
-                          writer)
-                    .outcome,
-                TransformOutcome::kStylesheetNotLoaded);
+      const Answer refused = Transform("<r/>", TextWriter::kCaller,
+                                       StyleSheet(entities, "<p>" + body + "</p>"), writer);
+      EXPECT_EQ(refused.outcome, TransformOutcome::kStylesheetNotLoaded);
+      EXPECT_EQ(refused.cause, std::string("the style sheet does not load: ") + kExpansionRefused);
       EXPECT_EQ(Transform("<!DOCTYPE r [" + entities + "]><r>" + body + "</r>", writer, length,
                           TextWriter::kCaller)
                     .outcome,
                 TransformOutcome::kSourceNotLoaded);
     }
+  }
+  // An entity that refers to itself, through another, is never expanded.
+  for (TextWriter writer : {TextWriter::kCaller, TextWriter::kSystem}) {
+    EXPECT_EQ(Transform("<r/>", TextWriter::kCaller,
+                        StyleSheet("<!ENTITY a \"x&b;\"><!ENTITY b \"y&a;\">", "<p>&a;</p>"),
+                        writer)
+                  .outcome,
+              TransformOutcome::kStylesheetNotLoaded);
   }
   const Answer external = Transform(
       "<!DOCTYPE r [<!ENTITY s SYSTEM \"file:///etc/hostname\">]><r>[&s;]</r>",
@@ -108,6 +136,51 @@ TEST(EntityExpansionTest, BombsAreRefusedAndExternalEntitiesNeverRead) {
       TextWriter::kCaller);
   ASSERT_EQ(external.outcome, TransformOutcome::kDone);
   EXPECT_EQ(external.output, "[]\n");
+}
+
+// What counts is the bytes a page's entities expand to: many small references, and chains of
+// them, pass; a chain deeper than 16 entities is refused, and named.
+TEST(EntityExpansionTest, PagesPassWhateverTheirReferencesAndChainsDeeperThan16AreRefused) {
+  const std::string cells = Repeated("<td>&nbsp;</td>", 130'000);
+  const std::string chain = Chain(3, 10, std::string(1'000, 'k'));
+  for (TextWriter writer : {TextWriter::kCaller, TextWriter::kSystem}) {
+    const Answer table =
+        Transform("<r/>", TextWriter::kCaller,
+                  StyleSheet("<!ENTITY nbsp \"&#160;\">", "<tr>" + cells + "</tr>"), writer);
+    ASSERT_EQ(table.outcome, TransformOutcome::kDone) << table.cause;
+    EXPECT_EQ(table.output, "<tr>" + Repeated("<td>\u00A0</td>", 130'000) + "</tr>\n");
+    const Answer chained = Transform("<r/>", TextWriter::kCaller,
+                                     StyleSheet(chain, "<p>&c1;</p>"), writer);
+    ASSERT_EQ(chained.outcome, TransformOutcome::kDone) << chained.cause;
+    EXPECT_EQ(chained.output, "<p>" + std::string(100'000, 'k') + "</p>\n");
+    for (std::size_t depth : {kMaxEntityNesting, kMaxEntityNesting + 1}) {
+      const Answer deep =
+          Transform("<r/>", TextWriter::kCaller,
+                    StyleSheet(Chain(static_cast<int>(depth), 1, "x"), "<p>&c1;</p>"), writer);
+      if (depth == kMaxEntityNesting) {
+        EXPECT_EQ(deep.output, "<p>x</p>\n") << deep.cause;
+      } else {
+        EXPECT_EQ(deep.cause, std::string("the style sheet does not load: ") + kNestingRefused);
+      }
+    }
+  }
+}
+
+// An entity first used in an attribute's default still stands for its text in content; in an
+// attribute's value its line feeds and tabs are blanks.
+TEST(EntityExpansionTest, EntitiesReadAsXmlReadsThemWhereverTheyAreFirstUsed) {
+  const std::string stylesheet =
+      "<!DOCTYPE xsl:stylesheet [<!ENTITY e \"hello\"><!ENTITY w \"a\nb\tc&#10;d\">"
+      "<!ENTITY both \"&e;&w;\"><!ATTLIST xsl:stylesheet kv CDATA \"&both;\">]>"
+      "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
+      "<xsl:output method=\"xml\" omit-xml-declaration=\"yes\"/><xsl:template match=\"/\">"
+      "<h1 title=\"&w;|&#10;\">[&e;]</h1><p>[&both;]</p></xsl:template></xsl:stylesheet>";
+  for (TextWriter writer : {TextWriter::kCaller, TextWriter::kSystem}) {
+    const Answer answer = Transform("<r/>", TextWriter::kCaller, stylesheet, writer);
+    ASSERT_EQ(answer.outcome, TransformOutcome::kDone) << answer.cause;
+    EXPECT_EQ(answer.output,
+              "<h1 title=\"a b c d|&#10;\">[hello]</h1><p>[helloa\nb\tc\nd]</p>\n");
+  }
 }
 
 }  // namespace

@@ -195,6 +195,13 @@ Document::Writer WriterOf(TextWriter writer) {
   return writer == TextWriter::kCaller ? Document::Writer::kCaller : Document::Writer::kSystem;
 }
 
+// Ends for a text that did not load (a loaded one has a document element), the note naming why.
+[[noreturn]] void EndNotLoaded(TransformOutcome outcome, const char* text,
+                               const Document& document) {
+  NoteMessage(nullptr, "the %s does not load: %s", text, document.LoadFailure().c_str());
+  End(outcome);
+}
+
 // The documents, loaded within a budget of their own: the source is the data the caller
 // bounded (a report's rows to the content bound), and its tree is not the style sheet's work.
 // The densest source the content bound admits (260,000 rows of 20 one-character values) takes
@@ -210,10 +217,9 @@ void LoadDocuments(const TransformOrder& order, Document& source, Document& styl
   const bool loaded = order.source_writer == TextWriter::kCaller
                           ? source.LoadXml(texts.source, Document::Writer::kCaller)
                           : texts.carried.empty() && texts.loader.Finish(source);
-  if (!loaded || !source.HasDocumentElement()) End(TransformOutcome::kSourceNotLoaded);
-  if (!stylesheet.LoadXml(texts.stylesheet, WriterOf(order.stylesheet_writer)) ||
-      !stylesheet.HasDocumentElement()) {
-    End(TransformOutcome::kStylesheetNotLoaded);
+  if (!loaded) EndNotLoaded(TransformOutcome::kSourceNotLoaded, "source", source);
+  if (!stylesheet.LoadXml(texts.stylesheet, WriterOf(order.stylesheet_writer))) {
+    EndNotLoaded(TransformOutcome::kStylesheetNotLoaded, "style sheet", stylesheet);
   }
 }
 

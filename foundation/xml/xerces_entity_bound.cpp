@@ -1,0 +1,97 @@
+#include "foundation/xml/xerces_entity_bound.h"
+
+#include <xercesc/util/OutOfMemoryException.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+
+#include <cstdlib>
+#include <new>
+
+#include "foundation/log/event_log_entry.h"
+#include "platform/text/unicode.h"
+
+using xercesc::MemoryManager;
+
+namespace {
+
+// Each block carries its size before it, so that what is freed is counted off; the size is
+// padded to keep the block aligned as malloc's are.
+constexpr std::size_t kHeaderBytes = alignof(std::max_align_t);
+
+// A parse's usual memory for each byte of its text, far beyond a tree of the smallest elements.
+constexpr std::size_t kHeldPerTextByte = 64;
+// What the entities' expansion may add, as UTF-16 in buffers grown by doubling.
+constexpr std::size_t kHeldForEntities = 4 * korvalis::xml::kMaxExpansionBytes;
+// What a parse stopped may take more while it unwinds.
+constexpr std::size_t kUnwindingBytes = std::size_t{1} << 20;
+
+std::string Utf8(const XMLCh* text) {
+  return text == nullptr ? std::string() : korvalis::ToUtf8(std::u16string_view(text));
+}
+
+}  // namespace
+
+void LogEntitiesRefused(std::u16string_view failure, std::string_view cause) {
+  CEventLogEntry(std::u16string(failure) + u" " + korvalis::FromUtf8(cause), CEventLogEntry::kError)
+      .Report();
+}
+
+void XercesEntityBound::Begin(std::size_t text_bytes) {
+  declared_.clear();
+  budget_.reset();
+  nesting_ = 0;
+  most_held_ = 0;
+  text_bytes_ = text_bytes;
+  refused_ = {};
+}
+
+void XercesEntityBound::Declare(const XMLCh* name, const XMLCh* value) {
+  if (name == nullptr || name[0] == u'%') return;
+  if (budget_ == nullptr) {
+    budget_ = std::make_unique<korvalis::xml::ExpansionBudget>(
+        [this](std::string_view entity) -> std::optional<std::string_view> {
+          auto found = declared_.find(std::string(entity));
+          if (found == declared_.end()) return std::nullopt;
+          return std::string_view(found->second);
+        });
+    most_held_ = held_ + kHeldPerTextByte * text_bytes_ + kHeldForEntities;
+  }
+  // The first declaration counts: a later one of the same name is ignored, as by the parser.
+  declared_.try_emplace(Utf8(name), Utf8(value));
+}
+
+void XercesEntityBound::BeginReference(const XMLCh* name) {
+  if (nesting_++ > 0 || budget_ == nullptr) return;
+  const std::string_view refused = budget_->Spend(Utf8(name));
+  if (refused.empty()) return;
+  refused_ = refused;
+  throw EntitiesRefused();
+}
+
+void XercesEntityBound::EndReference() {
+  if (nesting_ > 0) --nesting_;
+}
+
+MemoryManager* XercesEntityBound::getExceptionMemoryManager() {
+  return xercesc::XMLPlatformUtils::fgMemoryManager;
+}
+
+void* XercesEntityBound::allocate(XMLSize_t size) {
+  if (most_held_ != 0 && held_ + size > most_held_) {
+    // The parse's unwinding may allocate a little, a parse carrying on would soon meet this again.
+    most_held_ = held_ + kUnwindingBytes;
+    refused_ = korvalis::xml::kExpansionRefused;
+    throw EntitiesRefused();
+  }
+  auto* block = static_cast<unsigned char*>(std::malloc(kHeaderBytes + size));
+  if (block == nullptr) throw xercesc::OutOfMemoryException();
+  *reinterpret_cast<std::size_t*>(block) = size;
+  held_ += size;
+  return block + kHeaderBytes;
+}
+
+void XercesEntityBound::deallocate(void* memory) {
+  if (memory == nullptr) return;
+  auto* block = static_cast<unsigned char*>(memory) - kHeaderBytes;
+  held_ -= *reinterpret_cast<std::size_t*>(block);
+  std::free(block);
+}
