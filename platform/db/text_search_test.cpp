@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <string>
+#include <vector>
 
 #include "platform/db/oracle_test_fixture.h"
 #include "platform/db/sql_error.h"
@@ -241,11 +243,12 @@ TEST_P(TextSearchTest, PathSearchAndXmlFunctions) {
             std::string::npos);
   // Comparisons that leave a call open, or nest past 64 brackets, are refused before anything
   // is evaluated; without a comparison a path is read as libxml2 reads it.
-  for (const std::string path : {"count(/root/*) = 1 or true(", "(/root = 1]",
-                                 std::string(65, '(') + "/root = 1" + std::string(65, ')')}) {
-    EXPECT_NE(Error("SELECT EXTRACTVALUE(XML, '" + path + "') FROM DOC WHERE ID = 2")
-                  .find("ORA-31013"),
-              std::string::npos)
+  for (const std::string& path :
+       std::vector<std::string>{"count(/root/*) = 1 or true(", "(/root = 1]",
+                                std::string(65, '(') + "/root = 1" + std::string(65, ')')}) {
+    EXPECT_NE(
+        Error("SELECT EXTRACTVALUE(XML, '" + path + "') FROM DOC WHERE ID = 2").find("ORA-31013"),
+        std::string::npos)
         << path;
   }
   EXPECT_EQ(Rows("SELECT EXTRACTVALUE(XML, 'true(') FROM DOC WHERE ID = 2"), "true");

@@ -195,13 +195,12 @@ XmlPathDocument::XmlPathDocument(std::string_view xml) {
   }
   // The entities the document declares stand for their text, as an XML reader reads it; a
   // document without any (nearly every one) is spared the walk.
-  if (doc_->intSubset != nullptr && doc_->intSubset->entities != nullptr &&
-      !xml::ExpandInternalEntities(doc_)) {
-    xmlFreeDoc(doc_);
-    doc_ = nullptr;
-    throw SqlError("ORA-31011: XML parsing failed: its entities expand past " +
-                       std::to_string(xml::kMaxExpansionBytes >> 20) + " MB or nest too deep",
-                   kConversionFailed);
+  if (doc_->intSubset != nullptr && doc_->intSubset->entities != nullptr) {
+    if (const std::string_view why = xml::ExpandInternalEntities(doc_); !why.empty()) {
+      xmlFreeDoc(doc_);
+      doc_ = nullptr;
+      throw SqlError("ORA-31011: XML parsing failed: " + std::string(why), kConversionFailed);
+    }
   }
 }
 

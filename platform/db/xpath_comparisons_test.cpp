@@ -336,7 +336,7 @@ TEST(XmlPathDocumentTest, ExpandsTheDocumentsEntitiesWithinTheBound) {
     ADD_FAILURE() << "an entity of 1 GB was expanded";
   } catch (const SqlError& e) {
     EXPECT_TRUE(std::string_view(e.what()).starts_with(
-        "ORA-31011: XML parsing failed: its entities expand past 16 MB"))
+        "ORA-31011: XML parsing failed: its entities expand past the bound of 16 MB"))
         << e.what();
   }
 }
