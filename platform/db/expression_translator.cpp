@@ -527,6 +527,14 @@ SqlType Translator::EmitAdditive(const Expr& e, const Scope* scope, std::string*
     sql[i] = out->substr(spans[i].first, spans[i].second - spans[i].first);
   }
   out->resize(start);
+  // The days a date is moved by keep every digit of a computed NUMBER (0.5 / 86400 is a little
+  // over half a second), where the embedded engine's double would lose the last ones.
+  for (size_t i = 0; i < terms.size() && !plain; ++i) {
+    if (types[i] == SqlType::kNumber && WritesExactDigits(*terms[i], scope)) {
+      sql[i].clear();
+      EmitExact(*terms[i], scope, false, &sql[i]);
+    }
+  }
   if (plain) {
     // Text operands are read as numbers, failing on invalid text.
     out->append(bounded ? "(" : "ora_finite(");

@@ -97,8 +97,9 @@ bool LiteralNumber(const Expr& e, double* value);
 // number is refused (ORA-01722) whatever the rows, as Oracle refuses it. The empty text is
 // NULL; a shape's value is no number either, so that its text is refused as written.
 void CheckNumberLiteral(const Expr& e);
-// A text literal read as a date in the default format, likewise (ORA-01861): the date it
-// reads as; nothing for any other value and the empty text.
+// A text literal read as a date in the default format, likewise (ORA-01861, ORA-01841 for a
+// date outside the range of dates): the date it reads as; nothing for any other value and the
+// empty text.
 std::optional<DateTime> ReadDateLiteral(const Expr& e);
 // The operands of a chain of operators from `ops`, left to right: the chain a op b op c is
 // the left-deep tree ((a op b) op c); right operands of the same operators are kept whole
