@@ -4,7 +4,6 @@
 
 #include <boost/multiprecision/cpp_int.hpp>
 #include <cctype>
-#include <cstdlib>
 
 #include "platform/db/database_clock.h"
 #include "platform/db/exact_number_values.h"
@@ -40,7 +39,7 @@ Integer RoundedQuotient(const Integer& dividend, const Integer& unit) {
 // 5.787...03704E-6, a little over half a second, is a second at any date).
 int64_t SecondsOfShortDays(const ShortDecimal& days) {
   __int128 seconds = static_cast<__int128>(days.mantissa) * 86400;
-  if (days.exponent < -30) return 0;  // below a ten-thousandth of a second
+  if (days.exponent < -30) return 0;  // below a microsecond
   if (days.exponent < 0) {
     __int128 unit = 1;
     for (int i = 0; i < -days.exponent; ++i) unit *= 10;
@@ -58,7 +57,7 @@ int64_t SecondsOfDays(sqlite3_value* days) {
   }
   // Numeric text of any length, or a double of more digits.
   const DecimalDigits exact = DigitsArgument(days);
-  if (exact.sign == 0 || exact.exponent < -12) return 0;  // below a ten-millionth of a second
+  if (exact.sign == 0 || exact.exponent < -12) return 0;  // below a microsecond
   if (exact.exponent > 12) return exact.sign * kFarthestSeconds;
   // The digits are d.ddd... times 10^exponent: below 10^13 days, whose seconds 64 bits hold.
   using boost::multiprecision::cpp_int;
@@ -66,7 +65,8 @@ int64_t SecondsOfDays(sqlite3_value* days) {
   const int below_units = static_cast<int>(exact.digits.size()) - 1 - exact.exponent;
   if (below_units < 0) seconds *= boost::multiprecision::pow(cpp_int(10), -below_units);
   if (below_units > 0) {
-    seconds = RoundedQuotient(seconds, cpp_int(boost::multiprecision::pow(cpp_int(10), below_units)));
+    const cpp_int unit(boost::multiprecision::pow(cpp_int(10), below_units));
+    seconds = RoundedQuotient(seconds, unit);
   }
   return WithinFarthest(exact.sign * seconds.convert_to<int64_t>());
 }

@@ -512,8 +512,9 @@ DROP FUNCTION IF EXISTS ora_date_within_years(timestamp);
 DROP FUNCTION IF EXISTS ora_date_past_years(timestamp, numeric);
 CREATE OR REPLACE FUNCTION ora_date_add(d timestamp, n numeric) RETURNS timestamp
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT (d + ora_date_lead() + make_interval(secs => float8smaller(float8larger(
-      round(n * 86400)::double precision, -4.7e11), 4.7e11)))::ora_date_ahead - ora_date_lead() $f$;
+  SELECT (d + (make_interval(secs => float8smaller(float8larger(
+      round(n * 86400)::double precision, -4.7e11), 4.7e11)) + ora_date_lead()))::ora_date_ahead
+    - ora_date_lead() $f$;
 CREATE OR REPLACE FUNCTION ora_date_sub(d timestamp, n numeric) RETURNS timestamp
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_add(d, -n) $f$;
 -- The days of `s` seconds, one quotient rounded to a NUMBER's digits as ora_shown rounds it:
