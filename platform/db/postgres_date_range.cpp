@@ -19,14 +19,17 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT interval '631139040000 second
 -- A domain keeps the objects that use it: created once, under a name of its own for each
 -- check it has ever had. A NULL passes (the failure is STRICT).
 DO $d$ BEGIN
+  IF to_regtype('ora_date_value') IS NULL THEN
+    CREATE DOMAIN ora_date_value AS timestamp
+      CHECK (VALUE >= '1582-10-15' AND VALUE < '10000-01-01' OR ora_date_out_of_range(VALUE));
+  END IF;
   IF to_regtype('ora_date_ahead') IS NULL THEN
     CREATE DOMAIN ora_date_ahead AS timestamp
       CHECK (VALUE >= '21582-10-15' AND VALUE < '30000-01-01' OR ora_date_out_of_range(VALUE));
   END IF;
 END $d$;
 CREATE OR REPLACE FUNCTION ora_date_checked(v timestamp) RETURNS timestamp
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT (v + ora_date_lead())::ora_date_ahead - ora_date_lead() $f$;
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT v::ora_date_value $f$;
 )SQL";
 
 }  // namespace

@@ -501,20 +501,20 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
 
 -- ---- dates: arithmetic in days, kept to the second
 -- date + n: n days of 86400 seconds, rounded to the nearest second (an exact half away from
--- zero), on the date moved ahead (postgres_date_range.h) and checked there against the range of
--- dates. Seconds farther than any readable date reaches (from the year -4712 to 9999) are
--- taken as that far (4.7E11, some 14900 years), a result out of range whatever the date, which
--- moved ahead the server still holds. Each argument is used once, so that the server inlines
--- the arithmetic into the statement whatever the arguments; it stays IMMUTABLE, as a computed
--- column needs it.
+-- zero), checked against the range of dates (postgres_date_range.h): on the date itself for
+-- at most 700 days, else on the date moved ahead, with seconds farther than any readable date
+-- reaches (from the year -4712 to 9999) taken as that far (4.7E11, some 14900 years), a result
+-- out of range whatever the date. It stays IMMUTABLE, as a computed column needs it.
 DROP FUNCTION IF EXISTS ora_date_add_seconds(timestamp, double precision);
 DROP FUNCTION IF EXISTS ora_date_within_years(timestamp);
 DROP FUNCTION IF EXISTS ora_date_past_years(timestamp, numeric);
 CREATE OR REPLACE FUNCTION ora_date_add(d timestamp, n numeric) RETURNS timestamp
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT (d + (make_interval(secs => float8smaller(float8larger(
-      round(n * 86400)::double precision, -4.7e11), 4.7e11)) + ora_date_lead()))::ora_date_ahead
-    - ora_date_lead() $f$;
+  SELECT CASE WHEN n BETWEEN -700 AND 700
+    THEN (d + make_interval(secs => round(n * 86400)::double precision))::ora_date_value
+    ELSE (d + (make_interval(secs => float8smaller(float8larger(
+        round(n * 86400)::double precision, -4.7e11), 4.7e11)) + ora_date_lead()))::ora_date_ahead
+      - ora_date_lead() END $f$;
 CREATE OR REPLACE FUNCTION ora_date_sub(d timestamp, n numeric) RETURNS timestamp
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_add(d, -n) $f$;
 -- The days of `s` seconds, one quotient rounded to a NUMBER's digits as ora_shown rounds it:
@@ -568,10 +568,10 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
     ora_raise('ORA-00932: inconsistent datatypes: expected DATE got NUMBER', 'KV001',
               NULL::numeric) END $f$;
 
--- ADD_MONTHS keeps the last day of a month the last day. The months are added to the date
--- moved ahead, and checked there; months farther than any readable date reaches are taken as
--- that far (178000, some 14800 years).
-CREATE OR REPLACE FUNCTION ora_add_months_ahead(d timestamp, months integer) RETURNS timestamp
+-- ADD_MONTHS keeps the last day of a month the last day. The result is checked against the
+-- range of dates on the date itself for at most 24 months, else on the date moved ahead, with
+-- months farther than any readable date reaches taken as that far (178000, some 14800 years).
+CREATE OR REPLACE FUNCTION ora_add_months_to(d timestamp, months integer) RETURNS timestamp
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN d + interval '1 day' >= date_trunc('month', d) + interval '1 month'
       AND date_trunc('day', d) = date_trunc('day', date_trunc('month', d) + interval '1 month' - interval '1 day')
@@ -580,9 +580,11 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
     ELSE d + make_interval(months => months) END $f$;
 CREATE OR REPLACE FUNCTION ora_add_months(d timestamp, n numeric) RETURNS timestamp
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT ora_add_months_ahead(d + ora_date_lead(),
-    numeric_smaller(numeric_larger(trunc(n), -178000), 178000)::integer)::ora_date_ahead
-    - ora_date_lead() $f$;
+  SELECT CASE WHEN n BETWEEN -24 AND 24
+    THEN ora_add_months_to(d, trunc(n)::integer)::ora_date_value
+    ELSE ora_add_months_to(d + ora_date_lead(),
+      numeric_smaller(numeric_larger(trunc(n), -178000), 178000)::integer)::ora_date_ahead
+      - ora_date_lead() END $f$;
 -- EXTRACT(field FROM date): the translator passes only the fields a value may give.
 CREATE OR REPLACE FUNCTION ora_extract_field(d timestamp, field text) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
