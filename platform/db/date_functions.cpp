@@ -3,7 +3,9 @@
 #include "platform/db/sql_function_support.h"
 
 #include <boost/multiprecision/cpp_int.hpp>
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 
 #include "platform/db/database_clock.h"
 #include "platform/db/exact_number_values.h"
@@ -16,46 +18,23 @@ namespace {
 // a date moved by them is one the range refuses, and the seconds stay far within 64 bits.
 constexpr int64_t kFarthestSeconds = 1'000'000'000'000;
 
-int64_t WithinFarthest(__int128 seconds) {
-  return static_cast<int64_t>(seconds > kFarthestSeconds    ? kFarthestSeconds
-                              : seconds < -kFarthestSeconds ? -kFarthestSeconds
-                                                            : seconds);
+int64_t WithinFarthest(int64_t seconds) {
+  return std::clamp(seconds, -kFarthestSeconds, kFarthestSeconds);
 }
 
 // `dividend` over `unit` rounded to the nearest whole number, an exact half away from zero.
-// Precondition: unit > 0.
-template <typename Integer>
-Integer RoundedQuotient(const Integer& dividend, const Integer& unit) {
-  Integer quotient = dividend / unit;
-  const Integer remainder = dividend % unit;
-  if (2 * (remainder < 0 ? Integer(-remainder) : remainder) >= unit) {
-    quotient += dividend < 0 ? -1 : 1;
-  }
+// Precondition: dividend >= 0, unit > 0.
+boost::multiprecision::cpp_int RoundedQuotient(const boost::multiprecision::cpp_int& dividend,
+                                               const boost::multiprecision::cpp_int& unit) {
+  boost::multiprecision::cpp_int quotient, remainder;
+  boost::multiprecision::divide_qr(dividend, unit, quotient, remainder);
+  if (2 * remainder >= unit) ++quotient;
   return quotient;
 }
 
-// The seconds of `days` days: days * 86400 from the number's exact digits, rounded to the
-// nearest second, an exact half away from zero (0.5 / 86400, which a NUMBER holds as
-// 5.787...03704E-6, a little over half a second, is a second at any date).
-int64_t SecondsOfShortDays(const ShortDecimal& days) {
-  __int128 seconds = static_cast<__int128>(days.mantissa) * 86400;
-  if (days.exponent < -30) return 0;  // below a microsecond
-  if (days.exponent < 0) {
-    __int128 unit = 1;
-    for (int i = 0; i < -days.exponent; ++i) unit *= 10;
-    return WithinFarthest(RoundedQuotient(seconds, unit));
-  }
-  for (int i = 0; i < days.exponent && seconds != 0 && WithinFarthest(seconds) == seconds; ++i) {
-    seconds *= 10;
-  }
-  return WithinFarthest(seconds);
-}
-
-int64_t SecondsOfDays(sqlite3_value* days) {
-  if (const std::optional<ShortDecimal> short_days = ShortArgument(days)) {
-    return SecondsOfShortDays(*short_days);
-  }
-  // Numeric text of any length, or a double of more digits.
+// The seconds of a NUMBER of days from its exact digits: days * 86400 rounded to the nearest
+// second, an exact half away from zero.
+int64_t ExactSecondsOfDays(sqlite3_value* days) {
   const DecimalDigits exact = DigitsArgument(days);
   if (exact.sign == 0 || exact.exponent < -12) return 0;  // below a microsecond
   if (exact.exponent > 12) return exact.sign * kFarthestSeconds;
@@ -65,10 +44,26 @@ int64_t SecondsOfDays(sqlite3_value* days) {
   const int below_units = static_cast<int>(exact.digits.size()) - 1 - exact.exponent;
   if (below_units < 0) seconds *= boost::multiprecision::pow(cpp_int(10), -below_units);
   if (below_units > 0) {
-    const cpp_int unit(boost::multiprecision::pow(cpp_int(10), below_units));
-    seconds = RoundedQuotient(seconds, unit);
+    seconds = RoundedQuotient(seconds, boost::multiprecision::pow(cpp_int(10), below_units));
   }
   return WithinFarthest(exact.sign * seconds.convert_to<int64_t>());
+}
+
+// The seconds of `days` days (a NUMBER), rounded to the nearest second, an exact half away
+// from zero, as the exact digits round them (0.5 / 86400, which a NUMBER holds as
+// 5.787...03704E-6, a little over half a second, is a second at any date). In a double the
+// seconds are off by less than a thousandth where any date reaches (below 10^12 seconds): one
+// whose fraction lies farther from a half rounds as the exact value does, and the few nearer
+// are taken from the exact digits.
+int64_t SecondsOfDays(sqlite3_value* days) {
+  const double seconds = AsNumber(days) * 86400;
+  if (!(std::fabs(seconds) < kFarthestSeconds)) return ExactSecondsOfDays(days);
+  const double below = std::floor(seconds);
+  const double fraction = seconds - below;
+  if (std::fabs(fraction - 0.5) > 1e-3) {
+    return static_cast<int64_t>(fraction > 0.5 ? below + 1 : below);
+  }
+  return ExactSecondsOfDays(days);
 }
 
 // `date` moved by `days` days (a NUMBER), forward for a direction of 1, back for -1.
