@@ -118,6 +118,10 @@ TEST_P(DateRangeAgreementTest, FractionsOfASecondRoundAlike) {
       {"SELECT D + 12.5 / 86400, D + 1, D + 0.25 FROM VISIT WHERE ID < 3 ORDER BY ID",
        "1582-10-15 00:00:13|1582-10-16 00:00:00|1582-10-15 06:00:00,"
        "2000-03-01 00:00:13|2000-03-02 00:00:00|2000-03-01 06:00:00"},
+      // Halves computed from a row's values.
+      {"SELECT D + ID * 0.00015625, D + (ID + 2) * 0.00015625 FROM VISIT WHERE ID = 1",
+       "1582-10-15 00:00:14|1582-10-15 00:00:41"},
+      {"SELECT D - (ID - 1) * 0.00015625 FROM VISIT WHERE ID = 2", "2000-02-29 23:59:46"},
       {"SELECT D - 1.5, D - 1 / 3 FROM VISIT WHERE ID = 2",
        "2000-02-28 12:00:00|2000-02-29 16:00:00"},
       {"SELECT D + 1.5 / 86400 FROM VISIT WHERE ID = 3", "9999-12-31 23:59:59"},
