@@ -9,35 +9,20 @@
 
 #include <string>
 
-#include "platform/db/connection_pool.h"
-#include "platform/db/testing/postgres_test_server.h"
+#include "bench/server_table.h"
 
 namespace {
 
-using namespace korvalis::db;
-
-Connection& Server() {
-  static Connection& c = [] () -> Connection& {
-    testing::PostgresTestServer& server = testing::PostgresTestServer::Get(/*durable=*/true);
-    const std::string init = server.CreateDatabase();
-    Connection& opened = *OpenConnection(init + ";Command Timeout=60").release();
-    opened.Execute("CREATE TABLE BENCH_TEXT (ID NUMBER, PADDED VARCHAR2(40), DIGITS VARCHAR2(40))");
-    server.RunSql(init, "INSERT INTO \"BENCH_TEXT\" SELECT i, '  name ' || i || 'xx  ', "
-                        "(i * 7)::text || '.25' FROM generate_series(1, 200000) AS i; ANALYZE");
-    return opened;
-  }();
+korvalis::db::Connection& Server() {
+  static korvalis::db::Connection& c = korvalis::bench::OpenServerTable(
+      "CREATE TABLE BENCH_TEXT (ID NUMBER, PADDED VARCHAR2(40), DIGITS VARCHAR2(40))",
+      "INSERT INTO \"BENCH_TEXT\" SELECT i, '  name ' || i || 'xx  ', "
+      "(i * 7)::text || '.25' FROM generate_series(1, 200000) AS i");
   return c;
 }
 
 void Run(benchmark::State& state, const std::string& expression) {
-  Connection& c = Server();
-  const std::string sql = "SELECT MAX(" + expression + ") FROM BENCH_TEXT";
-  size_t bytes = 0;
-  for (auto _ : state) {
-    auto rows = c.Execute(sql);
-    while (rows->Next()) bytes += rows->Text(0).size();
-  }
-  benchmark::DoNotOptimize(bytes);
+  korvalis::bench::RunRows(state, Server(), "SELECT MAX(" + expression + ") FROM BENCH_TEXT");
 }
 
 #define KORVALIS_CALLS_BENCH(name, expression)                          \

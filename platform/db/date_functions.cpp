@@ -2,7 +2,10 @@
 // LAST_DAY, MONTHS_BETWEEN and SYSDATE from the database clock.
 #include "platform/db/sql_function_support.h"
 
+#include <boost/multiprecision/cpp_int.hpp>
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 
 #include "platform/db/database_clock.h"
 #include "platform/db/exact_number_values.h"
@@ -11,13 +14,70 @@
 namespace korvalis::db::functions {
 namespace {
 
+// Seconds farther than a date reaches from any readable date (from the year -4712 to 9999):
+// a date moved by them is one the range refuses, and the seconds stay far within 64 bits.
+constexpr int64_t kFarthestSeconds = 1'000'000'000'000;
+
+int64_t WithinFarthest(int64_t seconds) {
+  return std::clamp(seconds, -kFarthestSeconds, kFarthestSeconds);
+}
+
+// `dividend` over `unit` rounded to the nearest whole number, an exact half away from zero.
+// Precondition: dividend >= 0, unit > 0.
+boost::multiprecision::cpp_int RoundedQuotient(const boost::multiprecision::cpp_int& dividend,
+                                               const boost::multiprecision::cpp_int& unit) {
+  boost::multiprecision::cpp_int quotient, remainder;
+  boost::multiprecision::divide_qr(dividend, unit, quotient, remainder);
+  if (2 * remainder >= unit) ++quotient;
+  return quotient;
+}
+
+// The seconds of a NUMBER of days from its exact digits: days * 86400 rounded to the nearest
+// second, an exact half away from zero.
+int64_t ExactSecondsOfDays(sqlite3_value* days) {
+  const DecimalDigits exact = DigitsArgument(days);
+  if (exact.sign == 0 || exact.exponent < -12) return 0;  // below a microsecond
+  if (exact.exponent > 12) return exact.sign * kFarthestSeconds;
+  // The digits are d.ddd... times 10^exponent: below 10^13 days, whose seconds 64 bits hold.
+  using boost::multiprecision::cpp_int;
+  cpp_int seconds = cpp_int(exact.digits) * 86400;
+  const int below_units = static_cast<int>(exact.digits.size()) - 1 - exact.exponent;
+  if (below_units < 0) seconds *= boost::multiprecision::pow(cpp_int(10), -below_units);
+  if (below_units > 0) {
+    seconds = RoundedQuotient(seconds, boost::multiprecision::pow(cpp_int(10), below_units));
+  }
+  return WithinFarthest(exact.sign * seconds.convert_to<int64_t>());
+}
+
+// The seconds of `days` days (a NUMBER), rounded to the nearest second, an exact half away
+// from zero, as the exact digits round them (0.5 / 86400, which a NUMBER holds as
+// 5.787...03704E-6, a little over half a second, is a second at any date). In a double the
+// seconds are off by less than a thousandth where any date reaches (below 10^12 seconds): one
+// whose fraction lies farther from a half rounds as the exact value does, and the few nearer
+// are taken from the exact digits.
+int64_t SecondsOfDays(sqlite3_value* days) {
+  const double seconds = AsNumber(days) * 86400;
+  if (!(std::fabs(seconds) < kFarthestSeconds)) return ExactSecondsOfDays(days);
+  const double below = std::floor(seconds);
+  const double fraction = seconds - below;
+  if (std::fabs(fraction - 0.5) > 1e-3) {
+    return static_cast<int64_t>(fraction > 0.5 ? below + 1 : below);
+  }
+  return ExactSecondsOfDays(days);
+}
+
+// `date` moved by `days` days (a NUMBER), forward for a direction of 1, back for -1.
+DateTime MovedByDays(const DateTime& date, sqlite3_value* days, int direction) {
+  return DateTime::FromSeconds(date.ToSeconds() + direction * SecondsOfDays(days));
+}
+
 void DateAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
-  ResultDate(ctx, DateTime::FromDays(AsDate(argv[0]).ToDays() + AsNumber(argv[1])));
+  ResultDate(ctx, MovedByDays(AsDate(argv[0]), argv[1], 1));
 }
 void DateSub(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
-  ResultDate(ctx, DateTime::FromDays(AsDate(argv[0]).ToDays() - AsNumber(argv[1])));
+  ResultDate(ctx, MovedByDays(AsDate(argv[0]), argv[1], -1));
 }
 void DateDiff(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
@@ -63,15 +123,15 @@ void AddAny(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
   bool da = LooksLikeDate(argv[0]), db = LooksLikeDate(argv[1]);
   if (da && db) throw FunctionError{"ORA-00975: date + date not allowed"};
-  if (da) return ResultDate(ctx, DateTime::FromDays(AsDate(argv[0]).ToDays() + AsNumber(argv[1])));
-  if (db) return ResultDate(ctx, DateTime::FromDays(AsDate(argv[1]).ToDays() + AsNumber(argv[0])));
+  if (da) return ResultDate(ctx, MovedByDays(AsDate(argv[0]), argv[1], 1));
+  if (db) return ResultDate(ctx, MovedByDays(AsDate(argv[1]), argv[0], 1));
   ResultNumber(ctx, AsNumber(argv[0]) + AsNumber(argv[1]));
 }
 void SubAny(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
   bool da = LooksLikeDate(argv[0]), db = LooksLikeDate(argv[1]);
   if (da && db) return ResultNumber(ctx, DaysBetween(AsDate(argv[0]), AsDate(argv[1])));
-  if (da) return ResultDate(ctx, DateTime::FromDays(AsDate(argv[0]).ToDays() - AsNumber(argv[1])));
+  if (da) return ResultDate(ctx, MovedByDays(AsDate(argv[0]), argv[1], -1));
   if (db) throw FunctionError{"ORA-00932: inconsistent datatypes: expected DATE got NUMBER", kConversionFailed};
   ResultNumber(ctx, AsNumber(argv[0]) - AsNumber(argv[1]));
 }

@@ -505,6 +505,11 @@ class DateReader {
       }
       CivilFromDays(DaysFromCivil(d_.year, 1, 1) + day_of_year_ - 1, &d_.year, &d_.month, &d_.day);
     }
+    // A day before the first of the Gregorian calendar is out of range, whether or not its
+    // month has it.
+    if (d_.year < 1582 || (d_.year == 1582 && (d_.month < 10 || (d_.month == 10 && d_.day < 15)))) {
+      Fail(kDateRangeMessage);
+    }
     if (!IsValid(d_)) Fail("ORA-01839: date not valid for month specified");
     if (weekday_ >= 0 && weekday_ != Weekday(d_)) {
       Fail("ORA-01835: day of week conflicts with Julian date");

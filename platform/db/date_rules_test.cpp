@@ -259,7 +259,7 @@ TEST_P(DateRulesTest, ToCharWritesOrdinalsAndNumbersInWords) {
       {"1999-01-01", "year", "nineteen ninety-nine"},
       {"1900-01-01", "YEAR", "NINETEEN HUNDRED"},
       {"2005-01-01", "SYEAR", " TWO THOUSAND FIVE"},
-      {"0001-01-01", "YEAR", "ONE"},
+      {"1582-10-15", "YEAR", "FIFTEEN EIGHTY-TWO"},
       // The seconds of the day, and the Roman month capitalised.
       {"2026-12-07 10:00:00", "SSSSS", "36000"},
       {"2026-12-07 00:00:05", "SSSSS FMSSSSS", "00005 5"},

@@ -37,6 +37,18 @@ bool NamesSource(std::string_view qualifier, const Scope* scope) {
   return false;
 }
 
+// Arithmetic of number literals alone (0.5 / 86400): the engine computes it once for the
+// statement.
+bool IsArithmeticOfLiterals(const Expr& e) {
+  if (e.kind == ExprKind::kNumber) return true;
+  if (e.kind != ExprKind::kUnary && e.kind != ExprKind::kBinary) return false;
+  if (e.text != "+" && e.text != "-" && e.text != "*" && e.text != "/") return false;
+  for (const sql::ExprPtr& arg : e.args) {
+    if (!IsArithmeticOfLiterals(*arg)) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 // A name that matches a table's column only when case is ignored names no column ("abc" is not
@@ -539,6 +551,16 @@ SqlType Translator::EmitAdditive(const Expr& e, const Scope* scope, std::string*
     sql[i] = out->substr(spans[i].first, spans[i].second - spans[i].first);
   }
   out->resize(start);
+  // The days a date is moved by keep every digit of a NUMBER computed from literals (0.5 / 86400
+  // is a little over half a second), where the embedded engine's double would lose the last
+  // ones; computed once for the statement, they cost no row anything.
+  for (size_t i = 0; i < terms.size() && !plain; ++i) {
+    if (types[i] == SqlType::kNumber && IsArithmeticOfLiterals(*terms[i]) &&
+        WritesExactDigits(*terms[i], scope)) {
+      sql[i].clear();
+      EmitExact(*terms[i], scope, false, &sql[i]);
+    }
+  }
   if (plain) {
     // Text operands are read as numbers, failing on invalid text.
     out->append(bounded ? "(" : "ora_finite(");

@@ -1,7 +1,6 @@
 #include "platform/db/ora_date.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "platform/db/sql_error.h"
 #include "platform/text/ascii.h"
@@ -47,28 +46,12 @@ void Append2(int v, std::string* out) {
 
 }  // namespace
 
-double DateTime::ToDays() const {
-  return static_cast<double>(DaysFromCivil(year, month, day)) +
-         (hour * 3600 + minute * 60 + second) / 86400.0;
-}
-
 int64_t DateTime::ToSeconds() const {
   return DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
 }
 
 double DaysBetween(const DateTime& later, const DateTime& earlier) {
   return static_cast<double>(later.ToSeconds() - earlier.ToSeconds()) / 86400.0;
-}
-
-DateTime DateTime::FromDays(double days) {
-  // Days beyond a million years either way are taken as a million years: a date IsValid
-  // refuses, as the days are, and seconds that 64 bits hold.
-  constexpr double kFarthest = 1e6 * 366;
-  if (!(days < kFarthest)) days = kFarthest;
-  if (!(days > -kFarthest)) days = -kFarthest;
-  double whole = std::floor(days);
-  int64_t seconds = std::llround((days - whole) * 86400.0);
-  return FromSeconds(static_cast<int64_t>(whole) * 86400 + seconds);
 }
 
 DateTime DateTime::FromSeconds(int64_t seconds) {

@@ -17,11 +17,7 @@ struct DateTime {
   int year = 1, month = 1, day = 1;
   int hour = 0, minute = 0, second = 0;
 
-  // Days since an epoch, with the time of day as the fraction.
-  double ToDays() const;
-  // Rounded to the nearest second; days past any date's range give a date IsValid refuses.
-  static DateTime FromDays(double days);
-  // Whole seconds since the epoch: exact, unlike the fractional days.
+  // Whole seconds since the epoch (1970-01-01): exact, unlike the fractional days.
   int64_t ToSeconds() const;
   static DateTime FromSeconds(int64_t seconds);
   bool operator==(const DateTime&) const = default;
@@ -39,7 +35,23 @@ void CivilFromDays(int64_t days, int* year, int* month, int* day);
 void AppendDigits(int value, int width, std::string* out);
 
 int DaysInMonth(int year, int month);
+// Whether `d` is a date that can be read: of the years -4712 to 9999, as dates were once
+// stored, with a month, a day and a time of day that exist.
 bool IsValid(const DateTime& d);
+
+// The dates a statement makes: from 1582-10-15, the first day of the Gregorian calendar, which
+// Oracle counts dates before in the Julian calendar, to the last second of 9999, as seconds
+// since the epoch (DateTime::ToSeconds), the last one excluded. A date made outside them, by a
+// conversion or by arithmetic, fails with kDateRangeMessage; one stored before still reads.
+inline constexpr int64_t kFirstDateSecond = -12219292800;
+inline constexpr int64_t kEndDateSecond = 253402300800;
+inline constexpr const char* kDateRangeMessage =
+    "ORA-01841: (full) year must be between -4713 and +9999, and not be 0";
+// Precondition: IsValid(d).
+inline bool IsWithinDateRange(const DateTime& d) {
+  const int64_t seconds = d.ToSeconds();
+  return seconds >= kFirstDateSecond && seconds < kEndDateSecond;
+}
 
 // "YYYY-MM-DD HH:MM:SS".
 std::string FormatDate(const DateTime& d);

@@ -509,33 +509,21 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
     ELSE (SELECT min(x) FROM unnest(v) AS x) END $f$;
 
 -- ---- dates: arithmetic in days, kept to the second
--- A date is of the years -4712 to 9999: from 4712-01-01 BC (-210831897600 seconds from the
--- epoch) to the last second before 10000-01-01 (253402300800); a result past them fails with
--- ORA-01841. Date arithmetic checks the seconds it would reach before it makes the date, which
--- the server refuses otherwise with its own error far enough out: their distance from the
--- middle of the years (21285201599.5), in one comparison, within half their span
--- (232117099199.5).
--- The arithmetic stays IMMUTABLE, as a computed column needs it, and is inlined into the
--- statement. The failure takes the values its check reads: the planner, which runs an
--- IMMUTABLE function of constants before any row needs it, then runs it only where the check
--- is itself constant and true.
-CREATE OR REPLACE FUNCTION ora_date_past_years(d timestamp, n numeric) RETURNS timestamp
-LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
-BEGIN
-  RAISE EXCEPTION USING ERRCODE = 'KV001',
-    MESSAGE = 'ORA-01841: (full) year must be between -4713 and +9999, and not be 0';
-END $f$;
-CREATE OR REPLACE FUNCTION ora_date_within_years(v timestamp) RETURNS timestamp
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT CASE WHEN v >= '10000-01-01' OR v < '4712-01-01 BC' THEN ora_date_past_years(v, NULL)
-    ELSE v END $f$;
-CREATE OR REPLACE FUNCTION ora_date_add_seconds(d timestamp, s double precision) RETURNS timestamp
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT CASE WHEN abs(date_part('epoch', d) + s - 21285201599.5) > 232117099199.5
-    THEN ora_date_past_years(d, s::numeric) ELSE d + make_interval(secs => s) END $f$;
+-- date + n: n days of 86400 seconds, rounded to the nearest second (an exact half away from
+-- zero), checked against the range of dates (postgres_date_range.h): on the date itself for
+-- at most 700 days, else on the date moved ahead, with seconds farther than any readable date
+-- reaches (from the year -4712 to 9999) taken as that far (4.7E11, some 14900 years), a result
+-- out of range whatever the date. It stays IMMUTABLE, as a computed column needs it.
+DROP FUNCTION IF EXISTS ora_date_add_seconds(timestamp, double precision);
+DROP FUNCTION IF EXISTS ora_date_within_years(timestamp);
+DROP FUNCTION IF EXISTS ora_date_past_years(timestamp, numeric);
 CREATE OR REPLACE FUNCTION ora_date_add(d timestamp, n numeric) RETURNS timestamp
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT ora_date_add_seconds(d, round(n * 86400)::double precision) $f$;
+  SELECT CASE WHEN n BETWEEN -700 AND 700
+    THEN (d + make_interval(secs => round(n * 86400)::double precision))::ora_date_value
+    ELSE (d + (make_interval(secs => float8smaller(float8larger(
+        round(n * 86400)::double precision, -4.7e11), 4.7e11)) + ora_date_lead()))::ora_date_ahead
+      - ora_date_lead() END $f$;
 CREATE OR REPLACE FUNCTION ora_date_sub(d timestamp, n numeric) RETURNS timestamp
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_add(d, -n) $f$;
 -- The days of `s` seconds, one quotient rounded to a NUMBER's digits as ora_shown rounds it:
@@ -589,20 +577,23 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
     ora_raise('ORA-00932: inconsistent datatypes: expected DATE got NUMBER', 'KV001',
               NULL::numeric) END $f$;
 
--- ADD_MONTHS keeps the last day of a month the last day. The month reached, counted from
--- year 0 (1 BC), must be of the years -4712 to 9999 (4712 BC is -4711 from year 0); months
--- far beyond are taken as that far, so that they make a number of months the server takes.
+-- ADD_MONTHS keeps the last day of a month the last day. The result is checked against the
+-- range of dates on the date itself for at most 24 months, else on the date moved ahead, with
+-- months farther than any readable date reaches taken as that far (178000, some 14800 years).
+CREATE OR REPLACE FUNCTION ora_add_months_to(d timestamp, months integer) RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN d + interval '1 day' >= date_trunc('month', d) + interval '1 month'
+      AND date_trunc('day', d) = date_trunc('day', date_trunc('month', d) + interval '1 month' - interval '1 day')
+    THEN date_trunc('month', d) + make_interval(months => months + 1) - interval '1 day'
+         + (d - date_trunc('day', d))
+    ELSE d + make_interval(months => months) END $f$;
 CREATE OR REPLACE FUNCTION ora_add_months(d timestamp, n numeric) RETURNS timestamp
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT CASE WHEN extract(year FROM d) * 12 + extract(month FROM d) - 1
-      + CASE WHEN extract(year FROM d) < 0 THEN 12 ELSE 0 END + trunc(n)
-      NOT BETWEEN -4711 * 12 AND 9999 * 12 + 11 THEN ora_date_past_years(d, n)
-    WHEN d + interval '1 day' >= date_trunc('month', d) + interval '1 month'
-      AND date_trunc('day', d) = date_trunc('day', date_trunc('month', d) + interval '1 month' - interval '1 day')
-    THEN date_trunc('month', d)
-         + make_interval(months => least(greatest(trunc(n), -1000000), 1000000)::int + 1)
-         - interval '1 day' + (d - date_trunc('day', d))
-    ELSE d + make_interval(months => least(greatest(trunc(n), -1000000), 1000000)::int) END $f$;
+  SELECT CASE WHEN n BETWEEN -24 AND 24
+    THEN ora_add_months_to(d, trunc(n)::integer)::ora_date_value
+    ELSE ora_add_months_to(d + ora_date_lead(),
+      numeric_smaller(numeric_larger(trunc(n), -178000), 178000)::integer)::ora_date_ahead
+      - ora_date_lead() END $f$;
 -- EXTRACT(field FROM date): the translator passes only the fields a value may give.
 CREATE OR REPLACE FUNCTION ora_extract_field(d timestamp, field text) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
@@ -612,7 +603,8 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
     ELSE trunc(extract(second FROM d)::numeric) END $f$;
 CREATE OR REPLACE FUNCTION ora_last_day(d timestamp) RETURNS timestamp
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT date_trunc('month', d) + interval '1 month' - interval '1 day' + (d - date_trunc('day', d)) $f$;
+  SELECT ora_date_checked(date_trunc('month', d) + interval '1 month' - interval '1 day'
+                          + (d - date_trunc('day', d))) $f$;
 -- NEXT_DAY: the first day after d that the name gives (an English day name or its three-letter
 -- abbreviation in any case, letters after it ignored), at d's time of day.
 CREATE OR REPLACE FUNCTION ora_next_day(d timestamp, name text) RETURNS timestamp
@@ -621,7 +613,7 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
     WHEN length(name) < 3
       OR position(upper(substr(name, 1, 3)) IN 'SUNMONTUEWEDTHUFRISAT') NOT IN (1, 4, 7, 10, 13, 16, 19)
     THEN ora_raise('ORA-01846: not a valid day of the week', 'KV001', NULL::timestamp)
-    ELSE ora_date_within_years(
+    ELSE ora_date_checked(
       d + ((((position(upper(substr(name, 1, 3)) IN 'SUNMONTUEWEDTHUFRISAT') - 1) / 3
              - extract(dow FROM d)::integer + 6) % 7) + 1) * interval '1 day') END $f$;
 -- A number for the day's name is read as its text, which names no day.
@@ -659,7 +651,8 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
     THEN ora_raise('ROUND of a date by the ISO year is not supported: ' || ora_quoted(fmt), 'KV003',
                    NULL::text)
     ELSE ora_date_unit(fmt) END $f$;
-CREATE OR REPLACE FUNCTION ora_trunc_date(d timestamp, fmt text DEFAULT 'DD') RETURNS timestamp
+-- The start of the unit d is in, which may fall before the range of dates.
+CREATE OR REPLACE FUNCTION ora_date_unit_start(d timestamp, fmt text) RETURNS timestamp
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
   SELECT CASE ora_date_unit(fmt)
     WHEN 'CC' THEN make_timestamp((extract(year FROM d)::int - 1) / 100 * 100 + 1, 1, 1, 0, 0, 0)
@@ -674,9 +667,11 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
     WHEN 'D' THEN date_trunc('day', d) - extract(dow FROM d)::int * interval '1 day'
     WHEN 'HH' THEN date_trunc('hour', d)
     ELSE date_trunc('minute', d) END $f$;
+CREATE OR REPLACE FUNCTION ora_trunc_date(d timestamp, fmt text DEFAULT 'DD') RETURNS timestamp
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_date_checked(ora_date_unit_start(d, fmt)) $f$;
 CREATE OR REPLACE FUNCTION ora_round_date(d timestamp, fmt text DEFAULT 'DD') RETURNS timestamp
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$
-  SELECT ora_date_within_years(CASE ora_round_unit(fmt)
+  SELECT ora_date_checked(CASE ora_round_unit(fmt)
     WHEN 'CC' THEN make_timestamp(((extract(year FROM d)::int - 1) / 100
       + CASE WHEN (extract(year FROM d)::int - 1) % 100 >= 50 THEN 1 ELSE 0 END) * 100 + 1,
       1, 1, 0, 0, 0)
@@ -690,8 +685,8 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
     WHEN 'DD' THEN date_trunc('day', d + interval '12 hours')
     WHEN 'HH' THEN date_trunc('hour', d + interval '30 minutes')
     WHEN 'MI' THEN date_trunc('minute', d + interval '30 seconds')
-    ELSE ora_trunc_date(d, fmt)
-      + CASE WHEN d >= ora_trunc_date(d, fmt) + interval '3 days 12 hours'
+    ELSE ora_date_unit_start(d, fmt)
+      + CASE WHEN d >= ora_date_unit_start(d, fmt) + interval '3 days 12 hours'
              THEN interval '7 days' ELSE interval '0' END END) $f$;
 CREATE OR REPLACE FUNCTION ora_trunc(d timestamp, fmt text DEFAULT 'DD') RETURNS timestamp
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_trunc_date(d, fmt) $f$;

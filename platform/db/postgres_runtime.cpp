@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/db/postgres_bounded_work.h"
+#include "platform/db/postgres_date_range.h"
 #include "platform/db/postgres_date_reader.h"
 #include "platform/db/postgres_functions.h"
 #include "platform/db/postgres_text_search.h"
@@ -138,7 +139,8 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
 CREATE OR REPLACE FUNCTION ora_date_in(v timestamp) RETURNS timestamp
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT v $f$;
 -- The stored form: YYYY-MM-DD with an optional HH:MI[:SS] after one blank, every field with
--- all its digits; NULL for another form or a day the month does not have. What the date
+-- all its digits; NULL for another form or a day the month does not have, ORA-01841 for a
+-- date outside the range of dates (postgres_date_range.h). What the date
 -- reader gives for such a text, found without it: one pattern match and the fields read by
 -- their places, so that a statement reading many such texts stays cheap (a match with
 -- capture groups costs a hundred times more).
@@ -149,7 +151,7 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN y >= 1 AND m BETWEEN 1 AND 12 AND d >= 1
       AND d <= extract(day FROM make_date(y, m, 1) + interval '1 month - 1 day')
       AND h < 24 AND mi < 60 AND s < 60
-    THEN make_timestamp(y, m, d, h, mi, s) END $f$;
+    THEN ora_date_checked(make_timestamp(y, m, d, h, mi, s)) END $f$;
 CREATE OR REPLACE FUNCTION ora_stored_date(v text) RETURNS timestamp
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN v ~ '^[0-9]{4}-[0-9]{2}-[0-9]{2}( [0-9]{2}:[0-9]{2}(:[0-9]{2})?)?$'
@@ -775,7 +777,7 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
 
 const char* PostgresRuntimeSql() {
   static const std::string& sql = *new std::string(
-      PostgresDateReaderSql() + std::string(kRuntimeSql) + PostgresBoundedWorkSql() +
+      PostgresDateRangeSql() + std::string(PostgresDateReaderSql()) + kRuntimeSql + PostgresBoundedWorkSql() +
       PostgresFunctionsSql() +
       PostgresTextSearchSql() + PostgresRownumWalkSql() +
       "-- The version of these objects: the provider installs them again when it differs.\n"

@@ -137,9 +137,7 @@ void ResultText(sqlite3_context* ctx, std::string_view s) {
 }
 
 void ResultDate(sqlite3_context* ctx, const DateTime& d) {
-  if (!IsValid(d))
-    throw FunctionError{"ORA-01841: (full) year must be between -4713 and +9999, and not be 0",
-                        kConversionFailed};
+  if (!IsValid(d) || !IsWithinDateRange(d)) throw FunctionError{kDateRangeMessage, kConversionFailed};
   std::string s;
   s.reserve(19);
   AppendDate(d, &s);

@@ -55,7 +55,8 @@ bool LooksLikeDate(sqlite3_value* v);
 void ResultNumber(sqlite3_context* ctx, double d);
 // The empty text is NULL.
 void ResultText(sqlite3_context* ctx, std::string_view s);
-// Throws FunctionError (ORA-01841) for a date IsValid refuses.
+// Throws FunctionError (ORA-01841) for a date outside the range of dates a statement makes
+// (IsWithinDateRange), a date IsValid refuses among them.
 void ResultDate(sqlite3_context* ctx, const DateTime& d);
 
 // ---- UTF-8 characters ----

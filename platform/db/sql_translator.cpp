@@ -96,6 +96,9 @@ std::optional<DateTime> ReadDateLiteral(const Expr& e) {
     throw SqlError("ORA-01861: literal does not match format string: " + QuotedValue(e.text),
                    kConversionFailed);
   }
+  if (!IsWithinDateRange(*date)) {
+    throw SqlError(std::string(kDateRangeMessage) + ": " + QuotedValue(e.text), kConversionFailed);
+  }
   return date;
 }
 

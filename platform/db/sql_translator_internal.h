@@ -94,8 +94,8 @@ void CheckSelectWidth(const Select& select, size_t width);
 // A literal number (or numeric text) as a double.
 bool LiteralNumber(const Expr& e, double* value);
 // A text literal read as a date in the default format is read when the statement is
-// translated: one that is no date is refused (ORA-01861). The date it reads as; nothing for
-// any other value and the empty text.
+// translated: one that is no date is refused (ORA-01861), one outside the range of dates too
+// (ORA-01841). The date it reads as; nothing for any other value and the empty text.
 std::optional<DateTime> ReadDateLiteral(const Expr& e);
 // The operands of a chain of operators from `ops`, left to right: the chain a op b op c is
 // the left-deep tree ((a op b) op c); right operands of the same operators are kept whole

@@ -258,8 +258,9 @@ bool IsValueMarker(std::string_view literal_value) {
 
 bool ReadsAsDate(std::string_view value, std::string_view format) {
   // The stored form under its own models is read by position, without the model's reader.
-  if (BindsAsDate(format) && (value.size() == 10 || format.size() > 10) && StoredSeconds(value)) {
-    return true;
+  if (BindsAsDate(format) && (value.size() == 10 || format.size() > 10)) {
+    const std::optional<int64_t> seconds = StoredSeconds(value);
+    if (seconds && *seconds >= kFirstDateSecond) return true;
   }
   try {
     ParseDateModel(value, format, CurrentDatabaseTime());
@@ -279,7 +280,7 @@ std::optional<std::string> BoundDate(std::string_view value, std::string_view fo
   value = value.substr(first, value.find_last_not_of(' ') + 1 - first);
   if (EqualsUpper(format, "YYYY-MM-DD") && value.size() != 10) return std::nullopt;
   const std::optional<DateTime> date = ParseStoredDate(value);
-  if (!date) return std::nullopt;
+  if (!date || !IsWithinDateRange(*date)) return std::nullopt;
   return FormatDate(*date);
 }
 

@@ -59,7 +59,8 @@ bool ReadsAsDate(std::string_view value, std::string_view format);
 bool BindsAsDate(std::string_view format);
 
 // The date a value of such a TO_DATE reads as, "YYYY-MM-DD HH:MM:SS", when it is in the stored
-// form (blanks around it allowed, a date alone for YYYY-MM-DD); nullopt otherwise.
+// form (blanks around it allowed, a date alone for YYYY-MM-DD) and of the range of dates;
+// nullopt otherwise.
 std::optional<std::string> BoundDate(std::string_view value, std::string_view format);
 
 // Replaces, in the translation of a shape of `count` values, every marker literal by its
