@@ -12,10 +12,6 @@ namespace korvalis::db::detail {
 
 namespace {
 
-// The longest pattern the server's own LIKE matches unadmitted: its work is then at most 100
-// passes over the text.
-constexpr size_t kShortLikePattern = 100;
-
 // A condition: true, false or unknown, which Oracle reads only where it expects a truth value.
 bool IsCondition(const Expr& e) {
   switch (e.kind) {
@@ -371,22 +367,13 @@ SqlType Translator::EmitPattern(const Expr& e, const Scope* scope, std::string* 
     out->append(e.negated ? " IS NOT NULL" : " IS NULL");
     return SqlType::kNumber;
   }
-  // The server's LIKE compares each place of the text with the pattern in one call that no
-  // cancel reaches: a pattern longer than a short literal is matched by ora_like, which runs
-  // it only when that work fits the statement's time left.
-  const Expr& pattern = *e.args[1];
-  if (pg_ && (pattern.kind != ExprKind::kString || pattern.text.size() > kShortLikePattern)) {
+  if (pg_) {
     const std::string value = out->substr(start);
     out->resize(start);
-    out->append(e.negated ? "(NOT ora_like(" : "(ora_like(").append(value).append(", ");
-    Emit(pattern, scope, out);
-    if (e.args.size() > 2) {
-      out->append(", ");
-      Emit(*e.args[2], scope, out);
-    }
-    out->append("))");
+    PgLike(e, scope, value, out);
     return SqlType::kNumber;
   }
+  const Expr& pattern = *e.args[1];
   const size_t value_end = out->size();
   out->append(e.negated ? " NOT LIKE " : " LIKE ");
   Emit(pattern, scope, out);
@@ -397,9 +384,6 @@ SqlType Translator::EmitPattern(const Expr& e, const Scope* scope, std::string* 
   if (e.args.size() > 2) {
     out->append(" ESCAPE ");
     Emit(*e.args[2], scope, out);
-  } else if (pg_) {
-    // Oracle's LIKE has no escape character unless one is named; PostgreSQL's has '\'.
-    out->append(" ESCAPE ''");
   }
   return SqlType::kNumber;
 }

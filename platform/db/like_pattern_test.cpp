@@ -1,6 +1,6 @@
-// LikePattern against the definition of LIKE, matched by trying every way: patterns and texts
-// of a few letters, wildcards and an escape, where the pieces between '%' overlap each other and
-// the text's ends.
+// LikePattern and the match in place against the definition of LIKE, matched by trying every way:
+// patterns and texts of a few letters, wildcards and an escape, where the pieces between '%' overlap
+// each other and the text's ends; an escape before any other character is refused.
 #include "platform/db/like_pattern.h"
 
 #include <gtest/gtest.h>
@@ -49,8 +49,23 @@ TEST(LikePatternTest, MatchesAsTheDefinitionOnShapedTexts) {
     std::string pattern, text;
     for (unsigned k = next(8); k > 0; --k) pattern += kPatternUnits[next(9)];
     for (unsigned k = next(10); k > 0; --k) text += kTextUnits[next(next(2) ? 3 : 6)];
-    const LikePattern like(pattern, "!");
-    ASSERT_EQ(like.Matches(text), ByDefinition(pattern, text)) << pattern << " / " << text;
+    if (!EscapesValid(pattern, '!')) {
+      ASSERT_THROW(LikePattern(pattern, "!"), FunctionError) << pattern;
+      continue;
+    }
+    const bool expected = ByDefinition(pattern, text);
+    ASSERT_EQ(LikePattern(pattern, "!").Matches(text), expected) << pattern << " / " << text;
+    ASSERT_EQ(MatchesInPlace(text, pattern, '!'), expected) << pattern << " / " << text;
+  }
+}
+
+TEST(LikePatternTest, AnEscapeStandsOnlyBeforeAWildcardOrItself) {
+  for (const char* pattern : {"a!", "!a", "a!!!", "%!b%", "!病"}) {
+    EXPECT_FALSE(EscapesValid(pattern, '!')) << pattern;
+    EXPECT_THROW(LikePattern(pattern, "!"), FunctionError) << pattern;
+  }
+  for (const char* pattern : {"a!!", "!%!_", "!!!%", "%"}) {
+    EXPECT_TRUE(EscapesValid(pattern, '!')) << pattern;
   }
 }
 
@@ -58,6 +73,9 @@ TEST(LikePatternTest, WithoutAnEscapeEveryCharacterStandsForItself) {
   EXPECT_TRUE(LikePattern("a!%", "").Matches("a!b"));
   EXPECT_FALSE(LikePattern("a!%", "").Matches("a%"));
   EXPECT_TRUE(LikePattern("%病_", "").Matches("x病人"));
+  EXPECT_TRUE(MatchesInPlace("a!b", "a!%", '\0'));
+  EXPECT_TRUE(MatchesInPlace("x病人", "%病_", '\0'));
+  EXPECT_FALSE(MatchesInPlace("x病人", "%人_", '\0'));
   EXPECT_THROW(LikePattern("a", "ab"), FunctionError);
 }
 

@@ -206,6 +206,13 @@ DbError StatementError(const pg_result* result, const pg_conn* connection,
                        std::chrono::seconds command_timeout, bool cancelled_at_deadline) {
   const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
   const char* primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+  // The runtime's refusal of work that could not end within the statement's time left
+  // (ora_admit): the statement was not run.
+  if (state != nullptr && primary != nullptr && std::string_view(state) == "57014" &&
+      std::string_view(primary).ends_with(": its work would pass it")) {
+    DbError e = CommandTimeoutTooShort(command_timeout);
+    return DbError(e.code(), std::string(e.what()) + " [SQLSTATE " + state + "]");
+  }
   // The server's words: "canceling statement due to statement timeout" ("... user request" for
   // the client's cancel).
   if (state != nullptr && primary != nullptr &&

@@ -585,6 +585,12 @@ class Translator {
   // server's to_char does not write alike; false, writing nothing, otherwise.
   static bool PgToCharText(std::string_view value_sql, std::string_view model, std::string* out);
   SqlType PgDecode(const Expr& e, const Scope* scope, std::string* out);
+  // The concatenation of `parts` joined by the server's own || where the parts' bytes are known
+  // before they are computed; false, printing nothing, where they are not.
+  bool PgConcatInPlace(const std::vector<const Expr*>& parts, const Scope* scope,
+                       std::string* out);
+  // `value` [NOT] LIKE the pattern of `e` [ESCAPE ...] on the server, `value` printed already.
+  void PgLike(const Expr& e, const Scope* scope, const std::string& value, std::string* out);
 
   const Catalog& catalog_;
   std::string_view statement_;
