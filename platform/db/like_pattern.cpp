@@ -162,7 +162,15 @@ bool MatchesInPlace(std::string_view text, std::string_view pattern, char escape
     if (p < pattern.size()) {
       const char c = pattern[p];
       if (c == '%' && c != escape) {
-        resume_p = ++p;
+        while (p < pattern.size() && pattern[p] == '%') ++p;
+        const std::string_view rest = pattern.substr(p);
+        // What follows the last '%' without wildcards matches the text's end or nothing.
+        const char wildcards[] = {'%', '_', escape};
+        if (rest.find_first_of(std::string_view(wildcards, escape != 0 ? 3 : 2)) ==
+            std::string_view::npos) {
+          return text.size() - t >= rest.size() && text.ends_with(rest);
+        }
+        resume_p = p;
         resume_t = t;
         continue;
       }
