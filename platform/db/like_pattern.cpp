@@ -151,6 +151,37 @@ bool EscapesValid(std::string_view pattern, char escape) {
   return true;
 }
 
+size_t SearchedBytes(std::string_view pattern, char escape) {
+  for (size_t at = 0; at < pattern.size(); ++at) {
+    if (escape != 0 && pattern[at] == escape) {
+      ++at;
+    } else if (pattern[at] == '%') {
+      return pattern.find_first_not_of('%', at) == std::string_view::npos ? 0
+                                                                           : pattern.size() - at;
+    }
+  }
+  return 0;
+}
+
+std::string GlobOfLike(std::string_view pattern, char escape) {
+  std::string glob;
+  for (size_t at = 0; at < pattern.size(); ++at) {
+    char c = pattern[at];
+    if (escape != 0 && c == escape) {
+      c = pattern[++at];
+    } else if (c == '%' || c == '_') {
+      glob.push_back(c == '%' ? '*' : '?');
+      continue;
+    }
+    if (c == '*' || c == '?' || c == '[') {
+      glob.append({'[', c, ']'});
+    } else {
+      glob.push_back(c);
+    }
+  }
+  return glob;
+}
+
 // A '%' matches any run: the text is matched on from where the last '%' stood, one character
 // further each time what follows it fails, which no earlier '%' can mend (the last one can take
 // any run an earlier one could). Literal characters compare byte by byte, so that a '_' is met
@@ -231,13 +262,32 @@ void Like(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   sqlite3_result_int(ctx, matched ? 1 : 0);
 }
 
+// like(pattern, text), called by the engine itself: two texts whose match is short are matched
+// at once, without the bounds of a call (RunBounded), as the engine's own LIKE would be: the
+// work of one row is bounded by kInPlaceWork, the statement by the engine's check between rows.
+// Any other call is Like's, within its bounds.
+void LikeOfTexts(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_TEXT && sqlite3_value_type(argv[1]) == SQLITE_TEXT) {
+    const std::string_view pattern = TextView(argv[0]);
+    const std::string_view text = TextView(argv[1]);
+    if (text.size() * pattern.size() <= kInPlaceWork) {
+      return sqlite3_result_int(ctx, MatchesInPlace(text, pattern, '\0') ? 1 : 0);
+    }
+  }
+  RunBounded(Like, ctx, argc, argv);
+}
+
 constexpr FunctionEntry kLikeFunctions[] = {
-    {"like", 2, Like, true},
     {"like", 3, Like, true},
 };
 
 }  // namespace
 
 std::span<const FunctionEntry> LikeFunctions() { return kLikeFunctions; }
+
+int RegisterLikeOfTexts(sqlite3* db) {
+  return sqlite3_create_function_v2(db, "like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                                    LikeOfTexts, nullptr, nullptr, nullptr);
+}
 
 }  // namespace korvalis::db::functions

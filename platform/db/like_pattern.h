@@ -72,5 +72,13 @@ class LikePattern {
 bool MatchesInPlace(std::string_view text, std::string_view pattern, char escape);
 // Whether every `escape` in `pattern` stands before '%', '_' or itself.
 bool EscapesValid(std::string_view pattern, char escape);
+// The bytes of `pattern` that its match tries at each place of a text: from its first '%' that
+// more than '%' follows on; 0 for a pattern matched from the text's start alone, in one pass over
+// the pattern. `escape` is 0 for none.
+size_t SearchedBytes(std::string_view pattern, char escape);
+// The GLOB pattern that matches what `pattern` matches ('%' as '*', '_' as '?', the characters
+// special to GLOB between brackets). `escape` is 0 for none.
+// Precondition: EscapesValid(pattern, escape) where `escape` is given.
+std::string GlobOfLike(std::string_view pattern, char escape);
 
 }  // namespace korvalis::db::functions

@@ -4,6 +4,7 @@
 #include "platform/db/like_pattern.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <string>
 #include <string_view>
@@ -38,8 +39,8 @@ bool ByDefinition(std::string_view pattern, std::string_view text) {
 }
 
 TEST(LikePatternTest, MatchesAsTheDefinitionOnShapedTexts) {
-  const char* const kPatternUnits[] = {"a", "b", "病", "%", "_", "!%", "!_", "!!", "!"};
-  const char* const kTextUnits[] = {"a", "b", "病", "%", "_", "!"};
+  const char* const kPatternUnits[] = {"a", "b", "病", "%", "_", "!%", "!_", "!!", "!", "*", "["};
+  const char* const kTextUnits[] = {"a", "b", "病", "%", "_", "!", "*", "["};
   unsigned seed = 11;
   auto next = [&seed](unsigned bound) {
     seed = seed * 1103515245u + 12345u;
@@ -47,8 +48,8 @@ TEST(LikePatternTest, MatchesAsTheDefinitionOnShapedTexts) {
   };
   for (int i = 0; i < 20000; ++i) {
     std::string pattern, text;
-    for (unsigned k = next(8); k > 0; --k) pattern += kPatternUnits[next(9)];
-    for (unsigned k = next(10); k > 0; --k) text += kTextUnits[next(next(2) ? 3 : 6)];
+    for (unsigned k = next(8); k > 0; --k) pattern += kPatternUnits[next(11)];
+    for (unsigned k = next(10); k > 0; --k) text += kTextUnits[next(next(2) ? 3 : 8)];
     if (!EscapesValid(pattern, '!')) {
       ASSERT_THROW(LikePattern(pattern, "!"), FunctionError) << pattern;
       continue;
@@ -56,6 +57,9 @@ TEST(LikePatternTest, MatchesAsTheDefinitionOnShapedTexts) {
     const bool expected = ByDefinition(pattern, text);
     ASSERT_EQ(LikePattern(pattern, "!").Matches(text), expected) << pattern << " / " << text;
     ASSERT_EQ(MatchesInPlace(text, pattern, '!'), expected) << pattern << " / " << text;
+    // The engine's GLOB reads the same pattern alike.
+    ASSERT_EQ(sqlite3_strglob(GlobOfLike(pattern, '!').c_str(), text.c_str()) == 0, expected)
+        << pattern << " / " << text;
   }
 }
 
@@ -67,6 +71,14 @@ TEST(LikePatternTest, AnEscapeStandsOnlyBeforeAWildcardOrItself) {
   for (const char* pattern : {"a!!", "!%!_", "!!!%", "%"}) {
     EXPECT_TRUE(EscapesValid(pattern, '!')) << pattern;
   }
+}
+
+TEST(LikePatternTest, APatternIsSearchedFromItsFirstPercentBeforeMore) {
+  EXPECT_EQ(SearchedBytes("ab_%%", 0), 0u);
+  EXPECT_EQ(SearchedBytes("a!%b", '!'), 0u);
+  EXPECT_EQ(SearchedBytes("a%b%", 0), 3u);
+  EXPECT_EQ(SearchedBytes("%", 0), 0u);
+  EXPECT_EQ(GlobOfLike("a*?[_%!%", '!'), "a[*][?][[]?*%");
 }
 
 TEST(LikePatternTest, WithoutAnEscapeEveryCharacterStandsForItself) {

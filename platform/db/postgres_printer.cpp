@@ -259,21 +259,6 @@ constexpr size_t kLikeStepsInPlace = 10000000;
 // The longest text whose match takes at most those steps whatever the pattern.
 constexpr size_t kLikeTextAnyPattern = 3162;
 
-// The bytes of a pattern written in the statement that its match tries at each place of the
-// text: from its first '%' that more than '%' follows on; 0 for a pattern matched from the text's
-// start alone, in one pass over it. `escape` is 0 for none.
-size_t SearchedBytes(std::string_view pattern, char escape) {
-  for (size_t at = 0; at < pattern.size(); ++at) {
-    if (escape != 0 && pattern[at] == escape) {
-      ++at;
-    } else if (pattern[at] == '%') {
-      return pattern.find_first_not_of('%', at) == std::string_view::npos ? 0
-                                                                           : pattern.size() - at;
-    }
-  }
-  return 0;
-}
-
 // Whether a value may be printed twice in a statement and computed twice, with one answer and
 // no query of its own.
 bool Repeatable(const sql::Expr& e) {
@@ -375,7 +360,7 @@ void Translator::PgLike(const Expr& e, const Scope* scope, const std::string& va
                                                   functions::EscapesValid(pattern.text,
                                                                           escape->text[0]));
   if (pattern.kind == ExprKind::kString && sound_escape) {
-    const size_t searched = SearchedBytes(pattern.text, escape ? escape->text[0] : '\0');
+    const size_t searched = functions::SearchedBytes(pattern.text, escape ? escape->text[0] : '\0');
     longest_in_place = searched == 0 ? std::string::npos
                                      : std::max(kLikeTextAnyPattern, kLikeStepsInPlace / searched);
   } else if (escape != nullptr) {

@@ -366,6 +366,9 @@ class Translator {
   void EmitRowOfValues(const Expr& row, const std::vector<SqlType>* compared_with,
                        const Scope* scope, std::string* out, std::vector<SqlType>* types);
   SqlType EmitPattern(const Expr& e, const Scope* scope, std::string* out);
+  // The file's LIKE of a pattern matched from the text's start alone, as GLOB; false, printing
+  // nothing, for any other.
+  bool EmitAnchoredLike(const Expr& e, std::string* out);
   void BoundLikePrefix(std::string_view pattern, const std::string& column, size_t start,
                        std::string* out) const;
   SqlType EmitCast(const Expr& e, const Scope* scope, std::string* out);
