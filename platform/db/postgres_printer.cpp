@@ -283,6 +283,17 @@ constexpr size_t kLongestJoined = 134217728;
 
 }  // namespace
 
+size_t Translator::PgLongestText(const Expr& e, const Scope* scope) {
+  if (e.kind == ExprKind::kNull) return 0;
+  if (e.kind == ExprKind::kString) return e.text.size();
+  const SqlType type = TypeOf(e, scope);
+  if (type == SqlType::kNumber || type == SqlType::kDate) return kShownValueBytes;
+  if (e.kind != ExprKind::kColumn || type != SqlType::kText) return std::string::npos;
+  const ColumnInfo* column = ResolveColumn(e, scope);
+  if (column == nullptr || column->max_length < 0) return std::string::npos;
+  return static_cast<size_t>(column->max_length) * (column->length_in_chars ? 4 : 1);
+}
+
 // A concatenation whose parts are literals, numbers, dates and text columns: their bytes are
 // known, bounded by the columns' declared lengths, or read from a column of any length without
 // computing anything. Such parts are joined by the server's own ||, which the server keeps in the
@@ -295,21 +306,12 @@ bool Translator::PgConcatInPlace(const std::vector<const Expr*>& parts, const Sc
   size_t bounded = 0;
   std::vector<const Expr*> unbounded;
   for (const Expr* part : parts) {
-    if (part->kind == ExprKind::kNull) continue;
-    if (part->kind == ExprKind::kString) {
-      bounded += part->text.size();
-      continue;
-    }
-    const SqlType type = TypeOf(*part, scope);
-    if (type == SqlType::kNumber || type == SqlType::kDate) {
-      bounded += kShownValueBytes;
-    } else if (type != SqlType::kText || part->kind != ExprKind::kColumn) {
-      return false;
-    } else if (const ColumnInfo* column = ResolveColumn(*part, scope);
-               column != nullptr && column->max_length >= 0) {
-      bounded += static_cast<size_t>(column->max_length) * (column->length_in_chars ? 4 : 1);
-    } else {
+    if (const size_t longest = PgLongestText(*part, scope); longest != std::string::npos) {
+      bounded += longest;
+    } else if (part->kind == ExprKind::kColumn && TypeOf(*part, scope) == SqlType::kText) {
       unbounded.push_back(part);
+    } else {
+      return false;
     }
   }
   if (bounded > kLongestJoined) return false;
@@ -340,7 +342,8 @@ bool Translator::PgConcatInPlace(const std::vector<const Expr*>& parts, const Sc
 
 // The server's own LIKE, for each text whose length keeps the work short: for a pattern written
 // in the statement that length follows from the pattern, for any other it is kLikeTextAnyPattern.
-// Longer texts, and values that must be computed once, are ora_like's. Oracle's LIKE has no
+// A value no longer than that by its type (a column's declared length) is matched so at once;
+// longer texts, and values that must be computed once, are ora_like's. Oracle's LIKE has no
 // escape character unless one is named (the server's has '\'); a named one is checked as
 // Oracle checks it, by ora_like_escaped, unless the statement shows it sound.
 void Translator::PgLike(const Expr& e, const Scope* scope, const std::string& value,
@@ -369,7 +372,9 @@ void Translator::PgLike(const Expr& e, const Scope* scope, const std::string& va
   const std::string in_place = value + " LIKE " + pattern_sql + " ESCAPE " + escape_sql;
   const std::string admitted = "ora_like(" + value + ", " + pattern_sql + ", " + escape_sql + ")";
   out->append(e.negated ? "(NOT " : "(");
-  if (longest_in_place == std::string::npos) {
+  const size_t longest_value = PgLongestText(*e.args[0], scope);
+  if (longest_in_place == std::string::npos ||
+      (longest_value != std::string::npos && longest_value <= longest_in_place)) {
     out->append(in_place);
   } else if (!Repeatable(*e.args[0])) {
     out->append(admitted);

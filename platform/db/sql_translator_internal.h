@@ -588,6 +588,9 @@ class Translator {
   // server's to_char does not write alike; false, writing nothing, otherwise.
   static bool PgToCharText(std::string_view value_sql, std::string_view model, std::string* out);
   SqlType PgDecode(const Expr& e, const Scope* scope, std::string* out);
+  // The most bytes the text of `e` holds on the server, known from the statement alone (a
+  // literal, a number, a date, a column of declared length); npos where it is not.
+  size_t PgLongestText(const Expr& e, const Scope* scope);
   // The concatenation of `parts` joined by the server's own || where the parts' bytes are known
   // before they are computed; false, printing nothing, where they are not.
   bool PgConcatInPlace(const std::vector<const Expr*>& parts, const Scope* scope,
