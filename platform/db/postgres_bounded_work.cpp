@@ -40,7 +40,8 @@ END $f$;
 -- Refuses with ORA-04030 a regular expression's subject that the server's work would hold past
 -- the bound: its characters as four bytes each, and `per_char` bytes more when each may be a
 -- match whose place is kept. Called only for a subject whose bytes alone could pass it (more
--- than 536870912 / (5 + per_char)), so that a short one costs one comparison.
+-- than 536870912 / (5 + per_char)), so that a short one costs one comparison beside the
+-- function's check of its start.
 CREATE OR REPLACE FUNCTION ora_regexp_room(v text, per_char integer) RETURNS boolean
 LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$ BEGIN
   IF octet_length(v)::float8 * (5 + per_char) > 536870912

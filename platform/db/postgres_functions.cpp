@@ -311,8 +311,10 @@ DECLARE p integer;
 BEGIN
   IF v IS NULL OR pat IS NULL OR pos IS NULL THEN RETURN NULL; END IF;
   p := ora_regexp_argument(pos, 1);
-  IF p > length(v) + 1 THEN RETURN 0; END IF;
-  IF octet_length(v) > 536870912 / 13 THEN PERFORM ora_regexp_room(v, 8); END IF;
+  IF p > length(v) + 1 OR octet_length(v) > 536870912 / 13 THEN
+    IF p > length(v) + 1 THEN RETURN 0; END IF;
+    PERFORM ora_regexp_room(v, 8);
+  END IF;
   RETURN regexp_count(v, pat, p, flags);
 END $f$;
 CREATE OR REPLACE FUNCTION ora_regexp_substr(v text, pat text, pos numeric, occ numeric,
@@ -324,8 +326,8 @@ BEGIN
   p := ora_regexp_argument(pos, 1);
   k := ora_regexp_argument(occ, 1);
   s := ora_regexp_argument(sub, 0, 9);
-  IF p > length(v) + 1 OR s > subexpressions THEN RETURN NULL; END IF;
-  IF octet_length(v) > 536870912 / (5 + 8 * (s + 1)) THEN
+  IF p > length(v) + 1 OR s > subexpressions OR octet_length(v) > 536870912 / (13 + 8 * s) THEN
+    IF p > length(v) + 1 OR s > subexpressions THEN RETURN NULL; END IF;
     PERFORM ora_regexp_room(v, 8 * (s + 1));
   END IF;
   RETURN nullif(regexp_substr(v, pat, p, k, flags, s), '');
@@ -343,8 +345,8 @@ BEGIN
   k := ora_regexp_argument(occ, 1);
   r := ora_regexp_argument(ret, 0, 1);
   s := ora_regexp_argument(sub, 0, 9);
-  IF p > length(v) + 1 OR s > subexpressions THEN RETURN 0; END IF;
-  IF octet_length(v) > 536870912 / (5 + 8 * (s + 1)) THEN
+  IF p > length(v) + 1 OR s > subexpressions OR octet_length(v) > 536870912 / (13 + 8 * s) THEN
+    IF p > length(v) + 1 OR s > subexpressions THEN RETURN 0; END IF;
     PERFORM ora_regexp_room(v, 8 * (s + 1));
   END IF;
   RETURN regexp_instr(v, pat, p, k, r, flags, s);
@@ -366,8 +368,10 @@ BEGIN
   IF pos IS NULL OR occ IS NULL THEN RETURN NULL; END IF;
   p := ora_regexp_argument(pos, 1);
   k := ora_regexp_argument(occ, 0);
-  IF p > length(v) + 1 THEN RETURN v; END IF;
-  IF octet_length(v) > 536870912 / 5 THEN PERFORM ora_regexp_room(v, 0); END IF;
+  IF p > length(v) + 1 OR octet_length(v) > 536870912 / 5 THEN
+    IF p > length(v) + 1 THEN RETURN v; END IF;
+    PERFORM ora_regexp_room(v, 0);
+  END IF;
   RETURN nullif(regexp_replace(v, pat, ora_regexp_replacement(coalesce(rep, '')), p, k, flags), '');
 END $f$;
 CREATE OR REPLACE FUNCTION ora_chr(v numeric) RETURNS text
