@@ -1,6 +1,7 @@
-// LikePattern and the match in place against the definition of LIKE, matched by trying every way:
-// patterns and texts of a few letters, wildcards and an escape, where the pieces between '%' overlap
-// each other and the text's ends; an escape before any other character is refused.
+// LikePattern, the match in place and the engine's GLOB against the definition of LIKE, matched
+// by trying every way: patterns and texts of a few letters, wildcards and an escape, where the
+// pieces between '%' overlap each other and the text's ends; an escape before any other
+// character is refused.
 #include "platform/db/like_pattern.h"
 
 #include <gtest/gtest.h>

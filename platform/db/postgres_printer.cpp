@@ -262,7 +262,8 @@ constexpr size_t kLikeTextAnyPattern = 3162;
 // Whether a value may be printed twice in a statement and computed twice, with one answer and
 // no query of its own.
 bool Repeatable(const sql::Expr& e) {
-  if (e.subquery || e.over || (e.kind == ExprKind::kFunction && e.text.starts_with("DBMS_RANDOM"))) {
+  if (e.subquery || e.over ||
+      (e.kind == ExprKind::kFunction && e.text.starts_with("DBMS_RANDOM"))) {
     return false;
   }
   for (const sql::ExprPtr& arg : e.args) {

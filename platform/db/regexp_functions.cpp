@@ -409,7 +409,8 @@ class Matcher {
   int Run(size_t from, uint32_t options, Best* best) {
     Callouts callouts{&time_, best, from, from};
     pcre2_set_callout(context_, &OnCallout, &callouts);
-    const uint64_t steps = std::max<uint64_t>(kQuickSteps, kQuickRead / (subject_.size() - from + 1));
+    const uint64_t steps =
+        std::max<uint64_t>(kQuickSteps, kQuickRead / (subject_.size() - from + 1));
     pcre2_set_match_limit(context_, static_cast<uint32_t>(std::min<uint64_t>(steps, UINT32_MAX)));
     const int quick = RunProgram(best == nullptr ? re_.search() : re_.ways(), from, options);
     if (quick != PCRE2_ERROR_MATCHLIMIT) return Finished(quick);
