@@ -3,6 +3,7 @@
 // values), IN lists, BETWEEN, LIKE, IS NULL, EXISTS and IN with a query.
 #include <optional>
 
+#include "platform/db/like_pattern.h"
 #include "platform/db/ora_date.h"
 #include "platform/db/ora_number.h"
 #include "platform/db/sql_error.h"
@@ -12,9 +13,8 @@ namespace korvalis::db::detail {
 
 namespace {
 
-// The longest pattern the server's own LIKE matches unadmitted: its work is then at most 100
-// passes over the text.
-constexpr size_t kShortLikePattern = 100;
+// The longest pattern the engine's GLOB takes well under its own limit (50,000 bytes).
+constexpr size_t kLongestGlobPattern = 1000;
 
 // A condition: true, false or unknown, which Oracle reads only where it expects a truth value.
 bool IsCondition(const Expr& e) {
@@ -349,6 +349,25 @@ void Translator::BoundLikePrefix(std::string_view pattern, const std::string& co
   out->push_back(')');
 }
 
+// A pattern written in the statement that has '%' only at its end, matched on the file by the
+// engine's own GLOB: its match reads the pattern once whatever the text, and a column's index
+// is searched between the pattern's first characters, with no comparison on a scan. Other
+// patterns, and one past the engine's length for them, are matched by ours (like_pattern.h).
+bool Translator::EmitAnchoredLike(const Expr& e, std::string* out) {
+  const Expr& pattern = *e.args[1];
+  const Expr* escape = e.args.size() > 2 ? e.args[2].get() : nullptr;
+  if (pattern.kind != ExprKind::kString || pattern.text.size() > kLongestGlobPattern) return false;
+  if (escape != nullptr && (escape->kind != ExprKind::kString || escape->text.size() != 1 ||
+                            !functions::EscapesValid(pattern.text, escape->text[0]))) {
+    return false;
+  }
+  const char escape_char = escape != nullptr ? escape->text[0] : '\0';
+  if (functions::SearchedBytes(pattern.text, escape_char) != 0) return false;
+  out->append(e.negated ? " NOT GLOB " : " GLOB ");
+  AppendStringLiteral(functions::GlobOfLike(pattern.text, escape_char), out);
+  return true;
+}
+
 // LIKE (with its ESCAPE) and IS [NOT] NULL.
 SqlType Translator::EmitPattern(const Expr& e, const Scope* scope, std::string* out) {
   const size_t start = out->size();
@@ -376,22 +395,14 @@ SqlType Translator::EmitPattern(const Expr& e, const Scope* scope, std::string* 
     out->append(e.negated ? " IS NOT NULL" : " IS NULL");
     return SqlType::kNumber;
   }
-  // The server's LIKE compares each place of the text with the pattern in one call that no
-  // cancel reaches: a pattern longer than a short literal is matched by ora_like, which runs
-  // it only when that work fits the statement's time left.
-  const Expr& pattern = *e.args[1];
-  if (pg_ && (pattern.kind != ExprKind::kString || pattern.text.size() > kShortLikePattern)) {
+  if (pg_) {
     const std::string value = out->substr(start);
     out->resize(start);
-    out->append(e.negated ? "(NOT ora_like(" : "(ora_like(").append(value).append(", ");
-    Emit(pattern, scope, out);
-    if (e.args.size() > 2) {
-      out->append(", ");
-      Emit(*e.args[2], scope, out);
-    }
-    out->append("))");
+    PgLike(e, scope, value, out);
     return SqlType::kNumber;
   }
+  const Expr& pattern = *e.args[1];
+  if (EmitAnchoredLike(e, out)) return SqlType::kNumber;
   const size_t value_end = out->size();
   out->append(e.negated ? " NOT LIKE " : " LIKE ");
   Emit(pattern, scope, out);
@@ -402,9 +413,6 @@ SqlType Translator::EmitPattern(const Expr& e, const Scope* scope, std::string* 
   if (e.args.size() > 2) {
     out->append(" ESCAPE ");
     Emit(*e.args[2], scope, out);
-  } else if (pg_) {
-    // Oracle's LIKE has no escape character unless one is named; PostgreSQL's has '\'.
-    out->append(" ESCAPE ''");
   }
   return SqlType::kNumber;
 }

@@ -644,9 +644,11 @@ void Translator::EmitConcatenated(const Expr& e, const Scope* scope, std::string
 }
 
 // ora_concat of the parts; more parts than one call of the engine takes are concatenated in
-// groups, whose results are concatenated again.
+// groups, whose results are concatenated again. The server joins most concatenations in place
+// (PgConcatInPlace).
 void Translator::EmitConcat(const std::vector<const Expr*>& parts, const Scope* scope,
                             std::string* out) {
+  if (pg_ && PgConcatInPlace(parts, scope, out)) return;
   if (parts.size() <= kMaxCallArguments) {
     out->append("ora_concat(");
     for (size_t i = 0; i < parts.size(); ++i) {

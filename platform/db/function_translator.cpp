@@ -216,6 +216,11 @@ SqlType Translator::EmitFunction(const Expr& e, const Scope* scope, std::string*
   for (const auto& a : e.args) {
     if (a->kind == ExprKind::kStar) throw SqlError("ORA-00936: missing expression in " + e.text);
   }
+  if (pg_ && e.text == "CONCAT" && e.args.size() == 2) {
+    // CONCAT(a, b) is a || b.
+    EmitConcat({e.args[0].get(), e.args[1].get()}, scope, out);
+    return SqlType::kText;
+  }
   if (const FunctionRow* row = FindRow(e.text)) {
     CheckArity(e, row->min_args, row->max_args);
     if (e.text == "TO_NUMBER" && e.args.size() == 1) CheckNumberLiteral(*e.args[0]);

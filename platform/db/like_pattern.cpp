@@ -8,6 +8,13 @@
 
 namespace korvalis::db::functions {
 
+namespace {
+
+constexpr const char* kIllegalEscape =
+    "ORA-01424: missing or illegal character following the escape character";
+
+}  // namespace
+
 LikePattern::LikePattern(std::string_view pattern, std::string_view escape)
     : pattern_(pattern), escape_(escape) {
   if (!escape.empty() && NextChar(escape, 0) != escape.size()) {
@@ -29,13 +36,13 @@ LikePattern::LikePattern(std::string_view pattern, std::string_view escape)
     size_t next = NextChar(pattern, at);
     std::string_view c = pattern.substr(at, next - at);
     if (!escape.empty() && c == escape) {
-      if (next == pattern.size()) {
-        matches_nothing_ = true;
-        break;
-      }
       at = next;
       next = NextChar(pattern, at);
-      add_literal(pattern.substr(at, next - at));
+      const std::string_view escaped = pattern.substr(at, next - at);
+      if (escaped != "%" && escaped != "_" && escaped != escape) {
+        throw FunctionError{kIllegalEscape};
+      }
+      add_literal(escaped);
     } else if (c == "%") {
       close_step();
       piece.end_step = steps_.size();
@@ -117,7 +124,6 @@ size_t LikePattern::Find(const Piece& piece, std::string_view text, size_t from,
 }
 
 bool LikePattern::Matches(std::string_view text) const {
-  if (matches_nothing_) return false;
   const Piece& first = pieces_.front();
   const size_t start = MatchAt(first, text, 0);
   if (start == std::string_view::npos) return false;
@@ -135,7 +141,96 @@ bool LikePattern::Matches(std::string_view text) const {
   return true;
 }
 
+bool EscapesValid(std::string_view pattern, char escape) {
+  for (size_t at = pattern.find(escape); at != std::string_view::npos;
+       at = pattern.find(escape, at + 2)) {
+    if (at + 1 == pattern.size()) return false;
+    const char next = pattern[at + 1];
+    if (next != '%' && next != '_' && next != escape) return false;
+  }
+  return true;
+}
+
+size_t SearchedBytes(std::string_view pattern, char escape) {
+  for (size_t at = 0; at < pattern.size(); ++at) {
+    if (escape != 0 && pattern[at] == escape) {
+      ++at;
+    } else if (pattern[at] == '%') {
+      return pattern.find_first_not_of('%', at) == std::string_view::npos ? 0
+                                                                           : pattern.size() - at;
+    }
+  }
+  return 0;
+}
+
+std::string GlobOfLike(std::string_view pattern, char escape) {
+  std::string glob;
+  for (size_t at = 0; at < pattern.size(); ++at) {
+    char c = pattern[at];
+    if (escape != 0 && c == escape) {
+      c = pattern[++at];
+    } else if (c == '%' || c == '_') {
+      glob.push_back(c == '%' ? '*' : '?');
+      continue;
+    }
+    if (c == '*' || c == '?' || c == '[') {
+      glob.append({'[', c, ']'});
+    } else {
+      glob.push_back(c);
+    }
+  }
+  return glob;
+}
+
+// A '%' matches any run: the text is matched on from where the last '%' stood, one character
+// further each time what follows it fails, which no earlier '%' can mend (the last one can take
+// any run an earlier one could). Literal characters compare byte by byte, so that a '_' is met
+// only on a character's first byte.
+bool MatchesInPlace(std::string_view text, std::string_view pattern, char escape) {
+  size_t t = 0, p = 0;
+  size_t resume_p = std::string_view::npos, resume_t = 0;
+  while (t < text.size()) {
+    if (p < pattern.size()) {
+      const char c = pattern[p];
+      if (c == '%' && c != escape) {
+        while (p < pattern.size() && pattern[p] == '%') ++p;
+        const std::string_view rest = pattern.substr(p);
+        // What follows the last '%' without wildcards matches the text's end or nothing.
+        const char wildcards[] = {'%', '_', escape};
+        if (rest.find_first_of(std::string_view(wildcards, escape != 0 ? 3 : 2)) ==
+            std::string_view::npos) {
+          return text.size() - t >= rest.size() && text.ends_with(rest);
+        }
+        resume_p = p;
+        resume_t = t;
+        continue;
+      }
+      if (c == '_' && c != escape) {
+        t = NextChar(text, t);
+        ++p;
+        continue;
+      }
+      const size_t literal = escape != 0 && c == escape ? p + 1 : p;
+      if (text[t] == pattern[literal]) {
+        ++t;
+        p = literal + 1;
+        continue;
+      }
+    }
+    if (resume_p == std::string_view::npos) return false;
+    p = resume_p;
+    t = resume_t = NextChar(text, resume_t);
+  }
+  while (p < pattern.size() && pattern[p] == '%' && escape != '%') ++p;
+  return p == pattern.size();
+}
+
 namespace {
+
+// The product of a text's and a pattern's bytes up to which a row is matched in place: the
+// match then takes at most a millisecond, and the engine's own check between rows bounds the
+// statement.
+constexpr size_t kInPlaceWork = size_t{1} << 20;
 
 // like(pattern, text[, escape]): SQLite's call for `text LIKE pattern [ESCAPE escape]`. The
 // pattern, read once for the rows of a statement where it does not change, is kept with the
@@ -145,13 +240,20 @@ void Like(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   const std::string_view pattern = TextView(argv[0]);
   const std::string_view escape = argc == 3 ? TextView(argv[2]) : std::string_view();
   if (argc == 3 && escape.empty()) return sqlite3_result_null(ctx);
+  const std::string_view text = TextView(argv[1]);
+  if (escape.size() <= 1 && text.size() * pattern.size() <= kInPlaceWork &&
+      (escape.empty() || EscapesValid(pattern, escape[0]))) {
+    ChargeWork(text.size() * pattern.size());
+    const bool matched = MatchesInPlace(text, pattern, escape.empty() ? '\0' : escape[0]);
+    return sqlite3_result_int(ctx, matched ? 1 : 0);
+  }
   auto* kept = static_cast<LikePattern*>(sqlite3_get_auxdata(ctx, 0));
   std::unique_ptr<LikePattern> fresh;
   if (kept == nullptr || !kept->ReadFrom(pattern, escape)) {
     fresh = std::make_unique<LikePattern>(pattern, escape);
     kept = fresh.get();
   }
-  const bool matched = kept->Matches(TextView(argv[1]));
+  const bool matched = kept->Matches(text);
   // SQLite may release what it keeps at once: it is handed over last.
   if (fresh) {
     sqlite3_set_auxdata(ctx, 0, fresh.release(),
@@ -160,13 +262,32 @@ void Like(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   sqlite3_result_int(ctx, matched ? 1 : 0);
 }
 
+// like(pattern, text), called by the engine itself: two texts whose match is short are matched
+// at once, without the bounds of a call (RunBounded), as the engine's own LIKE would be: the
+// work of one row is bounded by kInPlaceWork, the statement by the engine's check between rows.
+// Any other call is Like's, within its bounds.
+void LikeOfTexts(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_TEXT && sqlite3_value_type(argv[1]) == SQLITE_TEXT) {
+    const std::string_view pattern = TextView(argv[0]);
+    const std::string_view text = TextView(argv[1]);
+    if (text.size() * pattern.size() <= kInPlaceWork) {
+      return sqlite3_result_int(ctx, MatchesInPlace(text, pattern, '\0') ? 1 : 0);
+    }
+  }
+  RunBounded(Like, ctx, argc, argv);
+}
+
 constexpr FunctionEntry kLikeFunctions[] = {
-    {"like", 2, Like, true},
     {"like", 3, Like, true},
 };
 
 }  // namespace
 
 std::span<const FunctionEntry> LikeFunctions() { return kLikeFunctions; }
+
+int RegisterLikeOfTexts(sqlite3* db) {
+  return sqlite3_create_function_v2(db, "like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                                    LikeOfTexts, nullptr, nullptr, nullptr);
+}
 
 }  // namespace korvalis::db::functions

@@ -1,8 +1,7 @@
 // A LIKE pattern read once and matched against texts in time bounded by the product of their
 // lengths, whatever their shape: '%' stands for any run of characters, '_' for one character,
-// and the escape character, where one is named, makes the character after it stand for itself
-// (an escape at the pattern's end matches nothing). Characters compare exactly (case counts);
-// characters are UTF-8.
+// and the escape character, where one is named, makes the '%', '_' or escape character after it
+// stand for itself. Characters compare exactly (case counts); characters are UTF-8.
 //
 // The pattern is cut at its '%' into pieces that each match a run of as many characters as
 // they have: the first is matched at the text's start, the last at its end, and each one
@@ -26,7 +25,9 @@ namespace korvalis::db::functions {
 class LikePattern {
  public:
   // `escape`: empty for none, else exactly one character.
-  // Throws FunctionError ORA-01425 when `escape` is more than one character.
+  // Throws FunctionError ORA-01425 when `escape` is more than one character, ORA-01424 when the
+  // pattern ends with its escape character or has one before a character other than '%', '_'
+  // or itself.
   LikePattern(std::string_view pattern, std::string_view escape);
 
   bool Matches(std::string_view text) const;
@@ -61,7 +62,23 @@ class LikePattern {
   std::vector<Step, CountedAllocator<Step>> steps_;
   std::vector<Piece, CountedAllocator<Piece>> pieces_;
   bool any_run_ = false;  // the pattern has a '%'
-  bool matches_nothing_ = false;  // it ends with its escape character
 };
+
+// Whether `text` matches `pattern` (escape: `escape`, or none when it is 0), compared in place
+// without building anything, in time bounded by the product of their lengths: for the short
+// texts and patterns of most rows, where reading a LikePattern costs more than the match.
+// Precondition: where `escape` is given, the pattern has it only before '%', '_' or itself
+// (EscapesValid).
+bool MatchesInPlace(std::string_view text, std::string_view pattern, char escape);
+// Whether every `escape` in `pattern` stands before '%', '_' or itself.
+bool EscapesValid(std::string_view pattern, char escape);
+// The bytes of `pattern` that its match tries at each place of a text: from its first '%' that
+// more than '%' follows on; 0 for a pattern matched from the text's start alone, in one pass over
+// the pattern. `escape` is 0 for none.
+size_t SearchedBytes(std::string_view pattern, char escape);
+// The GLOB pattern that matches what `pattern` matches ('%' as '*', '_' as '?', the characters
+// special to GLOB between brackets). `escape` is 0 for none.
+// Precondition: EscapesValid(pattern, escape) where `escape` is given.
+std::string GlobOfLike(std::string_view pattern, char escape);
 
 }  // namespace korvalis::db::functions

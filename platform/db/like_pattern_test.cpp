@@ -1,9 +1,11 @@
-// LikePattern against the definition of LIKE, matched by trying every way: patterns and texts
-// of a few letters, wildcards and an escape, where the pieces between '%' overlap each other and
-// the text's ends.
+// LikePattern, the match in place and the engine's GLOB against the definition of LIKE, matched
+// by trying every way: patterns and texts of a few letters, wildcards and an escape, where the
+// pieces between '%' overlap each other and the text's ends; an escape before any other
+// character is refused.
 #include "platform/db/like_pattern.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <string>
 #include <string_view>
@@ -38,8 +40,8 @@ bool ByDefinition(std::string_view pattern, std::string_view text) {
 }
 
 TEST(LikePatternTest, MatchesAsTheDefinitionOnShapedTexts) {
-  const char* const kPatternUnits[] = {"a", "b", "病", "%", "_", "!%", "!_", "!!", "!"};
-  const char* const kTextUnits[] = {"a", "b", "病", "%", "_", "!"};
+  const char* const kPatternUnits[] = {"a", "b", "病", "%", "_", "!%", "!_", "!!", "!", "*", "["};
+  const char* const kTextUnits[] = {"a", "b", "病", "%", "_", "!", "*", "["};
   unsigned seed = 11;
   auto next = [&seed](unsigned bound) {
     seed = seed * 1103515245u + 12345u;
@@ -47,17 +49,46 @@ TEST(LikePatternTest, MatchesAsTheDefinitionOnShapedTexts) {
   };
   for (int i = 0; i < 20000; ++i) {
     std::string pattern, text;
-    for (unsigned k = next(8); k > 0; --k) pattern += kPatternUnits[next(9)];
-    for (unsigned k = next(10); k > 0; --k) text += kTextUnits[next(next(2) ? 3 : 6)];
-    const LikePattern like(pattern, "!");
-    ASSERT_EQ(like.Matches(text), ByDefinition(pattern, text)) << pattern << " / " << text;
+    for (unsigned k = next(8); k > 0; --k) pattern += kPatternUnits[next(11)];
+    for (unsigned k = next(10); k > 0; --k) text += kTextUnits[next(next(2) ? 3 : 8)];
+    if (!EscapesValid(pattern, '!')) {
+      ASSERT_THROW(LikePattern(pattern, "!"), FunctionError) << pattern;
+      continue;
+    }
+    const bool expected = ByDefinition(pattern, text);
+    ASSERT_EQ(LikePattern(pattern, "!").Matches(text), expected) << pattern << " / " << text;
+    ASSERT_EQ(MatchesInPlace(text, pattern, '!'), expected) << pattern << " / " << text;
+    // The engine's GLOB reads the same pattern alike.
+    ASSERT_EQ(sqlite3_strglob(GlobOfLike(pattern, '!').c_str(), text.c_str()) == 0, expected)
+        << pattern << " / " << text;
   }
+}
+
+TEST(LikePatternTest, AnEscapeStandsOnlyBeforeAWildcardOrItself) {
+  for (const char* pattern : {"a!", "!a", "a!!!", "%!b%", "!病"}) {
+    EXPECT_FALSE(EscapesValid(pattern, '!')) << pattern;
+    EXPECT_THROW(LikePattern(pattern, "!"), FunctionError) << pattern;
+  }
+  for (const char* pattern : {"a!!", "!%!_", "!!!%", "%"}) {
+    EXPECT_TRUE(EscapesValid(pattern, '!')) << pattern;
+  }
+}
+
+TEST(LikePatternTest, APatternIsSearchedFromItsFirstPercentBeforeMore) {
+  EXPECT_EQ(SearchedBytes("ab_%%", 0), 0u);
+  EXPECT_EQ(SearchedBytes("a!%b", '!'), 0u);
+  EXPECT_EQ(SearchedBytes("a%b%", 0), 3u);
+  EXPECT_EQ(SearchedBytes("%", 0), 0u);
+  EXPECT_EQ(GlobOfLike("a*?[_%!%", '!'), "a[*][?][[]?*%");
 }
 
 TEST(LikePatternTest, WithoutAnEscapeEveryCharacterStandsForItself) {
   EXPECT_TRUE(LikePattern("a!%", "").Matches("a!b"));
   EXPECT_FALSE(LikePattern("a!%", "").Matches("a%"));
   EXPECT_TRUE(LikePattern("%病_", "").Matches("x病人"));
+  EXPECT_TRUE(MatchesInPlace("a!b", "a!%", '\0'));
+  EXPECT_TRUE(MatchesInPlace("x病人", "%病_", '\0'));
+  EXPECT_FALSE(MatchesInPlace("x病人", "%人_", '\0'));
   EXPECT_THROW(LikePattern("a", "ab"), FunctionError);
 }
 

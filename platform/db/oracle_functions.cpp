@@ -16,8 +16,10 @@ namespace korvalis::db {
 // function's own account reaches:
 // - LIKE (the operator calls like(pattern, text[, escape])): its backtracking costs the product
 //   of the lengths and refuses long patterns in the engine's own words, so the engine's is
-//   replaced by ours (like_pattern.h), charged to the call's account. GLOB and REGEXP are never
-//   printed.
+//   replaced by ours (like_pattern.h), charged to the call's account. A pattern of at most 1000
+//   bytes written in the statement with '%' only at its end is printed as the engine's GLOB,
+//   whose match then reads the pattern once, whatever the text (condition_translator.cpp).
+//   REGEXP is never printed.
 // - MATCH of a text index (text_index_sql.cpp), for CONTAINS whose query the statement holds:
 //   the index reads the documents of the query's words a row at a time, each row a step; its
 //   tokenizer (text_search.cpp) reads a row's text once as the row is written.
@@ -44,7 +46,8 @@ int RegisterOracleFunctions(sqlite3* db) {
       if (rc != SQLITE_OK) return rc;
     }
   }
-  int rc = functions::RegisterNumberAggregates(db);
+  int rc = functions::RegisterLikeOfTexts(db);
+  if (rc == SQLITE_OK) rc = functions::RegisterNumberAggregates(db);
   if (rc == SQLITE_OK) rc = functions::RegisterListagg(db);
   return rc != SQLITE_OK ? rc : RegisterRownumWalk(db);
 }

@@ -39,7 +39,9 @@ END $f$;
 
 -- Refuses with ORA-04030 a regular expression's subject that the server's work would hold past
 -- the bound: its characters as four bytes each, and `per_char` bytes more when each may be a
--- match whose place is kept.
+-- match whose place is kept. Called only for a subject whose bytes alone could pass it (more
+-- than 536870912 / (5 + per_char)), so that a short one costs one comparison beside the
+-- function's check of its start.
 CREATE OR REPLACE FUNCTION ora_regexp_room(v text, per_char integer) RETURNS boolean
 LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$ BEGIN
   IF octet_length(v)::float8 * (5 + per_char) > 536870912
@@ -201,7 +203,9 @@ BEGIN
 END $f$;
 
 -- LIKE compares each place of the text with the pattern: its worst case is their product of
--- bytes, admitted at 10^8 a second, a tenth of what any server does. The pattern passes
+-- bytes, admitted at 10^8 a second, a tenth of what any server does. The statement matches a
+-- text in place where its length alone keeps the match short (postgres_printer.cpp), and calls
+-- ora_like for the others. The pattern passes
 -- through a function the planner does not run ahead, so that a match of constants is made
 -- only once admitted, when the statement runs.
 DROP FUNCTION IF EXISTS ora_like_admitted(text, text);
@@ -211,6 +215,20 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
       OR ora_admit(octet_length(v)::float8 * octet_length(pattern), 100000000) THEN pattern END $f$;
 CREATE OR REPLACE FUNCTION ora_like(v text, pattern text, escape text DEFAULT '') RETURNS boolean
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT v LIKE ora_like_pattern(v, pattern) ESCAPE escape $f$;
+-- LIKE's escape as Oracle reads it: one character, standing before '%', '_' or itself; the
+-- pattern is returned as it is, a wrong one fails with ORA-01425 or ORA-01424. Once the escape's
+-- pairs are taken out from the left, as the match reads them, and then the escaped wildcards, an
+-- escape left stands before another character or at the end.
+CREATE OR REPLACE FUNCTION ora_like_escaped(pattern text, escape text) RETURNS text
+LANGUAGE sql STABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN length(escape) <> 1
+      THEN ora_raise_stable('ORA-01425: escape character must be character string of length 1',
+                            'KV000', pattern)
+    WHEN strpos(replace(replace(replace(pattern, escape || escape, ''), escape || '%', ''),
+                        escape || '_', ''), escape) > 0
+      THEN ora_raise_stable('ORA-01424: missing or illegal character following the escape '
+                            'character', 'KV000', pattern)
+    ELSE pattern END $f$;
 )SQL";
 
 }  // namespace

@@ -4,15 +4,26 @@ namespace korvalis::db {
 namespace {
 
 constexpr const char* kFunctionsSql = R"SQL(-- ---- text
--- A concatenation joins its parts in a buffer of its own and copies the result, some eight
--- times their bytes at its peak: parts past 134,217,728 bytes, as the array of them holds them (a
--- few bytes a part more than their text), are refused before they are joined, as any other text
--- a call builds past it. (In PL/pgSQL: the server cannot inline a SQL function whose join, as
--- array_to_string's, depends on the session, and starts an executor for each call of one.)
+-- A concatenation of parts whose bytes the statement cannot know before it computes them (the
+-- others the statement joins in place: postgres_printer.cpp). The server's array_to_string joins
+-- copies of the parts in a buffer of its own that doubles as it grows and copies the result, some
+-- eight times their bytes at its peak: parts past 134,217,728 bytes, as the array of them holds
+-- them (a few bytes a part more than their text), are refused before they are joined, as any
+-- other text a call builds past it. Two parts, the most frequent, are joined at once, without an
+-- array, the result and its copy to the caller holding twice their bytes. (In PL/pgSQL: the
+-- server cannot inline a SQL function whose join, as array_to_string's, depends on the session,
+-- and starts an executor for each call of one.)
 CREATE OR REPLACE FUNCTION ora_concat(VARIADIC v text[]) RETURNS text
 LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$ BEGIN
   IF pg_column_size(v) > 134217728 THEN RETURN ora_out_of_memory(); END IF;
   RETURN nullif(array_to_string(v, ''), '');
+END $f$;
+CREATE OR REPLACE FUNCTION ora_concat(a text, b text) RETURNS text
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$ BEGIN
+  IF coalesce(octet_length(a), 0)::int8 + coalesce(octet_length(b), 0) > 134217728 THEN
+    RETURN ora_out_of_memory();
+  END IF;
+  RETURN nullif(coalesce(a, '') || coalesce(b, ''), '');
 END $f$;
 -- LISTAGG's joined text, refused above the 4000 bytes of a text.
 CREATE OR REPLACE FUNCTION ora_listagg_limit(v text) RETURNS text
@@ -305,8 +316,10 @@ DECLARE p integer;
 BEGIN
   IF v IS NULL OR pat IS NULL OR pos IS NULL THEN RETURN NULL; END IF;
   p := ora_regexp_argument(pos, 1);
-  IF p > length(v) + 1 THEN RETURN 0; END IF;
-  PERFORM ora_regexp_room(v, 8);
+  IF p > length(v) + 1 OR octet_length(v) > 536870912 / 13 THEN
+    IF p > length(v) + 1 THEN RETURN 0; END IF;
+    PERFORM ora_regexp_room(v, 8);
+  END IF;
   RETURN regexp_count(v, pat, p, flags);
 END $f$;
 CREATE OR REPLACE FUNCTION ora_regexp_substr(v text, pat text, pos numeric, occ numeric,
@@ -318,8 +331,10 @@ BEGIN
   p := ora_regexp_argument(pos, 1);
   k := ora_regexp_argument(occ, 1);
   s := ora_regexp_argument(sub, 0, 9);
-  IF p > length(v) + 1 OR s > subexpressions THEN RETURN NULL; END IF;
-  PERFORM ora_regexp_room(v, 8 * (s + 1));
+  IF p > length(v) + 1 OR s > subexpressions OR octet_length(v) > 536870912 / (13 + 8 * s) THEN
+    IF p > length(v) + 1 OR s > subexpressions THEN RETURN NULL; END IF;
+    PERFORM ora_regexp_room(v, 8 * (s + 1));
+  END IF;
   RETURN nullif(regexp_substr(v, pat, p, k, flags, s), '');
 END $f$;
 CREATE OR REPLACE FUNCTION ora_regexp_instr(v text, pat text, pos numeric, occ numeric,
@@ -335,8 +350,10 @@ BEGIN
   k := ora_regexp_argument(occ, 1);
   r := ora_regexp_argument(ret, 0, 1);
   s := ora_regexp_argument(sub, 0, 9);
-  IF p > length(v) + 1 OR s > subexpressions THEN RETURN 0; END IF;
-  PERFORM ora_regexp_room(v, 8 * (s + 1));
+  IF p > length(v) + 1 OR s > subexpressions OR octet_length(v) > 536870912 / (13 + 8 * s) THEN
+    IF p > length(v) + 1 OR s > subexpressions THEN RETURN 0; END IF;
+    PERFORM ora_regexp_room(v, 8 * (s + 1));
+  END IF;
   RETURN regexp_instr(v, pat, p, k, r, flags, s);
 END $f$;
 -- Oracle's replacement text in PostgreSQL's: \1 to \9 and \\ are read alike, any other backslash
@@ -356,8 +373,10 @@ BEGIN
   IF pos IS NULL OR occ IS NULL THEN RETURN NULL; END IF;
   p := ora_regexp_argument(pos, 1);
   k := ora_regexp_argument(occ, 0);
-  IF p > length(v) + 1 THEN RETURN v; END IF;
-  PERFORM ora_regexp_room(v, 0);
+  IF p > length(v) + 1 OR octet_length(v) > 536870912 / 5 THEN
+    IF p > length(v) + 1 THEN RETURN v; END IF;
+    PERFORM ora_regexp_room(v, 0);
+  END IF;
   RETURN nullif(regexp_replace(v, pat, ora_regexp_replacement(coalesce(rep, '')), p, k, flags), '');
 END $f$;
 CREATE OR REPLACE FUNCTION ora_chr(v numeric) RETURNS text

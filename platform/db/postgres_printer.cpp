@@ -1,7 +1,10 @@
 // The forms the PostgreSQL printer writes where PostgreSQL's typed values differ from
 // SQLite's: values turned into text as Oracle writes them, and DECODE's comparisons. The
 // rest of the printer is shared with SQLite's and asks `pg_` where the two differ.
+#include <algorithm>
+
 #include "platform/db/date_format_elements.h"
+#include "platform/db/like_pattern.h"
 #include "platform/db/ora_number.h"
 #include "platform/db/sql_error.h"
 #include "platform/db/sql_translator_internal.h"
@@ -243,6 +246,144 @@ SqlType Translator::PgDecode(const Expr& e, const Scope* scope, std::string* out
       emit_key(s, out);
     }
   });
+}
+
+namespace {
+
+// The server's own LIKE, which no cancel reaches, matches a text of n bytes against a pattern
+// whose part from its first '%' on holds m bytes in at most n * min(n, m) steps (each place of
+// the text that part is tried at ends at the '%' after it, or fails). Up to this many steps, a
+// few milliseconds, a text is matched in place; a longer work is ora_like's, which runs it only
+// when it fits the statement's time left.
+constexpr size_t kLikeStepsInPlace = 10000000;
+// The longest text whose match takes at most those steps whatever the pattern.
+constexpr size_t kLikeTextAnyPattern = 3162;
+
+// Whether a value may be printed twice in a statement and computed twice, with one answer and
+// no query of its own.
+bool Repeatable(const sql::Expr& e) {
+  if (e.subquery || e.over ||
+      (e.kind == ExprKind::kFunction && e.text.starts_with("DBMS_RANDOM"))) {
+    return false;
+  }
+  for (const sql::ExprPtr& arg : e.args) {
+    if (!Repeatable(*arg)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+namespace {
+
+// The most bytes the text of a number or of a date takes on the server, with room: a NUMBER's
+// 40 digits, its zeros up to 1E-130 and its sign; a date's 20 characters.
+constexpr size_t kShownValueBytes = 1000;
+// The longest text a concatenation joins on the server (ora_concat of postgres_functions.cpp).
+constexpr size_t kLongestJoined = 134217728;
+
+}  // namespace
+
+size_t Translator::PgLongestText(const Expr& e, const Scope* scope) {
+  if (e.kind == ExprKind::kNull) return 0;
+  if (e.kind == ExprKind::kString) return e.text.size();
+  const SqlType type = TypeOf(e, scope);
+  if (type == SqlType::kNumber || type == SqlType::kDate) return kShownValueBytes;
+  if (e.kind != ExprKind::kColumn || type != SqlType::kText) return std::string::npos;
+  const ColumnInfo* column = ResolveColumn(e, scope);
+  if (column == nullptr || column->max_length < 0) return std::string::npos;
+  return static_cast<size_t>(column->max_length) * (column->length_in_chars ? 4 : 1);
+}
+
+// A concatenation whose parts are literals, numbers, dates and text columns: their bytes are
+// known, bounded by the columns' declared lengths, or read from a column of any length without
+// computing anything. Such parts are joined by the server's own ||, which the server keeps in the
+// statement, each part computed once; texts whose bytes could pass the bound of ora_concat are
+// left to it, by a branch for columns of any length. Any other part is computed once by
+// ora_concat itself, and `parts` are left to EmitConcat.
+bool Translator::PgConcatInPlace(const std::vector<const Expr*>& parts, const Scope* scope,
+                                 std::string* out) {
+  if (parts.size() < 2 || parts.size() > kMaxCallArguments) return false;
+  size_t bounded = 0;
+  std::vector<const Expr*> unbounded;
+  for (const Expr* part : parts) {
+    if (const size_t longest = PgLongestText(*part, scope); longest != std::string::npos) {
+      bounded += longest;
+    } else if (part->kind == ExprKind::kColumn && TypeOf(*part, scope) == SqlType::kText) {
+      unbounded.push_back(part);
+    } else {
+      return false;
+    }
+  }
+  if (bounded > kLongestJoined) return false;
+  std::string joined, called, lengths;
+  for (const Expr* part : parts) {
+    std::string sql;
+    EmitConcatenated(*part, scope, &sql);
+    called.append(called.empty() ? "ora_concat(" : ", ").append(sql);
+    if (part->kind == ExprKind::kNull) continue;
+    if (std::find(unbounded.begin(), unbounded.end(), part) != unbounded.end()) {
+      lengths.append(lengths.empty() ? "" : " + ")
+          .append("coalesce(octet_length(" + sql + ")::int8, 0)");
+    }
+    if (part->kind != ExprKind::kString) sql = "coalesce(" + sql + ", '')";
+    joined.append(joined.empty() ? "" : " || ").append(sql);
+  }
+  if (joined.empty()) return false;
+  called.push_back(')');
+  joined = "nullif(" + joined + ", '')";
+  if (lengths.empty()) {
+    out->append(joined);
+  } else {
+    out->append("CASE WHEN " + lengths + " > " + std::to_string(kLongestJoined - bounded) +
+                " THEN " + called + " ELSE " + joined + " END");
+  }
+  return true;
+}
+
+// The server's own LIKE, for each text whose length keeps the work short: for a pattern written
+// in the statement that length follows from the pattern, for any other it is kLikeTextAnyPattern.
+// A value no longer than that by its type (a column's declared length) is matched so at once;
+// longer texts, and values that must be computed once, are ora_like's. Oracle's LIKE has no
+// escape character unless one is named (the server's has '\'); a named one is checked as
+// Oracle checks it, by ora_like_escaped, unless the statement shows it sound.
+void Translator::PgLike(const Expr& e, const Scope* scope, const std::string& value,
+                        std::string* out) {
+  const Expr& pattern = *e.args[1];
+  const Expr* escape = e.args.size() > 2 ? e.args[2].get() : nullptr;
+  std::string pattern_sql, escape_sql;
+  Emit(pattern, scope, &pattern_sql);
+  if (escape != nullptr) {
+    Emit(*escape, scope, &escape_sql);
+  } else {
+    escape_sql = "''";
+  }
+  size_t longest_in_place = kLikeTextAnyPattern;
+  const bool sound_escape = escape == nullptr || (escape->kind == ExprKind::kString &&
+                                                  escape->text.size() == 1 &&
+                                                  functions::EscapesValid(pattern.text,
+                                                                          escape->text[0]));
+  if (pattern.kind == ExprKind::kString && sound_escape) {
+    const size_t searched = functions::SearchedBytes(pattern.text, escape ? escape->text[0] : '\0');
+    longest_in_place = searched == 0 ? std::string::npos
+                                     : std::max(kLikeTextAnyPattern, kLikeStepsInPlace / searched);
+  } else if (escape != nullptr) {
+    pattern_sql = "ora_like_escaped(" + pattern_sql + ", " + escape_sql + ")";
+  }
+  const std::string in_place = value + " LIKE " + pattern_sql + " ESCAPE " + escape_sql;
+  const std::string admitted = "ora_like(" + value + ", " + pattern_sql + ", " + escape_sql + ")";
+  out->append(e.negated ? "(NOT " : "(");
+  const size_t longest_value = PgLongestText(*e.args[0], scope);
+  if (longest_in_place == std::string::npos ||
+      (longest_value != std::string::npos && longest_value <= longest_in_place)) {
+    out->append(in_place);
+  } else if (!Repeatable(*e.args[0])) {
+    out->append(admitted);
+  } else {
+    out->append("CASE WHEN octet_length(" + value + ") > " + std::to_string(longest_in_place) +
+                " THEN " + admitted + " ELSE " + in_place + " END");
+  }
+  out->push_back(')');
 }
 
 }  // namespace korvalis::db::detail

@@ -402,19 +402,20 @@ class Matcher {
   // Timeout fails with ORA-04030, as the work it would hold is unbounded.
   // A step may read the rest of the text (a repeat of one item runs over it without a callout),
   // so only the stepped programs, which charge what each step reads, run long. The ways at a
-  // position are weighed first by the plain program under a limit of steps that, each reading
-  // the rest of the text, read about kQuickRead bytes: most patterns take a few steps there,
-  // and one that reaches the limit is weighed again by the stepped program.
+  // position, and the search for one, are tried first by the plain program under a limit of
+  // steps a position that, each reading the rest of the text, read about kQuickRead bytes: most
+  // patterns take a few steps there, and a position that reaches the limit is tried again, from
+  // where it was reached, by the stepped program.
   int Run(size_t from, uint32_t options, Best* best) {
     Callouts callouts{&time_, best, from, from};
     pcre2_set_callout(context_, &OnCallout, &callouts);
-    if (best != nullptr) {
-      const uint64_t steps = std::max<uint64_t>(kQuickSteps, kQuickRead / (subject_.size() - from + 1));
-      pcre2_set_match_limit(context_, static_cast<uint32_t>(std::min<uint64_t>(steps, UINT32_MAX)));
-      const int rc = RunProgram(re_.ways(), from, options);
-      if (rc != PCRE2_ERROR_MATCHLIMIT) return Finished(rc);
-      if (time_.PassedNow()) time_.Stop();
-    }
+    const uint64_t steps =
+        std::max<uint64_t>(kQuickSteps, kQuickRead / (subject_.size() - from + 1));
+    pcre2_set_match_limit(context_, static_cast<uint32_t>(std::min<uint64_t>(steps, UINT32_MAX)));
+    const int quick = RunProgram(best == nullptr ? re_.search() : re_.ways(), from, options);
+    if (quick != PCRE2_ERROR_MATCHLIMIT) return Finished(quick);
+    if (time_.PassedNow()) time_.Stop();
+    if (best == nullptr) from = callouts.try_start;
     const pcre2_code* program = best == nullptr ? re_.stepped_search() : re_.stepped_ways();
     for (uint64_t limit = kBacktrackingSteps;; limit *= 2) {
       pcre2_set_match_limit(context_, static_cast<uint32_t>(std::min<uint64_t>(limit, UINT32_MAX)));

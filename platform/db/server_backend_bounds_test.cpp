@@ -114,6 +114,27 @@ TEST_F(ServerBackendTest, AStatementsBackendEndsWithItsClient) {
             "2");
 }
 
+// A pattern of 100 bytes searched for at each place of 98 MB, some 10^10 steps of the server's
+// own match, is refused before it runs, saying why; a short text is still matched.
+TEST_F(ServerBackendTest, AShortPatternOverALongTextIsRefusedBeforeItRuns) {
+  database_.owner().Execute("CREATE TABLE T_LONG (BODY CLOB)");
+  database_.owner().Execute("INSERT INTO T_LONG SELECT REPLACE(RPAD('b', 32767, 'b'), 'b', "
+                            "RPAD('b', 3000, 'b')) FROM DUAL");
+  auto c = OpenConnection(database_.init_string() + ";Command Timeout=2");
+  const std::string pattern = "'%" + std::string(97, 'b') + "c%'";
+  const std::string refused = CommandTimeoutTooShort(std::chrono::seconds(2)).what();
+  for (const std::string& condition : {"BODY LIKE " + pattern, "BODY NOT LIKE " + pattern,
+                                       "BODY LIKE SUBSTR(" + pattern + ", 1, 99) || '%'"}) {
+    EXPECT_TRUE(FailureOf(*c, "SELECT COUNT(*) FROM T_LONG WHERE " + condition)
+                    .starts_with(refused))
+        << condition;
+    EXPECT_TRUE(BackendsEndWithinTwoSeconds()) << condition;
+  }
+  EXPECT_EQ(Scalar(*c, "SELECT COUNT(*) FROM T_LONG WHERE SUBSTR(BODY, 1, 3000) || 'c' LIKE " +
+                           pattern + " AND SUBSTR(BODY, 1, 30000) NOT LIKE " + pattern),
+            "1");
+}
+
 // A change of case of 134,213,632 characters, a second or more of the server's own work in one
 // call, is done in pieces that the cancel reaches between.
 TEST_F(ServerBackendTest, AChangeOfCaseOfALongTextEndsWithItsClient) {
@@ -187,6 +208,24 @@ TEST_F(ServerBackendTest, ASearchForOneCharacterFarIntoALongTextStaysWithinTheMe
   EXPECT_EQ(Scalar(*c, "SELECT INSTR(" + text + ", 'b', 2, 90000000) || ',' || INSTR(" + text +
                            ", 'b', -2, 90000000) FROM DUAL"),
             "90000001,8301000");
+  EXPECT_LT(PeakMegabytes(backend), 1024);
+}
+
+// Concatenations hold each text they join a few times at most: four texts of 32.8 MB joined two
+// by two, from a column or computed, or one after another from a column, keep the server's
+// process under a gigabyte.
+TEST_F(ServerBackendTest, ConcatenationsOfLongTextsStayUnderAGigabyte) {
+  auto c = OpenConnection(database_.init_string() + ";Command Timeout=60");
+  const int backend = NewestBackend();
+  c->Execute("CREATE TABLE T_PART (BODY CLOB)");
+  const std::string part = "REPLACE(RPAD('a', 32767, 'a'), 'a', RPAD('b', 1000, 'b'))";
+  c->Execute("INSERT INTO T_PART SELECT " + part + " FROM DUAL");
+  for (const std::string& x : {std::string("BODY"), part}) {
+    EXPECT_EQ(Scalar(*c, "SELECT LENGTH(CONCAT(CONCAT(" + x + ", " + x + "), CONCAT(" + x + ", " +
+                             x + "))) FROM T_PART"),
+              "131068000");
+  }
+  EXPECT_EQ(Scalar(*c, "SELECT LENGTH(BODY || BODY || BODY || BODY) FROM T_PART"), "131068000");
   EXPECT_LT(PeakMegabytes(backend), 1024);
 }
 

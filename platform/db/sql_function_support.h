@@ -79,7 +79,7 @@ inline size_t NextChar(std::string_view s, size_t at) {
 // ---- the bounds of a call ----
 // Every function of ours runs through RunBounded, by the way it is registered (RegisterFunction
 // for the tables below, Guarded for an aggregate's steps and GuardedValue for its values), never
-// by code in its body:
+// by code in its body (but for LIKE's short matches: RegisterLikeOfTexts):
 // - before the body runs, a statement already past its Command Timeout fails the call with
 //   ORA-01013 (memory is checked where it is taken: function_memory.h);
 // - while it runs, the step that called it lends it its deadline: work that grows with the
@@ -176,6 +176,9 @@ std::span<const FunctionEntry> ExactNumberFunctions();
 std::span<const FunctionEntry> RegexpFunctions();
 // LIKE, in place of the engine's own (like_pattern.h).
 std::span<const FunctionEntry> LikeFunctions();
+// LIKE without an escape, registered apart: it matches a short text at once, as the engine's own
+// LIKE would, and runs through RunBounded otherwise. Returns an SQLite result code.
+int RegisterLikeOfTexts(sqlite3* db);
 
 // The functions of numbers on doubles, shared with their forms for values of unknown type and
 // with the exact forms, which compute a double standing for no short decimal as they do.

@@ -380,6 +380,9 @@ class Translator {
   void EmitRowOfValues(const Expr& row, const std::vector<SqlType>* compared_with,
                        const Scope* scope, std::string* out, std::vector<SqlType>* types);
   SqlType EmitPattern(const Expr& e, const Scope* scope, std::string* out);
+  // The file's LIKE of a pattern matched from the text's start alone, as GLOB; false, printing
+  // nothing, for any other.
+  bool EmitAnchoredLike(const Expr& e, std::string* out);
   void BoundLikePrefix(std::string_view pattern, const std::string& column, size_t start,
                        std::string* out) const;
   SqlType EmitCast(const Expr& e, const Scope* scope, std::string* out);
@@ -599,6 +602,15 @@ class Translator {
   // server's to_char does not write alike; false, writing nothing, otherwise.
   static bool PgToCharText(std::string_view value_sql, std::string_view model, std::string* out);
   SqlType PgDecode(const Expr& e, const Scope* scope, std::string* out);
+  // The most bytes the text of `e` holds on the server, known from the statement alone (a
+  // literal, a number, a date, a column of declared length); npos where it is not.
+  size_t PgLongestText(const Expr& e, const Scope* scope);
+  // The concatenation of `parts` joined by the server's own || where the parts' bytes are known
+  // before they are computed; false, printing nothing, where they are not.
+  bool PgConcatInPlace(const std::vector<const Expr*>& parts, const Scope* scope,
+                       std::string* out);
+  // `value` [NOT] LIKE the pattern of `e` [ESCAPE ...] on the server, `value` printed already.
+  void PgLike(const Expr& e, const Scope* scope, const std::string& value, std::string* out);
 
   const Catalog& catalog_;
   std::string_view statement_;

@@ -101,7 +101,8 @@ std::vector<SweptFunction> ListedFunctions(sqlite3* db) {
 // Those of a connection with the embedded functions registered that a bare one lacks (SQLite's
 // own and its extensions' are listed by both), and the engine's own that translated statements
 // call with values of theirs (as oracle_functions.cpp lists them), LIKE's among them: printf,
-// rtrim and instr are called only with a format, a set and a key to search for of their own.
+// rtrim, instr and glob are called only with a format, a set, a key to search for and a pattern
+// of their own.
 std::vector<SweptFunction> EmbeddedFunctions() {
   sqlite3* db = nullptr;
   sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE, nullptr);
