@@ -276,8 +276,8 @@ void Translator::EmitComparedValue(SqlType compared_with, const Expr& value, con
       out->insert(start, "ora_num(");
       out->push_back(')');
     }
-    if (pg_ && compared_with == SqlType::kDate && t == SqlType::kText) {
-      // PostgreSQL compares no date with text: the text is read as a date.
+    if (compared_with == SqlType::kDate && t == SqlType::kText) {
+      // A text compared with a date is read as one, failing where it holds no date.
       out->insert(start, "ora_date_in(");
       out->push_back(')');
     }
@@ -450,15 +450,18 @@ SqlType Translator::EmitComparison(const Expr& e, const Scope* scope, std::strin
   ConvertComparedText(e, &spans, out);
   ConvertComparedDate(e, &spans, out);
   PadComparedText(e, scope, &spans, out);
-  if (pg_ && (spans.lt == SqlType::kDate) != (spans.rt == SqlType::kDate) &&
+  if ((spans.lt == SqlType::kDate) != (spans.rt == SqlType::kDate) &&
       (spans.lt == SqlType::kText || spans.rt == SqlType::kText)) {
-    // PostgreSQL compares no date with text: the text is read as a date.
+    // A text compared with a date is read as one, failing where it holds no date (the file
+    // reads a text literal when the statement is translated).
     const bool left_text = spans.lt != SqlType::kDate;
-    std::string left = out->substr(spans.l0, spans.l1 - spans.l0);
-    std::string right = out->substr(spans.r0);
-    std::string& text_side = left_text ? left : right;
-    text_side = "ora_date_in(" + text_side + ")";
-    RewriteComparison(e, &spans, left, right, out);
+    if (pg_ || (left_text ? *e.args[0] : *e.args[1]).kind != ExprKind::kString) {
+      std::string left = out->substr(spans.l0, spans.l1 - spans.l0);
+      std::string right = out->substr(spans.r0);
+      std::string& text_side = left_text ? left : right;
+      text_side = "ora_date_in(" + text_side + ")";
+      RewriteComparison(e, &spans, left, right, out);
+    }
   }
   // Computed numbers compare exactly where they can, else as they are shown (15 significant
   // digits on the file, a NUMBER's 39 or 40 on PostgreSQL), so that 0.1 + 0.2 equals 0.3.

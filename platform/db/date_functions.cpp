@@ -49,26 +49,41 @@ int64_t ExactSecondsOfDays(sqlite3_value* days) {
   return WithinFarthest(exact.sign * seconds.convert_to<int64_t>());
 }
 
-// The seconds of `days` days (a NUMBER), rounded to the nearest second, an exact half away
-// from zero, as the exact digits round them (0.5 / 86400, which a NUMBER holds as
-// 5.787...03704E-6, a little over half a second, is a second at any date). In a double the
-// seconds are off by less than a thousandth where any date reaches (below 10^12 seconds): one
-// whose fraction lies farther from a half rounds as the exact value does, and the few nearer
-// are taken from the exact digits.
-int64_t SecondsOfDays(sqlite3_value* days) {
+// The seconds of `days` days computed from a row's values, which the engine holds in a double:
+// days * 86400 rounded to the nearest second, a fraction from 0.499 up away from zero. The
+// double is off by less than a ten-thousandth of a second where any date reaches (below 10^12
+// seconds), so that a half the exact value lies a little under or over rounds alike, as the
+// server rounds the exact value (ora_date_add).
+int64_t SecondsOfComputedDays(sqlite3_value* days) {
   const double seconds = AsNumber(days) * 86400;
-  if (!(std::fabs(seconds) < kFarthestSeconds)) return ExactSecondsOfDays(days);
-  const double below = std::floor(seconds);
-  const double fraction = seconds - below;
-  if (std::fabs(fraction - 0.5) > 1e-3) {
-    return static_cast<int64_t>(fraction > 0.5 ? below + 1 : below);
-  }
-  return ExactSecondsOfDays(days);
+  if (!(std::fabs(seconds) < kFarthestSeconds)) return seconds < 0 ? -kFarthestSeconds : kFarthestSeconds;
+  return static_cast<int64_t>(std::trunc(seconds + std::copysign(0.501, seconds)));
 }
 
-// `date` moved by `days` days (a NUMBER), forward for a direction of 1, back for -1.
+// `date` moved by `days` days (a NUMBER computed from a row's values), forward for a direction
+// of 1, back for -1.
 DateTime MovedByDays(const DateTime& date, sqlite3_value* days, int direction) {
-  return DateTime::FromSeconds(date.ToSeconds() + direction * SecondsOfDays(days));
+  return DateTime::FromSeconds(date.ToSeconds() + direction * SecondsOfComputedDays(days));
+}
+
+// ora_days_seconds(days, direction): the seconds a date is moved by days computed from
+// literals alone, from their exact digits (an exact half away from zero), times the direction
+// (1 or -1). The engine computes it once for the statement.
+void DaysSeconds(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
+  sqlite3_result_int64(ctx, ExactSecondsOfDays(argv[0]) * sqlite3_value_int64(argv[1]));
+}
+
+// ora_date_add_seconds(date, seconds): a date of the stored form is read by position.
+void DateAddSeconds(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
+  const int64_t seconds = sqlite3_value_int64(argv[1]);
+  if (sqlite3_value_type(argv[0]) == SQLITE_TEXT) {
+    if (const std::optional<int64_t> at = StoredSeconds(TextView(argv[0]))) {
+      return ResultDate(ctx, DateTime::FromSeconds(*at + seconds));
+    }
+  }
+  ResultDate(ctx, DateTime::FromSeconds(AsDate(argv[0]).ToSeconds() + seconds));
 }
 
 void DateAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -223,6 +238,8 @@ std::span<const FunctionEntry> DateFunctions() {
   static const FunctionEntry kEntries[] = {
       {"ora_date_add", 2, DateAdd, true},
       {"ora_date_sub", 2, DateSub, true},
+      {"ora_days_seconds", 2, DaysSeconds, true},
+      {"ora_date_add_seconds", 2, DateAddSeconds, true},
       {"ora_date_diff", 2, DateDiff, true},
       {"ora_trunc_date_diff", 2, TruncDateDiff, true},
       {"ora_exact_date_diff", 2, ExactDateDiff<ResultForm::kOperand>, true},

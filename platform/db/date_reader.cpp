@@ -496,19 +496,13 @@ class DateReader {
     }
     if (pm_) d_.hour += 12;
     if (julian_ > 0) CivilFromDays(julian_ - kJulianDayOfEpoch, &d_.year, &d_.month, &d_.day);
-    if (d_.year == 0) Fail("ORA-01841: (full) year must be between -4713 and +9999, and not be 0");
-    if (bc_) d_.year = -d_.year;
+    if (d_.year < 1 || bc_) Fail(kDateRangeMessage);
     if (day_of_year_ > 0) {
       const bool leap = DaysInMonth(d_.year, 2) == 29;
       if (day_of_year_ > (leap ? 366 : 365)) {
         Fail("ORA-01848: day of year must be between 1 and 365 (366 for leap year)");
       }
       CivilFromDays(DaysFromCivil(d_.year, 1, 1) + day_of_year_ - 1, &d_.year, &d_.month, &d_.day);
-    }
-    // A day before the first of the Gregorian calendar is out of range, whether or not its
-    // month has it.
-    if (d_.year < 1582 || (d_.year == 1582 && (d_.month < 10 || (d_.month == 10 && d_.day < 15)))) {
-      Fail(kDateRangeMessage);
     }
     if (!IsValid(d_)) Fail("ORA-01839: date not valid for month specified");
     if (weekday_ >= 0 && weekday_ != Weekday(d_)) {

@@ -37,18 +37,6 @@ bool NamesSource(std::string_view qualifier, const Scope* scope) {
   return false;
 }
 
-// Arithmetic of number literals alone (0.5 / 86400): the engine computes it once for the
-// statement.
-bool IsArithmeticOfLiterals(const Expr& e) {
-  if (e.kind == ExprKind::kNumber) return true;
-  if (e.kind != ExprKind::kUnary && e.kind != ExprKind::kBinary) return false;
-  if (e.text != "+" && e.text != "-" && e.text != "*" && e.text != "/") return false;
-  for (const sql::ExprPtr& arg : e.args) {
-    if (!IsArithmeticOfLiterals(*arg)) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 // A name that matches a table's column only when case is ignored names no column ("abc" is not
@@ -579,7 +567,8 @@ SqlType Translator::EmitAdditive(const Expr& e, const Scope* scope, std::string*
   SqlType lt = types[0];
   for (size_t i = 1; i < terms.size(); ++i) {
     std::string combined;
-    lt = CombineAdditive(ops[i - 1], left, lt, sql[i], types[i], &combined);
+    lt = CombineAdditive(ops[i - 1], left, lt, i == 1 && IsArithmeticOfLiterals(*terms[0]),
+                         sql[i], types[i], IsArithmeticOfLiterals(*terms[i]), &combined);
     left = std::move(combined);
   }
   out->append(left);
@@ -588,7 +577,8 @@ SqlType Translator::EmitAdditive(const Expr& e, const Scope* scope, std::string*
 
 // left op right where one side is a date, or of a type known only when the values are.
 SqlType Translator::CombineAdditive(std::string_view op, const std::string& left, SqlType lt,
-                                    const std::string& right, SqlType rt, std::string* out) {
+                                    bool literal_l, const std::string& right, SqlType rt,
+                                    bool literal_r, std::string* out) {
   const bool numeric_l = lt == SqlType::kNumber || lt == SqlType::kNull;
   const bool numeric_r = rt == SqlType::kNumber || rt == SqlType::kNull;
   auto call = [&](const char* fn, const std::string& a, const std::string& b) {
@@ -599,14 +589,22 @@ SqlType Translator::CombineAdditive(std::string_view op, const std::string& left
     out->append(b);
     out->push_back(')');
   };
-  if (lt == SqlType::kDate && numeric_r) {
-    call(op == "+" ? "ora_date_add" : "ora_date_sub", left, right);
+  // Days computed from literals alone move a date by the seconds of their exact digits, which
+  // the file computes once for the statement; days computed from a row's values round alike on
+  // both engines (date_functions.cpp, ora_date_add).
+  auto move = [&](const std::string& date, const std::string& days, bool literal, int direction) {
+    if (!literal) {
+      call(direction > 0 ? "ora_date_add" : "ora_date_sub", date, days);
+    } else if (pg_) {
+      call(direction > 0 ? "ora_date_add_exact" : "ora_date_sub_exact", date, days);
+    } else {
+      call("ora_date_add_seconds", date,
+           "ora_days_seconds(" + days + (direction > 0 ? ", 1)" : ", -1)"));
+    }
     return SqlType::kDate;
-  }
-  if (op == "+" && rt == SqlType::kDate && numeric_l) {
-    call("ora_date_add", right, left);
-    return SqlType::kDate;
-  }
+  };
+  if (lt == SqlType::kDate && numeric_r) return move(left, right, literal_r, op == "+" ? 1 : -1);
+  if (op == "+" && rt == SqlType::kDate && numeric_l) return move(right, left, literal_l, 1);
   if (op == "-" && lt == SqlType::kDate && rt == SqlType::kDate) {
     call("ora_date_diff", left, right);
     return SqlType::kNumber;

@@ -39,14 +39,14 @@ int DaysInMonth(int year, int month);
 // stored, with a month, a day and a time of day that exist.
 bool IsValid(const DateTime& d);
 
-// The dates a statement makes: from 1582-10-15, the first day of the Gregorian calendar, which
-// Oracle counts dates before in the Julian calendar, to the last second of 9999, as seconds
-// since the epoch (DateTime::ToSeconds), the last one excluded. A date made outside them, by a
-// conversion or by arithmetic, fails with kDateRangeMessage; one stored before still reads.
-inline constexpr int64_t kFirstDateSecond = -12219292800;
+// The dates a statement makes: from 0001-01-01 to the last second of 9999, counted in the
+// proleptic Gregorian calendar, as seconds since the epoch (DateTime::ToSeconds), the last one
+// excluded. A date made outside them, by a conversion or by arithmetic, fails with
+// kDateRangeMessage; one stored before (years before 1 were once taken) still reads.
+inline constexpr int64_t kFirstDateSecond = -62135596800;
 inline constexpr int64_t kEndDateSecond = 253402300800;
 inline constexpr const char* kDateRangeMessage =
-    "ORA-01841: (full) year must be between -4713 and +9999, and not be 0";
+    "ORA-01841: (full) year must be between 1 and 9999";
 // Precondition: IsValid(d).
 inline bool IsWithinDateRange(const DateTime& d) {
   const int64_t seconds = d.ToSeconds();

@@ -1,11 +1,11 @@
 // The range of dates of a PostgreSQL database, part of the runtime of postgres_runtime.h: a
-// date a statement makes is of 1582-10-15, the first day of the Gregorian calendar, to
-// 9999-12-31 23:59:59 (ora_date.h, IsWithinDateRange); outside them it fails with ORA-01841.
+// date a statement makes is of 0001-01-01 to 9999-12-31 23:59:59 in the proleptic Gregorian
+// calendar (ora_date.h, IsWithinDateRange); outside them it fails with ORA-01841.
 //
-//   ora_date_value                   a domain of timestamps: a date checked against the
+//   ora_date_from_year_1             a domain of timestamps: a date checked against the
 //                                    range once per value as it is made
 //   ora_date_checked(timestamp)      the date, checked against the range
-//   ora_date_ahead                   the same check of a date moved ahead by ora_date_lead()
+//   ora_date_ahead_from_year_1       the same check of a date moved ahead by ora_date_lead()
 //
 // Arithmetic by a few days or months at most (700 days, 24 months) works on the date itself,
 // whose result the server holds from any date that reads (from the year -4712 to 9999; the

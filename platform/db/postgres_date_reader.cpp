@@ -380,13 +380,8 @@ BEGIN
     mo := extract(month FROM dt);
     dy := extract(day FROM dt);
   END IF;
-  IF yr = 0 THEN
-    err := 'ORA-01841: (full) year must be between -4713 and +9999, and not be 0: ' || ora_quoted(v);
-    RETURN;
-  END IF;
-  IF bc THEN yr := -yr; END IF;
-  IF yr < 1582 THEN
-    err := 'ORA-01841: (full) year must be between -4713 and +9999, and not be 0: ' || ora_quoted(v);
+  IF yr < 1 OR bc THEN
+    err := 'ORA-01841: (full) year must be between 1 and 9999: ' || ora_quoted(v);
     RETURN;
   END IF;
   IF yr > 9999 THEN
@@ -402,12 +397,6 @@ BEGIN
     yr := extract(year FROM dt);
     mo := extract(month FROM dt);
     dy := extract(day FROM dt);
-  END IF;
-  -- A day before the first of the Gregorian calendar is out of range, whether or not its month
-  -- has it.
-  IF (yr, mo, dy) < (1582, 10, 15) THEN
-    err := 'ORA-01841: (full) year must be between -4713 and +9999, and not be 0: ' || ora_quoted(v);
-    RETURN;
   END IF;
   IF mo < 1 OR mo > 12 OR dy < 1
       OR dy > extract(day FROM make_date(yr, mo, 1) + interval '1 month - 1 day') THEN

@@ -528,21 +528,31 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
     ELSE (SELECT min(x) FROM unnest(v) AS x) END $f$;
 
 -- ---- dates: arithmetic in days, kept to the second
--- date + n: n days of 86400 seconds, rounded to the nearest second (an exact half away from
--- zero), checked against the range of dates (postgres_date_range.h): on the date itself for
--- at most 700 days, else on the date moved ahead, with seconds farther than any readable date
--- reaches (from the year -4712 to 9999) taken as that far (4.7E11, some 14900 years), a result
--- out of range whatever the date. It stays IMMUTABLE, as a computed column needs it.
+-- date + n: n days of 86400 seconds, rounded to the nearest second, checked against the range
+-- of dates (postgres_date_range.h): on the date itself for at most 700 days, else on the date
+-- moved ahead, with seconds farther than any readable date reaches (from the year -4712 to
+-- 9999) taken as that far (4.7E11, some 14900 years), a result out of range whatever the date.
+-- Days computed from literals alone (ora_date_add_exact) round an exact half away from zero;
+-- days computed from a row's values (ora_date_add) round a fraction from 0.499 up away from
+-- zero, as the file rounds the double it holds them in. They stay IMMUTABLE, as a computed
+-- column needs them.
 DROP FUNCTION IF EXISTS ora_date_add_seconds(timestamp, double precision);
 DROP FUNCTION IF EXISTS ora_date_within_years(timestamp);
 DROP FUNCTION IF EXISTS ora_date_past_years(timestamp, numeric);
+CREATE OR REPLACE FUNCTION ora_date_moved(d timestamp, n numeric, seconds numeric)
+RETURNS timestamp LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN n BETWEEN -700 AND 700
+    THEN (d + make_interval(secs => seconds::double precision))::ora_date_from_year_1
+    ELSE (d + (make_interval(secs => float8smaller(float8larger(
+        seconds::double precision, -4.7e11), 4.7e11)) + ora_date_lead()))::ora_date_ahead_from_year_1
+      - ora_date_lead() END $f$;
+CREATE OR REPLACE FUNCTION ora_date_add_exact(d timestamp, n numeric) RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_moved(d, n, round(n * 86400)) $f$;
+CREATE OR REPLACE FUNCTION ora_date_sub_exact(d timestamp, n numeric) RETURNS timestamp
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_add_exact(d, -n) $f$;
 CREATE OR REPLACE FUNCTION ora_date_add(d timestamp, n numeric) RETURNS timestamp
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT CASE WHEN n BETWEEN -700 AND 700
-    THEN (d + make_interval(secs => round(n * 86400)::double precision))::ora_date_value
-    ELSE (d + (make_interval(secs => float8smaller(float8larger(
-        round(n * 86400)::double precision, -4.7e11), 4.7e11)) + ora_date_lead()))::ora_date_ahead
-      - ora_date_lead() END $f$;
+  SELECT ora_date_moved(d, n, trunc(n * 86400 + sign(n) * 0.501)) $f$;
 CREATE OR REPLACE FUNCTION ora_date_sub(d timestamp, n numeric) RETURNS timestamp
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_add(d, -n) $f$;
 -- The days of `s` seconds, one quotient rounded to a NUMBER's digits as ora_shown rounds it:
@@ -609,9 +619,9 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
 CREATE OR REPLACE FUNCTION ora_add_months(d timestamp, n numeric) RETURNS timestamp
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN n BETWEEN -24 AND 24
-    THEN ora_add_months_to(d, trunc(n)::integer)::ora_date_value
+    THEN ora_add_months_to(d, trunc(n)::integer)::ora_date_from_year_1
     ELSE ora_add_months_to(d + ora_date_lead(),
-      numeric_smaller(numeric_larger(trunc(n), -178000), 178000)::integer)::ora_date_ahead
+      numeric_smaller(numeric_larger(trunc(n), -178000), 178000)::integer)::ora_date_ahead_from_year_1
       - ora_date_lead() END $f$;
 -- EXTRACT(field FROM date): the translator passes only the fields a value may give.
 CREATE OR REPLACE FUNCTION ora_extract_field(d timestamp, field text) RETURNS numeric

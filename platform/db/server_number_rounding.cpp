@@ -116,7 +116,8 @@ bool Translator::EmitServerSum(const Expr& e, const Scope* scope, std::string* o
     return t == SqlType::kNumber || t == SqlType::kNull || t == SqlType::kText;
   };
   if (!numeric(lt) || !numeric(rt)) {
-    *type = CombineAdditive(e.text, left, lt, right, rt, out);
+    *type = CombineAdditive(e.text, left, lt, IsArithmeticOfLiterals(*e.args[0]), right, rt,
+                            IsArithmeticOfLiterals(*e.args[1]), out);
     return true;
   }
   const auto operand = [](SqlType t, const std::string& sql) {

@@ -89,6 +89,16 @@ bool LiteralNumber(const Expr& e, double* value) {
 }
 
 
+bool IsArithmeticOfLiterals(const Expr& e) {
+  if (e.kind == ExprKind::kNumber) return true;
+  if (e.kind != ExprKind::kUnary && e.kind != ExprKind::kBinary) return false;
+  if (e.text != "+" && e.text != "-" && e.text != "*" && e.text != "/") return false;
+  for (const sql::ExprPtr& arg : e.args) {
+    if (!IsArithmeticOfLiterals(*arg)) return false;
+  }
+  return true;
+}
+
 std::optional<DateTime> ReadDateLiteral(const Expr& e) {
   if (e.kind != ExprKind::kString || e.text.empty()) return std::nullopt;
   std::optional<DateTime> date = ParseDefaultDate(e.text);

@@ -97,6 +97,9 @@ bool LiteralNumber(const Expr& e, double* value);
 // translated: one that is no date is refused (ORA-01861), one outside the range of dates too
 // (ORA-01841). The date it reads as; nothing for any other value and the empty text.
 std::optional<DateTime> ReadDateLiteral(const Expr& e);
+// Arithmetic of number literals alone (0.5 / 86400): the engine computes it once for the
+// statement.
+bool IsArithmeticOfLiterals(const Expr& e);
 // The operands of a chain of operators from `ops`, left to right: the chain a op b op c is
 // the left-deep tree ((a op b) op c); right operands of the same operators are kept whole
 // unless `associative`. `chain_ops` receives the operator before each operand after the first.
@@ -417,8 +420,10 @@ class Translator {
   // false, printing nothing, where the product or chain of sums needs no rounding.
   bool EmitServerProduct(const Expr& e, const Scope* scope, std::string* out);
   bool EmitServerSum(const Expr& e, const Scope* scope, std::string* out, SqlType* type);
-  static SqlType CombineAdditive(std::string_view op, const std::string& left, SqlType lt,
-                                 const std::string& right, SqlType rt, std::string* out);
+  // left op right where one side may be a date; `literal_l` and `literal_r` tell an operand
+  // that is arithmetic of number literals alone (IsArithmeticOfLiterals).
+  SqlType CombineAdditive(std::string_view op, const std::string& left, SqlType lt, bool literal_l,
+                          const std::string& right, SqlType rt, bool literal_r, std::string* out);
   void EmitConcat(const std::vector<const Expr*>& parts, const Scope* scope, std::string* out);
   void EmitConcatenated(const Expr& e, const Scope* scope, std::string* out);
 
