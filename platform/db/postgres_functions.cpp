@@ -539,20 +539,22 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
 DROP FUNCTION IF EXISTS ora_date_add_seconds(timestamp, double precision);
 DROP FUNCTION IF EXISTS ora_date_within_years(timestamp);
 DROP FUNCTION IF EXISTS ora_date_past_years(timestamp, numeric);
-CREATE OR REPLACE FUNCTION ora_date_moved(d timestamp, n numeric, seconds numeric)
+CREATE OR REPLACE FUNCTION ora_date_moved(d timestamp, n numeric, seconds double precision)
 RETURNS timestamp LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN n BETWEEN -700 AND 700
-    THEN (d + make_interval(secs => seconds::double precision))::ora_date_from_year_1
-    ELSE (d + (make_interval(secs => float8smaller(float8larger(
-        seconds::double precision, -4.7e11), 4.7e11)) + ora_date_lead()))::ora_date_ahead_from_year_1
-      - ora_date_lead() END $f$;
+    THEN (d + make_interval(secs => seconds))::ora_date_from_year_1
+    ELSE (d + (make_interval(secs => float8smaller(float8larger(seconds, -4.7e11), 4.7e11))
+      + ora_date_lead()))::ora_date_ahead_from_year_1 - ora_date_lead() END $f$;
 CREATE OR REPLACE FUNCTION ora_date_add_exact(d timestamp, n numeric) RETURNS timestamp
-LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_moved(d, n, round(n * 86400)) $f$;
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT ora_date_moved(d, n, round(n * 86400)::double precision) $f$;
 CREATE OR REPLACE FUNCTION ora_date_sub_exact(d timestamp, n numeric) RETURNS timestamp
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_add_exact(d, -n) $f$;
+-- The seconds of computed days are taken in a double, as on the file.
 CREATE OR REPLACE FUNCTION ora_date_add(d timestamp, n numeric) RETURNS timestamp
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT ora_date_moved(d, n, trunc(n * 86400 + sign(n) * 0.501)) $f$;
+  SELECT ora_date_moved(d, n, trunc(n::double precision * 86400
+    + CASE WHEN n < 0 THEN -0.501::double precision ELSE 0.501::double precision END)) $f$;
 CREATE OR REPLACE FUNCTION ora_date_sub(d timestamp, n numeric) RETURNS timestamp
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_date_add(d, -n) $f$;
 -- The days of `s` seconds, one quotient rounded to a NUMBER's digits as ora_shown rounds it:
