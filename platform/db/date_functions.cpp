@@ -53,10 +53,12 @@ int64_t ExactSecondsOfDays(sqlite3_value* days) {
 // days * 86400 rounded to the nearest second, a fraction from 0.499 up away from zero. The
 // double is off by less than a ten-thousandth of a second where any date reaches (below 10^12
 // seconds), so that a half the exact value lies a little under or over rounds alike, as the
-// server rounds the exact value (ora_date_add).
+// server rounds them (ora_date_add).
 int64_t SecondsOfComputedDays(sqlite3_value* days) {
   const double seconds = AsNumber(days) * 86400;
-  if (!(std::fabs(seconds) < kFarthestSeconds)) return seconds < 0 ? -kFarthestSeconds : kFarthestSeconds;
+  if (!(std::fabs(seconds) < kFarthestSeconds)) {
+    return seconds < 0 ? -kFarthestSeconds : kFarthestSeconds;
+  }
   return static_cast<int64_t>(std::trunc(seconds + std::copysign(0.501, seconds)));
 }
 

@@ -33,15 +33,16 @@ INSERT INTO VISIT VALUES (3, TO_DATE('9999-12-31 23:59:58', 'YYYY-MM-DD HH24:MI:
 // Hospitals write year 1 for "no date" and early years for lower bounds: such dates compare,
 // store and move as any other, and only a year before 1 is refused.
 TEST_P(DateRangeAgreementTest, DatesFromYearOneAnswer) {
+  constexpr const char* kYearsTaken = "ORA-01841: (full) year must be between 1 and 9999";
   Check({
       {"SELECT DATE '0001-01-01', TO_CHAR(DATE '0001-01-01', 'J'), "
        "TO_CHAR(DATE '1582-10-15', 'J'), DATE '1582-10-04' + 1 FROM DUAL",
        "0001-01-01 00:00:00|1721426|2299161|1582-10-05 00:00:00"},
       {"SELECT TO_DATE('1721426', 'J'), TO_DATE('5373484', 'J') FROM DUAL",
        "0001-01-01 00:00:00|9999-12-31 00:00:00"},
-      {"SELECT TO_DATE('1721425', 'J') FROM DUAL", "ORA-01841: (full) year must be between 1 and 9999"},
-      {"SELECT TO_DATE('1', 'J') FROM DUAL", "ORA-01841: (full) year must be between 1 and 9999"},
-      {"SELECT DATE '0001-01-01' - 1 FROM DUAL", "ORA-01841: (full) year must be between 1 and 9999"},
+      {"SELECT TO_DATE('1721425', 'J') FROM DUAL", kYearsTaken},
+      {"SELECT TO_DATE('1', 'J') FROM DUAL", kYearsTaken},
+      {"SELECT DATE '0001-01-01' - 1 FROM DUAL", kYearsTaken},
       {"SELECT TO_DATE('0000-06-15', 'YYYY-MM-DD') FROM DUAL", "ORA-01841"},
       {"SELECT TO_DATE('-0100-06-15', 'SYYYY-MM-DD') FROM DUAL", "ORA-01841"},
       {"SELECT TO_DATE('0100-06-15 BC', 'YYYY-MM-DD BC') FROM DUAL", "ORA-01841"},

@@ -623,8 +623,8 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN n BETWEEN -24 AND 24
     THEN ora_add_months_to(d, trunc(n)::integer)::ora_date_from_year_1
     ELSE ora_add_months_to(d + ora_date_lead(),
-      numeric_smaller(numeric_larger(trunc(n), -178000), 178000)::integer)::ora_date_ahead_from_year_1
-      - ora_date_lead() END $f$;
+      numeric_smaller(numeric_larger(trunc(n), -178000), 178000)::integer)
+      ::ora_date_ahead_from_year_1 - ora_date_lead() END $f$;
 -- EXTRACT(field FROM date): the translator passes only the fields a value may give.
 CREATE OR REPLACE FUNCTION ora_extract_field(d timestamp, field text) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
