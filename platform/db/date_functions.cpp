@@ -62,10 +62,20 @@ int64_t SecondsOfComputedDays(sqlite3_value* days) {
   return static_cast<int64_t>(std::trunc(seconds + std::copysign(0.501, seconds)));
 }
 
+// The seconds since the epoch of a date: one of the stored form read by position, any other
+// value read as a date (failing as AsDate fails).
+int64_t SecondsOfDate(sqlite3_value* date) {
+  if (sqlite3_value_type(date) == SQLITE_TEXT) {
+    if (const std::optional<int64_t> seconds = StoredSeconds(TextView(date))) return *seconds;
+  }
+  return AsDate(date).ToSeconds();
+}
+
 // `date` moved by `days` days (a NUMBER computed from a row's values), forward for a direction
 // of 1, back for -1.
-DateTime MovedByDays(const DateTime& date, sqlite3_value* days, int direction) {
-  return DateTime::FromSeconds(date.ToSeconds() + direction * SecondsOfComputedDays(days));
+DateTime MovedByDays(sqlite3_value* date, sqlite3_value* days, int direction) {
+  const int64_t from = SecondsOfDate(date);
+  return DateTime::FromSeconds(from + direction * SecondsOfComputedDays(days));
 }
 
 // ora_days_seconds(days, direction): the seconds a date is moved by days computed from
@@ -76,25 +86,19 @@ void DaysSeconds(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_int64(ctx, ExactSecondsOfDays(argv[0]) * sqlite3_value_int64(argv[1]));
 }
 
-// ora_date_add_seconds(date, seconds): a date of the stored form is read by position.
+// ora_date_add_seconds(date, seconds).
 void DateAddSeconds(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
-  const int64_t seconds = sqlite3_value_int64(argv[1]);
-  if (sqlite3_value_type(argv[0]) == SQLITE_TEXT) {
-    if (const std::optional<int64_t> at = StoredSeconds(TextView(argv[0]))) {
-      return ResultDate(ctx, DateTime::FromSeconds(*at + seconds));
-    }
-  }
-  ResultDate(ctx, DateTime::FromSeconds(AsDate(argv[0]).ToSeconds() + seconds));
+  ResultDate(ctx, DateTime::FromSeconds(SecondsOfDate(argv[0]) + sqlite3_value_int64(argv[1])));
 }
 
 void DateAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
-  ResultDate(ctx, MovedByDays(AsDate(argv[0]), argv[1], 1));
+  ResultDate(ctx, MovedByDays(argv[0], argv[1], 1));
 }
 void DateSub(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
-  ResultDate(ctx, MovedByDays(AsDate(argv[0]), argv[1], -1));
+  ResultDate(ctx, MovedByDays(argv[0], argv[1], -1));
 }
 void DateDiff(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
@@ -114,16 +118,10 @@ void TruncDateDiff(sqlite3_context* ctx, int, sqlite3_value** argv) {
   ResultNumber(ctx, TruncateTo(DaysBetween(AsDate(argv[0]), AsDate(argv[1])), 0));
 }
 
-// The seconds from `earlier` to `later`: texts of the stored form read by position, any other
-// value read as a date (failing as the general difference fails).
+// The seconds from `earlier` to `later`, each read as SecondsOfDate reads it.
 int64_t SecondsBetween(sqlite3_value* later, sqlite3_value* earlier) {
-  if (sqlite3_value_type(later) == SQLITE_TEXT && sqlite3_value_type(earlier) == SQLITE_TEXT) {
-    const std::optional<int64_t> to = StoredSeconds(TextView(later));
-    const std::optional<int64_t> from = to ? StoredSeconds(TextView(earlier)) : std::nullopt;
-    if (from) return *to - *from;
-  }
-  const int64_t to = AsDate(later).ToSeconds();
-  return to - AsDate(earlier).ToSeconds();
+  const int64_t to = SecondsOfDate(later);
+  return to - SecondsOfDate(earlier);
 }
 
 // date - date as a NUMBER (exact_arithmetic.cpp): the seconds between over 86400, one quotient
@@ -140,15 +138,15 @@ void AddAny(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
   bool da = LooksLikeDate(argv[0]), db = LooksLikeDate(argv[1]);
   if (da && db) throw FunctionError{"ORA-00975: date + date not allowed"};
-  if (da) return ResultDate(ctx, MovedByDays(AsDate(argv[0]), argv[1], 1));
-  if (db) return ResultDate(ctx, MovedByDays(AsDate(argv[1]), argv[0], 1));
+  if (da) return ResultDate(ctx, MovedByDays(argv[0], argv[1], 1));
+  if (db) return ResultDate(ctx, MovedByDays(argv[1], argv[0], 1));
   ResultNumber(ctx, AsNumber(argv[0]) + AsNumber(argv[1]));
 }
 void SubAny(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
   bool da = LooksLikeDate(argv[0]), db = LooksLikeDate(argv[1]);
   if (da && db) return ResultNumber(ctx, DaysBetween(AsDate(argv[0]), AsDate(argv[1])));
-  if (da) return ResultDate(ctx, MovedByDays(AsDate(argv[0]), argv[1], -1));
+  if (da) return ResultDate(ctx, MovedByDays(argv[0], argv[1], -1));
   if (db) throw FunctionError{"ORA-00932: inconsistent datatypes: expected DATE got NUMBER", kConversionFailed};
   ResultNumber(ctx, AsNumber(argv[0]) - AsNumber(argv[1]));
 }
