@@ -90,6 +90,8 @@ struct Child {
   MessageSocket own;         // the worker's end of the child's own connection: kChildFree
   std::uint32_t cpu_seconds;  // the processor time it may have used at its end; 0: no limit
   bool killed;
+  // How many processes the out-of-memory killer had ended when the child was handed its work.
+  std::optional<std::uint64_t> memory_kills;
 };
 
 // A worker's kEnd for a child that ended without its own, waiting for room on the connection.
@@ -135,9 +137,13 @@ void ReapChildren(Served& served) {
     if (pid <= 0) return;
     for (auto child = served.children.begin(); child != served.children.end(); ++child) {
       if (child->pid != pid) continue;
+      const std::optional<std::uint64_t> memory_kills =
+          child->memory_kills ? korvalis::xml::MemoryKillerEnded() : std::nullopt;
       const std::optional<korvalis::xml::ChildEnd> end =
-          child->killed ? std::nullopt
-                        : korvalis::xml::ChildEndOf(wait_status, usage, child->cpu_seconds);
+          child->killed
+              ? std::nullopt
+              : korvalis::xml::ChildEndOf(wait_status, usage, child->cpu_seconds,
+                                          memory_kills && *memory_kills != *child->memory_kills);
       if (end) SendEnd(served, std::move(child->connection), end->outcome, end->note);
       served.children.erase(child);
       break;
@@ -158,8 +164,9 @@ void StartChild(Served& served, int descriptor, const korvalis::xml::TransformOr
   connection.SendNow(Kind(TransformMessage::kStarted), 0, {});
   const std::uint32_t cpu_seconds =
       order.cpu_seconds > 0 ? handed.used_seconds + order.cpu_seconds : 0;
-  served.children.push_back(
-      {handed.pid, std::move(connection), std::move(handed.socket), cpu_seconds, false});
+  // Read once the start is acknowledged, while the child works.
+  served.children.push_back({handed.pid, std::move(connection), std::move(handed.socket),
+                             cpu_seconds, false, korvalis::xml::MemoryKillerEnded()});
 }
 
 // Reads the child's kChildFree without waiting: the processor seconds it has used, or nullopt
