@@ -272,7 +272,8 @@ TEST(TransformWorkerLifeTest, AWorkerKilledMidFlightIsToldAsSuch) {
 }
 
 TEST(TransformWorkerLifeTest, AChildKilledFromOutsideOrCrashingIsToldAsSuch) {
-  std::vector<std::pair<int, TransformOutcome>> ends = {{SIGKILL, TransformOutcome::kKilled}};
+  std::vector<std::pair<int, TransformOutcome>> ends = {{SIGKILL, TransformOutcome::kKilled},
+                                                         {SIGTERM, TransformOutcome::kKilled}};
   // Under the sanitizer a crash ends the host, so that it fails the run.
   if (!kCrashEndsTheHost) ends.push_back({SIGSEGV, TransformOutcome::kCrashed});
   for (const auto& [signal, expected] : ends) {
@@ -286,6 +287,8 @@ TEST(TransformWorkerLifeTest, AChildKilledFromOutsideOrCrashingIsToldAsSuch) {
     EXPECT_EQ(answer.outcome, expected) << answer.cause;
     EXPECT_NE(answer.cause.find("signal " + std::to_string(signal)), std::string::npos)
         << answer.cause;
+    // Only the kernel's out-of-memory killer ends a process for want of memory, never so.
+    if (signal == SIGTERM) EXPECT_EQ(answer.cause.find("memory"), std::string::npos) << answer.cause;
   }
 }
 
