@@ -2,11 +2,13 @@
 // before it is run: the version of the messages it speaks (transform_protocol.h), and, for a file
 // that tells none or is no file at all, what stands there, so that the host names what it found.
 //
-// Blocking: none of it waits on another process. The program is looked at through a descriptor
-// opened with O_PATH, which opens nothing: a FIFO, a socket, a device or a directory in the
-// worker's place is told for what it is from fstat(2) and never opened for reading (opening a FIFO
-// waits for a writer, a device may wait for its hardware). Only a regular file is opened, again
-// from that descriptor (the same file, whatever the path names meanwhile), without waiting.
+// Blocking: nothing here waits for another process or a device. The program is looked at
+// through a descriptor opened with O_PATH, which opens nothing: a FIFO, a socket, a device or a
+// directory in the worker's place is told for what it is from fstat(2) and never opened for
+// reading (opening a FIFO waits for a writer, a device may wait for its hardware). Only a regular
+// file is opened, again from that descriptor (the same file, whatever the path names meanwhile),
+// with O_NONBLOCK, and read no further than kMaxWorkerFileRead. A file system that stops
+// answering (a hung network mount) still holds a call into it in the kernel.
 //
 // The file is read with pread(2) into a buffer of the reader's own, piece by piece, never mapped:
 // a package upgrade may rewrite the installed file in place (as `cp` over it does) while a host
