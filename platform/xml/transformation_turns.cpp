@@ -125,19 +125,14 @@ TransformationTurns::Turn TransformationTurns::Take(std::size_t style, const Dea
   Waiter waiter{style, {}, {}};
   const auto place = waiting_.insert(waiting_.end(), &waiter);
   for (;;) {
-    // Wakes by itself, a moment after the next work held turns long, to look at the line again.
-    Deadline wake = deadline;
-    if (const auto turns_long = NextTurnsLong(now_())) {
-      const Clock::time_point then =
-          Clock::now() + (*turns_long - now_()) + std::chrono::milliseconds(1);
-      if (!wake || then < *wake) wake = then;
-    }
-    const auto granted = [&] { return waiter.granted.held(); };
-    if (wake) {
-      waiter.woken.wait_until(lock, *wake, granted);
-    } else {
-      waiter.woken.wait(lock, granted);
-    }
+    // Wakes by itself, a moment after the next work held turns long, to look at the line again;
+    // with none held, within kLongWork, before any work taken meanwhile can turn long.
+    const std::optional<Clock::time_point> turns_long = NextTurnsLong(now_());
+    const Clock::time_point look_again =
+        turns_long ? Clock::now() + (*turns_long - now_()) + std::chrono::milliseconds(1)
+                   : Clock::now() + kLongWork;
+    const Clock::time_point wake = deadline ? std::min(*deadline, look_again) : look_again;
+    waiter.woken.wait_until(lock, wake, [&] { return waiter.granted.held(); });
     if (waiter.granted.held()) return std::move(waiter.granted);  // HandOut took it out of the line
     if (deadline && Clock::now() >= *deadline) break;
     HandOut(now_());
