@@ -22,7 +22,15 @@
 //     its own, and, once each has run away once, 8 threads of 20-row reports for 30 s: the small
 //     reports answered, those refused (`small_failed`: 0), the longest (`small_max_ms`) and those
 //     over a second (`small_over_1s`: 0).
+//   - BM_SmallReportsBesideNewRunawaySheets/N: at the default Command Timeout, N threads each
+//     looping a style sheet of its own that runs away and was never run before, and from the same
+//     moment 8 threads of the 20-row report (run once before, as a ward's is every day) for
+//     30 s: the small reports answered, those refused (`small_failed`: 0), the longest
+//     (`small_max_ms`: under 4,000) and the most transformations at work at once
+//     (`working_peak`). The runaways are ended by killing their processes.
 #include <benchmark/benchmark.h>
+
+#include <signal.h>
 
 #include <algorithm>
 #include <atomic>
@@ -70,9 +78,9 @@ std::u16string Rows(int count) {
 class ReportDatabase {
  public:
   ReportDatabase() {
-    init_string_ = korvalis::schema::CreateDatabaseFile(scratch_.path() + "/hospital.db",
-                                                        korvalis::schema::DatabaseContents::kInstallation) +
-                   ";Command Timeout=5";
+    database_ = korvalis::schema::CreateDatabaseFile(scratch_.path() + "/hospital.db",
+                                                     korvalis::schema::DatabaseContents::kInstallation);
+    init_string_ = database_ + ";Command Timeout=5";
     Define(kLarge, Rows(20'000), kTableStyle);
     Define(kSmall, Rows(20), kTableStyle);
     Define(kMedium, Rows(8'000), kTableStyle);
@@ -86,10 +94,11 @@ class ReportDatabase {
     }
   }
 
-  // Runs report `id` as one reading call: its failure, or "" when it answers a page.
-  std::u16string Run(LONG id) const {
+  // Runs report `id` as one reading call, at Command Timeout 5 s or at the default: its
+  // failure, or "" when it answers a page.
+  std::u16string Run(LONG id, bool default_timeout = false) const {
     CCallScope call(CCallScope::Mode::kReading);
-    korvalis::testing::TestDataSource source(init_string_);
+    korvalis::testing::TestDataSource source(default_timeout ? database_ : init_string_);
     ScopedBstr request(u""), client(kClient), result;
     try {
       CBEMRReport::GetReportContent(&source, id, request.get(), client.get(), result.out());
@@ -99,8 +108,19 @@ class ReportDatabase {
     return UnpackEmrContent(result.get()).empty() ? u"empty page" : u"";
   }
 
+  // Defines `count` reports of 20 rows whose style sheets run away, none run before: their ids.
+  std::vector<LONG> NewRunaways(int count) const {
+    static int next = 100;
+    std::vector<LONG> ids;
+    for (int i = 0; i < count; ++i, ++next) {
+      Define(next, Rows(20), korvalis::FromUtf8(korvalis::xml::testing::RunawayStyle(next)));
+      ids.push_back(next);
+    }
+    return ids;
+  }
+
  private:
-  void Define(LONG id, const std::u16string& sql, const std::u16string& style) {
+  void Define(LONG id, const std::u16string& sql, const std::u16string& style) const {
     korvalis::testing::TestDataSource source(init_string_);
     source.Execute(u"INSERT INTO TELV_REPORT (ID, NAME, CATALOG_ID, SORT, STATUS, NEW_FORMAT) "
                    u"VALUES (" + korvalis::FromUtf8(std::to_string(id)) + u", '报表', 1, 0, 1, 0)");
@@ -112,6 +132,7 @@ class ReportDatabase {
   }
 
   korvalis::testing::TempDirectory scratch_{"korvalis-report-turns"};
+  std::string database_;  // at the default Command Timeout
   std::string init_string_;
 };
 
@@ -323,7 +344,7 @@ class ReportLoops {
 // Runs the 20-row report on 8 threads for `duration`: each call's time in ms, sorted, and in
 // *failed how many were refused.
 std::vector<double> SmallReportTimes(const ReportDatabase& reports, std::chrono::seconds duration,
-                                     int* failed) {
+                                     int* failed, bool default_timeout = false) {
   std::atomic<bool> stop{false};
   std::atomic<int> refused{0};
   std::vector<std::vector<double>> times(8);
@@ -332,7 +353,7 @@ std::vector<double> SmallReportTimes(const ReportDatabase& reports, std::chrono:
     threads.emplace_back([&, mine = &own] {
       while (!stop) {
         const Clock::time_point start = Clock::now();
-        if (!reports.Run(kSmall).empty()) ++refused;
+        if (!reports.Run(kSmall, default_timeout).empty()) ++refused;
         mine->push_back(MillisecondsSince(start));
       }
     });
@@ -387,6 +408,60 @@ void BM_SmallReportsBesideEightRunawaySheets(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_SmallReportsBesideEightRunawaySheets)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
+
+void BM_SmallReportsBesideNewRunawaySheets(benchmark::State& state) {
+  const ReportDatabase& reports = Reports();
+  using korvalis::xml::testing::WorkingChildrenOf;
+  for (auto _ : state) {
+    reports.Run(kSmall, true);
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> runaways;
+    for (const LONG id : reports.NewRunaways(static_cast<int>(state.range(0)))) {
+      runaways.emplace_back([&, id] {
+        while (!stop) reports.Run(id, true);
+      });
+    }
+    std::atomic<bool> measured{false};
+    std::size_t most_working = 0;
+    std::thread sampler([&] {
+      while (!measured) {
+        most_working =
+            std::max(most_working, WorkingChildrenOf(korvalis::xml::testing::Worker()).size());
+        std::this_thread::sleep_for(milliseconds(50));
+      }
+    });
+    int failed = 0;
+    const std::vector<double> all =
+        SmallReportTimes(reports, std::chrono::seconds(30), &failed, true);
+    measured = true;
+    sampler.join();
+    // Their Command Timeout is minutes away: their processes are killed, and so end the calls.
+    stop = true;
+    std::atomic<bool> ended{false};
+    std::thread killer([&] {
+      while (!ended) {
+        for (const pid_t child : WorkingChildrenOf(korvalis::xml::testing::Worker())) {
+          ::kill(child, SIGKILL);
+        }
+        std::this_thread::sleep_for(milliseconds(100));
+      }
+    });
+    for (std::thread& runaway : runaways) runaway.join();
+    ended = true;
+    killer.join();
+    state.counters["small_answered"] = static_cast<double>(all.size()) - failed;
+    state.counters["small_failed"] = failed;
+    state.counters["small_max_ms"] = all.empty() ? 0 : all.back();
+    state.counters["small_p90_ms"] = all.empty() ? 0 : all[all.size() * 9 / 10];
+    state.counters["working_peak"] = static_cast<double>(most_working);
+  }
+}
+BENCHMARK(BM_SmallReportsBesideNewRunawaySheets)
+    ->Arg(8)
+    ->Arg(16)
     ->Iterations(1)
     ->UseRealTime()
     ->Unit(benchmark::kSecond);

@@ -14,6 +14,7 @@
 #include "foundation/xml/xsl_transform.h"
 #include "platform/db/testing/engine_database.h"
 #include "platform/xml/testing/runaway_transformations.h"
+#include "platform/xml/testing/worker_processes.h"
 #include "platform/xml/transformation_turns.h"
 #include "report/testing/report_test_util.h"
 
@@ -90,9 +91,16 @@ bool EveryTurnHeldBy(std::chrono::steady_clock::time_point until) {
   return false;
 }
 
-// Every turn is held, for as long as the report runs: its statement reads all its rows
-// untouched, and only its transformation waits, then is refused as never started.
+// Every turn is held by long work, for as long as a large report whose style sheet is known to
+// run long runs: its statement reads all its rows untouched, and only its transformation waits,
+// then is refused as never started.
 TEST_P(ReportTurnsTest, AReportWaitsForItsTurnOnlyOnceItsRowsAreRead) {
+  static std::atomic<int> next_mark{400};
+  constexpr LONG kLargeRunaway = 4, kSmallRunaway = 5;
+  const std::u16string runaway = FromUtf8(xml::testing::RunawayStyle(next_mark++));
+  DefineReport(database_, kLargeRunaway, false, kLargeSql, u"patient,bed", runaway);
+  DefineReport(database_, kSmallRunaway, false, kSmallSql, u"patient,bed", runaway);
+  ASSERT_EQ(Run(kSmallRunaway, 3), TimedOut(3));  // its style sheet is known long from now on
   datasource::testing::EventLogCapture events;
   {
     std::vector<xml::TransformationTurns::Turn> held;
@@ -100,7 +108,8 @@ TEST_P(ReportTurnsTest, AReportWaitsForItsTurnOnlyOnceItsRowsAreRead) {
       held.push_back(HeldTurn(std::to_string(i)));
       ASSERT_TRUE(held.back().held());
     }
-    EXPECT_EQ(Run(kLarge, 3), Busy(3));
+    std::this_thread::sleep_for(xml::kLongWork);  // the turns held are long work now
+    EXPECT_EQ(Run(kLargeRunaway, 3), Busy(3));
   }
   for (const sys::EventRecord& record : events.Records()) {
     EXPECT_EQ(record.text.find(u"ORA-01013"), std::u16string::npos) << ToUtf8(record.text);
@@ -133,6 +142,40 @@ TEST_P(ReportTurnsTest, ARunawayReportRunByEveryThreadLeavesOtherReportsAnswerin
   for (std::thread& thread : threads) thread.join();
   for (const std::u16string& failure : runaway_failures) {
     EXPECT_TRUE(failure == TimedOut(4) || failure == Busy(4)) << ToUtf8(failure);
+  }
+}
+
+// Reports whose style sheets run away and were never run before, twice as many as the turns, hold
+// every turn and wait for more: a small report known short answers beside them, each call well
+// within its time limit, however long the runaways have to run.
+TEST_P(ReportTurnsTest, NewRunawaySheetsOnEveryTurnLeaveSmallReportsAnswering) {
+  static std::atomic<int> next_mark{500};
+  const int capacity = xml::ProcessTransformationTurns().capacity();
+  std::vector<LONG> runaways;
+  for (int i = 0; i < 2 * capacity; ++i) {
+    runaways.push_back(100 + i);
+    DefineReport(database_, runaways.back(), false, kSmallSql, u"patient,bed",
+                 FromUtf8(xml::testing::RunawayStyle(next_mark++)));
+  }
+  ASSERT_EQ(Run(kSmall, 5), u"");  // known short, as a ward's report is
+  std::vector<std::u16string> failures(runaways.size());
+  std::vector<std::thread> threads;
+  for (std::size_t i = 0; i < runaways.size(); ++i) {
+    threads.emplace_back([&, i] { failures[i] = Run(runaways[i], 8); });
+  }
+  const bool every_turn_held = xml::testing::Within(std::chrono::seconds(5), [&] {
+    return xml::testing::WorkingChildrenOf(xml::testing::Worker()).size() >=
+           static_cast<std::size_t>(capacity);
+  });
+  EXPECT_TRUE(every_turn_held) << "the runaways never held every turn";
+  for (int call = 0; call < 5; ++call) {
+    std::u16string page;
+    EXPECT_EQ(Run(kSmall, 3, &page), u"") << "call " << call;
+    EXPECT_EQ(page, u"20");
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (const std::u16string& failure : failures) {
+    EXPECT_TRUE(failure == TimedOut(8) || failure == Busy(8)) << ToUtf8(failure);
   }
 }
 

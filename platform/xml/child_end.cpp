@@ -33,8 +33,8 @@ std::string DescribeEnd(int wait_status) {
   return "ended (status " + std::to_string(wait_status) + ")";
 }
 
-std::optional<ChildEnd> ChildEndOf(int wait_status, const rusage& usage,
-                                   std::uint32_t cpu_seconds) {
+std::optional<ChildEnd> ChildEndOf(int wait_status, const rusage& usage, std::uint32_t cpu_seconds,
+                                   bool memory_killer_acted) {
   if (WIFEXITED(wait_status)) {
     const int code = WEXITSTATUS(wait_status);
     if (code == kChildSentItsEnd || code == kChildLostItsHost) return std::nullopt;
@@ -58,9 +58,28 @@ std::optional<ChildEnd> ChildEndOf(int wait_status, const rusage& usage,
   if (IsFaultSignal(signal)) return ChildEnd{TransformOutcome::kCrashed, how + ": it crashed"};
   char spent[32];
   std::snprintf(spent, sizeof spent, "%.2f", used);
-  return ChildEnd{TransformOutcome::kKilled, how + " from outside, after " + spent +
-                                                 " s of processor time (the system may be short "
-                                                 "of memory)"};
+  return ChildEnd{TransformOutcome::kKilled,
+                  how + " from outside, after " + spent + " s of processor time" +
+                      (signal == SIGKILL && memory_killer_acted
+                           ? " (the system is short of memory: its out-of-memory killer ended "
+                             "processes meanwhile)"
+                           : "")};
+}
+
+std::optional<std::uint64_t> MemoryKillerEnded() {
+  std::FILE* statistics = std::fopen("/proc/vmstat", "re");
+  if (statistics == nullptr) return std::nullopt;
+  std::optional<std::uint64_t> ended;
+  char name[64];
+  unsigned long long value = 0;
+  while (std::fscanf(statistics, "%63s %llu", name, &value) == 2) {
+    if (std::strcmp(name, "oom_kill") == 0) {
+      ended = value;
+      break;
+    }
+  }
+  std::fclose(statistics);
+  return ended;
 }
 
 }  // namespace korvalis::xml

@@ -46,7 +46,14 @@ struct ChildEnd {
 
 // What the worker tells of a child that ended with `wait_status` after using `usage`, given
 // `cpu_seconds` of processor time (0: none); nullopt when the child told its own end or its host
-// is gone. A child killed at its processor limit used that time; any other kill is told as one.
-std::optional<ChildEnd> ChildEndOf(int wait_status, const rusage& usage, std::uint32_t cpu_seconds);
+// is gone. A child killed at its processor limit used that time; any other signal from outside is
+// told with its name, and a SIGKILL as the system's shortage of memory only when
+// `memory_killer_acted` (the kernel's out-of-memory killer ended a process meanwhile).
+std::optional<ChildEnd> ChildEndOf(int wait_status, const rusage& usage, std::uint32_t cpu_seconds,
+                                   bool memory_killer_acted);
+
+// How many processes the kernel's out-of-memory killer has ended since the system started
+// (/proc/vmstat); nullopt where the system does not tell.
+std::optional<std::uint64_t> MemoryKillerEnded();
 
 }  // namespace korvalis::xml

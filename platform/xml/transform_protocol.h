@@ -100,7 +100,7 @@ enum class TransformOutcome : std::uint32_t {
   kTooLarge = 4,             // the page passed max_output_units
   kOutOfMemory = 5,          // the work passed max_working_bytes, or memory was refused
   kProcessorTimeSpent = 6,   // the child used the processor time it was given
-  kKilled = 7,               // the child was killed from outside (the system short of memory)
+  kKilled = 7,               // the child was ended by a signal from outside (or for want of memory)
   kCrashed = 8,              // the child faulted (a signal), or exited without finishing
   kForbiddenCall = 9,        // the child made a system call it may not make
   kDeadlinePassed = 10,      // the call's time limit passed (told by the host, never sent)

@@ -81,7 +81,7 @@ TEST(ChildEndTest, CausesAreToldFromTheSignalAndTheProcessorTimeUsed) {
   spent.ru_utime.tv_sec = 2;
   spent.ru_stime.tv_usec = 950'000;
   auto outcome = [](int status, const rusage& usage, std::uint32_t seconds) {
-    const std::optional<ChildEnd> end = ChildEndOf(status, usage, seconds);
+    const std::optional<ChildEnd> end = ChildEndOf(status, usage, seconds, false);
     return end ? end->outcome : TransformOutcome::kDone;
   };
   // An out-of-memory kill is no processor limit, however often SIGKILL comes from there.
@@ -95,11 +95,25 @@ TEST(ChildEndTest, CausesAreToldFromTheSignalAndTheProcessorTimeUsed) {
   EXPECT_EQ(outcome(W_EXITCODE(kChildMisread, 0), idle, 0), TransformOutcome::kCrashed);
   EXPECT_EQ(outcome(W_EXITCODE(1, 0), idle, 0), TransformOutcome::kCrashed);
   // A child that told its own end, or whose host went away, leaves nothing to tell.
-  EXPECT_FALSE(ChildEndOf(W_EXITCODE(kChildSentItsEnd, 0), idle, 0));
-  EXPECT_FALSE(ChildEndOf(W_EXITCODE(kChildLostItsHost, 0), idle, 0));
-  const std::optional<ChildEnd> crash = ChildEndOf(W_EXITCODE(0, SIGSEGV), idle, 0);
+  EXPECT_FALSE(ChildEndOf(W_EXITCODE(kChildSentItsEnd, 0), idle, 0, false));
+  EXPECT_FALSE(ChildEndOf(W_EXITCODE(kChildLostItsHost, 0), idle, 0, false));
+  const std::optional<ChildEnd> crash = ChildEndOf(W_EXITCODE(0, SIGSEGV), idle, 0, false);
   ASSERT_TRUE(crash);
   EXPECT_NE(crash->note.find("signal 11"), std::string::npos) << crash->note;
+  // A kill from outside names its signal, and the shortage of memory only when the system's
+  // out-of-memory killer acted meanwhile.
+  const auto note = [&](int signal, bool memory_killer_acted) {
+    return ChildEndOf(W_EXITCODE(0, signal), idle, 3, memory_killer_acted).value().note;
+  };
+  EXPECT_EQ(note(SIGTERM, true),
+            "the transformation's process ended by signal 15 (Terminated) from outside, after "
+            "0.00 s of processor time");
+  EXPECT_EQ(note(SIGKILL, false).find("memory"), std::string::npos) << note(SIGKILL, false);
+  EXPECT_NE(note(SIGKILL, true).find("signal 9 (Killed) from outside, after 0.00 s of processor "
+                                     "time (the system is short of memory"),
+            std::string::npos)
+      << note(SIGKILL, true);
+  EXPECT_TRUE(MemoryKillerEnded().has_value()) << "the system tells no out-of-memory kills";
 }
 
 }  // namespace

@@ -149,17 +149,24 @@ bool OpenProgram(Worker& worker, std::string* cause) {
       worker.chosen_program.empty() ? sys::InstalledFileCandidates(kTransformWorkerName)
                                     : std::vector<std::string>{worker.chosen_program};
   for (const std::string& candidate : candidates) {
-    if (::access(candidate.c_str(), F_OK) != 0) continue;
+    // Opened with O_PATH, which opens nothing: whatever stands there, the call does not wait.
+    const int program = sys::AboveStandard(::open(candidate.c_str(), O_PATH | O_CLOEXEC));
+    const int error = errno;
+    if (program < 0 && ::access(candidate.c_str(), F_OK) != 0) continue;
     const std::string named = std::string("the transformation worker ") + candidate;
-    if (::access(candidate.c_str(), X_OK) != 0) {
+    if (program < 0) {
+      *cause = named + " cannot be opened: " + std::strerror(error);
+      return false;
+    }
+    // What is no regular file is named for what it is when the program is looked at.
+    struct stat status {};
+    if (::fstat(program, &status) == 0 && S_ISREG(status.st_mode) &&
+        ::access(candidate.c_str(), X_OK) != 0) {
       *cause = named + " cannot be run: " + std::strerror(errno);
+      ::close(program);
       return false;
     }
-    worker.program = sys::AboveStandard(::open(candidate.c_str(), O_PATH | O_CLOEXEC));
-    if (worker.program < 0) {
-      *cause = named + " cannot be opened: " + std::strerror(errno);
-      return false;
-    }
+    worker.program = program;
     worker.program_path = candidate;
     PublishProgram(worker);
     return true;
@@ -193,21 +200,27 @@ std::string NoWorker(const std::string& named, const std::string& found) {
          "install the package whole and restart the process";
 }
 
+// Why the program `named` cannot serve: what stands in its place, `found` ("a directory"), is
+// no file a program can be.
+std::string NoProgramFile(const std::string& named, const std::string& found) {
+  return named + " is no transformation worker of this system: " + found +
+         " stands in its place, not a program's file: the package is partly installed, or "
+         "something else was put in the worker's place; install the package whole and restart "
+         "the process";
+}
+
 // Reads the version that the program's file tells (transform_protocol.h), so that another is
-// named at once rather than by a start that fails. True for this library's, and for a file that
-// may be run but not read (its kHello tells then).
+// named at once rather than by a start that fails, and so that nothing but a regular file is
+// ever opened or run. True for this library's, and for a file that may be run but not read (its
+// kHello tells then).
 bool SpeaksOurVersion(const Worker& worker, std::string* cause) {
-  const int file =
-      ::open(("/proc/self/fd/" + std::to_string(worker.program)).c_str(), O_RDONLY | O_CLOEXEC);
-  if (file < 0) return true;
-  struct stat status {};
-  WorkerProgramFile told;
-  if (::fstat(file, &status) == 0 && status.st_size >= 0) {
-    told = ReadWorkerProgramFile(file, static_cast<std::uint64_t>(status.st_size));
-  }
-  ::close(file);
-  if (!told.read || told.version == kTransformProtocolVersion) return true;
+  const WorkerProgramFile told = InspectWorkerProgram(worker.program);
   const std::string named = "the transformation worker " + worker.program_path;
+  if (!told.regular) {
+    *cause = NoProgramFile(named, told.found);
+    return false;
+  }
+  if (!told.read || told.version == kTransformProtocolVersion) return true;
   *cause = told.version ? AnotherVersion(named, *told.version) : NoWorker(named, told.found);
   return false;
 }

@@ -2,13 +2,16 @@
 // holds copies of its descriptors, a host killed, a forked child of the host, a worker stopped,
 // killed or replaced by an upgrade, a worker program that cannot start, and children that crash
 // or are killed. Each answer says what happened, and nothing outlives the call it served.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -269,7 +272,8 @@ TEST(TransformWorkerLifeTest, AWorkerKilledMidFlightIsToldAsSuch) {
 }
 
 TEST(TransformWorkerLifeTest, AChildKilledFromOutsideOrCrashingIsToldAsSuch) {
-  std::vector<std::pair<int, TransformOutcome>> ends = {{SIGKILL, TransformOutcome::kKilled}};
+  std::vector<std::pair<int, TransformOutcome>> ends = {{SIGKILL, TransformOutcome::kKilled},
+                                                         {SIGTERM, TransformOutcome::kKilled}};
   // Under the sanitizer a crash ends the host, so that it fails the run.
   if (!kCrashEndsTheHost) ends.push_back({SIGSEGV, TransformOutcome::kCrashed});
   for (const auto& [signal, expected] : ends) {
@@ -283,6 +287,8 @@ TEST(TransformWorkerLifeTest, AChildKilledFromOutsideOrCrashingIsToldAsSuch) {
     EXPECT_EQ(answer.outcome, expected) << answer.cause;
     EXPECT_NE(answer.cause.find("signal " + std::to_string(signal)), std::string::npos)
         << answer.cause;
+    // Only the kernel's out-of-memory killer ends a process for want of memory, never so.
+    if (signal == SIGTERM) EXPECT_EQ(answer.cause.find("memory"), std::string::npos) << answer.cause;
   }
 }
 
@@ -493,6 +499,51 @@ TEST(TransformWorkerLifeTest, AWorkerOfAnotherVersionIsNamedAtOnce) {
       EXPECT_EQ(Worker(), 0) << "the program ran";
     });
   }
+}
+
+// Whatever stands in the worker's place, no call waits on it: a FIFO (with or without a process
+// that holds it open), a directory or a socket is named for what it is, each call of every
+// thread answered within its time limit, and the program is never run.
+TEST(TransformWorkerLifeTest, NoFileInTheWorkersPlaceHoldsACallAndEachIsNamed) {
+  korvalis::testing::TempDirectory directory("korvalis-worker");
+  const std::string fifo = directory.path() + "/fifo", held = directory.path() + "/held";
+  const std::string socket_path = directory.path() + "/socket";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);  // as mkfifo makes it: not executable
+  ASSERT_EQ(::mkfifo(held.c_str(), 0755), 0);
+  const int holder = ::open(held.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(holder, 0);
+  const int listening = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socket_path.c_str());
+  ASSERT_EQ(::bind(listening, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  ::chmod(socket_path.c_str(), 0755);
+  for (const auto& [program, found] :
+       {std::pair{fifo, std::string("a FIFO (named pipe)")},
+        std::pair{held, std::string("a FIFO (named pipe)")},
+        std::pair{directory.path(), std::string("a directory")},
+        std::pair{socket_path, std::string("a socket")}}) {
+    WithWorkerProgram(program, [&] {
+      std::vector<Answer> answers(4);
+      std::vector<std::thread> threads;
+      const auto start = std::chrono::steady_clock::now();
+      for (Answer& answer : answers) {
+        threads.emplace_back([&answer] { answer = Transform(kSum, testing::LimitsWithin(2s)); });
+      }
+      for (std::thread& thread : threads) thread.join();
+      EXPECT_LT(std::chrono::steady_clock::now() - start, 2s + 2s) << program;
+      for (const Answer& answer : answers) {
+        EXPECT_EQ(answer.outcome, TransformOutcome::kUnavailable) << program;
+        EXPECT_NE(answer.cause.find(program + " is no transformation worker of this system: " +
+                                    found + " stands in its place"),
+                  std::string::npos)
+            << answer.cause;
+      }
+      EXPECT_EQ(Worker(), 0) << "the program ran";
+    });
+  }
+  ::close(holder);
+  ::close(listening);
 }
 
 TEST(TransformWorkerLifeTest, AWorkerStartedAgainAfterAnUpgradeOrInAForkedHostIsTheHostsOwn) {

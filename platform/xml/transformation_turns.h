@@ -1,19 +1,38 @@
 // korvalis::xml::TransformationTurns: the turns of the transformations of one process. At most
-// `capacity` transformations work at once; more would make none sooner and would multiply the
-// memory that runaways take. A transformation waits for its turn until its deadline, first come
-// first served, and no one style sheet holds more than capacity - 1 turns (one at least): a
-// report that many users run at once, or one that runs away, leaves a turn for every other.
-// Long work, together, holds no more than capacity - 1 turns either: a style sheet is long while
-// one of its transformations has held its turn longer than kLongWork, or when its last one did or
-// was stopped by its time limit (however short its turn: a transformation that waited most of its
-// time for a turn is stopped soon after it took one), and a waiter of a long style sheet takes a
-// turn only while the long work holds fewer; so runaway style sheets, however many, leave a turn
-// for short work. A waiter that cannot take the free turn lets those behind it pass.
+// `capacity` transformations work at once, beside what runaways hold; more would make none sooner
+// and would multiply the memory that runaways take. A transformation waits for its turn until its
+// deadline, first come first served, and no one style sheet holds more than capacity - 1 turns
+// (one at least): a report that many users run at once, or one that runs away, leaves a turn for
+// every other.
 //
-//   waiting ──(a turn is free for its style sheet, and no waiter before it can take one)──▶ holding
+// Work is long while it has held its turn longer than kLongWork, and a style sheet is long while
+// one of its transformations is, or when its last one was; it is short when its last one answered
+// within kLongWork, and new until either is known. A transformation that its time limit stopped
+// within kLongWork of its turn tells nothing (it waited most of its time for the turn): its style
+// sheet stays what it was. A waiter of a long style sheet takes a turn only while long work holds
+// fewer than capacity - 1. Work turns long while it runs, so long work may come to hold every turn;
+// then short work and new work each keep one turn more beside it (new work only while fewer than
+// twice the capacity work in all), so that a sheet known short waits for no runaway, and new
+// runaways, one after another, each hold the turn of new work no longer than kLongWork.
+//
+// A style sheet, as the turns see it:
+//
+//   new ──(answered within kLongWork)──▶ short ──(held its turn past kLongWork)──▶ long
+//    │                                     ▲                                         │
+//    └──────(held its turn past kLongWork)─┼────────────────────────────────────────▶│
+//                                          └────────(answered within kLongWork)──────┘
+//   (stopped by its time limit within kLongWork of its turn: unchanged)
+//
+// A waiter:
+//
+//   waiting ──(a turn its kind may take is free, and no waiter before it can take one)──▶ holding
 //   waiting ──(its deadline passes first)──▶ refused: it never had a turn
 //   holding ──(Turn destroyed)──▶ the turn goes straight to the first waiter that can take it,
 //                                 never back to the thread that released it
+//
+// Waiters are looked at again whenever a turn is given back, and when work held turns long (a
+// waiter wakes then on its own), since long work past all turns but one opens the turns kept
+// beside it.
 //
 // ProcessTransformationTurns() is the process's: a process forked from another makes its own on
 // first use, since the turns copied with its memory belong to threads that did not come along.
@@ -29,14 +48,13 @@
 #include <optional>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 
 namespace korvalis::xml {
 
 // The bounds of the process's capacity: as many as the machine has processors, within them.
 inline constexpr int kMinTransformationsInFlight = 2;
 inline constexpr int kMaxTransformationsInFlight = 8;
-// How long a transformation holds its turn before its style sheet counts as long work.
+// How long a transformation holds its turn before it, and its style sheet, count as long work.
 inline constexpr std::chrono::seconds kLongWork{1};
 
 class TransformationTurns {
@@ -48,7 +66,7 @@ class TransformationTurns {
   // How the work of a turn ended.
   enum class WorkEnded {
     kFinished,    // it answered: a page, or a failure of its own
-    kTimeRanOut,  // its time limit stopped it: its style sheet is long work
+    kTimeRanOut,  // its time limit stopped it: long work if it held its turn past kLongWork
   };
 
   // A turn held, given back when destroyed; an empty one holds nothing.
@@ -97,27 +115,40 @@ class TransformationTurns {
   static std::size_t StyleOf(std::string_view stylesheet);
 
  private:
+  enum class Kind { kNew, kShort, kLong };
   struct Waiter {
     std::size_t style;
     Turn granted;
     std::condition_variable woken;
   };
+  // The work at hand, counted at one moment.
+  struct Counts {
+    int held = 0;        // turns held in all
+    int long_work = 0;   // of them, held by long work
+    int short_work = 0;  // held by short work, not long yet
+    int new_work = 0;    // held by new work, not long yet
+  };
 
   // Precondition (all): mutex_ is held.
-  bool CanTake(std::size_t style, Clock::time_point now) const;
-  bool IsLong(std::size_t style, Clock::time_point now) const;
+  Kind KindOf(std::size_t style, Clock::time_point now) const;
+  Counts Count(Clock::time_point now) const;
+  // Whether a waiter of `style` may take a turn, the work at hand being `counts`.
+  bool CanTake(std::size_t style, const Counts& counts, Clock::time_point now) const;
   Turn Grant(std::size_t style, Clock::time_point now);
+  // Hands free turns to the waiters that can take them, in their order.
+  void HandOut(Clock::time_point now);
+  // When the first work held now that is not long turns long; nullopt when none is.
+  std::optional<Clock::time_point> NextTurnsLong(Clock::time_point now) const;
   void Release(std::list<Turn::Holding>::iterator holding, WorkEnded ended);
 
   const int capacity_;
   const int share_;
   const Now now_;
   std::mutex mutex_;
-  int free_;
-  std::unordered_map<std::size_t, int> held_;  // turns held by style sheet, none at zero
-  std::list<Turn::Holding> holdings_;          // the turns held
-  std::unordered_set<std::size_t> long_;       // style sheets whose last work was long
-  std::list<Waiter*> waiting_;                 // in order of arrival
+  std::unordered_map<std::size_t, int> held_;     // turns held by style sheet, none at zero
+  std::list<Turn::Holding> holdings_;             // the turns held
+  std::unordered_map<std::size_t, Kind> known_;   // style sheets known short or long
+  std::list<Waiter*> waiting_;                    // in order of arrival
 };
 
 // The turns of this process, sized for the machine's processors.

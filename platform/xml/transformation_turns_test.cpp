@@ -135,80 +135,150 @@ TEST(TransformationTurnsTest, LongWorkLeavesATurnForShortWork) {
   EXPECT_TRUE(turns.Take(kShort, Clock::now()).held());
 }
 
-// A style sheet stopped by its time limit is long work however short its turn was (it waited most
-// of its time for the turn): it never counts as short again and takes the turn left for short
-// work. Only work that finished within a second makes a style sheet short again.
-TEST(TransformationTurnsTest, WorkStoppedByItsTimeIsLongWorkHoweverShortItsTurn) {
-  using WorkEnded = TransformationTurns::WorkEnded;
-  TransformationTurns turns(3, &FakeNow);
-  constexpr std::size_t kRunaway = 1, kOtherRunaway = 2, kNew = 3, kShort = 4;
-  TransformationTurns::Turn first = turns.Take(kRunaway, Clock::now());
-  TransformationTurns::Turn other = turns.Take(kOtherRunaway, Clock::now());
-  fake_now += std::chrono::seconds(2);
-  first.Release(WorkEnded::kTimeRanOut);
-  other.Release(WorkEnded::kTimeRanOut);  // both are long work now
-  first = turns.Take(kRunaway, Clock::now());
-  fake_now += milliseconds(300);
-  first.Release(WorkEnded::kTimeRanOut);  // stopped soon after its turn came
-  TransformationTurns::Turn fresh = turns.Take(kNew, Clock::now());
-  fake_now += milliseconds(300);
-  fresh.Release(WorkEnded::kTimeRanOut);  // a new style sheet stopped as soon
+using WorkEnded = TransformationTurns::WorkEnded;
 
-  first = turns.Take(kRunaway, Clock::now());
-  other = turns.Take(kOtherRunaway, Clock::now());
-  ASSERT_TRUE(first.held() && other.held());
-  for (const std::size_t style : {kRunaway, kNew}) {
-    EXPECT_FALSE(turns.Take(style, Clock::now()).held()) << style << " took the last turn";
-  }
-  EXPECT_TRUE(turns.Take(kShort, Clock::now()).held());
+// A small report's sheet that waited most of its time for a turn and was stopped soon after it
+// took one is not long work: beside runaways that hold every other turn it takes the free one.
+// Work stopped after it held its turn long is long work, and a long sheet stopped soon stays so.
+TEST(TransformationTurnsTest, OnlyWorkThatRanLongOnItsTurnCountsAsLong) {
+  TransformationTurns turns(4, &FakeNow);
+  constexpr std::size_t kSmall = 1, kRunaways[] = {2, 3, 4};
+  turns.Take(kSmall, Clock::now()).Release();  // known short
+  std::vector<TransformationTurns::Turn> runaways;
+  for (const std::size_t style : kRunaways) runaways.push_back(turns.Take(style, Clock::now()));
+  fake_now += std::chrono::seconds(2);  // they are long work now, all turns but one
+  TransformationTurns::Turn small = turns.Take(kSmall, Clock::now());
+  ASSERT_TRUE(small.held());
   fake_now += milliseconds(300);
-  first.Release(WorkEnded::kFinished);  // it answered within a second: short work again
-  EXPECT_TRUE(turns.Take(kRunaway, Clock::now()).held());
+  small.Release(WorkEnded::kTimeRanOut);
+  for (int run = 0; run < 3; ++run) {
+    TransformationTurns::Turn again = turns.Take(kSmall, Clock::now());
+    EXPECT_TRUE(again.held()) << "run " << run << " found no turn although one was free";
+    fake_now += milliseconds(50);
+  }
+  // A runaway stopped after a long turn is long, and stays long when next stopped soon.
+  runaways[0].Release(WorkEnded::kTimeRanOut);
+  runaways[0] = turns.Take(kRunaways[0], Clock::now());
+  ASSERT_TRUE(runaways[0].held()) << "two turns held by long work";
+  fake_now += milliseconds(300);
+  runaways[0].Release(WorkEnded::kTimeRanOut);
+  TransformationTurns::Turn third = turns.Take(5, Clock::now());
+  fake_now += milliseconds(1'100);  // long work holds all turns but one again
+  EXPECT_FALSE(turns.Take(kRunaways[0], Clock::now()).held())
+      << "a long sheet stopped soon after its turn came took the last turn";
+  // It answers within a second: short work again, which the last turn is kept for.
+  third.Release();
+  turns.Take(kRunaways[0], Clock::now()).Release();
+  third = turns.Take(5, Clock::now());
+  ASSERT_TRUE(third.held());
+  EXPECT_TRUE(turns.Take(kRunaways[0], Clock::now()).held());
 }
 
-// Runaway style sheets of every time limit, more of them than turns, each called again by its
-// thread soon after a call ends (stopped at its limit, waiting or working), in any order: once
-// each has run away once, a small report finds a turn at every moment.
+// Once long work holds every turn but one, short work and new work each keep a turn of their
+// own beside it: new runaways hold the new work's turn a second each, never the short work's.
+TEST(TransformationTurnsTest, ShortAndNewWorkEachKeepATurnBesideLongWork) {
+  TransformationTurns turns(3, &FakeNow);
+  constexpr std::size_t kShort = 1, kOtherShort = 2, kFirstNew = 10, kSecondNew = 11;
+  for (const std::size_t style : {kShort, kOtherShort}) turns.Take(style, Clock::now()).Release();
+  std::vector<TransformationTurns::Turn> runaways;
+  for (const std::size_t style : {20, 21, 22}) runaways.push_back(turns.Take(style, Clock::now()));
+  EXPECT_FALSE(turns.Take(kShort, Clock::now()).held()) << "the new work is not long yet";
+  fake_now += std::chrono::seconds(2);  // new work held every turn and turned long
+  TransformationTurns::Turn first_new = turns.Take(kFirstNew, Clock::now());
+  EXPECT_TRUE(first_new.held());
+  EXPECT_FALSE(turns.Take(kSecondNew, Clock::now()).held()) << "one turn for new work";
+  TransformationTurns::Turn short_work = turns.Take(kShort, Clock::now());
+  EXPECT_TRUE(short_work.held()) << "the new work's turn took the short work's";
+  EXPECT_FALSE(turns.Take(kOtherShort, Clock::now()).held()) << "one turn for short work";
+  fake_now += milliseconds(1'100);  // the first new one ran away too
+  runaways.push_back(std::move(first_new));
+  EXPECT_FALSE(turns.Take(20, Clock::now()).held()) << "long work took a turn past its own";
+  // New runaways, one after another, up to twice the capacity at work in all.
+  runaways.push_back(turns.Take(kSecondNew, Clock::now()));
+  EXPECT_TRUE(runaways.back().held());
+  fake_now += milliseconds(1'100);
+  EXPECT_FALSE(turns.Take(30, Clock::now()).held()) << "six at work: twice the capacity";
+  short_work.Release();
+  EXPECT_TRUE(turns.Take(kOtherShort, Clock::now()).held()) << "short work keeps its turn";
+}
+
+// A waiter wakes by itself when the work held turns long and opens the turn kept beside it.
+TEST(TransformationTurnsTest, AWaiterTakesTheTurnThatWorkTurningLongOpens) {
+  TransformationTurns turns(2, &FakeNow);
+  constexpr std::size_t kShort = 1;
+  turns.Take(kShort, Clock::now()).Release();
+  TransformationTurns::Turn first = turns.Take(5, Clock::now());
+  TransformationTurns::Turn second = turns.Take(6, Clock::now());
+  std::thread waiter([&] { EXPECT_TRUE(turns.Take(kShort, In(milliseconds(20'000))).held()); });
+  std::this_thread::sleep_for(milliseconds(50));
+  fake_now += std::chrono::seconds(2);  // no turn is given back: the waiter looks by itself
+  waiter.join();
+}
+
+// Runaway style sheets of every time limit, some known long and some new at every call, three
+// times as many as the turns, each called again by its thread soon after a call ends: a small report known
+// short finds a turn within a second at every moment, from the first, and never more than twice
+// the capacity work at once.
 TEST(TransformationTurnsTest, SmallReportsKeepATurnWhateverMixOfRunawaySheetsRunsBeside) {
   TransformationTurns turns(8, &FakeNow);
   struct Runaway {
     std::size_t style;
+    bool new_each_call;
     milliseconds limit;
     Clock::time_point call_at, stop_at;  // its thread's call: when it starts, when it is stopped
     TransformationTurns::Turn turn;
-    bool ran_away = false;
   };
   std::mt19937 random(92);
-  std::vector<Runaway> runaways(12);
+  std::vector<Runaway> runaways(24);
+  std::size_t next_style = 1'000;
   for (std::size_t i = 0; i < runaways.size(); ++i) {
-    runaways[i].style = 100 + i;
-    runaways[i].limit = milliseconds(200 + random() % 4'800);
-    runaways[i].call_at = fake_now;
-    runaways[i].stop_at = fake_now + runaways[i].limit;
+    Runaway& runaway = runaways[i];
+    runaway.style = next_style++;
+    runaway.new_each_call = i % 2 == 0;
+    runaway.limit = milliseconds(runaway.new_each_call ? 2'000 + random() % 300'000
+                                                       : 200 + random() % 4'800);
+    runaway.call_at = fake_now;
+    runaway.stop_at = fake_now + runaway.limit;
   }
   constexpr std::size_t kSmall = 1;
-  int checked = 0, stalled = 0;
+  turns.Take(kSmall, Clock::now()).Release();
+  TransformationTurns::Turn small;
+  Clock::time_point small_since = fake_now;
+  milliseconds longest_wait{0};
+  int answered = 0;
+  long most_held = 0;
   for (int step = 0; step < 2'400; ++step) {
     fake_now += milliseconds(50);
+    if (small.held()) {  // it answers within its step
+      small.Release();
+      ++answered;
+      small_since = fake_now;
+    }
     std::shuffle(runaways.begin(), runaways.end(), random);
     for (Runaway& runaway : runaways) {
-      if (fake_now < runaway.call_at) continue;
-      if (fake_now >= runaway.stop_at) {
-        runaway.ran_away |= runaway.turn.held();
-        runaway.turn.Release(TransformationTurns::WorkEnded::kTimeRanOut);
-        runaway.call_at = fake_now + milliseconds(random() % 500);
-        runaway.stop_at = runaway.call_at + runaway.limit;
-      } else if (!runaway.turn.held()) {
+      if (fake_now < runaway.stop_at) continue;
+      runaway.turn.Release(WorkEnded::kTimeRanOut);
+      if (runaway.new_each_call) runaway.style = next_style++;
+      runaway.call_at = fake_now + milliseconds(random() % 500);
+      runaway.stop_at = runaway.call_at + runaway.limit;
+    }
+    // The small report stands in line before the runaways' calls that come after it.
+    small = turns.Take(kSmall, Clock::now());
+    if (!small.held()) {
+      longest_wait =
+          std::max(longest_wait, std::chrono::duration_cast<milliseconds>(fake_now - small_since));
+    }
+    for (Runaway& runaway : runaways) {
+      if (fake_now >= runaway.call_at && !runaway.turn.held()) {
         runaway.turn = turns.Take(runaway.style, Clock::now());
       }
     }
-    if (!std::all_of(runaways.begin(), runaways.end(), [](const Runaway& r) { return r.ran_away; }))
-      continue;
-    ++checked;
-    if (!turns.Take(kSmall, Clock::now()).held()) ++stalled;
+    most_held = std::max<long>(most_held, std::count_if(runaways.begin(), runaways.end(),
+                                                        [](const Runaway& r) { return r.turn.held(); }));
   }
-  EXPECT_GT(checked, 1'200);
-  EXPECT_EQ(stalled, 0) << "of " << checked;
+  EXPECT_GT(answered, 1'500);
+  EXPECT_LE(longest_wait, milliseconds(1'050));
+  EXPECT_LE(most_held, 16);
 }
 
 // A process forked while every turn is held starts with turns of its own.

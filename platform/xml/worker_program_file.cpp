@@ -1,5 +1,7 @@
 #include "platform/xml/worker_program_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,7 +22,8 @@ constexpr std::size_t kMaxInterpreterTold = 64;
 std::string SizeOf(std::uint64_t bytes) {
   if (bytes < 10 * 1024) return std::to_string(bytes) + " bytes";
   if (bytes < 10ULL * 1024 * 1024) return std::to_string(bytes / 1024) + " KB";
-  return std::to_string(bytes / (1024 * 1024)) + " MB";
+  if (bytes < 10ULL * 1024 * 1024 * 1024) return std::to_string(bytes >> 20) + " MB";
+  return std::to_string(bytes >> 30) + " GB";
 }
 
 bool LooksLikeText(std::string_view start) {
@@ -30,7 +33,7 @@ bool LooksLikeText(std::string_view start) {
   });
 }
 
-// What a file is, from its first bytes and the bytes read of it in all.
+// What a file is, from its first bytes and its size.
 std::string Describe(std::string_view start, std::uint64_t size) {
   if (size == 0) return "an empty file";
   if (start.starts_with("\x7f" "ELF")) return "a program (ELF) of " + SizeOf(size);
@@ -48,16 +51,47 @@ std::string Describe(std::string_view start, std::uint64_t size) {
   return "a file of " + SizeOf(size) + " that is no program";
 }
 
+// What stands in the program's place when it is no regular file.
+std::string KindOf(mode_t mode) {
+  if (S_ISFIFO(mode)) return "a FIFO (named pipe)";
+  if (S_ISDIR(mode)) return "a directory";
+  if (S_ISSOCK(mode)) return "a socket";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  return "no regular file";
+}
+
+// Where the next stored bytes at or past `offset` begin: `offset` itself where the file system
+// does not tell its holes, nullopt when nothing is stored from there on.
+std::optional<std::uint64_t> NextData(int file, std::uint64_t offset) {
+  const off_t data = ::lseek(file, static_cast<off_t>(offset), SEEK_DATA);
+  if (data >= 0) return static_cast<std::uint64_t>(data);
+  if (errno == ENXIO) return std::nullopt;
+  return offset;
+}
+
 }  // namespace
 
 WorkerProgramFile ReadWorkerProgramFile(int file, std::uint64_t size) {
   WorkerProgramFile told;
+  const off_t position = ::lseek(file, 0, SEEK_CUR);
   const std::uint64_t bound = std::min(size, kMaxWorkerFileRead);
   std::string window;  // the kept end of the last piece, then the piece
   window.reserve(kMarkSpan + kWorkerFilePiece);
   std::string start;  // the file's first bytes, to tell what it is
   std::uint64_t offset = 0;
+  bool unreadable = false;
   while (offset < bound) {
+    const std::optional<std::uint64_t> data = NextData(file, offset);
+    if (!data || *data >= bound) {
+      if (offset == 0) start.assign(1, '\0');  // a hole from the start: zeros
+      break;
+    }
+    if (*data != offset) {
+      window.clear();  // a hole: only zeros, which end no mark
+      if (offset == 0) start.assign(1, '\0');
+      offset = *data;
+    }
     const std::size_t kept = window.size();
     const std::size_t want =
         static_cast<std::size_t>(std::min<std::uint64_t>(kWorkerFilePiece, bound - offset));
@@ -66,7 +100,10 @@ WorkerProgramFile ReadWorkerProgramFile(int file, std::uint64_t size) {
     while ((length = ::pread(file, window.data() + kept, want, static_cast<off_t>(offset))) < 0 &&
            errno == EINTR) {
     }
-    if (length < 0 && offset == 0) return told;
+    if (length < 0 && offset == 0) {
+      unreadable = true;
+      break;
+    }
     if (length <= 0) {  // the file shrank, or cannot be read further
       window.resize(kept);
       break;
@@ -78,8 +115,43 @@ WorkerProgramFile ReadWorkerProgramFile(int file, std::uint64_t size) {
     if (told.version) break;
     window.erase(0, window.size() - std::min(window.size(), kMarkSpan));
   }
+  if (position >= 0) ::lseek(file, position, SEEK_SET);  // SEEK_DATA moved it
+  if (unreadable) return told;
   told.read = true;
-  if (!told.version) told.found = Describe(start, offset);
+  if (told.version) return told;
+  // Told at the size it has now: it may have shrunk since it was opened, or be sparse.
+  struct stat status {};
+  const std::uint64_t now_size =
+      ::fstat(file, &status) == 0 ? static_cast<std::uint64_t>(status.st_size) : offset;
+  told.found = Describe(start, now_size);
+  const std::uint64_t stored = static_cast<std::uint64_t>(status.st_blocks) * 512;
+  if (now_size >= 1024 * 1024 && stored < now_size / 2) {
+    told.found += " (sparse: " + SizeOf(stored) + " of it stored)";
+  }
+  return told;
+}
+
+WorkerProgramFile InspectWorkerProgram(int program) {
+  WorkerProgramFile told;
+  struct stat status {};
+  if (::fstat(program, &status) != 0) return told;
+  if (!S_ISREG(status.st_mode)) {
+    told.regular = false;
+    told.read = true;
+    told.found = KindOf(status.st_mode);
+    return told;
+  }
+  // The same file again, for reading; O_NONBLOCK so that nothing about it (a lease another
+  // process holds) makes the open wait.
+  const int file = ::open(("/proc/self/fd/" + std::to_string(program)).c_str(),
+                          O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (file < 0) return told;
+  struct stat opened {};
+  if (::fstat(file, &opened) == 0 && opened.st_dev == status.st_dev &&
+      opened.st_ino == status.st_ino && S_ISREG(opened.st_mode)) {
+    told = ReadWorkerProgramFile(file, static_cast<std::uint64_t>(opened.st_size));
+  }
+  ::close(file);
   return told;
 }
 

@@ -102,9 +102,50 @@ TEST_F(WorkerProgramFileTest, AFileThatTellsNoVersionIsToldForWhatItIs) {
   EXPECT_TRUE(told.found.starts_with("a program (ELF) of ")) << told.found;
 
   // A descriptor that cannot be read tells nothing, and is no fault of the file.
+  Open("#!/bin/sh\n");
   const int unreadable = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
   EXPECT_FALSE(ReadWorkerProgramFile(unreadable, 100).read);
   ::close(unreadable);
+}
+
+// A sparse file is told at its size, its holes never read: a mark after a hole is found, and a
+// file of holes alone is no program.
+TEST_F(WorkerProgramFileTest, ASparseFileIsToldAtItsSizeAndOnlyItsStoredBytesRead) {
+  Open("");
+  ASSERT_EQ(::truncate(path_.c_str(), 10LL << 30), 0);
+  const auto inspect = [&] {
+    const int program = ::open(path_.c_str(), O_PATH | O_CLOEXEC);
+    const WorkerProgramFile told = InspectWorkerProgram(program);
+    ::close(program);
+    return told;
+  };
+  WorkerProgramFile told = inspect();
+  EXPECT_TRUE(told.read && told.regular);
+  EXPECT_EQ(told.found, "a file of 10 GB that is no program (sparse: 0 bytes of it stored)");
+  {
+    std::fstream file(path_, std::ios::binary | std::ios::in | std::ios::out);
+    file.seekp(20 << 20);
+    file << OurMark();
+  }
+  told = inspect();
+  EXPECT_EQ(told.version, kTransformProtocolVersion) << told.found;
+}
+
+// What is no regular file is told for what it is, and never opened: a FIFO that no process
+// holds open would hold an open for reading for ever.
+TEST_F(WorkerProgramFileTest, WhatIsNoRegularFileIsToldForWhatItIs) {
+  const std::string fifo = directory_.path() + "/fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0755), 0);
+  for (const auto& [path, found] : {std::pair{fifo, "a FIFO (named pipe)"},
+                                     std::pair{directory_.path(), "a directory"},
+                                     std::pair{std::string("/dev/null"), "a character device"}}) {
+    const int program = ::open(path.c_str(), O_PATH | O_CLOEXEC);
+    ASSERT_GE(program, 0) << path;
+    const WorkerProgramFile told = InspectWorkerProgram(program);
+    ::close(program);
+    EXPECT_FALSE(told.regular) << path;
+    EXPECT_EQ(told.found, found) << path;
+  }
 }
 
 }  // namespace

@@ -351,12 +351,21 @@ TEST(TransformTurnsTest, TheTimeLimitCountsOnceFromTheStartWhateverTheWaitForATu
 }
 
 TEST(TransformTurnsTest, ATransformationThatNeverHadATurnIsToldBusy) {
-  // The turns are taken for four seconds: a transformation told only once one is free would
-  // be told past the second of its limit and two more of room for a loaded machine.
-  Runaways runaways(ProcessTransformationTurns().capacity(), false, milliseconds(4'000));
+  // A style sheet known for running long, beside long work that holds every turn but one for
+  // four seconds: told only once a turn is free, it would be told past the second of its limit
+  // and two more of room for a loaded machine.
+  const std::string runaway = RunawayStyle(300);
+  {
+    const TransformationTurns::Turn turn = ProcessTransformationTurns().Take(
+        TransformationTurns::StyleOf(runaway), std::chrono::steady_clock::now());
+    ASSERT_TRUE(turn.held());
+    std::this_thread::sleep_for(kLongWork + milliseconds(100));
+  }
+  Runaways runaways(ProcessTransformationTurns().capacity() - 1, false, milliseconds(4'000));
+  std::this_thread::sleep_for(kLongWork);  // their turns are long work now
   const auto start = std::chrono::steady_clock::now();
   std::string output, cause;
-  EXPECT_EQ(Transform(kSmallSource, kSmallStyle, LimitsWithin(milliseconds(1'000)), output, &cause),
+  EXPECT_EQ(Transform(kSmallSource, runaway, LimitsWithin(milliseconds(1'000)), output, &cause),
             TransformOutcome::kBusy);
   EXPECT_LT(SecondsSince(start), 1.0 + 2.0);
   EXPECT_NE(cause.find("no turn"), std::string::npos) << cause;
@@ -373,17 +382,18 @@ TEST(TransformTurnsTest, OneStyleSheetRunByEveryThreadLeavesATurnForOthers) {
   }
 }
 
-// A runaway stopped by its time limit within a second of its turn is long work still: beside long
-// work that holds all turns but one it waits, and the last turn stays short work's.
-TEST(TransformTurnsTest, ARunawayStoppedSoonAfterItsTurnCameStaysLongWork) {
-  const std::string runaway = RunawayStyle(200);
+// A style sheet stopped by its time limit within a second of its turn is no long work: beside long
+// work that holds every turn but one it takes the last, and a small report still finds a turn.
+TEST(TransformTurnsTest, AStyleSheetStoppedSoonAfterItsTurnCameIsNoLongWork) {
+  const std::string stopped = RunawayStyle(200);
   std::string output;
-  ASSERT_EQ(Transform(kSmallSource, runaway, LimitsWithin(milliseconds(300)), output),
+  ASSERT_EQ(Transform(kSmallSource, stopped, LimitsWithin(milliseconds(300)), output),
             TransformOutcome::kDeadlinePassed);
   Runaways others(ProcessTransformationTurns().capacity() - 1, false, milliseconds(5'000));
-  std::this_thread::sleep_for(milliseconds(1'200));  // their turns are long work now
-  EXPECT_EQ(Transform(kSmallSource, runaway, LimitsWithin(milliseconds(500)), output),
-            TransformOutcome::kBusy);
+  std::this_thread::sleep_for(kLongWork + milliseconds(200));  // their turns are long work now
+  EXPECT_EQ(Transform(kSmallSource, stopped, LimitsWithin(milliseconds(500)), output),
+            TransformOutcome::kDeadlinePassed)
+      << "it had no turn";
   EXPECT_EQ(Transform(kSmallSource, kSmallStyle, LimitsWithin(milliseconds(2'000)), output),
             TransformOutcome::kDone);
 }

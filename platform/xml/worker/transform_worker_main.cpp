@@ -90,6 +90,9 @@ struct Child {
   MessageSocket own;         // the worker's end of the child's own connection: kChildFree
   std::uint32_t cpu_seconds;  // the processor time it may have used at its end; 0: no limit
   bool killed;
+  // How many processes the out-of-memory killer had ended shortly before the child was handed
+  // its work.
+  std::optional<std::uint64_t> memory_kills;
 };
 
 // A worker's kEnd for a child that ended without its own, waiting for room on the connection.
@@ -117,7 +120,24 @@ struct Served {
   std::deque<WaitingStart> waiting;
   korvalis::xml::ChildSandbox sandbox;
   std::optional<korvalis::xml::SpareChildren> spares;
+  // The out-of-memory killer's count as last read, and when: the system makes it afresh from
+  // every processor's counters, too dear to read for each transformation.
+  std::optional<std::uint64_t> memory_kills;
+  std::chrono::steady_clock::time_point memory_kills_read;
 };
+
+// How often the out-of-memory killer's count is read at most.
+constexpr std::chrono::milliseconds kMemoryKillsRead{250};
+
+// The out-of-memory killer's count, read within the last kMemoryKillsRead.
+std::optional<std::uint64_t> RecentMemoryKills(Served& served) {
+  const auto now = std::chrono::steady_clock::now();
+  if (now - served.memory_kills_read >= kMemoryKillsRead) {
+    served.memory_kills = korvalis::xml::MemoryKillerEnded();
+    served.memory_kills_read = now;
+  }
+  return served.memory_kills;
+}
 
 // Sends a kEnd now; one that finds no room is held until there is.
 void SendEnd(Served& served, MessageSocket connection, TransformOutcome outcome, std::string note) {
@@ -135,9 +155,15 @@ void ReapChildren(Served& served) {
     if (pid <= 0) return;
     for (auto child = served.children.begin(); child != served.children.end(); ++child) {
       if (child->pid != pid) continue;
+      // Read afresh only for a child killed by a signal, which is seldom.
+      const std::optional<std::uint64_t> memory_kills =
+          child->memory_kills && WIFSIGNALED(wait_status) ? korvalis::xml::MemoryKillerEnded()
+                                                          : std::nullopt;
       const std::optional<korvalis::xml::ChildEnd> end =
-          child->killed ? std::nullopt
-                        : korvalis::xml::ChildEndOf(wait_status, usage, child->cpu_seconds);
+          child->killed
+              ? std::nullopt
+              : korvalis::xml::ChildEndOf(wait_status, usage, child->cpu_seconds,
+                                          memory_kills && *memory_kills != *child->memory_kills);
       if (end) SendEnd(served, std::move(child->connection), end->outcome, end->note);
       served.children.erase(child);
       break;
@@ -158,8 +184,8 @@ void StartChild(Served& served, int descriptor, const korvalis::xml::TransformOr
   connection.SendNow(Kind(TransformMessage::kStarted), 0, {});
   const std::uint32_t cpu_seconds =
       order.cpu_seconds > 0 ? handed.used_seconds + order.cpu_seconds : 0;
-  served.children.push_back(
-      {handed.pid, std::move(connection), std::move(handed.socket), cpu_seconds, false});
+  served.children.push_back({handed.pid, std::move(connection), std::move(handed.socket),
+                             cpu_seconds, false, RecentMemoryKills(served)});
 }
 
 // Reads the child's kChildFree without waiting: the processor seconds it has used, or nullopt
