@@ -1,13 +1,13 @@
 // The bounds of the statements of one embedded connection: each works at most its Command
-// Timeout, counted inside its steps from its start until its rows end or it is closed
-// (statement_deadline.h: the time its reader takes between two steps is not the statement's),
-// and none works on while the
-// process's SQLite memory exceeds kEmbeddedMemoryBound (sorts, groupings, DISTINCT, window
-// functions and recursive queries hold their work in memory, never in temporary files). Both
-// are checked by SQLite's progress handler, every kCheckEvery virtual machine instructions of a
-// step run through Step(); a step past either bound is interrupted there, so the engine stops
-// working on it, and fails with the bound's error (TakeInterruption). Steps run otherwise
-// (transaction statements, catalog reads) are not bounded.
+// Timeout, counted inside its steps from its start until its rows end or it is closed (the time
+// its reader takes between two steps is not the statement's: statement_deadline.h), and none
+// works on while the process's SQLite memory exceeds kEmbeddedMemoryBound (sorts, groupings,
+// DISTINCT, window functions and recursive queries hold their work in memory, never in
+// temporary files). Both are checked by SQLite's progress handler, every kCheckEvery virtual
+// machine instructions of a step run through Step(); a step past either bound is interrupted
+// there, so the engine stops working on it, and fails with the bound's error
+// (TakeInterruption). Steps run otherwise (transaction statements, catalog reads) are not
+// bounded.
 //
 // A function of ours that works on inside one instruction checks the running step's deadline
 // itself (RunningDeadline) and fails with the same error.
