@@ -4,10 +4,12 @@
 
 #include <xercesc/dom/DOM.hpp>
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
+#include <thread>
 
 #include "foundation/calls/call_scope.h"
 #include "foundation/data/comm_data_source.h"
@@ -405,6 +407,27 @@ TEST_P(StatementTest, StreamElementsWithinReadsNoRowPastItsBound) {
     source.StreamElementsWithin(sql, {u"r", u"n", u"q"}, std::size_t{1} << 30, u"root",
                                 streamed.sink);
   });
+}
+
+// The time a page takes to write a statement's rows (a report's page: its transformation's
+// process busy, a turn waited for) is the page's: a writer that takes longer than Command
+// Timeout while the rows are still being read receives them all.
+TEST_P(StatementTest, AWriterSlowerThanCommandTimeoutReceivesEveryRow) {
+  const std::u16string sql = u"SELECT LPAD('x', 3000, 'x'), N FROM T_DIVISOR WHERE N > 3970";
+  CCommDataSource source(Database(GetParam()).connection_string() + u";Command Timeout=1",
+                         u"oracle");
+  BSTR whole = nullptr;
+  source.QueryElements(sql, {u"p", u"id"}, &whole);
+  const std::u16string expected = Text(whole);
+  Pieces slow;
+  const std::function<void(std::u16string_view)> sink = [&](std::u16string_view piece) {
+    if (slow.pieces.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    slow.sink(piece);
+  };
+  EXPECT_EQ(source.StreamElementsWithin(sql, {u"p", u"id"}, 1 << 20, u"r", sink), expected.size());
+  EXPECT_GT(slow.pieces.size(), 1u) << "the first piece came after the last row";
+  EXPECT_EQ(slow.Joined(), AsStreamed(expected, u"r"));
+  EXPECT_TRUE(events_.Records().empty());
 }
 
 // Runaway queries of every shape are refused at the bound as their rows are read, and the data

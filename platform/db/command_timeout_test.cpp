@@ -1,10 +1,16 @@
 // Command Timeout on the embedded file and on the server: statements that read all their input
 // before their first row (sorted, grouped, distinct, analytic, recursive, set operations) are
-// cancelled in the engine at the bound, a statement's rows read past it fail, the transaction
-// keeps what came before, and the item is read and refused by name for both providers.
+// cancelled in the engine at the bound, a statement whose rows take longer to make fails while
+// its reader's time between rows is not counted, the transaction keeps what came before, and
+// the item is read and refused by name for both providers.
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <sched.h>
 #include <sys/resource.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <thread>
@@ -33,9 +39,9 @@ class CommandTimeoutTest : public ::testing::TestWithParam<Engine> {
               "CREATE TABLE T_KEPT (ID NUMBER(10));\n");
   }
 
-  // Expects `run` to fail with the cancel of a one-second Command Timeout.
+  // Expects `run` to fail with the cancel of a one-second Command Timeout; answers the message.
   template <class Run>
-  static void ExpectCancelled(Run run, const std::string& what) {
+  static std::string ExpectCancelled(Run run, const std::string& what) {
     try {
       run();
       ADD_FAILURE() << what << " was not cancelled";
@@ -47,7 +53,9 @@ class CommandTimeoutTest : public ::testing::TestWithParam<Engine> {
                                             0),
                 0u)
           << what << ": " << e.what();
+      return e.what();
     }
+    return "";
   }
 
   testing::SharedEmptyDatabase database_{GetParam(), "command_timeout"};
@@ -67,7 +75,17 @@ TEST_P(CommandTimeoutTest, StatementsThatReadAllTheirInputFirstAreCancelledAtThe
       "SELECT A.NAME FROM R_BIG A, R_BIG B, R_BIG C UNION SELECT NAME FROM R_BIG",
   };
   for (const char* sql : kRunaways) {
-    ExpectCancelled([&] { testing::Query(*c, sql); }, sql);
+    const std::string message = ExpectCancelled([&] { testing::Query(*c, sql); }, sql);
+    // The file says how much of the last half of its work the processor gave the statement.
+    if (GetParam() == Engine::kSqlite) {
+      double had = 0, of = 0;
+      ASSERT_EQ(std::sscanf(message.c_str() + message.find(" (it had the processor for "),
+                            " (it had the processor for %lf of its last %lf seconds", &had, &of),
+                2)
+          << message;
+      EXPECT_GT(of, 0.0) << message;
+      EXPECT_LE(had, of + 0.01) << message;
+    }
   }
   // Inside a transaction the cancelled statement undoes only itself; the connection goes on.
   c->Begin(Mode::kWriting);
@@ -112,18 +130,28 @@ TEST_P(CommandTimeoutTest, AWriteCancelledInATransactionCommitsNothingBehindItsC
   EXPECT_EQ(Scalar(database_.owner(), "SELECT MAX(ID) FROM T_KEPT"), "3");
 }
 
-TEST_P(CommandTimeoutTest, RowsReadPastTheBoundFail) {
+// The time a reader takes between a statement's rows is the reader's: the rows of a statement
+// whose work is done within the bound are all read, however long the reader pauses. A statement
+// whose rows take longer to make than the bound fails past it.
+TEST_P(CommandTimeoutTest, TheReadersTimeBetweenRowsIsNotTheStatements) {
   std::unique_ptr<Connection> c = OpenConnection(init_ + ";Command Timeout=1");
   c->Begin(Mode::kReading);
-  std::unique_ptr<Rowset> rows = c->ExecuteStreamed("SELECT A.ID FROM R_BIG A, R_BIG B");
+  std::unique_ptr<Rowset> rows =
+      c->ExecuteStreamed("SELECT ID FROM R_BIG WHERE ID <= 300 ORDER BY ID");
   ASSERT_TRUE(rows->Next());
-  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+  int read = 1;
+  while (rows->Next()) ++read;
+  EXPECT_EQ(read, 300);
+  rows = c->ExecuteStreamed("SELECT A.ID FROM R_BIG A, R_BIG B, R_BIG C");
+  ASSERT_TRUE(rows->Next());
+  std::this_thread::sleep_for(std::chrono::milliseconds(1200));
   ExpectCancelled(
       [&] {
         while (rows->Next()) {
         }
       },
-      "reading past the bound");
+      "rows made past the bound");
   rows.reset();
   // A statement started afterwards has its own bound.
   EXPECT_EQ(Scalar(*c, "SELECT COUNT(*) FROM R_BIG"), "3000");
@@ -171,12 +199,18 @@ TEST_P(CommandTimeoutTest, AWaitForTheWritersTurnEndsAtTheBound) {
   holder->Begin(Mode::kWriting);
   holder->Execute("INSERT INTO T_KEPT VALUES (1)");
   std::unique_ptr<Connection> c = OpenConnection(init_ + ";Command Timeout=1");
-  ExpectCancelled(
+  const std::string waited = ExpectCancelled(
       [&] {
         c->Begin(Mode::kWriting);
         c->Execute("INSERT INTO T_KEPT VALUES (2)");
       },
       "a writing transaction");
+  // The file says what the statement waited for.
+  if (GetParam() == Engine::kSqlite) {
+    EXPECT_NE(waited.find("it waited all that time for the database's write lock"),
+              std::string::npos)
+        << waited;
+  }
   c->Rollback();
   c->Begin(Mode::kReading);
   ExpectCancelled([&] { c->Execute("INSERT INTO T_KEPT VALUES (2)"); }, "a reading one's write");
@@ -225,8 +259,44 @@ TEST_P(FileMemoryBoundTest, ARunawayWithoutTimeBoundIsStoppedForMemory) {
   EXPECT_EQ(Scalar(*c, "SELECT COUNT(*) FROM R_BIG"), "3000");
 }
 
+// The processor is the file's own: the server's statements run in its processes.
+using FileProcessorTest = CommandTimeoutTest;
+
+// Another thread holds the processor of the statement's thread: the runaway is stopped at its
+// bound all the same (its time is counted inside its steps, whoever else the machine runs), and
+// says that it waited for the processor.
+TEST_P(FileProcessorTest, AStatementShortOfTheProcessorIsStoppedAtTheBoundSayingSo) {
+  std::unique_ptr<Connection> c = OpenConnection(init_ + ";Command Timeout=1");
+  cpu_set_t own;
+  ASSERT_EQ(::pthread_getaffinity_np(::pthread_self(), sizeof own, &own), 0);
+  cpu_set_t one;
+  CPU_ZERO(&one);
+  CPU_SET(::sched_getcpu(), &one);
+  ASSERT_EQ(::pthread_setaffinity_np(::pthread_self(), sizeof one, &one), 0);
+  std::atomic<bool> stop{false};
+  std::thread holder([&] {
+    ::pthread_setaffinity_np(::pthread_self(), sizeof one, &one);
+    while (!stop.load(std::memory_order_relaxed)) {
+    }
+  });
+  const auto start = std::chrono::steady_clock::now();
+  const std::string message = ExpectCancelled(
+      [&] { testing::Query(*c, "SELECT COUNT(*) FROM R_BIG A, R_BIG B, R_BIG C"); },
+      "a runaway short of the processor");
+  const auto took = std::chrono::steady_clock::now() - start;
+  stop = true;
+  holder.join();
+  ::pthread_setaffinity_np(::pthread_self(), sizeof own, &own);
+  EXPECT_LT(took, std::chrono::seconds(1 + 2));
+  EXPECT_NE(message.find("; it waited the rest for a processor that other work held"),
+            std::string::npos)
+      << message;
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, CommandTimeoutTest, testing::kBothEngines, testing::EngineName);
 INSTANTIATE_TEST_SUITE_P(File, FileMemoryBoundTest, ::testing::Values(Engine::kSqlite),
+                         testing::EngineName);
+INSTANTIATE_TEST_SUITE_P(File, FileProcessorTest, ::testing::Values(Engine::kSqlite),
                          testing::EngineName);
 
 }  // namespace

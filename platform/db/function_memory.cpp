@@ -62,11 +62,14 @@ void TextBuilder::Reserve(size_t bytes) {
   if (bytes >= capacity_ - size_) Resize(std::min(longest_, size_ + bytes) + 1);
 }
 
-// Doubles, as far as the memory bound leaves room; then takes all the room there is, once.
+// Doubles, as far as the memory bound leaves room; then takes all the room there is, once. A
+// small growth is left to the heap's own limit, as in ResizeCounted: the memory in use is asked
+// for under a lock of the whole process, which every thread's function results would wait for.
 void TextBuilder::Grow(size_t more) {
   if (more > longest_ - std::min(size_, longest_)) throw TextTooLong(longest_);
   const size_t needed = size_ + more + 1;
   const size_t doubled = std::min(longest_ + 1, std::max<size_t>(needed, 2 * capacity_ + 64));
+  if (doubled - capacity_ < kCheckedGrowth) return Resize(doubled);
   const uint64_t used = static_cast<uint64_t>(sqlite3_memory_used());
   const uint64_t room = used < static_cast<uint64_t>(kEmbeddedMemoryBound)
                             ? static_cast<uint64_t>(kEmbeddedMemoryBound) - used
@@ -77,14 +80,23 @@ void TextBuilder::Grow(size_t more) {
 
 void TextBuilder::Resize(size_t capacity) {
   if (capacity > longest_ + 1) throw TextTooLong(longest_);
-  data_ = static_cast<char*>(ResizeCounted(data_, capacity_, capacity));
+  if (data_ != inline_) {
+    data_ = static_cast<char*>(ResizeCounted(data_, capacity_, capacity));
+  } else if (capacity > kInlineBytes) {
+    char* held = static_cast<char*>(ResizeCounted(nullptr, 0, capacity));
+    std::char_traits<char>::copy(held, inline_, size_);
+    data_ = held;
+  } else {
+    return;
+  }
   capacity_ = capacity;
 }
 
 void TextBuilder::SetResult(sqlite3_context* ctx) {
   if (size_ == 0) return sqlite3_result_null(ctx);
+  const bool held_inline = data_ == inline_;
   // What doubling took beyond the text is given back, but for a terminating zero.
-  if (capacity_ - size_ > std::max(size_ / 8, kCheckedGrowth)) {
+  if (!held_inline && capacity_ - size_ > std::max(size_ / 8, kCheckedGrowth)) {
     if (void* fitted = sqlite3_realloc64(data_, size_ + 1)) {
       data_ = static_cast<char*>(fitted);
       capacity_ = size_ + 1;
@@ -92,17 +104,19 @@ void TextBuilder::SetResult(sqlite3_context* ctx) {
   }
   if (capacity_ == size_) Resize(size_ + 1);
   data_[size_] = '\0';
-  char* text = std::exchange(data_, nullptr);
+  char* text = std::exchange(data_, inline_);
   const size_t size = std::exchange(size_, 0);
-  capacity_ = 0;
+  capacity_ = kInlineBytes;
+  // A long text is handed over as it is, a short one copied (SQLITE_TRANSIENT).
+  const sqlite3_destructor_type handed = held_inline ? SQLITE_TRANSIENT : sqlite3_free;
   // A text SQLite knows to end with a zero is read in place by the function given it next;
   // one it does not know so is copied there to add one. SQLite learns it from a negative
   // length, which makes it measure the text up to its first zero: only a text without one
   // inside is given so (its length is under the longest value, itself under 2^31).
   if (std::memchr(text, '\0', size) == nullptr) {
-    sqlite3_result_text(ctx, text, -1, sqlite3_free);
+    sqlite3_result_text(ctx, text, -1, handed);
   } else {
-    sqlite3_result_text64(ctx, text, size, sqlite3_free, SQLITE_UTF8);
+    sqlite3_result_text64(ctx, text, size, handed, SQLITE_UTF8);
   }
 }
 

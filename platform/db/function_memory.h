@@ -56,12 +56,17 @@ class TextArgument {
   std::string_view view_;
 };
 
-// A function's text result, built in SQLite's memory.
+// A function's text result, built in SQLite's memory. A short one is built in the builder and
+// copied into the register that receives it, which SQLite keeps from one row to the next: a
+// result of its own would be allocated and freed, under the lock of the process's SQLite
+// memory that every thread's statements take, for every row.
 class TextBuilder {
  public:
   // The longest text is the one SQLite holds for the connection of `ctx`.
   explicit TextBuilder(sqlite3_context* ctx);
-  ~TextBuilder() { sqlite3_free(data_); }
+  ~TextBuilder() {
+    if (data_ != inline_) sqlite3_free(data_);
+  }
   TextBuilder(const TextBuilder&) = delete;
   TextBuilder& operator=(const TextBuilder&) = delete;
 
@@ -88,9 +93,11 @@ class TextBuilder {
   void Grow(size_t more);
   void Resize(size_t capacity);
 
-  char* data_ = nullptr;
+  static constexpr size_t kInlineBytes = 256;
+  char inline_[kInlineBytes];
+  char* data_ = inline_;
   size_t size_ = 0;
-  size_t capacity_ = 0;
+  size_t capacity_ = kInlineBytes;
   size_t longest_;
 };
 

@@ -173,7 +173,7 @@ size_t ByteBeforeChars(std::string_view s, size_t chars) {
 
 thread_local StatementTime::CallAccount StatementTime::account;
 
-void StatementTime::Stop() const { throw CommandTimedOut(account.deadline->bound()); }
+void StatementTime::Stop() const { throw account.deadline->TimedOut(); }
 
 // The running call's account, lent the deadline of the step that called it; a call inside
 // another (a function querying the connection) gives the outer one its account back.

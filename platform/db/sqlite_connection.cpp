@@ -231,7 +231,7 @@ void SqliteConnection::RunScript(const Translation& t) {
   if (!own && Writes(t)) BecomeWriterBeforeWrite();
   RunPlain(own ? "BEGIN IMMEDIATE" : "SAVEPOINT korvalis_statement");
   try {
-    const StatementDeadline deadline = bounds_->Start();
+    StatementDeadline deadline = bounds_->Start();
     for (const std::string& s : t.statements) {
       StatementGuard guard;
       int rc = sqlite3_prepare_v2(db_, s.c_str(), static_cast<int>(s.size()), &guard.stmt, nullptr);
@@ -313,7 +313,7 @@ std::unique_ptr<Rowset> SqliteConnection::RunOnce(sqlite3_stmt* stmt, const Stat
       throw;
     }
   }
-  const StatementDeadline deadline = bounds_->Start();
+  StatementDeadline deadline = bounds_->Start();
   int rc = bounds_->Step(stmt, deadline);
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
     DbError e = ErrorFromSqlite(db_, rc, stmt);
@@ -419,7 +419,7 @@ std::unique_ptr<Rowset> SqliteConnection::RunCached(StatementCache::Entry* cache
   }
   if (!sqlite3_stmt_readonly(stmt)) BecomeWriterBeforeWrite();
   if (cached->row_lock) LockForQuery(*cached->row_lock);
-  const StatementDeadline deadline = bounds_->Start();
+  StatementDeadline deadline = bounds_->Start();
   int rc = bounds_->Step(stmt, deadline);
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
     DbError e = ErrorFromSqlite(db_, rc, stmt);
@@ -448,7 +448,8 @@ BlobValue SqliteConnection::ReadBlob(std::string_view sql) {
   StatementGuard guard;
   int rc = sqlite3_prepare_v2(db_, t->statements[0].c_str(), -1, &guard.stmt, nullptr);
   if (rc != SQLITE_OK) Fail(rc);
-  rc = bounds_->Step(guard.stmt, bounds_->Start());
+  StatementDeadline deadline = bounds_->Start();
+  rc = bounds_->Step(guard.stmt, deadline);
   BlobValue value;
   if (rc == SQLITE_DONE) return value;
   if (rc != SQLITE_ROW) Fail(rc);
@@ -472,7 +473,7 @@ bool SqliteConnection::WriteBlob(std::string_view sql, std::optional<std::string
   StatementGuard find;
   int rc = sqlite3_prepare_v2(db_, b.rowid_sql.c_str(), -1, &find.stmt, nullptr);
   if (rc != SQLITE_OK) Fail(rc);
-  const StatementDeadline deadline = bounds_->Start();
+  StatementDeadline deadline = bounds_->Start();
   rc = bounds_->Step(find.stmt, deadline);
   if (rc == SQLITE_DONE) return false;
   if (rc != SQLITE_ROW) Fail(rc);

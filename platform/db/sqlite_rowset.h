@@ -1,5 +1,5 @@
 // The rows of one prepared statement of the embedded provider, stepped within the deadline the
-// statement started with (sqlite_statement_bounds.h). A statement leased from the connection's
+// statement started with (sqlite_statement_bounds.h), which counts its steps only. A statement leased from the connection's
 // cache goes back to its entry when the rowset ends; one run once is finalised. Column names and
 // the buffers of numbers are made when first asked for.
 //

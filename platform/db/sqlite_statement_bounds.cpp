@@ -20,6 +20,15 @@ thread_local Interruption interruption;
 // The deadline of the innermost step running on this thread.
 thread_local const StatementDeadline* running_deadline = nullptr;
 
+// The error of a wait for the write lock that lasted its whole Command Timeout.
+DbError LockWaitTimedOut(std::chrono::seconds bound) {
+  const DbError timed_out = CommandTimedOut(bound);
+  return DbError(timed_out.code(),
+                 std::string(timed_out.what()) +
+                     ": it waited all that time for the database's write lock, which another "
+                     "connection held");
+}
+
 }  // namespace
 
 DbError OutOfStatementMemory(int64_t bound) {
@@ -47,12 +56,14 @@ SqliteStatementBounds::~SqliteStatementBounds() {
   sqlite3_busy_handler(db_, nullptr, nullptr);
 }
 
-int SqliteStatementBounds::Step(sqlite3_stmt* stmt, const StatementDeadline& deadline) {
+int SqliteStatementBounds::Step(sqlite3_stmt* stmt, StatementDeadline& deadline) {
   // A step run from inside another (a function of the statement querying the connection)
   // hands the outer one's deadline back when it returns.
-  const StatementDeadline* outer = std::exchange(armed_, &deadline);
+  StatementDeadline* outer = std::exchange(armed_, &deadline);
   const StatementDeadline* running_outer = std::exchange(running_deadline, &deadline);
+  deadline.Resume();
   const int rc = sqlite3_step(stmt);
+  deadline.Pause();
   running_deadline = running_outer;
   armed_ = outer;
   return rc;
@@ -62,8 +73,8 @@ int SqliteStatementBounds::Check(void* self) {
   auto* bounds = static_cast<SqliteStatementBounds*>(self);
   if (bounds->armed_ == nullptr) return 0;
   std::optional<DbError> error;
-  if (bounds->armed_->Passed()) {
-    error = CommandTimedOut(bounds->armed_->bound());
+  if (bounds->armed_->PassedAsWorking()) {
+    error = bounds->armed_->TimedOut();
   } else if (sqlite3_memory_used() > kEmbeddedMemoryBound) {
     error = OutOfStatementMemory();
   } else {
@@ -75,20 +86,17 @@ int SqliteStatementBounds::Check(void* self) {
 }
 
 // SQLite calls this while the write lock is held by another connection, `tries` the calls so
-// far for this wait; 0 ends the wait with SQLITE_BUSY.
+// far for this wait; 0 ends the wait with SQLITE_BUSY. The wait is not the statement's work:
+// it is bounded by Command Timeout of its own, and the statement's deadline moves on by it.
 int SqliteStatementBounds::WaitForLock(void* self, int tries) {
   using Clock = std::chrono::steady_clock;
   auto* bounds = static_cast<SqliteStatementBounds*>(self);
   const Clock::time_point now = Clock::now();
   if (tries == 0) bounds->wait_start_ = now;
   const auto waited = now - bounds->wait_start_;
-  const bool timed_out = bounds->armed_ != nullptr
-                             ? bounds->armed_->Passed()
-                             : bounds->command_timeout_.count() > 0 &&
-                                   waited >= bounds->command_timeout_;
-  if (timed_out) {
+  if (bounds->command_timeout_.count() > 0 && waited >= bounds->command_timeout_) {
     interruption.db = bounds->db_;
-    interruption.error = CommandTimedOut(bounds->command_timeout_);
+    interruption.error = LockWaitTimedOut(bounds->command_timeout_);
     return 0;
   }
   const auto left = std::chrono::milliseconds(bounds->lock_wait_ms_) - waited;
@@ -98,6 +106,7 @@ int SqliteStatementBounds::WaitForLock(void* self, int tries) {
   const int sleep_ms = tries < 10 ? kSleepsMs[tries] : 50;
   const auto left_ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
   sqlite3_sleep(static_cast<int>(std::min<long long>(sleep_ms, left_ms)));
+  if (bounds->armed_ != nullptr) bounds->armed_->MoveOn(Clock::now() - now);
   return 1;
 }
 

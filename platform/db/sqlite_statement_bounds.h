@@ -1,20 +1,22 @@
-// The bounds of the statements of one embedded connection: each runs at most its Command
-// Timeout, from its start until its rows end or it is closed, and none works on while the
-// process's SQLite memory exceeds kEmbeddedMemoryBound (sorts, groupings, DISTINCT, window
-// functions and recursive queries hold their work in memory, never in temporary files). Both
-// are checked by SQLite's progress handler, every kCheckEvery virtual machine instructions of a
-// step run through Step(); a step past either bound is interrupted there, so the engine stops
-// working on it, and fails with the bound's error (TakeInterruption). Steps run otherwise
-// (transaction statements, catalog reads) are not bounded.
+// The bounds of the statements of one embedded connection: each works at most its Command
+// Timeout, counted inside its steps from its start until its rows end or it is closed (the time
+// its reader takes between two steps is not the statement's: statement_deadline.h), and none
+// works on while the process's SQLite memory exceeds kEmbeddedMemoryBound (sorts, groupings,
+// DISTINCT, window functions and recursive queries hold their work in memory, never in
+// temporary files). Both are checked by SQLite's progress handler, every kCheckEvery virtual
+// machine instructions of a step run through Step(); a step past either bound is interrupted
+// there, so the engine stops working on it, and fails with the bound's error
+// (TakeInterruption). Steps run otherwise (transaction statements, catalog reads) are not
+// bounded.
 //
 // A function of ours that works on inside one instruction checks the running step's deadline
 // itself (RunningDeadline) and fails with the same error.
 //
 // A wait for another connection's write lock (SQLite's busy handler) is bounded too: it ends
-// after the lock wait (SetLockWait), or at the Command Timeout of the step that waits, or, in a
-// statement that is not stepped through Step() (BEGIN IMMEDIATE), at the Command Timeout from
-// the wait's start, whichever comes first; ended by the Command Timeout, the step's SQLITE_BUSY
-// carries that bound's error (TakeInterruption).
+// after the lock wait (SetLockWait) or at the Command Timeout from the wait's start, whichever
+// comes first; ended by the Command Timeout, the step's SQLITE_BUSY carries an error that says
+// so (TakeInterruption). The wait is not the statement's work: a step's deadline moves on by
+// the time it slept.
 //
 //   IDLE ──Step(stmt, deadline)──▶ STEPPING ──the step returns──▶ IDLE
 //                                     │
@@ -66,10 +68,11 @@ class SqliteStatementBounds {
   SqliteStatementBounds& operator=(const SqliteStatementBounds&) = delete;
 
   std::chrono::seconds command_timeout() const { return command_timeout_; }
-  // The deadline of a statement starting now.
+  // The deadline of a statement about to start: it counts from its first step.
   StatementDeadline Start() const { return StatementDeadline(command_timeout_); }
-  // sqlite3_step(stmt), interrupted past `deadline` or the memory bound.
-  int Step(sqlite3_stmt* stmt, const StatementDeadline& deadline);
+  // sqlite3_step(stmt), interrupted past `deadline` or the memory bound; `deadline` counts
+  // the step as the statement's work.
+  int Step(sqlite3_stmt* stmt, StatementDeadline& deadline);
 
   // How long a statement waits for another connection's write lock, in milliseconds (0: not
   // at all), unless its Command Timeout comes first.
@@ -93,7 +96,7 @@ class SqliteStatementBounds {
 
   sqlite3* db_;
   std::chrono::seconds command_timeout_;
-  const StatementDeadline* armed_ = nullptr;  // the deadline of the step running, if any
+  StatementDeadline* armed_ = nullptr;  // the deadline of the step running, if any
   int lock_wait_ms_;
   std::chrono::steady_clock::time_point wait_start_;  // of the wait for the lock in progress
 };

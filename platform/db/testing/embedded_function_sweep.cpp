@@ -45,7 +45,7 @@ class EmbeddedCaller : public FunctionCaller {
     int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr);
     if (rc == SQLITE_OK) {
       for (size_t i = 0; i < arguments.size(); ++i) Bind(stmt, static_cast<int>(i + 1), *arguments[i]);
-      const StatementDeadline deadline = bounds_->Start();
+      StatementDeadline deadline = bounds_->Start();
       while ((rc = bounds_->Step(stmt, deadline)) == SQLITE_ROW) {
       }
     }

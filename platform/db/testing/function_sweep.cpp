@@ -151,12 +151,6 @@ std::vector<std::vector<const SweptValue*>> WorstArguments::ListsFor(int arity) 
   return lists;
 }
 
-std::chrono::nanoseconds ThreadProcessorTime() {
-  timespec now{};
-  ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
-}
-
 std::chrono::nanoseconds ProcessProcessorTime(pid_t pid) {
   std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
   const std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

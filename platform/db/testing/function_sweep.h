@@ -76,8 +76,6 @@ struct CallOutcome {
   std::optional<std::string> error;
 };
 
-// The processor time the calling thread has used so far.
-std::chrono::nanoseconds ThreadProcessorTime();
 // The processor time process `pid` has used so far, in its own code and in the system's, in
 // steps of a clock tick; zero when it cannot be read.
 std::chrono::nanoseconds ProcessProcessorTime(pid_t pid);
