@@ -1,5 +1,6 @@
 #include "foundation/xml/xerces_entity_bound.h"
 
+#include <xercesc/internal/XMLReader.hpp>
 #include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 
@@ -30,6 +31,15 @@ std::string Utf8(const XMLCh* text) {
 
 }  // namespace
 
+xercesc::SecurityManager* XercesEntityLimits() {
+  static xercesc::SecurityManager* const limits = [] {
+    auto* made = new xercesc::SecurityManager;
+    made->setEntityExpansionLimit(2 * kMaxEntityExpansions);
+    return made;
+  }();
+  return limits;
+}
+
 void LogEntitiesRefused(std::u16string_view failure, std::string_view cause) {
   CEventLogEntry(std::u16string(failure) + u" " + korvalis::FromUtf8(cause), CEventLogEntry::kError)
       .Report();
@@ -41,6 +51,8 @@ void XercesEntityBound::Begin(std::size_t text_bytes) {
   nesting_ = 0;
   most_held_ = 0;
   text_bytes_ = text_bytes;
+  watching_ = true;
+  readers_ = 0;
   refused_ = {};
 }
 
@@ -76,12 +88,20 @@ MemoryManager* XercesEntityBound::getExceptionMemoryManager() {
 }
 
 void* XercesEntityBound::allocate(XMLSize_t size) {
+  // Nothing else a parse makes is as large as a reader, which Xerces makes for the text and for
+  // each expansion of an entity, in content, in an attribute's value or in a default alike.
+  const bool reader = watching_ && size >= sizeof(xercesc::XMLReader);
+  if (reader && readers_ > kMaxEntityExpansions && refused_.empty()) {
+    refused_ = korvalis::xml::kExpansionRefused;
+    throw EntitiesRefused();
+  }
   if (most_held_ != 0 && held_ + size > most_held_) {
     // The parse's unwinding may allocate a little, a parse carrying on would soon meet this again.
     most_held_ = held_ + kUnwindingBytes;
     refused_ = korvalis::xml::kExpansionRefused;
     throw EntitiesRefused();
   }
+  if (reader) ++readers_;
   auto* block = static_cast<unsigned char*>(std::malloc(kHeaderBytes + size));
   if (block == nullptr) throw xercesc::OutOfMemoryException();
   *reinterpret_cast<std::size_t*>(block) = size;
