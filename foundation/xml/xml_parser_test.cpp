@@ -10,6 +10,8 @@
 
 #include "foundation/testing/data_source_test_util.h"
 #include "platform/text/unicode.h"
+#include "platform/xml/entity_bound.h"
+#include "platform/xml/testing/entity_bombs.h"
 
 namespace {
 
@@ -143,6 +145,21 @@ TEST(CXmlStringParserTest, EntitiesAreHeldToTheBytesTheyExpandTo) {
   ASSERT_NE(page.GetDocument(), nullptr);
   EXPECT_EQ(std::u16string(page.GetDocument()->getDocumentElement()->getTextContent()),
             std::u16string(130'000, u'\u00A0'));
+}
+
+// Every expansion costs work, in content, attribute values and defaults alike: bombs of empty
+// entities are refused as those of text are, and the parser tells its caller why.
+TEST(CXmlStringParserTest, BombsInEveryPlaceAreRefusedAndNamed) {
+  for (const auto& bomb : korvalis::xml::testing::EntityBombs("r", "<a>1</a>")) {
+    const std::u16string text = korvalis::FromUtf8(bomb.text);
+    CXmlStringParser parser(text);
+    EXPECT_EQ(parser.GetDocument(), nullptr) << bomb.shape;
+    EXPECT_EQ(parser.EntityRefusal(), korvalis::xml::kExpansionRefused) << bomb.shape;
+  }
+  const std::u16string ampersand = u"<r>&amp;</r>";
+  CXmlStringParser plain(ampersand);
+  ASSERT_NE(plain.GetDocument(), nullptr);
+  EXPECT_EQ(plain.EntityRefusal(), "");
 }
 
 TEST(CXmlStringParserTest, RefusesNestingBeyondTheLimit) {
