@@ -20,14 +20,6 @@ std::u16string BoundText(const korvalis::TimeBound& time_limit) {
          korvalis::FromUtf8(std::to_string(time_limit.seconds.count()));
 }
 
-// The refusal of a text for its entities, which the caller reads too; empty for another cause.
-std::string_view EntitiesCause(std::string_view cause) {
-  for (std::string_view refusal : {korvalis::xml::kExpansionRefused, korvalis::xml::kNestingRefused}) {
-    if (cause.ends_with(refusal)) return refusal;
-  }
-  return {};
-}
-
 // The refusal of a transformation that ended otherwise than done; its cause goes to the event
 // log, and into the answer too when the system failed rather than the texts or the bounds, so
 // that the caller reads why (a worker that cannot be found or ended, a process that crashed), or
@@ -50,10 +42,10 @@ CEMRException Refusal(TransformOutcome outcome, const korvalis::TimeBound& time_
       message = kTransformBusyPrefix + BoundText(time_limit) + kTransformBusySuffix;
       break;
     case TransformOutcome::kSourceNotLoaded:
-      message = WithEntitiesCause(failures.source_not_loaded, EntitiesCause(cause));
+      message = WithEntitiesCause(failures.source_not_loaded, korvalis::xml::EntityRefusalIn(cause));
       break;
     case TransformOutcome::kStylesheetNotLoaded:
-      message = WithEntitiesCause(failures.stylesheet_not_loaded, EntitiesCause(cause));
+      message = WithEntitiesCause(failures.stylesheet_not_loaded, korvalis::xml::EntityRefusalIn(cause));
       break;
     case TransformOutcome::kKilled:
     case TransformOutcome::kCrashed:

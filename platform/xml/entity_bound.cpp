@@ -20,6 +20,13 @@ struct Counting {
 
 }  // namespace
 
+std::string_view EntityRefusalIn(std::string_view failure) {
+  for (std::string_view refusal : {kExpansionRefused, kNestingRefused}) {
+    if (failure.ends_with(refusal)) return refusal;
+  }
+  return {};
+}
+
 std::size_t ExpansionBudget::Add(std::size_t a, std::size_t b) {
   return a >= kPastBound || b >= kPastBound - a ? kPastBound : a + b;
 }
