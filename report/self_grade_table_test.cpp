@@ -130,7 +130,8 @@ TEST_F(SelfGradeTableTest, AConditionThatIsNoXmlAndAMissingTemplateFail) {
   };
   EXPECT_EQ(failure(u"<root><item>", 7), u"无效XML!");
   for (const auto& bomb : xml::testing::EntityBombs("root", "<class>1</class>")) {
-    EXPECT_EQ(failure(FromUtf8(bomb.text), 7), u"无效XML! its entities expand past the bound of 16 MB")
+    EXPECT_EQ(failure(FromUtf8(bomb.text), 7),
+              u"无效XML! its entities expand past the bound of 16 MB")
         << bomb.shape;
   }
   EXPECT_EQ(failure(u"<root/>", 99), u"获取模板属性出错:99");

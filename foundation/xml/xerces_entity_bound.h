@@ -79,7 +79,7 @@ class XercesEntityBound : public xercesc::MemoryManager {
   std::size_t held_ = 0;            // bytes allocated and not freed
   std::size_t most_held_ = 0;       // what the parse may hold, once it has declared an entity
   std::size_t text_bytes_ = 0;
-  bool watching_ = false;       // between Begin and End
-  std::size_t readers_ = 0;     // readers made since Begin: the text's own, and one per expansion
+  bool watching_ = false;    // between Begin and End
+  std::size_t readers_ = 0;  // readers made since Begin: the text's own, and one per expansion
   std::string_view refused_;
 };

@@ -67,8 +67,8 @@ CXmlNode CXmlDocument::GetRootNode(const std::u16string&) { return GetDocumentEl
 
 CXmlNode CXmlDocument::GetDocumentElement() {
   if (!HasRoot()) {
-    throw CEMRException(WithEntitiesCause(
-        kNoDocumentElement, korvalis::xml::EntityRefusalIn(document_.LoadFailure())));
+    throw CEMRException(WithEntitiesCause(kNoDocumentElement,
+                                          korvalis::xml::EntityRefusalIn(document_.LoadFailure())));
   }
   return CXmlNode(this, document_.DocumentElement());
 }

@@ -42,10 +42,12 @@ CEMRException Refusal(TransformOutcome outcome, const korvalis::TimeBound& time_
       message = kTransformBusyPrefix + BoundText(time_limit) + kTransformBusySuffix;
       break;
     case TransformOutcome::kSourceNotLoaded:
-      message = WithEntitiesCause(failures.source_not_loaded, korvalis::xml::EntityRefusalIn(cause));
+      message =
+          WithEntitiesCause(failures.source_not_loaded, korvalis::xml::EntityRefusalIn(cause));
       break;
     case TransformOutcome::kStylesheetNotLoaded:
-      message = WithEntitiesCause(failures.stylesheet_not_loaded, korvalis::xml::EntityRefusalIn(cause));
+      message =
+          WithEntitiesCause(failures.stylesheet_not_loaded, korvalis::xml::EntityRefusalIn(cause));
       break;
     case TransformOutcome::kKilled:
     case TransformOutcome::kCrashed:

@@ -111,8 +111,10 @@ TEST(XslTransformTest, TextsThatDoNotLoadFail) {
   // A text refused for its entities says so.
   const std::u16string bomb = korvalis::FromUtf8(
       korvalis::xml::testing::EntityBombs("root", "<a>1</a>")[1].text);  // in an attribute
-  EXPECT_EQ(Failure(kScores, bomb), u"转换XSLT内容错误. its entities expand past the bound of 16 MB");
-  EXPECT_EQ(Failure(bomb, identity), u"转换XSLT内容错误. its entities expand past the bound of 16 MB");
+  EXPECT_EQ(Failure(kScores, bomb),
+            u"转换XSLT内容错误. its entities expand past the bound of 16 MB");
+  EXPECT_EQ(Failure(bomb, identity),
+            u"转换XSLT内容错误. its entities expand past the bound of 16 MB");
 }
 
 TEST(XslTransformTest, TransformsOnManyThreadsAtOnce) {

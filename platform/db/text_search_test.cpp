@@ -269,7 +269,8 @@ TEST_P(TextSearchTest, EntityBombsAreRefusedWhereverTheyStand) {
     for (const std::string function : {"EXTRACTVALUE", "EXTRACT"}) {
       const std::string error =
           Error("SELECT " + function + "('" + bomb.text + "', '/a/b') FROM DUAL");
-      EXPECT_TRUE(error.starts_with("ORA-31011: XML parsing failed")) << bomb.shape << ": " << error;
+      EXPECT_TRUE(error.starts_with("ORA-31011: XML parsing failed"))
+          << bomb.shape << ": " << error;
       if (GetParam() == Engine::kSqlite) {
         EXPECT_NE(error.find(": its entities expand past"), std::string::npos) << bomb.shape;
       }

@@ -46,8 +46,8 @@ namespace {
   X(__xmlGenericErrorContext) X(xmlXPathFunctionLookup) X(xmlXPathRegisterFuncLookup)            \
   X(xmlXPathNewFloat) X(xmlXPathNewString) X(xmlXPathNodeSetSort) X(xmlXPathStringEvalNumber) \
   X(xmlXPathPopBoolean) X(xmlXPathNewBoolean) X(xmlXPathEqualValues) X(xmlXPathNotEqualValues)  \
-  X(xmlXPathCompareValues) X(xmlResetLastError) X(xmlGetLastError) X(xmlParseBalancedChunkMemory)     \
-  X(xmlNewParserCtxt) X(xmlCtxtReadMemory)
+  X(xmlXPathCompareValues) X(xmlResetLastError) X(xmlGetLastError)                             \
+  X(xmlParseBalancedChunkMemory) X(xmlNewParserCtxt) X(xmlCtxtReadMemory)
 
 struct Libxml2Functions {
   KORVALIS_LIBXML2_FUNCTIONS(KORVALIS_ON_DEMAND_MEMBER)

@@ -33,7 +33,8 @@ xmlEntityPtr ParserEntityBound::Lookup(void* context, const xmlChar* name) {
     xmlEntityPtr entity = bound->lookup_(context, name);
     if (entity == nullptr || entity->etype != XML_INTERNAL_GENERAL_ENTITY) return entity;
     const std::size_t bytes =
-        kReferenceCost + (entity->content == nullptr ? 0 : static_cast<std::size_t>(entity->length));
+        kReferenceCost +
+        (entity->content == nullptr ? 0 : static_cast<std::size_t>(entity->length));
     if (bytes <= kMaxExpansionBytes - bound->spent_) {
       bound->spent_ += bytes;
       return entity;

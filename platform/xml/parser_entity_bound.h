@@ -11,7 +11,7 @@
 // Usage:
 //   ParserEntityBound bound(parser);     // watches the lookups of `parser` from now on
 //   { ParserEntityBound::Parsing parsing(bound);  xmlParseChunk(parser, ...); }
-//   if (!bound.Refused().empty()) ...     // the document is to be dropped, whatever the parser says
+//   if (!bound.Refused().empty()) ...  // the document is dropped, whatever the parser says
 //
 // Thread-safety: a bound belongs to one parser on one thread; its lookups are counted only while a
 // Parsing of it lives on that thread (a lookup outside one stops the parse).

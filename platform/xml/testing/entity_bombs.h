@@ -27,8 +27,8 @@ inline std::vector<EntityBomb> EntityBombs(const std::string& root, const std::s
     const std::string type = "<!DOCTYPE " + root + " [" + entities;
     const std::string of = " of \"" + first + "\"";
     bombs.push_back({"content" + of, type + "]><" + root + ">&a9;" + content + "</" + root + ">"});
-    bombs.push_back({"attribute" + of,
-                     type + "]><" + root + " a=\"&a9;\">" + content + "</" + root + ">"});
+    bombs.push_back(
+        {"attribute" + of, type + "]><" + root + " a=\"&a9;\">" + content + "</" + root + ">"});
     bombs.push_back({"default" + of, type + "<!ATTLIST " + root + " a CDATA \"&a9;\">]><" + root +
                                          ">" + content + "</" + root + ">"});
   }
