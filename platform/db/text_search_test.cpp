@@ -264,7 +264,7 @@ TEST_P(TextSearchTest, PathSearchAndXmlFunctions) {
 TEST_P(TextSearchTest, EntityBombsAreRefusedWhereverTheyStand) {
   for (const xml::testing::EntityBomb& bomb : xml::testing::EntityBombs("a", "<b>1</b>")) {
     // The server's libxml2 measures how entities amplify the text, not how many are expanded: a
-    // text of 300,000 references written out is read there (and refused on the file).
+    // text of 600,000 references written out is read there (and refused on the file).
     if (bomb.text.size() > 4'000) continue;
     for (const std::string function : {"EXTRACTVALUE", "EXTRACT"}) {
       const std::string error =

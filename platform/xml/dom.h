@@ -11,7 +11,7 @@
 //     external entity stays a leaf without text;
 //   - libxml2's limits hold (elements nested deeper than 256 levels make the text fail to
 //     load), and ours on entities on top of them: references to entities fail it when together
-//     they cost more than 16 MB (their bytes, and 64 for each reference expanded) or open a chain
+//     they cost more than 16 MB (their bytes, and 32 for each reference expanded) or open a chain
 //     of more than 16 entities each referring to the next (entity_bound.h), whether libxml2
 //     expands them (parser_entity_bound.h) or we do; a caller's text that libxml2's own measure
 //     of entities refuses is read again without that measure but within ours;

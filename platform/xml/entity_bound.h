@@ -20,15 +20,16 @@
 
 namespace korvalis::xml {
 
-// Far beyond the entities of any page (130,000 &nbsp; cells cost 9 MB with their references),
+// Far beyond the entities of any page (130,000 &nbsp; cells cost 5 MB with their references, in
+// an attribute of each cell too 10 MB),
 // while an entity bomb (entities nested ten deep, an entity of a hundred kilobytes referenced
 // thousands of times, millions of references to an empty entity) stops here, having expanded
 // nothing past it.
 inline constexpr std::size_t kMaxExpansionBytes = std::size_t{16} << 20;
 
-// What expanding one reference costs at least, whatever it adds: the bound admits 262,144
+// What expanding one reference costs at least, whatever it adds: the bound admits 524,288
 // expansions at most.
-inline constexpr std::size_t kReferenceCost = 64;
+inline constexpr std::size_t kReferenceCost = 32;
 
 // The longest chain of entities a reference may open, the entity referenced counted.
 inline constexpr std::size_t kMaxEntityNesting = 16;

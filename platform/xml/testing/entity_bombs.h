@@ -1,7 +1,7 @@
 // Documents whose entities ask more work than the bound of entity_bound.h admits, one for each
 // place a reference is expanded: content, an attribute's value, an attribute's default. Each
 // opens 10^9 copies of its first entity, three letters or nothing, through ten entities of ten
-// references each; the last one writes 300,000 references to an empty entity in an attribute.
+// references each; the last one writes 600,000 references to an empty entity in an attribute.
 #pragma once
 
 #include <string>
@@ -33,8 +33,8 @@ inline std::vector<EntityBomb> EntityBombs(const std::string& root, const std::s
                                          ">" + content + "</" + root + ">"});
   }
   std::string empties;
-  for (int i = 0; i < 300'000; ++i) empties += "&e;";
-  bombs.push_back({"300,000 empty references", "<!DOCTYPE " + root + " [<!ENTITY e \"\">]><" +
+  for (int i = 0; i < 600'000; ++i) empties += "&e;";
+  bombs.push_back({"600,000 empty references", "<!DOCTYPE " + root + " [<!ENTITY e \"\">]><" +
                                                    root + " a=\"" + empties + "\">" + content +
                                                    "</" + root + ">"});
   return bombs;
