@@ -5,7 +5,8 @@
 //     expands it, and the parse is stopped there (EntitiesRefused) once the bound is passed;
 //   - every expansion, wherever it stands, is counted as Xerces makes it: Xerces reads each from
 //     a reader of its own, allocated here, and a parse that would make more than
-//     kMaxEntityExpansions of them is stopped (EntitiesRefused);
+//     kMaxEntityExpansions of them, or hold more than kMaxEntityNesting open at once within its
+//     text's (a chain of entities, each referring to the next), is stopped (EntitiesRefused);
 //   - the bytes references add in attribute values and defaults are held by memory: once the
 //     text has declared an entity, the parse may hold no more than kMaxExpansionBytes four
 //     times over (its text being UTF-16) beyond 64 times the text's own size (a parse's usual
@@ -83,5 +84,6 @@ class XercesEntityBound : public xercesc::MemoryManager {
   std::size_t text_bytes_ = 0;
   bool watching_ = false;    // between Begin and End
   std::size_t readers_ = 0;  // readers made since Begin: the text's own, and one per expansion
+  std::size_t open_readers_ = 0;  // readers made since Begin and not yet freed
   std::string_view refused_;
 };

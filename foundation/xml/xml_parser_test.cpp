@@ -156,6 +156,16 @@ TEST(CXmlStringParserTest, BombsInEveryPlaceAreRefusedAndNamed) {
     EXPECT_EQ(parser.GetDocument(), nullptr) << bomb.shape;
     EXPECT_EQ(parser.EntityRefusal(), korvalis::xml::kExpansionRefused) << bomb.shape;
   }
+  // A chain of entities may be 16 deep, in an attribute's value or default as in content.
+  for (const std::string& place : {"<r a='&c1;'/>", "<r>&c1;</r>"}) {
+    for (int depth : {16, 17}) {
+      const std::u16string text = korvalis::FromUtf8(
+          "<!DOCTYPE r [" + korvalis::xml::testing::EntityChain(depth) + "]>" + place);
+      CXmlStringParser parser(text);
+      EXPECT_EQ(parser.GetDocument() == nullptr, depth == 17) << place << depth;
+      EXPECT_EQ(parser.EntityRefusal(), depth == 17 ? korvalis::xml::kNestingRefused : "");
+    }
+  }
   const std::u16string ampersand = u"<r>&amp;</r>";
   CXmlStringParser plain(ampersand);
   ASSERT_NE(plain.GetDocument(), nullptr);

@@ -123,6 +123,14 @@ TEST(CXmlPropertyTest, BombsInEveryPlaceAreRefusedAndNamed) {
     EXPECT_EQ(ParseError(CXmlProperty(korvalis::FromUtf8(bomb.text))), kEntitiesRefused)
         << bomb.shape;
   }
+  const std::string chain = korvalis::xml::testing::EntityChain(17);
+  EXPECT_EQ(ParseError(CXmlProperty(korvalis::FromUtf8(
+                "<!DOCTYPE root [" + chain + "<!ATTLIST a b CDATA '&c1;'>]><root><a/></root>"))),
+            u"解析属性信息错误. its entities nest deeper than 16");
+  CXmlProperty sixteen(korvalis::FromUtf8("<!DOCTYPE root [" +
+                                          korvalis::xml::testing::EntityChain(16) +
+                                          "]><root><a b='&c1;'>&c1;</a></root>"));
+  EXPECT_EQ(sixteen.GetValue(u"a"), u"x");
 }
 
 TEST(CXmlPropertyTest, NestingBeyondTheLimitFails) {

@@ -165,6 +165,12 @@ TEST(EntityExpansionTest, BombsInEveryPlaceAreRefusedOnEveryLoad) {
           << bomb.shape;
     }
   }
+  // A chain of entities may be 16 deep in an attribute's value, as in content.
+  for (int depth : {16, 17}) {
+    Document document;
+    document.LoadXml("<!DOCTYPE r [" + testing::EntityChain(depth) + "]><r a='&c1;'/>");
+    EXPECT_EQ(document.LoadFailure(), depth == 17 ? kNestingRefused : "") << depth;
+  }
 }
 
 // What counts is the bytes a page's entities expand to: many small references, and chains of

@@ -40,4 +40,13 @@ inline std::vector<EntityBomb> EntityBombs(const std::string& root, const std::s
   return bombs;
 }
 
+// The declarations of a chain of `depth` entities, c1 referring to c2 and so on, the last "x".
+inline std::string EntityChain(int depth) {
+  std::string entities = "<!ENTITY c" + std::to_string(depth) + " \"x\">";
+  for (int level = 1; level < depth; ++level) {
+    entities += "<!ENTITY c" + std::to_string(level) + " \"&c" + std::to_string(level + 1) + ";\">";
+  }
+  return entities;
+}
+
 }  // namespace korvalis::xml::testing
