@@ -18,6 +18,8 @@
 #include "platform/sys/testing/resident_memory.h"
 #include "platform/db/testing/engine_database.h"
 #include "platform/sys/testing/sanitizer.h"
+#include "platform/text/unicode.h"
+#include "platform/xml/testing/entity_bombs.h"
 #include "report/report_queries.h"
 #include "report/testing/report_test_util.h"
 #include "report/testing/ward_list_report.h"
@@ -220,6 +222,24 @@ TEST_F(ReportExecutionTest, AStyleSheetsOwnEntitiesAreItsText) {
             u"</BODY></HTML></xsl:template></xsl:stylesheet>");
   EXPECT_EQ(Content(1), u"<HTML><BODY>\n<H1 title=\"住院患者一览\">住院患者一览</H1>\n"
                         u"<P>a\u00A0病人</P>\n</BODY></HTML>\n");
+}
+
+// A request, a client document or a style sheet whose entities ask more work than the bound is
+// refused at once, in either format, wherever its references stand, and the caller reads why.
+TEST_F(ReportExecutionTest, EntityBombsAreRefusedAndNamed) {
+  OldFormat(1, u"SELECT 1 FROM DUAL", u"a", u"");
+  NewFormat(2, u"<report>" + Sql(u"SELECT 1 FROM DUAL", u"<n>a</n>") + u"</report>");
+  const std::u16string refused = u" its entities expand past the bound of 16 MB";
+  LONG style_report = 3;
+  for (const auto& bomb : xml::testing::EntityBombs("root", "<user id='1'/>")) {
+    const std::u16string text = FromUtf8(bomb.text);
+    for (LONG id : {1, 2}) {
+      EXPECT_EQ(ContentFailure(id, text), u"解析属性信息错误." + refused) << bomb.shape;
+      EXPECT_EQ(ContentFailure(id, u"", text), u"解析属性信息错误." + refused) << bomb.shape;
+    }
+    OldFormat(style_report, u"SELECT 1 FROM DUAL", u"a", u"", text);
+    EXPECT_TRUE(ContentFailure(style_report++).ends_with(refused)) << bomb.shape;
+  }
 }
 
 TEST_F(ReportExecutionTest, BadDefinitionsAndRequestsFailWithTheirMessages) {

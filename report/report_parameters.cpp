@@ -90,7 +90,7 @@ std::vector<ParameterDefinition> RequestParameters(BSTR request,
   const xercesc::DOMDocument* document = parser.GetDocument();
   if (document == nullptr) {
     if (IsPrologOnly(request)) return {};
-    throw CEMRException(std::u16string(kUnparsableProperties));
+    throw CEMRException(WithEntitiesCause(kUnparsableProperties, parser.EntityRefusal()));
   }
   // A request without a document element has no parameters.
   std::vector<ParameterDefinition> parameters = ParamElements(document->getDocumentElement());

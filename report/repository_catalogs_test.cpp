@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "foundation/data/single_data_source.h"
+#include "platform/text/unicode.h"
 #include "platform/xml/dom.h"
+#include "platform/xml/testing/entity_bombs.h"
 #include "report/testing/repository_test_util.h"
 
 namespace korvalis::report::testing {
@@ -355,6 +357,12 @@ TEST_P(CatalogTest, ACatalogueIsHeldToWhatItsEntitiesExpandTo) {
                     u"<!DOCTYPE root [<!ENTITY q \"" + std::u16string(100'000, u'x') +
                         u"\">]><root><name>" + large + u"</name></root>"),
             u"解析属性信息错误. its entities expand past the bound of 16 MB");
+  // Empty entities cost work too, wherever their references stand.
+  for (const auto& bomb : xml::testing::EntityBombs("root", "<name>内科</name>")) {
+    EXPECT_EQ(Failure(&CBRepository::SetVktCatalog, FromUtf8(bomb.text)),
+              u"解析属性信息错误. its entities expand past the bound of 16 MB")
+        << bomb.shape;
+  }
   EXPECT_EQ(db_.Count("VKT_CATALOG"), 0);
   std::u16string saved;
   EXPECT_EQ(Failure(&CBRepository::SetVktCatalog,

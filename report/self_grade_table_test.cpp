@@ -5,6 +5,8 @@
 #include <string>
 
 #include "emrdoc/testing/template_fixture.h"
+#include "platform/text/unicode.h"
+#include "platform/xml/testing/entity_bombs.h"
 #include "report/qc_grade_summary.h"
 
 namespace korvalis::emrdoc::testing {
@@ -127,6 +129,11 @@ TEST_F(SelfGradeTableTest, AConditionThatIsNoXmlAndAMissingTemplateFail) {
     });
   };
   EXPECT_EQ(failure(u"<root><item>", 7), u"无效XML!");
+  for (const auto& bomb : xml::testing::EntityBombs("root", "<class>1</class>")) {
+    EXPECT_EQ(failure(FromUtf8(bomb.text), 7),
+              u"无效XML! its entities expand past the bound of 16 MB")
+        << bomb.shape;
+  }
   EXPECT_EQ(failure(u"<root/>", 99), u"获取模板属性出错:99");
 }
 

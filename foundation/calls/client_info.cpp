@@ -15,7 +15,9 @@ CClientInfo::~CClientInfo() = default;
 void CClientInfo::Parse(const std::u16string& xml) {
   CXmlStringParser parser(xml);
   const DOMDocument* document = parser.GetDocument();
-  if (document == nullptr) throw CEMRException(std::u16string(u"解析属性信息错误."));
+  if (document == nullptr) {
+    throw CEMRException(WithEntitiesCause(u"解析属性信息错误.", parser.EntityRefusal()));
+  }
   const DOMElement* root = document->getDocumentElement();
   if (root == nullptr) return;
   for (const DOMElement* element : ElementChildren(root)) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "foundation/calls/emr_exception.h"
+#include "platform/text/unicode.h"
+#include "platform/xml/testing/entity_bombs.h"
 
 namespace {
 
@@ -46,6 +48,14 @@ TEST(CClientInfoTest, MalformedTextFailsTheConstructor) {
     FAIL() << "no exception";
   } catch (const CEMRException& error) {
     EXPECT_EQ(error.GetText(), u"解析属性信息错误.");
+  }
+  // A client document refused for its entities says so.
+  try {
+    CClientInfo info(korvalis::FromUtf8(
+        korvalis::xml::testing::EntityBombs("root", "<user/>")[1].text));  // in an attribute
+    FAIL() << "no exception";
+  } catch (const CEMRException& error) {
+    EXPECT_EQ(error.GetText(), u"解析属性信息错误. its entities expand past the bound of 16 MB");
   }
 }
 

@@ -1,5 +1,6 @@
 #include "foundation/xml/xerces_entity_bound.h"
 
+#include <xercesc/internal/XMLReader.hpp>
 #include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 
@@ -24,11 +25,28 @@ constexpr std::size_t kHeldForEntities = 4 * korvalis::xml::kMaxExpansionBytes;
 // What a parse stopped may take more while it unwinds.
 constexpr std::size_t kUnwindingBytes = std::size_t{1} << 20;
 
+// Whether a block is a reader, which Xerces makes for the text and for each expansion of an
+// entity, in content, in an attribute's value or in a default alike: the reader (160 KB, nothing
+// else a parse makes is near its size; a document's heap grows in powers of two) behind the few
+// bytes of Xerces' header.
+bool IsReader(std::size_t size) {
+  return size >= sizeof(xercesc::XMLReader) && size - sizeof(xercesc::XMLReader) <= 64;
+}
+
 std::string Utf8(const XMLCh* text) {
   return text == nullptr ? std::string() : korvalis::ToUtf8(std::u16string_view(text));
 }
 
 }  // namespace
+
+xercesc::SecurityManager* XercesEntityLimits() {
+  static xercesc::SecurityManager* const limits = [] {
+    auto* made = new xercesc::SecurityManager;
+    made->setEntityExpansionLimit(2 * kMaxEntityExpansions);
+    return made;
+  }();
+  return limits;
+}
 
 void LogEntitiesRefused(std::u16string_view failure, std::string_view cause) {
   CEventLogEntry(std::u16string(failure) + u" " + korvalis::FromUtf8(cause), CEventLogEntry::kError)
@@ -41,6 +59,9 @@ void XercesEntityBound::Begin(std::size_t text_bytes) {
   nesting_ = 0;
   most_held_ = 0;
   text_bytes_ = text_bytes;
+  watching_ = true;
+  readers_ = 0;
+  open_readers_ = 0;
   refused_ = {};
 }
 
@@ -76,11 +97,23 @@ MemoryManager* XercesEntityBound::getExceptionMemoryManager() {
 }
 
 void* XercesEntityBound::allocate(XMLSize_t size) {
+  // The readers open at once are the text's and one for each entity in the chain being read.
+  const bool reader = watching_ && IsReader(size);
+  if (reader && refused_.empty() &&
+      (readers_ > kMaxEntityExpansions || open_readers_ > korvalis::xml::kMaxEntityNesting)) {
+    refused_ = readers_ > kMaxEntityExpansions ? korvalis::xml::kExpansionRefused
+                                               : korvalis::xml::kNestingRefused;
+    throw EntitiesRefused();
+  }
   if (most_held_ != 0 && held_ + size > most_held_) {
     // The parse's unwinding may allocate a little, a parse carrying on would soon meet this again.
     most_held_ = held_ + kUnwindingBytes;
     refused_ = korvalis::xml::kExpansionRefused;
     throw EntitiesRefused();
+  }
+  if (reader) {
+    ++readers_;
+    ++open_readers_;
   }
   auto* block = static_cast<unsigned char*>(std::malloc(kHeaderBytes + size));
   if (block == nullptr) throw xercesc::OutOfMemoryException();
@@ -92,6 +125,8 @@ void* XercesEntityBound::allocate(XMLSize_t size) {
 void XercesEntityBound::deallocate(void* memory) {
   if (memory == nullptr) return;
   auto* block = static_cast<unsigned char*>(memory) - kHeaderBytes;
-  held_ -= *reinterpret_cast<std::size_t*>(block);
+  const std::size_t size = *reinterpret_cast<std::size_t*>(block);
+  held_ -= size;
+  if (IsReader(size) && open_readers_ > 0) --open_readers_;
   std::free(block);
 }

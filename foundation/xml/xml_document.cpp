@@ -4,7 +4,9 @@
 #include <string_view>
 
 #include "foundation/calls/emr_exception.h"
+#include "foundation/xml/xml_parser.h"
 #include "platform/text/unicode.h"
+#include "platform/xml/entity_bound.h"
 
 using korvalis::FromUtf8;
 using korvalis::ToUtf8;
@@ -64,7 +66,10 @@ bool CXmlDocument::HasRoot() const { return document_.HasDocumentElement(); }
 CXmlNode CXmlDocument::GetRootNode(const std::u16string&) { return GetDocumentElement(); }
 
 CXmlNode CXmlDocument::GetDocumentElement() {
-  if (!HasRoot()) throw CEMRException(std::u16string(kNoDocumentElement));
+  if (!HasRoot()) {
+    throw CEMRException(WithEntitiesCause(kNoDocumentElement,
+                                          korvalis::xml::EntityRefusalIn(document_.LoadFailure())));
+  }
   return CXmlNode(this, document_.DocumentElement());
 }
 

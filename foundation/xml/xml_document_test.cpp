@@ -4,6 +4,8 @@
 
 #include "foundation/calls/emr_exception.h"
 #include "foundation/testing/emr_exception_test_util.h"
+#include "platform/text/unicode.h"
+#include "platform/xml/testing/entity_bombs.h"
 
 namespace {
 
@@ -38,6 +40,16 @@ TEST(CXmlDocumentTest, UnparsableTextLeavesNoDocumentElement) {
   EXPECT_FALSE(document.Load(u"not xml", false));
   EXPECT_TRUE(document.Load(u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><other/>", false));
   EXPECT_EQ(document.GetRootNode(u"ignored").GetName(), u"other");
+}
+
+// A document refused for its entities, wherever they stand, tells its caller why.
+TEST(CXmlDocumentTest, EntityBombsAreRefusedAndNamed) {
+  for (const auto& bomb : korvalis::xml::testing::EntityBombs("root", "<a>1</a>")) {
+    CXmlDocument document(korvalis::FromUtf8(bomb.text), false, false);
+    EXPECT_EQ(FailureOf([&] { document.GetRootNode(); }),
+              u"无效XML! its entities expand past the bound of 16 MB")
+        << bomb.shape;
+  }
 }
 
 TEST(CXmlDocumentTest, BstrConstructorTakesTheString) {

@@ -14,6 +14,7 @@
 
 #include "foundation/xml/xerces_entity_bound.h"
 #include "platform/text/ascii.h"
+#include "platform/text/unicode.h"
 
 using namespace xercesc;
 
@@ -77,6 +78,7 @@ void Configure(DOMLSParser* builder) {
   config->setParameter(XMLUni::fgDOMNamespaces, false);
   config->setParameter(XMLUni::fgXercesLoadExternalDTD, false);
   config->setParameter(XMLUni::fgXercesDisableDefaultEntityResolution, true);
+  config->setParameter(XMLUni::fgXercesSecurityManager, XercesEntityLimits());
 }
 
 bool IsBlankSource(const void* source, std::size_t byte_count, bool wide) {
@@ -125,6 +127,12 @@ xercesc::DOMImplementation* GetDomImplementation() {
   static DOMImplementation* const implementation =
       DOMImplementationRegistry::getDOMImplementation(u"LS");
   return implementation;
+}
+
+std::u16string WithEntitiesCause(std::u16string_view message, std::string_view cause) {
+  std::u16string text(message);
+  if (!cause.empty()) text += u" " + korvalis::FromUtf8(cause);
+  return text;
 }
 
 // ---- XmlWriter ----
@@ -205,6 +213,10 @@ xercesc::DOMDocument* CXmlStringParser::GetDocument() {
   }
   document_ = document;
   return document_;
+}
+
+std::string_view CXmlStringParser::EntityRefusal() const {
+  return bound_ == nullptr ? std::string_view() : bound_->Refused();
 }
 
 // ---- helpers of the property bag ----

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include <xercesc/util/XercesDefs.hpp>
 
@@ -38,6 +39,9 @@ void StartXmlLibrary();
 // The DOM implementation with the feature "LS" (load and save), after StartXmlLibrary.
 // Parsers, documents and serialisers are created from it.
 xercesc::DOMImplementation* GetDomImplementation();
+
+// `message`, followed by `cause` when a parse was refused for its entities (cause not empty).
+std::u16string WithEntitiesCause(std::u16string_view message, std::string_view cause);
 
 // Deepest element nesting that a parsed document may have.
 inline constexpr std::size_t kMaxXmlDepth = 1024;
@@ -63,6 +67,10 @@ class CXmlStringParser {
   // The parsed document, or null when the text is not well formed (or nests too deep).
   // An empty text, or one of white space only, gives a document without document element.
   xercesc::DOMDocument* GetDocument();
+
+  // Why the last parse was refused for its document's entities (entity_bound.h), empty when it
+  // was not: a caller that refuses the text names it.
+  std::string_view EntityRefusal() const;
 
   // Frees the builder and its document now; GetDocument would parse again.
   void Release();

@@ -10,6 +10,8 @@
 
 #include "foundation/testing/data_source_test_util.h"
 #include "platform/text/unicode.h"
+#include "platform/xml/entity_bound.h"
+#include "platform/xml/testing/entity_bombs.h"
 
 namespace {
 
@@ -143,6 +145,31 @@ TEST(CXmlStringParserTest, EntitiesAreHeldToTheBytesTheyExpandTo) {
   ASSERT_NE(page.GetDocument(), nullptr);
   EXPECT_EQ(std::u16string(page.GetDocument()->getDocumentElement()->getTextContent()),
             std::u16string(130'000, u'\u00A0'));
+}
+
+// Every expansion costs work, in content, attribute values and defaults alike: bombs of empty
+// entities are refused as those of text are, and the parser tells its caller why.
+TEST(CXmlStringParserTest, BombsInEveryPlaceAreRefusedAndNamed) {
+  for (const auto& bomb : korvalis::xml::testing::EntityBombs("r", "<a>1</a>")) {
+    const std::u16string text = korvalis::FromUtf8(bomb.text);
+    CXmlStringParser parser(text);
+    EXPECT_EQ(parser.GetDocument(), nullptr) << bomb.shape;
+    EXPECT_EQ(parser.EntityRefusal(), korvalis::xml::kExpansionRefused) << bomb.shape;
+  }
+  // A chain of entities may be 16 deep, in an attribute's value or default as in content.
+  for (const std::string& place : {"<r a='&c1;'/>", "<r>&c1;</r>"}) {
+    for (int depth : {16, 17}) {
+      const std::u16string text = korvalis::FromUtf8(
+          "<!DOCTYPE r [" + korvalis::xml::testing::EntityChain(depth) + "]>" + place);
+      CXmlStringParser parser(text);
+      EXPECT_EQ(parser.GetDocument() == nullptr, depth == 17) << place << depth;
+      EXPECT_EQ(parser.EntityRefusal(), depth == 17 ? korvalis::xml::kNestingRefused : "");
+    }
+  }
+  const std::u16string ampersand = u"<r>&amp;</r>";
+  CXmlStringParser plain(ampersand);
+  ASSERT_NE(plain.GetDocument(), nullptr);
+  EXPECT_EQ(plain.EntityRefusal(), "");
 }
 
 TEST(CXmlStringParserTest, RefusesNestingBeyondTheLimit) {

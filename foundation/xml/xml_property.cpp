@@ -134,6 +134,8 @@ struct ThreadReaders {
     made->setFeature(XMLUni::fgXercesDisableDefaultEntityResolution, true);
     if (!with_document_type) {
       made->setProperty(XMLUni::fgXercesScannerName, const_cast<XMLCh*>(XMLUni::fgWFXMLScanner));
+    } else {
+      made->setProperty(XMLUni::fgXercesSecurityManager, XercesEntityLimits());
     }
     return made;
   }
@@ -294,7 +296,7 @@ void CXmlProperty::Parse() const {
   const ReadOutcome read = ReadWide(xml_, reader);
   if (!read.refused.empty()) {
     LogEntitiesRefused(kParseError, read.refused);
-    throw CEMRException(kParseError + (u" " + korvalis::FromUtf8(read.refused)));
+    throw CEMRException(WithEntitiesCause(kParseError, read.refused));
   }
   if (!read.well_formed) throw CEMRException(std::u16string(kParseError));
   // The markup of the elements under "extend" is as the library's serialiser writes it.

@@ -10,6 +10,8 @@
 
 #include "foundation/calls/emr_exception.h"
 #include "foundation/testing/emr_exception_test_util.h"
+#include "platform/text/unicode.h"
+#include "platform/xml/testing/entity_bombs.h"
 
 namespace {
 
@@ -112,6 +114,23 @@ TEST(CXmlPropertyTest, EntitiesAreHeldToTheBytesTheyExpandTo) {
                      u"\"><!ENTITY t \"" + Repeated(u"&k;", 10) + u"\"><!ENTITY h \"" +
                      Repeated(u"&t;", 10) + u"\">]><root><a b=\"&h;\">&h;</a></root>");
   EXPECT_EQ(chain.GetValue(u"a"), std::u16string(100'000, u'k'));
+}
+
+// Every expansion costs work, in content, attribute values and defaults alike: bombs of empty
+// entities are refused as those of text are, and named.
+TEST(CXmlPropertyTest, BombsInEveryPlaceAreRefusedAndNamed) {
+  for (const auto& bomb : korvalis::xml::testing::EntityBombs("root", "<a>1</a>")) {
+    EXPECT_EQ(ParseError(CXmlProperty(korvalis::FromUtf8(bomb.text))), kEntitiesRefused)
+        << bomb.shape;
+  }
+  const std::string chain = korvalis::xml::testing::EntityChain(17);
+  EXPECT_EQ(ParseError(CXmlProperty(korvalis::FromUtf8(
+                "<!DOCTYPE root [" + chain + "<!ATTLIST a b CDATA '&c1;'>]><root><a/></root>"))),
+            u"解析属性信息错误. its entities nest deeper than 16");
+  CXmlProperty sixteen(korvalis::FromUtf8("<!DOCTYPE root [" +
+                                          korvalis::xml::testing::EntityChain(16) +
+                                          "]><root><a b='&c1;'>&c1;</a></root>"));
+  EXPECT_EQ(sixteen.GetValue(u"a"), u"x");
 }
 
 TEST(CXmlPropertyTest, NestingBeyondTheLimitFails) {

@@ -6,7 +6,9 @@
 
 #include "foundation/calls/emr_exception.h"
 #include "foundation/log/event_log_entry.h"
+#include "foundation/xml/xml_parser.h"
 #include "platform/text/unicode.h"
+#include "platform/xml/entity_bound.h"
 
 using korvalis::xml::TransformOutcome;
 
@@ -20,7 +22,8 @@ std::u16string BoundText(const korvalis::TimeBound& time_limit) {
 
 // The refusal of a transformation that ended otherwise than done; its cause goes to the event
 // log, and into the answer too when the system failed rather than the texts or the bounds, so
-// that the caller reads why (a worker that cannot be found or ended, a process that crashed).
+// that the caller reads why (a worker that cannot be found or ended, a process that crashed), or
+// when a text was refused for its entities.
 CEMRException Refusal(TransformOutcome outcome, const korvalis::TimeBound& time_limit,
                       const TransformFailures& failures, const std::string& cause) {
   std::u16string message;
@@ -39,10 +42,12 @@ CEMRException Refusal(TransformOutcome outcome, const korvalis::TimeBound& time_
       message = kTransformBusyPrefix + BoundText(time_limit) + kTransformBusySuffix;
       break;
     case TransformOutcome::kSourceNotLoaded:
-      message = failures.source_not_loaded;
+      message =
+          WithEntitiesCause(failures.source_not_loaded, korvalis::xml::EntityRefusalIn(cause));
       break;
     case TransformOutcome::kStylesheetNotLoaded:
-      message = failures.stylesheet_not_loaded;
+      message =
+          WithEntitiesCause(failures.stylesheet_not_loaded, korvalis::xml::EntityRefusalIn(cause));
       break;
     case TransformOutcome::kKilled:
     case TransformOutcome::kCrashed:

@@ -13,6 +13,7 @@
 #include "foundation/testing/data_source_test_util.h"
 #include "platform/com/scoped_bstr.h"
 #include "platform/text/unicode.h"
+#include "platform/xml/testing/entity_bombs.h"
 
 namespace {
 
@@ -107,6 +108,13 @@ TEST(XslTransformTest, TextsThatDoNotLoadFail) {
             u"转换XSLT内容错误.");
   Bstr source(kScores), stylesheet(identity);
   EXPECT_THROW(XslTransform(source.get(), stylesheet.get(), nullptr), CEMRException);
+  // A text refused for its entities says so.
+  const std::u16string bomb = korvalis::FromUtf8(
+      korvalis::xml::testing::EntityBombs("root", "<a>1</a>")[1].text);  // in an attribute
+  EXPECT_EQ(Failure(kScores, bomb),
+            u"转换XSLT内容错误. its entities expand past the bound of 16 MB");
+  EXPECT_EQ(Failure(bomb, identity),
+            u"转换XSLT内容错误. its entities expand past the bound of 16 MB");
 }
 
 TEST(XslTransformTest, TransformsOnManyThreadsAtOnce) {

@@ -19,6 +19,7 @@
 #include "platform/db/xpath_comparison_rewrite.h"
 #include "platform/db/xpath_string_values.h"
 #include "platform/xml/entity_expansion.h"
+#include "platform/xml/parser_entity_bound.h"
 
 namespace korvalis::db {
 namespace {
@@ -177,7 +178,10 @@ XmlPathDocument::XmlPathDocument(std::string_view xml) {
     throw OutOfStatementMemory();
   }
   // In pieces that end before a character's first byte, the statement's time read between them.
+  // The entities libxml2 expands itself (in attribute values) are held to the DOM's bound.
   functions::StatementTime time;
+  xml::ParserEntityBound entities(parser.get());
+  xml::ParserEntityBound::Parsing parsing(entities);
   while (!xml.empty() && parser->wellFormed) {
     size_t cut = std::min(xml.size(), kParsedPiece);
     while (cut < xml.size() && (static_cast<unsigned char>(xml[cut]) & 0xC0) == 0x80) ++cut;
@@ -191,6 +195,10 @@ XmlPathDocument::XmlPathDocument(std::string_view xml) {
   if (!well_formed || !doc_ || !xmlDocGetRootElement(doc_)) {
     xmlFreeDoc(doc_);
     doc_ = nullptr;
+    if (!entities.Refused().empty()) {
+      throw SqlError("ORA-31011: XML parsing failed: " + std::string(entities.Refused()),
+                     kConversionFailed);
+    }
     throw SqlError("ORA-31011: XML parsing failed", kConversionFailed);
   }
   // The entities the document declares stand for their text, as an XML reader reads it; a

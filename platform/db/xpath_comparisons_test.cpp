@@ -15,6 +15,7 @@
 #include "platform/db/sql_error.h"
 #include "platform/db/xml_path.h"
 #include "platform/db/xpath_comparison_rewrite.h"
+#include "platform/xml/testing/entity_bombs.h"
 
 namespace korvalis::db {
 namespace {
@@ -319,7 +320,8 @@ TEST(XPathComparisonTest, RandomPathsAnswerAsLibxml2AnswersThemAsWritten) {
   EXPECT_GT(answered, 10000);
 }
 
-// A document's own entities stand for their text; an entity bomb is refused at the bound.
+// A document's own entities stand for their text; an entity bomb is refused at the bound,
+// wherever its references stand.
 TEST(XmlPathDocumentTest, ExpandsTheDocumentsEntitiesWithinTheBound) {
   XmlPathDocument document("<!DOCTYPE a [<!ENTITY x \"ok\">]><a>&x;<b>&x;!</b></a>");
   EXPECT_EQ(Answer(document, "/a/b"), "ok!");
@@ -338,6 +340,16 @@ TEST(XmlPathDocumentTest, ExpandsTheDocumentsEntitiesWithinTheBound) {
     EXPECT_TRUE(std::string_view(e.what()).starts_with(
         "ORA-31011: XML parsing failed: its entities expand past the bound of 16 MB"))
         << e.what();
+  }
+  for (const xml::testing::EntityBomb& each : xml::testing::EntityBombs("a", "<b>1</b>")) {
+    try {
+      XmlPathDocument refused(each.text);
+      ADD_FAILURE() << each.shape << " was read";
+    } catch (const SqlError& e) {
+      EXPECT_EQ(std::string_view(e.what()),
+                "ORA-31011: XML parsing failed: its entities expand past the bound of 16 MB")
+          << each.shape;
+    }
   }
 }
 

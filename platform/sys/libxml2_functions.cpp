@@ -46,7 +46,8 @@ namespace {
   X(__xmlGenericErrorContext) X(xmlXPathFunctionLookup) X(xmlXPathRegisterFuncLookup)            \
   X(xmlXPathNewFloat) X(xmlXPathNewString) X(xmlXPathNodeSetSort) X(xmlXPathStringEvalNumber) \
   X(xmlXPathPopBoolean) X(xmlXPathNewBoolean) X(xmlXPathEqualValues) X(xmlXPathNotEqualValues)  \
-  X(xmlXPathCompareValues) X(xmlResetLastError) X(xmlGetLastError) X(xmlParseBalancedChunkMemory)
+  X(xmlXPathCompareValues) X(xmlResetLastError) X(xmlGetLastError)                             \
+  X(xmlParseBalancedChunkMemory) X(xmlNewParserCtxt) X(xmlCtxtReadMemory)
 
 struct Libxml2Functions {
   KORVALIS_LIBXML2_FUNCTIONS(KORVALIS_ON_DEMAND_MEMBER)
@@ -191,6 +192,11 @@ xmlDocPtr xmlReadFile(const char* URL, const char* encoding, int options) {
 xmlDocPtr xmlReadMemory(const char* buffer, int size, const char* URL, const char* encoding,
                         int options) {
   return Libxml2().xmlReadMemory(buffer, size, URL, encoding, options);
+}
+xmlParserCtxtPtr xmlNewParserCtxt() { return Libxml2().xmlNewParserCtxt(); }
+xmlDocPtr xmlCtxtReadMemory(xmlParserCtxtPtr ctxt, const char* buffer, int size, const char* URL,
+                            const char* encoding, int options) {
+  return Libxml2().xmlCtxtReadMemory(ctxt, buffer, size, URL, encoding, options);
 }
 int xmlReconciliateNs(xmlDocPtr doc, xmlNodePtr tree) {
   return Libxml2().xmlReconciliateNs(doc, tree);

@@ -10,9 +10,11 @@
 //     values, as an XML reader reads them (entity_expansion.h), while a reference to an
 //     external entity stays a leaf without text;
 //   - libxml2's limits hold (elements nested deeper than 256 levels make the text fail to
-//     load), but for its measure of entities: references to entities fail it when together they
-//     expand past 16 MB or open a chain of more than 16 entities each referring to the next
-//     (entity_bound.h), and nothing else about entities does;
+//     load), and ours on entities on top of them: references to entities fail it when together
+//     they cost more than 16 MB (their bytes, and 32 for each reference expanded) or open a chain
+//     of more than 16 entities each referring to the next (entity_bound.h), whether libxml2
+//     expands them (parser_entity_bound.h) or we do; a caller's text that libxml2's own measure
+//     of entities refuses is read again without that measure but within ours;
 //   - a text that does not parse leaves the document without any node.
 // A Node is a shared handle: it keeps its whole document alive, and nodes that an edit takes
 // out of the tree stay valid until the last handle of the document is gone, so a handle can
@@ -36,6 +38,8 @@ struct _xmlNode;
 struct _xmlParserCtxt;
 
 namespace korvalis::xml {
+
+class ParserEntityBound;
 
 struct DocumentData;
 
@@ -137,8 +141,8 @@ class Document {
   // Replaces the document by the parsed text, its internal entities expanded into its tree
   // (entity_expansion.h). On failure the document is left empty (no node at all) and false is
   // answered. Parsing is bounded: no network, no external DTD or entity, libxml2's limits on
-  // depth and entity expansion and ours on expansion into the tree, and for a caller's text on
-  // sizes.
+  // depth and entity expansion and ours on the entities it expands and on expansion into the
+  // tree, and for a caller's text on sizes.
   bool LoadXml(std::string_view text, Writer writer = Writer::kCaller);
 
   // Why the last load failed, as a refusal names it (the bound its entities passed, or the
@@ -190,6 +194,7 @@ class DocumentLoader {
   void Parse(std::string_view piece, bool last);
 
   _xmlParserCtxt* parser_;
+  std::unique_ptr<ParserEntityBound> entities_;
 };
 
 // Starts libxml2 once per process, its allocation counted (memory_budget.h); every entry point of

@@ -8,17 +8,24 @@ namespace {
 
 constexpr std::size_t kPastBound = kMaxExpansionBytes + 1;
 
-// An entity being counted: its text, how far it is read, the bytes counted so far and the
+// An entity being counted: its text, how far it is read, what its reference costs so far and the
 // longest chain met in it.
 struct Counting {
   std::string name;
   std::string_view text;
   std::size_t read = 0;
-  std::size_t bytes = 0;
+  std::size_t bytes = kReferenceCost;
   std::size_t nesting = 0;
 };
 
 }  // namespace
+
+std::string_view EntityRefusalIn(std::string_view failure) {
+  for (std::string_view refusal : {kExpansionRefused, kNestingRefused}) {
+    if (failure.ends_with(refusal)) return refusal;
+  }
+  return {};
+}
 
 std::size_t ExpansionBudget::Add(std::size_t a, std::size_t b) {
   return a >= kPastBound || b >= kPastBound - a ? kPastBound : a + b;
@@ -41,10 +48,10 @@ ExpansionBudget::Expansion ExpansionBudget::Of(std::string_view name) {
   std::vector<Counting> stack;
   // What an entity is known to expand to; nothing when it is to be counted now, on the stack.
   auto begin = [&](std::string_view entity) -> std::optional<Expansion> {
-    auto [slot, fresh] = known_.try_emplace(std::string(entity), Expansion{0, 1});
-    if (!fresh) return slot->second.bytes == 0 ? Expansion{kPastBound, 1} : slot->second;
+    auto [slot, fresh] = known_.try_emplace(std::string(entity));
+    if (!fresh) return slot->second.value_or(Expansion{kPastBound, 1});
     const std::optional<std::string_view> text = declared_(entity);
-    if (!text) return slot->second = Expansion{1, 0};
+    if (!text) return *(slot->second = Expansion{kReferenceCost, 0});
     stack.push_back({std::string(entity), *text});
     return std::nullopt;
   };
@@ -72,7 +79,7 @@ ExpansionBudget::Expansion ExpansionBudget::Of(std::string_view name) {
     top.bytes = Add(top.bytes, end - top.read);
     top.read = end;
     if (end < top.text.size()) continue;
-    result = Expansion{std::max<std::size_t>(top.bytes, 1), top.nesting + 1};
+    result = Expansion{top.bytes, top.nesting + 1};
     known_[top.name] = result;
     stack.pop_back();
     if (!stack.empty()) add_to_top(result);

@@ -1,14 +1,12 @@
-// The one bound on what the internal entities of a document expand to, held by every parser that
-// reads a document handed in (libxml2's trees, entity_expansion.h; Xerces' property and DOM
-// parsers, foundation/xml/): a reference costs the bytes of the text it stands for, its own
-// references replaced by theirs, as if the document were written without the entity; the
-// document is refused once its references together would pass kMaxExpansionBytes, before the
-// reference that passes it is expanded.
-//
-// A reference costs one byte at least, so that references to empty entities are bounded too
-// (each is work to expand even if it adds no text). A chain of entities nested deeper than
-// kMaxEntityNesting (an entity referring to one that refers to another...) is refused too, for
-// every document alike.
+// The one bound on the work a document's internal entities make, held by every parser that reads
+// a document handed in (libxml2's trees, entity_expansion.h and parser_entity_bound.h; Xerces'
+// property and DOM parsers, foundation/xml/): a reference costs the bytes of the text it stands
+// for, its own references replaced by theirs, as if the document were written without the entity,
+// and kReferenceCost more for each reference expanded, its own and the nested ones, so that
+// references to empty entities cost work as text does; the document is refused once its
+// references together would pass kMaxExpansionBytes, before the reference that passes it is
+// expanded. A chain of entities nested deeper than kMaxEntityNesting (an entity referring to one
+// that refers to another...) is refused too, for every document alike.
 //
 // Thread-safety: an ExpansionBudget belongs to one parse on one thread.
 #pragma once
@@ -22,10 +20,16 @@
 
 namespace korvalis::xml {
 
-// Far beyond the entities of any page (130,000 &nbsp; cells take 260 KB), while an entity bomb
-// (entities nested ten deep, an entity of a hundred kilobytes referenced thousands of times)
-// stops here, having expanded nothing past it.
+// Far beyond the entities of any page (130,000 &nbsp; cells cost 5 MB with their references, in
+// an attribute of each cell too 10 MB),
+// while an entity bomb (entities nested ten deep, an entity of a hundred kilobytes referenced
+// thousands of times, millions of references to an empty entity) stops here, having expanded
+// nothing past it.
 inline constexpr std::size_t kMaxExpansionBytes = std::size_t{16} << 20;
+
+// What expanding one reference costs at least, whatever it adds: the bound admits 524,288
+// expansions at most.
+inline constexpr std::size_t kReferenceCost = 32;
 
 // The longest chain of entities a reference may open, the entity referenced counted.
 inline constexpr std::size_t kMaxEntityNesting = 16;
@@ -33,6 +37,10 @@ inline constexpr std::size_t kMaxEntityNesting = 16;
 // What a refused document names as its cause (event log, the caller's message).
 inline constexpr char kExpansionRefused[] = "its entities expand past the bound of 16 MB";
 inline constexpr char kNestingRefused[] = "its entities nest deeper than 16";
+
+// The refusal for entities that a load's failure ends with (kExpansionRefused or kNestingRefused),
+// which a caller is told; empty for a failure of another cause.
+std::string_view EntityRefusalIn(std::string_view failure);
 
 // One document's expansion, counted against kMaxExpansionBytes.
 class ExpansionBudget {
@@ -52,9 +60,10 @@ class ExpansionBudget {
   // Counts `bytes` more; false once the total passes the bound.
   bool SpendBytes(std::size_t bytes);
 
-  // What a reference to `name` expands to: its bytes, at least one, past kMaxExpansionBytes (at
-  // kMaxExpansionBytes + 1) for an entity that refers to itself, which no parser expands; and the
-  // entities in the longest chain it opens, itself counted.
+  // What a reference to `name` costs: the bytes it expands to and kReferenceCost for itself and
+  // for each reference it opens, past kMaxExpansionBytes (at kMaxExpansionBytes + 1) for an
+  // entity that refers to itself, which no parser expands; and the entities in the longest chain
+  // it opens, itself counted.
   struct Expansion {
     std::size_t bytes;
     std::size_t nesting;
@@ -66,8 +75,8 @@ class ExpansionBudget {
   static std::size_t Add(std::size_t a, std::size_t b);
 
   Declared declared_;
-  // Each entity counted; bytes 0 while it is being counted.
-  std::unordered_map<std::string, Expansion> known_;
+  // What a reference to each entity counted costs; nothing while it is being counted.
+  std::unordered_map<std::string, std::optional<Expansion>> known_;
   std::size_t spent_ = 0;
 };
 

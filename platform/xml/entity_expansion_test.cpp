@@ -9,7 +9,9 @@
 #include <string>
 #include <utility>
 
+#include "platform/xml/dom.h"
 #include "platform/xml/entity_bound.h"
+#include "platform/xml/testing/entity_bombs.h"
 #include "platform/xml/xslt.h"
 
 namespace korvalis::xml {
@@ -136,6 +138,39 @@ TEST(EntityExpansionTest, BombsAreRefusedAndExternalEntitiesNeverRead) {
       TextWriter::kCaller);
   ASSERT_EQ(external.outcome, TransformOutcome::kDone);
   EXPECT_EQ(external.output, "[]\n");
+}
+
+// Wherever a bomb's references stand, whoever wrote it, and whether libxml2 expands them or we
+// do, the bound stops its load and names itself: in the DOM, in a document loaded as it is
+// written, and in the worker's style sheet and source.
+TEST(EntityExpansionTest, BombsInEveryPlaceAreRefusedOnEveryLoad) {
+  const std::string length = StyleSheet("", "<xsl:value-of select=\"string-length(r)\"/>");
+  for (const testing::EntityBomb& bomb : testing::EntityBombs("r", "<v>1</v>")) {
+    for (Document::Writer writer : {Document::Writer::kCaller, Document::Writer::kSystem}) {
+      Document document;
+      EXPECT_FALSE(document.LoadXml(bomb.text, writer)) << bomb.shape;
+      EXPECT_EQ(document.LoadFailure(), kExpansionRefused) << bomb.shape;
+    }
+    DocumentLoader loader;
+    loader.Append(bomb.text);
+    Document loaded;
+    EXPECT_FALSE(loader.Finish(loaded)) << bomb.shape;
+    EXPECT_EQ(loaded.LoadFailure(), kExpansionRefused) << bomb.shape;
+    for (TextWriter writer : {TextWriter::kCaller, TextWriter::kSystem}) {
+      EXPECT_EQ(Transform("<r/>", TextWriter::kCaller, bomb.text, writer).cause,
+                std::string("the style sheet does not load: ") + kExpansionRefused)
+          << bomb.shape;
+      EXPECT_EQ(Transform(bomb.text, writer, length, TextWriter::kCaller).cause,
+                std::string("the source does not load: ") + kExpansionRefused)
+          << bomb.shape;
+    }
+  }
+  // A chain of entities may be 16 deep in an attribute's value, as in content.
+  for (int depth : {16, 17}) {
+    Document document;
+    document.LoadXml("<!DOCTYPE r [" + testing::EntityChain(depth) + "]><r a='&c1;'/>");
+    EXPECT_EQ(document.LoadFailure(), depth == 17 ? kNestingRefused : "") << depth;
+  }
 }
 
 // What counts is the bytes a page's entities expand to: many small references, and chains of

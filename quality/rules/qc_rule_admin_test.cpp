@@ -1,6 +1,8 @@
-#include "quality/rules/testing/qc_admin_test_util.h"
+#include "platform/text/unicode.h"
+#include "platform/xml/testing/entity_bombs.h"
 #include "quality/rules/quality_rule.h"
 #include "quality/rules/sys_event.h"
+#include "quality/rules/testing/qc_admin_test_util.h"
 
 namespace korvalis::rules::testing {
 namespace {
@@ -186,6 +188,11 @@ TEST_F(QcRuleAdminTest, AnExceptionIsInsertedUpdatedAndReadWithoutRowsOfNoType) 
 
   EXPECT_EQ(SaveException(u"1", u"<root><type>3"), u"无效XML!");
   EXPECT_EQ(SaveException(u"3", u"not xml"), u"无效XML!");
+  for (const auto& bomb : xml::testing::EntityBombs("root", "<type>3</type>")) {
+    EXPECT_EQ(SaveException(u"3", FromUtf8(bomb.text)),
+              u"无效XML! its entities expand past the bound of 16 MB")
+        << bomb.shape;
+  }
   EXPECT_EQ(db().Count("PEV_RULE_EXCEPTION"), 2);
 
   // A row without a type adds nothing.
