@@ -2,6 +2,9 @@
 // SQLite's: values turned into text as Oracle writes them, and DECODE's comparisons. The
 // rest of the printer is shared with SQLite's and asks `pg_` where the two differ.
 #include <algorithm>
+#include <optional>
+#include <string_view>
+#include <vector>
 
 #include "platform/db/date_format_elements.h"
 #include "platform/db/like_pattern.h"
@@ -259,6 +262,28 @@ constexpr size_t kLikeStepsInPlace = 10000000;
 // The longest text whose match takes at most those steps whatever the pattern.
 constexpr size_t kLikeTextAnyPattern = 3162;
 
+// The parts of a LIKE pattern between its '%' (escapes taken out): the part before the first,
+// those between, the part after the last, as ora_like_parts takes them; none when the pattern
+// has no '%' or holds a '_' not escaped. `escape` is 0 for none.
+// Precondition: EscapesValid(pattern, escape) where `escape` is given.
+std::optional<std::vector<std::string>> LikeLiteralParts(std::string_view pattern, char escape) {
+  std::vector<std::string> parts(1);
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    const char c = pattern[i];
+    if (escape != '\0' && c == escape && i + 1 < pattern.size()) {
+      parts.back().push_back(pattern[++i]);
+    } else if (c == '_') {
+      return std::nullopt;
+    } else if (c == '%') {
+      if (parts.size() == 1 || !parts.back().empty()) parts.emplace_back();
+    } else {
+      parts.back().push_back(c);
+    }
+  }
+  if (parts.size() == 1) return std::nullopt;
+  return parts;
+}
+
 // Whether a value may be printed twice in a statement and computed twice, with one answer and
 // no query of its own.
 bool Repeatable(const sql::Expr& e) {
@@ -363,15 +388,25 @@ void Translator::PgLike(const Expr& e, const Scope* scope, const std::string& va
                                                   escape->text.size() == 1 &&
                                                   functions::EscapesValid(pattern.text,
                                                                           escape->text[0]));
+  std::string admitted = "ora_like(" + value + ", " + pattern_sql + ", " + escape_sql + ")";
   if (pattern.kind == ExprKind::kString && sound_escape) {
-    const size_t searched = functions::SearchedBytes(pattern.text, escape ? escape->text[0] : '\0');
+    const char escape_char = escape ? escape->text[0] : '\0';
+    const size_t searched = functions::SearchedBytes(pattern.text, escape_char);
     longest_in_place = searched == 0 ? std::string::npos
                                      : std::max(kLikeTextAnyPattern, kLikeStepsInPlace / searched);
+    if (const auto parts = LikeLiteralParts(pattern.text, escape_char)) {
+      admitted = "ora_like_parts(" + value + ", ARRAY[";
+      for (size_t i = 0; i < parts->size(); ++i) {
+        if (i > 0) admitted += ", ";
+        AppendStringLiteral((*parts)[i], &admitted);
+      }
+      admitted += "]::text[])";
+    }
   } else if (escape != nullptr) {
     pattern_sql = "ora_like_escaped(" + pattern_sql + ", " + escape_sql + ")";
+    admitted = "ora_like(" + value + ", " + pattern_sql + ", " + escape_sql + ")";
   }
   const std::string in_place = value + " LIKE " + pattern_sql + " ESCAPE " + escape_sql;
-  const std::string admitted = "ora_like(" + value + ", " + pattern_sql + ", " + escape_sql + ")";
   out->append(e.negated ? "(NOT " : "(");
   const size_t longest_value = PgLongestText(*e.args[0], scope);
   if (longest_in_place == std::string::npos ||
