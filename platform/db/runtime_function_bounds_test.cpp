@@ -227,6 +227,35 @@ TEST(ServerRuntimeTest, APathsEvaluationEndsWithinTheCommandTimeout) {
             "1000");
 }
 
+// A predicate is evaluated for the nodes its step can reach: over a document of 19 elements a
+// path of two nested predicates, unions and comparisons of node-sets answers at the default
+// Command Timeout as the file answers it; the same path over a document that holds thousands of
+// the nodes its predicates filter is still refused at a short one.
+TEST(ServerRuntimeTest, APredicatesBoundCountsTheNodesItsStepReaches) {
+  const std::string path =
+      "'count(/r[processing-instruction()[c | @w | text() < (//b)[1]]>=div])'";
+  const std::string small =
+      "'<r w=\"2\"><?p 1?><c>1</c><b>3</b><div>2</div><b>4</b><e><c>5</c><b>0</b></e><f/><g/>"
+      "<h>1</h><i/><j/><k/><l/><m/><n/><o/><div>0</div></r>'";
+  const std::string sql = "SELECT EXTRACTVALUE(" + small + ", " + path + ") FROM DUAL";
+  testing::SharedEmptyDatabase file(Engine::kSqlite, "runtime_predicates");
+  const std::string answer = Scalar(*OpenConnection(file.init_string()), sql);
+  EXPECT_EQ(answer, "0");
+  testing::SharedEmptyDatabase database(Engine::kPostgres, "runtime_predicates");
+  EXPECT_EQ(Scalar(*OpenConnection(database.init_string() + ";Command Timeout=300"), sql), answer);
+  const std::string many = "'<r>' || RPAD('<?p 1?>', 7000, '<?p 1?>') || RPAD('<c/>', 4000, "
+                           "'<c/>') || '<b>1</b><div>2</div></r>'";
+  auto c = OpenConnection(database.init_string() + ";Command Timeout=1");
+  try {
+    testing::Query(*c, "SELECT EXTRACTVALUE(" + many + ", " + path + ") FROM DUAL");
+    ADD_FAILURE() << "the path over 2,000 nodes was admitted";
+  } catch (const DbError& e) {
+    EXPECT_TRUE(std::string_view(e.what()).starts_with(
+        CommandTimeoutTooShort(std::chrono::seconds(1)).what()))
+        << e.what();
+  }
+}
+
 // Only work that cannot finish within the time left is refused, and it is said to be refused
 // before it ran: each of 1,000 elements compared with 1,000 others is a million comparisons,
 // answered within any Command Timeout. A text of the null character, which the server's texts
