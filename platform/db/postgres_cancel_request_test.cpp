@@ -16,6 +16,7 @@
 #include <chrono>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "platform/db/cancel_at_signal.h"
 #include "platform/db/connection_string.h"
@@ -23,6 +24,8 @@
 #include "platform/db/script_runner.h"
 #include "platform/db/testing/packet_proxy.h"
 #include "platform/db/testing/postgres_test_server.h"
+#include "platform/sys/event_log.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::db {
 namespace {
@@ -211,6 +214,36 @@ TEST_F(NewerLibpqCancelTest, LibpqsOwnRequestIsSent) {
   pg_conn* connection = Open(init_)->Connect();
   CancelAtSignal at_signal(connection);
   EXPECT_EQ(StateOfASleepCancelled(connection, [] { CancelStatementsAtSignal(); }), "57014");
+  PQfinish(connection);
+}
+
+// A request that cannot reach the server's main process (its socket gone) is said in the event
+// log, once for the process however often it recurs: the statement runs on to the server's own
+// timeout.
+TEST_F(NewerLibpqCancelTest, ARequestThatCannotBeSentIsSaidOnceInTheEventLog) {
+  const std::string log = server_.directory() + "/cancel-events.log";
+  ::setenv(sys::kEventLogFileVariable, log.c_str(), 1);
+  testing::PacketProxy proxy(init_);
+  pg_conn* connection = Open(proxy.init())->Connect();
+  ASSERT_EQ(PQstatus(connection), CONNECTION_OK);
+  const auto item = [](const std::string& init, const std::string& key) {
+    const size_t at = init.find(";" + key + "=") + key.size() + 2;
+    return init.substr(at, init.find(';', at) - at);
+  };
+  ASSERT_EQ(::unlink((item(proxy.init(), "Host") + "/.s.PGSQL." + item(init_, "Port")).c_str()),
+            0);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(RequestCancel(connection, Clock::now() + std::chrono::seconds(2)),
+              CancelOutcome::kNotSent);
+  }
+  const std::vector<sys::EventRecord> records = sys::ReadEventLogFile(log);
+  ::unsetenv(sys::kEventLogFileVariable);
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].type, sys::kEventWarning);
+  EXPECT_NE(ToUtf8(records[0].text).find("a cancel request could not be sent (libpq's PQcancel "
+                                         "failed)"),
+            std::string::npos)
+      << ToUtf8(records[0].text);
   PQfinish(connection);
 }
 
