@@ -558,22 +558,34 @@ END $f$;
 -- left: `work` steps, at 50 million a second.
 CREATE OR REPLACE FUNCTION ora_xpath_admit(work float8) RETURNS void
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_admit(work, 50000000) $f$;
--- The bound of the work of `path` over `doc` of `nodes` nodes and `degree`, with the N of each
--- predicate that ora_xpath_counted_predicates counts taken from the document, each count's own
--- pass admitted first.
-CREATE OR REPLACE FUNCTION ora_xpath_counted_work(doc xml, path text, nodes float8, degree integer)
-RETURNS float8 LANGUAGE plpgsql STABLE AS $f$
+-- Admits the work of `path` over `doc` of `nodes` nodes and `degree`, the N of each predicate
+-- that ora_xpath_counted_predicates counts taken from the document (each count's own pass
+-- admitted first). A refusal says whether the path's form alone passes the time left, over the
+-- least document (2 nodes), or its form over this document.
+CREATE OR REPLACE FUNCTION ora_xpath_admit_path(doc xml, path text, nodes float8, degree integer)
+RETURNS void LANGUAGE plpgsql STABLE AS $f$
 DECLARE
   counted text[] := ora_xpath_counted_predicates(path);
   logarithm float8 := (degree - cardinality(counted)) * ln(nodes);
+  fits float8 := ln(greatest(ora_steps_left(50000000), 1));
   test text;
 BEGIN
+  IF (degree - cardinality(counted)) * ln(2) > fits THEN
+    RAISE EXCEPTION USING ERRCODE = '57014',
+      MESSAGE = 'canceling statement due to statement timeout: its work would pass it',
+      DETAIL = 'the path''s form alone (the steps, predicates, unions and comparisons of node '
+        'sets it nests) makes that work over any document';
+  END IF;
   FOREACH test IN ARRAY counted LOOP
     PERFORM ora_xpath_admit(nodes);
     logarithm := logarithm
       + ln(least(nodes, greatest(1, (xpath(test, doc))[1]::text::float8)));
   END LOOP;
-  RETURN exp(least(logarithm, 700));
+  IF logarithm > fits THEN
+    RAISE EXCEPTION USING ERRCODE = '57014',
+      MESSAGE = 'canceling statement due to statement timeout: its work would pass it',
+      DETAIL = 'the path over a document of ' || nodes || ' nodes';
+  END IF;
 END $f$;
 -- Whether the comparisons of `path` leave a call or a bracket open, close one never opened, or
 -- nest brackets past 64 deep: a path that the embedded file cannot read either, and which
@@ -633,7 +645,7 @@ BEGIN
   IF degree > 1 THEN
     nodes := (xpath('count(//node()) + count(//@*) + 1', doc))[1]::text::float8;
     IF degree * ln(nodes) > ln(greatest(ora_steps_left(50000000), 1)) THEN
-      PERFORM ora_xpath_admit(ora_xpath_counted_work(doc, path, nodes, degree));
+      PERFORM ora_xpath_admit_path(doc, path, nodes, degree);
     END IF;
   END IF;
   deepest := floor(ora_steps_left(200000000) / greatest(size, 1));
