@@ -257,7 +257,9 @@ void SendCancelRequests(const CancelTarget* targets, int count, Clock::time_poin
 CancelOutcome RequestCancel(pg_conn* connection, Clock::time_point end) noexcept {
   CancelTarget target;
   if (!ReadCancelTarget(connection, &target)) {
-    ReportNoCancel("libpq gives no cancel object for the connection");
+    // A connection without its socket runs nothing; an open one whose libpq gives no cancel
+    // object cannot be cancelled.
+    if (PQsocket(connection) >= 0) ReportNoCancel("libpq gives no cancel object");
     return CancelOutcome::kNotSent;
   }
   CancelOutcome outcome = CancelOutcome::kNotSent;

@@ -256,8 +256,9 @@ namespace {
 // The server's own LIKE, which no cancel reaches, matches a text of n bytes against a pattern
 // whose part from its first '%' on holds m bytes in at most n * min(n, m) steps (each place of
 // the text that part is tried at ends at the '%' after it, or fails). Up to this many steps, a
-// few milliseconds, a text is matched in place; a longer work is ora_like's, which runs it only
-// when it fits the statement's time left.
+// few milliseconds, a text is matched in place; a longer work is ora_like_parts's for a pattern
+// of plain texts between its '%' (a search a cancel reaches), else ora_like's, which runs it
+// only when it fits the statement's time left.
 constexpr size_t kLikeStepsInPlace = 10000000;
 // The longest text whose match takes at most those steps whatever the pattern.
 constexpr size_t kLikeTextAnyPattern = 3162;
@@ -369,7 +370,8 @@ bool Translator::PgConcatInPlace(const std::vector<const Expr*>& parts, const Sc
 // The server's own LIKE, for each text whose length keeps the work short: for a pattern written
 // in the statement that length follows from the pattern, for any other it is kLikeTextAnyPattern.
 // A value no longer than that by its type (a column's declared length) is matched so at once;
-// longer texts, and values that must be computed once, are ora_like's. Oracle's LIKE has no
+// longer texts, and values that must be computed once, are ora_like_parts's or ora_like's
+// (kLikeStepsInPlace). Oracle's LIKE has no
 // escape character unless one is named (the server's has '\'); a named one is checked as
 // Oracle checks it, by ora_like_escaped, unless the statement shows it sound.
 void Translator::PgLike(const Expr& e, const Scope* scope, const std::string& value,
