@@ -23,8 +23,9 @@
 namespace {
 
 #define KORVALIS_LIBPQ_FUNCTIONS(X)                                                      \
-  X(PQbackendPID) X(PQcancel) X(PQclear) X(PQcmdStatus) X(PQcmdTuples) X(PQconnectdb)                \
-  X(PQconnectdbParams) X(PQconninfoFree) X(PQconninfoParse) X(PQconsumeInput)            \
+  X(PQbackendPID) X(PQcancel) X(PQclear) X(PQcmdStatus) X(PQcmdTuples)                  \
+  X(PQconnectdb) X(PQconnectdbParams) X(PQconninfoFree) X(PQconninfoParse)               \
+  X(PQconsumeInput)                                                                      \
   X(PQenterPipelineMode) X(PQerrorMessage) X(PQexec) X(PQexecPrepared)                   \
   X(PQexitPipelineMode) X(PQfinish) X(PQflush) X(PQfname) X(PQfreeCancel) X(PQfreemem)   \
   X(PQftype) X(PQgetCancel) X(PQgetResult) X(PQgetisnull) X(PQgetlength) X(PQgetvalue)   \

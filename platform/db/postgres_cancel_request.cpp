@@ -122,8 +122,7 @@ bool ReadOwnTarget(pg_conn* connection, PGcancel* cancel, CancelTarget* target) 
   const int socket = PQsocket(connection);
   sockaddr_storage own;
   socklen_t own_length = sizeof own;
-  if (socket < 0 ||
-      ::getsockname(socket, reinterpret_cast<sockaddr*>(&own), &own_length) != 0) {
+  if (socket < 0 || ::getsockname(socket, reinterpret_cast<sockaddr*>(&own), &own_length) != 0) {
     return false;
   }
   LibpqCancelHead head;
@@ -263,8 +262,9 @@ CancelOutcome RequestCancel(pg_conn* connection, Clock::time_point end) noexcept
     return CancelOutcome::kNotSent;
   }
   CancelOutcome outcome = CancelOutcome::kNotSent;
-  const char* route = "the server's main process did not take the request at the address the "
-                      "connection reached it by";
+  const char* route =
+      "the server's main process did not take the request at the address the "
+      "connection reached it by";
   if (target.address_length > 0) {
     SendCancelRequests(&target, 1, end, &outcome);
   } else if (LibpqCancelConnectionFunctions().create != nullptr) {

@@ -12,8 +12,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -36,9 +36,8 @@ using Clock = std::chrono::steady_clock;
 bool RefuseUnshareOnThisThread() {
   scmp_filter_ctx filter = seccomp_init(SCMP_ACT_ALLOW);
   if (filter == nullptr) return false;
-  const bool loaded =
-      seccomp_rule_add(filter, SCMP_ACT_ERRNO(EPERM), SCMP_SYS(unshare), 0) == 0 &&
-      seccomp_load(filter) == 0;
+  const bool loaded = seccomp_rule_add(filter, SCMP_ACT_ERRNO(EPERM), SCMP_SYS(unshare), 0) == 0 &&
+                      seccomp_load(filter) == 0;
   seccomp_release(filter);
   return loaded && ::unshare(CLONE_FILES) != 0 && errno == EPERM;
 }
@@ -156,8 +155,8 @@ std::string ThroughRelativeSocket(const std::string& init) {
   const std::string& directory = testing::PostgresTestServer::Get().directory();
   const size_t host = init.find("Host=" + directory + ";");
   if (host == std::string::npos) return "";
-  return init.substr(0, host) + "Host=" +
-         testing::PostgresTestServer::Get().RelativeSocketDirectory() +
+  return init.substr(0, host) +
+         "Host=" + testing::PostgresTestServer::Get().RelativeSocketDirectory() +
          init.substr(host + 5 + directory.size());
 }
 
@@ -169,10 +168,11 @@ TEST_F(CancelRequestTest, ARequestReachesAServerWhoseSocketDirectoryIsRelative) 
   pg_conn* connection = Open(init)->Connect();
   ASSERT_EQ(PQstatus(connection), CONNECTION_OK);
   CancelOutcome outcome = CancelOutcome::kNotSent;
-  EXPECT_EQ(StateOfASleepCancelled(connection, [&] {
-              outcome = RequestCancel(connection, Clock::now() + std::chrono::seconds(5));
-            }),
-            "57014");
+  EXPECT_EQ(
+      StateOfASleepCancelled(
+          connection,
+          [&] { outcome = RequestCancel(connection, Clock::now() + std::chrono::seconds(5)); }),
+      "57014");
   EXPECT_EQ(outcome, CancelOutcome::kTaken);
   PQfinish(connection);
 }
@@ -202,10 +202,11 @@ TEST_F(NewerLibpqCancelTest, LibpqsOwnRequestIsSent) {
     EXPECT_EQ(target.address_length, 0u);
     FreeCancelTarget(&target);
     CancelOutcome outcome = CancelOutcome::kNotSent;
-    EXPECT_EQ(StateOfASleepCancelled(connection, [&] {
-                outcome = RequestCancel(connection, Clock::now() + std::chrono::seconds(5));
-              }),
-              "57014")
+    EXPECT_EQ(
+        StateOfASleepCancelled(
+            connection,
+            [&] { outcome = RequestCancel(connection, Clock::now() + std::chrono::seconds(5)); }),
+        "57014")
         << init;
     EXPECT_EQ(outcome, CancelOutcome::kTaken);
     PQfinish(connection);
@@ -230,8 +231,7 @@ TEST_F(NewerLibpqCancelTest, ARequestThatCannotBeSentIsSaidOnceInTheEventLog) {
     const size_t at = init.find(";" + key + "=") + key.size() + 2;
     return init.substr(at, init.find(';', at) - at);
   };
-  ASSERT_EQ(::unlink((item(proxy.init(), "Host") + "/.s.PGSQL." + item(init_, "Port")).c_str()),
-            0);
+  ASSERT_EQ(::unlink((item(proxy.init(), "Host") + "/.s.PGSQL." + item(init_, "Port")).c_str()), 0);
   for (int i = 0; i < 2; ++i) {
     EXPECT_EQ(RequestCancel(connection, Clock::now() + std::chrono::seconds(2)),
               CancelOutcome::kNotSent);
@@ -240,8 +240,9 @@ TEST_F(NewerLibpqCancelTest, ARequestThatCannotBeSentIsSaidOnceInTheEventLog) {
   ::unsetenv(sys::kEventLogFileVariable);
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].type, sys::kEventWarning);
-  EXPECT_NE(ToUtf8(records[0].text).find("a cancel request could not be sent (libpq's PQcancel "
-                                         "failed)"),
+  EXPECT_NE(ToUtf8(records[0].text)
+                .find("a cancel request could not be sent (libpq's PQcancel "
+                      "failed)"),
             std::string::npos)
       << ToUtf8(records[0].text);
   PQfinish(connection);
