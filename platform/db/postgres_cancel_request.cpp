@@ -156,34 +156,29 @@ void ReportNoCancel(const char* why) noexcept {
   }
 }
 
-// libpq's own request through its cancel connection, polled until `end`.
+// libpq's own request through its cancel connection, polled until `end`: as a connection is,
+// waiting on its socket first for what the last poll asked (writing, before the first).
 CancelOutcome SendByCancelConnection(const LibpqCancelConnection& f, pg_conn* connection,
                                      Clock::time_point end) {
   pg_cancel_conn* cancel = f.create(connection);
   if (cancel == nullptr) return CancelOutcome::kNotSent;
   CancelOutcome outcome = CancelOutcome::kNotSent;
   bool written = false;  // the request went out: libpq waits for the main process to close
-  if (f.start(cancel) == 1) {
-    for (;;) {
-      const PostgresPollingStatusType state = f.poll(cancel);
-      if (state == PGRES_POLLING_OK) {
-        outcome = CancelOutcome::kTaken;
-        break;
-      }
-      written = written || state == PGRES_POLLING_READING;
-      pollfd ready{f.socket(cancel),
-                   static_cast<short>(state == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
-      const int wait = MillisecondsUntil(end);
-      if (state == PGRES_POLLING_FAILED || ready.fd < 0 || wait == 0) {
-        outcome = written ? CancelOutcome::kUnknown : CancelOutcome::kNotSent;
-        break;
-      }
-      if (::poll(&ready, 1, wait) < 0 && errno != EINTR) {
-        outcome = written ? CancelOutcome::kUnknown : CancelOutcome::kNotSent;
-        break;
-      }
+  PostgresPollingStatusType state =
+      f.start(cancel) == 1 ? PGRES_POLLING_WRITING : PGRES_POLLING_FAILED;
+  while (state != PGRES_POLLING_FAILED) {
+    written = written || state == PGRES_POLLING_READING;
+    pollfd ready{f.socket(cancel),
+                 static_cast<short>(state == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
+    const int wait = MillisecondsUntil(end);
+    if (ready.fd < 0 || wait == 0 || (::poll(&ready, 1, wait) < 0 && errno != EINTR)) break;
+    state = f.poll(cancel);
+    if (state == PGRES_POLLING_OK) {
+      outcome = CancelOutcome::kTaken;
+      break;
     }
   }
+  if (outcome != CancelOutcome::kTaken && written) outcome = CancelOutcome::kUnknown;
   f.finish(cancel);
   return outcome;
 }
