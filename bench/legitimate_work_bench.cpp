@@ -1,8 +1,9 @@
 // Work that the functions' bounds must leave at its speed, on the embedded file and on the tests'
 // PostgreSQL server with a Command Timeout of 60 s: a regular-expression replacement over a 5 MB
 // text (with and without a subexpression in the replacement), a 30 MB text built by RPAD (the
-// server pads to 32,767 characters at most), a million levels of CONNECT BY and a report of
-// 200,000 rows through the text and date functions.
+// server pads to 32,767 characters at most), a million levels of CONNECT BY, a report of
+// 200,000 rows through the text and date functions, LIKE of a phrase over the 5 MB text and
+// ROUND over the 200,000 rows.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -77,4 +78,13 @@ void BM_Report200kRows(benchmark::State& state) {
 }
 BENCHMARK(BM_Report200kRows)->Apply(OnBothEngines);
 
+void BM_LikeOfAPhrase5MB(benchmark::State& state) {
+  Run(state, "SELECT COUNT(*) FROM NOTE WHERE BODY LIKE '%temp 39 degrees%' OR "
+             "BODY LIKE '%; temp 38 degrees; temp%'");
+}
+BENCHMARK(BM_LikeOfAPhrase5MB)->Apply(OnBothEngines);
+void BM_RoundOf200kRows(benchmark::State& state) {
+  Run(state, "SELECT SUM(ROUND(ID / 7, 2)) || ',' || MAX(ROUND(ID * 1.005, 1)) FROM VISITS");
+}
+BENCHMARK(BM_RoundOf200kRows)->Apply(OnBothEngines);
 }  // namespace

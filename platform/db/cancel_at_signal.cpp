@@ -54,12 +54,17 @@ CancelAtSignal::CancelAtSignal(pg_conn* connection) {
         return;
       }
     }
+    FreeCancelTarget(target);
   }
   delete target;
 }
 
 CancelAtSignal::~CancelAtSignal() {
-  if (place_ >= 0) delete Shared::places[place_].exchange(nullptr);
+  if (place_ < 0) return;
+  if (CancelTarget* target = Shared::places[place_].exchange(nullptr)) {
+    FreeCancelTarget(target);
+    delete target;
+  }
 }
 
 }  // namespace korvalis::db

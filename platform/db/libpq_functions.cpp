@@ -14,14 +14,18 @@
 #include <libpq-fe.h>
 #pragma GCC visibility pop
 
+#include <dlfcn.h>
+
+#include "platform/db/libpq_cancel_connection.h"
 #include "platform/db/sql_error.h"
 #include "platform/sys/on_demand_library.h"
 
 namespace {
 
 #define KORVALIS_LIBPQ_FUNCTIONS(X)                                                      \
-  X(PQbackendPID) X(PQclear) X(PQcmdStatus) X(PQcmdTuples) X(PQconnectdb)                \
-  X(PQconnectdbParams) X(PQconninfoFree) X(PQconninfoParse) X(PQconsumeInput)            \
+  X(PQbackendPID) X(PQcancel) X(PQclear) X(PQcmdStatus) X(PQcmdTuples)                  \
+  X(PQconnectdb) X(PQconnectdbParams) X(PQconninfoFree) X(PQconninfoParse)               \
+  X(PQconsumeInput)                                                                      \
   X(PQenterPipelineMode) X(PQerrorMessage) X(PQexec) X(PQexecPrepared)                   \
   X(PQexitPipelineMode) X(PQfinish) X(PQflush) X(PQfname) X(PQfreeCancel) X(PQfreemem)   \
   X(PQftype) X(PQgetCancel) X(PQgetResult) X(PQgetisnull) X(PQgetlength) X(PQgetvalue)   \
@@ -36,12 +40,28 @@ struct LibpqFunctions {
   KORVALIS_LIBPQ_FUNCTIONS(KORVALIS_ON_DEMAND_MEMBER)
 };
 
-LibpqFunctions LoadLibpq() {
+korvalis::sys::OnDemandLibrary& LibpqLibrary() {
   static korvalis::sys::OnDemandLibrary& library =
       *new korvalis::sys::OnDemandLibrary("libpq.so.5");
+  return library;
+}
+
+// A function of libpq as a program linked with it would call it: the one a library preloaded
+// into the process defines (LD_PRELOAD) first, then the library's own. Throws
+// LibraryUnavailable when the library or the function is missing.
+void* LibpqSymbol(const char* name) {
+  LibpqLibrary().Symbol("PQlibVersion");  // the library is open, so that a missing one fails
+  if (void* interposed = ::dlsym(RTLD_DEFAULT, name)) return interposed;
+  return LibpqLibrary().Symbol(name);
+}
+
+#define KORVALIS_LIBPQ_FIND(name) \
+  functions.name = reinterpret_cast<decltype(&::name)>(LibpqSymbol(#name));
+
+LibpqFunctions LoadLibpq() {
   try {
     LibpqFunctions functions;
-    KORVALIS_LIBPQ_FUNCTIONS(KORVALIS_ON_DEMAND_FIND)
+    KORVALIS_LIBPQ_FUNCTIONS(KORVALIS_LIBPQ_FIND)
     return functions;
   } catch (const korvalis::sys::LibraryUnavailable& error) {
     throw korvalis::db::DbError(korvalis::db::kCannotConnect,
@@ -64,6 +84,9 @@ void PQclear(PGresult* res) {
   if (res != nullptr) Libpq().PQclear(res);
 }
 int PQbackendPID(const PGconn* conn) { return Libpq().PQbackendPID(conn); }
+int PQcancel(PGcancel* cancel, char* errbuf, int errbufsize) {
+  return Libpq().PQcancel(cancel, errbuf, errbufsize);
+}
 char* PQcmdStatus(PGresult* res) { return Libpq().PQcmdStatus(res); }
 char* PQcmdTuples(PGresult* res) { return Libpq().PQcmdTuples(res); }
 int PQconsumeInput(PGconn* conn) { return Libpq().PQconsumeInput(conn); }
@@ -159,3 +182,30 @@ PGTransactionStatusType PQtransactionStatus(const PGconn* conn) {
 unsigned char* PQunescapeBytea(const unsigned char* strtext, size_t* retbuflen) {
   return Libpq().PQunescapeBytea(strtext, retbuflen);
 }
+
+namespace korvalis::db {
+
+const LibpqCancelConnection& LibpqCancelConnectionFunctions() {
+  static const LibpqCancelConnection functions = [] {
+    const auto find = [](const char* name) -> void* {
+      try {
+        return LibpqSymbol(name);
+      } catch (const sys::LibraryUnavailable&) {
+        return nullptr;
+      }
+    };
+    LibpqCancelConnection found;
+    found.create = reinterpret_cast<decltype(found.create)>(find("PQcancelCreate"));
+    found.start = reinterpret_cast<decltype(found.start)>(find("PQcancelStart"));
+    found.poll = reinterpret_cast<decltype(found.poll)>(find("PQcancelPoll"));
+    found.socket = reinterpret_cast<decltype(found.socket)>(find("PQcancelSocket"));
+    found.finish = reinterpret_cast<decltype(found.finish)>(find("PQcancelFinish"));
+    if (!found.create || !found.start || !found.poll || !found.socket || !found.finish) {
+      return LibpqCancelConnection{};
+    }
+    return found;
+  }();
+  return functions;
+}
+
+}  // namespace korvalis::db

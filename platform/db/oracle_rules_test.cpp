@@ -292,6 +292,8 @@ TEST_P(OracleRulesTest, NumbersAsText) {
       {"SELECT LN(0) FROM DUAL", "ORA-01428"},
       {"SELECT POWER(-8, 0.5) FROM DUAL", "ORA-01428"},
       {"SELECT CHR(-1) FROM DUAL", "ORA-01428"},
+      {"SELECT CHR(55296) FROM DUAL", "ORA-01428: argument '55296' is out of range (a UTF-16 "
+                                       "surrogate is not a character)"},
       {"SELECT DATE '2024-03-05' - TO_DATE('2024-03-04 12:00', 'YYYY-MM-DD HH24:MI') FROM DUAL",
        "0.5"},
       {"SELECT TO_CHAR(DATE '2024-03-05', 'Q WW W'), EXTRACT(MONTH FROM DATE '2024-03-05') "
@@ -528,6 +530,14 @@ TEST_P(OracleRulesTest, DeclaredTypesOfColumns) {
       {"SELECT V, C || '|', LENGTH(C), I FROM Q", "1.24|a  ||3|13"},
       {"SELECT COUNT(*) FROM Q WHERE C = 'a'", "1"},
   });
+}
+
+// A computed column's expression may round: ROUND answers from its arguments alone.
+TEST_P(OracleRulesTest, AComputedColumnRounds) {
+  c_->Execute("CREATE TABLE R (X NUMBER, Y NUMBER GENERATED ALWAYS AS (ROUND(X, 2)) VIRTUAL)");
+  c_->Execute("INSERT INTO R (X) VALUES (1.235)");
+  c_->Execute("INSERT INTO R (X) VALUES (-2.5)");
+  EXPECT_EQ(Rows("SELECT X, Y, ROUND(X) FROM R ORDER BY X"), "-2.5|-2.5|-3,1.235|1.24|1");
 }
 
 TEST_P(OracleRulesTest, ConditionsAndErrors) {

@@ -14,6 +14,7 @@
 //   ora_instr_pieces(v, s, p, k)  INSTR's k-th occurrence found by ora_bytes_find
 //   ora_replace_bounded(v, o, n)  REPLACE of a long search text or of a long result
 //   ora_like(v, pattern, escape)  LIKE admitted by the bound of its work
+//   ora_like_parts(v, parts)      LIKE by plain texts between '%', found by ora_bytes_find
 //   ora_like_escaped(p, escape)   the pattern, its escape refused where Oracle refuses it
 //
 // Thread-safety: constants.

@@ -5,8 +5,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+
+#include "platform/db/libpq_cancel_connection.h"
+#include "platform/sys/event_log.h"
+#include "platform/text/unicode.h"
 
 namespace korvalis::db {
 namespace {
@@ -109,40 +114,112 @@ int MillisecondsUntil(Clock::time_point end) {
       std::min<long long>(std::chrono::ceil<std::chrono::milliseconds>(left).count(), 60'000));
 }
 
-}  // namespace
-
-bool ReadCancelTarget(pg_conn* connection, CancelTarget* target) noexcept {
+// Reads the target of the system's own request from libpq's cancel object; false when the
+// library's object is not the one known here.
+bool ReadOwnTarget(pg_conn* connection, PGcancel* cancel, CancelTarget* target) {
   const int version = PQlibVersion();
   if (version < kFirstKnownLibpq || version >= kFirstUnknownLibpq) return false;
   const int socket = PQsocket(connection);
-  const int backend_pid = PQbackendPID(connection);
-  if (socket < 0 || backend_pid <= 0) return false;
-  *target = CancelTarget{};
-  target->address_length = sizeof target->address;
-  if (::getpeername(socket, reinterpret_cast<sockaddr*>(&target->address),
-                    &target->address_length) != 0) {
+  sockaddr_storage own;
+  socklen_t own_length = sizeof own;
+  if (socket < 0 || ::getsockname(socket, reinterpret_cast<sockaddr*>(&own), &own_length) != 0) {
     return false;
   }
-  PGcancel* cancel = PQgetCancel(connection);
-  if (cancel == nullptr) return false;
   LibpqCancelHead head;
   std::memcpy(&head, cancel, sizeof head);
-  PQfreeCancel(cancel);
-  // The object's own address and process id must be the connection's: else the layout is not
-  // the one known here, and the key is not where it says.
-  if (head.backend_pid != backend_pid || head.server.address.ss_family != target->address.ss_family) {
+  // The object's own process id and kind of address must be the connection's: else the layout
+  // is not the one known here, and the key is not where it says.
+  if (head.backend_pid != PQbackendPID(connection) ||
+      head.server.address.ss_family != own.ss_family || head.server.length == 0 ||
+      head.server.length > sizeof head.server.address) {
     return false;
   }
-  target->backend_pid = backend_pid;
+  target->address = head.server.address;
+  target->address_length = head.server.length;
+  target->backend_pid = head.backend_pid;
   target->key = head.key;
   return true;
+}
+
+// Says once for the process that a cancel request could not be sent, and why: the statement
+// runs on until the server's own timeout, or its finding the client gone, ends it.
+void ReportNoCancel(const char* why) noexcept {
+  static std::atomic<bool> reported{false};
+  if (reported.exchange(true)) return;
+  try {
+    sys::ReportEvent(sys::kEventWarning,
+                     u"PostgreSQL: a cancel request could not be sent (" + FromUtf8(why) +
+                         u"); a statement past its Command Timeout runs on until the server's "
+                         u"own timeout ends it",
+                     nullptr, 0);
+  } catch (...) {
+  }
+}
+
+// libpq's own request through its cancel connection, polled until `end`: as a connection is,
+// waiting on its socket first for what the last poll asked (writing, before the first).
+CancelOutcome SendByCancelConnection(const LibpqCancelConnection& f, pg_conn* connection,
+                                     Clock::time_point end) {
+  pg_cancel_conn* cancel = f.create(connection);
+  if (cancel == nullptr) return CancelOutcome::kNotSent;
+  CancelOutcome outcome = CancelOutcome::kNotSent;
+  bool written = false;  // the request went out: libpq waits for the main process to close
+  PostgresPollingStatusType state =
+      f.start(cancel) == 1 ? PGRES_POLLING_WRITING : PGRES_POLLING_FAILED;
+  while (state != PGRES_POLLING_FAILED) {
+    written = written || state == PGRES_POLLING_READING;
+    pollfd ready{f.socket(cancel),
+                 static_cast<short>(state == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
+    const int wait = MillisecondsUntil(end);
+    if (ready.fd < 0 || wait == 0 || (::poll(&ready, 1, wait) < 0 && errno != EINTR)) break;
+    state = f.poll(cancel);
+    if (state == PGRES_POLLING_OK) {
+      outcome = CancelOutcome::kTaken;
+      break;
+    }
+  }
+  if (outcome != CancelOutcome::kTaken && written) outcome = CancelOutcome::kUnknown;
+  f.finish(cancel);
+  return outcome;
+}
+
+CancelOutcome SendByPQcancel(PGcancel* cancel) noexcept {
+  char error[256];
+  return PQcancel(cancel, error, sizeof error) == 1 ? CancelOutcome::kTaken
+                                                    : CancelOutcome::kNotSent;
+}
+
+}  // namespace
+
+bool ReadCancelTarget(pg_conn* connection, CancelTarget* target) noexcept {
+  *target = CancelTarget{};
+  if (PQsocket(connection) < 0 || PQbackendPID(connection) <= 0) return false;
+  PGcancel* cancel = PQgetCancel(connection);
+  if (cancel == nullptr) return false;
+  if (ReadOwnTarget(connection, cancel, target)) {
+    PQfreeCancel(cancel);
+  } else {
+    *target = CancelTarget{};
+    target->libpq_cancel = cancel;
+  }
+  return true;
+}
+
+void FreeCancelTarget(CancelTarget* target) noexcept {
+  PQfreeCancel(target->libpq_cancel);
+  target->libpq_cancel = nullptr;
 }
 
 void SendCancelRequests(const CancelTarget* targets, int count, Clock::time_point end,
                         CancelOutcome* outcomes) noexcept {
   count = std::clamp(count, 0, kMaxCancelRequests);
   Request requests[kMaxCancelRequests];
-  for (int i = 0; i < count; ++i) Start(targets[i], requests[i], &outcomes[i]);
+  for (int i = 0; i < count; ++i) {
+    if (targets[i].address_length > 0) Start(targets[i], requests[i], &outcomes[i]);
+  }
+  for (int i = 0; i < count; ++i) {
+    if (targets[i].address_length == 0) outcomes[i] = SendByPQcancel(targets[i].libpq_cancel);
+  }
   for (;;) {
     pollfd ready[kMaxCancelRequests];
     int of[kMaxCancelRequests];  // the request of each entry of `ready`
@@ -173,9 +250,27 @@ void SendCancelRequests(const CancelTarget* targets, int count, Clock::time_poin
 
 CancelOutcome RequestCancel(pg_conn* connection, Clock::time_point end) noexcept {
   CancelTarget target;
-  if (!ReadCancelTarget(connection, &target)) return CancelOutcome::kNotSent;
+  if (!ReadCancelTarget(connection, &target)) {
+    // A connection without its socket runs nothing; an open one whose libpq gives no cancel
+    // object cannot be cancelled.
+    if (PQsocket(connection) >= 0) ReportNoCancel("libpq gives no cancel object");
+    return CancelOutcome::kNotSent;
+  }
   CancelOutcome outcome = CancelOutcome::kNotSent;
-  SendCancelRequests(&target, 1, end, &outcome);
+  const char* route =
+      "the server's main process did not take the request at the address the "
+      "connection reached it by";
+  if (target.address_length > 0) {
+    SendCancelRequests(&target, 1, end, &outcome);
+  } else if (LibpqCancelConnectionFunctions().create != nullptr) {
+    outcome = SendByCancelConnection(LibpqCancelConnectionFunctions(), connection, end);
+    route = "libpq's cancel connection failed";
+  } else {
+    outcome = SendByPQcancel(target.libpq_cancel);
+    route = "libpq's PQcancel failed";
+  }
+  FreeCancelTarget(&target);
+  if (outcome == CancelOutcome::kNotSent) ReportNoCancel(route);
   return outcome;
 }
 

@@ -1,6 +1,6 @@
 // A request to a PostgreSQL server to cancel the statement a connection runs, bounded by a
 // deadline. The request is the protocol's own: a connection of its own to the server's main
-// process (the address the connection's socket is connected to), a CancelRequest packet with the
+// process (at the address the connection reached it by), a CancelRequest packet with the
 // backend's process id and secret key, and the main process closing that connection once it
 // took it. It is written here on a non-blocking socket (close-on-exec) made for the request and
 // closed before the call returns, each step waiting by poll until the deadline at most: a main
@@ -14,9 +14,17 @@
 //                                                          \--the deadline--> unknown
 //
 // libpq keeps the secret key to itself: it is read from libpq's cancel object, whose first
-// fields (the server's address, the backend's process id, its key) have kept one layout in every
-// libpq from 12 to 17. A libpq outside those, or whose object does not hold the connection's own
-// process id where the layout says, gives no target, and no request is sent.
+// fields (the server's address as libpq connected to it, the backend's process id, its key) have
+// kept one layout in every libpq from 12 to 17. The request goes to that address, the one the
+// client connected by: the name the server's socket reports may differ from it (a socket
+// directory given to the server as a relative path, or mounted elsewhere in a container).
+//
+// A libpq outside those versions, or whose object does not hold the connection's own process id
+// where the layout says, gives no such target; its own request is sent instead: its cancel
+// connection (libpq_cancel_connection.h), polled until the deadline, where the library has one,
+// else PQcancel, which waits as long as the server's main process takes to answer (libpq
+// documents it safe in a signal handler). When not even that can be had, the event log says so,
+// once for the process.
 //
 // Thread-safety: ReadCancelTarget as the connection it reads (one thread at a time);
 // SendCancelRequests is reentrant and async-signal-safe.
@@ -28,6 +36,7 @@
 #include <cstdint>
 
 struct pg_conn;
+struct pg_cancel;
 
 namespace korvalis::db {
 
@@ -42,20 +51,25 @@ enum class CancelOutcome {
 // handler may read.
 struct CancelTarget {
   sockaddr_storage address;  // of the server's main process, as the connection reached it
-  socklen_t address_length;
+  socklen_t address_length;  // 0: the request is libpq's own, by `libpq_cancel`
   int32_t backend_pid;
   int32_t key;
+  pg_cancel* libpq_cancel;   // libpq's cancel object, owned by whoever read the target
 };
 
-// Reads the target of the open `connection`; false when it has none (not connected, or a libpq
-// that does not give its key as described above).
+// Reads the target of the open `connection`: the request of the system's own where libpq's
+// cancel object is known as described above, else libpq's cancel object itself (which
+// FreeCancelTarget frees); false when it has neither (not connected).
 bool ReadCancelTarget(pg_conn* connection, CancelTarget* target) noexcept;
+// Frees what ReadCancelTarget took from libpq for `target`.
+void FreeCancelTarget(CancelTarget* target) noexcept;
 
 // At most this many requests are sent at once.
 inline constexpr int kMaxCancelRequests = 16;
 
 // Sends the request of each of the `count` targets (at most kMaxCancelRequests), side by side,
-// waiting at most until `end`; `outcomes[i]` says what became of `targets[i]`.
+// waiting at most until `end` (libpq's own requests by PQcancel one after another, as long as
+// each takes); `outcomes[i]` says what became of `targets[i]`.
 void SendCancelRequests(const CancelTarget* targets, int count,
                         std::chrono::steady_clock::time_point end,
                         CancelOutcome* outcomes) noexcept;

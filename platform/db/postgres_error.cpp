@@ -212,10 +212,15 @@ DbError StatementError(const pg_result* result, const pg_conn* connection,
   const char* primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
   // Work refused before it ran, as it could not finish within the time left (the runtime's
   // ora_admit), is no statement that ran past its timeout.
+  // Its detail, when given, says what passes it.
   if (state != nullptr && primary != nullptr && std::string_view(state) == "57014" &&
       std::string_view(primary).ends_with(": its work would pass it")) {
     DbError e = CommandTimeoutTooShort(command_timeout);
-    return DbError(e.code(), std::string(e.what()) + " [SQLSTATE " + state + "]");
+    std::string text = e.what();
+    if (const char* detail = PQresultErrorField(result, PG_DIAG_MESSAGE_DETAIL)) {
+      text.append(": ").append(detail);
+    }
+    return DbError(e.code(), text + " [SQLSTATE " + state + "]");
   }
   // The server's words: "canceling statement due to statement timeout" ("... user request" for
   // the client's cancel).

@@ -384,6 +384,8 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN v < 0 OR v >= 1114112 THEN ora_out_of_range(v)::text
     WHEN trunc(v) = 0 THEN ora_raise_stable('ORA-01428: argument ''' || ora_str(v) ||
       ''' is out of range (the server''s text cannot hold the null character)', 'KV000', v::text)
+    WHEN trunc(v) BETWEEN 55296 AND 57343 THEN ora_raise_stable('ORA-01428: argument ''' ||
+      ora_str(v) || ''' is out of range (a UTF-16 surrogate is not a character)', 'KV000', v::text)
     ELSE chr(trunc(v)::int) END $f$;
 
 -- ---- numbers
@@ -506,9 +508,16 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
     WHEN 2 * abs(mod(a, b)) > abs(b) OR (2 * abs(mod(a, b)) = abs(b) AND mod(div(a, b), 2) <> 0)
     THEN mod(a, b) - sign(a) * sign(b) * b
     ELSE mod(a, b) END $f$;
--- ROUND to tens, hundreds ... can take a value up to 1E126, past a NUMBER's range.
+-- ROUND to tens, hundreds ... can take a value up to 1E126, past a NUMBER's range. ROUND is
+-- IMMUTABLE, as a generated column's expression must be, and so is its check of the range (as
+-- ora_finite's): over constants that overflow, the planner raises the error.
+CREATE OR REPLACE FUNCTION ora_round_finite(v numeric) RETURNS numeric
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN abs(v) >= 1e126 THEN ora_raise_immutable('ORA-01426: numeric overflow', 'KV000', v)
+    WHEN abs(v) < 1e-130 AND v <> 0 THEN 0
+    ELSE v END $f$;
 CREATE OR REPLACE FUNCTION ora_round(v numeric, places numeric DEFAULT 0) RETURNS numeric
-LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_finite(round(v, trunc(places)::int)) $f$;
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_round_finite(round(v, trunc(places)::int)) $f$;
 CREATE OR REPLACE FUNCTION ora_trunc(v numeric, places numeric DEFAULT 0) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT trunc(v, trunc(places)::int) $f$;
 CREATE OR REPLACE FUNCTION ora_random() RETURNS numeric
@@ -730,11 +739,11 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_trunc_date(v, fmt) $f$;
 CREATE OR REPLACE FUNCTION ora_trunc_any(v text, places numeric DEFAULT 0) RETURNS numeric
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_trunc(ora_num(v), places) $f$;
 CREATE OR REPLACE FUNCTION ora_round_any(v numeric, places numeric DEFAULT 0) RETURNS numeric
-LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_round(v, places) $f$;
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_round(v, places) $f$;
 CREATE OR REPLACE FUNCTION ora_round_any(v timestamp, fmt text DEFAULT 'DD') RETURNS timestamp
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_round_date(v, fmt) $f$;
 CREATE OR REPLACE FUNCTION ora_round_any(v text, places numeric DEFAULT 0) RETURNS numeric
-LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_round(ora_num(v), places) $f$;
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$ SELECT ora_round(ora_num(v), places) $f$;
 )SQL";
 
 }  // namespace

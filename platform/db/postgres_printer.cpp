@@ -2,6 +2,9 @@
 // SQLite's: values turned into text as Oracle writes them, and DECODE's comparisons. The
 // rest of the printer is shared with SQLite's and asks `pg_` where the two differ.
 #include <algorithm>
+#include <optional>
+#include <string_view>
+#include <vector>
 
 #include "platform/db/date_format_elements.h"
 #include "platform/db/like_pattern.h"
@@ -253,11 +256,34 @@ namespace {
 // The server's own LIKE, which no cancel reaches, matches a text of n bytes against a pattern
 // whose part from its first '%' on holds m bytes in at most n * min(n, m) steps (each place of
 // the text that part is tried at ends at the '%' after it, or fails). Up to this many steps, a
-// few milliseconds, a text is matched in place; a longer work is ora_like's, which runs it only
-// when it fits the statement's time left.
+// few milliseconds, a text is matched in place; a longer work is ora_like_parts's for a pattern
+// of plain texts between its '%' (a search a cancel reaches), else ora_like's, which runs it
+// only when it fits the statement's time left.
 constexpr size_t kLikeStepsInPlace = 10000000;
 // The longest text whose match takes at most those steps whatever the pattern.
 constexpr size_t kLikeTextAnyPattern = 3162;
+
+// The parts of a LIKE pattern between its '%' (escapes taken out): the part before the first,
+// those between, the part after the last, as ora_like_parts takes them; none when the pattern
+// has no '%' or holds a '_' not escaped. `escape` is 0 for none.
+// Precondition: EscapesValid(pattern, escape) where `escape` is given.
+std::optional<std::vector<std::string>> LikeLiteralParts(std::string_view pattern, char escape) {
+  std::vector<std::string> parts(1);
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    const char c = pattern[i];
+    if (escape != '\0' && c == escape && i + 1 < pattern.size()) {
+      parts.back().push_back(pattern[++i]);
+    } else if (c == '_') {
+      return std::nullopt;
+    } else if (c == '%') {
+      if (parts.size() == 1 || !parts.back().empty()) parts.emplace_back();
+    } else {
+      parts.back().push_back(c);
+    }
+  }
+  if (parts.size() == 1) return std::nullopt;
+  return parts;
+}
 
 // Whether a value may be printed twice in a statement and computed twice, with one answer and
 // no query of its own.
@@ -344,7 +370,8 @@ bool Translator::PgConcatInPlace(const std::vector<const Expr*>& parts, const Sc
 // The server's own LIKE, for each text whose length keeps the work short: for a pattern written
 // in the statement that length follows from the pattern, for any other it is kLikeTextAnyPattern.
 // A value no longer than that by its type (a column's declared length) is matched so at once;
-// longer texts, and values that must be computed once, are ora_like's. Oracle's LIKE has no
+// longer texts, and values that must be computed once, are ora_like_parts's or ora_like's
+// (kLikeStepsInPlace). Oracle's LIKE has no
 // escape character unless one is named (the server's has '\'); a named one is checked as
 // Oracle checks it, by ora_like_escaped, unless the statement shows it sound.
 void Translator::PgLike(const Expr& e, const Scope* scope, const std::string& value,
@@ -363,15 +390,25 @@ void Translator::PgLike(const Expr& e, const Scope* scope, const std::string& va
                                                   escape->text.size() == 1 &&
                                                   functions::EscapesValid(pattern.text,
                                                                           escape->text[0]));
+  std::string admitted = "ora_like(" + value + ", " + pattern_sql + ", " + escape_sql + ")";
   if (pattern.kind == ExprKind::kString && sound_escape) {
-    const size_t searched = functions::SearchedBytes(pattern.text, escape ? escape->text[0] : '\0');
+    const char escape_char = escape ? escape->text[0] : '\0';
+    const size_t searched = functions::SearchedBytes(pattern.text, escape_char);
     longest_in_place = searched == 0 ? std::string::npos
                                      : std::max(kLikeTextAnyPattern, kLikeStepsInPlace / searched);
+    if (const auto parts = LikeLiteralParts(pattern.text, escape_char)) {
+      admitted = "ora_like_parts(" + value + ", ARRAY[";
+      for (size_t i = 0; i < parts->size(); ++i) {
+        if (i > 0) admitted += ", ";
+        AppendStringLiteral((*parts)[i], &admitted);
+      }
+      admitted += "]::text[])";
+    }
   } else if (escape != nullptr) {
     pattern_sql = "ora_like_escaped(" + pattern_sql + ", " + escape_sql + ")";
+    admitted = "ora_like(" + value + ", " + pattern_sql + ", " + escape_sql + ")";
   }
   const std::string in_place = value + " LIKE " + pattern_sql + " ESCAPE " + escape_sql;
-  const std::string admitted = "ora_like(" + value + ", " + pattern_sql + ", " + escape_sql + ")";
   out->append(e.negated ? "(NOT " : "(");
   const size_t longest_value = PgLongestText(*e.args[0], scope);
   if (longest_in_place == std::string::npos ||

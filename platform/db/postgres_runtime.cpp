@@ -64,7 +64,8 @@ CREATE OR REPLACE VIEW "KORVALIS_CONS_COLUMNS" AS SELECT constraint_name AS "CON
   FROM korvalis_cons_columns;
 
 -- Functions that can fail are STABLE, never IMMUTABLE: the planner runs no such function on
--- the constants of a statement before a row needs it.
+-- the constants of a statement before a row needs it. ROUND is the exception: its answer
+-- depends on its arguments alone and a generated column may round (ora_round).
 -- Failures carry Oracle's message; the SQLSTATE tells the provider the result code:
 -- KV000 any failure, KV001 a conversion, KV002 a value too large, KV003 an error in the command,
 -- KV004 a construct the front end does not implement.
@@ -80,6 +81,13 @@ LANGUAGE sql AS $f$ SELECT ora_raise(message, 'KV000', NULL::text) $f$;
 -- the row (its `v` or its message) and never runs ahead of the row that fails.
 CREATE OR REPLACE FUNCTION ora_raise_stable(message text, state text, v anyelement)
 RETURNS anyelement LANGUAGE plpgsql STABLE AS $f$ BEGIN
+  RAISE EXCEPTION USING MESSAGE = message, ERRCODE = state;
+END $f$;
+-- ora_raise for a function that must stay IMMUTABLE because a generated column's expression
+-- calls it: `v` is the row's value, so the planner runs it ahead only when the row's value is a
+-- constant, which then fails wherever it is computed.
+CREATE OR REPLACE FUNCTION ora_raise_immutable(message text, state text, v anyelement)
+RETURNS anyelement LANGUAGE plpgsql IMMUTABLE AS $f$ BEGIN
   RAISE EXCEPTION USING MESSAGE = message, ERRCODE = state;
 END $f$;
 -- A value between single quotes as a message names it: whole up to 64 characters, otherwise

@@ -491,7 +491,7 @@ constexpr const char* kXmlBoundsSql = R"SQL(-- ---- bounds of an XPath's evaluat
 --     its parent, which are one node each, is linear in the other side).
 -- The first step of a path, from one context node, is the predicate's or the document's own
 -- pass. The sum bounds every nesting of them, as a nesting multiplies (adds degrees) and a
--- sequence adds (takes the larger). A degree of at most 20 is counted.
+-- sequence adds (takes the larger).
 CREATE OR REPLACE FUNCTION ora_xpath_degree(path text) RETURNS integer
 LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
 DECLARE
@@ -512,17 +512,81 @@ BEGIN
   WHERE m[1] !~ '[/|]|::|\.\.|id\('
     AND regexp_replace(m[1], comparison || literal || '|' || literal || comparison, '', 'g')
         !~ '[=<>]';
-  RETURN least(20, 1
+  RETURN 1
     + 2 * (SELECT count(*) FROM regexp_matches(p, later || '(following|preceding)', 'g'))
     + (SELECT count(*) FROM regexp_matches(p, later || '(/|descendant|ancestor)', 'g'))
     + (SELECT count(*) FROM regexp_matches(p, '\.\.|parent::|\||id\(', 'g'))
     + (SELECT count(*) FROM regexp_matches(p, '\[', 'g')) - plain
-    + (SELECT count(*) FROM regexp_matches(linear, comparison, 'g')));
+    + (SELECT count(*) FROM regexp_matches(linear, comparison, 'g'));
+END $f$;
+-- A predicate is evaluated for the candidates of the step it follows, and a step whose test
+-- names its nodes (an element's or an attribute's name without a prefix, *, text(), comment(),
+-- processing-instruction()) reaches no more of them, from each context node, than the document
+-- holds: the N of such a predicate's degree is that count. The count's path for each predicate
+-- that ora_xpath_degree counts and whose step is such, in the path's order.
+CREATE OR REPLACE FUNCTION ora_xpath_counted_predicates(path text) RETURNS text[]
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
+DECLARE
+  p text := regexp_replace(regexp_replace(path, '"[^"]*"|''[^'']*''', '$', 'g'), '\s+', '', 'g');
+  -- A step's test, where no name's character or prefix goes before it.
+  step constant text := '(?<![-:[:alnum:]_.])(@?[A-Za-z_][-A-Za-z0-9_.]*|@?\*|text\(\)|comment\(\)'
+                        '|processing-instruction\(\$?\))\[';
+  literal constant text := '(\$|-?[0-9]+(\.[0-9]*)?|-?\.[0-9]+)';
+  comparison constant text := '(!=|<=|>=|=|<|>)';
+  every text[];
+  plain text[];
+  counted text[] := '{}';
+  test text;
+BEGIN
+  SELECT coalesce(array_agg(m[1]), '{}') INTO every FROM regexp_matches(p, step, 'g') AS m;
+  SELECT coalesce(array_agg(m[1]), '{}') INTO plain
+  FROM regexp_matches(p, step || '([^][]*)\]', 'g') AS m
+  WHERE m[2] !~ '[/|]|::|\.\.|id\('
+    AND regexp_replace(m[2], comparison || literal || '|' || literal || comparison, '', 'g')
+        !~ '[=<>]';
+  FOREACH test IN ARRAY every LOOP
+    IF array_position(plain, test) IS NOT NULL THEN
+      plain := plain[1:array_position(plain, test) - 1]
+               || plain[array_position(plain, test) + 1:];
+    ELSE
+      counted := counted || ('count(//' || regexp_replace(test, '\(\$\)$', '()') || ')');
+    END IF;
+  END LOOP;
+  RETURN counted;
 END $f$;
 -- Refuses, as the statement's timeout does, an evaluation whose bound does not fit the time
 -- left: `work` steps, at 50 million a second.
 CREATE OR REPLACE FUNCTION ora_xpath_admit(work float8) RETURNS void
 LANGUAGE sql STABLE PARALLEL SAFE AS $f$ SELECT ora_admit(work, 50000000) $f$;
+-- Admits the work of `path` over `doc` of `nodes` nodes and `degree`, the N of each predicate
+-- that ora_xpath_counted_predicates counts taken from the document (each count's own pass
+-- admitted first). A refusal says whether the path's form alone passes the time left, over the
+-- least document (2 nodes), or its form over this document.
+CREATE OR REPLACE FUNCTION ora_xpath_admit_path(doc xml, path text, nodes float8, degree integer)
+RETURNS void LANGUAGE plpgsql STABLE AS $f$
+DECLARE
+  counted text[] := ora_xpath_counted_predicates(path);
+  logarithm float8 := (degree - cardinality(counted)) * ln(nodes);
+  fits float8 := ln(greatest(ora_steps_left(50000000), 1));
+  test text;
+BEGIN
+  IF (degree - cardinality(counted)) * ln(2) > fits THEN
+    RAISE EXCEPTION USING ERRCODE = '57014',
+      MESSAGE = 'canceling statement due to statement timeout: its work would pass it',
+      DETAIL = 'the path''s form alone (the steps, predicates, unions and comparisons of node '
+        'sets it nests) makes that work over any document';
+  END IF;
+  FOREACH test IN ARRAY counted LOOP
+    PERFORM ora_xpath_admit(nodes);
+    logarithm := logarithm
+      + ln(least(nodes, greatest(1, (xpath(test, doc))[1]::text::float8)));
+  END LOOP;
+  IF logarithm > fits THEN
+    RAISE EXCEPTION USING ERRCODE = '57014',
+      MESSAGE = 'canceling statement due to statement timeout: its work would pass it',
+      DETAIL = 'the path over a document of ' || nodes || ' nodes';
+  END IF;
+END $f$;
 -- Whether the comparisons of `path` leave a call or a bracket open, close one never opened, or
 -- nest brackets past 64 deep: a path that the embedded file cannot read either, and which
 -- libxml2 would evaluate with its comparisons of node-sets uncounted. A path without a
@@ -580,7 +644,9 @@ BEGIN
   doc := xmlparse(document x);
   IF degree > 1 THEN
     nodes := (xpath('count(//node()) + count(//@*) + 1', doc))[1]::text::float8;
-    PERFORM ora_xpath_admit(power(nodes, degree));
+    IF degree * ln(nodes) > ln(greatest(ora_steps_left(50000000), 1)) THEN
+      PERFORM ora_xpath_admit_path(doc, path, nodes, degree);
+    END IF;
   END IF;
   deepest := floor(ora_steps_left(200000000) / greatest(size, 1));
   IF deepest < 257 AND (deepest < 1 OR (xpath('boolean(' || repeat('/*', deepest::integer + 1)

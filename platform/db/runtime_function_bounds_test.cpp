@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <string>
+#include <tuple>
 
 #include "platform/db/connection_pool.h"
 #include "platform/db/postgres_answer_wait.h"
@@ -225,6 +226,43 @@ TEST(ServerRuntimeTest, APathsEvaluationEndsWithinTheCommandTimeout) {
   EXPECT_EQ(Scalar(*c, "SELECT EXTRACTVALUE('<a>' || RPAD('<b/>', 4000, '<b/>') || '</a>', "
                        "'count(//b[count(preceding::b) >= 0])') FROM DUAL"),
             "1000");
+}
+
+// A predicate is evaluated for the nodes its step can reach: over a document of 19 elements a
+// path of two nested predicates, unions and comparisons of node-sets answers at the default
+// Command Timeout as the file answers it; the same path over a document that holds thousands of
+// the nodes its predicates filter is still refused at a short one, saying so, and a path whose
+// form alone passes the time left over any document says that.
+TEST(ServerRuntimeTest, APredicatesBoundCountsTheNodesItsStepReaches) {
+  const std::string path =
+      "'count(/r[processing-instruction()[c | @w | text() < (//b)[1]]>=div])'";
+  const std::string small =
+      "'<r w=\"2\"><?p 1?><c>1</c><b>3</b><div>2</div><b>4</b><e><c>5</c><b>0</b></e><f/><g/>"
+      "<h>1</h><i/><j/><k/><l/><m/><n/><o/><div>0</div></r>'";
+  const std::string sql = "SELECT EXTRACTVALUE(" + small + ", " + path + ") FROM DUAL";
+  testing::SharedEmptyDatabase file(Engine::kSqlite, "runtime_predicates");
+  const std::string answer = Scalar(*OpenConnection(file.init_string()), sql);
+  EXPECT_EQ(answer, "0");
+  testing::SharedEmptyDatabase database(Engine::kPostgres, "runtime_predicates");
+  EXPECT_EQ(Scalar(*OpenConnection(database.init_string() + ";Command Timeout=300"), sql), answer);
+  const std::string many = "'<r>' || RPAD('<?p 1?>', 7000, '<?p 1?>') || RPAD('<c/>', 4000, "
+                           "'<c/>') || '<b>1</b><div>2</div></r>'";
+  auto c = OpenConnection(database.init_string() + ";Command Timeout=1");
+  const std::string refused = CommandTimeoutTooShort(std::chrono::seconds(1)).what();
+  // 28 predicates each over every node of the document: 3^28 evaluations over the least one.
+  std::string nested = "'count(/";
+  for (int i = 0; i < 28; ++i) nested += "/node()[/";
+  nested += "/node()" + std::string(28, ']') + ")'";
+  for (const auto& [document, tested, said] :
+       {std::tuple{many, path, ": the path over a document of "},
+        std::tuple{std::string("'<a/>'"), nested, ": the path's form alone"}}) {
+    try {
+      testing::Query(*c, "SELECT EXTRACTVALUE(" + document + ", " + tested + ") FROM DUAL");
+      ADD_FAILURE() << tested << " was admitted";
+    } catch (const DbError& e) {
+      EXPECT_TRUE(std::string_view(e.what()).starts_with(refused + said)) << e.what();
+    }
+  }
 }
 
 // Only work that cannot finish within the time left is refused, and it is said to be refused

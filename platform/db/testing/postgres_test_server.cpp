@@ -6,6 +6,7 @@
 #include <pwd.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -89,6 +90,12 @@ PostgresTestServer::PostgresTestServer(bool durable) : bin_(ServerPrograms()), d
                                 " -A trust -U postgres -E UTF8 --locale=C.UTF-8 --no-sync")) {
     throw std::runtime_error("initdb failed:\n" + Log());
   }
+  const std::string relative = RelativeSocketDirectory();
+  if (::mkdir(relative.c_str(), 0700) != 0 ||
+      (::geteuid() == 0 && ::chown(relative.c_str(), ::getpwnam("postgres")->pw_uid,
+                                   ::getpwnam("postgres")->pw_gid) != 0)) {
+    throw std::runtime_error("cannot make " + relative);
+  }
   Start();
 }
 
@@ -161,11 +168,12 @@ std::string PostgresTestServer::Log() const { return FileText(directory_ + "/log
 std::string PostgresTestServer::ServerLog() const { return FileText(directory_ + "/server.log"); }
 
 void PostgresTestServer::Start() {
-  // Only a socket in the cluster's own directory: the port names the socket, no TCP port is
-  // opened. Durability is not needed of a throwaway cluster of tests. A failing statement's
+  // Only sockets in the cluster's own directory: the port names the socket, no TCP port is
+  // opened. The second is named to the server by a path relative to its data directory (its
+  // sockets then report that relative name). Durability is not needed of a throwaway cluster of tests. A failing statement's
   // error is logged without the statement's text: the function sweeps fail tens of thousands of
   // statements that carry texts of megabytes each, which would fill the disk with their copies.
-  std::string options = "-k " + directory_ + " -p " + std::to_string(port_) +
+  std::string options = "-k " + directory_ + ",../relative -p " + std::to_string(port_) +
                         " -c listen_addresses= -c max_connections=60"
                         " -c log_min_error_statement=panic";
   if (!durable_) options += " -c fsync=off -c full_page_writes=off";

@@ -43,6 +43,9 @@ class PostgresTestServer {
 
   // The directory of the cluster, its socket and its logs.
   const std::string& directory() const { return directory_; }
+  // A second directory of the server's socket, which the server was given as a path relative
+  // to its data directory: a client connects by this absolute path (Host=).
+  std::string RelativeSocketDirectory() const { return directory_ + "/relative"; }
 
   // What the server wrote into its own log so far.
   std::string ServerLog() const;

@@ -167,7 +167,8 @@ std::vector<SweptFunction> ServerFunctions(const std::string& init_string) {
              "ELSE oidvectortypes(p.proargtypes) END || ')', "
              "CASE WHEN p.provariadic <> 0 THEN -1 ELSE p.pronargs END "
              "FROM pg_proc p WHERE p.pronamespace = current_schema()::regnamespace "
-             "AND p.proname LIKE 'ora\\_%' AND p.proname NOT IN ('ora_raise', 'ora_raise_stable') "
+             "AND p.proname LIKE 'ora\\_%' "
+             "AND p.proname NOT IN ('ora_raise', 'ora_raise_stable', 'ora_raise_immutable') "
              "ORDER BY 1");
   std::vector<SweptFunction> functions;
   for (int i = 0; i < PQntuples(r); ++i) {

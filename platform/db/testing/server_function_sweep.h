@@ -17,8 +17,8 @@ namespace korvalis::db::testing {
 
 // The runtime's functions in the database `init_string` names (installing the runtime when it
 // is missing): "name(type, type ...)" with its count of arguments, -1 for a VARIADIC one.
-// ora_raise and ora_raise_stable, which fail with the message they are given by design, are
-// left out.
+// ora_raise, ora_raise_stable and ora_raise_immutable, which fail with the message they are
+// given by design, are left out.
 std::vector<SweptFunction> ServerFunctions(const std::string& init_string);
 
 // A connection to that database at Command Timeout 1 s. A call whose answer has not come
