@@ -157,7 +157,7 @@ TEST(CXmlStringParserTest, BombsInEveryPlaceAreRefusedAndNamed) {
     EXPECT_EQ(parser.EntityRefusal(), korvalis::xml::kExpansionRefused) << bomb.shape;
   }
   // A chain of entities may be 16 deep, in an attribute's value or default as in content.
-  for (const std::string& place : {"<r a='&c1;'/>", "<r>&c1;</r>"}) {
+  for (const std::string place : {"<r a='&c1;'/>", "<r>&c1;</r>"}) {
     for (int depth : {16, 17}) {
       const std::u16string text = korvalis::FromUtf8(
           "<!DOCTYPE r [" + korvalis::xml::testing::EntityChain(depth) + "]>" + place);

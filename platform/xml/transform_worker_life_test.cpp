@@ -288,7 +288,9 @@ TEST(TransformWorkerLifeTest, AChildKilledFromOutsideOrCrashingIsToldAsSuch) {
     EXPECT_NE(answer.cause.find("signal " + std::to_string(signal)), std::string::npos)
         << answer.cause;
     // Only the kernel's out-of-memory killer ends a process for want of memory, never so.
-    if (signal == SIGTERM) EXPECT_EQ(answer.cause.find("memory"), std::string::npos) << answer.cause;
+    if (signal == SIGTERM) {
+      EXPECT_EQ(answer.cause.find("memory"), std::string::npos) << answer.cause;
+    }
   }
 }
 
