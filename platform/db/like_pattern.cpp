@@ -163,14 +163,29 @@ size_t SearchedBytes(std::string_view pattern, char escape) {
   return 0;
 }
 
+bool GlobMatchesAlike(std::string_view pattern, char escape) {
+  for (size_t at = 0; at < pattern.size(); ++at) {
+    char c = pattern[at];
+    if (escape != 0 && c == escape) {
+      c = pattern[++at];
+    } else if (c == '%') {
+      return pattern.find_first_not_of('%', at) == std::string_view::npos;
+    } else if (c == '_') {
+      return false;
+    }
+    if (c == '\0' || static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return false;
+}
+
 std::string GlobOfLike(std::string_view pattern, char escape) {
   std::string glob;
   for (size_t at = 0; at < pattern.size(); ++at) {
     char c = pattern[at];
     if (escape != 0 && c == escape) {
       c = pattern[++at];
-    } else if (c == '%' || c == '_') {
-      glob.push_back(c == '%' ? '*' : '?');
+    } else if (c == '%') {
+      glob.push_back('*');
       continue;
     }
     if (c == '*' || c == '?' || c == '[') {
@@ -182,13 +197,71 @@ std::string GlobOfLike(std::string_view pattern, char escape) {
   return glob;
 }
 
+std::string LiteralPrefix(std::string_view pattern, char escape) {
+  std::string prefix;
+  for (size_t at = 0; at < pattern.size(); ++at) {
+    char c = pattern[at];
+    if (escape != 0 && c == escape) {
+      c = pattern[++at];
+    } else if (c == '%' || c == '_') {
+      break;
+    }
+    prefix.push_back(c);
+  }
+  return prefix;
+}
+
+namespace {
+
+// Whether `text` may end as `pattern` does: false only where the pattern's part after its last
+// '%' is plain characters (no '_' or escape) that are not the text's last bytes. A text that
+// cannot end so is refused before any of its runs is searched.
+bool EndFits(std::string_view text, std::string_view pattern, char escape) {
+  size_t last = std::string_view::npos;
+  for (size_t p = 0; p < pattern.size(); ++p) {
+    if (escape != 0 && pattern[p] == escape) {
+      ++p;
+    } else if (pattern[p] == '%') {
+      last = p;
+    }
+  }
+  if (last == std::string_view::npos) return true;
+  const std::string_view tail = pattern.substr(last + 1);
+  const char wildcards[] = {'_', escape};
+  if (tail.find_first_of(std::string_view(wildcards, escape != 0 ? 2 : 1)) !=
+      std::string_view::npos) {
+    return true;
+  }
+  return text.ends_with(tail);
+}
+
+// The byte the part of `pattern` from `p` on must find first in a text, as an int; -1 where it
+// starts with '_', or with a byte that continues a character (a run is matched from characters'
+// starts, and only a byte that starts one is found at a character's start).
+int FirstByte(std::string_view pattern, size_t p, char escape) {
+  if (p == pattern.size() || pattern[p] == '_' || pattern[p] == '%') return -1;
+  const char c = escape != 0 && pattern[p] == escape ? pattern[p + 1] : pattern[p];
+  return StartsCharacter(c) ? static_cast<unsigned char>(c) : -1;
+}
+
+// The first place at or after `from` where the byte `first` (FirstByte) stands, or `from` where
+// there is none to find; npos where it is not there.
+size_t Next(std::string_view text, size_t from, int first) {
+  return first < 0 || from >= text.size() ? from : text.find(static_cast<char>(first), from);
+}
+
+}  // namespace
+
 // A '%' matches any run: the text is matched on from where the last '%' stood, one character
 // further each time what follows it fails, which no earlier '%' can mend (the last one can take
-// any run an earlier one could). Literal characters compare byte by byte, so that a '_' is met
+// any run an earlier one could); where what follows starts with a character of its own, further
+// to where that character stands. Literal characters compare byte by byte, so that a '_' is met
 // only on a character's first byte.
 bool MatchesInPlace(std::string_view text, std::string_view pattern, char escape) {
+  if (!EndFits(text, pattern, escape)) return false;
   size_t t = 0, p = 0;
   size_t resume_p = std::string_view::npos, resume_t = 0;
+  int first = -1;
   while (t < text.size()) {
     if (p < pattern.size()) {
       const char c = pattern[p];
@@ -201,6 +274,8 @@ bool MatchesInPlace(std::string_view text, std::string_view pattern, char escape
             std::string_view::npos) {
           return text.size() - t >= rest.size() && text.ends_with(rest);
         }
+        first = FirstByte(pattern, p, escape);
+        if ((t = Next(text, t, first)) == std::string_view::npos) return false;
         resume_p = p;
         resume_t = t;
         continue;
@@ -219,7 +294,8 @@ bool MatchesInPlace(std::string_view text, std::string_view pattern, char escape
     }
     if (resume_p == std::string_view::npos) return false;
     p = resume_p;
-    t = resume_t = NextChar(text, resume_t);
+    t = resume_t = Next(text, NextChar(text, resume_t), first);
+    if (t == std::string_view::npos) return false;
   }
   while (p < pattern.size() && pattern[p] == '%' && escape != '%') ++p;
   return p == pattern.size();

@@ -113,12 +113,12 @@ void FreeParser(xmlParserCtxtPtr parser) {
 constexpr unsigned long kFirstOperations = 1ul << 20;
 
 // `path` evaluated in `ctx`, null when it is invalid. Within a statement's Command Timeout the
-// evaluation is cut into tries of a bounded count of libxml2's operations (it cannot be paused),
-// each of up to twice the last, or as many as the rate of the last fits in half the time left; a
-// try that runs out of operations past the deadline ends the call with ORA-01013, as does a string
-// value that the deadline passes while it is built (xpath_string_values.h), for a comparison too
-// (xpath_comparison_rewrite.h). A path whose comparisons cannot be read is invalid at once:
-// libxml2 would weigh them uncounted.
+// evaluation is cut into tries of a bounded count of libxml2's operations (it cannot be paused,
+// and each try starts it afresh), their counts as NextTryOperations gives them; a path that needs
+// more than the time left allows, as a try that the deadline passes, ends the call with ORA-01013, as
+// does a string value that the deadline passes while it is built (xpath_string_values.h), for a
+// comparison too (xpath_comparison_rewrite.h). A path whose comparisons cannot be read is invalid
+// at once: libxml2 would weigh them uncounted.
 xmlXPathObjectPtr EvaluateInTime(const std::string& path, xmlXPathContextPtr ctx) {
   const std::optional<std::string> rewritten = RewriteComparisons(path);
   if (!rewritten) return nullptr;
@@ -141,18 +141,21 @@ xmlXPathObjectPtr EvaluateInTime(const std::string& path, xmlXPathContextPtr ctx
     if (result == nullptr) stopped();
     // Past its limit libxml2 leaves the count at the limit and fails the evaluation.
     if (result != nullptr || ctx->opCount < limit) return result;
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    const std::chrono::duration<double> left = deadline->Left();
-    if (left.count() <= 0) time.Stop();
-    // Half the time left at the last try's rate: a path's later operations may cost more.
-    const double affordable =
-        static_cast<double>(limit) / std::max(took.count(), 1e-6) * left.count() / 2;
-    limit = static_cast<unsigned long>(
-        std::clamp(affordable, static_cast<double>(limit) + 1, static_cast<double>(limit) * 2));
+    limit = NextTryOperations(limit, std::chrono::steady_clock::now() - start, deadline->Left());
+    if (limit == 0) time.Stop();
   }
 }
 
 }  // namespace
+
+unsigned long NextTryOperations(unsigned long limit, std::chrono::duration<double> took,
+                                std::chrono::duration<double> left) {
+  // Three quarters of the time left: the new operations may cost more than those measured.
+  const double affordable =
+      static_cast<double>(limit) / std::max(took.count(), 1e-6) * left.count() * 3 / 4;
+  if (affordable <= static_cast<double>(limit)) return 0;
+  return static_cast<unsigned long>(std::min(affordable, static_cast<double>(limit) * 2));
+}
 
 XmlPathDocument::XmlPathDocument(std::string_view xml) {
   StartLibxml();
@@ -210,6 +213,9 @@ XmlPathDocument::Selection XmlPathDocument::Select(std::string_view path) const 
   XPathContext context(doc_);
   if (!context.ctx) throw SqlError("out of memory evaluating an XPath");
   context.ctx->error = IgnoreStructuredError;
+  // A path is read from the document: a relative one starts at the document node, which is also
+  // what `.` and the functions of the context node (string(), number(), ...) read at its top.
+  context.ctx->node = reinterpret_cast<xmlNode*>(doc_);
   const std::string p(path);
   XPathResult result;
   result.obj = EvaluateInTime(p, context.ctx);

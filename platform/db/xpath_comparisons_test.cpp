@@ -74,10 +74,12 @@ TEST(XPathComparisonRewriteTest, CallsTheComparisonFunctionByPrecedence) {
             std::nullopt);
 }
 
-// libxml2's answer to `path` as written, as text; "invalid" when it has none.
+// libxml2's answer to `path` as written, from the document node, as text; "invalid" when it has
+// none.
 std::string AsWritten(const std::string& xml, const std::string& path) {
   xmlDocPtr doc = xmlReadMemory(xml.data(), static_cast<int>(xml.size()), nullptr, "UTF-8", 0);
   xmlXPathContextPtr context = xmlXPathNewContext(doc);
+  context->node = reinterpret_cast<xmlNodePtr>(doc);
   context->error = [](void*, xmlErrorPtr) {};
   xmlXPathObjectPtr result = xmlXPathEvalExpression(BAD_CAST path.c_str(), context);
   std::string text = "invalid";
@@ -172,16 +174,34 @@ TEST(XPathComparisonTest, AnswersAsLibxml2AnswersThePathAsWritten) {
   // Operator names written against their operands, as libxml2 reads them (the name `or.` gave 3).
   EXPECT_EQ(Answer(document, "count(//a[.=1or.=2])"), "2");
   EXPECT_EQ(Answer(document, "count(//a[.!=1and.!=2ora=3])"), "2");
-  // At the top level there is no context node: functions that read it read nothing (they
-  // crashed the process), as libxml2 answers.
+  // At the top level the context is the document node: functions that read it read the
+  // document's string value (they crashed the process, then read nothing).
   for (const std::string path :
        {"string()", "number()", "string-length()", "normalize-space()", "name()", "local-name()",
         "concat(string(), number())", "string() = ''", ". = ''", "count(//a[string() = 2])",
-        "sum(//a[number() < 3])"}) {
+        "sum(//a[number() < 3])", "count(.)", "r/a[2]", "count(r/*[. = //b])", "..", "count(..)",
+        "r/d = 'xyz'", "string(r/d/i/..)"}) {
     EXPECT_EQ(Answer(document, path), AsWritten(xml, path)) << path;
   }
-  EXPECT_EQ(Answer(document, "string()"), "");
-  EXPECT_EQ(Answer(document, "number()"), "0");
+  EXPECT_EQ(Answer(document, "string()"), "12x 3 25xyzxyzNaN  ");
+  EXPECT_EQ(Answer(document, "number()"), "NaN");
+  EXPECT_EQ(Answer(document, "r/a[2]"), "2");
+  EXPECT_EQ(Answer(document, "count(r/*[. = //b])"), "3");
+}
+
+// The document node is the context of a path: a relative path reads from it, and so do `.` and
+// the functions of the context node, as the server reads them.
+TEST(XmlPathDocumentTest, APathReadsFromTheDocumentNode) {
+  XmlPathDocument document("<r><a>2</a></r>");
+  EXPECT_EQ(Answer(document, "r/a"), "2");
+  EXPECT_EQ(Answer(document, "string()"), "2");
+  EXPECT_EQ(Answer(document, "number()"), "2");
+  EXPECT_EQ(Answer(document, "concat(string(), \"x\")"), "2x");
+  EXPECT_EQ(Answer(document, "count(.)"), "1");
+  EXPECT_EQ(Answer(document, "count(r/a[. = 2])"), "1");
+  EXPECT_EQ(Answer(document, "boolean(. = '2')"), "true");
+  EXPECT_EQ(document.Select("r/*[1]").nodes, document.Select("/r/*[1]").nodes);
+  EXPECT_EQ(document.Select("r/*[1]").nodes.size(), 1u);
 }
 
 // Chains of comparisons answer as libxml2 answers them as written, as deep as it reads them;

@@ -94,8 +94,8 @@ bool ReadNodes(ChargedStringValues& values, Reads reads, xmlXPathObjectPtr* argu
 }
 
 // Replaced function `k`: its string values built here, then libxml2's own on texts; sum, whose
-// own takes only a node-set, answers here. Without a context node (a path's top level) a function
-// that reads it reads nothing, and libxml2's own answers.
+// own takes only a node-set, answers here. A function that reads the context node reads the
+// document's string value at a path's top level; without any context node libxml2's own answers.
 template <size_t k>
 void CallCharged(xmlXPathParserContextPtr parser, int nargs) {
   const Replaced& f = kReplaced[k];
