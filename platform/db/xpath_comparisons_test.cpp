@@ -4,7 +4,10 @@
 #include <libxml/parser.h>
 #include <libxml/xpath.h>
 
+#include <algorithm>
 #include <array>
+#include <chrono>
+#include <cmath>
 #include <optional>
 #include <random>
 #include <string>
@@ -337,6 +340,36 @@ TEST(XPathComparisonTest, RandomPathsAnswerAsLibxml2AnswersThemAsWritten) {
     }
   }
   EXPECT_GT(answered, 10000);
+}
+
+// Tries at a path that needs `needed` operations at `rate` a second, under a deadline `bound`
+// seconds away: the seconds when the path is answered (positive) or stopped (negative).
+double TriesEnd(double needed, double rate, double bound) {
+  double spent = 0;
+  for (unsigned long limit = 1ul << 20; limit != 0;) {
+    const double took = std::min(static_cast<double>(limit), needed) / rate;
+    spent += took;
+    if (static_cast<double>(limit) >= needed) return spent;
+    limit = NextTryOperations(limit, std::chrono::duration<double>(took),
+                              std::chrono::duration<double>(std::max(bound - spent, 0.0)));
+  }
+  return -spent;
+}
+
+// No try starts that its own rate would end past the deadline (one did, and a path of 1 MB ran
+// 314 s at 300), and a path that needs a fifth of the time is answered.
+TEST(XmlPathDocumentTest, TriesAtAPathEndByTheDeadline) {
+  for (const double bound : {1.0, 10.0, 30.0, 300.0}) {
+    for (const double rate : {5e6, 3e7, 8e7, 1e9}) {
+      for (double needed = 1e5; needed < 1e13; needed *= 1.7) {
+        const double end = TriesEnd(needed, rate, bound);
+        EXPECT_LE(std::abs(end), bound) << needed << " at " << rate << " within " << bound;
+        if (needed / rate <= bound / 5) {
+          EXPECT_GT(end, 0) << needed << " at " << rate << " within " << bound;
+        }
+      }
+    }
+  }
 }
 
 // A document's own entities stand for their text; an entity bomb is refused at the bound.
