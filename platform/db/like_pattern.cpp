@@ -141,11 +141,12 @@ bool LikePattern::Matches(std::string_view text) const {
   return true;
 }
 
+// A loop, as IsPlain: it is asked at every row of a statement.
 bool EscapesValid(std::string_view pattern, char escape) {
-  for (size_t at = pattern.find(escape); at != std::string_view::npos;
-       at = pattern.find(escape, at + 2)) {
-    if (at + 1 == pattern.size()) return false;
-    const char next = pattern[at + 1];
+  for (size_t at = 0; at < pattern.size(); ++at) {
+    if (pattern[at] != escape) continue;
+    if (++at == pattern.size()) return false;
+    const char next = pattern[at];
     if (next != '%' && next != '_' && next != escape) return false;
   }
   return true;
@@ -213,6 +214,15 @@ std::string LiteralPrefix(std::string_view pattern, char escape) {
 
 namespace {
 
+// Whether `part` of a pattern is plain characters: no '%', '_' or escape. A loop: the texts are
+// short, where a search's call costs more than the bytes it reads.
+bool IsPlain(std::string_view part, char escape) {
+  for (const char c : part) {
+    if (c == '%' || c == '_' || (escape != 0 && c == escape)) return false;
+  }
+  return true;
+}
+
 // Whether `text` may end as `pattern` does: false only where the pattern's part after its last
 // '%' is plain characters (no '_' or escape) that are not the text's last bytes. A text that
 // cannot end so is refused before any of its runs is searched.
@@ -227,12 +237,7 @@ bool EndFits(std::string_view text, std::string_view pattern, char escape) {
   }
   if (last == std::string_view::npos) return true;
   const std::string_view tail = pattern.substr(last + 1);
-  const char wildcards[] = {'_', escape};
-  if (tail.find_first_of(std::string_view(wildcards, escape != 0 ? 2 : 1)) !=
-      std::string_view::npos) {
-    return true;
-  }
-  return text.ends_with(tail);
+  return !IsPlain(tail, escape) || text.ends_with(tail);
 }
 
 // The byte the part of `pattern` from `p` on must find first in a text, as an int; -1 where it
@@ -269,11 +274,7 @@ bool MatchesInPlace(std::string_view text, std::string_view pattern, char escape
         while (p < pattern.size() && pattern[p] == '%') ++p;
         const std::string_view rest = pattern.substr(p);
         // What follows the last '%' without wildcards matches the text's end or nothing.
-        const char wildcards[] = {'%', '_', escape};
-        if (rest.find_first_of(std::string_view(wildcards, escape != 0 ? 3 : 2)) ==
-            std::string_view::npos) {
-          return text.size() - t >= rest.size() && text.ends_with(rest);
-        }
+        if (IsPlain(rest, escape)) return text.size() - t >= rest.size() && text.ends_with(rest);
         first = FirstByte(pattern, p, escape);
         if ((t = Next(text, t, first)) == std::string_view::npos) return false;
         resume_p = p;
