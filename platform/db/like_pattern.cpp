@@ -181,20 +181,15 @@ bool GlobMatchesAlike(std::string_view pattern, char escape) {
 
 std::string GlobOfLike(std::string_view pattern, char escape) {
   std::string glob;
-  for (size_t at = 0; at < pattern.size(); ++at) {
-    char c = pattern[at];
-    if (escape != 0 && c == escape) {
-      c = pattern[++at];
-    } else if (c == '%') {
-      glob.push_back('*');
-      continue;
-    }
+  for (const char c : LiteralPrefix(pattern, escape)) {
     if (c == '*' || c == '?' || c == '[') {
       glob.append({'[', c, ']'});
     } else {
       glob.push_back(c);
     }
   }
+  // The '%' that ends the pattern, however many.
+  glob.push_back('*');
   return glob;
 }
 

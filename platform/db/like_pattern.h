@@ -83,8 +83,8 @@ size_t SearchedBytes(std::string_view pattern, char escape);
 // past ASCII, or a text's end to be matched could read a text otherwise. `escape` is 0 for none.
 // Precondition: EscapesValid(pattern, escape) where `escape` is given.
 bool GlobMatchesAlike(std::string_view pattern, char escape);
-// The GLOB pattern that matches what `pattern` matches ('%' as '*', the characters special to
-// GLOB between brackets) where GlobMatchesAlike. `escape` is 0 for none.
+// The GLOB pattern that matches what `pattern` matches (its characters, those special to GLOB
+// between brackets, then '*') where GlobMatchesAlike. `escape` is 0 for none.
 // Precondition: GlobMatchesAlike(pattern, escape).
 std::string GlobOfLike(std::string_view pattern, char escape);
 // The characters every text that `pattern` matches starts with: its own before its first '%'

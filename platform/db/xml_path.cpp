@@ -19,6 +19,7 @@
 #include "platform/db/xpath_comparison_rewrite.h"
 #include "platform/db/xpath_string_values.h"
 #include "platform/xml/entity_expansion.h"
+#include "platform/xml/quiet_messages.h"
 
 namespace korvalis::db {
 namespace {
@@ -218,7 +219,11 @@ XmlPathDocument::Selection XmlPathDocument::Select(std::string_view path) const 
   context.ctx->node = reinterpret_cast<xmlNode*>(doc_);
   const std::string p(path);
   XPathResult result;
-  result.obj = EvaluateInTime(p, context.ctx);
+  {
+    // A function libxml2 does not know is named on standard error, not in the structured error.
+    xml::QuietMessages quiet;
+    result.obj = EvaluateInTime(p, context.ctx);
+  }
   if (!result.obj) throw SqlError("ORA-31013: Invalid XPATH expression: " + p);
   Selection s;
   switch (result.obj->type) {
