@@ -273,6 +273,13 @@ TEST_P(TextSearchTest, PathsReadFromTheDocumentNode) {
   EXPECT_EQ(value("EXTRACTVALUE", "count(r/a[. = 2])"), "1");
   EXPECT_EQ(value("EXTRACTVALUE", "count(r[a = /r/a])"), "1");
   EXPECT_EQ(value("EXTRACT", "r/a"), "<a>2</a>");
+  EXPECT_EQ(value("EXTRACT", "."), value("EXTRACT", "/"));
+  // The document node holds an element: no value of one node.
+  for (const std::string path : {".", "/", "r/a/../.."}) {
+    EXPECT_NE(Error("SELECT EXTRACTVALUE(" + doc + ", '" + path + "') FROM DUAL").find("ORA-19025"),
+              std::string::npos)
+        << path;
+  }
   EXPECT_EQ(value("EXTRACT", "r/*[1]"), value("EXTRACT", "/r/*[1]"));
   EXPECT_EQ(Rows("SELECT ID FROM DOC WHERE EXTRACTVALUE(XML, 'root/diagnosis') = 'pneumonia'"),
             "2");

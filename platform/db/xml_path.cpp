@@ -261,7 +261,7 @@ std::string XmlPathDocument::Markup(xmlNode* node) {
 }
 
 bool XmlPathDocument::IsLeaf(xmlNode* node) {
-  if (node->type != XML_ELEMENT_NODE) return true;
+  if (node->type != XML_ELEMENT_NODE && node->type != XML_DOCUMENT_NODE) return true;
   for (xmlNode* c = node->children; c; c = c->next) {
     if (c->type != XML_TEXT_NODE && c->type != XML_CDATA_SECTION_NODE) return false;
   }

@@ -40,7 +40,8 @@ class XmlPathDocument {
   static std::string Text(xmlNode* node);
   // The markup of a node as stored; an attribute gives its value.
   static std::string Markup(xmlNode* node);
-  // Whether the node is a text or attribute node, or an element whose children are all text.
+  // Whether the node is a text or attribute node, or an element whose children are all text (the
+  // document node, which holds an element, is none).
   static bool IsLeaf(xmlNode* node);
 
  private:
