@@ -151,9 +151,10 @@ xmlXPathObjectPtr EvaluateInTime(const std::string& path, xmlXPathContextPtr ctx
 
 unsigned long NextTryOperations(unsigned long limit, std::chrono::duration<double> took,
                                 std::chrono::duration<double> left) {
-  // Three quarters of the time left: the new operations may cost more than those measured.
+  // Half the time left: the try may run at half the rate measured (a busy machine, operations
+  // that cost more) and still end by the deadline.
   const double affordable =
-      static_cast<double>(limit) / std::max(took.count(), 1e-6) * left.count() * 3 / 4;
+      static_cast<double>(limit) / std::max(took.count(), 1e-6) * left.count() / 2;
   if (affordable <= static_cast<double>(limit)) return 0;
   return static_cast<unsigned long>(std::min(affordable, static_cast<double>(limit) * 2));
 }

@@ -51,9 +51,9 @@ class XmlPathDocument {
 // A path is evaluated in tries of a bounded count of libxml2's operations, each starting afresh,
 // until one ends within its count. After a try of `limit` operations that used them all in
 // `took`, with `left` until the statement's deadline: the operations of the next try, up to twice
-// as many, no more than the rate of the last fits in three quarters of the time left; 0 when that
-// is no more than `limit`, a try that could go no further, so that no try starts that its own
-// rate would end past the deadline.
+// as many, no more than the rate of the last fits in half the time left; 0 when that is no more
+// than `limit`, a try that could go no further, so that no try starts that would end past the
+// deadline at half its own rate.
 unsigned long NextTryOperations(unsigned long limit, std::chrono::duration<double> took,
                                 std::chrono::duration<double> left);
 

@@ -239,6 +239,10 @@ bool CompareTopTwo(xmlXPathParserContextPtr parser, Op op) {
     parser->error = XPATH_INVALID_OPERAND;
     return false;
   }
+  if (ChargedStringValues& values = ChargedStringValues::Of(parser); !values.ChargeSteps(parser)) {
+    values.Stop(parser);
+    return false;
+  }
   if ((IsNodeSet(*a) || IsNodeSet(*b)) && a->type != XPATH_BOOLEAN && b->type != XPATH_BOOLEAN) {
     ChargedStringValues& values = ChargedStringValues::Of(parser);
     NodeSetComparison comparison(values);

@@ -100,6 +100,7 @@ template <size_t k>
 void CallCharged(xmlXPathParserContextPtr parser, int nargs) {
   const Replaced& f = kReplaced[k];
   ChargedStringValues& values = ChargedStringValues::Of(parser);
+  if (!values.ChargeSteps(parser)) return values.Stop(parser);
   if (nargs == 0 && f.reads_context_node && parser->context->node != nullptr) {
     std::string& text = values.Text();
     if (!values.Append(parser->context->node, &text)) return values.Stop(parser);
@@ -199,6 +200,15 @@ bool ChargedStringValues::Append(xmlNode* node, std::string* out, size_t most) {
     n = n->next;
   }
   return true;
+}
+
+bool ChargedStringValues::ChargeSteps(xmlXPathParserContext* parser) {
+  const unsigned long count = parser->context->opCount;
+  // A try at the path counts afresh from zero.
+  if (count < steps_charged_) steps_charged_ = 0;
+  const unsigned long steps = count - steps_charged_;
+  steps_charged_ = count;
+  return !functions::StatementTime().Exhausted(steps);
 }
 
 void ChargedStringValues::Stop(xmlXPathParserContext* parser) {
