@@ -235,33 +235,43 @@ bool EndFits(std::string_view text, std::string_view pattern, char escape) {
   return !IsPlain(tail, escape) || text.ends_with(tail);
 }
 
-// The byte the part of `pattern` from `p` on must find first in a text, as an int; -1 where it
-// starts with '_', or with a byte that continues a character (a run is matched from characters'
-// starts, and only a byte that starts one is found at a character's start).
-int FirstByte(std::string_view pattern, size_t p, char escape) {
-  if (p == pattern.size() || pattern[p] == '_' || pattern[p] == '%') return -1;
-  const char c = escape != 0 && pattern[p] == escape ? pattern[p + 1] : pattern[p];
-  return StartsCharacter(c) ? static_cast<unsigned char>(c) : -1;
+// The characters of its own that the part of `pattern` from `p` on starts with, up to its next
+// '%', '_' or escape (an escaped character alone); empty where it starts with '_', or with a byte
+// that continues a character (a run is matched from characters' starts, and only a byte that
+// starts one is found at a character's start).
+std::string_view FirstRun(std::string_view pattern, size_t p, char escape) {
+  std::string_view run;
+  if (p < pattern.size() && escape != 0 && pattern[p] == escape) {
+    run = pattern.substr(p + 1, 1);
+  } else {
+    size_t end = p;
+    while (end < pattern.size() && pattern[end] != '%' && pattern[end] != '_' &&
+           (escape == 0 || pattern[end] != escape)) {
+      ++end;
+    }
+    run = pattern.substr(p, end - p);
+  }
+  return run.empty() || !StartsCharacter(run[0]) ? std::string_view() : run;
 }
 
-// The first place at or after `from` where the byte `first` (FirstByte) stands, or `from` where
-// there is none to find; npos where it is not there.
-size_t Next(std::string_view text, size_t from, int first) {
-  return first < 0 || from >= text.size() ? from : text.find(static_cast<char>(first), from);
+// The first place at or after `from` where `run` (FirstRun) stands, or `from` where there is none
+// to find; npos where it is not there.
+size_t Next(std::string_view text, size_t from, std::string_view run) {
+  return run.empty() || from >= text.size() ? from : text.find(run, from);
 }
 
 }  // namespace
 
 // A '%' matches any run: the text is matched on from where the last '%' stood, one character
 // further each time what follows it fails, which no earlier '%' can mend (the last one can take
-// any run an earlier one could); where what follows starts with a character of its own, further
-// to where that character stands. Literal characters compare byte by byte, so that a '_' is met
+// any run an earlier one could); where what follows starts with characters of its own, further
+// to where they stand. Literal characters compare byte by byte, so that a '_' is met
 // only on a character's first byte.
 bool MatchesInPlace(std::string_view text, std::string_view pattern, char escape) {
   if (!EndFits(text, pattern, escape)) return false;
   size_t t = 0, p = 0;
   size_t resume_p = std::string_view::npos, resume_t = 0;
-  int first = -1;
+  std::string_view first;
   while (t < text.size()) {
     if (p < pattern.size()) {
       const char c = pattern[p];
@@ -270,7 +280,7 @@ bool MatchesInPlace(std::string_view text, std::string_view pattern, char escape
         const std::string_view rest = pattern.substr(p);
         // What follows the last '%' without wildcards matches the text's end or nothing.
         if (IsPlain(rest, escape)) return text.size() - t >= rest.size() && text.ends_with(rest);
-        first = FirstByte(pattern, p, escape);
+        first = FirstRun(pattern, p, escape);
         if ((t = Next(text, t, first)) == std::string_view::npos) return false;
         resume_p = p;
         resume_t = t;
