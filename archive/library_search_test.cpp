@@ -401,6 +401,22 @@ TEST_P(LibrarySearchTest, PathValuesAreCutAt420CharactersAndEmptyForAnUnknownDoc
   EXPECT_EQ(values(FromUtf8(without_texts)), empty);
 }
 
+// A path without its leading slash reads from the document too.
+TEST_P(LibrarySearchTest, RelativePathsReadFromTheDocument) {
+  AddPatient("P8", "吴九", {{"E8", 3}});
+  const std::string id = AddDocument("P8", "E8", "出院记录", "x",
+                                     "<root><complaint>发热</complaint><plan>观察</plan></root>");
+  ScopedBstr i(FromUtf8(id)),
+      paths(u"<root><path>root/*[1]</path><path>/root/*[1]</path><path>string(root/plan)</path>"
+            u"<path>count(.)</path></root>"),
+      result;
+  CBEMRLibrary::GetPathValue(&data_source_, i.get(), paths.get(), result.out());
+  EXPECT_EQ(ReadElements(result.text()), (Hits{{"value", "<complaint>发热</complaint>", {}},
+                                               {"value", "<complaint>发热</complaint>", {}},
+                                               {"value", "观察", {}},
+                                               {"value", "1", {}}}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, LibrarySearchTest, db::testing::kBothEngines,
                          db::testing::EngineName);
 

@@ -106,6 +106,14 @@ KORVALIS_BENCH(BM_FileLikeColumnPrefix, File,
                "SELECT COUNT(*) FROM T_NOTE WHERE X LIKE N || '%'");
 KORVALIS_BENCH(BM_FileNotLikeSubstrPrefix, File,
                "SELECT COUNT(*) FROM T_NOTE WHERE X NOT LIKE SUBSTR(S, 1, 3) || '%'");
+// Patterns of two or three '%' that end in plain characters, and one with an escaped '%'.
+KORVALIS_BENCH(BM_FileLikeInnerThenEnd, File, "SELECT COUNT(*) FROM T_NOTE WHERE S LIKE '%a%C'");
+KORVALIS_BENCH(BM_FileLikeTwoInnerThenEnd, File,
+               "SELECT COUNT(*) FROM T_NOTE WHERE X LIKE '%_n%m%C'");
+KORVALIS_BENCH(BM_FileLikeEscapedInner, File,
+               "SELECT COUNT(*) FROM T_NOTE WHERE X LIKE '%ab\\%c%' ESCAPE '\\'");
+KORVALIS_BENCH(BM_FileLikeBedThenEnd, File,
+               "SELECT COUNT(*) FROM T_NOTE WHERE X LIKE '%bed 1%C'");
 KORVALIS_BENCH(BM_FileRegexpLikeBackReference, File,
                "SELECT COUNT(*) FROM T_NOTE WHERE REGEXP_LIKE(X, '([0-9])\\1')");
 

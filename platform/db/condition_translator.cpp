@@ -330,11 +330,12 @@ SqlType Translator::EmitBetween(const Expr& e, const Scope* scope, std::string* 
 // A column matched against a pattern that starts with characters of its own lies between them
 // and the text just past every text they start: the range, beside the match printed at
 // out[start..], lets the engine search the column's index, as it would for its own LIKE (the
-// matching is ours, like_pattern.h, which the engine does not know).
-void Translator::BoundLikePrefix(std::string_view pattern, const std::string& column, size_t start,
-                                 std::string* out) const {
-  const std::string_view prefix = pattern.substr(0, pattern.find_first_of("%_"));
-  if (prefix.empty()) return;
+// matching is ours, like_pattern.h, which the engine does not know). The range compares bytes,
+// NULs and every other character as they are, so that it admits every row the match admits.
+void Translator::BoundLikePrefix(std::string_view pattern, char escape, const std::string& column,
+                                 size_t start, std::string* out) const {
+  const std::string prefix = functions::LiteralPrefix(pattern, escape);
+  if (prefix.empty() || prefix.find('\0') != std::string::npos) return;
   std::string past(prefix);
   while (!past.empty() && static_cast<unsigned char>(past.back()) == 0xFF) past.pop_back();
   // The range first: a row outside it is not matched at all.
@@ -349,10 +350,11 @@ void Translator::BoundLikePrefix(std::string_view pattern, const std::string& co
   out->push_back(')');
 }
 
-// A pattern written in the statement that has '%' only at its end, matched on the file by the
-// engine's own GLOB: its match reads the pattern once whatever the text, and a column's index
-// is searched between the pattern's first characters, with no comparison on a scan. Other
-// patterns, and one past the engine's length for them, are matched by ours (like_pattern.h).
+// A pattern written in the statement of ASCII characters then '%', matched on the file by the
+// engine's own GLOB, which reads such a pattern exactly as ours (like_pattern.h) does whatever
+// the text: its match reads the pattern once, and a column's index is searched between the
+// pattern's first characters, with no comparison on a scan. Other patterns, and one past the
+// engine's length for them, are matched by ours.
 bool Translator::EmitAnchoredLike(const Expr& e, std::string* out) {
   const Expr& pattern = *e.args[1];
   const Expr* escape = e.args.size() > 2 ? e.args[2].get() : nullptr;
@@ -362,7 +364,7 @@ bool Translator::EmitAnchoredLike(const Expr& e, std::string* out) {
     return false;
   }
   const char escape_char = escape != nullptr ? escape->text[0] : '\0';
-  if (functions::SearchedBytes(pattern.text, escape_char) != 0) return false;
+  if (!functions::GlobMatchesAlike(pattern.text, escape_char)) return false;
   out->append(e.negated ? " NOT GLOB " : " GLOB ");
   AppendStringLiteral(functions::GlobOfLike(pattern.text, escape_char), out);
   return true;
@@ -406,13 +408,20 @@ SqlType Translator::EmitPattern(const Expr& e, const Scope* scope, std::string* 
   const size_t value_end = out->size();
   out->append(e.negated ? " NOT LIKE " : " LIKE ");
   Emit(pattern, scope, out);
-  if (!pg_ && !e.negated && e.args.size() == 2 && t == SqlType::kText &&
-      e.args[0]->kind == ExprKind::kColumn && pattern.kind == ExprKind::kString) {
-    BoundLikePrefix(pattern.text, out->substr(start, value_end - start), start, out);
-  }
   if (e.args.size() > 2) {
     out->append(" ESCAPE ");
     Emit(*e.args[2], scope, out);
+  }
+  // With an escape, only one the pattern reads without error: a pattern that fails must fail
+  // whatever rows the range admits.
+  const Expr* escape = e.args.size() > 2 ? e.args[2].get() : nullptr;
+  const bool sound_escape = escape == nullptr ||
+                            (escape->kind == ExprKind::kString && escape->text.size() == 1 &&
+                             functions::EscapesValid(pattern.text, escape->text[0]));
+  if (!e.negated && sound_escape && t == SqlType::kText && e.args[0]->kind == ExprKind::kColumn &&
+      pattern.kind == ExprKind::kString) {
+    BoundLikePrefix(pattern.text, escape != nullptr ? escape->text[0] : '\0',
+                    out->substr(start, value_end - start), start, out);
   }
   return SqlType::kNumber;
 }

@@ -377,6 +377,17 @@ TEST_F(FunctionBoundsTest, XmlPathChainsAreReadWithinTheCommandTimeout) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1 + 2));
 }
 
+// Each of 131,072 elements reads every child of the root again: 17 billion of libxml2's steps,
+// evaluated in tries that end by the deadline (one ran 314 s at a Command Timeout of 300).
+TEST_F(FunctionBoundsTest, AQuadraticPathEndsByTheCommandTimeout) {
+  const auto start = std::chrono::steady_clock::now();
+  ExpectCancelled(*c_,
+                  "SELECT EXTRACTVALUE('<r>' || REPLACE(RPAD('x', 16384, 'x'), 'x', "
+                  "'<a>1</a><a>1</a><a>1</a><a>1</a><a>1</a><a>1</a><a>1</a><a>1</a>') || '</r>', "
+                  "'count(/r/a[. = /r/c])') FROM DUAL");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1 + 2));
+}
+
 TEST_F(FunctionBoundsTest, XmlPathsStopAtTheCommandTimeoutAndDocumentsAtTheMemoryBound) {
   // Every one of 60,000 elements counts those before it.
   const std::string wide = "'<a>' || REPLACE(RPAD('x', 30000, 'x'), 'x', '<b/><b/>') || '</a>'";

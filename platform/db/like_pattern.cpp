@@ -141,11 +141,12 @@ bool LikePattern::Matches(std::string_view text) const {
   return true;
 }
 
+// A loop, as IsPlain: it is asked at every row of a statement.
 bool EscapesValid(std::string_view pattern, char escape) {
-  for (size_t at = pattern.find(escape); at != std::string_view::npos;
-       at = pattern.find(escape, at + 2)) {
-    if (at + 1 == pattern.size()) return false;
-    const char next = pattern[at + 1];
+  for (size_t at = 0; at < pattern.size(); ++at) {
+    if (pattern[at] != escape) continue;
+    if (++at == pattern.size()) return false;
+    const char next = pattern[at];
     if (next != '%' && next != '_' && next != escape) return false;
   }
   return true;
@@ -163,32 +164,114 @@ size_t SearchedBytes(std::string_view pattern, char escape) {
   return 0;
 }
 
-std::string GlobOfLike(std::string_view pattern, char escape) {
-  std::string glob;
+bool GlobMatchesAlike(std::string_view pattern, char escape) {
   for (size_t at = 0; at < pattern.size(); ++at) {
     char c = pattern[at];
     if (escape != 0 && c == escape) {
       c = pattern[++at];
-    } else if (c == '%' || c == '_') {
-      glob.push_back(c == '%' ? '*' : '?');
-      continue;
+    } else if (c == '%') {
+      return pattern.find_first_not_of('%', at) == std::string_view::npos;
+    } else if (c == '_') {
+      return false;
     }
+    if (c == '\0' || static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return false;
+}
+
+std::string GlobOfLike(std::string_view pattern, char escape) {
+  std::string glob;
+  for (const char c : LiteralPrefix(pattern, escape)) {
     if (c == '*' || c == '?' || c == '[') {
       glob.append({'[', c, ']'});
     } else {
       glob.push_back(c);
     }
   }
+  // The '%' that ends the pattern, however many.
+  glob.push_back('*');
   return glob;
 }
 
+std::string LiteralPrefix(std::string_view pattern, char escape) {
+  std::string prefix;
+  for (size_t at = 0; at < pattern.size(); ++at) {
+    char c = pattern[at];
+    if (escape != 0 && c == escape) {
+      c = pattern[++at];
+    } else if (c == '%' || c == '_') {
+      break;
+    }
+    prefix.push_back(c);
+  }
+  return prefix;
+}
+
+namespace {
+
+// Whether `part` of a pattern is plain characters: no '%', '_' or escape. A loop: the texts are
+// short, where a search's call costs more than the bytes it reads.
+bool IsPlain(std::string_view part, char escape) {
+  for (const char c : part) {
+    if (c == '%' || c == '_' || (escape != 0 && c == escape)) return false;
+  }
+  return true;
+}
+
+// Whether `text` may end as `pattern` does: false only where the pattern's part after its last
+// '%' is plain characters (no '_' or escape) that are not the text's last bytes. A text that
+// cannot end so is refused before any of its runs is searched.
+bool EndFits(std::string_view text, std::string_view pattern, char escape) {
+  size_t last = std::string_view::npos;
+  for (size_t p = 0; p < pattern.size(); ++p) {
+    if (escape != 0 && pattern[p] == escape) {
+      ++p;
+    } else if (pattern[p] == '%') {
+      last = p;
+    }
+  }
+  if (last == std::string_view::npos) return true;
+  const std::string_view tail = pattern.substr(last + 1);
+  return !IsPlain(tail, escape) || text.ends_with(tail);
+}
+
+// The characters of its own that the part of `pattern` from `p` on starts with, up to its next
+// '%', '_' or escape (an escaped character alone); empty where it starts with '_', or with a byte
+// that continues a character (a run is matched from characters' starts, and only a byte that
+// starts one is found at a character's start).
+std::string_view FirstRun(std::string_view pattern, size_t p, char escape) {
+  std::string_view run;
+  if (p < pattern.size() && escape != 0 && pattern[p] == escape) {
+    run = pattern.substr(p + 1, 1);
+  } else {
+    size_t end = p;
+    while (end < pattern.size() && pattern[end] != '%' && pattern[end] != '_' &&
+           (escape == 0 || pattern[end] != escape)) {
+      ++end;
+    }
+    run = pattern.substr(p, end - p);
+  }
+  return run.empty() || !StartsCharacter(run[0]) ? std::string_view() : run;
+}
+
+// The first place at or after `from` where `run` (FirstRun) stands, or `from` where there is none
+// to find; npos where it is not there.
+size_t Next(std::string_view text, size_t from, std::string_view run) {
+  return run.empty() || from >= text.size() ? from : text.find(run, from);
+}
+
+}  // namespace
+
 // A '%' matches any run: the text is matched on from where the last '%' stood, one character
 // further each time what follows it fails, which no earlier '%' can mend (the last one can take
-// any run an earlier one could). Literal characters compare byte by byte, so that a '_' is met
+// any run an earlier one could); where what follows starts with characters of its own, further
+// to where they stand. Literal characters compare byte by byte, so that a '_' is met
 // only on a character's first byte.
 bool MatchesInPlace(std::string_view text, std::string_view pattern, char escape) {
+  if (!EndFits(text, pattern, escape)) return false;
   size_t t = 0, p = 0;
   size_t resume_p = std::string_view::npos, resume_t = 0;
+  std::string_view first;
   while (t < text.size()) {
     if (p < pattern.size()) {
       const char c = pattern[p];
@@ -196,11 +279,9 @@ bool MatchesInPlace(std::string_view text, std::string_view pattern, char escape
         while (p < pattern.size() && pattern[p] == '%') ++p;
         const std::string_view rest = pattern.substr(p);
         // What follows the last '%' without wildcards matches the text's end or nothing.
-        const char wildcards[] = {'%', '_', escape};
-        if (rest.find_first_of(std::string_view(wildcards, escape != 0 ? 3 : 2)) ==
-            std::string_view::npos) {
-          return text.size() - t >= rest.size() && text.ends_with(rest);
-        }
+        if (IsPlain(rest, escape)) return text.size() - t >= rest.size() && text.ends_with(rest);
+        first = FirstRun(pattern, p, escape);
+        if ((t = Next(text, t, first)) == std::string_view::npos) return false;
         resume_p = p;
         resume_t = t;
         continue;
@@ -219,7 +300,8 @@ bool MatchesInPlace(std::string_view text, std::string_view pattern, char escape
     }
     if (resume_p == std::string_view::npos) return false;
     p = resume_p;
-    t = resume_t = NextChar(text, resume_t);
+    t = resume_t = Next(text, NextChar(text, resume_t), first);
+    if (t == std::string_view::npos) return false;
   }
   while (p < pattern.size() && pattern[p] == '%' && escape != '%') ++p;
   return p == pattern.size();

@@ -76,9 +76,20 @@ bool EscapesValid(std::string_view pattern, char escape);
 // more than '%' follows on; 0 for a pattern matched from the text's start alone, in one pass over
 // the pattern. `escape` is 0 for none.
 size_t SearchedBytes(std::string_view pattern, char escape);
-// The GLOB pattern that matches what `pattern` matches ('%' as '*', '_' as '?', the characters
-// special to GLOB between brackets). `escape` is 0 for none.
+// Whether the engine's GLOB of GlobOfLike(pattern, escape) answers as `pattern` does for every
+// text, whatever its bytes: a pattern of ASCII characters other than NUL, then '%' and nothing
+// else after it (or '%' alone). GLOB reads a text as characters up to its first NUL and reads
+// U+FFFE, U+FFFF, a surrogate and an ill-formed sequence alike, as U+FFFD: a '_', a character
+// past ASCII, or a text's end to be matched could read a text otherwise. `escape` is 0 for none.
 // Precondition: EscapesValid(pattern, escape) where `escape` is given.
+bool GlobMatchesAlike(std::string_view pattern, char escape);
+// The GLOB pattern that matches what `pattern` matches (its characters, those special to GLOB
+// between brackets, then '*') where GlobMatchesAlike. `escape` is 0 for none.
+// Precondition: GlobMatchesAlike(pattern, escape).
 std::string GlobOfLike(std::string_view pattern, char escape);
+// The characters every text that `pattern` matches starts with: its own before its first '%'
+// or '_', escapes read. `escape` is 0 for none.
+// Precondition: EscapesValid(pattern, escape) where `escape` is given.
+std::string LiteralPrefix(std::string_view pattern, char escape);
 
 }  // namespace korvalis::db::functions

@@ -17,8 +17,9 @@ namespace korvalis::db {
 // - LIKE (the operator calls like(pattern, text[, escape])): its backtracking costs the product
 //   of the lengths and refuses long patterns in the engine's own words, so the engine's is
 //   replaced by ours (like_pattern.h), charged to the call's account. A pattern of at most 1000
-//   bytes written in the statement with '%' only at its end is printed as the engine's GLOB,
-//   whose match then reads the pattern once, whatever the text (condition_translator.cpp).
+//   bytes written in the statement, ASCII characters followed by '%' alone, is printed as the
+//   engine's GLOB, whose match then reads the pattern once, whatever the text, and answers as
+//   ours (condition_translator.cpp).
 //   REGEXP is never printed.
 // - MATCH of a text index (text_index_sql.cpp), for CONTAINS whose query the statement holds:
 //   the index reads the documents of the query's words a row at a time, each row a step; its

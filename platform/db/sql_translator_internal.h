@@ -386,8 +386,8 @@ class Translator {
   // The file's LIKE of a pattern matched from the text's start alone, as GLOB; false, printing
   // nothing, for any other.
   bool EmitAnchoredLike(const Expr& e, std::string* out);
-  void BoundLikePrefix(std::string_view pattern, const std::string& column, size_t start,
-                       std::string* out) const;
+  void BoundLikePrefix(std::string_view pattern, char escape, const std::string& column,
+                       size_t start, std::string* out) const;
   SqlType EmitCast(const Expr& e, const Scope* scope, std::string* out);
   SqlType EmitPseudoColumn(const Expr& e, const Scope* scope, std::string* out);
 

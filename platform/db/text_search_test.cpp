@@ -278,6 +278,33 @@ TEST_P(TextSearchTest, EntityBombsAreRefusedWhereverTheyStand) {
   }
 }
 
+// A path is evaluated with the document node as its context: a relative path reads from the
+// document, and `.` and the functions of the context node read the document node.
+TEST_P(TextSearchTest, PathsReadFromTheDocumentNode) {
+  const std::string doc = "'<r><a>2</a></r>'";
+  const auto value = [&](const std::string& function, const std::string& path) {
+    return Rows("SELECT " + function + "(" + doc + ", '" + path + "') FROM DUAL");
+  };
+  EXPECT_EQ(value("EXTRACTVALUE", "r/a"), "2");
+  EXPECT_EQ(value("EXTRACTVALUE", "string()"), "2");
+  EXPECT_EQ(value("EXTRACTVALUE", "number()"), "2");
+  EXPECT_EQ(value("EXTRACTVALUE", "concat(string(), \"x\")"), "2x");
+  EXPECT_EQ(value("EXTRACTVALUE", "count(.)"), "1");
+  EXPECT_EQ(value("EXTRACTVALUE", "count(r/a[. = 2])"), "1");
+  EXPECT_EQ(value("EXTRACTVALUE", "count(r[a = /r/a])"), "1");
+  EXPECT_EQ(value("EXTRACT", "r/a"), "<a>2</a>");
+  EXPECT_EQ(value("EXTRACT", "."), value("EXTRACT", "/"));
+  // The document node holds an element: no value of one node.
+  for (const std::string path : {".", "/", "r/a/../.."}) {
+    EXPECT_NE(Error("SELECT EXTRACTVALUE(" + doc + ", '" + path + "') FROM DUAL").find("ORA-19025"),
+              std::string::npos)
+        << path;
+  }
+  EXPECT_EQ(value("EXTRACT", "r/*[1]"), value("EXTRACT", "/r/*[1]"));
+  EXPECT_EQ(Rows("SELECT ID FROM DOC WHERE EXTRACTVALUE(XML, 'root/diagnosis') = 'pneumonia'"),
+            "2");
+}
+
 // A text past libxml2's 10 MB is read whole (it was cut short, and a message printed on the
 // host's standard error), and a document nested past 257 levels is refused on both engines.
 TEST_P(TextSearchTest, AnyTextIsReadWholeAndDeepNestingRefused) {

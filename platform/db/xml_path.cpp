@@ -20,6 +20,7 @@
 #include "platform/db/xpath_string_values.h"
 #include "platform/xml/entity_expansion.h"
 #include "platform/xml/parser_entity_bound.h"
+#include "platform/xml/quiet_messages.h"
 
 namespace korvalis::db {
 namespace {
@@ -114,12 +115,12 @@ void FreeParser(xmlParserCtxtPtr parser) {
 constexpr unsigned long kFirstOperations = 1ul << 20;
 
 // `path` evaluated in `ctx`, null when it is invalid. Within a statement's Command Timeout the
-// evaluation is cut into tries of a bounded count of libxml2's operations (it cannot be paused),
-// each of up to twice the last, or as many as the rate of the last fits in half the time left; a
-// try that runs out of operations past the deadline ends the call with ORA-01013, as does a string
-// value that the deadline passes while it is built (xpath_string_values.h), for a comparison too
-// (xpath_comparison_rewrite.h). A path whose comparisons cannot be read is invalid at once:
-// libxml2 would weigh them uncounted.
+// evaluation is cut into tries of a bounded count of libxml2's operations (it cannot be paused,
+// and each try starts it afresh), their counts as NextTryOperations gives them; a path that needs
+// more than the time left allows, as a try that the deadline passes, ends the call with ORA-01013, as
+// does a string value that the deadline passes while it is built (xpath_string_values.h), for a
+// comparison too (xpath_comparison_rewrite.h). A path whose comparisons cannot be read is invalid
+// at once: libxml2 would weigh them uncounted.
 xmlXPathObjectPtr EvaluateInTime(const std::string& path, xmlXPathContextPtr ctx) {
   const std::optional<std::string> rewritten = RewriteComparisons(path);
   if (!rewritten) return nullptr;
@@ -142,18 +143,22 @@ xmlXPathObjectPtr EvaluateInTime(const std::string& path, xmlXPathContextPtr ctx
     if (result == nullptr) stopped();
     // Past its limit libxml2 leaves the count at the limit and fails the evaluation.
     if (result != nullptr || ctx->opCount < limit) return result;
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    const std::chrono::duration<double> left = deadline->Left();
-    if (left.count() <= 0) time.Stop();
-    // Half the time left at the last try's rate: a path's later operations may cost more.
-    const double affordable =
-        static_cast<double>(limit) / std::max(took.count(), 1e-6) * left.count() / 2;
-    limit = static_cast<unsigned long>(
-        std::clamp(affordable, static_cast<double>(limit) + 1, static_cast<double>(limit) * 2));
+    limit = NextTryOperations(limit, std::chrono::steady_clock::now() - start, deadline->Left());
+    if (limit == 0) time.Stop();
   }
 }
 
 }  // namespace
+
+unsigned long NextTryOperations(unsigned long limit, std::chrono::duration<double> took,
+                                std::chrono::duration<double> left) {
+  // Half the time left: the try may run at half the rate measured (a busy machine, operations
+  // that cost more) and still end by the deadline.
+  const double affordable =
+      static_cast<double>(limit) / std::max(took.count(), 1e-6) * left.count() / 2;
+  if (affordable <= static_cast<double>(limit)) return 0;
+  return static_cast<unsigned long>(std::min(affordable, static_cast<double>(limit) * 2));
+}
 
 XmlPathDocument::XmlPathDocument(std::string_view xml) {
   StartLibxml();
@@ -218,9 +223,16 @@ XmlPathDocument::Selection XmlPathDocument::Select(std::string_view path) const 
   XPathContext context(doc_);
   if (!context.ctx) throw SqlError("out of memory evaluating an XPath");
   context.ctx->error = IgnoreStructuredError;
+  // A path is read from the document: a relative one starts at the document node, which is also
+  // what `.` and the functions of the context node (string(), number(), ...) read at its top.
+  context.ctx->node = reinterpret_cast<xmlNode*>(doc_);
   const std::string p(path);
   XPathResult result;
-  result.obj = EvaluateInTime(p, context.ctx);
+  {
+    // A function libxml2 does not know is named on standard error, not in the structured error.
+    xml::QuietMessages quiet;
+    result.obj = EvaluateInTime(p, context.ctx);
+  }
   if (!result.obj) throw SqlError("ORA-31013: Invalid XPATH expression: " + p);
   Selection s;
   switch (result.obj->type) {
@@ -258,7 +270,7 @@ std::string XmlPathDocument::Markup(xmlNode* node) {
 }
 
 bool XmlPathDocument::IsLeaf(xmlNode* node) {
-  if (node->type != XML_ELEMENT_NODE) return true;
+  if (node->type != XML_ELEMENT_NODE && node->type != XML_DOCUMENT_NODE) return true;
   for (xmlNode* c = node->children; c; c = c->next) {
     if (c->type != XML_TEXT_NODE && c->type != XML_CDATA_SECTION_NODE) return false;
   }

@@ -6,6 +6,7 @@
 // Thread-safety: one object per thread; distinct objects may be used concurrently.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,7 @@ class XmlPathDocument {
     bool is_value = false;
     std::string value;
   };
+  // `path` evaluated with the document node as its context: `r/a` and `/r/a` select alike.
   // Throws SqlError "ORA-31013: Invalid XPATH expression".
   Selection Select(std::string_view path) const;
 
@@ -38,11 +40,21 @@ class XmlPathDocument {
   static std::string Text(xmlNode* node);
   // The markup of a node as stored; an attribute gives its value.
   static std::string Markup(xmlNode* node);
-  // Whether the node is a text or attribute node, or an element whose children are all text.
+  // Whether the node is a text or attribute node, or an element whose children are all text (the
+  // document node, which holds an element, is none).
   static bool IsLeaf(xmlNode* node);
 
  private:
   xmlDoc* doc_ = nullptr;
 };
+
+// A path is evaluated in tries of a bounded count of libxml2's operations, each starting afresh,
+// until one ends within its count. After a try of `limit` operations that used them all in
+// `took`, with `left` until the statement's deadline: the operations of the next try, up to twice
+// as many, no more than the rate of the last fits in half the time left; 0 when that is no more
+// than `limit`, a try that could go no further, so that no try starts that would end past the
+// deadline at half its own rate.
+unsigned long NextTryOperations(unsigned long limit, std::chrono::duration<double> took,
+                                std::chrono::duration<double> left);
 
 }  // namespace korvalis::db

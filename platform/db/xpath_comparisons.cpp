@@ -239,8 +239,13 @@ bool CompareTopTwo(xmlXPathParserContextPtr parser, Op op) {
     parser->error = XPATH_INVALID_OPERAND;
     return false;
   }
+  ChargedStringValues& values = ChargedStringValues::Of(parser);
+  if (!values.ChargeSteps(parser)) {
+    TakeOffOperands(parser);
+    values.Stop(parser);
+    return false;
+  }
   if ((IsNodeSet(*a) || IsNodeSet(*b)) && a->type != XPATH_BOOLEAN && b->type != XPATH_BOOLEAN) {
-    ChargedStringValues& values = ChargedStringValues::Of(parser);
     NodeSetComparison comparison(values);
     // Nothing may be thrown through libxml2: a value that finds no memory fails the evaluation.
     bool failed = false;

@@ -4,7 +4,10 @@
 #include <libxml/parser.h>
 #include <libxml/xpath.h>
 
+#include <algorithm>
 #include <array>
+#include <chrono>
+#include <cmath>
 #include <optional>
 #include <random>
 #include <string>
@@ -16,6 +19,7 @@
 #include "platform/db/xml_path.h"
 #include "platform/db/xpath_comparison_rewrite.h"
 #include "platform/xml/testing/entity_bombs.h"
+#include "platform/xml/quiet_messages.h"
 
 namespace korvalis::db {
 namespace {
@@ -75,10 +79,13 @@ TEST(XPathComparisonRewriteTest, CallsTheComparisonFunctionByPrecedence) {
             std::nullopt);
 }
 
-// libxml2's answer to `path` as written, as text; "invalid" when it has none.
+// libxml2's answer to `path` as written, from the document node, as text; "invalid" when it has
+// none.
 std::string AsWritten(const std::string& xml, const std::string& path) {
+  xml::QuietMessages quiet;
   xmlDocPtr doc = xmlReadMemory(xml.data(), static_cast<int>(xml.size()), nullptr, "UTF-8", 0);
   xmlXPathContextPtr context = xmlXPathNewContext(doc);
+  context->node = reinterpret_cast<xmlNodePtr>(doc);
   context->error = [](void*, xmlErrorPtr) {};
   xmlXPathObjectPtr result = xmlXPathEvalExpression(BAD_CAST path.c_str(), context);
   std::string text = "invalid";
@@ -173,16 +180,34 @@ TEST(XPathComparisonTest, AnswersAsLibxml2AnswersThePathAsWritten) {
   // Operator names written against their operands, as libxml2 reads them (the name `or.` gave 3).
   EXPECT_EQ(Answer(document, "count(//a[.=1or.=2])"), "2");
   EXPECT_EQ(Answer(document, "count(//a[.!=1and.!=2ora=3])"), "2");
-  // At the top level there is no context node: functions that read it read nothing (they
-  // crashed the process), as libxml2 answers.
+  // At the top level the context is the document node: functions that read it read the
+  // document's string value (they crashed the process, then read nothing).
   for (const std::string path :
        {"string()", "number()", "string-length()", "normalize-space()", "name()", "local-name()",
         "concat(string(), number())", "string() = ''", ". = ''", "count(//a[string() = 2])",
-        "sum(//a[number() < 3])"}) {
+        "sum(//a[number() < 3])", "count(.)", "r/a[2]", "count(r/*[. = //b])", "..", "count(..)",
+        "r/d = 'xyz'", "string(r/d/i/..)"}) {
     EXPECT_EQ(Answer(document, path), AsWritten(xml, path)) << path;
   }
-  EXPECT_EQ(Answer(document, "string()"), "");
-  EXPECT_EQ(Answer(document, "number()"), "0");
+  EXPECT_EQ(Answer(document, "string()"), "12x 3 25xyzxyzNaN  ");
+  EXPECT_EQ(Answer(document, "number()"), "NaN");
+  EXPECT_EQ(Answer(document, "r/a[2]"), "2");
+  EXPECT_EQ(Answer(document, "count(r/*[. = //b])"), "3");
+}
+
+// The document node is the context of a path: a relative path reads from it, and so do `.` and
+// the functions of the context node, as the server reads them.
+TEST(XmlPathDocumentTest, APathReadsFromTheDocumentNode) {
+  XmlPathDocument document("<r><a>2</a></r>");
+  EXPECT_EQ(Answer(document, "r/a"), "2");
+  EXPECT_EQ(Answer(document, "string()"), "2");
+  EXPECT_EQ(Answer(document, "number()"), "2");
+  EXPECT_EQ(Answer(document, "concat(string(), \"x\")"), "2x");
+  EXPECT_EQ(Answer(document, "count(.)"), "1");
+  EXPECT_EQ(Answer(document, "count(r/a[. = 2])"), "1");
+  EXPECT_EQ(Answer(document, "boolean(. = '2')"), "true");
+  EXPECT_EQ(document.Select("r/*[1]").nodes, document.Select("/r/*[1]").nodes);
+  EXPECT_EQ(document.Select("r/*[1]").nodes.size(), 1u);
 }
 
 // Chains of comparisons answer as libxml2 answers them as written, as deep as it reads them;
@@ -318,6 +343,48 @@ TEST(XPathComparisonTest, RandomPathsAnswerAsLibxml2AnswersThemAsWritten) {
     }
   }
   EXPECT_GT(answered, 10000);
+}
+
+// libxml2 names a function it does not know on standard error: a path's refusal says it alone,
+// and the thread's handler of such messages is its own again after.
+TEST(XmlPathDocumentTest, AnUnknownFunctionIsRefusedWithoutAMessage) {
+  XmlPathDocument document("<r/>");
+  const xmlGenericErrorFunc before = xmlGenericError;
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(Answer(document, "nuber(1)"), "invalid");
+  EXPECT_EQ(Answer(document, "count(r[pace(.) = 1])"), "invalid");
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(xmlGenericError, before);
+}
+
+// Tries at a path that needs `needed` operations at `rate` a second, under a deadline `bound`
+// seconds away: the seconds when the path is answered (positive) or stopped (negative).
+double TriesEnd(double needed, double rate, double bound) {
+  double spent = 0;
+  for (unsigned long limit = 1ul << 20; limit != 0;) {
+    const double took = std::min(static_cast<double>(limit), needed) / rate;
+    spent += took;
+    if (static_cast<double>(limit) >= needed) return spent;
+    limit = NextTryOperations(limit, std::chrono::duration<double>(took),
+                              std::chrono::duration<double>(std::max(bound - spent, 0.0)));
+  }
+  return -spent;
+}
+
+// No try starts that its own rate would end past the deadline (one did, and a path of 1 MB ran
+// 314 s at 300), and a path that needs a fifth of the time is answered.
+TEST(XmlPathDocumentTest, TriesAtAPathEndByTheDeadline) {
+  for (const double bound : {1.0, 10.0, 30.0, 300.0}) {
+    for (const double rate : {5e6, 3e7, 8e7, 1e9}) {
+      for (double needed = 1e5; needed < 1e13; needed *= 1.7) {
+        const double end = TriesEnd(needed, rate, bound);
+        EXPECT_LE(std::abs(end), bound) << needed << " at " << rate << " within " << bound;
+        if (needed / rate <= bound / 5) {
+          EXPECT_GT(end, 0) << needed << " at " << rate << " within " << bound;
+        }
+      }
+    }
+  }
 }
 
 // A document's own entities stand for their text; an entity bomb is refused at the bound,

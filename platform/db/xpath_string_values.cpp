@@ -94,12 +94,13 @@ bool ReadNodes(ChargedStringValues& values, Reads reads, xmlXPathObjectPtr* argu
 }
 
 // Replaced function `k`: its string values built here, then libxml2's own on texts; sum, whose
-// own takes only a node-set, answers here. Without a context node (a path's top level) a function
-// that reads it reads nothing, and libxml2's own answers.
+// own takes only a node-set, answers here. A function that reads the context node reads the
+// document's string value at a path's top level; without any context node libxml2's own answers.
 template <size_t k>
 void CallCharged(xmlXPathParserContextPtr parser, int nargs) {
   const Replaced& f = kReplaced[k];
   ChargedStringValues& values = ChargedStringValues::Of(parser);
+  if (!values.ChargeSteps(parser)) return values.Stop(parser);
   if (nargs == 0 && f.reads_context_node && parser->context->node != nullptr) {
     std::string& text = values.Text();
     if (!values.Append(parser->context->node, &text)) return values.Stop(parser);
@@ -199,6 +200,15 @@ bool ChargedStringValues::Append(xmlNode* node, std::string* out, size_t most) {
     n = n->next;
   }
   return true;
+}
+
+bool ChargedStringValues::ChargeSteps(xmlXPathParserContext* parser) {
+  const unsigned long count = parser->context->opCount;
+  // A try at the path counts afresh from zero.
+  if (count < steps_charged_) steps_charged_ = 0;
+  const unsigned long steps = count - steps_charged_;
+  steps_charged_ = count;
+  return !functions::StatementTime().Exhausted(steps);
 }
 
 void ChargedStringValues::Stop(xmlXPathParserContext* parser) {

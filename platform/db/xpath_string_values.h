@@ -43,6 +43,10 @@ class ChargedStringValues {
   bool Append(xmlNode* node, std::string* out, size_t most = std::string::npos);
   // Ends the evaluation of `parser`: the deadline has passed.
   void Stop(xmlXPathParserContext* parser);
+  // Charges the steps libxml2 has counted in the evaluation of `parser` since the last charge, so
+  // that a path whose steps between two calls of these functions are many reads the deadline at
+  // each call (libxml2 itself reads only its count); false once the deadline has passed.
+  bool ChargeSteps(xmlXPathParserContext* parser);
 
   // An empty text to build a value in: the same room for every value of the evaluation, so
   // that a long one is not grown again each time.
@@ -53,6 +57,7 @@ class ChargedStringValues {
 
  private:
   bool stopped_ = false;
+  unsigned long steps_charged_ = 0;
   std::string text_;
 };
 

@@ -16,6 +16,7 @@
 #include "platform/xml/entity_expansion.h"
 #include "platform/xml/memory_budget.h"
 #include "platform/xml/parser_entity_bound.h"
+#include "platform/xml/quiet_messages.h"
 
 namespace korvalis::xml {
 
@@ -55,24 +56,6 @@ std::string TakeString(xmlChar* text) {
 }
 
 void IgnoreError(void*, xmlErrorPtr) {}
-
-void DiscardMessage(void*, const char*, ...) {}
-
-// Keeps libxml2's unstructured messages of this thread (an XPath query naming an unknown
-// function prints one) off stderr while it lives.
-class QuietMessages {
- public:
-  QuietMessages() : handler_(xmlGenericError), context_(xmlGenericErrorContext) {
-    xmlSetGenericErrorFunc(nullptr, DiscardMessage);
-  }
-  ~QuietMessages() { xmlSetGenericErrorFunc(context_, handler_); }
-  QuietMessages(const QuietMessages&) = delete;
-  QuietMessages& operator=(const QuietMessages&) = delete;
-
- private:
-  xmlGenericErrorFunc handler_;
-  void* context_;
-};
 
 bool HasElementChild(const xmlNode* node) {
   for (const xmlNode* child = node->children; child != nullptr; child = child->next) {
