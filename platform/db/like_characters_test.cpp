@@ -105,7 +105,9 @@ TEST_P(LikeCharactersTest, RandomPatternsAnswerAsTheMatcher) {
   for (const auto& row : testing::Query(*c_, "SELECT ID, U FROM MARK ORDER BY ID")) {
     rows.emplace_back(row[0], row[1]);
   }
-  if (GetParam() == Engine::kSqlite) ASSERT_EQ(rows[4].second, std::string("ab\0c", 4));
+  if (GetParam() == Engine::kSqlite) {
+    ASSERT_EQ(rows[4].second, std::string("ab\0c", 4));
+  }
   const std::string kUnits[] = {"x", "a", "b", "c", kFffe, kFfff, kFffd, "%", "_", "*", "[", "!%"};
   std::mt19937 random(102);
   for (int i = 0; i < 400; ++i) {
