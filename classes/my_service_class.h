@@ -26,8 +26,8 @@
 #include <string_view>
 
 #include "classes/work_lists.h"
-#include "foundation/xml/empty_list_document.h"
 #include "foundation/data/emr_data_source.h"
+#include "foundation/xml/empty_list_document.h"
 #include "interface/my_service_interface.h"
 #include "platform/com/com_object.h"
 #include "platform/com/dispatch_impl.h"

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "db/testing/test_database.h"
-#include "foundation/testing/data_source_test_util.h"
 #include "foundation/suite/suite_interfaces.h"
+#include "foundation/testing/data_source_test_util.h"
 #include "platform/com/error_info.h"
 #include "platform/com/support_error_info.h"
 #include "platform/complus/recording_object_context.h"
@@ -289,7 +289,8 @@ TEST_P(MyServiceTest, AnEmptyListForAFailureOrAnUnknownLoginIsToldInTheEventLog)
   InitWith(u"secret-cookie");
   const std::vector<std::string> unbound = texts();
   ASSERT_EQ(unbound.size(), 1u);
-  EXPECT_TRUE(unbound[0].starts_with("2 工作列表服务 Init: 没有找到该会话唯一的在线登录")) << unbound[0];
+  EXPECT_TRUE(unbound[0].starts_with("2 工作列表服务 Init: 没有找到该会话唯一的在线登录"))
+      << unbound[0];
   EXPECT_EQ(unbound[0].find("secret-cookie"), std::string::npos);
 
   doubles_.Fail(IID_INoticeService, kGetNotifyMessage, E_FAIL, u"通知服务不可用");

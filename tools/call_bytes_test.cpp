@@ -188,14 +188,17 @@ TEST_F(CallBytesTest, TextFilesAndTextAnswersTravelAsUtf8) {
     const char* file;
     const char* told;
   } refusals[] = {
-      {"latin1.txt", "cannot pass latin1.txt as text: it is not UTF-8 (line 2, byte 8); convert "
-                     "it to UTF-8 (one saved as GBK: iconv -f GBK -t UTF-8 OLD > NEW) and pass "
-                     "@NEW\n"},
-      {"utf16.xml", "cannot pass utf16.xml as text: it is UTF-16 (little-endian, with a "
-                    "byte-order mark), not UTF-8; convert it to UTF-8 (iconv -f UTF-16 -t UTF-8 "
-                    "OLD > NEW) and pass @NEW\n"},
-      {"nul.txt", "cannot pass nul.txt as text: it holds a NUL byte (line 1, byte 2), which no "
-                  "text holds; --bytes nul.txt passes bytes as they are\n"},
+      {"latin1.txt",
+       "cannot pass latin1.txt as text: it is not UTF-8 (line 2, byte 8); convert "
+       "it to UTF-8 (one saved as GBK: iconv -f GBK -t UTF-8 OLD > NEW) and pass "
+       "@NEW\n"},
+      {"utf16.xml",
+       "cannot pass utf16.xml as text: it is UTF-16 (little-endian, with a "
+       "byte-order mark), not UTF-8; convert it to UTF-8 (iconv -f UTF-16 -t UTF-8 "
+       "OLD > NEW) and pass @NEW\n"},
+      {"nul.txt",
+       "cannot pass nul.txt as text: it holds a NUL byte (line 1, byte 2), which no "
+       "text holds; --bytes nul.txt passes bytes as they are\n"},
   };
   for (const auto& [file, told] : refusals) {
     Outcome refused = Call(std::string("Echo @document.txt --out first -- Echo @") + file);

@@ -421,9 +421,10 @@ int RunSql(const std::vector<std::string>& args) {
     }
   }
   // A script is read whole before anything runs; at a terminal, until Ctrl-D.
-  constexpr char kNothingRun[] = "korvalis sql: interrupted before the first statement: nothing was run";
-  const bool from_input = options.operands.empty() &&
-                          (options.Value("file").empty() || options.Value("file") == "-");
+  constexpr char kNothingRun[] =
+      "korvalis sql: interrupted before the first statement: nothing was run";
+  const bool from_input =
+      options.operands.empty() && (options.Value("file").empty() || options.Value("file") == "-");
   SayAtSignal(from_input ? "korvalis sql: interrupted while reading standard input: nothing was "
                            "run (at a terminal, Ctrl-D ends the input and runs it)"
                          : kNothingRun);

@@ -176,8 +176,8 @@ TEST_F(CommandLineTest, AFailedCallNamesTheConfigurationMistake) {
   };
   int case_number = 0;
   for (const auto& c : cases) {
-    const std::string folder = directory_ + "/" + c.file + (c.text ? ".d" : ".unreadable") +
-                               std::to_string(++case_number);
+    const std::string folder =
+        directory_ + "/" + c.file + (c.text ? ".d" : ".unreadable") + std::to_string(++case_number);
     fs::create_directory(folder);
     for (const char* file : {"telv.config.xml", "suite.config.xml"}) {
       if (c.text == nullptr && c.file == std::string(file)) {

@@ -143,9 +143,10 @@ TEST_P(InitdbSignalTest, AnInterruptedRunSaysWhatItStoppedAndWhatIsLeft) {
     std::ifstream said(said_file);
     const std::string told(std::istreambuf_iterator<char>(said), {});
     if (Listing().empty()) {
-      EXPECT_EQ(told, "korvalis initdb: interrupted: " + database +
-                          (OnServer() ? " was not filled (the server undoes it)" : " was not created") +
-                          ", and what the run had made is removed; run korvalis initdb again\n");
+      EXPECT_EQ(told,
+                "korvalis initdb: interrupted: " + database +
+                    (OnServer() ? " was not filled (the server undoes it)" : " was not created") +
+                    ", and what the run had made is removed; run korvalis initdb again\n");
     } else {
       EXPECT_EQ(Listing(), OnServer() ? "suite.config.xml\ntelv.config.xml\n"
                                       : "emr.db\nsuite.config.xml\ntelv.config.xml\n");

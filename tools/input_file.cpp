@@ -26,8 +26,8 @@ const char* Utf16ByteOrder(std::string_view text) {
     nul_first += text[i] == '\0';
     nul_second += text[i + 1] == '\0';
   }
-  const bool little_endian = nul_second > nul_first;
   if (nul_first == nul_second) return nullptr;
+  const bool little_endian = nul_second > nul_first;
   std::u16string units(text.size() / 2, u'\0');
   for (std::size_t i = 0; i < units.size(); ++i) {
     const auto low = static_cast<unsigned char>(text[2 * i + (little_endian ? 0 : 1)]);
@@ -80,11 +80,8 @@ std::string_view WithoutUtf8ByteOrderMark(std::string_view bytes) {
 }
 
 TextEncodingProblem CheckUtf8Text(std::string_view bytes) {
-  constexpr char kConversion[] = "iconv -f %s -t UTF-8 OLD > NEW";
-  const auto converted_from = [&](const char* encoding) {
-    std::string command = kConversion;
-    command.replace(command.find("%s"), 2, encoding);
-    return command;
+  const auto converted_from = [](std::string_view encoding) {
+    return "iconv -f " + std::string(encoding) + " -t UTF-8 OLD > NEW";
   };
   const bool little_endian_mark = bytes.starts_with("\xFF\xFE");
   if (little_endian_mark || bytes.starts_with("\xFE\xFF")) {
@@ -102,7 +99,8 @@ TextEncodingProblem CheckUtf8Text(std::string_view bytes) {
   const std::size_t nul = text.find('\0');
   if (nul != std::string_view::npos) {
     if (const char* order = Utf16ByteOrder(text)) {
-      return {std::string("is UTF-16 (") + (std::string_view(order) == "UTF-16LE" ? "little" : "big") +
+      return {std::string("is UTF-16 (") +
+                  (std::string_view(order) == "UTF-16LE" ? "little" : "big") +
                   "-endian, without a byte-order mark), not UTF-8",
               converted_from(order)};
     }

@@ -228,11 +228,13 @@ TEST_P(SqlTransactionTest, AScriptThatIsNotUtf8IsRefusedBeforeAnythingRuns) {
        "script.sql is UTF-16 (little-endian, with a byte-order mark), not UTF-8; nothing was run\n"
        "convert it to UTF-8 (iconv -f UTF-16 -t UTF-8 OLD > NEW) and run korvalis sql -f NEW\n"},
       {"\xFE\xFF" + big, "script.sql is UTF-16 (big-endian, with a byte-order mark)"},
-      {little, "script.sql is UTF-16 (little-endian, without a byte-order mark), not UTF-8; "
-               "nothing was run\nconvert it to UTF-8 (iconv -f UTF-16LE -t UTF-8 OLD > NEW)"},
+      {little,
+       "script.sql is UTF-16 (little-endian, without a byte-order mark), not UTF-8; "
+       "nothing was run\nconvert it to UTF-8 (iconv -f UTF-16LE -t UTF-8 OLD > NEW)"},
       {big, "(iconv -f UTF-16BE -t UTF-8 OLD > NEW)"},
-      {with_nul, "script.sql holds a NUL byte (line 2, byte 64), which no text holds; nothing "
-                 "was run\na script is a text file of SQL statements\n"},
+      {with_nul,
+       "script.sql holds a NUL byte (line 2, byte 64), which no text holds; nothing "
+       "was run\na script is a text file of SQL statements\n"},
       {"", "script.sql holds no statement; nothing was run\n"},
       {"WHENEVER SQLERROR EXIT\n", "script.sql holds no statement"},
   };

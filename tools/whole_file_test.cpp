@@ -53,9 +53,10 @@ TEST_F(WholeFileTest, InitdbOnADiskTooSmallForTheFileFailsSayingWhyAndLeavesNoth
 TEST_F(WholeFileTest, InitdbPastAFileSizeLimitNamesTheDatabaseAndLeavesNothing) {
   const std::string limited = directory_ + "/limited";
   std::filesystem::create_directory(limited);
-  const Outcome run = korvalis::testing::RunCommand(
-      "cd " + limited + " && trap '' XFSZ && ulimit -f 200 && " KORVALIS_COMMAND
-      " initdb --sample emr.db 2>&1; echo status=$?; ls -A");
+  const Outcome run =
+      korvalis::testing::RunCommand("cd " + limited +
+                                    " && trap '' XFSZ && ulimit -f 200 && " KORVALIS_COMMAND
+                                    " initdb --sample emr.db 2>&1; echo status=$?; ls -A");
   EXPECT_EQ(run.out, "korvalis initdb: cannot create " + limited +
                          "/emr.db: disk I/O error; nothing of it was left behind\nstatus=1\n");
 }

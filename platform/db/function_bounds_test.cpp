@@ -121,9 +121,8 @@ TEST_F(FunctionBoundsTest, SearchesThatAlmostMatchEverywhereAnswerWithinTheBound
   const auto longer = searches(32767);
   for (size_t i = 0; i < longer.size(); ++i) {
     const auto spent = [&](const std::pair<std::string, std::string>& search) {
-      return LeastProcessorTime(2, [&] {
-        EXPECT_EQ(ValueBeforeScan(*c, search.first), search.second) << search.first;
-      });
+      return LeastProcessorTime(
+          2, [&] { EXPECT_EQ(ValueBeforeScan(*c, search.first), search.second) << search.first; });
     };
     const std::chrono::nanoseconds short_pattern = spent(shorter[i]);
     const std::chrono::nanoseconds long_pattern = spent(longer[i]);
