@@ -6,7 +6,8 @@
 // Unlike the other automation classes it has no method frame: a method opens its own data
 // source only when it reads the database, casts no transaction vote, sets no error information
 // and returns S_OK whatever happens. A list method that fails answers a copy of the constant
-// empty document (EmptyListDocument), so a caller sees a failure as an empty list.
+// empty document (EmptyListDocument), so a caller sees a failure as an empty list; the event
+// log says why (a failure, a component the suite lacks, a login not found).
 //
 // Login binding:
 //
@@ -22,10 +23,11 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "classes/work_lists.h"
-#include "foundation/xml/empty_list_document.h"
 #include "foundation/data/emr_data_source.h"
+#include "foundation/xml/empty_list_document.h"
 #include "interface/my_service_interface.h"
 #include "platform/com/com_object.h"
 #include "platform/com/dispatch_impl.h"
@@ -34,6 +36,16 @@ namespace korvalis::worklist {
 
 // Hands `answer` over to *list, or frees it when `list` is null.
 void AnswerList(BSTR* list, UniqueBstr answer);
+
+// The event-log records of the service, which answers its caller S_OK whatever happens: the
+// administrator reads there why a list was empty.
+// Called inside a catch block: an error record naming `method`, that it answered `outcome`
+// (the empty list, or an unbound login) and the failure caught; a component the suite does
+// not provide is named as such.
+void ReportFailure(std::u16string_view method, std::u16string_view outcome) noexcept;
+// A warning that Init found no one online login for its cookie, so that the lists are those of
+// no user. The cookie, a login's credential, is not written.
+void ReportUnboundLogin();
 
 }  // namespace korvalis::worklist
 
@@ -58,36 +70,39 @@ class CMyServiceT : public korvalis::com::ComObjectRoot,
               korvalis::worklist::FindLogin(data_source, korvalis::BstrView(bstrSession))) {
         m_strUserID = std::move(login->user_id);
         m_strDeptID = std::move(login->dept_id);
+      } else {
+        korvalis::worklist::ReportUnboundLogin();
       }
     } catch (...) {
       // The ids stay "NULL": the lists of an unbound object are those of no user.
+      korvalis::worklist::ReportFailure(u"Init", u"未绑定登录, 各列表将为空");
     }
     return S_OK;
   }
 
   HRESULT GetToWriteEMR(BSTR* pbstrList) override {
-    return Answer(pbstrList, [&] {
+    return Answer(u"GetToWriteEMR", pbstrList, [&] {
       DataSource data_source;
       return korvalis::worklist::ToWriteList(data_source, m_strUserID);
     });
   }
 
   HRESULT GetRollbackEMR(BSTR* pbstrList) override {
-    return Answer(pbstrList, [&] {
+    return Answer(u"GetRollbackEMR", pbstrList, [&] {
       DataSource data_source;
       return korvalis::worklist::RollbackList(data_source, m_strDeptID);
     });
   }
 
   HRESULT GetConsultRequest(BSTR* pbstrList) override {
-    return Answer(pbstrList, [&] {
+    return Answer(u"GetConsultRequest", pbstrList, [&] {
       DataSource data_source;
       return korvalis::worklist::ConsultRequestList(data_source, m_strUserID, m_strDeptID);
     });
   }
 
   HRESULT GetNotifyMessage(BSTR* pbstrList) override {
-    return Answer(pbstrList,
+    return Answer(u"GetNotifyMessage", pbstrList,
                   [&] { return korvalis::worklist::NoticeList(m_strDeptID, m_strUserID); });
   }
 
@@ -104,6 +119,7 @@ class CMyServiceT : public korvalis::com::ComObjectRoot,
       }
       korvalis::worklist::AnswerList(pbstrList, std::move(*list));
     } catch (...) {
+      korvalis::worklist::ReportFailure(u"GetToCommitEMR", kAnsweredEmpty);
       korvalis::AnswerEmptyList(pbstrList);
     }
     return S_OK;
@@ -113,11 +129,14 @@ class CMyServiceT : public korvalis::com::ComObjectRoot,
   ~CMyServiceT() = default;
 
  private:
+  static constexpr char16_t kAnsweredEmpty[] = u"回答了空列表";
+
   template <class MakeList>
-  static HRESULT Answer(BSTR* list, MakeList make_list) {
+  static HRESULT Answer(std::u16string_view method, BSTR* list, MakeList make_list) {
     try {
       korvalis::worklist::AnswerList(list, make_list());
     } catch (...) {
+      korvalis::worklist::ReportFailure(method, kAnsweredEmpty);
       korvalis::AnswerEmptyList(list);
     }
     return S_OK;

@@ -7,10 +7,12 @@
 
 #include "db/testing/test_database.h"
 #include "foundation/suite/suite_interfaces.h"
+#include "foundation/testing/data_source_test_util.h"
 #include "platform/com/error_info.h"
 #include "platform/com/support_error_info.h"
 #include "platform/complus/recording_object_context.h"
 #include "platform/db/testing/engine_database.h"
+#include "platform/sys/event_log.h"
 #include "platform/text/unicode.h"
 #include "suite/testing/sibling_doubles.h"
 
@@ -266,6 +268,53 @@ TEST_P(MyServiceTest, EveryFailureAnswersTheConstantEmptyDocumentWithSOK) {
 
   // The answer is a copy: freeing it leaves the module's document whole.
   EXPECT_EQ(BstrView(EmptyListDocument()), kEmptyDocument);
+}
+
+// The caller sees S_OK and an empty list whatever happened; the event log tells the
+// administrator why: a login not found, a component the suite lacks, a failure.
+TEST_P(MyServiceTest, AnEmptyListForAFailureOrAnUnknownLoginIsToldInTheEventLog) {
+  korvalis::datasource::testing::EventLogCapture log;
+  const auto texts = [&log] {
+    std::vector<std::string> texts;
+    for (const korvalis::sys::EventRecord& record : log.Records()) {
+      texts.push_back(std::to_string(record.type) + " " + Utf8(record.text));
+    }
+    log.Clear();
+    return texts;
+  };
+  Login("1002", "0101");
+  EXPECT_EQ(Call(service_, &IMyService::GetRollbackEMR), kEmptyRows);
+  EXPECT_EQ(texts(), std::vector<std::string>{}) << "a list answered is no news";
+
+  InitWith(u"secret-cookie");
+  const std::vector<std::string> unbound = texts();
+  ASSERT_EQ(unbound.size(), 1u);
+  EXPECT_TRUE(unbound[0].starts_with("2 工作列表服务 Init: 没有找到该会话唯一的在线登录"))
+      << unbound[0];
+  EXPECT_EQ(unbound[0].find("secret-cookie"), std::string::npos);
+
+  doubles_.Fail(IID_INoticeService, kGetNotifyMessage, E_FAIL, u"通知服务不可用");
+  EXPECT_EQ(Call(service_, &IMyService::GetNotifyMessage), kEmptyDocument);
+  EXPECT_EQ(texts(), std::vector<std::string>{
+                         "1 工作列表服务 GetNotifyMessage 失败, 回答了空列表: 通知服务不可用"});
+  doubles_.Unregister(SiblingDoubles::DoubleClass(IID_IWorkListParam));
+  EXPECT_EQ(Call(service_, &IMyService::GetToCommitEMR), kEmptyDocument);
+  const std::vector<std::string> missing = texts();
+  ASSERT_EQ(missing.size(), 1u);
+  EXPECT_TRUE(missing[0].starts_with("1 工作列表服务 GetToCommitEMR 失败, 回答了空列表: "))
+      << missing[0];
+  EXPECT_NE(missing[0].find("套件的组件缺失或未注册"), std::string::npos) << missing[0];
+
+  // A database that cannot be reached: its own record, then the service's.
+  IMyService* unreachable = NewService<UnreachableDataSource>();
+  BSTR cookie = korvalis::AllocBstr(u"abc");
+  EXPECT_EQ(unreachable->Init(cookie), S_OK);
+  SysFreeString(cookie);
+  unreachable->Release();
+  const std::vector<std::string> failed = texts();
+  ASSERT_FALSE(failed.empty());
+  EXPECT_TRUE(failed.back().starts_with("1 工作列表服务 Init 失败, 未绑定登录, 各列表将为空: "))
+      << failed.back();
 }
 
 TEST_P(MyServiceTest, CastsNoVoteAndLeavesNoErrorInformation) {

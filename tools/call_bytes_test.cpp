@@ -179,16 +179,33 @@ TEST_F(CallBytesTest, TextFilesAndTextAnswersTravelAsUtf8) {
   Outcome passed_back = Call("Describe @- < saved.xml");
   EXPECT_EQ(passed_back.out, Description(printed_utf16) + "\n");
 
-  // A file that is no UTF-8 is refused by name before any call, pointing at --bytes.
+  // A file that is no UTF-8 text is refused by name before any call, saying how to convert
+  // it; a NUL in other text, which no conversion mends, points at --bytes.
   Write("latin1.txt", "tea\ncaf\xE9 au lait");
-  Outcome refused = Call("Echo @document.txt --out first -- Echo @latin1.txt");
-  EXPECT_EQ(refused.status, 1);
-  EXPECT_NE(refused.out.find("cannot pass latin1.txt as text: it is not UTF-8 (line 2, "
-                             "byte 8); "
-                             "--bytes latin1.txt passes its bytes as they are"),
-            std::string::npos)
-      << refused.out;
-  EXPECT_FALSE(Exists("first"));
+  Write("utf16.xml", "\xFF\xFE" + utf16);
+  Write("nul.txt", std::string("a\0b", 3));
+  const struct {
+    const char* file;
+    const char* told;
+  } refusals[] = {
+      {"latin1.txt",
+       "cannot pass latin1.txt as text: it is not UTF-8 (line 2, byte 8); convert "
+       "it to UTF-8 (one saved as GBK: iconv -f GBK -t UTF-8 OLD > NEW) and pass "
+       "@NEW\n"},
+      {"utf16.xml",
+       "cannot pass utf16.xml as text: it is UTF-16 (little-endian, with a "
+       "byte-order mark), not UTF-8; convert it to UTF-8 (iconv -f UTF-16 -t UTF-8 "
+       "OLD > NEW) and pass @NEW\n"},
+      {"nul.txt",
+       "cannot pass nul.txt as text: it holds a NUL byte (line 1, byte 2), which no "
+       "text holds; --bytes nul.txt passes bytes as they are\n"},
+  };
+  for (const auto& [file, told] : refusals) {
+    Outcome refused = Call(std::string("Echo @document.txt --out first -- Echo @") + file);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.out.find(told), std::string::npos) << refused.out;
+    EXPECT_FALSE(Exists("first"));
+  }
 }
 
 TEST_F(CallBytesTest, CompressedTextIsSavedAsBytesAndExpandedOnRequest) {

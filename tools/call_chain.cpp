@@ -12,18 +12,19 @@ namespace korvalis::tools {
 namespace {
 
 // The text of the UTF-8 file `name` as the UTF-16LE bytes of a BSTR in *bytes, a byte-order
-// mark at its start skipped; false with *error when the file cannot be read or is no UTF-8.
+// mark at its start skipped; false with *error when the file cannot be read or is no UTF-8
+// text, saying how to convert it.
 bool ReadTextArgumentFile(const std::string& name, std::string* bytes, std::string* error) {
   std::string utf8;
   if (!ReadInputFile(name, "one argument", &utf8, error)) return false;
-  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-  std::string_view text = utf8;
-  if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
-  if (const std::string where = WhereNotUtf8(text, utf8.size() - text.size()); !where.empty()) {
-    *error = "cannot pass " + InputName(name) + " as text: it is not UTF-8 (" + where +
-             "); --bytes " + name + " passes its bytes as they are";
+  if (const TextEncodingProblem problem = CheckUtf8Text(utf8); !problem.empty()) {
+    *error = "cannot pass " + InputName(name) + " as text: it " + problem.what;
+    *error += problem.conversion.empty()
+                  ? "; --bytes " + name + " passes bytes as they are"
+                  : "; convert it to UTF-8 (" + problem.conversion + ") and pass @NEW";
     return false;
   }
+  const std::string_view text = WithoutUtf8ByteOrderMark(utf8);
   bytes->clear();
   AppendUtf16Le(FromUtf8(text), *bytes);
   if (bytes->size() > kMaxExpandedBytes) {

@@ -35,6 +35,7 @@
 #include "tools/command_line.h"
 #include "tools/component_library.h"
 #include "tools/config_files.h"
+#include "tools/temporary_files.h"
 #include "tools/whole_database_file.h"
 #include "tools/xml_declaration.h"
 
@@ -389,6 +390,7 @@ int RunCall(const std::vector<std::string>& args) {
                "usage: korvalis call CLASS METHOD [ARGUMENT]... (korvalis call --help tells more)");
     return 2;
   }
+  SayAtSignal("korvalis call: interrupted before the first call: nothing was called");
   const CallChain chain = ReadCallChain(std::vector<std::string>(words.begin() + 1, words.end()));
   if (chain.status != 0) {
     PrintError(chain.error);
@@ -431,8 +433,13 @@ int RunCall(const std::vector<std::string>& args) {
   int status = 0;
   AnsweredCalls answered(progid_text);
   for (size_t i = 0; i < chain.calls.size() && status == 0; ++i) {
+    // A call is one transaction: one ended by a signal is undone, those before it stay done.
+    SayAtSignal("korvalis call: interrupted during " + progid_text + "." + chain.calls[i].method +
+                ": its changes to the database are undone" +
+                (WorkDone().empty() ? "" : "; " + WorkDone()));
     AnswerFile* answer_file = chain.calls[i].out_path.empty() ? nullptr : &answer_files[i];
     status = CallMethod(dispatch, iface, progid, chain.calls[i], answer_file, &answered);
+    SayAtSignal(WorkDone().empty() ? "" : "korvalis call: interrupted after " + WorkDone());
     show_events(status != 0);
   }
   dispatch->Release();

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -114,6 +115,28 @@ class NewConfigFiles {
   bool kept_ = false;
 };
 
+// Creates the database file `file`, built under the name `building` beside it. A failure of the
+// build (a full disk, a file size limit) names the file asked for: the building name is gone
+// with the failure, so a message naming it would point at nothing, and an engine's bare
+// "disk I/O error" says nothing of which file.
+void CreateDatabaseFileNamedSo(const std::string& file, const std::string& building,
+                               schema::DatabaseContents contents) {
+  try {
+    schema::CreateDatabaseFile(file, contents);
+  } catch (const std::exception& e) {
+    std::string message = e.what();
+    const std::string named = std::filesystem::absolute(file).lexically_normal().string();
+    const size_t first = message.find(building);
+    if (first == std::string::npos && message.find(named) != std::string::npos) throw;
+    for (size_t at = first; at != std::string::npos;
+         at = message.find(building, at + named.size())) {
+      message.replace(at, building.size(), named);
+    }
+    if (first == std::string::npos) message = "cannot create " + named + ": " + message;
+    throw std::runtime_error(message + "; nothing of it was left behind");
+  }
+}
+
 }  // namespace
 
 int RunInitDb(const std::vector<std::string>& args) {
@@ -150,13 +173,17 @@ int RunInitDb(const std::vector<std::string>& args) {
     // itself is one transaction: a failed initdb leaves nothing behind and may simply be rerun.
     // The database file is built under another name beside it and takes its name when whole:
     // a run ended by a signal takes everything it made with it, as a failed run does.
+    const std::string database = connect.empty() ? "the database " + file : "the server database";
+    SayAtSignal("korvalis initdb: interrupted: " + database +
+                (connect.empty() ? " was not created" : " was not filled (the server undoes it)") +
+                ", and what the run had made is removed; run korvalis initdb again");
     MadeByThisRun made;
     NewConfigFiles configs(sample, &made);
     configs.Write(init_string);
     if (connect.empty()) {
       const std::string building = schema::BuildingDatabaseName(file);
       for (const char* suffix : schema::kDatabaseFileSuffixes) made.Add(building + suffix);
-      schema::CreateDatabaseFile(file, contents);
+      CreateDatabaseFileNamedSo(file, building, contents);
     } else {
       schema::BuildServerDatabase(connect, contents);
     }
@@ -164,6 +191,8 @@ int RunInitDb(const std::vector<std::string>& args) {
       SignalsHeld held;
       configs.Keep();
       made.KeepAll();
+      SayAtSignal("korvalis initdb: interrupted after " + database +
+                  (connect.empty() ? " was created" : " was filled") + "; it is whole");
     }
     NoteWorkDone(connect.empty() ? "the database " + file + " was created"
                                  : std::string("the server database was filled"));

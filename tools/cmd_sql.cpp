@@ -15,9 +15,7 @@
 //                     │  └──failure that undid the whole transaction (the file, when a write
 //                     │       is interrupted)──▶ the rest not run, the run ends
 //                     └──end of input──▶ committed
-#include <libxml/parser.h>
-#include <libxml/tree.h>
-
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <initializer_list>
@@ -145,13 +143,6 @@ void PrintFeedback(std::string_view statement, const db::Rowset& rows, long long
     done = ChangeDone(statement);
   }
   std::printf("%lld %s %s\n", count, count == 1 ? "row" : "rows", done);
-}
-
-// A script saved with a byte-order mark reads as the script after it.
-std::string_view WithoutByteOrderMark(std::string_view script) {
-  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-  if (script.starts_with(kByteOrderMark)) script.remove_prefix(kByteOrderMark.size());
-  return script;
 }
 
 // A connection the server closed while the script waited between statements (a writer whose
@@ -318,51 +309,22 @@ int RunSteps(db::Connection& connection, const std::vector<ScriptStep>& steps,
 
 // The initialisation string of telv.config.xml: the text of its one db/datasource element.
 bool ReadConfiguredInitString(std::string* init, std::string* error) {
-  xmlDocPtr doc = ReadXmlFile("telv.config.xml", error);
-  if (!doc) {
+  ConfiguredDataSource source;
+  if (!ReadConfiguredDataSource(&source, error)) {
     if (error->empty()) {
       *error =
           std::string(kNoDatabaseConfig) + "; name the database with --db FILE or --connect STRING";
     }
     return false;
   }
-  int db_count = 0;
-  xmlNodePtr datasource = nullptr;
-  std::vector<xmlNodePtr> stack{xmlDocGetRootElement(doc)};
-  while (!stack.empty()) {
-    xmlNodePtr e = stack.back();
-    stack.pop_back();
-    if (!e || e->type != XML_ELEMENT_NODE) continue;
-    if (xmlStrcmp(e->name, BAD_CAST "db") == 0) {
-      ++db_count;
-      for (xmlNodePtr c = e->children; c; c = c->next) {
-        if (c->type == XML_ELEMENT_NODE && xmlStrcmp(c->name, BAD_CAST "datasource") == 0) {
-          datasource = c;
-        }
-      }
-    }
-    for (xmlNodePtr c = e->children; c; c = c->next) stack.push_back(c);
+  if (source.encrypted) {
+    *error =
+        "the connection in telv.config.xml is encrypted; name the database with --db "
+        "FILE, or a server's with --connect STRING";
+    return false;
   }
-  bool ok = false;
-  if (db_count != 1 || !datasource) {
-    *error = "telv.config.xml must hold exactly one db element with a datasource";
-  } else {
-    xmlChar* encrypt = xmlGetProp(datasource, BAD_CAST "encrypt");
-    const bool encrypted = encrypt && *encrypt;
-    xmlFree(encrypt);
-    if (encrypted) {
-      *error =
-          "the connection in telv.config.xml is encrypted; name the database with --db "
-          "FILE, or a server's with --connect STRING";
-    } else {
-      xmlChar* text = xmlNodeGetContent(datasource);
-      *init = text ? reinterpret_cast<const char*>(text) : "";
-      xmlFree(text);
-      ok = true;
-    }
-  }
-  xmlFreeDoc(doc);
-  return ok;
+  *init = std::move(source.text);
+  return true;
 }
 
 // The steps of the run: the statement given, or the script of -f (without it, standard input).
@@ -382,18 +344,30 @@ bool ReadSteps(const ParsedOptions& options, std::vector<ScriptStep>* steps) {
     }
     // Text in another encoding would be stored as its bytes and read back as broken text ever
     // after: it is refused whole, before anything runs.
-    const std::string_view text = WithoutByteOrderMark(sql);
-    if (const std::string where = WhereNotUtf8(text, sql.size() - text.size()); !where.empty()) {
-      PrintError("sql: " + (have_sql ? "the statement" : InputName(script)) + " is not UTF-8 (" +
-                     where + "); nothing was run",
-                 have_sql ? "write it in a terminal set to UTF-8"
-                          : "save it as UTF-8 (one saved as GBK: iconv -f GBK -t UTF-8 OLD > NEW)");
+    if (const TextEncodingProblem problem = CheckUtf8Text(sql); !problem.empty()) {
+      const std::string advice =
+          have_sql ? "write it in a terminal set to UTF-8"
+          : problem.conversion.empty()
+              ? "a script is a text file of SQL statements"
+              : "convert it to UTF-8 (" + problem.conversion + ") and run korvalis sql -f NEW";
+      PrintError("sql: " + (have_sql ? "the statement" : InputName(script)) + " " + problem.what +
+                     "; nothing was run",
+                 advice);
       return false;
     }
+    const std::string_view text = WithoutUtf8ByteOrderMark(sql);
     if (have_sql) {
       steps->push_back({ScriptStep::Kind::kStatement, std::string(text), 0});
     } else {
       *steps = ReadSqlScript(text);
+      // An empty script is most often a conversion or a copy that failed: a run of nothing
+      // would look like one that did its work.
+      if (std::none_of(steps->begin(), steps->end(), [](const ScriptStep& step) {
+            return step.kind != ScriptStep::Kind::kOnError;
+          })) {
+        PrintError("sql: " + InputName(script) + " holds no statement; nothing was run");
+        return false;
+      }
     }
   } catch (const db::DbError& e) {
     std::fprintf(stderr, "korvalis sql: %s; nothing was run\n", EscapeControls(e.what()).c_str());
@@ -446,8 +420,17 @@ int RunSql(const std::vector<std::string>& args) {
       return 2;
     }
   }
+  // A script is read whole before anything runs; at a terminal, until Ctrl-D.
+  constexpr char kNothingRun[] =
+      "korvalis sql: interrupted before the first statement: nothing was run";
+  const bool from_input =
+      options.operands.empty() && (options.Value("file").empty() || options.Value("file") == "-");
+  SayAtSignal(from_input ? "korvalis sql: interrupted while reading standard input: nothing was "
+                           "run (at a terminal, Ctrl-D ends the input and runs it)"
+                         : kNothingRun);
   std::vector<ScriptStep> steps;
   if (!ReadSteps(options, &steps)) return 1;
+  SayAtSignal(kNothingRun);
   // A reader that stops reading (a pager, head) must not end the run before its commit.
   std::signal(SIGPIPE, SIG_IGN);
   int status = 1;

@@ -165,13 +165,19 @@ TEST_F(CommandLineTest, AFailedCallNamesTheConfigurationMistake) {
   } cases[] = {
       {"telv.config.xml", "<config>\n<db><datasource>x</db></config>",
        "telv.config.xml is malformed: line 2: "},
+      // One that names no database is told so, as `korvalis sql` tells it.
+      {"telv.config.xml", "<config><db><datasource dbtype=\"oracle\"> </datasource></db></config>",
+       "korvalis: telv.config.xml must hold exactly one db element with a datasource that names "
+       "the database (as korvalis initdb writes it)\n"},
       {"suite.config.xml", "<config><datetime fixed=\"soon\"/></config>",
        "suite.config.xml: 日期时间配置格式错误: <datetime fixed=\"soon\">"},
       // A file that cannot be read (here a folder of that name) is named with the reason.
       {"telv.config.xml", nullptr, "korvalis: cannot read telv.config.xml: Is a directory\n"},
   };
+  int case_number = 0;
   for (const auto& c : cases) {
-    const std::string folder = directory_ + "/" + c.file + (c.text ? ".d" : ".unreadable");
+    const std::string folder =
+        directory_ + "/" + c.file + (c.text ? ".d" : ".unreadable") + std::to_string(++case_number);
     fs::create_directory(folder);
     for (const char* file : {"telv.config.xml", "suite.config.xml"}) {
       if (c.text == nullptr && c.file == std::string(file)) {

@@ -60,11 +60,52 @@ std::string MalformedXmlFile(const std::string& path) {
   return problem;
 }
 
+bool ReadConfiguredDataSource(ConfiguredDataSource* source, std::string* error) {
+  xmlDocPtr doc = ReadXmlFile(kDatabaseConfig, error);
+  if (doc == nullptr) return false;
+  // Exactly one `db` anywhere in the document; its first direct child named `datasource`.
+  int db_count = 0;
+  xmlNodePtr datasource = nullptr;
+  std::vector<xmlNodePtr> stack{xmlDocGetRootElement(doc)};
+  while (!stack.empty()) {
+    xmlNodePtr element = stack.back();
+    stack.pop_back();
+    if (element == nullptr || element->type != XML_ELEMENT_NODE) continue;
+    if (xmlStrcmp(element->name, BAD_CAST "db") == 0 && ++db_count == 1) {
+      for (xmlNodePtr child = element->children; child != nullptr; child = child->next) {
+        if (child->type == XML_ELEMENT_NODE && xmlStrcmp(child->name, BAD_CAST "datasource") == 0) {
+          datasource = child;
+          break;
+        }
+      }
+    }
+    for (xmlNodePtr child = element->children; child != nullptr; child = child->next) {
+      stack.push_back(child);
+    }
+  }
+  if (db_count == 1 && datasource != nullptr) {
+    xmlChar* encrypt = xmlGetProp(datasource, BAD_CAST "encrypt");
+    source->encrypted = encrypt != nullptr && *encrypt != '\0';
+    xmlFree(encrypt);
+    xmlChar* text = xmlNodeGetContent(datasource);
+    source->text = text != nullptr ? reinterpret_cast<const char*>(text) : "";
+    xmlFree(text);
+  }
+  xmlFreeDoc(doc);
+  if (source->text.find_first_not_of(" \t\r\n") == std::string::npos) {
+    *error = kNoDataSource;
+    return false;
+  }
+  return true;
+}
+
 std::vector<std::string> ConfigurationProblems() {
   std::vector<std::string> problems;
+  ConfiguredDataSource source;
+  std::string problem;
   if (struct stat status; ::stat(kDatabaseConfig, &status) != 0 && errno == ENOENT) {
     problems.push_back(kNoDatabaseConfig);
-  } else if (std::string problem = MalformedXmlFile(kDatabaseConfig); !problem.empty()) {
+  } else if (!ReadConfiguredDataSource(&source, &problem)) {
     problems.push_back(problem);
   }
   const std::string suite_path = suite::SuiteConfig::Path();

@@ -25,9 +25,25 @@ std::string MalformedXmlFile(const std::string& path);
 inline constexpr char kNoDatabaseConfig[] =
     "there is no telv.config.xml in the current directory (korvalis initdb writes one)";
 
+// What the command says when telv.config.xml names no database.
+inline constexpr char kNoDataSource[] =
+    "telv.config.xml must hold exactly one db element with a datasource that names the database "
+    "(as korvalis initdb writes it)";
+
+// The one db/datasource element of telv.config.xml in the current directory.
+struct ConfiguredDataSource {
+  std::string text;        // the initialisation string, or its encrypted form
+  bool encrypted = false;  // whether `encrypt` names a codec
+};
+
+// Reads *source from telv.config.xml. False with *error when the file is missing (""), cannot
+// be read or is malformed (as ReadXmlFile says), or does not hold exactly one `db` with a
+// `datasource` child whose text is not blank (kNoDataSource).
+bool ReadConfiguredDataSource(ConfiguredDataSource* source, std::string* error);
+
 // The problems of telv.config.xml and suite.config.xml (or the file KORVALIS_SUITE_CONFIG
-// names), one message each: a missing telv.config.xml, a malformed file, and in the suite's a value
-// it refuses (a fixed clock that is no date).
+// names), one message each: a missing telv.config.xml, a malformed file, one that names no
+// database, and in the suite's a value it refuses (a fixed clock that is no date).
 std::vector<std::string> ConfigurationProblems();
 
 // "" when the suite's configuration file is missing or accepted; else "<path>: <the refusal>"

@@ -10,6 +10,8 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -109,6 +111,50 @@ TEST_P(InitdbSignalTest, ARunEndedByAnySignalLeavesNothingBehind) {
     }
   }
   EXPECT_GT(interrupted, static_cast<int>(signals.size()));
+}
+
+// Ctrl-C says what it stopped and what is left: stopped once its configuration is written, the
+// run is building the database or has built it, and says which, as its folder shows.
+TEST_P(InitdbSignalTest, AnInterruptedRunSaysWhatItStoppedAndWhatIsLeft) {
+  const std::string database = OnServer() ? "the server database" : "the database emr.db";
+  const std::string said_file = scratch_.path() + "/said.txt";
+  int stopped = 0;
+  for (int attempt = 0; attempt < 5 && stopped == 0; ++attempt) {
+    StartAfresh();
+    const std::vector<std::string> arguments =
+        OnServer() ? std::vector<std::string>{"initdb", "--connect", database_}
+                   : std::vector<std::string>{"initdb", "emr.db"};
+    const pid_t pid =
+        korvalis::testing::StartCommand(folder_, KORVALIS_COMMAND, arguments, said_file);
+    int status = 0;
+    while (!fs::exists(folder_ + "/telv.config.xml") && ::waitpid(pid, &status, WNOHANG) == 0) {
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    if (::kill(pid, SIGSTOP) != 0 || ::waitpid(pid, &status, WUNTRACED) != pid ||
+        !WIFSTOPPED(status)) {
+      ::waitpid(pid, &status, 0);
+      continue;  // done before it could be stopped
+    }
+    ++stopped;
+    ::kill(pid, SIGINT);
+    ::kill(pid, SIGCONT);
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    std::ifstream said(said_file);
+    const std::string told(std::istreambuf_iterator<char>(said), {});
+    if (Listing().empty()) {
+      EXPECT_EQ(told,
+                "korvalis initdb: interrupted: " + database +
+                    (OnServer() ? " was not filled (the server undoes it)" : " was not created") +
+                    ", and what the run had made is removed; run korvalis initdb again\n");
+    } else {
+      EXPECT_EQ(Listing(), OnServer() ? "suite.config.xml\ntelv.config.xml\n"
+                                      : "emr.db\nsuite.config.xml\ntelv.config.xml\n");
+      EXPECT_EQ(told, "korvalis initdb: interrupted after " + database +
+                          (OnServer() ? " was filled" : " was created") + "; it is whole\n");
+    }
+  }
+  EXPECT_EQ(stopped, 1);
 }
 
 // A build that fails on the server (a table of the schema is there already) takes the front

@@ -138,12 +138,18 @@ TEST_F(ServerSignalTest, ASignalledRunCancelsItsWriteOrItsQueryFirst) {
                        " regsvr " KORVALIS_SUITE_COMPONENTS " > /dev/null")
                 .status,
             0);
+  // It says which call it stopped and what became of it and of those before it.
   const size_t before = server_.ServerLog().size();
-  const pid_t pid = StartRunning({"call", "QCAdmin", "GetExistPrimary",
+  const pid_t pid = StartRunning({"call", "QCAdmin", "GetEventList", "--", "GetExistPrimary",
                                   "<root><sql>SELECT ID FROM R WHERE ID IN " + SlowCondition("R") +
-                                      "</sql><col_count>1</col_count></root>"});
+                                      "</sql><col_count>1</col_count></root>"},
+                                 directory_ + "/call.txt");
   EXPECT_TRUE(EndsOnTheServer(pid, SIGINT, 3));
   EXPECT_TRUE(LoggedCancel(before)) << LoggedFor(before);
+  std::ifstream said(directory_ + "/call.txt");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(said), {}),
+            "korvalis call: interrupted during korvalis.QCAdmin.GetExistPrimary: its changes to "
+            "the database are undone; korvalis.QCAdmin.GetEventList was called and answered\n");
 }
 
 // Ctrl-C of a script says at which line it stopped and what it undid; what was committed stays.

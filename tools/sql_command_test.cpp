@@ -177,6 +177,15 @@ TEST_F(SqlCommandTest, TheConfigurationFileNamesTheDatabase) {
   Outcome encrypted = Sql("\"SELECT 1 FROM DUAL\"");
   EXPECT_EQ(encrypted.status, 2);
   EXPECT_NE(encrypted.out.find("encrypted"), std::string::npos);
+  for (const char* nameless : {"<config><db/></config>", "<config><db><datasource/></db></config>",
+                               "<config><db><datasource>x</datasource></db><db/></config>"}) {
+    std::ofstream(directory_ + "/telv.config.xml") << nameless;
+    Outcome refused = Sql("\"SELECT 1 FROM DUAL\"");
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.out,
+              "korvalis sql: telv.config.xml must hold exactly one db element with a datasource "
+              "that names the database (as korvalis initdb writes it)\n");
+  }
   EXPECT_EQ(Sql("--bogus").status, 2);
 }
 

@@ -2,9 +2,16 @@
 // each statement, stopping at the first error, the shells' own lines and procedural blocks
 // refused alone, and output that stays one line of tab-separated values per row.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <fstream>
+#include <iterator>
 #include <string>
+#include <thread>
 
 #include "db/testing/temp_directory.h"
 #include "tools/testing/command_test_util.h"
@@ -152,6 +159,36 @@ TEST_F(SqlShellTest, AScriptFileThatCannotBeReadIsNamed) {
             std::string::npos)
       << missing.out;
   EXPECT_EQ(Sql("-f seed.sql \"SELECT 1 FROM DUAL\"").status, 2);
+}
+
+// Ctrl-C while the statements are still being typed (standard input not ended) runs nothing,
+// and says so and how the input ends. The command has read what was written, so it waits in
+// its read when the signal comes.
+TEST_F(SqlShellTest, CtrlCWhileTheInputIsReadSaysNothingRan) {
+  int typed[2];
+  ASSERT_EQ(::pipe(typed), 0);
+  const std::string err = directory_ + "/interrupted.txt";
+  const pid_t pid = korvalis::testing::StartCommand(directory_, KORVALIS_COMMAND,
+                                                    {"sql", "--db", "k.db"}, err, typed[0]);
+  const std::string line = "DELETE FROM P;\n";
+  ASSERT_EQ(::write(typed[1], line.data(), line.size()), static_cast<ssize_t>(line.size()));
+  int unread = 1;
+  for (int i = 0; i < 6'000 && unread > 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(::ioctl(typed[0], FIONREAD, &unread), 0);
+  }
+  ASSERT_EQ(unread, 0);
+  ::kill(pid, SIGINT);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ::close(typed[0]);
+  ::close(typed[1]);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+  std::ifstream said(err);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(said), {}),
+            "korvalis sql: interrupted while reading standard input: nothing was run (at a "
+            "terminal, Ctrl-D ends the input and runs it)\n");
+  EXPECT_EQ(Names(), "ID\tNAME\n1\ta\n2\tb\n");
 }
 
 }  // namespace

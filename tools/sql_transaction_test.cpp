@@ -191,7 +191,10 @@ TEST_P(SqlTransactionTest, ALineThatIsNotRunFailsAsAStatementDoes) {
 }
 
 // A script saved in GBK (an editor's "ANSI") is refused whole, with the line where it stops
-// being UTF-8, from a file and from standard input: nothing of it is run or stored.
+// being UTF-8, from a file and from standard input: nothing of it is run or stored. A script
+// saved as UTF-16, with its byte-order mark or without, is named so with the conversion that
+// mends it, and so is a NUL byte in a script; an empty script (a conversion that failed) runs
+// nothing either.
 TEST_P(SqlTransactionTest, AScriptThatIsNotUtf8IsRefusedBeforeAnythingRuns) {
   const std::string gbk_script =
       "UPDATE T SET NOTE = 'head' WHERE ID = 1;\n"
@@ -199,7 +202,8 @@ TEST_P(SqlTransactionTest, AScriptThatIsNotUtf8IsRefusedBeforeAnythingRuns) {
   Outcome from_file = Script("", gbk_script);
   EXPECT_EQ(from_file.status, 1);
   EXPECT_NE(from_file.out.find("script.sql is not UTF-8 (line 2, byte 63); nothing was run\n"
-                               "save it as UTF-8"),
+                               "convert it to UTF-8 (one saved as GBK: iconv -f GBK -t UTF-8 OLD > "
+                               "NEW) and run korvalis sql -f NEW\n"),
             std::string::npos)
       << from_file.out;
   const std::string err = directory_ + "/stderr.txt";
@@ -209,6 +213,36 @@ TEST_P(SqlTransactionTest, AScriptThatIsNotUtf8IsRefusedBeforeAnythingRuns) {
   EXPECT_EQ(from_input.status, 1);
   EXPECT_NE(from_input.out.find("standard input is not UTF-8 (line 2, byte 63)"), std::string::npos)
       << from_input.out;
+
+  const std::string update = "UPDATE T SET NOTE = 'head' WHERE ID = 1;\n";
+  std::string little, big;
+  for (char letter : update) {
+    little += std::string{letter, '\0'};
+    big += std::string{'\0', letter};
+  }
+  const std::string with_nul = update + "UPDATE T SET NOTE = 'a" + '\0' + "b' WHERE ID = 2;\n";
+  const struct {
+    std::string script, told;
+  } refused[] = {
+      {"\xFF\xFE" + little,
+       "script.sql is UTF-16 (little-endian, with a byte-order mark), not UTF-8; nothing was run\n"
+       "convert it to UTF-8 (iconv -f UTF-16 -t UTF-8 OLD > NEW) and run korvalis sql -f NEW\n"},
+      {"\xFE\xFF" + big, "script.sql is UTF-16 (big-endian, with a byte-order mark)"},
+      {little,
+       "script.sql is UTF-16 (little-endian, without a byte-order mark), not UTF-8; "
+       "nothing was run\nconvert it to UTF-8 (iconv -f UTF-16LE -t UTF-8 OLD > NEW)"},
+      {big, "(iconv -f UTF-16BE -t UTF-8 OLD > NEW)"},
+      {with_nul,
+       "script.sql holds a NUL byte (line 2, byte 64), which no text holds; nothing "
+       "was run\na script is a text file of SQL statements\n"},
+      {"", "script.sql holds no statement; nothing was run\n"},
+      {"WHENEVER SQLERROR EXIT\n", "script.sql holds no statement"},
+  };
+  for (const auto& [script, told] : refused) {
+    Outcome run = Script("", script);
+    EXPECT_EQ(run.status, 1) << told;
+    EXPECT_NE(run.out.find(told), std::string::npos) << run.out;
+  }
   EXPECT_EQ(Notes(), "NOTE\nx\nx\n");
 }
 

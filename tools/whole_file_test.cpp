@@ -39,9 +39,26 @@ TEST_F(WholeFileTest, InitdbOnADiskTooSmallForTheFileFailsSayingWhyAndLeavesNoth
   if (run.status != 0) GTEST_SKIP() << "no tmpfs can be mounted here: " << run.out;
   // The status, no file listed, then the message.
   EXPECT_TRUE(run.out.starts_with("status=1\nkorvalis initdb: ")) << run.out;
-  EXPECT_NE(run.out.find("could not be moved into its file: the disk holding the database"),
+  // It names the database asked for, never the name it was being built under, which is gone.
+  EXPECT_NE(run.out.find("could not be moved into its file: the disk holding the database '" +
+                         small + "/emr.db' is full"),
             std::string::npos)
       << run.out;
+  EXPECT_EQ(run.out.find(".initdb-"), std::string::npos) << run.out;
+  EXPECT_TRUE(run.out.ends_with("; nothing of it was left behind\n")) << run.out;
+}
+
+// A file size limit (a quota) fails the build with the engine's bare "disk I/O error": the
+// message says which database could not be made.
+TEST_F(WholeFileTest, InitdbPastAFileSizeLimitNamesTheDatabaseAndLeavesNothing) {
+  const std::string limited = directory_ + "/limited";
+  std::filesystem::create_directory(limited);
+  const Outcome run =
+      korvalis::testing::RunCommand("cd " + limited +
+                                    " && trap '' XFSZ && ulimit -f 200 && " KORVALIS_COMMAND
+                                    " initdb --sample emr.db 2>&1; echo status=$?; ls -A");
+  EXPECT_EQ(run.out, "korvalis initdb: cannot create " + limited +
+                         "/emr.db: disk I/O error; nothing of it was left behind\nstatus=1\n");
 }
 
 TEST_F(WholeFileTest, AfterAWritingCallACopyOfTheFileAloneHoldsTheCallsRows) {

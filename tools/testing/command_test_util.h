@@ -54,9 +54,11 @@ inline Outcome RunCommandIn(const std::string& directory, const std::string& pro
 // directory's own, its output going nowhere; no shell stands between, so that every signal has
 // its default action there (a shell's background job ignores SIGINT and SIGQUIT) and none is
 // blocked, and a signal that dumps core writes none. Standard error goes to `error_file` when
-// one is named. Returns the child's process id.
+// one is named, and standard input comes from the descriptor `input` when one is given.
+// Returns the child's process id.
 inline pid_t StartCommand(const std::string& directory, const std::string& program,
-                          std::vector<std::string> arguments, const std::string& error_file = "") {
+                          std::vector<std::string> arguments, const std::string& error_file = "",
+                          int input = -1) {
   arguments.insert(arguments.begin(), program);
   std::vector<char*> argv;
   for (std::string& word : arguments) argv.push_back(word.data());
@@ -78,6 +80,7 @@ inline pid_t StartCommand(const std::string& directory, const std::string& progr
     ::dup2(error_file.empty() ? nowhere
                               : ::open(error_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600),
            2);
+    if (input >= 0) ::dup2(input, 0);
     if (::chdir(directory.c_str()) != 0) ::_exit(127);
     ::execv(argv[0], argv.data());
     ::_exit(127);
