@@ -13,6 +13,7 @@
 
 #include "platform/db/connection_pool.h"
 #include "platform/db/sql_error.h"
+#include "platform/db/statement_deadline.h"
 #include "platform/db/testing/db_test_util.h"
 #include "platform/db/testing/engine_database.h"
 #include "platform/db/testing/function_sweep.h"
@@ -83,9 +84,9 @@ template <class Work>
 std::chrono::nanoseconds LeastProcessorTime(int runs, Work work) {
   std::chrono::nanoseconds least = std::chrono::nanoseconds::max();
   for (int i = 0; i < runs; ++i) {
-    const std::chrono::nanoseconds start = testing::ThreadProcessorTime();
+    const std::chrono::nanoseconds start = ThreadProcessorTime();
     work();
-    least = std::min(least, testing::ThreadProcessorTime() - start);
+    least = std::min(least, ThreadProcessorTime() - start);
   }
   return least;
 }

@@ -292,8 +292,6 @@ TEST_P(OracleRulesTest, NumbersAsText) {
       {"SELECT LN(0) FROM DUAL", "ORA-01428"},
       {"SELECT POWER(-8, 0.5) FROM DUAL", "ORA-01428"},
       {"SELECT CHR(-1) FROM DUAL", "ORA-01428"},
-      {"SELECT CHR(55296) FROM DUAL", "ORA-01428: argument '55296' is out of range (a UTF-16 "
-                                       "surrogate is not a character)"},
       {"SELECT DATE '2024-03-05' - TO_DATE('2024-03-04 12:00', 'YYYY-MM-DD HH24:MI') FROM DUAL",
        "0.5"},
       {"SELECT TO_CHAR(DATE '2024-03-05', 'Q WW W'), EXTRACT(MONTH FROM DATE '2024-03-05') "
@@ -302,6 +300,14 @@ TEST_P(OracleRulesTest, NumbersAsText) {
       {"SELECT TO_DATE('05-MAR-2024', 'DD-MON-YYYY'), ADD_MONTHS(DATE '2024-01-15', -1) FROM DUAL",
        "2024-03-05 00:00:00|2023-12-15 00:00:00"},
   });
+  // A lone surrogate is one character of a text on the file, as it always was; the server's text
+  // cannot hold one, and says so.
+  if (GetParam() == Engine::kSqlite) {
+    Check({{"SELECT LENGTH('x' || CHR(55296)) FROM DUAL", "2"}});
+  } else {
+    Check({{"SELECT CHR(55296) FROM DUAL", "ORA-01428: argument '55296' is out of range (a UTF-16 "
+                                           "surrogate is not a character)"}});
+  }
 }
 
 TEST_P(OracleRulesTest, OrderAndGroups) {

@@ -356,10 +356,6 @@ void Chr(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (cp < 0 || cp > 0x10FFFF) {
     throw FunctionError{"ORA-01428: argument '" + std::to_string(cp) + "' is out of range"};
   }
-  if (cp >= 0xD800 && cp <= 0xDFFF) {
-    throw FunctionError{"ORA-01428: argument '" + std::to_string(cp) +
-                        "' is out of range (a UTF-16 surrogate is not a character)"};
-  }
   std::string out;
   AppendUtf8(static_cast<uint32_t>(cp), &out);
   if (cp == 0) out.assign(1, '\0');
