@@ -29,6 +29,21 @@ std::uint32_t CpuSeconds(std::chrono::milliseconds duration) {
       std::min<long long>(2 * seconds + 1, std::numeric_limits<std::uint32_t>::max()));
 }
 
+// "of its time limit the call waited 0.20 s for the transformation's process to take its rows
+// and 3.10 s for a turn".
+std::string TimeLimitSpentWaiting(std::chrono::steady_clock::duration for_process,
+                                  std::chrono::steady_clock::duration for_turn) {
+  const auto seconds = [](std::chrono::steady_clock::duration waited) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f s",
+                  std::chrono::duration<double>(waited).count());
+    return std::string(text);
+  };
+  return "of its time limit the call waited " + seconds(for_process) +
+         " for the transformation's process to take its rows and " + seconds(for_turn) +
+         " for a turn";
+}
+
 // How a transformation's work ended, for the turns: stopped by its time, or answered.
 TransformationTurns::WorkEnded WorkEndedBy(TransformOutcome outcome) {
   return outcome == TransformOutcome::kDeadlinePassed ||
@@ -63,7 +78,9 @@ Transformation::Deadline Transformation::DeadlineFromNow() const {
 }
 
 bool Transformation::TakeTurn(const Deadline& deadline) {
+  const Clock::time_point asked = Clock::now();
   turn_ = ProcessTransformationTurns().Take(style_, deadline);
+  turn_waited_ = Clock::now() - asked;
   if (turn_.held()) return true;
   Fail(TransformOutcome::kBusy, "no turn among the process's transformations came free in time");
   return false;
@@ -286,7 +303,14 @@ TransformOutcome Transformation::Finish(std::string_view last_piece, std::string
   connection_.Shutdown();
   turn_.Release(WorkEndedBy(outcome));
   ticket_.Release();
-  if (outcome != TransformOutcome::kDone && cause != nullptr) *cause = std::move(cause_);
+  if (outcome != TransformOutcome::kDone && cause != nullptr) {
+    *cause = std::move(cause_);
+    // What the time limit went on besides the work, so that a machine too busy for the call is
+    // told apart from a style sheet that runs away.
+    if (WorkEndedBy(outcome) == TransformationTurns::WorkEnded::kTimeRanOut) {
+      *cause += (cause->empty() ? "" : "; ") + TimeLimitSpentWaiting(waited_, turn_waited_);
+    }
+  }
   return outcome;
 }
 

@@ -138,6 +138,7 @@ class Transformation {
   TransformLimits limits_;
   std::string held_;  // the source's start, until it passes kHeldSourceBytes
   std::chrono::steady_clock::duration waited_{};  // spent by pieces waiting for the process
+  std::chrono::steady_clock::duration turn_waited_{};  // spent waiting for a turn
   sys::MessageSocket connection_;
   WorkerTicket ticket_;
   bool acknowledged_ = false;                        // the worker took the last start

@@ -398,6 +398,20 @@ TEST(TransformTurnsTest, AStyleSheetStoppedSoonAfterItsTurnCameIsNoLongWork) {
             TransformOutcome::kDone);
 }
 
+// A transformation stopped by its time limit says what the limit went on besides the work: the
+// wait for the process to take the rows, and the wait for a turn, which the turns held by long
+// work make.
+TEST(TransformTurnsTest, AStoppedTransformationSaysWhatItWaitedFor) {
+  std::string output, cause;
+  ASSERT_EQ(Transform(kSmallSource, RunawayStyle(201), LimitsWithin(milliseconds(300)), output,
+                      &cause),
+            TransformOutcome::kDeadlinePassed);
+  EXPECT_NE(cause.find("for the transformation's process to take its rows and 0."),
+            std::string::npos)
+      << cause;
+  EXPECT_NE(cause.find(" s for a turn"), std::string::npos) << cause;
+}
+
 // A child of the host, forked while transformations hold every turn, transforms on its own.
 TEST(TransformTurnsTest, AProcessForkedWhileTransformationsRunTransformsAtOnce) {
   Runaways runaways(ProcessTransformationTurns().capacity(), false, milliseconds(2'000));
