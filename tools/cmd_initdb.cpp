@@ -182,6 +182,10 @@ int RunInitDb(const std::vector<std::string>& args) {
     configs.Write(init_string);
     if (connect.empty()) {
       const std::string building = schema::BuildingDatabaseName(file);
+      // The name too, where no file has it (the build refuses one that has): the whole file
+      // takes it by a link that a signal may follow at once, before the run keeps what it made.
+      std::error_code unknown;
+      if (!std::filesystem::exists(std::filesystem::symlink_status(file, unknown))) made.Add(file);
       for (const char* suffix : schema::kDatabaseFileSuffixes) made.Add(building + suffix);
       CreateDatabaseFileNamedSo(file, building, contents);
     } else {
