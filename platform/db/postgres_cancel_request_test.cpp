@@ -109,6 +109,11 @@ TEST_F(CancelRequestTest, AHostDescriptorClosedDuringACancelIsClosedAtOnce) {
   proxy.Arm("HOLD_MARKER", testing::PacketProxy::Then::kHold);
   ASSERT_EQ(PQsendQuery(connection, "SELECT 'HOLD_MARKER'"), 1);
   while (PQflush(connection) > 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  // The request is made once the proxy holds: made before, it would reach the server.
+  for (int i = 0; i < 10'000 && !proxy.Met(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ASSERT_TRUE(proxy.Met());
 
   CancelOutcome outcome = CancelOutcome::kTaken;
   const auto end = Clock::now() + std::chrono::seconds(5);

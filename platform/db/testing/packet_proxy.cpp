@@ -108,15 +108,15 @@ void PacketProxy::Pump(int client) {
       if (open && armed_) sent.append(buffer, static_cast<size_t>(got));
       if (!met && armed_ && sent.find(trigger_) != std::string::npos) {
         met = true;
+        // Holding begins before the trigger is seen as met, so that a connection a test makes
+        // once it sees Met() is held.
+        if (then_ == Then::kHold) holding_ = true;
         long long none = 0;
         met_at_ns_.compare_exchange_strong(
             none,
             std::chrono::steady_clock::now().time_since_epoch() / std::chrono::nanoseconds(1));
       }
-      if (met && then_ == Then::kHold) {
-        holding_ = true;
-        continue;
-      }
+      if (met && then_ == Then::kHold) continue;
       open = open && WriteAll(server, buffer, got);
     }
     if (open && ready[1].revents != 0) {
