@@ -134,13 +134,22 @@ TEST_F(CancelRequestTest, AHostDescriptorClosedDuringACancelIsClosedAtOnce) {
   PQfinish(connection);
 }
 
-// Runs a statement that sleeps for a minute on `connection`, asks for its cancel by `cancel`,
-// and returns the SQLSTATE it ended with ("" when it was not cancelled within 10 s).
+// Runs a statement that sleeps for a minute on `connection`, asks for its cancel by `cancel`
+// once the server shows it running (a request that comes before is dropped by an idle backend),
+// and returns the SQLSTATE it ended with ("" when it was not cancelled within 10 s). `database`
+// is the init string of the connection's database, watched from a connection of its own.
 template <typename Cancel>
-std::string StateOfASleepCancelled(pg_conn* connection, Cancel cancel) {
+std::string StateOfASleepCancelled(const std::string& database, pg_conn* connection,
+                                   Cancel cancel) {
   if (PQsendQuery(connection, "SELECT pg_sleep(60)") != 1) return "not sent";
   while (PQflush(connection) > 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const std::string running =
+      "SELECT count(*) FROM pg_stat_activity WHERE state = 'active' AND pid = " +
+      std::to_string(PQbackendPID(connection));
+  for (int i = 0; i < 1'000 && testing::PostgresTestServer::Get().RunSql(database, running) != "1";
+       ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   cancel();
   std::string state;
   const auto end = Clock::now() + std::chrono::seconds(10);
@@ -175,7 +184,7 @@ TEST_F(CancelRequestTest, ARequestReachesAServerWhoseSocketDirectoryIsRelative) 
   CancelOutcome outcome = CancelOutcome::kNotSent;
   EXPECT_EQ(
       StateOfASleepCancelled(
-          connection,
+          database_, connection,
           [&] { outcome = RequestCancel(connection, Clock::now() + std::chrono::seconds(5)); }),
       "57014");
   EXPECT_EQ(outcome, CancelOutcome::kTaken);
@@ -209,7 +218,7 @@ TEST_F(NewerLibpqCancelTest, LibpqsOwnRequestIsSent) {
     CancelOutcome outcome = CancelOutcome::kNotSent;
     EXPECT_EQ(
         StateOfASleepCancelled(
-            connection,
+            database_, connection,
             [&] { outcome = RequestCancel(connection, Clock::now() + std::chrono::seconds(5)); }),
         "57014")
         << init;
@@ -219,7 +228,8 @@ TEST_F(NewerLibpqCancelTest, LibpqsOwnRequestIsSent) {
   EnableCancelAtSignal();
   pg_conn* connection = Open(init_)->Connect();
   CancelAtSignal at_signal(connection);
-  EXPECT_EQ(StateOfASleepCancelled(connection, [] { CancelStatementsAtSignal(); }), "57014");
+  EXPECT_EQ(StateOfASleepCancelled(database_, connection, [] { CancelStatementsAtSignal(); }),
+            "57014");
   PQfinish(connection);
 }
 
