@@ -34,6 +34,11 @@ void TransformationTurns::Turn::Release(WorkEnded ended) {
 TransformationTurns::TransformationTurns(int capacity, Now now)
     : capacity_(capacity), share_(std::max(capacity - 1, 1)), now_(now) {}
 
+std::size_t TransformationTurns::Waiting() {
+  std::lock_guard lock(mutex_);
+  return waiting_.size();
+}
+
 std::size_t TransformationTurns::StyleOf(std::string_view stylesheet) {
   return std::hash<std::string_view>{}(stylesheet);
 }

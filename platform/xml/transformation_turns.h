@@ -111,6 +111,9 @@ class TransformationTurns {
   // The most turns one style sheet holds at once.
   int share() const { return share_; }
 
+  // How many calls wait in line for a turn now.
+  std::size_t Waiting();
+
   // What identifies a style sheet among the turns: its text's hash.
   static std::size_t StyleOf(std::string_view stylesheet);
 

@@ -26,8 +26,10 @@ class Takers {
   ~Takers() {
     for (std::thread& taker : threads_) taker.join();
   }
-  // Starts a taker for `style` and gives it time to stand in line.
+  // Starts a taker for `style` and returns once it stands in line.
+  // Precondition: no turn is free for `style`.
   void Start(int id, std::size_t style) {
+    const std::size_t before = turns_.Waiting();
     threads_.emplace_back([this, id, style] {
       TransformationTurns::Turn turn = turns_.Take(style, In(milliseconds(10'000)));
       {
@@ -36,9 +38,19 @@ class Takers {
       }
       std::this_thread::sleep_for(milliseconds(20));
     });
-    std::this_thread::sleep_for(milliseconds(50));
+    for (int i = 0; i < 10'000 && turns_.Waiting() == before; ++i) {
+      std::this_thread::sleep_for(milliseconds(1));
+    }
   }
-  std::vector<int> Order() {
+  // The ids of the takers served, once `served` of them were (or 10 s passed).
+  std::vector<int> Order(std::size_t served) {
+    for (int i = 0; i < 10'000; ++i) {
+      {
+        std::lock_guard lock(mutex_);
+        if (order_.size() >= served) return order_;
+      }
+      std::this_thread::sleep_for(milliseconds(1));
+    }
     std::lock_guard lock(mutex_);
     return order_;
   }
@@ -61,8 +73,7 @@ TEST(TransformationTurnsTest, TheLineIsFirstComeFirstServedAndAReleaseNeverTakes
     held.Release();
     // The thread that released asks again at once: the turn went to the first in line.
     EXPECT_FALSE(turns.Take(1, Clock::now()).held());
-    std::this_thread::sleep_for(milliseconds(300));
-    order = takers.Order();
+    order = takers.Order(5);
   }
   EXPECT_EQ(order, (std::vector<int>{3, 1, 4, 0, 2}));
 }
@@ -83,11 +94,10 @@ TEST(TransformationTurnsTest, OneStyleSheetLeavesATurnForTheOthersAndLetsThemPas
     takers.Start(1, 1);
     takers.Start(2, 2);
     other.Release();
-    std::this_thread::sleep_for(milliseconds(100));
-    EXPECT_EQ(takers.Order(), (std::vector<int>{2}));
+    EXPECT_EQ(takers.Order(1), (std::vector<int>{2}));
+    EXPECT_EQ(turns.Waiting(), 1u) << "the style sheet at its share still waits";
     first.Release();
-    std::this_thread::sleep_for(milliseconds(100));
-    order = takers.Order();
+    order = takers.Order(2);
   }
   EXPECT_EQ(order, (std::vector<int>{2, 1}));
   // A capacity of one still serves every style sheet.
@@ -216,9 +226,9 @@ TEST(TransformationTurnsTest, AWaiterTakesTheTurnThatWorkTurningLongOpens) {
 }
 
 // Runaway style sheets of every time limit, some known long and some new at every call, three
-// times as many as the turns, each called again by its thread soon after a call ends: a small report known
-// short finds a turn within a second at every moment, from the first, and never more than twice
-// the capacity work at once.
+// times as many as the turns, each called again by its thread soon after a call ends: a small
+// report known short finds a turn within a second at every moment, from the first, and never more
+// than twice the capacity work at once.
 TEST(TransformationTurnsTest, SmallReportsKeepATurnWhateverMixOfRunawaySheetsRunsBeside) {
   TransformationTurns turns(8, &FakeNow);
   struct Runaway {
@@ -235,8 +245,8 @@ TEST(TransformationTurnsTest, SmallReportsKeepATurnWhateverMixOfRunawaySheetsRun
     Runaway& runaway = runaways[i];
     runaway.style = next_style++;
     runaway.new_each_call = i % 2 == 0;
-    runaway.limit = milliseconds(runaway.new_each_call ? 2'000 + random() % 300'000
-                                                       : 200 + random() % 4'800);
+    runaway.limit =
+        milliseconds(runaway.new_each_call ? 2'000 + random() % 300'000 : 200 + random() % 4'800);
     runaway.call_at = fake_now;
     runaway.stop_at = fake_now + runaway.limit;
   }
@@ -273,8 +283,9 @@ TEST(TransformationTurnsTest, SmallReportsKeepATurnWhateverMixOfRunawaySheetsRun
         runaway.turn = turns.Take(runaway.style, Clock::now());
       }
     }
-    most_held = std::max<long>(most_held, std::count_if(runaways.begin(), runaways.end(),
-                                                        [](const Runaway& r) { return r.turn.held(); }));
+    most_held =
+        std::max<long>(most_held, std::count_if(runaways.begin(), runaways.end(),
+                                                [](const Runaway& r) { return r.turn.held(); }));
   }
   EXPECT_GT(answered, 1'500);
   EXPECT_LE(longest_wait, milliseconds(1'050));
