@@ -506,8 +506,16 @@ TEST_F(PostgresTransactionTest, TheCancelAtASignalEndsTheRunningStatement) {
         EnableCancelAtSignal();
         PostgresConnection running(
             std::make_shared<PostgresDatabase>(ConnectionString::Parse(init)));
+        // The signal comes once the statement runs: a request before it would find the
+        // backend idle and be dropped.
         std::thread signal([&] {
-          std::this_thread::sleep_for(std::chrono::milliseconds(500));
+          const std::string active =
+              "SELECT count(*) FROM pg_stat_activity WHERE datname = current_database() AND "
+              "state = 'active' AND pid <> pg_backend_pid()";
+          testing::PostgresTestServer& server = testing::PostgresTestServer::Get();
+          for (int i = 0; i < 1'000 && server.RunSql(init_, active) != "1"; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+          }
           CancelStatementsAtSignal();
         });
         int status = 1;
