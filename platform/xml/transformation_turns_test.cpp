@@ -19,6 +19,13 @@ using std::chrono::milliseconds;
 
 TransformationTurns::Deadline In(milliseconds wait) { return Clock::now() + wait; }
 
+// Returns once `waiting` calls stand in line for a turn (or 10 s passed).
+void InLine(TransformationTurns& turns, std::size_t waiting) {
+  for (int i = 0; i < 10'000 && turns.Waiting() < waiting; ++i) {
+    std::this_thread::sleep_for(milliseconds(1));
+  }
+}
+
 // Threads that take a turn each, in the order they were started, and keep it 20 ms.
 class Takers {
  public:
@@ -29,7 +36,7 @@ class Takers {
   // Starts a taker for `style` and returns once it stands in line.
   // Precondition: no turn is free for `style`.
   void Start(int id, std::size_t style) {
-    const std::size_t before = turns_.Waiting();
+    const std::size_t waiting = turns_.Waiting() + 1;
     threads_.emplace_back([this, id, style] {
       TransformationTurns::Turn turn = turns_.Take(style, In(milliseconds(10'000)));
       {
@@ -38,9 +45,7 @@ class Takers {
       }
       std::this_thread::sleep_for(milliseconds(20));
     });
-    for (int i = 0; i < 10'000 && turns_.Waiting() == before; ++i) {
-      std::this_thread::sleep_for(milliseconds(1));
-    }
+    InLine(turns_, waiting);
   }
   // The ids of the takers served, once `served` of them were (or 10 s passed).
   std::vector<int> Order(std::size_t served) {
@@ -139,7 +144,7 @@ TEST(TransformationTurnsTest, LongWorkLeavesATurnForShortWork) {
   short_work.Release();  // short: its style sheet stays short work
   // A turn released by long work goes to long work waiting again.
   std::thread waiter([&] { EXPECT_TRUE(turns.Take(kRunaway, In(milliseconds(5'000))).held()); });
-  std::this_thread::sleep_for(milliseconds(50));
+  InLine(turns, 1);
   other.Release();
   waiter.join();
   EXPECT_TRUE(turns.Take(kShort, Clock::now()).held());
@@ -220,7 +225,7 @@ TEST(TransformationTurnsTest, AWaiterTakesTheTurnThatWorkTurningLongOpens) {
   TransformationTurns::Turn first = turns.Take(5, Clock::now());
   TransformationTurns::Turn second = turns.Take(6, Clock::now());
   std::thread waiter([&] { EXPECT_TRUE(turns.Take(kShort, In(milliseconds(20'000))).held()); });
-  std::this_thread::sleep_for(milliseconds(50));
+  InLine(turns, 1);
   fake_now += std::chrono::seconds(2);  // no turn is given back: the waiter looks by itself
   waiter.join();
 }
