@@ -176,13 +176,16 @@ TEST(ServerTextUnitsTest, SplitAsTheEmbeddedEngineSplits) {
 
 // The runtime's functions call each other by their schema, so that a text index is built and
 // kept under any search path (pg_restore's is empty), in a schema whose name could end a
-// function's body or its quoting.
+// function's body or its quoting, ahead of another schema that holds the runtime too.
 TEST(ServerTextIndexTest, IsBuiltUnderAnEmptySearchPathInTheRuntimesSchema) {
   testing::PostgresTestServer& server = testing::PostgresTestServer::Get();
   const std::string init = server.CreateDatabase();
+  OpenConnection(init)->Execute("SELECT 1 FROM DUAL");  // the runtime in public
+  ConnectionPools::Close(init);
   const std::string schema = R"("emr$f$""\x")";
   server.RunSql(init, "CREATE SCHEMA " + schema + "; ALTER DATABASE " +
-                          init.substr(init.rfind('=') + 1) + " SET search_path TO " + schema);
+                          init.substr(init.rfind('=') + 1) + " SET search_path TO " + schema +
+                          ", public");
   std::unique_ptr<Connection> c = OpenConnection(init);
   RunScript(*c, R"(
 CREATE TABLE DOC (ID NUMBER, BODY CLOB);
