@@ -22,6 +22,9 @@ struct Piece {
   bool word = false;
 };
 
+// Splits a script into pieces, as the server's own lexer would for what matters here: where
+// comments, constants and quoted identifiers begin and end. Precondition: the script is the
+// runtime's own, its quotes and comments closed.
 class Scanner {
  public:
   explicit Scanner(std::string_view script) : script_(script) {}
