@@ -218,6 +218,27 @@ TEST_F(ServerCommandTest, AScriptWhoseWriterTheServerEndedSaysSoAndStops) {
   }
 }
 
+// A dump of the sample, its text indexes with it, is restored by one pg_restore into an empty
+// database, which then answers as the original: its indexes, its rows and a text search.
+TEST_F(ServerCommandTest, ADumpIsRestoredByOnePgRestoreAndAnswersAsTheOriginal) {
+  ASSERT_EQ(Run("initdb --sample --connect '" + init_ + "'").status, 0);
+  korvalis::db::testing::PostgresTestServer& server =
+      korvalis::db::testing::PostgresTestServer::Get();
+  const std::string restored = server.CreateDatabase();
+  const std::string dump = "'" + directory_ + "/emr.dump'";
+  Outcome copied = RunCommand("pg_dump -Fc -f " + dump + " '" + server.ClientConninfo(init_) +
+                              "' 2>&1 && pg_restore --exit-on-error -d '" +
+                              server.ClientConninfo(restored) + "' " + dump + " 2>&1");
+  ASSERT_EQ(copied.status, 0) << copied.out;
+  const std::string indexes = "SELECT count(*) FROM pg_indexes WHERE schemaname = 'public'";
+  EXPECT_EQ(server.RunSql(restored, indexes), ServerScalar(indexes));
+  const std::string sql = "sql --no-feedback --connect '" + restored + "' ";
+  EXPECT_EQ(Run(sql + "\"SELECT COUNT(*) FROM TELV_PATIENT\"").out, "COUNT(*)\n12\n");
+  EXPECT_EQ(Run(sql + "\"SELECT COUNT(*) FROM MOLB_XML_TEXT WHERE CONTAINS(FULL_TEXT, '肺炎') > 0\"")
+                .out,
+            "COUNT(*)\n2\n");
+}
+
 TEST_F(ServerCommandTest, AFailedInitdbLeavesNothingBehindAndMayBeRerun) {
   const std::string connect = "--connect '" + init_ + "'";
   Outcome refused = RunWhereNothingCanBeWritten("initdb --sample " + connect);

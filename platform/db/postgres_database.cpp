@@ -187,13 +187,14 @@ bool PostgresDatabase::EnsureRuntime(pg_conn* connection, const ServerQuery& que
                                      bool leave_open) {
   std::lock_guard<std::mutex> lock(runtime_mutex_);
   if (runtime_checked_) return false;
+  // The schema the objects are made in, and the version there.
   Result version;
   Query(query,
-        "SELECT prosrc FROM pg_proc WHERE proname = 'korvalis_runtime_version' AND "
-        "pronamespace = current_schema()::regnamespace",
+        "SELECT current_schema(), (SELECT prosrc FROM pg_proc WHERE proname = "
+        "'korvalis_runtime_version' AND pronamespace = current_schema()::regnamespace)",
         &version);
   const std::string expected = " SELECT " + std::to_string(kPostgresRuntimeVersion) + " ";
-  if (PQntuples(version.result) != 1 || version.Text(0, 0) != expected) {
+  if (version.Text(0, 1) != expected) {
     // Each step, and the wait for another process's installation, by the installation's bound,
     // which the server keeps too.
     const std::chrono::seconds bound = command_timeout_.count() == 0
@@ -203,7 +204,8 @@ bool PostgresDatabase::EnsureRuntime(pg_conn* connection, const ServerQuery& que
                               "; SELECT pg_advisory_xact_lock(48480001)";
     RunPostgresScript(connection, begin.c_str(), bound);
     try {
-      RunPostgresScript(connection, PostgresRuntimeSql(), bound);
+      // Without a schema on the search path, the server refuses the first object.
+      RunPostgresScript(connection, PostgresRuntimeSql(version.Text(0, 0)).c_str(), bound);
       // Left open, the objects are not there for other connections until the owner commits.
       if (leave_open) return true;
       RunPostgresScript(connection, "COMMIT", bound);

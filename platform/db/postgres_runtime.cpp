@@ -1,11 +1,10 @@
 #include "platform/db/postgres_runtime.h"
 
-#include <string>
-
 #include "platform/db/postgres_bounded_work.h"
 #include "platform/db/postgres_date_range.h"
 #include "platform/db/postgres_date_reader.h"
 #include "platform/db/postgres_functions.h"
+#include "platform/db/postgres_runtime_schema.h"
 #include "platform/db/postgres_text_search.h"
 #include "platform/db/rownum_walk.h"
 
@@ -783,16 +782,16 @@ LANGUAGE sql STABLE PARALLEL SAFE AS $f$
 
 }  // namespace
 
-const char* PostgresRuntimeSql() {
+std::string PostgresRuntimeSql(std::string_view schema) {
   static const std::string& sql = *new std::string(
-      PostgresDateRangeSql() + std::string(PostgresDateReaderSql()) + kRuntimeSql + PostgresBoundedWorkSql() +
-      PostgresFunctionsSql() +
-      PostgresTextSearchSql() + PostgresRownumWalkSql() +
+      PostgresDateRangeSql() + std::string(PostgresDateReaderSql()) + kRuntimeSql +
+      PostgresBoundedWorkSql() + PostgresFunctionsSql() + PostgresTextSearchSql() +
+      PostgresRownumWalkSql() +
       "-- The version of these objects: the provider installs them again when it differs.\n"
       "CREATE OR REPLACE FUNCTION korvalis_runtime_version() RETURNS integer\n"
       "LANGUAGE sql IMMUTABLE AS $f$ SELECT " +
       std::to_string(kPostgresRuntimeVersion) + " $f$;\n");
-  return sql.c_str();
+  return QualifyRuntimeNames(sql, schema);
 }
 
 }  // namespace korvalis::db

@@ -12,13 +12,17 @@
 // Thread-safety: constants.
 #pragma once
 
+#include <string>
+#include <string_view>
+
 namespace korvalis::db {
 
-// The script that creates or replaces the objects; it can run again on a database that has
-// them.
-const char* PostgresRuntimeSql();
+// The script that creates or replaces the objects in `schema`, the one it runs in (the current
+// schema), their bodies calling each other by names written after it (see
+// postgres_runtime_schema.h); it can run again on a database that has them.
+std::string PostgresRuntimeSql(std::string_view schema);
 
 // The version the script installs, as korvalis_runtime_version() answers it.
-inline constexpr int kPostgresRuntimeVersion = 42;
+inline constexpr int kPostgresRuntimeVersion = 43;
 
 }  // namespace korvalis::db

@@ -174,6 +174,32 @@ TEST(ServerTextUnitsTest, SplitAsTheEmbeddedEngineSplits) {
   }
 }
 
+// The runtime's functions call each other by their schema, so that a text index is built and
+// kept under any search path (pg_restore's is empty), in a schema whose name could end a
+// function's body or its quoting, ahead of another schema that holds the runtime too.
+TEST(ServerTextIndexTest, IsBuiltUnderAnEmptySearchPathInTheRuntimesSchema) {
+  testing::PostgresTestServer& server = testing::PostgresTestServer::Get();
+  const std::string init = server.CreateDatabase();
+  OpenConnection(init)->Execute("SELECT 1 FROM DUAL");  // the runtime in public
+  ConnectionPools::Close(init);
+  const std::string schema = R"("emr$f$""\x")";
+  server.RunSql(init, "CREATE SCHEMA " + schema + "; ALTER DATABASE " +
+                          init.substr(init.rfind('=') + 1) + " SET search_path TO " + schema +
+                          ", public");
+  std::unique_ptr<Connection> c = OpenConnection(init);
+  RunScript(*c, R"(
+CREATE TABLE DOC (ID NUMBER, BODY CLOB);
+CREATE INDEX IX_DOC_BODY ON DOC (BODY) INDEXTYPE IS CTXSYS.CONTEXT;
+INSERT INTO DOC VALUES (1, '主诉: 发热、咳嗽5天。诊断: 社区获得性肺炎。');
+)");
+  server.RunSql(init, "SET search_path = ''; REINDEX TABLE " + schema + ".\"DOC\"; INSERT INTO " +
+                          schema + ".\"DOC\" VALUES (2, 'Admitted with PNEUMONIA and 肺炎')");
+  EXPECT_EQ(testing::Query(*c, "SELECT ID FROM DOC WHERE CONTAINS(BODY, '肺炎') > 0 ORDER BY ID"),
+            (testing::Rows{{"1"}, {"2"}}));
+  EXPECT_EQ(testing::Scalar(*c, "SELECT COUNT(*) FROM DOC WHERE CONTAINS(BODY, 'pneumonia') > 0"),
+            "1");
+}
+
 // Text indexes and CONTAINS give the same rows on both engines.
 class TextSearchTest : public testing::OracleFixture, public ::testing::WithParamInterface<Engine> {
  protected:

@@ -40,6 +40,11 @@ class PostgresTestServer {
 
   // The initialisation string of `database` on this server (which need not exist).
   std::string InitString(const std::string& database) const;
+  // The libpq connection string of the database `init_string` names, for the server's client
+  // programs (pg_dump, pg_restore).
+  std::string ClientConninfo(const std::string& init_string) const {
+    return Conninfo(DatabaseOf(init_string));
+  }
 
   // The directory of the cluster, its socket and its logs.
   const std::string& directory() const { return directory_; }
