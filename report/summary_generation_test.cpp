@@ -376,6 +376,25 @@ TEST_P(SummaryOnBothEnginesTest, VisitsOfOneDayAndTheirFirstMainDiagnosisFollowT
   EXPECT_EQ(visits, (std::vector<std::string>{"P1 急性心肌梗死", "P2 "}));
 }
 
+// The last grading day counts to its last second, the last day a date can hold too.
+TEST_P(SummaryOnBothEnginesTest, TheLastGradingDayCountsToItsLastSecond) {
+  AddGrade(
+      {.task_id = "T1", .patient_id = "P1", .event_no = "E1", .grade_date = "2026-12-05 23:59:59"});
+  AddGrade(
+      {.task_id = "T2", .patient_id = "P2", .event_no = "E2", .grade_date = "9999-12-31 23:59:59"});
+  db_.AddPatient({.id = "P3"});
+  db_.AddVisit({.patient_id = "P3", .event_no = "E3"});
+  AddGrade(
+      {.task_id = "T1", .patient_id = "P3", .event_no = "E3", .grade_date = "2026-12-06 00:00:00"});
+  const auto until = [&](const std::u16string& day) {
+    return Visits(u"<root><grade_date_end>" + day + u"</grade_date_end></root>");
+  };
+  EXPECT_EQ(until(u"2026-12-04"), (std::vector<std::string>{}));
+  EXPECT_EQ(until(u"2026-12-05"), (std::vector<std::string>{"P1/T1"}));
+  EXPECT_EQ(until(u"9999-12-30"), (std::vector<std::string>{"P1/T1", "P3/T1"}));
+  EXPECT_EQ(until(u"9999-12-31"), (std::vector<std::string>{"P1/T1", "P3/T1", "P2/T2"}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, SummaryOnBothEnginesTest, db::testing::kBothEngines,
                          db::testing::EngineName);
 

@@ -80,7 +80,16 @@ SqlConditions& SqlConditions::DateTo(std::u16string_view key, std::u16string_vie
 
 SqlConditions& SqlConditions::DateUntil(std::u16string_view key, std::u16string_view column,
                                         std::u16string_view format) {
-  return Date(key, column, u" < TO_DATE(", format, u" + 1");
+  // Dates hold whole seconds: up to the day's last second, which 9999-12-31 has too, where the
+  // next day's start would pass the last date a DATE holds. A literal, which costs no row
+  // anything.
+  if (const std::u16string& value = Value(key); !value.empty()) {
+    const std::u16string day_format(format);
+    Append(column, u" <= TO_DATE(",
+           SqlQuoted(value + u" 23:59:59") + u", " + SqlQuoted(day_format + u" HH24:MI:SS") + u")",
+           {});
+  }
+  return *this;
 }
 
 SqlConditions& SqlConditions::DateFrom(std::u16string_view key, std::u16string_view column,

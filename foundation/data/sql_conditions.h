@@ -57,7 +57,8 @@ class SqlConditions {
   // column <= TO_DATE('value', 'format'): up to the moment given.
   SqlConditions& DateTo(std::u16string_view key, std::u16string_view column,
                         std::u16string_view format = kDayFormat);
-  // column < TO_DATE('value', 'format') + 1: up to the end of the day given.
+  // column <= TO_DATE('value 23:59:59', 'format HH24:MI:SS'): up to the last second of the day
+  // given. Precondition: `format` reads a day alone.
   SqlConditions& DateUntil(std::u16string_view key, std::u16string_view column,
                            std::u16string_view format = kDayFormat);
   // column >= the value as the dialect's date literal (its default format, date and time).

@@ -38,7 +38,7 @@ TEST(SqlConditionsTest, EachConditionAppliesOnlyWhenItsValueIsGiven) {
   EXPECT_EQ(sql,
             u" AND A.DEPT_ID = '0101'  AND A.NAME LIKE '%O''Brien%'  AND A.STATUS = 2 "
             u" AND A.TYPE IN (1,3)  AND A.IN_TIME >= TO_DATE('2026-12-01', 'yyyy-MM-dd') "
-            u" AND A.IN_TIME < TO_DATE('2026-12-07', 'yyyy-MM-dd') + 1 "
+            u" AND A.IN_TIME <= TO_DATE('2026-12-07 23:59:59', 'yyyy-MM-dd HH24:MI:SS') "
             u" AND A.OUT_TIME <= TO_DATE('2026-12-07 08:00:00', 'yyyy-MM-dd HH24:MI:SS') "
             u" AND A.OUT_TIME IS NULL "
             u" AND A.DAY < TO_DATE('2026-02', 'YYYY-MM') + "

@@ -608,6 +608,17 @@ BEGIN
   END LOOP;
   RETURN depth <> 0 OR deepest > 64;
 END $f$;
+-- Admits one evaluation of `path`, of `degree` above 1, over the parsed `doc` in the time the
+-- statement has left.
+CREATE OR REPLACE FUNCTION ora_xpath_admit_evaluation(doc xml, path text, degree integer)
+RETURNS void LANGUAGE plpgsql STABLE AS $f$
+DECLARE
+  nodes float8 := (xpath('count(//node()) + count(//@*) + 1', doc))[1]::text::float8;
+BEGIN
+  IF degree * ln(nodes) > ln(greatest(ora_steps_left(50000000), 1)) THEN
+    PERFORM ora_xpath_admit_path(doc, path, nodes, degree);
+  END IF;
+END $f$;
 -- The document `x` parsed and the path's evaluation over it admitted. Refused first: a
 -- document whose tree would pass the memory bound (ora_out_of_memory), libxml2's nodes and
 -- attributes with their allocations and the text they copy (every node but the document's
@@ -626,7 +637,6 @@ DECLARE
   doc xml;
   degree integer := ora_xpath_degree(path);
   size float8 := octet_length(x);
-  nodes float8;
   deepest float8;
 BEGIN
   -- A variable ($name) has no value here: the path cannot be evaluated.
@@ -642,12 +652,7 @@ BEGIN
   END IF;
   PERFORM ora_xpath_admit(size * 2.0);
   doc := xmlparse(document x);
-  IF degree > 1 THEN
-    nodes := (xpath('count(//node()) + count(//@*) + 1', doc))[1]::text::float8;
-    IF degree * ln(nodes) > ln(greatest(ora_steps_left(50000000), 1)) THEN
-      PERFORM ora_xpath_admit_path(doc, path, nodes, degree);
-    END IF;
-  END IF;
+  IF degree > 1 THEN PERFORM ora_xpath_admit_evaluation(doc, path, degree); END IF;
   deepest := floor(ora_steps_left(200000000) / greatest(size, 1));
   IF deepest < 257 AND (deepest < 1 OR (xpath('boolean(' || repeat('/*', deepest::integer + 1)
                                               || ')', doc))[1]::text = 'true') THEN
@@ -670,7 +675,47 @@ CREATE OR REPLACE FUNCTION ora_xpath_value(x text, path text) RETURNS text
 LANGUAGE sql STABLE AS $f$
   SELECT nullif(v, '') FROM XMLTABLE('/' PASSING ora_xpath_document(x, path) COLUMNS v text PATH path) $f$;
 
--- EXTRACTVALUE: the text of the one leaf node the path selects (NULL when none).
+-- Whether `path` may be an expression that is no node set: outside its literals and
+-- predicates it holds a literal, a number, a parenthesis other than a node test's, or an
+-- operator (`-` and `*` where they cannot be part of a name or a wildcard). A path of names,
+-- steps and wildcards alone, the common one, is read as it stands.
+CREATE OR REPLACE FUNCTION ora_xpath_may_be_value(path text) RETURNS boolean
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
+DECLARE
+  p text := path;
+  was text;
+BEGIN
+  IF p !~ '^[-/@*[:alnum:]_.:]*$' THEN
+    p := regexp_replace(regexp_replace(p, '"[^"]*"|''[^'']*''', '"', 'g'),
+                        '(node|text|comment|processing-instruction)\s*\(\s*\)', '', 'g');
+    LOOP
+      was := p;
+      p := regexp_replace(p, '\[[^][]*\]', '', 'g');
+      EXIT WHEN p = was;
+    END LOOP;
+  END IF;
+  RETURN p ~ ('[=<>+("]|(^|[^[:alnum:]_.])-|[[:alnum:]_.)\]*]\s*\*|(^|[^[:alnum:]_.-])\.?[0-9]'
+              '|\m(div|mod|and|or)\M');
+END $f$;
+-- The value of `path` over `doc` where XMLTABLE's rows selected no node: NULL for an empty node
+-- set, else the value of an expression that is no node set (a comparison, arithmetic, a
+-- literal), which gives XMLTABLE no rows. Such a path is evaluated again, admitted again in the
+-- time left.
+CREATE OR REPLACE FUNCTION ora_xpath_unselected_value(doc xml, path text) RETURNS text
+LANGUAGE plpgsql STABLE AS $f$
+DECLARE
+  degree integer;
+  value text;
+BEGIN
+  IF NOT ora_xpath_may_be_value(path) THEN RETURN NULL; END IF;
+  degree := ora_xpath_degree(path);
+  IF degree > 1 THEN PERFORM ora_xpath_admit_evaluation(doc, path, degree); END IF;
+  SELECT v INTO value FROM XMLTABLE('/' PASSING doc COLUMNS v text PATH path);
+  RETURN nullif(value, '');
+END $f$;
+
+-- EXTRACTVALUE: the text of the one leaf node the path selects (NULL when none), or the value of
+-- an expression that selects no node.
 CREATE OR REPLACE FUNCTION ora_extractvalue(x text, path text) RETURNS text
 LANGUAGE plpgsql STABLE AS $f$
 DECLARE
@@ -685,26 +730,30 @@ BEGIN
   SELECT count(*), min(v), bool_and(l) INTO selected, value, leaf
   FROM XMLTABLE(path PASSING doc COLUMNS v text PATH 'string(.)',
                 l boolean PATH 'count(node()[not(self::text())]) = 0');
-  IF selected = 0 THEN RETURN NULL; END IF;
+  IF selected = 0 THEN RETURN ora_xpath_unselected_value(doc, path); END IF;
   IF selected > 1 OR NOT leaf THEN
-    RETURN ora_raise('ORA-19025: EXTRACTVALUE returns value of only one node', NULL::text);
+    RETURN ora_raise('ORA-19025: EXTRACTVALUE returns value of only one node', 'KV003', NULL::text);
   END IF;
   RETURN nullif(value, '');
 END $f$;
 
--- EXTRACT: the markup of the nodes the path selects, an attribute by its value.
+-- EXTRACT: the markup of the nodes the path selects, an attribute by its value, or the value of
+-- an expression that selects no node.
 CREATE OR REPLACE FUNCTION ora_extract(x text, path text) RETURNS text
 LANGUAGE plpgsql STABLE AS $f$
 DECLARE
   doc xml;
   markup text;
+  selected bigint;
 BEGIN
   IF x IS NULL OR path IS NULL THEN RETURN NULL; END IF;
   IF ora_xpath_is_value(path) THEN RETURN ora_xpath_value(x, path); END IF;
   doc := ora_xpath_document(x, path);
-  SELECT string_agg(CASE WHEN a THEN v ELSE m::text END, '' ORDER BY o) INTO markup
+  SELECT string_agg(CASE WHEN a THEN v ELSE m::text END, '' ORDER BY o), count(*)
+  INTO markup, selected
   FROM XMLTABLE(path PASSING doc COLUMNS o FOR ORDINALITY, m xml PATH '.',
                 v text PATH 'string(.)', a boolean PATH 'count(. | ../@*) = count(../@*)');
+  IF selected = 0 THEN RETURN ora_xpath_unselected_value(doc, path); END IF;
   RETURN nullif(markup, '');
 END $f$;
 )SQL";

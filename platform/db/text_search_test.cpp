@@ -331,6 +331,32 @@ TEST_P(TextSearchTest, PathsReadFromTheDocumentNode) {
             "2");
 }
 
+// A path whose value is no node set (a comparison, arithmetic, a literal) answers that value,
+// and one that selects nothing answers NULL, on both engines.
+TEST_P(TextSearchTest, ExpressionsOfAValueAnswerTheirValue) {
+  const auto value = [&](const std::string& function, const std::string& path) {
+    return Rows("SELECT NVL(" + function + "('<r><a>2</a><b-c>x</b-c></r>', '" + path +
+                "'), '(null)') FROM DUAL");
+  };
+  for (const std::string function : {"EXTRACTVALUE", "EXTRACT"}) {
+    EXPECT_EQ(value(function, "/r/a = 2"), "true") << function;
+    EXPECT_EQ(value(function, "r/a > 5 or r/b-c = \"x\""), "true") << function;
+    EXPECT_EQ(value(function, "/r/none != 1"), "false") << function;
+    EXPECT_EQ(value(function, "1 div 3"), "0.333333333333333") << function;
+    EXPECT_EQ(value(function, "/r/a * 2 - 1"), "3") << function;
+    EXPECT_EQ(value(function, "-1"), "-1") << function;
+    EXPECT_EQ(value(function, "\"abc\""), "abc") << function;
+    EXPECT_EQ(value(function, "/r/none/text()"), "(null)") << function;
+    EXPECT_EQ(value(function, "/r/*[2 = 3]"), "(null)") << function;
+    EXPECT_EQ(value(function, "(/r/none)[1]"), "(null)") << function;
+  }
+  EXPECT_EQ(value("EXTRACTVALUE", "/r/b-c"), "x");
+  // More than one node is refused alike, with the same result code.
+  const auto [code, what] = Failure("SELECT EXTRACTVALUE('<r><a/><a/></r>', '/r/a') FROM DUAL");
+  EXPECT_EQ(code, kErrorsInCommand);
+  EXPECT_NE(what.find("ORA-19025: EXTRACTVALUE returns value of only one node"), std::string::npos);
+}
+
 // A text past libxml2's 10 MB is read whole (it was cut short, and a message printed on the
 // host's standard error), and a document nested past 257 levels is refused on both engines.
 TEST_P(TextSearchTest, AnyTextIsReadWholeAndDeepNestingRefused) {
