@@ -1,5 +1,7 @@
 #include "platform/xml/attribute_work.h"
 
+#include <string.h>
+
 #include <algorithm>
 #include <string>
 #include <unordered_map>
@@ -163,7 +165,9 @@ void CountAttributes(View<Char> text, Tag tag) {
 bool AttributesPassParserBound(std::string_view text) {
   // Without defaults no tag writes more attributes than the text holds '='.
   const auto equals = static_cast<std::uint64_t>(std::count(text.begin(), text.end(), '='));
-  if (equals * equals <= kMaxAttributeWork && text.find("<!ATTLIST") == std::string_view::npos) {
+  constexpr std::string_view kAttributeList = "<!ATTLIST";
+  if (equals * equals <= kMaxAttributeWork &&
+      memmem(text.data(), text.size(), kAttributeList.data(), kAttributeList.size()) == nullptr) {
     return false;
   }
   std::uint64_t squares = 0;
