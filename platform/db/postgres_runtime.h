@@ -19,6 +19,6 @@ namespace korvalis::db {
 const char* PostgresRuntimeSql();
 
 // The version the script installs, as korvalis_runtime_version() answers it.
-inline constexpr int kPostgresRuntimeVersion = 42;
+inline constexpr int kPostgresRuntimeVersion = 43;
 
 }  // namespace korvalis::db

@@ -608,6 +608,48 @@ BEGIN
   END LOOP;
   RETURN depth <> 0 OR deepest > 64;
 END $f$;
+-- Whether libxml2's work on the attributes of `x` passes the bound the embedded file holds a
+-- document to (platform/xml/attribute_work.h): the sum over start tags of the square of their
+-- attributes, written ('=' outside quoted values) and defaulted (the quoted defaults of their
+-- element's ATTLIST declarations), the tags in entities' values counted as the document's.
+-- libxml2 compares each attribute of a tag with those before it and walks the element's list to
+-- append it, inside one call that no cancel reaches. Without ATTLIST no tag writes more
+-- attributes than the text holds '=', which lets an ordinary document through at once, nor more
+-- than the text holds '=' before its next '<' (a value holds no '<'): a document none of whose
+-- tags may write 128 is let through by one match; only a text that these admit not is read tag
+-- by tag.
+CREATE OR REPLACE FUNCTION ora_xml_attributes_pass(x text) RETURNS boolean
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
+DECLARE
+  quoted constant text := '"[^"]*"|''[^'']*''';
+  equals float8;
+  bare text;
+  squares float8;
+BEGIN
+  IF strpos(x, '<!ATTLIST') = 0 THEN
+    IF octet_length(x) <= 16384 THEN RETURN false; END IF;
+    equals := octet_length(x) - octet_length(replace(x, '=', ''));
+    IF equals * equals <= 268435456 THEN RETURN false; END IF;
+    IF 127 * equals <= 268435456 AND x !~ '(=[^<=]*){128}' THEN RETURN false; END IF;
+  END IF;
+  -- Comments, CDATA sections and processing instructions hold no tag (one pattern each: a
+  -- pattern of alternatives would take the longest match).
+  bare := regexp_replace(x, '<!--.*?-->', '', 'g');
+  bare := regexp_replace(bare, '<!\[CDATA\[.*?\]\]>', '', 'g');
+  bare := regexp_replace(bare, '<\?.*?\?>', '', 'g');
+  WITH defaults AS (
+    SELECT m[1] AS name,
+           sum((SELECT count(*) FROM regexp_matches(m[2], quoted, 'g'))) AS defaulted
+    FROM regexp_matches(bare, '<!ATTLIST\s+([^\s>]+)((?:[^>"'']|' || quoted || ')*)>', 'g') AS m
+    GROUP BY m[1]),
+  tags AS (
+    SELECT m[1] AS name, length(regexp_replace(m[2], quoted || '|[^=]', '', 'g')) AS written
+    FROM regexp_matches(bare, '<([^\s/>!?<]+)((?:\s+[^\s=/>]+\s*=\s*(?:' || quoted || '))*)',
+                        'g') AS m)
+  SELECT sum((t.written + coalesce(d.defaulted, 0)) ^ 2) INTO squares
+  FROM tags t LEFT JOIN defaults d ON d.name = t.name;
+  RETURN coalesce(squares, 0) > 268435456;
+END $f$;
 -- The document `x` parsed and the path's evaluation over it admitted. Refused first: a
 -- document whose tree would pass the memory bound (ora_out_of_memory), libxml2's nodes and
 -- attributes with their allocations and the text they copy (every node but the document's
@@ -641,6 +683,10 @@ BEGIN
     PERFORM ora_out_of_memory();
   END IF;
   PERFORM ora_xpath_admit(size * 2.0);
+  IF ora_xml_attributes_pass(x) THEN
+    RAISE EXCEPTION USING ERRCODE = 'KV001', MESSAGE = 'ORA-31011: XML parsing failed: its '
+      'elements hold more attributes than the parser reads in time';
+  END IF;
   doc := xmlparse(document x);
   IF degree > 1 THEN
     nodes := (xpath('count(//node()) + count(//@*) + 1', doc))[1]::text::float8;

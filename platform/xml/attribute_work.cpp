@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace korvalis::xml {
 namespace {
@@ -43,9 +44,8 @@ View<Char> NameAt(View<Char> text, std::size_t at) {
 // values (the text's end when it has none).
 struct Markup {
   std::size_t end = 0;
-  std::size_t equals = 0;         // '=' outside quoted values: a tag's attributes
-  std::size_t literals = 0;       // quoted values: an ATTLIST declaration's defaults
-  std::size_t quoted_equals = 0;  // '=' inside them: the attributes of an entity's value
+  std::size_t equals = 0;    // '=' outside quoted values: a tag's attributes
+  std::size_t literals = 0;  // quoted values: an ATTLIST declaration's defaults
 };
 
 template <typename Char>
@@ -57,7 +57,6 @@ Markup ReadMarkup(View<Char> text, std::size_t at) {
     const Char c = text[i];
     if (quote != 0) {
       if (c == quote) quote = 0;
-      if (c == '=') ++markup.quoted_equals;
     } else if (c == '"' || c == '\'') {
       quote = c;
       ++markup.literals;
@@ -76,6 +75,8 @@ template <typename Char, typename Tag>
 class AttributeCounter {
  public:
   AttributeCounter(View<Char> text, Tag& tag) : text_(text), tag_(tag) {}
+  AttributeCounter(View<Char> text, const AttributeCounter& declared)
+      : text_(text), tag_(declared.tag_), defaults_(declared.defaults_) {}
 
   void Run() {
     for (std::size_t i = 0; (i = text_.find(Char('<'), i)) != View<Char>::npos;) {
@@ -96,7 +97,10 @@ class AttributeCounter {
           const auto found = defaults_.find(NameAt(text_, i + 1));
           if (found != defaults_.end()) defaulted = found->second;
         }
-        if (!tag_(markup.equals, defaulted)) return;
+        if (!tag_(markup.equals, defaulted)) {
+          stopped_ = true;
+          return;
+        }
         i = markup.end;
       }
       if (stopped_) return;
@@ -115,6 +119,13 @@ class AttributeCounter {
         quote = c;
       } else if (c == '[') {
         i = ReadInternalSubset(i + 1);
+        // libxml2 parses an entity's value as content at its first reference, once every
+        // declaration is read.
+        for (const View<Char> value : entity_values_) {
+          AttributeCounter content(value, *this);
+          content.Run();
+          if (content.stopped_) stopped_ = true;
+        }
         if (stopped_) return text_.size();
       } else if (c == '>') {
         return i + 1;
@@ -123,8 +134,8 @@ class AttributeCounter {
     return text_.size();
   }
 
-  // From after '[' to its ']': the defaults of ATTLIST declarations by element, and the
-  // attributes of entities' values.
+  // From after '[' to its ']': the defaults of ATTLIST declarations by element, and the values
+  // of entities.
   std::size_t ReadInternalSubset(std::size_t i) {
     while (i < text_.size() && text_[i] != ']') {
       if (text_[i] != '<') {
@@ -139,9 +150,8 @@ class AttributeCounter {
           std::size_t name = i + 9;
           while (name < markup.end && IsSpace(text_[name])) ++name;
           defaults_[NameAt(text_, name)] += markup.literals;
-        } else if (StartsWith(text_, i, "<!ENTITY") && !tag_(markup.quoted_equals, 0)) {
-          stopped_ = true;
-          return text_.size();
+        } else if (StartsWith(text_, i, "<!ENTITY")) {
+          entity_values_.push_back(Literals(i + 8, markup.end));
         }
         i = std::min(markup.end + 1, text_.size());
       }
@@ -149,8 +159,20 @@ class AttributeCounter {
     return i;
   }
 
+  // The first quoted text between `at` and `end`: an entity's value (or an external entity's
+  // system literal, which holds no tag).
+  View<Char> Literals(std::size_t at, std::size_t end) const {
+    std::size_t open = at;
+    while (open < end && text_[open] != '"' && text_[open] != '\'') ++open;
+    if (open >= end) return {};
+    std::size_t close = text_.find(text_[open], open + 1);
+    close = std::min(close == View<Char>::npos ? end : close, end);
+    return text_.substr(open + 1, close - open - 1);
+  }
+
   View<Char> text_;
   Tag& tag_;
+  std::vector<View<Char>> entity_values_;
   std::unordered_map<View<Char>, std::size_t> defaults_;
   bool stopped_ = false;
 };

@@ -7,8 +7,8 @@
 // scanner keeps a table once a tag holds 100. One start tag of 100,000 attributes (a document of
 // 1 MB) keeps either busy for about a minute, which no Command Timeout reaches. The count reads a
 // start tag's attributes as its '=' outside quoted values, a declared element's defaults as the
-// default values of its ATTLIST declarations, and an internal entity's value, which libxml2 parses
-// as content at its first reference, as one start tag of as many attributes as it holds '='.
+// default values of its ATTLIST declarations, and the start tags in an internal entity's value,
+// which libxml2 parses as content at its first reference, as those of the document.
 // Comments, CDATA sections, processing instructions and end tags hold none.
 //
 // Thread-safety: free functions over their argument.
