@@ -194,6 +194,32 @@ TEST(ServerRuntimeTest, AValuePastTheServersLargestIsOutOfMemory) {
   }
 }
 
+// A REGEXP_REPLACE whose result would pass 128 MiB is refused before it is built, as REPLACE's is,
+// its matches counted where the text's characters could make it pass; one that replaces a single
+// match, or whose pattern matches nothing, answers.
+TEST(ServerRuntimeTest, ARegularReplacementPastTheTextBoundIsRefusedBeforeItIsBuilt) {
+  testing::SharedEmptyDatabase database(Engine::kPostgres, "runtime_memory");
+  std::unique_ptr<Connection> c = OpenConnection(database.init_string() + ";Command Timeout=120");
+  // 8,388,352 characters 'b', each replaced by 16 bytes: past the bound with the text's own.
+  const std::string text = "REPLACE(RPAD('a', 32767, 'a'), 'a', RPAD('b', 256, 'b'))";
+  const std::string sixteen = "'" + std::string(16, 'r') + "'";
+  for (const char* pattern : {"'b'", "'c*'"}) {
+    try {
+      testing::Query(*c, "SELECT LENGTH(REGEXP_REPLACE(" + text + ", " + std::string(pattern) + ", " + sixteen +
+                             ")) FROM DUAL");
+      ADD_FAILURE() << "answered: " << pattern;
+    } catch (const DbError& e) {
+      EXPECT_TRUE(std::string_view(e.what()).starts_with("ORA-04030: ")) << e.what();
+    }
+  }
+  EXPECT_EQ(Scalar(*c, "SELECT LENGTH(REGEXP_REPLACE(" + text + ", 'b', " + sixteen +
+                           ", 1, 1)) FROM DUAL"),
+            "8388367");
+  EXPECT_EQ(Scalar(*c, "SELECT LENGTH(REGEXP_REPLACE(" + text + ", 'c', " + sixteen +
+                           ")) FROM DUAL"),
+            "8388352");
+}
+
 // The server cannot stop libxml2 inside one evaluation of a path: an evaluation whose bound of
 // work would pass the statement's time left is refused at its start, as the timeout would end
 // it; paths of linear work run over documents of any size.
