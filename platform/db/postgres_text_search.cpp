@@ -487,8 +487,9 @@ constexpr const char* kXmlBoundsSql = R"SQL(-- ---- bounds of an XPath's evaluat
 --   a step along descendant or ancestor (or //) after the first of its path, a parent step
 --     (..), a union (|), id(): 1 (the merge);
 --   a predicate that is not plain: 1 (evaluated for each candidate, up to N nodes each);
---   a comparison of two node-sets: 1 (a comparison with a literal, or with the context node or
---     its parent, which are one node each, is linear in the other side).
+--   a comparison of two node-sets: 1 (a comparison with a literal, position() or last(), which
+--     are numbers the context holds, or with the context node or its parent, which are one node
+--     each, is linear in the other side).
 -- The first step of a path, from one context node, is the predicate's or the document's own
 -- pass. The sum bounds every nesting of them, as a nesting multiplies (adds degrees) and a
 -- sequence adds (takes the larger).
@@ -499,7 +500,7 @@ DECLARE
   p text := regexp_replace(regexp_replace(path, '"[^"]*"|''[^'']*''', '$', 'g'), '\s+', '', 'g');
   -- After a step's end (a name, ], ), *, .), a slash begins a step after the first.
   later constant text := '[[:alnum:]_\])*.]/';
-  literal constant text := '(\$|-?[0-9]+(\.[0-9]*)?|-?\.[0-9]+)';
+  literal constant text := '(\$|-?[0-9]+(\.[0-9]*)?|-?\.[0-9]+|position\(\)|last\(\))';
   comparison constant text := '(!=|<=|>=|=|<|>)';
   plain integer;
   -- The path without its comparisons with a literal or with . or .. alone.
@@ -531,7 +532,7 @@ DECLARE
   -- A step's test, where no name's character or prefix goes before it.
   step constant text := '(?<![-:[:alnum:]_.])(@?[A-Za-z_][-A-Za-z0-9_.]*|@?\*|text\(\)|comment\(\)'
                         '|processing-instruction\(\$?\))\[';
-  literal constant text := '(\$|-?[0-9]+(\.[0-9]*)?|-?\.[0-9]+)';
+  literal constant text := '(\$|-?[0-9]+(\.[0-9]*)?|-?\.[0-9]+|position\(\)|last\(\))';
   comparison constant text := '(!=|<=|>=|=|<|>)';
   every text[];
   plain text[];

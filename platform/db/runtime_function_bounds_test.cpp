@@ -194,6 +194,29 @@ TEST(ServerRuntimeTest, AValuePastTheServersLargestIsOutOfMemory) {
   }
 }
 
+// position() and last() are numbers the context holds: a predicate comparing them reads each
+// candidate once and answers over a large document at once on both engines, where one comparing
+// position() with a path's value is still refused before it runs.
+TEST(ServerRuntimeTest, APositionComparedWithTheLastIsLinearWork) {
+  const std::string document = "'<r>' || REPLACE(RPAD('x', 30000, 'x'), 'x', '<b>x</b>') || '</r>'";
+  const std::string last = "SELECT EXTRACTVALUE(" + document +
+                           ", 'count(//b[position() = last()])') FROM DUAL";
+  testing::SharedEmptyDatabase file(Engine::kSqlite, "runtime_predicates");
+  EXPECT_EQ(Scalar(*OpenConnection(file.init_string() + ";Command Timeout=1"), last), "1");
+  testing::SharedEmptyDatabase database(Engine::kPostgres, "runtime_predicates");
+  auto c = OpenConnection(database.init_string() + ";Command Timeout=1");
+  EXPECT_EQ(Scalar(*c, last), "1");
+  try {
+    testing::Query(*c, "SELECT EXTRACTVALUE(" + document +
+                           ", 'count(//b[position() = count(//b)])') FROM DUAL");
+    ADD_FAILURE() << "a path of quadratic work was admitted";
+  } catch (const DbError& e) {
+    EXPECT_TRUE(std::string_view(e.what()).starts_with(
+        CommandTimeoutTooShort(std::chrono::seconds(1)).what()))
+        << e.what();
+  }
+}
+
 // A REGEXP_REPLACE whose result would pass 128 MiB is refused before it is built, as REPLACE's is,
 // its matches counted where the text's characters could make it pass; one that replaces a single
 // match, or whose pattern matches nothing, answers.
