@@ -5,6 +5,7 @@
 #include "foundation/calls/emr_exception.h"
 #include "foundation/testing/emr_exception_test_util.h"
 #include "platform/text/unicode.h"
+#include "platform/xml/testing/attribute_floods.h"
 #include "platform/xml/testing/entity_bombs.h"
 
 namespace {
@@ -50,6 +51,20 @@ TEST(CXmlDocumentTest, EntityBombsAreRefusedAndNamed) {
               u"无效XML! its entities expand past the bound of 16 MB")
         << bomb.shape;
   }
+}
+
+// A start tag of more attributes than libxml2 reads in time, however it takes them, is refused
+// before it is parsed and named; one of as many as the bound admits loads.
+TEST(CXmlDocumentTest, AttributesPastTheParsersBoundAreRefusedAndNamed) {
+  for (const auto& flood : korvalis::xml::testing::AttributeFloods("root", "<a>1</a>")) {
+    CXmlDocument document(korvalis::FromUtf8(flood.text), false, false);
+    EXPECT_EQ(FailureOf([&] { document.GetRootNode(); }),
+              u"无效XML! its elements hold more attributes than the parser reads in time")
+        << flood.shape;
+  }
+  CXmlDocument most(korvalis::FromUtf8(korvalis::xml::testing::MostAttributes("root", "<a>1</a>")),
+                    false, false);
+  EXPECT_EQ(most.GetRootNode().GetChild(u"x").GetAttribute(u"a16383"), u"1");
 }
 
 TEST(CXmlDocumentTest, BstrConstructorTakesTheString) {

@@ -18,6 +18,7 @@
 #include "foundation/calls/emr_exception.h"
 #include "foundation/xml/xerces_entity_bound.h"
 #include "foundation/xml/xml_parser.h"
+#include "platform/xml/attribute_work.h"
 #include "platform/text/ascii.h"
 #include "platform/text/unicode.h"
 
@@ -196,7 +197,10 @@ ReadOutcome RunReader(SAX2XMLReader& reader, XercesEntityBound* bound, std::u16s
 // Runs one bounded streaming parse of a wide text.
 ReadOutcome ReadWide(std::u16string_view text, DefaultHandler& handler) {
   ThreadReaders& readers = Readers();
-  if (text.find(u"<!DOCTYPE") == std::u16string_view::npos) {
+  // Xerces' well-formedness scanner compares each attribute of a tag with every one before it;
+  // the other keeps a table of them once a tag holds 100.
+  if (text.find(u"<!DOCTYPE") == std::u16string_view::npos &&
+      !korvalis::xml::WritesAttributesInOneTag(text, 100)) {
     return RunReader(*readers.plain, nullptr, text, handler);
   }
   return RunReader(*readers.with_document_type, &readers.bound, text, handler);

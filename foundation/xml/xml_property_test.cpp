@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <time.h>
+
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <vector>
@@ -11,6 +14,7 @@
 #include "foundation/calls/emr_exception.h"
 #include "foundation/testing/emr_exception_test_util.h"
 #include "platform/text/unicode.h"
+#include "platform/xml/testing/attribute_floods.h"
 #include "platform/xml/testing/entity_bombs.h"
 
 namespace {
@@ -131,6 +135,31 @@ TEST(CXmlPropertyTest, BombsInEveryPlaceAreRefusedAndNamed) {
                                           korvalis::xml::testing::EntityChain(16) +
                                           "]><root><a b='&c1;'>&c1;</a></root>"));
   EXPECT_EQ(sixteen.GetValue(u"a"), u"x");
+}
+
+// A tag of many attributes is read in time that grows with them, not with their pairs, and as
+// strictly as any: a name written twice fails.
+TEST(CXmlPropertyTest, ATagOfManyAttributesIsReadInTimeLinearInThem) {
+  using korvalis::xml::testing::WrittenAttributes;
+  const auto best_processor_seconds = [](int count) {
+    const std::u16string text =
+        korvalis::FromUtf8("<root><a" + WrittenAttributes(count) + ">1</a></root>");
+    double best = 1e9;
+    for (int run = 0; run < 3; ++run) {
+      timespec start{}, end{};
+      clock_gettime(CLOCK_THREAD_CPUTIME_ID, &start);
+      EXPECT_EQ(CXmlProperty(text).GetValue(u"a"), u"1");
+      clock_gettime(CLOCK_THREAD_CPUTIME_ID, &end);
+      best = std::min(best, static_cast<double>(end.tv_sec - start.tv_sec) +
+                                static_cast<double>(end.tv_nsec - start.tv_nsec) * 1e-9);
+    }
+    return best;
+  };
+  // Pairs compared would make 8 times the attributes cost 64 times the time.
+  EXPECT_LT(best_processor_seconds(128'000) / best_processor_seconds(16'000), 24);
+  EXPECT_EQ(ParseError(CXmlProperty(korvalis::FromUtf8(
+                "<root><a" + WrittenAttributes(200) + " a7='2'>1</a></root>"))),
+            u"解析属性信息错误.");
 }
 
 TEST(CXmlPropertyTest, NestingBeyondTheLimitFails) {

@@ -363,19 +363,34 @@ END $f$;
 CREATE OR REPLACE FUNCTION ora_regexp_replacement(r text) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT regexp_replace(replace(r, '\', '\\'), '\\\\(?:(\\)\\|([1-9]))', '\\\1\2', 'g') $f$;
+-- Its result is refused past 134,217,728 bytes before it is built, as any text a call builds: it
+-- holds the text, each back reference of the replacement copying at most the whole text again,
+-- and the replacement's own bytes once for each match (one when only one is replaced; otherwise
+-- at most one more than the characters, where the pattern matches an empty text, and counted
+-- where that bound passes).
 CREATE OR REPLACE FUNCTION ora_regexp_replace(v text, pat text, rep text, pos numeric,
                                               occ numeric, flags text)
 RETURNS text LANGUAGE plpgsql STABLE PARALLEL SAFE AS $f$
-DECLARE p integer; k integer;
+DECLARE p integer; k integer; chars integer; copies float8; matches float8;
 BEGIN
   IF v IS NULL THEN RETURN NULL; END IF;
   IF pat IS NULL THEN RETURN v; END IF;
   IF pos IS NULL OR occ IS NULL THEN RETURN NULL; END IF;
   p := ora_regexp_argument(pos, 1);
   k := ora_regexp_argument(occ, 0);
-  IF p > length(v) + 1 OR octet_length(v) > 536870912 / 5 THEN
-    IF p > length(v) + 1 THEN RETURN v; END IF;
+  chars := length(v);
+  IF p > chars + 1 OR octet_length(v) > 536870912 / 5 THEN
+    IF p > chars + 1 THEN RETURN v; END IF;
     PERFORM ora_regexp_room(v, 0);
+  END IF;
+  copies := octet_length(v) * (1.0 + coalesce(octet_length(rep), 0) / 2);
+  matches := CASE WHEN k = 0 THEN chars + 1.0 ELSE 1 END;
+  IF copies + matches * coalesce(octet_length(rep), 0) > 134217728 THEN
+    copies := octet_length(v) * (1.0 + (SELECT count(*) FROM regexp_matches(rep, '\\[1-9]', 'g')));
+    IF k = 0 AND copies + matches * octet_length(rep) > 134217728 THEN
+      matches := regexp_count(v, pat, p, flags);
+    END IF;
+    IF copies + matches * octet_length(rep) > 134217728 THEN PERFORM ora_out_of_memory(); END IF;
   END IF;
   RETURN nullif(regexp_replace(v, pat, ora_regexp_replacement(coalesce(rep, '')), p, k, flags), '');
 END $f$;

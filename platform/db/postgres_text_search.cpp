@@ -487,8 +487,9 @@ constexpr const char* kXmlBoundsSql = R"SQL(-- ---- bounds of an XPath's evaluat
 --   a step along descendant or ancestor (or //) after the first of its path, a parent step
 --     (..), a union (|), id(): 1 (the merge);
 --   a predicate that is not plain: 1 (evaluated for each candidate, up to N nodes each);
---   a comparison of two node-sets: 1 (a comparison with a literal, or with the context node or
---     its parent, which are one node each, is linear in the other side).
+--   a comparison of two node-sets: 1 (a comparison with a literal, position() or last(), which
+--     are numbers the context holds, or with the context node or its parent, which are one node
+--     each, is linear in the other side).
 -- The first step of a path, from one context node, is the predicate's or the document's own
 -- pass. The sum bounds every nesting of them, as a nesting multiplies (adds degrees) and a
 -- sequence adds (takes the larger).
@@ -499,7 +500,7 @@ DECLARE
   p text := regexp_replace(regexp_replace(path, '"[^"]*"|''[^'']*''', '$', 'g'), '\s+', '', 'g');
   -- After a step's end (a name, ], ), *, .), a slash begins a step after the first.
   later constant text := '[[:alnum:]_\])*.]/';
-  literal constant text := '(\$|-?[0-9]+(\.[0-9]*)?|-?\.[0-9]+)';
+  literal constant text := '(\$|-?[0-9]+(\.[0-9]*)?|-?\.[0-9]+|position\(\)|last\(\))';
   comparison constant text := '(!=|<=|>=|=|<|>)';
   plain integer;
   -- The path without its comparisons with a literal or with . or .. alone.
@@ -531,7 +532,7 @@ DECLARE
   -- A step's test, where no name's character or prefix goes before it.
   step constant text := '(?<![-:[:alnum:]_.])(@?[A-Za-z_][-A-Za-z0-9_.]*|@?\*|text\(\)|comment\(\)'
                         '|processing-instruction\(\$?\))\[';
-  literal constant text := '(\$|-?[0-9]+(\.[0-9]*)?|-?\.[0-9]+)';
+  literal constant text := '(\$|-?[0-9]+(\.[0-9]*)?|-?\.[0-9]+|position\(\)|last\(\))';
   comparison constant text := '(!=|<=|>=|=|<|>)';
   every text[];
   plain text[];
@@ -619,6 +620,48 @@ BEGIN
     PERFORM ora_xpath_admit_path(doc, path, nodes, degree);
   END IF;
 END $f$;
+-- Whether libxml2's work on the attributes of `x` passes the bound the embedded file holds a
+-- document to (platform/xml/attribute_work.h): the sum over start tags of the square of their
+-- attributes, written ('=' outside quoted values) and defaulted (the quoted defaults of their
+-- element's ATTLIST declarations), the tags in entities' values counted as the document's.
+-- libxml2 compares each attribute of a tag with those before it and walks the element's list to
+-- append it, inside one call that no cancel reaches. Without ATTLIST no tag writes more
+-- attributes than the text holds '=', which lets an ordinary document through at once, nor more
+-- than the text holds '=' before its next '<' (a value holds no '<'): a document none of whose
+-- tags may write 128 is let through by one match; only a text that these admit not is read tag
+-- by tag.
+CREATE OR REPLACE FUNCTION ora_xml_attributes_pass(x text) RETURNS boolean
+LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE AS $f$
+DECLARE
+  quoted constant text := '"[^"]*"|''[^'']*''';
+  equals float8;
+  bare text;
+  squares float8;
+BEGIN
+  IF strpos(x, '<!ATTLIST') = 0 THEN
+    IF octet_length(x) <= 16384 THEN RETURN false; END IF;
+    equals := octet_length(x) - octet_length(replace(x, '=', ''));
+    IF equals * equals <= 268435456 THEN RETURN false; END IF;
+    IF 127 * equals <= 268435456 AND x !~ '(=[^<=]*){128}' THEN RETURN false; END IF;
+  END IF;
+  -- Comments, CDATA sections and processing instructions hold no tag (one pattern each: a
+  -- pattern of alternatives would take the longest match).
+  bare := regexp_replace(x, '<!--.*?-->', '', 'g');
+  bare := regexp_replace(bare, '<!\[CDATA\[.*?\]\]>', '', 'g');
+  bare := regexp_replace(bare, '<\?.*?\?>', '', 'g');
+  WITH defaults AS (
+    SELECT m[1] AS name,
+           sum((SELECT count(*) FROM regexp_matches(m[2], quoted, 'g'))) AS defaulted
+    FROM regexp_matches(bare, '<!ATTLIST\s+([^\s>]+)((?:[^>"'']|' || quoted || ')*)>', 'g') AS m
+    GROUP BY m[1]),
+  tags AS (
+    SELECT m[1] AS name, length(regexp_replace(m[2], quoted || '|[^=]', '', 'g')) AS written
+    FROM regexp_matches(bare, '<([^\s/>!?<]+)((?:\s+[^\s=/>]+\s*=\s*(?:' || quoted || '))*)',
+                        'g') AS m)
+  SELECT sum((t.written + coalesce(d.defaulted, 0)) ^ 2) INTO squares
+  FROM tags t LEFT JOIN defaults d ON d.name = t.name;
+  RETURN coalesce(squares, 0) > 268435456;
+END $f$;
 -- The document `x` parsed and the path's evaluation over it admitted. Refused first: a
 -- document whose tree would pass the memory bound (ora_out_of_memory), libxml2's nodes and
 -- attributes with their allocations and the text they copy (every node but the document's
@@ -651,6 +694,10 @@ BEGIN
     PERFORM ora_out_of_memory();
   END IF;
   PERFORM ora_xpath_admit(size * 2.0);
+  IF ora_xml_attributes_pass(x) THEN
+    RAISE EXCEPTION USING ERRCODE = 'KV001', MESSAGE = 'ORA-31011: XML parsing failed: its '
+      'elements hold more attributes than the parser reads in time';
+  END IF;
   doc := xmlparse(document x);
   IF degree > 1 THEN PERFORM ora_xpath_admit_evaluation(doc, path, degree); END IF;
   deepest := floor(ora_steps_left(200000000) / greatest(size, 1));

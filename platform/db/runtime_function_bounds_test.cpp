@@ -194,6 +194,55 @@ TEST(ServerRuntimeTest, AValuePastTheServersLargestIsOutOfMemory) {
   }
 }
 
+// position() and last() are numbers the context holds: a predicate comparing them reads each
+// candidate once and answers over a large document at once on both engines, where one comparing
+// position() with a path's value is still refused before it runs.
+TEST(ServerRuntimeTest, APositionComparedWithTheLastIsLinearWork) {
+  const std::string document = "'<r>' || REPLACE(RPAD('x', 30000, 'x'), 'x', '<b>x</b>') || '</r>'";
+  const std::string last = "SELECT EXTRACTVALUE(" + document +
+                           ", 'count(//b[position() = last()])') FROM DUAL";
+  testing::SharedEmptyDatabase file(Engine::kSqlite, "runtime_predicates");
+  EXPECT_EQ(Scalar(*OpenConnection(file.init_string() + ";Command Timeout=1"), last), "1");
+  testing::SharedEmptyDatabase database(Engine::kPostgres, "runtime_predicates");
+  auto c = OpenConnection(database.init_string() + ";Command Timeout=1");
+  EXPECT_EQ(Scalar(*c, last), "1");
+  try {
+    testing::Query(*c, "SELECT EXTRACTVALUE(" + document +
+                           ", 'count(//b[position() = count(//b)])') FROM DUAL");
+    ADD_FAILURE() << "a path of quadratic work was admitted";
+  } catch (const DbError& e) {
+    EXPECT_TRUE(std::string_view(e.what()).starts_with(
+        CommandTimeoutTooShort(std::chrono::seconds(1)).what()))
+        << e.what();
+  }
+}
+
+// A REGEXP_REPLACE whose result would pass 128 MiB is refused before it is built, as REPLACE's is,
+// its matches counted where the text's characters could make it pass; one that replaces a single
+// match, or whose pattern matches nothing, answers.
+TEST(ServerRuntimeTest, ARegularReplacementPastTheTextBoundIsRefusedBeforeItIsBuilt) {
+  testing::SharedEmptyDatabase database(Engine::kPostgres, "runtime_memory");
+  std::unique_ptr<Connection> c = OpenConnection(database.init_string() + ";Command Timeout=120");
+  // 8,388,352 characters 'b', each replaced by 16 bytes: past the bound with the text's own.
+  const std::string text = "REPLACE(RPAD('a', 32767, 'a'), 'a', RPAD('b', 256, 'b'))";
+  const std::string sixteen = "'" + std::string(16, 'r') + "'";
+  for (const char* pattern : {"'b'", "'c*'"}) {
+    try {
+      testing::Query(*c, "SELECT LENGTH(REGEXP_REPLACE(" + text + ", " + std::string(pattern) + ", " + sixteen +
+                             ")) FROM DUAL");
+      ADD_FAILURE() << "answered: " << pattern;
+    } catch (const DbError& e) {
+      EXPECT_TRUE(std::string_view(e.what()).starts_with("ORA-04030: ")) << e.what();
+    }
+  }
+  EXPECT_EQ(Scalar(*c, "SELECT LENGTH(REGEXP_REPLACE(" + text + ", 'b', " + sixteen +
+                           ", 1, 1)) FROM DUAL"),
+            "8388367");
+  EXPECT_EQ(Scalar(*c, "SELECT LENGTH(REGEXP_REPLACE(" + text + ", 'c', " + sixteen +
+                           ")) FROM DUAL"),
+            "8388352");
+}
+
 // The server cannot stop libxml2 inside one evaluation of a path: an evaluation whose bound of
 // work would pass the statement's time left is refused at its start, as the timeout would end
 // it; paths of linear work run over documents of any size.

@@ -9,6 +9,7 @@
 #include "platform/db/sql_error.h"
 #include "platform/db/testing/postgres_test_server.h"
 #include "platform/db/text_query.h"
+#include "platform/xml/testing/attribute_floods.h"
 #include "platform/xml/testing/entity_bombs.h"
 
 namespace korvalis::db {
@@ -302,6 +303,28 @@ TEST_P(TextSearchTest, EntityBombsAreRefusedWhereverTheyStand) {
       }
     }
   }
+}
+
+// A document whose tags take more attributes than libxml2 reads in time, however they take them,
+// is refused before it is parsed on both engines, which no Command Timeout could stop, and named;
+// one of as many as the bound admits is read.
+TEST_P(TextSearchTest, AttributesPastTheParsersBoundAreRefusedAndNamed) {
+  const auto literal = [](std::string text) {
+    for (size_t at = 0; (at = text.find('\'', at)) != std::string::npos; at += 2) {
+      text.insert(at, 1, '\'');
+    }
+    return "'" + text + "'";
+  };
+  for (const xml::testing::AttributeFlood& flood : xml::testing::AttributeFloods("a", "<b>1</b>")) {
+    const std::string error =
+        Error("SELECT EXTRACTVALUE(" + literal(flood.text) + ", '/a/b') FROM DUAL");
+    EXPECT_TRUE(error.starts_with("ORA-31011: XML parsing failed: its elements hold more "
+                                  "attributes than the parser reads in time"))
+        << flood.shape << ": " << error;
+  }
+  EXPECT_EQ(Rows("SELECT EXTRACTVALUE(" + literal(xml::testing::MostAttributes("a", "<b>1</b>")) +
+                 ", '/a/x/@a16383') FROM DUAL"),
+            "1");
 }
 
 // A path is evaluated with the document node as its context: a relative path reads from the

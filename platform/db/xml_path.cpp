@@ -18,6 +18,7 @@
 #include "platform/db/sqlite_statement_bounds.h"
 #include "platform/db/xpath_comparison_rewrite.h"
 #include "platform/db/xpath_string_values.h"
+#include "platform/xml/attribute_work.h"
 #include "platform/xml/entity_expansion.h"
 #include "platform/xml/parser_entity_bound.h"
 #include "platform/xml/quiet_messages.h"
@@ -164,6 +165,10 @@ XmlPathDocument::XmlPathDocument(std::string_view xml) {
   StartLibxml();
   if (xml.size() > static_cast<size_t>(INT32_MAX)) throw SqlError("ORA-31011: XML parsing failed");
   ReserveTree(xml);
+  if (xml::AttributesPassParserBound(xml)) {
+    throw SqlError("ORA-31011: XML parsing failed: " + std::string(xml::kAttributesRefused),
+                   kConversionFailed);
+  }
   std::unique_ptr<xmlParserCtxt, void (*)(xmlParserCtxtPtr)> parser(
       xmlCreatePushParserCtxt(nullptr, nullptr, nullptr, 0, nullptr), FreeParser);
   if (!parser) throw OutOfStatementMemory();

@@ -18,6 +18,7 @@
 #include "platform/db/sql_error.h"
 #include "platform/db/xml_path.h"
 #include "platform/db/xpath_comparison_rewrite.h"
+#include "platform/xml/testing/attribute_floods.h"
 #include "platform/xml/testing/entity_bombs.h"
 #include "platform/xml/quiet_messages.h"
 
@@ -385,6 +386,25 @@ TEST(XmlPathDocumentTest, TriesAtAPathEndByTheDeadline) {
       }
     }
   }
+}
+
+// A start tag of more attributes than libxml2 reads in time is refused before it is parsed,
+// which no Command Timeout could stop; one of as many as the bound admits is read.
+TEST(XmlPathDocumentTest, AttributesPastTheParsersBoundAreRefusedAndNamed) {
+  for (const xml::testing::AttributeFlood& flood : xml::testing::AttributeFloods("a", "<b>1</b>")) {
+    try {
+      XmlPathDocument refused(flood.text);
+      ADD_FAILURE() << flood.shape << " was read";
+    } catch (const SqlError& e) {
+      EXPECT_EQ(std::string_view(e.what()),
+                "ORA-31011: XML parsing failed: its elements hold more attributes than the parser "
+                "reads in time")
+          << flood.shape;
+    }
+  }
+  XmlPathDocument most(xml::testing::MostAttributes("a", "<b>1</b>"));
+  EXPECT_EQ(Answer(most, "/a/x/@a16383"), "1");
+  EXPECT_EQ(Answer(most, "/a/b"), "1");
 }
 
 // A document's own entities stand for their text; an entity bomb is refused at the bound,

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "platform/text/ascii.h"
+#include "platform/xml/attribute_work.h"
 #include "platform/xml/entity_expansion.h"
 #include "platform/xml/memory_budget.h"
 #include "platform/xml/parser_entity_bound.h"
@@ -455,6 +456,7 @@ bool Document::LoadXml(std::string_view text, Writer writer) {
   EnsureLibraryStarted();
   xmlResetLastError();
   if (text.empty() || text.size() > static_cast<std::size_t>(INT32_MAX)) return Adopt(nullptr);
+  if (AttributesPassParserBound(text)) return Adopt(nullptr, kAttributesRefused);
   Parsed parsed = Read(text, LoadOptions(writer));
   // The parser refuses a caller's entities by its own measure of what they copy, which refuses
   // pages (a 1 KB entity referenced a hundred times, a chain of 16) that the bound of

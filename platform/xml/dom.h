@@ -14,7 +14,9 @@
 //     they cost more than 16 MB (their bytes, and 32 for each reference expanded) or open a chain
 //     of more than 16 entities each referring to the next (entity_bound.h), whether libxml2
 //     expands them (parser_entity_bound.h) or we do; a caller's text that libxml2's own measure
-//     of entities refuses is read again without that measure but within ours;
+//     of entities refuses is read again without that measure but within ours; a text whose
+//     start tags hold more attributes than libxml2 reads in time fails before it is parsed
+//     (attribute_work.h);
 //   - a text that does not parse leaves the document without any node.
 // A Node is a shared handle: it keeps its whole document alive, and nodes that an edit takes
 // out of the tree stay valid until the last handle of the document is gone, so a handle can

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/xml/attribute_work.h"
+
 namespace korvalis::xml {
 namespace {
 
@@ -21,7 +23,7 @@ struct Counting {
 }  // namespace
 
 std::string_view EntityRefusalIn(std::string_view failure) {
-  for (std::string_view refusal : {kExpansionRefused, kNestingRefused}) {
+  for (std::string_view refusal : {kExpansionRefused, kNestingRefused, kAttributesRefused}) {
     if (failure.ends_with(refusal)) return refusal;
   }
   return {};

@@ -38,8 +38,9 @@ inline constexpr std::size_t kMaxEntityNesting = 16;
 inline constexpr char kExpansionRefused[] = "its entities expand past the bound of 16 MB";
 inline constexpr char kNestingRefused[] = "its entities nest deeper than 16";
 
-// The refusal for entities that a load's failure ends with (kExpansionRefused or kNestingRefused),
-// which a caller is told; empty for a failure of another cause.
+// The refusal that a load's failure ends with, for its entities (kExpansionRefused or
+// kNestingRefused) or its attributes (attribute_work.h), which a caller is told; empty for a
+// failure of another cause.
 std::string_view EntityRefusalIn(std::string_view failure);
 
 // One document's expansion, counted against kMaxExpansionBytes.
