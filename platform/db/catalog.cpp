@@ -175,6 +175,36 @@ sqlite3_stmt* Prepared(sqlite3* db, const char* sql) {
   return stmt;
 }
 
+// Marks the columns of `table` that no index of the engine holds (ASCII case aside, so that a
+// name read otherwise than the metadata writes it is taken for indexed). Leaves them unmarked
+// where the indexes cannot be read.
+void MarkUnindexed(sqlite3* db, TableInfo* table) {
+  std::string stored;
+  AppendStoredName(table->name, &stored);
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db,
+                         "SELECT c.name FROM pragma_index_list(?1) AS i, "
+                         "pragma_index_info(i.name) AS c",
+                         -1, &stmt, nullptr) != SQLITE_OK) {
+    sqlite3_finalize(stmt);
+    return;
+  }
+  sqlite3_bind_text(stmt, 1, stored.c_str(), -1, SQLITE_TRANSIENT);
+  std::vector<std::string> indexed;
+  int rc;
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    // An index of an expression names no column: it cannot serve a column's range.
+    if (sqlite3_column_type(stmt, 0) == SQLITE_TEXT) {
+      indexed.push_back(AsciiUpper(OracleNameOf(ColumnText(stmt, 0))));
+    }
+  }
+  sqlite3_finalize(stmt);
+  if (rc != SQLITE_DONE) return;
+  for (ColumnInfo& col : table->columns) {
+    col.unindexed = std::find(indexed.begin(), indexed.end(), AsciiUpper(col.name)) == indexed.end();
+  }
+}
+
 // Reads the columns of `table` (named, not yet described) through `db`: those the metadata
 // describes, in their declared order, else those the engine knows by name, of unknown type.
 void Describe(sqlite3* db, TableInfo* table) {
@@ -217,7 +247,7 @@ void Describe(sqlite3* db, TableInfo* table) {
   for (ColumnInfo& col : table->columns) {
     if (col.origin_table) col.origin_column = &col;
   }
-  if (!table->is_view) return;
+  if (!table->is_view) return MarkUnindexed(db, table);
   // A view's computed columns that hold exact operands (a file that cannot be written may
   // predate the table, and has none).
   stmt = nullptr;

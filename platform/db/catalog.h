@@ -46,6 +46,9 @@ struct ColumnInfo {
   bool blank_padded = false;  // CHAR, NCHAR: stored values are padded with blanks to the length
   bool timestamp = false;  // declared TIMESTAMP: a date whose time EXTRACT reads
   bool not_null = false;   // a table's column declared NOT NULL: no row holds NULL in it
+  // A table's column of the file that no index holds: a range of its values only adds
+  // comparisons to the table's scan. False where that is not known.
+  bool unindexed = false;
   // A query's column of NUMBERs computed exactly on the embedded file: an integer, a double, or
   // the text of a decimal longer than a double shows, read through the exact functions.
   bool exact_number = false;
