@@ -175,36 +175,6 @@ sqlite3_stmt* Prepared(sqlite3* db, const char* sql) {
   return stmt;
 }
 
-// Marks the columns of `table` that no index of the engine holds (ASCII case aside, so that a
-// name read otherwise than the metadata writes it is taken for indexed). Leaves them unmarked
-// where the indexes cannot be read.
-void MarkUnindexed(sqlite3* db, TableInfo* table) {
-  std::string stored;
-  AppendStoredName(table->name, &stored);
-  sqlite3_stmt* stmt = nullptr;
-  if (sqlite3_prepare_v2(db,
-                         "SELECT c.name FROM pragma_index_list(?1) AS i, "
-                         "pragma_index_info(i.name) AS c",
-                         -1, &stmt, nullptr) != SQLITE_OK) {
-    sqlite3_finalize(stmt);
-    return;
-  }
-  sqlite3_bind_text(stmt, 1, stored.c_str(), -1, SQLITE_TRANSIENT);
-  std::vector<std::string> indexed;
-  int rc;
-  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-    // An index of an expression names no column: it cannot serve a column's range.
-    if (sqlite3_column_type(stmt, 0) == SQLITE_TEXT) {
-      indexed.push_back(AsciiUpper(OracleNameOf(ColumnText(stmt, 0))));
-    }
-  }
-  sqlite3_finalize(stmt);
-  if (rc != SQLITE_DONE) return;
-  for (ColumnInfo& col : table->columns) {
-    col.unindexed = std::find(indexed.begin(), indexed.end(), AsciiUpper(col.name)) == indexed.end();
-  }
-}
-
 // Reads the columns of `table` (named, not yet described) through `db`: those the metadata
 // describes, in their declared order, else those the engine knows by name, of unknown type.
 void Describe(sqlite3* db, TableInfo* table) {
@@ -247,7 +217,7 @@ void Describe(sqlite3* db, TableInfo* table) {
   for (ColumnInfo& col : table->columns) {
     if (col.origin_table) col.origin_column = &col;
   }
-  if (!table->is_view) return MarkUnindexed(db, table);
+  if (!table->is_view) return;
   // A view's computed columns that hold exact operands (a file that cannot be written may
   // predate the table, and has none).
   stmt = nullptr;
@@ -293,7 +263,10 @@ std::shared_ptr<const Catalog> Catalog::LoadOnDemand(sqlite3* db) {
 std::shared_ptr<const Catalog> Catalog::Load(sqlite3* db) {
   std::shared_ptr<const Catalog> catalog = LoadOnDemand(db);
   DescribingThrough describing(db);
-  for (const auto& [name, table] : catalog->tables_) catalog->Described(table);
+  for (const auto& [name, table] : catalog->tables_) {
+    catalog->Described(table);
+    catalog->ReadIndexes(table, db);
+  }
   return catalog;
 }
 
@@ -326,6 +299,45 @@ const TableInfo* Catalog::Described(const Table& table) const {
     }
   }
   return &table.info;
+}
+
+void Catalog::ReadIndexes(const Table& table, sqlite3* db) const {
+  if (table.indexes_read.load(std::memory_order_acquire)) return;
+  std::lock_guard<std::mutex> lock(describing_);
+  if (table.indexes_read.load(std::memory_order_relaxed)) return;
+  std::string stored;
+  AppendStoredName(table.info.name, &stored);
+  sqlite3_stmt* stmt = nullptr;
+  if (!table.info.is_view &&
+      sqlite3_prepare_v2(db,
+                         "SELECT c.name FROM pragma_index_list(?1) AS i, "
+                         "pragma_index_info(i.name) AS c",
+                         -1, &stmt, nullptr) == SQLITE_OK) {
+    sqlite3_bind_text(stmt, 1, stored.c_str(), -1, SQLITE_TRANSIENT);
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+      // An index of an expression names no column: it cannot serve a column's range.
+      if (sqlite3_column_type(stmt, 0) == SQLITE_TEXT) {
+        table.indexed.push_back(AsciiUpper(OracleNameOf(ColumnText(stmt, 0))));
+      }
+    }
+    table.indexes_known = rc == SQLITE_DONE;
+  }
+  sqlite3_finalize(stmt);
+  table.indexes_read.store(true, std::memory_order_release);
+}
+
+bool Catalog::InNoIndex(const TableInfo& table, const ColumnInfo& column) const {
+  const auto it = tables_.find(table.name);
+  if (it == tables_.end() || &it->second.info != &table) return false;
+  if (!it->second.indexes_read.load(std::memory_order_acquire)) {
+    if (describing_connection == nullptr) return false;
+    ReadIndexes(it->second, describing_connection);
+  }
+  // ASCII case aside: a name read otherwise than the metadata writes it is taken for indexed.
+  const std::vector<std::string>& indexed = it->second.indexed;
+  return it->second.indexes_known &&
+         std::find(indexed.begin(), indexed.end(), AsciiUpper(column.name)) == indexed.end();
 }
 
 const TableInfo* Catalog::FindTable(std::string_view name) const {

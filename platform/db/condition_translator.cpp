@@ -354,8 +354,9 @@ void Translator::BoundLikePrefix(std::string_view pattern, char escape, const st
 // would only add two comparisons to each row of the table's scan.
 bool Translator::InNoIndex(const Expr& e, const Scope* scope) {
   const ColumnInfo* column = ResolveColumn(e, scope);
-  return column != nullptr && column->origin_column != nullptr &&
-         column->origin_column->unindexed;
+  return column != nullptr && column->origin_table != nullptr &&
+         column->origin_column != nullptr &&
+         catalog_.InNoIndex(*column->origin_table, *column->origin_column);
 }
 
 // A pattern written in the statement of ASCII characters then '%', matched on the file by the
