@@ -263,7 +263,10 @@ std::shared_ptr<const Catalog> Catalog::LoadOnDemand(sqlite3* db) {
 std::shared_ptr<const Catalog> Catalog::Load(sqlite3* db) {
   std::shared_ptr<const Catalog> catalog = LoadOnDemand(db);
   DescribingThrough describing(db);
-  for (const auto& [name, table] : catalog->tables_) catalog->Described(table);
+  for (const auto& [name, table] : catalog->tables_) {
+    catalog->Described(table);
+    catalog->ReadIndexes(table, db);
+  }
   return catalog;
 }
 
@@ -296,6 +299,45 @@ const TableInfo* Catalog::Described(const Table& table) const {
     }
   }
   return &table.info;
+}
+
+void Catalog::ReadIndexes(const Table& table, sqlite3* db) const {
+  if (table.indexes_read.load(std::memory_order_acquire)) return;
+  std::lock_guard<std::mutex> lock(describing_);
+  if (table.indexes_read.load(std::memory_order_relaxed)) return;
+  std::string stored;
+  AppendStoredName(table.info.name, &stored);
+  sqlite3_stmt* stmt = nullptr;
+  if (!table.info.is_view &&
+      sqlite3_prepare_v2(db,
+                         "SELECT c.name FROM pragma_index_list(?1) AS i, "
+                         "pragma_index_info(i.name) AS c",
+                         -1, &stmt, nullptr) == SQLITE_OK) {
+    sqlite3_bind_text(stmt, 1, stored.c_str(), -1, SQLITE_TRANSIENT);
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+      // An index of an expression names no column: it cannot serve a column's range.
+      if (sqlite3_column_type(stmt, 0) == SQLITE_TEXT) {
+        table.indexed.push_back(AsciiUpper(OracleNameOf(ColumnText(stmt, 0))));
+      }
+    }
+    table.indexes_known = rc == SQLITE_DONE;
+  }
+  sqlite3_finalize(stmt);
+  table.indexes_read.store(true, std::memory_order_release);
+}
+
+bool Catalog::InNoIndex(const TableInfo& table, const ColumnInfo& column) const {
+  const auto it = tables_.find(table.name);
+  if (it == tables_.end() || &it->second.info != &table) return false;
+  if (!it->second.indexes_read.load(std::memory_order_acquire)) {
+    if (describing_connection == nullptr) return false;
+    ReadIndexes(it->second, describing_connection);
+  }
+  // ASCII case aside: a name read otherwise than the metadata writes it is taken for indexed.
+  const std::vector<std::string>& indexed = it->second.indexed;
+  return it->second.indexes_known &&
+         std::find(indexed.begin(), indexed.end(), AsciiUpper(column.name)) == indexed.end();
 }
 
 const TableInfo* Catalog::FindTable(std::string_view name) const {

@@ -90,6 +90,12 @@ class Catalog {
   // The table or view of exactly that name.
   const TableInfo* FindTable(std::string_view name) const;
   const TableInfo* FindTableIgnoringCase(std::string_view name) const;
+  // Whether `column` of `table` (this catalog's) is one that no index of the file holds, where a
+  // range of its values would only add comparisons to the table's scan: read with the table's
+  // indexes through the connection that the looking thread names, on the first question about
+  // the table. False for a view, where the indexes cannot be read, and where no connection is
+  // named.
+  bool InNoIndex(const TableInfo& table, const ColumnInfo& column) const;
   // Whether the database keeps names with lower-case letters under marked names
   // (stored_names.h); see MarkNamesWhereNoneIsKept.
   bool MarksNames() const { return marks_names_; }
@@ -113,6 +119,11 @@ class Catalog {
     // Written once, under describing_, before `described` is set.
     mutable TableInfo info;
     mutable std::atomic<bool> described{false};
+    // The columns its indexes hold, upper case; written once, under describing_, before
+    // `indexes_read` is set.
+    mutable std::vector<std::string> indexed;
+    mutable bool indexes_known = false;
+    mutable std::atomic<bool> indexes_read{false};
   };
   struct NameHash {
     using is_transparent = void;
@@ -122,6 +133,8 @@ class Catalog {
   // The table with its columns, described now through the thread's connection when it is not
   // yet.
   const TableInfo* Described(const Table& table) const;
+  // Reads the indexes of `table` through `db` when they are not yet read.
+  void ReadIndexes(const Table& table, sqlite3* db) const;
 
   std::unordered_map<std::string, Table, NameHash, std::equal_to<>> tables_;
   bool marks_names_ = false;

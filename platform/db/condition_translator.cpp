@@ -350,6 +350,15 @@ void Translator::BoundLikePrefix(std::string_view pattern, char escape, const st
   out->push_back(')');
 }
 
+// Whether the column `e` names is a table's that no index holds, where a range of its values
+// would only add two comparisons to each row of the table's scan.
+bool Translator::InNoIndex(const Expr& e, const Scope* scope) {
+  const ColumnInfo* column = ResolveColumn(e, scope);
+  return column != nullptr && column->origin_table != nullptr &&
+         column->origin_column != nullptr &&
+         catalog_.InNoIndex(*column->origin_table, *column->origin_column);
+}
+
 // A pattern written in the statement of ASCII characters then '%', matched on the file by the
 // engine's own GLOB, which reads such a pattern exactly as ours (like_pattern.h) does whatever
 // the text: its match reads the pattern once, and a column's index is searched between the
@@ -419,7 +428,7 @@ SqlType Translator::EmitPattern(const Expr& e, const Scope* scope, std::string* 
                             (escape->kind == ExprKind::kString && escape->text.size() == 1 &&
                              functions::EscapesValid(pattern.text, escape->text[0]));
   if (!e.negated && sound_escape && t == SqlType::kText && e.args[0]->kind == ExprKind::kColumn &&
-      pattern.kind == ExprKind::kString) {
+      pattern.kind == ExprKind::kString && !InNoIndex(*e.args[0], scope)) {
     BoundLikePrefix(pattern.text, escape != nullptr ? escape->text[0] : '\0',
                     out->substr(start, value_end - start), start, out);
   }

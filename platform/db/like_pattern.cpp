@@ -260,16 +260,15 @@ size_t Next(std::string_view text, size_t from, std::string_view run) {
   return run.empty() || from >= text.size() ? from : text.find(run, from);
 }
 
-}  // namespace
-
 // A '%' matches any run: the text is matched on from where the last '%' stood, one character
 // further each time what follows it fails, which no earlier '%' can mend (the last one can take
 // any run an earlier one could); where what follows starts with characters of its own, further
 // to where they stand. Literal characters compare byte by byte, so that a '_' is met
-// only on a character's first byte.
-bool MatchesInPlace(std::string_view text, std::string_view pattern, char escape) {
+// only on a character's first byte. `t` and `p` start at a '%' of the pattern and the byte of
+// the text that the part before it matched up to.
+bool MatchesFromRun(std::string_view text, size_t t, std::string_view pattern, size_t p,
+                    char escape) {
   if (!EndFits(text, pattern, escape)) return false;
-  size_t t = 0, p = 0;
   size_t resume_p = std::string_view::npos, resume_t = 0;
   std::string_view first;
   while (t < text.size()) {
@@ -305,6 +304,31 @@ bool MatchesInPlace(std::string_view text, std::string_view pattern, char escape
   }
   while (p < pattern.size() && pattern[p] == '%' && escape != '%') ++p;
   return p == pattern.size();
+}
+
+}  // namespace
+
+// The part before the first '%' matches the text's start alone, a character of the pattern at
+// a time, in one pass; the rest, where there is a '%' that more than '%' follows, from where it
+// left the text.
+bool MatchesInPlace(std::string_view text, std::string_view pattern, char escape) {
+  size_t t = 0;
+  for (size_t p = 0; p < pattern.size(); ++p) {
+    char c = pattern[p];
+    if (escape != 0 && c == escape) {
+      c = pattern[++p];
+    } else if (c == '%') {
+      if (pattern.find_first_not_of('%', p) == std::string_view::npos) return true;
+      return MatchesFromRun(text, t, pattern, p, escape);
+    } else if (c == '_') {
+      if (t == text.size()) return false;
+      t = NextChar(text, t);
+      continue;
+    }
+    if (t == text.size() || text[t] != c) return false;
+    ++t;
+  }
+  return t == text.size();
 }
 
 namespace {
@@ -349,9 +373,14 @@ void Like(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 // work of one row is bounded by kInPlaceWork, the statement by the engine's check between rows.
 // Any other call is Like's, within its bounds.
 void LikeOfTexts(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-  if (sqlite3_value_type(argv[0]) == SQLITE_TEXT && sqlite3_value_type(argv[1]) == SQLITE_TEXT) {
-    const std::string_view pattern = TextView(argv[0]);
-    const std::string_view text = TextView(argv[1]);
+  // Read as Like reads them (a number as its text); a NULL has none, and goes to Like.
+  const unsigned char* pattern_bytes = sqlite3_value_text(argv[0]);
+  const unsigned char* text_bytes = sqlite3_value_text(argv[1]);
+  if (pattern_bytes != nullptr && text_bytes != nullptr) {
+    const std::string_view pattern(reinterpret_cast<const char*>(pattern_bytes),
+                                   static_cast<size_t>(sqlite3_value_bytes(argv[0])));
+    const std::string_view text(reinterpret_cast<const char*>(text_bytes),
+                                static_cast<size_t>(sqlite3_value_bytes(argv[1])));
     if (text.size() * pattern.size() <= kInPlaceWork) {
       return sqlite3_result_int(ctx, MatchesInPlace(text, pattern, '\0') ? 1 : 0);
     }

@@ -152,11 +152,22 @@ TEST(QueryPlanTest, IsNotNullOfAColumnLeavesItsIndexAlone) {
 }
 
 // A pattern that starts with characters of its own searches the column's index between them,
-// as the engine's own LIKE would; one that starts with a wildcard reads the table.
+// as the engine's own LIKE would, wherever the column stands in the index; one that starts with
+// a wildcard reads the table, and so does one of a column that no index holds, without comparing
+// its rows with a range.
 TEST(QueryPlanTest, ALikeOfAPrefixSearchesTheColumnsIndex) {
-  TranslatedOn db("CREATE TABLE PATIENT (ID VARCHAR2(8) PRIMARY KEY, NAME VARCHAR2(20));\n");
+  TranslatedOn db(
+      "CREATE TABLE PATIENT (ID VARCHAR2(8) PRIMARY KEY, NAME VARCHAR2(20), DEPT VARCHAR2(8), "
+      "WARD VARCHAR2(8));\n"
+      "CREATE INDEX IX_PATIENT_WARD ON PATIENT (DEPT, WARD);\n");
   EXPECT_EQ(db.Plan("SELECT NAME FROM PATIENT WHERE ID LIKE 'RS%'"),
             "SEARCH PATIENT USING INDEX sqlite_autoindex_PATIENT_1 (ID>? AND ID<?)");
+  EXPECT_EQ(db.Plan("SELECT NAME FROM PATIENT WHERE ID LIKE 'R_S%'"),
+            "SEARCH PATIENT USING INDEX sqlite_autoindex_PATIENT_1 (ID>? AND ID<?)");
+  EXPECT_EQ(db.Plan("SELECT NAME FROM PATIENT WHERE DEPT = 'A' AND WARD LIKE 'R_S%'"),
+            "SEARCH PATIENT USING INDEX IX_PATIENT_WARD (DEPT=? AND WARD>? AND WARD<?)");
+  EXPECT_EQ(db.Plan("SELECT ID FROM PATIENT WHERE NAME LIKE 'R_S%'"), "SCAN PATIENT");
+  EXPECT_EQ(db.Sql("SELECT ID FROM PATIENT WHERE NAME LIKE 'R_S%'").find(">="), std::string::npos);
   EXPECT_EQ(db.Plan("SELECT NAME FROM PATIENT WHERE ID LIKE '%RS'"), "SCAN PATIENT");
   EXPECT_EQ(db.Plan("SELECT NAME FROM PATIENT WHERE ID NOT LIKE 'RS%'"), "SCAN PATIENT");
 }

@@ -386,6 +386,8 @@ class Translator {
   // The file's LIKE of a pattern matched from the text's start alone, as GLOB; false, printing
   // nothing, for any other.
   bool EmitAnchoredLike(const Expr& e, std::string* out);
+  // Whether the column `e` names is a table's that no index holds.
+  bool InNoIndex(const Expr& e, const Scope* scope);
   void BoundLikePrefix(std::string_view pattern, char escape, const std::string& column,
                        size_t start, std::string* out) const;
   SqlType EmitCast(const Expr& e, const Scope* scope, std::string* out);
