@@ -42,18 +42,29 @@ class StatementDeadline {
   // A step's start and end are read from the coarse clock, at a fraction of the cost for a
   // statement stepped once a row: its ticks fall inside the steps in the measure of the time
   // the steps take, so their sum is the work's time to a tick or so.
+  // Once the processor time is counted, the steps are timed by the exact clock instead: the
+  // coarse clock's sum over many short steps strays by tens of milliseconds, and the processor
+  // time is read inside the step's exact span so that it never exceeds it.
   void Resume() {
     working_ = true;
     if (bound_.count() == 0) return;
-    end_ = CoarseNow() + left_;
-    if (sampling_) processor_resumed_ = ThreadProcessorTime();
+    if (!sampling_) {
+      end_ = CoarseNow() + left_;
+      return;
+    }
+    end_ = Clock::now() + left_;
+    processor_resumed_ = ThreadProcessorTime();
   }
   // The statement stops working (its step returned). Precondition: working.
   void Pause() {
     working_ = false;
     if (bound_.count() == 0) return;
-    left_ = end_ - CoarseNow();
-    if (sampling_) processor_spent_ += ThreadProcessorTime() - processor_resumed_;
+    if (!sampling_) {
+      left_ = end_ - CoarseNow();
+      return;
+    }
+    processor_spent_ += ThreadProcessorTime() - processor_resumed_;
+    left_ = end_ - Clock::now();
   }
   // A wait of the working statement that is not its work: the deadline moves on by it.
   void MoveOn(Clock::duration waited) {
