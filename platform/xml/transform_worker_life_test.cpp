@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -382,7 +383,10 @@ TEST(TransformWorkerLifeTest, TheEndOfAChildIsToldAfterThePagesTheHostHadNotRead
   ASSERT_TRUE(host_end.Send(static_cast<std::uint32_t>(TransformMessage::kRun), 0, {}));
   const std::vector<pid_t> children = RunningChildren(1);
   ASSERT_EQ(children.size(), 1u);
-  std::this_thread::sleep_for(500ms);  // its pages fill the connection
+  // Its first page stands unread; the rest fill the connection.
+  pollfd readable{host_end.descriptor(), POLLIN, 0};
+  ASSERT_EQ(::poll(&readable, 1, 20'000), 1);
+  std::this_thread::sleep_for(500ms);
   ::kill(children.front(), SIGKILL);
   sys::Message message;
   std::size_t pages = 0;

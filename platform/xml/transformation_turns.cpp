@@ -39,6 +39,11 @@ std::size_t TransformationTurns::Waiting() {
   return waiting_.size();
 }
 
+std::size_t TransformationTurns::HoldingOrWaiting() {
+  std::lock_guard lock(mutex_);
+  return holdings_.size() + waiting_.size();
+}
+
 std::size_t TransformationTurns::StyleOf(std::string_view stylesheet) {
   return std::hash<std::string_view>{}(stylesheet);
 }

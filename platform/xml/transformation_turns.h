@@ -113,6 +113,8 @@ class TransformationTurns {
 
   // How many calls wait in line for a turn now.
   std::size_t Waiting();
+  // How many calls hold a turn or wait in line for one now.
+  std::size_t HoldingOrWaiting();
 
   // What identifies a style sheet among the turns: its text's hash.
   static std::size_t StyleOf(std::string_view stylesheet);

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/xml/transformation_turns.h"
 #include "platform/xml/xslt.h"
 
 namespace korvalis::xml::testing {
@@ -61,7 +62,12 @@ class RunawayTransformations {
                           TextWriter::kCaller, LimitsWithin(duration), output);
       });
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // Until each holds its turn or waits in line for one: no other work of the test's runs.
+    const auto given_up = std::chrono::steady_clock::now() + duration;
+    while (ProcessTransformationTurns().HoldingOrWaiting() < static_cast<std::size_t>(count) &&
+           std::chrono::steady_clock::now() < given_up) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
   }
   ~RunawayTransformations() { Outcomes(); }
   RunawayTransformations(const RunawayTransformations&) = delete;
