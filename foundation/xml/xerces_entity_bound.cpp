@@ -1,10 +1,12 @@
 #include "foundation/xml/xerces_entity_bound.h"
 
 #include <xercesc/internal/XMLReader.hpp>
+#include <xercesc/util/BinMemInputStream.hpp>
 #include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #include "foundation/log/event_log_entry.h"
@@ -31,6 +33,18 @@ constexpr std::size_t kUnwindingBytes = std::size_t{1} << 20;
 // bytes of Xerces' header.
 bool IsReader(std::size_t size) {
   return size >= sizeof(xercesc::XMLReader) && size - sizeof(xercesc::XMLReader) <= 64;
+}
+
+// The address of the virtual table of Xerces' stream over text in memory, which the reader of an
+// internal entity reads from: what tells such a stream from any other block.
+const void* MemoryStreamTable() {
+  static const void* const table = [] {
+    xercesc::BinMemInputStream probe(nullptr, 0, xercesc::BinMemInputStream::BufOpt_Reference);
+    const void* read = nullptr;
+    std::memcpy(&read, static_cast<const void*>(&probe), sizeof read);
+    return read;
+  }();
+  return table;
 }
 
 std::string Utf8(const XMLCh* text) {
@@ -103,6 +117,7 @@ void* XercesEntityBound::allocate(XMLSize_t size) {
       (readers_ > kMaxEntityExpansions || open_readers_ > korvalis::xml::kMaxEntityNesting)) {
     refused_ = readers_ > kMaxEntityExpansions ? korvalis::xml::kExpansionRefused
                                                : korvalis::xml::kNestingRefused;
+    DeleteStreamOfRefusedReader();
     throw EntitiesRefused();
   }
   if (most_held_ != 0 && held_ + size > most_held_) {
@@ -119,11 +134,33 @@ void* XercesEntityBound::allocate(XMLSize_t size) {
   if (block == nullptr) throw xercesc::OutOfMemoryException();
   *reinterpret_cast<std::size_t*>(block) = size;
   held_ += size;
-  return block + kHeaderBytes;
+  last_allocated_ = block + kHeaderBytes;
+  last_size_ = size;
+  return last_allocated_;
+}
+
+void XercesEntityBound::DeleteStreamOfRefusedReader() {
+  // Xerces makes an internal entity's reader right after the stream it reads, which the reader
+  // adopts: with the reader's allocation refused, nothing else would ever delete the stream.
+  // The last block is that stream when it is an object Xerces made here (its header names this
+  // manager) of the stream's size and its virtual table.
+  const std::size_t header =
+      xercesc::XMLPlatformUtils::alignPointerForNewBlockAllocation(sizeof(MemoryManager*));
+  if (last_allocated_ == nullptr || last_size_ != header + sizeof(xercesc::BinMemInputStream)) {
+    return;
+  }
+  MemoryManager* maker = nullptr;
+  std::memcpy(&maker, last_allocated_, sizeof maker);
+  const void* table = nullptr;
+  std::memcpy(&table, static_cast<unsigned char*>(last_allocated_) + header, sizeof table);
+  if (maker != this || table != MemoryStreamTable()) return;
+  delete reinterpret_cast<xercesc::BinMemInputStream*>(static_cast<unsigned char*>(last_allocated_) +
+                                                       header);
 }
 
 void XercesEntityBound::deallocate(void* memory) {
   if (memory == nullptr) return;
+  if (memory == last_allocated_) last_allocated_ = nullptr;
   auto* block = static_cast<unsigned char*>(memory) - kHeaderBytes;
   const std::size_t size = *reinterpret_cast<std::size_t*>(block);
   held_ -= size;

@@ -86,4 +86,9 @@ class XercesEntityBound : public xercesc::MemoryManager {
   std::size_t readers_ = 0;  // readers made since Begin: the text's own, and one per expansion
   std::size_t open_readers_ = 0;  // readers made since Begin and not yet freed
   std::string_view refused_;
+  void* last_allocated_ = nullptr;  // the block last allocated, while it is held
+  std::size_t last_size_ = 0;
+
+  // Deletes the stream a reader refused at its allocation was to adopt.
+  void DeleteStreamOfRefusedReader();
 };

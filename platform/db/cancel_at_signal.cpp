@@ -17,6 +17,9 @@ struct ProcessWide {
   // The process that opted in; 0 until one did.
   static inline std::atomic<pid_t> enabled_in{0};
   static inline std::atomic<db::CancelTarget*> places[db::kMaxCancelAtSignal]{};
+  // The targets a signal's requests were sent to, by place: kept, never freed, since a handler
+  // may still read them; held here so that they stay reachable to the process's end.
+  static inline std::atomic<db::CancelTarget*> sent[db::kMaxCancelAtSignal]{};
 };
 using Shared = ProcessWide<PlacesTag>;
 
@@ -35,8 +38,12 @@ void CancelStatementsAtSignal() noexcept {
   // Each target is taken from its place and never freed: the connection's end finds it gone.
   CancelTarget targets[kMaxCancelAtSignal];
   int count = 0;
-  for (std::atomic<CancelTarget*>& place : Shared::places) {
-    if (CancelTarget* target = place.exchange(nullptr)) targets[count++] = *target;
+  for (int i = 0; i < kMaxCancelAtSignal; ++i) {
+    if (CancelTarget* target = Shared::places[i].exchange(nullptr)) {
+      targets[count++] = *target;
+      CancelTarget* none = nullptr;
+      Shared::sent[i].compare_exchange_strong(none, target);
+    }
   }
   CancelOutcome outcomes[kMaxCancelAtSignal];
   SendCancelRequests(targets, count, end, outcomes);

@@ -80,16 +80,19 @@ DateTime MovedByDays(sqlite3_value* date, sqlite3_value* days, int direction) {
 
 // ora_days_seconds(days, direction): the seconds a date is moved by days computed from
 // literals alone, from their exact digits (an exact half away from zero), times the direction
-// (1 or -1). The engine computes it once for the statement.
+// (1 or -1; of any other number, its sign). The engine computes it once for the statement.
 void DaysSeconds(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
-  sqlite3_result_int64(ctx, ExactSecondsOfDays(argv[0]) * sqlite3_value_int64(argv[1]));
+  const int64_t direction = sqlite3_value_int64(argv[1]);
+  const int64_t seconds = ExactSecondsOfDays(argv[0]);
+  sqlite3_result_int64(ctx, direction < 0 ? -seconds : direction > 0 ? seconds : 0);
 }
 
 // ora_date_add_seconds(date, seconds).
 void DateAddSeconds(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
-  ResultDate(ctx, DateTime::FromSeconds(SecondsOfDate(argv[0]) + sqlite3_value_int64(argv[1])));
+  ResultDate(ctx, DateTime::FromSeconds(SecondsOfDate(argv[0]) +
+                                        WithinFarthest(sqlite3_value_int64(argv[1]))));
 }
 
 void DateAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
