@@ -41,10 +41,10 @@ class StatementDeadline {
   // The statement works from now (a step starts). Precondition: paused.
   // A step's start and end are read from the coarse clock, at a fraction of the cost for a
   // statement stepped once a row: its ticks fall inside the steps in the measure of the time
-  // the steps take, so their sum is the work's time to a tick or so.
-  // Once the processor time is counted, the steps are timed by the exact clock instead: the
-  // coarse clock's sum over many short steps strays by tens of milliseconds, and the processor
-  // time is read inside the step's exact span so that it never exceeds it.
+  // the steps take, so their sum is the work's time on average, astray by tens of
+  // milliseconds over thousands of short steps. Once the processor time is counted, the steps
+  // are timed by the exact clock instead, and the processor time is read inside each step's
+  // exact span, so that the time told is exact and the processor time never exceeds it.
   void Resume() {
     working_ = true;
     if (bound_.count() == 0) return;
